@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace pf {
+
+// File operations whose failure modes matter: atomic replacement of files and folders, and deletion
+// confined to a folder. Every function reports failure by returning false and, when `error` is given,
+// a sentence naming the path and the reason.
+class FileSystem
+{
+public:
+    FileSystem() = delete;
+
+    // The executable's name: the application name when one is set, else the executable file's name.
+    static QString executableName();
+    // The folder holding the running executable.
+    static QString executableDirectory();
+
+    // The folder for the application's own working files: PF_APPLICATION_SUPPORT_DIR when set, else
+    // the user's data folder + "/" + executableName(). Created when missing (a failure is logged).
+    static QString applicationSupportDirectory();
+    // Replaces the folder above for tests; an empty path restores the normal choice.
+    static void setApplicationSupportDirectoryForTesting(const QString& path);
+
+    // Writes `data` to a new file beside `path`, syncs it to disk and renames it into place, so `path`
+    // holds either the old or the new contents, never a mixture. A symlink at `path` is followed (the
+    // link stays, its target is replaced); an existing file keeps its permissions. On failure the old
+    // file is untouched and the temporary file is gone.
+    static bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+
+    // Replaces the folder `target` by the already written folder `newContents` (on the same
+    // filesystem), so that `target` always names a complete folder, old or new; afterwards the old
+    // folder is deleted. If `target` does not exist the new folder is simply renamed to it. Succeeds
+    // once the new folder is in place: failing to delete the old one is only logged.
+    static bool replaceDirectoryAtomically(const QString& target, const QString& newContents,
+                                           QString* error = nullptr);
+    // Forces the rename-aside path used where the kernel cannot exchange two names (for tests).
+    static void setDirectoryExchangeDisabledForTesting(bool disabled);
+
+    // Deletes `path` (a file, a link or a whole folder) only if it lies strictly inside `root`, with
+    // the parents' symlinks resolved. Refuses `root` itself, `..` escapes and links leading out. Links
+    // inside are deleted as links, never followed. A path that does not exist counts as deleted.
+    static bool removeRecursively(const QString& path, const QString& root, QString* error = nullptr);
+
+    // Creates the folder and its missing parents; succeeds if it already exists as a folder.
+    static bool createDirectory(const QString& path, QString* error = nullptr);
+};
+
+} // namespace pf
