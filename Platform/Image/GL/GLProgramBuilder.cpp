@@ -1,0 +1,141 @@
+#include "Platform/Image/GL/GLProgramBuilder.h"
+
+namespace pf {
+
+QString GLProgramBuilder::uniformName(const char* base, int sampler, int stage)
+{
+    QString name = QStringLiteral("_pf_%1%2").arg(QLatin1String(base)).arg(sampler);
+    if (stage >= 0)
+        name += QStringLiteral("_%1").arg(stage);
+    return name;
+}
+
+QByteArray GLProgramBuilder::vertexShader()
+{
+    // One rectangle, given in normalised device coordinates, drawn as a strip of four vertices.
+    return QByteArrayLiteral("#version 300 es\n"
+                             "uniform vec4 _pf_quad;\n"
+                             "void main() {\n"
+                             "    vec2 corner = vec2(float(gl_VertexID & 1), float((gl_VertexID >> 1) & 1));\n"
+                             "    gl_Position = vec4(mix(_pf_quad.xy, _pf_quad.zw, corner), 0.0, 1.0);\n"
+                             "}\n");
+}
+
+QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std::vector<GLSamplerChain>& chains)
+{
+    QString s;
+    s += QStringLiteral("#version 300 es\n"
+                        "precision highp float;\n"
+                        "precision highp int;\n"
+                        "precision highp sampler2D;\n"
+                        "struct _pf_Sampler { int id; };\n"
+                        "uniform vec2 _pf_destOrigin;\n"
+                        "vec2 _pf_dc;\n"
+                        "vec2 destCoord() { return _pf_dc; }\n"
+                        "vec4 premultiply(vec4 c) { return vec4(c.rgb * c.a, c.a); }\n"
+                        "vec4 unpremultiply(vec4 c) { return c.a > 0.0 ? vec4(c.rgb / c.a, c.a) : vec4(0.0); }\n"
+                        "float compare(float x, float y, float z) { return x < 0.0 ? y : z; }\n"
+                        "vec2 compare(vec2 x, vec2 y, vec2 z) { return mix(z, y, lessThan(x, vec2(0.0))); }\n"
+                        "vec3 compare(vec3 x, vec3 y, vec3 z) { return mix(z, y, lessThan(x, vec3(0.0))); }\n"
+                        "vec4 compare(vec4 x, vec4 y, vec4 z) { return mix(z, y, lessThan(x, vec4(0.0))); }\n");
+
+    const int samplers = static_cast<int>(chains.size());
+    for (int i = 0; i < samplers; ++i) {
+        const GLSamplerChain& chain = chains[static_cast<size_t>(i)];
+        s += QStringLiteral("uniform mat3 %1;\nuniform vec4 %2;\n")
+                 .arg(uniformName("w2s", i), uniformName("extent", i));
+        for (int k = 0; k < static_cast<int>(chain.stages.size()); ++k) {
+            if (!chain.stages[static_cast<size_t>(k)].identityMap)
+                s += QStringLiteral("uniform mat3 %1;\n").arg(uniformName("stageMap", i, k));
+            s += QStringLiteral("uniform vec4 %1;\n").arg(uniformName("stageRect", i, k));
+        }
+        if (chain.terminal == GLSamplerChain::Terminal::Texture)
+            s += QStringLiteral("uniform sampler2D %1;\nuniform mat3 %2;\nuniform float %3;\n")
+                     .arg(uniformName("texture", i), uniformName("textureMap", i), uniformName("lod", i));
+        else if (chain.terminal == GLSamplerChain::Terminal::Constant)
+            s += QStringLiteral("uniform vec4 %1;\n").arg(uniformName("constant", i));
+
+        s += QStringLiteral("vec4 _pf_read%1(vec2 p) {\n").arg(i);
+        for (int k = 0; k < static_cast<int>(chain.stages.size()); ++k) {
+            const GLChainStage& stage = chain.stages[static_cast<size_t>(k)];
+            const QString rect = uniformName("stageRect", i, k);
+            if (!stage.identityMap)
+                s += QStringLiteral("    p = (%1 * vec3(p, 1.0)).xy;\n").arg(uniformName("stageMap", i, k));
+            if (stage.op == GLChainStage::Op::Crop)
+                s += QStringLiteral("    if (any(lessThan(p, %1.xy)) || any(greaterThanEqual(p, %1.zw))) return "
+                                    "vec4(0.0);\n")
+                         .arg(rect);
+            else
+                s += QStringLiteral("    p = clamp(p, %1.xy, %1.zw);\n").arg(rect);
+        }
+        switch (chain.terminal) {
+        case GLSamplerChain::Terminal::Zero:
+            s += QStringLiteral("    return vec4(0.0);\n");
+            break;
+        case GLSamplerChain::Terminal::Constant:
+            s += QStringLiteral("    return %1;\n").arg(uniformName("constant", i));
+            break;
+        case GLSamplerChain::Terminal::Texture:
+            s += QStringLiteral("    return textureLod(%1, (%2 * vec3(p, 1.0)).xy, %3);\n")
+                     .arg(uniformName("texture", i), uniformName("textureMap", i), uniformName("lod", i));
+            break;
+        }
+        s += QStringLiteral("}\n");
+    }
+
+    auto dispatch = [&](const QString& signature, const QString& perSampler, const QString& fallback) {
+        s += signature + QStringLiteral(" {\n");
+        for (int i = 0; i < samplers; ++i)
+            s += QStringLiteral("    if (s.id == %1) return %2;\n").arg(i).arg(perSampler.arg(i));
+        s += QStringLiteral("    return %1;\n}\n").arg(fallback);
+    };
+    dispatch(QStringLiteral("vec4 _pf_sample(_pf_Sampler s, vec2 p)"), QStringLiteral("_pf_read%1(p)"),
+             QStringLiteral("vec4(0.0)"));
+    dispatch(QStringLiteral("vec2 samplerTransform(_pf_Sampler s, vec2 p)"),
+             QStringLiteral("(_pf_w2s%1 * vec3(p, 1.0)).xy"), QStringLiteral("p"));
+    dispatch(QStringLiteral("vec2 samplerCoord(_pf_Sampler s)"), QStringLiteral("(_pf_w2s%1 * vec3(_pf_dc, 1.0)).xy"),
+             QStringLiteral("_pf_dc"));
+    dispatch(QStringLiteral("vec4 samplerExtent(_pf_Sampler s)"), QStringLiteral("_pf_extent%1"),
+             QStringLiteral("vec4(0.0)"));
+    s += QStringLiteral("vec2 samplerOrigin(_pf_Sampler s) { return samplerExtent(s).xy; }\n"
+                        "vec2 samplerSize(_pf_Sampler s) { return samplerExtent(s).zw; }\n");
+
+    // Scalar and vector arguments.
+    QStringList call;
+    int samplerIndex = 0;
+    for (size_t p = 0; p < kernel.parameters.size(); ++p) {
+        const Kernel::Parameter& parameter = kernel.parameters[p];
+        const QString uniform = QStringLiteral("_pf_arg%1").arg(p);
+        switch (parameter.type) {
+        case Kernel::ParameterType::Sampler:
+            call << QStringLiteral("_pf_Sampler(%1)").arg(samplerIndex++);
+            continue;
+        case Kernel::ParameterType::Float:
+            s += QStringLiteral("uniform float %1;\n").arg(uniform);
+            break;
+        case Kernel::ParameterType::Vec2:
+            s += QStringLiteral("uniform vec2 %1;\n").arg(uniform);
+            break;
+        case Kernel::ParameterType::Vec3:
+            s += QStringLiteral("uniform vec3 %1;\n").arg(uniform);
+            break;
+        case Kernel::ParameterType::Vec4:
+        case Kernel::ParameterType::Color:
+            s += QStringLiteral("uniform vec4 %1;\n").arg(uniform);
+            break;
+        }
+        call << uniform;
+    }
+
+    s += QStringLiteral("#line 1\n");
+    s += *kernel.program;
+    s += QStringLiteral("\nout vec4 _pf_out;\n"
+                        "void main() {\n"
+                        "    _pf_dc = gl_FragCoord.xy + _pf_destOrigin;\n"
+                        "    _pf_out = %1(%2);\n"
+                        "}\n")
+             .arg(kernel.name, call.join(QStringLiteral(", ")));
+    return s.toUtf8();
+}
+
+} // namespace pf

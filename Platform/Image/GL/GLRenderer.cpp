@@ -1,0 +1,1050 @@
+#include "Platform/Image/GL/GLRenderer.h"
+
+#include "Platform/Foundation/Log.h"
+#include "Platform/Image/GL/GLProgramBuilder.h"
+#include "Platform/Image/GL/GLSamplerChain.h"
+#include "Platform/Image/KernelData.h"
+
+#include <GLES3/gl32.h>
+#include <QHash>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <unordered_map>
+#include <vector>
+
+namespace pf {
+
+namespace {
+
+constexpr size_t SourceCacheBudget = size_t(768) << 20;
+constexpr size_t PoolBudget = size_t(384) << 20;
+constexpr size_t PassTextureBudget = size_t(1) << 30;
+
+void toMat3(const AffineTransform& t, float out[9])
+{
+    out[0] = float(t.a);
+    out[1] = float(t.b);
+    out[2] = 0;
+    out[3] = float(t.c);
+    out[4] = float(t.d);
+    out[5] = 0;
+    out[6] = float(t.tx);
+    out[7] = float(t.ty);
+    out[8] = 1;
+}
+
+bool isFinite(const Rect& r)
+{
+    return !r.isNull() && !r.isInfinite() && std::isfinite(r.minX()) && std::isfinite(r.maxX()) &&
+           std::isfinite(r.minY()) && std::isfinite(r.maxY()) && std::abs(r.minX()) < 1e9 &&
+           std::abs(r.maxX()) < 1e9 && std::abs(r.minY()) < 1e9 && std::abs(r.maxY()) < 1e9;
+}
+
+// The pixels whose centres a rectangle needs, as whole pixels.
+Rect roundOut(const Rect& r)
+{
+    if (r.isNull() || r.isInfinite())
+        return r;
+    const double x0 = std::floor(r.minX()), y0 = std::floor(r.minY());
+    const double x1 = std::ceil(r.maxX()), y1 = std::ceil(r.maxY());
+    return Rect(x0, y0, x1 - x0, y1 - y0);
+}
+
+Rect alignTo(const Rect& r, int block)
+{
+    if (block <= 1 || r.isNull())
+        return r;
+    const double b = block;
+    const double x0 = std::floor(r.minX() / b) * b, y0 = std::floor(r.minY() / b) * b;
+    const double x1 = std::ceil(r.maxX() / b) * b, y1 = std::ceil(r.maxY() / b) * b;
+    return Rect(x0, y0, x1 - x0, y1 - y0);
+}
+
+// Where points of a rectangle end up when clamped into `bounds`.
+Rect project(const Rect& r, const Rect& bounds)
+{
+    if (r.isNull() || bounds.isNull())
+        return Rect::null();
+    if (bounds.isInfinite())
+        return r;
+    const double x0 = std::clamp(r.minX(), bounds.minX(), bounds.maxX());
+    const double x1 = std::clamp(r.maxX(), bounds.minX(), bounds.maxX());
+    const double y0 = std::clamp(r.minY(), bounds.minY(), bounds.maxY());
+    const double y1 = std::clamp(r.maxY(), bounds.minY(), bounds.maxY());
+    return Rect(x0, y0, x1 - x0, y1 - y0);
+}
+
+Rect areaOf(const ImageNode& node)
+{
+    return node.domain.intersected(node.extent);
+}
+
+std::shared_ptr<const KernelData> copyKernel()
+{
+    static const std::shared_ptr<const KernelData> kernel = [] {
+        auto data = std::make_shared<KernelData>();
+        data->name = QStringLiteral("_pf_copy");
+        data->parameters = {{Kernel::ParameterType::Sampler, QStringLiteral("image")}};
+        data->program = std::make_shared<const QString>(
+            QStringLiteral("vec4 _pf_copy(_pf_Sampler image) { return _pf_sample(image, samplerCoord(image)); }\n"));
+        data->sourceName = QStringLiteral("engine copy");
+        data->id = std::numeric_limits<quint64>::max();
+        return data;
+    }();
+    return kernel;
+}
+
+struct Program
+{
+    GLuint id = 0;
+    QHash<QString, GLint> locations;
+
+    GLint location(const QString& name)
+    {
+        auto it = locations.find(name);
+        if (it != locations.end())
+            return *it;
+        const GLint loc = glGetUniformLocation(id, name.toUtf8().constData());
+        locations.insert(name, loc);
+        return loc;
+    }
+};
+
+struct PooledTexture
+{
+    GLuint id = 0;
+    int width = 0, height = 0, levels = 1;
+    size_t bytes = 0;
+};
+
+struct SourceTexture
+{
+    GLuint id = 0;
+    int width = 0, height = 0;
+    bool mipmapped = false;
+    size_t bytes = 0;
+    quint64 lastUse = 0;
+    Bitmap keepAlive;                  // bitmaps: holds the pixels so the key cannot be reused
+    std::vector<TileStore::Tile> tiles; // tile stores: the tiles the texture shows
+};
+
+struct Producer
+{
+    enum class Kind
+    {
+        Pass,
+        Source
+    } kind = Kind::Pass;
+    ImageNodePtr node;
+    std::vector<GLSamplerChain> chains; // one per sampler parameter
+    std::vector<int> chainProducer;     // producer of each chain's texture, or -1
+    std::vector<size_t> chainArgument;  // argument index of each chain
+    int mipLevels = 0;
+    int consumers = 0;
+
+    // Per tile.
+    Rect required = Rect::null();
+    Rect textureRect = Rect::null();
+    GLuint texture = 0;
+    bool flipped = false;
+    bool pooled = false;
+    PooledTexture pool;
+    int remaining = 0;
+};
+
+int levelFor(double scale)
+{
+    if (!(scale > 2.0) || !std::isfinite(scale))
+        return 0;
+    return std::min(12, static_cast<int>(std::ceil(std::log2(scale))));
+}
+
+} // namespace
+
+struct GLRenderer::Private
+{
+    int maxTextureSize = 4096;
+    int maxTile = 2048;
+    GLenum passFormat = GL_RGBA32F;
+    GLuint framebuffer = 0;
+    GLuint vertexArray = 0;
+    GLuint emptyTexture = 0;
+    GLuint samplerObjects[4] = {0, 0, 0, 0}; // linear, nearest, linear+mip, nearest+mip
+    GLuint vertexShader = 0;
+    std::unordered_map<std::string, std::unique_ptr<Program>> programs;
+    std::unordered_map<const void*, SourceTexture> sources;
+    size_t sourceBytes = 0;
+    quint64 useClock = 0;
+    std::vector<PooledTexture> pool;
+    size_t poolBytes = 0;
+
+    // The plan of the current render.
+    std::vector<Producer> producers;
+    std::unordered_map<const ImageNode*, int> producerOf;
+    std::vector<ImageNodePtr> synthetic;
+    std::unordered_map<const ImageNode*, ImageNodePtr> copyOf;
+    QString failure;
+
+    Private();
+    ~Private();
+
+    Program* program(const KernelData& kernel, const std::vector<GLSamplerChain>& chains, QString* error);
+    int producerFor(const ImageNodePtr& node);
+    ImageNodePtr copyNode(const ImageNodePtr& node);
+    GLSamplerChain walk(const SamplerBinding& binding, ImageNodePtr* terminal);
+    Rect propagate(const GLSamplerChain& chain, const Rect& roi) const;
+    bool renderTile(const Rect& tile, const TileSink& sink, const Rect& whole);
+    bool planTile(const Rect& tile);
+    bool prepareSource(Producer& producer);
+    bool uploadRegion(Producer& producer);
+    bool runPass(Producer& producer, bool isRoot);
+    PooledTexture acquire(int width, int height, int levels);
+    void release(PooledTexture texture);
+    void trimSources(size_t budget);
+    void releaseTile();
+};
+
+GLRenderer::Private::Private()
+{
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
+    maxTile = std::min(2048, maxTextureSize);
+    glGenFramebuffers(1, &framebuffer);
+    glGenVertexArrays(1, &vertexArray);
+    glGenTextures(1, &emptyTexture);
+    glBindTexture(GL_TEXTURE_2D, emptyTexture);
+    const uint8_t zero[4] = {0, 0, 0, 0};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, zero);
+    glGenSamplers(4, samplerObjects);
+    const float border[4] = {0, 0, 0, 0};
+    const GLint filters[4][2] = {{GL_LINEAR, GL_LINEAR},
+                                 {GL_NEAREST, GL_NEAREST},
+                                 {GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR},
+                                 {GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST}};
+    for (int i = 0; i < 4; ++i) {
+        glSamplerParameteri(samplerObjects[i], GL_TEXTURE_MIN_FILTER, filters[i][0]);
+        glSamplerParameteri(samplerObjects[i], GL_TEXTURE_MAG_FILTER, filters[i][1]);
+        glSamplerParameteri(samplerObjects[i], GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+        glSamplerParameteri(samplerObjects[i], GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+        glSamplerParameterfv(samplerObjects[i], GL_TEXTURE_BORDER_COLOR, border);
+    }
+    // Float colour buffers are what passes render into; half floats where a driver lacks them.
+    GLint extensions = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &extensions);
+    bool floatTargets = false;
+    for (GLint i = 0; i < extensions; ++i) {
+        const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+        if (name && std::strcmp(name, "GL_EXT_color_buffer_float") == 0)
+            floatTargets = true;
+    }
+    passFormat = floatTargets ? GL_RGBA32F : GL_RGBA16F;
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glDisable(GL_BLEND);
+    glDisable(GL_DITHER);
+}
+
+GLRenderer::Private::~Private()
+{
+    for (auto& [key, program] : programs)
+        glDeleteProgram(program->id);
+    if (vertexShader)
+        glDeleteShader(vertexShader);
+    for (auto& [key, source] : sources)
+        glDeleteTextures(1, &source.id);
+    for (const PooledTexture& texture : pool)
+        glDeleteTextures(1, &texture.id);
+    glDeleteSamplers(4, samplerObjects);
+    glDeleteTextures(1, &emptyTexture);
+    glDeleteVertexArrays(1, &vertexArray);
+    glDeleteFramebuffers(1, &framebuffer);
+}
+
+namespace {
+
+QString shaderLog(GLuint shader)
+{
+    GLint length = 0;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    QByteArray log(std::max(length, 1), '\0');
+    glGetShaderInfoLog(shader, length, nullptr, log.data());
+    return QString::fromUtf8(log.constData()).trimmed();
+}
+
+GLuint compileShader(GLenum type, const QByteArray& source, QString* error)
+{
+    GLuint shader = glCreateShader(type);
+    const char* text = source.constData();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        if (error)
+            *error = shaderLog(shader);
+        glDeleteShader(shader);
+        return 0;
+    }
+    return shader;
+}
+
+} // namespace
+
+Program* GLRenderer::Private::program(const KernelData& kernel, const std::vector<GLSamplerChain>& chains,
+                                      QString* error)
+{
+    std::string key = std::to_string(kernel.id);
+    for (const GLSamplerChain& chain : chains)
+        key += '|' + chain.shapeKey().toStdString();
+    auto it = programs.find(key);
+    if (it != programs.end())
+        return it->second.get();
+
+    if (!vertexShader) {
+        vertexShader = compileShader(GL_VERTEX_SHADER, GLProgramBuilder::vertexShader(), error);
+        if (!vertexShader)
+            return nullptr;
+    }
+    GLuint fragment = compileShader(GL_FRAGMENT_SHADER, GLProgramBuilder::fragmentShader(kernel, chains), error);
+    if (!fragment)
+        return nullptr;
+    GLuint id = glCreateProgram();
+    glAttachShader(id, vertexShader);
+    glAttachShader(id, fragment);
+    glLinkProgram(id);
+    glDetachShader(id, vertexShader);
+    glDetachShader(id, fragment);
+    glDeleteShader(fragment);
+    GLint ok = GL_FALSE;
+    glGetProgramiv(id, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        GLint length = 0;
+        glGetProgramiv(id, GL_INFO_LOG_LENGTH, &length);
+        QByteArray log(std::max(length, 1), '\0');
+        glGetProgramInfoLog(id, length, nullptr, log.data());
+        if (error)
+            *error = QString::fromUtf8(log.constData()).trimmed();
+        glDeleteProgram(id);
+        return nullptr;
+    }
+    auto program = std::make_unique<Program>();
+    program->id = id;
+    Program* raw = program.get();
+    programs.emplace(key, std::move(program));
+    return raw;
+}
+
+ImageNodePtr GLRenderer::Private::copyNode(const ImageNodePtr& node)
+{
+    auto it = copyOf.find(node.get());
+    if (it != copyOf.end())
+        return it->second;
+    auto copy = std::make_shared<ImageNode>();
+    copy->kind = ImageNode::Kind::Kernel;
+    copy->extent = node->extent;
+    copy->domain = node->domain;
+    copy->kernel = copyKernel();
+    SamplerBinding binding;
+    binding.image = node;
+    copy->arguments.push_back(binding);
+    synthetic.push_back(copy);
+    copyOf.emplace(node.get(), copy);
+    return copy;
+}
+
+GLSamplerChain GLRenderer::Private::walk(const SamplerBinding& binding, ImageNodePtr* terminal)
+{
+    GLSamplerChain chain;
+    chain.nearest = binding.nearest;
+    chain.workingToSampler = binding.matrix.inverted();
+    ImageNodePtr node = binding.image;
+    chain.samplerExtent = node ? node->extent : Rect::null();
+    if (!binding.matrix.isInvertible() || !node) {
+        chain.terminal = GLSamplerChain::Terminal::Zero;
+        return chain;
+    }
+
+    AffineTransform map;
+    bool identity = true;
+    auto pushStage = [&](GLChainStage::Op op, const Rect& rect) {
+        GLChainStage stage;
+        stage.map = map;
+        stage.identityMap = identity;
+        stage.op = op;
+        stage.rect = rect;
+        chain.stages.push_back(stage);
+        map = AffineTransform();
+        identity = true;
+    };
+    if (binding.clamp && !node->extent.isInfinite()) {
+        if (node->extent.isEmpty()) {
+            chain.terminal = GLSamplerChain::Terminal::Zero;
+            return chain;
+        }
+        pushStage(GLChainStage::Op::Clamp, node->extent);
+    }
+
+    for (;;) {
+        switch (node->kind) {
+        case ImageNode::Kind::Empty:
+            chain.terminal = GLSamplerChain::Terminal::Zero;
+            return chain;
+        case ImageNode::Kind::Transform:
+            if (!node->transform.isInvertible()) {
+                chain.terminal = GLSamplerChain::Terminal::Zero;
+                return chain;
+            }
+            map = map.concatenated(node->transform.inverted());
+            identity = identity && node->transform.isIdentity();
+            node = node->input;
+            continue;
+        case ImageNode::Kind::Crop:
+        case ImageNode::Kind::Clamp: {
+            const bool crop = node->kind == ImageNode::Kind::Crop;
+            if (node->rect.isEmpty() && !node->rect.isInfinite()) {
+                chain.terminal = GLSamplerChain::Terminal::Zero;
+                return chain;
+            }
+            if (node->rect.isInfinite()) {
+                node = node->input;
+                continue;
+            }
+            if (static_cast<int>(chain.stages.size()) >= GLSamplerChain::MaxStages) {
+                *terminal = copyNode(node);
+                chain.terminal = GLSamplerChain::Terminal::Texture;
+                break;
+            }
+            pushStage(crop ? GLChainStage::Op::Crop : GLChainStage::Op::Clamp, node->rect);
+            node = node->input;
+            continue;
+        }
+        case ImageNode::Kind::Constant:
+            chain.terminal = GLSamplerChain::Terminal::Constant;
+            chain.constant = node->color;
+            break;
+        case ImageNode::Kind::Bitmap:
+        case ImageNode::Kind::Tiles:
+        case ImageNode::Kind::Kernel:
+            *terminal = node;
+            chain.terminal = GLSamplerChain::Terminal::Texture;
+            break;
+        }
+        break;
+    }
+    chain.finalMap = map;
+    chain.terminalNode = terminal->get();
+
+    // How many terminal pixels one destination pixel spans.
+    AffineTransform whole = chain.workingToSampler;
+    for (const GLChainStage& stage : chain.stages)
+        whole = whole.concatenated(stage.map);
+    whole = whole.concatenated(chain.finalMap);
+    chain.scale = std::max(std::hypot(whole.a, whole.b), std::hypot(whole.c, whole.d));
+    return chain;
+}
+
+int GLRenderer::Private::producerFor(const ImageNodePtr& node)
+{
+    auto found = producerOf.find(node.get());
+    if (found != producerOf.end())
+        return found->second;
+
+    Producer producer;
+    if (node->kind == ImageNode::Kind::Bitmap || node->kind == ImageNode::Kind::Tiles) {
+        producer.kind = Producer::Kind::Source;
+        producer.node = node;
+    } else if (node->kind == ImageNode::Kind::Kernel) {
+        producer.kind = Producer::Kind::Pass;
+        producer.node = node;
+        for (size_t a = 0; a < node->arguments.size(); ++a) {
+            const auto* binding = std::get_if<SamplerBinding>(&node->arguments[a]);
+            if (!binding)
+                continue;
+            ImageNodePtr terminal;
+            GLSamplerChain chain = walk(*binding, &terminal);
+            int index = -1;
+            if (chain.terminal == GLSamplerChain::Terminal::Texture) {
+                index = producerFor(terminal);
+                producers[static_cast<size_t>(index)].consumers++;
+                producers[static_cast<size_t>(index)].mipLevels =
+                    std::max(producers[static_cast<size_t>(index)].mipLevels, levelFor(chain.scale));
+            }
+            producer.chains.push_back(chain);
+            producer.chainProducer.push_back(index);
+            producer.chainArgument.push_back(a);
+        }
+    } else {
+        return producerFor(copyNode(node));
+    }
+    producers.push_back(std::move(producer));
+    const int index = static_cast<int>(producers.size()) - 1;
+    producerOf.emplace(node.get(), index);
+    return index;
+}
+
+Rect GLRenderer::Private::propagate(const GLSamplerChain& chain, const Rect& roi) const
+{
+    Rect r = roi;
+    for (const GLChainStage& stage : chain.stages) {
+        if (r.isNull())
+            return r;
+        if (!stage.identityMap)
+            r = stage.map.map(r);
+        r = stage.op == GLChainStage::Op::Crop ? r.intersected(stage.rect) : project(r, stage.rect);
+    }
+    if (r.isNull())
+        return r;
+    r = chain.finalMap.map(r);
+    // Bilinear reads reach one pixel around the point; a mipmap level L reaches 2^L pixels.
+    const double reach = double(1 << levelFor(chain.scale)) * (levelFor(chain.scale) > 0 ? 2.0 : 1.0);
+    return r.insetBy(-reach, -reach);
+}
+
+PooledTexture GLRenderer::Private::acquire(int width, int height, int requestedLevels)
+{
+    int maxLevels = 1;
+    while ((std::max(width, height) >> maxLevels) > 0)
+        ++maxLevels;
+    const int levels = std::min(requestedLevels, maxLevels);
+    for (size_t i = 0; i < pool.size(); ++i) {
+        if (pool[i].width == width && pool[i].height == height && pool[i].levels == levels) {
+            PooledTexture texture = pool[i];
+            pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(i));
+            poolBytes -= texture.bytes;
+            return texture;
+        }
+    }
+    PooledTexture texture;
+    texture.width = width;
+    texture.height = height;
+    texture.levels = levels;
+    texture.bytes = size_t(width) * size_t(height) * (passFormat == GL_RGBA32F ? 16 : 8) * (levels > 1 ? 4 : 3) / 3;
+    glGenTextures(1, &texture.id);
+    glBindTexture(GL_TEXTURE_2D, texture.id);
+    glTexStorage2D(GL_TEXTURE_2D, levels, passFormat, width, height);
+    return texture;
+}
+
+void GLRenderer::Private::release(PooledTexture texture)
+{
+    if (!texture.id)
+        return;
+    pool.push_back(texture);
+    poolBytes += texture.bytes;
+    while (poolBytes > PoolBudget && !pool.empty()) {
+        poolBytes -= pool.front().bytes;
+        glDeleteTextures(1, &pool.front().id);
+        pool.erase(pool.begin());
+    }
+}
+
+void GLRenderer::Private::trimSources(size_t budget)
+{
+    while (sourceBytes > budget && !sources.empty()) {
+        auto oldest = sources.begin();
+        for (auto it = sources.begin(); it != sources.end(); ++it) {
+            if (it->second.lastUse < oldest->second.lastUse)
+                oldest = it;
+        }
+        sourceBytes -= oldest->second.bytes;
+        glDeleteTextures(1, &oldest->second.id);
+        sources.erase(oldest);
+    }
+}
+
+namespace {
+
+// Pixels of a bitmap in a form a texture takes: colour formats as they are, grey formats spread to RGBA.
+struct UploadFormat
+{
+    GLenum internal;
+    GLenum type;
+    int bytesPerPixel;
+};
+
+UploadFormat uploadFormat(Bitmap::Format format)
+{
+    switch (format) {
+    case Bitmap::Format::RGBA8:
+    case Bitmap::Format::Gray8:
+        return {GL_RGBA8, GL_UNSIGNED_BYTE, 4};
+    default:
+        return {GL_RGBA32F, GL_FLOAT, 16};
+    }
+}
+
+Bitmap uploadable(const Bitmap& bitmap)
+{
+    switch (bitmap.format()) {
+    case Bitmap::Format::RGBA8:
+    case Bitmap::Format::RGBAf:
+        return bitmap;
+    case Bitmap::Format::Gray8:
+        return bitmap.converted(Bitmap::Format::RGBA8);
+    default:
+        return bitmap.converted(Bitmap::Format::RGBAf);
+    }
+}
+
+} // namespace
+
+bool GLRenderer::Private::uploadRegion(Producer& producer)
+{
+    // A source too large for one texture: upload the part this tile needs.
+    const ImageNode& node = *producer.node;
+    const int width = node.kind == ImageNode::Kind::Bitmap ? node.bitmap.width() : node.tiles.width();
+    const int height = node.kind == ImageNode::Kind::Bitmap ? node.bitmap.height() : node.tiles.height();
+    const Rect needed = roundOut(producer.required.intersected(Rect(0, 0, width, height)));
+    if (needed.isNull() || needed.isEmpty()) {
+        producer.texture = 0;
+        return true;
+    }
+    const int x0 = int(needed.minX()), y0 = int(needed.minY());
+    const int w = int(needed.width()), h = int(needed.height());
+    if (w > maxTextureSize || h > maxTextureSize) {
+        failure = QStringLiteral("a source region of %1 x %2 pixels exceeds the texture limit").arg(w).arg(h);
+        return false;
+    }
+    Bitmap region;
+    const Bitmap::Format format = node.kind == ImageNode::Kind::Bitmap ? node.bitmap.format() : node.tiles.format();
+    region = Bitmap(w, h, format);
+    if (region.isNull()) {
+        failure = QStringLiteral("out of memory for a source region");
+        return false;
+    }
+    // Rows top-down: the region's top row is image row (height - (y0 + h)).
+    if (node.kind == ImageNode::Kind::Bitmap) {
+        const int bpp = Bitmap::bytesPerPixel(format);
+        for (int row = 0; row < h; ++row)
+            std::memcpy(region.mutableRow(row), node.bitmap.row(height - (y0 + h) + row) + size_t(x0) * bpp,
+                        region.bytesPerRow());
+    } else {
+        node.tiles.read(x0, height - (y0 + h), w, h, region);
+    }
+    const Bitmap pixels = uploadable(region);
+    const UploadFormat upload = uploadFormat(format);
+    producer.pool = PooledTexture();
+    glGenTextures(1, &producer.pool.id);
+    glBindTexture(GL_TEXTURE_2D, producer.pool.id);
+    glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, w, h, 0, GL_RGBA, upload.type, pixels.data());
+    if (producer.mipLevels > 0)
+        glGenerateMipmap(GL_TEXTURE_2D);
+    producer.texture = producer.pool.id;
+    producer.textureRect = needed;
+    producer.flipped = true;
+    producer.pooled = false;
+    return true;
+}
+
+bool GLRenderer::Private::prepareSource(Producer& producer)
+{
+    const ImageNode& node = *producer.node;
+    const bool isBitmap = node.kind == ImageNode::Kind::Bitmap;
+    const int width = isBitmap ? node.bitmap.width() : node.tiles.width();
+    const int height = isBitmap ? node.bitmap.height() : node.tiles.height();
+    if (producer.required.isNull()) {
+        producer.texture = 0;
+        return true;
+    }
+    const Bitmap::Format format = isBitmap ? node.bitmap.format() : node.tiles.format();
+    const UploadFormat upload = uploadFormat(format);
+    const size_t bytes = size_t(width) * size_t(height) * size_t(upload.bytesPerPixel);
+    if (width > maxTextureSize || height > maxTextureSize || bytes > SourceCacheBudget / 2)
+        return uploadRegion(producer);
+
+    const void* key = isBitmap ? node.bitmap.identity() : node.tiles.lineage();
+    auto it = sources.find(key);
+    if (it == sources.end()) {
+        trimSources(SourceCacheBudget - bytes);
+        SourceTexture source;
+        source.width = width;
+        source.height = height;
+        source.bytes = bytes;
+        glGenTextures(1, &source.id);
+        glBindTexture(GL_TEXTURE_2D, source.id);
+        if (isBitmap) {
+            const Bitmap pixels = uploadable(node.bitmap);
+            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, GL_RGBA, upload.type, pixels.data());
+            source.keepAlive = node.bitmap;
+        } else {
+            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, GL_RGBA, upload.type, nullptr);
+        }
+        it = sources.emplace(key, std::move(source)).first;
+        sourceBytes += bytes;
+    }
+    SourceTexture& source = it->second;
+    glBindTexture(GL_TEXTURE_2D, source.id);
+    if (!isBitmap) {
+        // Bring the texture up to this snapshot: only tiles that differ are sent.
+        const auto& tiles = node.tiles.tiles();
+        if (source.tiles.size() != tiles.size())
+            source.tiles.assign(tiles.size(), nullptr);
+        bool changed = false;
+        const int size = TileStore::TileSize;
+        for (int ty = 0; ty < node.tiles.rows(); ++ty) {
+            for (int tx = 0; tx < node.tiles.columns(); ++tx) {
+                const size_t i = size_t(ty) * node.tiles.columns() + tx;
+                if (source.tiles[i] == tiles[i])
+                    continue;
+                const int w = std::min(size, width - tx * size), h = std::min(size, height - ty * size);
+                Bitmap tile(w, h, format);
+                node.tiles.read(tx * size, ty * size, w, h, tile);
+                const Bitmap pixels = uploadable(tile);
+                glTexSubImage2D(GL_TEXTURE_2D, 0, tx * size, ty * size, w, h, GL_RGBA, upload.type, pixels.data());
+                source.tiles[i] = tiles[i];
+                changed = true;
+            }
+        }
+        if (changed)
+            source.mipmapped = false;
+    }
+    if (producer.mipLevels > 0 && !source.mipmapped) {
+        glGenerateMipmap(GL_TEXTURE_2D);
+        source.mipmapped = true;
+    }
+    source.lastUse = ++useClock;
+    producer.texture = source.id;
+    producer.textureRect = Rect(0, 0, width, height);
+    producer.flipped = true;
+    producer.pooled = false;
+    producer.pool = PooledTexture();
+    return true;
+}
+
+bool GLRenderer::Private::planTile(const Rect& tile)
+{
+    for (Producer& producer : producers) {
+        producer.required = Rect::null();
+        producer.textureRect = Rect::null();
+        producer.texture = 0;
+        producer.remaining = producer.consumers;
+    }
+    size_t passBytes = 0;
+    const int rootIndex = static_cast<int>(producers.size()) - 1;
+    producers.back().required = tile;
+    for (int i = rootIndex; i >= 0; --i) {
+        Producer& producer = producers[static_cast<size_t>(i)];
+        if (producer.kind != Producer::Kind::Pass || producer.required.isNull())
+            continue;
+        Rect rect;
+        if (i == rootIndex) {
+            rect = tile;
+        } else {
+            rect = roundOut(producer.required.intersected(areaOf(*producer.node)));
+            if (rect.isNull() || rect.isEmpty())
+                continue;
+            rect = alignTo(rect, 1 << producer.mipLevels);
+        }
+        if (!isFinite(rect)) {
+            failure = QStringLiteral("the recipe needs an unbounded region of an intermediate image");
+            return false;
+        }
+        if (rect.width() > maxTextureSize || rect.height() > maxTextureSize)
+            return false; // the caller splits the tile
+        passBytes += size_t(rect.width()) * size_t(rect.height()) * 16;
+        if (passBytes > PassTextureBudget && i != rootIndex)
+            return false;
+        producer.textureRect = rect;
+        const ImageNode& node = *producer.node;
+        for (size_t c = 0; c < producer.chains.size(); ++c) {
+            const int target = producer.chainProducer[c];
+            if (target < 0)
+                continue;
+            const GLSamplerChain& chain = producer.chains[c];
+            const int samplerIndex = static_cast<int>(c);
+            Rect roi = node.roi ? node.roi(samplerIndex, rect) : chain.workingToSampler.map(rect);
+            Rect needed = propagate(chain, roi);
+            if (needed.isNull())
+                continue;
+            Producer& input = producers[static_cast<size_t>(target)];
+            input.required = input.required.united(needed);
+        }
+    }
+    return true;
+}
+
+bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
+{
+    const ImageNode& node = *producer.node;
+    const Rect rect = producer.textureRect;
+    const int width = int(rect.width()), height = int(rect.height());
+    QString error;
+    Program* prog = program(*node.kernel, producer.chains, &error);
+    if (!prog) {
+        failure = QStringLiteral("kernel '%1' of %2 does not compile: %3")
+                      .arg(node.kernel->name, node.kernel->sourceName, error);
+        return false;
+    }
+    producer.pool = acquire(width, height, isRoot ? 1 : producer.mipLevels + 1);
+    producer.pooled = true;
+    producer.texture = producer.pool.id;
+    producer.flipped = false;
+
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, producer.texture, 0);
+    glViewport(0, 0, width, height);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+
+    // Only pixels inside the node's domain and extent are computed; the rest stay transparent.
+    Rect area = areaOf(node).intersected(rect);
+    if (!area.isNull() && !area.isEmpty()) {
+        glUseProgram(prog->id);
+        glBindVertexArray(vertexArray);
+        const float quad[4] = {float(2.0 * (area.minX() - rect.minX()) / width - 1.0),
+                               float(2.0 * (area.minY() - rect.minY()) / height - 1.0),
+                               float(2.0 * (area.maxX() - rect.minX()) / width - 1.0),
+                               float(2.0 * (area.maxY() - rect.minY()) / height - 1.0)};
+        glUniform4fv(prog->location(QStringLiteral("_pf_quad")), 1, quad);
+        glUniform2f(prog->location(QStringLiteral("_pf_destOrigin")), float(rect.minX()), float(rect.minY()));
+
+        float m[9];
+        for (size_t c = 0; c < producer.chains.size(); ++c) {
+            const GLSamplerChain& chain = producer.chains[c];
+            const int i = static_cast<int>(c);
+            toMat3(chain.workingToSampler, m);
+            glUniformMatrix3fv(prog->location(GLProgramBuilder::uniformName("w2s", i)), 1, GL_FALSE, m);
+            const Rect e = chain.samplerExtent;
+            float extent[4] = {0, 0, 0, 0};
+            if (e.isInfinite()) {
+                extent[0] = extent[1] = -1e30f;
+                extent[2] = extent[3] = 2e30f;
+            } else if (!e.isNull()) {
+                extent[0] = float(e.minX());
+                extent[1] = float(e.minY());
+                extent[2] = float(e.width());
+                extent[3] = float(e.height());
+            }
+            glUniform4fv(prog->location(GLProgramBuilder::uniformName("extent", i)), 1, extent);
+            for (size_t k = 0; k < chain.stages.size(); ++k) {
+                const GLChainStage& stage = chain.stages[k];
+                if (!stage.identityMap) {
+                    toMat3(stage.map, m);
+                    glUniformMatrix3fv(prog->location(GLProgramBuilder::uniformName("stageMap", i, int(k))), 1,
+                                       GL_FALSE, m);
+                }
+                float r[4];
+                if (stage.op == GLChainStage::Op::Crop) {
+                    r[0] = float(stage.rect.minX());
+                    r[1] = float(stage.rect.minY());
+                    r[2] = float(stage.rect.maxX());
+                    r[3] = float(stage.rect.maxY());
+                } else {
+                    // Edge pixel centres; a rectangle thinner than a pixel clamps to its middle.
+                    const double x0 = stage.rect.minX() + 0.5, x1 = stage.rect.maxX() - 0.5;
+                    const double y0 = stage.rect.minY() + 0.5, y1 = stage.rect.maxY() - 0.5;
+                    r[0] = float(x0 <= x1 ? x0 : stage.rect.midX());
+                    r[2] = float(x0 <= x1 ? x1 : stage.rect.midX());
+                    r[1] = float(y0 <= y1 ? y0 : stage.rect.midY());
+                    r[3] = float(y0 <= y1 ? y1 : stage.rect.midY());
+                }
+                glUniform4fv(prog->location(GLProgramBuilder::uniformName("stageRect", i, int(k))), 1, r);
+            }
+            if (chain.terminal == GLSamplerChain::Terminal::Constant) {
+                glUniform4fv(prog->location(GLProgramBuilder::uniformName("constant", i)), 1, chain.constant.data());
+            } else if (chain.terminal == GLSamplerChain::Terminal::Texture) {
+                const Producer& input = producers[static_cast<size_t>(producer.chainProducer[c])];
+                glActiveTexture(GL_TEXTURE0 + GLenum(i));
+                const int level = levelFor(chain.scale);
+                AffineTransform toTexture;
+                if (input.texture) {
+                    glBindTexture(GL_TEXTURE_2D, input.texture);
+                    const Rect t = input.textureRect;
+                    toTexture.a = 1.0 / t.width();
+                    toTexture.d = input.flipped ? -1.0 / t.height() : 1.0 / t.height();
+                    toTexture.tx = -t.minX() / t.width();
+                    toTexture.ty = input.flipped ? t.maxY() / t.height() : -t.minY() / t.height();
+                } else {
+                    glBindTexture(GL_TEXTURE_2D, emptyTexture);
+                }
+                glBindSampler(GLuint(i), samplerObjects[(chain.nearest ? 1 : 0) + (level > 0 && input.texture ? 2 : 0)]);
+                glUniform1i(prog->location(GLProgramBuilder::uniformName("texture", i)), i);
+                toMat3(chain.finalMap.concatenated(toTexture), m);
+                glUniformMatrix3fv(prog->location(GLProgramBuilder::uniformName("textureMap", i)), 1, GL_FALSE, m);
+                const float lod = level > 0 ? float(std::log2(chain.scale)) : 0.0f;
+                glUniform1f(prog->location(GLProgramBuilder::uniformName("lod", i)), lod);
+            }
+        }
+        for (size_t a = 0; a < node.arguments.size(); ++a) {
+            const auto* values = std::get_if<std::vector<float>>(&node.arguments[a]);
+            if (!values)
+                continue;
+            const GLint location = prog->location(QStringLiteral("_pf_arg%1").arg(a));
+            switch (values->size()) {
+            case 1:
+                glUniform1fv(location, 1, values->data());
+                break;
+            case 2:
+                glUniform2fv(location, 1, values->data());
+                break;
+            case 3:
+                glUniform3fv(location, 1, values->data());
+                break;
+            default:
+                glUniform4fv(location, 1, values->data());
+                break;
+            }
+        }
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        for (size_t c = 0; c < producer.chains.size(); ++c)
+            glBindSampler(GLuint(c), 0);
+    }
+    if (producer.mipLevels > 0 && !isRoot) {
+        glBindTexture(GL_TEXTURE_2D, producer.texture);
+        glGenerateMipmap(GL_TEXTURE_2D);
+    }
+    const GLenum status = glGetError();
+    if (status != GL_NO_ERROR) {
+        failure = QStringLiteral("OpenGL error 0x%1 in kernel '%2'").arg(status, 0, 16).arg(node.kernel->name);
+        return false;
+    }
+    return true;
+}
+
+void GLRenderer::Private::releaseTile()
+{
+    for (Producer& producer : producers) {
+        if (producer.pooled)
+            release(producer.pool);
+        else if (producer.pool.id)
+            glDeleteTextures(1, &producer.pool.id);
+        producer.pool = PooledTexture();
+        producer.pooled = false;
+        producer.texture = 0;
+    }
+}
+
+bool GLRenderer::Private::renderTile(const Rect& tile, const TileSink& sink, const Rect& whole)
+{
+    if (!planTile(tile)) {
+        if (!failure.isEmpty())
+            return false;
+        // Too much for one pass: split the tile and try each half.
+        if (tile.width() <= 64 && tile.height() <= 64) {
+            failure = QStringLiteral("an intermediate image is too large to render even for a small tile");
+            return false;
+        }
+        const bool splitX = tile.width() >= tile.height();
+        const double half = std::floor((splitX ? tile.width() : tile.height()) / 2);
+        const Rect a = splitX ? Rect(tile.minX(), tile.minY(), half, tile.height())
+                              : Rect(tile.minX(), tile.minY(), tile.width(), half);
+        const Rect b = splitX ? Rect(tile.minX() + half, tile.minY(), tile.width() - half, tile.height())
+                              : Rect(tile.minX(), tile.minY() + half, tile.width(), tile.height() - half);
+        return renderTile(a, sink, whole) && renderTile(b, sink, whole);
+    }
+    bool ok = true;
+    const size_t rootIndex = producers.size() - 1;
+    for (size_t i = 0; ok && i < producers.size(); ++i) {
+        Producer& producer = producers[i];
+        if (producer.kind == Producer::Kind::Source) {
+            ok = prepareSource(producer);
+            continue;
+        }
+        if (producer.textureRect.isNull())
+            continue;
+        ok = runPass(producer, i == rootIndex);
+        // Inputs nobody else needs in this tile go back to the pool at once.
+        for (int input : producer.chainProducer) {
+            if (input < 0)
+                continue;
+            Producer& used = producers[static_cast<size_t>(input)];
+            if (--used.remaining == 0 && used.pooled) {
+                release(used.pool);
+                used.pool = PooledTexture();
+                used.pooled = false;
+                used.texture = 0;
+            }
+        }
+    }
+    if (ok) {
+        const Producer& root = producers[rootIndex];
+        const int w = int(tile.width()), h = int(tile.height());
+        std::vector<float> pixels;
+        try {
+            pixels.resize(size_t(w) * size_t(h) * 4);
+        } catch (const std::bad_alloc&) {
+            failure = QStringLiteral("out of memory for a tile");
+            releaseTile();
+            return false;
+        }
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, root.texture, 0);
+        glReadPixels(0, 0, w, h, GL_RGBA, GL_FLOAT, pixels.data());
+        const GLenum status = glGetError();
+        if (status != GL_NO_ERROR) {
+            failure = QStringLiteral("reading a tile back failed (OpenGL error 0x%1)").arg(status, 0, 16);
+            ok = false;
+        } else {
+            sink(int(tile.minX() - whole.minX()), int(tile.minY() - whole.minY()), w, h, pixels.data());
+        }
+    }
+    releaseTile();
+    return ok;
+}
+
+GLRenderer::GLRenderer() : d(std::make_unique<Private>()) {}
+
+GLRenderer::~GLRenderer() = default;
+
+bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const TileSink& sink, QString* errorMessage)
+{
+    d->producers.clear();
+    d->producerOf.clear();
+    d->synthetic.clear();
+    d->copyOf.clear();
+    d->failure.clear();
+
+    ImageNodePtr top = root;
+    if (top->kind != ImageNode::Kind::Kernel)
+        top = d->copyNode(top);
+    d->producerFor(top);
+
+    bool ok = true;
+    const int tile = d->maxTile;
+    for (double y = rect.minY(); ok && y < rect.maxY(); y += tile) {
+        for (double x = rect.minX(); ok && x < rect.maxX(); x += tile) {
+            const Rect piece(x, y, std::min<double>(tile, rect.maxX() - x), std::min<double>(tile, rect.maxY() - y));
+            ok = d->renderTile(piece, sink, rect);
+        }
+    }
+    if (!ok && errorMessage)
+        *errorMessage = d->failure;
+    d->producers.clear();
+    d->producerOf.clear();
+    d->synthetic.clear();
+    d->copyOf.clear();
+    return ok;
+}
+
+bool GLRenderer::compile(const KernelData& kernel, QString* errorMessage)
+{
+    std::vector<GLSamplerChain> chains(static_cast<size_t>(kernel.samplerCount()));
+    for (GLSamplerChain& chain : chains)
+        chain.terminal = GLSamplerChain::Terminal::Texture;
+    return d->program(kernel, chains, errorMessage) != nullptr;
+}
+
+void GLRenderer::clearCaches()
+{
+    for (auto& [key, source] : d->sources)
+        glDeleteTextures(1, &source.id);
+    d->sources.clear();
+    d->sourceBytes = 0;
+    for (const PooledTexture& texture : d->pool)
+        glDeleteTextures(1, &texture.id);
+    d->pool.clear();
+    d->poolBytes = 0;
+}
+
+void GLRenderer::setMaximumTileSize(int pixels)
+{
+    d->maxTile = std::clamp(pixels, 16, std::min(2048, d->maxTextureSize));
+}
+
+size_t GLRenderer::cachedSourceBytes() const
+{
+    return d->sourceBytes;
+}
+
+} // namespace pf

@@ -1,0 +1,26 @@
+#include "Platform/Image/GL/GLSamplerChain.h"
+
+namespace pf {
+
+QString GLSamplerChain::shapeKey() const
+{
+    QString key;
+    for (const GLChainStage& stage : stages) {
+        key += stage.identityMap ? QLatin1Char('i') : QLatin1Char('m');
+        key += stage.op == GLChainStage::Op::Crop ? QLatin1Char('c') : QLatin1Char('k');
+    }
+    switch (terminal) {
+    case Terminal::Zero:
+        key += QLatin1Char('Z');
+        break;
+    case Terminal::Constant:
+        key += QLatin1Char('C');
+        break;
+    case Terminal::Texture:
+        key += QLatin1Char('T');
+        break;
+    }
+    return key;
+}
+
+} // namespace pf

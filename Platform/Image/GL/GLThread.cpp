@@ -1,0 +1,127 @@
+#include "Platform/Image/GL/GLThread.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <future>
+
+namespace pf {
+
+namespace {
+
+// One display for the process, initialised on first use and kept: terminating it would pull the
+// contexts of every other thread away.
+EGLDisplay sharedDisplay(QString* failure)
+{
+    static std::once_flag once;
+    static EGLDisplay display = EGL_NO_DISPLAY;
+    static QString reason;
+    std::call_once(once, [] {
+        auto getPlatformDisplay =
+            reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+        EGLDisplay candidate = EGL_NO_DISPLAY;
+        if (getPlatformDisplay)
+            candidate = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        if (candidate == EGL_NO_DISPLAY)
+            candidate = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+        if (candidate == EGL_NO_DISPLAY) {
+            reason = QStringLiteral("no EGL display is available");
+            return;
+        }
+        if (!eglInitialize(candidate, nullptr, nullptr)) {
+            reason = QStringLiteral("EGL could not be initialised (error 0x%1)").arg(eglGetError(), 0, 16);
+            return;
+        }
+        display = candidate;
+    });
+    if (failure)
+        *failure = reason;
+    return display;
+}
+
+} // namespace
+
+GLThread::GLThread(QString label) : m_label(std::move(label))
+{
+    std::promise<void> started;
+    auto ready = started.get_future();
+    m_thread = std::thread([this, &started] {
+        QString failure;
+        EGLDisplay display = sharedDisplay(&failure);
+        if (display != EGL_NO_DISPLAY) {
+            eglBindAPI(EGL_OPENGL_ES_API);
+            const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 2, EGL_NONE};
+            EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
+            if (context == EGL_NO_CONTEXT) {
+                failure = QStringLiteral("no OpenGL ES 3.2 context (EGL error 0x%1)").arg(eglGetError(), 0, 16);
+            } else if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
+                failure = QStringLiteral("the OpenGL ES context cannot be made current (EGL error 0x%1)")
+                              .arg(eglGetError(), 0, 16);
+                eglDestroyContext(display, context);
+            } else {
+                m_context = context;
+                m_valid = true;
+            }
+        }
+        m_failure = failure;
+        m_threadId = std::this_thread::get_id();
+        started.set_value();
+        main();
+        if (m_context) {
+            eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+            eglDestroyContext(display, static_cast<EGLContext>(m_context));
+            eglReleaseThread();
+        }
+    });
+    ready.wait();
+}
+
+GLThread::~GLThread()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void GLThread::run(const std::function<void()>& task)
+{
+    if (std::this_thread::get_id() == m_threadId) {
+        task();
+        return;
+    }
+    std::promise<void> done;
+    auto finished = done.get_future();
+    {
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back([&task, &done] {
+            try {
+                task();
+            } catch (...) {
+                // A task that throws (out of memory) must not leave its caller waiting forever.
+            }
+            done.set_value();
+        });
+    }
+    m_wake.notify_one();
+    finished.wait();
+}
+
+void GLThread::main()
+{
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stop || !m_tasks.empty(); });
+            if (m_tasks.empty())
+                return;
+            task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+        }
+        task();
+    }
+}
+
+} // namespace pf

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Platform/Image/Bitmap.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace pf {
+
+// Reading and writing image files. Reading takes every format Qt's image plug-ins know, turns the
+// picture upright by its EXIF orientation, converts other colour profiles to sRGB and keeps 16-bit
+// files at full precision (as RGBAf or Gray16). Writing is atomic: the file appears whole or not at all.
+class ImageFile
+{
+public:
+    // A null bitmap, with a message fit for the user, when the file is missing, unreadable or damaged.
+    static Bitmap read(const QString& path, QString* errorMessage = nullptr);
+    static Bitmap readData(const QByteArray& data, QString* errorMessage = nullptr);
+
+    // PNG: grey bitmaps as grey, others as RGBA; 8 or 16 bits per component.
+    static QByteArray encodePNG(const Bitmap& bitmap, int bitsPerComponent = 8);
+    // JPEG at a quality from 0 to 1; alpha is dropped (composited over black).
+    static QByteArray encodeJPEG(const Bitmap& bitmap, double quality = 0.9);
+
+    static bool writePNG(const Bitmap& bitmap, const QString& path, int bitsPerComponent = 8,
+                         QString* errorMessage = nullptr);
+    static bool writeJPEG(const Bitmap& bitmap, const QString& path, double quality = 0.9,
+                          QString* errorMessage = nullptr);
+};
+
+} // namespace pf

@@ -1,0 +1,28 @@
+#pragma once
+
+// What the engine keeps of one kernel function. Internal to the image engine.
+
+#include "Platform/Image/Kernel.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace pf {
+
+class KernelData
+{
+public:
+    QString name;
+    std::vector<Kernel::Parameter> parameters;
+    // The whole kernel text rewritten for the shading compiler (same lines, engine names for the
+    // language's own words); shared by every kernel of the text.
+    std::shared_ptr<const QString> program;
+    QString sourceName;
+    // Unique for the life of the process; program caches key on it.
+    quint64 id = 0;
+
+    int samplerCount() const;
+};
+
+} // namespace pf

@@ -1,0 +1,169 @@
+#include "Platform/Image/RenderContext.h"
+
+#include "Platform/Foundation/Log.h"
+#include "Platform/Image/GL/GLRenderer.h"
+#include "Platform/Image/GL/GLThread.h"
+#include "Platform/Image/ImageNode.h"
+
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+namespace pf {
+
+struct RenderContext::Private
+{
+    explicit Private(const QString& label) : thread(label) {}
+    GLThread thread;
+    std::unique_ptr<GLRenderer> renderer; // lives and dies on the GL thread
+};
+
+namespace {
+
+uint8_t toByte(float v)
+{
+    if (!(v > 0.0f))
+        return 0;
+    if (v >= 1.0f)
+        return 255;
+    return static_cast<uint8_t>(v * 255.0f + 0.5f);
+}
+
+float luminance(const float* p)
+{
+    return 0.2126f * p[0] + 0.7152f * p[1] + 0.0722f * p[2];
+}
+
+} // namespace
+
+RenderContext::RenderContext(const QString& label) : d(std::make_unique<Private>(label))
+{
+    if (!d->thread.isValid()) {
+        pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(d->thread.failureReason()));
+        return;
+    }
+    d->thread.run([this] { d->renderer = std::make_unique<GLRenderer>(); });
+}
+
+RenderContext::~RenderContext()
+{
+    if (d->thread.isValid())
+        d->thread.run([this] { d->renderer.reset(); });
+}
+
+std::shared_ptr<RenderContext> RenderContext::shared()
+{
+    // Never destroyed: tearing a GL context down while the process exits races the driver's own exit.
+    static auto* context = new std::shared_ptr<RenderContext>(std::make_shared<RenderContext>(QStringLiteral("shared render")));
+    return *context;
+}
+
+bool RenderContext::isValid() const
+{
+    return d->thread.isValid();
+}
+
+std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requested, Bitmap::Format format)
+{
+    if (image.isNull()) {
+        pf::warning(QStringLiteral("Nothing to render: no image"));
+        return std::nullopt;
+    }
+    if (requested.isNull() || requested.isInfinite() || requested.isEmpty() || !std::isfinite(requested.width()) ||
+        !std::isfinite(requested.height())) {
+        pf::warning(QStringLiteral("Cannot render the rectangle %1 x %2: it must be finite and not empty")
+                        .arg(requested.width())
+                        .arg(requested.height()));
+        return std::nullopt;
+    }
+    const Rect rect = requested.integral();
+    if (!d->renderer) {
+        pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(d->thread.failureReason()));
+        return std::nullopt;
+    }
+    const int width = static_cast<int>(rect.width()), height = static_cast<int>(rect.height());
+    Bitmap out(width, height, format);
+    if (out.isNull())
+        return std::nullopt;
+    uint8_t* base = out.mutableData();
+    const size_t rowBytes = out.bytesPerRow();
+
+    auto sink = [&](int x, int y, int w, int h, const float* rgba) {
+        for (int row = 0; row < h; ++row) {
+            // Tiles arrive bottom-up; the bitmap's row 0 is the top.
+            uint8_t* dst = base + rowBytes * size_t(height - 1 - (y + row));
+            const float* src = rgba + size_t(row) * size_t(w) * 4;
+            switch (format) {
+            case Bitmap::Format::RGBAf:
+                std::memcpy(dst + size_t(x) * 16, src, size_t(w) * 16);
+                break;
+            case Bitmap::Format::RGBA8:
+                for (int i = 0; i < w * 4; ++i)
+                    dst[size_t(x) * 4 + size_t(i)] = toByte(src[i]);
+                break;
+            case Bitmap::Format::Grayf:
+                for (int i = 0; i < w; ++i) {
+                    const float v = luminance(src + size_t(i) * 4);
+                    std::memcpy(dst + (size_t(x) + size_t(i)) * 4, &v, 4);
+                }
+                break;
+            case Bitmap::Format::Gray8:
+                for (int i = 0; i < w; ++i)
+                    dst[size_t(x) + size_t(i)] = toByte(luminance(src + size_t(i) * 4));
+                break;
+            case Bitmap::Format::Gray16:
+                for (int i = 0; i < w; ++i) {
+                    const float v = luminance(src + size_t(i) * 4);
+                    const uint16_t word = !(v > 0.0f) ? 0 : v >= 1.0f ? 65535 : uint16_t(v * 65535.0f + 0.5f);
+                    std::memcpy(dst + (size_t(x) + size_t(i)) * 2, &word, 2);
+                }
+                break;
+            }
+        }
+    };
+
+    bool ok = false;
+    QString error;
+    d->thread.run([&] { ok = d->renderer->render(image.node(), rect, sink, &error); });
+    if (!ok) {
+        pf::error(QStringLiteral("Rendering an image failed: %1").arg(error));
+        return std::nullopt;
+    }
+    return out;
+}
+
+QImage RenderContext::renderToQImage(const Image& image, const Rect& rect, bool floatPixels)
+{
+    auto bitmap = render(image, rect, floatPixels ? Bitmap::Format::RGBAf : Bitmap::Format::RGBA8);
+    return bitmap ? bitmap->toQImage() : QImage();
+}
+
+void RenderContext::clearCaches()
+{
+    if (d->renderer)
+        d->thread.run([this] { d->renderer->clearCaches(); });
+}
+
+void RenderContext::setMaximumTileSize(int pixels)
+{
+    if (d->renderer)
+        d->thread.run([this, pixels] { d->renderer->setMaximumTileSize(pixels); });
+}
+
+bool RenderContext::checkKernel(const KernelData& kernel, QString* errorMessage)
+{
+    // Kernels are checked on a context of their own so that checking never waits for a long render.
+    static RenderContext* compiler = new RenderContext(QStringLiteral("kernel compiler"));
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    if (!compiler->d->renderer) {
+        if (errorMessage)
+            *errorMessage = QStringLiteral("no OpenGL ES context: %1").arg(compiler->d->thread.failureReason());
+        return false;
+    }
+    bool ok = false;
+    compiler->d->thread.run([&] { ok = compiler->d->renderer->compile(kernel, errorMessage); });
+    return ok;
+}
+
+} // namespace pf

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Platform/Foundation/Rect.h"
+#include "Platform/Image/Bitmap.h"
+#include "Platform/Image/Image.h"
+
+#include <QImage>
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace pf {
+
+class KernelData;
+
+// Turns image recipes into pixels. Each context owns its own OpenGL ES context on its own thread, so
+// contexts used by different threads never wait for each other; one context may be called from any
+// thread (calls then take turns). Programs and uploaded source pixels are cached per context.
+class RenderContext
+{
+public:
+    explicit RenderContext(const QString& label = QStringLiteral("render"));
+    ~RenderContext();
+    RenderContext(const RenderContext&) = delete;
+    RenderContext& operator=(const RenderContext&) = delete;
+
+    // A context for code that has none of its own (it is shared: prefer your own on busy threads).
+    static std::shared_ptr<RenderContext> shared();
+
+    bool isValid() const;
+
+    // Renders the rectangle (rounded out to whole pixels) of the image. Row 0 of the result is the top
+    // of the rectangle. Into a format without alpha the image is composited over black; grey formats
+    // take the luminance. Nothing, with a logged reason, when the render fails.
+    std::optional<Bitmap> render(const Image& image, const Rect& rect, Bitmap::Format format = Bitmap::Format::RGBA8);
+    QImage renderToQImage(const Image& image, const Rect& rect, bool floatPixels = false);
+
+    void clearCaches();
+    // Tiles are at most 2048 x 2048 pixels; smaller tiles are for tests.
+    void setMaximumTileSize(int pixels);
+
+    // Compiles a kernel once to check it (engine use).
+    static bool checkKernel(const KernelData& kernel, QString* errorMessage);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace pf

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Platform/Image/Bitmap.h"
+#include "Platform/Image/Image.h"
+#include "Platform/Image/Kernel.h"
+#include "Platform/Image/RenderContext.h"
+
+#include <array>
+#include <cstdint>
+#include <random>
+
+namespace pftest {
+
+// A float RGBA bitmap whose pixel (x, y) — y counted upward from the bottom — is f(x, y).
+template <typename F>
+pf::Bitmap makeFloatBitmap(int width, int height, F f)
+{
+    pf::Bitmap bitmap(width, height, pf::Bitmap::Format::RGBAf);
+    for (int y = 0; y < height; ++y) {
+        float* row = reinterpret_cast<float*>(bitmap.mutableRow(height - 1 - y));
+        for (int x = 0; x < width; ++x) {
+            const std::array<float, 4> c = f(x, y);
+            for (int i = 0; i < 4; ++i)
+                row[x * 4 + i] = c[static_cast<size_t>(i)];
+        }
+    }
+    return bitmap;
+}
+
+inline pf::Bitmap randomBitmap(int width, int height, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    return makeFloatBitmap(width, height, [&](int, int) {
+        const float a = unit(random);
+        return std::array<float, 4>{unit(random) * a, unit(random) * a, unit(random) * a, a};
+    });
+}
+
+// Pixel (x, y) of a rendered bitmap, y counted upward from the bottom of the bitmap.
+inline std::array<float, 4> at(const pf::Bitmap& bitmap, int x, int y)
+{
+    std::array<float, 4> c{};
+    bitmap.pixel(x, bitmap.height() - 1 - y, c.data());
+    return c;
+}
+
+inline pf::Kernel kernel(const char* text)
+{
+    auto kernels = pf::Kernel::kernelsWithString(QString::fromUtf8(text), QStringLiteral("test kernel"));
+    return kernels.empty() ? pf::Kernel() : kernels.front();
+}
+
+inline pf::RenderContext& context()
+{
+    static pf::RenderContext context(QStringLiteral("tests"));
+    return context;
+}
+
+inline pf::Bitmap renderFloat(const pf::Image& image, const pf::Rect& rect)
+{
+    auto bitmap = context().render(image, rect, pf::Bitmap::Format::RGBAf);
+    return bitmap ? *bitmap : pf::Bitmap();
+}
+
+} // namespace pftest

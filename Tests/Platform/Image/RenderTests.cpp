@@ -1,0 +1,281 @@
+#include "ImageTestSupport.h"
+
+#include "Platform/Foundation/Log.h"
+#include "Platform/Image/Color.h"
+#include "Platform/Image/Sampler.h"
+#include "Platform/Image/Vector.h"
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+#include <cmath>
+#include <thread>
+
+using namespace pf;
+using namespace pftest;
+
+namespace {
+
+// An asymmetric picture: value encodes the position, so flips, transposes and offsets all show.
+Bitmap marker(int width, int height)
+{
+    return makeFloatBitmap(width, height, [](int x, int y) {
+        return std::array<float, 4>{float(x) / 64.0f, float(y) / 64.0f, 0.5f, 1.0f};
+    });
+}
+
+void expectPixel(const Bitmap& out, int x, int y, std::array<float, 4> expected, float tolerance = 1e-5f)
+{
+    const auto p = at(out, x, y);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_NEAR(p[size_t(i)], expected[size_t(i)], tolerance) << "pixel " << x << "," << y << " channel " << i;
+}
+
+Kernel boxBlur()
+{
+    return kernel("kernel vec4 box(sampler s, float r) {\n"
+                  "  vec2 p = samplerCoord(s); vec4 sum = vec4(0.0); float n = 0.0;\n"
+                  "  for (float dy = -r; dy <= r; dy += 1.0)\n"
+                  "    for (float dx = -r; dx <= r; dx += 1.0) { sum += sample(s, p + vec2(dx, dy)); n += 1.0; }\n"
+                  "  return sum / n;\n"
+                  "}");
+}
+
+Image blurred(const Image& input, double radius)
+{
+    ApplyOptions options;
+    options.definition = input.definition().extent().insetBy(-radius, -radius);
+    options.regionOfInterest = [radius](int, const Rect& r) { return r.insetBy(-radius, -radius); };
+    return boxBlur().apply({QVariant::fromValue(input), radius}, options);
+}
+
+} // namespace
+
+TEST(Render, BitmapRowsRunTopDownAndCoordinatesUp)
+{
+    const Image image = Image::fromBitmap(marker(5, 3));
+    EXPECT_EQ(image.extent(), Rect(0, 0, 5, 3));
+    const Bitmap out = renderFloat(image, Rect(0, 0, 5, 3));
+    ASSERT_FALSE(out.isNull());
+    expectPixel(out, 0, 0, {0, 0, 0.5f, 1});
+    expectPixel(out, 4, 2, {4 / 64.0f, 2 / 64.0f, 0.5f, 1});
+    // Row 0 of the bitmap is the top (y = 2).
+    float top[4];
+    out.pixel(1, 0, top);
+    EXPECT_FLOAT_EQ(top[1], 2 / 64.0f);
+}
+
+TEST(Render, OutsideTheDomainIsTransparent)
+{
+    const Image image = Image::fromBitmap(marker(4, 4));
+    const Bitmap out = renderFloat(image, Rect(-2, -2, 8, 8));
+    expectPixel(out, 0, 0, {0, 0, 0, 0});
+    expectPixel(out, 7, 7, {0, 0, 0, 0});
+    expectPixel(out, 2, 2, {0, 0, 0.5f, 1});
+    expectPixel(out, 5, 5, {3 / 64.0f, 3 / 64.0f, 0.5f, 1});
+}
+
+TEST(Render, TransformsMoveRotateAndScaleWithBoundingExtents)
+{
+    const Image image = Image::fromBitmap(marker(4, 2));
+    const Image moved = image.imageByApplyingTransform(AffineTransform::translation(10, -3));
+    EXPECT_EQ(moved.extent(), Rect(10, -3, 4, 2));
+    expectPixel(renderFloat(moved, Rect(10, -3, 4, 2)), 3, 1, {3 / 64.0f, 1 / 64.0f, 0.5f, 1});
+
+    // A quarter turn: (x, y) -> (-y, x). Source pixel (3, 0) lands at x in [-1, 0), y in [3, 4).
+    const Image turned = image.imageByApplyingTransform(AffineTransform::rotation(M_PI / 2));
+    EXPECT_EQ(turned.extent(), Rect(-2, 0, 2, 4));
+    const Bitmap out = renderFloat(turned, turned.extent());
+    expectPixel(out, 1, 3, {3 / 64.0f, 0, 0.5f, 1});
+    expectPixel(out, 0, 0, {0, 1 / 64.0f, 0.5f, 1});
+
+    // Doubling: bilinear between the source pixel centres.
+    const Image doubled = image.imageByApplyingTransform(AffineTransform::scale(2, 2));
+    EXPECT_EQ(doubled.extent(), Rect(0, 0, 8, 4));
+    const Bitmap big = renderFloat(doubled, Rect(0, 0, 8, 4));
+    // Destination centre x = 3.5 samples source x = 1.75: between centres 1.5 and 2.5, weight 0.25.
+    EXPECT_NEAR(at(big, 3, 1)[0], (1.0f + 0.25f) / 64.0f, 1e-5);
+}
+
+TEST(Render, CropClampAndCompositeKeepTheirExtents)
+{
+    const Image image = Image::fromBitmap(marker(8, 8));
+    const Image cropped = image.imageByCroppingToRect(Rect(2, 3, 4, 10));
+    EXPECT_EQ(cropped.extent(), Rect(2, 3, 4, 5));
+    const Bitmap c = renderFloat(cropped, Rect(0, 0, 8, 8));
+    expectPixel(c, 1, 4, {0, 0, 0, 0});
+    expectPixel(c, 2, 3, {2 / 64.0f, 3 / 64.0f, 0.5f, 1});
+    expectPixel(c, 5, 7, {5 / 64.0f, 7 / 64.0f, 0.5f, 1});
+    expectPixel(c, 6, 7, {0, 0, 0, 0});
+
+    const Image clamped = cropped.imageByClampingToExtent();
+    EXPECT_TRUE(clamped.extent().isInfinite());
+    const Bitmap k = renderFloat(clamped, Rect(-5, -5, 20, 20));
+    expectPixel(k, 0, 0, {2 / 64.0f, 3 / 64.0f, 0.5f, 1});   // below-left corner: the corner pixel
+    expectPixel(k, 19, 19, {5 / 64.0f, 7 / 64.0f, 0.5f, 1}); // above-right corner
+    expectPixel(k, 5 + 4, 19, {4 / 64.0f, 7 / 64.0f, 0.5f, 1});
+
+    // Source over: premultiplied top + bottom * (1 - top alpha).
+    const Image top = Image::constantColor(Color(1, 0, 0, 0.25)).imageByCroppingToRect(Rect(0, 0, 2, 2));
+    const Image bottom = Image::constantColor(Color(0, 0, 1, 1)).imageByCroppingToRect(Rect(1, 1, 3, 3));
+    const Image over = top.imageByCompositingOverImage(bottom);
+    EXPECT_EQ(over.extent(), Rect(0, 0, 4, 4));
+    const Bitmap o = renderFloat(over, Rect(0, 0, 4, 4));
+    expectPixel(o, 0, 0, {0.25f, 0, 0, 0.25f});
+    expectPixel(o, 1, 1, {0.25f, 0, 0.75f, 1});
+    expectPixel(o, 3, 3, {0, 0, 1, 1});
+    expectPixel(o, 0, 3, {0, 0, 0, 0});
+}
+
+TEST(Render, SamplersClampAndReadNearest)
+{
+    const Image image = Image::fromBitmap(marker(4, 4));
+    const Kernel shifted = kernel("kernel vec4 k(sampler s, vec2 offset) { return sample(s, samplerCoord(s) + offset); }");
+    ApplyOptions options;
+    options.definition = Rect(0, 0, 4, 4);
+    // Transparent outside by default; the clamp mode repeats the edge.
+    const Bitmap transparent =
+        renderFloat(shifted.apply({QVariant::fromValue(Sampler(image)), QVariant::fromValue(Vector(3, 0))}, options),
+                    Rect(0, 0, 4, 4));
+    expectPixel(transparent, 3, 0, {0, 0, 0, 0});
+    expectPixel(transparent, 0, 0, {3 / 64.0f, 0, 0.5f, 1});
+    const Sampler clamped(image, Sampler::FilterMode::Linear, Sampler::WrapMode::Clamp);
+    const Bitmap edge = renderFloat(
+        shifted.apply({QVariant::fromValue(clamped), QVariant::fromValue(Vector(3, 0))}, options), Rect(0, 0, 4, 4));
+    expectPixel(edge, 3, 1, {3 / 64.0f, 1 / 64.0f, 0.5f, 1});
+
+    // Half a pixel off the centres: linear averages two pixels, nearest picks one.
+    const Sampler nearest(image, Sampler::FilterMode::Nearest);
+    const Bitmap linear = renderFloat(
+        shifted.apply({QVariant::fromValue(Sampler(image)), QVariant::fromValue(Vector(0.5, 0))}, options),
+        Rect(0, 0, 4, 4));
+    const Bitmap picked = renderFloat(
+        shifted.apply({QVariant::fromValue(nearest), QVariant::fromValue(Vector(0.25, 0))}, options), Rect(0, 0, 4, 4));
+    EXPECT_NEAR(at(linear, 1, 1)[0], 1.5f / 64.0f, 1e-5);
+    EXPECT_NEAR(at(picked, 1, 1)[0], 1.0f / 64.0f, 1e-6);
+}
+
+TEST(Render, SamplerMatrixPlacesTheImage)
+{
+    const Image image = Image::fromBitmap(marker(4, 4));
+    const Sampler placed(image, Sampler::FilterMode::Linear, Sampler::WrapMode::Transparent,
+                         AffineTransform::translation(10, 20));
+    EXPECT_EQ(placed.extent(), Rect(10, 20, 4, 4));
+    const Kernel read = kernel("kernel vec4 k(sampler s) { vec4 c = sample(s, samplerCoord(s));\n"
+                               "  return vec4(c.rg, samplerCoord(s) - destCoord()); }");
+    ApplyOptions options;
+    options.setDefinition(QVariant::fromValue(placed));
+    const Image out = read.apply({QVariant::fromValue(placed)}, options);
+    EXPECT_EQ(out.extent(), Rect(10, 20, 4, 4));
+    const Bitmap bitmap = renderFloat(out, out.extent());
+    expectPixel(bitmap, 2, 3, {2 / 64.0f, 3 / 64.0f, -10, -20});
+}
+
+TEST(Render, TiledRenderEqualsUntiledRender)
+{
+    // A neighbourhood kernel over a transformed, cropped source, composited: every region of
+    // interest and folded transform has to be right at the tile borders.
+    const Image source = Image::fromBitmap(randomBitmap(300, 200, 7))
+                             .imageByApplyingTransform(AffineTransform::translation(-20.0, 13.0))
+                             .imageByCroppingToRect(Rect(-10, 15, 260, 190));
+    const Image recipe = blurred(blurred(source, 3), 2).imageByCompositingOverImage(source.imageByClampingToExtent());
+    const Rect area(-30, 0, 310, 220);
+
+    RenderContext whole(QStringLiteral("untiled"));
+    RenderContext tiled(QStringLiteral("tiled"));
+    tiled.setMaximumTileSize(37);
+    const auto a = whole.render(recipe, area, Bitmap::Format::RGBAf);
+    const auto b = tiled.render(recipe, area, Bitmap::Format::RGBAf);
+    ASSERT_TRUE(a && b);
+    float worst = 0;
+    for (int y = 0; y < a->height(); ++y)
+        for (int x = 0; x < a->width(); ++x) {
+            float p[4], q[4];
+            a->pixel(x, y, p);
+            b->pixel(x, y, q);
+            for (int i = 0; i < 4; ++i)
+                worst = std::max(worst, std::abs(p[i] - q[i]));
+        }
+    EXPECT_LT(worst, 1e-5f);
+
+    const auto a8 = whole.render(recipe, area, Bitmap::Format::RGBA8);
+    const auto b8 = tiled.render(recipe, area, Bitmap::Format::RGBA8);
+    ASSERT_TRUE(a8 && b8);
+    EXPECT_EQ(0, std::memcmp(a8->data(), b8->data(), a8->byteCount()));
+}
+
+TEST(Render, BlurMatchesAReferenceLoop)
+{
+    const Bitmap input = randomBitmap(40, 30, 3);
+    const Bitmap out = renderFloat(blurred(Image::fromBitmap(input), 2), Rect(0, 0, 40, 30));
+    for (int y : {0, 7, 29})
+        for (int x : {0, 13, 39}) {
+            std::array<float, 4> sum{};
+            for (int dy = -2; dy <= 2; ++dy)
+                for (int dx = -2; dx <= 2; ++dx) {
+                    const auto p = at(input, std::clamp(x + dx, -1, 40), std::clamp(y + dy, -1, 30));
+                    const bool inside = x + dx >= 0 && x + dx < 40 && y + dy >= 0 && y + dy < 30;
+                    for (int i = 0; i < 4; ++i)
+                        sum[size_t(i)] += inside ? p[size_t(i)] : 0.0f;
+                }
+            for (float& v : sum)
+                v /= 25.0f;
+            expectPixel(out, x, y, sum);
+        }
+}
+
+TEST(Render, DownscalingByMoreThanTwoDoesNotAlias)
+{
+    // One-pixel stripes: reduced eight times they must average to grey, not to one of the stripes.
+    const Image stripes = Image::fromBitmap(makeFloatBitmap(256, 64, [](int x, int) {
+        const float v = float(x % 2);
+        return std::array<float, 4>{v, v, v, 1};
+    }));
+    const Bitmap small = renderFloat(stripes.imageByApplyingTransform(AffineTransform::scale(0.125, 0.125)),
+                                     Rect(0, 0, 32, 8));
+    for (int x = 1; x < 31; x += 5)
+        EXPECT_NEAR(at(small, x, 4)[0], 0.5f, 0.05f) << x;
+}
+
+TEST(Render, OutputFormatsCompositeOverBlackAndTakeLuminance)
+{
+    const Image image = Image::constantColor(Color(1, 0.5, 0, 0.5)).imageByCroppingToRect(Rect(0, 0, 2, 2));
+    const auto rgba = context().render(image, Rect(0, 0, 2, 2), Bitmap::Format::RGBA8);
+    ASSERT_TRUE(rgba);
+    EXPECT_EQ(rgba->data()[0], 128);
+    EXPECT_EQ(rgba->data()[1], 64);
+    EXPECT_EQ(rgba->data()[3], 128);
+    const auto grey = context().render(image, Rect(0, 0, 2, 2), Bitmap::Format::Grayf);
+    ASSERT_TRUE(grey);
+    float v;
+    std::memcpy(&v, grey->data(), 4);
+    EXPECT_NEAR(v, 0.2126f * 0.5f + 0.7152f * 0.25f, 1e-6);
+}
+
+TEST(Render, ContextsOnSeveralThreadsRenderAtOnce)
+{
+    const Image recipe = blurred(Image::fromBitmap(randomBitmap(200, 150, 11)), 3);
+    const auto expected = context().render(recipe, Rect(0, 0, 200, 150), Bitmap::Format::RGBA8);
+    ASSERT_TRUE(expected);
+    std::vector<std::thread> threads;
+    std::vector<int> same(3, 0);
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&, t] {
+            RenderContext own(QStringLiteral("worker"));
+            for (int i = 0; i < 4; ++i) {
+                auto out = own.render(recipe, Rect(0, 0, 200, 150), Bitmap::Format::RGBA8);
+                same[size_t(t)] += out && std::memcmp(out->data(), expected->data(), out->byteCount()) == 0;
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(same, (std::vector<int>{4, 4, 4}));
+}
+
+TEST(Render, FailuresReturnNothingAndSayWhy)
+{
+    LogCapture capture;
+    EXPECT_FALSE(context().render(Image(), Rect(0, 0, 4, 4)));
+    EXPECT_FALSE(context().render(Image::constantColor(Color(1, 1, 1)), Rect::infinite()));
+    EXPECT_EQ(capture.lines().size(), 2);
+}
