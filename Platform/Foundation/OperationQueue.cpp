@@ -48,8 +48,8 @@ void OperationQueue::startWorkersIfNeeded()
     // do not each start another one.
     while (static_cast<int>(m_operations.size()) > m_waitingWorkers &&
            static_cast<int>(m_workers.size()) < m_limit) {
+        m_workers.emplace_back([this] { run(); }); // cannot run before the lock is released
         ++m_waitingWorkers;
-        m_workers.emplace_back([this] { run(); });
     }
 }
 
