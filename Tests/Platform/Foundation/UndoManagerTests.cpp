@@ -238,6 +238,39 @@ TEST_F(UndoManagerTest, ActionsOfATargetRemovedDuringUndoAreSkipped)
     EXPECT_EQ(ran, (QStringList{"delete object"}));
 }
 
+TEST_F(UndoManagerTest, DiscardedActionsMayCallBackWhileBeingDestroyed)
+{
+    // A closure owning an object whose destructor removes the object's own actions: dropping the
+    // closure (redo stack cleared, old steps trimmed, history cleared) re-enters the manager.
+    struct Shape
+    {
+        pf::UndoManager& manager;
+        ~Shape() { manager.removeAllActionsWithTarget(this); }
+    };
+    auto addStepOwningShape = [&] {
+        auto shape = std::make_shared<Shape>(Shape{manager});
+        manager.beginUndoGrouping();
+        manager.registerUndo(shape.get(), [] {});
+        manager.registerUndo(&model, [shape] {});
+        manager.endUndoGrouping();
+    };
+    addStepOwningShape();
+    addStepOwningShape();
+    manager.undo();
+    manager.undo();
+    step({1}); // clears the redo stack
+    EXPECT_FALSE(manager.canRedo());
+
+    manager.setLevelsOfUndo(1);
+    addStepOwningShape();
+    addStepOwningShape();                       // trims the first
+    manager.removeAllActionsWithTarget(&model); // the shape goes, and takes its own action along
+    EXPECT_FALSE(manager.canUndo());
+    addStepOwningShape();
+    manager.removeAllActions();
+    EXPECT_FALSE(manager.canUndo());
+}
+
 TEST(UndoManagerEventGrouping, ChangesOfOneTurnFormOneStep)
 {
     pf::UndoManager manager;
