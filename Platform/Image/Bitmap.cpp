@@ -184,10 +184,21 @@ Bitmap Bitmap::fromQImage(const QImage& source)
         return out;
     }
     if (deep) {
-        const QImage image = source.convertToFormat(QImage::Format_RGBA32FPx4_Premultiplied);
+        // Qt's conversions between premultiplied 16-bit and float pixels get the alpha wrong, so go
+        // through straight 16-bit pixels (converted correctly) and premultiply here.
+        const QImage image = source.convertToFormat(QImage::Format_RGBA64);
         Bitmap out(image.width(), image.height(), Format::RGBAf);
-        for (int y = 0; !out.isNull() && y < image.height(); ++y)
-            std::memcpy(out.mutableRow(y), image.constScanLine(y), out.bytesPerRow());
+        for (int y = 0; !out.isNull() && y < image.height(); ++y) {
+            const uint16_t* src = reinterpret_cast<const uint16_t*>(image.constScanLine(y));
+            float* dst = reinterpret_cast<float*>(out.mutableRow(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const float a = src[x * 4 + 3] / 65535.0f;
+                dst[x * 4 + 0] = src[x * 4 + 0] / 65535.0f * a;
+                dst[x * 4 + 1] = src[x * 4 + 1] / 65535.0f * a;
+                dst[x * 4 + 2] = src[x * 4 + 2] / 65535.0f * a;
+                dst[x * 4 + 3] = a;
+            }
+        }
         return out;
     }
     const QImage image = source.convertToFormat(QImage::Format_RGBA8888_Premultiplied);

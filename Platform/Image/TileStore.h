@@ -28,6 +28,8 @@ public:
     const std::vector<Tile>& tiles() const { return m_tiles; }
     // Identifies the store a snapshot came from, so caches can update only the tiles that changed.
     const void* lineage() const { return m_lineage.get(); }
+    // Holding this keeps the lineage's address from being reused by a later store.
+    std::shared_ptr<const void> lineageOwner() const { return m_lineage; }
 
     // Copies the pixels of the rectangle (x, y, w, h) given in top-down pixel rows into `out` (a bitmap of
     // that size and this store's format).

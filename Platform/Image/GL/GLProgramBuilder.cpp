@@ -37,7 +37,23 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std:
                         "float compare(float x, float y, float z) { return x < 0.0 ? y : z; }\n"
                         "vec2 compare(vec2 x, vec2 y, vec2 z) { return mix(z, y, lessThan(x, vec2(0.0))); }\n"
                         "vec3 compare(vec3 x, vec3 y, vec3 z) { return mix(z, y, lessThan(x, vec3(0.0))); }\n"
-                        "vec4 compare(vec4 x, vec4 y, vec4 z) { return mix(z, y, lessThan(x, vec4(0.0))); }\n");
+                        "vec4 compare(vec4 x, vec4 y, vec4 z) { return mix(z, y, lessThan(x, vec4(0.0))); }\n"
+                        "vec4 _pf_fetch(sampler2D t, ivec2 i, ivec2 size) {\n"
+                        "    return any(lessThan(i, ivec2(0))) || any(greaterThanEqual(i, size)) ? vec4(0.0)\n"
+                        "                                                                   : texelFetch(t, i, 0);\n"
+                        "}\n"
+                        "vec4 _pf_bilinear(sampler2D t, vec2 p, ivec2 size) {\n"
+                        "    vec2 c = p - 0.5;\n"
+                        "    vec2 f = floor(c);\n"
+                        "    vec2 w = c - f;\n"
+                        "    ivec2 i = ivec2(f);\n"
+                        "    vec4 a = _pf_fetch(t, i, size);\n"
+                        "    if (w.x == 0.0 && w.y == 0.0) return a;\n"
+                        "    vec4 b = _pf_fetch(t, i + ivec2(1, 0), size);\n"
+                        "    vec4 d = _pf_fetch(t, i + ivec2(0, 1), size);\n"
+                        "    vec4 e = _pf_fetch(t, i + ivec2(1, 1), size);\n"
+                        "    return mix(mix(a, b, w.x), mix(d, e, w.x), w.y);\n"
+                        "}\n");
 
     const int samplers = static_cast<int>(chains.size());
     for (int i = 0; i < samplers; ++i) {
@@ -50,8 +66,9 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std:
             s += QStringLiteral("uniform vec4 %1;\n").arg(uniformName("stageRect", i, k));
         }
         if (chain.terminal == GLSamplerChain::Terminal::Texture)
-            s += QStringLiteral("uniform sampler2D %1;\nuniform mat3 %2;\nuniform float %3;\n")
-                     .arg(uniformName("texture", i), uniformName("textureMap", i), uniformName("lod", i));
+            s += QStringLiteral("uniform sampler2D %1;\nuniform mat3 %2;\nuniform float %3;\nuniform ivec2 %4;\n")
+                     .arg(uniformName("texture", i), uniformName("textureMap", i), uniformName("lod", i),
+                          uniformName("size", i));
         else if (chain.terminal == GLSamplerChain::Terminal::Constant)
             s += QStringLiteral("uniform vec4 %1;\n").arg(uniformName("constant", i));
 
@@ -76,8 +93,20 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std:
             s += QStringLiteral("    return %1;\n").arg(uniformName("constant", i));
             break;
         case GLSamplerChain::Terminal::Texture:
-            s += QStringLiteral("    return textureLod(%1, (%2 * vec3(p, 1.0)).xy, %3);\n")
-                     .arg(uniformName("texture", i), uniformName("textureMap", i), uniformName("lod", i));
+            // Level 0 is read texel by texel: exact at pixel centres (no trace of the neighbours that
+            // normalised coordinates leave on large textures) and transparent outside the texture.
+            if (chain.nearest)
+                s += QStringLiteral("    vec2 t = (%1 * vec3(p, 1.0)).xy;\n"
+                                    "    if (%2 > 0.0) return textureLod(%3, t / vec2(%4), %2);\n"
+                                    "    return _pf_fetch(%3, ivec2(floor(t)), %4);\n")
+                         .arg(uniformName("textureMap", i), uniformName("lod", i), uniformName("texture", i),
+                              uniformName("size", i));
+            else
+                s += QStringLiteral("    vec2 t = (%1 * vec3(p, 1.0)).xy;\n"
+                                    "    if (%2 > 0.0) return textureLod(%3, t / vec2(%4), %2);\n"
+                                    "    return _pf_bilinear(%3, t, %4);\n")
+                         .arg(uniformName("textureMap", i), uniformName("lod", i), uniformName("texture", i),
+                              uniformName("size", i));
             break;
         }
         s += QStringLiteral("}\n");

@@ -128,6 +128,7 @@ struct SourceTexture
     quint64 lastUse = 0;
     Bitmap keepAlive;                  // bitmaps: holds the pixels so the key cannot be reused
     std::vector<TileStore::Tile> tiles; // tile stores: the tiles the texture shows
+    std::shared_ptr<const void> lineage; // tile stores: keeps the key from being reused
 };
 
 struct Producer
@@ -669,6 +670,7 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
             source.keepAlive = node.bitmap;
         } else {
             glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, GL_RGBA, upload.type, nullptr);
+            source.lineage = node.tiles.lineageOwner();
         }
         it = sources.emplace(key, std::move(source)).first;
         sourceBytes += bytes;
@@ -847,17 +849,21 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
                 const Producer& input = producers[static_cast<size_t>(producer.chainProducer[c])];
                 glActiveTexture(GL_TEXTURE0 + GLenum(i));
                 const int level = levelFor(chain.scale);
+                // Into texel units of the input's texture (its rows run downward for uploaded pixels).
                 AffineTransform toTexture;
+                GLint size[2] = {1, 1};
                 if (input.texture) {
                     glBindTexture(GL_TEXTURE_2D, input.texture);
                     const Rect t = input.textureRect;
-                    toTexture.a = 1.0 / t.width();
-                    toTexture.d = input.flipped ? -1.0 / t.height() : 1.0 / t.height();
-                    toTexture.tx = -t.minX() / t.width();
-                    toTexture.ty = input.flipped ? t.maxY() / t.height() : -t.minY() / t.height();
+                    toTexture.d = input.flipped ? -1.0 : 1.0;
+                    toTexture.tx = -t.minX();
+                    toTexture.ty = input.flipped ? t.maxY() : -t.minY();
+                    size[0] = GLint(t.width());
+                    size[1] = GLint(t.height());
                 } else {
                     glBindTexture(GL_TEXTURE_2D, emptyTexture);
                 }
+                glUniform2iv(prog->location(GLProgramBuilder::uniformName("size", i)), 1, size);
                 glBindSampler(GLuint(i), samplerObjects[(chain.nearest ? 1 : 0) + (level > 0 && input.texture ? 2 : 0)]);
                 glUniform1i(prog->location(GLProgramBuilder::uniformName("texture", i)), i);
                 toMat3(chain.finalMap.concatenated(toTexture), m);

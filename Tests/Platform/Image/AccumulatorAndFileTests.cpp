@@ -1,0 +1,148 @@
+#include "ImageTestSupport.h"
+
+#include "Platform/Foundation/Log.h"
+#include "Platform/Image/Color.h"
+#include "Platform/Image/ImageAccumulator.h"
+#include "Platform/Image/ImageFile.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace pf;
+using namespace pftest;
+
+namespace {
+
+std::shared_ptr<RenderContext> sharedTestContext()
+{
+    static std::shared_ptr<RenderContext> context = std::make_shared<RenderContext>(QStringLiteral("accumulator"));
+    return context;
+}
+
+Image square(const Color& color, const Rect& rect)
+{
+    return Image::constantColor(color).imageByCroppingToRect(rect);
+}
+
+} // namespace
+
+TEST(ImageAccumulator, SnapshotsKeepTheirPixelsAfterLaterWrites)
+{
+    ImageAccumulator accumulator(Rect(10, 20, 600, 300), sharedTestContext());
+    EXPECT_EQ(accumulator.image().extent(), Rect(10, 20, 600, 300));
+    ASSERT_TRUE(accumulator.setImage(square(Color(1, 0, 0), Rect(0, 0, 1000, 1000))));
+    const Image red = accumulator.image();
+    // Only the dirty rectangle changes (it spans tile borders).
+    ASSERT_TRUE(accumulator.setImage(square(Color(0, 0, 1), Rect(0, 0, 1000, 1000)), Rect(250, 100, 300, 60)));
+    const Image mixed = accumulator.image();
+
+    const Bitmap before = renderFloat(red, Rect(10, 20, 600, 300));
+    const Bitmap after = renderFloat(mixed, Rect(10, 20, 600, 300));
+    EXPECT_EQ(at(before, 300, 100), (std::array<float, 4>{1, 0, 0, 1}));
+    EXPECT_EQ(at(after, 300, 100), (std::array<float, 4>{0, 0, 1, 1}));
+    EXPECT_EQ(at(after, 239, 100), (std::array<float, 4>{1, 0, 0, 1}));
+    EXPECT_EQ(at(after, 300, 140), (std::array<float, 4>{1, 0, 0, 1}));
+}
+
+TEST(ImageAccumulator, AnImageMayReadTheAccumulatorItself)
+{
+    ImageAccumulator accumulator(Rect(0, 0, 300, 40), sharedTestContext());
+    accumulator.setImage(square(Color(0.5, 0.5, 0.5), Rect(0, 0, 300, 40)));
+    // Shift the content right by 100 pixels, reading the old pixels while writing the new ones.
+    for (int i = 0; i < 2; ++i) {
+        const Image shifted = accumulator.image().imageByApplyingTransform(AffineTransform::translation(100, 0));
+        ASSERT_TRUE(accumulator.setImage(shifted.imageByCompositingOverImage(square(Color(0, 1, 0), Rect(0, 0, 100, 40)))));
+    }
+    const Bitmap out = renderFloat(accumulator.image(), Rect(0, 0, 300, 40));
+    EXPECT_NEAR(at(out, 50, 20)[1], 1.0f, 1e-6);
+    EXPECT_NEAR(at(out, 150, 20)[1], 1.0f, 1e-6);
+    EXPECT_NEAR(at(out, 250, 20)[1], 128 / 255.0f, 1e-6);
+}
+
+TEST(ImageFile, RoundTripsKeepPrecisionAndReportDamage)
+{
+    QTemporaryDir dir;
+    const Bitmap input = randomBitmap(33, 17, 5);
+
+    // 16-bit PNG: far finer than 8 bits.
+    const QString png16 = dir.filePath("deep.png");
+    ASSERT_TRUE(ImageFile::writePNG(input, png16, 16));
+    const Bitmap deep = ImageFile::read(png16);
+    ASSERT_EQ(deep.format(), Bitmap::Format::RGBAf);
+    float worst = 0;
+    for (int y = 0; y < 17; ++y)
+        for (int x = 0; x < 33; ++x) {
+            float a[4], b[4];
+            input.pixel(x, y, a);
+            deep.pixel(x, y, b);
+            // Premultiplied values lose a little through the file's straight alpha.
+            for (int i = 0; i < 4; ++i)
+                worst = std::max(worst, std::abs(a[i] - b[i]));
+        }
+    EXPECT_LT(worst, 2e-4f);
+
+    const Bitmap grey = input.converted(Bitmap::Format::Gray8);
+    const QString greyPath = dir.filePath("grey.png");
+    ASSERT_TRUE(ImageFile::writePNG(grey, greyPath));
+    const Bitmap greyBack = ImageFile::read(greyPath);
+    EXPECT_EQ(greyBack.format(), Bitmap::Format::Gray8);
+    EXPECT_EQ(0, std::memcmp(greyBack.data(), grey.data(), grey.byteCount()));
+
+    const QString jpeg = dir.filePath("photo.jpg");
+    ASSERT_TRUE(ImageFile::writeJPEG(input.converted(Bitmap::Format::RGBA8), jpeg, 0.95));
+    EXPECT_EQ(ImageFile::read(jpeg).width(), 33);
+
+    // Damaged and missing files: a message, no pixels, no crash.
+    QFile file(png16);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    for (qsizetype cut : {qsizetype(0), qsizetype(8), qsizetype(60), bytes.size() / 2}) {
+        QString error;
+        EXPECT_TRUE(ImageFile::readData(bytes.left(cut), &error).isNull()) << cut;
+        EXPECT_FALSE(error.isEmpty());
+    }
+    QString error;
+    EXPECT_TRUE(ImageFile::read(dir.filePath("missing.png"), &error).isNull());
+    EXPECT_TRUE(error.contains("missing.png"));
+    EXPECT_TRUE(Image::fromFile(dir.filePath("missing.png")).isNull());
+}
+
+TEST(ImageFile, ExifOrientationIsApplied)
+{
+    // A 4 x 2 picture with a red left column, stored with "rotate 90 degrees clockwise".
+    QImage image(4, 2, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    image.setPixel(0, 0, qRgb(255, 0, 0));
+    image.setPixel(0, 1, qRgb(255, 0, 0));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(100);
+    writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    ASSERT_TRUE(writer.write(image));
+    const Bitmap upright = ImageFile::readData(bytes);
+    ASSERT_EQ(upright.width(), 2);
+    ASSERT_EQ(upright.height(), 4);
+    // Turned clockwise, the left column becomes the top row.
+    float top[4], bottom[4];
+    upright.pixel(0, 0, top);
+    upright.pixel(0, 3, bottom);
+    EXPECT_GT(top[0] - top[1], 0.5f);
+    EXPECT_LT(bottom[0] - bottom[1], 0.2f);
+}
+
+TEST(ImageFile, ThePortraitLoadsAndRenders)
+{
+    const Image portrait = Image::fromFile(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+    ASSERT_FALSE(portrait.isNull());
+    EXPECT_EQ(portrait.extent(), Rect(0, 0, 512, 512));
+    const auto small = context().render(portrait.imageByApplyingTransform(AffineTransform::scale(0.25, 0.25)),
+                                        Rect(0, 0, 128, 128));
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->width(), 128);
+}
