@@ -96,6 +96,13 @@ QString nameOf(const QString& cleanAbsolutePath)
     return cleanAbsolutePath.mid(cleanAbsolutePath.lastIndexOf(u'/') + 1);
 }
 
+// Part of a name for a helper file beside it: a name near the length limit must not make the helper's
+// name too long.
+QString shortened(const QString& name)
+{
+    return name.left(64);
+}
+
 bool isStrictlyInside(const QString& path, const QString& root)
 {
     const QString prefix = root.endsWith(u'/') ? root : root + u'/';
@@ -251,8 +258,8 @@ bool FileSystem::writeFileAtomically(const QString& path, const QByteArray& data
     };
 
     const QString directory = parentOf(target);
-    const QString temporary =
-        directory + QStringLiteral("/.") + nameOf(target) + u'.' + randomName(10) + QStringLiteral(".tmp");
+    const QString temporary = directory + QStringLiteral("/.") + shortened(nameOf(target)) + u'.' +
+                              randomName(10) + QStringLiteral(".tmp");
     const QByteArray temporaryName = encoded(temporary);
     Descriptor fd(::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.get() < 0)
@@ -329,8 +336,8 @@ bool FileSystem::replaceDirectoryAtomically(const QString& target, const QString
     if (!exchanged) {
         // No atomic exchange here: move the old folder aside, move the new one in, and put the old
         // one back if that fails. Only between the two renames is `target` briefly missing.
-        oldFolder =
-            parentOf(to) + QStringLiteral("/.") + nameOf(to) + QStringLiteral(".old-") + randomName(10);
+        oldFolder = parentOf(to) + QStringLiteral("/.") + shortened(nameOf(to)) + QStringLiteral(".old-") +
+                    randomName(10);
         if (::rename(encoded(to).constData(), encoded(oldFolder).constData()) != 0)
             return failure(QStringLiteral("cannot move the old folder aside"), errno);
         if (::rename(encoded(from).constData(), encoded(to).constData()) != 0) {

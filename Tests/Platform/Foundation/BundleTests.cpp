@@ -1,0 +1,113 @@
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class BundleTest : public ::testing::Test
+{
+protected:
+    QString path(const QString& relative) const { return m_dir.path() + u'/' + relative; }
+    void touch(const QString& relative)
+    {
+        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
+        QFile file(path(relative));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST_F(BundleTest, FindsResourcesByNameAndType)
+{
+    touch(QStringLiteral("Resources/Blur.kernel"));
+    touch(QStringLiteral("Resources/Sharpen.kernel"));
+    touch(QStringLiteral("Resources/README"));
+    touch(QStringLiteral("Resources/Upper.KERNEL"));
+    touch(QStringLiteral("Resources/Blueprints/Skin.plist"));
+    touch(QStringLiteral("secret.kernel"));
+    const pf::Bundle bundle(path(QStringLiteral("Resources/")));
+    const QString resources = path(QStringLiteral("Resources"));
+    EXPECT_EQ(bundle.resourcePath(), resources);
+
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("Blur"), QStringLiteral("kernel")),
+              resources + QStringLiteral("/Blur.kernel"));
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("Blur.kernel"), QStringLiteral("kernel")),
+              resources + QStringLiteral("/Blur.kernel"));
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("Blur"), QStringLiteral(".kernel")),
+              resources + QStringLiteral("/Blur.kernel"));
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("Blur.kernel")),
+              resources + QStringLiteral("/Blur.kernel"));
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("README")), resources + QStringLiteral("/README"));
+    EXPECT_EQ(
+        bundle.pathForResource(QStringLiteral("Skin"), QStringLiteral("plist"), QStringLiteral("Blueprints")),
+        resources + QStringLiteral("/Blueprints/Skin.plist"));
+
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("Blur"), QStringLiteral("plist")), QString());
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("Skin"), QStringLiteral("plist")), QString());
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("Blur")), QString());
+    EXPECT_EQ(bundle.pathForResource(QString(), QStringLiteral("kernel")), QString());
+    // Nothing outside the folder, however the name is spelled.
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("../secret"), QStringLiteral("kernel")), QString());
+    EXPECT_EQ(
+        bundle.pathForResource(QStringLiteral("secret"), QStringLiteral("kernel"), QStringLiteral("..")),
+        QString());
+    EXPECT_EQ(bundle.pathForResource(path(QStringLiteral("secret")), QStringLiteral("kernel")), QString());
+
+    EXPECT_EQ(bundle.pathsForResourcesOfType(QStringLiteral("kernel")),
+              (QStringList{resources + QStringLiteral("/Blur.kernel"),
+                           resources + QStringLiteral("/Sharpen.kernel")}));
+    EXPECT_EQ(bundle.pathsForResourcesOfType(QStringLiteral("plist"), QStringLiteral("Blueprints")),
+              QStringList{resources + QStringLiteral("/Blueprints/Skin.plist")});
+    EXPECT_EQ(bundle.pathsForResourcesOfType(QString()).size(), 5);
+    EXPECT_TRUE(
+        bundle.pathsForResourcesOfType(QStringLiteral("kernel"), QStringLiteral("Missing")).isEmpty());
+    EXPECT_TRUE(bundle.pathsForResourcesOfType(QStringLiteral("kernel"), QStringLiteral("../..")).isEmpty());
+}
+
+TEST_F(BundleTest, ChoosesTheResourcesFolderInOrder)
+{
+    const QByteArray previous = qgetenv("PF_RESOURCES_DIR");
+    qunsetenv("PF_RESOURCES_DIR");
+    const QString bin = path(QStringLiteral("prefix/bin"));
+    QDir().mkpath(bin);
+
+    // The library compiles in the source tree's Resources folder.
+    const QString sourceResources =
+        QDir::cleanPath(QStringLiteral(GLIMORA_TESTS_DATA_DIR "/../../Resources"));
+
+    // Nothing installed: the source tree's folder.
+    pf::LogCapture capture;
+    EXPECT_EQ(pf::Bundle::findResourcesDirectory(bin, QStringLiteral("app")), sourceResources);
+
+    QDir().mkpath(path(QStringLiteral("prefix/share/app/Resources")));
+    EXPECT_EQ(pf::Bundle::findResourcesDirectory(bin, QStringLiteral("app")),
+              path(QStringLiteral("prefix/share/app/Resources")));
+    EXPECT_EQ(pf::Bundle::findResourcesDirectory(bin, QStringLiteral("other")), sourceResources);
+
+    QDir().mkpath(bin + QStringLiteral("/Resources"));
+    EXPECT_EQ(pf::Bundle::findResourcesDirectory(bin, QStringLiteral("app")),
+              bin + QStringLiteral("/Resources"));
+
+    QDir().mkpath(path(QStringLiteral("elsewhere")));
+    qputenv("PF_RESOURCES_DIR", path(QStringLiteral("elsewhere")).toUtf8());
+    EXPECT_EQ(pf::Bundle::findResourcesDirectory(bin, QStringLiteral("app")),
+              path(QStringLiteral("elsewhere")));
+    qputenv("PF_RESOURCES_DIR", path(QStringLiteral("no-such-folder")).toUtf8());
+    capture.clear();
+    EXPECT_EQ(pf::Bundle::findResourcesDirectory(bin, QStringLiteral("app")),
+              bin + QStringLiteral("/Resources"));
+    EXPECT_TRUE(capture.contains(QStringLiteral("PF_RESOURCES_DIR names no folder")));
+
+    if (previous.isNull())
+        qunsetenv("PF_RESOURCES_DIR");
+    else
+        qputenv("PF_RESOURCES_DIR", previous);
+    EXPECT_EQ(&pf::Bundle::main(), &pf::Bundle::main());
+}
