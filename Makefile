@@ -34,7 +34,7 @@ build: configure
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLIMORA_BENCH=ON >/dev/null
 	@cmake --build build-bench -j$(JOBS)
-	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@for b in build-bench/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] && "$$b"; done
 
 fuzz: deps
 	@scripts/run-fuzzers

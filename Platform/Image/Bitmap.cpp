@@ -38,7 +38,7 @@ uint16_t toWord(float v)
 
 } // namespace
 
-Bitmap::Bitmap(int width, int height, Format format) : m_format(format)
+Bitmap::Bitmap(int width, int height, Format format, Fill fill) : m_format(format)
 {
     if (width <= 0 || height <= 0)
         return;
@@ -49,7 +49,8 @@ Bitmap::Bitmap(int width, int height, Format format) : m_format(format)
         return;
     }
     try {
-        m_pixels = std::make_shared<std::vector<uint8_t>>(bytes, uint8_t(0));
+        m_pixels = fill == Fill::Zero ? std::make_shared<uint8_t[]>(bytes)
+                                      : std::make_shared_for_overwrite<uint8_t[]>(bytes);
     } catch (const std::bad_alloc&) {
         pf::error(QStringLiteral("Out of memory for a bitmap of %1 x %2 pixels").arg(width).arg(height));
         return;
@@ -79,9 +80,12 @@ uint8_t* Bitmap::mutableData()
 {
     if (!m_pixels)
         return nullptr;
-    if (m_pixels.use_count() > 1)
-        m_pixels = std::make_shared<std::vector<uint8_t>>(*m_pixels);
-    return m_pixels->data();
+    if (m_pixels.use_count() > 1) {
+        auto copy = std::make_shared_for_overwrite<uint8_t[]>(byteCount());
+        std::memcpy(copy.get(), m_pixels.get(), byteCount());
+        m_pixels = std::move(copy);
+    }
+    return m_pixels.get();
 }
 
 void Bitmap::pixel(int x, int y, float rgba[4]) const

@@ -26,9 +26,15 @@ public:
         Gray16, // 1 x uint16
     };
 
+    enum class Fill
+    {
+        Zero,
+        Uninitialized // for callers that write every byte at once
+    };
+
     Bitmap() = default;
     // Zero-filled pixels; a size beyond what can be allocated gives a null bitmap.
-    Bitmap(int width, int height, Format format);
+    Bitmap(int width, int height, Format format, Fill fill = Fill::Zero);
 
     static int bytesPerPixel(Format format);
     static bool hasAlpha(Format format) { return format == Format::RGBA8 || format == Format::RGBAf; }
@@ -40,7 +46,7 @@ public:
     size_t bytesPerRow() const { return static_cast<size_t>(m_width) * static_cast<size_t>(bytesPerPixel(m_format)); }
     size_t byteCount() const { return bytesPerRow() * static_cast<size_t>(m_height); }
 
-    const uint8_t* data() const { return m_pixels ? m_pixels->data() : nullptr; }
+    const uint8_t* data() const { return m_pixels ? m_pixels.get() : nullptr; }
     const uint8_t* row(int y) const { return data() + bytesPerRow() * static_cast<size_t>(y); }
     uint8_t* mutableData();
     uint8_t* mutableRow(int y) { return mutableData() + bytesPerRow() * static_cast<size_t>(y); }
@@ -62,7 +68,7 @@ private:
     int m_width = 0;
     int m_height = 0;
     Format m_format = Format::RGBA8;
-    std::shared_ptr<std::vector<uint8_t>> m_pixels;
+    std::shared_ptr<uint8_t[]> m_pixels;
 };
 
 } // namespace pf

@@ -65,10 +65,6 @@ bool RenderContext::isValid() const
 
 std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requested, Bitmap::Format format)
 {
-    if (image.isNull()) {
-        pf::warning(QStringLiteral("Nothing to render: no image"));
-        return std::nullopt;
-    }
     if (requested.isNull() || requested.isInfinite() || requested.isEmpty() || !std::isfinite(requested.width()) ||
         !std::isfinite(requested.height())) {
         pf::warning(QStringLiteral("Cannot render the rectangle %1 x %2: it must be finite and not empty")
@@ -77,59 +73,74 @@ std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requ
         return std::nullopt;
     }
     const Rect rect = requested.integral();
+    Bitmap out(static_cast<int>(rect.width()), static_cast<int>(rect.height()), format, Bitmap::Fill::Uninitialized);
+    if (out.isNull() || !render(image, rect, out))
+        return std::nullopt;
+    return out;
+}
+
+bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& out)
+{
+    if (image.isNull()) {
+        pf::warning(QStringLiteral("Nothing to render: no image"));
+        return false;
+    }
+    if (requested.isNull() || requested.isInfinite() || requested.isEmpty() || !std::isfinite(requested.width()) ||
+        !std::isfinite(requested.height())) {
+        pf::warning(QStringLiteral("Cannot render the rectangle %1 x %2: it must be finite and not empty")
+                        .arg(requested.width())
+                        .arg(requested.height()));
+        return false;
+    }
+    const Rect rect = requested.integral();
     if (!d->renderer) {
         pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(d->thread.failureReason()));
-        return std::nullopt;
+        return false;
     }
-    const int width = static_cast<int>(rect.width()), height = static_cast<int>(rect.height());
-    Bitmap out(width, height, format);
-    if (out.isNull())
-        return std::nullopt;
+    if (out.isNull() || out.width() != static_cast<int>(rect.width()) || out.height() != static_cast<int>(rect.height())) {
+        pf::warning(QStringLiteral("Cannot render %1 x %2 pixels into a bitmap of %3 x %4")
+                        .arg(rect.width())
+                        .arg(rect.height())
+                        .arg(out.width())
+                        .arg(out.height()));
+        return false;
+    }
+    const Bitmap::Format format = out.format();
     uint8_t* base = out.mutableData();
     const size_t rowBytes = out.bytesPerRow();
 
-    auto sink = [&](int x, int y, int w, int h, const float* rgba) {
-        for (int row = 0; row < h; ++row) {
-            // Tiles arrive bottom-up; the bitmap's row 0 is the top.
-            uint8_t* dst = base + rowBytes * size_t(height - 1 - (y + row));
-            const float* src = rgba + size_t(row) * size_t(w) * 4;
-            switch (format) {
-            case Bitmap::Format::RGBAf:
-                std::memcpy(dst + size_t(x) * 16, src, size_t(w) * 16);
-                break;
-            case Bitmap::Format::RGBA8:
-                for (int i = 0; i < w * 4; ++i)
-                    dst[size_t(x) * 4 + size_t(i)] = toByte(src[i]);
-                break;
-            case Bitmap::Format::Grayf:
+    GLRenderer::Target target;
+    if (format == Bitmap::Format::RGBA8 || format == Bitmap::Format::RGBAf) {
+        target.kind = format == Bitmap::Format::RGBA8 ? GLRenderer::Target::Kind::Bytes : GLRenderer::Target::Kind::Floats;
+        target.data = base;
+        target.bytesPerRow = rowBytes;
+    } else {
+        // Grey: the luminance of the colour over black.
+        target.sink = [&](int x, int top, int w, int h, const float* rgba) {
+            for (int row = 0; row < h; ++row) {
+                uint8_t* dst = base + rowBytes * size_t(top + row);
+                const float* src = rgba + size_t(row) * size_t(w) * 4;
                 for (int i = 0; i < w; ++i) {
                     const float v = luminance(src + size_t(i) * 4);
-                    std::memcpy(dst + (size_t(x) + size_t(i)) * 4, &v, 4);
+                    if (format == Bitmap::Format::Grayf) {
+                        std::memcpy(dst + (size_t(x) + size_t(i)) * 4, &v, 4);
+                    } else if (format == Bitmap::Format::Gray8) {
+                        dst[size_t(x) + size_t(i)] = toByte(v);
+                    } else {
+                        const uint16_t word = !(v > 0.0f) ? 0 : v >= 1.0f ? 65535 : uint16_t(v * 65535.0f + 0.5f);
+                        std::memcpy(dst + (size_t(x) + size_t(i)) * 2, &word, 2);
+                    }
                 }
-                break;
-            case Bitmap::Format::Gray8:
-                for (int i = 0; i < w; ++i)
-                    dst[size_t(x) + size_t(i)] = toByte(luminance(src + size_t(i) * 4));
-                break;
-            case Bitmap::Format::Gray16:
-                for (int i = 0; i < w; ++i) {
-                    const float v = luminance(src + size_t(i) * 4);
-                    const uint16_t word = !(v > 0.0f) ? 0 : v >= 1.0f ? 65535 : uint16_t(v * 65535.0f + 0.5f);
-                    std::memcpy(dst + (size_t(x) + size_t(i)) * 2, &word, 2);
-                }
-                break;
             }
-        }
-    };
+        };
+    }
 
     bool ok = false;
     QString error;
-    d->thread.run([&] { ok = d->renderer->render(image.node(), rect, sink, &error); });
-    if (!ok) {
+    d->thread.run([&] { ok = d->renderer->render(image.node(), rect, target, &error); });
+    if (!ok)
         pf::error(QStringLiteral("Rendering an image failed: %1").arg(error));
-        return std::nullopt;
-    }
-    return out;
+    return ok;
 }
 
 QImage RenderContext::renderToQImage(const Image& image, const Rect& rect, bool floatPixels)

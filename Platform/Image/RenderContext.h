@@ -34,6 +34,9 @@ public:
     // take the luminance. Nothing, with a logged reason, when the render fails.
     std::optional<Bitmap> render(const Image& image, const Rect& rect, Bitmap::Format format = Bitmap::Format::RGBA8);
     QImage renderToQImage(const Image& image, const Rect& rect, bool floatPixels = false);
+    // Renders into an existing bitmap (reused between frames, so no memory is allocated): its size must
+    // be the rectangle's, rounded out. False, with a logged reason, when the render fails.
+    bool render(const Image& image, const Rect& rect, Bitmap& destination);
 
     void clearCaches();
     // Tiles are at most 2048 x 2048 pixels; smaller tiles are for tests.

@@ -29,7 +29,7 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std:
                         "precision highp int;\n"
                         "precision highp sampler2D;\n"
                         "struct _pf_Sampler { int id; };\n"
-                        "uniform vec2 _pf_destOrigin;\n"
+                        "uniform vec3 _pf_destination; // x origin, y scale, y offset\n"
                         "vec2 _pf_dc;\n"
                         "vec2 destCoord() { return _pf_dc; }\n"
                         "vec4 premultiply(vec4 c) { return vec4(c.rgb * c.a, c.a); }\n"
@@ -48,7 +48,6 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std:
                         "    vec2 w = c - f;\n"
                         "    ivec2 i = ivec2(f);\n"
                         "    vec4 a = _pf_fetch(t, i, size);\n"
-                        "    if (w.x == 0.0 && w.y == 0.0) return a;\n"
                         "    vec4 b = _pf_fetch(t, i + ivec2(1, 0), size);\n"
                         "    vec4 d = _pf_fetch(t, i + ivec2(0, 1), size);\n"
                         "    vec4 e = _pf_fetch(t, i + ivec2(1, 1), size);\n"
@@ -94,19 +93,19 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std:
             break;
         case GLSamplerChain::Terminal::Texture:
             // Level 0 is read texel by texel: exact at pixel centres (no trace of the neighbours that
-            // normalised coordinates leave on large textures) and transparent outside the texture.
-            if (chain.nearest)
-                s += QStringLiteral("    vec2 t = (%1 * vec3(p, 1.0)).xy;\n"
-                                    "    if (%2 > 0.0) return textureLod(%3, t / vec2(%4), %2);\n"
-                                    "    return _pf_fetch(%3, ivec2(floor(t)), %4);\n")
-                         .arg(uniformName("textureMap", i), uniformName("lod", i), uniformName("texture", i),
-                              uniformName("size", i));
+            // normalised coordinates leave on large textures) and transparent outside the texture. Reads
+            // of a mipmap level use the texture unit. Which one is decided here, not by a branch in the
+            // program: a software rasterizer runs both sides of a branch.
+            s += QStringLiteral("    vec2 t = (%1 * vec3(p, 1.0)).xy;\n").arg(uniformName("textureMap", i));
+            if (chain.usesMipmap())
+                s += QStringLiteral("    return textureLod(%1, t / vec2(%2), %3);\n")
+                         .arg(uniformName("texture", i), uniformName("size", i), uniformName("lod", i));
+            else if (chain.nearest)
+                s += QStringLiteral("    return _pf_fetch(%1, ivec2(floor(t)), %2);\n")
+                         .arg(uniformName("texture", i), uniformName("size", i));
             else
-                s += QStringLiteral("    vec2 t = (%1 * vec3(p, 1.0)).xy;\n"
-                                    "    if (%2 > 0.0) return textureLod(%3, t / vec2(%4), %2);\n"
-                                    "    return _pf_bilinear(%3, t, %4);\n")
-                         .arg(uniformName("textureMap", i), uniformName("lod", i), uniformName("texture", i),
-                              uniformName("size", i));
+                s += QStringLiteral("    return _pf_bilinear(%1, t, %2);\n")
+                         .arg(uniformName("texture", i), uniformName("size", i));
             break;
         }
         s += QStringLiteral("}\n");
@@ -160,7 +159,7 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std:
     s += *kernel.program;
     s += QStringLiteral("\nout vec4 _pf_out;\n"
                         "void main() {\n"
-                        "    _pf_dc = gl_FragCoord.xy + _pf_destOrigin;\n"
+                        "    _pf_dc = vec2(gl_FragCoord.x + _pf_destination.x, gl_FragCoord.y * _pf_destination.y + _pf_destination.z);\n"
                         "    _pf_out = %1(%2);\n"
                         "}\n")
              .arg(kernel.name, call.join(QStringLiteral(", ")));

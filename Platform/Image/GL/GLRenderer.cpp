@@ -115,6 +115,7 @@ struct Program
 struct PooledTexture
 {
     GLuint id = 0;
+    GLenum format = 0;
     int width = 0, height = 0, levels = 1;
     size_t bytes = 0;
 };
@@ -157,7 +158,7 @@ struct Producer
 
 int levelFor(double scale)
 {
-    if (!(scale > 2.0) || !std::isfinite(scale))
+    if (!(scale > 2.0 && scale < 1e30))
         return 0;
     return std::min(12, static_cast<int>(std::ceil(std::log2(scale))));
 }
@@ -179,6 +180,8 @@ struct GLRenderer::Private
     size_t sourceBytes = 0;
     quint64 useClock = 0;
     std::vector<PooledTexture> pool;
+    std::vector<float> readback;
+    GLenum rootFormat = GL_RGBA32F;
     size_t poolBytes = 0;
 
     // The plan of the current render.
@@ -196,12 +199,12 @@ struct GLRenderer::Private
     ImageNodePtr copyNode(const ImageNodePtr& node);
     GLSamplerChain walk(const SamplerBinding& binding, ImageNodePtr* terminal);
     Rect propagate(const GLSamplerChain& chain, const Rect& roi) const;
-    bool renderTile(const Rect& tile, const TileSink& sink, const Rect& whole);
+    bool renderTile(const Rect& tile, const Target& target, const Rect& whole);
     bool planTile(const Rect& tile);
     bool prepareSource(Producer& producer);
     bool uploadRegion(Producer& producer);
     bool runPass(Producer& producer, bool isRoot);
-    PooledTexture acquire(int width, int height, int levels);
+    PooledTexture acquire(int width, int height, int levels, GLenum format);
     void release(PooledTexture texture);
     void trimSources(size_t budget);
     void releaseTile();
@@ -502,14 +505,15 @@ Rect GLRenderer::Private::propagate(const GLSamplerChain& chain, const Rect& roi
     return r.insetBy(-reach, -reach);
 }
 
-PooledTexture GLRenderer::Private::acquire(int width, int height, int requestedLevels)
+PooledTexture GLRenderer::Private::acquire(int width, int height, int requestedLevels, GLenum format)
 {
     int maxLevels = 1;
     while ((std::max(width, height) >> maxLevels) > 0)
         ++maxLevels;
     const int levels = std::min(requestedLevels, maxLevels);
     for (size_t i = 0; i < pool.size(); ++i) {
-        if (pool[i].width == width && pool[i].height == height && pool[i].levels == levels) {
+        if (pool[i].width == width && pool[i].height == height && pool[i].levels == levels &&
+            pool[i].format == format) {
             PooledTexture texture = pool[i];
             pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(i));
             poolBytes -= texture.bytes;
@@ -520,10 +524,12 @@ PooledTexture GLRenderer::Private::acquire(int width, int height, int requestedL
     texture.width = width;
     texture.height = height;
     texture.levels = levels;
-    texture.bytes = size_t(width) * size_t(height) * (passFormat == GL_RGBA32F ? 16 : 8) * (levels > 1 ? 4 : 3) / 3;
+    texture.format = format;
+    const size_t bytesPerPixel = format == GL_RGBA32F ? 16 : format == GL_RGBA16F ? 8 : 4;
+    texture.bytes = size_t(width) * size_t(height) * bytesPerPixel * (levels > 1 ? 4 : 3) / 3;
     glGenTextures(1, &texture.id);
     glBindTexture(GL_TEXTURE_2D, texture.id);
-    glTexStorage2D(GL_TEXTURE_2D, levels, passFormat, width, height);
+    glTexStorage2D(GL_TEXTURE_2D, levels, format, width, height);
     return texture;
 }
 
@@ -778,7 +784,8 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
                       .arg(node.kernel->name, node.kernel->sourceName, error);
         return false;
     }
-    producer.pool = acquire(width, height, isRoot ? 1 : producer.mipLevels + 1);
+    producer.pool = isRoot ? acquire(width, height, 1, rootFormat)
+                           : acquire(width, height, producer.mipLevels + 1, passFormat);
     producer.pooled = true;
     producer.texture = producer.pool.id;
     producer.flipped = false;
@@ -786,20 +793,25 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, producer.texture, 0);
     glViewport(0, 0, width, height);
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
 
     // Only pixels inside the node's domain and extent are computed; the rest stay transparent.
     Rect area = areaOf(node).intersected(rect);
+    if (area.isNull() || !area.contains(rect)) {
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
     if (!area.isNull() && !area.isEmpty()) {
         glUseProgram(prog->id);
         glBindVertexArray(vertexArray);
-        const float quad[4] = {float(2.0 * (area.minX() - rect.minX()) / width - 1.0),
-                               float(2.0 * (area.minY() - rect.minY()) / height - 1.0),
-                               float(2.0 * (area.maxX() - rect.minX()) / width - 1.0),
-                               float(2.0 * (area.maxY() - rect.minY()) / height - 1.0)};
+        // The final tile is drawn upside down, so that its rows read back top-down like a bitmap's.
+        const double y0 = 2.0 * (area.minY() - rect.minY()) / height - 1.0;
+        const double y1 = 2.0 * (area.maxY() - rect.minY()) / height - 1.0;
+        const float quad[4] = {float(2.0 * (area.minX() - rect.minX()) / width - 1.0), float(isRoot ? -y0 : y0),
+                               float(2.0 * (area.maxX() - rect.minX()) / width - 1.0), float(isRoot ? -y1 : y1)};
         glUniform4fv(prog->location(QStringLiteral("_pf_quad")), 1, quad);
-        glUniform2f(prog->location(QStringLiteral("_pf_destOrigin")), float(rect.minX()), float(rect.minY()));
+        const float destination[3] = {float(rect.minX()), isRoot ? -1.0f : 1.0f,
+                                      float(isRoot ? rect.maxY() : rect.minY())};
+        glUniform3fv(prog->location(QStringLiteral("_pf_destination")), 1, destination);
 
         float m[9];
         for (size_t c = 0; c < producer.chains.size(); ++c) {
@@ -921,7 +933,7 @@ void GLRenderer::Private::releaseTile()
     }
 }
 
-bool GLRenderer::Private::renderTile(const Rect& tile, const TileSink& sink, const Rect& whole)
+bool GLRenderer::Private::renderTile(const Rect& tile, const Target& target, const Rect& whole)
 {
     if (!planTile(tile)) {
         if (!failure.isEmpty())
@@ -937,7 +949,7 @@ bool GLRenderer::Private::renderTile(const Rect& tile, const TileSink& sink, con
                               : Rect(tile.minX(), tile.minY(), tile.width(), half);
         const Rect b = splitX ? Rect(tile.minX() + half, tile.minY(), tile.width() - half, tile.height())
                               : Rect(tile.minX(), tile.minY() + half, tile.width(), tile.height() - half);
-        return renderTile(a, sink, whole) && renderTile(b, sink, whole);
+        return renderTile(a, target, whole) && renderTile(b, target, whole);
     }
     bool ok = true;
     const size_t rootIndex = producers.size() - 1;
@@ -966,23 +978,35 @@ bool GLRenderer::Private::renderTile(const Rect& tile, const TileSink& sink, con
     if (ok) {
         const Producer& root = producers[rootIndex];
         const int w = int(tile.width()), h = int(tile.height());
-        std::vector<float> pixels;
-        try {
-            pixels.resize(size_t(w) * size_t(h) * 4);
-        } catch (const std::bad_alloc&) {
-            failure = QStringLiteral("out of memory for a tile");
-            releaseTile();
-            return false;
-        }
+        const int x = int(tile.minX() - whole.minX());
+        const int row = int(whole.maxY() - tile.maxY());
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, root.texture, 0);
-        glReadPixels(0, 0, w, h, GL_RGBA, GL_FLOAT, pixels.data());
+        if (target.kind == Target::Kind::Sink) {
+            try {
+                readback.resize(size_t(w) * size_t(h) * 4);
+            } catch (const std::bad_alloc&) {
+                failure = QStringLiteral("out of memory for a tile");
+                releaseTile();
+                return false;
+            }
+            glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+            glReadPixels(0, 0, w, h, GL_RGBA, GL_FLOAT, readback.data());
+        } else {
+            // Straight into the caller's rows.
+            const bool bytes = target.kind == Target::Kind::Bytes;
+            const size_t pixelBytes = bytes ? 4 : 16;
+            glPixelStorei(GL_PACK_ROW_LENGTH, GLint(target.bytesPerRow / pixelBytes));
+            glReadPixels(0, 0, w, h, GL_RGBA, bytes ? GL_UNSIGNED_BYTE : GL_FLOAT,
+                         target.data + target.bytesPerRow * size_t(row) + size_t(x) * pixelBytes);
+            glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        }
         const GLenum status = glGetError();
         if (status != GL_NO_ERROR) {
             failure = QStringLiteral("reading a tile back failed (OpenGL error 0x%1)").arg(status, 0, 16);
             ok = false;
-        } else {
-            sink(int(tile.minX() - whole.minX()), int(tile.minY() - whole.minY()), w, h, pixels.data());
+        } else if (target.kind == Target::Kind::Sink) {
+            target.sink(x, row, w, h, readback.data());
         }
     }
     releaseTile();
@@ -993,7 +1017,7 @@ GLRenderer::GLRenderer() : d(std::make_unique<Private>()) {}
 
 GLRenderer::~GLRenderer() = default;
 
-bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const TileSink& sink, QString* errorMessage)
+bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target& target, QString* errorMessage)
 {
     d->producers.clear();
     d->producerOf.clear();
@@ -1001,6 +1025,7 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const TileSi
     d->copyOf.clear();
     d->failure.clear();
 
+    d->rootFormat = target.kind == Target::Kind::Bytes ? GL_RGBA8 : d->passFormat;
     ImageNodePtr top = root;
     if (top->kind != ImageNode::Kind::Kernel)
         top = d->copyNode(top);
@@ -1011,7 +1036,7 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const TileSi
     for (double y = rect.minY(); ok && y < rect.maxY(); y += tile) {
         for (double x = rect.minX(); ok && x < rect.maxX(); x += tile) {
             const Rect piece(x, y, std::min<double>(tile, rect.maxX() - x), std::min<double>(tile, rect.maxY() - y));
-            ok = d->renderTile(piece, sink, rect);
+            ok = d->renderTile(piece, target, rect);
         }
     }
     if (!ok && errorMessage)

@@ -18,9 +18,23 @@ class KernelData;
 class GLRenderer
 {
 public:
-    // Receives each finished tile: its offset from the rendered rectangle's bottom-left corner, its size,
-    // and premultiplied RGBA floats, rows from the bottom up.
-    using TileSink = std::function<void(int x, int y, int width, int height, const float* rgba)>;
+    // Receives each finished tile: its offset from the rendered rectangle's top-left corner (in rows
+    // counted downward), its size, and premultiplied RGBA floats, rows from the top down.
+    using TileSink = std::function<void(int x, int row, int width, int height, const float* rgba)>;
+
+    // Where pixels go: straight into top-down rows of 8-bit or float RGBA, or tile by tile to a sink.
+    struct Target
+    {
+        enum class Kind
+        {
+            Bytes,
+            Floats,
+            Sink
+        } kind = Kind::Sink;
+        uint8_t* data = nullptr;
+        size_t bytesPerRow = 0;
+        TileSink sink;
+    };
 
     GLRenderer();
     ~GLRenderer();
@@ -28,7 +42,7 @@ public:
     GLRenderer& operator=(const GLRenderer&) = delete;
 
     // `rect` must be integral and finite. False, with the reason, when the render failed.
-    bool render(const ImageNodePtr& root, const Rect& rect, const TileSink& sink, QString* errorMessage);
+    bool render(const ImageNodePtr& root, const Rect& rect, const Target& target, QString* errorMessage);
 
     // Compiles the kernel's program once to check it; the compiler's message on failure.
     bool compile(const KernelData& kernel, QString* errorMessage);

@@ -17,7 +17,7 @@ QString GLSamplerChain::shapeKey() const
         key += QLatin1Char('C');
         break;
     case Terminal::Texture:
-        key += nearest ? QLatin1Char('N') : QLatin1Char('T');
+        key += usesMipmap() ? QLatin1Char('M') : nearest ? QLatin1Char('N') : QLatin1Char('T');
         break;
     }
     return key;

@@ -48,6 +48,8 @@ struct GLSamplerChain
     // Downscale between destination pixels and terminal pixels: above 2 the pass reads a mipmap level.
     double scale = 1.0;
 
+    bool usesMipmap() const { return scale > 2.0 && scale < 1e30; }
+
     // What the generated program depends on (not the numbers, which are uniforms).
     QString shapeKey() const;
 };

@@ -1,0 +1,193 @@
+// Times the image engine on photo-sized work. Reports only; nothing here asserts a speed.
+
+#include "Platform/Image/Bitmap.h"
+#include "Platform/Image/Image.h"
+#include "Platform/Image/Kernel.h"
+#include "Platform/Image/RenderContext.h"
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <atomic>
+#include <random>
+#include <thread>
+#include <vector>
+
+using namespace pf;
+
+namespace {
+
+constexpr int PhotoWidth = 6000;
+constexpr int PhotoHeight = 4000;
+
+Bitmap photo(Bitmap::Format format)
+{
+    Bitmap bitmap(PhotoWidth, PhotoHeight, format);
+    std::mt19937 random(1);
+    uint8_t* data = bitmap.mutableData();
+    if (format == Bitmap::Format::RGBAf) {
+        float* f = reinterpret_cast<float*>(data);
+        for (size_t i = 0; i < size_t(PhotoWidth) * PhotoHeight * 4; ++i)
+            f[i] = (i % 4 == 3) ? 1.0f : float(random() % 1000) / 1000.0f;
+    } else {
+        for (size_t i = 0; i < bitmap.byteCount(); ++i)
+            data[i] = (i % 4 == 3) ? 255 : uint8_t(random());
+    }
+    return bitmap;
+}
+
+const Bitmap& floatPhoto()
+{
+    static const Bitmap bitmap = photo(Bitmap::Format::RGBAf);
+    return bitmap;
+}
+
+const Bitmap& bytePhoto()
+{
+    static const Bitmap bitmap = photo(Bitmap::Format::RGBA8);
+    return bitmap;
+}
+
+Kernel makeKernel(const char* text)
+{
+    auto kernels = Kernel::kernelsWithString(QString::fromUtf8(text));
+    return kernels.empty() ? Kernel() : kernels.front();
+}
+
+const Kernel& gainKernel()
+{
+    static const Kernel k = makeKernel("kernel vec4 gain(sampler s, float g) {\n"
+                                       "  vec4 c = sample(s, samplerCoord(s)); return vec4(c.rgb * g + 0.01, c.a); }");
+    return k;
+}
+
+Image blur(const Image& input, double radius)
+{
+    static const Kernel k = makeKernel("kernel vec4 blur(sampler s, float r) {\n"
+                                       "  vec2 p = samplerCoord(s); vec4 sum = vec4(0.0);\n"
+                                       "  for (float d = -r; d <= r; d += 1.0) sum += sample(s, p + vec2(d, 0.0));\n"
+                                       "  return sum / (2.0 * r + 1.0); }");
+    ApplyOptions options;
+    options.definition = input.definition().extent();
+    options.regionOfInterest = [radius](int, const Rect& r) { return r.insetBy(-radius, 0); };
+    return k.apply({QVariant::fromValue(input), radius}, options);
+}
+
+Image gain(const Image& input, double g)
+{
+    ApplyOptions options;
+    options.definition = input.definition().extent();
+    return gainKernel().apply({QVariant::fromValue(input), g}, options);
+}
+
+void reportPeakMemory(benchmark::State& state)
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_MB"] = double(usage.ru_maxrss) / 1024.0;
+}
+
+// The same arithmetic as the gain kernel, on all cores, over the same buffer.
+void BM_PlainLoopGain(benchmark::State& state)
+{
+    const Bitmap& input = floatPhoto();
+    std::vector<float> out(size_t(PhotoWidth) * PhotoHeight * 4);
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    for (auto _ : state) {
+        std::vector<std::thread> workers;
+        const float* src = reinterpret_cast<const float*>(input.data());
+        const size_t pixels = size_t(PhotoWidth) * PhotoHeight;
+        for (unsigned t = 0; t < threads; ++t)
+            workers.emplace_back([&, t] {
+                for (size_t i = pixels * t / threads; i < pixels * (t + 1) / threads; ++i) {
+                    for (int c = 0; c < 3; ++c)
+                        out[i * 4 + c] = src[i * 4 + c] * 1.1f + 0.01f;
+                    out[i * 4 + 3] = src[i * 4 + 3];
+                }
+            });
+        for (auto& w : workers)
+            w.join();
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * PhotoWidth * PhotoHeight);
+}
+BENCHMARK(BM_PlainLoopGain)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_KernelGain(benchmark::State& state)
+{
+    RenderContext context;
+    const Image image = gain(Image::fromBitmap(floatPhoto()), 1.1);
+    // Into a buffer made once, as the plain loop does; the first render uploads and compiles.
+    Bitmap out(PhotoWidth, PhotoHeight, Bitmap::Format(state.range(0)));
+    context.render(image, image.extent(), out);
+    for (auto _ : state) {
+        context.render(image, image.extent(), out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * PhotoWidth * PhotoHeight);
+}
+BENCHMARK(BM_KernelGain)
+    ->Arg(int(Bitmap::Format::RGBAf))
+    ->Arg(int(Bitmap::Format::RGBA8))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_TenNodeRecipeTiled(benchmark::State& state)
+{
+    RenderContext context;
+    Image image = Image::fromBitmap(bytePhoto());
+    for (int i = 0; i < 3; ++i)
+        image = gain(blur(image, 2), 1.0 + i * 0.01);
+    image = image.imageByCroppingToRect(Rect(0, 0, PhotoWidth, PhotoHeight))
+                .imageByCompositingOverImage(Image::fromBitmap(bytePhoto()));
+    for (auto _ : state) {
+        auto out = context.render(image, Rect(0, 0, PhotoWidth, PhotoHeight), Bitmap::Format::RGBA8);
+        benchmark::DoNotOptimize(out);
+    }
+    reportPeakMemory(state);
+}
+BENCHMARK(BM_TenNodeRecipeTiled)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_FiveNodeRecipeInteractive(benchmark::State& state)
+{
+    RenderContext context;
+    const Image source = Image::fromBitmap(bytePhoto());
+    const double scale = 1024.0 / PhotoWidth;
+    Image image = source.imageByApplyingTransform(AffineTransform::scale(scale, scale));
+    image = gain(blur(gain(image, 1.05), 3), 0.98).imageByCompositingOverImage(image);
+    Bitmap out(1024, 1024, Bitmap::Format::RGBA8);
+    context.render(image, Rect(0, 0, 1024, 1024), out);
+    for (auto _ : state) {
+        context.render(image, Rect(0, 0, 1024, 1024), out);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(BM_FiveNodeRecipeInteractive)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_CompileKernelText(benchmark::State& state)
+{
+    int serial = 0;
+    for (auto _ : state) {
+        // A new text each time, so the text cache does not answer.
+        const QString text = QStringLiteral("kernel vec4 k%1(sampler s, float a) {\n"
+                                            "  vec4 c = sample(s, samplerCoord(s));\n"
+                                            "  return vec4(pow(c.rgb, vec3(a)), c.a); }")
+                                 .arg(serial++);
+        auto kernels = Kernel::kernelsWithString(text);
+        benchmark::DoNotOptimize(kernels);
+    }
+}
+BENCHMARK(BM_CompileKernelText)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
