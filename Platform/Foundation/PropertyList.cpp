@@ -1,6 +1,7 @@
 #include "Platform/Foundation/PropertyList.h"
 
 #include "Platform/Foundation/ArchiveUid.h"
+#include "Platform/Foundation/ReferenceDate.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -19,10 +20,6 @@
 namespace pf {
 namespace {
 
-constexpr qint64 msFrom1970To2001 = 978307200000LL;
-// About three million years either side of 2001: far beyond any real date, well inside qint64 ms.
-constexpr double maxDateSeconds = 1e14;
-
 QString damaged(const QString& reason)
 {
     return QStringLiteral("The property list is damaged (%1).").arg(reason);
@@ -32,23 +29,6 @@ QString tooLarge()
 {
     return QStringLiteral("The property list is too large (more than %1 MB).")
         .arg(PropertyList::maxDataSize / (1024 * 1024));
-}
-
-std::optional<QDateTime> dateFromSeconds(double seconds)
-{
-    if (!std::isfinite(seconds) || std::fabs(seconds) > maxDateSeconds)
-        return std::nullopt;
-    return QDateTime::fromMSecsSinceEpoch(std::llround(seconds * 1000.0) + msFrom1970To2001, Qt::UTC);
-}
-
-std::optional<double> secondsFromDate(const QDateTime& date)
-{
-    if (!date.isValid())
-        return std::nullopt;
-    const double seconds = double(date.toMSecsSinceEpoch() - msFrom1970To2001) / 1000.0;
-    if (std::fabs(seconds) > maxDateSeconds)
-        return std::nullopt;
-    return seconds;
 }
 
 // Unpaired surrogates have no encoding in either format's readers; refuse them on both sides.
@@ -155,7 +135,7 @@ protected:
             const QDateTime date = value.toDateTime();
             if (!date.isValid())
                 return fail(QStringLiteral("is an invalid date"));
-            if (!secondsFromDate(date))
+            if (!referencedate::toSeconds(date))
                 return fail(QStringLiteral("is a date too far from the present"));
             return true;
         }
@@ -346,7 +326,7 @@ private:
             m_out.append(char(entry.value.toBool() ? 0x09 : 0x08));
             break;
         case Kind::Date:
-            appendReal(0x33, *secondsFromDate(entry.value.toDateTime()));
+            appendReal(0x33, *referencedate::toSeconds(entry.value.toDateTime()));
             break;
         case Kind::Data: {
             const QByteArray data = entry.value.toByteArray();
@@ -574,7 +554,7 @@ private:
             }
             if (type == 0x2)
                 return QVariant(value);
-            const auto date = dateFromSeconds(value);
+            const auto date = referencedate::fromSeconds(value);
             if (!date)
                 return fail(QStringLiteral("invalid date"));
             return QVariant(*date);
@@ -972,10 +952,10 @@ private:
     std::nullopt_t fail(const QString& reason)
     {
         if (m_error.isEmpty()) {
-            m_error = m_xml.hasError() ? QStringLiteral("XML error at line %1: %2")
-                                             .arg(m_xml.lineNumber())
-                                             .arg(m_xml.errorString())
-                                       : QStringLiteral("%1 at line %2").arg(reason).arg(m_xml.lineNumber());
+            QString detail = m_xml.hasError() ? m_xml.errorString() : reason;
+            if (detail.endsWith(u'.'))
+                detail.chop(1);
+            m_error = QStringLiteral("line %1: %2").arg(m_xml.lineNumber()).arg(detail);
         }
         return std::nullopt;
     }

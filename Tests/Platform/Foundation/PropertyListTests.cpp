@@ -1,5 +1,6 @@
 #include "Platform/Foundation/ArchiveUid.h"
 #include "Platform/Foundation/PropertyList.h"
+#include "ValueComparison.h"
 
 #include <QDateTime>
 #include <QPointF>
@@ -14,28 +15,6 @@ using pf::PropertyList;
 using Format = PropertyList::Format;
 
 namespace {
-
-// QVariant's operator== compares numbers across types; a round trip must also keep the type.
-void expectSame(const QVariant& expected, const QVariant& actual, const QString& path = QStringLiteral("/"))
-{
-    SCOPED_TRACE(path.toStdString());
-    ASSERT_EQ(expected.metaType(), actual.metaType()) << expected.typeName() << " vs " << actual.typeName();
-    if (expected.metaType().id() == QMetaType::QVariantList) {
-        const QVariantList a = expected.toList(), b = actual.toList();
-        ASSERT_EQ(a.size(), b.size());
-        for (qsizetype i = 0; i < a.size(); ++i)
-            expectSame(a[i], b[i], path + QString::number(i) + '/');
-    } else if (expected.metaType().id() == QMetaType::QVariantMap) {
-        const QVariantMap a = expected.toMap(), b = actual.toMap();
-        ASSERT_EQ(a.keys(), b.keys());
-        for (auto it = a.cbegin(); it != a.cend(); ++it)
-            expectSame(it.value(), b.value(it.key()), path + it.key() + '/');
-    } else if (expected.metaType().id() == QMetaType::Double && std::isnan(expected.toDouble())) {
-        EXPECT_TRUE(std::isnan(actual.toDouble()));
-    } else {
-        EXPECT_EQ(expected, actual);
-    }
-}
 
 QDateTime utc(qint64 msSince1970)
 {
@@ -118,7 +97,7 @@ TEST_P(PropertyListFormats, RoundTripsEveryTypeLosslessly)
     ASSERT_TRUE(data) << error.toStdString();
     const auto read = PropertyList::fromData(*data, &error);
     ASSERT_TRUE(read) << error.toStdString();
-    expectSame(values, *read);
+    expectSameValue(values, *read);
     EXPECT_EQ(read->toMap().value("dates").toList().at(1).toDateTime().timeSpec(), Qt::UTC);
 }
 
@@ -139,7 +118,7 @@ TEST_P(PropertyListFormats, TopLevelScalarsAndNarrowIntegerTypes)
         ASSERT_TRUE(data);
         const auto read = PropertyList::fromData(*data);
         ASSERT_TRUE(read);
-        expectSame(expected, *read);
+        expectSameValue(expected, *read);
     }
 }
 
@@ -194,15 +173,15 @@ TEST(PropertyList, ReadsXmlWrittenByHandInTheUsualVariants)
     QString error;
     const auto read = PropertyList::fromData(xml, &error);
     ASSERT_TRUE(read) << error.toStdString();
-    expectSame(QVariantMap{{"hex", qint64(31)},
-                           {"big", std::numeric_limits<quint64>::max()},
-                           {"real", 2.0},
-                           {"inf", -std::numeric_limits<double>::infinity()},
-                           {"date", utc(978307201000)},
-                           {"data", QByteArray("\x00\x01\x02\xff", 4)},
-                           {"cdata", QStringLiteral("<raw>")},
-                           {"uid", QVariant::fromValue(ArchiveUid{3})}},
-               *read);
+    expectSameValue(QVariantMap{{"hex", qint64(31)},
+                                {"big", std::numeric_limits<quint64>::max()},
+                                {"real", 2.0},
+                                {"inf", -std::numeric_limits<double>::infinity()},
+                                {"date", utc(978307201000)},
+                                {"data", QByteArray("\x00\x01\x02\xff", 4)},
+                                {"cdata", QStringLiteral("<raw>")},
+                                {"uid", QVariant::fromValue(ArchiveUid{3})}},
+                    *read);
 }
 
 // libplist is an independent implementation: each side must read what the other writes.
@@ -239,7 +218,7 @@ TEST(PropertyList, AgreesWithLibplistInBothDirections)
         QString error;
         const auto read = PropertyList::fromData(back, &error);
         ASSERT_TRUE(read) << error.toStdString();
-        expectSame(values, *read);
+        expectSameValue(values, *read);
     };
     throughLibplist(values, Format::Binary, false);
     QVariantMap withoutUid = values; // libplist's XML reader keeps {"CF$UID": n} a dictionary
