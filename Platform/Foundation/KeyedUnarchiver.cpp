@@ -78,7 +78,7 @@ public:
         m_active.assign(m_objects.size(), false);
         // Objects referenced from many places are decoded once, but whoever walks the result meets them
         // each time: refuse archives built to expand far beyond their size.
-        m_expansionLimit = std::max<quint64>(quint64(1) << 24, 8 * quint64(data.size()));
+        m_expansionLimit = std::max<quint64>(quint64(1) << 20, 8 * quint64(data.size()));
 
         QVariantMap result;
         const QVariantMap roots = top.toMap();

@@ -466,7 +466,7 @@ private:
         m_active.assign(m_objectCount, false);
         // Without sharing, every value needs at least one byte of the file: a list that expands far
         // beyond its size is built to exhaust whoever walks it.
-        m_expansionLimit = std::max<quint64>(quint64(1) << 24, 8 * m_size);
+        m_expansionLimit = std::max<quint64>(quint64(1) << 20, 8 * m_size);
         return true;
     }
 
@@ -810,6 +810,9 @@ private:
         }
         case Kind::Dictionary: {
             const QVariantMap map = value.toMap();
+            if (map.size() == 1 && map.contains(QStringLiteral("CF$UID")))
+                return fail(QStringLiteral("is a dictionary whose only key is “CF$UID”, which XML would turn "
+                                           "into a UID; use the binary format"));
             indent(depth);
             if (map.isEmpty()) {
                 m_out.append("<dict/>\n");

@@ -151,6 +151,10 @@ TEST(PropertyList, XmlRefusesCharactersXmlCannotCarryButBinaryKeepsThem)
     QString error;
     EXPECT_FALSE(PropertyList::toData(withNul, Format::Xml, &error));
     EXPECT_TRUE(error.contains("U+0000")) << error.toStdString();
+    const QVariantMap lookalike{{"CF$UID", qint64(3)}}; // would come back as a UID
+    EXPECT_FALSE(PropertyList::toData(lookalike, Format::Xml, &error));
+    EXPECT_TRUE(error.contains("CF$UID")) << error.toStdString();
+    expectSameValue(lookalike, *PropertyList::fromData(*PropertyList::toData(lookalike, Format::Binary)));
     const auto binary = PropertyList::toData(withNul, Format::Binary);
     ASSERT_TRUE(binary);
     EXPECT_EQ(PropertyList::fromData(*binary)->toString(), withNul);
