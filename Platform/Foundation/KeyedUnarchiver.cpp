@@ -215,7 +215,7 @@ private:
         if (m_active[uid])
             return fail(QStringLiteral("object %1 contains itself").arg(uid));
 
-        const QVariant& object = m_objects[qsizetype(uid)];
+        const QVariant& object = m_objects.at(qsizetype(uid));
         switch (object.metaType().id()) {
         case QMetaType::QString:
             if (uid == 0)
@@ -278,7 +278,7 @@ private:
         const QVariant classReference = fields.value(QStringLiteral("$class"));
         if (!isUid(classReference) || classReference.value<ArchiveUid>().value >= quint64(m_objects.size()))
             return fail(QStringLiteral("object %1 has no class").arg(uid));
-        const QVariant classRecord = m_objects[qsizetype(classReference.value<ArchiveUid>().value)];
+        const QVariant classRecord = m_objects.at(qsizetype(classReference.value<ArchiveUid>().value));
         const QVariant name = classRecord.toMap().value(QStringLiteral("$classname"));
         if (!is(classRecord, QMetaType::QVariantMap) || !is(name, QMetaType::QString) ||
             name.toString().isEmpty())
