@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QVariant>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace fuzz {
+
+// Stops the run as a crash, so libFuzzer keeps the input.
+[[noreturn]] inline void failure(const char* what)
+{
+    std::fprintf(stderr, "fuzz check failed: %s\n", what);
+    std::abort();
+}
+
+// Same type and value, recursively (QVariant's operator== compares numbers across types).
+inline bool sameValue(const QVariant& a, const QVariant& b)
+{
+    if (a.metaType() != b.metaType())
+        return false;
+    switch (a.metaType().id()) {
+    case QMetaType::QVariantList: {
+        const QVariantList x = a.toList(), y = b.toList();
+        if (x.size() != y.size())
+            return false;
+        for (qsizetype i = 0; i < x.size(); ++i)
+            if (!sameValue(x[i], y[i]))
+                return false;
+        return true;
+    }
+    case QMetaType::QVariantMap: {
+        const QVariantMap x = a.toMap(), y = b.toMap();
+        if (x.keys() != y.keys())
+            return false;
+        for (auto it = x.cbegin(); it != x.cend(); ++it)
+            if (!sameValue(it.value(), y.value(it.key())))
+                return false;
+        return true;
+    }
+    case QMetaType::Double:
+        return (std::isnan(a.toDouble()) && std::isnan(b.toDouble())) || a.toDouble() == b.toDouble();
+    default:
+        return a == b;
+    }
+}
+
+} // namespace fuzz
