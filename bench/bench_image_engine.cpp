@@ -58,17 +58,19 @@ Kernel makeKernel(const char* text)
 
 const Kernel& gainKernel()
 {
-    static const Kernel k = makeKernel("kernel vec4 gain(sampler s, float g) {\n"
-                                       "  vec4 c = sample(s, samplerCoord(s)); return vec4(c.rgb * g + 0.01, c.a); }");
+    static const Kernel k =
+        makeKernel("kernel vec4 gain(sampler s, float g) {\n"
+                   "  vec4 c = sample(s, samplerCoord(s)); return vec4(c.rgb * g + 0.01, c.a); }");
     return k;
 }
 
 Image blur(const Image& input, double radius)
 {
-    static const Kernel k = makeKernel("kernel vec4 blur(sampler s, float r) {\n"
-                                       "  vec2 p = samplerCoord(s); vec4 sum = vec4(0.0);\n"
-                                       "  for (float d = -r; d <= r; d += 1.0) sum += sample(s, p + vec2(d, 0.0));\n"
-                                       "  return sum / (2.0 * r + 1.0); }");
+    static const Kernel k =
+        makeKernel("kernel vec4 blur(sampler s, float r) {\n"
+                   "  vec2 p = samplerCoord(s); vec4 sum = vec4(0.0);\n"
+                   "  for (float d = -r; d <= r; d += 1.0) sum += sample(s, p + vec2(d, 0.0));\n"
+                   "  return sum / (2.0 * r + 1.0); }");
     ApplyOptions options;
     options.definition = input.definition().extent();
     options.regionOfInterest = [radius](int, const Rect& r) { return r.insetBy(-radius, 0); };

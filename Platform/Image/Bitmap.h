@@ -43,7 +43,10 @@ public:
     int width() const { return m_width; }
     int height() const { return m_height; }
     Format format() const { return m_format; }
-    size_t bytesPerRow() const { return static_cast<size_t>(m_width) * static_cast<size_t>(bytesPerPixel(m_format)); }
+    size_t bytesPerRow() const
+    {
+        return static_cast<size_t>(m_width) * static_cast<size_t>(bytesPerPixel(m_format));
+    }
     size_t byteCount() const { return bytesPerRow() * static_cast<size_t>(m_height); }
 
     const uint8_t* data() const { return m_pixels ? m_pixels.get() : nullptr; }

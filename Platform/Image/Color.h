@@ -15,8 +15,7 @@ public:
     constexpr Color() = default;
     constexpr Color(double red, double green, double blue, double alpha = 1.0)
         : m_red(red), m_green(green), m_blue(blue), m_alpha(alpha)
-    {
-    }
+    {}
     static Color fromQColor(const QColor& color);
     // "r g b a" with one to four numbers (one number is a grey); an unreadable text gives transparent black.
     static Color fromString(const QString& text);
@@ -27,7 +26,10 @@ public:
     double alpha() const { return m_alpha; }
 
     // The values a kernel receives for a colour argument: premultiplied by alpha.
-    Color premultiplied() const { return Color(m_red * m_alpha, m_green * m_alpha, m_blue * m_alpha, m_alpha); }
+    Color premultiplied() const
+    {
+        return Color(m_red * m_alpha, m_green * m_alpha, m_blue * m_alpha, m_alpha);
+    }
     QColor toQColor() const;
     QString toString() const;
 

@@ -16,7 +16,10 @@ public:
     static FilterShape shapeWithRect(const Rect& rect) { return FilterShape(rect); }
 
     Rect extent() const { return m_rect; }
-    FilterShape transformBy(const AffineTransform& transform) const { return FilterShape(transform.map(m_rect)); }
+    FilterShape transformBy(const AffineTransform& transform) const
+    {
+        return FilterShape(transform.map(m_rect));
+    }
     FilterShape insetByX(double dx, double dy) const { return FilterShape(m_rect.insetBy(dx, dy)); }
     FilterShape unionWith(const FilterShape& other) const { return FilterShape(m_rect.united(other.m_rect)); }
     FilterShape intersectWith(const FilterShape& other) const

@@ -23,7 +23,8 @@ Bitmap readFrom(QImageReader& reader, const QString& name, QString* errorMessage
     QImage image = reader.read();
     if (image.isNull()) {
         if (errorMessage)
-            *errorMessage = QStringLiteral("The image “%1” could not be read: %2.").arg(name, reader.errorString());
+            *errorMessage =
+                QStringLiteral("The image “%1” could not be read: %2.").arg(name, reader.errorString());
         return {};
     }
     const QColorSpace space = image.colorSpace();
@@ -100,7 +101,8 @@ QByteArray ImageFile::encodeJPEG(const Bitmap& bitmap, double quality)
     return encode(toWritable(bitmap, 8, true), "jpeg", q);
 }
 
-bool ImageFile::writePNG(const Bitmap& bitmap, const QString& path, int bitsPerComponent, QString* errorMessage)
+bool ImageFile::writePNG(const Bitmap& bitmap, const QString& path, int bitsPerComponent,
+                         QString* errorMessage)
 {
     const QByteArray bytes = encodePNG(bitmap, bitsPerComponent);
     if (bytes.isEmpty()) {

@@ -170,7 +170,8 @@ Image Kernel::apply(const QVariantList& arguments, const ApplyOptions& options) 
     }
     const auto& parameters = m_data->parameters;
     auto mismatch = [&](size_t index, const QString& problem) {
-        const QString parameter = index < parameters.size() ? parameters[index].name : QStringLiteral("(extra)");
+        const QString parameter =
+            index < parameters.size() ? parameters[index].name : QStringLiteral("(extra)");
         pf::warning(QStringLiteral("kernel '%1': argument %2 ('%3') %4")
                         .arg(m_data->name)
                         .arg(index + 1)
@@ -217,8 +218,8 @@ Image Kernel::apply(const QVariantList& arguments, const ApplyOptions& options) 
                 number = value.toBool() ? 1.0 : 0.0;
                 ok = true;
             } else if (type.id() == QMetaType::Double || type.id() == QMetaType::Float ||
-                     type.id() == QMetaType::Int || type.id() == QMetaType::LongLong ||
-                     type.id() == QMetaType::UInt || type.id() == QMetaType::ULongLong) {
+                       type.id() == QMetaType::Int || type.id() == QMetaType::LongLong ||
+                       type.id() == QMetaType::UInt || type.id() == QMetaType::ULongLong) {
                 number = value.toDouble(&ok);
             }
             if (!ok)
@@ -268,7 +269,8 @@ Image Kernel::apply(const QVariantList& arguments, const ApplyOptions& options) 
         }
     }
 
-    node->domain = options.definition ? *options.definition : (anySampler ? samplerDomains : Rect::infinite());
+    node->domain =
+        options.definition ? *options.definition : (anySampler ? samplerDomains : Rect::infinite());
     node->extent = options.extent ? *options.extent : node->domain;
     node->roi = options.regionOfInterest;
     if (node->domain.isNull() || node->extent.isNull() || node->domain.isEmpty() || node->extent.isEmpty()) {

@@ -189,26 +189,28 @@ std::optional<KernelParser::Result> KernelParser::parse(const QString& text, QSt
         for (; j < tokens.size() && tokens[j].text != QLatin1String(")"); ++j) {
             if (tokens[j].text == QLatin1String(",")) {
                 if (words.empty() || !finishParameter())
-                    return fail(tokens[j].line, QStringLiteral("kernel '%1' has a parameter that is not one of "
-                                                              "sampler, float, vec2, vec3, vec4, __color")
-                                                    .arg(declaration.name));
+                    return fail(tokens[j].line,
+                                QStringLiteral("kernel '%1' has a parameter that is not one of "
+                                               "sampler, float, vec2, vec3, vec4, __color")
+                                    .arg(declaration.name));
                 continue;
             }
             if (tokens[j].kind != Token::Identifier)
-                return fail(tokens[j].line,
-                            QStringLiteral("unexpected '%1' in the parameters of kernel '%2'")
-                                .arg(tokens[j].text, declaration.name));
+                return fail(tokens[j].line, QStringLiteral("unexpected '%1' in the parameters of kernel '%2'")
+                                                .arg(tokens[j].text, declaration.name));
             words.push_back(tokens[j].text);
         }
         if (j >= tokens.size())
-            return fail(token.line, QStringLiteral("the parameters of kernel '%1' are not closed").arg(declaration.name));
+            return fail(token.line,
+                        QStringLiteral("the parameters of kernel '%1' are not closed").arg(declaration.name));
         if (!(words.size() == 1 && words[0] == QLatin1String("void")) && !finishParameter())
             return fail(token.line, QStringLiteral("kernel '%1' has a parameter that is not one of "
                                                    "sampler, float, vec2, vec3, vec4, __color")
                                         .arg(declaration.name));
         for (const Declaration& other : result.kernels) {
             if (other.name == declaration.name)
-                return fail(token.line, QStringLiteral("kernel '%1' is declared twice").arg(declaration.name));
+                return fail(token.line,
+                            QStringLiteral("kernel '%1' is declared twice").arg(declaration.name));
         }
         result.kernels.push_back(std::move(declaration));
     }

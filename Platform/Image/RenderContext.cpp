@@ -54,7 +54,8 @@ RenderContext::~RenderContext()
 std::shared_ptr<RenderContext> RenderContext::shared()
 {
     // Never destroyed: tearing a GL context down while the process exits races the driver's own exit.
-    static auto* context = new std::shared_ptr<RenderContext>(std::make_shared<RenderContext>(QStringLiteral("shared render")));
+    static auto* context =
+        new std::shared_ptr<RenderContext>(std::make_shared<RenderContext>(QStringLiteral("shared render")));
     return *context;
 }
 
@@ -65,15 +66,16 @@ bool RenderContext::isValid() const
 
 std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requested, Bitmap::Format format)
 {
-    if (requested.isNull() || requested.isInfinite() || requested.isEmpty() || !std::isfinite(requested.width()) ||
-        !std::isfinite(requested.height())) {
+    if (requested.isNull() || requested.isInfinite() || requested.isEmpty() ||
+        !std::isfinite(requested.width()) || !std::isfinite(requested.height())) {
         pf::warning(QStringLiteral("Cannot render the rectangle %1 x %2: it must be finite and not empty")
                         .arg(requested.width())
                         .arg(requested.height()));
         return std::nullopt;
     }
     const Rect rect = requested.integral();
-    Bitmap out(static_cast<int>(rect.width()), static_cast<int>(rect.height()), format, Bitmap::Fill::Uninitialized);
+    Bitmap out(static_cast<int>(rect.width()), static_cast<int>(rect.height()), format,
+               Bitmap::Fill::Uninitialized);
     if (out.isNull() || !render(image, rect, out))
         return std::nullopt;
     return out;
@@ -85,8 +87,8 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
         pf::warning(QStringLiteral("Nothing to render: no image"));
         return false;
     }
-    if (requested.isNull() || requested.isInfinite() || requested.isEmpty() || !std::isfinite(requested.width()) ||
-        !std::isfinite(requested.height())) {
+    if (requested.isNull() || requested.isInfinite() || requested.isEmpty() ||
+        !std::isfinite(requested.width()) || !std::isfinite(requested.height())) {
         pf::warning(QStringLiteral("Cannot render the rectangle %1 x %2: it must be finite and not empty")
                         .arg(requested.width())
                         .arg(requested.height()));
@@ -97,7 +99,8 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
         pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(d->thread.failureReason()));
         return false;
     }
-    if (out.isNull() || out.width() != static_cast<int>(rect.width()) || out.height() != static_cast<int>(rect.height())) {
+    if (out.isNull() || out.width() != static_cast<int>(rect.width()) ||
+        out.height() != static_cast<int>(rect.height())) {
         pf::warning(QStringLiteral("Cannot render %1 x %2 pixels into a bitmap of %3 x %4")
                         .arg(rect.width())
                         .arg(rect.height())
@@ -111,7 +114,8 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
 
     GLRenderer::Target target;
     if (format == Bitmap::Format::RGBA8 || format == Bitmap::Format::RGBAf) {
-        target.kind = format == Bitmap::Format::RGBA8 ? GLRenderer::Target::Kind::Bytes : GLRenderer::Target::Kind::Floats;
+        target.kind = format == Bitmap::Format::RGBA8 ? GLRenderer::Target::Kind::Bytes
+                                                      : GLRenderer::Target::Kind::Floats;
         target.data = base;
         target.bytesPerRow = rowBytes;
     } else {
@@ -127,7 +131,9 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
                     } else if (format == Bitmap::Format::Gray8) {
                         dst[size_t(x) + size_t(i)] = toByte(v);
                     } else {
-                        const uint16_t word = !(v > 0.0f) ? 0 : v >= 1.0f ? 65535 : uint16_t(v * 65535.0f + 0.5f);
+                        const uint16_t word = !(v > 0.0f) ? 0
+                                              : v >= 1.0f ? 65535
+                                                          : uint16_t(v * 65535.0f + 0.5f);
                         std::memcpy(dst + (size_t(x) + size_t(i)) * 2, &word, 2);
                     }
                 }
@@ -169,7 +175,8 @@ bool RenderContext::checkKernel(const KernelData& kernel, QString* errorMessage)
     std::lock_guard lock(mutex);
     if (!compiler->d->renderer) {
         if (errorMessage)
-            *errorMessage = QStringLiteral("no OpenGL ES context: %1").arg(compiler->d->thread.failureReason());
+            *errorMessage =
+                QStringLiteral("no OpenGL ES context: %1").arg(compiler->d->thread.failureReason());
         return false;
     }
     bool ok = false;

@@ -32,7 +32,8 @@ public:
     // Renders the rectangle (rounded out to whole pixels) of the image. Row 0 of the result is the top
     // of the rectangle. Into a format without alpha the image is composited over black; grey formats
     // take the luminance. Nothing, with a logged reason, when the render fails.
-    std::optional<Bitmap> render(const Image& image, const Rect& rect, Bitmap::Format format = Bitmap::Format::RGBA8);
+    std::optional<Bitmap> render(const Image& image, const Rect& rect,
+                                 Bitmap::Format format = Bitmap::Format::RGBA8);
     QImage renderToQImage(const Image& image, const Rect& rect, bool floatPixels = false);
     // Renders into an existing bitmap (reused between frames, so no memory is allocated): its size must
     // be the rectangle's, rounded out. False, with a logged reason, when the render fails.

@@ -29,8 +29,7 @@ public:
     explicit Sampler(const Image& image, FilterMode filter = FilterMode::Linear,
                      WrapMode wrap = WrapMode::Transparent, const AffineTransform& matrix = {})
         : m_image(image), m_filter(filter), m_wrap(wrap), m_matrix(matrix)
-    {
-    }
+    {}
     static Sampler samplerWithImage(const Image& image) { return Sampler(image); }
 
     const Image& image() const { return m_image; }

@@ -66,7 +66,8 @@ void TileStore::write(const Bitmap& source, int x, int y)
             const int cx0 = std::max(x0, tx * TileSize), cx1 = std::min(x1, (tx + 1) * TileSize);
             const int cy0 = std::max(y0, ty * TileSize), cy1 = std::min(y1, (ty + 1) * TileSize);
             for (int sy = cy0; sy < cy1; ++sy) {
-                std::memcpy(tile->data() + (size_t(sy - ty * TileSize) * TileSize + (cx0 - tx * TileSize)) * bpp,
+                std::memcpy(tile->data() +
+                                (size_t(sy - ty * TileSize) * TileSize + (cx0 - tx * TileSize)) * bpp,
                             source.row(sy - y) + size_t(cx0 - x) * bpp, size_t(cx1 - cx0) * bpp);
             }
         }

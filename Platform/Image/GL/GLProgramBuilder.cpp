@@ -13,46 +13,49 @@ QString GLProgramBuilder::uniformName(const char* base, int sampler, int stage)
 QByteArray GLProgramBuilder::vertexShader()
 {
     // One rectangle, given in normalised device coordinates, drawn as a strip of four vertices.
-    return QByteArrayLiteral("#version 300 es\n"
-                             "uniform vec4 _pf_quad;\n"
-                             "void main() {\n"
-                             "    vec2 corner = vec2(float(gl_VertexID & 1), float((gl_VertexID >> 1) & 1));\n"
-                             "    gl_Position = vec4(mix(_pf_quad.xy, _pf_quad.zw, corner), 0.0, 1.0);\n"
-                             "}\n");
+    return QByteArrayLiteral(
+        "#version 300 es\n"
+        "uniform vec4 _pf_quad;\n"
+        "void main() {\n"
+        "    vec2 corner = vec2(float(gl_VertexID & 1), float((gl_VertexID >> 1) & 1));\n"
+        "    gl_Position = vec4(mix(_pf_quad.xy, _pf_quad.zw, corner), 0.0, 1.0);\n"
+        "}\n");
 }
 
-QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std::vector<GLSamplerChain>& chains)
+QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel,
+                                            const std::vector<GLSamplerChain>& chains)
 {
     QString s;
-    s += QStringLiteral("#version 300 es\n"
-                        "precision highp float;\n"
-                        "precision highp int;\n"
-                        "precision highp sampler2D;\n"
-                        "struct _pf_Sampler { int id; };\n"
-                        "uniform vec3 _pf_destination; // x origin, y scale, y offset\n"
-                        "vec2 _pf_dc;\n"
-                        "vec2 destCoord() { return _pf_dc; }\n"
-                        "vec4 premultiply(vec4 c) { return vec4(c.rgb * c.a, c.a); }\n"
-                        "vec4 unpremultiply(vec4 c) { return c.a > 0.0 ? vec4(c.rgb / c.a, c.a) : vec4(0.0); }\n"
-                        "float compare(float x, float y, float z) { return x < 0.0 ? y : z; }\n"
-                        "vec2 compare(vec2 x, vec2 y, vec2 z) { return mix(z, y, lessThan(x, vec2(0.0))); }\n"
-                        "vec3 compare(vec3 x, vec3 y, vec3 z) { return mix(z, y, lessThan(x, vec3(0.0))); }\n"
-                        "vec4 compare(vec4 x, vec4 y, vec4 z) { return mix(z, y, lessThan(x, vec4(0.0))); }\n"
-                        "vec4 _pf_fetch(sampler2D t, ivec2 i, ivec2 size) {\n"
-                        "    return any(lessThan(i, ivec2(0))) || any(greaterThanEqual(i, size)) ? vec4(0.0)\n"
-                        "                                                                   : texelFetch(t, i, 0);\n"
-                        "}\n"
-                        "vec4 _pf_bilinear(sampler2D t, vec2 p, ivec2 size) {\n"
-                        "    vec2 c = p - 0.5;\n"
-                        "    vec2 f = floor(c);\n"
-                        "    vec2 w = c - f;\n"
-                        "    ivec2 i = ivec2(f);\n"
-                        "    vec4 a = _pf_fetch(t, i, size);\n"
-                        "    vec4 b = _pf_fetch(t, i + ivec2(1, 0), size);\n"
-                        "    vec4 d = _pf_fetch(t, i + ivec2(0, 1), size);\n"
-                        "    vec4 e = _pf_fetch(t, i + ivec2(1, 1), size);\n"
-                        "    return mix(mix(a, b, w.x), mix(d, e, w.x), w.y);\n"
-                        "}\n");
+    s += QStringLiteral(
+        "#version 300 es\n"
+        "precision highp float;\n"
+        "precision highp int;\n"
+        "precision highp sampler2D;\n"
+        "struct _pf_Sampler { int id; };\n"
+        "uniform vec3 _pf_destination; // x origin, y scale, y offset\n"
+        "vec2 _pf_dc;\n"
+        "vec2 destCoord() { return _pf_dc; }\n"
+        "vec4 premultiply(vec4 c) { return vec4(c.rgb * c.a, c.a); }\n"
+        "vec4 unpremultiply(vec4 c) { return c.a > 0.0 ? vec4(c.rgb / c.a, c.a) : vec4(0.0); }\n"
+        "float compare(float x, float y, float z) { return x < 0.0 ? y : z; }\n"
+        "vec2 compare(vec2 x, vec2 y, vec2 z) { return mix(z, y, lessThan(x, vec2(0.0))); }\n"
+        "vec3 compare(vec3 x, vec3 y, vec3 z) { return mix(z, y, lessThan(x, vec3(0.0))); }\n"
+        "vec4 compare(vec4 x, vec4 y, vec4 z) { return mix(z, y, lessThan(x, vec4(0.0))); }\n"
+        "vec4 _pf_fetch(sampler2D t, ivec2 i, ivec2 size) {\n"
+        "    return any(lessThan(i, ivec2(0))) || any(greaterThanEqual(i, size)) ? vec4(0.0)\n"
+        "                                                                   : texelFetch(t, i, 0);\n"
+        "}\n"
+        "vec4 _pf_bilinear(sampler2D t, vec2 p, ivec2 size) {\n"
+        "    vec2 c = p - 0.5;\n"
+        "    vec2 f = floor(c);\n"
+        "    vec2 w = c - f;\n"
+        "    ivec2 i = ivec2(f);\n"
+        "    vec4 a = _pf_fetch(t, i, size);\n"
+        "    vec4 b = _pf_fetch(t, i + ivec2(1, 0), size);\n"
+        "    vec4 d = _pf_fetch(t, i + ivec2(0, 1), size);\n"
+        "    vec4 e = _pf_fetch(t, i + ivec2(1, 1), size);\n"
+        "    return mix(mix(a, b, w.x), mix(d, e, w.x), w.y);\n"
+        "}\n");
 
     const int samplers = static_cast<int>(chains.size());
     for (int i = 0; i < samplers; ++i) {
@@ -65,7 +68,8 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std:
             s += QStringLiteral("uniform vec4 %1;\n").arg(uniformName("stageRect", i, k));
         }
         if (chain.terminal == GLSamplerChain::Terminal::Texture)
-            s += QStringLiteral("uniform sampler2D %1;\nuniform mat3 %2;\nuniform float %3;\nuniform ivec2 %4;\n")
+            s += QStringLiteral(
+                     "uniform sampler2D %1;\nuniform mat3 %2;\nuniform float %3;\nuniform ivec2 %4;\n")
                      .arg(uniformName("texture", i), uniformName("textureMap", i), uniformName("lod", i),
                           uniformName("size", i));
         else if (chain.terminal == GLSamplerChain::Terminal::Constant)
@@ -78,8 +82,9 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std:
             if (!stage.identityMap)
                 s += QStringLiteral("    p = (%1 * vec3(p, 1.0)).xy;\n").arg(uniformName("stageMap", i, k));
             if (stage.op == GLChainStage::Op::Crop)
-                s += QStringLiteral("    if (any(lessThan(p, %1.xy)) || any(greaterThanEqual(p, %1.zw))) return "
-                                    "vec4(0.0);\n")
+                s += QStringLiteral(
+                         "    if (any(lessThan(p, %1.xy)) || any(greaterThanEqual(p, %1.zw))) return "
+                         "vec4(0.0);\n")
                          .arg(rect);
             else
                 s += QStringLiteral("    p = clamp(p, %1.xy, %1.zw);\n").arg(rect);
@@ -121,8 +126,8 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std:
              QStringLiteral("vec4(0.0)"));
     dispatch(QStringLiteral("vec2 samplerTransform(_pf_Sampler s, vec2 p)"),
              QStringLiteral("(_pf_w2s%1 * vec3(p, 1.0)).xy"), QStringLiteral("p"));
-    dispatch(QStringLiteral("vec2 samplerCoord(_pf_Sampler s)"), QStringLiteral("(_pf_w2s%1 * vec3(_pf_dc, 1.0)).xy"),
-             QStringLiteral("_pf_dc"));
+    dispatch(QStringLiteral("vec2 samplerCoord(_pf_Sampler s)"),
+             QStringLiteral("(_pf_w2s%1 * vec3(_pf_dc, 1.0)).xy"), QStringLiteral("_pf_dc"));
     dispatch(QStringLiteral("vec4 samplerExtent(_pf_Sampler s)"), QStringLiteral("_pf_extent%1"),
              QStringLiteral("vec4(0.0)"));
     s += QStringLiteral("vec2 samplerOrigin(_pf_Sampler s) { return samplerExtent(s).xy; }\n"
@@ -159,7 +164,8 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel, const std:
     s += *kernel.program;
     s += QStringLiteral("\nout vec4 _pf_out;\n"
                         "void main() {\n"
-                        "    _pf_dc = vec2(gl_FragCoord.x + _pf_destination.x, gl_FragCoord.y * _pf_destination.y + _pf_destination.z);\n"
+                        "    _pf_dc = vec2(gl_FragCoord.x + _pf_destination.x, gl_FragCoord.y * "
+                        "_pf_destination.y + _pf_destination.z);\n"
                         "    _pf_out = %1(%2);\n"
                         "}\n")
              .arg(kernel.name, call.join(QStringLiteral(", ")));

@@ -87,8 +87,8 @@ std::shared_ptr<const KernelData> copyKernel()
         auto data = std::make_shared<KernelData>();
         data->name = QStringLiteral("_pf_copy");
         data->parameters = {{Kernel::ParameterType::Sampler, QStringLiteral("image")}};
-        data->program = std::make_shared<const QString>(
-            QStringLiteral("vec4 _pf_copy(_pf_Sampler image) { return _pf_sample(image, samplerCoord(image)); }\n"));
+        data->program = std::make_shared<const QString>(QStringLiteral(
+            "vec4 _pf_copy(_pf_Sampler image) { return _pf_sample(image, samplerCoord(image)); }\n"));
         data->sourceName = QStringLiteral("engine copy");
         data->id = std::numeric_limits<quint64>::max();
         return data;
@@ -127,8 +127,8 @@ struct SourceTexture
     bool mipmapped = false;
     size_t bytes = 0;
     quint64 lastUse = 0;
-    Bitmap keepAlive;                  // bitmaps: holds the pixels so the key cannot be reused
-    std::vector<TileStore::Tile> tiles; // tile stores: the tiles the texture shows
+    Bitmap keepAlive;                    // bitmaps: holds the pixels so the key cannot be reused
+    std::vector<TileStore::Tile> tiles;  // tile stores: the tiles the texture shows
     std::shared_ptr<const void> lineage; // tile stores: keeps the key from being reused
 };
 
@@ -310,7 +310,8 @@ Program* GLRenderer::Private::program(const KernelData& kernel, const std::vecto
         if (!vertexShader)
             return nullptr;
     }
-    GLuint fragment = compileShader(GL_FRAGMENT_SHADER, GLProgramBuilder::fragmentShader(kernel, chains), error);
+    GLuint fragment =
+        compileShader(GL_FRAGMENT_SHADER, GLProgramBuilder::fragmentShader(kernel, chains), error);
     if (!fragment)
         return nullptr;
     GLuint id = glCreateProgram();
@@ -614,7 +615,8 @@ bool GLRenderer::Private::uploadRegion(Producer& producer)
         return false;
     }
     Bitmap region;
-    const Bitmap::Format format = node.kind == ImageNode::Kind::Bitmap ? node.bitmap.format() : node.tiles.format();
+    const Bitmap::Format format =
+        node.kind == ImageNode::Kind::Bitmap ? node.bitmap.format() : node.tiles.format();
     region = Bitmap(w, h, format);
     if (region.isNull()) {
         failure = QStringLiteral("out of memory for a source region");
@@ -672,7 +674,8 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
         glBindTexture(GL_TEXTURE_2D, source.id);
         if (isBitmap) {
             const Bitmap pixels = uploadable(node.bitmap);
-            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, GL_RGBA, upload.type, pixels.data());
+            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, GL_RGBA, upload.type,
+                         pixels.data());
             source.keepAlive = node.bitmap;
         } else {
             glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, GL_RGBA, upload.type, nullptr);
@@ -699,7 +702,8 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
                 Bitmap tile(w, h, format);
                 node.tiles.read(tx * size, ty * size, w, h, tile);
                 const Bitmap pixels = uploadable(tile);
-                glTexSubImage2D(GL_TEXTURE_2D, 0, tx * size, ty * size, w, h, GL_RGBA, upload.type, pixels.data());
+                glTexSubImage2D(GL_TEXTURE_2D, 0, tx * size, ty * size, w, h, GL_RGBA, upload.type,
+                                pixels.data());
                 source.tiles[i] = tiles[i];
                 changed = true;
             }
@@ -806,8 +810,9 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
         // The final tile is drawn upside down, so that its rows read back top-down like a bitmap's.
         const double y0 = 2.0 * (area.minY() - rect.minY()) / height - 1.0;
         const double y1 = 2.0 * (area.maxY() - rect.minY()) / height - 1.0;
-        const float quad[4] = {float(2.0 * (area.minX() - rect.minX()) / width - 1.0), float(isRoot ? -y0 : y0),
-                               float(2.0 * (area.maxX() - rect.minX()) / width - 1.0), float(isRoot ? -y1 : y1)};
+        const float quad[4] = {
+            float(2.0 * (area.minX() - rect.minX()) / width - 1.0), float(isRoot ? -y0 : y0),
+            float(2.0 * (area.maxX() - rect.minX()) / width - 1.0), float(isRoot ? -y1 : y1)};
         glUniform4fv(prog->location(QStringLiteral("_pf_quad")), 1, quad);
         const float destination[3] = {float(rect.minX()), isRoot ? -1.0f : 1.0f,
                                       float(isRoot ? rect.maxY() : rect.minY())};
@@ -835,8 +840,8 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
                 const GLChainStage& stage = chain.stages[k];
                 if (!stage.identityMap) {
                     toMat3(stage.map, m);
-                    glUniformMatrix3fv(prog->location(GLProgramBuilder::uniformName("stageMap", i, int(k))), 1,
-                                       GL_FALSE, m);
+                    glUniformMatrix3fv(prog->location(GLProgramBuilder::uniformName("stageMap", i, int(k))),
+                                       1, GL_FALSE, m);
                 }
                 float r[4];
                 if (stage.op == GLChainStage::Op::Crop) {
@@ -856,7 +861,8 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
                 glUniform4fv(prog->location(GLProgramBuilder::uniformName("stageRect", i, int(k))), 1, r);
             }
             if (chain.terminal == GLSamplerChain::Terminal::Constant) {
-                glUniform4fv(prog->location(GLProgramBuilder::uniformName("constant", i)), 1, chain.constant.data());
+                glUniform4fv(prog->location(GLProgramBuilder::uniformName("constant", i)), 1,
+                             chain.constant.data());
             } else if (chain.terminal == GLSamplerChain::Terminal::Texture) {
                 const Producer& input = producers[static_cast<size_t>(producer.chainProducer[c])];
                 glActiveTexture(GL_TEXTURE0 + GLenum(i));
@@ -876,10 +882,12 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
                     glBindTexture(GL_TEXTURE_2D, emptyTexture);
                 }
                 glUniform2iv(prog->location(GLProgramBuilder::uniformName("size", i)), 1, size);
-                glBindSampler(GLuint(i), samplerObjects[(chain.nearest ? 1 : 0) + (level > 0 && input.texture ? 2 : 0)]);
+                glBindSampler(GLuint(i),
+                              samplerObjects[(chain.nearest ? 1 : 0) + (level > 0 && input.texture ? 2 : 0)]);
                 glUniform1i(prog->location(GLProgramBuilder::uniformName("texture", i)), i);
                 toMat3(chain.finalMap.concatenated(toTexture), m);
-                glUniformMatrix3fv(prog->location(GLProgramBuilder::uniformName("textureMap", i)), 1, GL_FALSE, m);
+                glUniformMatrix3fv(prog->location(GLProgramBuilder::uniformName("textureMap", i)), 1,
+                                   GL_FALSE, m);
                 const float lod = level > 0 ? float(std::log2(chain.scale)) : 0.0f;
                 glUniform1f(prog->location(GLProgramBuilder::uniformName("lod", i)), lod);
             }
@@ -914,7 +922,8 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
     }
     const GLenum status = glGetError();
     if (status != GL_NO_ERROR) {
-        failure = QStringLiteral("OpenGL error 0x%1 in kernel '%2'").arg(status, 0, 16).arg(node.kernel->name);
+        failure =
+            QStringLiteral("OpenGL error 0x%1 in kernel '%2'").arg(status, 0, 16).arg(node.kernel->name);
         return false;
     }
     return true;
@@ -1017,7 +1026,8 @@ GLRenderer::GLRenderer() : d(std::make_unique<Private>()) {}
 
 GLRenderer::~GLRenderer() = default;
 
-bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target& target, QString* errorMessage)
+bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target& target,
+                        QString* errorMessage)
 {
     d->producers.clear();
     d->producerOf.clear();
@@ -1035,7 +1045,8 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
     const int tile = d->maxTile;
     for (double y = rect.minY(); ok && y < rect.maxY(); y += tile) {
         for (double x = rect.minX(); ok && x < rect.maxX(); x += tile) {
-            const Rect piece(x, y, std::min<double>(tile, rect.maxX() - x), std::min<double>(tile, rect.maxY() - y));
+            const Rect piece(x, y, std::min<double>(tile, rect.maxX() - x),
+                             std::min<double>(tile, rect.maxY() - y));
             ok = d->renderTile(piece, target, rect);
         }
     }

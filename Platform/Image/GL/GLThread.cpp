@@ -49,10 +49,12 @@ GLThread::GLThread(QString label) : m_label(std::move(label))
         EGLDisplay display = sharedDisplay(&failure);
         if (display != EGL_NO_DISPLAY) {
             eglBindAPI(EGL_OPENGL_ES_API);
-            const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 2, EGL_NONE};
+            const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 2,
+                                         EGL_NONE};
             EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
             if (context == EGL_NO_CONTEXT) {
-                failure = QStringLiteral("no OpenGL ES 3.2 context (EGL error 0x%1)").arg(eglGetError(), 0, 16);
+                failure =
+                    QStringLiteral("no OpenGL ES 3.2 context (EGL error 0x%1)").arg(eglGetError(), 0, 16);
             } else if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
                 failure = QStringLiteral("the OpenGL ES context cannot be made current (EGL error 0x%1)")
                               .arg(eglGetError(), 0, 16);

@@ -9,9 +9,9 @@ TEST(Log, CapturesExactLinesFromEveryThread)
     pf::warning(QStringLiteral("BlueprintCatalog could not load Foo"));
     std::thread([] { pf::error(QStringLiteral("disk full")); }).join();
     pf::log(QStringLiteral("OVGroupedFilter: refused"));
-    EXPECT_EQ(capture.lines(), (QStringList{QStringLiteral("Warning: BlueprintCatalog could not load Foo"),
-                                            QStringLiteral("Error: disk full"),
-                                            QStringLiteral("OVGroupedFilter: refused")}));
+    EXPECT_EQ(capture.lines(),
+              (QStringList{QStringLiteral("Warning: BlueprintCatalog could not load Foo"),
+                           QStringLiteral("Error: disk full"), QStringLiteral("OVGroupedFilter: refused")}));
 }
 
 TEST(LogDeathTest, AssertNamesFileAndLine)

@@ -19,7 +19,8 @@ namespace {
 
 std::shared_ptr<RenderContext> sharedTestContext()
 {
-    static std::shared_ptr<RenderContext> context = std::make_shared<RenderContext>(QStringLiteral("accumulator"));
+    static std::shared_ptr<RenderContext> context =
+        std::make_shared<RenderContext>(QStringLiteral("accumulator"));
     return context;
 }
 
@@ -37,7 +38,8 @@ TEST(ImageAccumulator, SnapshotsKeepTheirPixelsAfterLaterWrites)
     ASSERT_TRUE(accumulator.setImage(square(Color(1, 0, 0), Rect(0, 0, 1000, 1000))));
     const Image red = accumulator.image();
     // Only the dirty rectangle changes (it spans tile borders).
-    ASSERT_TRUE(accumulator.setImage(square(Color(0, 0, 1), Rect(0, 0, 1000, 1000)), Rect(250, 100, 300, 60)));
+    ASSERT_TRUE(
+        accumulator.setImage(square(Color(0, 0, 1), Rect(0, 0, 1000, 1000)), Rect(250, 100, 300, 60)));
     const Image mixed = accumulator.image();
 
     const Bitmap before = renderFloat(red, Rect(10, 20, 600, 300));
@@ -54,8 +56,10 @@ TEST(ImageAccumulator, AnImageMayReadTheAccumulatorItself)
     accumulator.setImage(square(Color(0.5, 0.5, 0.5), Rect(0, 0, 300, 40)));
     // Shift the content right by 100 pixels, reading the old pixels while writing the new ones.
     for (int i = 0; i < 2; ++i) {
-        const Image shifted = accumulator.image().imageByApplyingTransform(AffineTransform::translation(100, 0));
-        ASSERT_TRUE(accumulator.setImage(shifted.imageByCompositingOverImage(square(Color(0, 1, 0), Rect(0, 0, 100, 40)))));
+        const Image shifted =
+            accumulator.image().imageByApplyingTransform(AffineTransform::translation(100, 0));
+        ASSERT_TRUE(accumulator.setImage(
+            shifted.imageByCompositingOverImage(square(Color(0, 1, 0), Rect(0, 0, 100, 40)))));
     }
     const Bitmap out = renderFloat(accumulator.image(), Rect(0, 0, 300, 40));
     EXPECT_NEAR(at(out, 50, 20)[1], 1.0f, 1e-6);

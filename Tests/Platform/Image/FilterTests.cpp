@@ -29,8 +29,9 @@ public:
         const Image input = imageValue(QStringLiteral("inputImage"));
         if (input.isNull())
             return Image();
-        static const Kernel k = kernel("kernel vec4 tint(sampler s, float a) {\n"
-                                       "  vec4 c = sample(s, samplerCoord(s)); return vec4(c.r * a, c.gba); }");
+        static const Kernel k =
+            kernel("kernel vec4 tint(sampler s, float a) {\n"
+                   "  vec4 c = sample(s, samplerCoord(s)); return vec4(c.r * a, c.gba); }");
         ApplyOptions options;
         options.setDefinition(QVariant::fromValue(input));
         return k.apply({QVariant::fromValue(input), numberValue(QStringLiteral("inputAmount"))}, options);

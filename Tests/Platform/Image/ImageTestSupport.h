@@ -12,8 +12,7 @@
 namespace pftest {
 
 // A float RGBA bitmap whose pixel (x, y) — y counted upward from the bottom — is f(x, y).
-template <typename F>
-pf::Bitmap makeFloatBitmap(int width, int height, F f)
+template <typename F> pf::Bitmap makeFloatBitmap(int width, int height, F f)
 {
     pf::Bitmap bitmap(width, height, pf::Bitmap::Format::RGBAf);
     for (int y = 0; y < height; ++y) {

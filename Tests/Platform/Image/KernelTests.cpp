@@ -56,8 +56,8 @@ TEST(Kernel, CompileErrorNamesTextAndLineAndYieldsNothing)
 TEST(Kernel, BadDeclarationsAreReportedWithTheirLine)
 {
     LogCapture capture;
-    EXPECT_TRUE(Kernel::kernelsWithString(QStringLiteral("\n\nkernel vec4 k(int count) { return vec4(0.0); }"),
-                                          QStringLiteral("T"))
+    EXPECT_TRUE(Kernel::kernelsWithString(
+                    QStringLiteral("\n\nkernel vec4 k(int count) { return vec4(0.0); }"), QStringLiteral("T"))
                     .empty());
     EXPECT_TRUE(capture.contains("line 3")) << capture.lines().join("\n").toStdString();
 }
@@ -68,9 +68,10 @@ TEST(Kernel, GeneratorAndArgumentsReachTheProgram)
                             "  return vec4(f, v.x + v.y, c.r + c.a, r.z + r.w);\n"
                             "}");
     ASSERT_FALSE(k.isNull());
-    const Image image = k.apply({0.25, QVariant::fromValue(Vector(0.1, 0.2)),
-                                 QVariant::fromValue(Color(1.0, 0.0, 0.0, 0.5)), QVariant::fromValue(Rect(1, 2, 3, 4))},
-                                {Rect(0, 0, 4, 4), std::nullopt, nullptr});
+    const Image image =
+        k.apply({0.25, QVariant::fromValue(Vector(0.1, 0.2)), QVariant::fromValue(Color(1.0, 0.0, 0.0, 0.5)),
+                 QVariant::fromValue(Rect(1, 2, 3, 4))},
+                {Rect(0, 0, 4, 4), std::nullopt, nullptr});
     EXPECT_EQ(image.extent(), Rect(0, 0, 4, 4));
     const Bitmap out = renderFloat(image, Rect(0, 0, 4, 4));
     ASSERT_FALSE(out.isNull());
@@ -94,7 +95,8 @@ TEST(Kernel, DestCoordIsThePixelCentre)
 
 TEST(Kernel, MismatchedArgumentsGiveNoImageAndAWarning)
 {
-    const Kernel k = kernel("kernel vec4 k(sampler s, vec2 v) { return sample(s, samplerCoord(s)) + v.xyxy; }");
+    const Kernel k =
+        kernel("kernel vec4 k(sampler s, vec2 v) { return sample(s, samplerCoord(s)) + v.xyxy; }");
     ASSERT_FALSE(k.isNull());
     LogCapture capture;
     const Image image = Image::constantColor(Color(1, 0, 0));
@@ -113,15 +115,17 @@ TEST(Kernel, MismatchedArgumentsGiveNoImageAndAWarning)
 
 TEST(Kernel, BuiltinsFollowTheirDefinitions)
 {
-    const Kernel k = kernel("kernel vec4 k(float which) {\n"
-                            "  if (which < 0.5) return premultiply(vec4(0.5, 1.0, 0.2, 0.5));\n"
-                            "  if (which < 1.5) return unpremultiply(vec4(0.25, 0.5, 0.1, 0.5));\n"
-                            "  if (which < 2.5) return unpremultiply(vec4(0.3, 0.3, 0.3, 0.0));\n"
-                            "  return vec4(compare(-1.0, 2.0, 3.0), compare(vec2(1.0, -1.0), vec2(4.0), vec2(5.0)), "
-                            "compare(0.0, 6.0, 7.0));\n"
-                            "}");
+    const Kernel k =
+        kernel("kernel vec4 k(float which) {\n"
+               "  if (which < 0.5) return premultiply(vec4(0.5, 1.0, 0.2, 0.5));\n"
+               "  if (which < 1.5) return unpremultiply(vec4(0.25, 0.5, 0.1, 0.5));\n"
+               "  if (which < 2.5) return unpremultiply(vec4(0.3, 0.3, 0.3, 0.0));\n"
+               "  return vec4(compare(-1.0, 2.0, 3.0), compare(vec2(1.0, -1.0), vec2(4.0), vec2(5.0)), "
+               "compare(0.0, 6.0, 7.0));\n"
+               "}");
     auto pixel = [&](double which) {
-        return at(renderFloat(k.apply({which}, {Rect(0, 0, 1, 1), std::nullopt, nullptr}), Rect(0, 0, 1, 1)), 0, 0);
+        return at(renderFloat(k.apply({which}, {Rect(0, 0, 1, 1), std::nullopt, nullptr}), Rect(0, 0, 1, 1)),
+                  0, 0);
     };
     EXPECT_EQ(pixel(0), (std::array<float, 4>{0.25f, 0.5f, 0.1f, 0.5f}));
     EXPECT_EQ(pixel(1), (std::array<float, 4>{0.5f, 1.0f, 0.2f, 0.5f}));

@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace pf;
@@ -28,17 +28,19 @@ void expectPixel(const Bitmap& out, int x, int y, std::array<float, 4> expected,
 {
     const auto p = at(out, x, y);
     for (int i = 0; i < 4; ++i)
-        EXPECT_NEAR(p[size_t(i)], expected[size_t(i)], tolerance) << "pixel " << x << "," << y << " channel " << i;
+        EXPECT_NEAR(p[size_t(i)], expected[size_t(i)], tolerance)
+            << "pixel " << x << "," << y << " channel " << i;
 }
 
 Kernel boxBlur()
 {
-    return kernel("kernel vec4 box(sampler s, float r) {\n"
-                  "  vec2 p = samplerCoord(s); vec4 sum = vec4(0.0); float n = 0.0;\n"
-                  "  for (float dy = -r; dy <= r; dy += 1.0)\n"
-                  "    for (float dx = -r; dx <= r; dx += 1.0) { sum += sample(s, p + vec2(dx, dy)); n += 1.0; }\n"
-                  "  return sum / n;\n"
-                  "}");
+    return kernel(
+        "kernel vec4 box(sampler s, float r) {\n"
+        "  vec2 p = samplerCoord(s); vec4 sum = vec4(0.0); float n = 0.0;\n"
+        "  for (float dy = -r; dy <= r; dy += 1.0)\n"
+        "    for (float dx = -r; dx <= r; dx += 1.0) { sum += sample(s, p + vec2(dx, dy)); n += 1.0; }\n"
+        "  return sum / n;\n"
+        "}");
 }
 
 Image blurred(const Image& input, double radius)
@@ -130,18 +132,20 @@ TEST(Render, CropClampAndCompositeKeepTheirExtents)
 TEST(Render, SamplersClampAndReadNearest)
 {
     const Image image = Image::fromBitmap(marker(4, 4));
-    const Kernel shifted = kernel("kernel vec4 k(sampler s, vec2 offset) { return sample(s, samplerCoord(s) + offset); }");
+    const Kernel shifted =
+        kernel("kernel vec4 k(sampler s, vec2 offset) { return sample(s, samplerCoord(s) + offset); }");
     ApplyOptions options;
     options.definition = Rect(0, 0, 4, 4);
     // Transparent outside by default; the clamp mode repeats the edge.
-    const Bitmap transparent =
-        renderFloat(shifted.apply({QVariant::fromValue(Sampler(image)), QVariant::fromValue(Vector(3, 0))}, options),
-                    Rect(0, 0, 4, 4));
+    const Bitmap transparent = renderFloat(
+        shifted.apply({QVariant::fromValue(Sampler(image)), QVariant::fromValue(Vector(3, 0))}, options),
+        Rect(0, 0, 4, 4));
     expectPixel(transparent, 3, 0, {0, 0, 0, 0});
     expectPixel(transparent, 0, 0, {3 / 64.0f, 0, 0.5f, 1});
     const Sampler clamped(image, Sampler::FilterMode::Linear, Sampler::WrapMode::Clamp);
-    const Bitmap edge = renderFloat(
-        shifted.apply({QVariant::fromValue(clamped), QVariant::fromValue(Vector(3, 0))}, options), Rect(0, 0, 4, 4));
+    const Bitmap edge =
+        renderFloat(shifted.apply({QVariant::fromValue(clamped), QVariant::fromValue(Vector(3, 0))}, options),
+                    Rect(0, 0, 4, 4));
     expectPixel(edge, 3, 1, {3 / 64.0f, 1 / 64.0f, 0.5f, 1});
 
     // Half a pixel off the centres: linear averages two pixels, nearest picks one.
@@ -150,7 +154,8 @@ TEST(Render, SamplersClampAndReadNearest)
         shifted.apply({QVariant::fromValue(Sampler(image)), QVariant::fromValue(Vector(0.5, 0))}, options),
         Rect(0, 0, 4, 4));
     const Bitmap picked = renderFloat(
-        shifted.apply({QVariant::fromValue(nearest), QVariant::fromValue(Vector(0.25, 0))}, options), Rect(0, 0, 4, 4));
+        shifted.apply({QVariant::fromValue(nearest), QVariant::fromValue(Vector(0.25, 0))}, options),
+        Rect(0, 0, 4, 4));
     EXPECT_NEAR(at(linear, 1, 1)[0], 1.5f / 64.0f, 1e-5);
     EXPECT_NEAR(at(picked, 1, 1)[0], 1.0f / 64.0f, 1e-6);
 }
@@ -178,7 +183,8 @@ TEST(Render, TiledRenderEqualsUntiledRender)
     const Image source = Image::fromBitmap(randomBitmap(300, 200, 7))
                              .imageByApplyingTransform(AffineTransform::translation(-20.0, 13.0))
                              .imageByCroppingToRect(Rect(-10, 15, 260, 190));
-    const Image recipe = blurred(blurred(source, 3), 2).imageByCompositingOverImage(source.imageByClampingToExtent());
+    const Image recipe =
+        blurred(blurred(source, 3), 2).imageByCompositingOverImage(source.imageByClampingToExtent());
     const Rect area(-30, 0, 310, 220);
 
     RenderContext whole(QStringLiteral("untiled"));

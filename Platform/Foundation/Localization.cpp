@@ -1,0 +1,91 @@
+#include "Platform/Foundation/Localization.h"
+
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/PropertyList.h"
+
+#include <QHash>
+#include <QLocale>
+#include <QVariantMap>
+#include <mutex>
+
+namespace pf {
+
+namespace {
+
+std::mutex& tableMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+QString& testLanguage()
+{
+    static QString language;
+    return language;
+}
+
+// Tables are read once per resources folder, language and name; a missing table is remembered too.
+const QVariantMap& table(const Bundle& bundle, const QString& language, const QString& name)
+{
+    static QHash<QString, QVariantMap> tables;
+    const QString key = bundle.resourcePath() + QLatin1Char('\n') + language + QLatin1Char('\n') + name;
+    auto it = tables.find(key);
+    if (it != tables.end())
+        return *it;
+    QVariantMap entries;
+    const QString path =
+        bundle.pathForResource(name, QStringLiteral("plist"), QStringLiteral("Localization/") + language);
+    if (!path.isEmpty()) {
+        QString error;
+        auto value = PropertyList::fromFile(path, &error);
+        if (value && value->metaType().id() == QMetaType::QVariantMap)
+            entries = value->toMap();
+        else
+            pf::warning(QStringLiteral("The strings table %1 cannot be read: %2")
+                            .arg(path, value ? QStringLiteral("it is not a dictionary") : error));
+    }
+    return *tables.insert(key, entries);
+}
+
+} // namespace
+
+void Localization::setLanguageForTesting(const QString& language)
+{
+    std::lock_guard lock(tableMutex());
+    testLanguage() = language;
+}
+
+QString Localization::lookup(const Bundle& bundle, const QString& language, const QString& englishText,
+                             const QString& tableName)
+{
+    const QString name = tableName.isEmpty() ? QStringLiteral("Localizable") : tableName;
+    QStringList languages{language};
+    if (language.contains(QLatin1Char('_')))
+        languages << language.section(QLatin1Char('_'), 0, 0);
+    std::lock_guard lock(tableMutex());
+    for (const QString& candidate : languages) {
+        if (candidate.isEmpty() || candidate == QLatin1String("en") ||
+            candidate.startsWith(QLatin1String("en_")))
+            break;
+        const QVariantMap& entries = table(bundle, candidate, name);
+        auto it = entries.find(englishText);
+        if (it != entries.end() && it->metaType().id() == QMetaType::QString)
+            return it->toString();
+    }
+    return englishText;
+}
+
+QString localized(const QString& englishText, const QString& table)
+{
+    QString language;
+    {
+        std::lock_guard lock(tableMutex());
+        language = testLanguage();
+    }
+    if (language.isEmpty())
+        language = QLocale::system().name();
+    return Localization::lookup(Bundle::main(), language, englishText, table);
+}
+
+} // namespace pf
