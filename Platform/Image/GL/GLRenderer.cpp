@@ -305,6 +305,12 @@ Program* GLRenderer::Private::program(const KernelData& kernel, const std::vecto
     if (it != programs.end())
         return it->second.get();
 
+    // Programs are small, but effects can make many variants: past a bound, start the cache afresh.
+    if (programs.size() >= 1024) {
+        for (auto& [name, cached] : programs)
+            glDeleteProgram(cached->id);
+        programs.clear();
+    }
     if (!vertexShader) {
         vertexShader = compileShader(GL_VERTEX_SHADER, GLProgramBuilder::vertexShader(), error);
         if (!vertexShader)
