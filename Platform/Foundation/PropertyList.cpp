@@ -1015,6 +1015,9 @@ private:
         const QString text = m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
         if (m_xml.hasError())
             return fail(QString());
+        // Undecodable bytes can reach here as lone surrogates, which no writer could store again.
+        if (!isWellFormedUtf16(text))
+            return fail(QStringLiteral("contains text that is not valid UTF-8"));
         return text;
     }
 
