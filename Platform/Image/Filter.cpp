@@ -42,6 +42,12 @@ bool Filter::isRegistered(const QString& name)
     return registry().contains(name);
 }
 
+Filter::Factory Filter::factory(const QString& name)
+{
+    std::lock_guard lock(registryMutex());
+    return registry().value(name);
+}
+
 QStringList Filter::registeredNames()
 {
     std::lock_guard lock(registryMutex());

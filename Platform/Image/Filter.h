@@ -74,6 +74,8 @@ public:
     static QStringList registeredNames();
     // A new filter of that name, or null (with a warning) when the name is unknown.
     static std::shared_ptr<Filter> create(const QString& name);
+    // The factory registered under that name (empty when none is).
+    static Factory factory(const QString& name);
 
     QString name() const { return m_name; }
 

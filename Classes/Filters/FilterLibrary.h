@@ -1,0 +1,9 @@
+#pragma once
+
+// Registers every filter class of the product and its framework with the filter registry, by class
+// name. Called once at start-up by every program that builds effects; calling it again does nothing.
+class FilterLibrary
+{
+public:
+    static void registerAll();
+};

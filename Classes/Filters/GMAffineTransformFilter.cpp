@@ -1,0 +1,33 @@
+#include "Classes/Filters/GMAffineTransformFilter.h"
+
+#include <cmath>
+
+using namespace pf;
+
+GMAffineTransformFilter::GMAffineTransformFilter(const QString& className) : GMKernelFilter(className)
+{
+    declareInput(QStringLiteral("inputImage"));
+    declareInput(QStringLiteral("inputTargetSize"),
+                 {{FilterAttribute::Default, QVariant::fromValue(Vector(400, 400))}});
+    declareInput(QStringLiteral("inputTranslationVector"),
+                 {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0))}});
+}
+
+Image GMAffineTransformFilter::outputImage() const
+{
+    const Image image = imageValue(QStringLiteral("inputImage"));
+    if (image.isNull())
+        return Image();
+    const Rect extent = image.extent();
+    // A zero-size or unbounded image has no scale that reaches the target size.
+    if (extent.isNull() || extent.isInfinite() || extent.width() <= 0 || extent.height() <= 0)
+        return Image();
+    const Vector target = vectorValue(QStringLiteral("inputTargetSize"));
+    const Vector translation = vectorValue(QStringLiteral("inputTranslationVector"));
+    // Scaling acts first, about the origin; the translation is not scaled.
+    const AffineTransform transform = AffineTransform::translation(translation.x(), translation.y())
+                                          .scaled(target.x() / extent.width(), target.y() / extent.height());
+    if (!std::isfinite(transform.a) || !std::isfinite(transform.d))
+        return Image();
+    return image.imageByApplyingTransform(transform);
+}

@@ -1,0 +1,25 @@
+#include "Classes/Filters/GMAlphaBackgroundFilter.h"
+
+#include "Classes/Framework/KernelResource.h"
+
+using namespace pf;
+
+GMAlphaBackgroundFilter::GMAlphaBackgroundFilter(const QString& className) : GMKernelFilter(className)
+{
+    loadDefaultKernel();
+    declareInput(QStringLiteral("inputSize"),
+                 {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0, 400, 400))}});
+}
+
+Image GMAlphaBackgroundFilter::outputImage() const
+{
+    const Kernel kernel = kernelSlot(0);
+    if (kernel.isNull())
+        return Image();
+    const Vector size = vectorValue(QStringLiteral("inputSize"));
+    const Rect rect = KernelResource::fullExtent(Rect(size.x(), size.y(), size.z(), size.w()));
+    ApplyOptions options;
+    options.definition = rect;
+    options.extent = rect;
+    return kernel.apply({}, options);
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "Classes/Filters/GMKernelFilter.h"
+
+// Turns a colour image into an intensity image (the intensity in the colour channels, as masks carry it).
+class GMColor2IntensityFilter : public GMKernelFilter
+{
+public:
+    explicit GMColor2IntensityFilter(const QString& className = QStringLiteral("GMColor2IntensityFilter"));
+    pf::Image outputImage() const override;
+};
