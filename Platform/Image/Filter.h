@@ -97,7 +97,7 @@ public:
 
     // A new filter of the same name with the same input values. Subclasses holding more than their
     // inputs override copyStateTo.
-    std::shared_ptr<Filter> copy() const;
+    virtual std::shared_ptr<Filter> copy() const;
 
     // Whole numbers from an input value: saturated to the int range, NaN gives 0.
     static int saturatingInt(double value);

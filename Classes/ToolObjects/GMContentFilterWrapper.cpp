@@ -1,0 +1,40 @@
+#include "Classes/ToolObjects/GMContentFilterWrapper.h"
+
+#include "Platform/Foundation/Size.h"
+#include "Platform/Image/Vector.h"
+
+using namespace pf;
+
+void GMContentFilterWrapper::setValueForInputKey(const QVariant& value, const QString& inputName)
+{
+    if (inputName == QLatin1String("imageSize")) {
+        const Size size = value.value<Size>();
+        setValueForExportKey(QVariant::fromValue(Vector(0, 0, size.width, size.height)),
+                             QStringLiteral("imageSizeCIVector"));
+        setConvertedValueForExportKey(size.width, QStringLiteral("imageSizeWidthPercentage"));
+        setConvertedValueForExportKey(size.height, QStringLiteral("imageSizeHeightPercentage"));
+        setConvertedValueForExportKey(size.width, QStringLiteral("imageSizeWidthPercentageOnlyMainChain"));
+    } else if (inputName == QLatin1String("mask") || inputName == QLatin1String("canvas")) {
+        setValueForExportKey(value, QStringLiteral("mask"));
+    } else if (inputName == QLatin1String("maskExtraImage")) {
+        setValueForExportKey(value, QStringLiteral("maskExtraImage"));
+    } else if (inputName == QLatin1String("originalImage")) {
+        setValueForExportKey(value, QStringLiteral("originalImage"));
+    } else if (inputName == QLatin1String("connectedDirtyRects")) {
+        setValueForExportKey(value, QStringLiteral("connectedDirtyRects"));
+    }
+}
+
+void GMContentFilterWrapper::setValuesFromMask(const Image& mask, const Image& additionalImage)
+{
+    setValueForInputKey(QVariant::fromValue(mask), QStringLiteral("mask"));
+    if (!additionalImage.isNull())
+        setValueForInputKey(QVariant::fromValue(additionalImage), QStringLiteral("maskExtraImage"));
+}
+
+std::shared_ptr<GMContentFilterWrapper> GMContentFilterWrapper::copy() const
+{
+    auto other = std::make_shared<GMContentFilterWrapper>();
+    copyInto(*other);
+    return other;
+}

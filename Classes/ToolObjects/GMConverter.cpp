@@ -1,0 +1,14 @@
+#include "Classes/ToolObjects/GMConverter.h"
+
+QVariantMap GMConverter::record(const GMConverter& converter)
+{
+    return {{QStringLiteral("converter"), QVariant::fromValue(converter)}};
+}
+
+GMConverter GMConverter::fromRecord(const QVariant& record)
+{
+    const QVariant converter = record.toMap().value(QStringLiteral("converter"));
+    if (converter.metaType() == QMetaType::fromType<GMConverter>())
+        return converter.value<GMConverter>();
+    return GMConverter();
+}
