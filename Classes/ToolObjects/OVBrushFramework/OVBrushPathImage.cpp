@@ -1,0 +1,184 @@
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+
+#include "Platform/Foundation/Assert.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/OperationQueue.h"
+#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/RandomName.h"
+#include "Platform/Foundation/UndoManager.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace pf;
+
+namespace {
+
+const QString DrawSegment = QStringLiteral("Draw Segment");
+
+// The process-wide queue of snapshot writes; never destroyed, so writes queued at exit can finish.
+OperationQueue& writeQueue()
+{
+    static auto* queue = new OperationQueue();
+    return *queue;
+}
+
+} // namespace
+
+OVBrushPathImage::OVBrushPathImage(const Size& size) : m_size(size) {}
+
+OVBrushPathImage::OVBrushPathImage(const Size& size, OVContentContainerPtr container) : m_size(size)
+{
+    addContentContainer(std::move(container));
+}
+
+OVBrushPathImage::~OVBrushPathImage()
+{
+    if (m_undoManager)
+        m_undoManager->removeAllActionsWithTarget(this);
+}
+
+std::unique_ptr<OVBrushPathImage> OVBrushPathImage::readFromFolder(const QString& folder)
+{
+    OVContentContainerPtr container = OVContentContainer::readFromFolder(folder);
+    Size size;
+    const QString contentPath = folder + QStringLiteral("/content");
+    QString error;
+    const auto content =
+        QFileInfo::exists(contentPath) ? PropertyList::fromFile(contentPath, &error) : std::nullopt;
+    if (content) {
+        const QVariantMap map = content->toMap();
+        size = Size(double(float(map.value(QStringLiteral("width")).toDouble())),
+                    double(float(map.value(QStringLiteral("height")).toDouble())));
+    }
+    if (size.width <= 0 || size.height <= 0) {
+        // Without its description the mask keeps the size of its pixels, so later strokes still land.
+        size = container->size();
+        if (!error.isEmpty())
+            pf::warning(
+                QStringLiteral("The mask description %1 cannot be read (%2); the mask image's size is used")
+                    .arg(contentPath, error));
+    }
+    return std::make_unique<OVBrushPathImage>(size, container);
+}
+
+QString OVBrushPathImage::cacheFolder()
+{
+    return FileSystem::applicationSupportDirectory() + QStringLiteral("/cache");
+}
+
+QString OVBrushPathImage::urlForFileName(const QString& name)
+{
+    return cacheFolder() + QLatin1Char('/') + name;
+}
+
+QString OVBrushPathImage::folderURL()
+{
+    QString path;
+    do {
+        path = urlForFileName(randomName(20));
+    } while (QFileInfo::exists(path));
+    return path;
+}
+
+void OVBrushPathImage::waitForPendingWrites()
+{
+    writeQueue().waitUntilAllOperationsAreFinished();
+}
+
+void OVBrushPathImage::setUndoManager(std::shared_ptr<UndoManager> undoManager)
+{
+    if (m_undoManager && m_undoManager != undoManager)
+        m_undoManager->removeAllActionsWithTarget(this);
+    m_undoManager = std::move(undoManager);
+}
+
+void OVBrushPathImage::push(OVContentContainerPtr container)
+{
+    if (!container)
+        container = std::make_shared<OVContentContainer>();
+    const QString folder = folderURL();
+    const QString name = QFileInfo(folder).fileName();
+    m_names.append(name);
+    {
+        std::lock_guard lock(m_writes->mutex);
+        m_writes->snapshots.insert(name, {container, true, false});
+    }
+    std::shared_ptr<Writes> writes = m_writes;
+    writeQueue().addOperation([writes, container, folder, name] {
+        QString error;
+        const bool ok = container->writeToFolder(folder, &error);
+        if (!ok)
+            pf::error(QStringLiteral("A mask snapshot could not be written to %1: %2; it stays in memory")
+                          .arg(folder, error));
+        std::lock_guard lock(writes->mutex);
+        Snapshot& snapshot = writes->snapshots[name];
+        snapshot.pending = false;
+        snapshot.failed = !ok;
+        if (ok)
+            snapshot.container.reset();
+        writes->done.notify_all();
+    });
+    m_current = container;
+}
+
+void OVBrushPathImage::addContentContainer(OVContentContainerPtr container)
+{
+    push(std::move(container));
+    if (m_delegate)
+        m_delegate->brushPathImageDidChange(this);
+    if (m_undoManager) {
+        m_undoManager->registerUndo(this, [this] { removeLastContentContainer(); });
+        m_undoManager->setActionName(DrawSegment);
+    }
+}
+
+OVContentContainerPtr OVBrushPathImage::snapshotFromFolder(const QString& name)
+{
+    OVContentContainerPtr kept;
+    {
+        std::unique_lock lock(m_writes->mutex);
+        auto it = m_writes->snapshots.find(name);
+        if (it != m_writes->snapshots.end()) {
+            m_writes->done.wait(lock, [&] { return !m_writes->snapshots.value(name).pending; });
+            kept = m_writes->snapshots.value(name).container;
+        }
+    }
+    if (kept)
+        return kept; // its write failed: the pixels are still here
+    return OVContentContainer::readFromFolder(urlForFileName(name));
+}
+
+void OVBrushPathImage::removeLastContentContainer()
+{
+    PF_ASSERT(m_names.size() >= 2, "Cannot remove last object");
+    const QString last = m_names.last();
+    if (m_undoManager) {
+        const QString folder = urlForFileName(last);
+        m_undoManager->registerUndo(this, [this, folder] { addContentContainerWithURL(folder); });
+        m_undoManager->setActionName(DrawSegment);
+    }
+    m_names.removeLast();
+    m_current = snapshotFromFolder(m_names.last());
+    if (m_delegate)
+        m_delegate->brushPathImageDidChange(this);
+}
+
+void OVBrushPathImage::addContentContainerWithURL(const QString& folder)
+{
+    addContentContainer(snapshotFromFolder(QFileInfo(folder).fileName()));
+}
+
+bool OVBrushPathImage::writeToURL(const QString& folder, QString* errorMessage) const
+{
+    if (!FileSystem::createDirectory(folder, errorMessage))
+        return false;
+    const QVariantMap content{{QStringLiteral("width"), double(float(m_size.width))},
+                              {QStringLiteral("height"), double(float(m_size.height))}};
+    const auto data = PropertyList::toData(content, PropertyList::Format::Xml, errorMessage);
+    if (!data || !FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *data, errorMessage))
+        return false;
+    const OVContentContainerPtr current = m_current ? m_current : std::make_shared<OVContentContainer>();
+    return current->writeToFolder(folder, errorMessage);
+}

@@ -1,0 +1,32 @@
+#include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
+
+OVContentContainer::OVContentContainer()
+    : m_imageContainer(std::make_shared<OVImageContainer>(pf::Image(), true)),
+      m_additionalImageContainer(std::make_shared<OVImageContainer>(pf::Image(), false))
+{}
+
+OVContentContainer::OVContentContainer(OVImageContainerPtr mask, OVImageContainerPtr additional)
+    : m_imageContainer(mask ? std::move(mask) : std::make_shared<OVImageContainer>(pf::Image(), true)),
+      m_additionalImageContainer(additional ? std::move(additional)
+                                            : std::make_shared<OVImageContainer>(pf::Image(), false))
+{}
+
+std::shared_ptr<OVContentContainer> OVContentContainer::readFromFolder(const QString& folder)
+{
+    return std::make_shared<OVContentContainer>(
+        OVImageContainer::readFromFolder(folder + QStringLiteral("/imageContainer")),
+        OVImageContainer::readFromFolder(folder + QStringLiteral("/additionalImageContainer")));
+}
+
+void OVContentContainer::flush()
+{
+    m_imageContainer->flush();
+    m_additionalImageContainer->flush();
+}
+
+bool OVContentContainer::writeToFolder(const QString& folder, QString* errorMessage) const
+{
+    return m_imageContainer->writeToFolder(folder + QStringLiteral("/imageContainer"), errorMessage) &&
+           m_additionalImageContainer->writeToFolder(folder + QStringLiteral("/additionalImageContainer"),
+                                                     errorMessage);
+}

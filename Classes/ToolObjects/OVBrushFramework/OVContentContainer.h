@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
+
+#include <memory>
+
+// A painted mask in memory: the mask (monochrome) and an additional colour picture that some tools
+// paint with it (replacement iris pixels, healed pixels). Written as the two sub-folders
+// "imageContainer" and "additionalImageContainer", each present only when that picture exists.
+class OVContentContainer
+{
+public:
+    OVContentContainer();
+    OVContentContainer(OVImageContainerPtr mask, OVImageContainerPtr additional);
+    static std::shared_ptr<OVContentContainer> readFromFolder(const QString& folder);
+
+    OVImageContainerPtr imageContainer() const { return m_imageContainer; }
+    OVImageContainerPtr additionalImageContainer() const { return m_additionalImageContainer; }
+    void setImageContainer(OVImageContainerPtr container) { m_imageContainer = std::move(container); }
+    void setAdditionalImageContainer(OVImageContainerPtr container)
+    {
+        m_additionalImageContainer = std::move(container);
+    }
+
+    pf::Size size() const { return m_imageContainer->size(); }
+    void flush();
+    bool writeToFolder(const QString& folder, QString* errorMessage = nullptr) const;
+
+private:
+    OVImageContainerPtr m_imageContainer;
+    OVImageContainerPtr m_additionalImageContainer;
+};
+
+using OVContentContainerPtr = std::shared_ptr<OVContentContainer>;

@@ -1,0 +1,139 @@
+#include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
+
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Image/ImageFile.h"
+#include "Platform/Image/RenderContext.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace pf;
+
+OVImageContainer::OVImageContainer(const Image& image, bool isMonochrome)
+    : m_image(image), m_isMonochrome(isMonochrome)
+{}
+
+std::shared_ptr<OVImageContainer> OVImageContainer::imageContainerWithImage(const Image& image)
+{
+    return std::make_shared<OVImageContainer>(image, true);
+}
+
+std::shared_ptr<OVImageContainer> OVImageContainer::readFromFolder(const QString& folder)
+{
+    auto container = std::make_shared<OVImageContainer>();
+    const QString contentPath = folder + QStringLiteral("/content");
+    if (!QFileInfo::exists(contentPath))
+        return container;
+    QString error;
+    const auto content = PropertyList::fromFile(contentPath, &error);
+    if (!content) {
+        pf::warning(QStringLiteral("The mask description %1 cannot be read: %2").arg(contentPath, error));
+        return container;
+    }
+    container->m_isMonochrome = content->toMap().value(QStringLiteral("isMonochrome")).toBool();
+    const QString imagePath = folder + QStringLiteral("/image.png");
+    if (!QFileInfo::exists(imagePath))
+        return container;
+    Bitmap bitmap = ImageFile::read(imagePath, &error);
+    if (bitmap.isNull()) {
+        pf::warning(QStringLiteral("The mask image %1 cannot be read: %2").arg(imagePath, error));
+        return container;
+    }
+    container->m_bitmap = bitmap;
+    return container;
+}
+
+bool OVImageContainer::isMonochrome() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_isMonochrome;
+}
+
+void OVImageContainer::setImage(const Image& image)
+{
+    std::lock_guard lock(m_mutex);
+    m_bitmap = Bitmap();
+    m_image = image;
+}
+
+Image OVImageContainer::image() const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_image.isNull() && !m_bitmap.isNull())
+        m_image = Image::fromBitmap(m_bitmap);
+    return m_image;
+}
+
+bool OVImageContainer::isEmpty() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_image.isNull() && m_bitmap.isNull();
+}
+
+Size OVImageContainer::size() const
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_bitmap.isNull())
+        return Size(m_bitmap.width(), m_bitmap.height());
+    if (!m_image.isNull() && !m_image.extent().isNull() && !m_image.extent().isInfinite())
+        return Size(m_image.extent().width(), m_image.extent().height());
+    return Size();
+}
+
+void OVImageContainer::flush()
+{
+    std::lock_guard lock(m_mutex);
+    flushLocked();
+}
+
+void OVImageContainer::flushLocked()
+{
+    if (m_image.isNull())
+        return;
+    if (m_bitmap.isNull()) {
+        // The picture's extent, drawn at the origin (masks grey without alpha, colour with alpha).
+        const Rect extent = m_image.extent();
+        if (!extent.isNull() && !extent.isInfinite() && !extent.isEmpty()) {
+            const Rect pixels = extent.integral();
+            const Image atOrigin = m_image.imageByApplyingTransform(
+                AffineTransform::translation(-pixels.minX(), -pixels.minY()));
+            auto rendered = RenderContext::shared()->render(
+                atOrigin, Rect(0, 0, pixels.width(), pixels.height()),
+                m_isMonochrome ? Bitmap::Format::Grayf : Bitmap::Format::RGBAf);
+            if (rendered)
+                m_bitmap = *rendered;
+        }
+    }
+    m_image = Image();
+}
+
+Bitmap OVImageContainer::bitmap() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_bitmap;
+}
+
+bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessage)
+{
+    std::lock_guard lock(m_mutex);
+    flushLocked();
+    if (m_bitmap.isNull()) {
+        // Nothing to write: a folder left by an earlier write would read back as this picture.
+        if (QFileInfo::exists(folder)) {
+            const QString parent = QFileInfo(folder).absolutePath();
+            if (!FileSystem::removeRecursively(folder, parent, errorMessage))
+                return false;
+        }
+        return true;
+    }
+    if (!FileSystem::createDirectory(folder, errorMessage))
+        return false;
+    const auto content = PropertyList::toData(QVariantMap{{QStringLiteral("isMonochrome"), m_isMonochrome}},
+                                              PropertyList::Format::Xml, errorMessage);
+    if (!content ||
+        !FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *content, errorMessage))
+        return false;
+    return ImageFile::writePNG(m_bitmap, folder + QStringLiteral("/image.png"), 16, errorMessage);
+}

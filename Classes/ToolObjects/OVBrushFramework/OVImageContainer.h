@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Platform/Foundation/Size.h"
+#include "Platform/Image/Bitmap.h"
+#include "Platform/Image/Image.h"
+
+#include <QString>
+#include <memory>
+#include <mutex>
+
+// One picture of a mask: either a recipe still being built (pending) or pixels (stored). Flushing
+// renders a pending recipe into a float bitmap (grey for masks, RGBA for colour pictures) so that
+// later strokes and renders start from pixels. Written and read as a folder with "content"
+// ({"isMonochrome"}) and "image.png". Shared between threads: reads, flushes and writes of one
+// container happen one at a time.
+class OVImageContainer
+{
+public:
+    OVImageContainer() = default;
+    explicit OVImageContainer(const pf::Image& image, bool isMonochrome = true);
+    static std::shared_ptr<OVImageContainer> imageContainerWithImage(const pf::Image& image);
+    // Reads an image-container folder: without "content" an empty monochrome container; a missing
+    // "isMonochrome" reads as colour; a missing or undecodable "image.png" leaves it empty.
+    static std::shared_ptr<OVImageContainer> readFromFolder(const QString& folder);
+
+    bool isMonochrome() const;
+    void setImage(const pf::Image& image);
+    // The picture: the pending recipe, or the stored pixels as an image at the origin. Null when empty.
+    pf::Image image() const;
+    bool isEmpty() const;
+    // The stored bitmap's pixel size, else the pending image's extent size, else zero.
+    pf::Size size() const;
+    void flush();
+    // The stored bitmap (after a flush); null while pending or empty.
+    pf::Bitmap bitmap() const;
+
+    // Flushes, then writes the folder (16-bit grey PNG for masks, 16-bit RGBA otherwise). With nothing
+    // to write, removes what an earlier write left in the folder. False, with a message, on failure.
+    bool writeToFolder(const QString& folder, QString* errorMessage = nullptr);
+
+private:
+    void flushLocked();
+
+    mutable std::mutex m_mutex;
+    pf::Bitmap m_bitmap;       // stored pixels
+    mutable pf::Image m_image; // pending recipe, or a wrapper of the stored pixels
+    bool m_isMonochrome = true;
+};
+
+using OVImageContainerPtr = std::shared_ptr<OVImageContainer>;

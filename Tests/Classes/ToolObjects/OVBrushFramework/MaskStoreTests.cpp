@@ -1,0 +1,237 @@
+#include "Classes/ToolObjects/OVBrushFramework/OVBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/KeyedArchiver.h"
+#include "Platform/Foundation/KeyedUnarchiver.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/Color.h"
+#include "Platform/Image/RenderContext.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace pf;
+
+namespace {
+
+// A mask of the given size, grey `value` inside `rect` and black elsewhere.
+Image maskImage(double width, double height, const Rect& rect, double value)
+{
+    const Image black = Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(Rect(0, 0, width, height));
+    return Image::constantColor(Color(value, value, value))
+        .imageByCroppingToRect(rect)
+        .imageByCompositingOverImage(black);
+}
+
+OVContentContainerPtr strokeContainer(const Image& image)
+{
+    auto container = std::make_shared<OVContentContainer>();
+    container->imageContainer()->setImage(image);
+    return container;
+}
+
+// The grey value at pixel (x, y) (y counted upward) of a container's mask.
+float maskValue(const OVContentContainerPtr& container, int x, int y)
+{
+    const Image image = container->imageContainer()->image();
+    if (image.isNull())
+        return -1;
+    auto bitmap = RenderContext::shared()->render(image, Rect(x, y, 1, 1), Bitmap::Format::Grayf);
+    float v = -1;
+    if (bitmap)
+        std::memcpy(&v, bitmap->data(), 4);
+    return v;
+}
+
+class Recorder : public OVBrushPathImageDelegate
+{
+public:
+    void brushPathImageDidChange(OVBrushPathImage*) override { ++changes; }
+    int changes = 0;
+};
+
+void endTurn()
+{
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+TEST(OVImageContainer, FoldersRoundTripAndEmptyOnesWriteNothing)
+{
+    QTemporaryDir dir;
+    auto container = strokeContainer(maskImage(40, 30, Rect(10, 5, 20, 10), 0.5));
+    EXPECT_EQ(container->size(), Size(40, 30)); // pending: the extent
+    ASSERT_TRUE(container->writeToFolder(dir.path()));
+    EXPECT_TRUE(QFile::exists(dir.filePath("imageContainer/image.png")));
+    EXPECT_FALSE(QDir(dir.filePath("additionalImageContainer")).exists());
+
+    auto back = OVContentContainer::readFromFolder(dir.path());
+    EXPECT_TRUE(back->imageContainer()->isMonochrome());
+    EXPECT_EQ(back->size(), Size(40, 30));
+    EXPECT_NEAR(maskValue(back, 15, 8), 0.5f, 1.0f / 65535);
+    EXPECT_NEAR(maskValue(back, 2, 2), 0.0f, 1e-6);
+    EXPECT_TRUE(back->additionalImageContainer()->isEmpty());
+
+    // Writing an empty container over it removes the stale picture, so it cannot come back.
+    ASSERT_TRUE(std::make_shared<OVContentContainer>()->writeToFolder(dir.path()));
+    auto empty = OVContentContainer::readFromFolder(dir.path());
+    EXPECT_TRUE(empty->imageContainer()->isEmpty());
+    EXPECT_TRUE(empty->imageContainer()->isMonochrome());
+    EXPECT_TRUE(empty->additionalImageContainer()->isMonochrome()); // read back without "content"
+
+    // A colour picture keeps its colour and alpha; a "content" without the flag reads as colour.
+    auto colour = std::make_shared<OVImageContainer>(
+        Image::constantColor(Color(1, 0.5, 0, 0.5)).imageByCroppingToRect(Rect(0, 0, 4, 4)), false);
+    ASSERT_TRUE(colour->writeToFolder(dir.filePath("colour")));
+    auto colourBack = OVImageContainer::readFromFolder(dir.filePath("colour"));
+    EXPECT_FALSE(colourBack->isMonochrome());
+    float px[4];
+    colourBack->bitmap().pixel(1, 1, px);
+    EXPECT_NEAR(px[0], 0.5f, 1e-4);
+    EXPECT_NEAR(px[3], 0.5f, 1e-4);
+    QFile content(dir.filePath("colour/content"));
+    ASSERT_TRUE(content.open(QIODevice::WriteOnly));
+    content.write(*PropertyList::toData(QVariantMap{}, PropertyList::Format::Xml));
+    content.close();
+    EXPECT_FALSE(OVImageContainer::readFromFolder(dir.filePath("colour"))->isMonochrome());
+}
+
+TEST(OVBrushPathImage, StrokeUndoRedoRestoreExactPixelsAndNames)
+{
+    auto undo = std::make_shared<UndoManager>();
+    Recorder recorder;
+    OVBrushPathImage path(Size(40, 30), strokeContainer(maskImage(40, 30, Rect(0, 0, 40, 30), 0.0)));
+    path.setUndoManager(undo);
+    path.setDelegate(&recorder);
+    EXPECT_FALSE(undo->canUndo()); // the first snapshot is not undoable
+
+    path.addContentContainer(strokeContainer(maskImage(40, 30, Rect(0, 0, 20, 30), 1.0)));
+    endTurn();
+    EXPECT_EQ(undo->undoActionName(), "Draw Segment");
+    const QStringList afterStroke = path.segmentImageNames();
+    ASSERT_EQ(afterStroke.size(), 2);
+    EXPECT_EQ(afterStroke[0].size(), 20);
+
+    undo->undo();
+    EXPECT_EQ(path.segmentImageNames(), QStringList{afterStroke[0]});
+    EXPECT_NEAR(maskValue(path.contentContainer(), 5, 5), 0.0f, 1e-6);
+    undo->redo();
+    const QStringList afterRedo = path.segmentImageNames();
+    ASSERT_EQ(afterRedo.size(), 2);
+    EXPECT_EQ(afterRedo[0], afterStroke[0]);
+    EXPECT_NE(afterRedo[1], afterStroke[1]); // the redone snapshot has a folder of its own
+    EXPECT_NEAR(maskValue(path.contentContainer(), 5, 5), 1.0f, 1e-6);
+    EXPECT_NEAR(maskValue(path.contentContainer(), 35, 5), 0.0f, 1e-6);
+    EXPECT_EQ(recorder.changes, 3);
+}
+
+TEST(OVBrushPathImage, ManyStrokesWithUndoAndRedoWhileWritesRun)
+{
+    auto undo = std::make_shared<UndoManager>();
+    undo->setGroupsByEvent(false);
+    OVBrushPathImage path(Size(64, 64), strokeContainer(maskImage(64, 64, Rect(0, 0, 64, 64), 0.0)));
+    path.setUndoManager(undo);
+    for (int i = 1; i <= 12; ++i) {
+        undo->beginUndoGrouping();
+        path.addContentContainer(strokeContainer(maskImage(64, 64, Rect(0, 0, 64, 64), i / 16.0)));
+        undo->endUndoGrouping();
+        if (i % 3 == 0) {
+            undo->undo(); // reads back a folder whose write may still be running
+            EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), (i - 1) / 16.0, 1e-4) << i;
+            undo->redo();
+            EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), i / 16.0, 1e-4) << i;
+        }
+    }
+    for (int i = 12; i >= 1; --i) {
+        EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), i / 16.0, 1e-4) << i;
+        undo->undo();
+    }
+    EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), 0.0, 1e-6);
+    EXPECT_FALSE(undo->canUndo());
+}
+
+TEST(OVBrushPathImage, FailedWritesLeaveUndoWorkingFromMemory)
+{
+    QTemporaryDir area;
+    FileSystem::setApplicationSupportDirectoryForTesting(area.path());
+    QFile blocker(area.filePath("cache")); // a file where the folder should be: every write fails
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    LogCapture capture;
+    auto undo = std::make_shared<UndoManager>();
+    undo->setGroupsByEvent(false);
+    OVBrushPathImage path(Size(16, 16), strokeContainer(maskImage(16, 16, Rect(0, 0, 16, 16), 0.25)));
+    path.setUndoManager(undo);
+    undo->beginUndoGrouping();
+    path.addContentContainer(strokeContainer(maskImage(16, 16, Rect(0, 0, 16, 16), 0.75)));
+    undo->endUndoGrouping();
+    undo->undo();
+    EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), 0.25, 1e-4);
+    undo->redo();
+    EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), 0.75, 1e-4);
+    OVBrushPathImage::waitForPendingWrites();
+    EXPECT_TRUE(capture.contains("A mask snapshot could not be written"));
+    QTemporaryDir fresh;
+    FileSystem::setApplicationSupportDirectoryForTesting(fresh.path());
+}
+
+TEST(OVBrushPathImage, MaskFoldersKeepTheirSizeOrFallBackToThePixels)
+{
+    QTemporaryDir dir;
+    OVBrushPathImage path(Size(4000.25, 30), strokeContainer(maskImage(8, 6, Rect(0, 0, 4, 6), 1.0)));
+    ASSERT_TRUE(path.writeToURL(dir.filePath("layer_1")));
+    auto back = OVBrushPathImage::readFromFolder(dir.filePath("layer_1"));
+    EXPECT_EQ(back->size(), Size(4000.25, 30));
+    EXPECT_EQ(back->segmentImageNames().size(), 1); // a copy in a new snapshot folder, no undo
+    EXPECT_NEAR(maskValue(back->contentContainer(), 1, 1), 1.0f, 1e-4);
+
+    QFile::remove(dir.filePath("layer_1/content"));
+    auto withoutContent = OVBrushPathImage::readFromFolder(dir.filePath("layer_1"));
+    EXPECT_EQ(withoutContent->size(), Size(8, 6));
+
+    // A failed write is reported, not hidden.
+    QFile blocker(dir.filePath("blocked"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QString error;
+    EXPECT_FALSE(path.writeToURL(dir.filePath("blocked/layer_1"), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(OVBrush, ArchivesItsEightFieldsButNotSubtypeOrKernel)
+{
+    OVBrush::registerArchiveClass();
+    auto brush = std::make_shared<OVBrush>();
+    brush->type = OVBrush::Click;
+    brush->brushSubType = OVBrush::Beard;
+    brush->kernelName = QStringLiteral("GMAutoBrushSkinFilter");
+    brush->size = 42.5;
+    brush->smoothness = 0.25;
+    brush->pressure = 0.75;
+    brush->tolerance = 1;
+    brush->fadeTolerance = 2;
+    brush->coherenceTolerance = 3;
+    QString error;
+    const auto data = KeyedArchiver::archivedData({{"brush", QVariant::fromValue(brush)}}, &error);
+    ASSERT_TRUE(data) << error.toStdString();
+    const auto roots = KeyedUnarchiver::unarchive(*data, &error);
+    ASSERT_TRUE(roots) << error.toStdString();
+    const OVBrushPtr back = roots->value("brush").value<OVBrushPtr>();
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->type, OVBrush::Click);
+    EXPECT_EQ(back->brushSubType, OVBrush::None);
+    EXPECT_TRUE(back->kernelName.isEmpty());
+    EXPECT_EQ(back->size, 42.5);
+    EXPECT_EQ(back->smoothness, 0.25);
+    EXPECT_EQ(back->pressure, 0.75);
+    EXPECT_EQ(back->tolerance, 1);
+    EXPECT_EQ(back->fadeTolerance, 2);
+    EXPECT_EQ(back->coherenceTolerance, 3);
+}

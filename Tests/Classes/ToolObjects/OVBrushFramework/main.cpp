@@ -1,0 +1,15 @@
+#include "Platform/Foundation/FileSystem.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("glimora-tests"));
+    QTemporaryDir workingArea;
+    pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
+    return RUN_ALL_TESTS();
+}
