@@ -1,0 +1,51 @@
+#pragma once
+
+#include "Classes/ToolObjects/OVFaceSource.h"
+#include "Classes/ToolObjects/OVRenderInfo.h"
+#include "Platform/Foundation/Point.h"
+#include "Platform/Foundation/Rect.h"
+#include "Platform/Foundation/Size.h"
+#include "Platform/Image/Image.h"
+
+#include <memory>
+#include <mutex>
+
+// Face information of one photo: detection runs once, when the photo is set, and every later question
+// (how wide is the face nearest to a point, what does the photo look like in a part of it) is answered
+// from what was found. The photo may be replaced on one thread while others ask; each answer comes
+// from one photo and its faces.
+class OVRenderInfoGenerator
+{
+public:
+    // With the system's face detection.
+    OVRenderInfoGenerator();
+    explicit OVRenderInfoGenerator(std::shared_ptr<OVFaceSource> faceSource);
+
+    // Stores the photo and finds its faces, on the calling thread.
+    void setOriginalImage(const pf::Image& image);
+    pf::Image originalImage() const;
+    // In the detector's order, in photo pixel coordinates (origin bottom left).
+    OVRenderInfo::Features features() const;
+
+    // The photo cropped to the normalised rectangle and scaled to the size, with the faces.
+    OVRenderInfo renderInfoForRect(const pf::Rect& rect, const pf::Size& size) const;
+    // A point normalised within a normalised rectangle, as photo pixels. The size is not used.
+    pf::Point pointAt(const pf::Point& point, const pf::Rect& rect, const pf::Size& size) const;
+    // The width of the face nearest to the photo pixel point (0 inside or on the edge of its bounds,
+    // else the larger of the horizontal and vertical distance; the earlier face on ties), divided by
+    // the photo's width. 0 without faces.
+    double normedFaceWidthAt(const pf::Point& point) const;
+
+private:
+    struct State
+    {
+        pf::Image image;
+        OVRenderInfo::Features features;
+    };
+    State state() const;
+    pf::Size originalSizeOf(const pf::Image& image) const;
+
+    std::shared_ptr<OVFaceSource> m_faceSource;
+    mutable std::mutex m_mutex;
+    State m_state;
+};
