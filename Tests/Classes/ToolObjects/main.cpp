@@ -1,5 +1,9 @@
 #include "Classes/Filters/FilterLibrary.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Platform/Foundation/FileSystem.h"
 #include "TestFilters.h"
+
+#include <QTemporaryDir>
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -9,7 +13,11 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("glimora-tests"));
+    QTemporaryDir workingArea; // snapshots of masks are written here, never in the user's folder
+    pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
     FilterLibrary::registerAll();
     testfilters::registerAll();
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    OVBrushPathImage::waitForPendingWrites(); // before the working area goes away
+    return result;
 }

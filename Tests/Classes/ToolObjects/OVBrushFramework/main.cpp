@@ -1,3 +1,4 @@
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Platform/Foundation/FileSystem.h"
 
 #include <QCoreApplication>
@@ -11,5 +12,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("glimora-tests"));
     QTemporaryDir workingArea;
     pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    OVBrushPathImage::waitForPendingWrites(); // before the working area goes away
+    return result;
 }

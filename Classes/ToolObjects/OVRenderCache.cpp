@@ -1,0 +1,251 @@
+#include "Classes/ToolObjects/OVRenderCache.h"
+
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Image/Color.h"
+#include "Platform/Image/RenderContext.h"
+
+#include <cmath>
+
+using namespace pf;
+
+OVRenderCache::OVRenderCache(std::shared_ptr<OVRenderCacheDelegate> delegate, const void* sender,
+                             std::shared_ptr<RenderContext> context)
+    : m_delegate(std::move(delegate)), m_context(context ? std::move(context) : RenderContext::shared())
+{
+    const auto source = m_delegate->renderSource();
+    m_outputSize = source->imageSize();
+    m_knownVersion = source->version();
+    m_contentObserver = NotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("OVRCContentDidChange"), sender,
+        [this](const Notification& n) { contentDidChange(n.userInfo); });
+    m_compositionObserver = NotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("OVRCCompositionDidChange"), sender,
+        [this](const Notification& n) { compositionDidChange(n.userInfo); });
+}
+
+OVRenderCache::~OVRenderCache()
+{
+    m_contentObserver.reset();
+    m_compositionObserver.reset();
+}
+
+Image OVRenderCache::composedImageToIndex(int index)
+{
+    return imageToIndex(index, true);
+}
+
+Image OVRenderCache::contentImageForIndex(int index)
+{
+    return imageToIndex(index, false);
+}
+
+Image OVRenderCache::rendered(const Image& image) const
+{
+    // Kept as 8-bit pixels, as the photo itself is: a cached layer is computed once and then reused.
+    const Rect rect(0, 0, std::round(m_outputSize.width), std::round(m_outputSize.height));
+    if (!rect.isEmpty()) {
+        if (auto bitmap = m_context->render(image, rect, Bitmap::Format::RGBA8))
+            return Image::fromBitmap(*bitmap);
+    }
+    return Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(rect);
+}
+
+Image OVRenderCache::imageToIndex(int index, bool composed)
+{
+    std::lock_guard lock(m_lock);
+    if (index < 0)
+        return Image();
+    if (composed && size_t(index) < m_stacks.size())
+        return m_stacks[size_t(index)];
+    if (!composed && size_t(index) < m_images.size() && m_images[size_t(index)])
+        return *m_images[size_t(index)];
+
+    const auto source = m_delegate->renderSource();
+    // A state the cache has not been told about yet: its tables may not match it. The notification
+    // is on its way (it waits for this lock); give up, as a cancelled fill does.
+    if (source->version() != m_knownVersion)
+        return Image();
+
+    const Size photo = source->imageSize();
+    const double sx = m_outputSize.width / (m_contentsRect.width() * photo.width);
+    const double sy = m_outputSize.height / (m_contentsRect.height() * photo.height);
+    if (!std::isfinite(sx) || !std::isfinite(sy) || sx <= 0 || sy <= 0)
+        return Image();
+    const AffineTransform transform = AffineTransform::scale(sx, sy).translated(
+        -m_contentsRect.minX() * photo.width, -m_contentsRect.minY() * photo.height);
+    const Rect crop(0, 0, photo.width * m_contentsRect.width() * sx,
+                    photo.height * m_contentsRect.height() * sy);
+    if (std::abs(sx - sy) * std::min(m_outputSize.width, m_outputSize.height) > 1.0)
+        pf::warning(
+            QStringLiteral("Scale is not very precise: %1 ≠ %2").arg(sx, 0, 'f', 6).arg(sy, 0, 'f', 6));
+
+    Image stack;
+    if (m_images.empty() || m_stacks.empty()) {
+        const Image background = rendered(
+            source->backgroundImage().imageByApplyingTransform(transform).imageByCroppingToRect(crop));
+        if (m_images.empty())
+            m_images.push_back(background);
+        if (m_stacks.empty())
+            m_stacks.push_back(background);
+        stack = background;
+    } else {
+        stack = m_stacks[std::min(m_images.size(), m_stacks.size()) - 1];
+    }
+
+    for (int k = int(std::min(m_images.size(), m_stacks.size())); k <= index; ++k) {
+        Image content;
+        if (size_t(k) < m_images.size() && m_images[size_t(k)]) {
+            content = *m_images[size_t(k)];
+        } else {
+            Image fresh = source->contentImageAtIndex(k, stack, transform, crop);
+            if (fresh.isNull())
+                fresh = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(crop);
+            content = rendered(fresh);
+            if (size_t(k) < m_images.size())
+                m_images[size_t(k)] = content;
+            else
+                m_images.push_back(content);
+        }
+        if (size_t(k) < m_stacks.size()) {
+            stack = m_stacks[size_t(k)];
+        } else {
+            if (FilterPtr composition = source->compositingFilterForIndex(k)) {
+                composition->setValue(QVariant::fromValue(content), QStringLiteral("inputImage"));
+                composition->setValue(QVariant::fromValue(stack), QStringLiteral("inputBackgroundImage"));
+                const Image output = composition->value(OutputImageKey).value<Image>();
+                if (!output.isNull())
+                    stack = rendered(output);
+            }
+            m_stacks.push_back(stack);
+        }
+        if (m_cancel.load())
+            return Image();
+    }
+    if (composed)
+        return size_t(index) < m_stacks.size() ? m_stacks[size_t(index)] : Image();
+    return size_t(index) < m_images.size() && m_images[size_t(index)] ? *m_images[size_t(index)] : Image();
+}
+
+void OVRenderCache::contentDidChange(const QVariantMap& info)
+{
+    std::lock_guard lock(m_lock);
+    if (info.contains(QStringLiteral("OVRCVersion")))
+        m_knownVersion = info.value(QStringLiteral("OVRCVersion")).toULongLong();
+    if (!info.contains(QStringLiteral("OVRCChangeIndex"))) {
+        m_images.clear();
+        m_stacks.clear();
+        return;
+    }
+    const int index = info.value(QStringLiteral("OVRCChangeIndex")).toInt();
+    const int action = info.value(QStringLiteral("OVRCAction")).toInt();
+    if (index < 0)
+        return;
+    if (size_t(index) < m_images.size()) {
+        switch (action) {
+        case 0:
+            m_images[size_t(index)].reset();
+            break;
+        case 1:
+            m_images.erase(m_images.begin() + index);
+            break;
+        case 2:
+            m_images.insert(m_images.begin() + index, std::nullopt);
+            break;
+        default:
+            m_images.resize(size_t(index));
+            break;
+        }
+        // Every layer's content is made from the stack below it: whatever lies above a change is stale.
+        for (size_t k = size_t(index) + 1; k < m_images.size(); ++k)
+            m_images[k].reset();
+    }
+    if (size_t(index) < m_stacks.size())
+        m_stacks.resize(size_t(index));
+}
+
+void OVRenderCache::compositionDidChange(const QVariantMap& info)
+{
+    std::lock_guard lock(m_lock);
+    const int index = std::max(1, info.value(QStringLiteral("OVRCChangeIndex")).toInt());
+    if (size_t(index) < m_stacks.size())
+        m_stacks.resize(size_t(index));
+}
+
+void OVRenderCache::cleanCaches()
+{
+    std::lock_guard lock(m_lock);
+    m_images.clear();
+    m_stacks.clear();
+}
+
+Size OVRenderCache::outputSize() const
+{
+    std::lock_guard lock(m_lock);
+    return m_outputSize;
+}
+
+void OVRenderCache::setOutputSize(const Size& size)
+{
+    {
+        std::lock_guard lock(m_lock);
+        if (std::abs(std::round(size.width - m_outputSize.width)) +
+                std::abs(std::round(size.height - m_outputSize.height)) ==
+            0)
+            return;
+        m_outputSize = size;
+    }
+    cleanCaches();
+}
+
+void OVRenderCache::fitOutputSizeInside(const Size& bounds)
+{
+    const Size photo = m_delegate->renderSource()->imageSize();
+    if (photo.width <= 0 || photo.height <= 0 || bounds.width <= 0 || bounds.height <= 0)
+        return;
+    if (photo.width / photo.height > bounds.width / bounds.height)
+        setOutputSize(Size(bounds.width, photo.height * bounds.width / photo.width));
+    else
+        setOutputSize(Size(photo.width * bounds.height / photo.height, bounds.height));
+}
+
+Rect OVRenderCache::contentsRect() const
+{
+    std::lock_guard lock(m_lock);
+    return m_contentsRect;
+}
+
+void OVRenderCache::setContentsRect(const Rect& rect)
+{
+    {
+        std::lock_guard lock(m_lock);
+        const Rect& old = m_contentsRect;
+        const double change =
+            std::round((std::abs(rect.minX() - old.minX()) + std::abs(rect.width() - old.width())) *
+                       m_outputSize.width) +
+            std::round((std::abs(rect.minY() - old.minY()) + std::abs(rect.height() - old.height())) *
+                       m_outputSize.height);
+        if (change == 0)
+            return;
+        m_contentsRect = rect;
+    }
+    cleanCaches();
+}
+
+int OVRenderCache::cachedContentCount() const
+{
+    std::lock_guard lock(m_lock);
+    return int(m_images.size());
+}
+
+int OVRenderCache::cachedStackCount() const
+{
+    std::lock_guard lock(m_lock);
+    return int(m_stacks.size());
+}
+
+bool OVRenderCache::isContentStale(int index) const
+{
+    std::lock_guard lock(m_lock);
+    return index >= 0 && size_t(index) < m_images.size() && !m_images[size_t(index)];
+}

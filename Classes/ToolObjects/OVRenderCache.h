@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Classes/ToolObjects/OVRenderSource.h"
+#include "Platform/Foundation/ObserverToken.h"
+#include "Platform/Foundation/Rect.h"
+#include "Platform/Foundation/Size.h"
+#include "Platform/Image/Bitmap.h"
+#include "Platform/Image/Image.h"
+
+#include <QVariantMap>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace pf {
+class RenderContext;
+}
+
+// Composes a layer stack into images of one output size for one part of the photo, keeping every
+// result as pixels: each layer's content and each composed stack (the background up to that layer).
+// Learns of changes from "OVRCContentDidChange" and "OVRCCompositionDidChange" sent by its delegate.
+// May be filled on a background queue while the main thread changes the stack: one lock guards the
+// tables, and a fill that meets a newer state of the stack than the cache was told about stores
+// nothing and gives no image, as a cancelled fill does.
+class OVRenderCache
+{
+public:
+    // `delegate` is held strongly and must outlive nothing: the cache keeps it alive.
+    OVRenderCache(std::shared_ptr<OVRenderCacheDelegate> delegate, const void* notificationSender,
+                  std::shared_ptr<pf::RenderContext> context = nullptr);
+    ~OVRenderCache();
+    OVRenderCache(const OVRenderCache&) = delete;
+    OVRenderCache& operator=(const OVRenderCache&) = delete;
+
+    // The composed stack up to and including the index; the content of that one layer.
+    pf::Image composedImageToIndex(int index);
+    pf::Image contentImageForIndex(int index);
+
+    pf::Size outputSize() const;
+    void setOutputSize(const pf::Size& size);
+    void fitOutputSizeInside(const pf::Size& bounds);
+    pf::Rect contentsRect() const;
+    void setContentsRect(const pf::Rect& rect);
+    void cleanCaches();
+
+    bool cancel() const { return m_cancel.load(); }
+    void setCancel(bool cancel) { m_cancel.store(cancel); }
+
+    // Counts of the two tables (for tests and diagnostics).
+    int cachedContentCount() const;
+    int cachedStackCount() const;
+    bool isContentStale(int index) const;
+
+private:
+    pf::Image imageToIndex(int index, bool composed);
+    pf::Image rendered(const pf::Image& image) const;
+    void contentDidChange(const QVariantMap& info);
+    void compositionDidChange(const QVariantMap& info);
+
+    std::shared_ptr<OVRenderCacheDelegate> m_delegate;
+    std::shared_ptr<pf::RenderContext> m_context;
+    mutable std::mutex m_lock;
+    std::vector<std::optional<pf::Image>> m_images; // nullopt: stale
+    std::vector<pf::Image> m_stacks;
+    std::atomic<bool> m_cancel{false};
+    pf::Size m_outputSize;
+    pf::Rect m_contentsRect{0, 0, 1, 1};
+    quint64 m_knownVersion = 0;
+    pf::ObserverToken m_contentObserver;
+    pf::ObserverToken m_compositionObserver;
+};

@@ -1,0 +1,87 @@
+#include "Classes/ToolObjects/PhotoTool.h"
+
+#include "Platform/Image/Color.h"
+#include "Platform/Image/Filter.h"
+#include "Platform/Image/Vector.h"
+
+using namespace pf;
+
+PhotoTool::PhotoTool(std::shared_ptr<GMEffectBlueprint> blueprint, const std::optional<QVariantMap>& settings)
+    : m_blueprint(std::move(blueprint))
+{
+    QVariantMap initial;
+    if (settings)
+        initial = *settings;
+    else if (m_blueprint)
+        initial = m_blueprint->defaultSettingsValues();
+    setSettings(initial, true);
+}
+
+void PhotoTool::setSettings(const QVariantMap& settings, bool saveState)
+{
+    for (auto it = settings.begin(); it != settings.end(); ++it)
+        setValueForInputKey(it.value(), it.key());
+    if (saveState)
+        saveCurrentSettingsState();
+}
+
+QVariant PhotoTool::valueForInputKey(const QString& key) const
+{
+    if (!m_blueprint)
+        return m_settings.value(key);
+    return m_blueprint->valueForInputKey(key, m_settings);
+}
+
+bool PhotoTool::hasInputForInputKey(const QString& key) const
+{
+    return m_blueprint && m_blueprint->hasInputForInputKey(key);
+}
+
+QVariant PhotoTool::defaultBrushValueForKey(const QString& key) const
+{
+    return m_blueprint ? m_blueprint->defaultBrushValueForKey(key) : QVariant();
+}
+
+QStringList PhotoTool::brushTypes() const
+{
+    return m_blueprint ? m_blueprint->brushTypes() : QStringList();
+}
+
+std::shared_ptr<GMCompositionWrapper> PhotoTool::compositionFilter() const
+{
+    if (!m_blueprint)
+        return nullptr;
+    auto wrapper = m_blueprint->newCompositionFilter();
+    wrapper->setValuesFromSettings(m_settings);
+    return wrapper;
+}
+
+std::shared_ptr<GMContentFilterWrapper> PhotoTool::contentFilter() const
+{
+    if (!m_blueprint)
+        return nullptr;
+    auto wrapper = m_blueprint->newContentFilter();
+    wrapper->setValuesFromSettings(m_settings);
+    return wrapper;
+}
+
+Image PhotoTool::transparentImage(const Size& size)
+{
+    if (FilterPtr filter = Filter::create(QStringLiteral("GMAlphaBackgroundFilter"))) {
+        filter->setValue(QVariant::fromValue(Vector(0, 0, size.width, size.height)),
+                         QStringLiteral("inputSize"));
+        const Image image = filter->outputImage();
+        if (!image.isNull())
+            return image;
+    }
+    return Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(Rect(0, 0, size.width, size.height));
+}
+
+OVContentContainerPtr PhotoTool::contentContainerForSize(const Size& size) const
+{
+    auto container = std::make_shared<OVContentContainer>();
+    container->imageContainer()->setImage(transparentImage(size));
+    if (defaultBrushValueForKey(QStringLiteral("brushUsingAdditionalImage")).toBool())
+        container->additionalImageContainer()->setImage(transparentImage(Size(1, 1)));
+    return container;
+}

@@ -1,0 +1,45 @@
+#include "Classes/ToolObjects/PhotoToolChainState.h"
+
+using namespace pf;
+
+Image PhotoToolChainState::contentImageAtIndex(int index, const Image& below,
+                                               const AffineTransform& transform, const Rect& crop) const
+{
+    if (index < 0 || index >= count())
+        return Image();
+    if (index == 0)
+        return m_original.imageByApplyingTransform(transform).imageByCroppingToRect(crop);
+    const Layer& layer = m_layers[static_cast<size_t>(index)];
+    if (!layer.blueprint)
+        return Image();
+    auto wrapper = layer.blueprint->newContentFilter();
+    wrapper->setValuesFromSettings(layer.settings);
+    wrapper->setValueForInputKey(QVariant::fromValue(below), QStringLiteral("originalImage"));
+    wrapper->setValueForInputKey(QVariant::fromValue(Size(crop.width(), crop.height())),
+                                 QStringLiteral("imageSize"));
+    if (layer.mask) {
+        const Image mask = layer.mask->imageContainer()->image();
+        if (!mask.isNull())
+            wrapper->setValueForInputKey(
+                QVariant::fromValue(mask.imageByApplyingTransform(transform).imageByCroppingToRect(crop)),
+                QStringLiteral("mask"));
+        const Image extra = layer.mask->additionalImageContainer()->image();
+        if (!extra.isNull())
+            wrapper->setValueForInputKey(
+                QVariant::fromValue(extra.imageByApplyingTransform(transform).imageByCroppingToRect(crop)),
+                QStringLiteral("maskExtraImage"));
+    }
+    return wrapper->outputImage();
+}
+
+FilterPtr PhotoToolChainState::compositingFilterForIndex(int index) const
+{
+    if (index <= 0 || index >= count())
+        return nullptr;
+    const Layer& layer = m_layers[static_cast<size_t>(index)];
+    if (!layer.blueprint)
+        return nullptr;
+    auto wrapper = layer.blueprint->newCompositionFilter();
+    wrapper->setValuesFromSettings(layer.settings);
+    return wrapper->generatedCIFilter();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
+#include "Classes/ToolObjects/OVRenderSource.h"
+#include "Classes/ToolObjects/PhotoTool.h"
+
+#include <vector>
+
+// The chain as it was at one version: for each layer its blueprint, a copy of its settings and its
+// mask snapshot (snapshots never change once pushed).
+class PhotoToolChainState : public OVRenderSource
+{
+public:
+    struct Layer
+    {
+        std::shared_ptr<GMEffectBlueprint> blueprint;
+        QVariantMap settings;
+        OVContentContainerPtr mask;
+    };
+
+    PhotoToolChainState(quint64 version, const pf::Image& original, const pf::Size& size,
+                        std::vector<Layer> layers)
+        : m_version(version), m_original(original), m_size(size), m_layers(std::move(layers))
+    {}
+
+    quint64 version() const override { return m_version; }
+    pf::Size imageSize() const override { return m_size; }
+    pf::Image backgroundImage() const override { return m_original; }
+    pf::Image contentImageAtIndex(int index, const pf::Image& below, const pf::AffineTransform& transform,
+                                  const pf::Rect& crop) const override;
+    pf::FilterPtr compositingFilterForIndex(int index) const override;
+    int count() const { return static_cast<int>(m_layers.size()); }
+
+private:
+    quint64 m_version;
+    pf::Image m_original;
+    pf::Size m_size;
+    std::vector<Layer> m_layers; // index 0 is the background
+};

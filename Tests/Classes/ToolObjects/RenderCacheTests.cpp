@@ -1,0 +1,229 @@
+#include "ChainTestSupport.h"
+
+#include "Classes/ToolObjects/OVRenderCache.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/RenderContext.h"
+
+#include <QFile>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace pf;
+using namespace chaintest;
+
+namespace {
+
+std::shared_ptr<RenderContext> renderContext()
+{
+    static auto context = std::make_shared<RenderContext>(QStringLiteral("render cache tests"));
+    return context;
+}
+
+std::array<float, 4> pixel(const Image& image, int x, int y)
+{
+    std::array<float, 4> c{};
+    auto bitmap = renderContext()->render(image, Rect(x, y, 1, 1), Bitmap::Format::RGBAf);
+    if (bitmap)
+        bitmap->pixel(0, 0, c.data());
+    return c;
+}
+
+// A mask: white inside `rect` (in photo pixels), black elsewhere.
+OVContentContainerPtr maskOver(const Size& size, const Rect& rect)
+{
+    auto container = std::make_shared<OVContentContainer>();
+    const Image black =
+        Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(Rect(0, 0, size.width, size.height));
+    container->imageContainer()->setImage(
+        Image::constantColor(Color(1, 1, 1)).imageByCroppingToRect(rect).imageByCompositingOverImage(black));
+    return container;
+}
+
+float luma(const std::array<float, 4>& c)
+{
+    return 0.2126f * c[0] + 0.7152f * c[1] + 0.0722f * c[2];
+}
+
+} // namespace
+
+TEST(OVRenderCache, InvalidatesAsEachActionSays)
+{
+    auto chain = std::make_shared<PhotoToolChain>(photo(40, 30));
+    for (int i = 0; i < 4; ++i)
+        chain->insertPhotoToolWithBlueprint(tint(), std::nullopt, i);
+    OVRenderCache cache(chain, chain.get(), renderContext());
+    EXPECT_FALSE(cache.composedImageToIndex(4).isNull());
+    EXPECT_EQ(cache.cachedContentCount(), 5);
+    EXPECT_EQ(cache.cachedStackCount(), 5);
+
+    chain->setSettingsForToolAtIndex({{"intensity", 0.9}}, 2);
+    EXPECT_EQ(cache.cachedStackCount(), 2);
+    EXPECT_FALSE(cache.isContentStale(1));
+    EXPECT_TRUE(cache.isContentStale(2));
+    EXPECT_TRUE(cache.isContentStale(3)) << "content above a change is made from the changed stack";
+    cache.composedImageToIndex(4);
+
+    chain->insertPhotoToolWithBlueprint(grey(), std::nullopt, 1); // lands at 2
+    EXPECT_EQ(cache.cachedContentCount(), 6);
+    EXPECT_TRUE(cache.isContentStale(2));
+    EXPECT_FALSE(cache.isContentStale(1));
+    cache.composedImageToIndex(5);
+
+    chain->removePhotoToolAtIndex(2);
+    EXPECT_EQ(cache.cachedContentCount(), 5);
+    EXPECT_EQ(cache.cachedStackCount(), 2);
+
+    chain->removeAllPhotoTools();
+    EXPECT_EQ(cache.cachedContentCount(), 1);
+    EXPECT_EQ(cache.cachedStackCount(), 1);
+
+    // Beyond the top: the top's stack and a transparent content, not a failure.
+    EXPECT_FALSE(cache.composedImageToIndex(3).isNull());
+    EXPECT_EQ(pixel(cache.contentImageForIndex(3), 5, 5)[3], 0.0f);
+}
+
+TEST(OVRenderCache, GeometryChangesBelowHalfAPixelKeepTheCaches)
+{
+    auto chain = std::make_shared<PhotoToolChain>(photo(800, 600));
+    OVRenderCache cache(chain, chain.get(), renderContext());
+    cache.composedImageToIndex(0);
+    cache.setOutputSize(Size(800.2, 599.9));
+    EXPECT_EQ(cache.cachedStackCount(), 1);
+    cache.setOutputSize(Size(801, 599));
+    EXPECT_EQ(cache.cachedStackCount(), 0);
+    cache.composedImageToIndex(0);
+    cache.setContentsRect(Rect(0.0001, 0, 1, 1));
+    EXPECT_EQ(cache.cachedStackCount(), 1);
+    cache.fitOutputSizeInside(Size(1024, 1024));
+    EXPECT_EQ(cache.outputSize(), Size(1024, 768));
+    LogCapture capture;
+    cache.setContentsRect(Rect(0, 0, 0.5, 1)); // half the width into the same output: not square
+    cache.composedImageToIndex(0);
+    EXPECT_TRUE(capture.contains("Warning: Scale is not very precise"));
+}
+
+TEST(OVRenderCache, ComposesThePortraitAtPreviewAndFullSizeLikeAReference)
+{
+    const QString path = QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png");
+    if (!QFile::exists(path))
+        GTEST_SKIP() << "the shared test photos are not beside this checkout";
+    auto chain = std::make_shared<PhotoToolChain>(Image::fromFile(path));
+    chain->insertPhotoToolWithBlueprint(tint(), std::nullopt, 0);
+    chain->insertPhotoToolWithBlueprint(grey(), std::nullopt, 1);
+    const Size size = chain->originalImageSize();
+    chain->brushPathImageAtIndex(1)->addContentContainer(maskOver(size, Rect(100, 100, 200, 200)));
+    chain->brushPathImageAtIndex(2)->addContentContainer(maskOver(size, Rect(0, 0, 256, 512)));
+
+    // Reference: the tint washes orange at 0.6 inside its mask; the grey layer shows the luma of
+    // what lies below outside its mask and leaves it alone inside.
+    auto expected = [&](const std::array<float, 4>& photoPixel, bool inTint, bool inGrey) {
+        std::array<float, 4> c = photoPixel;
+        if (inTint) {
+            const std::array<float, 4> orange{1, 0.5f, 0, 1};
+            for (int i = 0; i < 4; ++i)
+                c[size_t(i)] = c[size_t(i)] * 0.4f + orange[size_t(i)] * 0.6f;
+        }
+        if (!inGrey) {
+            const float l = luma(c);
+            c = {l, l, l, c[3]};
+        }
+        return c;
+    };
+
+    for (double scale : {2.0, 1.0}) {
+        OVRenderCache cache(chain, chain.get(), renderContext());
+        cache.setOutputSize(Size(size.width * scale, size.height * scale));
+        const Image background = cache.composedImageToIndex(0);
+        const Image composed = cache.composedImageToIndex(2);
+        ASSERT_FALSE(composed.isNull());
+        EXPECT_EQ(composed.extent(), Rect(0, 0, size.width * scale, size.height * scale));
+        for (auto [x, y] : {std::pair{150, 150}, {50, 50}, {400, 200}, {200, 450}, {280, 120}}) {
+            const int ox = int(x * scale), oy = int(y * scale);
+            const auto want =
+                expected(pixel(background, ox, oy), x >= 100 && x < 300 && y >= 100 && y < 300, x < 256);
+            const auto got = pixel(composed, ox, oy);
+            for (int i = 0; i < 4; ++i)
+                EXPECT_NEAR(got[size_t(i)], want[size_t(i)], 2.5f / 255)
+                    << "scale " << scale << " at " << x << "," << y;
+        }
+    }
+}
+
+TEST(OVRenderCache, FillsOnAnotherThreadNeverStoreAStateTheyWereNotToldAbout)
+{
+    auto chain = std::make_shared<PhotoToolChain>(photo(96, 64));
+    auto undo = std::make_shared<UndoManager>();
+    undo->setGroupsByEvent(false);
+    chain->insertPhotoToolWithBlueprint(tint(), std::nullopt, 0);
+    chain->setUndoManager(undo);
+    OVRenderCache cache(chain, chain.get(), std::make_shared<RenderContext>(QStringLiteral("fill thread")));
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> fills{0};
+    std::thread filler([&] {
+        while (!stop.load()) {
+            cache.composedImageToIndex(8);
+            fills++;
+        }
+    });
+    for (int round = 0; round < 30; ++round) {
+        undo->beginUndoGrouping();
+        switch (round % 4) {
+        case 0:
+            chain->insertPhotoToolWithBlueprint(round % 8 ? tint() : grey(), std::nullopt,
+                                                chain->numberOfTools() - 1);
+            break;
+        case 1:
+            chain->setSettingsForToolAtIndex({{"intensity", round / 30.0}}, 1);
+            break;
+        case 2:
+            chain->brushPathImageAtIndex(1)->addContentContainer(
+                maskOver(Size(96, 64), Rect(0, 0, round, 64)));
+            break;
+        default:
+            if (chain->numberOfTools() > 2)
+                chain->removePhotoToolAtIndex(chain->numberOfTools() - 1);
+            break;
+        }
+        undo->endUndoGrouping();
+    }
+    stop = true;
+    filler.join();
+    EXPECT_GT(fills.load(), 0);
+
+    // Whatever the fill thread stored must be what a fresh cache computes for the final state.
+    OVRenderCache fresh(chain, chain.get(), renderContext());
+    const Image a = cache.composedImageToIndex(8);
+    const Image b = fresh.composedImageToIndex(8);
+    auto pa = renderContext()->render(a, Rect(0, 0, 96, 64), Bitmap::Format::RGBA8);
+    auto pb = renderContext()->render(b, Rect(0, 0, 96, 64), Bitmap::Format::RGBA8);
+    ASSERT_TRUE(pa && pb);
+    EXPECT_EQ(0, std::memcmp(pa->data(), pb->data(), pa->byteCount()));
+}
+
+TEST(OVRenderCache, ADelegateMayReenterTheChainAndTheCacheInEveryCallback)
+{
+    auto chain = std::make_shared<PhotoToolChain>(photo(32, 32));
+    OVRenderCache cache(chain, chain.get(), renderContext());
+    RecordingDelegate delegate;
+    int reentries = 0;
+    delegate.reenter = [&] {
+        ++reentries;
+        cache.composedImageToIndex(chain->numberOfTools() - 1);
+        chain->selectedPhotoTool();
+        chain->brushPathImageAtIndex(chain->selectionIndex());
+    };
+    chain->setDelegate(&delegate);
+    chain->insertPhotoToolWithBlueprint(tint(), std::nullopt, 0);
+    chain->setSettingsForToolAtIndex({{"intensity", 0.2}}, 1);
+    chain->brushPathImageAtIndex(1)->addContentContainer(maskOver(Size(32, 32), Rect(0, 0, 8, 8)));
+    chain->insertPhotoToolWithBlueprint(grey(), std::nullopt, 1);
+    chain->removePhotoToolAtIndex(1);
+    chain->removeAllPhotoTools();
+    EXPECT_EQ(reentries, delegate.calls.size());
+    EXPECT_GE(reentries, 10);
+    EXPECT_EQ(cache.cachedStackCount(), 1);
+}
