@@ -1,7 +1,7 @@
 #include "Classes/ToolObjects/GMFileUtilities.h"
-#include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/PropertyList.h"
+#include "WorkingAreaOverride.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -27,9 +27,9 @@ protected:
         QFile file(m_victim + QStringLiteral("/keep.txt"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("precious");
-        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_app);
+        m_override = std::make_unique<WorkingAreaOverride>(m_app);
     }
-    void TearDown() override { pf::FileSystem::setApplicationSupportDirectoryForTesting(QString()); }
+    void TearDown() override { m_override.reset(); }
 
     QVariantMap entry(const QString& path) const
     {
@@ -49,6 +49,7 @@ protected:
     QTemporaryDir m_sandbox;
     QString m_app;
     QString m_victim;
+    std::unique_ptr<WorkingAreaOverride> m_override;
 };
 
 } // namespace
@@ -69,17 +70,16 @@ TEST(FileUtilities, RandomNamesAndApplicationFolder)
     QFile blocker(dir.path() + QStringLiteral("/blocked"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    pf::FileSystem::setApplicationSupportDirectoryForTesting(dir.path() + QStringLiteral("/blocked/app"));
+    WorkingAreaOverride blocked(dir.path() + QStringLiteral("/blocked/app"));
     pf::LogCapture log;
     EXPECT_EQ(GMFileUtilities::applicationSupportDirectory(), QString());
     EXPECT_TRUE(
         log.contains(QStringLiteral("Warning: Unable to find or create application support directory:\n")));
     EXPECT_TRUE(GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(QStringLiteral("/photos/a.jpg")))
                     .isEmpty());
-    pf::FileSystem::setApplicationSupportDirectoryForTesting(dir.path() + QStringLiteral("/app"));
+    WorkingAreaOverride::set(dir.path() + QStringLiteral("/app"));
     EXPECT_EQ(GMFileUtilities::applicationSupportDirectory(), dir.path() + QStringLiteral("/app"));
     EXPECT_TRUE(QFileInfo(dir.path() + QStringLiteral("/app")).isDir());
-    pf::FileSystem::setApplicationSupportDirectoryForTesting(QString());
 
     QString error = QStringLiteral("untouched");
     const QString made = GMFileUtilities::findOrCreateDirectory(

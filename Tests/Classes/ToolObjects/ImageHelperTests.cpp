@@ -5,6 +5,7 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Log.h"
 #include "Tests/Classes/Filters/FilterTestSupport.h"
+#include "WorkingAreaOverride.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -342,7 +343,7 @@ TEST(ImagePixels, FixedImagesKeepTheirPlaceAndShortenedOnesStartAtTheOrigin)
 TEST(ImagePixels, ForcedCalculationsGoThroughFilesInTheCache)
 {
     QTemporaryDir dir;
-    FileSystem::setApplicationSupportDirectoryForTesting(dir.path());
+    WorkingAreaOverride workingArea(dir.path());
     const Image input = marker(12, 8);
 
     const Image first = GMCIImageExtensions::forceCalculation(input);
@@ -364,7 +365,6 @@ TEST(ImagePixels, ForcedCalculationsGoThroughFilesInTheCache)
     EXPECT_EQ(kept.extent(), Rect(0, 0, 12, 8));
     EXPECT_TRUE(log.contains(QStringLiteral("Keeping the calculated image in memory")));
     EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/escaped")));
-    FileSystem::setApplicationSupportDirectoryForTesting(QString());
 }
 
 TEST(ImagePixels, HelpersRenderFromManyThreadsAtOnce)
