@@ -22,7 +22,16 @@
 #include "Classes/Filters/GMAdjustableVividLightBlendFilter.h"
 #include "Classes/Filters/GMAffineTransformFilter.h"
 #include "Classes/Filters/GMAlphaBackgroundFilter.h"
+#include "Classes/Filters/GMBlendAtBorderFilter.h"
+#include "Classes/Filters/GMBlendOnDarkFilter.h"
+#include "Classes/Filters/GMBlendWithMaskHardFilter.h"
 #include "Classes/Filters/GMColor2IntensityFilter.h"
+#include "Classes/Filters/GMDivideImagesFilter.h"
+#include "Classes/Filters/GMInpaintingNoPatternFilter.h"
+#include "Classes/Filters/GMLinearBurnBlendModeFilter.h"
+#include "Classes/Filters/GMMinimumCompositingFilter.h"
+#include "Classes/Filters/GMMultiplyImagesFilter.h"
+#include "Classes/Filters/GMNullFilter.h"
 #include "Classes/Filters/OVAdjustableBlendFilter.h"
 #include "Classes/Filters/OVAffineTransformFilter.h"
 
@@ -45,7 +54,7 @@ void FilterLibrary::registerAll()
         registerMember<GMAffineTransformFilter>("GMAffineTransformFilter");
         registerMember<GMAlphaBackgroundFilter>("GMAlphaBackgroundFilter");
         registerMember<GMColor2IntensityFilter>("GMColor2IntensityFilter");
-        // Blends.
+        // Blends, masked and conditional blends, image arithmetic and compositing.
         OVAdjustableBlendFilter::registerClass();
         registerMember<GMAdjustableAdaptiveOverlayBlendFilter>("GMAdjustableAdaptiveOverlayBlendFilter");
         registerMember<GMAdjustableColorBlendFilter>("GMAdjustableColorBlendFilter");
@@ -67,5 +76,14 @@ void FilterLibrary::registerAll()
         registerMember<GMAdjustableSoftLightOverlayBlendFilter>("GMAdjustableSoftLightOverlayBlendFilter");
         registerMember<GMAdjustableSourceOverBlendFilter>("GMAdjustableSourceOverBlendFilter");
         registerMember<GMAdjustableVividLightBlendFilter>("GMAdjustableVividLightBlendFilter");
+        registerMember<GMBlendAtBorderFilter>("GMBlendAtBorderFilter");
+        registerMember<GMBlendOnDarkFilter>("GMBlendOnDarkFilter");
+        registerMember<GMBlendWithMaskHardFilter>("GMBlendWithMaskHardFilter");
+        registerMember<GMDivideImagesFilter>("GMDivideImagesFilter");
+        registerMember<GMMultiplyImagesFilter>("GMMultiplyImagesFilter");
+        registerMember<GMLinearBurnBlendModeFilter>("GMLinearBurnBlendModeFilter");
+        registerMember<GMMinimumCompositingFilter>("GMMinimumCompositingFilter");
+        registerMember<GMNullFilter>("GMNullFilter");
+        registerMember<GMInpaintingNoPatternFilter>("GMInpaintingNoPatternFilter");
     });
 }
