@@ -32,6 +32,12 @@
 #include "Classes/Filters/GMMinimumCompositingFilter.h"
 #include "Classes/Filters/GMMultiplyImagesFilter.h"
 #include "Classes/Filters/GMNullFilter.h"
+#include "Classes/Filters/GMRemoveHighlights.h"
+#include "Classes/Filters/GMSubtractImagesFilter.h"
+#include "Classes/Filters/GMYUV2RGBFilter.h"
+#include "Classes/Filters/GMsetColorChannelFilter.h"
+#include "Classes/Filters/GMvignetteCompositionFilter.h"
+#include "Classes/Filters/GMvignetteMaskFilter.h"
 #include "Classes/Filters/OVAdjustableBlendFilter.h"
 #include "Classes/Filters/OVAffineTransformFilter.h"
 
@@ -54,8 +60,10 @@ void FilterLibrary::registerAll()
         registerMember<GMAffineTransformFilter>("GMAffineTransformFilter");
         registerMember<GMAlphaBackgroundFilter>("GMAlphaBackgroundFilter");
         registerMember<GMColor2IntensityFilter>("GMColor2IntensityFilter");
-        // Blends, masked and conditional blends, image arithmetic and compositing.
+        // Blends, masked and conditional blends, image arithmetic and compositing, and the remaining
+        // product filters (YUV to RGB, vignette, channel setting, subtraction, highlight removal).
         OVAdjustableBlendFilter::registerClass();
+        GMRemoveHighlights::registerClass();
         registerMember<GMAdjustableAdaptiveOverlayBlendFilter>("GMAdjustableAdaptiveOverlayBlendFilter");
         registerMember<GMAdjustableColorBlendFilter>("GMAdjustableColorBlendFilter");
         registerMember<GMAdjustableColorBurnBlendFilter>("GMAdjustableColorBurnBlendFilter");
@@ -85,5 +93,10 @@ void FilterLibrary::registerAll()
         registerMember<GMMinimumCompositingFilter>("GMMinimumCompositingFilter");
         registerMember<GMNullFilter>("GMNullFilter");
         registerMember<GMInpaintingNoPatternFilter>("GMInpaintingNoPatternFilter");
+        registerMember<GMsetColorChannelFilter>("GMsetColorChannelFilter");
+        registerMember<GMSubtractImagesFilter>("GMSubtractImagesFilter");
+        registerMember<GMvignetteMaskFilter>("GMvignetteMaskFilter");
+        registerMember<GMvignetteCompositionFilter>("GMvignetteCompositionFilter");
+        registerMember<GMYUV2RGBFilter>("GMYUV2RGBFilter");
     });
 }
