@@ -5,6 +5,13 @@
 #include "Classes/Filters/GMColor2IntensityFilter.h"
 #include "Classes/Filters/OVAffineTransformFilter.h"
 
+// Healing arithmetic, median and edges, edge-aware blurs, geometry and patterns, colours, beard stubble
+#include "Classes/Filters/GMAdaptPatternBiharmonicFilter.h"
+#include "Classes/Filters/GMAddImagesFilter.h"
+#include "Classes/Filters/GMBeardStubbleCompositing.h"
+#include "Classes/Filters/GMCalcResiduumFilter.h"
+#include "Classes/Filters/GMCleanScaledImageFilter.h"
+
 #include <mutex>
 
 namespace {
@@ -24,5 +31,13 @@ void FilterLibrary::registerAll()
         registerMember<GMAffineTransformFilter>("GMAffineTransformFilter");
         registerMember<GMAlphaBackgroundFilter>("GMAlphaBackgroundFilter");
         registerMember<GMColor2IntensityFilter>("GMColor2IntensityFilter");
+
+        // Healing arithmetic, median and edges, edge-aware blurs, geometry and patterns, colour
+        // conversions and adjustments, beard stubble.
+        GMBeardStubbleCompositing::registerClass();
+        registerMember<GMAdaptPatternBiharmonicFilter>("GMAdaptPatternBiharmonicFilter");
+        registerMember<GMAddImagesFilter>("GMAddImagesFilter");
+        registerMember<GMCalcResiduumFilter>("GMCalcResiduumFilter");
+        registerMember<GMCleanScaledImageFilter>("GMCleanScaledImageFilter");
     });
 }
