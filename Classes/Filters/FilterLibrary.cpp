@@ -9,7 +9,9 @@
 #include "Classes/Filters/GMAdaptPatternBiharmonicFilter.h"
 #include "Classes/Filters/GMAddImagesFilter.h"
 #include "Classes/Filters/GMBeardStubbleCompositing.h"
+#include "Classes/Filters/GMBlurIteratedMedianFilter.h"
 #include "Classes/Filters/GMCalcResiduumFilter.h"
+#include "Classes/Filters/GMCannyEdgeDetectFilter.h"
 #include "Classes/Filters/GMCleanScaledImageFilter.h"
 
 #include <mutex>
@@ -37,7 +39,9 @@ void FilterLibrary::registerAll()
         GMBeardStubbleCompositing::registerClass();
         registerMember<GMAdaptPatternBiharmonicFilter>("GMAdaptPatternBiharmonicFilter");
         registerMember<GMAddImagesFilter>("GMAddImagesFilter");
+        registerMember<GMBlurIteratedMedianFilter>("GMBlurIteratedMedianFilter");
         registerMember<GMCalcResiduumFilter>("GMCalcResiduumFilter");
+        registerMember<GMCannyEdgeDetectFilter>("GMCannyEdgeDetectFilter");
         registerMember<GMCleanScaledImageFilter>("GMCleanScaledImageFilter");
     });
 }
