@@ -13,6 +13,10 @@
 #include "Classes/Filters/GMCalcResiduumFilter.h"
 #include "Classes/Filters/GMCannyEdgeDetectFilter.h"
 #include "Classes/Filters/GMCleanScaledImageFilter.h"
+#include "Classes/Filters/GMEdgeAwareBlurFilter.h"
+#include "Classes/Filters/GMEdgeDetectFilter.h"
+#include "Classes/Filters/GMEdgePreservingBlurFilter.h"
+#include "Classes/Filters/GMEmbossFilter.h"
 
 #include <mutex>
 
@@ -43,5 +47,9 @@ void FilterLibrary::registerAll()
         registerMember<GMCalcResiduumFilter>("GMCalcResiduumFilter");
         registerMember<GMCannyEdgeDetectFilter>("GMCannyEdgeDetectFilter");
         registerMember<GMCleanScaledImageFilter>("GMCleanScaledImageFilter");
+        registerMember<GMEdgeAwareBlurFilter>("GMEdgeAwareBlurFilter");
+        registerMember<GMEdgeDetectFilter>("GMEdgeDetectFilter");
+        registerMember<GMEdgePreservingBlurFilter>("GMEdgePreservingBlurFilter");
+        registerMember<GMEmbossFilter>("GMEmbossFilter");
     });
 }
