@@ -13,10 +13,14 @@
 #include "Classes/Filters/GMCalcResiduumFilter.h"
 #include "Classes/Filters/GMCannyEdgeDetectFilter.h"
 #include "Classes/Filters/GMCleanScaledImageFilter.h"
+#include "Classes/Filters/GMCutOutFilter.h"
 #include "Classes/Filters/GMEdgeAwareBlurFilter.h"
 #include "Classes/Filters/GMEdgeDetectFilter.h"
 #include "Classes/Filters/GMEdgePreservingBlurFilter.h"
 #include "Classes/Filters/GMEmbossFilter.h"
+#include "Classes/Filters/GMImageWithPatternFilter.h"
+#include "Classes/Filters/GMPlaceImageInImageFilter.h"
+#include "Classes/Filters/GMScaleFilter.h"
 
 #include <mutex>
 
@@ -47,9 +51,13 @@ void FilterLibrary::registerAll()
         registerMember<GMCalcResiduumFilter>("GMCalcResiduumFilter");
         registerMember<GMCannyEdgeDetectFilter>("GMCannyEdgeDetectFilter");
         registerMember<GMCleanScaledImageFilter>("GMCleanScaledImageFilter");
+        registerMember<GMCutOutFilter>("GMCutOutFilter");
         registerMember<GMEdgeAwareBlurFilter>("GMEdgeAwareBlurFilter");
         registerMember<GMEdgeDetectFilter>("GMEdgeDetectFilter");
         registerMember<GMEdgePreservingBlurFilter>("GMEdgePreservingBlurFilter");
         registerMember<GMEmbossFilter>("GMEmbossFilter");
+        registerMember<GMImageWithPatternFilter>("GMImageWithPatternFilter");
+        registerMember<GMPlaceImageInImageFilter>("GMPlaceImageInImageFilter");
+        registerMember<GMScaleFilter>("GMScaleFilter");
     });
 }
