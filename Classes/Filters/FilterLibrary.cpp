@@ -18,9 +18,21 @@
 #include "Classes/Filters/GMEdgeDetectFilter.h"
 #include "Classes/Filters/GMEdgePreservingBlurFilter.h"
 #include "Classes/Filters/GMEmbossFilter.h"
+#include "Classes/Filters/GMHSL2RGBFilter.h"
+#include "Classes/Filters/GMHSLChannelAdjustmentFilter.h"
+#include "Classes/Filters/GMHSLColorAdjustFilter.h"
+#include "Classes/Filters/GMHistogramBasedLighteningFilter.h"
+#include "Classes/Filters/GMHistogramLightnessColorFilter.h"
+#include "Classes/Filters/GMHistogramMaxColorFilter.h"
 #include "Classes/Filters/GMImageWithPatternFilter.h"
+#include "Classes/Filters/GMLevelAdjustFilter.h"
+#include "Classes/Filters/GMLevelAdjustSVFilter.h"
+#include "Classes/Filters/GMMultiplyRGBFilter.h"
 #include "Classes/Filters/GMPlaceImageInImageFilter.h"
+#include "Classes/Filters/GMRGB2HSLFilter.h"
+#include "Classes/Filters/GMRGB2YUVFilter.h"
 #include "Classes/Filters/GMScaleFilter.h"
+#include "Classes/Filters/GMSelectiveColorChangeCYMKFilter.h"
 
 #include <mutex>
 
@@ -56,8 +68,20 @@ void FilterLibrary::registerAll()
         registerMember<GMEdgeDetectFilter>("GMEdgeDetectFilter");
         registerMember<GMEdgePreservingBlurFilter>("GMEdgePreservingBlurFilter");
         registerMember<GMEmbossFilter>("GMEmbossFilter");
+        registerMember<GMHSL2RGBFilter>("GMHSL2RGBFilter");
+        registerMember<GMHSLChannelAdjustmentFilter>("GMHSLChannelAdjustmentFilter");
+        registerMember<GMHSLColorAdjustFilter>("GMHSLColorAdjustFilter");
+        registerMember<GMHistogramBasedLighteningFilter>("GMHistogramBasedLighteningFilter");
+        registerMember<GMHistogramLightnessColorFilter>("GMHistogramLightnessColorFilter");
+        registerMember<GMHistogramMaxColorFilter>("GMHistogramMaxColorFilter");
         registerMember<GMImageWithPatternFilter>("GMImageWithPatternFilter");
+        registerMember<GMLevelAdjustFilter>("GMLevelAdjustFilter");
+        registerMember<GMLevelAdjustSVFilter>("GMLevelAdjustSVFilter");
+        registerMember<GMMultiplyRGBFilter>("GMMultiplyRGBFilter");
         registerMember<GMPlaceImageInImageFilter>("GMPlaceImageInImageFilter");
+        registerMember<GMRGB2HSLFilter>("GMRGB2HSLFilter");
+        registerMember<GMRGB2YUVFilter>("GMRGB2YUVFilter");
         registerMember<GMScaleFilter>("GMScaleFilter");
+        registerMember<GMSelectiveColorChangeCYMKFilter>("GMSelectiveColorChangeCYMKFilter");
     });
 }
