@@ -25,8 +25,9 @@ Bitmap testPicture(int width, int height, unsigned seed)
 }
 
 // An exact Gaussian of sigma: the normalised sampled kernel reaching 5 sigmas, separable, over `area`
-// (given in the input's coordinates), the input transparent outside.
-Plane referenceGaussian(const Plane& input, double sigma, int ax, int ay, int aw, int ah)
+// (given in the input's coordinates), the input transparent outside. Only pixels on every `stride`-th
+// row and column are computed.
+Plane referenceGaussian(const Plane& input, double sigma, int ax, int ay, int aw, int ah, int stride = 1)
 {
     const int reach = int(std::ceil(5 * sigma));
     std::vector<double> weights(size_t(2 * reach + 1));
@@ -35,25 +36,20 @@ Plane referenceGaussian(const Plane& input, double sigma, int ax, int ay, int aw
         total += weights[size_t(d + reach)] = std::exp(-d * d / (2 * sigma * sigma));
     for (double& w : weights)
         w /= total;
-    // Rows first: columns of the area, rows of the area grown by the reach.
-    Plane across(aw, ah + 2 * reach);
-    for (int y = 0; y < across.height; ++y)
-        for (int x = 0; x < aw; ++x)
-            for (int c = 0; c < 4; ++c) {
-                double sum = 0;
-                for (int d = -reach; d <= reach; ++d)
-                    sum += weights[size_t(d + reach)] * input.get(ax + x + d, ay + y - reach, c);
-                across.ref(x, y, c) = sum;
-            }
+    auto weight = [&](int d) { return std::abs(d) > reach ? 0.0 : weights[size_t(d + reach)]; };
+    // Rows first, over the input's rows (elsewhere everything is 0), then columns.
+    Plane across(aw, input.height);
+    for (int y = 0; y < input.height; ++y)
+        for (int x = 0; x < aw; x += stride)
+            for (int j = std::max(0, ax + x - reach); j <= std::min(input.width - 1, ax + x + reach); ++j)
+                for (int c = 0; c < 4; ++c)
+                    across.ref(x, y, c) += weight(j - ax - x) * input.get(j, y, c);
     Plane out(aw, ah);
-    for (int y = 0; y < ah; ++y)
-        for (int x = 0; x < aw; ++x)
-            for (int c = 0; c < 4; ++c) {
-                double sum = 0;
-                for (int d = -reach; d <= reach; ++d)
-                    sum += weights[size_t(d + reach)] * across.get(x, y + reach + d, c);
-                out.ref(x, y, c) = sum;
-            }
+    for (int y = 0; y < ah; y += stride)
+        for (int x = 0; x < aw; x += stride)
+            for (int j = std::max(0, ay + y - reach); j <= std::min(input.height - 1, ay + y + reach); ++j)
+                for (int c = 0; c < 4; ++c)
+                    out.ref(x, y, c) += weight(j - ay - y) * across.get(x, j, c);
     return out;
 }
 
