@@ -25,9 +25,8 @@ Bitmap testPicture(int width, int height, unsigned seed)
 }
 
 // An exact Gaussian of sigma: the normalised sampled kernel reaching 5 sigmas, separable, over `area`
-// (given in the input's coordinates), the input transparent outside. Only pixels on every `stride`-th
-// row and column are computed.
-Plane referenceGaussian(const Plane& input, double sigma, int ax, int ay, int aw, int ah, int stride = 1)
+// (given in the input's coordinates), the input transparent outside.
+Plane referenceGaussian(const Plane& input, double sigma, int ax, int ay, int aw, int ah)
 {
     const int reach = int(std::ceil(5 * sigma));
     std::vector<double> weights(size_t(2 * reach + 1));
@@ -40,13 +39,13 @@ Plane referenceGaussian(const Plane& input, double sigma, int ax, int ay, int aw
     // Rows first, over the input's rows (elsewhere everything is 0), then columns.
     Plane across(aw, input.height);
     for (int y = 0; y < input.height; ++y)
-        for (int x = 0; x < aw; x += stride)
+        for (int x = 0; x < aw; ++x)
             for (int j = std::max(0, ax + x - reach); j <= std::min(input.width - 1, ax + x + reach); ++j)
                 for (int c = 0; c < 4; ++c)
                     across.ref(x, y, c) += weight(j - ax - x) * input.get(j, y, c);
     Plane out(aw, ah);
-    for (int y = 0; y < ah; y += stride)
-        for (int x = 0; x < aw; x += stride)
+    for (int y = 0; y < ah; ++y)
+        for (int x = 0; x < aw; ++x)
             for (int j = std::max(0, ay + y - reach); j <= std::min(input.height - 1, ay + y + reach); ++j)
                 for (int c = 0; c < 4; ++c)
                     out.ref(x, y, c) += weight(j - ay - y) * across.get(x, j, c);

@@ -65,13 +65,12 @@ struct Plane
     }
 };
 
-// The largest difference between a render of `area` and the reference plane covering the same area, on
-// every `stride`-th row and column.
-inline double largestDifference(const pf::Bitmap& rendered, const Plane& reference, int stride = 1)
+// The largest difference between a render of `area` and the reference plane covering the same area.
+inline double largestDifference(const pf::Bitmap& rendered, const Plane& reference)
 {
     double worst = 0;
-    for (int y = 0; y < reference.height; y += stride)
-        for (int x = 0; x < reference.width; x += stride) {
+    for (int y = 0; y < reference.height; ++y)
+        for (int x = 0; x < reference.width; ++x) {
             const auto p = at(rendered, x, y);
             for (int c = 0; c < 4; ++c)
                 worst = std::max(worst, std::abs(double(p[size_t(c)]) - reference.get(x, y, c)));
