@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace pf {
 
@@ -48,6 +49,22 @@ Image line(const Image& input, double dx, double dy, int count, double step,
         {QVariant::fromValue(input), QVariant::fromValue(Vector(dx, dy)), double(count), step}, options);
 }
 
+// The mean of `samples` pixels along the line. A long line is read MaxSamples times, each read an
+// average (made the same way) as wide as the gap between reads, so that no sharp detail shows up as
+// separate ghosts; the line grows by that width, a few percent.
+// `extentFor` gives the output extent for the line's reach (none for the inner averages).
+using ExtentFor = std::function<std::optional<Rect>(double reach)>;
+
+Image averageAlong(const Image& input, double dx, double dy, int samples, const ExtentFor& extentFor)
+{
+    if (samples <= MaxSamples)
+        return line(input, dx, dy, samples, 1.0, extentFor(0.5 * (samples - 1)));
+    const double step = double(samples - 1) / (MaxSamples - 1);
+    const int gap = std::max(1, static_cast<int>(std::round(step)));
+    const Image smoothed = averageAlong(input, dx, dy, gap, [](double) { return std::optional<Rect>(); });
+    return line(smoothed, dx, dy, MaxSamples, step, extentFor(0.5 * (samples - 1) + 0.5 * (gap - 1)));
+}
+
 } // namespace
 
 MotionBlurFilter::MotionBlurFilter() : Filter(QStringLiteral("CIMotionBlur"))
@@ -69,19 +86,12 @@ Image MotionBlurFilter::outputImage() const
     // Directions within a hair of an axis are that axis: the extent then grows along it alone.
     auto snapped = [](double v) { return std::abs(v) < 1e-9 ? 0.0 : v; };
     const double dx = snapped(std::cos(angle)), dy = snapped(std::sin(angle));
-    auto extentFor = [&](double reach) {
+    auto extentFor = [&](double reach) -> std::optional<Rect> {
         return grown(input.extent(), std::ceil(std::abs(dx) * reach - 1e-9),
                      std::ceil(std::abs(dy) * reach - 1e-9));
     };
     const int samples = 2 * static_cast<int>(std::round(radius)) + 1;
-    if (samples <= MaxSamples)
-        return line(input, dx, dy, samples, 1.0, extentFor(0.5 * (samples - 1)));
-    // A long line: first a short average as wide as the gap between the samples of the long one, so that
-    // no sharp detail shows up as separate ghosts. The line grows by that gap, a few percent.
-    const double step = 2.0 * radius / (MaxSamples - 1);
-    const int shortCount = std::max(1, static_cast<int>(std::round(step)));
-    const Image smoothed = line(input, dx, dy, shortCount, 1.0, std::nullopt);
-    return line(smoothed, dx, dy, MaxSamples, step, extentFor(radius + 0.5 * (shortCount - 1)));
+    return averageAlong(input, dx, dy, samples, extentFor);
 }
 
 } // namespace pf

@@ -179,5 +179,13 @@ TEST(MotionBlur, AveragesAlongTheAngleAndLongLinesStaySmooth)
     EXPECT_NEAR(total, 1.0, 0.01);
     for (int x = -90; x <= 90; x += 5)
         EXPECT_NEAR(at(row, x + 120, 0)[0], 1.0 / 201, 0.25 / 201) << x;
+    // Longer than the gap averages can span at once: averages of averages, still flat and whole.
+    const Image longer = filtered("CIMotionBlur", {{"inputImage", var(dot)}, {"inputRadius", 3000.0}});
+    const Bitmap wide = renderFloat(longer, Rect(-3200, 0, 6401, 1));
+    double sum = 0;
+    for (int x = 0; x < 6401; ++x)
+        sum += at(wide, x, 0)[0];
+    EXPECT_NEAR(sum, 1.0, 0.01);
+    EXPECT_NEAR(at(wide, 3200 + 1234, 0)[0], 1.0 / 6001, 0.25 / 6001);
     EXPECT_LT(tiledDifference(line, Rect(-120, -5, 241, 10)), 1e-6);
 }
