@@ -1,5 +1,7 @@
 #include "Classes/Filters/FilterLibrary.h"
 
+#include "Platform/Image/BuiltinFilters.h"
+
 #include "Classes/Filters/GMAdjustableAdaptiveOverlayBlendFilter.h"
 #include "Classes/Filters/GMAdjustableColorBlendFilter.h"
 #include "Classes/Filters/GMAdjustableColorBurnBlendFilter.h"
@@ -85,6 +87,8 @@ void FilterLibrary::registerAll()
 {
     static std::once_flag once;
     std::call_once(once, [] {
+        // The engine's own filters, which effects name beside ours.
+        pf::registerBuiltinFilters();
         OVAffineTransformFilter::registerClass();
         registerMember<GMAffineTransformFilter>("GMAffineTransformFilter");
         registerMember<GMAlphaBackgroundFilter>("GMAlphaBackgroundFilter");
