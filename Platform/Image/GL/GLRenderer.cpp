@@ -18,8 +18,8 @@ namespace pf {
 
 namespace {
 
-constexpr size_t SourceCacheBudget = size_t(768) << 20;
-constexpr size_t PoolBudget = size_t(384) << 20;
+constexpr size_t SourceCacheBudget = size_t(512) << 20;
+constexpr size_t PoolBudget = size_t(256) << 20;
 constexpr size_t PassTextureBudget = size_t(1) << 30;
 
 void toMat3(const AffineTransform& t, float out[9])
@@ -569,36 +569,43 @@ void GLRenderer::Private::trimSources(size_t budget)
 
 namespace {
 
-// Pixels of a bitmap in a form a texture takes: colour formats as they are, grey formats spread to RGBA.
+// Pixels of a bitmap in a form a texture takes: colour formats as they are, grey formats in one channel
+// that reads as (v, v, v, 1), so a mask costs a quarter of what RGBA would.
 struct UploadFormat
 {
     GLenum internal;
+    GLenum format;
     GLenum type;
     int bytesPerPixel;
+    bool grey;
 };
 
 UploadFormat uploadFormat(Bitmap::Format format)
 {
     switch (format) {
     case Bitmap::Format::RGBA8:
+        return {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4, false};
+    case Bitmap::Format::RGBAf:
+        return {GL_RGBA32F, GL_RGBA, GL_FLOAT, 16, false};
     case Bitmap::Format::Gray8:
-        return {GL_RGBA8, GL_UNSIGNED_BYTE, 4};
+        return {GL_R8, GL_RED, GL_UNSIGNED_BYTE, 1, true};
     default:
-        return {GL_RGBA32F, GL_FLOAT, 16};
+        return {GL_R32F, GL_RED, GL_FLOAT, 4, true};
     }
 }
 
 Bitmap uploadable(const Bitmap& bitmap)
 {
-    switch (bitmap.format()) {
-    case Bitmap::Format::RGBA8:
-    case Bitmap::Format::RGBAf:
-        return bitmap;
-    case Bitmap::Format::Gray8:
-        return bitmap.converted(Bitmap::Format::RGBA8);
-    default:
-        return bitmap.converted(Bitmap::Format::RGBAf);
-    }
+    return bitmap.format() == Bitmap::Format::Gray16 ? bitmap.converted(Bitmap::Format::Grayf) : bitmap;
+}
+
+void setGreySwizzle(const UploadFormat& upload)
+{
+    if (!upload.grey)
+        return;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_G, GL_RED);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, GL_RED);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
 }
 
 } // namespace
@@ -642,7 +649,8 @@ bool GLRenderer::Private::uploadRegion(Producer& producer)
     producer.pool = PooledTexture();
     glGenTextures(1, &producer.pool.id);
     glBindTexture(GL_TEXTURE_2D, producer.pool.id);
-    glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, w, h, 0, GL_RGBA, upload.type, pixels.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, w, h, 0, upload.format, upload.type, pixels.data());
+    setGreySwizzle(upload);
     if (producer.mipLevels > 0)
         glGenerateMipmap(GL_TEXTURE_2D);
     producer.texture = producer.pool.id;
@@ -678,13 +686,14 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
         source.bytes = bytes;
         glGenTextures(1, &source.id);
         glBindTexture(GL_TEXTURE_2D, source.id);
+        setGreySwizzle(upload);
         if (isBitmap) {
             const Bitmap pixels = uploadable(node.bitmap);
-            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, GL_RGBA, upload.type,
+            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
                          pixels.data());
             source.keepAlive = node.bitmap;
         } else {
-            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, GL_RGBA, upload.type, nullptr);
+            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type, nullptr);
             source.lineage = node.tiles.lineageOwner();
         }
         it = sources.emplace(key, std::move(source)).first;
@@ -708,7 +717,7 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
                 Bitmap tile(w, h, format);
                 node.tiles.read(tx * size, ty * size, w, h, tile);
                 const Bitmap pixels = uploadable(tile);
-                glTexSubImage2D(GL_TEXTURE_2D, 0, tx * size, ty * size, w, h, GL_RGBA, upload.type,
+                glTexSubImage2D(GL_TEXTURE_2D, 0, tx * size, ty * size, w, h, upload.format, upload.type,
                                 pixels.data());
                 source.tiles[i] = tiles[i];
                 changed = true;

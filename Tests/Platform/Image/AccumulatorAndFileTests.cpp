@@ -117,25 +117,20 @@ TEST(ImageFile, RoundTripsKeepPrecisionAndReportDamage)
 
 TEST(ImageFile, ExifOrientationIsApplied)
 {
-    // A 4 x 2 picture with a red left column, stored with "rotate 90 degrees clockwise".
-    QImage image(4, 2, QImage::Format_RGB32);
+    // An 8 x 4 picture with its two left columns red (whole blocks of subsampled colour), stored with
+    // "turn 90 degrees clockwise to show".
+    QImage image(8, 4, QImage::Format_RGB32);
     image.fill(Qt::white);
-    image.setPixel(0, 0, qRgb(255, 0, 0));
-    image.setPixel(0, 1, qRgb(255, 0, 0));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(100);
-    writer.setTransformation(QImageIOHandler::TransformationRotate90);
-    ASSERT_TRUE(writer.write(image));
-    const Bitmap upright = ImageFile::readData(bytes);
-    ASSERT_EQ(upright.width(), 2);
-    ASSERT_EQ(upright.height(), 4);
-    // Turned clockwise, the left column becomes the top row.
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 2; ++x)
+            image.setPixel(x, y, qRgb(255, 0, 0));
+    const Bitmap upright = ImageFile::readData(jpegWithOrientation(image, 6));
+    ASSERT_EQ(upright.width(), 4);
+    ASSERT_EQ(upright.height(), 8);
+    // Turned clockwise, the left columns become the top rows.
     float top[4], bottom[4];
-    upright.pixel(0, 0, top);
-    upright.pixel(0, 3, bottom);
+    upright.pixel(1, 0, top);
+    upright.pixel(1, 7, bottom);
     EXPECT_GT(top[0] - top[1], 0.5f);
     EXPECT_LT(bottom[0] - bottom[1], 0.2f);
 }

@@ -5,6 +5,10 @@
 #include "Platform/Image/Kernel.h"
 #include "Platform/Image/RenderContext.h"
 
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageWriter>
 #include <array>
 #include <cstdint>
 #include <random>
@@ -60,6 +64,25 @@ inline pf::Bitmap renderFloat(const pf::Image& image, const pf::Rect& rect)
 {
     auto bitmap = context().render(image, rect, pf::Bitmap::Format::RGBAf);
     return bitmap ? *bitmap : pf::Bitmap();
+}
+
+// The picture as JPEG bytes carrying an EXIF orientation tag (1 to 8; 6: "turn a quarter clockwise to
+// show"). Qt's writer turns the pixels instead of writing the tag, so the tag is spliced in by hand.
+inline QByteArray jpegWithOrientation(const QImage& stored, int orientation, int quality = 100)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(quality);
+    if (!writer.write(stored))
+        return {};
+    // APP1 "Exif": a big-endian TIFF header and one directory with the single orientation entry.
+    const char exif[] = {'\xFF', '\xE1', 0, 34, 'E', 'x', 'i', 'f', 0, 0,
+                         'M',    'M',    0, 42, 0,   0,   0,   8,   0, 1,
+                         '\x01', '\x12', 0, 3,  0,   0,   0,   1,   0, char(orientation),
+                         0,      0,      0, 0,  0,   0};
+    return jpeg.left(2) + QByteArray(exif, sizeof exif) + jpeg.mid(2);
 }
 
 } // namespace pftest

@@ -1,0 +1,5 @@
+#include "Classes/Filters/GMAdjustableAdaptiveOverlayBlendFilter.h"
+
+GMAdjustableAdaptiveOverlayBlendFilter::GMAdjustableAdaptiveOverlayBlendFilter(const QString& className)
+    : GMAdjustableBlendFilterBase(className, ApplyExtent::Full)
+{}

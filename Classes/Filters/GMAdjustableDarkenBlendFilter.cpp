@@ -1,0 +1,5 @@
+#include "Classes/Filters/GMAdjustableDarkenBlendFilter.h"
+
+GMAdjustableDarkenBlendFilter::GMAdjustableDarkenBlendFilter(const QString& className)
+    : GMAdjustableBlendFilterBase(className, ApplyExtent::Full)
+{}

@@ -1,0 +1,5 @@
+#include "Classes/Filters/GMAdjustableHardLightBlendFilter.h"
+
+GMAdjustableHardLightBlendFilter::GMAdjustableHardLightBlendFilter(const QString& className)
+    : GMAdjustableBlendFilterBase(className, ApplyExtent::Full)
+{}

@@ -1,0 +1,5 @@
+#include "Classes/Filters/GMAdjustableHueSatBlendFilter.h"
+
+GMAdjustableHueSatBlendFilter::GMAdjustableHueSatBlendFilter(const QString& className)
+    : GMAdjustableBlendFilterBase(className, ApplyExtent::Full)
+{}

@@ -1,0 +1,5 @@
+#include "Classes/Filters/GMAdjustableOverlayBlendFilter.h"
+
+GMAdjustableOverlayBlendFilter::GMAdjustableOverlayBlendFilter(const QString& className)
+    : GMAdjustableBlendFilterBase(className, ApplyExtent::OriginZero)
+{}

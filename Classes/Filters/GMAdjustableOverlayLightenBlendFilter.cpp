@@ -1,0 +1,5 @@
+#include "Classes/Filters/GMAdjustableOverlayLightenBlendFilter.h"
+
+GMAdjustableOverlayLightenBlendFilter::GMAdjustableOverlayLightenBlendFilter(const QString& className)
+    : GMAdjustableBlendFilterBase(className, ApplyExtent::OriginZero)
+{}

@@ -1,0 +1,5 @@
+#include "Classes/Filters/GMAdjustableReplaceBlendFilter.h"
+
+GMAdjustableReplaceBlendFilter::GMAdjustableReplaceBlendFilter(const QString& className)
+    : GMAdjustableBlendFilterBase(className, ApplyExtent::OriginZero)
+{}

@@ -1,0 +1,5 @@
+#include "Classes/Filters/GMAdjustableSoftLightBlendFilter.h"
+
+GMAdjustableSoftLightBlendFilter::GMAdjustableSoftLightBlendFilter(const QString& className)
+    : GMAdjustableBlendFilterBase(className, ApplyExtent::OriginZero)
+{}

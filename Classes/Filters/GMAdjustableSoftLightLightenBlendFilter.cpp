@@ -1,0 +1,5 @@
+#include "Classes/Filters/GMAdjustableSoftLightLightenBlendFilter.h"
+
+GMAdjustableSoftLightLightenBlendFilter::GMAdjustableSoftLightLightenBlendFilter(const QString& className)
+    : GMAdjustableBlendFilterBase(className, ApplyExtent::OriginZero)
+{}

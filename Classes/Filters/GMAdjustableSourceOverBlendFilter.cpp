@@ -1,0 +1,5 @@
+#include "Classes/Filters/GMAdjustableSourceOverBlendFilter.h"
+
+GMAdjustableSourceOverBlendFilter::GMAdjustableSourceOverBlendFilter(const QString& className)
+    : GMAdjustableBlendFilterBase(className, ApplyExtent::OriginZero)
+{}

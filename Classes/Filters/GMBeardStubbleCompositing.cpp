@@ -1,0 +1,44 @@
+#include "Classes/Filters/GMBeardStubbleCompositing.h"
+
+#include "Platform/Image/Sampler.h"
+
+using namespace pf;
+
+GMBeardStubbleCompositing::GMBeardStubbleCompositing(const QString& className) : OVFilter(className)
+{
+    declareInput(QStringLiteral("inputImage"));
+    declareInput(QStringLiteral("inputBackgroundImage"));
+    // No default colour: setDefaults leaves it unset.
+    declareInput(QStringLiteral("inputColor"));
+    declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::Min, 0.0},
+                                                    {FilterAttribute::SliderMin, 0.0},
+                                                    {FilterAttribute::SliderMax, 1.0},
+                                                    {FilterAttribute::Default, 0.5},
+                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+}
+
+void GMBeardStubbleCompositing::registerClass()
+{
+    const QString name = QStringLiteral("GMBeardStubbleCompositing");
+    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
+                                       QStringLiteral("inputColor"), QStringLiteral("inputIntensity")});
+    Filter::registerFilter(name, [] { return std::make_shared<GMBeardStubbleCompositing>(); });
+}
+
+Image GMBeardStubbleCompositing::outputImage() const
+{
+    const Kernel k = kernel();
+    if (k.isNull())
+        return Image();
+    const Image image = inputImage();
+    ApplyOptions options;
+    options.definition = image.definition().extent();
+    options.setExtent(arrayForRect(image.extent()));
+    const QString color = QStringLiteral("inputColor");
+    const QString intensity = QStringLiteral("inputIntensity");
+    // Missing values go to the kernel as they are: the apply then reports them and makes no image.
+    return k.apply({QVariant::fromValue(Sampler(inputBackgroundImage())), QVariant::fromValue(Sampler(image)),
+                    hasValue(color) ? QVariant::fromValue(colorValue(color)) : QVariant(),
+                    hasValue(intensity) ? QVariant(numberValue(intensity)) : QVariant()},
+                   options);
+}

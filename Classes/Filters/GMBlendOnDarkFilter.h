@@ -1,0 +1,12 @@
+#pragma once
+
+#include "Classes/Filters/GMKernelFilter.h"
+
+// Lays the image over the background with an intensity, but only where the background is dark: its
+// luminosity at most "inputThreshold".
+class GMBlendOnDarkFilter : public GMKernelFilter
+{
+public:
+    explicit GMBlendOnDarkFilter(const QString& className = QStringLiteral("GMBlendOnDarkFilter"));
+    pf::Image outputImage() const override;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "Classes/Filters/GMKernelFilter.h"
+
+// Combines image and background through a hard mask: the image where the mask is at least one half,
+// the background elsewhere, with no feathering.
+class GMBlendWithMaskHardFilter : public GMKernelFilter
+{
+public:
+    explicit GMBlendWithMaskHardFilter(
+        const QString& className = QStringLiteral("GMBlendWithMaskHardFilter"));
+    pf::Image outputImage() const override;
+};

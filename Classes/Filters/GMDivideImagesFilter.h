@@ -1,0 +1,12 @@
+#pragma once
+
+#include "Classes/Filters/GMKernelFilter.h"
+
+// Divides the image by a pattern image, channel by channel (the pattern read nearest and clamped at
+// its edges); the inverse of GMMultiplyImagesFilter with the same pattern.
+class GMDivideImagesFilter : public GMKernelFilter
+{
+public:
+    explicit GMDivideImagesFilter(const QString& className = QStringLiteral("GMDivideImagesFilter"));
+    pf::Image outputImage() const override;
+};

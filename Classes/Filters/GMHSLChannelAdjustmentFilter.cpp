@@ -1,0 +1,48 @@
+#include "Classes/Filters/GMHSLChannelAdjustmentFilter.h"
+
+#include "Classes/Framework/KernelResource.h"
+#include "Platform/Image/Sampler.h"
+
+using namespace pf;
+
+GMHSLChannelAdjustmentFilter::GMHSLChannelAdjustmentFilter(const QString& className)
+    : GMKernelFilter(className)
+{
+    loadDefaultKernel();
+    declareInput(QStringLiteral("inputImage"));
+    declareInput(QStringLiteral("inputChannelBorders"),
+                 {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0, 0, 0))},
+                  {FilterAttribute::Type, FilterAttribute::TypeRectangle}});
+    declareInput(QStringLiteral("inputHSLAdjustments"),
+                 {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0, 0))},
+                  {FilterAttribute::Identity, QVariant::fromValue(Vector(0, 0, 0))},
+                  {FilterAttribute::Type, QStringLiteral("CIAttributeTypePosition3")}});
+    declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::Min, 0.0},
+                                                    {FilterAttribute::SliderMin, 0.0},
+                                                    {FilterAttribute::SliderMax, 1.0},
+                                                    {FilterAttribute::Default, 0.5},
+                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+}
+
+Image GMHSLChannelAdjustmentFilter::outputImage() const
+{
+    const Kernel kernel = kernelSlot(0);
+    if (kernel.isNull())
+        return Image();
+    const Image image = imageValue(QStringLiteral("inputImage"));
+    const Sampler sampler(image);
+    const QString borders = QStringLiteral("inputChannelBorders");
+    const QString adjustments = QStringLiteral("inputHSLAdjustments");
+    const QString intensity = QStringLiteral("inputIntensity");
+    const Vector b = vectorValue(borders);
+    const Vector a = vectorValue(adjustments);
+    ApplyOptions options;
+    options.definition = sampler.definition().extent();
+    options.extent = KernelResource::originZeroExtent(image.extent());
+    return kernel.apply(
+        {QVariant::fromValue(sampler),
+         hasValue(borders) ? QVariant::fromValue(Vector(b.x(), b.y(), b.z(), b.w())) : QVariant(),
+         hasValue(adjustments) ? QVariant::fromValue(Vector(a.x(), a.y(), a.z())) : QVariant(),
+         hasValue(intensity) ? QVariant(numberValue(intensity)) : QVariant()},
+        options);
+}

@@ -1,0 +1,46 @@
+#include "Classes/Filters/GMScaleFilter.h"
+
+#include "Classes/Framework/KernelResource.h"
+#include "Platform/Image/Sampler.h"
+
+#include <cmath>
+
+using namespace pf;
+
+GMScaleFilter::GMScaleFilter(const QString& className) : GMKernelFilter(className)
+{
+    loadDefaultKernel();
+    declareInput(QStringLiteral("inputImage"));
+    declareInput(QStringLiteral("inputScale"), {{FilterAttribute::Min, 0.0},
+                                                {FilterAttribute::SliderMin, 0.0},
+                                                {FilterAttribute::SliderMax, 30.0},
+                                                {FilterAttribute::Default, 1.0}});
+}
+
+Image GMScaleFilter::outputImage() const
+{
+    const Kernel kernel = kernelSlot(0);
+    if (kernel.isNull())
+        return Image();
+    const double s = numberValue(QStringLiteral("inputScale"));
+    const float sf = float(s);
+    // A scale of 0 collapses the image to a point and its region of interest divides by zero.
+    if (sf == 0 || !std::isfinite(sf))
+        return Image();
+    const Image image = imageValue(QStringLiteral("inputImage"));
+    const Rect rect = image.extent();
+    const Rect scaled = rect.isNull()
+                            ? rect
+                            : Rect(rect.minX() * sf, rect.minY() * sf, rect.width() * sf, rect.height() * sf);
+    ApplyOptions options;
+    options.definition =
+        FilterShape::shapeWithRect(rect).transformBy(AffineTransform::scale(sf, sf)).extent();
+    options.extent = KernelResource::fullExtent(scaled);
+    options.regionOfInterest = [s](int, const Rect& destination) {
+        return Rect(destination.minX() / s, destination.minY() / s, destination.width() / s,
+                    destination.height() / s);
+    };
+    const Sampler sampler(image, Sampler::FilterMode::Nearest, Sampler::WrapMode::Clamp,
+                          AffineTransform::scale(s, s));
+    return kernel.apply({QVariant::fromValue(sampler)}, options);
+}

@@ -1,0 +1,37 @@
+#include "Classes/Filters/GMsetColorChannelFilter.h"
+
+#include "Classes/Framework/KernelResource.h"
+#include "Platform/Image/Sampler.h"
+
+using namespace pf;
+
+GMsetColorChannelFilter::GMsetColorChannelFilter(const QString& className) : GMKernelFilter(className)
+{
+    loadDefaultKernel();
+    declareInput(QStringLiteral("inputImage"));
+    declareInput(QStringLiteral("inputColor"),
+                 {{FilterAttribute::Default, QVariant::fromValue(Color(0, 0, 0, 1))}});
+    declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::Min, 0.0},
+                                                    {FilterAttribute::SliderMin, 0.0},
+                                                    {FilterAttribute::SliderMax, 1.0},
+                                                    {FilterAttribute::Default, 0.5},
+                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+}
+
+Image GMsetColorChannelFilter::outputImage() const
+{
+    const Kernel kernel = kernelSlot(0);
+    const Image image = imageValue(QStringLiteral("inputImage"));
+    if (kernel.isNull() || image.isNull())
+        return Image();
+    const Sampler sampler(image);
+    // Inputs never set count as their defaults rather than as missing arguments.
+    const Color color =
+        hasValue(QStringLiteral("inputColor")) ? colorValue(QStringLiteral("inputColor")) : Color(0, 0, 0, 1);
+    ApplyOptions options;
+    options.definition = sampler.definition().extent();
+    options.extent = KernelResource::originZeroExtent(image.extent());
+    return kernel.apply({QVariant::fromValue(sampler), numberValue(QStringLiteral("inputIntensity"), 0.5),
+                         QVariant::fromValue(color)},
+                        options);
+}

@@ -1,0 +1,33 @@
+#include "Platform/Image/ColorInvertFilter.h"
+
+#include "Platform/Image/BuiltinFilterSupport.h"
+
+namespace pf {
+
+using namespace builtin;
+
+ColorInvertFilter::ColorInvertFilter() : Filter(QStringLiteral("CIColorInvert"))
+{
+    declareInput(InputImageKey, imageAttributes());
+}
+
+Image ColorInvertFilter::outputImage() const
+{
+    const Image input = imageValue(InputImageKey);
+    if (input.isNull())
+        return Image();
+    // On premultiplied values the complement of the straight colour, times alpha, is alpha - c.
+    static const Kernel kernel =
+        kernelNamed(QStringLiteral("kernel vec4 colorInvert(sampler image)\n"
+                                   "{\n"
+                                   "    vec4 c = sample(image, samplerCoord(image));\n"
+                                   "    return vec4(c.a - c.rgb, c.a);\n"
+                                   "}\n"),
+                    QStringLiteral("colorInvert"));
+    ApplyOptions options;
+    options.definition = input.definition().extent();
+    options.extent = input.extent();
+    return kernel.apply({QVariant::fromValue(input)}, options);
+}
+
+} // namespace pf
