@@ -2,7 +2,7 @@
 
 void OVRenderInfo::setFeatures(Features features)
 {
-    m_features = features ? std::move(features) : std::make_shared<const std::vector<OVFaceFeature>>();
+    m_features = features ? std::move(features) : std::make_shared<const std::vector<pf::FaceFeature>>();
 }
 
 double OVRenderInfo::faceWidthAtPoint(const pf::Point& point) const
@@ -14,7 +14,7 @@ double OVRenderInfo::faceWidthAtPoint(const pf::Point& point) const
     const pf::Point inPhoto(
         (point.x / m_rectSize.width * m_rect.size.width + m_rect.origin.x) * m_originalSize.width,
         (point.y / m_rectSize.height * m_rect.size.height + m_rect.origin.y) * m_originalSize.height);
-    for (const OVFaceFeature& face : *m_features)
+    for (const pf::FaceFeature& face : *m_features)
         if (face.bounds.contains(inPhoto))
             return face.bounds.width() / m_originalSize.width * m_rectSize.width / m_rect.size.width;
     return 0;

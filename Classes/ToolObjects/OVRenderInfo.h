@@ -15,7 +15,7 @@
 class OVRenderInfo
 {
 public:
-    using Features = std::shared_ptr<const std::vector<OVFaceFeature>>;
+    using Features = std::shared_ptr<const std::vector<pf::FaceFeature>>;
 
     const pf::Rect& rect() const { return m_rect; }
     void setRect(const pf::Rect& rect) { m_rect = rect; }
@@ -30,7 +30,7 @@ public:
     const pf::Image& backgroundImage() const { return m_backgroundImage; }
     void setBackgroundImage(const pf::Image& image) { m_backgroundImage = image; }
     // The faces in photo pixel coordinates; never null.
-    const std::vector<OVFaceFeature>& features() const { return *m_features; }
+    const std::vector<pf::FaceFeature>& features() const { return *m_features; }
     const Features& sharedFeatures() const { return m_features; }
     void setFeatures(Features features);
 
@@ -45,5 +45,5 @@ private:
     pf::Size m_originalSize;
     pf::Image m_image;
     pf::Image m_backgroundImage;
-    Features m_features = std::make_shared<const std::vector<OVFaceFeature>>();
+    Features m_features = std::make_shared<const std::vector<pf::FaceFeature>>();
 };

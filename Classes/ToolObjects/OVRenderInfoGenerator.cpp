@@ -13,13 +13,13 @@ OVRenderInfoGenerator::OVRenderInfoGenerator() : OVRenderInfoGenerator(OVFaceSou
 OVRenderInfoGenerator::OVRenderInfoGenerator(std::shared_ptr<OVFaceSource> faceSource)
     : m_faceSource(std::move(faceSource))
 {
-    m_state.features = std::make_shared<const std::vector<OVFaceFeature>>();
+    m_state.features = std::make_shared<const std::vector<pf::FaceFeature>>();
 }
 
 void OVRenderInfoGenerator::setOriginalImage(const Image& image)
 {
-    auto features = std::make_shared<const std::vector<OVFaceFeature>>(
-        m_faceSource && !image.isNull() ? m_faceSource->faces(image) : std::vector<OVFaceFeature>());
+    auto features = std::make_shared<const std::vector<pf::FaceFeature>>(
+        m_faceSource && !image.isNull() ? m_faceSource->faces(image) : std::vector<pf::FaceFeature>());
     std::lock_guard lock(m_mutex);
     m_state = {image, std::move(features)};
 }
@@ -81,7 +81,7 @@ double OVRenderInfoGenerator::normedFaceWidthAt(const Point& point) const
         return 0;
     double best = std::numeric_limits<double>::infinity();
     double result = 0;
-    for (const OVFaceFeature& face : *current.features) {
+    for (const pf::FaceFeature& face : *current.features) {
         const double distance = OVRectDistanceToPoint(face.bounds, point);
         if (distance < best) {
             best = distance;

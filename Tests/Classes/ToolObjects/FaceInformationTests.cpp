@@ -1,6 +1,8 @@
 #include "Classes/ToolObjects/OVRenderInfoGenerator.h"
 #include "Tests/Classes/Filters/FilterTestSupport.h"
 
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -13,10 +15,10 @@ class FixedFaces : public OVFaceSource
 {
 public:
     explicit FixedFaces(std::vector<Rect> bounds) : m_bounds(std::move(bounds)) {}
-    std::vector<OVFaceFeature> faces(const Image&) override
+    std::vector<pf::FaceFeature> faces(const Image&) override
     {
         ++calls;
-        std::vector<OVFaceFeature> found;
+        std::vector<pf::FaceFeature> found;
         for (const Rect& rect : m_bounds)
             found.push_back({rect, {}, {}, {}});
         return found;
@@ -119,4 +121,29 @@ TEST(FaceInformation, RecordsKeepTheFacesOfTheirPhoto)
         photo.generator.setOriginalImage(filtertest::marker(400, 200));
     stop = true;
     reader.join();
+}
+
+TEST(FaceInformation, TheFaceOfThePortrait)
+{
+    const QString path = QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png");
+    if (!QFileInfo::exists(path))
+        GTEST_SKIP() << "no shared test photos";
+    OVRenderInfoGenerator generator;
+    generator.setOriginalImage(Image::fromFile(path));
+    ASSERT_EQ(generator.features()->size(), 1u); // one person
+    const Rect face = generator.features()->front().bounds;
+    EXPECT_TRUE(Rect(0, 0, 512, 512).contains(face));
+    // Photographed head and shoulders.
+    EXPECT_GT(face.width(), 0.1 * 512);
+    EXPECT_LT(face.width(), 0.6 * 512);
+
+    const double normed = face.width() / 512;
+    EXPECT_DOUBLE_EQ(generator.normedFaceWidthAt(Point(face.midX(), face.midY())), normed);
+    EXPECT_DOUBLE_EQ(generator.normedFaceWidthAt(Point(0, 0)), normed);
+    // The face's own rectangle shown at 128 pixels: the face is 128 pixels wide there.
+    const Rect normalised(face.minX() / 512, face.minY() / 512, normed, face.height() / 512);
+    const OVRenderInfo info = generator.renderInfoForRect(normalised, Size(128, 128));
+    EXPECT_EQ(info.image().extent(), Rect(0, 0, 128, 128));
+    EXPECT_NEAR(info.faceWidthAtPoint(Point(64, 64)), 128, 1e-9);
+    EXPECT_EQ(info.faceWidthAtPoint(Point(128, 64)), 0);
 }

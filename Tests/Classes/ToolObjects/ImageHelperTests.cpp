@@ -21,97 +21,6 @@ using filtertest::render;
 
 namespace {
 
-// Stand-ins for the engine's built-in filters where a program has not registered them, with the inputs
-// and behaviour their documentation gives, so that the helpers' use of them by name is exercised.
-class TransformDouble : public Filter
-{
-public:
-    explicit TransformDouble(const QString& name, bool clamp) : Filter(name), m_clamp(clamp)
-    {
-        declareInput(QStringLiteral("inputImage"));
-        declareInput(QStringLiteral("inputTransform"),
-                     {{FilterAttribute::Default, QVariant::fromValue(AffineTransform())}});
-    }
-    Image outputImage() const override
-    {
-        Image image = imageValue(QStringLiteral("inputImage"));
-        if (image.isNull())
-            return Image();
-        if (m_clamp)
-            image = image.imageByClampingToExtent();
-        return image.imageByApplyingTransform(transformValue(QStringLiteral("inputTransform")));
-    }
-
-private:
-    bool m_clamp;
-};
-
-class LanczosDouble : public Filter
-{
-public:
-    LanczosDouble() : Filter(QStringLiteral("CILanczosScaleTransform"))
-    {
-        declareInput(QStringLiteral("inputImage"));
-        declareInput(QStringLiteral("inputScale"), {{FilterAttribute::Default, 1.0}});
-        declareInput(QStringLiteral("inputAspectRatio"), {{FilterAttribute::Default, 1.0}});
-    }
-    Image outputImage() const override
-    {
-        const Image image = imageValue(QStringLiteral("inputImage"));
-        const double s = numberValue(QStringLiteral("inputScale"));
-        const double a = numberValue(QStringLiteral("inputAspectRatio"));
-        return image.isNull() ? Image() : image.imageByApplyingTransform(AffineTransform::scale(s * a, s));
-    }
-};
-
-class CropDouble : public Filter
-{
-public:
-    CropDouble() : Filter(QStringLiteral("CICrop"))
-    {
-        declareInput(QStringLiteral("inputImage"));
-        declareInput(QStringLiteral("inputRectangle"));
-    }
-    Image outputImage() const override
-    {
-        const Image image = imageValue(QStringLiteral("inputImage"));
-        return image.isNull()
-                   ? Image()
-                   : image.imageByCroppingToRect(vectorValue(QStringLiteral("inputRectangle")).rect());
-    }
-};
-
-class OverDouble : public Filter
-{
-public:
-    OverDouble() : Filter(QStringLiteral("CISourceOverCompositing"))
-    {
-        declareInput(QStringLiteral("inputImage"));
-        declareInput(QStringLiteral("inputBackgroundImage"));
-    }
-    Image outputImage() const override
-    {
-        const Image image = imageValue(QStringLiteral("inputImage"));
-        const Image background = imageValue(QStringLiteral("inputBackgroundImage"));
-        return image.isNull() || background.isNull() ? Image()
-                                                     : image.imageByCompositingOverImage(background);
-    }
-};
-
-const std::map<QString, Filter::Factory>& doubles()
-{
-    static const std::map<QString, Filter::Factory> factories{
-        {QStringLiteral("CIAffineTransform"),
-         [] { return std::make_shared<TransformDouble>(QStringLiteral("CIAffineTransform"), false); }},
-        {QStringLiteral("CIAffineClamp"),
-         [] { return std::make_shared<TransformDouble>(QStringLiteral("CIAffineClamp"), true); }},
-        {QStringLiteral("CILanczosScaleTransform"), [] { return std::make_shared<LanczosDouble>(); }},
-        {QStringLiteral("CICrop"), [] { return std::make_shared<CropDouble>(); }},
-        {QStringLiteral("CISourceOverCompositing"), [] { return std::make_shared<OverDouble>(); }},
-    };
-    return factories;
-}
-
 const QStringList usedFilters{
     QStringLiteral("OVAffineTransformFilter"), QStringLiteral("GMAlphaBackgroundFilter"),
     QStringLiteral("CIAffineTransform"),       QStringLiteral("CIAffineClamp"),
@@ -120,7 +29,7 @@ const QStringList usedFilters{
 
 enum class Route
 {
-    NamedFilters,     // the filters by name (built-ins not yet registered are replaced by doubles)
+    NamedFilters,     // the filters by name
     EngineOperations, // no filter of those names: the image's own operations
 };
 
@@ -135,8 +44,8 @@ protected:
             m_saved[name] = existing;
             if (GetParam() == Route::EngineOperations)
                 Filter::registerFilter(name, {});
-            else if (!existing && doubles().count(name))
-                Filter::registerFilter(name, doubles().at(name));
+            else
+                ASSERT_TRUE(existing) << name.toStdString() << " is not registered";
         }
     }
     void TearDown() override
