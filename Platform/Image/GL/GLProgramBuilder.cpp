@@ -103,7 +103,8 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel,
             // program: a software rasterizer runs both sides of a branch.
             s += QStringLiteral("    vec2 t = (%1 * vec3(p, 1.0)).xy;\n").arg(uniformName("textureMap", i));
             if (chain.usesMipmap())
-                s += QStringLiteral("    if (any(lessThan(t, vec2(0.0))) || any(greaterThan(t, vec2(%2)))) return vec4(0.0);\n"
+                s += QStringLiteral("    if (any(lessThan(t, vec2(0.0))) || any(greaterThan(t, vec2(%2)))) "
+                                    "return vec4(0.0);\n"
                                     "    return textureLod(%1, t / vec2(%2), %3);\n")
                          .arg(uniformName("texture", i), uniformName("size", i), uniformName("lod", i));
             else if (chain.nearest)

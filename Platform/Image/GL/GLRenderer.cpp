@@ -693,7 +693,8 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
                          pixels.data());
             source.keepAlive = node.bitmap;
         } else {
-            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type, nullptr);
+            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
+                         nullptr);
             source.lineage = node.tiles.lineageOwner();
         }
         it = sources.emplace(key, std::move(source)).first;
