@@ -1,19 +1,13 @@
 #include "Classes/ToolObjects/GMBundleImage.h"
 
+#include "Classes/Framework/BundleORVExtension.h"
 #include "Platform/Foundation/Bundle.h"
 
 QString GMBundleImage::pathForImageNamed(const QString& name)
 {
     if (name.isEmpty())
         return QString();
-    for (const QString& folder : {QString(), QStringLiteral("Images")}) {
-        for (const char* type : {"tiff", "png", "jpg"}) {
-            const QString path = pf::Bundle::main().pathForResource(name, QString::fromLatin1(type), folder);
-            if (!path.isEmpty())
-                return path;
-        }
-    }
-    return QString();
+    return ORVExtension::pathForImageNamed(pf::Bundle::main(), name);
 }
 
 pf::Image GMBundleImage::imageNamed(const QString& name)

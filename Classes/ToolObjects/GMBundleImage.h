@@ -5,8 +5,8 @@
 #include <QImage>
 #include <QString>
 
-// Images of the application's resources by name, as blueprints name them ("img@SkinPatch", icons):
-// looked up in the resources folder and its "Images" folder, as TIFF, PNG or JPEG in that order.
+// Images of the application's resources by name, as blueprints name them ("img@SkinPatch", icons), as
+// engine images or as QImage (the bundle's image lookup finds the file).
 class GMBundleImage
 {
 public:

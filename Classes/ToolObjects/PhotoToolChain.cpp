@@ -28,6 +28,8 @@ PhotoToolChain::PhotoToolChain(const Image& image) : m_original(image)
     const Rect extent = image.extent();
     if (!extent.isNull() && !extent.isInfinite())
         m_originalSize = Size(extent.width(), extent.height());
+    m_renderInfoGenerator = std::make_shared<OVRenderInfoGenerator>();
+    m_renderInfoGenerator->setOriginalImage(image);
     m_tools.push_back(std::make_shared<PhotoTool>(nullptr, std::nullopt));
     m_masks.push_back(nullptr);
     m_state = std::make_shared<PhotoToolChainState>(

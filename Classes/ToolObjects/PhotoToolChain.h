@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Classes/ToolObjects/OVRenderInfoGenerator.h"
 #include "Classes/ToolObjects/OVRenderSource.h"
 #include "Classes/ToolObjects/PhotoTool.h"
 #include "Classes/ToolObjects/PhotoToolChainDelegate.h"
@@ -70,6 +71,8 @@ public:
     PhotoToolChainDelegate* delegate() const { return m_delegate; }
 
     pf::Image originalImage() const { return m_original; }
+    // Faces of the original, found once when the chain is made.
+    std::shared_ptr<OVRenderInfoGenerator> renderInfoGenerator() const { return m_renderInfoGenerator; }
     pf::Size originalImageSize() const { return m_originalSize; }
 
     void brushPathImageDidChange(OVBrushPathImage* image) override;
@@ -82,6 +85,7 @@ private:
 
     pf::Image m_original;
     pf::Size m_originalSize;
+    std::shared_ptr<OVRenderInfoGenerator> m_renderInfoGenerator;
     std::vector<PhotoToolPtr> m_tools;
     std::vector<std::shared_ptr<OVBrushPathImage>> m_masks; // index 0: none
     int m_selection = 0;

@@ -182,3 +182,25 @@ bool OVBrushPathImage::writeToURL(const QString& folder, QString* errorMessage) 
     const OVContentContainerPtr current = m_current ? m_current : std::make_shared<OVContentContainer>();
     return current->writeToFolder(folder, errorMessage);
 }
+
+OVContentContainerPtr OVBrushPathImage::contentContainerForRect(const Rect& rect, const Size& size) const
+{
+    return m_current ? m_current->contentContainerWithRect(rect, size) : nullptr;
+}
+
+void OVBrushPathImage::addContentContainerWithRect(const OVContentContainerPtr& stroke, const Rect& rect)
+{
+    if (!stroke)
+        return;
+    const OVContentContainerPtr current = m_current ? m_current : std::make_shared<OVContentContainer>();
+    // Always composited onto the current mask: a stroke that covers the whole mask must still keep the
+    // layer's additional picture and whatever the stroke leaves transparent.
+    auto result = std::make_shared<OVContentContainer>(
+        stroke->imageContainer()->scaleAndPlaceImageWithRect(rect, *current->imageContainer()), nullptr);
+    if (!stroke->additionalImageContainer()->isEmpty())
+        result->setAdditionalImageContainer(stroke->additionalImageContainer()->scaleAndPlaceImageWithRect(
+            rect, *current->additionalImageContainer()));
+    else
+        result->additionalImageContainer()->setImage(current->additionalImageContainer()->image());
+    addContentContainer(result);
+}

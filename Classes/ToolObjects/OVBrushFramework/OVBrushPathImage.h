@@ -46,7 +46,11 @@ public:
     OVContentContainerPtr contentContainer() const { return m_current; }
     QStringList segmentImageNames() const { return m_names; }
 
+    // The part of the current mask that a render channel shows, at its pixel size.
+    OVContentContainerPtr contentContainerForRect(const pf::Rect& rect, const pf::Size& size) const;
     void addContentContainer(OVContentContainerPtr container);
+    // Pushes the result of a stroke over `rect` (normalised to the mask), composited onto the current mask.
+    void addContentContainerWithRect(const OVContentContainerPtr& stroke, const pf::Rect& rect);
     void removeLastContentContainer();
     void addContentContainerWithURL(const QString& folder);
 

@@ -30,3 +30,13 @@ bool OVContentContainer::writeToFolder(const QString& folder, QString* errorMess
            m_additionalImageContainer->writeToFolder(folder + QStringLiteral("/additionalImageContainer"),
                                                      errorMessage);
 }
+
+std::shared_ptr<OVContentContainer> OVContentContainer::contentContainerWithRect(const pf::Rect& rect,
+                                                                                 const pf::Size& size) const
+{
+    auto part = std::make_shared<OVContentContainer>();
+    part->imageContainer()->setImage(m_imageContainer->imageWithRect(rect, size));
+    if (!m_additionalImageContainer->isEmpty())
+        part->additionalImageContainer()->setImage(m_additionalImageContainer->imageWithRect(rect, size));
+    return part;
+}

@@ -23,6 +23,9 @@ public:
     }
 
     pf::Size size() const { return m_imageContainer->size(); }
+    // The part `rect` (normalised) of the mask, and of the additional picture when there is one, at `size`.
+    std::shared_ptr<OVContentContainer> contentContainerWithRect(const pf::Rect& rect,
+                                                                 const pf::Size& size) const;
     void flush();
     bool writeToFolder(const QString& folder, QString* errorMessage = nullptr) const;
 
@@ -32,3 +35,4 @@ private:
 };
 
 using OVContentContainerPtr = std::shared_ptr<OVContentContainer>;
+Q_DECLARE_METATYPE(OVContentContainerPtr)

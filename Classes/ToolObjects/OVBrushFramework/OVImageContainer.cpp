@@ -1,6 +1,13 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
 
+#include "Classes/Framework/ImageFunctions.h"
+#include "Classes/Framework/ImageORVExtension.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
+#include "Platform/Foundation/ArchiveClassRegistry.h"
+#include "Platform/Foundation/ArchivedObject.h"
 #include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/KeyedArchiver.h"
+#include "Platform/Foundation/KeyedUnarchiver.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Image/ImageFile.h"
@@ -8,6 +15,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <mutex>
 
 using namespace pf;
 
@@ -136,4 +144,97 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
         !FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *content, errorMessage))
         return false;
     return ImageFile::writePNG(m_bitmap, folder + QStringLiteral("/image.png"), 16, errorMessage);
+}
+
+Image OVImageContainer::imageWithRect(const Rect& rect, const Size& size) const
+{
+    const Image picture = image();
+    if (picture.isNull())
+        return Image();
+    return cropAndScaleImage(picture, rect, size.width, size.height);
+}
+
+std::shared_ptr<OVImageContainer> OVImageContainer::scaleUpToSize(const Size& size) const
+{
+    const Image picture = image();
+    auto container = std::make_shared<OVImageContainer>(Image(), isMonochrome());
+    if (!picture.isNull())
+        container->setImage(scaleImageToSizeLanczos(picture, size.width, size.height));
+    return container;
+}
+
+std::shared_ptr<OVImageContainer>
+OVImageContainer::scaleAndPlaceImageWithRect(const Rect& rect, const OVImageContainer& background) const
+{
+    const Image picture = image();
+    auto container = std::make_shared<OVImageContainer>(Image(), isMonochrome());
+    if (!picture.isNull())
+        container->setImage(
+            ORVExtension::fixedImage(placeImageOnBackground(picture, background.image(), rect)));
+    return container;
+}
+
+namespace {
+
+// The picture of an archived container: PNG data as this program writes it, or, from older archives,
+// a bitmap object whose data field holds an image file (TIFF).
+Bitmap bitmapFromArchive(const QVariant& value)
+{
+    QByteArray data;
+    if (value.metaType().id() == QMetaType::QByteArray) {
+        data = value.toByteArray();
+    } else if (value.metaType() == QMetaType::fromType<ArchivedObject>()) {
+        const ArchivedObject object = value.value<ArchivedObject>();
+        for (auto it = object.fields.begin(); it != object.fields.end(); ++it) {
+            if (it.value().metaType().id() == QMetaType::QByteArray) {
+                data = it.value().toByteArray();
+                break;
+            }
+        }
+    }
+    return data.isEmpty() ? Bitmap() : ImageFile::readData(data);
+}
+
+} // namespace
+
+void OVImageContainer::registerArchiveClasses()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        ArchiveClassRegistry::registerClass<OVImageContainerPtr>(
+            QStringLiteral("OVImageContainer"), {QStringLiteral("NSObject")},
+            [](const OVImageContainerPtr& container, KeyedArchiver& archiver) {
+                container->flush();
+                const Bitmap bitmap = container->bitmap();
+                if (!bitmap.isNull())
+                    archiver.encodeObject(QStringLiteral("image"), ImageFile::encodePNG(bitmap, 16));
+                archiver.encodeBool(QStringLiteral("isMonochrome"), container->isMonochrome());
+            },
+            [](KeyedUnarchiver& unarchiver) {
+                auto container = std::make_shared<OVImageContainer>(
+                    Image(), unarchiver.decodeBool(QStringLiteral("isMonochrome")));
+                if (unarchiver.containsValueForKey(QStringLiteral("image"))) {
+                    const Bitmap bitmap = bitmapFromArchive(unarchiver.decodeObject(QStringLiteral("image")));
+                    if (bitmap.isNull())
+                        pf::warning(
+                            QStringLiteral("An archived mask picture cannot be decoded; the mask is empty"));
+                    container->m_bitmap = bitmap;
+                }
+                return container;
+            });
+        ArchiveClassRegistry::registerClass<OVContentContainerPtr>(
+            QStringLiteral("OVContentContainer"), {QStringLiteral("NSObject")},
+            [](const OVContentContainerPtr& container, KeyedArchiver& archiver) {
+                archiver.encodeObject(QStringLiteral("imageContainer"),
+                                      QVariant::fromValue(container->imageContainer()));
+                archiver.encodeObject(QStringLiteral("additionalImageContainer"),
+                                      QVariant::fromValue(container->additionalImageContainer()));
+            },
+            [](KeyedUnarchiver& unarchiver) {
+                return std::make_shared<OVContentContainer>(
+                    unarchiver.decodeObjectOfType<OVImageContainerPtr>(QStringLiteral("imageContainer")),
+                    unarchiver.decodeObjectOfType<OVImageContainerPtr>(
+                        QStringLiteral("additionalImageContainer")));
+            });
+    });
 }

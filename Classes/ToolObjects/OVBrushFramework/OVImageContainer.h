@@ -34,9 +34,23 @@ public:
     // The stored bitmap (after a flush); null while pending or empty.
     pf::Bitmap bitmap() const;
 
+    // The part `rect` (normalised to the picture) scaled to `size` pixels; null when empty.
+    pf::Image imageWithRect(const pf::Rect& rect, const pf::Size& size) const;
+    // A new container (same kind) holding this picture scaled to the size; empty when this one is.
+    std::shared_ptr<OVImageContainer> scaleUpToSize(const pf::Size& size) const;
+    // A new container (same kind) holding this picture scaled into `rect` of the background's picture
+    // and composited over it, as pixels; empty when this one is.
+    std::shared_ptr<OVImageContainer> scaleAndPlaceImageWithRect(const pf::Rect& rect,
+                                                                 const OVImageContainer& background) const;
+
     // Flushes, then writes the folder (16-bit grey PNG for masks, 16-bit RGBA otherwise). With nothing
     // to write, removes what an earlier write left in the folder. False, with a message, on failure.
     bool writeToFolder(const QString& folder, QString* errorMessage = nullptr);
+
+    // Registers the archived classes "OVImageContainer" ("image": the flushed picture as PNG data,
+    // absent when empty; "isMonochrome") and "OVContentContainer" ("imageContainer",
+    // "additionalImageContainer"). Called once at start-up.
+    static void registerArchiveClasses();
 
 private:
     void flushLocked();
@@ -48,3 +62,4 @@ private:
 };
 
 using OVImageContainerPtr = std::shared_ptr<OVImageContainer>;
+Q_DECLARE_METATYPE(OVImageContainerPtr)

@@ -235,3 +235,58 @@ TEST(OVBrush, ArchivesItsEightFieldsButNotSubtypeOrKernel)
     EXPECT_EQ(back->fadeTolerance, 2);
     EXPECT_EQ(back->coherenceTolerance, 3);
 }
+
+TEST(OVBrushPathImage, StrokesAreCompositedIntoTheirRectangleOfTheMask)
+{
+    auto start = strokeContainer(maskImage(20, 20, Rect(0, 0, 20, 20), 0.0));
+    start->additionalImageContainer()->setImage(
+        Image::constantColor(Color(0, 0, 1, 1)).imageByCroppingToRect(Rect(0, 0, 20, 20)));
+    OVBrushPathImage path(Size(20, 20), start);
+
+    // A 10 x 10 white stroke over the top-right quarter.
+    path.addContentContainerWithRect(strokeContainer(maskImage(10, 10, Rect(0, 0, 10, 10), 1.0)),
+                                     Rect(0.5, 0.5, 0.5, 0.5));
+    const auto current = path.contentContainer();
+    EXPECT_NEAR(maskValue(current, 15, 15), 1.0f, 1e-3);
+    EXPECT_NEAR(maskValue(current, 5, 5), 0.0f, 1e-3);
+    EXPECT_NEAR(maskValue(current, 15, 5), 0.0f, 1e-3);
+    // The stroke had no additional picture: the layer's stays.
+    EXPECT_FALSE(current->additionalImageContainer()->isEmpty());
+
+    // A stroke over the whole mask at the mask's size is composited too, never pushed as it is: its
+    // transparent part shows the mask below.
+    auto partial = std::make_shared<OVContentContainer>();
+    partial->imageContainer()->setImage(
+        Image::constantColor(Color(0.5, 0.5, 0.5))
+            .imageByCroppingToRect(Rect(0, 0, 10, 20))
+            .imageByCompositingOverImage(
+                Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(Rect(0, 0, 20, 20))));
+    path.addContentContainerWithRect(partial, Rect(0, 0, 1, 1));
+    EXPECT_NEAR(maskValue(path.contentContainer(), 5, 5), 0.5f, 2e-3);
+    EXPECT_NEAR(maskValue(path.contentContainer(), 15, 15), 1.0f, 2e-3);
+    EXPECT_FALSE(path.contentContainer()->additionalImageContainer()->isEmpty());
+
+    // The part a render channel shows, at its own pixel size.
+    const auto part = path.contentContainerForRect(Rect(0.5, 0.5, 0.5, 0.5), Size(40, 40));
+    EXPECT_EQ(part->imageContainer()->image().extent(), Rect(0, 0, 40, 40));
+    EXPECT_NEAR(maskValue(part, 20, 20), 1.0f, 2e-3);
+}
+
+TEST(OVContentContainer, KeyedArchivesKeepTheFlushedPicturesAndFlags)
+{
+    OVImageContainer::registerArchiveClasses();
+    auto container = strokeContainer(maskImage(12, 8, Rect(0, 0, 6, 8), 0.75));
+    QString error;
+    const auto data = KeyedArchiver::archivedData({{"mask", QVariant::fromValue(container)}}, &error);
+    ASSERT_TRUE(data) << error.toStdString();
+    const auto roots = KeyedUnarchiver::unarchive(*data, &error);
+    ASSERT_TRUE(roots) << error.toStdString();
+    const auto back = roots->value("mask").value<OVContentContainerPtr>();
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(back->imageContainer()->isMonochrome());
+    EXPECT_FALSE(back->additionalImageContainer()->isMonochrome());
+    EXPECT_TRUE(back->additionalImageContainer()->isEmpty());
+    EXPECT_EQ(back->size(), Size(12, 8));
+    EXPECT_NEAR(maskValue(back, 2, 2), 0.75f, 1e-4);
+    EXPECT_NEAR(maskValue(back, 9, 2), 0.0f, 1e-4);
+}
