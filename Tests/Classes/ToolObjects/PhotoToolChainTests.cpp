@@ -166,3 +166,22 @@ TEST(PhotoToolChain, ReplacingAMaskIsUndoable)
     f.undo->undo();
     EXPECT_EQ(f.chain->brushPathImageAtIndex(1), original);
 }
+
+TEST(PhotoToolChain, AdditionalImagesArePreparedOnceForEffectsThatPaintThem)
+{
+    GMBlueprintCatalog local;
+    QVariantMap beard = catalog().blueprintDictionaryWithName("TestTint");
+    beard.insert("name", "TestBeard");
+    beard.insert("brush", QVariantMap{{"brushUsingAdditionalImage", true}, {"drawType", "beard"}});
+    local.registerBlueprint(beard);
+    Fixture f;
+    f.chain->insertPhotoToolWithBlueprint(local.effectBlueprintWithName("TestBeard"), std::nullopt, 0);
+    auto container = f.chain->selectedBrushPathImage()->contentContainer();
+    EXPECT_EQ(container->additionalImageContainer()->size(), Size(1, 1)); // the placeholder
+    LogCapture capture; // without the stubble texture the layer starts transparent
+    f.chain->prepareSelectedWithFaceWidth(0.0);
+    EXPECT_EQ(container->additionalImageContainer()->size(), Size(64, 48));
+    f.chain->insertPhotoToolWithBlueprint(tint(), std::nullopt, 1);
+    f.chain->prepareSelectedWithFaceWidth(0.3);
+    EXPECT_TRUE(f.chain->selectedBrushPathImage()->contentContainer()->additionalImageContainer()->isEmpty());
+}
