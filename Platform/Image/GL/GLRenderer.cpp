@@ -673,7 +673,7 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
     const Bitmap::Format format = isBitmap ? node.bitmap.format() : node.tiles.format();
     const UploadFormat upload = uploadFormat(format);
     const size_t bytes = size_t(width) * size_t(height) * size_t(upload.bytesPerPixel);
-    if (width > maxTextureSize || height > maxTextureSize || bytes > SourceCacheBudget / 2)
+    if (width > maxTextureSize || height > maxTextureSize || bytes > SourceCacheBudget)
         return uploadRegion(producer);
 
     const void* key = isBitmap ? node.bitmap.identity() : node.tiles.lineage();
