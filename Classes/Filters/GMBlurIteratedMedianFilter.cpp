@@ -1,14 +1,11 @@
 #include "Classes/Filters/GMBlurIteratedMedianFilter.h"
 
-#include "Platform/Image/Sampler.h"
-
 #include <algorithm>
 
 using namespace pf;
 
 GMBlurIteratedMedianFilter::GMBlurIteratedMedianFilter(const QString& className) : GMKernelFilter(className)
 {
-    loadKernels({{QStringLiteral("GMMedianPassKernel"), 0}});
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::Min, 0.0},
                                                     {FilterAttribute::SliderMin, 0.0},
@@ -18,24 +15,16 @@ GMBlurIteratedMedianFilter::GMBlurIteratedMedianFilter(const QString& className)
 
 Image GMBlurIteratedMedianFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
+    // The passes are the engine's own 3 x 3 median, chained.
+    FilterPtr median = Filter::create(QStringLiteral("CIMedianFilter"));
+    if (!median)
         return Image();
     // Truncated toward zero and saturated (a NaN counts as 0), then kept between one pass and the cap.
     const int passes = std::clamp(intValue(QStringLiteral("inputIntensity")), 1, MaximumPasses);
     Image image = imageValue(QStringLiteral("inputImage"));
-    for (int pass = 0; pass < passes; ++pass)
-        image = medianPass(kernel, image);
+    for (int pass = 0; pass < passes && !image.isNull(); ++pass) {
+        median->setValue(QVariant::fromValue(image), QStringLiteral("inputImage"));
+        image = median->outputImage();
+    }
     return image;
-}
-
-Image GMBlurIteratedMedianFilter::medianPass(const Kernel& kernel, const Image& image)
-{
-    ApplyOptions options;
-    options.definition = image.definition().extent();
-    options.extent = image.extent();
-    options.regionOfInterest = [](int, const Rect& destination) { return destination.insetBy(-1, -1); };
-    // The kernel reads pixel centres only, where the nearest pixel is the exact value: one texel per
-    // read instead of the four a linear read costs.
-    return kernel.apply({QVariant::fromValue(Sampler(image, Sampler::FilterMode::Nearest))}, options);
 }

@@ -13,9 +13,4 @@ public:
     explicit GMBlurIteratedMedianFilter(
         const QString& className = QStringLiteral("GMBlurIteratedMedianFilter"));
     pf::Image outputImage() const override;
-
-private:
-    // One 3 x 3 median pass over the image's extent. It stands in for the built-in median filter,
-    // which is to replace it.
-    static pf::Image medianPass(const pf::Kernel& kernel, const pf::Image& image);
 };

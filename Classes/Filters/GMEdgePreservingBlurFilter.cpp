@@ -1,5 +1,7 @@
 #include "Classes/Filters/GMEdgePreservingBlurFilter.h"
 
+#include "Platform/Image/Vector.h"
+
 #include "Classes/Filters/GMCannyEdgeDetectFilter.h"
 #include "Classes/Filters/GMEdgeAwareBlurFilter.h"
 #include "Classes/Framework/KernelResource.h"
@@ -21,8 +23,7 @@ enum Slot : size_t
     GeneralGauss,
     Gauss5,
     Gauss10,
-    Gauss13,
-    GaussianPass
+    Gauss13
 };
 
 QVariantMap distance(double sliderMax, double defaultValue)
@@ -45,8 +46,7 @@ GMEdgePreservingBlurFilter::GMEdgePreservingBlurFilter(const QString& className)
                  {QStringLiteral("1DGaussKernel"), 0},
                  {QStringLiteral("1DGaussRad5Kernel"), 0},
                  {QStringLiteral("1DGaussRad10Kernel"), 0},
-                 {QStringLiteral("1DGaussRad13Kernel"), 0},
-                 {QStringLiteral("GMGaussianPassKernel"), 0}});
+                 {QStringLiteral("1DGaussRad13Kernel"), 0}});
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputGaussRadius"), distance(100, 6));
     declareInput(QStringLiteral("inputEdgeThreshold"), distance(1, 0.008));
@@ -58,7 +58,7 @@ GMEdgePreservingBlurFilter::GMEdgePreservingBlurFilter(const QString& className)
 
 Image GMEdgePreservingBlurFilter::outputImage() const
 {
-    for (size_t slot = Suppression; slot <= GaussianPass; ++slot) {
+    for (size_t slot = Suppression; slot <= Gauss13; ++slot) {
         if (slot != GeneralGauss && kernelSlot(slot).isNull())
             return Image();
     }
@@ -70,8 +70,7 @@ Image GMEdgePreservingBlurFilter::outputImage() const
     const Rect extent = KernelResource::originZeroExtent(image.extent());
 
     const Image source =
-        gaussianBlur(kernelSlot(GaussianPass), image, numberValue(QStringLiteral("inputGaussRadius")))
-            .imageByCroppingToRect(image.extent());
+        cropped(gaussianBlur(image, numberValue(QStringLiteral("inputGaussRadius"))), image.extent());
     Image edges = GMCannyEdgeDetectFilter::suppressedEdges(kernelSlot(Magnitude), kernelSlot(Angle),
                                                            kernelSlot(Suppression), source,
                                                            number("inputEdgeThreshold"), extent);
@@ -95,23 +94,24 @@ Image GMEdgePreservingBlurFilter::outputImage() const
     return GMEdgeAwareBlurFilter::edgeSteeredBlur(gauss, image, edges, radius, extent);
 }
 
-Image GMEdgePreservingBlurFilter::gaussianBlur(const Kernel& pass, const Image& image, double radius)
+Image GMEdgePreservingBlurFilter::gaussianBlur(const Image& image, double radius)
 {
-    if (!(radius > 0))
+    if (!(radius > 0) || image.isNull())
         return image;
-    const double sigma = std::min(radius, MaximumGaussRadius);
-    // One pixel more than the kernel's 3 sigma, against rounding between the two sides.
-    const double reach = std::ceil(3 * sigma) + 1;
-    Image blurred = image;
-    for (int direction = 0; direction < 2; ++direction) {
-        const double dx = direction == 0 ? reach : 0, dy = direction == 0 ? 0 : reach;
-        ApplyOptions options;
-        options.definition = blurred.definition().extent().insetBy(-dx, -dy);
-        options.extent = blurred.extent().insetBy(-dx, -dy);
-        options.regionOfInterest = [dx, dy](int, const Rect& destination) {
-            return destination.insetBy(-dx, -dy);
-        };
-        blurred = pass.apply({QVariant::fromValue(blurred), sigma, direction}, options);
-    }
-    return blurred;
+    FilterPtr blur = Filter::create(QStringLiteral("CIGaussianBlur"));
+    if (!blur)
+        return Image();
+    blur->setValue(QVariant::fromValue(image), QStringLiteral("inputImage"));
+    blur->setValue(std::min(radius, MaximumGaussRadius), QStringLiteral("inputRadius"));
+    return blur->outputImage();
+}
+
+Image GMEdgePreservingBlurFilter::cropped(const Image& image, const Rect& rect)
+{
+    FilterPtr crop = Filter::create(QStringLiteral("CICrop"));
+    if (!crop || image.isNull())
+        return image.isNull() ? image : image.imageByCroppingToRect(rect);
+    crop->setValue(QVariant::fromValue(image), QStringLiteral("inputImage"));
+    crop->setValue(QVariant::fromValue(Vector::fromRect(rect)), QStringLiteral("inputRectangle"));
+    return crop->outputImage();
 }

@@ -19,8 +19,8 @@ public:
     pf::Image outputImage() const override;
 
 private:
-    // A separable Gaussian blur of standard deviation `radius` (at most MaximumGaussRadius; none at 0),
-    // transparent beyond the image and grown by its reach. It stands in for the built-in Gaussian blur,
-    // which is to replace it.
-    static pf::Image gaussianBlur(const pf::Kernel& pass, const pf::Image& image, double radius);
+    // The pre-blur and its crop: the engine's "CIGaussianBlur" (radius capped at MaximumGaussRadius; none
+    // at 0) and "CICrop".
+    static pf::Image gaussianBlur(const pf::Image& image, double radius);
+    static pf::Image cropped(const pf::Image& image, const pf::Rect& rect);
 };

@@ -162,10 +162,11 @@ TEST(GMEdgePreservingBlurFilter, HysteresisPassesAreCountedCappedAndGetHighBefor
         const auto& binding = std::get<SamplerBinding>(image.node()->arguments[1]);
         return kernelChain(Image(binding.image));
     };
-    // The pre-blur stands in for the built-in blur until that is available.
-    EXPECT_EQ(edgeChain(),
-              (QStringList{"hysteresis", "hysteresis", "hysteresis", "hysteresis", "nonMaxSupression",
-                           "magnitudeForCanny", "gaussianPass", "gaussianPass"}));
+    // Four hysteresis passes over the suppressed magnitude of the pre-blurred image (the engine's
+    // Gaussian blur, whose own passes follow).
+    EXPECT_EQ(edgeChain().mid(0, 6), (QStringList{"hysteresis", "hysteresis", "hysteresis", "hysteresis",
+                                                  "nonMaxSupression", "magnitudeForCanny"}));
+    EXPECT_GT(edgeChain().size(), 6);
     filter->setValue(0.0, "inputHysteresisIterations");
     EXPECT_EQ(edgeChain().first(), "nonMaxSupression");
     filter->setValue(1e15, "inputHysteresisIterations");
