@@ -1,7 +1,5 @@
 #include "Classes/Filters/GMColor2IntensityFilter.h"
 
-#include "Classes/Framework/KernelResource.h"
-#include "Platform/Image/Sampler.h"
 
 using namespace pf;
 
@@ -13,13 +11,5 @@ GMColor2IntensityFilter::GMColor2IntensityFilter(const QString& className) : GMK
 
 Image GMColor2IntensityFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    const Sampler sampler(image);
-    ApplyOptions options;
-    options.definition = sampler.definition().extent();
-    options.extent = KernelResource::originZeroExtent(image.extent());
-    return kernel.apply({QVariant::fromValue(sampler)}, options);
+    return applyToInputImage(0, ApplyExtent::OriginZero);
 }

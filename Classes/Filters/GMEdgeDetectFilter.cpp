@@ -1,7 +1,5 @@
 #include "Classes/Filters/GMEdgeDetectFilter.h"
 
-#include "Classes/Framework/KernelResource.h"
-#include "Platform/Image/Sampler.h"
 
 using namespace pf;
 
@@ -18,16 +16,6 @@ GMEdgeDetectFilter::GMEdgeDetectFilter(const QString& className) : GMKernelFilte
 
 Image GMEdgeDetectFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    const Sampler sampler(image);
-    const QString key = QStringLiteral("inputThreshold");
-    ApplyOptions options;
-    options.definition = sampler.definition().extent();
-    options.extent = KernelResource::originZeroExtent(image.extent());
-    options.regionOfInterest = [](int, const Rect& destination) { return destination.insetBy(-3, -3); };
-    return kernel.apply(
-        {QVariant::fromValue(sampler), hasValue(key) ? QVariant(numberValue(key)) : QVariant()}, options);
+    return applyToInputImage(0, ApplyExtent::OriginZero, {numberArgument(QStringLiteral("inputThreshold"))},
+                             3);
 }

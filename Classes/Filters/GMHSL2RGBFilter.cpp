@@ -1,7 +1,5 @@
 #include "Classes/Filters/GMHSL2RGBFilter.h"
 
-#include "Classes/Framework/KernelResource.h"
-#include "Platform/Image/Sampler.h"
 
 using namespace pf;
 
@@ -13,13 +11,5 @@ GMHSL2RGBFilter::GMHSL2RGBFilter(const QString& className) : GMKernelFilter(clas
 
 Image GMHSL2RGBFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    const Sampler sampler(image);
-    ApplyOptions options;
-    options.definition = sampler.definition().extent();
-    options.extent = KernelResource::originZeroExtent(image.extent());
-    return kernel.apply({QVariant::fromValue(sampler)}, options);
+    return applyToInputImage(0, ApplyExtent::OriginZero);
 }

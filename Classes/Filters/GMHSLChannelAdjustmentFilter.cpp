@@ -1,7 +1,5 @@
 #include "Classes/Filters/GMHSLChannelAdjustmentFilter.h"
 
-#include "Classes/Framework/KernelResource.h"
-#include "Platform/Image/Sampler.h"
 
 using namespace pf;
 
@@ -26,23 +24,13 @@ GMHSLChannelAdjustmentFilter::GMHSLChannelAdjustmentFilter(const QString& classN
 
 Image GMHSLChannelAdjustmentFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    const Sampler sampler(image);
     const QString borders = QStringLiteral("inputChannelBorders");
     const QString adjustments = QStringLiteral("inputHSLAdjustments");
-    const QString intensity = QStringLiteral("inputIntensity");
     const Vector b = vectorValue(borders);
     const Vector a = vectorValue(adjustments);
-    ApplyOptions options;
-    options.definition = sampler.definition().extent();
-    options.extent = KernelResource::originZeroExtent(image.extent());
-    return kernel.apply(
-        {QVariant::fromValue(sampler),
-         hasValue(borders) ? QVariant::fromValue(Vector(b.x(), b.y(), b.z(), b.w())) : QVariant(),
+    return applyToInputImage(
+        0, ApplyExtent::OriginZero,
+        {hasValue(borders) ? QVariant::fromValue(Vector(b.x(), b.y(), b.z(), b.w())) : QVariant(),
          hasValue(adjustments) ? QVariant::fromValue(Vector(a.x(), a.y(), a.z())) : QVariant(),
-         hasValue(intensity) ? QVariant(numberValue(intensity)) : QVariant()},
-        options);
+         numberArgument(QStringLiteral("inputIntensity"))});
 }

@@ -1,7 +1,5 @@
 #include "Classes/Filters/GMHSLColorAdjustFilter.h"
 
-#include "Classes/Framework/KernelResource.h"
-#include "Platform/Image/Sampler.h"
 
 using namespace pf;
 
@@ -19,19 +17,10 @@ GMHSLColorAdjustFilter::GMHSLColorAdjustFilter(const QString& className) : GMKer
 
 Image GMHSLColorAdjustFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    const Sampler sampler(image);
     const Vector adjustment(float(numberValue(QStringLiteral("inputHue"))),
                             float(numberValue(QStringLiteral("inputSaturation"))),
                             float(numberValue(QStringLiteral("inputLightness"))));
-    const QString percentage = QStringLiteral("inputPercentage");
-    ApplyOptions options;
-    options.definition = sampler.definition().extent();
-    options.extent = KernelResource::originZeroExtent(image.extent());
-    return kernel.apply({QVariant::fromValue(sampler), QVariant::fromValue(adjustment),
-                         hasValue(percentage) ? QVariant(numberValue(percentage)) : QVariant()},
-                        options);
+    return applyToInputImage(
+        0, ApplyExtent::OriginZero,
+        {QVariant::fromValue(adjustment), numberArgument(QStringLiteral("inputPercentage"))});
 }

@@ -2,6 +2,7 @@
 
 #include "Classes/Framework/KernelResource.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/Sampler.h"
 
 #include <QHash>
 #include <mutex>
@@ -69,4 +70,28 @@ void GMKernelFilter::loadKernels(const std::vector<Slot>& wanted)
 pf::Kernel GMKernelFilter::kernelSlot(size_t i) const
 {
     return i < m_slots.size() ? m_slots[i] : pf::Kernel();
+}
+
+pf::Image GMKernelFilter::applyToInputImage(size_t slot, ApplyExtent extent, const QVariantList& arguments,
+                                            double margin) const
+{
+    const pf::Kernel kernel = kernelSlot(slot);
+    if (kernel.isNull())
+        return pf::Image();
+    const pf::Image image = imageValue(QStringLiteral("inputImage"));
+    const pf::Sampler sampler(image);
+    pf::ApplyOptions options;
+    options.definition = sampler.definition().extent();
+    options.extent = extent == ApplyExtent::Full ? KernelResource::fullExtent(image.extent())
+                                                 : KernelResource::originZeroExtent(image.extent());
+    if (margin > 0)
+        options.regionOfInterest = [margin](int, const pf::Rect& destination) {
+            return destination.insetBy(-margin, -margin);
+        };
+    return kernel.apply(QVariantList{QVariant::fromValue(sampler)} + arguments, options);
+}
+
+QVariant GMKernelFilter::numberArgument(const QString& key) const
+{
+    return hasValue(key) ? QVariant(numberValue(key)) : QVariant();
 }

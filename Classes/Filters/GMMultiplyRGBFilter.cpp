@@ -1,7 +1,5 @@
 #include "Classes/Filters/GMMultiplyRGBFilter.h"
 
-#include "Classes/Framework/KernelResource.h"
-#include "Platform/Image/Sampler.h"
 
 using namespace pf;
 
@@ -18,15 +16,5 @@ GMMultiplyRGBFilter::GMMultiplyRGBFilter(const QString& className) : GMKernelFil
 
 Image GMMultiplyRGBFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    const Sampler sampler(image);
-    const QString key = QStringLiteral("inputIntensity");
-    ApplyOptions options;
-    options.definition = sampler.definition().extent();
-    options.extent = KernelResource::fullExtent(image.extent());
-    return kernel.apply(
-        {QVariant::fromValue(sampler), hasValue(key) ? QVariant(numberValue(key)) : QVariant()}, options);
+    return applyToInputImage(0, ApplyExtent::Full, {numberArgument(QStringLiteral("inputIntensity"))});
 }

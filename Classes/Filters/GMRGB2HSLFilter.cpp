@@ -1,7 +1,5 @@
 #include "Classes/Filters/GMRGB2HSLFilter.h"
 
-#include "Classes/Framework/KernelResource.h"
-#include "Platform/Image/Sampler.h"
 
 using namespace pf;
 
@@ -13,13 +11,5 @@ GMRGB2HSLFilter::GMRGB2HSLFilter(const QString& className) : GMKernelFilter(clas
 
 Image GMRGB2HSLFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    const Sampler sampler(image);
-    ApplyOptions options;
-    options.definition = sampler.definition().extent();
-    options.extent = KernelResource::originZeroExtent(image.extent());
-    return kernel.apply({QVariant::fromValue(sampler)}, options);
+    return applyToInputImage(0, ApplyExtent::OriginZero);
 }

@@ -1,7 +1,5 @@
 #include "Classes/Filters/GMSelectiveColorChangeCYMKFilter.h"
 
-#include "Classes/Framework/KernelResource.h"
-#include "Platform/Image/Sampler.h"
 
 using namespace pf;
 
@@ -36,19 +34,9 @@ GMSelectiveColorChangeCYMKFilter::GMSelectiveColorChangeCYMKFilter(const QString
 
 Image GMSelectiveColorChangeCYMKFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    const Sampler sampler(image);
-    QVariantList arguments{QVariant::fromValue(sampler)};
+    QVariantList arguments;
     for (const char* key :
-         {"inputTones", "inputIntensity", "inputChannel", "inputBlackThreshold", "inputWhiteThreshold"}) {
-        const QString k = QString::fromLatin1(key);
-        arguments << (hasValue(k) ? QVariant(numberValue(k)) : QVariant());
-    }
-    ApplyOptions options;
-    options.definition = sampler.definition().extent();
-    options.extent = KernelResource::originZeroExtent(image.extent());
-    return kernel.apply(arguments, options);
+         {"inputTones", "inputIntensity", "inputChannel", "inputBlackThreshold", "inputWhiteThreshold"})
+        arguments << numberArgument(QString::fromLatin1(key));
+    return applyToInputImage(0, ApplyExtent::OriginZero, arguments);
 }

@@ -1,7 +1,5 @@
 #include "Classes/Filters/GMYUV2RGBFilter.h"
 
-#include "Classes/Framework/KernelResource.h"
-#include "Platform/Image/Sampler.h"
 
 using namespace pf;
 
@@ -13,13 +11,7 @@ GMYUV2RGBFilter::GMYUV2RGBFilter(const QString& className) : GMKernelFilter(clas
 
 Image GMYUV2RGBFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    if (kernel.isNull() || image.isNull())
+    if (imageValue(QStringLiteral("inputImage")).isNull())
         return Image();
-    const Sampler sampler(image);
-    ApplyOptions options;
-    options.definition = sampler.definition().extent();
-    options.extent = KernelResource::originZeroExtent(image.extent());
-    return kernel.apply({QVariant::fromValue(sampler)}, options);
+    return applyToInputImage(0, ApplyExtent::OriginZero);
 }

@@ -1,7 +1,5 @@
 #include "Classes/Filters/GMsetColorChannelFilter.h"
 
-#include "Classes/Framework/KernelResource.h"
-#include "Platform/Image/Sampler.h"
 
 using namespace pf;
 
@@ -20,18 +18,12 @@ GMsetColorChannelFilter::GMsetColorChannelFilter(const QString& className) : GMK
 
 Image GMsetColorChannelFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    if (kernel.isNull() || image.isNull())
+    if (imageValue(QStringLiteral("inputImage")).isNull())
         return Image();
-    const Sampler sampler(image);
     // Inputs never set count as their defaults rather than as missing arguments.
     const Color color =
         hasValue(QStringLiteral("inputColor")) ? colorValue(QStringLiteral("inputColor")) : Color(0, 0, 0, 1);
-    ApplyOptions options;
-    options.definition = sampler.definition().extent();
-    options.extent = KernelResource::originZeroExtent(image.extent());
-    return kernel.apply({QVariant::fromValue(sampler), numberValue(QStringLiteral("inputIntensity"), 0.5),
-                         QVariant::fromValue(color)},
-                        options);
+    return applyToInputImage(
+        0, ApplyExtent::OriginZero,
+        {numberValue(QStringLiteral("inputIntensity"), 0.5), QVariant::fromValue(color)});
 }

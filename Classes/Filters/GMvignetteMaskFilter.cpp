@@ -1,7 +1,5 @@
 #include "Classes/Filters/GMvignetteMaskFilter.h"
 
-#include "Classes/Framework/KernelResource.h"
-#include "Platform/Image/Sampler.h"
 
 using namespace pf;
 
@@ -17,14 +15,7 @@ GMvignetteMaskFilter::GMvignetteMaskFilter(const QString& className) : GMKernelF
 
 Image GMvignetteMaskFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    if (kernel.isNull() || image.isNull())
+    if (imageValue(QStringLiteral("inputImage")).isNull())
         return Image();
-    const Sampler sampler(image);
-    ApplyOptions options;
-    options.definition = sampler.definition().extent();
-    options.extent = KernelResource::originZeroExtent(image.extent());
-    return kernel.apply({QVariant::fromValue(sampler), numberValue(QStringLiteral("inputIntensity"))},
-                        options);
+    return applyToInputImage(0, ApplyExtent::OriginZero, {numberValue(QStringLiteral("inputIntensity"))});
 }
