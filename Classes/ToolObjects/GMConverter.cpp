@@ -12,3 +12,19 @@ GMConverter GMConverter::fromRecord(const QVariant& record)
         return converter.value<GMConverter>();
     return GMConverter();
 }
+
+bool GMConverter::isNumber(const QVariant& value)
+{
+    switch (value.metaType().id()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        return true;
+    default:
+        return false;
+    }
+}

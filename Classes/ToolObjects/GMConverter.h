@@ -21,6 +21,8 @@ public:
     // A conversion record as the tables keep it: {"converter": converter}.
     static QVariantMap record(const GMConverter& converter);
     static GMConverter fromRecord(const QVariant& record);
+    // Whether a value is a number a converter applies to (booleans count, as property lists store them).
+    static bool isNumber(const QVariant& value);
 
 private:
     std::shared_ptr<const std::function<double(double)>> m_function;

@@ -8,26 +8,6 @@
 
 using namespace pf;
 
-namespace {
-
-bool isNumber(const QVariant& value)
-{
-    switch (value.metaType().id()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Bool:
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
-
 void GMFilterWrapper::setValuesFromSettings(const QVariantMap& settings)
 {
     for (auto it = settings.begin(); it != settings.end(); ++it)
@@ -91,7 +71,7 @@ QString GMFilterWrapper::exportNameForEntry(const QString& entry) const
 QVariant GMFilterWrapper::objectConvertedFromSettingsObject(const QVariant& value,
                                                             const QString& conversionKey) const
 {
-    if (isNumber(value)) {
+    if (GMConverter::isNumber(value)) {
         const GMConverter converter = GMConverter::fromRecord(m_conversionInfo.value(conversionKey));
         if (converter.isNull())
             return value;

@@ -19,22 +19,6 @@ namespace {
 
 const QString RootName = QStringLiteral("rootFilter");
 
-bool isNumber(const QVariant& value)
-{
-    switch (value.metaType().id()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Bool:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // The number a text starts with ("0.02abc" -> 0.02); 0 when it does not start with one.
 double leadingNumber(const QString& text)
 {
@@ -206,7 +190,7 @@ void GMXMLFilterParser::parseValue(const QVariant& value, const QString& nodeNam
         if (filter)
             filter->setValue(v, key);
     };
-    if (isNumber(value)) {
+    if (GMConverter::isNumber(value)) {
         set(value);
     } else if (value.metaType().id() == QMetaType::QVariantList) {
         const QVariantList list = value.toList();
@@ -373,7 +357,7 @@ QVariant GMXMLFilterParser::getDefaultValueForInputKey(const QString& settingNam
                                                        const QString& conversionKey) const
 {
     const QVariant value = defaultValueForInputKey(settingName);
-    if (isNumber(value)) {
+    if (GMConverter::isNumber(value)) {
         const GMConverter converter = GMConverter::fromRecord(m_conversionInfo.value(conversionKey));
         return converter.isNull() ? value : QVariant(converter(value.toDouble()));
     }
