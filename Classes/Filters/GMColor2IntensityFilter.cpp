@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMColor2IntensityFilter.h"
 
-
 using namespace pf;
 
 GMColor2IntensityFilter::GMColor2IntensityFilter(const QString& className) : GMKernelFilter(className)

@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMEdgeDetectFilter.h"
 
-
 using namespace pf;
 
 GMEdgeDetectFilter::GMEdgeDetectFilter(const QString& className) : GMKernelFilter(className)

@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMEmbossFilter.h"
 
-
 using namespace pf;
 
 GMEmbossFilter::GMEmbossFilter(const QString& className) : GMKernelFilter(className)

@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMHSL2RGBFilter.h"
 
-
 using namespace pf;
 
 GMHSL2RGBFilter::GMHSL2RGBFilter(const QString& className) : GMKernelFilter(className)

@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMHSLChannelAdjustmentFilter.h"
 
-
 using namespace pf;
 
 GMHSLChannelAdjustmentFilter::GMHSLChannelAdjustmentFilter(const QString& className)

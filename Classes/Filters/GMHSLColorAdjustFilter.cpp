@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMHSLColorAdjustFilter.h"
 
-
 using namespace pf;
 
 GMHSLColorAdjustFilter::GMHSLColorAdjustFilter(const QString& className) : GMKernelFilter(className)

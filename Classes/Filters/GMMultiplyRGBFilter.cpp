@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMMultiplyRGBFilter.h"
 
-
 using namespace pf;
 
 GMMultiplyRGBFilter::GMMultiplyRGBFilter(const QString& className) : GMKernelFilter(className)

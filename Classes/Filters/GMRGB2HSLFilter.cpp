@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMRGB2HSLFilter.h"
 
-
 using namespace pf;
 
 GMRGB2HSLFilter::GMRGB2HSLFilter(const QString& className) : GMKernelFilter(className)

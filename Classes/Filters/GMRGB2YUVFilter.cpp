@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMRGB2YUVFilter.h"
 
-
 using namespace pf;
 
 GMRGB2YUVFilter::GMRGB2YUVFilter(const QString& className) : GMKernelFilter(className)

@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMSelectiveColorChangeCYMKFilter.h"
 
-
 using namespace pf;
 
 namespace {

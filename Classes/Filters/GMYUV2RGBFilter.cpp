@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMYUV2RGBFilter.h"
 
-
 using namespace pf;
 
 GMYUV2RGBFilter::GMYUV2RGBFilter(const QString& className) : GMKernelFilter(className)

@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMsetColorChannelFilter.h"
 
-
 using namespace pf;
 
 GMsetColorChannelFilter::GMsetColorChannelFilter(const QString& className) : GMKernelFilter(className)

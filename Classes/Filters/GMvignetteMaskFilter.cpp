@@ -1,6 +1,5 @@
 #include "Classes/Filters/GMvignetteMaskFilter.h"
 
-
 using namespace pf;
 
 GMvignetteMaskFilter::GMvignetteMaskFilter(const QString& className) : GMKernelFilter(className)
