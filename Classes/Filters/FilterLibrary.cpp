@@ -72,6 +72,10 @@
 #include "Classes/Filters/GMScaleFilter.h"
 #include "Classes/Filters/GMSelectiveColorChangeCYMKFilter.h"
 
+// Eyes and healing
+#include "Classes/Filters/GMIrisMaskFinderFilter.h"
+#include "Classes/Filters/OVInpaintingFilter.h"
+
 #include <mutex>
 
 namespace {
@@ -161,5 +165,9 @@ void FilterLibrary::registerAll()
         registerMember<GMRGB2YUVFilter>("GMRGB2YUVFilter");
         registerMember<GMScaleFilter>("GMScaleFilter");
         registerMember<GMSelectiveColorChangeCYMKFilter>("GMSelectiveColorChangeCYMKFilter");
+
+        // Eyes and healing: the iris click mask and the healing brush's inpainting.
+        registerMember<GMIrisMaskFinderFilter>("GMIrisMaskFinderFilter");
+        OVInpaintingFilter::registerClass();
     });
 }
