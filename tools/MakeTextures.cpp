@@ -85,7 +85,8 @@ public:
     {
         for (int i = 0; i < terms; ++i) {
             const int n = lowest + int(random.unit() * (highest - lowest + 1));
-            m_terms.push_back({double(n), random.range(0, 2 * Pi), random.range(0.4, 1.0) / std::sqrt(double(n))});
+            m_terms.push_back(
+                {double(n), random.range(0, 2 * Pi), random.range(0.4, 1.0) / std::sqrt(double(n))});
         }
         double norm = 0;
         for (const Term& t : m_terms)
@@ -182,7 +183,8 @@ QImage makeIris(int size)
                 light *= 1 - crypt.depth * std::exp(-(along * along + across * across));
             }
             // Concentric contraction furrows in the outer stroma.
-            light *= 1 - 0.06 * smoothstep(0.55, 0.75, rho) * std::pow(std::cos(rho * 38 + 0.3 * ringShade.at(angle)), 8);
+            light *= 1 - 0.06 * smoothstep(0.55, 0.75, rho) *
+                             std::pow(std::cos(rho * 38 + 0.3 * ringShade.at(angle)), 8);
             // Limbal ring: the iris darkens towards its rim.
             const double limbal = smoothstep(0.78, 0.98, rho);
             for (size_t k = 0; k < 3; ++k)
