@@ -3,6 +3,7 @@
 #include "Classes/Framework/KernelResource.h"
 #include "Platform/Image/AffineTileFilter.h"
 #include "Platform/Image/BlendWithMaskFilter.h"
+#include "Platform/Image/Color.h"
 #include "Platform/Image/Sampler.h"
 
 #include <cmath>
@@ -79,9 +80,39 @@ void OVInpaintingFilter::copyStateTo(Filter& other) const
         inpainting->m_previewQuality = m_previewQuality;
 }
 
+// The part of the image that filling the mask can change or read, when the mask says where its holes can
+// be (its domain is smaller than the image): the mask's domain grown by four coarsest-level pixels, its
+// origin on the coarsest level's pixel grid so that the pyramid's levels are the same as over the whole
+// image. Null when the work is the whole image anyway.
+Rect OVInpaintingFilter::workingArea(const Image& image, const Image& mask, double maxScale) const
+{
+    const Rect whole = image.extent();
+    const Rect holes = mask.definition().extent();
+    if (holes.isNull() || holes.isInfinite() || whole.isInfinite() || holes.contains(whole))
+        return Rect::null();
+    // The coarsest scale: preview quality jumps straight to maxScale, full quality halves down to it.
+    double coarsest = 1;
+    if (m_previewQuality) {
+        coarsest = std::max(1.0, maxScale);
+    } else {
+        while (maxScale > 2 * coarsest)
+            coarsest *= 2;
+    }
+    const double margin = 4 * std::ceil(coarsest) + 8;
+    Rect area = holes.insetBy(-margin, -margin).intersected(whole);
+    if (area.isNull() || area.isEmpty())
+        return area;
+    // Aligning the origin to the grid matters only where the levels halve.
+    const double grid = m_previewQuality ? 1.0 : coarsest;
+    const double x = whole.minX() + std::floor((area.minX() - whole.minX()) / grid) * grid;
+    const double y = whole.minY() + std::floor((area.minY() - whole.minY()) / grid) * grid;
+    area = Rect(x, y, area.maxX() - x, area.maxY() - y).integral().intersected(whole);
+    return area == whole ? Rect::null() : area;
+}
+
 Image OVInpaintingFilter::outputImage() const
 {
-    Image image = inputImage();
+    const Image image = inputImage();
     if (image.isNull())
         return Image();
     const Image mask = inputMaskImage();
@@ -90,6 +121,29 @@ Image OVInpaintingFilter::outputImage() const
     if (m_laplaceSmoothKernel.isNull() || m_bwMaskKernel.isNull())
         return Image();
 
+    double radius = inputRadius();
+    if (!std::isfinite(radius))
+        radius = 0;
+    const double maxScale = std::min(radius, MaximumRadius) * 0.5;
+
+    // Only the pixels around the mask's holes change: a mask whose domain is small lets the whole
+    // computation run on that part, spliced back into the image.
+    const Rect area = workingArea(image, mask, maxScale);
+    if (area.isNull())
+        return filled(image, mask, maxScale);
+    if (area.isEmpty())
+        return image; // the mask lies outside the image: nothing to fill
+    const Image part = filled(image.imageByCroppingToRect(area), mask, maxScale);
+    m_blendWithMask->setValue(QVariant::fromValue(part), InputImageKey);
+    m_blendWithMask->setValue(QVariant::fromValue(image), InputBackgroundImageKey);
+    m_blendWithMask->setValue(
+        QVariant::fromValue(Image::constantColor(Color(1, 1, 1)).imageByCroppingToRect(area)),
+        InputMaskImageKey);
+    return m_blendWithMask->outputImage();
+}
+
+Image OVInpaintingFilter::filled(Image image, const Image& mask, double maxScale) const
+{
     const ApplyOptions options = levelOptions(image);
     Image fill = inputFillImage();
     // A texture without area has nothing to lay in.
@@ -104,19 +158,22 @@ Image OVInpaintingFilter::outputImage() const
         // A texture smaller than the image in either direction is repeated over the plane; one at least
         // as large in both is used as it is.
         const Rect fillExtent = fill.extent();
-        if (fillExtent.width() < image.extent().width() || fillExtent.height() < image.extent().height()) {
+        if (fillExtent.width() < inputImage().extent().width() ||
+            fillExtent.height() < inputImage().extent().height()) {
             m_tile->setValue(QVariant::fromValue(fill), InputImageKey);
             fill = m_tile->outputImage();
         }
         image = multiply.apply({QVariant::fromValue(Sampler(image)), QVariant::fromValue(Sampler(fill))},
                                options);
     }
-
-    double radius = inputRadius();
-    if (!std::isfinite(radius))
-        radius = 0;
-    radius = std::min(radius, MaximumRadius);
-    Image result = inpaintImage(image, mask, 1.0, radius * 0.5);
+    // The levels read the mask clamped at its edges, as they read the image. A mask smaller than the image
+    // is laid on black of the image's size first: clamped at its own edges it would smear a hole that
+    // touches them across the rest of the image.
+    Image levelMask = mask;
+    if (!mask.extent().contains(image.extent()))
+        levelMask = mask.imageByCompositingOverImage(
+            Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(image.extent()));
+    Image result = inpaintImage(image, levelMask, 1.0, maxScale);
     if (!fill.isNull())
         result =
             divide.apply({QVariant::fromValue(Sampler(result)), QVariant::fromValue(Sampler(fill))}, options);

@@ -35,7 +35,8 @@ public:
     bool previewQuality() const { return m_previewQuality; }
     void setPreviewQuality(bool on) { m_previewQuality = on; }
 
-    // Without an input image no image; without a mask the input (nothing to fill).
+    // Without an input image no image; without a mask the input (nothing to fill). A mask whose domain
+    // is smaller than the image (a mask cropped to its strokes) confines the work to that part.
     pf::Image outputImage() const override;
     // One pyramid level at scale `scale` (1 = full size); descends while maxScale > 2 x scale.
     pf::Image inpaintImage(const pf::Image& image, const pf::Image& mask, double scale,
@@ -45,6 +46,10 @@ protected:
     void copyStateTo(pf::Filter& other) const override;
 
 private:
+    pf::Rect workingArea(const pf::Image& image, const pf::Image& mask, double maxScale) const;
+    // The texture laid in, the pyramid, the texture taken out: the whole fill of `image`.
+    pf::Image filled(pf::Image image, const pf::Image& mask, double maxScale) const;
+
     bool m_previewQuality = false;
     pf::FilterPtr m_blendWithMask;
     pf::FilterPtr m_tile;

@@ -252,3 +252,23 @@ TEST(OVInpaintingFilter, TiledRenderEqualsTheWholeRender)
         EXPECT_LT(worst, 1e-5f) << (preview ? "preview" : "full quality");
     }
 }
+
+// A mask cropped to its hole confines the work to the hole's surroundings, and fills it as the whole
+// image's computation does.
+TEST(OVInpaintingFilter, AMaskCroppedToItsHoleFillsTheSameOnlyThere)
+{
+    constexpr int W = 600, H = 520;
+    const Grid source = randomGrid(W, H, 11);
+    const Image mask = discMask(W, H, 300.5, 260.5, 20).image();
+    const Image cropped = mask.imageByCroppingToRect(Rect(280, 240, 41, 41));
+    for (const bool preview : {false, true}) {
+        const Image whole = inpainting(source.image(), mask, 40, preview)->outputImage();
+        const Image part = inpainting(source.image(), cropped, 40, preview)->outputImage();
+        EXPECT_EQ(part.extent(), whole.extent());
+        for (const auto& [width, passes] : passesPerLevel(part))
+            EXPECT_LT(width, 200) << passes;
+        const float worst = difference(Grid::rendered(whole, W, H), Grid::rendered(part, W, H));
+        // The levels are the same; only the engine's reductions of a smaller texture round differently.
+        EXPECT_LT(worst, preview ? 0.05f : 1e-3f) << (preview ? "preview" : "full quality");
+    }
+}
