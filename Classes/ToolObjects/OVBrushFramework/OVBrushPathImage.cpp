@@ -1,5 +1,7 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 
+#include "Classes/Framework/ImageFunctions.h"
+#include "Classes/Framework/ImageORVExtension.h"
 #include "Platform/Foundation/Assert.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Log.h"
@@ -7,9 +9,11 @@
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/RandomName.h"
 #include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/Color.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <cmath>
 
 using namespace pf;
 
@@ -188,19 +192,57 @@ OVContentContainerPtr OVBrushPathImage::contentContainerForRect(const Rect& rect
     return m_current ? m_current->contentContainerWithRect(rect, size) : nullptr;
 }
 
+namespace {
+
+// The picture a stroke is composited onto: the layer's own when it covers the mask, one scaled up to
+// the mask's size when it is smaller (a placeholder scales to transparency, a smaller mask keeps its
+// strokes), or a transparent one where the layer has none.
+Image strokeBackground(const OVImageContainer& layer, const Size& size)
+{
+    const Image picture = layer.image();
+    const Size own = layer.size();
+    if (!picture.isNull() && own.width >= std::floor(size.width) && own.height >= std::floor(size.height))
+        return picture;
+    if (!picture.isNull() && own.width > 0 && own.height > 0)
+        return scaleImageToSizeAffine(picture, size.width, size.height);
+    return Image::constantColor(Color(0, 0, 0, 0))
+        .imageByCroppingToRect(Rect(0, 0, std::floor(size.width), std::floor(size.height)));
+}
+
+// The stroke's picture placed into `rect` of the layer's picture, as pixels where they can be made
+// (else as a recipe that the snapshot write renders); the layer's picture unchanged when the stroke
+// brings none.
+OVImageContainerPtr placedStroke(const OVImageContainer& stroke, const Rect& rect,
+                                 const OVImageContainer& layer, const Size& size)
+{
+    const Image picture = stroke.image();
+    if (picture.isNull())
+        return std::make_shared<OVImageContainer>(layer.image(), layer.isMonochrome());
+    auto container = std::make_shared<OVImageContainer>(Image(), stroke.isMonochrome());
+    const Image placed = placeImageOnBackground(picture, strokeBackground(layer, size), rect);
+    const Image pixels = ORVExtension::fixedImage(placed);
+    container->setImage(pixels.isNull() ? placed : pixels);
+    return container;
+}
+
+} // namespace
+
 void OVBrushPathImage::addContentContainerWithRect(const OVContentContainerPtr& stroke, const Rect& rect)
 {
     if (!stroke)
         return;
     const OVContentContainerPtr current = m_current ? m_current : std::make_shared<OVContentContainer>();
+    // The mask's pixel size; a mask made without one takes it from the stroke and its rectangle.
+    Size size = m_size;
+    if (!(size.width >= 1 && size.height >= 1)) {
+        const Size strokeSize = stroke->size();
+        size = Size(rect.width() > 0 ? strokeSize.width / rect.width() : strokeSize.width,
+                    rect.height() > 0 ? strokeSize.height / rect.height() : strokeSize.height);
+    }
     // Always composited onto the current mask: a stroke that covers the whole mask must still keep the
     // layer's additional picture and whatever the stroke leaves transparent.
     auto result = std::make_shared<OVContentContainer>(
-        stroke->imageContainer()->scaleAndPlaceImageWithRect(rect, *current->imageContainer()), nullptr);
-    if (!stroke->additionalImageContainer()->isEmpty())
-        result->setAdditionalImageContainer(stroke->additionalImageContainer()->scaleAndPlaceImageWithRect(
-            rect, *current->additionalImageContainer()));
-    else
-        result->additionalImageContainer()->setImage(current->additionalImageContainer()->image());
+        placedStroke(*stroke->imageContainer(), rect, *current->imageContainer(), size),
+        placedStroke(*stroke->additionalImageContainer(), rect, *current->additionalImageContainer(), size));
     addContentContainer(result);
 }

@@ -49,7 +49,10 @@ public:
     // The part of the current mask that a render channel shows, at its pixel size.
     OVContentContainerPtr contentContainerForRect(const pf::Rect& rect, const pf::Size& size) const;
     void addContentContainer(OVContentContainerPtr container);
-    // Pushes the result of a stroke over `rect` (normalised to the mask), composited onto the current mask.
+    // Pushes the result of a stroke over `rect` (normalised to the mask), composited onto the current
+    // mask and additional picture. Where the layer has no picture yet, or only one smaller than the
+    // mask (the 1 x 1 placeholder), the stroke lands on a transparent picture of the mask's size; a
+    // stroke without a mask or additional picture of its own keeps the layer's.
     void addContentContainerWithRect(const OVContentContainerPtr& stroke, const pf::Rect& rect);
     void removeLastContentContainer();
     void addContentContainerWithURL(const QString& folder);

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace pf;
@@ -289,4 +290,68 @@ TEST(OVContentContainer, KeyedArchivesKeepTheFlushedPicturesAndFlags)
     EXPECT_EQ(back->size(), Size(12, 8));
     EXPECT_NEAR(maskValue(back, 2, 2), 0.75f, 1e-4);
     EXPECT_NEAR(maskValue(back, 9, 2), 0.0f, 1e-4);
+}
+
+TEST(OVBrushPathImage, StrokesLandWhereTheLayerHasNoPictureOfItsSize)
+{
+    QTemporaryDir dir;
+    // A mask folder with a description but without "imageContainer/", and one with a damaged picture.
+    OVBrushPathImage(Size(20, 20), std::make_shared<OVContentContainer>()).writeToURL(dir.filePath("bare"));
+    OVBrushPathImage(Size(20, 20), strokeContainer(maskImage(20, 20, Rect(0, 0, 20, 20), 0.25)))
+        .writeToURL(dir.filePath("damaged"));
+    QFile png(dir.filePath("damaged/imageContainer/image.png"));
+    ASSERT_TRUE(png.open(QIODevice::WriteOnly));
+    png.write("not a picture");
+    png.close();
+
+    auto placeholder = std::make_shared<OVContentContainer>();
+    placeholder->imageContainer()->setImage(maskImage(20, 20, Rect(0, 0, 20, 20), 0.0));
+    placeholder->additionalImageContainer()->setImage(
+        Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(Rect(0, 0, 1, 1)));
+
+    LogCapture capture;
+    const std::vector<std::pair<const char*, std::function<std::unique_ptr<OVBrushPathImage>()>>> layers{
+        {"no history", [] { return std::make_unique<OVBrushPathImage>(Size(20, 20)); }},
+        {"empty container",
+         [] {
+             return std::make_unique<OVBrushPathImage>(Size(20, 20), std::make_shared<OVContentContainer>());
+         }},
+        {"folder without its picture",
+         [&] { return OVBrushPathImage::readFromFolder(dir.filePath("bare")); }},
+        {"damaged picture", [&] { return OVBrushPathImage::readFromFolder(dir.filePath("damaged")); }},
+        {"1 x 1 additional placeholder",
+         [&] { return std::make_unique<OVBrushPathImage>(Size(20, 20), placeholder); }},
+    };
+    for (const auto& [name, make] : layers) {
+        const auto path = make();
+        auto stroke = strokeContainer(maskImage(10, 10, Rect(0, 0, 10, 10), 1.0));
+        stroke->additionalImageContainer()->setImage(
+            Image::constantColor(Color(0, 0, 1, 1)).imageByCroppingToRect(Rect(0, 0, 10, 10)));
+        path->addContentContainerWithRect(stroke, Rect(0.5, 0.5, 0.5, 0.5));
+        const auto current = path->contentContainer();
+        EXPECT_EQ(current->size(), Size(20, 20)) << name;
+        EXPECT_NEAR(maskValue(current, 15, 15), 1.0f, 1e-3) << name;
+        EXPECT_NEAR(maskValue(current, 5, 5), 0.0f, 1e-3) << name;
+        EXPECT_EQ(current->additionalImageContainer()->size(), Size(20, 20)) << name;
+        float blue[4] = {};
+        auto additional = RenderContext::shared()->render(current->additionalImageContainer()->image(),
+                                                          Rect(15, 15, 1, 1), Bitmap::Format::RGBAf);
+        ASSERT_TRUE(additional) << name;
+        additional->pixel(0, 0, blue);
+        EXPECT_NEAR(blue[2], 1.0f, 1e-3) << name;
+        EXPECT_FALSE(current->additionalImageContainer()->isMonochrome()) << name;
+
+        // A stroke that brings no mask of its own keeps the one painted so far.
+        path->addContentContainerWithRect(std::make_shared<OVContentContainer>(), Rect(0, 0, 0.5, 0.5));
+        EXPECT_NEAR(maskValue(path->contentContainer(), 15, 15), 1.0f, 1e-3) << name;
+        EXPECT_FALSE(path->contentContainer()->additionalImageContainer()->isEmpty()) << name;
+    }
+
+    // A mask smaller than the layer is scaled up, not thrown away, before the stroke lands on it.
+    OVBrushPathImage small(Size(20, 20), strokeContainer(maskImage(10, 10, Rect(0, 0, 5, 10), 1.0)));
+    small.addContentContainerWithRect(strokeContainer(maskImage(4, 4, Rect(0, 0, 4, 4), 0.5)),
+                                      Rect(0.8, 0.8, 0.2, 0.2));
+    EXPECT_NEAR(maskValue(small.contentContainer(), 3, 10), 1.0f, 1e-3);
+    EXPECT_NEAR(maskValue(small.contentContainer(), 18, 18), 0.5f, 3e-3);
+    EXPECT_NEAR(maskValue(small.contentContainer(), 15, 5), 0.0f, 1e-3);
 }
