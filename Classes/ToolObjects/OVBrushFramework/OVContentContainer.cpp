@@ -18,14 +18,22 @@ std::shared_ptr<OVContentContainer> OVContentContainer::readFromFolder(const QSt
         OVImageContainer::readFromFolder(folder + QStringLiteral("/additionalImageContainer")));
 }
 
-void OVContentContainer::flush()
+bool OVContentContainer::flush(QString* errorMessage)
 {
-    m_imageContainer->flush();
-    m_additionalImageContainer->flush();
+    const bool mask = m_imageContainer->flush(errorMessage);
+    return m_additionalImageContainer->flush(mask ? errorMessage : nullptr) && mask;
 }
 
 bool OVContentContainer::writeToFolder(const QString& folder, QString* errorMessage) const
 {
+    // Both pictures become pixels before anything is written, so a picture that cannot be rendered
+    // leaves the folder's earlier pair whole instead of half replaced.
+    QString flushError;
+    if (!m_imageContainer->flush(&flushError) || !m_additionalImageContainer->flush(&flushError)) {
+        if (errorMessage)
+            *errorMessage = QStringLiteral("%1 was not written: %2").arg(folder, flushError);
+        return false;
+    }
     return m_imageContainer->writeToFolder(folder + QStringLiteral("/imageContainer"), errorMessage) &&
            m_additionalImageContainer->writeToFolder(folder + QStringLiteral("/additionalImageContainer"),
                                                      errorMessage);

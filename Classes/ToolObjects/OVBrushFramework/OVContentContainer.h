@@ -26,7 +26,7 @@ public:
     // The part `rect` (normalised) of the mask, and of the additional picture when there is one, at `size`.
     std::shared_ptr<OVContentContainer> contentContainerWithRect(const pf::Rect& rect,
                                                                  const pf::Size& size) const;
-    void flush();
+    bool flush(QString* errorMessage = nullptr);
     bool writeToFolder(const QString& folder, QString* errorMessage = nullptr) const;
 
 private:

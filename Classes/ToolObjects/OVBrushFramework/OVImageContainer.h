@@ -30,7 +30,9 @@ public:
     bool isEmpty() const;
     // The stored bitmap's pixel size, else the pending image's extent size, else zero.
     pf::Size size() const;
-    void flush();
+    // Renders a pending picture into stored pixels. When it cannot be rendered (an infinite extent, a
+    // failed render or allocation) the picture stays pending and nothing is lost: false, with a message.
+    bool flush(QString* errorMessage = nullptr);
     // The stored bitmap (after a flush); null while pending or empty.
     pf::Bitmap bitmap() const;
 
@@ -44,7 +46,8 @@ public:
                                                                  const OVImageContainer& background) const;
 
     // Flushes, then writes the folder (16-bit grey PNG for masks, 16-bit RGBA otherwise). With nothing
-    // to write, removes what an earlier write left in the folder. False, with a message, on failure.
+    // to write, removes what an earlier write left in the folder. False, with a message, on failure; a
+    // picture that cannot be flushed stays pending and leaves the folder as it was.
     bool writeToFolder(const QString& folder, QString* errorMessage = nullptr);
 
     // Registers the archived classes "OVImageContainer" ("image": the flushed picture as PNG data,
@@ -53,7 +56,7 @@ public:
     static void registerArchiveClasses();
 
 private:
-    void flushLocked();
+    bool flushLocked(QString* errorMessage);
 
     mutable std::mutex m_mutex;
     pf::Bitmap m_bitmap;       // stored pixels

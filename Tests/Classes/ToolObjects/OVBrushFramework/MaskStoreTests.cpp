@@ -355,3 +355,52 @@ TEST(OVBrushPathImage, StrokesLandWhereTheLayerHasNoPictureOfItsSize)
     EXPECT_NEAR(maskValue(small.contentContainer(), 18, 18), 0.5f, 3e-3);
     EXPECT_NEAR(maskValue(small.contentContainer(), 15, 5), 0.0f, 1e-3);
 }
+
+TEST(OVBrushPathImage, RenderAndWriteFailuresLoseNothingOnDiskOrInMemory)
+{
+    QTemporaryDir dir;
+    const QString layer = dir.filePath("layer_1");
+    const Image blue = Image::constantColor(Color(0, 0, 1, 1)).imageByCroppingToRect(Rect(0, 0, 20, 20));
+    auto good = strokeContainer(maskImage(20, 20, Rect(0, 0, 10, 20), 0.5));
+    good->additionalImageContainer()->setImage(blue);
+    ASSERT_TRUE(OVBrushPathImage(Size(20, 20), good).writeToURL(layer));
+
+    // A render that fails (the picture is too large to allocate) is a failed save, not an empty mask.
+    LogCapture capture;
+    auto undo = std::make_shared<UndoManager>();
+    undo->setGroupsByEvent(false);
+    OVBrushPathImage failing(Size(20, 20), strokeContainer(maskImage(20, 20, Rect(0, 0, 20, 20), 0.25)));
+    failing.setUndoManager(undo);
+    const Size huge(1.1e6, 1.1e6);
+    undo->beginUndoGrouping();
+    failing.addContentContainer(
+        strokeContainer(Image::constantColor(Color(0.75, 0.75, 0.75))
+                            .imageByCroppingToRect(Rect(0, 0, huge.width, huge.height))));
+    undo->endUndoGrouping();
+    QString error;
+    EXPECT_FALSE(failing.writeToURL(layer, &error));
+    EXPECT_TRUE(error.contains("could not be rendered")) << error.toStdString();
+    auto onDisk = OVContentContainer::readFromFolder(layer);
+    EXPECT_NEAR(maskValue(onDisk, 5, 5), 0.5f, 1e-4);
+    EXPECT_FALSE(onDisk->additionalImageContainer()->isEmpty());
+    EXPECT_EQ(failing.contentContainer()->size(), huge); // still the pending picture
+    undo->undo();
+    EXPECT_NEAR(maskValue(failing.contentContainer(), 5, 5), 0.25f, 1e-4);
+    undo->redo();
+    EXPECT_EQ(failing.contentContainer()->size(), huge);
+    OVBrushPathImage::waitForPendingWrites();
+    EXPECT_TRUE(capture.contains("Error: A mask snapshot could not be written"));
+
+    // A write that fails half way reports it and keeps every picture in memory.
+    QDir(layer + "/additionalImageContainer").removeRecursively();
+    QFile blocker(layer + "/additionalImageContainer");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto next = strokeContainer(maskImage(20, 20, Rect(0, 0, 20, 20), 1.0));
+    next->additionalImageContainer()->setImage(blue);
+    OVBrushPathImage blocked(Size(20, 20), next);
+    EXPECT_FALSE(blocked.writeToURL(layer, &error));
+    EXPECT_NEAR(maskValue(OVContentContainer::readFromFolder(layer), 15, 5), 1.0f, 1e-4);
+    EXPECT_FALSE(blocked.contentContainer()->additionalImageContainer()->isEmpty());
+    EXPECT_NEAR(maskValue(blocked.contentContainer(), 15, 5), 1.0f, 1e-4);
+}
