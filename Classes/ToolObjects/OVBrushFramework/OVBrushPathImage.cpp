@@ -45,7 +45,10 @@ OVBrushPathImage::~OVBrushPathImage()
 
 std::unique_ptr<OVBrushPathImage> OVBrushPathImage::readFromFolder(const QString& folder)
 {
-    OVContentContainerPtr container = OVContentContainer::readFromFolder(folder);
+    QString problem;
+    OVContentContainerPtr container = OVContentContainer::readFromFolder(folder, &problem);
+    if (!problem.isEmpty() && !QFileInfo::exists(folder))
+        pf::error(QStringLiteral("The mask folder %1 does not exist; the mask is empty").arg(folder));
     Size size;
     const QString contentPath = folder + QStringLiteral("/content");
     QString error;
@@ -98,6 +101,11 @@ void OVBrushPathImage::setUndoManager(std::shared_ptr<UndoManager> undoManager)
     m_undoManager = std::move(undoManager);
 }
 
+void OVBrushPathImage::setCurrent(OVContentContainerPtr container)
+{
+    m_current = std::move(container);
+}
+
 void OVBrushPathImage::push(OVContentContainerPtr container)
 {
     if (!container)
@@ -124,7 +132,11 @@ void OVBrushPathImage::push(OVContentContainerPtr container)
             snapshot.container.reset();
         writes->done.notify_all();
     });
-    m_current = container;
+    // The snapshot shown until now is the one an undo brings back: it stays at hand.
+    m_previous = contentContainer();
+    m_poppedName.clear();
+    m_popped.reset();
+    setCurrent(container);
 }
 
 void OVBrushPathImage::addContentContainer(OVContentContainerPtr container)
@@ -138,7 +150,7 @@ void OVBrushPathImage::addContentContainer(OVContentContainerPtr container)
     }
 }
 
-OVContentContainerPtr OVBrushPathImage::snapshotFromFolder(const QString& name)
+OVContentContainerPtr OVBrushPathImage::snapshotFromFolder(const QString& name, QString* problem)
 {
     OVContentContainerPtr kept;
     {
@@ -151,7 +163,27 @@ OVContentContainerPtr OVBrushPathImage::snapshotFromFolder(const QString& name)
     }
     if (kept)
         return kept; // its write failed: the pixels are still here
-    return OVContentContainer::readFromFolder(urlForFileName(name));
+    QString reason;
+    OVContentContainerPtr container = OVContentContainer::readFromFolder(urlForFileName(name), &reason);
+    if (!reason.isEmpty()) {
+        if (problem)
+            *problem = reason;
+        return nullptr;
+    }
+    return container;
+}
+
+void OVBrushPathImage::loadPrevious()
+{
+    m_previous.reset();
+    if (m_names.size() < 2)
+        return;
+    QString problem;
+    m_previous = snapshotFromFolder(m_names[m_names.size() - 2], &problem);
+    if (!m_previous)
+        pf::error(QStringLiteral("The mask snapshot before the current one is lost (%1); undoing past it "
+                                 "keeps the mask as it is")
+                      .arg(problem));
 }
 
 void OVBrushPathImage::removeLastContentContainer()
@@ -164,14 +196,37 @@ void OVBrushPathImage::removeLastContentContainer()
         m_undoManager->setActionName(DrawSegment);
     }
     m_names.removeLast();
-    m_current = snapshotFromFolder(m_names.last());
+    OVContentContainerPtr restored = m_previous;
+    if (!restored) {
+        QString problem;
+        restored = snapshotFromFolder(m_names.last(), &problem);
+        if (!restored)
+            pf::error(QStringLiteral("Undo cannot restore the mask snapshot %1 (%2); the mask stays as it is")
+                          .arg(m_names.last(), problem));
+    }
+    m_poppedName = last;
+    m_popped = contentContainer();
+    if (restored)
+        setCurrent(restored);
+    loadPrevious();
     if (m_delegate)
         m_delegate->brushPathImageDidChange(this);
 }
 
 void OVBrushPathImage::addContentContainerWithURL(const QString& folder)
 {
-    addContentContainer(snapshotFromFolder(QFileInfo(folder).fileName()));
+    const QString name = QFileInfo(folder).fileName();
+    OVContentContainerPtr container = name == m_poppedName ? m_popped : nullptr;
+    if (!container) {
+        QString problem;
+        container = snapshotFromFolder(name, &problem);
+        if (!container) {
+            pf::error(QStringLiteral("Redo cannot restore the mask snapshot %1 (%2); the mask stays as it is")
+                          .arg(name, problem));
+            return;
+        }
+    }
+    addContentContainer(container);
 }
 
 bool OVBrushPathImage::writeToURL(const QString& folder, QString* errorMessage) const
@@ -189,7 +244,8 @@ bool OVBrushPathImage::writeToURL(const QString& folder, QString* errorMessage) 
 
 OVContentContainerPtr OVBrushPathImage::contentContainerForRect(const Rect& rect, const Size& size) const
 {
-    return m_current ? m_current->contentContainerWithRect(rect, size) : nullptr;
+    const OVContentContainerPtr current = contentContainer();
+    return current ? current->contentContainerWithRect(rect, size) : nullptr;
 }
 
 namespace {
@@ -231,7 +287,9 @@ void OVBrushPathImage::addContentContainerWithRect(const OVContentContainerPtr& 
 {
     if (!stroke)
         return;
-    const OVContentContainerPtr current = m_current ? m_current : std::make_shared<OVContentContainer>();
+    OVContentContainerPtr current = contentContainer();
+    if (!current)
+        current = std::make_shared<OVContentContainer>();
     // The mask's pixel size; a mask made without one takes it from the stroke and its rectangle.
     Size size = m_size;
     if (!(size.width >= 1 && size.height >= 1)) {

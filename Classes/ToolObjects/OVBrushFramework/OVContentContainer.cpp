@@ -1,5 +1,7 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
 
+#include "Platform/Foundation/Log.h"
+
 OVContentContainer::OVContentContainer()
     : m_imageContainer(std::make_shared<OVImageContainer>(pf::Image(), true)),
       m_additionalImageContainer(std::make_shared<OVImageContainer>(pf::Image(), false))
@@ -11,11 +13,27 @@ OVContentContainer::OVContentContainer(OVImageContainerPtr mask, OVImageContaine
                                             : std::make_shared<OVImageContainer>(pf::Image(), false))
 {}
 
-std::shared_ptr<OVContentContainer> OVContentContainer::readFromFolder(const QString& folder)
+std::shared_ptr<OVContentContainer> OVContentContainer::readFromFolder(const QString& folder,
+                                                                       QString* problem)
 {
-    return std::make_shared<OVContentContainer>(
-        OVImageContainer::readFromFolder(folder + QStringLiteral("/imageContainer")),
-        OVImageContainer::readFromFolder(folder + QStringLiteral("/additionalImageContainer")));
+    QString reason;
+    if (!OVImageContainer::folderIsReadable(folder, &reason)) {
+        if (reason.isEmpty())
+            reason = QStringLiteral("%1 does not exist").arg(folder);
+        else
+            pf::error(QStringLiteral("A mask folder cannot be read: %1").arg(reason));
+        if (problem)
+            *problem = reason;
+        return std::make_shared<OVContentContainer>();
+    }
+    QString maskProblem, additionalProblem;
+    auto container = std::make_shared<OVContentContainer>(
+        OVImageContainer::readFromFolder(folder + QStringLiteral("/imageContainer"), &maskProblem),
+        OVImageContainer::readFromFolder(folder + QStringLiteral("/additionalImageContainer"),
+                                         &additionalProblem));
+    if (problem)
+        *problem = !maskProblem.isEmpty() ? maskProblem : additionalProblem;
+    return container;
 }
 
 bool OVContentContainer::flush(QString* errorMessage)

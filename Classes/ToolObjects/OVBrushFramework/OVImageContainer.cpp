@@ -28,27 +28,54 @@ std::shared_ptr<OVImageContainer> OVImageContainer::imageContainerWithImage(cons
     return std::make_shared<OVImageContainer>(image, true);
 }
 
-std::shared_ptr<OVImageContainer> OVImageContainer::readFromFolder(const QString& folder)
+bool OVImageContainer::folderIsReadable(const QString& path, QString* reason)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        if (reason)
+            reason->clear();
+        return false;
+    }
+    if (!info.isDir()) {
+        if (reason)
+            *reason = QStringLiteral("%1 is not a folder").arg(path);
+        return false;
+    }
+    if (!info.isReadable() || !info.isExecutable()) {
+        if (reason)
+            *reason = QStringLiteral("%1 cannot be read (permission denied)").arg(path);
+        return false;
+    }
+    return true;
+}
+
+std::shared_ptr<OVImageContainer> OVImageContainer::readFromFolder(const QString& folder, QString* problem)
 {
     auto container = std::make_shared<OVImageContainer>();
+    // Something there that cannot be read is not an empty picture: it is reported, never passed off as one.
+    auto fail = [&](const QString& reason) {
+        pf::error(QStringLiteral("A mask picture cannot be read: %1").arg(reason));
+        if (problem)
+            *problem = reason;
+        return container;
+    };
+    QString reason;
+    if (!folderIsReadable(folder, &reason))
+        return reason.isEmpty() ? container : fail(reason);
     const QString contentPath = folder + QStringLiteral("/content");
     if (!QFileInfo::exists(contentPath))
         return container;
     QString error;
     const auto content = PropertyList::fromFile(contentPath, &error);
-    if (!content) {
-        pf::warning(QStringLiteral("The mask description %1 cannot be read: %2").arg(contentPath, error));
-        return container;
-    }
+    if (!content)
+        return fail(QStringLiteral("%1: %2").arg(contentPath, error));
     container->m_isMonochrome = content->toMap().value(QStringLiteral("isMonochrome")).toBool();
     const QString imagePath = folder + QStringLiteral("/image.png");
     if (!QFileInfo::exists(imagePath))
-        return container;
+        return fail(QStringLiteral("%1 is missing").arg(imagePath));
     Bitmap bitmap = ImageFile::read(imagePath, &error);
-    if (bitmap.isNull()) {
-        pf::warning(QStringLiteral("The mask image %1 cannot be read: %2").arg(imagePath, error));
-        return container;
-    }
+    if (bitmap.isNull())
+        return fail(QStringLiteral("%1: %2").arg(imagePath, error));
     container->m_bitmap = bitmap;
     return container;
 }

@@ -19,9 +19,15 @@ public:
     OVImageContainer() = default;
     explicit OVImageContainer(const pf::Image& image, bool isMonochrome = true);
     static std::shared_ptr<OVImageContainer> imageContainerWithImage(const pf::Image& image);
-    // Reads an image-container folder: without "content" an empty monochrome container; a missing
-    // "isMonochrome" reads as colour; a missing or undecodable "image.png" leaves it empty.
-    static std::shared_ptr<OVImageContainer> readFromFolder(const QString& folder);
+    // Reads an image-container folder: without the folder or its "content" an empty monochrome
+    // container; a missing "isMonochrome" reads as colour; a missing or undecodable "image.png" leaves
+    // it empty. What exists but cannot be read (the folder, "content", "image.png") is logged as an
+    // error and described in `problem`.
+    static std::shared_ptr<OVImageContainer> readFromFolder(const QString& folder,
+                                                            QString* problem = nullptr);
+    // Whether `path` is a folder this process can list; otherwise false with the reason. A path that
+    // does not exist gives false and an empty reason.
+    static bool folderIsReadable(const QString& path, QString* reason);
 
     bool isMonochrome() const;
     void setImage(const pf::Image& image);

@@ -1,3 +1,5 @@
+#include "../WorkingAreaOverride.h"
+
 #include "Classes/ToolObjects/OVBrushFramework/OVBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
@@ -16,6 +18,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace pf;
 
@@ -403,4 +406,54 @@ TEST(OVBrushPathImage, RenderAndWriteFailuresLoseNothingOnDiskOrInMemory)
     EXPECT_NEAR(maskValue(OVContentContainer::readFromFolder(layer), 15, 5), 1.0f, 1e-4);
     EXPECT_FALSE(blocked.contentContainer()->additionalImageContainer()->isEmpty());
     EXPECT_NEAR(maskValue(blocked.contentContainer(), 15, 5), 1.0f, 1e-4);
+}
+
+TEST(OVBrushPathImage, UnreadableOrVanishedFoldersAreErrorsNeverEmptyMasks)
+{
+    QTemporaryDir dir;
+    LogCapture capture;
+    // A folder where a file should be, or one this process may not list, is an error, not an empty mask.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("notAFolder"));
+    QFile file(dir.filePath("notAFolder/imageContainer"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    QString problem;
+    EXPECT_TRUE(OVContentContainer::readFromFolder(dir.filePath("notAFolder"), &problem)
+                    ->imageContainer()
+                    ->isEmpty());
+    EXPECT_TRUE(problem.contains("is not a folder")) << problem.toStdString();
+    EXPECT_TRUE(capture.contains("Error: A mask picture cannot be read"));
+    if (geteuid() != 0) { // permissions do not bind the superuser
+        ASSERT_TRUE(QDir(dir.path()).mkpath("locked"));
+        QFile::setPermissions(dir.filePath("locked"), QFileDevice::Permissions());
+        problem.clear();
+        OVContentContainer::readFromFolder(dir.filePath("locked"), &problem);
+        EXPECT_TRUE(problem.contains("permission denied")) << problem.toStdString();
+        QFile::setPermissions(dir.filePath("locked"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    capture.clear();
+
+    // The cache vanishes after the writes: undo still shows the strokes it can, and says what it cannot.
+    WorkingAreaOverride area(dir.filePath("area"));
+    auto undo = std::make_shared<UndoManager>();
+    undo->setGroupsByEvent(false);
+    OVBrushPathImage path(Size(8, 8), strokeContainer(maskImage(8, 8, Rect(0, 0, 8, 8), 0.25)));
+    path.setUndoManager(undo);
+    for (double value : {0.5, 0.75}) {
+        undo->beginUndoGrouping();
+        path.addContentContainer(strokeContainer(maskImage(8, 8, Rect(0, 0, 8, 8), value)));
+        undo->endUndoGrouping();
+    }
+    OVBrushPathImage::waitForPendingWrites();
+    ASSERT_TRUE(QDir(OVBrushPathImage::cacheFolder()).removeRecursively());
+    undo->undo();
+    EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), 0.5f, 1e-4);
+    EXPECT_TRUE(capture.contains("Error: The mask snapshot before the current one is lost"));
+    undo->undo();
+    EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), 0.5f, 1e-4) << "kept, never emptied";
+    EXPECT_TRUE(capture.contains("Error: Undo cannot restore the mask snapshot"));
+    undo->redo();
+    EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), 0.5f, 1e-4);
+    OVBrushPathImage::waitForPendingWrites();
 }
