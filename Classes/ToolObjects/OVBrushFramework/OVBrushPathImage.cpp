@@ -39,8 +39,10 @@ OVBrushPathImage::OVBrushPathImage(const Size& size, OVContentContainerPtr conta
 
 OVBrushPathImage::~OVBrushPathImage()
 {
-    if (m_undoManager)
-        m_undoManager->removeAllActionsWithTarget(this);
+    for (const auto& registered : m_registeredWith) {
+        if (const auto manager = registered.lock())
+            manager->removeAllActionsWithTarget(this);
+    }
 }
 
 std::unique_ptr<OVBrushPathImage> OVBrushPathImage::readFromFolder(const QString& folder)
@@ -96,9 +98,14 @@ void OVBrushPathImage::waitForPendingWrites()
 
 void OVBrushPathImage::setUndoManager(std::shared_ptr<UndoManager> undoManager)
 {
-    if (m_undoManager && m_undoManager != undoManager)
-        m_undoManager->removeAllActionsWithTarget(this);
     m_undoManager = std::move(undoManager);
+    if (!m_undoManager)
+        return;
+    for (const auto& registered : m_registeredWith) {
+        if (registered.lock() == m_undoManager)
+            return;
+    }
+    m_registeredWith.push_back(m_undoManager);
 }
 
 OVContentContainerPtr OVBrushPathImage::contentContainer() const

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace pf {
 class UndoManager;
@@ -76,6 +77,8 @@ public:
 
     void setDelegate(OVBrushPathImageDelegate* delegate) { m_delegate = delegate; }
     OVBrushPathImageDelegate* delegate() const { return m_delegate; }
+    // The actions already registered stay with their manager (it may be set to none and back around
+    // bulk loading); they go only when this mask is destroyed.
     void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager);
     std::shared_ptr<pf::UndoManager> undoManager() const { return m_undoManager; }
 
@@ -111,5 +114,6 @@ private:
     OVContentContainerPtr m_popped;
     OVBrushPathImageDelegate* m_delegate = nullptr;
     std::shared_ptr<pf::UndoManager> m_undoManager;
+    std::vector<std::weak_ptr<pf::UndoManager>> m_registeredWith; // every manager that got an action
     std::shared_ptr<Writes> m_writes = std::make_shared<Writes>();
 };
