@@ -2,7 +2,7 @@
 //   Iris.png       a stock iris with alpha: pupil centred, limbal ring, radial fibres, a catch light,
 //                  transparent outside the iris
 //   SkinPatch.jpg  a neutral (mean grey 0.5), seamlessly tileable skin-pore texture
-// Usage: make-textures <output folder>   (the repository's Resources/ folder)
+// Usage: make-textures <output folder>   (the build runs it into the built-resources folder)
 //
 // Everything is computed from a fixed seed with our own number-to-double conversion, so the same program
 // makes the same pixels with any standard library.
