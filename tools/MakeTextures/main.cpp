@@ -239,11 +239,11 @@ QImage makeSkinPatch(int size)
         }
 
     // Pores: small dark hollows with a soft rim, placed at random on the torus.
-    const int pores = size * size / 160;
+    const int pores = size * size / 200;
     for (int i = 0; i < pores; ++i) {
         const double px = random.range(0, size), py = random.range(0, size);
         const double radius = random.range(1.1, 2.6);
-        const double depth = random.range(0.05, 0.13);
+        const double depth = random.range(0.02, 0.055);
         const int reach = int(std::ceil(radius * 3));
         for (int dy = -reach; dy <= reach; ++dy)
             for (int dx = -reach; dx <= reach; ++dx) {
