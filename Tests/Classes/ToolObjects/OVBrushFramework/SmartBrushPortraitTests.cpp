@@ -111,7 +111,6 @@ TEST(SmartBrush, StrokeOverThePortraitStaysOnTheSkinItStartedOn)
                 ++outsideCount;
             }
         }
-                outside / outsideCount, outsideCount);
     ASSERT_GT(outsideCount, 500); // the brush does reach beyond the face
     EXPECT_GT(inside / insideCount, 0.55) << "the skin the stroke passed over is painted";
     EXPECT_LT(outside / outsideCount, 0.08) << "hair, eyes' surroundings and background are not";
