@@ -1,5 +1,6 @@
 #include "Classes/Filters/GMAutoBrush.h"
 
+#include "Classes/Framework/KernelResource.h"
 #include "Platform/Image/Sampler.h"
 
 using namespace pf;
@@ -21,6 +22,14 @@ void GMAutoBrush::registerClass()
     OVFilter::registerForCopying(ClassName, strokeKeys() << QStringLiteral("inputImage")
                                                          << QStringLiteral("kernelName"));
     Filter::registerFilter(ClassName, [] { return std::make_shared<GMAutoBrush>(); });
+}
+
+QStringList GMAutoBrush::smartBrushKernelNames()
+{
+    QStringList names;
+    for (const Kernel& kernel : KernelResource::kernels(ClassName))
+        names << kernel.name();
+    return names;
 }
 
 Image GMAutoBrush::outputImage() const

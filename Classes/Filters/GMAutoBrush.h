@@ -11,6 +11,8 @@ class GMAutoBrush : public GMBasicBrush
 public:
     GMAutoBrush();
     static void registerClass();
+    // The kernels of the resource, in source order: the names blueprints may give as "smartBrushType".
+    static QStringList smartBrushKernelNames();
 
     // The kernel's name; empty until set or until the first output.
     QString kernelName() const { return stringValue(QStringLiteral("kernelName")); }
