@@ -85,4 +85,5 @@ private:
     pf::Image m_startMaskImage;
     pf::Image m_startAdditionalImage;
     double m_scaleFactor = 1.0;
+    pf::Rect m_strokeBounds = pf::Rect::null(); // what the mask brush changed during the stroke
 };
