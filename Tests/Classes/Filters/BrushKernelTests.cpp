@@ -116,7 +116,7 @@ TEST(BrushKernels, ModesNumbersAndNamesChooseTheirKernels)
 
     // Modes other than 0 and 1 run the resource's last kernel in source order.
     const std::vector<std::pair<int, QString>> blends = {
-        {0, "multiplyBlend"}, {1, "colorBlend"}, {2, "normalBlend"}, {-1, "normalBlend"}};
+        {0, "multiplyBlend"}, {1, "colorBlend"}, {2, "defaultBlend"}, {-1, "defaultBlend"}};
     for (const auto& [mode, kernel] : blends) {
         FilterPtr blend = Filter::create("GMAdjustableBlend");
         setImage(blend, a);

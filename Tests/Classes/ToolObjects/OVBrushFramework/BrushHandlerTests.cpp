@@ -161,6 +161,13 @@ TEST(GMBrushHandler, ReplacementClickReportsItsOwnRectangleAndPicturesAtThePhoto
     // The replacement picture is rasterised and carried into the next stroke.
     EXPECT_EQ(handler.startAdditionalImage(), handler.additionalImage());
     EXPECT_NEAR(render(handler.startAdditionalImage(), Rect(10, 10, 1, 1)).at(10, 10)[2], 0.6f, 1.0f / 255);
+
+    // Every stroke gets a brush of its own.
+    const std::shared_ptr<FakeAdditionalBrush> first = fakes.last;
+    handler.brushDownAtPoint(makeBrush(OVBrush::Click, OVBrush::IrisReplacement), Point(0.4, 0.5), 80);
+    EXPECT_NE(fakes.last, first);
+    EXPECT_EQ(handler.additionalBrush(), fakes.last);
+    EXPECT_EQ(fakes.last->start, handler.startAdditionalImage());
 }
 
 TEST(GMBrushHandler, WithoutImageForMaskTheAdditionalPictureIsCutToTheStroke)
