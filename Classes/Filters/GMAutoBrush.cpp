@@ -3,6 +3,8 @@
 #include "Classes/Framework/KernelResource.h"
 #include "Platform/Image/Sampler.h"
 
+#include <algorithm>
+
 using namespace pf;
 
 namespace {
@@ -40,5 +42,17 @@ Image GMAutoBrush::outputImage() const
     }
     QVariantList arguments = strokeArguments();
     arguments << QVariant::fromValue(Sampler(imageValue(QStringLiteral("inputImage"))));
-    return applyStroke(kernelWithName(kernelName()), arguments);
+    // A pixel reads the photo on its way back to the segment, at most a radius away, and around both
+    // ends for the reference colour (at most 8 pixels out, plus the 2 x 2 average). Saying so keeps
+    // renders split into tiles equal to whole ones, even for brushes larger than a tile.
+    const double reach = std::max(numberValue(QStringLiteral("inputBrushSize")) * 0.5, 0.0) + 2.0;
+    const Point p1 = vectorValue(QStringLiteral("inputPoint1")).point();
+    const Point p2 = vectorValue(QStringLiteral("inputPoint2")).point();
+    auto regionOfInterest = [reach, p1, p2](int index, const Rect& destination) {
+        if (index != 2)
+            return destination;
+        const Rect ends = Rect(p1.x - 10, p1.y - 10, 20, 20).united(Rect(p2.x - 10, p2.y - 10, 20, 20));
+        return destination.insetBy(-reach, -reach).united(ends);
+    };
+    return applyStroke(kernelWithName(kernelName()), arguments, regionOfInterest);
 }

@@ -49,7 +49,8 @@ QVariantList GMBasicBrush::strokeArguments() const
             QVariant::fromValue(Sampler(imageValue(QStringLiteral("inputCanvasCurrent"))))};
 }
 
-Image GMBasicBrush::applyStroke(const Kernel& kernel, const QVariantList& arguments) const
+Image GMBasicBrush::applyStroke(const Kernel& kernel, const QVariantList& arguments,
+                                std::function<Rect(int, const Rect&)> regionOfInterest) const
 {
     const Image start = imageValue(QStringLiteral("inputCanvasStart"));
     if (kernel.isNull() || start.isNull())
@@ -57,6 +58,7 @@ Image GMBasicBrush::applyStroke(const Kernel& kernel, const QVariantList& argume
     ApplyOptions options;
     options.definition = start.definition().extent();
     options.setExtent(arrayForRect(start.extent()));
+    options.regionOfInterest = std::move(regionOfInterest);
     return kernel.apply(arguments, options);
 }
 

@@ -2,6 +2,8 @@
 
 #include "Classes/Framework/OVFilter.h"
 
+#include <functional>
+
 // Draws ("inputMode" 0) or erases (any other mode) one segment of a stroke on the mask canvas: a round
 // brush of diameter "inputBrushSize" swept from "inputPoint1" to "inputPoint2" (pixels), with
 // "inputBrushSmoothness" and "inputBrushPressure", painted over "inputCanvasCurrent" in the stroke
@@ -24,7 +26,8 @@ protected:
     // pressure and samplers of the start and current canvases.
     QVariantList strokeArguments() const;
     // The kernel applied over the start canvas's domain and extent; null without a start canvas.
-    pf::Image applyStroke(const pf::Kernel& kernel, const QVariantList& arguments) const;
+    pf::Image applyStroke(const pf::Kernel& kernel, const QVariantList& arguments,
+                          std::function<pf::Rect(int, const pf::Rect&)> regionOfInterest = {}) const;
     // The seven stroke inputs, the keys duplicated on copy.
     static QStringList strokeKeys();
 };
