@@ -39,8 +39,10 @@ OVBrushPathImage::OVBrushPathImage(const Size& size, OVContentContainerPtr conta
 
 OVBrushPathImage::~OVBrushPathImage()
 {
-    if (m_undoManager)
-        m_undoManager->removeAllActionsWithTarget(this);
+    for (const auto& registered : m_registeredWith) {
+        if (const auto manager = registered.lock())
+            manager->removeAllActionsWithTarget(this);
+    }
 }
 
 std::unique_ptr<OVBrushPathImage> OVBrushPathImage::readFromFolder(const QString& folder)
@@ -96,13 +98,25 @@ void OVBrushPathImage::waitForPendingWrites()
 
 void OVBrushPathImage::setUndoManager(std::shared_ptr<UndoManager> undoManager)
 {
-    if (m_undoManager && m_undoManager != undoManager)
-        m_undoManager->removeAllActionsWithTarget(this);
     m_undoManager = std::move(undoManager);
+    if (!m_undoManager)
+        return;
+    for (const auto& registered : m_registeredWith) {
+        if (registered.lock() == m_undoManager)
+            return;
+    }
+    m_registeredWith.push_back(m_undoManager);
+}
+
+OVContentContainerPtr OVBrushPathImage::contentContainer() const
+{
+    std::lock_guard lock(m_currentMutex);
+    return m_current;
 }
 
 void OVBrushPathImage::setCurrent(OVContentContainerPtr container)
 {
+    std::lock_guard lock(m_currentMutex);
     m_current = std::move(container);
 }
 
@@ -231,6 +245,9 @@ void OVBrushPathImage::addContentContainerWithURL(const QString& folder)
 
 bool OVBrushPathImage::writeToURL(const QString& folder, QString* errorMessage) const
 {
+    // The snapshot current now; strokes pushed meanwhile on the main thread replace m_current, never
+    // the container taken here.
+    const OVContentContainerPtr current = contentContainer();
     if (!FileSystem::createDirectory(folder, errorMessage))
         return false;
     const QVariantMap content{{QStringLiteral("width"), double(float(m_size.width))},
@@ -238,8 +255,7 @@ bool OVBrushPathImage::writeToURL(const QString& folder, QString* errorMessage) 
     const auto data = PropertyList::toData(content, PropertyList::Format::Xml, errorMessage);
     if (!data || !FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *data, errorMessage))
         return false;
-    const OVContentContainerPtr current = m_current ? m_current : std::make_shared<OVContentContainer>();
-    return current->writeToFolder(folder, errorMessage);
+    return (current ? current : std::make_shared<OVContentContainer>())->writeToFolder(folder, errorMessage);
 }
 
 OVContentContainerPtr OVBrushPathImage::contentContainerForRect(const Rect& rect, const Size& size) const

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace pf {
 class UndoManager;
@@ -31,7 +32,8 @@ public:
 // undo or redo may need are kept in memory while their folder cannot be trusted: a snapshot until its
 // folder is written, and always the one an undo shows next and the one a redo brings back. A folder
 // that cannot be read is logged as an error and never shown as an empty mask.
-// Used on the main thread; the writes run on a process-wide operation queue.
+// Used on the main thread; the writes run on a process-wide operation queue, and the current snapshot
+// may be read (contentContainer(), writeToURL()) from any thread.
 class OVBrushPathImage
 {
 public:
@@ -46,7 +48,7 @@ public:
     OVBrushPathImage& operator=(const OVBrushPathImage&) = delete;
 
     pf::Size size() const { return m_size; }
-    OVContentContainerPtr contentContainer() const { return m_current; }
+    OVContentContainerPtr contentContainer() const;
     QStringList segmentImageNames() const { return m_names; }
 
     // The part of the current mask that a render channel shows, at its pixel size.
@@ -62,7 +64,7 @@ public:
 
     // Writes the mask folder synchronously: "content" ({"width", "height"} as 32-bit floats), then the
     // current snapshot. False, with a message, when anything could not be written; a picture that
-    // cannot be rendered leaves the folder's earlier pictures in place.
+    // cannot be rendered leaves the folder's earlier pictures in place. Safe while strokes are pushed.
     bool writeToURL(const QString& folder, QString* errorMessage = nullptr) const;
 
     // A fresh snapshot folder name's full path (nothing of that name exists in "cache").
@@ -75,6 +77,8 @@ public:
 
     void setDelegate(OVBrushPathImageDelegate* delegate) { m_delegate = delegate; }
     OVBrushPathImageDelegate* delegate() const { return m_delegate; }
+    // The actions already registered stay with their manager (it may be set to none and back around
+    // bulk loading); they go only when this mask is destroyed.
     void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager);
     std::shared_ptr<pf::UndoManager> undoManager() const { return m_undoManager; }
 
@@ -103,11 +107,13 @@ private:
 
     pf::Size m_size;
     QStringList m_names;
+    mutable std::mutex m_currentMutex; // guards m_current: a save reads it on the document queue
     OVContentContainerPtr m_current;
     OVContentContainerPtr m_previous; // the snapshot of the name below the last, or null
     QString m_poppedName;             // the last snapshot undone, and its pixels, for its redo
     OVContentContainerPtr m_popped;
     OVBrushPathImageDelegate* m_delegate = nullptr;
     std::shared_ptr<pf::UndoManager> m_undoManager;
+    std::vector<std::weak_ptr<pf::UndoManager>> m_registeredWith; // every manager that got an action
     std::shared_ptr<Writes> m_writes = std::make_shared<Writes>();
 };

@@ -16,8 +16,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <atomic>
 #include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace pf;
@@ -456,4 +458,38 @@ TEST(OVBrushPathImage, UnreadableOrVanishedFoldersAreErrorsNeverEmptyMasks)
     undo->redo();
     EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), 0.5f, 1e-4);
     OVBrushPathImage::waitForPendingWrites();
+}
+
+TEST(OVBrushPathImage, SavingOnAnotherThreadWhileStrokesArePushed)
+{
+    QTemporaryDir dir;
+    auto undo = std::make_shared<UndoManager>();
+    undo->setGroupsByEvent(false);
+    OVBrushPathImage path(Size(32, 32), strokeContainer(maskImage(32, 32, Rect(0, 0, 32, 32), 0.0)));
+    path.setUndoManager(undo);
+    std::atomic<bool> stop{false};
+    std::atomic<int> saves{0}, failures{0};
+    std::thread document([&] {
+        while (!stop.load() || saves.load() == 0) {
+            if (!path.writeToURL(dir.filePath("package/layer_1")))
+                failures++;
+            saves++;
+        }
+    });
+    for (int i = 0; i < 24; ++i) {
+        undo->beginUndoGrouping();
+        path.addContentContainerWithRect(strokeContainer(maskImage(4, 4, Rect(0, 0, 4, 4), 1.0)),
+                                         Rect((i % 8) / 8.0, (i / 8) / 8.0, 0.125, 0.125));
+        undo->endUndoGrouping();
+        if (i % 5 == 4)
+            undo->undo();
+    }
+    stop = true;
+    document.join();
+    EXPECT_EQ(failures.load(), 0);
+    ASSERT_TRUE(path.writeToURL(dir.filePath("package/layer_1")));
+    auto saved = OVBrushPathImage::readFromFolder(dir.filePath("package/layer_1"));
+    for (auto [x, y] : {std::pair{1, 1}, {9, 1}, {5, 5}, {30, 30}})
+        EXPECT_NEAR(maskValue(saved->contentContainer(), x, y), maskValue(path.contentContainer(), x, y),
+                    1e-4);
 }
