@@ -1,0 +1,77 @@
+#pragma once
+
+#include "Platform/UI/AnimationScheduler.h"
+#include "Platform/UI/Layer.h"
+#include "Platform/UI/LayerRenderer.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+#include <ostream>
+
+namespace pf {
+
+// Failures name the layer instead of dumping its bytes.
+inline void PrintTo(const Layer& layer, std::ostream* stream)
+{
+    *stream << "layer \"" << layer.name().toStdString() << "\" " << static_cast<const void*>(&layer);
+}
+
+namespace test {
+
+inline std::shared_ptr<Layer> makeLayer(const Rect& frame, const QColor& color = QColor(),
+                                        const QString& name = {})
+{
+    auto layer = Layer::create();
+    layer->setFrame(frame);
+    layer->setBackgroundColor(color);
+    layer->setName(name);
+    return layer;
+}
+
+// The pixel at a y-up point of an image.
+inline QColor pixel(const QImage& image, Point yUp)
+{
+    return image.pixelColor(static_cast<int>(yUp.x), image.height() - 1 - static_cast<int>(yUp.y));
+}
+
+// Renders `root` as seen at `time` into an image of `size` that stands for its superlayer's plane.
+inline QImage render(Layer& root, QSize size, double time = 0)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    painter.setTransform(QTransform(1, 0, 0, -1, 0, size.height()));
+    LayerRenderer::render(root, painter, time);
+    return image;
+}
+
+// Animation time under the test's control; queued main-loop work runs on demand.
+class SteppedClock : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        AnimationScheduler::shared().setTimeSource([this] { return m_now; });
+    }
+    void TearDown() override
+    {
+        runMainLoop();
+        AnimationScheduler::shared().setTimeSource({});
+    }
+    void step(double seconds)
+    {
+        m_now += seconds;
+        AnimationScheduler::shared().advance();
+    }
+    double now() const { return m_now; }
+    static void runMainLoop() { QCoreApplication::processEvents(); }
+
+private:
+    double m_now = 100;
+};
+
+} // namespace test
+} // namespace pf
