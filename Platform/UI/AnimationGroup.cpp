@@ -43,8 +43,12 @@ void AnimationGroup::apply(LayerState& state, const LayerState& model, double el
 
 void AnimationGroup::resolve(const LayerState& presentation)
 {
-    for (const auto& animation : m_animations)
+    // Members that set no duration last as long as the group.
+    for (const auto& animation : m_animations) {
+        if (!(animation->duration() > 0))
+            animation->setDuration(effectiveDuration());
         animation->resolve(presentation);
+    }
 }
 
 } // namespace pf

@@ -6,8 +6,9 @@
 
 namespace pf {
 
-// Animations played together on one layer. Each member's begin time counts from the group's start, and
-// members are cut off at the group's end.
+// Animations played together on one layer. Each member's begin time counts from the group's start, a
+// member without a duration of its own lasts as long as the group, and members are cut off at the
+// group's end.
 class AnimationGroup : public Animation
 {
 public:

@@ -49,10 +49,26 @@ bool AnimationScheduler::hasAnimations() const
     });
 }
 
+void AnimationScheduler::post(std::function<void()> notification)
+{
+    m_posted.push_back(std::move(notification));
+    if (m_posted.size() == 1)
+        runOnMain([] { AnimationScheduler::shared().deliverPosted(); });
+}
+
+void AnimationScheduler::deliverPosted()
+{
+    const std::vector<std::function<void()>> posted = std::move(m_posted);
+    m_posted.clear();
+    for (const auto& notify : posted)
+        notify();
+}
+
 void AnimationScheduler::advance()
 {
     if (m_advancing)
         return;
+    deliverPosted();
     m_advancing = true;
     const double time = now();
     std::vector<std::function<void()>> notifications;

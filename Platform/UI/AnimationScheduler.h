@@ -30,13 +30,18 @@ public:
 
     // A layer gained animations.
     void watch(const std::shared_ptr<Layer>& layer);
+    // Tells a delegate something on the main loop, in order with everything else it hears: pending
+    // notifications are delivered before advance() starts or stops anything.
+    void post(std::function<void()> notification);
 
 private:
     AnimationScheduler() = default;
     void scheduleWakeUp();
+    void deliverPosted();
 
     std::function<double()> m_timeSource;
     std::vector<std::weak_ptr<Layer>> m_layers;
+    std::vector<std::function<void()>> m_posted;
     double m_wakeAt = -1;
     bool m_advancing = false;
 };

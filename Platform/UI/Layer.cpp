@@ -110,7 +110,8 @@ Layer::~Layer()
     // The layer's animations end with it: their delegates hear so, their transactions may complete.
     for (RunningAnimation& running : m_animations) {
         if (running.animation->delegate())
-            runOnMain([animation = running.animation] { animation->notifyStop(false); });
+            AnimationScheduler::shared().post(
+                [animation = running.animation] { animation->notifyStop(false); });
         for (const auto& completion : running.completions)
             Transaction::release(completion);
     }
@@ -682,7 +683,7 @@ void Layer::finish(RunningAnimation&& running, bool finished,
         if (notifications)
             notifications->push_back(std::move(notify));
         else
-            runOnMain(std::move(notify));
+            AnimationScheduler::shared().post(std::move(notify));
     }
     for (const auto& completion : running.completions)
         Transaction::release(completion);

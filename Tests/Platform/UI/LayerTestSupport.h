@@ -7,8 +7,15 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* stream)
+{
+    *stream << '"' << text.toStdString() << '"';
+}
 
 namespace pf {
 
@@ -34,6 +41,21 @@ inline std::shared_ptr<Layer> makeLayer(const Rect& frame, const QColor& color =
 inline QColor pixel(const QImage& image, Point yUp)
 {
     return image.pixelColor(static_cast<int>(yUp.x), image.height() - 1 - static_cast<int>(yUp.y));
+}
+
+// The largest difference of any channel of any pixel; -1 when the sizes differ.
+inline int maxDifference(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return -1;
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return largest;
 }
 
 // Renders `root` as seen at `time` into an image of `size` that stands for its superlayer's plane.
