@@ -9,8 +9,11 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <numeric>
+#include <optional>
+#include <unordered_map>
 
 namespace pf {
 
@@ -146,10 +149,25 @@ struct LayerRendering
         LayerState state;
     };
 
+    // Part of a later layer that is fully opaque: what it hides of the layers drawn before it.
+    struct Occluder
+    {
+        int order;
+        QPolygonF shape; // in target pixels, shrunk a little so antialiased edges cover what lies below
+        QRectF box;
+    };
+
     QPainter* painter;
     QRectF limits; // device area worth drawing
     double time;
     bool presentation;
+
+    // Culling, prepared by collect(): the place of each layer drawn straight into this target, in the
+    // painter's order, and the opaque shapes of layers; and the sublayers with their states, worked out
+    // once per frame.
+    std::unordered_map<const Layer*, int> order;
+    std::vector<Occluder> occluders;
+    std::unordered_map<const Layer*, std::vector<Child>> childLists;
 
     LayerState stateOf(const Layer& layer) const
     {
@@ -182,6 +200,9 @@ struct LayerRendering
     // The sublayers in the painter's order: sublayer order, then zPosition.
     std::vector<Child> children(const Layer& layer) const
     {
+        const auto known = childLists.find(&layer);
+        if (known != childLists.end())
+            return known->second;
         std::vector<Child> result;
         result.reserve(layer.m_sublayers.size());
         for (const auto& sublayer : layer.m_sublayers)
@@ -226,18 +247,128 @@ struct LayerRendering
         return result;
     }
 
+    static bool castsShadow(const LayerState& s)
+    {
+        return s.shadowOpacity > 0 && s.shadowColor.isValid() && s.shadowColor.alpha() > 0;
+    }
+
+    static bool needsGroup(const Layer& layer, const LayerState& s, const std::vector<Child>& sublayers)
+    {
+        const bool hasVisibleSublayers =
+            std::any_of(sublayers.begin(), sublayers.end(), [](const Child& c) { return visible(c.state); });
+        return (s.opacity < 1 && hasVisibleSublayers) || layer.m_mask || castsShadow(s);
+    }
+
     void drawLayer(Layer& layer, const LayerState& s, const Homography& map, double opacity)
     {
         if (!visible(s))
             return;
         const std::vector<Child> sublayers = children(layer);
-        const bool hasVisibleSublayers =
-            std::any_of(sublayers.begin(), sublayers.end(), [](const Child& c) { return visible(c.state); });
-        const bool shadow = s.shadowOpacity > 0 && s.shadowColor.isValid() && s.shadowColor.alpha() > 0;
-        if ((s.opacity < 1 && hasVisibleSublayers) || layer.m_mask || shadow)
-            drawGroup(layer, s, map, opacity, sublayers, shadow);
+        if (needsGroup(layer, s, sublayers))
+            drawGroup(layer, s, map, opacity, sublayers, castsShadow(s));
         else
             drawContent(layer, s, map, opacity * s.opacity, sublayers, true);
+    }
+
+    // Walks the tree as drawLayer() will, noting the order of the layers drawn straight into the target
+    // and the opaque shapes among them.
+    void collect(const Layer& layer, const LayerState& s, const Homography& map, double opacity, bool clipped)
+    {
+        if (!visible(s))
+            return;
+        const int place = static_cast<int>(order.size());
+        order[&layer] = place;
+        std::vector<Child> sublayers = children(layer);
+        if (needsGroup(layer, s, sublayers))
+            return;
+        const double effective = opacity * s.opacity;
+        if (!clipped && effective >= 1)
+            if (std::optional<QPolygonF> shape = opaqueShape(s, map)) {
+                const QRectF box = shape->boundingRect();
+                if (box.width() * box.height() > 400) // small ones are not worth their cost
+                    occluders.push_back({place, *shape, box});
+            }
+        for (const Child& child : sublayers)
+            collect(*child.layer, child.state, Layer::mapToSuperlayer(child.state, &s).then(map), effective,
+                    clipped || s.masksToBounds);
+        childLists.emplace(&layer, std::move(sublayers));
+    }
+
+    // Where the layer's own drawing is surely opaque, in target pixels: an opaque background without
+    // rounded corners, or contents without alpha that fill their rectangle.
+    std::optional<QPolygonF> opaqueShape(const LayerState& s, const Homography& map) const
+    {
+        const Rect b = s.bounds.standardized();
+        Rect area = Rect::null();
+        if (s.backgroundColor.isValid() && s.backgroundColor.alpha() == 255 && s.cornerRadius <= 0) {
+            area = b;
+        } else if (!s.contents.isNull() && !s.contents.hasAlphaChannel() && s.fadeContents.isNull() &&
+                   Rect(0, 0, 1, 1).contains(s.contentsRect.standardized()) &&
+                   !(s.masksToBounds && s.cornerRadius > 0)) {
+            area = s.contentsDestination(s.contents.size());
+            if (s.masksToBounds)
+                area = area.intersected(b);
+        }
+        if (area.isNull() || area.isEmpty())
+            return std::nullopt;
+        QPolygonF shape = shrink(map.mapClipped(map.clipped(rectPolygon(area), limits)), 1.5);
+        if (shape.size() < 3)
+            return std::nullopt;
+        return shape;
+    }
+
+    // A convex polygon with every edge moved inwards by `distance`, counter-clockwise (y-down); empty
+    // when nothing is left.
+    static QPolygonF shrink(const QPolygonF& polygon, double distance)
+    {
+        QPolygonF points;
+        for (const QPointF& p : polygon)
+            if (points.isEmpty() || QLineF(points.back(), p).length() > 1e-6)
+                points.append(p);
+        while (points.size() > 1 && QLineF(points.back(), points.front()).length() <= 1e-6)
+            points.removeLast();
+        const int n = static_cast<int>(points.size());
+        if (n < 3)
+            return {};
+        double area = 0;
+        for (int i = 0; i < n; ++i)
+            area += points[i].x() * points[(i + 1) % n].y() - points[(i + 1) % n].x() * points[i].y();
+        if (area < 0)
+            std::reverse(points.begin(), points.end());
+        // With a positive signed area the inside lies to the left of each edge: normal (-dy, dx).
+        std::vector<QLineF> edges;
+        for (int i = 0; i < n; ++i) {
+            const QPointF a = points[i], b = points[(i + 1) % n];
+            const QPointF d = b - a;
+            const double length = std::hypot(d.x(), d.y());
+            const QPointF inward(-d.y() / length * distance, d.x() / length * distance);
+            edges.emplace_back(a + inward, b + inward);
+        }
+        QPolygonF result;
+        for (int i = 0; i < n; ++i) {
+            QPointF corner;
+            if (edges[(i + n - 1) % n].intersects(edges[i], &corner) == QLineF::NoIntersection)
+                return {};
+            result.append(corner);
+        }
+        double shrunkArea = 0;
+        for (int i = 0; i < n; ++i)
+            shrunkArea += result[i].x() * result[(i + 1) % n].y() - result[(i + 1) % n].x() * result[i].y();
+        return shrunkArea > 0 ? result : QPolygonF();
+    }
+
+    // What opaque layers drawn after `layer` hide within `box`; empty when nothing.
+    QPainterPath hiddenBehind(const Layer& layer, const QRectF& box) const
+    {
+        QPainterPath hidden;
+        const auto it = order.find(&layer);
+        if (it == order.end())
+            return hidden;
+        hidden.setFillRule(Qt::WindingFill);
+        for (const Occluder& occluder : occluders)
+            if (occluder.order > it->second && occluder.box.intersects(box))
+                hidden.addPolygon(occluder.shape);
+        return hidden;
     }
 
     // Composes the layer offscreen (in target pixels) and then draws it once: for group opacity, a mask
@@ -398,13 +529,55 @@ struct LayerRendering
         const QTransform imageToLayer(dest.width() / (cr.width() * lw), 0, 0,
                                       -dest.height() / (cr.height() * lh), dest.minX() - cr.minX() * ax,
                                       dest.minY() + (1 - cr.minY()) * ay);
-        QBrush brush(*source);
-        brush.setTransform(imageToLayer);
-        painter->setTransform(map.transform());
+        fillTextured(*source, imageToLayer, map, part, local, opacity, &layer);
+    }
+
+    // Draws the part `part` (a rectangle of the layer's plane, whose visible piece is `local`) of an image
+    // placed by `imageToLayer`, through the map. QPainter's image drawing keeps to its fast untiled
+    // paths; a clip is set only where part of the rectangle was cut away (off screen, behind the eye, or
+    // under opaque layers drawn later).
+    void fillTextured(const QImage& image, const QTransform& imageToLayer, const Homography& map,
+                      const Rect& part, const QPolygonF& local, double opacity, const Layer* layer)
+    {
+        const QPolygonF whole = rectPolygon(part);
+        const bool cut = local != whole;
+        QPainterPath visiblePath;
+        visiblePath.addPolygon(map.mapClipped(local));
+        bool occluded = false;
+        if (layer && !occluders.empty()) {
+            const QPainterPath hidden = hiddenBehind(*layer, visiblePath.boundingRect());
+            if (!hidden.isEmpty()) {
+                visiblePath = visiblePath.subtracted(hidden);
+                if (visiblePath.isEmpty())
+                    return;
+                occluded = true;
+            }
+        }
+        // How far from the eye's plane the rectangle reaches: too close, and the image would have to be
+        // mapped through enormous coordinates; then only a texture fill of the visible piece is safe.
+        double wMin = std::numeric_limits<double>::infinity();
+        for (const QPointF& p : whole)
+            wMin = std::min(wMin, map.w(Point(p.x(), p.y())));
         painter->setOpacity(opacity);
-        painter->setPen(Qt::NoPen);
-        painter->setBrush(brush);
-        painter->drawPolygon(local);
+        if (cut || occluded) {
+            painter->save();
+            painter->resetTransform();
+            painter->setClipPath(visiblePath, Qt::IntersectClip);
+        }
+        if (cut && !(wMin > 0.05)) {
+            QBrush brush(image);
+            brush.setTransform(imageToLayer);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(brush);
+            painter->setTransform(map.transform());
+            painter->drawPolygon(local);
+        } else {
+            const QRectF source = imageToLayer.inverted().mapRect(part.toQRectF());
+            painter->setTransform(imageToLayer * map.transform());
+            painter->drawImage(source, image, source);
+        }
+        if (cut || occluded)
+            painter->restore();
     }
 
     // Level 0 is the image itself (in a format QPainter draws fast); level k is halved k times.
@@ -497,14 +670,10 @@ struct LayerRendering
         const QPolygonF visiblePart = map.clipped(rectPolygon(cache.extent), limits);
         if (visiblePart.size() < 3)
             return true;
-        QBrush brush(cache.image);
-        brush.setTransform(
-            QTransform(1 / cache.scale, 0, 0, -1 / cache.scale, cache.extent.minX(), cache.extent.maxY()));
-        painter->setTransform(map.transform());
-        painter->setOpacity(opacity);
-        painter->setPen(Qt::NoPen);
-        painter->setBrush(brush);
-        painter->drawPolygon(visiblePart);
+        fillTextured(
+            cache.image,
+            QTransform(1 / cache.scale, 0, 0, -1 / cache.scale, cache.extent.minX(), cache.extent.maxY()),
+            map, cache.extent, visiblePart, opacity, nullptr);
         return true;
     }
 };
@@ -535,6 +704,7 @@ void renderTree(Layer& root, QPainter& painter, double time, bool presentation)
     const LayerState state = pass.stateOf(root);
     const Homography map = Layer::mapToSuperlayer(state, nullptr).then(Homography(world));
     painter.resetTransform();
+    pass.collect(root, state, map, painter.opacity(), false);
     pass.drawLayer(root, state, map, painter.opacity());
     painter.restore();
 }
@@ -568,6 +738,7 @@ QImage LayerRenderer::renderToImage(Layer& layer, double scale, bool presentatio
     const LayerState state = pass.stateOf(layer);
     // The layer's own plane onto the image, y-up onto y-down.
     const Homography map(QTransform(scale, 0, 0, -scale, -b.minX() * scale, b.maxY() * scale));
+    pass.collect(layer, state, map, 1, false);
     pass.drawLayer(layer, state, map, 1);
     return image;
 }

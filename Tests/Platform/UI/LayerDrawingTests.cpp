@@ -193,3 +193,34 @@ TEST(LayerDrawing, CachedSubtreesLookTheSameAndFollowChanges)
     }
     EXPECT_EQ(pixel(render(*root, QSize(160, 120)), Point(27 + 80, 17 + 50)), QColor(Qt::cyan));
 }
+
+TEST(LayerDrawing, OpaqueCardsHideWhatLiesBelowWithoutSeams)
+{
+    // A fan of opaque cards in perspective over white: only what later cards leave visible of earlier ones
+    // is drawn, and along every covering edge no white may show through.
+    auto root = makeLayer(Rect(0, 0, 400, 200), Qt::white);
+    Transform3D perspective;
+    perspective.m34 = -1.0 / 600;
+    root->setSublayerTransform(perspective);
+    const QColor colors[] = {Qt::red, Qt::blue, Qt::magenta, Qt::red, Qt::blue};
+    for (int i = 0; i < 5; ++i) {
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(colors[i]);
+        auto card = makeLayer(Rect(0, 0, 160, 120));
+        card->setPosition(Point(260 - 30 * i, 100));
+        card->setTransform(Transform3D::rotation(-70 * std::numbers::pi / 180, 0, 1, 0));
+        card->setContents(image);
+        root->addSublayer(card);
+    }
+    const QImage image = render(*root, QSize(400, 200));
+    const Rect fan =
+        root->sublayers()
+            .back()
+            ->convertRectToLayer(Rect(0, 0, 160, 120), root.get())
+            .united(root->sublayers().front()->convertRectToLayer(Rect(0, 0, 160, 120), root.get()));
+    int checked = 0;
+    for (int x = static_cast<int>(fan.minX()) + 2; x < static_cast<int>(fan.maxX()) - 2; ++x, ++checked)
+        ASSERT_LE(pixel(image, Point(x, 100)).green(), 2) << x;
+    EXPECT_GT(checked, 100);
+    EXPECT_EQ(pixel(image, Point(fan.maxX() - 3, 100)), QColor(Qt::red)); // the first card, uncovered
+}
