@@ -8,6 +8,7 @@
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/LayerDelegate.h"
 #include "Platform/UI/LayerRenderer.h"
+#include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Transaction.h"
 
 #include <QGuiApplication>
@@ -121,22 +122,20 @@ BENCHMARK(BM_FannedStackUnchanged)->Unit(benchmark::kMillisecond);
 // One card slides along the fan while the others stay; one frame per iteration, 1/60 s apart.
 void BM_FannedStackOneAnimating(benchmark::State& state)
 {
-    double now = 0;
-    pf::AnimationScheduler::shared().setTimeSource([&] { return now; });
+    pf::SteppedClock clock;
     Fan fan;
     QImage target = hostImage();
-    drawFrame(*fan.root, target, now);
+    drawFrame(*fan.root, target, clock.now());
     auto slide = pf::BasicAnimation::create(QStringLiteral("position"));
     slide->setFromValue(QVariant::fromValue(Point(1350, 500)));
     slide->setToValue(QVariant::fromValue(Point(650, 500)));
     slide->setDuration(1e6);
     fan.cards[3]->addAnimation(slide, QStringLiteral("slide"));
     for (auto _ : state) {
-        now += 1.0 / 60;
-        drawFrame(*fan.root, target, now);
+        clock.advance(1.0 / 60);
+        drawFrame(*fan.root, target, clock.now());
         benchmark::DoNotOptimize(target.constBits());
     }
-    pf::AnimationScheduler::shared().setTimeSource({});
 }
 BENCHMARK(BM_FannedStackOneAnimating)->Unit(benchmark::kMillisecond);
 

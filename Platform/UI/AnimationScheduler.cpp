@@ -1,9 +1,9 @@
 #include "Platform/UI/AnimationScheduler.h"
 
 #include "Platform/Foundation/MainThread.h"
+#include "Platform/UI/Clock.h"
 #include "Platform/UI/Layer.h"
 
-#include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -18,26 +18,13 @@ AnimationScheduler& AnimationScheduler::shared()
 
 double AnimationScheduler::now() const
 {
-    if (m_timeSource)
-        return m_timeSource();
-    static QElapsedTimer timer;
-    if (!timer.isValid())
-        timer.start();
-    return static_cast<double>(timer.nsecsElapsed()) * 1e-9;
-}
-
-void AnimationScheduler::setTimeSource(std::function<double()> source)
-{
-    m_timeSource = std::move(source);
-    m_wakeAt = -1;
+    return Clock::current().now();
 }
 
 void AnimationScheduler::watch(const std::shared_ptr<Layer>& layer)
 {
-    for (const auto& weak : m_layers)
-        if (weak.lock() == layer)
-            return;
-    m_layers.push_back(layer);
+    if (std::none_of(m_layers.begin(), m_layers.end(), [&](const std::weak_ptr<Layer>& w) { return w.lock() == layer; }))
+        m_layers.push_back(layer);
     scheduleWakeUp();
 }
 
@@ -95,12 +82,15 @@ void AnimationScheduler::scheduleWakeUp()
             due = std::min(due, layer->nextAnimationEvent());
     if (!std::isfinite(due))
         return;
-    if (m_wakeAt >= 0 && m_wakeAt <= due)
-        return; // an earlier wake-up is already on its way
-    m_wakeAt = due;
-    runOnMainAfter(std::max(0.0, due - now()), [] {
+    // Always schedule afresh: a clock that went away took its wake-up with it, and a new one may live at
+    // the same address. Ids are unique across clocks, so cancelling a stale one is harmless.
+    if (m_wakeId != 0 && Clock::isAlive(m_wakeClock))
+        m_wakeClock->cancel(m_wakeId);
+    Clock& clock = Clock::current();
+    m_wakeClock = &clock;
+    m_wakeId = clock.schedule(due, [] {
         AnimationScheduler& scheduler = AnimationScheduler::shared();
-        scheduler.m_wakeAt = -1;
+        scheduler.m_wakeId = 0;
         scheduler.advance();
     });
 }

@@ -1,27 +1,27 @@
 #pragma once
 
+#include <QtGlobal>
 #include <functional>
 #include <memory>
 #include <vector>
 
 namespace pf {
 
+class Clock;
 class Layer;
 
 // Keeps time for layer animations and ends them: it starts and stops the animations that are due, tells
 // their delegates, takes ended animations off their layers and lets the completion blocks of their
-// transactions run. Host views call advance() on every frame; without one it wakes itself when the next
-// animation is due. Main thread only.
+// transactions run. Time is the current pf::Clock's (tests step it). Host views call advance() on every
+// frame; without one the scheduler wakes itself on the clock when the next animation is due. Main
+// thread only.
 class AnimationScheduler
 {
 public:
     static AnimationScheduler& shared();
 
-    // Seconds on the animation clock.
+    // Seconds on the current clock.
     double now() const;
-    // Replaces the clock (tests step time instead of waiting); an empty function restores the steady
-    // clock of the process.
-    void setTimeSource(std::function<double()> source);
 
     // Starts and ends whatever is due by now().
     void advance();
@@ -39,10 +39,11 @@ private:
     void scheduleWakeUp();
     void deliverPosted();
 
-    std::function<double()> m_timeSource;
     std::vector<std::weak_ptr<Layer>> m_layers;
     std::vector<std::function<void()>> m_posted;
-    double m_wakeAt = -1;
+    // The pending wake-up: on which clock, and its id there.
+    Clock* m_wakeClock = nullptr;
+    quint64 m_wakeId = 0;
     bool m_advancing = false;
 };
 

@@ -32,12 +32,12 @@ struct Recorder : pf::AnimationDelegate
     }
 };
 
-class LayerAnimation : public pf::test::SteppedClock
+class LayerAnimation : public pf::test::SteppedTime
 {
 protected:
     void SetUp() override
     {
-        SteppedClock::SetUp();
+        SteppedTime::SetUp();
         root = pf::test::makeLayer(Rect(0, 0, 100, 100), Qt::white, QStringLiteral("root"));
         layer = pf::test::makeLayer(Rect(10, 10, 50, 50), Qt::red, QStringLiteral("layer"));
         root->addSublayer(layer);
@@ -242,7 +242,7 @@ TEST_F(LayerAnimation, ExplicitAnimationsRepeatReverseAndTellTheirDelegate)
     EXPECT_DOUBLE_EQ(presented("shadowOpacity", now() + 0.125 + 0.25), 0.4); // second pass, half way
     step(0.49);
     EXPECT_TRUE(layer->hasAnimations());
-    step(0.01);
+    step(0.02);
     EXPECT_FALSE(layer->hasAnimations());
     EXPECT_EQ(recorder.events, (QStringList{QStringLiteral("start"), QStringLiteral("removed"),
                                             QStringLiteral("start"), QStringLiteral("finished")}));

@@ -3,6 +3,7 @@
 #include "Platform/UI/AnimationScheduler.h"
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/LayerRenderer.h"
+#include "Platform/UI/SteppedClock.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -71,28 +72,17 @@ inline QImage render(Layer& root, QSize size, double time = 0)
 }
 
 // Animation time under the test's control; queued main-loop work runs on demand.
-class SteppedClock : public ::testing::Test
+class SteppedTime : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        AnimationScheduler::shared().setTimeSource([this] { return m_now; });
-    }
-    void TearDown() override
-    {
-        runMainLoop();
-        AnimationScheduler::shared().setTimeSource({});
-    }
-    void step(double seconds)
-    {
-        m_now += seconds;
-        AnimationScheduler::shared().advance();
-    }
-    double now() const { return m_now; }
+    void TearDown() override { runMainLoop(); }
+    // Animations start and end on the way, as their wake-ups fall due.
+    void step(double seconds) { m_clock.advance(seconds); }
+    double now() const { return m_clock.now(); }
     static void runMainLoop() { QCoreApplication::processEvents(); }
 
 private:
-    double m_now = 100;
+    SteppedClock m_clock;
 };
 
 } // namespace test
