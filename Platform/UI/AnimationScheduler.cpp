@@ -23,7 +23,8 @@ double AnimationScheduler::now() const
 
 void AnimationScheduler::watch(const std::shared_ptr<Layer>& layer)
 {
-    if (std::none_of(m_layers.begin(), m_layers.end(), [&](const std::weak_ptr<Layer>& w) { return w.lock() == layer; }))
+    if (std::none_of(m_layers.begin(), m_layers.end(),
+                     [&](const std::weak_ptr<Layer>& w) { return w.lock() == layer; }))
         m_layers.push_back(layer);
     scheduleWakeUp();
 }

@@ -8,6 +8,7 @@
 #include "Platform/UI/BasicAnimation.h"
 #include "Platform/UI/LayerDelegate.h"
 #include "Platform/UI/LayerTreeObserver.h"
+#include "Platform/UI/View.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -39,26 +40,6 @@ bool isPlacementKey(const QString& key)
         QStringLiteral("shadowRadius"), QStringLiteral("shadowOffset"),
     };
     return keys.contains(key);
-}
-
-// One axis of autoresizing: the flexible parts among (leading margin, length, trailing margin) share the
-// change of the superlayer's length in proportion to their sizes (evenly when they have none).
-std::pair<double, double> resizeAxis(double start, double length, double oldSuper, double newSuper,
-                                     bool flexStart, bool flexLength, bool flexEnd)
-{
-    const double delta = newSuper - oldSuper;
-    const int flexible = int(flexStart) + int(flexLength) + int(flexEnd);
-    if (delta == 0 || flexible == 0)
-        return {start, length};
-    const double end = oldSuper - start - length;
-    const double total = (flexStart ? std::max(start, 0.0) : 0) + (flexLength ? std::max(length, 0.0) : 0) +
-                         (flexEnd ? std::max(end, 0.0) : 0);
-    auto share = [&](bool flex, double part) {
-        if (!flex)
-            return 0.0;
-        return total > 0 ? delta * std::max(part, 0.0) / total : delta / flexible;
-    };
-    return {start + share(flexStart, start), length + share(flexLength, length)};
 }
 
 Transform3D localToSuperlayer(const LayerState& s, const LayerState* superlayer)
@@ -480,16 +461,12 @@ void Layer::resizeWithOldSuperlayerSize(Size oldSize)
 {
     if (m_autoresizingMask == NotSizable || !m_superlayer)
         return;
+    // Views and layers share the masks' bits and their proportional rule; margins count from the
+    // superlayer's bounds origin.
     const Rect superBounds = m_superlayer->bounds();
-    const Rect frame = m_model.untransformedFrame();
-    const unsigned m = m_autoresizingMask;
-    const auto [x, width] =
-        resizeAxis(frame.origin.x - superBounds.origin.x, frame.size.width, oldSize.width,
-                   superBounds.size.width, m & MinXMargin, m & WidthSizable, m & MaxXMargin);
-    const auto [y, height] =
-        resizeAxis(frame.origin.y - superBounds.origin.y, frame.size.height, oldSize.height,
-                   superBounds.size.height, m & MinYMargin, m & HeightSizable, m & MaxYMargin);
-    setFrame({x + superBounds.origin.x, y + superBounds.origin.y, width, height});
+    const Rect frame = m_model.untransformedFrame().offsetBy(-superBounds.origin.x, -superBounds.origin.y);
+    const Rect resized = View::autoresizedFrame(frame, m_autoresizingMask, oldSize, superBounds.size);
+    setFrame(resized.offsetBy(superBounds.origin.x, superBounds.origin.y));
 }
 
 void Layer::setNeedsLayout()
