@@ -2,7 +2,9 @@
 
 #include "Platform/UI/AnimationScheduler.h"
 #include "Platform/UI/Clock.h"
+#include "Platform/UI/Event.h"
 #include "Platform/UI/Layer.h"
+#include "Platform/UI/LayerForView.h"
 #include "Platform/UI/LayerRenderer.h"
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/Transaction.h"
@@ -105,6 +107,84 @@ void LayerHostView::drawAnimationFrame()
         m_frameTimer->invalidate();
         m_frameTimer = nullptr;
     }
+}
+
+bool LayerHostView::forward(const Event& event, bool press, bool release)
+{
+    const Point point = convertPointFromView(event.locationInWindow(), nullptr);
+    const bool dragOrRelease = !press && (release || event.type() == EventType::LeftMouseDragged ||
+                                          event.type() == EventType::RightMouseDragged ||
+                                          event.type() == EventType::OtherMouseDragged);
+    // Drags and the release belong to whoever took the press; other events to what lies under them.
+    std::shared_ptr<LayerForView> layer = dragOrRelease ? m_pressed.lock() : nullptr;
+    if (!dragOrRelease) {
+        layer = nullptr;
+        for (std::shared_ptr<Layer> hit = m_root->hitTest(point); hit && !layer;
+             hit = hit->superlayer() ? hit->superlayer()->shared_from_this() : nullptr)
+            layer = std::dynamic_pointer_cast<LayerForView>(hit);
+    }
+    if (press)
+        m_pressed = layer;
+    if (release)
+        m_pressed.reset();
+    if (!layer)
+        return false;
+    // Through the inverse of the map on screen now.
+    Homography inverse;
+    Point local;
+    if (!layer->presentationMapToRootSpace(Clock::current().now()).invert(&inverse) ||
+        !inverse.map(point, &local))
+        return true; // a press that lies behind the eye lands nowhere
+    layer->deliverEvent(event, local);
+    return true;
+}
+
+void LayerHostView::mouseDown(const Event& event)
+{
+    if (!forward(event, true, false))
+        View::mouseDown(event);
+}
+
+void LayerHostView::mouseDragged(const Event& event)
+{
+    if (!forward(event, false, false))
+        View::mouseDragged(event);
+}
+
+void LayerHostView::mouseUp(const Event& event)
+{
+    if (!forward(event, false, true))
+        View::mouseUp(event);
+}
+
+void LayerHostView::rightMouseDown(const Event& event)
+{
+    if (!forward(event, true, false))
+        View::rightMouseDown(event);
+}
+
+void LayerHostView::rightMouseDragged(const Event& event)
+{
+    if (!forward(event, false, false))
+        View::rightMouseDragged(event);
+}
+
+void LayerHostView::rightMouseUp(const Event& event)
+{
+    if (!forward(event, false, true))
+        View::rightMouseUp(event);
+}
+
+void LayerHostView::mouseMoved(const Event& event)
+{
+    if (!forward(event, false, false))
+        View::mouseMoved(event);
+}
+
+void LayerHostView::scrollWheel(const Event& event)
+{
+    if (!forward(event, false, false))
+        View::scrollWheel(event);
 }
 
 bool LayerHostView::isAnimating() const
