@@ -75,6 +75,11 @@
 // Eyes and healing
 #include "Classes/Filters/GMIrisMaskFinderFilter.h"
 #include "Classes/Filters/OVInpaintingFilter.h"
+// Brush kernels
+#include "Classes/Filters/GMAdjustableBlend.h"
+#include "Classes/Filters/GMAutoBrush.h"
+#include "Classes/Filters/GMBasicBrush.h"
+#include "Classes/Filters/GMBrushMaskTools.h"
 
 #include <mutex>
 
@@ -169,5 +174,10 @@ void FilterLibrary::registerAll()
         // Eyes and healing: the iris click mask and the healing brush's inpainting.
         registerMember<GMIrisMaskFinderFilter>("GMIrisMaskFinderFilter");
         OVInpaintingFilter::registerClass();
+        // The brush kernels that paint masks, and the blend that goes with them.
+        GMBasicBrush::registerClass();
+        GMAutoBrush::registerClass();
+        GMBrushMaskTools::registerClass();
+        GMAdjustableBlend::registerClass();
     });
 }
