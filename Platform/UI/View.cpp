@@ -125,7 +125,8 @@ void View::moveInto(QWidget* newParent, Ordering place, View* relativeTo)
         forEachView(this, [newWindow](View* view) { view->viewWillMoveToWindow(newWindow); });
     viewWillMoveToSuperview(newSuperview);
 
-    const bool wasHidden = isHidden();
+    // Reparenting hides a widget; a view shows in its new place unless it was hidden on purpose.
+    const bool wasHidden = isExplicitlyHidden(this);
     if (newParent != parentWidget())
         setParent(newParent);
     if (newParent) {

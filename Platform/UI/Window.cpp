@@ -192,7 +192,8 @@ void Window::addChildWindow(Window* child)
     child->setParent(this, Qt::Widget);
     child->placeOverlay(screenFrame);
     child->raise();
-    if (visible)
+    // An attached window is ordered in with its owner.
+    if (visible || isVisible())
         child->show();
 }
 
@@ -318,8 +319,11 @@ bool Window::makeFirstResponder(Responder* responder)
     }
     m_firstResponder = responder;
     m_firstResponderObject = dynamic_cast<QObject*>(responder);
-    if (auto* widget = dynamic_cast<QWidget*>(responder))
+    if (auto* widget = dynamic_cast<QWidget*>(responder)) {
+        if (widget->focusPolicy() == Qt::NoFocus)
+            widget->setFocusPolicy(Qt::ClickFocus);
         widget->setFocus(Qt::OtherFocusReason);
+    }
     return responder != this || responder == nullptr || responder == firstResponder();
 }
 
