@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Foundation/Rect.h"
+#include "Platform/UI/Event.h"
 #include "Platform/UI/Responder.h"
 
 #include <QList>

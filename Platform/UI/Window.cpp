@@ -62,6 +62,10 @@ Window::Window(const Rect& contentRect, unsigned style)
 
 Window::~Window()
 {
+    // Overlays are child widgets, deleted after this object's members: they must not reach back.
+    for (const QPointer<Window>& child : std::as_const(m_childWindows))
+        if (child)
+            child->m_parentWindow = nullptr;
     if (m_parentWindow)
         m_parentWindow->m_childWindows.removeAll(this);
     if (currentKeyWindow == this)
@@ -429,6 +433,12 @@ QImage Window::snapshot()
 
 void Window::paintEvent(QPaintEvent*)
 {
+    if (!m_opaque && isOverlay()) {
+        // An overlay that is not opaque lets its owner show through where it draws nothing.
+        if (m_backgroundColor.alpha() < 255 && m_backgroundColor.alpha() > 0)
+            QPainter(this).fillRect(rect(), m_backgroundColor);
+        return;
+    }
     QPainter painter(this);
     if (!m_opaque) {
         painter.setCompositionMode(QPainter::CompositionMode_Source);
