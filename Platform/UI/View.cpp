@@ -717,6 +717,19 @@ void View::focusInEvent(QFocusEvent* event)
         w->noteFocusMovedTo(this);
 }
 
+void View::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    // The keyboard went elsewhere in the window (a click into a text field, the tab key): this view
+    // resigns. A window merely losing activation keeps its first responder.
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
+        reason == Qt::MenuBarFocusReason)
+        return;
+    if (Window* w = window())
+        w->noteFocusLeft(this);
+}
+
 void View::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);

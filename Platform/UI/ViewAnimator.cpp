@@ -264,27 +264,30 @@ void ViewAnimator::animateBoundsOrigin(View* view, Point origin)
     add(std::move(animation));
 }
 
-void ViewAnimator::fadeOutAndRemove(View* view)
+namespace {
+
+void fadeOut(View* view, Finish finish)
 {
     Animation animation;
     animation.view = view;
     animation.property = Property::Alpha;
     animation.fromValue = view->alphaValue();
     animation.toValue = 0;
-    animation.finish = Finish::RemoveAndDelete;
+    animation.finish = finish;
+    animation.restoreAlpha = view->alphaValue();
     add(std::move(animation));
+}
+
+} // namespace
+
+void ViewAnimator::fadeOutAndRemove(View* view)
+{
+    fadeOut(view, Finish::RemoveAndDelete);
 }
 
 void ViewAnimator::fadeOutAndHide(View* view)
 {
-    Animation animation;
-    animation.view = view;
-    animation.property = Property::Alpha;
-    animation.fromValue = view->alphaValue();
-    animation.toValue = 0;
-    animation.finish = Finish::HideAndRestoreAlpha;
-    animation.restoreAlpha = view->alphaValue();
-    add(std::move(animation));
+    fadeOut(view, Finish::HideAndRestoreAlpha);
 }
 
 bool ViewAnimator::slowMotionRequested()

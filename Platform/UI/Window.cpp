@@ -290,10 +290,8 @@ void Window::makeKeyWindow()
     currentKeyWindow = this;
     if (!isOverlay())
         activateWindow();
-    if (auto* object = dynamic_cast<QWidget*>(m_firstResponder); object && m_firstResponderObject)
-        object->setFocus(Qt::ActiveWindowFocusReason);
-    else
-        setFocus(Qt::ActiveWindowFocusReason);
+    if (auto* widget = dynamic_cast<QWidget*>(firstResponder()))
+        widget->setFocus(Qt::ActiveWindowFocusReason);
     if (m_delegate)
         m_delegate->windowDidBecomeKey(this);
     postNotification(didBecomeKeyNotification);
@@ -312,28 +310,30 @@ void Window::resignKeyWindow()
 bool Window::makeFirstResponder(Responder* responder)
 {
     Responder* current = firstResponder();
+    if (!responder)
+        responder = this;
     if (responder == current)
         return true;
-    if (current && current != this && !current->resignFirstResponder())
+    if (current != this && !current->resignFirstResponder())
         return false;
-    if (responder && responder != this &&
-        !(responder->acceptsFirstResponder() && responder->becomeFirstResponder())) {
-        // The old one resigned; the window itself takes the keyboard.
-        responder = this;
-    }
-    m_firstResponder = responder;
-    m_firstResponderObject = dynamic_cast<QObject*>(responder);
-    if (auto* widget = dynamic_cast<QWidget*>(responder)) {
+    // The old one resigned; when the new one refuses, the window itself takes the keyboard.
+    const bool accepted =
+        responder == this || (responder->acceptsFirstResponder() && responder->becomeFirstResponder());
+    Responder* taker = accepted ? responder : this;
+    m_firstResponder = taker;
+    m_firstResponderObject = dynamic_cast<QObject*>(taker);
+    m_firstResponderIsObject = m_firstResponderObject != nullptr;
+    if (auto* widget = dynamic_cast<QWidget*>(taker)) {
         if (widget->focusPolicy() == Qt::NoFocus)
             widget->setFocusPolicy(Qt::ClickFocus);
         widget->setFocus(Qt::OtherFocusReason);
     }
-    return responder != this || responder == nullptr || responder == firstResponder();
+    return accepted;
 }
 
 Responder* Window::firstResponder() const
 {
-    if (m_firstResponder && m_firstResponder != this && m_firstResponderObject.isNull())
+    if (m_firstResponder && m_firstResponderIsObject && m_firstResponderObject.isNull())
         return const_cast<Window*>(this);
     return m_firstResponder ? m_firstResponder : const_cast<Window*>(this);
 }
@@ -349,6 +349,17 @@ void Window::noteFocusMovedTo(Responder* responder)
     responder->becomeFirstResponder();
     m_firstResponder = responder;
     m_firstResponderObject = dynamic_cast<QObject*>(responder);
+    m_firstResponderIsObject = m_firstResponderObject != nullptr;
+}
+
+void Window::noteFocusLeft(Responder* responder)
+{
+    if (firstResponder() != responder)
+        return;
+    responder->resignFirstResponder();
+    m_firstResponder = this;
+    m_firstResponderObject = this;
+    m_firstResponderIsObject = m_firstResponderObject != nullptr;
 }
 
 // Closing ----------------------------------------------------------------------------------------

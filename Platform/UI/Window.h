@@ -137,8 +137,9 @@ public:
     // The innermost window (an overlay or this one) at a point of this window's base coordinates.
     Window* windowAtBasePoint(Point point);
 
-    // Called by views when they take the keyboard focus.
+    // Called by views when they take or lose the keyboard focus without makeFirstResponder().
     void noteFocusMovedTo(Responder* responder);
+    void noteFocusLeft(Responder* responder);
 
     // Events that reach the window unhandled: dragging a movable background moves the window.
     void mouseDown(const Event& event) override;
@@ -173,6 +174,7 @@ private:
     WindowDelegate* m_delegate = nullptr;
     QPointer<QObject> m_firstResponderObject;
     Responder* m_firstResponder = nullptr;
+    bool m_firstResponderIsObject = false;
     bool m_releasedWhenClosed = false;
     bool m_closing = false;
     bool m_opaque = true;

@@ -7,6 +7,7 @@
 #include "Platform/UI/WindowDelegate.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -111,8 +112,18 @@ TEST(Window, FirstResponderMayRefuseToResign)
     a->refuseResign = false;
     EXPECT_TRUE(window.makeFirstResponder(b));
     EXPECT_EQ(a->resigned, 2);
+    // Qt moving the keyboard elsewhere (a click into a text field) makes the view resign.
+    window.show();
+    window.makeKeyWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto* field = new QLineEdit(window.contentView());
+    field->show();
+    field->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(window.firstResponder(), &window);
+    EXPECT_EQ(b->resigned, 1);
     // A responder that goes away leaves the window as first responder.
-    delete b;
+    window.makeFirstResponder(a);
+    delete a;
     EXPECT_EQ(window.firstResponder(), &window);
 }
 
