@@ -1,5 +1,6 @@
 #include "Platform/UI/Drawing.h"
 
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QLinearGradient>
 #include <QPaintDevice>
@@ -175,11 +176,17 @@ void drawThreePartImage(QPainter& painter, const Rect& frame, const QImage& star
         b *= scale;
     }
     if (vertical) {
-        // Bottom cap first in y-up coordinates.
-        drawImage(painter, startCap, Rect(f.minX(), f.minY(), f.width(), a), Rect::null(), mode, fraction);
-        drawImage(painter, center, Rect(f.minX(), f.minY() + a, f.width(), available - a - b), Rect::null(),
-                  mode, fraction);
-        drawImage(painter, endCap, Rect(f.minX(), f.maxY() - b, f.width(), b), Rect::null(), mode, fraction);
+        // The start cap is at the top: the larger y in a y-up painter, the smaller in a flipped one.
+        const bool yUp = painter.worldTransform().m22() < 0;
+        const Rect top =
+            yUp ? Rect(f.minX(), f.maxY() - a, f.width(), a) : Rect(f.minX(), f.minY(), f.width(), a);
+        const Rect bottom =
+            yUp ? Rect(f.minX(), f.minY(), f.width(), b) : Rect(f.minX(), f.maxY() - b, f.width(), b);
+        drawImage(painter, startCap, top, Rect::null(), mode, fraction);
+        drawImage(painter, center,
+                  Rect(f.minX(), yUp ? f.minY() + b : f.minY() + a, f.width(), available - a - b),
+                  Rect::null(), mode, fraction);
+        drawImage(painter, endCap, bottom, Rect::null(), mode, fraction);
     } else {
         drawImage(painter, startCap, Rect(f.minX(), f.minY(), a, f.height()), Rect::null(), mode, fraction);
         drawImage(painter, center, Rect(f.minX() + a, f.minY(), available - a - b, f.height()), Rect::null(),
@@ -329,6 +336,28 @@ QFont fontNamed(const QString& name, double pointSize)
     if (name.contains(QLatin1String("Bold"), Qt::CaseInsensitive))
         font.setBold(true);
     return font;
+}
+
+bool registerFontFile(const QString& path, QString* error)
+{
+    if (!QFileInfo(path).isFile()) {
+        if (error)
+            *error = QStringLiteral("no such file: \"%1\"").arg(path);
+        return false;
+    }
+    if (QFontDatabase::addApplicationFont(path) < 0) {
+        if (error)
+            *error = QStringLiteral("not a usable font file: \"%1\"").arg(path);
+        return false;
+    }
+    return true;
+}
+
+QStringList availableFontFamilies()
+{
+    QStringList families = QFontDatabase::families();
+    families.sort(Qt::CaseInsensitive);
+    return families;
 }
 
 } // namespace pf

@@ -35,8 +35,8 @@ void drawRadialGradient(QPainter& painter, const QGradientStops& stops, Point st
 void drawImage(QPainter& painter, const QImage& image, const Rect& destination,
                const Rect& source = Rect::null(),
                QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver, double fraction = 1.0);
-// Left (or bottom) and right (or top) caps at their natural widths, the middle stretched between; the
-// caps shrink evenly when the frame is narrower than both.
+// The start cap (left, or top when vertical) and the end cap (right, or bottom) at their natural sizes,
+// the middle stretched between; the caps shrink evenly when the frame is smaller than both.
 void drawThreePartImage(QPainter& painter, const Rect& frame, const QImage& startCap, const QImage& center,
                         const QImage& endCap, bool vertical = false,
                         QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver,
@@ -73,5 +73,9 @@ void drawWithShadow(QPainter& painter, const Shadow& shadow, const Rect& area,
 QFont systemFont(double pointSize);
 QFont boldSystemFont(double pointSize);
 QFont fontNamed(const QString& name, double pointSize);
+// Registers a TrueType or OpenType font file for this process; false with the reason when it cannot.
+bool registerFontFile(const QString& path, QString* error = nullptr);
+// The font families the interface can use, sorted.
+QStringList availableFontFamilies();
 
 } // namespace pf

@@ -67,6 +67,23 @@ TEST(ViewAnimator, ANewAnimationReplacesTheRunningOneFromWhereItWas)
     pf::Event::setModifierFlagsProvider(nullptr);
 }
 
+TEST(ViewAnimator, AnimatesAgainAfterTheClockItRanOnIsGone)
+{
+    pf::View view(Rect(0, 0, 10, 10));
+    {
+        pf::SteppedClock first;
+        ViewAnimator::runGroup(1.0, [&] { ViewAnimator::animateAlpha(&view, 0); });
+        first.advance(0.5);
+    } // the clock goes mid-animation, with the animator's frame timer on it
+    pf::SteppedClock second;
+    int completions = 0;
+    ViewAnimator::runGroup(
+        0.5, [&] { ViewAnimator::animateAlpha(&view, 1); }, [&] { ++completions; });
+    second.advance(0.6);
+    EXPECT_EQ(view.alphaValue(), 1.0);
+    EXPECT_EQ(completions, 1);
+}
+
 TEST(Timer, AnOwnersDestructionCancelsItsTimers)
 {
     pf::SteppedClock clock;
