@@ -12,6 +12,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -748,6 +749,22 @@ bool View::event(QEvent* event)
     case QEvent::ParentChange:
         placeWidget();
         break;
+    case QEvent::ToolTip: {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const Point p = pointFromWidget(help->pos());
+        for (const ToolTip& tip : m_toolTips) {
+            if (tip.rect.contains(p)) {
+                QToolTip::showText(help->globalPos(), tip.text, this, rectToWidget(tip.rect).toAlignedRect());
+                return true;
+            }
+        }
+        if (!m_toolTips.empty()) {
+            QToolTip::hideText();
+            event->ignore();
+            return true;
+        }
+        break;
+    }
     case QEvent::NativeGesture:
         if (EventRouter::handleViewGesture(this, event))
             return true;
@@ -756,6 +773,25 @@ bool View::event(QEvent* event)
         break;
     }
     return QWidget::event(event);
+}
+
+// Tooltips -------------------------------------------------------------------------------------------
+
+int View::addToolTipRect(const Rect& rect, const QString& text)
+{
+    const int tag = m_nextToolTipTag++;
+    m_toolTips.push_back({tag, rect.standardized(), text});
+    return tag;
+}
+
+void View::removeToolTip(int tag)
+{
+    std::erase_if(m_toolTips, [tag](const ToolTip& tip) { return tip.tag == tag; });
+}
+
+void View::removeAllToolTips()
+{
+    m_toolTips.clear();
 }
 
 // Tracking areas -------------------------------------------------------------------------------------
