@@ -706,9 +706,10 @@ void View::keyReleaseEvent(QKeyEvent* event)
 void View::handleKey(QKeyEvent* event, bool press)
 {
     const Event converted = EventRouter::keyEventFromQt(*event, press, window());
+    QPointer<View> guard(this);
     dispatch(converted);
-    if (converted.wasUnhandled())
-        event->ignore();
+    if (converted.wasUnhandled() && guard)
+        EventRouter::passKeyToHost(this, event);
 }
 
 void View::focusInEvent(QFocusEvent* event)

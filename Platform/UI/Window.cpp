@@ -582,26 +582,26 @@ void Window::mouseDown(const Event& event)
         Responder::mouseDown(event);
         return;
     }
-    Window* moving = this;
     m_dragging = true;
-    m_dragStartGlobal = EventRouter::pointerGlobalPosition().toPoint();
-    m_dragStartPosition = moving->isOverlay() ? moving->pos() : moving->frameGeometry().topLeft();
+    m_dragStartLocation = event.locationInWindow();
+    m_lastDragPointer = EventRouter::pointerGlobalPosition();
 }
 
+// The window follows the pointer: it moves by how far the pointer got from where it was pressed in
+// the window, which stays right however the windowing system reports the moves.
 void Window::mouseDragged(const Event& event)
 {
     if (!m_dragging) {
         Responder::mouseDragged(event);
         return;
     }
-    const QPoint delta = EventRouter::pointerGlobalPosition().toPoint() - m_dragStartGlobal;
-    if (isOverlay()) {
-        const QPoint topLeft = m_dragStartPosition + delta;
-        placeOverlay(m_parentWindow->convertRectToScreen(
-            Rect(topLeft.x(), m_parentWindow->height() - topLeft.y() - height(), width(), height())));
-    } else {
-        move(m_dragStartPosition + delta);
-    }
+    // Moving the window under a resting pointer makes the windowing system report a move of its own.
+    const QPointF pointer = EventRouter::pointerGlobalPosition();
+    if (pointer == m_lastDragPointer)
+        return;
+    m_lastDragPointer = pointer;
+    const Point delta = event.locationInWindow() - m_dragStartLocation;
+    setFrameOrigin(frame().origin + delta);
 }
 
 void Window::mouseUp(const Event& event)

@@ -181,8 +181,8 @@ private:
     QColor m_backgroundColor;
     bool m_hasShadow = true;
     bool m_movableByBackground = false;
-    QPoint m_dragStartGlobal;
-    QPoint m_dragStartPosition;
+    Point m_dragStartLocation;
+    QPointF m_lastDragPointer;
     bool m_dragging = false;
     bool m_resizingByDelegate = false;
     std::optional<QCursor> m_cursor;
