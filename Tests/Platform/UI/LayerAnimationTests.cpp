@@ -282,7 +282,10 @@ TEST_F(LayerAnimation, DelegatesThatGoAwayAreNoLongerAsked)
     {
         struct Silent : pf::LayerDelegate
         {
-            pf::LayerAction actionForLayer(Layer&, const QString&) override { return pf::LayerAction::none(); }
+            pf::LayerAction actionForLayer(Layer&, const QString&) override
+            {
+                return pf::LayerAction::none();
+            }
         } delegate;
         Recorder recorder;
         layer->setDelegate(&delegate);
