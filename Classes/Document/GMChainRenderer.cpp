@@ -5,6 +5,9 @@
 #include "Classes/ToolObjects/PhotoToolChainState.h"
 #include "Platform/Image/RenderContext.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // A render cache's delegate that always answers the same state of the stack.
@@ -35,8 +38,13 @@ GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain, 
         const auto context = savingContext();
         // The cache listens to nobody: its state never changes.
         OVRenderCache cache(delegate, delegate.get(), context);
-        if (fitInside)
-            cache.fitOutputSizeInside(*fitInside);
+        // Fitted inside the box, never made larger than the photo itself.
+        const pf::Size photo = source->imageSize();
+        if (fitInside && photo.width > 0 && photo.height > 0) {
+            const double scale = std::min({1.0, fitInside->width / photo.width, fitInside->height / photo.height});
+            cache.setOutputSize(pf::Size(std::max(1.0, std::round(photo.width * scale)),
+                                         std::max(1.0, std::round(photo.height * scale))));
+        }
         const pf::Image composed = cache.composedImageToIndex(top);
         const pf::Size size = cache.outputSize();
         if (composed.isNull() || size.width < 1 || size.height < 1)

@@ -2,6 +2,7 @@
 
 #include "Classes/Document/GMDocumentWindowController.h"
 #include "Platform/Foundation/ObserverToken.h"
+#include "Platform/UI/Window.h"
 
 #include <QPointer>
 #include <QStringList>

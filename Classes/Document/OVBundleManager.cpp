@@ -35,6 +35,22 @@ QByteArray formatForExtension(const QString& extension)
     return e;
 }
 
+// Whether any pixel lets the background through (a colour bitmap always has the channel).
+bool isTranslucent(const pf::Bitmap& bitmap)
+{
+    if (!pf::Bitmap::hasAlpha(bitmap.format()))
+        return false;
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const uint8_t* row = bitmap.row(y);
+        for (int x = 0; x < bitmap.width(); ++x) {
+            if (bitmap.format() == pf::Bitmap::Format::RGBA8 ? row[4 * x + 3] != 255
+                                                              : reinterpret_cast<const float*>(row)[4 * x + 3] < 1.0f)
+                return true;
+        }
+    }
+    return false;
+}
+
 void alertFailure(const QString& path, const QString& reason)
 {
     pf::Alert alert;
@@ -87,7 +103,7 @@ bool OVBundleManager::writeImage(const pf::Bitmap& bitmap, const QString& path, 
             *errorMessage = QStringLiteral("There is no picture to write to \"%1\".").arg(path);
         return false;
     }
-    const ImageTarget target = targetForPath(path, pf::Bitmap::hasAlpha(bitmap.format()));
+    const ImageTarget target = targetForPath(path, isTranslucent(bitmap));
     if (writtenPath)
         *writtenPath = target.path;
     QByteArray data;

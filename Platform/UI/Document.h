@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Foundation/ObserverToken.h"
+#include "Platform/UI/Window.h"
 
 #include <QDateTime>
 #include <QPointer>
