@@ -42,8 +42,11 @@ QVariantMap readRegistry(const QString& applicationFolder)
         // The next change writes a fresh registry; the damaged one is kept beside it, so whoever repairs
         // it still finds which images had shadow copies.
         const QString kept = path + QStringLiteral(".damaged");
-        QFile::remove(kept);
-        const bool moved = QFile::rename(path, kept);
+        bool moved = false;
+        if (QFileInfo(path).isFile() && !QFileInfo(path).isSymLink()) {
+            QFile::remove(kept);
+            moved = QFile::rename(path, kept);
+        }
         pf::warning(QStringLiteral("The shadow-copy registry \"%1\" cannot be read; it counts as empty%2. %3")
                         .arg(path, moved ? QStringLiteral(" and is kept as \"%1\"").arg(kept) : QString(),
                              error));
