@@ -386,7 +386,7 @@ void GMWelcomeWindow::hideWarning()
 
 bool GMWelcomeWindow::isWarningShown() const
 {
-    return m_warning && m_warning->isVisible();
+    return m_warning && !m_warning->isHidden();
 }
 
 QString GMWelcomeWindow::warningText() const

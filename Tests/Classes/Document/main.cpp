@@ -16,8 +16,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-document-tests"));
     QTemporaryDir workingArea; // shadow copies, snapshots and defaults live here, never in the user's folders
-    pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path() + QStringLiteral("/app"));
-    pf::UserDefaults::standard().setFileForTesting(workingArea.path() + QStringLiteral("/defaults.conf"));
+    // A child process started by a test is given its parent's working area through the environment.
+    if (qEnvironmentVariableIsEmpty("PF_APPLICATION_SUPPORT_DIR"))
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path() + QStringLiteral("/app"));
+    if (qEnvironmentVariableIsEmpty("PF_USER_DEFAULTS_FILE"))
+        pf::UserDefaults::standard().setFileForTesting(workingArea.path() + QStringLiteral("/defaults.conf"));
     FilterLibrary::registerAll();
     testfilters::registerAll();
     GMDocument::setBlueprintCatalog(&doctest::catalog());
