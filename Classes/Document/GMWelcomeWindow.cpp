@@ -80,6 +80,7 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
     m_window = new pf::Window(pf::Rect(200, 200, 820, 540), pf::Window::Titled | pf::Window::Closable | pf::Window::Resizable);
     m_window->setTitle(pf::localized(QStringLiteral("Welcome to Glimora")));
     m_window->setMinimumSize(640, 420);
+    m_window->setBackgroundColor(QColor(0x1d, 0x1e, 0x21));
     QWidget* content = m_window->contentView();
     content->setObjectName(QStringLiteral("welcome"));
     content->setAttribute(Qt::WA_StyledBackground, true);
@@ -204,11 +205,18 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
         }
         return false;
     }));
-    header->installEventFilter(new Watcher(header, [this](QObject*, QEvent* event) {
-        if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)
-            QTimer::singleShot(0, m_window, [this] { moveHandleTo(selectedTab() == 0 ? m_historyTab : m_mediaTab); });
+    // The marker follows its tab wherever the layout puts it.
+    auto* follower = new Watcher(header, [this](QObject*, QEvent* event) {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Move || event->type() == QEvent::Show)
+            QTimer::singleShot(0, m_window, [this] {
+                QPushButton* tab = selectedTab() == 0 ? m_historyTab : m_mediaTab;
+                m_handle->setGeometry(tab->x(), tab->y() + tab->height() + 1, tab->width(), 2);
+            });
         return false;
-    }));
+    });
+    header->installEventFilter(follower);
+    m_historyTab->installEventFilter(follower);
+    m_mediaTab->installEventFilter(follower);
     content->installEventFilter(new Watcher(content, [this](QObject*, QEvent* event) {
         if (event->type() == QEvent::Resize)
             layOutOverlay();
@@ -348,7 +356,8 @@ void GMWelcomeWindow::showWarning(const QString& text)
         m_warningLabel->setObjectName(QStringLiteral("warningText"));
         m_warningLabel->setWordWrap(true);
         m_warningLabel->setAlignment(Qt::AlignHCenter);
-        m_warningLabel->setMaximumWidth(460);
+        // A fixed width, so the height the layout asks for is that of the lines as they are drawn.
+        m_warningLabel->setFixedWidth(460);
         column->addWidget(m_warningLabel, 0, Qt::AlignHCenter);
         auto* dismiss = new QPushButton(pf::localized(QStringLiteral("Continue")));
         column->addWidget(dismiss, 0, Qt::AlignHCenter);
@@ -356,6 +365,8 @@ void GMWelcomeWindow::showWarning(const QString& text)
         QObject::connect(dismiss, &QPushButton::clicked, m_warning, [this] { hideWarning(); });
     }
     m_warningLabel->setText(text);
+    m_warningLabel->ensurePolished();
+    m_warningLabel->setMinimumHeight(m_warningLabel->heightForWidth(m_warningLabel->width()) + 4);
     layOutOverlay();
     m_warning->show();
     m_warning->raise();
