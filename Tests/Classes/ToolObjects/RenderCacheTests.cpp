@@ -108,8 +108,8 @@ TEST(OVRenderCache, GeometryChangesBelowHalfAPixelKeepTheCaches)
 TEST(OVRenderCache, ComposesThePortraitAtPreviewAndFullSizeLikeAReference)
 {
     const QString path = QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png");
-    if (!QFile::exists(path))
-        GTEST_SKIP() << "the shared test photos are not beside this checkout";
+    ASSERT_TRUE(QFile::exists(path))
+        << "the shared test photos must be beside this checkout, in ../shared/testdata";
     auto chain = std::make_shared<PhotoToolChain>(Image::fromFile(path));
     chain->insertPhotoToolWithBlueprint(tint(), std::nullopt, 0);
     chain->insertPhotoToolWithBlueprint(grey(), std::nullopt, 1);
