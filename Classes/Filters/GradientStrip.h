@@ -1,0 +1,20 @@
+#pragma once
+
+#include "Platform/Image/Gradient.h"
+#include "Platform/Image/Image.h"
+
+#include <QVariant>
+#include <optional>
+
+// The gradient input of the gradient filters: a gradient value or gradient text, turned into the strip
+// of 1024 x 1 pixels the kernels read (location 0 at the left pixel, 1 at the right).
+namespace GradientStrip {
+
+inline constexpr int Width = 1024;
+
+// The gradient a value holds: a gradient, or text in the stored gradient form. Nothing for none, for
+// anything else and for text that makes no gradient.
+std::optional<pf::Gradient> gradientFrom(const QVariant& value);
+pf::Image strip(const pf::Gradient& gradient);
+
+} // namespace GradientStrip
