@@ -112,7 +112,10 @@ Image OVPictureFrameFilter::outputImage() const
             QStringLiteral("CIBlendWithMask"),
             {{ImageKey, var(image)},
              {QStringLiteral("inputBackgroundImage"), var(Image::constantColor(Color(0, 0, 0, 0)))},
-             {QStringLiteral("inputMaskImage"), var(m_maskImage.imageByApplyingTransform(p->transform))}});
+             {QStringLiteral("inputMaskImage"), var(m_maskImage.imageByApplyingTransform(p->transform))}})
+                      // Nothing shows outside the picture, but the endless transparent background would
+                      // otherwise make the framed picture endless too.
+                      .imageByCroppingToRect(image.extent());
     } else {
         picture = image.imageByCroppingToRect(p->opening);
     }
