@@ -6,8 +6,6 @@
 
 #include <QFileInfo>
 #include <QHash>
-#include <QImage>
-#include <QImageReader>
 #include <mutex>
 
 namespace {
@@ -23,6 +21,22 @@ State& state()
 {
     static State instance;
     return instance;
+}
+
+// Whether any pixel is less than opaque: an alpha channel that is opaque throughout (as drawing programs
+// often write) carries no shape.
+bool usesAlpha(const pf::Bitmap& bitmap)
+{
+    if (!pf::Bitmap::hasAlpha(bitmap.format()))
+        return false;
+    for (int y = 0; y < bitmap.height(); ++y)
+        for (int x = 0; x < bitmap.width(); ++x) {
+            float pixel[4];
+            bitmap.pixel(x, y, pixel);
+            if (pixel[3] < 1.0f)
+                return true;
+        }
+    return false;
 }
 
 QString fileName(const QString& path)
@@ -127,10 +141,7 @@ pf::Image FilterArtwork::read(const QString& path, bool* hasAlpha)
     const pf::Bitmap bitmap = pf::ImageFile::read(path);
     if (bitmap.isNull())
         return pf::Image();
-    if (hasAlpha) {
-        QImageReader reader(path);
-        const QImage::Format format = reader.imageFormat();
-        *hasAlpha = format != QImage::Format_Invalid && QImage(1, 1, format).hasAlphaChannel();
-    }
+    if (hasAlpha)
+        *hasAlpha = usesAlpha(bitmap);
     return pf::Image::fromBitmap(bitmap);
 }

@@ -28,8 +28,8 @@ public:
                                        const QString& avoiding = {});
     // The path of the file of exactly that name in the type's folder, or empty.
     static QString fileNamed(const QString& type, const QString& fileName);
-    // The picture in a file, and whether the file stores an alpha channel; no image when it cannot be
-    // read.
+    // The picture in a file, and whether it has an alpha channel that is not opaque throughout; no image
+    // when it cannot be read.
     static pf::Image read(const QString& path, bool* hasAlpha = nullptr);
 
     // A file looked up by a resource name: the first whose file name holds the name's type and number
