@@ -2,6 +2,7 @@
 
 #include "Classes/Framework/BundleORVExtension.h"
 #include "Classes/Framework/StringORVExtension.h"
+#include "Platform/Foundation/Log.h"
 #include "Platform/Image/ImageFile.h"
 
 #include <QFileInfo>
@@ -129,6 +130,21 @@ FilterArtwork::Found FilterArtwork::lookUp(const QString& type, const QString& n
         found.idName = ORVExtension::resourceIDNameFor(file);
     if (file.options())
         found.options = file.options()->split(u'-');
+    return found;
+}
+
+FilterArtwork::Found FilterArtwork::lookUpReported(const QString& type, const QString& name,
+                                                   const QString& avoiding, int count, const QString& what,
+                                                   const QString& missing)
+{
+    const Found found = lookUp(type, name, avoiding);
+    if (found.options.size() != count)
+        pf::error(QStringLiteral("%1 %2 has wrong number of Name-Components %3 (%4)")
+                      .arg(what, found.idName)
+                      .arg(found.options.size())
+                      .arg(found.options.join(QStringLiteral(", "))));
+    if (found.path.isEmpty())
+        pf::warning(QStringLiteral("%1 '%2' not found").arg(missing, found.idName));
     return found;
 }
 

@@ -41,6 +41,11 @@ public:
         QStringList options; // the file's options split at "-"; none without a file or options
     };
     static Found lookUp(const QString& type, const QString& name, const QString& avoiding = {});
+    // lookUp, reporting what the decorating filters cannot use: options other than `count` numbers
+    // ("Error: <what> <name> has wrong number of Name-Components ...", also when nothing was found)
+    // and a name that finds no file ("Warning: <missing> '<name>' not found").
+    static Found lookUpReported(const QString& type, const QString& name, const QString& avoiding, int count,
+                                const QString& what, const QString& missing);
 
     // Tests point the look-up at a folder of their own; an empty path restores the application's
     // resources. Either way the lists of choices are read again.

@@ -18,4 +18,12 @@ pf::Image strip(const pf::Gradient& gradient)
     return pf::Image::fromBitmap(gradient.bitmap(Width, 1, 0));
 }
 
+Input input(const QVariant& value)
+{
+    const std::optional<pf::Gradient> gradient = gradientFrom(value);
+    if (!gradient)
+        return {};
+    return {QVariant::fromValue(*gradient), strip(*gradient)};
+}
+
 } // namespace GradientStrip

@@ -17,4 +17,13 @@ inline constexpr int Width = 1024;
 std::optional<pf::Gradient> gradientFrom(const QVariant& value);
 pf::Image strip(const pf::Gradient& gradient);
 
+// Setting the input to `value`: what the input then holds (the gradient, or none) and, for a gradient,
+// its new strip. None, and text that makes no gradient, leave the last strip in use.
+struct Input
+{
+    QVariant stored;
+    std::optional<pf::Image> strip;
+};
+Input input(const QVariant& value);
+
 } // namespace GradientStrip

@@ -41,10 +41,10 @@ void OVGradientMapFilter::setValue(const QVariant& value, const QString& key)
         OVFilter::setValue(value, key);
         return;
     }
-    const std::optional<Gradient> gradient = GradientStrip::gradientFrom(value);
-    OVFilter::setValue(gradient ? QVariant::fromValue(*gradient) : QVariant(), key);
-    if (gradient)
-        m_strip = GradientStrip::strip(*gradient);
+    const GradientStrip::Input input = GradientStrip::input(value);
+    OVFilter::setValue(input.stored, key);
+    if (input.strip)
+        m_strip = *input.strip;
 }
 
 void OVGradientMapFilter::copyStateTo(Filter& other) const

@@ -42,10 +42,10 @@ void OVGradientMultiplyFilter::setValue(const QVariant& value, const QString& ke
         OVFilter::setValue(value, key);
         return;
     }
-    const std::optional<Gradient> gradient = GradientStrip::gradientFrom(value);
-    OVFilter::setValue(gradient ? QVariant::fromValue(*gradient) : QVariant(), key);
-    if (gradient)
-        setStrip(GradientStrip::strip(*gradient));
+    const GradientStrip::Input input = GradientStrip::input(value);
+    OVFilter::setValue(input.stored, key);
+    if (input.strip)
+        setStrip(*input.strip);
 }
 
 void OVGradientMultiplyFilter::setStrip(const Image& strip)

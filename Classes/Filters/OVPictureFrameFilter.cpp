@@ -3,7 +3,6 @@
 #include "Classes/Filters/FilterArtwork.h"
 #include "Classes/Filters/FrameworkFilterSupport.h"
 #include "Classes/Framework/StringORVExtension.h"
-#include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NumberText.h"
 
 using namespace pf;
@@ -49,24 +48,20 @@ void OVPictureFrameFilter::loadFrame(const QString& name)
         return;
     }
     // Frame masks live beside their frames; a frame is never one of them.
-    const FilterArtwork::Found found = FilterArtwork::lookUp(FilterArtwork::FrameType, name, MaskMark);
+    const FilterArtwork::Found found =
+        FilterArtwork::lookUpReported(FilterArtwork::FrameType, name, MaskMark, 4,
+                                      QStringLiteral("Picture Frame"), QStringLiteral("Picture Frame"));
     OVFilter::setValue(found.idName, FrameNameKey);
-    if (found.options.size() == 4) {
-        m_frameLayout = Rect(leadingNumberValue(found.options[0]), leadingNumberValue(found.options[1]),
-                             leadingNumberValue(found.options[2]), leadingNumberValue(found.options[3]));
-    } else {
-        pf::error(QStringLiteral("Picture Frame %1 has wrong number of Name-Components %2 (%3)")
-                      .arg(found.idName)
-                      .arg(found.options.size())
-                      .arg(found.options.join(QStringLiteral(", "))));
-    }
     if (found.path.isEmpty()) {
         // Nothing of an earlier frame may stay in use with a name that found none.
-        pf::warning(QStringLiteral("Picture Frame '%1' not found").arg(found.idName));
         m_frameImage = m_maskImage = Image();
         m_frameLayout = Rect(0, 0, 0, 0);
         return;
     }
+    // With the wrong number of numbers the layout stays as it was.
+    if (found.options.size() == 4)
+        m_frameLayout = Rect(leadingNumberValue(found.options[0]), leadingNumberValue(found.options[1]),
+                             leadingNumberValue(found.options[2]), leadingNumberValue(found.options[3]));
     m_frameImage = FilterArtwork::read(found.path);
     m_maskImage = FilterArtwork::read(
         FilterArtwork::fileNamed(FilterArtwork::FrameType, ORVExtension::resourceIDName(found.path) +
@@ -108,14 +103,15 @@ Image OVPictureFrameFilter::outputImage() const
         return image;
     Image picture;
     if (!m_maskImage.isNull()) {
-        picture = FrameworkFilterSupport::builtin(
-            QStringLiteral("CIBlendWithMask"),
-            {{ImageKey, var(image)},
-             {QStringLiteral("inputBackgroundImage"), var(Image::constantColor(Color(0, 0, 0, 0)))},
-             {QStringLiteral("inputMaskImage"), var(m_maskImage.imageByApplyingTransform(p->transform))}})
-                      // Nothing shows outside the picture, but the endless transparent background would
-                      // otherwise make the framed picture endless too.
-                      .imageByCroppingToRect(image.extent());
+        picture =
+            FrameworkFilterSupport::builtin(
+                QStringLiteral("CIBlendWithMask"),
+                {{ImageKey, var(image)},
+                 {QStringLiteral("inputBackgroundImage"), var(Image::constantColor(Color(0, 0, 0, 0)))},
+                 {QStringLiteral("inputMaskImage"), var(m_maskImage.imageByApplyingTransform(p->transform))}})
+                // Nothing shows outside the picture, but the endless transparent background would
+                // otherwise make the framed picture endless too.
+                .imageByCroppingToRect(image.extent());
     } else {
         picture = image.imageByCroppingToRect(p->opening);
     }

@@ -2,7 +2,6 @@
 
 #include "Classes/Filters/FilterArtwork.h"
 #include "Classes/Filters/FrameworkFilterSupport.h"
-#include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NumberText.h"
 
 #include <cmath>
@@ -48,22 +47,17 @@ void OVPictureShadowFilter::loadShadow(const QString& name)
         m_shadowImage = Image();
         return;
     }
-    const FilterArtwork::Found found = FilterArtwork::lookUp(FilterArtwork::ShadowType, name);
+    const FilterArtwork::Found found =
+        FilterArtwork::lookUpReported(FilterArtwork::ShadowType, name, QString(), 2, QStringLiteral("Shadow"),
+                                      QStringLiteral("Shadow Picture"));
     OVFilter::setValue(found.idName, ShadowNameKey);
-    if (found.options.size() == 2) {
-        m_shadowMargin = Size(leadingNumberValue(found.options[0]), leadingNumberValue(found.options[1]));
-    } else {
-        pf::error(QStringLiteral("Shadow %1 has wrong number of Name-Components %2 (%3)")
-                      .arg(found.idName)
-                      .arg(found.options.size())
-                      .arg(found.options.join(QStringLiteral(", "))));
-    }
     if (found.path.isEmpty()) {
-        pf::warning(QStringLiteral("Shadow Picture '%1' not found").arg(found.idName));
         m_shadowImage = Image();
         m_shadowMargin = Size();
         return;
     }
+    if (found.options.size() == 2)
+        m_shadowMargin = Size(leadingNumberValue(found.options[0]), leadingNumberValue(found.options[1]));
     m_shadowImage = FilterArtwork::read(found.path);
 }
 
