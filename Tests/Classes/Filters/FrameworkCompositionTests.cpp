@@ -264,6 +264,8 @@ TEST(OVGaussianBlurFilter, StaysInBounds)
     f->setValue(var(Image::constantColor(Color(1, 1, 1, 1)).imageByCroppingToRect(Rect(0, 0, 60000, 50000))),
                 "inputImage");
     EXPECT_EQ(output(f).extent(), Rect(-7.5, -7.5, 60015, 50015));
+    f->setValue(var(Image::constantColor(Color(1, 1, 1, 1))), "inputImage");
+    EXPECT_TRUE(output(f).extent().isInfinite());
     EXPECT_EQ(f->attributes().value(FilterAttribute::FilterName).toString(), "CIGaussianBlur");
 }
 
