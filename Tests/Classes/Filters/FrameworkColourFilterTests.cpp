@@ -75,7 +75,8 @@ double hueDistance(double a, double b)
 
 TEST(OVCombineFilter, AJoinedShadeActsLikeBothShades)
 {
-    EXPECT_EQ(OVCombineFilter::combinableBlendModes(), (QStringList{"sourceOver", "multiply", "negativeMultiply"}));
+    EXPECT_EQ(OVCombineFilter::combinableBlendModes(),
+              (QStringList{"sourceOver", "multiply", "negativeMultiply"}));
     for (const char* name : {"overlay", "Multiply", ""})
         EXPECT_FALSE(OVCombineFilter::isCombinableBlendMode(QString::fromLatin1(name))) << name;
     EXPECT_FALSE(OVCombineFilter::isCombinableBlendMode(QString()));
@@ -92,32 +93,37 @@ TEST(OVCombineFilter, AJoinedShadeActsLikeBothShades)
     for (const QString& mode : OVCombineFilter::combinableBlendModes()) {
         const Image twice = blend(mode, upper.image(), blend(mode, lower.image(), picture.image(), 0.6), 0.8);
         // The upper image is cut smaller: the background alone decides the extent.
-        const Image joined = output(made("OVCombineFilter",
-                                         {{"inputImage", var(upper.image().imageByCroppingToRect(Rect(2, 2, 10, 10)))},
-                                          {"inputBackgroundImage", var(lower.image())},
-                                          {"inputBackgroundIntensity", 0.6},
-                                          {"inputIntensity", 0.8},
-                                          {"blendMode", mode}},
-                                         false));
+        const Image joined =
+            output(made("OVCombineFilter",
+                        {{"inputImage", var(upper.image().imageByCroppingToRect(Rect(2, 2, 10, 10)))},
+                         {"inputBackgroundImage", var(lower.image())},
+                         {"inputBackgroundIntensity", 0.6},
+                         {"inputIntensity", 0.8},
+                         {"blendMode", mode}},
+                        false));
         ASSERT_FALSE(joined.isNull()) << mode.toStdString();
         EXPECT_EQ(joined.extent(), Rect(0, 0, 24, 16));
-        const Image joinedFull = output(made("OVCombineFilter", {{"inputImage", var(upper.image())},
-                                                                 {"inputBackgroundImage", var(lower.image())},
-                                                                 {"inputBackgroundIntensity", 0.6},
-                                                                 {"inputIntensity", 0.8},
-                                                                 {"blendMode", mode}},
-                                                false));
+        const Image joinedFull = output(made("OVCombineFilter",
+                                             {{"inputImage", var(upper.image())},
+                                              {"inputBackgroundImage", var(lower.image())},
+                                              {"inputBackgroundIntensity", 0.6},
+                                              {"inputIntensity", 0.8},
+                                              {"blendMode", mode}},
+                                             false));
         const Image once = blend(mode, joinedFull, picture.image(), 1.0);
-        EXPECT_LT(difference(Grid::rendered(once, 24, 16), Grid::rendered(twice, 24, 16)), 2e-5) << mode.toStdString();
+        EXPECT_LT(difference(Grid::rendered(once, 24, 16), Grid::rendered(twice, 24, 16)), 2e-5)
+            << mode.toStdString();
     }
     LogCapture capture;
-    EXPECT_TRUE(output(made("OVCombineFilter", {{"inputImage", var(upper.image())},
-                                                {"inputBackgroundImage", var(lower.image())},
-                                                {"blendMode", "overlay"}},
+    EXPECT_TRUE(output(made("OVCombineFilter",
+                            {{"inputImage", var(upper.image())},
+                             {"inputBackgroundImage", var(lower.image())},
+                             {"blendMode", "overlay"}},
                             false))
                     .isNull());
     EXPECT_TRUE(capture.contains("Warning: Filter 'OVCombineFilter' has no Kernel named 'overlay'"));
-    EXPECT_TRUE(output(made("OVCombineFilter", {{"inputImage", var(upper.image())}, {"blendMode", "multiply"}}, false))
+    EXPECT_TRUE(output(made("OVCombineFilter",
+                            {{"inputImage", var(upper.image())}, {"blendMode", "multiply"}}, false))
                     .isNull());
 }
 
@@ -132,7 +138,8 @@ TEST(OVCombineMaskFilter, RoundsTheMaskImagesCorners)
         float corner; // the mask image's corner pixel
     };
     for (const Case c : {Case{0, 1, 0.4f}, Case{5, 2, 0}, Case{10, 1, 0}}) {
-        FilterPtr f = made("OVCombineMaskFilter", {{"inputImage", var(placed)}, {"inputBackgroundImage", var(background.image())}});
+        FilterPtr f = made("OVCombineMaskFilter",
+                           {{"inputImage", var(placed)}, {"inputBackgroundImage", var(background.image())}});
         EXPECT_EQ(f->value("inputCornerRadius").toDouble(), 0.0);
         EXPECT_EQ(f->value("inputScale").toDouble(), 1.0);
         f->setValue(c.radius, "inputCornerRadius");
@@ -142,8 +149,8 @@ TEST(OVCombineMaskFilter, RoundsTheMaskImagesCorners)
         const Grid g = Grid::rendered(out, 40, 30);
         EXPECT_NEAR(g.at(20, 15)[0], 0.4f, 1e-6) << c.radius; // inside: both values
         EXPECT_NEAR(g.at(10, 5)[0], c.corner, 1e-6) << c.radius;
-        EXPECT_EQ(g.at(5, 5)[0], 0.0f);  // outside the mask image
-        EXPECT_EQ(g.at(5, 5)[3], 1.0f);  // the background's alpha
+        EXPECT_EQ(g.at(5, 5)[0], 0.0f); // outside the mask image
+        EXPECT_EQ(g.at(5, 5)[3], 1.0f); // the background's alpha
     }
 }
 
@@ -157,14 +164,17 @@ TEST(FrameworkColourFilters, PureHuesAgainstHSV)
         std::function<Pixel(const Pixel&)> expected;
     };
     const Case cases[] = {
-        {"OVRotateColorFilter", {{"inputAngle", 0.25}},
+        {"OVRotateColorFilter",
+         {{"inputAngle", 0.25}},
          [](const Pixel& p) {
              const auto hsv = toHSV(p[0], p[1], p[2]);
              return fromHSV(hsv[0] + 0.25, hsv[1], hsv[2]);
          }},
-        {"OVKeepColorFilter", {{"inputColor", QVariant::fromValue(Color(0, 0, 1, 1))}, {"inputIntensity", 0.5}},
+        {"OVKeepColorFilter",
+         {{"inputColor", QVariant::fromValue(Color(0, 0, 1, 1))}, {"inputIntensity", 0.5}},
          [](const Pixel& p) {
-             const double keep = std::clamp(1 - hueDistance(toHSV(p[0], p[1], p[2])[0], 2 / 3.0) / 0.25, 0.0, 1.0);
+             const double keep =
+                 std::clamp(1 - hueDistance(toHSV(p[0], p[1], p[2])[0], 2 / 3.0) / 0.25, 0.0, 1.0);
              const double grey = 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
              Pixel out = p;
              for (int c = 0; c < 3; ++c)
@@ -194,7 +204,8 @@ TEST(FrameworkColourFilters, PureHuesAgainstHSV)
         EXPECT_LT(difference(Grid::rendered(out, 13, 1), mapped(hues, c.expected)), 2e-6) << c.name;
     }
     // Red replaced by itself at full intensity is red; the default keeps red and greys out the rest.
-    const Grid kept = Grid::rendered(output(made("OVKeepColorFilter", {{"inputImage", var(hues.image())}})), 13, 1);
+    const Grid kept =
+        Grid::rendered(output(made("OVKeepColorFilter", {{"inputImage", var(hues.image())}})), 13, 1);
     EXPECT_EQ(kept.at(0, 0), (Pixel{1, 0, 0, 1}));
     EXPECT_NEAR(kept.at(6, 0)[0], 0.587f + 0.114f, 1e-6); // cyan turned grey
 }
@@ -234,7 +245,8 @@ TEST(OVGradientMapFilter, LooksUpTheStripAtTheLuma)
     // Greys at known lumas, one above white (clamped to the strip's end).
     const float lumas[] = {0.0f, 0.3f, 0.4995f, 0.5005f, 1.0f, 1.5f};
     const Grid greys = Grid::from(6, 1, [&](int x, int) { return Pixel{lumas[x], lumas[x], lumas[x], 1}; });
-    auto map = made("OVGradientMapFilter", {{"inputImage", var(greys.image())}, {"inputGradient", QVariant::fromValue(hard)}});
+    auto map = made("OVGradientMapFilter",
+                    {{"inputImage", var(greys.image())}, {"inputGradient", QVariant::fromValue(hard)}});
     Grid g = Grid::rendered(output(map), 6, 1);
     for (int x = 0; x < 6; ++x)
         EXPECT_EQ(g.at(x, 0), (lumas[x] < 0.5f ? Pixel{1, 0, 0, 1} : Pixel{0, 0, 1, 1})) << lumas[x];
@@ -251,7 +263,8 @@ TEST(OVGradientMapFilter, LooksUpTheStripAtTheLuma)
 TEST(OVGradientMultiplyFilter, SpansTheExtentAlongItsAngle)
 {
     const int w = 64, h = 32;
-    const Image white = Grid(w, h, {1, 1, 1, 1}).image().imageByApplyingTransform(AffineTransform::translation(5, 7));
+    const Image white =
+        Grid(w, h, {1, 1, 1, 1}).image().imageByApplyingTransform(AffineTransform::translation(5, 7));
     for (double degrees : {0.0, 45.0, 90.0}) {
         auto f = made("OVGradientMultiplyFilter", {{"inputImage", var(white)}, {"inputAngle", degrees}});
         const Pixels p = render(output(f), Rect(5, 7, w, h));
@@ -263,19 +276,23 @@ TEST(OVGradientMultiplyFilter, SpansTheExtentAlongItsAngle)
             for (int x = 0; x < w; ++x) {
                 // Location 0 to 1 along (cos a, -sin a) through the centre; the strip's first and last
                 // half pixels hold its end values.
-                const double t = ((x + 0.5 - w / 2.0) * std::cos(r) - (y + 0.5 - h / 2.0) * std::sin(r)) / length + 0.5;
+                const double t =
+                    ((x + 0.5 - w / 2.0) * std::cos(r) - (y + 0.5 - h / 2.0) * std::sin(r)) / length + 0.5;
                 const double expected = std::clamp(t, 0.5 / 1024, 1023.5 / 1024);
                 worst = std::max(worst, float(std::abs(p.at(5 + x, 7 + y)[0] - expected)));
             }
         EXPECT_LT(worst, 1e-4) << degrees;
     }
     // A transparent gradient leaves the image; a colour of alpha 0 as well.
-    auto clear = made("OVGradientMultiplyFilter",
-                      {{"inputImage", var(white)}, {"inputGradient", QVariant::fromValue(Gradient(Color(0, 0, 0, 0), Color(0, 0, 0, 0)))}});
+    auto clear =
+        made("OVGradientMultiplyFilter",
+             {{"inputImage", var(white)},
+              {"inputGradient", QVariant::fromValue(Gradient(Color(0, 0, 0, 0), Color(0, 0, 0, 0)))}});
     EXPECT_EQ(render(output(clear), Rect(5, 7, 4, 4)).at(6, 8)[1], 1.0f);
     for (double alpha : {0.0, 0.5, 1.0}) {
-        auto tint = made("OVColorMultiplyFilter",
-                         {{"inputImage", var(white)}, {"inputColor", QVariant::fromValue(Color(0.2, 0.4, 1, alpha))}});
+        auto tint =
+            made("OVColorMultiplyFilter", {{"inputImage", var(white)},
+                                           {"inputColor", QVariant::fromValue(Color(0.2, 0.4, 1, alpha))}});
         EXPECT_NEAR(render(output(tint), Rect(5, 7, 4, 4)).at(6, 8)[0], 1 - alpha + alpha * 0.2, 1e-6);
     }
 }
@@ -287,9 +304,10 @@ TEST(OVDimmedBWFilter, SharedAndDimmed)
     EXPECT_EQ(shared->value("inputBrightness").toDouble(), 0.6);
     const Grid colours = randomGrid(8, 4, 5, false);
     const Image out = output(made("OVDimmedBWFilter", {{"inputImage", var(colours.image())}}));
-    EXPECT_LT(difference(Grid::rendered(out, 8, 4), mapped(colours, [](const Pixel& p) {
-                             const float grey = luma601(p) * 0.6f * p[3];
-                             return Pixel{grey, grey, grey, p[3]};
-                         })),
+    EXPECT_LT(difference(Grid::rendered(out, 8, 4), mapped(colours,
+                                                           [](const Pixel& p) {
+                                                               const float grey = luma601(p) * 0.6f * p[3];
+                                                               return Pixel{grey, grey, grey, p[3]};
+                                                           })),
               2e-6);
 }

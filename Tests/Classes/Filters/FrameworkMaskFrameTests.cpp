@@ -59,7 +59,8 @@ TEST(OVMaskImageFilter, SixKernels)
                 const Pixel& p = withImage ? image.at(x, y) : paint;
                 return Pixel{p[0] * w, p[1] * w, p[2] * w, p[3] * w};
             });
-            EXPECT_LT(difference(Grid::rendered(f->outputImage(), 8, 6), expected), 2e-6) << invert << withImage;
+            EXPECT_LT(difference(Grid::rendered(f->outputImage(), 8, 6), expected), 2e-6)
+                << invert << withImage;
         }
     // The alpha kernels, with the named alpha mask (an oval, 40 x 20) on an image of its size.
     const Grid grey = Grid(40, 20, {0.5f, 0.5f, 0.5f, 1});
@@ -88,7 +89,8 @@ TEST(OVMaskImageFilter, FitsTheMaskToTheImage)
         {false, false, mask, Rect(100, 0, 200, 200)}, // scale 2 both ways, centred
         {true, false, mask, Rect(0, 0, 400, 200)},    // stretched by 4 and 2
         {false, true, mask, Rect(0, 0, 400, 200)},    // inverted: the image's extent
-        {false, false, Grid(400, 200, {1, 1, 1, 1}).image().imageByApplyingTransform(AffineTransform::translation(0.5, 0)),
+        {false, false,
+         Grid(400, 200, {1, 1, 1, 1}).image().imageByApplyingTransform(AffineTransform::translation(0.5, 0)),
          Rect(0, 0, 400, 200)}, // within a pixel: used as it is (its extent truncated)
     };
     for (const Case& c : cases) {
@@ -109,7 +111,8 @@ TEST(OVMaskImageFilter, FitsTheMaskToTheImage)
     EXPECT_EQ(p.at(298, 197)[3], 1.0f);
     EXPECT_EQ(p.at(300, 100)[3], 0.0f);
     // A mask or image without area cannot be fitted: the image comes back as it is, no NaN.
-    for (const Image& flat : {Image::emptyImage(), Grid(100, 100).image().imageByCroppingToRect(Rect(0, 0, 100, 0))}) {
+    for (const Image& flat :
+         {Image::emptyImage(), Grid(100, 100).image().imageByCroppingToRect(Rect(0, 0, 100, 0))}) {
         f->setValue(var(flat), "inputMaskImage");
         EXPECT_EQ(f->outputImage(), image);
     }
@@ -137,9 +140,9 @@ TEST(OVMaskImageFilter, LooksUpMasksByIdThenByName)
     ASSERT_TRUE(ArtworkBundle::oval(10, 10, false).save(temporary.fileName()));
     const Case cases[] = {
         {"ORV-M#002#Anything", true, nullptr},
-        {"Oval", true, nullptr},              // no type or number: found by its name part only
+        {"Oval", true, nullptr}, // no type or number: found by its name part only
         {"Nothing", false, "Warning: No Mask loaded for Nothing"}, // an empty ID matches no file
-        {"glimora-mask-test.png", true, nullptr},                   // from the temporary folder
+        {"glimora-mask-test.png", true, nullptr},                  // from the temporary folder
         {"../glimora-mask-test.png", false, "not a plain file name"},
         {"/etc/passwd", false, "not a plain file name"},
     };
@@ -213,7 +216,8 @@ TEST(OVPictureFrameFilter, OpeningPlacedInThePicture)
     EXPECT_FALSE(OVPictureFrameFilter::placement(Rect(0, 0, 400, 300), Rect(0, 0, 0, 0)));
 
     ArtworkBundle artwork;
-    const Image picture = Grid(240, 120, {0, 0, 1, 1}).image().imageByApplyingTransform(AffineTransform::translation(30, 40));
+    const Image picture =
+        Grid(240, 120, {0, 0, 1, 1}).image().imageByApplyingTransform(AffineTransform::translation(30, 40));
     auto frame = made<OVPictureFrameFilter>("OVPictureFrameFilter");
     frame->setValue(QVariant(), "inputFrameName");
     EXPECT_EQ(frame->outputImage(), Image()); // no picture
@@ -226,9 +230,12 @@ TEST(OVPictureFrameFilter, OpeningPlacedInThePicture)
         const bool oak = QByteArray(name).contains("Oak");
         const double s = oak ? 1.5 : 2.0;
         const Rect opening = oak ? Rect(30 + 45, 40, 150, 120) : Rect(30 + 40, 40, 160, 120);
-        EXPECT_EQ(out.extent(), Rect(opening.minX() - s * (oak ? 10 : 20), 40 - s * (oak ? 10 : 20), 120 * s, 100 * s)) << name;
+        EXPECT_EQ(out.extent(),
+                  Rect(opening.minX() - s * (oak ? 10 : 20), 40 - s * (oak ? 10 : 20), 120 * s, 100 * s))
+            << name;
         const Pixels px = render(out, opening.insetBy(-20, -20));
-        EXPECT_EQ(px.at(int(opening.midX()), int(opening.midY())), (std::array<float, 4>{0, 0, 1, 1})) << name;
+        EXPECT_EQ(px.at(int(opening.midX()), int(opening.midY())), (std::array<float, 4>{0, 0, 1, 1}))
+            << name;
         // Just outside the opening the frame's dark brown covers everything.
         EXPECT_NEAR(px.at(int(opening.minX()) - 3, int(opening.midY()))[0], 80 / 255.0, 1e-3) << name;
     }
@@ -241,7 +248,8 @@ TEST(OVPictureShadowFilter, MarginLandsOnTheCorner)
     EXPECT_EQ(shadow->value("inputShadowName").toString(), "ORV-S#001#Drop");
     EXPECT_EQ(shadow->shadowMargin(), Size(10, 10));
     // 110 wide with a margin of 10: scale 200 / 100 = 2, the shadow from (-20, -20) + the picture's origin.
-    const Image picture = Grid(200, 100, {1, 1, 1, 1}).image().imageByApplyingTransform(AffineTransform::translation(5, 5));
+    const Image picture =
+        Grid(200, 100, {1, 1, 1, 1}).image().imageByApplyingTransform(AffineTransform::translation(5, 5));
     shadow->setValue(var(picture), "inputImage");
     const Image out = shadow->outputImage();
     EXPECT_EQ(out.extent(), Rect(-15, -15, 220, 180));
