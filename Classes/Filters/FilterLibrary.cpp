@@ -72,6 +72,14 @@
 #include "Classes/Filters/GMScaleFilter.h"
 #include "Classes/Filters/GMSelectiveColorChangeCYMKFilter.h"
 
+// Eyes and healing
+#include "Classes/Filters/GMIrisMaskFinderFilter.h"
+#include "Classes/Filters/OVInpaintingFilter.h"
+// Brush kernels
+#include "Classes/Filters/GMAdjustableBlend.h"
+#include "Classes/Filters/GMAutoBrush.h"
+#include "Classes/Filters/GMBasicBrush.h"
+#include "Classes/Filters/GMBrushMaskTools.h"
 // The framework's combining, mask, colour, gradient, frame, shadow, reflection and watermark filters
 #include "Classes/Filters/OVArtisticExtend.h"
 #include "Classes/Filters/OVBlurCompositionFilter.h"
@@ -184,6 +192,14 @@ void FilterLibrary::registerAll()
         registerMember<GMScaleFilter>("GMScaleFilter");
         registerMember<GMSelectiveColorChangeCYMKFilter>("GMSelectiveColorChangeCYMKFilter");
 
+        // Eyes and healing: the iris click mask and the healing brush's inpainting.
+        registerMember<GMIrisMaskFinderFilter>("GMIrisMaskFinderFilter");
+        OVInpaintingFilter::registerClass();
+        // The brush kernels that paint masks, and the blend that goes with them.
+        GMBasicBrush::registerClass();
+        GMAutoBrush::registerClass();
+        GMBrushMaskTools::registerClass();
+        GMAdjustableBlend::registerClass();
         // The framework's combining, mask, colour, gradient, frame, shadow, reflection and watermark filters.
         OVArtisticExtend::registerClass();
         OVBlurCompositionFilter::registerClass();
