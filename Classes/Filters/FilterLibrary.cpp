@@ -80,6 +80,27 @@
 #include "Classes/Filters/GMAutoBrush.h"
 #include "Classes/Filters/GMBasicBrush.h"
 #include "Classes/Filters/GMBrushMaskTools.h"
+// The framework's combining, mask, colour, gradient, frame, shadow, reflection and watermark filters
+#include "Classes/Filters/OVArtisticExtend.h"
+#include "Classes/Filters/OVBlurCompositionFilter.h"
+#include "Classes/Filters/OVColorMultiplyFilter.h"
+#include "Classes/Filters/OVCombineFilter.h"
+#include "Classes/Filters/OVCombineMaskFilter.h"
+#include "Classes/Filters/OVDimmedBWFilter.h"
+#include "Classes/Filters/OVGaussianBlurFilter.h"
+#include "Classes/Filters/OVGradientMapFilter.h"
+#include "Classes/Filters/OVGradientMultiplyFilter.h"
+#include "Classes/Filters/OVImageOverlayFilter.h"
+#include "Classes/Filters/OVKeepColorFilter.h"
+#include "Classes/Filters/OVMaskImageFilter.h"
+#include "Classes/Filters/OVPictureFrameFilter.h"
+#include "Classes/Filters/OVPictureShadowFilter.h"
+#include "Classes/Filters/OVReflectionFilter.h"
+#include "Classes/Filters/OVReplaceColorFilter.h"
+#include "Classes/Filters/OVRotateColorFilter.h"
+#include "Classes/Filters/OVSRGBConversionFilter.h"
+#include "Classes/Filters/OVSimpleShadowFilter.h"
+#include "Classes/Filters/OVWatermarkFilter.h"
 
 #include <mutex>
 
@@ -179,5 +200,26 @@ void FilterLibrary::registerAll()
         GMAutoBrush::registerClass();
         GMBrushMaskTools::registerClass();
         GMAdjustableBlend::registerClass();
+        // The framework's combining, mask, colour, gradient, frame, shadow, reflection and watermark filters.
+        OVArtisticExtend::registerClass();
+        OVBlurCompositionFilter::registerClass();
+        OVColorMultiplyFilter::registerClass();
+        OVCombineFilter::registerClass();
+        OVCombineMaskFilter::registerClass();
+        OVDimmedBWFilter::registerClass();
+        OVGaussianBlurFilter::registerClass();
+        OVGradientMapFilter::registerClass();
+        OVGradientMultiplyFilter::registerClass();
+        OVImageOverlayFilter::registerClass();
+        OVKeepColorFilter::registerClass();
+        OVMaskImageFilter::registerClass();
+        OVPictureFrameFilter::registerClass();
+        OVPictureShadowFilter::registerClass();
+        OVReflectionFilter::registerClass();
+        OVReplaceColorFilter::registerClass();
+        OVRotateColorFilter::registerClass();
+        OVSRGBConversionFilter::registerClass();
+        OVSimpleShadowFilter::registerClass();
+        OVWatermarkFilter::registerClass();
     });
 }
