@@ -17,8 +17,11 @@ OVWindowRegistry<OVCursorStack>& registry()
     return stacks;
 }
 
+// Strings and numbers as they read; object keys as the pointer they hold.
 QString describe(const QVariant& key)
 {
+    if (key.metaType() != QMetaType::fromType<quintptr>() && key.canConvert<QString>())
+        return key.toString();
     QString text;
     QDebug(&text).noquote() << key;
     return text;
