@@ -52,8 +52,9 @@ TEST(OVScroller, TheSlotIsDrawnOnlyBehindArrows)
         const bool slot = image.pixelColor(7, 150).alpha() > 0;
         EXPECT_EQ(slot, arrows == OVScroller::ArrowsPosition::Default);
         EXPECT_GT(image.pixelColor(7, 20).alpha(), 0); // the knob
-        if (arrows == OVScroller::ArrowsPosition::None)
+        if (arrows == OVScroller::ArrowsPosition::None) {
             EXPECT_EQ(image.pixelColor(1, 20).alpha(), 0); // beside the slim knob
+        }
     }
 }
 
