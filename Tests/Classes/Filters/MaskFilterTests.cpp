@@ -451,19 +451,39 @@ TEST(MaskFilters, FillFromBorderAndFillSkin)
     setImage(border, hole.image(), "inputMask");
     EXPECT_LT(difference(Grid::rendered(output(border), 24, 16), ramp), 1e-4f);
 
-    // The skin fill paints the photo's skin tone over a masked patch of the suit.
-    const Image photo = Image::fromFile(GLIMORA_TESTDATA_DIR "/portrait-512.png");
-    const Image patch = greyGrid(512, 512, [](int x, int y) {
-                            return x >= 60 && x < 80 && y >= 200 && y < 220 ? 1.0f : 0.0f;
-                        }).image();
+    // The skin fill paints the skin tone around a dark blot on the cheek over it.
+    Bitmap blotted = *context().render(Image::fromFile(GLIMORA_TESTDATA_DIR "/portrait-512.png"),
+                                       Rect(0, 0, 512, 512), Bitmap::Format::RGBAf);
+    const Grid blot = greyGrid(
+        512, 512, [](int x, int y) { return std::abs(x - 190) < 5 && std::abs(y - 380) < 5 ? 1.0f : 0.0f; });
+    for (int y = 376; y < 385; ++y)
+        for (int x = 186; x < 195; ++x)
+            std::fill_n(reinterpret_cast<float*>(blotted.mutableRow(511 - y)) + x * 4, 3, 0.1f);
     FilterPtr skin = made("GMFillSkinFilter");
-    setImage(skin, photo);
-    setImage(skin, patch, "inputMask");
+    setImage(skin, Image::fromBitmap(blotted));
+    setImage(skin, blot.image(), "inputMask");
+    const Pixel filled = render(output(skin), Rect(190, 380, 1, 1)).at(190, 380);
+    // Near the mean of the skin around the blot (a ring from 6 to 12 pixels out).
+    const Pixels cheek = render(Image::fromBitmap(blotted), Rect(170, 360, 40, 40));
+    Pixel around{};
+    int count = 0;
+    for (int y = 368; y < 392; ++y) {
+        for (int x = 178; x < 202; ++x) {
+            const double r = std::hypot(x - 190, y - 380);
+            if (r >= 6 && r <= 12) {
+                for (size_t i = 0; i < 3; ++i)
+                    around[i] += cheek.at(x, y)[i];
+                ++count;
+            }
+        }
+    }
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_NEAR(filled[i], around[i] / float(count), 0.08f) << i;
     FilterPtr judge = made("GMColorMaskSkinBasedOnLumErrFilter");
     setImage(judge, output(skin));
-    EXPECT_GT(valueAt(output(judge), 70, 210), 0.9f);
-    setImage(judge, photo);
-    EXPECT_LT(valueAt(output(judge), 70, 210), 0.1f);
+    EXPECT_GT(valueAt(output(judge), 190, 380), 0.9f);
+    setImage(judge, Image::fromBitmap(blotted));
+    EXPECT_LT(valueAt(output(judge), 190, 380), 0.1f);
 }
 
 TEST(MaskFilters, SkinMaskOnThePortrait)
