@@ -72,6 +72,12 @@
 #include "Classes/Filters/GMScaleFilter.h"
 #include "Classes/Filters/GMSelectiveColorChangeCYMKFilter.h"
 
+// Brush kernels
+#include "Classes/Filters/GMAdjustableBlend.h"
+#include "Classes/Filters/GMAutoBrush.h"
+#include "Classes/Filters/GMBasicBrush.h"
+#include "Classes/Filters/GMBrushMaskTools.h"
+
 // Mask filters: stroke segments, morphology, colour sampling and selection, combining, alpha, mask tools
 #include "Classes/Filters/GMAutoBrushFilter.h"
 #include "Classes/Filters/GMAutoBrushHairFilter.h"
@@ -210,6 +216,12 @@ void FilterLibrary::registerAll()
         registerMember<GMRGB2YUVFilter>("GMRGB2YUVFilter");
         registerMember<GMScaleFilter>("GMScaleFilter");
         registerMember<GMSelectiveColorChangeCYMKFilter>("GMSelectiveColorChangeCYMKFilter");
+
+        // The brush kernels that paint masks, and the blend that goes with them.
+        GMBasicBrush::registerClass();
+        GMAutoBrush::registerClass();
+        GMBrushMaskTools::registerClass();
+        GMAdjustableBlend::registerClass();
 
         // Mask filters: stroke segments, morphology, colour sampling and selection, combining and
         // filling, alpha, and the brush framework's mask tools.
