@@ -10,5 +10,5 @@ GMColorMaskInvertFilter::GMColorMaskInvertFilter(const QString& className) : GMK
 
 Image GMColorMaskInvertFilter::outputImage() const
 {
-    return applyToInputImage(0, ApplyExtent::OriginZero, {}, 0);
+    return applyToInputImage(0, ApplyExtent::OriginZero);
 }
