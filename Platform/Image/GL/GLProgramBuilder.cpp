@@ -68,10 +68,10 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel,
             s += QStringLiteral("uniform vec4 %1;\n").arg(uniformName("stageRect", i, k));
         }
         if (chain.terminal == GLSamplerChain::Terminal::Texture)
-            s += QStringLiteral(
-                     "uniform sampler2D %1;\nuniform mat3 %2;\nuniform float %3;\nuniform ivec2 %4;\n")
+            s += QStringLiteral("uniform sampler2D %1;\nuniform mat3 %2;\nuniform float %3;\nuniform ivec2 "
+                                "%4;\nuniform vec4 %5;\n")
                      .arg(uniformName("texture", i), uniformName("textureMap", i), uniformName("lod", i),
-                          uniformName("size", i));
+                          uniformName("size", i), uniformName("round", i));
         else if (chain.terminal == GLSamplerChain::Terminal::Constant)
             s += QStringLiteral("uniform vec4 %1;\n").arg(uniformName("constant", i));
 
@@ -108,8 +108,12 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel,
                                     "    return textureLod(%1, t / vec2(%2), %3);\n")
                          .arg(uniformName("texture", i), uniformName("size", i), uniformName("lod", i));
             else if (chain.nearest)
-                s += QStringLiteral("    return _pf_fetch(%1, ivec2(floor(t)), %2);\n")
-                         .arg(uniformName("texture", i), uniformName("size", i));
+                // A point on the border between two pixels reads the one above or to the right of it,
+                // in the image's own upward coordinates: textures whose rows run downward round the
+                // other way along y (round.xy flips an axis, round.zw moves back by one texel).
+                s += QStringLiteral("    vec2 n = floor(t * %3.xy) * %3.xy + %3.zw;\n"
+                                    "    return _pf_fetch(%1, ivec2(n), %2);\n")
+                         .arg(uniformName("texture", i), uniformName("size", i), uniformName("round", i));
             else
                 s += QStringLiteral("    return _pf_bilinear(%1, t, %2);\n")
                          .arg(uniformName("texture", i), uniformName("size", i));

@@ -52,6 +52,19 @@ Rect roundOut(const Rect& r)
     return Rect(x0, y0, x1 - x0, y1 - y0);
 }
 
+// The pixels whose centres lie in a rectangle, edges included: a pixel is a sample at its centre, and
+// a centre on the edge of an image's domain is inside it, on every side alike.
+Rect pixelsCentredIn(const Rect& r)
+{
+    if (r.isNull() || r.isInfinite())
+        return r;
+    const double x0 = std::ceil(r.minX() - 0.5), x1 = std::floor(r.maxX() - 0.5) + 1;
+    const double y0 = std::ceil(r.minY() - 0.5), y1 = std::floor(r.maxY() - 0.5) + 1;
+    if (x1 <= x0 || y1 <= y0)
+        return Rect::null();
+    return Rect(x0, y0, x1 - x0, y1 - y0);
+}
+
 Rect alignTo(const Rect& r, int block)
 {
     if (block <= 1 || r.isNull())
@@ -814,8 +827,9 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, producer.texture, 0);
     glViewport(0, 0, width, height);
 
-    // Only pixels inside the node's domain and extent are computed; the rest stay transparent.
-    Rect area = areaOf(node).intersected(rect);
+    // Only pixels centred inside the node's domain and extent are computed; the rest stay transparent.
+    // The quad's edges fall between pixels, so no rasterization rule decides which edge pixels run.
+    Rect area = pixelsCentredIn(areaOf(node)).intersected(rect);
     if (area.isNull() || !area.contains(rect)) {
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);
@@ -898,6 +912,9 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
                     glBindTexture(GL_TEXTURE_2D, emptyTexture);
                 }
                 glUniform2iv(prog->location(GLProgramBuilder::uniformName("size", i)), 1, size);
+                const bool flipped = input.texture && input.flipped;
+                const float rounding[4] = {1.0f, flipped ? -1.0f : 1.0f, 0.0f, flipped ? -1.0f : 0.0f};
+                glUniform4fv(prog->location(GLProgramBuilder::uniformName("round", i)), 1, rounding);
                 glBindSampler(GLuint(i),
                               samplerObjects[(chain.nearest ? 1 : 0) + (level > 0 && input.texture ? 2 : 0)]);
                 glUniform1i(prog->location(GLProgramBuilder::uniformName("texture", i)), i);

@@ -285,3 +285,55 @@ TEST(Render, FailuresReturnNothingAndSayWhy)
     EXPECT_FALSE(context().render(Image::constantColor(Color(1, 1, 1)), Rect::infinite()));
     EXPECT_EQ(capture.lines().size(), 2);
 }
+
+TEST(Render, HalfPixelEdgesFollowOneConventionOnBothAxes)
+{
+    // Each case runs along x and along y with the same numbers: a pixel is a sample at its centre, y
+    // grows upward, and a point on the border between two pixels belongs to the one above or right.
+    struct Along
+    {
+        const char* axis;
+        bool y;
+    };
+    for (const Along along : {Along{"x", false}, Along{"y", true}}) {
+        SCOPED_TRACE(along.axis);
+        auto point = [&](double a, double b) { return along.y ? Vector(b, a) : Vector(a, b); };
+        auto pixel = [&](const Bitmap& out, int a, int b) { return along.y ? at(out, b, a) : at(out, a, b); };
+
+        // Four opaque pixels moved half a pixel along the axis: both half-covered ends show half.
+        const Bitmap four = makeFloatBitmap(along.y ? 1 : 4, along.y ? 4 : 1, [](int, int) {
+            return std::array<float, 4>{1, 1, 1, 1};
+        });
+        const Vector shift = point(0.5, 0);
+        const Image moved = Image::fromBitmap(four).imageByApplyingTransform(
+            AffineTransform::translation(shift.x(), shift.y()));
+        const Bitmap spread = renderFloat(moved, along.y ? Rect(0, 0, 1, 5) : Rect(0, 0, 5, 1));
+        ASSERT_FALSE(spread.isNull());
+        EXPECT_NEAR(pixel(spread, 0, 0)[3], 0.5f, 1e-6);
+        EXPECT_NEAR(pixel(spread, 2, 0)[3], 1.0f, 1e-6);
+        EXPECT_NEAR(pixel(spread, 4, 0)[3], 0.5f, 1e-6);
+
+        // Nearest reads exactly between pixel centres take the higher pixel.
+        const Image ramp = Image::fromBitmap(makeFloatBitmap(4, 4, [&](int x, int y) {
+            const float v = float(along.y ? y : x) / 4.0f;
+            return std::array<float, 4>{v, v, v, 1};
+        }));
+        const Kernel shifted =
+            kernel("kernel vec4 k(sampler s, vec2 offset) { return sample(s, samplerCoord(s) + offset); }");
+        const Bitmap ties =
+            renderFloat(shifted.apply({QVariant::fromValue(Sampler(ramp, Sampler::FilterMode::Nearest)),
+                                       QVariant::fromValue(point(0.5, 0))},
+                                      {Rect(0, 0, 4, 4), std::nullopt, nullptr}),
+                        Rect(0, 0, 4, 4));
+        EXPECT_NEAR(pixel(ties, 1, 2)[0], 2 / 4.0f, 1e-6);
+    }
+
+    // One pixel moved by half a pixel both ways covers a quarter of each of four pixels.
+    const Image dot = Image::fromBitmap(makeFloatBitmap(1, 1, [](int, int) {
+                          return std::array<float, 4>{1, 1, 1, 1};
+                      })).imageByApplyingTransform(AffineTransform::translation(0.5, 0.5));
+    const Bitmap quarters = renderFloat(dot, Rect(0, 0, 2, 2));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            EXPECT_NEAR(at(quarters, x, y)[3], 0.25f, 1e-6) << x << "," << y;
+}
