@@ -203,6 +203,12 @@ struct GLRenderer::Private
     std::vector<ImageNodePtr> synthetic;
     std::unordered_map<const ImageNode*, ImageNodePtr> copyOf;
     QString failure;
+    enum class Axis
+    {
+        Longer,
+        X,
+        Y
+    } splitAxis = Axis::Longer;
 
     Private();
     ~Private();
@@ -213,7 +219,15 @@ struct GLRenderer::Private
     GLSamplerChain walk(const SamplerBinding& binding, ImageNodePtr* terminal);
     Rect propagate(const GLSamplerChain& chain, const Rect& roi) const;
     bool renderTile(const Rect& tile, const Target& target, const Rect& whole);
-    bool planTile(const Rect& tile);
+    enum class Plan
+    {
+        Ready,
+        Split, // too much for one tile: `splitAxis` says along which axis to halve it
+        Failed
+    };
+    Plan planTile(const Rect& tile);
+    bool uploadsRegions(const Producer& producer) const;
+    Rect sourceRegion(const Producer& producer) const;
     bool prepareSource(Producer& producer);
     bool uploadRegion(Producer& producer);
     bool runPass(Producer& producer, bool isRoot);
@@ -623,13 +637,36 @@ void setGreySwizzle(const UploadFormat& upload)
 
 } // namespace
 
-bool GLRenderer::Private::uploadRegion(Producer& producer)
+bool GLRenderer::Private::uploadsRegions(const Producer& producer) const
 {
-    // A source too large for one texture: upload the part this tile needs.
+    const ImageNode& node = *producer.node;
+    const bool isBitmap = node.kind == ImageNode::Kind::Bitmap;
+    const int width = isBitmap ? node.bitmap.width() : node.tiles.width();
+    const int height = isBitmap ? node.bitmap.height() : node.tiles.height();
+    const UploadFormat upload = uploadFormat(isBitmap ? node.bitmap.format() : node.tiles.format());
+    const size_t bytes = size_t(width) * size_t(height) * size_t(upload.bytesPerPixel);
+    return width > maxTextureSize || height > maxTextureSize || bytes > SourceCacheBudget;
+}
+
+Rect GLRenderer::Private::sourceRegion(const Producer& producer) const
+{
+    // Aligned to the coarsest mipmap level read, so that every tile's levels average the same pixels.
     const ImageNode& node = *producer.node;
     const int width = node.kind == ImageNode::Kind::Bitmap ? node.bitmap.width() : node.tiles.width();
     const int height = node.kind == ImageNode::Kind::Bitmap ? node.bitmap.height() : node.tiles.height();
-    const Rect needed = roundOut(producer.required.intersected(Rect(0, 0, width, height)));
+    const Rect bounds(0, 0, width, height);
+    const Rect needed = roundOut(producer.required.intersected(bounds));
+    if (needed.isNull() || needed.isEmpty())
+        return Rect::null();
+    return alignTo(needed, 1 << producer.mipLevels).intersected(bounds);
+}
+
+bool GLRenderer::Private::uploadRegion(Producer& producer)
+{
+    // A source too large for one texture: upload the part this tile needs (planTile made sure it fits).
+    const ImageNode& node = *producer.node;
+    const int height = node.kind == ImageNode::Kind::Bitmap ? node.bitmap.height() : node.tiles.height();
+    const Rect needed = sourceRegion(producer);
     if (needed.isNull() || needed.isEmpty()) {
         producer.texture = 0;
         return true;
@@ -686,7 +723,7 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
     const Bitmap::Format format = isBitmap ? node.bitmap.format() : node.tiles.format();
     const UploadFormat upload = uploadFormat(format);
     const size_t bytes = size_t(width) * size_t(height) * size_t(upload.bytesPerPixel);
-    if (width > maxTextureSize || height > maxTextureSize || bytes > SourceCacheBudget)
+    if (uploadsRegions(producer))
         return uploadRegion(producer);
 
     const void* key = isBitmap ? node.bitmap.identity() : node.tiles.lineage();
@@ -753,8 +790,9 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
     return true;
 }
 
-bool GLRenderer::Private::planTile(const Rect& tile)
+GLRenderer::Private::Plan GLRenderer::Private::planTile(const Rect& tile)
 {
+    splitAxis = Axis::Longer;
     for (Producer& producer : producers) {
         producer.required = Rect::null();
         producer.textureRect = Rect::null();
@@ -779,13 +817,13 @@ bool GLRenderer::Private::planTile(const Rect& tile)
         }
         if (!isFinite(rect)) {
             failure = QStringLiteral("the recipe needs an unbounded region of an intermediate image");
-            return false;
+            return Plan::Failed;
         }
         if (rect.width() > maxTextureSize || rect.height() > maxTextureSize)
-            return false; // the caller splits the tile
+            return Plan::Split;
         passBytes += size_t(rect.width()) * size_t(rect.height()) * 16;
         if (passBytes > PassTextureBudget && i != rootIndex)
-            return false;
+            return Plan::Split;
         producer.textureRect = rect;
         const ImageNode& node = *producer.node;
         for (size_t c = 0; c < producer.chains.size(); ++c) {
@@ -802,7 +840,22 @@ bool GLRenderer::Private::planTile(const Rect& tile)
             input.required = input.required.united(needed);
         }
     }
-    return true;
+    // A source read in parts must have this tile's part fit one texture. A strong reduction reads a
+    // wide footprint for each output pixel, so the tile is halved along the axis that overflows
+    // until it does.
+    for (const Producer& producer : producers) {
+        if (producer.kind != Producer::Kind::Source || producer.required.isNull() ||
+            !uploadsRegions(producer))
+            continue;
+        const Rect region = sourceRegion(producer);
+        if (region.isNull())
+            continue;
+        if (region.width() > maxTextureSize || region.height() > maxTextureSize) {
+            splitAxis = region.width() > maxTextureSize ? Axis::X : Axis::Y;
+            return Plan::Split;
+        }
+    }
+    return Plan::Ready;
 }
 
 bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
@@ -977,15 +1030,21 @@ void GLRenderer::Private::releaseTile()
 
 bool GLRenderer::Private::renderTile(const Rect& tile, const Target& target, const Rect& whole)
 {
-    if (!planTile(tile)) {
-        if (!failure.isEmpty())
-            return false;
+    const Plan plan = planTile(tile);
+    if (plan == Plan::Failed)
+        return false;
+    if (plan == Plan::Split) {
         // Too much for one pass: split the tile and try each half.
-        if (tile.width() <= 64 && tile.height() <= 64) {
-            failure = QStringLiteral("an intermediate image is too large to render even for a small tile");
+        const bool splitX = splitAxis == Axis::Longer ? tile.width() >= tile.height() : splitAxis == Axis::X;
+        const bool tooSmall = splitAxis == Axis::Longer ? tile.width() <= 64 && tile.height() <= 64
+                                                        : (splitX ? tile.width() : tile.height()) <= 1;
+        if (tooSmall) {
+            failure =
+                splitAxis == Axis::Longer
+                    ? QStringLiteral("an intermediate image is too large to render even for a small tile")
+                    : QStringLiteral("a single pixel reads more of a source than fits a texture");
             return false;
         }
-        const bool splitX = tile.width() >= tile.height();
         const double half = std::floor((splitX ? tile.width() : tile.height()) / 2);
         const Rect a = splitX ? Rect(tile.minX(), tile.minY(), half, tile.height())
                               : Rect(tile.minX(), tile.minY(), tile.width(), half);

@@ -337,3 +337,45 @@ TEST(Render, HalfPixelEdgesFollowOneConventionOnBothAxes)
         for (int x = 0; x < 2; ++x)
             EXPECT_NEAR(at(quarters, x, y)[3], 0.25f, 1e-6) << x << "," << y;
 }
+
+TEST(Render, SourcesWiderThanATextureRenderAtAnyScale)
+{
+    // 30000 x 2000 is wider than any texture here: each tile reads its part, and a strong reduction
+    // has its tiles split until every part fits. The picture is smooth, so every way of averaging
+    // it gives the value at the point sampled.
+    constexpr int W = 30000, H = 2000;
+    auto value = [](double x, double y) {
+        return std::array<double, 3>{x / W, y / H, 0.5 + 0.4 * std::sin(2 * M_PI * x / 5000)};
+    };
+    Bitmap wide(W, H, Bitmap::Format::RGBA8, Bitmap::Fill::Uninitialized);
+    for (int row = 0; row < H; ++row) {
+        uint8_t* p = wide.mutableRow(row);
+        for (int x = 0; x < W; ++x) {
+            const auto v = value(x + 0.5, H - row - 0.5);
+            for (int c = 0; c < 3; ++c)
+                p[x * 4 + c] = uint8_t(std::lround(v[size_t(c)] * 255));
+            p[x * 4 + 3] = 255;
+        }
+    }
+    const Image source = Image::fromBitmap(wide);
+    for (double scale : {1.0, 0.5, 0.1, 0.01}) {
+        SCOPED_TRACE(scale);
+        const Rect rect(0, 0, W * scale, H * scale);
+        const auto out =
+            context().render(source.imageByApplyingTransform(AffineTransform::scale(scale, scale)), rect,
+                             Bitmap::Format::RGBA8);
+        ASSERT_TRUE(out);
+        float worst = 0;
+        const int step = std::max(1, out->width() / 300);
+        // Away from the ends, where the image's edge darkens a reduction that reaches past it.
+        const int margin = scale < 0.5 ? 3 : 1;
+        for (int y = margin; y < out->height() - margin; y += std::max(1, out->height() / 20))
+            for (int x = margin; x < out->width() - margin; x += step) {
+                const auto expected = value((x + 0.5) / scale, (y + 0.5) / scale);
+                const auto got = at(*out, x, y);
+                for (int c = 0; c < 3; ++c)
+                    worst = std::max(worst, std::abs(got[size_t(c)] - float(expected[size_t(c)])));
+            }
+        EXPECT_LT(worst, 2.5f / 255);
+    }
+}
