@@ -171,28 +171,31 @@ std::optional<KernelParser::Result> KernelParser::parse(const QString& text, QSt
         declaration.line = token.line;
         size_t j = i + 4;
         std::vector<QString> words;
-        auto finishParameter = [&]() -> bool {
+        // Empty when the parameter in `words` is one a kernel takes; otherwise what is wrong with it.
+        auto finishParameter = [&]() -> QString {
+            const QString accepted = QStringLiteral("a kernel's parameters are sampler, float, vec2, vec3, "
+                                                    "vec4 or __color");
             if (words.empty())
-                return true;
+                return QStringLiteral("kernel '%1' has an empty parameter").arg(declaration.name);
             size_t k = 0;
             while (k < words.size() && isQualifier(words[k]))
                 ++k;
             if (words.size() - k != 2)
-                return false;
+                return QStringLiteral("kernel '%1': the parameter '%2' is not a type and a name; %3")
+                    .arg(declaration.name, words.back(), accepted);
             auto type = parameterType(words[k]);
             if (!type)
-                return false;
+                return QStringLiteral("kernel '%1': the parameter '%2' is of type '%3'; %4")
+                    .arg(declaration.name, words[k + 1], words[k], accepted);
             declaration.parameters.push_back({*type, words[k + 1]});
             words.clear();
-            return true;
+            return QString();
         };
         for (; j < tokens.size() && tokens[j].text != QLatin1String(")"); ++j) {
             if (tokens[j].text == QLatin1String(",")) {
-                if (words.empty() || !finishParameter())
-                    return fail(tokens[j].line,
-                                QStringLiteral("kernel '%1' has a parameter that is not one of "
-                                               "sampler, float, vec2, vec3, vec4, __color")
-                                    .arg(declaration.name));
+                const QString problem = finishParameter();
+                if (!problem.isEmpty())
+                    return fail(tokens[j].line, problem);
                 continue;
             }
             if (tokens[j].kind != Token::Identifier)
@@ -203,10 +206,11 @@ std::optional<KernelParser::Result> KernelParser::parse(const QString& text, QSt
         if (j >= tokens.size())
             return fail(token.line,
                         QStringLiteral("the parameters of kernel '%1' are not closed").arg(declaration.name));
-        if (!(words.size() == 1 && words[0] == QLatin1String("void")) && !finishParameter())
-            return fail(token.line, QStringLiteral("kernel '%1' has a parameter that is not one of "
-                                                   "sampler, float, vec2, vec3, vec4, __color")
-                                        .arg(declaration.name));
+        if (!words.empty() && !(words.size() == 1 && words[0] == QLatin1String("void"))) {
+            const QString problem = finishParameter();
+            if (!problem.isEmpty())
+                return fail(tokens[j].line, problem);
+        }
         for (const Declaration& other : result.kernels) {
             if (other.name == declaration.name)
                 return fail(token.line,
