@@ -260,3 +260,27 @@ TEST(ImageFile, JpegCompositesTranslucentPixelsOverBlack)
     EXPECT_NEAR(c[1], 0.0f, 3 / 255.0f);
     EXPECT_EQ(c[3], 1.0f);
 }
+
+TEST(Bitmap, TakesOverADecodedImagesPixelsWithoutACopy)
+{
+    struct Case
+    {
+        QImage::Format format;
+        Bitmap::Format becomes;
+        int width; // a grey row must need no padding to be taken over
+    };
+    for (const Case c : {Case{QImage::Format_RGB32, Bitmap::Format::RGBA8, 5},
+                         Case{QImage::Format_ARGB32, Bitmap::Format::RGBA8, 5},
+                         Case{QImage::Format_Grayscale8, Bitmap::Format::Gray8, 8}}) {
+        QImage image(c.width, 3, c.format);
+        image.fill(QColor(200, 100, 50, 128));
+        const QImage reference = image.copy();
+        const uchar* pixels = image.constBits();
+        const Bitmap bitmap = Bitmap::fromQImage(std::move(image));
+        ASSERT_EQ(bitmap.format(), c.becomes);
+        EXPECT_EQ(bitmap.data(), pixels) << "format " << int(c.format);
+        const Bitmap copied = Bitmap::fromQImage(reference);
+        EXPECT_EQ(0, std::memcmp(bitmap.data(), copied.data(), copied.byteCount()))
+            << "format " << int(c.format);
+    }
+}
