@@ -127,7 +127,6 @@ QString unreadableReason(const QString& path, const QFileInfo& info)
     return {};
 }
 
-
 QImage toWritable(const Bitmap& bitmap, int bits, bool dropAlpha)
 {
     const bool grey = !Bitmap::hasAlpha(bitmap.format());

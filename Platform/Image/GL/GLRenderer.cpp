@@ -1,6 +1,7 @@
 #include "Platform/Image/GL/GLRenderer.h"
 
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/GL/GLProgramBuilder.h"
 #include "Platform/Image/GL/GLSamplerChain.h"
 #include "Platform/Image/KernelData.h"
@@ -489,7 +490,7 @@ int GLRenderer::Private::producerFor(const ImageNodePtr& node)
         return found->second;
 
     Producer producer;
-    if (node->kind == ImageNode::Kind::Bitmap || node->kind == ImageNode::Kind::Tiles) {
+    if (node->kind == ImageNode::Kind::Bitmap || node->kind == ImageNode::Kind::Tiles || node->computed) {
         producer.kind = Producer::Kind::Source;
         producer.node = node;
     } else if (node->kind == ImageNode::Kind::Kernel) {
@@ -635,15 +636,42 @@ void setGreySwizzle(const UploadFormat& upload)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
 }
 
+// Where a source's pixels lie and their format, known without computing CPU pixels. Bitmaps and tile
+// stores sit at the origin; CPU pixels where their kernel's output is.
+Rect sourceBounds(const ImageNode& node)
+{
+    if (node.computed)
+        return node.computed->bounds();
+    if (node.kind == ImageNode::Kind::Bitmap)
+        return Rect(0, 0, node.bitmap.width(), node.bitmap.height());
+    return Rect(0, 0, node.tiles.width(), node.tiles.height());
+}
+
+Bitmap::Format sourceFormat(const ImageNode& node)
+{
+    return node.computed                          ? node.computed->format()
+           : node.kind == ImageNode::Kind::Bitmap ? node.bitmap.format()
+                                                  : node.tiles.format();
+}
+
+// A source's pixels as one bitmap (tile stores have none); CPU pixels are computed on first use.
+const Bitmap* sourceBitmap(const ImageNode& node)
+{
+    if (node.computed)
+        return &node.computed->whole();
+    if (node.kind == ImageNode::Kind::Bitmap)
+        return &node.bitmap;
+    return nullptr;
+}
+
 } // namespace
 
 bool GLRenderer::Private::uploadsRegions(const Producer& producer) const
 {
     const ImageNode& node = *producer.node;
-    const bool isBitmap = node.kind == ImageNode::Kind::Bitmap;
-    const int width = isBitmap ? node.bitmap.width() : node.tiles.width();
-    const int height = isBitmap ? node.bitmap.height() : node.tiles.height();
-    const UploadFormat upload = uploadFormat(isBitmap ? node.bitmap.format() : node.tiles.format());
+    const Rect bounds = sourceBounds(node);
+    const int width = int(bounds.width()), height = int(bounds.height());
+    const UploadFormat upload = uploadFormat(sourceFormat(node));
     const size_t bytes = size_t(width) * size_t(height) * size_t(upload.bytesPerPixel);
     return width > maxTextureSize || height > maxTextureSize || bytes > SourceCacheBudget;
 }
@@ -651,10 +679,7 @@ bool GLRenderer::Private::uploadsRegions(const Producer& producer) const
 Rect GLRenderer::Private::sourceRegion(const Producer& producer) const
 {
     // Aligned to the coarsest mipmap level read, so that every tile's levels average the same pixels.
-    const ImageNode& node = *producer.node;
-    const int width = node.kind == ImageNode::Kind::Bitmap ? node.bitmap.width() : node.tiles.width();
-    const int height = node.kind == ImageNode::Kind::Bitmap ? node.bitmap.height() : node.tiles.height();
-    const Rect bounds(0, 0, width, height);
+    const Rect bounds = sourceBounds(*producer.node);
     const Rect needed = roundOut(producer.required.intersected(bounds));
     if (needed.isNull() || needed.isEmpty())
         return Rect::null();
@@ -665,41 +690,60 @@ bool GLRenderer::Private::uploadRegion(Producer& producer)
 {
     // A source too large for one texture: upload the part this tile needs (planTile made sure it fits).
     const ImageNode& node = *producer.node;
-    const int height = node.kind == ImageNode::Kind::Bitmap ? node.bitmap.height() : node.tiles.height();
+    const Rect bounds = sourceBounds(node);
+    const int height = int(bounds.height());
     const Rect needed = sourceRegion(producer);
     if (needed.isNull() || needed.isEmpty()) {
         producer.texture = 0;
         return true;
     }
-    const int x0 = int(needed.minX()), y0 = int(needed.minY());
+    // In the source's own pixels from here on.
+    const int x0 = int(needed.minX() - bounds.minX()), y0 = int(needed.minY() - bounds.minY());
     const int w = int(needed.width()), h = int(needed.height());
     if (w > maxTextureSize || h > maxTextureSize) {
         failure = QStringLiteral("a source region of %1 x %2 pixels exceeds the texture limit").arg(w).arg(h);
         return false;
     }
-    Bitmap region;
-    const Bitmap::Format format =
-        node.kind == ImageNode::Kind::Bitmap ? node.bitmap.format() : node.tiles.format();
-    region = Bitmap(w, h, format);
-    if (region.isNull()) {
-        failure = QStringLiteral("out of memory for a source region");
+    const Bitmap::Format format = sourceFormat(node);
+    const Bitmap* whole = sourceBitmap(node);
+    if (whole && whole->isNull()) {
+        failure = QStringLiteral("out of memory for the pixels of a source");
         return false;
     }
-    // Rows top-down: the region's top row is image row (height - (y0 + h)).
-    if (node.kind == ImageNode::Kind::Bitmap) {
-        const int bpp = Bitmap::bytesPerPixel(format);
-        for (int row = 0; row < h; ++row)
-            std::memcpy(region.mutableRow(row), node.bitmap.row(height - (y0 + h) + row) + size_t(x0) * bpp,
-                        region.bytesPerRow());
+    Bitmap region;
+    if (whole && format != Bitmap::Format::Gray16) {
+        // Straight from the bitmap's rows: the region's top row is image row (height - (y0 + h)).
+        region = *whole;
     } else {
-        node.tiles.read(x0, height - (y0 + h), w, h, region);
+        region = Bitmap(w, h, format);
+        if (region.isNull()) {
+            failure = QStringLiteral("out of memory for a source region");
+            return false;
+        }
+        if (whole) {
+            const int bpp = Bitmap::bytesPerPixel(format);
+            for (int row = 0; row < h; ++row)
+                std::memcpy(region.mutableRow(row), whole->row(height - (y0 + h) + row) + size_t(x0) * bpp,
+                            region.bytesPerRow());
+        } else {
+            node.tiles.read(x0, height - (y0 + h), w, h, region);
+        }
     }
+    const bool direct = region.width() != w || region.height() != h;
     const Bitmap pixels = uploadable(region);
     const UploadFormat upload = uploadFormat(format);
     producer.pool = PooledTexture();
     glGenTextures(1, &producer.pool.id);
     glBindTexture(GL_TEXTURE_2D, producer.pool.id);
+    if (direct) {
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, pixels.width());
+        glPixelStorei(GL_UNPACK_SKIP_PIXELS, x0);
+        glPixelStorei(GL_UNPACK_SKIP_ROWS, height - (y0 + h));
+    }
     glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, w, h, 0, upload.format, upload.type, pixels.data());
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     setGreySwizzle(upload);
     if (producer.mipLevels > 0)
         glGenerateMipmap(GL_TEXTURE_2D);
@@ -713,20 +757,25 @@ bool GLRenderer::Private::uploadRegion(Producer& producer)
 bool GLRenderer::Private::prepareSource(Producer& producer)
 {
     const ImageNode& node = *producer.node;
-    const bool isBitmap = node.kind == ImageNode::Kind::Bitmap;
-    const int width = isBitmap ? node.bitmap.width() : node.tiles.width();
-    const int height = isBitmap ? node.bitmap.height() : node.tiles.height();
+    const Rect bounds = sourceBounds(node);
+    const int width = int(bounds.width()), height = int(bounds.height());
     if (producer.required.isNull()) {
         producer.texture = 0;
         return true;
     }
-    const Bitmap::Format format = isBitmap ? node.bitmap.format() : node.tiles.format();
+    const Bitmap::Format format = sourceFormat(node);
     const UploadFormat upload = uploadFormat(format);
     const size_t bytes = size_t(width) * size_t(height) * size_t(upload.bytesPerPixel);
     if (uploadsRegions(producer))
         return uploadRegion(producer);
 
-    const void* key = isBitmap ? node.bitmap.identity() : node.tiles.lineage();
+    const Bitmap* bitmap = sourceBitmap(node);
+    const bool isBitmap = bitmap != nullptr;
+    if (bitmap && bitmap->isNull()) {
+        failure = QStringLiteral("out of memory for the pixels of a source");
+        return false;
+    }
+    const void* key = isBitmap ? bitmap->identity() : node.tiles.lineage();
     auto it = sources.find(key);
     if (it == sources.end()) {
         trimSources(SourceCacheBudget - bytes);
@@ -738,10 +787,10 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
         glBindTexture(GL_TEXTURE_2D, source.id);
         setGreySwizzle(upload);
         if (isBitmap) {
-            const Bitmap pixels = uploadable(node.bitmap);
+            const Bitmap pixels = uploadable(*bitmap);
             glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
                          pixels.data());
-            source.keepAlive = node.bitmap;
+            source.keepAlive = *bitmap;
         } else {
             glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
                          nullptr);
@@ -783,7 +832,7 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
     }
     source.lastUse = ++useClock;
     producer.texture = source.id;
-    producer.textureRect = Rect(0, 0, width, height);
+    producer.textureRect = bounds;
     producer.flipped = true;
     producer.pooled = false;
     producer.pool = PooledTexture();
