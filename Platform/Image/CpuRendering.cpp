@@ -235,11 +235,11 @@ std::optional<bool> CpuRendering::renderDirectly(const ImageNode& root, const Re
     }
 }
 
-void CpuRendering::inBands(int count, const std::function<void(int begin, int end)>& work)
+void CpuRendering::inBands(int count, const std::function<void(int begin, int end)>& work, int perCore)
 {
     if (count <= 0)
         return;
-    const int stripes = std::min(count, std::max(1, cv::getNumThreads()) * 4);
+    const int stripes = std::min(count, std::max(1, cv::getNumThreads()) * std::max(1, perCore));
     cv::parallel_for_(
         cv::Range(0, count), [&](const cv::Range& range) { work(range.start, range.end); }, stripes);
 }

@@ -53,8 +53,9 @@ public:
     // area each pixel covers). Nothing when the recipe is not of that kind, so that passes render it.
     static std::optional<bool> renderDirectly(const ImageNode& root, const Rect& rect, Bitmap& out);
 
-    // Runs `work(begin, end)` over [0, count) in bands on all cores.
-    static void inBands(int count, const std::function<void(int begin, int end)>& work);
+    // Runs `work(begin, end)` over [0, count) in bands on all cores, `perCore` bands for each (more
+    // share the work better on a busy machine, fewer repeat less of the work at band edges).
+    static void inBands(int count, const std::function<void(int begin, int end)>& work, int perCore = 4);
 
 private:
     Rect m_bounds;

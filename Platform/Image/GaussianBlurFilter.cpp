@@ -67,10 +67,14 @@ bool pyramidBlur(const Bitmap& bitmap, double sigma, int grow, const Rect& regio
         cv::Mat& smallest = levels[PyramidLevels];
         cv::GaussianBlur(smallest, smallest, cv::Size(0, 0),
                          std::sqrt((sigma * sigma - pyramidVariance) / 64.0));
+        // The last doubling lands in the first buffer again: its own pixels are no longer needed.
         for (int i = PyramidLevels; i > 0; --i)
             cv::pyrUp(levels[size_t(i)], levels[size_t(i) - 1], levels[size_t(i) - 1].size());
-        cv::Mat target(h, w, type, out.mutableData(), out.bytesPerRow());
-        levels[0](cv::Rect(cx0 - startX, ry0 - startY, w, h)).copyTo(target);
+        const cv::Mat result = levels[0](cv::Rect(cx0 - startX, ry0 - startY, w, h));
+        CpuRendering::inBands(h, [&](int begin, int end) {
+            for (int row = begin; row < end; ++row)
+                std::memcpy(out.mutableRow(row), result.ptr(row), size_t(w) * bpp);
+        });
     } catch (const cv::Exception&) {
         return false;
     }

@@ -26,13 +26,16 @@ bool medianOfBitmap(const Bitmap& bitmap, const Rect& region, Bitmap& out)
     const int x0 = int(region.minX()), top = bitmap.height() - int(region.maxY());
     const int w = out.width(), h = out.height();
     const int c0 = std::max(0, x0 - 1), c1 = std::min(bitmap.width(), x0 + w + 1);
-    CpuRendering::inBands(h, [&](int begin, int end) {
-        const int r0 = std::max(0, top + begin - 1), r1 = std::min(bitmap.height(), top + end + 1);
-        cv::Mat part;
-        cv::medianBlur(source(cv::Range(r0, r1), cv::Range(c0, c1)), part, 3);
-        part(cv::Range(top + begin - r0, top + end - r0), cv::Range(x0 - c0, x0 - c0 + w))
-            .copyTo(target.rowRange(begin, end));
-    });
+    CpuRendering::inBands(
+        h,
+        [&](int begin, int end) {
+            const int r0 = std::max(0, top + begin - 1), r1 = std::min(bitmap.height(), top + end + 1);
+            cv::Mat part;
+            cv::medianBlur(source(cv::Range(r0, r1), cv::Range(c0, c1)), part, 3);
+            part(cv::Range(top + begin - r0, top + end - r0), cv::Range(x0 - c0, x0 - c0 + w))
+                .copyTo(target.rowRange(begin, end));
+        },
+        1);
     // The picture's border: neighbours outside it are transparent.
     const int width = bitmap.width(), height = bitmap.height();
     auto redo = [&](int x, int row) {
