@@ -546,14 +546,34 @@ PooledTexture GLRenderer::Private::acquire(int width, int height, int requestedL
     while ((std::max(width, height) >> maxLevels) > 0)
         ++maxLevels;
     const int levels = std::min(requestedLevels, maxLevels);
+    // Without mipmaps a pass draws into the lower-left part of a texture at least its size, so that
+    // the tiles of a render, whose sizes differ at the picture's edges, share one texture instead of
+    // each making (and the driver clearing) its own. Mipmaps are made of the whole texture and read
+    // in normalised coordinates: those textures are made to measure.
+    const bool bucketed = levels == 1;
+    if (bucketed) {
+        constexpr int Step = 256;
+        width = std::min(maxTextureSize, (width + Step - 1) / Step * Step);
+        height = std::min(maxTextureSize, (height + Step - 1) / Step * Step);
+    }
+    size_t best = pool.size();
     for (size_t i = 0; i < pool.size(); ++i) {
-        if (pool[i].width == width && pool[i].height == height && pool[i].levels == levels &&
-            pool[i].format == format) {
-            PooledTexture texture = pool[i];
-            pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(i));
-            poolBytes -= texture.bytes;
-            return texture;
-        }
+        const PooledTexture& t = pool[i];
+        if (t.levels != levels || t.format != format)
+            continue;
+        const bool fits = bucketed
+                              ? t.width >= width && t.height >= height &&
+                                    size_t(t.width) * size_t(t.height) <= 2 * size_t(width) * size_t(height)
+                              : t.width == width && t.height == height;
+        if (fits && (best == pool.size() || size_t(t.width) * size_t(t.height) <
+                                                size_t(pool[best].width) * size_t(pool[best].height)))
+            best = i;
+    }
+    if (best < pool.size()) {
+        PooledTexture texture = pool[best];
+        pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(best));
+        poolBytes -= texture.bytes;
+        return texture;
     }
     PooledTexture texture;
     texture.width = width;
@@ -933,8 +953,12 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
     // The quad's edges fall between pixels, so no rasterization rule decides which edge pixels run.
     Rect area = pixelsCentredIn(areaOf(node)).intersected(rect);
     if (area.isNull() || !area.contains(rect)) {
+        // Only the part this pass uses: a pooled texture may be larger.
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 0, width, height);
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_SCISSOR_TEST);
     }
     if (!area.isNull() && !area.isEmpty()) {
         glUseProgram(prog->id);
