@@ -54,6 +54,7 @@ QString inAuthorsWords(QString message)
 {
     static const std::pair<QRegularExpression, QString> renames[] = {
         {QRegularExpression(QStringLiteral("\\b_pf_sample\\b")), QStringLiteral("sample")},
+        {QRegularExpression(QStringLiteral("\\b_pf_sampleHere\\b")), QStringLiteral("sample")},
         {QRegularExpression(QStringLiteral("\\b_pf_Sampler\\b")), QStringLiteral("sampler")},
         {QRegularExpression(QStringLiteral("\\b_pf_dc\\b")), QStringLiteral("destCoord()")},
         // Anything else of the engine's: the author never wrote it, so it cannot help them.

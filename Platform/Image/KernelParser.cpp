@@ -156,8 +156,26 @@ std::optional<KernelParser::Result> KernelParser::parse(const QString& text, QSt
             replacements.push_back({token.begin, 7, QStringLiteral("_pf_Sampler")});
         else if (token.text == QLatin1String("__color"))
             replacements.push_back({token.begin, 7, QStringLiteral("vec4")});
-        else if (token.text == QLatin1String("sample"))
+        else if (token.text == QLatin1String("sample")) {
+            // The commonest read, a sampler at the pixel being computed, gets a call of its own: where
+            // that lands on a pixel centre, the engine reads one texel instead of blending four.
+            auto is = [&](size_t k, const char* text) {
+                return k < tokens.size() && tokens[k].line == token.line &&
+                       tokens[k].text == QLatin1String(text);
+            };
+            const size_t k = i;
+            if (token.kind == Token::Identifier && is(k + 1, "(") && k + 2 < tokens.size() &&
+                tokens[k + 2].kind == Token::Identifier && is(k + 3, ",") && is(k + 4, "samplerCoord") &&
+                is(k + 5, "(") && k + 6 < tokens.size() && tokens[k + 6].text == tokens[k + 2].text &&
+                is(k + 7, ")") && is(k + 8, ")")) {
+                const int end = tokens[k + 8].begin + 1;
+                replacements.push_back({token.begin, end - token.begin,
+                                        QStringLiteral("_pf_sampleHere(%1)").arg(tokens[k + 2].text)});
+                i += 8;
+                continue;
+            }
             replacements.push_back({token.begin, 6, QStringLiteral("_pf_sample")});
+        }
         if (token.kind != Token::Identifier || token.text != QLatin1String("kernel"))
             continue;
 

@@ -480,6 +480,17 @@ GLSamplerChain GLRenderer::Private::walk(const SamplerBinding& binding, ImageNod
         whole = whole.concatenated(stage.map);
     whole = whole.concatenated(chain.finalMap);
     chain.scale = std::max(std::hypot(whole.a, whole.b), std::hypot(whole.c, whole.d));
+    auto whole_ = [](double v) { return std::isfinite(v) && v == std::floor(v); };
+    const bool straight = whole.b == 0 && whole.c == 0 && std::abs(whole.a) == 1 && std::abs(whole.d) == 1;
+    const bool turned = whole.a == 0 && whole.d == 0 && std::abs(whole.b) == 1 && std::abs(whole.c) == 1;
+    chain.aligned = chain.terminal == GLSamplerChain::Terminal::Texture && !chain.usesMipmap() &&
+                    (straight || turned) && whole_(whole.tx) && whole_(whole.ty);
+    for (const GLChainStage& stage : chain.stages) {
+        const Rect& r = stage.rect;
+        if (stage.op == GLChainStage::Op::Clamp &&
+            !(whole_(r.minX()) && whole_(r.minY()) && whole_(r.maxX()) && whole_(r.maxY())))
+            chain.aligned = false;
+    }
     return chain;
 }
 

@@ -379,3 +379,47 @@ TEST(Render, SourcesWiderThanATextureRenderAtAnyScale)
         EXPECT_LT(worst, 2.5f / 255);
     }
 }
+
+TEST(Render, ReadsAtThePixelBeingComputedMatchBlendedReadsUnderEveryPlacement)
+{
+    // "sample(s, samplerCoord(s))" reads one texel where the placement keeps pixel centres on texel
+    // centres; written any other way the same read blends four. Both must agree wherever the image is.
+    const Kernel here = kernel("kernel vec4 k(sampler s) { return sample(s, samplerCoord(s)); }");
+    const Kernel blended =
+        kernel("kernel vec4 k(sampler s) { return sample(s, samplerCoord(s) + vec2(0.0, 0.0)); }");
+    const Image source = Image::fromBitmap(randomBitmap(23, 17, 9));
+    struct Case
+    {
+        const char* name;
+        Image image;
+    };
+    const Case cases[] = {
+        {"as it is", source},
+        {"moved by whole pixels", source.imageByApplyingTransform(AffineTransform::translation(3, -2))},
+        {"mirrored", source.imageByApplyingTransform(AffineTransform::scale(-1, 1).translated(-23, 0))},
+        {"turned a quarter", source.imageByApplyingTransform(AffineTransform::rotation(M_PI / 2))},
+        {"moved by half a pixel", source.imageByApplyingTransform(AffineTransform::translation(0.5, 0))},
+        {"doubled", source.imageByApplyingTransform(AffineTransform::scale(2, 2))},
+        {"clamped to whole pixels",
+         source.imageByCroppingToRect(Rect(2, 3, 10, 8)).imageByClampingToExtent()},
+        {"clamped to half pixels",
+         source.imageByCroppingToRect(Rect(2.5, 3, 10, 8)).imageByClampingToExtent()},
+    };
+    const Rect area(-30, -30, 90, 80);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ApplyOptions options;
+        options.definition = Rect::infinite();
+        const Bitmap a = renderFloat(here.apply({QVariant::fromValue(c.image)}, options), area);
+        const Bitmap b = renderFloat(blended.apply({QVariant::fromValue(c.image)}, options), area);
+        ASSERT_FALSE(a.isNull() || b.isNull());
+        float worst = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const auto p = at(a, x, y), q = at(b, x, y);
+                for (int i = 0; i < 4; ++i)
+                    worst = std::max(worst, std::abs(p[size_t(i)] - q[size_t(i)]));
+            }
+        EXPECT_LT(worst, 1e-6f);
+    }
+}
