@@ -72,6 +72,12 @@
 #include "Classes/Filters/GMScaleFilter.h"
 #include "Classes/Filters/GMSelectiveColorChangeCYMKFilter.h"
 
+// Brush kernels
+#include "Classes/Filters/GMAdjustableBlend.h"
+#include "Classes/Filters/GMAutoBrush.h"
+#include "Classes/Filters/GMBasicBrush.h"
+#include "Classes/Filters/GMBrushMaskTools.h"
+
 #include <mutex>
 
 namespace {
@@ -161,5 +167,11 @@ void FilterLibrary::registerAll()
         registerMember<GMRGB2YUVFilter>("GMRGB2YUVFilter");
         registerMember<GMScaleFilter>("GMScaleFilter");
         registerMember<GMSelectiveColorChangeCYMKFilter>("GMSelectiveColorChangeCYMKFilter");
+
+        // The brush kernels that paint masks, and the blend that goes with them.
+        GMBasicBrush::registerClass();
+        GMAutoBrush::registerClass();
+        GMBrushMaskTools::registerClass();
+        GMAdjustableBlend::registerClass();
     });
 }

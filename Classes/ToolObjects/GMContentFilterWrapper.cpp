@@ -1,9 +1,28 @@
 #include "Classes/ToolObjects/GMContentFilterWrapper.h"
 
+#include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
 #include "Platform/Foundation/Size.h"
 #include "Platform/Image/Vector.h"
 
 using namespace pf;
+
+namespace {
+
+// The picture a canvas stands for: an image container's image, a mask container's mask, or an image.
+Image canvasImage(const QVariant& value)
+{
+    if (value.metaType() == QMetaType::fromType<OVImageContainerPtr>()) {
+        const OVImageContainerPtr container = value.value<OVImageContainerPtr>();
+        return container ? container->image() : Image();
+    }
+    if (value.metaType() == QMetaType::fromType<OVContentContainerPtr>()) {
+        const OVContentContainerPtr container = value.value<OVContentContainerPtr>();
+        return container ? container->imageContainer()->image() : Image();
+    }
+    return value.value<Image>();
+}
+
+} // namespace
 
 void GMContentFilterWrapper::setValueForInputKey(const QVariant& value, const QString& inputName)
 {
@@ -14,8 +33,10 @@ void GMContentFilterWrapper::setValueForInputKey(const QVariant& value, const QS
         setConvertedValueForExportKey(size.width, QStringLiteral("imageSizeWidthPercentage"));
         setConvertedValueForExportKey(size.height, QStringLiteral("imageSizeHeightPercentage"));
         setConvertedValueForExportKey(size.width, QStringLiteral("imageSizeWidthPercentageOnlyMainChain"));
-    } else if (inputName == QLatin1String("mask") || inputName == QLatin1String("canvas")) {
+    } else if (inputName == QLatin1String("mask")) {
         setValueForExportKey(value, QStringLiteral("mask"));
+    } else if (inputName == QLatin1String("canvas")) {
+        setValueForExportKey(QVariant::fromValue(canvasImage(value)), QStringLiteral("mask"));
     } else if (inputName == QLatin1String("maskExtraImage")) {
         setValueForExportKey(value, QStringLiteral("maskExtraImage"));
     } else if (inputName == QLatin1String("originalImage")) {
@@ -30,6 +51,12 @@ void GMContentFilterWrapper::setValuesFromMask(const Image& mask, const Image& a
     setValueForInputKey(QVariant::fromValue(mask), QStringLiteral("mask"));
     if (!additionalImage.isNull())
         setValueForInputKey(QVariant::fromValue(additionalImage), QStringLiteral("maskExtraImage"));
+}
+
+void GMContentFilterWrapper::connect(const FilterPtr& source, const FilterPtr& target, const QString& key)
+{
+    if (source && target)
+        target->setValue(source->value(OutputImageKey), key);
 }
 
 std::shared_ptr<GMContentFilterWrapper> GMContentFilterWrapper::copy() const

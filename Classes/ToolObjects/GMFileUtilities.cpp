@@ -185,7 +185,12 @@ QUrl GMFileUtilities::handleURLAsShadowCopy(const QUrl& imageURL)
     while (nameIsTaken(folder, filename, registry));
     registry.insert(key,
                     QVariantMap{{modificationTimeKey, now}, {filenameKey, filename}, {pinnedKey, false}});
-    writeRegistry(folder, registry);
+    if (!writeRegistry(folder, registry)) {
+        // A package written into an unregistered folder would be found by nobody and deleted by nothing.
+        pf::error(
+            QStringLiteral("No shadow copy can be made for \"%1\": the registry cannot be written").arg(key));
+        return {};
+    }
     return QUrl::fromLocalFile(folder + u'/' + filename);
 }
 

@@ -41,7 +41,8 @@ public:
     // Writes the registry atomically (XML). Failures are logged.
     static bool writeDictionaryAsShadowCopyDictionary(const QVariantMap& dictionary);
     // The folder of the image's shadow copy: the registered one (its time moved to now), or a new name
-    // registered for it. The folder itself is not created. Empty without an application folder.
+    // registered for it. The folder itself is not created. Empty without an application folder, and
+    // (with an error logged) when a new name cannot be registered.
     static QUrl handleURLAsShadowCopy(const QUrl& imageURL);
     // "preview.jpg" of that shadow-copy folder; null when unreadable or not a shadow-copy name.
     static QImage previewImageForShadowCopyWithFilename(const QString& filename);

@@ -372,3 +372,8 @@ void GMXMLFilterParser::setDefaultValueForInputKey(const QString& settingName, c
     if (FilterPtr filter = filterOf(conversionKey.left(dot)))
         filter->setValue(getDefaultValueForInputKey(settingName, conversionKey), conversionKey.mid(dot + 1));
 }
+
+void GMXMLFilterParser::connect(const FilterPtr& source, const FilterPtr& target, const QString& key)
+{
+    GMContentFilterWrapper::connect(source, target, key);
+}

@@ -31,6 +31,8 @@ public:
     QVariant defaultValueForInputKey(const QString& settingName) const;
     QVariant getDefaultValueForInputKey(const QString& settingName, const QString& conversionKey) const;
     void setDefaultValueForInputKey(const QString& settingName, const QString& conversionKey);
+    // Sets the target's input `key` to the source's output image, now (graph generation does not use it).
+    static void connect(const pf::FilterPtr& source, const pf::FilterPtr& target, const QString& key);
 
     // The tables of the tree built last ("filter"); kept for inspection and the blueprint check.
     QMap<QString, QVariantMap> referencedInput() const { return m_referencedInput; }

@@ -156,8 +156,9 @@ void OVRenderCache::contentDidChange(const QVariantMap& info)
             m_images.resize(size_t(index));
             break;
         }
-        // Every layer's content is made from the stack below it: whatever lies above a change is stale.
-        for (size_t k = size_t(index) + 1; k < m_images.size(); ++k)
+        // Every layer's content is made from the stack below it: whatever lies above a change is stale,
+        // including the layer that slid down into the index of a removed one.
+        for (size_t k = size_t(index); k < m_images.size(); ++k)
             m_images[k].reset();
     }
     if (size_t(index) < m_stacks.size())

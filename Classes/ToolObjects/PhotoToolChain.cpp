@@ -40,8 +40,10 @@ PhotoToolChain::PhotoToolChain(const Image& image) : m_original(image)
 
 PhotoToolChain::~PhotoToolChain()
 {
-    if (m_undoManager)
-        m_undoManager->removeAllActionsWithTarget(this);
+    for (const auto& registered : m_registeredWith) {
+        if (const auto manager = registered.lock())
+            manager->removeAllActionsWithTarget(this);
+    }
     for (auto& mask : m_masks) {
         if (mask && mask->delegate() == this)
             mask->setDelegate(nullptr);
@@ -267,9 +269,12 @@ void PhotoToolChain::replaceBrushPathImage(std::shared_ptr<OVBrushPathImage> ima
 
 void PhotoToolChain::setUndoManager(std::shared_ptr<UndoManager> undoManager)
 {
-    if (m_undoManager && m_undoManager != undoManager)
-        m_undoManager->removeAllActionsWithTarget(this);
+    // The actions registered so far stay: the manager may be set to none and back around bulk loading.
     m_undoManager = std::move(undoManager);
+    if (m_undoManager &&
+        std::none_of(m_registeredWith.begin(), m_registeredWith.end(),
+                     [&](const auto& registered) { return registered.lock() == m_undoManager; }))
+        m_registeredWith.push_back(m_undoManager);
     for (size_t i = 1; i < m_masks.size(); ++i)
         m_masks[i]->setUndoManager(m_undoManager);
 }

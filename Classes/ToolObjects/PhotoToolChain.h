@@ -63,6 +63,8 @@ public:
     // Prepares the selected layer's additional image before a stroke (face width / image width).
     void prepareSelectedWithFaceWidth(double faceWidth);
 
+    // Hands the manager to every mask too. Actions registered with an earlier manager stay there (it
+    // may be set to none and back around bulk loading); they go only when the chain is destroyed.
     void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager);
     std::shared_ptr<pf::UndoManager> undoManager() const { return m_undoManager; }
     QString undoDenomination() const { return m_undoDenomination; }
@@ -91,6 +93,7 @@ private:
     int m_selection = 0;
     PhotoToolChainDelegate* m_delegate = nullptr;
     std::shared_ptr<pf::UndoManager> m_undoManager;
+    std::vector<std::weak_ptr<pf::UndoManager>> m_registeredWith; // every manager that may hold our actions
     QString m_undoDenomination;
 
     mutable std::mutex m_stateMutex;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMap>
 
 namespace pf {
 
@@ -25,18 +26,49 @@ QString withoutLeadingDot(const QString& type)
     return type.startsWith(u'.') ? type.mid(1) : type;
 }
 
+QString absoluteClean(const QString& path)
+{
+    return QDir::cleanPath(QDir(path).absolutePath());
+}
+
 } // namespace
 
 Bundle& Bundle::main()
 {
-    static Bundle bundle(
-        findResourcesDirectory(FileSystem::executableDirectory(), FileSystem::executableName()));
+    static Bundle bundle = [] {
+        const QString resources =
+            findResourcesDirectory(FileSystem::executableDirectory(), FileSystem::executableName());
+        return Bundle(resources, findBuiltResourcesDirectories(resources));
+    }();
     return bundle;
 }
 
-Bundle::Bundle(const QString& resourcePath)
-    : m_resourcePath(QDir::cleanPath(QDir(resourcePath).absolutePath()))
+Bundle::Bundle(const QString& resourcePath, const QStringList& builtResourcePaths)
+    : m_resourcePath(absoluteClean(resourcePath)), m_builtResourcePaths([&] {
+          QStringList paths;
+          for (const QString& path : builtResourcePaths)
+              if (!path.isEmpty() && absoluteClean(path) != absoluteClean(resourcePath))
+                  paths.append(absoluteClean(path));
+          return paths;
+      }())
 {}
+
+QStringList Bundle::resourcePaths() const
+{
+    return QStringList{m_resourcePath} + m_builtResourcePaths;
+}
+
+QStringList Bundle::findBuiltResourcesDirectories(const QString& resourcePath)
+{
+    QString built = qEnvironmentVariable("PF_BUILT_RESOURCES_DIR");
+#ifdef PF_BUILT_RESOURCES_DIR
+    if (built.isEmpty())
+        built = QStringLiteral(PF_BUILT_RESOURCES_DIR);
+#endif
+    if (built.isEmpty() || !QFileInfo(built).isDir() || absoluteClean(built) == absoluteClean(resourcePath))
+        return {};
+    return {absoluteClean(built)};
+}
 
 QString Bundle::findResourcesDirectory(const QString& executableDirectory, const QString& executableName)
 {
@@ -60,18 +92,48 @@ QString Bundle::findResourcesDirectory(const QString& executableDirectory, const
     return QDir::cleanPath(QDir(candidates.last()).absolutePath());
 }
 
-QString Bundle::directoryFor(const QString& subdirectory) const
+namespace {
+
+QString directoryFor(const QString& root, const QString& subdirectory)
 {
     if (subdirectory.isEmpty())
-        return m_resourcePath;
+        return root;
     if (!staysInside(subdirectory))
         return {};
-    return m_resourcePath + u'/' + subdirectory;
+    return root + u'/' + subdirectory;
 }
+
+} // namespace
 
 QString Bundle::pathForResource(const QString& name, const QString& type, const QString& subdirectory) const
 {
-    const QString directory = directoryFor(subdirectory);
+    for (const QString& root : resourcePaths()) {
+        const QString path = pathForResourceIn(root, name, type, subdirectory);
+        if (!path.isEmpty())
+            return path;
+    }
+    return {};
+}
+
+QStringList Bundle::pathsForResourcesOfType(const QString& type, const QString& subdirectory) const
+{
+    QStringList paths = pathsForResourcesOfTypeIn(m_resourcePath, type, subdirectory);
+    if (m_builtResourcePaths.isEmpty())
+        return paths;
+    QMap<QString, QString> byName; // sorted by file name, the main folder's entry winning
+    for (const QString& path : paths)
+        byName.insert(path.mid(path.lastIndexOf(u'/') + 1), path);
+    for (const QString& root : m_builtResourcePaths)
+        for (const QString& path : pathsForResourcesOfTypeIn(root, type, subdirectory))
+            if (!byName.contains(path.mid(path.lastIndexOf(u'/') + 1)))
+                byName.insert(path.mid(path.lastIndexOf(u'/') + 1), path);
+    return byName.values();
+}
+
+QString Bundle::pathForResourceIn(const QString& root, const QString& name, const QString& type,
+                                  const QString& subdirectory) const
+{
+    const QString directory = directoryFor(root, subdirectory);
     if (name.isEmpty() || directory.isEmpty() || !staysInside(name))
         return {};
     const QString extension = withoutLeadingDot(type);
@@ -91,9 +153,10 @@ QString Bundle::pathForResource(const QString& name, const QString& type, const 
     return {};
 }
 
-QStringList Bundle::pathsForResourcesOfType(const QString& type, const QString& subdirectory) const
+QStringList Bundle::pathsForResourcesOfTypeIn(const QString& root, const QString& type,
+                                              const QString& subdirectory) const
 {
-    const QString directory = directoryFor(subdirectory);
+    const QString directory = directoryFor(root, subdirectory);
     if (directory.isEmpty())
         return {};
     const QString extension = withoutLeadingDot(type);

@@ -1,5 +1,7 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 
+#include "Classes/Framework/ImageFunctions.h"
+#include "Classes/Framework/ImageORVExtension.h"
 #include "Platform/Foundation/Assert.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Log.h"
@@ -7,9 +9,11 @@
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/RandomName.h"
 #include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/Color.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <cmath>
 
 using namespace pf;
 
@@ -35,13 +39,18 @@ OVBrushPathImage::OVBrushPathImage(const Size& size, OVContentContainerPtr conta
 
 OVBrushPathImage::~OVBrushPathImage()
 {
-    if (m_undoManager)
-        m_undoManager->removeAllActionsWithTarget(this);
+    for (const auto& registered : m_registeredWith) {
+        if (const auto manager = registered.lock())
+            manager->removeAllActionsWithTarget(this);
+    }
 }
 
 std::unique_ptr<OVBrushPathImage> OVBrushPathImage::readFromFolder(const QString& folder)
 {
-    OVContentContainerPtr container = OVContentContainer::readFromFolder(folder);
+    QString problem;
+    OVContentContainerPtr container = OVContentContainer::readFromFolder(folder, &problem);
+    if (!problem.isEmpty() && !QFileInfo::exists(folder))
+        pf::error(QStringLiteral("The mask folder %1 does not exist; the mask is empty").arg(folder));
     Size size;
     const QString contentPath = folder + QStringLiteral("/content");
     QString error;
@@ -89,9 +98,26 @@ void OVBrushPathImage::waitForPendingWrites()
 
 void OVBrushPathImage::setUndoManager(std::shared_ptr<UndoManager> undoManager)
 {
-    if (m_undoManager && m_undoManager != undoManager)
-        m_undoManager->removeAllActionsWithTarget(this);
     m_undoManager = std::move(undoManager);
+    if (!m_undoManager)
+        return;
+    for (const auto& registered : m_registeredWith) {
+        if (registered.lock() == m_undoManager)
+            return;
+    }
+    m_registeredWith.push_back(m_undoManager);
+}
+
+OVContentContainerPtr OVBrushPathImage::contentContainer() const
+{
+    std::lock_guard lock(m_currentMutex);
+    return m_current;
+}
+
+void OVBrushPathImage::setCurrent(OVContentContainerPtr container)
+{
+    std::lock_guard lock(m_currentMutex);
+    m_current = std::move(container);
 }
 
 void OVBrushPathImage::push(OVContentContainerPtr container)
@@ -120,7 +146,11 @@ void OVBrushPathImage::push(OVContentContainerPtr container)
             snapshot.container.reset();
         writes->done.notify_all();
     });
-    m_current = container;
+    // The snapshot shown until now is the one an undo brings back: it stays at hand.
+    m_previous = contentContainer();
+    m_poppedName.clear();
+    m_popped.reset();
+    setCurrent(container);
 }
 
 void OVBrushPathImage::addContentContainer(OVContentContainerPtr container)
@@ -134,7 +164,7 @@ void OVBrushPathImage::addContentContainer(OVContentContainerPtr container)
     }
 }
 
-OVContentContainerPtr OVBrushPathImage::snapshotFromFolder(const QString& name)
+OVContentContainerPtr OVBrushPathImage::snapshotFromFolder(const QString& name, QString* problem)
 {
     OVContentContainerPtr kept;
     {
@@ -147,7 +177,27 @@ OVContentContainerPtr OVBrushPathImage::snapshotFromFolder(const QString& name)
     }
     if (kept)
         return kept; // its write failed: the pixels are still here
-    return OVContentContainer::readFromFolder(urlForFileName(name));
+    QString reason;
+    OVContentContainerPtr container = OVContentContainer::readFromFolder(urlForFileName(name), &reason);
+    if (!reason.isEmpty()) {
+        if (problem)
+            *problem = reason;
+        return nullptr;
+    }
+    return container;
+}
+
+void OVBrushPathImage::loadPrevious()
+{
+    m_previous.reset();
+    if (m_names.size() < 2)
+        return;
+    QString problem;
+    m_previous = snapshotFromFolder(m_names[m_names.size() - 2], &problem);
+    if (!m_previous)
+        pf::error(QStringLiteral("The mask snapshot before the current one is lost (%1); undoing past it "
+                                 "keeps the mask as it is")
+                      .arg(problem));
 }
 
 void OVBrushPathImage::removeLastContentContainer()
@@ -160,18 +210,44 @@ void OVBrushPathImage::removeLastContentContainer()
         m_undoManager->setActionName(DrawSegment);
     }
     m_names.removeLast();
-    m_current = snapshotFromFolder(m_names.last());
+    OVContentContainerPtr restored = m_previous;
+    if (!restored) {
+        QString problem;
+        restored = snapshotFromFolder(m_names.last(), &problem);
+        if (!restored)
+            pf::error(QStringLiteral("Undo cannot restore the mask snapshot %1 (%2); the mask stays as it is")
+                          .arg(m_names.last(), problem));
+    }
+    m_poppedName = last;
+    m_popped = contentContainer();
+    if (restored)
+        setCurrent(restored);
+    loadPrevious();
     if (m_delegate)
         m_delegate->brushPathImageDidChange(this);
 }
 
 void OVBrushPathImage::addContentContainerWithURL(const QString& folder)
 {
-    addContentContainer(snapshotFromFolder(QFileInfo(folder).fileName()));
+    const QString name = QFileInfo(folder).fileName();
+    OVContentContainerPtr container = name == m_poppedName ? m_popped : nullptr;
+    if (!container) {
+        QString problem;
+        container = snapshotFromFolder(name, &problem);
+        if (!container) {
+            pf::error(QStringLiteral("Redo cannot restore the mask snapshot %1 (%2); the mask stays as it is")
+                          .arg(name, problem));
+            return;
+        }
+    }
+    addContentContainer(container);
 }
 
 bool OVBrushPathImage::writeToURL(const QString& folder, QString* errorMessage) const
 {
+    // The snapshot current now; strokes pushed meanwhile on the main thread replace m_current, never
+    // the container taken here.
+    const OVContentContainerPtr current = contentContainer();
     if (!FileSystem::createDirectory(folder, errorMessage))
         return false;
     const QVariantMap content{{QStringLiteral("width"), double(float(m_size.width))},
@@ -179,28 +255,68 @@ bool OVBrushPathImage::writeToURL(const QString& folder, QString* errorMessage) 
     const auto data = PropertyList::toData(content, PropertyList::Format::Xml, errorMessage);
     if (!data || !FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *data, errorMessage))
         return false;
-    const OVContentContainerPtr current = m_current ? m_current : std::make_shared<OVContentContainer>();
-    return current->writeToFolder(folder, errorMessage);
+    return (current ? current : std::make_shared<OVContentContainer>())->writeToFolder(folder, errorMessage);
 }
 
 OVContentContainerPtr OVBrushPathImage::contentContainerForRect(const Rect& rect, const Size& size) const
 {
-    return m_current ? m_current->contentContainerWithRect(rect, size) : nullptr;
+    const OVContentContainerPtr current = contentContainer();
+    return current ? current->contentContainerWithRect(rect, size) : nullptr;
 }
+
+namespace {
+
+// The picture a stroke is composited onto: the layer's own when it covers the mask, one scaled up to
+// the mask's size when it is smaller (a placeholder scales to transparency, a smaller mask keeps its
+// strokes), or a transparent one where the layer has none.
+Image strokeBackground(const OVImageContainer& layer, const Size& size)
+{
+    const Image picture = layer.image();
+    const Size own = layer.size();
+    if (!picture.isNull() && own.width >= std::floor(size.width) && own.height >= std::floor(size.height))
+        return picture;
+    if (!picture.isNull() && own.width > 0 && own.height > 0)
+        return scaleImageToSizeAffine(picture, size.width, size.height);
+    return Image::constantColor(Color(0, 0, 0, 0))
+        .imageByCroppingToRect(Rect(0, 0, std::floor(size.width), std::floor(size.height)));
+}
+
+// The stroke's picture placed into `rect` of the layer's picture, as pixels where they can be made
+// (else as a recipe that the snapshot write renders); the layer's picture unchanged when the stroke
+// brings none.
+OVImageContainerPtr placedStroke(const OVImageContainer& stroke, const Rect& rect,
+                                 const OVImageContainer& layer, const Size& size)
+{
+    const Image picture = stroke.image();
+    if (picture.isNull())
+        return std::make_shared<OVImageContainer>(layer.image(), layer.isMonochrome());
+    auto container = std::make_shared<OVImageContainer>(Image(), stroke.isMonochrome());
+    const Image placed = placeImageOnBackground(picture, strokeBackground(layer, size), rect);
+    const Image pixels = ORVExtension::fixedImage(placed);
+    container->setImage(pixels.isNull() ? placed : pixels);
+    return container;
+}
+
+} // namespace
 
 void OVBrushPathImage::addContentContainerWithRect(const OVContentContainerPtr& stroke, const Rect& rect)
 {
     if (!stroke)
         return;
-    const OVContentContainerPtr current = m_current ? m_current : std::make_shared<OVContentContainer>();
+    OVContentContainerPtr current = contentContainer();
+    if (!current)
+        current = std::make_shared<OVContentContainer>();
+    // The mask's pixel size; a mask made without one takes it from the stroke and its rectangle.
+    Size size = m_size;
+    if (!(size.width >= 1 && size.height >= 1)) {
+        const Size strokeSize = stroke->size();
+        size = Size(rect.width() > 0 ? strokeSize.width / rect.width() : strokeSize.width,
+                    rect.height() > 0 ? strokeSize.height / rect.height() : strokeSize.height);
+    }
     // Always composited onto the current mask: a stroke that covers the whole mask must still keep the
     // layer's additional picture and whatever the stroke leaves transparent.
     auto result = std::make_shared<OVContentContainer>(
-        stroke->imageContainer()->scaleAndPlaceImageWithRect(rect, *current->imageContainer()), nullptr);
-    if (!stroke->additionalImageContainer()->isEmpty())
-        result->setAdditionalImageContainer(stroke->additionalImageContainer()->scaleAndPlaceImageWithRect(
-            rect, *current->additionalImageContainer()));
-    else
-        result->additionalImageContainer()->setImage(current->additionalImageContainer()->image());
+        placedStroke(*stroke->imageContainer(), rect, *current->imageContainer(), size),
+        placedStroke(*stroke->additionalImageContainer(), rect, *current->additionalImageContainer(), size));
     addContentContainer(result);
 }

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace pf {
 class UndoManager;
@@ -25,37 +26,45 @@ public:
     virtual void brushPathImageDidChange(OVBrushPathImage* image) = 0;
 };
 
-// One layer's painted mask with its stroke history. Only the current snapshot stays in memory; every
+// One layer's painted mask with its stroke history. The current snapshot stays in memory; every
 // snapshot is also written, in the background, to a folder of its own under the working area's
-// "cache" folder, and undo and redo move along that stack of folders ("Draw Segment"). A snapshot is
-// kept in memory until its folder is written, so undo never shows a mask that failed to reach disk.
-// Used on the main thread; the writes run on a process-wide operation queue.
+// "cache" folder, and undo and redo move along that stack of folders ("Draw Segment"). Pixels that
+// undo or redo may need are kept in memory while their folder cannot be trusted: a snapshot until its
+// folder is written, and always the one an undo shows next and the one a redo brings back. A folder
+// that cannot be read is logged as an error and never shown as an empty mask.
+// Used on the main thread; the writes run on a process-wide operation queue, and the current snapshot
+// may be read (contentContainer(), writeToURL()) from any thread.
 class OVBrushPathImage
 {
 public:
     explicit OVBrushPathImage(const pf::Size& size);
     OVBrushPathImage(const pf::Size& size, OVContentContainerPtr container);
     // Reads a mask folder ("content" with "width" and "height", and the container sub-folders). Without
-    // a readable "content" the size is the mask image's pixel size.
+    // a readable "content" the size is the mask image's pixel size. A folder that exists but cannot be
+    // read is logged as an error.
     static std::unique_ptr<OVBrushPathImage> readFromFolder(const QString& folder);
     ~OVBrushPathImage();
     OVBrushPathImage(const OVBrushPathImage&) = delete;
     OVBrushPathImage& operator=(const OVBrushPathImage&) = delete;
 
     pf::Size size() const { return m_size; }
-    OVContentContainerPtr contentContainer() const { return m_current; }
+    OVContentContainerPtr contentContainer() const;
     QStringList segmentImageNames() const { return m_names; }
 
     // The part of the current mask that a render channel shows, at its pixel size.
     OVContentContainerPtr contentContainerForRect(const pf::Rect& rect, const pf::Size& size) const;
     void addContentContainer(OVContentContainerPtr container);
-    // Pushes the result of a stroke over `rect` (normalised to the mask), composited onto the current mask.
+    // Pushes the result of a stroke over `rect` (normalised to the mask), composited onto the current
+    // mask and additional picture. Where the layer has no picture yet, or only one smaller than the
+    // mask (the 1 x 1 placeholder), the stroke lands on a transparent picture of the mask's size; a
+    // stroke without a mask or additional picture of its own keeps the layer's.
     void addContentContainerWithRect(const OVContentContainerPtr& stroke, const pf::Rect& rect);
     void removeLastContentContainer();
     void addContentContainerWithURL(const QString& folder);
 
     // Writes the mask folder synchronously: "content" ({"width", "height"} as 32-bit floats), then the
-    // current snapshot. False, with a message, when anything could not be written.
+    // current snapshot. False, with a message, when anything could not be written; a picture that
+    // cannot be rendered leaves the folder's earlier pictures in place. Safe while strokes are pushed.
     bool writeToURL(const QString& folder, QString* errorMessage = nullptr) const;
 
     // A fresh snapshot folder name's full path (nothing of that name exists in "cache").
@@ -68,6 +77,8 @@ public:
 
     void setDelegate(OVBrushPathImageDelegate* delegate) { m_delegate = delegate; }
     OVBrushPathImageDelegate* delegate() const { return m_delegate; }
+    // The actions already registered stay with their manager (it may be set to none and back around
+    // bulk loading); they go only when this mask is destroyed.
     void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager);
     std::shared_ptr<pf::UndoManager> undoManager() const { return m_undoManager; }
 
@@ -87,13 +98,22 @@ private:
     };
 
     void push(OVContentContainerPtr container);
-    // The snapshot of that folder: read back once its write is done, or kept from memory.
-    OVContentContainerPtr snapshotFromFolder(const QString& name);
+    void setCurrent(OVContentContainerPtr container);
+    // The snapshot of that folder: from memory while its write is pending or failed, else read back.
+    // Null, with the reason, when the folder cannot be read.
+    OVContentContainerPtr snapshotFromFolder(const QString& name, QString* problem);
+    // The snapshot an undo would show next, read now (a problem is logged).
+    void loadPrevious();
 
     pf::Size m_size;
     QStringList m_names;
+    mutable std::mutex m_currentMutex; // guards m_current: a save reads it on the document queue
     OVContentContainerPtr m_current;
+    OVContentContainerPtr m_previous; // the snapshot of the name below the last, or null
+    QString m_poppedName;             // the last snapshot undone, and its pixels, for its redo
+    OVContentContainerPtr m_popped;
     OVBrushPathImageDelegate* m_delegate = nullptr;
     std::shared_ptr<pf::UndoManager> m_undoManager;
+    std::vector<std::weak_ptr<pf::UndoManager>> m_registeredWith; // every manager that got an action
     std::shared_ptr<Writes> m_writes = std::make_shared<Writes>();
 };

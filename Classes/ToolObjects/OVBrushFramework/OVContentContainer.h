@@ -12,7 +12,11 @@ class OVContentContainer
 public:
     OVContentContainer();
     OVContentContainer(OVImageContainerPtr mask, OVImageContainerPtr additional);
-    static std::shared_ptr<OVContentContainer> readFromFolder(const QString& folder);
+    // Reads the two sub-folders. A folder that is missing or cannot be read, or a picture in it that
+    // cannot be read, is described in `problem` (the unreadable ones are logged as errors); the
+    // container then holds what could be read.
+    static std::shared_ptr<OVContentContainer> readFromFolder(const QString& folder,
+                                                              QString* problem = nullptr);
 
     OVImageContainerPtr imageContainer() const { return m_imageContainer; }
     OVImageContainerPtr additionalImageContainer() const { return m_additionalImageContainer; }
@@ -26,7 +30,7 @@ public:
     // The part `rect` (normalised) of the mask, and of the additional picture when there is one, at `size`.
     std::shared_ptr<OVContentContainer> contentContainerWithRect(const pf::Rect& rect,
                                                                  const pf::Size& size) const;
-    void flush();
+    bool flush(QString* errorMessage = nullptr);
     bool writeToFolder(const QString& folder, QString* errorMessage = nullptr) const;
 
 private:

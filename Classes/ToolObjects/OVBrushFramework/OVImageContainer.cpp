@@ -28,27 +28,54 @@ std::shared_ptr<OVImageContainer> OVImageContainer::imageContainerWithImage(cons
     return std::make_shared<OVImageContainer>(image, true);
 }
 
-std::shared_ptr<OVImageContainer> OVImageContainer::readFromFolder(const QString& folder)
+bool OVImageContainer::folderIsReadable(const QString& path, QString* reason)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        if (reason)
+            reason->clear();
+        return false;
+    }
+    if (!info.isDir()) {
+        if (reason)
+            *reason = QStringLiteral("%1 is not a folder").arg(path);
+        return false;
+    }
+    if (!info.isReadable() || !info.isExecutable()) {
+        if (reason)
+            *reason = QStringLiteral("%1 cannot be read (permission denied)").arg(path);
+        return false;
+    }
+    return true;
+}
+
+std::shared_ptr<OVImageContainer> OVImageContainer::readFromFolder(const QString& folder, QString* problem)
 {
     auto container = std::make_shared<OVImageContainer>();
+    // Something there that cannot be read is not an empty picture: it is reported, never passed off as one.
+    auto fail = [&](const QString& reason) {
+        pf::error(QStringLiteral("A mask picture cannot be read: %1").arg(reason));
+        if (problem)
+            *problem = reason;
+        return container;
+    };
+    QString reason;
+    if (!folderIsReadable(folder, &reason))
+        return reason.isEmpty() ? container : fail(reason);
     const QString contentPath = folder + QStringLiteral("/content");
     if (!QFileInfo::exists(contentPath))
         return container;
     QString error;
     const auto content = PropertyList::fromFile(contentPath, &error);
-    if (!content) {
-        pf::warning(QStringLiteral("The mask description %1 cannot be read: %2").arg(contentPath, error));
-        return container;
-    }
+    if (!content)
+        return fail(QStringLiteral("%1: %2").arg(contentPath, error));
     container->m_isMonochrome = content->toMap().value(QStringLiteral("isMonochrome")).toBool();
     const QString imagePath = folder + QStringLiteral("/image.png");
     if (!QFileInfo::exists(imagePath))
-        return container;
+        return fail(QStringLiteral("%1 is missing").arg(imagePath));
     Bitmap bitmap = ImageFile::read(imagePath, &error);
-    if (bitmap.isNull()) {
-        pf::warning(QStringLiteral("The mask image %1 cannot be read: %2").arg(imagePath, error));
-        return container;
-    }
+    if (bitmap.isNull())
+        return fail(QStringLiteral("%1: %2").arg(imagePath, error));
     container->m_bitmap = bitmap;
     return container;
 }
@@ -90,31 +117,44 @@ Size OVImageContainer::size() const
     return Size();
 }
 
-void OVImageContainer::flush()
+bool OVImageContainer::flush(QString* errorMessage)
 {
     std::lock_guard lock(m_mutex);
-    flushLocked();
+    return flushLocked(errorMessage);
 }
 
-void OVImageContainer::flushLocked()
+bool OVImageContainer::flushLocked(QString* errorMessage)
 {
     if (m_image.isNull())
-        return;
+        return true;
     if (m_bitmap.isNull()) {
         // The picture's extent, drawn at the origin (masks grey without alpha, colour with alpha).
         const Rect extent = m_image.extent();
-        if (!extent.isNull() && !extent.isInfinite() && !extent.isEmpty()) {
+        if (extent.isInfinite()) {
+            if (errorMessage)
+                *errorMessage = QStringLiteral("a picture without bounds cannot be stored as pixels");
+            return false;
+        }
+        if (!extent.isNull() && !extent.isEmpty()) {
             const Rect pixels = extent.integral();
             const Image atOrigin = m_image.imageByApplyingTransform(
                 AffineTransform::translation(-pixels.minX(), -pixels.minY()));
             auto rendered = RenderContext::shared()->render(
                 atOrigin, Rect(0, 0, pixels.width(), pixels.height()),
                 m_isMonochrome ? Bitmap::Format::Grayf : Bitmap::Format::RGBAf);
-            if (rendered)
-                m_bitmap = *rendered;
+            if (!rendered) {
+                // Keep the recipe: dropping it would lose the picture and later read as an empty mask.
+                if (errorMessage)
+                    *errorMessage = QStringLiteral("the picture of %1 x %2 pixels could not be rendered")
+                                        .arg(pixels.width())
+                                        .arg(pixels.height());
+                return false;
+            }
+            m_bitmap = *rendered;
         }
     }
     m_image = Image();
+    return true;
 }
 
 Bitmap OVImageContainer::bitmap() const
@@ -126,7 +166,12 @@ Bitmap OVImageContainer::bitmap() const
 bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessage)
 {
     std::lock_guard lock(m_mutex);
-    flushLocked();
+    QString flushError;
+    if (!flushLocked(&flushError)) {
+        if (errorMessage)
+            *errorMessage = QStringLiteral("%1 was not written: %2").arg(folder, flushError);
+        return false;
+    }
     if (m_bitmap.isNull()) {
         // Nothing to write: a folder left by an earlier write would read back as this picture.
         if (QFileInfo::exists(folder)) {
@@ -204,7 +249,12 @@ void OVImageContainer::registerArchiveClasses()
         ArchiveClassRegistry::registerClass<OVImageContainerPtr>(
             QStringLiteral("OVImageContainer"), {QStringLiteral("NSObject")},
             [](const OVImageContainerPtr& container, KeyedArchiver& archiver) {
-                container->flush();
+                QString error;
+                if (!container->flush(&error)) {
+                    archiver.failWithError(
+                        QStringLiteral("A mask picture cannot be archived: %1").arg(error));
+                    return;
+                }
                 const Bitmap bitmap = container->bitmap();
                 if (!bitmap.isNull())
                     archiver.encodeObject(QStringLiteral("image"), ImageFile::encodePNG(bitmap, 16));

@@ -19,9 +19,15 @@ public:
     OVImageContainer() = default;
     explicit OVImageContainer(const pf::Image& image, bool isMonochrome = true);
     static std::shared_ptr<OVImageContainer> imageContainerWithImage(const pf::Image& image);
-    // Reads an image-container folder: without "content" an empty monochrome container; a missing
-    // "isMonochrome" reads as colour; a missing or undecodable "image.png" leaves it empty.
-    static std::shared_ptr<OVImageContainer> readFromFolder(const QString& folder);
+    // Reads an image-container folder: without the folder or its "content" an empty monochrome
+    // container; a missing "isMonochrome" reads as colour; a missing or undecodable "image.png" leaves
+    // it empty. What exists but cannot be read (the folder, "content", "image.png") is logged as an
+    // error and described in `problem`.
+    static std::shared_ptr<OVImageContainer> readFromFolder(const QString& folder,
+                                                            QString* problem = nullptr);
+    // Whether `path` is a folder this process can list; otherwise false with the reason. A path that
+    // does not exist gives false and an empty reason.
+    static bool folderIsReadable(const QString& path, QString* reason);
 
     bool isMonochrome() const;
     void setImage(const pf::Image& image);
@@ -30,7 +36,9 @@ public:
     bool isEmpty() const;
     // The stored bitmap's pixel size, else the pending image's extent size, else zero.
     pf::Size size() const;
-    void flush();
+    // Renders a pending picture into stored pixels. When it cannot be rendered (an infinite extent, a
+    // failed render or allocation) the picture stays pending and nothing is lost: false, with a message.
+    bool flush(QString* errorMessage = nullptr);
     // The stored bitmap (after a flush); null while pending or empty.
     pf::Bitmap bitmap() const;
 
@@ -44,7 +52,8 @@ public:
                                                                  const OVImageContainer& background) const;
 
     // Flushes, then writes the folder (16-bit grey PNG for masks, 16-bit RGBA otherwise). With nothing
-    // to write, removes what an earlier write left in the folder. False, with a message, on failure.
+    // to write, removes what an earlier write left in the folder. False, with a message, on failure; a
+    // picture that cannot be flushed stays pending and leaves the folder as it was.
     bool writeToFolder(const QString& folder, QString* errorMessage = nullptr);
 
     // Registers the archived classes "OVImageContainer" ("image": the flushed picture as PNG data,
@@ -53,7 +62,7 @@ public:
     static void registerArchiveClasses();
 
 private:
-    void flushLocked();
+    bool flushLocked(QString* errorMessage);
 
     mutable std::mutex m_mutex;
     pf::Bitmap m_bitmap;       // stored pixels

@@ -34,23 +34,21 @@ TEST(HealingFilters, DefaultsLeaveEveryInputEmpty)
     }
 }
 
-TEST(GMCalcResiduumFilter, PixelMinusItsGaussianMean)
+TEST(GMCalcResiduumFilter, StraightPixelMinusItsCoverageWeightedGaussianMean)
 {
     const Grid source = randomGrid(11, 9, 1, false);
     FilterPtr filter = healing("GMCalcResiduumFilter", source.image());
     const Grid expected = Grid::from(11, 9, [&](int x, int y) {
-        Pixel mean{};
-        double total = 0;
+        double mean[4] = {};
         for (int dy = -3; dy <= 3; ++dy)
             for (int dx = -3; dx <= 3; ++dx) {
                 const double w = std::exp(-(dx * dx + dy * dy) / 4.5);
                 for (size_t c = 0; c < 4; ++c)
-                    mean[c] += float(w * source.clamped(x + dx, y + dy)[c]);
-                total += w;
+                    mean[c] += w * source.clamped(x + dx, y + dy)[c];
             }
-        const Pixel& p = source.at(x, y);
-        return Pixel{p[0] - float(mean[0] / total), p[1] - float(mean[1] / total),
-                     p[2] - float(mean[2] / total), p[3]};
+        const Pixel p = straight(source.at(x, y));
+        return premultiplied(Pixel{p[0] - float(mean[0] / mean[3]), p[1] - float(mean[1] / mean[3]),
+                                   p[2] - float(mean[2] / mean[3]), p[3]});
     });
     EXPECT_LT(difference(Grid::rendered(output(filter), 11, 9), expected), 1e-5f);
     EXPECT_LT(tiledDifference(output(filter), Rect(0, 0, 11, 9)), 1e-5f);
@@ -212,4 +210,32 @@ TEST(GMBeardStubbleCompositing, HairsMultiplyTheTintOntoTheBackground)
         return out;
     });
     EXPECT_LT(difference(Grid::rendered(output(filter), 5, 4), expected), 1e-5f);
+}
+
+TEST(HealingFilters, AFeatheredEdgeCarriesTheDetailOfItsColourNotOfItsCoverage)
+{
+    // A flat grey whose coverage fades out over a few pixels, and a detail band inside it: the residuum
+    // added back onto the smooth grey gives the source's own straight colour, at every coverage.
+    const Grid source = Grid::from(16, 3, [](int x, int y) {
+        const float alpha = std::clamp(1.0f - 0.15f * float(x), 0.02f, 1.0f);
+        const float grey = y == 1 && x % 3 == 0 && x < 8 ? 0.6f : 0.5f;
+        return premultiplied({grey, grey, grey, alpha});
+    });
+    FilterPtr residuum = healing("GMCalcResiduumFilter", source.image());
+    const Grid smooth = Grid::from(16, 3, [&](int x, int y) {
+        const float alpha = source.at(x, y)[3];
+        return premultiplied({0.5f, 0.5f, 0.5f, alpha});
+    });
+    FilterPtr add = healing("GMAddImagesFilter", smooth.image(), "inputPatternImage");
+    setImage(add, output(residuum), "inputDiffImage");
+    const Grid healed = Grid::rendered(output(add), 16, 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const Pixel got = straight(healed.at(x, y));
+            EXPECT_GT(got[0], 0.4f) << x << "," << y;
+            EXPECT_LT(got[0], 0.7f) << x << "," << y;
+            EXPECT_NEAR(got[3], source.at(x, y)[3], 1e-6f);
+        }
+    // Where the neighbourhood is all of one colour, exactly that colour.
+    EXPECT_NEAR(straight(healed.at(15, 0))[0], 0.5f, 1e-5f);
 }

@@ -1,5 +1,6 @@
 #include "Classes/ToolObjects/GMConverter.h"
 #include "Classes/ToolObjects/GMXMLFilterParser.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
 #include "Platform/Foundation/AffineTransform.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/Size.h"
@@ -200,4 +201,33 @@ TEST(FilterWrappers, SettingsArriveConvertedAndCopiesAreIndependent)
     const Image mask = Image::constantColor(Color(1, 1, 1));
     content->setValueForInputKey(QVariant::fromValue(mask), "mask");
     EXPECT_EQ(graph->value("rootFilter_inputMaskImage").value<Image>(), mask);
+}
+
+TEST(FilterWrappers, ACanvasGivesItsPictureAsTheMaskAndConnectHandsOutputsOn)
+{
+    const GMXMLFilterParser parser(blueprint(
+        node("TestMaskedColorFilter", {{"inputImage", "originalImage"}, {"inputMaskImage", "mask"}})));
+    const Image picture = Image::constantColor(Color(0.5, 0.5, 0.5)).imageByCroppingToRect(Rect(0, 0, 4, 4));
+    auto mask = std::make_shared<OVContentContainer>();
+    mask->imageContainer()->setImage(picture);
+    const std::vector<std::pair<const char*, QVariant>> canvases{
+        {"image container", QVariant::fromValue(mask->imageContainer())},
+        {"mask container", QVariant::fromValue(mask)},
+        {"image", QVariant::fromValue(picture)}};
+    for (const auto& [kind, canvas] : canvases) {
+        auto content = parser.newContentFilter();
+        content->setValueForInputKey(canvas, "canvas");
+        EXPECT_EQ(content->generatedCIFilter()->value("rootFilter_inputMaskImage").value<Image>(), picture)
+            << kind;
+    }
+
+    FilterPtr source = Filter::create("TestOverFilter");
+    source->setValue(QVariant::fromValue(picture), "inputImage");
+    source->setValue(QVariant::fromValue(picture), "inputBackgroundImage");
+    for (auto connect : {&GMContentFilterWrapper::connect, &GMXMLFilterParser::connect}) {
+        FilterPtr target = Filter::create("TestMaskedColorFilter");
+        connect(source, target, "inputMaskImage");
+        EXPECT_FALSE(target->value("inputMaskImage").value<Image>().isNull());
+        EXPECT_EQ(target->value("inputMaskImage").value<Image>().extent(), picture.extent());
+    }
 }

@@ -202,3 +202,13 @@ TEST_F(ShadowCopies, HostileFilenamesNeverReachOutsideTheFolder)
     GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(QStringLiteral("/p/new.jpg")));
     EXPECT_EQ(GMFileUtilities::shadowCopyDictionary().keys(), QStringList{QStringLiteral("/p/new.jpg")});
 }
+
+TEST_F(ShadowCopies, NoFolderIsHandedOutWhenTheRegistryCannotBeWritten)
+{
+    GMFileUtilities::applicationSupportDirectory();
+    ASSERT_TRUE(QDir().mkpath(m_app + QStringLiteral("/files"))); // where the registry file should be
+    pf::LogCapture log;
+    EXPECT_TRUE(
+        GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(QStringLiteral("/p/new.png"))).isEmpty());
+    EXPECT_TRUE(log.contains(QStringLiteral("Error: No shadow copy can be made for \"/p/new.png\"")));
+}

@@ -185,3 +185,33 @@ TEST(PhotoToolChain, AdditionalImagesArePreparedOnceForEffectsThatPaintThem)
     f.chain->prepareSelectedWithFaceWidth(0.3);
     EXPECT_TRUE(f.chain->selectedBrushPathImage()->contentContainer()->additionalImageContainer()->isEmpty());
 }
+
+TEST(PhotoToolChain, AnUndoManagerSetToNoneAndBackKeepsTheHistory)
+{
+    Fixture f;
+    f.chain->insertPhotoToolWithBlueprint(tint(), std::nullopt, 0);
+    f.endTurn();
+    f.chain->brushPathImageAtIndex(1)->addContentContainer(std::make_shared<OVContentContainer>());
+    f.endTurn();
+    f.chain->setSettingsForToolAtIndex({{"intensity", 0.9}}, 1, QStringLiteral("Intensity"));
+    f.endTurn();
+
+    // Bulk loading: no manager, then the same one again.
+    f.chain->setUndoManager(nullptr);
+    f.chain->insertPhotoToolWithBlueprint(grey(), std::nullopt, 1);
+    f.chain->setUndoManager(f.undo);
+
+    f.undo->undo(); // the settings
+    EXPECT_EQ(f.chain->photoToolAtIndex(1)->settings().value("intensity").toDouble(), 0.5);
+    f.undo->undo(); // the stroke
+    EXPECT_EQ(f.chain->brushPathImageAtIndex(1)->segmentImageNames().size(), 1);
+    f.undo->undo(); // the insert
+    EXPECT_EQ(f.chain->numberOfTools(), 2);
+    EXPECT_EQ(f.chain->photoToolAtIndex(1)->blueprint(), grey());
+
+    // Actions go with the chain that made them.
+    f.undo->redo();
+    f.chain.reset();
+    EXPECT_FALSE(f.undo->canUndo());
+    EXPECT_FALSE(f.undo->canRedo());
+}

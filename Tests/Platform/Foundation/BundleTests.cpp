@@ -111,3 +111,28 @@ TEST_F(BundleTest, ChoosesTheResourcesFolderInOrder)
         qputenv("PF_RESOURCES_DIR", previous);
     EXPECT_EQ(&pf::Bundle::main(), &pf::Bundle::main());
 }
+
+TEST_F(BundleTest, BuiltResourcesAreFoundAfterTheMainFolder)
+{
+    touch(QStringLiteral("Resources/Knob.png"));
+    touch(QStringLiteral("Resources/Masks/ORV-M#001#Oval.png"));
+    touch(QStringLiteral("Built/Knob.png"));
+    touch(QStringLiteral("Built/Knob@2x.png"));
+    touch(QStringLiteral("Built/Masks/ORV-M#002#Soft.png"));
+    const pf::Bundle bundle(path(QStringLiteral("Resources")), {path(QStringLiteral("Built"))});
+    EXPECT_EQ(bundle.resourcePaths(),
+              QStringList({path(QStringLiteral("Resources")), path(QStringLiteral("Built"))}));
+    // The main folder wins; what only the built folder has is found there, also in sub-folders.
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("Knob"), QStringLiteral("png")),
+              path(QStringLiteral("Resources/Knob.png")));
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("Knob@2x"), QStringLiteral("png")),
+              path(QStringLiteral("Built/Knob@2x.png")));
+    EXPECT_EQ(bundle.pathsForResourcesOfType(QStringLiteral("png"), QStringLiteral("Masks")),
+              QStringList({path(QStringLiteral("Resources/Masks/ORV-M#001#Oval.png")),
+                           path(QStringLiteral("Built/Masks/ORV-M#002#Soft.png"))}));
+    EXPECT_EQ(
+        bundle.pathsForResourcesOfType(QStringLiteral("png")),
+        QStringList({path(QStringLiteral("Resources/Knob.png")), path(QStringLiteral("Built/Knob@2x.png"))}));
+    // The built folder is still a folder of the bundle: nothing outside it is reachable.
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("../Built/Knob"), QStringLiteral("png")), QString());
+}

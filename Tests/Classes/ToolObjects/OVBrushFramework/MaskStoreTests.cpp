@@ -1,3 +1,5 @@
+#include "../WorkingAreaOverride.h"
+
 #include "Classes/ToolObjects/OVBrushFramework/OVBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
@@ -14,7 +16,11 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace pf;
 
@@ -289,4 +295,201 @@ TEST(OVContentContainer, KeyedArchivesKeepTheFlushedPicturesAndFlags)
     EXPECT_EQ(back->size(), Size(12, 8));
     EXPECT_NEAR(maskValue(back, 2, 2), 0.75f, 1e-4);
     EXPECT_NEAR(maskValue(back, 9, 2), 0.0f, 1e-4);
+}
+
+TEST(OVBrushPathImage, StrokesLandWhereTheLayerHasNoPictureOfItsSize)
+{
+    QTemporaryDir dir;
+    // A mask folder with a description but without "imageContainer/", and one with a damaged picture.
+    OVBrushPathImage(Size(20, 20), std::make_shared<OVContentContainer>()).writeToURL(dir.filePath("bare"));
+    OVBrushPathImage(Size(20, 20), strokeContainer(maskImage(20, 20, Rect(0, 0, 20, 20), 0.25)))
+        .writeToURL(dir.filePath("damaged"));
+    QFile png(dir.filePath("damaged/imageContainer/image.png"));
+    ASSERT_TRUE(png.open(QIODevice::WriteOnly));
+    png.write("not a picture");
+    png.close();
+
+    auto placeholder = std::make_shared<OVContentContainer>();
+    placeholder->imageContainer()->setImage(maskImage(20, 20, Rect(0, 0, 20, 20), 0.0));
+    placeholder->additionalImageContainer()->setImage(
+        Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(Rect(0, 0, 1, 1)));
+
+    LogCapture capture;
+    const std::vector<std::pair<const char*, std::function<std::unique_ptr<OVBrushPathImage>()>>> layers{
+        {"no history", [] { return std::make_unique<OVBrushPathImage>(Size(20, 20)); }},
+        {"empty container",
+         [] {
+             return std::make_unique<OVBrushPathImage>(Size(20, 20), std::make_shared<OVContentContainer>());
+         }},
+        {"folder without its picture",
+         [&] { return OVBrushPathImage::readFromFolder(dir.filePath("bare")); }},
+        {"damaged picture", [&] { return OVBrushPathImage::readFromFolder(dir.filePath("damaged")); }},
+        {"1 x 1 additional placeholder",
+         [&] { return std::make_unique<OVBrushPathImage>(Size(20, 20), placeholder); }},
+    };
+    for (const auto& [name, make] : layers) {
+        const auto path = make();
+        auto stroke = strokeContainer(maskImage(10, 10, Rect(0, 0, 10, 10), 1.0));
+        stroke->additionalImageContainer()->setImage(
+            Image::constantColor(Color(0, 0, 1, 1)).imageByCroppingToRect(Rect(0, 0, 10, 10)));
+        path->addContentContainerWithRect(stroke, Rect(0.5, 0.5, 0.5, 0.5));
+        const auto current = path->contentContainer();
+        EXPECT_EQ(current->size(), Size(20, 20)) << name;
+        EXPECT_NEAR(maskValue(current, 15, 15), 1.0f, 1e-3) << name;
+        EXPECT_NEAR(maskValue(current, 5, 5), 0.0f, 1e-3) << name;
+        EXPECT_EQ(current->additionalImageContainer()->size(), Size(20, 20)) << name;
+        float blue[4] = {};
+        auto additional = RenderContext::shared()->render(current->additionalImageContainer()->image(),
+                                                          Rect(15, 15, 1, 1), Bitmap::Format::RGBAf);
+        ASSERT_TRUE(additional) << name;
+        additional->pixel(0, 0, blue);
+        EXPECT_NEAR(blue[2], 1.0f, 1e-3) << name;
+        EXPECT_FALSE(current->additionalImageContainer()->isMonochrome()) << name;
+
+        // A stroke that brings no mask of its own keeps the one painted so far.
+        path->addContentContainerWithRect(std::make_shared<OVContentContainer>(), Rect(0, 0, 0.5, 0.5));
+        EXPECT_NEAR(maskValue(path->contentContainer(), 15, 15), 1.0f, 1e-3) << name;
+        EXPECT_FALSE(path->contentContainer()->additionalImageContainer()->isEmpty()) << name;
+    }
+
+    // A mask smaller than the layer is scaled up, not thrown away, before the stroke lands on it.
+    OVBrushPathImage small(Size(20, 20), strokeContainer(maskImage(10, 10, Rect(0, 0, 5, 10), 1.0)));
+    small.addContentContainerWithRect(strokeContainer(maskImage(4, 4, Rect(0, 0, 4, 4), 0.5)),
+                                      Rect(0.8, 0.8, 0.2, 0.2));
+    EXPECT_NEAR(maskValue(small.contentContainer(), 3, 10), 1.0f, 1e-3);
+    EXPECT_NEAR(maskValue(small.contentContainer(), 18, 18), 0.5f, 3e-3);
+    EXPECT_NEAR(maskValue(small.contentContainer(), 15, 5), 0.0f, 1e-3);
+}
+
+TEST(OVBrushPathImage, RenderAndWriteFailuresLoseNothingOnDiskOrInMemory)
+{
+    QTemporaryDir dir;
+    const QString layer = dir.filePath("layer_1");
+    const Image blue = Image::constantColor(Color(0, 0, 1, 1)).imageByCroppingToRect(Rect(0, 0, 20, 20));
+    auto good = strokeContainer(maskImage(20, 20, Rect(0, 0, 10, 20), 0.5));
+    good->additionalImageContainer()->setImage(blue);
+    ASSERT_TRUE(OVBrushPathImage(Size(20, 20), good).writeToURL(layer));
+
+    // A render that fails (the picture is too large to allocate) is a failed save, not an empty mask.
+    LogCapture capture;
+    auto undo = std::make_shared<UndoManager>();
+    undo->setGroupsByEvent(false);
+    OVBrushPathImage failing(Size(20, 20), strokeContainer(maskImage(20, 20, Rect(0, 0, 20, 20), 0.25)));
+    failing.setUndoManager(undo);
+    const Size huge(1.1e6, 1.1e6);
+    undo->beginUndoGrouping();
+    failing.addContentContainer(
+        strokeContainer(Image::constantColor(Color(0.75, 0.75, 0.75))
+                            .imageByCroppingToRect(Rect(0, 0, huge.width, huge.height))));
+    undo->endUndoGrouping();
+    QString error;
+    EXPECT_FALSE(failing.writeToURL(layer, &error));
+    EXPECT_TRUE(error.contains("could not be rendered")) << error.toStdString();
+    auto onDisk = OVContentContainer::readFromFolder(layer);
+    EXPECT_NEAR(maskValue(onDisk, 5, 5), 0.5f, 1e-4);
+    EXPECT_FALSE(onDisk->additionalImageContainer()->isEmpty());
+    EXPECT_EQ(failing.contentContainer()->size(), huge); // still the pending picture
+    undo->undo();
+    EXPECT_NEAR(maskValue(failing.contentContainer(), 5, 5), 0.25f, 1e-4);
+    undo->redo();
+    EXPECT_EQ(failing.contentContainer()->size(), huge);
+    OVBrushPathImage::waitForPendingWrites();
+    EXPECT_TRUE(capture.contains("Error: A mask snapshot could not be written"));
+
+    // A write that fails half way reports it and keeps every picture in memory.
+    QDir(layer + "/additionalImageContainer").removeRecursively();
+    QFile blocker(layer + "/additionalImageContainer");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto next = strokeContainer(maskImage(20, 20, Rect(0, 0, 20, 20), 1.0));
+    next->additionalImageContainer()->setImage(blue);
+    OVBrushPathImage blocked(Size(20, 20), next);
+    EXPECT_FALSE(blocked.writeToURL(layer, &error));
+    EXPECT_NEAR(maskValue(OVContentContainer::readFromFolder(layer), 15, 5), 1.0f, 1e-4);
+    EXPECT_FALSE(blocked.contentContainer()->additionalImageContainer()->isEmpty());
+    EXPECT_NEAR(maskValue(blocked.contentContainer(), 15, 5), 1.0f, 1e-4);
+}
+
+TEST(OVBrushPathImage, UnreadableOrVanishedFoldersAreErrorsNeverEmptyMasks)
+{
+    QTemporaryDir dir;
+    LogCapture capture;
+    // A folder where a file should be, or one this process may not list, is an error, not an empty mask.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("notAFolder"));
+    QFile file(dir.filePath("notAFolder/imageContainer"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    QString problem;
+    EXPECT_TRUE(OVContentContainer::readFromFolder(dir.filePath("notAFolder"), &problem)
+                    ->imageContainer()
+                    ->isEmpty());
+    EXPECT_TRUE(problem.contains("is not a folder")) << problem.toStdString();
+    EXPECT_TRUE(capture.contains("Error: A mask picture cannot be read"));
+    if (geteuid() != 0) { // permissions do not bind the superuser
+        ASSERT_TRUE(QDir(dir.path()).mkpath("locked"));
+        QFile::setPermissions(dir.filePath("locked"), QFileDevice::Permissions());
+        problem.clear();
+        OVContentContainer::readFromFolder(dir.filePath("locked"), &problem);
+        EXPECT_TRUE(problem.contains("permission denied")) << problem.toStdString();
+        QFile::setPermissions(dir.filePath("locked"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    capture.clear();
+
+    // The cache vanishes after the writes: undo still shows the strokes it can, and says what it cannot.
+    WorkingAreaOverride area(dir.filePath("area"));
+    auto undo = std::make_shared<UndoManager>();
+    undo->setGroupsByEvent(false);
+    OVBrushPathImage path(Size(8, 8), strokeContainer(maskImage(8, 8, Rect(0, 0, 8, 8), 0.25)));
+    path.setUndoManager(undo);
+    for (double value : {0.5, 0.75}) {
+        undo->beginUndoGrouping();
+        path.addContentContainer(strokeContainer(maskImage(8, 8, Rect(0, 0, 8, 8), value)));
+        undo->endUndoGrouping();
+    }
+    OVBrushPathImage::waitForPendingWrites();
+    ASSERT_TRUE(QDir(OVBrushPathImage::cacheFolder()).removeRecursively());
+    undo->undo();
+    EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), 0.5f, 1e-4);
+    EXPECT_TRUE(capture.contains("Error: The mask snapshot before the current one is lost"));
+    undo->undo();
+    EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), 0.5f, 1e-4) << "kept, never emptied";
+    EXPECT_TRUE(capture.contains("Error: Undo cannot restore the mask snapshot"));
+    undo->redo();
+    EXPECT_NEAR(maskValue(path.contentContainer(), 3, 3), 0.5f, 1e-4);
+    OVBrushPathImage::waitForPendingWrites();
+}
+
+TEST(OVBrushPathImage, SavingOnAnotherThreadWhileStrokesArePushed)
+{
+    QTemporaryDir dir;
+    auto undo = std::make_shared<UndoManager>();
+    undo->setGroupsByEvent(false);
+    OVBrushPathImage path(Size(32, 32), strokeContainer(maskImage(32, 32, Rect(0, 0, 32, 32), 0.0)));
+    path.setUndoManager(undo);
+    std::atomic<bool> stop{false};
+    std::atomic<int> saves{0}, failures{0};
+    std::thread document([&] {
+        while (!stop.load() || saves.load() == 0) {
+            if (!path.writeToURL(dir.filePath("package/layer_1")))
+                failures++;
+            saves++;
+        }
+    });
+    for (int i = 0; i < 24; ++i) {
+        undo->beginUndoGrouping();
+        path.addContentContainerWithRect(strokeContainer(maskImage(4, 4, Rect(0, 0, 4, 4), 1.0)),
+                                         Rect((i % 8) / 8.0, (i / 8) / 8.0, 0.125, 0.125));
+        undo->endUndoGrouping();
+        if (i % 5 == 4)
+            undo->undo();
+    }
+    stop = true;
+    document.join();
+    EXPECT_EQ(failures.load(), 0);
+    ASSERT_TRUE(path.writeToURL(dir.filePath("package/layer_1")));
+    auto saved = OVBrushPathImage::readFromFolder(dir.filePath("package/layer_1"));
+    for (auto [x, y] : {std::pair{1, 1}, {9, 1}, {5, 5}, {30, 30}})
+        EXPECT_NEAR(maskValue(saved->contentContainer(), x, y), maskValue(path.contentContainer(), x, y),
+                    1e-4);
 }

@@ -1,3 +1,4 @@
+#include "Classes/Filters/FilterLibrary.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Platform/Foundation/FileSystem.h"
 
@@ -10,6 +11,7 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("glimora-tests"));
+    FilterLibrary::registerAll();
     QTemporaryDir workingArea;
     pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
     const int result = RUN_ALL_TESTS();

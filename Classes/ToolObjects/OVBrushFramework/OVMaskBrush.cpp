@@ -1,0 +1,204 @@
+#include "Classes/ToolObjects/OVBrushFramework/OVMaskBrush.h"
+
+#include "Platform/Foundation/Log.h"
+#include "Platform/Image/Color.h"
+#include "Platform/Image/ImageAccumulator.h"
+#include "Platform/Image/Vector.h"
+
+#include <algorithm>
+#include <mutex>
+
+using namespace pf;
+
+namespace {
+
+struct ClickBrushRegistry
+{
+    std::mutex mutex;
+    OVMaskBrushFactory factory;
+};
+
+ClickBrushRegistry& clickBrushRegistry()
+{
+    static ClickBrushRegistry registry;
+    return registry;
+}
+
+QVariant vector(const Point& point)
+{
+    return QVariant::fromValue(Vector(point.x, point.y));
+}
+
+} // namespace
+
+OVMaskBrush::OVMaskBrush() = default;
+OVMaskBrush::~OVMaskBrush() = default;
+
+void OVMaskBrush::setClickBrushFactory(OVMaskBrushFactory factory)
+{
+    ClickBrushRegistry& registry = clickBrushRegistry();
+    std::lock_guard lock(registry.mutex);
+    registry.factory = std::move(factory);
+}
+
+OVMaskBrushFactory OVMaskBrush::clickBrushFactory()
+{
+    ClickBrushRegistry& registry = clickBrushRegistry();
+    std::lock_guard lock(registry.mutex);
+    return registry.factory;
+}
+
+Rect OVMaskBrush::stepRect(const Point& from, const Point& to, double brushSize)
+{
+    const double side = std::max(brushSize, 0.0) + 100.0;
+    const Rect first(to.x - side / 2, to.y - side / 2, side, side);
+    return first.united(Rect(from.x - side / 2, from.y - side / 2, side, side));
+}
+
+void OVMaskBrush::setEmptyStartImageWithSize(const Size& size)
+{
+    m_startImage =
+        Image::constantColor(Color(0, 0, 0, 0))
+            .imageByCroppingToRect(Rect(0, 0, std::max(size.width, 0.0), std::max(size.height, 0.0)));
+}
+
+Size OVMaskBrush::canvasSize() const
+{
+    const Rect extent = m_startImage.isNull() ? Rect::null() : m_startImage.extent();
+    if (extent.isNull() || extent.isInfinite())
+        return Size(0, 0);
+    return Size(extent.width(), extent.height());
+}
+
+void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
+{
+    // A second brush-down on the same object starts again from the start image.
+    m_canvas.reset();
+    m_brushFilter.reset();
+    m_customType.reset();
+    m_dirtyRect = Rect::null();
+
+    const Size size = canvasSize();
+    if (m_startImage.isNull() || size.width <= 0 || size.height <= 0) {
+        pf::error(QStringLiteral("No start image set"));
+        return;
+    }
+    m_brushSize = brush.size;
+    m_lastPoint = Point(point.x * size.width, point.y * size.height);
+
+    FilterPtr filter;
+    switch (brush.type) {
+    case OVBrush::Draw:
+    case OVBrush::Eraser:
+        filter = Filter::create(QStringLiteral("GMBasicBrush"));
+        if (filter)
+            filter->setValue(brush.type == OVBrush::Draw ? 0.0 : 1.0, QStringLiteral("inputMode"));
+        break;
+    case OVBrush::SmartBrush:
+        if (m_backgroundImage.isNull()) {
+            pf::error(QStringLiteral("No background image set"));
+            return;
+        }
+        filter = Filter::create(QStringLiteral("GMAutoBrush"));
+        if (filter) {
+            filter->setValue(brush.kernelName, QStringLiteral("kernelName"));
+            filter->setValue(QVariant::fromValue(m_backgroundImage), QStringLiteral("inputImage"));
+        }
+        break;
+    case OVBrush::Click: {
+        if (m_backgroundImage.isNull()) {
+            pf::error(QStringLiteral("No background image set"));
+            return;
+        }
+        const OVMaskBrushFactory factory = clickBrushFactory();
+        m_customType = factory ? factory() : nullptr;
+        if (!m_customType) {
+            pf::warning(QStringLiteral("No click brush is available; the click paints nothing"));
+            return;
+        }
+        m_customType->setBackgroundImage(m_backgroundImage);
+        m_customType->setBrushSize(brush.size);
+        m_customType->setStartImage(m_startImage);
+        m_customType->brushDownAtPoint(brush, point);
+        return;
+    }
+    default:
+        return; // an unknown kind of stroke paints nothing
+    }
+    if (!filter)
+        return; // the registry said why
+    filter->setValue(QVariant::fromValue(m_startImage), QStringLiteral("inputCanvasStart"));
+    filter->setValue(brush.size, QStringLiteral("inputBrushSize"));
+    filter->setValue(brush.smoothness, QStringLiteral("inputBrushSmoothness"));
+    filter->setValue(brush.pressure, QStringLiteral("inputBrushPressure"));
+
+    // A filter that cannot make an image (a smart-brush kernel that does not exist) says so once, here,
+    // and the stroke then paints nothing instead of clearing the canvas at every step.
+    filter->setValue(vector(m_lastPoint), QStringLiteral("inputPoint1"));
+    filter->setValue(vector(m_lastPoint), QStringLiteral("inputPoint2"));
+    if (filter->outputImage().isNull())
+        return;
+    m_brushFilter = filter;
+    m_canvas = std::make_unique<ImageAccumulator>(Rect(0, 0, size.width, size.height));
+}
+
+void OVMaskBrush::processPoint(const Point& point)
+{
+    processPoints({point});
+}
+
+void OVMaskBrush::processPoints(const std::vector<Point>& points)
+{
+    m_dirtyRect = Rect::null();
+    if (m_customType) {
+        m_customType->processPoints(points);
+        return;
+    }
+    if (!m_canvas || !m_brushFilter)
+        return;
+    const Size size = canvasSize();
+    for (const Point& point : points) {
+        const Point q(point.x * size.width, point.y * size.height);
+        m_brushFilter->setValue(QVariant::fromValue(m_canvas->image()), QStringLiteral("inputCanvasCurrent"));
+        m_brushFilter->setValue(vector(m_lastPoint), QStringLiteral("inputPoint1"));
+        m_brushFilter->setValue(vector(q), QStringLiteral("inputPoint2"));
+        const Rect step = stepRect(m_lastPoint, q, m_brushSize);
+        const Image painted = m_brushFilter->outputImage();
+        if (painted.isNull() || !m_canvas->setImage(painted, step)) {
+            // The canvas is unchanged; the next step paints from the same point and closes the gap.
+            pf::error(QStringLiteral("A brush step could not be painted"));
+            continue;
+        }
+        m_dirtyRect = m_dirtyRect.united(step);
+        m_lastPoint = q;
+    }
+}
+
+void OVMaskBrush::brushUp()
+{
+    if (m_customType) {
+        m_customType->brushUp();
+        m_customType.reset();
+    }
+    m_canvas.reset();
+    m_brushFilter.reset();
+}
+
+Image OVMaskBrush::image() const
+{
+    if (m_customType)
+        return m_customType->image();
+    if (m_canvas)
+        return m_canvas->image().imageByCompositingOverImage(m_startImage);
+    return m_startImage;
+}
+
+Rect OVMaskBrush::dirtyRect() const
+{
+    if (m_customType) {
+        // A click brush that cannot say what it changed may have changed anything.
+        const Size size = canvasSize();
+        return m_customType->hasDirtyRect() ? m_customType->dirtyRect() : Rect(0, 0, size.width, size.height);
+    }
+    return m_dirtyRect;
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "Classes/ToolObjects/OVBrushFramework/OVMaskBrushProtocol.h"
+#include "Platform/Foundation/Size.h"
+#include "Platform/Image/Filter.h"
+
+#include <memory>
+
+namespace pf {
+class ImageAccumulator;
+}
+
+// Paints one stroke into a layer's mask. The stroke is kept in an 8-bit canvas (an image accumulator of
+// the start image's size) and every step applies a brush kernel filter that draws the segment from the
+// previous point to the new one, re-rendering only the rectangle the segment can touch. Draw and erase
+// strokes run "GMBasicBrush", smart-brush strokes "GMAutoBrush" (which reads the photo); click strokes
+// are handed whole to the click brush registered with setClickBrushFactory. Made afresh for every
+// stroke by the brush handler.
+//
+// The canvas holds only the pixels this stroke touched (opaque, in the stroke encoding of
+// docs/masks.md) and is transparent elsewhere; image() lays it over the start image. So a stroke costs
+// nothing in proportion to the canvas size, neither at brush-down nor per step.
+//
+// Programmer errors (brush-down without a start image, or a smart or click stroke without a background
+// image) are logged as errors and the stroke then paints nothing; an unknown brush type, or a smart
+// brush whose kernel does not exist, paints nothing as well.
+class OVMaskBrush : public OVMaskBrushProtocol
+{
+public:
+    OVMaskBrush();
+    ~OVMaskBrush() override;
+
+    // The brush that runs click strokes (the iris click brush), made for each click stroke. Registered
+    // once at start-up; without one a click stroke paints nothing and logs a warning.
+    static void setClickBrushFactory(OVMaskBrushFactory factory);
+    static OVMaskBrushFactory clickBrushFactory();
+
+    // The rectangle a step from `from` to `to` (pixels) re-renders: the bounding box of the two squares
+    // of side size + 100 centred on the two ends.
+    static pf::Rect stepRect(const pf::Point& from, const pf::Point& to, double brushSize);
+
+    // A fully transparent start image of that size.
+    void setEmptyStartImageWithSize(const pf::Size& size);
+
+    void brushDownAtPoint(const OVBrush& brush, const pf::Point& point) override;
+    void processPoint(const pf::Point& point) override;
+    void processPoints(const std::vector<pf::Point>& points) override;
+    void brushUp() override;
+
+    // The click brush's image during a click stroke; the canvas over the start image while a stroke
+    // runs; the start image otherwise.
+    pf::Image image() const override;
+    pf::Image startImage() const override { return m_startImage; }
+    void setStartImage(const pf::Image& image) override { m_startImage = image; }
+    pf::Image backgroundImage() const override { return m_backgroundImage; }
+    void setBackgroundImage(const pf::Image& image) override { m_backgroundImage = image; }
+    double brushSize() const override { return m_brushSize; }
+    void setBrushSize(double size) override { m_brushSize = size; }
+
+    bool hasDirtyRect() const override { return true; }
+    // The click brush's during a click stroke; otherwise the union of the step rectangles of the last
+    // processPoint(s), the null rectangle when it painted nothing.
+    pf::Rect dirtyRect() const override;
+
+    // The centre of the previous stamp, in pixels.
+    pf::Point lastPoint() const { return m_lastPoint; }
+    bool hasCanvas() const { return m_canvas != nullptr; }
+    // The brush running the current click stroke, or null.
+    OVMaskBrushPtr clickBrush() const { return m_customType; }
+    // The brush kernel filter of the current stroke, or null.
+    pf::FilterPtr brushFilter() const { return m_brushFilter; }
+
+private:
+    pf::Size canvasSize() const;
+
+    std::unique_ptr<pf::ImageAccumulator> m_canvas;
+    pf::FilterPtr m_brushFilter;
+    OVMaskBrushPtr m_customType;
+    pf::Point m_lastPoint;
+    pf::Image m_startImage;
+    pf::Image m_backgroundImage;
+    double m_brushSize = 0;
+    pf::Rect m_dirtyRect = pf::Rect::null();
+};

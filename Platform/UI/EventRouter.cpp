@@ -1,0 +1,534 @@
+#include "Platform/UI/EventRouter.h"
+
+#include "Platform/UI/Clock.h"
+#include "Platform/UI/TrackingArea.h"
+#include "Platform/UI/View.h"
+#include "Platform/UI/Window.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QStyleHints>
+#include <QWheelEvent>
+#include <QWindow>
+
+namespace pf {
+
+namespace {
+
+EventRouter* theRouter = nullptr;
+
+int buttonNumber(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton:
+        return 0;
+    case Qt::RightButton:
+        return 1;
+    default:
+        return 2;
+    }
+}
+
+EventType downType(int button)
+{
+    return button == 0   ? EventType::LeftMouseDown
+           : button == 1 ? EventType::RightMouseDown
+                         : EventType::OtherMouseDown;
+}
+
+EventType upType(int button)
+{
+    return button == 0   ? EventType::LeftMouseUp
+           : button == 1 ? EventType::RightMouseUp
+                         : EventType::OtherMouseUp;
+}
+
+EventType draggedType(int button)
+{
+    return button == 0   ? EventType::LeftMouseDragged
+           : button == 1 ? EventType::RightMouseDragged
+                         : EventType::OtherMouseDragged;
+}
+
+QWidget* topLevelOf(QObject* watched)
+{
+    auto* window = qobject_cast<QWindow*>(watched);
+    if (!window)
+        return nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->windowHandle() == window)
+            return widget;
+    return nullptr;
+}
+
+// The outermost view of the chain of views `view` is in.
+View* rootViewOf(View* view)
+{
+    while (View* superview = view->superview())
+        view = superview;
+    return view;
+}
+
+// A point of the top-level widget in base coordinates of the pf::Window at that place (or of the
+// top-level itself), and that window.
+Window* windowAt(QWidget* topLevel, QPointF globalPosition, Point* basePoint)
+{
+    auto* window = qobject_cast<Window*>(topLevel);
+    if (!window) {
+        const QPointF local = topLevel->mapFromGlobal(globalPosition);
+        *basePoint = Point(local.x(), topLevel->height() - local.y());
+        return nullptr;
+    }
+    const QPointF local = window->mapFromGlobal(globalPosition);
+    Window* inner = window->windowAtBasePoint(Point(local.x(), window->height() - local.y()));
+    const QPointF innerLocal = inner->mapFromGlobal(globalPosition);
+    *basePoint = Point(innerLocal.x(), inner->height() - innerLocal.y());
+    return inner;
+}
+
+EventPhase phaseFromQt(Qt::ScrollPhase phase)
+{
+    switch (phase) {
+    case Qt::ScrollBegin:
+        return EventPhase::Began;
+    case Qt::ScrollUpdate:
+        return EventPhase::Changed;
+    case Qt::ScrollEnd:
+        return EventPhase::Ended;
+    default:
+        return EventPhase::None;
+    }
+}
+
+Event wheelEventFromQt(const QWheelEvent& wheel, Point location, Window* window)
+{
+    // One classic notch is 120 eighths of a degree; a precise device also reports pixels.
+    const bool precise = !wheel.pixelDelta().isNull();
+    const double deltaX = wheel.angleDelta().x() / 120.0;
+    const double deltaY = wheel.angleDelta().y() / 120.0;
+    const bool momentum = wheel.phase() == Qt::ScrollMomentum;
+    Event event =
+        Event::scrollEvent(location, modifierFlagsFromQt(wheel.modifiers()), Clock::current().now(), window,
+                           deltaX, deltaY, precise, momentum ? EventPhase::None : phaseFromQt(wheel.phase()),
+                           momentum ? EventPhase::Changed : EventPhase::None);
+    if (precise)
+        event.setScrollingDeltas(wheel.pixelDelta().x(), wheel.pixelDelta().y());
+    event.setDirectionInverted(wheel.inverted());
+    return event;
+}
+
+} // namespace
+
+EventRouter::EventRouter() = default;
+
+void EventRouter::install()
+{
+    if (theRouter || !QCoreApplication::instance())
+        return;
+    theRouter = new EventRouter;
+    theRouter->setParent(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(theRouter);
+}
+
+EventRouter* EventRouter::instance()
+{
+    install();
+    return theRouter;
+}
+
+QPointF EventRouter::pointerGlobalPosition()
+{
+    static const bool hasPointer = QGuiApplication::platformName() != QLatin1String("offscreen");
+    if (hasPointer || !theRouter || !theRouter->m_hasGlobalPosition)
+        return QCursor::pos();
+    return theRouter->m_lastGlobalPosition;
+}
+
+View* EventRouter::mouseTarget()
+{
+    return theRouter ? theRouter->m_mouseTarget.data() : nullptr;
+}
+
+int EventRouter::clickCountForPress(int button, QPointF screenPosition)
+{
+    const double now = Clock::current().now();
+    const double distance = QApplication::styleHints()->mouseDoubleClickDistance();
+    const QPointF moved = screenPosition - m_lastPressPosition;
+    if (button == m_lastPressButton && now - m_lastPressTime <= Event::doubleClickInterval() &&
+        std::abs(moved.x()) <= distance && std::abs(moved.y()) <= distance)
+        ++m_clickCount;
+    else
+        m_clickCount = 1;
+    m_lastPressTime = now;
+    m_lastPressPosition = screenPosition;
+    m_lastPressButton = button;
+    return m_clickCount;
+}
+
+bool EventRouter::handleViewMouseEvent(View* view, QMouseEvent* event, bool press)
+{
+    EventRouter* router = instance();
+    if (event->type() == QEvent::MouseButtonDblClick)
+        return true; // Qt also delivers the press itself; counts are ours
+    const Point location = view->toBase(view->pointFromWidget(event->position()));
+    Window* window = view->window();
+    QPointer<View> guard(view);
+
+    if (press) {
+        if (router->m_mouseTarget && event->buttons() != event->button())
+            return true; // another button while one is down: the first press owns the drag
+        View* root = rootViewOf(view);
+        const QPointF inRoot = view->mapTo(root, event->position());
+        View* target = root->hitTest(root->toSuperview(root->pointFromWidget(inRoot)));
+        if (!target)
+            return false;
+        const int button = buttonNumber(event->button());
+        const int clicks = router->clickCountForPress(button, event->globalPosition());
+        if (Window* targetWindow = target->window()) {
+            if (!targetWindow->isKeyWindow() && targetWindow->canBecomeKeyWindow())
+                targetWindow->makeKeyWindow();
+            if (target->acceptsFirstResponder() && targetWindow->firstResponder() != target)
+                targetWindow->makeFirstResponder(target);
+        }
+        router->m_mouseTarget = target;
+        router->m_mouseButton = button;
+        Event converted = Event::fromQtMouse(downType(button), *event, location, window, clicks);
+        converted.setButtonNumber(button);
+        target->dispatch(converted);
+        return true;
+    }
+
+    View* target = router->m_mouseTarget;
+    if (event->type() == QEvent::MouseMove) {
+        if (!target || event->buttons() == Qt::NoButton)
+            return false;
+        Event converted = Event::fromQtMouse(draggedType(router->m_mouseButton), *event, location, window,
+                                             router->m_clickCount);
+        converted.setButtonNumber(router->m_mouseButton);
+        target->dispatch(converted);
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const int button = buttonNumber(event->button());
+        if (!target || button != router->m_mouseButton)
+            return target != nullptr;
+        router->m_mouseTarget = nullptr;
+        Event converted = Event::fromQtMouse(upType(button), *event, location, window, router->m_clickCount);
+        converted.setButtonNumber(button);
+        target->dispatch(converted);
+        // Areas whose inside state changed silently during the drag are settled now.
+        updateTracking();
+        return true;
+    }
+    return false;
+}
+
+bool EventRouter::handleViewWheelEvent(View* view, QWheelEvent* event)
+{
+    View* root = rootViewOf(view);
+    View* target =
+        root->hitTest(root->toSuperview(root->pointFromWidget(view->mapTo(root, event->position()))));
+    if (!target)
+        return false;
+    const Event converted =
+        wheelEventFromQt(*event, view->toBase(view->pointFromWidget(event->position())), view->window());
+    target->dispatch(converted);
+    return !converted.wasUnhandled();
+}
+
+bool EventRouter::handleViewGesture(View* view, QEvent* event)
+{
+    auto* gesture = static_cast<QNativeGestureEvent*>(event);
+    if (gesture->gestureType() != Qt::ZoomNativeGesture && gesture->gestureType() != Qt::BeginNativeGesture &&
+        gesture->gestureType() != Qt::EndNativeGesture)
+        return false;
+    View* root = rootViewOf(view);
+    View* target =
+        root->hitTest(root->toSuperview(root->pointFromWidget(view->mapTo(root, gesture->position()))));
+    if (!target)
+        return false;
+    Event converted =
+        Event::fromQtMouse(EventType::Magnify, *gesture,
+                           view->toBase(view->pointFromWidget(gesture->position())), view->window(), 0);
+    switch (gesture->gestureType()) {
+    case Qt::BeginNativeGesture:
+        converted.setPhase(EventPhase::Began);
+        break;
+    case Qt::EndNativeGesture:
+        converted.setPhase(EventPhase::Ended);
+        break;
+    default:
+        converted.setPhase(EventPhase::Changed);
+        converted.setMagnification(gesture->value());
+        break;
+    }
+    target->dispatch(converted);
+    return !converted.wasUnhandled();
+}
+
+Event EventRouter::keyEventFromQt(const QKeyEvent& event, bool press, Window* window)
+{
+    unsigned flags = modifierFlagsFromQt(event.modifiers());
+    const Point location = window ? window->mouseLocationOutsideOfEventStream() : Point();
+    const int code = keyCodeFromQtKey(event.key());
+    if (const unsigned flag = modifierFlagForQtKey(event.key())) {
+        // The flags after the change, whatever the windowing system reported with the key itself.
+        flags = press ? (flags | flag) : (flags & ~flag);
+        return Event::keyEvent(EventType::FlagsChanged, location, flags, Clock::current().now(), window, {},
+                               {}, false, code);
+    }
+    QString ignoringModifiers = event.text();
+    if (event.key() >= 0x20 && event.key() < 0x7f) {
+        ignoringModifiers = QString(QChar(event.key()));
+        if (!(event.modifiers() & Qt::ShiftModifier))
+            ignoringModifiers = ignoringModifiers.toLower();
+    }
+    return Event::keyEvent(press ? EventType::KeyDown : EventType::KeyUp, location, flags,
+                           Clock::current().now(), window, event.text(), ignoringModifiers,
+                           event.isAutoRepeat(), code);
+}
+
+// Tracking areas ---------------------------------------------------------------------------------
+
+void EventRouter::trackingAreaAdded(TrackingArea* area)
+{
+    EventRouter* router = instance();
+    router->m_areas.append(area);
+    // The starting state: assumed inside, or tested silently against where the pointer is now.
+    if (area->options() & TrackingArea::AssumeInside) {
+        area->m_inside = true;
+        return;
+    }
+    View* view = area->view();
+    const Rect rect = (area->options() & TrackingArea::InVisibleRect) ? view->visibleRect() : area->rect();
+    area->m_inside = view->isVisible() &&
+                     rect.contains(view->pointFromWidget(view->mapFromGlobal(pointerGlobalPosition())));
+}
+
+void EventRouter::trackingAreaRemoved(TrackingArea* area)
+{
+    if (theRouter)
+        theRouter->m_areas.removeAll(area);
+}
+
+void EventRouter::viewWillBeDestroyed(View* view)
+{
+    if (!theRouter)
+        return;
+    for (TrackingArea* area : view->trackingAreas())
+        theRouter->m_areas.removeAll(area);
+}
+
+void EventRouter::updateTracking()
+{
+    if (!theRouter || !theRouter->m_lastTopLevel)
+        return;
+    theRouter->track(theRouter->m_lastTopLevel, pointerGlobalPosition(), theRouter->m_pointerInside,
+                     QApplication::mouseButtons() != Qt::NoButton);
+}
+
+void EventRouter::track(QWidget* topLevel, QPointF globalPosition, bool pointerInside, bool buttonsDown)
+{
+    Point basePoint;
+    Window* windowUnderPointer = pointerInside ? windowAt(topLevel, globalPosition, &basePoint) : nullptr;
+    const unsigned flags = Event::currentModifierFlags();
+    const double now = Clock::current().now();
+
+    struct Change
+    {
+        TrackingArea* area;
+        EventType type;
+    };
+    QList<Change> exits, enters, moves;
+    for (TrackingArea* area : std::as_const(m_areas)) {
+        View* view = area->view();
+        if (!view || view->QWidget::window() != topLevel)
+            continue;
+        bool active = true;
+        const unsigned options = area->options();
+        Window* areaWindow = view->window();
+        if (!(options & TrackingArea::ActiveAlways)) {
+            if (options & TrackingArea::ActiveInKeyWindow)
+                active = areaWindow && areaWindow->isKeyWindow();
+            else if (options & TrackingArea::ActiveInActiveApp)
+                active = Window::keyWindow() != nullptr || QApplication::activeWindow() != nullptr;
+            else if (options & TrackingArea::ActiveWhenFirstResponder)
+                active = areaWindow && areaWindow->firstResponder() == view;
+        }
+        bool inside = false;
+        if (active && pointerInside && view->isVisible() &&
+            (!windowUnderPointer || windowUnderPointer == areaWindow)) {
+            const Rect rect = (options & TrackingArea::InVisibleRect) ? view->visibleRect() : area->rect();
+            inside = rect.contains(view->pointFromWidget(view->mapFromGlobal(globalPosition)));
+        }
+        const bool silent = buttonsDown && !(options & TrackingArea::EnabledDuringMouseDrag);
+        if (inside != area->m_inside) {
+            area->m_inside = inside;
+            if (!silent && (options & TrackingArea::MouseEnteredAndExited))
+                (inside ? enters : exits)
+                    .append({area, inside ? EventType::MouseEntered : EventType::MouseExited});
+        } else if (inside && !silent && (options & TrackingArea::MouseMoved)) {
+            moves.append({area, EventType::MouseMoved});
+        }
+    }
+    // Exits before entries, so an owner moving between two of its areas sees them in that order.
+    for (const QList<Change>* list : {&exits, &enters, &moves}) {
+        for (const Change& change : *list) {
+            if (!m_areas.contains(change.area))
+                continue; // removed by an earlier callback
+            TrackingArea* area = change.area;
+            Responder* owner = area->owner();
+            if (!owner)
+                continue;
+            View* view = area->view();
+            Window* window = view ? view->window() : nullptr;
+            const Point location =
+                window ? window->convertPointFromScreen(Event::mouseLocation()) : basePoint;
+            if (change.type == EventType::MouseMoved)
+                owner->mouseMoved(
+                    Event::mouseEvent(EventType::MouseMoved, location, flags, now, window, 0, 0));
+            else
+                owner->dispatch(Event::enterExitEvent(change.type, location, flags, now, window, area));
+        }
+    }
+}
+
+// Cursors ----------------------------------------------------------------------------------------
+
+void EventRouter::refreshCursor()
+{
+    if (!theRouter || !theRouter->m_lastTopLevel)
+        return;
+    theRouter->applyCursorAt(theRouter->m_lastTopLevel, pointerGlobalPosition(), theRouter->m_pointerInside);
+}
+
+void EventRouter::applyCursorAt(QWidget* topLevel, QPointF globalPosition, bool pointerInside)
+{
+    std::optional<QCursor> wanted;
+    if (pointerInside) {
+        Point basePoint;
+        if (Window* window = windowAt(topLevel, globalPosition, &basePoint);
+            window && !window->areCursorRectsEnabled())
+            wanted = window->windowCursor().value_or(QCursor(Qt::ArrowCursor));
+    }
+    if (wanted) {
+        if (m_overrideCursorSet)
+            QApplication::changeOverrideCursor(*wanted);
+        else
+            QApplication::setOverrideCursor(*wanted);
+        m_overrideCursorSet = true;
+    } else if (m_overrideCursorSet) {
+        QApplication::restoreOverrideCursor();
+        m_overrideCursorSet = false;
+    }
+}
+
+// Monitors and the event filter -------------------------------------------------------------------
+
+quint64 EventRouter::addMonitor(quint64 mask, Monitor monitor)
+{
+    const quint64 id = m_nextMonitorId++;
+    m_monitors.append({id, mask, std::move(monitor)});
+    return id;
+}
+
+void EventRouter::removeMonitor(quint64 id)
+{
+    m_monitors.removeIf([id](const MonitorEntry& entry) { return entry.id == id; });
+}
+
+bool EventRouter::runMonitors(const Event& event)
+{
+    const quint64 bit = eventMask(event.type());
+    const QList<MonitorEntry> monitors = m_monitors; // a monitor may add or remove monitors
+    for (const MonitorEntry& entry : monitors) {
+        if (!(entry.mask & bit))
+            continue;
+        const bool stillThere = std::any_of(m_monitors.begin(), m_monitors.end(),
+                                            [&](const MonitorEntry& e) { return e.id == entry.id; });
+        if (stillThere && !entry.monitor(event))
+            return false;
+    }
+    return true;
+}
+
+bool EventRouter::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!watched->isWindowType())
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove: {
+        QWidget* topLevel = topLevelOf(watched);
+        if (!topLevel)
+            return false;
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        Point basePoint;
+        Window* window = windowAt(topLevel, mouse->globalPosition(), &basePoint);
+        if (!m_monitors.isEmpty()) {
+            const int button = buttonNumber(mouse->button());
+            EventType type = EventType::MouseMoved;
+            if (event->type() == QEvent::MouseButtonPress)
+                type = downType(button);
+            else if (event->type() == QEvent::MouseButtonRelease)
+                type = upType(button);
+            else if (mouse->buttons() != Qt::NoButton)
+                type = draggedType(m_mouseButton);
+            Event converted = Event::fromQtMouse(type, *mouse, basePoint, window, m_clickCount);
+            converted.setButtonNumber(button);
+            if (!runMonitors(converted))
+                return true;
+        }
+        m_lastTopLevel = topLevel;
+        m_lastGlobalPosition = mouse->globalPosition();
+        m_hasGlobalPosition = true;
+        m_pointerInside = true;
+        if (event->type() == QEvent::MouseMove) {
+            track(topLevel, mouse->globalPosition(), true, mouse->buttons() != Qt::NoButton);
+            applyCursorAt(topLevel, mouse->globalPosition(), true);
+        }
+        return false;
+    }
+    case QEvent::Leave: {
+        QWidget* topLevel = topLevelOf(watched);
+        if (!topLevel)
+            return false;
+        m_lastTopLevel = topLevel;
+        m_pointerInside = false;
+        track(topLevel, pointerGlobalPosition(), false, QApplication::mouseButtons() != Qt::NoButton);
+        applyCursorAt(topLevel, pointerGlobalPosition(), false);
+        return false;
+    }
+    case QEvent::Wheel: {
+        if (m_monitors.isEmpty())
+            return false;
+        QWidget* topLevel = topLevelOf(watched);
+        if (!topLevel)
+            return false;
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        Point basePoint;
+        Window* window = windowAt(topLevel, wheel->globalPosition(), &basePoint);
+        return !runMonitors(wheelEventFromQt(*wheel, basePoint, window));
+    }
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        if (m_monitors.isEmpty())
+            return false;
+        QWidget* topLevel = topLevelOf(watched);
+        Window* window = Window::keyWindow();
+        if (!window)
+            window = qobject_cast<Window*>(topLevel);
+        return !runMonitors(
+            keyEventFromQt(*static_cast<QKeyEvent*>(event), event->type() == QEvent::KeyPress, window));
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace pf

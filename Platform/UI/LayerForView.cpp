@@ -1,0 +1,142 @@
+#include "Platform/UI/LayerForView.h"
+
+#include "Platform/UI/Event.h"
+#include "Platform/UI/Transaction.h"
+#include "Platform/UI/View.h"
+
+#include <QChildEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <cmath>
+
+namespace pf {
+
+// Notices every repaint of the view or of any widget inside it.
+class LayerForView::Watcher : public QObject
+{
+public:
+    explicit Watcher(LayerForView* layer) : m_layer(layer) {}
+
+    void watch(QObject* object)
+    {
+        object->installEventFilter(this);
+        for (QObject* child : object->children())
+            if (child->isWidgetType())
+                watch(child);
+    }
+
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::ChildAdded) {
+            QObject* child = static_cast<QChildEvent*>(event)->child();
+            if (child->isWidgetType())
+                watch(child);
+        } else if (event->type() == QEvent::Paint && !m_layer->m_rendering && m_layer->m_view) {
+            auto* widget = static_cast<QWidget*>(object);
+            const QRect rect = static_cast<QPaintEvent*>(event)->rect();
+            m_layer->viewRepainted(
+                widget == m_layer->m_view.data()
+                    ? rect
+                    : QRect(widget->mapTo(m_layer->m_view.data(), rect.topLeft()), rect.size()));
+        }
+        return false;
+    }
+
+private:
+    LayerForView* m_layer;
+};
+
+std::shared_ptr<LayerForView> LayerForView::create(View* view)
+{
+    return std::make_shared<LayerForView>(view);
+}
+
+LayerForView::LayerForView(View* view) : m_view(view), m_watcher(std::make_unique<Watcher>(this))
+{
+    if (!view)
+        return;
+    const Size size = view->frame().size;
+    view->removeFromSuperview();
+    view->setParent(nullptr);
+    view->setAttribute(Qt::WA_DontShowOnScreen);
+    view->setFrame(Rect(0, 0, size.width, size.height));
+    view->show();
+    m_watcher->watch(view);
+    const Transaction::Scope atOnce(true);
+    Layer::setBounds(Rect(0, 0, size.width, size.height));
+    setNeedsDisplay();
+}
+
+LayerForView::~LayerForView()
+{
+    delete m_view.data();
+}
+
+void LayerForView::setBounds(const Rect& bounds)
+{
+    Layer::setBounds(bounds);
+    if (m_view) {
+        const Rect b = bounds.standardized();
+        m_view->setFrame(Rect(0, 0, b.width(), b.height()));
+        setNeedsDisplay();
+    }
+}
+
+void LayerForView::viewRepainted(const QRect& widgetRect)
+{
+    // Widget rectangles grow downwards from the top left; the layer's bounds upwards from the lower left.
+    const Rect b = bounds().standardized();
+    setNeedsDisplayInRect(Rect(b.minX() + widgetRect.x(), b.maxY() - widgetRect.y() - widgetRect.height(),
+                               widgetRect.width(), widgetRect.height()));
+}
+
+void LayerForView::drawInContext(QPainter& painter)
+{
+    if (!m_view)
+        return;
+    const Rect b = bounds().standardized();
+    painter.save();
+    painter.translate(b.minX(), b.maxY());
+    painter.scale(1, -1); // the view draws in widget coordinates
+    const QRect dirty = painter.clipBoundingRect().toAlignedRect();
+    m_rendering = true;
+    m_view->render(&painter, dirty.topLeft(), QRegion(dirty), QWidget::DrawChildren);
+    m_rendering = false;
+    painter.restore();
+}
+
+void LayerForView::deliverEvent(const Event& event, Point point)
+{
+    if (!m_view)
+        return;
+    const Rect b = bounds().standardized();
+    const Point local(point.x - b.minX(), point.y - b.minY()); // the view's own coordinates
+    const EventType type = event.type();
+    const bool press = type == EventType::LeftMouseDown || type == EventType::RightMouseDown ||
+                       type == EventType::OtherMouseDown;
+    const bool release =
+        type == EventType::LeftMouseUp || type == EventType::RightMouseUp || type == EventType::OtherMouseUp;
+    const bool drag = type == EventType::LeftMouseDragged || type == EventType::RightMouseDragged ||
+                      type == EventType::OtherMouseDragged;
+    View* target = m_target;
+    if (press || !(drag || release) || !target) {
+        View* hit = m_view->hitTest(local);
+        target = hit ? hit : m_view.data();
+    }
+    if (press)
+        m_target = target;
+    // The view is a window of its own: its base coordinates are its own.
+    Event forwarded =
+        type == EventType::ScrollWheel
+            ? Event::scrollEvent(local, event.modifierFlags(), event.timestamp(), nullptr, event.deltaX(),
+                                 event.deltaY(), event.hasPreciseScrollingDeltas(), event.phase(),
+                                 event.momentumPhase())
+            : Event::mouseEvent(type, local, event.modifierFlags(), event.timestamp(), nullptr,
+                                event.clickCount(), event.pressure());
+    forwarded.setButtonNumber(event.buttonNumber());
+    target->deliverMouseEvent(forwarded);
+    if (release)
+        m_target = nullptr;
+}
+
+} // namespace pf

@@ -1,0 +1,746 @@
+#include "Platform/UI/LayerRenderer.h"
+
+#include "Platform/UI/Animation.h"
+#include "Platform/UI/AnimationScheduler.h"
+#include "Platform/UI/Layer.h"
+
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <numeric>
+#include <optional>
+#include <unordered_map>
+
+namespace pf {
+
+namespace {
+
+// A subtree is drawn from its cache once it stayed the same for this many frames in a row.
+constexpr int kStableFramesBeforeCaching = 2;
+// Caches and offscreen groups larger than this many pixels are not made.
+constexpr double kMaxCachePixels = 4096.0 * 4096.0;
+
+QPolygonF rectPolygon(const Rect& r)
+{
+    return QPolygonF({QPointF(r.minX(), r.minY()), QPointF(r.maxX(), r.minY()), QPointF(r.maxX(), r.maxY()),
+                      QPointF(r.minX(), r.maxY())});
+}
+
+// The bounds with rounded corners, as a polygon fine enough for `pixelsPerUnit` on screen.
+QPolygonF outline(const Rect& r, double radius, double pixelsPerUnit)
+{
+    radius = std::min({radius, r.width() / 2, r.height() / 2});
+    if (!(radius > 0))
+        return rectPolygon(r);
+    const int steps = std::clamp(static_cast<int>(std::ceil(radius * pixelsPerUnit / 3)), 2, 16);
+    QPolygonF polygon;
+    polygon.reserve(4 * (steps + 1));
+    const QPointF centres[4] = {{r.maxX() - radius, r.minY() + radius},
+                                {r.maxX() - radius, r.maxY() - radius},
+                                {r.minX() + radius, r.maxY() - radius},
+                                {r.minX() + radius, r.minY() + radius}};
+    for (int corner = 0; corner < 4; ++corner) {
+        const double start = -std::numbers::pi / 2 + corner * std::numbers::pi / 2;
+        for (int i = 0; i <= steps; ++i) {
+            const double angle = start + (std::numbers::pi / 2) * i / steps;
+            polygon.append(centres[corner] + QPointF(std::cos(angle), std::sin(angle)) * radius);
+        }
+    }
+    return polygon;
+}
+
+double polygonArea(const QPolygonF& polygon)
+{
+    double area = 0;
+    for (int i = 0; i < polygon.size(); ++i) {
+        const QPointF& a = polygon[i];
+        const QPointF& b = polygon[(i + 1) % polygon.size()];
+        area += a.x() * b.y() - b.x() * a.y();
+    }
+    return std::abs(area) / 2;
+}
+
+// Half the size in each direction, each pixel the average of four (premultiplied or opaque, 32 bits).
+QImage halve(const QImage& source)
+{
+    const int w = std::max(1, (source.width() + 1) / 2), h = std::max(1, (source.height() + 1) / 2);
+    QImage result(w, h, source.format());
+    const int sw = source.width(), sh = source.height();
+    for (int y = 0; y < h; ++y) {
+        const uint* row0 = reinterpret_cast<const uint*>(source.constScanLine(std::min(2 * y, sh - 1)));
+        const uint* row1 = reinterpret_cast<const uint*>(source.constScanLine(std::min(2 * y + 1, sh - 1)));
+        uint* out = reinterpret_cast<uint*>(result.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const int x0 = std::min(2 * x, sw - 1), x1 = std::min(2 * x + 1, sw - 1);
+            const uint p[4] = {row0[x0], row0[x1], row1[x0], row1[x1]};
+            uint value = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+                const uint sum = ((p[0] >> shift) & 0xff) + ((p[1] >> shift) & 0xff) +
+                                 ((p[2] >> shift) & 0xff) + ((p[3] >> shift) & 0xff);
+                value |= ((sum + 2) / 4) << shift;
+            }
+            out[x] = value;
+        }
+    }
+    return result;
+}
+
+// One pass of a box blur of the given radius along rows (or columns) of an 8-bit alpha image.
+void boxBlur(QImage& image, int radius, bool horizontal)
+{
+    const int w = image.width(), h = image.height();
+    const int lines = horizontal ? h : w, length = horizontal ? w : h;
+    const qsizetype stride = image.bytesPerLine();
+    std::vector<uchar> line(static_cast<size_t>(length));
+    const int window = 2 * radius + 1;
+    for (int l = 0; l < lines; ++l) {
+        uchar* base = horizontal ? image.scanLine(l) : image.bits() + l;
+        const qsizetype step = horizontal ? 1 : stride;
+        for (int i = 0; i < length; ++i)
+            line[static_cast<size_t>(i)] = base[i * step];
+        int sum = 0;
+        auto at = [&](int i) { return (i < 0 || i >= length) ? 0 : line[static_cast<size_t>(i)]; };
+        for (int i = -radius; i <= radius; ++i)
+            sum += at(i);
+        for (int i = 0; i < length; ++i) {
+            base[i * step] = static_cast<uchar>((sum + window / 2) / window);
+            sum += at(i + radius + 1) - at(i - radius);
+        }
+    }
+}
+
+// The shadow of `source`: its alpha, blurred by a Gaussian of deviation `sigma` (three box passes),
+// in `color`.
+QImage shadowOf(const QImage& source, const QColor& color, double sigma)
+{
+    QImage alpha = source.convertToFormat(QImage::Format_Alpha8);
+    if (sigma > 0.3) {
+        const int radius = std::max(1, static_cast<int>(std::lround(std::sqrt(4 * sigma * sigma + 1) / 2)));
+        for (int pass = 0; pass < 3; ++pass) {
+            boxBlur(alpha, radius, true);
+            boxBlur(alpha, radius, false);
+        }
+    }
+    QImage shadow(source.size(), QImage::Format_ARGB32_Premultiplied);
+    shadow.fill(color);
+    QPainter painter(&shadow);
+    painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    painter.drawImage(0, 0, alpha);
+    return shadow;
+}
+
+bool visible(const LayerState& s)
+{
+    return !s.hidden && s.opacity > 0;
+}
+
+} // namespace
+
+// The drawing of one frame (or one offscreen part of it). A friend of Layer.
+struct LayerRendering
+{
+    struct Child
+    {
+        Layer* layer;
+        LayerState state;
+    };
+
+    // Part of a later layer that is fully opaque: what it hides of the layers drawn before it.
+    struct Occluder
+    {
+        int order;
+        QPolygonF shape; // in target pixels, shrunk a little so antialiased edges cover what lies below
+        QRectF box;
+    };
+
+    QPainter* painter;
+    QRectF limits; // device area worth drawing
+    double time;
+    bool presentation;
+
+    // Culling, prepared by collect(): the place of each layer drawn straight into this target, in the
+    // painter's order, and the opaque shapes of layers; and the sublayers with their states, worked out
+    // once per frame.
+    std::unordered_map<const Layer*, int> order;
+    std::vector<Occluder> occluders;
+    std::unordered_map<const Layer*, std::vector<Child>> childLists;
+
+    LayerState stateOf(const Layer& layer) const
+    {
+        if (presentation)
+            return layer.presentationState(time);
+        LayerState state = layer.m_model;
+        if (layer.m_showsBacking)
+            state.contents = layer.m_backing;
+        return state;
+    }
+
+    // Layout and marked drawing of a whole tree; every layer in it now has been seen.
+    static void prepare(Layer& root)
+    {
+        root.layoutIfNeeded();
+        display(root);
+    }
+
+    static void display(Layer& layer)
+    {
+        layer.m_presented = true;
+        layer.displayIfNeeded();
+        const std::vector<std::shared_ptr<Layer>> sublayers = layer.m_sublayers;
+        for (const auto& sublayer : sublayers)
+            display(*sublayer);
+        if (layer.m_mask)
+            display(*layer.m_mask);
+    }
+
+    // The sublayers in the painter's order: sublayer order, then zPosition.
+    std::vector<Child> children(const Layer& layer) const
+    {
+        const auto known = childLists.find(&layer);
+        if (known != childLists.end())
+            return known->second;
+        std::vector<Child> result;
+        result.reserve(layer.m_sublayers.size());
+        for (const auto& sublayer : layer.m_sublayers)
+            result.push_back({sublayer.get(), stateOf(*sublayer)});
+        std::stable_sort(result.begin(), result.end(), [](const Child& a, const Child& b) {
+            return a.state.zPosition < b.state.zPosition;
+        });
+        return result;
+    }
+
+    // Whether anything under the layer, or the layer's own content, is animating.
+    static bool contentAnimates(const Layer& layer, bool self)
+    {
+        if (self) {
+            for (const auto& running : layer.m_animations)
+                for (const QString& key : running.animation->keyPaths())
+                    if (key != QLatin1String("position") && key != QLatin1String("zPosition") &&
+                        key != QLatin1String("transform") && key != QLatin1String("opacity") &&
+                        key != QLatin1String("anchorPoint") && key != QLatin1String("anchorPointZ"))
+                        return true;
+        } else if (!layer.m_animations.empty()) {
+            return true;
+        }
+        for (const auto& sublayer : layer.m_sublayers)
+            if (contentAnimates(*sublayer, false))
+                return true;
+        return layer.m_mask && contentAnimates(*layer.m_mask, false);
+    }
+
+    // The bounding box in the target of everything the layer and its sublayers draw.
+    Rect extent(const Layer& layer, const LayerState& s, const Homography& map, const QRectF& bound) const
+    {
+        Rect result = map.mapRect(s.bounds, bound);
+        if (s.masksToBounds)
+            return result;
+        for (const Child& child : children(layer))
+            if (visible(child.state)) {
+                const Rect e = extent(*child.layer, child.state,
+                                      Layer::mapToSuperlayer(child.state, &s).then(map), bound);
+                result = result.isNull() ? e : (e.isNull() ? result : result.united(e));
+            }
+        return result;
+    }
+
+    static bool castsShadow(const LayerState& s)
+    {
+        return s.shadowOpacity > 0 && s.shadowColor.isValid() && s.shadowColor.alpha() > 0;
+    }
+
+    static bool needsGroup(const Layer& layer, const LayerState& s, const std::vector<Child>& sublayers)
+    {
+        const bool hasVisibleSublayers =
+            std::any_of(sublayers.begin(), sublayers.end(), [](const Child& c) { return visible(c.state); });
+        return (s.opacity < 1 && hasVisibleSublayers) || layer.m_mask || castsShadow(s);
+    }
+
+    void drawLayer(Layer& layer, const LayerState& s, const Homography& map, double opacity)
+    {
+        if (!visible(s))
+            return;
+        const std::vector<Child> sublayers = children(layer);
+        if (needsGroup(layer, s, sublayers))
+            drawGroup(layer, s, map, opacity, sublayers, castsShadow(s));
+        else
+            drawContent(layer, s, map, opacity * s.opacity, sublayers, true);
+    }
+
+    // Walks the tree as drawLayer() will, noting the order of the layers drawn straight into the target
+    // and the opaque shapes among them.
+    void collect(const Layer& layer, const LayerState& s, const Homography& map, double opacity, bool clipped)
+    {
+        if (!visible(s))
+            return;
+        const int place = static_cast<int>(order.size());
+        order[&layer] = place;
+        std::vector<Child> sublayers = children(layer);
+        if (needsGroup(layer, s, sublayers))
+            return;
+        const double effective = opacity * s.opacity;
+        if (!clipped && effective >= 1)
+            if (std::optional<QPolygonF> shape = opaqueShape(s, map)) {
+                const QRectF box = shape->boundingRect();
+                if (box.width() * box.height() > 400) // small ones are not worth their cost
+                    occluders.push_back({place, *shape, box});
+            }
+        for (const Child& child : sublayers)
+            collect(*child.layer, child.state, Layer::mapToSuperlayer(child.state, &s).then(map), effective,
+                    clipped || s.masksToBounds);
+        childLists.emplace(&layer, std::move(sublayers));
+    }
+
+    // Where the layer's own drawing is surely opaque, in target pixels: an opaque background without
+    // rounded corners, or contents without alpha that fill their rectangle.
+    std::optional<QPolygonF> opaqueShape(const LayerState& s, const Homography& map) const
+    {
+        const Rect b = s.bounds.standardized();
+        Rect area = Rect::null();
+        if (s.backgroundColor.isValid() && s.backgroundColor.alpha() == 255 && s.cornerRadius <= 0) {
+            area = b;
+        } else if (!s.contents.isNull() && !s.contents.hasAlphaChannel() && s.fadeContents.isNull() &&
+                   Rect(0, 0, 1, 1).contains(s.contentsRect.standardized()) &&
+                   !(s.masksToBounds && s.cornerRadius > 0)) {
+            area = s.contentsDestination(s.contents.size());
+            if (s.masksToBounds)
+                area = area.intersected(b);
+        }
+        if (area.isNull() || area.isEmpty())
+            return std::nullopt;
+        QPolygonF shape = shrink(map.mapClipped(map.clipped(rectPolygon(area), limits)), 1.5);
+        if (shape.size() < 3)
+            return std::nullopt;
+        return shape;
+    }
+
+    // A convex polygon with every edge moved inwards by `distance`, counter-clockwise (y-down); empty
+    // when nothing is left.
+    static QPolygonF shrink(const QPolygonF& polygon, double distance)
+    {
+        QPolygonF points;
+        for (const QPointF& p : polygon)
+            if (points.isEmpty() || QLineF(points.back(), p).length() > 1e-6)
+                points.append(p);
+        while (points.size() > 1 && QLineF(points.back(), points.front()).length() <= 1e-6)
+            points.removeLast();
+        const int n = static_cast<int>(points.size());
+        if (n < 3)
+            return {};
+        double area = 0;
+        for (int i = 0; i < n; ++i)
+            area += points[i].x() * points[(i + 1) % n].y() - points[(i + 1) % n].x() * points[i].y();
+        if (area < 0)
+            std::reverse(points.begin(), points.end());
+        // With a positive signed area the inside lies to the left of each edge: normal (-dy, dx).
+        std::vector<QLineF> edges;
+        for (int i = 0; i < n; ++i) {
+            const QPointF a = points[i], b = points[(i + 1) % n];
+            const QPointF d = b - a;
+            const double length = std::hypot(d.x(), d.y());
+            const QPointF inward(-d.y() / length * distance, d.x() / length * distance);
+            edges.emplace_back(a + inward, b + inward);
+        }
+        QPolygonF result;
+        for (int i = 0; i < n; ++i) {
+            QPointF corner;
+            if (edges[(i + n - 1) % n].intersects(edges[i], &corner) == QLineF::NoIntersection)
+                return {};
+            result.append(corner);
+        }
+        double shrunkArea = 0;
+        for (int i = 0; i < n; ++i)
+            shrunkArea += result[i].x() * result[(i + 1) % n].y() - result[(i + 1) % n].x() * result[i].y();
+        return shrunkArea > 0 ? result : QPolygonF();
+    }
+
+    // What opaque layers drawn after `layer` hide within `box`; empty when nothing.
+    QPainterPath hiddenBehind(const Layer& layer, const QRectF& box) const
+    {
+        QPainterPath hidden;
+        const auto it = order.find(&layer);
+        if (it == order.end())
+            return hidden;
+        hidden.setFillRule(Qt::WindingFill);
+        for (const Occluder& occluder : occluders)
+            if (occluder.order > it->second && occluder.box.intersects(box))
+                hidden.addPolygon(occluder.shape);
+        return hidden;
+    }
+
+    // Composes the layer offscreen (in target pixels) and then draws it once: for group opacity, a mask
+    // or a shadow.
+    void drawGroup(Layer& layer, const LayerState& s, const Homography& map, double opacity,
+                   const std::vector<Child>& sublayers, bool shadow)
+    {
+        const Point centre(s.bounds.midX(), s.bounds.midY());
+        const double scale = map.scaleAt(centre);
+        double sigma = 0;
+        QPointF offset;
+        int pad = 0;
+        if (shadow) {
+            sigma = std::max(0.0, s.shadowRadius) / 2 * scale;
+            pad = static_cast<int>(std::ceil(3 * sigma)) + 1;
+            Point a, b;
+            if (map.map(centre, &a) &&
+                map.map(centre + Point(s.shadowOffset.width, s.shadowOffset.height), &b))
+                offset = QPointF(b.x - a.x, b.y - a.y);
+        }
+        // The shadow of parts just outside the visible area may fall inside it.
+        const QRectF bound = limits.adjusted(-pad - std::abs(offset.x()), -pad - std::abs(offset.y()),
+                                             pad + std::abs(offset.x()), pad + std::abs(offset.y()));
+        const Rect e = extent(layer, s, map, bound);
+        if (e.isNull() || e.isEmpty())
+            return;
+        const QRect box = e.toQRectF().toAlignedRect().adjusted(-pad, -pad, pad, pad);
+        if (box.isEmpty() || double(box.width()) * box.height() > kMaxCachePixels)
+            return;
+        QImage composed(box.size(), QImage::Format_ARGB32_Premultiplied);
+        composed.fill(Qt::transparent);
+        const Homography shift(QTransform::fromTranslate(-box.x(), -box.y()));
+        {
+            QPainter p(&composed);
+            p.setRenderHints(painter->renderHints());
+            LayerRendering inner{&p, QRectF(QPointF(), box.size()), time, presentation};
+            inner.drawContent(layer, s, map.then(shift), 1, sublayers, true);
+            if (layer.m_mask) {
+                QImage maskImage(box.size(), QImage::Format_ARGB32_Premultiplied);
+                maskImage.fill(Qt::transparent);
+                {
+                    QPainter mp(&maskImage);
+                    mp.setRenderHints(painter->renderHints());
+                    LayerRendering maskPass{&mp, inner.limits, time, presentation};
+                    const LayerState m = maskPass.stateOf(*layer.m_mask);
+                    maskPass.drawLayer(*layer.m_mask, m,
+                                       Layer::mapToSuperlayer(m, nullptr).then(map).then(shift), 1);
+                }
+                p.resetTransform();
+                p.setOpacity(1);
+                p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+                p.drawImage(0, 0, maskImage);
+            }
+        }
+        painter->save();
+        painter->resetTransform();
+        if (shadow) {
+            painter->setOpacity(opacity * s.opacity * s.shadowOpacity);
+            painter->drawImage(QPointF(box.topLeft()) + offset, shadowOf(composed, s.shadowColor, sigma));
+        }
+        painter->setOpacity(opacity * s.opacity);
+        painter->drawImage(box.topLeft(), composed);
+        painter->restore();
+    }
+
+    // Background, contents, sublayers and border, drawn straight into the target.
+    void drawContent(Layer& layer, const LayerState& s, const Homography& map, double opacity,
+                     const std::vector<Child>& sublayers, bool mayUseCache)
+    {
+        if (mayUseCache && drawCached(layer, s, map, opacity, sublayers))
+            return;
+        QPainter& p = *painter;
+        const Rect b = s.bounds.standardized();
+        const double scale = map.scaleAt(Point(b.midX(), b.midY()));
+        const QPolygonF shape = map.clipped(outline(b, s.cornerRadius, scale), limits);
+        const QPolygonF deviceShape = map.mapClipped(shape);
+
+        p.setPen(Qt::NoPen);
+        if (s.backgroundColor.isValid() && s.backgroundColor.alpha() > 0 && !deviceShape.isEmpty()) {
+            p.resetTransform();
+            p.setOpacity(opacity);
+            p.setBrush(s.backgroundColor);
+            p.drawPolygon(deviceShape);
+        }
+        if (s.masksToBounds) {
+            p.save();
+            p.resetTransform();
+            QPainterPath clip;
+            clip.addPolygon(deviceShape);
+            p.setClipPath(clip, Qt::IntersectClip);
+        }
+        if (!s.fadeContents.isNull() && s.fadeFraction < 1)
+            drawImage(layer, s.fadeContents, s, map, opacity * (1 - s.fadeFraction), false);
+        if (!s.contents.isNull())
+            drawImage(layer, s.contents, s, map, opacity * (s.fadeContents.isNull() ? 1 : s.fadeFraction),
+                      true);
+        for (const Child& child : sublayers)
+            if (visible(child.state))
+                drawLayer(*child.layer, child.state, Layer::mapToSuperlayer(child.state, &s).then(map),
+                          opacity);
+        if (s.masksToBounds)
+            p.restore();
+
+        if (s.borderWidth > 0 && s.borderColor.isValid() && s.borderColor.alpha() > 0 &&
+            !deviceShape.isEmpty()) {
+            QPainterPath ring;
+            ring.setFillRule(Qt::OddEvenFill);
+            ring.addPolygon(deviceShape);
+            const Rect inner = b.insetBy(s.borderWidth, s.borderWidth);
+            if (!inner.isNull() && !inner.isEmpty())
+                ring.addPolygon(map.mapClipped(map.clipped(
+                    outline(inner, std::max(0.0, s.cornerRadius - s.borderWidth), scale), limits)));
+            p.resetTransform();
+            p.setOpacity(opacity);
+            p.setPen(Qt::NoPen);
+            p.setBrush(s.borderColor);
+            p.drawPath(ring);
+        }
+    }
+
+    // The contents image, placed by gravity, through the layer's map: from the reduced copy closest to
+    // its size on screen.
+    void drawImage(Layer& layer, const QImage& image, const LayerState& s, const Homography& map,
+                   double opacity, bool reduce)
+    {
+        const Rect dest = s.contentsDestination(image.size());
+        const Rect cr = s.contentsRect.standardized();
+        if (dest.width() <= 0 || dest.height() <= 0 || cr.width() <= 0 || cr.height() <= 0 || !(opacity > 0))
+            return;
+        // Only the part of the contents rectangle that lies on the image is drawn.
+        const Rect onImage = cr.intersected(Rect(0, 0, 1, 1));
+        if (onImage.isNull() || onImage.isEmpty())
+            return;
+        const double ax = dest.width() / cr.width(), ay = dest.height() / cr.height();
+        const Rect part(dest.minX() + (onImage.minX() - cr.minX()) * ax,
+                        dest.minY() + (onImage.minY() - cr.minY()) * ay, onImage.width() * ax,
+                        onImage.height() * ay);
+        const QPolygonF local = map.clipped(rectPolygon(part), limits);
+        if (local.size() < 3)
+            return;
+
+        const QImage* source = &image;
+        if (reduce) {
+            const double localArea = polygonArea(local);
+            const double deviceArea = polygonArea(map.mapClipped(local));
+            const double imagePixelsPerUnit = std::sqrt(image.width() * cr.width() / dest.width() *
+                                                        image.height() * cr.height() / dest.height());
+            const double devicePixelsPerUnit = localArea > 0 ? std::sqrt(deviceArea / localArea) : 0;
+            int level = 0;
+            if (devicePixelsPerUnit > 0) {
+                const double ratio = imagePixelsPerUnit / devicePixelsPerUnit;
+                level = ratio > 1 ? static_cast<int>(std::lround(std::log2(ratio))) : 0;
+            }
+            source = &levelOf(layer, image, level);
+        }
+        const double lw = source->width(), lh = source->height();
+        // Pixel (u, v) of the copy (v downwards) -> unit point of the image (y-up) -> layer point.
+        const QTransform imageToLayer(dest.width() / (cr.width() * lw), 0, 0,
+                                      -dest.height() / (cr.height() * lh), dest.minX() - cr.minX() * ax,
+                                      dest.minY() + (1 - cr.minY()) * ay);
+        fillTextured(*source, imageToLayer, map, part, local, opacity, &layer);
+    }
+
+    // Draws the part `part` (a rectangle of the layer's plane, whose visible piece is `local`) of an image
+    // placed by `imageToLayer`, through the map. QPainter's image drawing keeps to its fast untiled
+    // paths; a clip is set only where part of the rectangle was cut away (off screen, behind the eye, or
+    // under opaque layers drawn later).
+    void fillTextured(const QImage& image, const QTransform& imageToLayer, const Homography& map,
+                      const Rect& part, const QPolygonF& local, double opacity, const Layer* layer)
+    {
+        const QPolygonF whole = rectPolygon(part);
+        const bool cut = local != whole;
+        QPainterPath visiblePath;
+        visiblePath.addPolygon(map.mapClipped(local));
+        bool occluded = false;
+        if (layer && !occluders.empty()) {
+            const QPainterPath hidden = hiddenBehind(*layer, visiblePath.boundingRect());
+            if (!hidden.isEmpty()) {
+                visiblePath = visiblePath.subtracted(hidden);
+                if (visiblePath.isEmpty())
+                    return;
+                occluded = true;
+            }
+        }
+        // How far from the eye's plane the rectangle reaches: too close, and the image would have to be
+        // mapped through enormous coordinates; then only a texture fill of the visible piece is safe.
+        double wMin = std::numeric_limits<double>::infinity();
+        for (const QPointF& p : whole)
+            wMin = std::min(wMin, map.w(Point(p.x(), p.y())));
+        painter->setOpacity(opacity);
+        if (cut || occluded) {
+            painter->save();
+            painter->resetTransform();
+            painter->setClipPath(visiblePath, Qt::IntersectClip);
+        }
+        if (cut && !(wMin > 0.05)) {
+            QBrush brush(image);
+            brush.setTransform(imageToLayer);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(brush);
+            painter->setTransform(map.transform());
+            painter->drawPolygon(local);
+        } else {
+            const QRectF source = imageToLayer.inverted().mapRect(part.toQRectF());
+            painter->setTransform(imageToLayer * map.transform());
+            painter->drawImage(source, image, source);
+        }
+        if (cut || occluded)
+            painter->restore();
+    }
+
+    // Level 0 is the image itself (in a format QPainter draws fast); level k is halved k times.
+    static const QImage& levelOf(Layer& layer, const QImage& image, int level)
+    {
+        const bool fast =
+            image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_RGB32;
+        if (layer.m_levelsKey != image.cacheKey()) {
+            layer.m_levels.clear();
+            layer.m_levelsKey = image.cacheKey();
+        }
+        if (layer.m_levels.empty())
+            layer.m_levels.push_back(fast ? QImage()
+                                          : image.convertToFormat(image.hasAlphaChannel()
+                                                                      ? QImage::Format_ARGB32_Premultiplied
+                                                                      : QImage::Format_RGB32));
+        const QImage& base = fast ? image : layer.m_levels.front();
+        while (static_cast<int>(layer.m_levels.size()) <= level) {
+            const QImage& previous = layer.m_levels.size() == 1 ? base : layer.m_levels.back();
+            if (previous.width() < 2 && previous.height() < 2)
+                break;
+            layer.m_levels.push_back(halve(previous));
+        }
+        const size_t index = std::min(static_cast<size_t>(std::max(level, 0)), layer.m_levels.size() - 1);
+        return index == 0 ? base : layer.m_levels[index];
+    }
+
+    // A subtree that has not changed for a few frames is drawn from an image of it made in its own
+    // plane, so that moving it (or redrawing around it) costs one image instead of the whole subtree.
+    bool drawCached(Layer& layer, const LayerState& s, const Homography& map, double opacity,
+                    const std::vector<Child>& sublayers)
+    {
+        Layer::SubtreeCache& cache = layer.m_subtreeCache;
+        if (sublayers.empty() || !presentation) {
+            cache = {};
+            return false;
+        }
+        if (layer.m_lastDrawnRevision != layer.m_contentRevision) {
+            layer.m_lastDrawnRevision = layer.m_contentRevision;
+            layer.m_stableFrames = 0;
+            cache = {};
+            return false;
+        }
+        if (++layer.m_stableFrames < kStableFramesBeforeCaching || contentAnimates(layer, true))
+            return false;
+
+        // The extent in the layer's own plane, limited to what can be seen.
+        Homography inverse;
+        if (!map.invert(&inverse))
+            return false;
+        const Rect visibleExtent = extent(layer, s, map, limits);
+        if (visibleExtent.isNull() || visibleExtent.isEmpty())
+            return true; // nothing of it shows
+        Rect local = extent(layer, s, Homography(), QRectF());
+        if (local.isNull() || local.isEmpty())
+            return true;
+        double scale = 0;
+        for (const QPointF& corner : rectPolygon(local))
+            scale = std::max(scale, map.scaleAt(Point(corner.x(), corner.y())));
+        scale = std::clamp(scale, 0.05, 2.0);
+        if (std::abs(scale - 1) < 0.02)
+            scale = 1; // keep pixels exact where the subtree is drawn at its own size
+        local = Rect(std::floor(local.minX() * scale) / scale, std::floor(local.minY() * scale) / scale, 0, 0)
+                    .united(Rect(std::ceil(local.maxX() * scale) / scale,
+                                 std::ceil(local.maxY() * scale) / scale, 0, 0));
+        const double pixels = local.width() * local.height() * scale * scale;
+        if (!(pixels > 0) || pixels > kMaxCachePixels)
+            return false;
+
+        const bool fresh = !cache.image.isNull() && cache.revision == layer.m_contentRevision &&
+                           std::abs(std::log(cache.scale / scale)) < std::log(1.25) &&
+                           cache.extent.contains(local);
+        if (!fresh) {
+            const QSize size(static_cast<int>(std::lround(local.width() * scale)),
+                             static_cast<int>(std::lround(local.height() * scale)));
+            cache.image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+            if (cache.image.isNull())
+                return false;
+            cache.image.fill(Qt::transparent);
+            cache.extent = local;
+            cache.scale = scale;
+            cache.revision = layer.m_contentRevision;
+            QPainter p(&cache.image);
+            p.setRenderHints(painter->renderHints());
+            LayerRendering inner{&p, QRectF(QPointF(), size), time, presentation};
+            const Homography toCache(
+                QTransform(scale, 0, 0, -scale, -local.minX() * scale, local.maxY() * scale));
+            inner.drawContent(layer, s, toCache, 1, sublayers, false);
+        }
+        const QPolygonF visiblePart = map.clipped(rectPolygon(cache.extent), limits);
+        if (visiblePart.size() < 3)
+            return true;
+        fillTextured(
+            cache.image,
+            QTransform(1 / cache.scale, 0, 0, -1 / cache.scale, cache.extent.minX(), cache.extent.maxY()),
+            map, cache.extent, visiblePart, opacity, nullptr);
+        return true;
+    }
+};
+
+namespace {
+
+QRectF deviceLimits(QPainter& painter)
+{
+    QRectF area(QPointF(),
+                painter.device() ? QSizeF(painter.device()->width(), painter.device()->height()) : QSizeF());
+    if (QPaintEngine* engine = painter.paintEngine()) {
+        const QRegion system = engine->systemClip();
+        if (!system.isEmpty())
+            area = area.intersected(QRectF(system.boundingRect()));
+    }
+    if (painter.hasClipping())
+        area = area.intersected(painter.transform().mapRect(painter.clipBoundingRect()));
+    // A little beyond, so that antialiased edges at the border come out whole.
+    return area.adjusted(-2, -2, 2, 2);
+}
+
+void renderTree(Layer& root, QPainter& painter, double time, bool presentation)
+{
+    LayerRendering::prepare(root);
+    painter.save();
+    const QTransform world = painter.worldTransform();
+    LayerRendering pass{&painter, deviceLimits(painter), time, presentation};
+    const LayerState state = pass.stateOf(root);
+    const Homography map = Layer::mapToSuperlayer(state, nullptr).then(Homography(world));
+    painter.resetTransform();
+    pass.collect(root, state, map, painter.opacity(), false);
+    pass.drawLayer(root, state, map, painter.opacity());
+    painter.restore();
+}
+
+} // namespace
+
+void LayerRenderer::render(Layer& root, QPainter& painter, double time)
+{
+    renderTree(root, painter, time, true);
+}
+
+void LayerRenderer::renderModel(Layer& root, QPainter& painter)
+{
+    renderTree(root, painter, 0, false);
+}
+
+QImage LayerRenderer::renderToImage(Layer& layer, double scale, bool presentation)
+{
+    LayerRendering::prepare(*layer.rootLayer());
+    const double time = AnimationScheduler::shared().now();
+    const Rect b = layer.bounds().standardized();
+    const QSize size(static_cast<int>(std::ceil(b.width() * scale - 1e-9)),
+                     static_cast<int>(std::ceil(b.height() * scale - 1e-9)));
+    if (size.isEmpty() || !(scale > 0))
+        return {};
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    LayerRendering pass{&painter, QRectF(QPointF(), size).adjusted(-2, -2, 2, 2), time, presentation};
+    const LayerState state = pass.stateOf(layer);
+    // The layer's own plane onto the image, y-up onto y-down.
+    const Homography map(QTransform(scale, 0, 0, -scale, -b.minX() * scale, b.maxY() * scale));
+    pass.collect(layer, state, map, 1, false);
+    pass.drawLayer(layer, state, map, 1);
+    return image;
+}
+
+} // namespace pf

@@ -1,0 +1,620 @@
+#include "Platform/UI/Window.h"
+
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/UI/Event.h"
+#include "Platform/UI/EventRouter.h"
+#include "Platform/UI/View.h"
+#include "Platform/UI/WindowDelegate.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+
+namespace pf {
+
+const QString Window::willCloseNotification = QStringLiteral("WindowWillClose");
+const QString Window::didMoveNotification = QStringLiteral("WindowDidMove");
+const QString Window::didResizeNotification = QStringLiteral("WindowDidResize");
+const QString Window::didBecomeKeyNotification = QStringLiteral("WindowDidBecomeKey");
+const QString Window::didResignKeyNotification = QStringLiteral("WindowDidResignKey");
+
+namespace {
+
+QPointer<Window> currentKeyWindow;
+
+double primaryScreenHeight()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().height() : 0;
+}
+
+// A y-up screen rectangle as Qt's y-down global rectangle, and back.
+QRect toQtScreen(const Rect& rect)
+{
+    const Rect r = rect.standardized();
+    return QRect(int(std::lround(r.minX())), int(std::lround(primaryScreenHeight() - r.maxY())),
+                 int(std::lround(r.width())), int(std::lround(r.height())));
+}
+
+Rect fromQtScreen(const QRect& rect)
+{
+    return Rect(rect.x(), primaryScreenHeight() - rect.y() - rect.height(), rect.width(), rect.height());
+}
+
+} // namespace
+
+Window::Window(const Rect& contentRect, unsigned style)
+    : QWidget(nullptr, style == Borderless ? Qt::Window | Qt::FramelessWindowHint : Qt::Window),
+      m_style(style), m_autoresizingMask(View::MinYMargin | View::MaxXMargin)
+{
+    EventRouter::install();
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setFocusPolicy(Qt::StrongFocus);
+    m_backgroundColor = palette().color(QPalette::Window);
+    setGeometry(toQtScreen(contentRect));
+    setContentView(new View(Rect(0, 0, contentRect.width(), contentRect.height())));
+}
+
+Window::~Window()
+{
+    if (m_parentWindow)
+        m_parentWindow->m_childWindows.removeAll(this);
+    if (currentKeyWindow == this)
+        currentKeyWindow = nullptr;
+}
+
+void Window::setContentView(View* view)
+{
+    if (view == m_contentView)
+        return;
+    View* old = m_contentView;
+    m_contentView = view;
+    if (view) {
+        view->viewWillMoveToWindow(this);
+        view->setParent(this);
+        view->setFrame(Rect(0, 0, width(), height()));
+        view->lower();
+        view->show();
+        view->viewDidMoveToWindow();
+    }
+    if (old) {
+        old->viewWillMoveToWindow(nullptr);
+        old->hide();
+        old->setParent(nullptr);
+        old->viewDidMoveToWindow();
+        delete old;
+    }
+}
+
+// Geometry -----------------------------------------------------------------------------------------
+
+Rect Window::frame() const
+{
+    if (isOverlay()) {
+        const QPoint topLeft = mapToGlobal(QPoint(0, 0));
+        return fromQtScreen(QRect(topLeft, size()));
+    }
+    return fromQtScreen(geometry());
+}
+
+void Window::setFrame(const Rect& frame)
+{
+    const Rect r = frame.standardized();
+    if (isOverlay()) {
+        placeOverlay(r);
+        return;
+    }
+    setGeometry(toQtScreen(r));
+}
+
+void Window::setFrameOrigin(Point origin)
+{
+    setFrame(Rect(origin, frame().size));
+}
+
+void Window::setContentSize(Size size)
+{
+    // Keep the top edge where it is, as resizing a window does.
+    const Rect current = frame();
+    setFrame(Rect(current.minX(), current.maxY() - size.height, size.width, size.height));
+}
+
+Point Window::convertPointToScreen(Point point) const
+{
+    const Rect f = frame();
+    return Point(f.minX() + point.x, f.minY() + point.y);
+}
+
+Point Window::convertPointFromScreen(Point point) const
+{
+    const Rect f = frame();
+    return Point(point.x - f.minX(), point.y - f.minY());
+}
+
+Rect Window::convertRectToScreen(const Rect& rect) const
+{
+    const Rect f = frame();
+    return rect.offsetBy(f.minX(), f.minY());
+}
+
+Rect Window::convertRectFromScreen(const Rect& rect) const
+{
+    const Rect f = frame();
+    return rect.offsetBy(-f.minX(), -f.minY());
+}
+
+Point Window::mouseLocationOutsideOfEventStream() const
+{
+    return convertPointFromScreen(Event::mouseLocation());
+}
+
+void Window::setTitle(const QString& title)
+{
+    setWindowTitle(title);
+}
+
+// Overlays -----------------------------------------------------------------------------------------
+
+Rect Window::frameInParentBase() const
+{
+    return m_overlayFrameInParent;
+}
+
+void Window::placeOverlay(const Rect& frameOnScreen)
+{
+    Window* parent = m_parentWindow;
+    const Rect inParent = parent->convertRectFromScreen(frameOnScreen);
+    m_overlayFrameInParent = inParent;
+    const QRect geometry(int(std::lround(inParent.minX())),
+                         int(std::lround(parent->height() - inParent.maxY())),
+                         int(std::lround(inParent.width())), int(std::lround(inParent.height())));
+    const bool moved = geometry.topLeft() != pos();
+    setGeometry(geometry);
+    if (moved)
+        didMove();
+}
+
+void Window::addChildWindow(Window* child)
+{
+    if (!child || child == this || child->m_parentWindow == this)
+        return;
+    if (child->m_parentWindow)
+        child->m_parentWindow->removeChildWindow(child);
+    const Rect screenFrame = child->frame();
+    const bool visible = child->isVisible();
+    child->m_parentWindow = this;
+    m_childWindows.append(child);
+    child->setParent(this, Qt::Widget);
+    child->placeOverlay(screenFrame);
+    child->raise();
+    if (visible)
+        child->show();
+}
+
+void Window::removeChildWindow(Window* child)
+{
+    if (!child || child->m_parentWindow != this)
+        return;
+    const Rect screenFrame = child->frame();
+    const bool visible = child->isVisible();
+    m_childWindows.removeAll(child);
+    child->m_parentWindow = nullptr;
+    child->setParent(nullptr,
+                     child->m_style == Borderless ? Qt::Window | Qt::FramelessWindowHint : Qt::Window);
+    child->setGeometry(toQtScreen(screenFrame));
+    if (visible)
+        child->show();
+}
+
+QList<Window*> Window::childWindows() const
+{
+    QList<Window*> windows;
+    for (const QPointer<Window>& child : m_childWindows)
+        if (child)
+            windows.append(child);
+    return windows;
+}
+
+void Window::setIgnoresMouseEvents(bool ignores)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents, ignores);
+}
+
+bool Window::ignoresMouseEvents() const
+{
+    return testAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+Window* Window::windowAtBasePoint(Point point)
+{
+    // Front to back: the overlays stacked last are on top.
+    const QList<Window*> children = childWindows();
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        Window* child = *it;
+        if (!child->isVisible() || child->ignoresMouseEvents())
+            continue;
+        const Rect f = child->m_overlayFrameInParent;
+        if (f.contains(point))
+            return child->windowAtBasePoint(Point(point.x - f.minX(), point.y - f.minY()));
+    }
+    return this;
+}
+
+// Ordering and key status -------------------------------------------------------------------------
+
+void Window::makeKeyAndOrderFront()
+{
+    orderFront();
+    makeKeyWindow();
+}
+
+void Window::orderFront()
+{
+    show();
+    raise();
+}
+
+void Window::orderOut()
+{
+    if (isKeyWindow())
+        resignKeyWindow();
+    hide();
+}
+
+bool Window::isKeyWindow() const
+{
+    return currentKeyWindow == this;
+}
+
+Window* Window::keyWindow()
+{
+    return currentKeyWindow.data();
+}
+
+void Window::makeKeyWindow()
+{
+    if (currentKeyWindow == this || !canBecomeKeyWindow())
+        return;
+    if (Window* previous = currentKeyWindow)
+        previous->resignKeyWindow();
+    currentKeyWindow = this;
+    if (!isOverlay())
+        activateWindow();
+    if (auto* object = dynamic_cast<QWidget*>(m_firstResponder); object && m_firstResponderObject)
+        object->setFocus(Qt::ActiveWindowFocusReason);
+    else
+        setFocus(Qt::ActiveWindowFocusReason);
+    if (m_delegate)
+        m_delegate->windowDidBecomeKey(this);
+    postNotification(didBecomeKeyNotification);
+}
+
+void Window::resignKeyWindow()
+{
+    if (currentKeyWindow != this)
+        return;
+    currentKeyWindow = nullptr;
+    if (m_delegate)
+        m_delegate->windowDidResignKey(this);
+    postNotification(didResignKeyNotification);
+}
+
+bool Window::makeFirstResponder(Responder* responder)
+{
+    Responder* current = firstResponder();
+    if (responder == current)
+        return true;
+    if (current && current != this && !current->resignFirstResponder())
+        return false;
+    if (responder && responder != this &&
+        !(responder->acceptsFirstResponder() && responder->becomeFirstResponder())) {
+        // The old one resigned; the window itself takes the keyboard.
+        responder = this;
+    }
+    m_firstResponder = responder;
+    m_firstResponderObject = dynamic_cast<QObject*>(responder);
+    if (auto* widget = dynamic_cast<QWidget*>(responder))
+        widget->setFocus(Qt::OtherFocusReason);
+    return responder != this || responder == nullptr || responder == firstResponder();
+}
+
+Responder* Window::firstResponder() const
+{
+    if (m_firstResponder && m_firstResponder != this && m_firstResponderObject.isNull())
+        return const_cast<Window*>(this);
+    return m_firstResponder ? m_firstResponder : const_cast<Window*>(this);
+}
+
+void Window::noteFocusMovedTo(Responder* responder)
+{
+    Responder* current = firstResponder();
+    if (responder == current)
+        return;
+    // Qt moved the focus (a click, the tab key): follow it; the old responder cannot refuse.
+    if (current && current != this)
+        current->resignFirstResponder();
+    responder->becomeFirstResponder();
+    m_firstResponder = responder;
+    m_firstResponderObject = dynamic_cast<QObject*>(responder);
+}
+
+// Closing ----------------------------------------------------------------------------------------
+
+void Window::performClose()
+{
+    if (m_delegate && !m_delegate->windowShouldClose(this))
+        return;
+    close();
+}
+
+void Window::close()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    if (m_delegate)
+        m_delegate->windowWillClose(this);
+    postNotification(willCloseNotification);
+    for (Window* child : childWindows())
+        child->close();
+    if (isKeyWindow()) {
+        resignKeyWindow();
+        if (m_parentWindow && m_parentWindow->isVisible())
+            m_parentWindow->makeKeyWindow();
+    }
+    hide();
+    m_closing = false;
+    if (m_releasedWhenClosed) {
+        QPointer<Window> self(this);
+        QTimer::singleShot(0, QCoreApplication::instance(), [self] { delete self.data(); });
+    }
+}
+
+void Window::closeEvent(QCloseEvent* event)
+{
+    // The window manager's close button: ask, then close our way.
+    event->ignore();
+    performClose();
+}
+
+// Appearance ---------------------------------------------------------------------------------------
+
+void Window::setOpaque(bool opaque)
+{
+    m_opaque = opaque;
+    setAttribute(Qt::WA_TranslucentBackground, !opaque);
+    update();
+}
+
+void Window::setBackgroundColor(const QColor& color)
+{
+    m_backgroundColor = color;
+    update();
+}
+
+void Window::setHasShadow(bool flag)
+{
+    m_hasShadow = flag;
+    setWindowFlag(Qt::NoDropShadowWindowHint, !flag);
+}
+
+bool Window::isFullScreen() const
+{
+    return QWidget::isFullScreen();
+}
+
+void Window::toggleFullScreen()
+{
+    if (isOverlay())
+        return;
+    if (QWidget::isFullScreen())
+        showNormal();
+    else
+        showFullScreen();
+}
+
+QImage Window::snapshot()
+{
+    return grab().toImage();
+}
+
+void Window::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (!m_opaque) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(rect(),
+                         m_backgroundColor.alpha() == 255 ? QColor(Qt::transparent) : m_backgroundColor);
+        return;
+    }
+    painter.fillRect(rect(), m_backgroundColor);
+}
+
+// Cursors ------------------------------------------------------------------------------------------
+
+void Window::setWindowCursor(const std::optional<QCursor>& cursor)
+{
+    m_cursor = cursor;
+    applyCursor();
+}
+
+void Window::disableCursorRects()
+{
+    m_cursorRectsEnabled = false;
+    applyCursor();
+}
+
+void Window::enableCursorRects()
+{
+    m_cursorRectsEnabled = true;
+    applyCursor();
+}
+
+void Window::applyCursor()
+{
+    // With cursor rectangles enabled the window cursor is the default its widgets inherit.
+    if (m_cursor && m_cursorRectsEnabled)
+        setCursor(*m_cursor);
+    else
+        unsetCursor();
+    EventRouter::refreshCursor();
+}
+
+// Resizing, moving, notifications ---------------------------------------------------------------
+
+void Window::postNotification(const QString& name)
+{
+    NotificationCenter::defaultCenter().post(name, this);
+}
+
+void Window::didMove()
+{
+    if (m_delegate)
+        m_delegate->windowDidMove(this);
+    postNotification(didMoveNotification);
+    for (Window* child : childWindows())
+        child->didMove();
+}
+
+void Window::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_delegate && !m_resizingByDelegate) {
+        const Size proposed(width(), height());
+        const Size wanted = m_delegate->windowWillResize(this, proposed);
+        if (!(wanted == proposed)) {
+            m_resizingByDelegate = true;
+            resize(int(std::lround(wanted.width)), int(std::lround(wanted.height)));
+            m_resizingByDelegate = false;
+            return;
+        }
+    }
+    const QSize oldSize = event->oldSize().isValid() ? event->oldSize() : size();
+    if (m_contentView)
+        m_contentView->setFrame(Rect(0, 0, width(), height()));
+    if (isOverlay())
+        m_overlayFrameInParent.size = Size(width(), height());
+    // Overlays keep their place by their autoresizing masks over this window's content.
+    for (Window* child : childWindows()) {
+        const Rect resized =
+            View::autoresizedFrame(child->m_overlayFrameInParent, child->m_autoresizingMask,
+                                   Size(oldSize.width(), oldSize.height()), Size(width(), height()));
+        child->placeOverlay(convertRectToScreen(resized));
+    }
+    if (m_delegate)
+        m_delegate->windowDidResize(this);
+    postNotification(didResizeNotification);
+}
+
+void Window::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    if (!isOverlay())
+        didMove();
+}
+
+void Window::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isOverlay()) {
+        // Activated by the window manager: it becomes key unless one of its overlays already is.
+        Window* key = currentKeyWindow;
+        bool overlayIsKey = false;
+        for (Window* w = key; w; w = w->m_parentWindow)
+            if (w == this)
+                overlayIsKey = true;
+        if (!overlayIsKey)
+            makeKeyWindow();
+    }
+}
+
+void Window::keyPressEvent(QKeyEvent* event)
+{
+    const Event converted = EventRouter::keyEventFromQt(*event, true, this);
+    dispatch(converted);
+    if (converted.wasUnhandled())
+        event->ignore();
+}
+
+void Window::keyReleaseEvent(QKeyEvent* event)
+{
+    const Event converted = EventRouter::keyEventFromQt(*event, false, this);
+    dispatch(converted);
+    if (converted.wasUnhandled())
+        event->ignore();
+}
+
+// Moving by the background -------------------------------------------------------------------------
+
+void Window::mouseDown(const Event& event)
+{
+    if (!m_movableByBackground) {
+        Responder::mouseDown(event);
+        return;
+    }
+    Window* moving = this;
+    m_dragging = true;
+    m_dragStartGlobal = EventRouter::pointerGlobalPosition().toPoint();
+    m_dragStartPosition = moving->isOverlay() ? moving->pos() : moving->frameGeometry().topLeft();
+}
+
+void Window::mouseDragged(const Event& event)
+{
+    if (!m_dragging) {
+        Responder::mouseDragged(event);
+        return;
+    }
+    const QPoint delta = EventRouter::pointerGlobalPosition().toPoint() - m_dragStartGlobal;
+    if (isOverlay()) {
+        const QPoint topLeft = m_dragStartPosition + delta;
+        placeOverlay(m_parentWindow->convertRectToScreen(
+            Rect(topLeft.x(), m_parentWindow->height() - topLeft.y() - height(), width(), height())));
+    } else {
+        move(m_dragStartPosition + delta);
+    }
+}
+
+void Window::mouseUp(const Event& event)
+{
+    if (!m_dragging) {
+        Responder::mouseUp(event);
+        return;
+    }
+    m_dragging = false;
+}
+
+// Presses on the window's own background (outside every view) take the same route as in views.
+void Window::mousePressEvent(QMouseEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick)
+        return;
+    if (!isKeyWindow() && canBecomeKeyWindow())
+        makeKeyWindow();
+    const Event converted =
+        Event::fromQtMouse(EventType::LeftMouseDown, *event,
+                           Point(event->position().x(), height() - event->position().y()), this, 1);
+    if (event->button() == Qt::LeftButton)
+        mouseDown(converted);
+}
+
+void Window::mouseMoveEvent(QMouseEvent* event)
+{
+    if (event->buttons() & Qt::LeftButton)
+        mouseDragged(Event::fromQtMouse(EventType::LeftMouseDragged, *event,
+                                        Point(event->position().x(), height() - event->position().y()), this,
+                                        1));
+}
+
+void Window::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        mouseUp(Event::fromQtMouse(EventType::LeftMouseUp, *event,
+                                   Point(event->position().x(), height() - event->position().y()), this, 1));
+}
+
+} // namespace pf

@@ -1,0 +1,117 @@
+#include "BrushTestSupport.h"
+
+#include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrush.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace pf;
+using namespace brushtest;
+
+namespace {
+
+const QString PortraitPath = QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png");
+
+// The face's skin in the test portrait, marked by hand in top-down pixel rows: an ellipse from the
+// hairline to the chin and between the ears' edges of the hair.
+bool insideFace(double x, double yTopDown, double grow = 0)
+{
+    const double dx = (x - 224.0) / (43.0 + grow), dy = (yTopDown - 131.0) / (54.0 + grow);
+    return dx * dx + dy * dy <= 1.0;
+}
+
+// A normalised point of the portrait from a top-down pixel position.
+Point at(double x, double yTopDown)
+{
+    return Point(x / 512.0, 1.0 - yTopDown / 512.0);
+}
+
+// The portrait with the mask laid over it in green, beside the mask itself, for a person to look at.
+void writeScreenshot(const Image& photo, const Image& mask, const QString& name)
+{
+    static RenderContext context(QStringLiteral("screenshot"));
+    const QImage picture = context.renderToQImage(photo, Rect(0, 0, 512, 512));
+    const QImage grey = context.renderToQImage(mask, Rect(0, 0, 512, 512));
+    QImage sheet(1024, 512, QImage::Format_RGB32);
+    QPainter painter(&sheet);
+    painter.drawImage(0, 0, picture);
+    QImage overlay(512, 512, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 512; ++x) {
+            const int v = qRed(grey.pixel(x, y));
+            overlay.setPixel(x, y, qRgba(0, v * 3 / 5, v * 3 / 10, v * 3 / 5));
+        }
+    painter.drawImage(0, 0, overlay);
+    painter.drawImage(512, 0, grey);
+    painter.setPen(QColor(255, 80, 80));
+    painter.drawEllipse(QPointF(224, 131), 43, 54); // the hand-marked skin
+    painter.end();
+    QDir().mkpath(QStringLiteral("screenshots"));
+    sheet.save(QStringLiteral("screenshots/") + name);
+}
+
+} // namespace
+
+TEST(SmartBrush, StrokeOverThePortraitStaysOnTheSkinItStartedOn)
+{
+    ASSERT_TRUE(QFileInfo::exists(PortraitPath)) << "the shared test photos are missing";
+    const Image photo = Image::fromFile(PortraitPath);
+    GMBrushHandler handler;
+    handler.setBackgroundImage(photo);
+    handler.setStartMaskImage(greyMask(512, 512, 0));
+
+    OVBrush brush;
+    brush.type = OVBrush::SmartBrush;
+    brush.kernelName = QStringLiteral("skinBrush");
+    brush.size = 44;
+    brush.smoothness = 0.3;
+    brush.pressure = 1.0;
+    // Across the forehead, down the cheek and back under the nose to the other cheek.
+    const std::vector<Point> path = {at(208, 84),  at(226, 82),  at(244, 84),  at(252, 100), at(254, 118),
+                                     at(246, 136), at(226, 140), at(206, 136), at(198, 118)};
+    handler.brushDownAtPoint(brush, path.front(), 100);
+    for (const Point& p : path)
+        handler.processPoint(p);
+    const OVContentContainerPtr stroke = handler.brushUp();
+    ASSERT_TRUE(stroke);
+    const Image mask = handler.startMaskImage();
+    writeScreenshot(photo, mask, QStringLiteral("smart-stroke-skin.png"));
+
+    // Only pixels the brush reached count: within its radius of the path.
+    auto reached = [&](double x, double y) {
+        for (size_t i = 1; i < path.size(); ++i) {
+            const Point a(path[i - 1].x * 512, path[i - 1].y * 512), b(path[i].x * 512, path[i].y * 512);
+            const double dx = b.x - a.x, dy = b.y - a.y;
+            const double t = std::clamp(((x - a.x) * dx + (y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+            if (std::hypot(x - a.x - t * dx, y - a.y - t * dy) <= brush.size / 2)
+                return true;
+        }
+        return false;
+    };
+    const Pixels pixels = render(mask, Rect(0, 0, 512, 512));
+    ASSERT_FALSE(pixels.isNull());
+    double inside = 0, outside = 0;
+    int insideCount = 0, outsideCount = 0;
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 512; ++x) {
+            if (!reached(x + 0.5, y + 0.5))
+                continue;
+            const double value = pixels.at(x, y)[1];
+            const double top = 512 - (y + 0.5);
+            if (insideFace(x + 0.5, top)) {
+                inside += value;
+                ++insideCount;
+            } else if (!insideFace(x + 0.5, top, 6)) {
+                outside += value;
+                ++outsideCount;
+            }
+        }
+    ASSERT_GT(outsideCount, 500); // the brush does reach beyond the face
+    EXPECT_GT(inside / insideCount, 0.55) << "the skin the stroke passed over is painted";
+    EXPECT_LT(outside / outsideCount, 0.08) << "hair, eyes' surroundings and background are not";
+}
