@@ -77,7 +77,25 @@ std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requ
     const Rect rect = requested.integral();
     Bitmap out(static_cast<int>(rect.width()), static_cast<int>(rect.height()), format,
                Bitmap::Fill::Uninitialized);
-    if (out.isNull() || !render(image, rect, out))
+    if (out.isNull())
+        return std::nullopt;
+    if (!image.isNull()) {
+        if (const auto direct = CpuRendering::renderDirectly(*image.node(), rect, out)) {
+            if (!*direct) {
+                pf::error(QStringLiteral("Rendering an image failed: out of memory"));
+                return std::nullopt;
+            }
+            return out;
+        }
+        // New memory costs the kernel a cleared page at its first write: touched here on all cores, not
+        // by the one thread that reads the pixels back.
+        uint8_t* pixels = out.mutableData();
+        const size_t rowBytes = out.bytesPerRow();
+        CpuRendering::inBands(out.height(), [&](int begin, int end) {
+            std::memset(pixels + rowBytes * size_t(begin), 0, rowBytes * size_t(end - begin));
+        });
+    }
+    if (!render(image, rect, out))
         return std::nullopt;
     return out;
 }

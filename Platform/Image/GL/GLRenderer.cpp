@@ -137,6 +137,7 @@ struct PooledTexture
 struct SourceTexture
 {
     GLuint id = 0;
+    GLenum internal = 0;
     int width = 0, height = 0;
     bool mipmapped = false;
     size_t bytes = 0;
@@ -234,7 +235,9 @@ struct GLRenderer::Private
     bool runPass(Producer& producer, bool isRoot);
     PooledTexture acquire(int width, int height, int levels, GLenum format);
     void release(PooledTexture texture);
-    void trimSources(size_t budget);
+    // Evicts the least recently used sources until the cache holds at most `budget` bytes. An evicted
+    // texture of the given size and format is handed back for reuse instead of deleted.
+    GLuint trimSources(size_t budget, int width = 0, int height = 0, GLenum internal = 0);
     void releaseTile();
 };
 
@@ -612,8 +615,9 @@ void GLRenderer::Private::release(PooledTexture texture)
     }
 }
 
-void GLRenderer::Private::trimSources(size_t budget)
+GLuint GLRenderer::Private::trimSources(size_t budget, int width, int height, GLenum internal)
 {
+    GLuint reusable = 0;
     while (sourceBytes > budget && !sources.empty()) {
         auto oldest = sources.begin();
         for (auto it = sources.begin(); it != sources.end(); ++it) {
@@ -621,9 +625,14 @@ void GLRenderer::Private::trimSources(size_t budget)
                 oldest = it;
         }
         sourceBytes -= oldest->second.bytes;
-        glDeleteTextures(1, &oldest->second.id);
+        const SourceTexture& evicted = oldest->second;
+        if (!reusable && evicted.width == width && evicted.height == height && evicted.internal == internal)
+            reusable = evicted.id;
+        else
+            glDeleteTextures(1, &evicted.id);
         sources.erase(oldest);
     }
+    return reusable;
 }
 
 namespace {
@@ -658,13 +667,12 @@ Bitmap uploadable(const Bitmap& bitmap)
     return bitmap.format() == Bitmap::Format::Gray16 ? bitmap.converted(Bitmap::Format::Grayf) : bitmap;
 }
 
-void setGreySwizzle(const UploadFormat& upload)
+// Grey pixels read as (v, v, v, 1); colour as they are (a recycled texture may have been grey).
+void setSwizzle(const UploadFormat& upload)
 {
-    if (!upload.grey)
-        return;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_G, GL_RED);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, GL_RED);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_G, upload.grey ? GL_RED : GL_GREEN);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, upload.grey ? GL_RED : GL_BLUE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, upload.grey ? GL_ONE : GL_ALPHA);
 }
 
 // Where a source's pixels lie and their format, known without computing CPU pixels. Bitmaps and tile
@@ -775,7 +783,7 @@ bool GLRenderer::Private::uploadRegion(Producer& producer)
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-    setGreySwizzle(upload);
+    setSwizzle(upload);
     if (producer.mipLevels > 0)
         glGenerateMipmap(GL_TEXTURE_2D);
     producer.texture = producer.pool.id;
@@ -809,22 +817,32 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
     const void* key = isBitmap ? bitmap->identity() : node.tiles.lineage();
     auto it = sources.find(key);
     if (it == sources.end()) {
-        trimSources(SourceCacheBudget - bytes);
+        // A photo's layers are rendered one after the other at the same size: the texture of one that
+        // leaves the cache takes the next one's pixels, without the driver allocating and clearing anew.
         SourceTexture source;
+        source.id = trimSources(SourceCacheBudget - bytes, width, height, upload.internal);
+        source.internal = upload.internal;
         source.width = width;
         source.height = height;
         source.bytes = bytes;
-        glGenTextures(1, &source.id);
+        const bool recycled = source.id != 0;
+        if (!recycled)
+            glGenTextures(1, &source.id);
         glBindTexture(GL_TEXTURE_2D, source.id);
-        setGreySwizzle(upload);
+        setSwizzle(upload);
         if (isBitmap) {
             const Bitmap pixels = uploadable(*bitmap);
-            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
-                         pixels.data());
+            if (recycled)
+                glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, upload.format, upload.type,
+                                pixels.data());
+            else
+                glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
+                             pixels.data());
             source.keepAlive = *bitmap;
         } else {
-            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
-                         nullptr);
+            if (!recycled)
+                glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
+                             nullptr);
             source.lineage = node.tiles.lineageOwner();
         }
         it = sources.emplace(key, std::move(source)).first;
