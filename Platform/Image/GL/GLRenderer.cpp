@@ -1230,8 +1230,9 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
     d->failure.clear();
 
     d->rootFormat = target.kind == Target::Kind::Bytes ? GL_RGBA8 : d->passFormat;
+    // The last pass draws the tiles; a kernel whose pixels come from the CPU is a source, read by a copy.
     ImageNodePtr top = root;
-    if (top->kind != ImageNode::Kind::Kernel)
+    if (top->kind != ImageNode::Kind::Kernel || top->computed)
         top = d->copyNode(top);
     d->producerFor(top);
 
