@@ -139,8 +139,8 @@ TEST(ImageFile, ExifOrientationIsApplied)
 TEST(ImageFile, ThePortraitLoadsAndRenders)
 {
     const QString path = QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png");
-    if (!QFile::exists(path))
-        GTEST_SKIP() << "the shared test photos are not beside this checkout";
+    ASSERT_TRUE(QFile::exists(path))
+        << "the shared test photos must be beside this checkout, in ../shared/testdata";
     const Image portrait = Image::fromFile(path);
     ASSERT_FALSE(portrait.isNull());
     EXPECT_EQ(portrait.extent(), Rect(0, 0, 512, 512));
