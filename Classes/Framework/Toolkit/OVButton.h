@@ -118,7 +118,7 @@ public:
 
     // The button state (0 to 3) and requests for one (0 to 3, or 6 to click).
     int buttonState() const { return m_buttonState; }
-    void setButtonState(int request);
+    virtual void setButtonState(int request);
     // The switch state; the button returns to normal unless hovered.
     bool state() const { return m_on; }
     void setState(bool on);
