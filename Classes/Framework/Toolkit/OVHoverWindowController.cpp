@@ -60,16 +60,16 @@ void OVHoverWindowController::shrinkToFit()
     const double height = picture->intrinsicContentSize().height + std::max(0.0, d) + 20.0 + 10.0 + 4.0;
     const pf::Rect frame = w->frame();
     w->setFrame(pf::Rect(frame.minX(), frame.minY(), frame.width(), height));
-    layOut();
+    layOut(pf::Size(frame.width(), height));
 }
 
-void OVHoverWindowController::layOut()
+void OVHoverWindowController::layOut(pf::Size window)
 {
-    pf::Window* w = loadedWindow();
     OVImageView* picture = imageView();
-    if (!w || !picture)
+    if (!picture)
         return;
-    const pf::Rect content = w->contentView()->bounds();
+    // From the window's new size: a hidden window's content takes its size only when shown.
+    const pf::Rect content(0, 0, window.width, window.height);
     const pf::Size size = picture->intrinsicContentSize();
     // The picture at the top left, the title beside it, the description below: all from the top.
     picture->setFrame(

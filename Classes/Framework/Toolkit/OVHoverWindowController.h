@@ -54,7 +54,7 @@ public:
     pf::TrackingArea* exitTrackingArea() const { return m_exitTrackingArea; }
 
 private:
-    void layOut();
+    void layOut(pf::Size window);
 
     pf::TrackingArea* m_exitTrackingArea = nullptr;
     QPointer<pf::View> m_exitTrackingView;
