@@ -117,8 +117,10 @@ OVButton* makeButton(const Skin& skin, const Rect& frame)
     auto* button = new OVButton(frame);
     button->setName(skin.name);
     button->setTitle(skin.title);
-    if (skin.name == QLatin1String("SmallWhite"))
+    if (skin.name == QLatin1String("SmallWhite")) {
         button->setTextColor(pf::PaintColor::calibratedWhite(0.18));
+        button->setFont(pf::systemFont(11));
+    }
     return button;
 }
 

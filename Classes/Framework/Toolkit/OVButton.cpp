@@ -1,11 +1,11 @@
 #include "Classes/Framework/Toolkit/OVButton.h"
 
+#include "Classes/Framework/OVColor.h"
 #include "Classes/Framework/Toolkit/OVButtonTarget.h"
 #include "Classes/Framework/Toolkit/OVCursorStack.h"
 #include "Classes/Framework/Toolkit/OVHintController.h"
 #include "Classes/Framework/Toolkit/OVImageSize.h"
 #include "Classes/Framework/Toolkit/OVShadowCatalog.h"
-#include "Classes/Framework/Toolkit/OVStyleColor.h"
 #include "Classes/Framework/Toolkit/OVToolTipController.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
@@ -256,7 +256,7 @@ void OVButton::updateButtonState()
         style = m_buttonInfo->value(QStringLiteral("normal"));
     const QVariantMap s = style.toMap();
     if (s.contains(QStringLiteral("text.color")))
-        m_textColor = OVStyleColor::fromText(s.value(QStringLiteral("text.color")).toString());
+        m_textColor = OVColor::colorFromDescription(s.value(QStringLiteral("text.color")).toString());
     if (s.contains(QStringLiteral("text.font"))) {
         const double size = number(s.value(QStringLiteral("text.size")));
         m_font = pf::fontNamed(s.value(QStringLiteral("text.font")).toString(), size > 0 ? size : 13);
@@ -294,7 +294,7 @@ void OVButton::setTextColor(const pf::PaintColor& color)
 
 void OVButton::setTextColorName(const QString& text)
 {
-    setTextColor(OVStyleColor::fromText(text));
+    setTextColor(OVColor::colorFromDescription(text));
 }
 
 void OVButton::setNoScaling(bool flag)

@@ -1,20 +1,16 @@
 #include "Classes/Framework/Toolkit/OVShadowCatalog.h"
 
-#include "Classes/Framework/Toolkit/OVStyleColor.h"
+#include "Classes/Framework/OVColor.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/NumberText.h"
 #include "Platform/Foundation/PropertyList.h"
 
-namespace {
-
-// A number, or the number a text starts with; 0 otherwise.
-double number(const QVariant& value)
+double OVShadowCatalog::numberValue(const QVariant& value)
 {
     if (value.metaType().id() == QMetaType::QString)
-        return value.toString().trimmed().toDouble();
+        return pf::leadingNumberValue(value.toString());
     return value.toDouble();
 }
-
-} // namespace
 
 OVShadowCatalog::OVShadowCatalog(const QString& path)
 {
@@ -36,7 +32,7 @@ std::optional<pf::PaintColor> OVShadowCatalog::textColorForShadowWithName(const 
 {
     if (!m_shadows.contains(name))
         return std::nullopt;
-    return OVStyleColor::fromText(
+    return OVColor::colorFromDescription(
         m_shadows.value(name).toMap().value(QStringLiteral("textColor")).toString());
 }
 
@@ -53,9 +49,10 @@ OVShadowCatalog::shadowWithDescription(const std::optional<QVariantMap>& descrip
     if (!description)
         return std::nullopt;
     pf::Shadow shadow;
-    shadow.color = OVStyleColor::fromText(description->value(QStringLiteral("color")).toString()).toQColor();
-    shadow.offset = pf::Size(number(description->value(QStringLiteral("offset.x"))),
-                             number(description->value(QStringLiteral("offset.y"))));
-    shadow.blurRadius = number(description->value(QStringLiteral("radius")));
+    shadow.color =
+        OVColor::colorFromDescription(description->value(QStringLiteral("color")).toString()).toQColor();
+    shadow.offset = pf::Size(numberValue(description->value(QStringLiteral("offset.x"))),
+                             numberValue(description->value(QStringLiteral("offset.y"))));
+    shadow.blurRadius = numberValue(description->value(QStringLiteral("radius")));
     return shadow;
 }

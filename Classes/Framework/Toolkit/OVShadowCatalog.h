@@ -25,6 +25,8 @@ public:
     static OVShadowCatalog& sharedShadowCatalog();
     // Any description of the catalog's form; nothing for none.
     static std::optional<pf::Shadow> shadowWithDescription(const std::optional<QVariantMap>& description);
+    // A number of a description or a style: a number, or the number a text starts with (0 for none).
+    static double numberValue(const QVariant& value);
 
 private:
     QVariantMap m_shadows;
