@@ -346,20 +346,33 @@ void GMZoomRenderer::drawInQueue(const std::shared_ptr<SerialQueue>& queue, bool
     const int selection = m_toolChain->selectionIndex();
     const int index = backgroundOnly && selection != 0 ? selection - 1 : selection;
 
+    {
+        std::lock_guard lock(m_requestMutex);
+        m_newest = Composition{number, index, backgroundOnly};
+        if (m_queued)
+            return; // the composition waiting on the queue will compose this request
+        m_queued = true;
+    }
     ++m_waiting;
-    queue->async([self = shared_from_this(), number, index, backgroundOnly]() mutable {
+    queue->async([self = shared_from_this()]() mutable {
+        Composition request;
+        {
+            std::lock_guard lock(self->m_requestMutex);
+            request = self->m_newest;
+            self->m_queued = false;
+        }
         --self->m_waiting;
-        // Only the newest request is ever shown: an overtaken one is not composed.
-        if (self->m_currentRenderNo.load() != number) {
+        // A request overtaken since (the channel was hidden) is not composed.
+        if (self->m_currentRenderNo.load() != request.number) {
             releaseOnMain(std::move(self));
             return;
         }
         self->m_blocked = true;
-        const Image composed = self->m_renderer->composedImageToIndex(index);
+        const Image composed = self->m_renderer->composedImageToIndex(request.index);
         ++self->m_compositions;
         const QImage picture = pictureOf(composed, *self->m_queueContext);
-        runOnMain([self = std::move(self), picture, number, backgroundOnly] {
-            self->showComposition(picture, number, backgroundOnly);
+        runOnMain([self = std::move(self), picture, request] {
+            self->showComposition(picture, request.number, request.backgroundOnly);
         });
     });
 }

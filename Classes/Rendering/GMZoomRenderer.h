@@ -13,6 +13,7 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace pf {
@@ -30,8 +31,8 @@ class PhotoToolChain;
 //
 // - At rest it composes the stack from the background up to the selected layer with its own render
 //   cache on the render queue and puts the picture on the layer in one transaction on the main thread.
-//   A request overtaken by a newer one is skipped when its turn comes, and an overtaken result is
-//   never shown.
+//   Requests are coalesced: at most one composition waits on the queue, and when its turn comes it
+//   composes the newest request; a picture overtaken by a newer request is never shown.
 // - While the user paints it is the layer's drawing delegate: it runs the stroke through its brush
 //   handler on the main thread, invalidates the part that changed (at least 256 x 256 pixels) and
 //   draws the live picture there: the stack below the selected layer, the selected effect fed with the
@@ -101,7 +102,7 @@ public:
     OVRenderCache& renderCache() { return *m_renderer; }
     // Compositions the queue has run (overtaken requests skipped when their turn came are not counted).
     quint64 compositionCount() const { return m_compositions.load(); }
-    // Requests on the queue whose turn has not come yet.
+    // Compositions on the queue whose turn has not come yet (at most one: it composes the newest request).
     int waitingCompositions() const { return m_waiting.load(); }
     // Pixels of the live picture made by the last drawing, and points dropped by back-pressure.
     double lastLiveArea() const { return m_lastLiveArea; }
@@ -162,6 +163,17 @@ private:
     bool m_shownWithSelection = false;
     QRegion m_liveRegion;
     QRegion m_paintedSinceRequest;
+
+    // The newest request, read by the composition when its turn comes; only one waits on the queue.
+    struct Composition
+    {
+        quint64 number = 0;
+        int index = 0;
+        bool backgroundOnly = false;
+    };
+    std::mutex m_requestMutex;
+    Composition m_newest;
+    bool m_queued = false;
 
     std::atomic<quint64> m_compositions{0};
     std::atomic<int> m_waiting{0};
