@@ -1,7 +1,8 @@
 // Live rendering on the software renderer, as the editor drives it: a 6000 x 4000 photo with three
 // effects below the selected one, shown fitted into a 1024 x 683 layer.
 // - drag to picture: one pointer drag through the zoom renderer (brush step, invalidation) until the
-//   layer has drawn it, as the layer host does before its next frame;
+//   layer has drawn it, as the layer host does before its next frame; brush-down and brush-up (which
+//   stores the stroke in the photo-sized mask) beside it;
 // - settings to preview: a change of the selected effect's setting until its composed picture is on
 //   the layer;
 // - settings drag: two seconds of setting changes at 60 per second, with the number of compositions
@@ -214,6 +215,11 @@ void BM_DragToPicture(benchmark::State& state)
         e.renderer->brushUpAtPoint(Point(0.9, y));
         ups.push_back(milliseconds(Clock::now() - start));
         QCoreApplication::processEvents();
+        // The stroke's snapshot is written in the background, rendering on the shared context that the
+        // mask brush paints with too: a stroke begun during the write waits for it. Measured apart.
+        state.PauseTiming();
+        OVBrushPathImage::waitForPendingWrites();
+        state.ResumeTiming();
     }
     OVBrushPathImage::waitForPendingWrites();
     report(state, "drag", drags);

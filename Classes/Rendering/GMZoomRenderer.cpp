@@ -209,7 +209,8 @@ void GMZoomRenderer::invalidate(const Rect& dirtyRect)
     const Rect rect = invalidationRect(dirtyRect, layerSize());
     const QRect painted = regionRect(rect);
     m_liveRegion += painted;
-    m_paintedSinceRequest += painted;
+    for (auto& [number, region] : m_paintedSince)
+        region += painted;
     const Rect bounds = layer->bounds();
     layer->setNeedsDisplayInRect(rect.offsetBy(bounds.minX(), bounds.minY()));
 }
@@ -342,7 +343,7 @@ void GMZoomRenderer::drawInQueue(const std::shared_ptr<SerialQueue>& queue, bool
     }
     dropPrepared();
     const quint64 number = ++m_currentRenderNo;
-    m_paintedSinceRequest = QRegion();
+    m_paintedSince[number] = QRegion();
     const int selection = m_toolChain->selectionIndex();
     const int index = backgroundOnly && selection != 0 ? selection - 1 : selection;
 
@@ -379,15 +380,21 @@ void GMZoomRenderer::drawInQueue(const std::shared_ptr<SerialQueue>& queue, bool
 
 void GMZoomRenderer::showComposition(const QImage& picture, quint64 number, bool backgroundOnly)
 {
+    // Pictures arrive in the order asked. One overtaken by a newer request is still the newest picture
+    // there is: showing it keeps the channel moving while requests stream in faster than compositions.
     const auto layer = m_layer.lock();
-    if (layer && number == m_currentRenderNo.load()) {
+    if (layer && number > m_hiddenRenderNo && number > m_shownRenderNo) {
+        m_shownRenderNo = number;
         m_shownPicture = picture;
         m_shownWithSelection = !backgroundOnly;
         // A picture that could not be made (a fill overtaken by a change of the stack) empties the
         // layer and is not reported.
-        setLayerContents(picture, picture.isNull() ? 0 : number);
+        const bool newest = number == m_currentRenderNo.load();
+        setLayerContents(picture, picture.isNull() || !newest ? 0 : number);
         // Steps painted since the request are not in the picture: draw them over it.
-        m_liveRegion = m_paintedSinceRequest;
+        const auto painted = m_paintedSince.find(number);
+        m_liveRegion = painted != m_paintedSince.end() ? painted->second : QRegion();
+        m_paintedSince.erase(m_paintedSince.begin(), m_paintedSince.upper_bound(number));
         if (!m_liveRegion.isEmpty() && m_prepared)
             layer->setNeedsDisplay();
     }
@@ -415,8 +422,9 @@ void GMZoomRenderer::setLayerContents(const QImage& picture, quint64 reportNumbe
 void GMZoomRenderer::hideEditLayer()
 {
     // A composition on its way (or asked for during a stroke) must not show up on a hidden channel.
-    ++m_currentRenderNo;
+    m_hiddenRenderNo = ++m_currentRenderNo;
     m_deferred.reset();
+    m_paintedSince.clear();
     m_shownPicture = QImage();
     m_liveRegion = QRegion();
     setLayerContents(QImage(), 0);

@@ -12,6 +12,7 @@
 #include <QRegion>
 #include <QString>
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,7 +33,9 @@ class PhotoToolChain;
 // - At rest it composes the stack from the background up to the selected layer with its own render
 //   cache on the render queue and puts the picture on the layer in one transaction on the main thread.
 //   Requests are coalesced: at most one composition waits on the queue, and when its turn comes it
-//   composes the newest request; a picture overtaken by a newer request is never shown.
+//   composes the newest request. Every composed picture is shown (so a stream of requests, a settings
+//   drag, keeps the picture moving), except one asked for before the channel was hidden; only the
+//   picture of the newest request is reported visible.
 // - While the user paints it is the layer's drawing delegate: it runs the stroke through its brush
 //   handler on the main thread, invalidates the part that changed (at least 256 x 256 pixels) and
 //   draws the live picture there: the stack below the selected layer, the selected effect fed with the
@@ -158,11 +161,13 @@ private:
 
     // What the layer shows outside the live picture: the last composed picture, whether it holds the
     // selected layer, and where the live picture differs from it (the steps drawn since it was
-    // requested; `m_paintedSinceRequest` collects those of the newest request).
+    // requested). `m_paintedSince` collects the steps drawn since each request not shown yet.
     QImage m_shownPicture;
     bool m_shownWithSelection = false;
+    quint64 m_shownRenderNo = 0;
+    quint64 m_hiddenRenderNo = 0; // pictures asked for up to this number are never shown
     QRegion m_liveRegion;
-    QRegion m_paintedSinceRequest;
+    std::map<quint64, QRegion> m_paintedSince;
 
     // The newest request, read by the composition when its turn comes; only one waits on the queue.
     struct Composition

@@ -66,22 +66,32 @@ TEST(GMZoomRenderer, TheInvalidatedRectangleIsAtLeast256SquareAndInsideTheLayer)
             << c.expected.minX() << "," << c.expected.minY();
 }
 
-TEST_F(RenderingTest, OnlyTheNewestCompositionIsShownAndReportedOnce)
+TEST_F(RenderingTest, RequestsAreCoalescedAndOnlyTheNewestPictureIsReported)
 {
-    // The first request is composed but overtaken before its picture arrives.
-    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
-    renderer->renderQueue()->waitUntilEmpty();
-    EXPECT_TRUE(zoom().isBlocked()) << "a composition waits for display";
+    // Two requests in a row: one composition, one report.
     auto gate = holdQueue();
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
     renderer->updateActiveChannels();
-    QCoreApplication::processEvents(); // the overtaken picture arrives
-    EXPECT_TRUE(standard->contents().isNull());
-    EXPECT_FALSE(zoom().isBlocked()) << "an overtaken picture still lets points through";
+    EXPECT_EQ(zoom().waitingCompositions(), 1);
     gate->count_down();
     settle();
-    EXPECT_FALSE(standard->contents().isNull());
+    EXPECT_EQ(zoom().compositionCount(), 1u);
     EXPECT_EQ(window.told, QStringList{QStringLiteral("visible standard")});
-    EXPECT_EQ(zoom().compositionCount(), 2u);
+
+    // A picture overtaken while it was composed is still shown (it is the newest there is), but only
+    // the newest request's picture is reported.
+    renderer->updateActiveChannels();
+    renderer->renderQueue()->waitUntilEmpty();
+    gate = holdQueue();
+    renderer->updateActiveChannels();
+    const qint64 before = standard->contents().cacheKey();
+    QCoreApplication::processEvents();
+    EXPECT_NE(standard->contents().cacheKey(), before);
+    EXPECT_FALSE(zoom().isBlocked());
+    gate->count_down();
+    settle();
+    EXPECT_EQ(zoom().compositionCount(), 3u);
+    EXPECT_EQ(window.told.size(), 2);
 
     // Requests made while the queue is busy: one composition waits, and it composes the newest.
     gate = holdQueue();
@@ -90,8 +100,8 @@ TEST_F(RenderingTest, OnlyTheNewestCompositionIsShownAndReportedOnce)
     EXPECT_EQ(zoom().waitingCompositions(), 1);
     gate->count_down();
     settle();
-    EXPECT_EQ(zoom().compositionCount(), 3u);
-    EXPECT_EQ(window.told.size(), 2);
+    EXPECT_EQ(zoom().compositionCount(), 4u);
+    EXPECT_EQ(window.told.size(), 3);
 }
 
 TEST_F(RenderingTest, ADeactivatedChannelStaysEmpty)
@@ -101,7 +111,7 @@ TEST_F(RenderingTest, ADeactivatedChannelStaysEmpty)
     ASSERT_FALSE(standard->contents().isNull());
     window.told.clear();
 
-    // Deactivated while its composition is on the queue, and while one is composed.
+    // Deactivated while its composition waits on the queue, and while its picture is on its way.
     auto gate = holdQueue();
     renderer->activateChannel(Standard, Rect(0, 0, 0.5, 0.5));
     renderer->deactivateRenderChannel(Standard);
@@ -110,9 +120,11 @@ TEST_F(RenderingTest, ADeactivatedChannelStaysEmpty)
     settle();
     renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
     renderer->renderQueue()->waitUntilEmpty();
+    EXPECT_TRUE(zoom().isBlocked()) << "a composition waits for display";
     renderer->deactivateRenderChannel(Standard);
     settle();
     EXPECT_TRUE(standard->contents().isNull());
+    EXPECT_FALSE(zoom().isBlocked()) << "a picture that is not shown still lets points through";
     EXPECT_TRUE(window.told.isEmpty());
     EXPECT_TRUE(renderer->activeChannels().isEmpty());
 }
@@ -212,4 +224,25 @@ TEST_F(RenderingTest, AStrokeGoesToTheLayerItWasBegunOn)
     renderer->brushUpAtPoint(Point(0.5, 0.5));
     ASSERT_EQ(window.strokes.size(), 2u);
     EXPECT_EQ(window.strokes[1].target, chain->brushPathImageAtIndex(1));
+}
+
+TEST_F(RenderingTest, APictureThatLandsDuringAStrokeKeepsTheStrokeOnScreen)
+{
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    settle();
+    // Asked for before the stroke, composed without it, arriving in the middle of it.
+    auto gate = holdQueue();
+    renderer->updateActiveChannels();
+    renderer->brushDownAtPoint(drawBrush(20), Point(0.25, 0.5), Standard);
+    frame();
+    renderer->processPoint(Point(0.5, 0.5));
+    frame();
+    gate->count_down();
+    settle();
+    frame();
+    const QImage shown = standard->contents();
+    const QColor painted = shown.pixelColor(60, 60), untouched = shown.pixelColor(60, 110);
+    EXPECT_GT(painted.red() - untouched.red(), 80) << "the tint where the stroke went";
+    EXPECT_LE(zoom().lastLiveArea(), 256.0 * 120.0) << "only the stroke is drawn live";
+    renderer->brushUpAtPoint(Point(0.5, 0.5));
 }
