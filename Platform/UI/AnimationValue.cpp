@@ -11,21 +11,6 @@ namespace pf {
 
 namespace {
 
-bool isNumber(const QVariant& v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return true;
-    default:
-        return false;
-    }
-}
-
 template <typename T> bool both(const QVariant& a, const QVariant& b)
 {
     return a.metaType() == QMetaType::fromType<T>() && b.metaType() == QMetaType::fromType<T>();
@@ -40,7 +25,7 @@ double lerp(double a, double b, double t)
 // combine(a, b - a, t)). Returns an invalid variant when the types do not combine.
 QVariant combine(const QVariant& a, const QVariant& b, double sign)
 {
-    if (isNumber(a) && isNumber(b))
+    if (AnimationValue::isNumber(a) && AnimationValue::isNumber(b))
         return a.toDouble() + sign * b.toDouble();
     if (both<Point>(a, b)) {
         const Point p = a.value<Point>(), q = b.value<Point>();
@@ -66,9 +51,24 @@ QVariant combine(const QVariant& a, const QVariant& b, double sign)
 
 } // namespace
 
+bool AnimationValue::isNumber(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QVariant AnimationValue::interpolate(const QVariant& from, const QVariant& to, double t)
 {
-    if (isNumber(from) && isNumber(to))
+    if (AnimationValue::isNumber(from) && AnimationValue::isNumber(to))
         return lerp(from.toDouble(), to.toDouble(), t);
     if (both<Point>(from, to)) {
         const Point a = from.value<Point>(), b = to.value<Point>();

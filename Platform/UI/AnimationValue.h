@@ -9,6 +9,8 @@ namespace pf {
 // from one to the other halfway.
 struct AnimationValue
 {
+    // A number of any of QVariant's numeric types.
+    static bool isNumber(const QVariant& value);
     static QVariant interpolate(const QVariant& from, const QVariant& to, double fraction);
     // `base` + `delta` and `base` - `delta` (for "by" values); values that cannot be added give `base`.
     static QVariant add(const QVariant& base, const QVariant& delta);

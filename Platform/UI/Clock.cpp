@@ -2,7 +2,7 @@
 
 #include "Platform/UI/SystemClock.h"
 
-#include <QSet>
+#include <QHash>
 
 namespace pf {
 
@@ -10,17 +10,17 @@ namespace {
 
 Clock* installedClock = nullptr;
 
-QSet<const Clock*>& liveClocks()
+QHash<const Clock*, Clock::Id>& liveClocks()
 {
-    static QSet<const Clock*> clocks;
+    static QHash<const Clock*, Clock::Id> clocks;
     return clocks;
 }
 
 } // namespace
 
-Clock::Clock()
+Clock::Clock() : m_serial(makeId())
 {
-    liveClocks().insert(this);
+    liveClocks().insert(this, m_serial);
 }
 
 Clock::~Clock()
@@ -39,6 +39,11 @@ Clock::Id Clock::makeId()
 bool Clock::isAlive(const Clock* clock)
 {
     return clock && liveClocks().contains(clock);
+}
+
+bool Clock::isAlive(const Clock* clock, Id serial)
+{
+    return clock && liveClocks().value(clock, 0) == serial;
 }
 
 Clock& Clock::current()

@@ -34,8 +34,14 @@ public:
     // Installs `clock` as the current clock (not owned; nullptr restores the real-time clock). Callbacks
     // scheduled on the previous clock stay with it.
     static void setCurrent(Clock* clock);
-    // Whether `clock` is a clock that still exists (so a cancel() may be sent to it).
+    // Whether `clock` still exists (so a cancel() may be sent to it); with a serial, whether it is the
+    // very clock that had it (a new clock may be made at a freed one's address).
     static bool isAlive(const Clock* clock);
+    static bool isAlive(const Clock* clock, Id serial);
+    Id serial() const { return m_serial; }
+
+private:
+    Id m_serial;
 
 protected:
     // Ids are unique across all clocks of the process, so a stale id never cancels another's callback.

@@ -23,35 +23,32 @@ std::function<unsigned()>& modifierFlagsProvider()
 
 } // namespace
 
+namespace {
+
+// Qt's modifier and the platform's flag for each key: Command is Ctrl, Control is Meta.
+const std::pair<Qt::KeyboardModifier, unsigned> modifierTable[] = {
+    {Qt::ShiftModifier, Modifier::Shift},       {Qt::ControlModifier, Modifier::Command},
+    {Qt::MetaModifier, Modifier::Control},      {Qt::AltModifier, Modifier::Option},
+    {Qt::KeypadModifier, Modifier::NumericPad},
+};
+
+} // namespace
+
 unsigned modifierFlagsFromQt(Qt::KeyboardModifiers modifiers)
 {
     unsigned flags = 0;
-    if (modifiers & Qt::ShiftModifier)
-        flags |= Modifier::Shift;
-    if (modifiers & Qt::ControlModifier)
-        flags |= Modifier::Command;
-    if (modifiers & Qt::MetaModifier)
-        flags |= Modifier::Control;
-    if (modifiers & Qt::AltModifier)
-        flags |= Modifier::Option;
-    if (modifiers & Qt::KeypadModifier)
-        flags |= Modifier::NumericPad;
+    for (const auto& [qt, flag] : modifierTable)
+        if (modifiers & qt)
+            flags |= flag;
     return flags;
 }
 
 Qt::KeyboardModifiers qtModifiersFromFlags(unsigned flags)
 {
     Qt::KeyboardModifiers modifiers;
-    if (flags & Modifier::Shift)
-        modifiers |= Qt::ShiftModifier;
-    if (flags & Modifier::Command)
-        modifiers |= Qt::ControlModifier;
-    if (flags & Modifier::Control)
-        modifiers |= Qt::MetaModifier;
-    if (flags & Modifier::Option)
-        modifiers |= Qt::AltModifier;
-    if (flags & Modifier::NumericPad)
-        modifiers |= Qt::KeypadModifier;
+    for (const auto& [qt, flag] : modifierTable)
+        if (flags & flag)
+            modifiers |= qt;
     return modifiers;
 }
 

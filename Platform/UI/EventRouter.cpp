@@ -90,6 +90,25 @@ Window* windowAt(QWidget* topLevel, QPointF globalPosition, Point* basePoint)
     return inner;
 }
 
+// The Qt widget around a chain of views: the parent of its outermost view, unless that is a window
+// (which the responder chain has reached already) or there is none.
+QWidget* hostOf(View* view)
+{
+    View* root = rootViewOf(view);
+    QWidget* parent = root->parentWidget();
+    if (!parent || root->isWindow() || qobject_cast<Window*>(parent))
+        return nullptr;
+    return parent;
+}
+
+void sendMouseToHost(QWidget* host, const QWidget* from, const QMouseEvent& event)
+{
+    QMouseEvent copy(event.type(),
+                     from->mapTo(host->window(), event.position()) - host->mapTo(host->window(), QPointF()),
+                     event.globalPosition(), event.button(), event.buttons(), event.modifiers());
+    QApplication::sendEvent(host, &copy);
+}
+
 EventPhase phaseFromQt(Qt::ScrollPhase phase)
 {
     switch (phase) {
@@ -196,12 +215,27 @@ bool EventRouter::handleViewMouseEvent(View* view, QMouseEvent* event, bool pres
         }
         router->m_mouseTarget = target;
         router->m_mouseButton = button;
+        router->m_forwardHost = nullptr;
         Event converted = Event::fromQtMouse(downType(button), *event, location, window, clicks);
         converted.setButtonNumber(button);
         target->dispatch(converted);
+        if (converted.wasUnhandled() && guard) {
+            // Nobody in the chain took the press: the widget around the views gets it, and its drags.
+            if (QWidget* host = hostOf(guard)) {
+                router->m_mouseTarget = nullptr;
+                router->m_forwardHost = host;
+                sendMouseToHost(host, guard, *event);
+            }
+        }
         return true;
     }
 
+    if (QWidget* host = router->m_forwardHost) {
+        if (event->buttons() == Qt::NoButton)
+            router->m_forwardHost = nullptr;
+        sendMouseToHost(host, view, *event);
+        return true;
+    }
     View* target = router->m_mouseTarget;
     if (event->type() == QEvent::MouseMove) {
         if (!target || event->buttons() == Qt::NoButton)
@@ -236,8 +270,27 @@ bool EventRouter::handleViewWheelEvent(View* view, QWheelEvent* event)
         return false;
     const Event converted =
         wheelEventFromQt(*event, view->toBase(view->pointFromWidget(event->position())), view->window());
+    QPointer<View> guard(view);
     target->dispatch(converted);
-    return !converted.wasUnhandled();
+    if (converted.wasUnhandled() && guard) {
+        if (QWidget* host = hostOf(guard)) {
+            const QPointF at =
+                guard->mapTo(host->window(), event->position()) - host->mapTo(host->window(), QPointF());
+            QWheelEvent copy(at, event->globalPosition(), event->pixelDelta(), event->angleDelta(),
+                             event->buttons(), event->modifiers(), event->phase(), event->inverted());
+            QApplication::sendEvent(host, &copy);
+        }
+    }
+    return true;
+}
+
+void EventRouter::passKeyToHost(View* view, QKeyEvent* event)
+{
+    if (QWidget* host = hostOf(view)) {
+        QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
+                       ushort(event->count()));
+        QApplication::sendEvent(host, &copy);
+    }
 }
 
 bool EventRouter::handleViewGesture(View* view, QEvent* event)
@@ -267,7 +320,7 @@ bool EventRouter::handleViewGesture(View* view, QEvent* event)
         break;
     }
     target->dispatch(converted);
-    return !converted.wasUnhandled();
+    return true;
 }
 
 Event EventRouter::keyEventFromQt(const QKeyEvent& event, bool press, Window* window)

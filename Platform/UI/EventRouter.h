@@ -16,8 +16,9 @@ class View;
 class Window;
 
 // Routes Qt's input to views the way the interface expects: presses go to the view that hit testing
-// finds (honouring overrides) and that view receives the drags and the release; click counts follow
-// the clock and the double-click interval; tracking areas are tested on every pointer movement; event
+// finds (honouring overrides) and that view receives the drags and the release; what the responder
+// chain leaves unhandled goes on to the Qt widget the views sit in (a scroll area, a layout); click counts
+// follow the clock and the double-click interval; tracking areas are tested on every pointer movement; event
 // monitors see input first and may swallow it; a window's cursor wins while its cursor rectangles are
 // disabled. One per application, installed by the first view; main thread only.
 class EventRouter : public QObject
@@ -33,6 +34,8 @@ public:
     static bool handleViewWheelEvent(View* view, QWheelEvent* event);
     static bool handleViewGesture(View* view, QEvent* event);
     static Event keyEventFromQt(const QKeyEvent& event, bool press, Window* window);
+    // A key event the views left unhandled goes on to the Qt widget around them, if any.
+    static void passKeyToHost(View* view, QKeyEvent* event);
     static void trackingAreaAdded(TrackingArea* area);
     static void trackingAreaRemoved(TrackingArea* area);
     static void viewWillBeDestroyed(View* view);
@@ -76,6 +79,7 @@ private:
     QList<TrackingArea*> m_areas;
 
     QPointer<View> m_mouseTarget;
+    QPointer<QWidget> m_forwardHost; // receives a press nobody in the views took, and its drags
     int m_mouseButton = 0;
 
     double m_lastPressTime = -1e9;

@@ -540,7 +540,6 @@ void Layer::setNeedsDisplayInRect(const Rect& rect)
         const int y1 = static_cast<int>(std::ceil((b.maxY() - r.minY()) * s));
         m_dirty += QRect(x0, y0, x1 - x0, y1 - y0);
     }
-    ++m_contentRevision;
     noteChange(Change::Content, r);
 }
 

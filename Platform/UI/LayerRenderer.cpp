@@ -161,6 +161,9 @@ struct LayerRendering
     QRectF limits; // device area worth drawing
     double time;
     bool presentation;
+    // What the painter needs set for device pixels: on a screen of more than one pixel per point the
+    // painter scales by itself, and the pass works in device pixels all the same.
+    QTransform base = QTransform();
 
     // Culling, prepared by collect(): the place of each layer drawn straight into this target, in the
     // painter's order, and the opaque shapes of layers; and the sublayers with their states, worked out
@@ -424,7 +427,7 @@ struct LayerRendering
             }
         }
         painter->save();
-        painter->resetTransform();
+        painter->setTransform(base);
         if (shadow) {
             painter->setOpacity(opacity * s.opacity * s.shadowOpacity);
             painter->drawImage(QPointF(box.topLeft()) + offset, shadowOf(composed, s.shadowColor, sigma));
@@ -448,14 +451,14 @@ struct LayerRendering
 
         p.setPen(Qt::NoPen);
         if (s.backgroundColor.isValid() && s.backgroundColor.alpha() > 0 && !deviceShape.isEmpty()) {
-            p.resetTransform();
+            p.setTransform(base);
             p.setOpacity(opacity);
             p.setBrush(s.backgroundColor);
             p.drawPolygon(deviceShape);
         }
         if (s.masksToBounds) {
             p.save();
-            p.resetTransform();
+            p.setTransform(base);
             QPainterPath clip;
             clip.addPolygon(deviceShape);
             p.setClipPath(clip, Qt::IntersectClip);
@@ -481,7 +484,7 @@ struct LayerRendering
             if (!inner.isNull() && !inner.isEmpty())
                 ring.addPolygon(map.mapClipped(map.clipped(
                     outline(inner, std::max(0.0, s.cornerRadius - s.borderWidth), scale), limits)));
-            p.resetTransform();
+            p.setTransform(base);
             p.setOpacity(opacity);
             p.setPen(Qt::NoPen);
             p.setBrush(s.borderColor);
@@ -561,7 +564,7 @@ struct LayerRendering
         painter->setOpacity(opacity);
         if (cut || occluded) {
             painter->save();
-            painter->resetTransform();
+            painter->setTransform(base);
             painter->setClipPath(visiblePath, Qt::IntersectClip);
         }
         if (cut && !(wMin > 0.05)) {
@@ -569,11 +572,11 @@ struct LayerRendering
             brush.setTransform(imageToLayer);
             painter->setPen(Qt::NoPen);
             painter->setBrush(brush);
-            painter->setTransform(map.transform());
+            painter->setTransform(map.transform() * base);
             painter->drawPolygon(local);
         } else {
             const QRectF source = imageToLayer.inverted().mapRect(part.toQRectF());
-            painter->setTransform(imageToLayer * map.transform());
+            painter->setTransform(imageToLayer * map.transform() * base);
             painter->drawImage(source, image, source);
         }
         if (cut || occluded)
@@ -680,17 +683,27 @@ struct LayerRendering
 
 namespace {
 
+double pixelRatio(const QPainter& painter)
+{
+    return painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+}
+
+// In device pixels.
 QRectF deviceLimits(QPainter& painter)
 {
-    QRectF area(QPointF(),
-                painter.device() ? QSizeF(painter.device()->width(), painter.device()->height()) : QSizeF());
+    const double ratio = pixelRatio(painter);
+    QRectF area(QPointF(), painter.device()
+                               ? QSizeF(painter.device()->width() * ratio, painter.device()->height() * ratio)
+                               : QSizeF());
     if (QPaintEngine* engine = painter.paintEngine()) {
         const QRegion system = engine->systemClip();
         if (!system.isEmpty())
             area = area.intersected(QRectF(system.boundingRect()));
     }
-    if (painter.hasClipping())
-        area = area.intersected(painter.transform().mapRect(painter.clipBoundingRect()));
+    if (painter.hasClipping()) {
+        const QRectF clip = painter.transform().mapRect(painter.clipBoundingRect());
+        area = area.intersected(QRectF(clip.topLeft() * ratio, clip.size() * ratio));
+    }
     // A little beyond, so that antialiased edges at the border come out whole.
     return area.adjusted(-2, -2, 2, 2);
 }
@@ -699,11 +712,13 @@ void renderTree(Layer& root, QPainter& painter, double time, bool presentation)
 {
     LayerRendering::prepare(root);
     painter.save();
-    const QTransform world = painter.worldTransform();
-    LayerRendering pass{&painter, deviceLimits(painter), time, presentation};
+    const double ratio = pixelRatio(painter);
+    const QTransform world = painter.worldTransform() * QTransform::fromScale(ratio, ratio);
+    LayerRendering pass{&painter, deviceLimits(painter), time, presentation,
+                        QTransform::fromScale(1 / ratio, 1 / ratio)};
     const LayerState state = pass.stateOf(root);
     const Homography map = Layer::mapToSuperlayer(state, nullptr).then(Homography(world));
-    painter.resetTransform();
+    painter.setTransform(pass.base);
     pass.collect(root, state, map, painter.opacity(), false);
     pass.drawLayer(root, state, map, painter.opacity());
     painter.restore();

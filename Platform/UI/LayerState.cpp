@@ -1,5 +1,7 @@
 #include "Platform/UI/LayerState.h"
 
+#include "Platform/UI/AnimationValue.h"
+
 #include <QHash>
 #include <algorithm>
 #include <cmath>
@@ -9,24 +11,9 @@ namespace pf {
 
 namespace {
 
-bool isNumber(const QVariant& v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool read(const QVariant& v, double& out)
 {
-    if (!isNumber(v))
+    if (!AnimationValue::isNumber(v))
         return false;
     out = v.toDouble();
     return true;
@@ -34,7 +21,7 @@ bool read(const QVariant& v, double& out)
 
 bool read(const QVariant& v, bool& out)
 {
-    if (v.typeId() != QMetaType::Bool && !isNumber(v))
+    if (v.typeId() != QMetaType::Bool && !AnimationValue::isNumber(v))
         return false;
     out = v.toBool();
     return true;
@@ -109,7 +96,8 @@ bool read(const QVariant& v, ContentsGravity& out)
 {
     if (v.metaType() == QMetaType::fromType<ContentsGravity>())
         out = v.value<ContentsGravity>();
-    else if (isNumber(v) && v.toInt() >= 0 && v.toInt() <= static_cast<int>(ContentsGravity::BottomRight))
+    else if (AnimationValue::isNumber(v) && v.toInt() >= 0 &&
+             v.toInt() <= static_cast<int>(ContentsGravity::BottomRight))
         out = static_cast<ContentsGravity>(v.toInt());
     else
         return false;

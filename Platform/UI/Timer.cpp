@@ -48,14 +48,20 @@ void Timer::arm()
 {
     disarm();
     m_clock = &Clock::current();
+    m_clockSerial = m_clock->serial();
     m_scheduleId = m_clock->schedule(m_fireDate, [self = shared_from_this()] { self->timeout(); });
 }
 
 void Timer::disarm()
 {
-    if (m_scheduleId && Clock::isAlive(m_clock))
+    if (m_scheduleId && Clock::isAlive(m_clock, m_clockSerial))
         m_clock->cancel(m_scheduleId);
     m_scheduleId = 0;
+}
+
+bool Timer::isValid() const
+{
+    return m_valid && (m_scheduleId == 0 || Clock::isAlive(m_clock, m_clockSerial));
 }
 
 void Timer::invalidate()

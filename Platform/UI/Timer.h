@@ -35,7 +35,8 @@ public:
 
     // Stops the timer for good; callable from its own block. Releases the block.
     void invalidate();
-    bool isValid() const { return m_valid; }
+    // Valid until invalidated, fired (one-shot) or dropped with the clock it was scheduled on.
+    bool isValid() const;
     // Runs the block now; a one-shot timer is then invalidated, a repeating one keeps its schedule.
     void fire();
 
@@ -60,6 +61,7 @@ private:
     QPointer<const QObject> m_owner;
     QMetaObject::Connection m_ownerConnection;
     Clock* m_clock = nullptr;
+    Clock::Id m_clockSerial = 0;
     Clock::Id m_scheduleId = 0;
     double m_fireDate = 0;
 };

@@ -12,6 +12,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -125,7 +126,8 @@ void View::moveInto(QWidget* newParent, Ordering place, View* relativeTo)
         forEachView(this, [newWindow](View* view) { view->viewWillMoveToWindow(newWindow); });
     viewWillMoveToSuperview(newSuperview);
 
-    const bool wasHidden = isHidden();
+    // Reparenting hides a widget; a view shows in its new place unless it was hidden on purpose.
+    const bool wasHidden = isExplicitlyHidden(this);
     if (newParent != parentWidget())
         setParent(newParent);
     if (newParent) {
@@ -704,9 +706,10 @@ void View::keyReleaseEvent(QKeyEvent* event)
 void View::handleKey(QKeyEvent* event, bool press)
 {
     const Event converted = EventRouter::keyEventFromQt(*event, press, window());
+    QPointer<View> guard(this);
     dispatch(converted);
-    if (converted.wasUnhandled())
-        event->ignore();
+    if (converted.wasUnhandled() && guard)
+        EventRouter::passKeyToHost(this, event);
 }
 
 void View::focusInEvent(QFocusEvent* event)
@@ -714,6 +717,19 @@ void View::focusInEvent(QFocusEvent* event)
     QWidget::focusInEvent(event);
     if (Window* w = window())
         w->noteFocusMovedTo(this);
+}
+
+void View::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    // The keyboard went elsewhere in the window (a click into a text field, the tab key): this view
+    // resigns. A window merely losing activation keeps its first responder.
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
+        reason == Qt::MenuBarFocusReason)
+        return;
+    if (Window* w = window())
+        w->noteFocusLeft(this);
 }
 
 void View::showEvent(QShowEvent* event)
@@ -734,6 +750,22 @@ bool View::event(QEvent* event)
     case QEvent::ParentChange:
         placeWidget();
         break;
+    case QEvent::ToolTip: {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const Point p = pointFromWidget(help->pos());
+        for (const ToolTip& tip : m_toolTips) {
+            if (tip.rect.contains(p)) {
+                QToolTip::showText(help->globalPos(), tip.text, this, rectToWidget(tip.rect).toAlignedRect());
+                return true;
+            }
+        }
+        if (!m_toolTips.empty()) {
+            QToolTip::hideText();
+            event->ignore();
+            return true;
+        }
+        break;
+    }
     case QEvent::NativeGesture:
         if (EventRouter::handleViewGesture(this, event))
             return true;
@@ -742,6 +774,25 @@ bool View::event(QEvent* event)
         break;
     }
     return QWidget::event(event);
+}
+
+// Tooltips -------------------------------------------------------------------------------------------
+
+int View::addToolTipRect(const Rect& rect, const QString& text)
+{
+    const int tag = m_nextToolTipTag++;
+    m_toolTips.push_back({tag, rect.standardized(), text});
+    return tag;
+}
+
+void View::removeToolTip(int tag)
+{
+    std::erase_if(m_toolTips, [tag](const ToolTip& tip) { return tip.tag == tag; });
+}
+
+void View::removeAllToolTips()
+{
+    m_toolTips.clear();
 }
 
 // Tracking areas -------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Foundation/Rect.h"
+#include "Platform/UI/Event.h"
 #include "Platform/UI/Responder.h"
 
 #include <QList>
@@ -150,6 +151,12 @@ public:
     std::vector<TrackingArea*> trackingAreas() const;
     virtual void updateTrackingAreas() {}
 
+    // Tooltips for rectangles of the view (own coordinates), shown when the pointer rests in one; the
+    // first added wins where they overlap. Returns a tag for removal.
+    int addToolTipRect(const Rect& rect, const QString& text);
+    void removeToolTip(int tag);
+    void removeAllToolTips();
+
     // Keyboard focus: a view that accepts first responder can be made the window's first responder.
     bool acceptsFirstResponder() const override { return m_acceptsFirstResponder; }
     void setAcceptsFirstResponder(bool accepts);
@@ -178,6 +185,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     bool event(QEvent* event) override;
@@ -211,6 +219,14 @@ private:
     bool m_placing = false;
     bool m_acceptsFirstResponder = false;
     std::vector<std::unique_ptr<TrackingArea>> m_trackingAreas;
+    struct ToolTip
+    {
+        int tag;
+        Rect rect;
+        QString text;
+    };
+    std::vector<ToolTip> m_toolTips;
+    int m_nextToolTipTag = 1;
 };
 
 } // namespace pf

@@ -62,6 +62,10 @@ Window::Window(const Rect& contentRect, unsigned style)
 
 Window::~Window()
 {
+    // Overlays are child widgets, deleted after this object's members: they must not reach back.
+    for (const QPointer<Window>& child : std::as_const(m_childWindows))
+        if (child)
+            child->m_parentWindow = nullptr;
     if (m_parentWindow)
         m_parentWindow->m_childWindows.removeAll(this);
     if (currentKeyWindow == this)
@@ -192,7 +196,8 @@ void Window::addChildWindow(Window* child)
     child->setParent(this, Qt::Widget);
     child->placeOverlay(screenFrame);
     child->raise();
-    if (visible)
+    // An attached window is ordered in with its owner.
+    if (visible || isVisible())
         child->show();
 }
 
@@ -285,10 +290,8 @@ void Window::makeKeyWindow()
     currentKeyWindow = this;
     if (!isOverlay())
         activateWindow();
-    if (auto* object = dynamic_cast<QWidget*>(m_firstResponder); object && m_firstResponderObject)
-        object->setFocus(Qt::ActiveWindowFocusReason);
-    else
-        setFocus(Qt::ActiveWindowFocusReason);
+    if (auto* widget = dynamic_cast<QWidget*>(firstResponder()))
+        widget->setFocus(Qt::ActiveWindowFocusReason);
     if (m_delegate)
         m_delegate->windowDidBecomeKey(this);
     postNotification(didBecomeKeyNotification);
@@ -307,25 +310,30 @@ void Window::resignKeyWindow()
 bool Window::makeFirstResponder(Responder* responder)
 {
     Responder* current = firstResponder();
+    if (!responder)
+        responder = this;
     if (responder == current)
         return true;
-    if (current && current != this && !current->resignFirstResponder())
+    if (current != this && !current->resignFirstResponder())
         return false;
-    if (responder && responder != this &&
-        !(responder->acceptsFirstResponder() && responder->becomeFirstResponder())) {
-        // The old one resigned; the window itself takes the keyboard.
-        responder = this;
-    }
-    m_firstResponder = responder;
-    m_firstResponderObject = dynamic_cast<QObject*>(responder);
-    if (auto* widget = dynamic_cast<QWidget*>(responder))
+    // The old one resigned; when the new one refuses, the window itself takes the keyboard.
+    const bool accepted =
+        responder == this || (responder->acceptsFirstResponder() && responder->becomeFirstResponder());
+    Responder* taker = accepted ? responder : this;
+    m_firstResponder = taker;
+    m_firstResponderObject = dynamic_cast<QObject*>(taker);
+    m_firstResponderIsObject = m_firstResponderObject != nullptr;
+    if (auto* widget = dynamic_cast<QWidget*>(taker)) {
+        if (widget->focusPolicy() == Qt::NoFocus)
+            widget->setFocusPolicy(Qt::ClickFocus);
         widget->setFocus(Qt::OtherFocusReason);
-    return responder != this || responder == nullptr || responder == firstResponder();
+    }
+    return accepted;
 }
 
 Responder* Window::firstResponder() const
 {
-    if (m_firstResponder && m_firstResponder != this && m_firstResponderObject.isNull())
+    if (m_firstResponder && m_firstResponderIsObject && m_firstResponderObject.isNull())
         return const_cast<Window*>(this);
     return m_firstResponder ? m_firstResponder : const_cast<Window*>(this);
 }
@@ -341,6 +349,17 @@ void Window::noteFocusMovedTo(Responder* responder)
     responder->becomeFirstResponder();
     m_firstResponder = responder;
     m_firstResponderObject = dynamic_cast<QObject*>(responder);
+    m_firstResponderIsObject = m_firstResponderObject != nullptr;
+}
+
+void Window::noteFocusLeft(Responder* responder)
+{
+    if (firstResponder() != responder)
+        return;
+    responder->resignFirstResponder();
+    m_firstResponder = this;
+    m_firstResponderObject = this;
+    m_firstResponderIsObject = m_firstResponderObject != nullptr;
 }
 
 // Closing ----------------------------------------------------------------------------------------
@@ -425,6 +444,12 @@ QImage Window::snapshot()
 
 void Window::paintEvent(QPaintEvent*)
 {
+    if (!m_opaque && isOverlay()) {
+        // An overlay that is not opaque lets its owner show through where it draws nothing.
+        if (m_backgroundColor.alpha() < 255 && m_backgroundColor.alpha() > 0)
+            QPainter(this).fillRect(rect(), m_backgroundColor);
+        return;
+    }
     QPainter painter(this);
     if (!m_opaque) {
         painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -557,26 +582,26 @@ void Window::mouseDown(const Event& event)
         Responder::mouseDown(event);
         return;
     }
-    Window* moving = this;
     m_dragging = true;
-    m_dragStartGlobal = EventRouter::pointerGlobalPosition().toPoint();
-    m_dragStartPosition = moving->isOverlay() ? moving->pos() : moving->frameGeometry().topLeft();
+    m_dragStartLocation = event.locationInWindow();
+    m_lastDragPointer = EventRouter::pointerGlobalPosition();
 }
 
+// The window follows the pointer: it moves by how far the pointer got from where it was pressed in
+// the window, which stays right however the windowing system reports the moves.
 void Window::mouseDragged(const Event& event)
 {
     if (!m_dragging) {
         Responder::mouseDragged(event);
         return;
     }
-    const QPoint delta = EventRouter::pointerGlobalPosition().toPoint() - m_dragStartGlobal;
-    if (isOverlay()) {
-        const QPoint topLeft = m_dragStartPosition + delta;
-        placeOverlay(m_parentWindow->convertRectToScreen(
-            Rect(topLeft.x(), m_parentWindow->height() - topLeft.y() - height(), width(), height())));
-    } else {
-        move(m_dragStartPosition + delta);
-    }
+    // Moving the window under a resting pointer makes the windowing system report a move of its own.
+    const QPointF pointer = EventRouter::pointerGlobalPosition();
+    if (pointer == m_lastDragPointer)
+        return;
+    m_lastDragPointer = pointer;
+    const Point delta = event.locationInWindow() - m_dragStartLocation;
+    setFrameOrigin(frame().origin + delta);
 }
 
 void Window::mouseUp(const Event& event)

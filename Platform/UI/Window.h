@@ -137,8 +137,9 @@ public:
     // The innermost window (an overlay or this one) at a point of this window's base coordinates.
     Window* windowAtBasePoint(Point point);
 
-    // Called by views when they take the keyboard focus.
+    // Called by views when they take or lose the keyboard focus without makeFirstResponder().
     void noteFocusMovedTo(Responder* responder);
+    void noteFocusLeft(Responder* responder);
 
     // Events that reach the window unhandled: dragging a movable background moves the window.
     void mouseDown(const Event& event) override;
@@ -173,14 +174,15 @@ private:
     WindowDelegate* m_delegate = nullptr;
     QPointer<QObject> m_firstResponderObject;
     Responder* m_firstResponder = nullptr;
+    bool m_firstResponderIsObject = false;
     bool m_releasedWhenClosed = false;
     bool m_closing = false;
     bool m_opaque = true;
     QColor m_backgroundColor;
     bool m_hasShadow = true;
     bool m_movableByBackground = false;
-    QPoint m_dragStartGlobal;
-    QPoint m_dragStartPosition;
+    Point m_dragStartLocation;
+    QPointF m_lastDragPointer;
     bool m_dragging = false;
     bool m_resizingByDelegate = false;
     std::optional<QCursor> m_cursor;

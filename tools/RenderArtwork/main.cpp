@@ -3,8 +3,9 @@
 //   render-artwork <artwork folder> <output folder>
 //
 // Every "X.svg" below the artwork folder becomes "X.png" at the drawing's own size and "X@2x.png" at
-// twice that size, in the same sub-folder of the output folder. A folder may hold a manifest,
-// "artwork.json", that changes this for its own SVG files (not for sub-folders):
+// twice that size, in the same sub-folder of the output folder. A name that ends in an image type
+// keeps it: "Paper.jpg.svg" becomes "Paper.jpg" and "Paper@2x.jpg" (JPEG, laid on black). A folder may hold a
+// manifest, "artwork.json", that changes this for its own SVG files (not for sub-folders):
 //
 //   {
 //     "folder": "Masks",            output sub-folder ("" for the top); default: the artwork's own
@@ -38,6 +39,7 @@
 #include <QTextStream>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -168,9 +170,18 @@ Manifest readManifest(const QString& directory)
     return manifest;
 }
 
+// A name ending in ".png", ".jpg" or ".jpeg" keeps that extension and format; any other name gets
+// ".png". The scale mark goes before the extension: "Paper.jpg" at 2x is "Paper@2x.jpg".
 QString outputFileName(const QString& name, int scale)
 {
-    return scale == 1 ? name + QStringLiteral(".png") : QStringLiteral("%1@%2x.png").arg(name).arg(scale);
+    QString stem = name, extension = QStringLiteral(".png");
+    for (const char* known : {".png", ".jpg", ".jpeg"})
+        if (name.endsWith(QLatin1String(known), Qt::CaseInsensitive) &&
+            name.size() > qsizetype(std::strlen(known))) {
+            stem = name.left(name.size() - qsizetype(std::strlen(known)));
+            extension = name.right(qsizetype(std::strlen(known)));
+        }
+    return scale == 1 ? stem + extension : QStringLiteral("%1@%2x%3").arg(stem).arg(scale).arg(extension);
 }
 
 void render(const QString& svgPath, QSizeF size, int scale, const QString& outputPath)
@@ -184,8 +195,11 @@ void render(const QString& svgPath, QSizeF size, int scale, const QString& outpu
                  .arg(svgPath)
                  .arg(pixels.width())
                  .arg(pixels.height()));
+    // JPEG keeps no transparency: such drawings are laid on black, as the dark interface shows them.
+    const bool jpeg = outputPath.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive) ||
+                      outputPath.endsWith(QLatin1String(".jpeg"), Qt::CaseInsensitive);
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    image.fill(jpeg ? Qt::black : Qt::transparent);
     {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -194,7 +208,8 @@ void render(const QString& svgPath, QSizeF size, int scale, const QString& outpu
     }
     QDir().mkpath(QFileInfo(outputPath).absolutePath());
     QSaveFile file(outputPath);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, jpeg ? "JPEG" : "PNG", jpeg ? 92 : -1) ||
+        !file.commit())
         fail(QStringLiteral("%1: cannot be written: %2").arg(outputPath, file.errorString()));
 }
 

@@ -48,6 +48,7 @@ TEST_F(ArtworkTool, RendersByNameConventionAndManifest)
           R"({"scales": [1], "images": {"Oval.svg": {"name": "ORV-M#001#Oval", "size": [64, 32]}}})");
     write(QStringLiteral("Bars/artwork.json"), R"({"folder": "", "size": [8, 4], "scales": [1, 2]})");
     write(QStringLiteral("Bars/Bar.svg"), square);
+    write(QStringLiteral("Paper.jpg.svg"), square);
     QString errors;
     ASSERT_EQ(run(&errors), 0) << errors.toStdString();
 
@@ -71,6 +72,11 @@ TEST_F(ArtworkTool, RendersByNameConventionAndManifest)
     const QImage knob = image(QStringLiteral("Knob@2x.png"));
     EXPECT_EQ(knob.pixelColor(5, 10), QColor(Qt::red));
     EXPECT_EQ(knob.pixelColor(35, 10).alpha(), 0);
+    // A JPEG has no transparency: what the drawing leaves clear is black.
+    const QImage paper = image(QStringLiteral("Paper.jpg"));
+    EXPECT_EQ(paper.size(), QSize(20, 10));
+    EXPECT_LT(paper.pixelColor(15, 5).value(), 10);
+    EXPECT_GT(paper.pixelColor(3, 5).red(), 240);
 
     // Removing a drawing removes what it rendered at the next run.
     QFile::remove(artwork() + QStringLiteral("/Knob.svg"));

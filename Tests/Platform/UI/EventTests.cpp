@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QStyleHints>
 #include <QTest>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -222,6 +223,31 @@ TEST(Modifiers, MapToThePlatformFlags)
     EXPECT_EQ(pf::keyCodeFromQtKey(Qt::Key_Y), pf::KeyCode::Y);
     EXPECT_EQ(pf::keyCodeFromQtKey(Qt::Key_5), 23);
     EXPECT_EQ(pf::keyCodeFromQtKey(Qt::Key_Left), pf::KeyCode::LeftArrow);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ToolTips, TheRectangleUnderThePointerGivesTheText)
+{
+    pf::Window window(Rect(0, 0, 200, 100));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    pf::View* view = window.contentView();
+    view->addToolTipRect(Rect(0, 0, 100, 50), QStringLiteral("lower left"));
+    const int upper = view->addToolTipRect(Rect(100, 50, 100, 50), QStringLiteral("upper right"));
+    auto ask = [&](Point p) {
+        const QPoint at = view->pointToWidget(p).toPoint();
+        QHelpEvent help(QEvent::ToolTip, at, view->mapToGlobal(at));
+        QApplication::sendEvent(view, &help);
+        return help.isAccepted() && QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(ask(Point(10, 10)), QStringLiteral("lower left")); // y-up: near the bottom
+    EXPECT_EQ(ask(Point(150, 90)), QStringLiteral("upper right"));
+    EXPECT_EQ(ask(Point(150, 10)), QString());
+    view->removeToolTip(upper);
+    EXPECT_EQ(ask(Point(150, 90)), QString());
 }
 
 } // namespace

@@ -275,5 +275,28 @@ TEST_F(LayerAnimation, ADelegateDecidesActionsPerKey)
     EXPECT_EQ(layer->animationKeys(),
               (QStringList{QStringLiteral("opacity"), QStringLiteral("cornerRadius")}));
     EXPECT_DOUBLE_EQ(presented("cornerRadius", now() + 1), 4);
-    layer->setDelegate(nullptr);
+}
+
+TEST_F(LayerAnimation, DelegatesThatGoAwayAreNoLongerAsked)
+{
+    {
+        struct Silent : pf::LayerDelegate
+        {
+            pf::LayerAction actionForLayer(Layer&, const QString&) override
+            {
+                return pf::LayerAction::none();
+            }
+        } delegate;
+        Recorder recorder;
+        layer->setDelegate(&delegate);
+        auto fade = BasicAnimation::create(QStringLiteral("opacity"));
+        fade->setDelegate(&recorder);
+        layer->addAnimation(fade, QStringLiteral("fade"));
+    }
+    EXPECT_EQ(layer->delegate(), nullptr);
+    layer->setOpacity(0.5); // the default action again
+    EXPECT_TRUE(layer->animationKeys().contains(QStringLiteral("opacity")));
+    step(1); // the fade ends without a delegate to tell
+    runMainLoop();
+    EXPECT_FALSE(layer->hasAnimations());
 }

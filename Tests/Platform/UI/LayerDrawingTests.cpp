@@ -224,3 +224,38 @@ TEST(LayerDrawing, OpaqueCardsHideWhatLiesBelowWithoutSeams)
     EXPECT_GT(checked, 100);
     EXPECT_EQ(pixel(image, Point(fan.maxX() - 3, 100)), QColor(Qt::red)); // the first card, uncovered
 }
+
+TEST(LayerDrawing, ScreensOfTwoPixelsPerPointGetTheirPixels)
+{
+    // A card of 30 points showing a checkerboard of 60 pixels, with a shadow (so it is composed
+    // offscreen): on a screen of two pixels per point every pixel of the image lands on one of the screen.
+    QImage checker(60, 60, QImage::Format_RGB32);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x)
+            checker.setPixel(x, y, (x + y) % 2 ? 0xffffffff : 0xff000000);
+    auto root = makeLayer(Rect(0, 0, 100, 100));
+    auto card = makeLayer(Rect(10, 10, 30, 30));
+    card->setContents(checker);
+    card->setShadowOpacity(1);
+    card->setShadowRadius(0);
+    card->setShadowOffset(pf::Size(0.5, 0));
+    card->setShadowColor(Qt::red);
+    root->addSublayer(card);
+    QImage image(200, 200, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        painter.setTransform(QTransform(1, 0, 0, -1, 0, 100)); // logical points, y-up
+        pf::LayerRenderer::render(*root, painter, 0);
+    }
+    // Device columns 20...79 and rows 120...179 hold the checkerboard pixel for pixel; the shadow shows
+    // one pixel right.
+    for (int y = 120; y < 180; y += 7)
+        for (int x = 20; x < 80; x += 3)
+            ASSERT_EQ(image.pixelColor(x, y), checker.pixelColor(x - 20, y - 120)) << x << "," << y;
+    EXPECT_EQ(image.pixelColor(19, 150).alpha(), 0);
+    EXPECT_EQ(image.pixelColor(80, 150), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(81, 150).alpha(), 0);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Platform/Foundation/Point.h"
+#include "Platform/Image/Bitmap.h"
+#include "Platform/Image/Color.h"
+#include "Platform/Image/Image.h"
+
+#include <vector>
+
+// Measures, on the CPU, the pupil at a clicked point and the iris colour around it, for the iris click
+// brush. The image is rendered once when it is set; every later question reads a few of its pixels.
+//
+// Pixels: the point (x, y), y up with the origin at the image's bottom left, lies in the pixel of column
+// trunc(x) and of row trunc(y) counted from the bottom. A click at a pixel's centre (x + 0.5, y + 0.5) is
+// the centre of the pupil search, and a ring at distance d reads the four pixels d columns or rows away.
+// A pixel outside the image never matches a test.
+class IrisRadiusFinder
+{
+public:
+    // Reported when the search reaches the outer radius or the image's border before the pupil ends.
+    static constexpr int NoPupilFound = 400;
+
+    void setInputCIImage(const pf::Image& image);
+    pf::Image inputCIImage() const { return m_image; }
+    void setInputPoint(pf::Point point) { m_point = point; }
+    pf::Point inputPoint() const { return m_point; }
+    void setOuterRadius(int radius) { m_outerRadius = radius; }
+    int outerRadius() const { return m_outerRadius; }
+
+    // Runs the pupil search and returns its result: the first ring distance at which fewer than three of
+    // the four axis pixels still look like the pupil (dark, or red where the centre is red), or
+    // NoPupilFound.
+    int pupilRadius();
+    // The mean of the iris-coloured pixels among four on the axes around the point, halfway between the
+    // pupil and nine tenths of the outer radius; black, with a logged warning, when none is. Uses the
+    // last pupilRadius().
+    pf::Color irisColorLight() const;
+
+    // Colours are straight RGB in 0..1; hue, saturation and brightness as ORVExtension::hsv gives them.
+    static bool isBlackish(const pf::Color& color);
+    static bool isRed(const pf::Color& color);
+    // 1, less one for each of: too bright, red, nearly grey. Above 0 is an iris colour.
+    static int isIrisColor(const pf::Color& color);
+    // The mean red, green and blue, opaque; black with a logged warning for no colours.
+    static pf::Color mixNSColorsInArray(const std::vector<pf::Color>& colors);
+
+private:
+    // The pixel at a column and a row counted from the top, or nothing outside the bitmap.
+    bool colorAt(long long column, long long row, pf::Color& color) const;
+    void workOnBitmap();
+
+    pf::Image m_image;
+    pf::Bitmap m_bitmap;
+    pf::Point m_point;
+    int m_pupilRadius = 0;
+    int m_outerRadius = 10;
+};

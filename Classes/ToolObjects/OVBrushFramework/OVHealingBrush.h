@@ -1,0 +1,82 @@
+#pragma once
+
+#include "Classes/ToolObjects/OVBrushFramework/OVAdditionalBrushProtocol.h"
+
+#include <memory>
+
+class OVInpaintingFilter;
+
+// The additional brush of healing strokes: the painted area is filled from its surroundings by an
+// OVInpaintingFilter, with the stock skin texture ("SkinPatch", jpg) laid in at the face's scale so the
+// fill is not flat. During the stroke image() is a coarse, fast preview; imageForMask computes the
+// final healed pixels at the photo's resolution, cut to the stroke.
+class OVHealingBrush : public OVAdditionalBrushProtocol
+{
+public:
+    // Loads the skin texture (without it, logged, the fill has no texture) and makes the filter.
+    OVHealingBrush();
+    ~OVHealingBrush() override;
+    // Makes it the handler's additional brush of healing strokes. Called once at start-up.
+    static void registerClass();
+
+    // The brush's size becomes the fill's radius.
+    void brushDownAtPoint(const OVBrush& brush, const pf::Point& point) override;
+    // The stroke's shape reaches the brush through setMaskImage; the points only bound it.
+    void processPoint(const pf::Point& point) override;
+    void processPoints(const std::vector<pf::Point>& points) override;
+    void brushUp() override {}
+
+    // The healed picture, built afresh at every call.
+    pf::Image image() const override;
+    pf::Image startImage() const override { return m_startImage; }
+    void setStartImage(const pf::Image& image) override;
+    pf::Image backgroundImage() const override { return m_backgroundImage; }
+    void setBackgroundImage(const pf::Image& image) override;
+    double brushSize() const override { return m_brushSize; }
+    void setBrushSize(double size) override { m_brushSize = size; }
+    pf::Image maskImage() const override { return m_maskImage; }
+    // The stroke's mask in the stroke encoding; the fill covers the stroke alone ("extractStroke").
+    void setMaskImage(const pf::Image& image) override;
+    pf::Image startMaskImage() const override { return m_startMaskImage; }
+    void setStartMaskImage(const pf::Image& image) override;
+    double faceWidth() const override { return m_faceWidth; }
+    // Scales the skin texture so that one tile spans 30 % of the face's width (half the background's
+    // width stands in for a face that is not known).
+    void setFaceWidth(double width) override;
+
+    bool hasDirtyRect() const override { return false; }
+    bool hasImageForMask() const override { return true; }
+    // The final healed pixels for the stroke mask `mask`, at its resolution, cut to it.
+    pf::Image imageForMask(const pf::Image& mask) override;
+    bool hasPreviewQuality() const override { return true; }
+    bool previewQuality() const override;
+    void setPreviewQuality(bool preview) override;
+
+    // The start image shown where the start mask covers it, over the background.
+    static pf::Image blendImage(const pf::Image& image, const pf::Image& background, const pf::Image& mask);
+    // The skin texture repeated over the plane and scaled by k; null without a texture.
+    pf::Image patternForScale(double k) const;
+
+    pf::Image skinPatch() const { return m_skinPatch; }
+    // Replaces the texture (then set the face width again).
+    void setSkinPatch(const pf::Image& image) { m_skinPatch = image; }
+    double lastSkinScale() const { return m_lastSkinScale; }
+    const std::shared_ptr<OVInpaintingFilter>& inpaintingFilter() const { return m_inpaintingFilter; }
+
+private:
+    void updateInputImage();
+    // The mask cut to the square that holds every point of the stroke with the brush around it, scaled
+    // by `scale`: the fill then works only there. The mask itself while no point is known.
+    pf::Image croppedToStroke(const pf::Image& mask, double scale) const;
+
+    pf::Image m_skinPatch;
+    std::shared_ptr<OVInpaintingFilter> m_inpaintingFilter;
+    double m_lastSkinScale = 0;
+    pf::Image m_startImage;
+    pf::Image m_backgroundImage;
+    pf::Image m_maskImage;
+    pf::Image m_startMaskImage;
+    double m_brushSize = 0;
+    double m_faceWidth = 0;
+    pf::Rect m_strokeBounds = pf::Rect::null(); // normalised points of the stroke
+};

@@ -1,0 +1,114 @@
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
+
+#include "Classes/Framework/ImageFunctions.h"
+#include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Image/Color.h"
+
+using namespace pf;
+
+namespace {
+
+Rect squareAround(const Point& centre, double side)
+{
+    return Rect(centre.x - side / 2, centre.y - side / 2, side, side);
+}
+
+Image transparentOfSize(const Rect& extent)
+{
+    return Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(extent);
+}
+
+} // namespace
+
+OVIrisReplacementBrush::OVIrisReplacementBrush()
+{
+    const QString path = Bundle::main().pathForResource(QStringLiteral("Iris"), QStringLiteral("png"));
+    QString error;
+    if (!path.isEmpty())
+        m_irisImage = Image::fromFile(path, &error);
+    if (m_irisImage.isNull())
+        pf::warning(QStringLiteral("The iris picture \"Iris.png\" is missing or unreadable%1; iris "
+                                   "replacement places nothing")
+                        .arg(error.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(error)));
+}
+
+void OVIrisReplacementBrush::registerClass()
+{
+    GMBrushHandler::setAdditionalBrushFactory(OVBrush::IrisReplacement,
+                                              [] { return std::make_shared<OVIrisReplacementBrush>(); });
+}
+
+Size OVIrisReplacementBrush::startSize() const
+{
+    if (m_startImage.isNull())
+        return Size(0, 0);
+    const Rect extent = m_startImage.extent();
+    return extent.isInfinite() ? Size(0, 0) : Size(extent.width(), extent.height());
+}
+
+Rect OVIrisReplacementBrush::squareAt(const Point& normalised, const Size& size) const
+{
+    const double sw = m_brushSize / size.width, sh = m_brushSize / size.height;
+    return Rect(normalised.x - sw / 2, normalised.y - sh / 2, sw, sh);
+}
+
+void OVIrisReplacementBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
+{
+    const Size size = startSize();
+    m_brushSize = brush.size;
+    m_lastPoint = Point(point.x * size.width, point.y * size.height);
+}
+
+void OVIrisReplacementBrush::processPoint(const Point& point)
+{
+    processPoints({point});
+}
+
+void OVIrisReplacementBrush::processPoints(const std::vector<Point>& points)
+{
+    m_dirtyRect = Rect::null();
+    if (points.empty())
+        return;
+    const Size size = startSize();
+    const Point normalised = points.back();
+    const Point p(normalised.x * size.width, normalised.y * size.height);
+    // The square is normalised by the start image's size: without one (or without the iris) there is
+    // nothing to place, and the start image stays as it is.
+    if (size.width <= 0 || size.height <= 0 || m_irisImage.isNull()) {
+        pf::warning(QStringLiteral("No iris placed: %1")
+                        .arg(m_irisImage.isNull() ? QStringLiteral("the iris picture is missing")
+                                                  : QStringLiteral("the layer has no additional image")));
+        m_resultImage = m_startImage;
+        m_lastPoint = p;
+        return;
+    }
+    const Image placed =
+        placeImageOnTransparent(m_irisImage, squareAt(normalised, size), size.width, size.height);
+    m_resultImage = placed.imageByCompositingOverImage(m_startImage);
+    m_dirtyRect = squareAround(m_lastPoint, m_brushSize).united(squareAround(p, m_brushSize));
+    m_lastPoint = p;
+}
+
+Image OVIrisReplacementBrush::image() const
+{
+    return m_resultImage.isNull() ? m_startImage : m_resultImage;
+}
+
+Image OVIrisReplacementBrush::imageForMask(const Image& mask)
+{
+    m_dirtyRect = Rect::null();
+    const Rect target = mask.isNull() ? Rect::null() : mask.extent();
+    if (target.isNull() || target.isInfinite())
+        return Image();
+    const Size size = startSize();
+    if (size.width <= 0 || size.height <= 0 || m_irisImage.isNull()) {
+        pf::warning(QStringLiteral("No iris placed for the stroke: %1")
+                        .arg(m_irisImage.isNull() ? QStringLiteral("the iris picture is missing")
+                                                  : QStringLiteral("the layer has no additional image")));
+        return transparentOfSize(target);
+    }
+    const Point normalised(m_lastPoint.x / size.width, m_lastPoint.y / size.height);
+    return placeImageOnTransparent(m_irisImage, squareAt(normalised, size), target.width(), target.height());
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Classes/ToolObjects/OVBrushFramework/OVAdditionalBrushProtocol.h"
+
+// The additional brush of the click tools that replace the iris: it places the stock iris picture
+// ("Iris", png) in a square of the brush's size centred on the click, over the layer's additional
+// image, while the click brush paints the iris's mask. For a finished stroke it places the iris alone
+// at the photo's resolution: the square is kept in normalised coordinates, so the iris keeps its place
+// and size relative to the picture.
+class OVIrisReplacementBrush : public OVAdditionalBrushProtocol
+{
+public:
+    // Loads the iris picture; without it (logged) the brush places nothing.
+    OVIrisReplacementBrush();
+    // Makes it the handler's additional brush of iris-replacement click strokes. Called once at start-up.
+    static void registerClass();
+
+    void brushDownAtPoint(const OVBrush& brush, const pf::Point& point) override;
+    void processPoint(const pf::Point& point) override;
+    // Only the last point gets an iris: every point composites over the unchanged start image.
+    void processPoints(const std::vector<pf::Point>& points) override;
+    void brushUp() override {}
+
+    // The start image with the iris at the last point; the start image before the first point.
+    pf::Image image() const override;
+    pf::Image startImage() const override { return m_startImage; }
+    void setStartImage(const pf::Image& image) override { m_startImage = image; }
+    pf::Image backgroundImage() const override { return m_backgroundImage; }
+    void setBackgroundImage(const pf::Image& image) override { m_backgroundImage = image; }
+    double brushSize() const override { return m_brushSize; }
+    void setBrushSize(double size) override { m_brushSize = size; }
+    pf::Image maskImage() const override { return m_maskImage; }
+    void setMaskImage(const pf::Image& image) override { m_maskImage = image; }
+    pf::Image startMaskImage() const override { return m_startMaskImage; }
+    void setStartMaskImage(const pf::Image& image) override { m_startMaskImage = image; }
+    double faceWidth() const override { return m_faceWidth; }
+    void setFaceWidth(double width) override { m_faceWidth = width; }
+
+    bool hasDirtyRect() const override { return true; }
+    pf::Rect dirtyRect() const override { return m_dirtyRect; }
+    bool hasImageForMask() const override { return true; }
+    // The iris at the last point on a transparent image of the mask's size (the start image is not part
+    // of it); a transparent image when there is nothing to place.
+    pf::Image imageForMask(const pf::Image& mask) override;
+    bool hasPreviewQuality() const override { return false; }
+
+    pf::Image irisImage() const { return m_irisImage; }
+    void setIrisImage(const pf::Image& image) { m_irisImage = image; }
+    pf::Point lastPoint() const { return m_lastPoint; }
+
+private:
+    pf::Size startSize() const;
+    // The normalised square of the brush's size around the normalised point, on a picture of `size`.
+    pf::Rect squareAt(const pf::Point& normalised, const pf::Size& size) const;
+
+    pf::Image m_irisImage;
+    pf::Image m_resultImage;
+    pf::Point m_lastPoint;
+    pf::Image m_startImage;
+    pf::Image m_backgroundImage;
+    pf::Image m_maskImage;
+    pf::Image m_startMaskImage;
+    double m_brushSize = 0;
+    double m_faceWidth = 0;
+    pf::Rect m_dirtyRect = pf::Rect::null();
+};

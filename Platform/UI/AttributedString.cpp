@@ -1,0 +1,294 @@
+#include "Platform/UI/AttributedString.h"
+
+#include <QPainter>
+#include <QTextLayout>
+#include <algorithm>
+#include <cmath>
+
+namespace pf {
+
+namespace {
+
+const QString ellipsis = QString(QChar(0x2026));
+
+} // namespace
+
+AttributedString::AttributedString(const QString& text, const Attributes& attributes) : m_text(text)
+{
+    if (!text.isEmpty())
+        m_runs.push_back({0, int(text.size()), attributes});
+}
+
+void AttributedString::append(const QString& text, const Attributes& attributes)
+{
+    if (text.isEmpty())
+        return;
+    m_runs.push_back({int(m_text.size()), int(text.size()), attributes});
+    m_text += text;
+    normalize();
+}
+
+AttributedString::Attributes AttributedString::attributesAt(int index) const
+{
+    for (const Run& run : m_runs)
+        if (index >= run.start && index < run.start + run.length)
+            return run.attributes;
+    return m_runs.empty() ? Attributes() : m_runs.back().attributes;
+}
+
+void AttributedString::setAttributes(const Attributes& attributes, int start, int length)
+{
+    const int begin = std::clamp(start, 0, this->length());
+    const int end = std::clamp(start + length, begin, this->length());
+    if (begin == end)
+        return;
+    std::vector<Run> runs;
+    for (const Run& run : m_runs) {
+        const int runEnd = run.start + run.length;
+        if (runEnd <= begin || run.start >= end) {
+            runs.push_back(run);
+            continue;
+        }
+        if (run.start < begin)
+            runs.push_back({run.start, begin - run.start, run.attributes});
+        if (runEnd > end)
+            runs.push_back({end, runEnd - end, run.attributes});
+    }
+    runs.push_back({begin, end - begin, attributes});
+    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.start < b.start; });
+    m_runs = std::move(runs);
+    normalize();
+}
+
+// Applies `change` to the attributes of every character of a span, keeping the rest of each.
+template <typename Change>
+static void changeSpan(AttributedString& string, int start, int length, Change change)
+{
+    const int end = std::min(start + length, string.length());
+    for (int i = std::max(start, 0); i < end;) {
+        AttributedString::Attributes attributes = string.attributesAt(i);
+        int j = i + 1;
+        while (j < end && string.attributesAt(j) == attributes)
+            ++j;
+        change(attributes);
+        string.setAttributes(attributes, i, j - i);
+        i = j;
+    }
+}
+
+void AttributedString::setFont(const QFont& font, int start, int length)
+{
+    changeSpan(*this, start, length, [&](Attributes& a) { a.font = font; });
+}
+
+void AttributedString::setBold(bool bold, int start, int length)
+{
+    changeSpan(*this, start, length, [&](Attributes& a) { a.font.setBold(bold); });
+}
+
+void AttributedString::setColor(const QColor& color, int start, int length)
+{
+    changeSpan(*this, start, length, [&](Attributes& a) { a.color = color; });
+}
+
+void AttributedString::setStrikethrough(bool strikethrough, int start, int length)
+{
+    changeSpan(*this, start, length, [&](Attributes& a) { a.strikethrough = strikethrough; });
+}
+
+void AttributedString::normalize()
+{
+    std::vector<Run> merged;
+    for (const Run& run : m_runs) {
+        if (run.length <= 0)
+            continue;
+        if (!merged.empty() && merged.back().attributes == run.attributes &&
+            merged.back().start + merged.back().length == run.start)
+            merged.back().length += run.length;
+        else
+            merged.push_back(run);
+    }
+    m_runs = std::move(merged);
+}
+
+void AttributedString::layOut(QTextLayout& layout, double width, bool wrap) const
+{
+    layout.setText(m_text);
+    layout.setFont(m_runs.empty() ? Attributes().font : m_runs.front().attributes.font);
+    QList<QTextLayout::FormatRange> formats;
+    for (const Run& run : m_runs) {
+        QTextCharFormat format;
+        format.setFont(run.attributes.font);
+        format.setForeground(run.attributes.color);
+        format.setFontStrikeOut(run.attributes.strikethrough);
+        format.setFontUnderline(run.attributes.underline);
+        formats.append({run.start, run.length, format});
+    }
+    layout.setFormats(formats);
+    QTextOption option;
+    Qt::Alignment alignment = Qt::AlignLeft;
+    if (m_alignment == Alignment::Center)
+        alignment = Qt::AlignHCenter;
+    else if (m_alignment == Alignment::Right)
+        alignment = Qt::AlignRight;
+    else if (m_alignment == Alignment::Justified)
+        alignment = Qt::AlignJustify;
+    option.setAlignment(alignment);
+    option.setWrapMode(!wrap                                ? QTextOption::NoWrap
+                       : m_lineBreak == LineBreak::CharWrap ? QTextOption::WrapAnywhere
+                                                            : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    double y = 0;
+    while (true) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        if (wrap)
+            line.setLineWidth(width);
+        else
+            line.setNumColumns(int(m_text.size()));
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+    }
+    layout.endLayout();
+}
+
+Size AttributedString::size() const
+{
+    if (m_text.isEmpty())
+        return Size(0, 0);
+    QTextLayout layout;
+    layOut(layout, 0, false);
+    const QRectF box = layout.boundingRect();
+    return Size(std::ceil(layout.lineAt(0).naturalTextWidth()), std::ceil(box.height()));
+}
+
+Size AttributedString::sizeForWidth(double width) const
+{
+    const bool wrap = m_lineBreak == LineBreak::WordWrap || m_lineBreak == LineBreak::CharWrap;
+    if (!wrap) {
+        const Size one = size();
+        return Size(std::min(one.width, width), one.height);
+    }
+    QTextLayout layout;
+    layOut(layout, width, true);
+    double used = 0;
+    for (int i = 0; i < layout.lineCount(); ++i)
+        used = std::max(used, layout.lineAt(i).naturalTextWidth());
+    return Size(std::ceil(used), std::ceil(layout.boundingRect().height()));
+}
+
+AttributedString AttributedString::truncatedToWidth(double width) const
+{
+    const bool truncates = m_lineBreak == LineBreak::TruncateHead || m_lineBreak == LineBreak::TruncateTail ||
+                           m_lineBreak == LineBreak::TruncateMiddle;
+    if (!truncates || size().width <= width)
+        return *this;
+    // The longest text with n of the original characters kept that fits, found by bisection.
+    auto candidate = [this](int kept) {
+        const int total = length();
+        AttributedString result;
+        result.m_alignment = m_alignment;
+        result.m_lineBreak = m_lineBreak;
+        result.m_shadow = m_shadow;
+        auto appendSpan = [&](int from, int count) {
+            for (int i = from; i < from + count;) {
+                const Attributes a = attributesAt(i);
+                int j = i + 1;
+                while (j < from + count && attributesAt(j) == a)
+                    ++j;
+                result.append(m_text.mid(i, j - i), a);
+                i = j;
+            }
+        };
+        switch (m_lineBreak) {
+        case LineBreak::TruncateHead:
+            result.append(ellipsis, attributesAt(total - kept));
+            appendSpan(total - kept, kept);
+            break;
+        case LineBreak::TruncateMiddle: {
+            const int head = (kept + 1) / 2, tail = kept / 2;
+            appendSpan(0, head);
+            result.append(ellipsis, attributesAt(head));
+            appendSpan(total - tail, tail);
+            break;
+        }
+        default:
+            appendSpan(0, kept);
+            result.append(ellipsis, attributesAt(std::max(0, kept - 1)));
+            break;
+        }
+        return result;
+    };
+    int low = 0, high = length() - 1;
+    while (low < high) {
+        const int middle = (low + high + 1) / 2;
+        if (candidate(middle).size().width <= width)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return candidate(low);
+}
+
+namespace {
+
+// Turns a y-up painter so that `rect` can be drawn into top-down; nothing for a flipped painter.
+void standUpright(QPainter& painter, const Rect& rect)
+{
+    if (painter.worldTransform().m22() < 0) {
+        painter.translate(0, rect.minY() + rect.maxY());
+        painter.scale(1, -1);
+    }
+}
+
+} // namespace
+
+void AttributedString::drawAtPoint(QPainter& painter, Point point) const
+{
+    const Size s = size();
+    const bool yUp = painter.worldTransform().m22() < 0;
+    const Rect box(point.x, yUp ? point.y : point.y, s.width + 1, s.height);
+    AttributedString oneLine = *this;
+    oneLine.m_lineBreak = LineBreak::Clip;
+    oneLine.m_alignment = Alignment::Left;
+    oneLine.drawInRect(painter, box);
+}
+
+void AttributedString::drawInRect(QPainter& painter, const Rect& rect) const
+{
+    if (m_text.isEmpty() || rect.isEmpty())
+        return;
+    const Rect r = rect.standardized();
+    const AttributedString shown = truncatedToWidth(r.width());
+    const bool wrap = m_lineBreak == LineBreak::WordWrap || m_lineBreak == LineBreak::CharWrap;
+    auto draw = [&](QPainter& p) {
+        p.save();
+        standUpright(p, r);
+        p.setClipRect(r.toQRectF(), Qt::IntersectClip);
+        QTextLayout layout;
+        shown.layOut(layout, r.width(), true);
+        if (!wrap) {
+            // One line: aligned within the rectangle by hand (a no-wrap line has no width to align in).
+            QTextLayout single;
+            shown.layOut(single, r.width(), false);
+            const double natural = single.lineAt(0).naturalTextWidth();
+            double x = r.minX();
+            if (m_alignment == Alignment::Center)
+                x += (r.width() - natural) / 2;
+            else if (m_alignment == Alignment::Right)
+                x += r.width() - natural;
+            single.draw(&p, QPointF(x, r.minY()));
+        } else {
+            layout.draw(&p, QPointF(r.minX(), r.minY()));
+        }
+        p.restore();
+    };
+    if (m_shadow)
+        drawWithShadow(painter, *m_shadow, r, draw);
+    else
+        draw(painter);
+}
+
+} // namespace pf

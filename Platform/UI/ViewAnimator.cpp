@@ -1,0 +1,334 @@
+#include "Platform/UI/ViewAnimator.h"
+
+#include "Platform/UI/Clock.h"
+#include "Platform/UI/Event.h"
+#include "Platform/UI/Timer.h"
+#include "Platform/UI/View.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cmath>
+
+namespace pf {
+
+namespace {
+
+enum class Property
+{
+    Frame,
+    Alpha,
+    BoundsOrigin,
+};
+enum class Finish
+{
+    Nothing,
+    RemoveAndDelete,
+    HideAndRestoreAlpha,
+};
+
+struct GroupState
+{
+    int pending = 0; // animations not yet ended
+    bool closed = false;
+    std::function<void()> completion;
+};
+
+struct Animation
+{
+    QPointer<View> view;
+    Property property;
+    Rect fromRect, toRect; // frames; bounds origins use the origins
+    double fromValue = 0, toValue = 0;
+    double start = 0, duration = 0;
+    ViewAnimator::Timing timing = ViewAnimator::Timing::EaseInEaseOut;
+    Finish finish = Finish::Nothing;
+    double restoreAlpha = 1;
+    std::shared_ptr<GroupState> group;
+};
+
+struct OpenGroup
+{
+    double duration = ViewAnimator::defaultDuration;
+    ViewAnimator::Timing timing = ViewAnimator::Timing::EaseInEaseOut;
+    std::shared_ptr<GroupState> state = std::make_shared<GroupState>();
+};
+
+struct Animator
+{
+    std::vector<OpenGroup> open;
+    std::vector<Animation> running;
+    std::shared_ptr<Timer> ticker;
+};
+
+Animator& animator()
+{
+    static Animator instance;
+    return instance;
+}
+
+double lerp(double a, double b, double t)
+{
+    return a + (b - a) * t;
+}
+
+void apply(Animation& animation, double t)
+{
+    View* view = animation.view;
+    if (!view)
+        return;
+    switch (animation.property) {
+    case Property::Frame:
+        view->setFrame(Rect(lerp(animation.fromRect.minX(), animation.toRect.minX(), t),
+                            lerp(animation.fromRect.minY(), animation.toRect.minY(), t),
+                            lerp(animation.fromRect.width(), animation.toRect.width(), t),
+                            lerp(animation.fromRect.height(), animation.toRect.height(), t)));
+        break;
+    case Property::Alpha:
+        view->setAlphaValue(lerp(animation.fromValue, animation.toValue, t));
+        break;
+    case Property::BoundsOrigin:
+        view->setBoundsOrigin(Point(lerp(animation.fromRect.minX(), animation.toRect.minX(), t),
+                                    lerp(animation.fromRect.minY(), animation.toRect.minY(), t)));
+        break;
+    }
+}
+
+void groupAnimationEnded(const std::shared_ptr<GroupState>& group)
+{
+    if (--group->pending == 0 && group->closed && group->completion) {
+        auto completion = std::move(group->completion);
+        group->completion = nullptr;
+        completion();
+    }
+}
+
+void finish(Animation& animation)
+{
+    apply(animation, 1);
+    if (View* view = animation.view) {
+        if (animation.finish == Finish::RemoveAndDelete) {
+            view->removeFromSuperview();
+            view->deleteLater();
+        } else if (animation.finish == Finish::HideAndRestoreAlpha) {
+            view->hide();
+            view->setAlphaValue(animation.restoreAlpha);
+        }
+    }
+}
+
+void tick()
+{
+    Animator& a = animator();
+    const double now = Clock::current().now();
+    // Ended animations leave the list before their finishing work runs, which may start new ones.
+    std::vector<Animation> ended;
+    for (auto it = a.running.begin(); it != a.running.end();) {
+        const double t = it->duration > 0 ? (now - it->start) / it->duration : 1;
+        if (t >= 1 || !it->view) {
+            ended.push_back(std::move(*it));
+            it = a.running.erase(it);
+        } else {
+            apply(*it, ViewAnimator::ease(it->timing, std::max(0.0, t)));
+            ++it;
+        }
+    }
+    if (a.running.empty() && a.ticker) {
+        a.ticker->invalidate();
+        a.ticker.reset();
+    }
+    for (Animation& animation : ended) {
+        finish(animation);
+        groupAnimationEnded(animation.group);
+    }
+}
+
+void startTicker()
+{
+    Animator& a = animator();
+    if (a.ticker && a.ticker->isValid())
+        return;
+    a.ticker = Timer::scheduled(1.0 / 60, true, [](Timer&) { tick(); });
+}
+
+void add(Animation animation)
+{
+    Animator& a = animator();
+    const bool ownGroup = a.open.empty();
+    if (ownGroup)
+        ViewAnimator::beginGrouping();
+    OpenGroup& group = a.open.back();
+    animation.duration = group.duration;
+    animation.timing = group.timing;
+    animation.group = group.state;
+    animation.start = Clock::current().now();
+    // A running animation of the same property gives way; its group counts it as ended.
+    for (auto it = a.running.begin(); it != a.running.end(); ++it) {
+        if (it->view == animation.view && it->property == animation.property) {
+            auto replacedGroup = it->group;
+            a.running.erase(it);
+            groupAnimationEnded(replacedGroup);
+            break;
+        }
+    }
+    ++group.state->pending;
+    if (animation.duration <= 0) {
+        finish(animation);
+        --group.state->pending; // the group's completion waits for endGrouping()
+    } else {
+        a.running.push_back(std::move(animation));
+        startTicker();
+    }
+    if (ownGroup)
+        ViewAnimator::endGrouping();
+}
+
+} // namespace
+
+void ViewAnimator::beginGrouping()
+{
+    animator().open.push_back(OpenGroup());
+}
+
+void ViewAnimator::endGrouping()
+{
+    Animator& a = animator();
+    if (a.open.empty())
+        return;
+    std::shared_ptr<GroupState> state = a.open.back().state;
+    a.open.pop_back();
+    state->closed = true;
+    if (state->pending == 0 && state->completion) {
+        // Nothing to wait for: the completion runs after the current event, as it would after a frame.
+        auto completion = std::move(state->completion);
+        state->completion = nullptr;
+        Timer::afterThisEvent(completion);
+    }
+}
+
+void ViewAnimator::setDuration(double seconds)
+{
+    if (!animator().open.empty())
+        animator().open.back().duration = std::max(0.0, seconds);
+}
+
+void ViewAnimator::setTimingFunction(Timing timing)
+{
+    if (!animator().open.empty())
+        animator().open.back().timing = timing;
+}
+
+void ViewAnimator::setCompletion(std::function<void()> completion)
+{
+    if (!animator().open.empty())
+        animator().open.back().state->completion = std::move(completion);
+}
+
+void ViewAnimator::runGroup(double duration, const std::function<void()>& changes,
+                            std::function<void()> completion, Timing timing)
+{
+    beginGrouping();
+    setDuration(duration);
+    setTimingFunction(timing);
+    setCompletion(std::move(completion));
+    changes();
+    endGrouping();
+}
+
+void ViewAnimator::animateFrame(View* view, const Rect& frame)
+{
+    Animation animation;
+    animation.view = view;
+    animation.property = Property::Frame;
+    animation.fromRect = view->frame();
+    animation.toRect = frame.standardized();
+    add(std::move(animation));
+}
+
+void ViewAnimator::animateAlpha(View* view, double alpha)
+{
+    Animation animation;
+    animation.view = view;
+    animation.property = Property::Alpha;
+    animation.fromValue = view->alphaValue();
+    animation.toValue = std::clamp(alpha, 0.0, 1.0);
+    add(std::move(animation));
+}
+
+void ViewAnimator::animateBoundsOrigin(View* view, Point origin)
+{
+    Animation animation;
+    animation.view = view;
+    animation.property = Property::BoundsOrigin;
+    animation.fromRect = Rect(view->bounds().origin, Size());
+    animation.toRect = Rect(origin, Size());
+    add(std::move(animation));
+}
+
+namespace {
+
+void fadeOut(View* view, Finish finish)
+{
+    Animation animation;
+    animation.view = view;
+    animation.property = Property::Alpha;
+    animation.fromValue = view->alphaValue();
+    animation.toValue = 0;
+    animation.finish = finish;
+    animation.restoreAlpha = view->alphaValue();
+    add(std::move(animation));
+}
+
+} // namespace
+
+void ViewAnimator::fadeOutAndRemove(View* view)
+{
+    fadeOut(view, Finish::RemoveAndDelete);
+}
+
+void ViewAnimator::fadeOutAndHide(View* view)
+{
+    fadeOut(view, Finish::HideAndRestoreAlpha);
+}
+
+bool ViewAnimator::slowMotionRequested()
+{
+    return (Event::currentModifierFlags() & Modifier::DeviceIndependentMask) == Modifier::Shift;
+}
+
+int ViewAnimator::runningCount()
+{
+    return int(animator().running.size());
+}
+
+double ViewAnimator::ease(Timing timing, double t)
+{
+    t = std::clamp(t, 0.0, 1.0);
+    // Cubic Bézier curves through (0,0) and (1,1) with the platform's control points, solved for x = t.
+    auto bezier = [t](double x1, double y1, double x2, double y2) {
+        auto coordinate = [](double p1, double p2, double s) {
+            return 3 * (1 - s) * (1 - s) * s * p1 + 3 * (1 - s) * s * s * p2 + s * s * s;
+        };
+        double low = 0, high = 1, s = t;
+        for (int i = 0; i < 50; ++i) {
+            s = (low + high) / 2;
+            if (coordinate(x1, x2, s) < t)
+                low = s;
+            else
+                high = s;
+        }
+        return coordinate(y1, y2, s);
+    };
+    switch (timing) {
+    case Timing::Linear:
+        return t;
+    case Timing::EaseIn:
+        return bezier(0.42, 0, 1, 1);
+    case Timing::EaseOut:
+        return bezier(0, 0, 0.58, 1);
+    case Timing::EaseInEaseOut:
+        return bezier(0.42, 0, 0.58, 1);
+    }
+    return t;
+}
+
+} // namespace pf

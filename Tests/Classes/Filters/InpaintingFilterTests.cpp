@@ -1,0 +1,274 @@
+#include "Classes/Filters/OVInpaintingFilter.h"
+#include "LibraryTestSupport.h"
+
+#include "Platform/Image/ImageNode.h"
+#include "Platform/Image/KernelData.h"
+
+#include <QSet>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace pf;
+using namespace filtertest;
+using namespace librarytest;
+
+namespace {
+
+// A hard disc mask: white inside the circle of radius r around (cx, cy), black elsewhere.
+Grid discMask(int w, int h, double cx, double cy, double r)
+{
+    return Grid::from(w, h, [&](int x, int y) {
+        const float v = std::hypot(x + 0.5 - cx, y + 0.5 - cy) <= r ? 1.0f : 0.0f;
+        return Pixel{v, v, v, 1};
+    });
+}
+
+std::shared_ptr<OVInpaintingFilter> inpainting(const Image& image, const Image& mask, double radius,
+                                               bool preview = false)
+{
+    auto filter = std::make_shared<OVInpaintingFilter>();
+    filter->setInputImage(image);
+    filter->setInputMaskImage(mask);
+    filter->setInputRadius(radius);
+    filter->setPreviewQuality(preview);
+    return filter;
+}
+
+// Every kernel application in the recipe, each once.
+std::vector<const ImageNode*> kernelNodes(const Image& image)
+{
+    std::vector<const ImageNode*> found;
+    QSet<const ImageNode*> seen;
+    std::vector<const ImageNode*> stack{image.node().get()};
+    while (!stack.empty()) {
+        const ImageNode* node = stack.back();
+        stack.pop_back();
+        if (!node || seen.contains(node))
+            continue;
+        seen.insert(node);
+        if (node->kind == ImageNode::Kind::Kernel)
+            found.push_back(node);
+        stack.push_back(node->input.get());
+        for (const auto& argument : node->arguments)
+            if (const auto* binding = std::get_if<SamplerBinding>(&argument))
+                stack.push_back(binding->image.get());
+    }
+    return found;
+}
+
+// Smoothing passes per level, keyed by the level's width.
+std::map<int, int> passesPerLevel(const Image& image)
+{
+    std::map<int, int> passes;
+    for (const ImageNode* node : kernelNodes(image))
+        if (node->kernel->name == QLatin1String("laplaceSmooth"))
+            ++passes[int(std::lround(node->extent.width()))];
+    return passes;
+}
+
+int kernelCount(const Image& image, const char* name)
+{
+    int count = 0;
+    for (const ImageNode* node : kernelNodes(image))
+        count += node->kernel->name == QLatin1String(name);
+    return count;
+}
+
+} // namespace
+
+TEST(OVInpaintingFilter, PyramidLevelsAndSmoothingPasses)
+{
+    const Image image = marker(1000, 800);
+    const Image mask = discMask(1000, 800, 500, 400, 30).image();
+    struct Case
+    {
+        double radius;
+        bool preview;
+        std::map<int, int> passes; // level width -> passes
+    };
+    const Case cases[] = {
+        {20, false, {{1000, 1}, {500, 2}, {250, 4}, {125, 8}}},
+        // Straight to a tenth of the size, smoothed once; the full-size level only blends it in.
+        {20, true, {{100, 1}}},
+        {21, false, {{1000, 1}, {500, 2}, {250, 4}, {125, 8}}},
+        {32, false, {{1000, 1}, {500, 2}, {250, 4}, {125, 8}}},
+        {40, false, {{1000, 1}, {500, 2}, {250, 4}, {125, 8}, {63, 16}}},
+        {4, false, {{1000, 1}}},
+        {4, true, {}},
+        {0, false, {{1000, 1}}},
+        // A stray huge radius is held, so the pass count stays bounded.
+        {1e12,
+         false,
+         {{1000, 1}, {500, 2}, {250, 4}, {125, 8}, {63, 16}, {31, 32}, {16, 64}, {8, 128}, {4, 256}}},
+    };
+    for (const Case& c : cases) {
+        const Image out = inpainting(image, mask, c.radius, c.preview)->outputImage();
+        EXPECT_EQ(passesPerLevel(out), c.passes) << c.radius << (c.preview ? " preview" : "");
+        EXPECT_EQ(out.extent(), Rect(0, 0, 1000, 800));
+    }
+    // Nothing to do: a preview of a small radius without texture is the input itself.
+    EXPECT_EQ(inpainting(image, mask, 4, true)->outputImage(), image);
+    // No mask, nothing to fill; no image, no output.
+    EXPECT_EQ(inpainting(image, Image(), 20)->outputImage(), image);
+    EXPECT_TRUE(inpainting(Image(), mask, 20)->outputImage().isNull());
+}
+
+TEST(OVInpaintingFilter, FillTextureIsTiledOnlyWhenSmallerThanTheImage)
+{
+    const Image image = marker(1000, 800);
+    const Image mask = discMask(1000, 800, 500, 400, 30).image();
+    struct Case
+    {
+        Image fill;
+        bool tiled;
+    };
+    const Image grey = Image::constantColor(Color(0.5, 0.5, 0.5));
+    const Case cases[] = {{grey.imageByCroppingToRect(Rect(0, 0, 256, 256)), true},
+                          {grey.imageByCroppingToRect(Rect(0, 0, 2000, 500)), true},
+                          {grey.imageByCroppingToRect(Rect(0, 0, 2000, 2000)), false}};
+    for (const Case& c : cases) {
+        auto filter = inpainting(image, mask, 20);
+        filter->setInputFillImage(c.fill);
+        const Image out = filter->outputImage();
+        ASSERT_EQ(kernelCount(out, "multiply"), 1);
+        ASSERT_EQ(kernelCount(out, "divide"), 1);
+        // The texture as "divide" reads it: repeated over the plane, or the picture itself.
+        const auto& binding = std::get<SamplerBinding>(out.node()->arguments[1]);
+        EXPECT_EQ(binding.image->extent.isInfinite(), c.tiled) << c.fill.extent().width();
+    }
+    // Without a texture the input goes straight into the pyramid.
+    const Image plain = inpainting(image, mask, 20)->outputImage();
+    EXPECT_EQ(kernelCount(plain, "multiply") + kernelCount(plain, "divide"), 0);
+}
+
+// The fill is the smooth membrane spanned by the border: a constant comes back as that constant, a ramp
+// nearly as the ramp, whatever the hole held before; pixels outside the mask are the input's own, bit for
+// bit. The preview's single pass at a tenth of the size takes away most of a blemish, not all of it.
+TEST(OVInpaintingFilter, FillsTheHoleFromItsBorder)
+{
+    constexpr int W = 160, H = 120;
+    const Grid mask = discMask(W, H, 70, 64, 14);
+    const auto constant = [](int, int) { return Pixel{0.6f, 0.5f, 0.4f, 1}; };
+    const auto ramp = [](int x, int y) { return Pixel{0.1f + 0.005f * x, 0.2f + 0.004f * y, 0.5f, 1}; };
+    struct Case
+    {
+        const char* name;
+        std::function<Pixel(int, int)> expected;
+        bool blemish; // a dark spot where the hole is
+        bool preview;
+        float tolerance; // inside the hole
+    };
+    const Case cases[] = {{"constant", constant, true, false, 2e-3f},
+                          {"ramp", ramp, true, false, 0.02f},
+                          {"constant, nothing to remove, preview", constant, false, true, 1e-5f},
+                          {"constant, preview", constant, true, true, 0.2f},
+                          {"ramp, preview", ramp, true, true, 0.2f}};
+    for (const Case& c : cases) {
+        const Grid source = Grid::from(W, H, [&](int x, int y) {
+            return c.blemish && mask.at(x, y)[0] > 0 ? Pixel{0.05f, 0.02f, 0.01f, 1} : c.expected(x, y);
+        });
+        const Image out = inpainting(source.image(), mask.image(), 28, c.preview)->outputImage();
+        const Grid got = Grid::rendered(out, W, H);
+        float inside = 0, outside = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const Pixel& want = mask.at(x, y)[0] > 0 ? c.expected(x, y) : source.at(x, y);
+                float& worst = mask.at(x, y)[0] > 0 ? inside : outside;
+                for (size_t k = 0; k < 4; ++k)
+                    worst = std::max(worst, std::abs(got.at(x, y)[k] - want[k]));
+            }
+        EXPECT_LT(inside, c.tolerance) << c.name;
+        EXPECT_EQ(outside, 0.0f) << c.name;
+    }
+}
+
+// A texture laid into the fill keeps its own light and dark inside the hole, and a black texture (a
+// division by zero) leaves the pixels outside as they were.
+TEST(OVInpaintingFilter, FillTextureShowsItsStructureTheRightWayRound)
+{
+    constexpr int W = 96, H = 96;
+    const Grid mask = discMask(W, H, 48, 48, 16);
+    const Grid source = Grid::from(W, H, [&](int x, int y) {
+        return mask.at(x, y)[0] > 0 ? Pixel{0, 0, 0, 1} : Pixel{0.6f, 0.5f, 0.4f, 1};
+    });
+    // Dark and light stripes four pixels wide, on a 32-pixel tile.
+    const auto stripe = [](int x) { return (x / 4) % 2 ? 0.55f : 0.45f; };
+    const Grid texture = Grid::from(32, 32, [&](int x, int) {
+        const float t = stripe(x);
+        return Pixel{t, t, t, 1};
+    });
+    const Grid black(32, 32, Pixel{0, 0, 0, 1});
+    for (const Grid* fill : {&texture, &black}) {
+        auto filter = inpainting(source.image(), mask.image(), 24);
+        filter->setInputFillImage(fill->image());
+        const Grid got = Grid::rendered(filter->outputImage(), W, H);
+        double darkSum = 0, lightSum = 0;
+        int darkCount = 0, lightCount = 0;
+        float outside = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                for (size_t k = 0; k < 4; ++k) {
+                    ASSERT_TRUE(std::isfinite(got.at(x, y)[k]));
+                    if (mask.at(x, y)[0] == 0)
+                        outside = std::max(outside, std::abs(got.at(x, y)[k] - source.at(x, y)[k]));
+                }
+                if (mask.at(x, y)[0] > 0 && std::hypot(x + 0.5 - 48, y + 0.5 - 48) < 12) {
+                    (stripe(x) < 0.5f ? darkSum : lightSum) += got.at(x, y)[0];
+                    ++(stripe(x) < 0.5f ? darkCount : lightCount);
+                }
+            }
+        EXPECT_LT(outside, 1e-5f);
+        if (fill == &texture) {
+            // Red 0.6 under a texture of 0.45 and 0.55 around neutral 0.5: about 0.54 and 0.66.
+            EXPECT_NEAR(darkSum / darkCount, 0.54, 0.02);
+            EXPECT_NEAR(lightSum / lightCount, 0.66, 0.02);
+        }
+    }
+}
+
+TEST(OVInpaintingFilter, TiledRenderEqualsTheWholeRender)
+{
+    constexpr int W = 600, H = 520;
+    const Grid source = randomGrid(W, H, 7);
+    // A hole across several 256-pixel tile borders, and one at the picture's edge.
+    const Grid mask = Grid::from(W, H, [](int x, int y) {
+        const bool hole =
+            std::hypot(x + 0.5 - 260, y + 0.5 - 250) <= 40 || std::hypot(x + 0.5, y + 0.5 - 400) <= 25;
+        return hole ? Pixel{1, 1, 1, 1} : Pixel{0, 0, 0, 1};
+    });
+    static RenderContext tiles(QStringLiteral("inpainting tiles"));
+    tiles.setMaximumTileSize(256);
+    for (const bool preview : {false, true}) {
+        const Image out = inpainting(source.image(), mask.image(), 60, preview)->outputImage();
+        const auto whole = context().render(out, Rect(0, 0, W, H), Bitmap::Format::RGBAf);
+        const auto tiled = tiles.render(out, Rect(0, 0, W, H), Bitmap::Format::RGBAf);
+        ASSERT_TRUE(whole && tiled);
+        const float* a = reinterpret_cast<const float*>(whole->data());
+        const float* b = reinterpret_cast<const float*>(tiled->data());
+        float worst = 0;
+        for (size_t i = 0; i < whole->byteCount() / 4; ++i)
+            worst = std::max(worst, std::abs(a[i] - b[i]));
+        EXPECT_LT(worst, 1e-5f) << (preview ? "preview" : "full quality");
+    }
+}
+
+// A mask cropped to its hole confines the work to the hole's surroundings, and fills it as the whole
+// image's computation does.
+TEST(OVInpaintingFilter, AMaskCroppedToItsHoleFillsTheSameOnlyThere)
+{
+    constexpr int W = 600, H = 520;
+    const Grid source = randomGrid(W, H, 11);
+    const Image mask = discMask(W, H, 300.5, 260.5, 20).image();
+    const Image cropped = mask.imageByCroppingToRect(Rect(280, 240, 41, 41));
+    for (const bool preview : {false, true}) {
+        const Image whole = inpainting(source.image(), mask, 40, preview)->outputImage();
+        const Image part = inpainting(source.image(), cropped, 40, preview)->outputImage();
+        EXPECT_EQ(part.extent(), whole.extent());
+        for (const auto& [width, passes] : passesPerLevel(part))
+            EXPECT_LT(width, 200) << passes;
+        const float worst = difference(Grid::rendered(whole, W, H), Grid::rendered(part, W, H));
+        // The levels are the same; only the engine's reductions of a smaller texture round differently.
+        EXPECT_LT(worst, preview ? 0.05f : 1e-3f) << (preview ? "preview" : "full quality");
+    }
+}

@@ -1,0 +1,101 @@
+#include "Platform/UI/View.h"
+#include "Platform/UI/Window.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+namespace {
+
+using pf::Point;
+using pf::Rect;
+
+class Pad : public pf::View
+{
+public:
+    using View::View;
+    QString name;
+    QStringList* log = nullptr;
+    bool refuseHits = false;
+    void mouseDown(const pf::Event&) override { log->append(name); }
+    View* hitTest(Point pointInSuperview) override
+    {
+        View* hit = View::hitTest(pointInSuperview);
+        return refuseHits && hit == this ? nullptr : hit;
+    }
+};
+
+// Three stacked pads over the content; a press goes to the frontmost that hit testing accepts.
+TEST(EventRouting, PressesFollowHitTestingOverridesAndMouseTransparency)
+{
+    pf::Window window(Rect(0, 0, 200, 200));
+    QStringList log;
+    auto make = [&](const char* name) {
+        auto* pad = new Pad(Rect(20, 20, 100, 100));
+        pad->name = QString::fromLatin1(name);
+        pad->log = &log;
+        window.contentView()->addSubview(pad);
+        return pad;
+    };
+    Pad* back = make("back");
+    Pad* middle = make("middle");
+    Pad* front = make("front");
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto press = [&] {
+        const QPoint at = back->mapTo(&window, back->pointToWidget(Point(50, 50))).toPoint();
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
+        QTest::qWait(1); // keep presses apart from Qt's own double-click handling
+    };
+    press();
+    front->setTransparentForMouse(true);
+    press();
+    middle->refuseHits = true;
+    press();
+    (void)back;
+    EXPECT_EQ(log, (QStringList{QStringLiteral("front"), QStringLiteral("middle"), QStringLiteral("back")}));
+}
+
+// A wheel event nobody in the view chain takes goes on to the Qt widget the views sit in.
+TEST(EventRouting, UnhandledEventsGoOnToSurroundingWidgets)
+{
+    struct Host : QWidget
+    {
+        int wheels = 0;
+        void wheelEvent(QWheelEvent* event) override
+        {
+            ++wheels;
+            event->accept();
+        }
+    } host;
+    host.resize(100, 100);
+    auto* view = new pf::View(Rect(0, 0, 100, 100), &host);
+    auto* inner = new pf::View(Rect(10, 10, 50, 50));
+    view->addSubview(inner);
+    QWheelEvent wheel(QPointF(20, 20), QPointF(20, 20), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(inner, &wheel);
+    EXPECT_EQ(host.wheels, 1);
+    // A view frame inside a plain widget reads y-up from that widget's geometry.
+    EXPECT_EQ(view->frame(), Rect(0, 0, 100, 100));
+    view->setGeometry(10, 20, 30, 40);
+    EXPECT_EQ(view->frame(), Rect(10, 40, 30, 40));
+}
+
+TEST(EventRouting, DraggingABorderlessWindowsBackgroundMovesIt)
+{
+    pf::Window window(Rect(100, 100, 150, 100), pf::Window::Borderless);
+    window.setMovableByWindowBackground(true);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const Rect before = window.frame();
+    QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mouseMove(window.windowHandle(), QPoint(50, 10));
+    // The pointer rests where it is on the screen: in the moved window that is where it was pressed.
+    QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, QPoint(20, 20));
+    // 30 to the right and 10 up (y-up on the screen).
+    EXPECT_EQ(window.frame().origin, Point(before.minX() + 30, before.minY() + 10));
+}
+
+} // namespace

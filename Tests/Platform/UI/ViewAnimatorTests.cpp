@@ -1,0 +1,113 @@
+#include "Platform/UI/Event.h"
+#include "Platform/UI/SteppedClock.h"
+#include "Platform/UI/Timer.h"
+#include "Platform/UI/View.h"
+#include "Platform/UI/ViewAnimator.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <gtest/gtest.h>
+
+namespace {
+
+using pf::Rect;
+using pf::ViewAnimator;
+
+TEST(ViewAnimator, AGroupAnimatesOnTheClockAndCompletesOnce)
+{
+    pf::SteppedClock clock;
+    pf::View parent(Rect(0, 0, 400, 400));
+    auto* moving = new pf::View(Rect(0, 0, 100, 100), &parent);
+    auto* fading = new pf::View(Rect(0, 0, 10, 10), &parent);
+    QPointer<pf::View> removed = new pf::View(Rect(0, 0, 10, 10), &parent);
+    int completions = 0;
+    ViewAnimator::runGroup(
+        1.0,
+        [&] {
+            ViewAnimator::animateFrame(moving, Rect(200, 100, 200, 100));
+            ViewAnimator::fadeOutAndHide(fading);
+            ViewAnimator::fadeOutAndRemove(removed);
+        },
+        [&] { ++completions; }, ViewAnimator::Timing::Linear);
+    clock.advance(0.5);
+    EXPECT_NEAR(moving->frame().minX(), 100, 2);
+    EXPECT_NEAR(moving->frame().width(), 150, 2);
+    EXPECT_NEAR(fading->alphaValue(), 0.5, 0.02);
+    EXPECT_EQ(completions, 0);
+    clock.advance(0.6);
+    EXPECT_EQ(moving->frame(), Rect(200, 100, 200, 100));
+    EXPECT_TRUE(fading->isHidden());
+    EXPECT_EQ(fading->alphaValue(), 1.0); // alpha given back for the next show
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(ViewAnimator::runningCount(), 0);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(removed.isNull());
+}
+
+TEST(ViewAnimator, ANewAnimationReplacesTheRunningOneFromWhereItWas)
+{
+    pf::SteppedClock clock;
+    pf::View view(Rect(0, 0, 10, 10));
+    int first = 0, second = 0;
+    ViewAnimator::runGroup(
+        1.0, [&] { ViewAnimator::animateAlpha(&view, 0); }, [&] { ++first; }, ViewAnimator::Timing::Linear);
+    clock.advance(0.5);
+    ViewAnimator::runGroup(
+        1.0, [&] { ViewAnimator::animateAlpha(&view, 1); }, [&] { ++second; }, ViewAnimator::Timing::Linear);
+    EXPECT_EQ(first, 1); // the replaced group ends
+    clock.advance(0.5);
+    EXPECT_NEAR(view.alphaValue(), 0.75, 0.02);
+    clock.advance(0.6);
+    EXPECT_EQ(second, 1);
+    // Slow motion is exactly Shift, nothing else.
+    pf::Event::setModifierFlagsProvider([] { return pf::Modifier::Shift; });
+    EXPECT_EQ(ViewAnimator::durationFor(1, 10), 10);
+    pf::Event::setModifierFlagsProvider([] { return pf::Modifier::Shift | pf::Modifier::Command; });
+    EXPECT_EQ(ViewAnimator::durationFor(1, 10), 1);
+    pf::Event::setModifierFlagsProvider(nullptr);
+}
+
+TEST(ViewAnimator, AnimatesAgainAfterTheClockItRanOnIsGone)
+{
+    pf::View view(Rect(0, 0, 10, 10));
+    {
+        pf::SteppedClock first;
+        ViewAnimator::runGroup(1.0, [&] { ViewAnimator::animateAlpha(&view, 0); });
+        first.advance(0.5);
+    } // the clock goes mid-animation, with the animator's frame timer on it
+    pf::SteppedClock second;
+    int completions = 0;
+    ViewAnimator::runGroup(
+        0.5, [&] { ViewAnimator::animateAlpha(&view, 1); }, [&] { ++completions; });
+    second.advance(0.6);
+    EXPECT_EQ(view.alphaValue(), 1.0);
+    EXPECT_EQ(completions, 1);
+}
+
+TEST(Timer, AnOwnersDestructionCancelsItsTimers)
+{
+    pf::SteppedClock clock;
+    int fired = 0;
+    auto* owner = new pf::View(Rect(0, 0, 10, 10));
+    auto oneShot = pf::Timer::scheduled(
+        0.5, false, [&](pf::Timer&) { ++fired; }, owner);
+    auto handOff = pf::Timer::afterThisEvent([&] { ++fired; }, owner);
+    std::weak_ptr<pf::Timer> unheld = pf::Timer::scheduled(
+        0.2, true, [&](pf::Timer&) { ++fired; }, owner);
+    delete owner;
+    clock.advance(1);
+    EXPECT_EQ(fired, 0);
+    EXPECT_FALSE(oneShot->isValid());
+    EXPECT_FALSE(handOff->isValid());
+    EXPECT_TRUE(unheld.expired()); // nothing keeps a cancelled timer alive
+    EXPECT_EQ(clock.pendingCount(), 0);
+
+    // Without an owner a one-shot runs once, at its time, also when nobody holds it.
+    pf::Timer::scheduled(0.3, false, [&](pf::Timer&) { ++fired; });
+    clock.advance(0.29);
+    EXPECT_EQ(fired, 0);
+    clock.advance(0.01);
+    EXPECT_EQ(fired, 1);
+}
+
+} // namespace

@@ -1,0 +1,299 @@
+// Makes the two stock pictures of the eye and healing tools, reproducibly:
+//   Iris.png       a stock iris with alpha: pupil centred, limbal ring, radial fibres, a catch light,
+//                  transparent outside the iris
+//   SkinPatch.jpg  a neutral (mean grey 0.5), seamlessly tileable skin-pore texture
+// Usage: make-textures <output folder>   (the build runs it into the built-resources folder)
+//
+// Everything is computed from a fixed seed with our own number-to-double conversion, so the same program
+// makes the same pixels with any standard library.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QImage>
+#include <QImageWriter>
+#include <QTextStream>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+class Random
+{
+public:
+    explicit Random(uint32_t seed) : m_engine(seed) {}
+    // Uniform in [0, 1): the engine's 32 bits, which the standard fixes, scaled by hand.
+    double unit() { return double(m_engine()) / 4294967296.0; }
+    double range(double lo, double hi) { return lo + (hi - lo) * unit(); }
+
+private:
+    std::mt19937 m_engine;
+};
+
+double smoothstep(double e0, double e1, double x)
+{
+    const double t = std::clamp((x - e0) / (e1 - e0), 0.0, 1.0);
+    return t * t * (3 - 2 * t);
+}
+
+double mix(double a, double b, double t)
+{
+    return a + (b - a) * t;
+}
+
+// Value noise on a periodic lattice: cellsU x cellsV random values over the unit square, smoothly
+// interpolated and wrapping at the square's edges, so the noise tiles seamlessly.
+class PeriodicNoise
+{
+public:
+    PeriodicNoise(int cells, Random& random) : PeriodicNoise(cells, cells, random) {}
+    PeriodicNoise(int cellsU, int cellsV, Random& random)
+        : m_cellsU(cellsU), m_cellsV(cellsV), m_values(size_t(cellsU * cellsV))
+    {
+        for (double& v : m_values)
+            v = random.unit() * 2 - 1;
+    }
+    // u, v in units of the whole square (1 = one period).
+    double at(double u, double v) const
+    {
+        const double x = u * m_cellsU, y = v * m_cellsV;
+        const double fx = std::floor(x), fy = std::floor(y);
+        const double tx = smoothstep(0, 1, x - fx), ty = smoothstep(0, 1, y - fy);
+        const int x0 = wrap(int(fx), m_cellsU), y0 = wrap(int(fy), m_cellsV);
+        const int x1 = wrap(x0 + 1, m_cellsU), y1 = wrap(y0 + 1, m_cellsV);
+        return mix(mix(value(x0, y0), value(x1, y0), tx), mix(value(x0, y1), value(x1, y1), tx), ty);
+    }
+
+private:
+    static int wrap(int i, int n) { return ((i % n) + n) % n; }
+    double value(int x, int y) const { return m_values[size_t(y * m_cellsU + x)]; }
+    int m_cellsU, m_cellsV;
+    std::vector<double> m_values;
+};
+
+// A periodic function of the angle: a sum of cosines of whole frequencies, so it closes on itself.
+class AngularNoise
+{
+public:
+    AngularNoise(int lowest, int highest, int terms, Random& random)
+    {
+        for (int i = 0; i < terms; ++i) {
+            const int n = lowest + int(random.unit() * (highest - lowest + 1));
+            m_terms.push_back(
+                {double(n), random.range(0, 2 * Pi), random.range(0.4, 1.0) / std::sqrt(double(n))});
+        }
+        double norm = 0;
+        for (const Term& t : m_terms)
+            norm += t.amplitude * t.amplitude;
+        m_scale = 1.0 / std::sqrt(std::max(norm * 0.5, 1e-12));
+    }
+    // Roughly unit variance; `twist` turns the pattern slowly with the radius so fibres are not straight.
+    double at(double angle, double twist = 0) const
+    {
+        double sum = 0;
+        for (const Term& t : m_terms)
+            sum += t.amplitude * std::cos(t.frequency * (angle + twist) + t.phase);
+        return sum * m_scale;
+    }
+
+private:
+    struct Term
+    {
+        double frequency, phase, amplitude;
+    };
+    std::vector<Term> m_terms;
+    double m_scale = 1;
+};
+
+uint8_t toByte(double v)
+{
+    return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
+}
+
+// The iris: a disc filling the square (so the brush's square places it edge to edge), straight colours.
+QImage makeIris(int size)
+{
+    Random random(20240611);
+    const double c = size / 2.0;
+    const double R = size / 2.0 - 1.5; // iris radius, a pixel and a half of soft edge inside the square
+    const double P = R * 0.34;         // pupil radius
+    // Fibres: noise with many cells around the circle and few along the radius, so it streaks radially
+    // and breaks up along the way.
+    const PeriodicNoise fibres(200, 8, random);
+    const PeriodicNoise bundles(56, 7, random);
+    const AngularNoise wobble(2, 6, 4, random);
+    const AngularNoise collaretteShape(7, 14, 5, random);
+    const AngularNoise ringShade(3, 9, 6, random);
+    Random fine(77);
+
+    // Crypts: dark, radially stretched hollows around the collarette and in the middle of the stroma.
+    struct Crypt
+    {
+        double angle, rho, width, length, depth;
+    };
+    std::vector<Crypt> crypts;
+    for (int i = 0; i < 34; ++i)
+        crypts.push_back({random.range(0, 2 * Pi), random.range(0.22, 0.7), random.range(0.02, 0.04),
+                          random.range(0.08, 0.18), random.range(0.15, 0.35)});
+
+    // Colours, straight sRGB-encoded: a grey-blue stroma with a hazel ring around the pupil.
+    const std::array<double, 3> stroma{0.40, 0.52, 0.60};
+    const std::array<double, 3> hazel{0.55, 0.45, 0.30};
+    const std::array<double, 3> limbus{0.10, 0.14, 0.18};
+    const std::array<double, 3> pupil{0.015, 0.015, 0.02};
+
+    QImage image(size, size, QImage::Format_ARGB32);
+    for (int y = 0; y < size; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size; ++x) {
+            const double dx = x + 0.5 - c, dy = c - (y + 0.5); // y up
+            const double r = std::hypot(dx, dy);
+            const double angle = std::atan2(dy, dx);
+            const double alpha = std::clamp(R + 0.5 - r, 0.0, 1.0);
+            if (alpha <= 0) {
+                line[x] = qRgba(0, 0, 0, 0);
+                continue;
+            }
+            const double rho = std::clamp((r - P) / (R - P), 0.0, 1.0);
+            const double u = angle / (2 * Pi) + 0.5 + 0.006 * wobble.at(angle) * std::sin(rho * 2 * Pi * 1.5);
+
+            // Stroma: hazel near the pupil turning grey-blue outward along a wavy collarette.
+            const double collarette = 0.3 + 0.025 * collaretteShape.at(angle);
+            const double hazelAmount = 1 - smoothstep(collarette - 0.1, collarette + 0.06, rho);
+            std::array<double, 3> col;
+            for (size_t k = 0; k < 3; ++k)
+                col[k] = mix(stroma[k], hazel[k], hazelAmount * 0.7);
+
+            // Radial fibres: fine light streaks on coarser bundles, stronger in the middle of the stroma.
+            const double fibre = fibres.at(u, rho) * 0.6 + bundles.at(u, rho) * 0.4;
+            const double fibreWeight = smoothstep(0.0, 0.12, rho) * (1 - smoothstep(0.85, 1.0, rho));
+            double light = 1 + 0.35 * fibre * fibreWeight;
+            // The collarette is a raised, lighter ridge.
+            light *= 1 + 0.18 * std::exp(-std::pow((rho - collarette) / 0.035, 2));
+            for (const Crypt& crypt : crypts) {
+                double da = std::remainder(angle - crypt.angle, 2 * Pi);
+                const double along = (rho - crypt.rho) / crypt.length;
+                const double across = da * (0.3 + rho) / crypt.width;
+                light *= 1 - crypt.depth * std::exp(-(along * along + across * across));
+            }
+            // Concentric contraction furrows in the outer stroma.
+            light *= 1 - 0.06 * smoothstep(0.55, 0.75, rho) *
+                             std::pow(std::cos(rho * 38 + 0.3 * ringShade.at(angle)), 8);
+            // Limbal ring: the iris darkens towards its rim.
+            const double limbal = smoothstep(0.78, 0.98, rho);
+            for (size_t k = 0; k < 3; ++k)
+                col[k] = mix(col[k] * light, limbus[k], limbal * 0.85);
+            // Pupillary ruff: a thin dark-brown border, then the pupil, soft over a pixel and a half.
+            const double ruff = std::exp(-std::pow((r - P - 2.5) / 3.0, 2));
+            for (size_t k = 0; k < 3; ++k)
+                col[k] = mix(col[k], col[k] * 0.45, ruff);
+            const double inPupil = 1 - smoothstep(P - 1.0, P + 1.0, r);
+            for (size_t k = 0; k < 3; ++k)
+                col[k] = mix(col[k], pupil[k], inPupil);
+            // Fine grain.
+            const double grain = 1 + 0.035 * (fine.unit() * 2 - 1);
+            for (double& v : col)
+                v *= grain;
+
+            // Catch light: the window's reflection, upper left, over the pupil's edge.
+            const double lx = dx + 0.22 * R, ly = dy - 0.24 * R;
+            const double glint = std::exp(-std::pow(std::hypot(lx / 1.15, ly) / (0.075 * R), 4));
+            const double halo = 0.25 * std::exp(-std::pow(std::hypot(lx, ly) / (0.16 * R), 2));
+            for (double& v : col)
+                v = mix(v, 0.97, std::min(1.0, glint + halo));
+
+            line[x] = qRgba(toByte(col[0]), toByte(col[1]), toByte(col[2]), toByte(alpha));
+        }
+    }
+    return image;
+}
+
+// Neutral skin texture: grey 0.5 on average, fine pores, a faint mesh of skin lines and some mottling,
+// every part periodic over the square so the tile repeats without a seam.
+QImage makeSkinPatch(int size)
+{
+    Random random(19780203);
+    const PeriodicNoise mottle(4, random);
+    const PeriodicNoise blotch(16, random);
+    const PeriodicNoise grain(128, random);
+    // Stretched along one diagonal, so their zero crossings run as lines along the other.
+    const PeriodicNoise linesA(20, 5, random);
+    const PeriodicNoise linesB(20, 5, random);
+
+    std::vector<double> v(size_t(size * size), 0.0);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const double u = (x + 0.5) / size, w = (y + 0.5) / size;
+            double s = 0.016 * mottle.at(u, w) + 0.012 * blotch.at(u, w) + 0.012 * grain.at(u, w);
+            // Skin lines: thin ridges where a stretched noise crosses zero, two directions.
+            const double a = linesA.at(u + w, u - w);
+            const double b = linesB.at(u - w, u + w);
+            s -= 0.018 * (std::exp(-std::pow(a / 0.05, 2)) + std::exp(-std::pow(b / 0.05, 2)));
+            v[size_t(y * size + x)] = s;
+        }
+
+    // Pores: small dark hollows with a soft rim, placed at random on the torus.
+    const int pores = size * size / 200;
+    for (int i = 0; i < pores; ++i) {
+        const double px = random.range(0, size), py = random.range(0, size);
+        const double radius = random.range(1.1, 2.6);
+        const double depth = random.range(0.02, 0.055);
+        const int reach = int(std::ceil(radius * 3));
+        for (int dy = -reach; dy <= reach; ++dy)
+            for (int dx = -reach; dx <= reach; ++dx) {
+                const int x = ((int(px) + dx) % size + size) % size;
+                const int y = ((int(py) + dy) % size + size) % size;
+                const double ddx = int(px) + dx + 0.5 - px, ddy = int(py) + dy + 0.5 - py;
+                const double d2 = (ddx * ddx + ddy * ddy) / (radius * radius);
+                v[size_t(y * size + x)] += -depth * std::exp(-d2) + 0.15 * depth * std::exp(-d2 / 4.0);
+            }
+    }
+
+    double mean = 0;
+    for (double s : v)
+        mean += s;
+    mean /= double(v.size());
+    QImage image(size, size, QImage::Format_Grayscale8);
+    for (int y = 0; y < size; ++y) {
+        uchar* line = image.scanLine(y);
+        for (int x = 0; x < size; ++x)
+            line[x] = toByte(0.5 + v[size_t(y * size + x)] - mean);
+    }
+    return image;
+}
+
+bool save(const QImage& image, const QString& path, const char* format, int quality)
+{
+    QImageWriter writer(path, format);
+    writer.setQuality(quality);
+    if (!writer.write(image)) {
+        QTextStream(stderr) << "Error: cannot write " << path << ": " << writer.errorString() << "\n";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        QTextStream(stderr) << "usage: make-textures <output folder>\n";
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.exists()) {
+        QTextStream(stderr) << "Error: no folder " << folder.path() << "\n";
+        return 1;
+    }
+    const bool ok = save(makeIris(512), folder.filePath(QStringLiteral("Iris.png")), "png", -1) &&
+                    save(makeSkinPatch(512), folder.filePath(QStringLiteral("SkinPatch.jpg")), "jpg", 95);
+    return ok ? 0 : 1;
+}
