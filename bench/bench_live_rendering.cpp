@@ -9,14 +9,12 @@
 //   waiting on the render queue sampled after each change.
 // Reports only; the figures are percentiles over all samples.
 
+#include "ChainTestSupport.h"
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Rendering/GMRealTimeRenderer.h"
 #include "Classes/Rendering/GMZoomRenderer.h"
-#include "Classes/ToolObjects/BundleReader.h"
-#include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
-#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/SerialQueue.h"
 #include "Platform/Image/Color.h"
@@ -60,17 +58,6 @@ void report(benchmark::State& state, const char* name, const std::vector<double>
     state.counters[std::string(name) + "_p50_ms"] = percentile(samples, 0.50);
     state.counters[std::string(name) + "_p95_ms"] = percentile(samples, 0.95);
     state.counters[std::string(name) + "_max_ms"] = percentile(samples, 1.0);
-}
-
-GMBlueprintCatalog& catalog()
-{
-    static GMBlueprintCatalog* c = [] {
-        auto* catalog = new GMBlueprintCatalog;
-        BundleReader::loadAllPluginsInPhotoToolCatalog(
-            *catalog, Bundle(QStringLiteral(GLIMORA_TESTS_DATA_DIR "/Blueprints")));
-        return catalog;
-    }();
-    return *c;
 }
 
 // Smooth colour with some grain, so that neither the brushes nor the filters meet a flat picture.
@@ -135,10 +122,8 @@ struct Editor
     {
         chain = std::make_shared<PhotoToolChain>(photo());
         for (int i = 0; i < Selected; ++i) {
-            chain->insertPhotoToolWithBlueprint(
-                catalog().effectBlueprintWithName(i % 2 ? QStringLiteral("TestGrey")
-                                                        : QStringLiteral("TestTint")),
-                std::nullopt, i);
+            chain->insertPhotoToolWithBlueprint(i % 2 ? chaintest::grey() : chaintest::tint(), std::nullopt,
+                                                i);
             if (i == Selected - 1)
                 break; // the selected layer starts unpainted
             auto container = std::make_shared<OVContentContainer>();
