@@ -1,10 +1,13 @@
 #include "Classes/Document/GMDocument.h"
 
 #include "Classes/Document/GMChainRenderer.h"
+#include "Classes/Document/GMDocumentArchive.h"
 #include "Classes/Document/OVBundleManager.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/GMEffectBlueprint.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
+#include "Classes/ToolObjects/OVBrushSegment.h"
+#include "Classes/ToolObjects/OVRenderInfoGenerator.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Localization.h"
@@ -219,10 +222,16 @@ bool GMDocument::readOwnFileFormatFromURL(const QString& path, QString* errorMes
             pf::warning(QStringLiteral("GMDocument readOwnFileFormat failed to load %1").arg(layer.name));
             continue;
         }
+        if (GMDocumentArchive::hasOlderBrushSettings(layer.values)) {
+            // Settings of the older kind: the mask is painted again from its strokes; no mask folder.
+            layers.push_back({blueprint, GMDocumentArchive::removeLegacyKeys(layer.values), QString(),
+                              GMDocumentArchive::olderBrushPath(layer.values)});
+            continue;
+        }
         if (!QFileInfo(layer.maskFolder).isDir())
             return fail(errorMessage, QStringLiteral("The document is damaged: the mask of the layer “%1” is missing.")
                                           .arg(layer.name));
-        layers.push_back({blueprint, layer.values, layer.maskFolder});
+        layers.push_back({blueprint, layer.values, layer.maskFolder, nullptr});
     }
     resetContents();
     m_originalImage = pf::Image::fromBitmap(contents->original);
@@ -284,7 +293,9 @@ void GMDocument::insertPendingLayers()
         for (const PendingLayer& layer : self->m_pendingLayers) {
             blueprints.push_back(layer.blueprint);
             settings.append(layer.values);
-            masks.push_back(std::shared_ptr<OVBrushPathImage>(OVBrushPathImage::readFromFolder(layer.maskFolder)));
+            masks.push_back(layer.olderStrokes
+                                ? self->convertOldSettings(*layer.olderStrokes, layer.blueprint)
+                                : std::shared_ptr<OVBrushPathImage>(OVBrushPathImage::readFromFolder(layer.maskFolder)));
         }
         // Loading is no step the user could undo.
         controller->setUndoManager(nullptr);
@@ -322,6 +333,18 @@ void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperati
         else
             finished(false, QStringLiteral("The document was closed."));
     });
+}
+
+std::shared_ptr<OVBrushPathImage> GMDocument::convertOldSettings(const GMBrushPath& strokes,
+                                                                const std::shared_ptr<GMEffectBlueprint>& blueprint) const
+{
+    const pf::Size size(m_originalBitmap.width(), m_originalBitmap.height());
+    OVRenderInfoGenerator generator;
+    generator.setOriginalImage(m_originalImage);
+    const OVRenderInfo info = generator.renderInfoForRect(pf::Rect(0, 0, 1, 1), size);
+    const PhotoTool tool(blueprint, std::nullopt);
+    const OVContentContainerPtr painted = OVBrushSegment::renderPath(strokes, size, info, tool.contentContainerForSize(size));
+    return std::make_shared<OVBrushPathImage>(size, painted);
 }
 
 std::shared_ptr<GMDocument::Snapshot> GMDocument::takeSnapshot(bool wantFullImage)

@@ -1,13 +1,11 @@
 #include "Classes/Document/GMDocumentPackage.h"
 
-#include "Platform/Foundation/ArchiveClassRegistry.h"
+#include "Classes/Document/GMDocumentArchive.h"
 #include "Platform/Foundation/FileSystem.h"
-#include "Platform/Foundation/KeyedArchiver.h"
 #include "Platform/Foundation/KeyedUnarchiver.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/RandomName.h"
-#include "Platform/Image/Color.h"
 #include "Platform/Image/ImageFile.h"
 
 #include <QDir>
@@ -23,9 +21,6 @@ const QString GMDocumentPackage::typeName = QStringLiteral("GlimoraFairlit");
 
 namespace {
 
-const QString contentKey = QStringLiteral("content");
-const QString nameKey = QStringLiteral("name");
-const QString valuesKey = QStringLiteral("values");
 // The largest archive or original read into memory; a package is the user's own, but a damaged one
 // must not exhaust memory.
 constexpr qint64 maximumFileSize = qint64(1) << 30;
@@ -142,9 +137,8 @@ QByteArray readLimited(const QString& path, QString* errorMessage)
 
 QString olderDocumentMessage()
 {
-    return QStringLiteral("This document was made by an older version of the application, which stored its "
-                          "masks as brush strokes. This version cannot open such documents yet; the document "
-                          "was left unchanged.");
+    return QStringLiteral("This document was made by an older version of the application as a single file. "
+                          "This version cannot read the picture such files hold; the document was left unchanged.");
 }
 
 } // namespace
@@ -164,30 +158,12 @@ pf::SerialQueue& GMDocumentPackage::documentQueue()
 
 void GMDocumentPackage::registerArchiveClasses()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        if (pf::ArchiveClassRegistry::classForType(QMetaType::fromType<pf::Color>()))
-            return;
-        pf::ArchiveClassRegistry::registerClass<pf::Color>(
-            QStringLiteral("GMColor"), {QStringLiteral("NSObject")},
-            [](const pf::Color& color, pf::KeyedArchiver& archiver) {
-                archiver.encodeDouble(QStringLiteral("red"), color.red());
-                archiver.encodeDouble(QStringLiteral("green"), color.green());
-                archiver.encodeDouble(QStringLiteral("blue"), color.blue());
-                archiver.encodeDouble(QStringLiteral("alpha"), color.alpha());
-            },
-            [](pf::KeyedUnarchiver& unarchiver) {
-                return pf::Color(unarchiver.decodeDouble(QStringLiteral("red")),
-                                 unarchiver.decodeDouble(QStringLiteral("green")),
-                                 unarchiver.decodeDouble(QStringLiteral("blue")),
-                                 unarchiver.decodeDouble(QStringLiteral("alpha")));
-            });
-    });
+    GMDocumentArchive::registerArchiveClasses();
 }
 
 bool GMDocumentPackage::hasOlderBrushSettings(const QVariantMap& values)
 {
-    return values.contains(QStringLiteral("brushPathKey"));
+    return GMDocumentArchive::hasOlderBrushSettings(values);
 }
 
 bool GMDocumentPackage::write(const Contents& contents, const QString& path, QString* errorMessage)
@@ -268,11 +244,11 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
         }
     }
 
-    QVariantList content;
+    std::vector<GMDocumentArchive::Entry> entries;
     for (const Layer& layer : contents.layers)
-        content.append(QVariantMap{{nameKey, layer.name}, {valuesKey, layer.values}});
+        entries.push_back({layer.name, layer.values});
     QString archiveError;
-    const std::optional<QByteArray> archive = pf::KeyedArchiver::archivedData({{contentKey, content}}, &archiveError);
+    const std::optional<QByteArray> archive = GMDocumentArchive::archivedData(entries, &archiveError);
     const QString maskError = waitForMasks();
     if (!maskError.isEmpty())
         return discard(QStringLiteral("A layer's mask could not be written: %1").arg(maskError));
@@ -291,38 +267,14 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
 std::optional<std::vector<GMDocumentPackage::Layer>> GMDocumentPackage::readArchive(const QByteArray& data,
                                                                                   QString* errorMessage)
 {
-    registerArchiveClasses();
-    QString error;
-    const std::optional<QVariantMap> root = pf::KeyedUnarchiver::unarchive(data, &error);
-    if (!root) {
-        fail(errorMessage, QStringLiteral("The document's layer list is damaged: %1").arg(error));
+    const auto entries = GMDocumentArchive::entries(data, errorMessage);
+    if (!entries)
         return std::nullopt;
-    }
-    const QVariant content = root->value(contentKey);
-    if (content.metaType() != QMetaType::fromType<QVariantList>()) {
-        fail(errorMessage, QStringLiteral("The document's layer list is missing or of the wrong kind."));
-        return std::nullopt;
-    }
     std::vector<Layer> layers;
-    const QVariantList list = content.toList();
-    for (qsizetype k = 0; k < list.size(); ++k) {
-        const QVariant& element = list[k];
-        const QVariantMap entry = element.toMap();
-        const QVariant name = entry.value(nameKey);
-        const QVariant values = entry.value(valuesKey);
-        if (element.metaType() != QMetaType::fromType<QVariantMap>() ||
-            name.metaType() != QMetaType::fromType<QString>() ||
-            values.metaType() != QMetaType::fromType<QVariantMap>()) {
-            fail(errorMessage, QStringLiteral("Layer %1 of the document is damaged.").arg(k + 1));
-            return std::nullopt;
-        }
-        if (hasOlderBrushSettings(values.toMap())) {
-            fail(errorMessage, olderDocumentMessage());
-            return std::nullopt;
-        }
+    for (const GMDocumentArchive::Entry& entry : *entries) {
         Layer layer;
-        layer.name = name.toString();
-        layer.values = values.toMap();
+        layer.name = entry.name;
+        layer.values = entry.values;
         layers.push_back(std::move(layer));
     }
     return layers;

@@ -1,4 +1,6 @@
+#include "Classes/Document/GMDocumentArchive.h"
 #include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/ToolObjects/OVBrushFramework/GMBrushPath.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/KeyedArchiver.h"
@@ -179,7 +181,7 @@ TEST_F(Documents, DamagedAndForeignDocumentsFailCleanly)
         {"wrong root type", archive(QStringLiteral("layers")), "wrong kind"},
         {"element not a dictionary", archive(QVariantList{42}), "damaged"},
         {"values not a dictionary", archive(QVariantList{QVariantMap{{"name", "TestTint"}, {"values", 3}}}), "damaged"},
-        {"older brush strokes", archive(QVariantList{QVariantMap{{"name", "TestTint"}, {"values", QVariantMap{{"brushPathKey", QByteArray("x")}}}}}), "older version"},
+        {"strokes not a stroke list", archive(QVariantList{QVariantMap{{"name", "TestTint"}, {"values", QVariantMap{{"brushPathKey", QByteArray("x")}}}}}), "strokes"},
     };
     for (const auto& c : cases) {
         const QString copy = m_dir.filePath(QStringLiteral("bad-%1.glimora").arg(c.what).replace(' ', '-'));
@@ -206,6 +208,52 @@ TEST_F(Documents, DamagedAndForeignDocumentsFailCleanly)
     QString error;
     EXPECT_FALSE(document.readOwnFileFormatFromURL(older, &error));
     EXPECT_TRUE(error.contains("older version")) << error.toStdString();
+}
+
+TEST_F(Documents, OlderSettingsPaintTheirMaskAgainFromTheirStrokes)
+{
+    Opened opened = edited(m_photo);
+    const QString package = m_dir.filePath("older.glimora");
+    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+    // The first layer as an older version stored it: strokes instead of a mask folder, with brush keys.
+    auto brush = std::make_shared<GMBrush>();
+    brush->type = 0;
+    brush->size = 0.3;
+    brush->smoothness = 0.2;
+    brush->pressure = 1;
+    auto path = std::make_shared<GMBrushPath>();
+    path->addSegmentWithBrush(brush);
+    path->addPointsToLastSegment({{0.3, 0.5}, {0.5, 0.5}, {0.7, 0.5}});
+    auto entries = *GMDocumentArchive::entries(bytes(package + "/content"), nullptr);
+    entries[0].values.insert("brushPathKey", QVariant::fromValue(path));
+    entries[0].values.insert("brushSize", 0.3);
+    entries[0].values.insert("inputMask", 1);
+    entries[0].values.insert("mask", 2);
+    QFile file(package + "/content");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(*GMDocumentArchive::archivedData(entries, nullptr));
+    file.close();
+    QDir(package + "/layer_1").removeRecursively();
+
+    Opened reopened = open(m_documents, package);
+    ASSERT_TRUE(reopened.document) << reopened.error.toStdString();
+    auto chain = reopened.chain();
+    ASSERT_EQ(chain->numberOfTools(), 4);
+    const QVariantMap settings = chain->photoToolAtIndex(1)->settings();
+    EXPECT_FALSE(settings.contains("brushPathKey") || settings.contains("brushSize") || settings.contains("inputMask") ||
+                 settings.contains("mask"));
+    EXPECT_TRUE(settings.contains("color")) << "the other settings stay";
+    const OVContentContainerPtr mask = chain->brushPathImageAtIndex(1)->contentContainer();
+    mask->flush();
+    const pf::Bitmap bitmap = mask->imageContainer()->bitmap();
+    ASSERT_FALSE(bitmap.isNull());
+    float centre[4], corner[4];
+    bitmap.pixel(bitmap.width() / 2, bitmap.height() / 2, centre);
+    bitmap.pixel(1, 1, corner);
+    EXPECT_GT(centre[1], 0.5f) << "the stroke is painted again";
+    EXPECT_LT(corner[1], 0.1f);
+    EXPECT_FALSE(reopened.document->undoManager()->canUndo());
+    EXPECT_NEAR(maskValue(chain, 2), 0.4, 0.01) << "the next layer reads its own folder";
 }
 
 // Every failure of a save leaves what was there before, byte for byte.
