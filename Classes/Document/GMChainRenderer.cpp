@@ -5,6 +5,8 @@
 #include "Classes/ToolObjects/PhotoToolChainState.h"
 #include "Platform/Image/RenderContext.h"
 
+#include <QImage>
+
 #include <algorithm>
 #include <cmath>
 
@@ -51,4 +53,13 @@ GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain, 
             return std::nullopt;
         return context->render(composed, pf::Rect(0, 0, std::round(size.width), std::round(size.height)));
     };
+}
+
+pf::Bitmap GMChainRenderer::fittedInside(const pf::Bitmap& picture, double side)
+{
+    if (picture.isNull() || (picture.width() <= side && picture.height() <= side))
+        return picture;
+    const QImage image = picture.toQImage();
+    return pf::Bitmap::fromQImage(
+        image.scaled(QSize(int(side), int(side)), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }

@@ -435,6 +435,14 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     // A picture: its editable state goes to the shadow copy of the file being written (the file itself
     // when autosaving), and only once that is safe does the file change.
     const QString location = explicitSave ? path : (originalPath.isEmpty() ? path : originalPath);
+    std::optional<pf::Bitmap> picture;
+    if (explicitSave) {
+        // Composed once at full size; the shadow copy's preview is that picture made smaller.
+        picture = snapshot->image ? snapshot->image() : std::nullopt;
+        if (!picture)
+            return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
+        snapshot->contents.preview = GMChainRenderer::fittedInside(*picture, GMChainRenderer::previewSide);
+    }
     const QString key = shadowCopyKey(location);
     const QUrl folder = GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(key));
     if (folder.isEmpty())
@@ -447,9 +455,6 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
         recordFileState(key, location);
         return true;
     }
-    std::optional<pf::Bitmap> picture = snapshot->image ? snapshot->image() : std::nullopt;
-    if (!picture)
-        return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
     if (!OVBundleManager::writeImage(*picture, path, errorMessage))
         return false;
     recordFileState(key, path);
