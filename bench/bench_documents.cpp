@@ -87,8 +87,8 @@ Editing fiveLayers()
         auto mask = std::make_shared<OVImageContainer>(
             pf::Image::constantColor(pf::Color(1, 1, 1, 1))
                 .imageByCroppingToRect(band)
-                .imageByCompositingOverImage(
-                    pf::Image::constantColor(pf::Color(0, 0, 0, 1)).imageByCroppingToRect(pf::Rect(0, 0, Width, Height))),
+                .imageByCompositingOverImage(pf::Image::constantColor(pf::Color(0, 0, 0, 1))
+                                                 .imageByCroppingToRect(pf::Rect(0, 0, Width, Height))),
             true);
         chain->brushPathImageAtIndex(i + 1)->addContentContainer(
             std::make_shared<OVContentContainer>(mask, std::make_shared<OVImageContainer>()));
@@ -105,7 +105,8 @@ Editing& editing()
 }
 
 // One save, timing the wall clock and how long the call held the main thread.
-void timedSave(benchmark::State& state, const QString& path, const QString& type, pf::Document::SaveOperation operation)
+void timedSave(benchmark::State& state, const QString& path, const QString& type,
+               pf::Document::SaveOperation operation)
 {
     editing(); // made before timing: five masks painted and written
     double longestHold = 0;
@@ -114,10 +115,11 @@ void timedSave(benchmark::State& state, const QString& path, const QString& type
         bool ok = false;
         QElapsedTimer hold;
         hold.start();
-        editing().document->pf::Document::saveToURL(path, type, operation, [&](bool succeeded, const QString&) {
-            ok = succeeded;
-            done = true;
-        });
+        editing().document->pf::Document::saveToURL(path, type, operation,
+                                                    [&](bool succeeded, const QString&) {
+                                                        ok = succeeded;
+                                                        done = true;
+                                                    });
         longestHold = std::max(longestHold, double(hold.nsecsElapsed()) / 1e6);
         spin([&] { return done; });
         if (!ok)
@@ -142,8 +144,9 @@ void ReopenPackage(benchmark::State& state)
 {
     const QString package = sandbox().filePath(QStringLiteral("reopen.glimora"));
     bool saved = false;
-    editing().document->pf::Document::saveToURL(package, GMDocumentPackage::typeName, pf::Document::SaveOperation::SaveTo,
-                                                 [&](bool, const QString&) { saved = true; });
+    editing().document->pf::Document::saveToURL(package, GMDocumentPackage::typeName,
+                                                pf::Document::SaveOperation::SaveTo,
+                                                [&](bool, const QString&) { saved = true; });
     spin([&] { return saved; });
     double firstPicture = 0;
     double layers = 0;

@@ -62,8 +62,8 @@ public:
     int pendingLayerCount() const { return int(m_pendingLayers.size()); }
 
     // The mask of a layer of the older kind, painted again from its strokes over the original.
-    std::shared_ptr<OVBrushPathImage> convertOldSettings(const GMBrushPath& strokes,
-                                                         const std::shared_ptr<GMEffectBlueprint>& blueprint) const;
+    std::shared_ptr<OVBrushPathImage>
+    convertOldSettings(const GMBrushPath& strokes, const std::shared_ptr<GMEffectBlueprint>& blueprint) const;
 
     // Lays the picture out on the printer's page: landscape when wider than high, no margins, scaled
     // down (never up) to fit, centred.

@@ -48,7 +48,8 @@ void GMDocumentArchive::registerArchiveClasses()
     });
 }
 
-std::optional<QByteArray> GMDocumentArchive::archivedData(const std::vector<Entry>& entries, QString* errorMessage)
+std::optional<QByteArray> GMDocumentArchive::archivedData(const std::vector<Entry>& entries,
+                                                          QString* errorMessage)
 {
     registerArchiveClasses();
     QVariantList content;
@@ -58,7 +59,7 @@ std::optional<QByteArray> GMDocumentArchive::archivedData(const std::vector<Entr
 }
 
 std::optional<std::vector<GMDocumentArchive::Entry>> GMDocumentArchive::entries(const QByteArray& data,
-                                                                              QString* errorMessage)
+                                                                                QString* errorMessage)
 {
     registerArchiveClasses();
     QString error;
@@ -86,7 +87,8 @@ std::optional<std::vector<GMDocumentArchive::Entry>> GMDocumentArchive::entries(
             return std::nullopt;
         }
         if (hasOlderBrushSettings(values.toMap()) && !olderBrushPath(values.toMap())) {
-            fail(errorMessage, QStringLiteral("The strokes of layer %1 of the document are damaged.").arg(k + 1));
+            fail(errorMessage,
+                 QStringLiteral("The strokes of layer %1 of the document are damaged.").arg(k + 1));
             return std::nullopt;
         }
         entries.push_back({name.toString(), values.toMap()});

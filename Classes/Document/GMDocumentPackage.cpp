@@ -100,15 +100,19 @@ bool writeMaskFolder(const GMDocumentPackage::Layer& layer, const QString& folde
     const QVariantMap content{{QStringLiteral("width"), double(float(layer.maskSize.width))},
                               {QStringLiteral("height"), double(float(layer.maskSize.height))}};
     const auto data = pf::PropertyList::toData(content, pf::PropertyList::Format::Xml, errorMessage);
-    if (!data || !pf::FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *data, errorMessage))
+    if (!data ||
+        !pf::FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *data, errorMessage))
         return false;
-    if (layer.mask && !layer.snapshotName.isEmpty() && layer.mask->waitForSnapshotFolder(layer.snapshotName)) {
+    if (layer.mask && !layer.snapshotName.isEmpty() &&
+        layer.mask->waitForSnapshotFolder(layer.snapshotName)) {
         QString linkError;
         if (linkTree(OVBrushPathImage::urlForFileName(layer.snapshotName), folder, &linkError))
             return true;
-        pf::warning(QStringLiteral("The mask snapshot cannot be linked (%1); it is written again").arg(linkError));
+        pf::warning(
+            QStringLiteral("The mask snapshot cannot be linked (%1); it is written again").arg(linkError));
     }
-    const OVContentContainerPtr container = layer.container ? layer.container : std::make_shared<OVContentContainer>();
+    const OVContentContainerPtr container =
+        layer.container ? layer.container : std::make_shared<OVContentContainer>();
     return container->writeToFolder(folder, errorMessage);
 }
 
@@ -118,14 +122,16 @@ void linkQuickLook(const QString& package, const QString& name, const QString& w
     const QString target = package + QStringLiteral("/QuickLook/") + name;
     QString error;
     if (!linkOrCopy(source, target, &error))
-        pf::warning(QStringLiteral("Could not link/copy QuickLook-%1 (%2->%3), because %4").arg(what, source, target, error));
+        pf::warning(QStringLiteral("Could not link/copy QuickLook-%1 (%2->%3), because %4")
+                        .arg(what, source, target, error));
 }
 
 QByteArray readLimited(const QString& path, QString* errorMessage)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        fail(errorMessage, QStringLiteral("\"%1\" cannot be read: %2").arg(QFileInfo(path).fileName(), file.errorString()));
+        fail(errorMessage,
+             QStringLiteral("\"%1\" cannot be read: %2").arg(QFileInfo(path).fileName(), file.errorString()));
         return {};
     }
     if (file.size() > maximumFileSize) {
@@ -137,8 +143,9 @@ QByteArray readLimited(const QString& path, QString* errorMessage)
 
 QString olderDocumentMessage()
 {
-    return QStringLiteral("This document was made by an older version of the application as a single file. "
-                          "This version cannot read the picture such files hold; the document was left unchanged.");
+    return QStringLiteral(
+        "This document was made by an older version of the application as a single file. "
+        "This version cannot read the picture such files hold; the document was left unchanged.");
 }
 
 } // namespace
@@ -174,12 +181,14 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
     const QString name = target.fileName();
     if (contents.originalJPEG.isEmpty())
         return fail(errorMessage, QStringLiteral("There is no original picture to save."));
-    if (!stepAllowed(QStringLiteral("folder"), errorMessage) || !pf::FileSystem::createDirectory(parent, errorMessage))
+    if (!stepAllowed(QStringLiteral("folder"), errorMessage) ||
+        !pf::FileSystem::createDirectory(parent, errorMessage))
         return false;
 
     // Leftovers of saves that were interrupted (the process killed) go first.
     const QString prefix = u'.' + name.left(64) + QStringLiteral(".saving-");
-    for (const QString& stale : QDir(parent).entryList({prefix + u'*'}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+    for (const QString& stale :
+         QDir(parent).entryList({prefix + u'*'}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
         pf::FileSystem::removeRecursively(parent + u'/' + stale, parent);
 
     const QString fresh = parent + u'/' + prefix + pf::randomName(10);
@@ -195,7 +204,8 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
     };
 
     if (!stepAllowed(QStringLiteral("image"), errorMessage) ||
-        !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/image.jpg"), contents.originalJPEG, errorMessage))
+        !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/image.jpg"), contents.originalJPEG,
+                                             errorMessage))
         return discard();
 
     // Masks are written on the document queue while the previews and the archive are made here.
@@ -265,7 +275,7 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
 }
 
 std::optional<std::vector<GMDocumentPackage::Layer>> GMDocumentPackage::readArchive(const QByteArray& data,
-                                                                                  QString* errorMessage)
+                                                                                    QString* errorMessage)
 {
     const auto entries = GMDocumentArchive::entries(data, errorMessage);
     if (!entries)
@@ -294,7 +304,8 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
         if (!data.isEmpty() && pf::KeyedUnarchiver::unarchive(data, &ignored))
             fail(errorMessage, olderDocumentMessage());
         else if (!data.isEmpty())
-            fail(errorMessage, QStringLiteral("“%1” is not a document of this application.").arg(info.fileName()));
+            fail(errorMessage,
+                 QStringLiteral("“%1” is not a document of this application.").arg(info.fileName()));
         return std::nullopt;
     }
     const QString folder = info.absoluteFilePath();

@@ -32,11 +32,11 @@ public:
         painter.fillRect(area.toQRectF(), QColor(30, 31, 34));
         if (!m_image.isNull()) {
             const pf::Rect inner = area.insetBy(24, 24);
-            const double scale = std::min({inner.width() / m_image.width(), inner.height() / m_image.height(), 1.0});
+            const double scale =
+                std::min({inner.width() / m_image.width(), inner.height() / m_image.height(), 1.0});
             const double w = m_image.width() * scale;
             const double h = m_image.height() * scale;
-            pf::drawImage(painter, m_image,
-                          pf::Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h));
+            pf::drawImage(painter, m_image, pf::Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h));
         }
     }
 
@@ -100,7 +100,8 @@ GMRenderForSaving GMPreviewWindowController::previewForSaving()
 {
     if (!m_chain)
         return {};
-    return GMChainRenderer::renderForSaving(*m_chain, pf::Size(GMChainRenderer::previewSide, GMChainRenderer::previewSide));
+    return GMChainRenderer::renderForSaving(
+        *m_chain, pf::Size(GMChainRenderer::previewSide, GMChainRenderer::previewSide));
 }
 
 GMRenderForSaving GMPreviewWindowController::imageForSaving()

@@ -50,7 +50,8 @@ private:
     void choose(const QString& path)
     {
         m_chosenPackage = path;
-        QMetaObject::invokeMethod(this, [this] { QDialog::done(QDialog::Accepted); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { QDialog::done(QDialog::Accepted); }, Qt::QueuedConnection);
     }
 
     QStringList m_packageExtensions;

@@ -63,8 +63,9 @@ void shoot(const QWidget* window, const QString& name)
 {
     settle(150);
     const QRect area(window->mapToGlobal(QPoint(0, 0)), window->size());
-    const QImage image =
-        QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
+    const QImage image = QGuiApplication::primaryScreen()
+                             ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                             .toImage();
     const QString path = outputFolder + u'/' + name + QStringLiteral(".png");
     if (image.isNull() || !image.save(path)) {
         std::fprintf(stderr, "Error: could not save %s\n", qPrintable(path));
@@ -100,7 +101,8 @@ int main(int argc, char** argv)
     FilterLibrary::registerAll();
     testfilters::registerAll();
     GMDocument::setBlueprintCatalog(&chaintest::catalog());
-    GMDocument::setWindowControllerFactory([](GMDocument&) { return std::make_shared<GMPreviewWindowController>(); });
+    GMDocument::setWindowControllerFactory(
+        [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(); });
 
     // A document package with a painted layer, for the open panel to choose.
     const QString photo = makePhoto(sandbox.filePath(QStringLiteral("Portrait.jpg")));
@@ -116,8 +118,11 @@ int main(int argc, char** argv)
         const pf::Size size = chain->originalImageSize();
         // The wash on the left half.
         auto mask = std::make_shared<OVImageContainer>(
-            pf::Image::constantColor(pf::Color(1, 1, 1, 1)).imageByCroppingToRect(pf::Rect(0, 0, size.width / 2, size.height)), true);
-        chain->brushPathImageAtIndex(1)->addContentContainer(std::make_shared<OVContentContainer>(mask, std::make_shared<OVImageContainer>()));
+            pf::Image::constantColor(pf::Color(1, 1, 1, 1))
+                .imageByCroppingToRect(pf::Rect(0, 0, size.width / 2, size.height)),
+            true);
+        chain->brushPathImageAtIndex(1)->addContentContainer(
+            std::make_shared<OVContentContainer>(mask, std::make_shared<OVImageContainer>()));
         bool saved = false;
         document->saveToURL(package, GMDocumentPackage::typeName, pf::Document::SaveOperation::SaveAs,
                             [&](bool ok, const QString& message) {
@@ -233,7 +238,8 @@ int main(int argc, char** argv)
         const size_t before = handler.documents().size();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-        check(waitFor([&] { return handler.documents().size() > before; }), "a double click opens the sample");
+        check(waitFor([&] { return handler.documents().size() > before; }),
+              "a double click opens the sample");
         if (handler.documents().size() > before && handler.documents().back()->window()) {
             pf::Window* sampleWindow = handler.documents().back()->window();
             waitFor([&] { return sampleWindow->isVisible(); });

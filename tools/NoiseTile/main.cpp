@@ -79,7 +79,8 @@ int main(int argc, char** argv)
         std::ifstream file(argv[2], std::ios::binary);
         const std::string present((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         if (present != drawing) {
-            std::fprintf(stderr, "Error: %s is not what noise-tile draws; run noise-tile %s\n", argv[2], argv[2]);
+            std::fprintf(stderr, "Error: %s is not what noise-tile draws; run noise-tile %s\n", argv[2],
+                         argv[2]);
             return 1;
         }
         return 0;
