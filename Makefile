@@ -14,7 +14,7 @@ else
 endif
 JOBS ?= $(shell nproc)
 BENCH_PROGRAMS = bench_image_engine bench_builtin_filters bench_filter_library bench_effect_engine bench_brush \
-  bench_layer_tree
+  bench_layer_tree bench_toolkit
 
 .PHONY: run test bench bench-build bench-deps bench-report deps configure build clean format fuzz
 
