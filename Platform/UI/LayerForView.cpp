@@ -38,6 +38,14 @@ public:
                 widget == m_layer->m_view.data()
                     ? rect
                     : QRect(widget->mapTo(m_layer->m_view.data(), rect.topLeft()), rect.size()));
+        } else if ((event->type() == QEvent::Move || event->type() == QEvent::Show ||
+                    event->type() == QEvent::Hide) &&
+                   !m_layer->m_rendering && m_layer->m_view && object != m_layer->m_view.data()) {
+            // A child moved (a scroll area's document) is shifted in the backing store without being
+            // painted again: all of its parent is drawn anew.
+            if (QWidget* parent = static_cast<QWidget*>(object)->parentWidget())
+                m_layer->viewRepainted(
+                    QRect(parent->mapTo(m_layer->m_view.data(), QPoint()), parent->size()));
         }
         return false;
     }

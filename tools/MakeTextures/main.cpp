@@ -290,7 +290,7 @@ QImage makeBoxBackground(double mean, double contrast, uint32_t seed, int size, 
             const double u = (x + 0.5) / pixels, v = (y + 0.5) / pixels;
             const double s = speckle[size_t((y / scale) * size + x / scale)];
             const uint8_t g =
-                toByte(mean + contrast * (0.35 * cloud.at(u, v) + 0.45 * grain.at(u, v) + 0.2 * s));
+                toByte(mean + contrast * (0.15 * cloud.at(u, v) + 0.45 * grain.at(u, v) + 0.4 * s));
             line[x] = qRgb(g, g, g);
         }
     }
@@ -327,9 +327,9 @@ int main(int argc, char** argv)
     bool boxes = true;
     for (int scale : {1, 2}) {
         const QString suffix = scale == 1 ? QStringLiteral(".png") : QStringLiteral("@2x.png");
-        boxes = save(makeBoxBackground(0.25, 0.05, 310815, 64, scale),
+        boxes = save(makeBoxBackground(0.56, 0.06, 310815, 64, scale),
                      folder.filePath(QStringLiteral("OVBoxDarkBackground") + suffix), "png", -1) &&
-                save(makeBoxBackground(0.86, 0.04, 120964, 64, scale),
+                save(makeBoxBackground(0.86, 0.05, 120964, 64, scale),
                      folder.filePath(QStringLiteral("OVBoxLightBackground") + suffix), "png", -1) &&
                 boxes;
     }

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -37,7 +38,13 @@ public:
     };
     std::vector<Entry> log;
     bool takesWheel = false;
+    QColor fill;
 
+    void drawRect(QPainter& painter, const Rect&) override
+    {
+        if (fill.isValid())
+            painter.fillRect(bounds().toQRectF(), fill);
+    }
     void mouseDown(const Event& e) override { note(e); }
     void mouseDragged(const Event& e) override { note(e); }
     void mouseUp(const Event& e) override { note(e); }
@@ -237,6 +244,7 @@ TEST_F(ThreeDView, AScrollAreaInASubviewScrollsByWheelAndItsTilesTakeClicks)
     std::vector<Recorder*> tiles;
     for (int i = 0; i < 10; ++i) {
         tiles.push_back(new Recorder(Rect(i * 100, 0, 100, 90)));
+        tiles.back()->fill = QColor::fromHsv(i * 36, 255, 255);
         document->addSubview(tiles.back());
     }
     scroll->setWidget(document);
@@ -246,9 +254,17 @@ TEST_F(ThreeDView, AScrollAreaInASubviewScrollsByWheelAndItsTilesTakeClicks)
         view->layerForSubview(strip)->setTransform(Transform3D::rotation(15 * kDegree, 0, 1, 0));
     }
     QScrollBar* bar = scroll->horizontalScrollBar();
-    const Point middle = seen(*view, *strip, Point(200, 60));
+    const Point middle = seen(*view, *strip, Point(250, 60));
+    auto shownAt = [&](Point inView) {
+        QApplication::processEvents();
+        const QImage shot = view->snapshot();
+        return shot.pixelColor(int(inView.x), shot.height() - 1 - int(inView.y));
+    };
+    EXPECT_EQ(shownAt(middle).rgb(), tiles[2]->fill.rgb());
     wheel(middle, QPoint(-120, 0));
     EXPECT_GT(bar->value(), 0);
+    // The scrolled document is drawn again where it moved to, not only where it uncovered the strip.
+    EXPECT_EQ(shownAt(middle).rgb(), tiles[(250 + bar->value()) / 100]->fill.rgb());
 
     // The tile under the pointer after scrolling takes the click at the point aimed at.
     const int scrolled = bar->value();
