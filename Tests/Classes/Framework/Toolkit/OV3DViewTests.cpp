@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -212,6 +213,29 @@ TEST_F(ThreeDView, HoverEntersMovesAndExitsTheSubviewsUnderThePointer)
     EXPECT_EQ(left->log[1].clicks, 0);
     EXPECT_NEAR(right->log[0].at.x, 15, 0.5);
     EXPECT_EQ(view->lastHitView(), nullptr);
+}
+
+TEST_F(ThreeDView, CursorsAndTooltipsOfSubviewsShowOverTheirPlaceOnTheSurface)
+{
+    Recorder* left = hostSubview(Rect(40, 75, 150, 150), 20);
+    Recorder* right = hostSubview(Rect(310, 75, 150, 150), -30);
+    left->setCursor(Qt::PointingHandCursor);
+    left->addToolTipRect(Rect(0, 0, 75, 150), QStringLiteral("left half"));
+    right->setToolTip(QStringLiteral("whole right"));
+    move(seen(*view, *left, Point(30, 80)));
+    EXPECT_EQ(view->cursor().shape(), Qt::PointingHandCursor);
+    move(seen(*view, *right, Point(30, 80)));
+    EXPECT_FALSE(view->testAttribute(Qt::WA_SetCursor));
+
+    auto tipAt = [&](Point inView) {
+        const QPoint at = view->pointToWidget(inView).toPoint();
+        QHelpEvent help(QEvent::ToolTip, at, view->mapToGlobal(at));
+        QApplication::sendEvent(view, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(seen(*view, *left, Point(30, 80))), QStringLiteral("left half"));
+    EXPECT_EQ(tipAt(seen(*view, *right, Point(120, 80))), QStringLiteral("whole right"));
+    QToolTip::hideText();
 }
 
 TEST_F(ThreeDView, TheRearmostSubviewTakesTheClickAndTheWheelGoesOnlyWhereItIsTaken)
