@@ -13,8 +13,10 @@ else
   BUILD_TYPE ?= Debug
 endif
 JOBS ?= $(shell nproc)
+BENCH_PROGRAMS = bench_image_engine bench_builtin_filters bench_filter_library bench_effect_engine bench_brush \
+  bench_layer_tree
 
-.PHONY: run test bench deps configure build clean format fuzz
+.PHONY: run test bench bench-build bench-deps bench-report deps configure build clean format fuzz
 
 run: build
 	./$(BUILD_DIR)/glimora
@@ -31,10 +33,23 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j$(JOBS)
 
-bench: deps
+# The benchmarks' peers (OpenCV's image codecs) are needed by the benchmarks only.
+bench-deps: deps
+	@scripts/install-bench-deps
+
+bench-build: bench-deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLIMORA_BENCH=ON >/dev/null
 	@cmake --build build-bench -j$(JOBS)
-	@for b in build-bench/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] && "$$b"; done
+
+# Every benchmark program, one after the other (only the programs: the build folder also holds the
+# generated-code folders named after them).
+bench: bench-build
+	@set -e; for b in $(BENCH_PROGRAMS); do build-bench/bench/$$b; done
+
+# The ratio table: ours against the peer in the same program, medians of repeated runs, each memory
+# figure from a process of its own.
+bench-report: bench-build
+	@build-bench/bench/bench_report
 
 fuzz: deps
 	@scripts/run-fuzzers

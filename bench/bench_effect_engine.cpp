@@ -115,7 +115,7 @@ void BM_FullSizeCompose(benchmark::State& state)
     }
     reportPeakMemory(state);
 }
-BENCHMARK(BM_FullSizeCompose)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_FullSizeCompose)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // Adding a stroke to a 6000 x 4000 mask: the main thread's share, and the time until it is on disk.
 void BM_StrokeOnFullSizeMask(benchmark::State& state)

@@ -80,6 +80,76 @@
 #include "Classes/Filters/GMAutoBrush.h"
 #include "Classes/Filters/GMBasicBrush.h"
 #include "Classes/Filters/GMBrushMaskTools.h"
+// The framework's combining, mask, colour, gradient, frame, shadow, reflection and watermark filters
+#include "Classes/Filters/OVArtisticExtend.h"
+#include "Classes/Filters/OVBlurCompositionFilter.h"
+#include "Classes/Filters/OVColorMultiplyFilter.h"
+#include "Classes/Filters/OVCombineFilter.h"
+#include "Classes/Filters/OVCombineMaskFilter.h"
+#include "Classes/Filters/OVDimmedBWFilter.h"
+#include "Classes/Filters/OVGaussianBlurFilter.h"
+#include "Classes/Filters/OVGradientMapFilter.h"
+#include "Classes/Filters/OVGradientMultiplyFilter.h"
+#include "Classes/Filters/OVImageOverlayFilter.h"
+#include "Classes/Filters/OVKeepColorFilter.h"
+#include "Classes/Filters/OVMaskImageFilter.h"
+#include "Classes/Filters/OVPictureFrameFilter.h"
+#include "Classes/Filters/OVPictureShadowFilter.h"
+#include "Classes/Filters/OVReflectionFilter.h"
+#include "Classes/Filters/OVReplaceColorFilter.h"
+#include "Classes/Filters/OVRotateColorFilter.h"
+#include "Classes/Filters/OVSRGBConversionFilter.h"
+#include "Classes/Filters/OVSimpleShadowFilter.h"
+#include "Classes/Filters/OVWatermarkFilter.h"
+
+// Mask filters: stroke segments, morphology, colour sampling and selection, combining, alpha, mask tools
+#include "Classes/Filters/GMAutoBrushFilter.h"
+#include "Classes/Filters/GMAutoBrushHairFilter.h"
+#include "Classes/Filters/GMAutoBrushSkinFilter.h"
+#include "Classes/Filters/GMAutoBrushWhiteEyeFilter.h"
+#include "Classes/Filters/GMAutoPseudoSegmentationFilter.h"
+#include "Classes/Filters/GMColorAtPointFilter.h"
+#include "Classes/Filters/GMColorMaskBorderCutFilter.h"
+#include "Classes/Filters/GMColorMaskDilateCircleFilter.h"
+#include "Classes/Filters/GMColorMaskDilateMaxFilter.h"
+#include "Classes/Filters/GMColorMaskErodeCircleFilter.h"
+#include "Classes/Filters/GMColorMaskErodeMinFilter.h"
+#include "Classes/Filters/GMColorMaskFillHolesFilter.h"
+#include "Classes/Filters/GMColorMaskInvertFilter.h"
+#include "Classes/Filters/GMColorMaskSkinBasedOnLumErrFilter.h"
+#include "Classes/Filters/GMCombineMasksFilter.h"
+#include "Classes/Filters/GMCutMaskToRectFilter.h"
+#include "Classes/Filters/GMDilateCircleFilter.h"
+#include "Classes/Filters/GMExtractAreaLightnessColorMaskFilter.h"
+#include "Classes/Filters/GMExtractDarkAreasRGBFilter.h"
+#include "Classes/Filters/GMExtractLightAreasRGBFilter.h"
+#include "Classes/Filters/GMFillFromBorderFilter.h"
+#include "Classes/Filters/GMFillHoles22Filter.h"
+#include "Classes/Filters/GMFillHolesBigFilter.h"
+#include "Classes/Filters/GMFillSkinFilter.h"
+#include "Classes/Filters/GMHardAlphaCutFilter.h"
+#include "Classes/Filters/GMInnerCutFilter.h"
+#include "Classes/Filters/GMInvertBrushMaskFilter.h"
+#include "Classes/Filters/GMMask2AlphaFilter.h"
+#include "Classes/Filters/GMMaskAlphaFilter.h"
+#include "Classes/Filters/GMMaskBasedOnColorRangeFilter.h"
+#include "Classes/Filters/GMMaskBasedOnHueSmoothFilter.h"
+#include "Classes/Filters/GMMaskBasedOnRGBFilter.h"
+#include "Classes/Filters/GMMaskFillHolesAdjustableFilter.h"
+#include "Classes/Filters/GMMaskToneRangeCustomFilter.h"
+#include "Classes/Filters/GMMinAlphaFilter.h"
+#include "Classes/Filters/GMMultiplyAlphaFilter.h"
+#include "Classes/Filters/GMPassToneRangeFilter.h"
+#include "Classes/Filters/GMSelectChannelThresholdFilter.h"
+#include "Classes/Filters/GMWhiteTransparentMask.h"
+#include "Classes/Filters/GMsetAlphaChannelFilter.h"
+#include "Classes/Filters/OVCutMixedAlpha.h"
+#include "Classes/Filters/OVGradientSmoother.h"
+#include "Classes/Filters/OVImproveSolution.h"
+#include "Classes/Filters/OVMaskImage.h"
+#include "Classes/Filters/OVMaskReplace.h"
+#include "Classes/Filters/OVReplaceInRect.h"
+#include "Classes/Filters/OVSmoother.h"
 
 #include <mutex>
 
@@ -179,5 +249,76 @@ void FilterLibrary::registerAll()
         GMAutoBrush::registerClass();
         GMBrushMaskTools::registerClass();
         GMAdjustableBlend::registerClass();
+        // The framework's combining, mask, colour, gradient, frame, shadow, reflection and watermark filters.
+        OVArtisticExtend::registerClass();
+        OVBlurCompositionFilter::registerClass();
+        OVColorMultiplyFilter::registerClass();
+        OVCombineFilter::registerClass();
+        OVCombineMaskFilter::registerClass();
+        OVDimmedBWFilter::registerClass();
+        OVGaussianBlurFilter::registerClass();
+        OVGradientMapFilter::registerClass();
+        OVGradientMultiplyFilter::registerClass();
+        OVImageOverlayFilter::registerClass();
+        OVKeepColorFilter::registerClass();
+        OVMaskImageFilter::registerClass();
+        OVPictureFrameFilter::registerClass();
+        OVPictureShadowFilter::registerClass();
+        OVReflectionFilter::registerClass();
+        OVReplaceColorFilter::registerClass();
+        OVRotateColorFilter::registerClass();
+        OVSRGBConversionFilter::registerClass();
+        OVSimpleShadowFilter::registerClass();
+        OVWatermarkFilter::registerClass();
+
+        // Mask filters: stroke segments, morphology, colour sampling and selection, combining and
+        // filling, alpha, and the brush framework's mask tools.
+        GMWhiteTransparentMask::registerClass();
+        OVCutMixedAlpha::registerClass();
+        OVGradientSmoother::registerClass();
+        OVImproveSolution::registerClass();
+        OVMaskImage::registerClass();
+        OVMaskReplace::registerClass();
+        OVReplaceInRect::registerClass();
+        OVSmoother::registerClass();
+        registerMember<GMAutoBrushFilter>("GMAutoBrushFilter");
+        registerMember<GMAutoBrushHairFilter>("GMAutoBrushHairFilter");
+        registerMember<GMAutoBrushSkinFilter>("GMAutoBrushSkinFilter");
+        registerMember<GMAutoBrushWhiteEyeFilter>("GMAutoBrushWhiteEyeFilter");
+        registerMember<GMAutoPseudoSegmentationFilter>("GMAutoPseudoSegmentationFilter");
+        registerMember<GMColorMaskBorderCutFilter>("GMColorMaskBorderCutFilter");
+        registerMember<GMColorMaskDilateCircleFilter>("GMColorMaskDilateCircleFilter");
+        registerMember<GMColorMaskDilateMaxFilter>("GMColorMaskDilateMaxFilter");
+        registerMember<GMColorMaskErodeCircleFilter>("GMColorMaskErodeCircleFilter");
+        registerMember<GMColorMaskErodeMinFilter>("GMColorMaskErodeMinFilter");
+        registerMember<GMColorMaskFillHolesFilter>("GMColorMaskFillHolesFilter");
+        registerMember<GMColorMaskInvertFilter>("GMColorMaskInvertFilter");
+        registerMember<GMDilateCircleFilter>("GMDilateCircleFilter");
+        registerMember<GMFillHoles22Filter>("GMFillHoles22Filter");
+        registerMember<GMFillHolesBigFilter>("GMFillHolesBigFilter");
+        registerMember<GMHardAlphaCutFilter>("GMHardAlphaCutFilter");
+        registerMember<GMColorAtPointFilter>("GMColorAtPointFilter");
+        registerMember<GMColorMaskSkinBasedOnLumErrFilter>("GMColorMaskSkinBasedOnLumErrFilter");
+        registerMember<GMExtractAreaLightnessColorMaskFilter>("GMExtractAreaLightnessColorMaskFilter");
+        registerMember<GMExtractDarkAreasRGBFilter>("GMExtractDarkAreasRGBFilter");
+        registerMember<GMExtractLightAreasRGBFilter>("GMExtractLightAreasRGBFilter");
+        registerMember<GMCombineMasksFilter>("GMCombineMasksFilter");
+        registerMember<GMCutMaskToRectFilter>("GMCutMaskToRectFilter");
+        registerMember<GMFillFromBorderFilter>("GMFillFromBorderFilter");
+        registerMember<GMFillSkinFilter>("GMFillSkinFilter");
+        registerMember<GMMaskBasedOnColorRangeFilter>("GMMaskBasedOnColorRangeFilter");
+        registerMember<GMMaskBasedOnRGBFilter>("GMMaskBasedOnRGBFilter");
+        registerMember<GMMaskBasedOnHueSmoothFilter>("GMMaskBasedOnHueSmoothFilter");
+        registerMember<GMMaskToneRangeCustomFilter>("GMMaskToneRangeCustomFilter");
+        registerMember<GMPassToneRangeFilter>("GMPassToneRangeFilter");
+        registerMember<GMSelectChannelThresholdFilter>("GMSelectChannelThresholdFilter");
+        registerMember<GMMaskFillHolesAdjustableFilter>("GMMaskFillHolesAdjustableFilter");
+        registerMember<GMMinAlphaFilter>("GMMinAlphaFilter");
+        registerMember<GMMultiplyAlphaFilter>("GMMultiplyAlphaFilter");
+        registerMember<GMsetAlphaChannelFilter>("GMsetAlphaChannelFilter");
+        registerMember<GMInvertBrushMaskFilter>("GMInvertBrushMaskFilter");
+        registerMember<GMInnerCutFilter>("GMInnerCutFilter");
+        registerMember<GMMask2AlphaFilter>("GMMask2AlphaFilter");
+        registerMember<GMMaskAlphaFilter>("GMMaskAlphaFilter");
     });
 }

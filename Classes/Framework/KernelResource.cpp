@@ -1,5 +1,6 @@
 #include "Classes/Framework/KernelResource.h"
 
+#include "Classes/Framework/KernelPrelude.h"
 #include "Platform/Foundation/Bundle.h"
 
 #include <QFile>
@@ -72,7 +73,7 @@ std::vector<pf::Kernel> KernelResource::kernels(const QString& name, bool* missi
         *missing = !source.has_value();
     if (!source)
         return {};
-    return pf::Kernel::kernelsWithString(*source, name);
+    return pf::Kernel::kernelsWithString(KernelPrelude::applied(*source), name);
 }
 
 pf::Rect KernelResource::fullExtent(const pf::Rect& rect)

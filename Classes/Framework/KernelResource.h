@@ -16,8 +16,8 @@ public:
     // The text of the kernel resource of that name; nothing when there is no such resource or it
     // cannot be read (silently: a filter without its kernel simply makes no image).
     static std::optional<QString> text(const QString& name);
-    // Compiles the resource; an empty list when it is missing or does not compile (the compiler's
-    // message is logged once by the engine).
+    // Compiles the resource, with the shared functions it calls in front (KernelPrelude); an empty list
+    // when it is missing or does not compile (the compiler's message is logged once by the engine).
     static std::vector<pf::Kernel> kernels(const QString& name, bool* missing = nullptr);
 
     // Tests put their own kernel texts here; they are found before the application's.

@@ -5,9 +5,32 @@
 #include "Platform/Image/Color.h"
 #include "Platform/Image/RenderContext.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace pf;
+
+namespace {
+
+// Outputs up to this size keep their stacks as float renderings in the table (a 1024-pixel preview
+// needs 11 MB a stack); beyond it, as for a full-size save, the table keeps 8-bit copies.
+constexpr double FloatStackPixels = 4.0e6;
+
+// The 8-bit copy of a float rendering, rounded as a render into 8 bits rounds.
+Bitmap eightBitCopy(const Bitmap& pixels)
+{
+    Bitmap copy(pixels.width(), pixels.height(), Bitmap::Format::RGBA8, Bitmap::Fill::Uninitialized);
+    if (copy.isNull())
+        return copy;
+    const size_t count = size_t(pixels.width()) * size_t(pixels.height()) * 4;
+    const auto* from = reinterpret_cast<const float*>(pixels.data());
+    uint8_t* to = copy.mutableData();
+    for (size_t i = 0; i < count; ++i)
+        to[i] = uint8_t(std::clamp(from[i], 0.0f, 1.0f) * 255.0f + 0.5f);
+    return copy;
+}
+
+} // namespace
 
 OVRenderCache::OVRenderCache(std::shared_ptr<OVRenderCacheDelegate> delegate, const void* sender,
                              std::shared_ptr<RenderContext> context)
@@ -40,15 +63,25 @@ Image OVRenderCache::contentImageForIndex(int index)
     return imageToIndex(index, false);
 }
 
+std::optional<Bitmap> OVRenderCache::renderedPixels(const Image& image, Bitmap::Format format) const
+{
+    // A cached layer is computed once and then reused as pixels: 8-bit for the contents, as the photo
+    // itself is; float for the stacks passed on (see m_stacks).
+    const Rect rect = outputRect();
+    return rect.isEmpty() ? std::nullopt : m_context->render(image, rect, format);
+}
+
+Rect OVRenderCache::outputRect() const
+{
+    return Rect(0, 0, std::round(m_outputSize.width), std::round(m_outputSize.height));
+}
+
 Image OVRenderCache::rendered(const Image& image) const
 {
-    // Kept as 8-bit pixels, as the photo itself is: a cached layer is computed once and then reused.
-    const Rect rect(0, 0, std::round(m_outputSize.width), std::round(m_outputSize.height));
-    if (!rect.isEmpty()) {
-        if (auto bitmap = m_context->render(image, rect, Bitmap::Format::RGBA8))
-            return Image::fromBitmap(*bitmap);
-    }
-    return Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(rect);
+    // A render that fails gives a transparent image of the output size.
+    const auto pixels = renderedPixels(image, Bitmap::Format::RGBA8);
+    return pixels ? Image::fromBitmap(*pixels)
+                  : Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(outputRect());
 }
 
 Image OVRenderCache::imageToIndex(int index, bool composed)
@@ -110,14 +143,23 @@ Image OVRenderCache::imageToIndex(int index, bool composed)
         if (size_t(k) < m_stacks.size()) {
             stack = m_stacks[size_t(k)];
         } else {
+            Image kept;
             if (FilterPtr composition = source->compositingFilterForIndex(k)) {
                 composition->setValue(QVariant::fromValue(content), QStringLiteral("inputImage"));
                 composition->setValue(QVariant::fromValue(stack), QStringLiteral("inputBackgroundImage"));
                 const Image output = composition->value(OutputImageKey).value<Image>();
-                if (!output.isNull())
-                    stack = rendered(output);
+                if (!output.isNull()) {
+                    // A large output keeps 8-bit copies; the float rendering is then made only for a
+                    // layer above in this fill.
+                    const bool large = m_outputSize.width * m_outputSize.height > FloatStackPixels;
+                    const auto pixels =
+                        large && k == index ? std::nullopt : renderedPixels(output, Bitmap::Format::RGBAf);
+                    stack = pixels ? Image::fromBitmap(*pixels) : rendered(output);
+                    if (pixels && large)
+                        kept = Image::fromBitmap(eightBitCopy(*pixels));
+                }
             }
-            m_stacks.push_back(stack);
+            m_stacks.push_back(kept.isNull() ? stack : kept);
         }
         if (m_cancel.load())
             return Image();

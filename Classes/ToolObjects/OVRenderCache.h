@@ -55,6 +55,8 @@ public:
 
 private:
     pf::Image imageToIndex(int index, bool composed);
+    std::optional<pf::Bitmap> renderedPixels(const pf::Image& image, pf::Bitmap::Format format) const;
+    pf::Rect outputRect() const;
     pf::Image rendered(const pf::Image& image) const;
     void contentDidChange(const QVariantMap& info);
     void compositionDidChange(const QVariantMap& info);
@@ -63,6 +65,9 @@ private:
     std::shared_ptr<pf::RenderContext> m_context;
     mutable std::mutex m_lock;
     std::vector<std::optional<pf::Image>> m_images; // nullopt: stale
+    // Composed stacks go on to the next layer as float renderings, so that stacks of many layers do not
+    // band. The table keeps them as floats where the output is small (previews, display caches); larger
+    // outputs keep an 8-bit copy, and a later fill starts from it.
     std::vector<pf::Image> m_stacks;
     std::atomic<bool> m_cancel{false};
     pf::Size m_outputSize;

@@ -1,7 +1,10 @@
 #include "Classes/ToolObjects/OVRenderInfoGenerator.h"
 
+#include "Classes/Filters/BitmapHysteresis.h"
 #include "Classes/Framework/ImageFunctions.h"
 #include "Classes/Framework/OVGeometry.h"
+#include "Platform/Image/Color.h"
+#include "Platform/Image/Filter.h"
 
 #include <cmath>
 #include <limits>
@@ -89,4 +92,100 @@ double OVRenderInfoGenerator::normedFaceWidthAt(const Point& point) const
         }
     }
     return result;
+}
+
+namespace {
+
+Image filtered(const QString& name, const std::vector<std::pair<QString, QVariant>>& values,
+               bool defaults = false)
+{
+    FilterPtr filter = Filter::create(name);
+    if (!filter)
+        return Image();
+    if (defaults)
+        filter->setDefaults();
+    for (const auto& [key, value] : values)
+        filter->setValue(value, key);
+    return filter->value(OutputImageKey).value<Image>();
+}
+
+QVariant imageArgument(const Image& image)
+{
+    return QVariant::fromValue(image);
+}
+
+} // namespace
+
+Image OVRenderInfoGenerator::gaussBlurImage(const Image& image, double radius) const
+{
+    if (image.isNull())
+        return Image();
+    const Image blurred =
+        filtered(QStringLiteral("CIGaussianBlur"), {{QStringLiteral("inputImage"), imageArgument(image)},
+                                                    {QStringLiteral("inputRadius"), radius}});
+    return blurred.isNull() ? Image() : blurred.imageByCroppingToRect(image.extent());
+}
+
+Image OVRenderInfoGenerator::renderEdges(const Image& image) const
+{
+    const Image blurred = gaussBlurImage(image, 2.5);
+    if (blurred.isNull())
+        return Image();
+    FilterPtr canny = Filter::create(QStringLiteral("GMCannyEdgeDetectFilter"));
+    if (!canny)
+        return Image();
+    canny->setValue(imageArgument(blurred), QStringLiteral("inputImage"));
+    canny->setDefaults();
+    canny->setValue(2.0, QStringLiteral("inputGaussRadius"));
+    canny->setValue(0.09, QStringLiteral("inputEdgeThreshold"));
+    canny->setValue(0.35, QStringLiteral("inputHighThresholdH"));
+    canny->setValue(0.14, QStringLiteral("inputLowThresholdH"));
+    canny->setValue(1.0, QStringLiteral("inputHysteresisIterations"));
+    BitmapHysteresis hysteresis;
+    hysteresis.setValue(canny->value(OutputImageKey), QStringLiteral("inputImage"));
+    hysteresis.setValue(0.07, QStringLiteral("inputLowValue"));
+    hysteresis.setValue(0.25, QStringLiteral("inputHighValue"));
+    return hysteresis.outputImage();
+}
+
+Image OVRenderInfoGenerator::renderEdgeAwareBlur(const Image& image) const
+{
+    if (image.isNull())
+        return Image();
+    return filtered(QStringLiteral("GMEdgeAwareBlurFilter"),
+                    {{QStringLiteral("inputImage"), imageArgument(image)},
+                     {QStringLiteral("inputEdgeImage"), imageArgument(renderEdges(image))}},
+                    true);
+}
+
+Image OVRenderInfoGenerator::blendImage(const Image& image, const Image& background, const Image& mask) const
+{
+    return filtered(QStringLiteral("CIBlendWithMask"),
+                    {{QStringLiteral("inputImage"), imageArgument(image)},
+                     {QStringLiteral("inputBackgroundImage"), imageArgument(background)},
+                     {QStringLiteral("inputMaskImage"), imageArgument(mask)}});
+}
+
+Image OVRenderInfoGenerator::detectedFacesInImage(const Image& image) const
+{
+    Image marked = image;
+    const Image darkGreen = Image::constantColor(Color(0, 0.5, 0, 1));
+    auto mark = [&](const Color& color, const Rect& where) {
+        const Image over =
+            blendImage(Image::constantColor(color), marked, darkGreen.imageByCroppingToRect(where));
+        if (!over.isNull())
+            marked = over;
+    };
+    for (const FaceFeature& face : *features()) {
+        mark(Color(0, 1, 0, 1), face.bounds);
+        const double eyeSide = 0.2 * face.bounds.width(), mouthSide = 0.4 * face.bounds.width();
+        for (const std::optional<Point>& eye : {face.leftEye, face.rightEye}) {
+            if (eye)
+                mark(Color(1, 0, 0, 1), Rect(eye->x - eyeSide / 2, eye->y - eyeSide / 2, eyeSide, eyeSide));
+        }
+        if (face.mouth)
+            mark(Color(0, 0, 1, 1),
+                 Rect(face.mouth->x - mouthSide / 2, face.mouth->y - mouthSide / 2, mouthSide, mouthSide));
+    }
+    return marked;
 }

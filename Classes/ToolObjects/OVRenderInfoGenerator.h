@@ -36,6 +36,19 @@ public:
     // the photo's width. 0 without faces.
     double normedFaceWidthAt(const pf::Point& point) const;
 
+    // A small toolbox over the filter library, beside the face information (the editing loop uses none
+    // of it). The Gaussian blur of the image, cut back to its extent.
+    pf::Image gaussBlurImage(const pf::Image& image, double radius) const;
+    // An edge map: Canny edges of the image blurred by 2.5, kept by hysteresis (edges white on black).
+    pf::Image renderEdges(const pf::Image& image) const;
+    // The image blurred along, not across, the edges of renderEdges.
+    pf::Image renderEdgeAwareBlur(const pf::Image& image) const;
+    // The image over the background through the mask.
+    pf::Image blendImage(const pf::Image& image, const pf::Image& background, const pf::Image& mask) const;
+    // A diagnostic overlay of the detected faces: green over each face, red squares on the eyes, a blue
+    // square on the mouth. Without faces the image itself.
+    pf::Image detectedFacesInImage(const pf::Image& image) const;
+
 private:
     struct State
     {

@@ -106,6 +106,13 @@ public:
         m_fields.back().insert(escapedKey(key), value);
     }
 
+    // The next unkeyed value of the object being encoded, under "$0", "$1", ...
+    void setUnkeyedField(const QVariant& value)
+    {
+        PF_ASSERT(!m_fields.empty(), "encode...() is only for the object a coder is encoding");
+        m_fields.back().insert(QStringLiteral("$%1").arg(m_unkeyed.back()++), value);
+    }
+
 private:
     KeyedArchiver& m_owner;
     QHash<QString, quint64> m_strings;
@@ -113,6 +120,7 @@ private:
     QHash<const void*, quint64> m_identities;
     QSet<const void*> m_inProgress;
     std::vector<QVariantMap> m_fields; // the objects being encoded by coders, innermost last
+    std::vector<int> m_unkeyed;        // how many unkeyed values each of them has so far
     int m_depth = 0;
 
     std::nullopt_t fail(const QString& problem)
@@ -229,11 +237,13 @@ private:
         }
         const quint64 slot = append(QVariant());
         m_fields.emplace_back();
+        m_unkeyed.push_back(0);
         ++m_depth;
         archiveClass.encode(value, m_owner);
         --m_depth;
         QVariantMap fields = std::move(m_fields.back());
         m_fields.pop_back();
+        m_unkeyed.pop_back();
         if (!error.isEmpty())
             return std::nullopt;
         fields.insert(QStringLiteral("$class"), classUid(archiveClass.name, archiveClass.superclasses));
@@ -299,6 +309,15 @@ void KeyedArchiver::encodeObject(const QString& key, const QVariant& value)
     m_impl->path.removeLast();
     if (uid)
         m_impl->setField(key, uidValue(*uid));
+}
+
+void KeyedArchiver::encodeUnkeyedObject(const QVariant& value)
+{
+    m_impl->path.append(QStringLiteral("(unkeyed)"));
+    const auto uid = m_impl->encode(value);
+    m_impl->path.removeLast();
+    if (uid)
+        m_impl->setUnkeyedField(uidValue(*uid));
 }
 
 void KeyedArchiver::failWithError(const QString& message)

@@ -29,6 +29,9 @@ public:
     void encodeDouble(const QString& key, double value);
     void encodeBool(const QString& key, bool value);
     void encodeObject(const QString& key, const QVariant& value); // an invalid QVariant encodes nil
+    // A value without a key, for formats that store a sequence: the object's n-th unkeyed value (n from
+    // 0) goes under the layout's own key "$n", where KeyedUnarchiver::decodeUnkeyedObject() finds it.
+    void encodeUnkeyedObject(const QVariant& value);
     // Gives up archiving; archivedData() returns this message.
     void failWithError(const QString& message);
 

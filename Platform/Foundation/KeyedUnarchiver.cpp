@@ -94,12 +94,12 @@ public:
     }
 
     // The value of `key` in the object a coder is decoding; invalid when absent or after a failure.
-    QVariant field(const QString& key) const
+    QVariant field(const QString& key, bool layoutKey = false) const
     {
         PF_ASSERT(!m_frames.empty(), "decode...() is only for the object a coder is decoding");
         if (!error.isEmpty())
             return QVariant();
-        return m_frames.back().fields.value(escapedKey(key));
+        return m_frames.back().fields.value(layoutKey ? key : escapedKey(key));
     }
 
     bool contains(const QString& key) const
@@ -157,9 +157,9 @@ public:
         return false;
     }
 
-    QVariant object(const QString& key)
+    QVariant object(const QString& key, bool layoutKey = false)
     {
-        const QVariant value = field(key);
+        const QVariant value = field(key, layoutKey);
         if (isUid(value))
             return decode(value.value<ArchiveUid>().value).value_or(QVariant());
         if (is(value, QMetaType::QVariantList) || is(value, QMetaType::QVariantMap) ||
@@ -170,11 +170,19 @@ public:
         return value; // absent, or a number stored inline
     }
 
+    // The next unkeyed value of the object being decoded, from "$0" on.
+    QVariant nextUnkeyed()
+    {
+        PF_ASSERT(!m_frames.empty(), "decode...() is only for the object a coder is decoding");
+        return object(QStringLiteral("$%1").arg(m_frames.back().unkeyed++), true);
+    }
+
 private:
     struct Frame
     {
         QVariantMap fields;
         QString className;
+        int unkeyed = 0; // unkeyed values read so far
     };
 
     KeyedUnarchiver& m_owner;
@@ -453,6 +461,11 @@ bool KeyedUnarchiver::decodeBool(const QString& key)
 QVariant KeyedUnarchiver::decodeObject(const QString& key)
 {
     return m_impl->object(key);
+}
+
+QVariant KeyedUnarchiver::decodeUnkeyedObject()
+{
+    return m_impl->nextUnkeyed();
 }
 
 QString KeyedUnarchiver::className() const

@@ -33,6 +33,9 @@ public:
     double decodeDouble(const QString& key); // integers are converted
     bool decodeBool(const QString& key);     // integers are accepted: non-zero is true
     QVariant decodeObject(const QString& key);
+    // The object's next unkeyed value (see KeyedArchiver::encodeUnkeyedObject), in the order they were
+    // written; invalid once there are no more.
+    QVariant decodeUnkeyedObject();
     // The object under `key` as a T; a value of another type is an error. T is one of the types this
     // class returns (QString, qint64, double, QVariantList, ...) or a registered class's type.
     template <typename T> T decodeObjectOfType(const QString& key)

@@ -48,6 +48,22 @@ const QVariantMap& table(const Bundle& bundle, const QString& language, const QS
     return *tables.insert(key, entries);
 }
 
+// The language and, for a regional one, its base language; none for English, whose text is the key.
+QStringList candidateLanguages(const QString& language)
+{
+    QStringList languages{language};
+    if (language.contains(QLatin1Char('_')))
+        languages << language.section(QLatin1Char('_'), 0, 0);
+    QStringList candidates;
+    for (const QString& candidate : languages) {
+        if (candidate.isEmpty() || candidate == QLatin1String("en") ||
+            candidate.startsWith(QLatin1String("en_")))
+            break;
+        candidates << candidate;
+    }
+    return candidates;
+}
+
 } // namespace
 
 void Localization::setLanguageForTesting(const QString& language)
@@ -60,14 +76,8 @@ QString Localization::lookup(const Bundle& bundle, const QString& language, cons
                              const QString& tableName)
 {
     const QString name = tableName.isEmpty() ? QStringLiteral("Localizable") : tableName;
-    QStringList languages{language};
-    if (language.contains(QLatin1Char('_')))
-        languages << language.section(QLatin1Char('_'), 0, 0);
     std::lock_guard lock(tableMutex());
-    for (const QString& candidate : languages) {
-        if (candidate.isEmpty() || candidate == QLatin1String("en") ||
-            candidate.startsWith(QLatin1String("en_")))
-            break;
+    for (const QString& candidate : candidateLanguages(language)) {
         const QVariantMap& entries = table(bundle, candidate, name);
         auto it = entries.find(englishText);
         if (it != entries.end() && it->metaType().id() == QMetaType::QString)
@@ -76,16 +86,31 @@ QString Localization::lookup(const Bundle& bundle, const QString& language, cons
     return englishText;
 }
 
-QString localized(const QString& englishText, const QString& table)
+QString Localization::currentLanguage()
 {
     QString language;
     {
         std::lock_guard lock(tableMutex());
         language = testLanguage();
     }
-    if (language.isEmpty())
-        language = QLocale::system().name();
-    return Localization::lookup(Bundle::main(), language, englishText, table);
+    return language.isEmpty() ? QLocale::system().name() : language;
+}
+
+QString Localization::tablePath(const Bundle& bundle, const QString& language, const QString& table)
+{
+    const QString name = table.isEmpty() ? QStringLiteral("Localizable") : table;
+    for (const QString& candidate : candidateLanguages(language)) {
+        const QString path = bundle.pathForResource(name, QStringLiteral("plist"),
+                                                    QStringLiteral("Localization/") + candidate);
+        if (!path.isEmpty())
+            return path;
+    }
+    return QString();
+}
+
+QString localized(const QString& englishText, const QString& table)
+{
+    return Localization::lookup(Bundle::main(), Localization::currentLanguage(), englishText, table);
 }
 
 } // namespace pf

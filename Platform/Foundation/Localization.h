@@ -19,6 +19,11 @@ public:
     static void setLanguageForTesting(const QString& language);
     static QString lookup(const Bundle& bundle, const QString& language, const QString& englishText,
                           const QString& table);
+    // The language localized() uses now.
+    static QString currentLanguage();
+    // The file lookup() reads the table from for `language` (its own, else its base language's); empty
+    // for English, which is the text itself, and when the table does not exist.
+    static QString tablePath(const Bundle& bundle, const QString& language, const QString& table);
 };
 
 } // namespace pf

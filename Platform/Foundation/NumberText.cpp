@@ -5,6 +5,7 @@
 #include <charconv>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <locale.h>
 #include <string>
@@ -225,6 +226,45 @@ std::optional<qint64> parseInteger(const QString& text)
     if (error != std::errc() || stop != end)
         return std::nullopt;
     return qint64(value);
+}
+
+double leadingNumberValue(const QString& text)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text.at(i).isSpace())
+        ++i;
+    std::string digits;
+    auto isDigit = [&](qsizetype at) { return at < n && text.at(at) >= u'0' && text.at(at) <= u'9'; };
+    bool negative = false;
+    if (i < n && (text.at(i) == u'+' || text.at(i) == u'-'))
+        negative = text.at(i++) == u'-';
+    bool anyDigit = false;
+    for (; isDigit(i); ++i, anyDigit = true)
+        digits += char(text.at(i).unicode());
+    if (i < n && text.at(i) == u'.') {
+        digits += '.';
+        for (++i; isDigit(i); ++i, anyDigit = true)
+            digits += char(text.at(i).unicode());
+    }
+    if (!anyDigit)
+        return 0.0;
+    // An exponent counts only when digits follow it ("2e" is 2).
+    if (i < n && (text.at(i) == u'e' || text.at(i) == u'E')) {
+        qsizetype j = i + 1;
+        std::string exponent = "e";
+        if (j < n && (text.at(j) == u'+' || text.at(j) == u'-'))
+            exponent += char(text.at(j++).unicode());
+        if (isDigit(j)) {
+            for (; isDigit(j); ++j)
+                exponent += char(text.at(j).unicode());
+            digits += exponent;
+        }
+    }
+    // strtod gives the limits the text passes (an infinity, or 0 and subnormals) as they are.
+    CLocaleScope scope;
+    const double value = std::strtod(digits.c_str(), nullptr);
+    return negative ? -value : value;
 }
 
 } // namespace pf

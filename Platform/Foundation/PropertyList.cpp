@@ -751,11 +751,12 @@ private:
             return true;
         case Kind::Real: {
             const double real = value.toDouble();
-            const QByteArray text =
-                std::isnan(real) ? QByteArrayLiteral("nan")
-                : std::isinf(real)
-                    ? (real > 0 ? QByteArrayLiteral("+infinity") : QByteArrayLiteral("-infinity"))
-                    : QByteArray::number(real, 'g', QLocale::FloatingPointShortest);
+            const QByteArray text = std::isnan(real)   ? QByteArrayLiteral("nan")
+                                    : std::isinf(real) ? (real > 0 ? QByteArrayLiteral("+infinity")
+                                                                   : QByteArrayLiteral("-infinity"))
+                                    : real == 0 && std::signbit(real)
+                                        ? QByteArrayLiteral("-0") // the shortest form drops the sign of zero
+                                        : QByteArray::number(real, 'g', QLocale::FloatingPointShortest);
             element(depth, "real", text);
             return true;
         }

@@ -212,6 +212,38 @@ Bitmap Bitmap::fromQImage(const QImage& source)
     return out;
 }
 
+Bitmap Bitmap::fromQImage(QImage&& source)
+{
+    if (source.isNull())
+        return {};
+    const QImage::Format f = source.format();
+    Format format;
+    if (f == QImage::Format_Grayscale8) {
+        format = Format::Gray8;
+    } else if (f == QImage::Format_Grayscale16) {
+        format = Format::Gray16;
+    } else if (source.depth() == 32 && f != QImage::Format_RGBX16FPx4 && f != QImage::Format_RGBA16FPx4 &&
+               f != QImage::Format_RGBA16FPx4_Premultiplied) {
+        // Same depth: Qt converts these in place.
+        source.convertTo(QImage::Format_RGBA8888_Premultiplied);
+        format = Format::RGBA8;
+    } else {
+        return fromQImage(static_cast<const QImage&>(source));
+    }
+    const int width = source.width(), height = source.height();
+    if (source.isNull() || size_t(source.bytesPerLine()) != size_t(width) * size_t(bytesPerPixel(format)))
+        return fromQImage(static_cast<const QImage&>(source));
+    uint8_t* pixels = source.bits(); // the image's own buffer: nobody else shares it
+    Bitmap out;
+    out.m_width = width;
+    out.m_height = height;
+    out.m_format = format;
+    // The buffer lives as long as the image the deleter holds.
+    out.m_pixels = std::shared_ptr<uint8_t[]>(
+        pixels, [image = std::move(source)](uint8_t*) mutable { image = QImage(); });
+    return out;
+}
+
 QImage Bitmap::toQImage() const
 {
     if (isNull())

@@ -64,6 +64,9 @@ public:
     // Conversions to and from Qt's images. Any QImage converts; 16-bit formats keep full precision by
     // going to RGBAf. toQImage gives RGBA8888 premultiplied (RGBA32FPx4 premultiplied for float).
     static Bitmap fromQImage(const QImage& image);
+    // The same, taking the image's pixel buffer over where its layout allows (8-bit RGBA converted in
+    // place, unpadded grey), so that a freshly decoded photo is never copied.
+    static Bitmap fromQImage(QImage&& image);
     QImage toQImage() const;
     Bitmap converted(Format format) const;
 

@@ -4,36 +4,127 @@
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pf {
 
 namespace {
 
-Bitmap readFrom(QImageReader& reader, const QString& name, QString* errorMessage)
+// What the reader may allocate for one picture. Large photos are normal here; the reader's own default
+// is too small for them.
+constexpr int AllocationLimitMB = 2048;
+
+// Whether JPEG data holds its end-of-image marker after the first scan. A file cut short lacks it, and
+// the decoder would fill the missing part with grey instead of failing. The segments before the scan
+// are stepped over by their lengths, so a thumbnail in the metadata (with its own end marker) does not
+// count; inside scans a 0xFF byte is never followed by 0xD9.
+bool jpegIsComplete(const uchar* data, qint64 size)
 {
-    // Large photos are normal here; the reader's default allocation limit is too small for them.
-    QImageReader::setAllocationLimit(2048);
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
-    if (image.isNull()) {
-        if (errorMessage)
-            *errorMessage =
-                QStringLiteral("The image “%1” could not be read: %2.").arg(name, reader.errorString());
-        return {};
+    qint64 i = 2; // after the start-of-image marker
+    while (i + 4 <= size) {
+        if (data[i] != 0xFF)
+            return false;
+        const uchar marker = data[i + 1];
+        if (marker == 0xFF) {
+            ++i; // fill byte
+            continue;
+        }
+        if (marker == 0xDA)
+            break;
+        if (marker == 0xD9)
+            return false; // an end before any scan
+        i += 2 + ((qint64(data[i + 2]) << 8) | data[i + 3]);
     }
+    for (qint64 j = i + 2; j + 1 < size; ++j)
+        if (data[j] == 0xFF && data[j + 1] == 0xD9)
+            return true;
+    return false;
+}
+
+bool isJpeg(const uchar* data, qint64 size)
+{
+    return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
+
+QString damagedMessage(const QString& name)
+{
+    return QStringLiteral("The image “%1” is damaged: its data ends before the picture does.").arg(name);
+}
+
+// `data` (the file's bytes, when at hand) lets a JPEG cut short be refused before it is decoded.
+Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qint64 size,
+                QString* errorMessage)
+{
+    auto fail = [&](const QString& message) {
+        if (errorMessage)
+            *errorMessage = message;
+        return Bitmap();
+    };
+    if (data && isJpeg(data, size) && !jpegIsComplete(data, size))
+        return fail(damagedMessage(name));
+
+    QImageReader::setAllocationLimit(AllocationLimitMB);
+    reader.setAutoTransform(true);
+    // A header may claim any size: say so before the decoder refuses with a vaguer message.
+    const QSize claimed = reader.size();
+    if (claimed.isValid()) {
+        const int bits = std::max(32, int(QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel()));
+        const double megabytes = double(claimed.width()) * claimed.height() * bits / 8 / (1 << 20);
+        if (megabytes > AllocationLimitMB)
+            return fail(QStringLiteral("The image “%1” is too large to open: %2 x %3 pixels need %4 MB; the "
+                                       "limit is %5 MB.")
+                            .arg(name)
+                            .arg(claimed.width())
+                            .arg(claimed.height())
+                            .arg(std::llround(megabytes))
+                            .arg(AllocationLimitMB));
+    }
+    QImage image = reader.read();
+    if (image.isNull())
+        return fail(QStringLiteral("The image “%1” could not be read: %2.").arg(name, reader.errorString()));
     const QColorSpace space = image.colorSpace();
     if (space.isValid() && space != QColorSpace(QColorSpace::SRgb))
         image.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
-    Bitmap bitmap = Bitmap::fromQImage(image);
-    if (bitmap.isNull() && errorMessage)
-        *errorMessage = QStringLiteral("The image “%1” is too large to open.").arg(name);
+    Bitmap bitmap = Bitmap::fromQImage(std::move(image));
+    if (bitmap.isNull())
+        return fail(QStringLiteral("The image “%1” is too large to open.").arg(name));
     return bitmap;
+}
+
+// Why a path cannot be opened for reading, in words for the user; empty when it can.
+QString unreadableReason(const QString& path, const QFileInfo& info)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat status
+    {};
+    if (::stat(native.constData(), &status) != 0) {
+        if (errno == EACCES)
+            return QStringLiteral("You don’t have permission to open the folder that holds the image “%1”.")
+                .arg(info.fileName());
+        return QStringLiteral("The image “%1” does not exist.").arg(info.fileName());
+    }
+    if (S_ISDIR(status.st_mode))
+        return QStringLiteral("“%1” is a folder, not an image.").arg(info.fileName());
+    const int descriptor = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        if (errno == EACCES || errno == EPERM)
+            return QStringLiteral("You don’t have permission to read the image “%1”.").arg(info.fileName());
+        return QStringLiteral("The image “%1” could not be opened: %2.")
+            .arg(info.fileName(), QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    ::close(descriptor);
+    return {};
 }
 
 QImage toWritable(const Bitmap& bitmap, int bits, bool dropAlpha)
@@ -44,9 +135,19 @@ QImage toWritable(const Bitmap& bitmap, int bits, bool dropAlpha)
             return bitmap.converted(Bitmap::Format::Gray16).toQImage();
         return bitmap.converted(Bitmap::Format::Gray8).toQImage();
     }
+    if (dropAlpha) {
+        // Over black: for premultiplied pixels that is their colour as it stands, alpha dropped.
+        const Bitmap bytes = bitmap.converted(Bitmap::Format::RGBA8);
+        QImage image(bytes.width(), bytes.height(), QImage::Format_RGB888);
+        for (int y = 0; y < bytes.height(); ++y) {
+            const uint8_t* src = bytes.row(y);
+            uchar* dst = image.scanLine(y);
+            for (int x = 0; x < bytes.width(); ++x)
+                std::memcpy(dst + x * 3, src + x * 4, 3);
+        }
+        return image;
+    }
     QImage image = bitmap.toQImage();
-    if (dropAlpha)
-        return image.convertToFormat(QImage::Format_RGB888);
     return image.convertToFormat(bits == 16 ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
 }
 
@@ -68,13 +169,24 @@ QByteArray encode(const QImage& image, const char* format, int quality)
 Bitmap ImageFile::read(const QString& path, QString* errorMessage)
 {
     const QFileInfo info(path);
-    if (!info.exists()) {
+    const QString reason = unreadableReason(path, info);
+    if (!reason.isEmpty()) {
         if (errorMessage)
-            *errorMessage = QStringLiteral("The image “%1” does not exist.").arg(info.fileName());
+            *errorMessage = reason;
         return {};
     }
-    QImageReader reader(path);
-    return readFrom(reader, info.fileName(), errorMessage);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (errorMessage)
+            *errorMessage = QStringLiteral("The image “%1” could not be opened: %2.")
+                                .arg(info.fileName(), file.errorString());
+        return {};
+    }
+    // Mapped, not read: the check for a complete JPEG costs no copy of the file.
+    const qint64 size = file.size();
+    const uchar* data = size > 0 ? file.map(0, size) : nullptr;
+    QImageReader reader(&file);
+    return readFrom(reader, info.fileName(), data, data ? size : 0, errorMessage);
 }
 
 Bitmap ImageFile::readData(const QByteArray& data, QString* errorMessage)
@@ -83,7 +195,8 @@ Bitmap ImageFile::readData(const QByteArray& data, QString* errorMessage)
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    return readFrom(reader, QStringLiteral("data"), errorMessage);
+    return readFrom(reader, QStringLiteral("data"), reinterpret_cast<const uchar*>(data.constData()),
+                    data.size(), errorMessage);
 }
 
 QByteArray ImageFile::encodePNG(const Bitmap& bitmap, int bitsPerComponent)

@@ -15,6 +15,7 @@
 
 namespace pf {
 
+class CpuRendering;
 class KernelData;
 struct ImageNode;
 using ImageNodePtr = std::shared_ptr<const ImageNode>;
@@ -59,6 +60,9 @@ struct ImageNode
     Rect rect = Rect::null();  // Crop rectangle; Clamp: the input's extent
 
     std::shared_ptr<const KernelData> kernel;
+    // Kernel: the same pixels computed on the CPU, used instead of the pass where set. The recipe
+    // stays what it is for everything that reads it.
+    std::shared_ptr<const CpuRendering> computed;
     std::vector<KernelArgumentValue> arguments;
     RegionOfInterest roi;
 };

@@ -13,6 +13,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -48,17 +49,47 @@ std::optional<Rect> rectFromVariant(const QVariant& value)
     return std::nullopt;
 }
 
-// The compiler's messages in the author's terms: "line 12: ..." for each message.
-QString describeCompilerLog(const QString& log)
+// The engine's own names in a compiler message, put back into the kernel language's words.
+QString inAuthorsWords(QString message)
+{
+    static const std::pair<QRegularExpression, QString> renames[] = {
+        {QRegularExpression(QStringLiteral("\\b_pf_sample\\b")), QStringLiteral("sample")},
+        {QRegularExpression(QStringLiteral("\\b_pf_sampleHere\\b")), QStringLiteral("sample")},
+        {QRegularExpression(QStringLiteral("\\b_pf_Sampler\\b")), QStringLiteral("sampler")},
+        {QRegularExpression(QStringLiteral("\\b_pf_dc\\b")), QStringLiteral("destCoord()")},
+        // Anything else of the engine's: the author never wrote it, so it cannot help them.
+        {QRegularExpression(QStringLiteral("\\b_pf_\\w+")), QStringLiteral("(engine code)")},
+    };
+    for (const auto& [pattern, word] : renames)
+        message.replace(pattern, word);
+    return message;
+}
+
+// The compiler's messages in the author's terms: "line 12: ..." for each message. Lines past the
+// author's text are the engine's (a text that ends early, say inside an unclosed function, has its
+// errors found there): they are reported at the text's last line.
+QString describeCompilerLog(const QString& log, int textLines)
 {
     static const QRegularExpression location(QStringLiteral("^\\s*\\d+:(\\d+)\\(\\d+\\):\\s*(.*)$"));
     QStringList messages;
+    // Warnings about the engine's own code would bury the error that matters: only errors are told.
+    const bool anyError = log.contains(QLatin1String("error:"));
     for (const QString& line : log.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (anyError && !line.contains(QLatin1String("error:")))
+            continue;
         const auto match = location.match(line);
-        if (match.hasMatch())
-            messages << QStringLiteral("line %1: %2").arg(match.captured(1), match.captured(2));
-        else
-            messages << line.trimmed();
+        QString message;
+        if (!match.hasMatch()) {
+            message = inAuthorsWords(line.trimmed());
+        } else if (const int number = match.captured(1).toInt(); number >= 1 && number <= textLines) {
+            message = QStringLiteral("line %1: %2").arg(number).arg(inAuthorsWords(match.captured(2)));
+        } else {
+            message = QStringLiteral("line %1 (the end of the text; is something left open?): %2")
+                          .arg(textLines)
+                          .arg(inAuthorsWords(match.captured(2)));
+        }
+        if (!messages.contains(message))
+            messages << message;
     }
     return messages.join(QStringLiteral("; "));
 }
@@ -135,7 +166,10 @@ std::vector<Kernel> Kernel::kernelsWithString(const QString& text, const QString
         data->id = nextId++;
         QString compileError;
         if (!RenderContext::checkKernel(*data, &compileError)) {
-            pf::error(QStringLiteral("%1 does not compile: %2").arg(name, describeCompilerLog(compileError)));
+            const int textLines =
+                int(text.count(QLatin1Char('\n'))) + (text.endsWith(QLatin1Char('\n')) ? 0 : 1);
+            pf::error(QStringLiteral("%1 does not compile: %2")
+                          .arg(name, describeCompilerLog(compileError, std::max(1, textLines))));
             return {};
         }
         datas.push_back(data);

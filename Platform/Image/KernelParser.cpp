@@ -156,8 +156,26 @@ std::optional<KernelParser::Result> KernelParser::parse(const QString& text, QSt
             replacements.push_back({token.begin, 7, QStringLiteral("_pf_Sampler")});
         else if (token.text == QLatin1String("__color"))
             replacements.push_back({token.begin, 7, QStringLiteral("vec4")});
-        else if (token.text == QLatin1String("sample"))
+        else if (token.text == QLatin1String("sample")) {
+            // The commonest read, a sampler at the pixel being computed, gets a call of its own: where
+            // that lands on a pixel centre, the engine reads one texel instead of blending four.
+            auto is = [&](size_t k, const char* text) {
+                return k < tokens.size() && tokens[k].line == token.line &&
+                       tokens[k].text == QLatin1String(text);
+            };
+            const size_t k = i;
+            if (token.kind == Token::Identifier && is(k + 1, "(") && k + 2 < tokens.size() &&
+                tokens[k + 2].kind == Token::Identifier && is(k + 3, ",") && is(k + 4, "samplerCoord") &&
+                is(k + 5, "(") && k + 6 < tokens.size() && tokens[k + 6].text == tokens[k + 2].text &&
+                is(k + 7, ")") && is(k + 8, ")")) {
+                const int end = tokens[k + 8].begin + 1;
+                replacements.push_back({token.begin, end - token.begin,
+                                        QStringLiteral("_pf_sampleHere(%1)").arg(tokens[k + 2].text)});
+                i += 8;
+                continue;
+            }
             replacements.push_back({token.begin, 6, QStringLiteral("_pf_sample")});
+        }
         if (token.kind != Token::Identifier || token.text != QLatin1String("kernel"))
             continue;
 
@@ -171,28 +189,31 @@ std::optional<KernelParser::Result> KernelParser::parse(const QString& text, QSt
         declaration.line = token.line;
         size_t j = i + 4;
         std::vector<QString> words;
-        auto finishParameter = [&]() -> bool {
+        // Empty when the parameter in `words` is one a kernel takes; otherwise what is wrong with it.
+        auto finishParameter = [&]() -> QString {
+            const QString accepted = QStringLiteral("a kernel's parameters are sampler, float, vec2, vec3, "
+                                                    "vec4 or __color");
             if (words.empty())
-                return true;
+                return QStringLiteral("kernel '%1' has an empty parameter").arg(declaration.name);
             size_t k = 0;
             while (k < words.size() && isQualifier(words[k]))
                 ++k;
             if (words.size() - k != 2)
-                return false;
+                return QStringLiteral("kernel '%1': the parameter '%2' is not a type and a name; %3")
+                    .arg(declaration.name, words.back(), accepted);
             auto type = parameterType(words[k]);
             if (!type)
-                return false;
+                return QStringLiteral("kernel '%1': the parameter '%2' is of type '%3'; %4")
+                    .arg(declaration.name, words[k + 1], words[k], accepted);
             declaration.parameters.push_back({*type, words[k + 1]});
             words.clear();
-            return true;
+            return QString();
         };
         for (; j < tokens.size() && tokens[j].text != QLatin1String(")"); ++j) {
             if (tokens[j].text == QLatin1String(",")) {
-                if (words.empty() || !finishParameter())
-                    return fail(tokens[j].line,
-                                QStringLiteral("kernel '%1' has a parameter that is not one of "
-                                               "sampler, float, vec2, vec3, vec4, __color")
-                                    .arg(declaration.name));
+                const QString problem = finishParameter();
+                if (!problem.isEmpty())
+                    return fail(tokens[j].line, problem);
                 continue;
             }
             if (tokens[j].kind != Token::Identifier)
@@ -203,10 +224,11 @@ std::optional<KernelParser::Result> KernelParser::parse(const QString& text, QSt
         if (j >= tokens.size())
             return fail(token.line,
                         QStringLiteral("the parameters of kernel '%1' are not closed").arg(declaration.name));
-        if (!(words.size() == 1 && words[0] == QLatin1String("void")) && !finishParameter())
-            return fail(token.line, QStringLiteral("kernel '%1' has a parameter that is not one of "
-                                                   "sampler, float, vec2, vec3, vec4, __color")
-                                        .arg(declaration.name));
+        if (!words.empty() && !(words.size() == 1 && words[0] == QLatin1String("void"))) {
+            const QString problem = finishParameter();
+            if (!problem.isEmpty())
+                return fail(tokens[j].line, problem);
+        }
         for (const Declaration& other : result.kernels) {
             if (other.name == declaration.name)
                 return fail(token.line,

@@ -1,6 +1,7 @@
 #include "Platform/Image/RenderContext.h"
 
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/GL/GLRenderer.h"
 #include "Platform/Image/GL/GLThread.h"
 #include "Platform/Image/ImageNode.h"
@@ -76,7 +77,25 @@ std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requ
     const Rect rect = requested.integral();
     Bitmap out(static_cast<int>(rect.width()), static_cast<int>(rect.height()), format,
                Bitmap::Fill::Uninitialized);
-    if (out.isNull() || !render(image, rect, out))
+    if (out.isNull())
+        return std::nullopt;
+    if (!image.isNull()) {
+        if (const auto direct = CpuRendering::renderDirectly(*image.node(), rect, out)) {
+            if (!*direct) {
+                pf::error(QStringLiteral("Rendering an image failed: out of memory"));
+                return std::nullopt;
+            }
+            return out;
+        }
+        // New memory costs the kernel a cleared page at its first write: touched here on all cores, not
+        // by the one thread that reads the pixels back.
+        uint8_t* pixels = out.mutableData();
+        const size_t rowBytes = out.bytesPerRow();
+        CpuRendering::inBands(out.height(), [&](int begin, int end) {
+            std::memset(pixels + rowBytes * size_t(begin), 0, rowBytes * size_t(end - begin));
+        });
+    }
+    if (!render(image, rect, out))
         return std::nullopt;
     return out;
 }
@@ -95,10 +114,6 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
         return false;
     }
     const Rect rect = requested.integral();
-    if (!d->renderer) {
-        pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(d->thread.failureReason()));
-        return false;
-    }
     if (out.isNull() || out.width() != static_cast<int>(rect.width()) ||
         out.height() != static_cast<int>(rect.height())) {
         pf::warning(QStringLiteral("Cannot render %1 x %2 pixels into a bitmap of %3 x %4")
@@ -106,6 +121,16 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
                         .arg(rect.height())
                         .arg(out.width())
                         .arg(out.height()));
+        return false;
+    }
+    // Pixels already in memory, or computed on the CPU, need no passes.
+    if (const auto direct = CpuRendering::renderDirectly(*image.node(), rect, out)) {
+        if (!*direct)
+            pf::error(QStringLiteral("Rendering an image failed: out of memory"));
+        return *direct;
+    }
+    if (!d->renderer) {
+        pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(d->thread.failureReason()));
         return false;
     }
     const Bitmap::Format format = out.format();

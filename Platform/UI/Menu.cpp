@@ -69,6 +69,12 @@ QString Menu::title(const QAction* item)
     return stored.isValid() ? stored.toString() : item->text();
 }
 
+void Menu::setTitle(QAction* item, const QString& title)
+{
+    item->setProperty(titleProperty, title);
+    item->setText(indented(title, indentationLevel(item)));
+}
+
 QAction* Menu::itemWithTag(int tag) const
 {
     for (QAction* item : actions())

@@ -32,6 +32,8 @@ public:
     QAction* itemWithTag(int tag) const;
     // The title without its indentation.
     static QString title(const QAction* item);
+    // Gives the item another title, keeping its indentation (any QAction).
+    static void setTitle(QAction* item, const QString& title);
 
     // Asked for each item with an action before the menu shows: true enables it.
     void setValidator(std::function<bool(QAction*)> validator) { m_validator = std::move(validator); }

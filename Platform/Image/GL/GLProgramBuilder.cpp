@@ -68,54 +68,73 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel,
             s += QStringLiteral("uniform vec4 %1;\n").arg(uniformName("stageRect", i, k));
         }
         if (chain.terminal == GLSamplerChain::Terminal::Texture)
-            s += QStringLiteral(
-                     "uniform sampler2D %1;\nuniform mat3 %2;\nuniform float %3;\nuniform ivec2 %4;\n")
+            s += QStringLiteral("uniform sampler2D %1;\nuniform mat3 %2;\nuniform float %3;\nuniform ivec2 "
+                                "%4;\nuniform vec4 %5;\n")
                      .arg(uniformName("texture", i), uniformName("textureMap", i), uniformName("lod", i),
-                          uniformName("size", i));
+                          uniformName("size", i), uniformName("round", i));
         else if (chain.terminal == GLSamplerChain::Terminal::Constant)
             s += QStringLiteral("uniform vec4 %1;\n").arg(uniformName("constant", i));
 
-        s += QStringLiteral("vec4 _pf_read%1(vec2 p) {\n").arg(i);
-        for (int k = 0; k < static_cast<int>(chain.stages.size()); ++k) {
-            const GLChainStage& stage = chain.stages[static_cast<size_t>(k)];
-            const QString rect = uniformName("stageRect", i, k);
-            if (!stage.identityMap)
-                s += QStringLiteral("    p = (%1 * vec3(p, 1.0)).xy;\n").arg(uniformName("stageMap", i, k));
-            if (stage.op == GLChainStage::Op::Crop)
-                s += QStringLiteral(
-                         "    if (any(lessThan(p, %1.xy)) || any(greaterThanEqual(p, %1.zw))) return "
-                         "vec4(0.0);\n")
-                         .arg(rect);
-            else
-                s += QStringLiteral("    p = clamp(p, %1.xy, %1.zw);\n").arg(rect);
-        }
-        switch (chain.terminal) {
-        case GLSamplerChain::Terminal::Zero:
-            s += QStringLiteral("    return vec4(0.0);\n");
-            break;
-        case GLSamplerChain::Terminal::Constant:
-            s += QStringLiteral("    return %1;\n").arg(uniformName("constant", i));
-            break;
-        case GLSamplerChain::Terminal::Texture:
-            // Level 0 is read texel by texel: exact at pixel centres (no trace of the neighbours that
-            // normalised coordinates leave on large textures) and transparent outside the texture. Reads
-            // of a mipmap level use the texture unit. Which one is decided here, not by a branch in the
-            // program: a software rasterizer runs both sides of a branch.
-            s += QStringLiteral("    vec2 t = (%1 * vec3(p, 1.0)).xy;\n").arg(uniformName("textureMap", i));
-            if (chain.usesMipmap())
-                s += QStringLiteral("    if (any(lessThan(t, vec2(0.0))) || any(greaterThan(t, vec2(%2)))) "
-                                    "return vec4(0.0);\n"
-                                    "    return textureLod(%1, t / vec2(%2), %3);\n")
-                         .arg(uniformName("texture", i), uniformName("size", i), uniformName("lod", i));
-            else if (chain.nearest)
-                s += QStringLiteral("    return _pf_fetch(%1, ivec2(floor(t)), %2);\n")
-                         .arg(uniformName("texture", i), uniformName("size", i));
-            else
-                s += QStringLiteral("    return _pf_bilinear(%1, t, %2);\n")
-                         .arg(uniformName("texture", i), uniformName("size", i));
-            break;
-        }
-        s += QStringLiteral("}\n");
+        // The chain's stages, then its terminal read at texture point t (by `fetch` when given).
+        auto reader = [&](const QString& signature, const QString& start, bool single) {
+            s += signature + QStringLiteral(" {\n") + start;
+            for (int k = 0; k < static_cast<int>(chain.stages.size()); ++k) {
+                const GLChainStage& stage = chain.stages[static_cast<size_t>(k)];
+                const QString rect = uniformName("stageRect", i, k);
+                if (!stage.identityMap)
+                    s += QStringLiteral("    p = (%1 * vec3(p, 1.0)).xy;\n")
+                             .arg(uniformName("stageMap", i, k));
+                if (stage.op == GLChainStage::Op::Crop)
+                    s += QStringLiteral(
+                             "    if (any(lessThan(p, %1.xy)) || any(greaterThanEqual(p, %1.zw))) return "
+                             "vec4(0.0);\n")
+                             .arg(rect);
+                else
+                    s += QStringLiteral("    p = clamp(p, %1.xy, %1.zw);\n").arg(rect);
+            }
+            switch (chain.terminal) {
+            case GLSamplerChain::Terminal::Zero:
+                s += QStringLiteral("    return vec4(0.0);\n");
+                break;
+            case GLSamplerChain::Terminal::Constant:
+                s += QStringLiteral("    return %1;\n").arg(uniformName("constant", i));
+                break;
+            case GLSamplerChain::Terminal::Texture:
+                // Level 0 is read texel by texel: exact at pixel centres (no trace of the neighbours that
+                // normalised coordinates leave on large textures) and transparent outside the texture.
+                // Reads of a mipmap level use the texture unit. Which one is decided here, not by a
+                // branch in the program: a software rasterizer runs both sides of a branch.
+                s += QStringLiteral("    vec2 t = (%1 * vec3(p, 1.0)).xy;\n")
+                         .arg(uniformName("textureMap", i));
+                if (chain.usesMipmap())
+                    s += QStringLiteral(
+                             "    if (any(lessThan(t, vec2(0.0))) || any(greaterThan(t, vec2(%2)))) "
+                             "return vec4(0.0);\n"
+                             "    return textureLod(%1, t / vec2(%2), %3);\n")
+                             .arg(uniformName("texture", i), uniformName("size", i), uniformName("lod", i));
+                else if (single)
+                    // A texel centre exactly: its texel.
+                    s += QStringLiteral("    return _pf_fetch(%1, ivec2(floor(t)), %2);\n")
+                             .arg(uniformName("texture", i), uniformName("size", i));
+                else if (chain.nearest)
+                    // A point on the border between two pixels reads the one above or to the right of it,
+                    // in the image's own upward coordinates: textures whose rows run downward round the
+                    // other way along y (round.xy flips an axis, round.zw moves back by one texel).
+                    s += QStringLiteral("    vec2 n = floor(t * %3.xy) * %3.xy + %3.zw;\n"
+                                        "    return _pf_fetch(%1, ivec2(n), %2);\n")
+                             .arg(uniformName("texture", i), uniformName("size", i), uniformName("round", i));
+                else
+                    s += QStringLiteral("    return _pf_bilinear(%1, t, %2);\n")
+                             .arg(uniformName("texture", i), uniformName("size", i));
+                break;
+            }
+            s += QStringLiteral("}\n");
+        };
+        reader(QStringLiteral("vec4 _pf_read%1(vec2 p)").arg(i), QString(), false);
+        // At the pixel being computed.
+        reader(QStringLiteral("vec4 _pf_readHere%1()").arg(i),
+               QStringLiteral("    vec2 p = (%1 * vec3(_pf_dc, 1.0)).xy;\n").arg(uniformName("w2s", i)),
+               chain.aligned);
     }
 
     auto dispatch = [&](const QString& signature, const QString& perSampler, const QString& fallback) {
@@ -125,6 +144,8 @@ QByteArray GLProgramBuilder::fragmentShader(const KernelData& kernel,
         s += QStringLiteral("    return %1;\n}\n").arg(fallback);
     };
     dispatch(QStringLiteral("vec4 _pf_sample(_pf_Sampler s, vec2 p)"), QStringLiteral("_pf_read%1(p)"),
+             QStringLiteral("vec4(0.0)"));
+    dispatch(QStringLiteral("vec4 _pf_sampleHere(_pf_Sampler s)"), QStringLiteral("_pf_readHere%1()"),
              QStringLiteral("vec4(0.0)"));
     dispatch(QStringLiteral("vec2 samplerTransform(_pf_Sampler s, vec2 p)"),
              QStringLiteral("(_pf_w2s%1 * vec3(p, 1.0)).xy"), QStringLiteral("p"));

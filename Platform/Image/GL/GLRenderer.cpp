@@ -1,6 +1,7 @@
 #include "Platform/Image/GL/GLRenderer.h"
 
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/GL/GLProgramBuilder.h"
 #include "Platform/Image/GL/GLSamplerChain.h"
 #include "Platform/Image/KernelData.h"
@@ -49,6 +50,19 @@ Rect roundOut(const Rect& r)
         return r;
     const double x0 = std::floor(r.minX()), y0 = std::floor(r.minY());
     const double x1 = std::ceil(r.maxX()), y1 = std::ceil(r.maxY());
+    return Rect(x0, y0, x1 - x0, y1 - y0);
+}
+
+// The pixels whose centres lie in a rectangle, edges included: a pixel is a sample at its centre, and
+// a centre on the edge of an image's domain is inside it, on every side alike.
+Rect pixelsCentredIn(const Rect& r)
+{
+    if (r.isNull() || r.isInfinite())
+        return r;
+    const double x0 = std::ceil(r.minX() - 0.5), x1 = std::floor(r.maxX() - 0.5) + 1;
+    const double y0 = std::ceil(r.minY() - 0.5), y1 = std::floor(r.maxY() - 0.5) + 1;
+    if (x1 <= x0 || y1 <= y0)
+        return Rect::null();
     return Rect(x0, y0, x1 - x0, y1 - y0);
 }
 
@@ -123,6 +137,7 @@ struct PooledTexture
 struct SourceTexture
 {
     GLuint id = 0;
+    GLenum internal = 0;
     int width = 0, height = 0;
     bool mipmapped = false;
     size_t bytes = 0;
@@ -190,6 +205,12 @@ struct GLRenderer::Private
     std::vector<ImageNodePtr> synthetic;
     std::unordered_map<const ImageNode*, ImageNodePtr> copyOf;
     QString failure;
+    enum class Axis
+    {
+        Longer,
+        X,
+        Y
+    } splitAxis = Axis::Longer;
 
     Private();
     ~Private();
@@ -200,13 +221,23 @@ struct GLRenderer::Private
     GLSamplerChain walk(const SamplerBinding& binding, ImageNodePtr* terminal);
     Rect propagate(const GLSamplerChain& chain, const Rect& roi) const;
     bool renderTile(const Rect& tile, const Target& target, const Rect& whole);
-    bool planTile(const Rect& tile);
+    enum class Plan
+    {
+        Ready,
+        Split, // too much for one tile: `splitAxis` says along which axis to halve it
+        Failed
+    };
+    Plan planTile(const Rect& tile);
+    bool uploadsRegions(const Producer& producer) const;
+    Rect sourceRegion(const Producer& producer) const;
     bool prepareSource(Producer& producer);
     bool uploadRegion(Producer& producer);
     bool runPass(Producer& producer, bool isRoot);
     PooledTexture acquire(int width, int height, int levels, GLenum format);
     void release(PooledTexture texture);
-    void trimSources(size_t budget);
+    // Evicts the least recently used sources until the cache holds at most `budget` bytes. An evicted
+    // texture of the given size and format is handed back for reuse instead of deleted.
+    GLuint trimSources(size_t budget, int width = 0, int height = 0, GLenum internal = 0);
     void releaseTile();
 };
 
@@ -452,6 +483,17 @@ GLSamplerChain GLRenderer::Private::walk(const SamplerBinding& binding, ImageNod
         whole = whole.concatenated(stage.map);
     whole = whole.concatenated(chain.finalMap);
     chain.scale = std::max(std::hypot(whole.a, whole.b), std::hypot(whole.c, whole.d));
+    auto whole_ = [](double v) { return std::isfinite(v) && v == std::floor(v); };
+    const bool straight = whole.b == 0 && whole.c == 0 && std::abs(whole.a) == 1 && std::abs(whole.d) == 1;
+    const bool turned = whole.a == 0 && whole.d == 0 && std::abs(whole.b) == 1 && std::abs(whole.c) == 1;
+    chain.aligned = chain.terminal == GLSamplerChain::Terminal::Texture && !chain.usesMipmap() &&
+                    (straight || turned) && whole_(whole.tx) && whole_(whole.ty);
+    for (const GLChainStage& stage : chain.stages) {
+        const Rect& r = stage.rect;
+        if (stage.op == GLChainStage::Op::Clamp &&
+            !(whole_(r.minX()) && whole_(r.minY()) && whole_(r.maxX()) && whole_(r.maxY())))
+            chain.aligned = false;
+    }
     return chain;
 }
 
@@ -462,7 +504,7 @@ int GLRenderer::Private::producerFor(const ImageNodePtr& node)
         return found->second;
 
     Producer producer;
-    if (node->kind == ImageNode::Kind::Bitmap || node->kind == ImageNode::Kind::Tiles) {
+    if (node->kind == ImageNode::Kind::Bitmap || node->kind == ImageNode::Kind::Tiles || node->computed) {
         producer.kind = Producer::Kind::Source;
         producer.node = node;
     } else if (node->kind == ImageNode::Kind::Kernel) {
@@ -518,14 +560,34 @@ PooledTexture GLRenderer::Private::acquire(int width, int height, int requestedL
     while ((std::max(width, height) >> maxLevels) > 0)
         ++maxLevels;
     const int levels = std::min(requestedLevels, maxLevels);
+    // Without mipmaps a pass draws into the lower-left part of a texture at least its size, so that
+    // the tiles of a render, whose sizes differ at the picture's edges, share one texture instead of
+    // each making (and the driver clearing) its own. Mipmaps are made of the whole texture and read
+    // in normalised coordinates: those textures are made to measure.
+    const bool bucketed = levels == 1;
+    if (bucketed) {
+        constexpr int Step = 256;
+        width = std::min(maxTextureSize, (width + Step - 1) / Step * Step);
+        height = std::min(maxTextureSize, (height + Step - 1) / Step * Step);
+    }
+    size_t best = pool.size();
     for (size_t i = 0; i < pool.size(); ++i) {
-        if (pool[i].width == width && pool[i].height == height && pool[i].levels == levels &&
-            pool[i].format == format) {
-            PooledTexture texture = pool[i];
-            pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(i));
-            poolBytes -= texture.bytes;
-            return texture;
-        }
+        const PooledTexture& t = pool[i];
+        if (t.levels != levels || t.format != format)
+            continue;
+        const bool fits = bucketed
+                              ? t.width >= width && t.height >= height &&
+                                    size_t(t.width) * size_t(t.height) <= 2 * size_t(width) * size_t(height)
+                              : t.width == width && t.height == height;
+        if (fits && (best == pool.size() || size_t(t.width) * size_t(t.height) <
+                                                size_t(pool[best].width) * size_t(pool[best].height)))
+            best = i;
+    }
+    if (best < pool.size()) {
+        PooledTexture texture = pool[best];
+        pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(best));
+        poolBytes -= texture.bytes;
+        return texture;
     }
     PooledTexture texture;
     texture.width = width;
@@ -553,8 +615,9 @@ void GLRenderer::Private::release(PooledTexture texture)
     }
 }
 
-void GLRenderer::Private::trimSources(size_t budget)
+GLuint GLRenderer::Private::trimSources(size_t budget, int width, int height, GLenum internal)
 {
+    GLuint reusable = 0;
     while (sourceBytes > budget && !sources.empty()) {
         auto oldest = sources.begin();
         for (auto it = sources.begin(); it != sources.end(); ++it) {
@@ -562,9 +625,14 @@ void GLRenderer::Private::trimSources(size_t budget)
                 oldest = it;
         }
         sourceBytes -= oldest->second.bytes;
-        glDeleteTextures(1, &oldest->second.id);
+        const SourceTexture& evicted = oldest->second;
+        if (!reusable && evicted.width == width && evicted.height == height && evicted.internal == internal)
+            reusable = evicted.id;
+        else
+            glDeleteTextures(1, &evicted.id);
         sources.erase(oldest);
     }
+    return reusable;
 }
 
 namespace {
@@ -599,58 +667,123 @@ Bitmap uploadable(const Bitmap& bitmap)
     return bitmap.format() == Bitmap::Format::Gray16 ? bitmap.converted(Bitmap::Format::Grayf) : bitmap;
 }
 
-void setGreySwizzle(const UploadFormat& upload)
+// Grey pixels read as (v, v, v, 1); colour as they are (a recycled texture may have been grey).
+void setSwizzle(const UploadFormat& upload)
 {
-    if (!upload.grey)
-        return;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_G, GL_RED);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, GL_RED);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_G, upload.grey ? GL_RED : GL_GREEN);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, upload.grey ? GL_RED : GL_BLUE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, upload.grey ? GL_ONE : GL_ALPHA);
+}
+
+// Where a source's pixels lie and their format, known without computing CPU pixels. Bitmaps and tile
+// stores sit at the origin; CPU pixels where their kernel's output is.
+Rect sourceBounds(const ImageNode& node)
+{
+    if (node.computed)
+        return node.computed->bounds();
+    if (node.kind == ImageNode::Kind::Bitmap)
+        return Rect(0, 0, node.bitmap.width(), node.bitmap.height());
+    return Rect(0, 0, node.tiles.width(), node.tiles.height());
+}
+
+Bitmap::Format sourceFormat(const ImageNode& node)
+{
+    return node.computed                          ? node.computed->format()
+           : node.kind == ImageNode::Kind::Bitmap ? node.bitmap.format()
+                                                  : node.tiles.format();
+}
+
+// A source's pixels as one bitmap (tile stores have none); CPU pixels are computed on first use.
+const Bitmap* sourceBitmap(const ImageNode& node)
+{
+    if (node.computed)
+        return &node.computed->whole();
+    if (node.kind == ImageNode::Kind::Bitmap)
+        return &node.bitmap;
+    return nullptr;
 }
 
 } // namespace
 
+bool GLRenderer::Private::uploadsRegions(const Producer& producer) const
+{
+    const ImageNode& node = *producer.node;
+    const Rect bounds = sourceBounds(node);
+    const int width = int(bounds.width()), height = int(bounds.height());
+    const UploadFormat upload = uploadFormat(sourceFormat(node));
+    const size_t bytes = size_t(width) * size_t(height) * size_t(upload.bytesPerPixel);
+    return width > maxTextureSize || height > maxTextureSize || bytes > SourceCacheBudget;
+}
+
+Rect GLRenderer::Private::sourceRegion(const Producer& producer) const
+{
+    // Aligned to the coarsest mipmap level read, so that every tile's levels average the same pixels.
+    const Rect bounds = sourceBounds(*producer.node);
+    const Rect needed = roundOut(producer.required.intersected(bounds));
+    if (needed.isNull() || needed.isEmpty())
+        return Rect::null();
+    return alignTo(needed, 1 << producer.mipLevels).intersected(bounds);
+}
+
 bool GLRenderer::Private::uploadRegion(Producer& producer)
 {
-    // A source too large for one texture: upload the part this tile needs.
+    // A source too large for one texture: upload the part this tile needs (planTile made sure it fits).
     const ImageNode& node = *producer.node;
-    const int width = node.kind == ImageNode::Kind::Bitmap ? node.bitmap.width() : node.tiles.width();
-    const int height = node.kind == ImageNode::Kind::Bitmap ? node.bitmap.height() : node.tiles.height();
-    const Rect needed = roundOut(producer.required.intersected(Rect(0, 0, width, height)));
+    const Rect bounds = sourceBounds(node);
+    const int height = int(bounds.height());
+    const Rect needed = sourceRegion(producer);
     if (needed.isNull() || needed.isEmpty()) {
         producer.texture = 0;
         return true;
     }
-    const int x0 = int(needed.minX()), y0 = int(needed.minY());
+    // In the source's own pixels from here on.
+    const int x0 = int(needed.minX() - bounds.minX()), y0 = int(needed.minY() - bounds.minY());
     const int w = int(needed.width()), h = int(needed.height());
     if (w > maxTextureSize || h > maxTextureSize) {
         failure = QStringLiteral("a source region of %1 x %2 pixels exceeds the texture limit").arg(w).arg(h);
         return false;
     }
-    Bitmap region;
-    const Bitmap::Format format =
-        node.kind == ImageNode::Kind::Bitmap ? node.bitmap.format() : node.tiles.format();
-    region = Bitmap(w, h, format);
-    if (region.isNull()) {
-        failure = QStringLiteral("out of memory for a source region");
+    const Bitmap::Format format = sourceFormat(node);
+    const Bitmap* whole = sourceBitmap(node);
+    if (whole && whole->isNull()) {
+        failure = QStringLiteral("out of memory for the pixels of a source");
         return false;
     }
-    // Rows top-down: the region's top row is image row (height - (y0 + h)).
-    if (node.kind == ImageNode::Kind::Bitmap) {
-        const int bpp = Bitmap::bytesPerPixel(format);
-        for (int row = 0; row < h; ++row)
-            std::memcpy(region.mutableRow(row), node.bitmap.row(height - (y0 + h) + row) + size_t(x0) * bpp,
-                        region.bytesPerRow());
+    Bitmap region;
+    if (whole && format != Bitmap::Format::Gray16) {
+        // Straight from the bitmap's rows: the region's top row is image row (height - (y0 + h)).
+        region = *whole;
     } else {
-        node.tiles.read(x0, height - (y0 + h), w, h, region);
+        region = Bitmap(w, h, format);
+        if (region.isNull()) {
+            failure = QStringLiteral("out of memory for a source region");
+            return false;
+        }
+        if (whole) {
+            const int bpp = Bitmap::bytesPerPixel(format);
+            for (int row = 0; row < h; ++row)
+                std::memcpy(region.mutableRow(row), whole->row(height - (y0 + h) + row) + size_t(x0) * bpp,
+                            region.bytesPerRow());
+        } else {
+            node.tiles.read(x0, height - (y0 + h), w, h, region);
+        }
     }
+    const bool direct = region.width() != w || region.height() != h;
     const Bitmap pixels = uploadable(region);
     const UploadFormat upload = uploadFormat(format);
     producer.pool = PooledTexture();
     glGenTextures(1, &producer.pool.id);
     glBindTexture(GL_TEXTURE_2D, producer.pool.id);
+    if (direct) {
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, pixels.width());
+        glPixelStorei(GL_UNPACK_SKIP_PIXELS, x0);
+        glPixelStorei(GL_UNPACK_SKIP_ROWS, height - (y0 + h));
+    }
     glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, w, h, 0, upload.format, upload.type, pixels.data());
-    setGreySwizzle(upload);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    setSwizzle(upload);
     if (producer.mipLevels > 0)
         glGenerateMipmap(GL_TEXTURE_2D);
     producer.texture = producer.pool.id;
@@ -663,38 +796,53 @@ bool GLRenderer::Private::uploadRegion(Producer& producer)
 bool GLRenderer::Private::prepareSource(Producer& producer)
 {
     const ImageNode& node = *producer.node;
-    const bool isBitmap = node.kind == ImageNode::Kind::Bitmap;
-    const int width = isBitmap ? node.bitmap.width() : node.tiles.width();
-    const int height = isBitmap ? node.bitmap.height() : node.tiles.height();
+    const Rect bounds = sourceBounds(node);
+    const int width = int(bounds.width()), height = int(bounds.height());
     if (producer.required.isNull()) {
         producer.texture = 0;
         return true;
     }
-    const Bitmap::Format format = isBitmap ? node.bitmap.format() : node.tiles.format();
+    const Bitmap::Format format = sourceFormat(node);
     const UploadFormat upload = uploadFormat(format);
     const size_t bytes = size_t(width) * size_t(height) * size_t(upload.bytesPerPixel);
-    if (width > maxTextureSize || height > maxTextureSize || bytes > SourceCacheBudget)
+    if (uploadsRegions(producer))
         return uploadRegion(producer);
 
-    const void* key = isBitmap ? node.bitmap.identity() : node.tiles.lineage();
+    const Bitmap* bitmap = sourceBitmap(node);
+    const bool isBitmap = bitmap != nullptr;
+    if (bitmap && bitmap->isNull()) {
+        failure = QStringLiteral("out of memory for the pixels of a source");
+        return false;
+    }
+    const void* key = isBitmap ? bitmap->identity() : node.tiles.lineage();
     auto it = sources.find(key);
     if (it == sources.end()) {
-        trimSources(SourceCacheBudget - bytes);
+        // A photo's layers are rendered one after the other at the same size: the texture of one that
+        // leaves the cache takes the next one's pixels, without the driver allocating and clearing anew.
         SourceTexture source;
+        source.id = trimSources(SourceCacheBudget - bytes, width, height, upload.internal);
+        source.internal = upload.internal;
         source.width = width;
         source.height = height;
         source.bytes = bytes;
-        glGenTextures(1, &source.id);
+        const bool recycled = source.id != 0;
+        if (!recycled)
+            glGenTextures(1, &source.id);
         glBindTexture(GL_TEXTURE_2D, source.id);
-        setGreySwizzle(upload);
+        setSwizzle(upload);
         if (isBitmap) {
-            const Bitmap pixels = uploadable(node.bitmap);
-            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
-                         pixels.data());
-            source.keepAlive = node.bitmap;
+            const Bitmap pixels = uploadable(*bitmap);
+            if (recycled)
+                glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, upload.format, upload.type,
+                                pixels.data());
+            else
+                glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
+                             pixels.data());
+            source.keepAlive = *bitmap;
         } else {
-            glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
-                         nullptr);
+            if (!recycled)
+                glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
+                             nullptr);
             source.lineage = node.tiles.lineageOwner();
         }
         it = sources.emplace(key, std::move(source)).first;
@@ -733,15 +881,16 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
     }
     source.lastUse = ++useClock;
     producer.texture = source.id;
-    producer.textureRect = Rect(0, 0, width, height);
+    producer.textureRect = bounds;
     producer.flipped = true;
     producer.pooled = false;
     producer.pool = PooledTexture();
     return true;
 }
 
-bool GLRenderer::Private::planTile(const Rect& tile)
+GLRenderer::Private::Plan GLRenderer::Private::planTile(const Rect& tile)
 {
+    splitAxis = Axis::Longer;
     for (Producer& producer : producers) {
         producer.required = Rect::null();
         producer.textureRect = Rect::null();
@@ -766,13 +915,13 @@ bool GLRenderer::Private::planTile(const Rect& tile)
         }
         if (!isFinite(rect)) {
             failure = QStringLiteral("the recipe needs an unbounded region of an intermediate image");
-            return false;
+            return Plan::Failed;
         }
         if (rect.width() > maxTextureSize || rect.height() > maxTextureSize)
-            return false; // the caller splits the tile
+            return Plan::Split;
         passBytes += size_t(rect.width()) * size_t(rect.height()) * 16;
         if (passBytes > PassTextureBudget && i != rootIndex)
-            return false;
+            return Plan::Split;
         producer.textureRect = rect;
         const ImageNode& node = *producer.node;
         for (size_t c = 0; c < producer.chains.size(); ++c) {
@@ -789,7 +938,22 @@ bool GLRenderer::Private::planTile(const Rect& tile)
             input.required = input.required.united(needed);
         }
     }
-    return true;
+    // A source read in parts must have this tile's part fit one texture. A strong reduction reads a
+    // wide footprint for each output pixel, so the tile is halved along the axis that overflows
+    // until it does.
+    for (const Producer& producer : producers) {
+        if (producer.kind != Producer::Kind::Source || producer.required.isNull() ||
+            !uploadsRegions(producer))
+            continue;
+        const Rect region = sourceRegion(producer);
+        if (region.isNull())
+            continue;
+        if (region.width() > maxTextureSize || region.height() > maxTextureSize) {
+            splitAxis = region.width() > maxTextureSize ? Axis::X : Axis::Y;
+            return Plan::Split;
+        }
+    }
+    return Plan::Ready;
 }
 
 bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
@@ -814,11 +978,16 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, producer.texture, 0);
     glViewport(0, 0, width, height);
 
-    // Only pixels inside the node's domain and extent are computed; the rest stay transparent.
-    Rect area = areaOf(node).intersected(rect);
+    // Only pixels centred inside the node's domain and extent are computed; the rest stay transparent.
+    // The quad's edges fall between pixels, so no rasterization rule decides which edge pixels run.
+    Rect area = pixelsCentredIn(areaOf(node)).intersected(rect);
     if (area.isNull() || !area.contains(rect)) {
+        // Only the part this pass uses: a pooled texture may be larger.
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 0, width, height);
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_SCISSOR_TEST);
     }
     if (!area.isNull() && !area.isEmpty()) {
         glUseProgram(prog->id);
@@ -898,6 +1067,9 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
                     glBindTexture(GL_TEXTURE_2D, emptyTexture);
                 }
                 glUniform2iv(prog->location(GLProgramBuilder::uniformName("size", i)), 1, size);
+                const bool flipped = input.texture && input.flipped;
+                const float rounding[4] = {1.0f, flipped ? -1.0f : 1.0f, 0.0f, flipped ? -1.0f : 0.0f};
+                glUniform4fv(prog->location(GLProgramBuilder::uniformName("round", i)), 1, rounding);
                 glBindSampler(GLuint(i),
                               samplerObjects[(chain.nearest ? 1 : 0) + (level > 0 && input.texture ? 2 : 0)]);
                 glUniform1i(prog->location(GLProgramBuilder::uniformName("texture", i)), i);
@@ -960,15 +1132,21 @@ void GLRenderer::Private::releaseTile()
 
 bool GLRenderer::Private::renderTile(const Rect& tile, const Target& target, const Rect& whole)
 {
-    if (!planTile(tile)) {
-        if (!failure.isEmpty())
-            return false;
+    const Plan plan = planTile(tile);
+    if (plan == Plan::Failed)
+        return false;
+    if (plan == Plan::Split) {
         // Too much for one pass: split the tile and try each half.
-        if (tile.width() <= 64 && tile.height() <= 64) {
-            failure = QStringLiteral("an intermediate image is too large to render even for a small tile");
+        const bool splitX = splitAxis == Axis::Longer ? tile.width() >= tile.height() : splitAxis == Axis::X;
+        const bool tooSmall = splitAxis == Axis::Longer ? tile.width() <= 64 && tile.height() <= 64
+                                                        : (splitX ? tile.width() : tile.height()) <= 1;
+        if (tooSmall) {
+            failure =
+                splitAxis == Axis::Longer
+                    ? QStringLiteral("an intermediate image is too large to render even for a small tile")
+                    : QStringLiteral("a single pixel reads more of a source than fits a texture");
             return false;
         }
-        const bool splitX = tile.width() >= tile.height();
         const double half = std::floor((splitX ? tile.width() : tile.height()) / 2);
         const Rect a = splitX ? Rect(tile.minX(), tile.minY(), half, tile.height())
                               : Rect(tile.minX(), tile.minY(), tile.width(), half);
@@ -1052,8 +1230,9 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
     d->failure.clear();
 
     d->rootFormat = target.kind == Target::Kind::Bytes ? GL_RGBA8 : d->passFormat;
+    // The last pass draws the tiles; a kernel whose pixels come from the CPU is a source, read by a copy.
     ImageNodePtr top = root;
-    if (top->kind != ImageNode::Kind::Kernel)
+    if (top->kind != ImageNode::Kind::Kernel || top->computed)
         top = d->copyNode(top);
     d->producerFor(top);
 

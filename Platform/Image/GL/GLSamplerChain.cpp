@@ -18,6 +18,8 @@ QString GLSamplerChain::shapeKey() const
         break;
     case Terminal::Texture:
         key += usesMipmap() ? QLatin1Char('M') : nearest ? QLatin1Char('N') : QLatin1Char('T');
+        if (aligned)
+            key += QLatin1Char('A');
         break;
     }
     return key;

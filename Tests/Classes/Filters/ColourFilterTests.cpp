@@ -190,8 +190,9 @@ TEST(Levels, GammaThroughTheMidToneAndDefinedWhenMidEqualsLow)
             Pixel c = straight(p);
             const float range = std::max(high - low, 1e-6f);
             const float m = std::clamp((mid - low) / range, 1e-4f, 1 - 1e-4f);
+            const float gamma = mid <= low ? 1.0f : std::log(0.5f) / std::log(m);
             for (size_t i = 0; i < 3; ++i)
-                c[i] = std::pow(std::clamp((c[i] - low) / range, 0.0f, 1.0f), std::log(0.5f) / std::log(m));
+                c[i] = std::pow(std::clamp((c[i] - low) / range, 0.0f, 1.0f), gamma);
             return premultiplied(c);
         };
     };
@@ -200,18 +201,37 @@ TEST(Levels, GammaThroughTheMidToneAndDefinedWhenMidEqualsLow)
     });
     EXPECT_LT(difference(got, mapped(source, levels(0.1f, 0.3f, 0.9f))), 1e-5f);
 
-    // The separate-tones variant passes (0, 0, 1) by default: the mid tone at the low tone.
+    // The separate-tones variant passes (0, 0, 1) by default: a mid tone at the low tone sets none.
     FilterPtr sv = Filter::create("GMLevelAdjustSVFilter");
     sv->setDefaults();
     setImage(sv, source.image());
     EXPECT_EQ(numberArguments(output(sv)), (std::vector<float>{0, 0, 1}));
+    EXPECT_LT(difference(Grid::rendered(output(sv), source.width, source.height), source), 1e-5f);
+    sv->setValue(0.2, "inputMinTone");
+    sv->setValue(0.1, "inputMidTone");
+    sv->setValue(0.8, "inputMaxTone");
+    EXPECT_LT(difference(Grid::rendered(output(sv), source.width, source.height),
+                         mapped(source, levels(0.2f, 0.1f, 0.8f))),
+              1e-5f);
+    sv->setValue(0.21, "inputMidTone"); // just above the low tone: the steepest brightening, finite
     const Grid steep = Grid::rendered(output(sv), source.width, source.height);
     for (const Pixel& p : steep.pixels)
         for (float v : p)
             EXPECT_TRUE(std::isfinite(v));
-    EXPECT_LT(difference(steep, mapped(source, levels(0, 0, 1))), 1e-4f);
-    sv->setValue(0.5, "inputMidTone");
-    EXPECT_LT(difference(Grid::rendered(output(sv), source.width, source.height), source), 1e-5f);
+    EXPECT_LT(difference(steep, mapped(source, levels(0.2f, 0.21f, 0.8f))), 1e-4f);
+}
+
+TEST(ColourAdjustments, SeparateLevelsAtTheirDefaultsLeaveAPortraitAsItIs)
+{
+    const Image portrait = Image::fromFile(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+    ASSERT_FALSE(portrait.isNull()) << "the shared test photos must be beside this checkout";
+    const Rect extent = portrait.extent();
+    FilterPtr sv = Filter::create("GMLevelAdjustSVFilter");
+    sv->setDefaults();
+    setImage(sv, portrait);
+    const Grid before = Grid::rendered(portrait, int(extent.width()), int(extent.height()));
+    const Grid after = Grid::rendered(output(sv), int(extent.width()), int(extent.height()));
+    EXPECT_LT(difference(after, before), 1e-5f);
 }
 
 TEST(ColourAdjustments, MultiplyAndSelectiveColour)

@@ -106,16 +106,9 @@ TEST(GMBlurIteratedMedianFilter, MedianPerChannelOverThreeByThree)
     filter->setValue(3, "inputIntensity");
     const Image image = output(filter);
     EXPECT_EQ(image.extent(), Rect(0, 0, 13, 11));
-    // Inside, three medians of the neighbourhoods; the engine's median reads transparency beyond the
-    // image, so the three-pixel border is left out of the comparison.
-    const Grid got = Grid::rendered(image, 13, 11);
-    const Grid want = median3x3(median3x3(median3x3(source)));
-    float worst = 0;
-    for (int y = 3; y < 8; ++y)
-        for (int x = 3; x < 10; ++x)
-            for (size_t c = 0; c < 4; ++c)
-                worst = std::max(worst, std::abs(got.at(x, y)[c] - want.at(x, y)[c]));
-    EXPECT_LT(worst, 1e-6f);
+    // Three medians of the neighbourhoods, each pass's edge pixels repeated outward: the border and the
+    // corners keep the photo's own values, never the transparency beyond it.
+    EXPECT_LT(difference(Grid::rendered(image, 13, 11), median3x3(median3x3(median3x3(source)))), 1e-6f);
     EXPECT_LT(tiledDifference(image, Rect(0, 0, 13, 11)), 1e-6f);
 }
 

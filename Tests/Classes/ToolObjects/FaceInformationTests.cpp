@@ -126,8 +126,8 @@ TEST(FaceInformation, RecordsKeepTheFacesOfTheirPhoto)
 TEST(FaceInformation, TheFaceOfThePortrait)
 {
     const QString path = QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png");
-    if (!QFileInfo::exists(path))
-        GTEST_SKIP() << "no shared test photos";
+    ASSERT_TRUE(QFileInfo::exists(path))
+        << "the shared test photos must be beside this checkout, in ../shared/testdata";
     OVRenderInfoGenerator generator;
     generator.setOriginalImage(Image::fromFile(path));
     ASSERT_EQ(generator.features()->size(), 1u); // one person

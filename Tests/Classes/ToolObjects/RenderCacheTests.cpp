@@ -108,8 +108,8 @@ TEST(OVRenderCache, GeometryChangesBelowHalfAPixelKeepTheCaches)
 TEST(OVRenderCache, ComposesThePortraitAtPreviewAndFullSizeLikeAReference)
 {
     const QString path = QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png");
-    if (!QFile::exists(path))
-        GTEST_SKIP() << "the shared test photos are not beside this checkout";
+    ASSERT_TRUE(QFile::exists(path))
+        << "the shared test photos must be beside this checkout, in ../shared/testdata";
     auto chain = std::make_shared<PhotoToolChain>(Image::fromFile(path));
     chain->insertPhotoToolWithBlueprint(tint(), std::nullopt, 0);
     chain->insertPhotoToolWithBlueprint(grey(), std::nullopt, 1);
@@ -268,5 +268,66 @@ TEST(OVRenderCache, RemovingALayerRecomputesTheOnesAboveItLikeAFreshCache)
                     << c.name << ", layer " << index << (composed ? " stack" : " content");
             }
         }
+    }
+}
+
+namespace {
+
+// Layers that each lay black at 5% over the stack below, over a ramp of every 8-bit grey: the top of
+// the stack is exact only if every stack below it is carried on at working precision.
+class Glazes : public OVRenderSource, public OVRenderCacheDelegate
+{
+public:
+    static constexpr int Layers = 20;
+    quint64 version() const override { return 0; }
+    Size imageSize() const override { return Size(256, 1); }
+    Image backgroundImage() const override
+    {
+        Bitmap ramp(256, 1, Bitmap::Format::RGBA8);
+        for (int x = 0; x < 256; ++x)
+            std::memcpy(ramp.mutableData() + 4 * x,
+                        std::array<uint8_t, 4>{uint8_t(x), uint8_t(x), uint8_t(x), 255}.data(), 4);
+        return Image::fromBitmap(ramp);
+    }
+    Image contentImageAtIndex(int index, const Image&, const AffineTransform&,
+                              const Rect& crop) const override
+    {
+        return index <= Layers ? Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(crop) : Image();
+    }
+    FilterPtr compositingFilterForIndex(int index) const override
+    {
+        if (index > Layers)
+            return nullptr;
+        FilterPtr over = Filter::create(QStringLiteral("TestOverFilter"));
+        over->setValue(0.05, QStringLiteral("inputIntensity"));
+        return over;
+    }
+    std::shared_ptr<const OVRenderSource> renderSource() const override
+    {
+        return std::shared_ptr<const OVRenderSource>(std::shared_ptr<const OVRenderSource>(), this);
+    }
+};
+
+} // namespace
+
+TEST(OVRenderCache, StacksGoOnToTheNextLayerAtWorkingPrecision)
+{
+    auto glazes = std::make_shared<Glazes>();
+    // Filled in one go, and one layer at a time as a user adds them.
+    for (bool stepwise : {false, true}) {
+        OVRenderCache cache(glazes, glazes.get(), renderContext());
+        if (stepwise)
+            for (int k = 1; k < Glazes::Layers; ++k)
+                cache.composedImageToIndex(k);
+        auto top = renderContext()->render(cache.composedImageToIndex(Glazes::Layers), Rect(0, 0, 256, 1),
+                                           Bitmap::Format::RGBAf);
+        ASSERT_TRUE(top);
+        float worst = 0;
+        for (int x = 0; x < 256; ++x) {
+            float c[4];
+            top->pixel(x, 0, c);
+            worst = std::max(worst, std::abs(c[0] - float(x / 255.0 * std::pow(0.95, Glazes::Layers))));
+        }
+        EXPECT_LE(worst * 255, 0.51f) << (stepwise ? "stepwise" : "in one go");
     }
 }

@@ -22,6 +22,10 @@ inline void expectSameValue(const QVariant& expected, const QVariant& actual,
             expectSameValue(it.value(), b.value(it.key()), path + it.key() + '/');
     } else if (expected.metaType().id() == QMetaType::Double && std::isnan(expected.toDouble())) {
         EXPECT_TRUE(std::isnan(actual.toDouble()));
+    } else if (expected.metaType().id() == QMetaType::Double && expected.toDouble() == 0) {
+        // Equal as numbers, but a zero's sign is part of the value.
+        EXPECT_EQ(actual.toDouble(), 0.0);
+        EXPECT_EQ(std::signbit(expected.toDouble()), std::signbit(actual.toDouble()));
     } else {
         EXPECT_EQ(expected, actual);
     }

@@ -6,6 +6,7 @@
 #include "Platform/Image/ImageFile.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
@@ -138,8 +139,8 @@ TEST(ImageFile, ExifOrientationIsApplied)
 TEST(ImageFile, ThePortraitLoadsAndRenders)
 {
     const QString path = QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png");
-    if (!QFile::exists(path))
-        GTEST_SKIP() << "the shared test photos are not beside this checkout";
+    ASSERT_TRUE(QFile::exists(path))
+        << "the shared test photos must be beside this checkout, in ../shared/testdata";
     const Image portrait = Image::fromFile(path);
     ASSERT_FALSE(portrait.isNull());
     EXPECT_EQ(portrait.extent(), Rect(0, 0, 512, 512));
@@ -147,4 +148,139 @@ TEST(ImageFile, ThePortraitLoadsAndRenders)
                                         Rect(0, 0, 128, 128));
     ASSERT_TRUE(small);
     EXPECT_EQ(small->width(), 128);
+}
+
+namespace {
+
+QByteArray encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, format).write(image);
+    return bytes;
+}
+
+quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A small PNG whose header claims another size (its checksum kept right, so only the size is wrong).
+QByteArray pngClaiming(quint32 width, quint32 height)
+{
+    QImage image(4, 4, QImage::Format_RGBA8888);
+    image.fill(Qt::red);
+    QByteArray png = encoded(image, "png");
+    // Signature (8), chunk length (4), "IHDR" (4), then width and height; the checksum covers "IHDR" on.
+    for (int i = 0; i < 4; ++i) {
+        png[16 + i] = char(width >> (24 - 8 * i));
+        png[20 + i] = char(height >> (24 - 8 * i));
+    }
+    const quint32 crc = crc32(png.mid(12, 17));
+    for (int i = 0; i < 4; ++i)
+        png[29 + i] = char(crc >> (24 - 8 * i));
+    return png;
+}
+
+} // namespace
+
+TEST(ImageFile, RefusalsSayWhatIsWrong)
+{
+    QTemporaryDir dir;
+    QImage photo(64, 48, QImage::Format_RGB32);
+    photo.fill(qRgb(200, 120, 40));
+    const QByteArray jpeg = encoded(photo, "jpeg");
+    auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    QDir(dir.path()).mkdir("folder.png");
+    QDir(dir.path()).mkdir("locked");
+    const QString inLocked = dir.filePath("locked/photo.jpg");
+    QFile::copy(write("photo.jpg", jpeg), inLocked);
+    QFile::setPermissions(dir.filePath("locked"), QFileDevice::Permissions());
+    const QString unreadable = write("unreadable.jpg", jpeg);
+    QFile::setPermissions(unreadable, QFileDevice::Permissions());
+    const bool root = QFile(unreadable).open(QIODevice::ReadOnly); // permissions do not stop root
+
+    struct Case
+    {
+        QString path;
+        const char* says;
+        bool needsPermissions;
+    };
+    const Case cases[] = {
+        {dir.filePath("missing.jpg"), "does not exist", false},
+        {dir.filePath("folder.png"), "is a folder", false},
+        {unreadable, "permission to read", true},
+        {inLocked, "permission to open the folder", true},
+        {write("cut.jpg", jpeg.left(jpeg.size() / 2)), "damaged", false},
+        {write("huge.png", pngClaiming(100000, 100000)), "100000 x 100000", false},
+    };
+    for (const Case& c : cases) {
+        if (c.needsPermissions && root)
+            continue;
+        QString error;
+        EXPECT_TRUE(ImageFile::read(c.path, &error).isNull()) << c.path.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(c.says))) << error.toStdString();
+    }
+    QString error;
+    EXPECT_TRUE(ImageFile::readData(jpeg.left(jpeg.size() - 2), &error).isNull());
+    EXPECT_TRUE(error.contains("damaged")) << error.toStdString();
+    EXPECT_TRUE(ImageFile::readData(pngClaiming(100000, 100000), &error).isNull());
+    EXPECT_TRUE(error.contains("limit")) << error.toStdString();
+    // The whole file still opens.
+    EXPECT_EQ(ImageFile::readData(jpeg).width(), 64);
+    QFile::setPermissions(dir.filePath("locked"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST(ImageFile, JpegCompositesTranslucentPixelsOverBlack)
+{
+    Bitmap half(16, 16, Bitmap::Format::RGBA8);
+    uint8_t* p = half.mutableData();
+    for (int i = 0; i < 16 * 16; ++i) {
+        p[i * 4 + 0] = 128; // premultiplied: red at half coverage
+        p[i * 4 + 3] = 128;
+    }
+    const Bitmap back = ImageFile::readData(ImageFile::encodeJPEG(half, 1.0));
+    ASSERT_FALSE(back.isNull());
+    float c[4];
+    back.pixel(8, 8, c);
+    EXPECT_NEAR(c[0], 128 / 255.0f, 3 / 255.0f);
+    EXPECT_NEAR(c[1], 0.0f, 3 / 255.0f);
+    EXPECT_EQ(c[3], 1.0f);
+}
+
+TEST(Bitmap, TakesOverADecodedImagesPixelsWithoutACopy)
+{
+    struct Case
+    {
+        QImage::Format format;
+        Bitmap::Format becomes;
+        int width; // a grey row must need no padding to be taken over
+    };
+    for (const Case c : {Case{QImage::Format_RGB32, Bitmap::Format::RGBA8, 5},
+                         Case{QImage::Format_ARGB32, Bitmap::Format::RGBA8, 5},
+                         Case{QImage::Format_Grayscale8, Bitmap::Format::Gray8, 8}}) {
+        QImage image(c.width, 3, c.format);
+        image.fill(QColor(200, 100, 50, 128));
+        const QImage reference = image.copy();
+        const uchar* pixels = image.constBits();
+        const Bitmap bitmap = Bitmap::fromQImage(std::move(image));
+        ASSERT_EQ(bitmap.format(), c.becomes);
+        EXPECT_EQ(bitmap.data(), pixels) << "format " << int(c.format);
+        const Bitmap copied = Bitmap::fromQImage(reference);
+        EXPECT_EQ(0, std::memcmp(bitmap.data(), copied.data(), copied.byteCount()))
+            << "format " << int(c.format);
+    }
 }

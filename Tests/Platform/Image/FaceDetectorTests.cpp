@@ -45,8 +45,8 @@ class FaceDetection : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!QFileInfo::exists(PortraitPath))
-            GTEST_SKIP() << "the shared test photos are not beside this checkout";
+        ASSERT_TRUE(QFileInfo::exists(PortraitPath))
+            << "the shared test photos must be beside this checkout, in ../shared/testdata";
         ASSERT_TRUE(detector().isValid()) << detector().errorMessage().toStdString();
     }
 };

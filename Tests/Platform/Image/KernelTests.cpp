@@ -5,6 +5,7 @@
 #include "Platform/Image/Sampler.h"
 #include "Platform/Image/Vector.h"
 
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace pf;
@@ -131,4 +132,35 @@ TEST(Kernel, BuiltinsFollowTheirDefinitions)
     EXPECT_EQ(pixel(1), (std::array<float, 4>{0.5f, 1.0f, 0.2f, 0.5f}));
     EXPECT_EQ(pixel(2), (std::array<float, 4>{0.0f, 0.0f, 0.0f, 0.0f}));
     EXPECT_EQ(pixel(3), (std::array<float, 4>{2.0f, 5.0f, 4.0f, 7.0f}));
+}
+
+TEST(Kernel, CompileErrorsSpeakOfTheAuthorsTextOnly)
+{
+    struct Case
+    {
+        const char* text;
+        std::vector<const char*> says;
+    };
+    const Case cases[] = {
+        // Left open: the compiler only notices past the end of the text.
+        {"kernel vec4 k(sampler s)\n{\n    return sample(s, samplerCoord(s));\n", {"line 3"}},
+        {"kernel vec4 k(sampler s)\n{\n    return sample(s, 1.0);\n}\n", {"line 3", "sample"}},
+        {"kernel vec4 k(sampler s)\n{\n    vec2 p = destCoord() + s;\n    return vec4(p, 0.0, 1.0);\n}\n",
+         {"line 3"}},
+        {"kernel vec4 k(sampler s,\n              int count)\n{ return vec4(0.0); }\n",
+         {"line 2", "'count'", "'int'"}},
+    };
+    for (const Case& c : cases) {
+        LogCapture capture;
+        EXPECT_TRUE(Kernel::kernelsWithString(QString::fromUtf8(c.text), QStringLiteral("T")).empty());
+        ASSERT_EQ(capture.lines().size(), 1) << c.text;
+        const QString line = capture.lines().front();
+        for (const char* part : c.says)
+            EXPECT_TRUE(line.contains(QLatin1String(part))) << line.toStdString();
+        EXPECT_FALSE(line.contains("_pf")) << line.toStdString();
+        static const QRegularExpression lineNumber(QStringLiteral("line (\\d+)"));
+        for (auto it = lineNumber.globalMatch(line); it.hasNext();)
+            EXPECT_LE(it.next().captured(1).toInt(), QString::fromUtf8(c.text).count('\n'))
+                << line.toStdString();
+    }
 }

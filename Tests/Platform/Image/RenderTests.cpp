@@ -285,3 +285,141 @@ TEST(Render, FailuresReturnNothingAndSayWhy)
     EXPECT_FALSE(context().render(Image::constantColor(Color(1, 1, 1)), Rect::infinite()));
     EXPECT_EQ(capture.lines().size(), 2);
 }
+
+TEST(Render, HalfPixelEdgesFollowOneConventionOnBothAxes)
+{
+    // Each case runs along x and along y with the same numbers: a pixel is a sample at its centre, y
+    // grows upward, and a point on the border between two pixels belongs to the one above or right.
+    struct Along
+    {
+        const char* axis;
+        bool y;
+    };
+    for (const Along along : {Along{"x", false}, Along{"y", true}}) {
+        SCOPED_TRACE(along.axis);
+        auto point = [&](double a, double b) { return along.y ? Vector(b, a) : Vector(a, b); };
+        auto pixel = [&](const Bitmap& out, int a, int b) { return along.y ? at(out, b, a) : at(out, a, b); };
+
+        // Four opaque pixels moved half a pixel along the axis: both half-covered ends show half.
+        const Bitmap four = makeFloatBitmap(along.y ? 1 : 4, along.y ? 4 : 1, [](int, int) {
+            return std::array<float, 4>{1, 1, 1, 1};
+        });
+        const Vector shift = point(0.5, 0);
+        const Image moved = Image::fromBitmap(four).imageByApplyingTransform(
+            AffineTransform::translation(shift.x(), shift.y()));
+        const Bitmap spread = renderFloat(moved, along.y ? Rect(0, 0, 1, 5) : Rect(0, 0, 5, 1));
+        ASSERT_FALSE(spread.isNull());
+        EXPECT_NEAR(pixel(spread, 0, 0)[3], 0.5f, 1e-6);
+        EXPECT_NEAR(pixel(spread, 2, 0)[3], 1.0f, 1e-6);
+        EXPECT_NEAR(pixel(spread, 4, 0)[3], 0.5f, 1e-6);
+
+        // Nearest reads exactly between pixel centres take the higher pixel.
+        const Image ramp = Image::fromBitmap(makeFloatBitmap(4, 4, [&](int x, int y) {
+            const float v = float(along.y ? y : x) / 4.0f;
+            return std::array<float, 4>{v, v, v, 1};
+        }));
+        const Kernel shifted =
+            kernel("kernel vec4 k(sampler s, vec2 offset) { return sample(s, samplerCoord(s) + offset); }");
+        const Bitmap ties =
+            renderFloat(shifted.apply({QVariant::fromValue(Sampler(ramp, Sampler::FilterMode::Nearest)),
+                                       QVariant::fromValue(point(0.5, 0))},
+                                      {Rect(0, 0, 4, 4), std::nullopt, nullptr}),
+                        Rect(0, 0, 4, 4));
+        EXPECT_NEAR(pixel(ties, 1, 2)[0], 2 / 4.0f, 1e-6);
+    }
+
+    // One pixel moved by half a pixel both ways covers a quarter of each of four pixels.
+    const Image dot = Image::fromBitmap(makeFloatBitmap(1, 1, [](int, int) {
+                          return std::array<float, 4>{1, 1, 1, 1};
+                      })).imageByApplyingTransform(AffineTransform::translation(0.5, 0.5));
+    const Bitmap quarters = renderFloat(dot, Rect(0, 0, 2, 2));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            EXPECT_NEAR(at(quarters, x, y)[3], 0.25f, 1e-6) << x << "," << y;
+}
+
+TEST(Render, SourcesWiderThanATextureRenderAtAnyScale)
+{
+    // 30000 x 2000 is wider than any texture here: each tile reads its part, and a strong reduction
+    // has its tiles split until every part fits. The picture is smooth, so every way of averaging
+    // it gives the value at the point sampled.
+    constexpr int W = 30000, H = 2000;
+    auto value = [](double x, double y) {
+        return std::array<double, 3>{x / W, y / H, 0.5 + 0.4 * std::sin(2 * M_PI * x / 5000)};
+    };
+    Bitmap wide(W, H, Bitmap::Format::RGBA8, Bitmap::Fill::Uninitialized);
+    for (int row = 0; row < H; ++row) {
+        uint8_t* p = wide.mutableRow(row);
+        for (int x = 0; x < W; ++x) {
+            const auto v = value(x + 0.5, H - row - 0.5);
+            for (int c = 0; c < 3; ++c)
+                p[x * 4 + c] = uint8_t(std::lround(v[size_t(c)] * 255));
+            p[x * 4 + 3] = 255;
+        }
+    }
+    const Image source = Image::fromBitmap(wide);
+    for (double scale : {1.0, 0.5, 0.1, 0.01}) {
+        SCOPED_TRACE(scale);
+        const Rect rect(0, 0, W * scale, H * scale);
+        const auto out =
+            context().render(source.imageByApplyingTransform(AffineTransform::scale(scale, scale)), rect,
+                             Bitmap::Format::RGBA8);
+        ASSERT_TRUE(out);
+        float worst = 0;
+        const int step = std::max(1, out->width() / 300);
+        // Away from the ends, where the image's edge darkens a reduction that reaches past it.
+        const int margin = scale < 0.5 ? 3 : 1;
+        for (int y = margin; y < out->height() - margin; y += std::max(1, out->height() / 20))
+            for (int x = margin; x < out->width() - margin; x += step) {
+                const auto expected = value((x + 0.5) / scale, (y + 0.5) / scale);
+                const auto got = at(*out, x, y);
+                for (int c = 0; c < 3; ++c)
+                    worst = std::max(worst, std::abs(got[size_t(c)] - float(expected[size_t(c)])));
+            }
+        EXPECT_LT(worst, 2.5f / 255);
+    }
+}
+
+TEST(Render, ReadsAtThePixelBeingComputedMatchBlendedReadsUnderEveryPlacement)
+{
+    // "sample(s, samplerCoord(s))" reads one texel where the placement keeps pixel centres on texel
+    // centres; written any other way the same read blends four. Both must agree wherever the image is.
+    const Kernel here = kernel("kernel vec4 k(sampler s) { return sample(s, samplerCoord(s)); }");
+    const Kernel blended =
+        kernel("kernel vec4 k(sampler s) { return sample(s, samplerCoord(s) + vec2(0.0, 0.0)); }");
+    const Image source = Image::fromBitmap(randomBitmap(23, 17, 9));
+    struct Case
+    {
+        const char* name;
+        Image image;
+    };
+    const Case cases[] = {
+        {"as it is", source},
+        {"moved by whole pixels", source.imageByApplyingTransform(AffineTransform::translation(3, -2))},
+        {"mirrored", source.imageByApplyingTransform(AffineTransform::scale(-1, 1).translated(-23, 0))},
+        {"turned a quarter", source.imageByApplyingTransform(AffineTransform::rotation(M_PI / 2))},
+        {"moved by half a pixel", source.imageByApplyingTransform(AffineTransform::translation(0.5, 0))},
+        {"doubled", source.imageByApplyingTransform(AffineTransform::scale(2, 2))},
+        {"clamped to whole pixels",
+         source.imageByCroppingToRect(Rect(2, 3, 10, 8)).imageByClampingToExtent()},
+        {"clamped to half pixels",
+         source.imageByCroppingToRect(Rect(2.5, 3, 10, 8)).imageByClampingToExtent()},
+    };
+    const Rect area(-30, -30, 90, 80);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ApplyOptions options;
+        options.definition = Rect::infinite();
+        const Bitmap a = renderFloat(here.apply({QVariant::fromValue(c.image)}, options), area);
+        const Bitmap b = renderFloat(blended.apply({QVariant::fromValue(c.image)}, options), area);
+        ASSERT_FALSE(a.isNull() || b.isNull());
+        float worst = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const auto p = at(a, x, y), q = at(b, x, y);
+                for (int i = 0; i < 4; ++i)
+                    worst = std::max(worst, std::abs(p[size_t(i)] - q[size_t(i)]));
+            }
+        EXPECT_LT(worst, 1e-6f);
+    }
+}

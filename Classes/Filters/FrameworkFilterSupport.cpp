@@ -1,0 +1,39 @@
+#include "Classes/Filters/FrameworkFilterSupport.h"
+
+#include "Classes/Framework/KernelResource.h"
+#include "Platform/Image/Sampler.h"
+
+#include <cmath>
+
+namespace FrameworkFilterSupport {
+
+pf::Image applyOver(const pf::Kernel& kernel, const QVariantList& arguments, const pf::Image& reference,
+                    std::function<pf::Rect(int, const pf::Rect&)> regionOfInterest)
+{
+    if (kernel.isNull() || reference.isNull())
+        return pf::Image();
+    pf::ApplyOptions options;
+    options.definition = pf::Sampler(reference).definition().extent();
+    options.extent = KernelResource::fullExtent(reference.extent());
+    options.regionOfInterest = std::move(regionOfInterest);
+    return kernel.apply(arguments, options);
+}
+
+pf::Image builtin(const QString& name, const QVariantMap& inputs)
+{
+    const pf::FilterPtr filter = pf::Filter::create(name);
+    if (!filter)
+        return pf::Image();
+    filter->setDefaults();
+    for (auto it = inputs.begin(); it != inputs.end(); ++it)
+        filter->setValue(*it, it.key());
+    return filter->outputImage();
+}
+
+bool hasArea(const pf::Rect& rect)
+{
+    return !rect.isNull() && !rect.isInfinite() && std::isfinite(rect.width()) &&
+           std::isfinite(rect.height()) && rect.width() > 0 && rect.height() > 0;
+}
+
+} // namespace FrameworkFilterSupport

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Platform/Image/Filter.h"
+#include "Platform/Image/Image.h"
+#include "Platform/Image/Kernel.h"
+
+#include <QVariantList>
+#include <QVariantMap>
+#include <functional>
+
+// What the framework's filters share: applying a kernel where one image is, and running the engine's
+// built-in filters by name.
+namespace FrameworkFilterSupport {
+
+// The kernel applied to `arguments`, defined where `reference` is and with its extent as the apply call
+// takes it (origin truncated to whole pixels). A null kernel gives no image.
+pf::Image applyOver(const pf::Kernel& kernel, const QVariantList& arguments, const pf::Image& reference,
+                    std::function<pf::Rect(int, const pf::Rect&)> regionOfInterest = {});
+
+// The output of the built-in (or any registered) filter `name` with its defaults and then `inputs`.
+pf::Image builtin(const QString& name, const QVariantMap& inputs);
+
+inline QVariant var(const pf::Image& image)
+{
+    return QVariant::fromValue(image);
+}
+
+// Whether a rectangle has a finite, positive width and height.
+bool hasArea(const pf::Rect& rect);
+
+} // namespace FrameworkFilterSupport

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "Classes/Filters/GMKernelFilter.h"
+
+// Closes the holes of a colour mask with the hole-filling kernel of GMFillHoles22Filter, compiled into a
+// slot of its own. That kernel looks 22 pixels around each pixel, so the filter asks for 23.
+class GMColorMaskDilateCircleFilter : public GMKernelFilter
+{
+public:
+    explicit GMColorMaskDilateCircleFilter(
+        const QString& className = QStringLiteral("GMColorMaskDilateCircleFilter"));
+    pf::Image outputImage() const override;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "Classes/Filters/GMKernelFilter.h"
+
+// A per-channel mask of the light areas of a photo, narrowed to the lightest by "inputIntensity" (0: each
+// channel itself).
+class GMExtractLightAreasRGBFilter : public GMKernelFilter
+{
+public:
+    explicit GMExtractLightAreasRGBFilter(
+        const QString& className = QStringLiteral("GMExtractLightAreasRGBFilter"));
+    pf::Image outputImage() const override;
+};

@@ -1,0 +1,3 @@
+#include "Classes/Filters/GMFillFromBorderFilter.h"
+
+GMFillFromBorderFilter::GMFillFromBorderFilter(const QString& className) : GMFillFromImageFilter(className) {}

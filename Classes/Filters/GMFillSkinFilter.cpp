@@ -1,0 +1,3 @@
+#include "Classes/Filters/GMFillSkinFilter.h"
+
+GMFillSkinFilter::GMFillSkinFilter(const QString& className) : GMFillFromImageFilter(className) {}

@@ -1,0 +1,30 @@
+#include "Classes/Filters/OVColorMultiplyFilter.h"
+
+#include "Classes/Filters/FrameworkFilterSupport.h"
+#include "Platform/Image/Sampler.h"
+
+using namespace pf;
+
+OVColorMultiplyFilter::OVColorMultiplyFilter(const QString& className) : OVFilter(className)
+{
+    declareInput(QStringLiteral("inputImage"));
+    declareInput(QStringLiteral("inputColor"),
+                 {{FilterAttribute::Default, QVariant::fromValue(Color(0.55, 0.7, 1.0, 1.0))},
+                  {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+}
+
+void OVColorMultiplyFilter::registerClass()
+{
+    const QString name = QStringLiteral("OVColorMultiplyFilter");
+    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputColor")});
+    Filter::registerFilter(name, [] { return std::make_shared<OVColorMultiplyFilter>(); });
+}
+
+Image OVColorMultiplyFilter::outputImage() const
+{
+    const Image image = imageValue(QStringLiteral("inputImage"));
+    return FrameworkFilterSupport::applyOver(
+        kernel(),
+        {QVariant::fromValue(Sampler(image)), QVariant::fromValue(colorValue(QStringLiteral("inputColor")))},
+        image);
+}

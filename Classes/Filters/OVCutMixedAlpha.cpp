@@ -1,0 +1,31 @@
+#include "Classes/Filters/OVCutMixedAlpha.h"
+
+#include "Classes/Filters/MaskFilterSupport.h"
+
+using namespace pf;
+using namespace MaskFilterSupport;
+
+OVCutMixedAlpha::OVCutMixedAlpha(const QString& className) : OVFilter(className)
+{
+    declareInput(QStringLiteral("inputImage"));
+    declareInput(QStringLiteral("inputThreshold"));
+}
+
+void OVCutMixedAlpha::registerClass()
+{
+    const QString name = QStringLiteral("OVCutMixedAlpha");
+    OVFilter::registerForCopying(name, {QStringLiteral("inputImage"), QStringLiteral("inputThreshold")});
+    Filter::registerFilter(name, [] { return std::make_shared<OVCutMixedAlpha>(); });
+}
+
+Image OVCutMixedAlpha::outputImage() const
+{
+    if (!hasValue(QStringLiteral("inputThreshold")))
+        return Image();
+    const Sampler image(imageValue(QStringLiteral("inputImage")));
+    const double threshold = numberValue(QStringLiteral("inputThreshold"));
+    if (threshold >= 0)
+        return kernelWithName(QStringLiteral("cutAlphaMixed"))
+            .apply({samplerArgument(image), threshold}, domainOf(image));
+    return kernelWithName(QStringLiteral("posNeg")).apply({samplerArgument(image)}, domainOf(image));
+}

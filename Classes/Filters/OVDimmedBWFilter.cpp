@@ -1,0 +1,39 @@
+#include "Classes/Filters/OVDimmedBWFilter.h"
+
+#include "Classes/Filters/FrameworkFilterSupport.h"
+#include "Platform/Image/Sampler.h"
+
+using namespace pf;
+
+OVDimmedBWFilter::OVDimmedBWFilter(const QString& className) : OVFilter(className)
+{
+    declareInput(QStringLiteral("inputImage"));
+    declareInput(QStringLiteral("inputBrightness"), {{FilterAttribute::SliderMin, 0.0},
+                                                     {FilterAttribute::SliderMax, 1.0},
+                                                     {FilterAttribute::Default, 0.6}});
+}
+
+void OVDimmedBWFilter::registerClass()
+{
+    const QString name = QStringLiteral("OVDimmedBWFilter");
+    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputBrightness")});
+    Filter::registerFilter(name, [] { return std::make_shared<OVDimmedBWFilter>(); });
+}
+
+std::shared_ptr<OVDimmedBWFilter> OVDimmedBWFilter::sharedDimmedBWFilter()
+{
+    static const std::shared_ptr<OVDimmedBWFilter> shared = [] {
+        auto filter = std::make_shared<OVDimmedBWFilter>();
+        filter->setDefaults();
+        return filter;
+    }();
+    return shared;
+}
+
+Image OVDimmedBWFilter::outputImage() const
+{
+    const Image image = imageValue(QStringLiteral("inputImage"));
+    return FrameworkFilterSupport::applyOver(
+        kernel(), {QVariant::fromValue(Sampler(image)), numberValue(QStringLiteral("inputBrightness"))},
+        image);
+}

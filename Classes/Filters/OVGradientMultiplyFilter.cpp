@@ -1,0 +1,96 @@
+#include "Classes/Filters/OVGradientMultiplyFilter.h"
+
+#include "Classes/Filters/FrameworkFilterSupport.h"
+#include "Classes/Filters/GradientStrip.h"
+#include "Platform/Image/Sampler.h"
+
+#include <cmath>
+
+using namespace pf;
+
+namespace {
+
+const QString ImageKey = QStringLiteral("inputImage");
+const QString GradientKey = QStringLiteral("inputGradient");
+const QString AngleKey = QStringLiteral("inputAngle");
+
+} // namespace
+
+OVGradientMultiplyFilter::OVGradientMultiplyFilter(const QString& className)
+    : OVFilter(className), m_clamp(Filter::create(QStringLiteral("CIAffineClamp")))
+{
+    declareInput(ImageKey);
+    declareInput(GradientKey, {{FilterAttribute::Default,
+                                QVariant::fromValue(Gradient(Color(0, 0, 0, 1), Color(1, 1, 1, 1)))}});
+    declareInput(AngleKey, {{FilterAttribute::Default, 0.0},
+                            {FilterAttribute::SliderMin, -90.0},
+                            {FilterAttribute::SliderMax, 270.0}});
+    if (m_clamp)
+        m_clamp->setDefaults();
+}
+
+void OVGradientMultiplyFilter::registerClass()
+{
+    const QString name = QStringLiteral("OVGradientMultiplyFilter");
+    OVFilter::registerInputKeys(name, {ImageKey, GradientKey, AngleKey});
+    Filter::registerFilter(name, [] { return std::make_shared<OVGradientMultiplyFilter>(); });
+}
+
+void OVGradientMultiplyFilter::setValue(const QVariant& value, const QString& key)
+{
+    if (key != GradientKey) {
+        OVFilter::setValue(value, key);
+        return;
+    }
+    const GradientStrip::Input input = GradientStrip::input(value);
+    OVFilter::setValue(input.stored, key);
+    if (input.strip)
+        setStrip(*input.strip);
+}
+
+void OVGradientMultiplyFilter::setStrip(const Image& strip)
+{
+    m_strip = strip;
+    if (m_clamp)
+        m_clamp->setValue(QVariant::fromValue(strip), ImageKey);
+}
+
+void OVGradientMultiplyFilter::copyStateTo(Filter& other) const
+{
+    OVFilter::copyStateTo(other);
+    if (auto* multiply = dynamic_cast<OVGradientMultiplyFilter*>(&other))
+        multiply->setStrip(m_strip);
+}
+
+std::optional<AffineTransform> OVGradientMultiplyFilter::stripTransform(const Rect& extent,
+                                                                        double angleDegrees)
+{
+    if (!FrameworkFilterSupport::hasArea(extent) || !std::isfinite(angleDegrees))
+        return std::nullopt;
+    const double radians = angleDegrees * M_PI / 180.0;
+    const double w = extent.width();
+    const double h = extent.height();
+    // The extent's length along the gradient's direction.
+    const double length = std::max(std::abs(h * std::sin(radians) - w * std::cos(radians)),
+                                   std::abs(w * std::cos(radians) + h * std::sin(radians)));
+    const double half = GradientStrip::Width / 2.0;
+    return AffineTransform()
+        .translated(extent.minX() + w / 2, extent.minY() + h / 2)
+        .scaled(length / GradientStrip::Width, length / GradientStrip::Width)
+        .rotated(-radians)
+        .translated(-half, -0.5);
+}
+
+Image OVGradientMultiplyFilter::outputImage() const
+{
+    const Image image = imageValue(ImageKey);
+    if (image.isNull() || !m_clamp)
+        return Image();
+    const std::optional<AffineTransform> transform = stripTransform(image.extent(), numberValue(AngleKey));
+    if (!transform)
+        return image;
+    m_clamp->setValue(QVariant::fromValue(*transform), QStringLiteral("inputTransform"));
+    const Image gradient = m_strip.isNull() ? Image::emptyImage() : m_clamp->outputImage();
+    return FrameworkFilterSupport::applyOver(
+        kernel(), {QVariant::fromValue(Sampler(image)), QVariant::fromValue(Sampler(gradient))}, image);
+}

@@ -1,0 +1,93 @@
+#include "Classes/Framework/Toolkit/OVToolkitInterfaces.h"
+
+#include "Classes/Framework/Toolkit/OV3PartImageView.h"
+#include "Classes/Framework/Toolkit/OVProgressSpinner.h"
+#include "Platform/UI/Drawing.h"
+#include "Platform/UI/InterfaceRegistry.h"
+#include "Platform/UI/Window.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+// The rounded, dark and slightly translucent plate of tooltips and hover windows.
+class Plate : public pf::View
+{
+public:
+    using View::View;
+    void drawRect(QPainter& painter, const pf::Rect&) override
+    {
+        QPainterPath path;
+        path.addRoundedRect(bounds().insetBy(0.5, 0.5).toQRectF(), 5, 5);
+        painter.fillPath(path, QColor(28, 30, 34, 238));
+        painter.setPen(QPen(QColor(255, 255, 255, 46), 1));
+        painter.drawPath(path);
+    }
+};
+
+QLabel* makeLabel(QWidget* parent, double pointSize, const QColor& color)
+{
+    auto* label = new QLabel(parent);
+    label->setFont(pf::systemFont(pointSize));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return label;
+}
+
+pf::Interface activityPanel(QObject*, const pf::Bundle&)
+{
+    // 320 x 40, kept at the top of the content when the window resizes.
+    auto* root = new pf::View(pf::Rect(0, 0, 320, 40));
+    root->setAutoresizingMask(pf::View::MinYMargin | pf::View::MaxXMargin);
+    root->setTransparentForMouse(true);
+    auto* panel = new OV3PartImageView(root->bounds());
+    panel->setAutoresizingMask(pf::View::WidthSizable);
+    root->addSubview(panel);
+    auto* spinner = new OVProgressSpinner(pf::Rect(16, 12, 16, 16));
+    panel->addSubview(spinner);
+    QLabel* message = makeLabel(panel, 12, QColor(236, 237, 240));
+    message->setGeometry(42, 0, 264, 40);
+    message->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    pf::Interface interface;
+    interface.outlets.insert(QStringLiteral("view"), root);
+    interface.outlets.insert(QStringLiteral("panel"), panel);
+    interface.outlets.insert(QStringLiteral("progressIndicator"), spinner);
+    interface.outlets.insert(QStringLiteral("messageTF"), message);
+    interface.topLevelObjects = {root};
+    return interface;
+}
+
+pf::Interface toolTip(QObject*, const pf::Bundle&)
+{
+    // The margins around the label here are the tooltip's margins around its text.
+    auto* window = new pf::Window(pf::Rect(0, 0, 116, 26), pf::Window::Borderless);
+    window->setOpaque(false);
+    window->setHasShadow(false);
+    window->setBackgroundColor(Qt::transparent);
+    window->setIgnoresMouseEvents(true);
+    window->setContentView(new Plate(pf::Rect(0, 0, 116, 26)));
+    QLabel* label = makeLabel(window->contentView(), 11, QColor(240, 241, 244));
+    label->setTextFormat(Qt::RichText);
+    label->setGeometry(8, 5, 100, 16);
+    pf::Interface interface;
+    interface.outlets.insert(QStringLiteral("window"), window);
+    interface.outlets.insert(QStringLiteral("toolTipLabel"), label);
+    interface.topLevelObjects = {window};
+    return interface;
+}
+
+} // namespace
+
+void OVToolkitInterfaces::registerInterfaces()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    pf::InterfaceRegistry::registerInterface(QStringLiteral("OVActivityPanel"), activityPanel);
+    pf::InterfaceRegistry::registerInterface(QStringLiteral("OVToolTipController"), toolTip);
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+// The toolkit's interfaces, laid out in code and registered by name with pf::InterfaceRegistry:
+// "OVActivityPanel" (outlets view, panel, progressIndicator, messageTF), "OVToolTipController" (window,
+// toolTipLabel) and "OVHoverWindowController" (window, imageView, trackView, titleTF, descriptionTF).
+// The controllers register them when first made; registering again changes nothing.
+namespace OVToolkitInterfaces {
+
+void registerInterfaces();
+
+} // namespace OVToolkitInterfaces

@@ -1,0 +1,68 @@
+#pragma once
+
+// Pixels that a built-in filter computes on the CPU with a well-kept library instead of in passes,
+// where its input is a bitmap already in memory. Internal to the image engine.
+
+#include "Platform/Foundation/Rect.h"
+#include "Platform/Image/Bitmap.h"
+#include "Platform/Image/Image.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace pf {
+
+struct ImageNode;
+
+class CpuRendering
+{
+public:
+    // Fills `out` (the region's size, in `format`) with the pixels of `region`, a rectangle of whole
+    // pixels inside (0, 0, width, height), y up, counted from the lower-left corner of `bounds`.
+    // False when memory runs out.
+    using RenderRegion = std::function<bool(const Rect& region, Bitmap& out)>;
+
+    // `bounds`: whole pixels, where the pixels lie in the image's space.
+    CpuRendering(const Rect& bounds, Bitmap::Format format, RenderRegion render);
+
+    Rect bounds() const { return m_bounds; }
+    Bitmap::Format format() const { return m_format; }
+
+    // A region inside bounds() into `out`, in any colour format (converted when it is not this one's).
+    bool render(const Rect& region, Bitmap& out) const;
+    // Every pixel, computed on first use and kept (passes read it as a source); null when memory ran out.
+    const Bitmap& whole() const;
+
+    // The recipe, its pixels to be computed by `rendering` instead of by its last kernel's pass. The
+    // recipe must be a kernel's output; its pixels outside the rendering's bounds are transparent.
+    static Image attach(const Image& recipe, std::shared_ptr<const CpuRendering> rendering);
+
+    // A bitmap that an image shows pixel for pixel, and where: the image is the bitmap moved by whole
+    // pixels, perhaps cropped. Nothing for any other recipe.
+    struct Placed
+    {
+        Bitmap bitmap;
+        double x = 0, y = 0; // where the bitmap's lower-left corner lies
+    };
+    static std::optional<Placed> placedBitmap(const Image& image);
+
+    // Renders `rect` of a recipe straight into `out` when the recipe needs no passes: a bitmap or CPU
+    // pixels moved by whole pixels and cropped, or a bitmap reduced by at least half (averaged over the
+    // area each pixel covers). Nothing when the recipe is not of that kind, so that passes render it.
+    static std::optional<bool> renderDirectly(const ImageNode& root, const Rect& rect, Bitmap& out);
+
+    // Runs `work(begin, end)` over [0, count) in bands on all cores, `perCore` bands for each (more
+    // share the work better on a busy machine, fewer repeat less of the work at band edges).
+    static void inBands(int count, const std::function<void(int begin, int end)>& work, int perCore = 4);
+
+private:
+    Rect m_bounds;
+    Bitmap::Format m_format;
+    RenderRegion m_render;
+    mutable std::once_flag m_once;
+    mutable Bitmap m_whole;
+};
+
+} // namespace pf

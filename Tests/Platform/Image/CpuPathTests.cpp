@@ -1,0 +1,121 @@
+#include "BuiltinTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace pf;
+using namespace pftest;
+
+namespace {
+
+// The same pixels, but behind a kernel: recipes over it cannot take the CPU paths, which need a bitmap.
+Image behindAKernel(const Image& image)
+{
+    static const Kernel copy = kernel("kernel vec4 copy(sampler s) { return sample(s, samplerCoord(s)); }");
+    ApplyOptions options;
+    options.definition = image.definition().extent();
+    options.extent = image.extent();
+    return copy.apply({QVariant::fromValue(image)}, options);
+}
+
+float largestDifference(const Bitmap& a, const Bitmap& b)
+{
+    float worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            float p[4], q[4];
+            a.pixel(x, y, p);
+            b.pixel(x, y, q);
+            for (int i = 0; i < 4; ++i)
+                worst = std::max(worst, std::abs(p[i] - q[i]));
+        }
+    return worst;
+}
+
+// Noise over smooth gradients, as photos are, opaque.
+Bitmap photo(int width, int height, Bitmap::Format format, float noise)
+{
+    std::mt19937 random(4);
+    std::uniform_real_distribution<float> jitter(-noise, noise);
+    return makeFloatBitmap(width, height,
+                           [&](int x, int y) {
+                               const float r = std::clamp(float(x) / width + jitter(random), 0.0f, 1.0f);
+                               const float g =
+                                   std::clamp(0.5f + 0.4f * std::sin(y * 0.05f) + jitter(random), 0.0f, 1.0f);
+                               return std::array<float, 4>{r, g, 0.3f, 1.0f};
+                           })
+        .converted(format);
+}
+
+} // namespace
+
+TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
+{
+    using Make = std::function<Image(const Image&)>;
+    const Make median = [](const Image& input) {
+        return filtered("CIMedianFilter", {{"inputImage", var(input)}});
+    };
+    const Make gaussian = [](const Image& input) {
+        return filtered("CIGaussianBlur", {{"inputImage", var(input)}, {"inputRadius", 20.0}});
+    };
+    const auto reduce = [](double scale) {
+        return [scale](const Image& input) {
+            return input.imageByApplyingTransform(AffineTransform::scale(scale, scale));
+        };
+    };
+    struct Case
+    {
+        const char* name;
+        Make make;
+        Bitmap::Format format;
+        float noise;
+        float tolerance;
+        double inset;  // pixels left out at each edge
+        bool computed; // the CPU's pixels can be read by passes (a reduction is only taken when rendered)
+    };
+    const Case cases[] = {
+        // Medians pick one of the same nine values either way.
+        {"median, 8-bit", median, Bitmap::Format::RGBA8, 0.3f, 0.0f, 0, true},
+        {"median, float", median, Bitmap::Format::RGBAf, 0.3f, 0.0f, 0, true},
+        // Both blurs stay within a level of an exact Gaussian.
+        {"Gaussian, float", gaussian, Bitmap::Format::RGBAf, 0.3f, 1.0f / 255, 0, true},
+        // The pyramid rounds its levels to 8 bits.
+        {"Gaussian, 8-bit", gaussian, Bitmap::Format::RGBA8, 0.3f, 2.0f / 255, 0, true},
+        // A quarter: each pixel the mean of four by four, as the second mipmap level holds.
+        {"reduction to a quarter", reduce(0.25), Bitmap::Format::RGBA8, 0.3f, 1.0f / 255, 0, false},
+        // Elsewhere the mean over each pixel's area against blended levels: alike on photographic
+        // detail, and sharper. At the edges a pixel half outside is half transparent either way, but
+        // the levels spread it further.
+        {"reduction, 8-bit", reduce(0.17), Bitmap::Format::RGBA8, 0.02f, 3.0f / 255, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Image source = Image::fromBitmap(photo(300, 200, c.format, c.noise));
+        const Image cpu = c.make(source);
+        const Image passes = c.make(behindAKernel(source));
+        ASSERT_EQ(cpu.extent(), passes.extent());
+        // Beyond the extent (transparent) as well, so that passes read the CPU's pixels as a source.
+        const double inset = c.computed ? -3 : c.inset;
+        const Rect rect = cpu.extent().integral().insetBy(inset, inset);
+        const auto a = context().render(cpu, rect, c.format);
+        const auto b = context().render(passes, rect, c.format);
+        // Read by a kernel (in parts, as tiles are), the CPU pixels are a source like any other.
+        RenderContext tiled(QStringLiteral("tiled"));
+        tiled.setMaximumTileSize(64);
+        const auto read = tiled.render(behindAKernel(cpu), rect, c.format);
+        ASSERT_TRUE(a && b && read);
+        EXPECT_LE(largestDifference(*a, *b), c.tolerance + 1e-6f);
+        if (c.computed) {
+            EXPECT_LE(largestDifference(*a, *read), c.tolerance + 1e-6f);
+        }
+    }
+    // A part of the blur computed alone is the same part of the whole.
+    const Image blur = gaussian(Image::fromBitmap(photo(300, 200, Bitmap::Format::RGBA8, 0.3f)));
+    const auto whole = context().render(blur, blur.extent(), Bitmap::Format::RGBA8);
+    const Rect part(37, 21, 150, 90);
+    const auto alone = context().render(blur, part, Bitmap::Format::RGBA8);
+    ASSERT_TRUE(whole && alone);
+    const int left = int(part.minX() - blur.extent().minX()), top = int(blur.extent().maxY() - part.maxY());
+    for (int row = 0; row < alone->height(); ++row)
+        EXPECT_EQ(0, std::memcmp(alone->row(row), whole->row(top + row) + left * 4, alone->bytesPerRow()))
+            << row;
+}

@@ -1,0 +1,155 @@
+// Times the framework's filters on photo-sized work: the artistic extend at two canvas sizes, and one
+// pass of the gradient map, keep colour, sRGB conversion and reflection beside a plain loop over the
+// same pixels (the floor any per-pixel pass is measured against). Reports only; nothing here asserts a
+// speed.
+
+#include "Classes/Filters/FilterLibrary.h"
+#include "Platform/Image/Bitmap.h"
+#include "Platform/Image/Color.h"
+#include "Platform/Image/Filter.h"
+#include "Platform/Image/Image.h"
+#include "Platform/Image/RenderContext.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QVariantMap>
+#include <algorithm>
+#include <random>
+#include <thread>
+#include <vector>
+
+using namespace pf;
+
+namespace {
+
+constexpr int PhotoWidth = 6000;
+constexpr int PhotoHeight = 4000;
+
+Bitmap noise(int width, int height, Bitmap::Format format, unsigned seed)
+{
+    Bitmap bitmap(width, height, format);
+    std::mt19937 random(seed);
+    uint8_t* data = bitmap.mutableData();
+    if (format == Bitmap::Format::RGBAf) {
+        float* f = reinterpret_cast<float*>(data);
+        for (size_t i = 0; i < size_t(width) * size_t(height) * 4; ++i)
+            f[i] = (i % 4 == 3) ? 1.0f : float(random() % 1000) / 1000.0f;
+    } else {
+        for (size_t i = 0; i < bitmap.byteCount(); ++i)
+            data[i] = (i % 4 == 3) ? 255 : uint8_t(random());
+    }
+    return bitmap;
+}
+
+const Bitmap& floatPhoto()
+{
+    static const Bitmap bitmap = noise(PhotoWidth, PhotoHeight, Bitmap::Format::RGBAf, 1);
+    return bitmap;
+}
+
+RenderContext& context()
+{
+    static RenderContext context(QStringLiteral("framework filter benchmarks"));
+    return context;
+}
+
+Image filtered(const QString& name, const QVariantMap& inputs)
+{
+    FilterLibrary::registerAll();
+    FilterPtr filter = Filter::create(name);
+    filter->setDefaults();
+    for (auto it = inputs.begin(); it != inputs.end(); ++it)
+        filter->setValue(*it, it.key());
+    return filter->outputImage();
+}
+
+// Renders the whole output into a buffer made once; the first render uploads and compiles.
+void renderRepeatedly(benchmark::State& state, const Image& image, Bitmap::Format format)
+{
+    const Rect extent = image.extent();
+    Bitmap out(int(extent.width()), int(extent.height()), format);
+    context().render(image, extent, out);
+    for (auto _ : state) {
+        context().render(image, extent, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(extent.width()) * int64_t(extent.height()));
+}
+
+// A gain over every pixel of the float photograph, on all cores, into a buffer made once.
+void BM_FrameworkPlainLoopGain(benchmark::State& state)
+{
+    const Bitmap& input = floatPhoto();
+    std::vector<float> out(size_t(PhotoWidth) * PhotoHeight * 4);
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    for (auto _ : state) {
+        std::vector<std::thread> workers;
+        const float* src = reinterpret_cast<const float*>(input.data());
+        const size_t pixels = size_t(PhotoWidth) * PhotoHeight;
+        for (unsigned t = 0; t < threads; ++t)
+            workers.emplace_back([&, t] {
+                for (size_t i = pixels * t / threads; i < pixels * (t + 1) / threads; ++i) {
+                    for (int c = 0; c < 3; ++c)
+                        out[i * 4 + c] = src[i * 4 + c] * 1.1f + 0.01f;
+                    out[i * 4 + 3] = src[i * 4 + 3];
+                }
+            });
+        for (auto& w : workers)
+            w.join();
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * PhotoWidth * PhotoHeight);
+}
+BENCHMARK(BM_FrameworkPlainLoopGain)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_OnePass(benchmark::State& state, const char* name, QVariantMap inputs)
+{
+    inputs.insert(QStringLiteral("inputImage"), QVariant::fromValue(Image::fromBitmap(floatPhoto())));
+    renderRepeatedly(state, filtered(QString::fromLatin1(name), inputs), Bitmap::Format::RGBAf);
+}
+BENCHMARK_CAPTURE(BM_OnePass, GradientMap, "OVGradientMapFilter",
+                  {{"inputColor", QVariant::fromValue(Color(0.3, 0.5, 0.8, 1))}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_OnePass, KeepColor, "OVKeepColorFilter", {})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_OnePass, SRGBToLinear, "OVSRGBConversionFilter", {{"toRGB", true}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+// The output is the photograph and its reflection: half as many pixels again at the default height.
+BENCHMARK_CAPTURE(BM_OnePass, Reflection, "OVReflectionFilter", {})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The artistic extend of a canvas around a photograph two thirds its size, both 8-bit, into an 8-bit
+// result the size of the canvas. Arguments: canvas width and height, photograph width and height.
+void BM_ArtisticExtend(benchmark::State& state)
+{
+    const Image canvas =
+        Image::fromBitmap(noise(int(state.range(0)), int(state.range(1)), Bitmap::Format::RGBA8, 2));
+    const Image photo =
+        Image::fromBitmap(noise(int(state.range(2)), int(state.range(3)), Bitmap::Format::RGBA8, 3));
+    renderRepeatedly(
+        state,
+        filtered(QStringLiteral("OVArtisticExtend"), {{"inputImage", QVariant::fromValue(photo)},
+                                                      {"inputBackgroundImage", QVariant::fromValue(canvas)}}),
+        Bitmap::Format::RGBA8);
+}
+BENCHMARK(BM_ArtisticExtend)
+    ->Args({6000, 4000, 4000, 2667})
+    ->Args({1024, 683, 683, 455})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

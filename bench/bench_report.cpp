@@ -1,0 +1,219 @@
+// Prints the engine's figures against their targets: every ratio of ours to the peer measured side by
+// side in one program, as medians of repeated runs. Memory figures come from a process per benchmark,
+// since a process's high-water mark counts whatever ran in it before.
+//
+//   bench_report [repetitions]     (default 5)
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryFile>
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace {
+
+enum class Measure
+{
+    Time,
+    Memory
+};
+
+struct Row
+{
+    const char* work;
+    const char* program;
+    const char* ours;
+    const char* peer; // empty: the target is an absolute figure
+    Measure measure;
+    double target; // highest ratio, or highest absolute figure (ms or MB)
+    const char* peerLabel;
+};
+
+const std::vector<Row>& rows()
+{
+    static const std::vector<Row> table = {
+        {"full-size compose, five layers (time)", "bench_effect_engine", "BM_FullSizeCompose", "",
+         Measure::Time, 2000, "under 2.0 s"},
+        {"full-size compose, five layers (peak memory)", "bench_effect_engine", "BM_FullSizeCompose", "",
+         Measure::Memory, 1536, "under 1.5 GB"},
+        {"3 x 3 median, 8-bit, warm", "bench_builtin_filters", "BM_Median3x3Bytes_Ours",
+         "BM_Median3x3Bytes_OpenCVBands", Measure::Time, 1.0, "cv::medianBlur in 8 bands"},
+        {"reduce to 1024 px, decoded photo, uncached", "bench_builtin_filters",
+         "BM_ReduceTo1024_OursUncached", "BM_ReduceTo1024Area_OpenCV", Measure::Time, 1.5, "cv::resize area"},
+        {"Gaussian sigma 20, 8-bit, warm", "bench_builtin_filters", "BM_GaussianSigma20_Ours/bytes",
+         "BM_GaussianSigma20_OpenCVPyramid/bytes", Measure::Time, 1.2, "OpenCV pyramid"},
+        {"Gaussian sigma 20, float, warm", "bench_builtin_filters", "BM_GaussianSigma20_Ours/float",
+         "BM_GaussianSigma20_OpenCVPyramid/float", Measure::Time, 1.2, "OpenCV pyramid"},
+        {"decode + blur + result, peak memory", "bench_image_engine", "BM_DecodeBlurResult_Ours",
+         "BM_DecodeBlurResult_OpenCV", Measure::Memory, 1.5, "OpenCV"},
+        {"simple per-pixel kernel, float", "bench_image_engine", "BM_KernelGain/float", "BM_PlainLoopGain",
+         Measure::Time, 4.0, "plain 8-thread loop"},
+    };
+    return table;
+}
+
+QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    return QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2);
+}
+
+// A benchmark's entries are named "NAME" or "NAME/..." (iterations, real time, aggregates).
+bool names(const QString& runName, const QString& name)
+{
+    return runName == name || runName.startsWith(name + QLatin1Char('/'));
+}
+
+// Benchmark names hold letters, digits, '_' and '/' only: nothing to escape.
+QString exactFilter(const QStringList& names)
+{
+    return QStringLiteral("^(%1)(/|$)").arg(names.join(QLatin1Char('|')));
+}
+
+std::optional<QJsonArray> run(const QString& program, const QStringList& benchmarks, int repetitions)
+{
+    // The figures go to a file of their own: the programs print more than the benchmarks' lines.
+    QTemporaryFile out;
+    if (!out.open())
+        return std::nullopt;
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QStringList arguments{QStringLiteral("--benchmark_filter=") + exactFilter(benchmarks),
+                          QStringLiteral("--benchmark_out=") + out.fileName(),
+                          QStringLiteral("--benchmark_out_format=json")};
+    if (repetitions > 1)
+        arguments << QStringLiteral("--benchmark_repetitions=%1").arg(repetitions)
+                  << QStringLiteral("--benchmark_report_aggregates_only=true");
+    process.start(QCoreApplication::applicationDirPath() + QLatin1Char('/') + program, arguments);
+    if (!process.waitForFinished(-1) || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed\n", qPrintable(program));
+        return std::nullopt;
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(out.readAll());
+    return document.object().value(QStringLiteral("benchmarks")).toArray();
+}
+
+double toMilliseconds(const QJsonObject& entry)
+{
+    const double time = entry.value(QStringLiteral("real_time")).toDouble();
+    const QString unit = entry.value(QStringLiteral("time_unit")).toString();
+    if (unit == QLatin1String("ns"))
+        return time / 1e6;
+    if (unit == QLatin1String("us"))
+        return time / 1e3;
+    if (unit == QLatin1String("s"))
+        return time * 1e3;
+    return time;
+}
+
+// The median time of a benchmark (its only run when there were no repetitions), in milliseconds.
+std::optional<double> medianTime(const QJsonArray& entries, const QString& name)
+{
+    std::optional<double> single;
+    for (const QJsonValue& value : entries) {
+        const QJsonObject entry = value.toObject();
+        if (!names(entry.value(QStringLiteral("run_name")).toString(), name))
+            continue;
+        if (entry.value(QStringLiteral("aggregate_name")).toString() == QLatin1String("median"))
+            return toMilliseconds(entry);
+        if (!entry.contains(QStringLiteral("aggregate_name")))
+            single = toMilliseconds(entry);
+    }
+    return single;
+}
+
+std::optional<double> peakMemory(const QString& program, const QString& name)
+{
+    const auto entries = run(program, {name}, 1);
+    if (!entries)
+        return std::nullopt;
+    for (const QJsonValue& value : *entries) {
+        const QJsonObject entry = value.toObject();
+        if (names(entry.value(QStringLiteral("run_name")).toString(), name) && entry.contains("peak_MB"))
+            return entry.value(QStringLiteral("peak_MB")).toDouble();
+    }
+    return std::nullopt;
+}
+
+QString figure(std::optional<double> value, Measure measure)
+{
+    if (!value)
+        return QStringLiteral("failed");
+    return measure == Measure::Time ? QStringLiteral("%1 ms").arg(*value, 0, 'f', 1)
+                                    : QStringLiteral("%1 MB").arg(*value, 0, 'f', 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int repetitions = argc > 1 ? std::max(1, QString::fromLatin1(argv[1]).toInt()) : 5;
+    const QString startLoad = loadAverage();
+
+    // Time pairs run together, one program at a time, so that both sides see the same machine.
+    std::map<QString, QStringList> timed;
+    for (const Row& row : rows()) {
+        if (row.measure != Measure::Time)
+            continue;
+        timed[row.program] << row.ours;
+        if (*row.peer)
+            timed[row.program] << row.peer;
+    }
+    std::map<QString, QJsonArray> results;
+    for (const auto& [program, benchmarks] : timed) {
+        std::fprintf(stderr, "running %s (%d repetitions)...\n", qPrintable(program), repetitions);
+        if (auto entries = run(program, benchmarks, repetitions))
+            results[program] = *entries;
+    }
+
+    std::printf("\n| work | ours | peer | ratio | target | met |\n|---|---|---|---|---|---|\n");
+    bool failed = false;
+    for (const Row& row : rows()) {
+        std::optional<double> ours, peer;
+        if (row.measure == Measure::Time) {
+            ours = medianTime(results[row.program], row.ours);
+            if (*row.peer)
+                peer = medianTime(results[row.program], row.peer);
+        } else {
+            std::fprintf(stderr, "running %s alone...\n", row.ours);
+            ours = peakMemory(row.program, row.ours);
+            if (*row.peer) {
+                std::fprintf(stderr, "running %s alone...\n", row.peer);
+                peer = peakMemory(row.program, row.peer);
+            }
+        }
+        const bool absolute = !*row.peer;
+        std::optional<double> value =
+            absolute ? ours : (ours && peer ? std::optional(*ours / *peer) : std::nullopt);
+        const bool met = value && *value <= row.target;
+        failed = failed || !value;
+        const QString ratio =
+            absolute || !value ? QStringLiteral("-") : QStringLiteral("%1x").arg(*value, 0, 'f', 2);
+        const QString target = absolute ? QString::fromUtf8(row.peerLabel)
+                                        : QStringLiteral("at most %1x").arg(row.target, 0, 'f', 1);
+        const QString peerText = absolute ? QStringLiteral("-")
+                                          : QStringLiteral("%1 (%2)").arg(figure(peer, row.measure),
+                                                                          QString::fromUtf8(row.peerLabel));
+        std::printf("| %s | %s | %s | %s | %s | %s |\n", row.work, qPrintable(figure(ours, row.measure)),
+                    qPrintable(peerText), qPrintable(ratio), qPrintable(target), met ? "yes" : "no");
+    }
+    std::printf("\nTimes are medians of %d runs; memory is each process's peak resident size. Load average "
+                "(1, 5, 15 min) at the start: %s, at the end: %s.\n",
+                repetitions, qPrintable(startLoad), qPrintable(loadAverage()));
+    // A missed target is a figure to report, not a failure; a benchmark that did not run is.
+    return failed ? 1 : 0;
+}
