@@ -150,8 +150,10 @@ void OV3DView::host(View* view, const pf::Layer* neighbour, bool above)
     {
         const pf::Transaction::Scope atOnce(true);
         layer->setFrame(frame);
-        if (!neighbour)
+        if (!neighbour && above)
             m_layer3D->addSublayer(layer);
+        else if (!neighbour)
+            m_layer3D->insertSublayer(layer, 0);
         else if (above)
             m_layer3D->insertSublayerAbove(layer, neighbour);
         else
@@ -160,7 +162,8 @@ void OV3DView::host(View* view, const pf::Layer* neighbour, bool above)
     // Events the hosted views leave come back here, as from a subview to its superview.
     if (!view->nextResponder())
         view->setNextResponder(this);
-    auto at = m_hosted.end();
+    // Without a neighbour: in front of all, or behind all.
+    auto at = above ? m_hosted.end() : m_hosted.begin();
     if (neighbour) {
         at = std::find_if(m_hosted.begin(), m_hosted.end(),
                           [&](const Hosted& hosted) { return hosted.layer.get() == neighbour; });

@@ -47,7 +47,8 @@ public:
     void setFocalLength(double millimetres) { m_layer3D->setFocalLength(millimetres); }
 
     // Hosts `view` (its frame is in this view's coordinates) in front of the others, or above or below
-    // `relativeTo`. The view is owned from then on.
+    // `relativeTo` (in front of or behind all when that is not hosted here). The view is owned from then
+    // on.
     void addSubview(pf::View* view);
     void addSubview(pf::View* view, Ordering place, pf::View* relativeTo);
     // The hosted subviews, back to front.

@@ -256,6 +256,15 @@ TEST_F(ThreeDView, TheRearmostSubviewTakesTheClickAndTheWheelGoesOnlyWhereItIsTa
     wheel(seen(*view, *strip, Point(150, 50)), QPoint(0, -120));
     EXPECT_EQ(strip->log.size(), 3u);
     EXPECT_TRUE(background->log.empty());
+
+    // Placed below the strip, a view becomes the rearmost, in the list and among the layers.
+    auto* under = new Recorder(Rect(0, 0, 50, 50));
+    view->addSubview(under, pf::View::Ordering::Below, strip);
+    EXPECT_EQ(view->hostedSubviews(), (QList<pf::View*>{under, strip, cover}));
+    const auto& layers = view->layer3D()->sublayers();
+    ASSERT_EQ(layers.size(), 3u);
+    EXPECT_EQ(layers[0], view->layerForSubview(under));
+    EXPECT_EQ(layers[2], view->layerForSubview(cover));
 }
 
 TEST_F(ThreeDView, AScrollAreaInASubviewScrollsByWheelAndItsTilesTakeClicks)
