@@ -1,473 +1,370 @@
-// The toolkit in 3D, in a real window: a strip of twenty before/after tiles in a scroll area, shown live
-// in a 3D view turned by 15 degrees; a fan of image layers on a perspective layer; the drawing layers;
-// boxes and arrows. The 3D view is driven with synthesised input (moving across tiles, clicking one,
-// scrolling by wheel); what each tile received is checked, and a screenshot (PNG) saved after each step
-// into the folder given as the first argument.
-
-#include "Classes/Framework/Toolkit/OV3DLayer.h"
-#include "Classes/Framework/Toolkit/OV3DView.h"
-#include "Classes/Framework/Toolkit/OVArrowView.h"
-#include "Classes/Framework/Toolkit/OVBoxView.h"
-#include "Classes/Framework/Toolkit/OVFadeoutMaskLayer.h"
-#include "Classes/Framework/Toolkit/OVSelectionRectLayer.h"
-#include "Classes/Framework/Toolkit/OVVignetteLayer.h"
+// Shows the toolkit's controls in a real window and drives them with synthesised input, saving a
+// screenshot after each step so that a person can look at what they draw; a step whose effect is not
+// what it should be fails the run. Run under Xvfb by `make test`:
+//   toolkit-gallery <output folder>
+#include "Classes/Framework/Toolkit/OV3PartImageView.h"
+#include "Classes/Framework/Toolkit/OVActivityPanel.h"
+#include "Classes/Framework/Toolkit/OVButton.h"
+#include "Classes/Framework/Toolkit/OVHintController.h"
+#include "Classes/Framework/Toolkit/OVHoverWindowController.h"
+#include "Classes/Framework/Toolkit/OVImageView.h"
+#include "Classes/Framework/Toolkit/OVInfoHoverButton.h"
+#include "Classes/Framework/Toolkit/OVScroller.h"
+#include "Classes/Framework/Toolkit/OVShadowCatalog.h"
+#include "Classes/Framework/Toolkit/OVToolTipController.h"
+#include "Platform/Image/Image.h"
 #include "Platform/UI/AttributedString.h"
 #include "Platform/UI/Drawing.h"
-#include "Platform/UI/LayerHostView.h"
+#include "Platform/UI/NamedImage.h"
 #include "Platform/UI/SteppedClock.h"
-#include "Platform/UI/TextLayer.h"
-#include "Platform/UI/Transaction.h"
+#include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
-#include "Tests/GallerySupport.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPainter>
-#include <QScrollArea>
-#include <QScrollBar>
+#include <QScreen>
 #include <QTest>
-#include <QWheelEvent>
 #include <cstdio>
-#include <numbers>
-
-namespace {
+#include <functional>
 
 using pf::Point;
 using pf::Rect;
-using pf::Transaction;
-using pf::Transform3D;
+using pf::Size;
 
-constexpr int kTiles = 20;
-constexpr double kTileWidth = 150, kTileHeight = 180;
-const QColor kBackdrop(34, 36, 40);
+namespace {
+
+QString outputFolder;
 int failures = 0;
+
+const QColor canvas(34, 36, 40);
+const QColor ink(214, 217, 222);
+
+void settle(int milliseconds = 120)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void save(const QImage& image, const QString& name)
+{
+    const QString path = outputFolder + u'/' + name + QStringLiteral(".png");
+    if (image.isNull() || !image.save(path)) {
+        std::fprintf(stderr, "Error: could not save %s\n", qPrintable(path));
+        ++failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+}
 
 void check(bool condition, const char* what)
 {
-    if (!condition) {
-        std::fprintf(stderr, "failed: %s\n", what);
-        ++failures;
-    }
+    if (condition)
+        return;
+    std::fprintf(stderr, "Error: %s\n", what);
+    ++failures;
 }
 
-QImage tinted(const QImage& portrait, int index)
+// What the screen shows in a window's area: overlays included.
+QImage screenshot(const QWidget* window)
 {
-    QImage image = portrait.convertToFormat(QImage::Format_RGB32);
-    QPainter painter(&image);
-    painter.fillRect(image.rect(), QColor::fromHsv((index * 47) % 360, 200, 230, 90));
-    return image;
+    const QRect area(window->mapToGlobal(QPoint(0, 0)), window->size());
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+        .toImage();
 }
 
-// A picture of an effect as the strip shows it: the photo before on the left of a split that follows the
-// pointer, after on the right. A click selects the tile.
-class Tile : public pf::View
+pf::AttributedString label(const QString& text, double size = 11, QColor color = ink)
+{
+    return pf::AttributedString(text, {pf::systemFont(size), color});
+}
+
+// A view that draws with a function.
+class Canvas : public pf::View
 {
 public:
-    Tile(const Rect& frame, const QImage& before, const QImage& after, int index)
-        : View(frame), m_before(before), m_after(after), m_index(index)
+    Canvas(const Rect& frame, std::function<void(QPainter&, Canvas&)> draw)
+        : View(frame), m_draw(std::move(draw))
     {}
-    QStringList log;
-    bool selected = false;
-    Point lastPress;
+    void drawRect(QPainter& painter, const Rect&) override { m_draw(painter, *this); }
 
-    void drawRect(QPainter& painter, const Rect&) override
-    {
-        const Rect picture(10, 40, bounds().width() - 20, bounds().height() - 50);
-        QPainterPath rounded;
-        rounded.addRoundedRect(picture.toQRectF(), 5, 5);
-        painter.save();
-        painter.setClipPath(rounded);
-        pf::drawImage(painter, m_after, picture);
-        const double split = picture.minX() + picture.width() * std::clamp(m_progress, 0.0, 1.0);
-        painter.setClipRect(QRectF(picture.minX(), picture.minY(), split - picture.minX(), picture.height()),
-                            Qt::IntersectClip);
-        pf::drawImage(painter, m_before, picture);
-        painter.restore();
-        painter.fillRect(QRectF(split - 1, picture.minY(), 2, picture.height()), QColor(255, 255, 255, 220));
-        if (selected) {
-            QPen pen(QColor(255, 200, 60), 3);
-            painter.setPen(pen);
-            painter.setBrush(Qt::NoBrush);
-            painter.drawPath(rounded);
+private:
+    std::function<void(QPainter&, Canvas&)> m_draw;
+};
+
+struct Skin
+{
+    QString name, title;
+    Size size;
+};
+
+const QList<Skin> skins = {
+    {QStringLiteral("DefaultStyle"), QStringLiteral("Apply"), Size(84, 22)},
+    {QStringLiteral("DefaultStyleActive"), QStringLiteral("Auto"), Size(84, 22)},
+    {QStringLiteral("StepScrollerTab"), QStringLiteral("Brush"), Size(84, 22)},
+    {QStringLiteral("SmallWhite"), QStringLiteral("Reset"), Size(64, 18)},
+    {QStringLiteral("InfoButton"), QString(), Size(18, 18)},
+    {QStringLiteral("Remove"), QString(), Size(16, 16)},
+    {QStringLiteral("Grab"), QString(), Size(12, 16)},
+};
+
+OVButton* makeButton(const Skin& skin, const Rect& frame)
+{
+    auto* button = new OVButton(frame);
+    button->setName(skin.name);
+    button->setTitle(skin.title);
+    if (skin.name == QLatin1String("SmallWhite")) {
+        button->setTextColor(pf::PaintColor::calibratedWhite(0.18));
+        button->setFont(pf::systemFont(11));
+    }
+    return button;
+}
+
+// 1. Every skin in the states 0 to 3, off and on, drawn at a scale.
+void skinSheet(double scale, const QString& name)
+{
+    const double cell = 100, row = 34, left = 160, top = 30;
+    const Size size(left + 8 * cell + 10, top + skins.size() * row + 10);
+    QImage sheet(int(size.width * scale), int(size.height * scale), QImage::Format_ARGB32_Premultiplied);
+    sheet.setDevicePixelRatio(scale);
+    sheet.fill(canvas);
+    QPainter painter(&sheet);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Drawn y-up, like the views.
+    painter.translate(0, size.height);
+    painter.scale(1, -1);
+    const QStringList states = {QStringLiteral("disabled"), QStringLiteral("normal"), QStringLiteral("hover"),
+                                QStringLiteral("down")};
+    for (int column = 0; column < 8; ++column)
+        label(states[column % 4] + (column < 4 ? QStringLiteral(" off") : QStringLiteral(" on")), 10)
+            .drawAtPoint(painter, Point(left + column * cell, size.height - top + 8));
+    for (int r = 0; r < skins.size(); ++r) {
+        const Skin& skin = skins[r];
+        const double y = size.height - top - (r + 1) * row;
+        label(skin.name, 11).drawAtPoint(painter, Point(10, y + 10));
+        for (int column = 0; column < 8; ++column) {
+            OVButton* button = makeButton(skin, Rect(0, 0, skin.size.width, skin.size.height));
+            button->setState(column >= 4);
+            button->setButtonState(column % 4);
+            const QImage picture = button->snapshot(scale);
+            pf::drawImage(painter, picture,
+                          Rect(left + column * cell, y + (row - skin.size.height) / 2, skin.size.width,
+                               skin.size.height));
+            delete button;
         }
-        pf::TextAttributes attributes;
-        attributes.font = pf::systemFont(12);
-        attributes.color = selected ? QColor(255, 210, 90) : QColor(220, 220, 220);
-        pf::AttributedString label(QStringLiteral("Effect %1").arg(m_index + 1), attributes);
-        label.setAlignment(pf::AttributedString::Alignment::Center);
-        label.drawInRect(painter, Rect(0, 8, bounds().width(), 24));
     }
-    void mouseEntered(const pf::Event& event) override
-    {
-        log << QStringLiteral("entered");
-        follow(event);
-    }
-    void mouseMoved(const pf::Event& event) override
-    {
-        log << QStringLiteral("moved");
-        follow(event);
-    }
-    void mouseExited(const pf::Event&) override
-    {
-        log << QStringLiteral("exited");
-        m_progress = selected ? 0 : 0.5;
-        setNeedsDisplay();
-    }
-    void mouseDown(const pf::Event& event) override
-    {
-        log << QStringLiteral("down %1").arg(event.clickCount());
-        lastPress = convertPointFromView(event.locationInWindow(), nullptr);
-        selected = true;
-        m_progress = 0;
-        setNeedsDisplay();
-    }
-    void mouseUp(const pf::Event&) override { log << QStringLiteral("up"); }
-
-private:
-    void follow(const pf::Event& event)
-    {
-        if (selected)
-            return;
-        const Point p = convertPointFromView(event.locationInWindow(), nullptr);
-        m_progress = (p.x - 10) / (bounds().width() - 20);
-        setNeedsDisplay();
-    }
-
-    QImage m_before, m_after;
-    int m_index;
-    double m_progress = 0.5;
-};
-
-// A horizontal strip: the wheel's vertical notches scroll it sideways.
-class StripScrollArea : public QScrollArea
-{
-public:
-    using QScrollArea::QScrollArea;
-    int wheels = 0;
-
-protected:
-    void wheelEvent(QWheelEvent* event) override
-    {
-        ++wheels;
-        QScrollBar* bar = horizontalScrollBar();
-        const int notches = (event->angleDelta().y() + event->angleDelta().x()) / 120;
-        bar->setValue(bar->value() - notches * int(kTileWidth / 2));
-        event->accept();
-    }
-};
-
-class Backdrop : public pf::View
-{
-public:
-    using View::View;
-    void drawRect(QPainter& painter, const Rect&) override
-    {
-        painter.fillRect(bounds().toQRectF(), kBackdrop);
-    }
-};
-
-class Caption : public pf::View
-{
-public:
-    Caption(const Rect& frame, const QString& text) : View(frame), m_text(text) {}
-    void drawRect(QPainter& painter, const Rect&) override
-    {
-        pf::TextAttributes attributes;
-        attributes.font = pf::systemFont(12);
-        attributes.color = QColor(200, 200, 200);
-        pf::AttributedString(m_text, attributes).drawAtPoint(painter, Point(0, 2));
-    }
-
-private:
-    QString m_text;
-};
-
-std::shared_ptr<pf::TextLayer> captionLayer(const QString& text, const Rect& frame)
-{
-    auto caption = pf::TextLayer::create();
-    caption->setFrame(frame);
-    caption->setFont(pf::systemFont(12));
-    caption->setForegroundColor(QColor(200, 200, 200));
-    caption->setString(text);
-    return caption;
+    painter.end();
+    save(sheet, name);
 }
 
-std::shared_ptr<pf::Layer> imageLayer(const QImage& image, const Rect& frame)
+// 2. Every named shadow, with its text colour, on a light and on a dark ground.
+void shadows()
 {
-    auto layer = pf::Layer::create();
-    layer->setFrame(frame);
-    layer->setContents(image);
-    layer->setContentsGravity(pf::ContentsGravity::ResizeAspectFill);
-    layer->setMasksToBounds(true);
-    return layer;
+    OVShadowCatalog& catalog = OVShadowCatalog::sharedShadowCatalog();
+    const QStringList names = catalog.names();
+    const double row = 40;
+    const Size size(560, names.size() * row + 20);
+    QImage sheet(int(size.width * 2), int(size.height * 2), QImage::Format_ARGB32_Premultiplied);
+    sheet.setDevicePixelRatio(2);
+    sheet.fill(canvas);
+    QPainter painter(&sheet);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(0, size.height);
+    painter.scale(1, -1);
+    painter.fillRect(QRectF(0, 0, 280, size.height), QColor(226, 228, 231));
+    for (int i = 0; i < names.size(); ++i) {
+        const double y = size.height - 10 - (i + 1) * row + 12;
+        for (int side = 0; side < 2; ++side) {
+            pf::AttributedString text(
+                names[i], {pf::boldSystemFont(15), catalog.textColorForShadowWithName(names[i])->toQColor()});
+            text.setShadow(catalog.shadowWithName(names[i]));
+            text.drawAtPoint(painter, Point(20 + side * 280, y));
+        }
+    }
+    painter.end();
+    save(sheet, QStringLiteral("03-shadows-on-light-and-dark"));
 }
 
-struct Gallery
+struct Recorder : QObject
+{
+    int actions = 0;
+};
+
+// 3. The controls in a window, driven step by step.
+void window()
 {
     pf::SteppedClock clock;
-    pf::Window window{Rect(40, 40, 1200, 900)};
-    QString folder;
-    OV3DView* view3D = nullptr;
-    pf::View* strip = nullptr;
-    StripScrollArea* scroll = nullptr;
-    std::vector<Tile*> tiles;
-    std::shared_ptr<OVSelectionRectLayer> marching;
+    auto* window = new pf::Window(Rect(40, 360, 760, 500));
+    window->setTitle(QStringLiteral("Toolkit"));
+    window->setBackgroundColor(canvas);
+    const QImage noise = pf::NamedImage::image(QStringLiteral("NoiseFull"));
+    auto* ground = new Canvas(Rect(0, 0, 760, 500), [noise](QPainter& p, Canvas& v) {
+        p.fillRect(v.bounds().toQRectF(), canvas);
+        p.save();
+        p.setOpacity(0.08);
+        QPainterPath all;
+        all.addRect(v.bounds().toQRectF());
+        pf::fillWithPattern(p, all, noise);
+        p.restore();
+        label(QStringLiteral("Buttons"), 11).drawAtPoint(p, Point(20, 452));
+        label(QStringLiteral("Image views"), 11).drawAtPoint(p, Point(20, 360));
+        label(QStringLiteral("Three parts"), 11).drawAtPoint(p, Point(440, 360));
+    });
+    ground->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
+    window->contentView()->addSubview(ground);
 
-    Gallery(const QString& output, const QImage& portrait) : folder(output)
-    {
-        window.setTitle(QStringLiteral("Toolkit in 3D"));
-        auto* backdrop = new Backdrop(window.contentView()->bounds());
-        backdrop->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
-        window.contentView()->addSubview(backdrop);
-        const Transaction::Scope atOnce(true);
-        buildStrip(portrait);
-        buildFan(portrait);
-        buildDrawingLayers(portrait);
-        buildBoxes();
-        buildArrows();
+    Recorder recorder;
+    QList<OVButton*> buttons;
+    double x = 20;
+    for (const Skin& skin : skins) {
+        if (skin.name == QLatin1String("InfoButton"))
+            continue;
+        OVButton* button =
+            makeButton(skin, Rect(x, 410 + (22 - skin.size.height) / 2, skin.size.width, skin.size.height));
+        button->setHint(QStringLiteral("Applies the effect to the photo"));
+        button->setToolTip(QStringLiteral("Apply <b>now</b>"));
+        button->setAction([&recorder](OVButton*) { ++recorder.actions; });
+        window->contentView()->addSubview(button);
+        buttons << button;
+        x += skin.size.width + 14;
     }
+    OVButton* apply = buttons[0];
+    buttons[1]->setIsSwitchButton(true);
+    auto* info = new OVInfoHoverButton(Rect(x + 6, 412, 18, 18));
+    info->setName(QStringLiteral("InfoButton"));
+    info->setInfoTitle(QStringLiteral("How to use"));
+    info->setInfoDescription(QStringLiteral("Paint over the skin where the effect should apply. Hold Option "
+                                            "to erase; the slider sets the brush size."));
+    window->contentView()->addSubview(info);
 
-    // The effect strip: twenty tiles in a scroll area, live in a 3D view of depth factor 2.7, turned by
-    // pi / 12 about the vertical axis.
-    void buildStrip(const QImage& portrait)
+    // An engine image fitted into a square, and a nine-sliced frame.
+    auto* photo = new OVImageView(Rect(20, 140, 200, 200));
+    QString error;
+    photo->setCIImage(pf::Image::fromFile(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"), &error));
+    photo->setGravity(0);
+    photo->setAspectFit(true);
+    photo->setBorderColor(QColor(255, 255, 255, 60));
+    photo->setBorderWidth(1);
+    window->contentView()->addSubview(photo);
+    QImage frame(21, 21, QImage::Format_ARGB32_Premultiplied);
+    frame.fill(Qt::transparent);
     {
-        window.contentView()->addSubview(
-            new Caption(Rect(20, 872, 1160, 20), QStringLiteral("OV3DView, depth factor 2.7: a scroll area "
-                                                                "of twenty live tiles turned by pi/12")));
-        view3D = new OV3DView(Rect(20, 580, 1160, 290));
-        window.contentView()->addSubview(view3D);
-        view3D->setDepthFactor(2.7);
-        strip = new pf::View(Rect(80, 45, 1000, 200));
-        scroll = new StripScrollArea(strip);
-        scroll->setGeometry(0, 0, 1000, 200);
-        scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        QPalette palette = scroll->palette();
-        palette.setColor(QPalette::Window, QColor(24, 25, 28));
-        scroll->setPalette(palette);
-        scroll->viewport()->setAutoFillBackground(true);
-        scroll->viewport()->setPalette(palette);
-        auto* document = new pf::View(Rect(0, 0, kTiles * kTileWidth, kTileHeight));
-        const QImage small = portrait.scaled(260, 260, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        const QImage before =
-            small.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);
-        for (int i = 0; i < kTiles; ++i) {
-            tiles.push_back(
-                new Tile(Rect(i * kTileWidth, 0, kTileWidth, kTileHeight), before, tinted(small, i), i));
-            document->addSubview(tiles.back());
-        }
-        scroll->setWidget(document);
-        view3D->addSubview(strip);
-        view3D->layerForSubview(strip)->setTransform(Transform3D::rotation(std::numbers::pi / 12, 0, 1, 0));
+        QPainter p(&frame);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(94, 171, 237), 2));
+        p.setBrush(QColor(94, 171, 237, 50));
+        p.drawRoundedRect(QRectF(1, 1, 19, 19), 6, 6);
     }
+    auto* sliced = new OVImageView(Rect(240, 240, 180, 100));
+    sliced->setImage(frame);
+    sliced->setStretchRect(Rect(10, 10, 1, 1));
+    window->contentView()->addSubview(sliced);
+    auto* threePart = new OV3PartImageView(Rect(440, 290, 260, 50));
+    threePart->setLeftImg(pf::NamedImage::image(QStringLiteral("SettingsBackgroundLeft")));
+    threePart->setMidImg(pf::NamedImage::image(QStringLiteral("SettingsBackgroundMid")));
+    threePart->setRightImg(pf::NamedImage::image(QStringLiteral("SettingsBackgroundRight")));
+    window->contentView()->addSubview(threePart);
 
-    // Five image layers fanned on a perspective layer of a lens of 85 mm.
-    void buildFan(const QImage& portrait)
-    {
-        auto* host = new pf::LayerHostView(Rect(20, 300, 560, 260));
-        window.contentView()->addSubview(host);
-        auto fan = OV3DLayer::create();
-        fan->setFrame(host->bounds());
-        fan->setFocalLength(85);
-        host->layer()->addSublayer(fan);
-        for (int i = 0; i < 5; ++i) {
-            auto card = imageLayer(tinted(portrait, i * 3), Rect(0, 0, 220, 165));
-            card->setPosition(Point(130 + i * 75, 130));
-            card->setTransform(Transform3D::rotation(-60 * std::numbers::pi / 180, 0, 1, 0));
-            card->setBorderWidth(2);
-            card->setBorderColor(QColor(240, 240, 240));
-            fan->addSublayer(card);
-        }
-        host->layer()->addSublayer(
-            captionLayer(QStringLiteral("OV3DLayer, focal length 85 mm: five layers turned -60 degrees"),
-                         Rect(0, 240, 560, 20)));
-    }
+    auto* scroller = new OVScroller(Qt::Vertical, window->contentView());
+    scroller->setGeometry(740, 40, 15, 300);
+    scroller->setKnobStyle(OVScroller::KnobStyle::Light);
+    scroller->setKnobProportion(0.3);
+    scroller->setDoubleValue(0.4);
 
-    // Selection frames in each style (the first marching, the last with a subtitle), vignettes and a
-    // fade-out mask, over photos.
-    void buildDrawingLayers(const QImage& portrait)
-    {
-        auto* host = new pf::LayerHostView(Rect(600, 300, 580, 260));
-        window.contentView()->addSubview(host);
-        const auto& root = host->layer();
-        root->addSublayer(captionLayer(QStringLiteral("Selection styles 0-3, vignettes 0.95-3.0 and 0-1, "
-                                                      "fade-out mask 30/30"),
-                                       Rect(0, 240, 580, 20)));
-        for (int style = 0; style < 4; ++style) {
-            const Rect frame(10 + style * 142, 128, 128, 100);
-            root->addSublayer(imageLayer(tinted(portrait, style + 5), frame));
-            auto selection = OVSelectionRectLayer::create();
-            selection->setFrame(frame.insetBy(-4, -4));
-            selection->setSelectionStyle(style);
-            if (style == 3)
-                selection->setSubTitle(QStringLiteral("Mask"));
-            root->addSublayer(selection);
-            if (style == 0)
-                marching = selection;
-        }
-        marching->setAnimate(true);
-        const struct
-        {
-            double from, to;
-            QColor color;
-        } vignettes[] = {{0.95, 3.0, Qt::black}, {0.0, 1.0, QColor(20, 30, 90)}};
-        for (int i = 0; i < 2; ++i) {
-            const Rect frame(10 + i * 190, 10, 170, 105);
-            auto photo = imageLayer(tinted(portrait, 11 + i), frame);
-            auto vignette = OVVignetteLayer::create(vignettes[i].color, vignettes[i].from, vignettes[i].to);
-            vignette->setFrame(Rect(0, 0, frame.width(), frame.height()));
-            photo->addSublayer(vignette);
-            root->addSublayer(photo);
-        }
-        auto faded = imageLayer(tinted(portrait, 14), Rect(390, 10, 170, 105));
-        auto mask = OVFadeoutMaskLayer::create();
-        mask->setFrame(Rect(0, 0, 170, 105));
-        mask->setTopFadeout(30);
-        mask->setBottomFadeout(30);
-        faded->setMask(mask);
-        root->addSublayer(faded);
-    }
+    auto* hintLine = new QLabel(window->contentView());
+    hintLine->setGeometry(20, 470, 500, 20);
+    hintLine->setStyleSheet(QStringLiteral("color: rgb(170, 174, 180); font-size: 11px;"));
+    OVHintController::addHintControllerForWindow(window, hintLine);
 
-    // Boxes of types 0 and 1, titled and not, in both looks.
-    void buildBoxes()
-    {
-        window.contentView()->addSubview(
-            new Caption(Rect(20, 272, 560, 20), QStringLiteral("OVBoxView: types 0 and 1, titled and not")));
-        const struct
-        {
-            int type;
-            const char* title;
-            bool light;
-        } boxes[] = {{0, "SAMPLES", false}, {1, "SAMPLE IMAGES", false}, {0, "", true}, {1, "", true}};
-        for (int i = 0; i < 4; ++i) {
-            auto* box = new OVBoxView(QString::fromLatin1(boxes[i].title));
-            box->setBoxType(boxes[i].type);
-            box->setLightLook(boxes[i].light);
-            box->setFrame(Rect(20 + (i % 2) * 285, 140 - (i / 2) * 130, 270, 120));
-            window.contentView()->addSubview(box);
-        }
-    }
+    OVActivityPanel panel;
+    panel.setXLocation(180);
+    panel.setWindow(window);
 
-    // Every pair of directions: from-direction by row (0 at the top), to-direction by column.
-    void buildArrows()
-    {
-        window.contentView()->addSubview(
-            new Caption(Rect(600, 272, 580, 20),
-                        QStringLiteral("OVArrowView: from-direction by row, to-direction by column")));
-        for (unsigned from = 0; from < 5; ++from)
-            for (unsigned to = 0; to < 5; ++to) {
-                auto* arrow = new OVArrowView(Rect(600 + to * 116, 216 - from * 52, 112, 50));
-                arrow->setHeadSize(pf::Size(8, 12));
-                arrow->setWidth(2);
-                arrow->setColor(QColor(230, 230, 230));
-                arrow->setFromDirection(from);
-                arrow->setToDirection(to);
-                arrow->setToPoint(Point(94, 37));
-                arrow->setFromPoint(Point(18, 13));
-                window.contentView()->addSubview(arrow);
-            }
-    }
+    window->makeKeyAndOrderFront();
+    settle(300);
+    save(screenshot(window), QStringLiteral("04-window"));
 
-    // Where a point of the strip (its own y-up coordinates) is seen in the window, in Qt's coordinates.
-    QPointF onScreen(Point inStrip) const
-    {
-        const Point inView =
-            view3D->layerForSubview(strip)->convertPointToLayer(inStrip, view3D->layer().get());
-        return view3D->mapTo(&window, view3D->pointToWidget(inView));
-    }
-    // The centre of a tile's picture, as a point of the strip.
-    Point tileCentre(int index, double across = 0.5) const
-    {
-        const QPointF inStrip = tiles[index]->mapTo(strip, QPointF(10 + (kTileWidth - 20) * across, 70));
-        return Point(inStrip.x(), strip->frame().height() - inStrip.y());
-    }
+    QWindow* handle = window->windowHandle();
+    auto widgetPoint = [&](pf::View* view, Point p) {
+        return view->mapTo(window, view->pointToWidget(p)).toPoint();
+    };
+    auto moveTo = [&](pf::View* view, Point p) {
+        const QPoint at = widgetPoint(view, p);
+        QCursor::setPos(window->mapToGlobal(at));
+        QTest::mouseMove(handle, at);
+        settle();
+    };
 
-    void settle(int milliseconds)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < milliseconds)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    void moveTo(Point inStrip)
-    {
-        const QPointF at = onScreen(inStrip);
-        QCursor::setPos(window.mapToGlobal(at.toPoint()));
-        QTest::mouseMove(window.windowHandle(), at.toPoint());
-        settle(80);
-    }
+    moveTo(apply, Point(40, 11));
+    check(apply->buttonState() == OVButton::Hover, "the button under the pointer is hovered");
+    check(window->windowCursor() && window->windowCursor()->shape() == Qt::PointingHandCursor,
+          "the pointing hand shows over a hovered button");
+    check(hintLine->text() == QLatin1String("Applies the effect to the photo"),
+          "the hint shows in the hint line");
+    save(screenshot(window), QStringLiteral("05-hover"));
 
-    bool save(const QString& name)
-    {
-        settle(30);
-        return gallerySupport::saveScreenshot(window, folder, name);
-    }
-};
+    QTest::mousePress(handle, Qt::LeftButton, {}, widgetPoint(apply, Point(40, 11)));
+    settle();
+    check(apply->buttonState() == OVButton::Down, "a press holds the button down");
+    save(screenshot(window), QStringLiteral("06-down"));
+    moveTo(apply, Point(40, 80));
+    check(apply->buttonState() == OVButton::Normal, "dragging out lets the button up");
+    save(screenshot(window), QStringLiteral("07-dragged-out"));
+    moveTo(apply, Point(50, 11));
+    check(apply->buttonState() == OVButton::Down, "dragging back holds it down again");
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, widgetPoint(apply, Point(50, 11)));
+    settle();
+    check(recorder.actions == 1, "a release inside sends the action once");
+    check(apply->buttonState() == OVButton::Hover, "after the click the button is hovered");
+
+    // Resting on the button for the tooltip delay shows its tooltip.
+    moveTo(apply, Point(52, 12));
+    clock.advance(OVToolTipController::toolTipDelay() + 0.05);
+    settle();
+    check(OVToolTipController::sharedController().isShowing(), "the tooltip shows after a rest");
+    save(screenshot(window), QStringLiteral("08-tooltip"));
+
+    moveTo(info, Point(9, 9));
+    OVHoverWindowController* hover = info->hoverWC();
+    check(hover->loadedWindow() && hover->loadedWindow()->isVisible(),
+          "the hover window shows over the info button");
+    check(!OVToolTipController::sharedController().isShowing(), "leaving the button hides its tooltip");
+    save(screenshot(window), QStringLiteral("09-hover-window"));
+    moveTo(ground, Point(600, 200));
+    check(!hover->loadedWindow()->isVisible(), "leaving the hover window closes it");
+
+    panel.startActivity(QStringLiteral("Saving the photo…"));
+    clock.advance(0.3);
+    settle();
+    const double midY = panel.panel()->frame().minY();
+    check(midY > 0 && midY < 40, "the panel is on its way down after 0.3 s");
+    save(screenshot(window), QStringLiteral("10-panel-mid-slide"));
+    clock.advance(0.4);
+    settle();
+    check(panel.panel()->frame().minY() == 0, "the panel is down after the slide");
+    check(panel.view()->frame() == Rect(180, 460, 320, 40), "the panel hangs from the top edge at 180");
+    save(screenshot(window), QStringLiteral("11-panel-down"));
+    panel.stopActivity(QStringLiteral("Saving the photo…"));
+    clock.advance(0.7);
+    settle();
+    check(panel.panel()->frame().minY() == 40, "the panel slides out after the last activity");
+    delete window;
+}
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QString folder;
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &folder, &portrait))
-        return 1;
-    Gallery gallery(folder, portrait);
-    gallery.window.makeKeyAndOrderFront();
-    if (!QTest::qWaitForWindowExposed(&gallery.window))
-        std::fprintf(stderr, "Warning: the window was not shown\n");
-    gallery.settle(200);
-    gallery.clock.advance(0.35); // the dashes march seven steps
-    bool ok = gallery.save(QStringLiteral("toolkit3d-gallery"));
-
-    // Across the strip: into tile 2, within it, on into tile 3.
-    gallery.moveTo(gallery.tileCentre(2, 0.3));
-    gallery.moveTo(gallery.tileCentre(2, 0.6));
-    gallery.moveTo(gallery.tileCentre(3, 0.7));
-    const QStringList two = gallery.tiles[2]->log, three = gallery.tiles[3]->log;
-    check(two.value(0) == QLatin1String("entered") && two.contains(QStringLiteral("moved")) &&
-              two.last() == QLatin1String("exited"),
-          "tile 2 was entered, hovered and left");
-    check(three.value(0) == QLatin1String("entered") && !three.contains(QStringLiteral("exited")),
-          "tile 3 is hovered");
-    for (int i : {0, 1, 4, 5})
-        check(gallery.tiles[i]->log.isEmpty(), "tiles beside the pointer's way heard nothing");
-    ok = gallery.save(QStringLiteral("toolkit3d-hover")) && ok;
-
-    // A click on tile 3, a quarter of the way across its picture.
-    const Point aim = gallery.tileCentre(3, 0.25);
-    QTest::mouseClick(gallery.window.windowHandle(), Qt::LeftButton, {}, gallery.onScreen(aim).toPoint());
-    gallery.settle(50);
-    check(gallery.tiles[3]->log.contains(QStringLiteral("down 1")) &&
-              gallery.tiles[3]->log.contains(QStringLiteral("up")),
-          "tile 3 took the click");
-    const Point expected(10 + (kTileWidth - 20) * 0.25, kTileHeight - 70);
-    check(std::abs(gallery.tiles[3]->lastPress.x - expected.x) < 1.5 &&
-              std::abs(gallery.tiles[3]->lastPress.y - expected.y) < 1.5,
-          "the press landed under the pointer on the turned strip");
-    for (int i = 0; i < kTiles; ++i)
-        if (i != 3)
-            check(!gallery.tiles[i]->selected, "only the clicked tile is selected");
-    ok = gallery.save(QStringLiteral("toolkit3d-click")) && ok;
-
-    // Three notches of the wheel over the strip scroll it sideways.
-    QScrollBar* bar = gallery.scroll->horizontalScrollBar();
-    const int before = bar->value();
-    const QPointF at = gallery.view3D->mapFrom(&gallery.window, gallery.onScreen(gallery.tileCentre(3)));
-    for (int notch = 0; notch < 3; ++notch) {
-        QWheelEvent wheel(at, gallery.view3D->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(gallery.view3D, &wheel);
-    }
-    gallery.settle(50);
-    check(gallery.scroll->wheels == 3, "the scroll area took three wheel events");
-    check(bar->value() > before, "the strip scrolled");
-    ok = gallery.save(QStringLiteral("toolkit3d-scrolled")) && ok;
-
-    std::printf("tile 2: %s\ntile 3: %s\nscrolled from %d to %d\n", qPrintable(two.join(u' ')),
-                qPrintable(gallery.tiles[3]->log.join(u' ')), before, bar->value());
-    return ok && failures == 0 ? 0 : 1;
+    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
+    QDir().mkpath(outputFolder);
+    skinSheet(1, QStringLiteral("01-skins-1x"));
+    skinSheet(2, QStringLiteral("02-skins-2x"));
+    shadows();
+    window();
+    return failures == 0 ? 0 : 1;
 }
