@@ -2,8 +2,8 @@
 
 #include "Classes/Filters/GMKernelFilter.h"
 
-// Brightens (positive "inputStops") or darkens (negative) an image in linear light, with black and
-// white held: the shadows change by that many stops and the change eases off towards white, so
+// Brightens (positive "inputStops") or darkens (negative) an image in linear light by that many
+// stops, as more or less exposure would; brightening eases off towards white, which stays white, so
 // nothing clips. Hue and saturation stay. The output has the image's extent.
 class GMExposureFilter : public GMKernelFilter
 {

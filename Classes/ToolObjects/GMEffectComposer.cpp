@@ -34,7 +34,7 @@ Image GMEffectComposer::composedImage(const GMEffectBlueprint& effect, const Ima
     composition->generatedCIFilter()->setValue(QVariant::fromValue(layer), QStringLiteral("inputImage"));
     composition->generatedCIFilter()->setValue(QVariant::fromValue(photo),
                                                QStringLiteral("inputBackgroundImage"));
-    const Image result = composition->outputImage();
+    const Image result = composition->generatedCIFilter()->outputImage();
     if (result.isNull() && problem)
         *problem = QStringLiteral("the composition graph gives no image");
     return result;

@@ -287,14 +287,15 @@ QImage makeBeardStubble(int size)
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
             const double u = (x + 0.5) / size, w = (y + 0.5) / size;
-            const double density = 0.11 + 0.04 * shadow.at(u, w) + 0.03 * patchy.at(u, w);
+            const double density = 0.2 + 0.06 * shadow.at(u, w) + 0.04 * patchy.at(u, w);
             through[size_t(y * size + x)] = 1 - std::clamp(density, 0.0, 1.0);
         }
 
-    auto paint = [&](double ax, double ay, double bx, double by, double r0, double r1,
-                     double strength) {
-        const int x0 = int(std::floor(std::min(ax, bx) - r0 - 1)), x1 = int(std::ceil(std::max(ax, bx) + r0 + 1));
-        const int y0 = int(std::floor(std::min(ay, by) - r0 - 1)), y1 = int(std::ceil(std::max(ay, by) + r0 + 1));
+    auto paint = [&](double ax, double ay, double bx, double by, double r0, double r1, double strength) {
+        const int x0 = int(std::floor(std::min(ax, bx) - r0 - 1)),
+                  x1 = int(std::ceil(std::max(ax, bx) + r0 + 1));
+        const int y0 = int(std::floor(std::min(ay, by) - r0 - 1)),
+                  y1 = int(std::ceil(std::max(ay, by) + r0 + 1));
         const double lx = bx - ax, ly = by - ay, len2 = std::max(lx * lx + ly * ly, 1e-9);
         for (int y = y0; y <= y1; ++y)
             for (int x = x0; x <= x1; ++x) {
@@ -312,7 +313,7 @@ QImage makeBeardStubble(int size)
             }
     };
 
-    const int hairs = 2600;
+    const int hairs = 4200;
     for (int i = 0; i < hairs; ++i) {
         const double x = random.range(0, size), y = random.range(0, size);
         // Down the tile (image rows grow downward) with a slow sway of direction across it.
@@ -362,8 +363,9 @@ int main(int argc, char** argv)
         QTextStream(stderr) << "Error: no folder " << folder.path() << "\n";
         return 1;
     }
-    const bool ok = save(makeIris(512), folder.filePath(QStringLiteral("Iris.png")), "png", -1) &&
-                    save(makeSkinPatch(512), folder.filePath(QStringLiteral("SkinPatch.jpg")), "jpg", 95) &&
-                    save(makeBeardStubble(512), folder.filePath(QStringLiteral("BeardStubble.png")), "png", -1);
+    const bool ok =
+        save(makeIris(512), folder.filePath(QStringLiteral("Iris.png")), "png", -1) &&
+        save(makeSkinPatch(512), folder.filePath(QStringLiteral("SkinPatch.jpg")), "jpg", 95) &&
+        save(makeBeardStubble(512), folder.filePath(QStringLiteral("BeardStubble.png")), "png", -1);
     return ok ? 0 : 1;
 }
