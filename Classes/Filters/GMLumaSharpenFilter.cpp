@@ -3,6 +3,7 @@
 #include "Classes/Filters/FrameworkFilterSupport.h"
 #include "Classes/Filters/MaskFilterSupport.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace pf;
@@ -36,7 +37,8 @@ Image GMLumaSharpenFilter::outputImage() const
         return Image();
     if (!(radius > 0) || !std::isfinite(radius))
         return image;
-    const Image blurred = FrameworkFilterSupport::blurWithinExtent(image, radius);
+    // Detail finer than about a pixel is all a blur of less would find: grain, not edges.
+    const Image blurred = FrameworkFilterSupport::blurWithinExtent(image, std::max(radius, 0.6));
     return FrameworkFilterSupport::applyOver(kernelSlot(0),
                                              {var(image), var(blurred),
                                               numberValue(QStringLiteral("inputAmount"), 0.8),

@@ -12,7 +12,7 @@ GMRedEyeFilter::GMRedEyeFilter(const QString& className) : GMKernelFilter(classN
     declareInput(QStringLiteral("inputThreshold"), numberAttributes({.min = 1,
                                                                      .sliderMin = 1,
                                                                      .sliderMax = 3,
-                                                                     .defaultValue = 1.6,
+                                                                     .defaultValue = 2,
                                                                      .type = FilterAttribute::TypeScalar}));
     declareInput(QStringLiteral("inputDarkening"), numberAttributes({.min = 0,
                                                                      .max = 1,
@@ -25,6 +25,6 @@ GMRedEyeFilter::GMRedEyeFilter(const QString& className) : GMKernelFilter(classN
 Image GMRedEyeFilter::outputImage() const
 {
     return applyToInputImage(0, ApplyExtent::Full,
-                             {numberValue(QStringLiteral("inputThreshold"), 1.6),
+                             {numberValue(QStringLiteral("inputThreshold"), 2),
                               numberValue(QStringLiteral("inputDarkening"), 0.2)});
 }

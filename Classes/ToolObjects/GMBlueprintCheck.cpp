@@ -78,18 +78,6 @@ void checkZeroLinks(const GMFilterWrapper& wrapper, const QString& graph, QStrin
     }
 }
 
-// What a stroke of an effect with an additional picture leaves: the tiled stubble for the beard,
-// and for the brushes that paint their own picture (healing, iris replacement) a flat, opaque
-// stand-in, so that the effect has something to lay in.
-Image standInAdditionalImage(const GMEffectBlueprint& effect, const Rect& extent)
-{
-    const Image prepared = GMEffectComposer::preparedAdditionalImage(effect, extent.size, 0.5);
-    if (prepared.isNull() ||
-        effect.defaultBrushValueForKey(QStringLiteral("drawType")).toString() == QLatin1String("beard"))
-        return prepared;
-    return Image::constantColor(Color(0.45, 0.4, 0.35, 1)).imageByCroppingToRect(extent);
-}
-
 // The layer under a mask of the left half `left` must differ from the photo somewhere in that half
 // and nowhere in the other (by more than one 8-bit level).
 void checkMaskedChange(const Image& photo, const Image& layer, const Rect& left, RenderContext& context,
@@ -179,6 +167,15 @@ QStringList GMBlueprintCheck::checkBlueprint(const QVariantMap& blueprint, const
     for (QString& problem : problems)
         problem = name + QStringLiteral(": ") + problem;
     return problems;
+}
+
+Image GMBlueprintCheck::standInAdditionalImage(const GMEffectBlueprint& effect, const Rect& extent)
+{
+    const Image prepared = GMEffectComposer::preparedAdditionalImage(effect, extent.size, 0.5);
+    if (prepared.isNull() ||
+        effect.defaultBrushValueForKey(QStringLiteral("drawType")).toString() == QLatin1String("beard"))
+        return prepared;
+    return Image::constantColor(Color(0.45, 0.4, 0.35, 1)).imageByCroppingToRect(extent);
 }
 
 QStringList GMBlueprintCheck::checkBundle(const Bundle& bundle, const Image& photo, RenderContext& context)
