@@ -1,15 +1,39 @@
+#include "Classes/Document/GMApplicationDelegate.h"
+#include "Classes/Document/GMDocument.h"
+#include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/Document/GMPreviewWindowController.h"
+#include "Classes/Filters/FilterLibrary.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
+#include "Platform/UI/Application.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[])
 {
+    pf::chooseWindowingPlatform(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora"));
     QApplication::setApplicationDisplayName(QStringLiteral("Glimora"));
+    QApplication::setApplicationVersion(QStringLiteral(GLIMORA_VERSION));
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Glimora"));
-    window.resize(1024, 700);
-    window.show();
+    GMApplicationDelegate delegate;
+    const QStringList files = app.arguments().mid(1);
+    if (!delegate.claimSingleInstance(files))
+        return 0; // the running instance opens them
+
+    FilterLibrary::registerAll();
+    OVIrisMaskBrush::registerClass();
+    OVIrisReplacementBrush::registerClass();
+    OVHealingBrush::registerClass();
+    OVImageContainer::registerArchiveClasses();
+    GMDocumentPackage::registerArchiveClasses();
+    // Documents show in a plain window until the editor window takes its place.
+    GMDocument::setWindowControllerFactory([](GMDocument&) { return std::make_shared<GMPreviewWindowController>(); });
+
+    QObject::connect(&app, &QApplication::aboutToQuit, &delegate, [&delegate] { delegate.applicationWillTerminate(); });
+    delegate.applicationDidFinishLaunching(files);
     return app.exec();
 }

@@ -35,13 +35,13 @@ std::optional<pf::Gradient> gradientWithString(const QString& text)
     const qsizetype count = items.size();
     if (count % 5 != 0) {
         if (count < 5) {
-            const pf::Color color = OVColor::colorFromDescription(text).rgb();
+            const pf::Color color = OVColor::componentsFromDescription(text);
             return pf::Gradient(color, color);
         }
         if (count == 8) {
             const pf::Color start =
-                OVColor::colorFromDescription(items.mid(0, 4).join(QLatin1Char(' '))).rgb();
-            const pf::Color end = OVColor::colorFromDescription(items.mid(4, 4).join(QLatin1Char(' '))).rgb();
+                OVColor::componentsFromDescription(items.mid(0, 4).join(QLatin1Char(' ')));
+            const pf::Color end = OVColor::componentsFromDescription(items.mid(4, 4).join(QLatin1Char(' ')));
             return pf::Gradient(start, end);
         }
         pf::warning(QStringLiteral("Number of Gradient Components is not a multiple of 5:\n%1").arg(text));

@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <mutex>
 
@@ -38,8 +39,17 @@ QVariantMap readRegistry(const QString& applicationFolder)
     QString error;
     const std::optional<QVariant> registry = pf::PropertyList::fromFile(path, &error);
     if (!registry || registry->metaType() != QMetaType::fromType<QVariantMap>()) {
-        pf::warning(QStringLiteral("The shadow-copy registry \"%1\" cannot be read; it counts as empty. %2")
-                        .arg(path, error));
+        // The next change writes a fresh registry; the damaged one is kept beside it, so whoever repairs
+        // it still finds which images had shadow copies.
+        const QString kept = path + QStringLiteral(".damaged");
+        bool moved = false;
+        if (QFileInfo(path).isFile() && !QFileInfo(path).isSymLink()) {
+            QFile::remove(kept);
+            moved = QFile::rename(path, kept);
+        }
+        pf::warning(QStringLiteral("The shadow-copy registry \"%1\" cannot be read; it counts as empty%2. %3")
+                        .arg(path, moved ? QStringLiteral(" and is kept as \"%1\"").arg(kept) : QString(),
+                             error));
         return {};
     }
     return registry->toMap();
@@ -221,6 +231,28 @@ void GMFileUtilities::setPinned(bool pinned, const QString& path)
     entry.insert(modificationTimeKey, QDateTime::currentDateTimeUtc());
     registry.insert(path, entry);
     writeRegistry(folder, registry);
+}
+
+bool GMFileUtilities::setShadowCopyValues(const QString& path, const QVariantMap& values)
+{
+    const QString folder = applicationSupportDirectory();
+    if (folder.isEmpty())
+        return false;
+    std::lock_guard lock(registryMutex());
+    QVariantMap registry = readRegistry(folder);
+    if (!registry.contains(path) || entryFilename(path, registry.value(path)).isEmpty())
+        return false;
+    QVariantMap entry = registry.value(path).toMap();
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (it.key() == filenameKey)
+            continue; // the folder name is this class's alone to choose
+        if (it.value().isValid())
+            entry.insert(it.key(), it.value());
+        else
+            entry.remove(it.key());
+    }
+    registry.insert(path, entry);
+    return writeRegistry(folder, registry);
 }
 
 void GMFileUtilities::removeShadowCopyWithPath(const QString& path)

@@ -14,7 +14,8 @@
 // {"filename": folder name, "modification_time": date, "pinned": boolean}. Its "filename" values are
 // trusted only when they are names this class makes (20 letters and digits), so a damaged or forged
 // registry can never make it touch anything outside the application's folder. Changes read the registry
-// whole and write it whole under a process-wide lock.
+// whole and write it whole under a process-wide lock. A registry that cannot be read counts as empty and
+// is kept aside as "files.damaged" before anything overwrites it.
 class GMFileUtilities
 {
 public:
@@ -48,6 +49,9 @@ public:
     static QImage previewImageForShadowCopyWithFilename(const QString& filename);
     // For a registered path: "pinned" and "modification_time" = now. Nothing for other paths.
     static void setPinned(bool pinned, const QString& path);
+    // Merges `values` into a registered entry (an invalid value removes its key; "filename" is never
+    // changed). False for an unregistered path or when the registry cannot be written.
+    static bool setShadowCopyValues(const QString& path, const QVariantMap& values);
     // Deletes the path's shadow-copy folder (when registered) and its entry; the registry is written in
     // any case.
     static void removeShadowCopyWithPath(const QString& path);

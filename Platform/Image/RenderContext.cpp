@@ -95,12 +95,18 @@ std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requ
             std::memset(pixels + rowBytes * size_t(begin), 0, rowBytes * size_t(end - begin));
         });
     }
-    if (!render(image, rect, out))
+    // A new bitmap is usually made into an image and read again: its texture is worth keeping.
+    if (!render(image, rect, out, format == Bitmap::Format::RGBA8))
         return std::nullopt;
     return out;
 }
 
 bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& out)
+{
+    return render(image, requested, out, false);
+}
+
+bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& out, bool keep)
 {
     if (image.isNull()) {
         pf::warning(QStringLiteral("Nothing to render: no image"));
@@ -143,6 +149,8 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
                                                       : GLRenderer::Target::Kind::Floats;
         target.data = base;
         target.bytesPerRow = rowBytes;
+        if (keep)
+            target.resident = out; // after mutableData(): the texture belongs to these very pixels
     } else {
         // Grey: the luminance of the colour over black.
         target.sink = [&](int x, int top, int w, int h, const float* rgba) {

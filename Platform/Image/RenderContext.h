@@ -47,6 +47,9 @@ public:
     static bool checkKernel(const KernelData& kernel, QString* errorMessage);
 
 private:
+    // `keep`: the caller hands the bitmap on as a source, so its texture is kept.
+    bool render(const Image& image, const Rect& rect, Bitmap& destination, bool keep);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -29,7 +29,22 @@ bool FilePanel::runModal()
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     if (!message.isEmpty())
         dialog.setLabelText(QFileDialog::LookIn, message);
-    if (!allowedFileTypes.isEmpty()) {
+    QStringList typeFilters;
+    for (const FileType& type : fileTypes) {
+        QStringList patterns;
+        for (const QString& extension : type.extensions)
+            patterns.append(QStringLiteral("*.") + extension);
+        typeFilters.append(QStringLiteral("%1 (%2)").arg(type.name, patterns.join(u' ')));
+    }
+    if (!typeFilters.isEmpty()) {
+        dialog.setNameFilters(typeFilters);
+        dialog.selectNameFilter(typeFilters.value(selectedFileType, typeFilters.first()));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+            const auto index = typeFilters.indexOf(filter);
+            if (index >= 0 && !fileTypes[index].extensions.isEmpty())
+                dialog.setDefaultSuffix(fileTypes[index].extensions.first());
+        });
+    } else if (!allowedFileTypes.isEmpty()) {
         QStringList patterns;
         for (const QString& type : allowedFileTypes)
             patterns.append(QStringLiteral("*.") + type);
@@ -39,16 +54,34 @@ bool FilePanel::runModal()
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.selectFile(nameFieldStringValue);
-        if (!allowedFileTypes.isEmpty())
+        if (!fileTypes.isEmpty() && !fileTypes.value(selectedFileType).extensions.isEmpty())
+            dialog.setDefaultSuffix(fileTypes.value(selectedFileType).extensions.first());
+        else if (!allowedFileTypes.isEmpty())
             dialog.setDefaultSuffix(allowedFileTypes.first());
     } else if (canChooseDirectories && !canChooseFiles) {
         dialog.setFileMode(QFileDialog::Directory);
     } else {
         dialog.setFileMode(allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     }
+    // A package is one file to the person choosing: entering it chooses it.
+    QString chosenPackage;
+    if (!packageExtensions.isEmpty()) {
+        QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog, [&](const QString& path) {
+            for (const QString& extension : packageExtensions) {
+                if (path.endsWith(u'.' + extension, Qt::CaseInsensitive)) {
+                    chosenPackage = path;
+                    QMetaObject::invokeMethod(&dialog, "accept", Qt::QueuedConnection);
+                    return;
+                }
+            }
+        });
+    }
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    m_paths = dialog.selectedFiles();
+    const int filterIndex = typeFilters.indexOf(dialog.selectedNameFilter());
+    if (filterIndex >= 0)
+        selectedFileType = filterIndex;
+    m_paths = chosenPackage.isEmpty() ? dialog.selectedFiles() : QStringList{chosenPackage};
     return !m_paths.isEmpty();
 }
 

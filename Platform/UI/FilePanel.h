@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QList>
 #include <QStringList>
 #include <functional>
 
@@ -30,6 +31,17 @@ public:
     bool canChooseFiles = true;
     // Save panels: the proposed name.
     QString nameFieldStringValue;
+    // A choice of types (save panels): each with a name and its extensions, the first extension being
+    // the one a chosen name gets when it has none of them. selectedFileType is the choice, in and out.
+    struct FileType
+    {
+        QString name;
+        QStringList extensions;
+    };
+    QList<FileType> fileTypes;
+    int selectedFileType = 0;
+    // Folders with these extensions are chosen as files (document packages), never entered.
+    QStringList packageExtensions;
 
     // True when the person chose; the choice is then in paths().
     bool runModal();

@@ -109,11 +109,14 @@ Rect Window::frame() const
 void Window::setFrame(const Rect& frame)
 {
     const Rect r = frame.standardized();
-    if (isOverlay()) {
+    if (isOverlay())
         placeOverlay(r);
-        return;
-    }
-    setGeometry(toQtScreen(r));
+    else
+        setGeometry(toQtScreen(r));
+    // A hidden window receives its resize event only when shown: its content takes the new size now,
+    // so that a window can be laid out before it shows.
+    if (!isVisible() && m_contentView && !(m_contentView->frame().size == Size(width(), height())))
+        m_contentView->setFrame(Rect(0, 0, width(), height()));
 }
 
 void Window::setFrameOrigin(Point origin)

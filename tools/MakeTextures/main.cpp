@@ -1,9 +1,11 @@
-// Makes the two stock pictures of the eye and healing tools, reproducibly:
+// Makes the stock pictures of the eye, healing and beard tools and the toolkit's box panels, reproducibly:
 //   Iris.png       a stock iris with alpha: pupil centred, limbal ring, radial fibres, a catch light,
 //                  transparent outside the iris
 //   SkinPatch.jpg  a neutral (mean grey 0.5), seamlessly tileable skin-pore texture
 //   BeardStubble.png  seamlessly tileable stubble with alpha: short dark hairs growing downward, the
 //                  dots of their follicles and the faint shadow of the beard under the skin
+//   OVBoxDarkBackground.png, OVBoxLightBackground.png (and @2x)  seamless fine-grain tiles of the
+//                  toolkit's box panels, 64 x 64 points
 // Usage: make-textures <output folder>   (the build runs it into the built-resources folder)
 //
 // Everything is computed from a fixed seed with our own number-to-double conversion, so the same program
@@ -333,6 +335,28 @@ QImage makeBeardStubble(int size)
         for (int x = 0; x < size; ++x) {
             const double alpha = 1 - through[size_t(y * size + x)];
             line[x] = qRgba(toByte(hair[0]), toByte(hair[1]), toByte(hair[2]), toByte(alpha));
+// The toolkit's box panels: a fine grain over a faint, larger cloudiness around a mean grey, periodic over
+// the tile. `size` is the tile's side in points and `scale` the pixels per point; both scales sample the
+// same noise, so the grain keeps its size on screen.
+QImage makeBoxBackground(double mean, double contrast, uint32_t seed, int size, int scale)
+{
+    Random random(seed);
+    const PeriodicNoise cloud(4, random);
+    const PeriodicNoise grain(size, random);
+    Random fine(seed + 1);
+    const int pixels = size * scale;
+    std::vector<double> speckle(size_t(size * size));
+    for (double& s : speckle)
+        s = fine.unit() * 2 - 1;
+    QImage image(pixels, pixels, QImage::Format_RGB32);
+    for (int y = 0; y < pixels; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < pixels; ++x) {
+            const double u = (x + 0.5) / pixels, v = (y + 0.5) / pixels;
+            const double s = speckle[size_t((y / scale) * size + x / scale)];
+            const uint8_t g =
+                toByte(mean + contrast * (0.15 * cloud.at(u, v) + 0.45 * grain.at(u, v) + 0.4 * s));
+            line[x] = qRgb(g, g, g);
         }
     }
     return image;
@@ -367,5 +391,14 @@ int main(int argc, char** argv)
         save(makeIris(512), folder.filePath(QStringLiteral("Iris.png")), "png", -1) &&
         save(makeSkinPatch(512), folder.filePath(QStringLiteral("SkinPatch.jpg")), "jpg", 95) &&
         save(makeBeardStubble(512), folder.filePath(QStringLiteral("BeardStubble.png")), "png", -1);
-    return ok ? 0 : 1;
+    bool boxes = true;
+    for (int scale : {1, 2}) {
+        const QString suffix = scale == 1 ? QStringLiteral(".png") : QStringLiteral("@2x.png");
+        boxes = save(makeBoxBackground(0.56, 0.06, 310815, 64, scale),
+                     folder.filePath(QStringLiteral("OVBoxDarkBackground") + suffix), "png", -1) &&
+                save(makeBoxBackground(0.86, 0.05, 120964, 64, scale),
+                     folder.filePath(QStringLiteral("OVBoxLightBackground") + suffix), "png", -1) &&
+                boxes;
+    }
+    return ok && boxes ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "Classes/Framework/Toolkit/OVImageView.h"
 
+#include "Classes/Framework/OVColor.h"
 #include "Classes/Framework/StringORVExtension.h"
 #include "Classes/Framework/Toolkit/OVImageSize.h"
 #include "Classes/Framework/Toolkit/OVViewDelegate.h"
@@ -98,6 +99,11 @@ void OVImageView::setBorderColor(const std::optional<QColor>& color)
 {
     m_borderColor = color;
     setNeedsDisplay();
+}
+
+void OVImageView::setBorderColorName(const QString& text)
+{
+    setBorderColor(OVColor::colorFromDescription(text).toQColor());
 }
 
 void OVImageView::setBorderedImage(bool flag)
@@ -281,7 +287,21 @@ QImage OVImageView::renderedCIImage(pf::Size size, double scale)
     return m_rendered;
 }
 
+void OVImageView::setViewShadow(const std::optional<pf::Shadow>& shadow)
+{
+    m_viewShadow = shadow;
+    setNeedsDisplay();
+}
+
 void OVImageView::drawRect(QPainter& painter, const pf::Rect&)
+{
+    if (m_viewShadow)
+        pf::drawWithShadow(painter, *m_viewShadow, bounds(), [this](QPainter& p) { drawContent(p); });
+    else
+        drawContent(painter);
+}
+
+void OVImageView::drawContent(QPainter& painter)
 {
     const pf::Rect d = destinationRect();
     if (d.isNull())

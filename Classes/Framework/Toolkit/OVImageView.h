@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/Framework/Toolkit/OVShadowedView.h"
 #include "Platform/Image/Image.h"
 #include "Platform/UI/View.h"
 
@@ -20,7 +21,7 @@ class Timer;
 // nine-sliced around a stretchable middle; with an opacity and a border. It tells a delegate of clicks
 // and of being resized with its superview, can keep itself in front of its siblings and can let the
 // pointer drag its window.
-class OVImageView : public pf::View
+class OVImageView : public pf::View, public OVShadowedView
 {
     Q_OBJECT
 
@@ -64,6 +65,8 @@ public:
     void setBorderWidth(double width);
     std::optional<QColor> borderColor() const { return m_borderColor; }
     void setBorderColor(const std::optional<QColor>& color);
+    // Colour text (see OVColor).
+    void setBorderColorName(const QString& text);
     bool borderedImage() const { return m_borderedImage; }
     void setBorderedImage(bool flag);
 
@@ -98,6 +101,10 @@ public:
     // Where the image is drawn for bounds of this size (y-up); the null rectangle when nothing is drawn.
     pf::Rect destinationRect() const;
 
+    // A shadow under what the view draws (a named one through ViewORVExtension::setShadowName).
+    std::optional<pf::Shadow> viewShadow() const override { return m_viewShadow; }
+    void setViewShadow(const std::optional<pf::Shadow>& shadow) override;
+
     void drawRect(QPainter& painter, const pf::Rect& dirtyRect) override;
     pf::View* hitTest(pf::Point pointInSuperview) override;
     void mouseDown(const pf::Event& event) override;
@@ -109,6 +116,7 @@ public:
 private:
     pf::Size imageSize() const;
     void drawNineSlices(QPainter& painter, const pf::Rect& destination) const;
+    void drawContent(QPainter& painter);
     QImage renderedCIImage(pf::Size size, double scale);
     void dropRendering();
     void updateKeepFrontTimer();
@@ -123,6 +131,7 @@ private:
     double m_opacity = 1.0;
     double m_borderWidth = 0;
     std::optional<QColor> m_borderColor;
+    std::optional<pf::Shadow> m_viewShadow;
     bool m_borderedImage = false;
     bool m_noHitTesting = false;
     bool m_dragsWindow = false;

@@ -1,6 +1,7 @@
 #include "Classes/Framework/Toolkit/OVToolkitInterfaces.h"
 
 #include "Classes/Framework/Toolkit/OV3PartImageView.h"
+#include "Classes/Framework/Toolkit/OVImageView.h"
 #include "Classes/Framework/Toolkit/OVProgressSpinner.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/InterfaceRegistry.h"
@@ -80,6 +81,35 @@ pf::Interface toolTip(QObject*, const pf::Bundle&)
     return interface;
 }
 
+pf::Interface hoverWindow(QObject*, const pf::Bundle&)
+{
+    // Laid out by its controller as it fits the description; these are the starting places.
+    auto* window = new pf::Window(pf::Rect(0, 0, 220, 80), pf::Window::Borderless);
+    window->setHasShadow(false);
+    auto* plate = new Plate(pf::Rect(0, 0, 220, 80));
+    window->setContentView(plate);
+    auto* picture = new OVImageView(pf::Rect(10, 46, 24, 24));
+    picture->setGravity(OVImageView::Top | OVImageView::Left);
+    picture->setAutoresizingMask(pf::View::MinYMargin);
+    plate->addSubview(picture);
+    QLabel* title = makeLabel(plate, 12, QColor(246, 247, 249));
+    title->setFont(pf::boldSystemFont(12));
+    title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    title->setGeometry(44, 10, 166, 24);
+    QLabel* description = makeLabel(plate, 11, QColor(206, 209, 214));
+    description->setWordWrap(true);
+    description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    description->setGeometry(10, 44, 200, 22);
+    pf::Interface interface;
+    interface.outlets.insert(QStringLiteral("window"), window);
+    interface.outlets.insert(QStringLiteral("imageView"), picture);
+    interface.outlets.insert(QStringLiteral("trackView"), plate);
+    interface.outlets.insert(QStringLiteral("titleTF"), title);
+    interface.outlets.insert(QStringLiteral("descriptionTF"), description);
+    interface.topLevelObjects = {window};
+    return interface;
+}
+
 } // namespace
 
 void OVToolkitInterfaces::registerInterfaces()
@@ -90,4 +120,5 @@ void OVToolkitInterfaces::registerInterfaces()
     registered = true;
     pf::InterfaceRegistry::registerInterface(QStringLiteral("OVActivityPanel"), activityPanel);
     pf::InterfaceRegistry::registerInterface(QStringLiteral("OVToolTipController"), toolTip);
+    pf::InterfaceRegistry::registerInterface(QStringLiteral("OVHoverWindowController"), hoverWindow);
 }

@@ -61,7 +61,7 @@ public:
     virtual void windowDidClose() {}
 
     // Asks the held window to close (its delegate may refuse); never builds it.
-    void close();
+    virtual void close();
     // Closes the window at once, building it first when none is held.
     void forceCloseWindow();
     // Makes the window (built when needed) key and brings it to the front.

@@ -96,6 +96,15 @@ void OVBrushPathImage::waitForPendingWrites()
     writeQueue().waitUntilAllOperationsAreFinished();
 }
 
+bool OVBrushPathImage::waitForSnapshotFolder(const QString& name) const
+{
+    std::unique_lock lock(m_writes->mutex);
+    if (!m_writes->snapshots.contains(name))
+        return false;
+    m_writes->done.wait(lock, [&] { return !m_writes->snapshots.value(name).pending; });
+    return !m_writes->snapshots.value(name).failed;
+}
+
 void OVBrushPathImage::setUndoManager(std::shared_ptr<UndoManager> undoManager)
 {
     m_undoManager = std::move(undoManager);

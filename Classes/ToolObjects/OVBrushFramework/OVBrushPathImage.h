@@ -67,6 +67,12 @@ public:
     // cannot be rendered leaves the folder's earlier pictures in place. Safe while strokes are pushed.
     bool writeToURL(const QString& folder, QString* errorMessage = nullptr) const;
 
+    // Waits for the background write of this mask's snapshot folder `name` (one of
+    // segmentImageNames()); true once it is complete on disk, false when it failed or is not this
+    // mask's. Its files never change afterwards, so a document can link them instead of encoding the
+    // mask again. Any thread.
+    bool waitForSnapshotFolder(const QString& name) const;
+
     // A fresh snapshot folder name's full path (nothing of that name exists in "cache").
     static QString folderURL();
     static QString urlForFileName(const QString& name);

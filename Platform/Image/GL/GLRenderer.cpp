@@ -197,6 +197,9 @@ struct GLRenderer::Private
     std::vector<PooledTexture> pool;
     std::vector<float> readback;
     GLenum rootFormat = GL_RGBA32F;
+    // The whole render's result texture, when it is kept (Target::resident); tiles draw into their part.
+    GLuint residentTexture = 0;
+    Rect residentRect = Rect::null();
     size_t poolBytes = 0;
 
     // The plan of the current render.
@@ -968,15 +971,25 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
                       .arg(node.kernel->name, node.kernel->sourceName, error);
         return false;
     }
-    producer.pool = isRoot ? acquire(width, height, 1, rootFormat)
-                           : acquire(width, height, producer.mipLevels + 1, passFormat);
-    producer.pooled = true;
-    producer.texture = producer.pool.id;
+    // A kept result is drawn into its part of the whole result's texture, rows running downward.
+    const bool resident = isRoot && residentTexture;
+    const int ox = resident ? int(rect.minX() - residentRect.minX()) : 0;
+    const int oy = resident ? int(residentRect.maxY() - rect.maxY()) : 0;
+    if (resident) {
+        producer.pool = PooledTexture();
+        producer.pooled = false;
+        producer.texture = residentTexture;
+    } else {
+        producer.pool = isRoot ? acquire(width, height, 1, rootFormat)
+                               : acquire(width, height, producer.mipLevels + 1, passFormat);
+        producer.pooled = true;
+        producer.texture = producer.pool.id;
+    }
     producer.flipped = false;
 
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, producer.texture, 0);
-    glViewport(0, 0, width, height);
+    glViewport(ox, oy, width, height);
 
     // Only pixels centred inside the node's domain and extent are computed; the rest stay transparent.
     // The quad's edges fall between pixels, so no rasterization rule decides which edge pixels run.
@@ -984,7 +997,7 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
     if (area.isNull() || !area.contains(rect)) {
         // Only the part this pass uses: a pooled texture may be larger.
         glEnable(GL_SCISSOR_TEST);
-        glScissor(0, 0, width, height);
+        glScissor(ox, oy, width, height);
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);
         glDisable(GL_SCISSOR_TEST);
@@ -999,8 +1012,9 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
             float(2.0 * (area.minX() - rect.minX()) / width - 1.0), float(isRoot ? -y0 : y0),
             float(2.0 * (area.maxX() - rect.minX()) / width - 1.0), float(isRoot ? -y1 : y1)};
         glUniform4fv(prog->location(QStringLiteral("_pf_quad")), 1, quad);
-        const float destination[3] = {float(rect.minX()), isRoot ? -1.0f : 1.0f,
-                                      float(isRoot ? rect.maxY() : rect.minY())};
+        // Window coordinates include the viewport's offset.
+        const float destination[3] = {float(rect.minX() - ox), isRoot ? -1.0f : 1.0f,
+                                      float(isRoot ? rect.maxY() + oy : rect.minY())};
         glUniform3fv(prog->location(QStringLiteral("_pf_destination")), 1, destination);
 
         float m[9];
@@ -1185,6 +1199,8 @@ bool GLRenderer::Private::renderTile(const Rect& tile, const Target& target, con
         const int row = int(whole.maxY() - tile.maxY());
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, root.texture, 0);
+        // Where the tile lies in the texture: its own, or its part of a kept result.
+        const int rx = residentTexture ? x : 0, ry = residentTexture ? row : 0;
         if (target.kind == Target::Kind::Sink) {
             try {
                 readback.resize(size_t(w) * size_t(h) * 4);
@@ -1194,13 +1210,13 @@ bool GLRenderer::Private::renderTile(const Rect& tile, const Target& target, con
                 return false;
             }
             glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-            glReadPixels(0, 0, w, h, GL_RGBA, GL_FLOAT, readback.data());
+            glReadPixels(rx, ry, w, h, GL_RGBA, GL_FLOAT, readback.data());
         } else {
             // Straight into the caller's rows.
             const bool bytes = target.kind == Target::Kind::Bytes;
             const size_t pixelBytes = bytes ? 4 : 16;
             glPixelStorei(GL_PACK_ROW_LENGTH, GLint(target.bytesPerRow / pixelBytes));
-            glReadPixels(0, 0, w, h, GL_RGBA, bytes ? GL_UNSIGNED_BYTE : GL_FLOAT,
+            glReadPixels(rx, ry, w, h, GL_RGBA, bytes ? GL_UNSIGNED_BYTE : GL_FLOAT,
                          target.data + target.bytesPerRow * size_t(row) + size_t(x) * pixelBytes);
             glPixelStorei(GL_PACK_ROW_LENGTH, 0);
         }
@@ -1230,6 +1246,26 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
     d->failure.clear();
 
     d->rootFormat = target.kind == Target::Kind::Bytes ? GL_RGBA8 : d->passFormat;
+    // A result handed on as a source is drawn into a texture of its whole size, kept as that source's.
+    const Bitmap& keep = target.resident;
+    const size_t keptBytes = size_t(rect.width()) * size_t(rect.height()) * 4;
+    const bool keepResult = target.kind == Target::Kind::Bytes && !keep.isNull() &&
+                            keep.format() == Bitmap::Format::RGBA8 && keep.width() == int(rect.width()) &&
+                            keep.height() == int(rect.height()) && rect.width() <= d->maxTextureSize &&
+                            rect.height() <= d->maxTextureSize && keptBytes <= SourceCacheBudget / 2;
+    if (keepResult) {
+        d->residentTexture =
+            d->trimSources(SourceCacheBudget - keptBytes, keep.width(), keep.height(), GL_RGBA8);
+        if (!d->residentTexture) {
+            glGenTextures(1, &d->residentTexture);
+            glBindTexture(GL_TEXTURE_2D, d->residentTexture);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, keep.width(), keep.height(), 0, GL_RGBA,
+                         GL_UNSIGNED_BYTE, nullptr);
+        }
+        glBindTexture(GL_TEXTURE_2D, d->residentTexture);
+        setSwizzle(uploadFormat(Bitmap::Format::RGBA8));
+        d->residentRect = rect;
+    }
     // The last pass draws the tiles; a kernel whose pixels come from the CPU is a source, read by a copy.
     ImageNodePtr top = root;
     if (top->kind != ImageNode::Kind::Kernel || top->computed)
@@ -1244,6 +1280,30 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
                              std::min<double>(tile, rect.maxY() - y));
             ok = d->renderTile(piece, target, rect);
         }
+    }
+    if (keepResult) {
+        if (ok) {
+            auto existing = d->sources.find(keep.identity());
+            if (existing != d->sources.end()) {
+                d->sourceBytes -= existing->second.bytes;
+                glDeleteTextures(1, &existing->second.id);
+                d->sources.erase(existing);
+            }
+            SourceTexture source;
+            source.id = d->residentTexture;
+            source.internal = GL_RGBA8;
+            source.width = keep.width();
+            source.height = keep.height();
+            source.bytes = keptBytes;
+            source.keepAlive = keep;
+            source.lastUse = ++d->useClock;
+            d->sources.emplace(keep.identity(), std::move(source));
+            d->sourceBytes += keptBytes;
+        } else {
+            glDeleteTextures(1, &d->residentTexture);
+        }
+        d->residentTexture = 0;
+        d->residentRect = Rect::null();
     }
     if (!ok && errorMessage)
         *errorMessage = d->failure;

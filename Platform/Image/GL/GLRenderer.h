@@ -34,6 +34,10 @@ public:
         uint8_t* data = nullptr;
         size_t bytesPerRow = 0;
         TileSink sink;
+        // Bytes: the bitmap that receives the pixels (`data` its rows), when the caller hands it on as
+        // a source. The render then keeps its result as that bitmap's texture, so that reading the
+        // bitmap later costs no upload.
+        Bitmap resident;
     };
 
     GLRenderer();

@@ -35,9 +35,9 @@ TEST(ColourText, ReadsNumbersLiterallySplit)
         {"", {0, 0, 0, 1}},
     };
     for (const Case& c : cases) {
-        const OVColor color = OVColor::colorFromDescription(QString::fromLatin1(c.text));
+        const pf::PaintColor color = OVColor::colorFromDescription(QString::fromLatin1(c.text));
         EXPECT_FALSE(color.isPattern()) << c.text;
-        EXPECT_EQ(color.rgb(), c.expected) << c.text;
+        EXPECT_EQ(Color(color.red(), color.green(), color.blue(), color.alpha()), c.expected) << c.text;
     }
 }
 

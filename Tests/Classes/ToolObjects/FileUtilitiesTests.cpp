@@ -212,3 +212,25 @@ TEST_F(ShadowCopies, NoFolderIsHandedOutWhenTheRegistryCannotBeWritten)
         GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(QStringLiteral("/p/new.png"))).isEmpty());
     EXPECT_TRUE(log.contains(QStringLiteral("Error: No shadow copy can be made for \"/p/new.png\"")));
 }
+
+TEST_F(ShadowCopies, ADamagedRegistryIsKeptAsideNotOverwrittenAndExtraValuesMerge)
+{
+    ASSERT_TRUE(QDir().mkpath(m_app));
+    QFile damaged(m_app + QStringLiteral("/files"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("<?xml version=\"1.0\"?><plist><dict><key>/a.jpg</key><dict><key>filen");
+    damaged.close();
+    pf::LogCapture log;
+    const QUrl folder = GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(QStringLiteral("/b.jpg")));
+    EXPECT_FALSE(folder.isEmpty());
+    QFile kept(m_app + QStringLiteral("/files.damaged"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly)) << "the unreadable registry is kept for repair";
+    EXPECT_TRUE(kept.readAll().contains("/a.jpg"));
+    EXPECT_EQ(GMFileUtilities::shadowCopyDictionary().keys(), QStringList{"/b.jpg"});
+
+    EXPECT_TRUE(GMFileUtilities::setShadowCopyValues(
+        "/b.jpg", {{"file_size", 12}, {"filename", "outsideTheRegistry00"}}));
+    EXPECT_EQ(entry("/b.jpg").value("file_size").toInt(), 12);
+    EXPECT_EQ(entry("/b.jpg").value("filename").toString(), folder.fileName());
+    EXPECT_FALSE(GMFileUtilities::setShadowCopyValues("/unknown.jpg", {{"file_size", 1}}));
+}

@@ -423,3 +423,32 @@ TEST(Render, ReadsAtThePixelBeingComputedMatchBlendedReadsUnderEveryPlacement)
         EXPECT_LT(worst, 1e-6f);
     }
 }
+
+TEST(Render, AResultReadAgainIsItsPixelsTileByTile)
+{
+    // A new 8-bit result keeps its texture as the source of its bitmap: read again (here through a
+    // kernel, in tiles of another size, after the bitmap was handed on) it must give its own pixels.
+    RenderContext own(QStringLiteral("kept results"));
+    own.setMaximumTileSize(37);
+    const Image recipe = blurred(Image::fromBitmap(randomBitmap(130, 90, 4)), 2)
+                             .imageByApplyingTransform(AffineTransform::translation(-7, 5));
+    const Rect rect(-10, 0, 140, 100);
+    const auto first = own.render(recipe, rect, Bitmap::Format::RGBA8);
+    ASSERT_TRUE(first);
+    const Kernel copy = kernel("kernel vec4 k(sampler s) { return sample(s, samplerCoord(s)); }");
+    ApplyOptions options;
+    options.definition = Rect(0, 0, 140, 100);
+    own.setMaximumTileSize(50);
+    const auto again = own.render(copy.apply({QVariant::fromValue(Image::fromBitmap(*first))}, options),
+                                  Rect(0, 0, 140, 100), Bitmap::Format::RGBA8);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(0, std::memcmp(first->data(), again->data(), first->byteCount()));
+    // Written to afterwards, the bitmap is its own again: the kept texture shows the old pixels only
+    // to those still holding them.
+    Bitmap changed = *first;
+    std::memset(changed.mutableData(), 0, changed.byteCount());
+    const auto cleared = own.render(copy.apply({QVariant::fromValue(Image::fromBitmap(changed))}, options),
+                                    Rect(0, 0, 140, 100), Bitmap::Format::RGBA8);
+    ASSERT_TRUE(cleared);
+    EXPECT_EQ(0, std::memcmp(cleared->data(), changed.data(), changed.byteCount()));
+}

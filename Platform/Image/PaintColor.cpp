@@ -1,4 +1,4 @@
-#include "Platform/UI/PaintColor.h"
+#include "Platform/Image/PaintColor.h"
 
 #include <QBrush>
 #include <QTransform>

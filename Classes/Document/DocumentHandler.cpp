@@ -1,0 +1,385 @@
+#include "Classes/Document/DocumentHandler.h"
+
+#include "Classes/Document/GMDocument.h"
+#include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/Document/GMLinks.h"
+#include "Classes/ToolObjects/GMFileUtilities.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Localization.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/UserDefaults.h"
+#include "Platform/Image/ImageFile.h"
+#include "Platform/UI/Alert.h"
+#include "Platform/UI/Timer.h"
+#include "Platform/UI/Window.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QLocale>
+
+namespace {
+
+const QString keepCountKey = QStringLiteral("KeepCount");
+const QString keepSpanKey = QStringLiteral("KeepSpan");
+
+int clampedIndex(qint64 index)
+{
+    return int(std::clamp<qint64>(index, 0, 5));
+}
+
+QString typeDisplayName(const QByteArray& format)
+{
+    return QString::fromLatin1(format).toUpper() + QStringLiteral(" image");
+}
+
+} // namespace
+
+DocumentHandler::DocumentHandler()
+{
+    registerType({GMDocumentPackage::typeName, pf::localized(QStringLiteral("Glimora Document")),
+                  {GMDocumentPackage::extension}, true, true});
+    registerType({QStringLiteral("jpeg"), QStringLiteral("JPEG image"), {"jpg", "jpeg"}, false, true});
+    registerType({QStringLiteral("png"), QStringLiteral("PNG image"), {"png"}, false, true});
+    // Every other picture Qt reads opens; it is saved in its own format where Qt writes that.
+    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+        if (format == "jpeg" || format == "jpg" || format == "png" || typeNamed(QString::fromLatin1(format)))
+            continue;
+        QStringList extensions{QString::fromLatin1(format)};
+        if (format == "tiff")
+            extensions.append(QStringLiteral("tif"));
+        registerType({QString::fromLatin1(format), typeDisplayName(format), extensions, false, false});
+    }
+
+    pf::UserDefaults& defaults = pf::UserDefaults::standard();
+    defaults.registerDefaults({{keepCountKey, 2}, {keepSpanKey, 5}});
+    m_shadowKeepCount = clampedIndex(defaults.integerForKey(keepCountKey));
+    m_shadowKeepSpan = clampedIndex(defaults.integerForKey(keepSpanKey));
+    setAutosavingDelay(300);
+}
+
+DocumentHandler::~DocumentHandler() = default;
+
+std::shared_ptr<pf::Document> DocumentHandler::makeDocument(const QString&)
+{
+    return std::make_shared<GMDocument>();
+}
+
+QString DocumentHandler::defaultType() const
+{
+    return GMDocumentPackage::typeName;
+}
+
+void DocumentHandler::awakeFromNib()
+{
+    if (m_welcome)
+        return;
+    m_welcome = std::make_unique<GMWelcomeWindow>(this, this);
+    setupHistoryView();
+    checkAndShowWarning();
+}
+
+void DocumentHandler::checkAndShowWarning()
+{
+    if (!m_welcome)
+        return;
+    if (!m_graphicsSet) {
+        m_graphics = OVGraphicsInfo::current();
+        m_graphicsSet = true;
+    }
+    const OVGraphicsInfo::Warning warning = m_graphics.warning();
+    if (warning == OVGraphicsInfo::Warning::None)
+        return;
+    const QString text = OVGraphicsInfo::warningText(warning);
+    pf::Timer::scheduled(0.1, false, [this, text](pf::Timer&) {
+        if (m_welcome)
+            m_welcome->showWarning(text);
+    }, m_welcome->window());
+}
+
+void DocumentHandler::displayWelcomeScreen()
+{
+    awakeFromNib();
+    setupHistoryView();
+    m_welcome->window()->makeKeyAndOrderFront();
+    m_welcome->window()->activateWindow();
+}
+
+void DocumentHandler::hideWelcomeScreen()
+{
+    if (m_welcome && m_welcome->window())
+        m_welcome->window()->orderOut();
+}
+
+void DocumentHandler::newDocument()
+{
+    displayWelcomeScreen();
+}
+
+std::shared_ptr<pf::Document> DocumentHandler::openDocumentWithContentsOfURL(const QString& path, bool display,
+                                                                             QString* errorMessage)
+{
+    auto document = pf::DocumentController::openDocumentWithContentsOfURL(path, display, errorMessage);
+    if (document && display)
+        hideWelcomeScreen();
+    return document;
+}
+
+std::shared_ptr<pf::Document> DocumentHandler::openUntitledDocumentAndDisplay(bool, QString*)
+{
+    // A new document is chosen in the welcome window, never made empty.
+    displayWelcomeScreen();
+    return nullptr;
+}
+
+std::shared_ptr<pf::Document> DocumentHandler::reopenDocument(const QString& path, const QString& contentsPath,
+                                                              bool display, QString* errorMessage)
+{
+    auto document = pf::DocumentController::reopenDocument(path, contentsPath, display, errorMessage);
+    if (document) {
+        m_reopenedDocuments = true;
+        hideWelcomeScreen();
+    }
+    return document;
+}
+
+std::shared_ptr<pf::Document> DocumentHandler::openSample(const QString& path)
+{
+    auto document = std::make_shared<GMDocument>();
+    document->setDocumentController(this);
+    QString error;
+    if (!document->readSampleImage(path, &error)) {
+        presentError(QStringLiteral("The sample “%1” could not be opened.").arg(QFileInfo(path).completeBaseName()), error);
+        return nullptr;
+    }
+    document->setFileType(GMDocumentPackage::typeName);
+    addDocument(document);
+    hideWelcomeScreen();
+    document->showWindows();
+    return document;
+}
+
+void DocumentHandler::clearRecentDocuments()
+{
+    pf::DocumentController::clearRecentDocuments();
+    if (m_welcome)
+        m_welcome->setRecentItems({});
+}
+
+QList<GMWelcomeWindow::Item> DocumentHandler::recentItems() const
+{
+    const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
+    QList<GMWelcomeWindow::Item> items;
+    for (const QString& path : recentDocumentURLs()) {
+        const QString key = GMDocument::shadowCopyKey(path);
+        const QVariantMap entry = registry.value(registry.contains(key) ? key : path).toMap();
+        // Only what this application kept edits of, and only while the file is there.
+        if (entry.isEmpty() || !QFileInfo::exists(path))
+            continue;
+        const QDateTime time = entry.value(QStringLiteral("modification_time")).toDateTime().toLocalTime();
+        GMWelcomeWindow::Item item;
+        item.title = QStringLiteral("%1 %2").arg(QFileInfo(path).completeBaseName(),
+                                                 QLocale().toString(time, QLocale::ShortFormat));
+        item.image = GMFileUtilities::previewImageForShadowCopyWithFilename(entry.value(QStringLiteral("filename")).toString());
+        item.context = path;
+        item.sortTag = double(time.toSecsSinceEpoch());
+        items.append(item);
+    }
+    return items;
+}
+
+QList<GMWelcomeWindow::Item> DocumentHandler::sampleItems() const
+{
+    QList<GMWelcomeWindow::Item> items;
+    const QStringList files = pf::Bundle::main().pathsForResourcesOfType(QStringLiteral("jpg"), QStringLiteral("Samples"));
+    double tag = 3;
+    QString plain;
+    for (const QString& file : files) {
+        const QString name = QFileInfo(file).completeBaseName();
+        if (name == QLatin1String("TestPerson")) {
+            plain = file;
+            continue;
+        }
+        if (!name.startsWith(QLatin1String("TestPerson_")))
+            continue;
+        items.append({QString(), QImage(), file, tag--});
+    }
+    if (!plain.isEmpty())
+        items.append({QString(), QImage(), plain, 1});
+    const QVariantMap titles = [] {
+        const QString path = pf::Bundle::main().pathForResource(QStringLiteral("Samples"), QStringLiteral("plist"), QStringLiteral("Samples"));
+        QString error;
+        const auto value = path.isEmpty() ? std::nullopt : pf::PropertyList::fromFile(path, &error);
+        return value ? value->toMap() : QVariantMap();
+    }();
+    for (GMWelcomeWindow::Item& item : items) {
+        const QString name = QFileInfo(item.context).completeBaseName();
+        item.title = pf::localized(titles.value(name, name).toString());
+        const pf::Bitmap picture = pf::ImageFile::read(item.context);
+        if (!picture.isNull())
+            item.image = picture.toQImage();
+    }
+    return items;
+}
+
+void DocumentHandler::setupHistoryView()
+{
+    checkPhysicalFiles();
+    if (!m_welcome)
+        return;
+    m_welcome->setRecentItems(recentItems());
+    m_welcome->setSampleItems(sampleItems());
+    m_welcome->updateLinks();
+}
+
+void DocumentHandler::showHelp()
+{
+    awakeFromNib();
+    if (!m_welcome->showTutorial())
+        presentError(QStringLiteral("The Quick Tutorial could not be opened."),
+                     QStringLiteral("Its document is missing from the application's resources."));
+}
+
+void DocumentHandler::welcomeWindowExecuteItem(const QString& context)
+{
+    const QStringList roots = pf::Bundle::main().resourcePaths();
+    for (const QString& root : roots) {
+        if (context.startsWith(QDir(root).absolutePath() + u'/')) {
+            openSample(context);
+            return;
+        }
+    }
+    QString error;
+    if (!openDocumentWithContentsOfURL(context, true, &error))
+        presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(context).fileName()), error);
+}
+
+void DocumentHandler::welcomeWindowRemoveItem(const QString& context)
+{
+    pf::Alert alert;
+    alert.messageText = QStringLiteral("Remove the kept edits of “%1”?").arg(QFileInfo(context).fileName());
+    alert.informativeText = QStringLiteral("The layers and masks you made for this picture are deleted and "
+                                           "cannot be brought back. The picture file itself is not changed.");
+    alert.addButton(QStringLiteral("Remove"));
+    alert.addButton(QStringLiteral("Cancel"));
+    if (alert.runModal() != pf::Alert::firstButtonReturn)
+        return;
+    const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
+    const QString key = GMDocument::shadowCopyKey(context);
+    removeShadowCopyWithPath(registry.contains(key) ? key : context);
+}
+
+void DocumentHandler::welcomeWindowOpenLink(const QString& key)
+{
+    GMLinks::open(key);
+}
+
+void DocumentHandler::droppedUrl(const QString& path)
+{
+    QString error;
+    if (!openDocumentWithContentsOfURL(path, true, &error))
+        presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(path).fileName()), error);
+}
+
+void DocumentHandler::removeShadowCopyWithPath(const QString& path)
+{
+    GMFileUtilities::removeShadowCopyWithPath(path);
+    if (m_welcome)
+        m_welcome->setRecentItems(recentItems());
+}
+
+QStringList DocumentHandler::openDocumentKeys() const
+{
+    QStringList keys;
+    for (const auto& document : documents()) {
+        if (!document->fileURL().isEmpty())
+            keys << GMDocument::shadowCopyKey(document->fileURL()) << QFileInfo(document->fileURL()).absoluteFilePath();
+    }
+    return keys;
+}
+
+void DocumentHandler::checkPhysicalFiles()
+{
+    const QString folder = GMFileUtilities::applicationSupportDirectory();
+    if (folder.isEmpty())
+        return;
+    const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
+    const QStringList open = openDocumentKeys();
+    for (auto it = registry.begin(); it != registry.end(); ++it) {
+        if (open.contains(it.key()))
+            continue;
+        const QFileInfo file(it.key());
+        const QString filename = it.value().toMap().value(QStringLiteral("filename")).toString();
+        // A file whose folder is missing too may sit on a volume that is not mounted now.
+        const bool fileGone = !file.exists() && QFileInfo(file.absolutePath()).isDir();
+        const bool copyGone = !GMFileUtilities::isShadowCopyFilename(filename) || !QFileInfo::exists(folder + u'/' + filename);
+        if (fileGone || copyGone)
+            removeShadowCopyWithPath(it.key());
+    }
+}
+
+void DocumentHandler::setShadowKeepSpan(int index)
+{
+    m_shadowKeepSpan = clampedIndex(index);
+    pf::UserDefaults::standard().setInteger(keepSpanKey, m_shadowKeepSpan);
+    checkShadowKeepSpan();
+}
+
+void DocumentHandler::setShadowKeepCount(int index)
+{
+    m_shadowKeepCount = clampedIndex(index);
+    pf::UserDefaults::standard().setInteger(keepCountKey, m_shadowKeepCount);
+    checkShadowKeepCount();
+}
+
+void DocumentHandler::checkShadowKeepSpan(const QDateTime& now)
+{
+    const qint64 span = keepSpans[m_shadowKeepSpan];
+    if (span < 0)
+        return;
+    checkPhysicalFiles();
+    const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
+    const QStringList open = openDocumentKeys();
+    for (auto it = registry.begin(); it != registry.end(); ++it) {
+        const QVariantMap entry = it.value().toMap();
+        if (entry.value(QStringLiteral("pinned")).toBool() || open.contains(it.key()))
+            continue;
+        if (entry.value(QStringLiteral("modification_time")).toDateTime().addSecs(span) < now)
+            removeShadowCopyWithPath(it.key());
+    }
+}
+
+void DocumentHandler::checkShadowKeepCount()
+{
+    const qint64 count = keepCounts[m_shadowKeepCount];
+    if (count < 0)
+        return;
+    checkPhysicalFiles();
+    const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
+    const QStringList open = openDocumentKeys();
+    struct Candidate
+    {
+        QString path;
+        QDateTime time;
+    };
+    std::vector<Candidate> candidates;
+    qint64 kept = 0;
+    for (auto it = registry.begin(); it != registry.end(); ++it) {
+        const QVariantMap entry = it.value().toMap();
+        if (entry.value(QStringLiteral("pinned")).toBool())
+            continue;
+        ++kept;
+        if (!open.contains(it.key()))
+            candidates.push_back({it.key(), entry.value(QStringLiteral("modification_time")).toDateTime()});
+    }
+    // The oldest go first; open documents count but stay.
+    std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) { return a.time < b.time; });
+    for (const Candidate& candidate : candidates) {
+        if (kept <= count)
+            break;
+        removeShadowCopyWithPath(candidate.path);
+        --kept;
+    }
+}

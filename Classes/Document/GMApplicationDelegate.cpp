@@ -1,0 +1,299 @@
+#include "Classes/Document/GMApplicationDelegate.h"
+
+#include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/Document/GMLinks.h"
+#include "Classes/Document/OVSystemInfo.h"
+#include "Classes/ToolObjects/GMFileUtilities.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/Localization.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/UI/Window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <unistd.h>
+
+namespace {
+
+constexpr int connectMilliseconds = 2000;
+
+QString workingArea()
+{
+    return pf::FileSystem::applicationSupportDirectory();
+}
+
+} // namespace
+
+GMApplicationDelegate::GMApplicationDelegate() : m_documentHandler(std::make_unique<DocumentHandler>())
+{
+    buildActions();
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
+}
+
+GMApplicationDelegate::~GMApplicationDelegate()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(this);
+}
+
+QString GMApplicationDelegate::instanceServerName()
+{
+    const QByteArray area = QCryptographicHash::hash(workingArea().toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+    return QStringLiteral("%1-%2-%3").arg(pf::FileSystem::executableName()).arg(getuid()).arg(QString::fromLatin1(area));
+}
+
+bool GMApplicationDelegate::claimSingleInstance(const QStringList& files)
+{
+    QStringList absolute;
+    for (const QString& file : files)
+        absolute.append(QFileInfo(file).absoluteFilePath());
+    const auto handOver = [&]() {
+        QLocalSocket socket;
+        socket.connectToServer(instanceServerName());
+        if (!socket.waitForConnected(connectMilliseconds))
+            return false;
+        socket.write((absolute.isEmpty() ? QStringLiteral("\n") : absolute.join(u'\n') + u'\n').toUtf8());
+        socket.flush();
+        socket.waitForBytesWritten(connectMilliseconds);
+        socket.disconnectFromServer();
+        return true;
+    };
+    // The lock says who runs; the socket carries the files. A lock left by a process that died is taken over.
+    m_lock = std::make_unique<QLockFile>(workingArea() + QStringLiteral("/instance.lock"));
+    m_lock->setStaleLockTime(0);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (m_lock->tryLock(200)) {
+            QLocalServer::removeServer(instanceServerName());
+            m_server = new QLocalServer(this);
+            m_server->setSocketOptions(QLocalServer::UserAccessOption);
+            if (!m_server->listen(instanceServerName()))
+                pf::warning(QStringLiteral("A second start cannot reach this one: %1").arg(m_server->errorString()));
+            connect(m_server, &QLocalServer::newConnection, this, [this] { receiveConnection(); });
+            return true;
+        }
+        if (handOver())
+            return false;
+    }
+    // Another instance holds the lock but does not answer: it is still starting or hangs. Leaving
+    // the working area alone is safer than running beside it.
+    pf::error(QStringLiteral("Another instance of the application is running but does not answer."));
+    return false;
+}
+
+void GMApplicationDelegate::receiveConnection()
+{
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QLocalSocket::readyRead, socket, [socket, buffer] { buffer->append(socket->readAll()); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
+            buffer->append(socket->readAll());
+            socket->deleteLater();
+            QStringList files;
+            for (const QString& line : QString::fromUtf8(*buffer).split(u'\n'))
+                if (!line.isEmpty())
+                    files.append(line);
+            openFiles(files);
+        });
+    }
+}
+
+void GMApplicationDelegate::resetCacheFolder()
+{
+    const QString area = GMFileUtilities::applicationSupportDirectory();
+    if (area.isEmpty())
+        return;
+    const QString cache = area + QStringLiteral("/cache");
+    QString error;
+    if (!pf::FileSystem::removeRecursively(cache, area, &error))
+        pf::warning(error);
+    GMFileUtilities::createDirectoryAtURL(QUrl::fromLocalFile(cache), &error);
+}
+
+void GMApplicationDelegate::applicationDidFinishLaunching(const QStringList& files)
+{
+    resetCacheFolder();
+    m_documentHandler->awakeFromNib();
+    m_documentHandler->reopenDocumentsOfLastSession();
+    int opened = 0;
+    for (const QString& file : files) {
+        QString error;
+        if (m_documentHandler->openDocumentWithContentsOfURL(file, true, &error))
+            ++opened;
+        else
+            m_documentHandler->presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(file).fileName()), error);
+    }
+    if (opened == 0 && m_documentHandler->shouldDisplayWelcomeScreen())
+        m_documentHandler->displayWelcomeScreen();
+}
+
+void GMApplicationDelegate::openFiles(const QStringList& files)
+{
+    if (files.isEmpty()) {
+        m_documentHandler->displayWelcomeScreen();
+        return;
+    }
+    for (const QString& file : files)
+        m_documentHandler->droppedUrl(file);
+}
+
+void GMApplicationDelegate::applicationWillTerminate()
+{
+    // Writes queued by the last edits and saves finish before their folder goes.
+    OVBrushPathImage::waitForPendingWrites();
+    GMDocumentPackage::documentQueue().waitUntilEmpty();
+    const QString area = GMFileUtilities::applicationSupportDirectory();
+    QString error;
+    if (!area.isEmpty() && !pf::FileSystem::removeRecursively(area + QStringLiteral("/cache"), area, &error))
+        pf::warning(error);
+}
+
+void GMApplicationDelegate::terminate()
+{
+    if (m_terminating)
+        return;
+    m_terminating = true;
+    m_documentHandler->reviewUnsavedDocumentsAndQuit([this](bool quit) {
+        m_terminating = false;
+        if (quit)
+            QCoreApplication::quit();
+    });
+}
+
+QUrl GMApplicationDelegate::feedbackMailURL(const QString& recipient, const OVGraphicsInfo& graphics)
+{
+    return GMLinks::mailtoURL(recipient, QStringLiteral("Glimora Feedback"),
+                              OVSystemInfo::feedbackBody(QStringLiteral("System: ") + OVSystemInfo::productReport(graphics)));
+}
+
+bool GMApplicationDelegate::sendFeedback()
+{
+    const QString recipient = GMLinks::address(QStringLiteral("FeedbackMail"));
+    if (recipient.isEmpty())
+        return false;
+    return GMLinks::openURL(feedbackMailURL(recipient, OVGraphicsInfo::current()));
+}
+
+pf::Document* GMApplicationDelegate::currentDocument() const
+{
+    QWidget* active = QApplication::activeWindow();
+    for (const auto& document : m_documentHandler->documents()) {
+        if (document->window() && document->window() == active)
+            return document.get();
+    }
+    return nullptr;
+}
+
+void GMApplicationDelegate::buildActions()
+{
+    const auto add = [this](const QString& text, const QKeySequence& shortcut, std::function<void()> run) {
+        auto* action = new QAction(pf::localized(text, QStringLiteral("Menu")), this);
+        action->setObjectName(text);
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [run] { run(); });
+        m_actions.append(action);
+        return action;
+    };
+    DocumentHandler* documents = m_documentHandler.get();
+    add(QStringLiteral("New"), QKeySequence::New, [documents] { documents->newDocument(); });
+    add(QStringLiteral("Open…"), QKeySequence::Open, [documents] { documents->openDocument(); });
+    add(QStringLiteral("Close"), QKeySequence::Close, [this] {
+        if (QWidget* window = QApplication::activeWindow()) {
+            if (auto* pfWindow = qobject_cast<pf::Window*>(window))
+                pfWindow->performClose();
+            else
+                window->close();
+        }
+    });
+    add(QStringLiteral("Save"), QKeySequence::Save, [this] {
+        if (pf::Document* document = currentDocument())
+            document->saveDocument();
+    });
+    add(QStringLiteral("Save As…"), QKeySequence(QStringLiteral("Ctrl+Shift+S")), [this] {
+        if (pf::Document* document = currentDocument())
+            document->saveDocumentAs();
+    });
+    add(QStringLiteral("Export…"), QKeySequence(QStringLiteral("Ctrl+E")), [this] {
+        if (pf::Document* document = currentDocument())
+            document->saveDocumentTo();
+    });
+    add(QStringLiteral("Revert to Saved"), QKeySequence(), [this] {
+        if (pf::Document* document = currentDocument())
+            document->revertDocumentToSaved();
+    });
+    add(QStringLiteral("Print…"), QKeySequence::Print, [this] {
+        if (pf::Document* document = currentDocument())
+            document->printDocument();
+    });
+    add(QStringLiteral("Clear Recent"), QKeySequence(), [documents] { documents->clearRecentDocuments(); });
+    add(QStringLiteral("Quit"), QKeySequence::Quit, [this] { terminate(); });
+    add(QStringLiteral("Undo"), QKeySequence::Undo, [this] {
+        if (pf::Document* document = currentDocument(); document && document->undoManager()->canUndo())
+            document->undoManager()->undo();
+    });
+    add(QStringLiteral("Redo"), QKeySequence(QStringLiteral("Ctrl+Shift+Z")), [this] {
+        if (pf::Document* document = currentDocument(); document && document->undoManager()->canRedo())
+            document->undoManager()->redo();
+    });
+    add(QStringLiteral("Welcome Window"), QKeySequence(QStringLiteral("Ctrl+Shift+N")), [documents] { documents->displayWelcomeScreen(); });
+    add(QStringLiteral("Quick Tutorial"), QKeySequence::HelpContents, [documents] { documents->showHelp(); });
+    add(QStringLiteral("Send Feedback…"), QKeySequence(), [this] { sendFeedback(); });
+    for (const auto& [key, text] : {std::pair{"HomePage", "Home Page"}, std::pair{"NewsPage", "News"},
+                                    std::pair{"CommunityPage", "Community"}, std::pair{"ProductPage", "Rate Glimora"}}) {
+        QAction* link = add(QString::fromLatin1(text), QKeySequence(), [key] { GMLinks::open(QString::fromLatin1(key)); });
+        // No address, no action.
+        link->setVisible(GMLinks::hasAddress(QString::fromLatin1(key)));
+    }
+    action(QStringLiteral("Send Feedback…"))->setVisible(GMLinks::hasAddress(QStringLiteral("FeedbackMail")));
+}
+
+QAction* GMApplicationDelegate::action(const QString& text) const
+{
+    for (QAction* action : m_actions)
+        if (action->objectName() == text)
+            return action;
+    return nullptr;
+}
+
+QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* parent)
+{
+    auto* bar = new QMenuBar(parent);
+    const auto menu = [&](const QString& title, const QStringList& items) {
+        QMenu* m = bar->addMenu(pf::localized(title, QStringLiteral("Menu")));
+        for (const QString& item : items) {
+            if (item == QLatin1String("-"))
+                m->addSeparator();
+            else if (QAction* a = action(item))
+                m->addAction(a);
+        }
+    };
+    menu(QStringLiteral("File"), {"New", "Open…", "Clear Recent", "-", "Close", "Save", "Save As…", "Export…",
+                                  "Revert to Saved", "-", "Print…", "-", "Quit"});
+    menu(QStringLiteral("Edit"), {"Undo", "Redo"});
+    menu(QStringLiteral("Window"), {"Welcome Window"});
+    menu(QStringLiteral("Help"), {"Quick Tutorial", "Send Feedback…", "-", "Home Page", "News", "Community", "Rate Glimora"});
+    return bar;
+}
+
+bool GMApplicationDelegate::eventFilter(QObject* object, QEvent* event)
+{
+    // Every top-level window answers the shortcuts.
+    if (event->type() == QEvent::Show && object->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(object);
+        if (widget->isWindow() && !widget->property("glimoraActions").toBool()) {
+            widget->setProperty("glimoraActions", true);
+            widget->addActions(m_actions);
+        }
+    }
+    return QObject::eventFilter(object, event);
+}

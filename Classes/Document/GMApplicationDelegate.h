@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Classes/Document/DocumentHandler.h"
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+class QAction;
+class QLocalServer;
+class QLockFile;
+class QMenuBar;
+class QWidget;
+
+// The application's start and end: one instance per user (a second start hands its files to the first
+// and leaves), the working "cache" folder made fresh at launch and deleted at quit, the documents of the
+// last session or the files named on the command line opened, or else the welcome window; the menus and
+// their Ctrl shortcuts, and the feedback mail.
+class GMApplicationDelegate : public QObject
+{
+public:
+    GMApplicationDelegate();
+    ~GMApplicationDelegate() override;
+
+    DocumentHandler& documentHandler() { return *m_documentHandler; }
+
+    // Becomes the one running instance, or hands `files` (made absolute) to the one that runs and
+    // answers false: then this process should leave at once, touching nothing.
+    bool claimSingleInstance(const QStringList& files);
+    // The name of the local socket the running instance listens on (one per user and working area).
+    static QString instanceServerName();
+
+    void applicationDidFinishLaunching(const QStringList& files);
+    // Deletes the cache folder once every pending mask write has finished.
+    void applicationWillTerminate();
+    // The Quit command: writes every document's changes first; a document that cannot be saved asks.
+    void terminate();
+    // Opens the files (or shows the welcome window when there are none), as a second start asks.
+    void openFiles(const QStringList& files);
+
+    // Composes the feedback mail of the product's report to the "FeedbackMail" address; false when
+    // there is no address or no mail client took it.
+    bool sendFeedback();
+    static QUrl feedbackMailURL(const QString& recipient, const OVGraphicsInfo& graphics);
+
+    // A menu bar with the application's menus, for a window that shows one.
+    QMenuBar* makeMenuBar(QWidget* parent);
+    // The shared actions, by their text ("Save", "Open…"), for tests.
+    QAction* action(const QString& text) const;
+
+    // Deletes and re-creates the working area's "cache" folder.
+    static void resetCacheFolder();
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+
+private:
+    void buildActions();
+    pf::Document* currentDocument() const;
+    void receiveConnection();
+
+    std::unique_ptr<DocumentHandler> m_documentHandler;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer* m_server = nullptr;
+    QList<QAction*> m_actions;
+    bool m_terminating = false;
+};

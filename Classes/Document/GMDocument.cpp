@@ -1,0 +1,490 @@
+#include "Classes/Document/GMDocument.h"
+
+#include "Classes/Document/GMChainRenderer.h"
+#include "Classes/Document/OVBundleManager.h"
+#include "Classes/ToolObjects/GMBlueprintCatalog.h"
+#include "Classes/ToolObjects/GMEffectBlueprint.h"
+#include "Classes/ToolObjects/GMFileUtilities.h"
+#include "Classes/ToolObjects/PhotoToolChain.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/Localization.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/ImageFile.h"
+#include "Platform/UI/Alert.h"
+#include "Platform/UI/DocumentController.h"
+#include "Platform/UI/Window.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace {
+
+const QString fileSizeKey = QStringLiteral("file_size");
+const QString fileTimeKey = QStringLiteral("file_modification_time");
+constexpr double originalJPEGQuality = 0.95;
+
+GMDocument::WindowControllerFactory& windowControllerFactory()
+{
+    static GMDocument::WindowControllerFactory factory;
+    return factory;
+}
+
+GMBlueprintCatalog*& catalogOverride()
+{
+    static GMBlueprintCatalog* catalog = nullptr;
+    return catalog;
+}
+
+bool isAutosave(pf::Document::SaveOperation operation)
+{
+    return operation == pf::Document::SaveOperation::Autosave ||
+           operation == pf::Document::SaveOperation::AutosaveElsewhere;
+}
+
+bool fail(QString* errorMessage, const QString& message)
+{
+    if (errorMessage)
+        *errorMessage = message;
+    return false;
+}
+
+QByteArray fileBytesIfJPEG(const QString& path)
+{
+    if (QImageReader::imageFormat(path) != "jpeg")
+        return {};
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// What a save writes, taken from the model while the interface waits.
+struct GMDocument::Snapshot
+{
+    GMDocumentPackage::Contents contents;
+    pf::Bitmap original;
+    GMRenderForSaving preview;
+    GMRenderForSaving image;
+};
+
+GMDocument::GMDocument() = default;
+GMDocument::~GMDocument() = default;
+
+void GMDocument::setWindowControllerFactory(WindowControllerFactory factory)
+{
+    windowControllerFactory() = std::move(factory);
+}
+
+void GMDocument::setBlueprintCatalog(GMBlueprintCatalog* catalog)
+{
+    catalogOverride() = catalog;
+}
+
+GMBlueprintCatalog& GMDocument::blueprintCatalog()
+{
+    return catalogOverride() ? *catalogOverride() : GMBlueprintCatalog::sharedInstance();
+}
+
+QString GMDocument::shadowCopyKey(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString resolved = info.canonicalFilePath();
+    if (!resolved.isEmpty())
+        return resolved;
+    const QString parent = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return parent.isEmpty() ? info.absoluteFilePath() : parent + u'/' + info.fileName();
+}
+
+QString GMDocument::autosavingFileType() const
+{
+    return fileURL().isEmpty() ? GMDocumentPackage::typeName : fileType();
+}
+
+bool GMDocument::canSaveInPlace() const
+{
+    return fileType() == GMDocumentPackage::typeName || OVBundleManager::writesUnderTheSameName(fileURL());
+}
+
+QStringList GMDocument::writableTypesForSaveOperation(SaveOperation) const
+{
+    QStringList types{GMDocumentPackage::typeName, QStringLiteral("jpeg"), QStringLiteral("png")};
+    if (types.contains(fileType())) {
+        types.removeAll(fileType());
+        types.prepend(fileType());
+    }
+    return types;
+}
+
+void GMDocument::resetContents()
+{
+    m_originalImage = pf::Image();
+    m_originalBitmap = pf::Bitmap();
+    m_loadPreview = QImage();
+    m_pendingLayers.clear();
+    std::lock_guard lock(m_jpegMutex);
+    m_originalJPEG.clear();
+}
+
+bool GMDocument::readFromURL(const QString& path, const QString& type, QString* errorMessage)
+{
+    if (type == GMDocumentPackage::typeName)
+        return readOwnFileFormatFromURL(path, errorMessage);
+
+    // A picture: its shadow copy holds the original and the layers when it has one. Entries were once
+    // registered under the path as given, so both forms are looked up.
+    const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
+    const QString key = shadowCopyKey(path);
+    QString registered = registry.contains(key) ? key : QString();
+    if (registered.isEmpty() && registry.contains(QFileInfo(path).absoluteFilePath()))
+        registered = QFileInfo(path).absoluteFilePath();
+    if (registered.isEmpty())
+        return readPlainImage(path, errorMessage);
+
+    const QVariantMap entry = registry.value(registered).toMap();
+    const QString filename = entry.value(QStringLiteral("filename")).toString();
+    const QString folder = GMFileUtilities::applicationSupportDirectory() + u'/' + filename;
+    if (!GMFileUtilities::isShadowCopyFilename(filename) || !QFileInfo(folder + QStringLiteral("/content")).exists()) {
+        pf::warning(QStringLiteral("The edits kept for \"%1\" are missing; the picture opens as it is in the file")
+                        .arg(path));
+        return readPlainImage(path, errorMessage);
+    }
+
+    // Someone else changed the file since its edits were kept: the person decides which to open.
+    const QFileInfo file(path);
+    if (entry.contains(fileSizeKey) && entry.contains(fileTimeKey) &&
+        (entry.value(fileSizeKey).toLongLong() != file.size() ||
+         entry.value(fileTimeKey).toDateTime().toMSecsSinceEpoch() != file.lastModified().toMSecsSinceEpoch())) {
+        pf::Alert alert;
+        alert.messageText = QStringLiteral("“%1” was changed by another program.").arg(file.fileName());
+        alert.informativeText =
+            QStringLiteral("Your edits of this picture were kept from before that change. Open the picture with "
+                           "your kept edits (as it was then), or the file as it is now, without them?");
+        alert.addButton(QStringLiteral("Open Kept Edits"));
+        alert.addButton(QStringLiteral("Open the File as It Is"));
+        if (alert.runModal() != pf::Alert::firstButtonReturn)
+            return readPlainImage(path, errorMessage);
+    }
+
+    QString error;
+    if (readOwnFileFormatFromURL(folder, &error))
+        return true;
+    // A damaged shadow copy must not keep the picture from opening.
+    pf::warning(QStringLiteral("The edits kept for \"%1\" cannot be read (%2); the picture opens as it is in the file")
+                    .arg(path, error));
+    if (!readPlainImage(path, errorMessage))
+        return false;
+    if (documentController())
+        documentController()->presentError(
+            QStringLiteral("The edits kept for “%1” could not be read.").arg(file.fileName()),
+            error + QStringLiteral("\n\nThe picture opens as it is in the file."));
+    return true;
+}
+
+bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
+{
+    QString error;
+    const pf::Bitmap bitmap = pf::ImageFile::read(path, &error);
+    if (bitmap.isNull())
+        return fail(errorMessage, error);
+    resetContents();
+    m_originalImage = pf::Image::fromBitmap(bitmap);
+    m_originalBitmap = bitmap;
+    std::lock_guard lock(m_jpegMutex);
+    m_originalJPEG = fileBytesIfJPEG(path);
+    return true;
+}
+
+bool GMDocument::readSampleImage(const QString& path, QString* errorMessage)
+{
+    if (QFileInfo(path).isDir())
+        return readOwnFileFormatFromURL(path, errorMessage);
+    return readPlainImage(path, errorMessage);
+}
+
+bool GMDocument::readOwnFileFormatFromURL(const QString& path, QString* errorMessage)
+{
+    std::optional<GMDocumentPackage::Contents> contents = GMDocumentPackage::read(path, errorMessage);
+    if (!contents)
+        return false;
+    std::vector<PendingLayer> layers;
+    for (const GMDocumentPackage::Layer& layer : contents->layers) {
+        std::shared_ptr<GMEffectBlueprint> blueprint = blueprintCatalog().effectBlueprintWithName(layer.name);
+        if (!blueprint) {
+            pf::warning(QStringLiteral("GMDocument readOwnFileFormat failed to load %1").arg(layer.name));
+            continue;
+        }
+        if (!QFileInfo(layer.maskFolder).isDir())
+            return fail(errorMessage, QStringLiteral("The document is damaged: the mask of the layer “%1” is missing.")
+                                          .arg(layer.name));
+        layers.push_back({blueprint, layer.values, layer.maskFolder});
+    }
+    resetContents();
+    m_originalImage = pf::Image::fromBitmap(contents->original);
+    m_originalBitmap = contents->original;
+    m_loadPreview = contents->loadPreview;
+    m_pendingLayers = std::move(layers);
+    {
+        std::lock_guard lock(m_jpegMutex);
+        m_originalJPEG = contents->originalJPEG;
+    }
+    if (m_windowController) {
+        m_windowController->setOriginalImage(m_originalImage);
+        m_windowController->setUndoManager(undoManager());
+        insertPendingLayers();
+    }
+    return true;
+}
+
+void GMDocument::setWindowController(std::shared_ptr<GMDocumentWindowController> controller)
+{
+    m_windowController = std::move(controller);
+    if (!m_windowController)
+        return;
+    if (!m_originalImage.isNull()) {
+        m_windowController->setOriginalImage(m_originalImage);
+        m_windowController->setUndoManager(undoManager());
+    }
+    if (!m_loadPreview.isNull()) {
+        m_windowController->showLoadingPreview(m_loadPreview);
+        m_loadPreview = QImage();
+    }
+    setWindow(m_windowController->window());
+    insertPendingLayers();
+}
+
+void GMDocument::makeWindowControllers()
+{
+    if (windowControllerFactory() && !m_windowController)
+        setWindowController(windowControllerFactory()(*this));
+}
+
+void GMDocument::insertPendingLayers()
+{
+    if (!m_windowController || m_pendingLayers.empty())
+        return;
+    const QString loading = pf::localized(QStringLiteral("Loading"));
+    std::weak_ptr<pf::Document> weak = weak_from_this();
+    auto controller = m_windowController;
+    controller->startActivity(loading, [weak, controller, loading] {
+        auto self = std::static_pointer_cast<GMDocument>(weak.lock());
+        if (!self || self->m_windowController != controller || self->m_pendingLayers.empty()) {
+            controller->stopActivity(loading);
+            return;
+        }
+        // The layers stay pending (and saves wait) until they are in the chain.
+        std::vector<std::shared_ptr<GMEffectBlueprint>> blueprints;
+        QVariantList settings;
+        std::vector<std::shared_ptr<OVBrushPathImage>> masks;
+        for (const PendingLayer& layer : self->m_pendingLayers) {
+            blueprints.push_back(layer.blueprint);
+            settings.append(layer.values);
+            masks.push_back(std::shared_ptr<OVBrushPathImage>(OVBrushPathImage::readFromFolder(layer.maskFolder)));
+        }
+        // Loading is no step the user could undo.
+        controller->setUndoManager(nullptr);
+        if (const auto chain = controller->toolChain())
+            chain->insertPhotoToolsWithBlueprints(blueprints, settings, masks, 0);
+        self->m_pendingLayers.clear();
+        controller->setUndoManager(self->undoManager());
+        controller->stopActivity(loading);
+    });
+}
+
+void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperation operation, Completion completion)
+{
+    auto controller = m_windowController;
+    if (!controller) {
+        pf::Document::saveToURL(path, type, operation, std::move(completion));
+        return;
+    }
+    const QString message = pf::localized(isAutosave(operation) ? QStringLiteral("Autosaving") : QStringLiteral("Saving"));
+    Completion finished = [controller, message, completion](bool succeeded, const QString& errorMessage) {
+        controller->stopActivity(message);
+        if (completion)
+            completion(succeeded, errorMessage);
+    };
+    if (isClosing()) {
+        // The document is going away: no waiting for the panel to slide in.
+        controller->startActivity(message, {});
+        pf::Document::saveToURL(path, type, operation, std::move(finished));
+        return;
+    }
+    std::weak_ptr<pf::Document> weak = weak_from_this();
+    controller->startActivity(message, [weak, path, type, operation, finished] {
+        if (auto self = weak.lock())
+            self->pf::Document::saveToURL(path, type, operation, finished);
+        else
+            finished(false, QStringLiteral("The document was closed."));
+    });
+}
+
+std::shared_ptr<GMDocument::Snapshot> GMDocument::takeSnapshot(bool wantFullImage)
+{
+    auto snapshot = std::make_shared<Snapshot>();
+    const std::shared_ptr<PhotoToolChain> chain = m_windowController ? m_windowController->toolChain() : nullptr;
+    if (chain) {
+        for (int i = 1; i < chain->numberOfTools(); ++i) {
+            const PhotoToolPtr tool = chain->photoToolAtIndex(i);
+            const auto mask = chain->brushPathImageAtIndex(i);
+            GMDocumentPackage::Layer layer;
+            layer.name = tool->blueprint()->photoToolName();
+            layer.values = tool->savedSettingsState();
+            layer.mask = mask;
+            layer.container = mask ? mask->contentContainer() : nullptr;
+            layer.snapshotName = mask && !mask->segmentImageNames().isEmpty() ? mask->segmentImageNames().last() : QString();
+            layer.maskSize = mask ? mask->size() : chain->originalImageSize();
+            snapshot->contents.layers.push_back(std::move(layer));
+        }
+        snapshot->preview = m_windowController->previewForSaving();
+        if (wantFullImage)
+            snapshot->image = m_windowController->imageForSaving();
+    }
+    return snapshot;
+}
+
+QByteArray GMDocument::originalJPEG(const Snapshot& snapshot)
+{
+    std::lock_guard lock(m_jpegMutex);
+    // Encoded once; every later save keeps these bytes, so the original never degrades.
+    if (m_originalJPEG.isEmpty() && !snapshot.original.isNull())
+        m_originalJPEG = pf::ImageFile::encodeJPEG(snapshot.original, originalJPEGQuality);
+    return m_originalJPEG;
+}
+
+bool GMDocument::writePackage(Snapshot& snapshot, const QString& path, QString* errorMessage)
+{
+    snapshot.contents.originalJPEG = originalJPEG(snapshot);
+    if (snapshot.preview && snapshot.contents.preview.isNull()) {
+        if (const auto preview = snapshot.preview())
+            snapshot.contents.preview = *preview;
+    }
+    return GMDocumentPackage::write(snapshot.contents, path, errorMessage);
+}
+
+void GMDocument::recordFileState(const QString& key, const QString& filePath)
+{
+    const QFileInfo file(filePath);
+    if (!file.exists())
+        return;
+    GMFileUtilities::setShadowCopyValues(key, {{fileSizeKey, file.size()},
+                                               {fileTimeKey, file.lastModified().toUTC()}});
+}
+
+bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperation operation,
+                            const QString& originalPath, QString* errorMessage)
+{
+    const bool ownType = type == GMDocumentPackage::typeName;
+    const bool explicitSave = !isAutosave(operation);
+    if (!m_pendingLayers.empty()) {
+        unblockUserInteraction();
+        return fail(errorMessage, QStringLiteral("The document is still loading its layers."));
+    }
+    // Everything the save writes is taken now, while the interface waits; the layers may change
+    // as soon as it goes on.
+    std::shared_ptr<Snapshot> snapshot = takeSnapshot(!ownType && explicitSave);
+    snapshot->original = m_originalBitmap; // for the JPEG bytes, when they must still be made
+    unblockUserInteraction();
+
+    if (ownType) {
+        // Where the document lives gets a shadow entry holding its preview, for the welcome window.
+        const QString location = operation == SaveOperation::AutosaveElsewhere ? QString() : path;
+        if (!writePackage(*snapshot, path, errorMessage))
+            return false;
+        if (!location.isEmpty()) {
+            const QUrl folder = GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(shadowCopyKey(location)));
+            QString error;
+            const QByteArray preview =
+                snapshot->contents.preview.isNull() ? QByteArray() : pf::ImageFile::encodeJPEG(snapshot->contents.preview, 0.85);
+            if (folder.isEmpty() || preview.isEmpty() ||
+                !pf::FileSystem::createDirectory(folder.toLocalFile(), &error) ||
+                !pf::FileSystem::writeFileAtomically(folder.toLocalFile() + QStringLiteral("/preview.jpg"), preview, &error))
+                pf::warning(QStringLiteral("The preview of \"%1\" for the welcome window could not be kept: %2").arg(path, error));
+        }
+        return true;
+    }
+
+    // A picture: its editable state goes to the shadow copy of the file being written (the file itself
+    // when autosaving), and only once that is safe does the file change.
+    const QString location = explicitSave ? path : (originalPath.isEmpty() ? path : originalPath);
+    const QString key = shadowCopyKey(location);
+    const QUrl folder = GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(key));
+    if (folder.isEmpty())
+        return fail(errorMessage, QStringLiteral("The edits cannot be kept: the application's working folder "
+                                                 "cannot be written."));
+    QString error;
+    if (!writePackage(*snapshot, folder.toLocalFile(), &error))
+        return fail(errorMessage, QStringLiteral("The edits could not be kept, so the file was left unchanged. %1").arg(error));
+    if (!explicitSave) {
+        recordFileState(key, location);
+        return true;
+    }
+    std::optional<pf::Bitmap> picture = snapshot->image ? snapshot->image() : std::nullopt;
+    if (!picture)
+        return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
+    if (!OVBundleManager::writeImage(*picture, path, errorMessage))
+        return false;
+    recordFileState(key, path);
+    return true;
+}
+
+bool GMDocument::revertToContentsOfURL(const QString& path, const QString& type, QString* errorMessage)
+{
+    // The document as reopening it would show it: the package, or the picture's shadow copy.
+    auto controller = m_windowController;
+    m_windowController.reset();
+    const bool read = readFromURL(path, type, errorMessage);
+    m_windowController = controller;
+    if (!read)
+        return false;
+    if (controller) {
+        if (const auto chain = controller->toolChain())
+            chain->removeAllPhotoTools();
+        controller->setOriginalImage(m_originalImage);
+        controller->setUndoManager(undoManager());
+        insertPendingLayers();
+    }
+    return true;
+}
+
+void GMDocument::printImage(QPrinter& printer, const QImage& image)
+{
+    if (image.isNull())
+        return;
+    printer.setPageOrientation(image.height() < image.width() ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    QPainter painter(&printer);
+    const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+    // The picture's own size is one pixel per point; it is scaled down to fit, never up.
+    const double pointsToDevice = printer.resolution() / 72.0;
+    QSizeF size(image.width() * pointsToDevice, image.height() * pointsToDevice);
+    const double fit = std::min({1.0, page.width() / size.width(), page.height() / size.height()});
+    size *= fit;
+    const QRectF target(page.x() + (page.width() - size.width()) / 2, page.y() + (page.height() - size.height()) / 2,
+                        size.width(), size.height());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, image);
+}
+
+void GMDocument::printDocument()
+{
+    if (!m_windowController)
+        return;
+    const GMRenderForSaving render = m_windowController->imageForSaving();
+    const std::optional<pf::Bitmap> picture = render ? render() : std::nullopt;
+    if (!picture) {
+        presentError(QStringLiteral("“%1” could not be printed.").arg(displayName()),
+                     QStringLiteral("The picture could not be composed."));
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, window());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    printImage(printer, picture->toQImage());
+}

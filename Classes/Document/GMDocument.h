@@ -1,0 +1,98 @@
+#pragma once
+
+#include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/Document/GMDocumentWindowController.h"
+#include "Platform/Image/Image.h"
+#include "Platform/UI/Document.h"
+
+#include <QImage>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class GMBlueprintCatalog;
+class GMEffectBlueprint;
+class QPrinter;
+
+// One open photograph with its stack of effect layers.
+//
+// Its own type "GlimoraFairlit" is a package (GMDocumentPackage). Any other picture is edited "in place"
+// with its editable state kept in a shadow copy: a package of the same form in the working area,
+// registered under the picture's path. Autosaving a picture writes only its shadow copy; an explicit
+// save writes the shadow copy first and then the composed picture into the file, in the file's own
+// format. Opening a picture that has a shadow copy opens the shadow copy, asking first when the file was
+// changed by someone else since.
+class GMDocument : public pf::Document
+{
+public:
+    GMDocument();
+    ~GMDocument() override;
+
+    // The window that edits documents, made for each document that is shown.
+    using WindowControllerFactory = std::function<std::shared_ptr<GMDocumentWindowController>(GMDocument&)>;
+    static void setWindowControllerFactory(WindowControllerFactory factory);
+    // The catalog in which stored effects are found by name (the shared one by default).
+    static void setBlueprintCatalog(GMBlueprintCatalog* catalog);
+    static GMBlueprintCatalog& blueprintCatalog();
+
+    bool readFromURL(const QString& path, const QString& type, QString* errorMessage) override;
+    bool writeToURL(const QString& path, const QString& type, SaveOperation operation,
+                    const QString& originalPath, QString* errorMessage) override;
+    bool canAsynchronouslyWrite(const QString&, const QString&, SaveOperation) const override { return true; }
+    QString autosavingFileType() const override;
+    bool canSaveInPlace() const override;
+    QStringList writableTypesForSaveOperation(SaveOperation operation) const override;
+    bool revertToContentsOfURL(const QString& path, const QString& type, QString* errorMessage) override;
+    void makeWindowControllers() override;
+    void printDocument() override;
+
+    // Reads a package: the original, its preview and the layers (inserted once a window is there).
+    bool readOwnFileFormatFromURL(const QString& path, QString* errorMessage);
+    // A new untitled document showing a picture (a sample): the picture becomes the original.
+    bool readSampleImage(const QString& path, QString* errorMessage);
+
+    // The window that edits this document; layers read before it exists are inserted once it is set.
+    void setWindowController(std::shared_ptr<GMDocumentWindowController> controller);
+    std::shared_ptr<GMDocumentWindowController> windowController() const { return m_windowController; }
+    pf::Image originalImage() const { return m_originalImage; }
+    // Layers read but not yet in the chain.
+    int pendingLayerCount() const { return int(m_pendingLayers.size()); }
+
+    // Lays the picture out on the printer's page: landscape when wider than high, no margins, scaled
+    // down (never up) to fit, centred.
+    static void printImage(QPrinter& printer, const QImage& image);
+
+    // The shadow copy's registry key for a picture: its path with symbolic links resolved.
+    static QString shadowCopyKey(const QString& path);
+
+    // Saves show the busy panel ("Saving", "Autosaving") while they run.
+    void saveToURL(const QString& path, const QString& type, SaveOperation operation,
+                   Completion completion) override;
+
+private:
+    struct PendingLayer
+    {
+        std::shared_ptr<GMEffectBlueprint> blueprint;
+        QVariantMap values;
+        QString maskFolder;
+    };
+    struct Snapshot;
+
+    void resetContents();
+    bool readPlainImage(const QString& path, QString* errorMessage);
+    void insertPendingLayers();
+    std::shared_ptr<Snapshot> takeSnapshot(bool wantFullImage);
+    bool writePackage(Snapshot& snapshot, const QString& path, QString* errorMessage);
+    QByteArray originalJPEG(const Snapshot& snapshot);
+    void recordFileState(const QString& key, const QString& filePath);
+
+    pf::Image m_originalImage;
+    pf::Bitmap m_originalBitmap;
+    QImage m_loadPreview;
+    std::vector<PendingLayer> m_pendingLayers;
+    std::shared_ptr<GMDocumentWindowController> m_windowController;
+    std::mutex m_jpegMutex; // the kept JPEG bytes are filled in on the save thread
+    QByteArray m_originalJPEG;
+};

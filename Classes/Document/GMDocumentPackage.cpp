@@ -1,0 +1,376 @@
+#include "Classes/Document/GMDocumentPackage.h"
+
+#include "Platform/Foundation/ArchiveClassRegistry.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/KeyedArchiver.h"
+#include "Platform/Foundation/KeyedUnarchiver.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/RandomName.h"
+#include "Platform/Image/Color.h"
+#include "Platform/Image/ImageFile.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <future>
+#include <mutex>
+#include <unistd.h>
+
+const QString GMDocumentPackage::extension = QStringLiteral("glimora");
+const QString GMDocumentPackage::typeName = QStringLiteral("GlimoraFairlit");
+
+namespace {
+
+const QString contentKey = QStringLiteral("content");
+const QString nameKey = QStringLiteral("name");
+const QString valuesKey = QStringLiteral("values");
+// The largest archive or original read into memory; a package is the user's own, but a damaged one
+// must not exhaust memory.
+constexpr qint64 maximumFileSize = qint64(1) << 30;
+
+std::mutex& faultMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+std::function<bool(const QString&)>& faultInjection()
+{
+    static std::function<bool(const QString&)> function;
+    return function;
+}
+
+bool stepAllowed(const QString& step, QString* errorMessage)
+{
+    std::function<bool(const QString&)> allow;
+    {
+        std::lock_guard lock(faultMutex());
+        allow = faultInjection();
+    }
+    if (!allow || allow(step))
+        return true;
+    if (errorMessage)
+        *errorMessage = QStringLiteral("Writing the %1 failed (injected).").arg(step);
+    return false;
+}
+
+bool fail(QString* errorMessage, const QString& message)
+{
+    if (errorMessage)
+        *errorMessage = message;
+    return false;
+}
+
+// Hard-links `source` to `target`, or copies it where the two are on different file systems.
+bool linkOrCopy(const QString& source, const QString& target, QString* errorMessage)
+{
+    QFile::remove(target);
+    if (::link(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0)
+        return true;
+    QFile file(source);
+    if (file.copy(target))
+        return true;
+    return fail(errorMessage, QStringLiteral("Could not link or copy \"%1\" to \"%2\": %3")
+                                  .arg(source, target, file.errorString()));
+}
+
+// Links every file of a snapshot folder into `target`, keeping its sub-folders.
+bool linkTree(const QString& source, const QString& target, QString* errorMessage)
+{
+    QDirIterator it(source, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString destination = target + path.mid(source.size());
+        if (info.isSymLink())
+            continue; // snapshot folders hold none; never follow one out
+        if (info.isDir()) {
+            if (!pf::FileSystem::createDirectory(destination, errorMessage))
+                return false;
+        } else if (!linkOrCopy(path, destination, errorMessage)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool writeMaskFolder(const GMDocumentPackage::Layer& layer, const QString& folder, QString* errorMessage)
+{
+    if (!stepAllowed(QStringLiteral("mask"), errorMessage))
+        return false;
+    if (!pf::FileSystem::createDirectory(folder, errorMessage))
+        return false;
+    const QVariantMap content{{QStringLiteral("width"), double(float(layer.maskSize.width))},
+                              {QStringLiteral("height"), double(float(layer.maskSize.height))}};
+    const auto data = pf::PropertyList::toData(content, pf::PropertyList::Format::Xml, errorMessage);
+    if (!data || !pf::FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *data, errorMessage))
+        return false;
+    if (layer.mask && !layer.snapshotName.isEmpty() && layer.mask->waitForSnapshotFolder(layer.snapshotName)) {
+        QString linkError;
+        if (linkTree(OVBrushPathImage::urlForFileName(layer.snapshotName), folder, &linkError))
+            return true;
+        pf::warning(QStringLiteral("The mask snapshot cannot be linked (%1); it is written again").arg(linkError));
+    }
+    const OVContentContainerPtr container = layer.container ? layer.container : std::make_shared<OVContentContainer>();
+    return container->writeToFolder(folder, errorMessage);
+}
+
+void linkQuickLook(const QString& package, const QString& name, const QString& what)
+{
+    const QString source = package + QStringLiteral("/preview.jpg");
+    const QString target = package + QStringLiteral("/QuickLook/") + name;
+    QString error;
+    if (!linkOrCopy(source, target, &error))
+        pf::warning(QStringLiteral("Could not link/copy QuickLook-%1 (%2->%3), because %4").arg(what, source, target, error));
+}
+
+QByteArray readLimited(const QString& path, QString* errorMessage)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(errorMessage, QStringLiteral("\"%1\" cannot be read: %2").arg(QFileInfo(path).fileName(), file.errorString()));
+        return {};
+    }
+    if (file.size() > maximumFileSize) {
+        fail(errorMessage, QStringLiteral("\"%1\" is too large.").arg(QFileInfo(path).fileName()));
+        return {};
+    }
+    return file.readAll();
+}
+
+QString olderDocumentMessage()
+{
+    return QStringLiteral("This document was made by an older version of the application, which stored its "
+                          "masks as brush strokes. This version cannot open such documents yet; the document "
+                          "was left unchanged.");
+}
+
+} // namespace
+
+void GMDocumentPackage::setFaultInjectionForTesting(std::function<bool(const QString&)> allow)
+{
+    std::lock_guard lock(faultMutex());
+    faultInjection() = std::move(allow);
+}
+
+pf::SerialQueue& GMDocumentPackage::documentQueue()
+{
+    // Never destroyed: masks still queued at exit are written.
+    static auto* queue = new pf::SerialQueue(QStringLiteral("org.glimora.Glimora.documentQueue"));
+    return *queue;
+}
+
+void GMDocumentPackage::registerArchiveClasses()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (pf::ArchiveClassRegistry::classForType(QMetaType::fromType<pf::Color>()))
+            return;
+        pf::ArchiveClassRegistry::registerClass<pf::Color>(
+            QStringLiteral("GMColor"), {QStringLiteral("NSObject")},
+            [](const pf::Color& color, pf::KeyedArchiver& archiver) {
+                archiver.encodeDouble(QStringLiteral("red"), color.red());
+                archiver.encodeDouble(QStringLiteral("green"), color.green());
+                archiver.encodeDouble(QStringLiteral("blue"), color.blue());
+                archiver.encodeDouble(QStringLiteral("alpha"), color.alpha());
+            },
+            [](pf::KeyedUnarchiver& unarchiver) {
+                return pf::Color(unarchiver.decodeDouble(QStringLiteral("red")),
+                                 unarchiver.decodeDouble(QStringLiteral("green")),
+                                 unarchiver.decodeDouble(QStringLiteral("blue")),
+                                 unarchiver.decodeDouble(QStringLiteral("alpha")));
+            });
+    });
+}
+
+bool GMDocumentPackage::hasOlderBrushSettings(const QVariantMap& values)
+{
+    return values.contains(QStringLiteral("brushPathKey"));
+}
+
+bool GMDocumentPackage::write(const Contents& contents, const QString& path, QString* errorMessage)
+{
+    registerArchiveClasses();
+    const QFileInfo target(path);
+    const QString parent = target.absolutePath();
+    const QString name = target.fileName();
+    if (contents.originalJPEG.isEmpty())
+        return fail(errorMessage, QStringLiteral("There is no original picture to save."));
+    if (!stepAllowed(QStringLiteral("folder"), errorMessage) || !pf::FileSystem::createDirectory(parent, errorMessage))
+        return false;
+
+    // Leftovers of saves that were interrupted (the process killed) go first.
+    const QString prefix = u'.' + name.left(64) + QStringLiteral(".saving-");
+    for (const QString& stale : QDir(parent).entryList({prefix + u'*'}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+        pf::FileSystem::removeRecursively(parent + u'/' + stale, parent);
+
+    const QString fresh = parent + u'/' + prefix + pf::randomName(10);
+    if (!pf::FileSystem::createDirectory(fresh, errorMessage))
+        return false;
+    const auto discard = [&](const QString& message = QString()) {
+        if (!message.isEmpty() && errorMessage)
+            *errorMessage = message;
+        QString error;
+        if (!pf::FileSystem::removeRecursively(fresh, parent, &error))
+            pf::warning(error);
+        return false;
+    };
+
+    if (!stepAllowed(QStringLiteral("image"), errorMessage) ||
+        !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/image.jpg"), contents.originalJPEG, errorMessage))
+        return discard();
+
+    // Masks are written on the document queue while the previews and the archive are made here.
+    struct MaskResult
+    {
+        std::promise<QString> done; // empty: written
+    };
+    std::vector<std::shared_ptr<MaskResult>> masks;
+    for (size_t k = 0; k < contents.layers.size(); ++k) {
+        auto result = std::make_shared<MaskResult>();
+        masks.push_back(result);
+        const Layer layer = contents.layers[k];
+        const QString folder = fresh + QStringLiteral("/layer_%1").arg(k + 1);
+        documentQueue().async([layer, folder, result] {
+            QString error;
+            if (!writeMaskFolder(layer, folder, &error))
+                result->done.set_value(error.isEmpty() ? QStringLiteral("unknown failure") : error);
+            else
+                result->done.set_value(QString());
+        });
+    }
+    const auto waitForMasks = [&]() -> QString {
+        QString firstError;
+        for (const auto& mask : masks) {
+            const QString error = mask->done.get_future().get();
+            if (firstError.isEmpty() && !error.isEmpty())
+                firstError = error;
+        }
+        masks.clear();
+        return firstError;
+    };
+
+    if (!contents.preview.isNull()) {
+        const QByteArray preview = pf::ImageFile::encodeJPEG(contents.preview, 0.85);
+        QString error;
+        if (!stepAllowed(QStringLiteral("preview"), &error) || preview.isEmpty() ||
+            !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/preview.jpg"), preview, &error)) {
+            waitForMasks();
+            return discard(QStringLiteral("The preview could not be written: %1").arg(error));
+        }
+        if (pf::FileSystem::createDirectory(fresh + QStringLiteral("/QuickLook"))) {
+            linkQuickLook(fresh, QStringLiteral("Preview.jpg"), QStringLiteral("Preview"));
+            linkQuickLook(fresh, QStringLiteral("Thumbnail.jpg"), QStringLiteral("Thumbnail"));
+        } else {
+            pf::warning(QStringLiteral("Could not create the QuickLook folder of %1").arg(path));
+        }
+    }
+
+    QVariantList content;
+    for (const Layer& layer : contents.layers)
+        content.append(QVariantMap{{nameKey, layer.name}, {valuesKey, layer.values}});
+    QString archiveError;
+    const std::optional<QByteArray> archive = pf::KeyedArchiver::archivedData({{contentKey, content}}, &archiveError);
+    const QString maskError = waitForMasks();
+    if (!maskError.isEmpty())
+        return discard(QStringLiteral("A layer's mask could not be written: %1").arg(maskError));
+    if (!archive)
+        return discard(QStringLiteral("The layers' settings cannot be stored: %1").arg(archiveError));
+    if (!stepAllowed(QStringLiteral("content"), errorMessage) ||
+        !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/content"), *archive, errorMessage))
+        return discard();
+
+    if (!stepAllowed(QStringLiteral("swap"), errorMessage) ||
+        !pf::FileSystem::replaceDirectoryAtomically(path, fresh, errorMessage))
+        return discard();
+    return true;
+}
+
+std::optional<std::vector<GMDocumentPackage::Layer>> GMDocumentPackage::readArchive(const QByteArray& data,
+                                                                                  QString* errorMessage)
+{
+    registerArchiveClasses();
+    QString error;
+    const std::optional<QVariantMap> root = pf::KeyedUnarchiver::unarchive(data, &error);
+    if (!root) {
+        fail(errorMessage, QStringLiteral("The document's layer list is damaged: %1").arg(error));
+        return std::nullopt;
+    }
+    const QVariant content = root->value(contentKey);
+    if (content.metaType() != QMetaType::fromType<QVariantList>()) {
+        fail(errorMessage, QStringLiteral("The document's layer list is missing or of the wrong kind."));
+        return std::nullopt;
+    }
+    std::vector<Layer> layers;
+    const QVariantList list = content.toList();
+    for (qsizetype k = 0; k < list.size(); ++k) {
+        const QVariant& element = list[k];
+        const QVariantMap entry = element.toMap();
+        const QVariant name = entry.value(nameKey);
+        const QVariant values = entry.value(valuesKey);
+        if (element.metaType() != QMetaType::fromType<QVariantMap>() ||
+            name.metaType() != QMetaType::fromType<QString>() ||
+            values.metaType() != QMetaType::fromType<QVariantMap>()) {
+            fail(errorMessage, QStringLiteral("Layer %1 of the document is damaged.").arg(k + 1));
+            return std::nullopt;
+        }
+        if (hasOlderBrushSettings(values.toMap())) {
+            fail(errorMessage, olderDocumentMessage());
+            return std::nullopt;
+        }
+        Layer layer;
+        layer.name = name.toString();
+        layer.values = values.toMap();
+        layers.push_back(std::move(layer));
+    }
+    return layers;
+}
+
+std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString& path, QString* errorMessage)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        fail(errorMessage, QStringLiteral("The document “%1” does not exist.").arg(info.fileName()));
+        return std::nullopt;
+    }
+    if (!info.isDir()) {
+        // A single file: the older format (a keyed archive) or something else entirely.
+        const QByteArray data = readLimited(path, errorMessage);
+        QString ignored;
+        if (!data.isEmpty() && pf::KeyedUnarchiver::unarchive(data, &ignored))
+            fail(errorMessage, olderDocumentMessage());
+        else if (!data.isEmpty())
+            fail(errorMessage, QStringLiteral("“%1” is not a document of this application.").arg(info.fileName()));
+        return std::nullopt;
+    }
+    const QString folder = info.absoluteFilePath();
+    const QByteArray archive = readLimited(folder + QStringLiteral("/content"), errorMessage);
+    if (archive.isEmpty()) {
+        if (errorMessage && errorMessage->isEmpty())
+            *errorMessage = QStringLiteral("The document's layer list is empty.");
+        return std::nullopt;
+    }
+    std::optional<std::vector<Layer>> layers = readArchive(archive, errorMessage);
+    if (!layers)
+        return std::nullopt;
+
+    Contents contents;
+    contents.originalJPEG = readLimited(folder + QStringLiteral("/image.jpg"), errorMessage);
+    if (contents.originalJPEG.isEmpty())
+        return std::nullopt;
+    QString error;
+    contents.original = pf::ImageFile::readData(contents.originalJPEG, &error);
+    if (contents.original.isNull()) {
+        fail(errorMessage, QStringLiteral("The document's original picture cannot be read: %1").arg(error));
+        return std::nullopt;
+    }
+    const pf::Bitmap preview = pf::ImageFile::read(folder + QStringLiteral("/QuickLook/Preview.jpg"));
+    if (!preview.isNull())
+        contents.loadPreview = preview.toQImage();
+    for (size_t k = 0; k < layers->size(); ++k)
+        (*layers)[k].maskFolder = folder + QStringLiteral("/layer_%1").arg(k + 1);
+    contents.layers = std::move(*layers);
+    return contents;
+}

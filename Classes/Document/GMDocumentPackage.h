@@ -1,0 +1,76 @@
+#pragma once
+
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Platform/Foundation/SerialQueue.h"
+#include "Platform/Image/Bitmap.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QVariantMap>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The application's own document: a folder package ("name.glimora") holding
+//   "image.jpg"                  the original photograph (its JPEG bytes, kept as they came)
+//   "preview.jpg"                the composed picture, fitted inside 1024 x 1024
+//   "QuickLook/Preview.jpg"      a hard link to (else a copy of) "preview.jpg"
+//   "QuickLook/Thumbnail.jpg"    the same
+//   "layer_<i>"                  the mask folder of the layer at chain index i (1, 2, ...)
+//   "content"                    a keyed archive: root "content" = one {"name", "values"} per layer
+// A package is written whole into a fresh folder beside the target and then swapped in, so the target
+// is always a complete package, old or new; a failure of any part leaves the old one untouched.
+class GMDocumentPackage
+{
+public:
+    static const QString extension; // "glimora"
+    static const QString typeName;  // "GlimoraFairlit"
+
+    struct Layer
+    {
+        QString name;       // the effect's photoToolName
+        QVariantMap values; // its saved settings
+
+        // Writing: the mask as it was when the save began. Its snapshot folder in the working area is
+        // linked (or copied) when it is on disk; otherwise the container is encoded.
+        std::shared_ptr<OVBrushPathImage> mask;
+        QString snapshotName;
+        OVContentContainerPtr container;
+        pf::Size maskSize;
+
+        // Reading: the layer's mask folder inside the package.
+        QString maskFolder;
+    };
+
+    struct Contents
+    {
+        QByteArray originalJPEG; // the original's JPEG bytes
+        pf::Bitmap original;     // reading: the decoded original
+        pf::Bitmap preview;      // writing: the composed preview (may be null: then none is written)
+        QImage loadPreview;      // reading: "QuickLook/Preview.jpg", when readable
+        std::vector<Layer> layers;
+    };
+
+    // Writes the whole package to `path`. False with a message for the user when anything failed; the
+    // folder at `path` is then as it was.
+    static bool write(const Contents& contents, const QString& path, QString* errorMessage);
+
+    // Reads the archive and the original (masks stay on disk: each layer names its folder). Damaged,
+    // mistyped or foreign contents, and documents of the older kind, give nothing and a message.
+    static std::optional<Contents> read(const QString& path, QString* errorMessage);
+    // The same checks on an archive's bytes alone (the fuzzer's entry).
+    static std::optional<std::vector<Layer>> readArchive(const QByteArray& data, QString* errorMessage);
+    // Whether the settings are of the older kind, whose masks are stored as strokes.
+    static bool hasOlderBrushSettings(const QVariantMap& values);
+
+    // The one queue on which the masks of every document are written, one after another.
+    static pf::SerialQueue& documentQueue();
+    // Registers the archived form of colours in settings ("GMColor": red, green, blue, alpha).
+    static void registerArchiveClasses();
+
+    // Tests: called before each step ("folder", "image", "preview", "mask", "content", "swap"); false
+    // makes that step fail.
+    static void setFaultInjectionForTesting(std::function<bool(const QString& step)> allow);
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Classes/Document/GMDocumentWindowController.h"
+#include "Platform/Foundation/ObserverToken.h"
+#include "Platform/UI/Window.h"
+
+#include <QPointer>
+#include <QStringList>
+
+namespace pf {
+class Window;
+}
+
+// A plain document window: the composed picture of the chain, fitted into the window, and the busy
+// message while the document saves or loads. No editing; it serves until the editor window exists,
+// and as the window of documents in tests.
+class GMPreviewWindowController : public GMDocumentWindowController
+{
+public:
+    // `showsWindow` false keeps the window off screen (tests).
+    explicit GMPreviewWindowController(bool showsWindow = true);
+    ~GMPreviewWindowController() override;
+
+    void setOriginalImage(const pf::Image& image) override;
+    void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager) override;
+    std::shared_ptr<PhotoToolChain> toolChain() const override { return m_chain; }
+    GMRenderForSaving previewForSaving() override;
+    GMRenderForSaving imageForSaving() override;
+    void showLoadingPreview(const QImage& preview) override;
+    void startActivity(const QString& message, std::function<void()> block) override;
+    void stopActivity(const QString& message) override;
+    pf::Window* window() const override;
+
+    // The busy messages shown now, oldest first.
+    QStringList activities() const { return m_activities; }
+    // Composes the picture shown again (after a change of the chain).
+    void refresh();
+
+private:
+    class PreviewView;
+
+    std::shared_ptr<PhotoToolChain> m_chain;
+    std::shared_ptr<pf::UndoManager> m_undoManager;
+    QPointer<pf::Window> m_window;
+    PreviewView* m_view = nullptr;
+    QStringList m_activities;
+    pf::ObserverToken m_changes;
+    bool m_showsWindow;
+    bool m_refreshPending = false;
+};

@@ -1,0 +1,433 @@
+#include "Classes/Document/GMWelcomeWindow.h"
+
+#include "Classes/Document/GMLinks.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Localization.h"
+#include "Platform/UI/Window.h"
+
+#include <QEvent>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPdfDocument>
+#include <QPdfView>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int contextRole = Qt::UserRole + 1;
+constexpr double handleSeconds = 0.3;
+
+const char* const styleSheet = R"(
+QWidget#welcome { background: #1d1e21; }
+QLabel { color: #d9dadd; }
+QLabel#title { color: #f0f0f2; font-size: 22px; font-weight: 300; }
+QLabel#caption { color: #8d9096; font-size: 11px; }
+QListWidget { background: #25272b; border: none; border-radius: 8px; color: #d9dadd; padding: 6px;
+              outline: none; }
+QListWidget::item { padding: 6px; border-radius: 6px; }
+QListWidget::item:selected { background: #34506b; color: #ffffff; }
+QListWidget::item:hover { background: #2e3136; }
+QPushButton { background: #31343a; color: #e4e5e8; border: 1px solid #3c4047; border-radius: 6px;
+              padding: 6px 16px; }
+QPushButton:hover { background: #3a3e45; }
+QPushButton:pressed { background: #2a2d32; }
+QPushButton#tab { background: transparent; border: none; color: #8d9096; font-size: 13px; padding: 4px 10px; }
+QPushButton#tab:checked { color: #f0f0f2; }
+QPushButton#link { background: transparent; border: none; color: #7fa7d4; padding: 2px 8px; }
+QPushButton#link:hover { color: #a9c7ea; }
+QWidget#handle { background: #6f9ccc; border-radius: 1px; }
+QWidget#warning { background: rgba(217, 217, 217, 191); }
+QLabel#warningText { color: #202124; font-size: 14px; }
+)";
+
+// Keeps an overlay covering its parent, and lets Delete remove the selected item.
+class Watcher : public QObject
+{
+public:
+    Watcher(QObject* parent, std::function<bool(QObject*, QEvent*)> handler) : QObject(parent), m_handler(std::move(handler)) {}
+    bool eventFilter(QObject* object, QEvent* event) override { return m_handler(object, event); }
+
+private:
+    std::function<bool(QObject*, QEvent*)> m_handler;
+};
+
+QListWidgetItem* sectionHeader(const QString& title)
+{
+    auto* item = new QListWidgetItem(title);
+    item->setFlags(Qt::NoItemFlags);
+    QFont font = item->font();
+    font.setPointSizeF(8.5);
+    font.setBold(true);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
+    item->setFont(font);
+    item->setForeground(QColor(0x8d, 0x90, 0x96));
+    return item;
+}
+
+} // namespace
+
+GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropDelegate* dropDelegate)
+    : m_delegate(delegate)
+{
+    m_window = new pf::Window(pf::Rect(200, 200, 820, 540), pf::Window::Titled | pf::Window::Closable | pf::Window::Resizable);
+    m_window->setTitle(pf::localized(QStringLiteral("Welcome to Glimora")));
+    m_window->setMinimumSize(640, 420);
+    QWidget* content = m_window->contentView();
+    content->setObjectName(QStringLiteral("welcome"));
+    content->setAttribute(Qt::WA_StyledBackground, true);
+    content->setStyleSheet(QString::fromLatin1(styleSheet));
+
+    auto* root = new QVBoxLayout(content);
+    root->setContentsMargins(28, 20, 28, 16);
+    root->setSpacing(14);
+
+    // Title and tabs.
+    auto* header = new QWidget;
+    auto* headerRow = new QHBoxLayout(header);
+    headerRow->setContentsMargins(0, 0, 0, 6);
+    auto* title = new QLabel(QStringLiteral("Glimora"));
+    title->setObjectName(QStringLiteral("title"));
+    headerRow->addWidget(title);
+    headerRow->addStretch();
+    m_historyTab = new QPushButton(pf::localized(QStringLiteral("Pictures")));
+    m_mediaTab = new QPushButton(pf::localized(QStringLiteral("Tutorial")));
+    for (QPushButton* tab : {m_historyTab, m_mediaTab}) {
+        tab->setObjectName(QStringLiteral("tab"));
+        tab->setCheckable(true);
+        tab->setCursor(Qt::PointingHandCursor);
+        headerRow->addWidget(tab);
+    }
+    m_historyTab->setChecked(true);
+    m_handle = new QWidget(header);
+    m_handle->setObjectName(QStringLiteral("handle"));
+    m_handle->setAttribute(Qt::WA_StyledBackground, true);
+    root->addWidget(header);
+
+    // Page 0: the pictures and the drop target.
+    m_pages = new QStackedWidget;
+    auto* history = new QWidget;
+    auto* historyRow = new QHBoxLayout(history);
+    historyRow->setContentsMargins(0, 0, 0, 0);
+    historyRow->setSpacing(22);
+    m_list = new QListWidget;
+    m_list->setIconSize(QSize(72, 54));
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    historyRow->addWidget(m_list, 3);
+    auto* side = new QVBoxLayout;
+    side->setSpacing(10);
+    side->addStretch();
+    m_dropTarget = new DragAndDropView(pf::Rect(0, 0, 220, 200));
+    m_dropTarget->setMinimumSize(220, 200);
+    m_dropTarget->setImageName(QStringLiteral("DropTarget"));
+    m_dropTarget->setDelegate(dropDelegate);
+    side->addWidget(m_dropTarget, 0, Qt::AlignHCenter);
+    auto* dropCaption = new QLabel(pf::localized(QStringLiteral("Drop a photo here to open it")));
+    dropCaption->setObjectName(QStringLiteral("caption"));
+    dropCaption->setAlignment(Qt::AlignHCenter);
+    side->addWidget(dropCaption);
+    m_openButton = new QPushButton(pf::localized(QStringLiteral("Open…")));
+    side->addWidget(m_openButton, 0, Qt::AlignHCenter);
+    side->addStretch();
+    historyRow->addLayout(side, 2);
+    m_pages->addWidget(history);
+
+    // Page 1: the tutorial.
+    auto* tutorial = new QWidget;
+    auto* tutorialColumn = new QVBoxLayout(tutorial);
+    tutorialColumn->addStretch();
+    auto* tutorialText = new QLabel(pf::localized(QStringLiteral(
+        "New to Glimora? The Quick Tutorial shows in a few pages how to open a portrait, choose an effect, "
+        "paint where it applies and save your work.")));
+    tutorialText->setWordWrap(true);
+    tutorialText->setAlignment(Qt::AlignHCenter);
+    tutorialColumn->addWidget(tutorialText);
+    auto* tutorialButton = new QPushButton(pf::localized(QStringLiteral("Show the Quick Tutorial")));
+    tutorialColumn->addWidget(tutorialButton, 0, Qt::AlignHCenter);
+    tutorialColumn->addStretch();
+    m_pages->addWidget(tutorial);
+    root->addWidget(m_pages, 1);
+
+    // Links.
+    m_links = new QWidget;
+    auto* linkRow = new QHBoxLayout(m_links);
+    linkRow->setContentsMargins(0, 0, 0, 0);
+    linkRow->addStretch();
+    const QList<QPair<QString, QString>> links{{QStringLiteral("HomePage"), QStringLiteral("Home Page")},
+                                               {QStringLiteral("NewsPage"), QStringLiteral("News")},
+                                               {QStringLiteral("CommunityPage"), QStringLiteral("Community")},
+                                               {QStringLiteral("ProductPage"), QStringLiteral("Rate Glimora")}};
+    for (const auto& [key, text] : links) {
+        auto* button = new QPushButton(pf::localized(text));
+        button->setObjectName(QStringLiteral("link"));
+        button->setProperty("linkKey", key);
+        button->setCursor(Qt::PointingHandCursor);
+        QObject::connect(button, &QPushButton::clicked, button, [this, key] { m_delegate->welcomeWindowOpenLink(key); });
+        linkRow->addWidget(button);
+    }
+    root->addWidget(m_links);
+    updateLinks();
+
+    QObject::connect(m_historyTab, &QPushButton::clicked, m_window, [this] { showHistory(); });
+    QObject::connect(m_mediaTab, &QPushButton::clicked, m_window, [this] { showMediaBrowser(); });
+    QObject::connect(m_openButton, &QPushButton::clicked, m_window, [this] { m_delegate->welcomeWindowOpen(); });
+    QObject::connect(tutorialButton, &QPushButton::clicked, m_window, [this] { m_delegate->welcomeWindowShowTutorial(); });
+    QObject::connect(m_list, &QListWidget::itemActivated, m_window, [this](QListWidgetItem* item) {
+        const QString context = item->data(contextRole).toString();
+        if (!context.isEmpty())
+            m_delegate->welcomeWindowExecuteItem(context);
+    });
+    QObject::connect(m_list, &QListWidget::customContextMenuRequested, m_window, [this](const QPoint& point) {
+        QListWidgetItem* item = m_list->itemAt(point);
+        if (!item || !item->data(contextRole + 1).toBool())
+            return;
+        const QString context = item->data(contextRole).toString();
+        QMenu menu;
+        menu.addAction(pf::localized(QStringLiteral("Remove Kept Edits…")), [this, context] { m_delegate->welcomeWindowRemoveItem(context); });
+        menu.exec(m_list->viewport()->mapToGlobal(point));
+    });
+    m_list->installEventFilter(new Watcher(m_list, [this](QObject*, QEvent* event) {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        QListWidgetItem* item = m_list->currentItem();
+        if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) && item && item->data(contextRole + 1).toBool()) {
+            m_delegate->welcomeWindowRemoveItem(item->data(contextRole).toString());
+            return true;
+        }
+        return false;
+    }));
+    header->installEventFilter(new Watcher(header, [this](QObject*, QEvent* event) {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)
+            QTimer::singleShot(0, m_window, [this] { moveHandleTo(selectedTab() == 0 ? m_historyTab : m_mediaTab); });
+        return false;
+    }));
+    content->installEventFilter(new Watcher(content, [this](QObject*, QEvent* event) {
+        if (event->type() == QEvent::Resize)
+            layOutOverlay();
+        return false;
+    }));
+}
+
+GMWelcomeWindow::~GMWelcomeWindow()
+{
+    if (m_tutorialWindow)
+        delete m_tutorialWindow.data();
+    if (m_window)
+        delete m_window.data();
+}
+
+void GMWelcomeWindow::updateLinks()
+{
+    bool any = false;
+    for (QPushButton* button : m_links->findChildren<QPushButton*>()) {
+        const bool has = GMLinks::hasAddress(button->property("linkKey").toString());
+        button->setVisible(has);
+        any = any || has;
+    }
+    m_links->setVisible(any);
+}
+
+void GMWelcomeWindow::setRecentItems(const QList<Item>& items)
+{
+    m_recent = items;
+    rebuildList();
+}
+
+void GMWelcomeWindow::setSampleItems(const QList<Item>& items)
+{
+    m_samples = items;
+    std::stable_sort(m_samples.begin(), m_samples.end(), [](const Item& a, const Item& b) { return a.sortTag > b.sortTag; });
+    rebuildList();
+}
+
+void GMWelcomeWindow::rebuildList()
+{
+    const QString current = m_list->currentItem() ? m_list->currentItem()->data(contextRole).toString() : QString();
+    m_list->clear();
+    const auto add = [&](const Item& entry, bool removable) {
+        auto* item = new QListWidgetItem(entry.title);
+        if (!entry.image.isNull())
+            item->setIcon(QIcon(QPixmap::fromImage(entry.image.scaled(144, 108, Qt::KeepAspectRatio, Qt::SmoothTransformation))));
+        item->setData(contextRole, entry.context);
+        item->setData(contextRole + 1, removable);
+        item->setToolTip(entry.context);
+        m_list->addItem(item);
+        if (entry.context == current)
+            m_list->setCurrentItem(item);
+    };
+    if (!m_recent.isEmpty()) {
+        m_list->addItem(sectionHeader(pf::localized(QStringLiteral("RECENT"))));
+        for (const Item& item : m_recent)
+            add(item, true);
+    }
+    if (!m_samples.isEmpty()) {
+        m_list->addItem(sectionHeader(pf::localized(QStringLiteral("SAMPLE IMAGES"))));
+        for (const Item& item : m_samples)
+            add(item, false);
+    }
+}
+
+QStringList GMWelcomeWindow::itemContexts() const
+{
+    QStringList contexts;
+    for (int row = 0; row < m_list->count(); ++row) {
+        const QString context = m_list->item(row)->data(contextRole).toString();
+        if (!context.isEmpty())
+            contexts.append(context);
+    }
+    return contexts;
+}
+
+void GMWelcomeWindow::executeItem(const QString& context)
+{
+    m_delegate->welcomeWindowExecuteItem(context);
+}
+
+void GMWelcomeWindow::removeItem(const QString& context)
+{
+    m_delegate->welcomeWindowRemoveItem(context);
+}
+
+int GMWelcomeWindow::selectedTab() const
+{
+    return m_pages->currentIndex();
+}
+
+void GMWelcomeWindow::moveHandleTo(QPushButton* tab)
+{
+    const QRect target(tab->x(), tab->y() + tab->height() + 1, tab->width(), 2);
+    if (!m_handle->isVisible() || m_handle->width() == 0) {
+        m_handle->setGeometry(target);
+        m_handle->show();
+        return;
+    }
+    auto* animation = new QPropertyAnimation(m_handle, "geometry", m_handle);
+    animation->setDuration(int(handleSeconds * 1000));
+    animation->setEndValue(target);
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void GMWelcomeWindow::showHistory()
+{
+    m_historyTab->setChecked(true);
+    m_mediaTab->setChecked(false);
+    if (m_pages->currentIndex() != 0) {
+        m_pages->setCurrentIndex(0);
+        moveHandleTo(m_historyTab);
+    }
+}
+
+void GMWelcomeWindow::showMediaBrowser()
+{
+    m_historyTab->setChecked(false);
+    m_mediaTab->setChecked(true);
+    if (m_pages->currentIndex() != 1) {
+        m_pages->setCurrentIndex(1);
+        moveHandleTo(m_mediaTab);
+    }
+}
+
+void GMWelcomeWindow::showWarning(const QString& text)
+{
+    if (!m_warning) {
+        m_warning = new QWidget(m_window->contentView());
+        m_warning->setObjectName(QStringLiteral("warning"));
+        m_warning->setAttribute(Qt::WA_StyledBackground, true);
+        auto* column = new QVBoxLayout(m_warning);
+        column->addStretch();
+        m_warningLabel = new QLabel;
+        m_warningLabel->setObjectName(QStringLiteral("warningText"));
+        m_warningLabel->setWordWrap(true);
+        m_warningLabel->setAlignment(Qt::AlignHCenter);
+        m_warningLabel->setMaximumWidth(460);
+        column->addWidget(m_warningLabel, 0, Qt::AlignHCenter);
+        auto* dismiss = new QPushButton(pf::localized(QStringLiteral("Continue")));
+        column->addWidget(dismiss, 0, Qt::AlignHCenter);
+        column->addStretch();
+        QObject::connect(dismiss, &QPushButton::clicked, m_warning, [this] { hideWarning(); });
+    }
+    m_warningLabel->setText(text);
+    layOutOverlay();
+    m_warning->show();
+    m_warning->raise();
+}
+
+void GMWelcomeWindow::layOutOverlay()
+{
+    if (m_warning && m_window)
+        m_warning->setGeometry(m_window->contentView()->rect());
+}
+
+void GMWelcomeWindow::hideWarning()
+{
+    if (!m_warning)
+        return;
+    QWidget* overlay = m_warning;
+    m_warning = nullptr;
+    m_warningLabel = nullptr;
+    auto* effect = new QGraphicsOpacityEffect(overlay);
+    overlay->setGraphicsEffect(effect);
+    auto* fade = new QPropertyAnimation(effect, "opacity", overlay);
+    fade->setDuration(300);
+    fade->setStartValue(1.0);
+    fade->setEndValue(0.0);
+    QObject::connect(fade, &QPropertyAnimation::finished, overlay, [overlay] { overlay->deleteLater(); });
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+bool GMWelcomeWindow::isWarningShown() const
+{
+    return m_warning && !m_warning->isHidden();
+}
+
+QString GMWelcomeWindow::warningText() const
+{
+    return m_warningLabel ? m_warningLabel->text() : QString();
+}
+
+bool GMWelcomeWindow::showTutorial()
+{
+    if (!m_tutorialWindow) {
+        const QString path = pf::Bundle::main().pathForResource(QStringLiteral("Quick Tutorial"), QStringLiteral("pdf"));
+        auto* document = new QPdfDocument;
+        if (path.isEmpty() || document->load(path) != QPdfDocument::Error::None) {
+            delete document;
+            return false;
+        }
+        auto* window = new QWidget(nullptr, Qt::Window);
+        window->setWindowTitle(pf::localized(QStringLiteral("Quick Tutorial")));
+        window->resize(640, 820);
+        document->setParent(window);
+        auto* view = new QPdfView(window);
+        view->setDocument(document);
+        view->setPageMode(QPdfView::PageMode::MultiPage);
+        view->setZoomMode(QPdfView::ZoomMode::FitToWidth);
+        auto* layout = new QVBoxLayout(window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(view);
+        m_tutorial = document;
+        m_tutorialWindow = window;
+    }
+    m_tutorialWindow->show();
+    m_tutorialWindow->raise();
+    m_tutorialWindow->activateWindow();
+    QTimer::singleShot(0, m_tutorialWindow, [window = m_tutorialWindow] {
+        if (window)
+            window->update();
+    });
+    return true;
+}
+
+int GMWelcomeWindow::tutorialPageCount() const
+{
+    return m_tutorial ? m_tutorial->pageCount() : 0;
+}

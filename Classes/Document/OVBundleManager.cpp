@@ -1,0 +1,227 @@
+#include "Classes/Document/OVBundleManager.h"
+
+#include "Classes/Document/GMLinks.h"
+#include "Classes/Document/OVTempCleaner.h"
+#include "Classes/ToolObjects/GMFileUtilities.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/MainThread.h"
+#include "Platform/Foundation/RandomName.h"
+#include "Platform/Image/ImageFile.h"
+#include "Platform/Image/RenderContext.h"
+#include "Platform/UI/Alert.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+
+namespace {
+
+constexpr double jpegQuality = 0.92;
+
+bool qtWrites(const QByteArray& format)
+{
+    return !format.isEmpty() && QImageWriter::supportedImageFormats().contains(format);
+}
+
+QByteArray formatForExtension(const QString& extension)
+{
+    const QByteArray e = extension.toLower().toLatin1();
+    if (e == "jpg" || e == "jpeg")
+        return "jpeg";
+    if (e == "tif")
+        return "tiff";
+    return e;
+}
+
+// Whether any pixel lets the background through (a colour bitmap always has the channel).
+bool isTranslucent(const pf::Bitmap& bitmap)
+{
+    if (!pf::Bitmap::hasAlpha(bitmap.format()))
+        return false;
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const uint8_t* row = bitmap.row(y);
+        for (int x = 0; x < bitmap.width(); ++x) {
+            if (bitmap.format() == pf::Bitmap::Format::RGBA8 ? row[4 * x + 3] != 255
+                                                              : reinterpret_cast<const float*>(row)[4 * x + 3] < 1.0f)
+                return true;
+        }
+    }
+    return false;
+}
+
+void alertFailure(const QString& path, const QString& reason)
+{
+    pf::Alert alert;
+    alert.messageText = QStringLiteral("Could not save File");
+    alert.informativeText = QStringLiteral("Failed writing the image '%1'. %2").arg(path, reason);
+    const QString support = OVBundleManager::supportAddress();
+    if (!support.isEmpty())
+        alert.informativeText += QStringLiteral("\n\nIf this keeps happening, please send a screenshot of "
+                                                "this message to %1.")
+                                     .arg(support);
+    alert.style = pf::Alert::Style::Critical;
+    alert.addButton(QStringLiteral("OK"));
+    // A modal alert belongs to the main thread; a write on a save thread must not wait for it.
+    if (pf::isMainThread())
+        alert.runModal();
+    else
+        pf::runOnMain([alert] { alert.runModal(); });
+}
+
+} // namespace
+
+OVBundleManager::ImageTarget OVBundleManager::targetForPath(const QString& path, bool hasAlpha)
+{
+    const QFileInfo info(path);
+    const QString name = info.fileName().toLower();
+    const QByteArray finalFormat = formatForExtension(info.suffix());
+    if (finalFormat == "jpeg" || finalFormat == "png")
+        return {path, finalFormat};
+    if (qtWrites(finalFormat))
+        return {path, finalFormat};
+    if (name.contains(QLatin1String(".jpg")) || name.contains(QLatin1String(".jpeg")))
+        return {path, "jpeg"};
+    if (name.contains(QLatin1String("png")))
+        return {path, "png"};
+    const QString stem = info.suffix().isEmpty() ? path : path.left(path.size() - info.suffix().size() - 1);
+    return hasAlpha ? ImageTarget{stem + QStringLiteral(".png"), "png"}
+                    : ImageTarget{stem + QStringLiteral(".jpg"), "jpeg"};
+}
+
+bool OVBundleManager::writesUnderTheSameName(const QString& path)
+{
+    return targetForPath(path, false).path == path && targetForPath(path, true).path == path;
+}
+
+bool OVBundleManager::writeImage(const pf::Bitmap& bitmap, const QString& path, QString* errorMessage,
+                                 QString* writtenPath)
+{
+    if (bitmap.isNull()) {
+        if (errorMessage)
+            *errorMessage = QStringLiteral("There is no picture to write to \"%1\".").arg(path);
+        return false;
+    }
+    const ImageTarget target = targetForPath(path, isTranslucent(bitmap));
+    if (writtenPath)
+        *writtenPath = target.path;
+    QByteArray data;
+    if (target.format == "jpeg") {
+        data = pf::ImageFile::encodeJPEG(bitmap, jpegQuality);
+    } else if (target.format == "png") {
+        data = pf::ImageFile::encodePNG(bitmap);
+    } else {
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, target.format);
+        QImage image = bitmap.toQImage();
+        if (image.format() == QImage::Format_RGBA32FPx4_Premultiplied)
+            image = image.convertToFormat(QImage::Format_RGBA64_Premultiplied);
+        if (!writer.write(image)) {
+            if (errorMessage)
+                *errorMessage = QStringLiteral("The picture cannot be encoded as %1: %2")
+                                    .arg(QString::fromLatin1(target.format.toUpper()), writer.errorString());
+            return false;
+        }
+    }
+    if (data.isEmpty()) {
+        if (errorMessage)
+            *errorMessage = QStringLiteral("The picture cannot be encoded as %1.")
+                                .arg(QString::fromLatin1(target.format.toUpper()));
+        return false;
+    }
+    return pf::FileSystem::writeFileAtomically(target.path, data, errorMessage);
+}
+
+bool OVBundleManager::saveBitmapRep(const pf::Bitmap& bitmap, const QString& path)
+{
+    QString error;
+    QString written;
+    if (writeImage(bitmap, path, &error, &written))
+        return true;
+    pf::error(error);
+    alertFailure(written.isEmpty() ? path : written, error);
+    return false;
+}
+
+bool OVBundleManager::saveImage(const QImage& image, const QString& path)
+{
+    if (image.isNull())
+        return false;
+    return saveBitmapRep(pf::Bitmap::fromQImage(image), path);
+}
+
+bool OVBundleManager::saveCIImage(const pf::Image& image, const QString& path)
+{
+    const pf::Rect extent = image.isNull() ? pf::Rect() : image.extent();
+    std::optional<pf::Bitmap> bitmap;
+    if (!image.isNull() && extent.width() > 0 && extent.height() > 0 && extent.width() < 1e6 &&
+        extent.height() < 1e6)
+        bitmap = pf::RenderContext::shared()->render(image, extent);
+    return saveBitmapRep(bitmap ? *bitmap : pf::Bitmap(), path);
+}
+
+QString OVBundleManager::randomStringWithLength(int length, const QStringList& avoid)
+{
+    QString name;
+    do
+        name = pf::randomName(length);
+    while (length > 0 && avoid.contains(name));
+    return name;
+}
+
+QString OVBundleManager::tempFileForImage(const QImage& image, const QString& name)
+{
+    QString path = QDir::tempPath() + u'/' + pf::randomName(10);
+    if (!name.isEmpty()) {
+        if (!QDir().mkpath(path))
+            return {};
+        path += u'/' + QFileInfo(name).fileName();
+    }
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (extension != QLatin1String("jpg") && extension != QLatin1String("png"))
+        path += QStringLiteral(".jpg");
+    if (!saveImage(image, path))
+        return {};
+    OVTempCleaner::sharedTempCleaner().addURL(path);
+    return path;
+}
+
+QString OVBundleManager::uniqueFileURL(const QString& name, const QString& directory)
+{
+    const QDir folder(directory);
+    if (!QFileInfo::exists(folder.filePath(name)))
+        return folder.filePath(name);
+    const QFileInfo info(name);
+    const QString extension = info.suffix();
+    const QString stem = extension.isEmpty() ? name : name.left(name.size() - extension.size() - 1);
+    for (quint64 counter = 1;; ++counter) {
+        const QString candidate = extension.isEmpty()
+                                      ? QStringLiteral("%1 %2").arg(stem).arg(counter)
+                                      : QStringLiteral("%1 %2.%3").arg(stem).arg(counter).arg(extension);
+        if (!QFileInfo::exists(folder.filePath(candidate)))
+            return folder.filePath(candidate);
+    }
+}
+
+QString OVBundleManager::directoryPath(QStandardPaths::StandardLocation kind, const QString& component,
+                                       QString* errorMessage)
+{
+    return GMFileUtilities::findOrCreateDirectory(kind, component, errorMessage);
+}
+
+QString OVBundleManager::applicationSupportDirectory()
+{
+    return GMFileUtilities::applicationSupportDirectory();
+}
+
+QVariantMap OVBundleManager::shadowCopyDictionary()
+{
+    return GMFileUtilities::shadowCopyDictionary();
+}
+
+QString OVBundleManager::supportAddress()
+{
+    return GMLinks::address(QStringLiteral("SupportMail"));
+}

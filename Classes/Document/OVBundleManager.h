@@ -1,0 +1,61 @@
+#pragma once
+
+#include "Platform/Image/Bitmap.h"
+#include "Platform/Image/Image.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+// The framework's file service: images written to a file in the format its name asks for, random
+// names, unique names in a folder, temporary image files and the working area's folders. Safe from any
+// thread; the alert of a failed write is always shown on the main thread.
+class OVBundleManager
+{
+public:
+    OVBundleManager() = delete;
+
+    // Where and how an image named `path` is written. The final extension decides first: "jpg" and
+    // "jpeg" give JPEG, "png" PNG, any other format Qt can write is written as itself under the same name.
+    // Otherwise a name containing ".jpg" or ".jpeg" gives JPEG and one containing "png" PNG; failing
+    // all that, the extension is replaced by "png" (a picture with alpha) or "jpg".
+    struct ImageTarget
+    {
+        QString path;
+        QByteArray format; // Qt's format name: "jpeg", "png", "tiff", ...
+    };
+    static ImageTarget targetForPath(const QString& path, bool hasAlpha);
+    // Whether a picture named `path` is written under that very name (see targetForPath).
+    static bool writesUnderTheSameName(const QString& path);
+
+    // Encodes and writes atomically; false with a message (no alert). `writtenPath` is the file written.
+    static bool writeImage(const pf::Bitmap& bitmap, const QString& path, QString* errorMessage = nullptr,
+                           QString* writtenPath = nullptr);
+    // As writeImage, but a failure is told to the user in an alert ("Could not save File").
+    static bool saveBitmapRep(const pf::Bitmap& bitmap, const QString& path);
+    static bool saveImage(const QImage& image, const QString& path);
+    // Renders the recipe over its extent first (a recipe of infinite extent cannot be saved).
+    static bool saveCIImage(const pf::Image& image, const QString& path);
+
+    // `length` characters of a-z, A-Z and 0-9 from the system's entropy, drawn again while `avoid`
+    // holds the result.
+    static QString randomStringWithLength(int length, const QStringList& avoid = {});
+    // The image in a new temporary place (10 random characters; with a name, a folder of that name
+    // holding the file); an extension other than "jpg" or "png" gets ".jpg". Registered for deletion at
+    // quit. Empty when it could not be written.
+    static QString tempFileForImage(const QImage& image, const QString& name = QString());
+    // The first of "name", "stem 1.ext", "stem 2.ext", ... that does not exist in `directory`.
+    static QString uniqueFileURL(const QString& name, const QString& directory);
+    // The folder of that kind with `component` appended, created with its parents; empty (with the
+    // reason) when there is none or it cannot be made.
+    static QString directoryPath(QStandardPaths::StandardLocation kind, const QString& component,
+                                 QString* errorMessage = nullptr);
+    static QString applicationSupportDirectory();
+    static QVariantMap shadowCopyDictionary();
+
+    // The support address named in failure messages (the "SupportMail" link); empty when none is set.
+    static QString supportAddress();
+};

@@ -1,0 +1,64 @@
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
+
+#include "Classes/Framework/Toolkit/OVShadowCatalog.h"
+#include "Classes/Framework/Toolkit/OVShadowedView.h"
+#include "Platform/UI/Layer.h"
+#include "Platform/UI/View.h"
+#include "Platform/UI/ViewAnimator.h"
+
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+
+void ViewORVExtension::setShadowName(QWidget* view, const QString& name)
+{
+    auto* shadowed = dynamic_cast<OVShadowedView*>(view);
+    if (!shadowed)
+        return;
+    OVShadowCatalog& catalog = OVShadowCatalog::sharedShadowCatalog();
+    shadowed->setViewShadow(catalog.shadowWithName(name));
+    if (shadowed->hasTextColor())
+        if (const std::optional<pf::PaintColor> color = catalog.textColorForShadowWithName(name))
+            shadowed->setTextColor(*color);
+}
+
+double ViewORVExtension::globalLayerRotation(const pf::Layer& layer)
+{
+    const pf::Layer* root = &layer;
+    while (root->superlayer())
+        root = root->superlayer();
+    const pf::Point p0 = layer.convertPointToLayer(pf::Point(0, 0), root);
+    const pf::Point p1 = layer.convertPointToLayer(pf::Point(100, 0), root);
+    const double dx = p1.x - p0.x, dy = p1.y - p0.y;
+    const double d = std::hypot(dx, dy);
+    double angle = std::acos(std::clamp(dx / std::max(1.0, d), -1.0, 1.0));
+    if (dy < 0)
+        angle = -angle;
+    return angle * 180 / M_PI;
+}
+
+double ViewORVExtension::contentsScale(const QWidget* view)
+{
+    return view ? view->devicePixelRatioF() : 1.0;
+}
+
+void ViewORVExtension::Animator::setFrame(const pf::Rect& frame) const
+{
+    if (m_animated)
+        pf::ViewAnimator::animateFrame(m_view, frame);
+    else
+        m_view->setFrame(frame);
+}
+
+void ViewORVExtension::Animator::setFrameOrigin(pf::Point origin) const
+{
+    setFrame(pf::Rect(origin, m_view->frame().size));
+}
+
+void ViewORVExtension::Animator::setAlphaValue(double alpha) const
+{
+    if (m_animated)
+        pf::ViewAnimator::animateAlpha(m_view, alpha);
+    else
+        m_view->setAlphaValue(alpha);
+}

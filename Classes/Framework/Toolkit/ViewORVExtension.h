@@ -1,0 +1,46 @@
+#pragma once
+
+#include "Platform/Foundation/Rect.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace pf {
+class Layer;
+class View;
+} // namespace pf
+
+// Small operations on views and layers.
+namespace ViewORVExtension {
+
+// Gives a painted view (an OVShadowedView) the shared catalog's shadow of that name, none for an unknown
+// name, and, when it draws text, the text colour of that shadow. Other views are left alone.
+void setShadowName(QWidget* view, const QString& name);
+
+// The rotation of a layer as seen from the root of its tree, in degrees in (-180, 180]: the direction
+// of its x axis there. Scaling does not change it.
+double globalLayerRotation(const pf::Layer& layer);
+
+// The device pixels per point the view draws with.
+double contentsScale(const QWidget* view);
+
+// A view's frame and alpha set directly, or animated (through pf::ViewAnimator) when `animated`.
+class Animator
+{
+public:
+    Animator(pf::View* view, bool animated) : m_view(view), m_animated(animated) {}
+    void setFrame(const pf::Rect& frame) const;
+    void setFrameOrigin(pf::Point origin) const;
+    void setAlphaValue(double alpha) const;
+
+private:
+    pf::View* m_view;
+    bool m_animated;
+};
+inline Animator viewAnimator(pf::View* view, bool animated)
+{
+    return Animator(view, animated);
+}
+
+} // namespace ViewORVExtension

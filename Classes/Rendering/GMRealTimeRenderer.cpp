@@ -1,0 +1,146 @@
+#include "Classes/Rendering/GMRealTimeRenderer.h"
+
+#include "Classes/Rendering/GMZoomRenderer.h"
+#include "Classes/ToolObjects/PhotoToolChain.h"
+#include "Platform/Foundation/SerialQueue.h"
+#include "Platform/Image/RenderContext.h"
+
+#include <QCoreApplication>
+
+using namespace pf;
+
+namespace {
+
+// The application's reverse-domain identifier: the organisation's domain reversed, then the name.
+QString applicationIdentifier()
+{
+    QStringList parts = QCoreApplication::organizationDomain().split(QLatin1Char('.'), Qt::SkipEmptyParts);
+    std::reverse(parts.begin(), parts.end());
+    const QString name = QCoreApplication::applicationName();
+    parts << (name.isEmpty() ? QStringLiteral("glimora") : name);
+    return parts.join(QLatin1Char('.'));
+}
+
+} // namespace
+
+GMRealTimeRenderer::GMRealTimeRenderer(std::shared_ptr<PhotoToolChain> toolChain)
+    : m_toolChain(std::move(toolChain)),
+      m_liveContext(std::make_shared<RenderContext>(QStringLiteral("live drawing"))),
+      m_queueContext(std::make_shared<RenderContext>(QStringLiteral("render queue"))),
+      m_renderQueue(std::make_shared<SerialQueue>(applicationIdentifier() + QStringLiteral(".renderQueue") +
+                                                  QString::asprintf("%p", static_cast<void*>(this))))
+{}
+
+GMRealTimeRenderer::~GMRealTimeRenderer()
+{
+    // What is still queued is overtaken: it is skipped instead of composed, and nothing is reported.
+    for (const auto& renderer : std::as_const(m_renderChannels)) {
+        renderer->setDelegate(nullptr);
+        renderer->setCurrentRenderNo(renderer->currentRenderNo() + 1);
+    }
+    m_renderQueue->waitUntilEmpty();
+}
+
+std::shared_ptr<GMZoomRenderer> GMRealTimeRenderer::zoomRendererForChannel(const QString& channel) const
+{
+    return m_renderChannels.value(channel);
+}
+
+void GMRealTimeRenderer::setLayerForRenderChannel(const std::shared_ptr<Layer>& layer, const QString& channel)
+{
+    std::shared_ptr<GMZoomRenderer> renderer = m_renderChannels.value(channel);
+    if (!renderer) {
+        renderer = std::make_shared<GMZoomRenderer>(m_toolChain, m_liveContext, m_queueContext);
+        renderer->setContext(channel);
+        renderer->setDelegate(this);
+        m_renderChannels.insert(channel, renderer);
+    }
+    renderer->setLayer(layer);
+}
+
+void GMRealTimeRenderer::activateChannel(const QString& channel, const Rect& contentsRect)
+{
+    const std::shared_ptr<GMZoomRenderer> renderer = m_renderChannels.value(channel);
+    if (!renderer)
+        return; // a channel without a layer has nothing to show
+    renderer->setContentsRect(contentsRect);
+    renderer->drawInQueue(m_renderQueue, false);
+    if (!m_activeChannels.contains(channel))
+        m_activeChannels << channel;
+}
+
+void GMRealTimeRenderer::deactivateRenderChannel(const QString& channel)
+{
+    if (const std::shared_ptr<GMZoomRenderer> renderer = m_renderChannels.value(channel))
+        renderer->hideEditLayer();
+    m_activeChannels.removeAll(channel);
+}
+
+void GMRealTimeRenderer::redrawActiveChannels(bool backgroundOnly)
+{
+    for (const QString& channel : std::as_const(m_activeChannels)) {
+        if (const std::shared_ptr<GMZoomRenderer> renderer = m_renderChannels.value(channel))
+            renderer->drawInQueue(m_renderQueue, backgroundOnly);
+    }
+}
+
+void GMRealTimeRenderer::hideDrawLayer(bool hide)
+{
+    redrawActiveChannels(hide);
+}
+
+void GMRealTimeRenderer::updateActiveChannels()
+{
+    redrawActiveChannels(false);
+}
+
+void GMRealTimeRenderer::contentDidChangeAtIndex(int index)
+{
+    // A channel shows the stack up to the selected layer: changes above it show nowhere.
+    if (index <= m_toolChain->selectionIndex())
+        redrawActiveChannels(false);
+}
+
+void GMRealTimeRenderer::brushPathDidChangeAtIndex(int index)
+{
+    contentDidChangeAtIndex(index);
+}
+
+void GMRealTimeRenderer::brushDownAtPoint(const OVBrush& brush, const Point& point, const QString& channel)
+{
+    m_sourceChannel = channel;
+    if (const std::shared_ptr<GMZoomRenderer> renderer = m_renderChannels.value(channel))
+        renderer->brushDownAtPoint(brush, point);
+}
+
+void GMRealTimeRenderer::processPoint(const Point& point)
+{
+    if (const std::shared_ptr<GMZoomRenderer> renderer = m_renderChannels.value(m_sourceChannel))
+        renderer->processPoint(point);
+}
+
+void GMRealTimeRenderer::brushUpAtPoint(const Point& point)
+{
+    if (const std::shared_ptr<GMZoomRenderer> renderer = m_renderChannels.value(m_sourceChannel))
+        renderer->brushUpAtPoint(point);
+}
+
+void GMRealTimeRenderer::zoomRendererFinishCalculationOfContentContainer(
+    GMZoomRenderer* renderer, const OVContentContainerPtr& container, const Rect& rect,
+    const std::shared_ptr<OVBrushPathImage>& target)
+{
+    for (auto it = m_renderChannels.cbegin(); it != m_renderChannels.cend(); ++it) {
+        if (it.value().get() == renderer) {
+            if (m_delegate)
+                m_delegate->realTimeRendererDidCalculateContentContainer(this, container, rect, it.key(),
+                                                                         target);
+            return;
+        }
+    }
+}
+
+void GMRealTimeRenderer::zoomRendererDidBecomeVisible(GMZoomRenderer* renderer)
+{
+    if (m_delegate && renderer)
+        m_delegate->realTimeRenderChannelDidBecomeVisible(this, renderer->context());
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "Classes/Rendering/GMRealTimeRendererDelegate.h"
+#include "Classes/Rendering/GMZoomRendererDelegate.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrush.h"
+#include "Platform/Foundation/Point.h"
+#include "Platform/Foundation/Rect.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace pf {
+class Layer;
+class RenderContext;
+class SerialQueue;
+} // namespace pf
+class GMZoomRenderer;
+class PhotoToolChain;
+
+// The hub through which the editor window shows the layer stack while the user edits and paints. It
+// owns named render channels ("standard": the zoom view, "loupe": the loupe), each a layer served by
+// one GMZoomRenderer, and one serial render queue on which all of them compose, so the channels'
+// compositions never run at the same time and run in the order asked. It decides which channels are
+// redrawn when the model changes, sends a stroke's events to the channel where the stroke began, and
+// passes each channel's results on to its delegate under the channel's name.
+//
+// Use: construct over the chain, setDelegate, setLayerForRenderChannel for each channel;
+// activateChannel whenever a channel is to show (part of) the photo for editing, deactivateRenderChannel
+// when it stops; a stroke is brushDownAtPoint, any number of processPoint, one brushUpAtPoint.
+// Main thread only.
+class GMRealTimeRenderer : public GMZoomRendererDelegate
+{
+public:
+    explicit GMRealTimeRenderer(std::shared_ptr<PhotoToolChain> toolChain);
+    ~GMRealTimeRenderer() override;
+    GMRealTimeRenderer(const GMRealTimeRenderer&) = delete;
+    GMRealTimeRenderer& operator=(const GMRealTimeRenderer&) = delete;
+
+    // Makes the channel on first use; a channel given a new layer moves to it.
+    void setLayerForRenderChannel(const std::shared_ptr<pf::Layer>& layer, const QString& channel);
+    // Shows the normalised rectangle of the photo on the channel (composed anew at every call) and
+    // redraws it with the model from now on.
+    void activateChannel(const QString& channel, const pf::Rect& contentsRect);
+    // Empties the channel's layer and stops redrawing it.
+    void deactivateRenderChannel(const QString& channel);
+    // Every active channel shows only the layers below the selected one (true) or up to it (false).
+    void hideDrawLayer(bool hide);
+    void updateActiveChannels();
+    // A change of layer `index` redraws the active channels when it is at or below the selection.
+    void contentDidChangeAtIndex(int index);
+    void brushPathDidChangeAtIndex(int index);
+
+    // A stroke; the point is normalised to the channel's layer. Drags and the release go to the channel
+    // where the stroke began, whatever is activated meanwhile.
+    void brushDownAtPoint(const OVBrush& brush, const pf::Point& point, const QString& channel);
+    void processPoint(const pf::Point& point);
+    void brushUpAtPoint(const pf::Point& point);
+
+    GMRealTimeRendererDelegate* delegate() const { return m_delegate; }
+    void setDelegate(GMRealTimeRendererDelegate* delegate) { m_delegate = delegate; }
+    const std::shared_ptr<pf::SerialQueue>& renderQueue() const { return m_renderQueue; }
+    QString sourceChannel() const { return m_sourceChannel; }
+    QStringList activeChannels() const { return m_activeChannels; }
+    // Null for a channel that was never given a layer.
+    std::shared_ptr<GMZoomRenderer> zoomRendererForChannel(const QString& channel) const;
+
+    // GMZoomRendererDelegate
+    void zoomRendererFinishCalculationOfContentContainer(
+        GMZoomRenderer* renderer, const OVContentContainerPtr& container, const pf::Rect& rect,
+        const std::shared_ptr<OVBrushPathImage>& target) override;
+    void zoomRendererDidBecomeVisible(GMZoomRenderer* renderer) override;
+
+private:
+    void redrawActiveChannels(bool backgroundOnly);
+
+    std::shared_ptr<PhotoToolChain> m_toolChain;
+    QMap<QString, std::shared_ptr<GMZoomRenderer>> m_renderChannels;
+    QStringList m_activeChannels;
+    std::shared_ptr<pf::RenderContext> m_liveContext;  // live pictures, on the main thread
+    std::shared_ptr<pf::RenderContext> m_queueContext; // compositions, on the render queue
+    std::shared_ptr<pf::SerialQueue> m_renderQueue;
+    QString m_sourceChannel;
+    GMRealTimeRendererDelegate* m_delegate = nullptr;
+};

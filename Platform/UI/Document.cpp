@@ -1,0 +1,538 @@
+#include "Platform/UI/Document.h"
+
+#include "Platform/Foundation/Assert.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/MainThread.h"
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Foundation/OperationQueue.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/UI/Alert.h"
+#include "Platform/UI/DocumentController.h"
+#include "Platform/UI/FilePanel.h"
+#include "Platform/UI/Window.h"
+#include "Platform/UI/WindowDelegate.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+
+namespace pf {
+
+struct Document::SaveJob
+{
+    QString path;
+    QString type;
+    SaveOperation operation = SaveOperation::Save;
+    QString originalPath;
+    Completion completion;
+    qint64 changeCountAtStart = 0;
+    quint64 generationAtStart = 0;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool unblocked = false;
+    bool finished = false;
+    bool succeeded = false;
+    QString errorMessage;
+};
+
+// Asks the document before the window closes.
+class Document::WindowCloser : public WindowDelegate
+{
+public:
+    explicit WindowCloser(Document* document) : m_document(document) {}
+    bool windowShouldClose(Window*) override { return m_document->windowShouldClose(); }
+
+private:
+    Document* m_document;
+};
+
+namespace {
+
+// Writers of every document take turns per document (see startNextSave), so one process-wide pool
+// serves them all; it is never destroyed, so a write still running at exit can finish.
+OperationQueue& saveQueue()
+{
+    static auto* queue = new OperationQueue();
+    return *queue;
+}
+
+thread_local std::shared_ptr<void> currentSaveJob;
+
+bool isAutosave(Document::SaveOperation operation)
+{
+    return operation == Document::SaveOperation::Autosave ||
+           operation == Document::SaveOperation::AutosaveElsewhere;
+}
+
+} // namespace
+
+Document::Document() = default;
+
+Document::~Document()
+{
+    if (m_window && m_window->delegate() == m_closer.get())
+        m_window->setDelegate(nullptr);
+}
+
+void Document::setFileURL(const QString& path)
+{
+    m_fileURL = path;
+    updateWindowTitle();
+}
+
+QString Document::displayName() const
+{
+    if (m_fileURL.isEmpty())
+        return QStringLiteral("Untitled");
+    return QFileInfo(m_fileURL).completeBaseName();
+}
+
+std::shared_ptr<UndoManager> Document::undoManager()
+{
+    if (!m_undoManager) {
+        m_undoManager = std::make_shared<UndoManager>();
+        observeUndoManager();
+    }
+    return m_undoManager;
+}
+
+void Document::observeUndoManager()
+{
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    UndoManager* manager = m_undoManager.get();
+    m_undoObservers.push_back(center.addObserver(UndoManager::DidCloseUndoGroupNotification, manager,
+                                                 [this, manager](const Notification&) {
+                                                     if (!manager->isUndoing() && !manager->isRedoing())
+                                                         updateChangeCount(Change::Done);
+                                                 }));
+    m_undoObservers.push_back(center.addObserver(UndoManager::DidUndoChangeNotification, manager,
+                                                 [this](const Notification&) { updateChangeCount(Change::Undone); }));
+    m_undoObservers.push_back(center.addObserver(UndoManager::DidRedoChangeNotification, manager,
+                                                 [this](const Notification&) { updateChangeCount(Change::Redone); }));
+}
+
+void Document::updateChangeCount(Change change)
+{
+    switch (change) {
+    case Change::Done:
+    case Change::Redone:
+        ++m_changeCount;
+        ++m_generation;
+        break;
+    case Change::Undone:
+        --m_changeCount;
+        ++m_generation;
+        break;
+    case Change::Cleared:
+        m_changeCount = 0;
+        m_autosavedGeneration = m_generation;
+        break;
+    }
+    updateWindowTitle();
+}
+
+void Document::updateWindowTitle()
+{
+    if (!m_window)
+        return;
+    m_window->setTitle(displayName() + QStringLiteral("[*]"));
+    m_window->setWindowModified(isDocumentEdited());
+}
+
+bool Document::canAsynchronouslyWrite(const QString&, const QString&, SaveOperation) const
+{
+    return false;
+}
+
+void Document::unblockUserInteraction()
+{
+    auto job = std::static_pointer_cast<SaveJob>(currentSaveJob);
+    if (!job)
+        return;
+    std::lock_guard lock(job->mutex);
+    job->unblocked = true;
+    job->changed.notify_all();
+}
+
+QStringList Document::writableTypesForSaveOperation(SaveOperation) const
+{
+    QStringList names;
+    if (m_controller) {
+        for (const auto& type : m_controller->types())
+            if (type.canWrite)
+                names.append(type.name);
+    }
+    if (names.contains(m_fileType)) {
+        names.removeAll(m_fileType);
+        names.prepend(m_fileType);
+    }
+    return names;
+}
+
+void Document::saveToURL(const QString& path, const QString& type, SaveOperation operation,
+                         Completion completion)
+{
+    PF_ASSERT(isMainThread() || !QCoreApplication::instance(), "Documents are saved from the main thread");
+    auto job = std::make_shared<SaveJob>();
+    job->path = QFileInfo(path).absoluteFilePath();
+    job->type = type;
+    job->operation = operation;
+    job->completion = std::move(completion);
+    m_saveRequests.push_back(job);
+    if (!m_activeSave)
+        startNextSave();
+}
+
+void Document::startNextSave()
+{
+    if (m_activeSave)
+        return;
+    if (m_saveRequests.empty()) {
+        std::vector<std::function<void()>> blocks;
+        blocks.swap(m_whenIdle);
+        for (auto& block : blocks)
+            block();
+        return;
+    }
+    std::shared_ptr<SaveJob> job = m_saveRequests.front();
+    m_saveRequests.pop_front();
+    m_activeSave = job;
+    job->originalPath = m_fileURL;
+    job->changeCountAtStart = m_changeCount;
+    job->generationAtStart = m_generation;
+
+    if (!canAsynchronouslyWrite(job->path, job->type, job->operation)) {
+        QString error;
+        job->succeeded = writeToURL(job->path, job->type, job->operation, job->originalPath, &error);
+        job->errorMessage = error;
+        job->finished = true;
+        finishSave(job);
+        return;
+    }
+
+    std::shared_ptr<Document> self = shared_from_this();
+    saveQueue().addOperation([self, job] {
+        currentSaveJob = job;
+        QString error;
+        bool succeeded = false;
+        try {
+            succeeded = self->writeToURL(job->path, job->type, job->operation, job->originalPath, &error);
+        } catch (const std::exception& exception) {
+            error = QString::fromLocal8Bit(exception.what());
+        }
+        currentSaveJob.reset();
+        {
+            std::lock_guard lock(job->mutex);
+            job->succeeded = succeeded;
+            job->errorMessage = error;
+            job->finished = true;
+            job->changed.notify_all();
+        }
+        runOnMain([self, job] { self->finishSave(job); });
+    });
+    // The writer takes its picture of the model while the interface waits here.
+    std::unique_lock lock(job->mutex);
+    job->changed.wait(lock, [&] { return job->unblocked || job->finished; });
+}
+
+void Document::finishSave(const std::shared_ptr<SaveJob>& job)
+{
+    m_activeSave.reset();
+    if (job->succeeded) {
+        switch (job->operation) {
+        case SaveOperation::Save:
+        case SaveOperation::SaveAs: {
+            const QString previousAutosave = m_autosavedContentsFileURL;
+            m_fileURL = job->path;
+            m_fileType = job->type;
+            m_fileModificationDate = QFileInfo(job->path).lastModified();
+            m_changeCount -= job->changeCountAtStart;
+            m_autosavedGeneration = job->generationAtStart;
+            m_autosavedContentsFileURL.clear();
+            // An untitled document's autosave has served its purpose once it has a file of its own.
+            if (!previousAutosave.isEmpty() && previousAutosave != job->path) {
+                QString error;
+                if (!FileSystem::removeRecursively(previousAutosave, DocumentController::autosaveFolder(), &error))
+                    warning(error);
+            }
+            break;
+        }
+        case SaveOperation::SaveTo:
+            break;
+        case SaveOperation::Autosave:
+            m_changeCount -= job->changeCountAtStart;
+            m_autosavedGeneration = job->generationAtStart;
+            break;
+        case SaveOperation::AutosaveElsewhere:
+            m_autosavedContentsFileURL = job->path;
+            m_autosavedGeneration = job->generationAtStart;
+            break;
+        }
+        if (isAutosave(job->operation))
+            m_autosaveFailureShown = false;
+        if (job->operation != SaveOperation::SaveTo && m_controller && !job->path.isEmpty() &&
+            !isAutosave(job->operation))
+            m_controller->noteNewRecentDocumentURL(job->path);
+    }
+    updateWindowTitle();
+    if (job->completion)
+        job->completion(job->succeeded, job->errorMessage);
+    startNextSave();
+}
+
+void Document::whenSavesFinish(std::function<void()> block)
+{
+    if (!isSaving()) {
+        block();
+        return;
+    }
+    m_whenIdle.push_back(std::move(block));
+}
+
+void Document::presentError(const QString& message, const QString& informativeText) const
+{
+    if (m_controller) {
+        m_controller->presentError(message, informativeText, m_window);
+        return;
+    }
+    error(message + u' ' + informativeText);
+}
+
+void Document::saveDocument(Completion completion)
+{
+    if (m_fileURL.isEmpty() || !canSaveInPlace()) {
+        saveDocumentAs(std::move(completion));
+        return;
+    }
+    std::weak_ptr<Document> weak = weak_from_this();
+    saveToURL(m_fileURL, m_fileType, SaveOperation::Save,
+              [weak, completion](bool succeeded, const QString& errorMessage) {
+                  if (auto self = weak.lock(); self && !succeeded)
+                      self->presentError(QStringLiteral("The document “%1” could not be saved.")
+                                             .arg(self->displayName()),
+                                         errorMessage);
+                  if (completion)
+                      completion(succeeded, errorMessage);
+              });
+}
+
+void Document::saveDocumentAs(Completion completion)
+{
+    runSavePanel(SaveOperation::SaveAs, std::move(completion));
+}
+
+void Document::saveDocumentTo(Completion completion)
+{
+    runSavePanel(SaveOperation::SaveTo, std::move(completion));
+}
+
+void Document::runSavePanel(SaveOperation operation, Completion completion)
+{
+    FilePanel panel(FilePanel::Kind::Save);
+    panel.title = operation == SaveOperation::SaveTo ? QStringLiteral("Export") : QStringLiteral("Save As");
+    const QStringList typeNames = writableTypesForSaveOperation(operation);
+    for (const QString& name : typeNames) {
+        const auto type = m_controller ? m_controller->typeNamed(name) : std::nullopt;
+        panel.fileTypes.append({type ? type->displayName : name, type ? type->extensions : QStringList{}});
+    }
+    if (m_controller)
+        panel.packageExtensions = m_controller->packageExtensions();
+    const QString current = m_fileURL.isEmpty() ? QString() : QFileInfo(m_fileURL).absolutePath();
+    panel.directory = current.isEmpty() ? QDir::homePath() : current;
+    panel.nameFieldStringValue = displayName();
+    if (!panel.runModal() || typeNames.isEmpty()) {
+        if (completion)
+            completion(false, QString()); // cancelled: nothing to tell
+        return;
+    }
+    const int choice = std::clamp(panel.selectedFileType, 0, int(typeNames.size()) - 1);
+    const QString type = typeNames[choice];
+    QString path = panel.path();
+    const QStringList extensions = panel.fileTypes.value(choice).extensions;
+    const QString suffix = QFileInfo(path).suffix();
+    if (!extensions.isEmpty() && !extensions.contains(suffix, Qt::CaseInsensitive))
+        path += u'.' + extensions.first();
+    std::weak_ptr<Document> weak = weak_from_this();
+    saveToURL(path, type, operation, [weak, completion, path](bool succeeded, const QString& errorMessage) {
+        if (auto self = weak.lock(); self && !succeeded)
+            self->presentError(
+                QStringLiteral("The document could not be saved as “%1”.").arg(QFileInfo(path).fileName()),
+                errorMessage);
+        if (completion)
+            completion(succeeded, errorMessage);
+    });
+}
+
+void Document::autosaveDocument(Completion completion)
+{
+    if (!hasUnautosavedChanges() && !isSaving()) {
+        if (completion)
+            completion(true, QString());
+        return;
+    }
+    std::weak_ptr<Document> weak = weak_from_this();
+    auto report = [weak, completion](bool succeeded, const QString& errorMessage) {
+        auto self = weak.lock();
+        // One alert per run of failures, not one every few minutes.
+        if (self && !succeeded && !self->m_autosaveFailureShown && !self->m_closing) {
+            self->m_autosaveFailureShown = true;
+            self->presentError(
+                QStringLiteral("The changes to “%1” could not be saved automatically.").arg(self->displayName()),
+                errorMessage + QStringLiteral("\n\nYour changes are still open; save them under another name."));
+        }
+        if (completion)
+            completion(succeeded, errorMessage);
+    };
+    if (!m_fileURL.isEmpty() && autosavesInPlace()) {
+        saveToURL(m_fileURL, autosavingFileType(), SaveOperation::Autosave, report);
+        return;
+    }
+    QString path = m_autosavedContentsFileURL;
+    if (path.isEmpty()) {
+        const auto type = m_controller ? m_controller->typeNamed(autosavingFileType()) : std::nullopt;
+        const QString extension = type && !type->extensions.isEmpty() ? type->extensions.first() : QString();
+        path = DocumentController::autosaveFolder() + QStringLiteral("/Untitled ") +
+               QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh.mm.ss.zzz")) +
+               (extension.isEmpty() ? QString() : u'.' + extension);
+    }
+    saveToURL(path, autosavingFileType(), SaveOperation::AutosaveElsewhere, report);
+}
+
+void Document::revertDocumentToSaved()
+{
+    if (m_fileURL.isEmpty())
+        return;
+    Alert alert;
+    alert.messageText = QStringLiteral("Do you want to revert “%1” to its saved version?").arg(displayName());
+    alert.informativeText = QStringLiteral("The changes since then are lost and cannot be undone.");
+    alert.addButton(QStringLiteral("Revert"));
+    alert.addButton(QStringLiteral("Cancel"));
+    if (alert.runModal() != Alert::firstButtonReturn)
+        return;
+    std::weak_ptr<Document> weak = weak_from_this();
+    whenSavesFinish([weak] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        QString error;
+        if (!self->revertToContentsOfURL(self->m_fileURL, self->m_fileType, &error)) {
+            self->presentError(QStringLiteral("The document “%1” could not be reverted.").arg(self->displayName()),
+                               error);
+            return;
+        }
+        if (self->m_undoManager)
+            self->m_undoManager->removeAllActions();
+        self->m_fileModificationDate = QFileInfo(self->m_fileURL).lastModified();
+        self->updateChangeCount(Change::Cleared);
+    });
+}
+
+bool Document::revertToContentsOfURL(const QString& path, const QString& type, QString* errorMessage)
+{
+    return readFromURL(path, type, errorMessage);
+}
+
+void Document::showWindows()
+{
+    if (!m_window)
+        makeWindowControllers();
+    if (m_window)
+        m_window->makeKeyAndOrderFront();
+}
+
+void Document::setWindow(Window* window)
+{
+    if (m_window && m_window->delegate() == m_closer.get())
+        m_window->setDelegate(nullptr);
+    m_window = window;
+    if (m_window) {
+        if (!m_closer)
+            m_closer = std::make_unique<WindowCloser>(this);
+        if (!m_window->delegate())
+            m_window->setDelegate(m_closer.get());
+    }
+    updateWindowTitle();
+}
+
+bool Document::windowShouldClose()
+{
+    if (m_closing)
+        return false;
+    std::weak_ptr<Document> weak = weak_from_this();
+    canCloseDocument([weak](bool mayClose) {
+        if (auto self = weak.lock(); self && mayClose)
+            self->close();
+    });
+    return false;
+}
+
+void Document::canCloseDocument(std::function<void(bool)> decision)
+{
+    m_closing = true;
+    std::weak_ptr<Document> weak = weak_from_this();
+    auto decide = [weak, decision](bool mayClose) {
+        if (auto self = weak.lock())
+            self->m_closing = false;
+        decision(mayClose);
+    };
+    whenSavesFinish([weak, decide] {
+        auto self = weak.lock();
+        if (!self)
+            return decide(true);
+        if (!self->hasUnautosavedChanges() && (!self->isDocumentEdited() || !self->m_fileURL.isEmpty()))
+            return decide(true);
+        if (!self->m_fileURL.isEmpty() && self->autosavesInPlace()) {
+            self->autosaveDocument([weak, decide](bool succeeded, const QString& errorMessage) {
+                auto document = weak.lock();
+                if (!succeeded && document)
+                    document->presentError(
+                        QStringLiteral("“%1” could not be saved, so its window stays open.").arg(document->displayName()),
+                        errorMessage + QStringLiteral("\n\nSave it under another name to keep your changes."));
+                decide(succeeded);
+            });
+            return;
+        }
+        Alert alert;
+        alert.messageText = QStringLiteral("Do you want to keep the document “%1”?").arg(self->displayName());
+        alert.informativeText = QStringLiteral("It has never been saved. If you delete it, its changes are lost.");
+        alert.addButton(QStringLiteral("Save…"));
+        alert.addButton(QStringLiteral("Cancel"));
+        alert.addButton(QStringLiteral("Delete"));
+        const int answer = alert.runModal();
+        if (answer == Alert::firstButtonReturn) {
+            self->saveDocumentAs([decide](bool succeeded, const QString&) { decide(succeeded); });
+        } else if (answer == Alert::firstButtonReturn + 2) {
+            if (!self->m_autosavedContentsFileURL.isEmpty()) {
+                QString error;
+                if (!FileSystem::removeRecursively(self->m_autosavedContentsFileURL, DocumentController::autosaveFolder(),
+                                                   &error))
+                    warning(error);
+                self->m_autosavedContentsFileURL.clear();
+            }
+            decide(true);
+        } else {
+            decide(false);
+        }
+    });
+}
+
+void Document::close()
+{
+    std::shared_ptr<Document> keepAlive = shared_from_this();
+    if (m_window) {
+        Window* window = m_window;
+        if (window->delegate() == m_closer.get())
+            window->setDelegate(nullptr);
+        m_window = nullptr;
+        window->close();
+    }
+    if (m_controller)
+        m_controller->removeDocument(this);
+}
+
+} // namespace pf

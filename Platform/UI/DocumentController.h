@@ -1,0 +1,110 @@
+#pragma once
+
+#include "Platform/UI/Document.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace pf {
+
+class Timer;
+class Window;
+
+// The application's documents: their types, opening (an open file only focuses its window), the list of
+// recent documents, autosaving every few minutes, errors shown to the user, and quitting: every
+// document's changes are written and the open documents are remembered, to be opened again at the next
+// launch. One instance per application (shared()). Main thread only.
+class DocumentController
+{
+public:
+    struct DocumentType
+    {
+        QString name;          // the type's identifier, handed to documents
+        QString displayName;   // shown in the save panel's type choice
+        QStringList extensions; // the first is the one given to new files
+        bool isPackage = false; // a folder that acts as one file
+        bool canWrite = false;
+    };
+
+    DocumentController();
+    virtual ~DocumentController();
+    DocumentController(const DocumentController&) = delete;
+    DocumentController& operator=(const DocumentController&) = delete;
+
+    // The most recently made controller that still exists.
+    static DocumentController* shared();
+
+    void registerType(const DocumentType& type);
+    const std::vector<DocumentType>& types() const { return m_types; }
+    std::optional<DocumentType> typeNamed(const QString& name) const;
+    // The type of an existing file: a registered package extension on a folder, else the image format
+    // its contents show, else the type its extension names. Empty, with a reason, when it is none.
+    virtual QString typeForContentsOfURL(const QString& path, QString* errorMessage) const;
+    // Extensions of registered package types (the open panel picks such folders as files).
+    QStringList packageExtensions() const;
+    // The type an untitled document gets.
+    virtual QString defaultType() const;
+
+    // A new, empty document of the type (the subclass's factory).
+    virtual std::shared_ptr<Document> makeDocument(const QString& type) = 0;
+
+    const std::vector<std::shared_ptr<Document>>& documents() const { return m_documents; }
+    std::shared_ptr<Document> documentForURL(const QString& path) const;
+    void addDocument(const std::shared_ptr<Document>& document);
+    void removeDocument(Document* document);
+
+    // Opens the file, or focuses its window when it is open already. Null, with a reason, on failure
+    // (the caller decides whether to show it).
+    virtual std::shared_ptr<Document> openDocumentWithContentsOfURL(const QString& path, bool display,
+                                                                    QString* errorMessage);
+    virtual std::shared_ptr<Document> openUntitledDocumentAndDisplay(bool display, QString* errorMessage);
+    // Opens a document of the last session: `path` is its file (empty for an untitled one) and
+    // `contentsPath` where its contents are (its autosave for an untitled one).
+    virtual std::shared_ptr<Document> reopenDocument(const QString& path, const QString& contentsPath,
+                                                     bool display, QString* errorMessage);
+    // The New command: an untitled document by default.
+    virtual void newDocument();
+    // The Open command: the open panel, then every chosen file; failures are shown.
+    virtual void openDocument();
+    // The open panel with the readable types; packages are chosen as files. Empty when cancelled.
+    QStringList runOpenPanel();
+
+    // Recent documents, newest first, at most maximumRecentDocumentCount(); kept in the user defaults.
+    QStringList recentDocumentURLs() const;
+    void noteNewRecentDocumentURL(const QString& path);
+    virtual void clearRecentDocuments();
+    static constexpr int maximumRecentDocumentCount() { return 10; }
+
+    // Edited documents are autosaved every `delay` seconds (0 switches it off).
+    double autosavingDelay() const { return m_autosavingDelay; }
+    void setAutosavingDelay(double delay);
+    // Autosaves every document now (what the timer does).
+    void autosaveAllDocuments();
+    // "<working area>/autosave", created when missing: where untitled documents are autosaved.
+    static QString autosaveFolder();
+
+    // Shows a failure in an alert (on the main thread; to the window when given).
+    virtual void presentError(const QString& message, const QString& informativeText,
+                              Window* window = nullptr) const;
+
+    // Quitting: waits for running saves, writes every document's changes, remembers the open documents
+    // for the next launch, and then answers true. A document that cannot be written makes it ask the
+    // user whether to quit anyway (false: stay).
+    void reviewUnsavedDocumentsAndQuit(std::function<void(bool quit)> decision);
+    // Opens the documents remembered at the last quit; the number opened.
+    int reopenDocumentsOfLastSession();
+
+private:
+    void rememberOpenDocuments();
+
+    std::vector<DocumentType> m_types;
+    std::vector<std::shared_ptr<Document>> m_documents;
+    double m_autosavingDelay = 0;
+    std::shared_ptr<Timer> m_autosaveTimer;
+};
+
+} // namespace pf

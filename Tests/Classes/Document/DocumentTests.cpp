@@ -1,0 +1,438 @@
+#include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/ToolObjects/GMFileUtilities.h"
+#include "DocumentTestSupport.h"
+#include "Platform/Foundation/KeyedArchiver.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/ImageFile.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace doctest;
+using Op = pf::Document::SaveOperation;
+
+namespace {
+
+QByteArray bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every file of a folder with its bytes, to see that a failed save changed nothing.
+QMap<QString, QByteArray> tree(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(path.mid(folder.size()), bytes(path));
+    }
+    return files;
+}
+
+double maskValue(const std::shared_ptr<PhotoToolChain>& chain, int index)
+{
+    const pf::Bitmap bitmap = chain->brushPathImageAtIndex(index)->contentContainer()->imageContainer()->bitmap();
+    if (bitmap.isNull())
+        return -1;
+    float rgba[4];
+    bitmap.pixel(bitmap.width() / 2, bitmap.height() / 2, rgba);
+    return rgba[1];
+}
+
+// A 64 x 48 JPEG photo and a document over it with three painted layers: a wash with a colour and an
+// additional picture, a grey, and a second wash.
+class Documents : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_photo = m_dir.filePath("photo.jpg");
+        QImage image(64, 48, QImage::Format_RGB32);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x)
+                image.setPixel(x, y, qRgb(40 + x * 3, 60 + y * 2, 120));
+        ASSERT_TRUE(image.save(m_photo, "JPEG", 90));
+        pf::Alert::setResponder([this](const pf::Alert& alert) {
+            m_alerts << alert.messageText;
+            return pf::Alert::firstButtonReturn + m_answer;
+        });
+    }
+    void TearDown() override
+    {
+        pf::Alert::setResponder({});
+        GMDocumentPackage::setFaultInjectionForTesting({});
+    }
+
+    Opened edited(const QString& path)
+    {
+        Opened opened = open(m_documents, path);
+        EXPECT_TRUE(opened.document) << opened.error.toStdString();
+        if (!opened.document)
+            return opened;
+        auto chain = opened.chain();
+        const pf::Size size = chain->originalImageSize();
+        chain->insertPhotoToolWithBlueprint(chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
+        chain->insertPhotoToolWithBlueprint(chaintest::grey(), QVariantMap{{"intensity", 0.25}}, 1);
+        chain->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt, 2);
+        for (int i = 1; i <= 3; ++i)
+            chain->brushPathImageAtIndex(i)->addContentContainer(paintedMask(size, 0.2 * i, pf::Color(0.9, 0.1, 0.1, 1)));
+        for (int i = 1; i <= 3; ++i)
+            chain->setSettingsForToolAtIndex(chain->photoToolAtIndex(i)->settings(), i, QStringLiteral("Change"));
+        QCoreApplication::processEvents();
+        return opened;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_photo;
+    TestController m_documents;
+    QStringList m_alerts;
+    int m_answer = 0;
+};
+
+} // namespace
+
+TEST_F(Documents, ThreeLayersRoundTripThroughAPackage)
+{
+    Opened opened = edited(m_photo);
+    const QString package = m_dir.filePath("three.glimora");
+    const SaveResult saved = save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs);
+    ASSERT_TRUE(saved.succeeded) << saved.error.toStdString();
+    EXPECT_EQ(saved.calls, 1);
+    EXPECT_FALSE(opened.document->isDocumentEdited());
+
+    const QStringList entries = QDir(package).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+    EXPECT_EQ(entries, (QStringList{"QuickLook", "content", "image.jpg", "layer_1", "layer_2", "layer_3", "preview.jpg"}));
+    EXPECT_EQ(bytes(package + "/image.jpg"), bytes(m_photo)) << "the original's JPEG bytes are kept, not re-encoded";
+    EXPECT_EQ(bytes(package + "/QuickLook/Thumbnail.jpg"), bytes(package + "/preview.jpg"));
+    const QImage preview(package + "/preview.jpg");
+    EXPECT_EQ(preview.size(), QSize(64, 48));
+
+    Opened reopened = open(m_documents, package);
+    ASSERT_TRUE(reopened.document) << reopened.error.toStdString();
+    auto chain = reopened.chain();
+    ASSERT_EQ(chain->numberOfTools(), 4);
+    EXPECT_EQ(chain->photoToolAtIndex(1)->blueprint()->photoToolName(), "TestTint");
+    EXPECT_EQ(chain->photoToolAtIndex(2)->blueprint()->photoToolName(), "TestGrey");
+    EXPECT_EQ(chain->photoToolAtIndex(1)->settings().value("color").value<pf::Color>(), pf::Color(0.1, 0.8, 0.3, 1));
+    EXPECT_DOUBLE_EQ(chain->photoToolAtIndex(2)->settings().value("intensity").toDouble(), 0.25);
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_NEAR(maskValue(chain, i), 0.2 * i, 0.01) << "layer " << i;
+    EXPECT_FALSE(chain->brushPathImageAtIndex(1)->contentContainer()->additionalImageContainer()->isEmpty());
+    EXPECT_FALSE(reopened.document->undoManager()->canUndo()) << "loading is no step to undo";
+    EXPECT_FALSE(reopened.document->isDocumentEdited());
+
+    // A layer removed is gone from the next save: nothing stale stays behind.
+    chain->removePhotoToolAtIndex(2);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(save(*reopened.document, package, GMDocumentPackage::typeName, Op::Save).succeeded);
+    EXPECT_FALSE(QFileInfo::exists(package + "/layer_3"));
+    EXPECT_TRUE(QFileInfo::exists(package + "/layer_2"));
+}
+
+TEST_F(Documents, AnEffectThatNoLongerExistsIsLeftOutAndTheOthersKeepTheirMasks)
+{
+    Opened opened = edited(m_photo);
+    const QString package = m_dir.filePath("gap.glimora");
+    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+    // Rename the middle effect to one no catalog knows.
+    auto layers = GMDocumentPackage::readArchive(bytes(package + "/content"), nullptr);
+    ASSERT_TRUE(layers);
+    QVariantList content;
+    for (size_t k = 0; k < layers->size(); ++k)
+        content.append(QVariantMap{{"name", k == 1 ? QStringLiteral("Vanished") : (*layers)[k].name}, {"values", (*layers)[k].values}});
+    const auto archive = pf::KeyedArchiver::archivedData({{"content", content}});
+    ASSERT_TRUE(archive);
+    QFile file(package + "/content");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(*archive);
+    file.close();
+
+    pf::LogCapture log;
+    Opened reopened = open(m_documents, package);
+    ASSERT_TRUE(reopened.document);
+    ASSERT_EQ(reopened.chain()->numberOfTools(), 3);
+    EXPECT_TRUE(log.contains("failed to load Vanished"));
+    EXPECT_NEAR(maskValue(reopened.chain(), 2), 0.6, 0.01) << "the third layer still reads layer_3";
+}
+
+TEST_F(Documents, DamagedAndForeignDocumentsFailCleanly)
+{
+    Opened opened = edited(m_photo);
+    const QString good = m_dir.filePath("good.glimora");
+    ASSERT_TRUE(save(*opened.document, good, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+    const auto archive = [](const QVariant& root) { return *pf::KeyedArchiver::archivedData({{"content", root}}); };
+    const struct
+    {
+        const char* what;
+        QByteArray content;
+        const char* expected;
+    } cases[] = {
+        {"garbage", "not an archive at all", "damaged"},
+        {"wrong root type", archive(QStringLiteral("layers")), "wrong kind"},
+        {"element not a dictionary", archive(QVariantList{42}), "damaged"},
+        {"values not a dictionary", archive(QVariantList{QVariantMap{{"name", "TestTint"}, {"values", 3}}}), "damaged"},
+        {"older brush strokes", archive(QVariantList{QVariantMap{{"name", "TestTint"}, {"values", QVariantMap{{"brushPathKey", QByteArray("x")}}}}}), "older version"},
+    };
+    for (const auto& c : cases) {
+        const QString copy = m_dir.filePath(QStringLiteral("bad-%1.glimora").arg(c.what).replace(' ', '-'));
+        ASSERT_TRUE(QDir().mkpath(copy));
+        QFile::copy(good + "/image.jpg", copy + "/image.jpg");
+        QFile file(copy + "/content");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.content);
+        file.close();
+        Opened bad = open(m_documents, copy);
+        EXPECT_FALSE(bad.document) << c.what;
+        EXPECT_TRUE(bad.error.contains(c.expected)) << c.what << ": " << bad.error.toStdString();
+    }
+    // A missing mask folder and an unreadable original are refused, never half read.
+    QDir(good + "/layer_2").removeRecursively();
+    EXPECT_FALSE(open(m_documents, good).document);
+    // The older single-file form.
+    const QString older = m_dir.filePath("older.glimora");
+    QFile file(older);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(archive(QVariantList{QByteArray("picture")}));
+    file.close();
+    GMDocument document;
+    QString error;
+    EXPECT_FALSE(document.readOwnFileFormatFromURL(older, &error));
+    EXPECT_TRUE(error.contains("older version")) << error.toStdString();
+}
+
+// Every failure of a save leaves what was there before, byte for byte.
+TEST_F(Documents, AFailedSaveLeavesTheOldPackageAndTheFileIntact)
+{
+    Opened opened = edited(m_photo);
+    const QString package = m_dir.filePath("keep.glimora");
+    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveTo).succeeded);
+    const auto before = tree(package);
+    opened.chain()->removePhotoToolAtIndex(3);
+    QCoreApplication::processEvents();
+    for (const char* step : {"folder", "image", "preview", "mask", "content", "swap"}) {
+        GMDocumentPackage::setFaultInjectionForTesting([step](const QString& s) { return s != QLatin1String(step); });
+        const SaveResult result = save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveTo);
+        EXPECT_FALSE(result.succeeded) << step;
+        EXPECT_FALSE(result.error.isEmpty()) << step;
+        EXPECT_EQ(tree(package), before) << step;
+        const QStringList leftovers = QDir(m_dir.path()).entryList({".keep.glimora.saving-*"}, QDir::Dirs | QDir::Hidden);
+        EXPECT_TRUE(leftovers.isEmpty()) << step;
+    }
+
+    // A picture: a shadow copy that cannot be written (or a mask of it) leaves the file as it was.
+    const QByteArray photo = bytes(m_photo);
+    opened.document->setFileURL(m_photo);
+    opened.document->setFileType("jpeg");
+    for (const char* step : {"mask", "content"}) {
+        GMDocumentPackage::setFaultInjectionForTesting([step](const QString& s) { return s != QLatin1String(step); });
+        const SaveResult result = save(*opened.document, m_photo, "jpeg", Op::Save);
+        EXPECT_FALSE(result.succeeded) << step;
+        EXPECT_EQ(bytes(m_photo), photo) << step;
+    }
+}
+
+TEST_F(Documents, AutosavingAPictureWritesOnlyItsShadowCopyAndSavingWritesTheComposedPicture)
+{
+    Opened opened = edited(m_photo);
+    const QByteArray photo = bytes(m_photo);
+    ASSERT_TRUE(save(*opened.document, m_photo, "jpeg", Op::Autosave).succeeded);
+    EXPECT_EQ(bytes(m_photo), photo) << "an autosave never rewrites the picture";
+    const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
+    const QString key = GMDocument::shadowCopyKey(m_photo);
+    ASSERT_TRUE(registry.contains(key));
+    const QString shadow = GMFileUtilities::applicationSupportDirectory() + "/" + registry.value(key).toMap().value("filename").toString();
+    EXPECT_TRUE(QFileInfo::exists(shadow + "/layer_3"));
+
+    // Reopening shows the shadow copy's layers.
+    Opened reopened = open(m_documents, m_photo);
+    ASSERT_TRUE(reopened.document);
+    EXPECT_EQ(reopened.chain()->numberOfTools(), 4);
+
+    // An explicit save writes the composed picture, as JPEG under the same name.
+    ASSERT_TRUE(save(*opened.document, m_photo, "jpeg", Op::Save).succeeded);
+    EXPECT_NE(bytes(m_photo), photo);
+    EXPECT_EQ(QImageReader::imageFormat(m_photo), "jpeg");
+    EXPECT_EQ(bytes(shadow + "/image.jpg"), photo) << "the shadow copy keeps the untouched original";
+    // Its edits still open with it: the recorded file state matches.
+    m_alerts.clear();
+    Opened again = open(m_documents, m_photo);
+    ASSERT_TRUE(again.document);
+    EXPECT_EQ(again.chain()->numberOfTools(), 4);
+    EXPECT_TRUE(m_alerts.isEmpty());
+}
+
+TEST_F(Documents, SaveAsAndExportRegisterTheirTargetAndASymlinkFindsTheSameCopy)
+{
+    Opened opened = edited(m_photo);
+    opened.document->setFileURL(m_photo);
+    opened.document->setFileType("jpeg");
+    const QString copy = m_dir.filePath("copy.png");
+    ASSERT_TRUE(save(*opened.document, copy, "png", Op::SaveTo).succeeded);
+    EXPECT_EQ(QImageReader::imageFormat(copy), "png");
+    EXPECT_EQ(opened.document->fileURL(), m_photo) << "an export leaves the document where it was";
+    EXPECT_TRUE(GMFileUtilities::shadowCopyDictionary().contains(GMDocument::shadowCopyKey(copy)));
+    EXPECT_FALSE(GMFileUtilities::shadowCopyDictionary().contains(GMDocument::shadowCopyKey(m_photo)));
+
+    // Opened through a link, the export's edits are found under its real path.
+    const QString link = m_dir.filePath("link.png");
+    ASSERT_TRUE(QFile::link(copy, link));
+    Opened linked = open(m_documents, link);
+    ASSERT_TRUE(linked.document);
+    EXPECT_EQ(linked.chain()->numberOfTools(), 4);
+
+    // An entry registered under a path as given (links unresolved) is still found.
+    const QString alias = m_dir.filePath("alias.png");
+    ASSERT_TRUE(QFile::link(copy, alias));
+    QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
+    registry.insert(QFileInfo(alias).absoluteFilePath(), registry.value(GMDocument::shadowCopyKey(copy)));
+    registry.remove(GMDocument::shadowCopyKey(copy));
+    ASSERT_TRUE(GMFileUtilities::writeDictionaryAsShadowCopyDictionary(registry));
+    Opened aliased = open(m_documents, alias);
+    ASSERT_TRUE(aliased.document);
+    EXPECT_EQ(aliased.chain()->numberOfTools(), 4);
+}
+
+TEST_F(Documents, AnOutsideChangeIsAskedAboutAndAMissingShadowCopyFallsBackToTheFile)
+{
+    Opened opened = edited(m_photo);
+    ASSERT_TRUE(save(*opened.document, m_photo, "jpeg", Op::Autosave).succeeded);
+    QImage changed(80, 60, QImage::Format_RGB32);
+    changed.fill(Qt::blue);
+    ASSERT_TRUE(changed.save(m_photo, "JPEG"));
+
+    m_answer = 1; // the file as it is
+    Opened asItIs = open(m_documents, m_photo);
+    ASSERT_EQ(m_alerts.size(), 1);
+    EXPECT_TRUE(m_alerts.first().contains("changed by another program"));
+    EXPECT_EQ(asItIs.chain()->numberOfTools(), 1);
+    EXPECT_EQ(asItIs.chain()->originalImageSize(), pf::Size(80, 60));
+
+    m_answer = 0; // the kept edits
+    Opened kept = open(m_documents, m_photo);
+    EXPECT_EQ(kept.chain()->numberOfTools(), 4);
+    EXPECT_EQ(kept.chain()->originalImageSize(), pf::Size(64, 48));
+
+    // The shadow folder gone: the picture opens as it is.
+    const QString key = GMDocument::shadowCopyKey(m_photo);
+    QDir(GMFileUtilities::applicationSupportDirectory() + "/" +
+         GMFileUtilities::shadowCopyDictionary().value(key).toMap().value("filename").toString())
+        .removeRecursively();
+    pf::LogCapture log;
+    Opened fallback = open(m_documents, m_photo);
+    ASSERT_TRUE(fallback.document);
+    EXPECT_EQ(fallback.chain()->numberOfTools(), 1);
+    EXPECT_TRUE(log.contains("are missing"));
+}
+
+TEST_F(Documents, RevertReadsWhatReopeningReadsAndForgetsUndo)
+{
+    Opened opened = edited(m_photo);
+    opened.document->setFileURL(m_photo);
+    opened.document->setFileType("jpeg");
+    ASSERT_TRUE(save(*opened.document, m_photo, "jpeg", Op::Autosave).succeeded);
+    opened.chain()->removePhotoToolAtIndex(1);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(opened.chain()->numberOfTools(), 3);
+    m_answer = 0;
+    opened.document->revertDocumentToSaved();
+    spinUntil([&] { return opened.document->pendingLayerCount() == 0 && opened.chain()->numberOfTools() == 4; }, 5000);
+    EXPECT_EQ(opened.chain()->numberOfTools(), 4) << "the shadow copy's layers, not the bare picture";
+    EXPECT_FALSE(opened.document->undoManager()->canUndo());
+    EXPECT_FALSE(opened.document->isDocumentEdited());
+}
+
+TEST_F(Documents, LayersReadBeforeTheWindowExistsWaitForIt)
+{
+    Opened opened = edited(m_photo);
+    const QString package = m_dir.filePath("later.glimora");
+    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+    auto document = std::make_shared<GMDocument>();
+    QString error;
+    ASSERT_TRUE(document->readFromURL(package, GMDocumentPackage::typeName, &error));
+    for (int turn = 0; turn < 20; ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(document->pendingLayerCount(), 3);
+    EXPECT_FALSE(save(*document, m_dir.filePath("early.glimora"), GMDocumentPackage::typeName, Op::SaveTo).succeeded)
+        << "a save before the layers are in would lose them";
+    auto controller = std::make_shared<GMPreviewWindowController>(false);
+    document->setWindowController(controller);
+    ASSERT_TRUE(spinUntil([&] { return document->pendingLayerCount() == 0; }));
+    EXPECT_EQ(controller->toolChain()->numberOfTools(), 4);
+}
+
+TEST_F(Documents, EveryCallGetsItsOwnCompletionInOrder)
+{
+    Opened opened = edited(m_photo);
+    QStringList order;
+    for (const char* name : {"a.glimora", "b.png", "c.glimora"}) {
+        const QString path = m_dir.filePath(name);
+        const QString type = QString(name).endsWith(".png") ? "png" : GMDocumentPackage::typeName;
+        opened.document->saveToURL(path, type, Op::SaveTo, [&order, name](bool ok, const QString&) {
+            order << QStringLiteral("%1:%2").arg(name).arg(ok);
+        });
+    }
+    spinUntil([&] { return order.size() == 3; });
+    for (int turn = 0; turn < 10; ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(order, (QStringList{"a.glimora:1", "b.png:1", "c.glimora:1"}));
+    EXPECT_TRUE(opened.controller->activities().isEmpty()) << "every busy message is taken down";
+}
+
+TEST_F(Documents, AFailedSaveOnCloseKeepsTheDocumentOpenAndSaysSo)
+{
+    Opened opened = edited(m_photo);
+    opened.document->setFileURL(m_dir.filePath("close.glimora"));
+    opened.document->setFileType(GMDocumentPackage::typeName);
+    GMDocumentPackage::setFaultInjectionForTesting([](const QString& s) { return s != "swap"; });
+    std::optional<bool> mayClose;
+    opened.document->canCloseDocument([&](bool answer) { mayClose = answer; });
+    spinUntil([&] { return mayClose.has_value(); });
+    ASSERT_TRUE(mayClose.has_value());
+    EXPECT_FALSE(*mayClose);
+    ASSERT_FALSE(m_alerts.isEmpty());
+    EXPECT_TRUE(m_alerts.last().contains("stays open"));
+
+    GMDocumentPackage::setFaultInjectionForTesting({});
+    mayClose.reset();
+    opened.document->canCloseDocument([&](bool answer) { mayClose = answer; });
+    spinUntil([&] { return mayClose.has_value(); });
+    EXPECT_TRUE(mayClose.value_or(false));
+    EXPECT_TRUE(QFileInfo(opened.document->fileURL()).isDir());
+}
+
+TEST_F(Documents, SavingInPlaceKeepsTheFilesFormatOrAsksForANewName)
+{
+    const struct
+    {
+        const char* name;
+        const char* format;
+        bool inPlace;
+    } cases[] = {{"scan.tiff", "tiff", true}, {"shot.bmp", "bmp", true}, {"anim.gif", nullptr, false}};
+    for (const auto& c : cases) {
+        QImage image(32, 24, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        const QString path = m_dir.filePath(c.name);
+        if (c.inPlace) {
+            ASSERT_TRUE(image.save(path)) << c.name;
+        } else { // nothing here writes GIF: a one-pixel one
+            QFile gif(path);
+            ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
+            gif.write(QByteArray::fromHex("47494638396101000100800000000000ffffff21f90401000000002c00000000010001000002024401003b"));
+        }
+        Opened opened = open(m_documents, path);
+        ASSERT_TRUE(opened.document) << c.name;
+        EXPECT_EQ(opened.document->canSaveInPlace(), c.inPlace) << c.name;
+        if (!c.inPlace)
+            continue;
+        ASSERT_TRUE(save(*opened.document, path, opened.document->fileType(), Op::Save).succeeded) << c.name;
+        EXPECT_EQ(QImageReader::imageFormat(path), c.format) << c.name;
+    }
+}

@@ -1,0 +1,155 @@
+#include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/Document/OVBundleManager.h"
+#include "DocumentTestSupport.h"
+#include "Platform/Foundation/MainThread.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPrinter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace doctest;
+using Op = pf::Document::SaveOperation;
+
+TEST(ImageSaving, TheNameChoosesTheFormatAndTheFinalExtensionDecidesFirst)
+{
+    QTemporaryDir dir;
+    pf::Bitmap opaque(8, 6, pf::Bitmap::Format::RGBA8);
+    std::fill(opaque.mutableData(), opaque.mutableData() + opaque.byteCount(), 255);
+    pf::Bitmap translucent(8, 6, pf::Bitmap::Format::RGBA8);
+    const struct
+    {
+        const char* name;
+        bool alpha;
+        const char* written;
+        const char* format;
+    } cases[] = {
+        {"photo.JPG", false, "photo.JPG", "jpeg"},
+        {"picture.png", true, "picture.png", "png"},
+        {"scan.tiff", true, "scan.tiff", "tiff"}, // written as itself, not renamed
+        {"pngfile.tif", false, "pngfile.tif", "tiff"},
+        {"holiday.jpg.gif", false, "holiday.jpg.gif", "jpeg"}, // no GIF writer: the name's ".jpg" counts
+        {"notes.xyz", true, "notes.png", "png"},
+        {"notes2.xyz", false, "notes2.jpg", "jpeg"},
+    };
+    for (const auto& c : cases) {
+        QString written;
+        QString error;
+        ASSERT_TRUE(OVBundleManager::writeImage(c.alpha ? translucent : opaque, dir.filePath(c.name), &error, &written))
+            << c.name << ": " << error.toStdString();
+        EXPECT_EQ(QFileInfo(written).fileName(), c.written);
+        EXPECT_EQ(QImageReader::imageFormat(written), c.format) << c.name;
+        EXPECT_EQ(QImage(written).size(), QSize(8, 6)) << c.name;
+    }
+
+    QFile::copy(dir.filePath("photo.JPG"), dir.filePath("a.txt"));
+    QFile::copy(dir.filePath("photo.JPG"), dir.filePath("a 1.txt"));
+    EXPECT_EQ(QFileInfo(OVBundleManager::uniqueFileURL("a.txt", dir.path())).fileName(), "a 2.txt");
+    EXPECT_EQ(QFileInfo(OVBundleManager::uniqueFileURL("b.txt", dir.path())).fileName(), "b.txt");
+}
+
+TEST(ImageSaving, AFailureOnASaveThreadIsToldOnTheMainThread)
+{
+    std::atomic<bool> onMain = false;
+    std::atomic<int> alerts = 0;
+    pf::Alert::setResponder([&](const pf::Alert&) {
+        onMain = pf::isMainThread();
+        ++alerts;
+        return pf::Alert::firstButtonReturn;
+    });
+    pf::Bitmap bitmap(4, 4, pf::Bitmap::Format::RGBA8);
+    std::thread saver([&] { EXPECT_FALSE(OVBundleManager::saveBitmapRep(bitmap, "/proc/no/such/folder/x.png")); });
+    saver.join();
+    spinUntil([&] { return alerts > 0; }, 5000);
+    EXPECT_EQ(alerts, 1);
+    EXPECT_TRUE(onMain);
+    pf::Alert::setResponder({});
+}
+
+TEST(Printing, WidePicturesPrintInLandscapeScaledDownToThePage)
+{
+    QTemporaryDir dir;
+    const struct
+    {
+        QSize size;
+        QPageLayout::Orientation orientation;
+    } cases[] = {{{3000, 2000}, QPageLayout::Landscape}, {{400, 400}, QPageLayout::Portrait}, {{300, 500}, QPageLayout::Portrait}};
+    for (const auto& c : cases) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("print.pdf"));
+        QImage image(c.size, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        GMDocument::printImage(printer, image);
+        EXPECT_EQ(printer.pageLayout().orientation(), c.orientation) << c.size.width();
+        EXPECT_EQ(printer.pageLayout().margins(), QMarginsF(0, 0, 0, 0));
+    }
+}
+
+namespace {
+
+const char* const crashTarget = "GLIMORA_CRASH_SAVE_TARGET";
+
+} // namespace
+
+// Run by the next test in a child process, which it kills at random moments: saves the same document
+// into the package again and again.
+TEST(Crash, SaveForever)
+{
+    const QString target = qEnvironmentVariable(crashTarget);
+    if (target.isEmpty())
+        GTEST_SKIP() << "run by SavesKilledAtRandomLeaveAReadableDocument";
+    TestController documents;
+    Opened opened = open(documents, target);
+    ASSERT_TRUE(opened.document);
+    for (int i = 0;; ++i) {
+        auto chain = opened.chain();
+        if (chain->numberOfTools() < 4)
+            chain->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, chain->numberOfTools() - 1);
+        else
+            chain->removePhotoToolAtIndex(1);
+        chain->brushPathImageAtIndex(1)->addContentContainer(paintedMask(chain->originalImageSize(), 0.1 * (i % 9), pf::Color(0, 0, 1, 1)));
+        save(*opened.document, target, GMDocumentPackage::typeName, Op::Save);
+    }
+}
+
+TEST(Crash, SavesKilledAtRandomLeaveAReadableDocument)
+{
+    QTemporaryDir dir;
+    const QString photo = dir.filePath("photo.jpg");
+    QImage image(96, 64, QImage::Format_RGB32);
+    image.fill(QColor(120, 90, 60));
+    ASSERT_TRUE(image.save(photo));
+    TestController documents;
+    Opened opened = open(documents, photo);
+    ASSERT_TRUE(opened.document);
+    opened.chain()->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt, 0);
+    const QString package = dir.filePath("crash.glimora");
+    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+
+    QRandomGenerator random(20261207);
+    for (int round = 0; round < 6; ++round) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(crashTarget, package);
+        environment.insert("PF_APPLICATION_SUPPORT_DIR", dir.filePath("child-app"));
+        environment.insert("PF_USER_DEFAULTS_FILE", dir.filePath("child-defaults.conf"));
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=Crash.SaveForever"});
+        ASSERT_TRUE(child.waitForStarted());
+        QThread::msleep(700 + random.bounded(900));
+        child.kill();
+        child.waitForFinished();
+
+        Opened reopened = open(documents, package);
+        ASSERT_TRUE(reopened.document) << "round " << round << ": " << reopened.error.toStdString();
+        EXPECT_GE(reopened.chain()->numberOfTools(), 2);
+    }
+}

@@ -1,0 +1,313 @@
+#include "Classes/Document/DocumentHandler.h"
+#include "Classes/Document/GMApplicationDelegate.h"
+#include "Classes/Document/GMLinks.h"
+#include "Classes/Document/OVSystemInfo.h"
+#include "Classes/ToolObjects/GMFileUtilities.h"
+#include "DocumentTestSupport.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/UserDefaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrlQuery>
+#include <gtest/gtest.h>
+
+using namespace doctest;
+
+namespace {
+
+// A working area of its own, a photo, and alerts answered by the test.
+class Shell : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_previous = pf::FileSystem::applicationSupportDirectory();
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_dir.filePath("app"));
+        pf::UserDefaults::standard().removeObject("RecentDocuments");
+        pf::Alert::setResponder([this](const pf::Alert& alert) {
+            m_alerts << alert.messageText + u' ' + alert.informativeText;
+            return pf::Alert::firstButtonReturn + m_answer;
+        });
+        GMDocument::setWindowControllerFactory([](GMDocument&) { return std::make_shared<GMPreviewWindowController>(false); });
+    }
+    void TearDown() override
+    {
+        GMDocument::setWindowControllerFactory({});
+        pf::Alert::setResponder({});
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_previous);
+    }
+
+    QString photo(const QString& name)
+    {
+        const QString path = m_dir.filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(QColor(90, 120, 150));
+        EXPECT_TRUE(image.save(path, "JPEG"));
+        return path;
+    }
+    // A registry entry with a folder, as a save makes them.
+    void keep(const QString& path, const QDateTime& time, bool pinned = false)
+    {
+        const QUrl folder = GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(path));
+        QDir().mkpath(folder.toLocalFile());
+        QFile(folder.toLocalFile() + "/content").open(QIODevice::WriteOnly);
+        GMFileUtilities::setShadowCopyValues(path, {{"modification_time", time}, {"pinned", pinned}});
+    }
+    QStringList kept() const { return GMFileUtilities::shadowCopyDictionary().keys(); }
+
+    QTemporaryDir m_dir;
+    QString m_previous;
+    QStringList m_alerts;
+    int m_answer = 0;
+};
+
+} // namespace
+
+TEST_F(Shell, RetentionGoesOldestFirstAndSparesPinnedOpenAndUnmountedCopies)
+{
+    DocumentHandler handler;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    QStringList paths;
+    for (int k = 0; k < 8; ++k) {
+        // Paths sort the other way round from their age: the purge must go by age.
+        paths << photo(QStringLiteral("p%1.jpg").arg(7 - k));
+        keep(paths.last(), now.addDays(-k));
+    }
+    const QString pinned = photo("pinned.jpg");
+    keep(pinned, now.addDays(-100), true);
+    const QString unmounted = m_dir.filePath("volume/gone/away.jpg"); // its folder is missing too
+    keep(unmounted, now.addDays(-1));
+    const QString deleted = photo("deleted.jpg");
+    keep(deleted, now);
+    QFile::remove(deleted);
+
+    handler.checkPhysicalFiles();
+    EXPECT_FALSE(kept().contains(deleted)) << "a deleted picture's copy goes";
+    EXPECT_TRUE(kept().contains(unmounted)) << "a picture on a missing volume keeps its copy";
+
+    // Count 5 (index 0): of the nine unpinned entries, the four oldest go; an open document stays.
+    QString error;
+    ASSERT_TRUE(handler.openDocumentWithContentsOfURL(paths[7], false, &error)) << error.toStdString();
+    handler.setShadowKeepCount(0);
+    // paths[7] is the oldest but open; then the next oldest go: 6, 5, 4, and 3 or 2 as the count asks.
+    QStringList remaining = kept();
+    EXPECT_TRUE(remaining.contains(paths[7]));
+    EXPECT_TRUE(remaining.contains(pinned));
+    EXPECT_TRUE(remaining.contains(paths[0]));
+    EXPECT_FALSE(remaining.contains(paths[6]));
+    EXPECT_FALSE(remaining.contains(paths[5]));
+    EXPECT_EQ(remaining.size() - 1, 5) << remaining.join(", ").toStdString();
+    EXPECT_EQ(pf::UserDefaults::standard().integerForKey("KeepCount"), 0);
+
+    // Span of three days: unpinned copies older than that go.
+    handler.setShadowKeepSpan(0);
+    for (const QString& path : kept()) {
+        const QVariantMap entry = GMFileUtilities::shadowCopyDictionary().value(path).toMap();
+        EXPECT_TRUE(path == pinned || path == paths[7] || entry.value("modification_time").toDateTime() > now.addDays(-3))
+            << path.toStdString();
+    }
+    // Forever and unlimited examine nothing.
+    const QStringList before = kept();
+    QFile::remove(paths[0]);
+    handler.setShadowKeepSpan(4);
+    handler.setShadowKeepCount(5);
+    EXPECT_EQ(kept(), before);
+}
+
+TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)
+{
+    DocumentHandler handler;
+    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+    handler.awakeFromNib();
+    GMWelcomeWindow* welcome = handler.welcomeWindow();
+
+    // Every sample and the tutorial open.
+    const QStringList samples = welcome->itemContexts();
+    ASSERT_EQ(samples.size(), 3);
+    EXPECT_TRUE(QFileInfo(samples.first()).fileName().startsWith("TestPerson_"));
+    EXPECT_EQ(QFileInfo(samples.last()).fileName(), "TestPerson.jpg");
+    for (const QString& sample : samples) {
+        welcome->executeItem(sample);
+        ASSERT_FALSE(handler.documents().empty()) << sample.toStdString();
+        auto document = std::static_pointer_cast<GMDocument>(handler.documents().back());
+        EXPECT_TRUE(document->fileURL().isEmpty()) << "a sample opens untitled";
+        EXPECT_FALSE(document->originalImage().isNull());
+    }
+    EXPECT_TRUE(welcome->showTutorial());
+    EXPECT_GE(welcome->tutorialPageCount(), 1);
+    welcome->tutorialWindow()->close();
+
+    // A sample that cannot be read says so and opens nothing.
+    const size_t open = handler.documents().size();
+    QFile broken(m_dir.filePath("broken.jpg"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("no picture");
+    broken.close();
+    EXPECT_FALSE(handler.openSample(broken.fileName()));
+    EXPECT_EQ(handler.documents().size(), open);
+    ASSERT_FALSE(m_alerts.isEmpty());
+    EXPECT_TRUE(m_alerts.last().contains("could not be opened"));
+
+    // A saved picture is listed under recent documents; executing it opens it, and a second time only
+    // focuses it; dropping opens the first file.
+    const QString picture = photo("recent.jpg");
+    auto document = handler.openDocumentWithContentsOfURL(picture, true, nullptr);
+    ASSERT_TRUE(document);
+    ASSERT_TRUE(spinUntil([&] { return std::static_pointer_cast<GMDocument>(document)->windowController() != nullptr; }));
+    ASSERT_TRUE(save(*document, picture, "jpeg", pf::Document::SaveOperation::Autosave).succeeded);
+    handler.setupHistoryView();
+    EXPECT_EQ(welcome->itemContexts().first(), QFileInfo(picture).absoluteFilePath());
+    const size_t before = handler.documents().size();
+    welcome->executeItem(picture);
+    EXPECT_EQ(handler.documents().size(), before) << "an open file is only brought to the front";
+    const QString dropped = photo("dropped.jpg");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dropped), QUrl::fromLocalFile(picture)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(welcome->dropTarget(), &enter);
+    EXPECT_TRUE(welcome->dropTarget()->isHovered());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(welcome->dropTarget(), &drop);
+    EXPECT_FALSE(welcome->dropTarget()->isHovered());
+    EXPECT_TRUE(handler.documentForURL(dropped));
+    EXPECT_EQ(handler.documents().size(), before + 1);
+
+    // Clearing the recent list keeps the kept edits; removing asks first, naming what goes.
+    handler.clearRecentDocuments();
+    EXPECT_TRUE(handler.recentDocumentURLs().isEmpty());
+    EXPECT_TRUE(GMFileUtilities::shadowCopyDictionary().contains(GMDocument::shadowCopyKey(picture)));
+    m_answer = 1; // Cancel
+    m_alerts.clear();
+    welcome->removeItem(picture);
+    ASSERT_EQ(m_alerts.size(), 1);
+    EXPECT_TRUE(m_alerts.first().contains("recent.jpg") && m_alerts.first().contains("cannot be brought back"));
+    EXPECT_TRUE(GMFileUtilities::shadowCopyDictionary().contains(GMDocument::shadowCopyKey(picture)));
+    m_answer = 0; // Remove
+    welcome->removeItem(picture);
+    EXPECT_FALSE(GMFileUtilities::shadowCopyDictionary().contains(GMDocument::shadowCopyKey(picture)));
+    const auto documents = handler.documents();
+    for (const auto& opened : documents)
+        opened->close();
+}
+
+TEST_F(Shell, HardwareWarningsByTable)
+{
+    const qint64 MB = 1024 * 1024;
+    const struct
+    {
+        bool accelerated;
+        bool fragments;
+        qint64 memory;
+        OVGraphicsInfo::Warning warning;
+    } cases[] = {
+        {true, true, 64 * MB, OVGraphicsInfo::Warning::VideoMemory},
+        {true, true, 256 * MB, OVGraphicsInfo::Warning::None},
+        {true, true, 4096 * MB, OVGraphicsInfo::Warning::None}, // beyond 32 bits
+        {true, true, 0, OVGraphicsInfo::Warning::None},         // unknown is enough
+        {true, false, 256 * MB, OVGraphicsInfo::Warning::FragmentProcessing},
+        {true, false, 64 * MB, OVGraphicsInfo::Warning::Both},
+        {false, true, 4096 * MB, OVGraphicsInfo::Warning::Both},
+    };
+    for (const auto& c : cases) {
+        const OVGraphicsInfo info{c.accelerated, c.fragments, c.memory, 1, "test"};
+        EXPECT_EQ(info.warning(), c.warning) << c.memory / MB << " MB";
+    }
+    EXPECT_TRUE(OVGraphicsInfo::isSoftwareRenderer("llvmpipe (LLVM 15.0.6, 256 bits)"));
+    EXPECT_FALSE(OVGraphicsInfo::isSoftwareRenderer("Mesa Intel(R) UHD Graphics 620"));
+
+    DocumentHandler handler;
+    handler.setGraphicsInfoForTesting({false, true, 0, 1, "llvmpipe"});
+    handler.awakeFromNib();
+    ASSERT_TRUE(spinUntil([&] { return handler.welcomeWindow()->isWarningShown(); }, 3000));
+    EXPECT_EQ(handler.welcomeWindow()->warningText(), OVGraphicsInfo::warningText(OVGraphicsInfo::Warning::Both));
+}
+
+TEST(Feedback, BothReportsParseBackFromTheirMailLinks)
+{
+    const OVGraphicsInfo graphics{true, true, qint64(5) << 30, 2, "GPU"};
+    const QString recipient = "feedback+glimora@example.org";
+    const struct
+    {
+        QUrl url;
+        const char* subject;
+        const char* memoryLine;
+    } cases[] = {
+        {OVSystemInfo::feedbackMailURL(recipient, graphics), " Feedback", "VRAM: 5120"},
+        {GMApplicationDelegate::feedbackMailURL(recipient, graphics), "Glimora Feedback", "VRAM: 5368709120"},
+    };
+    for (const auto& c : cases) {
+        const QString encoded = QString::fromLatin1(c.url.toEncoded());
+        ASSERT_TRUE(encoded.startsWith("mailto:feedback%2Bglimora%40example.org?SUBJECT=")) << encoded.toStdString();
+        for (const QChar ch : encoded.mid(encoded.indexOf(u'?') + 1))
+            EXPECT_TRUE(ch.isLetterOrNumber() || QStringLiteral("-._~%=&").contains(ch)) << encoded.toStdString();
+        const QUrlQuery query(c.url.query(QUrl::FullyEncoded));
+        const QString subject = QUrl::fromPercentEncoding(query.queryItemValue("SUBJECT", QUrl::FullyEncoded).toLatin1());
+        const QString body = QUrl::fromPercentEncoding(query.queryItemValue("BODY", QUrl::FullyEncoded).toLatin1());
+        EXPECT_TRUE(subject.endsWith(c.subject)) << subject.toStdString();
+        EXPECT_TRUE(body.startsWith("\nWe are constantly improving our products.")) << body.toStdString();
+        EXPECT_TRUE(body.contains(QString::fromLatin1(c.memoryLine) + u'\n')) << body.toStdString();
+        EXPECT_TRUE(body.contains("Accelerated: 1\n"));
+        EXPECT_TRUE(body.contains("Renderers: 2"));
+        EXPECT_TRUE(body.contains(QStringLiteral("Processors: %1").arg(OVSystemInfo::processorCount())));
+    }
+    const QString unaccelerated = OVSystemInfo::productReport({false, false, 0, 0, "llvmpipe"});
+    EXPECT_TRUE(unaccelerated.endsWith("Accelerated: 0\nVRAM: 0\nRenderers: 0\n"));
+
+    // No address: no mail.
+    GMLinks::setTableForTesting({{"HomePage", "https://example.org/"}});
+    int opened = 0;
+    GMLinks::setOpenerForTesting([&](const QUrl&) { return ++opened > 0; });
+    GMApplicationDelegate delegate;
+    EXPECT_FALSE(delegate.sendFeedback());
+    EXPECT_TRUE(GMLinks::open("HomePage"));
+    EXPECT_FALSE(GMLinks::open("NewsPage"));
+    EXPECT_EQ(opened, 1);
+    GMLinks::setOpenerForTesting({});
+    GMLinks::setTableForTesting({});
+}
+
+TEST_F(Shell, ASecondStartHandsItsFilesToTheFirstAndLeavesTheCacheAlone)
+{
+    GMApplicationDelegate first;
+    ASSERT_TRUE(first.claimSingleInstance({}));
+    GMApplicationDelegate::resetCacheFolder();
+    const QString cache = pf::FileSystem::applicationSupportDirectory() + "/cache";
+    QFile(cache + "/snapshot").open(QIODevice::WriteOnly);
+    const QString picture = photo("handed.jpg");
+
+    // A second process with the same working area.
+    QProcess second;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("GLIMORA_SECOND_START", picture);
+    environment.insert("PF_APPLICATION_SUPPORT_DIR", pf::FileSystem::applicationSupportDirectory());
+    second.setProcessEnvironment(environment);
+    second.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ShellChild.SecondStart"});
+    ASSERT_TRUE(second.waitForStarted());
+    ASSERT_TRUE(spinUntil([&] { return second.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardOutput().toStdString();
+    ASSERT_TRUE(spinUntil([&] { return first.documentHandler().documentForURL(picture) != nullptr; }, 5000));
+    EXPECT_TRUE(QFileInfo::exists(cache + "/snapshot"));
+    const auto documents = first.documentHandler().documents();
+    for (const auto& document : documents)
+        document->close();
+}
+
+// Run by the test above in a second process.
+TEST(ShellChild, SecondStart)
+{
+    const QString picture = qEnvironmentVariable("GLIMORA_SECOND_START");
+    if (picture.isEmpty())
+        GTEST_SKIP() << "run by ASecondStartHandsItsFilesToTheFirstAndLeavesTheCacheAlone";
+    GMApplicationDelegate second;
+    EXPECT_FALSE(second.claimSingleInstance({picture}));
+}

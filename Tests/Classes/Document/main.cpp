@@ -1,0 +1,30 @@
+#include "Classes/Document/GMDocument.h"
+#include "Classes/Filters/FilterLibrary.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "DocumentTestSupport.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/UserDefaults.h"
+#include "TestFilters.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("glimora-document-tests"));
+    QTemporaryDir workingArea; // shadow copies, snapshots and defaults live here, never in the user's folders
+    // A child process started by a test is given its parent's working area through the environment.
+    if (qEnvironmentVariableIsEmpty("PF_APPLICATION_SUPPORT_DIR"))
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path() + QStringLiteral("/app"));
+    if (qEnvironmentVariableIsEmpty("PF_USER_DEFAULTS_FILE"))
+        pf::UserDefaults::standard().setFileForTesting(workingArea.path() + QStringLiteral("/defaults.conf"));
+    FilterLibrary::registerAll();
+    testfilters::registerAll();
+    GMDocument::setBlueprintCatalog(&doctest::catalog());
+    const int result = RUN_ALL_TESTS();
+    OVBrushPathImage::waitForPendingWrites();
+    return result;
+}

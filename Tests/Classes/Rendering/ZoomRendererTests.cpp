@@ -1,0 +1,248 @@
+#include "RenderingTestSupport.h"
+
+#include "Classes/ToolObjects/OVBrushFramework/OVAdditionalBrushProtocol.h"
+#include "Platform/Image/Color.h"
+
+using namespace renderingtest;
+using pf::Point;
+using pf::Rect;
+using pf::Size;
+
+namespace {
+
+const QString Standard = QStringLiteral("standard");
+
+// A healing-like additional brush: a preview while the stroke runs, its own picture for the final mask.
+class FakeHealingBrush : public OVAdditionalBrushProtocol
+{
+public:
+    void brushDownAtPoint(const OVBrush&, const Point&) override {}
+    void processPoint(const Point&) override {}
+    void processPoints(const std::vector<Point>&) override {}
+    void brushUp() override {}
+    pf::Image image() const override { return m_start; }
+    pf::Image startImage() const override { return m_start; }
+    void setStartImage(const pf::Image& image) override { m_start = image; }
+    pf::Image backgroundImage() const override { return {}; }
+    void setBackgroundImage(const pf::Image&) override {}
+    double brushSize() const override { return 0; }
+    void setBrushSize(double) override {}
+    bool hasDirtyRect() const override { return false; }
+    pf::Image maskImage() const override { return {}; }
+    void setMaskImage(const pf::Image&) override {}
+    pf::Image startMaskImage() const override { return {}; }
+    void setStartMaskImage(const pf::Image&) override {}
+    double faceWidth() const override { return 0; }
+    void setFaceWidth(double) override {}
+    bool hasImageForMask() const override { return true; }
+    pf::Image imageForMask(const pf::Image& mask) override
+    {
+        return pf::Image::constantColor(pf::Color(0, 1, 0)).imageByCroppingToRect(mask.extent());
+    }
+    bool hasPreviewQuality() const override { return true; }
+
+private:
+    pf::Image m_start;
+};
+
+} // namespace
+
+TEST(GMZoomRenderer, TheInvalidatedRectangleIsAtLeast256SquareAndInsideTheLayer)
+{
+    const struct
+    {
+        Rect dirty;
+        Size layer;
+        Rect expected;
+    } cases[] = {
+        {Rect(10, 10, 40, 40), Size(500, 400), Rect(10, 10, 256, 256)},
+        {Rect(480, 390, 30, 30), Size(500, 400), Rect(244, 144, 256, 256)},
+        {Rect(50, 60, 10, 10), Size(200, 200), Rect(0, 0, 256, 256)},
+        {Rect(150, 150, 300, 20), Size(200, 200), Rect(0, 0, 300, 256)},
+        {Rect(-20, 30, 400, 300), Size(1000, 800), Rect(0, 30, 400, 300)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GMZoomRenderer::invalidationRect(c.dirty, c.layer), c.expected)
+            << c.expected.minX() << "," << c.expected.minY();
+}
+
+TEST_F(RenderingTest, RequestsAreCoalescedAndOnlyTheNewestPictureIsReported)
+{
+    // Two requests in a row: one composition, one report.
+    auto gate = holdQueue();
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    renderer->updateActiveChannels();
+    EXPECT_EQ(zoom().waitingCompositions(), 1);
+    gate->count_down();
+    settle();
+    EXPECT_EQ(zoom().compositionCount(), 1u);
+    EXPECT_EQ(window.told, QStringList{QStringLiteral("visible standard")});
+
+    // A picture overtaken while it was composed is still shown (it is the newest there is), but only
+    // the newest request's picture is reported.
+    renderer->updateActiveChannels();
+    renderer->renderQueue()->waitUntilEmpty();
+    gate = holdQueue();
+    renderer->updateActiveChannels();
+    const qint64 before = standard->contents().cacheKey();
+    QCoreApplication::processEvents();
+    EXPECT_NE(standard->contents().cacheKey(), before);
+    EXPECT_FALSE(zoom().isBlocked());
+    gate->count_down();
+    settle();
+    EXPECT_EQ(zoom().compositionCount(), 3u);
+    EXPECT_EQ(window.told.size(), 2);
+
+    // Requests made while the queue is busy: one composition waits, and it composes the newest.
+    gate = holdQueue();
+    for (int i = 0; i < 5; ++i)
+        renderer->updateActiveChannels();
+    EXPECT_EQ(zoom().waitingCompositions(), 1);
+    gate->count_down();
+    settle();
+    EXPECT_EQ(zoom().compositionCount(), 4u);
+    EXPECT_EQ(window.told.size(), 3);
+}
+
+TEST_F(RenderingTest, ADeactivatedChannelStaysEmpty)
+{
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    settle();
+    ASSERT_FALSE(standard->contents().isNull());
+    window.told.clear();
+
+    // Deactivated while its composition waits on the queue, and while its picture is on its way.
+    auto gate = holdQueue();
+    renderer->activateChannel(Standard, Rect(0, 0, 0.5, 0.5));
+    renderer->deactivateRenderChannel(Standard);
+    EXPECT_TRUE(standard->contents().isNull());
+    gate->count_down();
+    settle();
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    renderer->renderQueue()->waitUntilEmpty();
+    EXPECT_TRUE(zoom().isBlocked()) << "a composition waits for display";
+    renderer->deactivateRenderChannel(Standard);
+    settle();
+    EXPECT_TRUE(standard->contents().isNull());
+    EXPECT_FALSE(zoom().isBlocked()) << "a picture that is not shown still lets points through";
+    EXPECT_TRUE(window.told.isEmpty());
+    EXPECT_TRUE(renderer->activeChannels().isEmpty());
+}
+
+TEST_F(RenderingTest, WithoutAPictureTheLayerIsEmptiedAndNothingIsReported)
+{
+    // Nothing prepared and nothing composed: a redraw draws nothing.
+    standard->setNeedsDisplay();
+    standard->displayIfNeeded();
+    EXPECT_EQ(standard->contents().pixel(80, 60), 0u);
+
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    settle();
+    ASSERT_EQ(window.told.size(), 1);
+    // A rectangle of no size composes no picture.
+    renderer->activateChannel(Standard, Rect(0, 0, 0, 0));
+    settle();
+    EXPECT_TRUE(standard->contents().isNull());
+    EXPECT_EQ(window.told.size(), 1);
+}
+
+TEST_F(RenderingTest, PointsArrivingBeforeTheStepIsDrawnAreDropped)
+{
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    settle();
+    renderer->brushDownAtPoint(drawBrush(), Point(0.2, 0.5), Standard);
+    EXPECT_TRUE(zoom().isBlocked());
+    renderer->processPoint(Point(0.4, 0.5)); // dropped: the dot is not drawn yet
+    EXPECT_EQ(zoom().droppedPoints(), 1);
+    frame();
+    EXPECT_FALSE(zoom().isBlocked());
+    renderer->processPoint(Point(0.6, 0.5));
+    renderer->processPoint(Point(0.8, 0.5));   // dropped
+    renderer->brushUpAtPoint(Point(0.8, 0.5)); // never dropped
+    settle();
+
+    EXPECT_EQ(zoom().droppedPoints(), 2);
+    ASSERT_EQ(window.strokes.size(), 1u);
+    // The stroke ends at the last accepted point (x = 0.6 of 160 pixels), and it starts at the dot.
+    const pf::Image mask = chain->brushPathImageAtIndex(2)->contentContainer()->imageContainer()->image();
+    const pf::Image stroke = window.strokes[0].container->imageContainer()->image();
+    ASSERT_FALSE(mask.isNull());
+    ASSERT_FALSE(stroke.isNull());
+    auto value = [&](double x) { return pixelAt(stroke, Point(x * 160, 60))[1]; };
+    EXPECT_GT(value(0.2), 0.9);
+    EXPECT_GT(value(0.5), 0.9);
+    EXPECT_LT(value(0.7), 0.1);
+}
+
+TEST_F(RenderingTest, ARequestDuringAStrokeWaitsForTheStrokeToBeStored)
+{
+    GMBrushHandler::setAdditionalBrushFactory(OVBrush::Healing,
+                                              [] { return std::make_shared<FakeHealingBrush>(); });
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    settle();
+    OVBrush healing = drawBrush();
+    healing.brushSubType = OVBrush::Healing;
+    renderer->brushDownAtPoint(healing, Point(0.5, 0.5), Standard);
+    frame();
+    const quint64 before = zoom().currentRenderNo();
+    chain->setSettingsForToolAtIndex({{QStringLiteral("intensity"), 0.2}}, 2); // asks for a composition
+    EXPECT_EQ(zoom().currentRenderNo(), before);
+    EXPECT_TRUE(zoom().isPrepared());
+    EXPECT_TRUE(zoom().brushHandler().additionalBrush());
+    renderer->processPoint(Point(0.6, 0.5));
+    frame();
+    // Storing the stroke asks again (ignored during the hand-over); the settings' request runs after it.
+    renderer->brushUpAtPoint(Point(0.6, 0.5));
+    EXPECT_EQ(zoom().currentRenderNo(), before + 1);
+    EXPECT_FALSE(zoom().isPrepared());
+    settle();
+    GMBrushHandler::setAdditionalBrushFactory(OVBrush::Healing, nullptr);
+
+    ASSERT_EQ(window.strokes.size(), 1u);
+    const OVContentContainerPtr stroke = window.strokes[0].container;
+    ASSERT_TRUE(stroke->additionalImageContainer());
+    EXPECT_FALSE(stroke->additionalImageContainer()->image().isNull());
+    EXPECT_FALSE(
+        chain->brushPathImageAtIndex(2)->contentContainer()->additionalImageContainer()->image().isNull());
+    EXPECT_EQ(window.told.count(QStringLiteral("visible standard")), 2);
+}
+
+TEST_F(RenderingTest, AStrokeGoesToTheLayerItWasBegunOn)
+{
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    settle();
+    renderer->brushDownAtPoint(drawBrush(), Point(0.5, 0.5), Standard);
+    frame();
+    chain->setSelectionIndex(1);
+    renderer->brushUpAtPoint(Point(0.5, 0.5));
+    ASSERT_EQ(window.strokes.size(), 1u);
+    EXPECT_EQ(window.strokes[0].target, chain->brushPathImageAtIndex(2));
+
+    // The next stroke is prepared for the layer selected now.
+    renderer->brushDownAtPoint(drawBrush(), Point(0.5, 0.5), Standard);
+    frame();
+    renderer->brushUpAtPoint(Point(0.5, 0.5));
+    ASSERT_EQ(window.strokes.size(), 2u);
+    EXPECT_EQ(window.strokes[1].target, chain->brushPathImageAtIndex(1));
+}
+
+TEST_F(RenderingTest, APictureThatLandsDuringAStrokeKeepsTheStrokeOnScreen)
+{
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    settle();
+    // Asked for before the stroke, composed without it, arriving in the middle of it.
+    auto gate = holdQueue();
+    renderer->updateActiveChannels();
+    renderer->brushDownAtPoint(drawBrush(20), Point(0.25, 0.5), Standard);
+    frame();
+    renderer->processPoint(Point(0.5, 0.5));
+    frame();
+    gate->count_down();
+    settle();
+    frame();
+    const QImage shown = standard->contents();
+    const QColor painted = shown.pixelColor(60, 60), untouched = shown.pixelColor(60, 110);
+    EXPECT_GT(painted.red() - untouched.red(), 80) << "the tint where the stroke went";
+    EXPECT_LE(zoom().lastLiveArea(), 256.0 * 120.0) << "only the stroke is drawn live";
+    renderer->brushUpAtPoint(Point(0.5, 0.5));
+}
