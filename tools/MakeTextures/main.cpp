@@ -335,6 +335,11 @@ QImage makeBeardStubble(int size)
         for (int x = 0; x < size; ++x) {
             const double alpha = 1 - through[size_t(y * size + x)];
             line[x] = qRgba(toByte(hair[0]), toByte(hair[1]), toByte(hair[2]), toByte(alpha));
+        }
+    }
+    return image;
+}
+
 // The toolkit's box panels: a fine grain over a faint, larger cloudiness around a mean grey, periodic over
 // the tile. `size` is the tile's side in points and `scale` the pixels per point; both scales sample the
 // same noise, so the grain keeps its size on screen.
