@@ -77,6 +77,7 @@
 #include "Classes/Filters/GMRGB2YUVFilter.h"
 #include "Classes/Filters/GMScaleFilter.h"
 #include "Classes/Filters/GMSelectiveColorChangeCYMKFilter.h"
+#include "Classes/Filters/GMSkinSmoothingFilter.h"
 
 // Eyes and healing
 #include "Classes/Filters/GMIrisMaskFinderFilter.h"
@@ -247,9 +248,10 @@ void FilterLibrary::registerAll()
         registerMember<GMScaleFilter>("GMScaleFilter");
         registerMember<GMSelectiveColorChangeCYMKFilter>("GMSelectiveColorChangeCYMKFilter");
 
-        // The retouching filters of the effect catalogue: edge-preserving smoothing, light, colour and
-        // tone apart, recolouring, red-eye and luma sharpening.
+        // The retouching filters of the effect catalogue: edge-preserving and skin smoothing, light,
+        // colour and tone apart, recolouring, red-eye and luma sharpening.
         registerMember<GMGuidedFilter>("GMGuidedFilter");
+        registerMember<GMSkinSmoothingFilter>("GMSkinSmoothingFilter");
         registerMember<GMExposureFilter>("GMExposureFilter");
         registerMember<GMChromaAdjustFilter>("GMChromaAdjustFilter");
         registerMember<GMRecolorFilter>("GMRecolorFilter");

@@ -8,12 +8,29 @@
 
 using namespace pf;
 using FrameworkFilterSupport::applyOver;
+using FrameworkFilterSupport::blurWithinExtent;
 using FrameworkFilterSupport::var;
 
-GMGuidedFilter::GMGuidedFilter(const QString& className) : GMKernelFilter(className)
+namespace {
+
+std::vector<GMKernelFilter::Slot> guidedSlots(const std::vector<GMKernelFilter::Slot>& own)
 {
     const QString resource = QStringLiteral("GMGuidedFilterKernel");
-    loadKernels({{resource, 0}, {resource, 1}, {resource, 2}, {resource, 3}, {resource, 4}});
+    std::vector<GMKernelFilter::Slot> wanted{{resource, 0}, {resource, 1}, {resource, 2}};
+    wanted.insert(wanted.end(), own.begin(), own.end());
+    return wanted;
+}
+
+} // namespace
+
+GMGuidedFilter::GMGuidedFilter(const QString& className) : GMGuidedFilter(className, {})
+{
+}
+
+GMGuidedFilter::GMGuidedFilter(const QString& className, const std::vector<Slot>& ownSlots)
+    : GMKernelFilter(className)
+{
+    loadKernels(guidedSlots(ownSlots));
     declareInput(QStringLiteral("inputImage"));
     declareInput(
         QStringLiteral("inputRadius"),
@@ -35,41 +52,41 @@ int GMGuidedFilter::reductionForRadius(double radius)
     return std::clamp(int(radius / 3), 1, 16);
 }
 
-Image GMGuidedFilter::outputImage() const
+GMGuidedFilter::Fit GMGuidedFilter::fit(const Image& image, double radius, double epsilon) const
 {
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    const double radius = numberValue(QStringLiteral("inputRadius"), 8);
-    const double epsilon = std::max(1e-6, numberValue(QStringLiteral("inputEpsilon"), 0.003));
-    if (image.isNull() || !FrameworkFilterSupport::hasArea(image.extent()))
-        return Image();
-    if (!(radius > 0) || !std::isfinite(radius))
-        return image;
-    for (size_t i = 0; i < 5; ++i) {
+    for (size_t i = 0; i < GuidedSlots; ++i) {
         if (kernelSlot(i).isNull())
-            return Image();
+            return {};
     }
-
     const int reduction = reductionForRadius(radius);
     const double k = 1.0 / reduction;
     const Image small = reduction > 1 ? image.imageByApplyingTransform(AffineTransform::scale(k, k)) : image;
     const double sigma = radius / reduction;
 
-    const Image products =
-        FrameworkFilterSupport::blurWithinExtent(applyOver(kernelSlot(0), {var(small)}, small), sigma);
-    const Image moments =
-        FrameworkFilterSupport::blurWithinExtent(applyOver(kernelSlot(1), {var(small)}, small), sigma);
-    const Image colour =
-        FrameworkFilterSupport::blurWithinExtent(applyOver(kernelSlot(2), {var(small)}, small), sigma);
-    const QVariantList statistics{var(colour), var(products), var(moments), epsilon};
-    Image a = FrameworkFilterSupport::blurWithinExtent(
-        applyOver(kernelSlot(3), statistics + QVariantList{0.0}, small), sigma);
-    Image b = FrameworkFilterSupport::blurWithinExtent(
-        applyOver(kernelSlot(3), statistics + QVariantList{1.0}, small), sigma);
+    const Image first = blurWithinExtent(applyOver(kernelSlot(0), {var(small), 0.0}, small), sigma);
+    const Image second = blurWithinExtent(applyOver(kernelSlot(0), {var(small), 1.0}, small), sigma);
+    const QVariantList means{var(first), var(second), std::max(1e-6, epsilon)};
+    Fit coefficients{blurWithinExtent(applyOver(kernelSlot(1), means + QVariantList{0.0}, small), sigma),
+                     blurWithinExtent(applyOver(kernelSlot(1), means + QVariantList{1.0}, small), sigma)};
     if (reduction > 1) {
         // The coefficients vary smoothly: read back with the edges repeated, they need no more pixels.
         const AffineTransform up = AffineTransform::scale(reduction, reduction);
-        a = a.imageByClampingToExtent().imageByApplyingTransform(up);
-        b = b.imageByClampingToExtent().imageByApplyingTransform(up);
+        coefficients.a = coefficients.a.imageByClampingToExtent().imageByApplyingTransform(up);
+        coefficients.b = coefficients.b.imageByClampingToExtent().imageByApplyingTransform(up);
     }
-    return applyOver(kernelSlot(4), {var(image), var(a), var(b)}, image);
+    return coefficients;
+}
+
+Image GMGuidedFilter::outputImage() const
+{
+    const Image image = imageValue(QStringLiteral("inputImage"));
+    const double radius = numberValue(QStringLiteral("inputRadius"), 8);
+    if (image.isNull() || !FrameworkFilterSupport::hasArea(image.extent()))
+        return Image();
+    if (!(radius > 0) || !std::isfinite(radius))
+        return image;
+    const Fit coefficients = fit(image, radius, numberValue(QStringLiteral("inputEpsilon"), 0.003));
+    if (coefficients.a.isNull())
+        return Image();
+    return applyOver(kernelSlot(2), {var(image), var(coefficients.a), var(coefficients.b)}, image);
 }

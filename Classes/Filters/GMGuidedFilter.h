@@ -15,4 +15,18 @@ public:
 
     // The reduction the statistics are worked out at for a window of that radius (1: none).
     static int reductionForRadius(double radius);
+
+protected:
+    // For filters built on the fit: their own kernel slots follow the guided filter's.
+    GMGuidedFilter(const QString& className, const std::vector<Slot>& ownSlots);
+    static constexpr size_t GuidedSlots = 3;
+
+    // The window means of the fit's coefficients a and b over the image (straight colour, full
+    // coverage), at the image's scale; nulls when a kernel is missing.
+    struct Fit
+    {
+        pf::Image a;
+        pf::Image b;
+    };
+    Fit fit(const pf::Image& image, double radius, double epsilon) const;
 };
