@@ -37,11 +37,11 @@ public:
         painter.fillRect(area.toQRectF(), QColor(30, 31, 34));
         if (!m_image.isNull()) {
             const pf::Rect inner = area.insetBy(24, 24);
-            const double scale = std::min({inner.width() / m_image.width(), inner.height() / m_image.height(), 1.0});
+            const double scale =
+                std::min({inner.width() / m_image.width(), inner.height() / m_image.height(), 1.0});
             const double w = m_image.width() * scale;
             const double h = m_image.height() * scale;
-            pf::drawImage(painter, m_image,
-                          pf::Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h));
+            pf::drawImage(painter, m_image, pf::Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h));
         }
         if (!m_message.isEmpty()) {
             const pf::Rect band(area.midX() - 110, 16, 220, 30);
@@ -49,9 +49,11 @@ public:
             painter.setBrush(QColor(0, 0, 0, 170));
             painter.setPen(Qt::NoPen);
             painter.drawRoundedRect(band.toQRectF(), 8, 8);
-            pf::AttributedString text(m_message + QStringLiteral("…"), {pf::systemFont(12), QColor(230, 230, 232)});
+            pf::AttributedString text(m_message + QStringLiteral("…"),
+                                      {pf::systemFont(12), QColor(230, 230, 232)});
             const pf::Size size = text.size();
-            text.drawAtPoint(painter, pf::Point(band.midX() - size.width / 2, band.midY() - size.height / 2 + 2));
+            text.drawAtPoint(painter,
+                             pf::Point(band.midX() - size.width / 2, band.midY() - size.height / 2 + 2));
         }
     }
 
@@ -76,6 +78,8 @@ GMPreviewWindowController::GMPreviewWindowController(bool showsWindow) : m_shows
 GMPreviewWindowController::~GMPreviewWindowController()
 {
     m_changes.reset();
+    if (m_refreshTimer)
+        m_refreshTimer->invalidate();
     if (m_window)
         m_window->deleteLater();
 }
@@ -96,7 +100,7 @@ void GMPreviewWindowController::setOriginalImage(const pf::Image& image)
             if (m_refreshPending)
                 return;
             m_refreshPending = true;
-            pf::Timer::afterThisEvent([this] { refresh(); }, m_window);
+            m_refreshTimer = pf::Timer::afterThisEvent([this] { refresh(); }, m_window);
         });
     refresh();
 }
@@ -112,7 +116,8 @@ GMRenderForSaving GMPreviewWindowController::previewForSaving()
 {
     if (!m_chain)
         return {};
-    return GMChainRenderer::renderForSaving(*m_chain, pf::Size(GMChainRenderer::previewSide, GMChainRenderer::previewSide));
+    return GMChainRenderer::renderForSaving(
+        *m_chain, pf::Size(GMChainRenderer::previewSide, GMChainRenderer::previewSide));
 }
 
 GMRenderForSaving GMPreviewWindowController::imageForSaving()

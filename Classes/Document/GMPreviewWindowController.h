@@ -8,8 +8,9 @@
 #include <QStringList>
 
 namespace pf {
+class Timer;
 class Window;
-}
+} // namespace pf
 
 // A plain document window: the composed picture of the chain, fitted into the window, and the busy
 // message while the document saves or loads. No editing; it serves until the editor window exists,
@@ -47,4 +48,6 @@ private:
     pf::ObserverToken m_changes;
     bool m_showsWindow;
     bool m_refreshPending = false;
+    // The pending refresh; cancelled with the controller (its window only goes later).
+    std::shared_ptr<pf::Timer> m_refreshTimer;
 };
