@@ -654,14 +654,16 @@ void GMSettingsController::colorPickerDidChangeColor(ColorPicker*, const QColor&
     int index = selectionIndex();
     if (preview) {
         m_colorTool = selectedTool();
-    } else {
-        // The final report closes the change on the layer it was made on, whatever is selected now.
+        m_colorChangeOpen = true;
+    } else if (m_colorChangeOpen) {
+        // The final report closes the change on the layer it was made on, whatever is selected now;
+        // nothing when that layer is gone.
         const std::shared_ptr<PhotoTool> tool = m_colorTool.lock();
         m_colorTool.reset();
-        if (tool && m_toolChain)
-            index = m_toolChain->indexForTool(tool.get());
+        m_colorChangeOpen = false;
+        index = tool && m_toolChain ? m_toolChain->indexForTool(tool.get()) : -1;
         if (index < 0)
-            return; // that layer is gone
+            return;
     }
     setValues({{QStringLiteral("color"), QVariant::fromValue(pf::Color::fromQColor(color))}},
               localizedText("color changed"), index, preview);

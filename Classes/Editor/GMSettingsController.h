@@ -222,4 +222,5 @@ private:
     pf::Rect m_displayNameFrame;
     // The layer whose colour the user is changing, until the final report of the change has gone out.
     std::weak_ptr<PhotoTool> m_colorTool;
+    bool m_colorChangeOpen = false;
 };

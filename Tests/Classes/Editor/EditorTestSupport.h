@@ -52,13 +52,31 @@ inline std::shared_ptr<GMEffectBlueprint> blueprint(const QString& name, const Q
                         QVariantMap{{QStringLiteral("CIAttributeClass"), QStringLiteral("CIColor")},
                                     {QStringLiteral("CIAttributeDefault"),
                                      QVariantList{QStringLiteral("vectorTypeColor"), 0.2, 0.4, 0.8, 1.0}}});
+    // The test filters' graphs (testfilters::registerAll): a masked wash composed over the photo.
+    const QVariantMap composition{
+        {QStringLiteral("CIFilterName"), QStringLiteral("TestOverFilter")},
+        {QStringLiteral("inputValues"),
+         QVariantMap{{QStringLiteral("inputBackgroundImage"),
+                      QStringLiteral("exposeAs:inputBackgroundImage:compositionLayer")},
+                     {QStringLiteral("inputImage"), QStringLiteral("exposeAs:inputImage:compositionLayer")},
+                     {QStringLiteral("inputIntensity"), 1.0}}}};
+    const QVariantMap filter{
+        {QStringLiteral("CIFilterName"), QStringLiteral("TestMaskedColorFilter")},
+        {QStringLiteral("inputValues"),
+         QVariantMap{{QStringLiteral("inputColor"),
+                      QVariantList{QStringLiteral("vectorTypeColor"), 0.9, 0.6, 0.3, 1.0}},
+                     {QStringLiteral("inputImage"), QStringLiteral("originalImage")},
+                     {QStringLiteral("inputIntensity"), QStringLiteral("->settings.intensity")},
+                     {QStringLiteral("inputMaskImage"), QStringLiteral("mask")}}}};
     return std::make_shared<GMEffectBlueprint>(
         QVariantMap{{QStringLiteral("name"), name},
                     {QStringLiteral("displayName"), name},
                     {QStringLiteral("description"), QStringLiteral("What %1 does.").arg(name)},
                     {QStringLiteral("howTo"), QStringLiteral("How to paint %1.").arg(name)},
                     {QStringLiteral("brush"), brushValues},
-                    {QStringLiteral("settings"), settings}});
+                    {QStringLiteral("settings"), settings},
+                    {QStringLiteral("composition"), composition},
+                    {QStringLiteral("filter"), filter}});
 }
 
 inline std::shared_ptr<PhotoToolChain> chain(int width = 64, int height = 48)

@@ -1,6 +1,8 @@
+#include "Classes/Filters/FilterLibrary.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Localization.h"
+#include "TestFilters.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -16,6 +18,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("editor-tests"));
     pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
+    FilterLibrary::registerAll();
+    testfilters::registerAll();
     const int result = RUN_ALL_TESTS();
     OVBrushPathImage::waitForPendingWrites();
     return result;
