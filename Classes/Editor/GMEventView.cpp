@@ -5,7 +5,16 @@
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/NamedImage.h"
 
+#include <QPainterPath>
+
 const QString GMEventView::backgroundImageName = QStringLiteral("Background.jpg");
+const QString GMEventView::grainImageName = QStringLiteral("NoiseFull");
+
+namespace {
+
+constexpr double grainOpacity = 0.035;
+
+} // namespace
 
 GMEventView::GMEventView(const pf::Rect& frame, QWidget* parent) : View(frame, parent) {}
 
@@ -41,6 +50,13 @@ void GMEventView::drawRect(QPainter& painter, const pf::Rect&)
     const pf::Rect source(cut.origin.x * size.width, cut.origin.y * size.height, cut.size.width * size.width,
                           cut.size.height * size.height);
     pf::drawImage(painter, picture, bounds(), source, QPainter::CompositionMode_Source, 1.0);
+    // A faint grain keeps the picture's smooth dark gradient from showing bands on the screen.
+    painter.save();
+    painter.setOpacity(painter.opacity() * grainOpacity);
+    QPainterPath all;
+    all.addRect(bounds().toQRectF());
+    pf::fillWithPattern(painter, all, pf::NamedImage::image(grainImageName));
+    painter.restore();
 }
 
 void GMEventView::scrollWheel(const pf::Event& event)

@@ -16,6 +16,7 @@ public:
     explicit GMEventView(const pf::Rect& frame = pf::Rect(), QWidget* parent = nullptr);
 
     static const QString backgroundImageName;
+    static const QString grainImageName;
 
     // The normalised part of the background picture to show (origin at the lower left).
     pf::Rect bgRect() const { return m_bgRect; }

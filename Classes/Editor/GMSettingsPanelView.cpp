@@ -118,17 +118,17 @@ pf::Interface GMSettingsPanelView::makeInterface(QObject*, const pf::Bundle&)
     controls->addSubview(patternPicker, pf::View::Ordering::Below, colorPicker);
     outlets.insert(QStringLiteral("patternPicker"), patternPicker);
 
-    auto* toolSwitch = new OVMultiSwitch(pf::Rect(4, 8, 54, 112));
+    auto* toolSwitch = new OVMultiSwitch(pf::Rect(11, 8, 54, 112));
     controls->addSubview(toolSwitch);
     outlets.insert(QStringLiteral("toolSwitch"), toolSwitch);
-    outlets.insert(QStringLiteral("toolIcon"), imageView(controls, pf::Rect(72, 92, 24, 24), QString()));
+    outlets.insert(QStringLiteral("toolIcon"), imageView(controls, pf::Rect(80, 92, 24, 24), QString()));
     outlets.insert(QStringLiteral("brushText"),
-                   label(controls, pf::Rect(102, 95, 200, 18), pf::systemFont(12), textColor));
-    outlets.insert(QStringLiteral("brushSizeImage"), imageView(controls, pf::Rect(74, 52, 20, 20), sizeIcon));
+                   label(controls, pf::Rect(110, 95, 200, 18), pf::systemFont(12), textColor));
+    outlets.insert(QStringLiteral("brushSizeImage"), imageView(controls, pf::Rect(82, 52, 20, 20), sizeIcon));
     outlets.insert(QStringLiteral("brushSmoothnessImage"),
-                   imageView(controls, pf::Rect(74, 18, 20, 20), smoothnessIcon));
-    auto* sizeSlider = new GMSlider(pf::Rect(102, 55, 230, 14));
-    auto* smoothnessSlider = new GMSlider(pf::Rect(102, 21, 230, 14));
+                   imageView(controls, pf::Rect(82, 18, 20, 20), smoothnessIcon));
+    auto* sizeSlider = new GMSlider(pf::Rect(110, 55, 222, 14));
+    auto* smoothnessSlider = new GMSlider(pf::Rect(110, 21, 222, 14));
     controls->addSubview(sizeSlider);
     controls->addSubview(smoothnessSlider);
     outlets.insert(QStringLiteral("brushSizeSlider"), sizeSlider);

@@ -20,7 +20,7 @@ TEST(EditorArtwork, EveryImageNameTheClassesUseExists)
                         OVFrameShadowLayer::imageNames() + GMSlider::imageNames() + OVSwitch::imageNames() +
                         EffectIntensity::imageNames() + ColorPicker::imageNames() +
                         OVMultiSwitch::imageNames() + GMSettingsController::imageNames() +
-                        QStringList{GMEventView::backgroundImageName};
+                        QStringList{GMEventView::backgroundImageName, GMEventView::grainImageName};
     names.removeDuplicates();
     QStringList missing;
     for (const QString& name : names) {
