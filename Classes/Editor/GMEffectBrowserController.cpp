@@ -43,22 +43,22 @@ QImage cutShadowImage()
     image.fill(Qt::transparent);
     QPainter painter(&image);
     QLinearGradient gradient(0, 0, 64, 0);
-    gradient.setColorAt(0, QColor(16, 17, 19, 235));
-    gradient.setColorAt(0.45, QColor(16, 17, 19, 120));
-    gradient.setColorAt(1, QColor(16, 17, 19, 0));
+    gradient.setColorAt(0, QColor(18, 19, 22, 230));
+    gradient.setColorAt(0.3, QColor(18, 19, 22, 150));
+    gradient.setColorAt(1, QColor(18, 19, 22, 0));
     painter.fillRect(image.rect(), gradient);
     return image;
 }
 
 // The browser's view: a 3D view hosting the scroll view with the tiles, and the cut shadow over its left
-// end.
+// end, where the turned strip, coming nearer, is cut by the view's edge.
 pf::Interface buildInterface(QObject*, const pf::Bundle&)
 {
     const Rect frame(0, 0, 800, 200);
     auto* view = new OV3DView(frame);
     view->setDepthFactor(GMEffectBrowserController::kDepthFactor);
 
-    const Rect strip(40, 12, frame.width() - 80, 176);
+    const Rect strip(0, 12, frame.width() - 40, 176);
     auto* scrollView = new OVTransformedScrollView(strip);
     scrollView->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
     auto* collection = new GMNotResponderCollectionView(Rect(0, 0, strip.width(), strip.height()));
@@ -66,7 +66,7 @@ pf::Interface buildInterface(QObject*, const pf::Bundle&)
     scrollView->setDocumentView(collection);
     view->addSubview(scrollView);
 
-    auto* shadow = new OVImageView(Rect(strip.minX(), strip.minY(), 28, strip.height()));
+    auto* shadow = new OVImageView(Rect(strip.minX(), strip.minY(), 48, strip.height()));
     shadow->setImage(cutShadowImage());
     shadow->setNoHitTesting(true);
     shadow->setAutoresizingMask(pf::View::MaxXMargin | pf::View::HeightSizable);
