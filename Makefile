@@ -14,15 +14,19 @@ else
 endif
 JOBS ?= $(shell nproc)
 BENCH_PROGRAMS = bench_image_engine bench_builtin_filters bench_filter_library bench_effect_engine bench_brush \
-  bench_layer_tree
+  bench_layer_tree bench_toolkit
 
-.PHONY: run test bench bench-build bench-deps bench-report deps configure build clean format fuzz
+# The review sheet: every effect before and after on the test portrait, one page each and an overview.
+.PHONY: run test effect-sheet bench bench-build bench-deps bench-report deps configure build clean format fuzz
 
 run: build
 	./$(BUILD_DIR)/glimora
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
+
+effect-sheet: build
+	@./$(BUILD_DIR)/tools/EffectSheet/effect-sheet sheet $(BUILD_DIR)/effect-sheet
 
 deps:
 	@scripts/install-deps

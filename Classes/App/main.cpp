@@ -31,9 +31,11 @@ int main(int argc, char* argv[])
     OVImageContainer::registerArchiveClasses();
     GMDocumentPackage::registerArchiveClasses();
     // Documents show in a plain window until the editor window takes its place.
-    GMDocument::setWindowControllerFactory([](GMDocument&) { return std::make_shared<GMPreviewWindowController>(); });
+    GMDocument::setWindowControllerFactory(
+        [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(); });
 
-    QObject::connect(&app, &QApplication::aboutToQuit, &delegate, [&delegate] { delegate.applicationWillTerminate(); });
+    QObject::connect(&app, &QApplication::aboutToQuit, &delegate,
+                     [&delegate] { delegate.applicationWillTerminate(); });
     delegate.applicationDidFinishLaunching(files);
     return app.exec();
 }

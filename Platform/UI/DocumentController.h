@@ -23,8 +23,8 @@ class DocumentController
 public:
     struct DocumentType
     {
-        QString name;          // the type's identifier, handed to documents
-        QString displayName;   // shown in the save panel's type choice
+        QString name;           // the type's identifier, handed to documents
+        QString displayName;    // shown in the save panel's type choice
         QStringList extensions; // the first is the one given to new files
         bool isPackage = false; // a folder that acts as one file
         bool canWrite = false;
