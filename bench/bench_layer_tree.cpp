@@ -3,6 +3,8 @@
 // plain QPainter a program could use instead: every image drawn at full size through the same projective
 // map.
 
+#include "LayerBenchSupport.h"
+
 #include "Platform/UI/AnimationScheduler.h"
 #include "Platform/UI/BasicAnimation.h"
 #include "Platform/UI/Layer.h"
@@ -26,18 +28,6 @@ using pf::Transform3D;
 
 constexpr QSize kHost(1600, 1000);
 constexpr int kLayers = 10;
-
-QImage photo(int index)
-{
-    // A photo-like image: smooth colour with fine detail, different per layer.
-    QImage image(1024, 768, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            row[x] = qRgb((x / 4 + index * 25) % 256, (y / 3) % 256, ((x ^ y) & 0x3f) + 96);
-    }
-    return image;
-}
 
 // The layer browser's fan: a perspective container of a lens of 85 mm and cards turned -75 degrees
 // about y, stepped 80 points apart.
@@ -63,7 +53,7 @@ struct Fan
             card->setBounds(Rect(0, 0, 1000, 750));
             card->setPosition(Point(1350 - i * 80, 500));
             card->setTransform(Transform3D::rotation(-75 * std::numbers::pi / 180, 0, 1, 0));
-            card->setContents(photo(i));
+            card->setContents(layerBench::photo(i));
             card->setMasksToBounds(true);
             container->addSublayer(card);
             cards.push_back(card);
@@ -73,33 +63,18 @@ struct Fan
     }
 };
 
-QImage hostImage()
-{
-    QImage image(kHost, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    return image;
-}
-
-void drawFrame(Layer& root, QImage& target, double time)
-{
-    QPainter painter(&target);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    painter.setTransform(QTransform(1, 0, 0, -1, 0, target.height()));
-    pf::LayerRenderer::render(root, painter, time);
-}
-
 // Every card drawn, as after any change inside the fan.
 void BM_FannedStack(benchmark::State& state)
 {
     Fan fan;
-    QImage target = hostImage();
+    QImage target = layerBench::target(kHost);
     bool toggle = false;
     for (auto _ : state) {
         {
             const pf::Transaction::Scope atOnce(true);
             fan.marker->setHidden(toggle = !toggle);
         }
-        drawFrame(*fan.root, target, 0);
+        layerBench::drawFrame(*fan.root, target, 0);
         benchmark::DoNotOptimize(target.constBits());
     }
 }
@@ -109,11 +84,11 @@ BENCHMARK(BM_FannedStack)->Unit(benchmark::kMillisecond);
 void BM_FannedStackUnchanged(benchmark::State& state)
 {
     Fan fan;
-    QImage target = hostImage();
+    QImage target = layerBench::target(kHost);
     for (int i = 0; i < 3; ++i)
-        drawFrame(*fan.root, target, 0);
+        layerBench::drawFrame(*fan.root, target, 0);
     for (auto _ : state) {
-        drawFrame(*fan.root, target, 0);
+        layerBench::drawFrame(*fan.root, target, 0);
         benchmark::DoNotOptimize(target.constBits());
     }
 }
@@ -124,8 +99,8 @@ void BM_FannedStackOneAnimating(benchmark::State& state)
 {
     pf::SteppedClock clock;
     Fan fan;
-    QImage target = hostImage();
-    drawFrame(*fan.root, target, clock.now());
+    QImage target = layerBench::target(kHost);
+    layerBench::drawFrame(*fan.root, target, clock.now());
     auto slide = pf::BasicAnimation::create(QStringLiteral("position"));
     slide->setFromValue(QVariant::fromValue(Point(1350, 500)));
     slide->setToValue(QVariant::fromValue(Point(650, 500)));
@@ -133,7 +108,7 @@ void BM_FannedStackOneAnimating(benchmark::State& state)
     fan.cards[3]->addAnimation(slide, QStringLiteral("slide"));
     for (auto _ : state) {
         clock.advance(1.0 / 60);
-        drawFrame(*fan.root, target, clock.now());
+        layerBench::drawFrame(*fan.root, target, clock.now());
         benchmark::DoNotOptimize(target.constBits());
     }
 }
@@ -143,22 +118,10 @@ BENCHMARK(BM_FannedStackOneAnimating)->Unit(benchmark::kMillisecond);
 void BM_FannedStackPlainQPainter(benchmark::State& state)
 {
     Fan fan;
-    std::vector<std::pair<QImage, QTransform>> draws;
-    const QTransform flip(1, 0, 0, -1, 0, kHost.height());
-    for (const auto& card : fan.cards) {
-        // Image pixels -> card points (y-up) -> host.
-        const QTransform imageToCard(1000.0 / 1024, 0, 0, -750.0 / 768, 0, 750);
-        draws.emplace_back(card->contents(), imageToCard * card->mapToRootSpace().transform() * flip);
-    }
-    QImage target = hostImage();
+    const layerBench::PlainDraws draws = layerBench::plainDraws(fan.cards, kHost);
+    QImage target = layerBench::target(kHost);
     for (auto _ : state) {
-        QPainter painter(&target);
-        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-        painter.fillRect(target.rect(), QColor(40, 40, 40));
-        for (const auto& [image, transform] : draws) {
-            painter.setTransform(transform);
-            painter.drawImage(0, 0, image);
-        }
+        layerBench::drawPlain(target, draws, QColor(40, 40, 40));
         benchmark::DoNotOptimize(target.constBits());
     }
 }
@@ -185,7 +148,7 @@ void BM_PartialRedraw(benchmark::State& state)
     root->setNeedsDisplay();
     QImage target(2000, 1500, QImage::Format_ARGB32_Premultiplied);
     target.fill(Qt::black);
-    drawFrame(*root, target, 0);
+    layerBench::drawFrame(*root, target, 0);
     int step = 0;
     for (auto _ : state) {
         const Rect dirty(100 + (step * 61) % 1600, 100 + (step * 37) % 1100, 256, 256);

@@ -31,9 +31,12 @@
 #include "Classes/Filters/GMDivideImagesFilter.h"
 #include "Classes/Filters/GMInpaintingNoPatternFilter.h"
 #include "Classes/Filters/GMLinearBurnBlendModeFilter.h"
+#include "Classes/Filters/GMLumaSharpenFilter.h"
 #include "Classes/Filters/GMMinimumCompositingFilter.h"
 #include "Classes/Filters/GMMultiplyImagesFilter.h"
 #include "Classes/Filters/GMNullFilter.h"
+#include "Classes/Filters/GMRecolorFilter.h"
+#include "Classes/Filters/GMRedEyeFilter.h"
 #include "Classes/Filters/GMRemoveHighlights.h"
 #include "Classes/Filters/GMSubtractImagesFilter.h"
 #include "Classes/Filters/GMYUV2RGBFilter.h"
@@ -50,12 +53,15 @@
 #include "Classes/Filters/GMBlurIteratedMedianFilter.h"
 #include "Classes/Filters/GMCalcResiduumFilter.h"
 #include "Classes/Filters/GMCannyEdgeDetectFilter.h"
+#include "Classes/Filters/GMChromaAdjustFilter.h"
 #include "Classes/Filters/GMCleanScaledImageFilter.h"
 #include "Classes/Filters/GMCutOutFilter.h"
 #include "Classes/Filters/GMEdgeAwareBlurFilter.h"
 #include "Classes/Filters/GMEdgeDetectFilter.h"
 #include "Classes/Filters/GMEdgePreservingBlurFilter.h"
 #include "Classes/Filters/GMEmbossFilter.h"
+#include "Classes/Filters/GMExposureFilter.h"
+#include "Classes/Filters/GMGuidedFilter.h"
 #include "Classes/Filters/GMHSL2RGBFilter.h"
 #include "Classes/Filters/GMHSLChannelAdjustmentFilter.h"
 #include "Classes/Filters/GMHSLColorAdjustFilter.h"
@@ -71,6 +77,7 @@
 #include "Classes/Filters/GMRGB2YUVFilter.h"
 #include "Classes/Filters/GMScaleFilter.h"
 #include "Classes/Filters/GMSelectiveColorChangeCYMKFilter.h"
+#include "Classes/Filters/GMSkinSmoothingFilter.h"
 
 // Eyes and healing
 #include "Classes/Filters/GMIrisMaskFinderFilter.h"
@@ -240,6 +247,16 @@ void FilterLibrary::registerAll()
         registerMember<GMRGB2YUVFilter>("GMRGB2YUVFilter");
         registerMember<GMScaleFilter>("GMScaleFilter");
         registerMember<GMSelectiveColorChangeCYMKFilter>("GMSelectiveColorChangeCYMKFilter");
+
+        // The retouching filters of the effect catalogue: edge-preserving and skin smoothing, light,
+        // colour and tone apart, recolouring, red-eye and luma sharpening.
+        registerMember<GMGuidedFilter>("GMGuidedFilter");
+        registerMember<GMSkinSmoothingFilter>("GMSkinSmoothingFilter");
+        registerMember<GMExposureFilter>("GMExposureFilter");
+        registerMember<GMChromaAdjustFilter>("GMChromaAdjustFilter");
+        registerMember<GMRecolorFilter>("GMRecolorFilter");
+        registerMember<GMRedEyeFilter>("GMRedEyeFilter");
+        registerMember<GMLumaSharpenFilter>("GMLumaSharpenFilter");
 
         // Eyes and healing: the iris click mask and the healing brush's inpainting.
         registerMember<GMIrisMaskFinderFilter>("GMIrisMaskFinderFilter");

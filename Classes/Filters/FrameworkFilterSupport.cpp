@@ -30,6 +30,14 @@ pf::Image builtin(const QString& name, const QVariantMap& inputs)
     return filter->outputImage();
 }
 
+pf::Image blurWithinExtent(const pf::Image& image, double sigma)
+{
+    return builtin(QStringLiteral("CIGaussianBlur"),
+                   {{QStringLiteral("inputImage"), var(image.imageByClampingToExtent())},
+                    {QStringLiteral("inputRadius"), sigma}})
+        .imageByCroppingToRect(image.extent());
+}
+
 bool hasArea(const pf::Rect& rect)
 {
     return !rect.isNull() && !rect.isInfinite() && std::isfinite(rect.width()) &&

@@ -25,6 +25,10 @@ inline QVariant var(const pf::Image& image)
     return QVariant::fromValue(image);
 }
 
+// The Gaussian blur (standard deviation `sigma` pixels) of an image with its edge pixels repeated
+// outward, so that its border is not pulled towards transparency, cut back to the image's extent.
+pf::Image blurWithinExtent(const pf::Image& image, double sigma);
+
 // Whether a rectangle has a finite, positive width and height.
 bool hasArea(const pf::Rect& rect);
 

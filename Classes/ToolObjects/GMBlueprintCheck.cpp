@@ -4,12 +4,15 @@
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/GMConverter.h"
 #include "Classes/ToolObjects/GMEffectBlueprint.h"
+#include "Classes/ToolObjects/GMEffectComposer.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/Size.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/RenderContext.h"
 
 #include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
 
 using namespace pf;
 
@@ -75,11 +78,50 @@ void checkZeroLinks(const GMFilterWrapper& wrapper, const QString& graph, QStrin
     }
 }
 
+// The layer under a mask of the left half `left` must differ from the photo somewhere in that half
+// and nowhere in the other (by more than one 8-bit level).
+void checkMaskedChange(const Image& photo, const Image& layer, const Rect& left, RenderContext& context,
+                       QStringList& problems)
+{
+    const Rect extent = photo.extent();
+    const auto before = context.render(photo, extent, Bitmap::Format::RGBA8);
+    const auto after = layer.isNull() ? std::nullopt : context.render(layer, extent, Bitmap::Format::RGBA8);
+    if (!before || !after) {
+        problems << QStringLiteral("the layer under a half mask does not render");
+        return;
+    }
+    const int split = int(left.width());
+    int changedInside = 0, changedOutside = 0;
+    for (int y = 0; y < before->height(); ++y) {
+        const uchar* a = before->row(y);
+        const uchar* b = after->row(y);
+        for (int x = 0; x < before->width(); ++x) {
+            int difference = 0;
+            for (int c = 0; c < 4; ++c)
+                difference = std::max(difference, std::abs(int(a[x * 4 + c]) - int(b[x * 4 + c])));
+            if (difference > 1)
+                ++(x < split ? changedInside : changedOutside);
+        }
+    }
+    if (changedOutside > 0)
+        problems << QStringLiteral("under a mask of the left half, %1 pixels of the right half change")
+                        .arg(changedOutside);
+    if (changedInside == 0)
+        problems << QStringLiteral("under a mask of the left half, nothing changes");
+}
+
 } // namespace
 
-QStringList GMBlueprintCheck::checkBlueprint(const QVariantMap& blueprint, const Image& photo,
+QStringList GMBlueprintCheck::checkBlueprint(const QVariantMap& blueprint, const Image& picture,
                                              RenderContext& context)
 {
+    // A plain bitmap, so that the photo reads the same through a kernel as rendered alone (a scaled
+    // file, for one, does not).
+    const auto pixels = context.render(picture, picture.extent(), Bitmap::Format::RGBAf);
+    const Image photo =
+        pixels ? Image::fromBitmap(*pixels).imageByApplyingTransform(
+                     AffineTransform::translation(picture.extent().minX(), picture.extent().minY()))
+               : picture;
     const QString name = blueprint.value(QStringLiteral("name")).toString();
     QStringList problems;
     LogCapture capture;
@@ -99,28 +141,25 @@ QStringList GMBlueprintCheck::checkBlueprint(const QVariantMap& blueprint, const
     checkZeroLinks(*content, QStringLiteral("content"), problems);
     checkZeroLinks(*composition, QStringLiteral("composition"), problems);
 
-    // Feed and render both graphs as a layer over the photo.
+    // Feed and render both graphs as a layer over the photo, masked whole and then on its left half
+    // only: an effect must change what its mask covers and nothing else.
     const Rect extent = photo.extent();
-    const Image mask = Image::constantColor(Color(1, 1, 1, 1)).imageByCroppingToRect(extent);
-    const QVariantMap settings = effect.defaultSettingsValues();
-    content->setValuesFromSettings(settings);
-    content->setValueForInputKey(QVariant::fromValue(photo), QStringLiteral("originalImage"));
-    content->setValueForInputKey(QVariant::fromValue(Size(extent.width(), extent.height())),
-                                 QStringLiteral("imageSize"));
-    content->setValuesFromMask(mask, Image::emptyImage());
-    const Image layer = content->outputImage();
+    const Image full = Image::constantColor(Color(1, 1, 1, 1)).imageByCroppingToRect(extent);
+    const Image additional = standInAdditionalImage(effect, extent);
+    QString reason;
+    const Image layer = GMEffectComposer::composedImage(effect, photo, full, additional, {}, &reason);
     if (layer.isNull()) {
-        problems << QStringLiteral("the content graph gives no image");
+        problems << reason;
+    } else if (!context.render(layer, extent, Bitmap::Format::RGBA8)) {
+        problems << QStringLiteral("the composed layer does not render");
     } else {
-        composition->setValuesFromSettings(settings);
-        composition->generatedCIFilter()->setValue(QVariant::fromValue(layer), QStringLiteral("inputImage"));
-        composition->generatedCIFilter()->setValue(QVariant::fromValue(photo),
-                                                   QStringLiteral("inputBackgroundImage"));
-        const Image result = composition->outputImage();
-        if (result.isNull())
-            problems << QStringLiteral("the composition graph gives no image");
-        else if (!context.render(result, extent, Bitmap::Format::RGBA8))
-            problems << QStringLiteral("the composed layer does not render");
+        const Rect left(extent.minX(), extent.minY(), std::floor(extent.width() / 2), extent.height());
+        const Image halfMask = Image::constantColor(Color(1, 1, 1, 1))
+                                   .imageByCroppingToRect(left)
+                                   .imageByCompositingOverImage(
+                                       Image::constantColor(Color(0, 0, 0, 1)).imageByCroppingToRect(extent));
+        const Image halfLayer = GMEffectComposer::composedImage(effect, photo, halfMask, additional);
+        checkMaskedChange(photo, halfLayer, left, context, problems);
     }
 
     collectLogProblems(capture.lines(), problems);
@@ -128,6 +167,15 @@ QStringList GMBlueprintCheck::checkBlueprint(const QVariantMap& blueprint, const
     for (QString& problem : problems)
         problem = name + QStringLiteral(": ") + problem;
     return problems;
+}
+
+Image GMBlueprintCheck::standInAdditionalImage(const GMEffectBlueprint& effect, const Rect& extent)
+{
+    const Image prepared = GMEffectComposer::preparedAdditionalImage(effect, extent.size, 0.5);
+    if (prepared.isNull() ||
+        effect.defaultBrushValueForKey(QStringLiteral("drawType")).toString() == QLatin1String("beard"))
+        return prepared;
+    return Image::constantColor(Color(0.45, 0.4, 0.35, 1)).imageByCroppingToRect(extent);
 }
 
 QStringList GMBlueprintCheck::checkBundle(const Bundle& bundle, const Image& photo, RenderContext& context)

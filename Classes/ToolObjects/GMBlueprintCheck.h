@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+class GMEffectBlueprint;
+
 namespace pf {
 class Bundle;
 class RenderContext;
@@ -21,6 +23,10 @@ class GMBlueprintCheck
 public:
     static QStringList checkBlueprint(const QVariantMap& blueprint, const pf::Image& photo,
                                       pf::RenderContext& context);
+    // What a stroke of the effect leaves as the layer's additional picture over `extent`: the tiled
+    // stubble for the beard, a flat, opaque stand-in for the brushes that paint their own picture
+    // (healing, iris replacement), so that the effect has something to lay in; none for the others.
+    static pf::Image standInAdditionalImage(const GMEffectBlueprint& effect, const pf::Rect& extent);
     // Every blueprint listed by "BundleInfo" in the bundle.
     static QStringList checkBundle(const pf::Bundle& bundle, const pf::Image& photo,
                                    pf::RenderContext& context);

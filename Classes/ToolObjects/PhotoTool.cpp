@@ -1,5 +1,7 @@
 #include "Classes/ToolObjects/PhotoTool.h"
 
+#include "Classes/ToolObjects/GMBundleImage.h"
+
 #include "Platform/Image/Color.h"
 #include "Platform/Image/Filter.h"
 #include "Platform/Image/Vector.h"
@@ -84,4 +86,19 @@ OVContentContainerPtr PhotoTool::contentContainerForSize(const Size& size) const
     if (defaultBrushValueForKey(QStringLiteral("brushUsingAdditionalImage")).toBool())
         container->additionalImageContainer()->setImage(transparentImage(Size(1, 1)));
     return container;
+}
+
+Image PhotoTool::beardStubbleImage(const Size& size, double faceWidth)
+{
+    const double face = faceWidth > 0 ? faceWidth : 0.5;
+    const Image texture = GMBundleImage::imageNamed(QStringLiteral("BeardStubble"));
+    const double textureWidth = texture.isNull() ? 0 : texture.extent().width();
+    FilterPtr tile = Filter::create(QStringLiteral("CIAffineTile"));
+    if (!(textureWidth > 0) || !tile)
+        return Image();
+    const double scale = size.width * face / (2 * textureWidth);
+    tile->setValue(QVariant::fromValue(texture), QStringLiteral("inputImage"));
+    tile->setValue(QVariant::fromValue(AffineTransform::scale(scale, scale)),
+                   QStringLiteral("inputTransform"));
+    return tile->outputImage().imageByCroppingToRect(Rect(0, 0, size.width, size.height));
 }

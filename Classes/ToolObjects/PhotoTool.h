@@ -42,6 +42,10 @@ public:
 
     // A fully transparent image of (0, 0, width, height).
     static pf::Image transparentImage(const pf::Size& size);
+    // The stubble texture "BeardStubble" tiled over (0, 0, width, height), one tile half a face wide
+    // (face width / image width; 0 or less stands for a face half the photo wide). No image when the
+    // texture is missing.
+    static pf::Image beardStubbleImage(const pf::Size& size, double faceWidth);
 
 private:
     std::shared_ptr<GMEffectBlueprint> m_blueprint;

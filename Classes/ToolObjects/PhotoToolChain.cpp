@@ -1,6 +1,5 @@
 #include "Classes/ToolObjects/PhotoToolChain.h"
 
-#include "Classes/ToolObjects/GMBundleImage.h"
 #include "Classes/ToolObjects/PhotoToolChainState.h"
 #include "Platform/Foundation/Assert.h"
 #include "Platform/Foundation/Localization.h"
@@ -293,21 +292,10 @@ void PhotoToolChain::prepareSelectedWithFaceWidth(double faceWidth)
         return;
     Image prepared;
     if (tool->defaultBrushValueForKey(QStringLiteral("drawType")).toString() == QLatin1String("beard")) {
-        // Stubble tiles half a face wide; without a face, as for a face half the photo wide.
-        const double face = faceWidth > 0 ? faceWidth : 0.5;
-        const Image texture = GMBundleImage::imageNamed(QStringLiteral("BeardStubble"));
-        const double textureWidth = texture.isNull() ? 0 : texture.extent().width();
-        FilterPtr tile = Filter::create(QStringLiteral("CIAffineTile"));
-        if (textureWidth > 0 && tile) {
-            const double scale = size.width * face / (2 * textureWidth);
-            tile->setValue(QVariant::fromValue(texture), QStringLiteral("inputImage"));
-            tile->setValue(QVariant::fromValue(AffineTransform::scale(scale, scale)),
-                           QStringLiteral("inputTransform"));
-            prepared = tile->outputImage().imageByCroppingToRect(Rect(0, 0, size.width, size.height));
-        } else {
+        prepared = PhotoTool::beardStubbleImage(size, faceWidth);
+        if (prepared.isNull())
             pf::warning(QStringLiteral(
                 "The beard texture \"BeardStubble\" is missing; the layer starts transparent"));
-        }
     }
     if (prepared.isNull())
         prepared = PhotoTool::transparentImage(size);

@@ -234,10 +234,17 @@ AttributedString AttributedString::truncatedToWidth(double width) const
 
 namespace {
 
+// A y-up painter mirrors (also when it is turned, for text running along a side).
+bool isYUp(const QPainter& painter)
+{
+    const QTransform& t = painter.worldTransform();
+    return t.m11() * t.m22() - t.m12() * t.m21() < 0;
+}
+
 // Turns a y-up painter so that `rect` can be drawn into top-down; nothing for a flipped painter.
 void standUpright(QPainter& painter, const Rect& rect)
 {
-    if (painter.worldTransform().m22() < 0) {
+    if (isYUp(painter)) {
         painter.translate(0, rect.minY() + rect.maxY());
         painter.scale(1, -1);
     }
@@ -248,8 +255,7 @@ void standUpright(QPainter& painter, const Rect& rect)
 void AttributedString::drawAtPoint(QPainter& painter, Point point) const
 {
     const Size s = size();
-    const bool yUp = painter.worldTransform().m22() < 0;
-    const Rect box(point.x, yUp ? point.y : point.y, s.width + 1, s.height);
+    const Rect box(point.x, point.y, s.width + 1, s.height);
     AttributedString oneLine = *this;
     oneLine.m_lineBreak = LineBreak::Clip;
     oneLine.m_alignment = Alignment::Left;

@@ -38,6 +38,16 @@ public:
                 widget == m_layer->m_view.data()
                     ? rect
                     : QRect(widget->mapTo(m_layer->m_view.data(), rect.topLeft()), rect.size()));
+        } else if ((event->type() == QEvent::Move || event->type() == QEvent::Show ||
+                    event->type() == QEvent::Hide) &&
+                   !m_layer->m_rendering) {
+            // A child moved (a scroll area's document) is shifted in the backing store without being
+            // painted again: all of its parent is drawn anew. The view is the window the child is in;
+            // it is reached as a plain widget, since this also runs while the view is being destroyed.
+            auto* widget = static_cast<QWidget*>(object);
+            QWidget* top = widget->window();
+            if (QWidget* parent = widget != top ? widget->parentWidget() : nullptr)
+                m_layer->viewRepainted(QRect(parent->mapTo(top, QPoint()), parent->size()));
         }
         return false;
     }

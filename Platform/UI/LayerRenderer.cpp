@@ -697,8 +697,17 @@ QRectF deviceLimits(QPainter& painter)
                                : QSizeF());
     if (QPaintEngine* engine = painter.paintEngine()) {
         const QRegion system = engine->systemClip();
-        if (!system.isEmpty())
-            area = area.intersected(QRectF(system.boundingRect()));
+        if (!system.isEmpty()) {
+            // A widget painted into its window's backing store lies at an offset that the painter
+            // applies below the world transform, and so does the system clip; the pass works in the
+            // widget's own device pixels.
+            const QTransform own = painter.worldTransform() * QTransform::fromScale(ratio, ratio);
+            const QTransform offset = own.inverted() * painter.deviceTransform();
+            QRectF clip(system.boundingRect());
+            if (offset.isInvertible())
+                clip = offset.inverted().mapRect(clip);
+            area = area.intersected(clip);
+        }
     }
     if (painter.hasClipping()) {
         const QRectF clip = painter.transform().mapRect(painter.clipBoundingRect());

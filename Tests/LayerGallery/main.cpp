@@ -10,6 +10,7 @@
 #include "Platform/UI/Transform3D.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
+#include "Tests/GallerySupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -162,11 +163,7 @@ struct Gallery
     bool save(const QString& name)
     {
         QApplication::processEvents();
-        const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
-        const bool saved = window.grab().save(path);
-        std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "saved" : "could not save",
-                     qPrintable(path));
-        return saved;
+        return gallerySupport::saveScreenshot(window, folder, name);
     }
 };
 
@@ -175,16 +172,10 @@ struct Gallery
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
-    if (!QDir().mkpath(folder)) {
-        std::fprintf(stderr, "cannot make the folder %s\n", qPrintable(folder));
+    QString folder;
+    QImage portrait;
+    if (!gallerySupport::prepare(argc, argv, &folder, &portrait))
         return 1;
-    }
-    const QImage portrait(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
-    if (portrait.isNull()) {
-        std::fprintf(stderr, "cannot read %s\n", GLIMORA_TESTDATA_DIR "/portrait-512.png");
-        return 1;
-    }
     Gallery gallery(folder, portrait);
     gallery.window.makeKeyAndOrderFront();
     bool ok = true;

@@ -1,7 +1,11 @@
-// Makes the two stock pictures of the eye and healing tools, reproducibly:
+// Makes the stock pictures of the eye, healing and beard tools and the toolkit's box panels, reproducibly:
 //   Iris.png       a stock iris with alpha: pupil centred, limbal ring, radial fibres, a catch light,
 //                  transparent outside the iris
 //   SkinPatch.jpg  a neutral (mean grey 0.5), seamlessly tileable skin-pore texture
+//   BeardStubble.png  seamlessly tileable stubble with alpha: short dark hairs growing downward, the
+//                  dots of their follicles and the faint shadow of the beard under the skin
+//   OVBoxDarkBackground.png, OVBoxLightBackground.png (and @2x)  seamless fine-grain tiles of the
+//                  toolkit's box panels, 64 x 64 points
 // Usage: make-textures <output folder>   (the build runs it into the built-resources folder)
 //
 // Everything is computed from a fixed seed with our own number-to-double conversion, so the same program
@@ -268,6 +272,101 @@ QImage makeSkinPatch(int size)
     return image;
 }
 
+// Stubble, one tile half a face wide: dark hairs (straight colour near black, coverage in the alpha)
+// on a transparent ground, as the stubble compositing reads it: its coverage is the darkness times
+// the alpha. Hairs are tapered capsules a millimetre or two long, pointing mostly down with some
+// spread and curl of direction across the tile; each starts at a follicle dot. Under them lies the
+// faint, mottled shadow of shaved stubble. Everything wraps around the tile's edges.
+QImage makeBeardStubble(int size)
+{
+    Random random(19651107);
+    const PeriodicNoise shadow(6, random);
+    const PeriodicNoise patchy(14, random);
+    const PeriodicNoise flow(3, random);
+
+    // Coverage kept as the product of what lets light through, so overlapping hairs darken together.
+    std::vector<double> through(size_t(size * size), 1.0);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const double u = (x + 0.5) / size, w = (y + 0.5) / size;
+            const double density = 0.2 + 0.06 * shadow.at(u, w) + 0.04 * patchy.at(u, w);
+            through[size_t(y * size + x)] = 1 - std::clamp(density, 0.0, 1.0);
+        }
+
+    auto paint = [&](double ax, double ay, double bx, double by, double r0, double r1, double strength) {
+        const int x0 = int(std::floor(std::min(ax, bx) - r0 - 1)),
+                  x1 = int(std::ceil(std::max(ax, bx) + r0 + 1));
+        const int y0 = int(std::floor(std::min(ay, by) - r0 - 1)),
+                  y1 = int(std::ceil(std::max(ay, by) + r0 + 1));
+        const double lx = bx - ax, ly = by - ay, len2 = std::max(lx * lx + ly * ly, 1e-9);
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) {
+                const double px = x + 0.5, py = y + 0.5;
+                const double t = std::clamp(((px - ax) * lx + (py - ay) * ly) / len2, 0.0, 1.0);
+                const double d = std::hypot(px - (ax + t * lx), py - (ay + t * ly));
+                const double radius = mix(r0, r1, t);
+                // Coverage of a pixel by the hair: a pixel-wide ramp across its edge; thin hairs are
+                // fainter rather than thinner than a pixel.
+                const double cover = std::clamp(radius + 0.5 - d, 0.0, 1.0) * std::min(1.0, 2 * radius);
+                if (cover <= 0)
+                    continue;
+                const int wx = ((x % size) + size) % size, wy = ((y % size) + size) % size;
+                through[size_t(wy * size + wx)] *= 1 - cover * strength;
+            }
+    };
+
+    const int hairs = 4200;
+    for (int i = 0; i < hairs; ++i) {
+        const double x = random.range(0, size), y = random.range(0, size);
+        // Down the tile (image rows grow downward) with a slow sway of direction across it.
+        const double sway = 0.5 * flow.at(x / size, y / size);
+        const double angle = Pi / 2 + sway + random.range(-0.35, 0.35);
+        const double length = random.range(3.0, 9.0);
+        const double bx = x + std::cos(angle) * length, by = y + std::sin(angle) * length;
+        const double strength = random.range(0.55, 0.95);
+        paint(x, y, bx, by, random.range(0.55, 0.8), 0.25, strength);
+        paint(x, y, x, y, random.range(0.7, 1.0), 0.7, 0.5 * strength); // the follicle
+    }
+
+    QImage image(size, size, QImage::Format_ARGB32);
+    const std::array<double, 3> hair{0.10, 0.08, 0.07};
+    for (int y = 0; y < size; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size; ++x) {
+            const double alpha = 1 - through[size_t(y * size + x)];
+            line[x] = qRgba(toByte(hair[0]), toByte(hair[1]), toByte(hair[2]), toByte(alpha));
+        }
+    }
+    return image;
+}
+
+// The toolkit's box panels: a fine grain over a faint, larger cloudiness around a mean grey, periodic over
+// the tile. `size` is the tile's side in points and `scale` the pixels per point; both scales sample the
+// same noise, so the grain keeps its size on screen.
+QImage makeBoxBackground(double mean, double contrast, uint32_t seed, int size, int scale)
+{
+    Random random(seed);
+    const PeriodicNoise cloud(4, random);
+    const PeriodicNoise grain(size, random);
+    Random fine(seed + 1);
+    const int pixels = size * scale;
+    std::vector<double> speckle(size_t(size * size));
+    for (double& s : speckle)
+        s = fine.unit() * 2 - 1;
+    QImage image(pixels, pixels, QImage::Format_RGB32);
+    for (int y = 0; y < pixels; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < pixels; ++x) {
+            const double u = (x + 0.5) / pixels, v = (y + 0.5) / pixels;
+            const double s = speckle[size_t((y / scale) * size + x / scale)];
+            const uint8_t g =
+                toByte(mean + contrast * (0.15 * cloud.at(u, v) + 0.45 * grain.at(u, v) + 0.4 * s));
+            line[x] = qRgb(g, g, g);
+        }
+    }
+    return image;
+}
+
 bool save(const QImage& image, const QString& path, const char* format, int quality)
 {
     QImageWriter writer(path, format);
@@ -293,7 +392,18 @@ int main(int argc, char** argv)
         QTextStream(stderr) << "Error: no folder " << folder.path() << "\n";
         return 1;
     }
-    const bool ok = save(makeIris(512), folder.filePath(QStringLiteral("Iris.png")), "png", -1) &&
-                    save(makeSkinPatch(512), folder.filePath(QStringLiteral("SkinPatch.jpg")), "jpg", 95);
-    return ok ? 0 : 1;
+    const bool ok =
+        save(makeIris(512), folder.filePath(QStringLiteral("Iris.png")), "png", -1) &&
+        save(makeSkinPatch(512), folder.filePath(QStringLiteral("SkinPatch.jpg")), "jpg", 95) &&
+        save(makeBeardStubble(512), folder.filePath(QStringLiteral("BeardStubble.png")), "png", -1);
+    bool boxes = true;
+    for (int scale : {1, 2}) {
+        const QString suffix = scale == 1 ? QStringLiteral(".png") : QStringLiteral("@2x.png");
+        boxes = save(makeBoxBackground(0.56, 0.06, 310815, 64, scale),
+                     folder.filePath(QStringLiteral("OVBoxDarkBackground") + suffix), "png", -1) &&
+                save(makeBoxBackground(0.86, 0.05, 120964, 64, scale),
+                     folder.filePath(QStringLiteral("OVBoxLightBackground") + suffix), "png", -1) &&
+                boxes;
+    }
+    return ok && boxes ? 0 : 1;
 }

@@ -112,6 +112,7 @@ TEST(GMBlueprintCheck, EachKindOfBrokenBlueprintIsNamed)
     EXPECT_TRUE(has("ZeroLink", "always receives 0"));
     EXPECT_TRUE(has("NoMask", "does not use the mask"));
     EXPECT_TRUE(has("BadComposition", "does not take \"inputBackgroundImage\""));
+    EXPECT_TRUE(has("OutsideTheMask", "pixels of the right half change"));
 }
 
 // Every effect the application ships: fails naming the effect and the problem.

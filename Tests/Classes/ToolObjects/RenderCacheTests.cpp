@@ -118,7 +118,7 @@ TEST(OVRenderCache, ComposesThePortraitAtPreviewAndFullSizeLikeAReference)
     chain->brushPathImageAtIndex(2)->addContentContainer(maskOver(size, Rect(0, 0, 256, 512)));
 
     // Reference: the tint washes orange at 0.6 inside its mask; the grey layer shows the luma of
-    // what lies below outside its mask and leaves it alone inside.
+    // what lies below inside its mask and leaves it alone outside.
     auto expected = [&](const std::array<float, 4>& photoPixel, bool inTint, bool inGrey) {
         std::array<float, 4> c = photoPixel;
         if (inTint) {
@@ -126,7 +126,7 @@ TEST(OVRenderCache, ComposesThePortraitAtPreviewAndFullSizeLikeAReference)
             for (int i = 0; i < 4; ++i)
                 c[size_t(i)] = c[size_t(i)] * 0.4f + orange[size_t(i)] * 0.6f;
         }
-        if (!inGrey) {
+        if (inGrey) {
             const float l = luma(c);
             c = {l, l, l, c[3]};
         }

@@ -114,6 +114,31 @@ TEST(Drawing, TextShadowFollowsTheGlyphs)
     EXPECT_GT(checked, 20);
 }
 
+// Text along a side: a y-up painter turned a quarter counter-clockwise shows the text turned, not
+// mirrored.
+TEST(Drawing, TextInATurnedPainterReadsUpwards)
+{
+    const pf::AttributedString text(QStringLiteral("Fg"), {pf::boldSystemFont(40), Qt::white});
+    Canvas flat(100, 100), turned(100, 100);
+    text.drawAtPoint(flat.painter, pf::Point(10, 10));
+    flat.painter.end();
+    turned.painter.translate(100, 0);
+    turned.painter.rotate(90);
+    text.drawAtPoint(turned.painter, pf::Point(10, 10));
+    turned.painter.end();
+    // Turned back a quarter clockwise on screen, the two agree.
+    const QImage back = turned.image.transformed(QTransform().rotate(90));
+    ASSERT_EQ(back.size(), flat.image.size());
+    double difference = 0, ink = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) {
+            difference += std::abs(qAlpha(back.pixel(x, y)) - qAlpha(flat.image.pixel(x, y)));
+            ink += qAlpha(flat.image.pixel(x, y));
+        }
+    EXPECT_GT(ink, 0);
+    EXPECT_LT(difference, ink * 0.05);
+}
+
 TEST(AttributedString, TruncatesKeepingSpansAndMeasures)
 {
     pf::AttributedString text(QStringLiteral("Beginning "), {pf::systemFont(12), Qt::black});

@@ -39,6 +39,23 @@ TEST(LayerHostView, DrawsItsTreeAndDrawsFramesOnlyWhileSomethingAnimates)
     EXPECT_EQ(host->layer()->bounds(), Rect(0, 0, 300, 100));
 }
 
+// Painted into its window among other views, a host away from the window's corner draws all of its tree.
+TEST(LayerHostView, AHostAwayFromTheWindowsCornerDrawsThere)
+{
+    pf::Window window(Rect(0, 0, 300, 200));
+    auto* host = new LayerHostView(Rect(120, 30, 100, 80));
+    window.contentView()->addSubview(host);
+    window.show();
+    {
+        const pf::Transaction::Scope atOnce(true);
+        host->layer()->addSublayer(pf::test::makeLayer(Rect(0, 0, 100, 80), Qt::red));
+    }
+    const QImage shot = window.grab().toImage();
+    // The host's corners, inside, in the window's y-down pixels.
+    for (const QPoint corner : {QPoint(121, 91), QPoint(218, 91), QPoint(121, 168), QPoint(218, 168)})
+        EXPECT_EQ(shot.pixelColor(corner), QColor(Qt::red)) << corner.x() << ", " << corner.y();
+}
+
 TEST(LayerHostView, EachWindowHasOneHostOverItsContentThatLetsTheMouseThrough)
 {
     pf::Window window(Rect(0, 0, 300, 200));

@@ -1,0 +1,48 @@
+#include "Classes/Filters/GMChromaAdjustFilter.h"
+
+#include "Classes/Filters/MaskFilterSupport.h"
+
+using namespace pf;
+using MaskFilterSupport::numberAttributes;
+using MaskFilterSupport::vectorAttributes;
+
+GMChromaAdjustFilter::GMChromaAdjustFilter(const QString& className) : GMKernelFilter(className)
+{
+    loadDefaultKernel();
+    declareInput(QStringLiteral("inputImage"));
+    declareInput(QStringLiteral("inputChromaShift"),
+                 vectorAttributes(Vector(0, 0), FilterAttribute::TypeOffset));
+    declareInput(QStringLiteral("inputChromaScale"), numberAttributes({.min = 0,
+                                                                       .sliderMin = 0,
+                                                                       .sliderMax = 2,
+                                                                       .defaultValue = 1,
+                                                                       .identity = 1,
+                                                                       .type = FilterAttribute::TypeScalar}));
+    declareInput(QStringLiteral("inputLumaScale"), numberAttributes({.min = 0,
+                                                                     .sliderMin = 0.5,
+                                                                     .sliderMax = 1.5,
+                                                                     .defaultValue = 1,
+                                                                     .identity = 1,
+                                                                     .type = FilterAttribute::TypeScalar}));
+    declareInput(QStringLiteral("inputLumaLift"), numberAttributes({.sliderMin = -0.5,
+                                                                    .sliderMax = 0.5,
+                                                                    .defaultValue = 0,
+                                                                    .identity = 0,
+                                                                    .type = FilterAttribute::TypeScalar}));
+    declareInput(QStringLiteral("inputHueRange"), vectorAttributes(Vector(0, 0, 0)));
+    declareInput(QStringLiteral("inputSaturationRange"), vectorAttributes(Vector(0, 0)));
+}
+
+Image GMChromaAdjustFilter::outputImage() const
+{
+    const Vector shift = vectorValue(QStringLiteral("inputChromaShift"));
+    const Vector hue = vectorValue(QStringLiteral("inputHueRange"));
+    const Vector saturation = vectorValue(QStringLiteral("inputSaturationRange"));
+    return applyToInputImage(0, ApplyExtent::Full,
+                             {QVariant::fromValue(Vector(shift.x(), shift.y())),
+                              numberValue(QStringLiteral("inputChromaScale"), 1),
+                              numberValue(QStringLiteral("inputLumaScale"), 1),
+                              numberValue(QStringLiteral("inputLumaLift"), 0),
+                              QVariant::fromValue(Vector(hue.x(), hue.y(), hue.z())),
+                              QVariant::fromValue(Vector(saturation.x(), saturation.y()))});
+}

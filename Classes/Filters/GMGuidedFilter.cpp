@@ -1,0 +1,92 @@
+#include "Classes/Filters/GMGuidedFilter.h"
+
+#include "Classes/Filters/FrameworkFilterSupport.h"
+#include "Classes/Filters/MaskFilterSupport.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace pf;
+using FrameworkFilterSupport::applyOver;
+using FrameworkFilterSupport::blurWithinExtent;
+using FrameworkFilterSupport::var;
+
+namespace {
+
+std::vector<GMKernelFilter::Slot> guidedSlots(const std::vector<GMKernelFilter::Slot>& own)
+{
+    const QString resource = QStringLiteral("GMGuidedFilterKernel");
+    std::vector<GMKernelFilter::Slot> wanted{{resource, 0}, {resource, 1}, {resource, 2}};
+    wanted.insert(wanted.end(), own.begin(), own.end());
+    return wanted;
+}
+
+} // namespace
+
+GMGuidedFilter::GMGuidedFilter(const QString& className) : GMGuidedFilter(className, {})
+{
+}
+
+GMGuidedFilter::GMGuidedFilter(const QString& className, const std::vector<Slot>& ownSlots)
+    : GMKernelFilter(className)
+{
+    loadKernels(guidedSlots(ownSlots));
+    declareInput(QStringLiteral("inputImage"));
+    declareInput(
+        QStringLiteral("inputRadius"),
+        MaskFilterSupport::numberAttributes({.min = 0, .sliderMin = 0, .sliderMax = 100, .defaultValue = 8}));
+    declareInput(QStringLiteral("inputEpsilon"),
+                 MaskFilterSupport::numberAttributes({.min = 0,
+                                                      .sliderMin = 0,
+                                                      .sliderMax = 0.05,
+                                                      .defaultValue = 0.003,
+                                                      .type = FilterAttribute::TypeScalar}));
+}
+
+int GMGuidedFilter::reductionForRadius(double radius)
+{
+    // A window of at least three reduced pixels keeps the fit smooth; beyond a reduction of 16 the
+    // coefficients would miss features a face is made of.
+    if (!(radius >= 6))
+        return 1;
+    return std::clamp(int(radius / 3), 1, 16);
+}
+
+GMGuidedFilter::Fit GMGuidedFilter::fit(const Image& image, double radius, double epsilon) const
+{
+    for (size_t i = 0; i < GuidedSlots; ++i) {
+        if (kernelSlot(i).isNull())
+            return {};
+    }
+    const int reduction = reductionForRadius(radius);
+    const double k = 1.0 / reduction;
+    const Image small = reduction > 1 ? image.imageByApplyingTransform(AffineTransform::scale(k, k)) : image;
+    const double sigma = radius / reduction;
+
+    const Image first = blurWithinExtent(applyOver(kernelSlot(0), {var(small), 0.0}, small), sigma);
+    const Image second = blurWithinExtent(applyOver(kernelSlot(0), {var(small), 1.0}, small), sigma);
+    const QVariantList means{var(first), var(second), std::max(1e-6, epsilon)};
+    Fit coefficients{blurWithinExtent(applyOver(kernelSlot(1), means + QVariantList{0.0}, small), sigma),
+                     blurWithinExtent(applyOver(kernelSlot(1), means + QVariantList{1.0}, small), sigma)};
+    if (reduction > 1) {
+        // The coefficients vary smoothly: read back with the edges repeated, they need no more pixels.
+        const AffineTransform up = AffineTransform::scale(reduction, reduction);
+        coefficients.a = coefficients.a.imageByClampingToExtent().imageByApplyingTransform(up);
+        coefficients.b = coefficients.b.imageByClampingToExtent().imageByApplyingTransform(up);
+    }
+    return coefficients;
+}
+
+Image GMGuidedFilter::outputImage() const
+{
+    const Image image = imageValue(QStringLiteral("inputImage"));
+    const double radius = numberValue(QStringLiteral("inputRadius"), 8);
+    if (image.isNull() || !FrameworkFilterSupport::hasArea(image.extent()))
+        return Image();
+    if (!(radius > 0) || !std::isfinite(radius))
+        return image;
+    const Fit coefficients = fit(image, radius, numberValue(QStringLiteral("inputEpsilon"), 0.003));
+    if (coefficients.a.isNull())
+        return Image();
+    return applyOver(kernelSlot(2), {var(image), var(coefficients.a), var(coefficients.b)}, image);
+}

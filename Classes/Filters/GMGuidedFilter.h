@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Classes/Filters/GMKernelFilter.h"
+
+// Edge-preserving smoothing that scales with the picture: a guided filter whose guide is the image's
+// own luma. "inputRadius" is the standard deviation of the Gaussian window in pixels; "inputEpsilon"
+// is the variance (in squared working values) below which variations are smoothed away, while edges
+// of a larger contrast stay. Large windows are worked out on a reduced copy and their coefficients
+// read back smoothly, so the cost hardly grows with the radius. The output has the image's extent.
+class GMGuidedFilter : public GMKernelFilter
+{
+public:
+    explicit GMGuidedFilter(const QString& className = QStringLiteral("GMGuidedFilter"));
+    pf::Image outputImage() const override;
+
+    // The reduction the statistics are worked out at for a window of that radius (1: none).
+    static int reductionForRadius(double radius);
+
+protected:
+    // For filters built on the fit: their own kernel slots follow the guided filter's.
+    GMGuidedFilter(const QString& className, const std::vector<Slot>& ownSlots);
+    static constexpr size_t GuidedSlots = 3;
+
+    // The window means of the fit's coefficients a and b over the image (straight colour, full
+    // coverage), at the image's scale; nulls when a kernel is missing.
+    struct Fit
+    {
+        pf::Image a;
+        pf::Image b;
+    };
+    Fit fit(const pf::Image& image, double radius, double epsilon) const;
+};
