@@ -31,17 +31,9 @@ GMSkinSmoothingFilter::GMSkinSmoothingFilter(const QString& className)
                                                 {FilterAttribute::Type, FilterAttribute::TypeBoolean}});
 }
 
-Image GMSkinSmoothingFilter::outputImage() const
+Image GMSkinSmoothingFilter::outputForFit(const Image& image, const Fit& coefficients) const
 {
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    const double radius = numberValue(QStringLiteral("inputRadius"), 8);
-    if (image.isNull() || !FrameworkFilterSupport::hasArea(image.extent()) ||
-        kernelSlot(GuidedSlots).isNull())
-        return Image();
-    if (!(radius > 0) || !std::isfinite(radius))
-        return image;
-    const Fit coefficients = fit(image, radius, numberValue(QStringLiteral("inputEpsilon"), 0.003));
-    if (coefficients.a.isNull())
+    if (kernelSlot(GuidedSlots).isNull())
         return Image();
     // Below about half a pixel there is no finer detail to keep apart.
     const double detail = std::max(0.5, numberValue(QStringLiteral("inputDetailRadius"), 1.5));

@@ -13,5 +13,7 @@ class GMSkinSmoothingFilter : public GMGuidedFilter
 {
 public:
     explicit GMSkinSmoothingFilter(const QString& className = QStringLiteral("GMSkinSmoothingFilter"));
-    pf::Image outputImage() const override;
+
+protected:
+    pf::Image outputForFit(const pf::Image& image, const Fit& coefficients) const override;
 };
