@@ -15,6 +15,9 @@ int main(int argc, char* argv[])
 {
     pf::chooseWindowingPlatform(argc, argv);
     QApplication app(argc, argv);
+    // The welcome window comes back when the last document closes; quitting is the Quit command's, or
+    // closing the welcome window with nothing open.
+    QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("glimora"));
     QApplication::setApplicationDisplayName(QStringLiteral("Glimora"));
     QApplication::setApplicationVersion(QStringLiteral(GLIMORA_VERSION));
@@ -31,9 +34,11 @@ int main(int argc, char* argv[])
     OVImageContainer::registerArchiveClasses();
     GMDocumentPackage::registerArchiveClasses();
     // Documents show in a plain window until the editor window takes its place.
-    GMDocument::setWindowControllerFactory([](GMDocument&) { return std::make_shared<GMPreviewWindowController>(); });
+    GMDocument::setWindowControllerFactory(
+        [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(); });
 
-    QObject::connect(&app, &QApplication::aboutToQuit, &delegate, [&delegate] { delegate.applicationWillTerminate(); });
+    QObject::connect(&app, &QApplication::aboutToQuit, &delegate,
+                     [&delegate] { delegate.applicationWillTerminate(); });
     delegate.applicationDidFinishLaunching(files);
     return app.exec();
 }

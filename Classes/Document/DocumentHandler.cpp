@@ -39,8 +39,11 @@ QString typeDisplayName(const QByteArray& format)
 
 DocumentHandler::DocumentHandler()
 {
-    registerType({GMDocumentPackage::typeName, pf::localized(QStringLiteral("Glimora Document")),
-                  {GMDocumentPackage::extension}, true, true});
+    registerType({GMDocumentPackage::typeName,
+                  pf::localized(QStringLiteral("Glimora Document")),
+                  {GMDocumentPackage::extension},
+                  true,
+                  true});
     registerType({QStringLiteral("jpeg"), QStringLiteral("JPEG image"), {"jpg", "jpeg"}, false, true});
     registerType({QStringLiteral("png"), QStringLiteral("PNG image"), {"png"}, false, true});
     // Every other picture Qt reads opens; it is saved in its own format where Qt writes that.
@@ -93,10 +96,13 @@ void DocumentHandler::checkAndShowWarning()
     if (warning == OVGraphicsInfo::Warning::None)
         return;
     const QString text = OVGraphicsInfo::warningText(warning);
-    pf::Timer::scheduled(0.1, false, [this, text](pf::Timer&) {
-        if (m_welcome)
-            m_welcome->showWarning(text);
-    }, m_welcome->window());
+    pf::Timer::scheduled(
+        0.1, false,
+        [this, text](pf::Timer&) {
+            if (m_welcome)
+                m_welcome->showWarning(text);
+        },
+        m_welcome->window());
 }
 
 void DocumentHandler::displayWelcomeScreen()
@@ -118,8 +124,8 @@ void DocumentHandler::newDocument()
     displayWelcomeScreen();
 }
 
-std::shared_ptr<pf::Document> DocumentHandler::openDocumentWithContentsOfURL(const QString& path, bool display,
-                                                                             QString* errorMessage)
+std::shared_ptr<pf::Document>
+DocumentHandler::openDocumentWithContentsOfURL(const QString& path, bool display, QString* errorMessage)
 {
     auto document = pf::DocumentController::openDocumentWithContentsOfURL(path, display, errorMessage);
     if (document && display)
@@ -134,8 +140,9 @@ std::shared_ptr<pf::Document> DocumentHandler::openUntitledDocumentAndDisplay(bo
     return nullptr;
 }
 
-std::shared_ptr<pf::Document> DocumentHandler::reopenDocument(const QString& path, const QString& contentsPath,
-                                                              bool display, QString* errorMessage)
+std::shared_ptr<pf::Document> DocumentHandler::reopenDocument(const QString& path,
+                                                              const QString& contentsPath, bool display,
+                                                              QString* errorMessage)
 {
     auto document = pf::DocumentController::reopenDocument(path, contentsPath, display, errorMessage);
     if (document) {
@@ -151,7 +158,9 @@ std::shared_ptr<pf::Document> DocumentHandler::openSample(const QString& path)
     document->setDocumentController(this);
     QString error;
     if (!document->readSampleImage(path, &error)) {
-        presentError(QStringLiteral("The sample “%1” could not be opened.").arg(QFileInfo(path).completeBaseName()), error);
+        presentError(
+            QStringLiteral("The sample “%1” could not be opened.").arg(QFileInfo(path).completeBaseName()),
+            error);
         return nullptr;
     }
     document->setFileType(GMDocumentPackage::typeName);
@@ -182,7 +191,8 @@ QList<GMWelcomeWindow::Item> DocumentHandler::recentItems() const
         GMWelcomeWindow::Item item;
         item.title = QStringLiteral("%1 %2").arg(QFileInfo(path).completeBaseName(),
                                                  QLocale().toString(time, QLocale::ShortFormat));
-        item.image = GMFileUtilities::previewImageForShadowCopyWithFilename(entry.value(QStringLiteral("filename")).toString());
+        item.image = GMFileUtilities::previewImageForShadowCopyWithFilename(
+            entry.value(QStringLiteral("filename")).toString());
         item.context = path;
         item.sortTag = double(time.toSecsSinceEpoch());
         items.append(item);
@@ -193,7 +203,8 @@ QList<GMWelcomeWindow::Item> DocumentHandler::recentItems() const
 QList<GMWelcomeWindow::Item> DocumentHandler::sampleItems() const
 {
     QList<GMWelcomeWindow::Item> items;
-    const QStringList files = pf::Bundle::main().pathsForResourcesOfType(QStringLiteral("jpg"), QStringLiteral("Samples"));
+    const QStringList files =
+        pf::Bundle::main().pathsForResourcesOfType(QStringLiteral("jpg"), QStringLiteral("Samples"));
     double tag = 3;
     QString plain;
     for (const QString& file : files) {
@@ -209,7 +220,8 @@ QList<GMWelcomeWindow::Item> DocumentHandler::sampleItems() const
     if (!plain.isEmpty())
         items.append({QString(), QImage(), plain, 1});
     const QVariantMap titles = [] {
-        const QString path = pf::Bundle::main().pathForResource(QStringLiteral("Samples"), QStringLiteral("plist"), QStringLiteral("Samples"));
+        const QString path = pf::Bundle::main().pathForResource(
+            QStringLiteral("Samples"), QStringLiteral("plist"), QStringLiteral("Samples"));
         QString error;
         const auto value = path.isEmpty() ? std::nullopt : pf::PropertyList::fromFile(path, &error);
         return value ? value->toMap() : QVariantMap();
@@ -283,6 +295,24 @@ void DocumentHandler::droppedUrl(const QString& path)
         presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(path).fileName()), error);
 }
 
+void DocumentHandler::welcomeWindowDidClose()
+{
+    if (documents().empty() && m_nothingLeft)
+        pf::Timer::afterThisEvent(m_nothingLeft);
+}
+
+void DocumentHandler::removeDocument(pf::Document* document)
+{
+    pf::DocumentController::removeDocument(document);
+    if (documents().empty() && m_welcome)
+        pf::Timer::afterThisEvent(
+            [this] {
+                if (documents().empty())
+                    displayWelcomeScreen();
+            },
+            m_welcome->window());
+}
+
 void DocumentHandler::removeShadowCopyWithPath(const QString& path)
 {
     GMFileUtilities::removeShadowCopyWithPath(path);
@@ -295,7 +325,8 @@ QStringList DocumentHandler::openDocumentKeys() const
     QStringList keys;
     for (const auto& document : documents()) {
         if (!document->fileURL().isEmpty())
-            keys << GMDocument::shadowCopyKey(document->fileURL()) << QFileInfo(document->fileURL()).absoluteFilePath();
+            keys << GMDocument::shadowCopyKey(document->fileURL())
+                 << QFileInfo(document->fileURL()).absoluteFilePath();
     }
     return keys;
 }
@@ -314,7 +345,8 @@ void DocumentHandler::checkPhysicalFiles()
         const QString filename = it.value().toMap().value(QStringLiteral("filename")).toString();
         // A file whose folder is missing too may sit on a volume that is not mounted now.
         const bool fileGone = !file.exists() && QFileInfo(file.absolutePath()).isDir();
-        const bool copyGone = !GMFileUtilities::isShadowCopyFilename(filename) || !QFileInfo::exists(folder + u'/' + filename);
+        const bool copyGone =
+            !GMFileUtilities::isShadowCopyFilename(filename) || !QFileInfo::exists(folder + u'/' + filename);
         if (fileGone || copyGone)
             removeShadowCopyWithPath(it.key());
     }
@@ -375,7 +407,8 @@ void DocumentHandler::checkShadowKeepCount()
             candidates.push_back({it.key(), entry.value(QStringLiteral("modification_time")).toDateTime()});
     }
     // The oldest go first; open documents count but stay.
-    std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) { return a.time < b.time; });
+    std::sort(candidates.begin(), candidates.end(),
+              [](const Candidate& a, const Candidate& b) { return a.time < b.time; });
     for (const Candidate& candidate : candidates) {
         if (kept <= count)
             break;

@@ -12,7 +12,9 @@
 // writes own, JPEG and PNG), the welcome window that every way of opening hides and New shows, and
 // the rules by which shadow copies are kept: copies of files that are gone, older than the chosen span
 // or beyond the chosen count (oldest first) go; pinned ones and those of open documents stay.
-class DocumentHandler : public pf::DocumentController, public GMWelcomeWindowDelegate, public DragAndDropDelegate
+class DocumentHandler : public pf::DocumentController,
+                        public GMWelcomeWindowDelegate,
+                        public DragAndDropDelegate
 {
 public:
     DocumentHandler();
@@ -38,9 +40,10 @@ public:
     void newDocument() override;
     std::shared_ptr<pf::Document> openDocumentWithContentsOfURL(const QString& path, bool display,
                                                                 QString* errorMessage) override;
-    std::shared_ptr<pf::Document> openUntitledDocumentAndDisplay(bool display, QString* errorMessage) override;
-    std::shared_ptr<pf::Document> reopenDocument(const QString& path, const QString& contentsPath, bool display,
-                                                 QString* errorMessage) override;
+    std::shared_ptr<pf::Document> openUntitledDocumentAndDisplay(bool display,
+                                                                 QString* errorMessage) override;
+    std::shared_ptr<pf::Document> reopenDocument(const QString& path, const QString& contentsPath,
+                                                 bool display, QString* errorMessage) override;
     // Clears the list of recent documents; their shadow copies stay.
     void clearRecentDocuments() override;
     // Opens a sample picture as a new untitled document; a picture that cannot be read is told.
@@ -57,10 +60,15 @@ public:
     void welcomeWindowShowTutorial() override { showHelp(); }
     void welcomeWindowOpenLink(const QString& key) override;
     void droppedUrl(const QString& path) override;
+    void welcomeWindowDidClose() override;
+    // With no document left, the welcome window shows again.
+    void removeDocument(pf::Document* document) override;
+    // Called when the user closes the welcome window with no document open: the application may quit.
+    void setNothingLeftHandler(std::function<void()> handler) { m_nothingLeft = std::move(handler); }
 
     // Retention. The indices choose from the tables below; setting one applies it at once.
-    static constexpr qint64 keepSpans[6] = {259200, 604800, 2678400, 7948800, -1, -1};      // seconds; -1 forever
-    static constexpr qint64 keepCounts[6] = {5, 10, 50, 100, -1, -1};                       // -1 unlimited
+    static constexpr qint64 keepSpans[6] = {259200, 604800, 2678400, 7948800, -1, -1}; // seconds; -1 forever
+    static constexpr qint64 keepCounts[6] = {5, 10, 50, 100, -1, -1};                  // -1 unlimited
     int shadowKeepSpan() const { return m_shadowKeepSpan; }
     int shadowKeepCount() const { return m_shadowKeepCount; }
     void setShadowKeepSpan(int index);
@@ -86,4 +94,5 @@ private:
     int m_shadowKeepSpan = 5;
     int m_shadowKeepCount = 2;
     bool m_reopenedDocuments = false;
+    std::function<void()> m_nothingLeft;
 };

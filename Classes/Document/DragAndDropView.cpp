@@ -30,7 +30,8 @@ void DragAndDropView::drawRect(QPainter& painter, const pf::Rect&)
         return;
     // Drawn at its own size (in points), centred, never larger than the view.
     const double ratio = image.devicePixelRatio();
-    const double scale = std::min({1.0, bounds().width() * ratio / image.width(), bounds().height() * ratio / image.height()});
+    const double scale =
+        std::min({1.0, bounds().width() * ratio / image.width(), bounds().height() * ratio / image.height()});
     const double w = image.width() / ratio * scale;
     const double h = image.height() / ratio * scale;
     pf::drawImage(painter, image, pf::Rect(bounds().midX() - w / 2, bounds().midY() - h / 2, w, h));

@@ -36,6 +36,7 @@ QString workingArea()
 GMApplicationDelegate::GMApplicationDelegate() : m_documentHandler(std::make_unique<DocumentHandler>())
 {
     buildActions();
+    m_documentHandler->setNothingLeftHandler([this] { terminate(); });
     if (QCoreApplication::instance())
         QCoreApplication::instance()->installEventFilter(this);
 }
@@ -48,8 +49,12 @@ GMApplicationDelegate::~GMApplicationDelegate()
 
 QString GMApplicationDelegate::instanceServerName()
 {
-    const QByteArray area = QCryptographicHash::hash(workingArea().toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    return QStringLiteral("%1-%2-%3").arg(pf::FileSystem::executableName()).arg(getuid()).arg(QString::fromLatin1(area));
+    const QByteArray area =
+        QCryptographicHash::hash(workingArea().toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+    return QStringLiteral("%1-%2-%3")
+        .arg(pf::FileSystem::executableName())
+        .arg(getuid())
+        .arg(QString::fromLatin1(area));
 }
 
 bool GMApplicationDelegate::claimSingleInstance(const QStringList& files)
@@ -77,7 +82,8 @@ bool GMApplicationDelegate::claimSingleInstance(const QStringList& files)
             m_server = new QLocalServer(this);
             m_server->setSocketOptions(QLocalServer::UserAccessOption);
             if (!m_server->listen(instanceServerName()))
-                pf::warning(QStringLiteral("A second start cannot reach this one: %1").arg(m_server->errorString()));
+                pf::warning(
+                    QStringLiteral("A second start cannot reach this one: %1").arg(m_server->errorString()));
             connect(m_server, &QLocalServer::newConnection, this, [this] { receiveConnection(); });
             return true;
         }
@@ -94,7 +100,8 @@ void GMApplicationDelegate::receiveConnection()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         auto buffer = std::make_shared<QByteArray>();
-        connect(socket, &QLocalSocket::readyRead, socket, [socket, buffer] { buffer->append(socket->readAll()); });
+        connect(socket, &QLocalSocket::readyRead, socket,
+                [socket, buffer] { buffer->append(socket->readAll()); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
             buffer->append(socket->readAll());
             socket->deleteLater();
@@ -130,7 +137,8 @@ void GMApplicationDelegate::applicationDidFinishLaunching(const QStringList& fil
         if (m_documentHandler->openDocumentWithContentsOfURL(file, true, &error))
             ++opened;
         else
-            m_documentHandler->presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(file).fileName()), error);
+            m_documentHandler->presentError(
+                QStringLiteral("“%1” could not be opened.").arg(QFileInfo(file).fileName()), error);
     }
     if (opened == 0 && m_documentHandler->shouldDisplayWelcomeScreen())
         m_documentHandler->displayWelcomeScreen();
@@ -171,8 +179,9 @@ void GMApplicationDelegate::terminate()
 
 QUrl GMApplicationDelegate::feedbackMailURL(const QString& recipient, const OVGraphicsInfo& graphics)
 {
-    return GMLinks::mailtoURL(recipient, QStringLiteral("Glimora Feedback"),
-                              OVSystemInfo::feedbackBody(QStringLiteral("System: ") + OVSystemInfo::productReport(graphics)));
+    return GMLinks::mailtoURL(
+        recipient, QStringLiteral("Glimora Feedback"),
+        OVSystemInfo::feedbackBody(QStringLiteral("System: ") + OVSystemInfo::productReport(graphics)));
 }
 
 bool GMApplicationDelegate::sendFeedback()
@@ -245,12 +254,15 @@ void GMApplicationDelegate::buildActions()
         if (pf::Document* document = currentDocument(); document && document->undoManager()->canRedo())
             document->undoManager()->redo();
     });
-    add(QStringLiteral("Welcome Window"), QKeySequence(QStringLiteral("Ctrl+Shift+N")), [documents] { documents->displayWelcomeScreen(); });
+    add(QStringLiteral("Welcome Window"), QKeySequence(QStringLiteral("Ctrl+Shift+N")),
+        [documents] { documents->displayWelcomeScreen(); });
     add(QStringLiteral("Quick Tutorial"), QKeySequence::HelpContents, [documents] { documents->showHelp(); });
     add(QStringLiteral("Send Feedback…"), QKeySequence(), [this] { sendFeedback(); });
-    for (const auto& [key, text] : {std::pair{"HomePage", "Home Page"}, std::pair{"NewsPage", "News"},
-                                    std::pair{"CommunityPage", "Community"}, std::pair{"ProductPage", "Rate Glimora"}}) {
-        QAction* link = add(QString::fromLatin1(text), QKeySequence(), [key] { GMLinks::open(QString::fromLatin1(key)); });
+    for (const auto& [key, text] :
+         {std::pair{"HomePage", "Home Page"}, std::pair{"NewsPage", "News"},
+          std::pair{"CommunityPage", "Community"}, std::pair{"ProductPage", "Rate Glimora"}}) {
+        QAction* link = add(QString::fromLatin1(text), QKeySequence(),
+                            [key] { GMLinks::open(QString::fromLatin1(key)); });
         // No address, no action.
         link->setVisible(GMLinks::hasAddress(QString::fromLatin1(key)));
     }
@@ -281,7 +293,8 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* parent)
                                   "Revert to Saved", "-", "Print…", "-", "Quit"});
     menu(QStringLiteral("Edit"), {"Undo", "Redo"});
     menu(QStringLiteral("Window"), {"Welcome Window"});
-    menu(QStringLiteral("Help"), {"Quick Tutorial", "Send Feedback…", "-", "Home Page", "News", "Community", "Rate Glimora"});
+    menu(QStringLiteral("Help"),
+         {"Quick Tutorial", "Send Feedback…", "-", "Home Page", "News", "Community", "Rate Glimora"});
     return bar;
 }
 

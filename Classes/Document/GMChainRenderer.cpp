@@ -5,6 +5,8 @@
 #include "Classes/ToolObjects/PhotoToolChainState.h"
 #include "Platform/Image/RenderContext.h"
 
+#include <QImage>
+
 #include <algorithm>
 #include <cmath>
 
@@ -29,7 +31,8 @@ std::shared_ptr<pf::RenderContext> savingContext()
 
 } // namespace
 
-GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain, std::optional<pf::Size> fitInside)
+GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain,
+                                                   std::optional<pf::Size> fitInside)
 {
     const std::shared_ptr<const OVRenderSource> source = chain.renderSource();
     const int top = chain.numberOfTools() - 1;
@@ -41,7 +44,8 @@ GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain, 
         // Fitted inside the box, never made larger than the photo itself.
         const pf::Size photo = source->imageSize();
         if (fitInside && photo.width > 0 && photo.height > 0) {
-            const double scale = std::min({1.0, fitInside->width / photo.width, fitInside->height / photo.height});
+            const double scale =
+                std::min({1.0, fitInside->width / photo.width, fitInside->height / photo.height});
             cache.setOutputSize(pf::Size(std::max(1.0, std::round(photo.width * scale)),
                                          std::max(1.0, std::round(photo.height * scale))));
         }
@@ -51,4 +55,13 @@ GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain, 
             return std::nullopt;
         return context->render(composed, pf::Rect(0, 0, std::round(size.width), std::round(size.height)));
     };
+}
+
+pf::Bitmap GMChainRenderer::fittedInside(const pf::Bitmap& picture, double side)
+{
+    if (picture.isNull() || (picture.width() <= side && picture.height() <= side))
+        return picture;
+    const QImage image = picture.toQImage();
+    return pf::Bitmap::fromQImage(
+        image.scaled(QSize(int(side), int(side)), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }

@@ -18,4 +18,6 @@ public:
     static GMRenderForSaving renderForSaving(const PhotoToolChain& chain,
                                              std::optional<pf::Size> fitInside = std::nullopt);
     static constexpr double previewSide = 1024;
+    // The picture scaled down (smoothly, never up) to fit inside a square of that side.
+    static pf::Bitmap fittedInside(const pf::Bitmap& picture, double side);
 };

@@ -1,14 +1,18 @@
 #include "Classes/Document/GMDocument.h"
 
 #include "Classes/Document/GMChainRenderer.h"
+#include "Classes/Document/GMDocumentArchive.h"
 #include "Classes/Document/OVBundleManager.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/GMEffectBlueprint.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
+#include "Classes/ToolObjects/OVBrushSegment.h"
+#include "Classes/ToolObjects/OVRenderInfoGenerator.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/MainThread.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/ImageFile.h"
 #include "Platform/UI/Alert.h"
@@ -22,6 +26,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScopeGuard>
 
 namespace {
 
@@ -149,9 +154,11 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     const QVariantMap entry = registry.value(registered).toMap();
     const QString filename = entry.value(QStringLiteral("filename")).toString();
     const QString folder = GMFileUtilities::applicationSupportDirectory() + u'/' + filename;
-    if (!GMFileUtilities::isShadowCopyFilename(filename) || !QFileInfo(folder + QStringLiteral("/content")).exists()) {
-        pf::warning(QStringLiteral("The edits kept for \"%1\" are missing; the picture opens as it is in the file")
-                        .arg(path));
+    if (!GMFileUtilities::isShadowCopyFilename(filename) ||
+        !QFileInfo(folder + QStringLiteral("/content")).exists()) {
+        pf::warning(
+            QStringLiteral("The edits kept for \"%1\" are missing; the picture opens as it is in the file")
+                .arg(path));
         return readPlainImage(path, errorMessage);
     }
 
@@ -159,12 +166,13 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     const QFileInfo file(path);
     if (entry.contains(fileSizeKey) && entry.contains(fileTimeKey) &&
         (entry.value(fileSizeKey).toLongLong() != file.size() ||
-         entry.value(fileTimeKey).toDateTime().toMSecsSinceEpoch() != file.lastModified().toMSecsSinceEpoch())) {
+         entry.value(fileTimeKey).toDateTime().toMSecsSinceEpoch() !=
+             file.lastModified().toMSecsSinceEpoch())) {
         pf::Alert alert;
         alert.messageText = QStringLiteral("“%1” was changed by another program.").arg(file.fileName());
-        alert.informativeText =
-            QStringLiteral("Your edits of this picture were kept from before that change. Open the picture with "
-                           "your kept edits (as it was then), or the file as it is now, without them?");
+        alert.informativeText = QStringLiteral(
+            "Your edits of this picture were kept from before that change. Open the picture with "
+            "your kept edits (as it was then), or the file as it is now, without them?");
         alert.addButton(QStringLiteral("Open Kept Edits"));
         alert.addButton(QStringLiteral("Open the File as It Is"));
         if (alert.runModal() != pf::Alert::firstButtonReturn)
@@ -175,7 +183,8 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     if (readOwnFileFormatFromURL(folder, &error))
         return true;
     // A damaged shadow copy must not keep the picture from opening.
-    pf::warning(QStringLiteral("The edits kept for \"%1\" cannot be read (%2); the picture opens as it is in the file")
+    pf::warning(QStringLiteral(
+                    "The edits kept for \"%1\" cannot be read (%2); the picture opens as it is in the file")
                     .arg(path, error));
     if (!readPlainImage(path, errorMessage))
         return false;
@@ -219,10 +228,17 @@ bool GMDocument::readOwnFileFormatFromURL(const QString& path, QString* errorMes
             pf::warning(QStringLiteral("GMDocument readOwnFileFormat failed to load %1").arg(layer.name));
             continue;
         }
+        if (GMDocumentArchive::hasOlderBrushSettings(layer.values)) {
+            // Settings of the older kind: the mask is painted again from its strokes; no mask folder.
+            layers.push_back({blueprint, GMDocumentArchive::removeLegacyKeys(layer.values), QString(),
+                              GMDocumentArchive::olderBrushPath(layer.values)});
+            continue;
+        }
         if (!QFileInfo(layer.maskFolder).isDir())
-            return fail(errorMessage, QStringLiteral("The document is damaged: the mask of the layer “%1” is missing.")
-                                          .arg(layer.name));
-        layers.push_back({blueprint, layer.values, layer.maskFolder});
+            return fail(errorMessage,
+                        QStringLiteral("The document is damaged: the mask of the layer “%1” is missing.")
+                            .arg(layer.name));
+        layers.push_back({blueprint, layer.values, layer.maskFolder, nullptr});
     }
     resetContents();
     m_originalImage = pf::Image::fromBitmap(contents->original);
@@ -284,7 +300,10 @@ void GMDocument::insertPendingLayers()
         for (const PendingLayer& layer : self->m_pendingLayers) {
             blueprints.push_back(layer.blueprint);
             settings.append(layer.values);
-            masks.push_back(std::shared_ptr<OVBrushPathImage>(OVBrushPathImage::readFromFolder(layer.maskFolder)));
+            masks.push_back(
+                layer.olderStrokes
+                    ? self->convertOldSettings(*layer.olderStrokes, layer.blueprint)
+                    : std::shared_ptr<OVBrushPathImage>(OVBrushPathImage::readFromFolder(layer.maskFolder)));
         }
         // Loading is no step the user could undo.
         controller->setUndoManager(nullptr);
@@ -296,14 +315,16 @@ void GMDocument::insertPendingLayers()
     });
 }
 
-void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperation operation, Completion completion)
+void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperation operation,
+                           Completion completion)
 {
     auto controller = m_windowController;
     if (!controller) {
         pf::Document::saveToURL(path, type, operation, std::move(completion));
         return;
     }
-    const QString message = pf::localized(isAutosave(operation) ? QStringLiteral("Autosaving") : QStringLiteral("Saving"));
+    const QString message =
+        pf::localized(isAutosave(operation) ? QStringLiteral("Autosaving") : QStringLiteral("Saving"));
     Completion finished = [controller, message, completion](bool succeeded, const QString& errorMessage) {
         controller->stopActivity(message);
         if (completion)
@@ -324,10 +345,25 @@ void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperati
     });
 }
 
+std::shared_ptr<OVBrushPathImage>
+GMDocument::convertOldSettings(const GMBrushPath& strokes,
+                               const std::shared_ptr<GMEffectBlueprint>& blueprint) const
+{
+    const pf::Size size(m_originalBitmap.width(), m_originalBitmap.height());
+    OVRenderInfoGenerator generator;
+    generator.setOriginalImage(m_originalImage);
+    const OVRenderInfo info = generator.renderInfoForRect(pf::Rect(0, 0, 1, 1), size);
+    const PhotoTool tool(blueprint, std::nullopt);
+    const OVContentContainerPtr painted =
+        OVBrushSegment::renderPath(strokes, size, info, tool.contentContainerForSize(size));
+    return std::make_shared<OVBrushPathImage>(size, painted);
+}
+
 std::shared_ptr<GMDocument::Snapshot> GMDocument::takeSnapshot(bool wantFullImage)
 {
     auto snapshot = std::make_shared<Snapshot>();
-    const std::shared_ptr<PhotoToolChain> chain = m_windowController ? m_windowController->toolChain() : nullptr;
+    const std::shared_ptr<PhotoToolChain> chain =
+        m_windowController ? m_windowController->toolChain() : nullptr;
     if (chain) {
         for (int i = 1; i < chain->numberOfTools(); ++i) {
             const PhotoToolPtr tool = chain->photoToolAtIndex(i);
@@ -337,7 +373,8 @@ std::shared_ptr<GMDocument::Snapshot> GMDocument::takeSnapshot(bool wantFullImag
             layer.values = tool->savedSettingsState();
             layer.mask = mask;
             layer.container = mask ? mask->contentContainer() : nullptr;
-            layer.snapshotName = mask && !mask->segmentImageNames().isEmpty() ? mask->segmentImageNames().last() : QString();
+            layer.snapshotName =
+                mask && !mask->segmentImageNames().isEmpty() ? mask->segmentImageNames().last() : QString();
             layer.maskSize = mask ? mask->size() : chain->originalImageSize();
             snapshot->contents.layers.push_back(std::move(layer));
         }
@@ -372,8 +409,8 @@ void GMDocument::recordFileState(const QString& key, const QString& filePath)
     const QFileInfo file(filePath);
     if (!file.exists())
         return;
-    GMFileUtilities::setShadowCopyValues(key, {{fileSizeKey, file.size()},
-                                               {fileTimeKey, file.lastModified().toUTC()}});
+    GMFileUtilities::setShadowCopyValues(
+        key, {{fileSizeKey, file.size()}, {fileTimeKey, file.lastModified().toUTC()}});
 }
 
 bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperation operation,
@@ -388,6 +425,9 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     // Everything the save writes is taken now, while the interface waits; the layers may change
     // as soon as it goes on.
     std::shared_ptr<Snapshot> snapshot = takeSnapshot(!ownType && explicitSave);
+    // The masks it holds belong to the main thread (their undo registrations): the snapshot is let go
+    // there, whatever the outcome, in case a layer left the chain meanwhile.
+    const auto release = qScopeGuard([&snapshot] { pf::runOnMain([last = std::move(snapshot)] {}); });
     snapshot->original = m_originalBitmap; // for the JPEG bytes, when they must still be made
     unblockUserInteraction();
 
@@ -397,14 +437,19 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
         if (!writePackage(*snapshot, path, errorMessage))
             return false;
         if (!location.isEmpty()) {
-            const QUrl folder = GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(shadowCopyKey(location)));
+            const QUrl folder =
+                GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(shadowCopyKey(location)));
             QString error;
-            const QByteArray preview =
-                snapshot->contents.preview.isNull() ? QByteArray() : pf::ImageFile::encodeJPEG(snapshot->contents.preview, 0.85);
+            const QByteArray preview = snapshot->contents.preview.isNull()
+                                           ? QByteArray()
+                                           : pf::ImageFile::encodeJPEG(snapshot->contents.preview, 0.85);
             if (folder.isEmpty() || preview.isEmpty() ||
                 !pf::FileSystem::createDirectory(folder.toLocalFile(), &error) ||
-                !pf::FileSystem::writeFileAtomically(folder.toLocalFile() + QStringLiteral("/preview.jpg"), preview, &error))
-                pf::warning(QStringLiteral("The preview of \"%1\" for the welcome window could not be kept: %2").arg(path, error));
+                !pf::FileSystem::writeFileAtomically(folder.toLocalFile() + QStringLiteral("/preview.jpg"),
+                                                     preview, &error))
+                pf::warning(
+                    QStringLiteral("The preview of \"%1\" for the welcome window could not be kept: %2")
+                        .arg(path, error));
         }
         return true;
     }
@@ -412,6 +457,14 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     // A picture: its editable state goes to the shadow copy of the file being written (the file itself
     // when autosaving), and only once that is safe does the file change.
     const QString location = explicitSave ? path : (originalPath.isEmpty() ? path : originalPath);
+    std::optional<pf::Bitmap> picture;
+    if (explicitSave) {
+        // Composed once at full size; the shadow copy's preview is that picture made smaller.
+        picture = snapshot->image ? snapshot->image() : std::nullopt;
+        if (!picture)
+            return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
+        snapshot->contents.preview = GMChainRenderer::fittedInside(*picture, GMChainRenderer::previewSide);
+    }
     const QString key = shadowCopyKey(location);
     const QUrl folder = GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(key));
     if (folder.isEmpty())
@@ -419,14 +472,13 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
                                                  "cannot be written."));
     QString error;
     if (!writePackage(*snapshot, folder.toLocalFile(), &error))
-        return fail(errorMessage, QStringLiteral("The edits could not be kept, so the file was left unchanged. %1").arg(error));
+        return fail(
+            errorMessage,
+            QStringLiteral("The edits could not be kept, so the file was left unchanged. %1").arg(error));
     if (!explicitSave) {
         recordFileState(key, location);
         return true;
     }
-    std::optional<pf::Bitmap> picture = snapshot->image ? snapshot->image() : std::nullopt;
-    if (!picture)
-        return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
     if (!OVBundleManager::writeImage(*picture, path, errorMessage))
         return false;
     recordFileState(key, path);
@@ -456,7 +508,8 @@ void GMDocument::printImage(QPrinter& printer, const QImage& image)
 {
     if (image.isNull())
         return;
-    printer.setPageOrientation(image.height() < image.width() ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setPageOrientation(image.height() < image.width() ? QPageLayout::Landscape
+                                                              : QPageLayout::Portrait);
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
     QPainter painter(&printer);
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
@@ -465,8 +518,8 @@ void GMDocument::printImage(QPrinter& printer, const QImage& image)
     QSizeF size(image.width() * pointsToDevice, image.height() * pointsToDevice);
     const double fit = std::min({1.0, page.width() / size.width(), page.height() / size.height()});
     size *= fit;
-    const QRectF target(page.x() + (page.width() - size.width()) / 2, page.y() + (page.height() - size.height()) / 2,
-                        size.width(), size.height());
+    const QRectF target(page.x() + (page.width() - size.width()) / 2,
+                        page.y() + (page.height() - size.height()) / 2, size.width(), size.height());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, image);
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 class GMBlueprintCatalog;
+class GMBrushPath;
 class GMEffectBlueprint;
 class QPrinter;
 
@@ -60,6 +61,10 @@ public:
     // Layers read but not yet in the chain.
     int pendingLayerCount() const { return int(m_pendingLayers.size()); }
 
+    // The mask of a layer of the older kind, painted again from its strokes over the original.
+    std::shared_ptr<OVBrushPathImage>
+    convertOldSettings(const GMBrushPath& strokes, const std::shared_ptr<GMEffectBlueprint>& blueprint) const;
+
     // Lays the picture out on the printer's page: landscape when wider than high, no margins, scaled
     // down (never up) to fit, centred.
     static void printImage(QPrinter& printer, const QImage& image);
@@ -77,6 +82,7 @@ private:
         std::shared_ptr<GMEffectBlueprint> blueprint;
         QVariantMap values;
         QString maskFolder;
+        std::shared_ptr<GMBrushPath> olderStrokes; // the mask of older settings, painted again
     };
     struct Snapshot;
 

@@ -1,13 +1,11 @@
 #include "Classes/Document/GMDocumentPackage.h"
 
-#include "Platform/Foundation/ArchiveClassRegistry.h"
+#include "Classes/Document/GMDocumentArchive.h"
 #include "Platform/Foundation/FileSystem.h"
-#include "Platform/Foundation/KeyedArchiver.h"
 #include "Platform/Foundation/KeyedUnarchiver.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/RandomName.h"
-#include "Platform/Image/Color.h"
 #include "Platform/Image/ImageFile.h"
 
 #include <QDir>
@@ -23,9 +21,6 @@ const QString GMDocumentPackage::typeName = QStringLiteral("GlimoraFairlit");
 
 namespace {
 
-const QString contentKey = QStringLiteral("content");
-const QString nameKey = QStringLiteral("name");
-const QString valuesKey = QStringLiteral("values");
 // The largest archive or original read into memory; a package is the user's own, but a damaged one
 // must not exhaust memory.
 constexpr qint64 maximumFileSize = qint64(1) << 30;
@@ -105,15 +100,19 @@ bool writeMaskFolder(const GMDocumentPackage::Layer& layer, const QString& folde
     const QVariantMap content{{QStringLiteral("width"), double(float(layer.maskSize.width))},
                               {QStringLiteral("height"), double(float(layer.maskSize.height))}};
     const auto data = pf::PropertyList::toData(content, pf::PropertyList::Format::Xml, errorMessage);
-    if (!data || !pf::FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *data, errorMessage))
+    if (!data ||
+        !pf::FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *data, errorMessage))
         return false;
-    if (layer.mask && !layer.snapshotName.isEmpty() && layer.mask->waitForSnapshotFolder(layer.snapshotName)) {
+    if (layer.mask && !layer.snapshotName.isEmpty() &&
+        layer.mask->waitForSnapshotFolder(layer.snapshotName)) {
         QString linkError;
         if (linkTree(OVBrushPathImage::urlForFileName(layer.snapshotName), folder, &linkError))
             return true;
-        pf::warning(QStringLiteral("The mask snapshot cannot be linked (%1); it is written again").arg(linkError));
+        pf::warning(
+            QStringLiteral("The mask snapshot cannot be linked (%1); it is written again").arg(linkError));
     }
-    const OVContentContainerPtr container = layer.container ? layer.container : std::make_shared<OVContentContainer>();
+    const OVContentContainerPtr container =
+        layer.container ? layer.container : std::make_shared<OVContentContainer>();
     return container->writeToFolder(folder, errorMessage);
 }
 
@@ -123,14 +122,16 @@ void linkQuickLook(const QString& package, const QString& name, const QString& w
     const QString target = package + QStringLiteral("/QuickLook/") + name;
     QString error;
     if (!linkOrCopy(source, target, &error))
-        pf::warning(QStringLiteral("Could not link/copy QuickLook-%1 (%2->%3), because %4").arg(what, source, target, error));
+        pf::warning(QStringLiteral("Could not link/copy QuickLook-%1 (%2->%3), because %4")
+                        .arg(what, source, target, error));
 }
 
 QByteArray readLimited(const QString& path, QString* errorMessage)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        fail(errorMessage, QStringLiteral("\"%1\" cannot be read: %2").arg(QFileInfo(path).fileName(), file.errorString()));
+        fail(errorMessage,
+             QStringLiteral("\"%1\" cannot be read: %2").arg(QFileInfo(path).fileName(), file.errorString()));
         return {};
     }
     if (file.size() > maximumFileSize) {
@@ -142,9 +143,9 @@ QByteArray readLimited(const QString& path, QString* errorMessage)
 
 QString olderDocumentMessage()
 {
-    return QStringLiteral("This document was made by an older version of the application, which stored its "
-                          "masks as brush strokes. This version cannot open such documents yet; the document "
-                          "was left unchanged.");
+    return QStringLiteral(
+        "This document was made by an older version of the application as a single file. "
+        "This version cannot read the picture such files hold; the document was left unchanged.");
 }
 
 } // namespace
@@ -164,30 +165,12 @@ pf::SerialQueue& GMDocumentPackage::documentQueue()
 
 void GMDocumentPackage::registerArchiveClasses()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        if (pf::ArchiveClassRegistry::classForType(QMetaType::fromType<pf::Color>()))
-            return;
-        pf::ArchiveClassRegistry::registerClass<pf::Color>(
-            QStringLiteral("GMColor"), {QStringLiteral("NSObject")},
-            [](const pf::Color& color, pf::KeyedArchiver& archiver) {
-                archiver.encodeDouble(QStringLiteral("red"), color.red());
-                archiver.encodeDouble(QStringLiteral("green"), color.green());
-                archiver.encodeDouble(QStringLiteral("blue"), color.blue());
-                archiver.encodeDouble(QStringLiteral("alpha"), color.alpha());
-            },
-            [](pf::KeyedUnarchiver& unarchiver) {
-                return pf::Color(unarchiver.decodeDouble(QStringLiteral("red")),
-                                 unarchiver.decodeDouble(QStringLiteral("green")),
-                                 unarchiver.decodeDouble(QStringLiteral("blue")),
-                                 unarchiver.decodeDouble(QStringLiteral("alpha")));
-            });
-    });
+    GMDocumentArchive::registerArchiveClasses();
 }
 
 bool GMDocumentPackage::hasOlderBrushSettings(const QVariantMap& values)
 {
-    return values.contains(QStringLiteral("brushPathKey"));
+    return GMDocumentArchive::hasOlderBrushSettings(values);
 }
 
 bool GMDocumentPackage::write(const Contents& contents, const QString& path, QString* errorMessage)
@@ -198,12 +181,14 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
     const QString name = target.fileName();
     if (contents.originalJPEG.isEmpty())
         return fail(errorMessage, QStringLiteral("There is no original picture to save."));
-    if (!stepAllowed(QStringLiteral("folder"), errorMessage) || !pf::FileSystem::createDirectory(parent, errorMessage))
+    if (!stepAllowed(QStringLiteral("folder"), errorMessage) ||
+        !pf::FileSystem::createDirectory(parent, errorMessage))
         return false;
 
     // Leftovers of saves that were interrupted (the process killed) go first.
     const QString prefix = u'.' + name.left(64) + QStringLiteral(".saving-");
-    for (const QString& stale : QDir(parent).entryList({prefix + u'*'}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+    for (const QString& stale :
+         QDir(parent).entryList({prefix + u'*'}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
         pf::FileSystem::removeRecursively(parent + u'/' + stale, parent);
 
     const QString fresh = parent + u'/' + prefix + pf::randomName(10);
@@ -219,7 +204,8 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
     };
 
     if (!stepAllowed(QStringLiteral("image"), errorMessage) ||
-        !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/image.jpg"), contents.originalJPEG, errorMessage))
+        !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/image.jpg"), contents.originalJPEG,
+                                             errorMessage))
         return discard();
 
     // Masks are written on the document queue while the previews and the archive are made here.
@@ -268,11 +254,11 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
         }
     }
 
-    QVariantList content;
+    std::vector<GMDocumentArchive::Entry> entries;
     for (const Layer& layer : contents.layers)
-        content.append(QVariantMap{{nameKey, layer.name}, {valuesKey, layer.values}});
+        entries.push_back({layer.name, layer.values});
     QString archiveError;
-    const std::optional<QByteArray> archive = pf::KeyedArchiver::archivedData({{contentKey, content}}, &archiveError);
+    const std::optional<QByteArray> archive = GMDocumentArchive::archivedData(entries, &archiveError);
     const QString maskError = waitForMasks();
     if (!maskError.isEmpty())
         return discard(QStringLiteral("A layer's mask could not be written: %1").arg(maskError));
@@ -289,40 +275,16 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
 }
 
 std::optional<std::vector<GMDocumentPackage::Layer>> GMDocumentPackage::readArchive(const QByteArray& data,
-                                                                                  QString* errorMessage)
+                                                                                    QString* errorMessage)
 {
-    registerArchiveClasses();
-    QString error;
-    const std::optional<QVariantMap> root = pf::KeyedUnarchiver::unarchive(data, &error);
-    if (!root) {
-        fail(errorMessage, QStringLiteral("The document's layer list is damaged: %1").arg(error));
+    const auto entries = GMDocumentArchive::entries(data, errorMessage);
+    if (!entries)
         return std::nullopt;
-    }
-    const QVariant content = root->value(contentKey);
-    if (content.metaType() != QMetaType::fromType<QVariantList>()) {
-        fail(errorMessage, QStringLiteral("The document's layer list is missing or of the wrong kind."));
-        return std::nullopt;
-    }
     std::vector<Layer> layers;
-    const QVariantList list = content.toList();
-    for (qsizetype k = 0; k < list.size(); ++k) {
-        const QVariant& element = list[k];
-        const QVariantMap entry = element.toMap();
-        const QVariant name = entry.value(nameKey);
-        const QVariant values = entry.value(valuesKey);
-        if (element.metaType() != QMetaType::fromType<QVariantMap>() ||
-            name.metaType() != QMetaType::fromType<QString>() ||
-            values.metaType() != QMetaType::fromType<QVariantMap>()) {
-            fail(errorMessage, QStringLiteral("Layer %1 of the document is damaged.").arg(k + 1));
-            return std::nullopt;
-        }
-        if (hasOlderBrushSettings(values.toMap())) {
-            fail(errorMessage, olderDocumentMessage());
-            return std::nullopt;
-        }
+    for (const GMDocumentArchive::Entry& entry : *entries) {
         Layer layer;
-        layer.name = name.toString();
-        layer.values = values.toMap();
+        layer.name = entry.name;
+        layer.values = entry.values;
         layers.push_back(std::move(layer));
     }
     return layers;
@@ -342,7 +304,8 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
         if (!data.isEmpty() && pf::KeyedUnarchiver::unarchive(data, &ignored))
             fail(errorMessage, olderDocumentMessage());
         else if (!data.isEmpty())
-            fail(errorMessage, QStringLiteral("“%1” is not a document of this application.").arg(info.fileName()));
+            fail(errorMessage,
+                 QStringLiteral("“%1” is not a document of this application.").arg(info.fileName()));
         return std::nullopt;
     }
     const QString folder = info.absoluteFilePath();

@@ -28,7 +28,8 @@ std::function<bool(const QUrl&)>& opener()
 QVariantMap resourceTable()
 {
     static const QVariantMap table = [] {
-        const QString path = pf::Bundle::main().pathForResource(QStringLiteral("Links"), QStringLiteral("plist"));
+        const QString path =
+            pf::Bundle::main().pathForResource(QStringLiteral("Links"), QStringLiteral("plist"));
         if (path.isEmpty())
             return QVariantMap();
         QString error;

@@ -1,10 +1,10 @@
 #include "Classes/Document/GMPreviewWindowController.h"
 
 #include "Classes/Document/GMChainRenderer.h"
+#include "Classes/Framework/Toolkit/OVActivityPanel.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/MainThread.h"
 #include "Platform/Foundation/NotificationCenter.h"
-#include "Platform/UI/AttributedString.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/View.h"
@@ -25,11 +25,6 @@ public:
         m_image = image;
         setNeedsDisplay();
     }
-    void setMessage(const QString& message)
-    {
-        m_message = message;
-        setNeedsDisplay();
-    }
 
     void drawRect(QPainter& painter, const pf::Rect&) override
     {
@@ -37,27 +32,16 @@ public:
         painter.fillRect(area.toQRectF(), QColor(30, 31, 34));
         if (!m_image.isNull()) {
             const pf::Rect inner = area.insetBy(24, 24);
-            const double scale = std::min({inner.width() / m_image.width(), inner.height() / m_image.height(), 1.0});
+            const double scale =
+                std::min({inner.width() / m_image.width(), inner.height() / m_image.height(), 1.0});
             const double w = m_image.width() * scale;
             const double h = m_image.height() * scale;
-            pf::drawImage(painter, m_image,
-                          pf::Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h));
-        }
-        if (!m_message.isEmpty()) {
-            const pf::Rect band(area.midX() - 110, 16, 220, 30);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setBrush(QColor(0, 0, 0, 170));
-            painter.setPen(Qt::NoPen);
-            painter.drawRoundedRect(band.toQRectF(), 8, 8);
-            pf::AttributedString text(m_message + QStringLiteral("…"), {pf::systemFont(12), QColor(230, 230, 232)});
-            const pf::Size size = text.size();
-            text.drawAtPoint(painter, pf::Point(band.midX() - size.width / 2, band.midY() - size.height / 2 + 2));
+            pf::drawImage(painter, m_image, pf::Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h));
         }
     }
 
 private:
     QImage m_image;
-    QString m_message;
 };
 
 GMPreviewWindowController::GMPreviewWindowController(bool showsWindow) : m_showsWindow(showsWindow)
@@ -67,6 +51,10 @@ GMPreviewWindowController::GMPreviewWindowController(bool showsWindow) : m_shows
     m_view = new PreviewView(pf::Rect(0, 0, 900, 640));
     m_view->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
     m_window->setContentView(m_view);
+    m_activityPanel = std::make_unique<OVActivityPanel>();
+    // A window kept off screen has no panel to slide: its activities run at the next turn.
+    if (m_showsWindow)
+        m_activityPanel->setWindow(m_window);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
         m_window->move(available.center() - QPoint(450, 320));
@@ -96,7 +84,7 @@ void GMPreviewWindowController::setOriginalImage(const pf::Image& image)
             if (m_refreshPending)
                 return;
             m_refreshPending = true;
-            pf::Timer::afterThisEvent([this] { refresh(); }, m_window);
+            pf::Timer::afterThisEvent([this] { refresh(); }, m_lifetime.get());
         });
     refresh();
 }
@@ -112,7 +100,8 @@ GMRenderForSaving GMPreviewWindowController::previewForSaving()
 {
     if (!m_chain)
         return {};
-    return GMChainRenderer::renderForSaving(*m_chain, pf::Size(GMChainRenderer::previewSide, GMChainRenderer::previewSide));
+    return GMChainRenderer::renderForSaving(
+        *m_chain, pf::Size(GMChainRenderer::previewSide, GMChainRenderer::previewSide));
 }
 
 GMRenderForSaving GMPreviewWindowController::imageForSaving()
@@ -139,16 +128,15 @@ void GMPreviewWindowController::showLoadingPreview(const QImage& preview)
 
 void GMPreviewWindowController::startActivity(const QString& message, std::function<void()> block)
 {
-    m_activities.append(message);
-    if (m_view)
-        m_view->setMessage(message);
-    if (block)
-        pf::runOnMain(std::move(block));
+    m_activityPanel->startActivity(message, std::move(block));
 }
 
 void GMPreviewWindowController::stopActivity(const QString& message)
 {
-    m_activities.removeAll(message);
-    if (m_view)
-        m_view->setMessage(m_activities.isEmpty() ? QString() : m_activities.last());
+    m_activityPanel->stopActivity(message);
+}
+
+QStringList GMPreviewWindowController::activities() const
+{
+    return m_activityPanel->activities();
 }

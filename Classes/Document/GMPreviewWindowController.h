@@ -4,6 +4,7 @@
 #include "Platform/Foundation/ObserverToken.h"
 #include "Platform/UI/Window.h"
 
+#include <QObject>
 #include <QPointer>
 #include <QStringList>
 
@@ -12,8 +13,10 @@ class Window;
 }
 
 // A plain document window: the composed picture of the chain, fitted into the window, and the busy
-// message while the document saves or loads. No editing; it serves until the editor window exists,
+// panel while the document saves or loads. No editing; it serves until the editor window exists,
 // and as the window of documents in tests.
+class OVActivityPanel;
+
 class GMPreviewWindowController : public GMDocumentWindowController
 {
 public:
@@ -32,7 +35,7 @@ public:
     pf::Window* window() const override;
 
     // The busy messages shown now, oldest first.
-    QStringList activities() const { return m_activities; }
+    QStringList activities() const;
     // Composes the picture shown again (after a change of the chain).
     void refresh();
 
@@ -43,8 +46,9 @@ private:
     std::shared_ptr<pf::UndoManager> m_undoManager;
     QPointer<pf::Window> m_window;
     PreviewView* m_view = nullptr;
-    QStringList m_activities;
+    std::unique_ptr<OVActivityPanel> m_activityPanel;
     pf::ObserverToken m_changes;
     bool m_showsWindow;
     bool m_refreshPending = false;
+    std::unique_ptr<QObject> m_lifetime = std::make_unique<QObject>(); // owns timers that call back here
 };

@@ -4,6 +4,7 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/UI/Window.h"
+#include "Platform/UI/WindowDelegate.h"
 
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
@@ -52,7 +53,9 @@ QLabel#warningText { color: #202124; font-size: 14px; }
 class Watcher : public QObject
 {
 public:
-    Watcher(QObject* parent, std::function<bool(QObject*, QEvent*)> handler) : QObject(parent), m_handler(std::move(handler)) {}
+    Watcher(QObject* parent, std::function<bool(QObject*, QEvent*)> handler)
+        : QObject(parent), m_handler(std::move(handler))
+    {}
     bool eventFilter(QObject* object, QEvent* event) override { return m_handler(object, event); }
 
 private:
@@ -74,12 +77,29 @@ QListWidgetItem* sectionHeader(const QString& title)
 
 } // namespace
 
+// Tells the delegate when the user closes the window.
+class GMWelcomeWindow::Closer : public pf::WindowDelegate
+{
+public:
+    explicit Closer(GMWelcomeWindowDelegate* delegate) : m_delegate(delegate) {}
+    void windowWillClose(pf::Window*) override { m_delegate->welcomeWindowDidClose(); }
+
+private:
+    GMWelcomeWindowDelegate* m_delegate;
+};
+
 GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropDelegate* dropDelegate)
     : m_delegate(delegate)
 {
-    m_window = new pf::Window(pf::Rect(200, 200, 820, 540), pf::Window::Titled | pf::Window::Closable | pf::Window::Resizable);
+    m_window = new pf::Window(pf::Rect(200, 200, 820, 540),
+                              pf::Window::Titled | pf::Window::Closable | pf::Window::Resizable);
     m_window->setTitle(pf::localized(QStringLiteral("Welcome to Glimora")));
     m_window->setMinimumSize(640, 420);
+    m_window->setBackgroundColor(QColor(0x1d, 0x1e, 0x21));
+    // Closed, it is only hidden: it comes back for New and when the last document closes.
+    m_window->setReleasedWhenClosed(false);
+    m_closer = std::make_unique<Closer>(delegate);
+    m_window->setDelegate(m_closer.get());
     QWidget* content = m_window->contentView();
     content->setObjectName(QStringLiteral("welcome"));
     content->setAttribute(Qt::WA_StyledBackground, true);
@@ -160,16 +180,18 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
     auto* linkRow = new QHBoxLayout(m_links);
     linkRow->setContentsMargins(0, 0, 0, 0);
     linkRow->addStretch();
-    const QList<QPair<QString, QString>> links{{QStringLiteral("HomePage"), QStringLiteral("Home Page")},
-                                               {QStringLiteral("NewsPage"), QStringLiteral("News")},
-                                               {QStringLiteral("CommunityPage"), QStringLiteral("Community")},
-                                               {QStringLiteral("ProductPage"), QStringLiteral("Rate Glimora")}};
+    const QList<QPair<QString, QString>> links{
+        {QStringLiteral("HomePage"), QStringLiteral("Home Page")},
+        {QStringLiteral("NewsPage"), QStringLiteral("News")},
+        {QStringLiteral("CommunityPage"), QStringLiteral("Community")},
+        {QStringLiteral("ProductPage"), QStringLiteral("Rate Glimora")}};
     for (const auto& [key, text] : links) {
         auto* button = new QPushButton(pf::localized(text));
         button->setObjectName(QStringLiteral("link"));
         button->setProperty("linkKey", key);
         button->setCursor(Qt::PointingHandCursor);
-        QObject::connect(button, &QPushButton::clicked, button, [this, key] { m_delegate->welcomeWindowOpenLink(key); });
+        QObject::connect(button, &QPushButton::clicked, button,
+                         [this, key] { m_delegate->welcomeWindowOpenLink(key); });
         linkRow->addWidget(button);
     }
     root->addWidget(m_links);
@@ -177,8 +199,10 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
 
     QObject::connect(m_historyTab, &QPushButton::clicked, m_window, [this] { showHistory(); });
     QObject::connect(m_mediaTab, &QPushButton::clicked, m_window, [this] { showMediaBrowser(); });
-    QObject::connect(m_openButton, &QPushButton::clicked, m_window, [this] { m_delegate->welcomeWindowOpen(); });
-    QObject::connect(tutorialButton, &QPushButton::clicked, m_window, [this] { m_delegate->welcomeWindowShowTutorial(); });
+    QObject::connect(m_openButton, &QPushButton::clicked, m_window,
+                     [this] { m_delegate->welcomeWindowOpen(); });
+    QObject::connect(tutorialButton, &QPushButton::clicked, m_window,
+                     [this] { m_delegate->welcomeWindowShowTutorial(); });
     QObject::connect(m_list, &QListWidget::itemActivated, m_window, [this](QListWidgetItem* item) {
         const QString context = item->data(contextRole).toString();
         if (!context.isEmpty())
@@ -190,7 +214,8 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
             return;
         const QString context = item->data(contextRole).toString();
         QMenu menu;
-        menu.addAction(pf::localized(QStringLiteral("Remove Kept Edits…")), [this, context] { m_delegate->welcomeWindowRemoveItem(context); });
+        menu.addAction(pf::localized(QStringLiteral("Remove Kept Edits…")),
+                       [this, context] { m_delegate->welcomeWindowRemoveItem(context); });
         menu.exec(m_list->viewport()->mapToGlobal(point));
     });
     m_list->installEventFilter(new Watcher(m_list, [this](QObject*, QEvent* event) {
@@ -198,17 +223,25 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
             return false;
         const int key = static_cast<QKeyEvent*>(event)->key();
         QListWidgetItem* item = m_list->currentItem();
-        if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) && item && item->data(contextRole + 1).toBool()) {
+        if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) && item &&
+            item->data(contextRole + 1).toBool()) {
             m_delegate->welcomeWindowRemoveItem(item->data(contextRole).toString());
             return true;
         }
         return false;
     }));
-    header->installEventFilter(new Watcher(header, [this](QObject*, QEvent* event) {
-        if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)
-            QTimer::singleShot(0, m_window, [this] { moveHandleTo(selectedTab() == 0 ? m_historyTab : m_mediaTab); });
+    // The marker follows its tab wherever the layout puts it.
+    auto* follower = new Watcher(header, [this](QObject*, QEvent* event) {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Move || event->type() == QEvent::Show)
+            QTimer::singleShot(0, m_window, [this] {
+                QPushButton* tab = selectedTab() == 0 ? m_historyTab : m_mediaTab;
+                m_handle->setGeometry(tab->x(), tab->y() + tab->height() + 1, tab->width(), 2);
+            });
         return false;
-    }));
+    });
+    header->installEventFilter(follower);
+    m_historyTab->installEventFilter(follower);
+    m_mediaTab->installEventFilter(follower);
     content->installEventFilter(new Watcher(content, [this](QObject*, QEvent* event) {
         if (event->type() == QEvent::Resize)
             layOutOverlay();
@@ -218,6 +251,8 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
 
 GMWelcomeWindow::~GMWelcomeWindow()
 {
+    if (m_window)
+        m_window->setDelegate(nullptr);
     if (m_tutorialWindow)
         delete m_tutorialWindow.data();
     if (m_window)
@@ -244,18 +279,21 @@ void GMWelcomeWindow::setRecentItems(const QList<Item>& items)
 void GMWelcomeWindow::setSampleItems(const QList<Item>& items)
 {
     m_samples = items;
-    std::stable_sort(m_samples.begin(), m_samples.end(), [](const Item& a, const Item& b) { return a.sortTag > b.sortTag; });
+    std::stable_sort(m_samples.begin(), m_samples.end(),
+                     [](const Item& a, const Item& b) { return a.sortTag > b.sortTag; });
     rebuildList();
 }
 
 void GMWelcomeWindow::rebuildList()
 {
-    const QString current = m_list->currentItem() ? m_list->currentItem()->data(contextRole).toString() : QString();
+    const QString current =
+        m_list->currentItem() ? m_list->currentItem()->data(contextRole).toString() : QString();
     m_list->clear();
     const auto add = [&](const Item& entry, bool removable) {
         auto* item = new QListWidgetItem(entry.title);
         if (!entry.image.isNull())
-            item->setIcon(QIcon(QPixmap::fromImage(entry.image.scaled(144, 108, Qt::KeepAspectRatio, Qt::SmoothTransformation))));
+            item->setIcon(QIcon(QPixmap::fromImage(
+                entry.image.scaled(144, 108, Qt::KeepAspectRatio, Qt::SmoothTransformation))));
         item->setData(contextRole, entry.context);
         item->setData(contextRole + 1, removable);
         item->setToolTip(entry.context);
@@ -348,7 +386,8 @@ void GMWelcomeWindow::showWarning(const QString& text)
         m_warningLabel->setObjectName(QStringLiteral("warningText"));
         m_warningLabel->setWordWrap(true);
         m_warningLabel->setAlignment(Qt::AlignHCenter);
-        m_warningLabel->setMaximumWidth(460);
+        // A fixed width, so the height the layout asks for is that of the lines as they are drawn.
+        m_warningLabel->setFixedWidth(460);
         column->addWidget(m_warningLabel, 0, Qt::AlignHCenter);
         auto* dismiss = new QPushButton(pf::localized(QStringLiteral("Continue")));
         column->addWidget(dismiss, 0, Qt::AlignHCenter);
@@ -356,6 +395,8 @@ void GMWelcomeWindow::showWarning(const QString& text)
         QObject::connect(dismiss, &QPushButton::clicked, m_warning, [this] { hideWarning(); });
     }
     m_warningLabel->setText(text);
+    m_warningLabel->ensurePolished();
+    m_warningLabel->setMinimumHeight(m_warningLabel->heightForWidth(m_warningLabel->width()) + 4);
     layOutOverlay();
     m_warning->show();
     m_warning->raise();
@@ -397,7 +438,8 @@ QString GMWelcomeWindow::warningText() const
 bool GMWelcomeWindow::showTutorial()
 {
     if (!m_tutorialWindow) {
-        const QString path = pf::Bundle::main().pathForResource(QStringLiteral("Quick Tutorial"), QStringLiteral("pdf"));
+        const QString path =
+            pf::Bundle::main().pathForResource(QStringLiteral("Quick Tutorial"), QStringLiteral("pdf"));
         auto* document = new QPdfDocument;
         if (path.isEmpty() || document->load(path) != QPdfDocument::Error::None) {
             delete document;

@@ -43,8 +43,9 @@ bool isTranslucent(const pf::Bitmap& bitmap)
     for (int y = 0; y < bitmap.height(); ++y) {
         const uint8_t* row = bitmap.row(y);
         for (int x = 0; x < bitmap.width(); ++x) {
-            if (bitmap.format() == pf::Bitmap::Format::RGBA8 ? row[4 * x + 3] != 255
-                                                              : reinterpret_cast<const float*>(row)[4 * x + 3] < 1.0f)
+            if (bitmap.format() == pf::Bitmap::Format::RGBA8
+                    ? row[4 * x + 3] != 255
+                    : reinterpret_cast<const float*>(row)[4 * x + 3] < 1.0f)
                 return true;
         }
     }

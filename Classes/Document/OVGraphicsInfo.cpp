@@ -79,8 +79,8 @@ OVGraphicsInfo OVGraphicsInfo::current()
 bool OVGraphicsInfo::isSoftwareRenderer(const QString& name)
 {
     const QString lower = name.toLower();
-    return lower.isEmpty() || lower.contains(QLatin1String("llvmpipe")) || lower.contains(QLatin1String("softpipe")) ||
-           lower.contains(QLatin1String("swrast"));
+    return lower.isEmpty() || lower.contains(QLatin1String("llvmpipe")) ||
+           lower.contains(QLatin1String("softpipe")) || lower.contains(QLatin1String("swrast"));
 }
 
 OVGraphicsInfo::Warning OVGraphicsInfo::warning() const
@@ -104,15 +104,17 @@ QString OVGraphicsInfo::warningText(Warning warning)
     case Warning::None:
         return {};
     case Warning::VideoMemory:
-        return pf::localized(QStringLiteral(
-            "Your graphics card has less than 128 MB of memory. Large photos may be slow to show and to paint on."));
+        return pf::localized(QStringLiteral("Your graphics card has less than 128 MB of memory. Large photos "
+                                            "may be slow to show and to paint on."));
     case Warning::FragmentProcessing:
-        return pf::localized(QStringLiteral(
-            "Your graphics card cannot run the programs the effects are made of, so they run on the processor "
-            "instead. Everything works, but previews and painting are slower."));
+        return pf::localized(
+            QStringLiteral("Your graphics card cannot run the programs the effects are made of, so they run "
+                           "on the processor "
+                           "instead. Everything works, but previews and painting are slower."));
     case Warning::Both:
         return pf::localized(QStringLiteral(
-            "This computer shows pictures without graphics acceleration, so the effects run on the processor. "
+            "This computer shows pictures without graphics acceleration, so the effects run on the "
+            "processor. "
             "Everything works, but previews and painting are slower, most of all on large photos."));
     }
     return {};

@@ -24,9 +24,9 @@ struct OVGraphicsInfo
     enum class Warning
     {
         None,
-        VideoMemory,          // "VRAMWarning"
-        FragmentProcessing,   // "GPUWarning"
-        Both,                 // "VRAMnGPUWarning"
+        VideoMemory,        // "VRAMWarning"
+        FragmentProcessing, // "GPUWarning"
+        Both,               // "VRAMnGPUWarning"
     };
     static constexpr qint64 minimumVideoMemory = qint64(128) * 1024 * 1024;
     Warning warning() const;

@@ -34,7 +34,8 @@ QString OVSystemInfo::modelIdentifier()
 
 QString OVSystemInfo::operatingSystemVersion()
 {
-    return QStringLiteral("%1 (%2 %3)").arg(QSysInfo::prettyProductName(), QSysInfo::kernelType(), QSysInfo::kernelVersion());
+    return QStringLiteral("%1 (%2 %3)")
+        .arg(QSysInfo::prettyProductName(), QSysInfo::kernelType(), QSysInfo::kernelVersion());
 }
 
 int OVSystemInfo::processorCount()
@@ -56,7 +57,8 @@ namespace {
 QString graphicsLines(const OVGraphicsInfo& graphics, bool megabytes)
 {
     const bool shown = graphics.accelerated;
-    const qint64 memory = shown ? (megabytes ? graphics.videoMemory / (1024 * 1024) : graphics.videoMemory) : 0;
+    const qint64 memory =
+        shown ? (megabytes ? graphics.videoMemory / (1024 * 1024) : graphics.videoMemory) : 0;
     return QStringLiteral("Accelerated: %1\nVRAM: %2\nRenderers: %3")
         .arg(shown && graphics.fragmentCapable ? 1 : 0)
         .arg(memory)
@@ -85,7 +87,9 @@ QString OVSystemInfo::productReport(const OVGraphicsInfo& graphics)
 
 QString OVSystemInfo::feedbackBody(const QString& report)
 {
-    return QStringLiteral("\nWe are constantly improving our products. Your feedback is precious. Help us improve.\n\n") + report;
+    return QStringLiteral("\nWe are constantly improving our products. Your feedback is precious. Help us "
+                          "improve.\n\n") +
+           report;
 }
 
 QUrl OVSystemInfo::feedbackMailURL(const QString& recipient, const OVGraphicsInfo& graphics)

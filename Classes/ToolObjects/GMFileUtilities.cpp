@@ -47,9 +47,9 @@ QVariantMap readRegistry(const QString& applicationFolder)
             QFile::remove(kept);
             moved = QFile::rename(path, kept);
         }
-        pf::warning(QStringLiteral("The shadow-copy registry \"%1\" cannot be read; it counts as empty%2. %3")
-                        .arg(path, moved ? QStringLiteral(" and is kept as \"%1\"").arg(kept) : QString(),
-                             error));
+        pf::warning(
+            QStringLiteral("The shadow-copy registry \"%1\" cannot be read; it counts as empty%2. %3")
+                .arg(path, moved ? QStringLiteral(" and is kept as \"%1\"").arg(kept) : QString(), error));
         return {};
     }
     return registry->toMap();

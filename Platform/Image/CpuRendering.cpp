@@ -3,9 +3,13 @@
 #include "Platform/Image/ImageNode.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
-#include <opencv2/core.hpp>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <thread>
 #include <vector>
 
 namespace pf {
@@ -126,6 +130,15 @@ CpuRendering::CpuRendering(const Rect& bounds, Bitmap::Format format, RenderRegi
 
 bool CpuRendering::render(const Rect& region, Bitmap& out) const
 {
+    try {
+        return renderConverted(region, out);
+    } catch (const std::bad_alloc&) {
+        return false; // out of memory in a band: the caller reports it
+    }
+}
+
+bool CpuRendering::renderConverted(const Rect& region, Bitmap& out) const
+{
     const Rect own = region.offsetBy(-m_bounds.minX(), -m_bounds.minY());
     if (out.format() == m_format)
         return m_render(own, out);
@@ -144,7 +157,7 @@ const Bitmap& CpuRendering::whole() const
     std::call_once(m_once, [this] {
         const int width = int(m_bounds.width()), height = int(m_bounds.height());
         Bitmap pixels(width, height, m_format, Bitmap::Fill::Uninitialized);
-        if (!pixels.isNull() && m_render(Rect(0, 0, width, height), pixels))
+        if (!pixels.isNull() && render(m_bounds, pixels))
             m_whole = pixels;
     });
     return m_whole;
@@ -239,9 +252,37 @@ void CpuRendering::inBands(int count, const std::function<void(int begin, int en
 {
     if (count <= 0)
         return;
-    const int stripes = std::min(count, std::max(1, cv::getNumThreads()) * std::max(1, perCore));
-    cv::parallel_for_(
-        cv::Range(0, count), [&](const cv::Range& range) { work(range.start, range.end); }, stripes);
+    // Threads of our own rather than the library's pool: what they write is then seen to happen
+    // before the join by every tool that checks threads, not only by the library's own locks.
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    const int bands = std::min(count, cores * std::max(1, perCore));
+    if (bands <= 1 || count < 16) {
+        work(0, count);
+        return;
+    }
+    std::atomic<int> next{0};
+    std::exception_ptr failure;
+    std::mutex failureMutex;
+    auto run = [&] {
+        try {
+            for (int band = next++; band < bands; band = next++)
+                work(int(int64_t(count) * band / bands), int(int64_t(count) * (band + 1) / bands));
+        } catch (...) {
+            std::lock_guard lock(failureMutex);
+            if (!failure)
+                failure = std::current_exception();
+            next = bands; // the others stop after their band
+        }
+    };
+    std::vector<std::thread> threads;
+    threads.reserve(size_t(std::min(cores, bands)) - 1);
+    for (int t = 1; t < std::min(cores, bands); ++t)
+        threads.emplace_back(run);
+    run();
+    for (std::thread& thread : threads)
+        thread.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 } // namespace pf

@@ -58,6 +58,8 @@ public:
     static void inBands(int count, const std::function<void(int begin, int end)>& work, int perCore = 4);
 
 private:
+    bool renderConverted(const Rect& region, Bitmap& out) const;
+
     Rect m_bounds;
     Bitmap::Format m_format;
     RenderRegion m_render;

@@ -110,10 +110,12 @@ void Document::observeUndoManager()
                                                      if (!manager->isUndoing() && !manager->isRedoing())
                                                          updateChangeCount(Change::Done);
                                                  }));
-    m_undoObservers.push_back(center.addObserver(UndoManager::DidUndoChangeNotification, manager,
-                                                 [this](const Notification&) { updateChangeCount(Change::Undone); }));
-    m_undoObservers.push_back(center.addObserver(UndoManager::DidRedoChangeNotification, manager,
-                                                 [this](const Notification&) { updateChangeCount(Change::Redone); }));
+    m_undoObservers.push_back(
+        center.addObserver(UndoManager::DidUndoChangeNotification, manager,
+                           [this](const Notification&) { updateChangeCount(Change::Undone); }));
+    m_undoObservers.push_back(
+        center.addObserver(UndoManager::DidRedoChangeNotification, manager,
+                           [this](const Notification&) { updateChangeCount(Change::Redone); }));
 }
 
 void Document::updateChangeCount(Change change)
@@ -257,7 +259,8 @@ void Document::finishSave(const std::shared_ptr<SaveJob>& job)
             // An untitled document's autosave has served its purpose once it has a file of its own.
             if (!previousAutosave.isEmpty() && previousAutosave != job->path) {
                 QString error;
-                if (!FileSystem::removeRecursively(previousAutosave, DocumentController::autosaveFolder(), &error))
+                if (!FileSystem::removeRecursively(previousAutosave, DocumentController::autosaveFolder(),
+                                                   &error))
                     warning(error);
             }
             break;
@@ -313,9 +316,9 @@ void Document::saveDocument(Completion completion)
     saveToURL(m_fileURL, m_fileType, SaveOperation::Save,
               [weak, completion](bool succeeded, const QString& errorMessage) {
                   if (auto self = weak.lock(); self && !succeeded)
-                      self->presentError(QStringLiteral("The document “%1” could not be saved.")
-                                             .arg(self->displayName()),
-                                         errorMessage);
+                      self->presentError(
+                          QStringLiteral("The document “%1” could not be saved.").arg(self->displayName()),
+                          errorMessage);
                   if (completion)
                       completion(succeeded, errorMessage);
               });
@@ -382,8 +385,10 @@ void Document::autosaveDocument(Completion completion)
         if (self && !succeeded && !self->m_autosaveFailureShown && !self->m_closing) {
             self->m_autosaveFailureShown = true;
             self->presentError(
-                QStringLiteral("The changes to “%1” could not be saved automatically.").arg(self->displayName()),
-                errorMessage + QStringLiteral("\n\nYour changes are still open; save them under another name."));
+                QStringLiteral("The changes to “%1” could not be saved automatically.")
+                    .arg(self->displayName()),
+                errorMessage +
+                    QStringLiteral("\n\nYour changes are still open; save them under another name."));
         }
         if (completion)
             completion(succeeded, errorMessage);
@@ -421,8 +426,8 @@ void Document::revertDocumentToSaved()
             return;
         QString error;
         if (!self->revertToContentsOfURL(self->m_fileURL, self->m_fileType, &error)) {
-            self->presentError(QStringLiteral("The document “%1” could not be reverted.").arg(self->displayName()),
-                               error);
+            self->presentError(
+                QStringLiteral("The document “%1” could not be reverted.").arg(self->displayName()), error);
             return;
         }
         if (self->m_undoManager)
@@ -491,15 +496,18 @@ void Document::canCloseDocument(std::function<void(bool)> decision)
                 auto document = weak.lock();
                 if (!succeeded && document)
                     document->presentError(
-                        QStringLiteral("“%1” could not be saved, so its window stays open.").arg(document->displayName()),
-                        errorMessage + QStringLiteral("\n\nSave it under another name to keep your changes."));
+                        QStringLiteral("“%1” could not be saved, so its window stays open.")
+                            .arg(document->displayName()),
+                        errorMessage +
+                            QStringLiteral("\n\nSave it under another name to keep your changes."));
                 decide(succeeded);
             });
             return;
         }
         Alert alert;
         alert.messageText = QStringLiteral("Do you want to keep the document “%1”?").arg(self->displayName());
-        alert.informativeText = QStringLiteral("It has never been saved. If you delete it, its changes are lost.");
+        alert.informativeText =
+            QStringLiteral("It has never been saved. If you delete it, its changes are lost.");
         alert.addButton(QStringLiteral("Save…"));
         alert.addButton(QStringLiteral("Cancel"));
         alert.addButton(QStringLiteral("Delete"));
@@ -509,8 +517,8 @@ void Document::canCloseDocument(std::function<void(bool)> decision)
         } else if (answer == Alert::firstButtonReturn + 2) {
             if (!self->m_autosavedContentsFileURL.isEmpty()) {
                 QString error;
-                if (!FileSystem::removeRecursively(self->m_autosavedContentsFileURL, DocumentController::autosaveFolder(),
-                                                   &error))
+                if (!FileSystem::removeRecursively(self->m_autosavedContentsFileURL,
+                                                   DocumentController::autosaveFolder(), &error))
                     warning(error);
                 self->m_autosavedContentsFileURL.clear();
             }

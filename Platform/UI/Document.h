@@ -78,7 +78,8 @@ public:
     virtual bool writeToURL(const QString& path, const QString& type, SaveOperation operation,
                             const QString& originalPath, QString* errorMessage) = 0;
     // True lets writeToURL run on a save thread.
-    virtual bool canAsynchronouslyWrite(const QString& path, const QString& type, SaveOperation operation) const;
+    virtual bool canAsynchronouslyWrite(const QString& path, const QString& type,
+                                        SaveOperation operation) const;
     // Called by writeToURL on the save thread once the model may change again; no effect elsewhere.
     static void unblockUserInteraction();
     virtual QString autosavingFileType() const { return fileType(); }

@@ -174,7 +174,8 @@ std::shared_ptr<Document> DocumentController::openDocumentWithContentsOfURL(cons
     return document;
 }
 
-std::shared_ptr<Document> DocumentController::openUntitledDocumentAndDisplay(bool display, QString* errorMessage)
+std::shared_ptr<Document> DocumentController::openUntitledDocumentAndDisplay(bool display,
+                                                                             QString* errorMessage)
 {
     std::shared_ptr<Document> document = makeDocument(defaultType());
     if (!document) {
@@ -297,7 +298,8 @@ QString DocumentController::autosaveFolder()
     return folder;
 }
 
-void DocumentController::presentError(const QString& message, const QString& informativeText, Window* window) const
+void DocumentController::presentError(const QString& message, const QString& informativeText,
+                                      Window* window) const
 {
     error(message + (informativeText.isEmpty() ? QString() : u' ' + informativeText));
     Alert alert;
@@ -348,8 +350,9 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
             self->autosaveDocument([weak, state, finish](bool succeeded, const QString& errorMessage) {
                 if (!succeeded) {
                     auto failed = weak.lock();
-                    state->failures.append(QStringLiteral("“%1”: %2")
-                                               .arg(failed ? failed->displayName() : QString(), errorMessage));
+                    state->failures.append(
+                        QStringLiteral("“%1”: %2")
+                            .arg(failed ? failed->displayName() : QString(), errorMessage));
                 }
                 finish();
             });

@@ -23,8 +23,8 @@ class DocumentController
 public:
     struct DocumentType
     {
-        QString name;          // the type's identifier, handed to documents
-        QString displayName;   // shown in the save panel's type choice
+        QString name;           // the type's identifier, handed to documents
+        QString displayName;    // shown in the save panel's type choice
         QStringList extensions; // the first is the one given to new files
         bool isPackage = false; // a folder that acts as one file
         bool canWrite = false;
@@ -55,7 +55,7 @@ public:
     const std::vector<std::shared_ptr<Document>>& documents() const { return m_documents; }
     std::shared_ptr<Document> documentForURL(const QString& path) const;
     void addDocument(const std::shared_ptr<Document>& document);
-    void removeDocument(Document* document);
+    virtual void removeDocument(Document* document);
 
     // Opens the file, or focuses its window when it is open already. Null, with a reason, on failure
     // (the caller decides whether to show it).

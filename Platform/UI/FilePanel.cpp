@@ -1,6 +1,7 @@
 #include "Platform/UI/FilePanel.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace pf {
 
@@ -11,6 +12,51 @@ std::function<QStringList(const FilePanel&)>& responder()
     static std::function<QStringList(const FilePanel&)> instance;
     return instance;
 }
+
+// A file dialog that takes folders with a package extension as single files: choosing one (typing its
+// name, double-clicking it) chooses it instead of entering it.
+class PanelDialog : public QFileDialog
+{
+public:
+    PanelDialog(const QString& title, const QString& directory, QStringList packageExtensions)
+        : QFileDialog(nullptr, title, directory), m_packageExtensions(std::move(packageExtensions))
+    {
+        connect(this, &QFileDialog::directoryEntered, this, [this](const QString& path) {
+            if (isPackage(path))
+                choose(path);
+        });
+    }
+
+    QString chosenPackage() const { return m_chosenPackage; }
+
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        if (files.size() == 1 && isPackage(files.first())) {
+            choose(files.first());
+            return;
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    bool isPackage(const QString& path) const
+    {
+        for (const QString& extension : m_packageExtensions)
+            if (path.endsWith(u'.' + extension, Qt::CaseInsensitive) && QFileInfo(path).isDir())
+                return true;
+        return false;
+    }
+    void choose(const QString& path)
+    {
+        m_chosenPackage = path;
+        QMetaObject::invokeMethod(
+            this, [this] { QDialog::done(QDialog::Accepted); }, Qt::QueuedConnection);
+    }
+
+    QStringList m_packageExtensions;
+    QString m_chosenPackage;
+};
 
 } // namespace
 
@@ -25,7 +71,7 @@ bool FilePanel::runModal()
         m_paths = responder()(*this);
         return !m_paths.isEmpty();
     }
-    QFileDialog dialog(nullptr, title, directory);
+    PanelDialog dialog(title, directory, packageExtensions);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     if (!message.isEmpty())
         dialog.setLabelText(QFileDialog::LookIn, message);
@@ -63,25 +109,12 @@ bool FilePanel::runModal()
     } else {
         dialog.setFileMode(allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     }
-    // A package is one file to the person choosing: entering it chooses it.
-    QString chosenPackage;
-    if (!packageExtensions.isEmpty()) {
-        QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog, [&](const QString& path) {
-            for (const QString& extension : packageExtensions) {
-                if (path.endsWith(u'.' + extension, Qt::CaseInsensitive)) {
-                    chosenPackage = path;
-                    QMetaObject::invokeMethod(&dialog, "accept", Qt::QueuedConnection);
-                    return;
-                }
-            }
-        });
-    }
     if (dialog.exec() != QDialog::Accepted)
         return false;
     const int filterIndex = typeFilters.indexOf(dialog.selectedNameFilter());
     if (filterIndex >= 0)
         selectedFileType = filterIndex;
-    m_paths = chosenPackage.isEmpty() ? dialog.selectedFiles() : QStringList{chosenPackage};
+    m_paths = dialog.chosenPackage().isEmpty() ? dialog.selectedFiles() : QStringList{dialog.chosenPackage()};
     return !m_paths.isEmpty();
 }
 

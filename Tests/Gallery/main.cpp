@@ -11,13 +11,12 @@
 #include "Platform/UI/View.h"
 #include "Platform/UI/ViewAnimator.h"
 #include "Platform/UI/Window.h"
+#include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPainter>
-#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -37,33 +36,13 @@ const QColor panel(52, 55, 61);
 const QColor ink(220, 222, 226);
 const QColor accent(94, 171, 237);
 
-void settle(int milliseconds = 150)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
+using GalleryShots::screenshot;
+using GalleryShots::settle;
 
 void save(const QImage& image, const QString& name)
 {
-    const QString path = outputFolder + u'/' + name + QStringLiteral(".png");
-    if (image.isNull() || !image.save(path)) {
-        std::fprintf(stderr, "Error: could not save %s\n", qPrintable(path));
+    if (!GalleryShots::save(image, outputFolder, name))
         ++failures;
-        return;
-    }
-    std::printf("%s\n", qPrintable(path));
-}
-
-// What the screen shows in a window's area: overlays, menus and cursors included.
-QImage screenshot(const QWidget* window, int margin = 0)
-{
-    const QRect area =
-        QRect(window->mapToGlobal(QPoint(0, 0)), window->size()).adjusted(-margin, -margin, margin, margin);
-    return QGuiApplication::primaryScreen()
-        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
-        .toImage();
 }
 
 AttributedString label(const QString& text, double size = 11, QColor color = ink)

@@ -19,13 +19,12 @@
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
+#include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
 #include <QTest>
 #include <cstdio>
 #include <functional>
@@ -42,23 +41,13 @@ int failures = 0;
 const QColor canvas(34, 36, 40);
 const QColor ink(214, 217, 222);
 
-void settle(int milliseconds = 120)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
+using GalleryShots::screenshot;
+using GalleryShots::settle;
 
 void save(const QImage& image, const QString& name)
 {
-    const QString path = outputFolder + u'/' + name + QStringLiteral(".png");
-    if (image.isNull() || !image.save(path)) {
-        std::fprintf(stderr, "Error: could not save %s\n", qPrintable(path));
+    if (!GalleryShots::save(image, outputFolder, name))
         ++failures;
-        return;
-    }
-    std::printf("%s\n", qPrintable(path));
 }
 
 void check(bool condition, const char* what)
@@ -67,15 +56,6 @@ void check(bool condition, const char* what)
         return;
     std::fprintf(stderr, "Error: %s\n", what);
     ++failures;
-}
-
-// What the screen shows in a window's area: overlays included.
-QImage screenshot(const QWidget* window)
-{
-    const QRect area(window->mapToGlobal(QPoint(0, 0)), window->size());
-    return QGuiApplication::primaryScreen()
-        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
-        .toImage();
 }
 
 pf::AttributedString label(const QString& text, double size = 11, QColor color = ink)

@@ -7,6 +7,8 @@
 //
 // The greys come from a fixed seed and a random number generator of our own, so every run on every
 // machine gives the same bytes; the checked-in drawing is kept honest by the check.
+#include "tools/Common/GeneratedDrawing.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -21,23 +23,7 @@ namespace {
 constexpr int Size = 64;
 constexpr int Levels = 16;
 
-// splitmix64: small and the same everywhere, unlike the standard library's distributions.
-class Random
-{
-public:
-    explicit Random(std::uint64_t seed) : m_state(seed) {}
-    double unit()
-    {
-        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        z ^= z >> 31;
-        return double(z >> 11) * (1.0 / 9007199254740992.0);
-    }
-
-private:
-    std::uint64_t m_state;
-};
+using GeneratedDrawing::Random;
 
 std::string draw()
 {
@@ -74,25 +60,5 @@ std::string draw()
 
 int main(int argc, char** argv)
 {
-    const std::string drawing = draw();
-    if (argc == 3 && std::string(argv[1]) == "--check") {
-        std::ifstream file(argv[2], std::ios::binary);
-        const std::string present((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        if (present != drawing) {
-            std::fprintf(stderr, "Error: %s is not what noise-tile draws; run noise-tile %s\n", argv[2], argv[2]);
-            return 1;
-        }
-        return 0;
-    }
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: noise-tile <output.svg> | noise-tile --check <file.svg>\n");
-        return 2;
-    }
-    std::ofstream file(argv[1], std::ios::binary);
-    file << drawing;
-    if (!file) {
-        std::fprintf(stderr, "Error: cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    return GeneratedDrawing::writeOrCheck(argc, argv, "noise-tile", draw());
 }

@@ -40,8 +40,8 @@ int main(int argc, char** argv)
         QPdfWriter writer(&file);
         writer.setTitle(QStringLiteral("Quick Tutorial"));
         writer.setCreator(QStringLiteral("Glimora"));
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(18, 18, 18, 18),
-                                         QPageLayout::Millimeter));
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                         QMarginsF(18, 18, 18, 18), QPageLayout::Millimeter));
         writer.setResolution(300);
         // Laid out in points on the page's printable area, then drawn page by page scaled to the writer.
         const QRectF page = writer.pageLayout().paintRect(QPageLayout::Point);

@@ -7,6 +7,8 @@
 // The grain comes from a fixed seed and a random number generator of our own, and numbers are printed
 // with one decimal in the C locale, so every run on every machine gives the same bytes; the checked-in
 // drawing is kept honest by the check.
+#include "tools/Common/GeneratedDrawing.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -24,24 +26,7 @@ constexpr int Border = 90;
 constexpr int Width = 800 + 2 * Border;
 constexpr int Height = 1000 + 2 * Border;
 
-// splitmix64: small, fast and the same everywhere, unlike the standard library's distributions.
-class Random
-{
-public:
-    explicit Random(std::uint64_t seed) : m_state(seed) {}
-    double unit()
-    {
-        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        z ^= z >> 31;
-        return double(z >> 11) * (1.0 / 9007199254740992.0);
-    }
-    double between(double low, double high) { return low + (high - low) * unit(); }
-
-private:
-    std::uint64_t m_state;
-};
+using GeneratedDrawing::Random;
 
 std::string number(double value, const char* format = "%.1f")
 {
@@ -197,22 +182,5 @@ std::string draw()
 
 int main(int argc, char** argv)
 {
-    const std::string drawing = draw();
-    if (argc == 3 && std::string(argv[1]) == "--check") {
-        std::ifstream file(argv[2], std::ios::binary);
-        const std::string stored((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        if (stored != drawing) {
-            std::fprintf(stderr, "Error: %s is not what tools/WoodFrame draws; run wood-frame %s\n", argv[2],
-                         argv[2]);
-            return 1;
-        }
-        return 0;
-    }
-    if (argc != 2) {
-        std::fprintf(stderr, "Usage: wood-frame <output.svg> | wood-frame --check <file.svg>\n");
-        return 2;
-    }
-    std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-    out << drawing;
-    return out.good() ? 0 : 1;
+    return GeneratedDrawing::writeOrCheck(argc, argv, "wood-frame", draw());
 }

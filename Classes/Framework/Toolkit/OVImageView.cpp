@@ -4,7 +4,6 @@
 #include "Classes/Framework/StringORVExtension.h"
 #include "Classes/Framework/Toolkit/OVImageSize.h"
 #include "Classes/Framework/Toolkit/OVViewDelegate.h"
-#include "Platform/Image/LanczosScaleTransformFilter.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/NamedImage.h"
@@ -268,19 +267,12 @@ QImage OVImageView::renderedCIImage(pf::Size size, double scale)
     const double sx = pixels.width() / extent.width(), sy = pixels.height() / extent.height();
     const pf::Image atOrigin =
         m_ciImage.imageByApplyingTransform(pf::AffineTransform::translation(-extent.minX(), -extent.minY()));
-    pf::Image scaled;
-    if (sx < 1 && sy < 1) {
-        // Reducing: a Lanczos kernel widened by the reduction, so that fine detail does not alias.
-        pf::LanczosScaleTransformFilter filter;
-        filter.setValue(QVariant::fromValue(atOrigin), QStringLiteral("inputImage"));
-        filter.setValue(sy, QStringLiteral("inputScale"));
-        filter.setValue(sx / sy, QStringLiteral("inputAspectRatio"));
-        scaled = filter.outputImage();
-    } else {
-        scaled = atOrigin.imageByApplyingTransform(pf::AffineTransform::scale(sx, sy));
-    }
+    // The engine reduces through reduced levels of the image, so large reductions do not alias.
+    const pf::Image scaled = atOrigin.imageByApplyingTransform(pf::AffineTransform::scale(sx, sy));
     QImage rendered =
         pf::RenderContext::shared()->renderToQImage(scaled, pf::Rect(0, 0, pixels.width(), pixels.height()));
+    // In the format views paint into, so that redraws copy it without converting it each time.
+    rendered.convertTo(QImage::Format_ARGB32_Premultiplied);
     rendered.setDevicePixelRatio(scale);
     m_rendered = rendered;
     m_renderedSize = pixels;
@@ -309,7 +301,19 @@ void OVImageView::drawContent(QPainter& painter)
     if (!m_ciImage.isNull()) {
         const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
         const QImage rendered = renderedCIImage(d.size, scale);
-        pf::drawImage(painter, rendered, d);
+        const QTransform transform = painter.worldTransform();
+        if (transform.type() <= QTransform::TxScale && std::abs(transform.m11()) == 1 &&
+            std::abs(transform.m22()) == 1) {
+            // Rendered at the destination's device size: a plain copy in device coordinates, without
+            // the flip of the view's y-up painter.
+            const QRectF target = transform.mapRect(d.toQRectF());
+            painter.save();
+            painter.resetTransform();
+            painter.drawImage(target.topLeft(), rendered);
+            painter.restore();
+        } else {
+            pf::drawImage(painter, rendered, d);
+        }
     } else {
         drawNineSlices(painter, d);
     }

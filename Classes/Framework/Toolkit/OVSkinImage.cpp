@@ -5,6 +5,7 @@
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/NamedImage.h"
 
+#include <QHash>
 #include <QImageReader>
 #include <QPainter>
 
@@ -45,11 +46,19 @@ QImage OVSkinImage::image(double scale)
     switch (m_kind) {
     case Kind::Files: {
         const QString file = (slot == 1 && !m_doubled.isEmpty()) || m_plain.isEmpty() ? m_doubled : m_plain;
+        // Buttons of one skin share its decoded files.
+        static QHash<QString, QImage> files;
+        if (auto it = files.constFind(file); it != files.constEnd()) {
+            decoded = *it;
+            break;
+        }
         QImageReader reader(file);
         reader.setAutoTransform(true);
         decoded = reader.read();
         if (!decoded.isNull() && file == m_doubled)
             decoded.setDevicePixelRatio(2);
+        if (!decoded.isNull())
+            files.insert(file, decoded);
         break;
     }
     case Kind::Named:

@@ -1,11 +1,9 @@
 #include "Classes/Framework/Toolkit/OVViewController.h"
 
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/KeyedArchiver.h"
-#include "Platform/Foundation/KeyedUnarchiver.h"
-#include "Platform/Foundation/Log.h"
 
 OVViewController::OVViewController(const QString& nibName, const pf::Bundle* bundle)
+    : OVInterfaceOwner(QStringLiteral("VC"), QStringLiteral("view"))
 {
     setNibName(nibName);
     setNibBundle(bundle);
@@ -13,7 +11,7 @@ OVViewController::OVViewController(const QString& nibName, const pf::Bundle* bun
 
 OVViewController::~OVViewController()
 {
-    m_topLevelObjects.clear();
+    dropInterface();
     OVTopLevelObjects::release(m_view.data());
 }
 
@@ -31,65 +29,24 @@ void OVViewController::setView(pf::View* view)
         m_view = view;
         OVTopLevelObjects::release(previous);
     }
-    if (!view) {
-        m_topLevelObjects.clear();
-        m_outlets.clear();
-    }
-}
-
-QString OVViewController::nibName() const
-{
-    return m_nibName.value_or(className());
-}
-
-void OVViewController::setNibName(const QString& name)
-{
-    m_nibName = name.isEmpty() ? std::nullopt : std::optional<QString>(name);
-}
-
-const pf::Bundle& OVViewController::nibBundle() const
-{
-    return m_bundle ? *m_bundle : pf::Bundle::main();
-}
-
-void OVViewController::setNibBundle(const pf::Bundle* bundle)
-{
-    m_bundle = bundle;
+    if (!view)
+        dropInterface();
 }
 
 void OVViewController::loadView()
 {
-    std::optional<pf::Interface> interface = pf::InterfaceRegistry::load(nibName(), this, nibBundle());
-    auto* view = interface ? interface->outlet<pf::View>(QStringLiteral("view")) : nullptr;
-    if (!view) {
-        pf::warning(QStringLiteral("%1 could not load view from %2 in %3")
-                        .arg(className(), nibBundle().resourcePath(), nibName()));
-        // Whatever the interface made goes again.
-        if (interface) {
-            OVTopLevelObjects discard;
-            discard.set(interface->topLevelObjects);
-        }
+    const QString name = nibName();
+    const std::optional<pf::Interface> interface =
+        buildInterface<pf::View>(name, QStringLiteral("%1 could not load view from %2 in %3")
+                                           .arg(className(), nibBundle().resourcePath(), name));
+    if (!interface)
         return;
-    }
-    m_view = view;
-    m_outlets = interface->outlets;
-    m_topLevelObjects.set(interface->topLevelObjects);
-    m_topLevelObjects.remove(view);
-}
-
-void OVViewController::encodeWithCoder(pf::KeyedArchiver& coder) const
-{
-    coder.encodeObject(QStringLiteral("VCview"), QVariant());
-    coder.encodeObject(QStringLiteral("VCnibName"), m_nibName ? QVariant(*m_nibName) : QVariant());
-    const QString bundle = OVTopLevelObjects::archivedBundlePath(m_bundle);
-    coder.encodeObject(QStringLiteral("VCnibBundle"), bundle.isEmpty() ? QVariant() : QVariant(bundle));
-    coder.encodeObject(QStringLiteral("VCtopLevelObjects"), QVariant());
+    m_view = interface->outlet<pf::View>(QStringLiteral("view"));
+    takeInterface(*interface, m_view);
 }
 
 void OVViewController::decodeWithCoder(pf::KeyedUnarchiver& coder)
 {
     setView(nullptr);
-    setNibName(coder.decodeObject(QStringLiteral("VCnibName")).toString());
-    setNibBundle(OVTopLevelObjects::bundleForArchivedPath(
-        coder.decodeObject(QStringLiteral("VCnibBundle")).toString()));
+    decodeInterface(coder);
 }

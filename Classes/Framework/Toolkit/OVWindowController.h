@@ -1,27 +1,21 @@
 #pragma once
 
-#include "Classes/Framework/Toolkit/OVTopLevelObjects.h"
+#include "Classes/Framework/Toolkit/OVInterfaceOwner.h"
 #include "Platform/Foundation/ObserverToken.h"
-#include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/Window.h"
 
-#include <QObject>
 #include <QPointer>
 #include <QStringList>
-#include <optional>
 
 namespace pf {
-class Bundle;
-class KeyedArchiver;
-class KeyedUnarchiver;
 struct Notification;
-} // namespace pf
+}
 
 // A controller of one window that an interface builds (see pf::InterfaceRegistry). The interface is
 // found up the controller's class chain: a subclass without an interface of its own uses its nearest
 // ancestor's, and "OVWindowController" ends the walk. The window is built when first asked for, its
 // title translated through the "Controls" table; hooks run around building and after closing.
-class OVWindowController : public QObject
+class OVWindowController : public OVInterfaceOwner
 {
     Q_OBJECT
 
@@ -47,11 +41,6 @@ public:
 
     // The stored name, else the first name up the class chain that has an interface.
     QString nibName() const;
-    void setNibName(const QString& name);
-    const pf::Bundle& nibBundle() const;
-    void setNibBundle(const pf::Bundle* bundle);
-    std::vector<QObject*> topLevelObjects() const { return m_topLevelObjects.objects(); }
-    void setTopLevelObjects(const std::vector<QObject*>& objects) { m_topLevelObjects.set(objects); }
 
     virtual void loadWindow();
     // Hooks: before building, after a successful build, and after the window has closed (on a later turn
@@ -72,20 +61,12 @@ public:
     // Called when the held window is about to close: schedules windowDidClose() for a later turn.
     virtual void windowWillClose(const pf::Notification& notification);
 
-    template <typename T> T* outlet(const QString& name) const
-    {
-        return qobject_cast<T*>(m_outlets.value(name).data());
-    }
-
-    // Archives keep the name and the bundle; a decoded controller builds its window when first asked.
-    void encodeWithCoder(pf::KeyedArchiver& coder) const;
+    // Archives keep the name and the bundle ("WCnibName", "WCnibBundle"); a decoded controller builds
+    // its window when first asked.
+    void encodeWithCoder(pf::KeyedArchiver& coder) const { encodeInterface(coder); }
     void decodeWithCoder(pf::KeyedUnarchiver& coder);
 
 private:
     QPointer<pf::Window> m_window;
     pf::ObserverToken m_willCloseObserver;
-    std::optional<QString> m_nibName;
-    const pf::Bundle* m_bundle = nullptr;
-    OVTopLevelObjects m_topLevelObjects;
-    QHash<QString, QPointer<QObject>> m_outlets;
 };

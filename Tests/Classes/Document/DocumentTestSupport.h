@@ -41,7 +41,10 @@ public:
         registerType({"gif", "GIF", {"gif"}, false, false});
         registerType({"bmp", "BMP", {"bmp"}, false, false});
     }
-    std::shared_ptr<pf::Document> makeDocument(const QString&) override { return std::make_shared<GMDocument>(); }
+    std::shared_ptr<pf::Document> makeDocument(const QString&) override
+    {
+        return std::make_shared<GMDocument>();
+    }
 };
 
 // Saves and waits; the result of the one completion.
@@ -71,7 +74,8 @@ inline OVContentContainerPtr paintedMask(const pf::Size& size, double value, con
     const pf::Rect rect(0, 0, size.width, size.height);
     auto mask = std::make_shared<OVImageContainer>(
         pf::Image::constantColor(pf::Color(value, value, value, 1)).imageByCroppingToRect(rect), true);
-    auto additional = std::make_shared<OVImageContainer>(pf::Image::constantColor(extra).imageByCroppingToRect(rect), false);
+    auto additional = std::make_shared<OVImageContainer>(
+        pf::Image::constantColor(extra).imageByCroppingToRect(rect), false);
     return std::make_shared<OVContentContainer>(mask, additional);
 }
 

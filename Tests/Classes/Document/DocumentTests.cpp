@@ -1,5 +1,7 @@
+#include "Classes/Document/GMDocumentArchive.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
+#include "Classes/ToolObjects/OVBrushFramework/GMBrushPath.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/KeyedArchiver.h"
 #include "Platform/Foundation/UndoManager.h"
@@ -38,7 +40,8 @@ QMap<QString, QByteArray> tree(const QString& folder)
 
 double maskValue(const std::shared_ptr<PhotoToolChain>& chain, int index)
 {
-    const pf::Bitmap bitmap = chain->brushPathImageAtIndex(index)->contentContainer()->imageContainer()->bitmap();
+    const pf::Bitmap bitmap =
+        chain->brushPathImageAtIndex(index)->contentContainer()->imageContainer()->bitmap();
     if (bitmap.isNull())
         return -1;
     float rgba[4];
@@ -79,13 +82,16 @@ protected:
             return opened;
         auto chain = opened.chain();
         const pf::Size size = chain->originalImageSize();
-        chain->insertPhotoToolWithBlueprint(chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
+        chain->insertPhotoToolWithBlueprint(
+            chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
         chain->insertPhotoToolWithBlueprint(chaintest::grey(), QVariantMap{{"intensity", 0.25}}, 1);
         chain->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt, 2);
         for (int i = 1; i <= 3; ++i)
-            chain->brushPathImageAtIndex(i)->addContentContainer(paintedMask(size, 0.2 * i, pf::Color(0.9, 0.1, 0.1, 1)));
+            chain->brushPathImageAtIndex(i)->addContentContainer(
+                paintedMask(size, 0.2 * i, pf::Color(0.9, 0.1, 0.1, 1)));
         for (int i = 1; i <= 3; ++i)
-            chain->setSettingsForToolAtIndex(chain->photoToolAtIndex(i)->settings(), i, QStringLiteral("Change"));
+            chain->setSettingsForToolAtIndex(chain->photoToolAtIndex(i)->settings(), i,
+                                             QStringLiteral("Change"));
         QCoreApplication::processEvents();
         return opened;
     }
@@ -109,8 +115,10 @@ TEST_F(Documents, ThreeLayersRoundTripThroughAPackage)
     EXPECT_FALSE(opened.document->isDocumentEdited());
 
     const QStringList entries = QDir(package).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
-    EXPECT_EQ(entries, (QStringList{"QuickLook", "content", "image.jpg", "layer_1", "layer_2", "layer_3", "preview.jpg"}));
-    EXPECT_EQ(bytes(package + "/image.jpg"), bytes(m_photo)) << "the original's JPEG bytes are kept, not re-encoded";
+    EXPECT_EQ(entries, (QStringList{"QuickLook", "content", "image.jpg", "layer_1", "layer_2", "layer_3",
+                                    "preview.jpg"}));
+    EXPECT_EQ(bytes(package + "/image.jpg"), bytes(m_photo))
+        << "the original's JPEG bytes are kept, not re-encoded";
     EXPECT_EQ(bytes(package + "/QuickLook/Thumbnail.jpg"), bytes(package + "/preview.jpg"));
     const QImage preview(package + "/preview.jpg");
     EXPECT_EQ(preview.size(), QSize(64, 48));
@@ -121,7 +129,8 @@ TEST_F(Documents, ThreeLayersRoundTripThroughAPackage)
     ASSERT_EQ(chain->numberOfTools(), 4);
     EXPECT_EQ(chain->photoToolAtIndex(1)->blueprint()->photoToolName(), "TestTint");
     EXPECT_EQ(chain->photoToolAtIndex(2)->blueprint()->photoToolName(), "TestGrey");
-    EXPECT_EQ(chain->photoToolAtIndex(1)->settings().value("color").value<pf::Color>(), pf::Color(0.1, 0.8, 0.3, 1));
+    EXPECT_EQ(chain->photoToolAtIndex(1)->settings().value("color").value<pf::Color>(),
+              pf::Color(0.1, 0.8, 0.3, 1));
     EXPECT_DOUBLE_EQ(chain->photoToolAtIndex(2)->settings().value("intensity").toDouble(), 0.25);
     for (int i = 1; i <= 3; ++i)
         EXPECT_NEAR(maskValue(chain, i), 0.2 * i, 0.01) << "layer " << i;
@@ -147,7 +156,8 @@ TEST_F(Documents, AnEffectThatNoLongerExistsIsLeftOutAndTheOthersKeepTheirMasks)
     ASSERT_TRUE(layers);
     QVariantList content;
     for (size_t k = 0; k < layers->size(); ++k)
-        content.append(QVariantMap{{"name", k == 1 ? QStringLiteral("Vanished") : (*layers)[k].name}, {"values", (*layers)[k].values}});
+        content.append(QVariantMap{{"name", k == 1 ? QStringLiteral("Vanished") : (*layers)[k].name},
+                                   {"values", (*layers)[k].values}});
     const auto archive = pf::KeyedArchiver::archivedData({{"content", content}});
     ASSERT_TRUE(archive);
     QFile file(package + "/content");
@@ -168,7 +178,9 @@ TEST_F(Documents, DamagedAndForeignDocumentsFailCleanly)
     Opened opened = edited(m_photo);
     const QString good = m_dir.filePath("good.glimora");
     ASSERT_TRUE(save(*opened.document, good, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
-    const auto archive = [](const QVariant& root) { return *pf::KeyedArchiver::archivedData({{"content", root}}); };
+    const auto archive = [](const QVariant& root) {
+        return *pf::KeyedArchiver::archivedData({{"content", root}});
+    };
     const struct
     {
         const char* what;
@@ -178,8 +190,12 @@ TEST_F(Documents, DamagedAndForeignDocumentsFailCleanly)
         {"garbage", "not an archive at all", "damaged"},
         {"wrong root type", archive(QStringLiteral("layers")), "wrong kind"},
         {"element not a dictionary", archive(QVariantList{42}), "damaged"},
-        {"values not a dictionary", archive(QVariantList{QVariantMap{{"name", "TestTint"}, {"values", 3}}}), "damaged"},
-        {"older brush strokes", archive(QVariantList{QVariantMap{{"name", "TestTint"}, {"values", QVariantMap{{"brushPathKey", QByteArray("x")}}}}}), "older version"},
+        {"values not a dictionary", archive(QVariantList{QVariantMap{{"name", "TestTint"}, {"values", 3}}}),
+         "damaged"},
+        {"strokes not a stroke list",
+         archive(QVariantList{
+             QVariantMap{{"name", "TestTint"}, {"values", QVariantMap{{"brushPathKey", QByteArray("x")}}}}}),
+         "strokes"},
     };
     for (const auto& c : cases) {
         const QString copy = m_dir.filePath(QStringLiteral("bad-%1.glimora").arg(c.what).replace(' ', '-'));
@@ -208,6 +224,52 @@ TEST_F(Documents, DamagedAndForeignDocumentsFailCleanly)
     EXPECT_TRUE(error.contains("older version")) << error.toStdString();
 }
 
+TEST_F(Documents, OlderSettingsPaintTheirMaskAgainFromTheirStrokes)
+{
+    Opened opened = edited(m_photo);
+    const QString package = m_dir.filePath("older.glimora");
+    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+    // The first layer as an older version stored it: strokes instead of a mask folder, with brush keys.
+    auto brush = std::make_shared<GMBrush>();
+    brush->type = 0;
+    brush->size = 0.3;
+    brush->smoothness = 0.2;
+    brush->pressure = 1;
+    auto path = std::make_shared<GMBrushPath>();
+    path->addSegmentWithBrush(brush);
+    path->addPointsToLastSegment({{0.3, 0.5}, {0.5, 0.5}, {0.7, 0.5}});
+    auto entries = *GMDocumentArchive::entries(bytes(package + "/content"), nullptr);
+    entries[0].values.insert("brushPathKey", QVariant::fromValue(path));
+    entries[0].values.insert("brushSize", 0.3);
+    entries[0].values.insert("inputMask", 1);
+    entries[0].values.insert("mask", 2);
+    QFile file(package + "/content");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(*GMDocumentArchive::archivedData(entries, nullptr));
+    file.close();
+    QDir(package + "/layer_1").removeRecursively();
+
+    Opened reopened = open(m_documents, package);
+    ASSERT_TRUE(reopened.document) << reopened.error.toStdString();
+    auto chain = reopened.chain();
+    ASSERT_EQ(chain->numberOfTools(), 4);
+    const QVariantMap settings = chain->photoToolAtIndex(1)->settings();
+    EXPECT_FALSE(settings.contains("brushPathKey") || settings.contains("brushSize") ||
+                 settings.contains("inputMask") || settings.contains("mask"));
+    EXPECT_TRUE(settings.contains("color")) << "the other settings stay";
+    const OVContentContainerPtr mask = chain->brushPathImageAtIndex(1)->contentContainer();
+    mask->flush();
+    const pf::Bitmap bitmap = mask->imageContainer()->bitmap();
+    ASSERT_FALSE(bitmap.isNull());
+    float centre[4], corner[4];
+    bitmap.pixel(bitmap.width() / 2, bitmap.height() / 2, centre);
+    bitmap.pixel(1, 1, corner);
+    EXPECT_GT(centre[1], 0.5f) << "the stroke is painted again";
+    EXPECT_LT(corner[1], 0.1f);
+    EXPECT_FALSE(reopened.document->undoManager()->canUndo());
+    EXPECT_NEAR(maskValue(chain, 2), 0.4, 0.01) << "the next layer reads its own folder";
+}
+
 // Every failure of a save leaves what was there before, byte for byte.
 TEST_F(Documents, AFailedSaveLeavesTheOldPackageAndTheFileIntact)
 {
@@ -218,12 +280,14 @@ TEST_F(Documents, AFailedSaveLeavesTheOldPackageAndTheFileIntact)
     opened.chain()->removePhotoToolAtIndex(3);
     QCoreApplication::processEvents();
     for (const char* step : {"folder", "image", "preview", "mask", "content", "swap"}) {
-        GMDocumentPackage::setFaultInjectionForTesting([step](const QString& s) { return s != QLatin1String(step); });
+        GMDocumentPackage::setFaultInjectionForTesting(
+            [step](const QString& s) { return s != QLatin1String(step); });
         const SaveResult result = save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveTo);
         EXPECT_FALSE(result.succeeded) << step;
         EXPECT_FALSE(result.error.isEmpty()) << step;
         EXPECT_EQ(tree(package), before) << step;
-        const QStringList leftovers = QDir(m_dir.path()).entryList({".keep.glimora.saving-*"}, QDir::Dirs | QDir::Hidden);
+        const QStringList leftovers =
+            QDir(m_dir.path()).entryList({".keep.glimora.saving-*"}, QDir::Dirs | QDir::Hidden);
         EXPECT_TRUE(leftovers.isEmpty()) << step;
     }
 
@@ -232,7 +296,8 @@ TEST_F(Documents, AFailedSaveLeavesTheOldPackageAndTheFileIntact)
     opened.document->setFileURL(m_photo);
     opened.document->setFileType("jpeg");
     for (const char* step : {"mask", "content"}) {
-        GMDocumentPackage::setFaultInjectionForTesting([step](const QString& s) { return s != QLatin1String(step); });
+        GMDocumentPackage::setFaultInjectionForTesting(
+            [step](const QString& s) { return s != QLatin1String(step); });
         const SaveResult result = save(*opened.document, m_photo, "jpeg", Op::Save);
         EXPECT_FALSE(result.succeeded) << step;
         EXPECT_EQ(bytes(m_photo), photo) << step;
@@ -248,7 +313,8 @@ TEST_F(Documents, AutosavingAPictureWritesOnlyItsShadowCopyAndSavingWritesTheCom
     const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
     const QString key = GMDocument::shadowCopyKey(m_photo);
     ASSERT_TRUE(registry.contains(key));
-    const QString shadow = GMFileUtilities::applicationSupportDirectory() + "/" + registry.value(key).toMap().value("filename").toString();
+    const QString shadow = GMFileUtilities::applicationSupportDirectory() + "/" +
+                           registry.value(key).toMap().value("filename").toString();
     EXPECT_TRUE(QFileInfo::exists(shadow + "/layer_3"));
 
     // Reopening shows the shadow copy's layers.
@@ -343,7 +409,9 @@ TEST_F(Documents, RevertReadsWhatReopeningReadsAndForgetsUndo)
     ASSERT_EQ(opened.chain()->numberOfTools(), 3);
     m_answer = 0;
     opened.document->revertDocumentToSaved();
-    spinUntil([&] { return opened.document->pendingLayerCount() == 0 && opened.chain()->numberOfTools() == 4; }, 5000);
+    spinUntil(
+        [&] { return opened.document->pendingLayerCount() == 0 && opened.chain()->numberOfTools() == 4; },
+        5000);
     EXPECT_EQ(opened.chain()->numberOfTools(), 4) << "the shadow copy's layers, not the bare picture";
     EXPECT_FALSE(opened.document->undoManager()->canUndo());
     EXPECT_FALSE(opened.document->isDocumentEdited());
@@ -360,7 +428,8 @@ TEST_F(Documents, LayersReadBeforeTheWindowExistsWaitForIt)
     for (int turn = 0; turn < 20; ++turn)
         QCoreApplication::processEvents();
     EXPECT_EQ(document->pendingLayerCount(), 3);
-    EXPECT_FALSE(save(*document, m_dir.filePath("early.glimora"), GMDocumentPackage::typeName, Op::SaveTo).succeeded)
+    EXPECT_FALSE(
+        save(*document, m_dir.filePath("early.glimora"), GMDocumentPackage::typeName, Op::SaveTo).succeeded)
         << "a save before the layers are in would lose them";
     auto controller = std::make_shared<GMPreviewWindowController>(false);
     document->setWindowController(controller);
@@ -425,7 +494,8 @@ TEST_F(Documents, SavingInPlaceKeepsTheFilesFormatOrAsksForANewName)
         } else { // nothing here writes GIF: a one-pixel one
             QFile gif(path);
             ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
-            gif.write(QByteArray::fromHex("47494638396101000100800000000000ffffff21f90401000000002c00000000010001000002024401003b"));
+            gif.write(QByteArray::fromHex(
+                "47494638396101000100800000000000ffffff21f90401000000002c00000000010001000002024401003b"));
         }
         Opened opened = open(m_documents, path);
         ASSERT_TRUE(opened.document) << c.name;

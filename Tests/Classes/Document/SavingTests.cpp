@@ -10,8 +10,8 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -42,7 +42,8 @@ TEST(ImageSaving, TheNameChoosesTheFormatAndTheFinalExtensionDecidesFirst)
     for (const auto& c : cases) {
         QString written;
         QString error;
-        ASSERT_TRUE(OVBundleManager::writeImage(c.alpha ? translucent : opaque, dir.filePath(c.name), &error, &written))
+        ASSERT_TRUE(OVBundleManager::writeImage(c.alpha ? translucent : opaque, dir.filePath(c.name), &error,
+                                                &written))
             << c.name << ": " << error.toStdString();
         EXPECT_EQ(QFileInfo(written).fileName(), c.written);
         EXPECT_EQ(QImageReader::imageFormat(written), c.format) << c.name;
@@ -65,7 +66,8 @@ TEST(ImageSaving, AFailureOnASaveThreadIsToldOnTheMainThread)
         return pf::Alert::firstButtonReturn;
     });
     pf::Bitmap bitmap(4, 4, pf::Bitmap::Format::RGBA8);
-    std::thread saver([&] { EXPECT_FALSE(OVBundleManager::saveBitmapRep(bitmap, "/proc/no/such/folder/x.png")); });
+    std::thread saver(
+        [&] { EXPECT_FALSE(OVBundleManager::saveBitmapRep(bitmap, "/proc/no/such/folder/x.png")); });
     saver.join();
     spinUntil([&] { return alerts > 0; }, 5000);
     EXPECT_EQ(alerts, 1);
@@ -80,7 +82,9 @@ TEST(Printing, WidePicturesPrintInLandscapeScaledDownToThePage)
     {
         QSize size;
         QPageLayout::Orientation orientation;
-    } cases[] = {{{3000, 2000}, QPageLayout::Landscape}, {{400, 400}, QPageLayout::Portrait}, {{300, 500}, QPageLayout::Portrait}};
+    } cases[] = {{{3000, 2000}, QPageLayout::Landscape},
+                 {{400, 400}, QPageLayout::Portrait},
+                 {{300, 500}, QPageLayout::Portrait}};
     for (const auto& c : cases) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -115,7 +119,8 @@ TEST(Crash, SaveForever)
             chain->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, chain->numberOfTools() - 1);
         else
             chain->removePhotoToolAtIndex(1);
-        chain->brushPathImageAtIndex(1)->addContentContainer(paintedMask(chain->originalImageSize(), 0.1 * (i % 9), pf::Color(0, 0, 1, 1)));
+        chain->brushPathImageAtIndex(1)->addContentContainer(
+            paintedMask(chain->originalImageSize(), 0.1 * (i % 9), pf::Color(0, 0, 1, 1)));
         save(*opened.document, target, GMDocumentPackage::typeName, Op::Save);
     }
 }

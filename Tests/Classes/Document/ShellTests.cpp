@@ -9,10 +9,10 @@
 #include "Platform/Foundation/UserDefaults.h"
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
-#include <QDropEvent>
 #include <QMimeData>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -37,7 +37,8 @@ protected:
             m_alerts << alert.messageText + u' ' + alert.informativeText;
             return pf::Alert::firstButtonReturn + m_answer;
         });
-        GMDocument::setWindowControllerFactory([](GMDocument&) { return std::make_shared<GMPreviewWindowController>(false); });
+        GMDocument::setWindowControllerFactory(
+            [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(false); });
     }
     void TearDown() override
     {
@@ -113,7 +114,8 @@ TEST_F(Shell, RetentionGoesOldestFirstAndSparesPinnedOpenAndUnmountedCopies)
     handler.setShadowKeepSpan(0);
     for (const QString& path : kept()) {
         const QVariantMap entry = GMFileUtilities::shadowCopyDictionary().value(path).toMap();
-        EXPECT_TRUE(path == pinned || path == paths[7] || entry.value("modification_time").toDateTime() > now.addDays(-3))
+        EXPECT_TRUE(path == pinned || path == paths[7] ||
+                    entry.value("modification_time").toDateTime() > now.addDays(-3))
             << path.toStdString();
     }
     // Forever and unlimited examine nothing.
@@ -163,7 +165,8 @@ TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)
     const QString picture = photo("recent.jpg");
     auto document = handler.openDocumentWithContentsOfURL(picture, true, nullptr);
     ASSERT_TRUE(document);
-    ASSERT_TRUE(spinUntil([&] { return std::static_pointer_cast<GMDocument>(document)->windowController() != nullptr; }));
+    ASSERT_TRUE(spinUntil(
+        [&] { return std::static_pointer_cast<GMDocument>(document)->windowController() != nullptr; }));
     ASSERT_TRUE(save(*document, picture, "jpeg", pf::Document::SaveOperation::Autosave).succeeded);
     handler.setupHistoryView();
     EXPECT_EQ(welcome->itemContexts().first(), QFileInfo(picture).absoluteFilePath());
@@ -190,7 +193,8 @@ TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)
     m_alerts.clear();
     welcome->removeItem(picture);
     ASSERT_EQ(m_alerts.size(), 1);
-    EXPECT_TRUE(m_alerts.first().contains("recent.jpg") && m_alerts.first().contains("cannot be brought back"));
+    EXPECT_TRUE(m_alerts.first().contains("recent.jpg") &&
+                m_alerts.first().contains("cannot be brought back"));
     EXPECT_TRUE(GMFileUtilities::shadowCopyDictionary().contains(GMDocument::shadowCopyKey(picture)));
     m_answer = 0; // Remove
     welcome->removeItem(picture);
@@ -229,7 +233,8 @@ TEST_F(Shell, HardwareWarningsByTable)
     handler.setGraphicsInfoForTesting({false, true, 0, 1, "llvmpipe"});
     handler.awakeFromNib();
     ASSERT_TRUE(spinUntil([&] { return handler.welcomeWindow()->isWarningShown(); }, 3000));
-    EXPECT_EQ(handler.welcomeWindow()->warningText(), OVGraphicsInfo::warningText(OVGraphicsInfo::Warning::Both));
+    EXPECT_EQ(handler.welcomeWindow()->warningText(),
+              OVGraphicsInfo::warningText(OVGraphicsInfo::Warning::Both));
 }
 
 TEST(Feedback, BothReportsParseBackFromTheirMailLinks)
@@ -247,12 +252,16 @@ TEST(Feedback, BothReportsParseBackFromTheirMailLinks)
     };
     for (const auto& c : cases) {
         const QString encoded = QString::fromLatin1(c.url.toEncoded());
-        ASSERT_TRUE(encoded.startsWith("mailto:feedback%2Bglimora%40example.org?SUBJECT=")) << encoded.toStdString();
+        ASSERT_TRUE(encoded.startsWith("mailto:feedback%2Bglimora%40example.org?SUBJECT="))
+            << encoded.toStdString();
         for (const QChar ch : encoded.mid(encoded.indexOf(u'?') + 1))
-            EXPECT_TRUE(ch.isLetterOrNumber() || QStringLiteral("-._~%=&").contains(ch)) << encoded.toStdString();
+            EXPECT_TRUE(ch.isLetterOrNumber() || QStringLiteral("-._~%=&").contains(ch))
+                << encoded.toStdString();
         const QUrlQuery query(c.url.query(QUrl::FullyEncoded));
-        const QString subject = QUrl::fromPercentEncoding(query.queryItemValue("SUBJECT", QUrl::FullyEncoded).toLatin1());
-        const QString body = QUrl::fromPercentEncoding(query.queryItemValue("BODY", QUrl::FullyEncoded).toLatin1());
+        const QString subject =
+            QUrl::fromPercentEncoding(query.queryItemValue("SUBJECT", QUrl::FullyEncoded).toLatin1());
+        const QString body =
+            QUrl::fromPercentEncoding(query.queryItemValue("BODY", QUrl::FullyEncoded).toLatin1());
         EXPECT_TRUE(subject.endsWith(c.subject)) << subject.toStdString();
         EXPECT_TRUE(body.startsWith("\nWe are constantly improving our products.")) << body.toStdString();
         EXPECT_TRUE(body.contains(QString::fromLatin1(c.memoryLine) + u'\n')) << body.toStdString();

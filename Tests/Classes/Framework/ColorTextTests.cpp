@@ -1,41 +1,13 @@
 #include "Classes/Framework/OVColor.h"
+#include "DecimalCommaLocale.h"
 #include "Platform/Foundation/Log.h"
 
-#include <QLocale>
-#include <clocale>
 #include <gtest/gtest.h>
-#include <string>
 
 namespace {
 
-// Runs each case in the C locale and again in one with a decimal comma (the process's, where such a
-// locale is installed, and Qt's).
-class ColorText : public ::testing::TestWithParam<bool>
-{
-protected:
-    void SetUp() override
-    {
-        if (!GetParam())
-            return;
-        m_previousC = std::setlocale(LC_ALL, nullptr);
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"})
-            if (std::setlocale(LC_ALL, name))
-                break;
-        m_previousQt = QLocale();
-        QLocale::setDefault(QLocale(QLocale::German));
-    }
-    void TearDown() override
-    {
-        if (!GetParam())
-            return;
-        std::setlocale(LC_ALL, m_previousC.c_str());
-        QLocale::setDefault(m_previousQt);
-    }
-
-private:
-    std::string m_previousC;
-    QLocale m_previousQt;
-};
+class ColorText : public DecimalCommaLocale
+{};
 
 // Written with a decimal point and six decimals; read back to the same components.
 TEST_P(ColorText, WritesWhatReadsBack)

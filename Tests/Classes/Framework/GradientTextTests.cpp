@@ -1,5 +1,6 @@
 #include "Classes/Framework/GradientORVExtension.h"
 #include "Classes/Framework/OVColor.h"
+#include "DecimalCommaLocale.h"
 #include "Platform/Foundation/Log.h"
 
 #include <QLocale>
@@ -41,33 +42,8 @@ TEST(ColourText, ReadsNumbersLiterallySplit)
     }
 }
 
-// Puts the process (where such a locale is installed) and Qt into a locale with a decimal comma.
-class GradientText : public ::testing::TestWithParam<bool>
-{
-protected:
-    void SetUp() override
-    {
-        if (!GetParam())
-            return;
-        m_previousC = std::setlocale(LC_ALL, nullptr);
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"})
-            if (std::setlocale(LC_ALL, name))
-                break;
-        m_previousQt = QLocale();
-        QLocale::setDefault(QLocale(QLocale::German));
-    }
-    void TearDown() override
-    {
-        if (!GetParam())
-            return;
-        std::setlocale(LC_ALL, m_previousC.c_str());
-        QLocale::setDefault(m_previousQt);
-    }
-
-private:
-    std::string m_previousC;
-    QLocale m_previousQt;
-};
+class GradientText : public DecimalCommaLocale
+{};
 
 TEST_P(GradientText, WritesAndReadsTheFullForm)
 {

@@ -95,28 +95,40 @@ TEST(SerialQueue, WaitingAndDestructionFinishEveryQueuedTask)
 
 TEST(OperationQueue, RunsAtMostTheAllowedNumberAtOnce)
 {
+    // Operations hold until the test opens the gate, so the peak does not depend on how busy the
+    // machine is: the queue must fill every allowed slot and never more.
     pf::OperationQueue queue(3);
     std::atomic<int> running = 0;
     std::atomic<int> peak = 0;
+    std::atomic<bool> open = false;
     auto operation = [&] {
         const int now = ++running;
         int previous = peak;
         while (now > previous && !peak.compare_exchange_weak(previous, now)) {
         }
-        std::this_thread::sleep_for(10ms);
+        while (!open)
+            std::this_thread::sleep_for(1ms);
         --running;
     };
-    for (int i = 0; i < 12; ++i)
-        queue.addOperation(operation);
-    queue.waitUntilAllOperationsAreFinished();
+    const auto runBatch = [&](int count, int allowed) {
+        open = false;
+        peak = 0;
+        for (int i = 0; i < count; ++i)
+            queue.addOperation(operation);
+        QElapsedTimer timer;
+        timer.start();
+        while (running < allowed && timer.elapsed() < 10000)
+            std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(20ms); // room for a queue that wrongly starts one more
+        open = true;
+        queue.waitUntilAllOperationsAreFinished();
+    };
+    runBatch(12, 3);
     EXPECT_EQ(peak, 3);
     EXPECT_EQ(queue.operationCount(), 0);
 
     queue.setMaxConcurrentOperationCount(1);
-    peak = 0;
-    for (int i = 0; i < 4; ++i)
-        queue.addOperation(operation);
-    queue.waitUntilAllOperationsAreFinished();
+    runBatch(4, 1);
     EXPECT_EQ(peak, 1);
 }
 

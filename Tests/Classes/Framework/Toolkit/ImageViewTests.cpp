@@ -1,6 +1,7 @@
 #include "Classes/Framework/Toolkit/OVImageView.h"
 #include "Classes/Framework/Toolkit/OVViewDelegate.h"
 #include "Platform/Image/Color.h"
+#include "Platform/UI/Window.h"
 
 #include <QImage>
 #include <QPainter>
@@ -187,6 +188,29 @@ TEST(OVImageView, ADelegateTakingClicksGetsSingleClicksOnly)
     view->setViewDelegate(nullptr);
     send(pf::EventType::LeftMouseDown, 1);
     EXPECT_EQ(around.events, 1);
+}
+
+} // namespace
+
+namespace {
+
+// A view that drags its window moves it with the pointer, by itself.
+TEST(OVImageView, DragsItsWindow)
+{
+    pf::Window window(Rect(200, 200, 300, 200), pf::Window::Borderless);
+    auto* view = new OVImageView(Rect(0, 0, 300, 200));
+    view->setDragsWindow(true);
+    window.contentView()->addSubview(view);
+    window.show();
+    auto send = [&](pf::EventType type, pf::Point at) {
+        view->deliverMouseEvent(pf::Event::mouseEvent(type, at, 0, 0, &window));
+    };
+    send(pf::EventType::LeftMouseDown, pf::Point(50, 50));
+    send(pf::EventType::LeftMouseDragged, pf::Point(80, 70)); // the pointer 30 right and 20 up
+    EXPECT_EQ(window.frame().origin, pf::Point(230, 220));
+    send(pf::EventType::LeftMouseDragged, pf::Point(50, 50)); // back where it was on the window
+    EXPECT_EQ(window.frame().origin, pf::Point(230, 220));
+    send(pf::EventType::LeftMouseUp, pf::Point(50, 50));
 }
 
 } // namespace

@@ -1,0 +1,264 @@
+// The welcome window and a document in real windows, driven as a person would: synthesised clicks on
+// the tabs, a file dragged onto the drop target, the open panel choosing a document package, a sample
+// opened from the list, the warning dismissed and the tutorial shown. One PNG per step:
+//   document-gallery <output folder>
+// Fails (non-zero) when a step does not have the effect it should.
+#include "ChainTestSupport.h"
+#include "Classes/Document/GMApplicationDelegate.h"
+#include "Classes/Document/GMDocument.h"
+#include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/Document/GMPreviewWindowController.h"
+#include "Classes/Filters/FilterLibrary.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/UserDefaults.h"
+#include "TestFilters.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+QString outputFolder;
+int failures = 0;
+
+void settle(int milliseconds = 300)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool waitFor(const std::function<bool()>& done, int milliseconds = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < milliseconds)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+void check(bool condition, const char* what)
+{
+    if (!condition) {
+        std::fprintf(stderr, "Error: %s\n", what);
+        ++failures;
+    }
+}
+
+void shoot(const QWidget* window, const QString& name)
+{
+    settle(150);
+    const QRect area(window->mapToGlobal(QPoint(0, 0)), window->size());
+    const QImage image = QGuiApplication::primaryScreen()
+                             ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                             .toImage();
+    const QString path = outputFolder + u'/' + name + QStringLiteral(".png");
+    if (image.isNull() || !image.save(path)) {
+        std::fprintf(stderr, "Error: could not save %s\n", qPrintable(path));
+        ++failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+    std::fflush(stdout);
+}
+
+QString makePhoto(const QString& path)
+{
+    QImage portrait(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+    if (portrait.isNull()) {
+        portrait = QImage(512, 512, QImage::Format_RGB32);
+        portrait.fill(QColor(150, 120, 100));
+    }
+    portrait.save(path, "JPEG", 92);
+    return path;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("glimora-gallery"));
+    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    QDir().mkpath(outputFolder);
+    QTemporaryDir sandbox;
+    pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
+    pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
+    FilterLibrary::registerAll();
+    testfilters::registerAll();
+    GMDocument::setBlueprintCatalog(&chaintest::catalog());
+    GMDocument::setWindowControllerFactory(
+        [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(); });
+
+    // A document package with a painted layer, for the open panel to choose.
+    const QString photo = makePhoto(sandbox.filePath(QStringLiteral("Portrait.jpg")));
+    const QString package = sandbox.filePath(QStringLiteral("Retouched.glimora"));
+    {
+        auto document = std::make_shared<GMDocument>();
+        QString error;
+        document->readFromURL(photo, QStringLiteral("jpeg"), &error);
+        auto controller = std::make_shared<GMPreviewWindowController>(false);
+        document->setWindowController(controller);
+        auto chain = controller->toolChain();
+        chain->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt, 0);
+        const pf::Size size = chain->originalImageSize();
+        // The wash on the left half.
+        auto mask = std::make_shared<OVImageContainer>(
+            pf::Image::constantColor(pf::Color(1, 1, 1, 1))
+                .imageByCroppingToRect(pf::Rect(0, 0, size.width / 2, size.height)),
+            true);
+        chain->brushPathImageAtIndex(1)->addContentContainer(
+            std::make_shared<OVContentContainer>(mask, std::make_shared<OVImageContainer>()));
+        bool saved = false;
+        document->saveToURL(package, GMDocumentPackage::typeName, pf::Document::SaveOperation::SaveAs,
+                            [&](bool ok, const QString& message) {
+                                saved = true;
+                                check(ok, qPrintable(QStringLiteral("the package is saved: ") + message));
+                            });
+        waitFor([&] { return saved; });
+    }
+
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = delegate.documentHandler();
+    delegate.applicationDidFinishLaunching({});
+    GMWelcomeWindow* welcome = handler.welcomeWindow();
+    pf::Window* window = welcome->window();
+    check(waitFor([&] { return window->isVisible(); }), "the welcome window shows at launch");
+    settle(600);
+
+    // Under Xvfb the renderer is a software one: the warning lies over the window.
+    if (welcome->isWarningShown()) {
+        shoot(window, QStringLiteral("01-welcome-warning"));
+        QPushButton* dismiss = nullptr;
+        for (QPushButton* button : window->findChildren<QPushButton*>())
+            if (button->text() == QLatin1String("Continue") && button->isVisible())
+                dismiss = button;
+        check(dismiss != nullptr, "the warning has its Continue button");
+        if (dismiss)
+            QTest::mouseClick(dismiss, Qt::LeftButton);
+        check(waitFor([&] { return !welcome->isWarningShown(); }), "Continue dismisses the warning");
+        settle(500);
+    }
+    shoot(window, QStringLiteral("02-welcome"));
+
+    // The tutorial tab and back.
+    QPushButton* tutorialTab = nullptr;
+    QPushButton* picturesTab = nullptr;
+    for (QPushButton* button : window->findChildren<QPushButton*>()) {
+        if (button->text() == QLatin1String("Tutorial"))
+            tutorialTab = button;
+        if (button->text() == QLatin1String("Pictures"))
+            picturesTab = button;
+    }
+    check(tutorialTab && picturesTab, "the two tabs exist");
+    if (tutorialTab && picturesTab) {
+        QTest::mouseClick(tutorialTab, Qt::LeftButton);
+        settle(500);
+        check(welcome->selectedTab() == 1, "a click on the tutorial tab shows it");
+        shoot(window, QStringLiteral("03-welcome-tutorial-tab"));
+        QTest::mouseClick(picturesTab, Qt::LeftButton);
+        settle(500);
+        check(welcome->selectedTab() == 0, "a click on the pictures tab shows them");
+    }
+
+    // A photo dragged over the drop target lights it up; dropping opens it.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(photo)});
+    DragAndDropView* target = welcome->dropTarget();
+    QDragEnterEvent enter(QPoint(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    check(target->isHovered(), "the drop target lights up under a drag");
+    shoot(window, QStringLiteral("04-welcome-drag-over"));
+    QDropEvent drop(QPointF(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    auto dropped = handler.documentForURL(photo);
+    check(dropped != nullptr, "the dropped photo opens");
+    check(!window->isVisible(), "opening hides the welcome window");
+    if (dropped && dropped->window()) {
+        waitFor([&] { return dropped->window()->isVisible(); });
+        shoot(dropped->window(), QStringLiteral("05-document-dropped-photo"));
+        dropped->close();
+    }
+
+    // The Open button: the real open panel, which takes the package as one file.
+    handler.displayWelcomeScreen();
+    settle(300);
+    bool panelSeen = false;
+    QTimer::singleShot(600, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        panelSeen = true;
+        dialog->setDirectory(QFileInfo(package).absolutePath());
+        settle(300);
+        shoot(dialog, QStringLiteral("06-open-panel"));
+        if (auto* name = dialog->findChild<QLineEdit*>()) {
+            name->setText(QFileInfo(package).fileName());
+            QTest::keyClick(name, Qt::Key_Return);
+        }
+    });
+    QTest::mouseClick(welcome->openButton(), Qt::LeftButton);
+    check(panelSeen, "the Open button shows the open panel");
+    auto opened = handler.documentForURL(package);
+    check(opened != nullptr, "the open panel opens the package it was given");
+    if (opened && opened->window()) {
+        auto document = std::static_pointer_cast<GMDocument>(opened);
+        waitFor([&] { return document->pendingLayerCount() == 0 && opened->window()->isVisible(); });
+        settle(500);
+        check(document->windowController()->toolChain()->numberOfTools() == 2, "the package's layer is back");
+        shoot(opened->window(), QStringLiteral("07-document-package"));
+        opened->close();
+    }
+
+    // A sample, by a double click on its row.
+    handler.displayWelcomeScreen();
+    settle(300);
+    QListWidget* list = welcome->list();
+    QListWidgetItem* sample = nullptr;
+    for (int row = 0; row < list->count(); ++row)
+        if (list->item(row)->text().startsWith(QLatin1String("Sample")))
+            sample = sample ? sample : list->item(row);
+    check(sample != nullptr, "the samples are listed");
+    if (sample) {
+        const QRect rect = list->visualItemRect(sample);
+        const size_t before = handler.documents().size();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+        check(waitFor([&] { return handler.documents().size() > before; }),
+              "a double click opens the sample");
+        if (handler.documents().size() > before && handler.documents().back()->window()) {
+            pf::Window* sampleWindow = handler.documents().back()->window();
+            waitFor([&] { return sampleWindow->isVisible(); });
+            shoot(sampleWindow, QStringLiteral("08-document-sample"));
+        }
+    }
+
+    // The tutorial.
+    check(welcome->showTutorial(), "the tutorial opens");
+    if (welcome->tutorialWindow()) {
+        waitFor([&] { return welcome->tutorialWindow()->isVisible(); });
+        settle(800);
+        shoot(welcome->tutorialWindow(), QStringLiteral("09-tutorial"));
+    }
+
+    const auto documents = handler.documents();
+    for (const auto& document : documents)
+        document->close();
+    OVBrushPathImage::waitForPendingWrites();
+    std::printf("%d failures\n", failures);
+    return failures == 0 ? 0 : 1;
+}

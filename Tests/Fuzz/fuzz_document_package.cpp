@@ -1,0 +1,51 @@
+// Reads arbitrary bytes as a document package's layer list ("content"), with every class a document
+// may hold registered (colours, older stroke lists); what it accepts must archive again and read back
+// the same layers.
+#include "Classes/Document/GMDocumentArchive.h"
+#include "Classes/ToolObjects/OVBrushFramework/GMBrushPath.h"
+#include "FuzzSupport.h"
+
+#include <QByteArray>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    GMDocumentArchive::registerArchiveClasses();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    QString error;
+    const auto entries = GMDocumentArchive::entries(input, &error);
+    if (!entries) {
+        if (error.isEmpty())
+            fuzz::failure("a refusal without a message");
+        return 0;
+    }
+    for (const auto& entry : *entries) {
+        GMDocumentArchive::removeLegacyKeys(entry.values);
+        if (GMDocumentArchive::hasOlderBrushSettings(entry.values)) {
+            const auto strokes = GMDocumentArchive::olderBrushPath(entry.values);
+            if (!strokes)
+                fuzz::failure("accepted older settings without strokes");
+            for (const auto& segment : strokes->pathSegments())
+                if (!segment)
+                    fuzz::failure("a stroke list with a missing segment");
+        }
+    }
+    const auto archived = GMDocumentArchive::archivedData(*entries, &error);
+    if (!archived) {
+        if (error.isEmpty())
+            fuzz::failure("an archiving failure without a message");
+        return 0;
+    }
+    const auto again = GMDocumentArchive::entries(*archived, &error);
+    if (!again || again->size() != entries->size())
+        fuzz::failure("what was archived again does not read back");
+    for (size_t k = 0; k < entries->size(); ++k)
+        if ((*again)[k].name != (*entries)[k].name)
+            fuzz::failure("a layer's name changed on the way");
+    return 0;
+}

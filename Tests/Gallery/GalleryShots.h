@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QScreen>
+#include <QString>
+#include <QWidget>
+#include <cstdio>
+
+// What the galleries share: letting the event loop run, grabbing what the screen shows, saving PNGs.
+namespace GalleryShots {
+
+inline void settle(int milliseconds = 150)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Saves "<folder>/<name>.png" and prints its path; false, with a message, when it cannot.
+inline bool save(const QImage& image, const QString& folder, const QString& name)
+{
+    const QString path = folder + u'/' + name + QStringLiteral(".png");
+    if (image.isNull() || !image.save(path)) {
+        std::fprintf(stderr, "Error: could not save %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// What the screen shows in a window's area: overlays, menus and cursors included.
+inline QImage screenshot(const QWidget* window, int margin = 0)
+{
+    const QRect area =
+        QRect(window->mapToGlobal(QPoint(0, 0)), window->size()).adjusted(-margin, -margin, margin, margin);
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+        .toImage();
+}
+
+} // namespace GalleryShots
