@@ -13,8 +13,6 @@ else
   BUILD_TYPE ?= Debug
 endif
 JOBS ?= $(shell nproc)
-BENCH_PROGRAMS = bench_image_engine bench_builtin_filters bench_filter_library bench_effect_engine bench_brush \
-  bench_layer_tree bench_toolkit
 
 # The review sheet: every effect before and after on the test portrait, one page each and an overview.
 .PHONY: run test effect-sheet bench bench-build bench-deps bench-report deps configure build clean format fuzz
@@ -45,10 +43,12 @@ bench-build: bench-deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLIMORA_BENCH=ON >/dev/null
 	@cmake --build build-bench -j$(JOBS)
 
-# Every benchmark program, one after the other (only the programs: the build folder also holds the
-# generated-code folders named after them).
+# Every benchmark program, one after the other: only executable files (the build folder also holds
+# generated-code folders named after them), and not the report, which runs them itself.
 bench: bench-build
-	@set -e; for b in $(BENCH_PROGRAMS); do build-bench/bench/$$b; done
+	@set -e; for b in build-bench/bench/bench_*; do \
+	    if [ -f "$$b" ] && [ -x "$$b" ] && [ "$${b##*/}" != bench_report ]; then "$$b"; fi; \
+	done
 
 # The ratio table: ours against the peer in the same program, medians of repeated runs, each memory
 # figure from a process of its own.

@@ -51,9 +51,9 @@ Image scaledPicture(const QString& path, int width, int height)
     if (picture.isNull())
         return Image();
     picture.setColorSpace(QColorSpace());
-    return Image::fromBitmap(Bitmap::fromQImage(
-        picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-            .convertToFormat(QImage::Format_RGBA8888_Premultiplied)));
+    return Image::fromBitmap(
+        Bitmap::fromQImage(picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                               .convertToFormat(QImage::Format_RGBA8888_Premultiplied)));
 }
 
 const Image& photo(int width, int height)
@@ -61,8 +61,10 @@ const Image& photo(int width, int height)
     static std::map<std::pair<int, int>, Image> photos;
     auto it = photos.find({width, height});
     if (it == photos.end())
-        it = photos.emplace(std::pair{width, height},
-                            scaledPicture(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"), width, height))
+        it = photos
+                 .emplace(
+                     std::pair{width, height},
+                     scaledPicture(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"), width, height))
                  .first;
     return it->second;
 }
@@ -71,7 +73,8 @@ void composeEffect(benchmark::State& state, const QString& name, int width, int 
 {
     const auto effect = catalog().effectBlueprintWithName(name);
     const Image& picture = photo(width, height);
-    Image mask = scaledPicture(QStringLiteral(GLIMORA_EFFECT_MASKS "/") + name + QStringLiteral(".png"), width, height);
+    Image mask = scaledPicture(QStringLiteral(GLIMORA_EFFECT_MASKS "/") + name + QStringLiteral(".png"),
+                               width, height);
     if (!effect || picture.isNull() || mask.isNull()) {
         state.SkipWithError("the effect, the photo or the mask is missing");
         return;
@@ -121,16 +124,18 @@ int main(int argc, char** argv)
     QStringList names = catalog().effectBlueprintNames();
     names.sort();
     for (const QString& name : names)
-        benchmark::RegisterBenchmark(("Preview1024/" + name).toStdString().c_str(),
-                                     [name](benchmark::State& state) { composeEffect(state, name, 1024, 1024); })
+        benchmark::RegisterBenchmark(
+            ("Preview1024/" + name).toStdString().c_str(),
+            [name](benchmark::State& state) { composeEffect(state, name, 1024, 1024); })
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     benchmark::RegisterBenchmark("Preview1024/OpenCVBilateral", openCVBilateral)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     for (const QString& name : names)
-        benchmark::RegisterBenchmark(("Photo24MP/" + name).toStdString().c_str(),
-                                     [name](benchmark::State& state) { composeEffect(state, name, 6000, 4000); })
+        benchmark::RegisterBenchmark(
+            ("Photo24MP/" + name).toStdString().c_str(),
+            [name](benchmark::State& state) { composeEffect(state, name, 6000, 4000); })
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->Iterations(2);

@@ -181,7 +181,7 @@ void BM_DragToPicture(benchmark::State& state)
     brush.size = 40;
     brush.smoothness = 0.5;
     brush.pressure = 0.8;
-    std::vector<double> drags, downs, ups;
+    std::vector<double> drags, downs, ups, steps;
     int stroke = 0;
     for (auto _ : state) {
         const double y = 0.2 + 0.1 * (stroke++ % 7);
@@ -193,8 +193,10 @@ void BM_DragToPicture(benchmark::State& state)
         for (int i = 1; i <= 80; ++i) {
             start = Clock::now();
             e.renderer->processPoint(Point(0.1 + i * 10.0 / 1024, y + 0.02 * std::sin(i * 0.2)));
+            const auto mid = Clock::now();
             e.layer->displayIfNeeded();
             drags.push_back(milliseconds(Clock::now() - start));
+            steps.push_back(milliseconds(mid - start));
         }
         start = Clock::now();
         e.renderer->brushUpAtPoint(Point(0.9, y));
@@ -208,6 +210,7 @@ void BM_DragToPicture(benchmark::State& state)
     }
     OVBrushPathImage::waitForPendingWrites();
     report(state, "drag", drags);
+    report(state, "step", steps);
     report(state, "brush_down", downs);
     report(state, "brush_up", ups);
     state.counters["live_area_px"] = e.zoom().lastLiveArea();

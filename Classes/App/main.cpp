@@ -15,6 +15,9 @@ int main(int argc, char* argv[])
 {
     pf::chooseWindowingPlatform(argc, argv);
     QApplication app(argc, argv);
+    // The welcome window comes back when the last document closes; quitting is the Quit command's, or
+    // closing the welcome window with nothing open.
+    QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("glimora"));
     QApplication::setApplicationDisplayName(QStringLiteral("Glimora"));
     QApplication::setApplicationVersion(QStringLiteral(GLIMORA_VERSION));

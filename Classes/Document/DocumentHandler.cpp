@@ -295,6 +295,24 @@ void DocumentHandler::droppedUrl(const QString& path)
         presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(path).fileName()), error);
 }
 
+void DocumentHandler::welcomeWindowDidClose()
+{
+    if (documents().empty() && m_nothingLeft)
+        pf::Timer::afterThisEvent(m_nothingLeft);
+}
+
+void DocumentHandler::removeDocument(pf::Document* document)
+{
+    pf::DocumentController::removeDocument(document);
+    if (documents().empty() && m_welcome)
+        pf::Timer::afterThisEvent(
+            [this] {
+                if (documents().empty())
+                    displayWelcomeScreen();
+            },
+            m_welcome->window());
+}
+
 void DocumentHandler::removeShadowCopyWithPath(const QString& path)
 {
     GMFileUtilities::removeShadowCopyWithPath(path);

@@ -60,6 +60,11 @@ public:
     void welcomeWindowShowTutorial() override { showHelp(); }
     void welcomeWindowOpenLink(const QString& key) override;
     void droppedUrl(const QString& path) override;
+    void welcomeWindowDidClose() override;
+    // With no document left, the welcome window shows again.
+    void removeDocument(pf::Document* document) override;
+    // Called when the user closes the welcome window with no document open: the application may quit.
+    void setNothingLeftHandler(std::function<void()> handler) { m_nothingLeft = std::move(handler); }
 
     // Retention. The indices choose from the tables below; setting one applies it at once.
     static constexpr qint64 keepSpans[6] = {259200, 604800, 2678400, 7948800, -1, -1}; // seconds; -1 forever
@@ -89,4 +94,5 @@ private:
     int m_shadowKeepSpan = 5;
     int m_shadowKeepCount = 2;
     bool m_reopenedDocuments = false;
+    std::function<void()> m_nothingLeft;
 };

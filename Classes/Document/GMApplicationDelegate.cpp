@@ -36,6 +36,7 @@ QString workingArea()
 GMApplicationDelegate::GMApplicationDelegate() : m_documentHandler(std::make_unique<DocumentHandler>())
 {
     buildActions();
+    m_documentHandler->setNothingLeftHandler([this] { terminate(); });
     if (QCoreApplication::instance())
         QCoreApplication::instance()->installEventFilter(this);
 }

@@ -12,6 +12,7 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/MainThread.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/ImageFile.h"
 #include "Platform/UI/Alert.h"
@@ -25,6 +26,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScopeGuard>
 
 namespace {
 
@@ -423,6 +425,9 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     // Everything the save writes is taken now, while the interface waits; the layers may change
     // as soon as it goes on.
     std::shared_ptr<Snapshot> snapshot = takeSnapshot(!ownType && explicitSave);
+    // The masks it holds belong to the main thread (their undo registrations): the snapshot is let go
+    // there, whatever the outcome, in case a layer left the chain meanwhile.
+    const auto release = qScopeGuard([&snapshot] { pf::runOnMain([last = std::move(snapshot)] {}); });
     snapshot->original = m_originalBitmap; // for the JPEG bytes, when they must still be made
     unblockUserInteraction();
 

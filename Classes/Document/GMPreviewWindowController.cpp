@@ -84,7 +84,7 @@ void GMPreviewWindowController::setOriginalImage(const pf::Image& image)
             if (m_refreshPending)
                 return;
             m_refreshPending = true;
-            pf::Timer::afterThisEvent([this] { refresh(); }, m_window);
+            pf::Timer::afterThisEvent([this] { refresh(); }, m_lifetime.get());
         });
     refresh();
 }

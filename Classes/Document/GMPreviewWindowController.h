@@ -4,6 +4,7 @@
 #include "Platform/Foundation/ObserverToken.h"
 #include "Platform/UI/Window.h"
 
+#include <QObject>
 #include <QPointer>
 #include <QStringList>
 
@@ -49,4 +50,5 @@ private:
     pf::ObserverToken m_changes;
     bool m_showsWindow;
     bool m_refreshPending = false;
+    std::unique_ptr<QObject> m_lifetime = std::make_unique<QObject>(); // owns timers that call back here
 };

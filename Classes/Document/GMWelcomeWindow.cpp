@@ -4,6 +4,7 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/UI/Window.h"
+#include "Platform/UI/WindowDelegate.h"
 
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
@@ -76,6 +77,17 @@ QListWidgetItem* sectionHeader(const QString& title)
 
 } // namespace
 
+// Tells the delegate when the user closes the window.
+class GMWelcomeWindow::Closer : public pf::WindowDelegate
+{
+public:
+    explicit Closer(GMWelcomeWindowDelegate* delegate) : m_delegate(delegate) {}
+    void windowWillClose(pf::Window*) override { m_delegate->welcomeWindowDidClose(); }
+
+private:
+    GMWelcomeWindowDelegate* m_delegate;
+};
+
 GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropDelegate* dropDelegate)
     : m_delegate(delegate)
 {
@@ -84,6 +96,10 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
     m_window->setTitle(pf::localized(QStringLiteral("Welcome to Glimora")));
     m_window->setMinimumSize(640, 420);
     m_window->setBackgroundColor(QColor(0x1d, 0x1e, 0x21));
+    // Closed, it is only hidden: it comes back for New and when the last document closes.
+    m_window->setReleasedWhenClosed(false);
+    m_closer = std::make_unique<Closer>(delegate);
+    m_window->setDelegate(m_closer.get());
     QWidget* content = m_window->contentView();
     content->setObjectName(QStringLiteral("welcome"));
     content->setAttribute(Qt::WA_StyledBackground, true);
@@ -235,6 +251,8 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
 
 GMWelcomeWindow::~GMWelcomeWindow()
 {
+    if (m_window)
+        m_window->setDelegate(nullptr);
     if (m_tutorialWindow)
         delete m_tutorialWindow.data();
     if (m_window)

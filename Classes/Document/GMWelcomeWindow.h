@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <memory>
 
 class QLabel;
 class QListWidget;
@@ -28,6 +29,8 @@ public:
     virtual void welcomeWindowOpen() = 0;
     virtual void welcomeWindowShowTutorial() = 0;
     virtual void welcomeWindowOpenLink(const QString& key) = 0;
+    // The user closed the welcome window.
+    virtual void welcomeWindowDidClose() {}
 };
 
 // The window shown at launch and for New: the recent documents and the sample pictures in a list, a
@@ -87,7 +90,10 @@ private:
     void moveHandleTo(QPushButton* tab);
     void layOutOverlay();
 
+    class Closer;
+
     GMWelcomeWindowDelegate* m_delegate;
+    std::unique_ptr<Closer> m_closer;
     QPointer<pf::Window> m_window;
     QListWidget* m_list = nullptr;
     DragAndDropView* m_dropTarget = nullptr;

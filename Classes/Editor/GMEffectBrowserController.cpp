@@ -52,7 +52,7 @@ QImage cutShadowImage()
 
 // The browser's view: a 3D view hosting the scroll view with the tiles, and the cut shadow over its left
 // end, where the turned strip, coming nearer, is cut by the view's edge.
-pf::Interface buildBrowserInterface(QObject*, const pf::Bundle&)
+pf::Interface buildEffectBrowserInterface(QObject*, const pf::Bundle&)
 {
     const Rect frame(0, 0, 800, 200);
     auto* view = new OV3DView(frame);
@@ -99,7 +99,7 @@ GMEffectBrowserController::~GMEffectBrowserController()
 
 void GMEffectBrowserController::registerInterface()
 {
-    pf::InterfaceRegistry::registerInterface(kInterfaceName, buildBrowserInterface);
+    pf::InterfaceRegistry::registerInterface(kInterfaceName, buildEffectBrowserInterface);
 }
 
 OV3DView* GMEffectBrowserController::browserView()

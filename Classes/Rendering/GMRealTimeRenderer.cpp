@@ -21,12 +21,29 @@ QString applicationIdentifier()
     return parts.join(QLatin1Char('.'));
 }
 
+// Two contexts for every renderer of the process: one draws live pictures on the main thread, the other
+// composes on the render queues. Live drawing never waits for a composition (or for the shared
+// context's other work), and kernels are compiled once, not per window. Never destroyed, like the
+// shared context: tearing a GL context down while the process exits races the driver's own exit.
+std::shared_ptr<RenderContext> liveDrawingContext()
+{
+    static auto* context =
+        new std::shared_ptr<RenderContext>(std::make_shared<RenderContext>(QStringLiteral("live drawing")));
+    return *context;
+}
+
+std::shared_ptr<RenderContext> compositionContext()
+{
+    static auto* context =
+        new std::shared_ptr<RenderContext>(std::make_shared<RenderContext>(QStringLiteral("render queues")));
+    return *context;
+}
+
 } // namespace
 
 GMRealTimeRenderer::GMRealTimeRenderer(std::shared_ptr<PhotoToolChain> toolChain)
-    : m_toolChain(std::move(toolChain)),
-      m_liveContext(std::make_shared<RenderContext>(QStringLiteral("live drawing"))),
-      m_queueContext(std::make_shared<RenderContext>(QStringLiteral("render queue"))),
+    : m_toolChain(std::move(toolChain)), m_liveContext(liveDrawingContext()),
+      m_queueContext(compositionContext()),
       m_renderQueue(std::make_shared<SerialQueue>(applicationIdentifier() + QStringLiteral(".renderQueue") +
                                                   QString::asprintf("%p", static_cast<void*>(this))))
 {}

@@ -55,7 +55,7 @@ public:
     const std::vector<std::shared_ptr<Document>>& documents() const { return m_documents; }
     std::shared_ptr<Document> documentForURL(const QString& path) const;
     void addDocument(const std::shared_ptr<Document>& document);
-    void removeDocument(Document* document);
+    virtual void removeDocument(Document* document);
 
     // Opens the file, or focuses its window when it is open already. Null, with a reason, on failure
     // (the caller decides whether to show it).

@@ -1,0 +1,179 @@
+#include "Classes/Editor/OVSwitch.h"
+
+#include "Classes/Editor/OVSwitchDelegate.h"
+#include "Classes/Editor/OVViewState.h"
+#include "Classes/Framework/Toolkit/OVImageSize.h"
+#include "Classes/Framework/Toolkit/OVImageView.h"
+#include "Platform/UI/Drawing.h"
+#include "Platform/UI/NamedImage.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString bigBackground = QStringLiteral("SwitchBigBackground.png");
+const QString bigKnob = QStringLiteral("SwitchBigKnob.png");
+const QString smallBackground = QStringLiteral("SwitchSmallBackground.png");
+const QString smallKnob = QStringLiteral("SwitchSmallKnob.png");
+const QString panelBackground = QStringLiteral("LateralMiniPanelBackground.png");
+
+QImage named(const QString& name)
+{
+    return pf::NamedImage::image(name);
+}
+
+pf::Size sizeOf(const QString& name)
+{
+    return OVImageSize::pointSize(named(name));
+}
+
+} // namespace
+
+OVSwitch::OVSwitch(const pf::Rect& frame, QWidget* parent) : View(frame, parent)
+{
+    m_knobView = new OVImageView(pf::Rect(pf::Point(), sizeOf(smallKnob)));
+    m_knobView->setNoHitTesting(true); // a press on the knob is a press on the switch
+    addSubview(m_knobView);
+    const bool small = frame.size.width <= 43 || frame.size.height <= 47;
+    const bool left = frame.size.width > 43;
+    setSmallSize(small);
+    setLogoPlacementLeft(left);
+    if (small && !left) {
+        setOnImage(named(QStringLiteral("PictoLayerMode.png")));
+    } else if (small) {
+        setOnImage(named(QStringLiteral("PictoBrush2.png")));
+        setOffImage(named(QStringLiteral("PictoEraser.png")));
+    } else {
+        setOnImage(named(QStringLiteral("PictoClick.png")));
+        setOffImage(named(QStringLiteral("PictoBrush.png")));
+    }
+    setDrawsBackground(small && !left);
+}
+
+void OVSwitch::setState(bool state, bool updateKnob)
+{
+    m_state = state;
+    if (updateKnob)
+        setKnobPosition(state ? 1 : 0, true);
+}
+
+void OVSwitch::updateState(bool state, bool updateKnob)
+{
+    setState(state, updateKnob);
+    if (m_delegate)
+        m_delegate->ovSwitchDidChangeState(this, state);
+}
+
+void OVSwitch::setKnobPosition(double position, bool animated)
+{
+    const double x = m_bezelOrigin.x + (m_bezelSize.width - m_knobSize.width) / 2;
+    const double y = m_bezelOrigin.y +
+                     std::clamp(position, 0.0, 1.0) * (m_bezelSize.height - m_knobSize.height) +
+                     (m_smallSize ? 1 : 0);
+    OVViewState::setFrameOrigin(m_knobView, pf::Point(x, y), animated ? 0.2 : 0);
+}
+
+void OVSwitch::setSmallSize(bool small)
+{
+    m_smallSize = small;
+    m_bezelSize = sizeOf(small ? smallBackground : bigBackground);
+    const QString knob = small ? smallKnob : bigKnob;
+    m_knobSize = sizeOf(knob);
+    m_knobView->setFrameSize(m_knobSize);
+    m_knobView->setImage(named(knob));
+    updateFrame();
+}
+
+void OVSwitch::setLogoPlacementLeft(bool left)
+{
+    m_logoPlacementLeft = left;
+    updateFrame();
+}
+
+void OVSwitch::setDrawsBackground(bool draws)
+{
+    m_drawsBackground = draws;
+    m_border = draws ? (sizeOf(panelBackground).width - sizeOf(smallBackground).width) / 2 : 0;
+    updateFrame();
+}
+
+void OVSwitch::setOnImage(const QImage& image)
+{
+    m_onImage = image;
+    updateFrame();
+}
+
+void OVSwitch::setOffImage(const QImage& image)
+{
+    m_offImage = image;
+    updateFrame();
+}
+
+void OVSwitch::updateFrame()
+{
+    const pf::Size on = OVImageSize::pointSize(m_onImage), off = OVImageSize::pointSize(m_offImage);
+    const bool hasPictogram = !m_onImage.isNull() || !m_offImage.isNull();
+    pf::Size size = m_bezelSize;
+    if (m_logoPlacementLeft) {
+        size.width += std::max(on.width, off.width) + (hasPictogram ? 4 : 0);
+        m_bezelOrigin =
+            pf::Point(m_border + (hasPictogram ? std::max(on.width, off.width) + 4 : 0), m_border);
+    } else {
+        size.height += on.height + off.height + (m_offImage.isNull() ? 0 : 4) + (m_onImage.isNull() ? 0 : 4);
+        m_bezelOrigin = pf::Point(m_border, m_border + (m_offImage.isNull() ? 0 : off.height + 4));
+    }
+    size.width += 2 * m_border;
+    size.height += 2 * m_border;
+    setFrameSize(size);
+    setKnobPosition(m_state ? 1 : 0, false);
+    setNeedsDisplay();
+}
+
+void OVSwitch::drawRect(QPainter& painter, const pf::Rect&)
+{
+    if (m_drawsBackground) {
+        const QImage panel = named(panelBackground);
+        pf::drawImage(painter, panel, pf::Rect(pf::Point(), OVImageSize::pointSize(panel)));
+    }
+    const QImage bezel = named(m_smallSize ? smallBackground : bigBackground);
+    pf::drawImage(painter, bezel, pf::Rect(m_bezelOrigin, OVImageSize::pointSize(bezel)));
+    const double h = bounds().size.height;
+    const pf::Size on = OVImageSize::pointSize(m_onImage), off = OVImageSize::pointSize(m_offImage);
+    const double x = m_logoPlacementLeft ? m_border : m_bezelOrigin.x;
+    pf::drawImage(painter, m_offImage, pf::Rect(x, m_border, off.width, off.height));
+    pf::drawImage(painter, m_onImage, pf::Rect(x, h - m_border - on.height, on.width, on.height));
+}
+
+void OVSwitch::mouseDown(const pf::Event& event)
+{
+    if (OVViewState::isVisible(this))
+        updateState(!m_state, true);
+    else
+        View::mouseDown(event);
+}
+
+void OVSwitch::mouseDragged(const pf::Event& event)
+{
+    if (!OVViewState::isVisible(this))
+        View::mouseDragged(event);
+}
+
+void OVSwitch::mouseUp(const pf::Event& event)
+{
+    if (!OVViewState::isVisible(this))
+        View::mouseUp(event);
+}
+
+QStringList OVSwitch::imageNames()
+{
+    return {bigBackground,
+            bigKnob,
+            smallBackground,
+            smallKnob,
+            panelBackground,
+            QStringLiteral("PictoLayerMode.png"),
+            QStringLiteral("PictoBrush2.png"),
+            QStringLiteral("PictoEraser.png"),
+            QStringLiteral("PictoClick.png"),
+            QStringLiteral("PictoBrush.png")};
+}
