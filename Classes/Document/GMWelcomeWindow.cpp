@@ -8,6 +8,7 @@
 
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <QPdfView>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -95,6 +97,8 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
                               pf::Window::Titled | pf::Window::Closable | pf::Window::Resizable);
     m_window->setTitle(pf::localized(QStringLiteral("Welcome to Glimora")));
     m_window->setMinimumSize(640, 420);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        m_window->move(screen->availableGeometry().center() - QPoint(410, 270));
     m_window->setBackgroundColor(QColor(0x1d, 0x1e, 0x21));
     // Closed, it is only hidden: it comes back for New and when the last document closes.
     m_window->setReleasedWhenClosed(false);

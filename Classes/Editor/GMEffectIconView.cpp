@@ -22,7 +22,8 @@ namespace {
 constexpr double kCornerRadius = 5.0;
 constexpr double kPulseHalfCycle = 0.5;
 constexpr double kPulseScale = 1.1;
-constexpr double kPulseFrameRate = 30.0;
+// Enough for a slow swell; the tile is drawn again for every frame.
+constexpr double kPulseFrameRate = 24.0;
 
 const QImage& separatorImage()
 {
@@ -192,7 +193,11 @@ void GMEffectIconView::mouseExited(const pf::Event&)
 
 void GMEffectIconView::startHovering()
 {
-    // Another tile being entered ends this one's hover, should its exit have been missed.
+    // Another tile being entered ends this one's hover, should its exit have been missed. (Without a
+    // collection view there is no strip to listen to: a null sender would be every sender.)
+    m_hoverToken.reset();
+    if (!collectionView())
+        return;
     m_hoverToken = pf::NotificationCenter::defaultCenter().addObserver(
         kHoverNotification, collectionView(), [this](const pf::Notification& notification) {
             if (notification.userInfo.value(kNameKey) != filterName())

@@ -71,8 +71,22 @@ GMSettingsController::~GMSettingsController()
 {
     if (m_smoothnessTimer)
         m_smoothnessTimer->invalidate();
+    // The view may outlive the controller for a moment (until its owner lets it go): its controls must
+    // not call back into it.
     if (m_colorPicker)
         m_colorPicker->setDelegate(nullptr);
+    if (m_toolSwitch)
+        m_toolSwitch->setDelegate(nullptr);
+    if (m_effectIntensity)
+        m_effectIntensity->setDelegate(nullptr);
+    if (m_hideIcon)
+        m_hideIcon->setDelegate(nullptr);
+    for (GMSlider* slider : {m_brushSizeSlider, m_brushSmoothnessSlider}) {
+        if (slider)
+            slider->setDelegate(nullptr);
+    }
+    if (m_closeButton)
+        m_closeButton->setAction(nullptr);
 }
 
 void GMSettingsController::registerInterface()

@@ -1,31 +1,32 @@
 #pragma once
 
+#include "Classes/Editor/ColorPicker.h"
 #include "Classes/Editor/ColorPickerDelegate.h"
+#include "Classes/Editor/EffectIntensity.h"
 #include "Classes/Editor/EffectIntensityDelegate.h"
+#include "Classes/Editor/GMPanelLabel.h"
+#include "Classes/Editor/GMSlider.h"
 #include "Classes/Editor/GMSliderDelegate.h"
+#include "Classes/Editor/OVHoverView.h"
 #include "Classes/Editor/OVHoverViewDelegate.h"
 #include "Classes/Editor/OVKeyboardWatcherDelegate.h"
+#include "Classes/Editor/OVMultiSwitch.h"
 #include "Classes/Editor/OVMultiSwitchDelegate.h"
+#include "Classes/Editor/PatternPicker.h"
+#include "Classes/Framework/Toolkit/OVButton.h"
+#include "Classes/Framework/Toolkit/OVHoverWindowController.h"
+#include "Classes/Framework/Toolkit/OVImageView.h"
+#include "Classes/Framework/Toolkit/OVInfoHoverButton.h"
 #include "Classes/Framework/Toolkit/OVViewController.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrush.h"
 
 #include <QCursor>
 #include <QImage>
+#include <QPointer>
 #include <memory>
 
-class ColorPicker;
-class EffectIntensity;
 class GMEffectBlueprint;
-class GMPanelLabel;
 class GMSettingsDelegate;
-class GMSlider;
-class OV3PartImageView;
-class OVButton;
-class OVHoverView;
-class OVImageView;
-class OVInfoHoverButton;
-class OVMultiSwitch;
-class PatternPicker;
 class PhotoTool;
 class PhotoToolChain;
 namespace pf {
@@ -186,30 +187,30 @@ private:
 
     std::weak_ptr<pf::Document> m_document;
     std::shared_ptr<PhotoToolChain> m_toolChain;
-    pf::View* m_controlsView = nullptr;
-    pf::View* m_informationView = nullptr;
-    pf::View* m_introduction = nullptr;
-    OVMultiSwitch* m_toolSwitch = nullptr;
-    OVImageView* m_pictoClick = nullptr;
-    OVImageView* m_pictoBrushMagic = nullptr;
-    OVImageView* m_pictoBrush = nullptr;
-    OVImageView* m_pictoEraser = nullptr;
-    OVImageView* m_pictoColor = nullptr;
-    OVImageView* m_pictoPattern = nullptr;
-    OVButton* m_closeButton = nullptr;
-    GMPanelLabel* m_displayName = nullptr;
-    ColorPicker* m_colorPicker = nullptr;
-    PatternPicker* m_patternPicker = nullptr;
-    GMSlider* m_brushSizeSlider = nullptr;
-    GMSlider* m_brushSmoothnessSlider = nullptr;
-    OVImageView* m_brushSizeImage = nullptr;
-    OVImageView* m_brushSmoothnessImage = nullptr;
-    GMPanelLabel* m_brushText = nullptr;
-    GMPanelLabel* m_description = nullptr;
-    OVHoverView* m_hideIcon = nullptr;
-    OVImageView* m_toolIcon = nullptr;
-    EffectIntensity* m_effectIntensity = nullptr;
-    OVInfoHoverButton* m_infoButton = nullptr;
+    QPointer<pf::View> m_controlsView;
+    QPointer<pf::View> m_informationView;
+    QPointer<pf::View> m_introduction;
+    QPointer<OVMultiSwitch> m_toolSwitch;
+    QPointer<OVImageView> m_pictoClick;
+    QPointer<OVImageView> m_pictoBrushMagic;
+    QPointer<OVImageView> m_pictoBrush;
+    QPointer<OVImageView> m_pictoEraser;
+    QPointer<OVImageView> m_pictoColor;
+    QPointer<OVImageView> m_pictoPattern;
+    QPointer<OVButton> m_closeButton;
+    QPointer<GMPanelLabel> m_displayName;
+    QPointer<ColorPicker> m_colorPicker;
+    QPointer<PatternPicker> m_patternPicker;
+    QPointer<GMSlider> m_brushSizeSlider;
+    QPointer<GMSlider> m_brushSmoothnessSlider;
+    QPointer<OVImageView> m_brushSizeImage;
+    QPointer<OVImageView> m_brushSmoothnessImage;
+    QPointer<GMPanelLabel> m_brushText;
+    QPointer<GMPanelLabel> m_description;
+    QPointer<OVHoverView> m_hideIcon;
+    QPointer<OVImageView> m_toolIcon;
+    QPointer<EffectIntensity> m_effectIntensity;
+    QPointer<OVInfoHoverButton> m_infoButton;
 
     unsigned m_toolState = 2;
     unsigned m_oldToolState = 0;

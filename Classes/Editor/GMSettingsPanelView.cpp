@@ -138,16 +138,18 @@ pf::Interface GMSettingsPanelView::makeInterface(QObject*, const pf::Bundle&)
     info->setName(QStringLiteral("InfoButton"));
     controls->addSubview(info);
     outlets.insert(QStringLiteral("infoButton"), info);
-    auto* close = new OVButton(pf::Rect(336, 189, 16, 16));
-    close->setName(QStringLiteral("Remove"));
-    close->setToolTip(pf::localized(QStringLiteral("Remove this layer")));
-    controls->addSubview(close);
-    outlets.insert(QStringLiteral("closeButton"), close);
     auto* hide = new OVHoverView(pf::Rect(200, 188, 18, 18));
     hide->setImageName(hideIconName);
     hide->setGravity(0);
     controls->addSubview(hide);
     outlets.insert(QStringLiteral("hideIcon"), hide);
+
+    // The remove button belongs to the panel: the preview of the selected layer offers it too.
+    auto* close = new OVButton(pf::Rect(355, 209, 16, 16));
+    close->setName(QStringLiteral("Remove"));
+    close->setToolTip(pf::localized(QStringLiteral("Remove this layer")));
+    panel->addSubview(close);
+    outlets.insert(QStringLiteral("closeButton"), close);
 
     // The pictograms, in the panel: where the click pictogram stands now is where the preview's row of
     // pictograms begins.

@@ -56,6 +56,9 @@ public:
     // The view whose coordinates are the plane the 3D layer lies in: this view, or the window's host
     // while the layer spreads over the window.
     pf::LayerHostView* planeView() const;
+    // Puts the 3D layer into that plane; the view does so itself when it moves into or out of a window
+    // (its superview hears of the move first and may call this to convert in the new plane).
+    void placeLayer();
     // Points and rectangles of a view (nullptr: the window's base coordinates) in the 3D layer's own
     // coordinates, and back.
     pf::Point convertPointToLayer3D(pf::Point point, const pf::View* view) const;
@@ -67,9 +70,6 @@ public:
     void resizeSubviewsWithOldSize(pf::Size oldSize) override;
 
 private:
-    // Puts the 3D layer where it belongs now: the window's host for a background layer in a window,
-    // else this view's own layer.
-    void placeLayer();
     void fillView();
 
     std::shared_ptr<OV3DLayer> m_layer3D;

@@ -212,6 +212,7 @@ void OVLayerBrowser::removeAllLayers()
 
 void OVLayerBrowser::setLayerFrame(const Rect& rectInContainer)
 {
+    m_layerFrameInContainer = rectInContainer;
     const Rect frame = m_layerContainer->convertRectToLayer3D(rectInContainer, m_layerContainer);
     if (frame == m_layerFrame)
         return;
@@ -273,6 +274,18 @@ void OVLayerBrowser::resizeSubviewsWithOldSize(Size oldSize)
     if (show3DView())
         update3DView(false);
     emit frameChanged();
+}
+
+void OVLayerBrowser::viewDidMoveToWindow()
+{
+    OVImageView::viewDidMoveToWindow();
+    // The 3D layer now lies in another plane (the window's host, or the container again).
+    m_layerContainer->placeLayer();
+    if (m_layerFrameInContainer) {
+        m_layerFrame = Rect();
+        setLayerFrame(*m_layerFrameInContainer);
+    }
+    update3DMargins();
 }
 
 void OVLayerBrowser::moveEvent(QMoveEvent* event)

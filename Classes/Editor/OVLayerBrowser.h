@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class OVLayerBrowserDelegate;
@@ -138,6 +139,7 @@ public:
 
     void drawRect(QPainter& painter, const pf::Rect& dirtyRect) override;
     void resizeSubviewsWithOldSize(pf::Size oldSize) override;
+    void viewDidMoveToWindow() override;
     void mouseMoved(const pf::Event& event) override;
     void mouseDown(const pf::Event& event) override;
     void scrollWheel(const pf::Event& event) override;
@@ -179,6 +181,9 @@ private:
     BorderFactory m_borderClass;
     pf::Rect m_borderFrame;
     pf::Rect m_layerFrame;
+    // As given, in the container's coordinates: the 3D layer's own change when it moves into or out of a
+    // window's host.
+    std::optional<pf::Rect> m_layerFrameInContainer;
     pf::Size m_imageSize;
     double m_left3DMargin = 0;
     double m_right3DMargin = 0;

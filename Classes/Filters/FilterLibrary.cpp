@@ -78,6 +78,7 @@
 #include "Classes/Filters/GMScaleFilter.h"
 #include "Classes/Filters/GMSelectiveColorChangeCYMKFilter.h"
 #include "Classes/Filters/GMSkinSmoothingFilter.h"
+#include "Classes/Filters/GMSoftGlowFilter.h"
 
 // Eyes and healing
 #include "Classes/Filters/GMIrisMaskFinderFilter.h"
@@ -248,10 +249,11 @@ void FilterLibrary::registerAll()
         registerMember<GMScaleFilter>("GMScaleFilter");
         registerMember<GMSelectiveColorChangeCYMKFilter>("GMSelectiveColorChangeCYMKFilter");
 
-        // The retouching filters of the effect catalogue: edge-preserving and skin smoothing, light,
-        // colour and tone apart, recolouring, red-eye and luma sharpening.
+        // The retouching filters of the effect catalogue: edge-preserving and skin smoothing, soft
+        // glow, light, colour and tone apart, recolouring, red-eye and luma sharpening.
         registerMember<GMGuidedFilter>("GMGuidedFilter");
         registerMember<GMSkinSmoothingFilter>("GMSkinSmoothingFilter");
+        registerMember<GMSoftGlowFilter>("GMSoftGlowFilter");
         registerMember<GMExposureFilter>("GMExposureFilter");
         registerMember<GMChromaAdjustFilter>("GMChromaAdjustFilter");
         registerMember<GMRecolorFilter>("GMRecolorFilter");

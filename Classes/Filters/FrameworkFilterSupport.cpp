@@ -38,6 +38,13 @@ pf::Image blurWithinExtent(const pf::Image& image, double sigma)
         .imageByCroppingToRect(image.extent());
 }
 
+pf::Image blurOfPicture(const pf::Image& image, double sigma)
+{
+    return builtin(QStringLiteral("CIGaussianBlur"),
+                   {{QStringLiteral("inputImage"), var(image)}, {QStringLiteral("inputRadius"), sigma}})
+        .imageByCroppingToRect(image.extent());
+}
+
 bool hasArea(const pf::Rect& rect)
 {
     return !rect.isNull() && !rect.isInfinite() && std::isfinite(rect.width()) &&

@@ -23,9 +23,7 @@ std::vector<GMKernelFilter::Slot> guidedSlots(const std::vector<GMKernelFilter::
 
 } // namespace
 
-GMGuidedFilter::GMGuidedFilter(const QString& className) : GMGuidedFilter(className, {})
-{
-}
+GMGuidedFilter::GMGuidedFilter(const QString& className) : GMGuidedFilter(className, {}) {}
 
 GMGuidedFilter::GMGuidedFilter(const QString& className, const std::vector<Slot>& ownSlots)
     : GMKernelFilter(className)
@@ -88,5 +86,10 @@ Image GMGuidedFilter::outputImage() const
     const Fit coefficients = fit(image, radius, numberValue(QStringLiteral("inputEpsilon"), 0.003));
     if (coefficients.a.isNull())
         return Image();
+    return outputForFit(image, coefficients);
+}
+
+Image GMGuidedFilter::outputForFit(const Image& image, const Fit& coefficients) const
+{
     return applyOver(kernelSlot(2), {var(image), var(coefficients.a), var(coefficients.b)}, image);
 }

@@ -29,4 +29,6 @@ protected:
         pf::Image b;
     };
     Fit fit(const pf::Image& image, double radius, double epsilon) const;
+    // The output from the fit over the image (of an area, the radius positive): the fit applied.
+    virtual pf::Image outputForFit(const pf::Image& image, const Fit& coefficients) const;
 };

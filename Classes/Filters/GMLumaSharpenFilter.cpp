@@ -38,7 +38,7 @@ Image GMLumaSharpenFilter::outputImage() const
     if (!(radius > 0) || !std::isfinite(radius))
         return image;
     // Detail finer than about a pixel is all a blur of less would find: grain, not edges.
-    const Image blurred = FrameworkFilterSupport::blurWithinExtent(image, std::max(radius, 0.6));
+    const Image blurred = FrameworkFilterSupport::blurOfPicture(image, std::max(radius, 0.6));
     return FrameworkFilterSupport::applyOver(kernelSlot(0),
                                              {var(image), var(blurred),
                                               numberValue(QStringLiteral("inputAmount"), 0.8),

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -248,41 +249,121 @@ std::optional<bool> CpuRendering::renderDirectly(const ImageNode& root, const Re
     }
 }
 
+namespace {
+
+// One worker per core beside the caller, made once and kept: bands start without creating threads,
+// and the workers take their jobs through locks that every thread checker sees. Jobs take turns; a
+// band that asks for bands of its own runs them itself.
+class BandPool
+{
+public:
+    static BandPool& instance()
+    {
+        static BandPool* pool = new BandPool(); // never destroyed: its workers wait until the process ends
+        return *pool;
+    }
+
+    int workers() const { return int(m_threads.size()); }
+
+    void run(int bands, const std::function<void(int)>& band)
+    {
+        if (t_inPool) {
+            for (int i = 0; i < bands; ++i)
+                band(i);
+            return;
+        }
+        std::lock_guard turn(m_turn);
+        {
+            std::lock_guard lock(m_mutex);
+            m_band = &band;
+            m_bands = bands;
+            m_next = 0;
+            m_failure = nullptr;
+            m_busy = int(m_threads.size());
+            ++m_job;
+        }
+        m_wake.notify_all();
+        work();
+        std::unique_lock lock(m_mutex);
+        m_finished.wait(lock, [this] { return m_busy == 0; });
+        m_band = nullptr;
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+    }
+
+private:
+    BandPool()
+    {
+        const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+        for (int i = 1; i < cores; ++i)
+            m_threads.emplace_back([this] { loop(); });
+        for (std::thread& thread : m_threads)
+            thread.detach();
+    }
+
+    void work()
+    {
+        const bool nested = t_inPool;
+        t_inPool = true;
+        for (int i = m_next++; i < m_bands; i = m_next++) {
+            try {
+                (*m_band)(i);
+            } catch (...) {
+                std::lock_guard lock(m_mutex);
+                if (!m_failure)
+                    m_failure = std::current_exception();
+                m_next = m_bands; // the others stop after their band
+            }
+        }
+        t_inPool = nested;
+    }
+
+    void loop()
+    {
+        uint64_t seen = 0;
+        for (;;) {
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [&] { return m_job != seen; });
+                seen = m_job;
+            }
+            work();
+            std::lock_guard lock(m_mutex);
+            if (--m_busy == 0)
+                m_finished.notify_all();
+        }
+    }
+
+    static thread_local bool t_inPool;
+    std::vector<std::thread> m_threads;
+    std::mutex m_turn;
+    std::mutex m_mutex;
+    std::condition_variable m_wake, m_finished;
+    const std::function<void(int)>* m_band = nullptr;
+    int m_bands = 0;
+    std::atomic<int> m_next{0};
+    int m_busy = 0;
+    uint64_t m_job = 0;
+    std::exception_ptr m_failure;
+};
+
+thread_local bool BandPool::t_inPool = false;
+
+} // namespace
+
 void CpuRendering::inBands(int count, const std::function<void(int begin, int end)>& work, int perCore)
 {
     if (count <= 0)
         return;
-    // Threads of our own rather than the library's pool: what they write is then seen to happen
-    // before the join by every tool that checks threads, not only by the library's own locks.
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    const int bands = std::min(count, cores * std::max(1, perCore));
+    BandPool& pool = BandPool::instance();
+    const int bands = std::min(count, (pool.workers() + 1) * std::max(1, perCore));
     if (bands <= 1 || count < 16) {
         work(0, count);
         return;
     }
-    std::atomic<int> next{0};
-    std::exception_ptr failure;
-    std::mutex failureMutex;
-    auto run = [&] {
-        try {
-            for (int band = next++; band < bands; band = next++)
-                work(int(int64_t(count) * band / bands), int(int64_t(count) * (band + 1) / bands));
-        } catch (...) {
-            std::lock_guard lock(failureMutex);
-            if (!failure)
-                failure = std::current_exception();
-            next = bands; // the others stop after their band
-        }
-    };
-    std::vector<std::thread> threads;
-    threads.reserve(size_t(std::min(cores, bands)) - 1);
-    for (int t = 1; t < std::min(cores, bands); ++t)
-        threads.emplace_back(run);
-    run();
-    for (std::thread& thread : threads)
-        thread.join();
-    if (failure)
-        std::rethrow_exception(failure);
+    pool.run(bands, [&](int band) {
+        work(int(int64_t(count) * band / bands), int(int64_t(count) * (band + 1) / bands));
+    });
 }
 
 } // namespace pf

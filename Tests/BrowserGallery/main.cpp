@@ -10,6 +10,7 @@
 #include "Classes/Editor/GMEffectBrowserController.h"
 #include "Classes/Editor/GMEffectBrowserDelegate.h"
 #include "Classes/Editor/GMEffectIconView.h"
+#include "Classes/Editor/OVFrameLayer.h"
 #include "Classes/Editor/OVLayerBrowser.h"
 #include "Classes/Editor/OVLayerBrowserDelegate.h"
 #include "Classes/Framework/Toolkit/OV3DView.h"
@@ -114,12 +115,7 @@ public:
         layers->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
         layers->setDelegate(this);
         layers->setMargin(9);
-        layers->setBorderClass([] {
-            auto border = pf::Layer::create();
-            border->setBorderWidth(9);
-            border->setBorderColor(QColor(236, 233, 226));
-            return border;
-        });
+        layers->setBorderClass([] { return std::make_shared<OVFrameLayer>(); });
         window.contentView()->addSubview(layers);
         canvas = new OVImageView(Rect(Point(), layers->maxControlViewSize()));
         canvas->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);

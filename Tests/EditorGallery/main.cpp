@@ -29,12 +29,11 @@
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/Window.h"
 #include "TestFilters.h"
+#include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPainter>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -48,23 +47,13 @@ namespace {
 QString outputFolder;
 int failures = 0;
 
-void settle(int milliseconds = 150)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
+using GalleryShots::screenshot;
+using GalleryShots::settle;
 
 void save(const QImage& image, const QString& name)
 {
-    const QString path = outputFolder + u'/' + name + QStringLiteral(".png");
-    if (image.isNull() || !image.save(path)) {
-        std::fprintf(stderr, "Error: could not save %s\n", qPrintable(path));
+    if (!GalleryShots::save(image, outputFolder, name))
         ++failures;
-        return;
-    }
-    std::printf("%s\n", qPrintable(path));
 }
 
 void check(bool condition, const char* what)
@@ -73,14 +62,6 @@ void check(bool condition, const char* what)
         return;
     std::fprintf(stderr, "Error: %s\n", what);
     ++failures;
-}
-
-QImage screenshot(const QWidget* window)
-{
-    const QRect area(window->mapToGlobal(QPoint(0, 0)), window->size());
-    return QGuiApplication::primaryScreen()
-        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
-        .toImage();
 }
 
 class PlainDocument : public pf::Document

@@ -6,6 +6,7 @@
 //   effect-sheet icons <folder>                the browser's icon pair per effect, "<name>Before.png"
 //                                              and "<name>After.png", 100 x 100
 // The portrait and the masks are found where the build put their paths; PORTRAIT and MASKS override.
+// INTENSITY renders every effect at that intensity instead of its default (1 shows the strongest).
 // Strokes of the tools that paint their own picture (healing, iris replacement) go through the brush
 // handler and its brushes, one dab per spot of the mask, as a user's clicks would.
 
@@ -281,8 +282,11 @@ public:
         timer.start();
         const Layer layer = layerFor(*effect, subject, mask);
         QString problem;
+        QVariantMap settings;
+        if (!qEnvironmentVariableIsEmpty("INTENSITY"))
+            settings.insert(QStringLiteral("intensity"), qEnvironmentVariable("INTENSITY").toDouble());
         const Image composed = GMEffectComposer::composedImage(*effect, subject.photo, layer.mask,
-                                                               layer.additional, {}, &problem);
+                                                               layer.additional, settings, &problem);
         const QImage after = composed.isNull() ? QImage() : m_context.renderToQImage(composed, extent);
         if (after.isNull()) {
             err() << "Error: " << name << ": "

@@ -258,6 +258,16 @@ TEST_F(LayerBrowser, ASwitchTakenOverLeavesTheOlderCompletionInert)
     EXPECT_EQ(recorder.take({"did"}), QStringList{"did 3D"});
 }
 
+TEST_F(LayerBrowser, TheLayerFrameKeepsItsPlaceWhenTheBrowserMovesIntoAWindow)
+{
+    auto* outside = new OVLayerBrowser(Rect(0, 0, kWidth, kHeight));
+    outside->setLayerFrame(Rect(360, 200, 480, 360));
+    window.contentView()->addSubview(outside);
+    EXPECT_EQ(outside->layerFrame(), browser->layerFrame());
+    EXPECT_EQ(outside->layerFrame(), Rect(360, 250, 480, 360));
+    delete outside;
+}
+
 TEST_F(LayerBrowser, LayersBordersAndStepsStayInStep)
 {
     fill(3);

@@ -366,3 +366,19 @@ TEST(GMSettingsController, TheHideIconHidesTheStrokeWhileHoveredAndShowsOnlyWith
     EXPECT_EQ(p.panel.toolTipForView(p.panel.brushSmoothnessSlider()),
               "brush smoothness: ctrl + scroll left/right");
 }
+
+// The window may go before the panel's controller: the controller then finds its controls gone, and
+// builds the panel anew when it is asked to show it.
+TEST(GMSettingsController, OutlivesItsView)
+{
+    Panel p;
+    p.add(blueprint("Glow", "brush,eraser"));
+    {
+        pf::View window(Rect(0, 0, 800, 600));
+        window.addSubview(p.panel.view());
+    }
+    EXPECT_EQ(p.panel.brushSizeSlider(), nullptr);
+    p.panel.setBrushSizeDelta(0.1);
+    p.panel.showEmptySelection();
+    EXPECT_EQ(p.panel.face(), Face::Introduction);
+}

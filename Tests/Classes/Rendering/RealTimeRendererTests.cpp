@@ -51,6 +51,7 @@ TEST_F(RenderingTest, AStrokeStaysOnTheChannelWhereItBegan)
     renderer->brushDownAtPoint(drawBrush(), Point(0.3, 0.5), Loupe);
     frame();
     renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    renderer->activateChannel(Loupe, Rect(0.5, 0.5, 0.25, 0.25)); // the stroke keeps the part it began on
     renderer->processPoint(Point(0.6, 0.5));
     frame();
     renderer->brushUpAtPoint(Point(0.6, 0.5));
@@ -60,6 +61,7 @@ TEST_F(RenderingTest, AStrokeStaysOnTheChannelWhereItBegan)
     EXPECT_EQ(window.strokes[0].channel, Loupe);
     EXPECT_EQ(window.strokes[0].rect, Rect(0.25, 0.25, 0.5, 0.5));
     EXPECT_EQ(renderer->sourceChannel(), Loupe);
+    EXPECT_EQ(window.strokes[0].target, chain->brushPathImageAtIndex(2));
     EXPECT_EQ(renderer->activeChannels(), (QStringList{Loupe, Standard}));
 }
 

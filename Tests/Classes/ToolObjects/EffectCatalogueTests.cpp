@@ -14,11 +14,13 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace pf;
 
@@ -162,4 +164,168 @@ TEST(EffectCatalogue, IconsAreMadeAgainTheSame)
                 worst = std::max(worst, std::abs(int(a.constScanLine(y)[x]) - int(b.constScanLine(y)[x])));
         EXPECT_LE(worst, 1) << file.toStdString();
     }
+}
+
+namespace {
+
+// The luma of an image's pixels, rows top-down.
+struct Luma
+{
+    int width = 0, height = 0;
+    std::vector<float> values;
+    float at(int x, int y) const
+    {
+        return values[size_t(std::clamp(y, 0, height - 1) * width + std::clamp(x, 0, width - 1))];
+    }
+};
+
+Luma lumaOf(const Image& image)
+{
+    Luma l;
+    const auto pixels = context().render(image, image.extent(), Bitmap::Format::RGBAf);
+    if (!pixels)
+        return l;
+    l.width = pixels->width(), l.height = pixels->height();
+    for (int y = 0; y < l.height; ++y) {
+        const float* row = reinterpret_cast<const float*>(pixels->row(y));
+        for (int x = 0; x < l.width; ++x)
+            l.values.push_back(0.299f * row[4 * x] + 0.587f * row[4 * x + 1] + 0.114f * row[4 * x + 2]);
+    }
+    return l;
+}
+
+// A Gaussian blur of standard deviation sigma, edges repeated.
+Luma blurred(const Luma& in, double sigma)
+{
+    const int r = int(std::ceil(3 * sigma));
+    std::vector<double> w(size_t(2 * r + 1));
+    double total = 0;
+    for (int i = -r; i <= r; ++i)
+        total += w[size_t(i + r)] = std::exp(-i * i / (2 * sigma * sigma));
+    Luma h = in, out = in;
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x) {
+            double s = 0;
+            for (int i = -r; i <= r; ++i)
+                s += w[size_t(i + r)] * in.at(x + i, y);
+            h.values[size_t(y * in.width + x)] = float(s / total);
+        }
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x) {
+            double s = 0;
+            for (int i = -r; i <= r; ++i)
+                s += w[size_t(i + r)] * h.at(x, y + i);
+            out.values[size_t(y * in.width + x)] = float(s / total);
+        }
+    return out;
+}
+
+// The mean square of a - b over the pixels where the region's mask is full.
+double energy(const Luma& a, const Luma& b, const QImage& region)
+{
+    double sum = 0;
+    int n = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x)
+            if (qGray(region.pixel(x, y)) > 240) {
+                const double d = a.at(x, y) - (b.values.empty() ? 0.0 : b.at(x, y));
+                sum += d * d;
+                ++n;
+            }
+    return n ? sum / n : 0;
+}
+
+// The mean squared gradient where the region's mask is set.
+double gradientEnergy(const Luma& l, const QImage& region)
+{
+    double sum = 0;
+    int n = 0;
+    for (int y = 0; y < l.height; ++y)
+        for (int x = 0; x < l.width; ++x)
+            if (qGray(region.pixel(x, y)) > 128) {
+                const double gx = l.at(x + 1, y) - l.at(x - 1, y), gy = l.at(x, y + 1) - l.at(x, y - 1);
+                sum += gx * gx + gy * gy;
+                ++n;
+            }
+    return n ? sum / n : 0;
+}
+
+// Skin at a portrait's scale, 800 pixels wide with a face of about 240: an even tone with a gentle
+// light gradient, blotches (soft bumps of 5 to 9 pixels), pores (grain of a pixel or so), and two
+// features with crisp edges, an eye (a dark ellipse) and lips (a red band).
+struct SyntheticSkin
+{
+    Image image;
+    QImage skin;     // plain skin, away from the features
+    QImage features; // a band around the features' edges
+};
+
+SyntheticSkin syntheticSkin()
+{
+    const int size = 800;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<float> blotch(size_t(size * size), 0.0f);
+    for (int i = 0; i < 220; ++i) {
+        const float cx = unit(random) * size, cy = unit(random) * size, s = 5 + 4 * unit(random);
+        const float depth = (unit(random) - 0.4f) * 0.09f;
+        for (int y = std::max(0, int(cy - 3 * s)); y < std::min(size, int(cy + 3 * s)); ++y)
+            for (int x = std::max(0, int(cx - 3 * s)); x < std::min(size, int(cx + 3 * s)); ++x)
+                blotch[size_t(y * size + x)] +=
+                    depth * std::exp(-((x - cx) * (x - cx) + (y - cy) * (y - cy)) / (2 * s * s));
+    }
+    Bitmap bitmap(size, size, Bitmap::Format::RGBAf);
+    QImage skin(size, size, QImage::Format_Grayscale8), features(size, size, QImage::Format_Grayscale8);
+    for (int y = 0; y < size; ++y) {
+        float* row = reinterpret_cast<float*>(bitmap.mutableRow(y));
+        for (int x = 0; x < size; ++x) {
+            const float eye = std::hypot((x - 250) / 60.0f, (y - 300) / 22.0f);
+            const float lip = std::abs(y - 560.0f) / 18.0f + std::abs(x - 400.0f) / 130.0f;
+            const float pore = (unit(random) - 0.5f) * 0.05f;
+            float r = 0.82f - 0.1f * y / size + blotch[size_t(y * size + x)] + pore;
+            float g = r * 0.8f, b = r * 0.68f;
+            if (eye < 1) // the eye's dark iris and lashes
+                r = 0.15f + pore, g = 0.11f + pore, b = 0.09f + pore;
+            if (lip < 1)
+                r = 0.72f + pore, g = 0.36f + pore, b = 0.38f + pore;
+            row[4 * x] = r, row[4 * x + 1] = g, row[4 * x + 2] = b, row[4 * x + 3] = 1;
+            const float nearest = std::min(std::abs(eye - 1) * 22, std::abs(lip - 1) * 18);
+            features.scanLine(y)[x] = nearest < 4 ? 255 : 0;
+            skin.scanLine(y)[x] =
+                eye > 2.2f && lip > 2.2f && x > 40 && y > 40 && x < size - 40 && y < size - 40 ? 255 : 0;
+        }
+    }
+    return {Image::fromBitmap(bitmap), skin, features};
+}
+
+} // namespace
+
+// Painted over a face at its default intensity, the smoothing halves the skin's blotches (the band
+// from pore size to a tenth of the face), keeps at least 70 % of its pores, and leaves the edges of
+// eyes and lips within 10 %.
+TEST(EffectCatalogue, SmoothingEvensBlotchesAndKeepsPoresAndEdges)
+{
+    FilterLibrary::registerAll();
+    const SyntheticSkin face = syntheticSkin();
+    const auto effect = products().effectBlueprintWithName(QStringLiteral("SkinSmoothing"));
+    ASSERT_TRUE(effect);
+    const Image everywhere =
+        Image::constantColor(Color(1, 1, 1, 1)).imageByCroppingToRect(face.image.extent());
+    const Luma before = lumaOf(face.image);
+    const Luma after = lumaOf(GMEffectComposer::composedImage(*effect, face.image, everywhere, Image()));
+    ASSERT_EQ(after.values.size(), before.values.size());
+
+    auto band = [](const Luma& l, double fine, double coarse) {
+        return std::pair{blurred(l, fine), blurred(l, coarse)};
+    };
+    const auto [pb, pbLow] = std::pair{before, blurred(before, 1.5)};
+    const auto [pa, paLow] = std::pair{after, blurred(after, 1.5)};
+    const auto [bb, bbLow] = band(before, 1.5, 12);
+    const auto [ba, baLow] = band(after, 1.5, 12);
+    const double poreKept = energy(pa, paLow, face.skin) / energy(pb, pbLow, face.skin);
+    const double blotchKept = energy(ba, baLow, face.skin) / energy(bb, bbLow, face.skin);
+    EXPECT_GE(poreKept, 0.7);
+    EXPECT_LE(blotchKept, 0.5);
+    const double edgesKept = gradientEnergy(after, face.features) / gradientEnergy(before, face.features);
+    EXPECT_NEAR(edgesKept, 1.0, 0.1);
 }
