@@ -562,7 +562,10 @@ void GMWindowController::setOriginalImage(const pf::Image& image)
         m_settingsController->setToolChain(m_toolChain);
 
     m_previewRenderer = std::make_shared<OVRenderCache>(m_toolChain, m_toolChain.get());
-    m_previewRenderer->fitOutputSizeInside(Size(previewSide, previewSide));
+    // Fitted inside 1024 x 1024, and never larger than the photo: a small photo's preview is the photo.
+    const Size photo = m_toolChain->originalImageSize();
+    m_previewRenderer->fitOutputSizeInside(
+        Size(std::min(previewSide, photo.width), std::min(previewSide, photo.height)));
     m_saveRenderer = std::make_shared<OVRenderCache>(m_toolChain, m_toolChain.get());
 
     m_editRenderer = m_rendererFactory ? m_rendererFactory(m_toolChain)
