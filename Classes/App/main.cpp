@@ -1,7 +1,7 @@
 #include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
-#include "Classes/Document/GMPreviewWindowController.h"
+#include "Classes/Document/GMEditorWindowController.h"
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
@@ -33,9 +33,10 @@ int main(int argc, char* argv[])
     OVHealingBrush::registerClass();
     OVImageContainer::registerArchiveClasses();
     GMDocumentPackage::registerArchiveClasses();
-    // Documents show in a plain window until the editor window takes its place.
-    GMDocument::setWindowControllerFactory(
-        [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(); });
+    // Every document is edited in an editor window.
+    GMDocument::setWindowControllerFactory([](GMDocument& document) {
+        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
+    });
 
     QObject::connect(&app, &QApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });

@@ -94,7 +94,7 @@ pf::Interface GMSettingsPanelView::makeInterface(QObject*, const pf::Bundle&)
     title->setText(pf::localized(QStringLiteral("Start with an effect")));
     auto* body = label(introduction, pf::Rect(11, 96, 320, 78), pf::systemFont(12), quietTextColor, true);
     body->setText(pf::localized(QStringLiteral(
-        "Choose an effect from the list on the left, then paint over the photo where it should apply. "
+        "Choose an effect from the strip below, then paint over the photo where it should apply. "
         "Select one of its layers to change its strength and brush.")));
 
     // The preview: its texts stand in the panel's own coordinates.

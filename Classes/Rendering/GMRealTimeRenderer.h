@@ -29,6 +29,7 @@ class PhotoToolChain;
 // Use: construct over the chain, setDelegate, setLayerForRenderChannel for each channel;
 // activateChannel whenever a channel is to show (part of) the photo for editing, deactivateRenderChannel
 // when it stops; a stroke is brushDownAtPoint, any number of processPoint, one brushUpAtPoint.
+// The operations the window sends are virtual, so that the window's tests can record them.
 // Main thread only.
 class GMRealTimeRenderer : public GMZoomRendererDelegate
 {
@@ -39,24 +40,24 @@ public:
     GMRealTimeRenderer& operator=(const GMRealTimeRenderer&) = delete;
 
     // Makes the channel on first use; a channel given a new layer moves to it.
-    void setLayerForRenderChannel(const std::shared_ptr<pf::Layer>& layer, const QString& channel);
+    virtual void setLayerForRenderChannel(const std::shared_ptr<pf::Layer>& layer, const QString& channel);
     // Shows the normalised rectangle of the photo on the channel (composed anew at every call) and
     // redraws it with the model from now on.
-    void activateChannel(const QString& channel, const pf::Rect& contentsRect);
+    virtual void activateChannel(const QString& channel, const pf::Rect& contentsRect);
     // Empties the channel's layer and stops redrawing it.
-    void deactivateRenderChannel(const QString& channel);
+    virtual void deactivateRenderChannel(const QString& channel);
     // Every active channel shows only the layers below the selected one (true) or up to it (false).
-    void hideDrawLayer(bool hide);
-    void updateActiveChannels();
+    virtual void hideDrawLayer(bool hide);
+    virtual void updateActiveChannels();
     // A change of layer `index` redraws the active channels when it is at or below the selection.
-    void contentDidChangeAtIndex(int index);
-    void brushPathDidChangeAtIndex(int index);
+    virtual void contentDidChangeAtIndex(int index);
+    virtual void brushPathDidChangeAtIndex(int index);
 
     // A stroke; the point is normalised to the channel's layer. Drags and the release go to the channel
     // where the stroke began, whatever is activated meanwhile.
-    void brushDownAtPoint(const OVBrush& brush, const pf::Point& point, const QString& channel);
-    void processPoint(const pf::Point& point);
-    void brushUpAtPoint(const pf::Point& point);
+    virtual void brushDownAtPoint(const OVBrush& brush, const pf::Point& point, const QString& channel);
+    virtual void processPoint(const pf::Point& point);
+    virtual void brushUpAtPoint(const pf::Point& point);
 
     GMRealTimeRendererDelegate* delegate() const { return m_delegate; }
     void setDelegate(GMRealTimeRendererDelegate* delegate) { m_delegate = delegate; }

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Classes/Document/GMDocumentWindowController.h"
+
+#include <memory>
+
+class GMWindowController;
+namespace pf {
+class Document;
+}
+
+// A document's window is the editor window: this serves the document's requests with the editor's
+// window controller (GMWindowController). The pictures for saving are composed from the state of the
+// stack when they are asked for, on the save thread, as every document window's are.
+class GMEditorWindowController : public GMDocumentWindowController
+{
+public:
+    // Builds the window for the document (its keys are watched while it is the current one).
+    explicit GMEditorWindowController(std::weak_ptr<pf::Document> document);
+    ~GMEditorWindowController() override;
+    GMEditorWindowController(const GMEditorWindowController&) = delete;
+    GMEditorWindowController& operator=(const GMEditorWindowController&) = delete;
+
+    void setOriginalImage(const pf::Image& image) override;
+    void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager) override;
+    std::shared_ptr<PhotoToolChain> toolChain() const override;
+    GMRenderForSaving previewForSaving() override;
+    GMRenderForSaving imageForSaving() override;
+    void showLoadingPreview(const QImage& preview) override;
+    void startActivity(const QString& message, std::function<void()> block) override;
+    void stopActivity(const QString& message) override;
+    pf::Window* window() const override;
+
+    GMWindowController& editor() const { return *m_editor; }
+
+private:
+    std::unique_ptr<GMWindowController> m_editor;
+};

@@ -1,0 +1,1543 @@
+#include "Classes/Editor/GMWindowController.h"
+
+#include "Classes/Editor/GMEffectBrowserController.h"
+#include "Classes/Editor/GMEventView.h"
+#include "Classes/Editor/GMSettingsController.h"
+#include "Classes/Editor/GMSlider.h"
+#include "Classes/Editor/OVFrameLayer.h"
+#include "Classes/Editor/OVKeyboardWatcher.h"
+#include "Classes/Editor/OVLayerBrowser.h"
+#include "Classes/Editor/OVLoupeView.h"
+#include "Classes/Editor/OVSwitch.h"
+#include "Classes/Editor/OVTransformedScrollView.h"
+#include "Classes/Editor/OVZoomView.h"
+#include "Classes/Framework/Toolkit/OV3DView.h"
+#include "Classes/Framework/Toolkit/OVActivityPanel.h"
+#include "Classes/Framework/Toolkit/OVButton.h"
+#include "Classes/Framework/Toolkit/OVCursorStack.h"
+#include "Classes/Framework/Toolkit/OVImageView.h"
+#include "Classes/Rendering/GMRealTimeRenderer.h"
+#include "Classes/ToolObjects/GMBlueprintCatalog.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
+#include "Classes/ToolObjects/OVRenderCache.h"
+#include "Classes/ToolObjects/PhotoToolChain.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Localization.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/MainThread.h"
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Foundation/SerialQueue.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/RenderContext.h"
+#include "Platform/UI/Document.h"
+#include "Platform/UI/Event.h"
+#include "Platform/UI/InterfaceRegistry.h"
+#include "Platform/UI/Layer.h"
+#include "Platform/UI/LayerHostView.h"
+#include "Platform/UI/NamedImage.h"
+#include "Platform/UI/Timer.h"
+#include "Platform/UI/Transaction.h"
+#include "Platform/UI/ViewAnimator.h"
+#include "Platform/UI/Window.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QWidget>
+#include <QWindowStateChangeEvent>
+#include <algorithm>
+#include <mutex>
+
+using pf::Point;
+using pf::Rect;
+using pf::Size;
+using pf::Transaction;
+
+const QString GMWindowController::interfaceName = QStringLiteral("GMDocument");
+
+namespace {
+
+const QString kStandard = QStringLiteral("standard");
+const QString kLoupe = QStringLiteral("loupe");
+const QString kZoomViewCursor = QStringLiteral("GMZoomView");
+const QString kLoupeCursor = QStringLiteral("GMLoupe");
+
+// The window as it is built; the window controller fits it to the screen.
+constexpr double kWindowWidth = 1280, kWindowHeight = 800;
+// The column of the settings panel at the left, the band of the effect strip at the foot, the zoom
+// slider's panel at the right edge: the rest is the canvas's.
+constexpr double kSidebarWidth = GMSettingsController::panelWidth - 19;
+constexpr double kStripBand = 190;
+constexpr double kStripBottom = 10, kStripHeight = 176, kStripEndRoom = 40;
+constexpr double kZoomPanelWidth = 40, kZoomPanelHeight = 232, kZoomPanelRoom = 52;
+constexpr double kCornerSide = 16;
+constexpr double kMirrorFrameRate = 30;
+
+// The live picture and the preview are the same picture of the stack: the preview is made of pixels
+// the preview cache already holds, rendered once more into an 8-bit image for the layers.
+QImage pictureOf(const pf::Image& image)
+{
+    if (image.isNull() || image.extent().isEmpty() || image.extent().isInfinite())
+        return QImage();
+    return pf::RenderContext::shared()->renderToQImage(image, image.extent());
+}
+
+QAction* addWindowAction(pf::Window* window, const QString& text, const QList<QKeySequence>& keys,
+                         std::function<void()> run, QObject* context)
+{
+    auto* action = new QAction(pf::localized(text, QStringLiteral("Menu")), window);
+    action->setObjectName(text);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(action, &QAction::triggered, context, [run = std::move(run)] { run(); });
+    window->addAction(action);
+    return action;
+}
+
+// The document window: the content view with the canvas's layer browser, the zoom slider's panel at the
+// right edge, the 2D/3D switch and the "best" filter at the foot of the left column, the drawing corner
+// and the docked loupe. The panels made by their own controllers (the settings panel, the effect strip,
+// the activity panel) are placed by the window controller when it sets the window up.
+pf::Interface buildDocumentInterface(QObject*, const pf::Bundle&)
+{
+    const double W = kWindowWidth, H = kWindowHeight;
+    auto* window = new pf::Window(Rect(0, 0, W, H), pf::Window::Titled | pf::Window::Closable |
+                                                        pf::Window::Miniaturizable | pf::Window::Resizable);
+    window->setMinimumSize(960, 640);
+    window->setBackgroundColor(QColor(24, 25, 28));
+    auto* content = new GMEventView(Rect(0, 0, W, H));
+    window->setContentView(content);
+
+    auto* layers = new OVLayerBrowser(
+        Rect(kSidebarWidth, kStripBand, W - kSidebarWidth - kZoomPanelRoom, H - kStripBand));
+    layers->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
+    content->addSubview(layers);
+
+    // The zoom slider stands upright: the whole picture at its foot, the strongest magnification on top.
+    const double canvasMid = kStripBand + (H - kStripBand) / 2;
+    auto* zoomPanel = new OVImageView(
+        Rect(W - kZoomPanelWidth, canvasMid - kZoomPanelHeight / 2, kZoomPanelWidth, kZoomPanelHeight));
+    zoomPanel->setImage(pf::NamedImage::image(QStringLiteral("ZoomSliderPanel")));
+    zoomPanel->setAutoresizingMask(pf::View::MinXMargin | pf::View::MinYMargin | pf::View::MaxYMargin);
+    auto* zoomSlider = new GMSlider(Rect(13, 40, 14, kZoomPanelHeight - 80));
+    zoomPanel->addSubview(zoomSlider);
+    auto* magnified = new OVImageView(Rect(11, kZoomPanelHeight - 32, 18, 18));
+    magnified->setImage(pf::NamedImage::image(QStringLiteral("ZoomMagnified")));
+    magnified->setNoHitTesting(true);
+    zoomPanel->addSubview(magnified);
+    auto* whole = new OVImageView(Rect(11, 14, 18, 18));
+    whole->setImage(pf::NamedImage::image(QStringLiteral("ZoomWhole")));
+    whole->setNoHitTesting(true);
+    zoomPanel->addSubview(whole);
+    content->addSubview(zoomPanel);
+
+    auto* switch3D = new OVSwitch(Rect(kSidebarWidth - 52, kStripBand + 14, 30, 60));
+    switch3D->setAutoresizingMask(pf::View::MaxYMargin);
+    content->addSubview(switch3D);
+
+    auto* best = new OVButton(Rect(22, kStripBand + 20, 72, 24));
+    best->setName(QStringLiteral("DefaultStyleActive"));
+    best->setTitle(QStringLiteral("Best"));
+    best->setToolTip(pf::localized(QStringLiteral("Show only the most used effects")));
+    best->setAutoresizingMask(pf::View::MaxYMargin);
+    content->addSubview(best);
+
+    auto* corner = new OVImageView(Rect(W - kCornerSide, 0, kCornerSide, kCornerSide));
+    corner->setImage(pf::NamedImage::image(QStringLiteral("DrawCorner")));
+    corner->setNoHitTesting(true);
+    corner->setAutoresizingMask(pf::View::MinXMargin | pf::View::MaxYMargin);
+    content->addSubview(corner);
+
+    auto* loupe = new OVLoupeView(Rect(W - 150, H - 150, 120, 120));
+    loupe->setAutoresizingMask(pf::View::MinXMargin | pf::View::MinYMargin);
+    content->addSubview(loupe);
+
+    // The panels' controllers; the strip spans the window's width.
+    auto* settings = new GMSettingsController;
+    auto* effects = new GMEffectBrowserController;
+    if (pf::View* strip = effects->view())
+        strip->setFrameSize(Size(W, strip->frame().height()));
+    auto* activity = new OVActivityPanel;
+
+    pf::Interface interface;
+    interface.outlets.insert(QStringLiteral("window"), window);
+    interface.outlets.insert(QStringLiteral("windowContentView"), content);
+    interface.outlets.insert(QStringLiteral("layerBrowser"), layers);
+    interface.outlets.insert(QStringLiteral("zoomSliderPanel"), zoomPanel);
+    interface.outlets.insert(QStringLiteral("zoomSlider"), zoomSlider);
+    interface.outlets.insert(QStringLiteral("switch3D"), switch3D);
+    interface.outlets.insert(QStringLiteral("bestFilterButton"), best);
+    interface.outlets.insert(QStringLiteral("drawCorner"), corner);
+    interface.outlets.insert(QStringLiteral("loupe"), loupe);
+    interface.outlets.insert(QStringLiteral("settingsController"), settings);
+    interface.outlets.insert(QStringLiteral("effectBrowserController"), effects);
+    interface.outlets.insert(QStringLiteral("activityPanel"), activity);
+    interface.topLevelObjects = {window, settings, effects, activity};
+    return interface;
+}
+
+} // namespace
+
+// The previews asked for, shared with the queue that composes them: the queue takes the newest request
+// when its turn comes, so requests made while one composes are composed once.
+struct GMWindowController::PreviewRequests
+{
+    std::mutex mutex;
+    int index = 0;
+    quint64 generation = 0;
+    bool queued = false;
+};
+
+// The settings panel while the layers are shown in 3D: a layer in the window's layer host that draws the
+// panel as it looks now (the panel itself is hidden), so that it can shrink and rise with the switch.
+class GMWindowController::PanelMirror : public pf::Layer
+{
+public:
+    explicit PanelMirror(pf::View* panel) : m_panel(panel) {}
+
+    bool drawsContent() const override { return true; }
+    void drawInContext(QPainter& painter) override
+    {
+        if (!m_panel)
+            return;
+        const Rect b = bounds();
+        painter.save();
+        painter.translate(b.minX(), b.maxY());
+        painter.scale(1, -1); // the panel draws in widget coordinates
+        m_panel->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+        painter.restore();
+    }
+    pf::View* panel() const { return m_panel; }
+    std::shared_ptr<pf::Timer> refresh;
+
+private:
+    QPointer<pf::View> m_panel;
+};
+
+GMWindowController::GMWindowController()
+    : m_previewQueue(std::make_unique<pf::SerialQueue>(QStringLiteral("preview composition"))),
+      m_previewRequests(std::make_shared<PreviewRequests>())
+{
+    if (!pf::InterfaceRegistry::hasInterface(interfaceName))
+        registerInterface();
+}
+
+GMWindowController::~GMWindowController()
+{
+    cleanUp();
+    m_alive.reset();
+    // A composition under way finishes first; what it sends back finds nobody.
+    m_previewQueue.reset();
+    m_editRenderer.reset();
+    if (m_toolChain && m_toolChain->delegate() == this)
+        m_toolChain->setDelegate(nullptr);
+    m_keyboardWatcher.reset();
+    if (m_window) {
+        // The window may be closing in an event of its own: it goes after that event, taking its views
+        // and the panels' controllers with it.
+        m_window->hide();
+        m_window->deleteLater();
+    }
+}
+
+void GMWindowController::registerInterface()
+{
+    pf::InterfaceRegistry::registerInterface(interfaceName, buildDocumentInterface);
+}
+
+GMBlueprintCatalog& GMWindowController::blueprintCatalog() const
+{
+    return m_catalog ? *m_catalog : GMBlueprintCatalog::sharedInstance();
+}
+
+// Set-up -------------------------------------------------------------------------------------------------
+
+void GMWindowController::setDocument(std::weak_ptr<pf::Document> document)
+{
+    m_document = std::move(document);
+    if (m_keyboardWatcher) {
+        m_keyboardWatcher->removeAllKeyboardWatchers();
+        m_keyboardWatcher.reset();
+    }
+    if (!m_document.expired())
+        m_keyboardWatcher = std::make_unique<OVKeyboardWatcher>(m_document);
+}
+
+bool GMWindowController::loadWindow()
+{
+    const std::optional<pf::Interface> interface =
+        pf::InterfaceRegistry::load(interfaceName, this, pf::Bundle::main());
+    if (!interface) {
+        pf::warning(QStringLiteral("There is no interface named %1").arg(interfaceName));
+        return false;
+    }
+    takeOutlets(*interface);
+    if (!m_window || !m_windowContentView)
+        return false;
+    // Fitted to the screen and centred.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        const QSize size(std::min(int(kWindowWidth), available.width() - 40),
+                         std::min(int(kWindowHeight), available.height() - 60));
+        m_window->resize(size.expandedTo(m_window->minimumSize()));
+        m_window->move(available.center() - QPoint(m_window->width() / 2, m_window->height() / 2));
+    }
+    awakeFromNib();
+    return true;
+}
+
+void GMWindowController::takeOutlets(const pf::Interface& interface)
+{
+    m_window = interface.outlet<pf::Window>(QStringLiteral("window"));
+    m_windowContentView = interface.outlet<GMEventView>(QStringLiteral("windowContentView"));
+    m_layerBrowser = interface.outlet<OVLayerBrowser>(QStringLiteral("layerBrowser"));
+    m_zoomSliderPanel = interface.outlet<pf::View>(QStringLiteral("zoomSliderPanel"));
+    m_zoomSlider = interface.outlet<GMSlider>(QStringLiteral("zoomSlider"));
+    m_switch3D = interface.outlet<OVSwitch>(QStringLiteral("switch3D"));
+    m_bestFilterButton = interface.outlet<OVButton>(QStringLiteral("bestFilterButton"));
+    m_drawCorner = interface.outlet<pf::View>(QStringLiteral("drawCorner"));
+    m_loupe = interface.outlet<OVLoupeView>(QStringLiteral("loupe"));
+    // The panels' controllers belong to the window once it is there: they go after its views.
+    const auto keep = [this](QObject* object) {
+        if (object && m_window)
+            object->setParent(m_window);
+        return object;
+    };
+    m_settingsController = qobject_cast<GMSettingsController*>(
+        keep(interface.outlets.value(QStringLiteral("settingsController")).data()));
+    m_effectBrowserController = qobject_cast<GMEffectBrowserController*>(
+        keep(interface.outlets.value(QStringLiteral("effectBrowserController")).data()));
+    m_activityPanel =
+        qobject_cast<OVActivityPanel*>(keep(interface.outlets.value(QStringLiteral("activityPanel")).data()));
+    connectWindow();
+}
+
+void GMWindowController::connectWindow()
+{
+    if (m_windowContentView)
+        m_windowContentView->setDelegate(this);
+    if (m_layerBrowser)
+        m_layerBrowser->setDelegate(this);
+    if (m_zoomSlider)
+        m_zoomSlider->setDelegate(this);
+    if (m_switch3D)
+        m_switch3D->setDelegate(this);
+    if (m_loupe)
+        m_loupe->setDelegate(this);
+    if (m_settingsController)
+        m_settingsController->setDelegate(this);
+    if (m_effectBrowserController)
+        m_effectBrowserController->setDelegate(this);
+    if (m_bestFilterButton)
+        m_bestFilterButton->setAction([this](OVButton* button) { filterEffects(button->state() ? 1 : 0); });
+    if (!m_window)
+        return;
+    m_window->installEventFilter(this);
+    addWindowAction(
+        m_window, QStringLiteral("Zoom In"),
+        {QKeySequence(QStringLiteral("Ctrl++")), QKeySequence(QStringLiteral("Ctrl+="))},
+        [this] { zoomIn(); }, this);
+    addWindowAction(
+        m_window, QStringLiteral("Zoom Out"), {QKeySequence(QStringLiteral("Ctrl+-"))}, [this] { zoomOut(); },
+        this);
+    m_willCloseObserver = pf::NotificationCenter::defaultCenter().addObserver(
+        pf::Window::willCloseNotification, m_window.data(),
+        [this](const pf::Notification&) { windowWillClose(); });
+}
+
+void GMWindowController::awakeFromNib()
+{
+    GMEventView* content = m_windowContentView;
+    if (!content)
+        return;
+    const double H = content->bounds().height();
+
+    // 1. The busy panel.
+    if (m_activityPanel) {
+        m_activityPanel->setXLocation(activityPanelX);
+        m_activityPanel->setWindow(content->window());
+        // It slides down from the top edge, wherever a resize takes that.
+        if (pf::View* panel = m_activityPanel->view())
+            panel->setAutoresizingMask(pf::View::MinYMargin);
+    }
+
+    // 2. The effect strip over the lower part of the window (it needs the room above it for its tilt),
+    // its tiles along the foot.
+    pf::View* strip = m_effectBrowserController ? m_effectBrowserController->view() : nullptr;
+    if (strip) {
+        strip->setFrame(Rect(0, 0, strip->frame().width(), H - effectBrowserTop));
+        strip->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
+        placeStripAtFoot();
+        content->addSubview(strip);
+        remakeEffectItems();
+    }
+
+    // 3. The settings panel at the top left.
+    if (m_settingsController) {
+        m_settingsController->setToolChain(m_toolChain);
+        if (pf::View* panel = m_settingsController->view()) {
+            panel->setFrame(Rect(-19, content->frame().height() - settingsPanelTop,
+                                 GMSettingsController::panelWidth, GMSettingsController::panelHeight));
+            panel->setAutoresizingMask(pf::View::MinYMargin);
+            content->addSubview(panel);
+        }
+    }
+
+    // 4. The layer browser just above the strip; the loupe above both.
+    if (m_layerBrowser) {
+        m_layerBrowser->setShowLayersIn2D(false);
+        m_layerBrowser->setMargin(9);
+        if (strip)
+            content->addSubview(m_layerBrowser, pf::View::Ordering::Above, strip);
+        connect(m_layerBrowser, &OVLayerBrowser::frameChanged, this, [this] {
+            if (m_settingsController && !m_closed)
+                m_settingsController->updateCursor(false);
+        });
+        m_layerBrowser->setBorderClass([] { return std::make_shared<OVFrameLayer>(); });
+    }
+
+    // 5. The canvas fills the layer browser's container.
+    if (m_layerBrowser) {
+        auto* zoom = new OVZoomView(Rect(Point(), m_layerBrowser->maxControlViewSize()),
+                                    [] { return std::make_shared<OVFrameLayer>(); });
+        zoom->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
+        m_layerBrowser->addControlView(zoom);
+        m_zoomView = zoom;
+        m_isFirstZoom = true;
+        zoom->setMargin(Size(9, 9));
+        m_lastZoomRect = Rect(0, 0, 1, 1);
+        zoom->setDrawSenderActive(true);
+        if (m_zoomSlider) {
+            m_zoomSlider->setMinValue(1.0);
+            m_zoomSlider->setMaxValue(0.0);
+            m_zoomSlider->setValue(zoom->zoomFactor());
+        }
+        zoomViewDidResize();
+        zoom->installEventFilter(this);
+    }
+
+    // 6. In 2D.
+    if (m_switch3D)
+        m_switch3D->setState(false, true);
+
+    // 7. The keys go to the settings panel and the loupe.
+    if (m_keyboardWatcher) {
+        if (m_settingsController)
+            m_keyboardWatcher->addKeyboardWatcher(m_settingsController);
+        if (m_loupe)
+            m_keyboardWatcher->addKeyboardWatcher(m_loupe);
+    }
+
+    // 8. The window background.
+    if (m_backgroundLayer) {
+        const Transaction::Scope atOnce(true);
+        m_backgroundLayer->setAutoresizingMask(pf::Layer::WidthSizable | pf::Layer::HeightSizable);
+        m_backgroundLayer->setAnchorPoint(Point(0.5, 0.5));
+        m_backgroundLayer->setFrame(content->bounds());
+        m_backgroundLayer->setContentsGravity(pf::ContentsGravity::Resize);
+    }
+    if (m_layerBrowser)
+        m_layerBrowser->backgroundLayer()->setContentsGravity(pf::ContentsGravity::Resize);
+    const QImage background = pf::NamedImage::image(GMEventView::backgroundImageName);
+    m_backgroundSize = Size(background.width(), background.height());
+    setBackgroundRect(Rect(0.1, 0.2, 0.8, 0.8));
+    orderViews();
+}
+
+void GMWindowController::placeStripAtFoot()
+{
+    if (!m_effectBrowserController)
+        return;
+    OV3DView* browser = m_effectBrowserController->browserView();
+    const double width = browser->frame().width();
+    // The strip's views are shown by layers of the 3D view: those are placed, keeping their turns.
+    const auto place = [browser](pf::View* view, const Rect& frame, unsigned mask) {
+        view->setAutoresizingMask(mask);
+        const std::shared_ptr<pf::Layer> layer = browser->layerForSubview(view);
+        if (!layer) {
+            view->setFrame(frame);
+            return;
+        }
+        const Transaction::Scope atOnce(true);
+        const pf::Transform3D kept = layer->transform();
+        layer->setTransform(pf::Transform3D::identity());
+        layer->setFrame(frame);
+        layer->setTransform(kept);
+    };
+    if (OVTransformedScrollView* scroll = m_effectBrowserController->effectScrollView())
+        place(scroll, Rect(0, kStripBottom, width - kStripEndRoom, kStripHeight),
+              pf::View::WidthSizable | pf::View::MaxYMargin);
+    if (pf::View* shadow = m_effectBrowserController->cutShadow())
+        place(shadow, Rect(0, kStripBottom, shadow->frame().width(), kStripHeight),
+              pf::View::MaxXMargin | pf::View::MaxYMargin);
+}
+
+void GMWindowController::orderViews()
+{
+    GMEventView* content = m_windowContentView;
+    if (!content || !m_window)
+        return;
+    // The layers of the 3D stack lie over the strip and the canvas, under the panels and controls.
+    if (pf::LayerHostView* host = pf::LayerHostView::windowHost(m_window)) {
+        if (m_layerBrowser)
+            content->addSubview(host, pf::View::Ordering::Above, m_layerBrowser);
+    }
+    for (pf::View* view : {m_zoomSliderPanel.data(), static_cast<pf::View*>(m_switch3D.data()),
+                           static_cast<pf::View*>(m_bestFilterButton.data()),
+                           m_settingsController ? m_settingsController->view() : nullptr, m_drawCorner.data(),
+                           static_cast<pf::View*>(m_loupe.data())})
+        if (view && view->superview() == content)
+            content->addSubview(view);
+}
+
+void GMWindowController::remakeEffectItems()
+{
+    if (!m_effectBrowserController)
+        return;
+    const QVariantList items = blueprintCatalog().collectionViewItemsWithImage(originalPicture());
+    GMNotResponderCollectionView* collection = m_effectBrowserController->effectCollectionView();
+    if (collection && !collection->content().isEmpty()) {
+        collection->setContent(items);
+        const PhotoToolPtr selected = m_toolChain ? m_toolChain->selectedPhotoTool() : nullptr;
+        m_effectBrowserController->setSelectedFilter(
+            selected && selected->blueprint() ? selected->blueprint()->photoToolName() : QString());
+    } else {
+        m_effectBrowserController->addEffects(items);
+    }
+}
+
+QImage GMWindowController::originalPicture() const
+{
+    if (!m_toolChain)
+        return QImage();
+    // A small picture is enough for the tiles.
+    const pf::Image original = m_toolChain->originalImage();
+    const Rect extent = original.extent();
+    if (extent.isEmpty() || extent.isInfinite())
+        return QImage();
+    const double scale = std::min(1.0, 240.0 / std::max(extent.width(), extent.height()));
+    return pictureOf(original.imageByApplyingTransform(pf::AffineTransform::scale(scale, scale)));
+}
+
+// The document's calls -----------------------------------------------------------------------------------
+
+void GMWindowController::showLoadingPreview(const QImage& image)
+{
+    if (!m_zoomView)
+        return;
+    const Transaction::Scope atOnce(true);
+    m_zoomView->zoomLayer()->setContents(image);
+}
+
+void GMWindowController::dropEditingObjects()
+{
+    // Another picture replaces the stack: the old objects stop talking to the window.
+    stopTimer(m_editSwitchTimer);
+    ++m_previewGeneration;
+    m_previewPending = false;
+    m_deactivateWithPreview = false;
+    m_strokeRunning = false;
+    if (m_editRenderer) {
+        m_editRenderer->setDelegate(nullptr);
+        m_editRenderer.reset();
+    }
+    if (m_toolChain && m_toolChain->delegate() == this)
+        m_toolChain->setDelegate(nullptr);
+    if (m_layerBrowser)
+        m_layerBrowser->removeAllLayers();
+    m_viewMode = Start;
+}
+
+void GMWindowController::setOriginalImage(const pf::Image& image)
+{
+    if (m_toolChain)
+        dropEditingObjects();
+    m_toolChain = std::make_shared<PhotoToolChain>(image);
+    m_toolChain->setDelegate(this);
+    m_toolChain->setUndoDenomination(pf::localized(QStringLiteral("Effect")));
+    if (m_settingsController)
+        m_settingsController->setToolChain(m_toolChain);
+
+    m_previewRenderer = std::make_shared<OVRenderCache>(m_toolChain, m_toolChain.get());
+    // Fitted inside 1024 x 1024, and never larger than the photo: a small photo's preview is the photo.
+    const Size photo = m_toolChain->originalImageSize();
+    m_previewRenderer->fitOutputSizeInside(
+        Size(std::min(previewSide, photo.width), std::min(previewSide, photo.height)));
+    m_saveRenderer = std::make_shared<OVRenderCache>(m_toolChain, m_toolChain.get());
+
+    m_editRenderer = m_rendererFactory ? m_rendererFactory(m_toolChain)
+                                       : std::make_unique<GMRealTimeRenderer>(m_toolChain);
+    m_editRenderer->setDelegate(this);
+    if (m_zoomView)
+        m_editRenderer->setLayerForRenderChannel(m_zoomView->contentLayer(), kStandard);
+    if (m_loupe)
+        m_editRenderer->setLayerForRenderChannel(m_loupe->contentLayer(), kLoupe);
+
+    const Rect extent = image.extent();
+    m_imageSize = Size(std::round(extent.width()), std::round(extent.height()));
+    if (m_zoomView) {
+        m_zoomView->setImageSize(m_imageSize);
+        if (m_loupe)
+            m_loupe->setZoomSize(m_zoomView->imageSize());
+        m_zoomView->setDelegate(this);
+    }
+    if (m_layerBrowser)
+        m_layerBrowser->setImageSize(m_toolChain->originalImageSize());
+    // The tiles of effects without a picture of their own show this photograph.
+    remakeEffectItems();
+
+    photoToolChainDidInsertToolAtIndex(m_toolChain.get(), 0);
+    photoToolChainDidSelectToolAtIndex(m_toolChain.get(), 0);
+    m_toolChain->setUndoManager(m_undoManager);
+}
+
+pf::Image GMWindowController::originalImage() const
+{
+    return m_toolChain ? m_toolChain->originalImage() : pf::Image();
+}
+
+void GMWindowController::setUndoManager(std::shared_ptr<pf::UndoManager> undoManager)
+{
+    m_undoManager = std::move(undoManager);
+    if (m_toolChain)
+        m_toolChain->setUndoManager(m_undoManager);
+}
+
+pf::Image GMWindowController::previewForSaving()
+{
+    return m_previewRenderer ? m_previewRenderer->composedImageToIndex(m_toolChain->numberOfTools() - 1)
+                             : pf::Image();
+}
+
+pf::Image GMWindowController::imageForSaving()
+{
+    return m_saveRenderer ? m_saveRenderer->composedImageToIndex(m_toolChain->numberOfTools() - 1)
+                          : pf::Image();
+}
+
+// The window ---------------------------------------------------------------------------------------------
+
+void GMWindowController::windowWillClose()
+{
+    cleanUp();
+}
+
+void GMWindowController::windowWillEnterFullScreen()
+{
+    if (m_drawCorner)
+        m_drawCorner->setAlphaValue(0.0);
+}
+
+void GMWindowController::windowWillExitFullScreen()
+{
+    if (m_drawCorner)
+        m_drawCorner->setAlphaValue(1.0);
+}
+
+bool GMWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_window.data() && event->type() == QEvent::WindowStateChange) {
+        const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+        const bool was = change->oldState() & Qt::WindowFullScreen;
+        const bool is = m_window->windowState() & Qt::WindowFullScreen;
+        if (is && !was)
+            windowWillEnterFullScreen();
+        else if (was && !is)
+            windowWillExitFullScreen();
+    } else if (watched == m_zoomView.data() &&
+               (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+        zoomViewDidResize();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void GMWindowController::cleanUp()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    stopTimer(m_zoomTimer);
+    stopTimer(m_editSwitchTimer);
+    // Pictures still under way are never shown.
+    ++m_previewGeneration;
+    m_previewPending = false;
+    if (m_previewRenderer)
+        m_previewRenderer->setCancel(true);
+    if (m_editRenderer) {
+        m_editRenderer->deactivateRenderChannel(kStandard);
+        m_editRenderer->deactivateRenderChannel(kLoupe);
+        m_editRenderer->setDelegate(nullptr);
+    }
+    m_strokeRunning = false;
+    if (m_keyboardWatcher) {
+        m_keyboardWatcher->deactivateKeyboardWatching();
+        m_keyboardWatcher->removeAllKeyboardWatchers();
+    }
+    if (m_layerBrowser)
+        disconnect(m_layerBrowser, nullptr, this, nullptr);
+    endPanelMirror();
+    m_willCloseObserver.reset();
+    // Nothing the window's views do from now on reaches the controller.
+    if (m_zoomView) {
+        m_zoomView->setDelegate(nullptr);
+        m_zoomView->removeEventFilter(this);
+    }
+    if (m_window)
+        m_window->removeEventFilter(this);
+    if (m_windowContentView)
+        m_windowContentView->setDelegate(nullptr);
+    if (m_layerBrowser)
+        m_layerBrowser->setDelegate(nullptr);
+    if (m_zoomSlider)
+        m_zoomSlider->setDelegate(nullptr);
+    if (m_switch3D)
+        m_switch3D->setDelegate(nullptr);
+    if (m_loupe)
+        m_loupe->setDelegate(nullptr);
+    if (m_bestFilterButton)
+        m_bestFilterButton->setAction(nullptr);
+    if (m_settingsController)
+        m_settingsController->setDelegate(nullptr);
+    if (m_effectBrowserController)
+        m_effectBrowserController->setDelegate(nullptr);
+    if (m_toolChain && m_toolChain->delegate() == this)
+        m_toolChain->setDelegate(nullptr);
+}
+
+void GMWindowController::stopTimer(std::shared_ptr<pf::Timer>& timer)
+{
+    if (timer)
+        timer->invalidate();
+    timer.reset();
+}
+
+bool GMWindowController::isIn2D() const
+{
+    return m_layerBrowser && m_layerBrowser->state() == OVLayerBrowser::In2D;
+}
+
+bool GMWindowController::isEditSwitchPending() const
+{
+    return m_editSwitchTimer && m_editSwitchTimer->isValid();
+}
+
+bool GMWindowController::isZoomSettlePending() const
+{
+    return m_zoomTimer && m_zoomTimer->isValid();
+}
+
+// Preview and live editing -------------------------------------------------------------------------------
+
+void GMWindowController::showPreview(bool force)
+{
+    if (m_closed || !m_toolChain || (!force && m_viewMode == Preview))
+        return;
+    if (!isIn2D())
+        return;
+    m_viewMode = Preview;
+    if (m_zoomView) {
+        const Transaction::Scope atOnce(true);
+        m_zoomView->zoomLayer()->setOpacity(1.0);
+    }
+    if (m_loupe && m_loupe->loupeState() == 5)
+        m_loupe->setLoupeState(4);
+    // The live picture stays until the preview that replaces it is there.
+    m_deactivateWithPreview = true;
+    requestPreview(m_toolChain->selectionIndex());
+}
+
+void GMWindowController::requestPreview(int index)
+{
+    const quint64 generation = ++m_previewGeneration;
+    m_previewPending = true;
+    bool submit = false;
+    {
+        std::lock_guard lock(m_previewRequests->mutex);
+        m_previewRequests->index = index;
+        m_previewRequests->generation = generation;
+        submit = !m_previewRequests->queued;
+        m_previewRequests->queued = true;
+    }
+    if (!submit)
+        return;
+    m_previewQueue->async([requests = m_previewRequests, cache = m_previewRenderer,
+                           alive = std::weak_ptr<int>(m_alive), self = QPointer<GMWindowController>(this)] {
+        int wanted = 0;
+        quint64 generation = 0;
+        {
+            std::lock_guard lock(requests->mutex);
+            wanted = requests->index;
+            generation = requests->generation;
+            requests->queued = false;
+        }
+        // A stack changed meanwhile gives no picture: the change asks for another.
+        const QImage picture = pictureOf(cache->composedImageToIndex(wanted));
+        pf::runOnMain([alive, self, generation, picture] {
+            if (alive.lock() && self)
+                self->deliverPreview(generation, picture);
+        });
+    });
+}
+
+void GMWindowController::deliverPreview(quint64 generation, const QImage& picture)
+{
+    if (m_closed || generation != m_previewGeneration)
+        return;
+    m_previewPending = false;
+    if (picture.isNull())
+        return;
+    {
+        const Transaction::Scope atOnce(true);
+        if (m_zoomView)
+            m_zoomView->zoomLayer()->setContents(picture);
+        if (m_loupe)
+            m_loupe->zoomLayer()->setContents(picture);
+    }
+    ++m_previewsShown;
+    if (m_deactivateWithPreview) {
+        m_deactivateWithPreview = false;
+        if (m_editRenderer)
+            m_editRenderer->deactivateRenderChannel(kStandard);
+    }
+}
+
+void GMWindowController::fillLayerBrowser3D()
+{
+    if (m_viewMode == Layers3D || !m_toolChain)
+        return;
+    m_viewMode = Layers3D;
+    refreshCards(0);
+    m_deactivateWithPreview = false;
+    if (m_editRenderer)
+        m_editRenderer->deactivateRenderChannel(kStandard);
+    if (m_zoomView) {
+        const Transaction::Scope atOnce(true);
+        m_zoomView->zoomLayer()->setOpacity(0.0);
+    }
+}
+
+void GMWindowController::refreshCards(int from)
+{
+    if (!m_layerBrowser || !m_previewRenderer || !m_toolChain)
+        return;
+    // Each layer's content is made from the stack below it: a change reaches every card above.
+    const auto& layers = m_layerBrowser->layers();
+    const int count = std::min(int(layers.size()), m_toolChain->numberOfTools());
+    for (int i = std::max(0, from); i < count; ++i)
+        layers[size_t(i)]->setContents(pictureOf(m_previewRenderer->contentImageForIndex(i)));
+}
+
+void GMWindowController::prepareEditing(int kind)
+{
+    if (m_closed)
+        return;
+    if (kind == 0) {
+        prepareEditingTimed();
+        return;
+    }
+    // A settled zoom or scroll waits for the next; a change of the stack goes first.
+    if (isEditSwitchPending() && m_editSwitchTimerLong)
+        stopTimer(m_editSwitchTimer);
+    if (isEditSwitchPending())
+        return;
+    const bool shift = pf::Event::currentModifierFlags() & pf::Modifier::Shift;
+    const double interval = shift ? 5.0 : (kind == 2 ? 0.5 : 0.0);
+    m_editSwitchTimerLong = kind == 2;
+    m_editSwitchTimer = pf::Timer::scheduled(
+        interval, false, [this](pf::Timer&) { prepareEditingTimed(); }, this);
+}
+
+void GMWindowController::prepareEditingTimed()
+{
+    stopTimer(m_editSwitchTimer);
+    if (m_closed || !isIn2D() || !m_editRenderer || !m_zoomView)
+        return;
+    m_deactivateWithPreview = false;
+    m_editRenderer->activateChannel(kStandard, m_zoomView->zoomLayer()->contentsRect());
+}
+
+void GMWindowController::realTimeRenderChannelDidBecomeVisible(GMRealTimeRenderer*, const QString& channel)
+{
+    if (m_closed)
+        return;
+    if (channel == kStandard) {
+        // A picture of a channel about to give way to the preview does not make the window live.
+        if (!m_deactivateWithPreview)
+            m_viewMode = Live;
+    } else if (channel == kLoupe && m_loupe) {
+        m_loupe->setLoupeState(5);
+    }
+}
+
+// Background ---------------------------------------------------------------------------------------------
+
+void GMWindowController::setBackgroundRect(const Rect& rect)
+{
+    m_backgroundRect = rect;
+    if (m_windowContentView)
+        m_windowContentView->setBgRect(rect);
+    updateLayerBackground();
+}
+
+void GMWindowController::updateLayerBackground()
+{
+    if (!m_windowContentView)
+        return;
+    const Size view = m_windowContentView->bounds().size;
+    const Rect cut = GMEventView::backgroundCut(m_backgroundRect, view, m_backgroundSize);
+    const Transaction::Scope atOnce(true);
+    if (m_backgroundLayer)
+        m_backgroundLayer->setContentsRect(cut);
+    if (!m_layerBrowser || view.width <= 0 || view.height <= 0)
+        return;
+    // The perspective layer lies in the window's layer host, whose root has the window's coordinates.
+    const auto background = m_layerBrowser->backgroundLayer();
+    const pf::Layer* root = background.get();
+    while (root->superlayer())
+        root = root->superlayer();
+    const Rect r = background->convertRectToLayer(background->bounds(), root);
+    background->setContentsRect(Rect(
+        cut.minX() + r.minX() / view.width * cut.width(), cut.minY() + r.minY() / view.height * cut.height(),
+        r.width() / view.width * cut.width(), r.height() / view.height * cut.height()));
+}
+
+// Zoom ---------------------------------------------------------------------------------------------------
+
+void GMWindowController::sliderDidChangeValue(GMSlider* slider, double value, bool preview)
+{
+    if (m_closed || slider != m_zoomSlider || !m_zoomView || !m_layerBrowser || m_layerBrowser->show3DView())
+        return;
+    m_zoomView->setZoomFactor(value, m_isFirstZoom, preview);
+    m_isFirstZoom = !preview;
+}
+
+void GMWindowController::zoomViewDidUpdateContentsRect(OVZoomView* view, const Rect& rect, bool preview)
+{
+    if (m_closed || !view)
+        return;
+    if (m_layerBrowser)
+        m_layerBrowser->setLayerFrame(
+            view->convertRectToView(view->contentLayer()->frame(), m_layerBrowser->layerContainer()));
+    m_lastZoomRect = rect;
+    if (m_layerBrowser && m_layerBrowser->show3DView())
+        return;
+    if (preview)
+        showPreview(false);
+    else
+        prepareEditing(2);
+    if (m_zoomSlider)
+        m_zoomSlider->setValue(view->zoomFactor());
+    const Transaction::Scope atOnce(true);
+    if (!preview && m_layerBrowser)
+        for (const auto& layer : m_layerBrowser->layers())
+            layer->setContentsRect(rect);
+    view->zoomLayer()->setContentsRect(m_lastZoomRect);
+    if (m_loupe && m_loupe->drawSenderActive())
+        m_loupe->updateLoupe();
+}
+
+void GMWindowController::zoomViewDidResize()
+{
+    if (!m_zoomView || !m_layerBrowser || m_closed)
+        return;
+    m_layerBrowser->setLayerFrame(
+        m_zoomView->convertRectToView(m_zoomView->contentLayer()->frame(), m_layerBrowser->layerContainer()));
+}
+
+void GMWindowController::zoomIn()
+{
+    if (!m_zoomSlider || !m_zoomView || m_closed)
+        return;
+    const double value = std::max(0.0, m_zoomSlider->value() - 0.1);
+    m_zoomSlider->setValue(value);
+    m_zoomView->setZoomFactor(value, false, true);
+    stopTimer(m_zoomTimer);
+    m_zoomTimer = pf::Timer::scheduled(
+        zoomInSettle, false, [this](pf::Timer&) { updateZoomView(); }, this);
+}
+
+void GMWindowController::zoomOut()
+{
+    if (!m_zoomSlider || !m_zoomView || m_closed)
+        return;
+    const double value = std::min(1.0, m_zoomSlider->value() + 0.1);
+    m_zoomSlider->setValue(value);
+    m_zoomView->setZoomFactor(value, false, true);
+    stopTimer(m_zoomTimer);
+    m_zoomTimer = pf::Timer::scheduled(
+        zoomOutSettle, false, [this](pf::Timer&) { updateZoomView(); }, this);
+}
+
+void GMWindowController::updateZoomView()
+{
+    stopTimer(m_zoomTimer);
+    if (m_zoomView && !m_closed)
+        m_zoomView->setZoomFactor(m_zoomView->zoomFactor(), false, false);
+}
+
+// Other --------------------------------------------------------------------------------------------------
+
+void GMWindowController::updateSettingsView()
+{
+    if (!m_settingsController || !m_toolChain || !m_layerBrowser)
+        return;
+    // The browser announces a switch before it takes its new state: the switch's own direction counts.
+    const PhotoToolPtr selected = m_toolChain->selectedPhotoTool();
+    if (m_towards3D) {
+        if (m_toolChain->selectionIndex() > 0 && selected)
+            m_settingsController->showActivePreviewInformation(selected->blueprint());
+        else
+            m_settingsController->showEmptySelection();
+        return;
+    }
+    if (m_toolChain->selectionIndex() == 0 || !selected) {
+        m_settingsController->showEmptySelection();
+    } else {
+        m_settingsController->showPhotoTool(selected);
+        m_settingsController->updateBrushSliders(selected);
+    }
+}
+
+void GMWindowController::filterEffects(int state)
+{
+    if (!m_effectBrowserController)
+        return;
+    m_effectBrowserController->setFilterPredicate(state == 1 ? GMEffectBrowserController::bestPredicate()
+                                                             : GMEffectBrowserController::Predicate());
+    if (m_bestFilterButton && m_bestFilterButton->state() != (state == 1))
+        m_bestFilterButton->setState(state == 1);
+}
+
+Rect GMWindowController::drawingArea() const
+{
+    return m_layerBrowser ? m_layerBrowser->frame() : Rect();
+}
+
+void GMWindowController::setDrawCursor(const std::optional<QCursor>& cursor)
+{
+    m_drawCursor = cursor;
+    if (m_zoomView)
+        OVCursorStack::replaceCursor(drawCursor(), kZoomViewCursor, m_zoomView->window());
+    if (m_loupe)
+        OVCursorStack::replaceCursor(drawCursor(), kLoupeCursor, m_loupe->window());
+}
+
+// The tool chain -----------------------------------------------------------------------------------------
+
+void GMWindowController::photoToolChainDidInsertToolAtIndex(PhotoToolChain* chain, int index)
+{
+    if (m_closed || chain != m_toolChain.get())
+        return;
+    if (m_layerBrowser) {
+        const PhotoToolPtr tool = chain->photoToolAtIndex(index);
+        const QString name = index > 0 && tool && tool->blueprint() ? tool->blueprint()->displayName()
+                                                                    : QStringLiteral("Original");
+        m_layerBrowser->insertLayerWithName(pf::localized(name), index);
+    }
+    if (index == 0 && m_zoomView)
+        zoomViewDidUpdateContentsRect(m_zoomView, Rect(0, 0, 1, 1), false);
+    // A layer added while the layers are shown in 3D gets its card at once.
+    if (m_viewMode == Layers3D)
+        refreshCards(index);
+    if (chain->selectionIndex() >= index) {
+        showPreview(true);
+        prepareEditing(1);
+    }
+}
+
+void GMWindowController::photoToolChainDidSelectToolAtIndex(PhotoToolChain* chain, int index)
+{
+    if (m_closed || chain != m_toolChain.get())
+        return;
+    if (m_layerBrowser)
+        m_layerBrowser->setSelectionIndex(index);
+    if (m_effectBrowserController) {
+        const PhotoToolPtr tool = chain->selectedPhotoTool();
+        m_effectBrowserController->setSelectedFilter(
+            index > 0 && tool && tool->blueprint() ? tool->blueprint()->photoToolName() : QString());
+    }
+    updateSettingsView();
+    if (m_viewMode != Layers3D) {
+        showPreview(true);
+        prepareEditing(1);
+    }
+}
+
+void GMWindowController::photoToolChainDidRemovedToolAtIndex(PhotoToolChain* chain, int index)
+{
+    if (m_closed || chain != m_toolChain.get())
+        return;
+    showPreview(true);
+    prepareEditing(1);
+    if (m_layerBrowser)
+        m_layerBrowser->removeLayerAtIndex(index);
+    if (m_viewMode == Layers3D)
+        refreshCards(index);
+}
+
+void GMWindowController::photoToolChainRemovedAllTools(PhotoToolChain* chain)
+{
+    if (m_closed || chain != m_toolChain.get())
+        return;
+    // The browser keeps only the background, as the stack does.
+    if (m_layerBrowser)
+        for (qint64 i = qint64(m_layerBrowser->layers().size()) - 1; i > 0; --i)
+            m_layerBrowser->removeLayerAtIndex(i);
+    showPreview(true);
+    prepareEditing(0);
+}
+
+void GMWindowController::photoToolChainCompositionDidChangeAtIndex(PhotoToolChain* chain, int index)
+{
+    if (m_closed || chain != m_toolChain.get())
+        return;
+    if (m_viewMode == Live && m_editRenderer)
+        m_editRenderer->contentDidChangeAtIndex(index);
+    else if (m_viewMode == Preview)
+        showPreview(true);
+    else if (m_viewMode == Layers3D)
+        refreshCards(index);
+}
+
+void GMWindowController::photoToolChainSettingsDidChange(PhotoToolChain* chain, const QVariantMap&, int index)
+{
+    if (m_closed || chain != m_toolChain.get() || m_isUpdatingSettings || !m_settingsController)
+        return;
+    m_settingsController->showFilterSettings(chain->photoToolAtIndex(index));
+}
+
+void GMWindowController::photoToolChainBrushPathDidChange(PhotoToolChain* chain, OVBrushPathImage*, int)
+{
+    if (m_closed || chain != m_toolChain.get())
+        return;
+    if (m_viewMode == Live) {
+        if (m_editRenderer)
+            m_editRenderer->updateActiveChannels();
+    } else if (m_viewMode == Layers3D) {
+        m_viewMode = Start;
+        fillLayerBrowser3D();
+    } else {
+        showPreview(true);
+    }
+}
+
+// The effect browser -------------------------------------------------------------------------------------
+
+void GMWindowController::effectBrowserControllerAddPhotoTool(GMEffectBrowserController*, const QString& name)
+{
+    if (m_closed || !m_toolChain)
+        return;
+    const std::shared_ptr<GMEffectBlueprint> blueprint = blueprintCatalog().effectBlueprintWithName(name);
+    if (!blueprint)
+        return;
+    m_toolChain->insertPhotoToolWithBlueprint(blueprint, std::nullopt, m_toolChain->selectionIndex());
+}
+
+void GMWindowController::effectBrowserControllerHoveredFilterDidChange(GMEffectBrowserController*,
+                                                                       const QString& name)
+{
+    if (m_closed || !m_settingsController)
+        return;
+    if (name.isNull())
+        updateSettingsView();
+    else
+        m_settingsController->showPreviewInformation(blueprintCatalog().effectBlueprintWithName(name));
+}
+
+// The settings panel -------------------------------------------------------------------------------------
+
+void GMWindowController::settingsControllerDidChangeSettings(GMSettingsController*,
+                                                             const QVariantMap& settings, int index,
+                                                             const QString& undoName, bool preview)
+{
+    if (m_closed || !m_toolChain)
+        return;
+    // A drag registers no undo step until its final change.
+    m_isUpdatingSettings = true;
+    m_toolChain->setSettingsForToolAtIndex(settings, index, preview ? QString() : undoName);
+    m_isUpdatingSettings = false;
+}
+
+void GMWindowController::settingsControllerDidChangeBrush(GMSettingsController*,
+                                                          const std::optional<QCursor>& cursor)
+{
+    setDrawCursor(cursor);
+}
+
+void GMWindowController::settingsControllerHideDrawLayer(GMSettingsController*, bool hide)
+{
+    if (m_editRenderer && !m_closed)
+        m_editRenderer->hideDrawLayer(hide);
+}
+
+// Strokes ------------------------------------------------------------------------------------------------
+
+namespace {
+
+Point validateLocation(Point p)
+{
+    return Point(std::clamp(p.x, 0.0, 1.0), std::clamp(p.y, 0.0, 1.0));
+}
+
+} // namespace
+
+void GMWindowController::drawSenderBrushDownAtPoint(OVDrawSender* sender, Point point)
+{
+    if (m_closed || m_strokeRunning || !m_toolChain || !m_editRenderer || !m_settingsController)
+        return;
+    // The background takes no strokes.
+    if (!m_layerBrowser || m_layerBrowser->selectionIndex() <= 0)
+        return;
+    if (m_zoomView)
+        m_zoomView->setBlockScrolling(true);
+    OVBrush brush = m_settingsController->brush();
+    const double s = brush.size;
+    brush.size = s * s * drawingArea().size.width * 0.6 + 1;
+    const bool fromLoupe = m_loupe && sender == static_cast<OVDrawSender*>(m_loupe.data());
+    // A stroke on the canvas needs its channel live with the rectangle shown now: after a zoom the
+    // channel may still map the rectangle before it, or none at all.
+    if (!fromLoupe && m_viewMode != Live && m_zoomView && isIn2D()) {
+        stopTimer(m_editSwitchTimer);
+        m_deactivateWithPreview = false;
+        m_editRenderer->activateChannel(kStandard, m_zoomView->zoomLayer()->contentsRect());
+    }
+    m_strokeRunning = true;
+    m_editRenderer->brushDownAtPoint(brush, validateLocation(point), fromLoupe ? kLoupe : kStandard);
+}
+
+void GMWindowController::drawSenderBrushDraggedAtPoint(OVDrawSender*, Point point)
+{
+    // Drags belong to the stroke that runs, whatever became selected meanwhile.
+    if (!m_strokeRunning || !m_editRenderer)
+        return;
+    m_editRenderer->processPoint(validateLocation(point));
+}
+
+void GMWindowController::drawSenderBrushUpAtPoint(OVDrawSender*, Point point)
+{
+    if (!m_strokeRunning || !m_editRenderer)
+        return;
+    m_strokeRunning = false;
+    if (m_zoomView)
+        m_zoomView->setBlockScrolling(false);
+    m_editRenderer->brushUpAtPoint(validateLocation(point));
+}
+
+void GMWindowController::realTimeRendererDidCalculateContentContainer(
+    GMRealTimeRenderer*, const OVContentContainerPtr& container, const Rect& rect, const QString&,
+    const std::shared_ptr<OVBrushPathImage>& target)
+{
+    // The stroke belongs to the mask it was painted on; a layer removed meanwhile takes nothing.
+    if (m_closed || !m_toolChain || !target || !container ||
+        m_toolChain->indexForBrushPathImage(target.get()) <= 0)
+        return;
+    target->addContentContainerWithRect(container, rect);
+}
+
+// The layer browser --------------------------------------------------------------------------------------
+
+void GMWindowController::layerBrowserDidChangeSelection(OVLayerBrowser*, qint64 index)
+{
+    if (m_toolChain && !m_closed)
+        m_toolChain->setSelectionIndex(int(index));
+}
+
+void GMWindowController::layerBrowserHoveringLayerAtIndex(OVLayerBrowser*, qint64 index)
+{
+    if (!m_settingsController || !m_toolChain || m_closed)
+        return;
+    if (index == 0) {
+        m_settingsController->showPreviewInformation(nullptr);
+        return;
+    }
+    if (index == m_toolChain->selectionIndex() || index == OVStepScroller::NotFound) {
+        const PhotoToolPtr selected = m_toolChain->selectedPhotoTool();
+        m_settingsController->showActivePreviewInformation(selected ? selected->blueprint() : nullptr);
+        return;
+    }
+    const PhotoToolPtr tool = m_toolChain->photoToolAtIndex(int(index));
+    m_settingsController->showPreviewInformation(tool ? tool->blueprint() : nullptr);
+}
+
+bool GMWindowController::layerBrowserCanInteractFrom(OVLayerBrowser*, qint64 from, qint64 to)
+{
+    if (m_viewMode == Layers3D)
+        return false;
+    return from != 0 && to != 0 && to != from && to != OVStepScroller::NotFound;
+}
+
+void GMWindowController::layerBrowserInteractFrom(OVLayerBrowser*, qint64 from, qint64 to)
+{
+    if (!m_toolChain || m_closed)
+        return;
+    const auto source = m_toolChain->brushPathImageAtIndex(int(from));
+    const auto target = m_toolChain->brushPathImageAtIndex(int(to));
+    const OVContentContainerPtr sourceSnapshot = source ? source->contentContainer() : nullptr;
+    const OVContentContainerPtr targetSnapshot = target ? target->contentContainer() : nullptr;
+    if (!sourceSnapshot || !targetSnapshot) {
+        pf::warning(QStringLiteral("Could not copy mask from %1 to %2")
+                        .arg(source ? QStringLiteral("layer %1").arg(from) : QStringLiteral("(null)"),
+                             target ? QStringLiteral("layer %1").arg(to) : QStringLiteral("(null)")));
+        return;
+    }
+    // The painted mask of the source; the target keeps its own additional image (a texture).
+    auto container = std::make_shared<OVContentContainer>(sourceSnapshot->imageContainer(),
+                                                          targetSnapshot->additionalImageContainer());
+    m_toolChain->replaceBrushPathImage(std::make_shared<OVBrushPathImage>(target->size(), container),
+                                       int(to));
+}
+
+// The switch between 2D and 3D ---------------------------------------------------------------------------
+
+void GMWindowController::ovSwitchDidChangeState(OVSwitch*, bool state)
+{
+    if (m_layerBrowser && !m_closed)
+        m_layerBrowser->setShow3DView(state);
+}
+
+void GMWindowController::willSwitchTo3DView()
+{
+    if (m_closed)
+        return;
+    m_towards3D = true;
+    if (m_loupe)
+        m_loupe->setLoupeState(0);
+    const double duration = pf::Event::currentModifierFlags() & pf::Modifier::Shift
+                                ? OVLayerBrowser::kSlowSwitchDuration
+                                : OVLayerBrowser::kSwitchDuration;
+    Transaction::begin();
+    Transaction::setAnimationDuration(duration);
+    {
+        const Transaction::Scope atOnce(true);
+        if (m_zoomView)
+            m_zoomView->hide();
+        if (m_viewMode != Layers3D)
+            fillLayerBrowser3D();
+        m_viewMode = Layers3D;
+    }
+    if (m_effectBrowserController)
+        m_effectBrowserController->setIncreased3DEffect(true);
+    setBackgroundRect(Rect(0, 0, 1, 1));
+    // The settings panel shrinks to four fifths and rises by a fifth of its height; the zoom slider's
+    // panel leaves by the right edge.
+    startPanelMirror();
+    if (m_panelMirror) {
+        const double h = m_panelMirror->bounds().height();
+        m_panelMirror->setTransform(pf::Transform3D::translation(0, 0.2 * h, 0).scaled(0.8, 0.8, 1.0));
+    }
+    if (m_zoomSliderPanel) {
+        const Rect frame = m_zoomSliderPanel->frame();
+        pf::ViewAnimator::runGroup(duration, [&] {
+            pf::ViewAnimator::animateFrame(m_zoomSliderPanel, frame.offsetBy(frame.width(), 0));
+        });
+    }
+    if (m_layerBrowser)
+        for (const auto& layer : m_layerBrowser->layers())
+            layer->setContentsRect(Rect(0, 0, 1, 1));
+    if (m_switch3D)
+        m_switch3D->setState(true, true);
+    updateSettingsView();
+    Transaction::commit();
+}
+
+void GMWindowController::willSwitchTo2DView()
+{
+    if (m_closed)
+        return;
+    m_towards3D = false;
+    const double duration = pf::Event::currentModifierFlags() & pf::Modifier::Shift
+                                ? OVLayerBrowser::kSlowSwitchDuration
+                                : OVLayerBrowser::kSwitchDuration;
+    Transaction::begin();
+    Transaction::setAnimationDuration(duration);
+    if (m_effectBrowserController)
+        m_effectBrowserController->setIncreased3DEffect(false);
+    if (m_panelMirror)
+        m_panelMirror->setTransform(pf::Transform3D::identity());
+    setBackgroundRect(Rect(0.1, 0.2, 0.8, 0.8));
+    if (m_zoomSliderPanel && m_windowContentView) {
+        // Back to its place at the right edge, wherever the window's size has put that meanwhile.
+        const Rect frame = m_zoomSliderPanel->frame();
+        const double x = m_windowContentView->bounds().width() - frame.width();
+        pf::ViewAnimator::runGroup(duration, [&] {
+            pf::ViewAnimator::animateFrame(m_zoomSliderPanel,
+                                           Rect(x, frame.minY(), frame.width(), frame.height()));
+        });
+    }
+    if (m_layerBrowser)
+        for (const auto& layer : m_layerBrowser->layers())
+            layer->setContentsRect(m_lastZoomRect);
+    if (m_switch3D)
+        m_switch3D->setState(false, true);
+    updateSettingsView();
+    Transaction::commit();
+}
+
+void GMWindowController::didSwitchTo2DView()
+{
+    if (m_closed)
+        return;
+    endPanelMirror();
+    if (m_loupe)
+        m_loupe->setLoupeState(1);
+    if (m_zoomView)
+        m_zoomView->show();
+    showPreview(true);
+    prepareEditing(1);
+}
+
+void GMWindowController::startPanelMirror()
+{
+    if (m_panelMirror || !m_settingsController || !m_window)
+        return;
+    pf::View* panel = m_settingsController->view();
+    pf::LayerHostView* host = pf::LayerHostView::windowHost(m_window);
+    if (!panel || !host || !panel->isVisible())
+        return;
+    auto mirror = std::make_shared<PanelMirror>(panel);
+    {
+        const Transaction::Scope atOnce(true);
+        mirror->setFrame(panel->convertRectToView(panel->bounds(), nullptr));
+        host->layer()->addSublayer(mirror);
+        mirror->setNeedsDisplay();
+    }
+    // The host lies above the canvas: the mirror is drawn over the fanned layers.
+    if (m_windowContentView)
+        m_windowContentView->addSubview(host, pf::View::Ordering::Above, panel);
+    panel->hide();
+    // The panel's own fades run while it is hidden: the mirror follows them.
+    mirror->refresh = pf::Timer::scheduled(
+        1.0 / kMirrorFrameRate, true,
+        [weak = std::weak_ptr<PanelMirror>(mirror)](pf::Timer&) {
+            if (auto layer = weak.lock())
+                layer->setNeedsDisplay();
+        },
+        this);
+    m_panelMirror = mirror;
+}
+
+void GMWindowController::endPanelMirror()
+{
+    if (!m_panelMirror)
+        return;
+    const std::shared_ptr<PanelMirror> mirror = std::move(m_panelMirror);
+    stopTimer(mirror->refresh);
+    {
+        const Transaction::Scope atOnce(true);
+        mirror->removeFromSuperlayer();
+    }
+    if (pf::View* panel = mirror->panel())
+        panel->show();
+    if (!m_closed)
+        orderViews();
+}
+
+// The loupe ----------------------------------------------------------------------------------------------
+
+Rect GMWindowController::activeRectForLoupe(OVLoupeView* loupe)
+{
+    if (!m_zoomView || !loupe)
+        return Rect();
+    return m_zoomView->convertRectToView(m_zoomView->zoomLayer()->frame(), loupe->superview());
+}
+
+Rect GMWindowController::editRectForLoupe(OVLoupeView*)
+{
+    return m_zoomView ? m_zoomView->editRect() : Rect();
+}
+
+void GMWindowController::loupeViewBeginGestureWithEvent(OVLoupeView*, const pf::Event& event)
+{
+    if (m_zoomView)
+        m_zoomView->beginGestureWithEvent(event);
+}
+
+void GMWindowController::loupeViewEndGestureWithEvent(OVLoupeView*, const pf::Event& event)
+{
+    if (m_zoomView)
+        m_zoomView->endGestureWithEvent(event);
+}
+
+void GMWindowController::loupeViewMagnifyWithEvent(OVLoupeView*, const pf::Event& event)
+{
+    if (m_zoomView)
+        m_zoomView->magnifyWithEvent(event);
+}
+
+void GMWindowController::loupeViewScrollWheel(OVLoupeView*, const pf::Event& event)
+{
+    if (m_zoomView)
+        m_zoomView->scrollWheel(event);
+}
+
+void GMWindowController::loupeViewActivated(OVLoupeView* loupe)
+{
+    if (m_closed || !loupe)
+        return;
+    if (m_zoomView)
+        m_zoomView->setDrawSenderActive(false);
+    loupe->setDrawSenderActive(true);
+    if (m_editRenderer)
+        m_editRenderer->activateChannel(kLoupe, loupe->zoomLayer()->contentsRect());
+}
+
+void GMWindowController::loupeViewDeactivated(OVLoupeView* loupe)
+{
+    if (m_zoomView)
+        m_zoomView->setDrawSenderActive(true);
+    if (loupe)
+        loupe->setDrawSenderActive(false);
+    if (m_editRenderer && !m_closed)
+        m_editRenderer->deactivateRenderChannel(kLoupe);
+    if (loupe)
+        OVCursorStack::popCursorForKey(kLoupeCursor, loupe->window());
+}
+
+void GMWindowController::loupeViewDidChangeCursorState(OVLoupeView* loupe, int state)
+{
+    if (!loupe)
+        return;
+    if (state == 0)
+        OVCursorStack::popCursorForKey(kLoupeCursor, loupe->window());
+    else if (state == 1)
+        OVCursorStack::pushCursor(drawCursor(), kLoupeCursor, loupe->window());
+    else if (state == 2)
+        OVCursorStack::pushCursor(QCursor(Qt::OpenHandCursor), kLoupeCursor, loupe->window());
+}
+
+void GMWindowController::zoomViewDidChangeCursorState(OVZoomView* view, int state)
+{
+    if (!view)
+        return;
+    if (state == 0)
+        OVCursorStack::popCursorForKey(kZoomViewCursor, view->window());
+    else if (state == 1)
+        OVCursorStack::pushCursor(drawCursor(), kZoomViewCursor, view->window());
+}
+
+// Command + wheel ----------------------------------------------------------------------------------------
+
+bool GMWindowController::eventViewDidScroll(GMEventView*, const pf::Event& event)
+{
+    if (m_closed || !m_settingsController)
+        return false;
+    const unsigned mask = pf::Modifier::Control | pf::Modifier::Option | pf::Modifier::Command;
+    if ((event.modifierFlags() & mask) != pf::Modifier::Command)
+        return false;
+    const bool onLoupe = m_loupe && m_loupe->drawSenderActive();
+    const bool overSender =
+        onLoupe ? m_loupe->cursorState() == 1 : (m_zoomView && m_zoomView->cursorState() == 1);
+    if (!overSender)
+        return false;
+    const double dx = event.deltaX(), dy = event.deltaY();
+    if (dx == 0 && dy == 0)
+        return false;
+    if (std::abs(dx) <= std::abs(dy))
+        m_settingsController->setBrushSizeDelta(dy / 60);
+    else
+        m_settingsController->setBrushSmoothnessDelta(dx / 60);
+    return true;
+}

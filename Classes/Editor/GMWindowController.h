@@ -1,0 +1,335 @@
+#pragma once
+
+#include "Classes/Editor/GMEffectBrowserController.h"
+#include "Classes/Editor/GMEffectBrowserDelegate.h"
+#include "Classes/Editor/GMEventView.h"
+#include "Classes/Editor/GMEventViewDelegate.h"
+#include "Classes/Editor/GMSettingsController.h"
+#include "Classes/Editor/GMSettingsDelegate.h"
+#include "Classes/Editor/GMSlider.h"
+#include "Classes/Editor/GMSliderDelegate.h"
+#include "Classes/Editor/OVLayerBrowser.h"
+#include "Classes/Editor/OVLayerBrowserDelegate.h"
+#include "Classes/Editor/OVLoupeView.h"
+#include "Classes/Editor/OVLoupeViewDelegate.h"
+#include "Classes/Editor/OVSwitch.h"
+#include "Classes/Editor/OVSwitchDelegate.h"
+#include "Classes/Editor/OVZoomView.h"
+#include "Classes/Editor/OVZoomViewDelegate.h"
+#include "Classes/Framework/Toolkit/OVActivityPanel.h"
+#include "Classes/Framework/Toolkit/OVButton.h"
+#include "Classes/Rendering/GMRealTimeRendererDelegate.h"
+#include "Classes/ToolObjects/PhotoToolChainDelegate.h"
+#include "Platform/Foundation/ObserverToken.h"
+#include "Platform/Foundation/Rect.h"
+#include "Platform/Image/Image.h"
+#include "Platform/UI/Window.h"
+
+#include <QCursor>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class GMBlueprintCatalog;
+class GMRealTimeRenderer;
+class OVKeyboardWatcher;
+class OVRenderCache;
+class PhotoToolChain;
+namespace pf {
+class Document;
+class Layer;
+class SerialQueue;
+class Timer;
+class UndoManager;
+class View;
+struct Interface;
+} // namespace pf
+
+// The controller of one document window, the editor: it builds the editing objects over the photograph
+// (the layer stack, a preview render cache fitted inside 1024 x 1024, a full-size save cache and the
+// live renderer with its channels "standard" on the canvas and "loupe" on the loupe), lays out the
+// window's panels, keeps the window's view mode, decides when the canvas shows the cached preview and
+// when live rendering takes over, couples the zoom slider with the canvas, and reacts to everything the
+// window's views report: effects added and hovered, settings, strokes, the brush resized with Command
+// and the wheel, the copy of a mask, the switch between the flat and the 3D layer browser, and cursors.
+//
+// The window is the interface "GMDocument" (built in code, registered by registerInterface()). Use:
+// make the controller, setDocument, loadWindow (which sets the window up), then setOriginalImage and
+// setUndoManager. Closing the window runs cleanUp. Main thread only; previews are composed on a queue
+// of the controller's own and shown when ready, keeping the picture shown until then.
+class GMWindowController : public QObject,
+                           public OVLoupeViewDelegate,
+                           public GMEffectBrowserDelegate,
+                           public OVLayerBrowserDelegate,
+                           public GMEventViewDelegate,
+                           public PhotoToolChainDelegate,
+                           public GMSliderDelegate,
+                           public OVZoomViewDelegate,
+                           public OVSwitchDelegate,
+                           public GMSettingsDelegate,
+                           public GMRealTimeRendererDelegate
+{
+public:
+    // 0 start (nothing shown yet), 1 the cached preview, 2 the layers in 3D, 3 live editing.
+    enum ViewMode : int
+    {
+        Start = 0,
+        Preview = 1,
+        Layers3D = 2,
+        Live = 3,
+    };
+    static const QString interfaceName;
+    static constexpr double previewSide = 1024;
+    static constexpr double settingsPanelTop = 240;
+    static constexpr double effectBrowserTop = 250;
+    static constexpr double activityPanelX = 180;
+    static constexpr double zoomInSettle = 0.6;
+    static constexpr double zoomOutSettle = 0.3;
+
+    // Makes the live renderer over a chain; tests give a recording one.
+    using RendererFactory =
+        std::function<std::unique_ptr<GMRealTimeRenderer>(std::shared_ptr<PhotoToolChain>)>;
+
+    GMWindowController();
+    ~GMWindowController() override;
+    GMWindowController(const GMWindowController&) = delete;
+    GMWindowController& operator=(const GMWindowController&) = delete;
+
+    // Registers the builder of the document window (done by the first controller when missing).
+    static void registerInterface();
+
+    // Set-up ------------------------------------------------------------------------------------------
+    // A document gets a keyboard watcher of its own; none drops it.
+    void setDocument(std::weak_ptr<pf::Document> document);
+    std::weak_ptr<pf::Document> document() const { return m_document; }
+    void setRendererFactory(RendererFactory factory) { m_rendererFactory = std::move(factory); }
+    // The catalog effects are found in (the shared one by default).
+    void setBlueprintCatalog(GMBlueprintCatalog* catalog) { m_catalog = catalog; }
+    GMBlueprintCatalog& blueprintCatalog() const;
+    // Builds the interface "GMDocument", takes its outlets and sets the window up; false without one.
+    bool loadWindow();
+    void takeOutlets(const pf::Interface& interface);
+    void awakeFromNib();
+
+    // Called by the document.
+    void showLoadingPreview(const QImage& image);
+    void setOriginalImage(const pf::Image& image);
+    pf::Image originalImage() const;
+    void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager);
+    std::shared_ptr<pf::UndoManager> undoManager() const { return m_undoManager; }
+    std::shared_ptr<PhotoToolChain> toolChain() const { return m_toolChain; }
+    // Every layer composed, fitted inside 1024 x 1024 and at full size. Compose on the calling thread.
+    pf::Image previewForSaving();
+    pf::Image imageForSaving();
+
+    // The window's events (the window's state and its closing are watched by the controller itself).
+    void windowWillClose();
+    void windowWillEnterFullScreen();
+    void windowWillExitFullScreen();
+
+    // Actions of the window's controls and keys.
+    void zoomIn();
+    void zoomOut();
+    // State 1 keeps the "best" effects; any other state all of them.
+    void filterEffects(int state);
+
+    // Own operations ----------------------------------------------------------------------------------
+    void updateSettingsView();
+    // Shows the cached preview (not again in preview mode unless forced). The picture is composed on
+    // the controller's queue; the canvas keeps what it shows until it arrives.
+    void showPreview(bool force);
+    void fillLayerBrowser3D();
+    // 0: live editing at once; 1: after this event; 2: after half a second (a later 2 replaces a
+    // pending 2, never a pending 1). Shift held waits 5 s.
+    void prepareEditing(int kind);
+    void prepareEditingTimed();
+    void updateLayerBackground();
+    pf::Rect backgroundRect() const { return m_backgroundRect; }
+    void setBackgroundRect(const pf::Rect& rect);
+    void updateZoomView();
+    pf::Rect drawingArea() const override;
+    // Stops every timer and the live channels, forgets the keyboard watchers; nothing reaches the window
+    // afterwards.
+    void cleanUp();
+
+    // State, for the document, the tests and the benchmark --------------------------------------------
+    int viewMode() const { return m_viewMode; }
+    bool isFirstZoom() const { return m_isFirstZoom; }
+    pf::Rect lastZoomRect() const { return m_lastZoomRect; }
+    bool isEditSwitchPending() const;
+    bool isZoomSettlePending() const;
+    // A preview asked for and not yet shown.
+    bool isPreviewPending() const { return m_previewPending; }
+    // Counts the previews shown.
+    int previewsShown() const { return m_previewsShown; }
+    bool isStrokeRunning() const { return m_strokeRunning; }
+    // The brush's cursor; the arrow while there is none.
+    QCursor drawCursor() const { return m_drawCursor.value_or(QCursor(Qt::ArrowCursor)); }
+    void setDrawCursor(const std::optional<QCursor>& cursor);
+
+    pf::Window* window() const { return m_window; }
+    GMEventView* windowContentView() const { return m_windowContentView; }
+    OVZoomView* zoomView() const { return m_zoomView; }
+    GMSlider* zoomSlider() const { return m_zoomSlider; }
+    pf::View* zoomSliderPanel() const { return m_zoomSliderPanel; }
+    OVLayerBrowser* layerBrowser() const { return m_layerBrowser; }
+    OVSwitch* switch3D() const { return m_switch3D; }
+    OVLoupeView* loupe() const { return m_loupe; }
+    pf::View* drawCorner() const { return m_drawCorner; }
+    OVButton* bestFilterButton() const { return m_bestFilterButton; }
+    GMSettingsController* settingsController() const { return m_settingsController; }
+    GMEffectBrowserController* effectBrowserController() const { return m_effectBrowserController; }
+    OVActivityPanel* activityPanel() const { return m_activityPanel; }
+    OVKeyboardWatcher* keyboardWatcher() const { return m_keyboardWatcher.get(); }
+    GMRealTimeRenderer* editRenderer() const { return m_editRenderer.get(); }
+    OVRenderCache* previewRenderer() const { return m_previewRenderer.get(); }
+    OVRenderCache* saveRenderer() const { return m_saveRenderer.get(); }
+
+    // PhotoToolChainDelegate
+    void photoToolChainDidInsertToolAtIndex(PhotoToolChain* chain, int index) override;
+    void photoToolChainDidSelectToolAtIndex(PhotoToolChain* chain, int index) override;
+    void photoToolChainDidRemovedToolAtIndex(PhotoToolChain* chain, int index) override;
+    void photoToolChainRemovedAllTools(PhotoToolChain* chain) override;
+    void photoToolChainCompositionDidChangeAtIndex(PhotoToolChain* chain, int index) override;
+    void photoToolChainSettingsDidChange(PhotoToolChain* chain, const QVariantMap& settings,
+                                         int index) override;
+    void photoToolChainBrushPathDidChange(PhotoToolChain* chain, OVBrushPathImage* image, int index) override;
+
+    // GMEffectBrowserDelegate
+    void effectBrowserControllerAddPhotoTool(GMEffectBrowserController* browser,
+                                             const QString& name) override;
+    void effectBrowserControllerHoveredFilterDidChange(GMEffectBrowserController* browser,
+                                                       const QString& name) override;
+
+    // GMSettingsDelegate
+    void settingsControllerDidChangeSettings(GMSettingsController* panel, const QVariantMap& settings,
+                                             int index, const QString& undoName, bool preview) override;
+    void settingsControllerDidChangeBrush(GMSettingsController* panel,
+                                          const std::optional<QCursor>& cursor) override;
+    void settingsControllerHideDrawLayer(GMSettingsController* panel, bool hide) override;
+
+    // OVDrawSenderDelegate (the canvas and the loupe)
+    void drawSenderBrushDownAtPoint(OVDrawSender* sender, pf::Point point) override;
+    void drawSenderBrushDraggedAtPoint(OVDrawSender* sender, pf::Point point) override;
+    void drawSenderBrushUpAtPoint(OVDrawSender* sender, pf::Point point) override;
+
+    // GMRealTimeRendererDelegate
+    void realTimeRendererDidCalculateContentContainer(
+        GMRealTimeRenderer* renderer, const OVContentContainerPtr& container, const pf::Rect& rect,
+        const QString& channel, const std::shared_ptr<OVBrushPathImage>& target) override;
+    void realTimeRenderChannelDidBecomeVisible(GMRealTimeRenderer* renderer, const QString& channel) override;
+
+    // OVLayerBrowserDelegate
+    void layerBrowserDidChangeSelection(OVLayerBrowser* browser, qint64 index) override;
+    void layerBrowserHoveringLayerAtIndex(OVLayerBrowser* browser, qint64 index) override;
+    bool layerBrowserCanInteractFrom(OVLayerBrowser* browser, qint64 from, qint64 to) override;
+    void layerBrowserInteractFrom(OVLayerBrowser* browser, qint64 from, qint64 to) override;
+    void willSwitchTo3DView() override;
+    void willSwitchTo2DView() override;
+    void didSwitchTo2DView() override;
+
+    // OVSwitchDelegate, GMSliderDelegate
+    void ovSwitchDidChangeState(OVSwitch* sender, bool state) override;
+    void sliderDidChangeValue(GMSlider* slider, double value, bool preview) override;
+
+    // OVZoomViewDelegate
+    void zoomViewDidUpdateContentsRect(OVZoomView* view, const pf::Rect& rect, bool preview) override;
+    void zoomViewDidChangeCursorState(OVZoomView* view, int state) override;
+    void zoomViewDidResize();
+
+    // OVLoupeViewDelegate
+    pf::Rect activeRectForLoupe(OVLoupeView* loupe) override;
+    pf::Rect editRectForLoupe(OVLoupeView* loupe) override;
+    void loupeViewDidChangeCursorState(OVLoupeView* loupe, int state) override;
+    void loupeViewBeginGestureWithEvent(OVLoupeView* loupe, const pf::Event& event) override;
+    void loupeViewEndGestureWithEvent(OVLoupeView* loupe, const pf::Event& event) override;
+    void loupeViewMagnifyWithEvent(OVLoupeView* loupe, const pf::Event& event) override;
+    void loupeViewScrollWheel(OVLoupeView* loupe, const pf::Event& event) override;
+    void loupeViewActivated(OVLoupeView* loupe) override;
+    void loupeViewDeactivated(OVLoupeView* loupe) override;
+
+    // GMEventViewDelegate: Command + wheel over the active draw sender sizes the brush (vertical) or
+    // softens it (horizontal).
+    bool eventViewDidScroll(GMEventView* view, const pf::Event& event) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct PreviewRequests;
+    class PanelMirror;
+
+    void dropEditingObjects();
+    void remakeEffectItems();
+    void requestPreview(int index);
+    void deliverPreview(quint64 generation, const QImage& picture);
+    void refreshCards(int from);
+    void placeStripAtFoot();
+    void orderViews();
+    void connectWindow();
+    void stopTimer(std::shared_ptr<pf::Timer>& timer);
+    void startPanelMirror();
+    void endPanelMirror();
+    bool isIn2D() const;
+    QImage originalPicture() const;
+
+    std::weak_ptr<pf::Document> m_document;
+    std::unique_ptr<OVKeyboardWatcher> m_keyboardWatcher;
+    QPointer<pf::Window> m_window;
+    QPointer<GMEventView> m_windowContentView;
+    QPointer<OVLoupeView> m_loupe;
+    QPointer<OVLayerBrowser> m_layerBrowser;
+    QPointer<OVSwitch> m_switch3D;
+    QPointer<pf::View> m_zoomSliderPanel;
+    QPointer<GMSlider> m_zoomSlider;
+    QPointer<pf::View> m_drawCorner;
+    QPointer<OVButton> m_bestFilterButton;
+    QPointer<OVZoomView> m_zoomView;
+    // The panels' controllers belong to the window, which deletes them after its views.
+    QPointer<GMSettingsController> m_settingsController;
+    QPointer<GMEffectBrowserController> m_effectBrowserController;
+    QPointer<OVActivityPanel> m_activityPanel;
+    std::shared_ptr<pf::Layer> m_backgroundLayer; // optional: the content view draws the background too
+
+    std::shared_ptr<PhotoToolChain> m_toolChain;
+    std::shared_ptr<OVRenderCache> m_previewRenderer;
+    std::shared_ptr<OVRenderCache> m_saveRenderer;
+    std::unique_ptr<GMRealTimeRenderer> m_editRenderer;
+    std::shared_ptr<pf::UndoManager> m_undoManager;
+    RendererFactory m_rendererFactory;
+    GMBlueprintCatalog* m_catalog = nullptr;
+
+    pf::Size m_imageSize;
+    pf::Size m_backgroundSize;
+    pf::Rect m_backgroundRect{0.1, 0.2, 0.8, 0.8};
+    pf::Rect m_lastZoomRect{0, 0, 1, 1};
+    int m_viewMode = Start;
+    bool m_isFirstZoom = true;
+    bool m_isUpdatingSettings = false;
+    bool m_towards3D = false; // between the announcements of a switch to 3D and back to 2D
+    std::optional<QCursor> m_drawCursor;
+
+    std::shared_ptr<pf::Timer> m_zoomTimer;
+    std::shared_ptr<pf::Timer> m_editSwitchTimer;
+    bool m_editSwitchTimerLong = false; // started by a zoom or scroll that settled (kind 2)
+
+    // Previews composed on the queue: only the newest request's picture is shown.
+    std::unique_ptr<pf::SerialQueue> m_previewQueue;
+    std::shared_ptr<PreviewRequests> m_previewRequests;
+    quint64 m_previewGeneration = 0;
+    bool m_previewPending = false;
+    int m_previewsShown = 0;
+    // The live channel goes when the preview that replaces it is there, unless editing was asked for
+    // again meanwhile.
+    bool m_deactivateWithPreview = false;
+
+    // A stroke runs from a brush-down to its brush-up, whatever the selection does meanwhile.
+    bool m_strokeRunning = false;
+    bool m_closed = false;
+    std::shared_ptr<PanelMirror> m_panelMirror;
+    pf::ObserverToken m_willCloseObserver;
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+};

@@ -1,0 +1,677 @@
+#include "ChainTestSupport.h"
+#include "Classes/Editor/EffectIntensity.h"
+#include "Classes/Editor/GMCollectionViewEffectItem.h"
+#include "Classes/Editor/GMEffectBrowserController.h"
+#include "Classes/Editor/GMEffectIconView.h"
+#include "Classes/Editor/GMEventView.h"
+#include "Classes/Editor/GMSettingsController.h"
+#include "Classes/Editor/GMSlider.h"
+#include "Classes/Editor/GMWindowController.h"
+#include "Classes/Editor/OVLayerBrowser.h"
+#include "Classes/Editor/OVLoupeView.h"
+#include "Classes/Editor/OVZoomView.h"
+#include "Classes/Framework/Toolkit/OV3DView.h"
+#include "Classes/Framework/Toolkit/OVCursorStack.h"
+#include "Classes/Rendering/GMRealTimeRenderer.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
+#include "Classes/ToolObjects/OVRenderCache.h"
+#include "EditorTestSupport.h"
+#include "Platform/Foundation/SerialQueue.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/RenderContext.h"
+#include "Platform/UI/Event.h"
+#include "Platform/UI/Layer.h"
+#include "Platform/UI/SteppedClock.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using pf::Point;
+using pf::Rect;
+using pf::Size;
+
+// Readable failures.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+const QString Standard = QStringLiteral("standard");
+const QString Loupe = QStringLiteral("loupe");
+
+// The live renderer as the window drives it: every call is written down, nothing is drawn.
+class RecordingRenderer : public GMRealTimeRenderer
+{
+public:
+    using GMRealTimeRenderer::GMRealTimeRenderer;
+
+    QStringList calls;
+    OVBrush brush;
+    Point point;
+    Rect rect;
+
+    void setLayerForRenderChannel(const std::shared_ptr<pf::Layer>&, const QString&) override {}
+    void activateChannel(const QString& channel, const Rect& contentsRect) override
+    {
+        calls << QStringLiteral("activate ") + channel;
+        rect = contentsRect;
+    }
+    void deactivateRenderChannel(const QString& channel) override
+    {
+        calls << QStringLiteral("deactivate ") + channel;
+    }
+    void hideDrawLayer(bool hide) override { calls << QStringLiteral("hide %1").arg(hide); }
+    void updateActiveChannels() override { calls << QStringLiteral("update"); }
+    void contentDidChangeAtIndex(int index) override { calls << QStringLiteral("content %1").arg(index); }
+    void brushDownAtPoint(const OVBrush& b, const Point& p, const QString& channel) override
+    {
+        calls << QStringLiteral("down ") + channel;
+        brush = b;
+        point = p;
+    }
+    void processPoint(const Point& p) override
+    {
+        calls << QStringLiteral("drag");
+        point = p;
+    }
+    void brushUpAtPoint(const Point& p) override
+    {
+        calls << QStringLiteral("up");
+        point = p;
+    }
+    // The calls since the last look.
+    QStringList take() { return std::exchange(calls, {}); }
+};
+
+class WindowControllerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        controller = std::make_unique<GMWindowController>();
+        controller->setBlueprintCatalog(&chaintest::catalog());
+        controller->setRendererFactory([this](std::shared_ptr<PhotoToolChain> chain) {
+            auto recording = std::make_unique<RecordingRenderer>(std::move(chain));
+            renderer = recording.get();
+            return recording;
+        });
+        ASSERT_TRUE(controller->loadWindow());
+        controller->setUndoManager(undo);
+        controller->setOriginalImage(chaintest::photo(640, 480));
+        chain = controller->toolChain();
+        settle();
+        renderer->take();
+    }
+    void TearDown() override
+    {
+        controller.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        pf::Event::setModifierFlagsProvider(nullptr);
+    }
+
+    // Runs what is due now and lets the previews under way arrive.
+    void settle()
+    {
+        clock.advance(0);
+        QElapsedTimer waited;
+        waited.start();
+        while (controller->isPreviewPending() && waited.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        clock.advance(0);
+    }
+    // An effect layer on top, selected, and the window live on it.
+    void addLayer(std::shared_ptr<GMEffectBlueprint> blueprint = nullptr)
+    {
+        if (!blueprint)
+            blueprint = editortest::blueprint(QStringLiteral("Wash"), QStringLiteral("brush,eraser"));
+        chain->insertPhotoToolWithBlueprint(blueprint, std::nullopt, chain->numberOfTools() - 1);
+        goLive();
+    }
+    void goLive()
+    {
+        settle();
+        controller->realTimeRenderChannelDidBecomeVisible(renderer, Standard);
+        renderer->take();
+    }
+    OVDrawSender* canvas() const { return controller->zoomView(); }
+    OVDrawSender* loupe() const { return controller->loupe(); }
+
+    pf::SteppedClock clock;
+    std::shared_ptr<pf::UndoManager> undo = std::make_shared<pf::UndoManager>();
+    std::unique_ptr<GMWindowController> controller;
+    std::shared_ptr<PhotoToolChain> chain;
+    RecordingRenderer* renderer = nullptr;
+};
+
+} // namespace
+
+TEST_F(WindowControllerTest, TheSwitchToLiveEditingIsDebounced)
+{
+    // Requests in order, with the time passed after each; when the activation is seen.
+    struct Case
+    {
+        const char* what;
+        std::vector<std::pair<int, double>> requests;
+        bool shift;
+        double activatesAfter; // seconds after the last request
+    };
+    const Case cases[] = {
+        {"a change switches after the current event", {{1, 0}}, false, 0},
+        {"a settled zoom waits half a second", {{2, 0}}, false, 0.5},
+        {"a later settled zoom restarts the wait", {{2, 0.4}, {2, 0}}, false, 0.5},
+        {"a settled zoom never replaces a pending change", {{1, 0}, {2, 0}}, false, 0},
+        {"a change replaces a pending settled zoom", {{2, 0.2}, {1, 0}}, false, 0},
+        {"Shift held waits five seconds", {{2, 0}}, true, 5.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        pf::Event::setModifierFlagsProvider([shift = c.shift] { return shift ? pf::Modifier::Shift : 0u; });
+        for (const auto& [kind, pause] : c.requests) {
+            controller->prepareEditing(kind);
+            if (pause > 0)
+                clock.advance(pause);
+        }
+        if (c.activatesAfter > 0) {
+            clock.advance(c.activatesAfter - 0.01);
+            EXPECT_FALSE(renderer->take().contains(QStringLiteral("activate standard")));
+        }
+        clock.advance(0.02);
+        EXPECT_EQ(renderer->take(), QStringList{QStringLiteral("activate standard")});
+        EXPECT_FALSE(controller->isEditSwitchPending());
+        pf::Event::setModifierFlagsProvider(nullptr);
+    }
+}
+
+TEST_F(WindowControllerTest, LiveOnlyIn2DAndOnlyOnceTheChannelShows)
+{
+    EXPECT_EQ(controller->viewMode(), GMWindowController::Preview);
+    controller->prepareEditing(0);
+    EXPECT_EQ(renderer->take(), QStringList{QStringLiteral("activate standard")});
+    EXPECT_EQ(controller->zoomView()->zoomLayer()->contentsRect(), renderer->rect);
+    EXPECT_EQ(controller->viewMode(), GMWindowController::Preview) << "not before the picture is there";
+    controller->realTimeRenderChannelDidBecomeVisible(renderer, Standard);
+    EXPECT_EQ(controller->viewMode(), GMWindowController::Live);
+
+    // Going to 3D: a pending switch only drops its timer, and the preview is not shown.
+    controller->prepareEditing(2);
+    controller->layerBrowser()->setShow3DView(true);
+    EXPECT_EQ(controller->viewMode(), GMWindowController::Layers3D);
+    renderer->take();
+    clock.advance(0.6);
+    controller->prepareEditingTimed();
+    controller->showPreview(true);
+    EXPECT_EQ(renderer->take(), QStringList{}) << "nothing live while the layers are shown in 3D";
+    EXPECT_FALSE(controller->isEditSwitchPending());
+    EXPECT_FALSE(controller->isPreviewPending());
+}
+
+TEST_F(WindowControllerTest, ThePreviewIsShownOnceUnlessForcedAndReplacesTheLivePictureWhenItArrives)
+{
+    addLayer();
+    const int shown = controller->previewsShown();
+    controller->showPreview(true);
+    // The live picture stays until the preview is there.
+    EXPECT_EQ(renderer->take(), QStringList{});
+    EXPECT_TRUE(controller->isPreviewPending());
+    settle();
+    EXPECT_EQ(controller->previewsShown(), shown + 1);
+    EXPECT_EQ(renderer->take(), QStringList{QStringLiteral("deactivate standard")});
+    EXPECT_EQ(controller->viewMode(), GMWindowController::Preview);
+
+    controller->showPreview(false);
+    EXPECT_FALSE(controller->isPreviewPending()) << "already showing the preview";
+    controller->showPreview(true);
+    settle();
+    EXPECT_EQ(controller->previewsShown(), shown + 2);
+    renderer->take();
+
+    // The picture is the preview cache's composition of the stack up to the selection.
+    const QImage shownPicture = controller->zoomView()->zoomLayer()->contents();
+    const pf::Image composed = controller->previewRenderer()->composedImageToIndex(chain->selectionIndex());
+    const QImage expected = pf::RenderContext::shared()->renderToQImage(composed, composed.extent());
+    EXPECT_EQ(shownPicture.size(), QSize(640, 480)) << "fitted inside 1024 x 1024 and never enlarged";
+    EXPECT_EQ(shownPicture.convertToFormat(QImage::Format_RGBA8888),
+              expected.convertToFormat(QImage::Format_RGBA8888));
+
+    // Editing asked for again before the preview arrives keeps the channel.
+    controller->showPreview(true);
+    controller->prepareEditing(0);
+    settle();
+    EXPECT_EQ(renderer->take(), QStringList{QStringLiteral("activate standard")});
+}
+
+TEST_F(WindowControllerTest, TheZoomSliderDrivesTheCanvasAndTheKeysSettle)
+{
+    GMSlider* slider = controller->zoomSlider();
+    // A drag: the first change animated, the others not, the last re-arms.
+    for (const auto& [value, preview, firstAfter] :
+         {std::tuple{0.8, true, false}, std::tuple{0.6, true, false}, std::tuple{0.5, false, true}}) {
+        controller->sliderDidChangeValue(slider, value, preview);
+        EXPECT_EQ(controller->isFirstZoom(), firstAfter);
+        EXPECT_DOUBLE_EQ(controller->zoomView()->zoomFactor(), value);
+    }
+    // Zoom in and out step by a tenth, clamped, and settle after 0.6 and 0.3 s.
+    struct Case
+    {
+        double from;
+        bool in;
+        double to;
+        double settle;
+    };
+    for (const Case& c :
+         {Case{0.05, true, 0.0, 0.6}, Case{0.5, true, 0.4, 0.6}, Case{0.95, false, 1.0, 0.3}}) {
+        slider->setValue(c.from);
+        c.in ? controller->zoomIn() : controller->zoomOut();
+        // The canvas keeps a factor a hair above 0, and the slider follows it.
+        EXPECT_NEAR(slider->value(), c.to, 1e-4);
+        EXPECT_NEAR(controller->zoomView()->zoomFactor(), c.to, 1e-4);
+        EXPECT_TRUE(controller->zoomView()->previewActive());
+        clock.advance(c.settle - 0.01);
+        EXPECT_TRUE(controller->isZoomSettlePending());
+        clock.advance(0.02);
+        EXPECT_FALSE(controller->isZoomSettlePending());
+        EXPECT_FALSE(controller->zoomView()->previewActive()) << "the zoom settled";
+        EXPECT_TRUE(controller->isEditSwitchPending()) << "live editing follows the settled zoom";
+        clock.advance(0.6);
+    }
+}
+
+TEST_F(WindowControllerTest, SavingPicturesOfTheBackgroundAloneGivesTheOriginal)
+{
+    const pf::Bitmap original =
+        *pf::RenderContext::shared()->render(chain->originalImage(), Rect(0, 0, 640, 480));
+    for (const pf::Image& image : {controller->imageForSaving(), controller->previewForSaving()}) {
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.extent(), Rect(0, 0, 640, 480));
+        const auto pixels = pf::RenderContext::shared()->render(image, image.extent());
+        ASSERT_TRUE(pixels);
+        EXPECT_EQ(pixels->toQImage(), original.toQImage());
+    }
+}
+
+TEST_F(WindowControllerTest, StrokesAreClampedAndSizedWithTheDrawingArea)
+{
+    addLayer();
+    controller->layerBrowser()->setFrameSize(Size(800, controller->layerBrowser()->frame().height()));
+    goLive();
+    controller->settingsController()->brushSizeSlider()->setValue(0.5);
+    controller->drawSenderBrushDownAtPoint(canvas(), Point(-0.2, 1.3));
+    EXPECT_EQ(renderer->point, Point(0, 1));
+    EXPECT_DOUBLE_EQ(renderer->brush.size, 121);
+    EXPECT_TRUE(controller->zoomView()->blockScrolling());
+    controller->drawSenderBrushDraggedAtPoint(canvas(), Point(1.5, 0.5));
+    EXPECT_EQ(renderer->point, Point(1, 0.5));
+    controller->drawSenderBrushUpAtPoint(canvas(), Point(0.5, -3));
+    EXPECT_EQ(renderer->point, Point(0.5, 0));
+    EXPECT_FALSE(controller->zoomView()->blockScrolling());
+    EXPECT_EQ(renderer->take(), (QStringList{"down standard", "drag", "up"}));
+
+    // The background takes no strokes, and scrolling stays free.
+    chain->setSelectionIndex(0);
+    goLive();
+    controller->drawSenderBrushDownAtPoint(canvas(), Point(0.5, 0.5));
+    controller->drawSenderBrushDraggedAtPoint(canvas(), Point(0.6, 0.5));
+    controller->drawSenderBrushUpAtPoint(canvas(), Point(0.6, 0.5));
+    EXPECT_EQ(renderer->take(), QStringList{});
+    EXPECT_FALSE(controller->zoomView()->blockScrolling());
+}
+
+TEST_F(WindowControllerTest, CommandAndTheWheelOverTheCanvasSizeOrSoftenTheBrush)
+{
+    addLayer();
+    controller->zoomView()->setCursorState(1);
+    GMSlider* size = controller->settingsController()->brushSizeSlider();
+    GMSlider* smoothness = controller->settingsController()->brushSmoothnessSlider();
+    struct Case
+    {
+        unsigned flags;
+        double dx, dy;
+        bool consumed;
+        double sizeStep, smoothnessStep; // what the panel's sliders move by
+    };
+    const unsigned command = pf::Modifier::Command;
+    for (const Case& c : {Case{command, 3, -3, true, 0.05, 0}, Case{command, 6, 1, true, 0, -0.1},
+                          Case{command | pf::Modifier::Shift, 0, 1.2, true, -0.02, 0},
+                          Case{command | pf::Modifier::Option, 0, 3, false, 0, 0}, Case{0, 0, 3, false, 0, 0},
+                          Case{command, 0, 0, false, 0, 0}}) {
+        SCOPED_TRACE(testing::Message() << c.flags << " " << c.dx << " " << c.dy);
+        size->setValue(0.5);
+        smoothness->setValue(0.5);
+        EXPECT_EQ(controller->eventViewDidScroll(controller->windowContentView(),
+                                                 editortest::wheel(c.dx, c.dy, c.flags)),
+                  c.consumed);
+        EXPECT_NEAR(size->value(), 0.5 + c.sizeStep, 1e-9);
+        EXPECT_NEAR(smoothness->value(), 0.5 + c.smoothnessStep, 1e-9);
+    }
+    // Not over the photo: the wheel goes on.
+    controller->zoomView()->setCursorState(0);
+    EXPECT_FALSE(
+        controller->eventViewDidScroll(controller->windowContentView(), editortest::wheel(0, 3, command)));
+}
+
+TEST_F(WindowControllerTest, CopyingAMaskKeepsTheTargetsAdditionalImageInOneUndoStep)
+{
+    addLayer();
+    addLayer();
+    const Size size = chain->originalImageSize();
+    const auto solid = [&](double grey) {
+        return std::make_shared<OVImageContainer>(pf::Image::constantColor(pf::Color(grey, grey, grey, 1))
+                                                      .imageByCroppingToRect(Rect(Point(), size)),
+                                                  true);
+    };
+    chain->brushPathImageAtIndex(1)->addContentContainer(
+        std::make_shared<OVContentContainer>(solid(1), solid(0.1)));
+    const auto texture = solid(0.7);
+    const auto targetBefore = chain->brushPathImageAtIndex(2);
+    targetBefore->addContentContainer(std::make_shared<OVContentContainer>(solid(0.2), texture));
+    undo->removeAllActions();
+
+    // Offered only between two effect layers, never onto the same one, nowhere, or in 3D.
+    for (const auto& [from, to, offered] :
+         {std::tuple{qint64(1), qint64(2), true}, std::tuple{qint64(0), qint64(2), false},
+          std::tuple{qint64(1), qint64(0), false}, std::tuple{qint64(2), qint64(2), false},
+          std::tuple{qint64(1), OVStepScroller::NotFound, false}})
+        EXPECT_EQ(controller->layerBrowserCanInteractFrom(controller->layerBrowser(), from, to), offered)
+            << from << " to " << to;
+
+    controller->layerBrowserInteractFrom(controller->layerBrowser(), 1, 2);
+    const auto copied = chain->brushPathImageAtIndex(2)->contentContainer();
+    EXPECT_EQ(copied->imageContainer(),
+              chain->brushPathImageAtIndex(1)->contentContainer()->imageContainer());
+    EXPECT_EQ(copied->additionalImageContainer(), texture);
+    undo->undo();
+    EXPECT_EQ(chain->brushPathImageAtIndex(2), targetBefore);
+    EXPECT_FALSE(undo->canUndo());
+
+    controller->fillLayerBrowser3D();
+    EXPECT_FALSE(controller->layerBrowserCanInteractFrom(controller->layerBrowser(), 1, 2));
+}
+
+TEST_F(WindowControllerTest, ThePanelReloadsChangesByUndoButNotItsOwn)
+{
+    addLayer();
+    undo->removeAllActions();
+    EffectIntensity* knob = controller->settingsController()->effectIntensity();
+    const double saved = chain->photoToolAtIndex(1)->settings().value(QStringLiteral("intensity")).toDouble();
+    knob->setIntensity(0.9);
+    // A drag: previews without undo, then the final change with its name.
+    controller->settingsControllerDidChangeSettings(controller->settingsController(), {{"intensity", 0.9}}, 1,
+                                                    QStringLiteral("Intensity"), true);
+    EXPECT_FALSE(undo->canUndo());
+    knob->setIntensity(0.3); // what the panel shows is left alone
+    controller->settingsControllerDidChangeSettings(controller->settingsController(), {{"intensity", 0.9}}, 1,
+                                                    QStringLiteral("Intensity"), false);
+    EXPECT_DOUBLE_EQ(knob->intensity(), 0.3);
+    EXPECT_EQ(renderer->take(), (QStringList{"content 1", "content 1"}));
+    undo->undo();
+    EXPECT_DOUBLE_EQ(knob->intensity(), saved) << "the undone value shows in the panel";
+}
+
+TEST_F(WindowControllerTest, TheLoupeTakesStrokesAndItsChannelWhileItIsPlaced)
+{
+    addLayer();
+    OVLoupeView* glass = controller->loupe();
+    pf::Window* window = controller->window();
+    controller->settingsControllerDidChangeBrush(controller->settingsController(), QCursor(Qt::CrossCursor));
+
+    glass->setLoupeState(4);
+    EXPECT_FALSE(controller->zoomView()->drawSenderActive());
+    EXPECT_TRUE(glass->drawSenderActive());
+    EXPECT_EQ(renderer->take(), QStringList{"activate loupe"});
+    EXPECT_EQ(renderer->rect, glass->zoomLayer()->contentsRect());
+    EXPECT_EQ(controller->editRectForLoupe(glass), controller->zoomView()->editRect());
+    controller->realTimeRenderChannelDidBecomeVisible(renderer, Loupe);
+    EXPECT_EQ(glass->loupeState(), 5);
+
+    controller->drawSenderBrushDownAtPoint(loupe(), Point(0.5, 0.5));
+    controller->drawSenderBrushUpAtPoint(loupe(), Point(0.5, 0.5));
+    EXPECT_EQ(renderer->take(), (QStringList{"down loupe", "up"})) << "the canvas's channel stays as it is";
+
+    for (const auto& [state, key] : {std::pair{1, true}, std::pair{2, true}, std::pair{0, false}}) {
+        controller->loupeViewDidChangeCursorState(glass, state);
+        OVCursorStack* stack = OVCursorStack::cursorStackForWindow(window);
+        const bool onTop =
+            stack && !stack->keys().empty() && stack->keys().back() == QVariant(QStringLiteral("GMLoupe"));
+        EXPECT_EQ(onTop, key) << state;
+    }
+    // The preview shown while the loupe is live takes it back to placed; leaving deactivates it.
+    controller->showPreview(true);
+    EXPECT_EQ(glass->loupeState(), 4);
+    renderer->take();
+    glass->setLoupeState(1);
+    EXPECT_EQ(renderer->take(), QStringList{"deactivate loupe"});
+    EXPECT_TRUE(controller->zoomView()->drawSenderActive());
+    EXPECT_FALSE(glass->drawSenderActive());
+}
+
+// Mended: the stroke belongs to the mask it was painted on, and runs to its end whatever the selection.
+TEST_F(WindowControllerTest, AStrokeEndsOnTheLayerItBeganOn)
+{
+    addLayer();
+    addLayer();
+    chain->setSelectionIndex(1);
+    goLive();
+    const auto painted = chain->brushPathImageAtIndex(1);
+    controller->drawSenderBrushDownAtPoint(canvas(), Point(0.2, 0.2));
+    chain->setSelectionIndex(0); // the selection reaches the background mid-stroke
+    controller->drawSenderBrushDraggedAtPoint(canvas(), Point(0.4, 0.2));
+    controller->drawSenderBrushUpAtPoint(canvas(), Point(0.5, 0.2));
+    EXPECT_EQ(renderer->take().filter(QRegularExpression("down|drag|up")),
+              (QStringList{"down standard", "drag", "up"}));
+    EXPECT_FALSE(controller->zoomView()->blockScrolling());
+    EXPECT_FALSE(controller->isStrokeRunning());
+
+    const auto stroke = std::make_shared<OVContentContainer>();
+    const qsizetype before = painted->segmentImageNames().size();
+    const qsizetype selectedBefore = chain->brushPathImageAtIndex(2)->segmentImageNames().size();
+    controller->realTimeRendererDidCalculateContentContainer(renderer, stroke, Rect(0, 0, 1, 1), Standard,
+                                                             painted);
+    EXPECT_EQ(painted->segmentImageNames().size(), before + 1);
+    EXPECT_EQ(chain->brushPathImageAtIndex(2)->segmentImageNames().size(), selectedBefore);
+
+    // A layer removed before its stroke arrived takes nothing.
+    chain->removePhotoToolAtIndex(1);
+    controller->realTimeRendererDidCalculateContentContainer(renderer, stroke, Rect(0, 0, 1, 1), Standard,
+                                                             painted);
+    EXPECT_EQ(painted->segmentImageNames().size(), before + 1);
+}
+
+// Mended: a stroke begun outside live editing brings the canvas's channel up with the part shown now.
+TEST_F(WindowControllerTest, AStrokeAfterAZoomActivatesTheChannelFirst)
+{
+    addLayer();
+    // A zoom: the preview while it goes on, live editing half a second after it settled.
+    controller->zoomView()->setZoomFactor(0.3, false, true);
+    controller->zoomView()->setZoomFactor(0.3, false, false);
+    EXPECT_EQ(controller->viewMode(), GMWindowController::Preview);
+    EXPECT_TRUE(controller->isEditSwitchPending());
+    renderer->take();
+    controller->drawSenderBrushDownAtPoint(canvas(), Point(0.5, 0.5));
+    EXPECT_EQ(renderer->take(), (QStringList{"activate standard", "down standard"}));
+    EXPECT_EQ(renderer->rect, controller->zoomView()->zoomLayer()->contentsRect());
+    EXPECT_LT(renderer->rect.width(), 1.0);
+    EXPECT_FALSE(controller->isEditSwitchPending()) << "its work is done";
+    controller->drawSenderBrushUpAtPoint(canvas(), Point(0.5, 0.5));
+
+    // Live, the stroke goes straight to the channel; the loupe's strokes never touch the canvas's.
+    controller->realTimeRenderChannelDidBecomeVisible(renderer, Standard);
+    renderer->take();
+    controller->drawSenderBrushDownAtPoint(canvas(), Point(0.5, 0.5));
+    EXPECT_EQ(renderer->take(), QStringList{"down standard"});
+}
+
+// Mended: in 3D, a new layer gets its card and a change by undo refreshes the cards it reaches.
+TEST_F(WindowControllerTest, CardsFollowTheStackIn3D)
+{
+    addLayer();
+    controller->fillLayerBrowser3D();
+    ASSERT_EQ(controller->viewMode(), GMWindowController::Layers3D);
+    chain->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 1);
+    const auto& cards = controller->layerBrowser()->layers();
+    ASSERT_EQ(cards.size(), 3u);
+    EXPECT_FALSE(cards[2]->contents().isNull()) << "the new layer has its card";
+    undo->removeAllActions();
+
+    chain->setSettingsForToolAtIndex({{QStringLiteral("intensity"), 0.0}}, 1, QStringLiteral("Intensity"));
+    const qint64 zeroKey = cards[1]->contents().cacheKey();
+    undo->undo();
+    EXPECT_NE(cards[1]->contents().cacheKey(), zeroKey) << "the card shows the undone change";
+
+    // A change of a mask in 3D rebuilds the cards and stays in 3D.
+    const qint64 before = cards[2]->contents().cacheKey();
+    chain->brushPathImageAtIndex(2)->addContentContainer(std::make_shared<OVContentContainer>());
+    EXPECT_EQ(controller->viewMode(), GMWindowController::Layers3D);
+    EXPECT_NE(cards[2]->contents().cacheKey(), before);
+}
+
+// Mended: the effect tiles made before the photo was there show the photo once it is.
+TEST_F(WindowControllerTest, TilesWithoutAPictureOfTheirOwnShowThePhoto)
+{
+    GMWindowController fresh;
+    fresh.setBlueprintCatalog(&chaintest::catalog());
+    fresh.setRendererFactory(
+        [](std::shared_ptr<PhotoToolChain> c) { return std::make_unique<RecordingRenderer>(c); });
+    ASSERT_TRUE(fresh.loadWindow());
+    const auto beforeIcon = [&] {
+        const QVariantList items = fresh.effectBrowserController()->effectCollectionView()->content();
+        return items.isEmpty()
+                   ? QImage()
+                   : items.first().toMap().value(QStringLiteral("previewBeforeIcon")).value<QImage>();
+    };
+    const QColor empty = beforeIcon().pixelColor(beforeIcon().width() / 2, beforeIcon().height() / 2);
+    fresh.setOriginalImage(chaintest::photo(64, 48));
+    const QImage icon = beforeIcon();
+    ASSERT_FALSE(icon.isNull());
+    const QColor photo = icon.pixelColor(icon.width() / 2, icon.height() / 2);
+    EXPECT_NE(photo, empty);
+    EXPECT_NEAR(photo.blueF(), 0.6, 0.02) << "the photo's colour";
+    EXPECT_EQ(fresh.effectBrowserController()->effectCollectionView()->content().size(),
+              chaintest::catalog().effectBlueprintNames().size());
+}
+
+TEST_F(WindowControllerTest, ClosingStopsEverythingUnderWay)
+{
+    addLayer();
+    controller->prepareEditing(2);
+    controller->zoomIn();
+    controller->showPreview(true);
+    controller->drawSenderBrushDownAtPoint(canvas(), Point(0.5, 0.5));
+    renderer->take();
+    controller->windowWillClose();
+    EXPECT_EQ(renderer->take(), (QStringList{"deactivate standard", "deactivate loupe"}));
+    EXPECT_FALSE(controller->isEditSwitchPending());
+    EXPECT_FALSE(controller->isZoomSettlePending());
+    clock.advance(6);
+    QCoreApplication::processEvents();
+    controller->drawSenderBrushDraggedAtPoint(canvas(), Point(0.6, 0.5));
+    controller->zoomView()->setZoomFactor(0.2, false, false); // the canvas no longer reports
+    EXPECT_EQ(renderer->take(), QStringList{});
+    // The window goes, with a composition still on the queue.
+    controller->showPreview(true);
+    controller.reset();
+    QCoreApplication::processEvents();
+}
+
+TEST_F(WindowControllerTest, TheLayoutLeavesTheCanvasFreeAtEverySize)
+{
+    pf::Window* window = controller->window();
+    for (const Size size : {Size(1280, 800), Size(1920, 1080)}) {
+        SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
+        window->setContentSize(size);
+        QCoreApplication::processEvents();
+        const Rect content = controller->windowContentView()->bounds();
+        ASSERT_EQ(content.size, size);
+        const double H = size.height;
+        const auto inWindow = [](pf::View* view) { return view->convertRectToView(view->bounds(), nullptr); };
+        EXPECT_EQ(inWindow(controller->settingsController()->view()), Rect(-19, H - 240, 395, 240));
+        const Rect strip = inWindow(controller->effectBrowserController()->view());
+        EXPECT_EQ(strip.origin, Point(0, 0));
+        EXPECT_EQ(strip.height(), H - 250);
+        EXPECT_EQ(controller->activityPanel()->view()->frame().minX(), 180);
+        EXPECT_EQ(controller->activityPanel()->view()->frame().maxY(), H) << "at the top edge";
+
+        const Rect canvas = inWindow(controller->zoomView());
+        EXPECT_GT(canvas.width() * canvas.height(), 0.4 * size.width * size.height) << "the photo dominates";
+        // The strip's views are shown by layers of its 3D view.
+        OV3DView* browser = controller->effectBrowserController()->browserView();
+        const Rect tiles = browser->convertRectToView(
+            browser->layerForSubview(controller->effectBrowserController()->effectScrollView())->frame(),
+            nullptr);
+        for (pf::View* panel :
+             {controller->settingsController()->view(), controller->zoomSliderPanel(),
+              static_cast<pf::View*>(controller->switch3D()),
+              static_cast<pf::View*>(controller->bestFilterButton()), controller->drawCorner()})
+            EXPECT_FALSE(inWindow(panel).intersects(canvas)) << panel->metaObject()->className();
+        EXPECT_FALSE(tiles.intersects(canvas)) << "the effect tiles";
+        EXPECT_TRUE(content.contains(inWindow(controller->zoomSliderPanel())));
+        EXPECT_EQ(controller->drawingArea(), controller->layerBrowser()->frame());
+    }
+}
+
+// With the real renderer: a stroke begun right after a zoom is painted where the pointer was.
+TEST(WindowControllerRendering, AStrokeRightAfterAZoomLandsUnderThePointer)
+{
+    pf::SteppedClock clock;
+    auto controller = std::make_unique<GMWindowController>();
+    controller->setBlueprintCatalog(&chaintest::catalog());
+    ASSERT_TRUE(controller->loadWindow());
+    controller->setOriginalImage(chaintest::photo(640, 480));
+    const auto chain = controller->toolChain();
+    chain->insertPhotoToolWithBlueprint(
+        editortest::blueprint(QStringLiteral("Wash"), QStringLiteral("brush,eraser"), false,
+                              {{"brushSize", 0.25}, {"brushSmoothness", 0.2}, {"brushHardness", 1.0}}),
+        std::nullopt, 0);
+    GMRealTimeRenderer* renderer = controller->editRenderer();
+    const auto settleUntil = [&](const std::function<bool()>& done) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < 10000) {
+            clock.advance(0);
+            renderer->renderQueue()->waitUntilEmpty();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return done();
+    };
+    ASSERT_TRUE(settleUntil([&] { return controller->viewMode() == GMWindowController::Live; }));
+
+    // Zoomed in: the channel still maps the whole photo when the stroke begins.
+    OVZoomView* zoom = controller->zoomView();
+    zoom->setZoomFactor(0.2, false, true);
+    zoom->setZoomFactor(0.2, false, false);
+    const Rect shown = zoom->editRect();
+    ASSERT_LT(shown.width(), 0.6);
+    ASSERT_NE(controller->viewMode(), GMWindowController::Live);
+    controller->settingsController()->brushSizeSlider()->setValue(0.25);
+    const auto mask = chain->brushPathImageAtIndex(1);
+    const qsizetype snapshots = mask->segmentImageNames().size();
+    const auto draw = [&] { zoom->contentLayer()->displayIfNeeded(); };
+    controller->drawSenderBrushDownAtPoint(zoom, Point(0.15, 0.5));
+    draw();
+    for (double x = 0.16; x <= 0.25; x += 0.01) {
+        controller->drawSenderBrushDraggedAtPoint(zoom, Point(x, 0.5));
+        draw();
+    }
+    controller->drawSenderBrushUpAtPoint(zoom, Point(0.25, 0.5));
+    ASSERT_TRUE(settleUntil([&] { return mask->segmentImageNames().size() > snapshots; }));
+
+    // The mask's value at a point of the photo normalised to 0..1 (y up).
+    const pf::Image painted = mask->contentContainer()->imageContainer()->image();
+    const auto valueAt = [&](double x, double y) {
+        const auto pixel = pf::RenderContext::shared()->render(
+            painted, Rect(std::floor(x * 640), std::floor(y * 480), 1, 1), pf::Bitmap::Format::RGBAf);
+        float rgba[4] = {0, 0, 0, 0};
+        if (pixel)
+            pixel->pixel(0, 0, rgba);
+        return rgba[0];
+    };
+    const Point under(shown.minX() + 0.2 * shown.width(), shown.minY() + 0.5 * shown.height());
+    EXPECT_GT(valueAt(under.x, under.y), 0.3) << "painted under the pointer";
+    EXPECT_LT(valueAt(0.2, 0.5), 0.01) << "not where the whole photo's mapping would have put it";
+    controller.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}

@@ -1,0 +1,612 @@
+// A photo retouched from start to end in the real application, driven as a person would: the photo
+// opened through the open panel, handed over by a second start and dropped on the welcome window; an
+// effect added with a click on its tile, a stroke painted on the canvas, the intensity knob dragged,
+// undo and redo from the keyboard; the work saved as a package through the save panel, the window
+// closed, the package reopened from the welcome window and compared with what was saved; the picture
+// exported as PNG and JPEG and compared with the full-size composition. One PNG per step:
+//   editor-end-to-end <output folder>
+// Fails (non-zero) when a step does not have the effect it should.
+#include "Classes/Document/DocumentHandler.h"
+#include "Classes/Document/GMApplicationDelegate.h"
+#include "Classes/Document/GMDocument.h"
+#include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Document/GMWelcomeWindow.h"
+#include "Classes/Editor/EffectIntensity.h"
+#include "Classes/Editor/GMCollectionViewEffectItem.h"
+#include "Classes/Editor/GMEffectBrowserController.h"
+#include "Classes/Editor/GMEffectIconView.h"
+#include "Classes/Editor/GMSettingsController.h"
+#include "Classes/Editor/GMWindowController.h"
+#include "Classes/Editor/OVLayerBrowser.h"
+#include "Classes/Editor/OVSwitch.h"
+#include "Classes/Editor/OVZoomView.h"
+#include "Classes/Filters/FilterLibrary.h"
+#include "Classes/Framework/Toolkit/OV3DView.h"
+#include "Classes/Framework/Toolkit/OVActivityPanel.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
+#include "Classes/ToolObjects/PhotoToolChain.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/Foundation/UserDefaults.h"
+#include "Platform/Image/ImageFile.h"
+#include "Platform/Image/RenderContext.h"
+#include "Platform/UI/Window.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+#include <cmath>
+#include <cstdio>
+
+using pf::Point;
+using pf::Rect;
+
+namespace {
+
+QString outputFolder;
+int failures = 0;
+int shots = 0;
+
+void settle(int milliseconds = 200)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool waitFor(const std::function<bool()>& done, int milliseconds = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < milliseconds)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+void check(bool condition, const QString& what)
+{
+    if (!condition) {
+        std::fprintf(stderr, "Error: %s\n", qPrintable(what));
+        ++failures;
+    }
+}
+
+QImage screenshot(const QWidget* window)
+{
+    const QRect area(window->mapToGlobal(QPoint(0, 0)), window->size());
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+        .toImage();
+}
+
+void shoot(const QWidget* window, const QString& name)
+{
+    settle(150);
+    const QString path =
+        QStringLiteral("%1/%2-%3.png").arg(outputFolder).arg(++shots, 2, 10, QLatin1Char('0')).arg(name);
+    const QImage image = screenshot(window);
+    if (image.isNull() || !image.save(path)) {
+        std::fprintf(stderr, "Error: could not save %s\n", qPrintable(path));
+        ++failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+    std::fflush(stdout);
+}
+
+// Answers the next modal file panel: the folder, the type whose filter names the extension, the name.
+void answerFilePanel(const QString& path, bool* seen, const QString& shotName = QString())
+{
+    auto* poll = new QTimer;
+    poll->setInterval(100);
+    QObject::connect(poll, &QTimer::timeout, [poll, path, seen, shotName] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        *seen = true;
+        const QFileInfo target(path);
+        dialog->setDirectory(target.absolutePath());
+        const QString pattern = QStringLiteral("*.") + target.suffix();
+        for (const QString& filter : dialog->nameFilters())
+            if (filter.contains(pattern)) {
+                dialog->selectNameFilter(filter);
+                emit dialog->filterSelected(filter);
+            }
+        settle(300);
+        if (!shotName.isEmpty())
+            shoot(dialog, shotName);
+        if (auto* name = dialog->findChild<QLineEdit*>()) {
+            name->setText(target.fileName());
+            QTest::keyClick(name, Qt::Key_Return);
+        }
+    });
+    poll->start();
+}
+
+GMWindowController* editorOf(const std::shared_ptr<pf::Document>& document)
+{
+    auto gm = std::dynamic_pointer_cast<GMDocument>(document);
+    auto* window = gm ? dynamic_cast<GMEditorWindowController*>(gm->windowController().get()) : nullptr;
+    return window ? &window->editor() : nullptr;
+}
+
+// Open, loaded, previewed and live.
+bool waitUntilEditing(const std::shared_ptr<pf::Document>& document)
+{
+    return waitFor([&] {
+        GMWindowController* editor = editorOf(document);
+        auto gm = std::static_pointer_cast<GMDocument>(document);
+        return editor && editor->window() && editor->window()->isVisible() && gm->pendingLayerCount() == 0 &&
+               editor->viewMode() == GMWindowController::Live && !editor->isPreviewPending();
+    });
+}
+
+// Input in a view's own (y-up) coordinates, through the window as a person's.
+class Hand
+{
+public:
+    explicit Hand(pf::Window* window) : m_window(window) {}
+    QPoint at(pf::View* view, Point p) const
+    {
+        return view->mapTo(m_window, view->pointToWidget(p)).toPoint();
+    }
+    QPoint atBase(Point base) const { return QPoint(int(base.x), int(m_window->height() - base.y)); }
+    void move(QPoint p)
+    {
+        QCursor::setPos(m_window->mapToGlobal(p));
+        QTest::mouseMove(m_window->windowHandle(), p);
+        settle(40);
+    }
+    void press(QPoint p) { QTest::mousePress(m_window->windowHandle(), Qt::LeftButton, {}, p); }
+    void release(QPoint p) { QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, p); }
+    void click(QPoint p)
+    {
+        move(p);
+        QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, {}, p);
+        settle(200);
+    }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers)
+    {
+        QTest::keyClick(m_window->windowHandle(), key, modifiers);
+        settle(200);
+    }
+
+private:
+    pf::Window* m_window;
+};
+
+// Where the middle of a tile's picture is seen in the window (the strip is turned in 3D).
+Point onTile(GMEffectBrowserController& effects, int index)
+{
+    GMEffectIconView* tile = effects.effectCollectionView()->itemAtIndex(index)->view();
+    OV3DView* strip = effects.browserView();
+    OVTransformedScrollView* scroll = effects.effectScrollView();
+    const Rect picture = tile->drawBounds();
+    const Point inScroll = tile->convertPointToView(Point(picture.midX(), picture.midY()), scroll);
+    const Point inStrip = strip->layerForSubview(scroll)->convertPointToLayer(inScroll, strip->layer().get());
+    return strip->convertPointToView(inStrip, nullptr);
+}
+
+int tileIndexShowing(GMEffectBrowserController& effects, const QString& name)
+{
+    const QVariantList items = effects.effectCollectionView()->arrangedObjects();
+    for (int i = 0; i < items.size(); ++i)
+        if (items[i].toMap().value(QStringLiteral("displayName")).toString() == name)
+            return i;
+    return -1;
+}
+
+pf::Bitmap rendered(const pf::Image& image)
+{
+    static pf::RenderContext context(QStringLiteral("end to end"));
+    const Rect extent = image.extent();
+    return image.isNull() ? pf::Bitmap() : context.render(image, extent).value_or(pf::Bitmap());
+}
+
+// The largest difference of a channel (0..255) and the mean absolute difference over all channels.
+struct Difference
+{
+    int largest = 256;
+    double mean = 256;
+};
+
+Difference compare(const QImage& a, const QImage& b)
+{
+    Difference result;
+    if (a.isNull() || a.size() != b.size())
+        return result;
+    const QImage x = a.convertToFormat(QImage::Format_RGBA8888);
+    const QImage y = b.convertToFormat(QImage::Format_RGBA8888);
+    result.largest = 0;
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const uchar* p = x.constScanLine(row);
+        const uchar* q = y.constScanLine(row);
+        for (int i = 0; i < x.width() * 4; ++i) {
+            const int d = std::abs(int(p[i]) - int(q[i]));
+            result.largest = std::max(result.largest, d);
+            sum += d;
+        }
+    }
+    result.mean = sum / (double(x.width()) * x.height() * 4);
+    return result;
+}
+
+struct SavedLayer
+{
+    QString name;
+    QVariantMap settings;
+    QImage mask;
+};
+
+std::vector<SavedLayer> layersOf(PhotoToolChain& chain)
+{
+    std::vector<SavedLayer> layers;
+    for (int i = 1; i < chain.numberOfTools(); ++i) {
+        const auto mask = chain.brushPathImageAtIndex(i)->contentContainer()->imageContainer();
+        layers.push_back({chain.photoToolAtIndex(i)->blueprint()->photoToolName(),
+                          chain.photoToolAtIndex(i)->savedSettingsState(),
+                          rendered(mask->image()).toQImage()});
+    }
+    return layers;
+}
+
+// The portrait as a JPEG: its bytes are kept in the package as they are, so the reopened original is
+// the very same picture.
+QString makePhoto(const QString& path)
+{
+    QImage portrait(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+    check(!portrait.isNull(), QStringLiteral("the test portrait is there"));
+    portrait.save(path, "JPEG", 92);
+    return path;
+}
+
+void run(const QString& sandbox)
+{
+    const QString photo = makePhoto(sandbox + QStringLiteral("/Portrait.jpg"));
+    GMApplicationDelegate delegate;
+    check(delegate.claimSingleInstance({}), QStringLiteral("the test is the running instance"));
+    DocumentHandler& handler = delegate.documentHandler();
+    delegate.applicationDidFinishLaunching({});
+    GMWelcomeWindow* welcome = handler.welcomeWindow();
+    check(waitFor([&] { return welcome->window()->isVisible(); }),
+          QStringLiteral("the welcome window shows"));
+    settle(500);
+    // Under Xvfb the renderer is a software one: the warning lies over the window until dismissed.
+    if (welcome->isWarningShown())
+        for (QPushButton* button : welcome->window()->findChildren<QPushButton*>())
+            if (button->text() == QLatin1String("Continue") && button->isVisible())
+                QTest::mouseClick(button, Qt::LeftButton);
+    check(waitFor([&] { return !welcome->isWarningShown(); }), QStringLiteral("the warning is dismissed"));
+    settle(300);
+    shoot(welcome->window(), QStringLiteral("welcome"));
+
+    // 1. Through the open panel.
+    bool panelSeen = false;
+    answerFilePanel(photo, &panelSeen, QStringLiteral("open-panel"));
+    QTest::mouseClick(welcome->openButton(), Qt::LeftButton);
+    check(panelSeen, QStringLiteral("the Open button shows the open panel"));
+    auto document = handler.documentForURL(photo);
+    check(document != nullptr, QStringLiteral("the open panel opens the photo"));
+    if (document) {
+        check(waitUntilEditing(document),
+              QStringLiteral("the photo opened through the panel is edited live"));
+        shoot(document->window(), QStringLiteral("opened-through-open-panel"));
+        document->close();
+        settle(300);
+    }
+
+    // 2. Handed over by a second start.
+    {
+        GMApplicationDelegate second;
+        check(!second.claimSingleInstance({photo}), QStringLiteral("a second start hands its file over"));
+    }
+    check(waitFor([&] { return handler.documentForURL(photo) != nullptr; }),
+          QStringLiteral("the handed-over photo opens"));
+    document = handler.documentForURL(photo);
+    if (document) {
+        check(waitUntilEditing(document), QStringLiteral("the handed-over photo is edited live"));
+        shoot(document->window(), QStringLiteral("opened-by-second-start"));
+        document->close();
+        settle(300);
+    }
+
+    // 3. Dropped on the welcome window: this one is retouched.
+    handler.displayWelcomeScreen();
+    settle(300);
+    {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(photo)});
+        QDragEnterEvent enter(QPoint(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(welcome->dropTarget(), &enter);
+        shoot(welcome->window(), QStringLiteral("photo-dragged-over-welcome"));
+        QDropEvent drop(QPointF(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(welcome->dropTarget(), &drop);
+    }
+    document = handler.documentForURL(photo);
+    check(document != nullptr, QStringLiteral("the dropped photo opens"));
+    if (!document)
+        return;
+    check(waitUntilEditing(document), QStringLiteral("the dropped photo is edited live"));
+    GMWindowController* editor = editorOf(document);
+    pf::Window* window = editor->window();
+    window->activateWindow();
+    settle(300);
+    shoot(window, QStringLiteral("opened-by-drop"));
+    Hand hand(window);
+    auto chain = editor->toolChain();
+
+    // 4. A click on an effect's tile adds it as a layer.
+    const QString effectName = QStringLiteral("Black & White");
+    GMEffectBrowserController& effects = *editor->effectBrowserController();
+    const int tile = tileIndexShowing(effects, effectName);
+    check(tile >= 0, QStringLiteral("the strip shows the effect"));
+    if (tile < 0)
+        return;
+    // The wheel over the strip brings the tile into view.
+    for (int notch = 0; notch < 60 && onTile(effects, tile).x > window->width() - 160; ++notch) {
+        OV3DView* strip = effects.browserView();
+        const QPoint at = strip->mapFrom(window, hand.atBase(Point(window->width() / 2.0, 90)));
+        QWheelEvent wheel(at, strip->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(strip, &wheel);
+        settle(30);
+    }
+    settle(400);
+    check(onTile(effects, tile).x < window->width() - 160,
+          QStringLiteral("the wheel scrolls the strip to the tile"));
+    hand.move(hand.atBase(onTile(effects, tile)));
+    shoot(window, QStringLiteral("tile-hovered"));
+    hand.click(hand.atBase(onTile(effects, tile)));
+    check(chain->numberOfTools() == 2 && chain->selectionIndex() == 1,
+          QStringLiteral("the click adds the effect"));
+    check(waitUntilEditing(document), QStringLiteral("the new layer is edited live"));
+    check(editor->settingsController()->face() == GMSettingsController::Face::Controls,
+          QStringLiteral("the panel shows the layer's controls"));
+    shoot(window, QStringLiteral("effect-added"));
+    if (chain->numberOfTools() < 2)
+        return;
+
+    // 5. A stroke across the face.
+    OVZoomView* zoom = editor->zoomView();
+    const Rect photoFrame = zoom->zoomLayer()->frame();
+    const auto onPhoto = [&](double x, double y) {
+        return hand.at(zoom, Point(photoFrame.minX() + x * photoFrame.width(),
+                                   photoFrame.minY() + y * photoFrame.height()));
+    };
+    const auto mask = chain->brushPathImageAtIndex(1);
+    const int snapshotsBefore = int(mask->segmentImageNames().size());
+    hand.move(onPhoto(0.3, 0.55));
+    hand.press(onPhoto(0.3, 0.55));
+    for (int i = 1; i <= 16; ++i)
+        hand.move(onPhoto(0.3 + i * 0.025, 0.55 + 0.08 * std::sin(i / 3.0)));
+    hand.release(onPhoto(0.7, 0.55));
+    check(waitFor([&] { return int(mask->segmentImageNames().size()) > snapshotsBefore; }),
+          QStringLiteral("the stroke is stored in the layer's mask"));
+    check(waitUntilEditing(document), QStringLiteral("the stroke shows live"));
+    {
+        // The picture changed where the mask was painted, and nowhere else.
+        const QImage before = rendered(chain->originalImage()).toQImage();
+        const QImage after = rendered(editor->imageForSaving()).toQImage();
+        const QImage painted = rendered(mask->contentContainer()->imageContainer()->image()).toQImage();
+        double inside = 0, outside = 0;
+        int insideCount = 0, outsideCount = 0;
+        for (int y = 0; y < before.height(); ++y)
+            for (int x = 0; x < before.width(); ++x) {
+                const QRgb a = before.pixel(x, y), b = after.pixel(x, y);
+                const int change = std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                                   std::abs(qBlue(a) - qBlue(b));
+                const int m = qRed(painted.pixel(x, y));
+                if (m > 96) {
+                    inside += change;
+                    ++insideCount;
+                } else if (m == 0) {
+                    outside += change;
+                    ++outsideCount;
+                }
+            }
+        inside /= std::max(1, insideCount);
+        outside /= std::max(1, outsideCount);
+        std::printf("stroke: %d pixels painted, mean change %.2f there and %.2f elsewhere\n", insideCount,
+                    inside, outside);
+        check(insideCount > 1000 && inside >= 10,
+              QStringLiteral("the stroke changes the picture where it was painted"));
+        check(outside < 0.5, QStringLiteral("the stroke leaves the rest of the picture alone"));
+    }
+    shoot(window, QStringLiteral("stroke-painted"));
+
+    // 6. The intensity knob dragged.
+    EffectIntensity* knob = editor->settingsController()->effectIntensity();
+    const double intensityBefore =
+        chain->photoToolAtIndex(1)->settings().value(QStringLiteral("intensity")).toDouble();
+    const Rect knobBounds = knob->bounds();
+    // Where the knob stands now.
+    double knobX = knobBounds.minX();
+    for (double x = knobBounds.minX(); x < knobBounds.maxX(); x += 1)
+        if (std::abs(knob->valueForPoint(Point(x, knobBounds.midY())) - intensityBefore) <
+            std::abs(knob->valueForPoint(Point(knobX, knobBounds.midY())) - intensityBefore))
+            knobX = x;
+    hand.move(hand.at(knob, Point(knobX, knobBounds.midY())));
+    hand.press(hand.at(knob, Point(knobX, knobBounds.midY())));
+    // Towards the middle, from whichever end the knob is nearer.
+    const double step = intensityBefore > 0.5 ? -12 : 12;
+    for (int i = 1; i <= 6; ++i)
+        hand.move(hand.at(knob, Point(knobX + i * step, knobBounds.midY())));
+    hand.release(hand.at(knob, Point(knobX + 6 * step, knobBounds.midY())));
+    settle(200);
+    const double intensityAfter =
+        chain->photoToolAtIndex(1)->settings().value(QStringLiteral("intensity")).toDouble();
+    check(std::abs(intensityAfter - intensityBefore) > 0.05,
+          QStringLiteral("the drag changes the intensity"));
+
+    check(waitUntilEditing(document), QStringLiteral("the new intensity shows live"));
+    shoot(window, QStringLiteral("intensity-dragged"));
+
+    // 7. Undo and redo from the keyboard.
+    hand.key(Qt::Key_Z, Qt::ControlModifier);
+    const double undone =
+        chain->photoToolAtIndex(1)->settings().value(QStringLiteral("intensity")).toDouble();
+    check(std::abs(undone - intensityBefore) < 1e-6, QStringLiteral("Ctrl+Z takes the intensity back"));
+    check(waitUntilEditing(document), QStringLiteral("the undone intensity shows"));
+    shoot(window, QStringLiteral("undone"));
+    hand.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    const double redone =
+        chain->photoToolAtIndex(1)->settings().value(QStringLiteral("intensity")).toDouble();
+    check(std::abs(redone - intensityAfter) < 1e-6, QStringLiteral("Ctrl+Shift+Z does it again"));
+    check(waitUntilEditing(document), QStringLiteral("the redone intensity shows"));
+    shoot(window, QStringLiteral("redone"));
+
+    // The layers fanned out in 3D with the switch, and folded back.
+    OVSwitch* layerSwitch = editor->switch3D();
+    hand.click(hand.at(layerSwitch, Point(layerSwitch->bounds().midX(), layerSwitch->bounds().midY())));
+    check(waitFor([&] { return editor->layerBrowser()->state() == OVLayerBrowser::In3D; }),
+          QStringLiteral("the switch fans the layers out"));
+    settle(300);
+    check(editor->viewMode() == GMWindowController::Layers3D,
+          QStringLiteral("the window shows the layers in 3D"));
+    shoot(window, QStringLiteral("layers-in-3d"));
+    hand.click(hand.at(layerSwitch, Point(layerSwitch->bounds().midX(), layerSwitch->bounds().midY())));
+    check(waitFor([&] { return editor->layerBrowser()->state() == OVLayerBrowser::In2D; }),
+          QStringLiteral("the switch folds the layers back"));
+    check(waitUntilEditing(document), QStringLiteral("back in 2D the window edits live again"));
+    shoot(window, QStringLiteral("layers-back-in-2d"));
+
+    // 8. Saved as a package through the save panel.
+    const QString package = sandbox + QStringLiteral("/Retouched.glimora");
+    bool savePanelSeen = false;
+    bool saved = false, savedOK = false;
+    answerFilePanel(package, &savePanelSeen, QStringLiteral("save-panel"));
+    document->saveDocumentAs([&](bool ok, const QString&) {
+        saved = true;
+        savedOK = ok;
+    });
+    check(savePanelSeen, QStringLiteral("Save As shows the save panel"));
+    check(waitFor([&] { return saved; }) && savedOK, QStringLiteral("the package is saved"));
+    check(QFileInfo(package).isDir(), QStringLiteral("the package is on disk"));
+    const std::vector<SavedLayer> savedLayers = layersOf(*chain);
+    const QImage savedPreview = rendered(editor->previewForSaving()).toQImage();
+    const QImage fullSize = rendered(editor->imageForSaving()).toQImage();
+    shoot(window, QStringLiteral("saved-as-package"));
+
+    // 9. Closed: the welcome window comes back.
+    document->close();
+    document.reset();
+    check(waitFor([&] { return welcome->window()->isVisible(); }),
+          QStringLiteral("the welcome window comes back"));
+    settle(400);
+    shoot(welcome->window(), QStringLiteral("closed-welcome-again"));
+
+    // 10. Reopened from the welcome window's list.
+    QListWidget* list = welcome->list();
+    QListWidgetItem* recent = nullptr;
+    for (int row = 0; row < list->count(); ++row)
+        if (list->item(row)->text().contains(QLatin1String("Retouched")))
+            recent = list->item(row);
+    check(recent != nullptr, QStringLiteral("the package is among the recent documents"));
+    if (!recent)
+        return;
+    const QRect rect = list->visualItemRect(recent);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    check(waitFor([&] { return handler.documentForURL(package) != nullptr; }),
+          QStringLiteral("the package reopens"));
+    document = handler.documentForURL(package);
+    if (!document)
+        return;
+    check(waitUntilEditing(document), QStringLiteral("the reopened package is edited live"));
+    settle(OVActivityPanel::slideDuration * 1000 + 100);
+    editor = editorOf(document);
+    window = editor->window();
+    chain = editor->toolChain();
+    shoot(window, QStringLiteral("reopened"));
+
+    // 11. Every layer as saved; the composed preview within rounding.
+    const std::vector<SavedLayer> reopened = layersOf(*chain);
+    check(reopened.size() == savedLayers.size(), QStringLiteral("as many layers as were saved"));
+    for (size_t i = 0; i < std::min(reopened.size(), savedLayers.size()); ++i) {
+        check(reopened[i].name == savedLayers[i].name, QStringLiteral("layer %1 has its effect").arg(i + 1));
+        check(reopened[i].settings == savedLayers[i].settings,
+              QStringLiteral("layer %1 has its settings").arg(i + 1));
+        check(!reopened[i].mask.isNull() && reopened[i].mask == savedLayers[i].mask,
+              QStringLiteral("layer %1 has its mask, pixel for pixel").arg(i + 1));
+    }
+    const QImage reopenedPreview = rendered(editor->previewForSaving()).toQImage();
+    const Difference preview = compare(reopenedPreview, savedPreview);
+    std::printf("preview after reopening: largest difference %d/255, mean %.4f/255\n", preview.largest,
+                preview.mean);
+    check(preview.largest <= 2, QStringLiteral("the reopened preview is the saved one (within 2/255)"));
+
+    // 12. Exported flattened as PNG and JPEG, each against the full-size composition.
+    for (const QString& suffix : {QStringLiteral("png"), QStringLiteral("jpg")}) {
+        const QString path = sandbox + QStringLiteral("/Exported.") + suffix;
+        bool exportSeen = false, exported = false, exportedOK = false;
+        answerFilePanel(path, &exportSeen, QStringLiteral("export-panel-") + suffix);
+        document->saveDocumentTo([&](bool ok, const QString&) {
+            exported = true;
+            exportedOK = ok;
+        });
+        check(exportSeen, QStringLiteral("Export shows the save panel"));
+        check(waitFor([&] { return exported; }) && exportedOK,
+              QStringLiteral("the %1 is written").arg(suffix));
+        const QImage written(path);
+        const Difference d = compare(written, fullSize);
+        std::printf("%s export: largest difference %d/255, mean %.4f/255\n", qPrintable(suffix), d.largest,
+                    d.mean);
+        if (suffix == QLatin1String("png"))
+            check(d.largest <= 1, QStringLiteral("the PNG is the full-size composition (within 1/255)"));
+        else
+            check(d.mean <= 2.0 && d.largest <= 48,
+                  QStringLiteral("the JPEG is the full-size composition (mean within 2/255)"));
+        shoot(window, QStringLiteral("exported-") + suffix);
+    }
+    document->close();
+    settle(300);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("glimora-end-to-end"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    QDir().mkpath(outputFolder);
+    QTemporaryDir sandbox;
+    pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
+    pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
+    FilterLibrary::registerAll();
+    OVIrisMaskBrush::registerClass();
+    OVIrisReplacementBrush::registerClass();
+    OVHealingBrush::registerClass();
+    OVImageContainer::registerArchiveClasses();
+    GMDocumentPackage::registerArchiveClasses();
+    // The application's own wiring: every document in an editor window.
+    GMDocument::setWindowControllerFactory([](GMDocument& document) {
+        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
+    });
+    run(sandbox.path());
+    OVBrushPathImage::waitForPendingWrites();
+    GMDocumentPackage::documentQueue().waitUntilEmpty();
+    std::printf("%d failures\n", failures);
+    return failures == 0 ? 0 : 1;
+}
