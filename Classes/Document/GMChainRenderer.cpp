@@ -41,6 +41,8 @@ GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain,
         const auto context = savingContext();
         // The cache listens to nobody: its state never changes.
         OVRenderCache cache(delegate, delegate.get(), context);
+        // Filled once for one picture: no layer's intermediate is worth keeping at full size.
+        cache.setRetention(OVRenderCache::Retention::RequestedOnly);
         // Fitted inside the box, never made larger than the photo itself.
         const pf::Size photo = source->imageSize();
         if (fitInside && photo.width > 0 && photo.height > 0) {

@@ -84,11 +84,30 @@ Image OVRenderCache::rendered(const Image& image) const
                   : Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(outputRect());
 }
 
+bool OVRenderCache::geometry(const OVRenderSource& source, AffineTransform* transform, Rect* crop) const
+{
+    const Size photo = source.imageSize();
+    const double sx = m_outputSize.width / (m_contentsRect.width() * photo.width);
+    const double sy = m_outputSize.height / (m_contentsRect.height() * photo.height);
+    if (!std::isfinite(sx) || !std::isfinite(sy) || sx <= 0 || sy <= 0)
+        return false;
+    *transform = AffineTransform::scale(sx, sy).translated(-m_contentsRect.minX() * photo.width,
+                                                           -m_contentsRect.minY() * photo.height);
+    *crop =
+        Rect(0, 0, photo.width * m_contentsRect.width() * sx, photo.height * m_contentsRect.height() * sy);
+    if (std::abs(sx - sy) * std::min(m_outputSize.width, m_outputSize.height) > 1.0)
+        pf::warning(
+            QStringLiteral("Scale is not very precise: %1 ≠ %2").arg(sx, 0, 'f', 6).arg(sy, 0, 'f', 6));
+    return true;
+}
+
 Image OVRenderCache::imageToIndex(int index, bool composed)
 {
     std::lock_guard lock(m_lock);
     if (index < 0)
         return Image();
+    if (m_retention == Retention::RequestedOnly)
+        return requestedOnly(index, composed);
     if (composed && size_t(index) < m_stacks.size())
         return m_stacks[size_t(index)];
     if (!composed && size_t(index) < m_images.size() && m_images[size_t(index)])
@@ -100,18 +119,10 @@ Image OVRenderCache::imageToIndex(int index, bool composed)
     if (source->version() != m_knownVersion)
         return Image();
 
-    const Size photo = source->imageSize();
-    const double sx = m_outputSize.width / (m_contentsRect.width() * photo.width);
-    const double sy = m_outputSize.height / (m_contentsRect.height() * photo.height);
-    if (!std::isfinite(sx) || !std::isfinite(sy) || sx <= 0 || sy <= 0)
+    AffineTransform transform;
+    Rect crop;
+    if (!geometry(*source, &transform, &crop))
         return Image();
-    const AffineTransform transform = AffineTransform::scale(sx, sy).translated(
-        -m_contentsRect.minX() * photo.width, -m_contentsRect.minY() * photo.height);
-    const Rect crop(0, 0, photo.width * m_contentsRect.width() * sx,
-                    photo.height * m_contentsRect.height() * sy);
-    if (std::abs(sx - sy) * std::min(m_outputSize.width, m_outputSize.height) > 1.0)
-        pf::warning(
-            QStringLiteral("Scale is not very precise: %1 ≠ %2").arg(sx, 0, 'f', 6).arg(sy, 0, 'f', 6));
 
     Image stack;
     if (m_images.empty() || m_stacks.empty()) {
@@ -169,6 +180,61 @@ Image OVRenderCache::imageToIndex(int index, bool composed)
     return size_t(index) < m_images.size() && m_images[size_t(index)] ? *m_images[size_t(index)] : Image();
 }
 
+Image OVRenderCache::requestedOnly(int index, bool composed)
+{
+    if (!m_kept.isNull() && m_keptIndex == index && m_keptComposed == composed)
+        return m_kept;
+    const auto source = m_delegate->renderSource();
+    if (source->version() != m_knownVersion)
+        return Image();
+    AffineTransform transform;
+    Rect crop;
+    if (!geometry(*source, &transform, &crop))
+        return Image();
+
+    // The stack goes on as a recipe: its intermediates exist only a tile at a time, at working
+    // precision, while the one render below runs.
+    Image stack = source->backgroundImage().imageByApplyingTransform(transform).imageByCroppingToRect(crop);
+    const int top = composed ? index : index - 1;
+    for (int k = 1; k <= top; ++k) {
+        Image content = source->contentImageAtIndex(k, stack, transform, crop);
+        if (content.isNull())
+            content = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(crop);
+        if (FilterPtr composition = source->compositingFilterForIndex(k)) {
+            composition->setValue(QVariant::fromValue(content), QStringLiteral("inputImage"));
+            composition->setValue(QVariant::fromValue(stack), QStringLiteral("inputBackgroundImage"));
+            const Image output = composition->value(OutputImageKey).value<Image>();
+            if (!output.isNull())
+                stack = output;
+        }
+        if (m_cancel.load())
+            return Image();
+    }
+    Image wanted = stack;
+    if (!composed && index > 0) {
+        wanted = source->contentImageAtIndex(index, stack, transform, crop);
+        if (wanted.isNull())
+            wanted = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(crop);
+    }
+    m_kept = Image(); // the picture it replaces need not outlive the render
+    m_kept = rendered(wanted);
+    if (m_cancel.load()) {
+        m_kept = Image();
+        return Image();
+    }
+    m_keptIndex = index;
+    m_keptComposed = composed;
+    return m_kept;
+}
+
+void OVRenderCache::dropKept(int index)
+{
+    if (index <= m_keptIndex) {
+        m_kept = Image();
+        m_keptIndex = -1;
+    }
+}
+
 void OVRenderCache::contentDidChange(const QVariantMap& info)
 {
     std::lock_guard lock(m_lock);
@@ -177,12 +243,14 @@ void OVRenderCache::contentDidChange(const QVariantMap& info)
     if (!info.contains(QStringLiteral("OVRCChangeIndex"))) {
         m_images.clear();
         m_stacks.clear();
+        dropKept(0);
         return;
     }
     const int index = info.value(QStringLiteral("OVRCChangeIndex")).toInt();
     const int action = info.value(QStringLiteral("OVRCAction")).toInt();
     if (index < 0)
         return;
+    dropKept(index);
     if (size_t(index) < m_images.size()) {
         switch (action) {
         case 0:
@@ -213,6 +281,7 @@ void OVRenderCache::compositionDidChange(const QVariantMap& info)
     const int index = std::max(1, info.value(QStringLiteral("OVRCChangeIndex")).toInt());
     if (size_t(index) < m_stacks.size())
         m_stacks.resize(size_t(index));
+    dropKept(index);
 }
 
 void OVRenderCache::cleanCaches()
@@ -220,6 +289,24 @@ void OVRenderCache::cleanCaches()
     std::lock_guard lock(m_lock);
     m_images.clear();
     m_stacks.clear();
+    dropKept(0);
+}
+
+OVRenderCache::Retention OVRenderCache::retention() const
+{
+    std::lock_guard lock(m_lock);
+    return m_retention;
+}
+
+void OVRenderCache::setRetention(Retention retention)
+{
+    std::lock_guard lock(m_lock);
+    if (retention == m_retention)
+        return;
+    m_retention = retention;
+    m_images.clear();
+    m_stacks.clear();
+    dropKept(0);
 }
 
 Size OVRenderCache::outputSize() const

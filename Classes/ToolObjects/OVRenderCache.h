@@ -20,6 +20,7 @@ class RenderContext;
 
 // Composes a layer stack into images of one output size for one part of the photo, keeping every
 // result as pixels: each layer's content and each composed stack (the background up to that layer).
+// A cache filled once (a save) may keep only the picture asked for instead (see Retention).
 // Learns of changes from "OVRCContentDidChange" and "OVRCCompositionDidChange" sent by its delegate.
 // May be filled on a background queue while the main thread changes the stack: one lock guards the
 // tables, and a fill that meets a newer state of the stack than the cache was told about stores
@@ -45,6 +46,19 @@ public:
     void setContentsRect(const pf::Rect& rect);
     void cleanCaches();
 
+    // What a fill keeps. Everything: every layer's content and every composed stack, so that a change
+    // recomposes only from the lowest changed layer (previews, zoom channels that are filled again and
+    // again). RequestedOnly: only the picture asked for, as 8-bit pixels; the fill composes the stack
+    // below it as one recipe and renders it once, so no layer's intermediate picture is ever made at
+    // the output size (a full-size save needs only its final picture). The tables then stay empty.
+    enum class Retention
+    {
+        Everything,
+        RequestedOnly
+    };
+    Retention retention() const;
+    void setRetention(Retention retention);
+
     bool cancel() const { return m_cancel.load(); }
     void setCancel(bool cancel) { m_cancel.store(cancel); }
 
@@ -54,7 +68,13 @@ public:
     bool isContentStale(int index) const;
 
 private:
+    // Where the photo lands in the output: its transform and the output's crop. False when the output
+    // size or the contents rectangle leaves no finite, positive scale.
+    bool geometry(const OVRenderSource& source, pf::AffineTransform* transform, pf::Rect* crop) const;
     pf::Image imageToIndex(int index, bool composed);
+    pf::Image requestedOnly(int index, bool composed);
+    // RequestedOnly: forgets the kept picture when a change at `index` reaches it.
+    void dropKept(int index);
     std::optional<pf::Bitmap> renderedPixels(const pf::Image& image, pf::Bitmap::Format format) const;
     pf::Rect outputRect() const;
     pf::Image rendered(const pf::Image& image) const;
@@ -69,6 +89,11 @@ private:
     // band. The table keeps them as floats where the output is small (previews, display caches); larger
     // outputs keep an 8-bit copy, and a later fill starts from it.
     std::vector<pf::Image> m_stacks;
+    Retention m_retention = Retention::Everything;
+    // RequestedOnly: the one picture kept, and what it shows.
+    pf::Image m_kept;
+    int m_keptIndex = -1;
+    bool m_keptComposed = false;
     std::atomic<bool> m_cancel{false};
     pf::Size m_outputSize;
     pf::Rect m_contentsRect{0, 0, 1, 1};

@@ -313,9 +313,11 @@ public:
 TEST(OVRenderCache, StacksGoOnToTheNextLayerAtWorkingPrecision)
 {
     auto glazes = std::make_shared<Glazes>();
-    // Filled in one go, and one layer at a time as a user adds them.
-    for (bool stepwise : {false, true}) {
+    // Filled in one go, one layer at a time as a user adds them, and once for the top only (a save).
+    for (auto [stepwise, lean] : {std::pair{false, false}, {true, false}, {false, true}}) {
         OVRenderCache cache(glazes, glazes.get(), renderContext());
+        if (lean)
+            cache.setRetention(OVRenderCache::Retention::RequestedOnly);
         if (stepwise)
             for (int k = 1; k < Glazes::Layers; ++k)
                 cache.composedImageToIndex(k);
@@ -328,6 +330,56 @@ TEST(OVRenderCache, StacksGoOnToTheNextLayerAtWorkingPrecision)
             top->pixel(x, 0, c);
             worst = std::max(worst, std::abs(c[0] - float(x / 255.0 * std::pow(0.95, Glazes::Layers))));
         }
-        EXPECT_LE(worst * 255, 0.51f) << (stepwise ? "stepwise" : "in one go");
+        EXPECT_LE(worst * 255, 0.51f) << (stepwise ? "stepwise" : lean ? "top only" : "in one go");
     }
+}
+
+TEST(OVRenderCache, KeepingOnlyTheRequestedPictureGivesWhatAFullCacheGives)
+{
+    auto chain = std::make_shared<PhotoToolChain>(photo(48, 32));
+    for (int i = 0; i < 4; ++i) {
+        chain->insertPhotoToolWithBlueprint(i % 2 ? grey() : tint(), std::nullopt, i);
+        chain->brushPathImageAtIndex(i + 1)->addContentContainer(
+            maskOver(Size(48, 32), Rect(i * 8, 0, 20, 32)));
+    }
+    OVRenderCache full(chain, chain.get(), renderContext());
+    OVRenderCache lean(chain, chain.get(), renderContext());
+    lean.setRetention(OVRenderCache::Retention::RequestedOnly);
+    // The full cache rounds each layer's content to 8 bits; the lean one never makes it.
+    auto expectClose = [&](const Image& a, const Image& b, const std::string& what) {
+        auto pa = renderContext()->render(a, Rect(0, 0, 48, 32), Bitmap::Format::RGBAf);
+        auto pb = renderContext()->render(b, Rect(0, 0, 48, 32), Bitmap::Format::RGBAf);
+        ASSERT_TRUE(pa && pb) << what;
+        float worst = 0;
+        const auto* fa = reinterpret_cast<const float*>(pa->data());
+        const auto* fb = reinterpret_cast<const float*>(pb->data());
+        for (size_t i = 0; i < size_t(48 * 32 * 4); ++i)
+            worst = std::max(worst, std::abs(fa[i] - fb[i]));
+        EXPECT_LE(worst * 255, 1.01f) << what;
+    };
+    for (int index : {0, 2, 4, 6}) {
+        for (bool composed : {true, false}) {
+            const std::string what = (composed ? "stack " : "content ") + std::to_string(index);
+            expectClose(composed ? lean.composedImageToIndex(index) : lean.contentImageForIndex(index),
+                        composed ? full.composedImageToIndex(index) : full.contentImageForIndex(index), what);
+        }
+    }
+    EXPECT_EQ(lean.cachedContentCount(), 0);
+    EXPECT_EQ(lean.cachedStackCount(), 0);
+
+    // The kept picture is reused until a change reaches it, and then made afresh.
+    const Image kept = lean.composedImageToIndex(3);
+    EXPECT_EQ(lean.composedImageToIndex(3), kept);
+    chain->setSettingsForToolAtIndex({{"intensity", 0.9}}, 4); // above it
+    EXPECT_EQ(lean.composedImageToIndex(3), kept);
+    chain->setSettingsForToolAtIndex({{"intensity", 0.9}}, 3);
+    const Image changed = lean.composedImageToIndex(3);
+    EXPECT_NE(changed, kept);
+    expectClose(changed, full.composedImageToIndex(3), "after a change");
+
+    lean.setCancel(true);
+    chain->setSettingsForToolAtIndex({{"intensity", 0.3}}, 1);
+    EXPECT_TRUE(lean.composedImageToIndex(3).isNull()) << "a cancelled fill gives no picture";
+    lean.setCancel(false);
+    expectClose(lean.composedImageToIndex(3), full.composedImageToIndex(3), "after a cancelled fill");
 }
