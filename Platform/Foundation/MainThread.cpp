@@ -14,11 +14,17 @@ namespace pf {
 
 namespace {
 
+// The task is taken out of its wrapper to run, so that what it holds is released on the main thread
+// as it ends: Qt lets go of a queued call's wrapper on whichever thread drops the last reference,
+// which is the queuing thread when the main thread ran the call before the queuing call returned.
 std::function<void()> guarded(std::function<void()> task)
 {
-    return [task = std::move(task)] {
+    return [task = std::move(task)]() mutable {
+        const std::function<void()> run = std::exchange(task, nullptr);
+        if (!run)
+            return;
         try {
-            task();
+            run();
         } catch (const std::exception& exception) {
             error(
                 QStringLiteral("main-thread task failed: %1").arg(QString::fromLocal8Bit(exception.what())));
@@ -55,7 +61,9 @@ void runOnMainAfter(double seconds, std::function<void()> task)
         milliseconds > 0 ? static_cast<long long>(std::min(milliseconds, 2147483647.0)) : 0);
     // A timer belongs to the thread that starts it, and a worker thread has no event loop to run one:
     // start it on the main thread.
-    auto start = [app, delay, task = guarded(std::move(task))] { QTimer::singleShot(delay, app, task); };
+    auto start = [app, delay, task = guarded(std::move(task))]() mutable {
+        QTimer::singleShot(delay, app, std::move(task));
+    };
     if (isMainThread())
         start();
     else

@@ -218,7 +218,7 @@ void Document::startNextSave()
     }
 
     std::shared_ptr<Document> self = shared_from_this();
-    saveQueue().addOperation([self, job] {
+    saveQueue().addOperation([self, job]() mutable {
         currentSaveJob = job;
         QString error;
         bool succeeded = false;
@@ -235,7 +235,10 @@ void Document::startNextSave()
             job->finished = true;
             job->changed.notify_all();
         }
-        runOnMain([self, job] { self->finishSave(job); });
+        // The document and the job (its completion's captures) are handed to the main thread whole: a
+        // reference left here could be the last one once the main thread has finished the save, and
+        // the document would then be destroyed on this thread.
+        runOnMain([self = std::move(self), job = std::move(job)] { self->finishSave(job); });
     });
     // The writer takes its picture of the model while the interface waits here.
     std::unique_lock lock(job->mutex);

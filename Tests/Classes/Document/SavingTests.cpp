@@ -3,13 +3,13 @@
 #include "Classes/Document/OVTempCleaner.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/MainThread.h"
+#include "Tests/ChildProcess.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPrinter>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
@@ -142,17 +142,13 @@ TEST(Crash, SavesKilledAtRandomLeaveAReadableDocument)
 
     QRandomGenerator random(20261207);
     for (int round = 0; round < 6; ++round) {
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(crashTarget, package);
-        environment.insert("PF_APPLICATION_SUPPORT_DIR", dir.filePath("child-app"));
-        environment.insert("PF_USER_DEFAULTS_FILE", dir.filePath("child-defaults.conf"));
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=Crash.SaveForever"});
-        ASSERT_TRUE(child.waitForStarted());
+        ChildProcess child;
+        ASSERT_TRUE(child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=Crash.SaveForever"},
+                                {{crashTarget, package},
+                                 {"PF_APPLICATION_SUPPORT_DIR", dir.filePath("child-app")},
+                                 {"PF_USER_DEFAULTS_FILE", dir.filePath("child-defaults.conf")}}));
         QThread::msleep(700 + random.bounded(900));
         child.kill();
-        child.waitForFinished();
 
         Opened reopened = open(documents, package);
         ASSERT_TRUE(reopened.document) << "round " << round << ": " << reopened.error.toStdString();

@@ -7,6 +7,7 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Tests/ChildProcess.h"
 
 #include <QDir>
 #include <QDropEvent>
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMimeData>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QUrlQuery>
 #include <gtest/gtest.h>
@@ -295,15 +295,13 @@ TEST_F(Shell, ASecondStartHandsItsFilesToTheFirstAndLeavesTheCacheAlone)
     const QString picture = photo("handed.jpg");
 
     // A second process with the same working area.
-    QProcess second;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("GLIMORA_SECOND_START", picture);
-    environment.insert("PF_APPLICATION_SUPPORT_DIR", pf::FileSystem::applicationSupportDirectory());
-    second.setProcessEnvironment(environment);
-    second.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ShellChild.SecondStart"});
-    ASSERT_TRUE(second.waitForStarted());
-    ASSERT_TRUE(spinUntil([&] { return second.state() == QProcess::NotRunning; }, 20000));
-    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardOutput().toStdString();
+    ChildProcess second;
+    ASSERT_TRUE(
+        second.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ShellChild.SecondStart"},
+                     {{"GLIMORA_SECOND_START", picture},
+                      {"PF_APPLICATION_SUPPORT_DIR", pf::FileSystem::applicationSupportDirectory()}}));
+    ASSERT_TRUE(spinUntil([&] { return !second.isRunning(); }, 20000));
+    EXPECT_EQ(second.exitCode(), 0) << second.output().toStdString();
     ASSERT_TRUE(spinUntil([&] { return first.documentHandler().documentForURL(picture) != nullptr; }, 5000));
     EXPECT_TRUE(QFileInfo::exists(cache + "/snapshot"));
     const auto documents = first.documentHandler().documents();

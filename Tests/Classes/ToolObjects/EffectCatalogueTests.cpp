@@ -10,12 +10,12 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/RenderContext.h"
+#include "Tests/ChildProcess.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <cmath>
@@ -146,10 +146,10 @@ TEST(EffectCatalogue, IconsAreMadeAgainTheSame)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    QProcess sheet;
-    sheet.start(QStringLiteral(GLIMORA_EFFECT_SHEET), {QStringLiteral("icons"), folder.path()});
+    ChildProcess sheet;
+    ASSERT_TRUE(sheet.start(QStringLiteral(GLIMORA_EFFECT_SHEET), {QStringLiteral("icons"), folder.path()}));
     ASSERT_TRUE(sheet.waitForFinished(300000));
-    ASSERT_EQ(sheet.exitCode(), 0) << sheet.readAllStandardError().toStdString();
+    ASSERT_EQ(sheet.exitCode(), 0) << sheet.errors().toStdString();
     const QStringList made =
         QDir(folder.path()).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
     EXPECT_EQ(made.size(), 2 * qsizetype(productNames().size()));

@@ -187,6 +187,38 @@ TEST(MainThread, TasksAreQueuedEvenFromTheMainThread)
         processEventsUntil([&] { return capture.contains("Error: main-thread task failed: bad state"); }));
 }
 
+// What a task holds is main-thread state as much as the task is: it is let go on the main thread too,
+// however soon the main thread runs the task after a worker queued it.
+TEST(MainThread, WhatATaskHoldsIsReleasedOnTheMainThread)
+{
+    struct Probe
+    {
+        std::atomic<int>* releasedElsewhere;
+        ~Probe()
+        {
+            if (!pf::isMainThread())
+                ++*releasedElsewhere;
+        }
+    };
+    constexpr int count = 20000;
+    std::atomic<int> releasedElsewhere{0};
+    std::atomic<int> ran{0};
+    std::thread worker([&] {
+        for (int i = 0; i < count; ++i) {
+            auto probe = std::make_shared<Probe>(&releasedElsewhere);
+            pf::runOnMain([probe = std::move(probe), &ran] { ++ran; });
+        }
+    });
+    // The main thread takes each task as soon as it is queued.
+    QElapsedTimer timer;
+    timer.start();
+    while (ran < count && timer.elapsed() < 10000)
+        QCoreApplication::processEvents();
+    worker.join();
+    EXPECT_EQ(ran.load(), count);
+    EXPECT_EQ(releasedElsewhere.load(), 0);
+}
+
 TEST(MainThread, DelayedTasksWaitTheirTimeFromAnyThread)
 {
     QElapsedTimer timer;

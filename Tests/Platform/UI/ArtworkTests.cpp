@@ -1,8 +1,9 @@
+#include "Tests/ChildProcess.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -25,11 +26,12 @@ struct ArtworkTool : ::testing::Test
     }
     int run(QString* errors = nullptr)
     {
-        QProcess process;
-        process.start(QStringLiteral(GLIMORA_RENDER_ARTWORK), {artwork(), output()});
+        ChildProcess process;
+        if (!process.start(QStringLiteral(GLIMORA_RENDER_ARTWORK), {artwork(), output()}))
+            return -1;
         process.waitForFinished(60000);
         if (errors)
-            *errors = QString::fromUtf8(process.readAllStandardError());
+            *errors = QString::fromUtf8(process.errors());
         return process.exitCode();
     }
     QImage image(const QString& relative) const { return QImage(output() + u'/' + relative); }
