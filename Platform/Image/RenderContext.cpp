@@ -65,7 +65,8 @@ bool RenderContext::isValid() const
     return d->thread.isValid();
 }
 
-std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requested, Bitmap::Format format)
+std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requested, Bitmap::Format format,
+                                            Reuse reuse)
 {
     if (requested.isNull() || requested.isInfinite() || requested.isEmpty() ||
         !std::isfinite(requested.width()) || !std::isfinite(requested.height())) {
@@ -96,7 +97,7 @@ std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requ
         });
     }
     // A new bitmap is usually made into an image and read again: its texture is worth keeping.
-    if (!render(image, rect, out, format == Bitmap::Format::RGBA8))
+    if (!render(image, rect, out, format == Bitmap::Format::RGBA8 && reuse == Reuse::AsSource))
         return std::nullopt;
     return out;
 }
