@@ -76,6 +76,12 @@ std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requ
         return std::nullopt;
     }
     const Rect rect = requested.integral();
+    // A bitmap that the rectangle shows exactly, pixel for pixel: its own pixels, shared (a bitmap
+    // copies them only when one of its holders writes).
+    if (const auto placed = CpuRendering::placedBitmap(image);
+        placed && placed->bitmap.format() == format && placed->x == rect.minX() && placed->y == rect.minY() &&
+        placed->bitmap.width() == int(rect.width()) && placed->bitmap.height() == int(rect.height()))
+        return placed->bitmap;
     Bitmap out(static_cast<int>(rect.width()), static_cast<int>(rect.height()), format,
                Bitmap::Fill::Uninitialized);
     if (out.isNull())

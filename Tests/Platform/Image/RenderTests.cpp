@@ -500,3 +500,34 @@ TEST(Render, SixteenBitGreySourcesAreReadAtTheirFullPrecision)
         }
     EXPECT_LT(worst * 65535, 2.0f);
 }
+
+TEST(Render, ABitmapShownExactlyIsHandedBackWithoutACopy)
+{
+    const Bitmap photo = randomBitmap(40, 30, 3).converted(Bitmap::Format::RGBA8);
+    const Image moved =
+        Image::fromBitmap(photo).imageByApplyingTransform(AffineTransform::translation(5, -2));
+    struct Case
+    {
+        const char* name;
+        Image image;
+        Rect rect;
+        Bitmap::Format format;
+        bool shared;
+    };
+    const Case cases[] = {
+        {"the bitmap itself", Image::fromBitmap(photo), Rect(0, 0, 40, 30), Bitmap::Format::RGBA8, true},
+        {"moved, read where it lies", moved, Rect(5, -2, 40, 30), Bitmap::Format::RGBA8, true},
+        {"a part of it", Image::fromBitmap(photo), Rect(0, 0, 20, 30), Bitmap::Format::RGBA8, false},
+        {"beyond its edge", moved, Rect(0, 0, 40, 30), Bitmap::Format::RGBA8, false},
+        {"in another format", Image::fromBitmap(photo), Rect(0, 0, 40, 30), Bitmap::Format::RGBAf, false},
+    };
+    for (const Case& c : cases) {
+        auto out = context().render(c.image, c.rect, c.format);
+        ASSERT_TRUE(out) << c.name;
+        EXPECT_EQ(out->identity() == photo.identity(), c.shared) << c.name;
+        // Whatever the result shares, writing it leaves the photo as it was.
+        const std::vector<uint8_t> before(photo.data(), photo.data() + photo.byteCount());
+        std::memset(out->mutableData(), 0, out->byteCount());
+        EXPECT_EQ(0, std::memcmp(before.data(), photo.data(), photo.byteCount())) << c.name;
+    }
+}
