@@ -63,12 +63,13 @@ Image OVRenderCache::contentImageForIndex(int index)
     return imageToIndex(index, false);
 }
 
-std::optional<Bitmap> OVRenderCache::renderedPixels(const Image& image, Bitmap::Format format) const
+std::optional<Bitmap> OVRenderCache::renderedPixels(const Image& image, Bitmap::Format format,
+                                                    RenderContext::Reuse reuse) const
 {
     // A cached layer is computed once and then reused as pixels: 8-bit for the contents, as the photo
     // itself is; float for the stacks passed on (see m_stacks).
     const Rect rect = outputRect();
-    return rect.isEmpty() ? std::nullopt : m_context->render(image, rect, format);
+    return rect.isEmpty() ? std::nullopt : m_context->render(image, rect, format, reuse);
 }
 
 Rect OVRenderCache::outputRect() const
@@ -76,10 +77,10 @@ Rect OVRenderCache::outputRect() const
     return Rect(0, 0, std::round(m_outputSize.width), std::round(m_outputSize.height));
 }
 
-Image OVRenderCache::rendered(const Image& image) const
+Image OVRenderCache::rendered(const Image& image, RenderContext::Reuse reuse) const
 {
     // A render that fails gives a transparent image of the output size.
-    const auto pixels = renderedPixels(image, Bitmap::Format::RGBA8);
+    const auto pixels = renderedPixels(image, Bitmap::Format::RGBA8, reuse);
     return pixels ? Image::fromBitmap(*pixels)
                   : Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(outputRect());
 }
@@ -217,7 +218,8 @@ Image OVRenderCache::requestedOnly(int index, bool composed)
             wanted = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(crop);
     }
     m_kept = Image(); // the picture it replaces need not outlive the render
-    m_kept = rendered(wanted);
+    // The picture leaves the engine (a save): no texture of its size is kept for it.
+    m_kept = rendered(wanted, RenderContext::Reuse::Discard);
     if (m_cancel.load()) {
         m_kept = Image();
         return Image();

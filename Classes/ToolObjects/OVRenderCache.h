@@ -6,6 +6,7 @@
 #include "Platform/Foundation/Size.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Image.h"
+#include "Platform/Image/RenderContext.h"
 
 #include <QVariantMap>
 #include <atomic>
@@ -13,10 +14,6 @@
 #include <mutex>
 #include <optional>
 #include <vector>
-
-namespace pf {
-class RenderContext;
-}
 
 // Composes a layer stack into images of one output size for one part of the photo, keeping every
 // result as pixels: each layer's content and each composed stack (the background up to that layer).
@@ -75,9 +72,12 @@ private:
     pf::Image requestedOnly(int index, bool composed);
     // RequestedOnly: forgets the kept picture when a change at `index` reaches it.
     void dropKept(int index);
-    std::optional<pf::Bitmap> renderedPixels(const pf::Image& image, pf::Bitmap::Format format) const;
+    std::optional<pf::Bitmap>
+    renderedPixels(const pf::Image& image, pf::Bitmap::Format format,
+                   pf::RenderContext::Reuse reuse = pf::RenderContext::Reuse::AsSource) const;
     pf::Rect outputRect() const;
-    pf::Image rendered(const pf::Image& image) const;
+    pf::Image rendered(const pf::Image& image,
+                       pf::RenderContext::Reuse reuse = pf::RenderContext::Reuse::AsSource) const;
     void contentDidChange(const QVariantMap& info);
     void compositionDidChange(const QVariantMap& info);
 

@@ -65,7 +65,8 @@ bool RenderContext::isValid() const
     return d->thread.isValid();
 }
 
-std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requested, Bitmap::Format format)
+std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requested, Bitmap::Format format,
+                                            Reuse reuse)
 {
     if (requested.isNull() || requested.isInfinite() || requested.isEmpty() ||
         !std::isfinite(requested.width()) || !std::isfinite(requested.height())) {
@@ -75,6 +76,12 @@ std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requ
         return std::nullopt;
     }
     const Rect rect = requested.integral();
+    // A bitmap that the rectangle shows exactly, pixel for pixel: its own pixels, shared (a bitmap
+    // copies them only when one of its holders writes).
+    if (const auto placed = CpuRendering::placedBitmap(image);
+        placed && placed->bitmap.format() == format && placed->x == rect.minX() && placed->y == rect.minY() &&
+        placed->bitmap.width() == int(rect.width()) && placed->bitmap.height() == int(rect.height()))
+        return placed->bitmap;
     Bitmap out(static_cast<int>(rect.width()), static_cast<int>(rect.height()), format,
                Bitmap::Fill::Uninitialized);
     if (out.isNull())
@@ -96,7 +103,7 @@ std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requ
         });
     }
     // A new bitmap is usually made into an image and read again: its texture is worth keeping.
-    if (!render(image, rect, out, format == Bitmap::Format::RGBA8))
+    if (!render(image, rect, out, format == Bitmap::Format::RGBA8 && reuse == Reuse::AsSource))
         return std::nullopt;
     return out;
 }

@@ -29,11 +29,21 @@ public:
 
     bool isValid() const;
 
+    // What becomes of a new 8-bit result's texture. Usually the bitmap is made into an image and read
+    // again, so the texture stays as that source's (AsSource). A result that only leaves the engine (a
+    // saved picture) need not hold a texture of its size (Discard).
+    enum class Reuse
+    {
+        AsSource,
+        Discard
+    };
+
     // Renders the rectangle (rounded out to whole pixels) of the image. Row 0 of the result is the top
     // of the rectangle. Into a format without alpha the image is composited over black; grey formats
     // take the luminance. Nothing, with a logged reason, when the render fails.
     std::optional<Bitmap> render(const Image& image, const Rect& rect,
-                                 Bitmap::Format format = Bitmap::Format::RGBA8);
+                                 Bitmap::Format format = Bitmap::Format::RGBA8,
+                                 Reuse reuse = Reuse::AsSource);
     QImage renderToQImage(const Image& image, const Rect& rect, bool floatPixels = false);
     // Renders into an existing bitmap (reused between frames, so no memory is allocated): its size must
     // be the rectangle's, rounded out. False, with a logged reason, when the render fails.

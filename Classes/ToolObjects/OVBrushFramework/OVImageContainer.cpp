@@ -10,11 +10,14 @@
 #include "Platform/Foundation/KeyedUnarchiver.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/PropertyList.h"
+#include "Platform/Image/Color.h"
 #include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+#include <cstring>
 #include <mutex>
 
 using namespace pf;
@@ -76,8 +79,68 @@ std::shared_ptr<OVImageContainer> OVImageContainer::readFromFolder(const QString
     Bitmap bitmap = ImageFile::read(imagePath, &error);
     if (bitmap.isNull())
         return fail(QStringLiteral("%1: %2").arg(imagePath, error));
-    container->m_bitmap = bitmap;
+    container->store(bitmap);
     return container;
+}
+
+namespace {
+
+// Whether every pixel of the bitmap is the first one's (float colour pictures: only when all are
+// transparent black, the one value a constant colour gives back bit for bit).
+bool isUniform(const Bitmap& bitmap)
+{
+    if (bitmap.isNull())
+        return false;
+    const size_t bytes = bitmap.byteCount();
+    const uint8_t* data = bitmap.data();
+    if (bitmap.format() == Bitmap::Format::RGBAf) {
+        return std::all_of(data, data + bytes, [](uint8_t b) { return b == 0; });
+    }
+    const size_t pixel = size_t(Bitmap::bytesPerPixel(bitmap.format()));
+    for (size_t at = pixel; at < bytes; at += pixel) {
+        if (std::memcmp(data + at, data, pixel) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void OVImageContainer::store(const Bitmap& pixels)
+{
+    m_bitmap = Bitmap();
+    m_uniformPixel = Bitmap();
+    m_uniformWidth = m_uniformHeight = 0;
+    const bool colour = Bitmap::hasAlpha(pixels.format());
+    if (!isUniform(pixels) || (colour && pixels.format() != Bitmap::Format::RGBAf) ||
+        (pixels.width() == 1 && pixels.height() == 1)) {
+        m_bitmap = pixels;
+        return;
+    }
+    Bitmap pixel(1, 1, pixels.format(), Bitmap::Fill::Uninitialized);
+    if (pixel.isNull()) {
+        m_bitmap = pixels;
+        return;
+    }
+    std::memcpy(pixel.mutableData(), pixels.data(), size_t(Bitmap::bytesPerPixel(pixels.format())));
+    m_uniformPixel = pixel;
+    m_uniformWidth = pixels.width();
+    m_uniformHeight = pixels.height();
+}
+
+Bitmap OVImageContainer::storedBitmapLocked() const
+{
+    if (!m_bitmap.isNull() || m_uniformPixel.isNull())
+        return m_bitmap;
+    Bitmap whole(m_uniformWidth, m_uniformHeight, m_uniformPixel.format(), Bitmap::Fill::Uninitialized);
+    if (whole.isNull())
+        return whole;
+    const size_t pixel = size_t(Bitmap::bytesPerPixel(whole.format()));
+    uint8_t* data = whole.mutableData();
+    const size_t bytes = whole.byteCount();
+    for (size_t at = 0; at < bytes; at += pixel)
+        std::memcpy(data + at, m_uniformPixel.data(), pixel);
+    return whole;
 }
 
 bool OVImageContainer::isMonochrome() const
@@ -90,6 +153,7 @@ void OVImageContainer::setImage(const Image& image)
 {
     std::lock_guard lock(m_mutex);
     m_bitmap = Bitmap();
+    m_uniformPixel = Bitmap();
     m_image = image;
 }
 
@@ -98,13 +162,23 @@ Image OVImageContainer::image() const
     std::lock_guard lock(m_mutex);
     if (m_image.isNull() && !m_bitmap.isNull())
         m_image = Image::fromBitmap(m_bitmap);
+    if (m_image.isNull() && !m_uniformPixel.isNull()) {
+        // The one value everywhere: renders read no pixels for it at all.
+        float rgba[4];
+        m_uniformPixel.pixel(0, 0, rgba);
+        const Color colour = rgba[3] > 0
+                                 ? Color(rgba[0] / rgba[3], rgba[1] / rgba[3], rgba[2] / rgba[3], rgba[3])
+                                 : Color(0, 0, 0, 0);
+        m_image =
+            Image::constantColor(colour).imageByCroppingToRect(Rect(0, 0, m_uniformWidth, m_uniformHeight));
+    }
     return m_image;
 }
 
 bool OVImageContainer::isEmpty() const
 {
     std::lock_guard lock(m_mutex);
-    return m_image.isNull() && m_bitmap.isNull();
+    return m_image.isNull() && !hasStoredPixels();
 }
 
 Size OVImageContainer::size() const
@@ -112,6 +186,8 @@ Size OVImageContainer::size() const
     std::lock_guard lock(m_mutex);
     if (!m_bitmap.isNull())
         return Size(m_bitmap.width(), m_bitmap.height());
+    if (!m_uniformPixel.isNull())
+        return Size(m_uniformWidth, m_uniformHeight);
     if (!m_image.isNull() && !m_image.extent().isNull() && !m_image.extent().isInfinite())
         return Size(m_image.extent().width(), m_image.extent().height());
     return Size();
@@ -127,7 +203,7 @@ bool OVImageContainer::flushLocked(QString* errorMessage)
 {
     if (m_image.isNull())
         return true;
-    if (m_bitmap.isNull()) {
+    if (!hasStoredPixels()) {
         // The picture's extent, drawn at the origin (masks grey without alpha, colour with alpha).
         const Rect extent = m_image.extent();
         if (extent.isInfinite()) {
@@ -139,9 +215,11 @@ bool OVImageContainer::flushLocked(QString* errorMessage)
             const Rect pixels = extent.integral();
             const Image atOrigin = m_image.imageByApplyingTransform(
                 AffineTransform::translation(-pixels.minX(), -pixels.minY()));
+            // Masks keep the 16 bits they are written with: what is saved and read back is what is
+            // shown now, in half the memory of floats.
             auto rendered = RenderContext::shared()->render(
                 atOrigin, Rect(0, 0, pixels.width(), pixels.height()),
-                m_isMonochrome ? Bitmap::Format::Grayf : Bitmap::Format::RGBAf);
+                m_isMonochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf);
             if (!rendered) {
                 // Keep the recipe: dropping it would lose the picture and later read as an empty mask.
                 if (errorMessage)
@@ -150,7 +228,7 @@ bool OVImageContainer::flushLocked(QString* errorMessage)
                                         .arg(pixels.height());
                 return false;
             }
-            m_bitmap = *rendered;
+            store(*rendered);
         }
     }
     m_image = Image();
@@ -160,7 +238,7 @@ bool OVImageContainer::flushLocked(QString* errorMessage)
 Bitmap OVImageContainer::bitmap() const
 {
     std::lock_guard lock(m_mutex);
-    return m_bitmap;
+    return storedBitmapLocked();
 }
 
 bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessage)
@@ -172,7 +250,8 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
             *errorMessage = QStringLiteral("%1 was not written: %2").arg(folder, flushError);
         return false;
     }
-    if (m_bitmap.isNull()) {
+    const Bitmap stored = storedBitmapLocked();
+    if (stored.isNull()) {
         // Nothing to write: a folder left by an earlier write would read back as this picture.
         if (QFileInfo::exists(folder)) {
             const QString parent = QFileInfo(folder).absolutePath();
@@ -188,7 +267,7 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
     if (!content ||
         !FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *content, errorMessage))
         return false;
-    return ImageFile::writePNG(m_bitmap, folder + QStringLiteral("/image.png"), 16, errorMessage);
+    return ImageFile::writePNG(stored, folder + QStringLiteral("/image.png"), 16, errorMessage);
 }
 
 Image OVImageContainer::imageWithRect(const Rect& rect, const Size& size) const
@@ -268,7 +347,7 @@ void OVImageContainer::registerArchiveClasses()
                     if (bitmap.isNull())
                         pf::warning(
                             QStringLiteral("An archived mask picture cannot be decoded; the mask is empty"));
-                    container->m_bitmap = bitmap;
+                    container->store(bitmap);
                 }
                 return container;
             });

@@ -9,8 +9,10 @@
 #include <mutex>
 
 // One picture of a mask: either a recipe still being built (pending) or pixels (stored). Flushing
-// renders a pending recipe into a float bitmap (grey for masks, RGBA for colour pictures) so that
-// later strokes and renders start from pixels. Written and read as a folder with "content"
+// renders a pending recipe into a bitmap (16-bit grey for masks, as they are written; float RGBA for
+// colour pictures) so that later strokes and renders start from pixels. Stored pixels that are all
+// one value (a new layer's blank mask, a transparent picture) are kept as that value, not as a
+// bitmap of the picture's size. Written and read as a folder with "content"
 // ({"isMonochrome"}) and "image.png". Shared between threads: reads, flushes and writes of one
 // container happen one at a time.
 class OVImageContainer
@@ -39,7 +41,8 @@ public:
     // Renders a pending picture into stored pixels. When it cannot be rendered (an infinite extent, a
     // failed render or allocation) the picture stays pending and nothing is lost: false, with a message.
     bool flush(QString* errorMessage = nullptr);
-    // The stored bitmap (after a flush); null while pending or empty.
+    // The stored bitmap (after a flush); null while pending or empty. A picture of one value is made
+    // into a bitmap for the call.
     pf::Bitmap bitmap() const;
 
     // The part `rect` (normalised to the picture) scaled to `size` pixels; null when empty.
@@ -63,10 +66,16 @@ public:
 
 private:
     bool flushLocked(QString* errorMessage);
+    // Stores rendered or read pixels: as their one value when they have only one.
+    void store(const pf::Bitmap& pixels);
+    pf::Bitmap storedBitmapLocked() const;
+    bool hasStoredPixels() const { return !m_bitmap.isNull() || !m_uniformPixel.isNull(); }
 
     mutable std::mutex m_mutex;
-    pf::Bitmap m_bitmap;       // stored pixels
-    mutable pf::Image m_image; // pending recipe, or a wrapper of the stored pixels
+    pf::Bitmap m_bitmap;                         // stored pixels
+    pf::Bitmap m_uniformPixel;                   // or, when they are all one value: that pixel (1 x 1) ...
+    int m_uniformWidth = 0, m_uniformHeight = 0; // ... and their size
+    mutable pf::Image m_image;                   // pending recipe, or a wrapper of the stored pixels
     bool m_isMonochrome = true;
 };
 

@@ -9,18 +9,30 @@
 #include <GLES3/gl32.h>
 #include <QHash>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <unordered_map>
 #include <vector>
 
+// GL_EXT_texture_norm16's single-channel format (its header does not build beside the ES 3.2 one).
+#ifndef GL_R16_EXT
+#define GL_R16_EXT 0x822A
+#endif
+
 namespace pf {
 
 namespace {
 
+// Whether the driver takes 16-bit normalised textures: 16-bit grey (masks) then costs half what floats
+// would, and needs no conversion. Set once when the first renderer starts; the same for every context.
+std::atomic<bool> norm16Textures{false};
+
 constexpr size_t SourceCacheBudget = size_t(512) << 20;
 constexpr size_t PoolBudget = size_t(256) << 20;
+// What the pool keeps between renders: enough for the next preview's passes, not a full-size render's.
+constexpr size_t IdlePoolBudget = size_t(128) << 20;
 constexpr size_t PassTextureBudget = size_t(1) << 30;
 
 void toMat3(const AffineTransform& t, float out[9])
@@ -160,6 +172,7 @@ struct Producer
     std::vector<size_t> chainArgument;  // argument index of each chain
     int mipLevels = 0;
     int consumers = 0;
+    bool byRegion = false; // a source uploaded a tile's part at a time, never cached whole
 
     // Per tile.
     Rect required = Rect::null();
@@ -232,12 +245,18 @@ struct GLRenderer::Private
     };
     Plan planTile(const Rect& tile);
     bool uploadsRegions(const Producer& producer) const;
+    size_t wholeSourceBytes(const Producer& producer) const;
+    // Marks the sources that the texture cache cannot hold with the others for the whole render,
+    // `reserved` bytes of it being taken already.
+    void chooseRegionSources(size_t reserved);
     Rect sourceRegion(const Producer& producer) const;
     bool prepareSource(Producer& producer);
     bool uploadRegion(Producer& producer);
     bool runPass(Producer& producer, bool isRoot);
     PooledTexture acquire(int width, int height, int levels, GLenum format);
     void release(PooledTexture texture);
+    // Deletes the oldest pooled textures until the pool holds at most `budget` bytes.
+    void trimPool(size_t budget);
     // Evicts the least recently used sources until the cache holds at most `budget` bytes. An evicted
     // texture of the given size and format is handed back for reuse instead of deleted.
     GLuint trimSources(size_t budget, int width = 0, int height = 0, GLenum internal = 0);
@@ -271,11 +290,15 @@ GLRenderer::Private::Private()
     GLint extensions = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &extensions);
     bool floatTargets = false;
+    bool norm16 = false;
     for (GLint i = 0; i < extensions; ++i) {
         const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
         if (name && std::strcmp(name, "GL_EXT_color_buffer_float") == 0)
             floatTargets = true;
+        if (name && std::strcmp(name, "GL_EXT_texture_norm16") == 0)
+            norm16 = true;
     }
+    norm16Textures.store(norm16, std::memory_order_relaxed);
     passFormat = floatTargets ? GL_RGBA32F : GL_RGBA16F;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -611,7 +634,12 @@ void GLRenderer::Private::release(PooledTexture texture)
         return;
     pool.push_back(texture);
     poolBytes += texture.bytes;
-    while (poolBytes > PoolBudget && !pool.empty()) {
+    trimPool(PoolBudget);
+}
+
+void GLRenderer::Private::trimPool(size_t budget)
+{
+    while (poolBytes > budget && !pool.empty()) {
         poolBytes -= pool.front().bytes;
         glDeleteTextures(1, &pool.front().id);
         pool.erase(pool.begin());
@@ -654,6 +682,10 @@ struct UploadFormat
 UploadFormat uploadFormat(Bitmap::Format format)
 {
     switch (format) {
+    case Bitmap::Format::Gray16:
+        if (norm16Textures.load(std::memory_order_relaxed))
+            return {GL_R16_EXT, GL_RED, GL_UNSIGNED_SHORT, 2, true};
+        return {GL_R32F, GL_RED, GL_FLOAT, 4, true};
     case Bitmap::Format::RGBA8:
         return {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4, false};
     case Bitmap::Format::RGBAf:
@@ -667,7 +699,9 @@ UploadFormat uploadFormat(Bitmap::Format format)
 
 Bitmap uploadable(const Bitmap& bitmap)
 {
-    return bitmap.format() == Bitmap::Format::Gray16 ? bitmap.converted(Bitmap::Format::Grayf) : bitmap;
+    return bitmap.format() == Bitmap::Format::Gray16 && !norm16Textures.load(std::memory_order_relaxed)
+               ? bitmap.converted(Bitmap::Format::Grayf)
+               : bitmap;
 }
 
 // Grey pixels read as (v, v, v, 1); colour as they are (a recycled texture may have been grey).
@@ -715,7 +749,44 @@ bool GLRenderer::Private::uploadsRegions(const Producer& producer) const
     const int width = int(bounds.width()), height = int(bounds.height());
     const UploadFormat upload = uploadFormat(sourceFormat(node));
     const size_t bytes = size_t(width) * size_t(height) * size_t(upload.bytesPerPixel);
-    return width > maxTextureSize || height > maxTextureSize || bytes > SourceCacheBudget;
+    return producer.byRegion || width > maxTextureSize || height > maxTextureSize ||
+           bytes > SourceCacheBudget;
+}
+
+size_t GLRenderer::Private::wholeSourceBytes(const Producer& producer) const
+{
+    const Rect bounds = sourceBounds(*producer.node);
+    return size_t(bounds.width()) * size_t(bounds.height()) *
+           size_t(uploadFormat(sourceFormat(*producer.node)).bytesPerPixel);
+}
+
+void GLRenderer::Private::chooseRegionSources(size_t reserved)
+{
+    // The sources a render reads whole stay in the texture cache only as far as it holds all of them
+    // at once: were they more, every tile would evict what the next one reads and upload every source
+    // again (a stack of full-size masks over a photo). The rest are uploaded a tile's part at a time.
+    // Those already cached keep their place; then the smaller first.
+    std::vector<Producer*> whole;
+    for (Producer& producer : producers) {
+        if (producer.kind == Producer::Kind::Source && !uploadsRegions(producer))
+            whole.push_back(&producer);
+    }
+    auto cached = [&](const Producer* producer) {
+        const Bitmap* bitmap = sourceBitmap(*producer->node);
+        return sources.count(bitmap ? bitmap->identity() : producer->node->tiles.lineage()) > 0;
+    };
+    std::stable_sort(whole.begin(), whole.end(), [&](const Producer* a, const Producer* b) {
+        const bool ca = cached(a), cb = cached(b);
+        return ca != cb ? ca : wholeSourceBytes(*a) < wholeSourceBytes(*b);
+    });
+    size_t total = reserved;
+    for (Producer* producer : whole) {
+        const size_t bytes = wholeSourceBytes(*producer);
+        if (total + bytes <= SourceCacheBudget)
+            total += bytes;
+        else
+            producer->byRegion = true;
+    }
 }
 
 Rect GLRenderer::Private::sourceRegion(const Producer& producer) const
@@ -753,7 +824,7 @@ bool GLRenderer::Private::uploadRegion(Producer& producer)
         return false;
     }
     Bitmap region;
-    if (whole && format != Bitmap::Format::Gray16) {
+    if (whole && uploadFormat(format).bytesPerPixel == Bitmap::bytesPerPixel(format)) {
         // Straight from the bitmap's rows: the region's top row is image row (height - (y0 + h)).
         region = *whole;
     } else {
@@ -1271,13 +1342,21 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
     if (top->kind != ImageNode::Kind::Kernel || top->computed)
         top = d->copyNode(top);
     d->producerFor(top);
+    d->chooseRegionSources(keepResult ? keptBytes : 0);
 
     bool ok = true;
-    const int tile = d->maxTile;
-    for (double y = rect.minY(); ok && y < rect.maxY(); y += tile) {
-        for (double x = rect.minX(); ok && x < rect.maxX(); x += tile) {
-            const Rect piece(x, y, std::min<double>(tile, rect.maxX() - x),
-                             std::min<double>(tile, rect.maxY() - y));
+    // As few tiles as the limit allows, of equal size: 6000 pixels are three tiles of 2000, not two of
+    // 2048 and a narrow one, so that a tile's intermediates, with the margin their reads need, still
+    // fit the pool's 2048-pixel textures instead of taking the next size up.
+    auto even = [&](double length) {
+        const double count = std::ceil(length / d->maxTile);
+        return count > 1 ? std::ceil(length / count) : double(d->maxTile);
+    };
+    const double tileWidth = even(rect.width()), tileHeight = even(rect.height());
+    for (double y = rect.minY(); ok && y < rect.maxY(); y += tileHeight) {
+        for (double x = rect.minX(); ok && x < rect.maxX(); x += tileWidth) {
+            const Rect piece(x, y, std::min(tileWidth, rect.maxX() - x),
+                             std::min(tileHeight, rect.maxY() - y));
             ok = d->renderTile(piece, target, rect);
         }
     }
@@ -1307,6 +1386,9 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
     }
     if (!ok && errorMessage)
         *errorMessage = d->failure;
+    // A full-size render leaves tile-sized buffers behind; an idle context should not hold them.
+    d->trimPool(IdlePoolBudget);
+    std::vector<float>().swap(d->readback);
     d->producers.clear();
     d->producerOf.clear();
     d->synthetic.clear();

@@ -452,3 +452,82 @@ TEST(Render, AResultReadAgainIsItsPixelsTileByTile)
     ASSERT_TRUE(cleared);
     EXPECT_EQ(0, std::memcmp(cleared->data(), changed.data(), changed.byteCount()));
 }
+
+TEST(Render, SixteenBitGreySourcesAreReadAtTheirFullPrecision)
+{
+    // Masks are 16-bit grey: every step of 1/65535 must come through, whether the source is one
+    // texture or read in parts (wider than a texture), and a reduction must average as floats would.
+    for (int width : {300, 20000}) {
+        Bitmap grey(width, 2, Bitmap::Format::Gray16);
+        for (int y = 0; y < 2; ++y) {
+            auto* row = reinterpret_cast<uint16_t*>(grey.mutableRow(y));
+            for (int x = 0; x < width; ++x)
+                row[x] = uint16_t((x * 37 + y * 11) % 65536);
+        }
+        const auto read =
+            context().render(Image::fromBitmap(grey), Rect(0, 0, width, 2), Bitmap::Format::Grayf);
+        ASSERT_TRUE(read) << width;
+        float worst = 0;
+        for (int y = 0; y < 2; ++y) {
+            const auto* got = reinterpret_cast<const float*>(read->row(y));
+            const auto* want = reinterpret_cast<const uint16_t*>(grey.row(y));
+            for (int x = 0; x < width; ++x)
+                worst = std::max(worst, std::abs(got[x] - float(want[x]) / 65535.0f));
+        }
+        EXPECT_LT(worst * 65535, 0.01f) << width << " pixels wide";
+    }
+
+    Bitmap ramp(256, 256, Bitmap::Format::Gray16);
+    for (int y = 0; y < 256; ++y) {
+        auto* row = reinterpret_cast<uint16_t*>(ramp.mutableRow(y));
+        for (int x = 0; x < 256; ++x)
+            row[x] = uint16_t(x * 200 + y * 50);
+    }
+    const AffineTransform quarter = AffineTransform::scale(0.25, 0.25);
+    const auto a = context().render(Image::fromBitmap(ramp).imageByApplyingTransform(quarter),
+                                    Rect(0, 0, 64, 64), Bitmap::Format::Grayf);
+    const auto b = context().render(
+        Image::fromBitmap(ramp.converted(Bitmap::Format::Grayf)).imageByApplyingTransform(quarter),
+        Rect(0, 0, 64, 64), Bitmap::Format::Grayf);
+    ASSERT_TRUE(a && b);
+    float worst = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            float p[4], q[4];
+            a->pixel(x, y, p);
+            b->pixel(x, y, q);
+            worst = std::max(worst, std::abs(p[0] - q[0]));
+        }
+    EXPECT_LT(worst * 65535, 2.0f);
+}
+
+TEST(Render, ABitmapShownExactlyIsHandedBackWithoutACopy)
+{
+    const Bitmap photo = randomBitmap(40, 30, 3).converted(Bitmap::Format::RGBA8);
+    const Image moved =
+        Image::fromBitmap(photo).imageByApplyingTransform(AffineTransform::translation(5, -2));
+    struct Case
+    {
+        const char* name;
+        Image image;
+        Rect rect;
+        Bitmap::Format format;
+        bool shared;
+    };
+    const Case cases[] = {
+        {"the bitmap itself", Image::fromBitmap(photo), Rect(0, 0, 40, 30), Bitmap::Format::RGBA8, true},
+        {"moved, read where it lies", moved, Rect(5, -2, 40, 30), Bitmap::Format::RGBA8, true},
+        {"a part of it", Image::fromBitmap(photo), Rect(0, 0, 20, 30), Bitmap::Format::RGBA8, false},
+        {"beyond its edge", moved, Rect(0, 0, 40, 30), Bitmap::Format::RGBA8, false},
+        {"in another format", Image::fromBitmap(photo), Rect(0, 0, 40, 30), Bitmap::Format::RGBAf, false},
+    };
+    for (const Case& c : cases) {
+        auto out = context().render(c.image, c.rect, c.format);
+        ASSERT_TRUE(out) << c.name;
+        EXPECT_EQ(out->identity() == photo.identity(), c.shared) << c.name;
+        // Whatever the result shares, writing it leaves the photo as it was.
+        const std::vector<uint8_t> before(photo.data(), photo.data() + photo.byteCount());
+        std::memset(out->mutableData(), 0, out->byteCount());
+        EXPECT_EQ(0, std::memcmp(before.data(), photo.data(), photo.byteCount())) << c.name;
+    }
+}

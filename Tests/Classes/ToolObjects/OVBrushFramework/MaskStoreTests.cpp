@@ -10,6 +10,7 @@
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/ImageNode.h"
 #include "Platform/Image/RenderContext.h"
 
 #include <QCoreApplication>
@@ -68,6 +69,60 @@ void endTurn()
 }
 
 } // namespace
+
+TEST(OVImageContainer, PicturesOfOneValueAreKeptAsThatValueAndGiveBackTheSamePixels)
+{
+    struct Case
+    {
+        const char* name;
+        Image picture;
+        bool monochrome;
+        bool compact; // held as its one value, without a bitmap of its size
+    };
+    const Rect area(0, 0, 40, 30);
+    const Case cases[] = {
+        {"a blank mask", Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(area), true, true},
+        {"a white mask", Image::constantColor(Color(1, 1, 1)).imageByCroppingToRect(area), true, true},
+        {"a painted mask", maskImage(40, 30, Rect(10, 5, 20, 10), 0.5), true, false},
+        {"a transparent picture", Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(area), false,
+         true},
+        {"an orange picture", Image::constantColor(Color(1, 0.5, 0, 0.5)).imageByCroppingToRect(area), false,
+         false},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        auto container = std::make_shared<OVImageContainer>(c.picture, c.monochrome);
+        ASSERT_TRUE(container->flush()) << c.name;
+        EXPECT_FALSE(container->isEmpty()) << c.name;
+        EXPECT_EQ(container->size(), Size(40, 30)) << c.name;
+        // Renders read no pixels for a picture of one value: its recipe is that value.
+        EXPECT_EQ(container->image().node()->kind != ImageNode::Kind::Bitmap, c.compact) << c.name;
+
+        const Bitmap::Format format = c.monochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf;
+        auto expected = RenderContext::shared()->render(c.picture, area, format);
+        auto shown = RenderContext::shared()->render(container->image(), area, format);
+        const Bitmap stored = container->bitmap();
+        ASSERT_TRUE(expected && shown && !stored.isNull()) << c.name;
+        EXPECT_EQ(stored.format(), format) << c.name << ": masks keep the 16 bits they are written with";
+        EXPECT_EQ(0, std::memcmp(stored.data(), expected->data(), expected->byteCount())) << c.name;
+        EXPECT_EQ(0, std::memcmp(shown->data(), expected->data(), expected->byteCount())) << c.name;
+
+        const QString folder = dir.filePath(QString::fromUtf8(c.name));
+        ASSERT_TRUE(container->writeToFolder(folder)) << c.name;
+        auto back = OVImageContainer::readFromFolder(folder);
+        auto reread = RenderContext::shared()->render(back->image(), area, format);
+        ASSERT_TRUE(reread) << c.name;
+        for (int y = 0; y < 30; y += 7) {
+            for (int x = 0; x < 40; x += 9) {
+                float a[4], b[4];
+                reread->pixel(x, y, a);
+                expected->pixel(x, y, b);
+                for (int i = 0; i < 4; ++i)
+                    EXPECT_NEAR(a[i], b[i], 1.0f / 65535) << c.name << " read back at " << x << "," << y;
+            }
+        }
+    }
+}
 
 TEST(OVImageContainer, FoldersRoundTripAndEmptyOnesWriteNothing)
 {
