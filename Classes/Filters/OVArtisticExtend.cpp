@@ -1,8 +1,12 @@
 #include "Classes/Filters/OVArtisticExtend.h"
 
 #include "Classes/Filters/FrameworkFilterSupport.h"
-#include "Classes/Filters/OVAdjustableBlendFilter.h"
+#include "Platform/Image/Kernel.h"
+#include "Platform/Image/ResamplingStages.h"
+#include "Platform/Image/Sampler.h"
+#include "Platform/Image/Vector.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace pf;
@@ -14,16 +18,26 @@ namespace {
 const QString ImageKey = QStringLiteral("inputImage");
 const QString BackgroundKey = QStringLiteral("inputBackgroundImage");
 
-Image over(const Image& top, const Image& bottom)
+// How strongly the stretched photograph burns into the canvas.
+constexpr double BurnIntensity = 0.7;
+
+// How much coarser than the canvas its blurs are computed: as much as keeps the narrowest of them several
+// small pixels wide. 1 for blurs too narrow to gain from it.
+int reduction(double narrowestSigma)
 {
-    return builtin(QStringLiteral("CISourceOverCompositing"),
-                   {{ImageKey, var(top)}, {BackgroundKey, var(bottom)}});
+    return std::clamp(int(std::floor(narrowestSigma / 4.0)), 1, 8);
 }
 
-Image blurred(const Image& image, double radius)
+// The blur of standard deviation `sigma` canvas pixels of an image on a grid k times coarser, for
+// enlarging k times by linear interpolation. What reducing already blurred (`prefilter`, canvas pixels
+// squared) and what the interpolation adds (a sixth of a small pixel squared) come off the small blur.
+Image smallBlur(const Image& small, double sigma, int k, double prefilter)
 {
-    return builtin(QStringLiteral("CIGaussianBlur"),
-                   {{ImageKey, var(image)}, {QStringLiteral("inputRadius"), radius}});
+    const double interpolation = k > 1 ? 1.0 / 6.0 : 0.0;
+    const double rest = (sigma * sigma - prefilter) / (double(k) * k) - interpolation;
+    if (!(rest > 1e-6))
+        return small;
+    return ResamplingStages::gaussian(small, std::sqrt(rest));
 }
 
 Image clamped(const Image& image, const AffineTransform& transform)
@@ -97,43 +111,70 @@ Image OVArtisticExtend::outputImage() const
     if (!l)
         return Image();
     const Rect canvasRect(0, 0, B.width(), B.height());
+    const Kernel compose = kernel();
+    if (compose.isNull())
+        return Image();
 
-    // The canvas backdrop, optionally turned by 180 degrees about its centre.
+    // Every blurred layer is computed on a grid `k` times coarser than the canvas and enlarged by the
+    // reading pass: blurs this wide look the same from a small image, and the full-size work is left
+    // to the one pass that puts everything together.
+    const int k = reduction(l->canvasBlur);
+    const AffineTransform enlarge = AffineTransform::scale(k, k);
+    const AffineTransform shrink = AffineTransform::scale(1.0 / k, 1.0 / k);
+
+    // The canvas backdrop, optionally turned by 180 degrees about its centre, and the frame's fill share
+    // one reduction of the canvas.
     AffineTransform turn;
     if (boolValue(QStringLiteral("rotate")))
         turn = AffineTransform().translated(B.width(), B.height()).rotated(M_PI);
-    const Image clampedCanvas = clamped(canvas, turn);
-    Image backdrop = blurred(clampedCanvas, l->canvasBlur);
+    double prefilter = 0;
+    const Image smallCanvas =
+        k > 1 ? ResamplingStages::reduce(clamped(canvas, turn), k, &prefilter) : clamped(canvas, turn);
+    Image backdrop = smallBlur(smallCanvas, l->canvasBlur, k, prefilter);
     if (boolValue(QStringLiteral("motionBlur")))
-        backdrop = builtin(QStringLiteral("CIMotionBlur"), {{ImageKey, var(backdrop)},
-                                                            {QStringLiteral("inputRadius"), l->motionBlur},
-                                                            {QStringLiteral("inputAngle"), 0.0}})
-                       .imageByCroppingToRect(canvasRect);
+        backdrop =
+            builtin(QStringLiteral("CIMotionBlur"), {{ImageKey, var(backdrop)},
+                                                     {QStringLiteral("inputRadius"), l->motionBlur / k},
+                                                     {QStringLiteral("inputAngle"), 0.0}});
+    // Only the frame's margin shows around an opaque photograph; cut to the frame (and a little more, so
+    // that its edge pixels enlarge from their own neighbours), only that part of the fill is computed.
+    const Image frameFill = smallBlur(smallCanvas, l->frameBlur, k, prefilter)
+                                .imageByApplyingTransform(enlarge)
+                                .imageByCroppingToRect(l->frame.insetBy(-2.0 * k, -2.0 * k));
 
-    const Image frameFill = blurred(clampedCanvas, l->frameBlur).imageByCroppingToRect(l->frame);
-
-    // The photograph turned and stretched over the whole canvas, strongly blurred.
+    // The photograph turned and stretched over the whole canvas, strongly blurred. It is reduced in its
+    // own pixels, no coarser than the small grid, and then laid onto that grid.
     const AffineTransform stretch = AffineTransform()
                                         .translated(B.width(), B.height())
                                         .scaled(B.width() / I.width(), B.height() / I.height())
                                         .rotated(M_PI);
-    const Image stretched = blurred(clamped(photo, stretch), l->photoBlur);
+    const double enlargement = std::max(B.width() / I.width(), B.height() / I.height());
+    const int kp = std::clamp(int(std::floor(k / enlargement)), 1, 16);
+    double photoPrefilter = 0;
+    Image smallPhoto = clamped(photo, AffineTransform());
+    if (kp > 1)
+        smallPhoto = ResamplingStages::reduce(smallPhoto, kp, &photoPrefilter)
+                         .imageByApplyingTransform(AffineTransform::scale(kp, kp));
+    const Image stretched =
+        smallBlur(smallPhoto.imageByApplyingTransform(stretch).imageByApplyingTransform(shrink), l->photoBlur,
+                  k, photoPrefilter * enlargement * enlargement);
 
-    auto burn = std::make_shared<OVAdjustableBlendFilter>();
-    burn->setInputBlendName(QStringLiteral("colorBurn"));
-    burn->setInputImage(stretched);
-    burn->setInputBackgroundImage(backdrop);
-    burn->setInputIntensity(0.7);
-    const Image burned = burn->outputImage().imageByCroppingToRect(canvasRect);
+    // The blurred frame rectangle that darkens the canvas under it, as the pixels a crop keeps.
+    const Rect& f = l->frame;
+    const Vector shadowBox(std::ceil(f.minX() - 0.5), std::ceil(f.minY() - 0.5), std::ceil(f.maxX() - 0.5),
+                           std::ceil(f.maxY() - 0.5));
 
-    const Image shadow =
-        blurred(builtin(QStringLiteral("CIConstantColorGenerator"),
-                        {{QStringLiteral("inputColor"), QVariant::fromValue(Color(0, 0, 0, 1))}})
-                    .imageByCroppingToRect(l->frame),
-                l->shadowBlur);
-
-    Image result = over(shadow, burned);
-    result = over(frameFill, result);
-    result = over(photo.imageByApplyingTransform(AffineTransform::translation(l->dx, l->dy)), result);
+    ApplyOptions options;
+    options.definition = canvasRect;
+    options.extent = canvasRect;
+    const Image result =
+        compose.apply({QVariant::fromValue(Sampler(backdrop.imageByApplyingTransform(enlarge))),
+                       QVariant::fromValue(Sampler(stretched.imageByApplyingTransform(enlarge))),
+                       QVariant::fromValue(Sampler(frameFill)),
+                       QVariant::fromValue(Sampler(
+                           photo.imageByApplyingTransform(AffineTransform::translation(l->dx, l->dy)))),
+                       QVariant::fromValue(Vector(f.minX(), f.minY(), f.maxX(), f.maxY())),
+                       QVariant::fromValue(shadowBox), l->shadowBlur, BurnIntensity},
+                      options);
     return result.imageByCroppingToRect(canvasRect);
 }

@@ -1,6 +1,7 @@
 #include "ArtworkTestSupport.h"
 #include "LibraryTestSupport.h"
 
+#include "Classes/Filters/FrameworkFilterSupport.h"
 #include "Classes/Filters/OVArtisticExtend.h"
 #include "Classes/Filters/OVBlurCompositionFilter.h"
 #include "Classes/Filters/OVGaussianBlurFilter.h"
@@ -242,6 +243,65 @@ TEST(OVArtisticExtend, LayoutAndInputs)
     EXPECT_TRUE(output(f).isNull());
     f->setValue(QVariant(), "inputImage");
     EXPECT_TRUE(output(f).isNull());
+}
+
+// The filter blurs on a coarse grid and composes in one pass; the same recipe at full size, of the
+// engine's own filters, must look the same. A portrait, not noise: blurred noise would be flat.
+TEST(OVArtisticExtend, LooksLikeTheFullSizeRecipe)
+{
+    using FrameworkFilterSupport::builtin;
+    const Image portrait = Image::fromFile(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+    ASSERT_FALSE(portrait.isNull());
+    const Rect B(0, 0, 1200, 800), I(0, 0, 600, 400);
+    auto resized = [&](const Rect& r, bool mirrored) {
+        AffineTransform t = AffineTransform::scale(r.width() / 512, r.height() / 512);
+        if (mirrored)
+            t = AffineTransform::scale(-1, 1)
+                    .concatenated(AffineTransform::translation(512, 0))
+                    .concatenated(t);
+        return portrait.imageByApplyingTransform(t).imageByCroppingToRect(r);
+    };
+    const Image canvas = resized(B, false), photo = resized(I, true);
+    const OVArtisticExtend::Layout l = *OVArtisticExtend::layout(B.size, I.size);
+    auto blurred = [&](const Image& image, double sigma) {
+        return builtin("CIGaussianBlur", {{"inputImage", var(image)}, {"inputRadius", sigma}});
+    };
+    auto clamped = [&](const Image& image, const AffineTransform& t) {
+        return builtin("CIAffineClamp",
+                       {{"inputImage", var(image)}, {"inputTransform", QVariant::fromValue(t)}});
+    };
+    auto over = [&](const Image& top, const Image& bottom) {
+        return builtin("CISourceOverCompositing",
+                       {{"inputImage", var(top)}, {"inputBackgroundImage", var(bottom)}});
+    };
+    for (const bool turned : {false, true}) {
+        const AffineTransform turn =
+            turned ? AffineTransform().translated(B.width(), B.height()).rotated(M_PI) : AffineTransform();
+        Image backdrop = blurred(clamped(canvas, turn), l.canvasBlur);
+        if (turned)
+            backdrop =
+                builtin("CIMotionBlur",
+                        {{"inputImage", var(backdrop)}, {"inputRadius", l.motionBlur}, {"inputAngle", 0.0}});
+        const AffineTransform stretch =
+            AffineTransform().translated(B.width(), B.height()).scaled(2, 2).rotated(M_PI);
+        FilterPtr burn = made("OVAdjustableBlendFilter",
+                              {{"inputImage", var(blurred(clamped(photo, stretch), l.photoBlur))},
+                               {"inputBackgroundImage", var(backdrop)},
+                               {"inputBlendName", "colorBurn"},
+                               {"inputIntensity", 0.7}});
+        const Image black = Image::constantColor(Color(0, 0, 0, 1)).imageByCroppingToRect(l.frame);
+        Image expected = over(blurred(black, l.shadowBlur), output(burn).imageByCroppingToRect(B));
+        expected = over(blurred(clamped(canvas, turn), l.frameBlur).imageByCroppingToRect(l.frame), expected);
+        expected = over(photo.imageByApplyingTransform(AffineTransform::translation(l.dx, l.dy)), expected);
+
+        FilterPtr f = made("OVArtisticExtend", {{"inputImage", var(photo)},
+                                                {"inputBackgroundImage", var(canvas)},
+                                                {"rotate", turned},
+                                                {"motionBlur", turned}});
+        EXPECT_LT(difference(Grid::rendered(output(f), 1200, 800), Grid::rendered(expected, 1200, 800)),
+                  2.0 / 255)
+            << turned;
+    }
 }
 
 TEST(OVGaussianBlurFilter, StaysInBounds)
