@@ -2,11 +2,18 @@
 
 #include "Classes/Framework/KernelResource.h"
 #include "Platform/Image/AffineTileFilter.h"
+#include "Platform/Image/Bitmap.h"
 #include "Platform/Image/BlendWithMaskFilter.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/ImageNode.h"
 #include "Platform/Image/Sampler.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <mutex>
+#include <optional>
 
 using namespace pf;
 
@@ -43,6 +50,88 @@ Sampler clamped(const Image& image)
 bool hasArea(const Rect& rect)
 {
     return !rect.isNull() && rect.width() > 0 && rect.height() > 0;
+}
+
+// Whether a mask pixel's red (or grey) value marks a hole: at least 1/1024, as the kernels test it.
+bool isHole(const uint8_t* pixel, Bitmap::Format format)
+{
+    switch (format) {
+    case Bitmap::Format::RGBA8:
+    case Bitmap::Format::Gray8:
+        return pixel[0] != 0; // one 8-bit step is above the threshold
+    case Bitmap::Format::Gray16: {
+        uint16_t v;
+        std::memcpy(&v, pixel, sizeof v);
+        return v >= 64; // 64 / 65535 rounds to 1/1024 in the texture's precision
+    }
+    case Bitmap::Format::RGBAf:
+    case Bitmap::Format::Grayf: {
+        float v;
+        std::memcpy(&v, pixel, sizeof v);
+        return v >= 1.0f / 1024.0f;
+    }
+    }
+    return true;
+}
+
+// Where the holes of a mask that is a bitmap in memory are: the smallest rectangle holding every hole
+// pixel, in the mask's space (empty when there is none). A photo-sized mask of one small spot thus
+// confines the work to the spot as a mask cropped to it does. Nothing for masks computed by a recipe.
+std::optional<Rect> holesOfBitmap(const Image& mask)
+{
+    // The bitmap under moves and crops, and where its lower-left corner lies.
+    double x0 = 0, y0 = 0;
+    const ImageNode* node = mask.node().get();
+    while (node && (node->kind == ImageNode::Kind::Transform || node->kind == ImageNode::Kind::Crop)) {
+        if (node->kind == ImageNode::Kind::Transform) {
+            const AffineTransform& t = node->transform;
+            if (t.a != 1 || t.b != 0 || t.c != 0 || t.d != 1)
+                return std::nullopt;
+            x0 += t.tx;
+            y0 += t.ty;
+        }
+        node = node->input.get();
+    }
+    if (!node || node->kind != ImageNode::Kind::Bitmap)
+        return std::nullopt;
+    const Bitmap& bitmap = node->bitmap;
+    const Bitmap::Format format = bitmap.format();
+    const size_t step = size_t(Bitmap::bytesPerPixel(format));
+    const int width = bitmap.width(), height = bitmap.height();
+    // Per band: the first and last hole column and row (top-down), or an empty range.
+    std::mutex guard;
+    int left = width, right = -1, top = height, bottom = -1;
+    CpuRendering::inBands(height, [&](int begin, int end) {
+        int l = width, r = -1, t = height, b = -1;
+        for (int row = begin; row < end; ++row) {
+            const uint8_t* line = bitmap.row(row);
+            int first = -1;
+            for (int x = 0; x < width; ++x)
+                if (isHole(line + size_t(x) * step, format)) {
+                    first = x;
+                    break;
+                }
+            if (first < 0)
+                continue;
+            int last = width - 1;
+            while (!isHole(line + size_t(last) * step, format))
+                --last;
+            l = std::min(l, first);
+            r = std::max(r, last);
+            t = std::min(t, row);
+            b = std::max(b, row);
+        }
+        const std::lock_guard<std::mutex> lock(guard);
+        left = std::min(left, l);
+        right = std::max(right, r);
+        top = std::min(top, t);
+        bottom = std::max(bottom, b);
+    });
+    if (right < 0)
+        return Rect(x0, y0, 0, 0);
+    // A pixel more each way: a move by part of a pixel spreads a hole into the next one.
+    return Rect(x0 + left - 1, y0 + (height - 1 - bottom) - 1, right - left + 3, bottom - top + 3)
+        .intersected(mask.definition().extent());
 }
 
 } // namespace
@@ -87,9 +176,11 @@ void OVInpaintingFilter::copyStateTo(Filter& other) const
 Rect OVInpaintingFilter::workingArea(const Image& image, const Image& mask, double maxScale) const
 {
     const Rect whole = image.extent();
-    const Rect holes = mask.definition().extent();
+    const Rect holes = holesOfBitmap(mask).value_or(mask.definition().extent());
     if (holes.isNull() || holes.isInfinite() || whole.isInfinite() || holes.contains(whole))
         return Rect::null();
+    if (holes.isEmpty())
+        return Rect(whole.origin, Size(0, 0)); // a mask without holes: nothing to fill
     // The coarsest scale: preview quality jumps straight to maxScale, full quality halves down to it.
     double coarsest = 1;
     if (m_previewQuality) {
@@ -133,7 +224,10 @@ Image OVInpaintingFilter::outputImage() const
         return filled(image, mask, maxScale);
     if (area.isEmpty())
         return image; // the mask lies outside the image: nothing to fill
-    const Image part = filled(image.imageByCroppingToRect(area), mask, maxScale);
+    const Image cropped = image.imageByCroppingToRect(area);
+    const Image part = filled(cropped, mask, maxScale);
+    if (part == cropped)
+        return image; // nothing to smooth (a preview of a small radius)
     m_blendWithMask->setValue(QVariant::fromValue(part), InputImageKey);
     m_blendWithMask->setValue(QVariant::fromValue(image), InputBackgroundImageKey);
     m_blendWithMask->setValue(

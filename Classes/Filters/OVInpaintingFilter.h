@@ -36,7 +36,8 @@ public:
     void setPreviewQuality(bool on) { m_previewQuality = on; }
 
     // Without an input image no image; without a mask the input (nothing to fill). A mask whose domain
-    // is smaller than the image (a mask cropped to its strokes) confines the work to that part.
+    // is smaller than the image (a mask cropped to its strokes) confines the work to that part, and so
+    // does a mask bitmap whose holes lie in a part of it (a photo-sized mask of one spot).
     pf::Image outputImage() const override;
     // One pyramid level at scale `scale` (1 = full size); descends while maxScale > 2 x scale.
     pf::Image inpaintImage(const pf::Image& image, const pf::Image& mask, double scale,

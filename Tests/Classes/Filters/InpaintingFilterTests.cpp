@@ -24,6 +24,14 @@ Grid discMask(int w, int h, double cx, double cy, double r)
     });
 }
 
+// The mask as a recipe the filter cannot look into, so that it works over the whole image (a mask bitmap
+// would confine the work to its holes).
+Image asRecipe(const Image& mask)
+{
+    return mask.imageByCompositingOverImage(
+        Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(mask.extent()));
+}
+
 std::shared_ptr<OVInpaintingFilter> inpainting(const Image& image, const Image& mask, double radius,
                                                bool preview = false)
 {
@@ -80,7 +88,7 @@ int kernelCount(const Image& image, const char* name)
 TEST(OVInpaintingFilter, PyramidLevelsAndSmoothingPasses)
 {
     const Image image = marker(1000, 800);
-    const Image mask = discMask(1000, 800, 500, 400, 30).image();
+    const Image mask = asRecipe(discMask(1000, 800, 500, 400, 30).image());
     struct Case
     {
         double radius;
@@ -117,7 +125,7 @@ TEST(OVInpaintingFilter, PyramidLevelsAndSmoothingPasses)
 TEST(OVInpaintingFilter, FillTextureIsTiledOnlyWhenSmallerThanTheImage)
 {
     const Image image = marker(1000, 800);
-    const Image mask = discMask(1000, 800, 500, 400, 30).image();
+    const Image mask = asRecipe(discMask(1000, 800, 500, 400, 30).image());
     struct Case
     {
         Image fill;
@@ -253,22 +261,39 @@ TEST(OVInpaintingFilter, TiledRenderEqualsTheWholeRender)
     }
 }
 
-// A mask cropped to its hole confines the work to the hole's surroundings, and fills it as the whole
-// image's computation does.
+// A mask cropped to its hole, or a mask bitmap whose hole lies in a small part of it, confines the work to
+// the hole's surroundings, and fills it as the whole image's computation does (the mask as a recipe, which
+// the filter cannot look into).
 TEST(OVInpaintingFilter, AMaskCroppedToItsHoleFillsTheSameOnlyThere)
 {
     constexpr int W = 600, H = 520;
     const Grid source = randomGrid(W, H, 11);
     const Image mask = discMask(W, H, 300.5, 260.5, 20).image();
-    const Image cropped = mask.imageByCroppingToRect(Rect(280, 240, 41, 41));
+    Bitmap grey(W, H, Bitmap::Format::Gray8);
+    const Pixels disc = render(mask, Rect(0, 0, W, H));
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            grey.mutableRow(H - 1 - y)[x] = uint8_t(disc.at(x, y)[0] * 255);
+    const Image recipe = asRecipe(mask);
+    const Image masks[] = {mask.imageByCroppingToRect(Rect(280, 240, 41, 41)), mask, Image::fromBitmap(grey)};
     for (const bool preview : {false, true}) {
-        const Image whole = inpainting(source.image(), mask, 40, preview)->outputImage();
-        const Image part = inpainting(source.image(), cropped, 40, preview)->outputImage();
-        EXPECT_EQ(part.extent(), whole.extent());
-        for (const auto& [width, passes] : passesPerLevel(part))
-            EXPECT_LT(width, 200) << passes;
-        const float worst = difference(Grid::rendered(whole, W, H), Grid::rendered(part, W, H));
-        // The levels are the same; only the engine's reductions of a smaller texture round differently.
-        EXPECT_LT(worst, preview ? 0.05f : 1e-3f) << (preview ? "preview" : "full quality");
+        const Image whole = inpainting(source.image(), recipe, 40, preview)->outputImage();
+        if (!preview) {
+            EXPECT_EQ(passesPerLevel(whole).rbegin()->first, W);
+        }
+        for (size_t i = 0; i < std::size(masks); ++i) {
+            const Image part = inpainting(source.image(), masks[i], 40, preview)->outputImage();
+            EXPECT_EQ(part.extent(), whole.extent());
+            for (const auto& [width, passes] : passesPerLevel(part))
+                EXPECT_LT(width, W / 2) << passes;
+            const float worst = difference(Grid::rendered(whole, W, H), Grid::rendered(part, W, H));
+            // The levels are the same; only the engine's reductions of a smaller texture round differently.
+            EXPECT_LT(worst, preview ? 0.05f : 1e-3f) << (preview ? "preview " : "full quality ") << i;
+        }
     }
+    // A mask bitmap without a hole leaves the image as it is.
+    Bitmap empty(W, H, Bitmap::Format::Gray8);
+    std::fill_n(empty.mutableData(), empty.byteCount(), uint8_t(0));
+    const Image picture = source.image();
+    EXPECT_EQ(inpainting(picture, Image::fromBitmap(empty), 40)->outputImage(), picture);
 }
