@@ -98,22 +98,34 @@ std::optional<Rect> holesOfBitmap(const Image& mask)
     const Bitmap::Format format = bitmap.format();
     const size_t step = size_t(Bitmap::bytesPerPixel(format));
     const int width = bitmap.width(), height = bitmap.height();
-    // Per band: the first and last hole column and row (top-down), or an empty range.
+    // Only the part a crop keeps is looked at (a pixel more each way), in columns and top-down rows.
+    int c0 = 0, c1 = width, r0 = 0, r1 = height;
+    const Rect domain = mask.definition().extent();
+    if (domain.isNull())
+        return Rect(x0, y0, 0, 0);
+    if (!domain.isInfinite()) {
+        auto within = [](double v, int limit) { return int(std::clamp(v, 0.0, double(limit))); };
+        c0 = within(std::floor(domain.minX() - x0) - 1, width);
+        c1 = within(std::ceil(domain.maxX() - x0) + 1, width);
+        r0 = within(std::floor(y0 + height - domain.maxY()) - 1, height);
+        r1 = within(std::ceil(y0 + height - domain.minY()) + 1, height);
+    }
+    // Per band: the first and last hole column and row, or an empty range.
     std::mutex guard;
     int left = width, right = -1, top = height, bottom = -1;
-    CpuRendering::inBands(height, [&](int begin, int end) {
+    CpuRendering::inBands(r1 - r0, [&](int begin, int end) {
         int l = width, r = -1, t = height, b = -1;
-        for (int row = begin; row < end; ++row) {
+        for (int row = r0 + begin; row < r0 + end; ++row) {
             const uint8_t* line = bitmap.row(row);
             int first = -1;
-            for (int x = 0; x < width; ++x)
+            for (int x = c0; x < c1; ++x)
                 if (isHole(line + size_t(x) * step, format)) {
                     first = x;
                     break;
                 }
             if (first < 0)
                 continue;
-            int last = width - 1;
+            int last = c1 - 1;
             while (!isHole(line + size_t(last) * step, format))
                 --last;
             l = std::min(l, first);
