@@ -4,8 +4,9 @@
 //
 // Like with like: "whole photo" renders the repaired photo entire, as cv::inpaint returns it, from a
 // photo-sized mask as cv::inpaint takes it, and from the mask cut to the spot as the healing brush hands
-// it over (the filter then works only around the spot). "Spot" renders only the square around the spot
-// that the stroke changed, which is what the live view draws.
+// it over (the filter works only around the spot either way: it finds the holes of a mask bitmap).
+// "Spot" renders only the square around the spot that the stroke changed, which is what the live view
+// draws.
 
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Filters/OVInpaintingFilter.h"
