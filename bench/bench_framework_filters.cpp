@@ -124,18 +124,28 @@ BENCHMARK_CAPTURE(BM_OnePass, Reflection, "OVReflectionFilter", {})
     ->UseRealTime();
 
 // The artistic extend of a canvas around a photograph two thirds its size, both 8-bit, into an 8-bit
-// result the size of the canvas. Arguments: canvas width and height, photograph width and height.
+// result the size of the canvas. Arguments: canvas width and height, photograph width and height. Each
+// iteration builds the recipe anew, as applying the effect does: what a recipe computes once and keeps
+// (its reductions on the CPU) is counted every time; the two bitmaps stay uploaded, as a photo does.
 void BM_ArtisticExtend(benchmark::State& state)
 {
     const Image canvas =
         Image::fromBitmap(noise(int(state.range(0)), int(state.range(1)), Bitmap::Format::RGBA8, 2));
     const Image photo =
         Image::fromBitmap(noise(int(state.range(2)), int(state.range(3)), Bitmap::Format::RGBA8, 3));
-    renderRepeatedly(
-        state,
-        filtered(QStringLiteral("OVArtisticExtend"), {{"inputImage", QVariant::fromValue(photo)},
-                                                      {"inputBackgroundImage", QVariant::fromValue(canvas)}}),
-        Bitmap::Format::RGBA8);
+    auto extended = [&] {
+        return filtered(QStringLiteral("OVArtisticExtend"),
+                        {{"inputImage", QVariant::fromValue(photo)},
+                         {"inputBackgroundImage", QVariant::fromValue(canvas)}});
+    };
+    const Rect extent = extended().extent();
+    Bitmap out(int(extent.width()), int(extent.height()), Bitmap::Format::RGBA8);
+    context().render(extended(), extent, out); // compiles the programs
+    for (auto _ : state) {
+        context().render(extended(), extent, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(extent.width()) * int64_t(extent.height()));
 }
 BENCHMARK(BM_ArtisticExtend)
     ->Args({6000, 4000, 4000, 2667})

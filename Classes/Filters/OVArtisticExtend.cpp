@@ -1,6 +1,7 @@
 #include "Classes/Filters/OVArtisticExtend.h"
 
 #include "Classes/Filters/FrameworkFilterSupport.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/Kernel.h"
 #include "Platform/Image/ResamplingStages.h"
 #include "Platform/Image/Sampler.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 using namespace pf;
 using FrameworkFilterSupport::builtin;
@@ -38,6 +40,60 @@ Image smallBlur(const Image& small, double sigma, int k, double prefilter)
     if (!(rest > 1e-6))
         return small;
     return ResamplingStages::gaussian(small, std::sqrt(rest));
+}
+
+// The picture of a bitmap in memory, optionally turned by 180 degrees in its own rectangle, with its edges
+// repeated outward and reduced k times by the mean of each k x k block, over the small pixels that lie
+// within `margin` of it. Computed on the CPU once and then read by every tile as a small source, instead
+// of each tile reducing its share (and a wide border for the blurs) of the full-size picture again.
+// `recipe` is the same reduction in passes (its Gaussian prefilter differs from the mean by less than
+// the blur that follows can show). Nothing when the picture is not a bitmap in memory.
+std::optional<Image> reducedOnCpu(const Image& picture, bool turned, int k, int margin, const Image& recipe)
+{
+    const auto placed = CpuRendering::placedBitmap(picture);
+    if (!placed || placed->x != 0 || placed->y != 0 || k < 2)
+        return std::nullopt;
+    const Bitmap bitmap = placed->bitmap;
+    const int w = bitmap.width(), h = bitmap.height();
+    const int cols = (w + k - 1) / k + 2 * margin, rows = (h + k - 1) / k + 2 * margin;
+    const bool bytes = bitmap.format() == Bitmap::Format::RGBA8;
+    auto render = [bitmap, turned, k, margin, w, h, bytes](const Rect& region, Bitmap& out) {
+        const int c0 = int(region.minX()) - margin, r0 = int(region.minY()) - margin; // small pixels, y up
+        const int outWidth = out.width(), outHeight = out.height();
+        CpuRendering::inBands(outHeight, [&](int begin, int end) {
+            std::vector<float> sums(size_t(outWidth) * 4);
+            for (int orow = begin; orow < end; ++orow) {
+                const int j = r0 + (outHeight - 1 - orow); // small row, y up
+                std::fill(sums.begin(), sums.end(), 0.0f);
+                for (int dy = 0; dy < k; ++dy) {
+                    int y = std::clamp(j * k + dy, 0, h - 1); // picture row, y up
+                    if (turned)
+                        y = h - 1 - y;
+                    const uint8_t* line = bitmap.row(h - 1 - y);
+                    for (int c = 0; c < outWidth; ++c) {
+                        float* sum = sums.data() + size_t(c) * 4;
+                        for (int dx = 0; dx < k; ++dx) {
+                            int x = std::clamp((c0 + c) * k + dx, 0, w - 1);
+                            if (turned)
+                                x = w - 1 - x;
+                            for (int ch = 0; ch < 4; ++ch)
+                                sum[ch] +=
+                                    bytes ? float(line[size_t(x) * 4 + size_t(ch)]) * (1.0f / 255)
+                                          : reinterpret_cast<const float*>(line)[size_t(x) * 4 + size_t(ch)];
+                        }
+                    }
+                }
+                float* dst = reinterpret_cast<float*>(out.mutableRow(orow));
+                const float scale = 1.0f / float(k * k);
+                for (size_t i = 0; i < sums.size(); ++i)
+                    dst[i] = sums[i] * scale;
+            }
+        });
+        return true;
+    };
+    return CpuRendering::attach(recipe,
+                                std::make_shared<const CpuRendering>(Rect(-margin, -margin, cols, rows),
+                                                                     Bitmap::Format::RGBAf, render));
 }
 
 Image clamped(const Image& image, const AffineTransform& transform)
@@ -128,8 +184,15 @@ Image OVArtisticExtend::outputImage() const
     if (boolValue(QStringLiteral("rotate")))
         turn = AffineTransform().translated(B.width(), B.height()).rotated(M_PI);
     double prefilter = 0;
-    const Image smallCanvas =
+    Image smallCanvas =
         k > 1 ? ResamplingStages::reduce(clamped(canvas, turn), k, &prefilter) : clamped(canvas, turn);
+    // What the small blurs and the motion blur reach beyond the canvas, in small pixels.
+    const int canvasReach = int(std::ceil((4.0 * l->frameBlur + l->motionBlur) / k)) + 8;
+    if (const auto cpu =
+            reducedOnCpu(canvas, boolValue(QStringLiteral("rotate")), k, canvasReach, smallCanvas)) {
+        smallCanvas = *cpu;
+        prefilter = (double(k) * k - 1) / 12.0; // the variance of a k-pixel mean
+    }
     Image backdrop = smallBlur(smallCanvas, l->canvasBlur, k, prefilter);
     if (boolValue(QStringLiteral("motionBlur")))
         backdrop =
@@ -152,9 +215,16 @@ Image OVArtisticExtend::outputImage() const
     const int kp = std::clamp(int(std::floor(k / enlargement)), 1, 16);
     double photoPrefilter = 0;
     Image smallPhoto = clamped(photo, AffineTransform());
-    if (kp > 1)
-        smallPhoto = ResamplingStages::reduce(smallPhoto, kp, &photoPrefilter)
-                         .imageByApplyingTransform(AffineTransform::scale(kp, kp));
+    if (kp > 1) {
+        Image reduced = ResamplingStages::reduce(smallPhoto, kp, &photoPrefilter);
+        // What the blur reaches beyond the canvas, in the photograph's small pixels.
+        const int photoReach = int(std::ceil(4.0 * l->photoBlur / (enlargement * kp))) + 8;
+        if (const auto cpu = reducedOnCpu(photo, false, kp, photoReach, reduced)) {
+            reduced = *cpu;
+            photoPrefilter = (double(kp) * kp - 1) / 12.0;
+        }
+        smallPhoto = reduced.imageByApplyingTransform(AffineTransform::scale(kp, kp));
+    }
     const Image stretched =
         smallBlur(smallPhoto.imageByApplyingTransform(stretch).imageByApplyingTransform(shrink), l->photoBlur,
                   k, photoPrefilter * enlargement * enlargement);

@@ -261,7 +261,16 @@ TEST(OVArtisticExtend, LooksLikeTheFullSizeRecipe)
                     .concatenated(t);
         return portrait.imageByApplyingTransform(t).imageByCroppingToRect(r);
     };
-    const Image canvas = resized(B, false), photo = resized(I, true);
+    // Bitmaps in memory, which the filter reduces on the CPU, and the same pixels as recipes, which it
+    // reduces in passes.
+    auto inMemory = [](const Image& image) {
+        return Image::fromBitmap(*context().render(image, image.extent(), Bitmap::Format::RGBA8));
+    };
+    auto asRecipe = [](const Image& image) {
+        return image.imageByCompositingOverImage(
+            Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(image.extent()));
+    };
+    const Image canvas = inMemory(resized(B, false)), photo = inMemory(resized(I, true));
     const OVArtisticExtend::Layout l = *OVArtisticExtend::layout(B.size, I.size);
     auto blurred = [&](const Image& image, double sigma) {
         return builtin("CIGaussianBlur", {{"inputImage", var(image)}, {"inputRadius", sigma}});
@@ -294,13 +303,15 @@ TEST(OVArtisticExtend, LooksLikeTheFullSizeRecipe)
         expected = over(blurred(clamped(canvas, turn), l.frameBlur).imageByCroppingToRect(l.frame), expected);
         expected = over(photo.imageByApplyingTransform(AffineTransform::translation(l.dx, l.dy)), expected);
 
-        FilterPtr f = made("OVArtisticExtend", {{"inputImage", var(photo)},
-                                                {"inputBackgroundImage", var(canvas)},
-                                                {"rotate", turned},
-                                                {"motionBlur", turned}});
-        EXPECT_LT(difference(Grid::rendered(output(f), 1200, 800), Grid::rendered(expected, 1200, 800)),
-                  2.0 / 255)
-            << turned;
+        const Grid want = Grid::rendered(expected, 1200, 800);
+        for (const bool bitmaps : {false, true}) {
+            FilterPtr f =
+                made("OVArtisticExtend", {{"inputImage", var(bitmaps ? photo : asRecipe(photo))},
+                                          {"inputBackgroundImage", var(bitmaps ? canvas : asRecipe(canvas))},
+                                          {"rotate", turned},
+                                          {"motionBlur", turned}});
+            EXPECT_LT(difference(Grid::rendered(output(f), 1200, 800), want), 2.0 / 255) << turned << bitmaps;
+        }
     }
 }
 
