@@ -23,6 +23,9 @@ namespace {
 constexpr int kStableFramesBeforeCaching = 2;
 // Caches and offscreen groups larger than this many pixels are not made.
 constexpr double kMaxCachePixels = 4096.0 * 4096.0;
+// How far beyond the area drawn an image may reach and still be left to the painter to cut: well within
+// the range of the rasteriser's fixed-point coordinates.
+constexpr double kFarOutside = 4096;
 
 QPolygonF rectPolygon(const Rect& r)
 {
@@ -136,6 +139,45 @@ QImage shadowOf(const QImage& source, const QColor& color, double sigma)
 bool visible(const LayerState& s)
 {
     return !s.hidden && s.opacity > 0;
+}
+
+// Where an image of `pixels` is drawn in the layer: placed by gravity, and only the part of the contents
+// rectangle that lies on the image. Null when nothing of it is drawn.
+Rect drawnPart(const LayerState& s, QSize pixels)
+{
+    const Rect dest = s.contentsDestination(pixels);
+    const Rect cr = s.contentsRect.standardized();
+    if (dest.width() <= 0 || dest.height() <= 0 || cr.width() <= 0 || cr.height() <= 0)
+        return Rect::null();
+    const Rect onImage = cr.intersected(Rect(0, 0, 1, 1));
+    if (onImage.isNull() || onImage.isEmpty())
+        return Rect::null();
+    const double ax = dest.width() / cr.width(), ay = dest.height() / cr.height();
+    return {dest.minX() + (onImage.minX() - cr.minX()) * ax, dest.minY() + (onImage.minY() - cr.minY()) * ay,
+            onImage.width() * ax, onImage.height() * ay};
+}
+
+// Whether masking to the bounds (with rounded corners of `radius`) leaves an image drawn over `part`
+// whole: it lies inside the bounds and clear of the corner arcs.
+bool withinBounds(const Rect& part, const Rect& b, double radius)
+{
+    if (part.isNull() || part.isEmpty())
+        return true;
+    // Placement by gravity may land a hair outside bounds it fills exactly.
+    const double e = 1e-9 * std::max({1.0, std::abs(b.minX()), std::abs(b.maxX()), std::abs(b.minY()),
+                                      std::abs(b.maxY())});
+    auto inside = [e](double lo, double hi, double min, double max) {
+        return lo >= min - e && hi <= max + e;
+    };
+    if (!inside(part.minX(), part.maxX(), b.minX(), b.maxX()) ||
+        !inside(part.minY(), part.maxY(), b.minY(), b.maxY()))
+        return false;
+    radius = std::min({radius, b.width() / 2, b.height() / 2});
+    if (!(radius > 0))
+        return true;
+    // Within the bounds, a rectangle misses every corner when it keeps within the cross between them.
+    return inside(part.minX(), part.maxX(), b.minX() + radius, b.maxX() - radius) ||
+           inside(part.minY(), part.maxY(), b.minY() + radius, b.maxY() - radius);
 }
 
 } // namespace
@@ -360,18 +402,112 @@ struct LayerRendering
         return shrunkArea > 0 ? result : QPolygonF();
     }
 
-    // What opaque layers drawn after `layer` hide within `box`; empty when nothing.
-    QPainterPath hiddenBehind(const Layer& layer, const QRectF& box) const
+    // What opaque layers drawn after `layer` hide within `box`, leaving out the occluders in `skip`;
+    // empty when nothing.
+    QPainterPath hiddenBehind(const Layer& layer, const QRectF& box, const std::vector<size_t>& skip) const
     {
         QPainterPath hidden;
         const auto it = order.find(&layer);
         if (it == order.end())
             return hidden;
         hidden.setFillRule(Qt::WindingFill);
-        for (const Occluder& occluder : occluders)
-            if (occluder.order > it->second && occluder.box.intersects(box))
-                hidden.addPolygon(occluder.shape);
+        for (size_t i = 0; i < occluders.size(); ++i)
+            if (occluders[i].order > it->second && occluders[i].box.intersects(box) &&
+                std::find(skip.begin(), skip.end(), i) == skip.end())
+                hidden.addPolygon(occluders[i].shape);
         return hidden;
+    }
+
+    // Where a convex polygon meets the line y = c (or x = c when `alongY`): the interval it covers
+    // along the line, or nothing.
+    static std::optional<std::pair<double, double>> spanOn(const QPolygonF& polygon, double c, bool alongY)
+    {
+        double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+        for (int i = 0; i < polygon.size(); ++i) {
+            const QPointF& p = polygon[i];
+            const QPointF& q = polygon[(i + 1) % polygon.size()];
+            const double pc = alongY ? p.x() : p.y(), qc = alongY ? q.x() : q.y();
+            const double pv = alongY ? p.y() : p.x(), qv = alongY ? q.y() : q.x();
+            if (pc == c) {
+                lo = std::min(lo, pv);
+                hi = std::max(hi, pv);
+            }
+            if ((pc < c && qc > c) || (pc > c && qc < c)) {
+                const double v = pv + (qv - pv) * (c - pc) / (qc - pc);
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        }
+        if (!(lo <= hi))
+            return std::nullopt;
+        return std::make_pair(lo, hi);
+    }
+
+    // Cuts off the sides of `part` (a rectangle of the layer's plane) that opaque layers drawn after
+    // `layer` cover across its whole height or width, so that what is left is drawn without a clip. Each
+    // cut keeps `margin` (x, y) of the cover drawn, hidden under it, so that the new edge's antialiasing
+    // and the filtering of the image along it stay out of sight. The occluders that cut are added to
+    // `used`; null when nothing is left.
+    Rect trimCovered(const Layer& layer, Rect part, const Homography& map, QSizeF margin,
+                     std::vector<size_t>& used) const
+    {
+        const auto it = order.find(&layer);
+        Homography inverse;
+        if (it == order.end() || !map.invert(&inverse))
+            return part;
+        const QRectF box = map.mapRect(part, limits).toQRectF();
+        for (bool changed = true; changed;) {
+            changed = false;
+            for (size_t i = 0; i < occluders.size() && !changed; ++i) {
+                const Occluder& occluder = occluders[i];
+                if (occluder.order <= it->second || !occluder.box.intersects(box) ||
+                    std::find(used.begin(), used.end(), i) != used.end())
+                    continue;
+                // The cover in this layer's plane; a cover some of which lies behind the eye as seen
+                // from this plane is left to the clip.
+                QPolygonF cover;
+                for (const QPointF& corner : occluder.shape) {
+                    Point p;
+                    if (!inverse.map(Point(corner.x(), corner.y()), &p))
+                        break;
+                    cover.append(QPointF(p.x, p.y));
+                }
+                if (cover.size() != occluder.shape.size())
+                    continue;
+                for (const bool acrossHeight : {true, false}) {
+                    // A convex cover holds a band across the rectangle where its spans along both edges
+                    // overlap.
+                    const auto near = spanOn(cover, acrossHeight ? part.minY() : part.minX(), !acrossHeight);
+                    const auto far = spanOn(cover, acrossHeight ? part.maxY() : part.maxX(), !acrossHeight);
+                    if (!near || !far)
+                        continue;
+                    const double a = std::max(near->first, far->first),
+                                 b = std::min(near->second, far->second);
+                    const double lo = acrossHeight ? part.minX() : part.minY();
+                    const double hi = acrossHeight ? part.maxX() : part.maxY();
+                    const double m = acrossHeight ? margin.width() : margin.height();
+                    if (!(a < b) || b <= lo || a >= hi)
+                        continue;
+                    if (a <= lo && b >= hi) {
+                        used.push_back(i);
+                        return Rect::null();
+                    }
+                    double newLo = lo, newHi = hi;
+                    if (a <= lo && b - m > lo)
+                        newLo = b - m;
+                    else if (b >= hi && a + m < hi)
+                        newHi = a + m;
+                    else
+                        continue;
+                    part = acrossHeight ? Rect(newLo, part.minY(), newHi - newLo, part.height())
+                                        : Rect(part.minX(), newLo, part.width(), newHi - newLo);
+                    used.push_back(i);
+                    changed = true;
+                    break;
+                }
+            }
+        }
+        return part;
     }
 
     // Composes the layer offscreen (in target pixels) and then draws it once: for group opacity, a mask
@@ -456,23 +592,41 @@ struct LayerRendering
             p.setBrush(s.backgroundColor);
             p.drawPolygon(deviceShape);
         }
-        if (s.masksToBounds) {
+        // Masking to the bounds clips only what could reach beyond them: a clip costs a path to rasterize,
+        // and it would antialias the contents' edges a second time.
+        const bool fading = !s.fadeContents.isNull() && s.fadeFraction < 1;
+        const bool clipContents =
+            s.masksToBounds &&
+            ((fading && !withinBounds(drawnPart(s, s.fadeContents.size()), b, s.cornerRadius)) ||
+             (!s.contents.isNull() && !withinBounds(drawnPart(s, s.contents.size()), b, s.cornerRadius)));
+        const bool clipSublayers =
+            s.masksToBounds &&
+            std::any_of(sublayers.begin(), sublayers.end(), [](const Child& c) { return visible(c.state); });
+        bool clipping = false;
+        auto clipToBounds = [&] {
+            if (clipping)
+                return;
+            clipping = true;
             p.save();
             p.setTransform(base);
             QPainterPath clip;
             clip.addPolygon(deviceShape);
             p.setClipPath(clip, Qt::IntersectClip);
-        }
-        if (!s.fadeContents.isNull() && s.fadeFraction < 1)
+        };
+        if (clipContents)
+            clipToBounds();
+        if (fading)
             drawImage(layer, s.fadeContents, s, map, opacity * (1 - s.fadeFraction), false);
         if (!s.contents.isNull())
             drawImage(layer, s.contents, s, map, opacity * (s.fadeContents.isNull() ? 1 : s.fadeFraction),
                       true);
+        if (clipSublayers)
+            clipToBounds();
         for (const Child& child : sublayers)
             if (visible(child.state))
                 drawLayer(*child.layer, child.state, Layer::mapToSuperlayer(child.state, &s).then(map),
                           opacity);
-        if (s.masksToBounds)
+        if (clipping)
             p.restore();
 
         if (s.borderWidth > 0 && s.borderColor.isValid() && s.borderColor.alpha() > 0 &&
@@ -497,18 +651,13 @@ struct LayerRendering
     void drawImage(Layer& layer, const QImage& image, const LayerState& s, const Homography& map,
                    double opacity, bool reduce)
     {
+        // Only the part of the contents rectangle that lies on the image is drawn.
+        const Rect part = drawnPart(s, image.size());
+        if (part.isNull() || part.isEmpty() || !(opacity > 0))
+            return;
         const Rect dest = s.contentsDestination(image.size());
         const Rect cr = s.contentsRect.standardized();
-        if (dest.width() <= 0 || dest.height() <= 0 || cr.width() <= 0 || cr.height() <= 0 || !(opacity > 0))
-            return;
-        // Only the part of the contents rectangle that lies on the image is drawn.
-        const Rect onImage = cr.intersected(Rect(0, 0, 1, 1));
-        if (onImage.isNull() || onImage.isEmpty())
-            return;
         const double ax = dest.width() / cr.width(), ay = dest.height() / cr.height();
-        const Rect part(dest.minX() + (onImage.minX() - cr.minX()) * ax,
-                        dest.minY() + (onImage.minY() - cr.minY()) * ay, onImage.width() * ax,
-                        onImage.height() * ay);
         const QPolygonF local = map.clipped(rectPolygon(part), limits);
         if (local.size() < 3)
             return;
@@ -537,49 +686,70 @@ struct LayerRendering
 
     // Draws the part `part` (a rectangle of the layer's plane, whose visible piece is `local`) of an image
     // placed by `imageToLayer`, through the map. QPainter's image drawing keeps to its fast untiled
-    // paths; a clip is set only where part of the rectangle was cut away (off screen, behind the eye, or
-    // under opaque layers drawn later).
+    // paths, and a clip is set only where it must be: where the rectangle comes close to the eye's plane,
+    // or where opaque layers drawn later cover some of it other than across a side.
     void fillTextured(const QImage& image, const QTransform& imageToLayer, const Homography& map,
                       const Rect& part, const QPolygonF& local, double opacity, const Layer* layer)
     {
-        const QPolygonF whole = rectPolygon(part);
-        const bool cut = local != whole;
-        QPainterPath visiblePath;
-        visiblePath.addPolygon(map.mapClipped(local));
-        bool occluded = false;
+        Rect shown = part;
+        QPolygonF shownLocal = local;
+        std::vector<size_t> trimmedBy;
         if (layer && !occluders.empty()) {
-            const QPainterPath hidden = hiddenBehind(*layer, visiblePath.boundingRect());
-            if (!hidden.isEmpty()) {
-                visiblePath = visiblePath.subtracted(hidden);
-                if (visiblePath.isEmpty())
+            // Two pixels of the image are enough for its filtering along a cut.
+            const QSizeF margin(2 * std::hypot(imageToLayer.m11(), imageToLayer.m12()),
+                                2 * std::hypot(imageToLayer.m21(), imageToLayer.m22()));
+            shown = trimCovered(*layer, part, map, margin, trimmedBy);
+            if (shown.isNull() || shown.isEmpty())
+                return;
+            if (!trimmedBy.empty()) {
+                shownLocal = map.clipped(rectPolygon(shown), limits);
+                if (shownLocal.size() < 3)
                     return;
-                occluded = true;
             }
         }
+        const QPolygonF whole = rectPolygon(shown);
+        const bool cut = shownLocal != whole;
         // How far from the eye's plane the rectangle reaches: too close, and the image would have to be
         // mapped through enormous coordinates; then only a texture fill of the visible piece is safe.
         double wMin = std::numeric_limits<double>::infinity();
         for (const QPointF& p : whole)
             wMin = std::min(wMin, map.w(Point(p.x(), p.y())));
+        const bool nearEye = !(wMin > 0.05);
+        // Cut only by the edges of the area drawn, the rectangle needs no clip of its own: the painter keeps
+        // to the device and its clip anyway.
+        bool needsClip =
+            cut && (nearEye || !limits.adjusted(-kFarOutside, -kFarOutside, kFarOutside, kFarOutside)
+                                    .contains(map.mapClipped(whole).boundingRect()));
+        QPainterPath visiblePath;
+        visiblePath.addPolygon(map.mapClipped(shownLocal));
+        if (layer && !occluders.empty()) {
+            const QPainterPath hidden = hiddenBehind(*layer, visiblePath.boundingRect(), trimmedBy);
+            if (!hidden.isEmpty()) {
+                visiblePath = visiblePath.subtracted(hidden);
+                if (visiblePath.isEmpty())
+                    return;
+                needsClip = true;
+            }
+        }
         painter->setOpacity(opacity);
-        if (cut || occluded) {
+        if (needsClip) {
             painter->save();
             painter->setTransform(base);
             painter->setClipPath(visiblePath, Qt::IntersectClip);
         }
-        if (cut && !(wMin > 0.05)) {
+        if (cut && nearEye) {
             QBrush brush(image);
             brush.setTransform(imageToLayer);
             painter->setPen(Qt::NoPen);
             painter->setBrush(brush);
             painter->setTransform(map.transform() * base);
-            painter->drawPolygon(local);
+            painter->drawPolygon(shownLocal);
         } else {
-            const QRectF source = imageToLayer.inverted().mapRect(part.toQRectF());
+            const QRectF source = imageToLayer.inverted().mapRect(shown.toQRectF());
             painter->setTransform(imageToLayer * map.transform() * base);
             painter->drawImage(source, image, source);
         }
-        if (cut || occluded)
+        if (needsClip)
             painter->restore();
     }
 
