@@ -26,6 +26,9 @@ constexpr double kMaxCachePixels = 4096.0 * 4096.0;
 // How far beyond the area drawn an image may reach and still be left to the painter to cut: well within
 // the range of the rasteriser's fixed-point coordinates.
 constexpr double kFarOutside = 4096;
+// Pieces of images smaller than this many pixels are drawn whole under what covers them: clipping them
+// would cost more.
+constexpr double kMinClippedArea = 32768;
 
 QPolygonF rectPolygon(const Rect& r)
 {
@@ -443,71 +446,109 @@ struct LayerRendering
         return std::make_pair(lo, hi);
     }
 
-    // Cuts off the sides of `part` (a rectangle of the layer's plane) that opaque layers drawn after
-    // `layer` cover across its whole height or width, so that what is left is drawn without a clip. Each
-    // cut keeps `margin` (x, y) of the cover drawn, hidden under it, so that the new edge's antialiasing
-    // and the filtering of the image along it stay out of sight. The occluders that cut are added to
-    // `used`; null when nothing is left.
-    Rect trimCovered(const Layer& layer, Rect part, const Homography& map, QSizeF margin,
-                     std::vector<size_t>& used) const
+    // The largest band found of a convex polygon of a layer's plane that lies inside it as an upright
+    // rectangle, limited to `r`: between its second lowest and second highest corner it narrows only
+    // towards those ends. Null when there is none.
+    static Rect inscribed(const QPolygonF& polygon, const Rect& r)
     {
+        std::vector<double> ys;
+        for (const QPointF& p : polygon)
+            ys.push_back(p.y());
+        if (ys.size() < 3)
+            return Rect::null();
+        std::sort(ys.begin(), ys.end());
+        const double bottom = std::max(r.minY(), ys[1]), top = std::min(r.maxY(), ys[ys.size() - 2]);
+        if (!(bottom < top))
+            return Rect::null();
+        // Along a convex polygon the left side is convex and the right side concave: what both ends of
+        // the band hold, every line between them holds.
+        const auto low = spanOn(polygon, bottom, false), high = spanOn(polygon, top, false);
+        if (!low || !high)
+            return Rect::null();
+        const double left = std::max({low->first, high->first, r.minX()});
+        const double right = std::min({low->second, high->second, r.maxX()});
+        if (!(left < right))
+            return Rect::null();
+        return {left, bottom, right - left, top - bottom};
+    }
+
+    // What is left of `r` around `inner` (a rectangle within it): up to four strips that overlap one
+    // another and reach `margin` (x, y) into `inner`, so that their cut edges lie where something else
+    // is drawn over them.
+    static std::vector<Rect> around(const Rect& r, const Rect& inner, QSizeF margin)
+    {
+        std::vector<Rect> strips;
+        auto add = [&strips](double x0, double y0, double x1, double y1) {
+            if (x0 < x1 && y0 < y1)
+                strips.emplace_back(x0, y0, x1 - x0, y1 - y0);
+        };
+        if (inner.minX() > r.minX())
+            add(r.minX(), r.minY(), std::min(inner.minX() + margin.width(), r.maxX()), r.maxY());
+        if (inner.maxX() < r.maxX())
+            add(std::max(inner.maxX() - margin.width(), r.minX()), r.minY(), r.maxX(), r.maxY());
+        if (inner.minY() > r.minY())
+            add(inner.minX(), r.minY(), inner.maxX(), std::min(inner.minY() + margin.height(), r.maxY()));
+        if (inner.maxY() < r.maxY())
+            add(inner.minX(), std::max(inner.maxY() - margin.height(), r.minY()), inner.maxX(), r.maxY());
+        return strips;
+    }
+
+    // The rectangles of `part` (of the layer's plane) that opaque layers drawn after `layer` leave to be
+    // drawn, so that each is drawn without a clip: a cover takes out an upright rectangle it holds, and
+    // what is left around it stays. Each cut keeps `margin` (x, y) of the cover drawn, hidden under it,
+    // so that the new edge's antialiasing and the filtering of the image along it stay out of sight.
+    // Leftovers that overlap are made only when `overlapping` (an opaque image drawn whole, which looks
+    // the same drawn twice). The occluders that cut are added to `used`.
+    std::vector<Rect> uncovered(const Layer& layer, const Rect& part, const Homography& map, QSizeF margin,
+                                bool overlapping, std::vector<size_t>& used) const
+    {
+        constexpr size_t kMaxPieces = 16; // beyond this many draws, clips cost less
+        std::vector<Rect> pieces{part};
         const auto it = order.find(&layer);
         Homography inverse;
         if (it == order.end() || !map.invert(&inverse))
-            return part;
+            return pieces;
         const QRectF box = map.mapRect(part, limits).toQRectF();
-        for (bool changed = true; changed;) {
-            changed = false;
-            for (size_t i = 0; i < occluders.size() && !changed; ++i) {
-                const Occluder& occluder = occluders[i];
-                if (occluder.order <= it->second || !occluder.box.intersects(box) ||
-                    std::find(used.begin(), used.end(), i) != used.end())
-                    continue;
-                // The cover in this layer's plane; a cover some of which lies behind the eye as seen
-                // from this plane is left to the clip.
-                QPolygonF cover;
-                for (const QPointF& corner : occluder.shape) {
-                    Point p;
-                    if (!inverse.map(Point(corner.x(), corner.y()), &p))
-                        break;
-                    cover.append(QPointF(p.x, p.y));
-                }
-                if (cover.size() != occluder.shape.size())
-                    continue;
-                for (const bool acrossHeight : {true, false}) {
-                    // A convex cover holds a band across the rectangle where its spans along both edges
-                    // overlap.
-                    const auto near = spanOn(cover, acrossHeight ? part.minY() : part.minX(), !acrossHeight);
-                    const auto far = spanOn(cover, acrossHeight ? part.maxY() : part.maxX(), !acrossHeight);
-                    if (!near || !far)
-                        continue;
-                    const double a = std::max(near->first, far->first),
-                                 b = std::min(near->second, far->second);
-                    const double lo = acrossHeight ? part.minX() : part.minY();
-                    const double hi = acrossHeight ? part.maxX() : part.maxY();
-                    const double m = acrossHeight ? margin.width() : margin.height();
-                    if (!(a < b) || b <= lo || a >= hi)
-                        continue;
-                    if (a <= lo && b >= hi) {
-                        used.push_back(i);
-                        return Rect::null();
-                    }
-                    double newLo = lo, newHi = hi;
-                    if (a <= lo && b - m > lo)
-                        newLo = b - m;
-                    else if (b >= hi && a + m < hi)
-                        newHi = a + m;
-                    else
-                        continue;
-                    part = acrossHeight ? Rect(newLo, part.minY(), newHi - newLo, part.height())
-                                        : Rect(part.minX(), newLo, part.width(), newHi - newLo);
-                    used.push_back(i);
-                    changed = true;
+        for (size_t i = 0; i < occluders.size() && !pieces.empty(); ++i) {
+            const Occluder& occluder = occluders[i];
+            if (occluder.order <= it->second || !occluder.box.intersects(box))
+                continue;
+            // The cover in this layer's plane; a cover some of which lies behind the eye as seen from
+            // this plane is left to the clip.
+            QPolygonF cover;
+            for (const QPointF& corner : occluder.shape) {
+                Point p;
+                if (!inverse.map(Point(corner.x(), corner.y()), &p))
                     break;
+                cover.append(QPointF(p.x, p.y));
+            }
+            if (cover.size() != occluder.shape.size())
+                continue;
+            std::vector<Rect> next;
+            bool cut = false;
+            for (size_t k = 0; k < pieces.size(); ++k) {
+                const Rect& piece = pieces[k];
+                const Rect inner = inscribed(cover, piece);
+                if (!inner.isNull()) {
+                    std::vector<Rect> strips = around(piece, inner, margin);
+                    double left = 0;
+                    for (const Rect& strip : strips)
+                        left += strip.width() * strip.height();
+                    if (left < 0.9 * piece.width() * piece.height() && (overlapping || strips.size() <= 1) &&
+                        next.size() + strips.size() + (pieces.size() - k - 1) <= kMaxPieces) {
+                        next.insert(next.end(), strips.begin(), strips.end());
+                        cut = true;
+                        continue;
+                    }
                 }
+                next.push_back(piece);
+            }
+            if (cut) {
+                used.push_back(i);
+                pieces = std::move(next);
             }
         }
-        return part;
+        return pieces;
     }
 
     // Composes the layer offscreen (in target pixels) and then draws it once: for group opacity, a mask
@@ -687,26 +728,35 @@ struct LayerRendering
     // Draws the part `part` (a rectangle of the layer's plane, whose visible piece is `local`) of an image
     // placed by `imageToLayer`, through the map. QPainter's image drawing keeps to its fast untiled
     // paths, and a clip is set only where it must be: where the rectangle comes close to the eye's plane,
-    // or where opaque layers drawn later cover some of it other than across a side.
+    // or where opaque layers drawn later cover some of what is left of it once the rectangles they hold
+    // are taken out. A clip costs more than the drawing of a thin strip.
     void fillTextured(const QImage& image, const QTransform& imageToLayer, const Homography& map,
                       const Rect& part, const QPolygonF& local, double opacity, const Layer* layer)
     {
-        Rect shown = part;
-        QPolygonF shownLocal = local;
-        std::vector<size_t> trimmedBy;
+        std::vector<size_t> used;
         if (layer && !occluders.empty()) {
             // Two pixels of the image are enough for its filtering along a cut.
             const QSizeF margin(2 * std::hypot(imageToLayer.m11(), imageToLayer.m12()),
                                 2 * std::hypot(imageToLayer.m21(), imageToLayer.m22()));
-            shown = trimCovered(*layer, part, map, margin, trimmedBy);
-            if (shown.isNull() || shown.isEmpty())
+            const bool opaque = opacity >= 1 && !image.hasAlphaChannel();
+            const std::vector<Rect> pieces = uncovered(*layer, part, map, margin, opaque, used);
+            if (!used.empty()) {
+                for (const Rect& piece : pieces) {
+                    const QPolygonF pieceLocal = map.clipped(rectPolygon(piece), limits);
+                    if (pieceLocal.size() >= 3)
+                        fillPiece(image, imageToLayer, map, piece, pieceLocal, opacity, layer, used);
+                }
                 return;
-            if (!trimmedBy.empty()) {
-                shownLocal = map.clipped(rectPolygon(shown), limits);
-                if (shownLocal.size() < 3)
-                    return;
             }
         }
+        fillPiece(image, imageToLayer, map, part, local, opacity, layer, used);
+    }
+
+    // One rectangle of fillTextured(), under the occluders other than `used`.
+    void fillPiece(const QImage& image, const QTransform& imageToLayer, const Homography& map,
+                   const Rect& shown, const QPolygonF& shownLocal, double opacity, const Layer* layer,
+                   const std::vector<size_t>& used)
+    {
         const QPolygonF whole = rectPolygon(shown);
         const bool cut = shownLocal != whole;
         // How far from the eye's plane the rectangle reaches: too close, and the image would have to be
@@ -720,10 +770,12 @@ struct LayerRendering
         bool needsClip =
             cut && (nearEye || !limits.adjusted(-kFarOutside, -kFarOutside, kFarOutside, kFarOutside)
                                     .contains(map.mapClipped(whole).boundingRect()));
+        const QPolygonF onDevice = map.mapClipped(shownLocal);
         QPainterPath visiblePath;
-        visiblePath.addPolygon(map.mapClipped(shownLocal));
-        if (layer && !occluders.empty()) {
-            const QPainterPath hidden = hiddenBehind(*layer, visiblePath.boundingRect(), trimmedBy);
+        visiblePath.addPolygon(onDevice);
+        // A small piece costs less to draw whole than to clip.
+        if (layer && !occluders.empty() && polygonArea(onDevice) > kMinClippedArea) {
+            const QPainterPath hidden = hiddenBehind(*layer, visiblePath.boundingRect(), used);
             if (!hidden.isEmpty()) {
                 visiblePath = visiblePath.subtracted(hidden);
                 if (visiblePath.isEmpty())
