@@ -290,14 +290,14 @@ TEST(LayerDrawing, CoveredCardsLookTheSameAsCardsDrawnWhole)
     for (const Scene& scene : scenes) {
         QImage rendered[2];
         for (const int whole : {0, 1}) {
-            auto root = makeLayer(Rect(0, 0, 400, 200), Qt::white);
+            auto root = makeLayer(Rect(0, 0, 800, 400), Qt::white);
             Transform3D perspective;
-            perspective.m34 = -1.0 / 600;
+            perspective.m34 = -1.0 / 1200;
             root->setSublayerTransform(perspective);
             for (int i = 0; i < 6; ++i) {
                 auto card =
                     makeLayer(Rect(0, 0, 160 - i * scene.shrinkPerCard, 120 - i * scene.shrinkPerCard));
-                card->setPosition(Point(200 - scene.spacing * (i - 2.5), scene.y));
+                card->setPosition(Point(400 - 2 * scene.spacing * (i - 2.5), 2 * scene.y));
                 card->setTransform(
                     Transform3D::rotation(scene.turnDegrees * std::numbers::pi / 180, 0, 1, 0));
                 card->setContents(
@@ -306,11 +306,11 @@ TEST(LayerDrawing, CoveredCardsLookTheSameAsCardsDrawnWhole)
                 card->setOpacity(i == 3 ? scene.opacity : 1);
                 root->addSublayer(card);
             }
-            rendered[whole] = render(*root, QSize(400, 200));
+            rendered[whole] = render(*root, QSize(800, 400));
         }
         int differing = 0;
-        for (int y = 0; y < 200; ++y)
-            for (int x = 0; x < 400; ++x) {
+        for (int y = 0; y < 400; ++y)
+            for (int x = 0; x < 800; ++x) {
                 const QRgb p = rendered[0].pixel(x, y), q = rendered[1].pixel(x, y);
                 differing += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
                                        std::abs(qBlue(p) - qBlue(q))}) > 24;
