@@ -735,10 +735,17 @@ struct LayerRendering
     {
         std::vector<size_t> used;
         if (layer && !occluders.empty()) {
-            // Two pixels of the image are enough for its filtering along a cut.
-            const QSizeF margin(2 * std::hypot(imageToLayer.m11(), imageToLayer.m12()),
-                                2 * std::hypot(imageToLayer.m21(), imageToLayer.m22()));
-            const bool opaque = opacity >= 1 && !image.hasAlphaChannel();
+            // Two pixels of the image are enough for its filtering along a cut, and two of the target for
+            // the antialiasing of the cut edge.
+            double smallestScale = std::numeric_limits<double>::infinity();
+            for (const QPointF& corner : rectPolygon(part))
+                smallestScale = std::min(smallestScale, map.scaleAt(Point(corner.x(), corner.y())));
+            const double targetPixels = 2 / std::max(smallestScale, 1e-6);
+            const QSizeF margin(
+                std::max(2 * std::hypot(imageToLayer.m11(), imageToLayer.m12()), targetPixels),
+                std::max(2 * std::hypot(imageToLayer.m21(), imageToLayer.m22()), targetPixels));
+            const bool opaque = opacity >= 1 && !image.hasAlphaChannel() &&
+                                painter->compositionMode() == QPainter::CompositionMode_SourceOver;
             const std::vector<Rect> pieces = uncovered(*layer, part, map, margin, opaque, used);
             if (!used.empty()) {
                 for (const Rect& piece : pieces) {
