@@ -7,6 +7,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -405,19 +406,20 @@ struct LayerRendering
         return shrunkArea > 0 ? result : QPolygonF();
     }
 
-    // What opaque layers drawn after `layer` hide within `box`, leaving out the occluders in `skip`;
-    // empty when nothing.
-    QPainterPath hiddenBehind(const Layer& layer, const QRectF& box, const std::vector<size_t>& skip) const
+    // The whole target pixels that opaque layers drawn after `layer` hide within `box`, leaving out the
+    // occluders in `skip`. Pixels, not paths: boolean operations on paths come out wrong where edges of
+    // the shapes overlap, as those of layers cut by the same side of the target do. The shapes lie far
+    // enough inside their layers for the rounding to whole pixels.
+    QRegion hiddenBehind(const Layer& layer, const QRectF& box, const std::vector<size_t>& skip) const
     {
-        QPainterPath hidden;
+        QRegion hidden;
         const auto it = order.find(&layer);
         if (it == order.end())
             return hidden;
-        hidden.setFillRule(Qt::WindingFill);
         for (size_t i = 0; i < occluders.size(); ++i)
             if (occluders[i].order > it->second && occluders[i].box.intersects(box) &&
                 std::find(skip.begin(), skip.end(), i) == skip.end())
-                hidden.addPolygon(occluders[i].shape);
+                hidden += QRegion(occluders[i].shape.toPolygon());
         return hidden;
     }
 
@@ -774,27 +776,35 @@ struct LayerRendering
         const bool nearEye = !(wMin > 0.05);
         // Cut only by the edges of the area drawn, the rectangle needs no clip of its own: the painter keeps
         // to the device and its clip anyway.
-        bool needsClip =
+        const bool needsClip =
             cut && (nearEye || !limits.adjusted(-kFarOutside, -kFarOutside, kFarOutside, kFarOutside)
                                     .contains(map.mapClipped(whole).boundingRect()));
         const QPolygonF onDevice = map.mapClipped(shownLocal);
-        QPainterPath visiblePath;
-        visiblePath.addPolygon(onDevice);
         // A small piece costs less to draw whole than to clip.
+        QPainterPath shownPart;
         if (layer && !occluders.empty() && polygonArea(onDevice) > kMinClippedArea) {
-            const QPainterPath hidden = hiddenBehind(*layer, visiblePath.boundingRect(), used);
+            const QRegion hidden = hiddenBehind(*layer, onDevice.boundingRect(), used);
             if (!hidden.isEmpty()) {
-                visiblePath = visiblePath.subtracted(hidden);
-                if (visiblePath.isEmpty())
+                if ((QRegion(onDevice.toPolygon()) - hidden).isEmpty())
                     return;
-                needsClip = true;
+                // The clip keeps clear of the piece's own edges, which the drawing antialiases already: a
+                // second pass over them would thin them out.
+                const QPolygonF grown = shrink(onDevice, -2);
+                shownPart.addRegion(QRegion((grown.isEmpty() ? onDevice : grown).toPolygon()) - hidden);
             }
         }
         painter->setOpacity(opacity);
-        if (needsClip) {
+        const bool clipping = needsClip || !shownPart.isEmpty();
+        if (clipping) {
             painter->save();
             painter->setTransform(base);
-            painter->setClipPath(visiblePath, Qt::IntersectClip);
+            if (needsClip) {
+                QPainterPath visiblePath;
+                visiblePath.addPolygon(onDevice);
+                painter->setClipPath(visiblePath, Qt::IntersectClip);
+            }
+            if (!shownPart.isEmpty())
+                painter->setClipPath(shownPart, Qt::IntersectClip);
         }
         if (cut && nearEye) {
             QBrush brush(image);
@@ -808,7 +818,7 @@ struct LayerRendering
             painter->setTransform(imageToLayer * map.transform() * base);
             painter->drawImage(source, image, source);
         }
-        if (needsClip)
+        if (clipping)
             painter->restore();
     }
 

@@ -278,13 +278,13 @@ TEST(LayerDrawing, CoveredCardsLookTheSameAsCardsDrawnWhole)
         {"a fan turned the other way", 60, -25, 0, 100, 1},
         {"cards reaching off the top", -20, 12, 1.5, 170, 1},
         {"a translucent stack", -4, 2, 0.5, 100, 0.6},
+        {"a translucent card under cards reaching off the top", -20, 12, 1.5, 170, 0.6},
     };
     auto imageOf = [](int index, QImage::Format format) {
         QImage image(128, 96, format);
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
-                image.setPixel(x, y,
-                               qRgb((x * 2 + index * 40) % 256, (y * 2) % 256, ((x ^ y) & 8) ? 230 : 40));
+                image.setPixel(x, y, qRgb(x + index * 25, y * 2, ((x ^ y) & 8) ? 230 : 40));
         return image;
     };
     for (const Scene& scene : scenes) {
@@ -306,7 +306,11 @@ TEST(LayerDrawing, CoveredCardsLookTheSameAsCardsDrawnWhole)
                 card->setOpacity(i == 3 ? scene.opacity : 1);
                 root->addSublayer(card);
             }
+            if (getenv("DUMP_CLIP"))
+                fprintf(stderr, "scene %s whole %d\n", scene.name, whole);
             rendered[whole] = render(*root, QSize(800, 400));
+            if (getenv("SAVE_T"))
+                rendered[whole].save(QString("/tmp/t-%1-%2.png").arg(scene.name).arg(whole));
         }
         int differing = 0;
         for (int y = 0; y < 400; ++y)
