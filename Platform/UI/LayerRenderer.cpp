@@ -408,8 +408,9 @@ struct LayerRendering
 
     // The whole target pixels that opaque layers drawn after `layer` hide within `box`, leaving out the
     // occluders in `skip`. Pixels, not paths: boolean operations on paths come out wrong where edges of
-    // the shapes overlap, as those of layers cut by the same side of the target do. The shapes lie far
-    // enough inside their layers for the rounding to whole pixels.
+    // the shapes overlap, as those of layers cut by the same side of the target do. A region takes a
+    // pixel whose corner lies inside, so the shapes are moved in by one more pixel to keep every pixel
+    // taken under the opaque inside of its layer.
     QRegion hiddenBehind(const Layer& layer, const QRectF& box, const std::vector<size_t>& skip) const
     {
         QRegion hidden;
@@ -419,7 +420,8 @@ struct LayerRendering
         for (size_t i = 0; i < occluders.size(); ++i)
             if (occluders[i].order > it->second && occluders[i].box.intersects(box) &&
                 std::find(skip.begin(), skip.end(), i) == skip.end())
-                hidden += QRegion(occluders[i].shape.toPolygon());
+                if (const QPolygonF inside = shrink(occluders[i].shape, 1); !inside.isEmpty())
+                    hidden += QRegion(inside.toPolygon());
         return hidden;
     }
 
