@@ -27,6 +27,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScopeGuard>
+#include <future>
 
 namespace {
 
@@ -458,11 +459,17 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     // when autosaving), and only once that is safe does the file change.
     const QString location = explicitSave ? path : (originalPath.isEmpty() ? path : originalPath);
     std::optional<pf::Bitmap> picture;
+    // The picture is encoded while its shadow copy is written; the file changes only once both are done.
+    QString encodeError, target;
+    std::future<QByteArray> encoded;
     if (explicitSave) {
         // Composed once at full size; the shadow copy's preview is that picture made smaller.
         picture = snapshot->image ? snapshot->image() : std::nullopt;
         if (!picture)
             return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
+        encoded = std::async(std::launch::async, [&picture, &path, &encodeError, &target] {
+            return OVBundleManager::encodedImage(*picture, path, &encodeError, &target);
+        });
         snapshot->contents.preview = GMChainRenderer::fittedInside(*picture, GMChainRenderer::previewSide);
     }
     const QString key = shadowCopyKey(location);
@@ -479,7 +486,10 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
         recordFileState(key, location);
         return true;
     }
-    if (!OVBundleManager::writeImage(*picture, path, errorMessage))
+    const QByteArray data = encoded.get();
+    if (data.isEmpty())
+        return fail(errorMessage, encodeError);
+    if (!pf::FileSystem::writeFileAtomically(target, data, errorMessage))
         return false;
     recordFileState(key, path);
     return true;
