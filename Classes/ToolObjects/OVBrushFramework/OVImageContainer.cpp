@@ -156,6 +156,13 @@ void OVImageContainer::setImage(const Image& image)
     ++m_generation;
 }
 
+void OVImageContainer::replacePendingImage(const Image& image)
+{
+    std::lock_guard lock(m_mutex);
+    if (!image.isNull() && !m_image.isNull() && !hasStoredPixels())
+        m_image = image;
+}
+
 Image OVImageContainer::image() const
 {
     std::lock_guard lock(m_mutex);
