@@ -297,14 +297,22 @@ void GMDocument::insertPendingLayers()
         // The layers stay pending (and saves wait) until they are in the chain.
         std::vector<std::shared_ptr<GMEffectBlueprint>> blueprints;
         QVariantList settings;
+        // The mask folders are decoded side by side: the interface waits for the slowest, not the sum.
+        std::vector<std::future<std::shared_ptr<OVBrushPathImage>>> reads;
+        for (const PendingLayer& layer : self->m_pendingLayers) {
+            if (!layer.olderStrokes)
+                reads.push_back(std::async(std::launch::async, [folder = layer.maskFolder] {
+                    return std::shared_ptr<OVBrushPathImage>(OVBrushPathImage::readFromFolder(folder));
+                }));
+        }
         std::vector<std::shared_ptr<OVBrushPathImage>> masks;
+        size_t read = 0;
         for (const PendingLayer& layer : self->m_pendingLayers) {
             blueprints.push_back(layer.blueprint);
             settings.append(layer.values);
-            masks.push_back(
-                layer.olderStrokes
-                    ? self->convertOldSettings(*layer.olderStrokes, layer.blueprint)
-                    : std::shared_ptr<OVBrushPathImage>(OVBrushPathImage::readFromFolder(layer.maskFolder)));
+            masks.push_back(layer.olderStrokes
+                                ? self->convertOldSettings(*layer.olderStrokes, layer.blueprint)
+                                : reads[read++].get());
         }
         // Loading is no step the user could undo.
         controller->setUndoManager(nullptr);
