@@ -1,7 +1,6 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 
 #include "Classes/Framework/ImageFunctions.h"
-#include "Classes/Framework/ImageORVExtension.h"
 #include "Platform/Foundation/Assert.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Log.h"
@@ -303,7 +302,7 @@ Image strokeBackground(const OVImageContainer& layer, const Size& size)
 // never compute it again. A mask stroke stays a recipe: it is cheap, and limited to where it painted.
 Image strokePixels(const Image& picture, bool monochrome)
 {
-    if (monochrome)
+    if (monochrome || picture.isNull())
         return picture;
     const Rect extent = picture.extent();
     const Rect domain = picture.definition().extent();
