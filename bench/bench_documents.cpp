@@ -9,8 +9,8 @@
 //   RenderFullSize     composing the five layers at full size alone, the bulk of SavePicture
 // Counters: "main_ms" is the longest time the main thread was held by one save (it waits only until
 // the writer has taken its picture of the model), "stall_ms" the longest it went without handling
-// events while the save ran; "first_picture_ms" and "layers_ms" time the reopen.
-// Targets: a save under 2 s wall time with the main thread held under 100 ms; the first picture of a
+// events while the save ran (or while a reopen's layers came in); "first_picture_ms" and "layers_ms" time the
+// reopen. Targets: a save under 2 s wall time with the main thread held under 100 ms; the first picture of a
 // reopen under 1.5 s. Reports only.
 
 #include "ChainTestSupport.h"
@@ -166,6 +166,7 @@ void ReopenPackage(benchmark::State& state)
     (void)spin([&] { return saved; });
     double firstPicture = 0;
     double layers = 0;
+    double stall = 0;
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
@@ -175,7 +176,7 @@ void ReopenPackage(benchmark::State& state)
         auto controller = std::make_shared<GMPreviewWindowController>(false);
         document->setWindowController(controller); // shows the package's preview at once
         firstPicture = double(timer.nsecsElapsed()) / 1e6;
-        (void)spin([&] { return document->pendingLayerCount() == 0; });
+        stall = std::max(stall, spin([&] { return document->pendingLayerCount() == 0; }));
         layers = double(timer.nsecsElapsed()) / 1e6;
         state.PauseTiming();
         document.reset();
@@ -185,6 +186,7 @@ void ReopenPackage(benchmark::State& state)
     }
     state.counters["first_picture_ms"] = firstPicture;
     state.counters["layers_ms"] = layers;
+    state.counters["stall_ms"] = stall;
 }
 
 // A stroke as the painting channel hands it over when the whole photo is shown: 1500 x 1000 pixels for

@@ -63,6 +63,16 @@ pf::Bitmap GMChainRenderer::fittedInside(const pf::Bitmap& picture, double side)
 {
     if (picture.isNull() || (picture.width() <= side && picture.height() <= side))
         return picture;
+    const double scale = std::min(side / picture.width(), side / picture.height());
+    const double width = std::max(1.0, std::round(picture.width() * scale));
+    const double height = std::max(1.0, std::round(picture.height() * scale));
+    // The mean of each output pixel's area, on every core (a full-size picture made a preview while
+    // it is encoded); Qt's smooth scaling where the engine cannot.
+    const pf::Image scaled = pf::Image::fromBitmap(picture).imageByApplyingTransform(
+        pf::AffineTransform::scale(width / picture.width(), height / picture.height()));
+    if (auto fitted = savingContext()->render(scaled, pf::Rect(0, 0, width, height), picture.format(),
+                                              pf::RenderContext::Reuse::Discard))
+        return *fitted;
     const QImage image = picture.toQImage();
     return pf::Bitmap::fromQImage(
         image.scaled(QSize(int(side), int(side)), Qt::KeepAspectRatio, Qt::SmoothTransformation));

@@ -27,6 +27,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScopeGuard>
+#include <future>
 
 namespace {
 
@@ -296,14 +297,22 @@ void GMDocument::insertPendingLayers()
         // The layers stay pending (and saves wait) until they are in the chain.
         std::vector<std::shared_ptr<GMEffectBlueprint>> blueprints;
         QVariantList settings;
+        // The mask folders are decoded side by side: the interface waits for the slowest, not the sum.
+        std::vector<std::future<std::shared_ptr<OVBrushPathImage>>> reads;
+        for (const PendingLayer& layer : self->m_pendingLayers) {
+            if (!layer.olderStrokes)
+                reads.push_back(std::async(std::launch::async, [folder = layer.maskFolder] {
+                    return std::shared_ptr<OVBrushPathImage>(OVBrushPathImage::readFromFolder(folder));
+                }));
+        }
         std::vector<std::shared_ptr<OVBrushPathImage>> masks;
+        size_t read = 0;
         for (const PendingLayer& layer : self->m_pendingLayers) {
             blueprints.push_back(layer.blueprint);
             settings.append(layer.values);
-            masks.push_back(
-                layer.olderStrokes
-                    ? self->convertOldSettings(*layer.olderStrokes, layer.blueprint)
-                    : std::shared_ptr<OVBrushPathImage>(OVBrushPathImage::readFromFolder(layer.maskFolder)));
+            masks.push_back(layer.olderStrokes
+                                ? self->convertOldSettings(*layer.olderStrokes, layer.blueprint)
+                                : reads[read++].get());
         }
         // Loading is no step the user could undo.
         controller->setUndoManager(nullptr);
@@ -458,11 +467,17 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     // when autosaving), and only once that is safe does the file change.
     const QString location = explicitSave ? path : (originalPath.isEmpty() ? path : originalPath);
     std::optional<pf::Bitmap> picture;
+    // The picture is encoded while its shadow copy is written; the file changes only once both are done.
+    QString encodeError, target;
+    std::future<QByteArray> encoded;
     if (explicitSave) {
         // Composed once at full size; the shadow copy's preview is that picture made smaller.
         picture = snapshot->image ? snapshot->image() : std::nullopt;
         if (!picture)
             return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
+        encoded = std::async(std::launch::async, [&picture, &path, &encodeError, &target] {
+            return OVBundleManager::encodedImage(*picture, path, &encodeError, &target);
+        });
         snapshot->contents.preview = GMChainRenderer::fittedInside(*picture, GMChainRenderer::previewSide);
     }
     const QString key = shadowCopyKey(location);
@@ -479,7 +494,10 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
         recordFileState(key, location);
         return true;
     }
-    if (!OVBundleManager::writeImage(*picture, path, errorMessage))
+    const QByteArray data = encoded.get();
+    if (data.isEmpty())
+        return fail(errorMessage, encodeError);
+    if (!pf::FileSystem::writeFileAtomically(target, data, errorMessage))
         return false;
     recordFileState(key, path);
     return true;

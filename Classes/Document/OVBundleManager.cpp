@@ -96,13 +96,13 @@ bool OVBundleManager::writesUnderTheSameName(const QString& path)
     return targetForPath(path, false).path == path && targetForPath(path, true).path == path;
 }
 
-bool OVBundleManager::writeImage(const pf::Bitmap& bitmap, const QString& path, QString* errorMessage,
-                                 QString* writtenPath)
+QByteArray OVBundleManager::encodedImage(const pf::Bitmap& bitmap, const QString& path, QString* errorMessage,
+                                         QString* writtenPath)
 {
     if (bitmap.isNull()) {
         if (errorMessage)
             *errorMessage = QStringLiteral("There is no picture to write to \"%1\".").arg(path);
-        return false;
+        return {};
     }
     const ImageTarget target = targetForPath(path, isTranslucent(bitmap));
     if (writtenPath)
@@ -123,16 +123,23 @@ bool OVBundleManager::writeImage(const pf::Bitmap& bitmap, const QString& path, 
             if (errorMessage)
                 *errorMessage = QStringLiteral("The picture cannot be encoded as %1: %2")
                                     .arg(QString::fromLatin1(target.format.toUpper()), writer.errorString());
-            return false;
+            return {};
         }
     }
-    if (data.isEmpty()) {
-        if (errorMessage)
-            *errorMessage = QStringLiteral("The picture cannot be encoded as %1.")
-                                .arg(QString::fromLatin1(target.format.toUpper()));
-        return false;
-    }
-    return pf::FileSystem::writeFileAtomically(target.path, data, errorMessage);
+    if (data.isEmpty() && errorMessage)
+        *errorMessage = QStringLiteral("The picture cannot be encoded as %1.")
+                            .arg(QString::fromLatin1(target.format.toUpper()));
+    return data;
+}
+
+bool OVBundleManager::writeImage(const pf::Bitmap& bitmap, const QString& path, QString* errorMessage,
+                                 QString* writtenPath)
+{
+    QString target;
+    const QByteArray data = encodedImage(bitmap, path, errorMessage, &target);
+    if (writtenPath)
+        *writtenPath = target;
+    return !data.isEmpty() && pf::FileSystem::writeFileAtomically(target, data, errorMessage);
 }
 
 bool OVBundleManager::saveBitmapRep(const pf::Bitmap& bitmap, const QString& path)

@@ -31,6 +31,10 @@ public:
     // Whether a picture named `path` is written under that very name (see targetForPath).
     static bool writesUnderTheSameName(const QString& path);
 
+    // The picture encoded as it would be written to `path` (into `writtenPath`); empty with a message
+    // when it cannot be.
+    static QByteArray encodedImage(const pf::Bitmap& bitmap, const QString& path, QString* errorMessage,
+                                   QString* writtenPath);
     // Encodes and writes atomically; false with a message (no alert). `writtenPath` is the file written.
     static bool writeImage(const pf::Bitmap& bitmap, const QString& path, QString* errorMessage = nullptr,
                            QString* writtenPath = nullptr);

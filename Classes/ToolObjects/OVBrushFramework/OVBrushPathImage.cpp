@@ -1,7 +1,6 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 
 #include "Classes/Framework/ImageFunctions.h"
-#include "Classes/Framework/ImageORVExtension.h"
 #include "Platform/Foundation/Assert.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Log.h"
@@ -130,7 +129,7 @@ void OVBrushPathImage::setCurrent(OVContentContainerPtr container)
     m_current = std::move(container);
 }
 
-void OVBrushPathImage::push(OVContentContainerPtr container)
+void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<const Placement> placement)
 {
     if (!container)
         container = std::make_shared<OVContentContainer>();
@@ -142,7 +141,9 @@ void OVBrushPathImage::push(OVContentContainerPtr container)
         m_writes->snapshots.insert(name, {container, true, false});
     }
     std::shared_ptr<Writes> writes = m_writes;
-    writeQueue().addOperation([writes, container, folder, name] {
+    writeQueue().addOperation([writes, container, folder, name, placement] {
+        if (placement)
+            placement->settle(*container);
         QString error;
         const bool ok = container->writeToFolder(folder, &error);
         if (!ok)
@@ -165,7 +166,12 @@ void OVBrushPathImage::push(OVContentContainerPtr container)
 
 void OVBrushPathImage::addContentContainer(OVContentContainerPtr container)
 {
-    push(std::move(container));
+    push(std::move(container), nullptr);
+    announce();
+}
+
+void OVBrushPathImage::announce()
+{
     if (m_delegate)
         m_delegate->brushPathImageDidChange(this);
     if (m_undoManager) {
@@ -296,7 +302,7 @@ Image strokeBackground(const OVImageContainer& layer, const Size& size)
 // never compute it again. A mask stroke stays a recipe: it is cheap, and limited to where it painted.
 Image strokePixels(const Image& picture, bool monochrome)
 {
-    if (monochrome)
+    if (monochrome || picture.isNull())
         return picture;
     const Rect extent = picture.extent();
     const Rect domain = picture.definition().extent();
@@ -323,10 +329,17 @@ OVImageContainerPtr placedStroke(const OVImageContainer& stroke, const Rect& rec
     const Image picture = stroke.image();
     if (picture.isNull())
         return std::make_shared<OVImageContainer>(layer.image(), layer.isMonochrome());
-    const bool monochrome = stroke.isMonochrome();
     return std::make_shared<OVImageContainer>(
-        placeImageOnBackground(strokePixels(picture, monochrome), strokeBackground(layer, size), rect),
-        monochrome);
+        placeImageOnBackground(picture, strokeBackground(layer, size), rect), stroke.isMonochrome());
+}
+
+// The stroke composited onto the mask `base` (both pictures).
+OVContentContainerPtr placedOnto(const OVContentContainer& stroke, const Rect& rect,
+                                 const OVContentContainer& base, const Size& size)
+{
+    return std::make_shared<OVContentContainer>(
+        placedStroke(*stroke.imageContainer(), rect, *base.imageContainer(), size),
+        placedStroke(*stroke.additionalImageContainer(), rect, *base.additionalImageContainer(), size));
 }
 
 } // namespace
@@ -347,8 +360,27 @@ void OVBrushPathImage::addContentContainerWithRect(const OVContentContainerPtr& 
     }
     // Always composited onto the current mask: a stroke that covers the whole mask must still keep the
     // layer's additional picture and whatever the stroke leaves transparent.
-    auto result = std::make_shared<OVContentContainer>(
-        placedStroke(*stroke->imageContainer(), rect, *current->imageContainer(), size),
-        placedStroke(*stroke->additionalImageContainer(), rect, *current->additionalImageContainer(), size));
-    addContentContainer(result);
+    const OVImageContainer& additional = *stroke->additionalImageContainer();
+    auto placement = std::make_shared<Placement>();
+    placement->stroke = std::make_shared<OVContentContainer>(
+        stroke->imageContainer(),
+        std::make_shared<OVImageContainer>(strokePixels(additional.image(), additional.isMonochrome()),
+                                           additional.isMonochrome()));
+    placement->base = current;
+    placement->rect = rect;
+    placement->size = size;
+    push(placedOnto(*placement->stroke, rect, *current, size), placement);
+    announce();
+}
+
+void OVBrushPathImage::Placement::settle(const OVContentContainer& placed) const
+{
+    // Strokes stored faster than their snapshots are written are each placed onto the one before, still
+    // a recipe: made pixels first, it is what this stroke is placed onto again, so that every write
+    // renders one stroke over pixels instead of all the strokes still pending.
+    if (!base->flush())
+        return; // the recipe as it stands is rendered (or kept) by the write
+    const OVContentContainerPtr again = placedOnto(*stroke, rect, *base, size);
+    placed.imageContainer()->replacePendingImage(again->imageContainer()->image());
+    placed.additionalImageContainer()->replacePendingImage(again->additionalImageContainer()->image());
 }

@@ -103,7 +103,20 @@ private:
         QHash<QString, Snapshot> snapshots;
     };
 
-    void push(OVContentContainerPtr container);
+    // How a stroke was composited onto the mask below it, so that its snapshot write can composite it
+    // again onto that mask's pixels.
+    struct Placement
+    {
+        OVContentContainerPtr stroke;
+        OVContentContainerPtr base;
+        pf::Rect rect;
+        pf::Size size;
+        void settle(const OVContentContainer& placed) const;
+    };
+
+    void push(OVContentContainerPtr container, std::shared_ptr<const Placement> placement);
+    // Tells the delegate and registers the undo of the snapshot just pushed.
+    void announce();
     void setCurrent(OVContentContainerPtr container);
     // The snapshot of that folder: from memory while its write is pending or failed, else read back.
     // Null, with the reason, when the folder cannot be read.

@@ -156,6 +156,13 @@ void OVImageContainer::setImage(const Image& image)
     ++m_generation;
 }
 
+void OVImageContainer::replacePendingImage(const Image& image)
+{
+    std::lock_guard lock(m_mutex);
+    if (!image.isNull() && !m_image.isNull() && !hasStoredPixels())
+        m_image = image;
+}
+
 Image OVImageContainer::image() const
 {
     std::lock_guard lock(m_mutex);
@@ -210,54 +217,56 @@ bool OVImageContainer::flush(QString* errorMessage)
 {
     // One flush at a time renders; readers of the picture (image(), size()) never wait for a render.
     std::lock_guard flushing(m_flushMutex);
-    Image pending;
-    quint64 generation = 0;
-    bool monochrome = true;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_image.isNull())
-            return true;
-        if (hasStoredPixels()) {
-            m_image = Image();
-            return true;
+    for (;;) {
+        Image pending;
+        quint64 generation = 0;
+        bool monochrome = true;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_image.isNull())
+                return true;
+            if (hasStoredPixels()) {
+                m_image = Image();
+                return true;
+            }
+            pending = m_image;
+            generation = m_generation;
+            monochrome = m_isMonochrome;
         }
-        pending = m_image;
-        generation = m_generation;
-        monochrome = m_isMonochrome;
-    }
-    // The picture's extent, drawn at the origin (masks grey without alpha, colour with alpha).
-    const Rect extent = pending.extent();
-    if (extent.isInfinite()) {
-        if (errorMessage)
-            *errorMessage = QStringLiteral("a picture without bounds cannot be stored as pixels");
-        return false;
-    }
-    std::optional<Bitmap> rendered;
-    if (!extent.isNull() && !extent.isEmpty()) {
-        const Rect pixels = extent.integral();
-        const Image atOrigin =
-            pending.imageByApplyingTransform(AffineTransform::translation(-pixels.minX(), -pixels.minY()));
-        // Masks keep the 16 bits they are written with: what is saved and read back is what is
-        // shown now, in half the memory of floats.
-        rendered = storingContext().render(atOrigin, Rect(0, 0, pixels.width(), pixels.height()),
-                                           monochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf,
-                                           RenderContext::Reuse::Discard);
-        if (!rendered) {
-            // Keep the recipe: dropping it would lose the picture and later read as an empty mask.
+        // The picture's extent, drawn at the origin (masks grey without alpha, colour with alpha).
+        const Rect extent = pending.extent();
+        if (extent.isInfinite()) {
             if (errorMessage)
-                *errorMessage = QStringLiteral("the picture of %1 x %2 pixels could not be rendered")
-                                    .arg(pixels.width())
-                                    .arg(pixels.height());
+                *errorMessage = QStringLiteral("a picture without bounds cannot be stored as pixels");
             return false;
         }
+        std::optional<Bitmap> rendered;
+        if (!extent.isNull() && !extent.isEmpty()) {
+            const Rect pixels = extent.integral();
+            const Image atOrigin = pending.imageByApplyingTransform(
+                AffineTransform::translation(-pixels.minX(), -pixels.minY()));
+            // Masks keep the 16 bits they are written with: what is saved and read back is what is
+            // shown now, in half the memory of floats.
+            rendered = storingContext().render(atOrigin, Rect(0, 0, pixels.width(), pixels.height()),
+                                               monochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf,
+                                               RenderContext::Reuse::Discard);
+            if (!rendered) {
+                // Keep the recipe: dropping it would lose the picture and later read as an empty mask.
+                if (errorMessage)
+                    *errorMessage = QStringLiteral("the picture of %1 x %2 pixels could not be rendered")
+                                        .arg(pixels.width())
+                                        .arg(pixels.height());
+                return false;
+            }
+        }
+        std::lock_guard lock(m_mutex);
+        if (m_generation != generation)
+            continue; // a new picture was set meanwhile: that one is what must become pixels
+        if (rendered)
+            store(*rendered);
+        m_image = Image();
+        return true;
     }
-    std::lock_guard lock(m_mutex);
-    if (m_generation != generation)
-        return true; // replaced meanwhile: the new picture is flushed by whoever flushes next
-    if (rendered)
-        store(*rendered);
-    m_image = Image();
-    return true;
 }
 
 Bitmap OVImageContainer::bitmap() const

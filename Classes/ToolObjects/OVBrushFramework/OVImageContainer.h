@@ -33,6 +33,9 @@ public:
 
     bool isMonochrome() const;
     void setImage(const pf::Image& image);
+    // Replaces a picture still pending by a recipe of the same picture (cheaper to render); nothing
+    // when it has been flushed meanwhile. A flush already under way stores its pixels as ever.
+    void replacePendingImage(const pf::Image& image);
     // The picture: the pending recipe, or the stored pixels as an image at the origin. Null when empty.
     pf::Image image() const;
     bool isEmpty() const;

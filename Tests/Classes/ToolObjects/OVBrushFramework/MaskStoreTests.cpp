@@ -548,3 +548,37 @@ TEST(OVBrushPathImage, SavingOnAnotherThreadWhileStrokesArePushed)
         EXPECT_NEAR(maskValue(saved->contentContainer(), x, y), maskValue(path.contentContainer(), x, y),
                     1e-4);
 }
+
+TEST(OVBrushPathImage, StrokesStoredFasterThanTheirWritesAllReachEverySnapshotAfterThem)
+{
+    // Brush-up hands the write a recipe over the mask below, itself maybe still a recipe: every
+    // snapshot on disk must hold its stroke and all before it, whatever order the writes ran in.
+    QTemporaryDir dir;
+    WorkingAreaOverride area(dir.filePath("area"));
+    auto undo = std::make_shared<UndoManager>();
+    undo->setGroupsByEvent(false);
+    OVBrushPathImage path(Size(60, 10), strokeContainer(maskImage(60, 10, Rect(0, 0, 60, 10), 0.25)));
+    path.setUndoManager(undo);
+    constexpr int strokes = 6;
+    for (int i = 0; i < strokes; ++i) {
+        undo->beginUndoGrouping();
+        path.addContentContainerWithRect(strokeContainer(maskImage(10, 10, Rect(0, 0, 10, 10), 1.0)),
+                                         Rect(i / 6.0, 0, 1 / 6.0, 1));
+        undo->endUndoGrouping();
+    }
+    OVBrushPathImage::waitForPendingWrites();
+    const QStringList names = path.segmentImageNames();
+    ASSERT_EQ(names.size(), strokes + 1);
+    for (int k = 0; k <= strokes; ++k) {
+        const auto onDisk = OVContentContainer::readFromFolder(OVBrushPathImage::urlForFileName(names[k]));
+        for (int cell = 0; cell < strokes; ++cell)
+            EXPECT_NEAR(maskValue(onDisk, cell * 10 + 5, 5), cell < k ? 1.0f : 0.25f, 1e-3)
+                << "snapshot " << k << ", cell " << cell;
+    }
+    undo->undo();
+    undo->undo();
+    EXPECT_NEAR(maskValue(path.contentContainer(), 35, 5), 1.0f, 1e-3);
+    EXPECT_NEAR(maskValue(path.contentContainer(), 45, 5), 0.25f, 1e-3);
+    undo->redo();
+    EXPECT_NEAR(maskValue(path.contentContainer(), 45, 5), 1.0f, 1e-3);
+}
