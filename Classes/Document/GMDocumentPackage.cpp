@@ -12,6 +12,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <exception>
 #include <future>
 #include <mutex>
 #include <unistd.h>
@@ -214,19 +216,6 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
         std::promise<QString> done; // empty: written
     };
     std::vector<std::shared_ptr<MaskResult>> masks;
-    for (size_t k = 0; k < contents.layers.size(); ++k) {
-        auto result = std::make_shared<MaskResult>();
-        masks.push_back(result);
-        const Layer layer = contents.layers[k];
-        const QString folder = fresh + QStringLiteral("/layer_%1").arg(k + 1);
-        documentQueue().async([layer, folder, result] {
-            QString error;
-            if (!writeMaskFolder(layer, folder, &error))
-                result->done.set_value(error.isEmpty() ? QStringLiteral("unknown failure") : error);
-            else
-                result->done.set_value(QString());
-        });
-    }
     const auto waitForMasks = [&]() -> QString {
         QString firstError;
         for (const auto& mask : masks) {
@@ -237,6 +226,30 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
         masks.clear();
         return firstError;
     };
+    // No way out of here leaves a task reading `contents`.
+    const auto waitOnExit = qScopeGuard([&] { waitForMasks(); });
+    for (size_t k = 0; k < contents.layers.size(); ++k) {
+        auto result = std::make_shared<MaskResult>();
+        masks.push_back(result);
+        // Borrowed, not copied: a layer's mask belongs to the main thread (its destructor withdraws
+        // its undo actions), and a copy held by the task could outlive the caller's reference, the
+        // task being let go only after it has told its result.
+        const Layer* layer = &contents.layers[k];
+        const QString folder = fresh + QStringLiteral("/layer_%1").arg(k + 1);
+        documentQueue().async([layer, folder, result] {
+            QString error;
+            bool written = false;
+            try {
+                written = writeMaskFolder(*layer, folder, &error);
+            } catch (const std::exception& exception) {
+                error = QString::fromLocal8Bit(exception.what());
+            } catch (...) {
+            }
+            result->done.set_value(written           ? QString()
+                                   : error.isEmpty() ? QStringLiteral("unknown failure")
+                                                     : error);
+        });
+    }
 
     if (!contents.preview.isNull()) {
         const QByteArray preview = pf::ImageFile::encodeJPEG(contents.preview, 0.85);

@@ -1,6 +1,7 @@
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/OVBundleManager.h"
 #include "Classes/Document/OVTempCleaner.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/MainThread.h"
 #include "Tests/ChildProcess.h"
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <thread>
 
 using namespace doctest;
@@ -74,6 +76,42 @@ TEST(ImageSaving, AFailureOnASaveThreadIsToldOnTheMainThread)
     EXPECT_EQ(alerts, 1);
     EXPECT_TRUE(onMain);
     pf::Alert::setResponder({});
+}
+
+// A mask's last reference must go on the main thread (its destructor withdraws its undo actions). The
+// document queue tells its result before it lets go of its task, so a task owning the mask could drop
+// the last reference there once the caller has let go of its own.
+TEST(PackageWriting, TheDocumentQueueNeverOwnsTheMasksItWrites)
+{
+    QTemporaryDir dir;
+    const pf::Size size(8, 8);
+    auto mask = std::make_shared<OVBrushPathImage>(size, paintedMask(size, 0.5, pf::Color(0, 0, 1, 1)));
+    GMDocumentPackage::Contents contents;
+    contents.originalJPEG = QByteArrayLiteral("original");
+    GMDocumentPackage::Layer layer;
+    layer.name = QStringLiteral("Tint");
+    layer.mask = mask;
+    layer.container = mask->contentContainer();
+    layer.maskSize = size;
+    contents.layers = {layer, layer};
+    layer = {};
+    const std::weak_ptr<OVBrushPathImage> weak = mask;
+    mask.reset();
+
+    std::vector<long> owners;
+    std::mutex mutex;
+    GMDocumentPackage::setFaultInjectionForTesting([&](const QString& step) {
+        if (step == QLatin1String("mask")) {
+            std::lock_guard lock(mutex);
+            owners.push_back(weak.use_count());
+        }
+        return true;
+    });
+    QString error;
+    const bool written = GMDocumentPackage::write(contents, dir.filePath("mask.glimora"), &error);
+    GMDocumentPackage::setFaultInjectionForTesting({});
+    ASSERT_TRUE(written) << error.toStdString();
+    EXPECT_EQ(owners, (std::vector<long>{2, 2})) << "only the caller's two layers hold the mask";
 }
 
 TEST(Printing, WidePicturesPrintInLandscapeScaledDownToThePage)
