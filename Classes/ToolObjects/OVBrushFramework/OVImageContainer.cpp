@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 
@@ -128,19 +129,31 @@ void OVImageContainer::store(const Bitmap& pixels)
     m_uniformHeight = pixels.height();
 }
 
-Bitmap OVImageContainer::storedBitmapLocked() const
+namespace {
+
+// A bitmap of the size holding the one pixel everywhere; null without the pixel.
+Bitmap wholeBitmap(const Bitmap& uniformPixel, int width, int height)
 {
-    if (!m_bitmap.isNull() || m_uniformPixel.isNull())
-        return m_bitmap;
-    Bitmap whole(m_uniformWidth, m_uniformHeight, m_uniformPixel.format(), Bitmap::Fill::Uninitialized);
+    if (uniformPixel.isNull())
+        return Bitmap();
+    Bitmap whole(width, height, uniformPixel.format(), Bitmap::Fill::Uninitialized);
     if (whole.isNull())
         return whole;
     const size_t pixel = size_t(Bitmap::bytesPerPixel(whole.format()));
     uint8_t* data = whole.mutableData();
     const size_t bytes = whole.byteCount();
     for (size_t at = 0; at < bytes; at += pixel)
-        std::memcpy(data + at, m_uniformPixel.data(), pixel);
+        std::memcpy(data + at, uniformPixel.data(), pixel);
     return whole;
+}
+
+} // namespace
+
+Bitmap OVImageContainer::storedBitmapLocked() const
+{
+    if (!m_bitmap.isNull() || m_uniformPixel.isNull())
+        return m_bitmap;
+    return wholeBitmap(m_uniformPixel, m_uniformWidth, m_uniformHeight);
 }
 
 bool OVImageContainer::isMonochrome() const
@@ -155,6 +168,22 @@ void OVImageContainer::setImage(const Image& image)
     m_bitmap = Bitmap();
     m_uniformPixel = Bitmap();
     m_image = image;
+}
+
+void OVImageContainer::setBlank(const Size& size)
+{
+    std::lock_guard lock(m_mutex);
+    m_image = Image();
+    m_bitmap = Bitmap();
+    m_uniformPixel = Bitmap();
+    m_uniformWidth = m_uniformHeight = 0;
+    const int width = int(std::round(size.width)), height = int(std::round(size.height));
+    if (width <= 0 || height <= 0)
+        return;
+    m_uniformPixel =
+        Bitmap(1, 1, m_isMonochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf, Bitmap::Fill::Zero);
+    m_uniformWidth = width;
+    m_uniformHeight = height;
 }
 
 Image OVImageContainer::image() const
@@ -243,14 +272,29 @@ Bitmap OVImageContainer::bitmap() const
 
 bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessage)
 {
-    std::lock_guard lock(m_mutex);
-    QString flushError;
-    if (!flushLocked(&flushError)) {
-        if (errorMessage)
-            *errorMessage = QStringLiteral("%1 was not written: %2").arg(folder, flushError);
-        return false;
+    // Writes of one container run one at a time. Readers wait for the flush (drawing the picture
+    // themselves would cost as much), but not for the encoding of a large mask.
+    std::lock_guard writing(m_writeMutex);
+    Bitmap stored, uniformPixel;
+    int width = 0, height = 0;
+    bool monochrome = true;
+    {
+        std::lock_guard lock(m_mutex);
+        QString flushError;
+        if (!flushLocked(&flushError)) {
+            if (errorMessage)
+                *errorMessage = QStringLiteral("%1 was not written: %2").arg(folder, flushError);
+            return false;
+        }
+        monochrome = m_isMonochrome;
+        // Shared pixels: a later change replaces them, never writes into them.
+        stored = m_bitmap;
+        uniformPixel = m_uniformPixel;
+        width = m_uniformWidth;
+        height = m_uniformHeight;
     }
-    const Bitmap stored = storedBitmapLocked();
+    if (stored.isNull())
+        stored = wholeBitmap(uniformPixel, width, height);
     if (stored.isNull()) {
         // Nothing to write: a folder left by an earlier write would read back as this picture.
         if (QFileInfo::exists(folder)) {
@@ -262,7 +306,7 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
     }
     if (!FileSystem::createDirectory(folder, errorMessage))
         return false;
-    const auto content = PropertyList::toData(QVariantMap{{QStringLiteral("isMonochrome"), m_isMonochrome}},
+    const auto content = PropertyList::toData(QVariantMap{{QStringLiteral("isMonochrome"), monochrome}},
                                               PropertyList::Format::Xml, errorMessage);
     if (!content ||
         !FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *content, errorMessage))

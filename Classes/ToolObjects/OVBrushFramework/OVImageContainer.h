@@ -33,6 +33,9 @@ public:
 
     bool isMonochrome() const;
     void setImage(const pf::Image& image);
+    // A picture of the size with nothing painted (zero everywhere), stored as its one value: what a
+    // flush of a transparent picture of that size stores, without drawing it.
+    void setBlank(const pf::Size& size);
     // The picture: the pending recipe, or the stored pixels as an image at the origin. Null when empty.
     pf::Image image() const;
     bool isEmpty() const;
@@ -72,8 +75,9 @@ private:
     bool hasStoredPixels() const { return !m_bitmap.isNull() || !m_uniformPixel.isNull(); }
 
     mutable std::mutex m_mutex;
-    pf::Bitmap m_bitmap;                         // stored pixels
-    pf::Bitmap m_uniformPixel;                   // or, when they are all one value: that pixel (1 x 1) ...
+    std::mutex m_writeMutex;   // writes, one at a time; taken before m_mutex, never inside it
+    pf::Bitmap m_bitmap;       // stored pixels
+    pf::Bitmap m_uniformPixel; // or, when they are all one value: that pixel (1 x 1) ...
     int m_uniformWidth = 0, m_uniformHeight = 0; // ... and their size
     mutable pf::Image m_image;                   // pending recipe, or a wrapper of the stored pixels
     bool m_isMonochrome = true;
