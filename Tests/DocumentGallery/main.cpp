@@ -13,6 +13,7 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "TestFilters.h"
+#include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,20 +37,10 @@ int failures = 0;
 
 void settle(int milliseconds = 300)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    GalleryShots::settle(milliseconds);
 }
 
-bool waitFor(const std::function<bool()>& done, int milliseconds = 10000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+using GalleryShots::waitFor;
 
 void check(bool condition, const char* what)
 {
@@ -62,17 +53,8 @@ void check(bool condition, const char* what)
 void shoot(const QWidget* window, const QString& name)
 {
     settle(150);
-    const QRect area(window->mapToGlobal(QPoint(0, 0)), window->size());
-    const QImage image = QGuiApplication::primaryScreen()
-                             ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
-                             .toImage();
-    const QString path = outputFolder + u'/' + name + QStringLiteral(".png");
-    if (image.isNull() || !image.save(path)) {
-        std::fprintf(stderr, "Error: could not save %s\n", qPrintable(path));
+    if (!GalleryShots::save(GalleryShots::screenshot(window), outputFolder, name))
         ++failures;
-        return;
-    }
-    std::printf("%s\n", qPrintable(path));
     std::fflush(stdout);
 }
 

@@ -36,6 +36,7 @@
 #include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/UI/Window.h"
+#include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
 #include <QDir>
@@ -65,19 +66,12 @@ int shots = 0;
 
 void settle(int milliseconds = 200)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    GalleryShots::settle(milliseconds);
 }
 
 bool waitFor(const std::function<bool()>& done, int milliseconds = 20000)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
+    return GalleryShots::waitFor(done, milliseconds);
 }
 
 void check(bool condition, const QString& what)
@@ -88,26 +82,14 @@ void check(bool condition, const QString& what)
     }
 }
 
-QImage screenshot(const QWidget* window)
-{
-    const QRect area(window->mapToGlobal(QPoint(0, 0)), window->size());
-    return QGuiApplication::primaryScreen()
-        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
-        .toImage();
-}
+using GalleryShots::screenshot;
 
 void shoot(const QWidget* window, const QString& name)
 {
     settle(150);
-    const QString path =
-        QStringLiteral("%1/%2-%3.png").arg(outputFolder).arg(++shots, 2, 10, QLatin1Char('0')).arg(name);
-    const QImage image = screenshot(window);
-    if (image.isNull() || !image.save(path)) {
-        std::fprintf(stderr, "Error: could not save %s\n", qPrintable(path));
+    const QString numbered = QStringLiteral("%1-%2").arg(++shots, 2, 10, QLatin1Char('0')).arg(name);
+    if (!GalleryShots::save(screenshot(window), outputFolder, numbered))
         ++failures;
-        return;
-    }
-    std::printf("%s\n", qPrintable(path));
     std::fflush(stdout);
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdio>
+#include <functional>
 
 // What the galleries share: letting the event loop run, grabbing what the screen shows, saving PNGs.
 namespace GalleryShots {
@@ -17,6 +18,16 @@ inline void settle(int milliseconds = 150)
     timer.start();
     while (timer.elapsed() < milliseconds)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Runs the event loop until `done` holds or the time is up; whether it holds.
+inline bool waitFor(const std::function<bool()>& done, int milliseconds = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < milliseconds)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
 }
 
 // Saves "<folder>/<name>.png" and prints its path; false, with a message, when it cannot.

@@ -10,6 +10,7 @@
 #include "Platform/Foundation/RandomName.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/RenderContext.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -290,20 +291,42 @@ Image strokeBackground(const OVImageContainer& layer, const Size& size)
         .imageByCroppingToRect(Rect(0, 0, std::floor(size.width), std::floor(size.height)));
 }
 
-// The stroke's picture placed into `rect` of the layer's picture, as pixels where they can be made
-// (else as a recipe that the snapshot write renders); the layer's picture unchanged when the stroke
-// brings none.
+// A stroke's colour picture (healed or replacement pixels: a recipe that may be costly and is best
+// evaluated once) as pixels over the part where it has any, so that displays and the snapshot write
+// never compute it again. A mask stroke stays a recipe: it is cheap, and limited to where it painted.
+Image strokePixels(const Image& picture, bool monochrome)
+{
+    if (monochrome)
+        return picture;
+    const Rect extent = picture.extent();
+    const Rect domain = picture.definition().extent();
+    if (extent.isInfinite() || extent.isNull())
+        return picture;
+    const Rect painted = (domain.isInfinite() ? extent : domain.intersected(extent)).integral();
+    if (painted.isNull() || painted.isEmpty())
+        return Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(extent);
+    const auto pixels = RenderContext::shared()->render(picture, painted, Bitmap::Format::RGBAf);
+    if (!pixels)
+        return picture; // left to the snapshot write, which keeps the recipe when it cannot render it
+    return Image::fromBitmap(*pixels)
+        .imageByApplyingTransform(AffineTransform::translation(painted.minX(), painted.minY()))
+        .imageByCompositingOverImage(Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(extent));
+}
+
+// The stroke's picture placed into `rect` of the layer's picture, as a recipe: brush-up costs no
+// render of the mask's size on the interface's thread. The snapshot write makes it pixels in the
+// background; until then it is read as the recipe, which gives the same picture. The layer's picture
+// unchanged when the stroke brings none.
 OVImageContainerPtr placedStroke(const OVImageContainer& stroke, const Rect& rect,
                                  const OVImageContainer& layer, const Size& size)
 {
     const Image picture = stroke.image();
     if (picture.isNull())
         return std::make_shared<OVImageContainer>(layer.image(), layer.isMonochrome());
-    auto container = std::make_shared<OVImageContainer>(Image(), stroke.isMonochrome());
-    const Image placed = placeImageOnBackground(picture, strokeBackground(layer, size), rect);
-    const Image pixels = ORVExtension::fixedImage(placed);
-    container->setImage(pixels.isNull() ? placed : pixels);
-    return container;
+    const bool monochrome = stroke.isMonochrome();
+    return std::make_shared<OVImageContainer>(
+        placeImageOnBackground(strokePixels(picture, monochrome), strokeBackground(layer, size), rect),
+        monochrome);
 }
 
 } // namespace

@@ -129,31 +129,17 @@ void OVImageContainer::store(const Bitmap& pixels)
     m_uniformHeight = pixels.height();
 }
 
-namespace {
-
-// A bitmap of the size holding the one pixel everywhere; null without the pixel.
-Bitmap wholeBitmap(const Bitmap& uniformPixel, int width, int height)
+Bitmap OVImageContainer::expandedPixel(const Bitmap& pixel, int width, int height)
 {
-    if (uniformPixel.isNull())
-        return Bitmap();
-    Bitmap whole(width, height, uniformPixel.format(), Bitmap::Fill::Uninitialized);
+    Bitmap whole(width, height, pixel.format(), Bitmap::Fill::Uninitialized);
     if (whole.isNull())
         return whole;
-    const size_t pixel = size_t(Bitmap::bytesPerPixel(whole.format()));
+    const size_t size = size_t(Bitmap::bytesPerPixel(whole.format()));
     uint8_t* data = whole.mutableData();
     const size_t bytes = whole.byteCount();
-    for (size_t at = 0; at < bytes; at += pixel)
-        std::memcpy(data + at, uniformPixel.data(), pixel);
+    for (size_t at = 0; at < bytes; at += size)
+        std::memcpy(data + at, pixel.data(), size);
     return whole;
-}
-
-} // namespace
-
-Bitmap OVImageContainer::storedBitmapLocked() const
-{
-    if (!m_bitmap.isNull() || m_uniformPixel.isNull())
-        return m_bitmap;
-    return wholeBitmap(m_uniformPixel, m_uniformWidth, m_uniformHeight);
 }
 
 bool OVImageContainer::isMonochrome() const
@@ -168,11 +154,13 @@ void OVImageContainer::setImage(const Image& image)
     m_bitmap = Bitmap();
     m_uniformPixel = Bitmap();
     m_image = image;
+    ++m_generation;
 }
 
 void OVImageContainer::setBlank(const Size& size)
 {
     std::lock_guard lock(m_mutex);
+    ++m_generation;
     m_image = Image();
     m_bitmap = Bitmap();
     m_uniformPixel = Bitmap();
@@ -222,79 +210,108 @@ Size OVImageContainer::size() const
     return Size();
 }
 
-bool OVImageContainer::flush(QString* errorMessage)
+namespace {
+
+// Pictures are made into stored pixels on a context of their own: a flush in the background (a mask
+// snapshot being written, a save) must never keep a brush or a display waiting on theirs.
+RenderContext& storingContext()
 {
-    std::lock_guard lock(m_mutex);
-    return flushLocked(errorMessage);
+    // Never destroyed, like the shared context: a GL context must not be torn down at exit.
+    static auto* context =
+        new std::shared_ptr<RenderContext>(std::make_shared<RenderContext>(QStringLiteral("mask storing")));
+    return **context;
 }
 
-bool OVImageContainer::flushLocked(QString* errorMessage)
+} // namespace
+
+bool OVImageContainer::flush(QString* errorMessage)
 {
-    if (m_image.isNull())
-        return true;
-    if (!hasStoredPixels()) {
-        // The picture's extent, drawn at the origin (masks grey without alpha, colour with alpha).
-        const Rect extent = m_image.extent();
-        if (extent.isInfinite()) {
+    // One flush at a time renders; readers of the picture (image(), size()) never wait for a render.
+    std::lock_guard flushing(m_flushMutex);
+    Image pending;
+    quint64 generation = 0;
+    bool monochrome = true;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_image.isNull())
+            return true;
+        if (hasStoredPixels()) {
+            m_image = Image();
+            return true;
+        }
+        pending = m_image;
+        generation = m_generation;
+        monochrome = m_isMonochrome;
+    }
+    // The picture's extent, drawn at the origin (masks grey without alpha, colour with alpha).
+    const Rect extent = pending.extent();
+    if (extent.isInfinite()) {
+        if (errorMessage)
+            *errorMessage = QStringLiteral("a picture without bounds cannot be stored as pixels");
+        return false;
+    }
+    std::optional<Bitmap> rendered;
+    if (!extent.isNull() && !extent.isEmpty()) {
+        const Rect pixels = extent.integral();
+        const Image atOrigin =
+            pending.imageByApplyingTransform(AffineTransform::translation(-pixels.minX(), -pixels.minY()));
+        // Masks keep the 16 bits they are written with: what is saved and read back is what is
+        // shown now, in half the memory of floats.
+        rendered = storingContext().render(atOrigin, Rect(0, 0, pixels.width(), pixels.height()),
+                                           monochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf,
+                                           RenderContext::Reuse::Discard);
+        if (!rendered) {
+            // Keep the recipe: dropping it would lose the picture and later read as an empty mask.
             if (errorMessage)
-                *errorMessage = QStringLiteral("a picture without bounds cannot be stored as pixels");
+                *errorMessage = QStringLiteral("the picture of %1 x %2 pixels could not be rendered")
+                                    .arg(pixels.width())
+                                    .arg(pixels.height());
             return false;
         }
-        if (!extent.isNull() && !extent.isEmpty()) {
-            const Rect pixels = extent.integral();
-            const Image atOrigin = m_image.imageByApplyingTransform(
-                AffineTransform::translation(-pixels.minX(), -pixels.minY()));
-            // Masks keep the 16 bits they are written with: what is saved and read back is what is
-            // shown now, in half the memory of floats.
-            auto rendered = RenderContext::shared()->render(
-                atOrigin, Rect(0, 0, pixels.width(), pixels.height()),
-                m_isMonochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf);
-            if (!rendered) {
-                // Keep the recipe: dropping it would lose the picture and later read as an empty mask.
-                if (errorMessage)
-                    *errorMessage = QStringLiteral("the picture of %1 x %2 pixels could not be rendered")
-                                        .arg(pixels.width())
-                                        .arg(pixels.height());
-                return false;
-            }
-            store(*rendered);
-        }
     }
+    std::lock_guard lock(m_mutex);
+    if (m_generation != generation)
+        return true; // replaced meanwhile: the new picture is flushed by whoever flushes next
+    if (rendered)
+        store(*rendered);
     m_image = Image();
     return true;
 }
 
 Bitmap OVImageContainer::bitmap() const
 {
-    std::lock_guard lock(m_mutex);
-    return storedBitmapLocked();
+    Bitmap stored, pixel;
+    int width = 0, height = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        stored = m_bitmap;
+        pixel = m_uniformPixel;
+        width = m_uniformWidth;
+        height = m_uniformHeight;
+    }
+    return stored.isNull() && !pixel.isNull() ? expandedPixel(pixel, width, height) : stored;
 }
 
 bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessage)
 {
-    // Writes of one container run one at a time. Readers wait for the flush (drawing the picture
-    // themselves would cost as much), but not for the encoding of a large mask.
-    std::lock_guard writing(m_writeMutex);
-    Bitmap stored, uniformPixel;
-    int width = 0, height = 0;
+    // Flushed first; the pixels are then encoded and written without holding the picture, so that the
+    // interface can read it meanwhile. A picture replaced between the two is flushed again.
+    Bitmap stored;
     bool monochrome = true;
-    {
-        std::lock_guard lock(m_mutex);
+    for (;;) {
         QString flushError;
-        if (!flushLocked(&flushError)) {
+        if (!flush(&flushError)) {
             if (errorMessage)
                 *errorMessage = QStringLiteral("%1 was not written: %2").arg(folder, flushError);
             return false;
         }
+        std::lock_guard lock(m_mutex);
+        if (!m_image.isNull() && !hasStoredPixels())
+            continue;
         monochrome = m_isMonochrome;
-        // Shared pixels: a later change replaces them, never writes into them.
-        stored = m_bitmap;
-        uniformPixel = m_uniformPixel;
-        width = m_uniformWidth;
-        height = m_uniformHeight;
+        break;
     }
-    if (stored.isNull())
-        stored = wholeBitmap(uniformPixel, width, height);
+    stored = bitmap();
     if (stored.isNull()) {
         // Nothing to write: a folder left by an earlier write would read back as this picture.
         if (QFileInfo::exists(folder)) {

@@ -13,8 +13,8 @@
 // colour pictures) so that later strokes and renders start from pixels. Stored pixels that are all
 // one value (a new layer's blank mask, a transparent picture) are kept as that value, not as a
 // bitmap of the picture's size. Written and read as a folder with "content"
-// ({"isMonochrome"}) and "image.png". Shared between threads: reads, flushes and writes of one
-// container happen one at a time.
+// ({"isMonochrome"}) and "image.png". Shared between threads: a flush renders on a context of its own
+// without holding the picture, and a write encodes without holding it, so readers never wait for either.
 class OVImageContainer
 {
 public:
@@ -68,16 +68,16 @@ public:
     static void registerArchiveClasses();
 
 private:
-    bool flushLocked(QString* errorMessage);
     // Stores rendered or read pixels: as their one value when they have only one.
     void store(const pf::Bitmap& pixels);
-    pf::Bitmap storedBitmapLocked() const;
+    static pf::Bitmap expandedPixel(const pf::Bitmap& pixel, int width, int height);
     bool hasStoredPixels() const { return !m_bitmap.isNull() || !m_uniformPixel.isNull(); }
 
+    std::mutex m_flushMutex; // held while a flush renders; m_mutex only while fields are read or set
     mutable std::mutex m_mutex;
-    std::mutex m_writeMutex;   // writes, one at a time; taken before m_mutex, never inside it
-    pf::Bitmap m_bitmap;       // stored pixels
-    pf::Bitmap m_uniformPixel; // or, when they are all one value: that pixel (1 x 1) ...
+    quint64 m_generation = 0; // counts setImage(): a flush stores its pixels only for the picture it rendered
+    pf::Bitmap m_bitmap;      // stored pixels
+    pf::Bitmap m_uniformPixel;                   // or, when they are all one value: that pixel (1 x 1) ...
     int m_uniformWidth = 0, m_uniformHeight = 0; // ... and their size
     mutable pf::Image m_image;                   // pending recipe, or a wrapper of the stored pixels
     bool m_isMonochrome = true;

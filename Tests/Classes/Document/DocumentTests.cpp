@@ -6,6 +6,7 @@
 #include "Platform/Foundation/KeyedArchiver.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/ImageFile.h"
+#include "Platform/Image/RenderContext.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace doctest;
@@ -504,5 +506,45 @@ TEST_F(Documents, SavingInPlaceKeepsTheFilesFormatOrAsksForANewName)
             continue;
         ASSERT_TRUE(save(*opened.document, path, opened.document->fileType(), Op::Save).succeeded) << c.name;
         EXPECT_EQ(QImageReader::imageFormat(path), c.format) << c.name;
+    }
+}
+
+TEST_F(Documents, AStrokeStoredJustBeforeASaveIsInItAndSurvivesUndoAndRedo)
+{
+    // Brush-up only queues the stroke's pixels; a save begun in the same turn must still hold it.
+    Opened opened = edited(m_photo);
+    auto chain = opened.chain();
+    const auto mask = chain->brushPathImageAtIndex(1);
+    const auto valueAt = [](const OVContentContainerPtr& container, double x, double y) {
+        const auto pixel = pf::RenderContext::shared()->render(
+            container->imageContainer()->image(), pf::Rect(x, y, 1, 1), pf::Bitmap::Format::Grayf);
+        float value = -1;
+        if (pixel)
+            std::memcpy(&value, pixel->data(), sizeof value);
+        return value;
+    };
+    // White over the upper right quarter, handed over at a quarter of the layer's resolution.
+    auto stroke = std::make_shared<OVContentContainer>(
+        std::make_shared<OVImageContainer>(
+            pf::Image::constantColor(pf::Color(1, 1, 1, 1)).imageByCroppingToRect(pf::Rect(0, 0, 8, 6)),
+            true),
+        std::make_shared<OVImageContainer>());
+    const QString package = m_dir.filePath("stroked.glimora");
+    const QString checks[] = {"stored", "undone", "redone"};
+    for (const QString& check : checks) {
+        if (check == "stored")
+            mask->addContentContainerWithRect(stroke, pf::Rect(0.5, 0.5, 0.5, 0.5));
+        else if (check == "undone")
+            opened.document->undoManager()->undo();
+        else
+            opened.document->undoManager()->redo();
+        ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveTo).succeeded);
+        const float upperRight = check == "undone" ? 0.2f : 1.0f;
+        EXPECT_NEAR(valueAt(mask->contentContainer(), 48, 36), upperRight, 0.01) << check.toStdString();
+        Opened reopened = open(m_documents, package);
+        ASSERT_TRUE(reopened.document) << reopened.error.toStdString();
+        const auto saved = reopened.chain()->brushPathImageAtIndex(1)->contentContainer();
+        EXPECT_NEAR(valueAt(saved, 48, 36), upperRight, 0.01) << check.toStdString();
+        EXPECT_NEAR(valueAt(saved, 16, 12), 0.2f, 0.01) << check.toStdString();
     }
 }
