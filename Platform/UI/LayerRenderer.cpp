@@ -7,6 +7,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -23,6 +24,12 @@ namespace {
 constexpr int kStableFramesBeforeCaching = 2;
 // Caches and offscreen groups larger than this many pixels are not made.
 constexpr double kMaxCachePixels = 4096.0 * 4096.0;
+// How far beyond the area drawn an image may reach and still be left to the painter to cut: well within
+// the range of the rasteriser's fixed-point coordinates.
+constexpr double kFarOutside = 4096;
+// Pieces of images smaller than this many pixels are drawn whole under what covers them: clipping them
+// would cost more.
+constexpr double kMinClippedArea = 32768;
 
 QPolygonF rectPolygon(const Rect& r)
 {
@@ -136,6 +143,45 @@ QImage shadowOf(const QImage& source, const QColor& color, double sigma)
 bool visible(const LayerState& s)
 {
     return !s.hidden && s.opacity > 0;
+}
+
+// Where an image of `pixels` is drawn in the layer: placed by gravity, and only the part of the contents
+// rectangle that lies on the image. Null when nothing of it is drawn.
+Rect drawnPart(const LayerState& s, QSize pixels)
+{
+    const Rect dest = s.contentsDestination(pixels);
+    const Rect cr = s.contentsRect.standardized();
+    if (dest.width() <= 0 || dest.height() <= 0 || cr.width() <= 0 || cr.height() <= 0)
+        return Rect::null();
+    const Rect onImage = cr.intersected(Rect(0, 0, 1, 1));
+    if (onImage.isNull() || onImage.isEmpty())
+        return Rect::null();
+    const double ax = dest.width() / cr.width(), ay = dest.height() / cr.height();
+    return {dest.minX() + (onImage.minX() - cr.minX()) * ax, dest.minY() + (onImage.minY() - cr.minY()) * ay,
+            onImage.width() * ax, onImage.height() * ay};
+}
+
+// Whether masking to the bounds (with rounded corners of `radius`) leaves an image drawn over `part`
+// whole: it lies inside the bounds and clear of the corner arcs.
+bool withinBounds(const Rect& part, const Rect& b, double radius)
+{
+    if (part.isNull() || part.isEmpty())
+        return true;
+    // Placement by gravity may land a hair outside bounds it fills exactly.
+    const double e = 1e-9 * std::max({1.0, std::abs(b.minX()), std::abs(b.maxX()), std::abs(b.minY()),
+                                      std::abs(b.maxY())});
+    auto inside = [e](double lo, double hi, double min, double max) {
+        return lo >= min - e && hi <= max + e;
+    };
+    if (!inside(part.minX(), part.maxX(), b.minX(), b.maxX()) ||
+        !inside(part.minY(), part.maxY(), b.minY(), b.maxY()))
+        return false;
+    radius = std::min({radius, b.width() / 2, b.height() / 2});
+    if (!(radius > 0))
+        return true;
+    // Within the bounds, a rectangle misses every corner when it keeps within the cross between them.
+    return inside(part.minX(), part.maxX(), b.minX() + radius, b.maxX() - radius) ||
+           inside(part.minY(), part.maxY(), b.minY() + radius, b.maxY() - radius);
 }
 
 } // namespace
@@ -360,18 +406,153 @@ struct LayerRendering
         return shrunkArea > 0 ? result : QPolygonF();
     }
 
-    // What opaque layers drawn after `layer` hide within `box`; empty when nothing.
-    QPainterPath hiddenBehind(const Layer& layer, const QRectF& box) const
+    // The whole target pixels that opaque layers drawn after `layer` hide within `box`, leaving out the
+    // occluders in `skip`. Pixels, not paths: boolean operations on paths come out wrong where edges of
+    // the shapes overlap, as those of layers cut by the same side of the target do. A region takes a
+    // pixel whose corner lies inside, so the shapes are moved in by one more pixel to keep every pixel
+    // taken under the opaque inside of its layer.
+    QRegion hiddenBehind(const Layer& layer, const QRectF& box, const std::vector<size_t>& skip) const
     {
-        QPainterPath hidden;
+        QRegion hidden;
         const auto it = order.find(&layer);
         if (it == order.end())
             return hidden;
-        hidden.setFillRule(Qt::WindingFill);
-        for (const Occluder& occluder : occluders)
-            if (occluder.order > it->second && occluder.box.intersects(box))
-                hidden.addPolygon(occluder.shape);
+        for (size_t i = 0; i < occluders.size(); ++i)
+            if (occluders[i].order > it->second && occluders[i].box.intersects(box) &&
+                std::find(skip.begin(), skip.end(), i) == skip.end())
+                if (const QPolygonF inside = shrink(occluders[i].shape, 1); !inside.isEmpty())
+                    hidden += QRegion(inside.toPolygon());
         return hidden;
+    }
+
+    // Where a convex polygon meets the line y = c (or x = c when `alongY`): the interval it covers
+    // along the line, or nothing.
+    static std::optional<std::pair<double, double>> spanOn(const QPolygonF& polygon, double c, bool alongY)
+    {
+        double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+        for (int i = 0; i < polygon.size(); ++i) {
+            const QPointF& p = polygon[i];
+            const QPointF& q = polygon[(i + 1) % polygon.size()];
+            const double pc = alongY ? p.x() : p.y(), qc = alongY ? q.x() : q.y();
+            const double pv = alongY ? p.y() : p.x(), qv = alongY ? q.y() : q.x();
+            if (pc == c) {
+                lo = std::min(lo, pv);
+                hi = std::max(hi, pv);
+            }
+            if ((pc < c && qc > c) || (pc > c && qc < c)) {
+                const double v = pv + (qv - pv) * (c - pc) / (qc - pc);
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        }
+        if (!(lo <= hi))
+            return std::nullopt;
+        return std::make_pair(lo, hi);
+    }
+
+    // The largest band found of a convex polygon of a layer's plane that lies inside it as an upright
+    // rectangle, limited to `r`: between its second lowest and second highest corner it narrows only
+    // towards those ends. Null when there is none.
+    static Rect inscribed(const QPolygonF& polygon, const Rect& r)
+    {
+        std::vector<double> ys;
+        for (const QPointF& p : polygon)
+            ys.push_back(p.y());
+        if (ys.size() < 3)
+            return Rect::null();
+        std::sort(ys.begin(), ys.end());
+        const double bottom = std::max(r.minY(), ys[1]), top = std::min(r.maxY(), ys[ys.size() - 2]);
+        if (!(bottom < top))
+            return Rect::null();
+        // Along a convex polygon the left side is convex and the right side concave: what both ends of
+        // the band hold, every line between them holds.
+        const auto low = spanOn(polygon, bottom, false), high = spanOn(polygon, top, false);
+        if (!low || !high)
+            return Rect::null();
+        const double left = std::max({low->first, high->first, r.minX()});
+        const double right = std::min({low->second, high->second, r.maxX()});
+        if (!(left < right))
+            return Rect::null();
+        return {left, bottom, right - left, top - bottom};
+    }
+
+    // What is left of `r` around `inner` (a rectangle within it): up to four strips that overlap one
+    // another and reach `margin` (x, y) into `inner`, so that their cut edges lie where something else
+    // is drawn over them.
+    static std::vector<Rect> around(const Rect& r, const Rect& inner, QSizeF margin)
+    {
+        std::vector<Rect> strips;
+        auto add = [&strips](double x0, double y0, double x1, double y1) {
+            if (x0 < x1 && y0 < y1)
+                strips.emplace_back(x0, y0, x1 - x0, y1 - y0);
+        };
+        if (inner.minX() > r.minX())
+            add(r.minX(), r.minY(), std::min(inner.minX() + margin.width(), r.maxX()), r.maxY());
+        if (inner.maxX() < r.maxX())
+            add(std::max(inner.maxX() - margin.width(), r.minX()), r.minY(), r.maxX(), r.maxY());
+        if (inner.minY() > r.minY())
+            add(inner.minX(), r.minY(), inner.maxX(), std::min(inner.minY() + margin.height(), r.maxY()));
+        if (inner.maxY() < r.maxY())
+            add(inner.minX(), std::max(inner.maxY() - margin.height(), r.minY()), inner.maxX(), r.maxY());
+        return strips;
+    }
+
+    // The rectangles of `part` (of the layer's plane) that opaque layers drawn after `layer` leave to be
+    // drawn, so that each is drawn without a clip: a cover takes out an upright rectangle it holds, and
+    // what is left around it stays. Each cut keeps `margin` (x, y) of the cover drawn, hidden under it,
+    // so that the new edge's antialiasing and the filtering of the image along it stay out of sight.
+    // Leftovers that overlap are made only when `overlapping` (an opaque image drawn whole, which looks
+    // the same drawn twice). The occluders that cut are added to `used`.
+    std::vector<Rect> uncovered(const Layer& layer, const Rect& part, const Homography& map, QSizeF margin,
+                                bool overlapping, std::vector<size_t>& used) const
+    {
+        constexpr size_t kMaxPieces = 16; // beyond this many draws, clips cost less
+        std::vector<Rect> pieces{part};
+        const auto it = order.find(&layer);
+        Homography inverse;
+        if (it == order.end() || !map.invert(&inverse))
+            return pieces;
+        const QRectF box = map.mapRect(part, limits).toQRectF();
+        for (size_t i = 0; i < occluders.size() && !pieces.empty(); ++i) {
+            const Occluder& occluder = occluders[i];
+            if (occluder.order <= it->second || !occluder.box.intersects(box))
+                continue;
+            // The cover in this layer's plane; a cover some of which lies behind the eye as seen from
+            // this plane is left to the clip.
+            QPolygonF cover;
+            for (const QPointF& corner : occluder.shape) {
+                Point p;
+                if (!inverse.map(Point(corner.x(), corner.y()), &p))
+                    break;
+                cover.append(QPointF(p.x, p.y));
+            }
+            if (cover.size() != occluder.shape.size())
+                continue;
+            std::vector<Rect> next;
+            bool cut = false;
+            for (size_t k = 0; k < pieces.size(); ++k) {
+                const Rect& piece = pieces[k];
+                const Rect inner = inscribed(cover, piece);
+                if (!inner.isNull()) {
+                    std::vector<Rect> strips = around(piece, inner, margin);
+                    double left = 0;
+                    for (const Rect& strip : strips)
+                        left += strip.width() * strip.height();
+                    if (left < 0.9 * piece.width() * piece.height() && (overlapping || strips.size() <= 1) &&
+                        next.size() + strips.size() + (pieces.size() - k - 1) <= kMaxPieces) {
+                        next.insert(next.end(), strips.begin(), strips.end());
+                        cut = true;
+                        continue;
+                    }
+                }
+                next.push_back(piece);
+            }
+            if (cut) {
+                used.push_back(i);
+                pieces = std::move(next);
+            }
+        }
+        return pieces;
     }
 
     // Composes the layer offscreen (in target pixels) and then draws it once: for group opacity, a mask
@@ -456,23 +637,41 @@ struct LayerRendering
             p.setBrush(s.backgroundColor);
             p.drawPolygon(deviceShape);
         }
-        if (s.masksToBounds) {
+        // Masking to the bounds clips only what could reach beyond them: a clip costs a path to rasterize,
+        // and it would antialias the contents' edges a second time.
+        const bool fading = !s.fadeContents.isNull() && s.fadeFraction < 1;
+        const bool clipContents =
+            s.masksToBounds &&
+            ((fading && !withinBounds(drawnPart(s, s.fadeContents.size()), b, s.cornerRadius)) ||
+             (!s.contents.isNull() && !withinBounds(drawnPart(s, s.contents.size()), b, s.cornerRadius)));
+        const bool clipSublayers =
+            s.masksToBounds &&
+            std::any_of(sublayers.begin(), sublayers.end(), [](const Child& c) { return visible(c.state); });
+        bool clipping = false;
+        auto clipToBounds = [&] {
+            if (clipping)
+                return;
+            clipping = true;
             p.save();
             p.setTransform(base);
             QPainterPath clip;
             clip.addPolygon(deviceShape);
             p.setClipPath(clip, Qt::IntersectClip);
-        }
-        if (!s.fadeContents.isNull() && s.fadeFraction < 1)
+        };
+        if (clipContents)
+            clipToBounds();
+        if (fading)
             drawImage(layer, s.fadeContents, s, map, opacity * (1 - s.fadeFraction), false);
         if (!s.contents.isNull())
             drawImage(layer, s.contents, s, map, opacity * (s.fadeContents.isNull() ? 1 : s.fadeFraction),
                       true);
+        if (clipSublayers)
+            clipToBounds();
         for (const Child& child : sublayers)
             if (visible(child.state))
                 drawLayer(*child.layer, child.state, Layer::mapToSuperlayer(child.state, &s).then(map),
                           opacity);
-        if (s.masksToBounds)
+        if (clipping)
             p.restore();
 
         if (s.borderWidth > 0 && s.borderColor.isValid() && s.borderColor.alpha() > 0 &&
@@ -497,18 +696,13 @@ struct LayerRendering
     void drawImage(Layer& layer, const QImage& image, const LayerState& s, const Homography& map,
                    double opacity, bool reduce)
     {
+        // Only the part of the contents rectangle that lies on the image is drawn.
+        const Rect part = drawnPart(s, image.size());
+        if (part.isNull() || part.isEmpty() || !(opacity > 0))
+            return;
         const Rect dest = s.contentsDestination(image.size());
         const Rect cr = s.contentsRect.standardized();
-        if (dest.width() <= 0 || dest.height() <= 0 || cr.width() <= 0 || cr.height() <= 0 || !(opacity > 0))
-            return;
-        // Only the part of the contents rectangle that lies on the image is drawn.
-        const Rect onImage = cr.intersected(Rect(0, 0, 1, 1));
-        if (onImage.isNull() || onImage.isEmpty())
-            return;
         const double ax = dest.width() / cr.width(), ay = dest.height() / cr.height();
-        const Rect part(dest.minX() + (onImage.minX() - cr.minX()) * ax,
-                        dest.minY() + (onImage.minY() - cr.minY()) * ay, onImage.width() * ax,
-                        onImage.height() * ay);
         const QPolygonF local = map.clipped(rectPolygon(part), limits);
         if (local.size() < 3)
             return;
@@ -537,49 +731,96 @@ struct LayerRendering
 
     // Draws the part `part` (a rectangle of the layer's plane, whose visible piece is `local`) of an image
     // placed by `imageToLayer`, through the map. QPainter's image drawing keeps to its fast untiled
-    // paths; a clip is set only where part of the rectangle was cut away (off screen, behind the eye, or
-    // under opaque layers drawn later).
+    // paths, and a clip is set only where it must be: where the rectangle comes close to the eye's plane,
+    // or where opaque layers drawn later cover some of what is left of it once the rectangles they hold
+    // are taken out. A clip costs more than the drawing of a thin strip.
     void fillTextured(const QImage& image, const QTransform& imageToLayer, const Homography& map,
                       const Rect& part, const QPolygonF& local, double opacity, const Layer* layer)
     {
-        const QPolygonF whole = rectPolygon(part);
-        const bool cut = local != whole;
-        QPainterPath visiblePath;
-        visiblePath.addPolygon(map.mapClipped(local));
-        bool occluded = false;
+        std::vector<size_t> used;
         if (layer && !occluders.empty()) {
-            const QPainterPath hidden = hiddenBehind(*layer, visiblePath.boundingRect());
-            if (!hidden.isEmpty()) {
-                visiblePath = visiblePath.subtracted(hidden);
-                if (visiblePath.isEmpty())
-                    return;
-                occluded = true;
+            // Two pixels of the image are enough for its filtering along a cut, and two of the target for
+            // the antialiasing of the cut edge.
+            double smallestScale = std::numeric_limits<double>::infinity();
+            for (const QPointF& corner : rectPolygon(part))
+                smallestScale = std::min(smallestScale, map.scaleAt(Point(corner.x(), corner.y())));
+            const double targetPixels = 2 / std::max(smallestScale, 1e-6);
+            const QSizeF margin(
+                std::max(2 * std::hypot(imageToLayer.m11(), imageToLayer.m12()), targetPixels),
+                std::max(2 * std::hypot(imageToLayer.m21(), imageToLayer.m22()), targetPixels));
+            const bool opaque = opacity >= 1 && !image.hasAlphaChannel() &&
+                                painter->compositionMode() == QPainter::CompositionMode_SourceOver;
+            const std::vector<Rect> pieces = uncovered(*layer, part, map, margin, opaque, used);
+            if (!used.empty()) {
+                for (const Rect& piece : pieces) {
+                    const QPolygonF pieceLocal = map.clipped(rectPolygon(piece), limits);
+                    if (pieceLocal.size() >= 3)
+                        fillPiece(image, imageToLayer, map, piece, pieceLocal, opacity, layer, used);
+                }
+                return;
             }
         }
+        fillPiece(image, imageToLayer, map, part, local, opacity, layer, used);
+    }
+
+    // One rectangle of fillTextured(), under the occluders other than `used`.
+    void fillPiece(const QImage& image, const QTransform& imageToLayer, const Homography& map,
+                   const Rect& shown, const QPolygonF& shownLocal, double opacity, const Layer* layer,
+                   const std::vector<size_t>& used)
+    {
+        const QPolygonF whole = rectPolygon(shown);
+        const bool cut = shownLocal != whole;
         // How far from the eye's plane the rectangle reaches: too close, and the image would have to be
         // mapped through enormous coordinates; then only a texture fill of the visible piece is safe.
         double wMin = std::numeric_limits<double>::infinity();
         for (const QPointF& p : whole)
             wMin = std::min(wMin, map.w(Point(p.x(), p.y())));
+        const bool nearEye = !(wMin > 0.05);
+        // Cut only by the edges of the area drawn, the rectangle needs no clip of its own: the painter keeps
+        // to the device and its clip anyway.
+        const bool needsClip =
+            cut && (nearEye || !limits.adjusted(-kFarOutside, -kFarOutside, kFarOutside, kFarOutside)
+                                    .contains(map.mapClipped(whole).boundingRect()));
+        const QPolygonF onDevice = map.mapClipped(shownLocal);
+        // A small piece costs less to draw whole than to clip.
+        QPainterPath shownPart;
+        if (layer && !occluders.empty() && polygonArea(onDevice) > kMinClippedArea) {
+            const QRegion hidden = hiddenBehind(*layer, onDevice.boundingRect(), used);
+            if (!hidden.isEmpty()) {
+                if ((QRegion(onDevice.toPolygon()) - hidden).isEmpty())
+                    return;
+                // The clip keeps clear of the piece's own edges, which the drawing antialiases already: a
+                // second pass over them would thin them out.
+                const QPolygonF grown = shrink(onDevice, -2);
+                shownPart.addRegion(QRegion((grown.isEmpty() ? onDevice : grown).toPolygon()) - hidden);
+            }
+        }
         painter->setOpacity(opacity);
-        if (cut || occluded) {
+        const bool clipping = needsClip || !shownPart.isEmpty();
+        if (clipping) {
             painter->save();
             painter->setTransform(base);
-            painter->setClipPath(visiblePath, Qt::IntersectClip);
+            if (needsClip) {
+                QPainterPath visiblePath;
+                visiblePath.addPolygon(onDevice);
+                painter->setClipPath(visiblePath, Qt::IntersectClip);
+            }
+            if (!shownPart.isEmpty())
+                painter->setClipPath(shownPart, Qt::IntersectClip);
         }
-        if (cut && !(wMin > 0.05)) {
+        if (cut && nearEye) {
             QBrush brush(image);
             brush.setTransform(imageToLayer);
             painter->setPen(Qt::NoPen);
             painter->setBrush(brush);
             painter->setTransform(map.transform() * base);
-            painter->drawPolygon(local);
+            painter->drawPolygon(shownLocal);
         } else {
-            const QRectF source = imageToLayer.inverted().mapRect(part.toQRectF());
+            const QRectF source = imageToLayer.inverted().mapRect(shown.toQRectF());
             painter->setTransform(imageToLayer * map.transform() * base);
             painter->drawImage(source, image, source);
         }
-        if (cut || occluded)
+        if (clipping)
             painter->restore();
     }
 
