@@ -68,23 +68,30 @@ void report(benchmark::State& state, const std::string& name, const std::vector<
     state.counters[name + "_max_ms"] = percentile(samples, 1.0);
 }
 
-// Counts the canvas's frames.
+// Counts the canvas's frames, and remembers which live picture the last of them showed.
 class FrameCounter : public QObject
 {
 public:
+    explicit FrameCounter(const GMWindowController& controller) : m_controller(controller) {}
     int frames = 0;
+    qint64 shownPicture = 0;
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             ++frames;
+            shownPicture = m_controller.zoomView()->contentLayer()->contents().cacheKey();
+        }
         return false;
     }
+
+private:
+    const GMWindowController& m_controller;
 };
 
 struct Editor
 {
     GMWindowController controller;
-    FrameCounter counter;
+    FrameCounter counter{controller};
 
     Editor()
     {
@@ -103,13 +110,19 @@ struct Editor
     {
         return controller.viewMode() == GMWindowController::Live && !controller.isPreviewPending();
     }
+    // Until the window is live and the canvas has drawn its live picture. That frame often comes
+    // before the last condition holds (the preview arriving): waiting for one more frame after it
+    // would wait for a frame that nothing asks for.
     void waitUntilLive()
     {
         while (!live()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        waitForFrame();
+        const qint64 picture = controller.zoomView()->contentLayer()->contents().cacheKey();
+        const auto begin = Clock::now();
+        while (counter.shownPicture != picture && Clock::now() - begin < std::chrono::seconds(2))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     void waitForFrame()
     {

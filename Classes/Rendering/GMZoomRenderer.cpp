@@ -155,6 +155,14 @@ void GMZoomRenderer::brushUpAtPoint(const Point& /*point*/)
     m_blocked = true;
     const OVContentContainerPtr container = m_brushHandler.brushUp();
     m_stroking = false;
+    // The next stroke starts from this one's mask. Kept as pixels, as a preparation makes them: as a
+    // recipe it would grow by every stroke, and each step and live picture of a later stroke would
+    // compute every earlier stroke again.
+    if (const Image integrated = m_brushHandler.maskImage(); !integrated.isNull()) {
+        const Image pixels = ORVExtension::fixedImage(integrated);
+        if (!pixels.isNull())
+            m_brushHandler.setStartMaskImage(pixels);
+    }
     const std::shared_ptr<OVBrushPathImage> target = std::move(m_strokeTarget);
 
     // Requests that the delegate's storing of the stroke sends back are ignored: this channel keeps its

@@ -140,9 +140,13 @@ void PhotoToolChain::insertPhotoToolWithBlueprint(std::shared_ptr<GMEffectBluepr
 {
     auto tool = std::make_shared<PhotoTool>(std::move(blueprint), settings);
     const int position = std::min(numberOfTools(), std::max(index, 0) + 1);
-    if (!brushPathImage)
-        brushPathImage =
-            std::make_shared<OVBrushPathImage>(m_originalSize, tool->contentContainerForSize(m_originalSize));
+    if (!brushPathImage) {
+        const OVContentContainerPtr blank = tool->contentContainerForSize(m_originalSize);
+        // Nothing painted yet: held as its one value from the start, as its first snapshot stores it.
+        // Renders of the new layer would otherwise wait for that snapshot to draw a photo-sized blank.
+        blank->imageContainer()->setBlank(m_originalSize);
+        brushPathImage = std::make_shared<OVBrushPathImage>(m_originalSize, blank);
+    }
     insertAt(position, tool, brushPathImage);
     if (m_undoManager) {
         m_undoManager->registerUndo(this, [this, position] { removePhotoToolAtIndex(position); });

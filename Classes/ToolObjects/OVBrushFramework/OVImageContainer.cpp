@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 
@@ -161,6 +162,23 @@ void OVImageContainer::replacePendingImage(const Image& image)
     std::lock_guard lock(m_mutex);
     if (!image.isNull() && !m_image.isNull() && !hasStoredPixels())
         m_image = image;
+}
+
+void OVImageContainer::setBlank(const Size& size)
+{
+    std::lock_guard lock(m_mutex);
+    ++m_generation;
+    m_image = Image();
+    m_bitmap = Bitmap();
+    m_uniformPixel = Bitmap();
+    m_uniformWidth = m_uniformHeight = 0;
+    const int width = int(std::round(size.width)), height = int(std::round(size.height));
+    if (width <= 0 || height <= 0)
+        return;
+    m_uniformPixel =
+        Bitmap(1, 1, m_isMonochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf, Bitmap::Fill::Zero);
+    m_uniformWidth = width;
+    m_uniformHeight = height;
 }
 
 Image OVImageContainer::image() const

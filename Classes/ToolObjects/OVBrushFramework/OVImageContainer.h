@@ -36,6 +36,9 @@ public:
     // Replaces a picture still pending by a recipe of the same picture (cheaper to render); nothing
     // when it has been flushed meanwhile. A flush already under way stores its pixels as ever.
     void replacePendingImage(const pf::Image& image);
+    // A picture of the size with nothing painted (zero everywhere), stored as its one value: what a
+    // flush of a transparent picture of that size stores, without drawing it.
+    void setBlank(const pf::Size& size);
     // The picture: the pending recipe, or the stored pixels as an image at the origin. Null when empty.
     pf::Image image() const;
     bool isEmpty() const;

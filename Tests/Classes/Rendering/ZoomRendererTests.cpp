@@ -2,6 +2,7 @@
 
 #include "Classes/ToolObjects/OVBrushFramework/OVAdditionalBrushProtocol.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/ImageNode.h"
 
 using namespace renderingtest;
 using pf::Point;
@@ -245,4 +246,32 @@ TEST_F(RenderingTest, APictureThatLandsDuringAStrokeKeepsTheStrokeOnScreen)
     EXPECT_GT(painted.red() - untouched.red(), 80) << "the tint where the stroke went";
     EXPECT_LE(zoom().lastLiveArea(), 256.0 * 120.0) << "only the stroke is drawn live";
     renderer->brushUpAtPoint(Point(0.5, 0.5));
+}
+
+TEST_F(RenderingTest, StrokesInARowStartFromPixelsOfTheMaskPaintedSoFar)
+{
+    // Without a request between them (the delegate's storing asks for none), each stroke starts from
+    // the last one's mask: as pixels, or every step of a later stroke would recompute every earlier one.
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    settle();
+    const double rows[] = {0.3, 0.5, 0.7};
+    for (const double y : rows) {
+        renderer->brushDownAtPoint(drawBrush(), Point(0.2, y), Standard);
+        frame();
+        renderer->processPoint(Point(0.8, y));
+        frame();
+        renderer->brushUpAtPoint(Point(0.8, y));
+        const pf::Image start = zoom().brushHandler().startMaskImage();
+        ASSERT_FALSE(start.isNull());
+        EXPECT_EQ(start.node()->kind, pf::ImageNode::Kind::Bitmap) << y;
+    }
+    EXPECT_TRUE(zoom().isPrepared());
+    // Every stroke is still in the mask the next one would start from.
+    const pf::Image start = zoom().brushHandler().startMaskImage();
+    for (const double y : rows) {
+        EXPECT_GT(pixelAt(start, Point(0.5 * 160, y * 120))[1], 0.9) << y;
+        EXPECT_LT(pixelAt(start, Point(0.5 * 160, (y + 0.1) * 120))[1], 0.1) << y;
+    }
+    settle();
+    EXPECT_EQ(window.strokes.size(), 3u);
 }

@@ -124,6 +124,30 @@ TEST(OVImageContainer, PicturesOfOneValueAreKeptAsThatValueAndGiveBackTheSamePix
     }
 }
 
+TEST(OVImageContainer, ABlankPictureHoldsWhatAFlushedTransparentOneHolds)
+{
+    // A new layer's mask is made blank without drawing it; everything downstream (renders, strokes,
+    // snapshots) must meet the same picture as when its transparent recipe was flushed.
+    const Rect area(0, 0, 40, 30);
+    for (const bool monochrome : {true, false}) {
+        OVImageContainer flushed(Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(area),
+                                 monochrome);
+        ASSERT_TRUE(flushed.flush());
+        OVImageContainer blank(Image(), monochrome);
+        blank.setBlank(Size(40, 30));
+        EXPECT_EQ(blank.size(), flushed.size()) << monochrome;
+        EXPECT_NE(blank.image().node()->kind, ImageNode::Kind::Bitmap) << monochrome;
+        const Bitmap a = blank.bitmap(), b = flushed.bitmap();
+        ASSERT_TRUE(!a.isNull() && a.format() == b.format()) << monochrome;
+        EXPECT_EQ(0, std::memcmp(a.data(), b.data(), a.byteCount())) << monochrome;
+        const auto format = monochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf;
+        auto shownA = RenderContext::shared()->render(blank.image(), area, format);
+        auto shownB = RenderContext::shared()->render(flushed.image(), area, format);
+        ASSERT_TRUE(shownA && shownB);
+        EXPECT_EQ(0, std::memcmp(shownA->data(), shownB->data(), shownA->byteCount())) << monochrome;
+    }
+}
+
 TEST(OVImageContainer, FoldersRoundTripAndEmptyOnesWriteNothing)
 {
     QTemporaryDir dir;
