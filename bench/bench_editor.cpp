@@ -26,6 +26,8 @@
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/Window.h"
 
+#include "BenchStatistics.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,18 +50,8 @@ constexpr auto EventInterval = std::chrono::microseconds(8333); // 120 per secon
 constexpr int EventsPerStroke = 120;
 const QString Effect = QStringLiteral("Tan");
 
-double milliseconds(Clock::duration d)
-{
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double percentile(std::vector<double> samples, double p)
-{
-    if (samples.empty())
-        return 0;
-    std::sort(samples.begin(), samples.end());
-    return samples[std::max<size_t>(1, size_t(std::ceil(p * double(samples.size())))) - 1];
-}
+using bench::milliseconds;
+using bench::percentile;
 
 void report(benchmark::State& state, const std::string& name, const std::vector<double>& samples)
 {

@@ -9,6 +9,7 @@
 //   waiting on the render queue sampled after each change.
 // Reports only; the figures are percentiles over all samples.
 
+#include "BenchStatistics.h"
 #include "ChainTestSupport.h"
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Rendering/GMRealTimeRenderer.h"
@@ -40,18 +41,8 @@ constexpr int Height = 4000;
 constexpr int Selected = 4;
 const QString Standard = QStringLiteral("standard");
 
-double milliseconds(Clock::duration d)
-{
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double percentile(std::vector<double> samples, double p)
-{
-    if (samples.empty())
-        return 0;
-    std::sort(samples.begin(), samples.end());
-    return samples[size_t(std::ceil(p * double(samples.size()))) - 1];
-}
+using bench::milliseconds;
+using bench::percentile;
 
 void report(benchmark::State& state, const char* name, const std::vector<double>& samples)
 {
