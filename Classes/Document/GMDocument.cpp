@@ -294,34 +294,67 @@ void GMDocument::insertPendingLayers()
             controller->stopActivity(loading);
             return;
         }
-        // The layers stay pending (and saves wait) until they are in the chain.
-        std::vector<std::shared_ptr<GMEffectBlueprint>> blueprints;
-        QVariantList settings;
-        // The mask folders are decoded side by side: the interface waits for the slowest, not the sum.
-        std::vector<std::future<std::shared_ptr<OVBrushPathImage>>> reads;
+        // The layers stay pending (and saves wait) until they are in the chain. Their mask folders
+        // are decoded side by side, off the interface's thread: the window keeps answering while the
+        // largest is read, and the layers go in together once all are.
+        auto reads = std::make_shared<std::vector<std::future<std::shared_ptr<OVBrushPathImage>>>>();
+        QStringList folders;
         for (const PendingLayer& layer : self->m_pendingLayers) {
+            folders.append(layer.maskFolder);
             if (!layer.olderStrokes)
-                reads.push_back(std::async(std::launch::async, [folder = layer.maskFolder] {
+                reads->push_back(std::async(std::launch::async, [folder = layer.maskFolder] {
                     return std::shared_ptr<OVBrushPathImage>(OVBrushPathImage::readFromFolder(folder));
                 }));
         }
-        std::vector<std::shared_ptr<OVBrushPathImage>> masks;
-        size_t read = 0;
-        for (const PendingLayer& layer : self->m_pendingLayers) {
-            blueprints.push_back(layer.blueprint);
-            settings.append(layer.values);
-            masks.push_back(layer.olderStrokes
-                                ? self->convertOldSettings(*layer.olderStrokes, layer.blueprint)
-                                : reads[read++].get());
-        }
-        // Loading is no step the user could undo.
-        controller->setUndoManager(nullptr);
-        if (const auto chain = controller->toolChain())
-            chain->insertPhotoToolsWithBlueprints(blueprints, settings, masks, 0);
-        self->m_pendingLayers.clear();
-        controller->setUndoManager(self->undoManager());
-        controller->stopActivity(loading);
+        insertWhenRead(weak, controller, loading, folders, reads);
     });
+}
+
+void GMDocument::insertWhenRead(
+    const std::weak_ptr<pf::Document>& weak, const std::shared_ptr<GMDocumentWindowController>& controller,
+    const QString& loading, const QStringList& folders,
+    const std::shared_ptr<std::vector<std::future<std::shared_ptr<OVBrushPathImage>>>>& reads)
+{
+    const bool ready = std::all_of(reads->begin(), reads->end(), [](const auto& read) {
+        return read.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+    if (!ready) {
+        pf::runOnMainAfter(0.01, [weak, controller, loading, folders, reads] {
+            insertWhenRead(weak, controller, loading, folders, reads);
+        });
+        return;
+    }
+    auto self = std::static_pointer_cast<GMDocument>(weak.lock());
+    const auto samePending = [&] {
+        if (self->m_pendingLayers.size() != size_t(folders.size()))
+            return false;
+        for (size_t i = 0; i < self->m_pendingLayers.size(); ++i)
+            if (self->m_pendingLayers[i].maskFolder != folders[qsizetype(i)])
+                return false;
+        return true;
+    };
+    // Closed, handed to another window or read again meanwhile: what was decoded is let go here.
+    if (!self || self->m_windowController != controller || !samePending()) {
+        controller->stopActivity(loading);
+        return;
+    }
+    std::vector<std::shared_ptr<GMEffectBlueprint>> blueprints;
+    QVariantList settings;
+    std::vector<std::shared_ptr<OVBrushPathImage>> masks;
+    size_t read = 0;
+    for (const PendingLayer& layer : self->m_pendingLayers) {
+        blueprints.push_back(layer.blueprint);
+        settings.append(layer.values);
+        masks.push_back(layer.olderStrokes ? self->convertOldSettings(*layer.olderStrokes, layer.blueprint)
+                                           : (*reads)[read++].get());
+    }
+    // Loading is no step the user could undo.
+    controller->setUndoManager(nullptr);
+    if (const auto chain = controller->toolChain())
+        chain->insertPhotoToolsWithBlueprints(blueprints, settings, masks, 0);
+    self->m_pendingLayers.clear();
+    controller->setUndoManager(self->undoManager());
+    controller->stopActivity(loading);
 }
 
 void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperation operation,

@@ -7,7 +7,9 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -89,6 +91,13 @@ private:
     void resetContents();
     bool readPlainImage(const QString& path, QString* errorMessage);
     void insertPendingLayers();
+    // Puts the pending layers into the chain once every mask folder in `reads` is decoded, looking again
+    // a moment later until then; nothing when the document has gone or its pending layers changed.
+    static void
+    insertWhenRead(const std::weak_ptr<pf::Document>& weak,
+                   const std::shared_ptr<GMDocumentWindowController>& controller, const QString& loading,
+                   const QStringList& folders,
+                   const std::shared_ptr<std::vector<std::future<std::shared_ptr<OVBrushPathImage>>>>& reads);
     std::shared_ptr<Snapshot> takeSnapshot(bool wantFullImage);
     bool writePackage(Snapshot& snapshot, const QString& path, QString* errorMessage);
     QByteArray originalJPEG(const Snapshot& snapshot);
