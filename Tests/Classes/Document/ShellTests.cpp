@@ -2,6 +2,8 @@
 #include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/OVSystemInfo.h"
+#include "Classes/Framework/Toolkit/OVCachedImage.h"
+#include "Classes/Framework/Toolkit/OVTempCleaner.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/Bundle.h"
@@ -16,6 +18,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrlQuery>
 #include <gtest/gtest.h>
 
@@ -317,4 +320,62 @@ TEST(ShellChild, SecondStart)
         GTEST_SKIP() << "run by ASecondStartHandsItsFilesToTheFirstAndLeavesTheCacheAlone";
     GMApplicationDelegate second;
     EXPECT_FALSE(second.claimSingleInstance({picture}));
+}
+
+// The application's start and quit in a second process: what it registered for deletion between them
+// is gone afterwards, with its folder, and the temporary folder itself stays.
+TEST_F(Shell, QuittingDeletesTheRegisteredTemporaryFilesAndKeepsTheTemporaryFolder)
+{
+    const QString tmp = m_dir.filePath("tmp");
+    ASSERT_TRUE(QDir().mkpath(tmp));
+    const QString report = m_dir.filePath("report.txt");
+    ChildProcess child;
+    ASSERT_TRUE(child.start(QCoreApplication::applicationFilePath(),
+                            {"--gtest_filter=ShellChild.StartAndQuit"},
+                            {{"GLIMORA_START_AND_QUIT", report},
+                             {"TMPDIR", tmp},
+                             {"PF_APPLICATION_SUPPORT_DIR", m_dir.filePath("child-app")},
+                             {"PF_USER_DEFAULTS_FILE", m_dir.filePath("child-defaults.conf")}}));
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitCode(), 0) << child.output().toStdString() << child.errors().toStdString();
+    QFile file(report);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << child.output().toStdString();
+    const QStringList paths = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(paths.size(), 2);
+    for (const QString& path : paths)
+        EXPECT_TRUE(path.startsWith(tmp + u'/')) << path.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(paths[0])) << "the registered file";
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(paths[0]).absolutePath())) << "its folder";
+    EXPECT_FALSE(QFileInfo::exists(paths[1])) << "a cached image's disk copy";
+    EXPECT_TRUE(QFileInfo(tmp).isDir()) << "the temporary folder stays";
+}
+
+// Run by the test above in a second process: starts as the application does, registers a file and
+// caches an image, then quits through the Quit command.
+TEST(ShellChild, StartAndQuit)
+{
+    const QString report = qEnvironmentVariable("GLIMORA_START_AND_QUIT");
+    if (report.isEmpty())
+        GTEST_SKIP() << "run by QuittingDeletesTheRegisteredTemporaryFilesAndKeepsTheTemporaryFolder";
+    GMApplicationDelegate delegate;
+    ASSERT_TRUE(delegate.claimSingleInstance({}));
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &delegate,
+                     [&] { delegate.applicationWillTerminate(); });
+    delegate.applicationDidFinishLaunching({});
+
+    const QString registered = OVTempCleaner::sharedTempCleaner().fileURLForName("notes.txt");
+    QFile note(registered);
+    ASSERT_TRUE(note.open(QIODevice::WriteOnly) && note.write("temporary") > 0);
+    note.close();
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    const auto cached = OVCachedImage::initWithNSImage(picture);
+    ASSERT_TRUE(cached && QFileInfo::exists(registered) && QFileInfo::exists(cached->imageURL()));
+    QFile out(report);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write((registered + u'\n' + cached->imageURL() + u'\n').toUtf8());
+    out.close();
+
+    QTimer::singleShot(0, &delegate, [&] { delegate.terminate(); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
 }
