@@ -2,11 +2,13 @@
 
 #include "Platform/UI/View.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QStyleFactory>
 #include <QStyleOptionMenuItem>
 
 namespace pf {
@@ -25,6 +27,9 @@ const char* const trailingProperty = "pfTrailing";
 class TrailingPartStyle : public QProxyStyle
 {
 public:
+    // Over a style of the application's own kind (the proxy owns it).
+    TrailingPartStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override
     {
@@ -128,7 +133,6 @@ void Menu::setTitle(QAction* item, const QString& title)
 void Menu::setTitleWithTrailingPart(QAction* item, const QString& title, const QString& trailing)
 {
     if (!trailing.isEmpty() && !property("pfTrailingStyle").toBool()) {
-        // Without a base the proxy follows the application's style and owns nothing.
         auto* style = new TrailingPartStyle;
         style->setParent(this);
         setStyle(style);

@@ -20,6 +20,7 @@
 #include "Tests/GallerySupport.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QPainter>
 #include <QTest>
 #include <cstdio>
@@ -88,7 +89,7 @@ void menuStep()
         label(QStringLiteral("Colour scheme"), 12).drawAtPoint(painter, Point(20, 220));
     }));
     window->show();
-    QTest::qWaitForWindowExposed(window);
+    check(QTest::qWaitForWindowExposed(window), "the window shows");
     pf::Menu menu;
     PopUpButtonORVExtension::addEntries(menu,
                                         {"Plain", "Colours-", "ColoursWarm", "ColoursCold", "-", "Other"});
@@ -135,7 +136,7 @@ void textStep()
         }
     }));
     window->show();
-    QTest::qWaitForWindowExposed(window);
+    check(QTest::qWaitForWindowExposed(window), "the window shows");
     check(AttributedStringORVExtension::truncatedStringWithWidth(label(sentence), 8).string() ==
               QStringLiteral("\u2026"),
           "narrower than an ellipsis gives the ellipsis alone");
@@ -177,7 +178,7 @@ void layerStep(const QImage& portrait)
     check(LayerORVExtension::transparencyAt(*copy, Point(120, 120)) > 0.99,
           "the copy is opaque in its middle");
     window->show();
-    QTest::qWaitForWindowExposed(window);
+    check(QTest::qWaitForWindowExposed(window), "the window shows");
     settle();
     save(window->grab().toImage(), QStringLiteral("03-layer-and-duplicate"));
     delete window;
@@ -197,17 +198,21 @@ void framelessStep(const QImage& portrait)
         pf::drawImage(painter, portrait, view.bounds().insetBy(6, 6));
     }));
     window->show();
-    QTest::qWaitForWindowExposed(window);
+    check(QTest::qWaitForWindowExposed(window), "the window shows");
     settle();
     save(GalleryShots::screenshot(backdrop), QStringLiteral("04-frameless-before-drag"));
     const Rect before = window->frame();
     // The pointer moves on the screen; the window follows it, so each position is given in the window's
     // coordinates of the moment.
     const QPoint start = window->mapToGlobal(QPoint(130, 130));
+    QCursor::setPos(start);
+    settle(50);
     QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, QPoint(130, 130));
     for (int step = 1; step <= 10; ++step) {
-        QTest::mouseMove(window->windowHandle(), window->mapFromGlobal(start + QPoint(step * 20, step * 6)));
-        settle(20);
+        const QPoint global = start + QPoint(step * 20, step * 6);
+        QCursor::setPos(global);
+        QTest::mouseMove(window->windowHandle(), window->mapFromGlobal(global));
+        settle(30);
     }
     QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {},
                         window->mapFromGlobal(start + QPoint(200, 60)));
@@ -245,7 +250,7 @@ void childPanelStep()
         keyStrip(Rect(0, 0, 220, 160), QStringLiteral("Panel"), QColor(52, 56, 64)));
     parent->addChildWindow(child);
     parent->show();
-    QTest::qWaitForWindowExposed(parent);
+    check(QTest::qWaitForWindowExposed(parent), "the window shows");
     child->makeKeyWindow();
     parent->update();
     child->update();

@@ -3,6 +3,7 @@
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/OVSystemInfo.h"
 #include "Classes/Framework/Toolkit/OVCachedImage.h"
+#include "Classes/Framework/Toolkit/OVChildSupportWindow.h"
 #include "Classes/Framework/Toolkit/OVTempCleaner.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "DocumentTestSupport.h"
@@ -378,4 +379,27 @@ TEST(ShellChild, StartAndQuit)
 
     QTimer::singleShot(0, &delegate, [&] { delegate.terminate(); });
     EXPECT_EQ(QCoreApplication::exec(), 0);
+}
+
+// The Close command acts on the key window, which may be a panel handing the close to its owner, and
+// only when that window enables the command.
+TEST(ShellClose, TheCloseCommandGoesToTheKeyWindowAndAsksItFirst)
+{
+    GMApplicationDelegate delegate;
+    QAction* close = delegate.action("Close");
+    ASSERT_TRUE(close);
+    OVChildSupportWindow parent(pf::Rect(100, 100, 300, 200), pf::Window::Titled | pf::Window::Closable);
+    auto* panel = new OVChildSupportWindow(pf::Rect(120, 120, 100, 80), pf::Window::Borderless);
+    panel->setIsChildWindow(true);
+    parent.addChildWindow(panel);
+    parent.show();
+    panel->makeKeyWindow();
+    close->trigger();
+    EXPECT_FALSE(parent.isVisible()) << "the panel's owner closed";
+
+    pf::Window borderless(pf::Rect(100, 100, 100, 100), pf::Window::Borderless);
+    borderless.show();
+    borderless.makeKeyWindow();
+    close->trigger();
+    EXPECT_TRUE(borderless.isVisible()) << "a window without a close button keeps the command disabled";
 }
