@@ -342,12 +342,13 @@ TEST_F(Shell, QuittingDeletesTheRegisteredTemporaryFilesAndKeepsTheTemporaryFold
     QFile file(report);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << child.output().toStdString();
     const QStringList paths = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(paths.size(), 2);
+    ASSERT_EQ(paths.size(), 3);
     for (const QString& path : paths)
         EXPECT_TRUE(path.startsWith(tmp + u'/')) << path.toStdString();
     EXPECT_FALSE(QFileInfo::exists(paths[0])) << "the registered file";
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(paths[0]).absolutePath())) << "its folder";
     EXPECT_FALSE(QFileInfo::exists(paths[1])) << "a cached image's disk copy";
+    EXPECT_FALSE(QFileInfo::exists(paths[2])) << "a file registered directly in the temporary folder";
     EXPECT_TRUE(QFileInfo(tmp).isDir()) << "the temporary folder stays";
 }
 
@@ -364,17 +365,21 @@ TEST(ShellChild, StartAndQuit)
                      [&] { delegate.applicationWillTerminate(); });
     delegate.applicationDidFinishLaunching({});
 
-    const QString registered = OVTempCleaner::sharedTempCleaner().fileURLForName("notes.txt");
-    QFile note(registered);
-    ASSERT_TRUE(note.open(QIODevice::WriteOnly) && note.write("temporary") > 0);
-    note.close();
+    // The image goes first at quit, so the files registered after it may leave the folder empty.
     QImage picture(8, 8, QImage::Format_RGB32);
     picture.fill(Qt::darkCyan);
     const auto cached = OVCachedImage::initWithNSImage(picture);
-    ASSERT_TRUE(cached && QFileInfo::exists(registered) && QFileInfo::exists(cached->imageURL()));
+    const QString registered = OVTempCleaner::sharedTempCleaner().fileURLForName("notes.txt");
+    const QString direct = OVTempCleaner::tempURLWithExtension("txt");
+    OVTempCleaner::sharedTempCleaner().addFile(direct);
+    for (const QString& path : {registered, direct}) {
+        QFile note(path);
+        ASSERT_TRUE(note.open(QIODevice::WriteOnly) && note.write("temporary") > 0);
+    }
+    ASSERT_TRUE(cached && QFileInfo::exists(cached->imageURL()));
     QFile out(report);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write((registered + u'\n' + cached->imageURL() + u'\n').toUtf8());
+    out.write((registered + u'\n' + cached->imageURL() + u'\n' + direct + u'\n').toUtf8());
     out.close();
 
     QTimer::singleShot(0, &delegate, [&] { delegate.terminate(); });
