@@ -132,23 +132,52 @@ void drawCenteredVerticallyInRect(const pf::AttributedString& text, QPainter& pa
 pf::AttributedString truncatedStringWithWidth(const pf::AttributedString& text, int width)
 {
     const int length = text.length();
-    if (text.size().width <= width)
+    if (length == 0)
         return text;
-    // Dropping characters one by one from all but the last two finds the longest beginning that fits;
-    // the width grows with the characters kept, so bisection finds the same one.
+    QTextLayout layout;
+    layOut(text, layout, DBL_MAX, DBL_MAX);
+    // The width on one line, as pf::AttributedString::size() measures it, from the same layout.
+    const double drawnWidth =
+        layout.lineCount() == 1 ? std::ceil(layout.lineAt(0).naturalTextWidth()) : text.size().width;
+    if (drawnWidth <= width)
+        return text;
+    // Dropping characters one by one from all but the last two finds the longest beginning that fits.
+    // The width grows with the characters kept, so the same one is found from the positions of the
+    // characters in one layout of the whole text (bisection), then checked on the real candidates
+    // around it (kerning and rounding may differ by a little).
     const auto fits = [&](int kept) { return prefixWithEllipsis(text, kept).size().width <= width; };
-    int low = 0, high = std::max(0, length - 2);
-    if (fits(high))
-        return prefixWithEllipsis(text, high);
-    // fits(high) is false; find the largest kept < high that fits, or 0 (the ellipsis alone).
-    while (high - low > 1) {
-        const int middle = low + (high - low) / 2;
-        if (fits(middle))
-            low = middle;
-        else
-            high = middle;
+    const int longest = std::max(0, length - 2);
+    const QFontMetricsF metrics(text.attributesAt(length - 1).font);
+    const double ellipsisWidth = metrics.horizontalAdvance(ellipsis);
+    int kept = 0;
+    if (layout.lineCount() == 1) {
+        const QTextLine line = layout.lineAt(0);
+        int low = 0, high = longest + 1; // x(low) fits, x(high) does not
+        while (high - low > 1) {
+            const int middle = low + (high - low) / 2;
+            if (line.cursorToX(middle) + ellipsisWidth <= width)
+                low = middle;
+            else
+                high = middle;
+        }
+        kept = low;
+    } else {
+        // Line breaks in the text: bisection on the candidates themselves.
+        int low = 0, high = longest + 1;
+        while (high - low > 1) {
+            const int middle = low + (high - low) / 2;
+            if (fits(middle))
+                low = middle;
+            else
+                high = middle;
+        }
+        kept = low;
     }
-    return prefixWithEllipsis(text, low);
+    while (kept > 0 && !fits(kept))
+        --kept;
+    while (kept < longest && fits(kept + 1))
+        ++kept;
+    return prefixWithEllipsis(text, kept);
 }
 
 } // namespace AttributedStringORVExtension
