@@ -125,6 +125,16 @@ TEST(CachedImage, VectorImagesRenderAtAUsefulSize)
         EXPECT_EQ(cached->ciImageForSize(pf::Size(3000, 100)).extent().size, pf::Size(3000, 1500));
         EXPECT_EQ(cached->ciImageForSize(pf::Size(300, 100)).extent().size, pf::Size(1536, 768));
     }
+    // Both sides are rounded: 33 x 15.36 = 506.88 points high.
+    QFile svg(dir.filePath(QStringLiteral("wide.svg")));
+    ASSERT_TRUE(svg.open(QIODevice::WriteOnly));
+    svg.write("<svg xmlns='http://www.w3.org/2000/svg' width='100' height='33'><rect width='100' "
+              "height='33'/></svg>");
+    svg.close();
+    auto wide = OVCachedImage::initWithImageAtURL(svg.fileName());
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->cgImage().size(), QSize(1536, 507));
+    EXPECT_EQ(wide->ciImageForSize(pf::Size(3000, 10)).extent().size, pf::Size(3000, 990));
 }
 
 TEST(CachedImage, UnreadableFilesGiveNoImage)
