@@ -84,6 +84,29 @@ TEST(CachedImage, DiskCopiesKeepTransparencyAndGoWithTheImage)
         EXPECT_FALSE(QFileInfo::exists(disk));
         EXPECT_TRUE(cached->imageURL().isEmpty());
     }
+    // A disk copy that cannot be written is logged; the memory copy then stays for good.
+    QFile blocker(dir.filePath(QStringLiteral("not-a-folder")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(blocker.fileName()));
+    {
+        pf::SteppedClock clock;
+        pf::LogCapture log;
+        auto unsaved = OVCachedImage::cachedNSImage(picture(false), 1);
+        EXPECT_TRUE(unsaved->imageURL().isEmpty());
+        EXPECT_TRUE(log.contains(QStringLiteral("Warning: Could not write")));
+        clock.advance(10);
+        EXPECT_TRUE(unsaved->isCached());
+        QString error;
+        EXPECT_FALSE(unsaved->writeToURL(dir.filePath(QStringLiteral("x.jpg")), &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
+    if (oldTmp.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", oldTmp);
+
     auto released = OVCachedImage::initWithNSImage(picture(false));
     const QString disk = released->imageURL();
     released.reset();
