@@ -112,7 +112,7 @@ GMScenePreviewWindow::GMScenePreviewWindow(const Image& background, const Image&
         return button;
     };
     m_flatSwitch = makeSwitch(QStringLiteral("Flat"), Rect(16, 11, 84, 22));
-    m_finalQualitySwitch = makeSwitch(QStringLiteral("Final Quality"), Rect(110, 11, 110, 22));
+    m_finalQualitySwitch = makeSwitch(QStringLiteral("Final Quality"), Rect(110, 11, 124, 22));
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();

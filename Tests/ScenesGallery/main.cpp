@@ -157,9 +157,10 @@ QList<QVariantMap> featheredSprites()
                            {"rotation.z", rz}};
     };
     // At a 720-pixel width one half width is 360 pixels: each image is made at its rectangle's size.
+    // Soft edges are blended in the order the sprites come, so they come from the back to the front.
     return {
-        sprite(featheredPanel(360, 288, QColor(224, 86, 72), 36), -0.35, 0.05, 0.1, 1.0, 0.8, 0, 20, -8),
         sprite(featheredPanel(324, 324, QColor(86, 170, 110), 36), 0.05, -0.05, -0.25, 0.9, 0.9, 10, -15, 12),
+        sprite(featheredPanel(360, 288, QColor(224, 86, 72), 36), -0.35, 0.05, 0.1, 1.0, 0.8, 0, 20, -8),
         sprite(featheredPanel(288, 216, QColor(78, 128, 214), 36), 0.35, 0.08, 0.3, 0.8, 0.6, -12, -25, 4),
     };
 }
@@ -185,13 +186,15 @@ void flatAndPerspective(const Image& portrait)
     deep.setDepthFactor(3);
     // The same sprites in both: the 2D renderer uses their location, z rotation and anchor only.
     QList<QVariantMap> sprites;
-    QVariantMap card = GMScenePreviewWindow::cardSprite(portrait, Size(640, 400));
-    card.insert("size.width", 0.8);
-    card.insert("size.height", 0.8);
-    card.insert("location.x", -0.4);
-    card.insert("image",
-                QVariant::fromValue(portrait.imageByApplyingTransform(AffineTransform::scale(0.5, 0.5))));
-    card.insert("rotation.z", 6.0);
+    // The card tilted away as in the preview window, which only the 3D renderer shows.
+    const QVariantMap card{
+        {"image", QVariant::fromValue(portrait.imageByApplyingTransform(AffineTransform::scale(0.5, 0.5)))},
+        {"location.x", -0.4},
+        {"size.width", 0.8},
+        {"size.height", 0.8},
+        {"rotation.x", 8.0},
+        {"rotation.y", -25.0},
+        {"rotation.z", 6.0}};
     sprites << card;
     QVariantMap panel{{"image", QVariant::fromValue(featheredPanel(256, 192, QColor(224, 170, 72), 30))},
                       {"location.x", 0.35},

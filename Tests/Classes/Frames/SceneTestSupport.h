@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Image/Bitmap.h"
+#include "Platform/Image/Color.h"
 #include "Platform/Image/Image.h"
 #include "Platform/Image/RenderContext.h"
 
