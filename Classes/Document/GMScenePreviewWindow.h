@@ -2,15 +2,13 @@
 
 #include "Platform/Foundation/Size.h"
 #include "Platform/Image/Image.h"
+#include "Platform/UI/Window.h"
 
 #include <QImage>
 #include <QPointer>
 #include <QVariantMap>
 
 class OVButton;
-namespace pf {
-class Window;
-}
 
 // A plain picture window showing the document's picture as a card standing in a scene over a
 // background: turned away a little (rotation y -25 degrees, x 8 degrees, depth factor 3), 1.2 half
