@@ -3,6 +3,8 @@
 #include "Platform/Image/GL/SceneRasterizerContext.h"
 
 #include <GLES3/gl32.h>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -366,17 +368,25 @@ private:
             drawQuad(j);
 
         // Each sprite's translucent parts, only where it is the nearest surface: the stencil marks where
-        // its every fragment beats the opaque parts of all the others.
+        // its every fragment beats the opaque parts of all the others. Only the pixels the sprite can
+        // cover are read afterwards, so each round works inside the sprite's bounding box.
+        std::vector<Box> boxes;
+        for (const SceneRasterizer::Quad* quad : quads)
+            boxes.push_back(boundingBox(*quad));
         glEnable(GL_STENCIL_TEST);
+        glEnable(GL_SCISSOR_TEST);
         glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
         for (size_t i = first; i < quads.size(); ++i) {
             // A sprite without translucent texels has nothing to add here: every fragment of the
             // colour step below would be discarded.
-            if (!translucent[size_t(quads[i]->texture)])
+            if (!translucent[size_t(quads[i]->texture)] || boxes[i].empty())
                 continue;
+            glScissor(boxes[i].x0, boxes[i].y0, boxes[i].x1 - boxes[i].x0, boxes[i].y1 - boxes[i].y0);
             glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
             glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
             for (size_t j = first; j < quads.size(); ++j) {
+                if (j != i && !boxes[i].intersects(boxes[j]))
+                    continue;
                 glUniform1i(m_alphaTest, j == i ? PassAll : PassOpaque);
                 glStencilFunc(GL_ALWAYS, j == i ? 1 : 0, 0xff);
                 drawQuad(j);
@@ -386,7 +396,42 @@ private:
             glStencilFunc(GL_EQUAL, 1, 0xff);
             drawQuad(i);
         }
+        glDisable(GL_SCISSOR_TEST);
         glDisable(GL_STENCIL_TEST);
+    }
+
+    // Whole pixels, x0 <= x < x1 and y0 <= y < y1 from the bottom.
+    struct Box
+    {
+        int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        bool empty() const { return x1 <= x0 || y1 <= y0; }
+        bool intersects(const Box& other) const
+        {
+            return x0 < other.x1 && other.x0 < x1 && y0 < other.y1 && other.y0 < y1;
+        }
+    };
+
+    // The pixels a quad can cover, a pixel to spare on each side; the whole output when a corner lies
+    // at or behind the eye, where projecting the corners says nothing.
+    Box boundingBox(const SceneRasterizer::Quad& quad) const
+    {
+        const Box whole{0, 0, m_scene.width, m_scene.height};
+        const std::array<float, 16>& p = m_scene.projection;
+        double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+        for (const std::array<double, 3>& c : quad.corners) {
+            const double x = p[0] * c[0] + p[4] * c[1] + p[8] * c[2] + p[12];
+            const double y = p[1] * c[0] + p[5] * c[1] + p[9] * c[2] + p[13];
+            const double w = p[3] * c[0] + p[7] * c[1] + p[11] * c[2] + p[15];
+            if (!(w > 1e-9) || !std::isfinite(x) || !std::isfinite(y))
+                return whole;
+            const double px = (x / w + 1) / 2 * m_scene.width;
+            const double py = (y / w + 1) / 2 * m_scene.height;
+            minX = std::min(minX, px), maxX = std::max(maxX, px);
+            minY = std::min(minY, py), maxY = std::max(maxY, py);
+        }
+        auto clampTo = [](double v, int limit) { return int(std::clamp(v, 0.0, double(limit))); };
+        return {clampTo(std::floor(minX) - 1, m_scene.width), clampTo(std::floor(minY) - 1, m_scene.height),
+                clampTo(std::ceil(maxX) + 1, m_scene.width), clampTo(std::ceil(maxY) + 1, m_scene.height)};
     }
 
     std::optional<Bitmap> readBack()

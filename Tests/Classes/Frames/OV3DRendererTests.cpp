@@ -120,26 +120,31 @@ TEST(OV3DRenderer, OpaquePartsHideAndTranslucentPartsBlendInLinearLight)
 
 TEST(OV3DRenderer, InOnePlaneLaterSpritesLieOverEarlierOnes)
 {
-    // The feathered red sprite (16..48 x 8..40, soft outer 8 pixels) between two opaque ones in its
+    // The feathered red sprite (16..48 x 16..48, soft outer 8 pixels) between two opaque ones in its
     // plane: a blue one added before it under its right edge, a green one added after it over its left.
+    // All sit 8 pixels above the middle, so that nothing is symmetric about it.
     OV3DRenderer renderer;
     renderer.setDepthFactor(3);
     renderer.addSprite(
-        sprite(solid(8, 8, Blue), {{"location.x", 0.625}, {"size.width", 0.5}, {"size.height", 0.5}}));
+        sprite(solid(8, 8, Blue),
+               {{"location.x", 0.625}, {"location.y", 0.25}, {"size.width", 0.5}, {"size.height", 0.5}}));
     renderer.addSprite(
         sprite(picture(32, 32,
                        [](int x, int y) {
                            const bool edge = x < 8 || x >= 24 || y < 8 || y >= 24;
                            return std::array<double, 4>{Red[0], Red[1], Red[2], edge ? 0.5 : 1.0};
                        }),
-               {{"size.width", 1.0}, {"size.height", 1.0}}));
+               {{"location.y", 0.25}, {"size.width", 1.0}, {"size.height", 1.0}}));
     renderer.addSprite(
-        sprite(solid(8, 8, Green), {{"location.x", -0.625}, {"size.width", 0.5}, {"size.height", 0.5}}));
+        sprite(solid(8, 8, Green),
+               {{"location.x", -0.625}, {"location.y", 0.25}, {"size.width", 0.5}, {"size.height", 0.5}}));
     const Pixels pixels = render(renderer, solid(W, H, Ground));
     ASSERT_FALSE(pixels.isNull());
-    EXPECT_LE(difference(pixels.at(45, 24), over(Red, 0.5, Blue)), 2) << "soft edge over the earlier sprite";
-    EXPECT_LE(difference(pixels.at(17, 24), throughTexture(Green)), 2)
+    EXPECT_LE(difference(pixels.at(45, 32), over(Red, 0.5, Blue)), 2) << "soft edge over the earlier sprite";
+    EXPECT_LE(difference(pixels.at(17, 32), throughTexture(Green)), 2)
         << "the later sprite over the soft edge";
+    EXPECT_LE(difference(pixels.at(32, 18), over(Red, 0.5, Ground)), 2) << "the lower soft edge";
+    EXPECT_LE(difference(pixels.at(32, 44), over(Red, 0.5, Ground)), 2) << "the upper soft edge";
 }
 
 TEST(OV3DRenderer, WhiteWhereNothingIsDrawnAndFlatGreyComesBack)
