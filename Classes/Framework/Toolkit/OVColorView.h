@@ -4,6 +4,7 @@
 #include "Platform/Image/PaintColor.h"
 #include "Platform/UI/View.h"
 
+#include <QPainterPath>
 #include <optional>
 
 // A view that paints a rounded rectangle: a solid colour or a tiled pattern, a gradient at an angle over

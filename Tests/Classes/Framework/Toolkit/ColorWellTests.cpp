@@ -46,8 +46,8 @@ TEST(OVColorWell, OpeningThePanelShowsTheWellsColourAndOpacityOnlyWhenAsked)
         EXPECT_EQ(panel.dialog()->testOption(QColorDialog::ShowAlphaChannel), alpha);
         EXPECT_EQ(actions, 0);
         // Picking in the panel recolours the well and sends one action.
-        panel.dialog()->setCurrentColor(QColor(0, 255, 0));
-        EXPECT_EQ(well.color().toQColor(), QColor(0, 255, 0));
+        panel.dialog()->setCurrentColor(QColor(0, 255, 0, panel.color().alpha()));
+        EXPECT_EQ(well.color().toQColor(), QColor(0, 255, 0, panel.color().alpha()));
         EXPECT_EQ(actions, 1);
     }
 }

@@ -184,8 +184,9 @@ TEST(OVGradientPicker, KeyTable)
         } else {
             EXPECT_NEAR(p.picker->locationAt(2), c.location, 1e-12);
         }
-        if (c.key == KeyCode::Escape)
+        if (c.key == KeyCode::Escape) {
             EXPECT_NE(p.w.window.firstResponder(), p.picker);
+        }
     }
 }
 
@@ -193,9 +194,10 @@ TEST(OVGradientPicker, MovesStayStrictlyBetweenNeighboursAndFollowTheStripWidth)
 {
     Picker p;
     p.setStops(fourStops);
-    EXPECT_FALSE(p.picker->changeLocationAtIndex(0.3, 2));
+    const double previous = p.picker->locationAt(1), next = p.picker->locationAt(3);
+    EXPECT_FALSE(p.picker->changeLocationAtIndex(next, 2));
     EXPECT_FALSE(p.picker->changeLocationAtIndex(0.35, 2));
-    EXPECT_FALSE(p.picker->changeLocationAtIndex(0.2, 2));
+    EXPECT_FALSE(p.picker->changeLocationAtIndex(previous, 2));
     EXPECT_TRUE(p.picker->changeLocationAtIndex(0.29, 2));
     EXPECT_FALSE(p.picker->changeLocationAtIndex(0.5, 0));
     EXPECT_FALSE(p.picker->changeLocationAtIndex(0.5, 4));
@@ -226,9 +228,9 @@ TEST(OVGradientPicker, ThePanelEditsTheSelectedStopWithOneAction)
     EXPECT_EQ(panel.color(), QColor(255, 0, 0)) << "the panel shows the stop";
     EXPECT_TRUE(panel.dialog()->testOption(QColorDialog::ShowAlphaChannel));
     EXPECT_EQ(p.actions, 0);
-    panel.dialog()->setCurrentColor(QColor(0, 0, 255, 128));
+    panel.dialog()->setCurrentColor(QColor(0, 0, 255));
     EXPECT_EQ(p.actions, 1);
-    EXPECT_EQ(p.picker->colorAt(1).toQColor(), QColor(0, 0, 255, 128));
+    EXPECT_EQ(p.picker->colorAt(1).toQColor(), QColor(0, 0, 255));
     EXPECT_EQ(p.picker->colorAt(1).space(), PaintColor::Space::GenericRGB);
 
     // Tabbing to another stop shows it in the panel.
