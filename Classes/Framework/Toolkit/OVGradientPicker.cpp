@@ -531,8 +531,10 @@ void OVGradientPicker::drawRect(QPainter& painter, const pf::Rect&)
                       over ? 1.0 : 0.7);
     }
 
-    // Where a click would add a stop: a line across the strip, unless the pointer is over a marker.
-    if (pointer && strip.contains(*pointer) && strip.width() > 0) {
+    // Where a click would add a stop: a line across the strip, unless the pointer is over a marker, or
+    // over the delete icon, where a click removes the selected stop instead.
+    const bool overIcon = pointer && hasInnerSelection() && deleteIconRect().contains(*pointer);
+    if (pointer && !overIcon && strip.contains(*pointer) && strip.width() > 0) {
         bool nearStop = false;
         for (int i = 0; i < numberOfStops() && !nearStop; ++i)
             nearStop = std::abs(stopX(i) - pointer->x) < m_triWidth / 2 - 1;

@@ -188,6 +188,7 @@ TEST(OVFittedTextCell, LeavesTheFontAloneWhenNothingCanFit)
         pf::Size size;
     } cases[] = {
         {"empty text", QString(), pf::Size(200, 50)},
+        {"only line breaks", QStringLiteral("\n\n"), pf::Size(200, 50)},
         {"a field without width", QStringLiteral("42"), pf::Size(0, 50)},
         {"a field without height", QStringLiteral("42"), pf::Size(200, 0)},
     };
