@@ -61,11 +61,12 @@ void ColorPanel::make() const
             if (!self->m_pending)
                 return;
             self->m_pending = false;
-            qApp->removeEventFilter(self->m_dialog->findChild<PanelWatcher*>());
+            qApp->removeEventFilter(self->m_watcher);
             if (self->m_handler && self->m_dialog)
                 self->m_handler(self->m_dialog->currentColor());
         });
     m_dialog->installEventFilter(watcher);
+    m_watcher = watcher;
 }
 
 void ColorPanel::report(const QColor& color)
@@ -79,7 +80,7 @@ void ColorPanel::report(const QColor& color)
     // Not continuous and the user still drags: the colour goes out when the button comes up.
     if (!m_pending) {
         m_pending = true;
-        qApp->installEventFilter(m_dialog->findChild<PanelWatcher*>());
+        qApp->installEventFilter(m_watcher);
     }
 }
 

@@ -47,6 +47,7 @@ private:
     void release();
 
     mutable QPointer<QColorDialog> m_dialog;
+    mutable QPointer<QObject> m_watcher;
     std::function<void(const QColor&)> m_handler;
     std::function<void()> m_released;
     const void* m_client = nullptr;

@@ -50,7 +50,7 @@ void TextField::setFont(const QFont& font)
     setNeedsDisplay();
 }
 
-void TextField::setTextColor(const PaintColor& color)
+void TextField::setTextColor(const QColor& color)
 {
     m_cell->setTextColor(color);
     styleEditor();
@@ -70,7 +70,7 @@ void TextField::setLineBreakMode(AttributedString::LineBreak mode)
     setNeedsDisplay();
 }
 
-void TextField::setBackgroundColor(const PaintColor& color)
+void TextField::setBackgroundColor(const QColor& color)
 {
     m_cell->setBackgroundColor(color);
     setNeedsDisplay();
@@ -174,9 +174,9 @@ void TextField::styleEditor()
         return;
     m_editor->setFont(m_cell->font());
     QPalette palette = m_editor->palette();
-    palette.setColor(QPalette::Text, m_cell->textColor().toQColor());
-    palette.setColor(QPalette::Base, m_cell->drawsBackground() ? m_cell->backgroundColor().toQColor()
-                                                               : QColor(Qt::transparent));
+    palette.setColor(QPalette::Text, m_cell->textColor());
+    palette.setColor(QPalette::Base,
+                     m_cell->drawsBackground() ? m_cell->backgroundColor() : QColor(Qt::transparent));
     m_editor->setPalette(palette);
     m_editor->setAutoFillBackground(false);
     Qt::Alignment horizontal = Qt::AlignLeft;
@@ -215,7 +215,7 @@ void TextField::drawRect(QPainter& painter, const Rect&)
     if (m_editing) {
         // The editor shows the text; the cell draws the background only.
         if (m_cell->drawsBackground())
-            painter.fillRect(bounds().toQRectF(), m_cell->backgroundColor().brush());
+            painter.fillRect(bounds().toQRectF(), m_cell->backgroundColor());
         return;
     }
     m_cell->drawWithFrame(painter, bounds(), this);

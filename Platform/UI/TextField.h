@@ -33,14 +33,14 @@ public:
     virtual void setStringValue(const QString& text);
     QFont font() const { return m_cell->font(); }
     virtual void setFont(const QFont& font);
-    PaintColor textColor() const { return m_cell->textColor(); }
-    void setTextColor(const PaintColor& color);
+    QColor textColor() const { return m_cell->textColor(); }
+    void setTextColor(const QColor& color);
     AttributedString::Alignment alignment() const { return m_cell->alignment(); }
     void setAlignment(AttributedString::Alignment alignment);
     AttributedString::LineBreak lineBreakMode() const { return m_cell->lineBreakMode(); }
     void setLineBreakMode(AttributedString::LineBreak mode);
-    PaintColor backgroundColor() const { return m_cell->backgroundColor(); }
-    void setBackgroundColor(const PaintColor& color);
+    QColor backgroundColor() const { return m_cell->backgroundColor(); }
+    void setBackgroundColor(const QColor& color);
     bool drawsBackground() const { return m_cell->drawsBackground(); }
     void setDrawsBackground(bool flag);
 

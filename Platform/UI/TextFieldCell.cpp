@@ -8,7 +8,7 @@ namespace pf {
 
 AttributedString TextFieldCell::attributedStringValue() const
 {
-    AttributedString text(m_string, TextAttributes{font(), m_textColor.toQColor()});
+    AttributedString text(m_string, TextAttributes{font(), m_textColor});
     text.setAlignment(m_alignment);
     text.setLineBreakMode(m_lineBreak);
     return text;
@@ -18,7 +18,7 @@ void TextFieldCell::drawWithFrame(QPainter& painter, const Rect& frame, View* vi
 {
     m_controlView = view;
     if (m_drawsBackground)
-        painter.fillRect(frame.toQRectF(), m_backgroundColor.brush());
+        painter.fillRect(frame.toQRectF(), m_backgroundColor);
     drawInteriorWithFrame(painter, frame, view);
 }
 

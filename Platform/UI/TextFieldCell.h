@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Platform/Foundation/Rect.h"
-#include "Platform/Image/PaintColor.h"
 #include "Platform/UI/AttributedString.h"
 #include "Platform/UI/View.h"
+#include <QColor>
 
 #include <QFont>
 #include <QPointer>
@@ -31,14 +31,14 @@ public:
     QFont font() const { return m_font ? *m_font : systemFont(12); }
     bool hasFont() const { return m_font.has_value(); }
     virtual void setFont(const QFont& font) { m_font = font; }
-    PaintColor textColor() const { return m_textColor; }
-    void setTextColor(const PaintColor& color) { m_textColor = color; }
+    QColor textColor() const { return m_textColor; }
+    void setTextColor(const QColor& color) { m_textColor = color; }
     AttributedString::Alignment alignment() const { return m_alignment; }
     void setAlignment(AttributedString::Alignment alignment) { m_alignment = alignment; }
     AttributedString::LineBreak lineBreakMode() const { return m_lineBreak; }
     void setLineBreakMode(AttributedString::LineBreak mode) { m_lineBreak = mode; }
-    PaintColor backgroundColor() const { return m_backgroundColor; }
-    void setBackgroundColor(const PaintColor& color) { m_backgroundColor = color; }
+    QColor backgroundColor() const { return m_backgroundColor; }
+    void setBackgroundColor(const QColor& color) { m_backgroundColor = color; }
     bool drawsBackground() const { return m_drawsBackground; }
     void setDrawsBackground(bool flag) { m_drawsBackground = flag; }
 
@@ -62,10 +62,10 @@ public:
 private:
     QString m_string;
     std::optional<QFont> m_font;
-    PaintColor m_textColor = PaintColor::calibratedWhite(0, 1);
+    QColor m_textColor = Qt::black;
     AttributedString::Alignment m_alignment = AttributedString::Alignment::Left;
     AttributedString::LineBreak m_lineBreak = AttributedString::LineBreak::Clip;
-    PaintColor m_backgroundColor = PaintColor::calibratedWhite(1, 1);
+    QColor m_backgroundColor = Qt::white;
     bool m_drawsBackground = false;
     QPointer<View> m_controlView;
 };

@@ -100,7 +100,7 @@ OVLabel* makeLabel(const QString& text, const Rect& frame, double size = 12)
 {
     auto* label = new OVLabel(frame);
     label->setFont(pf::systemFont(size));
-    label->setTextColor(PaintColor::calibratedRGB(0.84, 0.85, 0.87, 1));
+    label->setTextColor(QColor::fromRgbF(0.84, 0.85, 0.87));
     label->setStringValue(text);
     return label;
 }
@@ -168,7 +168,7 @@ void build(Controls& c, pf::View* content)
     content->addSubview(c.shrunk);
     c.disabled = makeLabel(QStringLiteral("Disabled"), Rect(190, 350, 190, 22));
     c.disabled->setDrawsBackground(true);
-    c.disabled->setBackgroundColor(PaintColor::calibratedRGB(0.36, 0.63, 0.9, 1));
+    c.disabled->setBackgroundColor(QColor::fromRgbF(0.36, 0.63, 0.9));
     c.disabled->setCornerRadius(6);
     c.disabled->setAlignment(pf::AttributedString::Alignment::Center);
     c.disabled->setEnabled(false);
@@ -232,9 +232,9 @@ void build(Controls& c, pf::View* content)
     auto fitted = [&](const Rect& frame) {
         auto* field = new pf::TextField(frame);
         field->setCell(std::make_unique<OVFittedTextCell>());
-        field->setTextColor(PaintColor::calibratedRGB(0.84, 0.85, 0.87, 1));
+        field->setTextColor(QColor::fromRgbF(0.84, 0.85, 0.87));
         field->setDrawsBackground(true);
-        field->setBackgroundColor(PaintColor::calibratedRGB(0.16, 0.17, 0.19, 1));
+        field->setBackgroundColor(QColor::fromRgbF(0.16, 0.17, 0.19));
         field->setStringValue(QStringLiteral("42%"));
         content->addSubview(field);
         return field;
@@ -243,18 +243,18 @@ void build(Controls& c, pf::View* content)
     c.fittedLarge = fitted(Rect(100, 60, 160, 60));
     auto* fontCell = new pf::TextField(Rect(290, 92, 150, 22));
     fontCell->setCell(std::make_unique<OVFontTextCell>());
-    fontCell->setTextColor(PaintColor::calibratedRGB(0.84, 0.85, 0.87, 1));
+    fontCell->setTextColor(QColor::fromRgbF(0.84, 0.85, 0.87));
     fontCell->setFont(pf::systemFont(12));
     fontCell->setDrawsBackground(true);
-    fontCell->setBackgroundColor(PaintColor::calibratedRGB(0.16, 0.17, 0.19, 1));
+    fontCell->setBackgroundColor(QColor::fromRgbF(0.16, 0.17, 0.19));
     fontCell->setStringValue(QStringLiteral("DejaVu Sans Condensed Bold Oblique"));
     content->addSubview(fontCell);
     auto* number = new OVTextField(Rect(460, 92, 80, 22));
     number->setEditable(true);
     number->setFormatter(new OVLeanientNumberFormatter(0, 100, 2, number));
-    number->setTextColor(PaintColor::calibratedRGB(0.84, 0.85, 0.87, 1));
+    number->setTextColor(QColor::fromRgbF(0.84, 0.85, 0.87));
     number->setDrawsBackground(true);
-    number->setBackgroundColor(PaintColor::calibratedRGB(0.16, 0.17, 0.19, 1));
+    number->setBackgroundColor(QColor::fromRgbF(0.16, 0.17, 0.19));
     number->setFont(pf::systemFont(12));
     number->setStringValue(QStringLiteral("12.5"));
     content->addSubview(number);

@@ -16,7 +16,7 @@ void OVFontTextCell::drawInteriorWithFrame(QPainter& painter, const pf::Rect& fr
     if (!(rect.width() > 0) || !(rect.height() > 0))
         return;
     pf::AttributedString text = attributedStringValue();
-    text.setColor(textColor().toQColor(), 0, text.length());
+    text.setColor(textColor(), 0, text.length());
     text.setLineBreakMode(pf::AttributedString::LineBreak::TruncateTail);
     text.drawInRect(painter, rect);
 }

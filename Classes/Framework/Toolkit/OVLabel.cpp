@@ -32,7 +32,7 @@ void OVLabel::setTextShadowName(const QString& name)
     OVShadowCatalog& catalog = OVShadowCatalog::sharedShadowCatalog();
     m_textShadow = catalog.shadowWithName(name);
     if (const std::optional<pf::PaintColor> color = catalog.textColorForShadowWithName(name))
-        setTextColor(*color);
+        setTextColor(color->toQColor());
 }
 
 void OVLabel::changeEvent(QEvent* event)
@@ -90,7 +90,7 @@ void OVLabel::drawRect(QPainter& painter, const pf::Rect&)
     if (drawsBackground()) {
         QPainterPath background;
         background.addRoundedRect(b.toQRectF(), m_cornerRadius, m_cornerRadius);
-        painter.fillPath(background, backgroundColor().brush());
+        painter.fillPath(background, backgroundColor());
     }
     const pf::AttributedString text = stringForDrawing();
     if (text.length() == 0 || b.width() <= 0 || b.height() <= 0)

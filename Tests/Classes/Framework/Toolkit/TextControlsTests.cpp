@@ -13,7 +13,6 @@
 
 namespace {
 
-using pf::PaintColor;
 using pf::Rect;
 
 class RecordingCell : public pf::TextFieldCell
@@ -70,7 +69,7 @@ OVLabel* label(const QString& text, double width, double pointSize = 20)
 {
     auto* l = new OVLabel(Rect(0, 0, width, 30));
     l->setFont(pf::systemFont(pointSize));
-    l->setTextColor(PaintColor::calibratedWhite(1, 1));
+    l->setTextColor(QColor(Qt::white));
     l->setStringValue(text);
     return l;
 }
@@ -92,7 +91,7 @@ TEST(OVLabel, DisabledDrawsAtHalfOpacityBackgroundIncluded)
 {
     std::unique_ptr<OVLabel> l(label(QStringLiteral("Size"), 80));
     l->setDrawsBackground(true);
-    l->setBackgroundColor(PaintColor::calibratedRGB(0.2, 0.4, 0.8, 1));
+    l->setBackgroundColor(QColor::fromRgbF(0.2, 0.4, 0.8));
     l->setCornerRadius(4);
     const QImage enabled = l->snapshot(1).convertToFormat(QImage::Format_ARGB32);
     l->setEnabled(false);
@@ -217,7 +216,7 @@ TEST(OVFontTextCell, DrawsCentredTenPointsInAndAtMostEighteenNarrower)
 {
     pf::TextField field(Rect(0, 0, 100, 30));
     field.setCell(std::make_unique<OVFontTextCell>());
-    field.setTextColor(PaintColor::calibratedWhite(1, 1));
+    field.setTextColor(QColor(Qt::white));
     field.setFont(pf::systemFont(13));
     field.setStringValue(QStringLiteral("Brightness of the highlights and shadows"));
     const pf::Rect rect = static_cast<OVFontTextCell*>(field.cell())->textRectForFrame(field.bounds());
