@@ -3,12 +3,14 @@
 // A shown window for the controls' tests, with synthesised input in a view's own coordinates.
 
 #include "Platform/UI/Event.h"
+#include "Platform/UI/EventRouter.h"
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
 
 #include <QApplication>
 #include <QTest>
+#include <optional>
 
 struct ControlsWindow
 {
@@ -19,6 +21,14 @@ struct ControlsWindow
     {
         window.show();
         window.makeKeyWindow();
+    }
+    // The pointer goes back where it was, so later tests find it as they expect.
+    ~ControlsWindow()
+    {
+        if (!m_pointerBefore)
+            return;
+        QTest::mouseMove(window.windowHandle(), window.mapFromGlobal(*m_pointerBefore));
+        QApplication::processEvents();
     }
 
     void add(pf::View* view) { window.contentView()->addSubview(view); }
@@ -41,8 +51,13 @@ struct ControlsWindow
     // Moves the real pointer (the offscreen platform's) to a point of a view.
     void movePointer(pf::View* view, pf::Point at)
     {
+        if (!m_pointerBefore)
+            m_pointerBefore = pf::EventRouter::pointerGlobalPosition().toPoint();
         const QPoint widget = view->mapTo(&window, view->pointToWidget(at)).toPoint();
         QTest::mouseMove(window.windowHandle(), widget);
         QApplication::processEvents();
     }
+
+private:
+    std::optional<QPoint> m_pointerBefore;
 };
