@@ -313,8 +313,9 @@ void window()
     check(c.simple->isActive() && c.simple->state() == 3, "a click activates the well, down overlay at rest");
     shot(QStringLiteral("05-simple-well-active"));
 
-    // The plain well opens the panel with its own colour.
+    // The plain well opens the panel with its own colour; the panel stands beside the window.
     pf::ColorPanel& panel = pf::ColorPanel::shared();
+    panel.dialog()->move(window->geometry().right() + 16, window->geometry().top());
     panel.setColor(QColor(255, 0, 0));
     moveTo(c.well, Point(22, 13));
     press(c.well, Point(22, 13));
@@ -347,7 +348,7 @@ void window()
     // Labels: shrunk and disabled.
     check(c.shrunk->stringForDrawing().attributesAt(0).font.pointSizeF() < 13, "the long label is shrunk");
     check(c.disabled->alphaValue() == 0.5, "the disabled label is half transparent");
-    save(screenshot(window).copy(0, int(height - 400), 400, 110),
+    save(screenshot(window).copy(0, int(height - 410), 400, 120),
          QStringLiteral("08-labels-shrunk-and-disabled"));
 
     // The pop-up: open with an item highlighted, then chosen.
@@ -435,11 +436,12 @@ void window()
     check(picker->selectedIndex() == 1, "Tab selects the next stop");
     shot(QStringLiteral("17-picker-tab"));
     panel.close();
+    settle(300);
 
     // Fitted text at two sizes.
     check(c.fittedLarge->font().pointSizeF() > 2 * c.fittedSmall->font().pointSizeF(),
           "the larger field has the larger fitted font");
-    save(screenshot(window).copy(0, int(height - 160), 560, 160), QStringLiteral("18-text-cells"));
+    save(screenshot(window).copy(0, int(height - 170), 560, 170), QStringLiteral("18-text-cells"));
     delete window;
 }
 

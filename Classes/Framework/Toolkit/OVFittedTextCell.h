@@ -2,6 +2,8 @@
 
 #include "Platform/UI/TextFieldCell.h"
 
+#include <memory>
+
 // A text field cell whose font is exactly as large as its text needs to fill the field: the text set in
 // the font's face at 100 points is measured, and the size that makes it fit both the width and the height
 // is taken (not rounded). It re-fits at its first drawing, when its text changes, when a font is set
@@ -13,6 +15,8 @@
 class OVFittedTextCell : public pf::TextFieldCell
 {
 public:
+    ~OVFittedTextCell() override { *m_alive = false; }
+
     // The text with the cell's alignment, line breaking, font and colour.
     pf::AttributedString stringWithFieldAttributes() const;
     // Re-fits to `font`'s face when something changed; whether it did.
@@ -33,7 +37,4 @@ private:
     pf::Size m_lastSize;
     // Tells a queued clearing block whether the cell still exists.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
-
-public:
-    ~OVFittedTextCell() override { *m_alive = false; }
 };
