@@ -143,7 +143,6 @@ public:
     // The action, sent once per click, and who hears hover changes.
     void setAction(std::function<void(OVButton*)> action) { m_action = std::move(action); }
     void setTarget(QObject* target) { m_target = target; }
-    bool hasAction() const { return bool(m_action); }
     // Sends the action now, the button as sender (subclasses with their own mouse handling).
     void sendAction()
     {
