@@ -186,3 +186,30 @@ TEST(OVSimpleColorWell, TheColourShowsInTheGridsShapeWithTheGridUnderTranslucenc
 }
 
 } // namespace
+
+namespace {
+
+TEST(OVColorWell, ANonContinuousWellHearsThePanelWhenTheButtonComesUp)
+{
+    PanelClosed closed;
+    ControlsWindow w;
+    auto* well = new OVColorWell(Rect(20, 20, 40, 24));
+    w.add(well);
+    well->setContinuous(false);
+    int actions = 0;
+    well->setAction([&](OVColorWell*) { ++actions; });
+    well->activate(true);
+    pf::ColorPanel& panel = pf::ColorPanel::shared();
+    EXPECT_FALSE(panel.isContinuous());
+
+    QTest::mousePress(w.window.windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
+    panel.dialog()->setCurrentColor(QColor(10, 20, 30));
+    panel.dialog()->setCurrentColor(QColor(40, 50, 60));
+    EXPECT_EQ(actions, 0) << "nothing while the button is down";
+    QTest::mouseRelease(w.window.windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(actions, 1);
+    EXPECT_EQ(well->color().toQColor(), QColor(40, 50, 60));
+    panel.setContinuous(true);
+}
+
+} // namespace
