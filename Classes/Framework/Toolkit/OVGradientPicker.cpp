@@ -61,6 +61,20 @@ QStringList OVGradientPicker::imageNames()
 
 // The stops ----------------------------------------------------------------------------------------
 
+void OVGradientPicker::stopsChanged()
+{
+    ++m_generation;
+    m_cachedGradient.reset();
+    setNeedsDisplay();
+}
+
+const pf::Gradient& OVGradientPicker::currentGradient() const
+{
+    if (!m_cachedGradient)
+        m_cachedGradient = gradient();
+    return *m_cachedGradient;
+}
+
 pf::Gradient OVGradientPicker::gradient() const
 {
     std::vector<pf::Gradient::Stop> stops;
@@ -96,7 +110,7 @@ void OVGradientPicker::setGradient(const pf::Gradient& gradient)
         m_colors.push_back(pf::PaintColor::genericRGB(c.red(), c.green(), c.blue(), c.alpha()));
         m_locations[i] = stops[i].location;
     }
-    setNeedsDisplay();
+    stopsChanged();
 }
 
 pf::PaintColor OVGradientPicker::color() const
@@ -114,8 +128,8 @@ void OVGradientPicker::setColor(const pf::PaintColor& color)
     if (!hasValidSelection())
         return;
     m_colors[std::size_t(m_selectedIndex)] = generic(color);
+    stopsChanged();
     sendAction();
-    setNeedsDisplay();
 }
 
 void OVGradientPicker::changeColor(const pf::PaintColor& color)
@@ -128,8 +142,8 @@ bool OVGradientPicker::changeColorAtIndex(const pf::PaintColor& color, int index
     if (isOpening() || index < 0 || index >= numberOfStops())
         return false;
     m_colors[std::size_t(index)] = generic(color);
+    stopsChanged();
     sendAction();
-    setNeedsDisplay();
     return true;
 }
 
@@ -145,7 +159,7 @@ int OVGradientPicker::addColorAt(double location)
         return 0;
     }
     const pf::PaintColor added = generic([&] {
-        const pf::Color c = gradient().interpolatedColorAtLocation(location);
+        const pf::Color c = currentGradient().interpolatedColorAtLocation(location);
         return pf::PaintColor::genericRGB(c.red(), c.green(), c.blue(), c.alpha());
     }());
     int index = count;
@@ -158,7 +172,7 @@ int OVGradientPicker::addColorAt(double location)
                        m_locations.begin() + count + 1);
     m_locations[std::size_t(index)] = location;
     m_colors.insert(m_colors.begin() + index, added);
-    setNeedsDisplay();
+    stopsChanged();
     return index;
 }
 
@@ -169,7 +183,7 @@ void OVGradientPicker::removeColorAtIndex(int index)
         return;
     m_colors.erase(m_colors.begin() + index);
     std::copy(m_locations.begin() + index + 1, m_locations.begin() + count, m_locations.begin() + index);
-    setNeedsDisplay();
+    stopsChanged();
     sendAction();
 }
 
@@ -180,7 +194,7 @@ bool OVGradientPicker::changeLocationAtIndex(double location, int index)
     if (!(location > m_locations[std::size_t(index - 1)] && location < m_locations[std::size_t(index + 1)]))
         return false;
     m_locations[std::size_t(index)] = location;
-    setNeedsDisplay();
+    stopsChanged();
     sendAction();
     return true;
 }
@@ -483,27 +497,57 @@ void OVGradientPicker::updateTrackingAreas()
 QImage OVGradientPicker::stripImage(double scale)
 {
     const pf::Rect strip = gradientRect();
-    QString key = QStringLiteral("%1 %2 %3").arg(strip.width()).arg(strip.height()).arg(scale);
-    for (std::size_t i = 0; i < m_colors.size(); ++i) {
-        const pf::PaintColor& c = m_colors[i];
-        key += QStringLiteral(" %1:%2,%3,%4,%5")
-                   .arg(m_locations[i])
-                   .arg(c.red())
-                   .arg(c.green())
-                   .arg(c.blue())
-                   .arg(c.alpha());
-    }
+    const QString key =
+        QStringLiteral("%1 %2 %3 %4").arg(m_generation).arg(strip.width()).arg(strip.height()).arg(scale);
     if (m_strip.key != key) {
         QImage image(int(std::ceil(strip.width() * scale)), int(std::ceil(strip.height() * scale)),
                      QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(scale);
         image.fill(Qt::transparent);
         QPainter p(&image);
-        gradient().drawInRect(p, QRectF(0, 0, strip.width(), strip.height()), 0);
+        currentGradient().drawInRect(p, QRectF(0, 0, strip.width(), strip.height()), 0);
         p.end();
-        m_strip = Strip{key, image};
+        m_strip = Cached{key, image};
     }
     return m_strip.image;
+}
+
+QImage OVGradientPicker::markerImage(double scale)
+{
+    const double width = bounds().width();
+    const QString key =
+        QStringLiteral("%1 %2 %3 %4").arg(m_generation).arg(m_selectedIndex).arg(width).arg(scale);
+    if (m_markers.key == key)
+        return m_markers.image;
+    QImage image(int(std::ceil(width * scale)), int(std::ceil(m_triHeight * scale)),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Drawn y-up, as in the view.
+    painter.translate(0, m_triHeight);
+    painter.scale(1, -1);
+    QPainterPath marker;
+    marker.moveTo(1, 1);
+    marker.lineTo(1, (m_triHeight + 1) / 2);
+    marker.lineTo(m_triWidth / 2, m_triHeight - 1);
+    marker.lineTo(m_triWidth - 1, (m_triHeight + 1) / 2);
+    marker.lineTo(m_triWidth - 1, 1);
+    marker.closeSubpath();
+    const pf::Rect imageRect(0, 0, m_triWidth, m_triHeight);
+    for (int i = 0; i < numberOfStops(); ++i) {
+        const double left = std::round(stopX(i) - m_triWidth / 2);
+        painter.translate(left, 0);
+        painter.fillPath(marker, m_colors[std::size_t(i)].brush());
+        const QImage& stopImage = i == m_selectedIndex ? m_selectedImage : m_triangleImage;
+        if (!stopImage.isNull())
+            pf::drawImage(painter, stopImage, imageRect);
+        painter.translate(-left, 0);
+    }
+    painter.end();
+    m_markers = Cached{key, image};
+    return image;
 }
 
 void OVGradientPicker::drawRect(QPainter& painter, const pf::Rect&)
@@ -540,28 +584,14 @@ void OVGradientPicker::drawRect(QPainter& painter, const pf::Rect&)
             nearStop = std::abs(stopX(i) - pointer->x) < m_triWidth / 2 - 1;
         if (pointer->y > m_triHeight || !nearStop) {
             const pf::Color c =
-                gradient().interpolatedColorAtLocation((pointer->x - strip.minX()) / strip.width());
+                currentGradient().interpolatedColorAtLocation((pointer->x - strip.minX()) / strip.width());
             const double brightness = std::max({c.red(), c.green(), c.blue()});
             painter.fillRect(QRectF(std::floor(pointer->x), strip.minY(), 1, strip.height()),
                              brightness >= 0.5 ? Qt::black : Qt::white);
         }
     }
 
-    QPainterPath marker;
-    marker.moveTo(1, 1);
-    marker.lineTo(1, (m_triHeight + 1) / 2);
-    marker.lineTo(m_triWidth / 2, m_triHeight - 1);
-    marker.lineTo(m_triWidth - 1, (m_triHeight + 1) / 2);
-    marker.lineTo(m_triWidth - 1, 1);
-    marker.closeSubpath();
-    const pf::Rect imageRect(0, 0, m_triWidth, m_triHeight);
-    for (int i = 0; i < numberOfStops(); ++i) {
-        const double left = std::round(stopX(i) - m_triWidth / 2);
-        painter.translate(left, 0);
-        painter.fillPath(marker, m_colors[std::size_t(i)].brush());
-        const QImage& image = i == m_selectedIndex ? m_selectedImage : m_triangleImage;
-        if (!image.isNull())
-            pf::drawImage(painter, image, imageRect);
-        painter.translate(-left, 0);
-    }
+    // Stop markers, drawn once per change of the stops, the selection or the width.
+    if (m_triHeight > 0 && bounds().width() > 0)
+        pf::drawImage(painter, markerImage(scale), pf::Rect(0, 0, bounds().width(), m_triHeight));
 }

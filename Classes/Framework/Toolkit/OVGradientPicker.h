@@ -118,7 +118,10 @@ private:
     void moveSelectionBy(double delta);
     pf::Point localPoint(const pf::Event& event) const;
     void notePointer(const pf::Event& event);
+    void stopsChanged();
+    const pf::Gradient& currentGradient() const;
     QImage stripImage(double scale);
+    QImage markerImage(double scale);
 
     std::vector<pf::PaintColor> m_colors;
     std::array<double, maxStops> m_locations{};
@@ -130,11 +133,14 @@ private:
     // Where the pointer was at the last mouse event the picker heard.
     std::optional<pf::Point> m_pointer;
 
-    // The strip drawn once per gradient, size and scale.
-    struct Strip
+    // Drawing kept between redraws: the gradient of the stops, the strip (per change of the stops, size
+    // and scale) and the marker row (also per selection).
+    quint64 m_generation = 0;
+    mutable std::optional<pf::Gradient> m_cachedGradient;
+    struct Cached
     {
         QString key;
         QImage image;
     };
-    Strip m_strip;
+    Cached m_strip, m_markers;
 };
