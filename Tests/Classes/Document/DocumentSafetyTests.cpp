@@ -202,6 +202,8 @@ TEST_F(DocumentSafety, DocumentsSavedAtOnceWithAlikeNamesBothReopen)
             bool okA = false, okB = false;
             QString errorA, errorB;
             std::thread other([&] { okB = GMDocumentPackage::write(b, second, &errorB); });
+            // Now one, now the other begins first and clears its leftovers while the other writes.
+            std::this_thread::sleep_for(std::chrono::milliseconds(round % 4));
             okA = GMDocumentPackage::write(a, first, &errorA);
             other.join();
             ASSERT_TRUE(okA) << errorA.toStdString();
