@@ -204,6 +204,8 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     const QVariantMap entry = registry.value(registered).toMap();
     const QString filename = entry.value(QStringLiteral("filename")).toString();
     const QString folder = GMFileUtilities::applicationSupportDirectory() + u'/' + filename;
+    if (GMFileUtilities::isShadowCopyFilename(filename))
+        GMDocumentPackage::clearLeftovers(folder); // a kill may have left the copy aside mid-save
     if (!GMFileUtilities::isShadowCopyFilename(filename) ||
         !QFileInfo(folder + QStringLiteral("/content")).exists()) {
         pf::warning(
