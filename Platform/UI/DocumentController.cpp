@@ -398,8 +398,12 @@ void DocumentController::rememberOpenDocuments()
             open.append(QVariantMap{{QStringLiteral("autosave"), document->autosavedContentsFileURL()},
                                     {QStringLiteral("edited"), true}});
     }
-    UserDefaults::standard().setValue(openDocumentsKey, open);
-    UserDefaults::standard().synchronize();
+    // Written to disk at once (a crash must find it), but only when it changed: most saves leave it so.
+    UserDefaults& defaults = UserDefaults::standard();
+    if (defaults.value(openDocumentsKey).isValid() && defaults.arrayForKey(openDocumentsKey) == open)
+        return;
+    defaults.setValue(openDocumentsKey, open);
+    defaults.synchronize();
 }
 
 int DocumentController::reopenDocumentsOfLastSession()
