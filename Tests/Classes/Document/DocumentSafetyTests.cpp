@@ -247,34 +247,6 @@ TEST_F(DocumentSafety, OpeningRemovesOnlyItsOwnLeftovers)
     }
 }
 
-// Where folders cannot be exchanged, a package is moved aside before the new one moves in; killed in
-// between, only the old package and the new, perhaps incomplete, folder remain. Opening puts the old
-// one back.
-TEST_F(DocumentSafety, APackageLeftAsideBetweenTheRenamesIsPutBack)
-{
-    Opened opened = painted();
-    const QString package = m_dir.filePath("aside.glimora");
-    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
-    const auto before = layersOf(open(m_documents, package).chain());
-    const QString saved = m_dir.filePath("saved");
-    copyTree(package, saved);
-
-    const QString aside = m_dir.filePath(pf::FileSystem::helperPrefix("aside.glimora", "old") + "0123456789");
-    const QString fresh =
-        m_dir.filePath(pf::FileSystem::helperPrefix("aside.glimora", "saving") + "0123456789");
-    ASSERT_TRUE(QDir().rename(package, aside));
-    copyTree(saved, fresh);
-    QFile::remove(fresh + "/content"); // a new folder not yet complete
-
-    Opened restored = open(m_documents, package);
-    ASSERT_TRUE(restored.document) << restored.error.toStdString();
-    const auto after = layersOf(restored.chain());
-    ASSERT_EQ(after.size(), before.size());
-    for (size_t i = 0; i < after.size(); ++i)
-        EXPECT_EQ(after[i].mask, before[i].mask) << i;
-    EXPECT_EQ(hiddenEntries(m_dir.path()), QStringList());
-}
-
 // Each file of a saved package deleted, emptied, cut in half or with one byte flipped: the document is
 // refused with a message, or opens with every mask as it was except those it names; the files of
 // those survive a later save byte for byte.
@@ -494,18 +466,6 @@ TEST_F(DocumentSafety, APackageOpenedThroughALinkIsSavedInPlace)
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_TRUE(QFileInfo::exists(real + "/layer_4"));
     gm->close();
-}
-
-TEST_F(DocumentSafety, AnEmptyOriginalIsRefusedWithAReason)
-{
-    Opened opened = painted();
-    const QString package = m_dir.filePath("empty.glimora");
-    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
-    QFile::remove(package + "/image.jpg");
-    QFile(package + "/image.jpg").open(QIODevice::WriteOnly);
-    QString error;
-    EXPECT_FALSE(GMDocumentPackage::read(package, &error));
-    EXPECT_TRUE(error.contains("image.jpg")) << error.toStdString();
 }
 
 TEST(UniqueFileNames, NamesHoldingPercentSignsKeepThem)

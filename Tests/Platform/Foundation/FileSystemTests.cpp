@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -211,53 +210,4 @@ TEST_F(FileSystemTest, CreatesFoldersWithParents)
     EXPECT_FALSE(FileSystem::createDirectory(path(QStringLiteral("file")), &error));
     EXPECT_FALSE(FileSystem::createDirectory(path(QStringLiteral("file/sub")), &error));
     EXPECT_TRUE(error.contains(path(QStringLiteral("file/sub")))) << error.toStdString();
-}
-
-// Helper names beside a folder belong to that folder's name alone, compared literally, and fit a file
-// name's 255 bytes however long the name.
-TEST_F(FileSystemTest, HelperNamesBelongToOneNameAndFit)
-{
-    const QString longName = QString(120, u'é') + QStringLiteral(".glimora"); // 248 bytes
-    const struct
-    {
-        QString name;
-        QString entry;
-        bool helper;
-    } cases[] = {
-        {"photo.glimora", ".photo.glimora.saving-abcDEF0123", true},
-        {"photo*.glimora", ".photo1.glimora.saving-abcDEF0123", false},
-        {"photo[1].glimora", ".photo1.glimora.saving-abcDEF0123", false},
-        {"photo[1].glimora", ".photo[1].glimora.saving-abcDEF0123", true},
-        {"photo.glimora", ".photo.glimora.saving-abcDEF012", false},    // a letter short
-        {"photo.glimora", ".photo.glimora.saving-abcDEF0123.x", false}, // more after it
-        {"photo.glimora", ".photo.glimora.old-abcDEF0123", false},      // another kind
-        {longName, FileSystem::helperPrefix(longName, "saving") + "abcDEF0123", true},
-        {longName + "x", FileSystem::helperPrefix(longName, "saving") + "abcDEF0123", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(FileSystem::isHelperName(c.entry, c.name, "saving"), c.helper) << c.entry.toStdString();
-    const QString helper = FileSystem::helperPrefix(longName, "saving") + "abcDEF0123";
-    EXPECT_LE(QFile::encodeName(helper).size(), 255);
-    EXPECT_TRUE(QDir().mkdir(path(helper)));
-}
-
-// A folder moved aside by a replacement that was killed before the new one moved in is put back; with
-// the folder in place nothing is touched.
-TEST_F(FileSystemTest, RestoresAFolderLeftAsideByAnInterruptedReplacement)
-{
-    write("doc/old-file", "old");
-    FileSystem::setDirectoryExchangeDisabledForTesting(true);
-    FileSystem::setReplacementStepHookForTesting([] {
-        // What a kill at this moment leaves: the old folder aside, the new one not yet in place.
-        throw std::runtime_error("killed");
-    });
-    write("new/new-file", "new");
-    EXPECT_THROW(FileSystem::replaceDirectoryAtomically(path("doc"), path("new")), std::runtime_error);
-    FileSystem::setReplacementStepHookForTesting(nullptr);
-    FileSystem::setDirectoryExchangeDisabledForTesting(false);
-    ASSERT_FALSE(QFileInfo::exists(path("doc")));
-
-    EXPECT_TRUE(FileSystem::restoreInterruptedReplacement(path("doc")));
-    EXPECT_EQ(read("doc/old-file"), "old");
-    EXPECT_FALSE(FileSystem::restoreInterruptedReplacement(path("doc")));
 }
