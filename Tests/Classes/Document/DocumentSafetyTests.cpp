@@ -8,6 +8,7 @@
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/ImageFile.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -266,7 +267,8 @@ TEST_F(DocumentSafety, DamagedPackagesAreRefusedOrNameTheirDamagedLayers)
         Deleted,
         Emptied,
         Halved,
-        Flipped
+        Flipped,
+        Resized // a picture of another size in its place
     };
     // The layers' folders are alike: the first one's files stand for all.
     QStringList files = tree(pristine).keys();
@@ -274,7 +276,9 @@ TEST_F(DocumentSafety, DamagedPackagesAreRefusedOrNameTheirDamagedLayers)
         [](const QString& file) { return file.startsWith("/layer_") && !file.startsWith("/layer_1/"); });
     int number = 0, refused = 0, named = 0;
     for (const QString& file : files) {
-        for (const Damage damage : {Deleted, Emptied, Halved, Flipped}) {
+        for (const Damage damage : {Deleted, Emptied, Halved, Flipped, Resized}) {
+            if (damage == Resized && !file.endsWith("/imageContainer/image.png"))
+                continue;
             const QString package = m_dir.filePath(QStringLiteral("case-%1.glimora").arg(++number));
             copyTree(pristine, package);
             const QString target = package + file;
@@ -287,8 +291,10 @@ TEST_F(DocumentSafety, DamagedPackagesAreRefusedOrNameTheirDamagedLayers)
                     data.clear();
                 else if (damage == Halved)
                     data.truncate(data.size() / 2);
-                else
+                else if (damage == Flipped)
                     data[data.size() / 2] = char(data[data.size() / 2] ^ 0x10);
+                else
+                    data = pf::ImageFile::encodePNG(pf::Bitmap(20, 10, pf::Bitmap::Format::Gray16), 16);
                 QFile out(target);
                 ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
                 out.write(data);
