@@ -165,6 +165,7 @@ OVInpaintingFilter::OVInpaintingFilter(const QString& className) : OVFilter(clas
     m_tile->setValue(QVariant::fromValue(AffineTransform::identity()), QStringLiteral("inputTransform"));
     m_laplaceSmoothKernel = kernelWithName(QStringLiteral("laplaceSmooth"));
     m_bwMaskKernel = kernelWithName(QStringLiteral("bwMask"));
+    m_opaqueKernel = kernelWithName(QStringLiteral("opaque"));
 }
 
 void OVInpaintingFilter::registerClass()
@@ -221,7 +222,7 @@ Image OVInpaintingFilter::outputImage() const
     const Image mask = inputMaskImage();
     if (mask.isNull())
         return image;
-    if (m_laplaceSmoothKernel.isNull() || m_bwMaskKernel.isNull())
+    if (m_laplaceSmoothKernel.isNull() || m_bwMaskKernel.isNull() || m_opaqueKernel.isNull())
         return Image();
 
     double radius = inputRadius();
@@ -298,11 +299,14 @@ Image OVInpaintingFilter::inpaintImage(const Image& image, const Image& mask, do
         const Image coarse = inpaintImage(image.imageByApplyingTransform(down),
                                           mask.imageByApplyingTransform(down), scale / factor, maxScale);
         const Image blendMask = m_bwMaskKernel.apply({QVariant::fromValue(Sampler(mask))}, options);
-        // The coarse solution inside the area, the level's own pixels outside it.
+        // The coarse solution inside the area, the level's own pixels outside it. Enlarged, it fades
+        // along the photo's edge into the nothing beyond: its own colour is taken there, at full strength.
+        const Image enlarged = m_opaqueKernel.apply(
+            {QVariant::fromValue(
+                Sampler(coarse.imageByApplyingTransform(AffineTransform::scale(1 / factor, 1 / factor))))},
+            options);
         m_blendWithMask->setValue(QVariant::fromValue(blendMask), InputMaskImageKey);
-        m_blendWithMask->setValue(QVariant::fromValue(coarse.imageByApplyingTransform(
-                                      AffineTransform::scale(1 / factor, 1 / factor))),
-                                  InputImageKey);
+        m_blendWithMask->setValue(QVariant::fromValue(enlarged), InputImageKey);
         m_blendWithMask->setValue(QVariant::fromValue(image), InputBackgroundImageKey);
         start = m_blendWithMask->outputImage();
     }
@@ -314,8 +318,9 @@ Image OVInpaintingFilter::inpaintImage(const Image& image, const Image& mask, do
         smoothing.regionOfInterest = [](int, const Rect& destination) { return destination.insetBy(-1, -1); };
         const QVariant maskSampler = QVariant::fromValue(clamped(mask));
         for (int pass = 1;; ++pass) {
+            // The picture unclamped: what lies beyond the photo is absent, not a copy of its edge.
             start =
-                m_laplaceSmoothKernel.apply({QVariant::fromValue(clamped(start)), maskSampler}, smoothing);
+                m_laplaceSmoothKernel.apply({QVariant::fromValue(Sampler(start)), maskSampler}, smoothing);
             if (!(limit > pass))
                 break;
         }
