@@ -166,6 +166,29 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double searchRadius) const
     const int samples = int(searchRadius / RayProfiles::Step) + 3;
     const int rays = RayProfiles::Rays;
 
+    // The luminance of the pixels the search can reach, once: the rays read it many times over.
+    const double reach = searchRadius + 8;
+    const int x0 = int(std::floor(m_point.x - reach)), y0 = int(std::floor(m_point.y - reach));
+    const int side = int(std::ceil(2 * reach)) + 2;
+    std::vector<float> window(size_t(side) * size_t(side), std::numeric_limits<float>::quiet_NaN());
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            float rgb[3];
+            if (colorAtPoint(x0 + x + 0.5, y0 + y + 0.5, rgb))
+                window[size_t(y) * size_t(side) + size_t(x)] = luma(rgb);
+        }
+    // Interpolated between pixel centres (y up); NaN where that reaches beyond the picture.
+    const auto lumaAt = [&](double x, double y) {
+        const double fx = x - 0.5 - x0, fy = y - 0.5 - y0;
+        const double c = std::floor(fx), r = std::floor(fy);
+        if (!(c >= 0 && r >= 0 && c + 1 < side && r + 1 < side))
+            return std::numeric_limits<float>::quiet_NaN();
+        const size_t i = size_t(r) * size_t(side) + size_t(c);
+        const float wx = float(fx - c), wy = float(fy - r);
+        return (window[i] * (1 - wx) + window[i + 1] * wx) * (1 - wy) +
+               (window[i + size_t(side)] * (1 - wx) + window[i + size_t(side) + 1] * wx) * wy;
+    };
+
     RayProfiles profiles;
     profiles.samples = samples;
     // The median luminance at every radius (robust to the catch light and to lids over part of the
@@ -176,11 +199,11 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double searchRadius) const
         for (int k = 0; k < rays; ++k) {
             const Point u = RayProfiles::direction(k);
             for (int j = 0; j < samples; ++j) {
-                float rgb[3];
                 const double r = j * RayProfiles::Step;
-                if (!colorAtPoint(centre.x + r * u.x, centre.y + r * u.y, rgb))
+                const float l = lumaAt(centre.x + r * u.x, centre.y + r * u.y);
+                if (!std::isfinite(l))
                     break;
-                profiles.values[size_t(k) * size_t(samples) + size_t(j)] = luma(rgb);
+                profiles.values[size_t(k) * size_t(samples) + size_t(j)] = l;
             }
         }
         std::vector<float> column(static_cast<size_t>(rays));
@@ -277,16 +300,23 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double searchRadius) const
     // disagree (a lid cutting the iris off sooner) and those crossing the catch light left out.
     Point centre = m_point;
     Choice choice;
-    for (int i = -4; i <= 4; ++i)
-        for (int k = -4; k <= 4; ++k) {
-            const Point candidate(m_point.x + 0.75 * i, m_point.y + 0.75 * k);
-            measure(candidate);
-            const Choice c = choose();
-            if (c.score > choice.score) {
-                choice = c;
-                centre = candidate;
+    // Within three pixels of the click, every pixel and a half, then every half pixel around the best.
+    for (const double step : {1.5, 0.5}) {
+        const Point around = centre;
+        for (int i = -2; i <= 2; ++i)
+            for (int k = -2; k <= 2; ++k) {
+                // The finer round looks at the eight half pixels around the best so far.
+                if (step < 1 && (std::abs(i) > 1 || std::abs(k) > 1 || (i == 0 && k == 0)))
+                    continue;
+                const Point candidate(around.x + step * i, around.y + step * k);
+                measure(candidate);
+                const Choice c = choose();
+                if (c.score > choice.score) {
+                    choice = c;
+                    centre = candidate;
+                }
             }
-        }
+    }
     if (choice.limbus == 0)
         return iris;
     for (int round = 0; round < 3; ++round) {
