@@ -33,12 +33,17 @@ constexpr double DefaultRadius = 20;
 // one render into millions of passes.
 constexpr double MaximumRadius = 1024;
 
-// Every kernel of a level is defined where the level's image is and has that image's extent.
+// Every kernel of a level is defined where the level's image is and has that image's extent: in the
+// rectangle form filters give extents (the origin cut to whole pixels), and never less than the image
+// covers. A reduced level of a part cut from the photo begins at part of a pixel; cutting its origin
+// alone would move its far edges in and leave its last row and column empty.
 ApplyOptions levelOptions(const Image& image)
 {
     ApplyOptions options;
     options.definition = image.definition().extent();
-    options.extent = KernelResource::fullExtent(image.extent());
+    const Rect extent = image.extent();
+    options.extent = extent.isNull() ? KernelResource::fullExtent(extent)
+                                     : KernelResource::fullExtent(extent).united(extent);
     return options;
 }
 
@@ -300,11 +305,18 @@ Image OVInpaintingFilter::inpaintImage(const Image& image, const Image& mask, do
                                           mask.imageByApplyingTransform(down), scale / factor, maxScale);
         const Image blendMask = m_bwMaskKernel.apply({QVariant::fromValue(Sampler(mask))}, options);
         // The coarse solution inside the area, the level's own pixels outside it. Enlarged, it fades
-        // along the photo's edge into the nothing beyond: its own colour is taken there, at full strength.
-        const Image enlarged = m_opaqueKernel.apply(
-            {QVariant::fromValue(
-                Sampler(coarse.imageByApplyingTransform(AffineTransform::scale(1 / factor, 1 / factor))))},
-            options);
+        // along the level's edge into the nothing beyond; where that edge is the photo's (and a hole may
+        // lie on it), its own colour is taken there, at full strength. The edges of a part cut around
+        // the holes lie far from them.
+        Image enlarged = coarse.imageByApplyingTransform(AffineTransform::scale(1 / factor, 1 / factor));
+        const Rect level = image.extent(), photo = inputImage().extent();
+        const Rect reached(level.minX() * scale, level.minY() * scale, level.width() * scale,
+                           level.height() * scale);
+        const double near = 2 * scale / factor;
+        if (photo.isInfinite() || reached.minX() <= photo.minX() + near ||
+            reached.minY() <= photo.minY() + near || reached.maxX() >= photo.maxX() - near ||
+            reached.maxY() >= photo.maxY() - near)
+            enlarged = m_opaqueKernel.apply({QVariant::fromValue(Sampler(enlarged))}, options);
         m_blendWithMask->setValue(QVariant::fromValue(blendMask), InputMaskImageKey);
         m_blendWithMask->setValue(QVariant::fromValue(enlarged), InputImageKey);
         m_blendWithMask->setValue(QVariant::fromValue(image), InputBackgroundImageKey);
