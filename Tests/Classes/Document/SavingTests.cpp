@@ -339,6 +339,8 @@ TEST(Crash, SavesKilledAnywhereLeaveThePreviousOrTheNewVersion)
         leftovers.removeAll("photo.jpg");
         leftovers.removeAll("child-app");
         leftovers.removeAll("child-defaults.conf");
+        // The test's own version marker, killed while it was being written, is no document's leftover.
+        leftovers.removeIf([](const QString& name) { return name.startsWith(".crash.glimora.version."); });
         EXPECT_EQ(leftovers, QStringList()) << step.toStdString();
     }
 }
