@@ -96,6 +96,46 @@ void OVBrushPathImage::waitForPendingWrites()
     writeQueue().waitUntilAllOperationsAreFinished();
 }
 
+namespace {
+
+std::mutex& gateMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::function<void()>& writeGate()
+{
+    static std::function<void()> gate;
+    return gate;
+}
+
+void passWriteGate()
+{
+    std::function<void()> gate;
+    {
+        std::lock_guard lock(gateMutex());
+        gate = writeGate();
+    }
+    if (gate)
+        gate();
+}
+
+} // namespace
+
+void OVBrushPathImage::setWriteGateForTesting(std::function<void()> gate)
+{
+    std::lock_guard lock(gateMutex());
+    writeGate() = std::move(gate);
+}
+
+bool OVBrushPathImage::isSnapshotFolderPending(const QString& name) const
+{
+    std::lock_guard lock(m_writes->mutex);
+    const auto it = m_writes->snapshots.constFind(name);
+    return it != m_writes->snapshots.constEnd() && it->pending;
+}
+
 bool OVBrushPathImage::waitForSnapshotFolder(const QString& name) const
 {
     std::unique_lock lock(m_writes->mutex);
@@ -142,6 +182,7 @@ void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<con
     }
     std::shared_ptr<Writes> writes = m_writes;
     writeQueue().addOperation([writes, container, folder, name, placement] {
+        passWriteGate();
         if (placement)
             placement->settle(*container);
         QString error;
@@ -293,13 +334,23 @@ Image strokeBackground(const OVImageContainer& layer, const Size& size)
         return picture;
     if (!picture.isNull() && own.width > 0 && own.height > 0)
         return scaleImageToSizeAffine(picture, size.width, size.height);
-    return Image::constantColor(Color(0, 0, 0, 0))
-        .imageByCroppingToRect(Rect(0, 0, std::floor(size.width), std::floor(size.height)));
+    // Transparent with nothing defined: what is placed onto it stays the only part to render and keep.
+    return transparentFrame(Rect(0, 0, std::floor(size.width), std::floor(size.height)));
+}
+
+// Stroke pictures are made pixels on a context of their own, in the background: neither the interface
+// nor a display waits for them.
+RenderContext& strokeContext()
+{
+    // Never destroyed, like the shared context: a GL context must not be torn down at exit.
+    static auto* context = new std::shared_ptr<RenderContext>(
+        std::make_shared<RenderContext>(QStringLiteral("stroke pictures")));
+    return **context;
 }
 
 // A stroke's colour picture (healed or replacement pixels: a recipe that may be costly and is best
-// evaluated once) as pixels over the part where it has any, so that displays and the snapshot write
-// never compute it again. A mask stroke stays a recipe: it is cheap, and limited to where it painted.
+// evaluated once) as pixels over the part where it is defined, in the same frame. A mask stroke stays a
+// recipe: it is cheap, and limited to where it painted.
 Image strokePixels(const Image& picture, bool monochrome)
 {
     if (monochrome || picture.isNull())
@@ -310,13 +361,13 @@ Image strokePixels(const Image& picture, bool monochrome)
         return picture;
     const Rect painted = (domain.isInfinite() ? extent : domain.intersected(extent)).integral();
     if (painted.isNull() || painted.isEmpty())
-        return Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(extent);
-    const auto pixels = RenderContext::shared()->render(picture, painted, Bitmap::Format::RGBAf);
+        return transparentFrame(extent);
+    const auto pixels = strokeContext().render(picture, painted, Bitmap::Format::RGBAf);
     if (!pixels)
         return picture; // left to the snapshot write, which keeps the recipe when it cannot render it
-    return Image::fromBitmap(*pixels)
-        .imageByApplyingTransform(AffineTransform::translation(painted.minX(), painted.minY()))
-        .imageByCompositingOverImage(Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(extent));
+    return framedImage(Image::fromBitmap(*pixels).imageByApplyingTransform(
+                           AffineTransform::translation(painted.minX(), painted.minY())),
+                       painted, extent);
 }
 
 // The stroke's picture placed into `rect` of the layer's picture, as a recipe: brush-up costs no
@@ -360,12 +411,9 @@ void OVBrushPathImage::addContentContainerWithRect(const OVContentContainerPtr& 
     }
     // Always composited onto the current mask: a stroke that covers the whole mask must still keep the
     // layer's additional picture and whatever the stroke leaves transparent.
-    const OVImageContainer& additional = *stroke->additionalImageContainer();
+    // The stroke's own picture is made pixels by the snapshot write, not here: brush-up renders nothing.
     auto placement = std::make_shared<Placement>();
-    placement->stroke = std::make_shared<OVContentContainer>(
-        stroke->imageContainer(),
-        std::make_shared<OVImageContainer>(strokePixels(additional.image(), additional.isMonochrome()),
-                                           additional.isMonochrome()));
+    placement->stroke = stroke;
     placement->base = current;
     placement->rect = rect;
     placement->size = size;
@@ -375,12 +423,18 @@ void OVBrushPathImage::addContentContainerWithRect(const OVContentContainerPtr& 
 
 void OVBrushPathImage::Placement::settle(const OVContentContainer& placed) const
 {
-    // Strokes stored faster than their snapshots are written are each placed onto the one before, still
-    // a recipe: made pixels first, it is what this stroke is placed onto again, so that every write
-    // renders one stroke over pixels instead of all the strokes still pending.
+    // The stroke's colour picture (a healing fill) is computed once, here, as pixels of the part where it
+    // has any. Strokes stored faster than their snapshots are written are each placed onto the one
+    // before, still a recipe: made pixels first, it is what this stroke is placed onto again, so that
+    // every write renders one stroke over pixels instead of all the strokes still pending.
+    const OVImageContainer& additional = *stroke->additionalImageContainer();
+    const OVContentContainer pixels(
+        stroke->imageContainer(),
+        std::make_shared<OVImageContainer>(strokePixels(additional.image(), additional.isMonochrome()),
+                                           additional.isMonochrome()));
     if (!base->flush())
         return; // the recipe as it stands is rendered (or kept) by the write
-    const OVContentContainerPtr again = placedOnto(*stroke, rect, *base, size);
+    const OVContentContainerPtr again = placedOnto(pixels, rect, *base, size);
     placed.imageContainer()->replacePendingImage(again->imageContainer()->image());
     placed.additionalImageContainer()->replacePendingImage(again->additionalImageContainer()->image());
 }

@@ -105,17 +105,76 @@ bool isUniform(const Bitmap& bitmap)
     return true;
 }
 
+// The rows and columns of a float colour bitmap that hold anything but transparent black (top-down
+// rows); null when none does.
+Rect paintedPart(const Bitmap& bitmap)
+{
+    const size_t pixelBytes = size_t(Bitmap::bytesPerPixel(bitmap.format()));
+    int left = bitmap.width(), right = -1, top = -1, bottom = -1;
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const uint8_t* row = bitmap.row(y);
+        const size_t bytes = size_t(bitmap.width()) * pixelBytes;
+        const uint8_t* first = std::find_if(row, row + bytes, [](uint8_t b) { return b != 0; });
+        if (first == row + bytes)
+            continue;
+        const uint8_t* last = row + bytes - 1;
+        while (*last == 0)
+            --last;
+        left = std::min(left, int(size_t(first - row) / pixelBytes));
+        right = std::max(right, int(size_t(last - row) / pixelBytes));
+        if (top < 0)
+            top = y;
+        bottom = y;
+    }
+    return right < 0 ? Rect::null() : Rect(left, top, right - left + 1, bottom - top + 1);
+}
+
 } // namespace
 
-void OVImageContainer::store(const Bitmap& pixels)
+void OVImageContainer::store(const Bitmap& given, const Point& givenOrigin, const Size& givenFrame)
 {
+    Bitmap pixels = given;
+    Point origin = givenOrigin;
+    Size frame = givenFrame;
+    if (pixels.format() == Bitmap::Format::RGBAf && !pixels.isNull()) {
+        // A colour picture painted in a small part of it (healed spots read back from a folder) keeps
+        // that part only.
+        const Rect part = paintedPart(pixels);
+        if (!part.isNull() && part.width() * part.height() * 2 < double(pixels.width()) * pixels.height()) {
+            Bitmap cut(int(part.width()), int(part.height()), pixels.format(), Bitmap::Fill::Uninitialized);
+            if (!cut.isNull()) {
+                const size_t pixelBytes = size_t(Bitmap::bytesPerPixel(pixels.format()));
+                for (int y = 0; y < cut.height(); ++y)
+                    std::memcpy(cut.mutableRow(y),
+                                pixels.row(int(part.minY()) + y) + size_t(part.minX()) * pixelBytes,
+                                size_t(cut.width()) * pixelBytes);
+                if (!(frame.width > 0))
+                    frame = Size(pixels.width(), pixels.height());
+                // The part's origin, y up, in the frame.
+                origin = Point(origin.x + part.minX(), origin.y + (pixels.height() - part.maxY()));
+                pixels = cut;
+            }
+        }
+    }
+
     m_bitmap = Bitmap();
     m_uniformPixel = Bitmap();
     m_uniformWidth = m_uniformHeight = 0;
+    m_origin = Point();
+    m_frame = Size();
+    const bool partial =
+        frame.width > 0 && frame.height > 0 && !pixels.isNull() &&
+        (origin.x != 0 || origin.y != 0 || frame.width != pixels.width() || frame.height != pixels.height());
     const bool colour = Bitmap::hasAlpha(pixels.format());
+    // Only transparent black, the value outside a part, makes a part one value for its whole frame.
     if (!isUniform(pixels) || (colour && pixels.format() != Bitmap::Format::RGBAf) ||
-        (pixels.width() == 1 && pixels.height() == 1)) {
+        (partial && pixels.format() != Bitmap::Format::RGBAf) ||
+        (!partial && pixels.width() == 1 && pixels.height() == 1)) {
         m_bitmap = pixels;
+        if (partial) {
+            m_origin = origin;
+            m_frame = frame;
+        }
         return;
     }
     Bitmap pixel(1, 1, pixels.format(), Bitmap::Fill::Uninitialized);
@@ -125,8 +184,8 @@ void OVImageContainer::store(const Bitmap& pixels)
     }
     std::memcpy(pixel.mutableData(), pixels.data(), size_t(Bitmap::bytesPerPixel(pixels.format())));
     m_uniformPixel = pixel;
-    m_uniformWidth = pixels.width();
-    m_uniformHeight = pixels.height();
+    m_uniformWidth = partial ? int(frame.width) : pixels.width();
+    m_uniformHeight = partial ? int(frame.height) : pixels.height();
 }
 
 Bitmap OVImageContainer::expandedPixel(const Bitmap& pixel, int width, int height)
@@ -152,6 +211,8 @@ void OVImageContainer::setImage(const Image& image)
 {
     std::lock_guard lock(m_mutex);
     m_bitmap = Bitmap();
+    m_origin = Point();
+    m_frame = Size();
     m_uniformPixel = Bitmap();
     m_image = image;
     ++m_generation;
@@ -170,6 +231,8 @@ void OVImageContainer::setBlank(const Size& size)
     ++m_generation;
     m_image = Image();
     m_bitmap = Bitmap();
+    m_origin = Point();
+    m_frame = Size();
     m_uniformPixel = Bitmap();
     m_uniformWidth = m_uniformHeight = 0;
     const int width = int(std::round(size.width)), height = int(std::round(size.height));
@@ -181,21 +244,36 @@ void OVImageContainer::setBlank(const Size& size)
     m_uniformHeight = height;
 }
 
+Image OVImageContainer::storedImage() const
+{
+    if (!m_bitmap.isNull()) {
+        const Image pixels = Image::fromBitmap(m_bitmap);
+        if (!(m_frame.width > 0))
+            return pixels;
+        // A part of a transparent frame: defined where the part is, the frame's size as its extent.
+        return framedImage(
+            pixels.imageByApplyingTransform(AffineTransform::translation(m_origin.x, m_origin.y)),
+            Rect(m_origin, Size(m_bitmap.width(), m_bitmap.height())),
+            Rect(0, 0, m_frame.width, m_frame.height));
+    }
+    if (m_uniformPixel.isNull())
+        return Image();
+    // The one value everywhere: renders read no pixels for it at all.
+    float rgba[4];
+    m_uniformPixel.pixel(0, 0, rgba);
+    const Rect frame(0, 0, m_uniformWidth, m_uniformHeight);
+    if (!(rgba[3] > 0) && Bitmap::hasAlpha(m_uniformPixel.format()))
+        return transparentFrame(frame); // nothing defined: composites over it stay as small as they are
+    const Color colour = rgba[3] > 0 ? Color(rgba[0] / rgba[3], rgba[1] / rgba[3], rgba[2] / rgba[3], rgba[3])
+                                     : Color(0, 0, 0, 0);
+    return Image::constantColor(colour).imageByCroppingToRect(frame);
+}
+
 Image OVImageContainer::image() const
 {
     std::lock_guard lock(m_mutex);
-    if (m_image.isNull() && !m_bitmap.isNull())
-        m_image = Image::fromBitmap(m_bitmap);
-    if (m_image.isNull() && !m_uniformPixel.isNull()) {
-        // The one value everywhere: renders read no pixels for it at all.
-        float rgba[4];
-        m_uniformPixel.pixel(0, 0, rgba);
-        const Color colour = rgba[3] > 0
-                                 ? Color(rgba[0] / rgba[3], rgba[1] / rgba[3], rgba[2] / rgba[3], rgba[3])
-                                 : Color(0, 0, 0, 0);
-        m_image =
-            Image::constantColor(colour).imageByCroppingToRect(Rect(0, 0, m_uniformWidth, m_uniformHeight));
-    }
+    if (m_image.isNull())
+        m_image = storedImage();
     return m_image;
 }
 
@@ -208,6 +286,8 @@ bool OVImageContainer::isEmpty() const
 Size OVImageContainer::size() const
 {
     std::lock_guard lock(m_mutex);
+    if (!m_bitmap.isNull() && m_frame.width > 0)
+        return m_frame;
     if (!m_bitmap.isNull())
         return Size(m_bitmap.width(), m_bitmap.height());
     if (!m_uniformPixel.isNull())
@@ -259,13 +339,26 @@ bool OVImageContainer::flush(QString* errorMessage)
             return false;
         }
         std::optional<Bitmap> rendered;
+        Point origin;
+        Size frame;
         if (!extent.isNull() && !extent.isEmpty()) {
             const Rect pixels = extent.integral();
+            // A colour picture is transparent outside where it is defined: only that part is rendered
+            // and kept (a healed spot on a large photo is not a picture of the photo's size).
+            Rect part(0, 0, pixels.width(), pixels.height());
+            const Rect domain = pending.definition().extent();
+            if (!monochrome && !domain.isInfinite()) {
+                frame = part.size;
+                part = domain.offsetBy(-pixels.minX(), -pixels.minY()).integral().intersected(part);
+                if (part.isNull() || part.isEmpty())
+                    part = Rect(0, 0, 1, 1); // nothing defined: one transparent pixel stands for all
+                origin = part.origin;
+            }
             const Image atOrigin = pending.imageByApplyingTransform(
                 AffineTransform::translation(-pixels.minX(), -pixels.minY()));
             // Masks keep the 16 bits they are written with: what is saved and read back is what is
             // shown now, in half the memory of floats.
-            rendered = storingContext().render(atOrigin, Rect(0, 0, pixels.width(), pixels.height()),
+            rendered = storingContext().render(atOrigin, part,
                                                monochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf,
                                                RenderContext::Reuse::Discard);
             if (!rendered) {
@@ -281,7 +374,7 @@ bool OVImageContainer::flush(QString* errorMessage)
         if (m_generation != generation)
             continue; // a new picture was set meanwhile: that one is what must become pixels
         if (rendered)
-            store(*rendered);
+            store(*rendered, origin, frame);
         m_image = Image();
         return true;
     }
@@ -291,14 +384,31 @@ Bitmap OVImageContainer::bitmap() const
 {
     Bitmap stored, pixel;
     int width = 0, height = 0;
+    Point origin;
+    Size frame;
     {
         std::lock_guard lock(m_mutex);
         stored = m_bitmap;
         pixel = m_uniformPixel;
         width = m_uniformWidth;
         height = m_uniformHeight;
+        origin = m_origin;
+        frame = m_frame;
     }
-    return stored.isNull() && !pixel.isNull() ? expandedPixel(pixel, width, height) : stored;
+    if (stored.isNull())
+        return pixel.isNull() ? stored : expandedPixel(pixel, width, height);
+    if (!(frame.width > 0))
+        return stored;
+    // A part: laid into its transparent frame (rows top down, the part's origin y up).
+    Bitmap whole(int(frame.width), int(frame.height), stored.format(), Bitmap::Fill::Zero);
+    if (whole.isNull())
+        return whole;
+    const size_t pixelBytes = size_t(Bitmap::bytesPerPixel(stored.format()));
+    const int top = int(frame.height) - int(origin.y) - stored.height();
+    for (int y = 0; y < stored.height(); ++y)
+        std::memcpy(whole.mutableRow(top + y) + size_t(origin.x) * pixelBytes, stored.row(y),
+                    size_t(stored.width()) * pixelBytes);
+    return whole;
 }
 
 bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessage)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Foundation/Point.h"
 #include "Platform/Foundation/Size.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Image.h"
@@ -12,7 +13,8 @@
 // renders a pending recipe into a bitmap (16-bit grey for masks, as they are written; float RGBA for
 // colour pictures) so that later strokes and renders start from pixels. Stored pixels that are all
 // one value (a new layer's blank mask, a transparent picture) are kept as that value, not as a
-// bitmap of the picture's size. Written and read as a folder with "content"
+// bitmap of the picture's size; a colour picture that is transparent outside a part of it (healed
+// spots on a large photo) keeps the pixels of that part only. Written and read as a folder with "content"
 // ({"isMonochrome"}) and "image.png". Shared between threads: a flush renders on a context of its own
 // without holding the picture, and a write encodes without holding it, so readers never wait for either.
 class OVImageContainer
@@ -71,8 +73,12 @@ public:
     static void registerArchiveClasses();
 
 private:
-    // Stores rendered or read pixels: as their one value when they have only one.
-    void store(const pf::Bitmap& pixels);
+    // Stores rendered or read pixels: as their one value when they have only one. `origin` places
+    // them in a transparent picture of `frame` pixels (a colour picture painted in a part of it).
+    void store(const pf::Bitmap& pixels, const pf::Point& origin = pf::Point(),
+               const pf::Size& frame = pf::Size());
+    // The stored pixels as an image at the origin (in their frame); null without stored pixels.
+    pf::Image storedImage() const;
     static pf::Bitmap expandedPixel(const pf::Bitmap& pixel, int width, int height);
     bool hasStoredPixels() const { return !m_bitmap.isNull() || !m_uniformPixel.isNull(); }
 
@@ -80,6 +86,8 @@ private:
     mutable std::mutex m_mutex;
     quint64 m_generation = 0; // counts setImage(): a flush stores its pixels only for the picture it rendered
     pf::Bitmap m_bitmap;      // stored pixels
+    pf::Point m_origin;       // where they lie in their frame (y up) ...
+    pf::Size m_frame;         // ... and the frame's size, when the bitmap holds only a part of it
     pf::Bitmap m_uniformPixel;                   // or, when they are all one value: that pixel (1 x 1) ...
     int m_uniformWidth = 0, m_uniformHeight = 0; // ... and their size
     mutable pf::Image m_image;                   // pending recipe, or a wrapper of the stored pixels

@@ -4,6 +4,10 @@
 #include "Platform/Image/Color.h"
 #include "Platform/Image/ImageNode.h"
 
+#include <QScopeGuard>
+#include <condition_variable>
+#include <mutex>
+
 using namespace renderingtest;
 using pf::Point;
 using pf::Rect;
@@ -274,4 +278,108 @@ TEST_F(RenderingTest, StrokesInARowStartFromPixelsOfTheMaskPaintedSoFar)
     }
     settle();
     EXPECT_EQ(window.strokes.size(), 3u);
+}
+
+TEST_F(RenderingTest, EveryStepRendersAtMostItsInvalidatedSquareTheFirstIncluded)
+{
+    // Painting begun outside live editing: the channel is activated at brush-down, and its first
+    // picture is still on the queue when the first steps are drawn. The view's own picture shows
+    // below the channel meanwhile, so a step renders its square only.
+    auto large = pf::Layer::create();
+    large->setFrame(Rect(0, 0, 1024, 683));
+    renderer->setLayerForRenderChannel(large, Standard);
+    constexpr double MostPerStep = 256.0 * 256.0;
+    std::vector<double> areas;
+    auto gate = holdQueue();
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    renderer->brushDownAtPoint(drawBrush(12), Point(0.2, 0.5), Standard);
+    large->displayIfNeeded();
+    areas.push_back(zoom().lastLiveArea());
+    for (int i = 1; i <= 3; ++i) {
+        renderer->processPoint(Point(0.2 + 0.05 * i, 0.5));
+        large->displayIfNeeded();
+        areas.push_back(zoom().lastLiveArea());
+    }
+    gate->count_down();
+    settle();
+    ASSERT_FALSE(large->contents().isNull()) << "the channel's picture arrived";
+    for (int i = 1; i <= 3; ++i) {
+        renderer->processPoint(Point(0.35 + 0.05 * i, 0.5));
+        large->displayIfNeeded();
+        areas.push_back(zoom().lastLiveArea());
+    }
+    renderer->brushUpAtPoint(Point(0.5, 0.5));
+    settle();
+    ASSERT_EQ(areas.size(), 7u);
+    for (size_t i = 0; i < areas.size(); ++i) {
+        EXPECT_GT(areas[i], 0) << "step " << i;
+        EXPECT_LE(areas[i], MostPerStep) << "step " << i;
+    }
+    EXPECT_EQ(window.strokes.size(), 1u);
+}
+
+TEST_F(RenderingTest, ABrushDownNeverWaitsForTheLastStrokesSnapshotToBeWritten)
+{
+    // The snapshot write of a stroke is held open; a new stroke, prepared afresh after a composition,
+    // starts and shows its first step while it is.
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false, timedOut = false;
+    int held = 0;
+    OVBrushPathImage::setWriteGateForTesting([&] {
+        std::unique_lock lock(mutex);
+        ++held;
+        opened.notify_all();
+        if (!opened.wait_for(lock, std::chrono::seconds(20), [&] { return open; }))
+            timedOut = true;
+    });
+    auto release = [&] {
+        {
+            std::lock_guard lock(mutex);
+            open = true;
+        }
+        opened.notify_all();
+    };
+    // Whatever happens below, the writes go on and the gate goes before its state does.
+    const auto cleanup = qScopeGuard([&] {
+        release();
+        OVBrushPathImage::waitForPendingWrites();
+        OVBrushPathImage::setWriteGateForTesting(nullptr);
+    });
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    settle();
+    renderer->brushDownAtPoint(drawBrush(12), Point(0.2, 0.3), Standard);
+    frame();
+    renderer->processPoint(Point(0.8, 0.3));
+    frame();
+    renderer->brushUpAtPoint(Point(0.8, 0.3));
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(opened.wait_for(lock, std::chrono::seconds(20), [&] { return held > 0; }));
+    }
+    settle();
+    // Painting again from outside live editing: the channel is shown afresh and prepares again.
+    renderer->deactivateRenderChannel(Standard);
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    EXPECT_FALSE(zoom().isPrepared());
+    renderer->brushDownAtPoint(drawBrush(12), Point(0.2, 0.7), Standard);
+    frame();
+    renderer->processPoint(Point(0.8, 0.7));
+    frame();
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_FALSE(open || timedOut) << "the stroke began while the write was held";
+    }
+    EXPECT_TRUE(zoom().isPrepared());
+    EXPECT_GT(zoom().lastLiveArea(), 0);
+    renderer->brushUpAtPoint(Point(0.8, 0.7));
+    release();
+    OVBrushPathImage::waitForPendingWrites();
+    EXPECT_FALSE(timedOut);
+    settle();
+    ASSERT_EQ(window.strokes.size(), 2u);
+    // Both strokes are in the mask.
+    const pf::Image mask = chain->brushPathImageAtIndex(2)->contentContainer()->imageContainer()->image();
+    EXPECT_GT(pixelAt(mask, Point(0.5 * 320, 0.3 * 240))[1], 0.9);
+    EXPECT_GT(pixelAt(mask, Point(0.5 * 320, 0.7 * 240))[1], 0.9);
 }
