@@ -1,5 +1,6 @@
 #include "Classes/ToolObjects/PhotoToolChain.h"
 
+#include "Classes/Framework/ImageFunctions.h"
 #include "Classes/ToolObjects/PhotoToolChainState.h"
 #include "Platform/Foundation/Assert.h"
 #include "Platform/Foundation/Localization.h"
@@ -308,7 +309,8 @@ void PhotoToolChain::prepareSelectedWithFaceWidth(double faceWidth)
             pf::warning(QStringLiteral(
                 "The beard texture \"BeardStubble\" is missing; the layer starts transparent"));
     }
+    // Transparent with nothing defined: what strokes paint onto it is all that is ever rendered and kept.
     if (prepared.isNull())
-        prepared = PhotoTool::transparentImage(size);
+        prepared = transparentFrame(Rect(0, 0, size.width, size.height));
     container->additionalImageContainer()->setImage(prepared);
 }

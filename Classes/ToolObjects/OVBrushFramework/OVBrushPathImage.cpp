@@ -380,8 +380,29 @@ OVImageContainerPtr placedStroke(const OVImageContainer& stroke, const Rect& rec
     const Image picture = stroke.image();
     if (picture.isNull())
         return std::make_shared<OVImageContainer>(layer.image(), layer.isMonochrome());
-    return std::make_shared<OVImageContainer>(
-        placeImageOnBackground(picture, strokeBackground(layer, size), rect), stroke.isMonochrome());
+    const Image background = strokeBackground(layer, size);
+    Image placed = placeImageOnBackground(picture, background, rect);
+    // Placing defines the whole frame; a colour stroke defined in a part of its own (a healed spot)
+    // stays defined there and where the layer's picture was, so that only those are ever rendered.
+    const Rect own = picture.extent(), defined = picture.definition().extent();
+    const Rect below = background.definition().extent();
+    if (!stroke.isMonochrome() && !placed.isNull() && !defined.isInfinite() && !below.isInfinite() &&
+        own.width() > 0 && own.height() > 0) {
+        const Rect frame = background.extent();
+        const double sx = std::floor(rect.width() * frame.width()) / own.width();
+        const double sy = std::floor(rect.height() * frame.height()) / own.height();
+        const Rect landed =
+            defined.isNull()
+                ? Rect::null()
+                : Rect(std::floor(rect.minX() * frame.width()) + (defined.minX() - own.minX()) * sx,
+                       std::floor(rect.minY() * frame.height()) + (defined.minY() - own.minY()) * sy,
+                       defined.width() * sx, defined.height() * sy)
+                      .insetBy(-2, -2); // resampling reaches a pixel or two further
+        const Rect both = landed.united(below);
+        placed = both.isNull() ? transparentFrame(placed.extent())
+                               : framedImage(placed, both.integral(), placed.extent());
+    }
+    return std::make_shared<OVImageContainer>(placed, stroke.isMonochrome());
 }
 
 // The stroke composited onto the mask `base` (both pictures).
