@@ -14,8 +14,11 @@
 #include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QImageWriter>
+#include <QRgba64>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -411,6 +414,45 @@ Bitmap OVImageContainer::bitmap() const
     return whole;
 }
 
+bool OVImageContainer::writeFramedPNG(const Bitmap& part, const Point& origin, const Size& frame,
+                                      const QString& path, QString* errorMessage)
+{
+    QImage picture(int(frame.width), int(frame.height), QImage::Format_RGBA64);
+    if (picture.isNull()) {
+        if (errorMessage)
+            *errorMessage = QStringLiteral("no memory for a picture of %1 x %2 pixels")
+                                .arg(int(frame.width))
+                                .arg(int(frame.height));
+        return false;
+    }
+    picture.fill(Qt::transparent);
+    const int top = int(frame.height) - int(origin.y) - part.height();
+    auto channel = [](float v) { return quint16(std::lround(std::clamp(v, 0.0f, 1.0f) * 65535.0f)); };
+    for (int y = 0; y < part.height(); ++y) {
+        auto* line = reinterpret_cast<QRgba64*>(picture.scanLine(top + y)) + int(origin.x);
+        for (int x = 0; x < part.width(); ++x) {
+            float rgba[4];
+            part.pixel(x, y, rgba); // premultiplied; the file holds straight colour
+            const float a = rgba[3];
+            line[x] = a > 0 ? QRgba64::fromRgba64(channel(rgba[0] / a), channel(rgba[1] / a),
+                                                  channel(rgba[2] / a), channel(a))
+                            : QRgba64::fromRgba64(0, 0, 0, 0);
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    writer.setQuality(90); // the fastest compression: the transparent rest squeezes well anyway
+    if (!writer.write(picture)) {
+        if (errorMessage)
+            *errorMessage =
+                QStringLiteral("The image could not be encoded as PNG: %1").arg(writer.errorString());
+        return false;
+    }
+    return FileSystem::writeFileAtomically(path, bytes, errorMessage);
+}
+
 bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessage)
 {
     // Flushed first; the pixels are then encoded and written without holding the picture, so that the
@@ -429,6 +471,30 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
             continue;
         monochrome = m_isMonochrome;
         break;
+    }
+    // A colour picture kept as a part of its frame is written from that part, straight into the 16-bit
+    // picture of the whole frame the folder holds, quickly compressed: its transparent rest costs neither
+    // a float copy of the frame nor time to squeeze.
+    Bitmap part;
+    Point origin;
+    Size frame;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_frame.width > 0 && m_bitmap.format() == Bitmap::Format::RGBAf) {
+            part = m_bitmap;
+            origin = m_origin;
+            frame = m_frame;
+        }
+    }
+    if (!part.isNull()) {
+        if (!FileSystem::createDirectory(folder, errorMessage))
+            return false;
+        const auto content = PropertyList::toData(QVariantMap{{QStringLiteral("isMonochrome"), monochrome}},
+                                                  PropertyList::Format::Xml, errorMessage);
+        if (!content ||
+            !FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *content, errorMessage))
+            return false;
+        return writeFramedPNG(part, origin, frame, folder + QStringLiteral("/image.png"), errorMessage);
     }
     stored = bitmap();
     if (stored.isNull()) {

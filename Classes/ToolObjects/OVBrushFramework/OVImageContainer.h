@@ -80,6 +80,10 @@ private:
     // The stored pixels as an image at the origin (in their frame); null without stored pixels.
     pf::Image storedImage() const;
     static pf::Bitmap expandedPixel(const pf::Bitmap& pixel, int width, int height);
+    // Writes `part` (float colour, premultiplied) placed at `origin` (y up) of a transparent `frame` as a
+    // 16-bit RGBA PNG.
+    static bool writeFramedPNG(const pf::Bitmap& part, const pf::Point& origin, const pf::Size& frame,
+                               const QString& path, QString* errorMessage);
     bool hasStoredPixels() const { return !m_bitmap.isNull() || !m_uniformPixel.isNull(); }
 
     std::mutex m_flushMutex; // held while a flush renders; m_mutex only while fields are read or set
