@@ -375,34 +375,47 @@ Image strokePixels(const Image& picture, bool monochrome)
 // background; until then it is read as the recipe, which gives the same picture. The layer's picture
 // unchanged when the stroke brings none.
 OVImageContainerPtr placedStroke(const OVImageContainer& stroke, const Rect& rect,
-                                 const OVImageContainer& layer, const Size& size)
+                                 const OVImageContainerPtr& layer, const Size& size)
 {
     const Image picture = stroke.image();
     if (picture.isNull())
-        return std::make_shared<OVImageContainer>(layer.image(), layer.isMonochrome());
-    const Image background = strokeBackground(layer, size);
+        return std::make_shared<OVImageContainer>(layer->image(), layer->isMonochrome());
+    const Image background = strokeBackground(*layer, size);
     Image placed = placeImageOnBackground(picture, background, rect);
-    // Placing defines the whole frame; a colour stroke defined in a part of its own (a healed spot)
-    // stays defined there and where the layer's picture was, so that only those are ever rendered.
+    if (placed.isNull())
+        return std::make_shared<OVImageContainer>(placed, stroke.isMonochrome());
+    // Where the stroke lands: the part of its own picture that it defines, placed as the picture is.
     const Rect own = picture.extent(), defined = picture.definition().extent();
-    const Rect below = background.definition().extent();
-    if (!stroke.isMonochrome() && !placed.isNull() && !defined.isInfinite() && !below.isInfinite() &&
-        own.width() > 0 && own.height() > 0) {
-        const Rect frame = background.extent();
+    const Rect frame = background.extent();
+    Rect landed = Rect::infinite();
+    if (!defined.isInfinite() && own.width() > 0 && own.height() > 0) {
         const double sx = std::floor(rect.width() * frame.width()) / own.width();
         const double sy = std::floor(rect.height() * frame.height()) / own.height();
-        const Rect landed =
-            defined.isNull()
-                ? Rect::null()
-                : Rect(std::floor(rect.minX() * frame.width()) + (defined.minX() - own.minX()) * sx,
-                       std::floor(rect.minY() * frame.height()) + (defined.minY() - own.minY()) * sy,
-                       defined.width() * sx, defined.height() * sy)
-                      .insetBy(-2, -2); // resampling reaches a pixel or two further
+        landed = defined.isNull()
+                     ? Rect::null()
+                     : Rect(std::floor(rect.minX() * frame.width()) + (defined.minX() - own.minX()) * sx,
+                            std::floor(rect.minY() * frame.height()) + (defined.minY() - own.minY()) * sy,
+                            defined.width() * sx, defined.height() * sy)
+                           .insetBy(-2, -2); // resampling reaches a pixel or two further
+    }
+    if (landed.isInfinite())
+        return std::make_shared<OVImageContainer>(placed, stroke.isMonochrome());
+    // A colour stroke defined in a part of its own (a healed spot) stays defined there and where the
+    // layer's picture was, so that only those are ever rendered.
+    const Rect below = background.definition().extent();
+    if (!stroke.isMonochrome() && !below.isInfinite()) {
         const Rect both = landed.united(below);
         placed = both.isNull() ? transparentFrame(placed.extent())
                                : framedImage(placed, both.integral(), placed.extent());
+        return std::make_shared<OVImageContainer>(placed, false);
     }
-    return std::make_shared<OVImageContainer>(placed, stroke.isMonochrome());
+    // Over stored pixels of the mask's size only the stroke's part is rendered when it is stored.
+    auto container = std::make_shared<OVImageContainer>(Image(), stroke.isMonochrome());
+    if (layer->isStored() && layer->size() == Size(frame.width(), frame.height()))
+        container->setImageOverStored(placed, layer, landed);
+    else
+        container->setImage(placed);
+    return container;
 }
 
 // The stroke composited onto the mask `base` (both pictures).
@@ -410,8 +423,8 @@ OVContentContainerPtr placedOnto(const OVContentContainer& stroke, const Rect& r
                                  const OVContentContainer& base, const Size& size)
 {
     return std::make_shared<OVContentContainer>(
-        placedStroke(*stroke.imageContainer(), rect, *base.imageContainer(), size),
-        placedStroke(*stroke.additionalImageContainer(), rect, *base.additionalImageContainer(), size));
+        placedStroke(*stroke.imageContainer(), rect, base.imageContainer(), size),
+        placedStroke(*stroke.additionalImageContainer(), rect, base.additionalImageContainer(), size));
 }
 
 } // namespace
@@ -456,6 +469,12 @@ void OVBrushPathImage::Placement::settle(const OVContentContainer& placed) const
     if (!base->flush())
         return; // the recipe as it stands is rendered (or kept) by the write
     const OVContentContainerPtr again = placedOnto(pixels, rect, *base, size);
-    placed.imageContainer()->replacePendingImage(again->imageContainer()->image());
-    placed.additionalImageContainer()->replacePendingImage(again->additionalImageContainer()->image());
+    for (const auto& [target, source] :
+         {std::pair(placed.imageContainer(), again->imageContainer()),
+          std::pair(placed.additionalImageContainer(), again->additionalImageContainer())}) {
+        if (const auto patch = source->patchOver())
+            target->setImageOverStored(source->image(), patch->first, patch->second, true);
+        else
+            target->replacePendingImage(source->image());
+    }
 }

@@ -218,7 +218,40 @@ void OVImageContainer::setImage(const Image& image)
     m_frame = Size();
     m_uniformPixel = Bitmap();
     m_image = image;
+    m_patchBase.reset();
     ++m_generation;
+}
+
+void OVImageContainer::setImageOverStored(const Image& image, std::shared_ptr<const OVImageContainer> base,
+                                          const Rect& changed, bool replacing)
+{
+    std::lock_guard lock(m_mutex);
+    if (replacing && (image.isNull() || m_image.isNull() || hasStoredPixels()))
+        return;
+    if (!replacing) {
+        m_bitmap = Bitmap();
+        m_origin = Point();
+        m_frame = Size();
+        m_uniformPixel = Bitmap();
+        ++m_generation;
+    }
+    m_image = image;
+    m_patchBase = std::move(base);
+    m_patchRect = changed;
+}
+
+std::optional<std::pair<std::shared_ptr<const OVImageContainer>, Rect>> OVImageContainer::patchOver() const
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_patchBase || m_image.isNull())
+        return std::nullopt;
+    return std::pair(m_patchBase, m_patchRect);
+}
+
+bool OVImageContainer::isStored() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_image.isNull() ? hasStoredPixels() : hasStoredPixels() && m_patchBase == nullptr;
 }
 
 void OVImageContainer::replacePendingImage(const Image& image)
@@ -233,6 +266,7 @@ void OVImageContainer::setBlank(const Size& size)
     std::lock_guard lock(m_mutex);
     ++m_generation;
     m_image = Image();
+    m_patchBase.reset();
     m_bitmap = Bitmap();
     m_origin = Point();
     m_frame = Size();
@@ -314,6 +348,37 @@ RenderContext& storingContext()
 
 } // namespace
 
+std::optional<Bitmap> OVImageContainer::patchedPixels(const Image& pending, const OVImageContainer& base,
+                                                      const Rect& changed, bool monochrome)
+{
+    const Bitmap::Format format = monochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf;
+    const Rect extent = pending.extent();
+    if (!base.isStored() || extent.isNull() || extent.isInfinite() || extent.minX() != 0 ||
+        extent.minY() != 0)
+        return std::nullopt;
+    const Bitmap below = base.bitmap();
+    const Rect frame = extent.integral();
+    if (below.isNull() || below.format() != format || below.width() != int(frame.width()) ||
+        below.height() != int(frame.height()))
+        return std::nullopt;
+    Bitmap result(below.width(), below.height(), format, Bitmap::Fill::Uninitialized);
+    if (result.isNull())
+        return std::nullopt;
+    std::memcpy(result.mutableData(), below.data(), below.byteCount());
+    const Rect part = changed.integral().intersected(frame);
+    if (part.isNull() || part.isEmpty())
+        return result;
+    const auto rendered = storingContext().render(pending, part, format, RenderContext::Reuse::Discard);
+    if (!rendered)
+        return std::nullopt;
+    const size_t pixelBytes = size_t(Bitmap::bytesPerPixel(format));
+    const int top = result.height() - int(part.maxY());
+    for (int y = 0; y < rendered->height(); ++y)
+        std::memcpy(result.mutableRow(top + y) + size_t(part.minX()) * pixelBytes, rendered->row(y),
+                    size_t(rendered->width()) * pixelBytes);
+    return result;
+}
+
 bool OVImageContainer::flush(QString* errorMessage)
 {
     // One flush at a time renders; readers of the picture (image(), size()) never wait for a render.
@@ -322,6 +387,8 @@ bool OVImageContainer::flush(QString* errorMessage)
         Image pending;
         quint64 generation = 0;
         bool monochrome = true;
+        std::shared_ptr<const OVImageContainer> patchBase;
+        Rect patchRect;
         {
             std::lock_guard lock(m_mutex);
             if (m_image.isNull())
@@ -333,6 +400,20 @@ bool OVImageContainer::flush(QString* errorMessage)
             pending = m_image;
             generation = m_generation;
             monochrome = m_isMonochrome;
+            patchBase = m_patchBase;
+            patchRect = m_patchRect;
+        }
+        if (patchBase) {
+            // Only where the stroke landed is rendered; the rest are the pixels it was placed onto.
+            if (std::optional<Bitmap> patched = patchedPixels(pending, *patchBase, patchRect, monochrome)) {
+                std::lock_guard lock(m_mutex);
+                if (m_generation != generation)
+                    continue;
+                store(*patched);
+                m_image = Image();
+                m_patchBase.reset();
+                return true;
+            }
         }
         // The picture's extent, drawn at the origin (masks grey without alpha, colour with alpha).
         const Rect extent = pending.extent();

@@ -8,6 +8,7 @@
 #include <QString>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // One picture of a mask: either a recipe still being built (pending) or pixels (stored). Flushing
 // renders a pending recipe into a bitmap (16-bit grey for masks, as they are written; float RGBA for
@@ -38,6 +39,16 @@ public:
     // Replaces a picture still pending by a recipe of the same picture (cheaper to render); nothing
     // when it has been flushed meanwhile. A flush already under way stores its pixels as ever.
     void replacePendingImage(const pf::Image& image);
+    // A picture that differs from the stored pixels of `base` (a picture of the same size) only in
+    // `changed` (pixels, y up): a flush renders that part and takes the rest from base's pixels, so
+    // storing a stroke on a large mask renders the stroke's part, not the mask. `replacing`: only while
+    // this one's picture is still pending, as replacePendingImage.
+    void setImageOverStored(const pf::Image& image, std::shared_ptr<const OVImageContainer> base,
+                            const pf::Rect& changed, bool replacing = false);
+    // Whether the picture is stored pixels (flushed or read), not a pending recipe.
+    bool isStored() const;
+    // What a pending picture set by setImageOverStored differs from, and where; none otherwise.
+    std::optional<std::pair<std::shared_ptr<const OVImageContainer>, pf::Rect>> patchOver() const;
     // A picture of the size with nothing painted (zero everywhere), stored as its one value: what a
     // flush of a transparent picture of that size stores, without drawing it.
     void setBlank(const pf::Size& size);
@@ -80,6 +91,10 @@ private:
     // The stored pixels as an image at the origin (in their frame); null without stored pixels.
     pf::Image storedImage() const;
     static pf::Bitmap expandedPixel(const pf::Bitmap& pixel, int width, int height);
+    // The pixels of `pending` where it may differ from `base`, base's pixels elsewhere; none when base
+    // is not stored pixels of the same size and kind.
+    static std::optional<pf::Bitmap> patchedPixels(const pf::Image& pending, const OVImageContainer& base,
+                                                   const pf::Rect& changed, bool monochrome);
     // Writes `part` (float colour, premultiplied) placed at `origin` (y up) of a transparent `frame` as a
     // 16-bit RGBA PNG.
     static bool writeFramedPNG(const pf::Bitmap& part, const pf::Point& origin, const pf::Size& frame,
@@ -95,6 +110,8 @@ private:
     pf::Bitmap m_uniformPixel;                   // or, when they are all one value: that pixel (1 x 1) ...
     int m_uniformWidth = 0, m_uniformHeight = 0; // ... and their size
     mutable pf::Image m_image;                   // pending recipe, or a wrapper of the stored pixels
+    std::shared_ptr<const OVImageContainer> m_patchBase; // what the pending recipe differs from ...
+    pf::Rect m_patchRect;                                // ... and where
     bool m_isMonochrome = true;
 };
 

@@ -170,6 +170,31 @@ TEST(OVImageContainer, AColourPictureDefinedInAPartKeepsOnlyThatPartInItsFrame)
     EXPECT_EQ(placed->image().definition().extent(), Rect(20, 40, 260, 170));
 }
 
+TEST(OVBrushPathImage, AStrokeOnStoredPixelsRendersOnlyWhereItLandsWhenStored)
+{
+    // A 2000 x 1500 mask, grey on its left half and stored as pixels; a stroke painted in a 400 x 300
+    // channel (five mask pixels to one) that defines only a 20-pixel square.
+    OVBrushPathImage mask(Size(2000, 1500),
+                          strokeContainer(maskImage(2000, 1500, Rect(0, 0, 1000, 1500), 0.5)));
+    OVBrushPathImage::waitForPendingWrites();
+    ASSERT_TRUE(mask.contentContainer()->imageContainer()->isStored());
+    const Image stroke =
+        framedImage(Image::constantColor(Color(1, 1, 1)), Rect(100, 100, 20, 20), Rect(0, 0, 400, 300));
+    mask.addContentContainerWithRect(strokeContainer(stroke), Rect(0, 0, 1, 1));
+    const auto patch = mask.contentContainer()->imageContainer()->patchOver();
+    ASSERT_TRUE(patch) << "the stroke is placed over the stored pixels";
+    EXPECT_TRUE(Rect(497, 497, 106, 106).contains(patch->second)) << "only the stroke's part is rendered";
+    OVBrushPathImage::waitForPendingWrites();
+    const OVContentContainerPtr stored = mask.contentContainer();
+    const struct
+    {
+        int x, y;
+        float value;
+    } probes[] = {{550, 550, 1}, {50, 50, 0.5f}, {990, 1400, 0.5f}, {1500, 1000, 0}, {1010, 700, 0}};
+    for (const auto& p : probes)
+        EXPECT_NEAR(maskValue(stored, p.x, p.y), p.value, 1.0f / 255) << p.x << "," << p.y;
+}
+
 TEST(OVImageContainer, ABlankPictureHoldsWhatAFlushedTransparentOneHolds)
 {
     // A new layer's mask is made blank without drawing it; everything downstream (renders, strokes,
