@@ -99,6 +99,8 @@ private:
     // 16-bit RGBA PNG.
     static bool writeFramedPNG(const pf::Bitmap& part, const pf::Point& origin, const pf::Size& frame,
                                const QString& path, QString* errorMessage);
+    // Writes a 16-bit grey bitmap as a 16-bit grey PNG.
+    static bool writeGreyPNG(const pf::Bitmap& pixels, const QString& path, QString* errorMessage);
     bool hasStoredPixels() const { return !m_bitmap.isNull() || !m_uniformPixel.isNull(); }
 
     std::mutex m_flushMutex; // held while a flush renders; m_mutex only while fields are read or set
