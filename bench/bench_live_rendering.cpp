@@ -366,6 +366,18 @@ struct Healing
     }
     std::shared_ptr<OVBrushPathImage> mask() { return chain->brushPathImageAtIndex(1); }
     void waitForWrites() { OVBrushPathImage::waitForPendingWrites(); }
+    // Between two strokes: the last one's snapshot written and a tenth of a second of the main loop, as
+    // a person pauses, for the stored pixels to replace the preview on the channel.
+    void pause()
+    {
+        waitForWrites();
+        renderer->renderQueue()->waitUntilEmpty();
+        const auto until = Clock::now() + std::chrono::milliseconds(100);
+        while (Clock::now() < until) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
 };
 
 Healing& healing()
@@ -402,9 +414,7 @@ void BM_HealingStroke(benchmark::State& state)
         }
         growth.push_back(std::max(0.0, peak - before));
         state.PauseTiming();
-        h.waitForWrites();
-        h.renderer->renderQueue()->waitUntilEmpty();
-        QCoreApplication::processEvents();
+        h.pause();
         state.ResumeTiming();
     }
     report(state, "brush_up_main", ups);
@@ -431,9 +441,7 @@ void BM_HealingSteps(benchmark::State& state)
         }
         h.renderer->brushUpAtPoint(p);
         state.PauseTiming();
-        h.waitForWrites();
-        h.renderer->renderQueue()->waitUntilEmpty();
-        QCoreApplication::processEvents();
+        h.pause();
         state.ResumeTiming();
     }
     report(state, "step", steps);
@@ -458,7 +466,7 @@ void brushDown(benchmark::State& state, bool cold, bool duringSave)
             h.layer->displayIfNeeded();
             h.renderer->brushUpAtPoint(p);
         } else {
-            h.waitForWrites();
+            h.pause();
         }
         if (cold)
             h.renderer->deactivateRenderChannel(Standard);
@@ -474,9 +482,7 @@ void brushDown(benchmark::State& state, bool cold, bool duringSave)
         h.layer->displayIfNeeded();
         h.renderer->brushUpAtPoint(p);
         state.PauseTiming();
-        h.waitForWrites();
-        h.renderer->renderQueue()->waitUntilEmpty();
-        QCoreApplication::processEvents();
+        h.pause();
         state.ResumeTiming();
     }
     report(state, "brush_down_to_step", downs);

@@ -125,6 +125,11 @@ void GMZoomRenderer::brushDownAtPoint(const OVBrush& brush, const Point& point)
         m_preparedTarget.lock() != m_toolChain->selectedBrushPathImage())
         prepareBrushHandlerForNormedFaceWidth(normedFaceWidth);
 
+    // The stored pixels of the last healing stroke, arrived during a stroke since: the start from now on.
+    if (!m_storedFill.isNull()) {
+        m_brushHandler.setStartAdditionalImage(m_storedFill);
+        m_storedFill = Image();
+    }
     m_brushHandler.setScaleFactor(m_toolChain->originalImageSize().width /
                                   (size.width / m_contentsRect.width()));
     m_strokeTarget = m_preparedTarget.lock();
@@ -156,8 +161,6 @@ void GMZoomRenderer::brushUpAtPoint(const Point& /*point*/)
         return;
     m_blocked = true;
     const bool healing = m_brushHandler.usesPreview();
-    // The preview of the fill stands in for the final pixels until they are stored.
-    const Image preview = healing ? m_brushHandler.additionalImage() : Image();
     const OVContentContainerPtr container = m_brushHandler.brushUp();
     m_stroking = false;
     // The next stroke starts from this one's mask. Kept as pixels, as a preparation makes them: as a
@@ -177,17 +180,18 @@ void GMZoomRenderer::brushUpAtPoint(const Point& /*point*/)
         m_delegate->zoomRendererFinishCalculationOfContentContainer(this, container, m_strokeRect, target);
     m_isUpdating = false;
 
-    if (healing) {
-        // The stored picture is the one made at full quality: it replaces the preview once its
-        // snapshot is written, cut to the channel in the background. Nothing of it is computed here.
-        if (!preview.isNull())
-            m_brushHandler.setStartAdditionalImage(preview);
-        if (target && !target->segmentImageNames().isEmpty())
-            showStoredFill(target, target->segmentImageNames().last(), ++m_fillNumber);
-    } else if (!m_storedFill.isNull()) {
+    // Stored pixels of an earlier healing stroke that arrived during this one.
+    if (!m_storedFill.isNull()) {
         m_brushHandler.setStartAdditionalImage(m_storedFill);
+        m_storedFill = Image();
     }
-    m_storedFill = Image();
+    if (healing && target && !target->segmentImageNames().isEmpty()) {
+        // The stored picture is the one made at full quality: it replaces the preview once its snapshot
+        // is written, cut to the channel in the background; nothing of it is computed here. Until then
+        // the layer keeps the live pixels drawn during the stroke, and the next stroke starts from the
+        // pixels stored before (pixels, never a preview nested in the next one's).
+        showStoredFill(target, target->segmentImageNames().last(), ++m_fillNumber);
+    }
     m_blocked = false;
 
     // A composition asked for during the stroke runs now that the stroke is stored.
@@ -229,7 +233,7 @@ void GMZoomRenderer::showStoredFill(const std::shared_ptr<OVBrushPathImage>& tar
             if (fill.isNull() || number != self->m_fillNumber || !self->isPrepared())
                 return;
             if (self->m_stroking) {
-                self->m_storedFill = fill; // after this stroke
+                self->m_storedFill = fill; // the next stroke starts from it
                 return;
             }
             self->m_brushHandler.setStartAdditionalImage(fill);

@@ -7,6 +7,7 @@
 #include <QScopeGuard>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 using namespace renderingtest;
 using pf::Point;
@@ -382,4 +383,54 @@ TEST_F(RenderingTest, ABrushDownNeverWaitsForTheLastStrokesSnapshotToBeWritten)
     const pf::Image mask = chain->brushPathImageAtIndex(2)->contentContainer()->imageContainer()->image();
     EXPECT_GT(pixelAt(mask, Point(0.5 * 320, 0.3 * 240))[1], 0.9);
     EXPECT_GT(pixelAt(mask, Point(0.5 * 320, 0.7 * 240))[1], 0.9);
+}
+
+TEST_F(RenderingTest, HealingStrokesInARowStartFromStoredPixelsNeverFromAPreview)
+{
+    // Each stroke's stored pixels are cut to the channel off the main thread once its snapshot is
+    // written, and arrive here during the next stroke: every stroke starts from pixels, never from a
+    // preview nested in the previews of the strokes before it.
+    GMBrushHandler::setAdditionalBrushFactory(OVBrush::Healing,
+                                              [] { return std::make_shared<FakeHealingBrush>(); });
+    const auto cleanup =
+        qScopeGuard([] { GMBrushHandler::setAdditionalBrushFactory(OVBrush::Healing, nullptr); });
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    settle();
+    OVBrush healing = drawBrush();
+    healing.brushSubType = OVBrush::Healing;
+    auto startIsPixels = [&] {
+        const pf::Image start = zoom().brushHandler().startAdditionalImage();
+        return !start.isNull() && start.node()->kind == pf::ImageNode::Kind::Bitmap;
+    };
+    const double rows[] = {0.3, 0.5, 0.7, 0.4};
+    for (const double y : rows) {
+        renderer->brushDownAtPoint(healing, Point(0.3, y), Standard);
+        // The fresh layer has no picture yet; from the third stroke on, the first one's pixels are in.
+        if (y == rows[0] || y == rows[1])
+            EXPECT_TRUE(zoom().brushHandler().startAdditionalImage().isNull()) << y;
+        else
+            EXPECT_TRUE(startIsPixels()) << y;
+        frame();
+        // The last stroke's snapshot written, its pixels on their way and arriving meanwhile.
+        OVBrushPathImage::waitForPendingWrites();
+        for (int turn = 0; turn < 20; ++turn) {
+            settle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        renderer->processPoint(Point(0.6, y));
+        frame();
+        renderer->brushUpAtPoint(Point(0.6, y));
+    }
+    OVBrushPathImage::waitForPendingWrites();
+    for (int turn = 0; turn < 40; ++turn) {
+        settle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(startIsPixels());
+    // Every stroke's stored green, at the channel's size.
+    const pf::Image start = zoom().brushHandler().startAdditionalImage();
+    EXPECT_EQ(start.extent(), Rect(0, 0, 160, 120));
+    for (const double y : rows)
+        EXPECT_GT(pixelAt(start, Point(0.45 * 160, y * 120))[1], 0.9) << y;
+    EXPECT_EQ(window.strokes.size(), 4u);
 }
