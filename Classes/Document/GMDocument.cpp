@@ -29,6 +29,7 @@
 #include <QScopeGuard>
 #include <cmath>
 #include <future>
+#include <thread>
 
 namespace {
 
@@ -135,6 +136,7 @@ void GMDocument::resetContents()
     m_loadPreview = QImage();
     m_pendingLayers.clear();
     m_foreignLayers.clear();
+    m_opening.reset();
     std::lock_guard lock(m_jpegMutex);
     m_originalJPEG.clear();
 }
@@ -247,8 +249,40 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     return true;
 }
 
+// A picture being decoded in the background. Its thread holds this, never the document.
+struct GMDocument::Opening
+{
+    QString path;
+    pf::Size size;  // the photo's size, upright
+    QImage preview; // the reduced picture, once decoded
+};
+
+namespace {
+
+// The largest reduction the JPEG decoder makes by itself (1/2, 1/4, 1/8) that still leaves a picture at
+// least a screen wide: decoded in a fraction of the time of the whole.
+QSize reducedSize(const QSize& size)
+{
+    int factor = 1;
+    while (factor < 8 && std::max(size.width(), size.height()) / (factor * 2) >= 1024)
+        factor *= 2;
+    return QSize(std::max(1, size.width() / factor), std::max(1, size.height() / factor));
+}
+
+} // namespace
+
 bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
 {
+    {
+        // A large picture opens in the background once its header shows it sound.
+        QImageReader header(path);
+        const QSize size = header.size();
+        if (header.canRead() && size.isValid() &&
+            qint64(size.width()) * size.height() >= backgroundOpeningPixels) {
+            openInBackground(path, size);
+            return true;
+        }
+    }
     QString error;
     const pf::Bitmap bitmap = pf::ImageFile::read(path, &error);
     if (bitmap.isNull())
@@ -259,6 +293,77 @@ bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
     std::lock_guard lock(m_jpegMutex);
     m_originalJPEG = fileBytesIfJPEG(path);
     return true;
+}
+
+void GMDocument::openInBackground(const QString& path, const QSize& size)
+{
+    resetContents();
+    auto opening = std::make_shared<Opening>();
+    opening->path = path;
+    opening->size = pf::Size(size.width(), size.height());
+    m_opening = opening;
+    std::weak_ptr<pf::Document> weak = weak_from_this();
+    std::thread([weak, opening, size] {
+        // First the picture the decoder reduces by itself, for the window to show at once.
+        QImageReader reader(opening->path);
+        reader.setAutoTransform(true);
+        reader.setScaledSize(reducedSize(size));
+        const QImage preview = reader.read();
+        pf::runOnMain([weak, opening, preview] {
+            if (auto self = std::static_pointer_cast<GMDocument>(weak.lock()))
+                self->openingPreviewArrived(opening, preview);
+        });
+        QString error;
+        const pf::Bitmap bitmap = pf::ImageFile::read(opening->path, &error);
+        const QByteArray jpeg = bitmap.isNull() ? QByteArray() : fileBytesIfJPEG(opening->path);
+        pf::runOnMain([weak, opening, bitmap, error, jpeg] {
+            if (auto self = std::static_pointer_cast<GMDocument>(weak.lock()))
+                self->openingFinished(opening, bitmap, error, jpeg);
+        });
+    }).detach();
+}
+
+void GMDocument::openingPreviewArrived(const std::shared_ptr<Opening>& opening, const QImage& preview)
+{
+    if (m_opening != opening || preview.isNull())
+        return;
+    // Turned upright by its orientation, the photo is as wide as the preview says.
+    const bool turned = (preview.width() > preview.height()) != (opening->size.width > opening->size.height);
+    if (turned)
+        opening->size = pf::Size(opening->size.height, opening->size.width);
+    opening->preview = preview;
+    if (m_windowController)
+        m_windowController->showOpeningPreview(preview, opening->size);
+}
+
+void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const pf::Bitmap& bitmap,
+                                 const QString& error, const QByteArray& jpeg)
+{
+    if (m_opening != opening)
+        return; // read again or reverted meanwhile
+    m_opening.reset();
+    const QString loading = pf::localized(QStringLiteral("Loading"));
+    if (bitmap.isNull()) {
+        // Nothing to edit: said plainly, and the window goes rather than show an empty photo.
+        pf::error(QStringLiteral("The picture %1 could not be read: %2").arg(opening->path, error));
+        if (m_windowController)
+            m_windowController->stopActivity(loading);
+        presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(opening->path).fileName()),
+                     error);
+        close();
+        return;
+    }
+    m_originalImage = pf::Image::fromBitmap(bitmap);
+    m_originalBitmap = bitmap;
+    {
+        std::lock_guard lock(m_jpegMutex);
+        m_originalJPEG = jpeg;
+    }
+    if (m_windowController) {
+        m_windowController->setOriginalImage(m_originalImage);
+        m_windowController->setUndoManager(undoManager());
+        m_windowController->stopActivity(loading);
+    }
 }
 
 bool GMDocument::readSampleImage(const QString& path, QString* errorMessage)
@@ -348,6 +453,12 @@ void GMDocument::setWindowController(std::shared_ptr<GMDocumentWindowController>
     if (!m_loadPreview.isNull()) {
         m_windowController->showLoadingPreview(m_loadPreview);
         m_loadPreview = QImage();
+    }
+    if (m_opening) {
+        // Busy from the window's first moment; the reduced picture as soon as there is one.
+        m_windowController->startActivity(pf::localized(QStringLiteral("Loading")), {});
+        if (!m_opening->preview.isNull())
+            m_windowController->showOpeningPreview(m_opening->preview, m_opening->size);
     }
     setWindow(m_windowController->window());
     insertPendingLayers();
@@ -579,6 +690,10 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
 {
     const bool ownType = type == GMDocumentPackage::typeName;
     const bool explicitSave = !isAutosave(operation);
+    if (m_opening) {
+        unblockUserInteraction();
+        return fail(errorMessage, QStringLiteral("The picture is still being opened."));
+    }
     if (!m_pendingLayers.empty()) {
         unblockUserInteraction();
         return fail(errorMessage, QStringLiteral("The document is still loading its layers."));
@@ -664,6 +779,13 @@ bool GMDocument::revertToContentsOfURL(const QString& path, const QString& type,
     m_windowController = controller;
     if (!read)
         return false;
+    if (controller && m_opening) {
+        // The picture comes back in the background, as when it was opened.
+        if (const auto chain = controller->toolChain())
+            chain->removeAllPhotoTools();
+        controller->startActivity(pf::localized(QStringLiteral("Loading")), {});
+        return true;
+    }
     if (controller) {
         if (const auto chain = controller->toolChain())
             chain->removeAllPhotoTools();

@@ -62,6 +62,11 @@ public:
     pf::Image originalImage() const { return m_originalImage; }
     // Layers read but not yet in the chain.
     int pendingLayerCount() const { return int(m_pendingLayers.size()); }
+    // A large picture is decoded in the background: the window shows the busy panel at once, then a
+    // reduced preview, then the photo. Until then the document has no original and cannot be saved.
+    bool isOpening() const { return m_opening != nullptr; }
+    // Pictures of at least this many pixels are opened in the background.
+    static constexpr qint64 backgroundOpeningPixels = 4'000'000;
 
     // The mask of a layer of the older kind, painted again from its strokes over the original.
     std::shared_ptr<OVBrushPathImage>
@@ -108,8 +113,15 @@ private:
     };
     struct Snapshot;
 
+    struct Opening;
+
     void resetContents();
     bool readPlainImage(const QString& path, QString* errorMessage);
+    // Starts decoding the picture on a thread of its own (its header was read and is sound).
+    void openInBackground(const QString& path, const QSize& size);
+    void openingPreviewArrived(const std::shared_ptr<Opening>& opening, const QImage& preview);
+    void openingFinished(const std::shared_ptr<Opening>& opening, const pf::Bitmap& bitmap,
+                         const QString& error, const QByteArray& jpeg);
     void insertPendingLayers();
     // Puts the pending layers into the chain once every mask folder in `reads` is decoded, looking again
     // a moment later until then; nothing when the document has gone or its pending layers changed.
@@ -128,6 +140,7 @@ private:
     std::vector<PendingLayer> m_pendingLayers;
     std::vector<ForeignLayer> m_foreignLayers;
     std::shared_ptr<GMDocumentWindowController> m_windowController;
-    std::mutex m_jpegMutex; // the kept JPEG bytes are filled in on the save thread
+    std::shared_ptr<Opening> m_opening; // the picture being decoded, while it is
+    std::mutex m_jpegMutex;             // the kept JPEG bytes are filled in on the save thread
     QByteArray m_originalJPEG;
 };

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -74,6 +75,11 @@ public:
     // mask's. Its files never change afterwards, so a document can link them instead of encoding the
     // mask again. Any thread.
     bool waitForSnapshotFolder(const QString& name) const;
+    // Whether the background write of snapshot folder `name` has yet to finish (false for a name that
+    // is not this mask's). Any thread; never waits.
+    bool isSnapshotFolderPending(const QString& name) const;
+    // Runs before every snapshot write, on the writing thread: lets a test hold writes open. Empty: none.
+    static void setWriteGateForTesting(std::function<void()> gate);
 
     // A mask whose folder could not be read keeps that folder (`folder`, a copy of it) for its current
     // snapshot: unreadFolder() names it while that snapshot is still the current one, so a save can

@@ -3,6 +3,7 @@
 
 #include "Classes/Filters/OVInpaintingFilter.h"
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
@@ -540,6 +541,66 @@ TEST(HealingBrush, RemovesABlemishFromTheCheek)
         }
     EXPECT_LT(error / count, 0.03) << "mean difference from the skin before the spot";
     EXPECT_LT(worst, 0.08);
+}
+
+// On a large photo a healing stroke is worked out, stored and kept only around its spot: each step's fill
+// around the stroke, the final picture (at the photo's resolution, four times the layer's) in the
+// stroke's square, the layer's stored picture in that square, while its frame stays the photo.
+TEST(HealingBrush, AStrokeOnALargePhotoIsHealedAndKeptOnlyAroundItsSpot)
+{
+    OVHealingBrush::registerClass();
+    constexpr double Layer = 512, Scale = 4;
+    QImage portrait(PortraitPath);
+    ASSERT_FALSE(portrait.isNull());
+    GMBrushHandler handler;
+    handler.setBackgroundImage(Image::fromQImage(portrait));
+    handler.setStartMaskImage(greyMask(Layer, Layer, 0));
+    handler.setStartAdditionalImage(transparent(Layer, Layer));
+    handler.setScaleFactor(Scale);
+    OVBrush healing;
+    healing.type = OVBrush::Draw;
+    healing.brushSubType = OVBrush::Healing;
+    healing.size = 10;
+    healing.pressure = 1;
+    const Point spot = at(248, 120);
+    handler.brushDownAtPoint(healing, spot, 110);
+    handler.processPoint(spot);
+    handler.processPoint(at(251, 120));
+    // Live: the fill works on the stroke's square (3 pixels of points, 7 of brush around them).
+    auto brush = std::dynamic_pointer_cast<OVHealingBrush>(handler.additionalBrush());
+    ASSERT_TRUE(brush);
+    const Rect live = brush->inpaintingFilter()->inputMaskImage().definition().extent();
+    EXPECT_LE(live.width(), 18);
+    EXPECT_LE(live.height(), 15);
+    EXPECT_TRUE(live.contains(Rect(spot.x * Layer, spot.y * Layer, 1, 1)));
+
+    const OVContentContainerPtr stroke = handler.brushUp();
+    ASSERT_TRUE(stroke);
+    const Image healed = stroke->additionalImageContainer()->image();
+    EXPECT_EQ(healed.extent().integral(), Rect(0, 0, Layer * Scale, Layer * Scale));
+    const Rect region = healed.definition().extent();
+    EXPECT_LE(region.width(), 18 * Scale);
+    EXPECT_LE(region.height(), 15 * Scale);
+    EXPECT_TRUE(region.contains(Rect(spot.x * Layer * Scale, spot.y * Layer * Scale, 1, 1)));
+
+    OVBrushPathImage mask(Size(Layer * Scale, Layer * Scale));
+    mask.addContentContainerWithRect(stroke, Rect(0, 0, 1, 1));
+    // What the snapshot write renders: the stroke's square (a pixel or two more for the placement).
+    const Rect placed = mask.contentContainer()->additionalImageContainer()->image().definition().extent();
+    EXPECT_TRUE(region.insetBy(-3, -3).contains(placed))
+        << "the write renders the spot, not the photo: " << placed.minX() << "," << placed.minY() << " "
+        << placed.width() << "x" << placed.height();
+    OVBrushPathImage::waitForPendingWrites();
+    const OVImageContainerPtr stored = mask.contentContainer()->additionalImageContainer();
+    EXPECT_EQ(stored->size(), Size(Layer * Scale, Layer * Scale));
+    const Rect kept = stored->image().definition().extent();
+    EXPECT_TRUE(region.insetBy(-3, -3).contains(kept))
+        << "the layer's stored picture holds the stroke's part only";
+    // The healed skin is there, opaque, and nothing around it.
+    const int x = int(spot.x * Layer * Scale), y = int(spot.y * Layer * Scale);
+    const Pixels inside = render(stored->image(), Rect(x, y, 1, 1));
+    EXPECT_GT(inside.at(x, y)[3], 0.9f);
+    EXPECT_TRUE(stored->image().definition().extent().intersected(Rect(0, 0, 200, 200)).isNull());
 }
 
 // A click handles only the last of its points: the iris there is painted over the start mask as a
