@@ -4,6 +4,7 @@
 #include "Classes/Editor/GMEventView.h"
 #include "Classes/Editor/GMSettingsController.h"
 #include "Classes/Editor/GMSlider.h"
+#include "Classes/Editor/HostedViewGeometry.h"
 #include "Classes/Editor/OVFrameLayer.h"
 #include "Classes/Editor/OVKeyboardWatcher.h"
 #include "Classes/Editor/OVLayerBrowser.h"
@@ -1450,9 +1451,18 @@ void GMWindowController::endPanelMirror()
 
 Rect GMWindowController::activeRectForLoupe(OVLoupeView* loupe)
 {
-    if (!m_zoomView || !loupe)
+    if (!m_zoomView || !loupe || !loupe->superview())
         return Rect();
-    return m_zoomView->convertRectToView(m_zoomView->zoomLayer()->frame(), loupe->superview());
+    // The canvas is shown by a layer of the layer browser's container (it is in no window of its own):
+    // its picture is reached through the view that hosts it.
+    pf::View* enclosing = HostedViewGeometry::enclosingView(m_zoomView);
+    if (!enclosing)
+        return Rect();
+    const Rect frame = m_zoomView->zoomLayer()->frame();
+    const Point from = HostedViewGeometry::toEnclosing(m_zoomView, frame.origin);
+    const Point to = HostedViewGeometry::toEnclosing(m_zoomView, Point(frame.maxX(), frame.maxY()));
+    return enclosing->convertRectToView(Rect(from.x, from.y, to.x - from.x, to.y - from.y),
+                                        loupe->superview());
 }
 
 Rect GMWindowController::editRectForLoupe(OVLoupeView*)

@@ -110,3 +110,165 @@ std::optional<Point> OVUnprojectToLine(const OVVector3& p, const OVVector3& d, c
     const double ty = (v * g - p.y * eyeDistance) / denominatorY;
     return Point(tx * 0.5, ty * 0.5 * aspect);
 }
+
+// Points, vectors and angles ----------------------------------------------------------------------------
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+double radians(double degrees)
+{
+    return degrees / 180 * kPi;
+}
+
+double degreesOf(double radians)
+{
+    return radians / kPi * 180;
+}
+
+} // namespace
+
+Point OVPointAdd(Point a, Point b)
+{
+    return Point(a.x + b.x, a.y + b.y);
+}
+
+Point OVPointSubtract(Point a, Point b)
+{
+    return Point(a.x - b.x, a.y - b.y);
+}
+
+Point OVPointMidpoint(Point a, Point b)
+{
+    return Point((a.x + b.x) * 0.5, (a.y + b.y) * 0.5);
+}
+
+Point OVPointScale(double s, Point p)
+{
+    return Point(p.x * s, p.y * s);
+}
+
+Point OVPointMultiply(Point a, Point b)
+{
+    return Point(a.x * b.x, a.y * b.y);
+}
+
+Point OVPointRoundToGrid(Point p, double grid)
+{
+    return Point(std::round(p.x / grid) * grid, std::round(p.y / grid) * grid);
+}
+
+double OVRoundToStep(double x, double step)
+{
+    return std::round(x / step) * step;
+}
+
+double OVSquare(double x)
+{
+    return x * x;
+}
+
+double OVVectorLength(Point v)
+{
+    return std::sqrt(v.x * v.x + v.y * v.y);
+}
+
+Point OVVectorNormalize(Point v)
+{
+    const double length = OVVectorLength(v);
+    return Point(v.x / length, v.y / length);
+}
+
+Point OVVectorPerpendicular(Point v)
+{
+    const double length = OVVectorLength(v);
+    return Point(-v.y / length, v.x / length);
+}
+
+double OVVectorDot(Point a, Point b)
+{
+    return a.x * b.x + a.y * b.y;
+}
+
+double OVPointDistance(Point a, Point b)
+{
+    return std::sqrt(OVSquare(b.x - a.x) + OVSquare(b.y - a.y));
+}
+
+double OVPointManhattanDistance(Point a, Point b)
+{
+    return std::abs(b.x - a.x) + std::abs(b.y - a.y);
+}
+
+Point OVVectorFromAngle(double degrees)
+{
+    const double a = radians(degrees);
+    return Point(std::cos(a), std::sin(a));
+}
+
+Point OVPointOffsetByAngle(Point p, double degrees, double distance)
+{
+    const double a = radians(degrees);
+    return Point(p.x + std::cos(a) * distance, p.y + std::sin(a) * distance);
+}
+
+Point OVVectorRotate(Point v, double degrees)
+{
+    const double a = radians(degrees);
+    const double c = std::cos(a), s = std::sin(a);
+    return Point(v.x * c - v.y * s, v.y * c + v.x * s);
+}
+
+Point OVPointProjectOnLine(Point p, double degrees, double distance)
+{
+    const Point n = OVVectorFromAngle(degrees);
+    const double t = distance - (n.x * p.x + n.y * p.y);
+    return Point(p.x + n.x * t, p.y + n.y * t);
+}
+
+double OVVectorAngleDegrees(Point v)
+{
+    double c = v.x / OVVectorLength(v);
+    // Comparisons, not std::max: a quotient that is not a number fails the first and becomes -1.
+    if (!(c >= -1))
+        c = -1;
+    if (c > 1)
+        c = 1;
+    double phi = std::acos(c);
+    if (v.y < 0)
+        phi = 2 * kPi - phi;
+    return std::clamp(degreesOf(phi), 0.0, 360.0);
+}
+
+double OVVectorAngleBetween(Point a, Point b)
+{
+    return OVAngleNormalize(OVVectorAngleDegrees(b) - OVVectorAngleDegrees(a));
+}
+
+double OVAngleNormalize(double degrees)
+{
+    return degrees - std::floor(degrees / 360) * 360;
+}
+
+double OVAngleNormalizeSigned(double degrees)
+{
+    const double a = OVAngleNormalize(degrees);
+    return a > 180 ? a - 360 : a;
+}
+
+bool OVAngleIsBetween(double t, double s, double e)
+{
+    t = OVAngleNormalizeSigned(t);
+    s = OVAngleNormalizeSigned(s);
+    e = OVAngleNormalizeSigned(e);
+    if (e >= s)
+        return s <= t && t <= e;
+    return t >= s || t <= e;
+}
+
+Point OVVectorSolve(Point u, Point v, Point w)
+{
+    const double det = u.x * v.y - u.y * v.x;
+    return Point((v.y * w.x - v.x * w.y) / det, (u.x * w.y - u.y * w.x) / det);
+}

@@ -58,3 +58,44 @@ OVVector3 OVSpacePointFromLayerPoint(const OVTransform3D& transform, const OVVec
 // found (the line's projection runs parallel to that axis of the view).
 std::optional<pf::Point> OVUnprojectToLine(const OVVector3& p, const OVVector3& d, const pf::Point& viewPoint,
                                            double eyeDistance, double aspect);
+
+// Two-dimensional points and vectors, and angles in degrees counted counterclockwise from +x (y up).
+// None checks its input: a zero length, grid step or determinant gives IEEE infinities or
+// not-a-number, except in OVVectorAngleDegrees (see there). Rounding is half away from zero.
+
+pf::Point OVPointAdd(pf::Point a, pf::Point b);
+pf::Point OVPointSubtract(pf::Point a, pf::Point b);
+pf::Point OVPointMidpoint(pf::Point a, pf::Point b);
+// The factor comes first.
+pf::Point OVPointScale(double s, pf::Point p);
+// Component by component.
+pf::Point OVPointMultiply(pf::Point a, pf::Point b);
+pf::Point OVPointRoundToGrid(pf::Point p, double grid);
+double OVRoundToStep(double x, double step);
+double OVSquare(double x);
+double OVVectorLength(pf::Point v);
+pf::Point OVVectorNormalize(pf::Point v);
+// The unit vector turned 90 degrees counterclockwise.
+pf::Point OVVectorPerpendicular(pf::Point v);
+double OVVectorDot(pf::Point a, pf::Point b);
+double OVPointDistance(pf::Point a, pf::Point b);
+double OVPointManhattanDistance(pf::Point a, pf::Point b);
+pf::Point OVVectorFromAngle(double degrees);
+pf::Point OVPointOffsetByAngle(pf::Point p, double degrees, double distance);
+// Turned counterclockwise.
+pf::Point OVVectorRotate(pf::Point v, double degrees);
+// The foot of the perpendicular from p on the line of the points q with q . (cos a, sin a) = d.
+pf::Point OVPointProjectOnLine(pf::Point p, double degrees, double distance);
+// The direction of v in [0, 360]. The cosine is limited to [-1, 1] so that a quotient that is not a
+// number becomes -1: the zero vector points at 180.
+double OVVectorAngleDegrees(pf::Point v);
+// The counterclockwise turn from a to b, in [0, 360).
+double OVVectorAngleBetween(pf::Point a, pf::Point b);
+// Into [0, 360).
+double OVAngleNormalize(double degrees);
+// Into (-180, 180].
+double OVAngleNormalizeSigned(double degrees);
+// Whether t lies on the arc from s counterclockwise to e, both ends included.
+bool OVAngleIsBetween(double t, double s, double e);
+// (x, y) with x u + y v = w, by Cramer's rule.
+pf::Point OVVectorSolve(pf::Point u, pf::Point v, pf::Point w);

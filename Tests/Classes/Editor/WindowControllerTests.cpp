@@ -449,6 +449,75 @@ TEST_F(WindowControllerTest, TheLoupeTakesStrokesAndItsChannelWhileItIsPlaced)
     EXPECT_FALSE(glass->drawSenderActive());
 }
 
+TEST_F(WindowControllerTest, TheLoupeDroppedOnThePhotoGoesLiveAndPaintsThroughItsChannel)
+{
+    addLayer();
+    controller->window()->show();
+    QCoreApplication::processEvents();
+    OVLoupeView* glass = controller->loupe();
+    ASSERT_NE(glass, nullptr);
+    EXPECT_FALSE(glass->isHidden()) << "docked and shown";
+    EXPECT_EQ(glass->window(), controller->window());
+    ASSERT_NE(glass->attachedWindow(), nullptr);
+    EXPECT_EQ(glass->attachedWindow()->parentWindow(), controller->window());
+    EXPECT_EQ(glass->superview()->subviews().last(), glass) << "over every view";
+    const auto mouse = [&](pf::EventType type, Point inSuperview) {
+        editortest::mouse(glass, type, glass->convertPointFromView(inSuperview, glass->superview()));
+    };
+    // Carried by the rim onto the middle of the photo and dropped.
+    const Rect photo = controller->activeRectForLoupe(glass);
+    ASSERT_GT(photo.width(), 100);
+    const Rect dock = glass->frame();
+    const Point rim(dock.minX() + 10, dock.midY());
+    const Point middle(photo.midX(), photo.midY());
+    mouse(pf::EventType::LeftMouseDown, rim);
+    mouse(pf::EventType::LeftMouseDragged,
+          Point(rim.x + middle.x - dock.midX(), rim.y + middle.y - dock.midY()));
+    EXPECT_EQ(glass->loupeState(), 3);
+    EXPECT_TRUE(renderer->take().isEmpty()) << "nothing is rendered while it is carried";
+    mouse(pf::EventType::LeftMouseUp, Point(rim.x + middle.x - dock.midX(), rim.y + middle.y - dock.midY()));
+    EXPECT_EQ(glass->loupeState(), 4);
+    EXPECT_EQ(renderer->take(), QStringList{"activate loupe"});
+    EXPECT_EQ(renderer->rect, glass->zoomLayer()->contentsRect());
+    EXPECT_NEAR(renderer->rect.midX(), 0.5, 0.01);
+    EXPECT_NEAR(renderer->rect.midY(), 0.5, 0.01);
+    EXPECT_TRUE(glass->drawSenderActive());
+    EXPECT_FALSE(controller->zoomView()->drawSenderActive());
+
+    controller->realTimeRenderChannelDidBecomeVisible(renderer, Loupe);
+    EXPECT_EQ(glass->loupeState(), 5);
+    // A stroke in the glass, from its middle to the right: normalised to the glass.
+    const Rect placed = glass->frame();
+    mouse(pf::EventType::LeftMouseDown, Point(placed.midX(), placed.midY()));
+    EXPECT_EQ(renderer->take(), QStringList{"down loupe"});
+    EXPECT_NEAR(renderer->point.x, 0.5, 1e-6);
+    EXPECT_NEAR(renderer->point.y, 0.5, 1e-6);
+    mouse(pf::EventType::LeftMouseDragged,
+          Point(placed.midX() + glass->glassSize().width / 4, placed.midY()));
+    EXPECT_NEAR(renderer->point.x, 0.75, 1e-6);
+    mouse(pf::EventType::LeftMouseUp, Point(placed.midX() + glass->glassSize().width / 4, placed.midY()));
+    EXPECT_EQ(renderer->take(), (QStringList{"drag", "up"}));
+
+    // The 3D view hides it (leaving its channel), 2D docks it.
+    const auto wait = [&] {
+        for (int i = 0; i < 30; ++i) {
+            clock.advance(0.1);
+            QCoreApplication::processEvents();
+        }
+    };
+    controller->layerBrowser()->setShow3DView(true);
+    wait();
+    EXPECT_EQ(glass->loupeState(), 0);
+    EXPECT_TRUE(glass->isHidden());
+    EXPECT_TRUE(renderer->take().contains(QStringLiteral("deactivate loupe")));
+    controller->layerBrowser()->setShow3DView(false);
+    wait();
+    EXPECT_EQ(glass->loupeState(), 1);
+    EXPECT_FALSE(glass->isHidden());
+    EXPECT_EQ(glass->frame(), glass->orgFrame());
+    EXPECT_TRUE(controller->zoomView()->drawSenderActive());
+}
+
 // Mended: the stroke belongs to the mask it was painted on, and runs to its end whatever the selection.
 TEST_F(WindowControllerTest, AStrokeEndsOnTheLayerItBeganOn)
 {
