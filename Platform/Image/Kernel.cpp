@@ -156,6 +156,7 @@ std::vector<Kernel> Kernel::kernelsWithString(const QString& text, const QString
     }
     static std::atomic<quint64> nextId{1};
     auto program = std::make_shared<const QString>(parsed->program);
+    auto topLevel = std::make_shared<const QStringList>(parsed->topLevelNames);
     std::vector<std::shared_ptr<const KernelData>> datas;
     for (const KernelParser::Declaration& declaration : parsed->kernels) {
         auto data = std::make_shared<KernelData>();
@@ -164,6 +165,9 @@ std::vector<Kernel> Kernel::kernelsWithString(const QString& text, const QString
         data->program = program;
         data->sourceName = name;
         data->id = nextId++;
+        data->readOnlyHere = declaration.readOnlyHere;
+        data->topLevelNames = topLevel;
+        data->sharesPrograms = !parsed->hasPreprocessorLines;
         QString compileError;
         if (!RenderContext::checkKernel(*data, &compileError)) {
             const int textLines =
