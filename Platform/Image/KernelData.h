@@ -2,6 +2,7 @@
 
 // What the engine keeps of one kernel function. Internal to the image engine.
 
+#include "Platform/Image/CpuKernels.h"
 #include "Platform/Image/Kernel.h"
 
 #include <QString>
@@ -28,6 +29,8 @@ public:
     // a text with preprocessor lines never shares one (its macros would reach the other texts).
     std::shared_ptr<const QStringList> topLevelNames;
     bool sharesPrograms = false;
+    // The kernel translated to C++ when the application was built; null for texts given at run time.
+    kl::KernelEntry cpu = nullptr;
 
     int samplerCount() const;
 };

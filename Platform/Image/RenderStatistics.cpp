@@ -7,6 +7,7 @@ namespace pf {
 namespace {
 
 std::atomic<uint64_t> passCount{0};
+std::atomic<uint64_t> cpuPassCount{0};
 std::atomic<bool> fusion{true};
 
 } // namespace
@@ -19,11 +20,23 @@ uint64_t RenderStatistics::passes()
 void RenderStatistics::resetPasses()
 {
     passCount.store(0, std::memory_order_relaxed);
+    cpuPassCount.store(0, std::memory_order_relaxed);
 }
 
 void RenderStatistics::countPass()
 {
     passCount.fetch_add(1, std::memory_order_relaxed);
+}
+
+uint64_t RenderStatistics::cpuPasses()
+{
+    return cpuPassCount.load(std::memory_order_relaxed);
+}
+
+void RenderStatistics::countCpuPass()
+{
+    passCount.fetch_add(1, std::memory_order_relaxed);
+    cpuPassCount.fetch_add(1, std::memory_order_relaxed);
 }
 
 bool RenderStatistics::fusionEnabled()

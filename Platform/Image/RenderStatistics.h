@@ -15,6 +15,9 @@ public:
     static uint64_t passes();
     static void resetPasses();
     static void countPass();
+    // Of those, the ones computed on the CPU by translated kernels.
+    static uint64_t cpuPasses();
+    static void countCpuPass();
 
     // Whether kernels that only one other kernel reads, at the pixel it computes, are computed inside
     // that kernel's pass (on by default). Off, every kernel is a pass of its own.

@@ -1,6 +1,7 @@
 #include "Platform/Image/GL/GLRenderer.h"
 
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/GL/GLProgramBuilder.h"
 #include "Platform/Image/GL/GLSamplerChain.h"
@@ -328,6 +329,10 @@ GLRenderer::Private::Private()
             norm16 = true;
     }
     norm16Textures.store(norm16, std::memory_order_relaxed);
+    // A software rasterizer runs the shipped kernels slower than their C++ translations do.
+    const char* device = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    CpuKernelRenderer::setSoftwareRasterizer(
+        device && (std::strstr(device, "llvmpipe") || std::strstr(device, "softpipe")));
     passFormat = floatTargets ? GL_RGBA32F : GL_RGBA16F;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
