@@ -1,10 +1,14 @@
 #include "Platform/Image/LanczosScaleTransformFilter.h"
 
 #include "Platform/Image/BuiltinFilterSupport.h"
+#include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/RenderStatistics.h"
 #include "Platform/Image/Sampler.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace pf {
 
@@ -91,6 +95,135 @@ Image lanczosAlong(const Image& input, Axis axis, double scale, const std::optio
                         options);
 }
 
+// The same two passes on the CPU. The taps of each output position along an axis, as the kernel
+// finds them: input pixel `first + i` with weight L((first + i + 0.5 - x) * stretch), x = (u + 0.5) /
+// scale, normalised by their sum (taps outside the input read transparent and still count).
+struct Taps
+{
+    int first = 0;
+    std::vector<float> weights;
+};
+
+std::vector<Taps> tapsAlong(int origin, int count, double scale)
+{
+    const float PI = 3.14159265358979f;
+    const float stretch = float(std::min(scale, 1.0));
+    const float reach = 3.0f / stretch;
+    const int taps = int(2.0f * reach) + 2;
+    std::vector<Taps> out(size_t(std::max(0, count)));
+    for (int k = 0; k < count; ++k) {
+        const float x = (float(origin + k) + 0.5f) / float(scale);
+        const float first = std::floor(x - reach + 0.5f) + 0.5f;
+        Taps& t = out[size_t(k)];
+        t.first = int(std::floor(first));
+        float total = 0;
+        for (int i = 0; i < taps; ++i) {
+            const float d = (first + float(i) - x) * stretch;
+            const float w = std::abs(d) < 1e-4f ? 1.0f
+                            : std::abs(d) >= 3.0f
+                                ? 0.0f
+                                : 3.0f * std::sin(PI * d) * std::sin(PI * d / 3.0f) / (PI * PI * d * d);
+            t.weights.push_back(w);
+            total += w;
+        }
+        for (float& w : t.weights)
+            w /= total;
+    }
+    return out;
+}
+
+// Pixels over a rectangle of whole pixels, rows upward, RGBA floats; transparent outside.
+struct Plane
+{
+    int x0 = 0, y0 = 0, width = 0, height = 0;
+    std::vector<float> values;
+    const float* at(int x, int y) const
+    {
+        static const float zero[4] = {0, 0, 0, 0};
+        if (x < x0 || y < y0 || x >= x0 + width || y >= y0 + height)
+            return zero;
+        return &values[(size_t(y - y0) * size_t(width) + size_t(x - x0)) * 4];
+    }
+};
+
+// One pass along an axis over the output rectangle (x0, y0, width, height) of `input`.
+Plane pass(const Plane& input, bool alongX, double scale, int x0, int y0, int width, int height)
+{
+    Plane out;
+    out.x0 = x0, out.y0 = y0, out.width = width, out.height = height;
+    out.values.assign(size_t(width) * size_t(height) * 4, 0.0f);
+    const std::vector<Taps> taps = tapsAlong(alongX ? x0 : y0, alongX ? width : height, scale);
+    CpuRendering::inBands(height, [&](int begin, int end) {
+        for (int row = begin; row < end; ++row) {
+            float* o = &out.values[size_t(row) * size_t(width) * 4];
+            for (int col = 0; col < width; ++col, o += 4) {
+                const Taps& t = taps[size_t(alongX ? col : row)];
+                float sum[4] = {0, 0, 0, 0};
+                for (size_t i = 0; i < t.weights.size(); ++i) {
+                    const int at = t.first + int(i);
+                    const float* p = alongX ? input.at(at, y0 + row) : input.at(x0 + col, at);
+                    for (int c = 0; c < 4; ++c)
+                        sum[c] += t.weights[i] * p[c];
+                }
+                for (int c = 0; c < 4; ++c)
+                    o[c] = sum[c];
+            }
+        }
+    });
+    return out;
+}
+
+// The output pixels `region` (absolute, whole pixels) of the scaling of `input` (rendered as needed).
+bool lanczosOnCpu(const Image& input, const Rect& inputExtent, double sx, double sy, const Rect& region,
+                  Bitmap& out)
+{
+    const double reachX = 3.0 / std::min(sx, 1.0) + 2, reachY = 3.0 / std::min(sy, 1.0) + 2;
+    const Rect needed = Rect(region.minX() / sx - reachX, region.minY() / sy - reachY,
+                             region.width() / sx + 2 * reachX, region.height() / sy + 2 * reachY)
+                            .integral()
+                            .intersected(inputExtent);
+    Plane source;
+    if (!needed.isNull() && !needed.isEmpty()) {
+        const auto pixels = CpuRendering::renderInput(input, needed, Bitmap::Format::RGBAf);
+        if (!pixels)
+            return false;
+        source.x0 = int(needed.minX()), source.y0 = int(needed.minY());
+        source.width = pixels->width(), source.height = pixels->height();
+        source.values.resize(size_t(source.width) * size_t(source.height) * 4);
+        for (int j = 0; j < source.height; ++j)
+            std::memcpy(&source.values[size_t(j) * size_t(source.width) * 4],
+                        pixels->row(source.height - 1 - j), size_t(source.width) * 16);
+    }
+    const int rx = int(region.minX()), ry = int(region.minY()), rw = int(region.width()),
+              rh = int(region.height());
+    Plane result;
+    if (sx <= sy) {
+        // Across first, over the rows the second pass reads.
+        const int v0 = int(std::floor(ry / sy - reachY)), v1 = int(std::ceil((ry + rh) / sy + reachY));
+        const Plane across = pass(source, true, sx, rx, v0, rw, v1 - v0);
+        result = pass(across, false, sy, rx, ry, rw, rh);
+    } else {
+        const int u0 = int(std::floor(rx / sx - reachX)), u1 = int(std::ceil((rx + rw) / sx + reachX));
+        const Plane down = pass(source, false, sy, u0, ry, u1 - u0, rh);
+        result = pass(down, true, sx, rx, ry, rw, rh);
+    }
+    Bitmap floats(rw, rh, Bitmap::Format::RGBAf, Bitmap::Fill::Uninitialized);
+    if (floats.isNull())
+        return false;
+    for (int j = 0; j < rh; ++j)
+        std::memcpy(floats.mutableRow(rh - 1 - j), &result.values[size_t(j) * size_t(rw) * 4],
+                    size_t(rw) * 16);
+    if (out.format() == Bitmap::Format::RGBAf) {
+        std::memcpy(out.mutableData(), floats.data(), out.byteCount());
+        return true;
+    }
+    const Bitmap converted = floats.converted(out.format());
+    if (converted.isNull())
+        return false;
+    std::memcpy(out.mutableData(), converted.data(), out.byteCount());
+    return true;
+}
+
 } // namespace
 
 LanczosScaleTransformFilter::LanczosScaleTransformFilter() : Filter(QStringLiteral("CILanczosScaleTransform"))
@@ -114,9 +247,21 @@ Image LanczosScaleTransformFilter::outputImage() const
     const Rect extent = AffineTransform::scale(sx, sy).map(input.extent()).integral();
     // The axis that shrinks most goes first: the second pass then has the fewest pixels to read.
     const Image grid = onPixelGrid(input);
-    if (sx <= sy)
-        return lanczosAlong(lanczosAlong(grid, Axis::X, sx, std::nullopt), Axis::Y, sy, extent);
-    return lanczosAlong(lanczosAlong(grid, Axis::Y, sy, std::nullopt), Axis::X, sx, extent);
+    const Image scaled =
+        sx <= sy ? lanczosAlong(lanczosAlong(grid, Axis::X, sx, std::nullopt), Axis::Y, sy, extent)
+                 : lanczosAlong(lanczosAlong(grid, Axis::Y, sy, std::nullopt), Axis::X, sx, extent);
+    // On the CPU: the input rendered once for the part asked for, then both passes on all cores.
+    const Rect inputExtent = grid.extent();
+    if (!RenderStatistics::cpuFiltersEnabled() || inputExtent.isNull() || inputExtent.isInfinite() ||
+        inputExtent != inputExtent.integral() || extent.isEmpty() || extent.width() * extent.height() >= 4e8)
+        return scaled;
+    return CpuRendering::attach(
+        scaled, std::make_shared<const CpuRendering>(
+                    extent, Bitmap::Format::RGBAf,
+                    [grid, inputExtent, sx, sy, extent](const Rect& region, Bitmap& out) {
+                        return lanczosOnCpu(grid, inputExtent, sx, sy,
+                                            region.offsetBy(extent.minX(), extent.minY()), out);
+                    }));
 }
 
 } // namespace pf

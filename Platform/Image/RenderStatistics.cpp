@@ -9,6 +9,7 @@ namespace {
 std::atomic<uint64_t> passCount{0};
 std::atomic<uint64_t> cpuPassCount{0};
 std::atomic<bool> fusion{true};
+std::atomic<bool> cpuFilters{true};
 
 } // namespace
 
@@ -47,6 +48,16 @@ bool RenderStatistics::fusionEnabled()
 void RenderStatistics::setFusionEnabled(bool enabled)
 {
     fusion.store(enabled, std::memory_order_relaxed);
+}
+
+bool RenderStatistics::cpuFiltersEnabled()
+{
+    return cpuFilters.load(std::memory_order_relaxed);
+}
+
+void RenderStatistics::setCpuFiltersEnabled(bool enabled)
+{
+    cpuFilters.store(enabled, std::memory_order_relaxed);
 }
 
 } // namespace pf

@@ -23,6 +23,11 @@ public:
     // that kernel's pass (on by default). Off, every kernel is a pass of its own.
     static bool fusionEnabled();
     static void setFusionEnabled(bool enabled);
+
+    // Whether the median and the Lanczos scaling of an input that is not a bitmap render it and work
+    // on the CPU (on by default), or run their kernels in passes. Read when the filter makes its recipe.
+    static bool cpuFiltersEnabled();
+    static void setCpuFiltersEnabled(bool enabled);
 };
 
 } // namespace pf
