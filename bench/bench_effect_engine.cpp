@@ -10,6 +10,7 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
 #include "TestFilters.h"
@@ -240,9 +241,13 @@ int main(int argc, char** argv)
     FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
     FilterLibrary::registerAll();
     testfilters::registerAll();
-    // The engine as it was before kernels shared passes, for figures before and after in one build.
-    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_SEPARATE_PASSES"))
+    // The engine as it was before kernels shared passes and the shipped kernels, medians and Lanczos
+    // scalings ran on the CPU, for figures before and after in one build.
+    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_ENGINE_BEFORE")) {
         RenderStatistics::setFusionEnabled(false);
+        RenderStatistics::setCpuFiltersEnabled(false);
+        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -4,6 +4,7 @@
 
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/BuiltinFilters.h"
+#include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/Filter.h"
 #include "Platform/Image/Image.h"
 #include "Platform/Image/ImageFile.h"
@@ -287,9 +288,13 @@ int main(int argc, char** argv)
     if (!QFileInfo::exists(testPhotoPath()))
         QProcess::execute(QCoreApplication::applicationFilePath(), {QStringLiteral("--write-test-photo")});
     registerBuiltinFilters();
-    // The engine as it was before kernels shared passes, for figures before and after in one build.
-    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_SEPARATE_PASSES"))
+    // The engine as it was before kernels shared passes and the shipped kernels, medians and Lanczos
+    // scalings ran on the CPU, for figures before and after in one build.
+    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_ENGINE_BEFORE")) {
         RenderStatistics::setFusionEnabled(false);
+        RenderStatistics::setCpuFiltersEnabled(false);
+        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

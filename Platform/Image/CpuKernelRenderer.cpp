@@ -582,16 +582,26 @@ bool materialise(const ImageNode& node, const Rect& rect, Pixels& out)
     if (region.isNull())
         return false;
     if (node.computed) {
+        // Computed before the tiles started (see render): a part of those pixels.
+        const Bitmap& whole = node.computed->whole();
         const Rect bounds = node.computed->bounds();
         const Rect inside = rect.intersected(bounds);
         if (!inside.isNull() && !inside.isEmpty()) {
-            Bitmap part(int(inside.width()), int(inside.height()), Bitmap::Format::RGBAf);
-            if (part.isNull() || !node.computed->render(inside, part))
+            const int bpp = Bitmap::bytesPerPixel(whole.format());
+            Bitmap part(int(inside.width()), int(inside.height()), whole.format());
+            if (part.isNull())
+                return false;
+            const int left = int(inside.minX() - bounds.minX()), first = int(bounds.maxY() - inside.maxY());
+            for (int row = 0; row < part.height(); ++row)
+                std::memcpy(part.mutableRow(row), whole.row(first + row) + size_t(left) * size_t(bpp),
+                            part.bytesPerRow());
+            const Bitmap floats = part.converted(Bitmap::Format::RGBAf);
+            if (floats.isNull())
                 return false;
             const int dx = int(inside.minX() - rect.minX()), top = int(rect.maxY() - inside.maxY());
-            for (int row = 0; row < part.height(); ++row)
-                std::memcpy(region.mutableRow(top + row) + size_t(dx) * 16, part.row(row),
-                            part.bytesPerRow());
+            for (int row = 0; row < floats.height(); ++row)
+                std::memcpy(region.mutableRow(top + row) + size_t(dx) * 16, floats.row(row),
+                            floats.bytesPerRow());
         }
     } else {
         // A tile store at the origin: what lies inside it.
@@ -695,6 +705,12 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
     Graph graph;
     countReaders(root, graph);
     addNode(root, graph, -1, -1);
+
+    // CPU pixels in the recipe are made before the tiles start, on this thread: making them may render
+    // their input and use every core itself, which a tile, already on a core, could not wait for.
+    for (const Node& node : graph.nodes)
+        if (node.node->computed && node.node->computed->whole().isNull())
+            return false;
 
     // Tiles small enough that every core has several, so that a busy core holds up no one.
     const int width = int(rect.width()), height = int(rect.height());
