@@ -137,43 +137,71 @@ struct Plane
 {
     int x0 = 0, y0 = 0, width = 0, height = 0;
     std::vector<float> values;
-    const float* at(int x, int y) const
+    const float* row(int y) const
     {
-        static const float zero[4] = {0, 0, 0, 0};
-        if (x < x0 || y < y0 || x >= x0 + width || y >= y0 + height)
-            return zero;
-        return &values[(size_t(y - y0) * size_t(width) + size_t(x - x0)) * 4];
+        return y < y0 || y >= y0 + height ? nullptr : &values[size_t(y - y0) * size_t(width) * 4];
     }
 };
 
-// One pass along an axis over the output rectangle (x0, y0, width, height) of `input`.
+// One pass along an axis over the output rectangle (x0, y0, width, height) of `input`. Taps outside the
+// input read transparent: they are left out of the sums, their weights still in the norm.
 Plane pass(const Plane& input, bool alongX, double scale, int x0, int y0, int width, int height)
 {
     Plane out;
     out.x0 = x0, out.y0 = y0, out.width = width, out.height = height;
     out.values.assign(size_t(width) * size_t(height) * 4, 0.0f);
     const std::vector<Taps> taps = tapsAlong(alongX ? x0 : y0, alongX ? width : height, scale);
-    CpuRendering::inBands(height, [&](int begin, int end) {
-        for (int row = begin; row < end; ++row) {
-            float* o = &out.values[size_t(row) * size_t(width) * 4];
-            for (int col = 0; col < width; ++col, o += 4) {
-                const Taps& t = taps[size_t(alongX ? col : row)];
-                float sum[4] = {0, 0, 0, 0};
-                for (size_t i = 0; i < t.weights.size(); ++i) {
-                    const int at = t.first + int(i);
-                    const float* p = alongX ? input.at(at, y0 + row) : input.at(x0 + col, at);
-                    for (int c = 0; c < 4; ++c)
-                        sum[c] += t.weights[i] * p[c];
+    if (alongX) {
+        CpuRendering::inBands(height, [&](int begin, int end) {
+            for (int r = begin; r < end; ++r) {
+                const float* in = input.row(y0 + r);
+                if (!in)
+                    continue;
+                float* o = &out.values[size_t(r) * size_t(width) * 4];
+                for (int col = 0; col < width; ++col, o += 4) {
+                    const Taps& t = taps[size_t(col)];
+                    const int from = std::max(0, input.x0 - t.first);
+                    const int to = std::min(int(t.weights.size()), input.x0 + input.width - t.first);
+                    float s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+                    for (int i = from; i < to; ++i) {
+                        const float* p = in + size_t(t.first + i - input.x0) * 4;
+                        const float w = t.weights[size_t(i)];
+                        s0 += w * p[0];
+                        s1 += w * p[1];
+                        s2 += w * p[2];
+                        s3 += w * p[3];
+                    }
+                    o[0] = s0, o[1] = s1, o[2] = s2, o[3] = s3;
                 }
-                for (int c = 0; c < 4; ++c)
-                    o[c] = sum[c];
+            }
+        });
+        return out;
+    }
+    // Down the columns: each output row a weighted sum of whole input rows.
+    const int c0 = std::max(x0, input.x0), c1 = std::min(x0 + width, input.x0 + input.width);
+    if (c1 <= c0)
+        return out;
+    CpuRendering::inBands(height, [&](int begin, int end) {
+        for (int r = begin; r < end; ++r) {
+            const Taps& t = taps[size_t(r)];
+            float* o = &out.values[(size_t(r) * size_t(width) + size_t(c0 - x0)) * 4];
+            const size_t n = size_t(c1 - c0) * 4;
+            for (size_t i = 0; i < t.weights.size(); ++i) {
+                const float* in = input.row(t.first + int(i));
+                if (!in)
+                    continue;
+                in += size_t(c0 - input.x0) * 4;
+                const float w = t.weights[i];
+                for (size_t k = 0; k < n; ++k)
+                    o[k] += w * in[k];
             }
         }
     });
     return out;
 }
 
-// The output pixels `region` (absolute, whole pixels) of the scaling of `input` (rendered as needed).
+// The output pixels `region` (absolute, whole pixels) of the scaling of `input`, rendered once for the
+// part needed.
 bool lanczosOnCpu(const Image& input, const Rect& inputExtent, double sx, double sy, const Rect& region,
                   Bitmap& out)
 {
@@ -250,10 +278,12 @@ Image LanczosScaleTransformFilter::outputImage() const
     const Image scaled =
         sx <= sy ? lanczosAlong(lanczosAlong(grid, Axis::X, sx, std::nullopt), Axis::Y, sy, extent)
                  : lanczosAlong(lanczosAlong(grid, Axis::Y, sy, std::nullopt), Axis::X, sx, extent);
-    // On the CPU: the input rendered once for the part asked for, then both passes on all cores.
+    // An input that is not a bitmap on the CPU: rendered once for the part asked for, then both passes
+    // on all cores. A bitmap keeps the passes, which read it where it is (measured faster here).
     const Rect inputExtent = grid.extent();
-    if (!RenderStatistics::cpuFiltersEnabled() || inputExtent.isNull() || inputExtent.isInfinite() ||
-        inputExtent != inputExtent.integral() || extent.isEmpty() || extent.width() * extent.height() >= 4e8)
+    if (!RenderStatistics::cpuFiltersEnabled() || CpuRendering::placedBitmap(grid) || inputExtent.isNull() ||
+        inputExtent.isInfinite() || inputExtent != inputExtent.integral() || extent.isEmpty() ||
+        extent.width() * extent.height() >= 4e8)
         return scaled;
     return CpuRendering::attach(
         scaled, std::make_shared<const CpuRendering>(
