@@ -71,6 +71,12 @@ const std::vector<Row>& rows()
          "BM_Median3x3Bytes_OpenCVBands", Measure::Time, 2.0, "cv::medianBlur in 8 bands"},
         {"reduce to 1024 px, Lanczos", "bench_builtin_filters", "BM_ReduceTo1024Lanczos_Ours",
          "BM_ReduceTo1024Area_OpenCV", Measure::Time, 2.0, "cv::resize area"},
+        {"screenshot of a 1600 x 1000 window, loupe moving", "bench_toolkit_services",
+         "BM_WindowScreenshot_1600x1000", "", Measure::Time, 20, "under 20 ms"},
+        {"truncate 2,000 characters to 200 points", "bench_toolkit_services", "BM_Truncate2000To200", "",
+         Measure::Time, 2, "under 2 ms"},
+        {"reload a dropped 6000 x 4000 JPEG", "bench_toolkit_services", "BM_CachedImageReload_6000x4000",
+         "BM_QImageReader_6000x4000", Measure::Time, 1.2, "QImageReader"},
     };
     return table;
 }

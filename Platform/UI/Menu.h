@@ -29,11 +29,17 @@ public:
     static void setIndentationLevel(QAction* item, int level);
     static int indentationLevel(const QAction* item);
     static int tag(const QAction* item);
+    // Whether the item was added with an action of its own.
+    static bool hasAction(const QAction* item);
     QAction* itemWithTag(int tag) const;
     // The title without its indentation.
     static QString title(const QAction* item);
     // Gives the item another title, keeping its indentation (any QAction).
     static void setTitle(QAction* item, const QString& title);
+    // Titles the item "<title> <trailing>" with the trailing part drawn in light grey (the group an item
+    // belongs to, after its name); title() then answers the whole text. An item of this menu only.
+    void setTitleWithTrailingPart(QAction* item, const QString& title, const QString& trailing);
+    static QString trailingPart(const QAction* item);
 
     // Asked for each item with an action before the menu shows: true enables it.
     void setValidator(std::function<bool(QAction*)> validator) { m_validator = std::move(validator); }
