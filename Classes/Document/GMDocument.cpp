@@ -27,6 +27,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScopeGuard>
+#include <cmath>
 #include <future>
 
 namespace {
@@ -133,8 +134,56 @@ void GMDocument::resetContents()
     m_originalBitmap = pf::Bitmap();
     m_loadPreview = QImage();
     m_pendingLayers.clear();
+    m_foreignLayers.clear();
     std::lock_guard lock(m_jpegMutex);
     m_originalJPEG.clear();
+}
+
+QVariantMap GMDocument::checkedSettings(const GMEffectBlueprint& blueprint, QVariantMap values,
+                                        const QString& layer)
+{
+    const QVariantMap described = blueprint.blueprint().value(QStringLiteral("settings")).toMap();
+    const auto isNumber = [](const QVariant& value) {
+        switch (value.metaType().id()) {
+        case QMetaType::Double:
+        case QMetaType::Float:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+            return std::isfinite(value.toDouble());
+        default:
+            return false;
+        }
+    };
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const QString kind =
+            described.value(it.key()).toMap().value(QStringLiteral("CIAttributeClass")).toString();
+        bool wrongType = false;
+        if (kind == QLatin1String("NSNumber")) {
+            // Number settings are the intensity knob's, from 0 to 1.
+            if (!isNumber(*it)) {
+                wrongType = true;
+            } else if (const double value = it->toDouble(); value < 0 || value > 1) {
+                *it = std::clamp(value, 0.0, 1.0);
+                pf::warning(QStringLiteral("The setting \"%1\" of the layer \"%2\" was %3; it is taken as %4")
+                                .arg(it.key(), layer)
+                                .arg(value)
+                                .arg(it->toDouble()));
+            }
+        } else if (kind == QLatin1String("CIColor")) {
+            wrongType = it->metaType() != QMetaType::fromType<pf::Color>();
+        } else if (kind == QLatin1String("Brush")) {
+            wrongType = it->metaType().id() != QMetaType::QVariantMap;
+        }
+        if (wrongType) {
+            pf::warning(
+                QStringLiteral("The setting \"%1\" of the layer \"%2\" holds a %3; its default is taken")
+                    .arg(it.key(), layer, QString::fromLatin1(it->typeName())));
+            *it = blueprint.defaultValueForInputKey(it.key());
+        }
+    }
+    return values;
 }
 
 bool GMDocument::readFromURL(const QString& path, const QString& type, QString* errorMessage)
@@ -155,6 +204,8 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     const QVariantMap entry = registry.value(registered).toMap();
     const QString filename = entry.value(QStringLiteral("filename")).toString();
     const QString folder = GMFileUtilities::applicationSupportDirectory() + u'/' + filename;
+    if (GMFileUtilities::isShadowCopyFilename(filename))
+        GMDocumentPackage::clearLeftovers(folder); // a kill may have left the copy aside mid-save
     if (!GMFileUtilities::isShadowCopyFilename(filename) ||
         !QFileInfo(folder + QStringLiteral("/content")).exists()) {
         pf::warning(
@@ -223,33 +274,60 @@ bool GMDocument::readOwnFileFormatFromURL(const QString& path, QString* errorMes
     if (!contents)
         return false;
     std::vector<PendingLayer> layers;
-    for (const GMDocumentPackage::Layer& layer : contents->layers) {
+    std::vector<ForeignLayer> foreign;
+    QStringList unknown;
+    for (size_t k = 0; k < contents->layers.size(); ++k) {
+        const GMDocumentPackage::Layer& layer = contents->layers[k];
         std::shared_ptr<GMEffectBlueprint> blueprint = blueprintCatalog().effectBlueprintWithName(layer.name);
         if (!blueprint) {
+            // Made by a later version, or its effect failed to load: left out of the chain, but its
+            // entry and folder go on unchanged with every save, at the same place.
             pf::warning(QStringLiteral("GMDocument readOwnFileFormat failed to load %1").arg(layer.name));
+            ForeignLayer kept{k, layer.name, layer.values, QString()};
+            if (QFileInfo(layer.maskFolder).isDir()) {
+                QString error;
+                kept.folder = GMDocumentPackage::keepFolder(layer.maskFolder, &error);
+                if (kept.folder.isEmpty())
+                    return fail(errorMessage,
+                                QStringLiteral("The layer of the unknown effect “%1” could not be kept: %2")
+                                    .arg(layer.name, error));
+            }
+            foreign.push_back(std::move(kept));
+            if (!unknown.contains(layer.name))
+                unknown.append(layer.name);
             continue;
         }
         if (GMDocumentArchive::hasOlderBrushSettings(layer.values)) {
             // Settings of the older kind: the mask is painted again from its strokes; no mask folder.
-            layers.push_back({blueprint, GMDocumentArchive::removeLegacyKeys(layer.values), QString(),
-                              GMDocumentArchive::olderBrushPath(layer.values)});
+            layers.push_back(
+                {blueprint,
+                 checkedSettings(*blueprint, GMDocumentArchive::removeLegacyKeys(layer.values), layer.name),
+                 QString(), GMDocumentArchive::olderBrushPath(layer.values)});
             continue;
         }
         if (!QFileInfo(layer.maskFolder).isDir())
             return fail(errorMessage,
                         QStringLiteral("The document is damaged: the mask of the layer “%1” is missing.")
                             .arg(layer.name));
-        layers.push_back({blueprint, layer.values, layer.maskFolder, nullptr});
+        layers.push_back(
+            {blueprint, checkedSettings(*blueprint, layer.values, layer.name), layer.maskFolder, nullptr});
     }
     resetContents();
     m_originalImage = pf::Image::fromBitmap(contents->original);
     m_originalBitmap = contents->original;
     m_loadPreview = contents->loadPreview;
     m_pendingLayers = std::move(layers);
+    m_foreignLayers = std::move(foreign);
     {
         std::lock_guard lock(m_jpegMutex);
         m_originalJPEG = contents->originalJPEG;
     }
+    if (!unknown.isEmpty())
+        presentError(QStringLiteral("Some layers of “%1” use effects this version does not know.")
+                         .arg(QFileInfo(path).completeBaseName()),
+                     QStringLiteral("Effects: %1. These layers are not shown; they are kept in the document "
+                                    "unchanged and come back in a version that knows them.")
+                         .arg(unknown.join(QStringLiteral(", "))));
     if (m_windowController) {
         m_windowController->setOriginalImage(m_originalImage);
         m_windowController->setUndoManager(undoManager());
@@ -297,23 +375,36 @@ void GMDocument::insertPendingLayers()
         // The layers stay pending (and saves wait) until they are in the chain. Their mask folders
         // are decoded side by side, off the interface's thread: the window keeps answering while the
         // largest is read, and the layers go in together once all are.
-        auto reads = std::make_shared<std::vector<std::future<std::shared_ptr<OVBrushPathImage>>>>();
+        auto reads = std::make_shared<std::vector<std::future<MaskRead>>>();
         QStringList folders;
         for (const PendingLayer& layer : self->m_pendingLayers) {
             folders.append(layer.maskFolder);
             if (!layer.olderStrokes)
                 reads->push_back(std::async(std::launch::async, [folder = layer.maskFolder] {
-                    return std::shared_ptr<OVBrushPathImage>(OVBrushPathImage::readFromFolder(folder));
+                    MaskRead read;
+                    read.mask = OVBrushPathImage::readFromFolder(folder, &read.problem);
+                    if (read.problem.isEmpty())
+                        return read;
+                    // What could not be read is never replaced by what could: the folder is kept, as
+                    // it is, for the saves to come.
+                    QString error;
+                    read.kept = GMDocumentPackage::keepFolder(folder, &error);
+                    if (read.kept.isEmpty()) {
+                        pf::error(QStringLiteral("The unread mask folder %1 cannot be kept: %2")
+                                      .arg(folder, error));
+                        read.kept = folder;
+                    }
+                    return read;
                 }));
         }
         insertWhenRead(weak, controller, loading, folders, reads);
     });
 }
 
-void GMDocument::insertWhenRead(
-    const std::weak_ptr<pf::Document>& weak, const std::shared_ptr<GMDocumentWindowController>& controller,
-    const QString& loading, const QStringList& folders,
-    const std::shared_ptr<std::vector<std::future<std::shared_ptr<OVBrushPathImage>>>>& reads)
+void GMDocument::insertWhenRead(const std::weak_ptr<pf::Document>& weak,
+                                const std::shared_ptr<GMDocumentWindowController>& controller,
+                                const QString& loading, const QStringList& folders,
+                                const std::shared_ptr<std::vector<std::future<MaskRead>>>& reads)
 {
     const bool ready = std::all_of(reads->begin(), reads->end(), [](const auto& read) {
         return read.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -342,11 +433,21 @@ void GMDocument::insertWhenRead(
     QVariantList settings;
     std::vector<std::shared_ptr<OVBrushPathImage>> masks;
     size_t read = 0;
+    QStringList unread;
     for (const PendingLayer& layer : self->m_pendingLayers) {
         blueprints.push_back(layer.blueprint);
         settings.append(layer.values);
-        masks.push_back(layer.olderStrokes ? self->convertOldSettings(*layer.olderStrokes, layer.blueprint)
-                                           : (*reads)[read++].get());
+        if (layer.olderStrokes) {
+            masks.push_back(self->convertOldSettings(*layer.olderStrokes, layer.blueprint));
+            continue;
+        }
+        MaskRead result = (*reads)[read++].get();
+        if (!result.problem.isEmpty()) {
+            result.mask->keepUnreadFolder(result.kept);
+            unread.append(
+                QStringLiteral("“%1” (layer %2)").arg(layer.blueprint->displayName()).arg(masks.size() + 1));
+        }
+        masks.push_back(result.mask);
     }
     // Loading is no step the user could undo.
     controller->setUndoManager(nullptr);
@@ -355,6 +456,12 @@ void GMDocument::insertWhenRead(
     self->m_pendingLayers.clear();
     controller->setUndoManager(self->undoManager());
     controller->stopActivity(loading);
+    if (!unread.isEmpty())
+        self->presentError(
+            QStringLiteral("Some layers of “%1” could not be read.").arg(self->displayName()),
+            QStringLiteral("The masks of %1 are damaged and show empty. Their files are kept as they are "
+                           "and saved unchanged until you paint on these layers.")
+                .arg(unread.join(QStringLiteral(", "))));
 }
 
 void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperation operation,
@@ -418,7 +525,19 @@ std::shared_ptr<GMDocument::Snapshot> GMDocument::takeSnapshot(bool wantFullImag
             layer.snapshotName =
                 mask && !mask->segmentImageNames().isEmpty() ? mask->segmentImageNames().last() : QString();
             layer.maskSize = mask ? mask->size() : chain->originalImageSize();
+            layer.verbatimFolder = mask ? mask->unreadFolder() : QString();
             snapshot->contents.layers.push_back(std::move(layer));
+        }
+        // Layers of unknown effects go back to their places among the others.
+        auto& layers = snapshot->contents.layers;
+        for (const ForeignLayer& foreign : m_foreignLayers) {
+            GMDocumentPackage::Layer layer;
+            layer.name = foreign.name;
+            layer.values = foreign.values;
+            layer.verbatimFolder = foreign.folder;
+            layer.maskSize = chain->originalImageSize();
+            layers.insert(layers.begin() + std::ptrdiff_t(std::min(foreign.index, layers.size())),
+                          std::move(layer));
         }
         snapshot->preview = m_windowController->previewForSaving();
         if (wantFullImage)

@@ -74,6 +74,11 @@ public:
     // The shadow copy's registry key for a picture: its path with symbolic links resolved.
     static QString shadowCopyKey(const QString& path);
 
+    // Settings read from a document, checked against the effect's: a number outside its range is
+    // clamped, a value of the wrong type replaced by the default (each with a warning naming `layer`).
+    static QVariantMap checkedSettings(const GMEffectBlueprint& blueprint, QVariantMap values,
+                                       const QString& layer);
+
     // Saves show the busy panel ("Saving", "Autosaving") while they run.
     void saveToURL(const QString& path, const QString& type, SaveOperation operation,
                    Completion completion) override;
@@ -86,6 +91,21 @@ private:
         QString maskFolder;
         std::shared_ptr<GMBrushPath> olderStrokes; // the mask of older settings, painted again
     };
+    // A layer whose effect this version does not know: kept out of the chain, carried over by saves.
+    struct ForeignLayer
+    {
+        size_t index = 0; // its place among the layers of the file
+        QString name;
+        QVariantMap values;
+        QString folder; // its mask folder, kept in the working area; empty when it had none
+    };
+    // What reading a layer's mask folder gave.
+    struct MaskRead
+    {
+        std::shared_ptr<OVBrushPathImage> mask;
+        QString problem; // why it could not be read; empty when it was
+        QString kept;    // the unread folder, kept for later saves
+    };
     struct Snapshot;
 
     void resetContents();
@@ -93,11 +113,10 @@ private:
     void insertPendingLayers();
     // Puts the pending layers into the chain once every mask folder in `reads` is decoded, looking again
     // a moment later until then; nothing when the document has gone or its pending layers changed.
-    static void
-    insertWhenRead(const std::weak_ptr<pf::Document>& weak,
-                   const std::shared_ptr<GMDocumentWindowController>& controller, const QString& loading,
-                   const QStringList& folders,
-                   const std::shared_ptr<std::vector<std::future<std::shared_ptr<OVBrushPathImage>>>>& reads);
+    static void insertWhenRead(const std::weak_ptr<pf::Document>& weak,
+                               const std::shared_ptr<GMDocumentWindowController>& controller,
+                               const QString& loading, const QStringList& folders,
+                               const std::shared_ptr<std::vector<std::future<MaskRead>>>& reads);
     std::shared_ptr<Snapshot> takeSnapshot(bool wantFullImage);
     bool writePackage(Snapshot& snapshot, const QString& path, QString* errorMessage);
     QByteArray originalJPEG(const Snapshot& snapshot);
@@ -107,6 +126,7 @@ private:
     pf::Bitmap m_originalBitmap;
     QImage m_loadPreview;
     std::vector<PendingLayer> m_pendingLayers;
+    std::vector<ForeignLayer> m_foreignLayers;
     std::shared_ptr<GMDocumentWindowController> m_windowController;
     std::mutex m_jpegMutex; // the kept JPEG bytes are filled in on the save thread
     QByteArray m_originalJPEG;

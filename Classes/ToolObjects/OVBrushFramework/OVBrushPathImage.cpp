@@ -45,11 +45,11 @@ OVBrushPathImage::~OVBrushPathImage()
     }
 }
 
-std::unique_ptr<OVBrushPathImage> OVBrushPathImage::readFromFolder(const QString& folder)
+std::unique_ptr<OVBrushPathImage> OVBrushPathImage::readFromFolder(const QString& folder, QString* problem)
 {
-    QString problem;
-    OVContentContainerPtr container = OVContentContainer::readFromFolder(folder, &problem);
-    if (!problem.isEmpty() && !QFileInfo::exists(folder))
+    QString reason;
+    OVContentContainerPtr container = OVContentContainer::readFromFolder(folder, &reason);
+    if (!reason.isEmpty() && !QFileInfo::exists(folder))
         pf::error(QStringLiteral("The mask folder %1 does not exist; the mask is empty").arg(folder));
     Size size;
     const QString contentPath = folder + QStringLiteral("/content");
@@ -69,7 +69,38 @@ std::unique_ptr<OVBrushPathImage> OVBrushPathImage::readFromFolder(const QString
                 QStringLiteral("The mask description %1 cannot be read (%2); the mask image's size is used")
                     .arg(contentPath, error));
     }
+    // A mask picture of another size than the mask's is no mask of this layer (the 1 x 1 placeholder
+    // of a layer never painted excepted): strokes would land in the wrong place.
+    const Size pictureSize = container->imageContainer()->size();
+    const auto fits = [](double pixels, double side) {
+        return pixels == std::floor(side) || pixels == std::ceil(side);
+    };
+    if (reason.isEmpty() && !container->imageContainer()->isEmpty() &&
+        !(pictureSize.width == 1 && pictureSize.height == 1) &&
+        !(fits(pictureSize.width, size.width) && fits(pictureSize.height, size.height))) {
+        reason = QStringLiteral("the mask picture is %1 x %2 pixels, the mask %3 x %4")
+                     .arg(pictureSize.width)
+                     .arg(pictureSize.height)
+                     .arg(size.width)
+                     .arg(size.height);
+        pf::error(QStringLiteral("The mask folder %1 cannot be used: %2").arg(folder, reason));
+    }
+    if (problem)
+        *problem = reason;
     return std::make_unique<OVBrushPathImage>(size, container);
+}
+
+void OVBrushPathImage::keepUnreadFolder(const QString& folder)
+{
+    m_unreadFolder = folder;
+    m_unreadSnapshot = m_names.isEmpty() ? QString() : m_names.last();
+}
+
+QString OVBrushPathImage::unreadFolder() const
+{
+    return !m_unreadFolder.isEmpty() && !m_names.isEmpty() && m_names.last() == m_unreadSnapshot
+               ? m_unreadFolder
+               : QString();
 }
 
 QString OVBrushPathImage::cacheFolder()

@@ -67,14 +67,17 @@ std::shared_ptr<OVImageContainer> OVImageContainer::readFromFolder(const QString
     if (!folderIsReadable(folder, &reason))
         return reason.isEmpty() ? container : fail(reason);
     const QString contentPath = folder + QStringLiteral("/content");
-    if (!QFileInfo::exists(contentPath))
-        return container;
+    const QString imagePath = folder + QStringLiteral("/image.png");
+    if (!QFileInfo::exists(contentPath)) {
+        // A picture without its description is damage, not an empty container.
+        return QFileInfo::exists(imagePath) ? fail(QStringLiteral("%1 is missing").arg(contentPath))
+                                            : container;
+    }
     QString error;
     const auto content = PropertyList::fromFile(contentPath, &error);
     if (!content)
         return fail(QStringLiteral("%1: %2").arg(contentPath, error));
     container->m_isMonochrome = content->toMap().value(QStringLiteral("isMonochrome")).toBool();
-    const QString imagePath = folder + QStringLiteral("/image.png");
     if (!QFileInfo::exists(imagePath))
         return fail(QStringLiteral("%1 is missing").arg(imagePath));
     Bitmap bitmap = ImageFile::read(imagePath, &error);
