@@ -10,7 +10,9 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/Image/RenderStatistics.h"
 #include "TestFilters.h"
 
 #include <QCoreApplication>
@@ -18,6 +20,7 @@
 #include <benchmark/benchmark.h>
 #include <random>
 #include <sys/resource.h>
+#include <thread>
 
 using namespace pf;
 
@@ -50,23 +53,28 @@ Image photo()
     return image;
 }
 
-std::shared_ptr<PhotoToolChain> fiveLayers()
+std::shared_ptr<PhotoToolChain> layers(int count)
 {
     auto chain = std::make_shared<PhotoToolChain>(photo());
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < count; ++i) {
         chain->insertPhotoToolWithBlueprint(
             catalog().effectBlueprintWithName(i % 2 ? "TestGrey" : "TestTint"), std::nullopt, i);
         auto container = std::make_shared<OVContentContainer>();
         const Image black =
             Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(Rect(0, 0, Width, Height));
         container->imageContainer()->setImage(Image::constantColor(Color(1, 1, 1))
-                                                  .imageByCroppingToRect(Rect(i * 1000, 0, 1500, Height))
+                                                  .imageByCroppingToRect(Rect(i % 5 * 1000, 0, 1500, Height))
                                                   .imageByCompositingOverImage(black));
         chain->brushPathImageAtIndex(i + 1)->addContentContainer(container);
     }
     // The masks' snapshots are written in the background; let them finish before timing composition.
     OVBrushPathImage::waitForPendingWrites();
     return chain;
+}
+
+std::shared_ptr<PhotoToolChain> fiveLayers()
+{
+    return layers(5);
 }
 
 // The process's CPU time on all its threads (the renderer's included), in seconds: on a shared, busy
@@ -117,21 +125,72 @@ void BM_PreviewAfterTopLayerChange(benchmark::State& state)
 }
 BENCHMARK(BM_PreviewAfterTopLayerChange)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// As an explicit save composes: a cache filled once, for the top of the stack only.
+// As an explicit save composes: a cache filled once, for the top of the stack only. "passes" counts the
+// kernel passes drawn for the picture (each intermediate once per tile).
 void BM_FullSizeCompose(benchmark::State& state)
 {
-    auto chain = fiveLayers();
+    const int count = int(state.range(0));
+    auto chain = layers(count);
     auto context = std::make_shared<RenderContext>();
     const double cpu = processCpuSeconds();
+    RenderStatistics::resetPasses();
     for (auto _ : state) {
         OVRenderCache cache(chain, chain.get(), context);
         cache.setRetention(OVRenderCache::Retention::RequestedOnly);
-        benchmark::DoNotOptimize(cache.composedImageToIndex(5));
+        benchmark::DoNotOptimize(cache.composedImageToIndex(count));
     }
     state.counters["cpu_s"] = (processCpuSeconds() - cpu) / double(state.iterations());
+    state.counters["passes"] = double(RenderStatistics::passes()) / double(state.iterations());
     reportPeakMemory(state);
 }
-BENCHMARK(BM_FullSizeCompose)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_FullSizeCompose)
+    ->Arg(5)
+    ->Arg(20)
+    ->ArgNames({"layers"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+// The peer: the same five layers as float loops on eight threads. Each layer washes the stack with its
+// colour (or its grey) by its mask and lays the result over the stack, as the test effects do.
+void BM_FullSizeCompose_PlainLoops(benchmark::State& state)
+{
+    const size_t pixels = size_t(Width) * Height;
+    std::vector<float> stack(pixels * 4);
+    std::vector<uint16_t> masks[5];
+    for (int i = 0; i < 5; ++i) {
+        masks[i].assign(pixels, 0);
+        for (int y = 0; y < Height; ++y)
+            for (int x = i * 1000; x < std::min(Width, i * 1000 + 1500); ++x)
+                masks[i][size_t(y) * Width + x] = 65535;
+    }
+    for (auto _ : state) {
+        std::vector<std::thread> workers;
+        for (unsigned t = 0; t < 8; ++t)
+            workers.emplace_back([&, t] {
+                const size_t from = pixels * t / 8, to = pixels * (t + 1) / 8;
+                for (size_t p = from; p < to; ++p)
+                    for (int c = 0; c < 4; ++c)
+                        stack[p * 4 + c] = c == 3 ? 1.0f : float((p * 7 + c * 13) % 255) / 255.0f;
+                for (int i = 0; i < 5; ++i)
+                    for (size_t p = from; p < to; ++p) {
+                        float* s = &stack[p * 4];
+                        const float m = masks[i][p] / 65535.0f;
+                        const float grey = 0.3f * s[0] + 0.59f * s[1] + 0.11f * s[2];
+                        const float wash[3] = {i % 2 ? grey : 1.0f, i % 2 ? grey : 0.5f, i % 2 ? grey : 0.0f};
+                        for (int c = 0; c < 3; ++c) {
+                            const float content = s[c] + (wash[c] * s[3] - s[c]) * m;
+                            s[c] = s[c] + (content + s[c] * (1.0f - s[3]) - s[c]) * 0.5f;
+                        }
+                    }
+            });
+        for (auto& w : workers)
+            w.join();
+        benchmark::DoNotOptimize(stack.data());
+    }
+    reportPeakMemory(state);
+}
+BENCHMARK(BM_FullSizeCompose_PlainLoops)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A cache at full size that keeps every layer, as one that is filled again and again would.
 void BM_FullSizeComposeKeepingEverything(benchmark::State& state)
@@ -182,6 +241,13 @@ int main(int argc, char** argv)
     FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
     FilterLibrary::registerAll();
     testfilters::registerAll();
+    // The engine as it was before kernels shared passes and the shipped kernels, medians and Lanczos
+    // scalings ran on the CPU, for figures before and after in one build.
+    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_ENGINE_BEFORE")) {
+        RenderStatistics::setFusionEnabled(false);
+        RenderStatistics::setCpuFiltersEnabled(false);
+        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

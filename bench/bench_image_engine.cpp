@@ -4,11 +4,13 @@
 
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/BuiltinFilters.h"
+#include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/Filter.h"
 #include "Platform/Image/Image.h"
 #include "Platform/Image/ImageFile.h"
 #include "Platform/Image/Kernel.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/Image/RenderStatistics.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -128,6 +130,27 @@ void BM_PlainLoopGain(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * PhotoWidth * PhotoHeight);
 }
 BENCHMARK(BM_PlainLoopGain)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What the gain kernel cannot beat: the same bytes copied from the same floats, in eight threads.
+void BM_MemoryCopy(benchmark::State& state)
+{
+    const Bitmap& input = floatPhoto();
+    std::vector<float> out(size_t(PhotoWidth) * PhotoHeight * 4);
+    const unsigned threads = 8;
+    for (auto _ : state) {
+        std::vector<std::thread> workers;
+        const size_t bytes = input.byteCount();
+        for (unsigned t = 0; t < threads; ++t)
+            workers.emplace_back([&, t] {
+                const size_t from = bytes * t / threads / 16 * 16, to = bytes * (t + 1) / threads / 16 * 16;
+                std::memcpy(reinterpret_cast<uint8_t*>(out.data()) + from, input.data() + from, to - from);
+            });
+        for (auto& w : workers)
+            w.join();
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(BM_MemoryCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_KernelGain(benchmark::State& state, Bitmap::Format format)
 {
@@ -265,6 +288,13 @@ int main(int argc, char** argv)
     if (!QFileInfo::exists(testPhotoPath()))
         QProcess::execute(QCoreApplication::applicationFilePath(), {QStringLiteral("--write-test-photo")});
     registerBuiltinFilters();
+    // The engine as it was before kernels shared passes and the shipped kernels, medians and Lanczos
+    // scalings ran on the CPU, for figures before and after in one build.
+    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_ENGINE_BEFORE")) {
+        RenderStatistics::setFusionEnabled(false);
+        RenderStatistics::setCpuFiltersEnabled(false);
+        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

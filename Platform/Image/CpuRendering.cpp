@@ -1,6 +1,7 @@
 #include "Platform/Image/CpuRendering.h"
 
 #include "Platform/Image/ImageNode.h"
+#include "Platform/Image/RenderContext.h"
 
 #include <algorithm>
 #include <atomic>
@@ -125,8 +126,8 @@ void reduceByArea(const Bitmap& source, const AffineTransform& t, const Rect& re
 
 } // namespace
 
-CpuRendering::CpuRendering(const Rect& bounds, Bitmap::Format format, RenderRegion render)
-    : m_bounds(bounds), m_format(format), m_render(std::move(render))
+CpuRendering::CpuRendering(const Rect& bounds, Bitmap::Format format, RenderRegion render, bool bytesToo)
+    : m_bounds(bounds), m_format(format), m_render(std::move(render)), m_bytesToo(bytesToo)
 {}
 
 bool CpuRendering::render(const Rect& region, Bitmap& out) const
@@ -141,7 +142,7 @@ bool CpuRendering::render(const Rect& region, Bitmap& out) const
 bool CpuRendering::renderConverted(const Rect& region, Bitmap& out) const
 {
     const Rect own = region.offsetBy(-m_bounds.minX(), -m_bounds.minY());
-    if (out.format() == m_format)
+    if (out.format() == m_format || (m_bytesToo && out.format() == Bitmap::Format::RGBA8))
         return m_render(own, out);
     Bitmap pixels(out.width(), out.height(), m_format, Bitmap::Fill::Uninitialized);
     if (pixels.isNull() || !m_render(own, pixels))
@@ -247,6 +248,38 @@ std::optional<bool> CpuRendering::renderDirectly(const ImageNode& root, const Re
             return std::nullopt;
         }
     }
+}
+
+std::optional<Bitmap> CpuRendering::renderInput(const Image& image, const Rect& rect, Bitmap::Format format)
+{
+    // Contexts are made as renders nest or overlap, and kept: a context taken by a render in
+    // progress is never handed to another until it is done.
+    struct Slot
+    {
+        std::unique_ptr<RenderContext> context;
+        bool busy = false;
+    };
+    static std::mutex mutex;
+    static std::vector<std::unique_ptr<Slot>>* inputContexts = new std::vector<std::unique_ptr<Slot>>();
+    Slot* slot = nullptr;
+    {
+        std::lock_guard lock(mutex);
+        for (auto& candidate : *inputContexts)
+            if (!candidate->busy) {
+                slot = candidate.get();
+                break;
+            }
+        if (!slot) {
+            inputContexts->push_back(std::make_unique<Slot>());
+            slot = inputContexts->back().get();
+            slot->context = std::make_unique<RenderContext>(QStringLiteral("filter input"));
+        }
+        slot->busy = true;
+    }
+    auto pixels = slot->context->render(image, rect, format, RenderContext::Reuse::Discard);
+    std::lock_guard lock(mutex);
+    slot->busy = false;
+    return pixels;
 }
 
 namespace {

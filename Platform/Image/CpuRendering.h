@@ -24,8 +24,10 @@ public:
     // False when memory runs out.
     using RenderRegion = std::function<bool(const Rect& region, Bitmap& out)>;
 
-    // `bounds`: whole pixels, where the pixels lie in the image's space.
-    CpuRendering(const Rect& bounds, Bitmap::Format format, RenderRegion render);
+    // `bounds`: whole pixels, where the pixels lie in the image's space. `bytesToo`: the render can
+    // make 8-bit pixels itself (a median of 8-bit values is the 8-bit rounding of the float median),
+    // so a caller asking for them gets them without a float rendering in between.
+    CpuRendering(const Rect& bounds, Bitmap::Format format, RenderRegion render, bool bytesToo = false);
 
     Rect bounds() const { return m_bounds; }
     Bitmap::Format format() const { return m_format; }
@@ -53,6 +55,11 @@ public:
     // area each pixel covers). Nothing when the recipe is not of that kind, so that passes render it.
     static std::optional<bool> renderDirectly(const ImageNode& root, const Rect& rect, Bitmap& out);
 
+    // Renders a rectangle of an image for a CPU filter, from inside another render as well: each
+    // render in progress holds a context of its own, so that a filter of a filter never waits for the
+    // context it is called from. Nothing, with the reason logged, when the render fails.
+    static std::optional<Bitmap> renderInput(const Image& image, const Rect& rect, Bitmap::Format format);
+
     // Runs `work(begin, end)` over [0, count) in bands on all cores, `perCore` bands for each (more
     // share the work better on a busy machine, fewer repeat less of the work at band edges).
     static void inBands(int count, const std::function<void(int begin, int end)>& work, int perCore = 4);
@@ -63,6 +70,7 @@ private:
     Rect m_bounds;
     Bitmap::Format m_format;
     RenderRegion m_render;
+    bool m_bytesToo = false;
     mutable std::once_flag m_once;
     mutable Bitmap m_whole;
 };

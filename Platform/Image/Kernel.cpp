@@ -7,6 +7,7 @@
 #include "Platform/Image/ImageNode.h"
 #include "Platform/Image/KernelData.h"
 #include "Platform/Image/KernelParser.h"
+#include "Platform/Image/KernelTranslator.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/Sampler.h"
 #include "Platform/Image/Vector.h"
@@ -156,6 +157,8 @@ std::vector<Kernel> Kernel::kernelsWithString(const QString& text, const QString
     }
     static std::atomic<quint64> nextId{1};
     auto program = std::make_shared<const QString>(parsed->program);
+    auto topLevel = std::make_shared<const QStringList>(parsed->topLevelNames);
+    const quint64 textKey = CpuKernels::any() ? KernelTranslator::textKey(text) : 0;
     std::vector<std::shared_ptr<const KernelData>> datas;
     for (const KernelParser::Declaration& declaration : parsed->kernels) {
         auto data = std::make_shared<KernelData>();
@@ -164,6 +167,11 @@ std::vector<Kernel> Kernel::kernelsWithString(const QString& text, const QString
         data->program = program;
         data->sourceName = name;
         data->id = nextId++;
+        data->readOnlyHere = declaration.readOnlyHere;
+        data->topLevelNames = topLevel;
+        data->sharesPrograms = !parsed->hasPreprocessorLines;
+        if (CpuKernels::any())
+            data->cpu = CpuKernels::find(textKey, declaration.name);
         QString compileError;
         if (!RenderContext::checkKernel(*data, &compileError)) {
             const int textLines =

@@ -2,9 +2,11 @@
 
 // What the engine keeps of one kernel function. Internal to the image engine.
 
+#include "Platform/Image/CpuKernels.h"
 #include "Platform/Image/Kernel.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -21,6 +23,14 @@ public:
     QString sourceName;
     // Unique for the life of the process; program caches key on it.
     quint64 id = 0;
+    // Per parameter: a sampler read only at the pixel being computed (see KernelParser).
+    std::vector<bool> readOnlyHere;
+    // What the text declares at its top level, renamed when kernels of several texts share a program;
+    // a text with preprocessor lines never shares one (its macros would reach the other texts).
+    std::shared_ptr<const QStringList> topLevelNames;
+    bool sharesPrograms = false;
+    // The kernel translated to C++ when the application was built; null for texts given at run time.
+    kl::KernelEntry cpu = nullptr;
 
     int samplerCount() const;
 };

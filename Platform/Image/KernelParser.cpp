@@ -1,6 +1,7 @@
 #include "Platform/Image/KernelParser.h"
 
 #include <QHash>
+#include <algorithm>
 
 namespace pf {
 
@@ -126,7 +127,106 @@ bool isQualifier(const QString& word)
            word == QLatin1String("mediump") || word == QLatin1String("lowp");
 }
 
+bool isPunctuation(const Token& token, char c)
+{
+    return token.kind == Token::Punctuation && token.text == QLatin1Char(c);
+}
+
+// For each parameter of a kernel whose body opens at token `body`: whether it is a sampler read only at
+// the pixel being computed. Any other use (a read elsewhere, its coordinates, handing it to a function)
+// means the kernel needs its pixels around the one it computes.
+std::vector<bool> readsOnlyHere(const std::vector<Token>& tokens, size_t body,
+                                const KernelParser::Declaration& declaration,
+                                const std::vector<bool>& readHere)
+{
+    std::vector<bool> only(declaration.parameters.size(), false);
+    if (body >= tokens.size())
+        return only;
+    size_t end = body;
+    for (int depth = 0; end < tokens.size(); ++end) {
+        depth += isPunctuation(tokens[end], '{') ? 1 : isPunctuation(tokens[end], '}') ? -1 : 0;
+        if (depth == 0)
+            break;
+    }
+    auto isWord = [&](size_t k, const char* word) {
+        return k < tokens.size() && tokens[k].text == QLatin1String(word);
+    };
+    for (size_t p = 0; p < declaration.parameters.size(); ++p) {
+        if (declaration.parameters[p].type != Kernel::ParameterType::Sampler)
+            continue;
+        const QString& name = declaration.parameters[p].name;
+        bool ok = true;
+        for (size_t k = body; ok && k < end && k < tokens.size(); ++k) {
+            if (tokens[k].kind != Token::Identifier || tokens[k].text != name || readHere[k])
+                continue;
+            if (k > 0 && isPunctuation(tokens[k - 1], '.'))
+                continue;
+            // Its extent is a number the same everywhere.
+            const bool extent = k >= 2 && isPunctuation(tokens[k - 1], '(') && k + 1 < tokens.size() &&
+                                isPunctuation(tokens[k + 1], ')') &&
+                                (isWord(k - 2, "samplerExtent") || isWord(k - 2, "samplerOrigin") ||
+                                 isWord(k - 2, "samplerSize"));
+            ok = extent;
+        }
+        only[p] = ok;
+    }
+    return only;
+}
+
+// Names declared outside every function and parameter list: a word after a type, followed by a
+// parameter list, an initialiser, an array size or the end of the declaration.
+QStringList topLevelNames(const std::vector<Token>& tokens)
+{
+    QStringList names;
+    int braces = 0, parentheses = 0;
+    for (size_t k = 0; k < tokens.size(); ++k) {
+        const Token& token = tokens[k];
+        if (token.kind == Token::Punctuation) {
+            braces += token.text == QLatin1Char('{') ? 1 : token.text == QLatin1Char('}') ? -1 : 0;
+            parentheses += token.text == QLatin1Char('(') ? 1 : token.text == QLatin1Char(')') ? -1 : 0;
+            continue;
+        }
+        if (braces != 0 || parentheses != 0 || token.kind != Token::Identifier || k == 0 ||
+            tokens[k - 1].kind != Token::Identifier || k + 1 >= tokens.size())
+            continue;
+        const Token& next = tokens[k + 1];
+        if (next.kind == Token::Punctuation &&
+            (next.text == QLatin1Char('(') || next.text == QLatin1Char('=') ||
+             next.text == QLatin1Char('[') || next.text == QLatin1Char(';') ||
+             next.text == QLatin1Char(',')) &&
+            !names.contains(token.text))
+            names << token.text;
+    }
+    return names;
+}
+
 } // namespace
+
+const QStringList& KernelParser::samplerBuiltins()
+{
+    static const QStringList names{QStringLiteral("_pf_sample"),    QStringLiteral("_pf_sampleHere"),
+                                   QStringLiteral("samplerCoord"),  QStringLiteral("samplerTransform"),
+                                   QStringLiteral("samplerExtent"), QStringLiteral("samplerOrigin"),
+                                   QStringLiteral("samplerSize")};
+    return names;
+}
+
+QString KernelParser::renamed(const QString& program, const QStringList& names, const QString& prefix)
+{
+    const std::vector<Token> tokens = tokenize(program);
+    QString out = program;
+    for (auto it = tokens.rbegin(); it != tokens.rend(); ++it) {
+        if (it->kind != Token::Identifier ||
+            !(names.contains(it->text) || samplerBuiltins().contains(it->text)))
+            continue;
+        // A field of a value (`c.r`) is never one of the names.
+        const auto previous = std::next(it);
+        if (previous != tokens.rend() && isPunctuation(*previous, '.'))
+            continue;
+        out.insert(it->begin, prefix);
+    }
+    return out;
+}
 
 std::optional<KernelParser::Result> KernelParser::parse(const QString& text, QString* errorMessage)
 {
@@ -147,6 +247,10 @@ std::optional<KernelParser::Result> KernelParser::parse(const QString& text, QSt
         QString with;
     };
     std::vector<Replacement> replacements;
+    // Tokens of sampler names inside a read at the pixel being computed, and where each kernel's body
+    // begins (its opening brace).
+    std::vector<bool> readHere(tokens.size(), false);
+    std::vector<size_t> bodies;
 
     for (size_t i = 0; i < tokens.size(); ++i) {
         const Token& token = tokens[i];
@@ -171,6 +275,7 @@ std::optional<KernelParser::Result> KernelParser::parse(const QString& text, QSt
                 const int end = tokens[k + 8].begin + 1;
                 replacements.push_back({token.begin, end - token.begin,
                                         QStringLiteral("_pf_sampleHere(%1)").arg(tokens[k + 2].text)});
+                readHere[k + 2] = readHere[k + 6] = true;
                 i += 8;
                 continue;
             }
@@ -235,7 +340,15 @@ std::optional<KernelParser::Result> KernelParser::parse(const QString& text, QSt
                             QStringLiteral("kernel '%1' is declared twice").arg(declaration.name));
         }
         result.kernels.push_back(std::move(declaration));
+        bodies.push_back(j + 1 < tokens.size() && tokens[j + 1].text == QLatin1String("{") ? j + 1
+                                                                                           : tokens.size());
     }
+
+    for (size_t k = 0; k < result.kernels.size(); ++k)
+        result.kernels[k].readOnlyHere = readsOnlyHere(tokens, bodies[k], result.kernels[k], readHere);
+    result.topLevelNames = topLevelNames(tokens);
+    result.hasPreprocessorLines = std::any_of(tokens.begin(), tokens.end(),
+                                              [](const Token& token) { return token.kind == Token::Other; });
 
     QString program = text;
     for (auto it = replacements.rbegin(); it != replacements.rend(); ++it)

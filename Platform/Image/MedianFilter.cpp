@@ -2,6 +2,7 @@
 
 #include "Platform/Image/BuiltinFilterSupport.h"
 #include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/RenderStatistics.h"
 #include "Platform/Image/Sampler.h"
 
 #include <algorithm>
@@ -118,7 +119,32 @@ kernel vec4 median3x3(sampler image)
     options.regionOfInterest = [](int, const Rect& destination) { return grown(destination, 1, 1); };
     const Sampler sampler(onPixelGrid(input), Sampler::FilterMode::Nearest);
     const Image median = kernel.apply({QVariant::fromValue(sampler)}, options);
-    // A bitmap's median is taken on the CPU, exactly as the kernel takes it.
+    // A bitmap's median is taken on the CPU, exactly as the kernel takes it; so is any other input's
+    // of a size in pixels, rendered once for it (over the part asked for and one pixel around it).
+    const Rect bounds = input.extent();
+    if (RenderStatistics::cpuFiltersEnabled() && !CpuRendering::placedBitmap(input) && !bounds.isNull() &&
+        !bounds.isInfinite() && bounds == bounds.integral() && !bounds.isEmpty() &&
+        bounds.width() * bounds.height() < 4e8) {
+        return CpuRendering::attach(
+            median,
+            std::make_shared<const CpuRendering>(
+                bounds, Bitmap::Format::RGBAf,
+                [input, bounds](const Rect& region, Bitmap& out) {
+                    // The input around the region, in the region's own format: 8-bit values give
+                    // the 8-bit rounding of the float median, exactly.
+                    const Rect around =
+                        region.offsetBy(bounds.minX(), bounds.minY()).insetBy(-1, -1).intersected(bounds);
+                    const auto pixels = CpuRendering::renderInput(input, around, out.format());
+                    if (!pixels)
+                        return false;
+                    // Its edges are the picture's where it reaches them, and lie outside the
+                    // region elsewhere: the bitmap's median over the region is the picture's.
+                    return medianOfBitmap(
+                        *pixels,
+                        region.offsetBy(bounds.minX() - around.minX(), bounds.minY() - around.minY()), out);
+                },
+                true));
+    }
     if (const auto placed = CpuRendering::placedBitmap(input)) {
         const Bitmap bitmap = placed->bitmap;
         return CpuRendering::attach(median, std::make_shared<const CpuRendering>(

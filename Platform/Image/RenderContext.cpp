@@ -1,6 +1,7 @@
 #include "Platform/Image/RenderContext.h"
 
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/GL/GLDevice.h"
 #include "Platform/Image/GL/GLRenderer.h"
@@ -34,6 +35,37 @@ uint8_t toByte(float v)
 float luminance(const float* p)
 {
     return 0.2126f * p[0] + 0.7152f * p[1] + 0.0722f * p[2];
+}
+
+// Writes a tile of premultiplied RGBA floats (rows top-down) into a bitmap at (x, top): colour formats
+// as they are, grey formats as the luminance of the colour over black.
+void writeTile(Bitmap::Format format, uint8_t* base, size_t rowBytes, int x, int top, int w, int h,
+               const float* rgba)
+{
+    for (int row = 0; row < h; ++row) {
+        uint8_t* dst = base + rowBytes * size_t(top + row);
+        const float* src = rgba + size_t(row) * size_t(w) * 4;
+        if (format == Bitmap::Format::RGBAf) {
+            std::memcpy(dst + size_t(x) * 16, src, size_t(w) * 16);
+            continue;
+        }
+        for (int i = 0; i < w; ++i) {
+            if (format == Bitmap::Format::RGBA8) {
+                for (int c = 0; c < 4; ++c)
+                    dst[(size_t(x) + size_t(i)) * 4 + size_t(c)] = toByte(src[size_t(i) * 4 + size_t(c)]);
+                continue;
+            }
+            const float v = luminance(src + size_t(i) * 4);
+            if (format == Bitmap::Format::Grayf) {
+                std::memcpy(dst + (size_t(x) + size_t(i)) * 4, &v, 4);
+            } else if (format == Bitmap::Format::Gray8) {
+                dst[size_t(x) + size_t(i)] = toByte(v);
+            } else {
+                const uint16_t word = !(v > 0.0f) ? 0 : v >= 1.0f ? 65535 : uint16_t(v * 65535.0f + 0.5f);
+                std::memcpy(dst + (size_t(x) + size_t(i)) * 2, &word, 2);
+            }
+        }
+    }
 }
 
 } // namespace
@@ -143,11 +175,21 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
             pf::error(QStringLiteral("Rendering an image failed: out of memory"));
         return *direct;
     }
+    const Bitmap::Format format = out.format();
+    // The shipped kernels on the CPU, where the only OpenGL is a software rasterizer.
+    if (CpuKernelRenderer::wanted() && CpuKernelRenderer::canRender(*image.node())) {
+        uint8_t* pixels = out.mutableData();
+        const size_t bytesPerRow = out.bytesPerRow();
+        if (CpuKernelRenderer::render(image.node(), rect,
+                                      [&](int x, int top, int w, int h, const float* rgba) {
+                                          writeTile(format, pixels, bytesPerRow, x, top, w, h, rgba);
+                                      }))
+            return true;
+    }
     if (!d->renderer) {
         pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(d->thread.failureReason()));
         return false;
     }
-    const Bitmap::Format format = out.format();
     uint8_t* base = out.mutableData();
     const size_t rowBytes = out.bytesPerRow();
 
@@ -162,23 +204,7 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
     } else {
         // Grey: the luminance of the colour over black.
         target.sink = [&](int x, int top, int w, int h, const float* rgba) {
-            for (int row = 0; row < h; ++row) {
-                uint8_t* dst = base + rowBytes * size_t(top + row);
-                const float* src = rgba + size_t(row) * size_t(w) * 4;
-                for (int i = 0; i < w; ++i) {
-                    const float v = luminance(src + size_t(i) * 4);
-                    if (format == Bitmap::Format::Grayf) {
-                        std::memcpy(dst + (size_t(x) + size_t(i)) * 4, &v, 4);
-                    } else if (format == Bitmap::Format::Gray8) {
-                        dst[size_t(x) + size_t(i)] = toByte(v);
-                    } else {
-                        const uint16_t word = !(v > 0.0f) ? 0
-                                              : v >= 1.0f ? 65535
-                                                          : uint16_t(v * 65535.0f + 0.5f);
-                        std::memcpy(dst + (size_t(x) + size_t(i)) * 2, &word, 2);
-                    }
-                }
-            }
+            writeTile(format, base, rowBytes, x, top, w, h, rgba);
         };
     }
 

@@ -1,10 +1,12 @@
 #include "Platform/Image/GL/GLRenderer.h"
 
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/GL/GLProgramBuilder.h"
 #include "Platform/Image/GL/GLSamplerChain.h"
 #include "Platform/Image/KernelData.h"
+#include "Platform/Image/RenderStatistics.h"
 
 #include <GLES3/gl32.h>
 #include <QHash>
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <limits>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // GL_EXT_texture_norm16's single-channel format (its header does not build beside the ES 3.2 one).
@@ -159,6 +162,17 @@ struct SourceTexture
     std::shared_ptr<const void> lineage; // tile stores: keeps the key from being reused
 };
 
+// A kernel computed inside another's pass: the first member is the pass's own kernel, and every other
+// one is read by one sampler of a member before it, at the pixel that member computes.
+struct Member
+{
+    ImageNodePtr node;
+    int parent = -1;          // the member that reads this one
+    int parentChain = -1;     // through which of the pass's chains
+    std::vector<int> chains;  // the pass's chains of this member's samplers, in parameter order
+    Rect rect = Rect::null(); // per tile: the pixels of this member the pass computes
+};
+
 struct Producer
 {
     enum class Kind
@@ -167,9 +181,11 @@ struct Producer
         Source
     } kind = Kind::Pass;
     ImageNodePtr node;
-    std::vector<GLSamplerChain> chains; // one per sampler parameter
+    std::vector<Member> members;        // passes: the kernels the pass computes, the node's first
+    std::vector<GLSamplerChain> chains; // one per sampler parameter of every member
     std::vector<int> chainProducer;     // producer of each chain's texture, or -1
-    std::vector<size_t> chainArgument;  // argument index of each chain
+    std::vector<size_t> chainArgument;  // argument index of each chain in its member's node
+    int reservedSamplers = 0;           // samplers of the members, counted as they are chosen
     int mipLevels = 0;
     int consumers = 0;
     bool byRegion = false; // a source uploaded a tile's part at a time, never cached whole
@@ -204,6 +220,9 @@ struct GLRenderer::Private
     GLuint samplerObjects[4] = {0, 0, 0, 0}; // linear, nearest, linear+mip, nearest+mip
     GLuint vertexShader = 0;
     std::unordered_map<std::string, std::unique_ptr<Program>> programs;
+    // Fused programs the compiler refused: their kernels are rendered in passes of their own instead.
+    std::unordered_set<std::string> refusedPrograms;
+    int textureUnits = 16;
     std::unordered_map<const void*, SourceTexture> sources;
     size_t sourceBytes = 0;
     quint64 useClock = 0;
@@ -220,6 +239,9 @@ struct GLRenderer::Private
     std::unordered_map<const ImageNode*, int> producerOf;
     std::vector<ImageNodePtr> synthetic;
     std::unordered_map<const ImageNode*, ImageNodePtr> copyOf;
+    // How many samplers of the recipe read each kernel node: one that only one reads may be fused.
+    std::unordered_map<const ImageNode*, int> readers;
+    bool fusing = true;
     QString failure;
     enum class Axis
     {
@@ -232,7 +254,14 @@ struct GLRenderer::Private
     ~Private();
 
     Program* program(const KernelData& kernel, const std::vector<GLSamplerChain>& chains, QString* error);
+    Program* fusedProgram(const Producer& producer, QString* error);
+    Program* link(const std::string& key, const QByteArray& fragmentSource, QString* error);
+    void countReaders(const ImageNodePtr& node);
     int producerFor(const ImageNodePtr& node);
+    int addMember(Producer& producer, const ImageNodePtr& node, int parent, int parentChain);
+    bool fusable(const Producer& producer, const ImageNode& consumer, size_t argument,
+                 const GLSamplerChain& chain, const ImageNodePtr& terminal) const;
+    void countConsumers();
     ImageNodePtr copyNode(const ImageNodePtr& node);
     GLSamplerChain walk(const SamplerBinding& binding, ImageNodePtr* terminal);
     Rect propagate(const GLSamplerChain& chain, const Rect& roi) const;
@@ -266,6 +295,7 @@ struct GLRenderer::Private
 GLRenderer::Private::Private()
 {
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
+    glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &textureUnits);
     maxTile = std::min(2048, maxTextureSize);
     glGenFramebuffers(1, &framebuffer);
     glGenVertexArrays(1, &vertexArray);
@@ -299,6 +329,10 @@ GLRenderer::Private::Private()
             norm16 = true;
     }
     norm16Textures.store(norm16, std::memory_order_relaxed);
+    // A software rasterizer runs the shipped kernels slower than their C++ translations do.
+    const char* device = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    CpuKernelRenderer::setSoftwareRasterizer(
+        device && (std::strstr(device, "llvmpipe") || std::strstr(device, "softpipe")));
     passFormat = floatTargets ? GL_RGBA32F : GL_RGBA16F;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -361,7 +395,36 @@ Program* GLRenderer::Private::program(const KernelData& kernel, const std::vecto
     auto it = programs.find(key);
     if (it != programs.end())
         return it->second.get();
+    return link(key, GLProgramBuilder::fragmentShader(kernel, chains), error);
+}
 
+Program* GLRenderer::Private::fusedProgram(const Producer& producer, QString* error)
+{
+    // Keyed by the chain's kernels and its shape: which member reads which, and how each sampler reads.
+    std::string key = "fused";
+    std::vector<GLFusedMember> members;
+    for (const Member& member : producer.members) {
+        key += ':' + std::to_string(member.node->kernel->id) + '<' + std::to_string(member.parent);
+        GLFusedMember fused;
+        fused.kernel = member.node->kernel.get();
+        fused.samplers = member.chains;
+        members.push_back(std::move(fused));
+    }
+    for (const GLSamplerChain& chain : producer.chains)
+        key += '|' + chain.shapeKey().toStdString();
+    auto it = programs.find(key);
+    if (it != programs.end())
+        return it->second.get();
+    if (refusedPrograms.count(key))
+        return nullptr;
+    Program* linked = link(key, GLProgramBuilder::fusedFragmentShader(members, producer.chains), error);
+    if (!linked)
+        refusedPrograms.insert(key);
+    return linked;
+}
+
+Program* GLRenderer::Private::link(const std::string& key, const QByteArray& fragmentSource, QString* error)
+{
     // Programs are small, but effects can make many variants: past a bound, start the cache afresh.
     if (programs.size() >= 1024) {
         for (auto& [name, cached] : programs)
@@ -373,8 +436,7 @@ Program* GLRenderer::Private::program(const KernelData& kernel, const std::vecto
         if (!vertexShader)
             return nullptr;
     }
-    GLuint fragment =
-        compileShader(GL_FRAGMENT_SHADER, GLProgramBuilder::fragmentShader(kernel, chains), error);
+    GLuint fragment = compileShader(GL_FRAGMENT_SHADER, fragmentSource, error);
     if (!fragment)
         return nullptr;
     GLuint id = glCreateProgram();
@@ -536,22 +598,23 @@ int GLRenderer::Private::producerFor(const ImageNodePtr& node)
     } else if (node->kind == ImageNode::Kind::Kernel) {
         producer.kind = Producer::Kind::Pass;
         producer.node = node;
-        for (size_t a = 0; a < node->arguments.size(); ++a) {
-            const auto* binding = std::get_if<SamplerBinding>(&node->arguments[a]);
-            if (!binding)
-                continue;
-            ImageNodePtr terminal;
-            GLSamplerChain chain = walk(*binding, &terminal);
-            int index = -1;
-            if (chain.terminal == GLSamplerChain::Terminal::Texture) {
-                index = producerFor(terminal);
-                producers[static_cast<size_t>(index)].consumers++;
-                producers[static_cast<size_t>(index)].mipLevels =
-                    std::max(producers[static_cast<size_t>(index)].mipLevels, levelFor(chain.scale));
+        addMember(producer, node, -1, -1);
+        if (producer.members.size() > 1) {
+            // A fused program the compiler refuses (it should not happen) costs passes, not the render.
+            QString error;
+            if (!fusedProgram(producer, &error)) {
+                pf::warning(QStringLiteral("kernels fused with '%1' do not compile together; rendering them "
+                                           "one pass each: %2")
+                                .arg(node->kernel->name, error));
+                const bool wasFusing = fusing;
+                fusing = false;
+                Producer single;
+                single.kind = Producer::Kind::Pass;
+                single.node = node;
+                addMember(single, node, -1, -1);
+                fusing = wasFusing;
+                producer = std::move(single);
             }
-            producer.chains.push_back(chain);
-            producer.chainProducer.push_back(index);
-            producer.chainArgument.push_back(a);
         }
     } else {
         return producerFor(copyNode(node));
@@ -560,6 +623,101 @@ int GLRenderer::Private::producerFor(const ImageNodePtr& node)
     const int index = static_cast<int>(producers.size()) - 1;
     producerOf.emplace(node.get(), index);
     return index;
+}
+
+int GLRenderer::Private::addMember(Producer& producer, const ImageNodePtr& node, int parent, int parentChain)
+{
+    const int index = static_cast<int>(producer.members.size());
+    Member member;
+    member.node = node;
+    member.parent = parent;
+    member.parentChain = parentChain;
+    producer.members.push_back(std::move(member));
+    if (parent < 0)
+        producer.reservedSamplers += node->kernel->samplerCount();
+    std::vector<std::pair<int, ImageNodePtr>> fused; // chain, kernel computed in this pass
+    for (size_t a = 0; a < node->arguments.size(); ++a) {
+        const auto* binding = std::get_if<SamplerBinding>(&node->arguments[a]);
+        if (!binding)
+            continue;
+        ImageNodePtr terminal;
+        GLSamplerChain chain = walk(*binding, &terminal);
+        const int c = static_cast<int>(producer.chains.size());
+        int input = -1;
+        if (fusable(producer, *node, a, chain, terminal)) {
+            producer.reservedSamplers += terminal->kernel->samplerCount();
+            fused.emplace_back(c, terminal);
+        } else if (chain.terminal == GLSamplerChain::Terminal::Texture) {
+            input = producerFor(terminal);
+        }
+        producer.chains.push_back(chain);
+        producer.chainProducer.push_back(input);
+        producer.chainArgument.push_back(a);
+        producer.members[static_cast<size_t>(index)].chains.push_back(c);
+    }
+    for (const auto& [c, terminal] : fused)
+        producer.chains[static_cast<size_t>(c)].fusedMember = addMember(producer, terminal, index, c);
+    return index;
+}
+
+bool GLRenderer::Private::fusable(const Producer& producer, const ImageNode& consumer, size_t argument,
+                                  const GLSamplerChain& chain, const ImageNodePtr& terminal) const
+{
+    // A program holds at most this many kernels: past it, a pass costs less than the program grows.
+    constexpr size_t MaxMembers = 12;
+    if (!fusing || !RenderStatistics::fusionEnabled() ||
+        chain.terminal != GLSamplerChain::Terminal::Texture || !terminal ||
+        terminal->kind != ImageNode::Kind::Kernel || terminal->computed || !terminal->kernel)
+        return false;
+    // Read by this sampler alone, at the very pixel being computed: no transform, offset, crop or clamp
+    // between the two kernels, and the consumer reads nothing around that pixel.
+    const auto count = readers.find(terminal.get());
+    if (count == readers.end() || count->second != 1)
+        return false;
+    if (!chain.stages.empty() || !chain.finalMap.isIdentity() || !chain.workingToSampler.isIdentity())
+        return false;
+    const KernelData& reader = *consumer.kernel;
+    const KernelData& read = *terminal->kernel;
+    if (!reader.sharesPrograms || !read.sharesPrograms || argument >= reader.readOnlyHere.size() ||
+        !reader.readOnlyHere[argument])
+        return false;
+    return producer.members.size() < MaxMembers &&
+           producer.reservedSamplers + read.samplerCount() <= textureUnits;
+}
+
+void GLRenderer::Private::countReaders(const ImageNodePtr& node)
+{
+    if (node->kind != ImageNode::Kind::Kernel || node->computed)
+        return;
+    for (const KernelArgumentValue& argument : node->arguments) {
+        const auto* binding = std::get_if<SamplerBinding>(&argument);
+        if (!binding)
+            continue;
+        ImageNodePtr terminal;
+        const GLSamplerChain chain = walk(*binding, &terminal);
+        if (chain.terminal != GLSamplerChain::Terminal::Texture || !terminal)
+            continue;
+        if (readers[terminal.get()]++ == 0)
+            countReaders(terminal);
+    }
+}
+
+void GLRenderer::Private::countConsumers()
+{
+    for (Producer& producer : producers) {
+        producer.consumers = 0;
+        producer.mipLevels = 0;
+    }
+    for (const Producer& producer : producers) {
+        for (size_t c = 0; c < producer.chainProducer.size(); ++c) {
+            const int input = producer.chainProducer[c];
+            if (input < 0)
+                continue;
+            Producer& used = producers[static_cast<size_t>(input)];
+            used.consumers++;
+            used.mipLevels = std::max(used.mipLevels, levelFor(producer.chains[c].scale));
+        }
+    }
 }
 
 Rect GLRenderer::Private::propagate(const GLSamplerChain& chain, const Rect& roi) const
@@ -997,19 +1155,41 @@ GLRenderer::Private::Plan GLRenderer::Private::planTile(const Rect& tile)
         if (passBytes > PassTextureBudget && i != rootIndex)
             return Plan::Split;
         producer.textureRect = rect;
-        const ImageNode& node = *producer.node;
-        for (size_t c = 0; c < producer.chains.size(); ++c) {
-            const int target = producer.chainProducer[c];
-            if (target < 0)
-                continue;
-            const GLSamplerChain& chain = producer.chains[c];
-            const int samplerIndex = static_cast<int>(c);
-            Rect roi = node.roi ? node.roi(samplerIndex, rect) : chain.workingToSampler.map(rect);
-            Rect needed = propagate(chain, roi);
-            if (needed.isNull())
-                continue;
-            Producer& input = producers[static_cast<size_t>(target)];
-            input.required = input.required.united(needed);
+        // Each member computes what the member reading it needs of it, within its own area.
+        for (size_t m = 0; m < producer.members.size(); ++m) {
+            Member& member = producer.members[m];
+            member.rect = Rect::null();
+            Rect area = rect;
+            if (m > 0) {
+                const Member& parent = producer.members[static_cast<size_t>(member.parent)];
+                if (parent.rect.isNull())
+                    continue;
+                const int local = static_cast<int>(
+                    std::find(parent.chains.begin(), parent.chains.end(), member.parentChain) -
+                    parent.chains.begin());
+                const GLSamplerChain& chain = producer.chains[static_cast<size_t>(member.parentChain)];
+                const Rect roi = parent.node->roi ? parent.node->roi(local, parent.rect)
+                                                  : chain.workingToSampler.map(parent.rect);
+                area = roundOut(roi.intersected(areaOf(*member.node)));
+                if (area.isNull() || area.isEmpty())
+                    continue;
+            }
+            member.rect = area;
+            const ImageNode& node = *member.node;
+            for (size_t k = 0; k < member.chains.size(); ++k) {
+                const size_t c = static_cast<size_t>(member.chains[k]);
+                const int target = producer.chainProducer[c];
+                if (target < 0)
+                    continue;
+                const GLSamplerChain& chain = producer.chains[c];
+                const int samplerIndex = static_cast<int>(k);
+                Rect roi = node.roi ? node.roi(samplerIndex, area) : chain.workingToSampler.map(area);
+                Rect needed = propagate(chain, roi);
+                if (needed.isNull())
+                    continue;
+                Producer& input = producers[static_cast<size_t>(target)];
+                input.required = input.required.united(needed);
+            }
         }
     }
     // A source read in parts must have this tile's part fit one texture. A strong reduction reads a
@@ -1036,7 +1216,8 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
     const Rect rect = producer.textureRect;
     const int width = int(rect.width()), height = int(rect.height());
     QString error;
-    Program* prog = program(*node.kernel, producer.chains, &error);
+    const bool fused = producer.members.size() > 1;
+    Program* prog = fused ? fusedProgram(producer, &error) : program(*node.kernel, producer.chains, &error);
     if (!prog) {
         failure = QStringLiteral("kernel '%1' of %2 does not compile: %3")
                       .arg(node.kernel->name, node.kernel->sourceName, error);
@@ -1130,6 +1311,23 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
                 }
                 glUniform4fv(prog->location(GLProgramBuilder::uniformName("stageRect", i, int(k))), 1, r);
             }
+            if (chain.fusedMember >= 0) {
+                // Read where it is computed: only where the member's own pass would have pixels.
+                const Member& member = producer.members[static_cast<size_t>(chain.fusedMember)];
+                const Rect a = pixelsCentredIn(areaOf(*member.node));
+                float bounds[4] = {0, 0, 0, 0};
+                if (!a.isNull() && a.isInfinite()) {
+                    bounds[0] = bounds[1] = -1e30f;
+                    bounds[2] = bounds[3] = 1e30f;
+                } else if (!a.isNull()) {
+                    bounds[0] = float(a.minX());
+                    bounds[1] = float(a.minY());
+                    bounds[2] = float(a.maxX());
+                    bounds[3] = float(a.maxY());
+                }
+                glUniform4fv(prog->location(QStringLiteral("_pf_area%1").arg(chain.fusedMember)), 1, bounds);
+                continue;
+            }
             if (chain.terminal == GLSamplerChain::Terminal::Constant) {
                 glUniform4fv(prog->location(GLProgramBuilder::uniformName("constant", i)), 1,
                              chain.constant.data());
@@ -1165,27 +1363,32 @@ bool GLRenderer::Private::runPass(Producer& producer, bool isRoot)
                 glUniform1f(prog->location(GLProgramBuilder::uniformName("lod", i)), lod);
             }
         }
-        for (size_t a = 0; a < node.arguments.size(); ++a) {
-            const auto* values = std::get_if<std::vector<float>>(&node.arguments[a]);
-            if (!values)
-                continue;
-            const GLint location = prog->location(QStringLiteral("_pf_arg%1").arg(a));
-            switch (values->size()) {
-            case 1:
-                glUniform1fv(location, 1, values->data());
-                break;
-            case 2:
-                glUniform2fv(location, 1, values->data());
-                break;
-            case 3:
-                glUniform3fv(location, 1, values->data());
-                break;
-            default:
-                glUniform4fv(location, 1, values->data());
-                break;
+        for (size_t m = 0; m < producer.members.size(); ++m) {
+            const ImageNode& member = *producer.members[m].node;
+            for (size_t a = 0; a < member.arguments.size(); ++a) {
+                const auto* values = std::get_if<std::vector<float>>(&member.arguments[a]);
+                if (!values)
+                    continue;
+                const GLint location = prog->location(fused ? QStringLiteral("_pf_m%1arg%2").arg(m).arg(a)
+                                                            : QStringLiteral("_pf_arg%1").arg(a));
+                switch (values->size()) {
+                case 1:
+                    glUniform1fv(location, 1, values->data());
+                    break;
+                case 2:
+                    glUniform2fv(location, 1, values->data());
+                    break;
+                case 3:
+                    glUniform3fv(location, 1, values->data());
+                    break;
+                default:
+                    glUniform4fv(location, 1, values->data());
+                    break;
+                }
             }
         }
         glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        RenderStatistics::countPass();
         for (size_t c = 0; c < producer.chains.size(); ++c)
             glBindSampler(GLuint(c), 0);
     }
@@ -1341,7 +1544,9 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
     ImageNodePtr top = root;
     if (top->kind != ImageNode::Kind::Kernel || top->computed)
         top = d->copyNode(top);
+    d->countReaders(top);
     d->producerFor(top);
+    d->countConsumers();
     d->chooseRegionSources(keepResult ? keptBytes : 0);
 
     bool ok = true;
@@ -1393,6 +1598,7 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
     d->producerOf.clear();
     d->synthetic.clear();
     d->copyOf.clear();
+    d->readers.clear();
     return ok;
 }
 

@@ -4,6 +4,8 @@ namespace pf {
 
 QString GLSamplerChain::shapeKey() const
 {
+    if (fusedMember >= 0)
+        return QStringLiteral("F%1").arg(fusedMember);
     QString key;
     for (const GLChainStage& stage : stages) {
         key += stage.identityMap ? QLatin1Char('i') : QLatin1Char('m');

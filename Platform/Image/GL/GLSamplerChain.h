@@ -47,6 +47,9 @@ struct GLSamplerChain
     bool nearest = false;
     // Downscale between destination pixels and terminal pixels: above 2 the pass reads a mipmap level.
     double scale = 1.0;
+    // Fused: the sampler reads another kernel's output computed in the same program at the same pixel
+    // (that kernel's index among the program's members); the terminal is then unused.
+    int fusedMember = -1;
     // Destination pixel centres land on texel centres (whole-pixel moves, mirrors and quarter turns,
     // clamps to whole pixels): a read at the pixel being computed is one texel, not a blend of four.
     bool aligned = false;

@@ -10,6 +10,7 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/Image/RenderStatistics.h"
 #include "Tests/ChildProcess.h"
 
 #include <QColorSpace>
@@ -136,6 +137,38 @@ TEST_P(ProductEffect, IntensityZeroIsTheIdentityAndOneStaysInRange)
     for (size_t i = 0; i < pixels->byteCount() / 4; ++i)
         outside += !std::isfinite(values[i]) || values[i] < -0.05f || values[i] > 1.05f;
     EXPECT_EQ(outside, 0);
+}
+
+// Kernels computed inside the passes of the kernels that read them give what passes of their own give.
+TEST_P(ProductEffect, FusedPassesGiveWhatSeparatePassesGive)
+{
+    const auto effect = products().effectBlueprintWithName(GetParam());
+    ASSERT_TRUE(effect);
+    const Image& photo = portrait();
+    const Rect extent = photo.extent();
+    // A mask with an edge across the face, so that both sides of every mask read show.
+    const Image mask = Image::constantColor(Color(1, 1, 1, 1))
+                           .imageByCroppingToRect(Rect(0, 0, extent.width() * 0.6, extent.height()))
+                           .imageByCompositingOverImage(Image::constantColor(Color(0.3, 0.3, 0.3, 1)))
+                           .imageByCroppingToRect(extent);
+    const Image additional = GMBlueprintCheck::standInAdditionalImage(*effect, extent);
+    const Image full =
+        GMEffectComposer::composedImage(*effect, photo, mask, additional, {{"intensity", 1.0}});
+    uint64_t passes[2] = {0, 0};
+    std::optional<Bitmap> pixels[2];
+    for (bool fused : {false, true}) {
+        RenderStatistics::setFusionEnabled(fused);
+        RenderStatistics::resetPasses();
+        pixels[fused] = context().render(full, extent, Bitmap::Format::RGBA8);
+        passes[fused] = RenderStatistics::passes();
+    }
+    RenderStatistics::setFusionEnabled(true);
+    ASSERT_TRUE(pixels[0] && pixels[1]);
+    int worst = 0;
+    for (size_t i = 0; i < pixels[0]->byteCount(); ++i)
+        worst = std::max(worst, std::abs(int(pixels[0]->data()[i]) - int(pixels[1]->data()[i])));
+    EXPECT_LE(worst, 1);
+    EXPECT_LE(passes[1], passes[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, ProductEffect, testing::ValuesIn(productNames()),

@@ -5,6 +5,7 @@
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/Image/RenderStatistics.h"
 
 #include <QFile>
 #include <atomic>
@@ -382,4 +383,34 @@ TEST(OVRenderCache, KeepingOnlyTheRequestedPictureGivesWhatAFullCacheGives)
     EXPECT_TRUE(lean.composedImageToIndex(3).isNull()) << "a cancelled fill gives no picture";
     lean.setCancel(false);
     expectClose(lean.composedImageToIndex(3), full.composedImageToIndex(3), "after a cancelled fill");
+}
+
+// A five-layer stack composed once for saving: the kernels that only the next one reads, in place, are
+// computed in its pass, so the picture takes fewer passes and stays the same.
+TEST(OVRenderCache, AFiveLayerStackTakesFewerPassesWithTheSamePixels)
+{
+    auto chain = std::make_shared<PhotoToolChain>(photo(64, 48));
+    for (int i = 0; i < 5; ++i) {
+        chain->insertPhotoToolWithBlueprint(i % 2 ? grey() : tint(), std::nullopt, i);
+        chain->brushPathImageAtIndex(i + 1)->addContentContainer(
+            maskOver(Size(64, 48), Rect(i * 10, 0, 24, 48)));
+    }
+    uint64_t passes[2] = {0, 0};
+    std::optional<Bitmap> pixels[2];
+    for (bool fused : {false, true}) {
+        RenderStatistics::setFusionEnabled(fused);
+        RenderStatistics::resetPasses();
+        OVRenderCache cache(chain, chain.get(), renderContext());
+        cache.setRetention(OVRenderCache::Retention::RequestedOnly);
+        pixels[fused] =
+            renderContext()->render(cache.composedImageToIndex(5), Rect(0, 0, 64, 48), Bitmap::Format::RGBA8);
+        passes[fused] = RenderStatistics::passes();
+    }
+    RenderStatistics::setFusionEnabled(true);
+    ASSERT_TRUE(pixels[0] && pixels[1]);
+    EXPECT_LT(passes[1], passes[0]);
+    int worst = 0;
+    for (size_t i = 0; i < pixels[0]->byteCount(); ++i)
+        worst = std::max(worst, std::abs(int(pixels[0]->data()[i]) - int(pixels[1]->data()[i])));
+    EXPECT_LE(worst, 1);
 }

@@ -1,4 +1,5 @@
 #include "BuiltinTestSupport.h"
+#include "Platform/Image/RenderStatistics.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,13 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
             return input.imageByApplyingTransform(AffineTransform::scale(scale, scale));
         };
     };
+    const auto lanczos = [](double scale, double aspect) {
+        return [scale, aspect](const Image& input) {
+            return filtered(
+                "CILanczosScaleTransform",
+                {{"inputImage", var(input)}, {"inputScale", scale}, {"inputAspectRatio", aspect}});
+        };
+    };
     struct Case
     {
         const char* name;
@@ -80,6 +88,9 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
         {"Gaussian, float", gaussian, Bitmap::Format::RGBAf, 0.3f, 1.0f / 255, 0, true},
         // The pyramid rounds its levels to 8 bits.
         {"Gaussian, 8-bit", gaussian, Bitmap::Format::RGBA8, 0.3f, 2.0f / 255, 0, true},
+        // The same taps and weights in the same order.
+        {"Lanczos reduction, float", lanczos(0.3, 1.2), Bitmap::Format::RGBAf, 0.3f, 1e-5f, 0, true},
+        {"Lanczos enlargement, 8-bit", lanczos(1.4, 0.8), Bitmap::Format::RGBA8, 0.3f, 1.0f / 255, 0, true},
         // A quarter: each pixel the mean of four by four, as the second mipmap level holds.
         {"reduction to a quarter", reduce(0.25), Bitmap::Format::RGBA8, 0.3f, 1.0f / 255, 0, false},
         // Elsewhere the mean over each pixel's area against blended levels: alike on photographic
@@ -91,7 +102,11 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
         SCOPED_TRACE(c.name);
         const Image source = Image::fromBitmap(photo(300, 200, c.format, c.noise));
         const Image cpu = c.make(source);
+        // Not a bitmap: rendered for the CPU filter where it has one, or passes all the way.
+        const Image rendered = c.make(behindAKernel(source));
+        RenderStatistics::setCpuFiltersEnabled(false);
         const Image passes = c.make(behindAKernel(source));
+        RenderStatistics::setCpuFiltersEnabled(true);
         ASSERT_EQ(cpu.extent(), passes.extent());
         // Beyond the extent (transparent) as well, so that passes read the CPU's pixels as a source.
         const double inset = c.computed ? -3 : c.inset;
@@ -102,8 +117,10 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
         RenderContext tiled(QStringLiteral("tiled"));
         tiled.setMaximumTileSize(64);
         const auto read = tiled.render(behindAKernel(cpu), rect, c.format);
-        ASSERT_TRUE(a && b && read);
+        const auto viaInput = context().render(rendered, rect, c.format);
+        ASSERT_TRUE(a && b && read && viaInput);
         EXPECT_LE(largestDifference(*a, *b), c.tolerance + 1e-6f);
+        EXPECT_LE(largestDifference(*viaInput, *b), c.tolerance + 1e-6f);
         if (c.computed) {
             EXPECT_LE(largestDifference(*a, *read), c.tolerance + 1e-6f);
         }

@@ -1,0 +1,776 @@
+#include "Platform/Image/CpuKernelRenderer.h"
+
+#include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/KernelData.h"
+#include "Platform/Image/KernelMath.h"
+#include "Platform/Image/RenderStatistics.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <unordered_map>
+#include <vector>
+
+namespace pf {
+
+namespace {
+
+std::atomic<CpuKernelRenderer::Use> chosenUse{CpuKernelRenderer::Use::OnSoftwareRasterizer};
+std::atomic<bool> softwareRasterizer{false};
+
+bool isFiniteRect(const Rect& r)
+{
+    return !r.isNull() && !r.isInfinite() && std::isfinite(r.minX()) && std::isfinite(r.maxX()) &&
+           std::isfinite(r.minY()) && std::isfinite(r.maxY()) && std::abs(r.minX()) < 1e9 &&
+           std::abs(r.maxX()) < 1e9 && std::abs(r.minY()) < 1e9 && std::abs(r.maxY()) < 1e9;
+}
+
+Rect roundOut(const Rect& r)
+{
+    if (r.isNull() || r.isInfinite())
+        return r;
+    const double x0 = std::floor(r.minX()), y0 = std::floor(r.minY());
+    return Rect(x0, y0, std::ceil(r.maxX()) - x0, std::ceil(r.maxY()) - y0);
+}
+
+// The pixels whose centres lie in a rectangle, edges included (as a pass computes them).
+Rect pixelsCentredIn(const Rect& r)
+{
+    if (r.isNull() || r.isInfinite())
+        return r;
+    const double x0 = std::ceil(r.minX() - 0.5), x1 = std::floor(r.maxX() - 0.5) + 1;
+    const double y0 = std::ceil(r.minY() - 0.5), y1 = std::floor(r.maxY() - 0.5) + 1;
+    if (x1 <= x0 || y1 <= y0)
+        return Rect::null();
+    return Rect(x0, y0, x1 - x0, y1 - y0);
+}
+
+Rect project(const Rect& r, const Rect& bounds)
+{
+    if (r.isNull() || bounds.isNull())
+        return Rect::null();
+    if (bounds.isInfinite())
+        return r;
+    const double x0 = std::clamp(r.minX(), bounds.minX(), bounds.maxX());
+    const double x1 = std::clamp(r.maxX(), bounds.minX(), bounds.maxX());
+    const double y0 = std::clamp(r.minY(), bounds.minY(), bounds.maxY());
+    const double y1 = std::clamp(r.maxY(), bounds.minY(), bounds.maxY());
+    return Rect(x0, y0, x1 - x0, y1 - y0);
+}
+
+Rect areaOf(const ImageNode& node)
+{
+    return node.domain.intersected(node.extent);
+}
+
+struct Stage
+{
+    AffineTransform map;
+    bool identity = true;
+    bool crop = true;
+    Rect rect;
+    float edges[4] = {0, 0, 0, 0}; // crop: x0, y0, x1, y1; clamp: the edge pixels' centres
+};
+
+// How one sampler of a kernel reads its image: the recipe's transforms, crops and clamps between the
+// two, then the terminal's pixels.
+struct Chain
+{
+    enum class Terminal
+    {
+        Zero,
+        Constant,
+        Bitmap, // a bitmap in memory, read where it lies
+        Buffer, // pixels this tile computed (a kernel, a tile store, CPU pixels)
+        Fused,  // a kernel computed at the very pixel being computed
+    } terminal = Terminal::Zero;
+    const ImageNode* node = nullptr; // Bitmap, Buffer, Fused
+    int target = -1;                 // Buffer, Fused: the node's index
+    std::vector<Stage> stages;
+    AffineTransform finalMap;
+    AffineTransform workingToSampler;
+    Rect samplerExtent;
+    kl::vec4 constant;
+    bool nearest = false;
+    double scale = 1.0;
+};
+
+struct Node
+{
+    const ImageNode* node = nullptr;
+    bool kernel = false; // else a source materialised per tile (a tile store or CPU pixels)
+    bool fused = false;  // computed inside the one kernel that reads it
+    int parent = -1;     // fused: the reader, and through which of its samplers
+    int parentSampler = -1;
+    std::vector<Chain> chains; // per sampler parameter
+    Rect area;                 // pixels centred in the node's domain and extent
+};
+
+struct Graph
+{
+    std::vector<Node> nodes; // inputs before the kernels that read them; the root last
+    std::unordered_map<const ImageNode*, int> index;
+    std::unordered_map<const ImageNode*, int> readers;
+};
+
+bool walk(const SamplerBinding& binding, Chain& chain, ImageNodePtr* terminal)
+{
+    chain.nearest = binding.nearest;
+    chain.workingToSampler = binding.matrix.inverted();
+    ImageNodePtr node = binding.image;
+    chain.samplerExtent = node ? node->extent : Rect::null();
+    if (!binding.matrix.isInvertible() || !node)
+        return true;
+    AffineTransform map;
+    bool identity = true;
+    auto push = [&](bool crop, const Rect& rect) {
+        Stage stage;
+        stage.map = map;
+        stage.identity = identity;
+        stage.crop = crop;
+        stage.rect = rect;
+        if (crop) {
+            stage.edges[0] = float(rect.minX());
+            stage.edges[1] = float(rect.minY());
+            stage.edges[2] = float(rect.maxX());
+            stage.edges[3] = float(rect.maxY());
+        } else {
+            const double x0 = rect.minX() + 0.5, x1 = rect.maxX() - 0.5;
+            const double y0 = rect.minY() + 0.5, y1 = rect.maxY() - 0.5;
+            stage.edges[0] = float(x0 <= x1 ? x0 : rect.midX());
+            stage.edges[2] = float(x0 <= x1 ? x1 : rect.midX());
+            stage.edges[1] = float(y0 <= y1 ? y0 : rect.midY());
+            stage.edges[3] = float(y0 <= y1 ? y1 : rect.midY());
+        }
+        chain.stages.push_back(stage);
+        map = AffineTransform();
+        identity = true;
+    };
+    if (binding.clamp && !node->extent.isInfinite()) {
+        if (node->extent.isEmpty())
+            return true;
+        push(false, node->extent);
+    }
+    for (;;) {
+        switch (node->kind) {
+        case ImageNode::Kind::Empty:
+            return true;
+        case ImageNode::Kind::Transform:
+            if (!node->transform.isInvertible())
+                return true;
+            map = map.concatenated(node->transform.inverted());
+            identity = identity && node->transform.isIdentity();
+            node = node->input;
+            continue;
+        case ImageNode::Kind::Crop:
+        case ImageNode::Kind::Clamp:
+            if (node->rect.isEmpty() && !node->rect.isInfinite())
+                return true;
+            if (!node->rect.isInfinite())
+                push(node->kind == ImageNode::Kind::Crop, node->rect);
+            node = node->input;
+            continue;
+        case ImageNode::Kind::Constant:
+            chain.terminal = Chain::Terminal::Constant;
+            chain.constant = kl::vec4(node->color[0], node->color[1], node->color[2], node->color[3]);
+            break;
+        case ImageNode::Kind::Bitmap:
+            chain.terminal = node->computed ? Chain::Terminal::Buffer : Chain::Terminal::Bitmap;
+            *terminal = node;
+            break;
+        case ImageNode::Kind::Tiles:
+        case ImageNode::Kind::Kernel:
+            chain.terminal = Chain::Terminal::Buffer;
+            *terminal = node;
+            break;
+        }
+        break;
+    }
+    chain.finalMap = map;
+    chain.node = terminal->get();
+    AffineTransform whole = chain.workingToSampler;
+    for (const Stage& stage : chain.stages)
+        whole = whole.concatenated(stage.map);
+    whole = whole.concatenated(chain.finalMap);
+    chain.scale = std::max(std::hypot(whole.a, whole.b), std::hypot(whole.c, whole.d));
+    return true;
+}
+
+// Whether a node and everything it reads can be computed here.
+bool renderable(const ImageNode& node, std::unordered_map<const ImageNode*, bool>& seen)
+{
+    auto found = seen.find(&node);
+    if (found != seen.end())
+        return found->second;
+    bool ok = true;
+    switch (node.kind) {
+    case ImageNode::Kind::Empty:
+    case ImageNode::Kind::Constant:
+    case ImageNode::Kind::Bitmap:
+    case ImageNode::Kind::Tiles:
+        break;
+    case ImageNode::Kind::Transform:
+    case ImageNode::Kind::Crop:
+    case ImageNode::Kind::Clamp:
+        ok = node.input && renderable(*node.input, seen);
+        break;
+    case ImageNode::Kind::Kernel:
+        if (node.computed)
+            break;
+        ok = node.kernel && node.kernel->cpu;
+        for (size_t a = 0; ok && a < node.arguments.size(); ++a) {
+            const auto* binding = std::get_if<SamplerBinding>(&node.arguments[a]);
+            if (!binding)
+                continue;
+            Chain chain;
+            ImageNodePtr terminal;
+            walk(*binding, chain, &terminal);
+            // Strong reductions read mipmap levels in passes; those stay there.
+            ok = !(chain.scale > 2.0) && (!terminal || renderable(*terminal, seen));
+        }
+        break;
+    }
+    seen.emplace(&node, ok);
+    return ok;
+}
+
+void countReaders(const ImageNodePtr& node, Graph& graph)
+{
+    if (node->kind != ImageNode::Kind::Kernel || node->computed)
+        return;
+    for (const KernelArgumentValue& argument : node->arguments) {
+        const auto* binding = std::get_if<SamplerBinding>(&argument);
+        if (!binding)
+            continue;
+        Chain chain;
+        ImageNodePtr terminal;
+        walk(*binding, chain, &terminal);
+        if (terminal && graph.readers[terminal.get()]++ == 0)
+            countReaders(terminal, graph);
+    }
+}
+
+int addNode(const ImageNodePtr& node, Graph& graph, int parent, int parentSampler);
+
+bool fusable(const Graph& graph, const ImageNode& reader, size_t argument, const Chain& chain,
+             const ImageNodePtr& terminal)
+{
+    if (!RenderStatistics::fusionEnabled() || chain.terminal != Chain::Terminal::Buffer || !terminal ||
+        terminal->kind != ImageNode::Kind::Kernel || terminal->computed)
+        return false;
+    const auto count = graph.readers.find(terminal.get());
+    if (count == graph.readers.end() || count->second != 1)
+        return false;
+    if (!chain.stages.empty() || !chain.finalMap.isIdentity() || !chain.workingToSampler.isIdentity())
+        return false;
+    return argument < reader.kernel->readOnlyHere.size() && reader.kernel->readOnlyHere[argument];
+}
+
+int addNode(const ImageNodePtr& node, Graph& graph, int parent, int parentSampler)
+{
+    if (parent == -1) {
+        auto found = graph.index.find(node.get());
+        if (found != graph.index.end())
+            return found->second;
+    }
+    Node entry;
+    entry.node = node.get();
+    entry.kernel = node->kind == ImageNode::Kind::Kernel && !node->computed;
+    entry.fused = parent != -1;
+    entry.parent = parent;
+    entry.parentSampler = parentSampler;
+    entry.area = pixelsCentredIn(areaOf(*node));
+    if (entry.kernel) {
+        // Inputs first: they come before this node in the list.
+        for (size_t a = 0; a < node->arguments.size(); ++a) {
+            const auto* binding = std::get_if<SamplerBinding>(&node->arguments[a]);
+            if (!binding)
+                continue;
+            Chain chain;
+            ImageNodePtr terminal;
+            walk(*binding, chain, &terminal);
+            entry.chains.push_back(chain);
+        }
+        size_t sampler = 0;
+        for (size_t a = 0; a < node->arguments.size(); ++a) {
+            const auto* binding = std::get_if<SamplerBinding>(&node->arguments[a]);
+            if (!binding)
+                continue;
+            Chain& chain = entry.chains[sampler];
+            ImageNodePtr terminal;
+            Chain fresh;
+            walk(*binding, fresh, &terminal);
+            if (chain.terminal == Chain::Terminal::Buffer && terminal) {
+                if (fusable(graph, *node, a, chain, terminal)) {
+                    chain.terminal = Chain::Terminal::Fused;
+                    // The reader's index is not known yet: it is set once this node has its place.
+                    chain.target = addNode(terminal, graph, -2, int(sampler));
+                } else {
+                    chain.target = addNode(terminal, graph, -1, -1);
+                }
+            }
+            ++sampler;
+        }
+    }
+    graph.nodes.push_back(std::move(entry));
+    const int index = int(graph.nodes.size()) - 1;
+    for (const Chain& chain : graph.nodes[size_t(index)].chains)
+        if (chain.terminal == Chain::Terminal::Fused)
+            graph.nodes[size_t(chain.target)].parent = index;
+    if (parent == -1)
+        graph.index.emplace(node.get(), index);
+    return index;
+}
+
+// A tile's pixels of one node: RGBA floats over `rect`, rows upward from its bottom.
+struct Pixels
+{
+    Rect rect = Rect::null();
+    int x0 = 0, y0 = 0, width = 0, height = 0;
+    std::vector<float> values;
+};
+
+struct Tile;
+
+// What a sampler reads from, for the read functions.
+struct Reader
+{
+    const Chain* chain = nullptr;
+    const Pixels* pixels = nullptr; // Buffer
+    const Bitmap* bitmap = nullptr; // Bitmap
+    Tile* tile = nullptr;           // Fused
+    int member = -1;                // Fused
+};
+
+struct Tile
+{
+    const Graph* graph = nullptr;
+    std::vector<Rect> required;
+    std::vector<Rect> rects;
+    std::vector<Pixels> pixels;
+    // Per node: its samplers' readers and the arguments handed to its translated kernel.
+    std::vector<std::vector<Reader>> readers;
+    std::vector<std::vector<kl::Sampler>> samplers;
+    std::vector<std::vector<const kl::Sampler*>> samplerPointers;
+    std::vector<std::vector<const float*>> values;
+};
+
+inline kl::vec4 fetchPixels(const Pixels& p, int x, int y)
+{
+    const int i = x - p.x0, j = y - p.y0;
+    if (i < 0 || j < 0 || i >= p.width || j >= p.height)
+        return kl::vec4(0.0f);
+    const float* v = &p.values[(size_t(j) * size_t(p.width) + size_t(i)) * 4];
+    return kl::vec4(v[0], v[1], v[2], v[3]);
+}
+
+inline kl::vec4 fetchBitmap(const Bitmap& b, int x, int y)
+{
+    if (x < 0 || y < 0 || x >= b.width() || y >= b.height())
+        return kl::vec4(0.0f);
+    const uint8_t* row = b.row(b.height() - 1 - y);
+    switch (b.format()) {
+    case Bitmap::Format::RGBA8: {
+        const uint8_t* p = row + size_t(x) * 4;
+        return kl::vec4(p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, p[3] / 255.0f);
+    }
+    case Bitmap::Format::RGBAf: {
+        const float* p = reinterpret_cast<const float*>(row) + size_t(x) * 4;
+        return kl::vec4(p[0], p[1], p[2], p[3]);
+    }
+    case Bitmap::Format::Grayf: {
+        float v;
+        std::memcpy(&v, row + size_t(x) * 4, 4);
+        return kl::vec4(v, v, v, 1.0f);
+    }
+    case Bitmap::Format::Gray8: {
+        const float v = row[x] / 255.0f;
+        return kl::vec4(v, v, v, 1.0f);
+    }
+    case Bitmap::Format::Gray16: {
+        uint16_t word;
+        std::memcpy(&word, row + size_t(x) * 2, 2);
+        const float v = word / 65535.0f;
+        return kl::vec4(v, v, v, 1.0f);
+    }
+    }
+    return kl::vec4(0.0f);
+}
+
+kl::vec4 evaluate(Tile& tile, int index);
+
+// A sampler's value at a point of its space: through the chain's stages to the terminal, whose pixels
+// are read at their centres as they are, between them bilinearly (or the nearest, when asked).
+kl::vec4 readChain(const kl::Sampler& sampler, kl::vec2 point)
+{
+    const Reader& reader = *static_cast<const Reader*>(sampler.source);
+    const Chain& chain = *reader.chain;
+    if (chain.terminal == Chain::Terminal::Fused)
+        return evaluate(*reader.tile, reader.member);
+    double px = point.x, py = point.y;
+    for (const Stage& stage : chain.stages) {
+        if (!stage.identity) {
+            const double x = stage.map.a * px + stage.map.c * py + stage.map.tx;
+            py = stage.map.b * px + stage.map.d * py + stage.map.ty;
+            px = x;
+        }
+        if (stage.crop) {
+            if (px < stage.edges[0] || py < stage.edges[1] || px >= stage.edges[2] || py >= stage.edges[3])
+                return kl::vec4(0.0f);
+        } else {
+            px = std::clamp(px, double(stage.edges[0]), double(stage.edges[2]));
+            py = std::clamp(py, double(stage.edges[1]), double(stage.edges[3]));
+        }
+    }
+    switch (chain.terminal) {
+    case Chain::Terminal::Zero:
+    case Chain::Terminal::Fused:
+        return kl::vec4(0.0f);
+    case Chain::Terminal::Constant:
+        return chain.constant;
+    default:
+        break;
+    }
+    const AffineTransform& m = chain.finalMap;
+    const float tx = float(m.a * px + m.c * py + m.tx), ty = float(m.b * px + m.d * py + m.ty);
+    auto fetch = [&](int x, int y) {
+        return reader.bitmap ? fetchBitmap(*reader.bitmap, x, y) : fetchPixels(*reader.pixels, x, y);
+    };
+    if (chain.nearest)
+        return fetch(int(std::floor(tx)), int(std::floor(ty)));
+    const float cx = tx - 0.5f, cy = ty - 0.5f;
+    const float fx = std::floor(cx), fy = std::floor(cy);
+    const float wx = cx - fx, wy = cy - fy;
+    const int i = int(fx), j = int(fy);
+    if (wx == 0.0f && wy == 0.0f)
+        return fetch(i, j); // a pixel centre: a direct load
+    const kl::vec4 a = fetch(i, j), b = fetch(i + 1, j), d = fetch(i, j + 1), e = fetch(i + 1, j + 1);
+    return kl::mix(kl::mix(a, b, wx), kl::mix(d, e, wx), wy);
+}
+
+kl::vec4 evaluate(Tile& tile, int index)
+{
+    const Node& node = tile.graph->nodes[size_t(index)];
+    const kl::vec2 p = kl::currentDestination;
+    const Rect& area = node.area;
+    if (node.fused && !area.isInfinite() &&
+        (area.isNull() || p.x < area.minX() || p.y < area.minY() || p.x >= area.maxX() || p.y >= area.maxY()))
+        return kl::vec4(0.0f);
+    return node.node->kernel->cpu(tile.samplerPointers[size_t(index)].data(),
+                                  tile.values[size_t(index)].data());
+}
+
+Rect propagate(const Chain& chain, const Rect& roi)
+{
+    Rect r = roi;
+    for (const Stage& stage : chain.stages) {
+        if (r.isNull())
+            return r;
+        if (!stage.identity)
+            r = stage.map.map(r);
+        r = stage.crop ? r.intersected(stage.rect) : project(r, stage.rect);
+    }
+    if (r.isNull())
+        return r;
+    return chain.finalMap.map(r).insetBy(-1, -1); // bilinear reads reach one pixel around the point
+}
+
+// Which pixels of every node this tile needs; false when one of them is unbounded.
+bool plan(Tile& tile, const Rect& rect)
+{
+    const Graph& graph = *tile.graph;
+    const int count = int(graph.nodes.size());
+    tile.required.assign(size_t(count), Rect::null());
+    tile.rects.assign(size_t(count), Rect::null());
+    tile.required[size_t(count - 1)] = rect;
+    std::function<bool(int, const Rect&)> visit = [&](int i, const Rect& area) {
+        tile.rects[size_t(i)] = area;
+        const Node& node = graph.nodes[size_t(i)];
+        for (size_t k = 0; k < node.chains.size(); ++k) {
+            const Chain& chain = node.chains[k];
+            if (chain.target < 0)
+                continue;
+            const Rect roi = node.node->roi ? node.node->roi(int(k), area) : chain.workingToSampler.map(area);
+            if (chain.terminal == Chain::Terminal::Fused) {
+                const Node& member = graph.nodes[size_t(chain.target)];
+                const Rect own = roundOut(roi.intersected(areaOf(*member.node)));
+                if (own.isNull() || own.isEmpty())
+                    continue;
+                if (!isFiniteRect(own) || !visit(chain.target, own))
+                    return false;
+                continue;
+            }
+            const Rect needed = propagate(chain, roi);
+            if (!needed.isNull())
+                tile.required[size_t(chain.target)] = tile.required[size_t(chain.target)].united(needed);
+        }
+        return true;
+    };
+    for (int i = count - 1; i >= 0; --i) {
+        const Node& node = graph.nodes[size_t(i)];
+        if (node.fused || tile.required[size_t(i)].isNull())
+            continue;
+        const Rect area =
+            i == count - 1 ? rect : roundOut(tile.required[size_t(i)].intersected(areaOf(*node.node)));
+        if (area.isNull() || area.isEmpty())
+            continue;
+        if (!isFiniteRect(area))
+            return false;
+        if (node.kernel) {
+            if (!visit(i, area))
+                return false;
+        } else {
+            tile.rects[size_t(i)] = area;
+        }
+    }
+    return true;
+}
+
+void setUpSamplers(Tile& tile)
+{
+    const Graph& graph = *tile.graph;
+    const size_t count = graph.nodes.size();
+    tile.readers.assign(count, {});
+    tile.samplers.assign(count, {});
+    tile.samplerPointers.assign(count, {});
+    tile.values.assign(count, {});
+    for (size_t i = 0; i < count; ++i) {
+        const Node& node = graph.nodes[i];
+        if (!node.kernel)
+            continue;
+        auto& readers = tile.readers[i];
+        auto& samplers = tile.samplers[i];
+        readers.resize(node.chains.size());
+        samplers.resize(node.chains.size());
+        for (size_t k = 0; k < node.chains.size(); ++k) {
+            const Chain& chain = node.chains[k];
+            Reader& reader = readers[k];
+            reader.chain = &chain;
+            reader.tile = &tile;
+            reader.member = chain.target;
+            if (chain.terminal == Chain::Terminal::Bitmap)
+                reader.bitmap = &chain.node->bitmap;
+            else if (chain.terminal == Chain::Terminal::Buffer)
+                reader.pixels = &tile.pixels[size_t(chain.target)];
+            kl::Sampler& s = samplers[k];
+            const AffineTransform& w = chain.workingToSampler;
+            s.a = float(w.a), s.b = float(w.b), s.c = float(w.c), s.d = float(w.d);
+            s.tx = float(w.tx), s.ty = float(w.ty);
+            const Rect& e = chain.samplerExtent;
+            if (e.isInfinite())
+                s.extent = kl::vec4(-1e30f, -1e30f, 2e30f, 2e30f);
+            else if (!e.isNull())
+                s.extent = kl::vec4(float(e.minX()), float(e.minY()), float(e.width()), float(e.height()));
+            s.read = &readChain;
+            s.source = &reader;
+        }
+        for (const kl::Sampler& s : samplers)
+            tile.samplerPointers[i].push_back(&s);
+        for (const KernelArgumentValue& argument : node.node->arguments) {
+            const auto* numbers = std::get_if<std::vector<float>>(&argument);
+            tile.values[i].push_back(numbers ? numbers->data() : nullptr);
+        }
+    }
+}
+
+bool materialise(const ImageNode& node, const Rect& rect, Pixels& out)
+{
+    const int w = int(rect.width()), h = int(rect.height());
+    Bitmap region(w, h, Bitmap::Format::RGBAf, Bitmap::Fill::Zero);
+    if (region.isNull())
+        return false;
+    if (node.computed) {
+        // Computed before the tiles started (see render): a part of those pixels.
+        const Bitmap& whole = node.computed->whole();
+        const Rect bounds = node.computed->bounds();
+        const Rect inside = rect.intersected(bounds);
+        if (!inside.isNull() && !inside.isEmpty()) {
+            const int bpp = Bitmap::bytesPerPixel(whole.format());
+            Bitmap part(int(inside.width()), int(inside.height()), whole.format());
+            if (part.isNull())
+                return false;
+            const int left = int(inside.minX() - bounds.minX()), first = int(bounds.maxY() - inside.maxY());
+            for (int row = 0; row < part.height(); ++row)
+                std::memcpy(part.mutableRow(row), whole.row(first + row) + size_t(left) * size_t(bpp),
+                            part.bytesPerRow());
+            const Bitmap floats = part.converted(Bitmap::Format::RGBAf);
+            if (floats.isNull())
+                return false;
+            const int dx = int(inside.minX() - rect.minX()), top = int(rect.maxY() - inside.maxY());
+            for (int row = 0; row < floats.height(); ++row)
+                std::memcpy(region.mutableRow(top + row) + size_t(dx) * 16, floats.row(row),
+                            floats.bytesPerRow());
+        }
+    } else {
+        // A tile store at the origin: what lies inside it.
+        const Rect inside = rect.intersected(Rect(0, 0, node.tiles.width(), node.tiles.height()));
+        if (!inside.isNull() && !inside.isEmpty()) {
+            Bitmap part(int(inside.width()), int(inside.height()), node.tiles.format());
+            if (part.isNull())
+                return false;
+            node.tiles.read(int(inside.minX()), node.tiles.height() - int(inside.maxY()), part.width(),
+                            part.height(), part);
+            const Bitmap floats = part.converted(Bitmap::Format::RGBAf);
+            if (floats.isNull())
+                return false;
+            const int dx = int(inside.minX() - rect.minX()), top = int(rect.maxY() - inside.maxY());
+            for (int row = 0; row < floats.height(); ++row)
+                std::memcpy(region.mutableRow(top + row) + size_t(dx) * 16, floats.row(row),
+                            floats.bytesPerRow());
+        }
+    }
+    out.rect = rect;
+    out.x0 = int(rect.minX());
+    out.y0 = int(rect.minY());
+    out.width = w;
+    out.height = h;
+    out.values.resize(size_t(w) * size_t(h) * 4);
+    for (int j = 0; j < h; ++j)
+        std::memcpy(&out.values[size_t(j) * size_t(w) * 4], region.row(h - 1 - j), size_t(w) * 16);
+    return true;
+}
+
+void compute(Tile& tile, int index, const Rect& rect)
+{
+    const Node& node = tile.graph->nodes[size_t(index)];
+    Pixels& out = tile.pixels[size_t(index)];
+    out.rect = rect;
+    out.x0 = int(rect.minX());
+    out.y0 = int(rect.minY());
+    out.width = int(rect.width());
+    out.height = int(rect.height());
+    out.values.assign(size_t(out.width) * size_t(out.height) * 4, 0.0f);
+    const Rect area = node.area.isNull() ? Rect::null() : node.area.intersected(rect);
+    if (area.isNull() || area.isEmpty())
+        return;
+    const int x0 = int(area.minX()), x1 = int(area.maxX()), y0 = int(area.minY()), y1 = int(area.maxY());
+    const kl::KernelEntry entry = node.node->kernel->cpu;
+    const kl::Sampler* const* samplers = tile.samplerPointers[size_t(index)].data();
+    const float* const* values = tile.values[size_t(index)].data();
+    for (int y = y0; y < y1; ++y) {
+        float* row = &out.values[(size_t(y - out.y0) * size_t(out.width) + size_t(x0 - out.x0)) * 4];
+        for (int x = x0; x < x1; ++x, row += 4) {
+            kl::currentDestination = kl::vec2(float(x) + 0.5f, float(y) + 0.5f);
+            const kl::vec4 v = entry(samplers, values);
+            row[0] = v.x;
+            row[1] = v.y;
+            row[2] = v.z;
+            row[3] = v.w;
+        }
+    }
+}
+
+} // namespace
+
+void CpuKernelRenderer::setUse(Use use)
+{
+    chosenUse.store(use, std::memory_order_relaxed);
+}
+
+CpuKernelRenderer::Use CpuKernelRenderer::use()
+{
+    return chosenUse.load(std::memory_order_relaxed);
+}
+
+void CpuKernelRenderer::setSoftwareRasterizer(bool software)
+{
+    softwareRasterizer.store(software, std::memory_order_relaxed);
+}
+
+bool CpuKernelRenderer::wanted()
+{
+    switch (use()) {
+    case Use::Always:
+        return true;
+    case Use::Never:
+        return false;
+    case Use::OnSoftwareRasterizer:
+        return softwareRasterizer.load(std::memory_order_relaxed);
+    }
+    return false;
+}
+
+bool CpuKernelRenderer::canRender(const ImageNode& root)
+{
+    if (root.kind != ImageNode::Kind::Kernel || root.computed)
+        return false;
+    std::unordered_map<const ImageNode*, bool> seen;
+    return renderable(root, seen);
+}
+
+bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const Sink& sink)
+{
+    Graph graph;
+    countReaders(root, graph);
+    addNode(root, graph, -1, -1);
+
+    // CPU pixels in the recipe are made before the tiles start, on this thread: making them may render
+    // their input and use every core itself, which a tile, already on a core, could not wait for.
+    for (const Node& node : graph.nodes)
+        if (node.node->computed && node.node->computed->whole().isNull())
+            return false;
+
+    // Tiles small enough that every core has several, so that a busy core holds up no one.
+    const int width = int(rect.width()), height = int(rect.height());
+    int size = 256;
+    while (size > 32 && (size_t((width + size - 1) / size) * size_t((height + size - 1) / size)) < 48)
+        size /= 2;
+    const int columns = (width + size - 1) / size, rows = (height + size - 1) / size;
+    std::atomic<bool> ok{true};
+    try {
+        CpuRendering::inBands(
+            columns * rows,
+            [&](int begin, int end) {
+                Tile tile;
+                tile.graph = &graph;
+                std::vector<float> topDown;
+                for (int t = begin; t < end && ok.load(std::memory_order_relaxed); ++t) {
+                    const int column = t % columns, row = t / columns;
+                    const int x = column * size, w = std::min(size, width - x);
+                    const int top = row * size, h = std::min(size, height - top);
+                    const Rect piece(rect.minX() + x, rect.maxY() - top - h, w, h);
+                    tile.pixels.assign(graph.nodes.size(), Pixels());
+                    if (!plan(tile, piece)) {
+                        ok = false;
+                        return;
+                    }
+                    setUpSamplers(tile);
+                    for (int i = 0; i < int(graph.nodes.size()); ++i) {
+                        const Node& node = graph.nodes[size_t(i)];
+                        const Rect& area = tile.rects[size_t(i)];
+                        if (node.fused || area.isNull() || area.isEmpty())
+                            continue;
+                        if (node.kernel) {
+                            compute(tile, i, area);
+                            RenderStatistics::countCpuPass();
+                        } else if (!materialise(*node.node, area, tile.pixels[size_t(i)])) {
+                            ok = false;
+                            return;
+                        }
+                    }
+                    const Pixels& result = tile.pixels.back();
+                    topDown.resize(size_t(w) * size_t(h) * 4);
+                    for (int j = 0; j < h; ++j) {
+                        const int y = int(piece.maxY()) - 1 - j;
+                        for (int i = 0; i < w; ++i) {
+                            const kl::vec4 v = fetchPixels(result, int(piece.minX()) + i, y);
+                            float* o = &topDown[(size_t(j) * size_t(w) + size_t(i)) * 4];
+                            o[0] = v.x;
+                            o[1] = v.y;
+                            o[2] = v.z;
+                            o[3] = v.w;
+                        }
+                    }
+                    sink(x, top, w, h, topDown.data());
+                }
+            },
+            1);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return ok;
+}
+
+} // namespace pf

@@ -1,0 +1,489 @@
+#pragma once
+
+// The kernel language's values and built-ins in C++, for kernel texts translated at build time
+// (KernelTranslator) and run on the CPU. Single-precision floats throughout, as the shading language's
+// highp. Internal to the image engine.
+//
+// Translated code lives in a namespace nested in pf::kl, so that these names are found before any of
+// the C library's (floor, abs, pow...) and the language's rules hold: no implicit double arithmetic,
+// component-wise functions on vectors.
+
+#include <algorithm>
+#include <cmath>
+#include <type_traits>
+
+namespace pf::kl {
+
+struct vec2;
+struct vec3;
+struct vec4;
+
+// Boolean vectors, for the relational built-ins.
+template <int N> struct bvec
+{
+    bool v[N] = {};
+    bool operator[](int i) const { return v[i]; }
+};
+template <class V> using bvecOf = bvec<V::size>;
+
+// A swizzle written to (`c.rgb = ...`): assigns the named components of the vector it refers to.
+template <class V, class R, int... I> struct SwizzleRef
+{
+    V& v;
+    SwizzleRef& operator=(const R& r)
+    {
+        int k = 0;
+        ((v[I] = r[k++]), ...);
+        return *this;
+    }
+    SwizzleRef& operator+=(const R& r) { return *this = value() + r; }
+    SwizzleRef& operator-=(const R& r) { return *this = value() - r; }
+    SwizzleRef& operator*=(const R& r) { return *this = value() * r; }
+    SwizzleRef& operator*=(float f) { return *this = value() * f; }
+    SwizzleRef& operator/=(const R& r) { return *this = value() / r; }
+    SwizzleRef& operator/=(float f) { return *this = value() / f; }
+    R value() const { return R(v[I]...); }
+};
+
+#define PF_KL_VECTOR_COMMON(V, N)                                                                            \
+    float& operator[](int i)                                                                                 \
+    {                                                                                                        \
+        return (&x)[i];                                                                                      \
+    }                                                                                                        \
+    float operator[](int i) const                                                                            \
+    {                                                                                                        \
+        return (&x)[i];                                                                                      \
+    }                                                                                                        \
+    template <int... I> auto swz() const                                                                     \
+    {                                                                                                        \
+        if constexpr (sizeof...(I) == 2)                                                                     \
+            return vec2((*this)[I]...);                                                                      \
+        else if constexpr (sizeof...(I) == 3)                                                                \
+            return vec3((*this)[I]...);                                                                      \
+        else                                                                                                 \
+            return vec4((*this)[I]...);                                                                      \
+    }                                                                                                        \
+    template <int... I> auto swzRef()                                                                        \
+    {                                                                                                        \
+        using R =                                                                                            \
+            std::conditional_t<sizeof...(I) == 2, vec2, std::conditional_t<sizeof...(I) == 3, vec3, vec4>>;  \
+        return SwizzleRef<V, R, I...>{*this};                                                                \
+    }                                                                                                        \
+    static constexpr int size = N;
+
+struct vec2
+{
+    float x = 0, y = 0;
+    vec2() = default;
+    explicit vec2(float s) : x(s), y(s) {}
+    vec2(float a, float b) : x(a), y(b) {}
+    explicit vec2(const vec3& v);
+    explicit vec2(const vec4& v);
+    explicit vec2(const bvec<2>& b) : x(b[0]), y(b[1]) {}
+    PF_KL_VECTOR_COMMON(vec2, 2)
+};
+
+struct vec3
+{
+    float x = 0, y = 0, z = 0;
+    vec3() = default;
+    explicit vec3(float s) : x(s), y(s), z(s) {}
+    vec3(float a, float b, float c) : x(a), y(b), z(c) {}
+    vec3(const vec2& v, float c) : x(v.x), y(v.y), z(c) {}
+    vec3(float a, const vec2& v) : x(a), y(v.x), z(v.y) {}
+    explicit vec3(const vec4& v);
+    explicit vec3(const bvec<3>& b) : x(b[0]), y(b[1]), z(b[2]) {}
+    PF_KL_VECTOR_COMMON(vec3, 3)
+};
+
+struct vec4
+{
+    float x = 0, y = 0, z = 0, w = 0;
+    vec4() = default;
+    explicit vec4(float s) : x(s), y(s), z(s), w(s) {}
+    vec4(float a, float b, float c, float d) : x(a), y(b), z(c), w(d) {}
+    vec4(const vec3& v, float d) : x(v.x), y(v.y), z(v.z), w(d) {}
+    vec4(float a, const vec3& v) : x(a), y(v.x), z(v.y), w(v.z) {}
+    vec4(const vec2& a, const vec2& b) : x(a.x), y(a.y), z(b.x), w(b.y) {}
+    vec4(const vec2& a, float c, float d) : x(a.x), y(a.y), z(c), w(d) {}
+    vec4(float a, float b, const vec2& v) : x(a), y(b), z(v.x), w(v.y) {}
+    explicit vec4(const bvec<4>& b) : x(b[0]), y(b[1]), z(b[2]), w(b[3]) {}
+    PF_KL_VECTOR_COMMON(vec4, 4)
+};
+
+#undef PF_KL_VECTOR_COMMON
+
+inline vec2::vec2(const vec3& v) : x(v.x), y(v.y) {}
+inline vec2::vec2(const vec4& v) : x(v.x), y(v.y) {}
+inline vec3::vec3(const vec4& v) : x(v.x), y(v.y), z(v.z) {}
+
+template <class T>
+inline constexpr bool isVector =
+    std::is_same_v<T, vec2> || std::is_same_v<T, vec3> || std::is_same_v<T, vec4>;
+
+template <class V, class F> V each(const V& a, F f)
+{
+    V r;
+    for (int i = 0; i < V::size; ++i)
+        r[i] = f(a[i]);
+    return r;
+}
+
+template <class V, class F> V each(const V& a, const V& b, F f)
+{
+    V r;
+    for (int i = 0; i < V::size; ++i)
+        r[i] = f(a[i], b[i]);
+    return r;
+}
+
+template <class V, class F> V each(const V& a, const V& b, const V& c, F f)
+{
+    V r;
+    for (int i = 0; i < V::size; ++i)
+        r[i] = f(a[i], b[i], c[i]);
+    return r;
+}
+
+// Arithmetic, component-wise; a float on either side applies to every component.
+#define PF_KL_OPERATOR(op)                                                                                   \
+    template <class V, std::enable_if_t<isVector<V>, int> = 0> V operator op(const V& a, const V& b)         \
+    {                                                                                                        \
+        return each(a, b, [](float p, float q) { return p op q; });                                          \
+    }                                                                                                        \
+    template <class V, std::enable_if_t<isVector<V>, int> = 0> V operator op(const V& a, float b)            \
+    {                                                                                                        \
+        return each(a, [b](float p) { return p op b; });                                                     \
+    }                                                                                                        \
+    template <class V, std::enable_if_t<isVector<V>, int> = 0> V operator op(float a, const V& b)            \
+    {                                                                                                        \
+        return each(b, [a](float q) { return a op q; });                                                     \
+    }                                                                                                        \
+    template <class V, std::enable_if_t<isVector<V>, int> = 0> V& operator op##=(V& a, const V& b)           \
+    {                                                                                                        \
+        return a = a op b;                                                                                   \
+    }                                                                                                        \
+    template <class V, std::enable_if_t<isVector<V>, int> = 0> V& operator op##=(V& a, float b)              \
+    {                                                                                                        \
+        return a = a op b;                                                                                   \
+    }
+PF_KL_OPERATOR(+)
+PF_KL_OPERATOR(-)
+PF_KL_OPERATOR(*)
+PF_KL_OPERATOR(/)
+#undef PF_KL_OPERATOR
+
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V operator-(const V& a)
+{
+    return each(a, [](float p) { return -p; });
+}
+
+template <class V, std::enable_if_t<isVector<V>, int> = 0> bool operator==(const V& a, const V& b)
+{
+    for (int i = 0; i < V::size; ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+
+template <class V, std::enable_if_t<isVector<V>, int> = 0> bool operator!=(const V& a, const V& b)
+{
+    return !(a == b);
+}
+
+// Functions of one value, for floats and vectors alike.
+#define PF_KL_UNARY(name, expression)                                                                        \
+    inline float name(float x)                                                                               \
+    {                                                                                                        \
+        return expression;                                                                                   \
+    }                                                                                                        \
+    template <class V, std::enable_if_t<isVector<V>, int> = 0> V name(const V& a)                            \
+    {                                                                                                        \
+        return each(a, [](float x) { return name(x); });                                                     \
+    }
+PF_KL_UNARY(radians, x * 0.017453292519943295f)
+PF_KL_UNARY(degrees, x * 57.29577951308232f)
+PF_KL_UNARY(sin, std::sin(x))
+PF_KL_UNARY(cos, std::cos(x))
+PF_KL_UNARY(tan, std::tan(x))
+PF_KL_UNARY(asin, std::asin(x))
+PF_KL_UNARY(acos, std::acos(x))
+PF_KL_UNARY(exp, std::exp(x))
+PF_KL_UNARY(log, std::log(x))
+PF_KL_UNARY(exp2, std::exp2(x))
+PF_KL_UNARY(log2, std::log2(x))
+PF_KL_UNARY(sqrt, std::sqrt(x))
+PF_KL_UNARY(inversesqrt, 1.0f / std::sqrt(x))
+PF_KL_UNARY(abs, std::fabs(x))
+PF_KL_UNARY(sign, x > 0.0f ? 1.0f : x < 0.0f ? -1.0f : 0.0f)
+PF_KL_UNARY(floor, std::floor(x))
+PF_KL_UNARY(ceil, std::ceil(x))
+PF_KL_UNARY(trunc, std::trunc(x))
+PF_KL_UNARY(round, std::round(x))
+PF_KL_UNARY(roundEven, std::nearbyint(x))
+PF_KL_UNARY(fract, x - std::floor(x))
+#undef PF_KL_UNARY
+
+inline int abs(int x)
+{
+    return x < 0 ? -x : x;
+}
+inline float atan(float y, float x)
+{
+    return std::atan2(y, x);
+}
+inline float atan(float x)
+{
+    return std::atan(x);
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V atan(const V& y, const V& x)
+{
+    return each(y, x, [](float p, float q) { return std::atan2(p, q); });
+}
+
+// Functions of two or three values; a float may stand for a vector where the language allows it.
+inline float pow(float x, float y)
+{
+    return std::pow(x, y);
+}
+inline float mod(float x, float y)
+{
+    return x - y * std::floor(x / y);
+}
+inline float min(float x, float y)
+{
+    return y < x ? y : x;
+}
+inline float max(float x, float y)
+{
+    return x < y ? y : x;
+}
+inline int min(int x, int y)
+{
+    return y < x ? y : x;
+}
+inline int max(int x, int y)
+{
+    return x < y ? y : x;
+}
+inline float step(float edge, float x)
+{
+    return x < edge ? 0.0f : 1.0f;
+}
+inline float clamp(float x, float lo, float hi)
+{
+    return min(max(x, lo), hi);
+}
+inline int clamp(int x, int lo, int hi)
+{
+    return min(max(x, lo), hi);
+}
+inline float mix(float x, float y, float a)
+{
+    return x * (1.0f - a) + y * a;
+}
+inline float smoothstep(float e0, float e1, float x)
+{
+    const float t = clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
+    return t * t * (3.0f - 2.0f * t);
+}
+
+#define PF_KL_BINARY(name)                                                                                   \
+    template <class V, std::enable_if_t<isVector<V>, int> = 0> V name(const V& a, const V& b)                \
+    {                                                                                                        \
+        return each(a, b, [](float p, float q) { return name(p, q); });                                      \
+    }                                                                                                        \
+    template <class V, std::enable_if_t<isVector<V>, int> = 0> V name(const V& a, float b)                   \
+    {                                                                                                        \
+        return each(a, [b](float p) { return name(p, b); });                                                 \
+    }
+PF_KL_BINARY(pow)
+PF_KL_BINARY(mod)
+PF_KL_BINARY(min)
+PF_KL_BINARY(max)
+#undef PF_KL_BINARY
+
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V step(const V& edge, const V& x)
+{
+    return each(edge, x, [](float e, float v) { return step(e, v); });
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V step(float edge, const V& x)
+{
+    return each(x, [edge](float v) { return step(edge, v); });
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V clamp(const V& x, const V& lo, const V& hi)
+{
+    return each(x, lo, hi, [](float v, float l, float h) { return clamp(v, l, h); });
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V clamp(const V& x, float lo, float hi)
+{
+    return each(x, [lo, hi](float v) { return clamp(v, lo, hi); });
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V mix(const V& x, const V& y, const V& a)
+{
+    return each(x, y, a, [](float p, float q, float t) { return mix(p, q, t); });
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V mix(const V& x, const V& y, float a)
+{
+    return each(x, y, [a](float p, float q) { return mix(p, q, a); });
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V mix(const V& x, const V& y, const bvecOf<V>& a)
+{
+    V r;
+    for (int i = 0; i < V::size; ++i)
+        r[i] = a[i] ? y[i] : x[i];
+    return r;
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V smoothstep(const V& e0, const V& e1, const V& x)
+{
+    return each(e0, e1, x, [](float a, float b, float v) { return smoothstep(a, b, v); });
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V smoothstep(float e0, float e1, const V& x)
+{
+    return each(x, [e0, e1](float v) { return smoothstep(e0, e1, v); });
+}
+
+// Geometry.
+inline float dot(float a, float b)
+{
+    return a * b;
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> float dot(const V& a, const V& b)
+{
+    float s = 0;
+    for (int i = 0; i < V::size; ++i)
+        s += a[i] * b[i];
+    return s;
+}
+inline float length(float a)
+{
+    return std::fabs(a);
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> float length(const V& a)
+{
+    return std::sqrt(dot(a, a));
+}
+template <class V> float distance(const V& a, const V& b)
+{
+    return length(a - b);
+}
+inline float distance(float a, float b)
+{
+    return std::fabs(a - b);
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V normalize(const V& a)
+{
+    return a / length(a);
+}
+inline vec3 cross(const vec3& a, const vec3& b)
+{
+    return vec3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
+}
+
+// Relational.
+#define PF_KL_RELATION(name, op)                                                                             \
+    template <class V, std::enable_if_t<isVector<V>, int> = 0> bvecOf<V> name(const V& a, const V& b)        \
+    {                                                                                                        \
+        bvecOf<V> r;                                                                                         \
+        for (int i = 0; i < V::size; ++i)                                                                    \
+            r.v[i] = a[i] op b[i];                                                                           \
+        return r;                                                                                            \
+    }
+PF_KL_RELATION(lessThan, <)
+PF_KL_RELATION(lessThanEqual, <=)
+PF_KL_RELATION(greaterThan, >)
+PF_KL_RELATION(greaterThanEqual, >=)
+PF_KL_RELATION(equal, ==)
+PF_KL_RELATION(notEqual, !=)
+#undef PF_KL_RELATION
+
+template <int N> bool any(const bvec<N>& b)
+{
+    for (int i = 0; i < N; ++i)
+        if (b.v[i])
+            return true;
+    return false;
+}
+template <int N> bool all(const bvec<N>& b)
+{
+    for (int i = 0; i < N; ++i)
+        if (!b.v[i])
+            return false;
+    return true;
+}
+template <int N> bvec<N> operator!(const bvec<N>& b)
+{
+    bvec<N> r;
+    for (int i = 0; i < N; ++i)
+        r.v[i] = !b.v[i];
+    return r;
+}
+
+// The kernel language's own built-ins.
+inline vec4 premultiply(const vec4& c)
+{
+    return vec4(c.x * c.w, c.y * c.w, c.z * c.w, c.w);
+}
+inline vec4 unpremultiply(const vec4& c)
+{
+    return c.w > 0.0f ? vec4(c.x / c.w, c.y / c.w, c.z / c.w, c.w) : vec4(0.0f);
+}
+inline float compare(float x, float y, float z)
+{
+    return x < 0.0f ? y : z;
+}
+template <class V, std::enable_if_t<isVector<V>, int> = 0> V compare(const V& x, const V& y, const V& z)
+{
+    return each(x, y, z, [](float a, float b, float c) { return a < 0.0f ? b : c; });
+}
+
+// How a translated kernel reads one of its samplers; the renderer fills it in.
+struct Sampler
+{
+    // The point in working space -> the sampler's space (the inverse of the sampler's matrix).
+    float a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+    vec4 extent;
+    // The premultiplied value at a point of the sampler's space.
+    vec4 (*read)(const Sampler& s, vec2 p) = nullptr;
+    const void* source = nullptr;
+
+    vec2 toSampler(vec2 p) const { return vec2(a * p.x + c * p.y + tx, b * p.x + d * p.y + ty); }
+};
+
+// The centre of the pixel being computed, in working space; set by the renderer for each pixel.
+inline thread_local vec2 currentDestination;
+
+inline vec2 destCoord()
+{
+    return currentDestination;
+}
+inline vec2 samplerTransform(const Sampler& s, vec2 p)
+{
+    return s.toSampler(p);
+}
+inline vec2 samplerCoord(const Sampler& s)
+{
+    return s.toSampler(currentDestination);
+}
+inline vec4 sample(const Sampler& s, vec2 p)
+{
+    return s.read(s, p);
+}
+inline vec4 samplerExtent(const Sampler& s)
+{
+    return s.extent;
+}
+inline vec2 samplerOrigin(const Sampler& s)
+{
+    return vec2(s.extent.x, s.extent.y);
+}
+inline vec2 samplerSize(const Sampler& s)
+{
+    return vec2(s.extent.z, s.extent.w);
+}
+
+// The shape of every translated kernel's entry point: samplers in parameter order, and each float or
+// vector argument as its components.
+using KernelEntry = vec4 (*)(const Sampler* const* samplers, const float* const* values);
+
+} // namespace pf::kl

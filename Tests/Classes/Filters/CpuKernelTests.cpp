@@ -1,0 +1,124 @@
+// Every kernel the application ships, translated to C++ at build time, computes on the CPU what its
+// text computes through OpenGL: on the portrait and on random pixels.
+
+#include "FilterTestSupport.h"
+
+#include "Classes/Framework/KernelResource.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Image/CpuKernelRenderer.h"
+#include "Platform/Image/Kernel.h"
+#include "Platform/Image/KernelData.h"
+#include "Platform/Image/RenderStatistics.h"
+#include "Platform/Image/Vector.h"
+
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace pf;
+using namespace filtertest;
+
+namespace {
+
+constexpr int Width = 64;
+constexpr int Height = 48;
+
+const Image& portrait()
+{
+    static const Image image = [] {
+        const Image photo = Image::fromFile(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+        const Image scaled = photo.imageByApplyingTransform(AffineTransform::scale(0.25, 0.25))
+                                 .imageByApplyingTransform(AffineTransform::translation(-32, -40));
+        const auto pixels = context().render(scaled, Rect(0, 0, Width, Height), Bitmap::Format::RGBAf);
+        return pixels ? Image::fromBitmap(*pixels) : Image();
+    }();
+    return image;
+}
+
+// Arguments for every parameter: the images in turn for samplers, middling numbers for the rest (a
+// loop bounded by a number then runs a few times, not thousands).
+QVariantList argumentsFor(const Kernel& kernel, const std::vector<Image>& images)
+{
+    QVariantList arguments;
+    size_t image = 0;
+    for (const Kernel::Parameter& parameter : kernel.parameters()) {
+        switch (parameter.type) {
+        case Kernel::ParameterType::Sampler:
+            arguments << QVariant::fromValue(images[image++ % images.size()]);
+            break;
+        case Kernel::ParameterType::Float:
+            arguments << 0.4;
+            break;
+        case Kernel::ParameterType::Vec2:
+            arguments << QVariant::fromValue(Vector(2.5, 1.5));
+            break;
+        case Kernel::ParameterType::Vec3:
+            arguments << QVariant::fromValue(Vector(0.2, 0.5, 0.7));
+            break;
+        case Kernel::ParameterType::Vec4:
+        case Kernel::ParameterType::Color:
+            arguments << QVariant::fromValue(Vector(0.25, 0.5, 0.75, 1.0));
+            break;
+        }
+    }
+    return arguments;
+}
+
+std::optional<Bitmap> render(const Image& image, CpuKernelRenderer::Use use, Bitmap::Format format)
+{
+    CpuKernelRenderer::setUse(use);
+    auto pixels = context().render(image, Rect(0, 0, Width, Height), format);
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
+    return pixels;
+}
+
+} // namespace
+
+TEST(CpuKernels, EveryShippedKernelComputesWhatItsTextComputesThroughOpenGL)
+{
+    ASSERT_FALSE(portrait().isNull());
+    const Image random = randomImage(Width, Height, 11);
+    const Image other = randomImage(Width, Height, 12);
+    const QStringList paths =
+        Bundle::main().pathsForResourcesOfType(QStringLiteral("cikernel"), QStringLiteral("Kernels"));
+    ASSERT_GT(paths.size(), 100);
+    int checked = 0;
+    for (const QString& path : paths) {
+        const QString name = QFileInfo(path).completeBaseName();
+        for (const Kernel& kernel : KernelResource::kernels(name)) {
+            const std::string what = (name + QLatin1Char('/') + kernel.name()).toStdString();
+            ASSERT_TRUE(kernel.data()->cpu) << what << " has no translation";
+            ApplyOptions options;
+            options.definition = Rect(0, 0, Width, Height);
+            for (const auto& inputs :
+                 {std::vector<Image>{portrait(), random}, std::vector<Image>{random, other}}) {
+                const Image image = kernel.apply(argumentsFor(kernel, inputs), options);
+                ASSERT_FALSE(image.isNull()) << what;
+                RenderStatistics::resetPasses();
+                const auto cpu = render(image, CpuKernelRenderer::Use::Always, Bitmap::Format::RGBAf);
+                EXPECT_GT(RenderStatistics::cpuPasses(), 0u) << what << " was not computed on the CPU";
+                RenderStatistics::resetPasses();
+                const auto gl = render(image, CpuKernelRenderer::Use::Never, Bitmap::Format::RGBAf);
+                EXPECT_EQ(RenderStatistics::cpuPasses(), 0u) << what;
+                ASSERT_TRUE(cpu && gl) << what;
+                float worst = 0;
+                int worstLevels = 0;
+                const auto* a = reinterpret_cast<const float*>(cpu->data());
+                const auto* b = reinterpret_cast<const float*>(gl->data());
+                for (size_t i = 0; i < size_t(Width * Height * 4); ++i) {
+                    if (std::isnan(a[i]) && std::isnan(b[i]))
+                        continue;
+                    const float scale = std::max(1.0f, std::abs(b[i]));
+                    worst = std::max(worst, std::isnan(a[i] - b[i]) ? 1e9f : std::abs(a[i] - b[i]) / scale);
+                    auto level = [](float v) {
+                        return !(v > 0.0f) ? 0 : v >= 1.0f ? 255 : int(v * 255.0f + 0.5f);
+                    };
+                    worstLevels = std::max(worstLevels, std::abs(level(a[i]) - level(b[i])));
+                }
+                EXPECT_LE(worstLevels, 1) << what;
+                EXPECT_LE(worst, 1e-4f) << what;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 300);
+}
