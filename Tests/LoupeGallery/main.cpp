@@ -139,7 +139,7 @@ void run()
     check(loupe->loupeState() == 2, QStringLiteral("carried beside the photo"));
     shoot(window, QStringLiteral("carried-beside-the-photo"));
     // Over the eyes of the portrait: the photo is seen magnified through the glass, the edge refracts.
-    const Point eyes(photo.minX() + 0.42 * photo.width(), photo.minY() + 0.62 * photo.height());
+    const Point eyes(photo.minX() + 0.435 * photo.width(), photo.minY() + 0.795 * photo.height());
     carryTo(eyes);
     check(loupe->loupeState() == 3, QStringLiteral("carried over the photo"));
     shoot(window, QStringLiteral("carried-over-the-photo"));
