@@ -2,6 +2,7 @@
 
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMDocumentWindowController.h"
+#include "Classes/Document/GMPhotoFile.h"
 #include "Platform/Image/Image.h"
 #include "Platform/UI/Document.h"
 
@@ -25,8 +26,9 @@ class QPrinter;
 // with its editable state kept in a shadow copy: a package of the same form in the working area,
 // registered under the picture's path. Autosaving a picture writes only its shadow copy; an explicit
 // save writes the shadow copy first and then the composed picture into the file, in the file's own
-// format. Opening a picture that has a shadow copy opens the shadow copy, asking first when the file was
-// changed by someone else since.
+// format, channels and depth (a JPEG at no lower quality, with its metadata). The untouched original is
+// kept without loss: a JPEG's own bytes, any other picture losslessly. Opening a picture that has a
+// shadow copy opens the shadow copy, asking first when the file was changed by someone else since.
 class GMDocument : public pf::Document
 {
 public:
@@ -74,6 +76,14 @@ public:
     // The shadow copy's registry key for a picture: its path with symbolic links resolved.
     static QString shadowCopyKey(const QString& path);
 
+    // What the plain photo file of this document is (invalid for a package or before reading).
+    GMPhotoFile::Kind photoFileKind() const { return m_fileKind; }
+    // The user default set once the note about saving over a photo has been shown.
+    static const QString savedOverPhotoNoteKey;
+    // Why nothing could be written at `path` (its folder, or the nearest one that exists, refuses new
+    // files); empty when it can be. Cheap: checked before anything is composed.
+    static QString unwritableReason(const QString& path);
+
     // Saves show the busy panel ("Saving", "Autosaving") while they run.
     void saveToURL(const QString& path, const QString& type, SaveOperation operation,
                    Completion completion) override;
@@ -101,6 +111,9 @@ private:
     std::shared_ptr<Snapshot> takeSnapshot(bool wantFullImage);
     bool writePackage(Snapshot& snapshot, const QString& path, QString* errorMessage);
     QByteArray originalJPEG(const Snapshot& snapshot);
+    QByteArray originalLossless(const Snapshot& snapshot);
+    // Tells once, the first time a photo is saved over, what the file now holds and what is kept.
+    void noteSavedOverPhoto(const QString& path);
     void recordFileState(const QString& key, const QString& filePath);
 
     pf::Image m_originalImage;
@@ -108,6 +121,9 @@ private:
     QImage m_loadPreview;
     std::vector<PendingLayer> m_pendingLayers;
     std::shared_ptr<GMDocumentWindowController> m_windowController;
-    std::mutex m_jpegMutex; // the kept JPEG bytes are filled in on the save thread
+    std::mutex m_jpegMutex; // the kept original's bytes are filled in on the save thread
     QByteArray m_originalJPEG;
+    QByteArray m_originalLossless;
+    bool m_originalIsJPEG = false; // decoded from JPEG bytes: those are the original, nothing is lost
+    GMPhotoFile::Kind m_fileKind;
 };

@@ -169,8 +169,15 @@ void GMEffectBrowserController::setFilterPredicate(Predicate predicate)
     // The old index means another effect in the new list: the selection goes by the effect's name.
     const QString selected = m_selectedFilterName;
     const UpdatingSelection updating(m_updatingSelection);
-    if (selected.isNull() || !showFilter(selected))
+    if (selected.isNull() || !showFilter(selected)) {
         setSelectionIndex(-1);
+        // The old offset may lie beyond the shorter list: the strip starts again at its first tile.
+        if (m_effectScrollView && m_effectCollectionView->numberOfItems() > 0) {
+            const Rect f = m_effectCollectionView->frameForItemAtIndex(0);
+            const double x = m_effectScrollView->constrainScrollPoint(Point(f.minX(), 0)).x;
+            m_effectScrollView->scrollToPoint(Point(x, m_effectScrollView->contentView()->bounds().minY()));
+        }
+    }
     m_selectedFilterName = selected;
 }
 
