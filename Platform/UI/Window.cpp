@@ -316,12 +316,17 @@ Window* Window::keyWindow()
 
 void Window::makeKeyWindow()
 {
+    becomeKey(true);
+}
+
+void Window::becomeKey(bool activate)
+{
     if (currentKeyWindow == this || !canBecomeKeyWindow())
         return;
     if (Window* previous = currentKeyWindow)
         previous->resignKeyWindow();
     currentKeyWindow = this;
-    if (!isOverlay())
+    if (!isOverlay() && activate)
         activateWindow();
     if (auto* widget = dynamic_cast<QWidget*>(firstResponder()))
         widget->setFocus(Qt::ActiveWindowFocusReason);
@@ -585,8 +590,10 @@ void Window::changeEvent(QEvent* event)
         for (Window* w = key; w; w = w->m_parentWindow)
             if (w == this)
                 overlayIsKey = true;
+        // Already active: asking the system again would answer an older request of another window
+        // with this one, and two windows would take the activation from each other for ever.
         if (!overlayIsKey)
-            makeKeyWindow();
+            becomeKey(false);
     }
 }
 

@@ -171,6 +171,8 @@ protected:
 private:
     void placeOverlay(const Rect& frameOnScreen);
     void layOutMenuBarAndContent();
+    // Makes this the key window; `activate` asks the system to activate it as well.
+    void becomeKey(bool activate);
     Rect frameInParentBase() const;
     void applyCursor();
     void postNotification(const QString& name);

@@ -199,8 +199,9 @@ TEST_F(Menus, EveryWindowCarriesTheMenusWithItemsEnabledWhereTheyApply)
 
     // Save writes the picture; the note comes once.
     itemOf(documentBar, "File", "Save")->trigger();
-    ASSERT_TRUE(spinUntil([&] { return !document->isSaving(); }));
-    EXPECT_FALSE(document->isDocumentEdited());
+    // The save begins once the busy panel has slid in.
+    spinUntil([&] { return !document->isDocumentEdited() && !document->isSaving(); });
+    EXPECT_FALSE(document->isDocumentEdited()) << m_alerts.join('\n').toStdString();
     EXPECT_EQ(m_alerts.filter("now holds your retouched picture").size(), 1);
     // Save As and Export offer the save panel.
     QStringList panels;
@@ -253,6 +254,8 @@ TEST_F(Menus, WelcomeListAndOpenPanelOfferWhatAPersonExpects)
     }
     handler.displayWelcomeScreen();
     QListWidget* list = handler.welcomeWindow()->list();
+    ASSERT_TRUE(spinUntil([&] { return list->isVisible(); }));
+    QCoreApplication::processEvents();
     QListWidgetItem* recent = nullptr;
     for (int row = 0; row < list->count(); ++row)
         if (list->item(row)->text().startsWith("listed"))
@@ -298,17 +301,21 @@ TEST_F(Menus, WelcomeListAndOpenPanelOfferWhatAPersonExpects)
 TEST(EditorWindowFrame, ARememberedFrameIsUsedOnlyWhereItCanBeSeen)
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    const QSize minimum(960, 640);
+    const QSize minimum(screen.width() / 4, screen.height() / 4);
+    const QSize size(screen.width() / 2, screen.height() / 2);
     struct Case
     {
         QString stored;
         bool used;
     };
-    const QString inside = QStringLiteral("%1 %2 1000 700").arg(screen.x() + 10).arg(screen.y() + 10);
+    const auto frame = [](int x, int y, QSize s) {
+        return QStringLiteral("%1 %2 %3 %4").arg(x).arg(y).arg(s.width()).arg(s.height());
+    };
     const Case cases[] = {
-        {inside, true},
-        {QStringLiteral("%1 %2 1000 700").arg(screen.right() + 5000).arg(screen.y()), false},
-        {QStringLiteral("%1 %2 400 300").arg(screen.x()).arg(screen.y()), false},
+        {frame(screen.x() + 10, screen.y() + 10, size), true},
+        {frame(screen.right() + 5000, screen.y(), size), false}, // on a screen that is gone
+        {frame(screen.x() + 10, screen.y() - 2000, size), false},
+        {frame(screen.x(), screen.y(), minimum / 2), false}, // smaller than the window may be
         {"10 20 wide", false},
         {"", false},
     };
