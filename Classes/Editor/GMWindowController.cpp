@@ -979,11 +979,12 @@ void GMWindowController::zoomTo(double value, double settle, std::optional<Point
     if (!m_zoomSlider || !m_zoomView || m_closed || showsLayers3D(m_layerBrowser))
         return;
     value = std::clamp(value, 0.0, 1.0);
-    m_zoomSlider->setValue(value);
+    // The canvas first: the point held under the pointer is taken before anything else moves it.
     if (anchor)
         m_zoomView->setZoomFactor(value, *anchor, true);
     else
         m_zoomView->setZoomFactor(value, false, true);
+    m_zoomSlider->setValue(value);
     stopTimer(m_zoomTimer);
     m_zoomTimer = pf::Timer::scheduled(
         settle, false, [this](pf::Timer&) { updateZoomView(); }, this);

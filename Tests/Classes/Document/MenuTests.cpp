@@ -36,6 +36,7 @@ protected:
         m_previous = pf::FileSystem::applicationSupportDirectory();
         pf::FileSystem::setApplicationSupportDirectoryForTesting(m_dir.filePath("app"));
         pf::UserDefaults::standard().removeObject("RecentDocuments");
+        pf::UserDefaults::standard().removeObject(GMDocument::savedOverPhotoNoteKey);
         pf::Alert::setResponder([this](const pf::Alert& alert) {
             m_alerts << alert.messageText;
             return pf::Alert::firstButtonReturn;
