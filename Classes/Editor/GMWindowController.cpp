@@ -1372,12 +1372,13 @@ void GMWindowController::willSwitchTo3DView()
     if (m_effectBrowserController)
         m_effectBrowserController->setIncreased3DEffect(true);
     setBackgroundRect(Rect(0, 0, 1, 1));
-    // The settings panel shrinks to four fifths and rises by a fifth of its height; the zoom slider's
-    // panel leaves by the right edge.
+    // The settings panel shrinks to four fifths towards its top edge, which stays where it is (rising
+    // further would cut its title off at the window's top); the zoom slider's panel leaves by the right
+    // edge.
     startPanelMirror();
     if (m_panelMirror) {
         const double h = m_panelMirror->bounds().height();
-        m_panelMirror->setTransform(pf::Transform3D::translation(0, 0.2 * h, 0).scaled(0.8, 0.8, 1.0));
+        m_panelMirror->setTransform(pf::Transform3D::translation(0, 0.125 * h, 0).scaled(0.8, 0.8, 1.0));
     }
     if (m_zoomSliderPanel) {
         const Rect frame = m_zoomSliderPanel->frame();
