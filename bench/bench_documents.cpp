@@ -10,6 +10,7 @@
 //   SaveOverPNG        Save (in place) of a plain 4000 x 4000 PNG with three painted layers: the picture
 //                      written back as the PNG it was, and its shadow copy with the lossless original
 //   SaveAsUnwritable   Save As into a folder that takes no files, until its error
+//   SaveAsUnwritableUnchecked  the same past the document's early check: composed, encoded, then refused
 // Counters: "main_ms" is the longest time the main thread was held by one save (it waits only until
 // the writer has taken its picture of the model), "stall_ms" the longest it went without handling
 // events while the save ran (or while a reopen's layers came in); "first_picture_ms" and "layers_ms" time the
@@ -342,14 +343,48 @@ void SaveOverPNG(benchmark::State& state)
     state.counters["load1"] = load;
 }
 
-void SaveAsUnwritable(benchmark::State& state)
+// A folder that takes no files: read-only for an ordinary user, and /proc for an administrator.
+QString unwritableFolder()
 {
-    // A folder that takes no files: read-only for an ordinary user, and /proc for an administrator.
     QString folder = sandbox().filePath(QStringLiteral("locked"));
     QDir().mkpath(folder);
     ::chmod(QFile::encodeName(folder).constData(), 0555);
     if (GMDocument::unwritableReason(folder + QStringLiteral("/probe.png")).isEmpty())
         folder = QStringLiteral("/proc");
+    return folder;
+}
+
+// The same Save As past the document's early check, as every save went before it: the picture is
+// composed and encoded, and the write itself fails.
+void SaveAsUnwritableUnchecked(benchmark::State& state)
+{
+    const QString folder = unwritableFolder();
+    Editing& png = pngWithThreeLayers();
+    std::vector<double> samples;
+    double load = 0;
+    for (auto _ : state) {
+        bool ok = true, done = false;
+        load = std::max(load, loadAverage());
+        QElapsedTimer timer;
+        timer.start();
+        png.document->pf::Document::saveToURL(folder + QStringLiteral("/copy.png"), QStringLiteral("png"),
+                                              pf::Document::SaveOperation::SaveAs,
+                                              [&](bool succeeded, const QString&) {
+                                                  ok = succeeded;
+                                                  done = true;
+                                              });
+        (void)spin([&] { return done; });
+        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (ok)
+            state.SkipWithError("the save into a folder that takes no files succeeded");
+    }
+    state.counters["median_ms"] = median(samples);
+    state.counters["load1"] = load;
+}
+
+void SaveAsUnwritable(benchmark::State& state)
+{
+    const QString folder = unwritableFolder();
     Editing& png = pngWithThreeLayers();
     std::vector<double> samples;
     double load = 0;
@@ -386,6 +421,7 @@ BENCHMARK(BrushUp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
 BENCHMARK(SaveAfterBrushUp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(SaveOverPNG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(SaveAsUnwritable)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(SaveAsUnwritableUnchecked)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 int main(int argc, char** argv)
 {
