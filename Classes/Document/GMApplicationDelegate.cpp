@@ -366,6 +366,10 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
     auto* bar = new QMenuBar(window);
     bar->setNativeMenuBar(false);
     bar->setObjectName(QStringLiteral("menuBar"));
+    // Dark as the windows it tops; its menus keep the system's look.
+    bar->setStyleSheet(QStringLiteral("QMenuBar#menuBar { background: #26282c; color: #d9dadd; }"
+                                      "QMenuBar#menuBar::item:selected { background: #34506b; color: #ffffff; }"
+                                      "QMenuBar#menuBar::item:disabled { color: #6b6e74; }"));
     const auto windowAction = [window](const QString& name) -> QAction* {
         if (!window)
             return nullptr;
