@@ -58,6 +58,12 @@ const std::vector<Row>& rows()
          "BM_DecodeBlurResult_OpenCV", Measure::Memory, 1.5, "OpenCV"},
         {"simple per-pixel kernel, float", "bench_image_engine", "BM_KernelGain/float", "BM_PlainLoopGain",
          Measure::Time, 4.0, "plain 8-thread loop"},
+        {"screenshot of a 1600 x 1000 window, loupe moving", "bench_toolkit_services",
+         "BM_WindowScreenshot_1600x1000", "", Measure::Time, 20, "under 20 ms"},
+        {"truncate 2,000 characters to 200 points", "bench_toolkit_services", "BM_Truncate2000To200", "",
+         Measure::Time, 2, "under 2 ms"},
+        {"reload a dropped 6000 x 4000 JPEG", "bench_toolkit_services", "BM_CachedImageReload_6000x4000",
+         "BM_QImageReader_6000x4000", Measure::Time, 1.2, "QImageReader"},
     };
     return table;
 }

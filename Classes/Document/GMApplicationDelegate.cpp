@@ -298,14 +298,22 @@ void GMApplicationDelegate::buildActions()
     DocumentHandler* documents = m_documentHandler.get();
     add(QStringLiteral("New"), QKeySequence::New, [documents] { documents->newDocument(); });
     add(QStringLiteral("Open…"), QKeySequence::Open, [documents] { documents->openDocument(); });
-    add(QStringLiteral("Close"), QKeySequence::Close, [] {
-        if (QWidget* window = frontWindow()) {
+    add(QStringLiteral("Close"), QKeySequence::Close, [this] {
+        // The key window may be an overlay panel, which can hand the close on to its owner; a window
+        // of another kind that is active has the keyboard instead.
+        QWidget* active = QApplication::activeWindow();
+        if (pf::Window* key = pf::Window::keyWindow();
+            key && key->isVisible() && (!active || key->window() == active)) {
+            if (key->validateMenuItem(action(QStringLiteral("Close"))))
+                key->performClose();
+        } else if (QWidget* window = active) {
             if (auto* pfWindow = qobject_cast<pf::Window*>(window))
                 pfWindow->performClose();
             else
                 window->close();
         }
     });
+    pf::Window::markAsCloseCommand(action(QStringLiteral("Close")));
     add(QStringLiteral("Save"), QKeySequence::Save, [this] {
         if (pf::Document* document = currentDocument())
             document->saveDocument();

@@ -1,7 +1,7 @@
 #include "Classes/Document/OVBundleManager.h"
 
 #include "Classes/Document/GMLinks.h"
-#include "Classes/Document/OVTempCleaner.h"
+#include "Classes/Framework/Toolkit/OVTempCleaner.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Log.h"

@@ -374,6 +374,12 @@ QString UndoManager::redoActionName() const
     return m_redoStack.empty() ? QString() : m_redoStack.back()->actionName;
 }
 
+QString UndoManager::openGroupActionName() const
+{
+    checkThread();
+    return m_openGroups.empty() ? QString() : m_openGroups.front()->actionName;
+}
+
 QString UndoManager::undoMenuItemTitle() const
 {
     const QString name = undoActionName();

@@ -84,6 +84,9 @@ public:
     void setActionName(const QString& name);
     QString undoActionName() const;
     QString redoActionName() const;
+    // The name of the top-level group being built now (by registrations, or by undo() and redo(), whose
+    // group starts with the replayed step's name); empty when no group is open.
+    QString openGroupActionName() const;
     QString undoMenuItemTitle() const;
     QString redoMenuItemTitle() const;
 

@@ -21,6 +21,12 @@ std::function<unsigned()>& modifierFlagsProvider()
     return provider;
 }
 
+std::function<unsigned()>& pressedMouseButtonsProvider()
+{
+    static std::function<unsigned()> provider;
+    return provider;
+}
+
 } // namespace
 
 namespace {
@@ -263,8 +269,15 @@ Point Event::mouseLocation()
     return {double(position.x()), height - double(position.y())};
 }
 
+void Event::setPressedMouseButtonsProvider(std::function<unsigned()> provider)
+{
+    pressedMouseButtonsProvider() = std::move(provider);
+}
+
 unsigned Event::pressedMouseButtons()
 {
+    if (pressedMouseButtonsProvider())
+        return pressedMouseButtonsProvider()();
     const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
     unsigned bits = 0;
     if (buttons & Qt::LeftButton)

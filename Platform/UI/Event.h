@@ -162,8 +162,10 @@ public:
     static void setModifierFlagsProvider(std::function<unsigned()> provider);
     // Pointer position on the screen, y-up (origin at the lower left of the primary screen).
     static Point mouseLocation();
-    // Bit i set while mouse button i is down.
+    // Bit i set while mouse button i is down; tests may replace the source (an empty function restores
+    // the real one).
     static unsigned pressedMouseButtons();
+    static void setPressedMouseButtonsProvider(std::function<unsigned()> provider);
     // Seconds within which a second press counts as part of a multiple click.
     static double doubleClickInterval();
 

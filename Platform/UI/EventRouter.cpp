@@ -522,8 +522,8 @@ bool EventRouter::eventFilter(QObject* watched, QEvent* event)
             return false;
         auto* mouse = static_cast<QMouseEvent*>(event);
         Point basePoint;
-        Window* window = windowAt(topLevel, mouse->globalPosition(), &basePoint);
-        if (!m_monitors.isEmpty()) {
+        QPointer<Window> window = windowAt(topLevel, mouse->globalPosition(), &basePoint);
+        if (!m_monitors.isEmpty() || window) {
             const int button = buttonNumber(mouse->button());
             EventType type = EventType::MouseMoved;
             if (event->type() == QEvent::MouseButtonPress)
@@ -534,7 +534,10 @@ bool EventRouter::eventFilter(QObject* watched, QEvent* event)
                 type = draggedType(m_mouseButton);
             Event converted = Event::fromQtMouse(type, *mouse, basePoint, window, m_clickCount);
             converted.setButtonNumber(button);
-            if (!runMonitors(converted))
+            if (!m_monitors.isEmpty() && !runMonitors(converted))
+                return true;
+            // The window sees its event before any of its views (it may take the keyboard first).
+            if (window && !window->sendEvent(converted))
                 return true;
         }
         m_lastTopLevel = topLevel;

@@ -56,6 +56,8 @@ public:
     Layer(const Layer&) = delete;
     Layer& operator=(const Layer&) = delete;
     static std::shared_ptr<Layer> create() { return std::make_shared<Layer>(); }
+    // A new, plainly initialised layer of this layer's own class (for copies); subclasses answer theirs.
+    virtual std::shared_ptr<Layer> newOfSameClass() const { return create(); }
 
     const QString& name() const { return m_name; }
     void setName(const QString& name) { m_name = name; }

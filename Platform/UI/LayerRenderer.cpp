@@ -988,9 +988,14 @@ void LayerRenderer::renderModel(Layer& root, QPainter& painter)
 
 QImage LayerRenderer::renderToImage(Layer& layer, double scale, bool presentation)
 {
+    return renderRectToImage(layer, layer.bounds().standardized(), scale, presentation);
+}
+
+QImage LayerRenderer::renderRectToImage(Layer& layer, const Rect& rect, double scale, bool presentation)
+{
     LayerRendering::prepare(*layer.rootLayer());
     const double time = AnimationScheduler::shared().now();
-    const Rect b = layer.bounds().standardized();
+    const Rect b = rect.standardized();
     const QSize size(static_cast<int>(std::ceil(b.width() * scale - 1e-9)),
                      static_cast<int>(std::ceil(b.height() * scale - 1e-9)));
     if (size.isEmpty() || !(scale > 0))

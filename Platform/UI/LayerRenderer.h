@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Foundation/Rect.h"
+
 #include <QImage>
 
 class QPainter;
@@ -26,6 +28,10 @@ public:
     // the bounds size x scale, transparent where nothing is drawn. `presentation` chooses what is seen
     // now over the model values.
     static QImage renderToImage(Layer& layer, double scale = 1, bool presentation = true);
+    // The same over any rectangle of the layer's own coordinates (y-up): its lower left is the image's
+    // bottom left pixel.
+    static QImage renderRectToImage(Layer& layer, const Rect& rect, double scale = 1,
+                                    bool presentation = true);
 };
 
 } // namespace pf

@@ -2,8 +2,14 @@
 
 #include "Platform/UI/View.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QScreen>
+#include <QStyleFactory>
+#include <QStyleOptionMenuItem>
 
 namespace pf {
 
@@ -12,6 +18,55 @@ namespace {
 const char* const actionProperty = "pfMenuAction";
 const char* const indentProperty = "pfIndentation";
 const char* const titleProperty = "pfTitle";
+const char* const trailingProperty = "pfTrailing";
+
+// Draws the trailing part of an item's title in light grey: the style draws the whole title in grey,
+// then the leading part again in the usual colours over it, from a transparent layer that holds only
+// what the style draws of the text (so the item's highlight shows through). Styles draw a menu item's
+// text in one piece, so this is the only way to colour a part of it whatever the style.
+class TrailingPartStyle : public QProxyStyle
+{
+public:
+    // Over a style of the application's own kind (the proxy owns it).
+    TrailingPartStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        const auto* menu = qobject_cast<const QMenu*>(widget);
+        const QAction* action =
+            element == CE_MenuItem && item && menu ? menu->actionAt(option->rect.center()) : nullptr;
+        const QString trailing = action ? Menu::trailingPart(action) : QString();
+        if (trailing.isEmpty() || !item->text.endsWith(trailing)) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        const QColor lightGrey(170, 170, 170);
+        QStyleOptionMenuItem grey(*item);
+        for (QPalette::ColorRole role :
+             {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::HighlightedText})
+            grey.palette.setColor(role, lightGrey);
+        QProxyStyle::drawControl(element, &grey, painter, widget);
+
+        QStyleOptionMenuItem leading(*item);
+        leading.text = item->text.chopped(trailing.size());
+        for (QPalette::ColorRole role :
+             {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::Highlight, QPalette::Light,
+              QPalette::Midlight, QPalette::Mid, QPalette::Dark, QPalette::Shadow, QPalette::AlternateBase})
+            leading.palette.setColor(role, Qt::transparent);
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QImage layer((QSizeF(option->rect.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        layer.setDevicePixelRatio(ratio);
+        layer.fill(Qt::transparent);
+        {
+            QPainter layerPainter(&layer);
+            layerPainter.translate(-option->rect.topLeft());
+            QProxyStyle::drawControl(element, &leading, &layerPainter, widget);
+        }
+        painter->drawImage(option->rect.topLeft(), layer);
+    }
+};
 
 QString indented(const QString& title, int level)
 {
@@ -73,6 +128,23 @@ void Menu::setTitle(QAction* item, const QString& title)
 {
     item->setProperty(titleProperty, title);
     item->setText(indented(title, indentationLevel(item)));
+}
+
+void Menu::setTitleWithTrailingPart(QAction* item, const QString& title, const QString& trailing)
+{
+    if (!trailing.isEmpty() && !property("pfTrailingStyle").toBool()) {
+        auto* style = new TrailingPartStyle;
+        style->setParent(this);
+        setStyle(style);
+        setProperty("pfTrailingStyle", true);
+    }
+    item->setProperty(trailingProperty, trailing);
+    setTitle(item, trailing.isEmpty() ? title : title + u' ' + trailing);
+}
+
+QString Menu::trailingPart(const QAction* item)
+{
+    return item->property(trailingProperty).toString();
 }
 
 QAction* Menu::itemWithTag(int tag) const

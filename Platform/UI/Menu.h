@@ -34,6 +34,10 @@ public:
     static QString title(const QAction* item);
     // Gives the item another title, keeping its indentation (any QAction).
     static void setTitle(QAction* item, const QString& title);
+    // Titles the item "<title> <trailing>" with the trailing part drawn in light grey (the group an item
+    // belongs to, after its name); title() then answers the whole text. An item of this menu only.
+    void setTitleWithTrailingPart(QAction* item, const QString& title, const QString& trailing);
+    static QString trailingPart(const QAction* item);
 
     // Asked for each item with an action before the menu shows: true enables it.
     void setValidator(std::function<bool(QAction*)> validator) { m_validator = std::move(validator); }

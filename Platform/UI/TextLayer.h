@@ -18,6 +18,7 @@ class TextLayer : public Layer
 public:
     TextLayer();
     static std::shared_ptr<TextLayer> create() { return std::make_shared<TextLayer>(); }
+    std::shared_ptr<Layer> newOfSameClass() const override { return create(); }
 
     const QString& string() const { return m_string; }
     void setString(const QString& string);

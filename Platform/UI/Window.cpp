@@ -6,6 +6,7 @@
 #include "Platform/UI/View.h"
 #include "Platform/UI/WindowDelegate.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -430,6 +431,26 @@ void Window::close()
         QPointer<Window> self(this);
         QTimer::singleShot(0, QCoreApplication::instance(), [self] { delete self.data(); });
     }
+}
+
+bool Window::validateMenuItem(const QAction* item) const
+{
+    return !isCloseCommand(item) || (m_style & Closable);
+}
+
+bool Window::isCloseCommand(const QAction* item)
+{
+    return item && item->property("pfCommand").toString() == QLatin1String("performClose");
+}
+
+void Window::markAsCloseCommand(QAction* item)
+{
+    item->setProperty("pfCommand", QStringLiteral("performClose"));
+}
+
+bool Window::sendEvent(const Event&)
+{
+    return true;
 }
 
 void Window::closeEvent(QCloseEvent* event)

@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <optional>
 
+class QAction;
+
 namespace pf {
 
 class View;
@@ -84,6 +86,9 @@ public:
     // The key window receives the keyboard. Overlays can be key too.
     virtual bool isKeyWindow() const;
     virtual bool canBecomeKeyWindow() const { return true; }
+    // Whether the window can be the main window (the one whose document the menus act on): a
+    // top-level window can, an overlay cannot.
+    virtual bool canBecomeMainWindow() const { return !isOverlay(); }
     void makeKeyWindow();
     void resignKeyWindow();
     static Window* keyWindow();
@@ -96,8 +101,14 @@ public:
     // Closing: performClose() asks the delegate (windowShouldClose) first; close() does not ask. Both
     // post willCloseNotification, hide the window with its overlays and, when releasedWhenClosed is
     // set, delete it at the next turn of the event loop.
-    void performClose();
+    virtual void performClose();
     void close();
+    // Whether a menu command sent to this window is enabled now. By default every command is, except
+    // the close command on a window without the Closable style.
+    virtual bool validateMenuItem(const QAction* item) const;
+    // The menus' close command: the item whose "pfCommand" property is "performClose".
+    static bool isCloseCommand(const QAction* item);
+    static void markAsCloseCommand(QAction* item);
     bool isReleasedWhenClosed() const { return m_releasedWhenClosed; }
     void setReleasedWhenClosed(bool flag) { m_releasedWhenClosed = flag; }
 
@@ -150,6 +161,10 @@ public:
     // Called by views when they take or lose the keyboard focus without makeFirstResponder().
     void noteFocusMovedTo(Responder* responder);
     void noteFocusLeft(Responder* responder);
+
+    // Offered every mouse event of this window (its content or its background; an overlay's go to the
+    // overlay) before it is delivered; answering false swallows it. By default: true.
+    virtual bool sendEvent(const Event& event);
 
     // Events that reach the window unhandled: dragging a movable background moves the window.
     void mouseDown(const Event& event) override;

@@ -17,6 +17,7 @@ public:
 
     OV3DLayer();
     static std::shared_ptr<OV3DLayer> create() { return std::make_shared<OV3DLayer>(); }
+    std::shared_ptr<pf::Layer> newOfSameClass() const override { return create(); }
 
     double depthFactor() const { return m_depthFactor; }
     void setDepthFactor(double depthFactor);

@@ -17,6 +17,7 @@ public:
 
     OVCIImageLayer();
     static std::shared_ptr<OVCIImageLayer> create() { return std::make_shared<OVCIImageLayer>(); }
+    std::shared_ptr<pf::Layer> newOfSameClass() const override { return create(); }
 
     const QImage& image() const { return m_image; }
     void setImage(const QImage& image);

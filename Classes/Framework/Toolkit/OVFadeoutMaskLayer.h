@@ -11,6 +11,7 @@ class OVFadeoutMaskLayer : public pf::Layer
 public:
     OVFadeoutMaskLayer();
     static std::shared_ptr<OVFadeoutMaskLayer> create() { return std::make_shared<OVFadeoutMaskLayer>(); }
+    std::shared_ptr<pf::Layer> newOfSameClass() const override { return create(); }
 
     double topFadeout() const { return m_topFadeout; }
     void setTopFadeout(double points);

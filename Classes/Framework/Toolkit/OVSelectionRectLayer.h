@@ -33,6 +33,7 @@ public:
     OVSelectionRectLayer();
     ~OVSelectionRectLayer() override;
     static std::shared_ptr<OVSelectionRectLayer> create() { return std::make_shared<OVSelectionRectLayer>(); }
+    std::shared_ptr<pf::Layer> newOfSameClass() const override { return create(); }
 
     int selectionStyle() const { return m_style; }
     void setSelectionStyle(int style);

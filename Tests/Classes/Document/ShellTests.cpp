@@ -2,6 +2,9 @@
 #include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/OVSystemInfo.h"
+#include "Classes/Framework/Toolkit/OVCachedImage.h"
+#include "Classes/Framework/Toolkit/OVChildSupportWindow.h"
+#include "Classes/Framework/Toolkit/OVTempCleaner.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/Bundle.h"
@@ -16,6 +19,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrlQuery>
 #include <gtest/gtest.h>
 
@@ -317,4 +321,90 @@ TEST(ShellChild, SecondStart)
         GTEST_SKIP() << "run by ASecondStartHandsItsFilesToTheFirstAndLeavesTheCacheAlone";
     GMApplicationDelegate second;
     EXPECT_FALSE(second.claimSingleInstance({picture}));
+}
+
+// The application's start and quit in a second process: what it registered for deletion between them
+// is gone afterwards, with its folder, and the temporary folder itself stays.
+TEST_F(Shell, QuittingDeletesTheRegisteredTemporaryFilesAndKeepsTheTemporaryFolder)
+{
+    const QString tmp = m_dir.filePath("tmp");
+    ASSERT_TRUE(QDir().mkpath(tmp));
+    const QString report = m_dir.filePath("report.txt");
+    ChildProcess child;
+    ASSERT_TRUE(child.start(QCoreApplication::applicationFilePath(),
+                            {"--gtest_filter=ShellChild.StartAndQuit"},
+                            {{"GLIMORA_START_AND_QUIT", report},
+                             {"TMPDIR", tmp},
+                             {"PF_APPLICATION_SUPPORT_DIR", m_dir.filePath("child-app")},
+                             {"PF_USER_DEFAULTS_FILE", m_dir.filePath("child-defaults.conf")}}));
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitCode(), 0) << child.output().toStdString() << child.errors().toStdString();
+    QFile file(report);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << child.output().toStdString();
+    const QStringList paths = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(paths.size(), 3);
+    for (const QString& path : paths)
+        EXPECT_TRUE(path.startsWith(tmp + u'/')) << path.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(paths[0])) << "the registered file";
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(paths[0]).absolutePath())) << "its folder";
+    EXPECT_FALSE(QFileInfo::exists(paths[1])) << "a cached image's disk copy";
+    EXPECT_FALSE(QFileInfo::exists(paths[2])) << "a file registered directly in the temporary folder";
+    EXPECT_TRUE(QFileInfo(tmp).isDir()) << "the temporary folder stays";
+}
+
+// Run by the test above in a second process: starts as the application does, registers a file and
+// caches an image, then quits through the Quit command.
+TEST(ShellChild, StartAndQuit)
+{
+    const QString report = qEnvironmentVariable("GLIMORA_START_AND_QUIT");
+    if (report.isEmpty())
+        GTEST_SKIP() << "run by QuittingDeletesTheRegisteredTemporaryFilesAndKeepsTheTemporaryFolder";
+    GMApplicationDelegate delegate;
+    ASSERT_TRUE(delegate.claimSingleInstance({}));
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &delegate,
+                     [&] { delegate.applicationWillTerminate(); });
+    delegate.applicationDidFinishLaunching({});
+
+    // The image goes first at quit, so the files registered after it may leave the folder empty.
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    const auto cached = OVCachedImage::initWithNSImage(picture);
+    const QString registered = OVTempCleaner::sharedTempCleaner().fileURLForName("notes.txt");
+    const QString direct = OVTempCleaner::tempURLWithExtension("txt");
+    OVTempCleaner::sharedTempCleaner().addFile(direct);
+    for (const QString& path : {registered, direct}) {
+        QFile note(path);
+        ASSERT_TRUE(note.open(QIODevice::WriteOnly) && note.write("temporary") > 0);
+    }
+    ASSERT_TRUE(cached && QFileInfo::exists(cached->imageURL()));
+    QFile out(report);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write((registered + u'\n' + cached->imageURL() + u'\n' + direct + u'\n').toUtf8());
+    out.close();
+
+    QTimer::singleShot(0, &delegate, [&] { delegate.terminate(); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+}
+
+// The Close command acts on the key window, which may be a panel handing the close to its owner, and
+// only when that window enables the command.
+TEST(ShellClose, TheCloseCommandGoesToTheKeyWindowAndAsksItFirst)
+{
+    GMApplicationDelegate delegate;
+    QAction* close = delegate.action("Close");
+    ASSERT_TRUE(close);
+    OVChildSupportWindow parent(pf::Rect(100, 100, 300, 200), pf::Window::Titled | pf::Window::Closable);
+    auto* panel = new OVChildSupportWindow(pf::Rect(120, 120, 100, 80), pf::Window::Borderless);
+    panel->setIsChildWindow(true);
+    parent.addChildWindow(panel);
+    parent.show();
+    panel->makeKeyWindow();
+    close->trigger();
+    EXPECT_FALSE(parent.isVisible()) << "the panel's owner closed";
+
+    pf::Window borderless(pf::Rect(100, 100, 100, 100), pf::Window::Borderless);
+    borderless.show();
+    borderless.makeKeyWindow();
+    close->trigger();
+    EXPECT_TRUE(borderless.isVisible()) << "a window without a close button keeps the command disabled";
 }

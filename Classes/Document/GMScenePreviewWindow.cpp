@@ -1,0 +1,192 @@
+#include "Classes/Document/GMScenePreviewWindow.h"
+
+#include "Classes/Frames/OV2DRenderer.h"
+#include "Classes/Frames/OV3DRenderer.h"
+#include "Classes/Framework/Toolkit/OVButton.h"
+#include "Platform/Foundation/Localization.h"
+#include "Platform/Image/RenderContext.h"
+#include "Platform/UI/AttributedString.h"
+#include "Platform/UI/Drawing.h"
+#include "Platform/UI/View.h"
+#include "Platform/UI/Window.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+
+using namespace pf;
+
+namespace {
+
+constexpr double cardWidth = 1.2; // half scene widths
+constexpr double barHeight = 44;
+
+bool hasFiniteExtent(const Image& image)
+{
+    if (image.isNull())
+        return false;
+    const Rect extent = image.extent();
+    return !extent.isNull() && !extent.isInfinite() && std::isfinite(extent.width()) &&
+           std::isfinite(extent.height()) && extent.width() >= 1 && extent.height() >= 1;
+}
+
+// The image scaled to exactly that size, its extent at the origin.
+Image scaledTo(const Image& image, double width, double height)
+{
+    const Rect extent = image.extent();
+    return image.imageByApplyingTransform(
+        AffineTransform::translation(-extent.minX(), -extent.minY())
+            .concatenated(AffineTransform::scale(width / extent.width(), height / extent.height())));
+}
+
+} // namespace
+
+// The scene fitted and centred on a dark ground above the bar of switches, or why there is none.
+class GMScenePreviewWindow::SceneView : public View
+{
+public:
+    using View::View;
+
+    void setScene(const QImage& scene)
+    {
+        m_scene = scene;
+        setNeedsDisplay();
+    }
+
+    void drawRect(QPainter& painter, const Rect&) override
+    {
+        const Rect area = bounds();
+        painter.fillRect(area.toQRectF(), QColor(30, 31, 34));
+        painter.fillRect(Rect(0, 0, area.width(), barHeight).toQRectF(), QColor(37, 39, 43));
+        const Rect inner(area.minX() + 24, barHeight + 16, area.width() - 48, area.height() - barHeight - 40);
+        if (m_scene.isNull()) {
+            TextAttributes attributes;
+            attributes.color = QColor(141, 144, 150);
+            const AttributedString text(localized(QStringLiteral("The scene could not be rendered.")),
+                                        attributes);
+            const Size size = text.size();
+            text.drawAtPoint(painter, Point(inner.midX() - size.width / 2, inner.midY() - size.height / 2));
+            return;
+        }
+        const double scale =
+            std::min({inner.width() / m_scene.width(), inner.height() / m_scene.height(), 1.0});
+        const double w = m_scene.width() * scale;
+        const double h = m_scene.height() * scale;
+        drawImage(painter, m_scene, Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h));
+    }
+
+private:
+    QImage m_scene;
+};
+
+GMScenePreviewWindow::GMScenePreviewWindow(const Image& background, const Image& picture)
+{
+    // The scene takes the background's size, within bounds that keep a render quick.
+    m_size = Size(1024, 768);
+    if (hasFiniteExtent(background)) {
+        const Rect extent = background.extent();
+        const double scale =
+            std::min({largestSceneWidth / extent.width(), largestSceneHeight / extent.height(), 1.0});
+        m_size = Size(std::max(1.0, std::round(extent.width() * scale)),
+                      std::max(1.0, std::round(extent.height() * scale)));
+        m_background = scaledTo(background, m_size.width, m_size.height);
+    }
+    m_card = cardSprite(picture, m_size);
+
+    m_window = new Window(Rect(120, 120, 900, 640));
+    m_window->setTitle(localized(QStringLiteral("Scene Preview")));
+    m_window->setMinimumSize(420, 320);
+    m_view = new SceneView(Rect(0, 0, 900, 640));
+    m_view->setAutoresizingMask(View::WidthSizable | View::HeightSizable);
+    m_window->setContentView(m_view);
+
+    auto makeSwitch = [this](const QString& title, const Rect& frame) {
+        auto* button = new OVButton(frame);
+        button->setName(QStringLiteral("DefaultStyleActive"));
+        button->setTitle(title);
+        button->setIsSwitchButton(true);
+        button->setAction([this](OVButton*) { render(); });
+        m_view->addSubview(button);
+        return button;
+    };
+    m_flatSwitch = makeSwitch(QStringLiteral("Flat"), Rect(16, 11, 84, 22));
+    m_finalQualitySwitch = makeSwitch(QStringLiteral("Final Quality"), Rect(110, 11, 124, 22));
+
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        m_window->move(available.center() - QPoint(450, 320));
+    }
+    render();
+}
+
+GMScenePreviewWindow::~GMScenePreviewWindow()
+{
+    if (m_window)
+        m_window->deleteLater();
+}
+
+QVariantMap GMScenePreviewWindow::cardSprite(const Image& picture, const Size& sceneSize)
+{
+    QVariantMap card{{QStringLiteral("rotation.x"), 8.0},
+                     {QStringLiteral("rotation.y"), -25.0},
+                     {QStringLiteral("size.width"), cardWidth}};
+    if (!hasFiniteExtent(picture))
+        return card;
+    const Rect extent = picture.extent();
+    const double height = cardWidth * extent.height() / extent.width();
+    card.insert(QStringLiteral("size.height"), height);
+    // At the rectangle's pixel size the flat sprite matches the card, and the card's texture holds
+    // no more than it shows.
+    const double f = sceneSize.width / 2;
+    card.insert(QStringLiteral("image"),
+                QVariant::fromValue(scaledTo(picture, std::max(1.0, std::round(cardWidth * f)),
+                                             std::max(1.0, std::round(height * f)))));
+    return card;
+}
+
+bool GMScenePreviewWindow::isFlat() const
+{
+    return m_flatSwitch->state();
+}
+
+void GMScenePreviewWindow::setFlat(bool flat)
+{
+    if (flat == isFlat())
+        return;
+    m_flatSwitch->setState(flat);
+    render();
+}
+
+bool GMScenePreviewWindow::isFinalQuality() const
+{
+    return m_finalQualitySwitch->state();
+}
+
+void GMScenePreviewWindow::setFinalQuality(bool finalQuality)
+{
+    if (finalQuality == isFinalQuality())
+        return;
+    m_finalQualitySwitch->setState(finalQuality);
+    render();
+}
+
+void GMScenePreviewWindow::render()
+{
+    Image scene;
+    if (isFlat()) {
+        OV2DRenderer renderer;
+        renderer.addSprite(m_card);
+        scene = renderer.imageOfSize(m_size, m_background);
+    } else {
+        OV3DRenderer renderer;
+        renderer.setDepthFactor(3);
+        renderer.addSprite(m_card);
+        scene = renderer.imageWithSize(m_size, m_background, !isFinalQuality());
+    }
+    m_scene = scene.isNull()
+                  ? QImage()
+                  : RenderContext::shared()->renderToQImage(scene, Rect(0, 0, m_size.width, m_size.height));
+    m_view->setScene(m_scene);
+}

@@ -1,0 +1,208 @@
+#include "Classes/Framework/Toolkit/OVTempCleaner.h"
+
+#include "Classes/Framework/StringORVExtension.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/RandomName.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+QString canonicalTemporaryFolder()
+{
+    const QString canonical = QFileInfo(QDir::tempPath()).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(QDir::tempPath()) : canonical;
+}
+
+// The path with every existing folder on the way resolved (symbolic links followed), so that it can be
+// compared with the temporary folder; the last component itself is not followed.
+QString resolvedParentPath(const QString& path)
+{
+    const QFileInfo info(QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(path)));
+    QString parent = info.absolutePath();
+    QStringList missing;
+    while (!QFileInfo::exists(parent) && parent != QLatin1String("/")) {
+        missing.prepend(QFileInfo(parent).fileName());
+        parent = QFileInfo(parent).absolutePath();
+    }
+    QString resolved = QFileInfo(parent).canonicalFilePath();
+    if (resolved.isEmpty())
+        resolved = parent;
+    for (const QString& component : std::as_const(missing))
+        resolved += u'/' + component;
+    return resolved + u'/' + info.fileName();
+}
+
+// Strictly inside the temporary folder (not the folder itself).
+bool isInsideTemporaryFolder(const QString& path)
+{
+    const QString folder = canonicalTemporaryFolder();
+    const QString resolved = resolvedParentPath(path);
+    return resolved.startsWith(folder + u'/') && resolved.size() > folder.size() + 1 &&
+           !QFileInfo(resolved).fileName().isEmpty() && QFileInfo(resolved).fileName() != QLatin1String("..");
+}
+
+} // namespace
+
+OVTempCleaner& OVTempCleaner::sharedTempCleaner()
+{
+    // Never destroyed: the flush at quit runs from the application's about-to-quit signal.
+    static OVTempCleaner* shared = new OVTempCleaner;
+    // Made before the application object, it starts observing once there is one.
+    shared->observeQuit();
+    return *shared;
+}
+
+OVTempCleaner::OVTempCleaner() : m_resourcePath(newTemporaryFolder())
+{
+    observeQuit();
+}
+
+OVTempCleaner::~OVTempCleaner()
+{
+    QObject::disconnect(m_quitConnection);
+    flush();
+}
+
+void OVTempCleaner::observeQuit()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_quitConnection || !QCoreApplication::instance())
+        return;
+    m_quitConnection = QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
+                                        QCoreApplication::instance(), [this] { flush(); });
+}
+
+QString OVTempCleaner::newTemporaryFolder()
+{
+    // Made exclusively: a folder that exists already (another process's) is never taken over.
+    while (true) {
+        const QString path = QDir::tempPath() + u'/' + pf::randomName(10);
+        if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0)
+            return path;
+        if (errno == EEXIST)
+            continue;
+        pf::warning(QStringLiteral("Could not create folder %1 because %2")
+                        .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        return {};
+    }
+}
+
+QString OVTempCleaner::fileURLForName(const QString& name)
+{
+    const QString folder = newTemporaryFolder();
+    if (folder.isEmpty())
+        return {};
+    const QString path = folder + u'/' + name;
+    addURL(path);
+    return path;
+}
+
+void OVTempCleaner::addURL(const QString& path)
+{
+    if (path.isEmpty() || !isInsideTemporaryFolder(path)) {
+        pf::warning(QStringLiteral("%1 is not in the temporary folder %2 and is not deleted at quit")
+                        .arg(path, QDir::tempPath()));
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    m_tempURLs.append(path);
+}
+
+QStringList OVTempCleaner::registeredURLs() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_tempURLs;
+}
+
+QString OVTempCleaner::tempCopyURLFor(const QString& source, const QString& baseName)
+{
+    const OVResourceInfo info = ORVExtension::resourceInfo(source);
+    const QString base = baseName.isEmpty() ? info.name() : baseName;
+    quint64 counter;
+    QString folder;
+    {
+        std::lock_guard lock(m_mutex);
+        counter = m_resourceCounter++;
+        folder = m_resourcePath;
+    }
+    if (folder.isEmpty()) {
+        // The folder could not be made at first: try once more now.
+        folder = newTemporaryFolder();
+        std::lock_guard lock(m_mutex);
+        if (m_resourcePath.isEmpty())
+            m_resourcePath = folder;
+        else
+            folder = m_resourcePath;
+    }
+    QString name = QStringLiteral("ORV-X#%1#%2").arg(counter, 3, 10, QLatin1Char('0')).arg(base);
+    if (info.options() && !info.options()->isEmpty())
+        name += u'#' + *info.options();
+    const QString extension = QFileInfo(source).suffix();
+    if (!extension.isEmpty())
+        name += u'.' + extension;
+    if (folder.isEmpty()) {
+        pf::warning(QStringLiteral("Could not copy %1 to %2 for this reason %3")
+                        .arg(source, name, QStringLiteral("there is no temporary folder")));
+        return {};
+    }
+    const QString destination = folder + u'/' + name;
+    QFile file(source);
+    if (!file.copy(destination)) {
+        pf::warning(QStringLiteral("Could not copy %1 to %2 for this reason %3")
+                        .arg(source, destination, file.errorString()));
+        return {};
+    }
+    addURL(destination);
+    return destination;
+}
+
+void OVTempCleaner::flush()
+{
+    QStringList urls;
+    {
+        std::lock_guard lock(m_mutex);
+        urls.swap(m_tempURLs);
+    }
+    const QString temporaryFolder = canonicalTemporaryFolder();
+    for (const QString& path : std::as_const(urls)) {
+        // Checked again: a folder on the way may have been replaced by a link since registration.
+        if (!isInsideTemporaryFolder(path))
+            continue;
+        const QFileInfo info(path);
+        if (info.isDir() && !info.isSymLink())
+            QDir(path).removeRecursively();
+        else
+            QFile::remove(path);
+        const QString parent = QFileInfo(resolvedParentPath(path)).absolutePath();
+        if (parent.startsWith(temporaryFolder + u'/')) {
+            QDir folder(parent);
+            if (folder.exists() && folder.isEmpty())
+                folder.rmdir(parent);
+        }
+    }
+}
+
+QString OVTempCleaner::tempURLWithExtension(const QString& extension)
+{
+    QString path;
+    do
+        path = QDir::tempPath() + u'/' + pf::randomName(10) + u'.' + extension;
+    while (QFileInfo::exists(path));
+    return path;
+}
+
+QString OVTempCleaner::tempCopyFor(const QString& source, const QString& baseName)
+{
+    const QString copy = sharedTempCleaner().tempCopyURLFor(source, baseName);
+    if (copy.isEmpty())
+        return {};
+    const QFileInfo info(copy);
+    return info.dir().dirName() + u'/' + info.fileName();
+}

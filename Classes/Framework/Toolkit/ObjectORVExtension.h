@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+namespace pf {
+class KeyValueCoding;
+}
+
+// Deferred change notification. Callable from any thread.
+namespace ObjectORVExtension {
+
+// Sends the object's will-change and did-change notifications for `key` on the main thread, on a later
+// turn of its event loop, so that observers read the value again then. The object is kept alive until
+// that has run.
+void delayedChangeValueForKey(std::shared_ptr<pf::KeyValueCoding> object, const QString& key);
+
+} // namespace ObjectORVExtension
