@@ -260,7 +260,6 @@ void GMApplicationDelegate::updateActions()
     for (const char* name : {"Save", "Save As…", "Export…", "Print…"})
         enable(name, document != nullptr);
     enable("Revert to Saved", document && !document->fileURL().isEmpty() && document->isDocumentEdited());
-    enable("Close", frontWindow() != nullptr);
     enable("Clear Recent", !m_documentHandler->recentDocumentURLs().isEmpty());
     const std::shared_ptr<pf::UndoManager> undo = document ? document->undoManager() : nullptr;
     QAction* undoAction = action(QStringLiteral("Undo"));
@@ -375,9 +374,10 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
     bar->setNativeMenuBar(false);
     bar->setObjectName(QStringLiteral("menuBar"));
     // Dark as the windows it tops; its menus keep the system's look.
-    bar->setStyleSheet(QStringLiteral("QMenuBar#menuBar { background: #26282c; color: #d9dadd; }"
-                                      "QMenuBar#menuBar::item:selected { background: #34506b; color: #ffffff; }"
-                                      "QMenuBar#menuBar::item:disabled { color: #6b6e74; }"));
+    bar->setStyleSheet(
+        QStringLiteral("QMenuBar#menuBar { background: #26282c; color: #d9dadd; }"
+                       "QMenuBar#menuBar::item:selected { background: #34506b; color: #ffffff; }"
+                       "QMenuBar#menuBar::item:disabled { color: #6b6e74; }"));
     const auto windowAction = [window](const QString& name) -> QAction* {
         if (!window)
             return nullptr;
