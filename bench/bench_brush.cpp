@@ -1,11 +1,13 @@
 // Painting a mask: one brush step (a 60-pixel brush moving 10 pixels) on 6000 x 4000 and 1000 x 750
 // canvases, for the draw brush and the smart brush, beside OpenCV drawing the same soft segment into an
-// 8-bit mask on the CPU; and the brush-up of a 2000-pixel stroke, building the stroke's container alone
-// and together with storing it in the layer's mask. Reports only: nothing here asserts a speed.
+// 8-bit mask on the CPU; the click of the iris brush; and the brush-up of a 2000-pixel stroke, building
+// the stroke's container alone and together with storing it in the layer's mask. Reports only: nothing
+// here asserts a speed.
 
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVMaskBrush.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Image/Bitmap.h"
@@ -160,8 +162,31 @@ void BM_BrushUp(benchmark::State& state)
     state.SetLabel(store ? "brush-up and store" : "brush-up");
 }
 
+// A click of the iris brush on an eye of the portrait scaled to the canvas: finding the iris in the
+// pixels around the click (the photo's bitmap is made at brush-down, outside the measure) and setting
+// up its mask; a brush of 120 pixels, so that the search reaches 96 pixels out.
+void BM_IrisClick(benchmark::State& state)
+{
+    const int width = int(state.range(0)), height = int(state.range(1));
+    const double scale = width / 512.0;
+    OVIrisMaskBrush click;
+    click.setStartImage(storedMask(width, height));
+    click.setBackgroundImage(photo(width, height));
+    click.setBrushSize(120);
+    OVBrush b = brush(OVBrush::Click);
+    b.size = 120;
+    const Point eye(204.0 * scale / width, 1 - 99.5 * (height / 512.0) / height);
+    click.brushDownAtPoint(b, eye);
+    for (auto _ : state) {
+        click.processPoint(eye);
+        benchmark::DoNotOptimize(click.image());
+    }
+    state.SetLabel("iris click");
+}
+
 } // namespace
 
+BENCHMARK(BM_IrisClick)->Args({512, 512})->Args({1000, 750})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrushStep)
     ->Args({6000, 4000, OVBrush::Draw})
     ->Args({1000, 750, OVBrush::Draw})

@@ -7,6 +7,13 @@
 //   the layer;
 // - settings drag: two seconds of setting changes at 60 per second, with the number of compositions
 //   waiting on the render queue sampled after each change.
+// Painting with the shipped effects on the shared portrait enlarged to 6000 x 4000, in the same layer:
+// - healing stroke: a 90-pixel spot healed with "BlemishHealing": the main thread's time at brush-up,
+//   the time until the stroke's snapshot is on disk, and the process's resident size grown meanwhile;
+// - healing steps: drags of a 15- and a 60-pixel healing brush, step to picture;
+// - brush-down: from brush-down to its first step on screen, on a prepared channel (warm), on a channel
+//   activated at brush-down as painting begun outside live editing does (cold), and cold again with the
+//   previous stroke's snapshot still being written (with save).
 // Reports only; the figures are percentiles over all samples.
 
 #include "BenchStatistics.h"
@@ -14,7 +21,11 @@
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Rendering/GMRealTimeRenderer.h"
 #include "Classes/Rendering/GMZoomRenderer.h"
+#include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/SerialQueue.h"
@@ -22,7 +33,9 @@
 #include "Platform/UI/Layer.h"
 #include "TestFilters.h"
 
+#include <QFile>
 #include <QGuiApplication>
+#include <QImage>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -30,6 +43,7 @@
 #include <cmath>
 #include <random>
 #include <thread>
+#include <unistd.h>
 
 using namespace pf;
 using Clock = std::chrono::steady_clock;
@@ -193,11 +207,8 @@ void BM_DragToPicture(benchmark::State& state)
         e.renderer->brushUpAtPoint(Point(0.9, y));
         ups.push_back(milliseconds(Clock::now() - start));
         QCoreApplication::processEvents();
-        // The stroke's snapshot is written in the background, rendering on the shared context that the
-        // mask brush paints with too: a stroke begun during the write waits for it. Measured apart.
-        state.PauseTiming();
-        OVBrushPathImage::waitForPendingWrites();
-        state.ResumeTiming();
+        // The next stroke begins while this one's snapshot is written, as a person paints: the
+        // brush-down figure includes whatever that write holds up.
     }
     OVBrushPathImage::waitForPendingWrites();
     report(state, "drag", drags);
@@ -264,6 +275,237 @@ void BM_SettingsDragQueue(benchmark::State& state)
 }
 BENCHMARK(BM_SettingsDragQueue)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// The resident size of the process now, in megabytes.
+double residentMB()
+{
+    QFile status(QStringLiteral("/proc/self/statm"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = status.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
+// Samples the resident size every few milliseconds while it lives; the highest seen.
+class ResidentPeak
+{
+public:
+    ResidentPeak() : m_peak(residentMB()), m_thread([this] { run(); }) {}
+    ~ResidentPeak()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    double peak() const { return m_peak.load(); }
+
+private:
+    void run()
+    {
+        while (!m_stop) {
+            const double now = residentMB();
+            if (now > m_peak.load())
+                m_peak.store(now);
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+    }
+    std::atomic<double> m_peak;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// The portrait enlarged to 6000 x 4000 with the shipped healing effect selected above it, shown fitted.
+struct Healing
+{
+    Window window;
+    std::shared_ptr<PhotoToolChain> chain;
+    std::unique_ptr<GMRealTimeRenderer> renderer;
+    std::shared_ptr<Layer> layer = Layer::create();
+    int strokes = 0;
+
+    Healing()
+    {
+        const QImage portrait(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+        chain = std::make_shared<PhotoToolChain>(Image::fromQImage(
+            portrait.scaled(Width, Height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+        chain->insertPhotoToolWithBlueprint(
+            GMBlueprintCatalog::sharedInstance().effectBlueprintWithName(QStringLiteral("BlemishHealing")),
+            std::nullopt, 0);
+        chain->setSelectionIndex(1);
+        chain->setDelegate(&window);
+        renderer = std::make_unique<GMRealTimeRenderer>(chain);
+        renderer->setDelegate(&window);
+        window.renderer = renderer.get();
+        layer->setFrame(Rect(0, 0, 1024, 683));
+        renderer->setLayerForRenderChannel(layer, Standard);
+        activate();
+    }
+    GMZoomRenderer& zoom() { return *renderer->zoomRendererForChannel(Standard); }
+    void activate()
+    {
+        const int seen = window.visible;
+        renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+        while (window.visible <= seen) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+    static OVBrush brush(double size)
+    {
+        OVBrush b;
+        b.type = OVBrush::Draw;
+        b.brushSubType = OVBrush::Healing;
+        b.size = size;
+        b.smoothness = 0.3;
+        b.pressure = 1;
+        return b;
+    }
+    // A spot on the cheeks, a different one for every stroke.
+    Point spot()
+    {
+        const int n = strokes++;
+        return Point(0.35 + 0.04 * (n % 8), 0.35 + 0.05 * ((n / 8) % 5));
+    }
+    std::shared_ptr<OVBrushPathImage> mask() { return chain->brushPathImageAtIndex(1); }
+    void waitForWrites() { OVBrushPathImage::waitForPendingWrites(); }
+    // Between two strokes: the last one's snapshot written and a tenth of a second of the main loop, as
+    // a person pauses, for the stored pixels to replace the preview on the channel.
+    void pause()
+    {
+        waitForWrites();
+        renderer->renderQueue()->waitUntilEmpty();
+        const auto until = Clock::now() + std::chrono::milliseconds(100);
+        while (Clock::now() < until) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+};
+
+Healing& healing()
+{
+    static Healing* h = new Healing;
+    return *h;
+}
+
+void BM_HealingStroke(benchmark::State& state)
+{
+    Healing& h = healing();
+    // A 90-pixel spot of the photo is 15 pixels of the fitted layer.
+    const double size = 90.0 * 1024 / Width;
+    std::vector<double> ups, stored, growth;
+    for (auto _ : state) {
+        const Point p = h.spot();
+        h.renderer->brushDownAtPoint(Healing::brush(size), p, Standard);
+        h.layer->displayIfNeeded();
+        for (int i = 1; i <= 3; ++i) {
+            h.renderer->processPoint(Point(p.x + i * 1.0 / 1024, p.y));
+            h.layer->displayIfNeeded();
+        }
+        const double before = residentMB();
+        double peak = 0;
+        {
+            ResidentPeak sampler;
+            const auto start = Clock::now();
+            h.renderer->brushUpAtPoint(p);
+            ups.push_back(milliseconds(Clock::now() - start));
+            h.mask()->waitForSnapshotFolder(h.mask()->segmentImageNames().last());
+            stored.push_back(milliseconds(Clock::now() - start));
+            QCoreApplication::processEvents();
+            peak = sampler.peak();
+        }
+        growth.push_back(std::max(0.0, peak - before));
+        state.PauseTiming();
+        h.pause();
+        state.ResumeTiming();
+    }
+    report(state, "brush_up_main", ups);
+    report(state, "stored", stored);
+    state.counters["memory_growth_MB_max"] = percentile(growth, 1.0);
+    state.counters["memory_growth_MB_p50"] = percentile(growth, 0.5);
+}
+BENCHMARK(BM_HealingStroke)->Iterations(6)->Unit(benchmark::kMillisecond);
+
+void BM_HealingSteps(benchmark::State& state)
+{
+    Healing& h = healing();
+    const double size = double(state.range(0));
+    std::vector<double> steps;
+    for (auto _ : state) {
+        const Point p = h.spot();
+        h.renderer->brushDownAtPoint(Healing::brush(size), p, Standard);
+        h.layer->displayIfNeeded();
+        for (int i = 1; i <= 12; ++i) {
+            const auto start = Clock::now();
+            h.renderer->processPoint(Point(p.x + i * 4.0 / 1024, p.y + 0.004 * std::sin(i * 0.5)));
+            h.layer->displayIfNeeded();
+            steps.push_back(milliseconds(Clock::now() - start));
+        }
+        h.renderer->brushUpAtPoint(p);
+        state.PauseTiming();
+        h.pause();
+        state.ResumeTiming();
+    }
+    report(state, "step", steps);
+}
+BENCHMARK(BM_HealingSteps)->Arg(15)->Arg(60)->Iterations(4)->Unit(benchmark::kMillisecond);
+
+// From brush-down to its first step on the layer. `cold`: the channel left live editing and is activated
+// at brush-down, as the window does; `duringSave`: the last stroke's snapshot write has just begun.
+void brushDown(benchmark::State& state, bool cold, bool duringSave)
+{
+    Healing& h = healing();
+    const double size = 90.0 * 1024 / Width;
+    std::vector<double> downs;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (duringSave) {
+            // A stroke just stored: its snapshot is being written while the next begins.
+            const Point p = h.spot();
+            h.renderer->brushDownAtPoint(Healing::brush(size), p, Standard);
+            h.layer->displayIfNeeded();
+            h.renderer->processPoint(Point(p.x + 1.0 / 1024, p.y));
+            h.layer->displayIfNeeded();
+            h.renderer->brushUpAtPoint(p);
+        } else {
+            h.pause();
+        }
+        if (cold)
+            h.renderer->deactivateRenderChannel(Standard);
+        state.ResumeTiming();
+        const Point p = h.spot();
+        const auto start = Clock::now();
+        if (cold)
+            h.renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+        h.renderer->brushDownAtPoint(Healing::brush(size), p, Standard);
+        h.layer->displayIfNeeded();
+        downs.push_back(milliseconds(Clock::now() - start));
+        h.renderer->processPoint(Point(p.x + 1.0 / 1024, p.y));
+        h.layer->displayIfNeeded();
+        h.renderer->brushUpAtPoint(p);
+        state.PauseTiming();
+        h.pause();
+        state.ResumeTiming();
+    }
+    report(state, "brush_down_to_step", downs);
+}
+
+void BM_BrushDownWarm(benchmark::State& state)
+{
+    brushDown(state, false, false);
+}
+BENCHMARK(BM_BrushDownWarm)->Iterations(8)->Unit(benchmark::kMillisecond);
+
+void BM_BrushDownCold(benchmark::State& state)
+{
+    brushDown(state, true, false);
+}
+BENCHMARK(BM_BrushDownCold)->Iterations(8)->Unit(benchmark::kMillisecond);
+
+void BM_BrushDownColdWithSave(benchmark::State& state)
+{
+    brushDown(state, true, true);
+}
+BENCHMARK(BM_BrushDownColdWithSave)->Iterations(8)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -274,6 +516,9 @@ int main(int argc, char** argv)
     FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
     FilterLibrary::registerAll();
     testfilters::registerAll();
+    OVHealingBrush::registerClass();
+    OVIrisMaskBrush::registerClass();
+    OVIrisReplacementBrush::registerClass();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -68,6 +68,50 @@ const std::vector<Row>& rows()
     return table;
 }
 
+// Figures of the interface as a person meets it: a counter that a benchmark reports (milliseconds or
+// megabytes), its median over the repetitions, against an absolute target. Each row's benchmark runs in
+// a process of its own, so that memory figures count only that work.
+struct InteractionRow
+{
+    const char* work;
+    const char* program;
+    const char* benchmark;
+    const char* counter;
+    double target;
+    const char* unit; // "ms" or "MB"
+};
+
+const std::vector<InteractionRow>& interactionRows()
+{
+    static const std::vector<InteractionRow> table = {
+        {"healing a 90-px spot on 24 MP: brush-up on the main thread (p95)", "bench_live_rendering",
+         "BM_HealingStroke", "brush_up_main_p95_ms", 16, "ms"},
+        {"healing a 90-px spot on 24 MP: until stored (p95)", "bench_live_rendering", "BM_HealingStroke",
+         "stored_p95_ms", 300, "ms"},
+        {"healing a 90-px spot on 24 MP: memory growth (worst)", "bench_live_rendering", "BM_HealingStroke",
+         "memory_growth_MB_max", 100, "MB"},
+        {"healing steps, 15-px brush (p95)", "bench_live_rendering", "BM_HealingSteps/15", "step_p95_ms", 33,
+         "ms"},
+        {"healing steps, 60-px brush (p95)", "bench_live_rendering", "BM_HealingSteps/60", "step_p95_ms", 33,
+         "ms"},
+        {"brush-down to first step, warm (p95)", "bench_live_rendering", "BM_BrushDownWarm",
+         "brush_down_to_step_p95_ms", 50, "ms"},
+        {"brush-down to first step, cold (p95)", "bench_live_rendering", "BM_BrushDownCold",
+         "brush_down_to_step_p95_ms", 50, "ms"},
+        {"brush-down to first step, cold, last stroke being saved (p95)", "bench_live_rendering",
+         "BM_BrushDownColdWithSave", "brush_down_to_step_p95_ms", 50, "ms"},
+        {"open a 24 MP JPEG: longest main-thread stall", "bench_documents", "OpenJPEG/6000/4000", "stall_ms",
+         100, "ms"},
+        {"open a 24 MP JPEG: first picture", "bench_documents", "OpenJPEG/6000/4000", "first_picture_ms",
+         1000, "ms"},
+        {"open a 12000 x 9000 JPEG: first picture", "bench_documents", "OpenJPEG/12000/9000",
+         "first_picture_ms", 2000, "ms"},
+        {"open a 12000 x 9000 JPEG: peak memory", "bench_documents", "OpenJPEG/12000/9000", "peak_MB", 2048,
+         "MB"},
+    };
+    return table;
+}
+
 QString loadAverage()
 {
     QFile file(QStringLiteral("/proc/loadavg"));
@@ -154,6 +198,22 @@ std::optional<double> peakMemory(const QString& program, const QString& name)
     return std::nullopt;
 }
 
+// The median of a counter over the repetitions of a benchmark (its only run without repetitions).
+std::optional<double> medianCounter(const QJsonArray& entries, const QString& name, const QString& counter)
+{
+    std::optional<double> single;
+    for (const QJsonValue& value : entries) {
+        const QJsonObject entry = value.toObject();
+        if (!names(entry.value(QStringLiteral("run_name")).toString(), name) || !entry.contains(counter))
+            continue;
+        if (entry.value(QStringLiteral("aggregate_name")).toString() == QLatin1String("median"))
+            return entry.value(counter).toDouble();
+        if (!entry.contains(QStringLiteral("aggregate_name")))
+            single = entry.value(counter).toDouble();
+    }
+    return single;
+}
+
 QString figure(std::optional<double> value, Measure measure)
 {
     if (!value)
@@ -220,6 +280,42 @@ int main(int argc, char** argv)
     std::printf("\nTimes are medians of %d runs; memory is each process's peak resident size. Load average "
                 "(1, 5, 15 min) at the start: %s, at the end: %s.\n",
                 repetitions, qPrintable(startLoad), qPrintable(loadAverage()));
+
+    // The interface: every benchmark of a row alone in its process, medians of its counters.
+    std::map<QString, QJsonArray> interactions;
+    std::printf("\n| interaction | median | target | met | load average |\n|---|---|---|---|---|\n");
+    for (const InteractionRow& row : interactionRows()) {
+        const QString key = QString::fromLatin1(row.program) + u'/' + QString::fromLatin1(row.benchmark);
+        if (!interactions.count(key)) {
+            std::fprintf(stderr, "running %s alone (%d repetitions)...\n", row.benchmark, repetitions);
+            const QString load = loadAverage();
+            if (auto entries = run(QString::fromLatin1(row.program), {QString::fromLatin1(row.benchmark)},
+                                   repetitions)) {
+                QJsonObject meta;
+                meta.insert(QStringLiteral("load"), load + QStringLiteral(" .. ") + loadAverage());
+                entries->append(meta);
+                interactions[key] = *entries;
+            } else {
+                interactions[key] = QJsonArray();
+            }
+        }
+        const QJsonArray& entries = interactions[key];
+        const std::optional<double> value =
+            medianCounter(entries, QString::fromLatin1(row.benchmark), QString::fromLatin1(row.counter));
+        failed = failed || !value;
+        const QString load = entries.isEmpty()
+                                 ? QStringLiteral("-")
+                                 : entries.last().toObject().value(QStringLiteral("load")).toString();
+        std::printf(
+            "| %s | %s | under %.0f %s | %s | %s |\n", row.work,
+            value ? qPrintable(QStringLiteral("%1 %2").arg(*value, 0, 'f', 1).arg(QLatin1String(row.unit)))
+                  : "failed",
+            row.target, row.unit, value && *value < row.target ? "yes" : "no", qPrintable(load));
+    }
+    std::printf("\nInteraction figures are medians over %d runs of the benchmark, each in a process of its "
+                "own, with the load average (1, 5, 15 min) before and after it. Targets are for a quiet "
+                "8-core machine.\n",
+                repetitions);
     // A missed target is a figure to report, not a failure; a benchmark that did not run is.
     return failed ? 1 : 0;
 }

@@ -30,8 +30,10 @@
 #include <QPrinter>
 #include <QScopeGuard>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <future>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -141,10 +143,59 @@ void GMDocument::resetContents()
     m_originalBitmap = pf::Bitmap();
     m_loadPreview = QImage();
     m_pendingLayers.clear();
+    m_foreignLayers.clear();
+    m_opening.reset();
     std::lock_guard lock(m_jpegMutex);
     m_originalJPEG.clear();
     m_originalLossless.clear();
     m_originalIsJPEG = false;
+}
+
+QVariantMap GMDocument::checkedSettings(const GMEffectBlueprint& blueprint, QVariantMap values,
+                                        const QString& layer)
+{
+    const QVariantMap described = blueprint.blueprint().value(QStringLiteral("settings")).toMap();
+    const auto isNumber = [](const QVariant& value) {
+        switch (value.metaType().id()) {
+        case QMetaType::Double:
+        case QMetaType::Float:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+            return std::isfinite(value.toDouble());
+        default:
+            return false;
+        }
+    };
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const QString kind =
+            described.value(it.key()).toMap().value(QStringLiteral("CIAttributeClass")).toString();
+        bool wrongType = false;
+        if (kind == QLatin1String("NSNumber")) {
+            // Number settings are the intensity knob's, from 0 to 1.
+            if (!isNumber(*it)) {
+                wrongType = true;
+            } else if (const double value = it->toDouble(); value < 0 || value > 1) {
+                *it = std::clamp(value, 0.0, 1.0);
+                pf::warning(QStringLiteral("The setting \"%1\" of the layer \"%2\" was %3; it is taken as %4")
+                                .arg(it.key(), layer)
+                                .arg(value)
+                                .arg(it->toDouble()));
+            }
+        } else if (kind == QLatin1String("CIColor")) {
+            wrongType = it->metaType() != QMetaType::fromType<pf::Color>();
+        } else if (kind == QLatin1String("Brush")) {
+            wrongType = it->metaType().id() != QMetaType::QVariantMap;
+        }
+        if (wrongType) {
+            pf::warning(
+                QStringLiteral("The setting \"%1\" of the layer \"%2\" holds a %3; its default is taken")
+                    .arg(it.key(), layer, QString::fromLatin1(it->typeName())));
+            *it = blueprint.defaultValueForInputKey(it.key());
+        }
+    }
+    return values;
 }
 
 bool GMDocument::readFromURL(const QString& path, const QString& type, QString* errorMessage)
@@ -169,6 +220,8 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     const QVariantMap entry = registry.value(registered).toMap();
     const QString filename = entry.value(QStringLiteral("filename")).toString();
     const QString folder = GMFileUtilities::applicationSupportDirectory() + u'/' + filename;
+    if (GMFileUtilities::isShadowCopyFilename(filename))
+        GMDocumentPackage::clearLeftovers(folder); // a kill may have left the copy aside mid-save
     if (!GMFileUtilities::isShadowCopyFilename(filename) ||
         !QFileInfo(folder + QStringLiteral("/content")).exists()) {
         pf::warning(
@@ -210,8 +263,40 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     return true;
 }
 
+// A picture being decoded in the background. Its thread holds this, never the document.
+struct GMDocument::Opening
+{
+    QString path;
+    pf::Size size;  // the photo's size, upright
+    QImage preview; // the reduced picture, once decoded
+};
+
+namespace {
+
+// The largest reduction the JPEG decoder makes by itself (1/2, 1/4, 1/8) that still leaves a picture at
+// least a screen wide: decoded in a fraction of the time of the whole.
+QSize reducedSize(const QSize& size)
+{
+    int factor = 1;
+    while (factor < 8 && std::max(size.width(), size.height()) / (factor * 2) >= 1024)
+        factor *= 2;
+    return QSize(std::max(1, size.width() / factor), std::max(1, size.height() / factor));
+}
+
+} // namespace
+
 bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
 {
+    {
+        // A large picture opens in the background once its header shows it sound.
+        QImageReader header(path);
+        const QSize size = header.size();
+        if (header.canRead() && size.isValid() &&
+            qint64(size.width()) * size.height() >= backgroundOpeningPixels) {
+            openInBackground(path, size);
+            return true;
+        }
+    }
     QString error;
     const pf::Bitmap bitmap = pf::ImageFile::read(path, &error);
     if (bitmap.isNull())
@@ -227,6 +312,89 @@ bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
     return true;
 }
 
+void GMDocument::openInBackground(const QString& path, const QSize& size)
+{
+    resetContents();
+    auto opening = std::make_shared<Opening>();
+    opening->path = path;
+    opening->size = pf::Size(size.width(), size.height());
+    m_opening = opening;
+    std::weak_ptr<pf::Document> weak = weak_from_this();
+    std::thread([weak, opening, size] {
+        // First the picture the decoder reduces by itself, for the window to show at once.
+        QImageReader reader(opening->path);
+        reader.setAutoTransform(true);
+        reader.setScaledSize(reducedSize(size));
+        const QImage preview = reader.read();
+        pf::runOnMain([weak, opening, preview] {
+            if (auto self = std::static_pointer_cast<GMDocument>(weak.lock()))
+                self->openingPreviewArrived(opening, preview);
+        });
+        QString error;
+        const pf::Bitmap bitmap = pf::ImageFile::read(opening->path, &error);
+        // The bytes kept as the original: a JPEG's or a PNG's own.
+        const QByteArray format = QImageReader::imageFormat(opening->path);
+        const QByteArray kept = bitmap.isNull() ? QByteArray() : fileBytesIfKept(opening->path, format);
+        const QByteArray jpeg = format == "jpeg" ? kept : QByteArray();
+        const QByteArray lossless = format == "jpeg" ? QByteArray() : kept;
+        pf::runOnMain([weak, opening, bitmap, error, jpeg, lossless, format] {
+            if (auto self = std::static_pointer_cast<GMDocument>(weak.lock())) {
+                const bool current = self->m_opening == opening;
+                self->openingFinished(opening, bitmap, error, jpeg);
+                if (!current)
+                    return;
+                std::lock_guard lock(self->m_jpegMutex);
+                self->m_originalIsJPEG = format == "jpeg";
+                if (!self->m_originalIsJPEG)
+                    self->m_originalLossless = lossless;
+            }
+        });
+    }).detach();
+}
+
+void GMDocument::openingPreviewArrived(const std::shared_ptr<Opening>& opening, const QImage& preview)
+{
+    if (m_opening != opening || preview.isNull())
+        return;
+    // Turned upright by its orientation, the photo is as wide as the preview says.
+    const bool turned = (preview.width() > preview.height()) != (opening->size.width > opening->size.height);
+    if (turned)
+        opening->size = pf::Size(opening->size.height, opening->size.width);
+    opening->preview = preview;
+    if (m_windowController)
+        m_windowController->showOpeningPreview(preview, opening->size);
+}
+
+void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const pf::Bitmap& bitmap,
+                                 const QString& error, const QByteArray& jpeg)
+{
+    if (m_opening != opening)
+        return; // read again or reverted meanwhile
+    m_opening.reset();
+    const QString loading = pf::localized(QStringLiteral("Loading"));
+    if (bitmap.isNull()) {
+        // Nothing to edit: said plainly, and the window goes rather than show an empty photo.
+        pf::error(QStringLiteral("The picture %1 could not be read: %2").arg(opening->path, error));
+        if (m_windowController)
+            m_windowController->stopActivity(loading);
+        presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(opening->path).fileName()),
+                     error);
+        close();
+        return;
+    }
+    m_originalImage = pf::Image::fromBitmap(bitmap);
+    m_originalBitmap = bitmap;
+    {
+        std::lock_guard lock(m_jpegMutex);
+        m_originalJPEG = jpeg;
+    }
+    if (m_windowController) {
+        m_windowController->setOriginalImage(m_originalImage);
+        m_windowController->setUndoManager(undoManager());
+        m_windowController->stopActivity(loading);
+    }
+}
+
 bool GMDocument::readSampleImage(const QString& path, QString* errorMessage)
 {
     if (QFileInfo(path).isDir())
@@ -240,29 +408,50 @@ bool GMDocument::readOwnFileFormatFromURL(const QString& path, QString* errorMes
     if (!contents)
         return false;
     std::vector<PendingLayer> layers;
-    for (const GMDocumentPackage::Layer& layer : contents->layers) {
+    std::vector<ForeignLayer> foreign;
+    QStringList unknown;
+    for (size_t k = 0; k < contents->layers.size(); ++k) {
+        const GMDocumentPackage::Layer& layer = contents->layers[k];
         std::shared_ptr<GMEffectBlueprint> blueprint = blueprintCatalog().effectBlueprintWithName(layer.name);
         if (!blueprint) {
+            // Made by a later version, or its effect failed to load: left out of the chain, but its
+            // entry and folder go on unchanged with every save, at the same place.
             pf::warning(QStringLiteral("GMDocument readOwnFileFormat failed to load %1").arg(layer.name));
+            ForeignLayer kept{k, layer.name, layer.values, QString()};
+            if (QFileInfo(layer.maskFolder).isDir()) {
+                QString error;
+                kept.folder = GMDocumentPackage::keepFolder(layer.maskFolder, &error);
+                if (kept.folder.isEmpty())
+                    return fail(errorMessage,
+                                QStringLiteral("The layer of the unknown effect “%1” could not be kept: %2")
+                                    .arg(layer.name, error));
+            }
+            foreign.push_back(std::move(kept));
+            if (!unknown.contains(layer.name))
+                unknown.append(layer.name);
             continue;
         }
         if (GMDocumentArchive::hasOlderBrushSettings(layer.values)) {
             // Settings of the older kind: the mask is painted again from its strokes; no mask folder.
-            layers.push_back({blueprint, GMDocumentArchive::removeLegacyKeys(layer.values), QString(),
-                              GMDocumentArchive::olderBrushPath(layer.values)});
+            layers.push_back(
+                {blueprint,
+                 checkedSettings(*blueprint, GMDocumentArchive::removeLegacyKeys(layer.values), layer.name),
+                 QString(), GMDocumentArchive::olderBrushPath(layer.values)});
             continue;
         }
         if (!QFileInfo(layer.maskFolder).isDir())
             return fail(errorMessage,
                         QStringLiteral("The document is damaged: the mask of the layer “%1” is missing.")
                             .arg(layer.name));
-        layers.push_back({blueprint, layer.values, layer.maskFolder, nullptr});
+        layers.push_back(
+            {blueprint, checkedSettings(*blueprint, layer.values, layer.name), layer.maskFolder, nullptr});
     }
     resetContents();
     m_originalImage = pf::Image::fromBitmap(contents->original);
     m_originalBitmap = contents->original;
     m_loadPreview = contents->loadPreview;
     m_pendingLayers = std::move(layers);
+    m_foreignLayers = std::move(foreign);
     {
         std::lock_guard lock(m_jpegMutex);
         m_originalJPEG = contents->originalJPEG;
@@ -271,6 +460,12 @@ bool GMDocument::readOwnFileFormatFromURL(const QString& path, QString* errorMes
         // version kept it so): there is nothing better to keep.
         m_originalIsJPEG = m_originalLossless.isEmpty();
     }
+    if (!unknown.isEmpty())
+        presentError(QStringLiteral("Some layers of “%1” use effects this version does not know.")
+                         .arg(QFileInfo(path).completeBaseName()),
+                     QStringLiteral("Effects: %1. These layers are not shown; they are kept in the document "
+                                    "unchanged and come back in a version that knows them.")
+                         .arg(unknown.join(QStringLiteral(", "))));
     if (m_windowController) {
         m_windowController->setOriginalImage(m_originalImage);
         m_windowController->setUndoManager(undoManager());
@@ -291,6 +486,12 @@ void GMDocument::setWindowController(std::shared_ptr<GMDocumentWindowController>
     if (!m_loadPreview.isNull()) {
         m_windowController->showLoadingPreview(m_loadPreview);
         m_loadPreview = QImage();
+    }
+    if (m_opening) {
+        // Busy from the window's first moment; the reduced picture as soon as there is one.
+        m_windowController->startActivity(pf::localized(QStringLiteral("Loading")), {});
+        if (!m_opening->preview.isNull())
+            m_windowController->showOpeningPreview(m_opening->preview, m_opening->size);
     }
     setWindow(m_windowController->window());
     insertPendingLayers();
@@ -318,23 +519,36 @@ void GMDocument::insertPendingLayers()
         // The layers stay pending (and saves wait) until they are in the chain. Their mask folders
         // are decoded side by side, off the interface's thread: the window keeps answering while the
         // largest is read, and the layers go in together once all are.
-        auto reads = std::make_shared<std::vector<std::future<std::shared_ptr<OVBrushPathImage>>>>();
+        auto reads = std::make_shared<std::vector<std::future<MaskRead>>>();
         QStringList folders;
         for (const PendingLayer& layer : self->m_pendingLayers) {
             folders.append(layer.maskFolder);
             if (!layer.olderStrokes)
                 reads->push_back(std::async(std::launch::async, [folder = layer.maskFolder] {
-                    return std::shared_ptr<OVBrushPathImage>(OVBrushPathImage::readFromFolder(folder));
+                    MaskRead read;
+                    read.mask = OVBrushPathImage::readFromFolder(folder, &read.problem);
+                    if (read.problem.isEmpty())
+                        return read;
+                    // What could not be read is never replaced by what could: the folder is kept, as
+                    // it is, for the saves to come.
+                    QString error;
+                    read.kept = GMDocumentPackage::keepFolder(folder, &error);
+                    if (read.kept.isEmpty()) {
+                        pf::error(QStringLiteral("The unread mask folder %1 cannot be kept: %2")
+                                      .arg(folder, error));
+                        read.kept = folder;
+                    }
+                    return read;
                 }));
         }
         insertWhenRead(weak, controller, loading, folders, reads);
     });
 }
 
-void GMDocument::insertWhenRead(
-    const std::weak_ptr<pf::Document>& weak, const std::shared_ptr<GMDocumentWindowController>& controller,
-    const QString& loading, const QStringList& folders,
-    const std::shared_ptr<std::vector<std::future<std::shared_ptr<OVBrushPathImage>>>>& reads)
+void GMDocument::insertWhenRead(const std::weak_ptr<pf::Document>& weak,
+                                const std::shared_ptr<GMDocumentWindowController>& controller,
+                                const QString& loading, const QStringList& folders,
+                                const std::shared_ptr<std::vector<std::future<MaskRead>>>& reads)
 {
     const bool ready = std::all_of(reads->begin(), reads->end(), [](const auto& read) {
         return read.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -363,11 +577,21 @@ void GMDocument::insertWhenRead(
     QVariantList settings;
     std::vector<std::shared_ptr<OVBrushPathImage>> masks;
     size_t read = 0;
+    QStringList unread;
     for (const PendingLayer& layer : self->m_pendingLayers) {
         blueprints.push_back(layer.blueprint);
         settings.append(layer.values);
-        masks.push_back(layer.olderStrokes ? self->convertOldSettings(*layer.olderStrokes, layer.blueprint)
-                                           : (*reads)[read++].get());
+        if (layer.olderStrokes) {
+            masks.push_back(self->convertOldSettings(*layer.olderStrokes, layer.blueprint));
+            continue;
+        }
+        MaskRead result = (*reads)[read++].get();
+        if (!result.problem.isEmpty()) {
+            result.mask->keepUnreadFolder(result.kept);
+            unread.append(
+                QStringLiteral("“%1” (layer %2)").arg(layer.blueprint->displayName()).arg(masks.size() + 1));
+        }
+        masks.push_back(result.mask);
     }
     // Loading is no step the user could undo.
     controller->setUndoManager(nullptr);
@@ -376,6 +600,12 @@ void GMDocument::insertWhenRead(
     self->m_pendingLayers.clear();
     controller->setUndoManager(self->undoManager());
     controller->stopActivity(loading);
+    if (!unread.isEmpty())
+        self->presentError(
+            QStringLiteral("Some layers of “%1” could not be read.").arg(self->displayName()),
+            QStringLiteral("The masks of %1 are damaged and show empty. Their files are kept as they are "
+                           "and saved unchanged until you paint on these layers.")
+                .arg(unread.join(QStringLiteral(", "))));
 }
 
 QString GMDocument::unwritableReason(const QString& path)
@@ -513,7 +743,19 @@ std::shared_ptr<GMDocument::Snapshot> GMDocument::takeSnapshot(bool wantFullImag
             layer.snapshotName =
                 mask && !mask->segmentImageNames().isEmpty() ? mask->segmentImageNames().last() : QString();
             layer.maskSize = mask ? mask->size() : chain->originalImageSize();
+            layer.verbatimFolder = mask ? mask->unreadFolder() : QString();
             snapshot->contents.layers.push_back(std::move(layer));
+        }
+        // Layers of unknown effects go back to their places among the others.
+        auto& layers = snapshot->contents.layers;
+        for (const ForeignLayer& foreign : m_foreignLayers) {
+            GMDocumentPackage::Layer layer;
+            layer.name = foreign.name;
+            layer.values = foreign.values;
+            layer.verbatimFolder = foreign.folder;
+            layer.maskSize = chain->originalImageSize();
+            layers.insert(layers.begin() + std::ptrdiff_t(std::min(foreign.index, layers.size())),
+                          std::move(layer));
         }
         snapshot->preview = m_windowController->previewForSaving();
         if (wantFullImage)
@@ -565,6 +807,10 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
 {
     const bool ownType = type == GMDocumentPackage::typeName;
     const bool explicitSave = !isAutosave(operation);
+    if (m_opening) {
+        unblockUserInteraction();
+        return fail(errorMessage, QStringLiteral("The picture is still being opened."));
+    }
     if (!m_pendingLayers.empty()) {
         unblockUserInteraction();
         return fail(errorMessage, QStringLiteral("The document is still loading its layers."));
@@ -658,6 +904,13 @@ bool GMDocument::revertToContentsOfURL(const QString& path, const QString& type,
     m_windowController = controller;
     if (!read)
         return false;
+    if (controller && m_opening) {
+        // The picture comes back in the background, as when it was opened.
+        if (const auto chain = controller->toolChain())
+            chain->removeAllPhotoTools();
+        controller->startActivity(pf::localized(QStringLiteral("Loading")), {});
+        return true;
+    }
     if (controller) {
         if (const auto chain = controller->toolChain())
             chain->removeAllPhotoTools();

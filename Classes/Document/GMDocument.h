@@ -64,6 +64,11 @@ public:
     pf::Image originalImage() const { return m_originalImage; }
     // Layers read but not yet in the chain.
     int pendingLayerCount() const { return int(m_pendingLayers.size()); }
+    // A large picture is decoded in the background: the window shows the busy panel at once, then a
+    // reduced preview, then the photo. Until then the document has no original and cannot be saved.
+    bool isOpening() const { return m_opening != nullptr; }
+    // Pictures of at least this many pixels are opened in the background.
+    static constexpr qint64 backgroundOpeningPixels = 4'000'000;
 
     // The mask of a layer of the older kind, painted again from its strokes over the original.
     std::shared_ptr<OVBrushPathImage>
@@ -83,6 +88,10 @@ public:
     // Why nothing could be written at `path` (its folder, or the nearest one that exists, refuses new
     // files); empty when it can be. Cheap: checked before anything is composed.
     static QString unwritableReason(const QString& path);
+    // Settings read from a document, checked against the effect's: a number outside its range is
+    // clamped, a value of the wrong type replaced by the default (each with a warning naming `layer`).
+    static QVariantMap checkedSettings(const GMEffectBlueprint& blueprint, QVariantMap values,
+                                       const QString& layer);
 
     // Saves show the busy panel ("Saving", "Autosaving") while they run.
     void saveToURL(const QString& path, const QString& type, SaveOperation operation,
@@ -96,18 +105,39 @@ private:
         QString maskFolder;
         std::shared_ptr<GMBrushPath> olderStrokes; // the mask of older settings, painted again
     };
+    // A layer whose effect this version does not know: kept out of the chain, carried over by saves.
+    struct ForeignLayer
+    {
+        size_t index = 0; // its place among the layers of the file
+        QString name;
+        QVariantMap values;
+        QString folder; // its mask folder, kept in the working area; empty when it had none
+    };
+    // What reading a layer's mask folder gave.
+    struct MaskRead
+    {
+        std::shared_ptr<OVBrushPathImage> mask;
+        QString problem; // why it could not be read; empty when it was
+        QString kept;    // the unread folder, kept for later saves
+    };
     struct Snapshot;
+
+    struct Opening;
 
     void resetContents();
     bool readPlainImage(const QString& path, QString* errorMessage);
+    // Starts decoding the picture on a thread of its own (its header was read and is sound).
+    void openInBackground(const QString& path, const QSize& size);
+    void openingPreviewArrived(const std::shared_ptr<Opening>& opening, const QImage& preview);
+    void openingFinished(const std::shared_ptr<Opening>& opening, const pf::Bitmap& bitmap,
+                         const QString& error, const QByteArray& jpeg);
     void insertPendingLayers();
     // Puts the pending layers into the chain once every mask folder in `reads` is decoded, looking again
     // a moment later until then; nothing when the document has gone or its pending layers changed.
-    static void
-    insertWhenRead(const std::weak_ptr<pf::Document>& weak,
-                   const std::shared_ptr<GMDocumentWindowController>& controller, const QString& loading,
-                   const QStringList& folders,
-                   const std::shared_ptr<std::vector<std::future<std::shared_ptr<OVBrushPathImage>>>>& reads);
+    static void insertWhenRead(const std::weak_ptr<pf::Document>& weak,
+                               const std::shared_ptr<GMDocumentWindowController>& controller,
+                               const QString& loading, const QStringList& folders,
+                               const std::shared_ptr<std::vector<std::future<MaskRead>>>& reads);
     std::shared_ptr<Snapshot> takeSnapshot(bool wantFullImage);
     bool writePackage(Snapshot& snapshot, const QString& path, QString* errorMessage);
     QByteArray originalJPEG(const Snapshot& snapshot);
@@ -120,8 +150,10 @@ private:
     pf::Bitmap m_originalBitmap;
     QImage m_loadPreview;
     std::vector<PendingLayer> m_pendingLayers;
+    std::vector<ForeignLayer> m_foreignLayers;
     std::shared_ptr<GMDocumentWindowController> m_windowController;
-    std::mutex m_jpegMutex; // the kept original's bytes are filled in on the save thread
+    std::shared_ptr<Opening> m_opening; // the picture being decoded, while it is
+    std::mutex m_jpegMutex;             // the kept original's bytes are filled in on the save thread
     QByteArray m_originalJPEG;
     QByteArray m_originalLossless;
     bool m_originalIsJPEG = false; // decoded from JPEG bytes: those are the original, nothing is lost

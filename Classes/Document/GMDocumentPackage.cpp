@@ -14,8 +14,10 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <exception>
+#include <fcntl.h>
 #include <future>
 #include <mutex>
+#include <sys/file.h>
 #include <unistd.h>
 
 const QString GMDocumentPackage::extension = QStringLiteral("glimora");
@@ -72,9 +74,15 @@ bool linkOrCopy(const QString& source, const QString& target, QString* errorMess
                                   .arg(source, target, file.errorString()));
 }
 
-// Links every file of a snapshot folder into `target`, keeping its sub-folders.
+// Links every file of a snapshot folder into `target`, keeping its sub-folders. A source that is gone
+// (the working area removed under the application) is a failure, never an empty folder.
 bool linkTree(const QString& source, const QString& target, QString* errorMessage)
 {
+    const QFileInfo root(source);
+    if (!root.isDir() || root.isSymLink())
+        return fail(errorMessage, QStringLiteral("\"%1\" is missing").arg(source));
+    if (!pf::FileSystem::createDirectory(target, errorMessage))
+        return false;
     QDirIterator it(source, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -93,10 +101,33 @@ bool linkTree(const QString& source, const QString& target, QString* errorMessag
     return true;
 }
 
+// Whether the linked folder holds a picture for each of the container's pictures.
+bool holdsPictures(const QString& folder, const OVContentContainerPtr& container)
+{
+    if (!container)
+        return true;
+    const auto holds = [&](const OVImageContainerPtr& picture, const QString& sub) {
+        return !picture || picture->isEmpty() ||
+               QFileInfo(folder + u'/' + sub + QStringLiteral("/image.png")).isFile();
+    };
+    return holds(container->imageContainer(), QStringLiteral("imageContainer")) &&
+           holds(container->additionalImageContainer(), QStringLiteral("additionalImageContainer"));
+}
+
 bool writeMaskFolder(const GMDocumentPackage::Layer& layer, const QString& folder, QString* errorMessage)
 {
     if (!stepAllowed(QStringLiteral("mask"), errorMessage))
         return false;
+    if (!layer.verbatimFolder.isEmpty()) {
+        // A mask that could not be read, or the layer of an effect this version does not know: its
+        // folder goes on as it was, whatever it holds.
+        QString error;
+        if (!linkTree(layer.verbatimFolder, folder, &error))
+            return fail(errorMessage,
+                        QStringLiteral("The kept folder of the layer “%1” could not be carried over: %2")
+                            .arg(layer.name, error));
+        return true;
+    }
     if (!pf::FileSystem::createDirectory(folder, errorMessage))
         return false;
     const QVariantMap content{{QStringLiteral("width"), double(float(layer.maskSize.width))},
@@ -108,8 +139,11 @@ bool writeMaskFolder(const GMDocumentPackage::Layer& layer, const QString& folde
     if (layer.mask && !layer.snapshotName.isEmpty() &&
         layer.mask->waitForSnapshotFolder(layer.snapshotName)) {
         QString linkError;
-        if (linkTree(OVBrushPathImage::urlForFileName(layer.snapshotName), folder, &linkError))
-            return true;
+        if (linkTree(OVBrushPathImage::urlForFileName(layer.snapshotName), folder, &linkError)) {
+            if (holdsPictures(folder, layer.container))
+                return true;
+            linkError = QStringLiteral("its pictures are missing from the working area");
+        }
         pf::warning(
             QStringLiteral("The mask snapshot cannot be linked (%1); it is written again").arg(linkError));
     }
@@ -141,6 +175,60 @@ QByteArray readLimited(const QString& path, QString* errorMessage)
         return {};
     }
     return file.readAll();
+}
+
+// Guards the leftovers beside packages: a clean-up never takes a folder while a save of this process
+// creates, locks or swaps it.
+std::mutex& leftoverMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+// A save's fresh folder, locked while the save runs: a clean-up (of this process or another) leaves a
+// locked folder alone. The lock goes with the descriptor, also when the process is killed.
+class FreshFolder
+{
+public:
+    ~FreshFolder()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool lock(const QString& path)
+    {
+        m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        return m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+// Removes the leftovers of this package's interrupted saves (never those of another name, nor a folder
+// a running save holds), after putting back a package that a kill left aside. Under leftoverMutex().
+void clearLeftoversLocked(const QString& path)
+{
+    const QFileInfo target(path);
+    const QString parent = target.absolutePath();
+    const QString name = target.fileName();
+    QString error;
+    if (!pf::FileSystem::restoreInterruptedReplacement(target.absoluteFilePath(), &error) && !error.isEmpty())
+        pf::error(error);
+    const bool targetExists = QFileInfo::exists(target.absoluteFilePath());
+    for (const QString& entry :
+         QDir(parent).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)) {
+        const bool saving = pf::FileSystem::isHelperName(entry, name, QStringLiteral("saving"));
+        const bool old = targetExists && pf::FileSystem::isHelperName(entry, name, QStringLiteral("old"));
+        if (!saving && !old)
+            continue;
+        const QString leftover = parent + u'/' + entry;
+        FreshFolder held;
+        if (saving && !held.lock(leftover))
+            continue; // a save is writing it
+        if (!pf::FileSystem::removeRecursively(leftover, parent, &error))
+            pf::warning(error);
+    }
 }
 
 QString olderDocumentMessage()
@@ -188,14 +276,20 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
         return false;
 
     // Leftovers of saves that were interrupted (the process killed) go first.
-    const QString prefix = u'.' + name.left(64) + QStringLiteral(".saving-");
-    for (const QString& stale :
-         QDir(parent).entryList({prefix + u'*'}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
-        pf::FileSystem::removeRecursively(parent + u'/' + stale, parent);
-
-    const QString fresh = parent + u'/' + prefix + pf::randomName(10);
-    if (!pf::FileSystem::createDirectory(fresh, errorMessage))
-        return false;
+    FreshFolder held;
+    const QString fresh =
+        parent + u'/' + pf::FileSystem::helperPrefix(name, QStringLiteral("saving")) + pf::randomName(10);
+    {
+        std::lock_guard lock(leftoverMutex());
+        clearLeftoversLocked(path);
+        if (!pf::FileSystem::createDirectory(fresh, errorMessage))
+            return false;
+        if (!held.lock(fresh)) {
+            pf::FileSystem::removeRecursively(fresh, parent);
+            return fail(errorMessage,
+                        QStringLiteral("The folder for saving “%1” could not be locked.").arg(name));
+        }
+    }
     const auto discard = [&](const QString& message = QString()) {
         if (!message.isEmpty() && errorMessage)
             *errorMessage = message;
@@ -286,10 +380,30 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
         !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/content"), *archive, errorMessage))
         return discard();
 
-    if (!stepAllowed(QStringLiteral("swap"), errorMessage) ||
-        !pf::FileSystem::replaceDirectoryAtomically(path, fresh, errorMessage))
+    if (!stepAllowed(QStringLiteral("swap"), errorMessage))
+        return discard();
+    std::lock_guard lock(leftoverMutex());
+    if (!pf::FileSystem::replaceDirectoryAtomically(path, fresh, errorMessage))
         return discard();
     return true;
+}
+
+void GMDocumentPackage::clearLeftovers(const QString& path)
+{
+    std::lock_guard lock(leftoverMutex());
+    clearLeftoversLocked(path);
+}
+
+QString GMDocumentPackage::keepFolder(const QString& folder, QString* errorMessage)
+{
+    QString kept = OVBrushPathImage::folderURL();
+    if (!pf::FileSystem::createDirectory(OVBrushPathImage::cacheFolder(), errorMessage))
+        return {};
+    if (!linkTree(folder, kept, errorMessage)) {
+        pf::FileSystem::removeRecursively(kept, OVBrushPathImage::cacheFolder());
+        return {};
+    }
+    return kept;
 }
 
 std::optional<std::vector<GMDocumentPackage::Layer>> GMDocumentPackage::readArchive(const QByteArray& data,
@@ -310,6 +424,9 @@ std::optional<std::vector<GMDocumentPackage::Layer>> GMDocumentPackage::readArch
 
 std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString& path, QString* errorMessage)
 {
+    // A save killed before it finished leaves its hidden folder (or, where folders cannot be
+    // exchanged, the package itself set aside): both are settled before anything is read.
+    clearLeftovers(path);
     const QFileInfo info(path);
     if (!info.exists()) {
         fail(errorMessage, QStringLiteral("The document “%1” does not exist.").arg(info.fileName()));
@@ -356,8 +473,12 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
         }
     }
     contents.originalJPEG = readLimited(folder + QStringLiteral("/image.jpg"), errorMessage);
-    if (contents.originalJPEG.isEmpty() && contents.original.isNull())
+    if (contents.originalJPEG.isEmpty() && contents.original.isNull()) {
+        if (errorMessage && errorMessage->isEmpty())
+            *errorMessage =
+                QStringLiteral("The document is damaged: its original picture “image.jpg” is empty.");
         return std::nullopt;
+    }
     if (contents.original.isNull())
         contents.original = pf::ImageFile::readData(contents.originalJPEG, &error);
     if (contents.original.isNull()) {

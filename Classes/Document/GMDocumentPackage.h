@@ -42,6 +42,9 @@ public:
         QString snapshotName;
         OVContentContainerPtr container;
         pf::Size maskSize;
+        // Writing: a folder carried over as it is instead of the mask (a mask that could not be read,
+        // or the layer of an effect this version does not know).
+        QString verbatimFolder;
 
         // Reading: the layer's mask folder inside the package.
         QString maskFolder;
@@ -68,6 +71,14 @@ public:
     static std::optional<std::vector<Layer>> readArchive(const QByteArray& data, QString* errorMessage);
     // Whether the settings are of the older kind, whose masks are stored as strokes.
     static bool hasOlderBrushSettings(const QVariantMap& values);
+
+    // Removes what interrupted saves of the package at `path` left beside it (its hidden ".saving-"
+    // folders, unless a running save holds one), and puts a package back that a save killed between
+    // its renames left aside. Done by every write and read.
+    static void clearLeftovers(const QString& path);
+    // Links (or copies) a folder of a package into a new folder of the working area's "cache", where it
+    // outlives the package's replacement by a save; its path, or empty with a message.
+    static QString keepFolder(const QString& folder, QString* errorMessage);
 
     // The one queue on which the masks of every document are written, one after another.
     static pf::SerialQueue& documentQueue();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Foundation/Size.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Image.h"
 
@@ -35,6 +36,12 @@ public:
     virtual GMRenderForSaving imageForSaving() = 0;
     // A picture shown while the layers load.
     virtual void showLoadingPreview(const QImage& preview) = 0;
+    // A reduced picture of a photo of `photoSize` pixels that is still being opened, shown in its place.
+    virtual void showOpeningPreview(const QImage& preview, const pf::Size& photoSize)
+    {
+        (void)photoSize;
+        showLoadingPreview(preview);
+    }
     // The busy panel: shows the message (the first one slides the panel in and then runs `block`;
     // otherwise the block runs on the next turn of the main loop) and removes it again.
     virtual void startActivity(const QString& message, std::function<void()> block) = 0;

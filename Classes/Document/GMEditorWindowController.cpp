@@ -93,6 +93,11 @@ GMRenderForSaving GMEditorWindowController::imageForSaving()
     return chain ? GMChainRenderer::renderForSaving(*chain) : GMRenderForSaving();
 }
 
+void GMEditorWindowController::showOpeningPreview(const QImage& preview, const pf::Size& photoSize)
+{
+    m_editor->showOpeningPreview(preview, photoSize);
+}
+
 void GMEditorWindowController::showLoadingPreview(const QImage& preview)
 {
     m_editor->showLoadingPreview(preview);

@@ -30,6 +30,7 @@ public:
     GMRenderForSaving previewForSaving() override;
     GMRenderForSaving imageForSaving() override;
     void showLoadingPreview(const QImage& preview) override;
+    void showOpeningPreview(const QImage& preview, const pf::Size& photoSize) override;
     void startActivity(const QString& message, std::function<void()> block) override;
     void stopActivity(const QString& message) override;
     pf::Window* window() const override;

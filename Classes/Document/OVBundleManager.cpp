@@ -205,9 +205,10 @@ QString OVBundleManager::uniqueFileURL(const QString& name, const QString& direc
     const QString extension = info.suffix();
     const QString stem = extension.isEmpty() ? name : name.left(name.size() - extension.size() - 1);
     for (quint64 counter = 1;; ++counter) {
-        const QString candidate = extension.isEmpty()
-                                      ? QStringLiteral("%1 %2").arg(stem).arg(counter)
-                                      : QStringLiteral("%1 %2.%3").arg(stem).arg(counter).arg(extension);
+        // Put together, not formatted: a name may itself hold "%1".
+        QString candidate = stem + u' ' + QString::number(counter);
+        if (!extension.isEmpty())
+            candidate += u'.' + extension;
         if (!QFileInfo::exists(folder.filePath(candidate)))
             return folder.filePath(candidate);
     }

@@ -1,68 +1,29 @@
 #include "Classes/Document/OVGraphicsInfo.h"
 
 #include "Platform/Foundation/Localization.h"
+#include "Platform/Image/RenderContext.h"
 
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
-#include <GLES3/gl3.h>
+#include <algorithm>
 #include <mutex>
 
 namespace {
 
-// Video-memory queries some drivers answer (in kilobytes).
-constexpr GLenum totalMemoryNVX = 0x9048;
-constexpr GLenum textureFreeMemoryATI = 0x87FC;
-
+// Told by the image engine's own renderer: only the engine talks to the graphics driver.
 OVGraphicsInfo probe()
 {
     OVGraphicsInfo info;
-    auto getPlatformDisplay =
-        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    EGLDisplay display = EGL_NO_DISPLAY;
-    if (getPlatformDisplay)
-        display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (display == EGL_NO_DISPLAY)
-        display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-    // The display is never terminated: the renderers of other threads use it too.
-    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr))
+    const std::shared_ptr<pf::RenderContext> context = pf::RenderContext::shared();
+    if (!context || !context->isValid())
         return info;
-
-    auto queryDevices = reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
-    EGLint devices = 0;
-    if (queryDevices && queryDevices(0, nullptr, &devices) && devices > 0)
-        info.renderers = devices;
-
-    eglBindAPI(EGL_OPENGL_ES_API);
-    const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_NONE};
-    EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
-    if (context == EGL_NO_CONTEXT)
+    const pf::RenderContext::Device device = context->device();
+    if (device.name.isEmpty() && device.devices == 0)
         return info;
-    EGLContext previous = eglGetCurrentContext();
-    EGLSurface previousDraw = eglGetCurrentSurface(EGL_DRAW);
-    EGLSurface previousRead = eglGetCurrentSurface(EGL_READ);
-    EGLDisplay previousDisplay = eglGetCurrentDisplay();
-    if (eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
-        info.fragmentCapable = true;
-        if (info.renderers == 0)
-            info.renderers = 1;
-        if (const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER)))
-            info.rendererName = QString::fromUtf8(name);
-        info.accelerated = !OVGraphicsInfo::isSoftwareRenderer(info.rendererName);
-        const QByteArray extensions(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)));
-        GLint kilobytes[4] = {0, 0, 0, 0};
-        if (extensions.contains("GL_NVX_gpu_memory_info"))
-            glGetIntegerv(totalMemoryNVX, kilobytes);
-        else if (extensions.contains("GL_ATI_meminfo"))
-            glGetIntegerv(textureFreeMemoryATI, kilobytes);
-        while (glGetError() != GL_NO_ERROR) {
-        }
-        info.videoMemory = qint64(kilobytes[0]) * 1024;
-        if (previous != EGL_NO_CONTEXT)
-            eglMakeCurrent(previousDisplay, previousDraw, previousRead, previous);
-        else
-            eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    }
-    eglDestroyContext(display, context);
+    // The engine's contexts are OpenGL ES 3.2: they run fragment programs.
+    info.fragmentCapable = true;
+    info.renderers = std::max(device.devices, 1);
+    info.rendererName = device.name;
+    info.accelerated = !OVGraphicsInfo::isSoftwareRenderer(device.name);
+    info.videoMemory = device.videoMemory;
     return info;
 }
 

@@ -3,10 +3,10 @@
 #include <QString>
 #include <QtGlobal>
 
-// What the graphics hardware offers, found once by making an OpenGL ES context through EGL: whether
-// it is accelerated (not one of Mesa's software renderers), whether it runs programmable fragment
-// shaders (an OpenGL ES 3 context works), its video memory when the driver tells (0: unknown) and the
-// number of renderers. Serves the welcome window's warning and the feedback reports.
+// What the graphics hardware offers, as the image engine's renderer reports it: whether it is
+// accelerated (not one of Mesa's software renderers), whether it runs programmable fragment shaders (the
+// engine's OpenGL ES context works), its video memory when the driver tells (0: unknown) and the number
+// of renderers. Serves the welcome window's warning and the feedback reports.
 struct OVGraphicsInfo
 {
     bool accelerated = false;

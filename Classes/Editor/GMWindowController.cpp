@@ -20,6 +20,7 @@
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
+#include "Classes/ToolObjects/OVOriginalPyramid.h"
 #include "Classes/ToolObjects/OVRenderCache.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/Bundle.h"
@@ -537,7 +538,9 @@ QImage GMWindowController::originalPicture() const
     if (extent.isEmpty() || extent.isInfinite())
         return QImage();
     const double scale = std::min(1.0, 240.0 / std::max(extent.width(), extent.height()));
-    return pictureOf(original.imageByApplyingTransform(pf::AffineTransform::scale(scale, scale)));
+    // Made from the photo's reduced copy: a tile never reads a large photo's every pixel.
+    return pictureOf(
+        m_toolChain->originalPyramid()->imageByApplyingTransform(pf::AffineTransform::scale(scale, scale)));
 }
 
 // The document's calls -----------------------------------------------------------------------------------
@@ -548,6 +551,14 @@ void GMWindowController::showLoadingPreview(const QImage& image)
         return;
     const Transaction::Scope atOnce(true);
     m_zoomView->zoomLayer()->setContents(image);
+}
+
+void GMWindowController::showOpeningPreview(const QImage& image, const pf::Size& photoSize)
+{
+    if (!m_zoomView || m_toolChain)
+        return; // a photo already being edited keeps its own picture
+    m_zoomView->setImageSize(photoSize);
+    showLoadingPreview(image);
 }
 
 void GMWindowController::dropEditingObjects()

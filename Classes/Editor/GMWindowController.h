@@ -116,6 +116,9 @@ public:
 
     // Called by the document.
     void showLoadingPreview(const QImage& image);
+    // A reduced picture of a photo of `photoSize` pixels still being opened: laid out as the photo
+    // will be, before there is a photo to edit.
+    void showOpeningPreview(const QImage& image, const pf::Size& photoSize);
     void setOriginalImage(const pf::Image& image);
     pf::Image originalImage() const;
     void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager);

@@ -31,6 +31,7 @@ GMChromaAdjustFilter::GMChromaAdjustFilter(const QString& className) : GMKernelF
                                                                     .type = FilterAttribute::TypeScalar}));
     declareInput(QStringLiteral("inputHueRange"), vectorAttributes(Vector(0, 0, 0)));
     declareInput(QStringLiteral("inputSaturationRange"), vectorAttributes(Vector(0, 0)));
+    declareInput(QStringLiteral("inputLumaRange"), vectorAttributes(Vector(0, 0)));
 }
 
 Image GMChromaAdjustFilter::outputImage() const
@@ -38,11 +39,13 @@ Image GMChromaAdjustFilter::outputImage() const
     const Vector shift = vectorValue(QStringLiteral("inputChromaShift"));
     const Vector hue = vectorValue(QStringLiteral("inputHueRange"));
     const Vector saturation = vectorValue(QStringLiteral("inputSaturationRange"));
+    const Vector luma = vectorValue(QStringLiteral("inputLumaRange"));
     return applyToInputImage(0, ApplyExtent::Full,
                              {QVariant::fromValue(Vector(shift.x(), shift.y())),
                               numberValue(QStringLiteral("inputChromaScale"), 1),
                               numberValue(QStringLiteral("inputLumaScale"), 1),
                               numberValue(QStringLiteral("inputLumaLift"), 0),
                               QVariant::fromValue(Vector(hue.x(), hue.y(), hue.z())),
-                              QVariant::fromValue(Vector(saturation.x(), saturation.y()))});
+                              QVariant::fromValue(Vector(saturation.x(), saturation.y())),
+                              QVariant::fromValue(Vector(luma.x(), luma.y()))});
 }

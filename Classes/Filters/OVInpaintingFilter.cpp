@@ -33,12 +33,17 @@ constexpr double DefaultRadius = 20;
 // one render into millions of passes.
 constexpr double MaximumRadius = 1024;
 
-// Every kernel of a level is defined where the level's image is and has that image's extent.
+// Every kernel of a level is defined where the level's image is and has that image's extent: in the
+// rectangle form filters give extents (the origin cut to whole pixels), and never less than the image
+// covers. A reduced level of a part cut from the photo begins at part of a pixel; cutting its origin
+// alone would move its far edges in and leave its last row and column empty.
 ApplyOptions levelOptions(const Image& image)
 {
     ApplyOptions options;
     options.definition = image.definition().extent();
-    options.extent = KernelResource::fullExtent(image.extent());
+    const Rect extent = image.extent();
+    options.extent = extent.isNull() ? KernelResource::fullExtent(extent)
+                                     : KernelResource::fullExtent(extent).united(extent);
     return options;
 }
 
@@ -165,6 +170,7 @@ OVInpaintingFilter::OVInpaintingFilter(const QString& className) : OVFilter(clas
     m_tile->setValue(QVariant::fromValue(AffineTransform::identity()), QStringLiteral("inputTransform"));
     m_laplaceSmoothKernel = kernelWithName(QStringLiteral("laplaceSmooth"));
     m_bwMaskKernel = kernelWithName(QStringLiteral("bwMask"));
+    m_opaqueKernel = kernelWithName(QStringLiteral("opaque"));
 }
 
 void OVInpaintingFilter::registerClass()
@@ -221,7 +227,7 @@ Image OVInpaintingFilter::outputImage() const
     const Image mask = inputMaskImage();
     if (mask.isNull())
         return image;
-    if (m_laplaceSmoothKernel.isNull() || m_bwMaskKernel.isNull())
+    if (m_laplaceSmoothKernel.isNull() || m_bwMaskKernel.isNull() || m_opaqueKernel.isNull())
         return Image();
 
     double radius = inputRadius();
@@ -298,11 +304,21 @@ Image OVInpaintingFilter::inpaintImage(const Image& image, const Image& mask, do
         const Image coarse = inpaintImage(image.imageByApplyingTransform(down),
                                           mask.imageByApplyingTransform(down), scale / factor, maxScale);
         const Image blendMask = m_bwMaskKernel.apply({QVariant::fromValue(Sampler(mask))}, options);
-        // The coarse solution inside the area, the level's own pixels outside it.
+        // The coarse solution inside the area, the level's own pixels outside it. Enlarged, it fades
+        // along the level's edge into the nothing beyond; where that edge is the photo's (and a hole may
+        // lie on it), its own colour is taken there, at full strength. The edges of a part cut around
+        // the holes lie far from them.
+        Image enlarged = coarse.imageByApplyingTransform(AffineTransform::scale(1 / factor, 1 / factor));
+        const Rect level = image.extent(), photo = inputImage().extent();
+        const Rect reached(level.minX() * scale, level.minY() * scale, level.width() * scale,
+                           level.height() * scale);
+        const double near = 2 * scale / factor;
+        if (photo.isInfinite() || reached.minX() <= photo.minX() + near ||
+            reached.minY() <= photo.minY() + near || reached.maxX() >= photo.maxX() - near ||
+            reached.maxY() >= photo.maxY() - near)
+            enlarged = m_opaqueKernel.apply({QVariant::fromValue(Sampler(enlarged))}, options);
         m_blendWithMask->setValue(QVariant::fromValue(blendMask), InputMaskImageKey);
-        m_blendWithMask->setValue(QVariant::fromValue(coarse.imageByApplyingTransform(
-                                      AffineTransform::scale(1 / factor, 1 / factor))),
-                                  InputImageKey);
+        m_blendWithMask->setValue(QVariant::fromValue(enlarged), InputImageKey);
         m_blendWithMask->setValue(QVariant::fromValue(image), InputBackgroundImageKey);
         start = m_blendWithMask->outputImage();
     }
@@ -314,8 +330,9 @@ Image OVInpaintingFilter::inpaintImage(const Image& image, const Image& mask, do
         smoothing.regionOfInterest = [](int, const Rect& destination) { return destination.insetBy(-1, -1); };
         const QVariant maskSampler = QVariant::fromValue(clamped(mask));
         for (int pass = 1;; ++pass) {
+            // The picture unclamped: what lies beyond the photo is absent, not a copy of its edge.
             start =
-                m_laplaceSmoothKernel.apply({QVariant::fromValue(clamped(start)), maskSampler}, smoothing);
+                m_laplaceSmoothKernel.apply({QVariant::fromValue(Sampler(start)), maskSampler}, smoothing);
             if (!(limit > pass))
                 break;
         }

@@ -56,4 +56,5 @@ private:
     pf::FilterPtr m_tile;
     pf::Kernel m_laplaceSmoothKernel;
     pf::Kernel m_bwMaskKernel;
+    pf::Kernel m_opaqueKernel;
 };

@@ -5,15 +5,18 @@
 #include "Platform/Foundation/NumberText.h"
 
 #include <QStringList>
+#include <cmath>
 
 namespace GradientORVExtension {
 
 namespace {
 
-// Stored values are single precision.
+// Stored values are single precision. A number beyond its range ("1e39") reads as 0, as text that is
+// not a number does: an infinite stop would put NaN into every colour the gradient gives.
 double storedNumber(const QString& item)
 {
-    return double(float(pf::leadingNumberValue(item)));
+    const float value = float(pf::leadingNumberValue(item));
+    return std::isfinite(value) ? double(value) : 0.0;
 }
 
 } // namespace

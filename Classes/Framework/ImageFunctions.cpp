@@ -3,6 +3,7 @@
 #include "Classes/Framework/EngineFilters.h"
 #include "Classes/Framework/ImageGMCIImageExtensions.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/Kernel.h"
 
 #include <cmath>
 
@@ -177,6 +178,42 @@ Image placeImageOnBackground(const Image& image, const Image& background, const 
     const Image placed = EngineFilters::affineTransform(
         part, AffineTransform::translation(std::floor(r.origin.x * bw), std::floor(r.origin.y * bh)));
     return EngineFilters::sourceOver(placed, background);
+}
+
+namespace {
+
+const Kernel& keepKernel()
+{
+    static const Kernel kernel = [] {
+        auto kernels =
+            Kernel::kernelsWithString(QStringLiteral("kernel vec4 keep(sampler image)\n"
+                                                     "{\n"
+                                                     "    return sample(image, samplerCoord(image));\n"
+                                                     "}\n"),
+                                      QStringLiteral("framed image"));
+        return kernels.empty() ? Kernel() : kernels.front();
+    }();
+    return kernel;
+}
+
+} // namespace
+
+Image framedImage(const Image& image, const Rect& definition, const Rect& extent)
+{
+    if (image.isNull())
+        return Image();
+    ApplyOptions options;
+    options.definition = image.definition().extent().intersected(definition);
+    options.extent = extent;
+    return keepKernel().apply({QVariant::fromValue(image)}, options);
+}
+
+Image transparentFrame(const Rect& extent)
+{
+    ApplyOptions options;
+    options.definition = Rect::null();
+    options.extent = extent;
+    return keepKernel().apply({QVariant::fromValue(Image::emptyImage())}, options);
 }
 
 double minDouble(double a, double b)

@@ -24,5 +24,12 @@ pf::Image placeImageOnTransparent(const pf::Image& image, const pf::Rect& r, dou
 // The whole image scaled into the part r of the background (r taken of the background's extent).
 pf::Image placeImageOnBackground(const pf::Image& image, const pf::Image& background, const pf::Rect& r);
 
+// The image where it is defined inside `definition`, transparent elsewhere, with `extent` as its extent:
+// a picture of a whole frame whose pixels exist only in a part of it, so that renders and stores of it
+// need only that part. A null image gives a null image.
+pf::Image framedImage(const pf::Image& image, const pf::Rect& definition, const pf::Rect& extent);
+// A transparent picture with `extent` as its extent and nothing defined in it.
+pf::Image transparentFrame(const pf::Rect& extent);
+
 double minDouble(double a, double b);
 double maxDouble(double a, double b);

@@ -73,15 +73,24 @@ void GMRealTimeRenderer::setLayerForRenderChannel(const std::shared_ptr<Layer>& 
         m_renderChannels.insert(channel, renderer);
     }
     renderer->setLayer(layer);
+    // An active channel shows its rectangle on the layer it has now; one activated before it had a
+    // layer shows it from here on.
+    if (m_activeChannels.contains(channel)) {
+        const Rect rect =
+            m_waitingRects.contains(channel) ? m_waitingRects.take(channel) : renderer->contentsRect();
+        renderer->setContentsRect(rect);
+        renderer->drawInQueue(m_renderQueue, false);
+    }
 }
 
 void GMRealTimeRenderer::activateChannel(const QString& channel, const Rect& contentsRect)
 {
-    const std::shared_ptr<GMZoomRenderer> renderer = m_renderChannels.value(channel);
-    if (!renderer)
-        return; // a channel without a layer has nothing to show
-    renderer->setContentsRect(contentsRect);
-    renderer->drawInQueue(m_renderQueue, false);
+    if (const std::shared_ptr<GMZoomRenderer> renderer = m_renderChannels.value(channel)) {
+        renderer->setContentsRect(contentsRect);
+        renderer->drawInQueue(m_renderQueue, false);
+    } else {
+        m_waitingRects.insert(channel, contentsRect); // shown once the channel has a layer
+    }
     if (!m_activeChannels.contains(channel))
         m_activeChannels << channel;
 }
@@ -90,6 +99,7 @@ void GMRealTimeRenderer::deactivateRenderChannel(const QString& channel)
 {
     if (const std::shared_ptr<GMZoomRenderer> renderer = m_renderChannels.value(channel))
         renderer->hideEditLayer();
+    m_waitingRects.remove(channel);
     m_activeChannels.removeAll(channel);
 }
 

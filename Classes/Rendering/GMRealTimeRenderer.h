@@ -42,7 +42,8 @@ public:
     // Makes the channel on first use; a channel given a new layer moves to it.
     virtual void setLayerForRenderChannel(const std::shared_ptr<pf::Layer>& layer, const QString& channel);
     // Shows the normalised rectangle of the photo on the channel (composed anew at every call) and
-    // redraws it with the model from now on.
+    // redraws it with the model from now on. A channel without a layer is active all the same and
+    // shows the rectangle once its layer is set.
     virtual void activateChannel(const QString& channel, const pf::Rect& contentsRect);
     // Empties the channel's layer and stops redrawing it.
     virtual void deactivateRenderChannel(const QString& channel);
@@ -79,6 +80,7 @@ private:
     std::shared_ptr<PhotoToolChain> m_toolChain;
     QMap<QString, std::shared_ptr<GMZoomRenderer>> m_renderChannels;
     QStringList m_activeChannels;
+    QMap<QString, pf::Rect> m_waitingRects; // active channels without a layer yet: what they will show
     std::shared_ptr<pf::RenderContext> m_liveContext;  // live pictures, on the main thread
     std::shared_ptr<pf::RenderContext> m_queueContext; // compositions, on the render queue
     std::shared_ptr<pf::SerialQueue> m_renderQueue;

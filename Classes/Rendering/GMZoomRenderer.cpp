@@ -82,6 +82,7 @@ void GMZoomRenderer::setLayer(const std::shared_ptr<Layer>& layer)
     // The new layer shows nothing of ours yet.
     m_shownPicture = QImage();
     m_liveRegion = QRegion();
+    m_liveCached = QRegion();
 }
 
 Size GMZoomRenderer::layerSize() const
@@ -97,6 +98,7 @@ void GMZoomRenderer::setContentsRect(const Rect& rect)
     m_renderer->setOutputSize(layerSize());
     // The start images were cut for the old rectangle; a running stroke keeps them to its end.
     m_stale = true;
+    m_liveCached = QRegion();
 }
 
 // Strokes.
@@ -123,6 +125,11 @@ void GMZoomRenderer::brushDownAtPoint(const OVBrush& brush, const Point& point)
         m_preparedTarget.lock() != m_toolChain->selectedBrushPathImage())
         prepareBrushHandlerForNormedFaceWidth(normedFaceWidth);
 
+    // The stored pixels of the last healing stroke, arrived during a stroke since: the start from now on.
+    if (!m_storedFill.isNull()) {
+        m_brushHandler.setStartAdditionalImage(m_storedFill);
+        m_storedFill = Image();
+    }
     m_brushHandler.setScaleFactor(m_toolChain->originalImageSize().width /
                                   (size.width / m_contentsRect.width()));
     m_strokeTarget = m_preparedTarget.lock();
@@ -153,6 +160,7 @@ void GMZoomRenderer::brushUpAtPoint(const Point& /*point*/)
     if (!m_stroking)
         return;
     m_blocked = true;
+    const bool healing = m_brushHandler.usesPreview();
     const OVContentContainerPtr container = m_brushHandler.brushUp();
     m_stroking = false;
     // The next stroke starts from this one's mask. Kept as pixels, as a preparation makes them: as a
@@ -172,19 +180,17 @@ void GMZoomRenderer::brushUpAtPoint(const Point& /*point*/)
         m_delegate->zoomRendererFinishCalculationOfContentContainer(this, container, m_strokeRect, target);
     m_isUpdating = false;
 
-    if (m_brushHandler.usesPreview()) {
-        // The stored picture is the one made at full quality: show it instead of the preview.
-        if (target) {
-            const OVContentContainerPtr stored =
-                target->contentContainerForRect(m_renderer->contentsRect(), m_renderer->outputSize());
-            const Image additional = stored && stored->additionalImageContainer()
-                                         ? stored->additionalImageContainer()->image()
-                                         : Image();
-            if (!additional.isNull())
-                m_brushHandler.setStartAdditionalImage(ORVExtension::fixedImage(additional));
-        }
-        if (const auto layer = m_layer.lock())
-            layer->setNeedsDisplay();
+    // Stored pixels of an earlier healing stroke that arrived during this one.
+    if (!m_storedFill.isNull()) {
+        m_brushHandler.setStartAdditionalImage(m_storedFill);
+        m_storedFill = Image();
+    }
+    if (healing && target && !target->segmentImageNames().isEmpty()) {
+        // The stored picture is the one made at full quality: it replaces the preview once its snapshot
+        // is written, cut to the channel in the background; nothing of it is computed here. Until then
+        // the layer keeps the live pixels drawn during the stroke, and the next stroke starts from the
+        // pixels stored before (pixels, never a preview nested in the next one's).
+        showStoredFill(target, target->segmentImageNames().last(), ++m_fillNumber);
     }
     m_blocked = false;
 
@@ -194,6 +200,48 @@ void GMZoomRenderer::brushUpAtPoint(const Point& /*point*/)
         m_deferred.reset();
         drawInQueue(request.queue, request.backgroundOnly);
     }
+}
+
+void GMZoomRenderer::showStoredFill(const std::shared_ptr<OVBrushPathImage>& target, const QString& snapshot,
+                                    quint64 number)
+{
+    if (number != m_fillNumber || !isPrepared() || m_preparedTarget.lock() != target)
+        return; // a later stroke, or a new preparation, reads the stored picture itself
+    if (target->isSnapshotFolderPending(snapshot)) {
+        // The write takes a moment; the interface never waits for it.
+        pf::runOnMainAfter(0.02, [weak = weak_from_this(), target, snapshot, number] {
+            if (const auto self = weak.lock())
+                self->showStoredFill(target, snapshot, number);
+        });
+        return;
+    }
+    const std::shared_ptr<SerialQueue> queue = m_queue.lock();
+    if (!queue)
+        return;
+    const OVContentContainerPtr stored =
+        target->contentContainerForRect(m_renderer->contentsRect(), m_renderer->outputSize());
+    const Image additional =
+        stored && stored->additionalImageContainer() ? stored->additionalImageContainer()->image() : Image();
+    if (additional.isNull())
+        return;
+    const Size size = m_renderer->outputSize();
+    queue->async([self = shared_from_this(), additional, size, number]() mutable {
+        const auto pixels = self->m_queueContext->render(additional, Rect(0, 0, size.width, size.height),
+                                                         Bitmap::Format::RGBAf);
+        const Image fill = pixels ? Image::fromBitmap(*pixels) : Image();
+        runOnMain([self = std::move(self), fill, number] {
+            if (fill.isNull() || number != self->m_fillNumber || !self->isPrepared())
+                return;
+            if (self->m_stroking) {
+                self->m_storedFill = fill; // the next stroke starts from it
+                return;
+            }
+            self->m_brushHandler.setStartAdditionalImage(fill);
+            self->dropLivePixels();
+            if (const auto layer = self->m_layer.lock())
+                layer->setNeedsDisplay();
+        });
+    });
 }
 
 Rect GMZoomRenderer::invalidationRect(const Rect& dirtyRect, const Size& layerSize)
@@ -217,6 +265,7 @@ void GMZoomRenderer::invalidate(const Rect& dirtyRect)
     const Rect rect = invalidationRect(dirtyRect, layerSize());
     const QRect painted = regionRect(rect);
     m_liveRegion += painted;
+    m_liveCached -= painted;
     for (auto& [number, region] : m_paintedSince)
         region += painted;
     const Rect bounds = layer->bounds();
@@ -278,6 +327,7 @@ void GMZoomRenderer::prepareBrushHandlerForNormedFaceWidth(double normedFaceWidt
 
     m_prepared = true;
     m_stale = false;
+    dropLivePixels(); // drawn with what was prepared before
     m_preparedSelection = selection;
     m_preparedTarget = target;
 }
@@ -304,11 +354,32 @@ void GMZoomRenderer::drawLayer(Layer& layer, QPainter& painter)
 
     if (m_prepared && m_contentFilter && m_compositionFilter) {
         Rect area = clip;
-        if (!m_shownPicture.isNull() && m_shownWithSelection) {
+        // Outside the steps drawn so far the live picture equals what is already there: the composed
+        // picture with the selected layer, or, before the channel's first picture arrives, nothing of
+        // the channel's own, so that the view's picture below shows. Only a picture composed without
+        // the selected layer must be covered whole.
+        if (m_shownPicture.isNull() || m_shownWithSelection) {
             const QRect live = m_liveRegion.boundingRect();
             area = live.isEmpty()
                        ? Rect::null()
                        : area.intersected(fromRegionRect(live).offsetBy(bounds.minX(), bounds.minY()));
+        }
+        const Size output = m_renderer->outputSize();
+        // Parts drawn live before and unchanged since are copied, not rendered again: a picture that
+        // lands mid-stroke, or a redraw of the whole layer, renders no more than the steps not yet drawn.
+        const bool oneToOne = output.width == bounds.width() && output.height == bounds.height();
+        if (!oneToOne || m_livePixels.size() != QSize(int(output.width), int(output.height)))
+            dropLivePixels();
+        if (!area.isNull() && !area.isEmpty() && oneToOne && !m_liveCached.isEmpty()) {
+            const QRegion wanted(regionRect(area.offsetBy(-bounds.minX(), -bounds.minY())));
+            const QRegion kept = wanted & m_liveCached;
+            for (const QRect& piece : kept)
+                LayerImageDrawing::drawPicture(painter, m_livePixels, bounds,
+                                               fromRegionRect(piece).offsetBy(bounds.minX(), bounds.minY()));
+            const QRect rest = (wanted - m_liveCached).boundingRect();
+            area = rest.isEmpty()
+                       ? Rect::null()
+                       : fromRegionRect(rest).offsetBy(bounds.minX(), bounds.minY()).intersected(area);
         }
         if (!area.isNull() && !area.isEmpty()) {
             m_brushTools->setValue(QVariant::fromValue(m_brushHandler.maskImage()),
@@ -321,15 +392,39 @@ void GMZoomRenderer::drawLayer(Layer& layer, QPainter& painter)
             m_compositionFilter->setValue(QVariant::fromValue(m_contentFilter->outputImage()),
                                           QStringLiteral("inputImage"));
             const Image live = m_compositionFilter->outputImage();
-            const Size output = m_renderer->outputSize();
+            QImage pixels;
             const Rect rendered = LayerImageDrawing::drawImage(
                 painter, *m_liveContext, live, Rect(0, 0, output.width, output.height), bounds, area,
-                QPainter::CompositionMode_Source);
-            if (!rendered.isNull())
+                QPainter::CompositionMode_Source, oneToOne ? &pixels : nullptr);
+            if (!rendered.isNull()) {
                 m_lastLiveArea = rendered.width() * rendered.height();
+                keepLivePixels(pixels, rendered);
+            }
         }
     }
     m_blocked = false; // the step is on screen: the next point is accepted
+}
+
+void GMZoomRenderer::keepLivePixels(const QImage& pixels, const Rect& part)
+{
+    if (pixels.isNull() || m_livePixels.isNull())
+        return;
+    // `part` is y up in the layer; the kept pixels are stored top row first.
+    const int top = m_livePixels.height() - int(part.maxY());
+    QPainter painter(&m_livePixels);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPoint(int(part.minX()), top), pixels);
+    painter.end();
+    m_liveCached += regionRect(part);
+}
+
+void GMZoomRenderer::dropLivePixels()
+{
+    m_liveCached = QRegion();
+    const Size output = m_renderer->outputSize();
+    const QSize size(int(output.width), int(output.height));
+    if (m_livePixels.size() != size)
+        m_livePixels = size.isEmpty() ? QImage() : QImage(size, QImage::Format_ARGB32_Premultiplied);
 }
 
 LayerAction GMZoomRenderer::actionForLayer(Layer& /*layer*/, const QString& key)
@@ -344,6 +439,7 @@ void GMZoomRenderer::drawInQueue(const std::shared_ptr<SerialQueue>& queue, bool
 {
     if (m_isUpdating || !queue)
         return;
+    m_queue = queue;
     if (m_stroking) {
         // Dropping the live filters now would blank the stroke and lose its additional picture.
         m_deferred = Request{queue, backgroundOnly};
@@ -435,5 +531,6 @@ void GMZoomRenderer::hideEditLayer()
     m_paintedSince.clear();
     m_shownPicture = QImage();
     m_liveRegion = QRegion();
+    m_liveCached = QRegion();
     setLayerContents(QImage(), 0);
 }

@@ -126,6 +126,13 @@ private:
     // unless a newer request came meanwhile.
     void setLayerContents(const QImage& picture, quint64 reportNumber);
     void dropPrepared();
+    // The live picture's pixels drawn so far, kept for redraws; dropped when the live picture changes.
+    void keepLivePixels(const QImage& pixels, const pf::Rect& part);
+    void dropLivePixels();
+    // Once the stroke's snapshot is written, the stored healed pixels of the channel's part become the
+    // start additional picture (`number` names the stroke; a later one makes it void).
+    void showStoredFill(const std::shared_ptr<OVBrushPathImage>& target, const QString& snapshot,
+                        quint64 number);
     static void releaseOnMain(std::shared_ptr<GMZoomRenderer>&& renderer);
 
     std::shared_ptr<PhotoToolChain> m_toolChain;
@@ -158,6 +165,9 @@ private:
     std::shared_ptr<OVBrushPathImage> m_strokeTarget;
     pf::Rect m_strokeRect; // the part of the photo the stroke was painted over
     std::optional<Request> m_deferred;
+    std::weak_ptr<pf::SerialQueue> m_queue; // the render queue compositions were asked on
+    quint64 m_fillNumber = 0;               // the last healing stroke whose stored pixels are awaited
+    pf::Image m_storedFill;                 // those pixels, when they arrived during the next stroke
 
     // What the layer shows outside the live picture: the last composed picture, whether it holds the
     // selected layer, and where the live picture differs from it (the steps drawn since it was
@@ -167,6 +177,8 @@ private:
     quint64 m_shownRenderNo = 0;
     quint64 m_hiddenRenderNo = 0; // pictures asked for up to this number are never shown
     QRegion m_liveRegion;
+    QImage m_livePixels;  // the live picture where m_liveCached says (rows top down)
+    QRegion m_liveCached; // y up, layer pixels
     std::map<quint64, QRegion> m_paintedSince;
 
     // The newest request, read by the composition when its turn comes; only one waits on the queue.

@@ -46,7 +46,7 @@ void drawPicture(QPainter& painter, const QImage& picture, const Rect& target, c
 }
 
 Rect drawImage(QPainter& painter, RenderContext& context, const Image& image, const Rect& source,
-               const Rect& target, const Rect& area, QPainter::CompositionMode mode)
+               const Rect& target, const Rect& area, QPainter::CompositionMode mode, QImage* rendered)
 {
     const Rect visible = area.intersected(target);
     if (image.isNull() || !isUsable(source) || !isUsable(target) || !isUsable(visible))
@@ -72,6 +72,8 @@ Rect drawImage(QPainter& painter, RenderContext& context, const Image& image, co
     painter.setCompositionMode(mode);
     drawUpright(painter, pixels, placed, QRectF(pixels.rect()));
     painter.restore();
+    if (rendered)
+        *rendered = pixels;
     return part;
 }
 

@@ -23,8 +23,10 @@ void drawPicture(QPainter& painter, const QImage& picture, const pf::Rect& targe
 
 // Renders the part of `image` that lands in `area` when its rectangle `source` is stretched over
 // `target`, and draws it with `mode`. Returns the rectangle of the image rendered (null for none).
+// `pixels`, when given, receives what was rendered (row 0 on top).
 pf::Rect drawImage(QPainter& painter, pf::RenderContext& context, const pf::Image& image,
                    const pf::Rect& source, const pf::Rect& target, const pf::Rect& area,
-                   QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver);
+                   QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver,
+                   QImage* pixels = nullptr);
 
 } // namespace LayerImageDrawing

@@ -127,8 +127,8 @@ Image OVRenderCache::imageToIndex(int index, bool composed)
 
     Image stack;
     if (m_images.empty() || m_stacks.empty()) {
-        const Image background = rendered(
-            source->backgroundImage().imageByApplyingTransform(transform).imageByCroppingToRect(crop));
+        const Image background =
+            rendered(source->backgroundImageWithTransform(transform).imageByCroppingToRect(crop));
         if (m_images.empty())
             m_images.push_back(background);
         if (m_stacks.empty())
@@ -195,7 +195,7 @@ Image OVRenderCache::requestedOnly(int index, bool composed)
 
     // The stack goes on as a recipe: its intermediates exist only a tile at a time, at working
     // precision, while the one render below runs.
-    Image stack = source->backgroundImage().imageByApplyingTransform(transform).imageByCroppingToRect(crop);
+    Image stack = source->backgroundImageWithTransform(transform).imageByCroppingToRect(crop);
     const int top = composed ? index : index - 1;
     for (int k = 1; k <= top; ++k) {
         Image content = source->contentImageAtIndex(k, stack, transform, crop);

@@ -21,8 +21,13 @@ OVRenderInfoGenerator::OVRenderInfoGenerator(std::shared_ptr<OVFaceSource> faceS
 
 void OVRenderInfoGenerator::setOriginalImage(const Image& image)
 {
+    setOriginalImage(image, image);
+}
+
+void OVRenderInfoGenerator::setOriginalImage(const Image& image, const Image& forFaces)
+{
     auto features = std::make_shared<const std::vector<pf::FaceFeature>>(
-        m_faceSource && !image.isNull() ? m_faceSource->faces(image) : std::vector<pf::FaceFeature>());
+        m_faceSource && !forFaces.isNull() ? m_faceSource->faces(forFaces) : std::vector<pf::FaceFeature>());
     std::lock_guard lock(m_mutex);
     m_state = {image, std::move(features)};
 }

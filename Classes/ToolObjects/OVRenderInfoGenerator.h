@@ -23,6 +23,9 @@ public:
 
     // Stores the photo and finds its faces, on the calling thread.
     void setOriginalImage(const pf::Image& image);
+    // The same, with the faces found in `forFaces`: the photo as a reduced copy shows it, in the photo's
+    // coordinates (a large photo's every pixel is not read for a search at a few hundred pixels).
+    void setOriginalImage(const pf::Image& image, const pf::Image& forFaces);
     pf::Image originalImage() const;
     // In the detector's order, in photo pixel coordinates (origin bottom left).
     OVRenderInfo::Features features() const;

@@ -19,6 +19,11 @@ public:
     virtual quint64 version() const = 0;
     virtual pf::Size imageSize() const = 0;
     virtual pf::Image backgroundImage() const = 0;
+    // The background transformed into output space; a source may make it from a reduced copy.
+    virtual pf::Image backgroundImageWithTransform(const pf::AffineTransform& transform) const
+    {
+        return backgroundImage().imageByApplyingTransform(transform);
+    }
     // The layer's content over the stack below (in output space), transformed and cropped; null for none.
     virtual pf::Image contentImageAtIndex(int index, const pf::Image& below,
                                           const pf::AffineTransform& transform,

@@ -1,11 +1,13 @@
 #include "Classes/ToolObjects/PhotoToolChain.h"
 
+#include "Classes/Framework/ImageFunctions.h"
 #include "Classes/ToolObjects/PhotoToolChainState.h"
 #include "Platform/Foundation/Assert.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/FaceDetector.h"
 
 #include <algorithm>
 
@@ -30,17 +32,23 @@ QString undoName(const char* format, const QString& denomination)
 
 } // namespace
 
-PhotoToolChain::PhotoToolChain(const Image& image) : m_original(image)
+PhotoToolChain::PhotoToolChain(const Image& image)
+    : m_original(image), m_pyramid(std::make_shared<OVOriginalPyramid>(image))
 {
     const Rect extent = image.extent();
     if (!extent.isNull() && !extent.isInfinite())
         m_originalSize = Size(extent.width(), extent.height());
     m_renderInfoGenerator = std::make_shared<OVRenderInfoGenerator>();
-    m_renderInfoGenerator->setOriginalImage(image);
+    // Faces are searched at a few hundred pixels: a reduced copy serves.
+    const double side = std::max(m_originalSize.width, m_originalSize.height);
+    m_renderInfoGenerator->setOriginalImage(image, side > 0
+                                                       ? m_pyramid->imageAtLevel(m_pyramid->levelForScale(
+                                                             double(pf::FaceDetector::WorkingSize) / side))
+                                                       : image);
     m_tools.push_back(std::make_shared<PhotoTool>(nullptr, std::nullopt));
     m_masks.push_back(nullptr);
     m_state = std::make_shared<PhotoToolChainState>(
-        0, m_original, m_originalSize,
+        0, m_pyramid, m_originalSize,
         std::vector<PhotoToolChainState::Layer>{PhotoToolChainState::Layer{nullptr, {}, nullptr}});
     setSelectionIndex(0);
 }
@@ -120,7 +128,7 @@ void PhotoToolChain::publish(int index, int action)
         std::lock_guard lock(m_stateMutex);
         version = ++m_version;
         m_state =
-            std::make_shared<PhotoToolChainState>(version, m_original, m_originalSize, std::move(layers));
+            std::make_shared<PhotoToolChainState>(version, m_pyramid, m_originalSize, std::move(layers));
     }
     NotificationCenter::defaultCenter().post(ContentDidChange, this,
                                              {{QStringLiteral("OVRCChangeIndex"), index},
@@ -309,7 +317,8 @@ void PhotoToolChain::prepareSelectedWithFaceWidth(double faceWidth)
             pf::warning(QStringLiteral(
                 "The beard texture \"BeardStubble\" is missing; the layer starts transparent"));
     }
+    // Transparent with nothing defined: what strokes paint onto it is all that is ever rendered and kept.
     if (prepared.isNull())
-        prepared = PhotoTool::transparentImage(size);
+        prepared = transparentFrame(Rect(0, 0, size.width, size.height));
     container->additionalImageContainer()->setImage(prepared);
 }

@@ -15,6 +15,7 @@
 namespace pf {
 class UndoManager;
 }
+class OVOriginalPyramid;
 class PhotoToolChainState;
 
 // The editable model of one opened photo: a stack of photo tools over the untouched original (index
@@ -73,6 +74,8 @@ public:
     PhotoToolChainDelegate* delegate() const { return m_delegate; }
 
     pf::Image originalImage() const { return m_original; }
+    // The original and its reduced copies: pictures smaller than the photo are made from those.
+    const std::shared_ptr<const OVOriginalPyramid>& originalPyramid() const { return m_pyramid; }
     // Faces of the original, found once when the chain is made.
     std::shared_ptr<OVRenderInfoGenerator> renderInfoGenerator() const { return m_renderInfoGenerator; }
     pf::Size originalImageSize() const { return m_originalSize; }
@@ -86,6 +89,7 @@ private:
     void insertAt(int position, PhotoToolPtr tool, std::shared_ptr<OVBrushPathImage> mask);
 
     pf::Image m_original;
+    std::shared_ptr<const OVOriginalPyramid> m_pyramid;
     pf::Size m_originalSize;
     std::shared_ptr<OVRenderInfoGenerator> m_renderInfoGenerator;
     std::vector<PhotoToolPtr> m_tools;

@@ -8,7 +8,7 @@ Image PhotoToolChainState::contentImageAtIndex(int index, const Image& below,
     if (index < 0 || index >= count())
         return Image();
     if (index == 0)
-        return m_original.imageByApplyingTransform(transform).imageByCroppingToRect(crop);
+        return m_original->imageByApplyingTransform(transform).imageByCroppingToRect(crop);
     const Layer& layer = m_layers[static_cast<size_t>(index)];
     if (!layer.blueprint)
         return Image();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
+#include "Classes/ToolObjects/OVOriginalPyramid.h"
 #include "Classes/ToolObjects/OVRenderSource.h"
 #include "Classes/ToolObjects/PhotoTool.h"
 
@@ -18,14 +19,19 @@ public:
         OVContentContainerPtr mask;
     };
 
-    PhotoToolChainState(quint64 version, const pf::Image& original, const pf::Size& size,
-                        std::vector<Layer> layers)
-        : m_version(version), m_original(original), m_size(size), m_layers(std::move(layers))
+    PhotoToolChainState(quint64 version, std::shared_ptr<const OVOriginalPyramid> original,
+                        const pf::Size& size, std::vector<Layer> layers)
+        : m_version(version), m_original(std::move(original)), m_size(size), m_layers(std::move(layers))
     {}
 
     quint64 version() const override { return m_version; }
     pf::Size imageSize() const override { return m_size; }
-    pf::Image backgroundImage() const override { return m_original; }
+    pf::Image backgroundImage() const override { return m_original->original(); }
+    // Made from the photo's reduced copy nearest the output's size.
+    pf::Image backgroundImageWithTransform(const pf::AffineTransform& transform) const override
+    {
+        return m_original->imageByApplyingTransform(transform);
+    }
     pf::Image contentImageAtIndex(int index, const pf::Image& below, const pf::AffineTransform& transform,
                                   const pf::Rect& crop) const override;
     pf::FilterPtr compositingFilterForIndex(int index) const override;
@@ -33,7 +39,7 @@ public:
 
 private:
     quint64 m_version;
-    pf::Image m_original;
+    std::shared_ptr<const OVOriginalPyramid> m_original;
     pf::Size m_size;
     std::vector<Layer> m_layers; // index 0 is the background
 };

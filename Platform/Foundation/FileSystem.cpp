@@ -4,6 +4,7 @@
 #include "Platform/Foundation/RandomName.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -35,6 +36,8 @@ QString& applicationSupportOverride()
     return path;
 }
 std::atomic<bool> directoryExchangeDisabled = false;
+std::atomic<void (*)()> replacementStepHook = nullptr;
+constexpr int helperSuffixLength = 10;
 
 QString reason(int error)
 {
@@ -319,6 +322,8 @@ bool FileSystem::replaceDirectoryAtomically(const QString& target, const QString
         syncDirectory(parentOf(from));
         return true;
     }
+    if (S_ISLNK(info.st_mode))
+        return failure(QStringLiteral("it is a symbolic link, not the folder itself"), ENOTDIR);
     if (!S_ISDIR(info.st_mode))
         return failure(QStringLiteral("it is not a folder"), ENOTDIR);
 
@@ -336,10 +341,12 @@ bool FileSystem::replaceDirectoryAtomically(const QString& target, const QString
     if (!exchanged) {
         // No atomic exchange here: move the old folder aside, move the new one in, and put the old
         // one back if that fails. Only between the two renames is `target` briefly missing.
-        oldFolder = parentOf(to) + QStringLiteral("/.") + shortened(nameOf(to)) + QStringLiteral(".old-") +
-                    randomName(10);
+        oldFolder = parentOf(to) + u'/' + helperPrefix(nameOf(to), QStringLiteral("old")) +
+                    randomName(helperSuffixLength);
         if (::rename(encoded(to).constData(), encoded(oldFolder).constData()) != 0)
             return failure(QStringLiteral("cannot move the old folder aside"), errno);
+        if (const auto hook = replacementStepHook.load())
+            hook();
         if (::rename(encoded(from).constData(), encoded(to).constData()) != 0) {
             const int code = errno;
             if (::rename(encoded(oldFolder).constData(), encoded(to).constData()) != 0)
@@ -362,6 +369,81 @@ bool FileSystem::replaceDirectoryAtomically(const QString& target, const QString
 void FileSystem::setDirectoryExchangeDisabledForTesting(bool disabled)
 {
     directoryExchangeDisabled = disabled;
+}
+
+void FileSystem::setReplacementStepHookForTesting(void (*hook)())
+{
+    replacementStepHook = hook;
+}
+
+QString FileSystem::helperPrefix(const QString& name, const QString& kind)
+{
+    // Names stay well inside the 255 bytes a file name may have.
+    constexpr qsizetype longest = 200;
+    QString stem = name;
+    if (encoded(stem).size() > longest) {
+        stem.clear();
+        for (const QChar c : name) {
+            if (encoded(stem + c).size() > longest - 50)
+                break;
+            stem += c;
+        }
+        if (!stem.isEmpty() && stem.back().isHighSurrogate())
+            stem.chop(1);
+        stem +=
+            u'~' + QString::fromLatin1(
+                       QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
+    }
+    return u'.' + stem + u'.' + kind + u'-';
+}
+
+bool FileSystem::isHelperName(const QString& entry, const QString& name, const QString& kind)
+{
+    const QString prefix = helperPrefix(name, kind);
+    if (entry.size() != prefix.size() + helperSuffixLength || !entry.startsWith(prefix))
+        return false;
+    for (qsizetype i = prefix.size(); i < entry.size(); ++i) {
+        const QChar c = entry[i];
+        if (!(c.isDigit() || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')))
+            return false;
+    }
+    return true;
+}
+
+bool FileSystem::restoreInterruptedReplacement(const QString& target, QString* error)
+{
+    const QString to = absolute(target);
+    struct stat info;
+    if (::lstat(encoded(to).constData(), &info) == 0 || errno != ENOENT)
+        return false;
+    const QString parent = parentOf(to);
+    const QString name = nameOf(to);
+    // The newest old folder is the one moved aside last.
+    QString newest;
+    qint64 newestTime = -1;
+    for (const QString& entry : QDir(parent).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (!isHelperName(entry, name, QStringLiteral("old")))
+            continue;
+        struct stat candidate;
+        if (::lstat(encoded(parent + u'/' + entry).constData(), &candidate) != 0 ||
+            !S_ISDIR(candidate.st_mode))
+            continue;
+        const qint64 time = qint64(candidate.st_ctim.tv_sec) * 1000000000 + candidate.st_ctim.tv_nsec;
+        if (time > newestTime) {
+            newestTime = time;
+            newest = entry;
+        }
+    }
+    if (newest.isEmpty())
+        return false;
+    if (::rename(encoded(parent + u'/' + newest).constData(), encoded(to).constData()) != 0)
+        return fail(error, QStringLiteral("Could not restore the folder \"%1\" from \"%2\": %3")
+                               .arg(to, newest, reason(errno)));
+    syncDirectory(parent);
+    pf::warning(QStringLiteral("\"%1\" was being replaced when the application stopped; its previous "
+                               "contents were put back")
+                    .arg(to));
+    return true;
 }
 
 bool FileSystem::removeRecursively(const QString& path, const QString& root, QString* error)

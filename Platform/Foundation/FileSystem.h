@@ -38,6 +38,19 @@ public:
                                            QString* error = nullptr);
     // Forces the rename-aside path used where the kernel cannot exchange two names (for tests).
     static void setDirectoryExchangeDisabledForTesting(bool disabled);
+    // Tests: called between the two renames of the rename-aside path, while `target` is missing.
+    static void setReplacementStepHookForTesting(void (*hook)());
+
+    // The start of the name of a helper entry (`kind` "saving", "old", ...) made beside an entry named
+    // `name`: "." + name + "." + kind + "-", followed by 10 letters or digits. A name too long for that
+    // is cut and completed by a digest of the whole name, so every name has helpers of its own.
+    static QString helperPrefix(const QString& name, const QString& kind);
+    // Whether `entry` is exactly such a helper name of `name` (compared literally, never as a pattern).
+    static bool isHelperName(const QString& entry, const QString& name, const QString& kind);
+    // After a process was killed between the two renames of replaceDirectoryAtomically's rename-aside
+    // path, `target` is missing and its old folder waits beside it: that folder is put back (a new
+    // folder beside it may be incomplete and is not trusted). True when `target` was restored.
+    static bool restoreInterruptedReplacement(const QString& target, QString* error = nullptr);
 
     // Deletes `path` (a file, a link or a whole folder) only if it lies strictly inside `root`, with
     // the parents' symlinks resolved. Refuses `root` itself, `..` escapes and links leading out. Links

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -261,9 +262,13 @@ double leadingNumberValue(const QString& text)
             digits += exponent;
         }
     }
-    // strtod gives the limits the text passes (an infinity, or 0 and subnormals) as they are.
     CLocaleScope scope;
     const double value = std::strtod(digits.c_str(), nullptr);
+    // A magnitude beyond the double range is no number a text list can mean: an infinity would turn
+    // every sum and product it enters into infinities and NaNs. It reads as 0, as a text that is not a
+    // number does. Values that underflow give 0 or a subnormal, as they are.
+    if (!std::isfinite(value))
+        return 0.0;
     return negative ? -value : value;
 }
 

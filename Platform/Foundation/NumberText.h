@@ -39,7 +39,8 @@ std::optional<qint64> parseInteger(const QString& text);
 
 // Lenient reading of numbers typed into text lists: white space at the start is skipped, then the
 // longest decimal number there is read ("12.5abc" gives 12.5, "-.5e1 x" gives -5), and a text that does
-// not start with one gives 0. Magnitudes beyond the double range give an infinity of that sign.
+// not start with one gives 0, and so does a magnitude beyond the double range ("1e999"): the result
+// is always finite.
 double leadingNumberValue(const QString& text);
 
 } // namespace pf

@@ -96,10 +96,16 @@ Image Image::imageByApplyingTransform(const AffineTransform& transform) const
 {
     if (!m_node)
         return Image();
-    if (transform.isIdentity() || m_node->kind == ImageNode::Kind::Empty)
+    if (transform.isIdentity() || (m_node->kind == ImageNode::Kind::Empty && m_node->extent.isNull()))
         return *this;
     if (!transform.isInvertible())
         return emptyImage();
+    if (m_node->kind == ImageNode::Kind::Empty) {
+        // Nothing to draw, but the extent it was given moves with it.
+        auto node = std::make_shared<ImageNode>();
+        node->extent = transform.map(m_node->extent);
+        return Image(node);
+    }
     if (m_node->kind == ImageNode::Kind::Constant)
         return *this;
     auto node = std::make_shared<ImageNode>();

@@ -2,6 +2,7 @@
 
 #include "Platform/Foundation/Log.h"
 #include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/GL/GLDevice.h"
 #include "Platform/Image/GL/GLRenderer.h"
 #include "Platform/Image/GL/GLThread.h"
 #include "Platform/Image/ImageNode.h"
@@ -205,6 +206,18 @@ void RenderContext::setMaximumTileSize(int pixels)
 {
     if (d->renderer)
         d->thread.run([this, pixels] { d->renderer->setMaximumTileSize(pixels); });
+}
+
+RenderContext::Device RenderContext::device() const
+{
+    Device device;
+    if (!d->renderer)
+        return device;
+    d->thread.run([&device] {
+        const GLDevice current = GLDevice::describeCurrent();
+        device = Device{current.name, current.videoMemory, current.devices};
+    });
+    return device;
 }
 
 bool RenderContext::checkKernel(const KernelData& kernel, QString* errorMessage)

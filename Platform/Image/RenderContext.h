@@ -56,6 +56,16 @@ public:
     // Compiles a kernel once to check it (engine use).
     static bool checkKernel(const KernelData& kernel, QString* errorMessage);
 
+    // What this context renders with, as the driver tells: its device's name (empty without a context),
+    // the video memory in bytes (0 when the driver does not say) and the number of devices.
+    struct Device
+    {
+        QString name;
+        qint64 videoMemory = 0;
+        int devices = 0;
+    };
+    Device device() const;
+
 private:
     // `keep`: the caller hands the bitmap on as a source, so its texture is kept.
     bool render(const Image& image, const Rect& rect, Bitmap& destination, bool keep);

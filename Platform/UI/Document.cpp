@@ -284,6 +284,9 @@ void Document::finishSave(const std::shared_ptr<SaveJob>& job)
         if (job->operation != SaveOperation::SaveTo && m_controller && !job->path.isEmpty() &&
             !isAutosave(job->operation))
             m_controller->noteNewRecentDocumentURL(job->path);
+        // Where the document now lives (or was autosaved) is what a start after a crash reopens.
+        if (job->operation != SaveOperation::SaveTo && m_controller)
+            m_controller->noteOpenDocumentsChanged();
     }
     updateWindowTitle();
     if (job->completion)

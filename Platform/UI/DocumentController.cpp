@@ -19,6 +19,8 @@ namespace {
 
 const QString recentDocumentsKey = QStringLiteral("RecentDocuments");
 const QString openDocumentsKey = QStringLiteral("OpenDocuments");
+// True from launch until the quit: still true at the next launch when the application was killed.
+const QString sessionRunningKey = QStringLiteral("SessionRunning");
 
 DocumentController*& sharedController()
 {
@@ -86,7 +88,10 @@ QString DocumentController::defaultType() const
 
 QString DocumentController::typeForContentsOfURL(const QString& path, QString* errorMessage) const
 {
-    const QFileInfo info(path);
+    QFileInfo info(path);
+    // A package whose save was killed between moving it aside and moving the new one in is put back.
+    if (!info.exists() && FileSystem::restoreInterruptedReplacement(info.absoluteFilePath()))
+        info.refresh();
     if (!info.exists()) {
         if (errorMessage)
             *errorMessage = QStringLiteral("The file “%1” does not exist.").arg(info.fileName());
@@ -130,11 +135,20 @@ void DocumentController::addDocument(const std::shared_ptr<Document>& document)
         return;
     document->setDocumentController(this);
     m_documents.push_back(document);
+    rememberOpenDocuments();
 }
 
 void DocumentController::removeDocument(Document* document)
 {
-    std::erase_if(m_documents, [document](const auto& candidate) { return candidate.get() == document; });
+    const auto removed =
+        std::erase_if(m_documents, [document](const auto& candidate) { return candidate.get() == document; });
+    if (removed > 0)
+        rememberOpenDocuments();
+}
+
+void DocumentController::noteOpenDocumentsChanged()
+{
+    rememberOpenDocuments();
 }
 
 std::shared_ptr<Document> DocumentController::openDocumentWithContentsOfURL(const QString& path, bool display,
@@ -155,7 +169,11 @@ std::shared_ptr<Document> DocumentController::openDocumentWithContentsOfURL(cons
         return nullptr;
     }
     document->setDocumentController(this);
-    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QString absolute = QFileInfo(path).absoluteFilePath();
+    // A package reached through a symbolic link is saved where it really is: a package is replaced
+    // by a new folder beside it, which only works beside the folder itself.
+    if (const auto kind = typeNamed(type); kind && kind->isPackage && QFileInfo(absolute).isSymLink())
+        absolute = canonical(absolute);
     document->setFileURL(absolute);
     document->setFileType(type);
     QString error;
@@ -351,6 +369,11 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
                 return state->decision(false);
         }
         rememberOpenDocuments();
+        // What the documents do from here on (windows closing as the application ends) is no change
+        // of what the next launch opens again.
+        m_sessionEnded = true;
+        UserDefaults::standard().setValue(sessionRunningKey, false);
+        UserDefaults::standard().synchronize();
         state->decision(true);
     };
     state->pending = 1 + int(m_documents.size());
@@ -376,21 +399,35 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
 
 void DocumentController::rememberOpenDocuments()
 {
+    if (m_sessionEnded)
+        return;
     QVariantList open;
     for (const auto& document : m_documents) {
+        const bool edited = document->isDocumentEdited();
         if (!document->fileURL().isEmpty())
-            open.append(QVariantMap{{QStringLiteral("url"), document->fileURL()}});
+            open.append(QVariantMap{{QStringLiteral("url"), document->fileURL()},
+                                    {QStringLiteral("edited"), edited}});
         else if (!document->autosavedContentsFileURL().isEmpty())
-            open.append(QVariantMap{{QStringLiteral("autosave"), document->autosavedContentsFileURL()}});
+            open.append(QVariantMap{{QStringLiteral("autosave"), document->autosavedContentsFileURL()},
+                                    {QStringLiteral("edited"), true}});
     }
-    UserDefaults::standard().setValue(openDocumentsKey, open);
-    UserDefaults::standard().synchronize();
+    // Written to disk at once (a crash must find it), but only when it changed: most saves leave it so.
+    UserDefaults& defaults = UserDefaults::standard();
+    if (defaults.value(openDocumentsKey).isValid() && defaults.arrayForKey(openDocumentsKey) == open)
+        return;
+    defaults.setValue(openDocumentsKey, open);
+    defaults.synchronize();
 }
 
 int DocumentController::reopenDocumentsOfLastSession()
 {
-    const QVariantList open = UserDefaults::standard().arrayForKey(openDocumentsKey);
-    UserDefaults::standard().removeObject(openDocumentsKey);
+    UserDefaults& defaults = UserDefaults::standard();
+    const QVariantList open = defaults.arrayForKey(openDocumentsKey);
+    m_lastSessionInterrupted = defaults.boolForKey(sessionRunningKey);
+    m_sessionEnded = false;
+    defaults.removeObject(openDocumentsKey);
+    defaults.setValue(sessionRunningKey, true);
+    defaults.synchronize();
     int reopened = 0;
     for (const QVariant& value : open) {
         const QVariantMap entry = value.toMap();
@@ -399,11 +436,28 @@ int DocumentController::reopenDocumentsOfLastSession()
         if (path.isEmpty() && autosave.isEmpty())
             continue;
         QString error;
-        if (reopenDocument(path, path.isEmpty() ? autosave : path, true, &error))
-            ++reopened;
-        else
+        const auto document = reopenDocument(path, path.isEmpty() ? autosave : path, true, &error);
+        if (!document) {
             warning(QStringLiteral("The document “%1” of the last session could not be opened again: %2")
                         .arg(path.isEmpty() ? autosave : path, error));
+            continue;
+        }
+        ++reopened;
+        // Changes that were never saved under the document's own name are still changes to keep.
+        if (m_lastSessionInterrupted && !path.isEmpty() && entry.value(QStringLiteral("edited")).toBool() &&
+            !document->isDocumentEdited())
+            document->updateChangeCount(Document::Change::Done);
+    }
+    rememberOpenDocuments();
+    if (m_lastSessionInterrupted && reopened > 0) {
+        Alert alert;
+        alert.messageText = QStringLiteral("Your work was recovered.");
+        alert.informativeText = QStringLiteral(
+            "The application did not quit normally last time. The documents that were open are open again "
+            "as they were last saved automatically; those with changes not yet saved are marked edited.");
+        alert.style = Alert::Style::Informational;
+        alert.addButton(QStringLiteral("OK"));
+        alert.runModal();
     }
     return reopened;
 }

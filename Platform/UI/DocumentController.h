@@ -95,11 +95,20 @@ public:
     // for the next launch, and then answers true. A document that cannot be written makes it ask the
     // user whether to quit anyway (false: stay).
     void reviewUnsavedDocumentsAndQuit(std::function<void(bool quit)> decision);
-    // Opens the documents remembered at the last quit; the number opened.
+    // Opens the documents of the last session (the list is kept current while documents open, close
+    // and are autosaved, so it survives a crash); the number opened. After a session that did not end
+    // with a quit, untitled documents come back from their autosaves and those that had unsaved changes
+    // are marked edited, with a note that work was recovered. Marks this session as running.
     int reopenDocumentsOfLastSession();
+    // Writes the list of open documents now (a document opened, closed or was saved).
+    void noteOpenDocumentsChanged();
+    // Whether the last session ended without a quit; known once reopenDocumentsOfLastSession ran.
+    bool lastSessionWasInterrupted() const { return m_lastSessionInterrupted; }
 
 private:
     void rememberOpenDocuments();
+    bool m_sessionEnded = false;
+    bool m_lastSessionInterrupted = false;
 
     std::vector<DocumentType> m_types;
     std::vector<std::shared_ptr<Document>> m_documents;

@@ -113,6 +113,11 @@ int Menu::indentationLevel(const QAction* item)
     return item->property(indentProperty).toInt();
 }
 
+bool Menu::hasAction(const QAction* item)
+{
+    return item->property(actionProperty).toBool();
+}
+
 int Menu::tag(const QAction* item)
 {
     return item->data().toInt();

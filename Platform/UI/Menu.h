@@ -29,6 +29,8 @@ public:
     static void setIndentationLevel(QAction* item, int level);
     static int indentationLevel(const QAction* item);
     static int tag(const QAction* item);
+    // Whether the item was added with an action of its own.
+    static bool hasAction(const QAction* item);
     QAction* itemWithTag(int tag) const;
     // The title without its indentation.
     static QString title(const QAction* item);

@@ -7,9 +7,15 @@
 #include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/Document/GMEditorWindowController.h"
 #include "Classes/Document/GMPreviewWindowController.h"
+#include "Classes/Editor/GMWindowController.h"
+#include "Classes/Editor/OVZoomView.h"
 #include "Classes/Filters/FilterLibrary.h"
+#include "Classes/Framework/Toolkit/OV3PartImageView.h"
+#include "Classes/Framework/Toolkit/OVActivityPanel.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "TestFilters.h"
@@ -227,6 +233,51 @@ int main(int argc, char** argv)
             waitFor([&] { return sampleWindow->isVisible(); });
             shoot(sampleWindow, QStringLiteral("08-document-sample"));
         }
+    }
+
+    // A large photo in the editor window: busy from the first moment, its reduced picture as soon as the
+    // decoder has one, then the photo to edit.
+    {
+        const QString large = sandbox.filePath(QStringLiteral("Large.jpg"));
+        QImage(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"))
+            .scaled(12000, 9000, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .save(large, "JPEG", 90);
+        GMDocument::setWindowControllerFactory([](GMDocument& document) {
+            return std::make_shared<GMEditorWindowController>(document.weak_from_this());
+        });
+        QString error;
+        QElapsedTimer opening;
+        opening.start();
+        auto document =
+            std::static_pointer_cast<GMDocument>(handler.openDocumentWithContentsOfURL(large, true, &error));
+        check(opening.elapsed() < 1000, "opening a large photo hands the window back at once");
+        check(document && document->window(), qPrintable(QStringLiteral("the large photo opens: ") + error));
+        if (document && document->window()) {
+            auto controller =
+                std::static_pointer_cast<GMEditorWindowController>(document->windowController());
+            OVActivityPanel* panel = controller->editor().activityPanel();
+            waitFor([&] { return document->window()->isVisible(); });
+            settle(450); // the panel slides in
+            check(document->isOpening(), "the photo is still being decoded at the first look");
+            check(panel && panel->activities().contains(QStringLiteral("Loading")) &&
+                      panel->panel()->isVisible(),
+                  "the activity indicator shows from the first moment of the open");
+            shoot(document->window(), QStringLiteral("10-large-photo-opening"));
+            const auto zoom = controller->editor().zoomView();
+            check(waitFor([&] { return !zoom->zoomLayer()->contents().isNull(); }),
+                  "a reduced picture shows while the photo is decoded");
+            check(waitFor([&] { return !document->isOpening(); }, 60000), "the photo is decoded");
+            check(controller->toolChain() &&
+                      controller->toolChain()->originalImageSize() == pf::Size(12000, 9000),
+                  "the photo is edited at its full size");
+            settle(800);
+            check(panel && panel->activities().isEmpty(),
+                  "the activity indicator goes once the photo is open");
+            shoot(document->window(), QStringLiteral("11-large-photo-open"));
+            document->close();
+        }
+        GMDocument::setWindowControllerFactory(
+            [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(); });
     }
 
     // The tutorial.

@@ -7,8 +7,9 @@
 //                                              and "<name>After.png", 100 x 100
 // The portrait and the masks are found where the build put their paths; PORTRAIT and MASKS override.
 // INTENSITY renders every effect at that intensity instead of its default (1 shows the strongest).
-// Strokes of the tools that paint their own picture (healing, iris replacement) go through the brush
-// handler and its brushes, one dab per spot of the mask, as a user's clicks would.
+// Strokes of the tools that paint their own picture (healing, iris replacement), and the clicks of the
+// effects whose click selects an iris, go through the brush handler and its brushes, one dab per spot
+// of the mask, as a user's clicks would.
 
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/ToolObjects/BundleReader.h"
@@ -172,6 +173,10 @@ Layer layerFor(const GMEffectBlueprint& effect, const Subject& subject, const QI
         return paintedWithBrushes(effect, subject, mask, OVBrush::Draw, OVBrush::Healing);
     if (clickType == QLatin1String("replacement"))
         return paintedWithBrushes(effect, subject, mask, OVBrush::Click, OVBrush::IrisReplacement);
+    // An effect clicked on the iris first of all is shown as its click selects the iris.
+    const QString smartType = effect.defaultBrushValueForKey(QStringLiteral("smartBrushType")).toString();
+    if (effect.brushTypes().value(0) == QLatin1String("click") && smartType == QLatin1String("irisBrush"))
+        return paintedWithBrushes(effect, subject, mask, OVBrush::Click, 0);
     const Size size(subject.picture.width(), subject.picture.height());
     return {Image::fromQImage(mask.convertToFormat(QImage::Format_RGBA8888)),
             GMEffectComposer::preparedAdditionalImage(effect, size, subject.faceWidth / size.width)};

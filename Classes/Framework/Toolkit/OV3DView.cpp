@@ -390,20 +390,36 @@ View* OV3DView::sendMouseToWidget(const Event& event, QWidget* widget, Point bas
 void OV3DView::forwardMouseEvent(const Event& event, QWidget* target, EventType type)
 {
     const Landing landing = landFor(convertPointFromView(event.locationInWindow(), nullptr), target);
-    if (!landing.hosted)
+    const bool pressed = type == EventType::LeftMouseDragged || type == EventType::RightMouseDragged ||
+                         type == EventType::OtherMouseDragged || type == EventType::LeftMouseUp ||
+                         type == EventType::RightMouseUp || type == EventType::OtherMouseUp;
+    Point base;
+    if (landing.hosted) {
+        base = landing.base;
+        m_lastLandedTarget = target;
+        m_lastLandedBase = base;
+    } else if (pressed && target && m_lastLandedTarget == target) {
+        // Dragged beyond the turned surface's horizon, where no point of it lies under the pointer: the
+        // press goes on, and ends, at the last point that could be mapped, so every press gets its
+        // release.
+        base = m_lastLandedBase;
+    } else {
         return;
+    }
     auto* view = qobject_cast<View*>(target);
     if (!view) {
-        view = sendMouseToWidget(event, target, landing.base, type);
+        view = sendMouseToWidget(event, target, base, type);
         if (!view)
             return;
         // Left by the plain widgets: the view around them takes it, and the rest of the press.
         if (type == EventType::LeftMouseDown || type == EventType::RightMouseDown ||
-            type == EventType::OtherMouseDown)
+            type == EventType::OtherMouseDown) {
             m_forward = view;
+            m_lastLandedTarget = view;
+        }
     }
     const bool buttons = isButtonEvent(type);
-    Event forwarded = Event::mouseEvent(type, landing.base, event.modifierFlags(), event.timestamp(), nullptr,
+    Event forwarded = Event::mouseEvent(type, base, event.modifierFlags(), event.timestamp(), nullptr,
                                         buttons ? event.clickCount() : 0, buttons ? event.pressure() : 0);
     forwarded.setButtonNumber(event.buttonNumber());
     m_activeForwarding = true;

@@ -124,6 +124,10 @@ private:
     QPointer<QWidget> m_forward;       // a view, or a plain widget that took the press
     QPointer<pf::View> m_lastHit;      // the hovered view
     QPointer<QWidget> m_lastHitWidget; // the hovered plain widget, if any
+    // The last point a forwarded event could be mapped to, and for which widget: where a press that is
+    // dragged beyond the surface's horizon goes on and ends.
+    QPointer<QWidget> m_lastLandedTarget;
+    pf::Point m_lastLandedBase;
     pf::TrackingArea* m_trackingArea = nullptr;
     bool m_activeForwarding = false;
     bool m_testingMovement = false;

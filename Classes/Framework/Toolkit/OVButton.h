@@ -115,6 +115,8 @@ public:
     double textMargin() const { return m_textMargin; }
     double textOffsetY() const { return m_textOffsetY; }
     Padding padding() const { return m_padding; }
+    // Until the next style update (a state change reads the skin's padding again).
+    void setPadding(const Padding& padding) { m_padding = padding; }
 
     // The button state (0 to 3) and requests for one (0 to 3, or 6 to click).
     int buttonState() const { return m_buttonState; }
@@ -141,6 +143,12 @@ public:
     // The action, sent once per click, and who hears hover changes.
     void setAction(std::function<void(OVButton*)> action) { m_action = std::move(action); }
     void setTarget(QObject* target) { m_target = target; }
+    // Sends the action now, the button as sender (subclasses with their own mouse handling).
+    void sendAction()
+    {
+        if (m_action)
+            m_action(this);
+    }
     QObject* target() const { return m_target; }
 
     // Image sets (for tests and subclasses).

@@ -12,6 +12,7 @@
 
 #include <QPainter>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 OVImageView::OVImageView(const pf::Rect& frame, QWidget* parent) : View(frame, parent) {}
@@ -141,17 +142,31 @@ void OVImageView::setViewDelegate(OVViewDelegate* delegate)
     m_delegateIsObject = m_delegateObject != nullptr;
 }
 
+namespace {
+
+// An engine image's size as a picture: an endless one (a generator, a clamped image) has none.
+pf::Size finiteSize(const pf::Image& image)
+{
+    const pf::Rect extent = image.extent();
+    if (extent.isNull() || extent.isInfinite() || !std::isfinite(extent.width()) ||
+        !std::isfinite(extent.height()))
+        return pf::Size();
+    return extent.size;
+}
+
+} // namespace
+
 pf::Size OVImageView::imageSize() const
 {
     if (!m_ciImage.isNull())
-        return m_ciImage.extent().size;
+        return finiteSize(m_ciImage);
     return OVImageSize::pointSize(m_image);
 }
 
 pf::Size OVImageView::intrinsicContentSize() const
 {
     const pf::Size natural = !m_image.isNull()     ? OVImageSize::pointSize(m_image)
-                             : !m_ciImage.isNull() ? m_ciImage.extent().size
+                             : !m_ciImage.isNull() ? finiteSize(m_ciImage)
                                                    : pf::Size();
     if (m_fixedWidth.has_value() == m_fixedHeight.has_value())
         return natural;
@@ -168,8 +183,10 @@ pf::Size OVImageView::intrinsicContentSize() const
 
 QSize OVImageView::sizeHint() const
 {
+    // Held to what a widget can be: a huge (yet finite) image must not wrap round to a negative hint.
+    const auto side = [](double v) { return int(std::clamp(std::ceil(v), 0.0, double(QWIDGETSIZE_MAX))); };
     const pf::Size size = intrinsicContentSize();
-    return QSize(int(std::ceil(size.width)), int(std::ceil(size.height)));
+    return QSize(side(size.width), side(size.height));
 }
 
 pf::Rect OVImageView::destinationRect() const

@@ -5,6 +5,7 @@
 #include "Platform/Foundation/NumberText.h"
 
 #include <QStringList>
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -59,7 +60,10 @@ std::vector<pf::Point> decode(pf::KeyedUnarchiver& unarchiver)
                           .arg(i));
             return {};
         }
-        points.push_back(*point);
+        // "{nan, 0}" and "{inf, 1}" read as numbers but mark no place on the photo: such a point would
+        // make a step paint over all the brush reaches. It is left out; the stroke goes on without it.
+        if (std::isfinite(point->x) && std::isfinite(point->y))
+            points.push_back(*point);
     }
     return points;
 }

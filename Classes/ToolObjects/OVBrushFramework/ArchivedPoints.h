@@ -16,7 +16,7 @@ namespace ArchivedPoints {
 void encode(const std::vector<pf::Point>& points, pf::KeyedArchiver& archiver);
 // The points as archived. The count is not trusted: points are read only while they are there, and a
 // count beyond them, or a value that is not a point, fails the decoding. A count of 0 or less is no
-// points.
+// points. Points with a coordinate that is not finite ("nan", "inf") are left out.
 std::vector<pf::Point> decode(pf::KeyedUnarchiver& unarchiver);
 
 } // namespace ArchivedPoints

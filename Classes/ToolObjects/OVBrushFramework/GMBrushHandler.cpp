@@ -1,5 +1,6 @@
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
 
+#include "Classes/Framework/ImageFunctions.h"
 #include "Classes/Framework/ImageORVExtension.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVMaskBrush.h"
 #include "Platform/Foundation/Log.h"
@@ -56,8 +57,8 @@ Image onlyWithin(const Image& image, const Rect& bounds)
         return image;
     const Rect extent = image.extent();
     const Rect part = bounds.intersected(extent);
-    const Image clear = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(extent);
-    return part.isNull() ? clear : image.imageByCroppingToRect(part).imageByCompositingOverImage(clear);
+    // Defined only there: storing the stroke renders that part of the mask, not all of it.
+    return part.isNull() ? transparentFrame(extent) : framedImage(image, part, extent);
 }
 
 } // namespace

@@ -36,6 +36,25 @@ public:
     // last pupilRadius().
     pf::Color irisColorLight() const;
 
+    // The iris around the point, found from the pixels: what a click on an eye means is the annulus
+    // from the pupil's edge to the limbus (where the iris meets the white of the eye), whatever the
+    // brush's size. Around the point the luminance is read along rays; the limbus is the circle where
+    // it rises most steeply outward (dark iris to the lighter white or lid), the pupil the dark disc
+    // inside it that ends with a rise of its own. The circle's centre follows the edge, so a click
+    // off the middle finds the same iris. The colour is the mean of the annulus's middle, without the
+    // catch light, the pupil or the lids (pixels far lighter or darker than most of it).
+    struct Iris
+    {
+        bool found = false;
+        pf::Point centre;        // y up, like the input point
+        double pupilRadius = 0;  // 0: no pupil shows
+        double limbusRadius = 0; // where the iris ends
+        pf::Color colour;        // straight, opaque
+    };
+    // Searches up to `searchRadius` pixels around the input point; nothing is found where no round
+    // edge stands out (a click beside the eye).
+    Iris locateIris(double searchRadius) const;
+
     // Colours are straight RGB in 0..1; hue, saturation and brightness as ORVExtension::hsv gives them.
     static bool isBlackish(const pf::Color& color);
     static bool isRed(const pf::Color& color);
@@ -47,6 +66,9 @@ public:
 private:
     // The pixel at a column and a row counted from the top, or nothing outside the bitmap.
     bool colorAt(long long column, long long row, pf::Color& color) const;
+    // The straight colour at a point (y up), interpolated between pixel centres; nothing where the
+    // interpolation would reach outside the bitmap.
+    bool colorAtPoint(double x, double y, float rgb[3]) const;
     void workOnBitmap();
 
     pf::Image m_image;

@@ -45,11 +45,11 @@ OVBrushPathImage::~OVBrushPathImage()
     }
 }
 
-std::unique_ptr<OVBrushPathImage> OVBrushPathImage::readFromFolder(const QString& folder)
+std::unique_ptr<OVBrushPathImage> OVBrushPathImage::readFromFolder(const QString& folder, QString* problem)
 {
-    QString problem;
-    OVContentContainerPtr container = OVContentContainer::readFromFolder(folder, &problem);
-    if (!problem.isEmpty() && !QFileInfo::exists(folder))
+    QString reason;
+    OVContentContainerPtr container = OVContentContainer::readFromFolder(folder, &reason);
+    if (!reason.isEmpty() && !QFileInfo::exists(folder))
         pf::error(QStringLiteral("The mask folder %1 does not exist; the mask is empty").arg(folder));
     Size size;
     const QString contentPath = folder + QStringLiteral("/content");
@@ -69,7 +69,38 @@ std::unique_ptr<OVBrushPathImage> OVBrushPathImage::readFromFolder(const QString
                 QStringLiteral("The mask description %1 cannot be read (%2); the mask image's size is used")
                     .arg(contentPath, error));
     }
+    // A mask picture of another size than the mask's is no mask of this layer (the 1 x 1 placeholder
+    // of a layer never painted excepted): strokes would land in the wrong place.
+    const Size pictureSize = container->imageContainer()->size();
+    const auto fits = [](double pixels, double side) {
+        return pixels == std::floor(side) || pixels == std::ceil(side);
+    };
+    if (reason.isEmpty() && !container->imageContainer()->isEmpty() &&
+        !(pictureSize.width == 1 && pictureSize.height == 1) &&
+        !(fits(pictureSize.width, size.width) && fits(pictureSize.height, size.height))) {
+        reason = QStringLiteral("the mask picture is %1 x %2 pixels, the mask %3 x %4")
+                     .arg(pictureSize.width)
+                     .arg(pictureSize.height)
+                     .arg(size.width)
+                     .arg(size.height);
+        pf::error(QStringLiteral("The mask folder %1 cannot be used: %2").arg(folder, reason));
+    }
+    if (problem)
+        *problem = reason;
     return std::make_unique<OVBrushPathImage>(size, container);
+}
+
+void OVBrushPathImage::keepUnreadFolder(const QString& folder)
+{
+    m_unreadFolder = folder;
+    m_unreadSnapshot = m_names.isEmpty() ? QString() : m_names.last();
+}
+
+QString OVBrushPathImage::unreadFolder() const
+{
+    return !m_unreadFolder.isEmpty() && !m_names.isEmpty() && m_names.last() == m_unreadSnapshot
+               ? m_unreadFolder
+               : QString();
 }
 
 QString OVBrushPathImage::cacheFolder()
@@ -94,6 +125,46 @@ QString OVBrushPathImage::folderURL()
 void OVBrushPathImage::waitForPendingWrites()
 {
     writeQueue().waitUntilAllOperationsAreFinished();
+}
+
+namespace {
+
+std::mutex& gateMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::function<void()>& writeGate()
+{
+    static std::function<void()> gate;
+    return gate;
+}
+
+void passWriteGate()
+{
+    std::function<void()> gate;
+    {
+        std::lock_guard lock(gateMutex());
+        gate = writeGate();
+    }
+    if (gate)
+        gate();
+}
+
+} // namespace
+
+void OVBrushPathImage::setWriteGateForTesting(std::function<void()> gate)
+{
+    std::lock_guard lock(gateMutex());
+    writeGate() = std::move(gate);
+}
+
+bool OVBrushPathImage::isSnapshotFolderPending(const QString& name) const
+{
+    std::lock_guard lock(m_writes->mutex);
+    const auto it = m_writes->snapshots.constFind(name);
+    return it != m_writes->snapshots.constEnd() && it->pending;
 }
 
 bool OVBrushPathImage::waitForSnapshotFolder(const QString& name) const
@@ -142,6 +213,7 @@ void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<con
     }
     std::shared_ptr<Writes> writes = m_writes;
     writeQueue().addOperation([writes, container, folder, name, placement] {
+        passWriteGate();
         if (placement)
             placement->settle(*container);
         QString error;
@@ -293,13 +365,23 @@ Image strokeBackground(const OVImageContainer& layer, const Size& size)
         return picture;
     if (!picture.isNull() && own.width > 0 && own.height > 0)
         return scaleImageToSizeAffine(picture, size.width, size.height);
-    return Image::constantColor(Color(0, 0, 0, 0))
-        .imageByCroppingToRect(Rect(0, 0, std::floor(size.width), std::floor(size.height)));
+    // Transparent with nothing defined: what is placed onto it stays the only part to render and keep.
+    return transparentFrame(Rect(0, 0, std::floor(size.width), std::floor(size.height)));
+}
+
+// Stroke pictures are made pixels on a context of their own, in the background: neither the interface
+// nor a display waits for them.
+RenderContext& strokeContext()
+{
+    // Never destroyed, like the shared context: a GL context must not be torn down at exit.
+    static auto* context = new std::shared_ptr<RenderContext>(
+        std::make_shared<RenderContext>(QStringLiteral("stroke pictures")));
+    return **context;
 }
 
 // A stroke's colour picture (healed or replacement pixels: a recipe that may be costly and is best
-// evaluated once) as pixels over the part where it has any, so that displays and the snapshot write
-// never compute it again. A mask stroke stays a recipe: it is cheap, and limited to where it painted.
+// evaluated once) as pixels over the part where it is defined, in the same frame. A mask stroke stays a
+// recipe: it is cheap, and limited to where it painted.
 Image strokePixels(const Image& picture, bool monochrome)
 {
     if (monochrome || picture.isNull())
@@ -310,13 +392,13 @@ Image strokePixels(const Image& picture, bool monochrome)
         return picture;
     const Rect painted = (domain.isInfinite() ? extent : domain.intersected(extent)).integral();
     if (painted.isNull() || painted.isEmpty())
-        return Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(extent);
-    const auto pixels = RenderContext::shared()->render(picture, painted, Bitmap::Format::RGBAf);
+        return transparentFrame(extent);
+    const auto pixels = strokeContext().render(picture, painted, Bitmap::Format::RGBAf);
     if (!pixels)
         return picture; // left to the snapshot write, which keeps the recipe when it cannot render it
-    return Image::fromBitmap(*pixels)
-        .imageByApplyingTransform(AffineTransform::translation(painted.minX(), painted.minY()))
-        .imageByCompositingOverImage(Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(extent));
+    return framedImage(Image::fromBitmap(*pixels).imageByApplyingTransform(
+                           AffineTransform::translation(painted.minX(), painted.minY())),
+                       painted, extent);
 }
 
 // The stroke's picture placed into `rect` of the layer's picture, as a recipe: brush-up costs no
@@ -324,13 +406,47 @@ Image strokePixels(const Image& picture, bool monochrome)
 // background; until then it is read as the recipe, which gives the same picture. The layer's picture
 // unchanged when the stroke brings none.
 OVImageContainerPtr placedStroke(const OVImageContainer& stroke, const Rect& rect,
-                                 const OVImageContainer& layer, const Size& size)
+                                 const OVImageContainerPtr& layer, const Size& size)
 {
     const Image picture = stroke.image();
     if (picture.isNull())
-        return std::make_shared<OVImageContainer>(layer.image(), layer.isMonochrome());
-    return std::make_shared<OVImageContainer>(
-        placeImageOnBackground(picture, strokeBackground(layer, size), rect), stroke.isMonochrome());
+        return std::make_shared<OVImageContainer>(layer->image(), layer->isMonochrome());
+    const Image background = strokeBackground(*layer, size);
+    Image placed = placeImageOnBackground(picture, background, rect);
+    if (placed.isNull())
+        return std::make_shared<OVImageContainer>(placed, stroke.isMonochrome());
+    // Where the stroke lands: the part of its own picture that it defines, placed as the picture is.
+    const Rect own = picture.extent(), defined = picture.definition().extent();
+    const Rect frame = background.extent();
+    Rect landed = Rect::infinite();
+    if (!defined.isInfinite() && own.width() > 0 && own.height() > 0) {
+        const double sx = std::floor(rect.width() * frame.width()) / own.width();
+        const double sy = std::floor(rect.height() * frame.height()) / own.height();
+        landed = defined.isNull()
+                     ? Rect::null()
+                     : Rect(std::floor(rect.minX() * frame.width()) + (defined.minX() - own.minX()) * sx,
+                            std::floor(rect.minY() * frame.height()) + (defined.minY() - own.minY()) * sy,
+                            defined.width() * sx, defined.height() * sy)
+                           .insetBy(-2, -2); // resampling reaches a pixel or two further
+    }
+    if (landed.isInfinite())
+        return std::make_shared<OVImageContainer>(placed, stroke.isMonochrome());
+    // A colour stroke defined in a part of its own (a healed spot) stays defined there and where the
+    // layer's picture was, so that only those are ever rendered.
+    const Rect below = background.definition().extent();
+    if (!stroke.isMonochrome() && !below.isInfinite()) {
+        const Rect both = landed.united(below);
+        placed = both.isNull() ? transparentFrame(placed.extent())
+                               : framedImage(placed, both.integral(), placed.extent());
+        return std::make_shared<OVImageContainer>(placed, false);
+    }
+    // Over stored pixels of the mask's size only the stroke's part is rendered when it is stored.
+    auto container = std::make_shared<OVImageContainer>(Image(), stroke.isMonochrome());
+    if (layer->isStored() && layer->size() == Size(frame.width(), frame.height()))
+        container->setImageOverStored(placed, layer, landed);
+    else
+        container->setImage(placed);
+    return container;
 }
 
 // The stroke composited onto the mask `base` (both pictures).
@@ -338,8 +454,8 @@ OVContentContainerPtr placedOnto(const OVContentContainer& stroke, const Rect& r
                                  const OVContentContainer& base, const Size& size)
 {
     return std::make_shared<OVContentContainer>(
-        placedStroke(*stroke.imageContainer(), rect, *base.imageContainer(), size),
-        placedStroke(*stroke.additionalImageContainer(), rect, *base.additionalImageContainer(), size));
+        placedStroke(*stroke.imageContainer(), rect, base.imageContainer(), size),
+        placedStroke(*stroke.additionalImageContainer(), rect, base.additionalImageContainer(), size));
 }
 
 } // namespace
@@ -360,12 +476,9 @@ void OVBrushPathImage::addContentContainerWithRect(const OVContentContainerPtr& 
     }
     // Always composited onto the current mask: a stroke that covers the whole mask must still keep the
     // layer's additional picture and whatever the stroke leaves transparent.
-    const OVImageContainer& additional = *stroke->additionalImageContainer();
+    // The stroke's own picture is made pixels by the snapshot write, not here: brush-up renders nothing.
     auto placement = std::make_shared<Placement>();
-    placement->stroke = std::make_shared<OVContentContainer>(
-        stroke->imageContainer(),
-        std::make_shared<OVImageContainer>(strokePixels(additional.image(), additional.isMonochrome()),
-                                           additional.isMonochrome()));
+    placement->stroke = stroke;
     placement->base = current;
     placement->rect = rect;
     placement->size = size;
@@ -375,12 +488,24 @@ void OVBrushPathImage::addContentContainerWithRect(const OVContentContainerPtr& 
 
 void OVBrushPathImage::Placement::settle(const OVContentContainer& placed) const
 {
-    // Strokes stored faster than their snapshots are written are each placed onto the one before, still
-    // a recipe: made pixels first, it is what this stroke is placed onto again, so that every write
-    // renders one stroke over pixels instead of all the strokes still pending.
+    // The stroke's colour picture (a healing fill) is computed once, here, as pixels of the part where it
+    // has any. Strokes stored faster than their snapshots are written are each placed onto the one
+    // before, still a recipe: made pixels first, it is what this stroke is placed onto again, so that
+    // every write renders one stroke over pixels instead of all the strokes still pending.
+    const OVImageContainer& additional = *stroke->additionalImageContainer();
+    const OVContentContainer pixels(
+        stroke->imageContainer(),
+        std::make_shared<OVImageContainer>(strokePixels(additional.image(), additional.isMonochrome()),
+                                           additional.isMonochrome()));
     if (!base->flush())
         return; // the recipe as it stands is rendered (or kept) by the write
-    const OVContentContainerPtr again = placedOnto(*stroke, rect, *base, size);
-    placed.imageContainer()->replacePendingImage(again->imageContainer()->image());
-    placed.additionalImageContainer()->replacePendingImage(again->additionalImageContainer()->image());
+    const OVContentContainerPtr again = placedOnto(pixels, rect, *base, size);
+    for (const auto& [target, source] :
+         {std::pair(placed.imageContainer(), again->imageContainer()),
+          std::pair(placed.additionalImageContainer(), again->additionalImageContainer())}) {
+        if (const auto patch = source->patchOver())
+            target->setImageOverStored(source->image(), patch->first, patch->second, true);
+        else
+            target->replacePendingImage(source->image());
+    }
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -41,8 +42,10 @@ public:
     OVBrushPathImage(const pf::Size& size, OVContentContainerPtr container);
     // Reads a mask folder ("content" with "width" and "height", and the container sub-folders). Without
     // a readable "content" the size is the mask image's pixel size. A folder that exists but cannot be
-    // read is logged as an error.
-    static std::unique_ptr<OVBrushPathImage> readFromFolder(const QString& folder);
+    // read is logged as an error and described in `problem`, as is a mask picture whose size is not the
+    // mask's: what could be read is then held, and the folder must not be taken for it.
+    static std::unique_ptr<OVBrushPathImage> readFromFolder(const QString& folder,
+                                                            QString* problem = nullptr);
     ~OVBrushPathImage();
     OVBrushPathImage(const OVBrushPathImage&) = delete;
     OVBrushPathImage& operator=(const OVBrushPathImage&) = delete;
@@ -72,6 +75,17 @@ public:
     // mask's. Its files never change afterwards, so a document can link them instead of encoding the
     // mask again. Any thread.
     bool waitForSnapshotFolder(const QString& name) const;
+    // Whether the background write of snapshot folder `name` has yet to finish (false for a name that
+    // is not this mask's). Any thread; never waits.
+    bool isSnapshotFolderPending(const QString& name) const;
+    // Runs before every snapshot write, on the writing thread: lets a test hold writes open. Empty: none.
+    static void setWriteGateForTesting(std::function<void()> gate);
+
+    // A mask whose folder could not be read keeps that folder (`folder`, a copy of it) for its current
+    // snapshot: unreadFolder() names it while that snapshot is still the current one, so a save can
+    // carry it over unchanged until a stroke (or a redo of one) replaces it. Main thread.
+    void keepUnreadFolder(const QString& folder);
+    QString unreadFolder() const;
 
     // A fresh snapshot folder name's full path (nothing of that name exists in "cache").
     static QString folderURL();
@@ -135,4 +149,6 @@ private:
     std::shared_ptr<pf::UndoManager> m_undoManager;
     std::vector<std::weak_ptr<pf::UndoManager>> m_registeredWith; // every manager that got an action
     std::shared_ptr<Writes> m_writes = std::make_shared<Writes>();
+    QString m_unreadFolder;
+    QString m_unreadSnapshot; // the snapshot name the unread folder stands for
 };

@@ -1,6 +1,7 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
 
 #include "Classes/Filters/OVInpaintingFilter.h"
+#include "Classes/Framework/ImageFunctions.h"
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Log.h"
@@ -90,7 +91,13 @@ void OVHealingBrush::updateInputImage()
 void OVHealingBrush::setMaskImage(const Image& image)
 {
     m_maskImage = image;
-    m_inpaintingFilter->setInputMaskImage(brushMaskTools(3, image));
+    applyMask();
+}
+
+void OVHealingBrush::applyMask()
+{
+    // The stroke alone, cut to where it went: each step fills only around the stroke, not the photo.
+    m_inpaintingFilter->setInputMaskImage(croppedToStroke(brushMaskTools(3, m_maskImage), 1.0));
 }
 
 void OVHealingBrush::setFaceWidth(double width)
@@ -145,13 +152,15 @@ void OVHealingBrush::processPoints(const std::vector<Point>& points)
 {
     for (const Point& p : points)
         m_strokeBounds = m_strokeBounds.united(Rect(p.x, p.y, 0, 0));
+    if (!m_maskImage.isNull())
+        applyMask(); // the mask came before the points that bound it
 }
 
-Image OVHealingBrush::croppedToStroke(const Image& mask, double scale) const
+Rect OVHealingBrush::strokeRegion(double scale) const
 {
     const double width = widthOf(m_maskImage);
-    if (mask.isNull() || m_strokeBounds.isNull() || width <= 0)
-        return mask;
+    if (m_strokeBounds.isNull() || width <= 0)
+        return Rect::null();
     const Rect live = m_maskImage.extent();
     // The brush paints within half its size of the segments between the points; a pixel more for the
     // soft edge and the scaling.
@@ -160,9 +169,16 @@ Image OVHealingBrush::croppedToStroke(const Image& mask, double scale) const
                       m_strokeBounds.minY() * live.height() - reach,
                       m_strokeBounds.width() * live.width() + 2 * reach,
                       m_strokeBounds.height() * live.height() + 2 * reach);
-    const Rect scaled(pixels.minX() * scale, pixels.minY() * scale, pixels.width() * scale,
-                      pixels.height() * scale);
-    return mask.imageByCroppingToRect(scaled.integral());
+    return Rect(pixels.minX() * scale, pixels.minY() * scale, pixels.width() * scale, pixels.height() * scale)
+        .integral();
+}
+
+Image OVHealingBrush::croppedToStroke(const Image& mask, double scale) const
+{
+    const Rect region = strokeRegion(scale);
+    if (mask.isNull() || region.isNull())
+        return mask;
+    return mask.imageByCroppingToRect(region);
 }
 
 Image OVHealingBrush::image() const
@@ -195,7 +211,11 @@ Image OVHealingBrush::imageForMask(const Image& mask)
     filter.setInputRadius(radius);
     filter.setPreviewQuality(preview);
 
-    return brushMaskTools(8, mask, healed);
+    // Healed pixels exist only under the stroke: the picture keeps the whole frame as its extent (it
+    // is placed by it) but is defined only around the stroke, so storing it renders only that part.
+    const Image cut = brushMaskTools(8, mask, healed);
+    const Rect region = strokeRegion(s);
+    return cut.isNull() || region.isNull() ? cut : framedImage(cut, region, cut.extent());
 }
 
 Image OVHealingBrush::blendImage(const Image& image, const Image& background, const Image& mask)

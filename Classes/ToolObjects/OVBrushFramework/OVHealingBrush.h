@@ -65,8 +65,12 @@ public:
 
 private:
     void updateInputImage();
-    // The mask cut to the square that holds every point of the stroke with the brush around it, scaled
-    // by `scale`: the fill then works only there. The mask itself while no point is known.
+    void applyMask();
+    // The square that holds every point of the stroke with the brush around it, in pixels of the live
+    // mask scaled by `scale`; null while no point is known.
+    pf::Rect strokeRegion(double scale) const;
+    // The mask cut to strokeRegion(scale): the fill then works only there. The mask itself while no
+    // point is known.
     pf::Image croppedToStroke(const pf::Image& mask, double scale) const;
 
     pf::Image m_skinPatch;

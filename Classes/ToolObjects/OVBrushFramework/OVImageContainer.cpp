@@ -16,10 +16,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <mutex>
+#include <png.h>
+#include <vector>
 
 using namespace pf;
 
@@ -67,14 +71,17 @@ std::shared_ptr<OVImageContainer> OVImageContainer::readFromFolder(const QString
     if (!folderIsReadable(folder, &reason))
         return reason.isEmpty() ? container : fail(reason);
     const QString contentPath = folder + QStringLiteral("/content");
-    if (!QFileInfo::exists(contentPath))
-        return container;
+    const QString imagePath = folder + QStringLiteral("/image.png");
+    if (!QFileInfo::exists(contentPath)) {
+        // A picture without its description is damage, not an empty container.
+        return QFileInfo::exists(imagePath) ? fail(QStringLiteral("%1 is missing").arg(contentPath))
+                                            : container;
+    }
     QString error;
     const auto content = PropertyList::fromFile(contentPath, &error);
     if (!content)
         return fail(QStringLiteral("%1: %2").arg(contentPath, error));
     container->m_isMonochrome = content->toMap().value(QStringLiteral("isMonochrome")).toBool();
-    const QString imagePath = folder + QStringLiteral("/image.png");
     if (!QFileInfo::exists(imagePath))
         return fail(QStringLiteral("%1 is missing").arg(imagePath));
     Bitmap bitmap = ImageFile::read(imagePath, &error);
@@ -105,17 +112,76 @@ bool isUniform(const Bitmap& bitmap)
     return true;
 }
 
+// The rows and columns of a float colour bitmap that hold anything but transparent black (top-down
+// rows); null when none does.
+Rect paintedPart(const Bitmap& bitmap)
+{
+    const size_t pixelBytes = size_t(Bitmap::bytesPerPixel(bitmap.format()));
+    int left = bitmap.width(), right = -1, top = -1, bottom = -1;
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const uint8_t* row = bitmap.row(y);
+        const size_t bytes = size_t(bitmap.width()) * pixelBytes;
+        const uint8_t* first = std::find_if(row, row + bytes, [](uint8_t b) { return b != 0; });
+        if (first == row + bytes)
+            continue;
+        const uint8_t* last = row + bytes - 1;
+        while (*last == 0)
+            --last;
+        left = std::min(left, int(size_t(first - row) / pixelBytes));
+        right = std::max(right, int(size_t(last - row) / pixelBytes));
+        if (top < 0)
+            top = y;
+        bottom = y;
+    }
+    return right < 0 ? Rect::null() : Rect(left, top, right - left + 1, bottom - top + 1);
+}
+
 } // namespace
 
-void OVImageContainer::store(const Bitmap& pixels)
+void OVImageContainer::store(const Bitmap& given, const Point& givenOrigin, const Size& givenFrame)
 {
+    Bitmap pixels = given;
+    Point origin = givenOrigin;
+    Size frame = givenFrame;
+    if (pixels.format() == Bitmap::Format::RGBAf && !pixels.isNull()) {
+        // A colour picture painted in a small part of it (healed spots read back from a folder) keeps
+        // that part only.
+        const Rect part = paintedPart(pixels);
+        if (!part.isNull() && part.width() * part.height() * 2 < double(pixels.width()) * pixels.height()) {
+            Bitmap cut(int(part.width()), int(part.height()), pixels.format(), Bitmap::Fill::Uninitialized);
+            if (!cut.isNull()) {
+                const size_t pixelBytes = size_t(Bitmap::bytesPerPixel(pixels.format()));
+                for (int y = 0; y < cut.height(); ++y)
+                    std::memcpy(cut.mutableRow(y),
+                                pixels.row(int(part.minY()) + y) + size_t(part.minX()) * pixelBytes,
+                                size_t(cut.width()) * pixelBytes);
+                if (!(frame.width > 0))
+                    frame = Size(pixels.width(), pixels.height());
+                // The part's origin, y up, in the frame.
+                origin = Point(origin.x + part.minX(), origin.y + (pixels.height() - part.maxY()));
+                pixels = cut;
+            }
+        }
+    }
+
     m_bitmap = Bitmap();
     m_uniformPixel = Bitmap();
     m_uniformWidth = m_uniformHeight = 0;
+    m_origin = Point();
+    m_frame = Size();
+    const bool partial =
+        frame.width > 0 && frame.height > 0 && !pixels.isNull() &&
+        (origin.x != 0 || origin.y != 0 || frame.width != pixels.width() || frame.height != pixels.height());
     const bool colour = Bitmap::hasAlpha(pixels.format());
+    // Only transparent black, the value outside a part, makes a part one value for its whole frame.
     if (!isUniform(pixels) || (colour && pixels.format() != Bitmap::Format::RGBAf) ||
-        (pixels.width() == 1 && pixels.height() == 1)) {
+        (partial && pixels.format() != Bitmap::Format::RGBAf) ||
+        (!partial && pixels.width() == 1 && pixels.height() == 1)) {
         m_bitmap = pixels;
+        if (partial) {
+            m_origin = origin;
+            m_frame = frame;
+        }
         return;
     }
     Bitmap pixel(1, 1, pixels.format(), Bitmap::Fill::Uninitialized);
@@ -125,8 +191,8 @@ void OVImageContainer::store(const Bitmap& pixels)
     }
     std::memcpy(pixel.mutableData(), pixels.data(), size_t(Bitmap::bytesPerPixel(pixels.format())));
     m_uniformPixel = pixel;
-    m_uniformWidth = pixels.width();
-    m_uniformHeight = pixels.height();
+    m_uniformWidth = partial ? int(frame.width) : pixels.width();
+    m_uniformHeight = partial ? int(frame.height) : pixels.height();
 }
 
 Bitmap OVImageContainer::expandedPixel(const Bitmap& pixel, int width, int height)
@@ -152,9 +218,44 @@ void OVImageContainer::setImage(const Image& image)
 {
     std::lock_guard lock(m_mutex);
     m_bitmap = Bitmap();
+    m_origin = Point();
+    m_frame = Size();
     m_uniformPixel = Bitmap();
     m_image = image;
+    m_patchBase.reset();
     ++m_generation;
+}
+
+void OVImageContainer::setImageOverStored(const Image& image, std::shared_ptr<const OVImageContainer> base,
+                                          const Rect& changed, bool replacing)
+{
+    std::lock_guard lock(m_mutex);
+    if (replacing && (image.isNull() || m_image.isNull() || hasStoredPixels()))
+        return;
+    if (!replacing) {
+        m_bitmap = Bitmap();
+        m_origin = Point();
+        m_frame = Size();
+        m_uniformPixel = Bitmap();
+        ++m_generation;
+    }
+    m_image = image;
+    m_patchBase = std::move(base);
+    m_patchRect = changed;
+}
+
+std::optional<std::pair<std::shared_ptr<const OVImageContainer>, Rect>> OVImageContainer::patchOver() const
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_patchBase || m_image.isNull())
+        return std::nullopt;
+    return std::pair(m_patchBase, m_patchRect);
+}
+
+bool OVImageContainer::isStored() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_image.isNull() ? hasStoredPixels() : hasStoredPixels() && m_patchBase == nullptr;
 }
 
 void OVImageContainer::replacePendingImage(const Image& image)
@@ -169,7 +270,10 @@ void OVImageContainer::setBlank(const Size& size)
     std::lock_guard lock(m_mutex);
     ++m_generation;
     m_image = Image();
+    m_patchBase.reset();
     m_bitmap = Bitmap();
+    m_origin = Point();
+    m_frame = Size();
     m_uniformPixel = Bitmap();
     m_uniformWidth = m_uniformHeight = 0;
     const int width = int(std::round(size.width)), height = int(std::round(size.height));
@@ -181,21 +285,36 @@ void OVImageContainer::setBlank(const Size& size)
     m_uniformHeight = height;
 }
 
+Image OVImageContainer::storedImage() const
+{
+    if (!m_bitmap.isNull()) {
+        const Image pixels = Image::fromBitmap(m_bitmap);
+        if (!(m_frame.width > 0))
+            return pixels;
+        // A part of a transparent frame: defined where the part is, the frame's size as its extent.
+        return framedImage(
+            pixels.imageByApplyingTransform(AffineTransform::translation(m_origin.x, m_origin.y)),
+            Rect(m_origin, Size(m_bitmap.width(), m_bitmap.height())),
+            Rect(0, 0, m_frame.width, m_frame.height));
+    }
+    if (m_uniformPixel.isNull())
+        return Image();
+    // The one value everywhere: renders read no pixels for it at all.
+    float rgba[4];
+    m_uniformPixel.pixel(0, 0, rgba);
+    const Rect frame(0, 0, m_uniformWidth, m_uniformHeight);
+    if (!(rgba[3] > 0) && Bitmap::hasAlpha(m_uniformPixel.format()))
+        return transparentFrame(frame); // nothing defined: composites over it stay as small as they are
+    const Color colour = rgba[3] > 0 ? Color(rgba[0] / rgba[3], rgba[1] / rgba[3], rgba[2] / rgba[3], rgba[3])
+                                     : Color(0, 0, 0, 0);
+    return Image::constantColor(colour).imageByCroppingToRect(frame);
+}
+
 Image OVImageContainer::image() const
 {
     std::lock_guard lock(m_mutex);
-    if (m_image.isNull() && !m_bitmap.isNull())
-        m_image = Image::fromBitmap(m_bitmap);
-    if (m_image.isNull() && !m_uniformPixel.isNull()) {
-        // The one value everywhere: renders read no pixels for it at all.
-        float rgba[4];
-        m_uniformPixel.pixel(0, 0, rgba);
-        const Color colour = rgba[3] > 0
-                                 ? Color(rgba[0] / rgba[3], rgba[1] / rgba[3], rgba[2] / rgba[3], rgba[3])
-                                 : Color(0, 0, 0, 0);
-        m_image =
-            Image::constantColor(colour).imageByCroppingToRect(Rect(0, 0, m_uniformWidth, m_uniformHeight));
-    }
+    if (m_image.isNull())
+        m_image = storedImage();
     return m_image;
 }
 
@@ -208,6 +327,8 @@ bool OVImageContainer::isEmpty() const
 Size OVImageContainer::size() const
 {
     std::lock_guard lock(m_mutex);
+    if (!m_bitmap.isNull() && m_frame.width > 0)
+        return m_frame;
     if (!m_bitmap.isNull())
         return Size(m_bitmap.width(), m_bitmap.height());
     if (!m_uniformPixel.isNull())
@@ -218,6 +339,65 @@ Size OVImageContainer::size() const
 }
 
 namespace {
+
+// A 16-bit PNG (grey, or RGBA with straight colour) whose rows `row` fills one at a time (native byte
+// order), written without filtering and with the fastest compression: a mask snapshot of a large photo is
+// written in a fraction of the time, and never as a second copy of the whole picture in memory.
+struct PNGTarget
+{
+    QByteArray bytes;
+    QString error;
+};
+
+void appendPNG(png_structp png, png_bytep data, png_size_t length)
+{
+    static_cast<PNGTarget*>(png_get_io_ptr(png))
+        ->bytes.append(reinterpret_cast<const char*>(data), qsizetype(length));
+}
+
+void flushPNG(png_structp) {}
+
+void pngError(png_structp png, png_const_charp message)
+{
+    static_cast<PNGTarget*>(png_get_error_ptr(png))->error = QString::fromUtf8(message);
+    png_longjmp(png, 1);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+bool encodePNG16(int width, int height, bool grey, const std::function<void(int y, quint16* row)>& row,
+                 PNGTarget& target)
+{
+    std::vector<quint16> line(size_t(width) * (grey ? 1 : 4));
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &target, pngError, pngWarning);
+    if (!png) {
+        target.error = QStringLiteral("no memory for a PNG writer");
+        return false;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, info ? &info : nullptr);
+        if (target.error.isEmpty())
+            target.error = QStringLiteral("the PNG could not be encoded");
+        return false;
+    }
+    png_set_write_fn(png, &target, appendPNG, flushPNG);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 16,
+                 grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_compression_level(png, 1);
+    png_write_info(png, info);
+    if (QSysInfo::ByteOrder == QSysInfo::LittleEndian)
+        png_set_swap(png);
+    for (int y = 0; y < height; ++y) {
+        row(y, line.data());
+        png_write_row(png, reinterpret_cast<png_bytep>(line.data()));
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
 
 // Pictures are made into stored pixels on a context of their own: a flush in the background (a mask
 // snapshot being written, a save) must never keep a brush or a display waiting on theirs.
@@ -231,6 +411,37 @@ RenderContext& storingContext()
 
 } // namespace
 
+std::optional<Bitmap> OVImageContainer::patchedPixels(const Image& pending, const OVImageContainer& base,
+                                                      const Rect& changed, bool monochrome)
+{
+    const Bitmap::Format format = monochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf;
+    const Rect extent = pending.extent();
+    if (!base.isStored() || extent.isNull() || extent.isInfinite() || extent.minX() != 0 ||
+        extent.minY() != 0)
+        return std::nullopt;
+    const Bitmap below = base.bitmap();
+    const Rect frame = extent.integral();
+    if (below.isNull() || below.format() != format || below.width() != int(frame.width()) ||
+        below.height() != int(frame.height()))
+        return std::nullopt;
+    Bitmap result(below.width(), below.height(), format, Bitmap::Fill::Uninitialized);
+    if (result.isNull())
+        return std::nullopt;
+    std::memcpy(result.mutableData(), below.data(), below.byteCount());
+    const Rect part = changed.integral().intersected(frame);
+    if (part.isNull() || part.isEmpty())
+        return result;
+    const auto rendered = storingContext().render(pending, part, format, RenderContext::Reuse::Discard);
+    if (!rendered)
+        return std::nullopt;
+    const size_t pixelBytes = size_t(Bitmap::bytesPerPixel(format));
+    const int top = result.height() - int(part.maxY());
+    for (int y = 0; y < rendered->height(); ++y)
+        std::memcpy(result.mutableRow(top + y) + size_t(part.minX()) * pixelBytes, rendered->row(y),
+                    size_t(rendered->width()) * pixelBytes);
+    return result;
+}
+
 bool OVImageContainer::flush(QString* errorMessage)
 {
     // One flush at a time renders; readers of the picture (image(), size()) never wait for a render.
@@ -239,6 +450,8 @@ bool OVImageContainer::flush(QString* errorMessage)
         Image pending;
         quint64 generation = 0;
         bool monochrome = true;
+        std::shared_ptr<const OVImageContainer> patchBase;
+        Rect patchRect;
         {
             std::lock_guard lock(m_mutex);
             if (m_image.isNull())
@@ -250,6 +463,20 @@ bool OVImageContainer::flush(QString* errorMessage)
             pending = m_image;
             generation = m_generation;
             monochrome = m_isMonochrome;
+            patchBase = m_patchBase;
+            patchRect = m_patchRect;
+        }
+        if (patchBase) {
+            // Only where the stroke landed is rendered; the rest are the pixels it was placed onto.
+            if (std::optional<Bitmap> patched = patchedPixels(pending, *patchBase, patchRect, monochrome)) {
+                std::lock_guard lock(m_mutex);
+                if (m_generation != generation)
+                    continue;
+                store(*patched);
+                m_image = Image();
+                m_patchBase.reset();
+                return true;
+            }
         }
         // The picture's extent, drawn at the origin (masks grey without alpha, colour with alpha).
         const Rect extent = pending.extent();
@@ -259,13 +486,26 @@ bool OVImageContainer::flush(QString* errorMessage)
             return false;
         }
         std::optional<Bitmap> rendered;
+        Point origin;
+        Size frame;
         if (!extent.isNull() && !extent.isEmpty()) {
             const Rect pixels = extent.integral();
+            // A colour picture is transparent outside where it is defined: only that part is rendered
+            // and kept (a healed spot on a large photo is not a picture of the photo's size).
+            Rect part(0, 0, pixels.width(), pixels.height());
+            const Rect domain = pending.definition().extent();
+            if (!monochrome && !domain.isInfinite()) {
+                frame = part.size;
+                part = domain.offsetBy(-pixels.minX(), -pixels.minY()).integral().intersected(part);
+                if (part.isNull() || part.isEmpty())
+                    part = Rect(0, 0, 1, 1); // nothing defined: one transparent pixel stands for all
+                origin = part.origin;
+            }
             const Image atOrigin = pending.imageByApplyingTransform(
                 AffineTransform::translation(-pixels.minX(), -pixels.minY()));
             // Masks keep the 16 bits they are written with: what is saved and read back is what is
             // shown now, in half the memory of floats.
-            rendered = storingContext().render(atOrigin, Rect(0, 0, pixels.width(), pixels.height()),
+            rendered = storingContext().render(atOrigin, part,
                                                monochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf,
                                                RenderContext::Reuse::Discard);
             if (!rendered) {
@@ -281,7 +521,7 @@ bool OVImageContainer::flush(QString* errorMessage)
         if (m_generation != generation)
             continue; // a new picture was set meanwhile: that one is what must become pixels
         if (rendered)
-            store(*rendered);
+            store(*rendered, origin, frame);
         m_image = Image();
         return true;
     }
@@ -291,14 +531,82 @@ Bitmap OVImageContainer::bitmap() const
 {
     Bitmap stored, pixel;
     int width = 0, height = 0;
+    Point origin;
+    Size frame;
     {
         std::lock_guard lock(m_mutex);
         stored = m_bitmap;
         pixel = m_uniformPixel;
         width = m_uniformWidth;
         height = m_uniformHeight;
+        origin = m_origin;
+        frame = m_frame;
     }
-    return stored.isNull() && !pixel.isNull() ? expandedPixel(pixel, width, height) : stored;
+    if (stored.isNull())
+        return pixel.isNull() ? stored : expandedPixel(pixel, width, height);
+    if (!(frame.width > 0))
+        return stored;
+    // A part: laid into its transparent frame (rows top down, the part's origin y up).
+    Bitmap whole(int(frame.width), int(frame.height), stored.format(), Bitmap::Fill::Zero);
+    if (whole.isNull())
+        return whole;
+    const size_t pixelBytes = size_t(Bitmap::bytesPerPixel(stored.format()));
+    const int top = int(frame.height) - int(origin.y) - stored.height();
+    for (int y = 0; y < stored.height(); ++y)
+        std::memcpy(whole.mutableRow(top + y) + size_t(origin.x) * pixelBytes, stored.row(y),
+                    size_t(stored.width()) * pixelBytes);
+    return whole;
+}
+
+bool OVImageContainer::writeFramedPNG(const Bitmap& part, const Point& origin, const Size& frame,
+                                      const QString& path, QString* errorMessage)
+{
+    const int width = int(frame.width), height = int(frame.height);
+    const int top = height - int(origin.y) - part.height();
+    const int left = int(origin.x);
+    auto channel = [](float v) { return quint16(std::lround(std::clamp(v, 0.0f, 1.0f) * 65535.0f)); };
+    PNGTarget target;
+    const bool encoded = encodePNG16(
+        width, height, false,
+        [&](int y, quint16* line) {
+            std::fill(line, line + size_t(width) * 4, quint16(0));
+            if (y < top || y >= top + part.height())
+                return;
+            for (int x = 0; x < part.width(); ++x) {
+                float rgba[4];
+                part.pixel(x, y - top, rgba); // premultiplied; the file holds straight colour
+                const float a = rgba[3];
+                if (!(a > 0))
+                    continue;
+                quint16* out = line + size_t(left + x) * 4;
+                out[0] = channel(rgba[0] / a);
+                out[1] = channel(rgba[1] / a);
+                out[2] = channel(rgba[2] / a);
+                out[3] = channel(a);
+            }
+        },
+        target);
+    if (!encoded) {
+        if (errorMessage)
+            *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(target.error);
+        return false;
+    }
+    return FileSystem::writeFileAtomically(path, target.bytes, errorMessage);
+}
+
+bool OVImageContainer::writeGreyPNG(const Bitmap& pixels, const QString& path, QString* errorMessage)
+{
+    PNGTarget target;
+    const size_t bytes = size_t(pixels.width()) * sizeof(quint16);
+    const bool encoded = encodePNG16(
+        pixels.width(), pixels.height(), true,
+        [&](int y, quint16* line) { std::memcpy(line, pixels.row(y), bytes); }, target);
+    if (!encoded) {
+        if (errorMessage)
+            *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(target.error);
+        return false;
+    }
+    return FileSystem::writeFileAtomically(path, target.bytes, errorMessage);
 }
 
 bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessage)
@@ -320,6 +628,30 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
         monochrome = m_isMonochrome;
         break;
     }
+    // A colour picture kept as a part of its frame is written from that part, straight into the 16-bit
+    // picture of the whole frame the folder holds, quickly compressed: its transparent rest costs neither
+    // a float copy of the frame nor time to squeeze.
+    Bitmap part;
+    Point origin;
+    Size frame;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_frame.width > 0 && m_bitmap.format() == Bitmap::Format::RGBAf) {
+            part = m_bitmap;
+            origin = m_origin;
+            frame = m_frame;
+        }
+    }
+    if (!part.isNull()) {
+        if (!FileSystem::createDirectory(folder, errorMessage))
+            return false;
+        const auto content = PropertyList::toData(QVariantMap{{QStringLiteral("isMonochrome"), monochrome}},
+                                                  PropertyList::Format::Xml, errorMessage);
+        if (!content ||
+            !FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *content, errorMessage))
+            return false;
+        return writeFramedPNG(part, origin, frame, folder + QStringLiteral("/image.png"), errorMessage);
+    }
     stored = bitmap();
     if (stored.isNull()) {
         // Nothing to write: a folder left by an earlier write would read back as this picture.
@@ -337,6 +669,8 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
     if (!content ||
         !FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *content, errorMessage))
         return false;
+    if (stored.format() == Bitmap::Format::Gray16)
+        return writeGreyPNG(stored, folder + QStringLiteral("/image.png"), errorMessage);
     return ImageFile::writePNG(stored, folder + QStringLiteral("/image.png"), 16, errorMessage);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Foundation/Point.h"
 #include "Platform/Foundation/Size.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Image.h"
@@ -7,12 +8,14 @@
 #include <QString>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // One picture of a mask: either a recipe still being built (pending) or pixels (stored). Flushing
 // renders a pending recipe into a bitmap (16-bit grey for masks, as they are written; float RGBA for
 // colour pictures) so that later strokes and renders start from pixels. Stored pixels that are all
 // one value (a new layer's blank mask, a transparent picture) are kept as that value, not as a
-// bitmap of the picture's size. Written and read as a folder with "content"
+// bitmap of the picture's size; a colour picture that is transparent outside a part of it (healed
+// spots on a large photo) keeps the pixels of that part only. Written and read as a folder with "content"
 // ({"isMonochrome"}) and "image.png". Shared between threads: a flush renders on a context of its own
 // without holding the picture, and a write encodes without holding it, so readers never wait for either.
 class OVImageContainer
@@ -36,6 +39,16 @@ public:
     // Replaces a picture still pending by a recipe of the same picture (cheaper to render); nothing
     // when it has been flushed meanwhile. A flush already under way stores its pixels as ever.
     void replacePendingImage(const pf::Image& image);
+    // A picture that differs from the stored pixels of `base` (a picture of the same size) only in
+    // `changed` (pixels, y up): a flush renders that part and takes the rest from base's pixels, so
+    // storing a stroke on a large mask renders the stroke's part, not the mask. `replacing`: only while
+    // this one's picture is still pending, as replacePendingImage.
+    void setImageOverStored(const pf::Image& image, std::shared_ptr<const OVImageContainer> base,
+                            const pf::Rect& changed, bool replacing = false);
+    // Whether the picture is stored pixels (flushed or read), not a pending recipe.
+    bool isStored() const;
+    // What a pending picture set by setImageOverStored differs from, and where; none otherwise.
+    std::optional<std::pair<std::shared_ptr<const OVImageContainer>, pf::Rect>> patchOver() const;
     // A picture of the size with nothing painted (zero everywhere), stored as its one value: what a
     // flush of a transparent picture of that size stores, without drawing it.
     void setBlank(const pf::Size& size);
@@ -71,18 +84,36 @@ public:
     static void registerArchiveClasses();
 
 private:
-    // Stores rendered or read pixels: as their one value when they have only one.
-    void store(const pf::Bitmap& pixels);
+    // Stores rendered or read pixels: as their one value when they have only one. `origin` places
+    // them in a transparent picture of `frame` pixels (a colour picture painted in a part of it).
+    void store(const pf::Bitmap& pixels, const pf::Point& origin = pf::Point(),
+               const pf::Size& frame = pf::Size());
+    // The stored pixels as an image at the origin (in their frame); null without stored pixels.
+    pf::Image storedImage() const;
     static pf::Bitmap expandedPixel(const pf::Bitmap& pixel, int width, int height);
+    // The pixels of `pending` where it may differ from `base`, base's pixels elsewhere; none when base
+    // is not stored pixels of the same size and kind.
+    static std::optional<pf::Bitmap> patchedPixels(const pf::Image& pending, const OVImageContainer& base,
+                                                   const pf::Rect& changed, bool monochrome);
+    // Writes `part` (float colour, premultiplied) placed at `origin` (y up) of a transparent `frame` as a
+    // 16-bit RGBA PNG.
+    static bool writeFramedPNG(const pf::Bitmap& part, const pf::Point& origin, const pf::Size& frame,
+                               const QString& path, QString* errorMessage);
+    // Writes a 16-bit grey bitmap as a 16-bit grey PNG.
+    static bool writeGreyPNG(const pf::Bitmap& pixels, const QString& path, QString* errorMessage);
     bool hasStoredPixels() const { return !m_bitmap.isNull() || !m_uniformPixel.isNull(); }
 
     std::mutex m_flushMutex; // held while a flush renders; m_mutex only while fields are read or set
     mutable std::mutex m_mutex;
     quint64 m_generation = 0; // counts setImage(): a flush stores its pixels only for the picture it rendered
     pf::Bitmap m_bitmap;      // stored pixels
+    pf::Point m_origin;       // where they lie in their frame (y up) ...
+    pf::Size m_frame;         // ... and the frame's size, when the bitmap holds only a part of it
     pf::Bitmap m_uniformPixel;                   // or, when they are all one value: that pixel (1 x 1) ...
     int m_uniformWidth = 0, m_uniformHeight = 0; // ... and their size
     mutable pf::Image m_image;                   // pending recipe, or a wrapper of the stored pixels
+    std::shared_ptr<const OVImageContainer> m_patchBase; // what the pending recipe differs from ...
+    pf::Rect m_patchRect;                                // ... and where
     bool m_isMonochrome = true;
 };
 

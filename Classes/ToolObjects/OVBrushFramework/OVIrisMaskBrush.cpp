@@ -5,6 +5,7 @@
 #include "Platform/Image/Color.h"
 #include "Platform/Image/Vector.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace pf;
@@ -13,6 +14,9 @@ namespace {
 
 // How far a colour may stray from the sampled iris colour and still count as iris.
 constexpr double IrisTolerance = 0.19;
+// How far around a click an iris is looked for, at least: the largest irises of a close-up portrait at
+// the size it is painted at, whatever the brush.
+constexpr double MinimumSearchRadius = 96;
 
 Rect squareAround(const Point& centre, double side)
 {
@@ -65,10 +69,30 @@ void OVIrisMaskBrush::processPoints(const std::vector<Point>& points)
     const Point p(points.back().x * size.width, points.back().y * size.height);
 
     m_irisFinder->setInputPoint(p);
-    m_brushFilter->setValue(m_irisFinder->pupilRadius(), QStringLiteral("inputPupilRadius"));
-    m_brushFilter->setValue(QVariant::fromValue(m_irisFinder->irisColorLight()),
-                            QStringLiteral("inputRefColorLight"));
-    m_brushFilter->setValue(QVariant::fromValue(Vector(p.x, p.y)), QStringLiteral("inputCenter"));
+    // A click on an eye means its iris, from the pupil's edge to the limbus, whatever the brush's size:
+    // the circle, the pupil and the colour are found in the photo, and the brush only bounds where to
+    // look. The pupil is then left out from its edge (the kernel's pupil ends one pixel inside the
+    // radius it is given, so half a pixel past the edge makes the boundary fall on it).
+    const double searchRadius = std::max(MinimumSearchRadius, 0.75 * m_brushSize);
+    const IrisRadiusFinder::Iris found = m_irisFinder->locateIris(searchRadius);
+    Rect painted = Rect::null();
+    if (found.found) {
+        m_brushFilter->setValue(found.pupilRadius > 0 ? found.pupilRadius + 0.5 : 0.0,
+                                QStringLiteral("inputPupilRadius"));
+        // Half a pixel beyond the edge, so that the pixels the limbus passes through are taken whole.
+        m_brushFilter->setValue(found.limbusRadius + 0.5, QStringLiteral("inputOuterRadius"));
+        m_brushFilter->setValue(QVariant::fromValue(found.colour), QStringLiteral("inputRefColorLight"));
+        m_brushFilter->setValue(QVariant::fromValue(Vector(found.centre.x, found.centre.y)),
+                                QStringLiteral("inputCenter"));
+        painted = squareAround(found.centre, 2 * found.limbusRadius + 4);
+    } else {
+        // No iris stands out: the brush's circle around the point, by the colour found on its axes.
+        m_brushFilter->setValue(m_brushSize * 0.5, QStringLiteral("inputOuterRadius"));
+        m_brushFilter->setValue(m_irisFinder->pupilRadius(), QStringLiteral("inputPupilRadius"));
+        m_brushFilter->setValue(QVariant::fromValue(m_irisFinder->irisColorLight()),
+                                QStringLiteral("inputRefColorLight"));
+        m_brushFilter->setValue(QVariant::fromValue(Vector(p.x, p.y)), QStringLiteral("inputCenter"));
+    }
     const Image iris = m_brushFilter->value(OutputImageKey).value<Image>();
 
     // The stroke encoding asks for the iris painted over the start mask made opaque grey (a plain or a
@@ -81,6 +105,7 @@ void OVIrisMaskBrush::processPoints(const std::vector<Point>& points)
     }
     m_irisImage = iris.imageByCompositingOverImage(start);
 
-    m_dirtyRect = squareAround(m_lastPoint, m_brushSize).united(squareAround(p, m_brushSize));
+    // The iris found may reach beyond the brush's square.
+    m_dirtyRect = squareAround(m_lastPoint, m_brushSize).united(squareAround(p, m_brushSize)).united(painted);
     m_lastPoint = p;
 }

@@ -6,6 +6,7 @@
 #include "Platform/Image/Vector.h"
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 
 using namespace pf;
@@ -83,6 +84,11 @@ void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
         pf::error(QStringLiteral("No start image set"));
         return;
     }
+    if (!std::isfinite(brush.size)) {
+        // No brush of that size can be swept, and its step rectangles would have no place.
+        pf::warning(QStringLiteral("A brush of size %1 paints nothing").arg(brush.size));
+        return;
+    }
     m_brushSize = brush.size;
     m_lastPoint = Point(point.x * size.width, point.y * size.height);
 
@@ -151,7 +157,12 @@ void OVMaskBrush::processPoints(const std::vector<Point>& points)
 {
     m_dirtyRect = Rect::null();
     if (m_customType) {
-        m_customType->processPoints(points);
+        std::vector<Point> placed;
+        for (const Point& point : points)
+            if (std::isfinite(point.x) && std::isfinite(point.y))
+                placed.push_back(point);
+        if (!placed.empty())
+            m_customType->processPoints(placed);
         return;
     }
     if (!m_canvas || !m_brushFilter)
@@ -159,6 +170,13 @@ void OVMaskBrush::processPoints(const std::vector<Point>& points)
     const Size size = canvasSize();
     for (const Point& point : points) {
         const Point q(point.x * size.width, point.y * size.height);
+        // A point with no place (a NaN or an infinity from a damaged record or a device) is skipped:
+        // the next good point continues the segment from the last good one.
+        if (!std::isfinite(q.x) || !std::isfinite(q.y))
+            continue;
+        // A stroke that began at no place begins at its first good point.
+        if (!std::isfinite(m_lastPoint.x) || !std::isfinite(m_lastPoint.y))
+            m_lastPoint = q;
         m_brushFilter->setValue(QVariant::fromValue(m_canvas->image()), QStringLiteral("inputCanvasCurrent"));
         m_brushFilter->setValue(vector(m_lastPoint), QStringLiteral("inputPoint1"));
         m_brushFilter->setValue(vector(q), QStringLiteral("inputPoint2"));

@@ -3,6 +3,7 @@
 #include "Classes/Framework/Toolkit/OVTempCleaner.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "DocumentTestSupport.h"
+#include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/MainThread.h"
 #include "Tests/ChildProcess.h"
 
@@ -14,12 +15,24 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 using namespace doctest;
 using Op = pf::Document::SaveOperation;
+
+namespace {
+
+QByteArray bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
 
 TEST(ImageSaving, TheNameChoosesTheFormatAndTheFinalExtensionDecidesFirst)
 {
@@ -139,58 +152,196 @@ TEST(Printing, WidePicturesPrintInLandscapeScaledDownToThePage)
 namespace {
 
 const char* const crashTarget = "GLIMORA_CRASH_SAVE_TARGET";
+const char* const crashStep = "GLIMORA_CRASH_SAVE_STEP"; // a writer step to die at, on the third save
+constexpr int crashLayers = 4;
+
+// Version `version` of the crash document: four grey layers, each with a mask of noise and a colour
+// picture, and an intensity, all drawn from the version.
+OVContentContainerPtr crashMask(const pf::Size& size, int version, int layer)
+{
+    QRandomGenerator random(quint32(version * 16 + layer));
+    pf::Bitmap noise(int(size.width), int(size.height), pf::Bitmap::Format::RGBA8);
+    uint8_t* data = noise.mutableData();
+    for (size_t i = 0; i < noise.byteCount(); i += 4) {
+        data[i] = data[i + 1] = data[i + 2] = uint8_t(random.bounded(256));
+        data[i + 3] = 255;
+    }
+    const pf::Rect rect(0, 0, size.width, size.height);
+    const double blue = (version % 7) / 7.0;
+    return std::make_shared<OVContentContainer>(
+        std::make_shared<OVImageContainer>(pf::Image::fromBitmap(noise), true),
+        std::make_shared<OVImageContainer>(
+            pf::Image::constantColor(pf::Color(0.5, 0.25, blue, 1)).imageByCroppingToRect(rect), false));
+}
+double crashIntensity(int version, int layer)
+{
+    return ((version * 37 + layer * 11) % 100) / 100.0;
+}
+
+void paintVersion(PhotoToolChain& chain, int version)
+{
+    while (chain.numberOfTools() <= crashLayers)
+        chain.insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, chain.numberOfTools() - 1);
+    for (int k = 1; k <= crashLayers; ++k) {
+        chain.brushPathImageAtIndex(k)->addContentContainer(crashMask(chain.originalImageSize(), version, k));
+        chain.setSettingsForToolAtIndex(QVariantMap{{"intensity", crashIntensity(version, k)}}, k,
+                                        QStringLiteral("Change"));
+    }
+}
+
+QByteArray pixelsOf(const OVImageContainerPtr& picture)
+{
+    const pf::Bitmap bitmap = picture->bitmap();
+    return bitmap.isNull()
+               ? QByteArray()
+               : QByteArray(reinterpret_cast<const char*>(bitmap.data()), qsizetype(bitmap.byteCount()));
+}
+
+// Colour pictures are stored with 16 bits a channel: the same within that.
+bool sameColours(const pf::Bitmap& read, const pf::Bitmap& expected)
+{
+    if (read.isNull() || expected.isNull() || read.width() != expected.width() ||
+        read.height() != expected.height())
+        return false;
+    for (int y = 0; y < read.height(); ++y)
+        for (int x = 0; x < read.width(); ++x) {
+            float a[4], b[4];
+            read.pixel(x, y, a);
+            expected.pixel(x, y, b);
+            for (int c = 0; c < 4; ++c)
+                if (std::abs(a[c] - b[c]) > 1e-3f)
+                    return false;
+        }
+    return true;
+}
+
+// Which of the two versions a reopened crash document holds, whole; -1 when neither.
+int versionOf(PhotoToolChain& chain, int previous, int newest)
+{
+    if (chain.numberOfTools() != crashLayers + 1)
+        return -1;
+    for (const int version : {previous, newest}) {
+        bool all = true;
+        for (int k = 1; k <= crashLayers && all; ++k) {
+            const auto expected = crashMask(chain.originalImageSize(), version, k);
+            expected->flush();
+            const auto read = chain.brushPathImageAtIndex(k)->contentContainer();
+            all = chain.photoToolAtIndex(k)->savedSettingsState().value("intensity").toDouble() ==
+                      crashIntensity(version, k) &&
+                  pixelsOf(read->imageContainer()) == pixelsOf(expected->imageContainer()) &&
+                  sameColours(read->additionalImageContainer()->bitmap(),
+                              expected->additionalImageContainer()->bitmap());
+        }
+        if (all)
+            return version;
+    }
+    return -1;
+}
+
+void dieNow()
+{
+    ::kill(::getpid(), SIGKILL);
+}
 
 } // namespace
 
-// Run by the next test in a child process, which it kills at random moments: saves the same document
-// into the package again and again.
+// Run by the next test in a child process, which is killed at random moments or kills itself at one
+// step of the writer: saves version after version of the document into the package, noting in
+// "<package>.version" which version it is about to save.
 TEST(Crash, SaveForever)
 {
     const QString target = qEnvironmentVariable(crashTarget);
     if (target.isEmpty())
-        GTEST_SKIP() << "run by SavesKilledAtRandomLeaveAReadableDocument";
+        GTEST_SKIP() << "run by SavesKilledAnywhereLeaveThePreviousOrTheNewVersion";
+    const QString step = qEnvironmentVariable(crashStep);
+    if (step == QLatin1String("aside")) {
+        pf::FileSystem::setDirectoryExchangeDisabledForTesting(true);
+        pf::FileSystem::setReplacementStepHookForTesting(&dieNow);
+    } else if (!step.isEmpty()) {
+        auto seen = std::make_shared<std::atomic<int>>(0);
+        GMDocumentPackage::setFaultInjectionForTesting([step, seen](const QString& at) {
+            if (at == step && ++*seen == 3)
+                dieNow();
+            return true;
+        });
+    }
     TestController documents;
     Opened opened = open(documents, target);
     ASSERT_TRUE(opened.document);
-    for (int i = 0;; ++i) {
-        auto chain = opened.chain();
-        if (chain->numberOfTools() < 4)
-            chain->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, chain->numberOfTools() - 1);
-        else
-            chain->removePhotoToolAtIndex(1);
-        chain->brushPathImageAtIndex(1)->addContentContainer(
-            paintedMask(chain->originalImageSize(), 0.1 * (i % 9), pf::Color(0, 0, 1, 1)));
-        save(*opened.document, target, GMDocumentPackage::typeName, Op::Save);
+    const int first = QString::fromLatin1(bytes(target + ".version")).toInt() + 1;
+    for (int version = first;; ++version) {
+        paintVersion(*opened.chain(), version);
+        ASSERT_TRUE(pf::FileSystem::writeFileAtomically(target + ".version", QByteArray::number(version)));
+        ASSERT_TRUE(save(*opened.document, target, GMDocumentPackage::typeName, Op::Save).succeeded);
     }
 }
 
-TEST(Crash, SavesKilledAtRandomLeaveAReadableDocument)
+// A child saves again and again and is killed: at 20 random moments and once at each step of the
+// writer. Each time the package opens and holds the version before the one being saved, or that one,
+// pixel for pixel and setting for setting; no leftover survives the open.
+TEST(Crash, SavesKilledAnywhereLeaveThePreviousOrTheNewVersion)
 {
     QTemporaryDir dir;
     const QString photo = dir.filePath("photo.jpg");
-    QImage image(96, 64, QImage::Format_RGB32);
+    QImage image(48, 32, QImage::Format_RGB32);
     image.fill(QColor(120, 90, 60));
     ASSERT_TRUE(image.save(photo));
     TestController documents;
-    Opened opened = open(documents, photo);
-    ASSERT_TRUE(opened.document);
-    opened.chain()->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt, 0);
     const QString package = dir.filePath("crash.glimora");
-    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+    {
+        Opened opened = open(documents, photo);
+        ASSERT_TRUE(opened.document);
+        paintVersion(*opened.chain(), 0);
+        ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+        ASSERT_TRUE(pf::FileSystem::writeFileAtomically(package + ".version", "0"));
+    }
 
+    QStringList moments{"folder", "image", "preview", "mask", "content", "swap", "aside"};
+    for (int i = 0; i < 20; ++i)
+        moments.append(QString());
     QRandomGenerator random(20261207);
-    for (int round = 0; round < 6; ++round) {
+    int held = 0;
+    for (const QString& step : moments) {
+        const int before = bytes(package + ".version").toInt();
         ChildProcess child;
         ASSERT_TRUE(child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=Crash.SaveForever"},
                                 {{crashTarget, package},
+                                 {crashStep, step},
                                  {"PF_APPLICATION_SUPPORT_DIR", dir.filePath("child-app")},
                                  {"PF_USER_DEFAULTS_FILE", dir.filePath("child-defaults.conf")}}));
-        QThread::msleep(700 + random.bounded(900));
-        child.kill();
-
+        if (step.isEmpty()) {
+            // Once it saves, somewhere within the next saves.
+            QElapsedTimer waited;
+            waited.start();
+            while (bytes(package + ".version").toInt() == before && waited.elapsed() < 30000 &&
+                   child.isRunning())
+                QThread::msleep(2);
+            QThread::msleep(random.bounded(250));
+            child.kill();
+        } else {
+            ASSERT_TRUE(child.waitForFinished(60000)) << step.toStdString();
+            ASSERT_EQ(child.exitCode(), -1) << step.toStdString() << " " << child.errors().toStdString();
+        }
+        // The version being saved when the child died, and the one the package held before it: the
+        // last the child finished, or the one it found when it died in its first save.
+        const int newest = bytes(package + ".version").toInt();
+        const int previous = newest == before + 1 ? held : newest - 1;
         Opened reopened = open(documents, package);
-        ASSERT_TRUE(reopened.document) << "round " << round << ": " << reopened.error.toStdString();
-        EXPECT_GE(reopened.chain()->numberOfTools(), 2);
+        ASSERT_TRUE(reopened.document) << step.toStdString() << ": " << reopened.error.toStdString();
+        const int found = versionOf(*reopened.chain(), previous, newest);
+        EXPECT_NE(found, -1) << (step.isEmpty() ? "a random moment" : step.toStdString())
+                             << ", saving version " << newest << " over " << previous;
+        held = found == -1 ? newest : found;
+        QStringList leftovers =
+            QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        leftovers.removeAll("crash.glimora");
+        leftovers.removeAll("crash.glimora.version");
+        leftovers.removeAll("photo.jpg");
+        leftovers.removeAll("child-app");
+        leftovers.removeAll("child-defaults.conf");
+        // The test's own version marker, killed while it was being written, is no document's leftover.
+        leftovers.removeIf([](const QString& name) { return name.startsWith(".crash.glimora.version."); });
+        EXPECT_EQ(leftovers, QStringList()) << step.toStdString();
     }
 }
 

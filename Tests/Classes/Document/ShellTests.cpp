@@ -10,6 +10,7 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/Image/RenderContext.h"
 #include "Tests/ChildProcess.h"
 
 #include <QDir>
@@ -239,6 +240,22 @@ TEST_F(Shell, HardwareWarningsByTable)
     ASSERT_TRUE(spinUntil([&] { return handler.welcomeWindow()->isWarningShown(); }, 3000));
     EXPECT_EQ(handler.welcomeWindow()->warningText(),
               OVGraphicsInfo::warningText(OVGraphicsInfo::Warning::Both));
+}
+
+// The graphics facts come from the image engine's own renderer (the engine is the one place that
+// talks to the driver): the device it names, its memory and its count.
+TEST(GraphicsInformation, IsTheEnginesRenderer)
+{
+    const pf::RenderContext::Device device = pf::RenderContext::shared()->device();
+    ASSERT_FALSE(device.name.isEmpty()) << "the test machine renders with OpenGL ES";
+    EXPECT_GE(device.devices, 1);
+    EXPECT_GE(device.videoMemory, 0);
+    const OVGraphicsInfo info = OVGraphicsInfo::current();
+    EXPECT_EQ(info.rendererName, device.name);
+    EXPECT_EQ(info.videoMemory, device.videoMemory);
+    EXPECT_EQ(info.renderers, device.devices);
+    EXPECT_TRUE(info.fragmentCapable);
+    EXPECT_EQ(info.accelerated, !OVGraphicsInfo::isSoftwareRenderer(device.name));
 }
 
 TEST(Feedback, BothReportsParseBackFromTheirMailLinks)

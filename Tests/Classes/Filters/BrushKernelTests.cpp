@@ -6,6 +6,8 @@
 #include "Platform/Image/Color.h"
 #include "Platform/Image/ImageAccumulator.h"
 
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace pf;
@@ -223,5 +225,54 @@ TEST(GMAutoBrush, PaintsSimilarContentAndStopsAtEdges)
         EXPECT_NEAR(coverage(10), 0.8f, Step);
         EXPECT_NEAR(coverage(27), 0.8f, Step);
         EXPECT_NEAR(coverage(34), 0.0f, 1e-6);
+    }
+}
+
+// A dark line two or three pixels wide across even content stops the smart brush along all its length:
+// nothing is painted behind it, in no row or column (a walk that stepped over pixels left stripes).
+TEST(GMAutoBrush, NoPaintBehindAThinLine)
+{
+    const Pixel own{0.7f, 0.2f, 0.2f, 1}, line{0.05f, 0.05f, 0.05f, 1};
+    struct Case
+    {
+        const char* name;
+        std::function<double(double, double)> across; // signed distance from the line's middle
+        double width;
+    };
+    const Case cases[] = {
+        {"upright, 2 pixels", [](double x, double) { return x - 61; }, 2},
+        {"upright, 3 pixels", [](double x, double) { return x - 61.5; }, 3},
+        {"slanting, 2 pixels", [](double x, double y) { return (x + 0.4 * y - 76) / std::hypot(1, 0.4); }, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Grid photo = Grid::from(120, 80, [&](int x, int y) {
+            return std::abs(c.across(x + 0.5, y + 0.5)) < c.width / 2 ? line : own;
+        });
+        const Image start = Grid(120, 80, {0, 0, 0, 1}).image();
+        // A broad stroke down the left, reaching far over the line.
+        FilterPtr brush = brushStep("GMAutoBrush", start, Image(), Point(40, 15), Point(40, 65), 90, 0, 1);
+        setImage(brush, photo.image());
+        const Grid out = Grid::rendered(output(brush), 120, 80);
+        int behind = 0, paintedBehind = 0, before = 0, paintedBefore = 0;
+        for (int y = 0; y < 80; ++y)
+            for (int x = 0; x < 120; ++x) {
+                const double d = c.across(x + 0.5, y + 0.5);
+                const double fromStroke =
+                    std::hypot(x + 0.5 - 40, std::max({0.0, 15 - (y + 0.5), y + 0.5 - 65}));
+                if (fromStroke > 40)
+                    continue; // out of the brush's full reach
+                const float coverage = out.at(x, y)[1] - out.at(x, y)[0];
+                if (d > c.width / 2 + 1) {
+                    ++behind;
+                    paintedBehind += coverage > Step ? 1 : 0;
+                } else if (d < -c.width / 2 - 2) { // the pixels next to the line see it in their 2 x 2 mean
+                    ++before;
+                    paintedBefore += coverage > 0.9f ? 1 : 0;
+                }
+            }
+        ASSERT_GT(behind, 200);
+        EXPECT_EQ(paintedBehind, 0) << "of " << behind << " pixels behind the line";
+        EXPECT_EQ(paintedBefore, before) << "the content before the line is painted whole";
     }
 }

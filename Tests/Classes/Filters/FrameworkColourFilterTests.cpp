@@ -210,6 +210,38 @@ TEST(FrameworkColourFilters, PureHuesAgainstHSV)
     EXPECT_NEAR(kept.at(6, 0)[0], 0.587f + 0.114f, 1e-6); // cyan turned grey
 }
 
+// A black source colour scales the value by 1 / 0.01: the replaced value stays within the pixel's range
+// (1, or the pixel's own value above it) instead of washing the picture out.
+TEST(OVReplaceColorFilter, ABlackSourceKeepsValuesInRange)
+{
+    const Pixel pixels[] = {
+        {1, 0, 0, 1}, {0.3f, 0.05f, 0.05f, 1}, {1.5f, 0, 0, 1}, {0.5f, 0.5f, 0.5f, 1}, {0.2f, 0.4f, 0.9f, 1}};
+    const Grid input = Grid::from(5, 1, [&](int x, int) { return pixels[x]; });
+    const Grid out = Grid::rendered(
+        output(made("OVReplaceColorFilter", {{"inputImage", var(input.image())},
+                                             {"inputColor", QVariant::fromValue(Color(0, 0, 0, 1))},
+                                             {"inputTargetColor", QVariant::fromValue(Color(0, 1, 0, 1))},
+                                             {"inputIntensity", 1.0}})),
+        5, 1);
+    for (int x = 0; x < 5; ++x) {
+        const Pixel& p = pixels[x];
+        const float ceiling = std::max({1.0f, p[0], p[1], p[2]});
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_TRUE(std::isfinite(out.at(x, 0)[size_t(c)])) << x;
+            EXPECT_GE(out.at(x, 0)[size_t(c)], 0.0f) << x;
+            EXPECT_LE(out.at(x, 0)[size_t(c)], ceiling + 1e-6f) << x << " channel " << c;
+        }
+    }
+    // Red, the black's hue, becomes the target at full value; a grey has no hue to replace.
+    EXPECT_LT(difference(Grid::from(1, 1, [&](int, int) { return out.at(0, 0); }),
+                         Grid::from(1, 1,
+                                    [](int, int) {
+                                        return Pixel{0, 1, 0, 1};
+                                    })),
+              1e-5);
+    EXPECT_EQ(out.at(3, 0), input.at(3, 0));
+}
+
 TEST(OVSRGBConversionFilter, ExactCurvesOnStraightColour)
 {
     auto convert = [](const Image& image, bool toRGB) {

@@ -33,6 +33,7 @@ TEST(ColourText, ReadsNumbersLiterallySplit)
         {"1/ 0.5/0", {1, 0.5, 0, 1}},
         {"1/0 0", {1, 1, 1, 0}}, // split at "/" only: a grey with alpha "0 0", which reads as 0
         {"Noise", {0, 0, 0, 1}},
+        {"1e999 0.5 -1e400", {0, 0.5, 0, 1}}, // beyond the double's range: 0, as no number is
         {"", {0, 0, 0, 1}},
     };
     for (const Case& c : cases) {
@@ -98,6 +99,9 @@ TEST(GradientText, ShortFormsAndIncompleteGroups)
         {"0 1 0 0 1", {}, false},                                      // one stop is no gradient
         {"0 1 0 0 1 0.5 1", {}, true},                                 // seven: no second group
         {"x 1 y 0 1 1 0 0 1 1", {{0, red}, {1, {0, 0, 1, 1}}}, false}, // no number reads as 0
+        // Beyond the double's range, or the single-precision stop's: 0, never an infinity.
+        {"0 1e999 0 0 1 1e39 1 -1e999 1 1", {{0, {0, 0, 0, 1}}, {0, {1, 0, 1, 1}}}, false},
+        {"1e999 0 0", {{0, {0, 0, 0, 1}}, {1, {0, 0, 0, 1}}}, false},
     };
     for (const Case& c : cases) {
         pf::LogCapture capture;

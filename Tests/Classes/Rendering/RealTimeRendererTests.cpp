@@ -85,5 +85,36 @@ TEST_F(RenderingTest, StrokesThatCannotBeDrawnAreIgnoredWhole)
     }
     EXPECT_FALSE(zoom(Loupe).isBlocked());
     EXPECT_FALSE(zoom(Loupe).brushHandler().isBrushDown());
-    EXPECT_EQ(renderer->activeChannels(), QStringList{QStringLiteral("flat")});
+    EXPECT_EQ(renderer->activeChannels(), (QStringList{QStringLiteral("flat"), QStringLiteral("nowhere")}));
+}
+
+TEST_F(RenderingTest, AChannelActivatedBeforeItHasALayerShowsOnceItGetsOne)
+{
+    const QString late = QStringLiteral("late");
+    renderer->activateChannel(late, Rect(0.5, 0, 0.5, 1));
+    settle();
+    EXPECT_EQ(renderer->activeChannels(), QStringList{late});
+    EXPECT_TRUE(window.told.isEmpty());
+
+    auto layer = pf::Layer::create();
+    layer->setFrame(Rect(0, 0, 40, 60));
+    renderer->setLayerForRenderChannel(layer, late);
+    settle();
+    EXPECT_EQ(window.told, QStringList{QStringLiteral("visible late")});
+    EXPECT_EQ(zoom(late).contentsRect(), Rect(0.5, 0, 0.5, 1));
+    EXPECT_EQ(layer->contents().size(), QSize(40, 60));
+
+    // A model change now redraws it with the others; once deactivated a new layer shows nothing.
+    const quint64 before = zoom(late).currentRenderNo();
+    renderer->updateActiveChannels();
+    EXPECT_EQ(zoom(late).currentRenderNo(), before + 1);
+    settle();
+    renderer->deactivateRenderChannel(late);
+    settle();
+    auto another = pf::Layer::create();
+    another->setFrame(Rect(0, 0, 40, 60));
+    renderer->setLayerForRenderChannel(another, late);
+    settle();
+    EXPECT_TRUE(another->contents().isNull());
+    EXPECT_EQ(window.told.count(QStringLiteral("visible late")), 2);
 }

@@ -4,6 +4,11 @@
 #include "Platform/Image/Color.h"
 #include "Platform/Image/ImageNode.h"
 
+#include <QScopeGuard>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 using namespace renderingtest;
 using pf::Point;
 using pf::Rect;
@@ -274,4 +279,158 @@ TEST_F(RenderingTest, StrokesInARowStartFromPixelsOfTheMaskPaintedSoFar)
     }
     settle();
     EXPECT_EQ(window.strokes.size(), 3u);
+}
+
+TEST_F(RenderingTest, EveryStepRendersAtMostItsInvalidatedSquareTheFirstIncluded)
+{
+    // Painting begun outside live editing: the channel is activated at brush-down, and its first
+    // picture is still on the queue when the first steps are drawn. The view's own picture shows
+    // below the channel meanwhile, so a step renders its square only.
+    auto large = pf::Layer::create();
+    large->setFrame(Rect(0, 0, 1024, 683));
+    renderer->setLayerForRenderChannel(large, Standard);
+    constexpr double MostPerStep = 256.0 * 256.0;
+    std::vector<double> areas;
+    auto gate = holdQueue();
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    renderer->brushDownAtPoint(drawBrush(12), Point(0.2, 0.5), Standard);
+    large->displayIfNeeded();
+    areas.push_back(zoom().lastLiveArea());
+    for (int i = 1; i <= 3; ++i) {
+        renderer->processPoint(Point(0.2 + 0.05 * i, 0.5));
+        large->displayIfNeeded();
+        areas.push_back(zoom().lastLiveArea());
+    }
+    gate->count_down();
+    settle();
+    ASSERT_FALSE(large->contents().isNull()) << "the channel's picture arrived";
+    for (int i = 1; i <= 3; ++i) {
+        renderer->processPoint(Point(0.35 + 0.05 * i, 0.5));
+        large->displayIfNeeded();
+        areas.push_back(zoom().lastLiveArea());
+    }
+    renderer->brushUpAtPoint(Point(0.5, 0.5));
+    settle();
+    ASSERT_EQ(areas.size(), 7u);
+    for (size_t i = 0; i < areas.size(); ++i) {
+        EXPECT_GT(areas[i], 0) << "step " << i;
+        EXPECT_LE(areas[i], MostPerStep) << "step " << i;
+    }
+    EXPECT_EQ(window.strokes.size(), 1u);
+}
+
+TEST_F(RenderingTest, ABrushDownNeverWaitsForTheLastStrokesSnapshotToBeWritten)
+{
+    // The snapshot write of a stroke is held open; a new stroke, prepared afresh after a composition,
+    // starts and shows its first step while it is.
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false, timedOut = false;
+    int held = 0;
+    OVBrushPathImage::setWriteGateForTesting([&] {
+        std::unique_lock lock(mutex);
+        ++held;
+        opened.notify_all();
+        if (!opened.wait_for(lock, std::chrono::seconds(20), [&] { return open; }))
+            timedOut = true;
+    });
+    auto release = [&] {
+        {
+            std::lock_guard lock(mutex);
+            open = true;
+        }
+        opened.notify_all();
+    };
+    // Whatever happens below, the writes go on and the gate goes before its state does.
+    const auto cleanup = qScopeGuard([&] {
+        release();
+        OVBrushPathImage::waitForPendingWrites();
+        OVBrushPathImage::setWriteGateForTesting(nullptr);
+    });
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    settle();
+    renderer->brushDownAtPoint(drawBrush(12), Point(0.2, 0.3), Standard);
+    frame();
+    renderer->processPoint(Point(0.8, 0.3));
+    frame();
+    renderer->brushUpAtPoint(Point(0.8, 0.3));
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(opened.wait_for(lock, std::chrono::seconds(20), [&] { return held > 0; }));
+    }
+    settle();
+    // Painting again from outside live editing: the channel is shown afresh and prepares again.
+    renderer->deactivateRenderChannel(Standard);
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    EXPECT_FALSE(zoom().isPrepared());
+    renderer->brushDownAtPoint(drawBrush(12), Point(0.2, 0.7), Standard);
+    frame();
+    renderer->processPoint(Point(0.8, 0.7));
+    frame();
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_FALSE(open || timedOut) << "the stroke began while the write was held";
+    }
+    EXPECT_TRUE(zoom().isPrepared());
+    EXPECT_GT(zoom().lastLiveArea(), 0);
+    renderer->brushUpAtPoint(Point(0.8, 0.7));
+    release();
+    OVBrushPathImage::waitForPendingWrites();
+    EXPECT_FALSE(timedOut);
+    settle();
+    ASSERT_EQ(window.strokes.size(), 2u);
+    // Both strokes are in the mask.
+    const pf::Image mask = chain->brushPathImageAtIndex(2)->contentContainer()->imageContainer()->image();
+    EXPECT_GT(pixelAt(mask, Point(0.5 * 320, 0.3 * 240))[1], 0.9);
+    EXPECT_GT(pixelAt(mask, Point(0.5 * 320, 0.7 * 240))[1], 0.9);
+}
+
+TEST_F(RenderingTest, HealingStrokesInARowStartFromStoredPixelsNeverFromAPreview)
+{
+    // Each stroke's stored pixels are cut to the channel off the main thread once its snapshot is
+    // written, and arrive here during the next stroke: every stroke starts from pixels, never from a
+    // preview nested in the previews of the strokes before it.
+    GMBrushHandler::setAdditionalBrushFactory(OVBrush::Healing,
+                                              [] { return std::make_shared<FakeHealingBrush>(); });
+    const auto cleanup =
+        qScopeGuard([] { GMBrushHandler::setAdditionalBrushFactory(OVBrush::Healing, nullptr); });
+    renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+    settle();
+    OVBrush healing = drawBrush();
+    healing.brushSubType = OVBrush::Healing;
+    auto startIsPixels = [&] {
+        const pf::Image start = zoom().brushHandler().startAdditionalImage();
+        return !start.isNull() && start.node()->kind == pf::ImageNode::Kind::Bitmap;
+    };
+    const double rows[] = {0.3, 0.5, 0.7, 0.4};
+    for (const double y : rows) {
+        renderer->brushDownAtPoint(healing, Point(0.3, y), Standard);
+        // The fresh layer has no picture yet; from the third stroke on, the first one's pixels are in.
+        if (y == rows[0] || y == rows[1])
+            EXPECT_TRUE(zoom().brushHandler().startAdditionalImage().isNull()) << y;
+        else
+            EXPECT_TRUE(startIsPixels()) << y;
+        frame();
+        // The last stroke's snapshot written, its pixels on their way and arriving meanwhile.
+        OVBrushPathImage::waitForPendingWrites();
+        for (int turn = 0; turn < 20; ++turn) {
+            settle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        renderer->processPoint(Point(0.6, y));
+        frame();
+        renderer->brushUpAtPoint(Point(0.6, y));
+    }
+    OVBrushPathImage::waitForPendingWrites();
+    for (int turn = 0; turn < 40; ++turn) {
+        settle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(startIsPixels());
+    // Every stroke's stored green, at the channel's size.
+    const pf::Image start = zoom().brushHandler().startAdditionalImage();
+    EXPECT_EQ(start.extent(), Rect(0, 0, 160, 120));
+    for (const double y : rows)
+        EXPECT_GT(pixelAt(start, Point(0.45 * 160, y * 120))[1], 0.9) << y;
+    EXPECT_EQ(window.strokes.size(), 4u);
 }

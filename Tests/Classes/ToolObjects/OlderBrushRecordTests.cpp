@@ -8,6 +8,7 @@
 #include "Tests/Classes/Filters/FilterTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace pf;
 using namespace filtertest;
@@ -231,6 +232,15 @@ TEST(OlderBrushRecords, RecordedSegmentsArchiveTheirPointsAndBrush)
         if (o.contains("number of points"))
             o.insert("number of points", qint64(4));
     })));
+
+    // Points that mark no place ("nan", "inf" read as numbers) are left out; the rest keep their order.
+    const double nan = std::numeric_limits<double>::quiet_NaN(),
+                 inf = std::numeric_limits<double>::infinity();
+    segment->points = {{0.25, 0.5}, {nan, 0.5}, {0.75, inf}, {-inf, nan}, {1, 0}};
+    const auto withHoles = KeyedUnarchiver::unarchive(archived(QVariant::fromValue(segment)));
+    ASSERT_TRUE(withHoles);
+    EXPECT_EQ(withHoles->value("root").value<OVBrushSegmentPtr>()->points,
+              (std::vector<Point>{{0.25, 0.5}, {1, 0}}));
 }
 
 TEST(OlderBrushRecords, ReplayPaintsEachSegmentOnTheLastOnesResult)

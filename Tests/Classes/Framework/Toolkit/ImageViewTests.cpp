@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -131,6 +132,37 @@ TEST(OVImageView, EngineImagesAndInterfaceImagesReplaceEachOther)
     view.setImage(filled(4, 4, Qt::blue));
     EXPECT_TRUE(view.ciImage().isNull());
     EXPECT_NEAR(view.snapshot(1.0).pixelColor(10, 5).alphaF(), 0.3, 0.01);
+}
+
+// An endless engine image has no natural size (and draws nothing rather than an endless render); a
+// huge finite one gives a size hint held to what a widget can be, never a negative one.
+TEST(OVImageView, EndlessAndHugeEngineImages)
+{
+    const pf::Image endless = pf::Image::constantColor(pf::Color(1, 0, 0, 1));
+    const struct
+    {
+        const char* name;
+        pf::Image image;
+        pf::Size intrinsic;
+        QSize hint;
+    } cases[] = {
+        {"endless", endless, {0, 0}, {0, 0}},
+        {"endless one way",
+         endless.imageByCroppingToRect(Rect(0, 0, 40, std::numeric_limits<double>::infinity())),
+         {0, 0},
+         {0, 0}},
+        {"huge", endless.imageByCroppingToRect(Rect(0, 0, 1e12, 30)), {1e12, 30}, {QWIDGETSIZE_MAX, 30}},
+        {"plain", endless.imageByCroppingToRect(Rect(5, 5, 40.5, 20)), {40.5, 20}, {41, 20}},
+    };
+    for (const auto& c : cases) {
+        OVImageView view(Rect(0, 0, 20, 10));
+        view.setCIImage(c.image);
+        EXPECT_EQ(view.intrinsicContentSize(), c.intrinsic) << c.name;
+        EXPECT_EQ(view.sizeHint(), c.hint) << c.name;
+    }
+    OVImageView view(Rect(0, 0, 20, 10));
+    view.setCIImage(endless);
+    EXPECT_EQ(view.snapshot(1.0).pixelColor(10, 5).alpha(), 0) << "nothing drawn";
 }
 
 TEST(OVImageView, OneFixedSideGivesTheOtherByTheAspect)

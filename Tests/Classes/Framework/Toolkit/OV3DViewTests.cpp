@@ -194,6 +194,29 @@ TEST_F(ThreeDView, ClicksLandUnderThePointerOnTheTurnedSurface)
         }
 }
 
+// A press on a steeply turned subview dragged far out to either side, beyond the surface's horizon on
+// one of them, still ends with its release, at the last point that could be mapped.
+TEST_F(ThreeDView, EveryPressEndsEvenBeyondTheHorizon)
+{
+    Recorder* subview = hostSubview(Rect(150, 75, 200, 150), 80);
+    for (double far : {-1e5, 1e5}) {
+        SCOPED_TRACE(testing::Message() << "released at x = " << far);
+        subview->log.clear();
+        const Point centre = seen(*view, *subview, Point(100, 75));
+        send(QEvent::MouseButtonPress, centre);
+        send(QEvent::MouseMove, Point(centre.x + 10, centre.y));
+        send(QEvent::MouseMove, Point(far, centre.y));
+        send(QEvent::MouseButtonRelease, Point(far, centre.y), Qt::NoButton);
+        clock.advance(1);
+        ASSERT_EQ(subview->types(), (std::vector{EventType::LeftMouseDown, EventType::LeftMouseDragged,
+                                                 EventType::LeftMouseDragged, EventType::LeftMouseUp}));
+        const Point up = subview->log.back().at, lastDrag = subview->log[2].at;
+        EXPECT_TRUE(std::isfinite(up.x) && std::isfinite(up.y));
+        EXPECT_NEAR(up.x, lastDrag.x, 1e-6);
+        EXPECT_NEAR(up.y, lastDrag.y, 1e-6);
+    }
+}
+
 TEST_F(ThreeDView, HoverEntersMovesAndExitsTheSubviewsUnderThePointer)
 {
     Recorder* left = hostSubview(Rect(40, 75, 150, 150), 0);

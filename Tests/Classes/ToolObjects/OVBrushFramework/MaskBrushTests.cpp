@@ -3,7 +3,9 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVMaskBrush.h"
 #include "Platform/Foundation/Log.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace pf;
 using namespace brushtest;
@@ -147,6 +149,12 @@ TEST(OVMaskBrush, StrokesThatCannotPaintLeaveTheMaskAlone)
         {"unknown type", makeBrush(7, 10), true, true, ""},
         {"unknown smart kernel", makeBrush(OVBrush::SmartBrush, 10, 1, "glitterBrush"), true, true,
          "Warning: Filter 'GMAutoBrush' has no Kernel named 'glitterBrush'"},
+        {"size NaN", makeBrush(OVBrush::Draw, std::numeric_limits<double>::quiet_NaN()), true, true,
+         "Warning: A brush of size nan paints nothing"},
+        {"size infinite", makeBrush(OVBrush::Eraser, std::numeric_limits<double>::infinity()), true, true,
+         "Warning: A brush of size inf paints nothing"},
+        {"click of size NaN", makeBrush(OVBrush::Click, std::numeric_limits<double>::quiet_NaN()), true, true,
+         "Warning: A brush of size nan paints nothing"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -167,6 +175,55 @@ TEST(OVMaskBrush, StrokesThatCannotPaintLeaveTheMaskAlone)
         EXPECT_FALSE(brush.hasCanvas());
         EXPECT_TRUE(brush.dirtyRect().isNull());
         EXPECT_EQ(brush.image(), c.start ? start : Image());
+    }
+}
+
+// Points that mark no place (from a damaged record or a device) are skipped: the stroke paints what
+// it paints without them, and no step rectangle is NaN or endless.
+TEST(OVMaskBrush, PointsWithoutAPlaceAreSkipped)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN(),
+                 inf = std::numeric_limits<double>::infinity();
+    const std::vector<Point> good = {{0.2, 0.5}, {0.25, 0.5}, {0.3, 0.55}};
+    struct Case
+    {
+        const char* what;
+        Point down;
+        std::vector<Point> points;
+    };
+    const Case cases[] = {
+        {"NaN in the middle", good[0], {good[0], {nan, 0.5}, good[1], {0.3, inf}, good[2]}},
+        {"only bad points first", good[0], {{inf, inf}, {nan, nan}, good[0], good[1], good[2]}},
+        {"a brush-down without a place", {nan, 0.5}, {good[0], good[1], good[2]}},
+    };
+    const auto painted = [](Point down, const std::vector<Point>& points, std::vector<Rect>* steps) {
+        OVMaskBrush brush;
+        brush.setStartImage(greyMask(400, 300, 0));
+        brush.brushDownAtPoint(makeBrush(OVBrush::Draw, 12), down);
+        for (const Point& p : points) {
+            brush.processPoint(p);
+            if (steps)
+                steps->push_back(brush.dirtyRect());
+        }
+        return render(brush.image(), Rect(0, 0, 400, 300));
+    };
+    const Pixels expected = painted(good[0], good, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<Rect> steps;
+        const Pixels got = painted(c.down, c.points, &steps);
+        int covered = 0, differing = 0;
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 400; ++x) {
+                covered += got.at(x, y)[1] > 0 ? 1 : 0;
+                differing += std::abs(got.at(x, y)[1] - expected.at(x, y)[1]) > 1.5f / 255 ? 1 : 0;
+            }
+        EXPECT_EQ(differing, 0);
+        EXPECT_LT(covered, 400 * 300 / 100) << "the stroke covers about 0.7 % of the mask";
+        for (const Rect& r : steps)
+            EXPECT_TRUE(r.isNull() ||
+                        (std::isfinite(r.width()) && std::isfinite(r.minX()) && r.width() < 300))
+                << r.minX() << " " << r.width();
     }
 }
 

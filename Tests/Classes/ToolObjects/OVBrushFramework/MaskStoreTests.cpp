@@ -1,5 +1,6 @@
 #include "../WorkingAreaOverride.h"
 
+#include "Classes/Framework/ImageFunctions.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
@@ -122,6 +123,76 @@ TEST(OVImageContainer, PicturesOfOneValueAreKeptAsThatValueAndGiveBackTheSamePix
             }
         }
     }
+}
+
+TEST(OVImageContainer, AColourPictureDefinedInAPartKeepsOnlyThatPartInItsFrame)
+{
+    // Healed spots on a large photo: the frame is the photo, the pixels a small part of it.
+    const Rect frame(0, 0, 400, 300), spot(250, 40, 30, 20);
+    const Color orange(1, 0.5, 0, 0.5);
+    const Image picture = framedImage(Image::constantColor(orange), spot, frame);
+    auto container = std::make_shared<OVImageContainer>(picture, false);
+    ASSERT_TRUE(container->flush());
+    EXPECT_EQ(container->size(), Size(400, 300));
+    EXPECT_EQ(container->image().extent(), frame);
+    EXPECT_EQ(container->image().definition().extent(), spot) << "only the part is kept and rendered";
+
+    // Written whole, as every reader of the folder expects; rows top down.
+    const Bitmap whole = container->bitmap();
+    ASSERT_EQ(whole.width(), 400);
+    ASSERT_EQ(whole.height(), 300);
+    const struct
+    {
+        int x, y; // y up
+        float alpha;
+    } probes[] = {{250, 40, 0.5f}, {279, 59, 0.5f}, {265, 50, 0.5f}, {249, 50, 0}, {265, 60, 0}, {10, 10, 0}};
+    QTemporaryDir dir;
+    ASSERT_TRUE(container->writeToFolder(dir.filePath(QStringLiteral("spot"))));
+    auto back = OVImageContainer::readFromFolder(dir.filePath(QStringLiteral("spot")));
+    EXPECT_EQ(back->size(), Size(400, 300));
+    for (const auto& p : probes) {
+        float stored[4], shown[4];
+        whole.pixel(p.x, 299 - p.y, stored);
+        EXPECT_NEAR(stored[3], p.alpha, 1e-6) << p.x << "," << p.y;
+        auto read =
+            RenderContext::shared()->render(back->image(), Rect(p.x, p.y, 1, 1), Bitmap::Format::RGBAf);
+        ASSERT_TRUE(read);
+        read->pixel(0, 0, shown);
+        EXPECT_NEAR(shown[3], p.alpha, 1.0f / 65535) << "read back at " << p.x << "," << p.y;
+        EXPECT_NEAR(shown[0], p.alpha * 1.0f, 1.0f / 65535) << "read back at " << p.x << "," << p.y;
+    }
+
+    // Placed onto as a layer's picture, the part stays what is rendered and kept.
+    const Image second = framedImage(Image::constantColor(orange), Rect(20, 200, 10, 10), frame);
+    auto placed =
+        std::make_shared<OVImageContainer>(second.imageByCompositingOverImage(container->image()), false);
+    ASSERT_TRUE(placed->flush());
+    EXPECT_EQ(placed->image().definition().extent(), Rect(20, 40, 260, 170));
+}
+
+TEST(OVBrushPathImage, AStrokeOnStoredPixelsRendersOnlyWhereItLandsWhenStored)
+{
+    // A 2000 x 1500 mask, grey on its left half and stored as pixels; a stroke painted in a 400 x 300
+    // channel (five mask pixels to one) that defines only a 20-pixel square.
+    OVBrushPathImage mask(Size(2000, 1500),
+                          strokeContainer(maskImage(2000, 1500, Rect(0, 0, 1000, 1500), 0.5)));
+    OVBrushPathImage::waitForPendingWrites();
+    ASSERT_TRUE(mask.contentContainer()->imageContainer()->isStored());
+    const Image stroke =
+        framedImage(Image::constantColor(Color(1, 1, 1)), Rect(100, 100, 20, 20), Rect(0, 0, 400, 300));
+    mask.addContentContainerWithRect(strokeContainer(stroke), Rect(0, 0, 1, 1));
+    const auto patch = mask.contentContainer()->imageContainer()->patchOver();
+    ASSERT_TRUE(patch) << "the stroke is placed over the stored pixels";
+    EXPECT_TRUE(Rect(497, 497, 106, 106).contains(patch->second)) << "only the stroke's part is rendered";
+    OVBrushPathImage::waitForPendingWrites();
+    const OVContentContainerPtr stored = mask.contentContainer();
+    const struct
+    {
+        int x, y;
+        float value;
+    } probes[] = {{550, 550, 1}, {50, 50, 0.5f}, {990, 1400, 0.5f}, {1500, 1000, 0}, {1010, 700, 0}};
+    for (const auto& p : probes)
+        EXPECT_NEAR(maskValue(stored, p.x, p.y), p.value, 1.0f / 255) << p.x << "," << p.y;
 }
 
 TEST(OVImageContainer, ABlankPictureHoldsWhatAFlushedTransparentOneHolds)

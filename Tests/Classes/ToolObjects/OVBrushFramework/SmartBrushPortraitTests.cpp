@@ -2,6 +2,7 @@
 
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVMaskBrush.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <vector>
 
 using namespace pf;
 using namespace brushtest;
@@ -111,7 +113,61 @@ TEST(SmartBrush, StrokeOverThePortraitStaysOnTheSkinItStartedOn)
                 ++outsideCount;
             }
         }
+    // Nor the irises the stroke passes beside (within 3 pixels of their middles, marked by hand).
+    for (const Point& iris : {Point(203.5, 100.5), Point(246.5, 103.0)}) {
+        double sum = 0;
+        int n = 0;
+        for (int y = 95; y < 110; ++y)
+            for (int x = int(iris.x) - 5; x < int(iris.x) + 5; ++x)
+                if (std::hypot(x + 0.5 - iris.x, y + 0.5 - iris.y) <= 3) {
+                    sum += pixels.at(x, 511 - y)[1];
+                    ++n;
+                }
+        EXPECT_LT(sum / n, 0.1) << "the iris at " << iris.x << ", " << iris.y;
+    }
     ASSERT_GT(outsideCount, 500); // the brush does reach beyond the face
     EXPECT_GT(inside / insideCount, 0.55) << "the skin the stroke passed over is painted";
     EXPECT_LT(outside / outsideCount, 0.08) << "hair, eyes' surroundings and background are not";
+}
+
+// The whites of the portrait's eyes are a few pixels across, between the lashes and the iris: a short
+// stroke of the eye-white brush along each paints that white (pixels marked by hand) and little else.
+TEST(SmartBrush, EyeWhiteStrokesPaintTheSmallWhitesOfThePortrait)
+{
+    ASSERT_TRUE(QFileInfo::exists(PortraitPath)) << "the shared test photos are missing";
+    const Image photo = Image::fromFile(PortraitPath);
+    const struct
+    {
+        const char* name;
+        Point from, to; // top-down pixels
+        std::vector<QPoint> white;
+    } whites[] = {
+        {"left eye, outer corner",
+         {197.5, 100.5},
+         {198.5, 101.5},
+         {{198, 100}, {197, 101}, {198, 101}, {198, 102}}},
+        {"left eye, inner corner", {208.5, 101.5}, {208.5, 102.5}, {{208, 101}, {208, 102}, {208, 103}}}};
+    for (const auto& w : whites) {
+        SCOPED_TRACE(w.name);
+        OVMaskBrush brush;
+        brush.setStartImage(greyMask(512, 512, 0));
+        brush.setBackgroundImage(photo);
+        OVBrush smart;
+        smart.type = OVBrush::SmartBrush;
+        smart.kernelName = QStringLiteral("eyeWhiteBrush");
+        smart.size = 6;
+        smart.smoothness = 0.3;
+        smart.pressure = 1;
+        brush.brushDownAtPoint(smart, at(w.from.x, w.from.y));
+        brush.processPoints({at(w.from.x, w.from.y), at(w.to.x, w.to.y)});
+        const Pixels pixels = render(brush.image(), Rect(0, 0, 512, 512));
+        double white = 0, all = 0;
+        for (const QPoint& p : w.white)
+            white += pixels.at(p.x(), 511 - p.y())[1] / double(w.white.size());
+        for (int y = 80; y < 120; ++y)
+            for (int x = 180; x < 230; ++x)
+                all += pixels.at(x, 511 - y)[1];
+        EXPECT_GE(white, 0.8);
+        EXPECT_LE(all, double(w.white.size()) + 4) << "pixels' worth painted around the eye";
+    }
 }

@@ -1,0 +1,138 @@
+#include "Classes/Framework/Toolkit/OVLabel.h"
+
+#include "Classes/Framework/Toolkit/OVShadowCatalog.h"
+#include "Platform/Foundation/Localization.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+OVLabel::OVLabel(const pf::Rect& frame, QWidget* parent) : TextField(frame, parent)
+{
+    setDrawsBackground(false);
+}
+
+void OVLabel::setStringValue(const QString& text)
+{
+    TextField::setStringValue(pf::localized(text, QStringLiteral("Controls")));
+}
+
+void OVLabel::awakeFromInterface()
+{
+    if (m_awoken)
+        return;
+    m_awoken = true;
+    setStringValue(stringValue());
+}
+
+void OVLabel::setTextShadowName(const QString& name)
+{
+    updateGeometry();
+    OVShadowCatalog& catalog = OVShadowCatalog::sharedShadowCatalog();
+    m_textShadow = catalog.shadowWithName(name);
+    if (const std::optional<pf::PaintColor> color = catalog.textColorForShadowWithName(name))
+        setTextColor(color->toQColor());
+}
+
+void OVLabel::changeEvent(QEvent* event)
+{
+    TextField::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        setAlphaValue(isEnabled() ? 1.0 : 0.5);
+}
+
+pf::AttributedString OVLabel::stringWithFieldAttributes() const
+{
+    pf::AttributedString text = cell()->attributedStringValue();
+    text.setShadow(m_textShadow);
+    return text;
+}
+
+pf::AttributedString OVLabel::stringForDrawing() const
+{
+    pf::AttributedString text = stringWithFieldAttributes();
+    const double width = bounds().width();
+    if (m_shrinkToFit && text.length() > 0) {
+        const double textWidth = text.size().width;
+        if (textWidth > width && textWidth > 0) {
+            const double factor = width / textWidth * 0.999;
+            QFont shrunk = font();
+            shrunk.setPointSizeF(font().pointSizeF() * factor);
+            text.setFont(shrunk, 0, text.length());
+        }
+    }
+    return text;
+}
+
+pf::Size OVLabel::intrinsicContentSize() const
+{
+    return stringWithFieldAttributes().size();
+}
+
+QSize OVLabel::sizeHint() const
+{
+    const pf::Size size = intrinsicContentSize();
+    return QSize(int(std::ceil(size.width)), int(std::ceil(size.height)));
+}
+
+double OVLabel::preferredHeight() const
+{
+    pf::AttributedString text = stringWithFieldAttributes();
+    // Laid out in lines, whatever the line-break mode draws.
+    text.setLineBreakMode(pf::AttributedString::LineBreak::WordWrap);
+    return std::min(text.sizeForWidth(bounds().width()).height, 3000.0);
+}
+
+void OVLabel::drawRect(QPainter& painter, const pf::Rect&)
+{
+    const pf::Rect b = bounds();
+    if (drawsBackground()) {
+        QPainterPath background;
+        background.addRoundedRect(b.toQRectF(), m_cornerRadius, m_cornerRadius);
+        painter.fillPath(background, backgroundColor());
+    }
+    const pf::AttributedString text = stringForDrawing();
+    if (text.length() == 0 || b.width() <= 0 || b.height() <= 0)
+        return;
+    const pf::Size measured = text.sizeForWidth(b.width());
+    const pf::Rect rect(0, (b.height() - measured.height) / 2, b.width(), measured.height);
+    if (!m_textShadow) {
+        text.drawInRect(painter, rect);
+        return;
+    }
+    // A blurred shadow is costly: the text is drawn once into an image and kept while nothing changes.
+    const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const pf::Shadow& shadow = *m_textShadow;
+    const double margin = std::ceil(
+        shadow.blurRadius * 2 + std::max(std::abs(shadow.offset.width), std::abs(shadow.offset.height)) + 1);
+    const QString key = QStringList{text.string(),
+                                    text.attributesAt(0).font.toString(),
+                                    text.attributesAt(0).color.name(QColor::HexArgb),
+                                    shadow.color.name(QColor::HexArgb),
+                                    QString::number(shadow.offset.width),
+                                    QString::number(shadow.offset.height),
+                                    QString::number(shadow.blurRadius),
+                                    QString::number(int(text.alignment())),
+                                    QString::number(int(text.lineBreakMode())),
+                                    QString::number(rect.width()),
+                                    QString::number(rect.height()),
+                                    QString::number(scale)}
+                            .join(u'\n');
+    if (m_cache.key != key) {
+        const pf::Size size(rect.width() + 2 * margin, rect.height() + 2 * margin);
+        QImage image(int(std::ceil(size.width * scale)), int(std::ceil(size.height * scale)),
+                     QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::transparent);
+        QPainter offscreen(&image);
+        offscreen.setRenderHint(QPainter::Antialiasing);
+        offscreen.setRenderHint(QPainter::TextAntialiasing);
+        offscreen.translate(0, size.height);
+        offscreen.scale(1, -1);
+        text.drawInRect(offscreen, pf::Rect(margin, margin, rect.width(), rect.height()));
+        offscreen.end();
+        m_cache = TextCache{key, image, pf::Rect(-margin, -margin, size.width, size.height)};
+    }
+    pf::drawImage(painter, m_cache.image, m_cache.rect.offsetBy(rect.minX(), rect.minY()));
+}

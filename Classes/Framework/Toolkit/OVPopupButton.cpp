@@ -1,0 +1,184 @@
+#include "Classes/Framework/Toolkit/OVPopupButton.h"
+
+#include "Classes/Framework/Toolkit/OVMenuTranslationController.h"
+#include "Platform/UI/Menu.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+namespace {
+const char* const adoptedProperty = "ovPopupAdopted";
+}
+
+OVPopupButton::OVPopupButton(const pf::Rect& frame, QWidget* parent) : OVButton(frame, parent) {}
+
+OVPopupButton::~OVPopupButton()
+{
+    if (m_menu)
+        m_menu->setHighlightHandler(nullptr);
+}
+
+void OVPopupButton::setMenu(std::unique_ptr<pf::Menu> menu)
+{
+    setSelectedItem(nullptr);
+    if (m_menu) {
+        m_menu->setHighlightHandler(nullptr);
+        disconnect(m_menu.get(), nullptr, this, nullptr);
+    }
+    m_menu = std::move(menu);
+    m_hoveredItem = nullptr;
+    if (!m_menu)
+        return;
+    OVMenuTranslationController::translateMenu(m_menu.get(), QStringLiteral("Controls"));
+    m_menu->setHighlightHandler([this](QAction* item) { menuWillHighlightItem(item); });
+    connect(m_menu.get(), &QMenu::aboutToHide, this, [this] { menuDidClose(); });
+    for (QAction* item : m_menu->actions())
+        if (!item->isSeparator() && !pf::Menu::hasAction(item))
+            adopt(item);
+    if (!m_keepTitle) {
+        QAction* selected = selectedItem();
+        setTitle(selected ? pf::Menu::title(selected) : QString());
+    }
+}
+
+void OVPopupButton::adopt(QAction* item)
+{
+    if (item->property(adoptedProperty).toBool())
+        return;
+    item->setProperty(adoptedProperty, true);
+    QPointer<QAction> guard(item);
+    connect(item, &QAction::triggered, this, [this, guard] {
+        if (guard)
+            itemSelected(guard);
+    });
+}
+
+QAction* OVPopupButton::selectedItem() const
+{
+    if (m_selectedItem)
+        return m_selectedItem;
+    if (!m_menu || m_menu->actions().isEmpty())
+        return nullptr;
+    return m_menu->actions().first();
+}
+
+void OVPopupButton::setSelectedItem(QAction* item)
+{
+    m_selectedItem = item;
+    if (m_keepTitle)
+        return;
+    QAction* selected = selectedItem();
+    setTitle(selected ? pf::Menu::title(selected) : QString());
+}
+
+int OVPopupButton::selectedIndex() const
+{
+    if (!m_selectedItem || !m_menu)
+        return -1;
+    return int(m_menu->actions().indexOf(m_selectedItem.data()));
+}
+
+QAction* OVPopupButton::inserItemWithTitle(const QString& title, int index)
+{
+    if (!m_menu)
+        setMenu(std::make_unique<pf::Menu>());
+    auto* item = new QAction(title, m_menu.get());
+    pf::Menu::setTitle(item, title);
+    item->setData(0);
+    const QList<QAction*> items = m_menu->actions();
+    m_menu->insertAction(index >= 0 && index < items.size() ? items[index] : nullptr, item);
+    adopt(item);
+    return item;
+}
+
+void OVPopupButton::itemSelected(QAction* sender)
+{
+    setSelectedItem(sender);
+    sendAction();
+}
+
+void OVPopupButton::menuWillHighlightItem(QAction* item)
+{
+    m_hoveredItem = item;
+    if (m_hoverAction)
+        m_hoverAction(this);
+}
+
+void OVPopupButton::menuDidClose()
+{
+    // Only a choice changes the selection: a dismissed menu leaves what the button shows as it was
+    // (the hover callback has heard nullptr, so a previewing target can revert).
+    setButtonState(Normal);
+}
+
+// Pointer -------------------------------------------------------------------------------------------
+
+pf::Point OVPopupButton::menuLocation() const
+{
+    return pf::Point(5.0, bounds().height() / 2 + 10.0);
+}
+
+void OVPopupButton::mouseDown(const pf::Event& event)
+{
+    if (!isEnabled())
+        return;
+    setButtonState(Down);
+    const bool inside = bounds().contains(convertPointFromView(event.locationInWindow(), nullptr));
+    if (!inside || event.clickCount() < 1 || !m_menu)
+        return;
+    QPointer<OVPopupButton> guard(this);
+    QAction* chosen = m_menu->popUpPositioningItem(selectedItem(), menuLocation(), this);
+    if (!guard)
+        return;
+    if (chosen && chosen != m_selectedItem)
+        setSelectedItem(chosen);
+}
+
+void OVPopupButton::mouseUp(const pf::Event& event)
+{
+    if (!isEnabled())
+        return;
+    const bool inside = bounds().contains(convertPointFromView(event.locationInWindow(), nullptr));
+    setButtonState(inside && event.clickCount() >= 1 ? Hover : Normal);
+}
+
+// Drawing -------------------------------------------------------------------------------------------
+
+QPainterPath OVPopupButton::arrowPath() const
+{
+    const double x0 = bounds().width() - 3.0 - padding().right;
+    const double y0 = std::floor(bounds().height() / 2 - 5.0);
+    QPainterPath path;
+    path.moveTo(x0, y0 + 4);
+    path.lineTo(x0 + 2.5, y0);
+    path.lineTo(x0 + 5, y0 + 4);
+    path.closeSubpath();
+    path.moveTo(x0, y0 + 7);
+    path.lineTo(x0 + 2.5, y0 + 11);
+    path.lineTo(x0 + 5, y0 + 7);
+    path.closeSubpath();
+    return path;
+}
+
+void OVPopupButton::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
+{
+    // Title and symbol leave room for the arrow.
+    const Padding saved = padding();
+    Padding widened = saved;
+    widened.right += 6.0;
+    setPadding(widened);
+    OVButton::drawRect(painter, dirtyRect);
+    setPadding(saved);
+
+    const pf::PaintColor color = textColor();
+    QColor fill = color.toQColor();
+    if (!isEnabled() && color.space() == pf::PaintColor::Space::CalibratedRGB)
+        fill.setAlphaF(float(color.alpha() / 2));
+    const QPainterPath arrow = arrowPath();
+    if (const std::optional<pf::Shadow> shadow = textShadow())
+        pf::drawWithShadow(painter, *shadow, pf::Rect::fromQRectF(arrow.boundingRect()),
+                           [&](QPainter& p) { p.fillPath(arrow, fill); });
+    else
+        painter.fillPath(arrow, fill);
+}

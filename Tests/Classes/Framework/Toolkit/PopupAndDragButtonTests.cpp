@@ -1,0 +1,170 @@
+#include "Classes/Framework/Toolkit/OVDragButton.h"
+#include "Classes/Framework/Toolkit/OVPopupButton.h"
+#include "ControlsTestSupport.h"
+#include "Platform/Foundation/Localization.h"
+#include "Platform/UI/Menu.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+using pf::EventType;
+using pf::Point;
+using pf::Rect;
+using pf::Size;
+
+TEST(OVDragButton, ReportsRoundedDistancesAndSendsAtEveryStep)
+{
+    ControlsWindow w;
+    auto* handle = new OVDragButton(Rect(50, 50, 12, 16));
+    w.add(handle);
+    EXPECT_EQ(handle->name(), QStringLiteral("Grab"));
+    QList<int> states;
+    handle->setAction([&](OVButton*) { states << handle->dragState(); });
+    auto at = [&](EventType type, Point p) {
+        handle->deliverMouseEvent(pf::Event::mouseEvent(type, p, 0, w.clock.now(), &w.window));
+    };
+    at(EventType::LeftMouseDown, Point(50, 50));
+    EXPECT_EQ(handle->fullDragDistance(), Size(0, 0));
+    at(EventType::LeftMouseDragged, Point(60.4, 53.6));
+    EXPECT_EQ(handle->fullDragDistance(), Size(10, 4));
+    EXPECT_EQ(handle->lastDragDistance(), Size(10, 4));
+    at(EventType::LeftMouseDragged, Point(70.6, 53.6));
+    EXPECT_EQ(handle->fullDragDistance(), Size(21, 4));
+    EXPECT_EQ(handle->lastDragDistance(), Size(11, 0));
+    at(EventType::LeftMouseUp, Point(70.6, 53.6));
+    EXPECT_EQ(handle->lastDragDistance(), Size(0, 0));
+    EXPECT_EQ(handle->fullDragDistance(), Size(21, 4));
+    EXPECT_EQ(states, (QList<int>{0, 1, 1, 2}));
+    EXPECT_NE(handle->buttonState(), OVButton::Down) << "the handle keeps no press look";
+}
+
+struct PopupHarness
+{
+    ControlsWindow w;
+    OVPopupButton* button = new OVPopupButton(Rect(40, 100, 140, 22));
+    QStringList log;
+    QList<QAction*> hovered;
+
+    PopupHarness()
+    {
+        button->setName(QStringLiteral("DefaultStyle"));
+        button->setAction([this](OVButton*) {
+            log << QStringLiteral("action ") + pf::Menu::title(button->selectedItem());
+        });
+        button->setHoverAction([this](OVPopupButton* b) { hovered << b->hoveredItem(); });
+        w.add(button);
+    }
+    // Opens the menu with a press and, once it shows, highlights the items of `path` in turn (by
+    // index), then presses `key` (Return chooses, Escape dismisses).
+    void popUpAndType(const QList<int>& path, int key)
+    {
+        QTimer::singleShot(0, [this, path, key] {
+            pf::Menu* menu = button->menu();
+            for (int index : path)
+                menu->setActiveAction(menu->actions()[index]);
+            QTest::keyClick(menu, Qt::Key(key));
+            if (menu->isVisible())
+                menu->close();
+        });
+        w.mouse(button, EventType::LeftMouseDown, Point(20, 11));
+        w.mouse(button, EventType::LeftMouseUp, Point(20, 11));
+    }
+};
+
+std::unique_ptr<pf::Menu> sizes(QStringList* log = nullptr)
+{
+    auto menu = std::make_unique<pf::Menu>();
+    menu->addItem(QStringLiteral("Small"));
+    menu->addItem(QStringLiteral("Medium"));
+    if (log)
+        menu->addItem(QStringLiteral("Large"), [log](QAction*) { *log << QStringLiteral("own Large"); });
+    else
+        menu->addItem(QStringLiteral("Large"));
+    return menu;
+}
+
+TEST(OVPopupButton, ItemsWithoutAnActionSendTheButtonsAndOthersTheirOwn)
+{
+    PopupHarness h;
+    h.button->setMenu(sizes(&h.log));
+    EXPECT_EQ(h.button->title(), QStringLiteral("Small"));
+    EXPECT_EQ(h.button->selectedIndex(), -1);
+
+    h.popUpAndType({1}, Qt::Key_Return);
+    EXPECT_EQ(h.log, QStringList{QStringLiteral("action Medium")});
+    EXPECT_EQ(h.button->selectedIndex(), 1);
+    EXPECT_EQ(h.button->title(), QStringLiteral("Medium"));
+
+    h.log.clear();
+    h.popUpAndType({2}, Qt::Key_Return);
+    EXPECT_EQ(h.log, QStringList{QStringLiteral("own Large")});
+    EXPECT_EQ(h.button->selectedIndex(), 2);
+    EXPECT_EQ(h.button->title(), QStringLiteral("Large"));
+    EXPECT_EQ(h.button->buttonState(), OVButton::Hover);
+}
+
+TEST(OVPopupButton, ADismissedMenuKeepsSelectionAndTitleAndTheHoverEndsInNull)
+{
+    PopupHarness h;
+    h.button->setMenu(sizes());
+    h.button->setSelectedItem(h.button->menu()->actions()[0]);
+    h.popUpAndType({1, 2}, Qt::Key_Escape);
+    EXPECT_TRUE(h.log.isEmpty()) << "no action";
+    EXPECT_EQ(h.button->selectedIndex(), 0);
+    EXPECT_EQ(h.button->title(), QStringLiteral("Small"));
+    ASSERT_GE(h.hovered.size(), 2);
+    EXPECT_TRUE(h.hovered.contains(h.button->menu()->actions()[2]));
+    EXPECT_EQ(h.hovered.last(), nullptr);
+}
+
+TEST(OVPopupButton, KeepTitleEmptyMenusInsertedItemsAndTranslation)
+{
+    PopupHarness h;
+    h.button->setTitle(QStringLiteral("Size"));
+    h.button->setKeepTitle(true);
+    h.button->setMenu(sizes());
+    h.popUpAndType({1}, Qt::Key_Return);
+    EXPECT_EQ(h.button->selectedIndex(), 1);
+    EXPECT_EQ(h.button->title(), QStringLiteral("Size")) << "the title is kept";
+
+    h.button->setKeepTitle(false);
+    h.button->setMenu(std::make_unique<pf::Menu>());
+    EXPECT_EQ(h.button->selectedItem(), nullptr);
+    EXPECT_EQ(h.button->title(), QString());
+
+    QAction* inserted = h.button->inserItemWithTitle(QStringLiteral("Large"), 0);
+    h.button->inserItemWithTitle(QStringLiteral("Small"), 0);
+    EXPECT_EQ(h.button->menu()->actions().indexOf(inserted), 1);
+    h.popUpAndType({1}, Qt::Key_Return);
+    EXPECT_EQ(h.log.last(), QStringLiteral("action Large"));
+
+    pf::Localization::setLanguageForTesting(QStringLiteral("de"));
+    h.button->setMenu(sizes());
+    pf::Localization::setLanguageForTesting(QStringLiteral("en"));
+    EXPECT_EQ(pf::Menu::title(h.button->menu()->actions()[0]), QStringLiteral("Klein"));
+    EXPECT_EQ(h.button->title(), QStringLiteral("Klein"));
+}
+
+TEST(OVPopupButton, DrawsTwoTrianglesAtItsRightEnd)
+{
+    OVPopupButton button(Rect(0, 0, 120, 22));
+    button.setName(QStringLiteral("DefaultStyle"));
+    button.setTextColor(pf::PaintColor::calibratedRGB(1, 0, 0, 1));
+    const QImage image = button.snapshot(2).convertToFormat(QImage::Format_ARGB32);
+    const double x0 = 120 - 3 - button.padding().right;
+    const double y0 = std::floor(22 / 2.0 - 5);
+    // In y-up points: inside each triangle, and the gap between them.
+    auto red = [&](double x, double y) {
+        const QColor c = image.pixelColor(int(x * 2), int((22 - y) * 2));
+        return c.red() > 200 && c.green() < 80;
+    };
+    EXPECT_TRUE(red(x0 + 2.5, y0 + 1.5)) << "the downward triangle";
+    EXPECT_TRUE(red(x0 + 2.5, y0 + 9.5)) << "the upward triangle";
+    EXPECT_FALSE(red(x0 + 2.5, y0 + 5.5)) << "the gap between them";
+    EXPECT_FALSE(red(x0 + 0.5, y0 + 0.5)) << "the downward triangle narrows to its bottom point";
+    EXPECT_FALSE(red(x0 + 0.5, y0 + 10.5)) << "the upward one to its top point";
+}
+
+} // namespace

@@ -1,0 +1,212 @@
+// The application killed with unsaved work, and started again, as a person would live it: an untitled
+// document (a sample) is painted on, autosaved, painted on again, and the process is killed (SIGKILL).
+// The next start opens the document again by itself, with the strokes of the autosave, marked edited,
+// and says that work was recovered. One PNG per step:
+//   crash-recovery <output folder>
+// The killed session runs as a second process of this program ("--crashing-session <sandbox>").
+// Fails (non-zero) when a step does not have the effect it should.
+#include "Classes/Document/DocumentHandler.h"
+#include "Classes/Document/GMApplicationDelegate.h"
+#include "Classes/Document/GMDocument.h"
+#include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Document/GMWelcomeWindow.h"
+#include "Classes/Filters/FilterLibrary.h"
+#include "Classes/ToolObjects/GMBlueprintCatalog.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
+#include "Classes/ToolObjects/PhotoToolChain.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UI/Alert.h"
+#include "Platform/UI/Window.h"
+#include "Tests/ChildProcess.h"
+#include "Tests/Gallery/GalleryShots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+namespace {
+
+QString outputFolder;
+int failures = 0;
+int shots = 0;
+
+// The two strokes: the first is autosaved, the second is lost with the process.
+constexpr double autosavedValue = 0.3;
+constexpr double lostValue = 0.8;
+
+void check(bool condition, const QString& what)
+{
+    if (!condition) {
+        std::fprintf(stderr, "Error: %s\n", qPrintable(what));
+        ++failures;
+    } else {
+        std::printf("ok: %s\n", qPrintable(what));
+    }
+    std::fflush(stdout);
+}
+
+void shoot(const QWidget* window, const QString& name)
+{
+    GalleryShots::settle(150);
+    const QString numbered = QStringLiteral("%1-%2").arg(++shots, 2, 10, QLatin1Char('0')).arg(name);
+    if (!GalleryShots::save(GalleryShots::screenshot(window), outputFolder, numbered))
+        ++failures;
+}
+
+void useSandbox(const QString& sandbox)
+{
+    pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox + QStringLiteral("/app"));
+    pf::UserDefaults::standard().setFileForTesting(sandbox + QStringLiteral("/defaults.conf"));
+}
+
+void registerEverything()
+{
+    FilterLibrary::registerAll();
+    OVIrisMaskBrush::registerClass();
+    OVIrisReplacementBrush::registerClass();
+    OVHealingBrush::registerClass();
+    OVImageContainer::registerArchiveClasses();
+    GMDocumentPackage::registerArchiveClasses();
+    GMDocument::setWindowControllerFactory([](GMDocument& document) {
+        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
+    });
+}
+
+std::shared_ptr<PhotoToolChain> chainOf(const std::shared_ptr<pf::Document>& document)
+{
+    auto gm = std::dynamic_pointer_cast<GMDocument>(document);
+    return gm && gm->windowController() ? gm->windowController()->toolChain() : nullptr;
+}
+
+OVContentContainerPtr strokeOver(const pf::Size& size, double value)
+{
+    const pf::Rect rect(0, 0, size.width, size.height);
+    return std::make_shared<OVContentContainer>(
+        std::make_shared<OVImageContainer>(
+            pf::Image::constantColor(pf::Color(value, value, value, 1)).imageByCroppingToRect(rect), true),
+        nullptr);
+}
+
+double maskValue(const std::shared_ptr<PhotoToolChain>& chain)
+{
+    if (!chain || chain->numberOfTools() < 2)
+        return -1;
+    const pf::Bitmap bitmap = chain->brushPathImageAtIndex(1)->contentContainer()->imageContainer()->bitmap();
+    if (bitmap.isNull())
+        return -1;
+    float rgba[4];
+    bitmap.pixel(bitmap.width() / 2, bitmap.height() / 2, rgba);
+    return rgba[1];
+}
+
+// The session that is killed: a sample painted, autosaved, painted again; then it waits to die.
+int crashingSession(const QString& sandbox)
+{
+    useSandbox(sandbox);
+    registerEverything();
+    GMApplicationDelegate delegate;
+    if (!delegate.claimSingleInstance({}))
+        return 2;
+    DocumentHandler& handler = delegate.documentHandler();
+    delegate.applicationDidFinishLaunching({});
+    auto document = handler.openSample(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+    if (!document || !GalleryShots::waitFor([&] { return chainOf(document) != nullptr; }))
+        return 3;
+    auto chain = chainOf(document);
+    const QStringList effects = GMBlueprintCatalog::sharedInstance().effectBlueprintNames();
+    if (effects.isEmpty())
+        return 4;
+    chain->insertPhotoToolWithBlueprint(
+        GMBlueprintCatalog::sharedInstance().effectBlueprintWithName(effects.first()), std::nullopt, 0);
+    chain->brushPathImageAtIndex(1)->addContentContainer(
+        strokeOver(chain->originalImageSize(), autosavedValue));
+    GalleryShots::settle(300);
+    handler.autosaveAllDocuments();
+    if (!GalleryShots::waitFor(
+            [&] { return !document->autosavedContentsFileURL().isEmpty() && !document->isSaving(); }))
+        return 5;
+    chain->brushPathImageAtIndex(1)->addContentContainer(strokeOver(chain->originalImageSize(), lostValue));
+    GalleryShots::settle(300);
+    QFile ready(sandbox + QStringLiteral("/ready"));
+    ready.open(QIODevice::WriteOnly);
+    ready.close();
+    return QApplication::exec(); // until killed
+}
+
+void run(const QString& sandbox)
+{
+    ChildProcess crashing;
+    check(crashing.start(QCoreApplication::applicationFilePath(),
+                         {QStringLiteral("--crashing-session"), sandbox}),
+          QStringLiteral("the first session starts"));
+    const bool ready = GalleryShots::waitFor(
+        [&] { return QFile::exists(sandbox + QStringLiteral("/ready")) || !crashing.isRunning(); }, 90000);
+    check(ready && crashing.isRunning(),
+          QStringLiteral("the first session painted, autosaved and painted again (exit %1: %2)")
+              .arg(crashing.exitCode())
+              .arg(QString::fromLocal8Bit(crashing.errors().right(2000))));
+    crashing.kill();
+
+    useSandbox(sandbox);
+    QStringList alerts;
+    pf::Alert::setResponder([&](const pf::Alert& alert) {
+        alerts << alert.messageText;
+        return pf::Alert::firstButtonReturn;
+    });
+    GMApplicationDelegate delegate;
+    check(delegate.claimSingleInstance({}),
+          QStringLiteral("the second start runs in the killed one's place"));
+    DocumentHandler& handler = delegate.documentHandler();
+    delegate.applicationDidFinishLaunching({});
+    check(handler.documents().size() == 1, QStringLiteral("the document of the killed session opens again"));
+    if (handler.documents().empty())
+        return;
+    auto document = handler.documents().front();
+    auto gm = std::dynamic_pointer_cast<GMDocument>(document);
+    check(GalleryShots::waitFor([&] { return gm && gm->pendingLayerCount() == 0 && chainOf(document); }),
+          QStringLiteral("its layers come in"));
+    GalleryShots::settle(500);
+    const auto chain = chainOf(document);
+    check(chain && chain->numberOfTools() == 2, QStringLiteral("it has its painted layer"));
+    const double value = maskValue(chain);
+    check(std::abs(value - autosavedValue) < 0.02,
+          QStringLiteral("the layer holds the autosaved stroke (mask %1)").arg(value));
+    check(document->fileURL().isEmpty(), QStringLiteral("it is still untitled"));
+    check(document->isDocumentEdited(), QStringLiteral("it is marked edited"));
+    check(alerts.contains(QStringLiteral("Your work was recovered.")), QStringLiteral("the user is told"));
+    check(!handler.welcomeWindow() || !handler.welcomeWindow()->window()->isVisible(),
+          QStringLiteral("the welcome window is not in the way"));
+    if (document->window())
+        shoot(document->window(), QStringLiteral("recovered-document"));
+    pf::Alert::setResponder({});
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("glimora-crash-recovery"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (argc > 2 && QByteArray(argv[1]) == "--crashing-session")
+        return crashingSession(QString::fromLocal8Bit(argv[2]));
+    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    QDir().mkpath(outputFolder);
+    QTemporaryDir sandbox;
+    registerEverything();
+    run(sandbox.path());
+    OVBrushPathImage::waitForPendingWrites();
+    GMDocumentPackage::documentQueue().waitUntilEmpty();
+    std::printf("%d failures\n", failures);
+    return failures == 0 ? 0 : 1;
+}
