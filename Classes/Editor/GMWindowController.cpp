@@ -507,10 +507,14 @@ void GMWindowController::orderViews()
 
 void GMWindowController::raiseActivityPanel()
 {
-    // "Saving" and "Loading" are told over every panel, the settings panel and its mirror included.
+    // "Saving" and "Loading" are told over every panel, the settings panel and its mirror included. The
+    // loupe stays the topmost view: it takes the presses at its glass, and it is drawn in its own overlay
+    // above the window anyway.
     pf::View* busy = m_activityPanel ? m_activityPanel->view() : nullptr;
     if (busy && m_windowContentView && busy->superview() == m_windowContentView)
         m_windowContentView->addSubview(busy);
+    if (m_loupe && m_windowContentView && m_loupe->superview() == m_windowContentView)
+        m_windowContentView->addSubview(m_loupe.data());
 }
 
 void GMWindowController::remakeEffectItems()
