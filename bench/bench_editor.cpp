@@ -390,6 +390,9 @@ void loupeDragToFrame(benchmark::State& state, int step)
     pf::View* overlay = loupe->attachedWindow()->contentView();
     overlay->installEventFilter(&frames);
     const auto renderer = e.controller.editRenderer()->zoomRendererForChannel(QStringLiteral("loupe"));
+    // The strokes stored in the layer's mask: a stroke that never ran would time frames showing nothing.
+    const auto mask = e.controller.toolChain()->brushPathImageAtIndex(1);
+    const size_t storedBefore = mask ? mask->segmentImageNames().size() : 0;
     std::vector<double> latencies;
     int unshown = 0;
     int stroke = 0;
@@ -413,8 +416,9 @@ void loupeDragToFrame(benchmark::State& state, int step)
     report(state, "loupe_drag_to_frame", latencies);
     state.SetLabel("to the end of the overlay's paint; the screen flip is not included");
     state.counters["events"] = double(latencies.size());
-    state.counters["dropped"] = renderer ? renderer->droppedPoints() : 0;
+    state.counters["dropped"] = renderer ? renderer->droppedPoints() : -1;
     state.counters["unshown"] = unshown;
+    state.counters["stored"] = mask ? double(mask->segmentImageNames().size() - storedBefore) : -1;
 }
 
 void BM_LoupeDragToFrame2x(benchmark::State& state)
