@@ -1,0 +1,9 @@
+#include "Classes/Frames/FramesLibrary.h"
+
+void FramesLibrary::registerAll()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+}
