@@ -179,7 +179,7 @@ QImage makeWood(const WoodStyle& s)
     for (int section = 0; section < s.sections; ++section)
         for (int k = 0; k < s.knots; ++k)
             knots.push_back({random.unit(), (section + random.between(0.3, 0.7)) / s.sections,
-                             random.between(0.012, 0.022)});
+                             random.between(0.016, 0.03)});
     std::vector<double> boardShade;
     for (int i = 0; i < s.sections; ++i)
         boardShade.push_back(random.between(-0.06, 0.06));
@@ -203,7 +203,7 @@ QImage makeWood(const WoodStyle& s)
                 }
             }
             const double ring = 0.5 + 0.5 * std::sin(2 * Pi * phase);
-            const double late = std::pow(ring, 3.0); // sharp dark latewood, broad light earlywood
+            const double late = std::pow(ring, 5.0); // sharp dark latewood, broad light earlywood
             const double fig = 0.5 + 0.5 * figure.at(u, v);
             Rgb c = mix(s.light, s.dark, clamp01(late * 0.75 + (fig - 0.5) * 0.35));
             // Pores: fine dark streaks along the grain.
@@ -370,23 +370,20 @@ QImage makeLeather()
         TextureSize, TextureSize,
         [&](double u, double v) {
             const auto [d1, d2] = pebbles.at(u, v);
-            const double pebble = smooth(0.0, 0.012, d2 - d1); // dark creases between pebbles
-            double k = 0.78 + 0.22 * pebble + 0.08 * mottle.at(u, v);
-            // Tooling across v (it runs along the frame): two fillets and a diamond roll, pressed darker
-            // with a light shoulder towards the upper left.
+            const double pebble = smooth(0.0, 0.004, d2 - d1); // fine creases between pebbles
+            double k = 0.86 + 0.14 * pebble + 0.08 * mottle.at(u, v);
+            // Tooling across v (it runs along the frame): two fillets and, between them, a roll of
+            // diamonds drawn as pressed outlines, the fillets with a light shoulder to the upper left.
             const double across = std::fmod(v * 2, 1.0);
-            auto fillet = [&](double centre, double half) {
-                const double d = std::abs(across - centre);
-                return smooth(half, half * 0.5, d);
-            };
-            const double lines = std::max(fillet(0.30, 0.006), fillet(0.70, 0.006));
-            const double t = std::fmod(u * 64, 1.0);
-            const double diamond = std::abs(t - 0.5) * 2; // 0 at the diamond's middle
-            const double roll = smooth(0.1, 0.06, std::abs(across - 0.5) - (1 - diamond) * 0.09) *
-                                smooth(0.12, 0.08, std::abs(across - 0.5));
-            const double pressed = std::max(lines, roll * 0.8);
-            const double shoulder = std::max(fillet(0.30 - 0.009, 0.003), fillet(0.70 - 0.009, 0.003));
-            k = k * (1 - 0.45 * pressed) + 0.18 * shoulder;
+            auto line = [](double distance, double half) { return smooth(half, half * 0.4, std::abs(distance)); };
+            const double fillets = std::max(line(across - 0.36, 0.004), line(across - 0.64, 0.004));
+            const double d = std::abs(across - 0.5) / 0.09; // 0 on the roll's middle, 1 at its edge
+            const double t = std::abs(std::fmod(u * 48, 1.0) * 2 - 1);
+            const double diamond = d < 1.15 ? line((t + d - 1) * 0.09, 0.0045) : 0.0;
+            const double pressed = std::max(fillets, diamond);
+            const double shoulder =
+                std::max(line(across - 0.36 + 0.007, 0.0025), line(across - 0.64 + 0.007, 0.0025));
+            k = k * (1 - 0.5 * pressed) + 0.12 * shoulder;
             return opaque(scaled(leather, k));
         },
         false);
@@ -414,7 +411,7 @@ QImage makeBrushedAluminium()
 QImage makeGoldLeaf()
 {
     Random random(601);
-    const Cells crackle(5200, random);
+    const Cells crackle(1800, random);
     const Fbm burnish(5, 5, 4, random);
     const Rgb gold{0.86, 0.68, 0.30};
     const int leaves = 8;
@@ -432,9 +429,9 @@ QImage makeGoldLeaf()
             double k = 1 + leafShade[size_t(row * leaves + col)] + 0.10 * burnish.at(u, v);
             k *= 0.82 + 0.18 * smooth(0.5, 2.5, seam);
             const auto [d1, d2] = crackle.at(u, v);
-            const double crack = smooth(0.0025, 0.0008, d2 - d1);
+            const double crack = smooth(0.0011, 0.0003, d2 - d1);
             Rgb c = scaled(gold, k);
-            c = mix(c, Rgb{0.42, 0.27, 0.12}, crack * 0.8);
+            c = mix(c, Rgb{0.50, 0.34, 0.14}, crack * 0.55);
             return opaque(c);
         },
         false);
@@ -938,13 +935,13 @@ std::map<QString, QByteArray> artwork()
         files[QStringLiteral("Textures/%1.jpg").arg(QString::fromUtf8(name))] = encoded(image, "jpg");
     };
     texture("ORV-T#010#Wood-Light-Knots#S2#36-38-80$2",
-            makeWood({{0.86, 0.72, 0.52}, {0.62, 0.45, 0.28}, {0.45, 0.31, 0.18}, 9, 0.8, 2, 2, 0, 1010}));
+            makeWood({{0.86, 0.73, 0.54}, {0.64, 0.47, 0.30}, {0.45, 0.31, 0.18}, 20, 1.3, 2, 2, 0, 1010}));
     texture("ORV-T#011#Wood-Walnut#S2#26-55-40",
-            makeWood({{0.48, 0.32, 0.21}, {0.24, 0.14, 0.08}, {0.16, 0.09, 0.05}, 13, 0.6, 0, 2, 0, 1011}));
+            makeWood({{0.47, 0.32, 0.22}, {0.27, 0.17, 0.10}, {0.16, 0.09, 0.05}, 26, 1.4, 0, 2, 0, 1011}));
     texture("ORV-T#012#Wood-Cherry#S1#14-60-58$3",
-            makeWood({{0.70, 0.36, 0.22}, {0.48, 0.22, 0.12}, {0.33, 0.14, 0.08}, 7, 0.5, 0, 1, 0, 1012}));
+            makeWood({{0.66, 0.38, 0.27}, {0.50, 0.26, 0.17}, {0.33, 0.15, 0.10}, 18, 1.1, 0, 1, 0, 1012}));
     texture("ORV-T#013#Wood-Weathered-Barn#R3",
-            makeWood({{0.62, 0.55, 0.47}, {0.38, 0.32, 0.26}, {0.22, 0.18, 0.15}, 15, 1.0, 1, 3, 0.7, 1013}));
+            makeWood({{0.62, 0.55, 0.47}, {0.38, 0.32, 0.26}, {0.22, 0.18, 0.15}, 30, 1.6, 1, 3, 0.7, 1013}));
     texture("ORV-T#020#Paper-Laid#R#44-12-93", makeLaidPaper());
     texture("ORV-T#021#Paper-Watercolour#$2.5", makeWatercolourPaper());
     texture("ORV-T#022#Paper-Handmade#0#42-16-90-3", makeHandmadePaper());
