@@ -74,8 +74,9 @@ QString OVFrameCatalog::userFramesPath()
 
 OVFrameCatalog& OVFrameCatalog::sharedFrameCatalog()
 {
-    static OVFrameCatalog catalog(framesBundlePath(), QString());
-    return catalog;
+    // Lives for the whole process: its frames' release timers must not outlive the clock at exit.
+    static OVFrameCatalog* catalog = new OVFrameCatalog(framesBundlePath(), QString());
+    return *catalog;
 }
 
 OVFrameCatalog& OVFrameCatalog::sharedUserFrameCatalog()
