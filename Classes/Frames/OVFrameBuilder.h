@@ -116,6 +116,7 @@ public:
     OVPopupButton* externalMaskButton() const { return m_externalMaskButton; }
     OVPopupButton* internalMaskButton() const { return m_internalMaskButton; }
     OVPopupButton* newShadeButton() const { return m_newShadeButton; }
+    QPushButton* addFrameButton() const { return m_addFrameButton; }
     QPushButton* removeFrameButton() const { return m_removeFrameButton; }
     QPushButton* duplicateFrameButton() const { return m_duplicateFrameButton; }
     QTableWidget* frameList() const { return m_frameList; }
