@@ -300,7 +300,7 @@ void GMApplicationDelegate::showFrameBuilder()
     }
     OVFrameBuilder& builder = OVFrameBuilder::sharedFrameBuilder();
     builder.setPreviewPicture(picture);
-    builder.showWindow();
+    builder.show();
 }
 
 void GMApplicationDelegate::buildActions()

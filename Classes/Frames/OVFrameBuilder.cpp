@@ -331,6 +331,14 @@ bool OVFrameBuilder::isActive() const
     return isVisible();
 }
 
+void OVFrameBuilder::show()
+{
+    showWindow();
+    pf::Window* shown = window();
+    if (shown && shown->contentHeight() < kHeight)
+        shown->setContentSize(pf::Size(kWidth, kHeight));
+}
+
 void OVFrameBuilder::setPreviewPicture(const pf::Image& picture)
 {
     if (!m_previewFilter)

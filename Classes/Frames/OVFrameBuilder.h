@@ -63,6 +63,8 @@ public:
     void windowDidLoad() override;
 
     bool isActive() const;
+    // Shows the window, its content whole below a menu bar the application may have given it.
+    void show();
     // The picture the preview frames (null: the sample picture).
     void setPreviewPicture(const pf::Image& picture);
 
