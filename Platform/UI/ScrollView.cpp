@@ -80,7 +80,11 @@ void ScrollView::tile()
 
 void ScrollView::reflectScrolledClipView()
 {
-    if (!m_scroller || m_reflecting)
+    if (m_reflecting)
+        return;
+    // A document that shrank may leave the clip view showing nothing beyond its end.
+    m_clip->scrollToPoint(m_clip->bounds().origin);
+    if (!m_scroller)
         return;
     View* document = documentView();
     const double shown = m_clip->bounds().height();
