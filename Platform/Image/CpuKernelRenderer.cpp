@@ -95,6 +95,12 @@ struct Chain
     kl::vec4 constant;
     bool nearest = false;
     double scale = 1.0;
+    int argument = -1; // the kernel's parameter this sampler is
+    // Every point of working space reads the terminal's pixel a whole number of pixels away (crops and
+    // clamps aside, which rows check): the reads of a row are then a row of the terminal's pixels.
+    bool aligned = false;
+    int dx = 0, dy = 0;
+    double sx = 0, sy = 0; // working space -> the stages' space
 };
 
 struct Node
@@ -195,6 +201,19 @@ bool walk(const SamplerBinding& binding, Chain& chain, ImageNodePtr* terminal)
         whole = whole.concatenated(stage.map);
     whole = whole.concatenated(chain.finalMap);
     chain.scale = std::max(std::hypot(whole.a, whole.b), std::hypot(whole.c, whole.d));
+    const AffineTransform& w = chain.workingToSampler;
+    bool straight = w.a == 1 && w.b == 0 && w.c == 0 && w.d == 1;
+    for (const Stage& stage : chain.stages)
+        straight = straight && stage.identity;
+    if (straight && whole.a == 1 && whole.b == 0 && whole.c == 0 && whole.d == 1 &&
+        whole.tx == std::floor(whole.tx) && whole.ty == std::floor(whole.ty) && std::abs(whole.tx) < 1e9 &&
+        std::abs(whole.ty) < 1e9) {
+        chain.aligned = true;
+        chain.dx = int(whole.tx);
+        chain.dy = int(whole.ty);
+        chain.sx = w.tx;
+        chain.sy = w.ty;
+    }
     return true;
 }
 
@@ -291,6 +310,7 @@ int addNode(const ImageNodePtr& node, Graph& graph, int parent, int parentSample
             Chain chain;
             ImageNodePtr terminal;
             walk(*binding, chain, &terminal);
+            chain.argument = int(a);
             entry.chains.push_back(chain);
         }
         size_t sampler = 0;
@@ -355,6 +375,9 @@ struct Tile
     std::vector<std::vector<kl::Sampler>> samplers;
     std::vector<std::vector<const kl::Sampler*>> samplerPointers;
     std::vector<std::vector<const float*>> values;
+    // Rows of fused kernels, and rows of sources converted to floats, per node (and sampler).
+    std::vector<std::vector<float>> fusedRows;
+    std::vector<std::vector<std::vector<float>>> sourceRows;
 };
 
 inline kl::vec4 fetchPixels(const Pixels& p, int x, int y)
@@ -536,6 +559,8 @@ void setUpSamplers(Tile& tile)
     tile.samplers.assign(count, {});
     tile.samplerPointers.assign(count, {});
     tile.values.assign(count, {});
+    tile.fusedRows.resize(count);
+    tile.sourceRows.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const Node& node = graph.nodes[i];
         if (!node.kernel)
@@ -544,6 +569,7 @@ void setUpSamplers(Tile& tile)
         auto& samplers = tile.samplers[i];
         readers.resize(node.chains.size());
         samplers.resize(node.chains.size());
+        tile.sourceRows[i].resize(node.chains.size());
         for (size_t k = 0; k < node.chains.size(); ++k) {
             const Chain& chain = node.chains[k];
             Reader& reader = readers[k];
@@ -632,6 +658,124 @@ bool materialise(const ImageNode& node, const Rect& rect, Pixels& out)
     return true;
 }
 
+// Converts `n` pixels of a bitmap's row (y up) from column `x` into RGBA floats.
+void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
+{
+    const uint8_t* row = b.row(b.height() - 1 - y);
+    switch (b.format()) {
+    case Bitmap::Format::RGBA8: {
+        const uint8_t* p = row + size_t(x) * 4;
+        for (int i = 0; i < n * 4; ++i)
+            out[i] = float(p[i]) * (1.0f / 255.0f);
+        return;
+    }
+    case Bitmap::Format::RGBAf:
+        std::memcpy(out, row + size_t(x) * 16, size_t(n) * 16);
+        return;
+    default:
+        for (int i = 0; i < n; ++i) {
+            const kl::vec4 v = fetchBitmap(b, x + i, y);
+            out[i * 4] = v.x;
+            out[i * 4 + 1] = v.y;
+            out[i * 4 + 2] = v.z;
+            out[i * 4 + 3] = v.w;
+        }
+        return;
+    }
+}
+
+void computeRow(Tile& tile, int index, int x0, int n, int y, float* out);
+
+// Points a sampler at the row its kernel reads, where it reads only at the pixel it computes and the
+// row is in memory (or can be made so); leaves it to `read` otherwise.
+void prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
+{
+    const Node& node = tile.graph->nodes[size_t(index)];
+    const Chain& chain = node.chains[k];
+    kl::Sampler& sampler = tile.samplers[size_t(index)][k];
+    sampler.row = nullptr;
+    const auto& here = node.node->kernel->readOnlyHere;
+    if (chain.argument < 0 || size_t(chain.argument) >= here.size() || !here[size_t(chain.argument)])
+        return;
+    if (chain.terminal == Chain::Terminal::Fused) {
+        const Node& member = tile.graph->nodes[size_t(chain.target)];
+        if (!member.node->kernel->cpuRow)
+            return;
+        std::vector<float>& buffer = tile.fusedRows[size_t(chain.target)];
+        buffer.assign(size_t(n) * 4, 0.0f);
+        int a = x0, b = x0 + n;
+        bool inside = true;
+        if (!member.area.isInfinite()) {
+            inside = !member.area.isNull() && y >= member.area.minY() && y < member.area.maxY();
+            a = std::max(a, int(std::max(member.area.minX(), -1e9)));
+            b = std::min(b, int(std::min(member.area.maxX(), 1e9)));
+        }
+        if (inside && a < b)
+            computeRow(tile, chain.target, a, b - a, y, buffer.data() + size_t(a - x0) * 4);
+        sampler.row = buffer.data();
+        sampler.rowX0 = x0;
+        return;
+    }
+    if (!chain.aligned ||
+        (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap))
+        return;
+    // Crops and clamps are no-ops where the whole row lies inside them.
+    const double qy = y + 0.5 + chain.sy, qx0 = x0 + 0.5 + chain.sx, qx1 = x0 + n - 0.5 + chain.sx;
+    for (const Stage& stage : chain.stages) {
+        if (stage.crop ? (qy < stage.edges[1] || qy >= stage.edges[3] || qx0 < stage.edges[0] ||
+                          qx1 >= stage.edges[2])
+                       : (qy < stage.edges[1] || qy > stage.edges[3] || qx0 < stage.edges[0] ||
+                          qx1 > stage.edges[2]))
+            return;
+    }
+    const int tx = x0 + chain.dx, ty = y + chain.dy;
+    if (chain.terminal == Chain::Terminal::Buffer) {
+        const Pixels& p = tile.pixels[size_t(chain.target)];
+        if (ty < p.y0 || ty >= p.y0 + p.height || tx < p.x0 || tx + n > p.x0 + p.width || p.values.empty())
+            return;
+        sampler.row = &p.values[(size_t(ty - p.y0) * size_t(p.width) + size_t(tx - p.x0)) * 4];
+        sampler.rowX0 = x0;
+        return;
+    }
+    const Bitmap& bitmap = chain.node->bitmap;
+    if (ty < 0 || ty >= bitmap.height() || tx < 0 || tx + n > bitmap.width())
+        return;
+    if (bitmap.format() == Bitmap::Format::RGBAf) {
+        // Floats already: read where they lie.
+        sampler.row = reinterpret_cast<const float*>(bitmap.row(bitmap.height() - 1 - ty)) + size_t(tx) * 4;
+        sampler.rowX0 = x0;
+        return;
+    }
+    std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
+    buffer.resize(size_t(n) * 4);
+    bitmapRow(bitmap, tx, ty, n, buffer.data());
+    sampler.row = buffer.data();
+    sampler.rowX0 = x0;
+}
+
+// `n` pixels of a kernel's row from column `x0`, every one inside the node's area.
+void computeRow(Tile& tile, int index, int x0, int n, int y, float* out)
+{
+    const Node& node = tile.graph->nodes[size_t(index)];
+    for (size_t k = 0; k < node.chains.size(); ++k)
+        prepareRow(tile, index, k, x0, n, y);
+    const kl::Sampler* const* samplers = tile.samplerPointers[size_t(index)].data();
+    const float* const* values = tile.values[size_t(index)].data();
+    if (const kl::KernelRowEntry row = node.node->kernel->cpuRow) {
+        row(samplers, values, x0, n, float(y) + 0.5f, out);
+        return;
+    }
+    const kl::KernelEntry entry = node.node->kernel->cpu;
+    for (int x = x0; x < x0 + n; ++x, out += 4) {
+        kl::currentDestination = kl::vec2(float(x) + 0.5f, float(y) + 0.5f);
+        const kl::vec4 v = entry(samplers, values);
+        out[0] = v.x;
+        out[1] = v.y;
+        out[2] = v.z;
+        out[3] = v.w;
+    }
+}
+
 void compute(Tile& tile, int index, const Rect& rect)
 {
     const Node& node = tile.graph->nodes[size_t(index)];
@@ -646,20 +790,9 @@ void compute(Tile& tile, int index, const Rect& rect)
     if (area.isNull() || area.isEmpty())
         return;
     const int x0 = int(area.minX()), x1 = int(area.maxX()), y0 = int(area.minY()), y1 = int(area.maxY());
-    const kl::KernelEntry entry = node.node->kernel->cpu;
-    const kl::Sampler* const* samplers = tile.samplerPointers[size_t(index)].data();
-    const float* const* values = tile.values[size_t(index)].data();
-    for (int y = y0; y < y1; ++y) {
-        float* row = &out.values[(size_t(y - out.y0) * size_t(out.width) + size_t(x0 - out.x0)) * 4];
-        for (int x = x0; x < x1; ++x, row += 4) {
-            kl::currentDestination = kl::vec2(float(x) + 0.5f, float(y) + 0.5f);
-            const kl::vec4 v = entry(samplers, values);
-            row[0] = v.x;
-            row[1] = v.y;
-            row[2] = v.z;
-            row[3] = v.w;
-        }
-    }
+    for (int y = y0; y < y1; ++y)
+        computeRow(tile, index, x0, x1 - x0, y,
+                   &out.values[(size_t(y - out.y0) * size_t(out.width) + size_t(x0 - out.x0)) * 4]);
 }
 
 } // namespace
@@ -737,7 +870,8 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                         return;
                     }
                     setUpSamplers(tile);
-                    for (int i = 0; i < int(graph.nodes.size()); ++i) {
+                    const int root = int(graph.nodes.size()) - 1;
+                    for (int i = 0; i < root; ++i) {
                         const Node& node = graph.nodes[size_t(i)];
                         const Rect& area = tile.rects[size_t(i)];
                         if (node.fused || area.isNull() || area.isEmpty())
@@ -750,19 +884,23 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                             return;
                         }
                     }
-                    const Pixels& result = tile.pixels.back();
+                    // The last kernel writes straight into the rows the sink takes (top-down).
                     topDown.resize(size_t(w) * size_t(h) * 4);
-                    for (int j = 0; j < h; ++j) {
-                        const int y = int(piece.maxY()) - 1 - j;
-                        for (int i = 0; i < w; ++i) {
-                            const kl::vec4 v = fetchPixels(result, int(piece.minX()) + i, y);
-                            float* o = &topDown[(size_t(j) * size_t(w) + size_t(i)) * 4];
-                            o[0] = v.x;
-                            o[1] = v.y;
-                            o[2] = v.z;
-                            o[3] = v.w;
+                    const Rect area = graph.nodes.back().area.isNull()
+                                          ? Rect::null()
+                                          : graph.nodes.back().area.intersected(piece);
+                    if (area.isNull() || area.isEmpty() || area != piece)
+                        std::fill(topDown.begin(), topDown.end(), 0.0f);
+                    if (!area.isNull() && !area.isEmpty()) {
+                        const int ax = int(area.minX()), an = int(area.width());
+                        for (int y = int(area.minY()); y < int(area.maxY()); ++y) {
+                            const int j = int(piece.maxY()) - 1 - y;
+                            computeRow(
+                                tile, root, ax, an, y,
+                                &topDown[(size_t(j) * size_t(w) + size_t(ax - int(piece.minX()))) * 4]);
                         }
                     }
+                    RenderStatistics::countCpuPass();
                     sink(x, top, w, h, topDown.data());
                 }
             },

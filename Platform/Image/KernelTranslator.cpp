@@ -279,6 +279,17 @@ KernelTranslator::translate(const QString& text, const QString& namespaceName, Q
         result.code += QStringLiteral("vec4 _pf_entry_%1(const Sampler* const* s, const float* const* v)\n"
                                       "{\n    (void)s;\n    (void)v;\n    return %1(%2);\n}\n")
                            .arg(kernel.name, arguments.join(QStringLiteral(", ")));
+        // A row at a time: the kernel's body is inlined into the loop, with no call per pixel.
+        result.code +=
+            QStringLiteral("void _pf_row_%1(const Sampler* const* s, const float* const* v, int x0, int n, "
+                           "float y, float* out)\n"
+                           "{\n    (void)s;\n    (void)v;\n"
+                           "    for (int i = 0; i < n; ++i, out += 4) {\n"
+                           "        currentDestination = vec2(float(x0 + i) + 0.5f, y);\n"
+                           "        const vec4 r = %1(%2);\n"
+                           "        out[0] = r.x;\n        out[1] = r.y;\n        out[2] = r.z;\n"
+                           "        out[3] = r.w;\n    }\n}\n")
+                .arg(kernel.name, arguments.join(QStringLiteral(", ")));
         result.kernels << kernel.name;
     }
     result.code += QStringLiteral("} // namespace pf::kl::%1\n").arg(namespaceName);
