@@ -106,9 +106,13 @@ struct Chain
 struct Node
 {
     const ImageNode* node = nullptr;
-    bool kernel = false; // else a source materialised per tile (a tile store or CPU pixels)
-    bool fused = false;  // computed inside the one kernel that reads it
-    int parent = -1;     // fused: the reader, and through which of its samplers
+    ImageNodePtr owner;
+    bool kernel = false; // else a source materialised per tile (a tile store, CPU pixels, a boundary)
+    // A kernel the CPU cannot compute (no translation, or it reads a reduced level): it and what it
+    // reads are rendered in passes once, before the tiles start, and the tiles read those pixels.
+    bool boundary = false;
+    bool fused = false; // computed inside the one kernel that reads it
+    int parent = -1;    // fused: the reader, and through which of its samplers
     int parentSampler = -1;
     std::vector<Chain> chains; // per sampler parameter
     Rect area;                 // pixels centred in the node's domain and extent
@@ -119,6 +123,9 @@ struct Graph
     std::vector<Node> nodes; // inputs before the kernels that read them; the root last
     std::unordered_map<const ImageNode*, int> index;
     std::unordered_map<const ImageNode*, int> readers;
+    std::unordered_map<const ImageNode*, bool> computable;
+    // Per boundary node: its pixels over the region every tile needs of them.
+    std::unordered_map<int, std::pair<Bitmap, Rect>> boundaries;
 };
 
 bool walk(const SamplerBinding& binding, Chain& chain, ImageNodePtr* terminal)
@@ -217,39 +224,24 @@ bool walk(const SamplerBinding& binding, Chain& chain, ImageNodePtr* terminal)
     return true;
 }
 
-// Whether a node and everything it reads can be computed here.
-bool renderable(const ImageNode& node, std::unordered_map<const ImageNode*, bool>& seen)
+// Whether a kernel node can be computed here: it has a translation, and none of its samplers reads a
+// strong reduction (passes read those from mipmap levels). Other kernels become boundaries.
+bool computable(const ImageNode& node, std::unordered_map<const ImageNode*, bool>& seen)
 {
+    if (node.kind != ImageNode::Kind::Kernel || node.computed)
+        return false;
     auto found = seen.find(&node);
     if (found != seen.end())
         return found->second;
-    bool ok = true;
-    switch (node.kind) {
-    case ImageNode::Kind::Empty:
-    case ImageNode::Kind::Constant:
-    case ImageNode::Kind::Bitmap:
-    case ImageNode::Kind::Tiles:
-        break;
-    case ImageNode::Kind::Transform:
-    case ImageNode::Kind::Crop:
-    case ImageNode::Kind::Clamp:
-        ok = node.input && renderable(*node.input, seen);
-        break;
-    case ImageNode::Kind::Kernel:
-        if (node.computed)
-            break;
-        ok = node.kernel && node.kernel->cpu;
-        for (size_t a = 0; ok && a < node.arguments.size(); ++a) {
-            const auto* binding = std::get_if<SamplerBinding>(&node.arguments[a]);
-            if (!binding)
-                continue;
-            Chain chain;
-            ImageNodePtr terminal;
-            walk(*binding, chain, &terminal);
-            // Strong reductions read mipmap levels in passes; those stay there.
-            ok = !(chain.scale > 2.0) && (!terminal || renderable(*terminal, seen));
-        }
-        break;
+    bool ok = node.kernel && node.kernel->cpu;
+    for (size_t a = 0; ok && a < node.arguments.size(); ++a) {
+        const auto* binding = std::get_if<SamplerBinding>(&node.arguments[a]);
+        if (!binding)
+            continue;
+        Chain chain;
+        ImageNodePtr terminal;
+        walk(*binding, chain, &terminal);
+        ok = !(chain.scale > 2.0);
     }
     seen.emplace(&node, ok);
     return ok;
@@ -257,7 +249,7 @@ bool renderable(const ImageNode& node, std::unordered_map<const ImageNode*, bool
 
 void countReaders(const ImageNodePtr& node, Graph& graph)
 {
-    if (node->kind != ImageNode::Kind::Kernel || node->computed)
+    if (!computable(*node, graph.computable))
         return;
     for (const KernelArgumentValue& argument : node->arguments) {
         const auto* binding = std::get_if<SamplerBinding>(&argument);
@@ -273,11 +265,11 @@ void countReaders(const ImageNodePtr& node, Graph& graph)
 
 int addNode(const ImageNodePtr& node, Graph& graph, int parent, int parentSampler);
 
-bool fusable(const Graph& graph, const ImageNode& reader, size_t argument, const Chain& chain,
+bool fusable(Graph& graph, const ImageNode& reader, size_t argument, const Chain& chain,
              const ImageNodePtr& terminal)
 {
     if (!RenderStatistics::fusionEnabled() || chain.terminal != Chain::Terminal::Buffer || !terminal ||
-        terminal->kind != ImageNode::Kind::Kernel || terminal->computed)
+        !computable(*terminal, graph.computable))
         return false;
     const auto count = graph.readers.find(terminal.get());
     if (count == graph.readers.end() || count->second != 1)
@@ -296,7 +288,9 @@ int addNode(const ImageNodePtr& node, Graph& graph, int parent, int parentSample
     }
     Node entry;
     entry.node = node.get();
-    entry.kernel = node->kind == ImageNode::Kind::Kernel && !node->computed;
+    entry.owner = node;
+    entry.kernel = computable(*node, graph.computable);
+    entry.boundary = node->kind == ImageNode::Kind::Kernel && !node->computed && !entry.kernel;
     entry.fused = parent != -1;
     entry.parent = parent;
     entry.parentSampler = parentSampler;
@@ -601,34 +595,52 @@ void setUpSamplers(Tile& tile)
     }
 }
 
-bool materialise(const ImageNode& node, const Rect& rect, Pixels& out)
+// Copies what lies inside `rect` of `whole` (whose pixels cover `bounds`, rows top-down) into `region`
+// (`rect`'s size, floats, zero elsewhere).
+bool copyPart(const Bitmap& whole, const Rect& bounds, const Rect& rect, Bitmap& region)
 {
+    const Rect inside = rect.intersected(bounds);
+    if (inside.isNull() || inside.isEmpty())
+        return true;
+    const int bpp = Bitmap::bytesPerPixel(whole.format());
+    const int left = int(inside.minX() - bounds.minX()), first = int(bounds.maxY() - inside.maxY());
+    const int dx = int(inside.minX() - rect.minX()), top = int(rect.maxY() - inside.maxY());
+    if (whole.format() == Bitmap::Format::RGBAf) {
+        for (int row = 0; row < int(inside.height()); ++row)
+            std::memcpy(region.mutableRow(top + row) + size_t(dx) * 16,
+                        whole.row(first + row) + size_t(left) * size_t(bpp), size_t(inside.width()) * 16);
+        return true;
+    }
+    Bitmap part(int(inside.width()), int(inside.height()), whole.format());
+    if (part.isNull())
+        return false;
+    for (int row = 0; row < part.height(); ++row)
+        std::memcpy(part.mutableRow(row), whole.row(first + row) + size_t(left) * size_t(bpp),
+                    part.bytesPerRow());
+    const Bitmap floats = part.converted(Bitmap::Format::RGBAf);
+    if (floats.isNull())
+        return false;
+    for (int row = 0; row < floats.height(); ++row)
+        std::memcpy(region.mutableRow(top + row) + size_t(dx) * 16, floats.row(row), floats.bytesPerRow());
+    return true;
+}
+
+bool materialise(const Graph& graph, int index, const Rect& rect, Pixels& out)
+{
+    const ImageNode& node = *graph.nodes[size_t(index)].node;
     const int w = int(rect.width()), h = int(rect.height());
     Bitmap region(w, h, Bitmap::Format::RGBAf, Bitmap::Fill::Zero);
     if (region.isNull())
         return false;
-    if (node.computed) {
+    if (graph.nodes[size_t(index)].boundary) {
+        const auto found = graph.boundaries.find(index);
+        if (found == graph.boundaries.end() ||
+            !copyPart(found->second.first, found->second.second, rect, region))
+            return false;
+    } else if (node.computed) {
         // Computed before the tiles started (see render): a part of those pixels.
-        const Bitmap& whole = node.computed->whole();
-        const Rect bounds = node.computed->bounds();
-        const Rect inside = rect.intersected(bounds);
-        if (!inside.isNull() && !inside.isEmpty()) {
-            const int bpp = Bitmap::bytesPerPixel(whole.format());
-            Bitmap part(int(inside.width()), int(inside.height()), whole.format());
-            if (part.isNull())
-                return false;
-            const int left = int(inside.minX() - bounds.minX()), first = int(bounds.maxY() - inside.maxY());
-            for (int row = 0; row < part.height(); ++row)
-                std::memcpy(part.mutableRow(row), whole.row(first + row) + size_t(left) * size_t(bpp),
-                            part.bytesPerRow());
-            const Bitmap floats = part.converted(Bitmap::Format::RGBAf);
-            if (floats.isNull())
-                return false;
-            const int dx = int(inside.minX() - rect.minX()), top = int(rect.maxY() - inside.maxY());
-            for (int row = 0; row < floats.height(); ++row)
-                std::memcpy(region.mutableRow(top + row) + size_t(dx) * 16, floats.row(row),
-                            floats.bytesPerRow());
-        }
+        if (!copyPart(node.computed->whole(), node.computed->bounds(), rect, region))
+            return false;
     } else {
         // A tile store at the origin: what lies inside it.
         const Rect inside = rect.intersected(Rect(0, 0, node.tiles.width(), node.tiles.height()));
@@ -830,10 +842,11 @@ bool CpuKernelRenderer::canRender(const ImageNode& root)
     if (root.kind != ImageNode::Kind::Kernel || root.computed)
         return false;
     std::unordered_map<const ImageNode*, bool> seen;
-    return renderable(root, seen);
+    return computable(root, seen);
 }
 
-bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const Sink& sink)
+bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const Sink& sink,
+                               const RenderBoundary& renderBoundary)
 {
     Graph graph;
     countReaders(root, graph);
@@ -851,6 +864,45 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
     while (size > 32 && (size_t((width + size - 1) / size) * size_t((height + size - 1) / size)) < 48)
         size /= 2;
     const int columns = (width + size - 1) / size, rows = (height + size - 1) / size;
+    auto pieceOf = [&](int t) {
+        const int column = t % columns, row = t / columns;
+        const int x = column * size, w = std::min(size, width - x);
+        const int top = row * size, h = std::min(size, height - top);
+        return Rect(rect.minX() + x, rect.maxY() - top - h, w, h);
+    };
+
+    // What the CPU cannot compute is rendered once, over what all the tiles need of it, before they start.
+    std::vector<int> boundaries;
+    for (int i = 0; i < int(graph.nodes.size()); ++i)
+        if (graph.nodes[size_t(i)].boundary)
+            boundaries.push_back(i);
+    if (!boundaries.empty()) {
+        if (!renderBoundary)
+            return false;
+        std::vector<Rect> needed(graph.nodes.size(), Rect::null());
+        Tile tile;
+        tile.graph = &graph;
+        for (int t = 0; t < columns * rows; ++t) {
+            if (!plan(tile, pieceOf(t)))
+                return false;
+            for (int i : boundaries) {
+                const Rect& area = tile.rects[size_t(i)];
+                if (!area.isNull() && !area.isEmpty())
+                    needed[size_t(i)] = needed[size_t(i)].united(area);
+            }
+        }
+        for (int i : boundaries) {
+            const Rect& area = needed[size_t(i)];
+            if (area.isNull() || area.isEmpty())
+                continue;
+            std::optional<Bitmap> pixels = renderBoundary(graph.nodes[size_t(i)].owner, area);
+            if (!pixels || pixels->format() != Bitmap::Format::RGBAf ||
+                pixels->width() != int(area.width()) || pixels->height() != int(area.height()))
+                return false;
+            graph.boundaries.emplace(i, std::make_pair(std::move(*pixels), area));
+        }
+    }
+
     std::atomic<bool> ok{true};
     try {
         CpuRendering::inBands(
@@ -860,10 +912,9 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                 tile.graph = &graph;
                 std::vector<float> topDown;
                 for (int t = begin; t < end && ok.load(std::memory_order_relaxed); ++t) {
-                    const int column = t % columns, row = t / columns;
-                    const int x = column * size, w = std::min(size, width - x);
-                    const int top = row * size, h = std::min(size, height - top);
-                    const Rect piece(rect.minX() + x, rect.maxY() - top - h, w, h);
+                    const Rect piece = pieceOf(t);
+                    const int x = int(piece.minX() - rect.minX()), top = int(rect.maxY() - piece.maxY());
+                    const int w = int(piece.width()), h = int(piece.height());
                     tile.pixels.assign(graph.nodes.size(), Pixels());
                     if (!plan(tile, piece)) {
                         ok = false;
@@ -879,7 +930,7 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                         if (node.kernel) {
                             compute(tile, i, area);
                             RenderStatistics::countCpuPass();
-                        } else if (!materialise(*node.node, area, tile.pixels[size_t(i)])) {
+                        } else if (!materialise(graph, i, area, tile.pixels[size_t(i)])) {
                             ok = false;
                             return;
                         }

@@ -86,6 +86,15 @@ TEST(CpuRecipes, EngineKernelsAndTheStepsBetweenThemMatchThePasses)
         {"turned and scaled: read between pixels",
          over(a.imageByApplyingTransform(AffineTransform::rotation(0.3).scaled(0.8, 0.8)), invertedA)},
         {"moved by half a pixel", over(b.imageByApplyingTransform(AffineTransform::translation(0.5, 0)), a)},
+        // Kernels the CPU cannot compute are rendered in passes once and read as pixels.
+        {"over a blur computed in passes",
+         over(filtered("CIGaussianBlur", {{"inputImage", var(a)}, {"inputRadius", 2.0}}), b)},
+        {"a strong reduction (read from mipmaps) inside, moved and read by two kernels",
+         [&] {
+             const Image reduced = over(a.imageByApplyingTransform(AffineTransform::scale(0.3, 0.3)), b);
+             const Image moved = reduced.imageByApplyingTransform(AffineTransform::translation(3, -1));
+             return over(filtered("CIColorInvert", {{"inputImage", var(moved)}}), reduced);
+         }()},
     };
     for (const Case& c : cases) {
         ASSERT_FALSE(c.image.isNull()) << c.what;
