@@ -372,6 +372,8 @@ struct Tile
     // Rows of fused kernels, and rows of sources converted to floats, per node (and sampler).
     std::vector<std::vector<float>> fusedRows;
     std::vector<std::vector<std::vector<float>>> sourceRows;
+    std::vector<const float*> rowPointers;
+    std::vector<kl::vec4> rowExtents;
 };
 
 inline kl::vec4 fetchPixels(const Pixels& p, int x, int y)
@@ -699,8 +701,8 @@ void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
 void computeRow(Tile& tile, int index, int x0, int n, int y, float* out);
 
 // Points a sampler at the row its kernel reads, where it reads only at the pixel it computes and the
-// row is in memory (or can be made so); leaves it to `read` otherwise.
-void prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
+// row is in memory (or can be made so); leaves it to `read` otherwise. True when it has a row.
+bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
 {
     const Node& node = tile.graph->nodes[size_t(index)];
     const Chain& chain = node.chains[k];
@@ -708,11 +710,27 @@ void prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
     sampler.row = nullptr;
     const auto& here = node.node->kernel->readOnlyHere;
     if (chain.argument < 0 || size_t(chain.argument) >= here.size() || !here[size_t(chain.argument)])
-        return;
+        return false;
+    // A colour everywhere, or nothing (a crop of one is read pixel by pixel).
+    if ((chain.terminal == Chain::Terminal::Zero || chain.terminal == Chain::Terminal::Constant) &&
+        chain.stages.empty()) {
+        std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
+        buffer.resize(size_t(n) * 4);
+        const kl::vec4 c = chain.terminal == Chain::Terminal::Zero ? kl::vec4(0.0f) : chain.constant;
+        for (int i = 0; i < n; ++i) {
+            buffer[size_t(i) * 4] = c.x;
+            buffer[size_t(i) * 4 + 1] = c.y;
+            buffer[size_t(i) * 4 + 2] = c.z;
+            buffer[size_t(i) * 4 + 3] = c.w;
+        }
+        sampler.row = buffer.data();
+        sampler.rowX0 = x0;
+        return true;
+    }
     if (chain.terminal == Chain::Terminal::Fused) {
         const Node& member = tile.graph->nodes[size_t(chain.target)];
         if (!member.node->kernel->cpuRow)
-            return;
+            return false;
         std::vector<float>& buffer = tile.fusedRows[size_t(chain.target)];
         buffer.assign(size_t(n) * 4, 0.0f);
         int a = x0, b = x0 + n;
@@ -726,11 +744,11 @@ void prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
             computeRow(tile, chain.target, a, b - a, y, buffer.data() + size_t(a - x0) * 4);
         sampler.row = buffer.data();
         sampler.rowX0 = x0;
-        return;
+        return true;
     }
     if (!chain.aligned ||
         (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap))
-        return;
+        return false;
     // Crops and clamps are no-ops where the whole row lies inside them.
     const double qy = y + 0.5 + chain.sy, qx0 = x0 + 0.5 + chain.sx, qx1 = x0 + n - 0.5 + chain.sx;
     for (const Stage& stage : chain.stages) {
@@ -738,41 +756,56 @@ void prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
                           qx1 >= stage.edges[2])
                        : (qy < stage.edges[1] || qy > stage.edges[3] || qx0 < stage.edges[0] ||
                           qx1 > stage.edges[2]))
-            return;
+            return false;
     }
     const int tx = x0 + chain.dx, ty = y + chain.dy;
     if (chain.terminal == Chain::Terminal::Buffer) {
         const Pixels& p = tile.pixels[size_t(chain.target)];
         if (ty < p.y0 || ty >= p.y0 + p.height || tx < p.x0 || tx + n > p.x0 + p.width || p.values.empty())
-            return;
+            return false;
         sampler.row = &p.values[(size_t(ty - p.y0) * size_t(p.width) + size_t(tx - p.x0)) * 4];
         sampler.rowX0 = x0;
-        return;
+        return true;
     }
     const Bitmap& bitmap = chain.node->bitmap;
     if (ty < 0 || ty >= bitmap.height() || tx < 0 || tx + n > bitmap.width())
-        return;
+        return false;
     if (bitmap.format() == Bitmap::Format::RGBAf) {
         // Floats already: read where they lie.
         sampler.row = reinterpret_cast<const float*>(bitmap.row(bitmap.height() - 1 - ty)) + size_t(tx) * 4;
         sampler.rowX0 = x0;
-        return;
+        return true;
     }
     std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
     buffer.resize(size_t(n) * 4);
     bitmapRow(bitmap, tx, ty, n, buffer.data());
     sampler.row = buffer.data();
     sampler.rowX0 = x0;
+    return true;
 }
 
 // `n` pixels of a kernel's row from column `x0`, every one inside the node's area.
 void computeRow(Tile& tile, int index, int x0, int n, int y, float* out)
 {
     const Node& node = tile.graph->nodes[size_t(index)];
+    bool allRows = true;
     for (size_t k = 0; k < node.chains.size(); ++k)
-        prepareRow(tile, index, k, x0, n, y);
+        allRows = prepareRow(tile, index, k, x0, n, y) && allRows;
     const kl::Sampler* const* samplers = tile.samplerPointers[size_t(index)].data();
     const float* const* values = tile.values[size_t(index)].data();
+    if (const kl::KernelRowsEntry rows = node.node->kernel->cpuRows; rows && allRows) {
+        // Every input a row in memory: the translation over row samplers, loads and arithmetic only.
+        auto& pointers = tile.rowPointers;
+        auto& extents = tile.rowExtents;
+        pointers.clear();
+        extents.clear();
+        for (const kl::Sampler& sampler : tile.samplers[size_t(index)]) {
+            pointers.push_back(sampler.row + std::ptrdiff_t(x0 - sampler.rowX0) * 4);
+            extents.push_back(sampler.extent);
+        }
+        rows(pointers.data(), extents.data(), values, x0, n, float(y) + 0.5f, out);
+        return;
+    }
     if (const kl::KernelRowEntry row = node.node->kernel->cpuRow) {
         row(samplers, values, x0, n, float(y) + 0.5f, out);
         return;

@@ -21,7 +21,7 @@ Tables& tables()
 
 CpuKernel match(const CpuKernelEntry& entry)
 {
-    return CpuKernel{entry.entry, entry.row};
+    return CpuKernel{entry.entry, entry.row, entry.rows};
 }
 
 } // namespace

@@ -16,6 +16,8 @@ struct Sampler;
 using KernelEntry = vec4 (*)(const Sampler* const* samplers, const float* const* values);
 using KernelRowEntry = void (*)(const Sampler* const* samplers, const float* const* values, int x0, int n,
                                 float y, float* out);
+using KernelRowsEntry = void (*)(const float* const* rows, const vec4* extents, const float* const* values,
+                                 int x0, int n, float y, float* out);
 } // namespace kl
 
 struct CpuKernelEntry
@@ -24,12 +26,14 @@ struct CpuKernelEntry
     const char* name;
     kl::KernelEntry entry;
     kl::KernelRowEntry row;
+    kl::KernelRowsEntry rows; // null unless every sampler is read only at the pixel computed
 };
 
 struct CpuKernel
 {
     kl::KernelEntry entry = nullptr;
     kl::KernelRowEntry row = nullptr;
+    kl::KernelRowsEntry rows = nullptr;
 };
 
 // Defined by the code the build makes from the kernel texts of the resources.

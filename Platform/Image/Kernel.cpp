@@ -173,6 +173,7 @@ std::vector<Kernel> Kernel::kernelsWithString(const QString& text, const QString
         const CpuKernel translated = CpuKernels::find(textKey, declaration.name);
         data->cpu = translated.entry;
         data->cpuRow = translated.row;
+        data->cpuRows = translated.rows;
         QString compileError;
         if (!RenderContext::checkKernel(*data, &compileError)) {
             const int textLines =

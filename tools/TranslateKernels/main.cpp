@@ -103,10 +103,19 @@ int main(int argc, char** argv)
                                    "float* const*);\nvoid _pf_row_%2(const Sampler* const*, const float* "
                                    "const*, int, int, float, float*);\n}\n")
                         .arg(space, kernel);
+                const bool rows = result->rowKernels.contains(kernel);
+                if (rows)
+                    declarations +=
+                        QStringLiteral("namespace pf::kl::%1::_pf_rows {\nvoid _pf_rows_%2(const "
+                                       "float* const*, const vec4*, const float* const*, int, int, "
+                                       "float, float*);\n}\n")
+                            .arg(space, kernel);
                 table +=
-                    QStringLiteral("    {0x%1ull, \"%2\", &kl::%3::_pf_entry_%2, &kl::%3::_pf_row_%2},\n")
+                    QStringLiteral("    {0x%1ull, \"%2\", &kl::%3::_pf_entry_%2, &kl::%3::_pf_row_%2, %4},\n")
                         .arg(key, 16, 16, QLatin1Char('0'))
-                        .arg(kernel, space);
+                        .arg(kernel, space,
+                             rows ? QStringLiteral("&kl::%1::_pf_rows::_pf_rows_%2").arg(space, kernel)
+                                  : QStringLiteral("nullptr"));
                 ++translated;
             }
         } else {
@@ -129,7 +138,7 @@ int main(int argc, char** argv)
                                    "const pf::CpuKernelEntry table[] = {\n")
                         .arg(set);
         tableCode += QString(table).replace(QLatin1String("&kl::"), QLatin1String("&pf::kl::")) +
-                     QStringLiteral("    {0, nullptr, nullptr, nullptr},\n};\n"
+                     QStringLiteral("    {0, nullptr, nullptr, nullptr, nullptr},\n};\n"
                                     "const bool added = (pf::CpuKernels::addTable(table), true);\n\n"
                                     "} // namespace\n");
         const QString textHeader =
@@ -145,7 +154,7 @@ int main(int argc, char** argv)
         tableCode = header +
                     QStringLiteral("\nnamespace pf {\n\nconst CpuKernelEntry cpuKernelTable[] = {\n") +
                     table +
-                    QStringLiteral("    {0, nullptr, nullptr, nullptr},\n};\n"
+                    QStringLiteral("    {0, nullptr, nullptr, nullptr, nullptr},\n};\n"
                                    "const size_t cpuKernelTableSize = %1;\n\n} // namespace pf\n")
                         .arg(translated);
     }
