@@ -38,6 +38,7 @@ constexpr double kMargin = 20, kHeadHeight = 56, kFootHeight = 48;
 struct ProcessState
 {
     std::unique_ptr<pf::Bundle> bundle;
+    std::optional<QVariantMap> strings;
     QStringList shownTitles;
     std::vector<std::unique_ptr<OVInformationPanel>> openPanels;
 };
@@ -159,9 +160,31 @@ const pf::Bundle& OVInformationPanel::informationBundle()
     return *bundle;
 }
 
+QString OVInformationPanel::localizedString(const QString& key)
+{
+    auto& strings = state().strings;
+    if (!strings) {
+        strings = QVariantMap();
+        const QString path =
+            informationBundle().pathForResource(QStringLiteral("Localizable"), QStringLiteral("plist"));
+        if (!path.isEmpty()) {
+            QString error;
+            const auto value = pf::PropertyList::fromFile(path, &error);
+            if (value && value->metaType().id() == QMetaType::QVariantMap)
+                strings = value->toMap();
+            else
+                pf::warning(QStringLiteral("The help texts \"%1\" cannot be read: %2")
+                                .arg(path, value ? QStringLiteral("not a dictionary") : error));
+        }
+    }
+    const QVariant text = strings->value(key);
+    return text.metaType().id() == QMetaType::QString ? text.toString() : key;
+}
+
 void OVInformationPanel::setInformationFolderForTesting(const QString& folder, const QString& language)
 {
     state().bundle.reset();
+    state().strings.reset();
     if (!folder.isEmpty())
         state().bundle = std::make_unique<pf::Bundle>(
             folder, QStringList(),
@@ -233,9 +256,9 @@ void OVInformationPanel::loadContent()
 {
     m_maxSize = pf::Size(1280 - m_diff.width, 680 - m_diff.height);
     if (auto* field = titleField())
-        field->setStringValue(m_tag);
+        field->setStringValue(localizedString(m_tag));
     if (auto* field = subtitleField())
-        field->setStringValue(m_tag + QStringLiteral("Sub"));
+        field->setStringValue(localizedString(m_tag + QStringLiteral("Sub")));
     if (QPushButton* ok = okButton())
         connect(ok, &QPushButton::clicked, this, &OVInformationPanel::closeSheet);
 

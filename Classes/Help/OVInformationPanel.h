@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QVariantMap>
 #include <memory>
+#include <optional>
 
 class OVButton;
 class OVImageView;
@@ -46,6 +47,8 @@ public:
     static const pf::Bundle& informationBundle();
     // Tests read another folder (empty: the application's again).
     static void setInformationFolderForTesting(const QString& folder, const QString& language = QString());
+    // A text of the help folder's default strings table ("Layers", "LayersSub"); the key when it has none.
+    static QString localizedString(const QString& key);
     static bool shouldShowMessageWithTitle(const QString& title);
     // The topic as a sheet over `window` unless the user asked not to see it or it was shown in this run.
     static OVInformationPanel* showInformationForTitle(const QString& title, pf::Window* window);

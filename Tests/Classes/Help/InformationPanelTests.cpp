@@ -4,7 +4,9 @@
 #include "Classes/Help/OVInformationPanel.h"
 #include "Classes/Help/OVMovieController.h"
 #include "Classes/Help/OVRichTextView.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Media/FakeMovie.h"
 #include "Platform/UI/SteppedClock.h"
@@ -245,6 +247,43 @@ TEST_F(InformationPanelTest, EndingTheSheetPausesThePlayingMovie)
     EXPECT_EQ(fake->pauseCalls, 1);
     // A narrow parent still leaves the content room.
     EXPECT_GE(panel.maxSize().width, 640);
+}
+
+} // namespace
+
+namespace {
+
+// The shipped topics: each reads, with its title and subtitle from the help folder's strings.
+TEST(HelpContent, EveryShippedTopicLoads)
+{
+    pf::SteppedClock clock;
+    OVInformationPanel::setInformationFolderForTesting(
+        QDir(pf::Bundle::main().resourcePath()).filePath(QStringLiteral("Informations")));
+    const auto topics = pf::PropertyList::fromFile(OVInformationPanel::informationBundle().pathForResource(
+        QStringLiteral("HelpInformations"), QStringLiteral("plist")));
+    ASSERT_TRUE(topics);
+    const QVariantList names = topics->toList();
+    ASSERT_EQ(names.size(), 5);
+    pf::LogCapture log;
+    for (const QVariant& name : names) {
+        OVInformationPanel panel(name.toString());
+        SCOPED_TRACE(name.toString().toStdString());
+        EXPECT_NE(OVInformationPanel::localizedString(name.toString()), name.toString());
+        EXPECT_NE(OVInformationPanel::localizedString(name.toString() + QStringLiteral("Sub")),
+                  name.toString() + QStringLiteral("Sub"));
+        EXPECT_FALSE(panel.textURL().isEmpty());
+        EXPECT_GT(panel.textView()->document()->toPlainText().size(), 100);
+    }
+    OVInformationPanel layers(QStringLiteral("Layers"));
+    EXPECT_TRUE(layers.textURL().endsWith(QStringLiteral(".rtfd")));
+    EXPECT_TRUE(layers.textView()->document()->toPlainText().contains(QChar::ObjectReplacementCharacter));
+    // The sample action is the application's: without it registered, the button is refused.
+    OVInformationPanel retouching(QStringLiteral("Retouching"));
+    EXPECT_EQ(retouching.actionView()->superview(), retouching.container());
+    const QStringList warnings = log.lines().filter(QStringLiteral("Warning:"));
+    EXPECT_EQ(warnings.size(), 2) << warnings.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(warnings.filter(QStringLiteral("\"openSample\"")).size(), 2);
+    OVInformationPanel::setInformationFolderForTesting(QString());
 }
 
 } // namespace
