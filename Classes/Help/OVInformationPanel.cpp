@@ -468,8 +468,12 @@ void OVInformationPanel::updateLayoutTimed()
         box->setFrameSize(pf::Size(width, height));
     }
     pf::Window* panelWindow = loadedWindow();
-    if (panelWindow && box->window() == panelWindow)
+    if (panelWindow && box->window() == panelWindow) {
         panelWindow->setContentSize(pf::Size(width + m_diff.width, height + m_diff.height));
+        // The OK button stays at the right edge of the window.
+        if (QPushButton* ok = okButton())
+            ok->move(int(width + m_diff.width - kMargin) - ok->width(), ok->y());
+    }
 }
 
 pf::Size OVInformationPanel::windowWillResize(pf::Size proposed)

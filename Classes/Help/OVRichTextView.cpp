@@ -30,6 +30,8 @@ bool OVRichTextView::readFile(const QString& path)
 pf::Size OVRichTextView::usedSizeForWidth(double width)
 {
     m_document.setTextWidth(std::max(1.0, width));
+    // Lays the text out now: the lines are measured below.
+    const double height = m_document.size().height();
     double used = 0;
     for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
         const QTextLayout* layout = block.layout();
@@ -38,7 +40,7 @@ pf::Size OVRichTextView::usedSizeForWidth(double width)
         for (int i = 0; i < layout->lineCount(); ++i)
             used = std::max(used, layout->lineAt(i).naturalTextWidth() + layout->position().x());
     }
-    return pf::Size(std::min(width, std::ceil(used)), std::ceil(m_document.size().height()));
+    return pf::Size(std::min(width, std::ceil(used)), std::ceil(height));
 }
 
 void OVRichTextView::drawRect(QPainter& painter, const pf::Rect&)

@@ -287,3 +287,20 @@ TEST(HelpContent, EveryShippedTopicLoads)
 }
 
 } // namespace
+
+namespace {
+
+// Text is measured when first laid out, before anything has drawn it.
+TEST(RichTextView, MeasuresTextNotYetLaidOut)
+{
+    OVRichTextView view(pf::Rect(0, 0, 100, 100));
+    view.document()->setPlainText(QStringLiteral("A line of help text that wraps when narrow."));
+    const pf::Size wide = view.usedSizeForWidth(2000);
+    EXPECT_GT(wide.width, 50);
+    EXPECT_LT(wide.width, 2000);
+    const pf::Size narrow = view.usedSizeForWidth(120);
+    EXPECT_LE(narrow.width, 120);
+    EXPECT_GT(narrow.height, wide.height);
+}
+
+} // namespace
