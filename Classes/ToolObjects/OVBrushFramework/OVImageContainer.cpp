@@ -3,6 +3,7 @@
 #include "Classes/Framework/ImageFunctions.h"
 #include "Classes/Framework/ImageORVExtension.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVPNGWriter.h"
 #include "Platform/Foundation/ArchiveClassRegistry.h"
 #include "Platform/Foundation/ArchivedObject.h"
 #include "Platform/Foundation/FileSystem.h"
@@ -16,13 +17,11 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSysInfo>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <mutex>
-#include <png.h>
 #include <vector>
 
 using namespace pf;
@@ -340,65 +339,6 @@ Size OVImageContainer::size() const
 
 namespace {
 
-// A 16-bit PNG (grey, or RGBA with straight colour) whose rows `row` fills one at a time (native byte
-// order), written without filtering and with the fastest compression: a mask snapshot of a large photo is
-// written in a fraction of the time, and never as a second copy of the whole picture in memory.
-struct PNGTarget
-{
-    QByteArray bytes;
-    QString error;
-};
-
-void appendPNG(png_structp png, png_bytep data, png_size_t length)
-{
-    static_cast<PNGTarget*>(png_get_io_ptr(png))
-        ->bytes.append(reinterpret_cast<const char*>(data), qsizetype(length));
-}
-
-void flushPNG(png_structp) {}
-
-void pngError(png_structp png, png_const_charp message)
-{
-    static_cast<PNGTarget*>(png_get_error_ptr(png))->error = QString::fromUtf8(message);
-    png_longjmp(png, 1);
-}
-
-void pngWarning(png_structp, png_const_charp) {}
-
-bool encodePNG16(int width, int height, bool grey, const std::function<void(int y, quint16* row)>& row,
-                 PNGTarget& target)
-{
-    std::vector<quint16> line(size_t(width) * (grey ? 1 : 4));
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &target, pngError, pngWarning);
-    if (!png) {
-        target.error = QStringLiteral("no memory for a PNG writer");
-        return false;
-    }
-    png_infop info = png_create_info_struct(png);
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, info ? &info : nullptr);
-        if (target.error.isEmpty())
-            target.error = QStringLiteral("the PNG could not be encoded");
-        return false;
-    }
-    png_set_write_fn(png, &target, appendPNG, flushPNG);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 16,
-                 grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-    png_set_compression_level(png, 1);
-    png_write_info(png, info);
-    if (QSysInfo::ByteOrder == QSysInfo::LittleEndian)
-        png_set_swap(png);
-    for (int y = 0; y < height; ++y) {
-        row(y, line.data());
-        png_write_row(png, reinterpret_cast<png_bytep>(line.data()));
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
 // Pictures are made into stored pixels on a context of their own: a flush in the background (a mask
 // snapshot being written, a save) must never keep a brush or a display waiting on theirs.
 RenderContext& storingContext()
@@ -565,8 +505,8 @@ bool OVImageContainer::writeFramedPNG(const Bitmap& part, const Point& origin, c
     const int top = height - int(origin.y) - part.height();
     const int left = int(origin.x);
     auto channel = [](float v) { return quint16(std::lround(std::clamp(v, 0.0f, 1.0f) * 65535.0f)); };
-    PNGTarget target;
-    const bool encoded = encodePNG16(
+    QString error;
+    const auto png = OVPNGWriter::encode16(
         width, height, false,
         [&](int y, quint16* line) {
             std::fill(line, line + size_t(width) * 4, quint16(0));
@@ -585,28 +525,28 @@ bool OVImageContainer::writeFramedPNG(const Bitmap& part, const Point& origin, c
                 out[3] = channel(a);
             }
         },
-        target);
-    if (!encoded) {
+        &error);
+    if (!png) {
         if (errorMessage)
-            *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(target.error);
+            *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(error);
         return false;
     }
-    return FileSystem::writeFileAtomically(path, target.bytes, errorMessage);
+    return FileSystem::writeFileAtomically(path, *png, errorMessage);
 }
 
 bool OVImageContainer::writeGreyPNG(const Bitmap& pixels, const QString& path, QString* errorMessage)
 {
-    PNGTarget target;
+    QString error;
     const size_t bytes = size_t(pixels.width()) * sizeof(quint16);
-    const bool encoded = encodePNG16(
+    const auto png = OVPNGWriter::encode16(
         pixels.width(), pixels.height(), true,
-        [&](int y, quint16* line) { std::memcpy(line, pixels.row(y), bytes); }, target);
-    if (!encoded) {
+        [&](int y, quint16* line) { std::memcpy(line, pixels.row(y), bytes); }, &error);
+    if (!png) {
         if (errorMessage)
-            *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(target.error);
+            *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(error);
         return false;
     }
-    return FileSystem::writeFileAtomically(path, target.bytes, errorMessage);
+    return FileSystem::writeFileAtomically(path, *png, errorMessage);
 }
 
 bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessage)
