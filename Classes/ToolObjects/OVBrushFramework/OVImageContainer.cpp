@@ -103,11 +103,15 @@ bool isUniform(const Bitmap& bitmap)
     if (bitmap.format() == Bitmap::Format::RGBAf) {
         return std::all_of(data, data + bytes, [](uint8_t b) { return b == 0; });
     }
+    // Row by row against a row of the first pixel: a mask of a large photo is compared in long runs.
     const size_t pixel = size_t(Bitmap::bytesPerPixel(bitmap.format()));
-    for (size_t at = pixel; at < bytes; at += pixel) {
-        if (std::memcmp(data + at, data, pixel) != 0)
+    const size_t rowBytes = size_t(bitmap.width()) * pixel;
+    std::vector<uint8_t> first(rowBytes);
+    for (size_t at = 0; at < rowBytes; at += pixel)
+        std::memcpy(first.data() + at, data, pixel);
+    for (int y = 0; y < bitmap.height(); ++y)
+        if (std::memcmp(bitmap.row(y), first.data(), rowBytes) != 0)
             return false;
-    }
     return true;
 }
 
@@ -351,16 +355,73 @@ RenderContext& storingContext()
 
 } // namespace
 
-std::optional<Bitmap> OVImageContainer::patchedPixels(const Image& pending, const OVImageContainer& base,
-                                                      const Rect& changed, bool monochrome)
+bool OVImageContainer::storedColourPart(Bitmap* part, Point* origin, Size* frame) const
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_bitmap.isNull() && m_frame.width > 0 && m_bitmap.format() == Bitmap::Format::RGBAf) {
+        *part = m_bitmap;
+        *origin = m_origin;
+        *frame = m_frame;
+        return true;
+    }
+    if (m_bitmap.isNull() && !m_uniformPixel.isNull() && m_uniformPixel.format() == Bitmap::Format::RGBAf) {
+        const auto* value = reinterpret_cast<const float*>(m_uniformPixel.data());
+        if (value[0] != 0 || value[1] != 0 || value[2] != 0 || value[3] != 0)
+            return false;
+        *part = Bitmap();
+        *origin = Point();
+        *frame = Size(m_uniformWidth, m_uniformHeight);
+        return true;
+    }
+    return false;
+}
+
+std::optional<OVImageContainer::Patched> OVImageContainer::patchedPixels(const Image& pending,
+                                                                         const OVImageContainer& base,
+                                                                         const Rect& changed, bool monochrome)
 {
     const Bitmap::Format format = monochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf;
     const Rect extent = pending.extent();
     if (!base.isStored() || extent.isNull() || extent.isInfinite() || extent.minX() != 0 ||
         extent.minY() != 0)
         return std::nullopt;
-    const Bitmap below = base.bitmap();
     const Rect frame = extent.integral();
+    Bitmap basePart;
+    Point baseOrigin;
+    Size baseFrame;
+    if (!monochrome && base.storedColourPart(&basePart, &baseOrigin, &baseFrame) && baseFrame == frame.size) {
+        // A healed layer keeps its spots, not its frame: the new part is the old one grown by where the
+        // picture changed, and nothing of the frame's size is made (y up throughout, rows top down).
+        const Rect had = basePart.isNull()
+                             ? Rect::null()
+                             : Rect(baseOrigin.x, baseOrigin.y, basePart.width(), basePart.height());
+        const Rect landed = changed.integral().intersected(frame);
+        const bool lands = !landed.isNull() && !landed.isEmpty();
+        const Rect want =
+            had.isNull() ? (lands ? landed : Rect(0, 0, 1, 1)) : (lands ? had.united(landed) : had);
+        Bitmap result(int(want.width()), int(want.height()), format, Bitmap::Fill::Zero);
+        if (result.isNull())
+            return std::nullopt;
+        const size_t pixelBytes = size_t(Bitmap::bytesPerPixel(format));
+        auto place = [&](const Bitmap& pixels, const Rect& at) {
+            const int top = int(want.maxY() - at.maxY());
+            const size_t left = size_t(at.minX() - want.minX()) * pixelBytes;
+            for (int y = 0; y < pixels.height(); ++y)
+                std::memcpy(result.mutableRow(top + y) + left, pixels.row(y),
+                            size_t(pixels.width()) * pixelBytes);
+        };
+        if (!basePart.isNull())
+            place(basePart, had);
+        if (lands) {
+            const auto rendered =
+                storingContext().render(pending, landed, format, RenderContext::Reuse::Discard);
+            if (!rendered)
+                return std::nullopt;
+            place(*rendered, landed);
+        }
+        return Patched{result, want.origin, frame.size};
+    }
+    const Bitmap below = base.bitmap();
     if (below.isNull() || below.format() != format || below.width() != int(frame.width()) ||
         below.height() != int(frame.height()))
         return std::nullopt;
@@ -370,7 +431,7 @@ std::optional<Bitmap> OVImageContainer::patchedPixels(const Image& pending, cons
     std::memcpy(result.mutableData(), below.data(), below.byteCount());
     const Rect part = changed.integral().intersected(frame);
     if (part.isNull() || part.isEmpty())
-        return result;
+        return Patched{result, Point(), Size()};
     const auto rendered = storingContext().render(pending, part, format, RenderContext::Reuse::Discard);
     if (!rendered)
         return std::nullopt;
@@ -379,7 +440,7 @@ std::optional<Bitmap> OVImageContainer::patchedPixels(const Image& pending, cons
     for (int y = 0; y < rendered->height(); ++y)
         std::memcpy(result.mutableRow(top + y) + size_t(part.minX()) * pixelBytes, rendered->row(y),
                     size_t(rendered->width()) * pixelBytes);
-    return result;
+    return Patched{result, Point(), Size()};
 }
 
 bool OVImageContainer::flush(QString* errorMessage)
@@ -408,11 +469,12 @@ bool OVImageContainer::flush(QString* errorMessage)
         }
         if (patchBase) {
             // Only where the stroke landed is rendered; the rest are the pixels it was placed onto.
-            if (std::optional<Bitmap> patched = patchedPixels(pending, *patchBase, patchRect, monochrome)) {
+            if (const std::optional<Patched> patched =
+                    patchedPixels(pending, *patchBase, patchRect, monochrome)) {
                 std::lock_guard lock(m_mutex);
                 if (m_generation != generation)
                     continue;
-                store(*patched);
+                store(patched->pixels, patched->origin, patched->frame);
                 m_image = Image();
                 m_patchBase.reset();
                 return true;
@@ -525,7 +587,7 @@ bool OVImageContainer::writeFramedPNG(const Bitmap& part, const Point& origin, c
                 out[3] = channel(a);
             }
         },
-        &error);
+        &error, [&](int y) { return y < top || y >= top + part.height(); });
     if (!png) {
         if (errorMessage)
             *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(error);

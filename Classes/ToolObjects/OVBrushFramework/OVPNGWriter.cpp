@@ -5,6 +5,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <map>
 #include <vector>
 #include <zlib.h>
@@ -59,7 +60,7 @@ void appendChunk(QByteArray& png, const char* type, const char* data, qsizetype 
 
 std::optional<QByteArray> OVPNGWriter::encode16(int width, int height, bool grey,
                                                 const std::function<void(int y, quint16* line)>& row,
-                                                QString* error)
+                                                QString* error, const std::function<bool(int y)>& empty)
 {
     auto fail = [&](const QString& reason) -> std::optional<QByteArray> {
         if (error)
@@ -80,26 +81,31 @@ std::optional<QByteArray> OVPNGWriter::encode16(int width, int height, bool grey
         bandCount,
         [&](int begin, int end) {
             std::vector<quint16> line(static_cast<size_t>(values));
+            const std::vector<quint16> zeros(static_cast<size_t>(values), 0);
             std::vector<unsigned char> raw;
             for (int b = begin; b < end && !failed.load(); ++b) {
                 const int first = b * rowsPerBand;
                 const int rows = std::min(rowsPerBand, height - first);
-                raw.assign(size_t(rowBytes) * size_t(rows), 0);
-                bool zero = true;
-                for (int r = 0; r < rows; ++r) {
-                    row(first + r, line.data());
-                    unsigned char* out = raw.data() + size_t(rowBytes) * size_t(r) + 1;
-                    for (qint64 i = 0; i < values; ++i) {
-                        const quint16 v = line[size_t(i)];
-                        zero = zero && v == 0;
-                        out[2 * i] = uchar(v >> 8);
-                        out[2 * i + 1] = uchar(v & 0xff);
-                    }
-                }
                 Band& band = bands[size_t(b)];
-                band.zero = zero;
+                bool zero = true;
+                for (int r = 0; r < rows && zero; ++r)
+                    zero = empty && empty(first + r);
                 if (zero)
                     continue; // its bytes are made once for all bands of zeros of its size
+                raw.assign(size_t(rowBytes) * size_t(rows), 0);
+                zero = true;
+                for (int r = 0; r < rows; ++r) {
+                    if (empty && empty(first + r))
+                        continue;
+                    row(first + r, line.data());
+                    if (std::memcmp(line.data(), zeros.data(), size_t(values) * sizeof(quint16)) == 0)
+                        continue;
+                    zero = false;
+                    qToBigEndian<quint16>(line.data(), values, raw.data() + size_t(rowBytes) * size_t(r) + 1);
+                }
+                band.zero = zero;
+                if (zero)
+                    continue;
                 band.adler = adler32(1, raw.data(), uInt(raw.size()));
                 if (!deflateBand(raw.data(), raw.size(), band.compressed))
                     failed = true;

@@ -15,8 +15,10 @@ class OVPNGWriter
 {
 public:
     // `row(y, line)` fills row y (top first) in native byte order, width x (1 or 4) values; it is called
-    // from several threads at once, each row once. Nothing, with the reason in `error`, when zlib fails.
+    // from several threads at once, each row once. Rows for which `empty(y)` is true are zeros the
+    // caller knows of: `row` is not called for them. Nothing, with the reason in `error`, when zlib fails.
     static std::optional<QByteArray> encode16(int width, int height, bool grey,
                                               const std::function<void(int y, quint16* line)>& row,
-                                              QString* error = nullptr);
+                                              QString* error = nullptr,
+                                              const std::function<bool(int y)>& empty = nullptr);
 };

@@ -43,40 +43,44 @@ TEST(PNGWriter, EveryBandReadsBackAsWrittenWhetherPaintedRepeatedOrEmpty)
         {"a grey mask painted everywhere", {513, 700, true, 0, 700, 0, 513}},
         {"a grey mask painted in its last rows", {4000, 530, true, 520, 530, 0, 4000}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Picture& p = c.picture;
-        const int channels = p.grey ? 1 : 4;
-        QString error;
-        const auto png = OVPNGWriter::encode16(
-            p.width, p.height, p.grey,
-            [&](int y, quint16* line) {
+    for (const auto& c : cases)
+        for (const bool told : {false, true}) {
+            SCOPED_TRACE(c.name);
+            SCOPED_TRACE(told ? "the empty rows named" : "the empty rows found");
+            const Picture& p = c.picture;
+            const int channels = p.grey ? 1 : 4;
+            QString error;
+            const auto png = OVPNGWriter::encode16(
+                p.width, p.height, p.grey,
+                [&](int y, quint16* line) {
+                    EXPECT_FALSE(told && (y < p.paintedTop || y >= p.paintedBottom))
+                        << "asked for empty row " << y;
+                    for (int x = 0; x < p.width; ++x)
+                        for (int ch = 0; ch < channels; ++ch)
+                            line[x * channels + ch] = p.sample(x, y, ch);
+                },
+                &error, [&](int y) { return told && (y < p.paintedTop || y >= p.paintedBottom); });
+            ASSERT_TRUE(png.has_value()) << error.toStdString();
+
+            QByteArray bytes = *png;
+            QBuffer buffer(&bytes);
+            QImageReader reader(&buffer, "png");
+            const QImage read = reader.read();
+            ASSERT_FALSE(read.isNull()) << reader.errorString().toStdString();
+            ASSERT_EQ(read.size(), QSize(p.width, p.height));
+            // Straight 16-bit samples, so that every written value can be compared as it is.
+            const QImage image =
+                read.convertToFormat(p.grey ? QImage::Format_Grayscale16 : QImage::Format_RGBA64);
+            int wrong = 0;
+            for (int y = 0; y < p.height && wrong < 5; ++y) {
+                const auto* line = reinterpret_cast<const quint16*>(image.constScanLine(y));
                 for (int x = 0; x < p.width; ++x)
                     for (int ch = 0; ch < channels; ++ch)
-                        line[x * channels + ch] = p.sample(x, y, ch);
-            },
-            &error);
-        ASSERT_TRUE(png.has_value()) << error.toStdString();
-
-        QByteArray bytes = *png;
-        QBuffer buffer(&bytes);
-        QImageReader reader(&buffer, "png");
-        const QImage read = reader.read();
-        ASSERT_FALSE(read.isNull()) << reader.errorString().toStdString();
-        ASSERT_EQ(read.size(), QSize(p.width, p.height));
-        // Straight 16-bit samples, so that every written value can be compared as it is.
-        const QImage image =
-            read.convertToFormat(p.grey ? QImage::Format_Grayscale16 : QImage::Format_RGBA64);
-        int wrong = 0;
-        for (int y = 0; y < p.height && wrong < 5; ++y) {
-            const auto* line = reinterpret_cast<const quint16*>(image.constScanLine(y));
-            for (int x = 0; x < p.width; ++x)
-                for (int ch = 0; ch < channels; ++ch)
-                    if (line[x * channels + ch] != p.sample(x, y, ch) && ++wrong < 5)
-                        ADD_FAILURE() << "at " << x << ", " << y << " channel " << ch;
+                        if (line[x * channels + ch] != p.sample(x, y, ch) && ++wrong < 5)
+                            ADD_FAILURE() << "at " << x << ", " << y << " channel " << ch;
+            }
+            EXPECT_EQ(wrong, 0);
         }
-        EXPECT_EQ(wrong, 0);
-    }
 }
 
 TEST(PNGWriter, AnEmptyFrameCostsLittleOnDisk)
