@@ -15,8 +15,10 @@
 //                      enlarged, made at run time) in the editor window, as the document controller does:
 //                      "first_picture_ms" until the canvas shows a picture of it, "open_ms" until the
 //                      photo can be edited, "stall_ms" the longest the main thread went without handling
-//                      events, "peak_MB" the process's peak resident size (run alone for that figure).
-//                      Targets: the 108 MP photo's first picture under 2 s and under 2 GB.
+//                      events (until a second after the photo can be edited), "window_shown_ms" how
+//                      long the window took to show, "photo_stall_ms" the longest stall from the decoded
+//                      photo's arrival on, "peak_MB" the process's peak resident size (run alone
+//                      for that figure). Targets: the 108 MP photo's first picture under 2 s and under 2 GB.
 // Counters: "main_ms" is the longest time the main thread was held by one save (it waits only until
 // the writer has taken its picture of the model), "stall_ms" the longest it went without handling
 // events while the save ran (or while a reopen's layers came in); "first_picture_ms" and "layers_ms" time the
@@ -434,7 +436,7 @@ void OpenJPEG(benchmark::State& state)
 {
     const int width = int(state.range(0)), height = int(state.range(1));
     const QString path = enlargedPortrait(width, height);
-    double firstPicture = 0, open = 0, stall = 0;
+    double firstPicture = 0, open = 0, stall = 0, window = 0, photoStall = 0;
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
@@ -450,12 +452,21 @@ void OpenJPEG(benchmark::State& state)
         document->setWindowController(controller);
         controller->window()->makeKeyAndOrderFront();
         double held = double(timer.nsecsElapsed()) / 1e6;
+        window = std::max(window, held);
         const auto zoom = controller->editor().zoomView();
         stall =
             std::max({stall, held, spin([&] { return zoom && !zoom->zoomLayer()->contents().isNull(); })});
         firstPicture = double(timer.nsecsElapsed()) / 1e6;
-        stall = std::max(stall, spin([&] { return controller->toolChain() != nullptr; }));
+        const double arrival = spin([&] { return controller->toolChain() != nullptr; });
+        stall = std::max(stall, arrival);
+        photoStall = std::max(photoStall, arrival);
         open = double(timer.nsecsElapsed()) / 1e6;
+        // The photo put together, the window goes on to its first composed pictures.
+        QElapsedTimer after;
+        after.start();
+        const double settling = spin([&] { return after.elapsed() > 1000; });
+        stall = std::max(stall, settling);
+        photoStall = std::max(photoStall, settling);
         state.PauseTiming();
         document->close();
         controller.reset();
@@ -466,6 +477,8 @@ void OpenJPEG(benchmark::State& state)
     state.counters["first_picture_ms"] = firstPicture;
     state.counters["open_ms"] = open;
     state.counters["stall_ms"] = stall;
+    state.counters["window_shown_ms"] = window;
+    state.counters["photo_stall_ms"] = photoStall;
     state.counters["peak_MB"] = residentPeakMB();
 }
 

@@ -337,10 +337,15 @@ void GMDocument::openInBackground(const QString& path, const QSize& size)
         const QByteArray kept = bitmap.isNull() ? QByteArray() : fileBytesIfKept(opening->path, format);
         const QByteArray jpeg = format == "jpeg" ? kept : QByteArray();
         const QByteArray lossless = format == "jpeg" ? QByteArray() : kept;
-        pf::runOnMain([weak, opening, bitmap, error, jpeg, lossless, format] {
+        // What is worked out from the photo's every pixel (its reduced copies, its faces) is made here
+        // too: the main thread only puts the finished pieces together.
+        const PhotoToolChain::Original original =
+            bitmap.isNull() ? PhotoToolChain::Original{}
+                            : PhotoToolChain::prepareOriginal(pf::Image::fromBitmap(bitmap), true);
+        pf::runOnMain([weak, opening, bitmap, original, error, jpeg, lossless, format] {
             if (auto self = std::static_pointer_cast<GMDocument>(weak.lock())) {
                 const bool current = self->m_opening == opening;
-                self->openingFinished(opening, bitmap, error, jpeg);
+                self->openingFinished(opening, bitmap, original, error, jpeg);
                 if (!current)
                     return;
                 std::lock_guard lock(self->m_jpegMutex);
@@ -366,7 +371,8 @@ void GMDocument::openingPreviewArrived(const std::shared_ptr<Opening>& opening, 
 }
 
 void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const pf::Bitmap& bitmap,
-                                 const QString& error, const QByteArray& jpeg)
+                                 const PhotoToolChain::Original& original, const QString& error,
+                                 const QByteArray& jpeg)
 {
     if (m_opening != opening)
         return; // read again or reverted meanwhile
@@ -382,14 +388,14 @@ void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const 
         close();
         return;
     }
-    m_originalImage = pf::Image::fromBitmap(bitmap);
+    m_originalImage = original.image;
     m_originalBitmap = bitmap;
     {
         std::lock_guard lock(m_jpegMutex);
         m_originalJPEG = jpeg;
     }
     if (m_windowController) {
-        m_windowController->setOriginalImage(m_originalImage);
+        m_windowController->setPreparedOriginal(original);
         m_windowController->setUndoManager(undoManager());
         m_windowController->stopActivity(loading);
     }

@@ -130,7 +130,8 @@ private:
     void openInBackground(const QString& path, const QSize& size);
     void openingPreviewArrived(const std::shared_ptr<Opening>& opening, const QImage& preview);
     void openingFinished(const std::shared_ptr<Opening>& opening, const pf::Bitmap& bitmap,
-                         const QString& error, const QByteArray& jpeg);
+                         const PhotoToolChain::Original& original, const QString& error,
+                         const QByteArray& jpeg);
     void insertPendingLayers();
     // Puts the pending layers into the chain once every mask folder in `reads` is decoded, looking again
     // a moment later until then; nothing when the document has gone or its pending layers changed.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/Size.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Image.h"
@@ -9,7 +10,6 @@
 #include <memory>
 #include <optional>
 
-class PhotoToolChain;
 namespace pf {
 class UndoManager;
 class Window;
@@ -28,6 +28,12 @@ public:
 
     // Builds the tool chain over the photograph.
     virtual void setOriginalImage(const pf::Image& image) = 0;
+    // The same over a photo whose reduced copies and faces were worked out already (off the main
+    // thread, while it was opened).
+    virtual void setPreparedOriginal(const PhotoToolChain::Original& original)
+    {
+        setOriginalImage(original.image);
+    }
     // Null switches undo registration off (while layers are loaded).
     virtual void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager) = 0;
     virtual std::shared_ptr<PhotoToolChain> toolChain() const = 0;

@@ -68,6 +68,11 @@ void GMEditorWindowController::setOriginalImage(const pf::Image& image)
     m_editor->setOriginalImage(image);
 }
 
+void GMEditorWindowController::setPreparedOriginal(const PhotoToolChain::Original& original)
+{
+    m_editor->setOriginalImage(original);
+}
+
 void GMEditorWindowController::setUndoManager(std::shared_ptr<pf::UndoManager> undoManager)
 {
     m_editor->setUndoManager(std::move(undoManager));

@@ -25,6 +25,7 @@ public:
     GMEditorWindowController& operator=(const GMEditorWindowController&) = delete;
 
     void setOriginalImage(const pf::Image& image) override;
+    void setPreparedOriginal(const PhotoToolChain::Original& original) override;
     void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager) override;
     std::shared_ptr<PhotoToolChain> toolChain() const override;
     GMRenderForSaving previewForSaving() override;

@@ -587,9 +587,15 @@ void GMWindowController::dropEditingObjects()
 
 void GMWindowController::setOriginalImage(const pf::Image& image)
 {
+    setOriginalImage(PhotoToolChain::prepareOriginal(image));
+}
+
+void GMWindowController::setOriginalImage(const PhotoToolChain::Original& original)
+{
+    const pf::Image& image = original.image;
     if (m_toolChain)
         dropEditingObjects();
-    m_toolChain = std::make_shared<PhotoToolChain>(image);
+    m_toolChain = std::make_shared<PhotoToolChain>(original);
     m_toolChain->setDelegate(this);
     m_toolChain->setUndoDenomination(pf::localized(QStringLiteral("Effect")));
     if (m_settingsController)

@@ -19,6 +19,7 @@
 #include "Classes/Framework/Toolkit/OVActivityPanel.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Rendering/GMRealTimeRendererDelegate.h"
+#include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Classes/ToolObjects/PhotoToolChainDelegate.h"
 #include "Platform/Foundation/ObserverToken.h"
 #include "Platform/Foundation/Rect.h"
@@ -120,6 +121,7 @@ public:
     // will be, before there is a photo to edit.
     void showOpeningPreview(const QImage& image, const pf::Size& photoSize);
     void setOriginalImage(const pf::Image& image);
+    void setOriginalImage(const PhotoToolChain::Original& original);
     pf::Image originalImage() const;
     void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager);
     std::shared_ptr<pf::UndoManager> undoManager() const { return m_undoManager; }

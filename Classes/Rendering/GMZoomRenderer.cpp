@@ -134,6 +134,7 @@ void GMZoomRenderer::brushDownAtPoint(const OVBrush& brush, const Point& point)
                                   (size.width / m_contentsRect.width()));
     m_strokeTarget = m_preparedTarget.lock();
     m_strokeRect = m_renderer->contentsRect();
+    m_strokeRegion = QRegion();
     m_stroking = true;
     m_brushHandler.brushDownAtPoint(brush, point, faceWidth);
     m_brushHandler.processPoint(point); // the first stamp is a dot at the brush-down point
@@ -179,6 +180,13 @@ void GMZoomRenderer::brushUpAtPoint(const Point& /*point*/)
     if (container && m_delegate)
         m_delegate->zoomRendererFinishCalculationOfContentContainer(this, container, m_strokeRect, target);
     m_isUpdating = false;
+    // The start images now hold this stroke: they stand for the mask snapshot it made. A stroke with a
+    // picture of its own that is not healed (the iris) leaves a start picture without it: the next
+    // preparation reads the stored one.
+    const bool ownPicture = container && container->additionalImageContainer();
+    m_startContainer = target && target == m_preparedTarget.lock() && (!ownPicture || healing)
+                           ? target->contentContainer()
+                           : nullptr;
 
     // Stored pixels of an earlier healing stroke that arrived during this one.
     if (!m_storedFill.isNull()) {
@@ -190,6 +198,8 @@ void GMZoomRenderer::brushUpAtPoint(const Point& /*point*/)
         // is written, cut to the channel in the background; nothing of it is computed here. Until then
         // the layer keeps the live pixels drawn during the stroke, and the next stroke starts from the
         // pixels stored before (pixels, never a preview nested in the next one's).
+        m_fillAwaited = true;
+        m_fillRegion += m_strokeRegion;
         showStoredFill(target, target->segmentImageNames().last(), ++m_fillNumber);
     }
     m_blocked = false;
@@ -232,14 +242,22 @@ void GMZoomRenderer::showStoredFill(const std::shared_ptr<OVBrushPathImage>& tar
         runOnMain([self = std::move(self), fill, number] {
             if (fill.isNull() || number != self->m_fillNumber || !self->isPrepared())
                 return;
+            self->m_fillAwaited = false;
             if (self->m_stroking) {
                 self->m_storedFill = fill; // the next stroke starts from it
                 return;
             }
             self->m_brushHandler.setStartAdditionalImage(fill);
-            self->dropLivePixels();
-            if (const auto layer = self->m_layer.lock())
-                layer->setNeedsDisplay();
+            // The stored picture differs from the live one only where the healing strokes went: only
+            // there is it drawn again, so the next step renders no more than its square.
+            const QRegion changed = std::exchange(self->m_fillRegion, QRegion());
+            self->m_liveCached -= changed;
+            const auto layer = self->m_layer.lock();
+            if (layer && !changed.isEmpty()) {
+                const Rect bounds = layer->bounds();
+                for (const QRect& part : changed)
+                    layer->setNeedsDisplayInRect(fromRegionRect(part).offsetBy(bounds.minX(), bounds.minY()));
+            }
         });
     });
 }
@@ -266,6 +284,8 @@ void GMZoomRenderer::invalidate(const Rect& dirtyRect)
     const QRect painted = regionRect(rect);
     m_liveRegion += painted;
     m_liveCached -= painted;
+    if (m_stroking)
+        m_strokeRegion += painted;
     for (auto& [number, region] : m_paintedSince)
         region += painted;
     const Rect bounds = layer->bounds();
@@ -278,18 +298,59 @@ Image GMZoomRenderer::backgroundImage()
 {
     if (m_backgroundImage.isNull()) {
         const int selection = m_toolChain->selectionIndex();
-        m_backgroundImage = m_renderer->composedImageToIndex(selection > 0 ? selection - 1 : 0);
+        const int below = selection > 0 ? selection - 1 : 0;
+        // Never a wait for the render queue: what the cache holds, else the stack as a recipe that a
+        // step renders only where it draws, until the queue has made the pixels (see
+        // requestBackgroundPixels).
+        m_backgroundImage = m_renderer->cachedComposedImageToIndex(below);
+        m_backgroundIsRecipe = m_backgroundImage.isNull();
+        if (m_backgroundIsRecipe)
+            m_backgroundImage = m_renderer->composedRecipeToIndex(below);
     }
     return m_backgroundImage;
 }
 
+void GMZoomRenderer::requestBackgroundPixels()
+{
+    const std::shared_ptr<SerialQueue> queue = m_queue.lock();
+    if (!queue)
+        return;
+    const int selection = m_toolChain->selectionIndex();
+    const int below = selection > 0 ? selection - 1 : 0;
+    const quint64 number = ++m_backgroundNumber;
+    // Behind the composition of the channel, which leaves the stack below in the cache's table.
+    queue->async([self = shared_from_this(), below, number]() mutable {
+        const Image pixels = self->m_renderer->composedImageToIndex(below);
+        runOnMain([self = std::move(self), pixels, number] { self->useBackgroundPixels(pixels, number); });
+    });
+}
+
+void GMZoomRenderer::useBackgroundPixels(const Image& pixels, quint64 number)
+{
+    // Only for the preparation that asked, and only while it holds: a new one asks again.
+    if (pixels.isNull() || number != m_backgroundNumber || !isPrepared() || !m_backgroundIsRecipe)
+        return;
+    m_backgroundImage = pixels;
+    m_backgroundIsRecipe = false;
+    if (m_contentFilter)
+        m_contentFilter->setValueForInputKey(QVariant::fromValue(pixels), QStringLiteral("originalImage"));
+    if (m_compositionFilter)
+        m_compositionFilter->setValue(QVariant::fromValue(pixels), QStringLiteral("inputBackgroundImage"));
+    // A running stroke's brushes keep the recipe they began with, and what was drawn from it stays:
+    // it is the same picture. The next steps and strokes are made from the pixels.
+    m_brushHandler.setBackgroundImage(pixels);
+}
+
 void GMZoomRenderer::prepareBrushHandlerForNormedFaceWidth(double normedFaceWidth)
 {
+    const Image keptMask = m_brushHandler.startMaskImage();
+    const Image keptAdditional = m_brushHandler.startAdditionalImage();
     m_brushHandler.reset();
     m_backgroundImage = Image();
     const Image background = backgroundImage();
     const int selection = m_toolChain->selectionIndex();
     const Size outputSize = m_renderer->outputSize();
+    const Rect contentsRect = m_renderer->contentsRect();
     const Image transparent = PhotoTool::transparentImage(outputSize);
 
     std::shared_ptr<OVBrushPathImage> target;
@@ -299,16 +360,39 @@ void GMZoomRenderer::prepareBrushHandlerForNormedFaceWidth(double normedFaceWidt
     } else {
         m_toolChain->prepareSelectedWithFaceWidth(normedFaceWidth);
         target = m_toolChain->selectedBrushPathImage();
-        const OVContentContainerPtr stored =
-            target ? target->contentContainerForRect(m_renderer->contentsRect(), outputSize) : nullptr;
-        // Both start images as pixels at the layer's size: every step reads them again.
-        const Image mask = stored ? ORVExtension::fixedImage(stored->imageContainer()->image()) : Image();
-        const Image additional = stored && stored->additionalImageContainer()
-                                     ? stored->additionalImageContainer()->image()
-                                     : Image();
-        m_brushHandler.setStartMaskImage(mask.isNull() ? transparent : mask);
-        m_brushHandler.setStartAdditionalImage(additional.isNull() ? Image()
-                                                                   : ORVExtension::fixedImage(additional));
+        // The start images the last stroke left are the mask as it is now while nothing else changed it
+        // since (the same snapshot, part and size): a channel shown again paints on at once, without
+        // rendering the photo-sized mask down again.
+        const bool keep = target && !keptMask.isNull() && selection == m_preparedSelection &&
+                          target == m_preparedTarget.lock() && target->contentContainer() &&
+                          target->contentContainer() == m_startContainer.lock() &&
+                          contentsRect == m_preparedRect && outputSize == m_preparedSize;
+        if (keep) {
+            m_brushHandler.setStartMaskImage(keptMask);
+            m_brushHandler.setStartAdditionalImage(keptAdditional);
+        } else {
+            const OVContentContainerPtr stored =
+                target ? target->contentContainerForRect(contentsRect, outputSize) : nullptr;
+            // Both start images as pixels at the layer's size: every step reads them again.
+            const Image mask = stored ? ORVExtension::fixedImage(stored->imageContainer()->image()) : Image();
+            const Image additional = stored && stored->additionalImageContainer()
+                                         ? stored->additionalImageContainer()->image()
+                                         : Image();
+            m_brushHandler.setStartMaskImage(mask.isNull() ? transparent : mask);
+            m_brushHandler.setStartAdditionalImage(
+                additional.isNull() ? Image() : ORVExtension::fixedImage(additional));
+        }
+        m_startContainer = target ? target->contentContainer() : nullptr;
+        m_preparedRect = contentsRect;
+        m_preparedSize = outputSize;
+        if (keep && m_fillAwaited) {
+            // The stored pixels of the last healing stroke were not taken in yet: they are cut again.
+            m_preparedTarget = target;
+            m_preparedSelection = selection;
+            m_prepared = true;
+            m_stale = false;
+            showStoredFill(target, target->segmentImageNames().last(), ++m_fillNumber);
+        }
     }
 
     const PhotoToolPtr tool = m_toolChain->selectedPhotoTool();
@@ -330,6 +414,8 @@ void GMZoomRenderer::prepareBrushHandlerForNormedFaceWidth(double normedFaceWidt
     dropLivePixels(); // drawn with what was prepared before
     m_preparedSelection = selection;
     m_preparedTarget = target;
+    if (m_backgroundIsRecipe)
+        requestBackgroundPixels();
 }
 
 void GMZoomRenderer::dropPrepared()
@@ -338,6 +424,7 @@ void GMZoomRenderer::dropPrepared()
     // picture of the last stroke can still be drawn.
     m_stale = true;
     m_backgroundImage = Image();
+    m_backgroundIsRecipe = false;
 }
 
 // The live picture.

@@ -72,8 +72,11 @@ public:
     // The live filters and the handler's start images for the selected layer; `normedFaceWidth` is the
     // nearest face's width over the photo's width.
     void prepareBrushHandlerForNormedFaceWidth(double normedFaceWidth);
-    // The composed stack below the selected layer (cached until the next composition request).
+    // The composed stack below the selected layer (cached until the next composition request). Never
+    // waits for the render queue: while the cache has no pixels of it, a recipe stands in, and the
+    // pixels replace it once the queue has made them.
     pf::Image backgroundImage();
+    bool isBackgroundRecipe() const { return m_backgroundIsRecipe; }
 
     // Composes the stack up to the selected layer (only below it with `backgroundOnly`) on `queue`.
     // Ignored while a finished stroke is handed over; kept for after the stroke while one runs.
@@ -126,6 +129,9 @@ private:
     // unless a newer request came meanwhile.
     void setLayerContents(const QImage& picture, quint64 reportNumber);
     void dropPrepared();
+    // Asks the render queue for the pixels of the background that a recipe stands in for.
+    void requestBackgroundPixels();
+    void useBackgroundPixels(const pf::Image& pixels, quint64 number);
     // The live picture's pixels drawn so far, kept for redraws; dropped when the live picture changes.
     void keepLivePixels(const QImage& pixels, const pf::Rect& part);
     void dropLivePixels();
@@ -144,6 +150,8 @@ private:
     std::shared_ptr<GMContentFilterWrapper> m_contentFilter;
     pf::FilterPtr m_compositionFilter;
     pf::Image m_backgroundImage;
+    bool m_backgroundIsRecipe = false;
+    quint64 m_backgroundNumber = 0; // the last request for background pixels
     std::atomic<bool> m_blocked{false};
     bool m_isUpdating = false;
     std::weak_ptr<pf::Layer> m_layer;
@@ -159,6 +167,10 @@ private:
     bool m_stale = false;
     int m_preparedSelection = -1;
     std::weak_ptr<OVBrushPathImage> m_preparedTarget;
+    // The mask snapshot the handler's start images stand for, and the part and size they were made at.
+    std::weak_ptr<OVContentContainer> m_startContainer;
+    pf::Rect m_preparedRect{0, 0, 0, 0};
+    pf::Size m_preparedSize;
 
     // The running stroke, and the request that arrived during it.
     bool m_stroking = false;
@@ -168,6 +180,9 @@ private:
     std::weak_ptr<pf::SerialQueue> m_queue; // the render queue compositions were asked on
     quint64 m_fillNumber = 0;               // the last healing stroke whose stored pixels are awaited
     pf::Image m_storedFill;                 // those pixels, when they arrived during the next stroke
+    bool m_fillAwaited = false;             // a healing stroke's stored pixels are not in the start yet
+    QRegion m_strokeRegion;                 // the squares the running (or last) stroke invalidated
+    QRegion m_fillRegion;                   // those of the healing strokes whose stored pixels are awaited
 
     // What the layer shows outside the live picture: the last composed picture, whether it holds the
     // selected layer, and where the live picture differs from it (the steps drawn since it was

@@ -30,7 +30,22 @@ Bitmap eightBitCopy(const Bitmap& pixels)
     return copy;
 }
 
+std::mutex gateMutex;
+std::function<void()> gate;
+
 } // namespace
+
+void OVRenderCache::setFillGateForTesting(std::function<void()> hook)
+{
+    std::lock_guard lock(gateMutex);
+    gate = std::move(hook);
+}
+
+std::function<void()> OVRenderCache::fillGate()
+{
+    std::lock_guard lock(gateMutex);
+    return gate;
+}
 
 OVRenderCache::OVRenderCache(std::shared_ptr<OVRenderCacheDelegate> delegate, const void* sender,
                              std::shared_ptr<RenderContext> context)
@@ -63,12 +78,11 @@ Image OVRenderCache::contentImageForIndex(int index)
     return imageToIndex(index, false);
 }
 
-std::optional<Bitmap> OVRenderCache::renderedPixels(const Image& image, Bitmap::Format format,
-                                                    RenderContext::Reuse reuse) const
+std::optional<Bitmap> OVRenderCache::renderedPixels(const Image& image, const Rect& rect,
+                                                    Bitmap::Format format, RenderContext::Reuse reuse) const
 {
     // A cached layer is computed once and then reused as pixels: 8-bit for the contents, as the photo
     // itself is; float for the stacks passed on (see m_stacks).
-    const Rect rect = outputRect();
     return rect.isEmpty() ? std::nullopt : m_context->render(image, rect, format, reuse);
 }
 
@@ -77,12 +91,12 @@ Rect OVRenderCache::outputRect() const
     return Rect(0, 0, std::round(m_outputSize.width), std::round(m_outputSize.height));
 }
 
-Image OVRenderCache::rendered(const Image& image, RenderContext::Reuse reuse) const
+Image OVRenderCache::rendered(const Image& image, const Rect& rect, RenderContext::Reuse reuse) const
 {
     // A render that fails gives a transparent image of the output size.
-    const auto pixels = renderedPixels(image, Bitmap::Format::RGBA8, reuse);
+    const auto pixels = renderedPixels(image, rect, Bitmap::Format::RGBA8, reuse);
     return pixels ? Image::fromBitmap(*pixels)
-                  : Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(outputRect());
+                  : Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(rect);
 }
 
 bool OVRenderCache::geometry(const OVRenderSource& source, AffineTransform* transform, Rect* crop) const
@@ -104,11 +118,16 @@ bool OVRenderCache::geometry(const OVRenderSource& source, AffineTransform* tran
 
 Image OVRenderCache::imageToIndex(int index, bool composed)
 {
-    std::lock_guard lock(m_lock);
     if (index < 0)
         return Image();
+    // One fill at a time; the tables are locked only to read and store, never while a fill renders, so
+    // that changes of the stack and readers of what is kept never wait for a composition.
+    std::lock_guard fill(m_fillLock);
+    if (const auto gate = fillGate())
+        gate();
+    std::unique_lock lock(m_lock);
     if (m_retention == Retention::RequestedOnly)
-        return requestedOnly(index, composed);
+        return requestedOnly(index, composed, lock);
     if (composed && size_t(index) < m_stacks.size())
         return m_stacks[size_t(index)];
     if (!composed && size_t(index) < m_images.size() && m_images[size_t(index)])
@@ -116,7 +135,7 @@ Image OVRenderCache::imageToIndex(int index, bool composed)
 
     const auto source = m_delegate->renderSource();
     // A state the cache has not been told about yet: its tables may not match it. The notification
-    // is on its way (it waits for this lock); give up, as a cancelled fill does.
+    // is on its way; give up, as a cancelled fill does.
     if (source->version() != m_knownVersion)
         return Image();
 
@@ -125,35 +144,53 @@ Image OVRenderCache::imageToIndex(int index, bool composed)
     if (!geometry(*source, &transform, &crop))
         return Image();
 
+    // The fill works on copies of the tables, made from the state just checked, and stores what it
+    // makes only while no change has reached the tables since: a change that arrives meanwhile makes
+    // the rest of the fill a picture of the state it began with, kept by nobody.
+    std::vector<std::optional<Image>> images = m_images;
+    std::vector<Image> stacks = m_stacks;
+    const quint64 generation = m_generation;
+    const Rect out = outputRect();
+    const bool large = m_outputSize.width * m_outputSize.height > FloatStackPixels;
+    lock.unlock();
+    const auto store = [&] {
+        std::lock_guard relock(m_lock);
+        if (m_generation != generation)
+            return;
+        m_images = images;
+        m_stacks = stacks;
+    };
+
     Image stack;
-    if (m_images.empty() || m_stacks.empty()) {
+    if (images.empty() || stacks.empty()) {
         const Image background =
-            rendered(source->backgroundImageWithTransform(transform).imageByCroppingToRect(crop));
-        if (m_images.empty())
-            m_images.push_back(background);
-        if (m_stacks.empty())
-            m_stacks.push_back(background);
+            rendered(source->backgroundImageWithTransform(transform).imageByCroppingToRect(crop), out);
+        if (images.empty())
+            images.push_back(background);
+        if (stacks.empty())
+            stacks.push_back(background);
         stack = background;
+        store();
     } else {
-        stack = m_stacks[std::min(m_images.size(), m_stacks.size()) - 1];
+        stack = stacks[std::min(images.size(), stacks.size()) - 1];
     }
 
-    for (int k = int(std::min(m_images.size(), m_stacks.size())); k <= index; ++k) {
+    for (int k = int(std::min(images.size(), stacks.size())); k <= index; ++k) {
         Image content;
-        if (size_t(k) < m_images.size() && m_images[size_t(k)]) {
-            content = *m_images[size_t(k)];
+        if (size_t(k) < images.size() && images[size_t(k)]) {
+            content = *images[size_t(k)];
         } else {
             Image fresh = source->contentImageAtIndex(k, stack, transform, crop);
             if (fresh.isNull())
                 fresh = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(crop);
-            content = rendered(fresh);
-            if (size_t(k) < m_images.size())
-                m_images[size_t(k)] = content;
+            content = rendered(fresh, out);
+            if (size_t(k) < images.size())
+                images[size_t(k)] = content;
             else
-                m_images.push_back(content);
+                images.push_back(content);
         }
-        if (size_t(k) < m_stacks.size()) {
-            stack = m_stacks[size_t(k)];
+        if (size_t(k) < stacks.size()) {
+            stack = stacks[size_t(k)];
         } else {
             Image kept;
             if (FilterPtr composition = source->compositingFilterForIndex(k)) {
@@ -163,25 +200,72 @@ Image OVRenderCache::imageToIndex(int index, bool composed)
                 if (!output.isNull()) {
                     // A large output keeps 8-bit copies; the float rendering is then made only for a
                     // layer above in this fill.
-                    const bool large = m_outputSize.width * m_outputSize.height > FloatStackPixels;
-                    const auto pixels =
-                        large && k == index ? std::nullopt : renderedPixels(output, Bitmap::Format::RGBAf);
-                    stack = pixels ? Image::fromBitmap(*pixels) : rendered(output);
+                    const auto pixels = large && k == index
+                                            ? std::nullopt
+                                            : renderedPixels(output, out, Bitmap::Format::RGBAf);
+                    stack = pixels ? Image::fromBitmap(*pixels) : rendered(output, out);
                     if (pixels && large)
                         kept = Image::fromBitmap(eightBitCopy(*pixels));
                 }
             }
-            m_stacks.push_back(kept.isNull() ? stack : kept);
+            stacks.push_back(kept.isNull() ? stack : kept);
         }
+        store();
         if (m_cancel.load())
             return Image();
     }
     if (composed)
-        return size_t(index) < m_stacks.size() ? m_stacks[size_t(index)] : Image();
-    return size_t(index) < m_images.size() && m_images[size_t(index)] ? *m_images[size_t(index)] : Image();
+        return size_t(index) < stacks.size() ? stacks[size_t(index)] : Image();
+    return size_t(index) < images.size() && images[size_t(index)] ? *images[size_t(index)] : Image();
 }
 
-Image OVRenderCache::requestedOnly(int index, bool composed)
+Image OVRenderCache::cachedComposedImageToIndex(int index) const
+{
+    std::lock_guard lock(m_lock);
+    if (index < 0 || m_retention != Retention::Everything || size_t(index) >= m_stacks.size())
+        return Image();
+    return m_stacks[size_t(index)];
+}
+
+Image OVRenderCache::composedRecipeToIndex(int index) const
+{
+    if (index < 0)
+        return Image();
+    std::unique_lock lock(m_lock);
+    const auto source = m_delegate->renderSource();
+    AffineTransform transform;
+    Rect crop;
+    if (!geometry(*source, &transform, &crop))
+        return Image();
+    // What the tables hold of this state is used as it is; the rest stays a recipe.
+    const bool current = source->version() == m_knownVersion && m_retention == Retention::Everything;
+    const std::vector<std::optional<Image>> images = current ? m_images : decltype(m_images){};
+    const std::vector<Image> stacks = current ? m_stacks : decltype(m_stacks){};
+    lock.unlock();
+
+    if (size_t(index) < stacks.size())
+        return stacks[size_t(index)];
+    int k = int(std::min(stacks.size(), images.size()));
+    Image stack = k > 0 ? stacks[size_t(k - 1)]
+                        : source->backgroundImageWithTransform(transform).imageByCroppingToRect(crop);
+    for (k = std::max(k, 1); k <= index; ++k) {
+        Image content = size_t(k) < images.size() && images[size_t(k)]
+                            ? *images[size_t(k)]
+                            : source->contentImageAtIndex(k, stack, transform, crop);
+        if (content.isNull())
+            content = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(crop);
+        if (FilterPtr composition = source->compositingFilterForIndex(k)) {
+            composition->setValue(QVariant::fromValue(content), QStringLiteral("inputImage"));
+            composition->setValue(QVariant::fromValue(stack), QStringLiteral("inputBackgroundImage"));
+            const Image output = composition->value(OutputImageKey).value<Image>();
+            if (!output.isNull())
+                stack = output;
+        }
+    }
+    return stack;
+}
+
+Image OVRenderCache::requestedOnly(int index, bool composed, std::unique_lock<std::mutex>& lock)
 {
     if (!m_kept.isNull() && m_keptIndex == index && m_keptComposed == composed)
         return m_kept;
@@ -192,6 +276,11 @@ Image OVRenderCache::requestedOnly(int index, bool composed)
     Rect crop;
     if (!geometry(*source, &transform, &crop))
         return Image();
+    const quint64 generation = m_generation;
+    const Rect out = outputRect();
+    m_kept = Image(); // the picture it replaces need not outlive the render
+    m_keptIndex = -1;
+    lock.unlock();
 
     // The stack goes on as a recipe: its intermediates exist only a tile at a time, at working
     // precision, while the one render below runs.
@@ -217,16 +306,17 @@ Image OVRenderCache::requestedOnly(int index, bool composed)
         if (wanted.isNull())
             wanted = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(crop);
     }
-    m_kept = Image(); // the picture it replaces need not outlive the render
     // The picture leaves the engine (a save): no texture of its size is kept for it.
-    m_kept = rendered(wanted, RenderContext::Reuse::Discard);
-    if (m_cancel.load()) {
-        m_kept = Image();
+    const Image picture = rendered(wanted, out, RenderContext::Reuse::Discard);
+    if (m_cancel.load())
         return Image();
+    lock.lock();
+    if (m_generation == generation) {
+        m_kept = picture;
+        m_keptIndex = index;
+        m_keptComposed = composed;
     }
-    m_keptIndex = index;
-    m_keptComposed = composed;
-    return m_kept;
+    return picture;
 }
 
 void OVRenderCache::dropKept(int index)
@@ -240,6 +330,7 @@ void OVRenderCache::dropKept(int index)
 void OVRenderCache::contentDidChange(const QVariantMap& info)
 {
     std::lock_guard lock(m_lock);
+    ++m_generation;
     if (info.contains(QStringLiteral("OVRCVersion")))
         m_knownVersion = info.value(QStringLiteral("OVRCVersion")).toULongLong();
     if (!info.contains(QStringLiteral("OVRCChangeIndex"))) {
@@ -280,6 +371,7 @@ void OVRenderCache::contentDidChange(const QVariantMap& info)
 void OVRenderCache::compositionDidChange(const QVariantMap& info)
 {
     std::lock_guard lock(m_lock);
+    ++m_generation;
     const int index = std::max(1, info.value(QStringLiteral("OVRCChangeIndex")).toInt());
     if (size_t(index) < m_stacks.size())
         m_stacks.resize(size_t(index));
@@ -289,6 +381,7 @@ void OVRenderCache::compositionDidChange(const QVariantMap& info)
 void OVRenderCache::cleanCaches()
 {
     std::lock_guard lock(m_lock);
+    ++m_generation;
     m_images.clear();
     m_stacks.clear();
     dropKept(0);
@@ -306,6 +399,7 @@ void OVRenderCache::setRetention(Retention retention)
     if (retention == m_retention)
         return;
     m_retention = retention;
+    ++m_generation;
     m_images.clear();
     m_stacks.clear();
     dropKept(0);

@@ -10,6 +10,7 @@
 
 #include <QVariantMap>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -19,9 +20,11 @@
 // result as pixels: each layer's content and each composed stack (the background up to that layer).
 // A cache filled once (a save) may keep only the picture asked for instead (see Retention).
 // Learns of changes from "OVRCContentDidChange" and "OVRCCompositionDidChange" sent by its delegate.
-// May be filled on a background queue while the main thread changes the stack: one lock guards the
-// tables, and a fill that meets a newer state of the stack than the cache was told about stores
-// nothing and gives no image, as a cancelled fill does.
+// May be filled on a background queue while the main thread changes the stack: fills run one at a
+// time, and a short lock guards the tables, never held while a fill renders, so a change of the stack
+// or a look into the tables never waits for a fill. A fill that meets a newer state of the stack than
+// the cache was told about stores nothing and gives no image, as a cancelled fill does; one overtaken
+// by a change on its way finishes the picture of the state it began with and stores none of it.
 class OVRenderCache
 {
 public:
@@ -35,6 +38,11 @@ public:
     // The composed stack up to and including the index; the content of that one layer.
     pf::Image composedImageToIndex(int index);
     pf::Image contentImageForIndex(int index);
+    // Never waits for a fill: the composed stack up to the index if the table holds it, else null.
+    pf::Image cachedComposedImageToIndex(int index) const;
+    // Never waits for a fill or renders: the composed stack up to the index as a recipe of the current
+    // state, from the table's pixels where it holds them (a stand-in while a fill makes the pixels).
+    pf::Image composedRecipeToIndex(int index) const;
 
     pf::Size outputSize() const;
     void setOutputSize(const pf::Size& size);
@@ -59,6 +67,10 @@ public:
     bool cancel() const { return m_cancel.load(); }
     void setCancel(bool cancel) { m_cancel.store(cancel); }
 
+    // Runs inside every fill, once it is the one running and before it looks at the tables (tests hold
+    // a fill open with it); null removes it.
+    static void setFillGateForTesting(std::function<void()> hook);
+
     // Counts of the two tables (for tests and diagnostics).
     int cachedContentCount() const;
     int cachedStackCount() const;
@@ -69,21 +81,25 @@ private:
     // size or the contents rectangle leaves no finite, positive scale.
     bool geometry(const OVRenderSource& source, pf::AffineTransform* transform, pf::Rect* crop) const;
     pf::Image imageToIndex(int index, bool composed);
-    pf::Image requestedOnly(int index, bool composed);
+    pf::Image requestedOnly(int index, bool composed, std::unique_lock<std::mutex>& lock);
+    static std::function<void()> fillGate();
     // RequestedOnly: forgets the kept picture when a change at `index` reaches it.
     void dropKept(int index);
     std::optional<pf::Bitmap>
-    renderedPixels(const pf::Image& image, pf::Bitmap::Format format,
+    renderedPixels(const pf::Image& image, const pf::Rect& rect, pf::Bitmap::Format format,
                    pf::RenderContext::Reuse reuse = pf::RenderContext::Reuse::AsSource) const;
+    // The output's rectangle (with the table lock held).
     pf::Rect outputRect() const;
-    pf::Image rendered(const pf::Image& image,
+    pf::Image rendered(const pf::Image& image, const pf::Rect& rect,
                        pf::RenderContext::Reuse reuse = pf::RenderContext::Reuse::AsSource) const;
     void contentDidChange(const QVariantMap& info);
     void compositionDidChange(const QVariantMap& info);
 
     std::shared_ptr<OVRenderCacheDelegate> m_delegate;
     std::shared_ptr<pf::RenderContext> m_context;
-    mutable std::mutex m_lock;
+    std::mutex m_fillLock;     // one fill at a time
+    mutable std::mutex m_lock; // the tables, sizes and versions; never held while rendering
+    quint64 m_generation = 0;  // counts the changes of the tables made from outside a fill
     std::vector<std::optional<pf::Image>> m_images; // nullopt: stale
     // Composed stacks go on to the next layer as float renderings, so that stacks of many layers do not
     // band. The table keeps them as floats where the output is small (previews, display caches); larger

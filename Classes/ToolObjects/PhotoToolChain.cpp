@@ -32,19 +32,44 @@ QString undoName(const char* format, const QString& denomination)
 
 } // namespace
 
-PhotoToolChain::PhotoToolChain(const Image& image)
-    : m_original(image), m_pyramid(std::make_shared<OVOriginalPyramid>(image))
+PhotoToolChain::Original PhotoToolChain::prepareOriginal(const Image& image, bool warm)
 {
+    Original original;
+    original.image = image;
+    auto pyramid = std::make_shared<OVOriginalPyramid>(image);
     const Rect extent = image.extent();
+    const double side =
+        extent.isNull() || extent.isInfinite() ? 0 : std::max(extent.width(), extent.height());
+    if (warm && side > 0) {
+        // The fitted photo and the preview (about a screen wide) and the effects' tiles.
+        for (const double wanted : {1024.0, 240.0})
+            pyramid->imageAtLevel(pyramid->levelForScale(wanted / side));
+    }
+    original.renderInfoGenerator = std::make_shared<OVRenderInfoGenerator>();
+    // Faces are searched at a few hundred pixels: a reduced copy serves.
+    original.renderInfoGenerator->setOriginalImage(
+        image,
+        side > 0 ? pyramid->imageAtLevel(pyramid->levelForScale(double(pf::FaceDetector::WorkingSize) / side))
+                 : image);
+    original.pyramid = std::move(pyramid);
+    return original;
+}
+
+PhotoToolChain::PhotoToolChain(const Image& image) : PhotoToolChain(prepareOriginal(image)) {}
+
+PhotoToolChain::PhotoToolChain(const Original& original)
+    : m_original(original.image), m_pyramid(original.pyramid),
+      m_renderInfoGenerator(original.renderInfoGenerator)
+{
+    if (!m_pyramid)
+        m_pyramid = std::make_shared<OVOriginalPyramid>(m_original);
+    if (!m_renderInfoGenerator) {
+        m_renderInfoGenerator = std::make_shared<OVRenderInfoGenerator>();
+        m_renderInfoGenerator->setOriginalImage(m_original);
+    }
+    const Rect extent = m_original.extent();
     if (!extent.isNull() && !extent.isInfinite())
         m_originalSize = Size(extent.width(), extent.height());
-    m_renderInfoGenerator = std::make_shared<OVRenderInfoGenerator>();
-    // Faces are searched at a few hundred pixels: a reduced copy serves.
-    const double side = std::max(m_originalSize.width, m_originalSize.height);
-    m_renderInfoGenerator->setOriginalImage(image, side > 0
-                                                       ? m_pyramid->imageAtLevel(m_pyramid->levelForScale(
-                                                             double(pf::FaceDetector::WorkingSize) / side))
-                                                       : image);
     m_tools.push_back(std::make_shared<PhotoTool>(nullptr, std::nullopt));
     m_masks.push_back(nullptr);
     m_state = std::make_shared<PhotoToolChainState>(

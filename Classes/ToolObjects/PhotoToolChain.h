@@ -27,7 +27,20 @@ class PhotoToolChainState;
 class PhotoToolChain : public OVBrushPathImageDelegate, public OVRenderCacheDelegate
 {
 public:
+    // The photo with what is worked out from its pixels once: its reduced copies and its faces.
+    struct Original
+    {
+        pf::Image image;
+        std::shared_ptr<const OVOriginalPyramid> pyramid;
+        std::shared_ptr<OVRenderInfoGenerator> renderInfoGenerator;
+    };
+    // Works that out on the calling thread, any thread (a photo being opened: the one that decoded it).
+    // With `warm`, the copies the window's first pictures are made from (the tiles, the fitted photo)
+    // are made too, so that nothing of a large photo's size is computed on the main thread.
+    static Original prepareOriginal(const pf::Image& image, bool warm = false);
+
     explicit PhotoToolChain(const pf::Image& image);
+    explicit PhotoToolChain(const Original& original);
     ~PhotoToolChain() override;
     PhotoToolChain(const PhotoToolChain&) = delete;
     PhotoToolChain& operator=(const PhotoToolChain&) = delete;

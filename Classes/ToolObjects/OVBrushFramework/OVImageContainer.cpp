@@ -3,6 +3,7 @@
 #include "Classes/Framework/ImageFunctions.h"
 #include "Classes/Framework/ImageORVExtension.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVPNGWriter.h"
 #include "Platform/Foundation/ArchiveClassRegistry.h"
 #include "Platform/Foundation/ArchivedObject.h"
 #include "Platform/Foundation/FileSystem.h"
@@ -16,13 +17,11 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSysInfo>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <mutex>
-#include <png.h>
 #include <vector>
 
 using namespace pf;
@@ -104,11 +103,15 @@ bool isUniform(const Bitmap& bitmap)
     if (bitmap.format() == Bitmap::Format::RGBAf) {
         return std::all_of(data, data + bytes, [](uint8_t b) { return b == 0; });
     }
+    // Row by row against a row of the first pixel: a mask of a large photo is compared in long runs.
     const size_t pixel = size_t(Bitmap::bytesPerPixel(bitmap.format()));
-    for (size_t at = pixel; at < bytes; at += pixel) {
-        if (std::memcmp(data + at, data, pixel) != 0)
+    const size_t rowBytes = size_t(bitmap.width()) * pixel;
+    std::vector<uint8_t> first(rowBytes);
+    for (size_t at = 0; at < rowBytes; at += pixel)
+        std::memcpy(first.data() + at, data, pixel);
+    for (int y = 0; y < bitmap.height(); ++y)
+        if (std::memcmp(bitmap.row(y), first.data(), rowBytes) != 0)
             return false;
-    }
     return true;
 }
 
@@ -340,65 +343,6 @@ Size OVImageContainer::size() const
 
 namespace {
 
-// A 16-bit PNG (grey, or RGBA with straight colour) whose rows `row` fills one at a time (native byte
-// order), written without filtering and with the fastest compression: a mask snapshot of a large photo is
-// written in a fraction of the time, and never as a second copy of the whole picture in memory.
-struct PNGTarget
-{
-    QByteArray bytes;
-    QString error;
-};
-
-void appendPNG(png_structp png, png_bytep data, png_size_t length)
-{
-    static_cast<PNGTarget*>(png_get_io_ptr(png))
-        ->bytes.append(reinterpret_cast<const char*>(data), qsizetype(length));
-}
-
-void flushPNG(png_structp) {}
-
-void pngError(png_structp png, png_const_charp message)
-{
-    static_cast<PNGTarget*>(png_get_error_ptr(png))->error = QString::fromUtf8(message);
-    png_longjmp(png, 1);
-}
-
-void pngWarning(png_structp, png_const_charp) {}
-
-bool encodePNG16(int width, int height, bool grey, const std::function<void(int y, quint16* row)>& row,
-                 PNGTarget& target)
-{
-    std::vector<quint16> line(size_t(width) * (grey ? 1 : 4));
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &target, pngError, pngWarning);
-    if (!png) {
-        target.error = QStringLiteral("no memory for a PNG writer");
-        return false;
-    }
-    png_infop info = png_create_info_struct(png);
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, info ? &info : nullptr);
-        if (target.error.isEmpty())
-            target.error = QStringLiteral("the PNG could not be encoded");
-        return false;
-    }
-    png_set_write_fn(png, &target, appendPNG, flushPNG);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 16,
-                 grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-    png_set_compression_level(png, 1);
-    png_write_info(png, info);
-    if (QSysInfo::ByteOrder == QSysInfo::LittleEndian)
-        png_set_swap(png);
-    for (int y = 0; y < height; ++y) {
-        row(y, line.data());
-        png_write_row(png, reinterpret_cast<png_bytep>(line.data()));
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
 // Pictures are made into stored pixels on a context of their own: a flush in the background (a mask
 // snapshot being written, a save) must never keep a brush or a display waiting on theirs.
 RenderContext& storingContext()
@@ -411,16 +355,73 @@ RenderContext& storingContext()
 
 } // namespace
 
-std::optional<Bitmap> OVImageContainer::patchedPixels(const Image& pending, const OVImageContainer& base,
-                                                      const Rect& changed, bool monochrome)
+bool OVImageContainer::storedColourPart(Bitmap* part, Point* origin, Size* frame) const
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_bitmap.isNull() && m_frame.width > 0 && m_bitmap.format() == Bitmap::Format::RGBAf) {
+        *part = m_bitmap;
+        *origin = m_origin;
+        *frame = m_frame;
+        return true;
+    }
+    if (m_bitmap.isNull() && !m_uniformPixel.isNull() && m_uniformPixel.format() == Bitmap::Format::RGBAf) {
+        const auto* value = reinterpret_cast<const float*>(m_uniformPixel.data());
+        if (value[0] != 0 || value[1] != 0 || value[2] != 0 || value[3] != 0)
+            return false;
+        *part = Bitmap();
+        *origin = Point();
+        *frame = Size(m_uniformWidth, m_uniformHeight);
+        return true;
+    }
+    return false;
+}
+
+std::optional<OVImageContainer::Patched> OVImageContainer::patchedPixels(const Image& pending,
+                                                                         const OVImageContainer& base,
+                                                                         const Rect& changed, bool monochrome)
 {
     const Bitmap::Format format = monochrome ? Bitmap::Format::Gray16 : Bitmap::Format::RGBAf;
     const Rect extent = pending.extent();
     if (!base.isStored() || extent.isNull() || extent.isInfinite() || extent.minX() != 0 ||
         extent.minY() != 0)
         return std::nullopt;
-    const Bitmap below = base.bitmap();
     const Rect frame = extent.integral();
+    Bitmap basePart;
+    Point baseOrigin;
+    Size baseFrame;
+    if (!monochrome && base.storedColourPart(&basePart, &baseOrigin, &baseFrame) && baseFrame == frame.size) {
+        // A healed layer keeps its spots, not its frame: the new part is the old one grown by where the
+        // picture changed, and nothing of the frame's size is made (y up throughout, rows top down).
+        const Rect had = basePart.isNull()
+                             ? Rect::null()
+                             : Rect(baseOrigin.x, baseOrigin.y, basePart.width(), basePart.height());
+        const Rect landed = changed.integral().intersected(frame);
+        const bool lands = !landed.isNull() && !landed.isEmpty();
+        const Rect want =
+            had.isNull() ? (lands ? landed : Rect(0, 0, 1, 1)) : (lands ? had.united(landed) : had);
+        Bitmap result(int(want.width()), int(want.height()), format, Bitmap::Fill::Zero);
+        if (result.isNull())
+            return std::nullopt;
+        const size_t pixelBytes = size_t(Bitmap::bytesPerPixel(format));
+        auto place = [&](const Bitmap& pixels, const Rect& at) {
+            const int top = int(want.maxY() - at.maxY());
+            const size_t left = size_t(at.minX() - want.minX()) * pixelBytes;
+            for (int y = 0; y < pixels.height(); ++y)
+                std::memcpy(result.mutableRow(top + y) + left, pixels.row(y),
+                            size_t(pixels.width()) * pixelBytes);
+        };
+        if (!basePart.isNull())
+            place(basePart, had);
+        if (lands) {
+            const auto rendered =
+                storingContext().render(pending, landed, format, RenderContext::Reuse::Discard);
+            if (!rendered)
+                return std::nullopt;
+            place(*rendered, landed);
+        }
+        return Patched{result, want.origin, frame.size};
+    }
+    const Bitmap below = base.bitmap();
     if (below.isNull() || below.format() != format || below.width() != int(frame.width()) ||
         below.height() != int(frame.height()))
         return std::nullopt;
@@ -430,7 +431,7 @@ std::optional<Bitmap> OVImageContainer::patchedPixels(const Image& pending, cons
     std::memcpy(result.mutableData(), below.data(), below.byteCount());
     const Rect part = changed.integral().intersected(frame);
     if (part.isNull() || part.isEmpty())
-        return result;
+        return Patched{result, Point(), Size()};
     const auto rendered = storingContext().render(pending, part, format, RenderContext::Reuse::Discard);
     if (!rendered)
         return std::nullopt;
@@ -439,7 +440,7 @@ std::optional<Bitmap> OVImageContainer::patchedPixels(const Image& pending, cons
     for (int y = 0; y < rendered->height(); ++y)
         std::memcpy(result.mutableRow(top + y) + size_t(part.minX()) * pixelBytes, rendered->row(y),
                     size_t(rendered->width()) * pixelBytes);
-    return result;
+    return Patched{result, Point(), Size()};
 }
 
 bool OVImageContainer::flush(QString* errorMessage)
@@ -468,11 +469,12 @@ bool OVImageContainer::flush(QString* errorMessage)
         }
         if (patchBase) {
             // Only where the stroke landed is rendered; the rest are the pixels it was placed onto.
-            if (std::optional<Bitmap> patched = patchedPixels(pending, *patchBase, patchRect, monochrome)) {
+            if (const std::optional<Patched> patched =
+                    patchedPixels(pending, *patchBase, patchRect, monochrome)) {
                 std::lock_guard lock(m_mutex);
                 if (m_generation != generation)
                     continue;
-                store(*patched);
+                store(patched->pixels, patched->origin, patched->frame);
                 m_image = Image();
                 m_patchBase.reset();
                 return true;
@@ -565,8 +567,8 @@ bool OVImageContainer::writeFramedPNG(const Bitmap& part, const Point& origin, c
     const int top = height - int(origin.y) - part.height();
     const int left = int(origin.x);
     auto channel = [](float v) { return quint16(std::lround(std::clamp(v, 0.0f, 1.0f) * 65535.0f)); };
-    PNGTarget target;
-    const bool encoded = encodePNG16(
+    QString error;
+    const auto png = OVPNGWriter::encode16(
         width, height, false,
         [&](int y, quint16* line) {
             std::fill(line, line + size_t(width) * 4, quint16(0));
@@ -585,28 +587,28 @@ bool OVImageContainer::writeFramedPNG(const Bitmap& part, const Point& origin, c
                 out[3] = channel(a);
             }
         },
-        target);
-    if (!encoded) {
+        &error, [&](int y) { return y < top || y >= top + part.height(); });
+    if (!png) {
         if (errorMessage)
-            *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(target.error);
+            *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(error);
         return false;
     }
-    return FileSystem::writeFileAtomically(path, target.bytes, errorMessage);
+    return FileSystem::writeFileAtomically(path, *png, errorMessage);
 }
 
 bool OVImageContainer::writeGreyPNG(const Bitmap& pixels, const QString& path, QString* errorMessage)
 {
-    PNGTarget target;
+    QString error;
     const size_t bytes = size_t(pixels.width()) * sizeof(quint16);
-    const bool encoded = encodePNG16(
+    const auto png = OVPNGWriter::encode16(
         pixels.width(), pixels.height(), true,
-        [&](int y, quint16* line) { std::memcpy(line, pixels.row(y), bytes); }, target);
-    if (!encoded) {
+        [&](int y, quint16* line) { std::memcpy(line, pixels.row(y), bytes); }, &error);
+    if (!png) {
         if (errorMessage)
-            *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(target.error);
+            *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(error);
         return false;
     }
-    return FileSystem::writeFileAtomically(path, target.bytes, errorMessage);
+    return FileSystem::writeFileAtomically(path, *png, errorMessage);
 }
 
 bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessage)

@@ -91,10 +91,21 @@ private:
     // The stored pixels as an image at the origin (in their frame); null without stored pixels.
     pf::Image storedImage() const;
     static pf::Bitmap expandedPixel(const pf::Bitmap& pixel, int width, int height);
+    // Pixels to store, placed in their frame as store() takes them.
+    struct Patched
+    {
+        pf::Bitmap pixels;
+        pf::Point origin;
+        pf::Size frame;
+    };
     // The pixels of `pending` where it may differ from `base`, base's pixels elsewhere; none when base
-    // is not stored pixels of the same size and kind.
-    static std::optional<pf::Bitmap> patchedPixels(const pf::Image& pending, const OVImageContainer& base,
-                                                   const pf::Rect& changed, bool monochrome);
+    // is not stored pixels of the same size and kind. A colour base kept as a part of its frame gives a
+    // part again, grown by where the pending picture changed.
+    static std::optional<Patched> patchedPixels(const pf::Image& pending, const OVImageContainer& base,
+                                                const pf::Rect& changed, bool monochrome);
+    // A colour picture stored as transparent black or as a part of a frame: the part (null when
+    // nothing is painted), where it lies (y up) and the frame's size.
+    bool storedColourPart(pf::Bitmap* part, pf::Point* origin, pf::Size* frame) const;
     // Writes `part` (float colour, premultiplied) placed at `origin` (y up) of a transparent `frame` as a
     // 16-bit RGBA PNG.
     static bool writeFramedPNG(const pf::Bitmap& part, const pf::Point& origin, const pf::Size& frame,

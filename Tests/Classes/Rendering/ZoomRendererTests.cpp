@@ -1,6 +1,7 @@
 #include "RenderingTestSupport.h"
 
 #include "Classes/ToolObjects/OVBrushFramework/OVAdditionalBrushProtocol.h"
+#include "Classes/ToolObjects/OVRenderCache.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/ImageNode.h"
 
@@ -432,5 +433,92 @@ TEST_F(RenderingTest, HealingStrokesInARowStartFromStoredPixelsNeverFromAPreview
     EXPECT_EQ(start.extent(), Rect(0, 0, 160, 120));
     for (const double y : rows)
         EXPECT_GT(pixelAt(start, Point(0.45 * 160, y * 120))[1], 0.9) << y;
+    EXPECT_EQ(window.strokes.size(), 4u);
+}
+
+TEST_F(RenderingTest, ABrushDownNeverWaitsForTheQueuesComposition)
+{
+    // Painting again from outside live editing while the render queue composes the channel's picture,
+    // held open inside the render cache's fill: the stroke starts and shows its steps meanwhile, from the
+    // stack below as the cache keeps it, or, for a part of the photo not composed yet, from a recipe of
+    // it that the queue's pixels replace once made.
+    const struct
+    {
+        const char* name;
+        Rect rect;
+        bool recipe;
+    } cases[] = {
+        {"the part composed before", Rect(0, 0, 1, 1), false},
+        {"a part never composed", Rect(0.25, 0.25, 0.5, 0.5), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+        settle();
+        renderer->brushDownAtPoint(drawBrush(20), Point(0.2, 0.3), Standard);
+        frame();
+        renderer->processPoint(Point(0.8, 0.3));
+        frame();
+        renderer->brushUpAtPoint(Point(0.8, 0.3));
+        settle();
+        OVBrushPathImage::waitForPendingWrites();
+
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false, timedOut = false;
+        int held = 0;
+        OVRenderCache::setFillGateForTesting([&] {
+            std::unique_lock lock(mutex);
+            ++held;
+            opened.notify_all();
+            if (!opened.wait_for(lock, std::chrono::seconds(20), [&] { return open; }))
+                timedOut = true;
+        });
+        auto release = [&] {
+            {
+                std::lock_guard lock(mutex);
+                open = true;
+            }
+            opened.notify_all();
+        };
+        const auto cleanup = qScopeGuard([&] {
+            release();
+            settle();
+            OVRenderCache::setFillGateForTesting(nullptr);
+        });
+
+        renderer->deactivateRenderChannel(Standard);
+        renderer->activateChannel(Standard, c.rect);
+        {
+            std::unique_lock lock(mutex);
+            ASSERT_TRUE(opened.wait_for(lock, std::chrono::seconds(20), [&] { return held > 0; }));
+        }
+        renderer->brushDownAtPoint(drawBrush(20), Point(0.2, 0.6), Standard);
+        frame();
+        renderer->processPoint(Point(0.6, 0.6));
+        frame();
+        {
+            std::lock_guard lock(mutex);
+            EXPECT_FALSE(open || timedOut) << "the steps were drawn while the composition was held";
+        }
+        EXPECT_GT(zoom().lastLiveArea(), 0);
+        EXPECT_EQ(zoom().isBackgroundRecipe(), c.recipe);
+        const QColor during = standard->contents().pixelColor(64, 48);
+
+        // The queue's pixels take over from the recipe, and the picture stays what it was.
+        release();
+        settle();
+        EXPECT_FALSE(zoom().isBackgroundRecipe());
+        frame();
+        const QColor after = standard->contents().pixelColor(64, 48);
+        const QColor untouched = standard->contents().pixelColor(150, 48); // right of every stroke
+        EXPECT_GT(during.red() - untouched.red(), 80) << "the stroke shows its tint";
+        EXPECT_NEAR(during.red(), after.red(), 2);
+        EXPECT_NEAR(during.green(), after.green(), 2);
+        EXPECT_NEAR(during.blue(), after.blue(), 2);
+        renderer->brushUpAtPoint(Point(0.6, 0.6));
+        settle();
+        EXPECT_FALSE(timedOut);
+    }
     EXPECT_EQ(window.strokes.size(), 4u);
 }

@@ -1,9 +1,11 @@
 #include "Classes/ToolObjects/OVOriginalPyramid.h"
+#include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/RenderContext.h"
 
 #include <array>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace pf;
 
@@ -76,4 +78,34 @@ TEST(OVOriginalPyramid, SmallerPicturesComeFromTheCopyNearestAboveTheirSize)
     EXPECT_EQ(pyramid.imageByApplyingTransform(AffineTransform::rotation(0.5).scaled(0.1, 0.1)).isNull(),
               false);
     EXPECT_EQ(pyramid.madeLevels(), 1);
+}
+
+TEST(PhotoToolChain, APhotoPreparedOffTheMainThreadLeavesNoCopyToMakeForTheWindowsFirstPictures)
+{
+    // A photo opened in the background is prepared on the thread that decoded it; the chain made from
+    // it on the main thread, and the window's tiles and fitted picture, then reduce nothing.
+    const struct
+    {
+        const char* name;
+        int width, height;
+    } cases[] = {{"landscape", 6000, 4000}, {"portrait", 3000, 4500}, {"small", 900, 600}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bitmap bitmap(c.width, c.height, Bitmap::Format::RGBA8, Bitmap::Fill::Zero);
+        PhotoToolChain::Original original;
+        std::thread([&] {
+            original = PhotoToolChain::prepareOriginal(Image::fromBitmap(bitmap), true);
+        }).join();
+        const int made = original.pyramid->madeLevels();
+
+        const auto chain = std::make_shared<PhotoToolChain>(original);
+        EXPECT_EQ(chain->originalPyramid(), original.pyramid);
+        EXPECT_EQ(chain->renderInfoGenerator(), original.renderInfoGenerator)
+            << "faces are not searched again";
+        const double side = std::max(c.width, c.height);
+        for (const double wanted : {240.0, 1024.0, 683.0})
+            (void)chain->originalPyramid()->imageByApplyingTransform(
+                AffineTransform::scale(wanted / side, wanted / side));
+        EXPECT_EQ(chain->originalPyramid()->madeLevels(), made);
+    }
 }

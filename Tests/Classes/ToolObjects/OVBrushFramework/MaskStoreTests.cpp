@@ -170,6 +170,59 @@ TEST(OVImageContainer, AColourPictureDefinedInAPartKeepsOnlyThatPartInItsFrame)
     EXPECT_EQ(placed->image().definition().extent(), Rect(20, 40, 260, 170));
 }
 
+TEST(OVImageContainer, AColourStrokeOverAStoredPartKeepsAPartGrownByWhereItLanded)
+{
+    // A healing layer's next spot stored over its stored spots (or over its blank start): the result is
+    // again a part of the frame, holding the old spots and the new one, never the frame's pixels.
+    const Rect frame(0, 0, 400, 300), first(250, 40, 30, 20), second(20, 200, 10, 10);
+    const Color orange(1, 0.5, 0, 0.5), blue(0, 0, 1, 1);
+    const struct
+    {
+        const char* name;
+        bool blankBase;
+        Rect landed;
+        Rect kept;
+    } cases[] = {
+        {"a spot beside a stored spot", false, second, Rect(20, 40, 260, 170)},
+        {"a spot on a blank layer", true, second, second},
+        {"nothing landing on a stored spot", false, Rect::null(), first},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto base = std::make_shared<OVImageContainer>(Image(), false);
+        if (c.blankBase)
+            base->setBlank(frame.size);
+        else
+            base->setImage(framedImage(Image::constantColor(orange), first, frame));
+        ASSERT_TRUE(base->flush());
+        const Image spot = c.landed.isNull()
+                               ? Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(frame)
+                               : framedImage(Image::constantColor(blue), c.landed, frame);
+        auto placed = std::make_shared<OVImageContainer>(Image(), false);
+        placed->setImageOverStored(spot.imageByCompositingOverImage(base->image()), base,
+                                   c.landed.isNull() ? Rect::null() : c.landed);
+        ASSERT_TRUE(placed->flush());
+        EXPECT_EQ(placed->size(), frame.size);
+        EXPECT_EQ(placed->image().definition().extent(), c.kept);
+
+        const Bitmap whole = placed->bitmap(); // rows top down
+        ASSERT_EQ(whole.width(), 400);
+        const struct
+        {
+            int x, y; // y up
+            float alpha;
+        } probes[] = {{265, 50, c.blankBase ? 0.0f : 0.5f},
+                      {25, 205, c.landed.isNull() ? 0.0f : 1.0f},
+                      {100, 100, 0},
+                      {31, 205, 0}};
+        for (const auto& p : probes) {
+            float stored[4];
+            whole.pixel(p.x, 299 - p.y, stored);
+            EXPECT_NEAR(stored[3], p.alpha, 1e-6) << p.x << "," << p.y;
+        }
+    }
+}
+
 TEST(OVBrushPathImage, AStrokeOnStoredPixelsRendersOnlyWhereItLandsWhenStored)
 {
     // A 2000 x 1500 mask, grey on its left half and stored as pixels; a stroke painted in a 400 x 300
