@@ -3,6 +3,7 @@
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMLinks.h"
+#include "Classes/Document/OVRateUsController.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
@@ -286,7 +287,8 @@ void DocumentHandler::welcomeWindowRemoveItem(const QString& context)
 
 void DocumentHandler::welcomeWindowOpenLink(const QString& key)
 {
-    GMLinks::open(key);
+    if (GMLinks::open(key) && key == QLatin1String("ProductPage"))
+        OVRateUsController::userDidRate();
 }
 
 void DocumentHandler::droppedUrl(const QString& path)
@@ -332,13 +334,14 @@ QStringList DocumentHandler::openDocumentKeys() const
     return keys;
 }
 
-void DocumentHandler::checkPhysicalFiles()
+QStringList DocumentHandler::physicallyGoneShadowCopies() const
 {
     const QString folder = GMFileUtilities::applicationSupportDirectory();
     if (folder.isEmpty())
-        return;
+        return {};
     const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
     const QStringList open = openDocumentKeys();
+    QStringList gone;
     for (auto it = registry.begin(); it != registry.end(); ++it) {
         if (open.contains(it.key()))
             continue;
@@ -349,8 +352,15 @@ void DocumentHandler::checkPhysicalFiles()
         const bool copyGone =
             !GMFileUtilities::isShadowCopyFilename(filename) || !QFileInfo::exists(folder + u'/' + filename);
         if (fileGone || copyGone)
-            removeShadowCopyWithPath(it.key());
+            gone.append(it.key());
     }
+    return gone;
+}
+
+void DocumentHandler::checkPhysicalFiles()
+{
+    for (const QString& path : physicallyGoneShadowCopies())
+        removeShadowCopyWithPath(path);
 }
 
 void DocumentHandler::setShadowKeepSpan(int index)
@@ -367,29 +377,31 @@ void DocumentHandler::setShadowKeepCount(int index)
     checkShadowKeepCount();
 }
 
-void DocumentHandler::checkShadowKeepSpan(const QDateTime& now)
+QStringList DocumentHandler::shadowCopiesExpired(int index, const QDateTime& now,
+                                                 const QStringList& skip) const
 {
-    const qint64 span = keepSpans[m_shadowKeepSpan];
+    const qint64 span = keepSpans[clampedIndex(index)];
     if (span < 0)
-        return;
-    checkPhysicalFiles();
+        return {};
     const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
     const QStringList open = openDocumentKeys();
+    QStringList expired;
     for (auto it = registry.begin(); it != registry.end(); ++it) {
         const QVariantMap entry = it.value().toMap();
-        if (entry.value(QStringLiteral("pinned")).toBool() || open.contains(it.key()))
+        if (entry.value(QStringLiteral("pinned")).toBool() || open.contains(it.key()) ||
+            skip.contains(it.key()))
             continue;
         if (entry.value(QStringLiteral("modification_time")).toDateTime().addSecs(span) < now)
-            removeShadowCopyWithPath(it.key());
+            expired.append(it.key());
     }
+    return expired;
 }
 
-void DocumentHandler::checkShadowKeepCount()
+QStringList DocumentHandler::shadowCopiesBeyondCount(int index, const QStringList& skip) const
 {
-    const qint64 count = keepCounts[m_shadowKeepCount];
+    const qint64 count = keepCounts[clampedIndex(index)];
     if (count < 0)
-        return;
-    checkPhysicalFiles();
+        return {};
     const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
     const QStringList open = openDocumentKeys();
     struct Candidate
@@ -401,7 +413,7 @@ void DocumentHandler::checkShadowKeepCount()
     qint64 kept = 0;
     for (auto it = registry.begin(); it != registry.end(); ++it) {
         const QVariantMap entry = it.value().toMap();
-        if (entry.value(QStringLiteral("pinned")).toBool())
+        if (entry.value(QStringLiteral("pinned")).toBool() || skip.contains(it.key()))
             continue;
         ++kept;
         if (!open.contains(it.key()))
@@ -410,10 +422,46 @@ void DocumentHandler::checkShadowKeepCount()
     // The oldest go first; open documents count but stay.
     std::sort(candidates.begin(), candidates.end(),
               [](const Candidate& a, const Candidate& b) { return a.time < b.time; });
+    QStringList beyond;
     for (const Candidate& candidate : candidates) {
         if (kept <= count)
             break;
-        removeShadowCopyWithPath(candidate.path);
+        beyond.append(candidate.path);
         --kept;
     }
+    return beyond;
+}
+
+QStringList DocumentHandler::shadowCopiesPurgedBySpan(int index, const QDateTime& now) const
+{
+    if (keepSpans[clampedIndex(index)] < 0)
+        return {};
+    const QStringList gone = physicallyGoneShadowCopies();
+    return gone + shadowCopiesExpired(index, now, gone);
+}
+
+QStringList DocumentHandler::shadowCopiesPurgedByCount(int index) const
+{
+    if (keepCounts[clampedIndex(index)] < 0)
+        return {};
+    const QStringList gone = physicallyGoneShadowCopies();
+    return gone + shadowCopiesBeyondCount(index, gone);
+}
+
+void DocumentHandler::checkShadowKeepSpan(const QDateTime& now)
+{
+    if (keepSpans[m_shadowKeepSpan] < 0)
+        return;
+    checkPhysicalFiles();
+    for (const QString& path : shadowCopiesExpired(m_shadowKeepSpan, now, {}))
+        removeShadowCopyWithPath(path);
+}
+
+void DocumentHandler::checkShadowKeepCount()
+{
+    if (keepCounts[m_shadowKeepCount] < 0)
+        return;
+    checkPhysicalFiles();
+    for (const QString& path : shadowCopiesBeyondCount(m_shadowKeepCount, {}))
+        removeShadowCopyWithPath(path);
 }

@@ -2,7 +2,8 @@
 
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMLinks.h"
-#include "Classes/Document/GMPreferencesWindow.h"
+#include "Classes/Document/GMPreferencesWindowController.h"
+#include "Classes/Document/OVRateUsController.h"
 #include "Classes/Document/OVSystemInfo.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
@@ -12,6 +13,7 @@
 #include "Platform/Foundation/MainThread.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UndoManager.h"
+#include "Platform/UI/Timer.h"
 #include "Platform/UI/Window.h"
 
 #include <QAction>
@@ -65,7 +67,7 @@ GMApplicationDelegate::GMApplicationDelegate() : m_documentHandler(std::make_uni
 GMApplicationDelegate::~GMApplicationDelegate()
 {
     m_undoObservers.clear();
-    delete m_preferences.data();
+    m_preferences.reset();
     if (QCoreApplication::instance())
         QCoreApplication::instance()->removeEventFilter(this);
 }
@@ -152,6 +154,19 @@ void GMApplicationDelegate::resetCacheFolder()
 void GMApplicationDelegate::applicationDidFinishLaunching(const QStringList& files)
 {
     resetCacheFolder();
+    // The rating prompt's launch count: once, when the first window has the keyboard, and only while
+    // there is a page to rate on.
+    if (GMLinks::hasAddress(QStringLiteral("ProductPage")))
+        m_firstKeyObserver = pf::NotificationCenter::defaultCenter().addObserver(
+            pf::Window::didBecomeKeyNotification, nullptr, [this](const pf::Notification&) {
+                if (m_rateChecked)
+                    return;
+                m_rateChecked = true;
+                pf::Timer::afterThisEvent([] {
+                    OVRateUsController::verifyRateUs(QUrl(GMLinks::address(QStringLiteral("ProductPage"))));
+                });
+                pf::Timer::afterThisEvent([this] { m_firstKeyObserver.reset(); }, this);
+            });
     m_documentHandler->awakeFromNib();
     m_documentHandler->reopenDocumentsOfLastSession();
     int opened = 0;
@@ -179,6 +194,7 @@ void GMApplicationDelegate::openFiles(const QStringList& files)
 
 void GMApplicationDelegate::applicationWillTerminate()
 {
+    OVRateUsController::resetShared();
     // Writes queued by the last edits and saves finish before their folder goes.
     OVBrushPathImage::waitForPendingWrites();
     GMDocumentPackage::documentQueue().waitUntilEmpty();
@@ -277,10 +293,9 @@ void GMApplicationDelegate::updateActions()
 void GMApplicationDelegate::showPreferences()
 {
     if (!m_preferences)
-        m_preferences = new GMPreferencesWindow(m_documentHandler.get());
-    m_preferences->show();
-    m_preferences->raise();
-    m_preferences->activateWindow();
+        m_preferences = std::make_unique<GMPreferencesWindowController>(m_documentHandler.get());
+    m_preferences->refresh();
+    m_preferences->showWindow();
 }
 
 void GMApplicationDelegate::buildActions()
@@ -352,8 +367,11 @@ void GMApplicationDelegate::buildActions()
     for (const auto& [key, text] :
          {std::pair{"HomePage", "Home Page"}, std::pair{"NewsPage", "News"},
           std::pair{"CommunityPage", "Community"}, std::pair{"ProductPage", "Rate Glimora"}}) {
-        QAction* link = add(QString::fromLatin1(text), QKeySequence(),
-                            [key] { GMLinks::open(QString::fromLatin1(key)); });
+        QAction* link = add(QString::fromLatin1(text), QKeySequence(), [key] {
+            // Whoever went to the product's page to rate it is not asked to again.
+            if (GMLinks::open(QString::fromLatin1(key)) && QLatin1String(key) == QLatin1String("ProductPage"))
+                OVRateUsController::userDidRate();
+        });
         // No address, no action.
         link->setVisible(GMLinks::hasAddress(QString::fromLatin1(key)));
     }

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <memory>
 
+class GMPreferencesWindowController;
 class QAction;
 class QLocalServer;
 class QLockFile;
@@ -45,6 +46,9 @@ public:
     // Composes the feedback mail of the product's report to the "FeedbackMail" address; false when
     // there is no address or no mail client took it.
     bool sendFeedback();
+    // Edit ▸ Preferences…: the retention choices (the window is made once).
+    void showPreferences();
+    GMPreferencesWindowController* preferencesController() const { return m_preferences.get(); }
     static QUrl feedbackMailURL(const QString& recipient, const OVGraphicsInfo& graphics);
 
     // A menu bar with the application's menus for `window`: the shared File, Edit, Window and Help
@@ -69,13 +73,14 @@ private:
     pf::Document* currentDocument() const;
     static QWidget* frontWindow();
     void receiveConnection();
-    void showPreferences();
 
     std::unique_ptr<DocumentHandler> m_documentHandler;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
     QList<QAction*> m_actions;
     std::vector<pf::ObserverToken> m_undoObservers;
-    QPointer<QWidget> m_preferences;
+    pf::ObserverToken m_firstKeyObserver;
+    bool m_rateChecked = false;
+    std::unique_ptr<GMPreferencesWindowController> m_preferences;
     bool m_terminating = false;
 };
