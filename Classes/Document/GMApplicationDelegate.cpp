@@ -1,5 +1,6 @@
 #include "Classes/Document/GMApplicationDelegate.h"
 
+#include "Classes/Document/GMAboutBoxController.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
@@ -68,6 +69,7 @@ GMApplicationDelegate::~GMApplicationDelegate()
 {
     m_undoObservers.clear();
     m_preferences.reset();
+    m_aboutBox.reset();
     if (QCoreApplication::instance())
         QCoreApplication::instance()->removeEventFilter(this);
 }
@@ -290,6 +292,13 @@ void GMApplicationDelegate::updateActions()
                       QStringLiteral("Menu")));
 }
 
+GMAboutBoxController* GMApplicationDelegate::aboutBoxController()
+{
+    if (!m_aboutBox)
+        m_aboutBox = std::make_unique<GMAboutBoxController>();
+    return m_aboutBox.get();
+}
+
 void GMApplicationDelegate::showPreferences()
 {
     if (!m_preferences)
@@ -364,6 +373,7 @@ void GMApplicationDelegate::buildActions()
         [documents] { documents->displayWelcomeScreen(); });
     add(QStringLiteral("Quick Tutorial"), QKeySequence::HelpContents, [documents] { documents->showHelp(); });
     add(QStringLiteral("Send Feedback…"), QKeySequence(), [this] { sendFeedback(); });
+    add(QStringLiteral("About Glimora"), QKeySequence(), [this] { aboutBoxController()->showAboutBox(); });
     for (const auto& [key, text] :
          {std::pair{"HomePage", "Home Page"}, std::pair{"NewsPage", "News"},
           std::pair{"CommunityPage", "Community"}, std::pair{"ProductPage", "Rate Glimora"}}) {
@@ -426,8 +436,8 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
     menu(QStringLiteral("Edit"), {"Undo", "Redo", "-", "Preferences…"});
     menu(QStringLiteral("View"), viewItems, true);
     menu(QStringLiteral("Window"), {"Welcome Window"});
-    menu(QStringLiteral("Help"),
-         {"Quick Tutorial", "Send Feedback…", "-", "Home Page", "News", "Community", "Rate Glimora"});
+    menu(QStringLiteral("Help"), {"Quick Tutorial", "Send Feedback…", "-", "Home Page", "News", "Community",
+                                  "Rate Glimora", "-", "About Glimora"});
     return bar;
 }
 

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <memory>
 
+class GMAboutBoxController;
 class GMPreferencesWindowController;
 class QAction;
 class QLocalServer;
@@ -49,6 +50,8 @@ public:
     // Edit ▸ Preferences…: the retention choices (the window is made once).
     void showPreferences();
     GMPreferencesWindowController* preferencesController() const { return m_preferences.get(); }
+    // Help ▸ About Glimora (the window is made once).
+    GMAboutBoxController* aboutBoxController();
     static QUrl feedbackMailURL(const QString& recipient, const OVGraphicsInfo& graphics);
 
     // A menu bar with the application's menus for `window`: the shared File, Edit, Window and Help
@@ -82,5 +85,6 @@ private:
     pf::ObserverToken m_firstKeyObserver;
     bool m_rateChecked = false;
     std::unique_ptr<GMPreferencesWindowController> m_preferences;
+    std::unique_ptr<GMAboutBoxController> m_aboutBox;
     bool m_terminating = false;
 };

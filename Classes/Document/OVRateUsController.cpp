@@ -3,13 +3,17 @@
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/OVSystemInfo.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
+#include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UI/RichText.h"
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/Window.h"
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QTextDocument>
 
 namespace {
 
@@ -120,6 +124,14 @@ void OVRateUsController::windowDidLoad()
             button->setTitle(title);
     if (closeButton())
         closeButton()->hide();
+    const QString path = pf::Bundle::main().pathForResource(QStringLiteral("RateUs"), QStringLiteral("rtf"));
+    QTextDocument text;
+    QString error;
+    if (path.isEmpty() || !pf::RichText::readFile(path, &text, &error))
+        pf::warning(QStringLiteral("The rating prompt's text could not be read: %1")
+                        .arg(path.isEmpty() ? QStringLiteral("RateUs.rtf is missing") : error));
+    else
+        setText(text);
     adjustWindowSize();
 }
 

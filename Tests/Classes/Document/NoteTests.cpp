@@ -197,6 +197,7 @@ TEST_F(RatingPrompt, ShowsAtTheFifthCheckAndRemembersTheAnswer)
     EXPECT_EQ(prompt->cancelButton()->title(), QStringLiteral("Ask Later"));
     EXPECT_EQ(prompt->otherButton()->title(), QStringLiteral("Never Ask"));
     EXPECT_EQ(prompt->approveButton()->title(), QStringLiteral("Rate Now"));
+    EXPECT_TRUE(prompt->textView()->toPlainText().contains("rating")) << "the RateUs text";
     EXPECT_TRUE(check()) << "every later check shows it until answered";
 
     answer(&OVNoteController::cancelButton);
