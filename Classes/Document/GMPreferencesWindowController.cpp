@@ -105,7 +105,7 @@ void GMPreferencesWindowController::windowDidLoad()
     m_span = outlet<QComboBox>(QStringLiteral("spanPopUp"));
     m_count = outlet<QComboBox>(QStringLiteral("countPopUp"));
     if (pf::Window* window = loadedWindow())
-        window->setContentSize(pf::Size(460, std::max(170, window->contentView()->sizeHint().height())));
+        window->setContentSize(pf::Size(460, std::max(190, window->contentView()->sizeHint().height())));
     refresh();
     connect(m_span, &QComboBox::activated, this, [this](int index) { chooseSpan(index); });
     connect(m_count, &QComboBox::activated, this, [this](int index) { chooseCount(index); });

@@ -15,6 +15,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextCursor>
 #include <memory>
 
 namespace {
@@ -72,6 +73,8 @@ pf::Interface aboutInterface(QObject*, const pf::Bundle&)
     text->setReadOnly(true);
     text->setFrameShape(QFrame::NoFrame);
     text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The fading edges say there is more; the wheel scrolls.
+    text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     text->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; }"));
     text->viewport()->setAutoFillBackground(false);
     text->setGeometry(34, 70, 352, 220);
@@ -190,6 +193,7 @@ void OVAboutBoxController::windowDidLoad()
         if (path.isEmpty() || !pf::RichText::readFile(path, m_textView->document(), &error))
             pf::warning(QStringLiteral("The about text could not be read: %1")
                             .arg(path.isEmpty() ? QStringLiteral("AboutBoxText.rtf is missing") : error));
+        m_textView->moveCursor(QTextCursor::Start);
     }
     if (m_versionTF)
         m_versionTF->setText(versionPrefix + OVSystemInfo::appVersion());

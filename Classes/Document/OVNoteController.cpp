@@ -19,9 +19,9 @@ namespace {
 
 // The window's transparent rims (its shadow's room) and the card's paddings, in points. Their sums are
 // the fixed parts of the note's width and height: width = cancel + 32 + 8 + other + 8 + approve + 39;
-// height = buttons + 53 + 28 + text + title + 77 + 8.
+// height = buttons + 53 + 28 + text + title + 77 + 8 (the paddings in the card add up to 130).
 constexpr double topRim = 8, bottomRim = 28, sideRim = 16;
-constexpr double titleTop = 20, titleToText = 20, textToButtons = 37, buttonsToBottom = 53;
+constexpr double titleTop = 24, titleToText = 14, textToButtons = 44, buttonsToBottom = 48;
 constexpr double textLeft = 49, textRight = 32;
 constexpr double buttonsLeft = 32, buttonGap = 8, buttonsRight = 39;
 constexpr double minimumWidth = 350, minimumTextHeight = 50, maximumTextHeight = 300;
