@@ -319,8 +319,18 @@ void DocumentHandler::removeDocument(pf::Document* document)
 void DocumentHandler::removeShadowCopyWithPath(const QString& path)
 {
     GMFileUtilities::removeShadowCopyWithPath(path);
-    if (m_welcome)
-        m_welcome->setRecentItems(recentItems());
+    if (!m_welcome)
+        return;
+    // The tile's context is the path the document was opened by, which may be a link to the registry's
+    // key (or the key itself, when it was registered unresolved); a link whose picture is gone still
+    // names it.
+    const QString key = GMDocument::shadowCopyKey(path);
+    for (const QString& context : m_welcome->itemContexts()) {
+        const QFileInfo info(context);
+        if (context == path || GMDocument::shadowCopyKey(context) == key ||
+            (info.isSymLink() && GMDocument::shadowCopyKey(info.symLinkTarget()) == key))
+            m_welcome->removeItemWithContext(context);
+    }
 }
 
 QStringList DocumentHandler::openDocumentKeys() const

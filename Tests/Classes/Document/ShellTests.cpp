@@ -286,6 +286,49 @@ TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)
         opened->close();
 }
 
+TEST_F(Shell, RecentTilesFollowTheKeptEditsWhateverThePathForm)
+{
+    DocumentHandler handler;
+    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+    handler.awakeFromNib();
+    GMWelcomeWindow* welcome = handler.welcomeWindow();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    // A picture opened through a link (its copy kept under the resolved path), one kept under the path
+    // as given, and one whose file is deleted later.
+    const QString real = photo("real/portrait.jpg");
+    const QString link = m_dir.filePath("link.jpg");
+    ASSERT_TRUE(QFile::link(real, link));
+    keep(GMDocument::shadowCopyKey(link), now.addSecs(-30));
+    const QString plain = photo("plain.jpg");
+    keep(plain, now.addSecs(-20));
+    const QString doomed = photo("doomed.jpg");
+    keep(doomed, now.addSecs(-10));
+    for (const QString& path : {link, plain, doomed})
+        handler.noteNewRecentDocumentURL(path);
+    const auto recent = [&] {
+        QStringList contexts = welcome->itemContexts();
+        contexts.removeIf([](const QString& c) { return c.contains("TestPerson"); });
+        return contexts;
+    };
+
+    handler.setupHistoryView();
+    handler.setupHistoryView();
+    EXPECT_EQ(recent().size(), 3) << "a refresh adds no duplicates: " << recent().join(", ").toStdString();
+    EXPECT_EQ(welcome->itemContexts().size(), 6);
+
+    QFile::remove(doomed);
+    handler.setupHistoryView();
+    EXPECT_FALSE(recent().contains(QFileInfo(doomed).absoluteFilePath())) << "a deleted photo's tile goes";
+    EXPECT_EQ(recent().size(), 2);
+
+    // Removing by the registry's key takes the tile shown under the link; by the path as given too.
+    handler.removeShadowCopyWithPath(GMDocument::shadowCopyKey(link));
+    EXPECT_EQ(recent(), QStringList{QFileInfo(plain).absoluteFilePath()});
+    handler.removeShadowCopyWithPath(plain);
+    EXPECT_TRUE(recent().isEmpty());
+    EXPECT_EQ(welcome->itemContexts().size(), 3) << "the samples stay";
+}
+
 TEST_F(Shell, HardwareWarningsByTable)
 {
     const qint64 MB = 1024 * 1024;
