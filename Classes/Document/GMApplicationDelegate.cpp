@@ -156,19 +156,7 @@ void GMApplicationDelegate::resetCacheFolder()
 void GMApplicationDelegate::applicationDidFinishLaunching(const QStringList& files)
 {
     resetCacheFolder();
-    // The rating prompt's launch count: once, when the first window has the keyboard, and only while
-    // there is a page to rate on.
-    if (GMLinks::hasAddress(QStringLiteral("ProductPage")))
-        m_firstKeyObserver = pf::NotificationCenter::defaultCenter().addObserver(
-            pf::Window::didBecomeKeyNotification, nullptr, [this](const pf::Notification&) {
-                if (m_rateChecked)
-                    return;
-                m_rateChecked = true;
-                pf::Timer::afterThisEvent([] {
-                    OVRateUsController::verifyRateUs(QUrl(GMLinks::address(QStringLiteral("ProductPage"))));
-                });
-                pf::Timer::afterThisEvent([this] { m_firstKeyObserver.reset(); }, this);
-            });
+    watchFirstKeyWindowForRating();
     m_documentHandler->awakeFromNib();
     m_documentHandler->reopenDocumentsOfLastSession();
     int opened = 0;
@@ -290,6 +278,24 @@ void GMApplicationDelegate::updateActions()
     redoAction->setText(
         pf::localized(undo && undo->canRedo() ? undo->redoMenuItemTitle() : QStringLiteral("Redo"),
                       QStringLiteral("Menu")));
+}
+
+void GMApplicationDelegate::watchFirstKeyWindowForRating()
+{
+    // The rating prompt's launch count: once, when the first window has the keyboard, and only while
+    // there is a page to rate on.
+    if (!GMLinks::hasAddress(QStringLiteral("ProductPage")))
+        return;
+    m_firstKeyObserver = pf::NotificationCenter::defaultCenter().addObserver(
+        pf::Window::didBecomeKeyNotification, nullptr, [this](const pf::Notification&) {
+            if (m_rateChecked)
+                return;
+            m_rateChecked = true;
+            pf::Timer::afterThisEvent([] {
+                OVRateUsController::verifyRateUs(QUrl(GMLinks::address(QStringLiteral("ProductPage"))));
+            });
+            pf::Timer::afterThisEvent([this] { m_firstKeyObserver.reset(); }, this);
+        });
 }
 
 GMAboutBoxController* GMApplicationDelegate::aboutBoxController()

@@ -50,6 +50,8 @@ public:
     // Edit ▸ Preferences…: the retention choices (the window is made once).
     void showPreferences();
     GMPreferencesWindowController* preferencesController() const { return m_preferences.get(); }
+    // Counts a launch for the rating prompt when the first window becomes key (at launch).
+    void watchFirstKeyWindowForRating();
     // Help ▸ About Glimora (the window is made once).
     GMAboutBoxController* aboutBoxController();
     static QUrl feedbackMailURL(const QString& recipient, const OVGraphicsInfo& graphics);

@@ -5,6 +5,9 @@
 #include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVImageView.h"
 #include "DocumentTestSupport.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/UI/NamedImage.h"
+#include "Platform/UI/RichText.h"
 #include "Platform/UI/Window.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -115,4 +118,35 @@ TEST_F(AboutBox, FrameworkBoxShowsItsTextVersionAndLinksAndIsRebuiltAfterClosing
     }
     GMLinks::setTableForTesting({});
     OVAboutBoxController::releaseShared();
+}
+
+TEST(WelcomeResources, EveryPictureAndTextTheseWindowsNameLoads)
+{
+    const struct
+    {
+        const char* name;
+        QSize size; // in points; empty: any
+    } pictures[] = {{"AboutBackground", QSize(760, 480)}, {"GridItemNoPreview", QSize()}};
+    for (const auto& picture : pictures) {
+        const QImage image = pf::NamedImage::image(QString::fromLatin1(picture.name));
+        ASSERT_FALSE(image.isNull()) << picture.name;
+        if (!picture.size.isEmpty()) {
+            EXPECT_EQ((image.deviceIndependentSize().toSize()), picture.size) << picture.name;
+        }
+    }
+    const struct
+    {
+        const char* name;
+        const char* contains;
+    } texts[] = {{"Credits", "licence"}, {"AboutBoxText", "framework"}, {"RateUs", "rating"}};
+    for (const auto& text : texts) {
+        const QString path = pf::Bundle::main().pathForResource(QString::fromLatin1(text.name), "rtf");
+        ASSERT_FALSE(path.isEmpty()) << text.name;
+        QTextDocument document;
+        QString error;
+        ASSERT_TRUE(pf::RichText::readFile(path, &document, &error))
+            << text.name << ": " << error.toStdString();
+        EXPECT_TRUE(document.toPlainText().contains(QString::fromLatin1(text.contains))) << text.name;
+        EXPECT_FALSE(document.toPlainText().contains('\\')) << text.name << ": no control word shows";
+    }
 }

@@ -271,3 +271,24 @@ TEST_F(RatingPrompt, GoingToTheProductPageCountsAsRated)
     EXPECT_EQ(m_opened.size(), 2);
     GMLinks::setTableForTesting({});
 }
+
+TEST_F(RatingPrompt, OneCheckPerLaunchWhenTheFirstWindowIsKeyAndOnlyWithAPage)
+{
+    for (bool page : {false, true}) {
+        SCOPED_TRACE(page);
+        GMLinks::setTableForTesting({{"ProductPage", page ? m_url.toString() : QString()}});
+        pf::UserDefaults::standard().setInteger("rate.timesStarted", 3);
+        GMApplicationDelegate delegate;
+        delegate.watchFirstKeyWindowForRating();
+        m_parent->resignKeyWindow();
+        m_parent->makeKeyWindow();
+        pf::Window other(pf::Rect(40, 40, 300, 200));
+        other.makeKeyAndOrderFront();
+        m_parent->makeKeyWindow();
+        spinUntil([] { return false; }, 100);
+        EXPECT_EQ(pf::UserDefaults::standard().integerForKey("rate.timesStarted"), page ? 4 : 3);
+        EXPECT_EQ(OVRateUsController::shared(), nullptr) << "the fourth check shows nothing";
+        other.close();
+    }
+    GMLinks::setTableForTesting({});
+}
