@@ -240,6 +240,7 @@ void View::setBoundsOrigin(Point origin)
     update();
     rebuildTrackingAreas();
     updateChildTrackingAreasRecursively();
+    boundsOriginDidChange();
 }
 
 void View::setFlipped(bool flipped)

@@ -173,6 +173,8 @@ public:
 
 protected:
     Responder* defaultNextResponder() const override;
+    // Called after setBoundsOrigin() moved the content (a clip view tells its observers).
+    virtual void boundsOriginDidChange() {}
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

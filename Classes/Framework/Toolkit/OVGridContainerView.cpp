@@ -1,0 +1,77 @@
+#include "Classes/Framework/Toolkit/OVGridContainerView.h"
+
+#include "Classes/Framework/Toolkit/OVGridItem.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
+#include "Platform/UI/Drawing.h"
+
+#include <QPainter>
+#include <cmath>
+
+QImage OVGridContainerView::shadowImage(OVGridItem* item, double scale)
+{
+    const pf::Size size = item->bounds().size;
+    const QColor colour = item->shadowColor().value_or(Qt::transparent);
+    const bool alphaShape = item->itemBorderWidth() == 0 && item->image().hasAlphaChannel();
+    const QString key = QStringLiteral("%1x%2@%3 %4 %5")
+                            .arg(size.width)
+                            .arg(size.height)
+                            .arg(scale)
+                            .arg(colour.name(QColor::HexArgb))
+                            .arg(alphaShape ? item->image().cacheKey() : 0);
+    auto found = m_shadows.constFind(key);
+    if (found != m_shadows.constEnd())
+        return *found;
+    // The shape padded by twice the blur, drawn into a y-up painter; only the shadow stays.
+    const double pad = OVGridItem::shadowRadius * 2;
+    const pf::Size padded(size.width + 2 * pad, size.height + 2 * pad);
+    QImage shadow(int(std::ceil(padded.width * scale)), int(std::ceil(padded.height * scale)),
+                  QImage::Format_ARGB32_Premultiplied);
+    shadow.fill(Qt::transparent);
+    {
+        QPainter p(&shadow);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.translate(0, shadow.height());
+        p.scale(scale, -scale);
+        const pf::Rect shape(pad, pad, size.width, size.height);
+        pf::Shadow spec;
+        spec.color = colour;
+        spec.offset = pf::Size(0, 0);
+        spec.blurRadius = OVGridItem::shadowRadius;
+        pf::drawWithShadow(p, spec, pf::Rect(0, 0, padded.width, padded.height), [&](QPainter& q) {
+            if (alphaShape)
+                pf::drawImage(q, item->image(), shape);
+            else
+                q.fillRect(shape.toQRectF(), Qt::black);
+        });
+        // The item covers its own area; clearing it keeps translucent pictures free of a dark fill.
+        p.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+        if (alphaShape)
+            pf::drawImage(p, item->image(), shape);
+        else
+            p.fillRect(shape.toQRectF(), Qt::black);
+    }
+    shadow.setDevicePixelRatio(scale);
+    if (m_shadows.size() > 256)
+        m_shadows.clear();
+    m_shadows.insert(key, shadow);
+    return shadow;
+}
+
+void OVGridContainerView::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
+{
+    const double scale = std::max(1.0, ViewORVExtension::contentsScale(this));
+    const double pad = OVGridItem::shadowRadius * 2;
+    for (pf::View* view : subviews()) {
+        auto* item = qobject_cast<OVGridItem*>(view);
+        if (!item || item->isHidden() || !item->shadowColor() || item->image().isNull())
+            continue;
+        const pf::Rect frame = item->frame();
+        const pf::Rect area = frame.insetBy(-pad, -pad);
+        if (!area.intersects(dirtyRect))
+            continue;
+        painter.save();
+        painter.setOpacity(painter.opacity() * item->alphaValue());
+        pf::drawImage(painter, shadowImage(item, scale), area);
+        painter.restore();
+    }
+}

@@ -1,0 +1,599 @@
+#include "Classes/Framework/Toolkit/OVGridItem.h"
+
+#include "Classes/Framework/Toolkit/OVGridItemDelegate.h"
+#include "Classes/Framework/Toolkit/OVGridLayout.h"
+#include "Classes/Framework/Toolkit/OVVignetteLayer.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/UI/AttributedString.h"
+#include "Platform/UI/Drawing.h"
+#include "Platform/UI/Layer.h"
+#include "Platform/UI/LayerHostView.h"
+#include "Platform/UI/NamedImage.h"
+#include "Platform/UI/TrackingArea.h"
+#include "Platform/UI/Transaction.h"
+#include "Platform/UI/Window.h"
+
+#include <QDateTime>
+#include <QDrag>
+#include <QMimeData>
+#include <QPainter>
+#include <QTimeZone>
+#include <QUrl>
+#include <cmath>
+
+namespace {
+
+const QColor kGlow(255, 255, 255);
+const QColor kBorderGrey = QColor::fromRgbF(0.3686274509803922f, 0.3686274509803922f, 0.3686274509803922f, 1);
+const QColor kShadow(0, 0, 0);
+const QColor kTitleBackground = QColor::fromRgbF(0, 0, 0, 0.6f);
+constexpr double kTitleHeight = 25;
+
+OVGridItem::DragStarter& dragStarter()
+{
+    static OVGridItem::DragStarter starter;
+    return starter;
+}
+
+pf::TextAttributes titleAttributes()
+{
+    pf::TextAttributes attributes;
+    attributes.font = pf::fontNamed(QStringLiteral("Lucida Grande"), 10);
+    attributes.color = QColor::fromRgbF(0.777f, 0.777f, 0.777f, 1);
+    return attributes;
+}
+
+// Numbers first, then strings, then dates; anything else last.
+int tagKind(const QVariant& tag)
+{
+    switch (tag.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Bool:
+        return 0;
+    case QMetaType::QString:
+        return 1;
+    case QMetaType::QDate:
+    case QMetaType::QDateTime:
+        return 2;
+    default:
+        return 3;
+    }
+}
+
+QDateTime asDateTime(const QVariant& tag)
+{
+    if (tag.metaType().id() == QMetaType::QDate)
+        return tag.toDate().startOfDay(QTimeZone::utc());
+    return tag.toDateTime();
+}
+
+} // namespace
+
+OVGridItem::OVGridItem(unsigned settings, QWidget* parent)
+    : OVImageView(pf::Rect(0, 0, 100, 100), parent), m_settings(settings)
+{
+    m_extras = new pf::LayerHostView(bounds());
+    m_extras->setTransparentForMouse(true);
+    m_extras->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
+    addSubview(m_extras);
+
+    const pf::Transaction::Scope scope(true);
+    const auto& root = m_extras->layer();
+    if (settings & Remove) {
+        m_removeLayer = pf::Layer::create();
+        m_removeLayer->setContentsGravity(pf::ContentsGravity::Center);
+        m_removeLayer->setAutoresizingMask(pf::Layer::MaxXMargin | pf::Layer::MinYMargin);
+        m_removeLayer->setFrame(pf::Rect(5, 75, 20, 20));
+        setButtonImage(m_removeLayer.get(), &m_removeImageName, QStringLiteral("GridItemRemove"));
+        m_removeLayer->setOpacity(0);
+    }
+    if (settings & Pin) {
+        m_pinLayer = pf::Layer::create();
+        m_pinLayer->setContentsGravity(pf::ContentsGravity::Center);
+        m_pinLayer->setAutoresizingMask(pf::Layer::MinXMargin | pf::Layer::MinYMargin);
+        m_pinLayer->setFrame(pf::Rect(66, 75, 29, 20));
+        setButtonImage(m_pinLayer.get(), &m_pinImageName, QStringLiteral("GridItemPin"));
+        m_pinLayer->setOpacity(0);
+    }
+    if (settings & Title) {
+        m_titleLayer = pf::Layer::create();
+        m_titleLayer->setContentsGravity(pf::ContentsGravity::ResizeAspect);
+        m_titleLayer->setAutoresizingMask(pf::Layer::WidthSizable | pf::Layer::MaxYMargin);
+        m_titleLayer->setBackgroundColor(kTitleBackground);
+        m_titleLayer->setFrame(pf::Rect(0, 0, 100, kTitleHeight));
+    }
+    m_selectable = settings & Selectable;
+    m_executable = settings & Executable;
+    m_titleAlways = settings & TitleAlways;
+    if (m_titleLayer && !m_titleAlways)
+        m_titleLayer->setOpacity(0);
+    setupVisuals();
+    setAutoresizingMask(pf::View::MaxXMargin | pf::View::MinYMargin);
+    (void)root;
+}
+
+OVGridItem::~OVGridItem() = default;
+
+OVGridItem* OVGridItem::gridItemWithImage(const QImage& image, const QString& title, const QVariant& context,
+                                          unsigned settings)
+{
+    auto* item = new OVGridItem(settings);
+    item->setImage(image);
+    item->setTitle(title);
+    item->setContext(context);
+    return item;
+}
+
+void OVGridItem::setupInRect(const pf::Rect& cell, bool animated)
+{
+    if (image().isNull())
+        return;
+    const pf::Rect frame = OVGridLayout::fitted(cell, m_aspectRatio);
+    if (animated) {
+        setupVisuals();
+        ViewORVExtension::viewAnimator(this, true).setFrame(frame);
+    } else {
+        setFrame(frame);
+    }
+}
+
+void OVGridItem::setupVisuals()
+{
+    bool frameless;
+    if (m_style == 1)
+        frameless = true;
+    else if (m_style == 0)
+        frameless = !image().isNull() && image().hasAlphaChannel();
+    else
+        frameless = false;
+    // A selected item keeps its glow border until it is deselected.
+    if (!m_selected)
+        m_itemBorderWidth = frameless ? 0 : 1;
+    if (m_titleLayer && m_style == 0) {
+        const pf::Transaction::Scope scope(true);
+        m_titleLayer->setHidden(frameless);
+    }
+    if (m_style != 1)
+        m_shadowColor = m_selected ? kGlow : kShadow;
+    // The extras lie above the selection vignette.
+    const auto& root = m_extras->layer();
+    for (const auto& layer : {m_titleLayer, m_removeLayer, m_pinLayer})
+        if (layer)
+            root->addSublayer(layer);
+    setNeedsDisplay();
+    tellContainer();
+}
+
+void OVGridItem::setImage(const QImage& newImage)
+{
+    OVImageView::setImage(newImage);
+    if (!image().isNull()) {
+        m_aspectRatio = double(image().width()) / image().height();
+        setupVisuals();
+    }
+}
+
+void OVGridItem::setTitle(const QString& title)
+{
+    if (title == m_title && !m_title.isNull())
+        return;
+    m_title = title;
+    if (title.isNull() || !m_titleLayer)
+        return;
+    const pf::AttributedString text(title, titleAttributes());
+    const pf::Size measured = text.sizeForWidth(1000);
+    if (measured.width <= 0)
+        return;
+    const double w = bounds().width();
+    const pf::Transaction::Scope scope(true);
+    m_titleLayer->setBounds(pf::Rect(0, 0, w, kTitleHeight));
+    m_titleLayer->setPosition(pf::Point(w / 2, kTitleHeight / 2));
+    // Drawn at twice the size so that the text stays sharp on high-resolution screens; the strip scales
+    // its contents to fit with the aspect kept, so a title wider than the item shrinks rather than cut.
+    const double scale = 2;
+    QImage strip(int(std::ceil(measured.width * scale)), int(kTitleHeight * scale),
+                 QImage::Format_ARGB32_Premultiplied);
+    strip.fill(Qt::transparent);
+    {
+        QPainter painter(&strip);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        // A y-up painter over the strip, as the drawing helpers expect.
+        painter.translate(0, strip.height());
+        painter.scale(scale, -scale);
+        text.drawInRect(painter, pf::Rect(0, -5.5, measured.width, kTitleHeight));
+    }
+    strip.setDevicePixelRatio(scale);
+    m_titleLayer->setContents(strip);
+    m_titleLayer->setContentsScale(scale);
+}
+
+void OVGridItem::setBadge(pf::View* badge)
+{
+    if (badge == m_badge)
+        return;
+    if (m_badge) {
+        m_badge->removeFromSuperview();
+        m_badge->deleteLater();
+    }
+    m_badge = badge;
+    if (!badge)
+        return;
+    const pf::Rect b = badge->frame();
+    const pf::Rect own = bounds();
+    badge->setFrameOrigin(
+        pf::Point(b.minX() + own.width() - b.width(), b.minY() + own.height() - b.height()));
+    badge->setAutoresizingMask(pf::View::MinXMargin | pf::View::MinYMargin);
+    addSubview(badge);
+}
+
+bool OVGridItem::isComparableTag(const QVariant& tag)
+{
+    return tag.isValid() && tagKind(tag) < 3;
+}
+
+int OVGridItem::compareTags(const QVariant& a, const QVariant& b)
+{
+    const int ka = isComparableTag(a) ? tagKind(a) : 3;
+    const int kb = isComparableTag(b) ? tagKind(b) : 3;
+    if (ka != kb)
+        return ka < kb ? -1 : 1;
+    switch (ka) {
+    case 0: {
+        const double x = a.toDouble(), y = b.toDouble();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    case 1: {
+        const int c = a.toString().compare(b.toString());
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    case 2: {
+        const QDateTime x = asDateTime(a), y = asDateTime(b);
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    default:
+        return 0;
+    }
+}
+
+void OVGridItem::setSortTag(const QVariant& tag)
+{
+    if (tag == m_sortTag && tag.metaType() == m_sortTag.metaType())
+        return;
+    m_sortTag = tag;
+    if (tag.isValid() && !isComparableTag(tag)) {
+        QString shown;
+        QDebug(&shown).noquote() << tag;
+        pf::warning(
+            QStringLiteral("SortTag does not respond to selector 'compare:' (Object: %1)").arg(shown));
+    }
+}
+
+void OVGridItem::setSelected(bool selected)
+{
+    if (selected == m_selected)
+        return;
+    m_selected = selected;
+    const pf::Transaction::Scope scope(true);
+    if (selected) {
+        m_selectionLayer = OVVignetteLayer::create(Qt::black, 0.95, 3.0);
+        m_selectionLayer->setFrame(m_extras->layer()->bounds());
+        m_selectionLayer->setAutoresizingMask(pf::Layer::WidthSizable | pf::Layer::HeightSizable);
+        m_extras->layer()->insertSublayer(m_selectionLayer, 0);
+        m_shadowColor = kGlow;
+        m_itemBorderWidth = 3;
+    } else {
+        if (m_selectionLayer)
+            m_selectionLayer->removeFromSuperlayer();
+        m_selectionLayer.reset();
+        if (m_style != 1) {
+            m_shadowColor = kShadow;
+            m_itemBorderWidth = 1;
+        } else {
+            m_shadowColor.reset();
+            m_itemBorderWidth = 0;
+        }
+    }
+    setNeedsDisplay();
+    tellContainer();
+    if (m_delegate)
+        m_delegate->gridItemWasSelected(this);
+}
+
+void OVGridItem::setStyle(int style)
+{
+    m_style = style;
+    if (style == 1)
+        m_shadowColor.reset();
+    setupVisuals();
+}
+
+void OVGridItem::setDelegate(OVGridItemDelegate* delegate)
+{
+    if (delegate == m_delegate)
+        return;
+    m_delegate = delegate;
+    updateTrackingAreas();
+}
+
+QMimeData* OVGridItem::mimeDataForContext(const QVariant& context)
+{
+    auto* data = new QMimeData;
+    if (context.metaType().id() == QMetaType::QString) {
+        const QString path = context.toString();
+        data->setText(path);
+        data->setUrls({QUrl::fromLocalFile(path)});
+    } else if (context.metaType().id() == QMetaType::QUrl) {
+        data->setUrls({context.toUrl()});
+    } else if (context.metaType().id() == QMetaType::QByteArray) {
+        data->setData(QStringLiteral("application/octet-stream"), context.toByteArray());
+    } else if (context.canConvert<QString>()) {
+        data->setText(context.toString());
+    }
+    return data;
+}
+
+Qt::DropActions OVGridItem::draggingSourceOperationMask(bool local)
+{
+    return local ? Qt::CopyAction : Qt::IgnoreAction;
+}
+
+void OVGridItem::setDragStarterForTesting(DragStarter starter)
+{
+    dragStarter() = std::move(starter);
+}
+
+void OVGridItem::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
+{
+    OVImageView::drawRect(painter, dirtyRect);
+    if (m_itemBorderWidth > 0) {
+        // Inside the bounds, as a layer's border lies.
+        const double w = m_itemBorderWidth;
+        painter.save();
+        painter.setPen(QPen(kBorderGrey, w));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(bounds().insetBy(w / 2, w / 2).toQRectF());
+        painter.restore();
+    }
+}
+
+void OVGridItem::resizeSubviewsWithOldSize(pf::Size oldSize)
+{
+    OVImageView::resizeSubviewsWithOldSize(oldSize);
+    layoutExtras();
+}
+
+void OVGridItem::layoutExtras()
+{
+    const double w = bounds().width(), h = bounds().height();
+    const pf::Transaction::Scope scope(true);
+    if (m_removeLayer)
+        m_removeLayer->setFrame(pf::Rect(5, h - 25, 20, 20));
+    if (m_pinLayer)
+        m_pinLayer->setFrame(pf::Rect(w - 34, h - 25, 29, 20));
+    if (m_titleLayer)
+        m_titleLayer->setFrame(pf::Rect(0, 0, w, kTitleHeight));
+    if (m_selectionLayer)
+        m_selectionLayer->setFrame(m_extras->layer()->bounds());
+}
+
+void OVGridItem::viewDidMoveToWindow()
+{
+    OVImageView::viewDidMoveToWindow();
+    setupVisuals();
+}
+
+void OVGridItem::updateTrackingAreas()
+{
+    if (m_fullTracking) {
+        removeTrackingArea(m_fullTracking);
+        m_fullTracking = nullptr;
+    }
+    if (!m_delegate)
+        return;
+    m_fullTracking = addTrackingArea(std::make_unique<pf::TrackingArea>(
+        bounds(),
+        pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::MouseMoved |
+            pf::TrackingArea::ActiveAlways | pf::TrackingArea::InVisibleRect,
+        this));
+    // An item that moved under a still pointer hears of it now, not at the next movement.
+    if (!window() || isHidden())
+        return;
+    const pf::Point p = convertPointFromScreen(pf::Event::mouseLocation());
+    const bool inside = bounds().contains(p);
+    if (inside != m_hovered) {
+        if (inside)
+            mouseEntered(pf::Event());
+        else
+            mouseExited(pf::Event());
+    }
+}
+
+void OVGridItem::setButtonImage(pf::Layer* layer, QString* current, const QString& name)
+{
+    if (!layer || *current == name)
+        return;
+    *current = name;
+    const QImage image = pf::NamedImage::image(name);
+    const pf::Transaction::Scope scope(true);
+    layer->setContents(image);
+    layer->setContentsScale(image.isNull() ? 1.0 : image.devicePixelRatio());
+}
+
+void OVGridItem::updatePointerFeedback(const pf::Event& event)
+{
+    const pf::Point p = convertPointFromView(event.locationInWindow(), nullptr);
+    const pf::Rect removeFrame = m_removeLayer ? m_removeLayer->frame() : pf::Rect();
+    const pf::Rect pinFrame = m_pinLayer ? m_pinLayer->frame() : pf::Rect();
+    if (m_removeLayer && removeFrame.contains(p)) {
+        m_hoverRemove = true;
+        setButtonImage(m_removeLayer.get(), &m_removeImageName,
+                       m_mouseDown ? QStringLiteral("GridItemRemoveDown")
+                                   : QStringLiteral("GridItemRemoveHover"));
+    } else if (m_hoverRemove) {
+        m_hoverRemove = false;
+        setButtonImage(m_removeLayer.get(), &m_removeImageName, QStringLiteral("GridItemRemove"));
+    }
+    if (m_pinLayer && pinFrame.contains(p)) {
+        m_hoverPin = true;
+        QString name = m_pinned ? QStringLiteral("GridItemPinSet") : QStringLiteral("GridItemPin");
+        name += m_mouseDown ? QStringLiteral("Down") : QStringLiteral("Hover");
+        setButtonImage(m_pinLayer.get(), &m_pinImageName, name);
+    } else if (m_hoverPin) {
+        m_hoverPin = false;
+        setButtonImage(m_pinLayer.get(), &m_pinImageName,
+                       m_pinned ? QStringLiteral("GridItemPinSet") : QStringLiteral("GridItemPin"));
+    }
+}
+
+void OVGridItem::mouseMoved(const pf::Event& event)
+{
+    updatePointerFeedback(event);
+}
+
+void OVGridItem::mouseDown(const pf::Event& event)
+{
+    if (!m_delegate) {
+        OVImageView::mouseDown(event);
+        return;
+    }
+    m_mouseDown = true;
+    m_mouseDownPoint = convertPointFromView(event.locationInWindow(), nullptr);
+    m_mouseDownEvent = event;
+    updatePointerFeedback(event);
+}
+
+void OVGridItem::mouseDragged(const pf::Event& event)
+{
+    const pf::Point p = convertPointFromView(event.locationInWindow(), nullptr);
+    const double distance = std::hypot(p.x - m_mouseDownPoint.x, p.y - m_mouseDownPoint.y);
+    if (!m_hoverPin && !m_hoverRemove && distance > dragThreshold) {
+        startDrag(event);
+        return;
+    }
+    if (m_delegate)
+        updatePointerFeedback(event);
+    else
+        OVImageView::mouseDragged(event);
+}
+
+void OVGridItem::startDrag(const pf::Event& event)
+{
+    QMimeData* data = mimeDataForContext(m_context);
+    const QImage picture = image();
+    const pf::Point p = convertPointFromView(event.locationInWindow(), nullptr);
+    const pf::Point origin(p.x - picture.width() / picture.devicePixelRatio() / 2,
+                           p.y - picture.height() / picture.devicePixelRatio() / 2);
+    // A drag ends the press here: the platform's drag loop takes the release.
+    m_mouseDown = false;
+    if (dragStarter()) {
+        dragStarter()(this, data, picture, origin);
+        return;
+    }
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    if (!picture.isNull()) {
+        const QImage shown = picture.scaled(std::min(picture.width(), 256), std::min(picture.height(), 256),
+                                            Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        drag->setPixmap(QPixmap::fromImage(shown));
+        drag->setHotSpot(QPoint(shown.width() / 2, shown.height() / 2));
+    }
+    drag->exec(draggingSourceOperationMask(true));
+}
+
+void OVGridItem::mouseUp(const pf::Event& event)
+{
+    if (!m_delegate) {
+        OVImageView::mouseUp(event);
+        return;
+    }
+    // The delegate may remove the item; it is then deleted later, never inside this handler.
+    const QPointer<OVGridItem> guard(this);
+    if (m_hoverRemove) {
+        m_delegate->gridItemShouldRemove(this);
+    } else if (m_hoverPin) {
+        m_pinned = !m_pinned;
+        m_delegate->gridItemChangedPinState(this, m_pinned);
+        if (guard)
+            updatePointerFeedback(event);
+    } else if (event.clickCount() == 1 && m_selectable) {
+        setSelected(!m_selected);
+    } else if (event.clickCount() >= 1 && m_executable) {
+        m_delegate->gridItemWasExecuted(this);
+    }
+    if (guard)
+        m_mouseDown = false;
+}
+
+void OVGridItem::mouseEntered(const pf::Event&)
+{
+    m_hovered = true;
+    {
+        const pf::Transaction::Scope scope;
+        for (const auto& layer : {m_pinLayer, m_removeLayer, m_titleLayer})
+            if (layer)
+                layer->setOpacity(1);
+    }
+    if (m_delegate)
+        m_delegate->gridItemChangedHoverState(this, true);
+}
+
+void OVGridItem::mouseExited(const pf::Event&)
+{
+    m_hovered = false;
+    {
+        const pf::Transaction::Scope scope;
+        if (m_titleLayer && !m_titleAlways)
+            m_titleLayer->setOpacity(0);
+        for (const auto& layer : {m_pinLayer, m_removeLayer})
+            if (layer)
+                layer->setOpacity(0);
+    }
+    if (m_delegate)
+        m_delegate->gridItemChangedHoverState(this, false);
+}
+
+void OVGridItem::tellContainer()
+{
+    QWidget* container = parentWidget();
+    if (!container)
+        return;
+    const int grow = int(shadowRadius * 2 + 4);
+    const QRect now = geometry().adjusted(-grow, -grow, grow, grow);
+    // The place the shadow was painted last and the new one both need painting.
+    container->update(m_shadowArea.isNull() ? now : now.united(m_shadowArea));
+    m_shadowArea = now;
+}
+
+void OVGridItem::moveEvent(QMoveEvent* event)
+{
+    tellContainer();
+    OVImageView::moveEvent(event);
+}
+
+void OVGridItem::resizeEvent(QResizeEvent* event)
+{
+    tellContainer();
+    OVImageView::resizeEvent(event);
+}
+
+void OVGridItem::paintEvent(QPaintEvent* event)
+{
+    // Fading changes only the item's own painting; its shadow in the container follows here.
+    const double alpha = effectiveAlphaValue();
+    if (alpha != m_paintedAlpha) {
+        m_paintedAlpha = alpha;
+        tellContainer();
+    }
+    OVImageView::paintEvent(event);
+}

@@ -1,0 +1,85 @@
+#include "Classes/Framework/Toolkit/OVGridLayout.h"
+
+#include <algorithm>
+#include <cmath>
+
+int OVGridLayout::columnCount(const Parameters& p)
+{
+    const double mw = p.margin.width;
+    const double usable = p.width - std::max(mw, p.scrollerWidth) - mw - std::max(0.0, mw - p.scrollerWidth);
+    const double columns = std::max(1.0, std::floor(usable / (p.cell.width + p.spacing.width)));
+    return int(columns);
+}
+
+OVGridLayout::Result OVGridLayout::compute(const Parameters& p, const std::vector<Section>& sections)
+{
+    Result r;
+    const double mw = p.margin.width, mh = p.margin.height;
+    const double sw = p.spacing.width, sh = p.spacing.height;
+    const double iw = p.cell.width, ih = p.cell.height;
+    r.usableWidth = p.width - std::max(mw, p.scrollerWidth) - mw - std::max(0.0, mw - p.scrollerWidth);
+    const int n = columnCount(p);
+    r.columns = n;
+    r.gap = n != 1 ? (r.usableWidth - n * iw - sw) / (n - 1) : 0;
+    const double pitch = ih + sh;
+
+    double titles = 0;
+    double rows = 0;
+    for (const Section& s : sections) {
+        titles += s.titleHeight;
+        rows += std::ceil(double(s.itemCount) / n);
+    }
+    const double needed = titles + 2 * mh + 2 * sh + rows * pitch;
+    const double hc = std::max(needed, p.visibleHeight);
+    r.containerHeight = hc;
+
+    double a = mh + sh;
+    r.backgrounds.reserve(sections.size());
+    r.cells.reserve(sections.size());
+    for (const Section& s : sections) {
+        const double rk = std::ceil(double(s.itemCount) / n);
+        const double tk = s.titleHeight;
+        const int ck = std::min(n, s.itemCount);
+        r.backgrounds.push_back(
+            pf::Rect(mw, hc - (a - sh / 2 + tk + rk * pitch), ck * (iw + r.gap) + sw, rk * pitch + tk));
+        std::vector<pf::Rect> cells;
+        cells.reserve(std::size_t(std::max(0, s.itemCount)));
+        for (int i = 0; i < s.itemCount; ++i) {
+            const int column = i % n;
+            const int row = i / n;
+            cells.push_back(
+                pf::Rect(column * (iw + r.gap) + sw + mw, hc - (row * pitch + a + tk + ih), iw, ih));
+        }
+        r.cells.push_back(std::move(cells));
+        a += rk * pitch + tk;
+    }
+    return r;
+}
+
+pf::Rect OVGridLayout::centredCell(const pf::Rect& visible, pf::Size cell)
+{
+    return pf::Rect(visible.minX() + visible.width() / 2 - cell.width / 2,
+                    visible.minY() + visible.height() / 2 - cell.height / 2, cell.width, cell.height);
+}
+
+pf::Rect OVGridLayout::fitted(const pf::Rect& cell, double aspectRatio)
+{
+    const double cw = cell.width(), ch = cell.height();
+    double w, h;
+    if (ch > 0 && cw / ch > aspectRatio) {
+        h = ch;
+        w = ch * aspectRatio;
+    } else {
+        w = cw;
+        h = aspectRatio > 0 ? cw / aspectRatio : 0;
+    }
+    return pf::Rect(cell.minX() + (cw - w) / 2, cell.minY() + (ch - h) / 2, w, h);
+}
+
+bool OVGridLayout::keepsCells(int columns, bool onlyOnColumnChange)
+{
+    if (onlyOnColumnChange && columns == m_lastColumnCount)
+        return true;
+    m_lastColumnCount = columns;
+    return false;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Platform/Foundation/Rect.h"
+
+#include <vector>
+
+// The geometry of a vertically scrolling grid of equal cells in sections, shared by the toolkit's grid
+// view controller and the welcome window's image grid. The usable width is the view's width less the
+// margins and the scroller, the columns as many cells and spacings as fit (at least one), and the spare
+// width is spread between the columns. Sections follow each other from the top without a gap, each with
+// a title area above its rows. Everything is y-up in the container, whose height is at least the
+// visible height.
+//
+// One object per grid also remembers the column count of its last full layout, so that a layout while
+// resizing can leave the cells alone until the count changes.
+class OVGridLayout
+{
+public:
+    struct Parameters
+    {
+        double width = 0;         // the scroll view's width
+        double scrollerWidth = 0; // the vertical scroller's, 0 without one or for an overlay scroller
+        double visibleHeight = 0; // the scroll view's height
+        pf::Size margin{5, 35};
+        pf::Size spacing{15, 15};
+        pf::Size cell{200, 200};
+    };
+    struct Section
+    {
+        int itemCount = 0;
+        double titleHeight = 0;
+    };
+    struct Result
+    {
+        int columns = 1;
+        double gap = 0;
+        double usableWidth = 0;
+        double containerHeight = 0;
+        std::vector<pf::Rect> backgrounds;        // one per section
+        std::vector<std::vector<pf::Rect>> cells; // per section, per item
+    };
+
+    static int columnCount(const Parameters& parameters);
+    static Result compute(const Parameters& parameters, const std::vector<Section>& sections);
+    // A rectangle of the cell size centred in `visible`.
+    static pf::Rect centredCell(const pf::Rect& visible, pf::Size cell);
+    // Where an item of that aspect ratio (width / height) sits in a cell: as large as fits, centred.
+    static pf::Rect fitted(const pf::Rect& cell, double aspectRatio);
+
+    int lastColumnCount() const { return m_lastColumnCount; }
+    // Whether a layout that only follows a resize may skip moving the cells: the column count did not
+    // change since the last layout that moved them. Otherwise the new count is remembered.
+    bool keepsCells(int columns, bool onlyOnColumnChange);
+
+private:
+    int m_lastColumnCount = 1;
+};
