@@ -10,7 +10,6 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UserDefaults.h"
-#include "Platform/Image/ImageFile.h"
 #include "Platform/UI/Alert.h"
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/Window.h"
@@ -29,6 +28,22 @@ const QString keepSpanKey = QStringLiteral("KeepSpan");
 int clampedIndex(qint64 index)
 {
     return int(std::clamp<qint64>(index, 0, 5));
+}
+
+// Pictures of the welcome window are read no larger than its tiles show them (twice that on dense
+// screens): a JPEG decoder then scales while it decodes, which is most of the window's build time.
+QImage readAtTileSize(const QString& path)
+{
+    constexpr int tile = 200;
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QSize size = reader.size();
+    const int bound = tile * 2;
+    if (size.isValid() && (size.width() > bound || size.height() > bound)) {
+        size.scale(bound, bound, Qt::KeepAspectRatio);
+        reader.setScaledSize(size);
+    }
+    return reader.read();
 }
 
 QString typeDisplayName(const QByteArray& format)
@@ -193,8 +208,10 @@ QList<GMWelcomeWindow::Item> DocumentHandler::recentItems() const
         // The name on its line, the date of the last save under it.
         item.title = QStringLiteral("%1\n%2").arg(QFileInfo(path).completeBaseName(),
                                                   QLocale().toString(time, QLocale::ShortFormat));
-        item.image = GMFileUtilities::previewImageForShadowCopyWithFilename(
-            entry.value(QStringLiteral("filename")).toString());
+        const QString filename = entry.value(QStringLiteral("filename")).toString();
+        if (GMFileUtilities::isShadowCopyFilename(filename))
+            item.image = readAtTileSize(GMFileUtilities::applicationSupportDirectory() + u'/' + filename +
+                                        QStringLiteral("/preview.jpg"));
         item.context = path;
         item.sortTag = double(time.toSecsSinceEpoch());
         items.append(item);
@@ -231,9 +248,7 @@ QList<GMWelcomeWindow::Item> DocumentHandler::sampleItems() const
     for (GMWelcomeWindow::Item& item : items) {
         const QString name = QFileInfo(item.context).completeBaseName();
         item.title = pf::localized(titles.value(name, name).toString());
-        const pf::Bitmap picture = pf::ImageFile::read(item.context);
-        if (!picture.isNull())
-            item.image = picture.toQImage();
+        item.image = readAtTileSize(item.context);
     }
     return items;
 }
