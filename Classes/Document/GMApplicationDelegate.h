@@ -78,6 +78,8 @@ private:
     pf::Document* currentDocument() const;
     static QWidget* frontWindow();
     void receiveConnection();
+    // The frame builder, previewing the front document's picture.
+    void showFrameBuilder();
 
     std::unique_ptr<DocumentHandler> m_documentHandler;
     std::unique_ptr<QLockFile> m_lock;
