@@ -3,13 +3,13 @@
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMLinks.h"
+#include "Classes/Document/OVRateUsController.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UserDefaults.h"
-#include "Platform/Image/ImageFile.h"
 #include "Platform/UI/Alert.h"
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/Window.h"
@@ -28,6 +28,22 @@ const QString keepSpanKey = QStringLiteral("KeepSpan");
 int clampedIndex(qint64 index)
 {
     return int(std::clamp<qint64>(index, 0, 5));
+}
+
+// Pictures of the welcome window are read no larger than its tiles show them (twice that on dense
+// screens): a JPEG decoder then scales while it decodes, which is most of the window's build time.
+QImage readAtTileSize(const QString& path)
+{
+    constexpr int tile = 200;
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QSize size = reader.size();
+    const int bound = tile * 2;
+    if (size.isValid() && (size.width() > bound || size.height() > bound)) {
+        size.scale(bound, bound, Qt::KeepAspectRatio);
+        reader.setScaledSize(size);
+    }
+    return reader.read();
 }
 
 QString typeDisplayName(const QByteArray& format)
@@ -192,8 +208,10 @@ QList<GMWelcomeWindow::Item> DocumentHandler::recentItems() const
         // The name on its line, the date of the last save under it.
         item.title = QStringLiteral("%1\n%2").arg(QFileInfo(path).completeBaseName(),
                                                   QLocale().toString(time, QLocale::ShortFormat));
-        item.image = GMFileUtilities::previewImageForShadowCopyWithFilename(
-            entry.value(QStringLiteral("filename")).toString());
+        const QString filename = entry.value(QStringLiteral("filename")).toString();
+        if (GMFileUtilities::isShadowCopyFilename(filename))
+            item.image = readAtTileSize(GMFileUtilities::applicationSupportDirectory() + u'/' + filename +
+                                        QStringLiteral("/preview.jpg"));
         item.context = path;
         item.sortTag = double(time.toSecsSinceEpoch());
         items.append(item);
@@ -230,9 +248,7 @@ QList<GMWelcomeWindow::Item> DocumentHandler::sampleItems() const
     for (GMWelcomeWindow::Item& item : items) {
         const QString name = QFileInfo(item.context).completeBaseName();
         item.title = pf::localized(titles.value(name, name).toString());
-        const pf::Bitmap picture = pf::ImageFile::read(item.context);
-        if (!picture.isNull())
-            item.image = picture.toQImage();
+        item.image = readAtTileSize(item.context);
     }
     return items;
 }
@@ -286,7 +302,8 @@ void DocumentHandler::welcomeWindowRemoveItem(const QString& context)
 
 void DocumentHandler::welcomeWindowOpenLink(const QString& key)
 {
-    GMLinks::open(key);
+    if (GMLinks::open(key) && key == QLatin1String("ProductPage"))
+        OVRateUsController::userDidRate();
 }
 
 void DocumentHandler::droppedUrl(const QString& path)
@@ -317,8 +334,18 @@ void DocumentHandler::removeDocument(pf::Document* document)
 void DocumentHandler::removeShadowCopyWithPath(const QString& path)
 {
     GMFileUtilities::removeShadowCopyWithPath(path);
-    if (m_welcome)
-        m_welcome->setRecentItems(recentItems());
+    if (!m_welcome)
+        return;
+    // The tile's context is the path the document was opened by, which may be a link to the registry's
+    // key (or the key itself, when it was registered unresolved); a link whose picture is gone still
+    // names it.
+    const QString key = GMDocument::shadowCopyKey(path);
+    for (const QString& context : m_welcome->itemContexts()) {
+        const QFileInfo info(context);
+        if (context == path || GMDocument::shadowCopyKey(context) == key ||
+            (info.isSymLink() && GMDocument::shadowCopyKey(info.symLinkTarget()) == key))
+            m_welcome->removeItemWithContext(context);
+    }
 }
 
 QStringList DocumentHandler::openDocumentKeys() const
@@ -332,13 +359,14 @@ QStringList DocumentHandler::openDocumentKeys() const
     return keys;
 }
 
-void DocumentHandler::checkPhysicalFiles()
+QStringList DocumentHandler::physicallyGoneShadowCopies() const
 {
     const QString folder = GMFileUtilities::applicationSupportDirectory();
     if (folder.isEmpty())
-        return;
+        return {};
     const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
     const QStringList open = openDocumentKeys();
+    QStringList gone;
     for (auto it = registry.begin(); it != registry.end(); ++it) {
         if (open.contains(it.key()))
             continue;
@@ -349,8 +377,15 @@ void DocumentHandler::checkPhysicalFiles()
         const bool copyGone =
             !GMFileUtilities::isShadowCopyFilename(filename) || !QFileInfo::exists(folder + u'/' + filename);
         if (fileGone || copyGone)
-            removeShadowCopyWithPath(it.key());
+            gone.append(it.key());
     }
+    return gone;
+}
+
+void DocumentHandler::checkPhysicalFiles()
+{
+    for (const QString& path : physicallyGoneShadowCopies())
+        removeShadowCopyWithPath(path);
 }
 
 void DocumentHandler::setShadowKeepSpan(int index)
@@ -367,29 +402,31 @@ void DocumentHandler::setShadowKeepCount(int index)
     checkShadowKeepCount();
 }
 
-void DocumentHandler::checkShadowKeepSpan(const QDateTime& now)
+QStringList DocumentHandler::shadowCopiesExpired(int index, const QDateTime& now,
+                                                 const QStringList& skip) const
 {
-    const qint64 span = keepSpans[m_shadowKeepSpan];
+    const qint64 span = keepSpans[clampedIndex(index)];
     if (span < 0)
-        return;
-    checkPhysicalFiles();
+        return {};
     const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
     const QStringList open = openDocumentKeys();
+    QStringList expired;
     for (auto it = registry.begin(); it != registry.end(); ++it) {
         const QVariantMap entry = it.value().toMap();
-        if (entry.value(QStringLiteral("pinned")).toBool() || open.contains(it.key()))
+        if (entry.value(QStringLiteral("pinned")).toBool() || open.contains(it.key()) ||
+            skip.contains(it.key()))
             continue;
         if (entry.value(QStringLiteral("modification_time")).toDateTime().addSecs(span) < now)
-            removeShadowCopyWithPath(it.key());
+            expired.append(it.key());
     }
+    return expired;
 }
 
-void DocumentHandler::checkShadowKeepCount()
+QStringList DocumentHandler::shadowCopiesBeyondCount(int index, const QStringList& skip) const
 {
-    const qint64 count = keepCounts[m_shadowKeepCount];
+    const qint64 count = keepCounts[clampedIndex(index)];
     if (count < 0)
-        return;
-    checkPhysicalFiles();
+        return {};
     const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
     const QStringList open = openDocumentKeys();
     struct Candidate
@@ -401,7 +438,7 @@ void DocumentHandler::checkShadowKeepCount()
     qint64 kept = 0;
     for (auto it = registry.begin(); it != registry.end(); ++it) {
         const QVariantMap entry = it.value().toMap();
-        if (entry.value(QStringLiteral("pinned")).toBool())
+        if (entry.value(QStringLiteral("pinned")).toBool() || skip.contains(it.key()))
             continue;
         ++kept;
         if (!open.contains(it.key()))
@@ -410,10 +447,46 @@ void DocumentHandler::checkShadowKeepCount()
     // The oldest go first; open documents count but stay.
     std::sort(candidates.begin(), candidates.end(),
               [](const Candidate& a, const Candidate& b) { return a.time < b.time; });
+    QStringList beyond;
     for (const Candidate& candidate : candidates) {
         if (kept <= count)
             break;
-        removeShadowCopyWithPath(candidate.path);
+        beyond.append(candidate.path);
         --kept;
     }
+    return beyond;
+}
+
+QStringList DocumentHandler::shadowCopiesPurgedBySpan(int index, const QDateTime& now) const
+{
+    if (keepSpans[clampedIndex(index)] < 0)
+        return {};
+    const QStringList gone = physicallyGoneShadowCopies();
+    return gone + shadowCopiesExpired(index, now, gone);
+}
+
+QStringList DocumentHandler::shadowCopiesPurgedByCount(int index) const
+{
+    if (keepCounts[clampedIndex(index)] < 0)
+        return {};
+    const QStringList gone = physicallyGoneShadowCopies();
+    return gone + shadowCopiesBeyondCount(index, gone);
+}
+
+void DocumentHandler::checkShadowKeepSpan(const QDateTime& now)
+{
+    if (keepSpans[m_shadowKeepSpan] < 0)
+        return;
+    checkPhysicalFiles();
+    for (const QString& path : shadowCopiesExpired(m_shadowKeepSpan, now, {}))
+        removeShadowCopyWithPath(path);
+}
+
+void DocumentHandler::checkShadowKeepCount()
+{
+    if (keepCounts[m_shadowKeepCount] < 0)
+        return;
+    checkPhysicalFiles();
+    for (const QString& path : shadowCopiesBeyondCount(m_shadowKeepCount, {}))
+        removeShadowCopyWithPath(path);
 }

@@ -83,10 +83,19 @@ public:
     void checkShadowKeepCount();
     // Deletes one shadow copy and its item.
     void removeShadowCopyWithPath(const QString& path);
+    // What choosing a span or count index would delete now (registry keys), the copies of pictures
+    // that are gone included; nothing is removed. Empty for "forever" and "unlimited".
+    QStringList shadowCopiesPurgedBySpan(int index,
+                                         const QDateTime& now = QDateTime::currentDateTimeUtc()) const;
+    QStringList shadowCopiesPurgedByCount(int index) const;
 
 private:
     // Registry keys of the documents open now: their copies are never purged.
     QStringList openDocumentKeys() const;
+    QStringList physicallyGoneShadowCopies() const;
+    // The copies a rule removes beyond those in `skip`.
+    QStringList shadowCopiesExpired(int index, const QDateTime& now, const QStringList& skip) const;
+    QStringList shadowCopiesBeyondCount(int index, const QStringList& skip) const;
     // Existing pictures with shadow copies among the recent documents.
     QList<GMWelcomeWindow::Item> recentItems() const;
     QList<GMWelcomeWindow::Item> sampleItems() const;

@@ -1,10 +1,12 @@
 #include "Classes/Document/GMApplicationDelegate.h"
 
+#include "Classes/Document/GMAboutBoxController.h"
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMDocumentWindowController.h"
 #include "Classes/Document/GMLinks.h"
-#include "Classes/Document/GMPreferencesWindow.h"
+#include "Classes/Document/GMPreferencesWindowController.h"
+#include "Classes/Document/OVRateUsController.h"
 #include "Classes/Document/OVSystemInfo.h"
 #include "Classes/Frames/OVFrameBuilder.h"
 #include "Classes/Help/OVHelpActions.h"
@@ -18,6 +20,7 @@
 #include "Platform/Foundation/MainThread.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UndoManager.h"
+#include "Platform/UI/Timer.h"
 #include "Platform/UI/Window.h"
 
 #include <QAction>
@@ -71,7 +74,8 @@ GMApplicationDelegate::GMApplicationDelegate() : m_documentHandler(std::make_uni
 GMApplicationDelegate::~GMApplicationDelegate()
 {
     m_undoObservers.clear();
-    delete m_preferences.data();
+    m_preferences.reset();
+    m_aboutBox.reset();
     if (QCoreApplication::instance())
         QCoreApplication::instance()->removeEventFilter(this);
 }
@@ -158,6 +162,7 @@ void GMApplicationDelegate::resetCacheFolder()
 void GMApplicationDelegate::applicationDidFinishLaunching(const QStringList& files)
 {
     resetCacheFolder();
+    watchFirstKeyWindowForRating();
     m_documentHandler->awakeFromNib();
     m_documentHandler->reopenDocumentsOfLastSession();
     int opened = 0;
@@ -185,6 +190,7 @@ void GMApplicationDelegate::openFiles(const QStringList& files)
 
 void GMApplicationDelegate::applicationWillTerminate()
 {
+    OVRateUsController::resetShared();
     // Writes queued by the last edits and saves finish before their folder goes.
     OVBrushPathImage::waitForPendingWrites();
     GMDocumentPackage::documentQueue().waitUntilEmpty();
@@ -280,13 +286,37 @@ void GMApplicationDelegate::updateActions()
                       QStringLiteral("Menu")));
 }
 
+void GMApplicationDelegate::watchFirstKeyWindowForRating()
+{
+    // The rating prompt's launch count: once, when the first window has the keyboard, and only while
+    // there is a page to rate on.
+    if (!GMLinks::hasAddress(QStringLiteral("ProductPage")))
+        return;
+    m_firstKeyObserver = pf::NotificationCenter::defaultCenter().addObserver(
+        pf::Window::didBecomeKeyNotification, nullptr, [this](const pf::Notification&) {
+            if (m_rateChecked)
+                return;
+            m_rateChecked = true;
+            pf::Timer::afterThisEvent([] {
+                OVRateUsController::verifyRateUs(QUrl(GMLinks::address(QStringLiteral("ProductPage"))));
+            });
+            pf::Timer::afterThisEvent([this] { m_firstKeyObserver.reset(); }, this);
+        });
+}
+
+GMAboutBoxController* GMApplicationDelegate::aboutBoxController()
+{
+    if (!m_aboutBox)
+        m_aboutBox = std::make_unique<GMAboutBoxController>();
+    return m_aboutBox.get();
+}
+
 void GMApplicationDelegate::showPreferences()
 {
     if (!m_preferences)
-        m_preferences = new GMPreferencesWindow(m_documentHandler.get());
-    m_preferences->show();
-    m_preferences->raise();
-    m_preferences->activateWindow();
+        m_preferences = std::make_unique<GMPreferencesWindowController>(m_documentHandler.get());
+    m_preferences->refresh();
+    m_preferences->showWindow();
 }
 
 void GMApplicationDelegate::showFrameBuilder()
@@ -385,11 +415,15 @@ void GMApplicationDelegate::buildActions()
         if (!sample.isEmpty())
             documents->openSample(sample);
     });
+    add(QStringLiteral("About Glimora"), QKeySequence(), [this] { aboutBoxController()->showAboutBox(); });
     for (const auto& [key, text] :
          {std::pair{"HomePage", "Home Page"}, std::pair{"NewsPage", "News"},
           std::pair{"CommunityPage", "Community"}, std::pair{"ProductPage", "Rate Glimora"}}) {
-        QAction* link = add(QString::fromLatin1(text), QKeySequence(),
-                            [key] { GMLinks::open(QString::fromLatin1(key)); });
+        QAction* link = add(QString::fromLatin1(text), QKeySequence(), [key] {
+            // Whoever went to the product's page to rate it is not asked to again.
+            if (GMLinks::open(QString::fromLatin1(key)) && QLatin1String(key) == QLatin1String("ProductPage"))
+                OVRateUsController::userDidRate();
+        });
         // No address, no action.
         link->setVisible(GMLinks::hasAddress(QString::fromLatin1(key)));
     }
@@ -446,7 +480,7 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
     menu(QStringLiteral("Extras"), {"Frame Builder…"});
     menu(QStringLiteral("Window"), {"Welcome Window"});
     menu(QStringLiteral("Help"), {"Quick Tutorial", "Reset Tips", "Send Feedback…", "-", "Home Page", "News",
-                                  "Community", "Rate Glimora"});
+                                  "Community", "Rate Glimora", "-", "About Glimora"});
     return bar;
 }
 

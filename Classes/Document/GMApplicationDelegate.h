@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <memory>
 
+class GMAboutBoxController;
+class GMPreferencesWindowController;
 class QAction;
 class QLocalServer;
 class QLockFile;
@@ -45,6 +47,13 @@ public:
     // Composes the feedback mail of the product's report to the "FeedbackMail" address; false when
     // there is no address or no mail client took it.
     bool sendFeedback();
+    // Edit ▸ Preferences…: the retention choices (the window is made once).
+    void showPreferences();
+    GMPreferencesWindowController* preferencesController() const { return m_preferences.get(); }
+    // Counts a launch for the rating prompt when the first window becomes key (at launch).
+    void watchFirstKeyWindowForRating();
+    // Help ▸ About Glimora (the window is made once).
+    GMAboutBoxController* aboutBoxController();
     static QUrl feedbackMailURL(const QString& recipient, const OVGraphicsInfo& graphics);
 
     // A menu bar with the application's menus for `window`: the shared File, Edit, Window and Help
@@ -69,7 +78,6 @@ private:
     pf::Document* currentDocument() const;
     static QWidget* frontWindow();
     void receiveConnection();
-    void showPreferences();
     // The frame builder, previewing the front document's picture.
     void showFrameBuilder();
 
@@ -78,6 +86,9 @@ private:
     QLocalServer* m_server = nullptr;
     QList<QAction*> m_actions;
     std::vector<pf::ObserverToken> m_undoObservers;
-    QPointer<QWidget> m_preferences;
+    pf::ObserverToken m_firstKeyObserver;
+    bool m_rateChecked = false;
+    std::unique_ptr<GMPreferencesWindowController> m_preferences;
+    std::unique_ptr<GMAboutBoxController> m_aboutBox;
     bool m_terminating = false;
 };

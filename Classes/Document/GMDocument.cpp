@@ -2,7 +2,7 @@
 
 #include "Classes/Document/GMChainRenderer.h"
 #include "Classes/Document/GMDocumentArchive.h"
-#include "Classes/Document/GMPreferencesWindow.h"
+#include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/OVBundleManager.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/GMEffectBlueprint.h"
@@ -710,7 +710,7 @@ void GMDocument::noteSavedOverPhoto(const QString& path)
                        "later. How long they are kept is chosen in Preferences. To keep the photo file "
                        "itself untouched, use Save As or Export instead.")
             .arg(QDir::toNativeSeparators(GMFileUtilities::applicationSupportDirectory()),
-                 GMPreferencesWindow::spanText(span));
+                 GMPreferencesWindowController::spanText(span));
     alert.addButton(QStringLiteral("OK"));
     if (window() && window()->isVisible())
         alert.beginSheetModal(window(), [](int) {});

@@ -344,6 +344,13 @@ void GMWelcomeWindow::removeItem(const QString& context)
     m_delegate->welcomeWindowRemoveItem(context);
 }
 
+void GMWelcomeWindow::removeItemWithContext(const QString& context)
+{
+    const auto matches = [&](const Item& item) { return item.context == context; };
+    if (m_recent.removeIf(matches) + m_samples.removeIf(matches) > 0)
+        rebuildList();
+}
+
 int GMWelcomeWindow::selectedTab() const
 {
     return m_pages->currentIndex();

@@ -61,6 +61,8 @@ public:
     // Executes or removes the item of that context, as a double click or the Remove command does.
     void executeItem(const QString& context);
     void removeItem(const QString& context);
+    // Takes the item of that context out of the window (nothing when there is none).
+    void removeItemWithContext(const QString& context);
 
     // The tabs: 0 the pictures, 1 the tutorial. The marker under the tab buttons moves in 0.3 s.
     void showHistory();

@@ -4,16 +4,22 @@
 //   document-gallery <output folder>
 // Fails (non-zero) when a step does not have the effect it should.
 #include "ChainTestSupport.h"
+#include "Classes/Document/GMAboutBoxController.h"
 #include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Document/GMLinks.h"
+#include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/GMPreviewWindowController.h"
+#include "Classes/Document/OVAboutBoxController.h"
+#include "Classes/Document/OVRateUsController.h"
 #include "Classes/Editor/GMWindowController.h"
 #include "Classes/Editor/OVZoomView.h"
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Framework/Toolkit/OV3PartImageView.h"
 #include "Classes/Framework/Toolkit/OVActivityPanel.h"
+#include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/FileSystem.h"
@@ -21,13 +27,16 @@
 #include "TestFilters.h"
 #include "Tests/Gallery/GalleryShots.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
@@ -81,6 +90,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-gallery"));
+    QApplication::setApplicationVersion(QStringLiteral("0.1"));
     outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
     QDir().mkpath(outputFolder);
     QTemporaryDir sandbox;
@@ -278,6 +288,102 @@ int main(int argc, char** argv)
         }
         GMDocument::setWindowControllerFactory(
             [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(); });
+    }
+
+    // The preferences, and the question a choice that deletes kept edits asks (answered Cancel).
+    {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        for (int k = 0; k < 4; ++k) {
+            const QString kept = makePhoto(sandbox.filePath(QStringLiteral("Kept%1.jpg").arg(k)));
+            const QUrl folder = GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(kept));
+            QDir().mkpath(folder.toLocalFile());
+            GMFileUtilities::setShadowCopyValues(kept, {{"modification_time", now.addDays(-10 * k - 1)}});
+        }
+        delegate.showPreferences();
+        GMPreferencesWindowController* preferences = delegate.preferencesController();
+        pf::Window* preferencesWindow = preferences ? preferences->loadedWindow() : nullptr;
+        check(preferencesWindow && waitFor([&] { return preferencesWindow->isVisible(); }),
+              "Edit > Preferences shows the preferences");
+        if (preferencesWindow) {
+            shoot(preferencesWindow, QStringLiteral("12-preferences"));
+            bool asked = false;
+            QTimer::singleShot(500, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box)
+                    return;
+                asked = true;
+                shoot(box, QStringLiteral("13-preferences-question"));
+                for (QAbstractButton* button : box->buttons())
+                    if (button->text() == QLatin1String("Cancel"))
+                        button->click();
+            });
+            const int keptBefore = int(GMFileUtilities::shadowCopyDictionary().size());
+            preferences->chooseSpan(0);
+            check(asked, "a choice that deletes kept edits asks first");
+            check(GMFileUtilities::shadowCopyDictionary().size() == keptBefore, "Cancel deletes nothing");
+            check(preferences->spanPopUp()->currentIndex() == 5, "Cancel shows the previous choice again");
+            preferences->close();
+        }
+    }
+
+    // The about window, then a click on the welcome window hides it.
+    handler.displayWelcomeScreen();
+    settle(300);
+    if (QAction* about = delegate.action(QStringLiteral("About Glimora")))
+        about->trigger();
+    pf::Window* aboutBox = delegate.aboutBoxController()->aboutBox();
+    check(waitFor([&] { return aboutBox->isVisible(); }), "Help > About Glimora shows the about window");
+    settle(300);
+    shoot(aboutBox, QStringLiteral("14-about"));
+    QTest::mouseClick(window->contentView(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 200));
+    check(waitFor([&] { return !aboutBox->isVisible(); }),
+          "a click on another window hides the about window");
+    shoot(window, QStringLiteral("15-about-hidden-by-click"));
+
+    // The framework's about window.
+    {
+        OVAboutBoxController* about = OVAboutBoxController::sharedAboutBox();
+        about->showWindow();
+        check(about->loadedWindow() && waitFor([&] { return about->loadedWindow()->isVisible(); }),
+              "the framework's about window shows");
+        if (about->loadedWindow())
+            shoot(about->loadedWindow(), QStringLiteral("16-framework-about"));
+        about->close();
+        waitFor([&] { return !about->isWindowLoaded(); });
+        OVAboutBoxController::releaseShared();
+    }
+
+    // The rating prompt over the welcome window, and each answer.
+    {
+        QList<QUrl> opened;
+        GMLinks::setOpenerForTesting([&](const QUrl& url) {
+            opened << url;
+            return true;
+        });
+        OVRateUsController::setModifiersForTesting([] { return Qt::AltModifier; });
+        const QUrl page(QStringLiteral("https://example.org/rate"));
+        const char* answers[] = {"ask-later", "never-ask", "rate-now"};
+        for (int k = 0; k < 3; ++k) {
+            window->makeKeyAndOrderFront();
+            OVRateUsController::verifyRateUs(page);
+            OVRateUsController* prompt = OVRateUsController::shared();
+            check(prompt && waitFor([&] { return prompt->isVisible(); }), "Alt at a check shows the prompt");
+            if (!prompt)
+                continue;
+            if (k == 0)
+                shoot(window, QStringLiteral("17-rate-prompt"));
+            OVButton* button = k == 0   ? prompt->cancelButton()
+                               : k == 1 ? prompt->otherButton()
+                                        : prompt->approveButton();
+            const QPoint centre = button->rect().center();
+            QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, centre);
+            check(waitFor([&] { return !prompt->isVisible(); }), "an answer closes the prompt");
+            shoot(window, QStringLiteral("18-rate-answered-%1").arg(QString::fromLatin1(answers[k])));
+        }
+        check(opened == QList<QUrl>{page}, "Rate Now opens the rating page");
+        OVRateUsController::setModifiersForTesting({});
+        GMLinks::setOpenerForTesting({});
+        OVRateUsController::resetShared();
     }
 
     // The tutorial.

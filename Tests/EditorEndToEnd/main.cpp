@@ -8,10 +8,12 @@
 //   editor-end-to-end <output folder>
 // Fails (non-zero) when a step does not have the effect it should.
 #include "Classes/Document/DocumentHandler.h"
+#include "Classes/Document/GMAboutBoxController.h"
 #include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/GMWelcomeWindow.h"
 #include "Classes/Editor/EffectIntensity.h"
 #include "Classes/Editor/GMCollectionViewEffectItem.h"
@@ -768,6 +770,30 @@ void run(const QString& sandbox)
           QStringLiteral("the welcome window comes back"));
     settle(400);
     shoot(welcome->window(), QStringLiteral("closed-welcome-again"));
+
+    // Help ▸ About Glimora shows the about window; a click on the welcome window hides it again.
+    check(chooseFromMenu(welcome->window(), QStringLiteral("Help"), QStringLiteral("About Glimora")),
+          QStringLiteral("Help ▸ About Glimora is chosen from the menu bar"));
+    pf::Window* aboutBox = delegate.aboutBoxController()->aboutBox();
+    check(waitFor([&] { return aboutBox->isVisible(); }), QStringLiteral("the about window shows"));
+    settle(300);
+    shoot(aboutBox, QStringLiteral("about"));
+    QTest::mouseClick(welcome->window()->contentView(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 200));
+    check(waitFor([&] { return !aboutBox->isVisible(); }),
+          QStringLiteral("the about window goes when another window is clicked"));
+    // Edit ▸ Preferences… shows the retention choices; closing hides them.
+    check(chooseFromMenu(welcome->window(), QStringLiteral("Edit"), QStringLiteral("Preferences…")),
+          QStringLiteral("Edit ▸ Preferences… is chosen from the menu bar"));
+    GMPreferencesWindowController* preferences = delegate.preferencesController();
+    check(preferences && waitFor([&] { return preferences->isVisible(); }),
+          QStringLiteral("the preferences show"));
+    if (preferences) {
+        shoot(preferences->loadedWindow(), QStringLiteral("preferences"));
+        preferences->close();
+        check(waitFor([&] { return !preferences->isVisible(); }), QStringLiteral("the preferences close"));
+    }
+    welcome->window()->makeKeyAndOrderFront();
+    settle(200);
 
     // 10. Reopened from the welcome window's list.
     QListWidget* list = welcome->list();

@@ -1,7 +1,7 @@
 #include "Classes/Document/DocumentHandler.h"
 #include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMEditorWindowController.h"
-#include "Classes/Document/GMPreferencesWindow.h"
+#include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/FileSystem.h"
@@ -215,14 +215,12 @@ TEST_F(Menus, EveryWindowCarriesTheMenusWithItemsEnabledWhereTheyApply)
     EXPECT_EQ(panels, (QStringList{"Save As", "Export"}));
     // Preferences shows the retention choices, as the controller holds them.
     itemOf(documentBar, "Edit", "Preferences…")->trigger();
-    GMPreferencesWindow* preferences = nullptr;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* p = dynamic_cast<GMPreferencesWindow*>(widget))
-            preferences = p;
+    GMPreferencesWindowController* preferences = delegate.preferencesController();
     ASSERT_TRUE(preferences);
     EXPECT_TRUE(preferences->isVisible());
-    EXPECT_EQ(preferences->spanChoice()->count(), 5);
+    EXPECT_EQ(preferences->spanPopUp()->count(), 6) << "four spans, a separator, Forever";
     preferences->close();
+    EXPECT_FALSE(preferences->isVisible());
     // Window ▸ Welcome Window brings it back; File ▸ Close closes the front document.
     welcome->orderOut();
     itemOf(documentBar, "Window", "Welcome Window")->trigger();

@@ -1,6 +1,7 @@
 #include "Classes/Document/DocumentHandler.h"
 #include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMLinks.h"
+#include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/OVSystemInfo.h"
 #include "Classes/Framework/Toolkit/OVCachedImage.h"
 #include "Classes/Framework/Toolkit/OVChildSupportWindow.h"
@@ -13,6 +14,7 @@
 #include "Platform/Image/RenderContext.h"
 #include "Tests/ChildProcess.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
@@ -131,6 +133,81 @@ TEST_F(Shell, RetentionGoesOldestFirstAndSparesPinnedOpenAndUnmountedCopies)
     EXPECT_EQ(kept(), before);
 }
 
+TEST_F(Shell, PreferencesStoreEachChoiceAndAskBeforeDeletingKeptEdits)
+{
+    DocumentHandler handler;
+    handler.setShadowKeepSpan(5);
+    handler.setShadowKeepCount(5);
+    GMPreferencesWindowController preferences(&handler);
+    ASSERT_TRUE(preferences.window());
+    QComboBox* span = preferences.spanPopUp();
+    QComboBox* count = preferences.countPopUp();
+    ASSERT_EQ(span->count(), 6);
+    EXPECT_EQ(span->itemText(5), "Forever");
+    EXPECT_EQ(count->itemText(5), "Unlimited");
+
+    // With nothing kept, every choice is stored as its list index and asks nothing.
+    for (int index : {0, 1, 2, 3, 5}) {
+        preferences.chooseSpan(index);
+        preferences.chooseCount(index);
+        EXPECT_EQ(handler.shadowKeepSpan(), index);
+        EXPECT_EQ(handler.shadowKeepCount(), index);
+        EXPECT_EQ(pf::UserDefaults::standard().integerForKey("KeepSpan"), index);
+        EXPECT_EQ(span->currentIndex(), index);
+        EXPECT_EQ(count->currentIndex(), index);
+    }
+    EXPECT_TRUE(m_alerts.isEmpty()) << m_alerts.join('\n').toStdString();
+    // The separator cannot be chosen; a stored 4 (forever too) shows as the last choice.
+    preferences.chooseSpan(4);
+    EXPECT_EQ(handler.shadowKeepSpan(), 5);
+    handler.setShadowKeepSpan(4);
+    handler.setShadowKeepCount(4);
+    preferences.refresh();
+    EXPECT_EQ(span->currentIndex(), 5);
+    EXPECT_EQ(count->currentIndex(), 5);
+
+    // Eight pictures kept 0 to 7 days ago, and one whose file is gone: three days would delete five.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (int k = 0; k < 8; ++k)
+        keep(photo(QStringLiteral("age%1.jpg").arg(k)), now.addDays(-k).addSecs(60));
+    const QString deleted = photo("deleted.jpg");
+    keep(deleted, now);
+    QFile::remove(deleted);
+    const QStringList before = kept();
+    ASSERT_EQ(before.size(), 9);
+
+    m_answer = 1; // Cancel
+    preferences.chooseSpan(0);
+    ASSERT_EQ(m_alerts.size(), 1);
+    EXPECT_TRUE(m_alerts.last().startsWith("5 pictures lose their kept edits"))
+        << m_alerts.last().toStdString();
+    EXPECT_EQ(kept(), before) << "Cancel deletes nothing";
+    EXPECT_EQ(handler.shadowKeepSpan(), 4) << "Cancel keeps the previous choice";
+    EXPECT_EQ(span->currentIndex(), 5);
+    EXPECT_EQ(pf::UserDefaults::standard().integerForKey("KeepSpan"), 4);
+
+    m_answer = 0; // Delete Edits
+    preferences.chooseSpan(0);
+    ASSERT_EQ(m_alerts.size(), 2);
+    EXPECT_TRUE(m_alerts.last().startsWith("5 pictures")) << m_alerts.last().toStdString();
+    EXPECT_EQ(kept().size(), before.size() - 5) << "the question counted what went";
+    EXPECT_EQ(handler.shadowKeepSpan(), 0);
+
+    // Keeping at most 5 of the four left deletes nothing and asks nothing; at most 5 of seven asks for two.
+    preferences.chooseCount(0);
+    EXPECT_EQ(m_alerts.size(), 2);
+    for (int k = 0; k < 3; ++k)
+        keep(photo(QStringLiteral("new%1.jpg").arg(k)), now);
+    m_answer = 1;
+    preferences.chooseCount(1);
+    EXPECT_EQ(m_alerts.size(), 2) << "ten keeps all seven";
+    preferences.chooseCount(0);
+    ASSERT_EQ(m_alerts.size(), 3);
+    EXPECT_TRUE(m_alerts.last().startsWith("2 pictures")) << m_alerts.last().toStdString();
+    EXPECT_EQ(kept().size(), 7);
+    EXPECT_EQ(handler.shadowKeepCount(), 1);
+}
+
 TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)
 {
     DocumentHandler handler;
@@ -207,6 +284,49 @@ TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)
     const auto documents = handler.documents();
     for (const auto& opened : documents)
         opened->close();
+}
+
+TEST_F(Shell, RecentTilesFollowTheKeptEditsWhateverThePathForm)
+{
+    DocumentHandler handler;
+    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+    handler.awakeFromNib();
+    GMWelcomeWindow* welcome = handler.welcomeWindow();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    // A picture opened through a link (its copy kept under the resolved path), one kept under the path
+    // as given, and one whose file is deleted later.
+    const QString real = photo("real/portrait.jpg");
+    const QString link = m_dir.filePath("link.jpg");
+    ASSERT_TRUE(QFile::link(real, link));
+    keep(GMDocument::shadowCopyKey(link), now.addSecs(-30));
+    const QString plain = photo("plain.jpg");
+    keep(plain, now.addSecs(-20));
+    const QString doomed = photo("doomed.jpg");
+    keep(doomed, now.addSecs(-10));
+    for (const QString& path : {link, plain, doomed})
+        handler.noteNewRecentDocumentURL(path);
+    const auto recent = [&] {
+        QStringList contexts = welcome->itemContexts();
+        contexts.removeIf([](const QString& c) { return c.contains("TestPerson"); });
+        return contexts;
+    };
+
+    handler.setupHistoryView();
+    handler.setupHistoryView();
+    EXPECT_EQ(recent().size(), 3) << "a refresh adds no duplicates: " << recent().join(", ").toStdString();
+    EXPECT_EQ(welcome->itemContexts().size(), 6);
+
+    QFile::remove(doomed);
+    handler.setupHistoryView();
+    EXPECT_FALSE(recent().contains(QFileInfo(doomed).absoluteFilePath())) << "a deleted photo's tile goes";
+    EXPECT_EQ(recent().size(), 2);
+
+    // Removing by the registry's key takes the tile shown under the link; by the path as given too.
+    handler.removeShadowCopyWithPath(GMDocument::shadowCopyKey(link));
+    EXPECT_EQ(recent(), QStringList{QFileInfo(plain).absoluteFilePath()});
+    handler.removeShadowCopyWithPath(plain);
+    EXPECT_TRUE(recent().isEmpty());
+    EXPECT_EQ(welcome->itemContexts().size(), 3) << "the samples stay";
 }
 
 TEST_F(Shell, HardwareWarningsByTable)
