@@ -189,8 +189,9 @@ QList<GMWelcomeWindow::Item> DocumentHandler::recentItems() const
             continue;
         const QDateTime time = entry.value(QStringLiteral("modification_time")).toDateTime().toLocalTime();
         GMWelcomeWindow::Item item;
-        item.title = QStringLiteral("%1 %2").arg(QFileInfo(path).completeBaseName(),
-                                                 QLocale().toString(time, QLocale::ShortFormat));
+        // The name on its line, the date of the last save under it.
+        item.title = QStringLiteral("%1\n%2").arg(QFileInfo(path).completeBaseName(),
+                                                  QLocale().toString(time, QLocale::ShortFormat));
         item.image = GMFileUtilities::previewImageForShadowCopyWithFilename(
             entry.value(QStringLiteral("filename")).toString());
         item.context = path;
@@ -297,17 +298,17 @@ void DocumentHandler::droppedUrl(const QString& path)
 
 void DocumentHandler::welcomeWindowDidClose()
 {
-    if (documents().empty() && m_nothingLeft)
+    if (documents().empty() && m_nothingLeft && !m_quitting)
         pf::Timer::afterThisEvent(m_nothingLeft);
 }
 
 void DocumentHandler::removeDocument(pf::Document* document)
 {
     pf::DocumentController::removeDocument(document);
-    if (documents().empty() && m_welcome)
+    if (documents().empty() && m_welcome && !m_quitting)
         pf::Timer::afterThisEvent(
             [this] {
-                if (documents().empty())
+                if (documents().empty() && !m_quitting)
                     displayWelcomeScreen();
             },
             m_welcome->window());

@@ -65,6 +65,9 @@ public:
     void removeDocument(pf::Document* document) override;
     // Called when the user closes the welcome window with no document open: the application may quit.
     void setNothingLeftHandler(std::function<void()> handler) { m_nothingLeft = std::move(handler); }
+    // The application is quitting: the last document's window closing no longer brings the welcome
+    // window back.
+    void prepareToQuit() { m_quitting = true; }
 
     // Retention. The indices choose from the tables below; setting one applies it at once.
     static constexpr qint64 keepSpans[6] = {259200, 604800, 2678400, 7948800, -1, -1}; // seconds; -1 forever
@@ -94,5 +97,6 @@ private:
     int m_shadowKeepSpan = 5;
     int m_shadowKeepCount = 2;
     bool m_reopenedDocuments = false;
+    bool m_quitting = false;
     std::function<void()> m_nothingLeft;
 };

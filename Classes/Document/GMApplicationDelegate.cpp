@@ -2,12 +2,15 @@
 
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMLinks.h"
+#include "Classes/Document/GMPreferencesWindow.h"
 #include "Classes/Document/OVSystemInfo.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/MainThread.h"
+#include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/UI/Window.h"
 
@@ -20,6 +23,7 @@
 #include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QWindow>
 #include <unistd.h>
 
 namespace {
@@ -33,16 +37,35 @@ QString workingArea()
 
 } // namespace
 
+const QStringList GMApplicationDelegate::viewItems{
+    QStringLiteral("Zoom In"),     QStringLiteral("Zoom Out"),    QStringLiteral("-"),
+    QStringLiteral("Zoom to Fit"), QStringLiteral("Actual Size"), QStringLiteral("-"),
+    QStringLiteral("Layers in 3D")};
+
 GMApplicationDelegate::GMApplicationDelegate() : m_documentHandler(std::make_unique<DocumentHandler>())
 {
     buildActions();
     m_documentHandler->setNothingLeftHandler([this] { terminate(); });
     if (QCoreApplication::instance())
         QCoreApplication::instance()->installEventFilter(this);
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(gui, &QGuiApplication::focusWindowChanged, this, [this] { updateActions(); });
+    // Undo and Redo follow every step of every document: their shortcuts work only while enabled.
+    for (const char* name :
+         {pf::UndoManager::DidCloseUndoGroupNotification, pf::UndoManager::DidUndoChangeNotification,
+          pf::UndoManager::DidRedoChangeNotification})
+        m_undoObservers.push_back(pf::NotificationCenter::defaultCenter().addObserver(
+            QString::fromLatin1(name), nullptr, [this](const pf::Notification&) {
+                if (pf::isMainThread())
+                    updateActions();
+            }));
+    updateActions();
 }
 
 GMApplicationDelegate::~GMApplicationDelegate()
 {
+    m_undoObservers.clear();
+    delete m_preferences.data();
     if (QCoreApplication::instance())
         QCoreApplication::instance()->removeEventFilter(this);
 }
@@ -171,9 +194,21 @@ void GMApplicationDelegate::terminate()
         return;
     m_terminating = true;
     m_documentHandler->reviewUnsavedDocumentsAndQuit([this](bool quit) {
-        m_terminating = false;
-        if (quit)
-            QCoreApplication::quit();
+        if (!quit) {
+            m_terminating = false;
+            return;
+        }
+        // Every document's changes are written and the open ones remembered: the windows close
+        // without asking again. Asking them (as a plain quit of the main loop would) lets the first
+        // document window refuse while its own close runs, and the application stays.
+        m_documentHandler->prepareToQuit();
+        const auto documents = m_documentHandler->documents();
+        for (const auto& document : documents)
+            document->close();
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* pfWindow = qobject_cast<pf::Window*>(window); pfWindow && pfWindow->isVisible())
+                pfWindow->close();
+        QCoreApplication::exit(0);
     });
 }
 
@@ -192,14 +227,60 @@ bool GMApplicationDelegate::sendFeedback()
     return GMLinks::openURL(feedbackMailURL(recipient, OVGraphicsInfo::current()));
 }
 
+QWidget* GMApplicationDelegate::frontWindow()
+{
+    // The key window of the application's own windows (an overlay stands for its owner); a window of
+    // another kind (a dialog, the tutorial) when that is the active one.
+    QWidget* active = QApplication::activeWindow();
+    if (active && !qobject_cast<pf::Window*>(active))
+        return active;
+    pf::Window* key = pf::Window::keyWindow();
+    while (key && key->parentWindow())
+        key = key->parentWindow();
+    return key && key->isVisible() ? key : active;
+}
+
 pf::Document* GMApplicationDelegate::currentDocument() const
 {
-    QWidget* active = QApplication::activeWindow();
+    QWidget* active = frontWindow();
     for (const auto& document : m_documentHandler->documents()) {
         if (document->window() && document->window() == active)
             return document.get();
     }
     return nullptr;
+}
+
+void GMApplicationDelegate::updateActions()
+{
+    pf::Document* document = currentDocument();
+    const auto enable = [this](const char* name, bool enabled) {
+        if (QAction* a = action(QString::fromUtf8(name)))
+            a->setEnabled(enabled);
+    };
+    for (const char* name : {"Save", "Save As…", "Export…", "Print…"})
+        enable(name, document != nullptr);
+    enable("Revert to Saved", document && !document->fileURL().isEmpty() && document->isDocumentEdited());
+    enable("Clear Recent", !m_documentHandler->recentDocumentURLs().isEmpty());
+    const std::shared_ptr<pf::UndoManager> undo = document ? document->undoManager() : nullptr;
+    QAction* undoAction = action(QStringLiteral("Undo"));
+    QAction* redoAction = action(QStringLiteral("Redo"));
+    undoAction->setEnabled(undo && undo->canUndo());
+    redoAction->setEnabled(undo && undo->canRedo());
+    undoAction->setText(
+        pf::localized(undo && undo->canUndo() ? undo->undoMenuItemTitle() : QStringLiteral("Undo"),
+                      QStringLiteral("Menu")));
+    redoAction->setText(
+        pf::localized(undo && undo->canRedo() ? undo->redoMenuItemTitle() : QStringLiteral("Redo"),
+                      QStringLiteral("Menu")));
+}
+
+void GMApplicationDelegate::showPreferences()
+{
+    if (!m_preferences)
+        m_preferences = new GMPreferencesWindow(m_documentHandler.get());
+    m_preferences->show();
+    m_preferences->raise();
+    m_preferences->activateWindow();
 }
 
 void GMApplicationDelegate::buildActions()
@@ -262,6 +343,8 @@ void GMApplicationDelegate::buildActions()
         if (pf::Document* document = currentDocument(); document && document->undoManager()->canRedo())
             document->undoManager()->redo();
     });
+    add(QStringLiteral("Preferences…"), QKeySequence(QStringLiteral("Ctrl+,")),
+        [this] { showPreferences(); });
     add(QStringLiteral("Welcome Window"), QKeySequence(QStringLiteral("Ctrl+Shift+N")),
         [documents] { documents->displayWelcomeScreen(); });
     add(QStringLiteral("Quick Tutorial"), QKeySequence::HelpContents, [documents] { documents->showHelp(); });
@@ -285,21 +368,45 @@ QAction* GMApplicationDelegate::action(const QString& text) const
     return nullptr;
 }
 
-QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* parent)
+QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
 {
-    auto* bar = new QMenuBar(parent);
-    const auto menu = [&](const QString& title, const QStringList& items) {
+    auto* bar = new QMenuBar(window);
+    bar->setNativeMenuBar(false);
+    bar->setObjectName(QStringLiteral("menuBar"));
+    // Dark as the windows it tops; its menus keep the system's look.
+    bar->setStyleSheet(
+        QStringLiteral("QMenuBar#menuBar { background: #26282c; color: #d9dadd; }"
+                       "QMenuBar#menuBar::item:selected { background: #34506b; color: #ffffff; }"
+                       "QMenuBar#menuBar::item:disabled { color: #6b6e74; }"));
+    const auto windowAction = [window](const QString& name) -> QAction* {
+        if (!window)
+            return nullptr;
+        for (QAction* a : window->actions())
+            if (a->objectName() == name)
+                return a;
+        return nullptr;
+    };
+    const auto menu = [&](const QString& title, const QStringList& items, bool ofWindow = false) {
         QMenu* m = bar->addMenu(pf::localized(title, QStringLiteral("Menu")));
+        m->setObjectName(title);
+        connect(m, &QMenu::aboutToShow, this, [this] { updateActions(); });
         for (const QString& item : items) {
-            if (item == QLatin1String("-"))
+            if (item == QLatin1String("-")) {
                 m->addSeparator();
-            else if (QAction* a = action(item))
+            } else if (QAction* a = ofWindow ? windowAction(item) : action(item)) {
                 m->addAction(a);
+            } else if (ofWindow) {
+                // The window has no such view: the item is there, and says it does not apply.
+                QAction* absent = m->addAction(pf::localized(item, QStringLiteral("Menu")));
+                absent->setObjectName(item);
+                absent->setEnabled(false);
+            }
         }
     };
     menu(QStringLiteral("File"), {"New", "Open…", "Clear Recent", "-", "Close", "Save", "Save As…", "Export…",
                                   "Revert to Saved", "-", "Print…", "-", "Quit"});
-    menu(QStringLiteral("Edit"), {"Undo", "Redo"});
+    menu(QStringLiteral("Edit"), {"Undo", "Redo", "-", "Preferences…"});
+    menu(QStringLiteral("View"), viewItems, true);
     menu(QStringLiteral("Window"), {"Welcome Window"});
     menu(QStringLiteral("Help"),
          {"Quick Tutorial", "Send Feedback…", "-", "Home Page", "News", "Community", "Rate Glimora"});
@@ -308,13 +415,23 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* parent)
 
 bool GMApplicationDelegate::eventFilter(QObject* object, QEvent* event)
 {
-    // Every top-level window answers the shortcuts.
+    // Every top-level window answers the shortcuts; the application's titled windows carry the menu
+    // bar that shows them.
     if (event->type() == QEvent::Show && object->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(object);
-        if (widget->isWindow() && !widget->property("glimoraActions").toBool()) {
+        // A menu shows the actions it holds: the popups (menus, tooltips) get none of them.
+        const Qt::WindowType kind = widget->windowType();
+        const bool popup = kind == Qt::Popup || kind == Qt::ToolTip || qobject_cast<QMenu*>(widget);
+        if (widget->isWindow() && !popup && !widget->property("glimoraActions").toBool()) {
             widget->setProperty("glimoraActions", true);
             widget->addActions(m_actions);
+            auto* window = qobject_cast<pf::Window*>(widget);
+            if (window && !window->isOverlay() && (window->styleMask() & pf::Window::Titled) &&
+                !window->menuBar())
+                window->setMenuBar(makeMenuBar(window));
         }
+        if (widget->isWindow())
+            updateActions();
     }
     return QObject::eventFilter(object, event);
 }

@@ -2,7 +2,10 @@
 
 #include "Classes/Document/DocumentHandler.h"
 
+#include "Platform/Foundation/ObserverToken.h"
+
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <memory>
 
@@ -33,7 +36,8 @@ public:
     void applicationDidFinishLaunching(const QStringList& files);
     // Deletes the cache folder once every pending mask write has finished.
     void applicationWillTerminate();
-    // The Quit command: writes every document's changes first; a document that cannot be saved asks.
+    // The Quit command: writes every document's changes first (a document that cannot be saved asks),
+    // then closes every window and leaves the main loop.
     void terminate();
     // Opens the files (or shows the welcome window when there are none), as a second start asks.
     void openFiles(const QStringList& files);
@@ -43,10 +47,16 @@ public:
     bool sendFeedback();
     static QUrl feedbackMailURL(const QString& recipient, const OVGraphicsInfo& graphics);
 
-    // A menu bar with the application's menus, for a window that shows one.
-    QMenuBar* makeMenuBar(QWidget* parent);
+    // A menu bar with the application's menus for `window`: the shared File, Edit, Window and Help
+    // items, and in View the window's own actions of those names (disabled where it has none).
+    QMenuBar* makeMenuBar(QWidget* window);
     // The shared actions, by their text ("Save", "Open…"), for tests.
     QAction* action(const QString& text) const;
+    // Enables the shared actions for the front window and its document, and names the steps that
+    // Undo and Redo would take.
+    void updateActions();
+    // The View items a window may offer, in menu order ("-" separates).
+    static const QStringList viewItems;
 
     // Deletes and re-creates the working area's "cache" folder.
     static void resetCacheFolder();
@@ -57,11 +67,15 @@ protected:
 private:
     void buildActions();
     pf::Document* currentDocument() const;
+    static QWidget* frontWindow();
     void receiveConnection();
+    void showPreferences();
 
     std::unique_ptr<DocumentHandler> m_documentHandler;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
     QList<QAction*> m_actions;
+    std::vector<pf::ObserverToken> m_undoObservers;
+    QPointer<QWidget> m_preferences;
     bool m_terminating = false;
 };

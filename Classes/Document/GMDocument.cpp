@@ -2,6 +2,7 @@
 
 #include "Classes/Document/GMChainRenderer.h"
 #include "Classes/Document/GMDocumentArchive.h"
+#include "Classes/Document/GMPreferencesWindow.h"
 #include "Classes/Document/OVBundleManager.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/GMEffectBlueprint.h"
@@ -14,6 +15,7 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/MainThread.h"
 #include "Platform/Foundation/UndoManager.h"
+#include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/ImageFile.h"
 #include "Platform/UI/Alert.h"
 #include "Platform/UI/DocumentController.h"
@@ -27,9 +29,12 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScopeGuard>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <future>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -62,9 +67,10 @@ bool fail(QString* errorMessage, const QString& message)
     return false;
 }
 
-QByteArray fileBytesIfJPEG(const QString& path)
+// A JPEG's or a PNG's bytes: kept as the original, as they came.
+QByteArray fileBytesIfKept(const QString& path, const QByteArray& format)
 {
-    if (QImageReader::imageFormat(path) != "jpeg")
+    if (format != "jpeg" && format != "png")
         return {};
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -80,6 +86,8 @@ struct GMDocument::Snapshot
     GMRenderForSaving preview;
     GMRenderForSaving image;
 };
+
+const QString GMDocument::savedOverPhotoNoteKey = QStringLiteral("SavedOverPhotoNoteShown");
 
 GMDocument::GMDocument() = default;
 GMDocument::~GMDocument() = default;
@@ -139,6 +147,8 @@ void GMDocument::resetContents()
     m_opening.reset();
     std::lock_guard lock(m_jpegMutex);
     m_originalJPEG.clear();
+    m_originalLossless.clear();
+    m_originalIsJPEG = false;
 }
 
 QVariantMap GMDocument::checkedSettings(const GMEffectBlueprint& blueprint, QVariantMap values,
@@ -190,8 +200,12 @@ QVariantMap GMDocument::checkedSettings(const GMEffectBlueprint& blueprint, QVar
 
 bool GMDocument::readFromURL(const QString& path, const QString& type, QString* errorMessage)
 {
-    if (type == GMDocumentPackage::typeName)
+    if (type == GMDocumentPackage::typeName) {
+        m_fileKind = {};
         return readOwnFileFormatFromURL(path, errorMessage);
+    }
+    // What the file is now decides how a save over it is written.
+    m_fileKind = GMPhotoFile::inspect(path);
 
     // A picture: its shadow copy holds the original and the layers when it has one. Entries were once
     // registered under the path as given, so both forms are looked up.
@@ -290,8 +304,11 @@ bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
     resetContents();
     m_originalImage = pf::Image::fromBitmap(bitmap);
     m_originalBitmap = bitmap;
+    const QByteArray format = QImageReader::imageFormat(path);
+    const QByteArray kept = fileBytesIfKept(path, format);
     std::lock_guard lock(m_jpegMutex);
-    m_originalJPEG = fileBytesIfJPEG(path);
+    m_originalIsJPEG = format == "jpeg";
+    (m_originalIsJPEG ? m_originalJPEG : m_originalLossless) = kept;
     return true;
 }
 
@@ -315,10 +332,22 @@ void GMDocument::openInBackground(const QString& path, const QSize& size)
         });
         QString error;
         const pf::Bitmap bitmap = pf::ImageFile::read(opening->path, &error);
-        const QByteArray jpeg = bitmap.isNull() ? QByteArray() : fileBytesIfJPEG(opening->path);
-        pf::runOnMain([weak, opening, bitmap, error, jpeg] {
-            if (auto self = std::static_pointer_cast<GMDocument>(weak.lock()))
+        // The bytes kept as the original: a JPEG's or a PNG's own.
+        const QByteArray format = QImageReader::imageFormat(opening->path);
+        const QByteArray kept = bitmap.isNull() ? QByteArray() : fileBytesIfKept(opening->path, format);
+        const QByteArray jpeg = format == "jpeg" ? kept : QByteArray();
+        const QByteArray lossless = format == "jpeg" ? QByteArray() : kept;
+        pf::runOnMain([weak, opening, bitmap, error, jpeg, lossless, format] {
+            if (auto self = std::static_pointer_cast<GMDocument>(weak.lock())) {
+                const bool current = self->m_opening == opening;
                 self->openingFinished(opening, bitmap, error, jpeg);
+                if (!current)
+                    return;
+                std::lock_guard lock(self->m_jpegMutex);
+                self->m_originalIsJPEG = format == "jpeg";
+                if (!self->m_originalIsJPEG)
+                    self->m_originalLossless = lossless;
+            }
         });
     }).detach();
 }
@@ -426,6 +455,10 @@ bool GMDocument::readOwnFileFormatFromURL(const QString& path, QString* errorMes
     {
         std::lock_guard lock(m_jpegMutex);
         m_originalJPEG = contents->originalJPEG;
+        m_originalLossless = contents->originalLossless;
+        // A package without a lossless original holds it as that JPEG alone (it was one, or an earlier
+        // version kept it so): there is nothing better to keep.
+        m_originalIsJPEG = m_originalLossless.isEmpty();
     }
     if (!unknown.isEmpty())
         presentError(QStringLiteral("Some layers of “%1” use effects this version does not know.")
@@ -575,10 +608,58 @@ void GMDocument::insertWhenRead(const std::weak_ptr<pf::Document>& weak,
                 .arg(unread.join(QStringLiteral(", "))));
 }
 
+QString GMDocument::unwritableReason(const QString& path)
+{
+    // The folder that will take the new file (or the fresh package beside the old one); a folder still
+    // to be made is made in the nearest one that exists.
+    QFileInfo folder(QFileInfo(path).absolutePath());
+    while (!folder.exists() && folder.absoluteFilePath() != folder.absolutePath())
+        folder = QFileInfo(folder.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("“%1” is not a folder.").arg(folder.fileName());
+    // Trying is the only answer that holds for every kind of refusal (permissions, a read-only volume,
+    // an administrator who may write anywhere).
+    QByteArray probe =
+        QFile::encodeName(folder.absoluteFilePath() + QStringLiteral("/.glimora-write-XXXXXX"));
+    const int descriptor = ::mkstemp(probe.data());
+    if (descriptor < 0)
+        return QStringLiteral("The folder “%1” cannot be written: %2.")
+            .arg(folder.fileName().isEmpty() ? folder.absoluteFilePath() : folder.fileName(),
+                 QString::fromLocal8Bit(std::strerror(errno)));
+    ::close(descriptor);
+    ::unlink(probe.constData());
+    return {};
+}
+
 void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperation operation,
                            Completion completion)
 {
+    // A target that cannot take the file fails now, before the picture is composed for it (an
+    // autosave of a picture writes only its shadow copy, in the working area).
+    if (!isAutosave(operation) || type == GMDocumentPackage::typeName) {
+        const QString reason = unwritableReason(path);
+        if (!reason.isEmpty()) {
+            if (completion)
+                completion(false, reason);
+            return;
+        }
+    }
     auto controller = m_windowController;
+    std::weak_ptr<pf::Document> weakSelf = weak_from_this();
+    const bool overPhoto = operation == SaveOperation::Save && type != GMDocumentPackage::typeName;
+    const bool newPhotoFile = (operation == SaveOperation::Save || operation == SaveOperation::SaveAs) &&
+                              type != GMDocumentPackage::typeName;
+    // What a saved photo file now is, and the note the first time one is saved over.
+    completion = [weakSelf, path, overPhoto, newPhotoFile, completion](bool succeeded,
+                                                                       const QString& errorMessage) {
+        auto self = std::static_pointer_cast<GMDocument>(weakSelf.lock());
+        if (self && succeeded && newPhotoFile)
+            self->m_fileKind = GMPhotoFile::inspect(path);
+        if (completion)
+            completion(succeeded, errorMessage);
+        if (self && succeeded && overPhoto)
+            self->noteSavedOverPhoto(path);
+    };
     if (!controller) {
         pf::Document::saveToURL(path, type, operation, std::move(completion));
         return;
@@ -603,6 +684,32 @@ void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperati
         else
             finished(false, QStringLiteral("The document was closed."));
     });
+}
+
+void GMDocument::noteSavedOverPhoto(const QString& path)
+{
+    pf::UserDefaults& defaults = pf::UserDefaults::standard();
+    if (defaults.boolForKey(savedOverPhotoNoteKey))
+        return;
+    defaults.setBool(savedOverPhotoNoteKey, true);
+    // Kept forever unless the user chose otherwise.
+    const QVariant chosen = defaults.value(QStringLiteral("KeepSpan"));
+    const int span = chosen.isValid() ? int(std::clamp<qint64>(chosen.toLongLong(), 0, 5)) : 5;
+    pf::Alert alert;
+    alert.messageText =
+        QStringLiteral("“%1” now holds your retouched picture.").arg(QFileInfo(path).fileName());
+    alert.informativeText =
+        QStringLiteral("The untouched original and your layers are kept in the application's working folder "
+                       "(%1), %2, and open again with this file, so you can change or undo your retouching "
+                       "later. How long they are kept is chosen in Preferences. To keep the photo file "
+                       "itself untouched, use Save As or Export instead.")
+            .arg(QDir::toNativeSeparators(GMFileUtilities::applicationSupportDirectory()),
+                 GMPreferencesWindow::spanText(span));
+    alert.addButton(QStringLiteral("OK"));
+    if (window() && window()->isVisible())
+        alert.beginSheetModal(window(), [](int) {});
+    else
+        alert.runModal();
 }
 
 std::shared_ptr<OVBrushPathImage>
@@ -666,9 +773,19 @@ QByteArray GMDocument::originalJPEG(const Snapshot& snapshot)
     return m_originalJPEG;
 }
 
+QByteArray GMDocument::originalLossless(const Snapshot& snapshot)
+{
+    std::lock_guard lock(m_jpegMutex);
+    // Made once for a picture that was no JPEG (a PNG keeps its own bytes from the start).
+    if (!m_originalIsJPEG && m_originalLossless.isEmpty() && !snapshot.original.isNull())
+        m_originalLossless = GMPhotoFile::losslessOriginal(snapshot.original, QByteArray());
+    return m_originalIsJPEG ? QByteArray() : m_originalLossless;
+}
+
 bool GMDocument::writePackage(Snapshot& snapshot, const QString& path, QString* errorMessage)
 {
     snapshot.contents.originalJPEG = originalJPEG(snapshot);
+    snapshot.contents.originalLossless = originalLossless(snapshot);
     if (snapshot.preview && snapshot.contents.preview.isNull()) {
         if (const auto preview = snapshot.preview())
             snapshot.contents.preview = *preview;
@@ -704,7 +821,11 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     // The masks it holds belong to the main thread (their undo registrations): the snapshot is let go
     // there, whatever the outcome, in case a layer left the chain meanwhile.
     const auto release = qScopeGuard([&snapshot] { pf::runOnMain([last = std::move(snapshot)] {}); });
-    snapshot->original = m_originalBitmap; // for the JPEG bytes, when they must still be made
+    snapshot->original = m_originalBitmap; // for the kept original's bytes, when they must still be made
+    // Saving over the photo itself writes it as the kind of file it is.
+    const GMPhotoFile::Kind photoKind = operation == SaveOperation::Save && !ownType && path == originalPath
+                                            ? m_fileKind
+                                            : GMPhotoFile::Kind();
     unblockUserInteraction();
 
     if (ownType) {
@@ -742,7 +863,11 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
         picture = snapshot->image ? snapshot->image() : std::nullopt;
         if (!picture)
             return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
-        encoded = std::async(std::launch::async, [&picture, &path, &encodeError, &target] {
+        encoded = std::async(std::launch::async, [&picture, &path, &encodeError, &target, &photoKind] {
+            if (photoKind.isValid()) {
+                target = path;
+                return GMPhotoFile::encode(*picture, photoKind, &encodeError);
+            }
             return OVBundleManager::encodedImage(*picture, path, &encodeError, &target);
         });
         snapshot->contents.preview = GMChainRenderer::fittedInside(*picture, GMChainRenderer::previewSide);

@@ -2,6 +2,7 @@
 
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMDocumentWindowController.h"
+#include "Classes/Document/GMPhotoFile.h"
 #include "Platform/Image/Image.h"
 #include "Platform/UI/Document.h"
 
@@ -25,8 +26,9 @@ class QPrinter;
 // with its editable state kept in a shadow copy: a package of the same form in the working area,
 // registered under the picture's path. Autosaving a picture writes only its shadow copy; an explicit
 // save writes the shadow copy first and then the composed picture into the file, in the file's own
-// format. Opening a picture that has a shadow copy opens the shadow copy, asking first when the file was
-// changed by someone else since.
+// format, channels and depth (a JPEG at no lower quality, with its metadata). The untouched original is
+// kept without loss: a JPEG's own bytes, any other picture losslessly. Opening a picture that has a
+// shadow copy opens the shadow copy, asking first when the file was changed by someone else since.
 class GMDocument : public pf::Document
 {
 public:
@@ -79,6 +81,13 @@ public:
     // The shadow copy's registry key for a picture: its path with symbolic links resolved.
     static QString shadowCopyKey(const QString& path);
 
+    // What the plain photo file of this document is (invalid for a package or before reading).
+    GMPhotoFile::Kind photoFileKind() const { return m_fileKind; }
+    // The user default set once the note about saving over a photo has been shown.
+    static const QString savedOverPhotoNoteKey;
+    // Why nothing could be written at `path` (its folder, or the nearest one that exists, refuses new
+    // files); empty when it can be. Cheap: checked before anything is composed.
+    static QString unwritableReason(const QString& path);
     // Settings read from a document, checked against the effect's: a number outside its range is
     // clamped, a value of the wrong type replaced by the default (each with a warning naming `layer`).
     static QVariantMap checkedSettings(const GMEffectBlueprint& blueprint, QVariantMap values,
@@ -132,6 +141,9 @@ private:
     std::shared_ptr<Snapshot> takeSnapshot(bool wantFullImage);
     bool writePackage(Snapshot& snapshot, const QString& path, QString* errorMessage);
     QByteArray originalJPEG(const Snapshot& snapshot);
+    QByteArray originalLossless(const Snapshot& snapshot);
+    // Tells once, the first time a photo is saved over, what the file now holds and what is kept.
+    void noteSavedOverPhoto(const QString& path);
     void recordFileState(const QString& key, const QString& filePath);
 
     pf::Image m_originalImage;
@@ -141,6 +153,9 @@ private:
     std::vector<ForeignLayer> m_foreignLayers;
     std::shared_ptr<GMDocumentWindowController> m_windowController;
     std::shared_ptr<Opening> m_opening; // the picture being decoded, while it is
-    std::mutex m_jpegMutex;             // the kept JPEG bytes are filled in on the save thread
+    std::mutex m_jpegMutex;             // the kept original's bytes are filled in on the save thread
     QByteArray m_originalJPEG;
+    QByteArray m_originalLossless;
+    bool m_originalIsJPEG = false; // decoded from JPEG bytes: those are the original, nothing is lost
+    GMPhotoFile::Kind m_fileKind;
 };

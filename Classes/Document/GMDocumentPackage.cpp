@@ -303,6 +303,11 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
         !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/image.jpg"), contents.originalJPEG,
                                              errorMessage))
         return discard();
+    if (!contents.originalLossless.isEmpty() &&
+        (!stepAllowed(QStringLiteral("image"), errorMessage) ||
+         !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/image.png"), contents.originalLossless,
+                                              errorMessage)))
+        return discard();
 
     // Masks are written on the document queue while the previews and the archive are made here.
     struct MaskResult
@@ -450,15 +455,32 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
         return std::nullopt;
 
     Contents contents;
+    QString error;
+    // The lossless original where there is one; the JPEG, which every version writes, otherwise.
+    const QString lossless = folder + QStringLiteral("/image.png");
+    if (QFileInfo::exists(lossless)) {
+        QString losslessError;
+        const QByteArray data = readLimited(lossless, &losslessError);
+        const pf::Bitmap decoded =
+            data.isEmpty() ? pf::Bitmap() : pf::ImageFile::readData(data, &losslessError);
+        if (!decoded.isNull()) {
+            contents.original = decoded;
+            contents.originalLossless = data;
+        } else {
+            pf::warning(
+                QStringLiteral("The lossless original of \"%1\" cannot be read (%2); its JPEG is read")
+                    .arg(path, losslessError));
+        }
+    }
     contents.originalJPEG = readLimited(folder + QStringLiteral("/image.jpg"), errorMessage);
-    if (contents.originalJPEG.isEmpty()) {
+    if (contents.originalJPEG.isEmpty() && contents.original.isNull()) {
         if (errorMessage && errorMessage->isEmpty())
             *errorMessage =
                 QStringLiteral("The document is damaged: its original picture “image.jpg” is empty.");
         return std::nullopt;
     }
-    QString error;
-    contents.original = pf::ImageFile::readData(contents.originalJPEG, &error);
+    if (contents.original.isNull())
+        contents.original = pf::ImageFile::readData(contents.originalJPEG, &error);
     if (contents.original.isNull()) {
         fail(errorMessage, QStringLiteral("The document's original picture cannot be read: %1").arg(error));
         return std::nullopt;

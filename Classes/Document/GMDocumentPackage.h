@@ -14,7 +14,10 @@
 #include <vector>
 
 // The application's own document: a folder package ("name.glimora") holding
-//   "image.jpg"                  the original photograph (its JPEG bytes, kept as they came)
+//   "image.jpg"                  the original photograph (its JPEG bytes, kept as they came; for an
+//                                original of another kind a JPEG of it, which earlier versions read)
+//   "image.png"                  an original that is no JPEG, without loss (a PNG's own bytes); read
+//                                in preference to "image.jpg" where it is there
 //   "preview.jpg"                the composed picture, fitted inside 1024 x 1024
 //   "QuickLook/Preview.jpg"      a hard link to (else a copy of) "preview.jpg"
 //   "QuickLook/Thumbnail.jpg"    the same
@@ -49,10 +52,11 @@ public:
 
     struct Contents
     {
-        QByteArray originalJPEG; // the original's JPEG bytes
-        pf::Bitmap original;     // reading: the decoded original
-        pf::Bitmap preview;      // writing: the composed preview (may be null: then none is written)
-        QImage loadPreview;      // reading: "QuickLook/Preview.jpg", when readable
+        QByteArray originalJPEG;     // the original's JPEG bytes
+        QByteArray originalLossless; // "image.png": the original without loss; empty for a JPEG original
+        pf::Bitmap original;         // reading: the decoded original
+        pf::Bitmap preview;          // writing: the composed preview (may be null: then none is written)
+        QImage loadPreview;          // reading: "QuickLook/Preview.jpg", when readable
         std::vector<Layer> layers;
     };
 

@@ -5,7 +5,15 @@
 #include "Classes/Editor/GMWindowController.h"
 #include "Classes/Framework/Toolkit/OVActivityPanel.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UI/Timer.h"
+#include "Platform/UI/Window.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+const QString GMEditorWindowController::frameKey = QStringLiteral("DocumentWindowFrame");
 
 GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> document)
     : m_editor(std::make_unique<GMWindowController>())
@@ -13,6 +21,44 @@ GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> d
     m_editor->setBlueprintCatalog(&GMDocument::blueprintCatalog());
     m_editor->setDocument(std::move(document));
     m_editor->loadWindow();
+    pf::Window* window = m_editor->window();
+    if (!window)
+        return;
+    const QRect remembered = rememberedFrame(window->minimumSize());
+    if (!remembered.isNull())
+        window->setGeometry(remembered);
+    m_closing = pf::NotificationCenter::defaultCenter().addObserver(
+        pf::Window::willCloseNotification, window, [window](const pf::Notification&) {
+            if (window->isFullScreen() || window->isMaximized() || window->isMinimized())
+                return;
+            const QRect g = window->geometry();
+            pf::UserDefaults::standard().setString(
+                frameKey, QStringLiteral("%1 %2 %3 %4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height()));
+        });
+}
+
+QRect GMEditorWindowController::rememberedFrame(const QSize& minimumSize)
+{
+    const QStringList parts = pf::UserDefaults::standard().stringForKey(frameKey).split(u' ');
+    if (parts.size() != 4)
+        return {};
+    bool ok[4];
+    const QRect frame(parts[0].toInt(&ok[0]), parts[1].toInt(&ok[1]), parts[2].toInt(&ok[2]),
+                      parts[3].toInt(&ok[3]));
+    if (!(ok[0] && ok[1] && ok[2] && ok[3]) || frame.width() < minimumSize.width() ||
+        frame.height() < minimumSize.height())
+        return {};
+    // A screen that is gone (a monitor unplugged) must not leave the window out of reach: most of its
+    // title bar must be on a screen now.
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect available = screen->availableGeometry();
+        const QRect top(frame.x(), frame.y(), frame.width(), 40);
+        const QRect seen = available.intersected(top);
+        if (seen.width() >= std::min(frame.width(), available.width()) / 2 && seen.height() > 0 &&
+            frame.width() <= available.width() + 40 && frame.height() <= available.height() + 80)
+            return frame;
+    }
+    return {};
 }
 
 GMEditorWindowController::~GMEditorWindowController() = default;

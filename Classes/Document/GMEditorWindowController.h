@@ -1,6 +1,9 @@
 #pragma once
 
 #include "Classes/Document/GMDocumentWindowController.h"
+#include "Platform/Foundation/ObserverToken.h"
+
+#include <QRect>
 
 #include <memory>
 
@@ -34,6 +37,13 @@ public:
 
     GMWindowController& editor() const { return *m_editor; }
 
+    // The user default that keeps the size and place of the last editor window closed ("x y w h" on
+    // the screen, top-down), for the next one to open there.
+    static const QString frameKey;
+    // The remembered frame when it still lies on a screen with room for the window; else null.
+    static QRect rememberedFrame(const QSize& minimumSize);
+
 private:
     std::unique_ptr<GMWindowController> m_editor;
+    pf::ObserverToken m_closing;
 };

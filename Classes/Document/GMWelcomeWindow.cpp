@@ -36,8 +36,8 @@ QLabel#caption { color: #8d9096; font-size: 11px; }
 QListWidget { background: #25272b; border: none; border-radius: 8px; color: #d9dadd; padding: 6px;
               outline: none; }
 QListWidget::item { padding: 6px; border-radius: 6px; }
-QListWidget::item:selected { background: #34506b; color: #ffffff; }
 QListWidget::item:hover { background: #2e3136; }
+QListWidget::item:selected, QListWidget::item:selected:hover { background: #34506b; color: #ffffff; }
 QPushButton { background: #31343a; color: #e4e5e8; border: 1px solid #3c4047; border-radius: 6px;
               padding: 6px 16px; }
 QPushButton:hover { background: #3a3e45; }
@@ -207,7 +207,8 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
                      [this] { m_delegate->welcomeWindowOpen(); });
     QObject::connect(tutorialButton, &QPushButton::clicked, m_window,
                      [this] { m_delegate->welcomeWindowShowTutorial(); });
-    QObject::connect(m_list, &QListWidget::itemActivated, m_window, [this](QListWidgetItem* item) {
+    // A click selects; a double click or Return opens (whatever the platform's single-click habit).
+    QObject::connect(m_list, &QListWidget::itemDoubleClicked, m_window, [this](QListWidgetItem* item) {
         const QString context = item->data(contextRole).toString();
         if (!context.isEmpty())
             m_delegate->welcomeWindowExecuteItem(context);
@@ -227,6 +228,11 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
             return false;
         const int key = static_cast<QKeyEvent*>(event)->key();
         QListWidgetItem* item = m_list->currentItem();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && item &&
+            !item->data(contextRole).toString().isEmpty()) {
+            m_delegate->welcomeWindowExecuteItem(item->data(contextRole).toString());
+            return true;
+        }
         if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) && item &&
             item->data(contextRole + 1).toBool()) {
             m_delegate->welcomeWindowRemoveItem(item->data(contextRole).toString());

@@ -9,7 +9,9 @@
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/Timer.h"
+
 #include "Platform/UI/Transaction.h"
+#include <QEvent>
 
 #include <QPainter>
 #include <numbers>
@@ -169,8 +171,14 @@ void GMEffectBrowserController::setFilterPredicate(Predicate predicate)
     // The old index means another effect in the new list: the selection goes by the effect's name.
     const QString selected = m_selectedFilterName;
     const UpdatingSelection updating(m_updatingSelection);
-    if (selected.isNull() || !showFilter(selected))
+    if (selected.isNull() || !showFilter(selected)) {
         setSelectionIndex(-1);
+        // The old offset may lie beyond the shorter list: the strip starts again at its first tile.
+        if (m_effectScrollView && m_effectCollectionView->numberOfItems() > 0) {
+            const double x = m_effectScrollView->constrainScrollPoint(Point(0, 0)).x;
+            m_effectScrollView->scrollToPoint(Point(x, m_effectScrollView->contentView()->bounds().minY()));
+        }
+    }
     m_selectedFilterName = selected;
 }
 
@@ -196,8 +204,12 @@ bool GMEffectBrowserController::showFilter(const QString& name)
         return false;
     setSelectionIndex(found);
     if (m_effectScrollView) {
+        // The tile comes to stand where the first one does, clear of the cut end.
         const Rect f = m_effectCollectionView->frameForItemAtIndex(found);
-        const double x = m_effectScrollView->constrainScrollPoint(Point(f.minX(), 0)).x;
+        const double x =
+            m_effectScrollView
+                ->constrainScrollPoint(Point(f.minX() - m_effectCollectionView->leadingInset(), 0))
+                .x;
         m_effectScrollView->animateScrollToPoint(Point(x, m_effectScrollView->contentView()->bounds().minY()),
                                                  kScrollDuration);
     }
@@ -294,6 +306,42 @@ void GMEffectBrowserController::setIncreased3DEffect(bool increased)
                                        : pf::Transform3D::identity());
 }
 
+void GMEffectBrowserController::updateLeadingInset()
+{
+    OV3DView* view3D = browserView();
+    if (!view3D || !m_effectScrollView || !m_effectCollectionView || !view3D->window())
+        return;
+    const auto layer = view3D->layerForSubview(m_effectScrollView);
+    if (!layer)
+        return;
+    // Where a point of the strip's left end is seen in the view: the first tile starts where that is
+    // inside the view, by a small gap.
+    const double y = m_effectScrollView->bounds().midY();
+    const auto seenX = [&](double x) {
+        return layer->convertPointToLayer(Point(x, y), view3D->layer().get()).x;
+    };
+    constexpr double gap = 6;
+    double inset = 0;
+    if (seenX(0) < gap) {
+        double inside = m_effectScrollView->bounds().width() / 2, outside = 0;
+        if (seenX(inside) < gap)
+            return;
+        for (int step = 0; step < 30; ++step) {
+            const double x = (inside + outside) / 2;
+            (seenX(x) < gap ? outside : inside) = x;
+        }
+        inset = std::ceil(inside);
+    }
+    m_effectCollectionView->setLeadingInset(inset);
+}
+
+bool GMEffectBrowserController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize && watched == browserView())
+        updateLeadingInset();
+    return OVViewController::eventFilter(watched, event);
+}
+
 void GMEffectBrowserController::activate3D()
 {
     OV3DView* view3D = browserView();
@@ -304,4 +352,7 @@ void GMEffectBrowserController::activate3D()
     // Through the stored transform, so that the tilt survives the scroll view's resizing.
     if (m_effectScrollView)
         m_effectScrollView->setStoredTransform(pf::Transform3D::rotation(std::numbers::pi / 12, 0, 1, 0));
+    updateLeadingInset();
+    view3D->removeEventFilter(this);
+    view3D->installEventFilter(this);
 }

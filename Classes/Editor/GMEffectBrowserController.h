@@ -81,6 +81,11 @@ public:
     void filterUnHovered(const pf::Notification& notification);
     void unHoverFilter();
     void activate3D();
+    // Sets the strip's room before its first tile to what its view cuts off at the near end.
+    void updateLeadingInset();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QString nameAtIndex(qint64 index) const;

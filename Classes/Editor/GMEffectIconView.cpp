@@ -160,8 +160,9 @@ void GMEffectIconView::drawRect(QPainter& painter, const Rect&)
     attributes.color = m_isSelected ? QColor(245, 245, 245) : QColor(172, 174, 178);
     pf::AttributedString name(m_displayName, attributes);
     name.setAlignment(pf::AttributedString::Alignment::Center);
-    name.setLineBreakMode(pf::AttributedString::LineBreak::TruncateTail);
-    name.drawInRect(painter, Rect(4, kPictureInset - 5, b.width() - 8, kNameBand + 2));
+    // A long name takes a second line rather than losing its end ("Darken Eyebrows").
+    name.setLineBreakMode(pf::AttributedString::LineBreak::WordWrap);
+    name.drawInRect(painter, Rect(2, kPictureInset - 8, b.width() - 4, kNameBand + 4));
 }
 
 // Hover ----------------------------------------------------------------------------------------------

@@ -28,8 +28,8 @@ public:
     static inline const QString kUnHoverNotification = QStringLiteral("GMFilterUnHover");
     static inline const QString kNameKey = QStringLiteral("name");
     static constexpr double kPictureInset = 10.0;
-    // Room under the picture for the effect's name.
-    static constexpr double kNameBand = 18.0;
+    // Room under the picture for the effect's name, on two lines where it needs them.
+    static constexpr double kNameBand = 28.0;
 
     explicit GMEffectIconView(const pf::Rect& frame = pf::Rect(), QWidget* parent = nullptr);
     ~GMEffectIconView() override;

@@ -76,14 +76,15 @@ GMCollectionViewEffectItem* GMNotResponderCollectionView::itemAtIndex(int index)
 Rect GMNotResponderCollectionView::frameForItemAtIndex(int index) const
 {
     // Flipped: from the top left, left to right.
-    return Rect(index * m_itemSize.width, 0, m_itemSize.width, m_itemSize.height);
+    return Rect(m_leadingInset + index * m_itemSize.width, 0, m_itemSize.width, m_itemSize.height);
 }
 
 int GMNotResponderCollectionView::indexOfItemAtPoint(Point point) const
 {
-    if (m_itemSize.width <= 0 || point.x < 0 || point.y < 0 || point.y >= m_itemSize.height)
+    const double x = point.x - m_leadingInset;
+    if (m_itemSize.width <= 0 || x < 0 || point.y < 0 || point.y >= m_itemSize.height)
         return -1;
-    const int index = int(std::floor(point.x / m_itemSize.width));
+    const int index = int(std::floor(x / m_itemSize.width));
     return index < numberOfItems() ? index : -1;
 }
 
@@ -93,11 +94,19 @@ void GMNotResponderCollectionView::setItemSize(Size size)
     tile();
 }
 
+void GMNotResponderCollectionView::setLeadingInset(double inset)
+{
+    if (inset == m_leadingInset)
+        return;
+    m_leadingInset = inset;
+    tile();
+}
+
 void GMNotResponderCollectionView::tile()
 {
     const double height = superview() ? std::max(superview()->bounds().height(), m_itemSize.height)
                                       : std::max(frame().height(), m_itemSize.height);
-    setFrameSize(Size(numberOfItems() * m_itemSize.width, height));
+    setFrameSize(Size(m_leadingInset + numberOfItems() * m_itemSize.width, height));
     for (int i = 0; i < numberOfItems(); ++i)
         if (GMEffectIconView* view = m_items[size_t(i)]->view())
             view->setFrame(frameForItemAtIndex(i));

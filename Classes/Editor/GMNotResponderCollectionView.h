@@ -45,6 +45,10 @@ public:
     int indexOfItemAtPoint(pf::Point point) const;
     pf::Size itemSize() const { return m_itemSize; }
     void setItemSize(pf::Size size);
+    // Room before the first tile, where the turned strip's near end is cut by its view: the strip then
+    // starts at a whole tile.
+    double leadingInset() const { return m_leadingInset; }
+    void setLeadingInset(double inset);
 
     const QList<int>& selectionIndexes() const { return m_selection; }
     // Selects the tiles of the indexes (sorted, out-of-range ones dropped) without telling the observer.
@@ -58,6 +62,7 @@ public:
 
 private:
     void arrange();
+    double m_leadingInset = 0;
     void rebuildItems();
     void tile();
 

@@ -345,6 +345,15 @@ void GMWindowController::connectWindow()
     addWindowAction(
         m_window, QStringLiteral("Zoom Out"), {QKeySequence(QStringLiteral("Ctrl+-"))}, [this] { zoomOut(); },
         this);
+    addWindowAction(
+        m_window, QStringLiteral("Zoom to Fit"), {QKeySequence(QStringLiteral("Ctrl+0"))},
+        [this] { zoomToFit(); }, this);
+    addWindowAction(
+        m_window, QStringLiteral("Actual Size"), {QKeySequence(QStringLiteral("Ctrl+1"))},
+        [this] { zoomToActualSize(); }, this);
+    addWindowAction(
+        m_window, QStringLiteral("Layers in 3D"), {QKeySequence(QStringLiteral("Ctrl+3"))},
+        [this] { toggleLayers3D(); }, this);
     m_willCloseObserver = pf::NotificationCenter::defaultCenter().addObserver(
         pf::Window::willCloseNotification, m_window.data(),
         [this](const pf::Notification&) { windowWillClose(); });
@@ -493,6 +502,19 @@ void GMWindowController::orderViews()
                            static_cast<pf::View*>(m_loupe.data())})
         if (view && view->superview() == content)
             content->addSubview(view);
+    raiseActivityPanel();
+}
+
+void GMWindowController::raiseActivityPanel()
+{
+    // "Saving" and "Loading" are told over every panel, the settings panel and its mirror included. The
+    // loupe stays the topmost view: it takes the presses at its glass, and it is drawn in its own overlay
+    // above the window anyway.
+    pf::View* busy = m_activityPanel ? m_activityPanel->view() : nullptr;
+    if (busy && m_windowContentView && busy->superview() == m_windowContentView)
+        m_windowContentView->addSubview(busy);
+    if (m_loupe && m_windowContentView && m_loupe->superview() == m_windowContentView)
+        m_windowContentView->addSubview(m_loupe.data());
 }
 
 void GMWindowController::remakeEffectItems()
@@ -959,28 +981,61 @@ void GMWindowController::zoomViewDidResize()
         m_zoomView->convertRectToView(m_zoomView->contentLayer()->frame(), m_layerBrowser->layerContainer()));
 }
 
-void GMWindowController::zoomIn()
+namespace {
+
+bool showsLayers3D(const OVLayerBrowser* browser)
 {
-    if (!m_zoomSlider || !m_zoomView || m_closed)
+    return browser && browser->show3DView();
+}
+
+} // namespace
+
+void GMWindowController::zoomTo(double value, double settle, std::optional<Point> anchor)
+{
+    if (!m_zoomSlider || !m_zoomView || m_closed || showsLayers3D(m_layerBrowser))
         return;
-    const double value = std::max(0.0, m_zoomSlider->value() - 0.1);
+    value = std::clamp(value, 0.0, 1.0);
+    // The canvas first: the point held under the pointer is taken before anything else moves it.
+    if (anchor)
+        m_zoomView->setZoomFactor(value, *anchor, true);
+    else
+        m_zoomView->setZoomFactor(value, false, true);
     m_zoomSlider->setValue(value);
-    m_zoomView->setZoomFactor(value, false, true);
     stopTimer(m_zoomTimer);
     m_zoomTimer = pf::Timer::scheduled(
-        zoomInSettle, false, [this](pf::Timer&) { updateZoomView(); }, this);
+        settle, false, [this](pf::Timer&) { updateZoomView(); }, this);
+}
+
+void GMWindowController::zoomIn()
+{
+    if (m_zoomSlider)
+        zoomTo(m_zoomSlider->value() - 0.1, zoomInSettle);
 }
 
 void GMWindowController::zoomOut()
 {
-    if (!m_zoomSlider || !m_zoomView || m_closed)
+    if (m_zoomSlider)
+        zoomTo(m_zoomSlider->value() + 0.1, zoomOutSettle);
+}
+
+void GMWindowController::zoomToFit()
+{
+    zoomTo(1.0, zoomOutSettle);
+}
+
+void GMWindowController::zoomToActualSize()
+{
+    if (m_zoomView)
+        zoomTo(m_zoomView->actualSizeZoomFactor(), zoomInSettle);
+}
+
+void GMWindowController::toggleLayers3D()
+{
+    if (!m_switch3D || !m_layerBrowser || m_closed)
         return;
-    const double value = std::min(1.0, m_zoomSlider->value() + 0.1);
-    m_zoomSlider->setValue(value);
-    m_zoomView->setZoomFactor(value, false, true);
-    stopTimer(m_zoomTimer);
-    m_zoomTimer = pf::Timer::scheduled(
-        zoomOutSettle, false, [this](pf::Timer&) { updateZoomView(); }, this);
+    const bool to3D = !m_layerBrowser->show3DView();
+    m_switch3D->setState(to3D);
+    ovSwitchDidChangeState(m_switch3D, to3D);
 }
 
 void GMWindowController::updateZoomView()
@@ -1333,12 +1388,13 @@ void GMWindowController::willSwitchTo3DView()
     if (m_effectBrowserController)
         m_effectBrowserController->setIncreased3DEffect(true);
     setBackgroundRect(Rect(0, 0, 1, 1));
-    // The settings panel shrinks to four fifths and rises by a fifth of its height; the zoom slider's
-    // panel leaves by the right edge.
+    // The settings panel shrinks to four fifths towards its top edge, which stays where it is (rising
+    // further would cut its title off at the window's top); the zoom slider's panel leaves by the right
+    // edge.
     startPanelMirror();
     if (m_panelMirror) {
         const double h = m_panelMirror->bounds().height();
-        m_panelMirror->setTransform(pf::Transform3D::translation(0, 0.2 * h, 0).scaled(0.8, 0.8, 1.0));
+        m_panelMirror->setTransform(pf::Transform3D::translation(0, 0.125 * h, 0).scaled(0.8, 0.8, 1.0));
     }
     if (m_zoomSliderPanel) {
         const Rect frame = m_zoomSliderPanel->frame();
@@ -1419,6 +1475,7 @@ void GMWindowController::startPanelMirror()
     // The host lies above the canvas: the mirror is drawn over the fanned layers.
     if (m_windowContentView)
         m_windowContentView->addSubview(host, pf::View::Ordering::Above, panel);
+    raiseActivityPanel();
     panel->hide();
     // The panel's own fades run while it is hidden: the mirror follows them.
     mirror->refresh = pf::Timer::scheduled(
@@ -1546,6 +1603,17 @@ bool GMWindowController::eventViewDidScroll(GMEventView*, const pf::Event& event
     if (m_closed || !m_settingsController)
         return false;
     const unsigned mask = pf::Modifier::Control | pf::Modifier::Option | pf::Modifier::Command;
+    // Option with the wheel over the photo zooms about the pointer: the point under it stays there.
+    if ((event.modifierFlags() & mask) == pf::Modifier::Option && m_zoomView && m_zoomSlider &&
+        !(m_loupe && m_loupe->drawSenderActive())) {
+        const Point at = m_zoomView->convertPointFromView(event.locationInWindow(), nullptr);
+        if (!m_zoomView->zoomLayer()->frame().contains(at) || event.deltaY() == 0)
+            return false;
+        const bool precise = event.hasPreciseScrollingDeltas() && event.scrollingDeltaY() != 0;
+        const double step = precise ? event.scrollingDeltaY() / 400 : event.deltaY() * 0.1;
+        zoomTo(m_zoomSlider->value() - step, step > 0 ? zoomInSettle : zoomOutSettle, at);
+        return true;
+    }
     if ((event.modifierFlags() & mask) != pf::Modifier::Command)
         return false;
     const bool onLoupe = m_loupe && m_loupe->drawSenderActive();

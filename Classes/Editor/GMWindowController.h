@@ -133,9 +133,15 @@ public:
     void windowWillEnterFullScreen();
     void windowWillExitFullScreen();
 
-    // Actions of the window's controls and keys.
+    // Actions of the window's controls, keys and menu items. Keys and menu items zoom about the middle
+    // of the visible part; Option with the wheel over the canvas zooms about the pointer.
     void zoomIn();
     void zoomOut();
+    // The whole photo fitted, and one photo pixel on one screen pixel (100 %).
+    void zoomToFit();
+    void zoomToActualSize();
+    // Fans the layers out in 3D, or folds them back, as the 2D/3D switch does.
+    void toggleLayers3D();
     // State 1 keeps the "best" effects; any other state all of them.
     void filterEffects(int state);
 
@@ -266,7 +272,11 @@ private:
     class PanelMirror;
 
     void dropEditingObjects();
+    // Sets the slider and the canvas to the zoom factor (about `anchor` of the canvas, else about the
+    // middle of the visible part); it settles `settle` seconds after the last change.
+    void zoomTo(double value, double settle, std::optional<pf::Point> anchor = std::nullopt);
     void remakeEffectItems();
+    void raiseActivityPanel();
     void requestPreview(int index);
     void deliverPreview(quint64 generation, const QImage& picture);
     void refreshCards(int from);

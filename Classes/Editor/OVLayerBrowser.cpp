@@ -159,7 +159,7 @@ void OVLayerBrowser::insertLayer(const std::shared_ptr<pf::Layer>& layer, const 
             const double containerWidth = m_layerContainer->bounds().width();
             const double x0 = m_layerContainer->bounds().minX();
             const double d = n == 1 ? 1.0 : double(n - 1);
-            layer->setTransform(Transform3D::rotation(kCardTurn, 0, 1, 0));
+            layer->setTransform(cardTransform());
             layer->setPosition(
                 Point(x0 + 0.9 * containerWidth -
                           double(m_selectionIndex + 1) * std::min(kMaxSpacing, containerWidth / 2 / d),
@@ -250,6 +250,12 @@ std::shared_ptr<OV3DLayer> OVLayerBrowser::backgroundLayer() const
 Point OVLayerBrowser::containerOriginInLayer3D() const
 {
     return m_layerContainer->convertPointToLayer3D(m_layerContainer->bounds().origin, this);
+}
+
+Transform3D OVLayerBrowser::cardTransform()
+{
+    return Transform3D::scale(kCardScale, kCardScale, 1)
+        .concatenated(Transform3D::rotation(kCardTurn, 0, 1, 0));
 }
 
 void OVLayerBrowser::update3DMargins()
@@ -365,7 +371,7 @@ void OVLayerBrowser::update3DView(bool animated)
     const double d = n <= 1 ? 1.0 : double(n - 1);
     const double spacing = std::min(kMaxSpacing, ((containerWidth - left - right) / 2) / d);
     const double y = m_layerFrame.midY();
-    const Transform3D turn = Transform3D::rotation(kCardTurn, 0, 1, 0);
+    const Transform3D turn = cardTransform();
     for (size_t i = 0; i < n; ++i) {
         const bool atOrBelow = qint64(i) <= m_selectionIndex;
         m_layers[i]->setBounds(Rect(0, 0, m_layerFrame.width(), m_layerFrame.height()));

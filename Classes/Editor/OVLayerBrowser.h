@@ -10,6 +10,7 @@
 #include "Classes/Framework/Toolkit/OVImageView.h"
 #include "Platform/Foundation/ObserverToken.h"
 #include "Platform/UI/AnimationDelegate.h"
+#include "Platform/UI/Transform3D.h"
 
 #include <QPointer>
 #include <functional>
@@ -60,6 +61,11 @@ public:
     static constexpr double kSlowSwitchDuration = 10.0;
     // The cards' turn about the vertical axis in 3D (-75 degrees).
     static constexpr double kCardTurn = -1.3089969158172607;
+    // Cards in 3D are shown a little smaller than the photo in 2D: turned, the near edge of a card the
+    // size of the canvas would reach past the view's top and right edges.
+    static constexpr double kCardScale = 0.82;
+    // A card's turn in 3D, with its scale.
+    static pf::Transform3D cardTransform();
     static constexpr double kPasteButtonDelay = 0.2;
     static constexpr double kPasteButtonLeaveDelay = 0.3;
     static constexpr double kFlightDuration = 0.6;

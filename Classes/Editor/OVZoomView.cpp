@@ -133,6 +133,48 @@ double OVZoomView::minZoomFactor() const
     return std::min(m, 1.0);
 }
 
+double OVZoomView::actualSizeZoomFactor() const
+{
+    const double m = minZoomFactor();
+    const pf::Size size = bounds().size;
+    const double aw = std::min(size.width - 2 * m_margin.width, 2000.0);
+    const double ah = std::min(size.height - 2 * m_margin.width, 2000.0);
+    const double iw = m_imageSize.width, ih = m_imageSize.height;
+    if (!(m > 0 && m < 1) || iw <= 0 || ih <= 0 || aw <= 0 || ah <= 0)
+        return 1.0;
+    // The magnification over the fitted photo at which the displayed side equals the pixel side.
+    const double s = iw / ih > aw / ah ? iw / aw : ih / ah;
+    if (s <= 1)
+        return 1.0;
+    return std::clamp((1 / s - m) / (1 - m), 0.0, 1.0);
+}
+
+pf::Point OVZoomView::photoPointAt(pf::Point viewPoint) const
+{
+    const pf::Rect shown = m_zoomLayer ? m_zoomLayer->frame() : bounds();
+    const pf::Rect& e = m_editRect;
+    if (shown.width() <= 0 || shown.height() <= 0)
+        return pf::Point(0.5, 0.5);
+    return pf::Point(e.minX() + (viewPoint.x - shown.minX()) / shown.width() * e.width(),
+                     e.minY() + (viewPoint.y - shown.minY()) / shown.height() * e.height());
+}
+
+void OVZoomView::setZoomFactor(double zoomFactor, pf::Point anchor, bool preview)
+{
+    const pf::Point held = photoPointAt(anchor);
+    setPreviewActive(preview);
+    setZoomFactor(zoomFactor);
+    // Where the held point is shown now, and the pan that brings it back under the anchor.
+    const pf::Rect shown = m_zoomLayer->frame();
+    const pf::Rect& e = m_editRect;
+    if (shown.width() > 0 && shown.height() > 0 && e.width() > 0 && e.height() > 0) {
+        const pf::Point now = photoPointAt(anchor);
+        setScrollCenter(pf::Point(e.midX() + (held.x - now.x), e.midY() + (held.y - now.y)));
+    }
+    if (!preview)
+        activateZoomBounceAnimationIfNeeded();
+}
+
 void OVZoomView::setScrollCenter(pf::Point center)
 {
     m_scrollCenter = center;
@@ -352,9 +394,17 @@ void OVZoomView::scrollWheel(const pf::Event& event)
     if (dx == 0 && dy == 0)
         return;
     const double fw = m_editRect.size.width, fh = m_editRect.size.height;
-    const pf::Size size = frame().size;
-    double cx = m_scrollCenter.x - 10 * fw * dx / size.width;
-    double cy = m_scrollCenter.y + 10 * fh * dy / size.height;
+    // The pan is a distance on the screen: a notch moves the photo as far at any magnification. A
+    // touchpad's own pixel distances are taken as they come.
+    const bool precise =
+        event.hasPreciseScrollingDeltas() && (event.scrollingDeltaX() != 0 || event.scrollingDeltaY() != 0);
+    const double px = precise ? event.scrollingDeltaX() : dx * wheelNotchDistance;
+    const double py = precise ? event.scrollingDeltaY() : dy * wheelNotchDistance;
+    const pf::Size shown = m_zoomLayer ? m_zoomLayer->frame().size : frame().size;
+    if (shown.width <= 0 || shown.height <= 0)
+        return;
+    double cx = m_scrollCenter.x - fw * px / shown.width;
+    double cy = m_scrollCenter.y + fh * py / shown.height;
     // A side shown whole stays pinned in the middle.
     if (!m_alwaysElastic && round4(fw) >= 1)
         cx = std::clamp(cx, fw / 2, 1 - fw / 2);
@@ -391,8 +441,8 @@ void OVZoomView::magnify(const pf::Event& event)
 
 void OVZoomView::magnifyWithEvent(const pf::Event& event)
 {
-    setPreviewActive(true);
-    setZoomFactor(m_zoomFactor - event.magnification());
+    setZoomFactor(m_zoomFactor - event.magnification(),
+                  convertPointFromView(event.locationInWindow(), nullptr), true);
 }
 
 void OVZoomView::beginGestureWithEvent(const pf::Event& event)

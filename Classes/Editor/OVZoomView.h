@@ -25,9 +25,10 @@ class TrackingArea;
 // normalised to that visible part.
 //
 // Zoom factor 1 shows the whole photo fitted, 0 the strongest magnification: four times the photo's
-// pixel size. Wheel events pan (a classic wheel stays on the photo; a touchpad may pull past its edges
-// and the photo snaps back once input stops); wheel events with Command, Option or Control, or while a
-// stroke blocks scrolling, go up the responder chain instead. Main thread only.
+// pixel size. Wheel events pan by a screen distance (a classic wheel stays on the photo; a touchpad may
+// pull past its edges and the photo snaps back once input stops); wheel events with Command, Option or
+// Control, or while a stroke blocks scrolling, go up the responder chain instead. Gestures zoom about
+// the pointer. Main thread only.
 class OVZoomView : public pf::LayerHostView, public OVDrawSender
 {
     Q_OBJECT
@@ -52,6 +53,16 @@ public:
     void setZoomFactor(double zoomFactor, bool animated, bool preview);
     // The magnification of the fitted photo relative to its pixel size, a quarter of it, at most 1.
     double minZoomFactor() const;
+    // Zooms keeping the photo point under `anchor` (a point of this view) where it is: the pointer's
+    // place for the wheel and gestures. Keys zoom about the middle of the visible part instead.
+    void setZoomFactor(double zoomFactor, pf::Point anchor, bool preview);
+    // The zoom factor that shows one photo pixel on one screen pixel; 1 (fitted) for a photo that
+    // fits whole at that size.
+    double actualSizeZoomFactor() const;
+    // The normalised photo point shown at a point of this view (outside 0..1 beyond the photo).
+    pf::Point photoPointAt(pf::Point viewPoint) const;
+    // A wheel notch pans this many screen pixels, whatever the magnification.
+    static constexpr double wheelNotchDistance = 48;
 
     pf::Point scrollCenter() const { return m_scrollCenter; }
     void setScrollCenter(pf::Point center);

@@ -17,6 +17,14 @@ namespace {
 
 const QString ContentDidChange = QStringLiteral("OVRCContentDidChange");
 
+// Names the step being registered. An insertion undone registers a removal (and the other way round):
+// the step on the redo stack keeps the name of what was undone, so Redo says what it does again.
+void nameStep(pf::UndoManager& manager, const QString& name)
+{
+    if (!manager.isUndoing() && !manager.isRedoing())
+        manager.setActionName(name);
+}
+
 QString undoName(const char* format, const QString& denomination)
 {
     return pf::localized(QString::fromLatin1(format)).replace(QStringLiteral("%@"), denomination);
@@ -158,7 +166,7 @@ void PhotoToolChain::insertPhotoToolWithBlueprint(std::shared_ptr<GMEffectBluepr
     insertAt(position, tool, brushPathImage);
     if (m_undoManager) {
         m_undoManager->registerUndo(this, [this, position] { removePhotoToolAtIndex(position); });
-        m_undoManager->setActionName(undoName("Insert %@", m_undoDenomination));
+        nameStep(*m_undoManager, undoName("Insert %@", m_undoDenomination));
     }
     publish(position, 2);
     if (m_delegate)
@@ -198,7 +206,7 @@ void PhotoToolChain::removePhotoToolAtIndex(int index)
         m_undoManager->registerUndo(this, [this, blueprint, settings, mask, index] {
             insertPhotoToolWithBlueprint(blueprint, settings, mask, index - 1);
         });
-        m_undoManager->setActionName(undoName("Remove %@", m_undoDenomination));
+        nameStep(*m_undoManager, undoName("Remove %@", m_undoDenomination));
     }
     m_tools.erase(m_tools.begin() + index);
     m_masks.erase(m_masks.begin() + index);

@@ -184,6 +184,13 @@ Bitmap ImageFile::read(const QString& path, QString* errorMessage)
     }
     // Mapped, not read: the check for a complete JPEG costs no copy of the file.
     const qint64 size = file.size();
+    if (size == 0) {
+        // Not a format question: there is nothing in it (a copy that failed, a download cut off).
+        if (errorMessage)
+            *errorMessage =
+                QStringLiteral("The image “%1” is empty: the file holds no data.").arg(info.fileName());
+        return {};
+    }
     const uchar* data = size > 0 ? file.map(0, size) : nullptr;
     QImageReader reader(&file);
     return readFrom(reader, info.fileName(), data, data ? size : 0, errorMessage);

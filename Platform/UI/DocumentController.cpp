@@ -245,6 +245,19 @@ QStringList DocumentController::runOpenPanel()
     panel.title = QStringLiteral("Open");
     panel.allowsMultipleSelection = true;
     panel.packageExtensions = packageExtensions();
+    // Every type it opens together first, then each alone: the document types before the pictures.
+    QStringList everything;
+    QList<FilePanel::FileType> each;
+    for (const bool packages : {true, false})
+        for (const auto& type : m_types)
+            if (type.isPackage == packages && !type.extensions.isEmpty()) {
+                everything += type.extensions;
+                each.append({type.displayName, type.extensions});
+            }
+    if (!everything.isEmpty()) {
+        panel.fileTypes.append({QStringLiteral("Photos and Documents"), everything});
+        panel.fileTypes += each;
+    }
     const QStringList recent = recentDocumentURLs();
     panel.directory = recent.isEmpty() ? QDir::homePath() : QFileInfo(recent.first()).absolutePath();
     if (!panel.runModal())

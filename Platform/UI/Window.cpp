@@ -82,7 +82,7 @@ void Window::setContentView(View* view)
     if (view) {
         view->viewWillMoveToWindow(this);
         view->setParent(this);
-        view->setFrame(Rect(0, 0, width(), height()));
+        view->setFrame(Rect(0, 0, width(), contentHeight()));
         view->lower();
         view->show();
         view->viewDidMoveToWindow();
@@ -116,8 +116,8 @@ void Window::setFrame(const Rect& frame)
         setGeometry(toQtScreen(r));
     // A hidden window receives its resize event only when shown: its content takes the new size now,
     // so that a window can be laid out before it shows.
-    if (!isVisible() && m_contentView && !(m_contentView->frame().size == Size(width(), height())))
-        m_contentView->setFrame(Rect(0, 0, width(), height()));
+    if (!isVisible() && !(m_contentView && m_contentView->frame().size == Size(width(), contentHeight())))
+        layOutMenuBarAndContent();
 }
 
 void Window::setFrameOrigin(Point origin)
@@ -129,7 +129,37 @@ void Window::setContentSize(Size size)
 {
     // Keep the top edge where it is, as resizing a window does.
     const Rect current = frame();
-    setFrame(Rect(current.minX(), current.maxY() - size.height, size.width, size.height));
+    const double bar = height() - contentHeight();
+    setFrame(Rect(current.minX(), current.maxY() - size.height - bar, size.width, size.height + bar));
+}
+
+void Window::setMenuBar(QWidget* bar)
+{
+    if (bar == m_menuBar)
+        return;
+    delete m_menuBar.data();
+    m_menuBar = bar;
+    if (bar) {
+        bar->setParent(this);
+        bar->show();
+        bar->raise();
+    }
+    layOutMenuBarAndContent();
+}
+
+double Window::contentHeight() const
+{
+    const int bar = m_menuBar ? m_menuBar->sizeHint().height() : 0;
+    return std::max(0, height() - bar);
+}
+
+void Window::layOutMenuBarAndContent()
+{
+    const double content = contentHeight();
+    if (m_menuBar)
+        m_menuBar->setGeometry(0, 0, width(), height() - int(content));
+    if (m_contentView)
+        m_contentView->setFrame(Rect(0, 0, width(), content));
 }
 
 Point Window::convertPointToScreen(Point point) const
@@ -287,12 +317,17 @@ Window* Window::keyWindow()
 
 void Window::makeKeyWindow()
 {
+    becomeKey(true);
+}
+
+void Window::becomeKey(bool activate)
+{
     if (currentKeyWindow == this || !canBecomeKeyWindow())
         return;
     if (Window* previous = currentKeyWindow)
         previous->resignKeyWindow();
     currentKeyWindow = this;
-    if (!isOverlay())
+    if (!isOverlay() && activate)
         activateWindow();
     if (auto* widget = dynamic_cast<QWidget*>(firstResponder()))
         widget->setFocus(Qt::ActiveWindowFocusReason);
@@ -544,8 +579,7 @@ void Window::resizeEvent(QResizeEvent* event)
         }
     }
     const QSize oldSize = event->oldSize().isValid() ? event->oldSize() : size();
-    if (m_contentView)
-        m_contentView->setFrame(Rect(0, 0, width(), height()));
+    layOutMenuBarAndContent();
     if (isOverlay())
         m_overlayFrameInParent.size = Size(width(), height());
     // Overlays keep their place by their autoresizing masks over this window's content.
@@ -577,8 +611,10 @@ void Window::changeEvent(QEvent* event)
         for (Window* w = key; w; w = w->m_parentWindow)
             if (w == this)
                 overlayIsKey = true;
+        // Already active: asking the system again would answer an older request of another window
+        // with this one, and two windows would take the activation from each other for ever.
         if (!overlayIsKey)
-            makeKeyWindow();
+            becomeKey(false);
     }
 }
 

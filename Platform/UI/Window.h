@@ -49,14 +49,24 @@ public:
 
     unsigned styleMask() const { return m_style; }
 
-    // The view filling the window. The window owns it; setting another deletes the previous one.
+    // The view filling the window below its menu bar. The window owns it; setting another deletes the
+    // previous one.
     View* contentView() const { return m_contentView; }
     void setContentView(View* view);
 
-    // Geometry in screen coordinates.
+    // A menu bar along the window's top edge, above the content (owned by the window; null removes
+    // it). The base coordinate system stays that of the content: y-up from its lower left, which is
+    // the window's lower left; the bar's strip lies above the content's top.
+    QWidget* menuBar() const { return m_menuBar; }
+    void setMenuBar(QWidget* bar);
+    // The height of the content: the window's height less the menu bar's.
+    double contentHeight() const;
+
+    // Geometry in screen coordinates (the menu bar included).
     Rect frame() const;
     void setFrame(const Rect& frame);
     void setFrameOrigin(Point origin);
+    // The size of the content; the window grows by its menu bar.
     void setContentSize(Size size);
     Point convertPointToScreen(Point pointInBase) const;
     Point convertPointFromScreen(Point pointOnScreen) const;
@@ -175,6 +185,9 @@ protected:
 
 private:
     void placeOverlay(const Rect& frameOnScreen);
+    void layOutMenuBarAndContent();
+    // Makes this the key window; `activate` asks the system to activate it as well.
+    void becomeKey(bool activate);
     Rect frameInParentBase() const;
     void applyCursor();
     void postNotification(const QString& name);
@@ -182,6 +195,7 @@ private:
 
     unsigned m_style;
     View* m_contentView = nullptr;
+    QPointer<QWidget> m_menuBar;
     QPointer<Window> m_parentWindow;
     QList<QPointer<Window>> m_childWindows;
     unsigned m_autoresizingMask;

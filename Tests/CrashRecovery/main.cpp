@@ -33,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -110,22 +111,32 @@ double maskValue(const std::shared_ptr<PhotoToolChain>& chain)
 }
 
 // The session that is killed: a sample painted, autosaved, painted again; then it waits to die.
+// A step that does not come about ends the process at once with its number: unwinding a half-built
+// session while its writes are still queued would only crash, and hide which step it was. Loaded
+// machines are slow, so every wait is generous.
+[[noreturn]] void giveUp(int step, const char* what)
+{
+    std::fprintf(stderr, "Error: the crashing session stopped at step %d: %s\n", step, what);
+    std::fflush(stderr);
+    std::_Exit(step);
+}
+
 int crashingSession(const QString& sandbox)
 {
     useSandbox(sandbox);
     registerEverything();
     GMApplicationDelegate delegate;
     if (!delegate.claimSingleInstance({}))
-        return 2;
+        giveUp(2, "another instance holds the working area");
     DocumentHandler& handler = delegate.documentHandler();
     delegate.applicationDidFinishLaunching({});
     auto document = handler.openSample(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
-    if (!document || !GalleryShots::waitFor([&] { return chainOf(document) != nullptr; }))
-        return 3;
+    if (!document || !GalleryShots::waitFor([&] { return chainOf(document) != nullptr; }, 60000))
+        giveUp(3, "the sample did not open");
     auto chain = chainOf(document);
     const QStringList effects = GMBlueprintCatalog::sharedInstance().effectBlueprintNames();
     if (effects.isEmpty())
-        return 4;
+        giveUp(4, "no effect is known");
     chain->insertPhotoToolWithBlueprint(
         GMBlueprintCatalog::sharedInstance().effectBlueprintWithName(effects.first()), std::nullopt, 0);
     chain->brushPathImageAtIndex(1)->addContentContainer(
@@ -133,8 +144,8 @@ int crashingSession(const QString& sandbox)
     GalleryShots::settle(300);
     handler.autosaveAllDocuments();
     if (!GalleryShots::waitFor(
-            [&] { return !document->autosavedContentsFileURL().isEmpty() && !document->isSaving(); }))
-        return 5;
+            [&] { return !document->autosavedContentsFileURL().isEmpty() && !document->isSaving(); }, 60000))
+        giveUp(5, "the autosave did not finish");
     chain->brushPathImageAtIndex(1)->addContentContainer(strokeOver(chain->originalImageSize(), lostValue));
     GalleryShots::settle(300);
     QFile ready(sandbox + QStringLiteral("/ready"));

@@ -1,9 +1,10 @@
 // A photo retouched from start to end in the real application, driven as a person would: the photo
 // opened through the open panel, handed over by a second start and dropped on the welcome window; an
 // effect added with a click on its tile, a stroke painted on the canvas, the intensity knob dragged,
-// undo and redo from the keyboard; the work saved as a package through the save panel, the window
+// undo and redo from the keyboard; the work saved as a package through File ▸ Save As…, the window
 // closed, the package reopened from the welcome window and compared with what was saved; the picture
-// exported as PNG and JPEG and compared with the full-size composition. One PNG per step:
+// exported as PNG and JPEG through File ▸ Export… and compared with the full-size composition; the
+// menu bar on every window, the View menu zooming. One PNG per step:
 //   editor-end-to-end <output folder>
 // Fails (non-zero) when a step does not have the effect it should.
 #include "Classes/Document/DocumentHandler.h"
@@ -45,6 +46,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
@@ -122,6 +125,45 @@ void answerFilePanel(const QString& path, bool* seen, const QString& shotName = 
         }
     });
     poll->start();
+}
+
+QMenuBar* menuBarOf(QWidget* window)
+{
+    auto* pfWindow = qobject_cast<pf::Window*>(window);
+    return pfWindow ? qobject_cast<QMenuBar*>(pfWindow->menuBar()) : nullptr;
+}
+
+// Chooses an item from the window's menu bar with the mouse, as a person does (a screenshot with the
+// menu open when named). False when the menu or the item is missing or disabled.
+bool chooseFromMenu(QWidget* window, const QString& title, const QString& item, const QString& shotName = {})
+{
+    QMenuBar* bar = menuBarOf(window);
+    if (!bar)
+        return false;
+    QAction* top = nullptr;
+    for (QAction* action : bar->actions())
+        if (action->menu() && action->menu()->objectName() == title)
+            top = action;
+    if (!top)
+        return false;
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->actionGeometry(top).center());
+    QMenu* menu = top->menu();
+    if (!waitFor([&] { return menu->isVisible(); }, 3000))
+        return false;
+    settle(200);
+    if (!shotName.isEmpty())
+        shoot(window, shotName);
+    QAction* chosen = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->objectName() == item)
+            chosen = action;
+    if (!chosen || !chosen->isEnabled()) {
+        menu->close();
+        return false;
+    }
+    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(chosen).center());
+    settle(100);
+    return true;
 }
 
 GMWindowController* editorOf(const std::shared_ptr<pf::Document>& document)
@@ -280,6 +322,7 @@ void run(const QString& sandbox)
                 QTest::mouseClick(button, Qt::LeftButton);
     check(waitFor([&] { return !welcome->isWarningShown(); }), QStringLiteral("the warning is dismissed"));
     settle(300);
+    check(menuBarOf(welcome->window()) != nullptr, QStringLiteral("the welcome window has the menu bar"));
     shoot(welcome->window(), QStringLiteral("welcome"));
 
     // 1. Through the open panel.
@@ -334,8 +377,22 @@ void run(const QString& sandbox)
     window->activateWindow();
     settle(300);
     shoot(window, QStringLiteral("opened-by-drop"));
+    check(menuBarOf(window) != nullptr, QStringLiteral("the editor window has the menu bar"));
     Hand hand(window);
     auto chain = editor->toolChain();
+
+    // The View menu zooms in about the middle and fits the photo again.
+    check(chooseFromMenu(window, QStringLiteral("View"), QStringLiteral("Zoom In"),
+                         QStringLiteral("view-menu")),
+          QStringLiteral("View ▸ Zoom In is chosen"));
+    check(editor->zoomView()->zoomFactor() < 0.95, QStringLiteral("View ▸ Zoom In magnifies the photo"));
+    check(waitUntilEditing(document), QStringLiteral("the zoomed photo is edited live"));
+    shoot(window, QStringLiteral("zoomed-in-from-the-menu"));
+    check(chooseFromMenu(window, QStringLiteral("View"), QStringLiteral("Zoom to Fit")),
+          QStringLiteral("View ▸ Zoom to Fit is chosen"));
+    check(waitFor([&] { return editor->zoomView()->zoomFactor() > 0.999; }),
+          QStringLiteral("View ▸ Zoom to Fit shows the whole photo"));
+    check(waitUntilEditing(document), QStringLiteral("the fitted photo is edited live"));
 
     // 4. A click on an effect's tile adds it as a layer.
     const QString effectName = QStringLiteral("Black & White");
@@ -443,7 +500,18 @@ void run(const QString& sandbox)
     check(waitUntilEditing(document), QStringLiteral("the new intensity shows live"));
     shoot(window, QStringLiteral("intensity-dragged"));
 
-    // 7. Undo and redo from the keyboard.
+    // 7. Undo and redo from the keyboard; the Edit menu names the step.
+    {
+        QAction* undoItem = nullptr;
+        for (QAction* top : menuBarOf(window)->actions())
+            if (top->menu() && top->menu()->objectName() == QLatin1String("Edit"))
+                for (QAction* item : top->menu()->actions())
+                    if (item->objectName() == QLatin1String("Undo"))
+                        undoItem = item;
+        check(undoItem && undoItem->isEnabled() && undoItem->text().size() > 5,
+              QStringLiteral("Edit ▸ Undo names the step it takes back (%1)")
+                  .arg(undoItem ? undoItem->text() : QString()));
+    }
     hand.key(Qt::Key_Z, Qt::ControlModifier);
     const double undone =
         chain->photoToolAtIndex(1)->settings().value(QStringLiteral("intensity")).toDouble();
@@ -477,12 +545,14 @@ void run(const QString& sandbox)
     bool savePanelSeen = false;
     bool saved = false, savedOK = false;
     answerFilePanel(package, &savePanelSeen, QStringLiteral("save-panel"));
-    document->saveDocumentAs([&](bool ok, const QString&) {
-        saved = true;
-        savedOK = ok;
-    });
+    check(chooseFromMenu(window, QStringLiteral("File"), QStringLiteral("Save As…"),
+                         QStringLiteral("file-menu")),
+          QStringLiteral("File ▸ Save As… is chosen from the menu bar"));
     check(savePanelSeen, QStringLiteral("Save As shows the save panel"));
-    check(waitFor([&] { return saved; }) && savedOK, QStringLiteral("the package is saved"));
+    saved = waitFor([&] { return QFileInfo(package).isDir() && !document->isSaving(); });
+    savedOK = saved && !document->isDocumentEdited() &&
+              QFileInfo(document->fileURL()).absoluteFilePath() == QFileInfo(package).absoluteFilePath();
+    check(saved && savedOK, QStringLiteral("the package is saved"));
     check(QFileInfo(package).isDir(), QStringLiteral("the package is on disk"));
     const std::vector<SavedLayer> savedLayers = layersOf(*chain);
     const QImage savedPreview = rendered(editor->previewForSaving()).toQImage();
@@ -540,14 +610,12 @@ void run(const QString& sandbox)
     // 12. Exported flattened as PNG and JPEG, each against the full-size composition.
     for (const QString& suffix : {QStringLiteral("png"), QStringLiteral("jpg")}) {
         const QString path = sandbox + QStringLiteral("/Exported.") + suffix;
-        bool exportSeen = false, exported = false, exportedOK = false;
+        bool exportSeen = false;
         answerFilePanel(path, &exportSeen, QStringLiteral("export-panel-") + suffix);
-        document->saveDocumentTo([&](bool ok, const QString&) {
-            exported = true;
-            exportedOK = ok;
-        });
+        check(chooseFromMenu(window, QStringLiteral("File"), QStringLiteral("Export…")),
+              QStringLiteral("File ▸ Export… is chosen from the menu bar"));
         check(exportSeen, QStringLiteral("Export shows the save panel"));
-        check(waitFor([&] { return exported; }) && exportedOK,
+        check(waitFor([&] { return QFileInfo::exists(path) && !document->isSaving(); }),
               QStringLiteral("the %1 is written").arg(suffix));
         const QImage written(path);
         const Difference d = compare(written, fullSize);

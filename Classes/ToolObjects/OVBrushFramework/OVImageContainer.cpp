@@ -351,7 +351,8 @@ struct PNGTarget
 
 void appendPNG(png_structp png, png_bytep data, png_size_t length)
 {
-    static_cast<PNGTarget*>(png_get_io_ptr(png))->bytes.append(reinterpret_cast<const char*>(data), qsizetype(length));
+    static_cast<PNGTarget*>(png_get_io_ptr(png))
+        ->bytes.append(reinterpret_cast<const char*>(data), qsizetype(length));
 }
 
 void flushPNG(png_structp) {}
@@ -565,23 +566,26 @@ bool OVImageContainer::writeFramedPNG(const Bitmap& part, const Point& origin, c
     const int left = int(origin.x);
     auto channel = [](float v) { return quint16(std::lround(std::clamp(v, 0.0f, 1.0f) * 65535.0f)); };
     PNGTarget target;
-    const bool encoded = encodePNG16(width, height, false, [&](int y, quint16* line) {
-        std::fill(line, line + size_t(width) * 4, quint16(0));
-        if (y < top || y >= top + part.height())
-            return;
-        for (int x = 0; x < part.width(); ++x) {
-            float rgba[4];
-            part.pixel(x, y - top, rgba); // premultiplied; the file holds straight colour
-            const float a = rgba[3];
-            if (!(a > 0))
-                continue;
-            quint16* out = line + size_t(left + x) * 4;
-            out[0] = channel(rgba[0] / a);
-            out[1] = channel(rgba[1] / a);
-            out[2] = channel(rgba[2] / a);
-            out[3] = channel(a);
-        }
-    }, target);
+    const bool encoded = encodePNG16(
+        width, height, false,
+        [&](int y, quint16* line) {
+            std::fill(line, line + size_t(width) * 4, quint16(0));
+            if (y < top || y >= top + part.height())
+                return;
+            for (int x = 0; x < part.width(); ++x) {
+                float rgba[4];
+                part.pixel(x, y - top, rgba); // premultiplied; the file holds straight colour
+                const float a = rgba[3];
+                if (!(a > 0))
+                    continue;
+                quint16* out = line + size_t(left + x) * 4;
+                out[0] = channel(rgba[0] / a);
+                out[1] = channel(rgba[1] / a);
+                out[2] = channel(rgba[2] / a);
+                out[3] = channel(a);
+            }
+        },
+        target);
     if (!encoded) {
         if (errorMessage)
             *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(target.error);
@@ -594,9 +598,9 @@ bool OVImageContainer::writeGreyPNG(const Bitmap& pixels, const QString& path, Q
 {
     PNGTarget target;
     const size_t bytes = size_t(pixels.width()) * sizeof(quint16);
-    const bool encoded = encodePNG16(pixels.width(), pixels.height(), true, [&](int y, quint16* line) {
-        std::memcpy(line, pixels.row(y), bytes);
-    }, target);
+    const bool encoded = encodePNG16(
+        pixels.width(), pixels.height(), true,
+        [&](int y, quint16* line) { std::memcpy(line, pixels.row(y), bytes); }, target);
     if (!encoded) {
         if (errorMessage)
             *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(target.error);

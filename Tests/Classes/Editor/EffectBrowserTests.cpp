@@ -2,6 +2,8 @@
 #include "Classes/Editor/GMEffectBrowserController.h"
 #include "Classes/Editor/GMEffectBrowserDelegate.h"
 #include "Classes/Editor/GMEffectIconView.h"
+#include "Classes/Editor/GMNotResponderCollectionView.h"
+#include "Classes/Editor/OVTransformedScrollView.h"
 #include "Classes/Framework/Toolkit/OV3DView.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UI/SteppedClock.h"
@@ -215,6 +217,32 @@ TEST_F(EffectBrowser, AfterAFilterChangeTheSelectionFollowsTheEffectByName)
     browser.setFilterPredicate(nullptr);
     EXPECT_EQ(selectedTiles(), QList<int>{5});
     EXPECT_EQ(recorder.added, QStringList{"Effect2"});
+}
+
+// "Best" shortens the strip: it starts again at the first tile when nothing selected is among the
+// best, instead of keeping an offset beyond the shorter list's end; a selected tile is scrolled to.
+TEST_F(EffectBrowser, AFilterChangeShowsTheSelectedOrTheFirstTile)
+{
+    browser.effectCollectionView()->setContent(testEffects(40));
+    OVTransformedScrollView* scroll = browser.effectScrollView();
+    const auto offset = [&] { return scroll->contentView()->bounds().minX(); };
+    const auto toTheEnd = [&] { scroll->scrollToPoint(scroll->constrainScrollPoint(Point(1e6, 0))); };
+    toTheEnd();
+    ASSERT_GT(offset(), 2000);
+    browser.setSelectedFilter(QString());
+    browser.setFilterPredicate(GMEffectBrowserController::bestPredicate());
+    EXPECT_NEAR(offset(), scroll->constrainScrollPoint(Point(0, 0)).x, 0.5);
+    // Its first tile is seen whole: the strip's near end, cut by the view, is left empty.
+    EXPECT_GE(seen(0, 0, 0.5).x, 0);
+
+    browser.setFilterPredicate(nullptr);
+    browser.setSelectedFilter(QStringLiteral("Effect30"));
+    toTheEnd();
+    browser.setFilterPredicate(GMEffectBrowserController::bestPredicate());
+    clock.advance(1); // the scroll to the selected tile is animated
+    const Rect selected = browser.effectCollectionView()->frameForItemAtIndex(15);
+    const double inset = browser.effectCollectionView()->leadingInset();
+    EXPECT_NEAR(offset(), scroll->constrainScrollPoint(Point(selected.minX() - inset, 0)).x, 0.5);
 }
 
 TEST_F(EffectBrowser, HoverIsAnnouncedTileToTileAndEndsAFifthOfASecondAfterLeaving)

@@ -190,7 +190,7 @@ TEST_F(LayerBrowser, TheFanOpensBetweenTheMarginsWithAGapAtTheSelection)
             const auto& layer = browser->layers()[size_t(i)];
             EXPECT_NEAR(layer->position().x, fan.x[size_t(i)], 1e-6) << i;
             EXPECT_NEAR(layer->position().y, 50 + 200 + 180, 1e-6);
-            EXPECT_EQ(layer->transform(), Transform3D::rotation(OVLayerBrowser::kCardTurn, 0, 1, 0));
+            EXPECT_EQ(layer->transform(), OVLayerBrowser::cardTransform());
             EXPECT_EQ(browser->borders()[size_t(i)]->position(), layer->position());
             EXPECT_EQ(browser->borders()[size_t(i)]->opacity(), i == c.selection ? 1.0 : 0.3);
         }

@@ -24,6 +24,7 @@
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/SteppedClock.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -680,6 +681,77 @@ TEST_F(WindowControllerTest, TheLayoutLeavesTheCanvasFreeAtEverySize)
         EXPECT_TRUE(content.contains(inWindow(controller->zoomSliderPanel())));
         EXPECT_EQ(controller->drawingArea(), controller->layerBrowser()->frame());
     }
+}
+
+// The busy panel ("Saving", "Loading") lies above every panel of the window, the settings panel's 3D
+// stand-in included (only the loupe, which is drawn in its own overlay, stays above it); the View items
+// zoom to fit and to 100 % and fan the layers out.
+TEST_F(WindowControllerTest, TheBusyPanelLiesAboveEveryPanelAndTheViewItemsWork)
+{
+    pf::View* content = controller->windowContentView();
+    pf::View* busy = controller->activityPanel()->view();
+    const auto onTop = [&] {
+        QList<pf::View*> views = content->subviews();
+        views.removeAll(static_cast<pf::View*>(controller->loupe()));
+        return !views.isEmpty() && views.last() == busy;
+    };
+    EXPECT_TRUE(onTop()) << "after set-up";
+    addLayer();
+    controller->layerBrowser()->setShow3DView(true);
+    clock.advance(2);
+    settle();
+    EXPECT_TRUE(onTop()) << "in 3D, over the panel's stand-in";
+    controller->layerBrowser()->setShow3DView(false);
+    clock.advance(2);
+    settle();
+    EXPECT_TRUE(onTop()) << "back in 2D";
+
+    const auto item = [&](const QString& name) -> QAction* {
+        for (QAction* action : controller->window()->actions())
+            if (action->objectName() == name)
+                return action;
+        return nullptr;
+    };
+    for (const char* name : {"Zoom In", "Zoom Out", "Zoom to Fit", "Actual Size", "Layers in 3D"})
+        ASSERT_TRUE(item(name)) << name;
+    EXPECT_EQ(item("Actual Size")->shortcut(), QKeySequence(QStringLiteral("Ctrl+1")));
+    item("Actual Size")->trigger();
+    EXPECT_NEAR(controller->zoomView()->zoomFactor(), controller->zoomView()->actualSizeZoomFactor(), 1e-9);
+    EXPECT_NEAR(controller->zoomSlider()->value(), controller->zoomView()->zoomFactor(), 1e-9);
+    item("Zoom In")->trigger();
+    item("Zoom to Fit")->trigger();
+    EXPECT_NEAR(controller->zoomView()->zoomFactor(), 1.0, 1e-9);
+    clock.advance(1);
+    item("Layers in 3D")->trigger();
+    EXPECT_TRUE(controller->layerBrowser()->show3DView());
+    EXPECT_TRUE(controller->switch3D()->state()) << "the switch shows it";
+    item("Layers in 3D")->trigger();
+    EXPECT_FALSE(controller->layerBrowser()->show3DView());
+}
+
+// Option with the wheel over the photo zooms about the pointer: the photo point under it stays there.
+TEST_F(WindowControllerTest, OptionAndTheWheelZoomAboutThePointer)
+{
+    OVZoomView* zoom = controller->zoomView();
+    // Magnified enough that the photo can move to keep the point (it never leaves a gap at its edges).
+    controller->zoomSlider()->setValue(0.5);
+    zoom->setZoomFactor(0.5, false, false);
+    const Rect shown = zoom->zoomLayer()->frame();
+    const Point pointer(shown.minX() + 0.4 * shown.width(), shown.minY() + 0.6 * shown.height());
+    const Point held = zoom->photoPointAt(pointer);
+    const pf::Event notch =
+        pf::Event::scrollEvent(zoom->convertPointToView(pointer, nullptr), pf::Modifier::Option, 0,
+                               controller->window(), 0, 2, false, pf::EventPhase::None);
+    EXPECT_TRUE(controller->eventViewDidScroll(controller->windowContentView(), notch));
+    EXPECT_NEAR(zoom->zoomFactor(), 0.3, 1e-9);
+    EXPECT_NEAR(controller->zoomSlider()->value(), 0.3, 1e-9);
+    const Point now = zoom->photoPointAt(pointer);
+    EXPECT_NEAR(now.x, held.x, 1.0 / zoom->zoomLayer()->frame().width() * zoom->editRect().width());
+    EXPECT_NEAR(now.y, held.y, 1.0 / zoom->zoomLayer()->frame().height() * zoom->editRect().height());
+    // Off the photo the wheel is not the canvas's.
+    const pf::Event outside = pf::Event::scrollEvent(Point(1, 1), pf::Modifier::Option, 0,
+                                                     controller->window(), 0, 2, false, pf::EventPhase::None);
+    EXPECT_FALSE(controller->eventViewDidScroll(controller->windowContentView(), outside));
 }
 
 // With the real renderer: a stroke begun right after a zoom is painted where the pointer was.

@@ -128,8 +128,9 @@ TEST(OVZoomView, ReportsTheEndOfInputOnceAfterItsTimeOut)
              begin.setType(pf::EventType::Magnify);
              begin.setPhase(EventPhase::Began);
              c.zoom->magnify(begin);
+             // A touchpad reports pixels: 60 moves of 400 take the photo well past its edge.
              for (int i = 0; i < 60; ++i)
-                 c.zoom->scrollWheel(wheel(40, 0, 0, EventPhase::Changed));
+                 c.zoom->scrollWheel(wheel(400, 0, 0, EventPhase::Changed));
              EXPECT_LT(c.zoom->scrollCenter().x, c.zoom->editRect().size.width / 2)
                  << "a touchpad pulls past";
              pf::Event end = begin;
@@ -171,7 +172,9 @@ TEST(OVZoomView, ClassicWheelStaysOnThePhotoAndATouchpadSnapsBack)
         const double halfHeight = canvas.zoom->editRect().size.height / 2;
         double left = 1, bottom = 1;
         for (int i = 0; i < 100; ++i) {
-            canvas.zoom->scrollWheel(wheel(20, -20, 0, phase));
+            // Notches of a wheel, pixels of a touchpad.
+            const double delta = phase == EventPhase::None ? 20 : 400;
+            canvas.zoom->scrollWheel(wheel(delta, -delta, 0, phase));
             left = std::min(left, canvas.zoom->scrollCenter().x - halfWidth);
             bottom = std::min(bottom, canvas.zoom->scrollCenter().y - halfHeight);
         }
@@ -251,5 +254,75 @@ TEST(GMEventView, CutsTheBackgroundToTheViewsShape)
         EXPECT_NEAR(cut.size.width, c.expected.size.width, 1e-12);
         EXPECT_NEAR(cut.size.height, c.expected.size.height, 1e-12);
         EXPECT_NEAR(cut.maxY(), part.maxY(), 1e-12) << "the top edge stays";
+    }
+}
+
+namespace {
+
+// Where a normalised photo point is shown now, in the canvas's points.
+Point shownAt(const OVZoomView& zoom, Point photo)
+{
+    const Rect shown = zoom.zoomLayer()->frame();
+    const Rect e = zoom.editRect();
+    return Point(shown.minX() + (photo.x - e.minX()) / e.width() * shown.width(),
+                 shown.minY() + (photo.y - e.minY()) / e.height() * shown.height());
+}
+
+} // namespace
+
+// The wheel and gestures zoom about the pointer: the photo point under it stays under it within a
+// pixel; keys zoom about the middle of the visible part. Actual Size shows a photo pixel on a screen
+// pixel, and a wheel notch pans as far on the screen at any magnification.
+TEST(OVZoomView, ZoomsAboutThePointerAndPansByScreenDistance)
+{
+    struct Case
+    {
+        double from, to;
+        Point panned; // the centre before zooming
+        Point anchor; // the pointer, in the canvas
+        bool keys;
+    };
+    const Case cases[] = {
+        {1, 0.5, Point(0.5, 0.5), Point(300, 500), false},
+        {0.5, 0.1, Point(0.4, 0.6), Point(700, 200), false},
+        {0.3, 0.6, Point(0.5, 0.5), Point(560, 430), false},
+        {0.2, 0.0, Point(0.3, 0.7), Point(120, 700), false},
+        {0.6, 0.2, Point(0.35, 0.6), Point(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to);
+        Canvas canvas;
+        canvas.zoom->setZoomFactor(c.from);
+        canvas.zoom->setScrollCenter(c.panned);
+        const Rect shown = canvas.zoom->zoomLayer()->frame();
+        const Point anchor = c.keys ? Point(shown.midX(), shown.midY()) : c.anchor;
+        const Point held = canvas.zoom->photoPointAt(anchor);
+        if (c.keys)
+            canvas.zoom->setZoomFactor(c.to, false, true);
+        else
+            canvas.zoom->setZoomFactor(c.to, anchor, true);
+        EXPECT_NEAR(canvas.zoom->zoomFactor(), c.to, 1e-4); // 0 is kept as 0.00001
+        const Point now = shownAt(*canvas.zoom, held);
+        EXPECT_NEAR(now.x, anchor.x, 1.0);
+        EXPECT_NEAR(now.y, anchor.y, 1.0);
+    }
+
+    // 100 %: the 4000 pixels of the photo's width on 4000 points; a photo smaller than the canvas is
+    // already larger than that when fitted.
+    Canvas canvas;
+    canvas.zoom->setZoomFactor(canvas.zoom->actualSizeZoomFactor());
+    const double displayed = canvas.zoom->zoomLayer()->frame().width() / canvas.zoom->editRect().width();
+    EXPECT_NEAR(displayed, 4000, 1.0);
+    canvas.zoom->setImageSize(pf::Size(500, 400));
+    EXPECT_EQ(canvas.zoom->actualSizeZoomFactor(), 1.0);
+
+    for (double zoom : {0.6, 0.0}) {
+        SCOPED_TRACE(zoom);
+        Canvas panned;
+        panned.zoom->setZoomFactor(zoom);
+        const Point before = shownAt(*panned.zoom, Point(0.5, 0.5));
+        panned.zoom->scrollWheel(wheel(-1, 0));
+        const Point after = shownAt(*panned.zoom, Point(0.5, 0.5));
+        EXPECT_NEAR(before.x - after.x, OVZoomView::wheelNotchDistance, 0.5);
     }
 }

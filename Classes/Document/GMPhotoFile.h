@@ -1,0 +1,54 @@
+#pragma once
+
+#include "Platform/Image/Bitmap.h"
+
+#include <QByteArray>
+#include <QColorSpace>
+#include <QImageIOHandler>
+#include <QString>
+
+// What a plain photo file is besides its pixels (format, channels, depth, JPEG quality, metadata, the
+// turn its EXIF orientation asks for), and writing a retouched picture back into such a file the same
+// way: saving over a photo must not change its kind. Safe from any thread.
+class GMPhotoFile
+{
+public:
+    struct Kind
+    {
+        QByteArray format; // Qt's format name: "jpeg", "png", "tiff", ...; empty when unknown
+        bool hasAlpha = false;
+        bool grey = false;
+        int bitsPerComponent = 8;
+        int jpegQuality = -1; // estimated from the file's quantisation tables; -1 when unknown
+        // A JPEG's metadata segments (APPn and comments: EXIF, colour profile, XMP...) as they stand.
+        QByteArray jpegMetadata;
+        // The file's colour space; invalid when it names none (sRGB).
+        QColorSpace colorSpace;
+        // What turns the stored pixels upright (reading applies it).
+        QImageIOHandler::Transformations orientation = QImageIOHandler::TransformationNone;
+
+        bool isValid() const { return !format.isEmpty(); }
+    };
+
+    GMPhotoFile() = delete;
+
+    // Reads what the file's headers tell, without decoding its pixels. Invalid when it is no picture.
+    static Kind inspect(const QString& path);
+    static Kind inspectData(const QByteArray& data);
+
+    // The picture (upright, sRGB, as the application holds pictures) encoded as a file of that kind:
+    // the same format, channels and depth, its colour space and orientation, for JPEG its metadata and
+    // a quality no lower than its own. Empty, with a message, when it cannot be encoded.
+    static QByteArray encode(const pf::Bitmap& picture, const Kind& kind, QString* errorMessage);
+
+    // The quality (1..100) a JPEG was written at, from its luminance quantisation table; -1 when the
+    // data holds none.
+    static int estimateJPEGQuality(const QByteArray& data);
+
+    // The untouched original kept without loss: the file's own bytes for a PNG, else the decoded
+    // picture as a PNG (16 bits per component where it has more than 8).
+    static QByteArray losslessOriginal(const pf::Bitmap& decoded, const QByteArray& fileBytes);
+
+    // The quality a JPEG gets when its own cannot be told.
+    static constexpr int defaultJPEGQuality = 92;
+};

@@ -1,0 +1,414 @@
+#include "Classes/Document/DocumentHandler.h"
+#include "Classes/Document/GMApplicationDelegate.h"
+#include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Document/GMPreferencesWindow.h"
+#include "Classes/ToolObjects/GMFileUtilities.h"
+#include "DocumentTestSupport.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UI/FilePanel.h"
+#include "Tests/ChildProcess.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace doctest;
+
+namespace {
+
+class Menus : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_previous = pf::FileSystem::applicationSupportDirectory();
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_dir.filePath("app"));
+        pf::UserDefaults::standard().removeObject("RecentDocuments");
+        pf::UserDefaults::standard().removeObject(GMDocument::savedOverPhotoNoteKey);
+        pf::Alert::setResponder([this](const pf::Alert& alert) {
+            m_alerts << alert.messageText;
+            return pf::Alert::firstButtonReturn;
+        });
+        GMDocument::setWindowControllerFactory(
+            [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(true); });
+    }
+    void TearDown() override
+    {
+        GMDocument::setWindowControllerFactory({});
+        pf::Alert::setResponder({});
+        pf::FilePanel::setResponder({});
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_previous);
+    }
+    QString photo(const QString& name)
+    {
+        const QString path = m_dir.filePath(name);
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(QColor(90, 120, 150));
+        EXPECT_TRUE(image.save(path));
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_previous;
+    QStringList m_alerts;
+};
+
+QMenuBar* barOf(QWidget* window)
+{
+    auto* pfWindow = qobject_cast<pf::Window*>(window);
+    return pfWindow ? qobject_cast<QMenuBar*>(pfWindow->menuBar()) : nullptr;
+}
+
+QMenu* menuOf(QMenuBar* bar, const QString& title)
+{
+    for (QAction* top : bar->actions())
+        if (top->menu() && top->menu()->objectName() == title)
+            return top->menu();
+    return nullptr;
+}
+
+QAction* itemOf(QMenuBar* bar, const QString& title, const QString& item)
+{
+    QMenu* menu = bar ? menuOf(bar, title) : nullptr;
+    if (!menu)
+        return nullptr;
+    for (QAction* action : menu->actions())
+        if (action->objectName() == item)
+            return action;
+    return nullptr;
+}
+
+void front(pf::Window* window)
+{
+    window->makeKeyAndOrderFront();
+    window->activateWindow();
+    spinUntil([&] { return window->isVisible(); }, 2000);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+// Every window of the application carries the menu bar. Its items apply where they can (Save with a
+// document in front, Revert once it is edited, Undo and Redo naming the step), and each one does what
+// it says: the state after every row is read from the menus as a person opening them sees it.
+TEST_F(Menus, EveryWindowCarriesTheMenusWithItemsEnabledWhereTheyApply)
+{
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = delegate.documentHandler();
+    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+    handler.displayWelcomeScreen();
+    pf::Window* welcome = handler.welcomeWindow()->window();
+    ASSERT_TRUE(spinUntil([&] { return welcome->isVisible(); }));
+    QMenuBar* welcomeBar = barOf(welcome);
+    ASSERT_TRUE(welcomeBar);
+    QStringList titles;
+    for (QAction* top : welcomeBar->actions())
+        titles << top->menu()->objectName();
+    EXPECT_EQ(titles, (QStringList{"File", "Edit", "View", "Window", "Help"}));
+    EXPECT_GT(welcome->contentView()->frame().maxY(), 0);
+    EXPECT_LE(welcome->contentView()->frame().height() + welcomeBar->height(), welcome->height())
+        << "the bar lies above the content, not over it";
+    EXPECT_EQ(itemOf(welcomeBar, "File", "Save")->shortcut(), QKeySequence::Save) << "shortcuts are shown";
+
+    const QString picture = photo("menus.png");
+    QString error;
+    auto document = handler.openDocumentWithContentsOfURL(picture, true, &error);
+    ASSERT_TRUE(document) << error.toStdString();
+    auto gm = std::static_pointer_cast<GMDocument>(document);
+    ASSERT_TRUE(spinUntil([&] { return document->window() && document->window()->isVisible(); }));
+    QMenuBar* documentBar = barOf(document->window());
+    ASSERT_TRUE(documentBar) << "the document's window has the bar too";
+    auto chain = gm->windowController()->toolChain();
+
+    const auto state = [&](QMenuBar* bar) {
+        // Opening the menus brings them up to date, as a click on the bar does.
+        for (QAction* top : bar->actions())
+            emit top->menu()->aboutToShow();
+        QMap<QString, bool> enabled;
+        for (const char* title : {"File", "Edit", "View", "Window"})
+            for (QAction* action : menuOf(bar, title)->actions())
+                if (!action->isSeparator())
+                    enabled.insert(action->objectName(), action->isEnabled());
+        return enabled;
+    };
+    struct Row
+    {
+        const char* what;
+        std::function<void()> act;
+        QStringList on, off;
+        QString undoText, redoText;
+    };
+    const Row rows[] = {
+        {"the welcome window in front",
+         [&] { front(welcome); },
+         {"New", "Open…", "Quit", "Welcome Window", "Preferences…"},
+         {"Save", "Save As…", "Export…", "Print…", "Revert to Saved", "Undo", "Redo", "Zoom In",
+          "Actual Size"},
+         "Undo",
+         "Redo"},
+        {"the unedited document in front",
+         [&] { front(document->window()); },
+         {"Save", "Save As…", "Export…", "Print…"},
+         {"Revert to Saved", "Undo", "Redo"},
+         "Undo",
+         "Redo"},
+        {"an effect added",
+         [&] { chain->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0); },
+         {"Undo", "Revert to Saved", "Save"},
+         {"Redo"},
+         "Undo Insert Effect",
+         "Redo"},
+        {"Edit ▸ Undo",
+         [&] { itemOf(documentBar, "Edit", "Undo")->trigger(); },
+         {"Redo", "Save"},
+         {"Undo"},
+         "Undo",
+         "Redo Insert Effect"},
+        {"Edit ▸ Redo",
+         [&] { itemOf(documentBar, "Edit", "Redo")->trigger(); },
+         {"Undo"},
+         {"Redo"},
+         "Undo Insert Effect",
+         "Redo"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.act();
+        QCoreApplication::processEvents();
+        QMenuBar* bar = QString(row.what).startsWith("the welcome") ? welcomeBar : documentBar;
+        const QMap<QString, bool> enabled = state(bar);
+        for (const QString& item : row.on)
+            EXPECT_TRUE(enabled.value(item, false)) << item.toStdString();
+        for (const QString& item : row.off)
+            EXPECT_FALSE(enabled.value(item, true)) << item.toStdString();
+        EXPECT_EQ(itemOf(bar, "Edit", "Undo")->text(), row.undoText);
+        EXPECT_EQ(itemOf(bar, "Edit", "Redo")->text(), row.redoText);
+    }
+    EXPECT_EQ(chain->numberOfTools(), 2) << "Undo and Redo from the menu took the step back and again";
+
+    // Save writes the picture; the note comes once.
+    itemOf(documentBar, "File", "Save")->trigger();
+    // The save begins once the busy panel has slid in.
+    spinUntil([&] { return !document->isDocumentEdited() && !document->isSaving(); });
+    EXPECT_FALSE(document->isDocumentEdited()) << m_alerts.join('\n').toStdString();
+    EXPECT_EQ(m_alerts.filter("now holds your retouched picture").size(), 1);
+    // Save As and Export offer the save panel.
+    QStringList panels;
+    pf::FilePanel::setResponder([&](const pf::FilePanel& panel) {
+        panels << panel.title;
+        return QStringList();
+    });
+    itemOf(documentBar, "File", "Save As…")->trigger();
+    itemOf(documentBar, "File", "Export…")->trigger();
+    EXPECT_EQ(panels, (QStringList{"Save As", "Export"}));
+    // Preferences shows the retention choices, as the controller holds them.
+    itemOf(documentBar, "Edit", "Preferences…")->trigger();
+    GMPreferencesWindow* preferences = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* p = dynamic_cast<GMPreferencesWindow*>(widget))
+            preferences = p;
+    ASSERT_TRUE(preferences);
+    EXPECT_TRUE(preferences->isVisible());
+    EXPECT_EQ(preferences->spanChoice()->count(), 5);
+    preferences->close();
+    // Window ▸ Welcome Window brings it back; File ▸ Close closes the front document.
+    welcome->orderOut();
+    itemOf(documentBar, "Window", "Welcome Window")->trigger();
+    EXPECT_TRUE(welcome->isVisible());
+    front(document->window());
+    itemOf(documentBar, "File", "Close")->trigger();
+    ASSERT_TRUE(spinUntil([&] { return handler.documents().empty(); }));
+    // Clear Recent empties the list, and then has nothing to clear.
+    EXPECT_FALSE(handler.recentDocumentURLs().isEmpty());
+    itemOf(welcomeBar, "File", "Clear Recent")->trigger();
+    EXPECT_TRUE(handler.recentDocumentURLs().isEmpty());
+    EXPECT_FALSE(state(welcomeBar).value("Clear Recent", true));
+    welcome->orderOut();
+}
+
+// The welcome list selects on a click and opens on a double click or Return; a recent entry shows its
+// name and its date on lines of their own. The open panel offers what opens, documents first.
+TEST_F(Menus, WelcomeListAndOpenPanelOfferWhatAPersonExpects)
+{
+    DocumentHandler handler;
+    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+    handler.awakeFromNib();
+    const QString picture = photo("listed.jpg");
+    {
+        auto document = handler.openDocumentWithContentsOfURL(picture, false, nullptr);
+        ASSERT_TRUE(document);
+        document->makeWindowControllers();
+        ASSERT_TRUE(save(*document, picture, "jpeg", pf::Document::SaveOperation::Autosave).succeeded);
+        document->close();
+    }
+    handler.displayWelcomeScreen();
+    QListWidget* list = handler.welcomeWindow()->list();
+    ASSERT_TRUE(spinUntil([&] { return list->isVisible(); }));
+    QCoreApplication::processEvents();
+    QListWidgetItem* recent = nullptr;
+    for (int row = 0; row < list->count(); ++row)
+        if (list->item(row)->text().startsWith("listed"))
+            recent = list->item(row);
+    ASSERT_TRUE(recent);
+    EXPECT_EQ(recent->text().split('\n').size(), 2) << recent->text().toStdString();
+    EXPECT_EQ(recent->text().split('\n').first(), "listed");
+
+    const QPoint at = list->visualItemRect(recent).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->currentItem(), recent);
+    EXPECT_TRUE(recent->isSelected());
+    EXPECT_TRUE(handler.documents().empty()) << "a click only selects";
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    ASSERT_TRUE(spinUntil([&] { return !handler.documents().empty(); }));
+    handler.documents().front()->close();
+    handler.displayWelcomeScreen();
+    for (int row = 0; row < list->count(); ++row)
+        if (list->item(row)->text().startsWith("listed"))
+            list->setCurrentRow(row);
+    QTest::keyClick(list, Qt::Key_Return);
+    ASSERT_TRUE(spinUntil([&] { return !handler.documents().empty(); })) << "Return opens";
+    handler.documents().front()->close();
+
+    QList<pf::FilePanel::FileType> offered;
+    pf::FilePanel::setResponder([&](const pf::FilePanel& panel) {
+        offered = panel.fileTypes;
+        return QStringList();
+    });
+    handler.openDocument();
+    ASSERT_GE(offered.size(), 4);
+    EXPECT_TRUE(offered[0].extensions.contains("glimora") && offered[0].extensions.contains("jpg") &&
+                offered[0].extensions.contains("png"))
+        << "first, everything that opens together";
+    EXPECT_EQ(offered[1].extensions, QStringList{"glimora"}) << "then the document type";
+    for (const auto& type : offered)
+        EXPECT_FALSE(type.extensions.contains("*")) << "no bare All Files";
+    handler.welcomeWindow()->window()->orderOut();
+}
+
+// The editor window opens where the last one was closed, unless that place is no longer on a screen.
+TEST(EditorWindowFrame, ARememberedFrameIsUsedOnlyWhereItCanBeSeen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize minimum(screen.width() / 4, screen.height() / 4);
+    const QSize size(screen.width() / 2, screen.height() / 2);
+    struct Case
+    {
+        QString stored;
+        bool used;
+    };
+    const auto frame = [](int x, int y, QSize s) {
+        return QStringLiteral("%1 %2 %3 %4").arg(x).arg(y).arg(s.width()).arg(s.height());
+    };
+    const Case cases[] = {
+        {frame(screen.x() + 10, screen.y() + 10, size), true},
+        {frame(screen.right() + 5000, screen.y(), size), false}, // on a screen that is gone
+        {frame(screen.x() + 10, screen.y() - 2000, size), false},
+        {frame(screen.x(), screen.y(), minimum / 2), false}, // smaller than the window may be
+        {"10 20 wide", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored.toStdString());
+        pf::UserDefaults::standard().setString(GMEditorWindowController::frameKey, c.stored);
+        EXPECT_EQ(!GMEditorWindowController::rememberedFrame(minimum).isNull(), c.used);
+    }
+    pf::UserDefaults::standard().removeObject(GMEditorWindowController::frameKey);
+}
+
+// Quit writes every document's changes as closing would, remembers them for the next launch, closes
+// every window and ends the process: with two documents and with three, one of them untitled.
+TEST_F(Menus, QuitWritesEveryDocumentClosesEveryWindowAndEnds)
+{
+    for (int count : {2, 3}) {
+        SCOPED_TRACE(count);
+        QTemporaryDir area;
+        const QString defaults = area.filePath("defaults.conf");
+        QStringList photos;
+        for (int i = 0; i < count - 1; ++i)
+            photos << photo(QStringLiteral("quit-%1-%2.jpg").arg(count).arg(i));
+        ChildProcess child;
+        ASSERT_TRUE(child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=MenusChild.Quit"},
+                                {{"GLIMORA_QUIT_PHOTOS", photos.join('\n')},
+                                 {"PF_APPLICATION_SUPPORT_DIR", area.filePath("app")},
+                                 {"PF_USER_DEFAULTS_FILE", defaults}}));
+        const bool ended = spinUntil([&] { return !child.isRunning(); }, 60000);
+        ASSERT_TRUE(ended) << "the process ends\n" << child.errors().toStdString();
+        EXPECT_EQ(child.exitCode(), 0) << child.output().toStdString() << child.errors().toStdString();
+        EXPECT_TRUE(child.output().contains("windows closed: yes")) << child.output().toStdString();
+
+        // Every picture's edits are in its shadow copy; the untitled one was autosaved; all are
+        // remembered for the next launch.
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(area.filePath("app"));
+        const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
+        for (const QString& path : photos)
+            EXPECT_TRUE(registry.contains(GMDocument::shadowCopyKey(path))) << path.toStdString();
+        pf::UserDefaults remembered(defaults);
+        const QVariantList open = remembered.arrayForKey("OpenDocuments");
+        EXPECT_EQ(open.size(), count);
+        int untitled = 0;
+        for (const QVariant& entry : open)
+            if (entry.toMap().contains("autosave")) {
+                ++untitled;
+                EXPECT_TRUE(QFileInfo(entry.toMap().value("autosave").toString()).isDir());
+            }
+        EXPECT_EQ(untitled, 1);
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_dir.filePath("app"));
+    }
+}
+
+// Run by the test above in a process of its own: opens the photos and a sample, edits each, quits.
+TEST(MenusChild, Quit)
+{
+    const QString photos = qEnvironmentVariable("GLIMORA_QUIT_PHOTOS");
+    if (photos.isEmpty())
+        GTEST_SKIP() << "run by QuitWritesEveryDocumentClosesEveryWindowAndEnds";
+    QApplication::setQuitOnLastWindowClosed(false);
+    pf::Alert::setResponder([](const pf::Alert&) { return pf::Alert::firstButtonReturn; });
+    GMDocument::setWindowControllerFactory(
+        [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(true); });
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = delegate.documentHandler();
+    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+    for (const QString& path : photos.split('\n')) {
+        QString error;
+        ASSERT_TRUE(handler.openDocumentWithContentsOfURL(path, true, &error)) << error.toStdString();
+    }
+    const QString sample = QFileInfo(photos.split('\n').first()).absolutePath() + "/sample-copy.jpg";
+    QFile::copy(photos.split('\n').first(), sample);
+    auto untitled = std::make_shared<GMDocument>();
+    untitled->setDocumentController(&handler);
+    ASSERT_TRUE(untitled->readSampleImage(sample, nullptr));
+    untitled->setFileType(GMDocumentPackage::typeName);
+    handler.addDocument(untitled);
+    untitled->showWindows();
+    for (const auto& document : handler.documents()) {
+        auto gm = std::static_pointer_cast<GMDocument>(document);
+        ASSERT_TRUE(spinUntil([&] { return gm->windowController() && gm->windowController()->toolChain(); }));
+        gm->windowController()->toolChain()->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);
+    }
+    QCoreApplication::processEvents();
+    QList<QPointer<QWidget>> windows;
+    for (const auto& document : handler.documents())
+        windows << QPointer<QWidget>(document->window());
+    delegate.action("Quit")->trigger();
+    const int code = QCoreApplication::exec();
+    bool closed = true;
+    for (const auto& window : windows)
+        closed = closed && (!window || !window->isVisible());
+    std::printf("windows closed: %s\n", closed ? "yes" : "no");
+    std::fflush(stdout);
+    EXPECT_EQ(code, 0);
+}

@@ -1,0 +1,310 @@
+#include "Classes/Document/GMPhotoFile.h"
+#include "Classes/ToolObjects/GMFileUtilities.h"
+#include "DocumentTestSupport.h"
+#include "Platform/Foundation/UserDefaults.h"
+#include "Platform/Image/ImageFile.h"
+#include "Platform/Image/RenderContext.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace doctest;
+using Op = pf::Document::SaveOperation;
+
+namespace {
+
+QByteArray bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+QByteArray segment(uchar marker, const QByteArray& payload)
+{
+    QByteArray s;
+    s.append(char(0xFF)).append(char(marker));
+    s.append(char((payload.size() + 2) >> 8)).append(char((payload.size() + 2) & 0xFF));
+    return s + payload;
+}
+
+// A JPEG at quality 97 whose pixels are stored turned (EXIF orientation 6: turn 90° to see it upright)
+// and in Adobe RGB, with the profile embedded.
+QByteArray turnedJPEGInAdobeRGB(const QImage& stored)
+{
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    stored.save(&buffer, "JPEG", 97);
+    const QByteArray exif =
+        QByteArray("Exif\0\0MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0", 32);
+    const QByteArray icc =
+        QByteArray("ICC_PROFILE\0\x01\x01", 14) + QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+    return encoded.left(2) + segment(0xE1, exif) + segment(0xE2, icc) + encoded.mid(2);
+}
+
+// The picture with its rows premultiplied, 8 bits a component, for comparing what two files show.
+QImage premultiplied(const QImage& image)
+{
+    return image.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+}
+
+// The largest difference of a component between two pictures over the columns [from, to).
+int difference(const QImage& a, const QImage& b, int from, int to)
+{
+    if (a.size() != b.size())
+        return 256;
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uchar* p = a.constScanLine(y);
+        const uchar* q = b.constScanLine(y);
+        for (int x = from; x < to; ++x)
+            for (int c = 0; c < 4; ++c)
+                largest = std::max(largest, std::abs(int(p[4 * x + c]) - int(q[4 * x + c])));
+    }
+    return largest;
+}
+
+// A mask over the left half of the photo only.
+OVContentContainerPtr leftHalfMask(const pf::Size& size)
+{
+    pf::Bitmap mask(int(size.width), int(size.height), pf::Bitmap::Format::RGBA8);
+    for (int y = 0; y < mask.height(); ++y) {
+        uint8_t* row = mask.mutableRow(y);
+        for (int x = 0; x < mask.width(); ++x) {
+            const uint8_t v = x < mask.width() / 2 ? 255 : 0;
+            row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = v;
+            row[4 * x + 3] = 255;
+        }
+    }
+    auto image = std::make_shared<OVImageContainer>(pf::Image::fromBitmap(mask), true);
+    auto additional = std::make_shared<OVImageContainer>(
+        pf::Image::constantColor(pf::Color(0, 0, 0, 0))
+            .imageByCroppingToRect(pf::Rect(0, 0, size.width, size.height)),
+        false);
+    return std::make_shared<OVContentContainer>(image, additional);
+}
+
+// The chain's original as pixels, 8 bits a component, rendered as a save renders it.
+QImage renderedOriginal(PhotoToolChain& chain)
+{
+    static pf::RenderContext context(QStringLiteral("originals"));
+    const pf::Image image = chain.originalImage();
+    const auto bitmap = context.render(image, image.extent());
+    return bitmap ? bitmap->toQImage() : QImage();
+}
+
+class Originals : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        pf::UserDefaults::standard().removeObject(GMDocument::savedOverPhotoNoteKey);
+        pf::Alert::setResponder([this](const pf::Alert& alert) {
+            m_alerts << alert.messageText + u' ' + alert.informativeText;
+            return pf::Alert::firstButtonReturn;
+        });
+    }
+    void TearDown() override { pf::Alert::setResponder({}); }
+
+    QTemporaryDir m_dir;
+    TestController m_documents;
+    QStringList m_alerts;
+};
+
+} // namespace
+
+// Saving over a photo writes it as the kind of file it was (format, channels, depth; a JPEG at no lower
+// quality with its orientation, profile and other metadata), the untouched original is kept without loss
+// (a PNG's own bytes beside the JPEG that earlier versions read; a JPEG's own bytes), and an export after
+// reopening shows the original's own pixels wherever no layer painted. The first such save says once
+// what the file now holds and what is kept.
+TEST_F(Originals, SavingOverAPhotoKeepsItsKindAndTheOriginalStaysExact)
+{
+    QImage opaque(48, 32, QImage::Format_RGB32);
+    QImage translucent(48, 32, QImage::Format_ARGB32);
+    QImage deep(48, 32, QImage::Format_RGBX64);
+    QImage stored(40, 30, QImage::Format_RGB32); // the turned JPEG's pixels as stored
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 48; ++x) {
+            opaque.setPixel(x, y, qRgb(30 + x * 4, 50 + y * 5, 140));
+            translucent.setPixel(x, y, qRgba(200, 40 + x * 3, 90 + y * 4, 255 - x * 5));
+            deep.setPixelColor(x, y, QColor::fromRgba64(qRgba64(x * 1301, y * 1999, 40000 + x * 7, 65535)));
+        }
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            stored.setPixel(x, y, qRgb(20 + x * 5, 200 - y * 4, (x * y) % 256));
+
+    struct Case
+    {
+        const char* name;
+        const char* type;
+        std::function<bool(const QString&)> make;
+        // The test effects lay the whole photo, changed where painted, over it: a translucent photo's
+        // alpha compounds there, so its export is compared only through its original.
+        bool opaque;
+    };
+    const Case cases[] = {
+        {"opaque.png", "png", [&](const QString& p) { return opaque.save(p, "PNG"); }, true},
+        {"translucent.png", "png", [&](const QString& p) { return translucent.save(p, "PNG"); }, false},
+        {"deep.png", "png", [&](const QString& p) { return deep.save(p, "PNG"); }, true},
+        {"turned.jpg", "jpeg", [&](const QString& p) { return writeBytes(p, turnedJPEGInAdobeRGB(stored)); },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = m_dir.filePath(c.name);
+        const QString untouched = m_dir.filePath(QStringLiteral("untouched-") + c.name);
+        ASSERT_TRUE(c.make(path));
+        ASSERT_TRUE(QFile::copy(path, untouched));
+        const GMPhotoFile::Kind before = GMPhotoFile::inspect(path);
+        ASSERT_TRUE(before.isValid());
+
+        Opened opened = open(m_documents, path);
+        ASSERT_TRUE(opened.document) << opened.error.toStdString();
+        auto chain = opened.chain();
+        chain->insertPhotoToolWithBlueprint(
+            chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
+        chain->brushPathImageAtIndex(1)->addContentContainer(leftHalfMask(chain->originalImageSize()));
+        QCoreApplication::processEvents();
+        const SaveResult saved = save(*opened.document, path, c.type, Op::Save);
+        ASSERT_TRUE(saved.succeeded) << saved.error.toStdString();
+
+        // The file is of its kind still, and holds the retouched picture.
+        const GMPhotoFile::Kind after = GMPhotoFile::inspect(path);
+        EXPECT_EQ(after.format, before.format);
+        EXPECT_EQ(after.hasAlpha, before.hasAlpha);
+        EXPECT_EQ(after.grey, before.grey);
+        EXPECT_EQ(after.bitsPerComponent, before.bitsPerComponent);
+        EXPECT_EQ(after.orientation, before.orientation);
+        EXPECT_NE(bytes(path), bytes(untouched));
+        if (before.format == "jpeg") {
+            EXPECT_GE(after.jpegQuality, before.jpegQuality);
+            EXPECT_GE(before.jpegQuality, 96);
+            EXPECT_EQ(after.jpegMetadata, before.jpegMetadata) << "the EXIF and the profile are kept";
+            EXPECT_EQ(after.colorSpace, QColorSpace(QColorSpace::AdobeRgb));
+            QImageReader raw(path);
+            raw.setAutoTransform(false);
+            EXPECT_EQ(raw.size(), stored.size()) << "the pixels are stored turned, as the EXIF says";
+        }
+
+        // The shadow copy keeps the original's own bytes.
+        const QString key = GMDocument::shadowCopyKey(path);
+        const QString folder =
+            GMFileUtilities::applicationSupportDirectory() + u'/' +
+            GMFileUtilities::shadowCopyDictionary().value(key).toMap().value("filename").toString();
+        if (before.format == "jpeg") {
+            EXPECT_EQ(bytes(folder + "/image.jpg"), bytes(untouched));
+            EXPECT_FALSE(QFileInfo::exists(folder + "/image.png"));
+        } else {
+            EXPECT_EQ(bytes(folder + "/image.png"), bytes(untouched));
+            EXPECT_TRUE(QFileInfo::exists(folder + "/image.jpg")) << "for versions that read only the JPEG";
+        }
+        opened.document->close();
+
+        // Reopened, its original and layer come from the shadow copy; exported, the untouched half is
+        // the original's own decoding.
+        Opened reopened = open(m_documents, path);
+        ASSERT_TRUE(reopened.document) << reopened.error.toStdString();
+        ASSERT_EQ(reopened.chain()->numberOfTools(), 2);
+        const QImage original = premultiplied(pf::ImageFile::read(untouched).toQImage());
+        const QImage kept =
+            premultiplied(reopened.controller->toolChain() ? renderedOriginal(*reopened.chain()) : QImage());
+        EXPECT_EQ(difference(kept, original, 0, original.width()), 0) << "the reopened original";
+        if (c.opaque) {
+            const QString exported = m_dir.filePath(QStringLiteral("exported-%1.png").arg(c.name));
+            ASSERT_TRUE(save(*reopened.document, exported, "png", Op::SaveTo).succeeded);
+            const QImage written = premultiplied(QImage(exported));
+            const int half = original.width() / 2;
+            EXPECT_EQ(difference(written, original, half + 1, original.width()), 0) << "untouched";
+            EXPECT_GT(difference(written, original, 0, half - 1), 20) << "painted";
+        }
+        reopened.document->close();
+    }
+    // Told once, naming the file, where the original and the layers are kept, and for how long.
+    const QStringList notes = m_alerts.filter("now holds your retouched picture");
+    ASSERT_EQ(notes.size(), 1) << m_alerts.join('\n').toStdString();
+    EXPECT_TRUE(notes.first().contains("opaque.png"));
+    EXPECT_TRUE(notes.first().contains(GMFileUtilities::applicationSupportDirectory()));
+    EXPECT_TRUE(notes.first().contains("until you remove them"));
+}
+
+// A package written by an earlier version holds its original only as "image.jpg": it still opens.
+TEST_F(Originals, APackageWithOnlyItsJPEGOriginalStillOpens)
+{
+    const QString path = m_dir.filePath("photo.png");
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(QColor(120, 80, 60));
+    ASSERT_TRUE(image.save(path, "PNG"));
+    Opened opened = open(m_documents, path);
+    ASSERT_TRUE(opened.document);
+    const QString package = m_dir.filePath("photo.glimora");
+    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+    EXPECT_EQ(bytes(package + "/image.png"), bytes(path));
+    ASSERT_TRUE(QFile::remove(package + "/image.png"));
+    Opened older = open(m_documents, package);
+    ASSERT_TRUE(older.document) << older.error.toStdString();
+    EXPECT_EQ(older.chain()->originalImageSize(), pf::Size(40, 30));
+}
+
+// A target that cannot take the file fails at once, with its folder named, before any picture is
+// composed; nothing is written and the document keeps its changes. An empty file says it is empty.
+TEST_F(Originals, AnUnwritableTargetFailsBeforeComposingAndAnEmptyFileSaysSo)
+{
+    const QString path = m_dir.filePath("photo.jpg");
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(QColor(90, 100, 110));
+    ASSERT_TRUE(image.save(path, "JPEG"));
+    Opened opened = open(m_documents, path);
+    ASSERT_TRUE(opened.document);
+    opened.chain()->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(opened.document->isDocumentEdited());
+
+    QString locked = m_dir.filePath("locked");
+    ASSERT_TRUE(QDir().mkpath(locked));
+    ::chmod(QFile::encodeName(locked).constData(), 0555);
+    // An administrator writes into any folder: a file system that takes no files stands in.
+    if (GMDocument::unwritableReason(locked + "/probe.jpg").isEmpty())
+        locked = "/proc";
+    for (const auto& [type, name] : {std::pair{GMDocumentPackage::typeName, QString("copy.glimora")},
+                                     std::pair{QString("png"), QString("copy.png")},
+                                     std::pair{QString("jpeg"), QString("sub/copy.jpg")}}) {
+        SCOPED_TRACE(name.toStdString());
+        int calls = 0;
+        bool succeeded = true;
+        QString error;
+        opened.document->saveToURL(locked + u'/' + name, type, Op::SaveAs, [&](bool ok, const QString& e) {
+            ++calls;
+            succeeded = ok;
+            error = e;
+        });
+        EXPECT_EQ(calls, 1) << "answered at once";
+        EXPECT_FALSE(succeeded);
+        EXPECT_TRUE(error.contains(QFileInfo(locked).fileName())) << error.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(locked + u'/' + name));
+    }
+    EXPECT_FALSE(opened.document->isSaving());
+    EXPECT_TRUE(opened.document->isDocumentEdited());
+    ::chmod(QFile::encodeName(m_dir.filePath("locked")).constData(), 0755);
+
+    const QString empty = m_dir.filePath("empty.jpg");
+    ASSERT_TRUE(writeBytes(empty, QByteArray()));
+    const Opened none = open(m_documents, empty);
+    EXPECT_FALSE(none.document);
+    EXPECT_TRUE(none.error.contains("empty")) << none.error.toStdString();
+}
