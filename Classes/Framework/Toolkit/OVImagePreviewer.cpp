@@ -32,6 +32,8 @@ pf::Interface previewerInterface(QObject*, const pf::Bundle&)
     pf::View* content = window->contentView();
     auto* imageView = new OVImageView(pf::Rect(10, 46, 500, 384));
     imageView->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
+    // Centred and fitted inside, so the whole picture shows whatever its shape.
+    imageView->setGravity(0);
     imageView->setAspectFit(true);
     content->addSubview(imageView);
     pf::Interface interface;

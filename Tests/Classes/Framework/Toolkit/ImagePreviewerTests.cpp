@@ -77,6 +77,15 @@ TEST_F(Previewer, NamesCountAndShowInTheTitle)
     EXPECT_EQ(previewer.imageView()->image().size(), QSize(20, 10));
     previewer.clearHistory();
     EXPECT_EQ(previewer.window()->title(), QStringLiteral("Image Previewer"));
+
+    // Tall and wide pictures both show whole, none cropped to the view's shape.
+    for (const QSize size : {QSize(100, 400), QSize(400, 100)}) {
+        OVImagePreviewer::showNSImage(solid(size.width(), size.height()));
+        const pf::Rect shown = previewer.imageView()->destinationRect();
+        const pf::Rect bounds = previewer.imageView()->bounds();
+        EXPECT_TRUE(bounds.insetBy(-0.5, -0.5).contains(shown)) << size.width() << "x" << size.height();
+        EXPECT_NEAR(shown.width() / shown.height(), double(size.width()) / size.height(), 0.01);
+    }
 }
 
 TEST_F(Previewer, RefusesWhatCannotBeShown)
