@@ -3,7 +3,9 @@
 // can look at them; a step whose effect is not what it should be fails the run. Run under Xvfb by
 // `make test`:
 //   toolkit-views-gallery <output folder>
+#include "Classes/Framework/Toolkit/OV3DView.h"
 #include "Classes/Framework/Toolkit/OVAnimator.h"
+#include "Classes/Framework/Toolkit/OVChildSupportWindow.h"
 #include "Classes/Framework/Toolkit/OVGlassView.h"
 #include "Classes/Framework/Toolkit/OVImagePreviewer.h"
 #include "Classes/Framework/Toolkit/OVImagePrintView.h"
@@ -16,8 +18,12 @@
 #include "Classes/Framework/Toolkit/OVRotationViewDelegate.h"
 #include "Classes/Framework/Toolkit/OVRoundedRect.h"
 #include "Classes/Framework/Toolkit/OVScroller.h"
+#include "Classes/Framework/Toolkit/OVSingleButtonPanel.h"
+#include "Classes/Framework/Toolkit/OVSingleButtonPanelDelegate.h"
 #include "Classes/Framework/Toolkit/OVTabView.h"
 #include "Classes/Framework/Toolkit/OVTestView.h"
+#include "Classes/Framework/Toolkit/OVTextPanel.h"
+#include "Classes/Framework/Toolkit/OVTextPanelDelegate.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/LayerHostView.h"
@@ -30,6 +36,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <cmath>
 #include <cstdio>
@@ -289,6 +296,122 @@ void handlesStep(const QImage& portrait)
     delete window;
 }
 
+// The resize view on the portrait, both turned 30 degrees in a 3D view: the hovered edge, then a
+// dragged corner.
+void turnedResizeStep(const QImage& portrait)
+{
+    pf::Window* window = darkWindow(Rect(60, 200, 640, 560), QStringLiteral("Turned resize view"));
+    auto* host = new OV3DView(Rect(0, 0, 640, 560));
+    window->contentView()->addSubview(host);
+    auto* picture = new Picture(Rect(195, 155, 250, 250), portrait);
+    host->addSubview(picture);
+    auto* resize = new OVResizeView(Rect(190, 150, 260, 260));
+    Growing growing;
+    growing.target = picture;
+    resize->setDelegate(&growing);
+    host->addSubview(resize);
+    // A hosted view shows through its layer: after a resize the layer, untransformed, moves and grows
+    // as the view's frame did (from `before`), then takes the turn again.
+    const auto turn = [host](pf::View* view, const Rect& before) {
+        const pf::Transaction::Scope atOnce(true);
+        if (auto layer = host->layerForSubview(view)) {
+            layer->setTransform(pf::Transform3D());
+            const Rect now = view->frame(), placed = layer->frame();
+            layer->setFrame(Rect(placed.minX() + now.minX() - before.minX(),
+                                 placed.minY() + now.minY() - before.minY(), now.width(), now.height()));
+            layer->setTransform(pf::Transform3D::rotation(30 * M_PI / 180, 0, 0, 1));
+        }
+    };
+    const Rect pictureBefore = picture->frame(), resizeBefore = resize->frame();
+    turn(picture, pictureBefore);
+    turn(resize, resizeBefore);
+    window->show();
+    check(QTest::qWaitForWindowExposed(window), "the turned window shows");
+    // The right edge, in the view's own coordinates.
+    mouse(resize, pf::EventType::MouseMoved, Point(257, 130));
+    check(resize->currentCursor().has_value(), "the turned right edge shows a resize cursor");
+    check(resize->lastCursorAngle() == 30, "the cursor follows the turn");
+    settle();
+    save(GalleryShots::screenshot(window), QStringLiteral("09-turned-resize-hovered"));
+    mouse(resize, pf::EventType::LeftMouseDown, Point(257, 257));
+    mouse(resize, pf::EventType::LeftMouseDragged, Point(287, 287));
+    mouse(resize, pf::EventType::LeftMouseUp, Point(287, 287));
+    turn(picture, pictureBefore);
+    turn(resize, resizeBefore);
+    check(resize->frame().width() > 270, "the corner drag grew the frame");
+    settle();
+    save(GalleryShots::screenshot(window), QStringLiteral("10-turned-resize-dragged"));
+    delete window;
+}
+
+struct PanelOwner : OVSingleButtonPanelDelegate
+{};
+
+struct TextOwner : OVTextPanelDelegate
+{
+    QString text = QStringLiteral("Portrait");
+    pf::PaintColor color = pf::PaintColor::calibratedRGB(0.95, 0.8, 0.3);
+    QString font = QStringLiteral("DejaVu Sans");
+    unsigned alignment = 2;
+    QString textPanelString() const override { return text; }
+    void setTextPanelString(const QString& t) override { text = t; }
+    pf::PaintColor textPanelColor() const override { return color; }
+    void setTextPanelColor(const pf::PaintColor& c) override { color = c; }
+    QString textPanelFontName() const override { return font; }
+    void setTextPanelFontName(const QString& f) override { font = f; }
+    unsigned textPanelAlignment() const override { return alignment; }
+    void setTextPanelAlignment(unsigned a) override { alignment = a; }
+};
+
+// The single-button panel and the text panel over a portrait window.
+void panelsStep(const QImage& portrait)
+{
+    auto* window =
+        new OVChildSupportWindow(Rect(60, 200, 700, 560), pf::Window::Titled | pf::Window::Resizable);
+    window->setTitle(QStringLiteral("Panels"));
+    window->setBackgroundColor(canvas);
+    window->contentView()->addSubview(new Picture(Rect(20, 60, 440, 440), portrait));
+    window->show();
+    check(QTest::qWaitForWindowExposed(window), "the panels window shows");
+
+    PanelOwner owner;
+    OVSingleButtonPanel& single = OVSingleButtonPanel::sharedPanel();
+    single.showOver(window, Point(460, 520), &owner,
+                    QStringLiteral("The mask was copied to the selected effect. Undo puts the old one back."),
+                    QStringLiteral("Undo"));
+    check(single.isVisible(), "the single-button panel shows");
+    settle();
+    save(GalleryShots::screenshot(window), QStringLiteral("13-single-button-panel"));
+    single.close();
+
+    TextOwner text;
+    OVTextPanel& panel = OVTextPanel::sharedTextPanel();
+    panel.showAtPoint(Point(230, 500), window, &text);
+    panel.setShowsFontList(true);
+    check(panel.isVisible(), "the text panel shows");
+    settle();
+    save(GalleryShots::screenshot(window), QStringLiteral("14-text-panel-font-list"));
+
+    panel.showAtPoint(Point(690, 500), window, &text);
+    const Rect content = window->convertRectToScreen(window->contentView()->bounds());
+    check(panel.window()->frame().maxX() <= content.maxX(), "the text panel is pushed inside at the right");
+    settle();
+    save(GalleryShots::screenshot(window), QStringLiteral("15-text-panel-right-edge"));
+
+    const double before = panel.window()->frame().width();
+    panel.inputField()->setFocus();
+    panel.inputField()->moveCursor(QTextCursor::End);
+    QTest::keyClicks(panel.inputField(), QStringLiteral(" of a woman in a flight suit"));
+    QTest::keyClick(panel.inputField(), Qt::Key_Return);
+    QTest::keyClicks(panel.inputField(), QStringLiteral("second line"));
+    check(text.text.endsWith(QStringLiteral("flight suit\nsecond line")), "typing reaches the delegate");
+    check(panel.window()->frame().width() > before, "the panel grows with the text");
+    settle();
+    save(GalleryShots::screenshot(window), QStringLiteral("16-text-panel-typed"));
+    panel.close();
+    delete window;
+}
+
 // The previewer with three pictures, then after Previous.
 void previewerStep(const QImage& portrait)
 {
@@ -300,12 +423,12 @@ void previewerStep(const QImage& portrait)
     pf::Window* window = previewer.window();
     check(window && QTest::qWaitForWindowExposed(window), "the previewer shows");
     settle();
-    save(GalleryShots::screenshot(window), QStringLiteral("09-previewer-three"));
+    save(GalleryShots::screenshot(window), QStringLiteral("11-previewer-three"));
     previewer.previousImage();
     check(window->title().startsWith(QStringLiteral("Image Previewer (mirrored)")),
           "Previous shows the second");
     settle();
-    save(GalleryShots::screenshot(window), QStringLiteral("10-previewer-previous"));
+    save(GalleryShots::screenshot(window), QStringLiteral("12-previewer-previous"));
     previewer.forceCloseWindow();
 }
 
@@ -324,7 +447,9 @@ int main(int argc, char* argv[])
         transitionStep(portrait, &clock);
     }
     handlesStep(portrait);
+    turnedResizeStep(portrait);
     previewerStep(portrait);
+    panelsStep(portrait);
     if (failures)
         std::fprintf(stderr, "%d step(s) failed\n", failures);
     return failures ? 1 : 0;
