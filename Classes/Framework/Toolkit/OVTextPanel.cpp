@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSet>
 #include <QTextOption>
 #include <algorithm>
 #include <cmath>
@@ -417,10 +418,12 @@ const std::vector<OVTextPanel::Sample>& OVTextPanel::samples()
     if (m_samplesPrepared)
         return m_samples;
     m_samplesPrepared = true;
+    // A family the font database does not list would draw in a substitute passing itself off as that
+    // family.
+    const QStringList installed = QFontDatabase::families();
+    const QSet<QString> known(installed.begin(), installed.end());
     for (const QString& name : availableFonts()) {
-        // A family the font database does not know would draw in a substitute passing itself off as
-        // that family.
-        if (name.isEmpty() || !QFontDatabase::hasFamily(name)) {
+        if (name.isEmpty() || (!known.contains(name) && !QFontDatabase::hasFamily(name))) {
             pf::warning(QStringLiteral("Font with name %1 could not be loaded!").arg(name));
             m_samples.push_back({QStringLiteral("Broken Font"), pf::systemFont(18.0)});
             continue;
