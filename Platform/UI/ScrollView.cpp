@@ -80,7 +80,11 @@ void ScrollView::tile()
 
 void ScrollView::reflectScrolledClipView()
 {
-    if (!m_scroller || m_reflecting)
+    if (m_reflecting)
+        return;
+    // A document that shrank may leave the clip view showing nothing beyond its end.
+    m_clip->scrollToPoint(m_clip->bounds().origin);
+    if (!m_scroller)
         return;
     View* document = documentView();
     const double shown = m_clip->bounds().height();
@@ -111,10 +115,17 @@ void ScrollView::scrollerMoved(int value)
 
 void ScrollView::resizeSubviewsWithOldSize(Size oldSize)
 {
+    // Keep the top of the part shown in place when the view grows or shrinks: in a y-up clip view that
+    // is measured from the document's top, not from the clip view's origin.
+    View* document = documentView();
+    const double fromTop = document ? document->frame().maxY() - m_clip->bounds().maxY() : 0;
     View::resizeSubviewsWithOldSize(oldSize);
     tile();
-    // Keep the top of the document in place when the view grows or shrinks.
-    m_clip->scrollToPoint(m_clip->bounds().origin);
+    const Rect b = m_clip->bounds();
+    if (document)
+        m_clip->scrollToPoint(Point(b.minX(), document->frame().maxY() - fromTop - b.height()));
+    else
+        m_clip->scrollToPoint(b.origin);
 }
 
 void ScrollView::scrollWheel(const Event& event)

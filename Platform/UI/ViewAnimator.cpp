@@ -223,6 +223,21 @@ void ViewAnimator::setCompletion(std::function<void()> completion)
         animator().open.back().state->completion = std::move(completion);
 }
 
+double ViewAnimator::duration()
+{
+    return animator().open.empty() ? defaultDuration : animator().open.back().duration;
+}
+
+std::function<void()> ViewAnimator::completion()
+{
+    return animator().open.empty() ? nullptr : animator().open.back().state->completion;
+}
+
+bool ViewAnimator::isGrouping()
+{
+    return !animator().open.empty();
+}
+
 void ViewAnimator::runGroup(double duration, const std::function<void()>& changes,
                             std::function<void()> completion, Timing timing)
 {

@@ -43,6 +43,11 @@ public:
     static void setDuration(double seconds);
     static void setTimingFunction(Timing timing);
     static void setCompletion(std::function<void()> completion);
+    // The innermost open group's duration (the default when no group is open) and completion (empty when
+    // none), so that a caller may chain its own completion onto one set before it.
+    static double duration();
+    static std::function<void()> completion();
+    static bool isGrouping();
     // A whole group: `changes` runs inside it.
     static void runGroup(double duration, const std::function<void()>& changes,
                          std::function<void()> completion = nullptr, Timing timing = Timing::EaseInEaseOut);

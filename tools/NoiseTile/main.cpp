@@ -1,6 +1,6 @@
-// Draws the interface's grey noise tile (Resources/Artwork/Interface/NoiseFull.svg), which the toolkit's
-// noise colour tiles over surfaces: 64 x 64 cells of grey scattered about the middle, one path per
-// grey level.
+// Draws the interface's grey noise tiles, which surfaces tile: 64 x 64 cells of grey scattered about the
+// middle, one path per grey level. "NoiseFull.svg" is the toolkit's noise colour; "NoiseMainBkg.svg",
+// from another seed, the background of the lists' opened entries. The file name picks the drawing.
 //
 //   noise-tile <output.svg>        writes the drawing
 //   noise-tile --check <file.svg>  fails unless the file is exactly what this program draws
@@ -25,9 +25,9 @@ constexpr int Levels = 16;
 
 using GeneratedDrawing::Random;
 
-std::string draw()
+std::string draw(std::uint64_t seed)
 {
-    Random random(0x6e6f697365ull);
+    Random random(seed);
     // Each cell's level: the sum of four uniform numbers, a bell about the middle, over 16 greys.
     std::vector<std::vector<std::pair<int, int>>> cells(Levels);
     for (int y = 0; y < Size; ++y) {
@@ -60,5 +60,8 @@ std::string draw()
 
 int main(int argc, char** argv)
 {
-    return GeneratedDrawing::writeOrCheck(argc, argv, "noise-tile", draw());
+    const std::string path = argc > 1 ? argv[argc - 1] : "";
+    const bool main = path.size() >= 16 && path.compare(path.size() - 16, 16, "NoiseMainBkg.svg") == 0;
+    return GeneratedDrawing::writeOrCheck(argc, argv, "noise-tile",
+                                          draw(main ? 0x6d61696e626b67ull : 0x6e6f697365ull));
 }

@@ -190,6 +190,8 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    // Stores the skin name without loading anything (subclasses that find their skins elsewhere).
+    void storeName(const QString& name) { m_name = name; }
 
 private:
     OVImageSet imagesForPath(const QStringList& folders, const QString& prefix) const;

@@ -1,10 +1,14 @@
 #include "Classes/Framework/Toolkit/OVToolkitInterfaces.h"
 
 #include "Classes/Framework/Toolkit/OV3PartImageView.h"
+#include "Classes/Framework/Toolkit/OVGridContainerView.h"
 #include "Classes/Framework/Toolkit/OVImageView.h"
 #include "Classes/Framework/Toolkit/OVProgressSpinner.h"
+#include "Classes/Framework/Toolkit/OVScroller.h"
+#include "Classes/Framework/Toolkit/OVViewDelegate.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/InterfaceRegistry.h"
+#include "Platform/UI/ScrollView.h"
 #include "Platform/UI/Window.h"
 
 #include <QLabel>
@@ -110,6 +114,43 @@ pf::Interface hoverWindow(QObject*, const pf::Bundle&)
     return interface;
 }
 
+// The grid: an image view as the root whose clicks go to the controller, a scroll view with a light
+// scroller over the container of the items, and two soft shadows over the top and bottom edges that
+// the controller fades with the scroll position.
+pf::Interface gridView(QObject* owner, const pf::Bundle&)
+{
+    const pf::Rect frame(0, 0, 640, 480);
+    auto* root = new OVImageView(frame);
+    root->setViewDelegate(dynamic_cast<OVViewDelegate*>(owner));
+    auto* scrollView = new pf::ScrollView(frame);
+    scrollView->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
+    auto* scroller = new OVScroller(Qt::Vertical);
+    scroller->setKnobStyle(OVScroller::KnobStyle::Light);
+    scrollView->setVerticalScroller(scroller);
+    auto* container = new OVGridContainerView(frame);
+    scrollView->setDocumentView(container);
+    root->addSubview(scrollView);
+    auto* top = new OVImageView(pf::Rect(0, frame.height() - 14, frame.width(), 14));
+    top->setImageName(QStringLiteral("BentTopShadow"));
+    top->setAutoresizingMask(pf::View::WidthSizable | pf::View::MinYMargin);
+    auto* bottom = new OVImageView(pf::Rect(0, 0, frame.width(), 14));
+    bottom->setImageName(QStringLiteral("BentBottomShadow"));
+    bottom->setAutoresizingMask(pf::View::WidthSizable | pf::View::MaxYMargin);
+    for (OVImageView* shadow : {top, bottom}) {
+        shadow->setTransparentForMouse(true);
+        shadow->setAlphaValue(0);
+        root->addSubview(shadow);
+    }
+    pf::Interface interface;
+    interface.outlets.insert(QStringLiteral("view"), root);
+    interface.outlets.insert(QStringLiteral("scrollView"), scrollView);
+    interface.outlets.insert(QStringLiteral("container"), container);
+    interface.outlets.insert(QStringLiteral("topShadow"), top);
+    interface.outlets.insert(QStringLiteral("bottomShadow"), bottom);
+    interface.topLevelObjects = {root};
+    return interface;
+}
+
 } // namespace
 
 void OVToolkitInterfaces::registerInterfaces()
@@ -121,4 +162,5 @@ void OVToolkitInterfaces::registerInterfaces()
     pf::InterfaceRegistry::registerInterface(QStringLiteral("OVActivityPanel"), activityPanel);
     pf::InterfaceRegistry::registerInterface(QStringLiteral("OVToolTipController"), toolTip);
     pf::InterfaceRegistry::registerInterface(QStringLiteral("OVHoverWindowController"), hoverWindow);
+    pf::InterfaceRegistry::registerInterface(QStringLiteral("OVGridViewController"), gridView);
 }

@@ -2,7 +2,8 @@
 
 // The toolkit's interfaces, laid out in code and registered by name with pf::InterfaceRegistry:
 // "OVActivityPanel" (outlets view, panel, progressIndicator, messageTF), "OVToolTipController" (window,
-// toolTipLabel) and "OVHoverWindowController" (window, imageView, trackView, titleTF, descriptionTF).
+// toolTipLabel), "OVHoverWindowController" (window, imageView, trackView, titleTF, descriptionTF) and
+// "OVGridViewController" (view, scrollView, container, topShadow, bottomShadow).
 // The controllers register them when first made; registering again changes nothing.
 namespace OVToolkitInterfaces {
 

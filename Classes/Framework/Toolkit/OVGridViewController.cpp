@@ -1,0 +1,516 @@
+#include "Classes/Framework/Toolkit/OVGridViewController.h"
+
+#include "Classes/Framework/Toolkit/OVGridItem.h"
+#include "Classes/Framework/Toolkit/OVGridViewDelegate.h"
+#include "Classes/Framework/Toolkit/OVTitledView.h"
+#include "Classes/Framework/Toolkit/OVToolkitInterfaces.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UI/ClipView.h"
+#include "Platform/UI/ScrollView.h"
+#include "Platform/UI/Timer.h"
+#include "Platform/UI/Transaction.h"
+#include "Platform/UI/ViewAnimator.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString kIconWidth = QStringLiteral("IconWidth");
+
+double titleHeight(pf::View* background)
+{
+    if (auto* titled = dynamic_cast<OVTitledView*>(background))
+        return titled->titleSize().height;
+    return 0;
+}
+
+} // namespace
+
+OVGridViewController::OVGridViewController(const pf::Bundle* bundle)
+    : OVViewController(QString(), bundle), m_delayedLayout(
+                                               layoutDelay, [this] { refreshLayout(Animated); }, this)
+{
+    OVToolkitInterfaces::registerInterfaces();
+    setup();
+}
+
+OVGridViewController::~OVGridViewController()
+{
+    m_delayedLayout.cancel();
+    for (const Section& section : m_sections)
+        for (const auto& item : section.items)
+            if (item)
+                item->setDelegate(nullptr);
+}
+
+void OVGridViewController::setup()
+{
+    if (m_setUp)
+        return;
+    m_setUp = true;
+    m_aspectRatio = 1.0;
+    pf::UserDefaults& defaults = pf::UserDefaults::standard();
+    defaults.registerDefaults({{kIconWidth, 200.0}});
+    // Every grid starts with 200-point cells whatever was stored; later changes are remembered.
+    defaults.setDouble(kIconWidth, 200.0);
+    m_iconSize =
+        pf::Size(defaults.doubleForKey(kIconWidth), defaults.doubleForKey(kIconWidth) / m_aspectRatio);
+    pf::UserDefaults::standard().setDouble(kIconWidth, m_iconSize.width);
+    m_margin = pf::Size(5, 35);
+    m_gridSpacing = pf::Size(15, 15);
+}
+
+void OVGridViewController::loadView()
+{
+    OVViewController::loadView();
+    if (!isViewLoaded())
+        return;
+    setScrollView(outlet<pf::ScrollView>(QStringLiteral("scrollView")));
+    m_container = outlet<pf::View>(QStringLiteral("container"));
+    m_topShadow = outlet<pf::View>(QStringLiteral("topShadow"));
+    m_bottomShadow = outlet<pf::View>(QStringLiteral("bottomShadow"));
+    m_showShadows = m_topShadow && m_bottomShadow;
+    refreshLayout(Animated);
+}
+
+void OVGridViewController::setIconWidth(double width)
+{
+    m_iconSize = pf::Size(width, width / m_aspectRatio);
+    pf::UserDefaults::standard().setDouble(kIconWidth, width);
+    refreshLayout(Animated);
+}
+
+void OVGridViewController::setAspectRatio(double ratio)
+{
+    m_aspectRatio = ratio;
+    m_iconSize.height = m_iconSize.width / ratio;
+    refreshLayout(Animated);
+}
+
+void OVGridViewController::setMarginWidth(double width)
+{
+    m_margin.width = width;
+    setNeedsLayout(true);
+}
+
+void OVGridViewController::setMarginHeight(double height)
+{
+    m_margin.height = height;
+    setNeedsLayout(true);
+}
+
+void OVGridViewController::setScrollView(pf::ScrollView* scrollView)
+{
+    m_scrollObserver.reset();
+    m_scrollView = scrollView;
+    if (!scrollView)
+        return;
+    m_scrollObserver = pf::NotificationCenter::defaultCenter().addObserver(
+        QString::fromLatin1(pf::ClipView::boundsDidChangeNotification), scrollView->contentView(),
+        [this](const pf::Notification&) { viewDidScroll(); });
+}
+
+void OVGridViewController::setGridParentView(pf::View* parent)
+{
+    if (parent == m_gridParentView)
+        return;
+    m_gridParentView = parent;
+    if (!parent)
+        return;
+    if (pf::View* root = view()) {
+        root->setFrame(parent->bounds());
+        parent->addSubview(root);
+    }
+}
+
+void OVGridViewController::setShowShadows(bool show)
+{
+    m_showShadows = show;
+    viewDidScroll();
+}
+
+double OVGridViewController::scrollPosition() const
+{
+    if (!m_scrollView || !m_scrollView->documentView())
+        return 0;
+    const pf::Rect clip = m_scrollView->contentView()->bounds();
+    const double d = m_scrollView->documentView()->frame().height();
+    if (clip.height() >= d)
+        return 0;
+    return 1 - clip.minY() / (d - clip.height());
+}
+
+void OVGridViewController::setScrollPosition(double position)
+{
+    if (!m_scrollView || !m_scrollView->documentView())
+        return;
+    pf::ClipView* clip = m_scrollView->contentView();
+    const pf::Rect b = clip->bounds();
+    const double d = m_scrollView->documentView()->frame().height();
+    if (b.height() >= d)
+        return;
+    clip->setBoundsOrigin(pf::Point(b.minX(), (d - b.height()) * (1 - position)));
+}
+
+bool OVGridViewController::checkSection(unsigned section, const char* operation) const
+{
+    if (section < m_sections.size())
+        return true;
+    pf::warning(QStringLiteral("%1: the grid has no section %2").arg(QLatin1String(operation)).arg(section));
+    return false;
+}
+
+unsigned OVGridViewController::addSectionWithSettings(quint64 settings, pf::View* background)
+{
+    if (m_sections.size() >= maxSections) {
+        pf::error(QStringLiteral("more then %1 sections").arg(maxSections));
+        return maxSections - 1;
+    }
+    Section section;
+    section.settings = settings;
+    if (background) {
+        background->setAutoresizingMask(0);
+        section.background = background;
+        if (m_container)
+            m_container->addSubview(background, pf::View::Ordering::Below, nullptr);
+    }
+    m_sections.push_back(std::move(section));
+    return unsigned(m_sections.size() - 1);
+}
+
+void OVGridViewController::removeSection(unsigned section)
+{
+    if (!checkSection(section, "removeSection"))
+        return;
+    removeItemsInSection(section, true);
+    if (pf::View* background = m_sections[section].background) {
+        background->removeFromSuperview();
+        background->deleteLater();
+    }
+    m_sections.erase(m_sections.begin() + section);
+    setNeedsLayout(true);
+}
+
+void OVGridViewController::removeAllSections()
+{
+    for (unsigned s = sectionCount(); s-- > 0;)
+        removeSection(s);
+}
+
+QList<OVGridItem*> OVGridViewController::gridItemsInSection(unsigned section) const
+{
+    QList<OVGridItem*> items;
+    if (section < m_sections.size())
+        for (const auto& item : m_sections[section].items)
+            items.append(item);
+    return items;
+}
+
+quint64 OVGridViewController::settingsOfSection(unsigned section) const
+{
+    return section < m_sections.size() ? m_sections[section].settings : 0;
+}
+
+pf::View* OVGridViewController::backgroundOfSection(unsigned section) const
+{
+    return section < m_sections.size() ? m_sections[section].background.data() : nullptr;
+}
+
+OVGridItem* OVGridViewController::addImage(const QImage& image, const QString& title, const QVariant& context,
+                                           const QVariant& sortTag, unsigned section)
+{
+    if (!checkSection(section, "addImage"))
+        return nullptr;
+    OVGridItem* item =
+        OVGridItem::gridItemWithImage(image, title, context, unsigned(m_sections[section].settings));
+    item->setSortTag(sortTag);
+    addGridItem(item, section);
+    return item;
+}
+
+bool OVGridViewController::addGridItem(OVGridItem* item, unsigned section, bool instant)
+{
+    if (!item || !checkSection(section, "addGridItem"))
+        return false;
+    item->setDelegate(this);
+    item->setAutoresizingMask(0);
+    if (!instant) {
+        const auto [s, i] = indexForObjectWithContext(item->context());
+        if (s != notFound) {
+            // The new item grows from where its predecessor stood.
+            const pf::Rect before = m_sections[s].items[int(i)]->frame();
+            removeItemAtIndex(s, i, false);
+            item->setFrame(before);
+        } else {
+            centerGridItem(item);
+        }
+    } else {
+        centerGridItem(item);
+    }
+    if (m_container)
+        m_container->addSubview(item);
+    m_sections[section].items.append(item);
+    if (!instant)
+        sortSection(section);
+    return true;
+}
+
+void OVGridViewController::instantReplaceGridItems(const QList<OVGridItem*>& items, unsigned section)
+{
+    if (!checkSection(section, "instantReplaceGridItems"))
+        return;
+    viewWasClicked(nullptr);
+    const pf::Transaction::Scope scope(true);
+    for (int i = int(m_sections[section].items.size()); i-- > 0;)
+        removeItemAtIndex(section, unsigned(i), false);
+    for (OVGridItem* item : items)
+        addGridItem(item, section, true);
+    sortSection(section);
+    refreshLayout(Instant);
+}
+
+void OVGridViewController::removeItemWithContext(const QVariant& context)
+{
+    const auto [s, i] = indexForObjectWithContext(context);
+    if (s != notFound)
+        removeItemAtIndex(s, i, true);
+}
+
+void OVGridViewController::removeItemsInSection(unsigned section, bool animated)
+{
+    if (!checkSection(section, "removeItemsInSection"))
+        return;
+    for (int i = int(m_sections[section].items.size()); i-- > 0;)
+        removeItemAtIndex(section, unsigned(i), animated);
+}
+
+void OVGridViewController::retire(OVGridItem* item)
+{
+    item->setDelegate(nullptr);
+    // Never inside the item's own handler: at a later turn, and only when nobody put it back.
+    pf::Timer::afterThisEvent([guard = QPointer<OVGridItem>(item)] {
+        if (guard && !guard->parentWidget())
+            delete guard.data();
+    });
+}
+
+OVGridItem* OVGridViewController::removeItemAtIndex(unsigned section, unsigned index, bool animated)
+{
+    if (section == notFound)
+        return nullptr;
+    if (section >= m_sections.size() || index >= unsigned(m_sections[section].items.size())) {
+        pf::warning(QStringLiteral("removeItemAtIndex: the grid has no item %1 in section %2")
+                        .arg(index)
+                        .arg(section));
+        return nullptr;
+    }
+    OVGridItem* item = m_sections[section].items.takeAt(int(index));
+    if (!item)
+        return nullptr;
+    if (item == m_selectedItem)
+        m_selectedItem = nullptr;
+    if (animated) {
+        item->setDelegate(nullptr);
+        const QPointer<OVGridItem> guard(item);
+        pf::ViewAnimator::runGroup(
+            pf::ViewAnimator::durationFor(pf::ViewAnimator::defaultDuration, 2.0),
+            [item] { pf::ViewAnimator::animateAlpha(item, 0); },
+            [this, guard, self = QPointer<OVGridViewController>(this)] {
+                if (!guard)
+                    return;
+                guard->removeFromSuperview();
+                if (self)
+                    retire(guard);
+                else
+                    guard->deleteLater();
+            });
+    } else {
+        item->removeFromSuperview();
+        retire(item);
+    }
+    setNeedsLayout(true);
+    return item;
+}
+
+std::pair<unsigned, unsigned> OVGridViewController::indexForObjectWithContext(const QVariant& context) const
+{
+    for (unsigned s = 0; s < m_sections.size(); ++s) {
+        const auto& items = m_sections[s].items;
+        for (int i = 0; i < items.size(); ++i)
+            if (items[i] && items[i]->context() == context)
+                return {s, unsigned(i)};
+    }
+    return {notFound, notFound};
+}
+
+OVGridItem* OVGridViewController::gridItemForContext(const QVariant& context) const
+{
+    const auto [s, i] = indexForObjectWithContext(context);
+    return s == notFound ? nullptr : m_sections[s].items[int(i)].data();
+}
+
+void OVGridViewController::centerGridItem(OVGridItem* item)
+{
+    if (!m_scrollView || !m_container) {
+        item->setupInRect(OVGridLayout::centredCell(pf::Rect(0, 0, 0, 0), m_iconSize), false);
+        return;
+    }
+    pf::Rect visible = m_scrollView->documentVisibleRect();
+    if (visible.height() > m_container->frame().height()) {
+        m_container->setFrame(pf::Rect(pf::Point(0, 0), m_scrollView->frame().size));
+        visible = m_scrollView->documentVisibleRect();
+    }
+    item->setupInRect(OVGridLayout::centredCell(visible, m_iconSize), false);
+}
+
+void OVGridViewController::sortSection(unsigned section)
+{
+    auto& items = m_sections[section].items;
+    std::stable_sort(
+        items.begin(), items.end(), [](const QPointer<OVGridItem>& a, const QPointer<OVGridItem>& b) {
+            return OVGridItem::compareTags(a ? a->sortTag() : QVariant(), b ? b->sortTag() : QVariant()) < 0;
+        });
+    setNeedsLayout(true);
+}
+
+void OVGridViewController::deselectAllItems()
+{
+    for (const Section& section : m_sections)
+        for (const auto& item : section.items)
+            if (item && item->isSelected())
+                item->setSelected(false);
+}
+
+OVGridLayout::Parameters OVGridViewController::layoutParameters() const
+{
+    OVGridLayout::Parameters p;
+    if (m_scrollView) {
+        p.width = m_scrollView->frame().width();
+        p.visibleHeight = m_scrollView->frame().height();
+        p.scrollerWidth = m_scrollView->verticalScrollerWidth();
+    }
+    p.margin = m_margin;
+    p.spacing = m_gridSpacing;
+    p.cell = m_iconSize;
+    return p;
+}
+
+void OVGridViewController::refreshLayout(int mode)
+{
+    if (!m_scrollView || !m_container)
+        return;
+    std::vector<OVGridLayout::Section> sections;
+    sections.reserve(m_sections.size());
+    for (const Section& s : m_sections)
+        sections.push_back({int(s.items.size()), titleHeight(s.background)});
+    const OVGridLayout::Result r = OVGridLayout::compute(layoutParameters(), sections);
+
+    // The container follows at once, keeping the part of the grid shown measured from its top.
+    pf::ClipView* clip = m_scrollView->contentView();
+    const double fromTop = m_container->frame().maxY() - clip->bounds().maxY();
+    m_container->setFrame(pf::Rect(0, 0, m_scrollView->frame().width(), r.containerHeight));
+    clip->scrollToPoint(
+        pf::Point(clip->bounds().minX(), r.containerHeight - fromTop - clip->bounds().height()));
+    m_scrollView->reflectScrolledClipView();
+
+    if (m_layout.keepsCells(r.columns, mode == OnColumnChange))
+        return;
+    const bool animated = mode != Instant;
+    pf::ViewAnimator::beginGrouping();
+    pf::ViewAnimator::setDuration(
+        mode == Instant ? 0 : pf::ViewAnimator::durationFor(pf::ViewAnimator::defaultDuration, 2.5));
+    for (std::size_t k = 0; k < m_sections.size(); ++k) {
+        const Section& s = m_sections[k];
+        if (s.background)
+            ViewORVExtension::viewAnimator(s.background, animated).setFrame(r.backgrounds[k]);
+        for (int i = 0; i < s.items.size(); ++i)
+            if (s.items[i])
+                s.items[i]->setupInRect(r.cells[k][std::size_t(i)], animated);
+    }
+    pf::ViewAnimator::endGrouping();
+    viewDidScroll();
+}
+
+void OVGridViewController::setNeedsLayout(bool flag)
+{
+    if (flag)
+        m_delayedLayout.request();
+}
+
+void OVGridViewController::viewDidScroll()
+{
+    if (!m_topShadow || !m_bottomShadow)
+        return;
+    if (!m_showShadows || !m_scrollView || !m_container) {
+        m_topShadow->setAlphaValue(0);
+        m_bottomShadow->setAlphaValue(0);
+        return;
+    }
+    const pf::Rect visible = m_scrollView->documentVisibleRect();
+    const double mh = std::max(1.0, m_margin.height);
+    const double hidden = m_container->frame().height() - visible.maxY();
+    m_topShadow->setAlphaValue(std::clamp(hidden / mh * 0.5, 0.0, 1.0));
+    m_bottomShadow->setAlphaValue(std::clamp(visible.minY() / mh * 0.5, 0.0, 1.0));
+}
+
+void OVGridViewController::viewWasClicked(pf::View*)
+{
+    if (m_selectedItem && !m_allowMultiSelection) {
+        OVGridItem* item = m_selectedItem;
+        item->setSelected(false);
+        m_selectedItem = nullptr;
+        if (m_delegate)
+            m_delegate->gridViewSelectedItemWithContext(this, QVariant());
+    }
+}
+
+void OVGridViewController::viewDidAutoresize(pf::View*)
+{
+    refreshLayout(OnColumnChange);
+    setNeedsLayout(true);
+}
+
+void OVGridViewController::gridItemWasExecuted(OVGridItem* item)
+{
+    if (m_delegate)
+        m_delegate->gridViewExecuteItemWithContext(this, item->context());
+}
+
+void OVGridViewController::gridItemWasSelected(OVGridItem* item)
+{
+    if (item->isSelected()) {
+        if (m_selectedItem && m_selectedItem != item && !m_allowMultiSelection)
+            m_selectedItem->setSelected(false);
+        m_selectedItem = item;
+    } else {
+        m_selectedItem = nullptr;
+    }
+    if (m_delegate)
+        m_delegate->gridViewSelectedItemWithContext(this,
+                                                    m_selectedItem ? m_selectedItem->context() : QVariant());
+}
+
+void OVGridViewController::gridItemShouldRemove(OVGridItem* item)
+{
+    const QVariant context = item->context();
+    if (m_delegate)
+        m_delegate->gridViewRemoveItemWithContext(this, context);
+    const auto [s, i] = indexForObjectWithContext(context);
+    if (s != notFound && m_sections[s].items[int(i)] == item)
+        removeItemAtIndex(s, i, true);
+}
+
+void OVGridViewController::gridItemChangedPinState(OVGridItem* item, bool pinned)
+{
+    if (m_delegate)
+        m_delegate->gridViewChangedPinForItemWithContext(this, pinned, item->context());
+}
+
+void OVGridViewController::gridItemChangedHoverState(OVGridItem* item, bool hovered)
+{
+    if (m_delegate)
+        m_delegate->gridViewHoveringForItemWithContext(this, hovered, item->context());
+}

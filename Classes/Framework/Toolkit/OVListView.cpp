@@ -1,0 +1,494 @@
+#include "Classes/Framework/Toolkit/OVListView.h"
+
+#include "Classes/Framework/Toolkit/OVImageView.h"
+#include "Classes/Framework/Toolkit/OVListEntryView.h"
+#include "Classes/Framework/Toolkit/OVListViewDelegate.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
+#include "Platform/Foundation/Localization.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/UI/Drawing.h"
+#include "Platform/UI/Timer.h"
+#include "Platform/UI/ViewAnimator.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Holds an entry that left its list: when the last holder goes and nobody put the entry back into a
+// view, it is deleted at a later turn.
+struct EntryKeeper
+{
+    QPointer<OVListEntryView> entry;
+    ~EntryKeeper()
+    {
+        if (entry && !entry->parentWidget())
+            entry->deleteLater();
+    }
+};
+
+} // namespace
+
+OVListView::OVListView(const pf::Rect& frame, QWidget* parent) : pf::View(frame, parent)
+{
+    auto* line = new OVImageView(pf::Rect(0, 0, bounds().width(), 1));
+    line->setBorderWidth(1);
+    line->setBorderColor(QColor(Qt::transparent));
+    addSubview(line);
+    m_lastLine = line;
+}
+
+OVListView::~OVListView()
+{
+    *m_alive = false;
+    if (m_updateTimer)
+        m_updateTimer->invalidate();
+    if (m_delegate)
+        m_delegate->listViewWillDealloc(this);
+}
+
+void OVListView::setLastLineColorName(const QString& text)
+{
+    if (m_lastLine)
+        m_lastLine->setBorderColorName(text);
+}
+
+OVListEntryView* OVListView::entryAtIndex(unsigned index) const
+{
+    return index < count() ? m_entries[int(index)] : nullptr;
+}
+
+OVListEntryView* OVListView::entryForContext(const QVariant& context) const
+{
+    for (OVListEntryView* entry : m_entries)
+        if (entry->context() == context)
+            return entry;
+    return nullptr;
+}
+
+unsigned OVListView::indexOfEntry(const OVListEntryView* entry) const
+{
+    const int index = m_entries.indexOf(const_cast<OVListEntryView*>(entry));
+    return index < 0 ? notFound : unsigned(index);
+}
+
+double OVListView::neededHeight() const
+{
+    double height = 0;
+    for (OVListEntryView* entry : m_entries)
+        height += entry->preferredHeight();
+    return height;
+}
+
+std::shared_ptr<void> OVListView::keeper(OVListEntryView* entry)
+{
+    auto keep = std::make_shared<EntryKeeper>();
+    keep->entry = entry;
+    return keep;
+}
+
+void OVListView::registerUndo(std::function<void()> action, const QString& verb)
+{
+    if (!m_undoManager)
+        return;
+    m_undoManager->registerUndo(this, [alive = std::weak_ptr<bool>(m_alive), action = std::move(action)] {
+        if (const auto flag = alive.lock(); flag && *flag)
+            action();
+    });
+    m_undoManager->setActionName(pf::localized(verb + m_denomination));
+}
+
+void OVListView::addListEntry(OVListEntryView* entry)
+{
+    insertListEntry(entry, count());
+}
+
+void OVListView::insertListEntry(OVListEntryView* entry, unsigned index)
+{
+    if (!entry)
+        return;
+    if (index > count()) {
+        pf::warning(
+            QStringLiteral("The list cannot insert at %1: it has %2 entries").arg(index).arg(count()));
+        return;
+    }
+    if (index == 0 && m_lastLine)
+        m_lastLine->setAutoresizingMask(entry->autoresizingMask());
+    const pf::Rect b = bounds();
+    // It slides in from the top edge.
+    entry->setFrame(pf::Rect(0, b.height(), b.width(), entry->preferredHeight()));
+    entry->setDelegate(this);
+    addSubview(entry);
+    entry->show();
+    m_entries.insert(int(index), entry);
+    updateListLayout(NextTurn);
+    registerUndo([this, index] { removeListEntryUsing(index); }, QStringLiteral("Insert "));
+    if (m_delegate)
+        m_delegate->listViewDidInsertEntry(this, entry, index);
+}
+
+void OVListView::removeListEntryAtIndex(unsigned index)
+{
+    if (index >= count()) {
+        pf::warning(QStringLiteral("The list has no entry %1 to remove: it has %2").arg(index).arg(count()));
+        return;
+    }
+    OVListEntryView* entry = m_entries[int(index)];
+    if (entry == m_selectedEntry)
+        setSelectedEntry(nullptr);
+    if (entry == m_draggedEntry)
+        m_draggedEntry = nullptr;
+    m_entries.removeAt(int(index));
+    entry->removeFromSuperview();
+    entry->setDelegate(nullptr);
+    // From here the undo action owns the entry; without one it goes at a later turn, never inside the
+    // handler of its own remove button.
+    std::shared_ptr<void> keep = keeper(entry);
+    updateListLayout(NextTurn);
+    registerUndo([this, keep, entry, index] { insertListEntryUsing(entry, index); },
+                 QStringLiteral("Remove "));
+    if (m_delegate)
+        m_delegate->listViewDidRemoveEntry(this, entry);
+}
+
+void OVListView::removeAllListEntries()
+{
+    for (unsigned i = count(); i-- > 0;)
+        removeListEntryAtIndex(i);
+}
+
+void OVListView::moveEntryFrom(unsigned from, unsigned to)
+{
+    if (from >= count()) {
+        pf::warning(QStringLiteral("The list has no entry %1 to move: it has %2").arg(from).arg(count()));
+        return;
+    }
+    if (from < m_fixed || to < m_fixed || from == to || to >= count())
+        return;
+    OVListEntryView* entry = m_entries.takeAt(int(from));
+    m_entries.insert(int(to), entry);
+    updateListLayout(NextTurn);
+    if (m_delegate)
+        m_delegate->listViewDidMoveEntry(this, entry, from, to);
+    if (!m_draggedEntry)
+        registerUndo([this, to, from] { moveListEntryUsing(to, from); }, QStringLiteral("Reorder "));
+}
+
+void OVListView::insertListEntryUsing(OVListEntryView* entry, unsigned index)
+{
+    insertListEntry(entry, index);
+}
+
+void OVListView::removeListEntryUsing(unsigned index)
+{
+    removeListEntryAtIndex(index);
+}
+
+void OVListView::moveListEntryUsing(unsigned from, unsigned to)
+{
+    moveEntryFrom(from, to);
+}
+
+void OVListView::setSelectedEntry(OVListEntryView* entry)
+{
+    if (entry == m_selectedEntry)
+        return;
+    if (m_selectedEntry)
+        m_selectedEntry->setSelected(false);
+    m_selectedEntry = entry;
+    if (entry)
+        entry->setSelected(true);
+    m_scrollToSelected = true;
+    if (m_delegate)
+        m_delegate->listViewDidSelectEntry(this, entry);
+    updateListLayout(m_defaultBehavior);
+}
+
+unsigned OVListView::selectedIndex() const
+{
+    return m_selectedEntry ? indexOfEntry(m_selectedEntry) : notFound;
+}
+
+void OVListView::setSelectedIndex(unsigned index)
+{
+    if (index < count())
+        setSelectedEntry(m_entries[int(index)]);
+}
+
+bool OVListView::layoutIsPending() const
+{
+    return m_updateTimer && m_updateTimer->isValid();
+}
+
+void OVListView::updateListLayout(int behavior)
+{
+    for (OVListEntryView* entry : m_entries)
+        entry->layoutWillChange();
+    if (behavior & (LayOutNow | AnimateNow)) {
+        m_updateBehavior = behavior;
+        refreshLayout();
+        return;
+    }
+    if (layoutIsPending() && m_updateBehavior <= behavior)
+        return;
+    m_updateBehavior = behavior;
+    if (m_updateTimer)
+        m_updateTimer->invalidate();
+    m_updateTimer = pf::Timer::scheduled((behavior & NextTurn) ? 0 : deferredDelay, false,
+                                         [this](pf::Timer&) { refreshLayout(); }, this);
+}
+
+void OVListView::refreshLayout()
+{
+    auto finals = std::make_shared<std::vector<std::pair<QPointer<OVListEntryView>, pf::Rect>>>();
+    if (m_updateTimer)
+        m_updateTimer->invalidate();
+    m_updateTimer.reset();
+
+    const int behavior = m_updateBehavior;
+    bool ownGroup = false;
+    if (behavior & AnimateNow) {
+        pf::ViewAnimator::beginGrouping();
+        pf::ViewAnimator::setDuration(pf::ViewAnimator::defaultDuration);
+        ownGroup = true;
+    } else {
+        // Without an animation context of the caller's, one of our own to chain the completion to.
+        if (!pf::ViewAnimator::isGrouping()) {
+            pf::ViewAnimator::beginGrouping();
+            ownGroup = true;
+        }
+        if (behavior & LayOutNow)
+            pf::ViewAnimator::setDuration(0);
+        else if (pf::ViewAnimator::slowMotionRequested())
+            pf::ViewAnimator::setDuration(20);
+    }
+
+    // Overlapping passes: only the last to finish applies the final frames and the entries' states.
+    ++m_runningAnimations;
+    std::function<void()> earlier = pf::ViewAnimator::completion();
+    pf::ViewAnimator::setCompletion([this, alive = std::weak_ptr<bool>(m_alive), finals, earlier] {
+        if (const auto flag = alive.lock(); flag && *flag) {
+            if (m_runningAnimations > 0)
+                --m_runningAnimations;
+            if (m_runningAnimations == 0) {
+                for (const auto& [entry, frame] : *finals)
+                    if (entry && entry->superview() == this) {
+                        entry->setFrame(frame);
+                        entry->layoutDidChange();
+                    }
+            }
+        }
+        if (earlier)
+            earlier();
+    });
+
+    const pf::Rect selectedBefore = m_selectedEntry ? m_selectedEntry->frame() : pf::Rect();
+    const double needed = neededHeight();
+    double height = needed;
+    double offset = 0;
+    if (m_delegate) {
+        if (const std::optional<double> answer = m_delegate->listViewWillResize(this, needed)) {
+            height = *answer;
+            offset = std::max(*answer - needed, 0.0);
+        }
+    }
+    const pf::Rect own = frame();
+    ViewORVExtension::viewAnimator(this, true)
+        .setFrame(pf::Rect(own.minX(), own.minY(), own.width(), height));
+    if (m_lastLine)
+        ViewORVExtension::viewAnimator(m_lastLine, true).setFrameOrigin(pf::Point(0, offset - 1));
+
+    const double width = bounds().width();
+    double y = offset;
+    for (OVListEntryView* entry : m_entries) {
+        const double p = entry->preferredHeight();
+        if (entry != m_draggedEntry) {
+            const pf::Rect target(0, y, width, p);
+            ViewORVExtension::viewAnimator(entry, true).setFrame(target);
+            finals->emplace_back(entry, target);
+            if (entry == m_selectedEntry && m_delegate) {
+                m_delegate->listViewShouldShowFrame(this, target, selectedBefore, m_scrollToSelected);
+                m_scrollToSelected = false;
+            }
+        }
+        y += p;
+    }
+    if (ownGroup)
+        pf::ViewAnimator::endGrouping();
+}
+
+void OVListView::updateOrderForDraggedEntry()
+{
+    OVListEntryView* dragged = m_draggedEntry;
+    if (!dragged)
+        return;
+    const int n = int(count());
+    const double top = dragged->frame().maxY();
+    const int from = int(indexOfEntry(dragged));
+    const int m = m_fixed == 0 ? 1 : int(m_fixed);
+    int k = n - 1;
+    double edge = bounds().height();
+    bool repeated = false;
+    if (m <= n - 1 && top < edge) {
+        do {
+            edge -= m_entries[k]->frame().height();
+            --k;
+            repeated = true;
+        } while (k >= m && top < edge);
+    }
+    int target = n - 1;
+    if (repeated)
+        target = (top <= edge || from <= k) ? k : k + 1;
+    if (target >= 0)
+        moveEntryFrom(unsigned(from), unsigned(target));
+}
+
+void OVListView::listEntryWasClicked(OVListEntryView* entry)
+{
+    setSelectedEntry(entry == m_selectedEntry ? nullptr : entry);
+}
+
+void OVListView::listEntryEnableDidChange(OVListEntryView* entry, bool enabled)
+{
+    if (m_delegate)
+        m_delegate->listViewEntryEnableDidChange(this, entry, enabled);
+}
+
+void OVListView::listEntryNeedUpdate(OVListEntryView*, bool instantly)
+{
+    updateListLayout(instantly ? AnimateNow : NextTurn);
+}
+
+void OVListView::removeListEntry(OVListEntryView* entry)
+{
+    const unsigned index = indexOfEntry(entry);
+    if (index != notFound)
+        removeListEntryAtIndex(index);
+}
+
+void OVListView::dragListEntry(OVListEntryView* entry, pf::Size distance, bool end)
+{
+    const unsigned index = indexOfEntry(entry);
+    if (index == notFound)
+        return;
+    if (entry != m_draggedEntry) {
+        m_draggedEntry = entry;
+        m_indexBeforeDrag = index;
+        addSubview(entry); // drawn above the others
+        update();
+    }
+    const pf::Rect f = entry->frame();
+    double y = f.minY() + distance.height;
+    y = std::min(y, bounds().height() - f.height() / 2);
+    y = std::max(y, 10 - f.height());
+    entry->setFrameOrigin(pf::Point(f.minX(), y));
+    update();
+    updateOrderForDraggedEntry();
+    if (end) {
+        const unsigned now = indexOfEntry(entry);
+        if (now != m_indexBeforeDrag) {
+            const unsigned before = m_indexBeforeDrag;
+            // The whole drag is one step.
+            registerUndo([this, now, before] { moveListEntryUsing(now, before); },
+                         QStringLiteral("Reorder "));
+        }
+        if (now + 1 < count())
+            addSubview(entry, pf::View::Ordering::Below, m_entries[int(now + 1)]);
+        m_draggedEntry = nullptr;
+        update();
+    }
+    updateListLayout(NextTurn);
+}
+
+void OVListView::entryWillOpen(OVListEntryView* entry)
+{
+    if (m_delegate)
+        m_delegate->listViewWillOpenEntry(this, entry);
+}
+
+void OVListView::entryDidOpen(OVListEntryView* entry)
+{
+    if (m_delegate)
+        m_delegate->listViewDidOpenEntry(this, entry);
+}
+
+void OVListView::entryWillClose(OVListEntryView* entry)
+{
+    if (m_delegate)
+        m_delegate->listViewWillCloseEntry(this, entry);
+}
+
+void OVListView::entryDidClose(OVListEntryView* entry)
+{
+    if (m_delegate)
+        m_delegate->listViewDidCloseEntry(this, entry);
+}
+
+void OVListView::copyListEntry(OVListEntryView* entry)
+{
+    if (m_delegate)
+        m_delegate->copyListEntry(entry);
+}
+
+void OVListView::pasteListEntry(OVListEntryView* entry)
+{
+    if (m_delegate)
+        m_delegate->pasteListEntry(entry);
+}
+
+bool OVListView::acceptPasteForListEntry(OVListEntryView* entry)
+{
+    return m_delegate && m_delegate->acceptPasteForListEntry(entry);
+}
+
+void OVListView::drawRect(QPainter& painter, const pf::Rect&)
+{
+    // The lifted entry's shadow lies outside it, so the list paints it: drawn aside with the entry's
+    // own area cut out, so that it darkens only around the entry.
+    if (!m_draggedEntry)
+        return;
+    const pf::Rect shape = m_draggedEntry->frame();
+    const double pad = 8;
+    const pf::Rect area = shape.insetBy(-pad, -pad);
+    QImage aside(int(std::ceil(area.width())), int(std::ceil(area.height())),
+                 QImage::Format_ARGB32_Premultiplied);
+    aside.fill(Qt::transparent);
+    {
+        QPainter p(&aside);
+        p.translate(0, aside.height());
+        p.scale(1, -1);
+        const pf::Rect local(pad, pad, shape.width(), shape.height());
+        pf::Shadow shadow;
+        shadow.color = QColor(0, 0, 0, 128);
+        shadow.offset = pf::Size(1, -1);
+        shadow.blurRadius = 3;
+        pf::drawWithShadow(p, shadow, pf::Rect(0, 0, area.width(), area.height()),
+                           [&](QPainter& q) { q.fillRect(local.toQRectF(), Qt::black); });
+        p.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+        p.fillRect(local.toQRectF(), Qt::black);
+    }
+    pf::drawImage(painter, aside, pf::Rect(area.minX(), area.minY(), aside.width(), aside.height()));
+}
+
+void OVListView::resizeWithOldSuperviewSize(pf::Size oldSuperviewSize)
+{
+    if (pf::View* parent = superview(); parent && parent->bounds().size == oldSuperviewSize)
+        return;
+    pf::View::resizeWithOldSuperviewSize(oldSuperviewSize);
+    updateListLayout(m_defaultBehavior);
+}
+
+void OVListView::viewWillMoveToWindow(pf::Window* window)
+{
+    pf::View::viewWillMoveToWindow(window);
+    if (window) {
+        pf::ViewAnimator::runGroup(0, [this] { updateListLayout(LayOutNow); });
+    } else if (m_updateTimer) {
+        m_updateTimer->invalidate();
+        m_updateTimer.reset();
+    }
+}

@@ -1,0 +1,320 @@
+#include "Classes/Framework/Toolkit/OVGridViewController.h"
+#include "Classes/Framework/Toolkit/OVGridViewDelegate.h"
+#include "Classes/Framework/Toolkit/OVTitledView.h"
+#include "GridTestSupport.h"
+#include "Platform/UI/ClipView.h"
+#include "Platform/UI/ScrollView.h"
+
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+using pf::Rect;
+
+struct GridRecorder : OVGridViewDelegate
+{
+    QStringList log;
+    void gridViewSelectedItemWithContext(OVGridViewController*, const QVariant& context) override
+    {
+        log << QStringLiteral("selected ") + (context.isValid() ? context.toString() : QStringLiteral("nil"));
+    }
+    void gridViewRemoveItemWithContext(OVGridViewController*, const QVariant& context) override
+    {
+        log << QStringLiteral("remove ") + context.toString();
+    }
+};
+
+// A section background with a title area.
+class Titled : public pf::View, public OVTitledView
+{
+public:
+    explicit Titled(double height) : m_height(height) {}
+    pf::Size titleSize() const override { return pf::Size(100, m_height); }
+
+private:
+    double m_height;
+};
+
+struct GridHarness
+{
+    ControlsWindow w;
+    OVGridViewController grid;
+    GridRecorder recorder;
+
+    explicit GridHarness(double width = 500, double height = 300)
+    {
+        w.window.setFrame(Rect(100, 100, width, height));
+        grid.setGridParentView(w.window.contentView());
+        grid.view()->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
+        grid.setDelegate(&recorder);
+    }
+    OVGridItem* add(const QString& context, QVariant tag, unsigned section = 0, QSize size = QSize(100, 100))
+    {
+        return grid.addImage(picture(size.width(), size.height()), context, context, tag, section);
+    }
+    void settle() { w.clock.advance(3); }
+};
+
+OVGridLayout::Parameters parameters(double width, double scroller)
+{
+    OVGridLayout::Parameters p;
+    p.width = width;
+    p.scrollerWidth = scroller;
+    p.visibleHeight = 300;
+    return p;
+}
+
+TEST(OVGridLayout, ColumnsGapAndCells)
+{
+    // The worked example: W 500, a 15-point scroller, default margins and spacing, 200-point cells.
+    OVGridLayout::Result r = OVGridLayout::compute(parameters(500, 15), {{3, 0}});
+    EXPECT_EQ(r.usableWidth, 480);
+    EXPECT_EQ(r.columns, 2);
+    EXPECT_EQ(r.gap, 65);
+    // An overlay scroller takes no width: U = W - 15.
+    EXPECT_EQ(OVGridLayout::compute(parameters(500, 0), {}).usableWidth, 485);
+    // A single column has no gap.
+    r = OVGridLayout::compute(parameters(300, 15), {{2, 0}});
+    EXPECT_EQ(r.columns, 1);
+    EXPECT_EQ(r.gap, 0);
+
+    // 7 items in 3 columns: 3 rows, item 6 in column 0 of row 2; an empty section is its title alone.
+    OVGridLayout::Parameters p = parameters(600, 15);
+    p.cell = pf::Size(150, 100);
+    r = OVGridLayout::compute(p, {{7, 20}, {0, 30}});
+    ASSERT_EQ(r.columns, 3);
+    const double U = 600 - 15 - 5 - 0;
+    const double g = (U - 3 * 150 - 15) / 2;
+    const double pitch = 100 + 15;
+    const double hc = std::max(20.0 + 30 + 2 * 35 + 2 * 15 + 3 * pitch, 300.0);
+    EXPECT_EQ(r.containerHeight, hc);
+    const double a = 35 + 15;
+    EXPECT_EQ(r.cells[0][6], Rect(15 + 5, hc - (2 * pitch + a + 20 + 100), 150, 100));
+    EXPECT_EQ(r.cells[0][4], Rect(1 * (150 + g) + 15 + 5, hc - (1 * pitch + a + 20 + 100), 150, 100));
+    EXPECT_EQ(r.backgrounds[0], Rect(5, hc - (a - 7.5 + 20 + 3 * pitch), 3 * (150 + g) + 15, 3 * pitch + 20));
+    EXPECT_EQ(r.backgrounds[1].size, pf::Size(15, 30));
+    EXPECT_EQ(r.backgrounds[1].maxY(), r.backgrounds[0].minY()) << "sections follow without a gap";
+}
+
+TEST(OVGridViewController, AResizeThatKeepsTheColumnsMovesNoItem)
+{
+    // The second item sits in the second column, whose place follows the width.
+    GridHarness h;
+    h.grid.addSectionWithSettings(0);
+    h.add(QStringLiteral("a"), 1);
+    OVGridItem* item = h.add(QStringLiteral("b"), 2);
+    h.grid.refreshLayout(OVGridViewController::Instant);
+    const Rect before = item->frame();
+    h.grid.setNeedsLayout(false);
+    h.grid.scrollView()->setFrameSize(pf::Size(470, 300)); // still two columns
+    h.grid.refreshLayout(OVGridViewController::OnColumnChange);
+    h.w.clock.advance(0.3);
+    EXPECT_EQ(item->frame(), before);
+    h.grid.scrollView()->setFrameSize(pf::Size(800, 300)); // three columns
+    h.grid.refreshLayout(OVGridViewController::OnColumnChange);
+    h.settle();
+    EXPECT_NE(item->frame(), before);
+}
+
+TEST(OVGridViewController, EveryGridRemembersItsOwnColumnCount)
+{
+    // A layout of another grid with another count must not make this one skip its move.
+    GridHarness h;
+    h.grid.addSectionWithSettings(0);
+    h.add(QStringLiteral("a"), 1);
+    OVGridItem* item = h.add(QStringLiteral("b"), 2);
+    h.grid.refreshLayout(OVGridViewController::Instant);
+    ASSERT_EQ(h.grid.layout().lastColumnCount(), 2);
+    OVGridViewController other;
+    other.setGridParentView(h.w.window.contentView());
+    other.scrollView()->setFrameSize(pf::Size(800, 300));
+    other.refreshLayout(OVGridViewController::Instant);
+    EXPECT_EQ(other.layout().lastColumnCount(), 3);
+    EXPECT_EQ(h.grid.layout().lastColumnCount(), 2);
+
+    h.grid.scrollView()->setFrameSize(pf::Size(800, 300));
+    const Rect before = item->frame();
+    h.grid.refreshLayout(OVGridViewController::OnColumnChange);
+    h.settle();
+    EXPECT_NE(item->frame(), before) << "three columns now, so the cells move";
+}
+
+TEST(OVGridViewController, ABurstIsLaidOutOnceHalfASecondAfterItsFirstCall)
+{
+    GridHarness h;
+    h.grid.addSectionWithSettings(0);
+    h.add(QStringLiteral("a"), 2);
+    h.settle();
+    h.grid.setNeedsLayout(true);
+    h.w.clock.advance(0.3);
+    h.add(QStringLiteral("b"), 1); // another request inside the wait does not restart it
+    OVGridItem* b = h.grid.gridItemForContext(QStringLiteral("b"));
+    const Rect centred = b->frame();
+    h.w.clock.advance(0.19);
+    EXPECT_EQ(b->frame(), centred) << "not yet";
+    EXPECT_TRUE(h.grid.layoutIsPending());
+    h.w.clock.advance(0.02);
+    EXPECT_FALSE(h.grid.layoutIsPending());
+    h.w.clock.advance(0.3);
+    EXPECT_NE(b->frame(), centred);
+    EXPECT_EQ(h.grid.gridItemsInSection(0).first(), b) << "sorted by tag";
+}
+
+TEST(OVGridViewController, SlowMotionOnlyWithShiftAlone)
+{
+    const struct
+    {
+        unsigned flags;
+        double fadeEnds; // the removal fade
+    } cases[] = {
+        {0, 0.25},
+        {pf::Modifier::Shift, 2.0},
+        {pf::Modifier::Shift | pf::Modifier::Option, 0.25},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.flags);
+        GridHarness h;
+        h.grid.addSectionWithSettings(0);
+        OVGridItem* item = h.add(QStringLiteral("a"), 1);
+        h.settle();
+        const QPointer<OVGridItem> guard(item);
+        HeldModifiers held(c.flags);
+        h.grid.removeItemWithContext(QStringLiteral("a"));
+        h.w.clock.advance(c.fadeEnds - 0.05);
+        EXPECT_TRUE(guard && guard->parentWidget());
+        h.w.clock.advance(0.1);
+        h.w.clock.advance(0.02);
+        EXPECT_FALSE(guard) << "removed and deleted when the fade ended";
+    }
+}
+
+TEST(OVGridViewController, AnEqualContextReplacesTheItemFromItsPlace)
+{
+    GridHarness h;
+    h.grid.addSectionWithSettings(0);
+    h.add(QStringLiteral("x"), 1);
+    OVGridItem* old = h.add(QStringLiteral("a"), 2);
+    h.settle();
+    const Rect place = old->frame();
+    OVGridItem* replacement = h.add(QStringLiteral("a"), 2);
+    EXPECT_EQ(replacement->frame(), place);
+    EXPECT_EQ(h.grid.gridItemsInSection(0).size(), 2);
+    EXPECT_EQ(h.grid.gridItemForContext(QStringLiteral("a")), replacement);
+}
+
+TEST(OVGridViewController, SelectingAnotherItemReportsNilThenTheNewContext)
+{
+    GridHarness h;
+    h.grid.addSectionWithSettings(4);
+    OVGridItem* a = h.add(QStringLiteral("a"), 1);
+    OVGridItem* b = h.add(QStringLiteral("b"), 2);
+    a->setSelected(true);
+    b->setSelected(true);
+    EXPECT_FALSE(a->isSelected());
+    EXPECT_EQ(h.grid.selectedItem(), b);
+    EXPECT_EQ(h.recorder.log, (QStringList{"selected a", "selected nil", "selected b"}));
+    h.recorder.log.clear();
+    h.grid.viewWasClicked(nullptr);
+    EXPECT_EQ(h.recorder.log, (QStringList{"selected nil", "selected nil"}));
+}
+
+TEST(OVGridViewController, SectionNumbersAreChecked)
+{
+    GridHarness h;
+    for (int i = 0; i < 100; ++i)
+        h.grid.addSectionWithSettings(0);
+    {
+        pf::LogCapture log;
+        EXPECT_EQ(h.grid.addSectionWithSettings(0), 99u);
+        EXPECT_EQ(log.lines(), QStringList{QStringLiteral("Error: more then 100 sections")});
+        EXPECT_EQ(h.grid.sectionCount(), 100u);
+    }
+    const struct
+    {
+        unsigned section, index;
+    } badRemovals[] = {{100, 0}, {5, 0}, {3000, 7}};
+    pf::LogCapture log;
+    EXPECT_EQ(h.add(QStringLiteral("far"), 1, 100), nullptr);
+    EXPECT_EQ(h.add(QStringLiteral("farther"), 1, 250), nullptr);
+    for (const auto& r : badRemovals)
+        EXPECT_EQ(h.grid.removeItemAtIndex(r.section, r.index, false), nullptr);
+    EXPECT_EQ(log.lines().size(), 5);
+    for (const QString& line : log.lines())
+        EXPECT_TRUE(line.startsWith(QStringLiteral("Warning: ")));
+    EXPECT_EQ(h.grid.removeItemAtIndex(OVGridViewController::notFound, 0, false), nullptr);
+}
+
+TEST(OVGridViewController, RemovingASectionKeepsTheOthersSettingsAndBackgrounds)
+{
+    GridHarness h;
+    auto* first = new Titled(20);
+    auto* third = new Titled(40);
+    h.grid.addSectionWithSettings(1, first);
+    h.grid.addSectionWithSettings(2);
+    h.grid.addSectionWithSettings(4, third);
+    h.add(QStringLiteral("c"), 1, 2);
+    h.grid.removeSection(1);
+    ASSERT_EQ(h.grid.sectionCount(), 2u);
+    EXPECT_EQ(h.grid.settingsOfSection(1), 4u);
+    EXPECT_EQ(h.grid.backgroundOfSection(1), third);
+    EXPECT_EQ(h.grid.backgroundOfSection(0), first);
+    OVGridItem* added = h.add(QStringLiteral("d"), 1, 1);
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(added->settings(), 4u);
+    EXPECT_EQ(h.grid.gridItemsInSection(1).size(), 2);
+}
+
+TEST(OVGridViewController, MixedTagsSortTheSameWayEveryTime)
+{
+    GridHarness h;
+    h.grid.addSectionWithSettings(0);
+    h.add(QStringLiteral("date"), QDate(2020, 5, 1));
+    h.add(QStringLiteral("text"), QStringLiteral("m"));
+    h.add(QStringLiteral("none"), QVariant());
+    h.add(QStringLiteral("two"), 2);
+    h.add(QStringLiteral("one"), 1.5);
+    QStringList order;
+    for (OVGridItem* item : h.grid.gridItemsInSection(0))
+        order << item->context().toString();
+    EXPECT_EQ(order, (QStringList{"one", "two", "text", "date", "none"}));
+}
+
+TEST(OVGridViewController, ScrollPositionRunsFromTopToBottom)
+{
+    GridHarness h;
+    h.grid.addSectionWithSettings(0);
+    h.grid.refreshLayout(OVGridViewController::Instant);
+    h.grid.setScrollPosition(0.5);
+    EXPECT_EQ(h.grid.scrollPosition(), 0) << "content that fits";
+    for (int i = 0; i < 12; ++i)
+        h.add(QString::number(i), i);
+    h.grid.refreshLayout(OVGridViewController::Instant);
+    EXPECT_EQ(h.grid.scrollPosition(), 0) << "the top shows first";
+    h.grid.setScrollPosition(1);
+    EXPECT_EQ(h.grid.scrollView()->contentView()->bounds().minY(), 0);
+    EXPECT_NEAR(h.grid.scrollPosition(), 1, 1e-9);
+    h.grid.setScrollPosition(0.25);
+    EXPECT_NEAR(h.grid.scrollPosition(), 0.25, 1e-9);
+    EXPECT_GT(h.grid.topShadow()->alphaValue(), 0);
+    EXPECT_GT(h.grid.bottomShadow()->alphaValue(), 0);
+}
+
+TEST(OVGridViewController, TheRemoveButtonRemovesAfterTellingTheDelegate)
+{
+    GridHarness h;
+    h.grid.addSectionWithSettings(2);
+    OVGridItem* item = h.add(QStringLiteral("a"), 1);
+    h.settle();
+    const QPointer<OVGridItem> guard(item);
+    const pf::Point onRemove(15, item->bounds().height() - 15);
+    h.w.mouse(item, pf::EventType::LeftMouseDown, onRemove);
+    h.w.mouse(item, pf::EventType::LeftMouseUp, onRemove);
+    EXPECT_EQ(h.recorder.log, QStringList{QStringLiteral("remove a")});
+    EXPECT_TRUE(h.grid.gridItemsInSection(0).isEmpty());
+    EXPECT_TRUE(guard) << "never deleted inside its own click";
+    h.settle();
+    EXPECT_FALSE(guard);
+}
+
+} // namespace

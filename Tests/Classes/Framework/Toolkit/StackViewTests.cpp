@@ -1,0 +1,143 @@
+#include "Classes/Framework/Toolkit/OV3DLayer.h"
+#include "Classes/Framework/Toolkit/OVStackView.h"
+#include "Classes/Framework/Toolkit/OVStackViewDelegate.h"
+#include "GridTestSupport.h"
+#include "Platform/UI/LayerForView.h"
+#include "Platform/UI/Transform3D.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace {
+
+using pf::Rect;
+
+struct ClickCounter : OVStackViewDelegate
+{
+    int clicks = 0;
+    void didSelectStackView(OVStackView*) override { ++clicks; }
+};
+
+struct StackHarness
+{
+    ControlsWindow w;
+    OVStackView* stack = new OVStackView(Rect(0, 0, 400, 300));
+    ClickCounter counter;
+
+    StackHarness()
+    {
+        stack->setSeed(12345);
+        stack->setDelegate(&counter);
+        w.add(stack);
+    }
+    OVGridItem* item(const QString& context)
+    {
+        return OVGridItem::gridItemWithImage(picture(160, 90), context, context, 1 | 2 | 4);
+    }
+    void fill(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            stack->addGridItem(item(QString::number(i)), true);
+    }
+    pf::Transform3D transformOf(int index) const
+    {
+        return stack->layerForItem(stack->gridItems()[std::size_t(index)])->transform();
+    }
+    // The translation the pile gives the thumbnail at `index`.
+    pf::Point lift(int index) const
+    {
+        const pf::Transform3D t = transformOf(index);
+        return pf::Point(t.m41, t.m42);
+    }
+};
+
+TEST(OVStackView, TheTopTwentyAreSpreadAndTheRestShareTheBottom)
+{
+    StackHarness h;
+    h.fill(25);
+    // Index 0 is the top of the pile, 24 the bottom; the bottom five (k = 5) share the raise of 18.
+    for (int index = 20; index < 25; ++index) {
+        EXPECT_EQ(h.lift(index).y, 18);
+        EXPECT_EQ(h.stack->layerForItem(h.stack->gridItems()[std::size_t(index)])->shadowOpacity(), 0);
+    }
+    // The lowest spread thumbnail (i = k) still sits at 18 but casts a shadow; each above it 3 higher.
+    EXPECT_EQ(h.lift(19).y, 18);
+    EXPECT_EQ(h.stack->layerForItem(h.stack->gridItems()[19])->shadowOpacity(), 0.5);
+    EXPECT_EQ(h.lift(18).y, 21);
+    EXPECT_EQ(h.lift(0).y, 18 + 3 * 19);
+    EXPECT_EQ(h.stack->layerForItem(h.stack->gridItems()[0])->shadowOpacity(), 0.5);
+    for (int index = 0; index < 25; ++index)
+        EXPECT_LE(std::abs(h.lift(index).x), 3.0);
+    EXPECT_EQ(h.stack->containerLayer()->sublayers().back(), h.stack->layerForItem(h.stack->gridItems()[0]))
+        << "the first item is drawn last, on top";
+}
+
+TEST(OVStackView, TheJitterIsCountedFromTheBottom)
+{
+    StackHarness h;
+    h.fill(6);
+    std::vector<pf::Transform3D> before;
+    for (int i = 0; i < 6; ++i)
+        before.push_back(h.transformOf(i));
+    h.stack->updateLayers();
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(h.transformOf(i), before[std::size_t(i)]) << "a second pass changes nothing";
+
+    h.stack->addGridItem(h.item(QStringLiteral("top")), false);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(h.transformOf(i + 1).m41, before[std::size_t(i)].m41) << "a new top keeps every jitter";
+    h.stack->addGridItem(h.item(QStringLiteral("bottom")), true);
+    int changed = 0;
+    for (int i = 0; i < 6; ++i)
+        changed += h.transformOf(i + 1).m41 != before[std::size_t(i)].m41;
+    EXPECT_GE(changed, 5) << "a new bottom deals every thumbnail a new jitter";
+}
+
+TEST(OVStackView, OtherUsersOfRandomNumbersKeepTheirSequence)
+{
+    StackHarness h;
+    std::srand(77);
+    const int first = std::rand();
+    const int second = std::rand();
+    std::srand(77);
+    EXPECT_EQ(std::rand(), first);
+    h.fill(3);
+    h.stack->updateLayers();
+    EXPECT_EQ(std::rand(), second);
+}
+
+TEST(OVStackView, GeometryClicksAndReplacement)
+{
+    StackHarness h;
+    EXPECT_EQ(h.stack->baseRect(), Rect(10, 0, 380, 225)) << "the height uses the full width";
+    h.fill(2);
+    ASSERT_GT(h.stack->trackingTop(), 0);
+    EXPECT_NEAR(h.stack->neededHeight(), h.stack->trackingTop(), 1e-6);
+    EXPECT_EQ(h.stack->trackingRect().size.height, h.stack->trackingTop());
+
+    h.w.click(h.stack, pf::Point(200, h.stack->trackingTop() - 5));
+    EXPECT_EQ(h.counter.clicks, 1);
+    h.w.click(h.stack, pf::Point(200, h.stack->trackingTop() + 5));
+    EXPECT_EQ(h.counter.clicks, 1) << "above the pile the click is not the pile's";
+
+    h.stack->addGridItem(h.item(QStringLiteral("1")), false);
+    EXPECT_EQ(h.stack->gridItems().size(), 2u) << "an equal context replaces";
+    EXPECT_EQ(h.stack->gridItems()[0]->context(), QVariant(QStringLiteral("1")));
+    EXPECT_EQ(h.stack->gridItems()[0]->delegate(), nullptr);
+}
+
+TEST(OVStackView, TheShadowStripGoesWithTheLastItem)
+{
+    StackHarness h;
+    h.fill(2);
+    h.w.clock.advance(1);
+    EXPECT_EQ(h.stack->shadowLayer()->opacity(), 1);
+    h.stack->removeItemWithContext(QStringLiteral("0"));
+    EXPECT_EQ(h.stack->shadowLayer()->opacity(), 1);
+    h.stack->removeItemWithContext(QStringLiteral("1"));
+    EXPECT_EQ(h.stack->shadowLayer()->opacity(), 0) << "no shadow under an empty pile";
+    h.stack->removeItemWithContext(QStringLiteral("missing"));
+    EXPECT_TRUE(h.stack->gridItems().empty());
+}
+
+} // namespace
