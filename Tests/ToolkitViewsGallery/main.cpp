@@ -6,6 +6,7 @@
 #include "Classes/Framework/Toolkit/OV3DView.h"
 #include "Classes/Framework/Toolkit/OVAnimator.h"
 #include "Classes/Framework/Toolkit/OVChildSupportWindow.h"
+#include "Classes/Framework/Toolkit/OVColumnView.h"
 #include "Classes/Framework/Toolkit/OVGlassView.h"
 #include "Classes/Framework/Toolkit/OVImagePreviewer.h"
 #include "Classes/Framework/Toolkit/OVImagePrintView.h"
@@ -110,10 +111,10 @@ void decorativeStep()
     }
     x = 20;
     for (unsigned position : {1u, 2u, 4u, 8u, 1u | 4u}) {
-        auto* tab = new OVTabView(Rect(x, 170, 110, 70));
+        auto* tab = new OVTabView(Rect(x, 170, 100, 70));
         tab->setPosition(position);
         content->addSubview(tab);
-        x += 140;
+        x += 118;
     }
     auto* rounded = new OVRoundedRect(Rect(20, 20, 200, 120));
     rounded->setTopFillColorName(QStringLiteral("0.35 0.38 0.44 0.9"));
@@ -124,6 +125,12 @@ void decorativeStep()
     glass->setColorName(QStringLiteral("0.1 0.2 0.35 1"));
     content->addSubview(glass);
     content->addSubview(new OVTestView(Rect(480, 20, 120, 120)));
+    // Column shades: diagonal, then lit from the left.
+    for (int shade : {0, 1}) {
+        auto* column = new OVColumnView(Rect(620 + shade * 70, 20, 60, 220));
+        column->setShade(shade);
+        content->addSubview(column);
+    }
     window->show();
     check(QTest::qWaitForWindowExposed(window), "the decorative window shows");
     settle();

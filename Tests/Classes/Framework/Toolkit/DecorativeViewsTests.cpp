@@ -1,3 +1,4 @@
+#include "Classes/Framework/Toolkit/OVColumnView.h"
 #include "Classes/Framework/Toolkit/OVGlassView.h"
 #include "Classes/Framework/Toolkit/OVImagePrintView.h"
 #include "Classes/Framework/Toolkit/OVImagePrintViewDelegate.h"
@@ -12,6 +13,7 @@
 #include "Platform/UI/ClipView.h"
 
 #include <QCoreApplication>
+#include <QPainter>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -112,6 +114,49 @@ TEST(OVGlassAndTestView, FillAndSheen)
     const QColor fill = Picture(test).at(5, 5);
     EXPECT_EQ(fill.green(), 255);
     EXPECT_NEAR(fill.alpha(), 77, 1);
+}
+
+struct PressRecorder : pf::View
+{
+    using View::View;
+    int presses = 0;
+    void mouseDown(const pf::Event&) override { ++presses; }
+    void mouseUp(const pf::Event&) override { ++presses; }
+};
+
+TEST(OVColumnView, ShadesDiagonallyOrFromTheLeftWithADarkLeftLine)
+{
+    OVColumnView column(Rect(0, 0, 60, 200));
+    const Picture diagonal(column);
+    EXPECT_NEAR(diagonal.at(0, 100).red(), 74, 6) << "the line along the left edge";
+    EXPECT_GT(diagonal.at(5, 195).red(), diagonal.at(55, 5).red() + 20)
+        << "light top left, darker bottom right";
+    EXPECT_GT(diagonal.at(30, 100).alpha(), 230);
+
+    column.setShade(1);
+    const Picture radial(column);
+    EXPECT_NEAR(radial.at(0, 100).red(), 74, 6);
+    EXPECT_GT(radial.at(4, 100).red(), radial.at(57, 100).red() + 20) << "lit from beyond the left edge";
+    EXPECT_NEAR(radial.at(57, 100).red(), radial.at(57, 180).red(), 12) << "stretched along the height";
+
+    // Without width or height nothing is drawn (no division by the width).
+    for (const Size size : {Size(0, 200), Size(60, 0)}) {
+        column.setFrame(Rect(Point(0, 0), size));
+        QImage target(10, 10, QImage::Format_ARGB32_Premultiplied);
+        target.fill(Qt::transparent);
+        QPainter painter(&target);
+        column.drawRect(painter, Rect(0, 0, 10, 10));
+        painter.end();
+        EXPECT_EQ(target.pixelColor(5, 5).alpha(), 0) << size.width << " x " << size.height;
+    }
+
+    // Presses stop at the column.
+    PressRecorder behind(Rect(0, 0, 100, 100));
+    auto* over = new OVColumnView(Rect(0, 0, 50, 50));
+    behind.addSubview(over);
+    over->mouseDown(pf::Event::mouseEvent(pf::EventType::LeftMouseDown, Point(10, 10), 0, 0, nullptr, 1));
+    over->mouseUp(pf::Event::mouseEvent(pf::EventType::LeftMouseUp, Point(10, 10), 0, 0, nullptr, 1));
+    EXPECT_EQ(behind.presses, 0);
 }
 
 TEST(OVLineView, LinesStretchWithTheViewAndIndexesStayHonest)
