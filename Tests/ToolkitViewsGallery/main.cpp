@@ -39,6 +39,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -73,7 +74,17 @@ class Picture : public pf::View
 {
 public:
     Picture(const Rect& frame, QImage image) : View(frame), m_image(std::move(image)) {}
-    void drawRect(QPainter& painter, const Rect&) override { pf::drawImage(painter, m_image, bounds()); }
+    // Covering the bounds with the picture's own proportions, cropped at the sides or top and bottom.
+    void drawRect(QPainter& painter, const Rect&) override
+    {
+        const Rect b = bounds();
+        const double w = m_image.width(), h = m_image.height();
+        if (!(b.width() > 0) || !(b.height() > 0) || !(w > 0) || !(h > 0))
+            return;
+        const double scale = std::max(b.width() / w, b.height() / h);
+        const double sw = b.width() / scale, sh = b.height() / scale;
+        pf::drawImage(painter, m_image, b, Rect((w - sw) / 2, (h - sh) / 2, sw, sh));
+    }
 
 private:
     QImage m_image;
