@@ -231,24 +231,26 @@ void OVResizeView::setCurrentCursor(const std::optional<QCursor>& cursor)
     m_currentCursor = cursor;
     if (!cursor)
         return;
-    m_lastWindow = ViewORVExtension::displayWindow(this);
-    if (!m_lastWindow)
+    pf::Window* window = ViewORVExtension::displayWindow(this);
+    m_lastWindow = window;
+    if (!window)
         return;
     const QVariant key = pf::CursorStack::key(this);
     if (!m_hint.isEmpty())
-        OVHintController::sendHint(m_hint, key, m_lastWindow);
-    OVCursorStack::pushCursor(cursor, key, m_lastWindow);
+        OVHintController::sendHint(m_hint, key, window);
+    OVCursorStack::pushCursor(cursor, key, window);
 }
 
 void OVResizeView::removeCursorAndHint()
 {
     m_currentCursor.reset();
-    if (!m_lastWindow)
+    auto* window = qobject_cast<pf::Window*>(m_lastWindow.data());
+    m_lastWindow = nullptr;
+    if (!window)
         return;
     const QVariant key = pf::CursorStack::key(this);
-    OVHintController::removeHintForKey(key, m_lastWindow);
-    OVCursorStack::popCursorForKey(key, m_lastWindow);
-    m_lastWindow = nullptr;
+    OVHintController::removeHintForKey(key, window);
+    OVCursorStack::popCursorForKey(key, window);
 }
 
 void OVResizeView::updateTrackingAreas()

@@ -110,7 +110,9 @@ private:
     pf::TrackingArea* m_trackingArea = nullptr;
     QString m_hint = QStringLiteral("ResizeFrameHint");
     std::optional<QCursor> m_currentCursor;
-    QPointer<pf::Window> m_lastWindow;
+    // Held as a widget: a window being torn down deletes this view from its QWidget destructor, when
+    // it is no longer a pf::Window and has dropped its stacks already.
+    QPointer<QWidget> m_lastWindow;
     QPointer<pf::View> m_topTabContent, m_bottomTabContent;
     bool m_highlighted = false;
     int m_cursorsBuilt = 0;

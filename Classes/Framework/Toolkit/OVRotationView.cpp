@@ -266,12 +266,13 @@ void OVRotationView::setCurrentCursor(const std::optional<QCursor>& cursor)
 void OVRotationView::removeCursorAndHint()
 {
     m_pushedCursorKey.reset();
-    if (!m_lastWindow)
+    auto* window = qobject_cast<pf::Window*>(m_lastWindow.data());
+    m_lastWindow = nullptr;
+    if (!window)
         return;
     const QVariant key = pf::CursorStack::key(this);
-    OVHintController::removeHintForKey(key, m_lastWindow);
-    OVCursorStack::popCursorForKey(key, m_lastWindow);
-    m_lastWindow = nullptr;
+    OVHintController::removeHintForKey(key, window);
+    OVCursorStack::popCursorForKey(key, window);
 }
 
 void OVRotationView::updateTrackingAreas()

@@ -111,6 +111,8 @@ private:
     bool m_showRescaling = false;
     bool m_showCenterArea = false;
     bool m_highlighted = false;
-    QPointer<pf::Window> m_lastWindow;
+    // Held as a widget: a window being torn down deletes this view from its QWidget destructor, when
+    // it is no longer a pf::Window and has dropped its stacks already.
+    QPointer<QWidget> m_lastWindow;
     std::optional<qint64> m_pushedCursorKey;
 };
