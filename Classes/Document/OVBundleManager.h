@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/Framework/OVImageWriter.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Image.h"
 
@@ -18,15 +19,8 @@ class OVBundleManager
 public:
     OVBundleManager() = delete;
 
-    // Where and how an image named `path` is written. The final extension decides first: "jpg" and
-    // "jpeg" give JPEG, "png" PNG, any other format Qt can write is written as itself under the same name.
-    // Otherwise a name containing ".jpg" or ".jpeg" gives JPEG and one containing "png" PNG; failing
-    // all that, the extension is replaced by "png" (a picture with alpha) or "jpg".
-    struct ImageTarget
-    {
-        QString path;
-        QByteArray format; // Qt's format name: "jpeg", "png", "tiff", ...
-    };
+    // Where and how an image named `path` is written (see OVImageWriter, which does the writing).
+    using ImageTarget = OVImageWriter::ImageTarget;
     static ImageTarget targetForPath(const QString& path, bool hasAlpha);
     // Whether a picture named `path` is written under that very name (see targetForPath).
     static bool writesUnderTheSameName(const QString& path);

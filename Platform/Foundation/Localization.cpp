@@ -83,6 +83,12 @@ QString Localization::lookup(const Bundle& bundle, const QString& language, cons
         if (it != entries.end() && it->metaType().id() == QMetaType::QString)
             return it->toString();
     }
+    // Keys that are not English text themselves ("ResizeFrameHint") have their English text in the
+    // English table, which also stands in for entries a language's table lacks.
+    const QVariantMap& english = table(bundle, QStringLiteral("en"), name);
+    auto it = english.find(englishText);
+    if (it != english.end() && it->metaType().id() == QMetaType::QString)
+        return it->toString();
     return englishText;
 }
 

@@ -9,7 +9,8 @@ class Bundle;
 // Interface text in the user's language. Tables are property lists of English text -> translated
 // text, one per table name ("Localizable" by default, "Controls", "Menu", ...), kept per language in
 // "Localization/<language>/<table>.plist" of the resources: a language such as "de_CH" falls back to
-// "de". Text missing from the table, or a table that is missing, gives the English text.
+// "de". Text missing from the table, or a table that is missing, gives the English text: the entry of
+// the "en" table when it has one (keys such as "ResizeFrameHint"), else the text itself.
 QString localized(const QString& englishText, const QString& table = QString());
 
 class Localization

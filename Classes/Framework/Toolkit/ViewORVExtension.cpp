@@ -1,5 +1,6 @@
 #include "Classes/Framework/Toolkit/ViewORVExtension.h"
 
+#include "Classes/Framework/Toolkit/OV3DView.h"
 #include "Classes/Framework/Toolkit/OVShadowCatalog.h"
 #include "Classes/Framework/Toolkit/OVShadowedView.h"
 #include "Platform/UI/Layer.h"
@@ -61,4 +62,42 @@ void ViewORVExtension::Animator::setAlphaValue(double alpha) const
         pf::ViewAnimator::animateAlpha(m_view, alpha);
     else
         m_view->setAlphaValue(alpha);
+}
+
+namespace {
+
+// The top of the view's chain of superviews and the 3D view that hosts it, if one does.
+OV3DView* hostOf(const pf::View* view, const pf::View** hosted)
+{
+    const pf::View* top = view;
+    while (top && top->superview())
+        top = top->superview();
+    *hosted = top;
+    auto* host = top ? dynamic_cast<OV3DView*>(top->nextResponder()) : nullptr;
+    return host && host->layerForSubview(top) ? host : nullptr;
+}
+
+} // namespace
+
+pf::Window* ViewORVExtension::displayWindow(const pf::View* view)
+{
+    if (!view)
+        return nullptr;
+    if (pf::Window* window = view->window())
+        return window;
+    const pf::View* hosted = nullptr;
+    OV3DView* host = hostOf(view, &hosted);
+    return host ? displayWindow(host) : nullptr;
+}
+
+double ViewORVExtension::onScreenRotation(const pf::View* view)
+{
+    if (!view)
+        return 0;
+    const pf::View* hosted = nullptr;
+    OV3DView* host = hostOf(view, &hosted);
+    if (!host)
+        return 0;
+    const std::shared_ptr<pf::Layer> layer = host->layerForSubview(hosted);
+    return layer ? globalLayerRotation(*layer) : 0;
 }

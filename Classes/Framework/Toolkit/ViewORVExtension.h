@@ -9,6 +9,7 @@ class QWidget;
 namespace pf {
 class Layer;
 class View;
+class Window;
 } // namespace pf
 
 // Small operations on views and layers.
@@ -42,5 +43,16 @@ inline Animator viewAnimator(pf::View* view, bool animated)
 {
     return Animator(view, animated);
 }
+
+} // namespace ViewORVExtension
+
+namespace ViewORVExtension {
+
+// The window a view is seen in: its own, or, for a view shown in a layer of a 3D view (which is a
+// window never shown), that 3D view's window.
+pf::Window* displayWindow(const pf::View* view);
+// How far the view is turned on screen, in degrees: the rotation of the layer showing it when a 3D
+// view hosts it (or an ancestor of it), else 0.
+double onScreenRotation(const pf::View* view);
 
 } // namespace ViewORVExtension

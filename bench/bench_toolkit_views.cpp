@@ -1,0 +1,171 @@
+// The toolkit's views on the sizes they meet: one frame of a transition of 20 snapshot copies over a
+// 1600 x 1000 window (target under 16 ms); a 1200 x 900 rotation view drawing patterned surroundings
+// (under 8 ms); hover moves along a resize view's edge (under 0.1 ms each); the text panel's font
+// samples for every installed family (reported). Each figure is the median of five runs, printed with
+// the load average at the time, since the machine is shared.
+
+#include "Classes/Framework/Toolkit/OVAnimator.h"
+#include "Classes/Framework/Toolkit/OVResizeView.h"
+#include "Classes/Framework/Toolkit/OVRotationView.h"
+#include "Classes/Framework/Toolkit/OVTextPanel.h"
+#include "Platform/UI/Event.h"
+#include "Platform/UI/Layer.h"
+#include "Platform/UI/LayerHostView.h"
+#include "Platform/UI/SteppedClock.h"
+#include "Platform/UI/Transaction.h"
+#include "Platform/UI/View.h"
+#include "Platform/UI/Window.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontDatabase>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+
+namespace {
+
+QImage portrait()
+{
+    static const QImage image(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+    return image;
+}
+
+double loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    return file.readAll().split(' ').value(0).toDouble();
+}
+
+void noteLoad(benchmark::State& state)
+{
+    state.counters["load1"] = loadAverage();
+}
+
+// Twenty tiles moving from four rows into two; the frame drawn halfway through.
+void BM_TransitionFrame_20Copies_1600x1000(benchmark::State& state)
+{
+    pf::SteppedClock clock;
+    pf::Window window(pf::Rect(0, 0, 1600, 1000));
+    auto* host = new pf::LayerHostView(pf::Rect(0, 0, 1600, 1000));
+    window.contentView()->addSubview(host);
+    std::vector<std::shared_ptr<pf::Layer>> tiles;
+    {
+        const pf::Transaction::Scope atOnce(true);
+        for (int i = 0; i < 20; ++i) {
+            auto tile = pf::Layer::create();
+            tile->setFrame(pf::Rect(40 + (i % 5) * 310, 40 + (i / 5) * 240, 280, 210));
+            tile->setContents(portrait());
+            host->layer()->addSublayer(tile);
+            tiles.push_back(tile);
+        }
+    }
+    window.show();
+    QApplication::processEvents();
+    auto animator = OVAnimator::create();
+    animator->setHideLayers(tiles);
+    animator->recordStartLayers(tiles, host);
+    OVAnimator* recorder = animator.get();
+    animator->animateWithEndStateBlock(
+        [&] {
+            const pf::Transaction::Scope atOnce(true);
+            for (int i = 0; i < 20; ++i)
+                tiles[size_t(i)]->setFrame(pf::Rect(20 + (i % 10) * 158, 300 + (i / 10) * 200, 150, 112));
+            recorder->recordEndLayers(tiles, host);
+        },
+        [] {});
+    for (double step : {0.0, 0.0, 0.5}) {
+        clock.advance(step);
+        QApplication::processEvents();
+    }
+    for (auto _ : state) {
+        const QImage frame = window.contentView()->snapshot(1);
+        benchmark::DoNotOptimize(frame.constBits());
+    }
+    noteLoad(state);
+    clock.advance(1);
+    QApplication::processEvents();
+}
+BENCHMARK(BM_TransitionFrame_20Copies_1600x1000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void BM_RotationViewPatterned_1200x900(benchmark::State& state)
+{
+    pf::Window window(pf::Rect(0, 0, 1200, 900));
+    auto* rotation = new OVRotationView(pf::Rect(0, 0, 1200, 900));
+    QImage pattern(8, 8, QImage::Format_ARGB32);
+    pattern.fill(QColor(0, 0, 0, 150));
+    for (int i = 0; i < 8; ++i)
+        pattern.setPixelColor(i, i, QColor(255, 255, 255, 60));
+    rotation->setPattern(pattern);
+    rotation->setShowCenterArea(true);
+    window.contentView()->addSubview(rotation);
+    window.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        const QImage frame = rotation->snapshot(1);
+        benchmark::DoNotOptimize(frame.constBits());
+    }
+    noteLoad(state);
+}
+BENCHMARK(BM_RotationViewPatterned_1200x900)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// 1,000 moves along the right edge; the figure is per move.
+void BM_ResizeEdgeHover_PerMove(benchmark::State& state)
+{
+    pf::Window window(pf::Rect(0, 0, 800, 600));
+    auto* resize = new OVResizeView(pf::Rect(100, 100, 500, 400));
+    window.contentView()->addSubview(resize);
+    window.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        for (int i = 0; i < 1000; ++i) {
+            const pf::Point at = resize->convertPointToView(pf::Point(497, 20 + (i % 360)), nullptr);
+            resize->deliverMouseEvent(pf::Event::mouseEvent(pf::EventType::MouseMoved, at, 0, 0, &window, 0));
+        }
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * 1000);
+    state.counters["per_move"] = benchmark::Counter(
+        double(state.iterations()) * 1000, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    noteLoad(state);
+}
+BENCHMARK(BM_ResizeEdgeHover_PerMove)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void BM_FontSamples_AllFamilies(benchmark::State& state)
+{
+    const QStringList families = QFontDatabase::families();
+    OVTextPanel& panel = OVTextPanel::sharedTextPanel();
+    for (auto _ : state) {
+        panel.setAvailableFonts(families);
+        benchmark::DoNotOptimize(panel.samples().size());
+    }
+    state.counters["families"] = double(families.size());
+    noteLoad(state);
+}
+BENCHMARK(BM_FontSamples_AllFamilies)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::printf("load average at start: %.2f\n", loadAverage());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::printf("load average at end: %.2f\n", loadAverage());
+    return 0;
+}
