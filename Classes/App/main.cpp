@@ -3,6 +3,7 @@
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMEditorWindowController.h"
 #include "Classes/Filters/FilterLibrary.h"
+#include "Classes/Frames/FramesLibrary.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
@@ -28,6 +29,7 @@ int main(int argc, char* argv[])
         return 0; // the running instance opens them
 
     FilterLibrary::registerAll();
+    FramesLibrary::registerAll();
     OVIrisMaskBrush::registerClass();
     OVIrisReplacementBrush::registerClass();
     OVHealingBrush::registerClass();

@@ -1,9 +1,12 @@
 #include "Classes/Document/GMApplicationDelegate.h"
 
+#include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/Document/GMDocumentWindowController.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindow.h"
 #include "Classes/Document/OVSystemInfo.h"
+#include "Classes/Frames/OVFrameBuilder.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Platform/Foundation/FileSystem.h"
@@ -283,6 +286,23 @@ void GMApplicationDelegate::showPreferences()
     m_preferences->activateWindow();
 }
 
+void GMApplicationDelegate::showFrameBuilder()
+{
+    // Over an editor window the preview frames that document's picture; elsewhere the sample picture.
+    pf::Image picture;
+    if (auto* document = dynamic_cast<GMDocument*>(currentDocument())) {
+        if (const auto controller = document->windowController()) {
+            if (const GMRenderForSaving render = controller->previewForSaving()) {
+                if (const std::optional<pf::Bitmap> bitmap = render())
+                    picture = pf::Image::fromBitmap(*bitmap);
+            }
+        }
+    }
+    OVFrameBuilder& builder = OVFrameBuilder::sharedFrameBuilder();
+    builder.setPreviewPicture(picture);
+    builder.show();
+}
+
 void GMApplicationDelegate::buildActions()
 {
     const auto add = [this](const QString& text, const QKeySequence& shortcut, std::function<void()> run) {
@@ -345,6 +365,7 @@ void GMApplicationDelegate::buildActions()
     });
     add(QStringLiteral("Preferences…"), QKeySequence(QStringLiteral("Ctrl+,")),
         [this] { showPreferences(); });
+    add(QStringLiteral("Frame Builder…"), QKeySequence(), [this] { showFrameBuilder(); });
     add(QStringLiteral("Welcome Window"), QKeySequence(QStringLiteral("Ctrl+Shift+N")),
         [documents] { documents->displayWelcomeScreen(); });
     add(QStringLiteral("Quick Tutorial"), QKeySequence::HelpContents, [documents] { documents->showHelp(); });
@@ -407,6 +428,7 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
                                   "Revert to Saved", "-", "Print…", "-", "Quit"});
     menu(QStringLiteral("Edit"), {"Undo", "Redo", "-", "Preferences…"});
     menu(QStringLiteral("View"), viewItems, true);
+    menu(QStringLiteral("Extras"), {"Frame Builder…"});
     menu(QStringLiteral("Window"), {"Welcome Window"});
     menu(QStringLiteral("Help"),
          {"Quick Tutorial", "Send Feedback…", "-", "Home Page", "News", "Community", "Rate Glimora"});

@@ -70,6 +70,8 @@ private:
     static QWidget* frontWindow();
     void receiveConnection();
     void showPreferences();
+    // The frame builder, previewing the front document's picture.
+    void showFrameBuilder();
 
     std::unique_ptr<DocumentHandler> m_documentHandler;
     std::unique_ptr<QLockFile> m_lock;

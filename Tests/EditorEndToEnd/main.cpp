@@ -23,6 +23,10 @@
 #include "Classes/Editor/OVSwitch.h"
 #include "Classes/Editor/OVZoomView.h"
 #include "Classes/Filters/FilterLibrary.h"
+#include "Classes/Frames/FramesLibrary.h"
+#include "Classes/Frames/OVFrameBuilder.h"
+#include "Classes/Frames/OVFrameCatalog.h"
+#include "Classes/Frames/OVTexturedFrameFilter.h"
 #include "Classes/Framework/Toolkit/OV3DView.h"
 #include "Classes/Framework/Toolkit/OVActivityPanel.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
@@ -36,6 +40,7 @@
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/UI/Menu.h"
 #include "Platform/UI/Window.h"
 #include "Tests/Gallery/GalleryShots.h"
 
@@ -628,6 +633,33 @@ void run(const QString& sandbox)
                   QStringLiteral("the JPEG is the full-size composition (mean within 2/255)"));
         shoot(window, QStringLiteral("exported-") + suffix);
     }
+
+    // 13. Extras ▸ Frame Builder… over the portrait: the preview frames this picture; a new frame and a
+    // shade on it.
+    check(chooseFromMenu(window, QStringLiteral("Extras"), QStringLiteral("Frame Builder…")),
+          QStringLiteral("Extras ▸ Frame Builder… is chosen from the menu bar"));
+    OVFrameBuilder& builder = OVFrameBuilder::sharedFrameBuilder();
+    check(waitFor([&] { return builder.isActive(); }), QStringLiteral("the frame builder opens"));
+    const pf::Image framed = builder.previewFilter()->value(QStringLiteral("inputImage")).value<pf::Image>();
+    check(!framed.isNull() && std::lround(framed.extent().width()) == reopenedPreview.width(),
+          QStringLiteral("the builder frames the document's picture"));
+    builder.addFrameButton()->click();
+    settle(300);
+    check(builder.currentDescription() && builder.currentDescription()->isEditable(),
+          QStringLiteral("a new frame is made and shown"));
+    const QStringList& shades = OVFrameCatalog::sharedShadeNames();
+    int shadeItem = -1;
+    for (int i = 0; i < shades.size() && shadeItem < 0; ++i)
+        if (OVFrameCatalog::sharedShadeSettings().contains(shades[i]))
+            shadeItem = i + 2;
+    if (shadeItem >= 0)
+        builder.newShadeButton()->itemSelected(builder.newShadeButton()->menu()->actions().at(shadeItem));
+    settle(500);
+    check(builder.shadesStack().size() == 1 && builder.currentDescription()->shades().size() == 1,
+          QStringLiteral("a shade is added to the new frame"));
+    shoot(builder.window(), QStringLiteral("frame-builder"));
+    builder.window()->close();
+
     document->close();
     settle(300);
 }
@@ -645,6 +677,7 @@ int main(int argc, char** argv)
     pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
     pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
     FilterLibrary::registerAll();
+    FramesLibrary::registerAll();
     OVIrisMaskBrush::registerClass();
     OVIrisReplacementBrush::registerClass();
     OVHealingBrush::registerClass();

@@ -116,7 +116,7 @@ TEST_F(Menus, EveryWindowCarriesTheMenusWithItemsEnabledWhereTheyApply)
     QStringList titles;
     for (QAction* top : welcomeBar->actions())
         titles << top->menu()->objectName();
-    EXPECT_EQ(titles, (QStringList{"File", "Edit", "View", "Window", "Help"}));
+    EXPECT_EQ(titles, (QStringList{"File", "Edit", "View", "Extras", "Window", "Help"}));
     EXPECT_GT(welcome->contentView()->frame().maxY(), 0);
     EXPECT_LE(welcome->contentView()->frame().height() + welcomeBar->height(), welcome->height())
         << "the bar lies above the content, not over it";

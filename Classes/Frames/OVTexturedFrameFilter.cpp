@@ -1,0 +1,429 @@
+#include "Classes/Frames/OVTexturedFrameFilter.h"
+
+#include "Classes/Filters/FrameworkFilterSupport.h"
+#include "Classes/Filters/OVAdjustableBlendFilter.h"
+#include "Classes/Frames/OVCombinedShadeDescription.h"
+#include "Classes/Frames/OVFrameCatalog.h"
+#include "Classes/Frames/OVFrameRegions.h"
+#include "Classes/Frames/OVTextureCatalog.h"
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Image/Sampler.h"
+#include "Platform/UI/Timer.h"
+
+#include <cmath>
+
+using namespace pf;
+using FrameworkFilterSupport::var;
+
+namespace {
+
+// The whole pixels inside a rectangle.
+Rect wholePixels(const Rect& r)
+{
+    const double x = std::ceil(r.origin.x), y = std::ceil(r.origin.y);
+    return Rect(x, y, std::floor(r.size.width - (x - r.origin.x)),
+                std::floor(r.size.height - (y - r.origin.y)));
+}
+
+bool sameWholePixels(const Rect& a, const Rect& b)
+{
+    return std::round(a.origin.x - b.origin.x) == 0 && std::round(a.origin.y - b.origin.y) == 0 &&
+           std::round(a.size.width - b.size.width) == 0 && std::round(a.size.height - b.size.height) == 0;
+}
+
+// A width of 0 in a part's file name must not make the scale infinite.
+double nonZero(double value)
+{
+    return value != 0 && std::isfinite(value) ? value : 1.0;
+}
+
+Image applyIn(const Kernel& kernel, const QVariantList& arguments, const Rect& rect,
+              OVFrameRegions::Region region = {})
+{
+    if (kernel.isNull())
+        return Image();
+    ApplyOptions options;
+    options.definition = rect;
+    options.extent = rect;
+    options.regionOfInterest = std::move(region);
+    return kernel.apply(arguments, options);
+}
+
+const QStringList& textureChoices()
+{
+    static const QStringList choices = QStringList{QStringLiteral("Plain Color")} +
+                                       OVTextureCatalog::sharedTextureCatalog().textureIDNames();
+    return choices;
+}
+
+} // namespace
+
+OVTexturedFrameFilter::OVTexturedFrameFilter(const QString& className)
+    : OVFilter(className), m_texturize(std::make_unique<OVTexturizeFilter>())
+{
+    m_texturize->setImageIsMask(true);
+    for (const char* key : {"inputImage", "inputFrameName", "inputTextureName", "inputColor",
+                            "texturizeFilter.inputTextureName", "texturizeFilter.inputColor",
+                            "canvasProportion", "forceInside"})
+        declareInput(QString::fromLatin1(key));
+    declareInput(QStringLiteral("inputWidth"), {{FilterAttribute::Default, 0.0},
+                                                {FilterAttribute::SliderMin, 0.0},
+                                                {FilterAttribute::SliderMax, 0.2}});
+    declareInput(QStringLiteral("inputTextureScale"), {{FilterAttribute::Default, 1.0},
+                                                       {FilterAttribute::SliderMin, 0.1},
+                                                       {FilterAttribute::SliderMax, 1.9}});
+    declareInput(QStringLiteral("inputShadowWidth"), {{FilterAttribute::Default, 0.0}});
+    // A frame renamed in a catalog keeps being shown under its new name.
+    m_renameObserver = NotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("OVFrameNameChanged"), nullptr, [this](const Notification& n) {
+            if (!m_description)
+                return;
+            const QString frameID = n.userInfo.value(QStringLiteral("ID")).toString();
+            const auto* catalog = static_cast<const OVFrameCatalog*>(n.sender);
+            if (catalog && catalog->frameWithName(frameID) == m_description)
+                OVFilter::setValue(n.userInfo.value(QStringLiteral("Name")),
+                                   QStringLiteral("inputFrameName"));
+        });
+}
+
+OVTexturedFrameFilter::~OVTexturedFrameFilter()
+{
+    if (m_updateTimer)
+        m_updateTimer->invalidate();
+}
+
+void OVTexturedFrameFilter::registerClass()
+{
+    const QString name = QStringLiteral("OVTexturedFrameFilter");
+    OVFilter::registerInputKeys(name,
+                                {QStringLiteral("inputImage"), QStringLiteral("inputFrameName"),
+                                 QStringLiteral("inputTextureName"), QStringLiteral("inputWidth"),
+                                 QStringLiteral("inputTextureScale"), QStringLiteral("inputShadowWidth")});
+    OVFilter::registerForCopying(name, {QStringLiteral("texturizeFilter.inputTextureName"),
+                                        QStringLiteral("texturizeFilter.inputColor"),
+                                        QStringLiteral("canvasProportion"), QStringLiteral("forceInside")});
+    Filter::registerFilter(name, [] { return std::make_shared<OVTexturedFrameFilter>(); });
+}
+
+QVariantMap OVTexturedFrameFilter::attributes() const
+{
+    QVariantMap all = OVFilter::attributes();
+    all.insert(QStringLiteral("inputFrameName"), settingsForKey(QStringLiteral("inputFrameName")));
+    all.insert(QStringLiteral("inputTextureName"),
+               QVariantMap{{QStringLiteral("choices"), textureChoices()},
+                           {FilterAttribute::Default, QStringLiteral("Plain Color")},
+                           {FilterAttribute::Class, FilterAttribute::ClassString}});
+    return all;
+}
+
+QVariantMap OVTexturedFrameFilter::settingsForKey(const QString& key) const
+{
+    if (key != QLatin1String("inputFrameName"))
+        return OVFilter::settingsForKey(key);
+    const QStringList names = OVFrameCatalog::allFrameNames();
+    return {{QStringLiteral("choices"), names},
+            {FilterAttribute::Default, names.value(0)},
+            {FilterAttribute::Class, FilterAttribute::ClassString}};
+}
+
+void OVTexturedFrameFilter::setValue(const QVariant& value, const QString& key)
+{
+    auto changed = [&] { return !hasValue(key) || OVFilter::value(key) != value; };
+    if (key == QLatin1String("inputImage")) {
+        Image image = value.value<Image>();
+        if (image == imageValue(key))
+            return;
+        const Rect extent = image.isNull() ? Rect() : image.extent();
+        if (!image.isNull() && FrameworkFilterSupport::hasArea(extent) && std::isfinite(extent.width()))
+            image = image.imageByCroppingToRect(wholePixels(extent));
+        if (image.isNull() || !sameWholePixels(image.extent(), m_lastExtent))
+            dropMask();
+        OVFilter::setValue(QVariant::fromValue(image), key);
+        return;
+    }
+    if (key == QLatin1String("inputFrameName")) {
+        const QString name = value.toString();
+        OVFilter::setValue(name.isNull() ? QVariant() : QVariant(name), key);
+        if (!name.isNull())
+            setFrameDescription(OVFrameCatalog::frameWithNameInCatalogs(name));
+        return;
+    }
+    if (key == QLatin1String("inputTextureName") ||
+        key == QLatin1String("texturizeFilter.inputTextureName")) {
+        OVFilter::setValue(value, key);
+        m_texturize->setInputTextureName(value.toString());
+        m_cachedFrame = Image();
+        return;
+    }
+    if (key == QLatin1String("inputColor") || key == QLatin1String("texturizeFilter.inputColor")) {
+        OVFilter::setValue(value, key);
+        m_texturize->setValue(value, QStringLiteral("inputColor"));
+        m_cachedFrame = Image();
+        return;
+    }
+    if (key == QLatin1String("inputWidth")) {
+        const double width = value.isValid() ? std::max(0.0001, value.toDouble()) : 0.0001;
+        OVFilter::setValue(width, key);
+        dropMask();
+        return;
+    }
+    if (key == QLatin1String("inputTextureScale") && changed())
+        m_cachedFrame = Image();
+    if (key == QLatin1String("inputShadowWidth") && changed())
+        m_cachedShadow = Image();
+    // Both shape the mask.
+    if ((key == QLatin1String("canvasProportion") || key == QLatin1String("forceInside")) && changed())
+        dropMask();
+    OVFilter::setValue(value, key);
+}
+
+const OVFrameDescriptionPtr& OVTexturedFrameFilter::frameDescription() const
+{
+    if (!m_description && !inputFrameName().isEmpty()) {
+        // A copy has its frame's name but has not looked the frame up yet.
+        auto* self = const_cast<OVTexturedFrameFilter*>(this);
+        self->setFrameDescription(OVFrameCatalog::frameWithNameInCatalogs(inputFrameName()));
+        for (const char* key : {"texturizeFilter.inputTextureName", "texturizeFilter.inputColor"})
+            if (hasValue(QString::fromLatin1(key)))
+                self->setValue(OVFilter::value(QString::fromLatin1(key)), QString::fromLatin1(key));
+    }
+    return m_description;
+}
+
+void OVTexturedFrameFilter::setFrameDescription(const OVFrameDescriptionPtr& description)
+{
+    m_observers.clear();
+    m_description = description;
+    if (m_description)
+        observe();
+    if (m_description) {
+        m_texturize->setInputTextureName(m_description->textureName());
+        m_texturize->setInputColor(m_description->textureColor());
+    }
+    m_cachedFrame = Image();
+    dropMask();
+}
+
+void OVTexturedFrameFilter::observe()
+{
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    const void* sender = m_description.get();
+    m_observers.push_back(
+        center.addObserver(QStringLiteral("FrameTextureChanged"), sender, [this](const Notification&) {
+            m_texturize->setInputTextureName(m_description->textureName());
+            m_texturize->setTextureFillMode(m_description->textureFillMode());
+            m_texturize->setInputColor(m_description->textureColor());
+            m_cachedFrame = Image();
+            scheduleUpdate();
+        }));
+    m_observers.push_back(
+        center.addObserver(QStringLiteral("FrameMaskChanged"), sender, [this](const Notification&) {
+            m_cachedMask = Image();
+            scheduleUpdate();
+        }));
+    m_observers.push_back(
+        center.addObserver(QStringLiteral("FrameShadeChanged"), sender, [this](const Notification&) {
+            m_cachedFrame = Image();
+            scheduleUpdate();
+        }));
+}
+
+void OVTexturedFrameFilter::scheduleUpdate()
+{
+    if (m_updateDelay == -1.0) {
+        updateTimed();
+        return;
+    }
+    if (m_updateTimer && m_updateTimer->isValid())
+        return;
+    m_updateTimer = Timer::scheduled(m_updateDelay, false, [this](Timer&) { updateTimed(); });
+}
+
+void OVTexturedFrameFilter::updateTimed()
+{
+    if (m_updateTimer) {
+        m_updateTimer->invalidate();
+        m_updateTimer.reset();
+    }
+    NotificationCenter::defaultCenter().post(QStringLiteral("ovfilterupdate"), this);
+    NotificationCenter::defaultCenter().post(QStringLiteral("ovfilterSettings"), this);
+}
+
+void OVTexturedFrameFilter::forceUpdate()
+{
+    dropMask();
+}
+
+void OVTexturedFrameFilter::dropMask() const
+{
+    setCachedMask(Image());
+}
+
+void OVTexturedFrameFilter::setCachedMask(const Image& mask) const
+{
+    if (mask == m_cachedMask)
+        return;
+    m_cachedMask = mask;
+    m_cachedFrame = Image();
+    m_cachedShadow = Image();
+    if (!mask.isNull()) {
+        const Image input = imageValue(QStringLiteral("inputImage"));
+        m_lastExtent = input.isNull() ? Rect() : input.extent();
+    }
+}
+
+double OVTexturedFrameFilter::borderWidth() const
+{
+    return numberValue(QStringLiteral("inputWidth"), 0.0001) *
+           numberValue(QStringLiteral("canvasProportion"), 1.0);
+}
+
+Vector OVTexturedFrameFilter::repeatsVectorForFrame(OVFrameImageDescription& part, const Size& size, double s)
+{
+    const Image image = part.image();
+    const Rect extent = image.isNull() ? Rect(0, 0, 0, 0) : image.extent();
+    const Size corner = part.cornerSize();
+    auto axis = [&](quint64 n, double length, double imageLength, double cornerLength) {
+        if (n == 0)
+            return 1.0;
+        double denominator = (imageLength - 2 * cornerLength) * s;
+        // A part image all corners has no middle to count: one copy spans the side.
+        if (!(denominator > 0) || !std::isfinite(denominator))
+            denominator = 1;
+        const double a = (length - 2 * cornerLength * s) / denominator;
+        return std::max(1.0, std::round(double(n) * a)) / double(n);
+    };
+    return Vector(axis(part.repeatX(), size.width, extent.width(), corner.width),
+                  axis(part.repeatY(), size.height, extent.height(), corner.height));
+}
+
+Image OVTexturedFrameFilter::cachedMask() const
+{
+    if (!m_cachedMask.isNull())
+        return m_cachedMask;
+    const auto& description = frameDescription();
+    const Image input = imageValue(QStringLiteral("inputImage"));
+    if (!description || input.isNull() || !FrameworkFilterSupport::hasArea(input.extent()))
+        return Image();
+    const double B = std::max(1.0, std::round(borderWidth()));
+    const double inset = boolValue(QStringLiteral("forceInside")) ? 1.0 : description->inset();
+    const double grow = (1 - inset) * B;
+    const Rect extent = input.extent();
+    const Rect rect = wholePixels(Rect(extent.origin.x - grow, extent.origin.y - grow,
+                                       extent.size.width + 2 * grow, extent.size.height + 2 * grow));
+    const auto part = description->mask();
+    const Image image = part ? part->image() : Image();
+    Image mask;
+    if (!image.isNull()) {
+        const double s = B / nonZero(part->width());
+        const Vector repeats = repeatsVectorForFrame(*part, rect.size, s);
+        const Size corner = part->cornerSize();
+        mask = applyIn(kernelWithName(QStringLiteral("drawFrame")),
+                       {QVariant::fromValue(Vector::fromRect(rect)), QVariant::fromValue(Sampler(image)),
+                        QVariant::fromValue(Vector(corner.width, corner.height)), s,
+                        QVariant::fromValue(repeats)},
+                       rect, OVFrameRegions::frameRegion(image));
+    } else {
+        mask = applyIn(kernelWithName(QStringLiteral("lineBorder")),
+                       {QVariant::fromValue(Vector::fromRect(rect)), B}, rect);
+    }
+    setCachedMask(mask);
+    return m_cachedMask;
+}
+
+Image OVTexturedFrameFilter::cachedShadow() const
+{
+    const double shadowWidth = numberValue(QStringLiteral("inputShadowWidth"));
+    if (!m_cachedShadow.isNull() || !(shadowWidth > 0))
+        return m_cachedShadow;
+    const Image mask = cachedMask();
+    const Image input = imageValue(QStringLiteral("inputImage"));
+    if (mask.isNull() || input.isNull())
+        return Image();
+    const Rect extent = input.extent();
+    const Image blurred = FrameworkFilterSupport::builtin(
+        QStringLiteral("CIDiscBlur"),
+        {{QStringLiteral("inputImage"), var(mask)},
+         {QStringLiteral("inputRadius"), shadowWidth * std::min(extent.width(), extent.height())}});
+    m_cachedShadow = FrameworkFilterSupport::builtin(QStringLiteral("CIColorInvert"),
+                                                     {{QStringLiteral("inputImage"), var(blurred)}})
+                         .imageByCroppingToRect(extent);
+    return m_cachedShadow;
+}
+
+Image OVTexturedFrameFilter::cachedFrame() const
+{
+    if (!m_cachedFrame.isNull())
+        return m_cachedFrame;
+    const Image mask = cachedMask();
+    const auto& description = frameDescription();
+    if (mask.isNull() || !description)
+        return Image();
+    const Rect rect = mask.extent();
+    const double b = borderWidth();
+    const double scale = numberValue(QStringLiteral("inputTextureScale"), 1.0);
+    m_texturize->setTextureFillMode(description->textureFillMode());
+    const Image texture = m_texturize->inputTexture();
+    double width = scale * numberValue(QStringLiteral("canvasProportion"), 1.0);
+    if (m_texturize->scaleTexture() && description->textureFillMode() == 1 && !texture.isNull()) {
+        const Rect t = texture.extent();
+        // One section of the texture comes out as high as the scaled border.
+        width = (scale * b) / (t.height() / double(m_texturize->textureSections())) * t.width() *
+                m_texturize->textureBaseRepeats();
+    }
+    m_texturize->setInputTextureWidth(width);
+    m_texturize->setInputImage(mask);
+    Image base = m_texturize->outputImage();
+    for (const auto& shade : description->optimizedShades()) {
+        if (auto* combined = dynamic_cast<OVCombinedShadeDescription*>(shade.get()))
+            combined->fixImages();
+        const Image image = shade->image();
+        if (image.isNull())
+            continue;
+        const double s = b / nonZero(shade->width());
+        const Vector repeats = repeatsVectorForFrame(*shade, rect.size, s);
+        const Size corner = shade->cornerSize();
+        const Image layer = applyIn(
+            kernelWithName(QStringLiteral("drawFrame")),
+            {QVariant::fromValue(Vector::fromRect(rect)), QVariant::fromValue(Sampler(image)),
+             QVariant::fromValue(Vector(corner.width, corner.height)), s, QVariant::fromValue(repeats)},
+            rect, OVFrameRegions::frameRegion(image));
+        if (base.isNull()) {
+            base = layer;
+            continue;
+        }
+        OVAdjustableBlendFilter blend;
+        blend.setInputImage(layer);
+        blend.setInputBackgroundImage(base);
+        blend.setInputBlendName(shade->blendMode());
+        blend.setInputIntensity(shade->intensity());
+        base = blend.outputImage();
+    }
+    m_cachedFrame = base;
+    return m_cachedFrame;
+}
+
+Image OVTexturedFrameFilter::outputImage() const
+{
+    const Image input = imageValue(QStringLiteral("inputImage"));
+    if (input.isNull())
+        return Image();
+    // A picture without bounds has no edge to frame.
+    if (!frameDescription() || !FrameworkFilterSupport::hasArea(input.extent()) ||
+        input.extent().isInfinite() || input.extent().width() > 1e9 || input.extent().height() > 1e9)
+        return input;
+    const Image mask = cachedMask();
+    const Image frame = cachedFrame();
+    if (mask.isNull() || frame.isNull())
+        return input;
+    const Image shadow = cachedShadow();
+    Image picture = input;
+    if (!shadow.isNull())
+        picture = FrameworkFilterSupport::applyOver(
+            kernelWithName(QStringLiteral("innerMultiply")),
+            {QVariant::fromValue(Sampler(input)), QVariant::fromValue(Sampler(shadow))}, input);
+    return FrameworkFilterSupport::builtin(QStringLiteral("CIBlendWithMask"),
+                                           {{QStringLiteral("inputImage"), var(frame)},
+                                            {QStringLiteral("inputBackgroundImage"), var(picture)},
+                                            {QStringLiteral("inputMaskImage"), var(mask)}});
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "Classes/Frames/OVFrameDescription.h"
+#include "Classes/Frames/OVTexturizeFilter.h"
+#include "Classes/Framework/OVFilter.h"
+#include "Platform/Foundation/ObserverToken.h"
+
+#include <memory>
+#include <vector>
+
+namespace pf {
+class Timer;
+}
+
+// Puts a picture frame of the frame catalogs around its input: the frame's mask shapes a border
+// `inputWidth` x `canvasProportion` pixels wide around the picture, the texture fills it and the shades
+// are laid over it; an inner shadow may darken the picture along the frame. Mask, shadow and frame are
+// cached until what they depend on changes. Edits of the frame arrive as notifications and are
+// announced ("ovfilterupdate", then "ovfilterSettings") once per burst, after `updateDelay` seconds
+// (-1: at once). Main thread only.
+class OVTexturedFrameFilter : public OVFilter
+{
+public:
+    explicit OVTexturedFrameFilter(const QString& className = QStringLiteral("OVTexturedFrameFilter"));
+    ~OVTexturedFrameFilter() override;
+    static void registerClass();
+
+    void setValue(const QVariant& value, const QString& key) override;
+    QVariantMap attributes() const override;
+    QVariantMap settingsForKey(const QString& key) const;
+
+    const OVFrameDescriptionPtr& frameDescription() const;
+    void setFrameDescription(const OVFrameDescriptionPtr& description);
+    QString inputFrameName() const { return stringValue(QStringLiteral("inputFrameName")); }
+    double updateDelay() const { return m_updateDelay; }
+    void setUpdateDelay(double seconds) { m_updateDelay = seconds; }
+    OVTexturizeFilter& texturizeFilter() { return *m_texturize; }
+
+    // Drops the mask, and with it frame and shadow.
+    void forceUpdate();
+    // Ends a pending update and announces it.
+    void updateTimed();
+
+    // How often each side's middle of a part image is repeated along a rectangle of `size`.
+    static pf::Vector repeatsVectorForFrame(OVFrameImageDescription& part, const pf::Size& size,
+                                            double borderScale);
+
+    pf::Image cachedMask() const;
+    pf::Image cachedShadow() const;
+    pf::Image cachedFrame() const;
+    bool hasCachedMask() const { return !m_cachedMask.isNull(); }
+    bool hasCachedFrame() const { return !m_cachedFrame.isNull(); }
+    bool hasCachedShadow() const { return !m_cachedShadow.isNull(); }
+    pf::Image outputImage() const override;
+
+private:
+    void observe();
+    void scheduleUpdate();
+    void dropMask() const;
+    void setCachedMask(const pf::Image& mask) const;
+    double borderWidth() const;
+    void ensureFrame() const;
+
+    OVFrameDescriptionPtr m_description;
+    mutable bool m_descriptionResolved = true;
+    std::unique_ptr<OVTexturizeFilter> m_texturize;
+    mutable pf::Image m_cachedMask;
+    mutable pf::Image m_cachedShadow;
+    mutable pf::Image m_cachedFrame;
+    mutable pf::Rect m_lastExtent{0, 0, 0, 0};
+    std::shared_ptr<pf::Timer> m_updateTimer;
+    double m_updateDelay = 2.0;
+    std::vector<pf::ObserverToken> m_observers;
+    pf::ObserverToken m_renameObserver;
+};

@@ -1,0 +1,313 @@
+#include "Classes/Frames/OVTexturizeFilter.h"
+
+#include "Classes/Filters/FrameworkFilterSupport.h"
+#include "Classes/Filters/OVAdjustableBlendFilter.h"
+#include "Classes/Frames/OVFrameRegions.h"
+#include "Classes/Frames/OVTextureCatalog.h"
+#include "Classes/Framework/ImageORVExtension.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Image/Sampler.h"
+#include "Platform/Image/Vector.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cmath>
+
+using namespace pf;
+
+namespace {
+
+const QString PlainColor = QStringLiteral("Plain Color");
+
+// A texture name outside the catalog is a picture in the temporary folder only as "folder/file"
+// without "..", and only when it resolves inside that folder.
+QString temporaryTexturePath(const QString& name)
+{
+    const QStringList parts = name.split(QLatin1Char('/'));
+    if (parts.size() != 2 || parts.contains(QStringLiteral("..")) || parts.contains(QStringLiteral(".")) ||
+        parts[0].isEmpty() || parts[1].isEmpty() || name.contains(QLatin1Char('\\')))
+        return {};
+    const QString root = QFileInfo(QDir::tempPath()).canonicalFilePath();
+    const QString path = QFileInfo(QDir(root).filePath(name)).canonicalFilePath();
+    if (root.isEmpty() || path.isEmpty() || !path.startsWith(root + QLatin1Char('/')))
+        return {};
+    return path;
+}
+
+} // namespace
+
+OVTexturizeFilter::OVTexturizeFilter(const QString& className) : OVFilter(className)
+{
+    declareInput(QStringLiteral("inputImage"));
+    declareInput(QStringLiteral("inputTextureName"));
+    declareInput(QStringLiteral("inputTextureWidth"), {{FilterAttribute::Default, 0.0}});
+    declareInput(QStringLiteral("inputCompositeName"));
+    declareInput(QStringLiteral("inputColor"));
+    declareInput(QStringLiteral("imageIsMask"));
+}
+
+void OVTexturizeFilter::registerClass()
+{
+    const QString name = QStringLiteral("OVTexturizeFilter");
+    OVFilter::registerInputKeys(name,
+                                {QStringLiteral("inputImage"), QStringLiteral("inputTextureName"),
+                                 QStringLiteral("inputTextureWidth"), QStringLiteral("inputCompositeName")});
+    OVFilter::registerForCopying(name, {QStringLiteral("inputColor"), QStringLiteral("imageIsMask")});
+    Filter::registerFilter(name, [] { return std::make_shared<OVTexturizeFilter>(); });
+}
+
+QVariantMap OVTexturizeFilter::attributes() const
+{
+    QVariantMap all = OVFilter::attributes();
+    const QStringList& textures = OVTextureCatalog::sharedTextureNames();
+    all.insert(QStringLiteral("inputTextureName"),
+               QVariantMap{{QStringLiteral("choices"), textures},
+                           {FilterAttribute::Default, textures.isEmpty() ? QString() : textures.first()},
+                           {FilterAttribute::Class, FilterAttribute::ClassString}});
+    const QStringList modes = OVAdjustableBlendFilter::blendModeNames();
+    all.insert(QStringLiteral("inputCompositeName"),
+               QVariantMap{{QStringLiteral("choices"), modes},
+                           {FilterAttribute::Default, modes.isEmpty() ? QString() : modes.first()},
+                           {FilterAttribute::Class, FilterAttribute::ClassString}});
+    return all;
+}
+
+void OVTexturizeFilter::setValue(const QVariant& value, const QString& key)
+{
+    if (key == QLatin1String("inputTextureName")) {
+        setInputTextureName(value.toString());
+        return;
+    }
+    if (key == QLatin1String("inputColor")) {
+        m_cachedTexture = Image();
+        OVFilter::setValue(value, key);
+        return;
+    }
+    OVFilter::setValue(value, key);
+}
+
+QString OVTexturizeFilter::resolve(const QString& requested, TextureState& state, Color* tint)
+{
+    state = TextureState();
+    if (requested.isEmpty())
+        return {};
+    QString name = requested;
+    if (const auto texture = OVTextureCatalog::sharedTextureCatalog().textureForName(name)) {
+        state.texture = texture->image();
+        state.sections = std::max<quint64>(1, texture->sections());
+        state.scaleTexture = texture->shouldScale();
+        state.baseRepeats = texture->baseScale();
+        state.hsv = texture->baseColor();
+        state.noTextureShift = texture->repeating();
+        if (tint)
+            *tint = ORVExtension::colorForHSV(state.hsv);
+    } else {
+        name.clear();
+        if (tint)
+            *tint = Color(1, 1, 1, 1);
+        const QString path = temporaryTexturePath(requested);
+        if (!path.isEmpty()) {
+            const Image image = Image::fromFile(path);
+            if (!image.isNull() && image.extent().width() > 0) {
+                name = requested;
+                state.texture = image;
+                const Color average = ORVExtension::averageColor(image).value_or(Color(1, 1, 1, 1));
+                const Color opaque(average.red(), average.green(), average.blue(), 1);
+                if (tint)
+                    *tint = opaque;
+                state.hsv = ORVExtension::hsv(opaque);
+                state.baseRepeats = 2048.0 / image.extent().width();
+            }
+        } else if (requested != PlainColor) {
+            pf::warning(QStringLiteral("Unknown texture '%1'").arg(requested));
+        }
+    }
+    state.hsv.saturation = std::max(0.01, state.hsv.saturation);
+    state.hsv.value = std::max(0.01, state.hsv.value);
+    return name;
+}
+
+void OVTexturizeFilter::setInputTextureName(const QString& requested)
+{
+    Color tint;
+    const QString name = resolve(requested, m_state, &tint);
+    m_resolvedName = name;
+    m_resolved = true;
+    OVFilter::setValue(name.isEmpty() ? QVariant() : QVariant(name), QStringLiteral("inputTextureName"));
+    setInputColor(tint);
+    if (!name.isEmpty())
+        NotificationCenter::defaultCenter().post(QStringLiteral("ovfilterSettings"), this);
+}
+
+void OVTexturizeFilter::ensureResolved() const
+{
+    const QString stored = stringValue(QStringLiteral("inputTextureName"));
+    if (m_resolved && stored == m_resolvedName)
+        return;
+    m_resolvedName = resolve(stored, m_state, nullptr);
+    m_resolved = true;
+    m_cachedTexture = Image();
+}
+
+QString OVTexturizeFilter::inputTextureName() const
+{
+    const QString name = stringValue(QStringLiteral("inputTextureName"));
+    return name.isEmpty() ? PlainColor : name;
+}
+
+Color OVTexturizeFilter::inputColor() const
+{
+    return hasValue(QStringLiteral("inputColor")) ? colorValue(QStringLiteral("inputColor"))
+                                                  : Color(1, 1, 1, 1);
+}
+
+void OVTexturizeFilter::setInputColor(const Color& color)
+{
+    setValue(QVariant::fromValue(color), QStringLiteral("inputColor"));
+}
+
+void OVTexturizeFilter::setInputTexture(const Image& texture)
+{
+    ensureResolved();
+    m_state = TextureState();
+    m_state.texture = texture;
+    m_cachedTexture = Image();
+}
+
+Image OVTexturizeFilter::inputTexture() const
+{
+    ensureResolved();
+    return m_state.texture;
+}
+
+void OVTexturizeFilter::setInputTextureWidth(double width)
+{
+    if (!hasValue(QStringLiteral("inputTextureWidth")) || inputTextureWidth() != width)
+        setValue(width, QStringLiteral("inputTextureWidth"));
+}
+
+quint64 OVTexturizeFilter::textureSections() const
+{
+    ensureResolved();
+    return m_state.sections;
+}
+
+ORVExtension::HSV OVTexturizeFilter::textureHSV() const
+{
+    ensureResolved();
+    return m_state.hsv;
+}
+
+double OVTexturizeFilter::textureBaseRepeats() const
+{
+    ensureResolved();
+    return m_state.baseRepeats;
+}
+
+bool OVTexturizeFilter::scaleTexture() const
+{
+    ensureResolved();
+    return m_state.scaleTexture;
+}
+
+bool OVTexturizeFilter::noTextureShift() const
+{
+    ensureResolved();
+    return m_state.noTextureShift;
+}
+
+Image OVTexturizeFilter::cachedTexture() const
+{
+    ensureResolved();
+    if (!m_cachedTexture.isNull())
+        return m_cachedTexture;
+    const Color tint = inputColor();
+    if (m_state.texture.isNull()) {
+        m_cachedTexture =
+            FrameworkFilterSupport::builtin(QStringLiteral("CIConstantColorGenerator"),
+                                            {{QStringLiteral("inputColor"), QVariant::fromValue(tint)}})
+                .imageByCroppingToRect(Rect(0, 0, 100, 100));
+        return m_cachedTexture;
+    }
+    const ORVExtension::HSV own = m_state.hsv;
+    const ORVExtension::HSV wanted = ORVExtension::hsv(tint);
+    const Vector adjust(wanted.hue - own.hue, wanted.saturation / std::max(0.01, own.saturation),
+                        wanted.value / std::max(0.01, own.value));
+    // A grey tint has no hue of its own: it keeps the texture's.
+    const Vector shift = wanted.saturation == 0 ? Vector(0, adjust.y(), adjust.z()) : adjust;
+    m_cachedTexture = FrameworkFilterSupport::applyOver(
+        kernelWithName(QStringLiteral("tintTexture")),
+        {QVariant::fromValue(Sampler(m_state.texture)), QVariant::fromValue(shift), tint.alpha()},
+        m_state.texture);
+    return m_cachedTexture;
+}
+
+Image OVTexturizeFilter::outputImage() const
+{
+    const Image input = imageValue(QStringLiteral("inputImage"));
+    if (input.isNull())
+        return Image();
+    const Image texture = cachedTexture();
+    if (texture.isNull() || !FrameworkFilterSupport::hasArea(input.extent()))
+        return input;
+    const double width = texture.extent().width();
+    double k = (inputTextureWidth() / width) / m_state.baseRepeats;
+    // A width never set (0) or out of range would scale the texture to nothing or to infinity.
+    if (!std::isfinite(k) || k <= 0)
+        return input;
+    // Below a pixel a tile shows no detail, and reading a whole texture for a fraction of a pixel is
+    // more than the renderer can plan: such tiles are drawn one pixel in size.
+    k = std::max(k, 1.0 / std::min(width, texture.extent().height()));
+    const Rect tile(0, 0, width * k, texture.extent().height() * k);
+    const Image moved = texture.imageByApplyingTransform(
+        AffineTransform::translation(-texture.extent().origin.x, -texture.extent().origin.y));
+    const Image tiled =
+        FrameworkFilterSupport::builtin(
+            QStringLiteral("CIAffineTile"),
+            {{QStringLiteral("inputImage"), QVariant::fromValue(moved)},
+             {QStringLiteral("inputTransform"), QVariant::fromValue(AffineTransform::scale(k, k))}})
+            // The kernels read one tile and the pixel around it that bilinear sampling reaches.
+            .imageByCroppingToRect(Rect(-1, -1, tile.width() + 2, tile.height() + 2));
+    QVariantList arguments{QVariant::fromValue(Sampler(input)), QVariant::fromValue(Sampler(tiled))};
+    QString kernelName;
+    if (m_textureFillMode == 1) {
+        kernelName = QStringLiteral("drawTexture");
+        arguments << QVariant::fromValue(Vector::fromRect(input.extent()))
+                  << QVariant::fromValue(Vector(tile.width(), tile.height())) << double(m_state.sections);
+    } else {
+        kernelName =
+            m_state.noTextureShift ? QStringLiteral("drawPattern") : QStringLiteral("drawPatternShifted");
+        arguments << QVariant::fromValue(Vector(tile.width(), tile.height()));
+    }
+    const Image result = FrameworkFilterSupport::applyOver(kernelWithName(kernelName), arguments, input,
+                                                           OVFrameRegions::textureRegion(tile));
+    if (boolValue(QStringLiteral("imageIsMask")))
+        return result;
+    OVAdjustableBlendFilter blend;
+    blend.setInputImage(result);
+    blend.setInputBackgroundImage(input);
+    blend.setInputBlendName(stringValue(QStringLiteral("inputCompositeName")));
+    return blend.outputImage();
+}
+
+QString OVTexturizeFilter::description() const
+{
+    auto yes = [](bool b) { return b ? QStringLiteral("YES") : QStringLiteral("NO"); };
+    const Image input = imageValue(QStringLiteral("inputImage"));
+    return QStringLiteral("<%1>").arg(className()) +
+           QStringLiteral("\nInputImage: %1\nInputTexture: %2\nInputColor: %3\ninputTextureName: %4\n"
+                          "InputTextureWidth: %5\nInputCompositeName: %6\nInputImageisMask: %7\n")
+               .arg(input.isNull() ? QStringLiteral("(null)") : QStringLiteral("image"),
+                    inputTexture().isNull() ? QStringLiteral("(null)") : QStringLiteral("image"),
+                    inputColor().toString(), inputTextureName(), QString::number(inputTextureWidth()),
+                    stringValue(QStringLiteral("inputCompositeName")),
+                    yes(boolValue(QStringLiteral("imageIsMask")))) +
+           QStringLiteral(
+               "TextureFillMode: %1 – TextureBaseRepeats: %2 – TextureSections: %3 – ScaleTexture: %4 – "
+               "noTextureShift: %5")
+               .arg(m_textureFillMode)
+               .arg(textureBaseRepeats(), 0, 'f', 6)
+               .arg(textureSections())
+               .arg(yes(scaleTexture()), yes(noTextureShift()));
+}

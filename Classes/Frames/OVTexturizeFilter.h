@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Classes/Framework/ColorORVExtension.h"
+#include "Classes/Framework/OVFilter.h"
+#include "Platform/Image/Color.h"
+
+// Fills the shape of its input (its alpha) with a texture of the texture catalog, tinted to a colour:
+// tiled as a pattern, or (fill mode 1) laid along each side as a moulding is cut, and blends the
+// result over the input unless the input is only a mask. A name the catalog does not know may name an
+// image in the temporary folder ("folder/file", as the effects' custom images are stored), which then
+// serves as the texture.
+class OVTexturizeFilter : public OVFilter
+{
+public:
+    explicit OVTexturizeFilter(const QString& className = QStringLiteral("OVTexturizeFilter"));
+    static void registerClass();
+
+    void setValue(const QVariant& value, const QString& key) override;
+    QVariantMap attributes() const override;
+
+    // "Plain Color" while no texture is set.
+    QString inputTextureName() const;
+    void setInputTextureName(const QString& name);
+    // White while none is set.
+    pf::Color inputColor() const;
+    void setInputColor(const pf::Color& color);
+    // Resets the texture's options to their defaults.
+    void setInputTexture(const pf::Image& texture);
+    pf::Image inputTexture() const;
+    void setInputImage(const pf::Image& image)
+    {
+        setValue(QVariant::fromValue(image), QStringLiteral("inputImage"));
+    }
+    double inputTextureWidth() const { return numberValue(QStringLiteral("inputTextureWidth")); }
+    void setInputTextureWidth(double width);
+    void setInputTextureScale(double width) { setInputTextureWidth(width); }
+    void setImageIsMask(bool mask) { setValue(mask, QStringLiteral("imageIsMask")); }
+    qint32 textureFillMode() const { return m_textureFillMode; }
+    void setTextureFillMode(qint32 mode) { m_textureFillMode = mode; }
+
+    quint64 textureSections() const;
+    ORVExtension::HSV textureHSV() const;
+    double textureBaseRepeats() const;
+    bool scaleTexture() const;
+    bool noTextureShift() const;
+
+    // The tinted texture (a plain colour square without a texture).
+    pf::Image cachedTexture() const;
+    pf::Image outputImage() const override;
+    QString description() const;
+
+private:
+    struct TextureState
+    {
+        pf::Image texture;
+        quint64 sections = 1;
+        ORVExtension::HSV hsv{0, 1, 1};
+        double baseRepeats = 1.0;
+        bool scaleTexture = false;
+        bool noTextureShift = true;
+    };
+    // Resolves a name as set, returning the name to store; fills `state`.
+    static QString resolve(const QString& name, TextureState& state, pf::Color* tint);
+    // A texture name copied with the filter is resolved when first needed.
+    void ensureResolved() const;
+
+    mutable TextureState m_state;
+    mutable QString m_resolvedName;
+    mutable bool m_resolved = true;
+    mutable pf::Image m_cachedTexture;
+    qint32 m_textureFillMode = 0;
+};

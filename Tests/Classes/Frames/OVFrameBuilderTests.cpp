@@ -1,0 +1,189 @@
+#include "Classes/Frames/OVFrameBuilder.h"
+#include "Classes/Frames/OVFrameCatalog.h"
+#include "Classes/Frames/OVTexturedFrameFilter.h"
+#include "Classes/Framework/Toolkit/OVButton.h"
+#include "Classes/Framework/Toolkit/OVColorWell.h"
+#include "Classes/Framework/Toolkit/OVPopupButton.h"
+#include "Classes/Framework/Toolkit/OVSlider.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/UI/Menu.h"
+#include "Platform/UI/SteppedClock.h"
+#include "Platform/UI/View.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A builder with its window, over a user catalog emptied for the test.
+struct Builder
+{
+    pf::SteppedClock clock;
+    OVFrameBuilder builder;
+    Builder()
+    {
+        clear();
+        builder.window();
+    }
+    ~Builder() { clear(); }
+    static void clear()
+    {
+        OVFrameCatalog& user = OVFrameCatalog::sharedUserFrameCatalog();
+        while (!user.frameIDs().isEmpty())
+            user.removeFrameAtIndex(0);
+    }
+    QString displayName(const QString& frameID) const
+    {
+        return OVFrameCatalog::sharedUserFrameCatalog().frameWithName(frameID)->name();
+    }
+    int rowOf(const QString& frameID) const
+    {
+        return int(OVFrameCatalog::sharedUserFrameCatalog().frameIDs().indexOf(frameID));
+    }
+    void pickShade(int index)
+    {
+        // Items 0 and 1 are the title and the separator; find a shade, not a header.
+        const QStringList& names = OVFrameCatalog::sharedShadeNames();
+        int k = -1;
+        for (int i = 0, seen = 0; i < names.size(); ++i)
+            if (OVFrameCatalog::sharedShadeSettings().contains(names[i]) && seen++ == index)
+                k = i;
+        ASSERT_GE(k, 0);
+        OVPopupButton* add = builder.newShadeButton();
+        add->itemSelected(add->menu()->actions().at(k + 2));
+    }
+    std::vector<QString> rowShadeTitles() const
+    {
+        std::vector<QString> titles;
+        for (const auto& row : builder.shadesStack())
+            titles.push_back(pf::Menu::title(row.shade->selectedItem()));
+        return titles;
+    }
+};
+
+} // namespace
+
+TEST(OVFrameBuilder, NamesNewFramesAndCopiesAfterTakenNames)
+{
+    Builder b;
+    const QString first = b.builder.addUserFrame(OVFrameBuilder::newFrameRecipe(), "New Frame");
+    const QString second = b.builder.addUserFrame(OVFrameBuilder::newFrameRecipe(), "New Frame");
+    EXPECT_EQ(b.displayName(first), "New Frame");
+    EXPECT_EQ(b.displayName(second), "New Frame 2");
+    // The new frame is selected, editable and drawn with the light oak.
+    EXPECT_EQ(b.builder.selectedRow(), b.rowOf(second));
+    EXPECT_TRUE(b.builder.currentDescription()->isEditable());
+    EXPECT_EQ(b.builder.currentDescription()->textureName(), "ORV-T#010#Wood-Light-Knots");
+
+    // Copies of a system frame: its name is taken, so "X 2", then "X 3".
+    const QStringList& system = OVFrameCatalog::sharedFrameCatalog().frameIDs();
+    int walnut = -1;
+    for (int i = 0; i < system.size(); ++i)
+        if (OVFrameCatalog::sharedFrameCatalog().frameWithName(system[i]) &&
+            OVFrameCatalog::sharedFrameCatalog().frameWithName(system[i])->name() == "Wood - Walnut")
+            walnut = i;
+    ASSERT_GE(walnut, 0);
+    const int u = int(OVFrameCatalog::sharedUserFrameCatalog().frameIDs().size());
+    b.builder.selectRow(u + walnut);
+    const int walnutRow = b.builder.selectedRow();
+    b.builder.duplicateFrame();
+    b.builder.selectRow(walnutRow + 1); // the user list grew by one row
+    b.builder.duplicateFrame();
+    QStringList names;
+    for (const QString& id : OVFrameCatalog::sharedUserFrameCatalog().frameIDs())
+        names << b.displayName(id);
+    EXPECT_TRUE(names.contains("Wood - Walnut 2")) << names.join(", ").toStdString();
+    EXPECT_TRUE(names.contains("Wood - Walnut 3")) << names.join(", ").toStdString();
+
+    // A rename to a taken name is refused and the row shows the old name again; system rows cannot be
+    // renamed at all.
+    const int row = b.rowOf(second);
+    b.builder.setObjectValueForRow("New Frame", row);
+    EXPECT_EQ(b.displayName(second), "New Frame 2");
+    EXPECT_EQ(b.builder.frameList()->item(row, 0)->text(), "New Frame 2");
+    pf::LogCapture log;
+    b.builder.setObjectValueForRow("Mine", u + 1 + walnut);
+    EXPECT_TRUE(log.contains("Warning: System Frames cannot be renamed"));
+    EXPECT_FALSE(b.builder.shouldEditRow(u + 1 + walnut));
+}
+
+TEST(OVFrameBuilder, HeadersAndNoSelectionShowThePlainFrameLocked)
+{
+    Builder b;
+    const QStringList& system = OVFrameCatalog::sharedFrameCatalog().frameIDs();
+    const int header = int(system.indexOf("Wood -"));
+    ASSERT_GE(header, 0);
+    for (int row : {-1, header}) {
+        SCOPED_TRACE(row);
+        b.builder.selectRow(row);
+        b.builder.tableViewSelectionDidChange();
+        EXPECT_EQ(b.builder.currentDescription(), OVFrameCatalog::defaultFrame());
+        EXPECT_FALSE(b.builder.textureButton()->isEnabled());
+        EXPECT_FALSE(b.builder.textureColorWell()->isEnabled());
+        EXPECT_FALSE(b.builder.textureCutButton()->isEnabled());
+        EXPECT_FALSE(b.builder.externalMaskButton()->isEnabled());
+        EXPECT_FALSE(b.builder.internalMaskButton()->isEnabled());
+        EXPECT_TRUE(b.builder.newShadeButton()->isHidden());
+        EXPECT_FALSE(b.builder.removeFrameButton()->isEnabled());
+    }
+    // A header has no frame to copy.
+    b.builder.selectRow(header);
+    b.builder.duplicateFrame();
+    EXPECT_TRUE(OVFrameCatalog::sharedUserFrameCatalog().frameIDs().isEmpty());
+}
+
+TEST(OVFrameBuilder, ShadeRowsFollowTheStackThroughRemovalAndUndo)
+{
+    Builder b;
+    b.builder.addUserFrame(OVFrameBuilder::newFrameRecipe(), "Shaded");
+    // With no shade the area is the padding (or the visible height) and the add pop-up sits at its
+    // bottom.
+    const double visible = b.builder.shadesScrollView()->viewport()->height();
+    EXPECT_DOUBLE_EQ(b.builder.shadesContainer()->frame().height(), std::max(26.0, visible));
+    b.clock.advance(5);
+    const double H = b.builder.shadesContainer()->frame().height();
+    EXPECT_DOUBLE_EQ(b.builder.newShadeButton()->frame().minY(), H - 26);
+
+    // Each edit is a step of its own, as a turn of the event loop ends it.
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 3; ++i) {
+        b.pickShade(i);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(b.builder.shadesStack().size(), 3u);
+    ASSERT_EQ(b.builder.currentDescription()->shades().size(), 3u);
+    const std::vector<QString> before = b.rowShadeTitles();
+    b.clock.advance(5);
+    EXPECT_DOUBLE_EQ(b.builder.newShadeButton()->frame().minY(), H - (31 * 3 + 26));
+
+    // Removing the middle one drops the last row's controls; rows 0 and 1 show the other two.
+    QPointer<OVButton> lastRemove = b.builder.shadesStack()[2].remove;
+    b.builder.removeShade(1);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(lastRemove.isNull());
+    ASSERT_EQ(b.builder.shadesStack().size(), 2u);
+    EXPECT_EQ(b.rowShadeTitles(), (std::vector<QString>{before[0], before[2]}));
+    b.clock.advance(5);
+    EXPECT_DOUBLE_EQ(b.builder.shadesStack()[1].shade->frame().minY(), H - 31 * 2 + std::floor(31 - 24));
+
+    // Undoing the removal brings the row back; undoing an addition takes one away.
+    b.builder.undoManager().undo();
+    EXPECT_EQ(b.rowShadeTitles(), before);
+    b.builder.undoManager().undo(); // the third addition
+    EXPECT_EQ(b.builder.shadesStack().size(), 2u);
+    EXPECT_EQ(b.builder.currentDescription()->shades().size(), 2u);
+
+    // The cut switch sets the fill mode, and its undo shows in the switch again.
+    QCoreApplication::processEvents();
+    b.builder.textureCutButton()->setChecked(false);
+    b.builder.selectTextureCut();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(b.builder.currentDescription()->textureFillMode(), 2);
+    b.builder.undoManager().undo();
+    EXPECT_EQ(b.builder.currentDescription()->textureFillMode(), 1);
+    EXPECT_TRUE(b.builder.textureCutButton()->isChecked());
+}

@@ -1,0 +1,331 @@
+#include "Classes/Frames/OVFrameCatalog.h"
+#include "Classes/Frames/OVShapedBorderFilter.h"
+#include "Classes/Frames/OVTextureCatalog.h"
+#include "Classes/Frames/OVTexturedFrameFilter.h"
+#include "Classes/Frames/OVTexturizeFilter.h"
+#include "FramesTestSupport.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/UI/SteppedClock.h"
+#include "SceneTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace framestest;
+using pf::Image;
+using pf::Rect;
+
+namespace {
+
+Image opaque(int w, int h, double grey = 0.5)
+{
+    return scenetest::picture(w, h, [&](int x, int y) {
+        return std::array<double, 4>{grey, 0.3 + 0.4 * (x % 7) / 7.0, 0.2 + 0.5 * (y % 5) / 5.0, 1};
+    });
+}
+
+double maxDifference(const Pixels& a, const Pixels& b)
+{
+    double worst = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x)
+            for (size_t c = 0; c < 4; ++c)
+                worst = std::max(worst, std::abs(a.at(x, y)[c] - b.at(x, y)[c]));
+    return worst;
+}
+
+std::shared_ptr<OVTexturedFrameFilter> frameFilter(const QString& frame, const Image& input, double width,
+                                                   double proportion)
+{
+    auto filter = std::make_shared<OVTexturedFrameFilter>();
+    filter->setDefaults();
+    filter->setUpdateDelay(-1);
+    filter->setValue(frame, "inputFrameName");
+    filter->setValue(QVariant::fromValue(input), "inputImage");
+    filter->setValue(width, "inputWidth");
+    filter->setValue(proportion, "canvasProportion");
+    return filter;
+}
+
+} // namespace
+
+TEST(OVTexturizeFilter, TheTexturesOwnColourKeepsItsPixels)
+{
+    OVTexturizeFilter filter;
+    filter.setValue(QString("ORV-T#020#Paper-Laid"), "inputTextureName");
+    ASSERT_EQ(filter.inputTextureName(), "ORV-T#020#Paper-Laid");
+    ASSERT_TRUE(filter.noTextureShift());
+    const Image texture = filter.inputTexture();
+    ASSERT_FALSE(texture.isNull());
+    filter.setImageIsMask(true);
+    filter.setInputImage(opaque(64, 48));
+    // One texture width spans baseRepeats copies: this width draws the texture at its own size.
+    filter.setInputTextureWidth(texture.extent().width() * filter.textureBaseRepeats());
+    const Pixels out = rendered(filter.outputImage(), Rect(0, 0, 64, 48));
+    const Pixels own = rendered(texture, Rect(0, 0, 64, 48));
+    ASSERT_FALSE(out.isNull());
+    EXPECT_LE(maxDifference(out, own), 1.0 / 255);
+
+    // Another tint turns the colour; the texture keeps its relief (it is not a flat colour).
+    filter.setInputColor(pf::Color(0.2, 0.4, 0.9, 1));
+    const Pixels blue = rendered(filter.outputImage(), Rect(0, 0, 64, 48));
+    EXPECT_GT(blue.at(3, 3)[2], blue.at(3, 3)[0]);
+}
+
+TEST(OVTexturizeFilter, NamesOutsideTheCatalogAreTemporaryPicturesOnlyInsideTheTemporaryFolder)
+{
+    QTemporaryDir dir(QDir::tempPath() + "/frames-XXXXXX");
+    writeSolidPNG(dir.filePath("custom.png"), 0.5, 1, 1024);
+    const QString relative = QFileInfo(dir.path()).fileName() + "/custom.png";
+    struct Case
+    {
+        QString name;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {relative, true},
+        {dir.filePath("custom.png"), false},
+        {QFileInfo(dir.path()).fileName() + "/../" + relative, false},
+        {"../" + relative, false},
+        {QFileInfo(dir.path()).fileName() + "/missing.png", false},
+        {"Plain Color", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        OVTexturizeFilter filter;
+        pf::LogCapture log;
+        filter.setInputTextureName(c.name);
+        EXPECT_EQ(filter.inputTextureName(), c.accepted ? c.name : QString("Plain Color"));
+        EXPECT_EQ(!filter.inputTexture().isNull(), c.accepted);
+        if (c.accepted) {
+            EXPECT_DOUBLE_EQ(filter.textureBaseRepeats(), 2.0);
+        } else {
+            EXPECT_EQ(filter.inputColor(), pf::Color(1, 1, 1, 1));
+        }
+    }
+
+    // A texture width never set scales the texture to nothing: the input comes back.
+    OVTexturizeFilter filter;
+    const Image input = opaque(8, 8);
+    filter.setInputImage(input);
+    filter.setImageIsMask(true);
+    EXPECT_EQ(filter.outputImage(), input);
+    filter.setInputTextureWidth(std::numeric_limits<double>::infinity());
+    EXPECT_EQ(filter.outputImage(), input);
+}
+
+TEST(OVTexturedFrameFilter, TheMaskIsTheBorderWidthWideAroundThePicture)
+{
+    struct Case
+    {
+        const char* frame;
+        double proportion;
+        double B; // border in pixels
+    };
+    const Case cases[] = {
+        {"Plain Frame", 1000, 100},
+        {"Plain Frame", 1, 1},
+        {"Wood - Light Oak", 1000, 100},
+        {"Wood - Light Oak", 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.frame) + " at " + std::to_string(c.proportion));
+        auto filter = frameFilter(c.frame, opaque(300, 200), 0.1, c.proportion);
+        const Image mask = filter->cachedMask();
+        ASSERT_FALSE(mask.isNull());
+        EXPECT_EQ(mask.extent(), Rect(-c.B, -c.B, 300 + 2 * c.B, 200 + 2 * c.B));
+        const Pixels m = rendered(mask, mask.extent());
+        const int B = int(c.B);
+        // Along the left side's middle: band, then the opening.
+        const int y = m.height / 2;
+        EXPECT_NEAR(m.at(B / 2, y)[1], 1.0, 0.02);
+        EXPECT_NEAR(m.at(B + 3, y)[1], 0.0, 0.02);
+        EXPECT_NEAR(m.at(m.width / 2, m.height - 1 - B / 2)[1], 1.0, 0.02);
+        EXPECT_NEAR(m.at(m.width / 2, m.height / 2)[1], 0.0, 0.02);
+        // Inside the opening the picture comes through untouched.
+        const Pixels out = rendered(filter->outputImage(), Rect(0, 0, 300, 200));
+        const Pixels in = rendered(opaque(300, 200), Rect(0, 0, 300, 200));
+        ASSERT_FALSE(out.isNull());
+        for (const auto& [x, yy] : {std::pair{150, 100}, std::pair{10, 10}, std::pair{290, 190}})
+            for (size_t ch = 0; ch < 4; ++ch)
+                EXPECT_NEAR(out.at(x, yy)[ch], in.at(x, yy)[ch], 1e-5);
+    }
+
+    // Inside the picture, and what shapes the mask drops it.
+    auto filter = frameFilter("Plain Frame", opaque(300, 200), 0.1, 100);
+    filter->setValue(true, "forceInside");
+    EXPECT_EQ(filter->cachedMask().extent(), Rect(0, 0, 300, 200));
+    filter->setValue(50.0, "canvasProportion");
+    EXPECT_FALSE(filter->hasCachedMask());
+    filter->cachedMask();
+    filter->setValue(false, "forceInside");
+    EXPECT_FALSE(filter->hasCachedMask());
+}
+
+TEST(OVTexturedFrameFilter, InputsTheFrameCannotHold)
+{
+    // An input cropped to whole pixels keeps the caches when only fractions move.
+    auto filter = frameFilter(
+        "Wood - Walnut",
+        opaque(100, 100).imageByApplyingTransform(pf::AffineTransform::translation(0.4, 0.4)), 0.1, 100);
+    EXPECT_EQ(filter->value("inputImage").value<Image>().extent(), Rect(1, 1, 99, 99));
+    filter->cachedFrame();
+    filter->setValue(QVariant::fromValue(opaque(100, 100).imageByApplyingTransform(
+                         pf::AffineTransform::translation(0.45, 0.45))),
+                     "inputImage");
+    EXPECT_TRUE(filter->hasCachedFrame());
+
+    // No bounds to frame: the input comes back.
+    const Image endless = Image::constantColor(pf::Color(1, 0, 0, 1));
+    filter->setValue(QVariant::fromValue(endless), "inputImage");
+    EXPECT_EQ(filter->outputImage(), endless);
+
+    // An unknown name draws the plain frame.
+    filter->setValue(QString("No Such Frame"), "inputFrameName");
+    EXPECT_EQ(filter->frameDescription(), OVFrameCatalog::defaultFrame());
+
+    // Repeats: 3 sections to a middle, room for 1.6 middles: round(4.8) = 5 sections, 5/3 middles.
+    TempBundle bundle;
+    writeSolidPNG(bundle.file("Shades", "FRM-S#001#R#10-0-3-3.png"), 0.5, 1, 30);
+    writeSolidPNG(bundle.file("Shades", "FRM-S#002#Corners#10-15-3-3.png"), 0.5, 1, 30);
+    writeSolidPNG(bundle.file("Shades", "FRM-S#003#Flat#0-0-3-0.png"), 0.5, 1, 30);
+    OVFrameImageDescription threes(bundle.file("Shades", "FRM-S#001#R#10-0-3-3.png"));
+    const pf::Vector r = OVTexturedFrameFilter::repeatsVectorForFrame(threes, pf::Size(36, 26), 1.0);
+    EXPECT_DOUBLE_EQ(r.x(), 5.0 / 3);
+    EXPECT_DOUBLE_EQ(r.y(), 2.0 / 3); // round(1.8) = 2 sections
+    OVFrameImageDescription corners(bundle.file("Shades", "FRM-S#002#Corners#10-15-3-3.png"));
+    const pf::Vector c = OVTexturedFrameFilter::repeatsVectorForFrame(corners, pf::Size(300, 300), 1.0);
+    EXPECT_TRUE(std::isfinite(c.x()) && std::isfinite(c.y()));
+    OVFrameImageDescription flat(bundle.file("Shades", "FRM-S#003#Flat#0-0-3-0.png"));
+    EXPECT_TRUE(
+        std::isfinite(OVTexturedFrameFilter::repeatsVectorForFrame(flat, pf::Size(300, 300), 1.0).x()));
+}
+
+TEST(OVTexturedFrameFilter, BatchesFrameEditsIntoOneUpdate)
+{
+    pf::SteppedClock clock;
+    pf::UndoManager undo;
+    auto frame = std::make_shared<OVFrameDescription>(
+        OVFrameCatalog::sharedFrameCatalog().frameWithName("Wood - Walnut")->saveDictionary(),
+        OVFrameCatalog::framesBundlePath(), true);
+    frame->setUndoManager(&undo);
+    OVTexturedFrameFilter filter;
+    filter.setFrameDescription(frame);
+    QStringList posts;
+    pf::ObserverToken token = pf::NotificationCenter::defaultCenter().addObserver(
+        QString(), &filter, [&](const pf::Notification& n) { posts << n.name; });
+    for (double intensity : {0.1, 0.2, 0.3}) {
+        frame->setShadeIntensity(intensity, 0);
+        clock.advance(0.5);
+    }
+    EXPECT_TRUE(posts.isEmpty());
+    clock.advance(0.6);
+    EXPECT_EQ(posts, QStringList({"ovfilterupdate", "ovfilterSettings"}));
+    posts.clear();
+    filter.setUpdateDelay(-1);
+    frame->setShadeBlendMode("screen", 0);
+    frame->setInternalMaskName("FRM-I#002#Internal-Oval");
+    EXPECT_EQ(posts,
+              QStringList({"ovfilterupdate", "ovfilterSettings", "ovfilterupdate", "ovfilterSettings"}));
+    frame->setUndoManager(nullptr);
+}
+
+TEST(OVTexturedFrameFilter, FollowsARenameOfItsFrame)
+{
+    pf::SteppedClock clock;
+    QTemporaryDir dir;
+    OVFrameCatalog user(OVFrameCatalog::framesBundlePath(), dir.filePath("UserFrames.plist"));
+    auto frame = std::make_shared<OVFrameDescription>(QVariantMap{{"Texture", "Plain Color"}},
+                                                      OVFrameCatalog::framesBundlePath(), true);
+    frame->setName("Before");
+    user.addFrame(frame, "FRM-U#501#");
+    OVTexturedFrameFilter filter;
+    filter.setFrameDescription(frame);
+    filter.setValue(QString("Before"), "inputFrameName");
+    filter.setFrameDescription(frame); // the shared catalogs do not hold this one
+    ASSERT_TRUE(user.renameFrameID("FRM-U#501#", "After"));
+    EXPECT_EQ(filter.inputFrameName(), "After");
+    EXPECT_EQ(filter.frameDescription(), frame);
+}
+
+TEST(OVShapedBorderFilter, GrowsTheShapeInHalvingRingPasses)
+{
+    const auto passes = OVShapedBorderFilter::passesForBorder(40);
+    const std::vector<std::pair<double, QString>> expected{{19.5, "pixelRing32"},   {9.75, "pixelRing16"},
+                                                           {4.875, "pixelRing8"},   {2.4375, "pixelRing8"},
+                                                           {1.21875, "pixelRing4"}, {0.609375, "pixelRing4"}};
+    ASSERT_EQ(passes.size(), expected.size());
+    for (size_t i = 0; i < passes.size(); ++i) {
+        EXPECT_DOUBLE_EQ(passes[i].radius, expected[i].first);
+        EXPECT_EQ(passes[i].kernel, expected[i].second);
+    }
+    EXPECT_TRUE(OVShapedBorderFilter::passesForBorder(2.4).empty());
+    EXPECT_TRUE(OVShapedBorderFilter::passesForBorder(0).empty());
+
+    // A disc of radius 30: the ring is the grown disc less the disc.
+    const Image disc = scenetest::picture(200, 200, [](int x, int y) {
+        const double d = std::hypot(x + 0.5 - 100, y + 0.5 - 100);
+        const double a = std::clamp(30.5 - d, 0.0, 1.0);
+        return std::array<double, 4>{0.8, 0.2, 0.2, a};
+    });
+    OVShapedBorderFilter filter;
+    filter.setDefaults();
+    filter.setValue(QVariant::fromValue(disc), "inputImage");
+    filter.setValue(0.2, "inputWidth");
+    filter.setValue(50.0, "canvasProportion"); // 10 pixels
+    const Pixels ring = rendered(filter.cachedMask(), Rect(0, 0, 200, 200));
+    ASSERT_FALSE(ring.isNull());
+    for (double angle : {0.0, 0.7, 2.0, 4.0}) {
+        auto at = [&](double d) {
+            return ring.at(int(100 + d * std::cos(angle)), int(100 + d * std::sin(angle)))[3];
+        };
+        EXPECT_NEAR(at(20), 0.0, 0.01) << angle;
+        EXPECT_NEAR(at(34), 1.0, 0.01) << angle;
+        EXPECT_NEAR(at(45), 0.0, 0.01) << angle;
+    }
+    // Copies keep the border.
+    EXPECT_TRUE(filter.inputKeys().contains("inputWidth"));
+    const auto copy = std::dynamic_pointer_cast<OVShapedBorderFilter>(filter.copy());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->value("inputWidth").toDouble(), 0.2);
+}
+
+TEST(FrameFilters, TiledRendersEqualUntiledOnes)
+{
+    pf::RenderContext tiles(QStringLiteral("frames tiles"));
+    tiles.setMaximumTileSize(37);
+    const Image picture = opaque(120, 90);
+
+    auto texturize = std::make_shared<OVTexturizeFilter>();
+    texturize->setInputTextureName("ORV-T#011#Wood-Walnut");
+    texturize->setInputImage(picture);
+    texturize->setImageIsMask(true);
+    texturize->setTextureFillMode(1);
+    texturize->setInputTextureWidth(300);
+
+    auto frame = frameFilter("Metal - Gold Leaf", picture, 0.1, 300);
+    frame->setValue(0.05, "inputShadowWidth");
+
+    auto border = std::make_shared<OVShapedBorderFilter>();
+    border->setDefaults();
+    border->setValue(QVariant::fromValue(picture), "inputImage");
+    border->setValue(QString("ORV-T#013#Wood-Weathered-Barn"), "inputTextureName");
+    border->setValue(0.1, "inputWidth");
+    border->setValue(120.0, "canvasProportion");
+    border->setValue(0.02, "inputShadowWidth");
+
+    const std::vector<std::pair<const char*, Image>> images{{"texturize", texturize->outputImage()},
+                                                            {"frame", frame->outputImage()},
+                                                            {"border", border->outputImage()}};
+    for (const auto& [what, image] : images) {
+        SCOPED_TRACE(what);
+        ASSERT_FALSE(image.isNull());
+        const Rect rect(-40, -40, 200, 170);
+        auto whole = context().render(image, rect, pf::Bitmap::Format::RGBAf);
+        auto tiled = tiles.render(image, rect, pf::Bitmap::Format::RGBAf);
+        ASSERT_TRUE(whole && tiled);
+        Pixels a{*whole, 200, 170}, b{*tiled, 200, 170};
+        EXPECT_LE(maxDifference(a, b), 1e-4);
+    }
+}

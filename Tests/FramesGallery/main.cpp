@@ -1,0 +1,161 @@
+#include "Classes/Filters/FilterLibrary.h"
+#include "Classes/Frames/FramesLibrary.h"
+#include "Classes/Frames/OVFrameBuilder.h"
+#include "Classes/Frames/OVFrameCatalog.h"
+#include "Classes/Frames/OVTextureCatalog.h"
+#include "Classes/Frames/OVTexturedFrameFilter.h"
+#include "Classes/Framework/Toolkit/OVColorWell.h"
+#include "Classes/Framework/Toolkit/OVPopupButton.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Image/RenderContext.h"
+#include "Platform/UI/Menu.h"
+#include "Platform/UI/Window.h"
+#include "Tests/Gallery/GalleryShots.h"
+#include "Tests/GallerySupport.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+QString outputFolder;
+int failures = 0;
+
+void check(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "Error: %s\n", what);
+        ++failures;
+    }
+}
+
+void save(const QImage& image, const QString& name)
+{
+    if (!GalleryShots::save(image, outputFolder, name))
+        ++failures;
+}
+
+void choose(OVPopupButton* button, int index)
+{
+    if (index >= 0)
+        button->itemSelected(button->menu()->actions().at(index));
+}
+
+// A shade of the bundle by its ID name's start.
+int shadeItem(const QString& prefix)
+{
+    const QStringList& names = OVFrameCatalog::sharedShadeNames();
+    for (int i = 0; i < names.size(); ++i)
+        if (names[i].startsWith(prefix))
+            return i + 2; // after the title and the separator
+    return -1;
+}
+
+void builderSteps(const QImage& portrait)
+{
+    OVFrameBuilder& builder = OVFrameBuilder::sharedFrameBuilder();
+    builder.setPreviewPicture(pf::Image::fromQImage(portrait));
+    builder.showWindow();
+    pf::Window* window = builder.window();
+    GalleryShots::settle(400);
+    save(window->grab().toImage(), QStringLiteral("01-builder-plain-frame"));
+
+    builder.addUserFrame();
+    GalleryShots::settle(300);
+    check(builder.currentDescription() && builder.currentDescription()->isEditable(),
+          "a new frame is editable");
+    save(window->grab().toImage(), QStringLiteral("02-new-frame-light-oak"));
+
+    choose(builder.textureButton(),
+           int(OVTextureCatalog::sharedTextureNames().indexOf(QStringLiteral("ORV-T#011#Wood-Walnut"))));
+    builder.textureColorWell()->changeColor(pf::PaintColor::calibratedRGB(0.42, 0.27, 0.16, 1));
+    choose(builder.externalMaskButton(), 1);
+    GalleryShots::settle(200);
+    check(builder.currentDescription()->textureName() == QLatin1String("ORV-T#011#Wood-Walnut"),
+          "the texture pop-up sets the walnut");
+    save(window->grab().toImage(), QStringLiteral("03-walnut-tinted"));
+
+    choose(builder.newShadeButton(), shadeItem(QStringLiteral("FRM-S#001#")));
+    GalleryShots::settle(400);
+    choose(builder.newShadeButton(), shadeItem(QStringLiteral("FRM-S#003#")));
+    // Caught while the new row slides in.
+    GalleryShots::settle(80);
+    save(window->grab().toImage(), QStringLiteral("04-second-shade-mid-animation"));
+    GalleryShots::settle(500);
+    check(builder.shadesStack().size() == 2, "two shade rows");
+    save(window->grab().toImage(), QStringLiteral("05-two-shades"));
+    window->close();
+}
+
+// Every system frame around the portrait, and a sheet of them all.
+void contactSheet(const QImage& portrait)
+{
+    const pf::Image picture = pf::Image::fromQImage(portrait);
+    OVFrameCatalog& system = OVFrameCatalog::sharedFrameCatalog();
+    std::vector<std::pair<QString, QImage>> framed;
+    for (const QString& frameID : system.frameIDs()) {
+        const OVFrameDescriptionPtr frame = system.frameWithName(frameID);
+        if (!frame)
+            continue; // a header
+        OVTexturedFrameFilter filter;
+        filter.setDefaults();
+        filter.setUpdateDelay(-1);
+        filter.setValue(QVariant::fromValue(picture), QStringLiteral("inputImage"));
+        filter.setValue(frameID, QStringLiteral("inputFrameName"));
+        filter.setValue(0.08, QStringLiteral("inputWidth"));
+        filter.setValue(0.03, QStringLiteral("inputShadowWidth"));
+        filter.setValue(2.0 * portrait.width(), QStringLiteral("canvasProportion"));
+        const pf::Image output = filter.outputImage();
+        const pf::Rect extent = filter.cachedMask().extent();
+        const QImage image = pf::RenderContext::shared()->renderToQImage(output, extent);
+        check(!image.isNull(), "a system frame draws");
+        if (image.isNull())
+            continue;
+        QString file = frame->name();
+        file.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("-"));
+        save(image, QStringLiteral("frame-") + file);
+        framed.emplace_back(frame->name(), image);
+    }
+    check(framed.size() >= 10, "about twelve system frames");
+    const int columns = 4, cell = 300, caption = 24;
+    const int rows = int((framed.size() + columns - 1) / columns);
+    QImage sheet(columns * cell, rows * (cell + caption), QImage::Format_RGB32);
+    sheet.fill(QColor(236, 233, 226));
+    QPainter painter(&sheet);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (size_t i = 0; i < framed.size(); ++i) {
+        const int x = int(i % columns) * cell, y = int(i / columns) * (cell + caption);
+        const QImage scaled =
+            framed[i].second.scaled(cell - 24, cell - 24, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        painter.drawImage(x + (cell - scaled.width()) / 2, y + 12 + (cell - 24 - scaled.height()) / 2,
+                          scaled);
+        painter.setPen(QColor(40, 40, 40));
+        painter.drawText(QRect(x, y + cell, cell, caption), Qt::AlignCenter, framed[i].first);
+    }
+    painter.end();
+    save(sheet, QStringLiteral("00-contact-sheet"));
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // The user's frames and the frame counter of this run stay in a folder of its own.
+    QTemporaryDir workingArea;
+    qputenv("PF_USER_DEFAULTS_FILE", workingArea.filePath(QStringLiteral("defaults.conf")).toUtf8());
+    QApplication app(argc, argv);
+    pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.filePath(QStringLiteral("support")));
+    QImage portrait;
+    if (!gallerySupport::prepare(argc, argv, &outputFolder, &portrait))
+        return 1;
+    FilterLibrary::registerAll();
+    FramesLibrary::registerAll();
+    contactSheet(portrait);
+    builderSteps(portrait);
+    if (failures)
+        std::fprintf(stderr, "%d step(s) failed\n", failures);
+    return failures ? 1 : 0;
+}

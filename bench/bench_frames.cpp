@@ -1,0 +1,187 @@
+// The frame filters on the software device: a textured frame with three shades around a 6000 x 4000
+// picture, rendered whole the first time (mask, texture and shades made and drawn) and again from the
+// same filter (its mask, shadow and frame kept); and a 40-pixel shaped border around a 2000 x 2000 disc.
+// Each figure is the median of five runs, printed with the load average, since other work shares the
+// machine.
+
+#include "Classes/Filters/FilterLibrary.h"
+#include "Classes/Frames/FramesLibrary.h"
+#include "Classes/Frames/OVFrameCatalog.h"
+#include "Classes/Frames/OVShapedBorderFilter.h"
+#include "Classes/Frames/OVTexturedFrameFilter.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Image/Bitmap.h"
+#include "Platform/Image/RenderContext.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace pf;
+
+namespace {
+
+std::map<std::string, std::vector<double>> samples;
+
+double loadAverage()
+{
+    double load[1] = {0};
+    return getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
+Image picture(int width, int height, bool disc)
+{
+    Bitmap bitmap(width, height, Bitmap::Format::RGBA8);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = bitmap.mutableRow(y);
+        for (int x = 0; x < width; ++x) {
+            const double d = std::hypot(x + 0.5 - width / 2.0, y + 0.5 - height / 2.0);
+            const double a = disc ? std::clamp(width * 0.4 - d, 0.0, 1.0) : 1.0;
+            row[x * 4 + 0] = uint8_t(std::lround((0.3 + 0.5 * x / width) * a * 255));
+            row[x * 4 + 1] = uint8_t(std::lround((0.25 + 0.4 * y / height) * a * 255));
+            row[x * 4 + 2] = uint8_t(std::lround(0.5 * a * 255));
+            row[x * 4 + 3] = uint8_t(std::lround(a * 255));
+        }
+    }
+    return Image::fromBitmap(bitmap);
+}
+
+OVFrameDescriptionPtr threeShadeFrame()
+{
+    const QVariantList shades{
+        QVariantMap{{"Shade", "FRM-S#001#"}, {"BlendMode", "multiply"}, {"Intensity", 0.8}},
+        QVariantMap{{"Shade", "FRM-S#002#"}, {"BlendMode", "screen"}, {"Intensity", 0.6}},
+        QVariantMap{{"Shade", "FRM-S#003#"}, {"BlendMode", "sourceOver"}, {"Intensity", 0.9}}};
+    return std::make_shared<OVFrameDescription>(
+        QVariantMap{{"Texture", "ORV-T#011#Wood-Walnut"}, {"TextureFillMode", 1}, {"Shades", shades}},
+        OVFrameCatalog::framesBundlePath(), false);
+}
+
+void record(benchmark::State& state, const std::string& name, std::chrono::steady_clock::time_point start)
+{
+    samples[name].push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    state.counters["load1"] = loadAverage();
+}
+
+bool renderWhole(const Image& image, const Rect& rect)
+{
+    return RenderContext::shared()
+        ->render(image, rect, Bitmap::Format::RGBA8, RenderContext::Reuse::Discard)
+        .has_value();
+}
+
+std::unique_ptr<OVTexturedFrameFilter> frameFilter(const Image& input, const OVFrameDescriptionPtr& frame)
+{
+    auto filter = std::make_unique<OVTexturedFrameFilter>();
+    filter->setDefaults();
+    filter->setUpdateDelay(-1);
+    filter->setValue(QVariant::fromValue(input), QStringLiteral("inputImage"));
+    filter->setFrameDescription(frame);
+    filter->setValue(0.08, QStringLiteral("inputWidth"));
+    filter->setValue(0.02, QStringLiteral("inputShadowWidth"));
+    filter->setValue(double(input.extent().width()), QStringLiteral("canvasProportion"));
+    return filter;
+}
+
+void BM_FrameFirst(benchmark::State& state)
+{
+    const Image input = picture(6000, 4000, false);
+    for (auto _ : state) {
+        const OVFrameDescriptionPtr frame = threeShadeFrame();
+        const auto start = std::chrono::steady_clock::now();
+        auto filter = frameFilter(input, frame);
+        const Image output = filter->outputImage();
+        if (!renderWhole(output, filter->cachedMask().extent())) {
+            state.SkipWithError("the frame did not render");
+            return;
+        }
+        record(state, "frame, first render", start);
+    }
+}
+BENCHMARK(BM_FrameFirst)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+
+void BM_FrameCached(benchmark::State& state)
+{
+    const Image input = picture(6000, 4000, false);
+    const OVFrameDescriptionPtr frame = threeShadeFrame();
+    auto filter = frameFilter(input, frame);
+    renderWhole(filter->outputImage(), filter->cachedMask().extent());
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (!renderWhole(filter->outputImage(), filter->cachedMask().extent())) {
+            state.SkipWithError("the frame did not render");
+            return;
+        }
+        record(state, "frame, cached re-render", start);
+    }
+}
+BENCHMARK(BM_FrameCached)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+
+void BM_ShapedBorder(benchmark::State& state)
+{
+    const Image disc = picture(2000, 2000, true);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        OVShapedBorderFilter filter;
+        filter.setDefaults();
+        filter.setValue(QVariant::fromValue(disc), QStringLiteral("inputImage"));
+        filter.setValue(QStringLiteral("ORV-T#013#Wood-Weathered-Barn"), QStringLiteral("inputTextureName"));
+        filter.setValue(0.02, QStringLiteral("inputWidth"));
+        filter.setValue(2000.0, QStringLiteral("canvasProportion")); // 40 pixels
+        if (!renderWhole(filter.outputImage(), Rect(-40, -40, 2080, 2080))) {
+            state.SkipWithError("the border did not render");
+            return;
+        }
+        record(state, "shaped border, 40 px", start);
+    }
+}
+BENCHMARK(BM_ShapedBorder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir workingArea;
+    qputenv("PF_USER_DEFAULTS_FILE", workingArea.filePath(QStringLiteral("defaults.conf")).toUtf8());
+    QApplication application(argc, argv);
+    FileSystem::setApplicationSupportDirectoryForTesting(workingArea.filePath(QStringLiteral("support")));
+    FilterLibrary::registerAll();
+    FramesLibrary::registerAll();
+    // A small frame and border first, so that no figure includes compiling the engine's programs.
+    {
+        auto filter = frameFilter(picture(64, 64, false), threeShadeFrame());
+        renderWhole(filter->outputImage(), filter->cachedMask().extent());
+        OVShapedBorderFilter border;
+        border.setDefaults();
+        border.setValue(QVariant::fromValue(picture(64, 64, true)), QStringLiteral("inputImage"));
+        border.setValue(0.5, QStringLiteral("inputWidth"));
+        border.setValue(64.0, QStringLiteral("canvasProportion"));
+        renderWhole(border.outputImage(), Rect(-40, -40, 144, 144));
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    std::printf("\nMedians of five (load average %.2f):\n", loadAverage());
+    std::printf("  frame with three shades, 6000 x 4000, first render: %.1f ms (target 1500)\n",
+                median(samples["frame, first render"]));
+    std::printf("  the same, cached re-render:                        %.1f ms (target 150)\n",
+                median(samples["frame, cached re-render"]));
+    std::printf("  shaped border 40 px around a 2000 x 2000 disc:     %.1f ms (target 400)\n",
+                median(samples["shaped border, 40 px"]));
+    return 0;
+}
