@@ -196,9 +196,11 @@ QImage makeWood(const WoodStyle& s)
                 const double d = std::sqrt(du * du + dv * dv);
                 const double reach = k.radius * 5;
                 if (d < reach) {
-                    // Rings swirl round the knot and crowd close to it.
+                    // Rings swirl round the knot and crowd close to it; right round the heart they
+                    // close into rings of the branch's own.
                     const double pull = std::pow(1 - d / reach, 2);
-                    phase += pull * (k.radius / std::max(d, k.radius * 0.3)) * 1.6;
+                    phase += pull * (k.radius / std::max(d, k.radius * 0.3)) * 3.0;
+                    phase += (d / (k.radius * 0.35) - phase) * smooth(k.radius * 2.4, k.radius * 1.3, d);
                     knotDark = std::max(knotDark, smooth(k.radius * 1.1, k.radius * 0.5, d));
                 }
             }
