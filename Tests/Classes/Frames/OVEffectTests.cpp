@@ -4,8 +4,10 @@
 #include "Classes/Framework/Toolkit/OVPopupButton.h"
 #include "Classes/Framework/Toolkit/OVSlider.h"
 #include "Classes/Framework/Toolkit/UndoManagerORVExtension.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/PaintColor.h"
 #include "Platform/UI/Event.h"
@@ -14,6 +16,7 @@
 #include "Platform/UI/View.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -305,6 +308,28 @@ TEST_F(EffectUndo, UndoingSettingsKeepsTheChosenImage)
     EXPECT_EQ(effect->settings().value(QStringLiteral("resource")).toMap(), chosen);
     EXPECT_EQ(effect->settings().value(QStringLiteral("inputShape")),
               chosen.value(QStringLiteral("inputShape")));
+}
+
+TEST(EffectsList, EveryEffectMakesItsFilterAndEveryRowItsControl)
+{
+    QFile file(pf::Bundle::main().pathForResource(QStringLiteral("Effects"), QStringLiteral("plist")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto list = pf::PropertyList::fromData(file.readAll());
+    ASSERT_TRUE(list);
+    const QVariantList effects = list->toList();
+    EXPECT_GE(effects.size(), 6);
+    for (const QVariant& entry : effects) {
+        const QVariantMap d = entry.toMap();
+        const QString name = d.value(QStringLiteral("name")).toString();
+        pf::LogCapture log;
+        auto effect = OVEffect::create(d);
+        ASSERT_TRUE(effect) << name.toStdString();
+        effect->settingsView();
+        EXPECT_EQ(effect->settingsControls().size(), d.value(QStringLiteral("settingsUI")).toMap().size())
+            << name.toStdString();
+        EXPECT_FALSE(log.contains(QStringLiteral("Warning")))
+            << name.toStdString() << log.lines().join(u'\n').toStdString();
+    }
 }
 
 } // namespace
