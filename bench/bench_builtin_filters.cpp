@@ -2,6 +2,7 @@
 // pair reports its times; the ratio (ours / OpenCV) is printed at the end. Reports only: nothing here
 // asserts a speed.
 
+#include "Bench/Bench.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/BuiltinFilters.h"
 #include "Platform/Image/CpuKernelRenderer.h"
@@ -189,10 +190,7 @@ BENCHMARK(BM_Median3x3Bytes_Ours)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_Median3x3OfKernel_Ours(benchmark::State& state)
 {
     static const Kernel gain =
-        Kernel::kernelsWithString(
-            QStringLiteral("kernel vec4 gain(sampler s, float g) {\n"
-                           "  vec4 c = sample(s, samplerCoord(s)); return vec4(c.rgb * g, c.a); }"))
-            .front();
+        Kernel::kernelsWithString(QString::fromUtf8(kernelTexts::Bench::BenchPlainGain)).front();
     renderWarm(
         state, "median.kernel.ours",
         [](const Image& input) {
@@ -398,6 +396,10 @@ int main(int argc, char** argv)
         RenderStatistics::setCpuFiltersEnabled(false);
         CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
     }
+    // Every kernel in passes, the rest as it is: how recipes that mix the engine's kernels with others
+    // rendered before those ran on the CPU too.
+    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_KERNELS_IN_PASSES"))
+        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -409,74 +409,76 @@ void SaveAsUnwritable(benchmark::State& state)
     }
     state.counters["median_ms"] = median(samples);
     state.counters["load1"] = load;
-    // The shared portrait enlarged to the size and kept as a JPEG in the sandbox.
-    QString enlargedPortrait(int width, int height)
-    {
-        const QString file = sandbox().filePath(QStringLiteral("portrait-%1x%2.jpg").arg(width).arg(height));
-        if (!QFileInfo::exists(file)) {
-            const QImage portrait(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
-            portrait.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                .save(file, "JPEG", 92);
-        }
-        return file;
-    }
+}
 
-    double residentPeakMB()
-    {
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        return double(usage.ru_maxrss) / 1024.0;
+// The shared portrait enlarged to the size and kept as a JPEG in the sandbox.
+QString enlargedPortrait(int width, int height)
+{
+    const QString file = sandbox().filePath(QStringLiteral("portrait-%1x%2.jpg").arg(width).arg(height));
+    if (!QFileInfo::exists(file)) {
+        const QImage portrait(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+        portrait.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .save(file, "JPEG", 92);
     }
+    return file;
+}
 
-    void OpenJPEG(benchmark::State & state)
-    {
-        const int width = int(state.range(0)), height = int(state.range(1));
-        const QString path = enlargedPortrait(width, height);
-        double firstPicture = 0, open = 0, stall = 0;
-        for (auto _ : state) {
-            QElapsedTimer timer;
-            timer.start();
-            auto document = std::make_shared<GMDocument>();
-            document->setFileURL(path);
-            document->setFileType(QStringLiteral("jpeg"));
-            QString error;
-            if (!document->readFromURL(path, QStringLiteral("jpeg"), &error)) {
-                state.SkipWithError(qPrintable(error));
-                break;
-            }
-            auto controller = std::make_shared<GMEditorWindowController>(document);
-            document->setWindowController(controller);
-            controller->window()->makeKeyAndOrderFront();
-            double held = double(timer.nsecsElapsed()) / 1e6;
-            const auto zoom = controller->editor().zoomView();
-            stall = std::max(
-                {stall, held, spin([&] { return zoom && !zoom->zoomLayer()->contents().isNull(); })});
-            firstPicture = double(timer.nsecsElapsed()) / 1e6;
-            stall = std::max(stall, spin([&] { return controller->toolChain() != nullptr; }));
-            open = double(timer.nsecsElapsed()) / 1e6;
-            state.PauseTiming();
-            document->close();
-            controller.reset();
-            document.reset();
-            QCoreApplication::processEvents();
-            state.ResumeTiming();
-        }
-        state.counters["first_picture_ms"] = firstPicture;
-        state.counters["open_ms"] = open;
-        state.counters["stall_ms"] = stall;
-        state.counters["peak_MB"] = residentPeakMB();
-    }
+double residentPeakMB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
 
-    void QtJpegWrite(benchmark::State & state)
-    {
-        const auto picture = editing().controller->imageForSaving()();
-        const QImage image = picture ? picture->toQImage() : QImage();
-        for (auto _ : state) {
-            QImageWriter writer(sandbox().filePath(QStringLiteral("qt.jpg")), "jpeg");
-            writer.setQuality(92);
-            benchmark::DoNotOptimize(writer.write(image));
+void OpenJPEG(benchmark::State& state)
+{
+    const int width = int(state.range(0)), height = int(state.range(1));
+    const QString path = enlargedPortrait(width, height);
+    double firstPicture = 0, open = 0, stall = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        auto document = std::make_shared<GMDocument>();
+        document->setFileURL(path);
+        document->setFileType(QStringLiteral("jpeg"));
+        QString error;
+        if (!document->readFromURL(path, QStringLiteral("jpeg"), &error)) {
+            state.SkipWithError(qPrintable(error));
+            break;
         }
+        auto controller = std::make_shared<GMEditorWindowController>(document);
+        document->setWindowController(controller);
+        controller->window()->makeKeyAndOrderFront();
+        double held = double(timer.nsecsElapsed()) / 1e6;
+        const auto zoom = controller->editor().zoomView();
+        stall =
+            std::max({stall, held, spin([&] { return zoom && !zoom->zoomLayer()->contents().isNull(); })});
+        firstPicture = double(timer.nsecsElapsed()) / 1e6;
+        stall = std::max(stall, spin([&] { return controller->toolChain() != nullptr; }));
+        open = double(timer.nsecsElapsed()) / 1e6;
+        state.PauseTiming();
+        document->close();
+        controller.reset();
+        document.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
     }
+    state.counters["first_picture_ms"] = firstPicture;
+    state.counters["open_ms"] = open;
+    state.counters["stall_ms"] = stall;
+    state.counters["peak_MB"] = residentPeakMB();
+}
+
+void QtJpegWrite(benchmark::State& state)
+{
+    const auto picture = editing().controller->imageForSaving()();
+    const QImage image = picture ? picture->toQImage() : QImage();
+    for (auto _ : state) {
+        QImageWriter writer(sandbox().filePath(QStringLiteral("qt.jpg")), "jpeg");
+        writer.setQuality(92);
+        benchmark::DoNotOptimize(writer.write(image));
+    }
+}
 
 } // namespace
 

@@ -248,6 +248,10 @@ int main(int argc, char** argv)
         RenderStatistics::setCpuFiltersEnabled(false);
         CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
     }
+    // Every kernel in passes, the rest as it is: how recipes that mix the engine's kernels with others
+    // rendered before those ran on the CPU too.
+    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_KERNELS_IN_PASSES"))
+        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

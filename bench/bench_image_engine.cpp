@@ -2,6 +2,7 @@
 // Peak memory is the process's high-water mark: it is honest only for a benchmark run in a process of
 // its own, as bench_report runs them.
 
+#include "Bench/Bench.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/BuiltinFilters.h"
 #include "Platform/Image/CpuKernelRenderer.h"
@@ -72,19 +73,13 @@ Kernel makeKernel(const char* text)
 
 const Kernel& gainKernel()
 {
-    static const Kernel k =
-        makeKernel("kernel vec4 gain(sampler s, float g) {\n"
-                   "  vec4 c = sample(s, samplerCoord(s)); return vec4(c.rgb * g + 0.01, c.a); }");
+    static const Kernel k = makeKernel(kernelTexts::Bench::BenchGain);
     return k;
 }
 
 Image blur(const Image& input, double radius)
 {
-    static const Kernel k =
-        makeKernel("kernel vec4 blur(sampler s, float r) {\n"
-                   "  vec2 p = samplerCoord(s); vec4 sum = vec4(0.0);\n"
-                   "  for (float d = -r; d <= r; d += 1.0) sum += sample(s, p + vec2(d, 0.0));\n"
-                   "  return sum / (2.0 * r + 1.0); }");
+    static const Kernel k = makeKernel(kernelTexts::Bench::BenchBlur);
     ApplyOptions options;
     options.definition = input.definition().extent();
     options.regionOfInterest = [radius](int, const Rect& r) { return r.insetBy(-radius, 0); };
@@ -295,6 +290,10 @@ int main(int argc, char** argv)
         RenderStatistics::setCpuFiltersEnabled(false);
         CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
     }
+    // Every kernel in passes, the rest as it is: how recipes that mix the engine's kernels with others
+    // rendered before those ran on the CPU too.
+    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_KERNELS_IN_PASSES"))
+        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -8,6 +8,7 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
+#include "Platform/Media/Movie.h"
 #include "Platform/UI/Application.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 int main(int argc, char* argv[])
 {
     pf::chooseWindowingPlatform(argc, argv);
+    pf::Movie::chooseBackend(); // the media back end is chosen when the application object is made
     QApplication app(argc, argv);
     // The welcome window comes back when the last document closes; quitting is the Quit command's, or
     // closing the welcome window with nothing open.

@@ -7,8 +7,11 @@
 #include "Classes/Document/GMPreferencesWindow.h"
 #include "Classes/Document/OVSystemInfo.h"
 #include "Classes/Frames/OVFrameBuilder.h"
+#include "Classes/Help/OVHelpActions.h"
+#include "Classes/Help/OVInformationPanel.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
@@ -370,6 +373,18 @@ void GMApplicationDelegate::buildActions()
         [documents] { documents->displayWelcomeScreen(); });
     add(QStringLiteral("Quick Tutorial"), QKeySequence::HelpContents, [documents] { documents->showHelp(); });
     add(QStringLiteral("Send Feedback…"), QKeySequence(), [this] { sendFeedback(); });
+    add(QStringLiteral("Reset Tips"), QKeySequence(), [] { OVInformationPanel::resetAllDontShows(); });
+    // What a help topic's button may ask for, by name.
+    OVHelpActions::registerAction(QStringLiteral("showWelcomeWindow"),
+                                  [documents] { documents->displayWelcomeScreen(); });
+    OVHelpActions::registerAction(QStringLiteral("showQuickTutorial"),
+                                  [documents] { documents->showHelp(); });
+    OVHelpActions::registerAction(QStringLiteral("openSample"), [documents] {
+        const QString sample = pf::Bundle::main().pathForResource(
+            QStringLiteral("TestPerson"), QStringLiteral("jpg"), QStringLiteral("Samples"));
+        if (!sample.isEmpty())
+            documents->openSample(sample);
+    });
     for (const auto& [key, text] :
          {std::pair{"HomePage", "Home Page"}, std::pair{"NewsPage", "News"},
           std::pair{"CommunityPage", "Community"}, std::pair{"ProductPage", "Rate Glimora"}}) {
@@ -430,8 +445,8 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
     menu(QStringLiteral("View"), viewItems, true);
     menu(QStringLiteral("Extras"), {"Frame Builder…"});
     menu(QStringLiteral("Window"), {"Welcome Window"});
-    menu(QStringLiteral("Help"),
-         {"Quick Tutorial", "Send Feedback…", "-", "Home Page", "News", "Community", "Rate Glimora"});
+    menu(QStringLiteral("Help"), {"Quick Tutorial", "Reset Tips", "Send Feedback…", "-", "Home Page", "News",
+                                  "Community", "Rate Glimora"});
     return bar;
 }
 

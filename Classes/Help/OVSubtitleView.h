@@ -12,6 +12,7 @@ class OVSubtitleViewDelegate;
 // Main thread.
 class OVSubtitleView : public pf::View
 {
+    Q_OBJECT
 public:
     explicit OVSubtitleView(const pf::Rect& frame = pf::Rect(), QWidget* parent = nullptr);
 

@@ -43,8 +43,10 @@ Bundle& Bundle::main()
     return bundle;
 }
 
-Bundle::Bundle(const QString& resourcePath, const QStringList& builtResourcePaths)
-    : m_resourcePath(absoluteClean(resourcePath)), m_builtResourcePaths([&] {
+Bundle::Bundle(const QString& resourcePath, const QStringList& builtResourcePaths,
+               const QStringList& localizationFolders)
+    : m_localizationFolders(localizationFolders), m_resourcePath(absoluteClean(resourcePath)),
+      m_builtResourcePaths([&] {
           QStringList paths;
           for (const QString& path : builtResourcePaths)
               if (!path.isEmpty() && absoluteClean(path) != absoluteClean(resourcePath))
@@ -112,7 +114,27 @@ QString Bundle::pathForResource(const QString& name, const QString& type, const 
         if (!path.isEmpty())
             return path;
     }
+    for (const QString& root : resourcePaths())
+        for (const QString& folder : m_localizationFolders) {
+            const QString path = pathForResourceIn(root + u'/' + folder, name, type, subdirectory);
+            if (!path.isEmpty())
+                return path;
+        }
     return {};
+}
+
+QStringList Bundle::localizationFolders(const QString& language)
+{
+    QStringList folders;
+    const auto add = [&](const QString& code) {
+        const QString folder = code + QStringLiteral(".lproj");
+        if (!code.isEmpty() && staysInside(code) && !code.contains(u'/') && !folders.contains(folder))
+            folders.append(folder);
+    };
+    add(language);
+    add(language.section(u'_', 0, 0));
+    add(QStringLiteral("en"));
+    return folders;
 }
 
 QStringList Bundle::pathsForResourcesOfType(const QString& type, const QString& subdirectory) const

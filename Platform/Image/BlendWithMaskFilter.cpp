@@ -2,6 +2,8 @@
 
 #include "Platform/Image/BuiltinFilterSupport.h"
 
+#include "Engine/Engine.h"
+
 namespace pf {
 
 using namespace builtin;
@@ -26,15 +28,8 @@ Image BlendWithMaskFilter::outputImage() const
     Image background = imageValue(InputBackgroundImageKey);
     if (background.isNull())
         background = Image::emptyImage();
-    static const Kernel kernel = kernelNamed(
-        QStringLiteral("kernel vec4 blendWithMask(sampler image, sampler background, sampler mask)\n"
-                       "{\n"
-                       "    float m = clamp(sample(mask, samplerCoord(mask)).g, 0.0, 1.0);\n"
-                       "    vec4 top = sample(image, samplerCoord(image));\n"
-                       "    vec4 bottom = sample(background, samplerCoord(background));\n"
-                       "    return mix(bottom, top, m);\n"
-                       "}\n"),
-        QStringLiteral("blendWithMask"));
+    static const Kernel kernel =
+        kernelNamed(QString::fromUtf8(kernelTexts::Engine::BlendWithMask), QStringLiteral("blendWithMask"));
     // The picture shows only where the mask has a value; the background everywhere it exists.
     ApplyOptions options;
     options.definition = background.definition().extent().united(

@@ -2,6 +2,8 @@
 
 #include "Platform/Image/BuiltinFilterSupport.h"
 
+#include "Engine/Engine.h"
+
 namespace pf {
 
 using namespace builtin;
@@ -18,12 +20,7 @@ Image ColorInvertFilter::outputImage() const
         return Image();
     // On premultiplied values the complement of the straight colour, times alpha, is alpha - c.
     static const Kernel kernel =
-        kernelNamed(QStringLiteral("kernel vec4 colorInvert(sampler image)\n"
-                                   "{\n"
-                                   "    vec4 c = sample(image, samplerCoord(image));\n"
-                                   "    return vec4(c.a - c.rgb, c.a);\n"
-                                   "}\n"),
-                    QStringLiteral("colorInvert"));
+        kernelNamed(QString::fromUtf8(kernelTexts::Engine::ColorInvert), QStringLiteral("colorInvert"));
     ApplyOptions options;
     options.definition = input.definition().extent();
     options.extent = input.extent();

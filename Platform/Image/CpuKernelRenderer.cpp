@@ -95,14 +95,24 @@ struct Chain
     kl::vec4 constant;
     bool nearest = false;
     double scale = 1.0;
+    int argument = -1; // the kernel's parameter this sampler is
+    // Every point of working space reads the terminal's pixel a whole number of pixels away (crops and
+    // clamps aside, which rows check): the reads of a row are then a row of the terminal's pixels.
+    bool aligned = false;
+    int dx = 0, dy = 0;
+    double sx = 0, sy = 0; // working space -> the stages' space
 };
 
 struct Node
 {
     const ImageNode* node = nullptr;
-    bool kernel = false; // else a source materialised per tile (a tile store or CPU pixels)
-    bool fused = false;  // computed inside the one kernel that reads it
-    int parent = -1;     // fused: the reader, and through which of its samplers
+    ImageNodePtr owner;
+    bool kernel = false; // else a source materialised per tile (a tile store, CPU pixels, a boundary)
+    // A kernel the CPU cannot compute (no translation, or it reads a reduced level): it and what it
+    // reads are rendered in passes once, before the tiles start, and the tiles read those pixels.
+    bool boundary = false;
+    bool fused = false; // computed inside the one kernel that reads it
+    int parent = -1;    // fused: the reader, and through which of its samplers
     int parentSampler = -1;
     std::vector<Chain> chains; // per sampler parameter
     Rect area;                 // pixels centred in the node's domain and extent
@@ -113,6 +123,9 @@ struct Graph
     std::vector<Node> nodes; // inputs before the kernels that read them; the root last
     std::unordered_map<const ImageNode*, int> index;
     std::unordered_map<const ImageNode*, int> readers;
+    std::unordered_map<const ImageNode*, bool> computable;
+    // Per boundary node: its pixels over the region every tile needs of them.
+    std::unordered_map<int, std::pair<Bitmap, Rect>> boundaries;
 };
 
 bool walk(const SamplerBinding& binding, Chain& chain, ImageNodePtr* terminal)
@@ -195,42 +208,40 @@ bool walk(const SamplerBinding& binding, Chain& chain, ImageNodePtr* terminal)
         whole = whole.concatenated(stage.map);
     whole = whole.concatenated(chain.finalMap);
     chain.scale = std::max(std::hypot(whole.a, whole.b), std::hypot(whole.c, whole.d));
+    const AffineTransform& w = chain.workingToSampler;
+    bool straight = w.a == 1 && w.b == 0 && w.c == 0 && w.d == 1;
+    for (const Stage& stage : chain.stages)
+        straight = straight && stage.identity;
+    if (straight && whole.a == 1 && whole.b == 0 && whole.c == 0 && whole.d == 1 &&
+        whole.tx == std::floor(whole.tx) && whole.ty == std::floor(whole.ty) && std::abs(whole.tx) < 1e9 &&
+        std::abs(whole.ty) < 1e9) {
+        chain.aligned = true;
+        chain.dx = int(whole.tx);
+        chain.dy = int(whole.ty);
+        chain.sx = w.tx;
+        chain.sy = w.ty;
+    }
     return true;
 }
 
-// Whether a node and everything it reads can be computed here.
-bool renderable(const ImageNode& node, std::unordered_map<const ImageNode*, bool>& seen)
+// Whether a kernel node can be computed here: it has a translation, and none of its samplers reads a
+// strong reduction (passes read those from mipmap levels). Other kernels become boundaries.
+bool computable(const ImageNode& node, std::unordered_map<const ImageNode*, bool>& seen)
 {
+    if (node.kind != ImageNode::Kind::Kernel || node.computed)
+        return false;
     auto found = seen.find(&node);
     if (found != seen.end())
         return found->second;
-    bool ok = true;
-    switch (node.kind) {
-    case ImageNode::Kind::Empty:
-    case ImageNode::Kind::Constant:
-    case ImageNode::Kind::Bitmap:
-    case ImageNode::Kind::Tiles:
-        break;
-    case ImageNode::Kind::Transform:
-    case ImageNode::Kind::Crop:
-    case ImageNode::Kind::Clamp:
-        ok = node.input && renderable(*node.input, seen);
-        break;
-    case ImageNode::Kind::Kernel:
-        if (node.computed)
-            break;
-        ok = node.kernel && node.kernel->cpu;
-        for (size_t a = 0; ok && a < node.arguments.size(); ++a) {
-            const auto* binding = std::get_if<SamplerBinding>(&node.arguments[a]);
-            if (!binding)
-                continue;
-            Chain chain;
-            ImageNodePtr terminal;
-            walk(*binding, chain, &terminal);
-            // Strong reductions read mipmap levels in passes; those stay there.
-            ok = !(chain.scale > 2.0) && (!terminal || renderable(*terminal, seen));
-        }
-        break;
+    bool ok = node.kernel && node.kernel->cpu;
+    for (size_t a = 0; ok && a < node.arguments.size(); ++a) {
+        const auto* binding = std::get_if<SamplerBinding>(&node.arguments[a]);
+        if (!binding)
+            continue;
+        Chain chain;
+        ImageNodePtr terminal;
+        walk(*binding, chain, &terminal);
+        ok = !(chain.scale > 2.0);
     }
     seen.emplace(&node, ok);
     return ok;
@@ -238,7 +249,7 @@ bool renderable(const ImageNode& node, std::unordered_map<const ImageNode*, bool
 
 void countReaders(const ImageNodePtr& node, Graph& graph)
 {
-    if (node->kind != ImageNode::Kind::Kernel || node->computed)
+    if (!computable(*node, graph.computable))
         return;
     for (const KernelArgumentValue& argument : node->arguments) {
         const auto* binding = std::get_if<SamplerBinding>(&argument);
@@ -254,11 +265,11 @@ void countReaders(const ImageNodePtr& node, Graph& graph)
 
 int addNode(const ImageNodePtr& node, Graph& graph, int parent, int parentSampler);
 
-bool fusable(const Graph& graph, const ImageNode& reader, size_t argument, const Chain& chain,
+bool fusable(Graph& graph, const ImageNode& reader, size_t argument, const Chain& chain,
              const ImageNodePtr& terminal)
 {
     if (!RenderStatistics::fusionEnabled() || chain.terminal != Chain::Terminal::Buffer || !terminal ||
-        terminal->kind != ImageNode::Kind::Kernel || terminal->computed)
+        !computable(*terminal, graph.computable))
         return false;
     const auto count = graph.readers.find(terminal.get());
     if (count == graph.readers.end() || count->second != 1)
@@ -277,7 +288,9 @@ int addNode(const ImageNodePtr& node, Graph& graph, int parent, int parentSample
     }
     Node entry;
     entry.node = node.get();
-    entry.kernel = node->kind == ImageNode::Kind::Kernel && !node->computed;
+    entry.owner = node;
+    entry.kernel = computable(*node, graph.computable);
+    entry.boundary = node->kind == ImageNode::Kind::Kernel && !node->computed && !entry.kernel;
     entry.fused = parent != -1;
     entry.parent = parent;
     entry.parentSampler = parentSampler;
@@ -291,6 +304,7 @@ int addNode(const ImageNodePtr& node, Graph& graph, int parent, int parentSample
             Chain chain;
             ImageNodePtr terminal;
             walk(*binding, chain, &terminal);
+            chain.argument = int(a);
             entry.chains.push_back(chain);
         }
         size_t sampler = 0;
@@ -355,6 +369,11 @@ struct Tile
     std::vector<std::vector<kl::Sampler>> samplers;
     std::vector<std::vector<const kl::Sampler*>> samplerPointers;
     std::vector<std::vector<const float*>> values;
+    // Rows of fused kernels, and rows of sources converted to floats, per node (and sampler).
+    std::vector<std::vector<float>> fusedRows;
+    std::vector<std::vector<std::vector<float>>> sourceRows;
+    std::vector<const float*> rowPointers;
+    std::vector<kl::vec4> rowExtents;
 };
 
 inline kl::vec4 fetchPixels(const Pixels& p, int x, int y)
@@ -536,6 +555,8 @@ void setUpSamplers(Tile& tile)
     tile.samplers.assign(count, {});
     tile.samplerPointers.assign(count, {});
     tile.values.assign(count, {});
+    tile.fusedRows.resize(count);
+    tile.sourceRows.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const Node& node = graph.nodes[i];
         if (!node.kernel)
@@ -544,6 +565,7 @@ void setUpSamplers(Tile& tile)
         auto& samplers = tile.samplers[i];
         readers.resize(node.chains.size());
         samplers.resize(node.chains.size());
+        tile.sourceRows[i].resize(node.chains.size());
         for (size_t k = 0; k < node.chains.size(); ++k) {
             const Chain& chain = node.chains[k];
             Reader& reader = readers[k];
@@ -575,34 +597,52 @@ void setUpSamplers(Tile& tile)
     }
 }
 
-bool materialise(const ImageNode& node, const Rect& rect, Pixels& out)
+// Copies what lies inside `rect` of `whole` (whose pixels cover `bounds`, rows top-down) into `region`
+// (`rect`'s size, floats, zero elsewhere).
+bool copyPart(const Bitmap& whole, const Rect& bounds, const Rect& rect, Bitmap& region)
 {
+    const Rect inside = rect.intersected(bounds);
+    if (inside.isNull() || inside.isEmpty())
+        return true;
+    const int bpp = Bitmap::bytesPerPixel(whole.format());
+    const int left = int(inside.minX() - bounds.minX()), first = int(bounds.maxY() - inside.maxY());
+    const int dx = int(inside.minX() - rect.minX()), top = int(rect.maxY() - inside.maxY());
+    if (whole.format() == Bitmap::Format::RGBAf) {
+        for (int row = 0; row < int(inside.height()); ++row)
+            std::memcpy(region.mutableRow(top + row) + size_t(dx) * 16,
+                        whole.row(first + row) + size_t(left) * size_t(bpp), size_t(inside.width()) * 16);
+        return true;
+    }
+    Bitmap part(int(inside.width()), int(inside.height()), whole.format());
+    if (part.isNull())
+        return false;
+    for (int row = 0; row < part.height(); ++row)
+        std::memcpy(part.mutableRow(row), whole.row(first + row) + size_t(left) * size_t(bpp),
+                    part.bytesPerRow());
+    const Bitmap floats = part.converted(Bitmap::Format::RGBAf);
+    if (floats.isNull())
+        return false;
+    for (int row = 0; row < floats.height(); ++row)
+        std::memcpy(region.mutableRow(top + row) + size_t(dx) * 16, floats.row(row), floats.bytesPerRow());
+    return true;
+}
+
+bool materialise(const Graph& graph, int index, const Rect& rect, Pixels& out)
+{
+    const ImageNode& node = *graph.nodes[size_t(index)].node;
     const int w = int(rect.width()), h = int(rect.height());
     Bitmap region(w, h, Bitmap::Format::RGBAf, Bitmap::Fill::Zero);
     if (region.isNull())
         return false;
-    if (node.computed) {
+    if (graph.nodes[size_t(index)].boundary) {
+        const auto found = graph.boundaries.find(index);
+        if (found == graph.boundaries.end() ||
+            !copyPart(found->second.first, found->second.second, rect, region))
+            return false;
+    } else if (node.computed) {
         // Computed before the tiles started (see render): a part of those pixels.
-        const Bitmap& whole = node.computed->whole();
-        const Rect bounds = node.computed->bounds();
-        const Rect inside = rect.intersected(bounds);
-        if (!inside.isNull() && !inside.isEmpty()) {
-            const int bpp = Bitmap::bytesPerPixel(whole.format());
-            Bitmap part(int(inside.width()), int(inside.height()), whole.format());
-            if (part.isNull())
-                return false;
-            const int left = int(inside.minX() - bounds.minX()), first = int(bounds.maxY() - inside.maxY());
-            for (int row = 0; row < part.height(); ++row)
-                std::memcpy(part.mutableRow(row), whole.row(first + row) + size_t(left) * size_t(bpp),
-                            part.bytesPerRow());
-            const Bitmap floats = part.converted(Bitmap::Format::RGBAf);
-            if (floats.isNull())
-                return false;
-            const int dx = int(inside.minX() - rect.minX()), top = int(rect.maxY() - inside.maxY());
-            for (int row = 0; row < floats.height(); ++row)
-                std::memcpy(region.mutableRow(top + row) + size_t(dx) * 16, floats.row(row),
-                            floats.bytesPerRow());
-        }
+        if (!copyPart(node.computed->whole(), node.computed->bounds(), rect, region))
+            return false;
     } else {
         // A tile store at the origin: what lies inside it.
         const Rect inside = rect.intersected(Rect(0, 0, node.tiles.width(), node.tiles.height()));
@@ -632,6 +672,155 @@ bool materialise(const ImageNode& node, const Rect& rect, Pixels& out)
     return true;
 }
 
+// Converts `n` pixels of a bitmap's row (y up) from column `x` into RGBA floats.
+void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
+{
+    const uint8_t* row = b.row(b.height() - 1 - y);
+    switch (b.format()) {
+    case Bitmap::Format::RGBA8: {
+        const uint8_t* p = row + size_t(x) * 4;
+        for (int i = 0; i < n * 4; ++i)
+            out[i] = float(p[i]) * (1.0f / 255.0f);
+        return;
+    }
+    case Bitmap::Format::RGBAf:
+        std::memcpy(out, row + size_t(x) * 16, size_t(n) * 16);
+        return;
+    default:
+        for (int i = 0; i < n; ++i) {
+            const kl::vec4 v = fetchBitmap(b, x + i, y);
+            out[i * 4] = v.x;
+            out[i * 4 + 1] = v.y;
+            out[i * 4 + 2] = v.z;
+            out[i * 4 + 3] = v.w;
+        }
+        return;
+    }
+}
+
+void computeRow(Tile& tile, int index, int x0, int n, int y, float* out);
+
+// Points a sampler at the row its kernel reads, where it reads only at the pixel it computes and the
+// row is in memory (or can be made so); leaves it to `read` otherwise. True when it has a row.
+bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
+{
+    const Node& node = tile.graph->nodes[size_t(index)];
+    const Chain& chain = node.chains[k];
+    kl::Sampler& sampler = tile.samplers[size_t(index)][k];
+    sampler.row = nullptr;
+    const auto& here = node.node->kernel->readOnlyHere;
+    if (chain.argument < 0 || size_t(chain.argument) >= here.size() || !here[size_t(chain.argument)])
+        return false;
+    // A colour everywhere, or nothing (a crop of one is read pixel by pixel).
+    if ((chain.terminal == Chain::Terminal::Zero || chain.terminal == Chain::Terminal::Constant) &&
+        chain.stages.empty()) {
+        std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
+        buffer.resize(size_t(n) * 4);
+        const kl::vec4 c = chain.terminal == Chain::Terminal::Zero ? kl::vec4(0.0f) : chain.constant;
+        for (int i = 0; i < n; ++i) {
+            buffer[size_t(i) * 4] = c.x;
+            buffer[size_t(i) * 4 + 1] = c.y;
+            buffer[size_t(i) * 4 + 2] = c.z;
+            buffer[size_t(i) * 4 + 3] = c.w;
+        }
+        sampler.row = buffer.data();
+        sampler.rowX0 = x0;
+        return true;
+    }
+    if (chain.terminal == Chain::Terminal::Fused) {
+        const Node& member = tile.graph->nodes[size_t(chain.target)];
+        if (!member.node->kernel->cpuRow)
+            return false;
+        std::vector<float>& buffer = tile.fusedRows[size_t(chain.target)];
+        buffer.assign(size_t(n) * 4, 0.0f);
+        int a = x0, b = x0 + n;
+        bool inside = true;
+        if (!member.area.isInfinite()) {
+            inside = !member.area.isNull() && y >= member.area.minY() && y < member.area.maxY();
+            a = std::max(a, int(std::max(member.area.minX(), -1e9)));
+            b = std::min(b, int(std::min(member.area.maxX(), 1e9)));
+        }
+        if (inside && a < b)
+            computeRow(tile, chain.target, a, b - a, y, buffer.data() + size_t(a - x0) * 4);
+        sampler.row = buffer.data();
+        sampler.rowX0 = x0;
+        return true;
+    }
+    if (!chain.aligned ||
+        (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap))
+        return false;
+    // Crops and clamps are no-ops where the whole row lies inside them.
+    const double qy = y + 0.5 + chain.sy, qx0 = x0 + 0.5 + chain.sx, qx1 = x0 + n - 0.5 + chain.sx;
+    for (const Stage& stage : chain.stages) {
+        if (stage.crop ? (qy < stage.edges[1] || qy >= stage.edges[3] || qx0 < stage.edges[0] ||
+                          qx1 >= stage.edges[2])
+                       : (qy < stage.edges[1] || qy > stage.edges[3] || qx0 < stage.edges[0] ||
+                          qx1 > stage.edges[2]))
+            return false;
+    }
+    const int tx = x0 + chain.dx, ty = y + chain.dy;
+    if (chain.terminal == Chain::Terminal::Buffer) {
+        const Pixels& p = tile.pixels[size_t(chain.target)];
+        if (ty < p.y0 || ty >= p.y0 + p.height || tx < p.x0 || tx + n > p.x0 + p.width || p.values.empty())
+            return false;
+        sampler.row = &p.values[(size_t(ty - p.y0) * size_t(p.width) + size_t(tx - p.x0)) * 4];
+        sampler.rowX0 = x0;
+        return true;
+    }
+    const Bitmap& bitmap = chain.node->bitmap;
+    if (ty < 0 || ty >= bitmap.height() || tx < 0 || tx + n > bitmap.width())
+        return false;
+    if (bitmap.format() == Bitmap::Format::RGBAf) {
+        // Floats already: read where they lie.
+        sampler.row = reinterpret_cast<const float*>(bitmap.row(bitmap.height() - 1 - ty)) + size_t(tx) * 4;
+        sampler.rowX0 = x0;
+        return true;
+    }
+    std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
+    buffer.resize(size_t(n) * 4);
+    bitmapRow(bitmap, tx, ty, n, buffer.data());
+    sampler.row = buffer.data();
+    sampler.rowX0 = x0;
+    return true;
+}
+
+// `n` pixels of a kernel's row from column `x0`, every one inside the node's area.
+void computeRow(Tile& tile, int index, int x0, int n, int y, float* out)
+{
+    const Node& node = tile.graph->nodes[size_t(index)];
+    bool allRows = true;
+    for (size_t k = 0; k < node.chains.size(); ++k)
+        allRows = prepareRow(tile, index, k, x0, n, y) && allRows;
+    const kl::Sampler* const* samplers = tile.samplerPointers[size_t(index)].data();
+    const float* const* values = tile.values[size_t(index)].data();
+    if (const kl::KernelRowsEntry rows = node.node->kernel->cpuRows; rows && allRows) {
+        // Every input a row in memory: the translation over row samplers, loads and arithmetic only.
+        auto& pointers = tile.rowPointers;
+        auto& extents = tile.rowExtents;
+        pointers.clear();
+        extents.clear();
+        for (const kl::Sampler& sampler : tile.samplers[size_t(index)]) {
+            pointers.push_back(sampler.row + std::ptrdiff_t(x0 - sampler.rowX0) * 4);
+            extents.push_back(sampler.extent);
+        }
+        rows(pointers.data(), extents.data(), values, x0, n, float(y) + 0.5f, out);
+        return;
+    }
+    if (const kl::KernelRowEntry row = node.node->kernel->cpuRow) {
+        row(samplers, values, x0, n, float(y) + 0.5f, out);
+        return;
+    }
+    const kl::KernelEntry entry = node.node->kernel->cpu;
+    for (int x = x0; x < x0 + n; ++x, out += 4) {
+        kl::currentDestination = kl::vec2(float(x) + 0.5f, float(y) + 0.5f);
+        const kl::vec4 v = entry(samplers, values);
+        out[0] = v.x;
+        out[1] = v.y;
+        out[2] = v.z;
+        out[3] = v.w;
+    }
+}
+
 void compute(Tile& tile, int index, const Rect& rect)
 {
     const Node& node = tile.graph->nodes[size_t(index)];
@@ -646,20 +835,9 @@ void compute(Tile& tile, int index, const Rect& rect)
     if (area.isNull() || area.isEmpty())
         return;
     const int x0 = int(area.minX()), x1 = int(area.maxX()), y0 = int(area.minY()), y1 = int(area.maxY());
-    const kl::KernelEntry entry = node.node->kernel->cpu;
-    const kl::Sampler* const* samplers = tile.samplerPointers[size_t(index)].data();
-    const float* const* values = tile.values[size_t(index)].data();
-    for (int y = y0; y < y1; ++y) {
-        float* row = &out.values[(size_t(y - out.y0) * size_t(out.width) + size_t(x0 - out.x0)) * 4];
-        for (int x = x0; x < x1; ++x, row += 4) {
-            kl::currentDestination = kl::vec2(float(x) + 0.5f, float(y) + 0.5f);
-            const kl::vec4 v = entry(samplers, values);
-            row[0] = v.x;
-            row[1] = v.y;
-            row[2] = v.z;
-            row[3] = v.w;
-        }
-    }
+    for (int y = y0; y < y1; ++y)
+        computeRow(tile, index, x0, x1 - x0, y,
+                   &out.values[(size_t(y - out.y0) * size_t(out.width) + size_t(x0 - out.x0)) * 4]);
 }
 
 } // namespace
@@ -697,10 +875,11 @@ bool CpuKernelRenderer::canRender(const ImageNode& root)
     if (root.kind != ImageNode::Kind::Kernel || root.computed)
         return false;
     std::unordered_map<const ImageNode*, bool> seen;
-    return renderable(root, seen);
+    return computable(root, seen);
 }
 
-bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const Sink& sink)
+bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const Sink& sink,
+                               const RenderBoundary& renderBoundary)
 {
     Graph graph;
     countReaders(root, graph);
@@ -718,6 +897,45 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
     while (size > 32 && (size_t((width + size - 1) / size) * size_t((height + size - 1) / size)) < 48)
         size /= 2;
     const int columns = (width + size - 1) / size, rows = (height + size - 1) / size;
+    auto pieceOf = [&](int t) {
+        const int column = t % columns, row = t / columns;
+        const int x = column * size, w = std::min(size, width - x);
+        const int top = row * size, h = std::min(size, height - top);
+        return Rect(rect.minX() + x, rect.maxY() - top - h, w, h);
+    };
+
+    // What the CPU cannot compute is rendered once, over what all the tiles need of it, before they start.
+    std::vector<int> boundaries;
+    for (int i = 0; i < int(graph.nodes.size()); ++i)
+        if (graph.nodes[size_t(i)].boundary)
+            boundaries.push_back(i);
+    if (!boundaries.empty()) {
+        if (!renderBoundary)
+            return false;
+        std::vector<Rect> needed(graph.nodes.size(), Rect::null());
+        Tile tile;
+        tile.graph = &graph;
+        for (int t = 0; t < columns * rows; ++t) {
+            if (!plan(tile, pieceOf(t)))
+                return false;
+            for (int i : boundaries) {
+                const Rect& area = tile.rects[size_t(i)];
+                if (!area.isNull() && !area.isEmpty())
+                    needed[size_t(i)] = needed[size_t(i)].united(area);
+            }
+        }
+        for (int i : boundaries) {
+            const Rect& area = needed[size_t(i)];
+            if (area.isNull() || area.isEmpty())
+                continue;
+            std::optional<Bitmap> pixels = renderBoundary(graph.nodes[size_t(i)].owner, area);
+            if (!pixels || pixels->format() != Bitmap::Format::RGBAf ||
+                pixels->width() != int(area.width()) || pixels->height() != int(area.height()))
+                return false;
+            graph.boundaries.emplace(i, std::make_pair(std::move(*pixels), area));
+        }
+    }
+
     std::atomic<bool> ok{true};
     try {
         CpuRendering::inBands(
@@ -727,17 +945,17 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                 tile.graph = &graph;
                 std::vector<float> topDown;
                 for (int t = begin; t < end && ok.load(std::memory_order_relaxed); ++t) {
-                    const int column = t % columns, row = t / columns;
-                    const int x = column * size, w = std::min(size, width - x);
-                    const int top = row * size, h = std::min(size, height - top);
-                    const Rect piece(rect.minX() + x, rect.maxY() - top - h, w, h);
+                    const Rect piece = pieceOf(t);
+                    const int x = int(piece.minX() - rect.minX()), top = int(rect.maxY() - piece.maxY());
+                    const int w = int(piece.width()), h = int(piece.height());
                     tile.pixels.assign(graph.nodes.size(), Pixels());
                     if (!plan(tile, piece)) {
                         ok = false;
                         return;
                     }
                     setUpSamplers(tile);
-                    for (int i = 0; i < int(graph.nodes.size()); ++i) {
+                    const int root = int(graph.nodes.size()) - 1;
+                    for (int i = 0; i < root; ++i) {
                         const Node& node = graph.nodes[size_t(i)];
                         const Rect& area = tile.rects[size_t(i)];
                         if (node.fused || area.isNull() || area.isEmpty())
@@ -745,24 +963,28 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                         if (node.kernel) {
                             compute(tile, i, area);
                             RenderStatistics::countCpuPass();
-                        } else if (!materialise(*node.node, area, tile.pixels[size_t(i)])) {
+                        } else if (!materialise(graph, i, area, tile.pixels[size_t(i)])) {
                             ok = false;
                             return;
                         }
                     }
-                    const Pixels& result = tile.pixels.back();
+                    // The last kernel writes straight into the rows the sink takes (top-down).
                     topDown.resize(size_t(w) * size_t(h) * 4);
-                    for (int j = 0; j < h; ++j) {
-                        const int y = int(piece.maxY()) - 1 - j;
-                        for (int i = 0; i < w; ++i) {
-                            const kl::vec4 v = fetchPixels(result, int(piece.minX()) + i, y);
-                            float* o = &topDown[(size_t(j) * size_t(w) + size_t(i)) * 4];
-                            o[0] = v.x;
-                            o[1] = v.y;
-                            o[2] = v.z;
-                            o[3] = v.w;
+                    const Rect area = graph.nodes.back().area.isNull()
+                                          ? Rect::null()
+                                          : graph.nodes.back().area.intersected(piece);
+                    if (area.isNull() || area.isEmpty() || area != piece)
+                        std::fill(topDown.begin(), topDown.end(), 0.0f);
+                    if (!area.isNull() && !area.isEmpty()) {
+                        const int ax = int(area.minX()), an = int(area.width());
+                        for (int y = int(area.minY()); y < int(area.maxY()); ++y) {
+                            const int j = int(piece.maxY()) - 1 - y;
+                            computeRow(
+                                tile, root, ax, an, y,
+                                &topDown[(size_t(j) * size_t(w) + size_t(ax - int(piece.minX()))) * 4]);
                         }
                     }
+                    RenderStatistics::countCpuPass();
                     sink(x, top, w, h, topDown.data());
                 }
             },

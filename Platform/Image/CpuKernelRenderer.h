@@ -1,13 +1,14 @@
 #pragma once
 
-// Renders recipes whose kernels were all translated to C++ (the kernels shipped with the application)
-// on the CPU, tile by tile on all cores, instead of through a software rasterizer. Internal to the
-// image engine.
+// Renders recipes of kernels translated to C++ (the kernels shipped with the application and the
+// engine's own) on the CPU, tile by tile on all cores, instead of through a software rasterizer. Kernels
+// it cannot compute are rendered in passes once and read as pixels. Internal to the image engine.
 
 #include "Platform/Foundation/Rect.h"
 #include "Platform/Image/ImageNode.h"
 
 #include <functional>
+#include <optional>
 
 namespace pf {
 
@@ -28,16 +29,20 @@ public:
     static void setSoftwareRasterizer(bool software);
     static bool wanted();
 
-    // Whether every kernel of the recipe has a translation, its sources are in memory and nothing in it
-    // reads a reduced level (a reduction by more than half, which passes read from mipmaps).
+    // Whether the recipe's last kernel has a translation and reads no reduced level (a reduction by more
+    // than half, which passes read from mipmaps). What it reads that is not so is rendered in passes.
     static bool canRender(const ImageNode& root);
 
     // Tiles of `rect` (integral, finite) go to `sink` as GLRenderer's tiles do: offset from the
     // rectangle's top-left corner, rows top-down, premultiplied RGBA floats. Tiles may arrive from
     // several threads at once. False when the recipe turns out not to be renderable here (an unbounded
     // intermediate) or memory ran out; the caller then renders it another way.
+    // `renderBoundary` renders a part of a kernel the CPU cannot compute (in passes), as RGBA floats of
+    // the rectangle's size, rows top-down; each is asked for once per render, before the tiles start.
     using Sink = std::function<void(int x, int row, int width, int height, const float* rgba)>;
-    static bool render(const ImageNodePtr& root, const Rect& rect, const Sink& sink);
+    using RenderBoundary = std::function<std::optional<Bitmap>(const ImageNodePtr& node, const Rect& rect)>;
+    static bool render(const ImageNodePtr& root, const Rect& rect, const Sink& sink,
+                       const RenderBoundary& renderBoundary = {});
 };
 
 } // namespace pf

@@ -1,15 +1,52 @@
 #include "Platform/Image/CpuKernels.h"
 
+#include <mutex>
+#include <vector>
+
 namespace pf {
 
-kl::KernelEntry CpuKernels::find(quint64 textKey, const QString& name)
+namespace {
+
+struct Tables
+{
+    std::mutex mutex;
+    std::vector<const CpuKernelEntry*> added;
+};
+
+Tables& tables()
+{
+    static Tables* t = new Tables; // registered from static initialisers, read until the very end
+    return *t;
+}
+
+CpuKernel match(const CpuKernelEntry& entry)
+{
+    return CpuKernel{entry.entry, entry.row, entry.rows};
+}
+
+} // namespace
+
+CpuKernel CpuKernels::find(quint64 textKey, const QString& name)
 {
     for (size_t i = 0; i < cpuKernelTableSize; ++i) {
         const CpuKernelEntry& entry = cpuKernelTable[i];
         if (entry.textKey == textKey && name == QLatin1String(entry.name))
-            return entry.entry;
+            return match(entry);
     }
-    return nullptr;
+    Tables& t = tables();
+    std::lock_guard lock(t.mutex);
+    for (const CpuKernelEntry* table : t.added)
+        for (const CpuKernelEntry* entry = table; entry->name; ++entry)
+            if (entry->textKey == textKey && name == QLatin1String(entry->name))
+                return match(*entry);
+    return {};
+}
+
+void CpuKernels::addTable(const CpuKernelEntry* table)
+{
+    Tables& t = tables();
+    std::lock_guard lock(t.mutex);
+    t.added.push_back(table);
 }
 
 } // namespace pf

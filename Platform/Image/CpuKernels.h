@@ -1,7 +1,8 @@
 #pragma once
 
-// The kernels shipped with the application, translated to C++ when the application is built
-// (KernelTranslator, tools/TranslateKernels). Internal to the image engine.
+// Kernel texts translated to C++ when the application is built (KernelTranslator,
+// tools/TranslateKernels): the kernels shipped with the application, the engine's own, and whatever
+// other program registers its own texts the same way. Internal to the image engine.
 
 #include <QString>
 #include <QtGlobal>
@@ -13,6 +14,10 @@ namespace kl {
 struct vec4;
 struct Sampler;
 using KernelEntry = vec4 (*)(const Sampler* const* samplers, const float* const* values);
+using KernelRowEntry = void (*)(const Sampler* const* samplers, const float* const* values, int x0, int n,
+                                float y, float* out);
+using KernelRowsEntry = void (*)(const float* const* rows, const vec4* extents, const float* const* values,
+                                 int x0, int n, float y, float* out);
 } // namespace kl
 
 struct CpuKernelEntry
@@ -20,6 +25,15 @@ struct CpuKernelEntry
     quint64 textKey; // KernelTranslator::textKey of the text as it is compiled
     const char* name;
     kl::KernelEntry entry;
+    kl::KernelRowEntry row;
+    kl::KernelRowsEntry rows; // null unless every sampler is read only at the pixel computed
+};
+
+struct CpuKernel
+{
+    kl::KernelEntry entry = nullptr;
+    kl::KernelRowEntry row = nullptr;
+    kl::KernelRowsEntry rows = nullptr;
 };
 
 // Defined by the code the build makes from the kernel texts of the resources.
@@ -31,10 +45,15 @@ class CpuKernels
 public:
     CpuKernels() = delete;
 
-    // The translation of kernel `name` of the text with that key; null when the text is not one the
-    // application was built with (a text given at run time, or a resource changed since).
-    static kl::KernelEntry find(quint64 textKey, const QString& name);
+    // The translation of kernel `name` of the text with that key; empty when the text is not one the
+    // program was built with (a text given at run time, or a resource changed since).
+    static CpuKernel find(quint64 textKey, const QString& name);
     static bool any() { return cpuKernelTableSize > 0; }
+
+    // Adds the translations of texts that a program embeds (the engine's own kernels, a test's); the
+    // code the build makes for them calls it when the program starts. The table must outlive the
+    // program and end with an entry whose name is null.
+    static void addTable(const CpuKernelEntry* table);
 };
 
 } // namespace pf

@@ -7,6 +7,8 @@
 #include "Platform/Image/Kernel.h"
 #include "Platform/Image/TileStore.h"
 
+#include "Engine/Engine.h"
+
 #include <QImage>
 
 namespace pf {
@@ -16,14 +18,8 @@ namespace {
 const Kernel& sourceOverKernel()
 {
     static const Kernel kernel = [] {
-        auto kernels = Kernel::kernelsWithString(
-            QStringLiteral("kernel vec4 sourceOver(sampler image, sampler background)\n"
-                           "{\n"
-                           "    vec4 top = sample(image, samplerCoord(image));\n"
-                           "    vec4 bottom = sample(background, samplerCoord(background));\n"
-                           "    return top + bottom * (1.0 - top.a);\n"
-                           "}\n"),
-            QStringLiteral("source-over compositing"));
+        auto kernels = Kernel::kernelsWithString(QString::fromUtf8(kernelTexts::Engine::SourceOver),
+                                                 QStringLiteral("source-over compositing"));
         return kernels.empty() ? Kernel() : kernels.front();
     }();
     return kernel;

@@ -158,7 +158,7 @@ std::vector<Kernel> Kernel::kernelsWithString(const QString& text, const QString
     static std::atomic<quint64> nextId{1};
     auto program = std::make_shared<const QString>(parsed->program);
     auto topLevel = std::make_shared<const QStringList>(parsed->topLevelNames);
-    const quint64 textKey = CpuKernels::any() ? KernelTranslator::textKey(text) : 0;
+    const quint64 textKey = KernelTranslator::textKey(text);
     std::vector<std::shared_ptr<const KernelData>> datas;
     for (const KernelParser::Declaration& declaration : parsed->kernels) {
         auto data = std::make_shared<KernelData>();
@@ -170,8 +170,10 @@ std::vector<Kernel> Kernel::kernelsWithString(const QString& text, const QString
         data->readOnlyHere = declaration.readOnlyHere;
         data->topLevelNames = topLevel;
         data->sharesPrograms = !parsed->hasPreprocessorLines;
-        if (CpuKernels::any())
-            data->cpu = CpuKernels::find(textKey, declaration.name);
+        const CpuKernel translated = CpuKernels::find(textKey, declaration.name);
+        data->cpu = translated.entry;
+        data->cpuRow = translated.row;
+        data->cpuRows = translated.rows;
         QString compileError;
         if (!RenderContext::checkKernel(*data, &compileError)) {
             const int textLines =

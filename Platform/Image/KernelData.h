@@ -31,6 +31,8 @@ public:
     bool sharesPrograms = false;
     // The kernel translated to C++ when the application was built; null for texts given at run time.
     kl::KernelEntry cpu = nullptr;
+    kl::KernelRowEntry cpuRow = nullptr;   // the same, a row at a time
+    kl::KernelRowsEntry cpuRows = nullptr; // a row whose samplers are all rows in memory
 
     int samplerCount() const;
 };

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <type_traits>
 
 namespace pf::kl {
@@ -446,6 +447,11 @@ struct Sampler
     // The premultiplied value at a point of the sampler's space.
     vec4 (*read)(const Sampler& s, vec2 p) = nullptr;
     const void* source = nullptr;
+    // Where the kernel reads this sampler only at the pixel it computes and the renderer has that row of
+    // pixels in memory, aligned with the output row: RGBA floats from pixel column `rowX0` on. `read`
+    // is then not called.
+    const float* row = nullptr;
+    int rowX0 = 0;
 
     vec2 toSampler(vec2 p) const { return vec2(a * p.x + c * p.y + tx, b * p.x + d * p.y + ty); }
 };
@@ -467,6 +473,11 @@ inline vec2 samplerCoord(const Sampler& s)
 }
 inline vec4 sample(const Sampler& s, vec2 p)
 {
+    if (s.row) {
+        // floor, not truncation: pixels left of the origin have negative centres.
+        const float* q = s.row + std::ptrdiff_t(int(std::floor(currentDestination.x)) - s.rowX0) * 4;
+        return vec4(q[0], q[1], q[2], q[3]);
+    }
     return s.read(s, p);
 }
 inline vec4 samplerExtent(const Sampler& s)
@@ -482,8 +493,49 @@ inline vec2 samplerSize(const Sampler& s)
     return vec2(s.extent.z, s.extent.w);
 }
 
+// A sampler that a kernel reads only at the pixel it computes, from a row of RGBA floats in memory: the
+// row loop moves `p` along. Kernels whose samplers are all read so are translated a second time over
+// it, so that a row is plain loads, arithmetic and stores the compiler can keep in registers.
+struct RowSampler
+{
+    const float* p = nullptr;
+    vec4 extent;
+};
+inline vec2 samplerTransform(const RowSampler&, vec2 p)
+{
+    return p;
+}
+inline vec2 samplerCoord(const RowSampler&)
+{
+    return vec2(0.0f); // only ever the point of a read at the pixel itself, which needs none
+}
+inline vec4 sample(const RowSampler& s, vec2)
+{
+    return vec4(s.p[0], s.p[1], s.p[2], s.p[3]);
+}
+inline vec4 samplerExtent(const RowSampler& s)
+{
+    return s.extent;
+}
+inline vec2 samplerOrigin(const RowSampler& s)
+{
+    return vec2(s.extent.x, s.extent.y);
+}
+inline vec2 samplerSize(const RowSampler& s)
+{
+    return vec2(s.extent.z, s.extent.w);
+}
+
 // The shape of every translated kernel's entry point: samplers in parameter order, and each float or
 // vector argument as its components.
 using KernelEntry = vec4 (*)(const Sampler* const* samplers, const float* const* values);
+// The same for `n` pixels of one row, from pixel column `x0`, at the height `y` of their centres: RGBA
+// floats into `out`.
+using KernelRowEntry = void (*)(const Sampler* const* samplers, const float* const* values, int x0, int n,
+                                float y, float* out);
+// The same where every sampler is a row in memory: `rows[k]` holds sampler k's pixels for the `n` pixels
+// computed, `extents[k]` its extent.
+using KernelRowsEntry = void (*)(const float* const* rows, const vec4* extents, const float* const* values,
+                                 int x0, int n, float y, float* out);
 
 } // namespace pf::kl

@@ -279,9 +279,76 @@ KernelTranslator::translate(const QString& text, const QString& namespaceName, Q
         result.code += QStringLiteral("vec4 _pf_entry_%1(const Sampler* const* s, const float* const* v)\n"
                                       "{\n    (void)s;\n    (void)v;\n    return %1(%2);\n}\n")
                            .arg(kernel.name, arguments.join(QStringLiteral(", ")));
+        // A row at a time: the kernel's body is inlined into the loop, with no call per pixel.
+        result.code += QStringLiteral("[[gnu::flatten]] void _pf_row_%1(const Sampler* const* s, const "
+                                      "float* const* v, int x0, int n, "
+                                      "float y, float* out)\n"
+                                      "{\n    (void)s;\n    (void)v;\n"
+                                      "    for (int i = 0; i < n; ++i, out += 4) {\n"
+                                      "        currentDestination = vec2(float(x0 + i) + 0.5f, y);\n"
+                                      "        const vec4 r = %1(%2);\n"
+                                      "        out[0] = r.x;\n        out[1] = r.y;\n        out[2] = r.z;\n"
+                                      "        out[3] = r.w;\n    }\n}\n")
+                           .arg(kernel.name, arguments.join(QStringLiteral(", ")));
         result.kernels << kernel.name;
     }
     result.code += QStringLiteral("} // namespace pf::kl::%1\n").arg(namespaceName);
+
+    // The text again, over row samplers, for the kernels that read every sampler only where they are.
+    const bool usesDestination = text.contains(QLatin1String("destCoord"));
+    QString rows;
+    for (const KernelParser::Declaration& kernel : parsed->kernels) {
+        QStringList locals, arguments, setUp, advance;
+        int sampler = 0;
+        bool eligible = true;
+        for (size_t p = 0; p < kernel.parameters.size(); ++p) {
+            const QString v = QStringLiteral("v[%1]").arg(p);
+            const QString local = QStringLiteral("a%1").arg(p);
+            switch (kernel.parameters[p].type) {
+            case Kernel::ParameterType::Sampler:
+                eligible = eligible && p < kernel.readOnlyHere.size() && kernel.readOnlyHere[p];
+                setUp << QStringLiteral("    Sampler %1{r[%2], e[%2]};\n").arg(local).arg(sampler++);
+                advance << QStringLiteral("%1.p += 4;").arg(local);
+                break;
+            case Kernel::ParameterType::Float:
+                setUp << QStringLiteral("    const float %1 = %2[0];\n").arg(local, v);
+                break;
+            case Kernel::ParameterType::Vec2:
+                setUp << QStringLiteral("    const vec2 %1(%2[0], %2[1]);\n").arg(local, v);
+                break;
+            case Kernel::ParameterType::Vec3:
+                setUp << QStringLiteral("    const vec3 %1(%2[0], %2[1], %2[2]);\n").arg(local, v);
+                break;
+            case Kernel::ParameterType::Vec4:
+            case Kernel::ParameterType::Color:
+                setUp << QStringLiteral("    const vec4 %1(%2[0], %2[1], %2[2], %2[3]);\n").arg(local, v);
+                break;
+            }
+            arguments << local;
+        }
+        if (!eligible || sampler == 0)
+            continue;
+        rows +=
+            QStringLiteral("[[gnu::flatten]] void _pf_rows_%1(const float* const* r, const vec4* e, const "
+                           "float* const* v, "
+                           "int x0, int n, float y, float* __restrict out)\n{\n"
+                           "    (void)r;\n    (void)e;\n    (void)v;\n    (void)x0;\n    (void)y;\n")
+                .arg(kernel.name) +
+            setUp.join(QString()) + QStringLiteral("    for (int i = 0; i < n; ++i, out += 4) {\n") +
+            (usesDestination ? QStringLiteral("        currentDestination = vec2(float(x0 + i) + 0.5f, y);\n")
+                             : QString()) +
+            QStringLiteral("        const vec4 c = %1(%2);\n"
+                           "        out[0] = c.x;\n        out[1] = c.y;\n        out[2] = c.z;\n"
+                           "        out[3] = c.w;\n        %3\n    }\n}\n")
+                .arg(kernel.name, arguments.join(QStringLiteral(", ")), advance.join(QLatin1Char(' ')));
+        result.rowKernels << kernel.name;
+    }
+    if (!rows.isEmpty())
+        result.code +=
+            QStringLiteral("namespace pf::kl::%1::_pf_rows {\nusing Sampler = ::pf::kl::RowSampler;\n")
+                .arg(namespaceName) +
+            out + QStringLiteral("\n") + rows +
+            QStringLiteral("} // namespace pf::kl::%1::_pf_rows\n").arg(namespaceName);
     return result;
 }
 

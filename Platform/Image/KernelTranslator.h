@@ -23,6 +23,9 @@ public:
     {
         QString code;        // a namespace holding the text's functions and entry points
         QStringList kernels; // the kernels' names, in source order
+        // Those that also have "_pf_rows_<kernel>" (kl::KernelRowsEntry): every sampler read only at the
+        // pixel computed.
+        QStringList rowKernels;
     };
 
     // Nothing, with the reason, for a text the translation does not cover (preprocessor lines, or a

@@ -176,14 +176,19 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
         return *direct;
     }
     const Bitmap::Format format = out.format();
-    // The shipped kernels on the CPU, where the only OpenGL is a software rasterizer.
+    // Translated kernels on the CPU, where the only OpenGL is a software rasterizer; the parts of the
+    // recipe they cannot compute are rendered here in passes, once each.
     if (CpuKernelRenderer::wanted() && CpuKernelRenderer::canRender(*image.node())) {
         uint8_t* pixels = out.mutableData();
         const size_t bytesPerRow = out.bytesPerRow();
-        if (CpuKernelRenderer::render(image.node(), rect,
-                                      [&](int x, int top, int w, int h, const float* rgba) {
-                                          writeTile(format, pixels, bytesPerRow, x, top, w, h, rgba);
-                                      }))
+        if (CpuKernelRenderer::render(
+                image.node(), rect,
+                [&](int x, int top, int w, int h, const float* rgba) {
+                    writeTile(format, pixels, bytesPerRow, x, top, w, h, rgba);
+                },
+                [this](const ImageNodePtr& node, const Rect& part) {
+                    return render(Image(node), part, Bitmap::Format::RGBAf);
+                }))
             return true;
     }
     if (!d->renderer) {

@@ -18,8 +18,10 @@
 #include "Classes/Editor/GMEffectBrowserController.h"
 #include "Classes/Editor/GMEffectIconView.h"
 #include "Classes/Editor/GMSettingsController.h"
+#include "Classes/Editor/GMSlider.h"
 #include "Classes/Editor/GMWindowController.h"
 #include "Classes/Editor/OVLayerBrowser.h"
+#include "Classes/Editor/OVLoupeView.h"
 #include "Classes/Editor/OVSwitch.h"
 #include "Classes/Editor/OVZoomView.h"
 #include "Classes/Filters/FilterLibrary.h"
@@ -60,8 +62,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+#include <vector>
 
 using pf::Point;
 using pf::Rect;
@@ -92,9 +97,9 @@ void check(bool condition, const QString& what)
 
 using GalleryShots::screenshot;
 
-void shoot(const QWidget* window, const QString& name)
+void shoot(const QWidget* window, const QString& name, int settleMs = 150)
 {
-    settle(150);
+    settle(settleMs);
     const QString numbered = QStringLiteral("%1-%2").arg(++shots, 2, 10, QLatin1Char('0')).arg(name);
     if (!GalleryShots::save(screenshot(window), outputFolder, numbered))
         ++failures;
@@ -199,11 +204,11 @@ public:
         return view->mapTo(m_window, view->pointToWidget(p)).toPoint();
     }
     QPoint atBase(Point base) const { return QPoint(int(base.x), int(m_window->height() - base.y)); }
-    void move(QPoint p)
+    void move(QPoint p, int settleMs = 40)
     {
         QCursor::setPos(m_window->mapToGlobal(p));
         QTest::mouseMove(m_window->windowHandle(), p);
-        settle(40);
+        settle(settleMs);
     }
     void press(QPoint p) { QTest::mousePress(m_window->windowHandle(), Qt::LeftButton, {}, p); }
     void release(QPoint p) { QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, p); }
@@ -307,6 +312,194 @@ QString makePhoto(const QString& path)
     check(!portrait.isNull(), QStringLiteral("the test portrait is there"));
     portrait.save(path, "JPEG", 92);
     return path;
+}
+
+// A point on the loupe's circle (r = 1 at its edge), in its superview.
+Point aroundLoupe(const OVLoupeView& loupe, double r, double degrees)
+{
+    const Rect f = loupe.frame();
+    const double a = degrees / 180 * M_PI;
+    return Point(f.midX() + r * f.width() / 2 * std::cos(a), f.midY() + r * f.height() / 2 * std::sin(a));
+}
+
+// The rim picked up and carried, the button held, until the loupe's middle is at `to`; then let go.
+void carryLoupe(OVLoupeView& loupe, Hand& hand, Point to)
+{
+    pf::View* above = loupe.superview();
+    const Point grip = aroundLoupe(loupe, 0.85, 200);
+    const Point middle(loupe.frame().midX(), loupe.frame().midY());
+    const Point end(grip.x + to.x - middle.x, grip.y + to.y - middle.y);
+    hand.move(hand.at(above, grip));
+    hand.press(hand.at(above, grip));
+    for (int i = 1; i <= 14; ++i)
+        hand.move(
+            hand.at(above, Point(grip.x + (end.x - grip.x) * i / 14, grip.y + (end.y - grip.y) * i / 14)));
+    hand.release(hand.at(above, end));
+}
+
+// What the stroke in the loupe's glass did to the selected layer's mask.
+struct LoupeStroke
+{
+    QImage before, after;
+    int changed = 0;
+};
+
+// The window's own renderer live on the canvas, no preview pending.
+bool waitUntilLive(const GMWindowController& editor)
+{
+    return waitFor(
+        [&] { return editor.viewMode() == GMWindowController::Live && !editor.isPreviewPending(); });
+}
+
+bool loupeLive(const OVLoupeView& loupe)
+{
+    return waitFor([&] { return loupe.loupeState() == 5; });
+}
+
+// The brush size slider clicked where it gives `value` (it jumps to a click).
+void setBrushSize(GMWindowController& editor, Hand& hand, double value)
+{
+    GMSlider* slider = editor.settingsController()->brushSizeSlider();
+    const Rect b = slider->bounds();
+    double best = b.minX();
+    for (double x = b.minX(); x <= b.maxX(); x += 0.5)
+        if (std::abs(slider->positionForPoint(Point(x, b.midY())) - value) <
+            std::abs(slider->positionForPoint(Point(best, b.midY())) - value))
+            best = x;
+    hand.click(hand.at(slider, Point(best, b.midY())));
+}
+
+// The distance from a point to a polyline.
+double distanceToPath(const std::vector<Point>& path, Point p)
+{
+    double best = std::numeric_limits<double>::infinity();
+    for (size_t i = 0; i + 1 < path.size(); ++i) {
+        const Point a = path[i], b = path[i + 1];
+        const double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
+        const double t = len2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / len2, 0.0, 1.0) : 0;
+        best = std::min(best, std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy)));
+    }
+    return best;
+}
+
+LoupeStroke strokeThroughLoupe(GMWindowController& editor, Hand& hand, PhotoToolChain& chain)
+{
+    LoupeStroke result;
+    OVLoupeView* loupe = editor.loupe();
+    pf::View* above = loupe ? loupe->superview() : nullptr;
+    check(above && loupe->loupeState() == 1, QStringLiteral("the loupe rests in its dock"));
+    if (!above)
+        return result;
+    pf::Window* window = editor.window();
+    const Rect dock = loupe->frame();
+
+    // The sitter's right eye, in the picture's own (y-up) unit coordinates.
+    const Rect photo = editor.activeRectForLoupe(loupe);
+    const Point eye(photo.minX() + 0.39 * photo.width(), photo.minY() + 0.795 * photo.height());
+    carryLoupe(*loupe, hand, eye);
+    check(loupeLive(*loupe), QStringLiteral("the loupe dropped on an eye goes live"));
+    check(loupe->drawSenderActive() && !editor.zoomView()->drawSenderActive(),
+          QStringLiteral("the placed loupe takes the strokes"));
+    const Rect shown = loupe->editRect();
+    check(shown.contains(Point(0.39, 0.795)), QStringLiteral("the glass shows the eye"));
+    hand.move(hand.at(above, aroundLoupe(*loupe, 1.3, 200)));
+    shoot(window, QStringLiteral("loupe-on-an-eye"));
+
+    // The knob from its mark at 1x to the mark at 4x: four picture pixels to a point of the glass, so
+    // the glass shows four times the part it showed, up to the whole picture.
+    const Point knob = aroundLoupe(*loupe, 0.71, 4.3);
+    hand.move(hand.at(above, knob));
+    hand.press(hand.at(above, knob));
+    for (int i = 1; i <= 6; ++i)
+        hand.move(hand.at(above, aroundLoupe(*loupe, 0.71, 4.3 + (71 - 4.3) * i / 6)));
+    hand.release(hand.at(above, aroundLoupe(*loupe, 0.71, 71)));
+    check(loupe->zoomFactor() == 3 && loupe->magnification() == 4, QStringLiteral("the knob turns to 4x"));
+    check(loupeLive(*loupe), QStringLiteral("the loupe at 4x is live"));
+    const Rect glass = loupe->editRect();
+    check(std::abs(glass.width() - std::min(1.0, 4 * shown.width())) < 1e-6 &&
+              std::abs(glass.height() - std::min(1.0, 4 * shown.height())) < 1e-6,
+          QStringLiteral("at 4x the glass shows four times the part, within the picture"));
+    hand.move(hand.at(above, aroundLoupe(*loupe, 1.3, 200)), 300);
+    shoot(window, QStringLiteral("loupe-turned-to-4x"));
+
+    // A small brush, so that every dab lies well inside the glass.
+    setBrushSize(editor, hand, 0.2);
+
+    // A stroke across the glass, well inside it; its path kept in the picture's unit coordinates.
+    const pf::Size glassSize = loupe->glassSize();
+    const auto inPicture = [&](Point p) {
+        const Rect f = loupe->frame();
+        const double gx = (p.x - (f.midX() - glassSize.width / 2)) / glassSize.width;
+        const double gy = (p.y - (f.midY() - glassSize.height / 2)) / glassSize.height;
+        return Point(glass.minX() + gx * glass.width(), glass.minY() + gy * glass.height());
+    };
+    std::vector<Point> path;
+    const auto mask = chain.brushPathImageAtIndex(chain.selectionIndex());
+    const int segmentsBefore = int(mask->segmentImageNames().size());
+    result.before = rendered(mask->contentContainer()->imageContainer()->image()).toQImage();
+    Point at = aroundLoupe(*loupe, 0.45, 160);
+    path.push_back(inPicture(at));
+    hand.move(hand.at(above, at));
+    hand.press(hand.at(above, at));
+    for (int i = 1; i <= 16; ++i) {
+        at = aroundLoupe(*loupe, 0.45 - i * 0.015, 160 + i * 12);
+        path.push_back(inPicture(at));
+        hand.move(hand.at(above, at));
+    }
+    hand.release(hand.at(above, at));
+    check(waitFor([&] { return int(mask->segmentImageNames().size()) > segmentsBefore; }),
+          QStringLiteral("the stroke in the glass is stored in the layer's mask"));
+    check(loupeLive(*loupe), QStringLiteral("the stroke in the glass shows live"));
+    result.after = rendered(mask->contentContainer()->imageContainer()->image()).toQImage();
+    {
+        // Every changed pixel of the mask lies under the glass (within the circle inscribed in the part
+        // of the picture the glass shows, a pixel's tolerance for its edge), and within the brush's
+        // reach of the stroke's path carried through the glass into the picture.
+        const QImage& a = result.before;
+        const QImage& b = result.after;
+        check(!a.isNull() && a.size() == b.size(), QStringLiteral("the mask keeps its size"));
+        const double pixelsPerPoint = glass.width() * a.width() / glassSize.width;
+        const double reach = (editor.settingsController()->calculateBrushSize() / 2 + 2) * pixelsPerPoint + 2;
+        std::vector<Point> pixels;
+        for (const Point& q : path)
+            pixels.emplace_back(q.x * a.width(), q.y * a.height());
+        int outside = 0, astray = 0;
+        double farthest = 0;
+        for (int y = 0; !a.isNull() && y < std::min(a.height(), b.height()); ++y)
+            for (int x = 0; x < std::min(a.width(), b.width()); ++x) {
+                if (a.pixel(x, y) == b.pixel(x, y))
+                    continue;
+                ++result.changed;
+                const double u = (x + 0.5) / a.width(), v = 1 - (y + 0.5) / a.height();
+                const double du = (u - glass.midX()) * a.width(), dv = (v - glass.midY()) * a.height();
+                const double rx = glass.width() / 2 * a.width() + 1, ry = glass.height() / 2 * a.height() + 1;
+                if ((du / rx) * (du / rx) + (dv / ry) * (dv / ry) > 1)
+                    ++outside;
+                const double d = distanceToPath(pixels, Point(u * a.width(), v * a.height()));
+                farthest = std::max(farthest, d);
+                if (d > reach)
+                    ++astray;
+            }
+        std::printf("loupe stroke: %d mask pixels changed, %d outside the glass, %d beyond the brush's "
+                    "reach of %.1f px (farthest %.1f px)\n",
+                    result.changed, outside, astray, reach, farthest);
+        check(result.changed > 200, QStringLiteral("the stroke in the glass paints the mask"));
+        check(outside == 0, QStringLiteral("the stroke in the glass changes the mask only under the glass"));
+        check(astray == 0, QStringLiteral("the stroke lands where it was drawn in the glass"));
+    }
+    hand.move(hand.at(above, aroundLoupe(*loupe, 0.1, 0)), 400);
+    shoot(window, QStringLiteral("loupe-stroke-in-the-glass"), 600);
+
+    // Carried back to its dock: the canvas takes the strokes again.
+    carryLoupe(*loupe, hand, Point(dock.midX(), dock.midY()));
+    check(waitFor([&] { return loupe->loupeState() == 1 && loupe->frame() == dock; }),
+          QStringLiteral("the loupe is docked again"));
+    settle(600);
+    check(!loupe->drawSenderActive() && editor.zoomView()->drawSenderActive(),
+          QStringLiteral("docked, the canvas takes the strokes again"));
+    check(waitUntilLive(editor), QStringLiteral("the canvas is live again"));
+    shoot(window, QStringLiteral("loupe-docked-again"));
+    return result;
 }
 
 void run(const QString& sandbox)
@@ -478,6 +671,10 @@ void run(const QString& sandbox)
     }
     shoot(window, QStringLiteral("stroke-painted"));
 
+    // 5b. The loupe carried by its rim onto an eye, turned to 4x, a stroke painted in its glass, and
+    // carried back to its dock.
+    const LoupeStroke loupeStroke = strokeThroughLoupe(*editor, hand, *chain);
+
     // 6. The intensity knob dragged.
     EffectIntensity* knob = editor->settingsController()->effectIntensity();
     const double intensityBefore =
@@ -605,6 +802,19 @@ void run(const QString& sandbox)
               QStringLiteral("layer %1 has its settings").arg(i + 1));
         check(!reopened[i].mask.isNull() && reopened[i].mask == savedLayers[i].mask,
               QStringLiteral("layer %1 has its mask, pixel for pixel").arg(i + 1));
+    }
+    // The stroke painted through the loupe is in the saved package.
+    if (!reopened.empty() && loupeStroke.changed > 0) {
+        const QImage& m = reopened[0].mask;
+        int kept = 0;
+        for (int y = 0; y < loupeStroke.after.height(); ++y)
+            for (int x = 0; x < loupeStroke.after.width(); ++x)
+                if (loupeStroke.before.pixel(x, y) != loupeStroke.after.pixel(x, y) && m.valid(x, y) &&
+                    m.pixel(x, y) == loupeStroke.after.pixel(x, y))
+                    ++kept;
+        std::printf("reopened: %d of the %d mask pixels the loupe stroke changed as painted\n", kept,
+                    loupeStroke.changed);
+        check(kept == loupeStroke.changed, QStringLiteral("the saved package holds the loupe's stroke"));
     }
     const QImage reopenedPreview = rendered(editor->previewForSaving()).toQImage();
     const Difference preview = compare(reopenedPreview, savedPreview);

@@ -10,9 +10,15 @@
 #include "Classes/Editor/GMSettingsDelegate.h"
 #include "Classes/Editor/GMSlider.h"
 #include "Classes/Editor/GMSliderDelegate.h"
+#include "Classes/Editor/OV3PartButtonCell.h"
+#include "Classes/Editor/OVCellControl.h"
+#include "Classes/Editor/OVEventBlockingView.h"
 #include "Classes/Editor/OVFrameLayer.h"
 #include "Classes/Editor/OVFrameView.h"
+#include "Classes/Editor/OVGradientView.h"
+#include "Classes/Editor/OVHoverTextField.h"
 #include "Classes/Editor/OVHoverView.h"
+#include "Classes/Editor/OVInverseTextFieldCell.h"
 #include "Classes/Editor/OVKeyboardWatcher.h"
 #include "Classes/Editor/OVMultiSwitch.h"
 #include "Classes/Editor/OVSwitch.h"
@@ -20,6 +26,8 @@
 #include "Classes/Editor/OVZoomView.h"
 #include "Classes/Editor/OVZoomViewDelegate.h"
 #include "Classes/Editor/PatternPicker.h"
+#include "Classes/Editor/ShadowTextViewCell.h"
+#include "Classes/Editor/TextField.h"
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Framework/Toolkit/OVCursorStack.h"
 #include "Classes/Framework/Toolkit/OVScroller.h"
@@ -27,6 +35,8 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/UI/Document.h"
 #include "Platform/UI/Layer.h"
+#include "Platform/UI/LayerHostView.h"
+#include "Platform/UI/Transaction.h"
 #include "Platform/UI/Window.h"
 #include "TestFilters.h"
 #include "Tests/Gallery/GalleryShots.h"
@@ -242,6 +252,106 @@ void controlSheet(double scale, const QString& name)
     pattern->setPattern(QImage(QStringLiteral(GLIMORA_TESTDATA_DIR "/brick.png")));
     add(pattern);
     save(sheet.snapshot(scale), name);
+}
+
+// The small views and cells, drawn at 1x and 2x: three-part buttons (plain and pressed), an embossed
+// label, text punched out of a plate over a picture (plain and lowered by the tag), a blocking view
+// over a picture, the gradient, a hover field at its place and nudged, and a message over a picture.
+void smallViewsSheet(double scale, const QString& name)
+{
+    pf::View sheet(Rect(0, 0, 600, 300));
+    auto* ground = new OVFrameView(Rect(0, 0, 600, 300));
+    sheet.addSubview(ground);
+    // The light grey these engraved and embossed looks are drawn for.
+    auto* paper = new OVEventBlockingView(Rect(9, 9, 582, 282));
+    paper->setColorName(QStringLiteral("0.9 0.9 0.9 1"));
+    sheet.addSubview(paper);
+    const QImage brick(QStringLiteral(GLIMORA_TESTDATA_DIR "/brick.png"));
+    const auto picture = [&](const Rect& frame) {
+        auto* host = new pf::LayerHostView(frame);
+        const pf::Transaction::Scope atOnce(true);
+        host->layer()->setContents(brick);
+        host->layer()->setContentsGravity(pf::ContentsGravity::ResizeAspectFill);
+        host->layer()->setMasksToBounds(true);
+        sheet.addSubview(host);
+        return host;
+    };
+
+    // Buttons: plain, pressed, and a wide one whose middle stretches.
+    const struct
+    {
+        const char* title;
+        double width;
+        bool pressed;
+    } buttons[] = {{"Apply", 96, false}, {"Cancel", 96, true}, {"Save a Copy", 150, false}};
+    double x = 24;
+    for (const auto& b : buttons) {
+        // As an interface makes it: whatever the title came with, it takes the button's look.
+        auto cell = std::make_unique<OV3PartButtonCell>(
+            OV3PartButtonCell::decoded(pf::AttributedString(QString::fromLatin1(b.title))));
+        cell->setHighlighted(b.pressed);
+        const double height =
+            cell->middleImage().isNull() ? 24 : cell->middleImage().deviceIndependentSize().height();
+        sheet.addSubview(new OVCellControl(Rect(x, 246, b.width, height), std::move(cell)));
+        x += b.width + 16;
+    }
+
+    // The embossed label.
+    {
+        pf::TextAttributes grey{pf::systemFont(13), QColor::fromRgbF(0.3f, 0.3f, 0.3f)};
+        auto cell = std::make_unique<ShadowTextViewCell>();
+        cell->setAttributedStringValue(pf::AttributedString(QStringLiteral("Embossed label"), grey));
+        sheet.addSubview(new OVCellControl(Rect(420, 246, 150, 24), std::move(cell)));
+    }
+
+    // Text cut out of a plate: the picture behind shows through the letters; the second is lowered by 4.
+    picture(Rect(24, 150, 260, 80));
+    for (int tag : {0, 4}) {
+        auto cell = std::make_unique<OVInverseTextFieldCell>(tag == 0 ? QStringLiteral("PUNCHED")
+                                                                      : QStringLiteral("TAG 4"));
+        pf::TextAttributes bold{pf::systemFont(15), Qt::white};
+        bold.font.setBold(true);
+        cell->setAttributedStringValue(pf::AttributedString(cell->stringValue(), bold));
+        cell->setBackgroundColor(QColor(40, 44, 52));
+        auto* control = new OVCellControl(Rect(tag == 0 ? 40 : 164, 170, 110, 40), std::move(cell));
+        control->setTag(tag);
+        sheet.addSubview(control);
+    }
+
+    // A blocking view in a translucent colour over a picture.
+    picture(Rect(304, 150, 120, 80));
+    auto* blocker = new OVEventBlockingView(Rect(324, 160, 80, 60));
+    blocker->setColorName(QStringLiteral("0.1 0.3 0.8 0.6"));
+    sheet.addSubview(blocker);
+
+    // The gradient.
+    sheet.addSubview(new OVGradientView(Rect(444, 130, 132, 100)));
+
+    // Hover fields: one at its place, one nudged right and down by (12, -6).
+    for (int i = 0; i < 2; ++i) {
+        auto* field = new OVHoverTextField(Rect(40, 86 - i * 40, 180, 20));
+        field->setStringValue(i == 0 ? QStringLiteral("Hover field") : QStringLiteral("Hover field, nudged"));
+        sheet.addSubview(field);
+        field->setShift(i == 0 ? Point() : Point(12, -6));
+    }
+
+    // A message over a picture, centred across it.
+    pf::LayerHostView* stage = picture(Rect(304, 24, 272, 106));
+    auto message = TextField::create();
+    {
+        const pf::Transaction::Scope atOnce(true);
+        message->setFont(pf::systemFont(15));
+        message->setForegroundColor(Qt::white);
+        stage->layer()->addSublayer(message);
+        message->showFieldWithMessage(QStringLiteral("Saved"), 60);
+        const pf::Size size = message->preferredFrameSize();
+        message->setBounds(Rect(0, 0, size.width + 24, 48));
+        message->setPosition(Point(136, 53));
+        stage->layer()->layoutIfNeeded();
+    }
+    settle(50);
+    save(sheet.snapshot(scale), name);
+    message->removeFromSuperlayer();
 }
 
 void run()
@@ -508,6 +618,8 @@ int main(int argc, char* argv[])
     QDir().mkpath(outputFolder);
     controlSheet(1, QStringLiteral("00-controls-1x"));
     controlSheet(2, QStringLiteral("00-controls-2x"));
+    smallViewsSheet(1, QStringLiteral("00-small-views-1x"));
+    smallViewsSheet(2, QStringLiteral("00-small-views-2x"));
     run();
     return failures == 0 ? 0 : 1;
 }

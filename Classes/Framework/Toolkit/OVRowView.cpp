@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -314,7 +315,12 @@ void OVRowView::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
         pf::AttributedString title(m_title, titleAttributes);
         title.setLineBreakMode(pf::AttributedString::LineBreak::TruncateTail);
         title.setShadow(titleShadow);
-        title.drawInRect(painter, m_titleRect);
+        // The line of a 14-point font is taller than the 18-point title place: the text keeps the place's
+        // top edge and its descenders may reach below it rather than being cut off.
+        const double line = title.size().height;
+        const double below = std::max(0.0, line - m_titleRect.height());
+        title.drawInRect(painter, pf::Rect(m_titleRect.minX(), m_titleRect.minY() - below,
+                                           m_titleRect.width(), m_titleRect.height() + below));
     }
 }
 

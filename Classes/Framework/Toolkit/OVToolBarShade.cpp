@@ -43,7 +43,7 @@ void OVToolBarShade::setUseRetina(bool flag)
     if (flag == m_useRetina)
         return;
     m_useRetina = flag;
-    m_cachedLeft = m_cachedMid = m_cachedRight = QImage();
+    m_cachedLeft = m_cachedMid = m_cachedRight = m_cachedStrip = QImage();
     m_haveLeft = m_haveMid = m_haveRight = false;
 }
 
@@ -108,4 +108,27 @@ QImage OVToolBarShade::mid()
         m_haveMid = true;
     }
     return m_cachedMid;
+}
+
+QImage OVToolBarShade::midStrip(double width)
+{
+    const QImage tile = mid();
+    if (tile.isNull())
+        return tile;
+    const double scale = tile.devicePixelRatio();
+    const double tileWidth = tile.width() / scale;
+    if (!m_cachedStrip.isNull() && m_cachedStrip.width() / scale >= width + tileWidth)
+        return m_cachedStrip;
+    const int count = int(std::ceil(width / tileWidth)) + 1;
+    QImage strip(tile.width() * count, tile.height(), QImage::Format_ARGB32_Premultiplied);
+    strip.fill(Qt::transparent);
+    {
+        QPainter painter(&strip);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        for (int i = 0; i < count; ++i)
+            painter.drawImage(QPoint(i * tile.width(), 0), tile);
+    }
+    strip.setDevicePixelRatio(scale);
+    m_cachedStrip = strip;
+    return strip;
 }

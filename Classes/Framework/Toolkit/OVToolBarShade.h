@@ -41,6 +41,10 @@ public:
     QImage left();
     QImage mid();
     QImage right();
+    // The middle part repeated side by side, at least `width` points long (one tile more than asked,
+    // so that a strip started up to a tile early still covers it); kept until the resolution changes or
+    // a longer one is asked for. A bar draws one strip per gap instead of every tile.
+    QImage midStrip(double width);
 
 private:
     QImage slice(double x, double width);
@@ -56,6 +60,6 @@ private:
     int m_blendMode = Normal;
     double m_leftMargin = 0;
     double m_rightMargin = 0;
-    QImage m_cachedLeft, m_cachedMid, m_cachedRight;
+    QImage m_cachedLeft, m_cachedMid, m_cachedRight, m_cachedStrip;
     bool m_haveLeft = false, m_haveMid = false, m_haveRight = false;
 };

@@ -143,11 +143,13 @@ void OVToolBarView::drawRect(QPainter& painter, const pf::Rect&)
                     painter.setClipRect(pf::Rect(x, y0, mw, h).toQRectF(), Qt::IntersectClip);
                     const double tile = m.width() / m.devicePixelRatio();
                     const double t = m_rightAlign ? width : x0;
-                    // Tiles run from t in both directions; only those over the clip are drawn.
-                    double start = t - std::ceil((t - x) / tile) * tile;
-                    for (double tx = start; tx < x + mw; tx += tile)
-                        pf::drawImage(painter, m, pf::Rect(tx, 0, tile, h), pf::Rect::null(),
-                                      painter.compositionMode());
+                    // Tiles run from t in both directions; one strip of them, started at the last tile
+                    // edge at or before x, covers the clip.
+                    const double start = t - std::ceil((t - x) / tile) * tile;
+                    const QImage strip = shade->midStrip(mw);
+                    pf::drawImage(painter, strip,
+                                  pf::Rect(start, 0, strip.width() / strip.devicePixelRatio(), h),
+                                  pf::Rect::null(), painter.compositionMode());
                     painter.restore();
                 }
             }

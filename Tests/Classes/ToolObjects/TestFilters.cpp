@@ -1,5 +1,7 @@
 #include "TestFilters.h"
 
+#include "TestFilters/TestFilters.h"
+
 #include "Platform/Image/Kernel.h"
 #include "Platform/Image/Sampler.h"
 
@@ -9,6 +11,7 @@ using namespace pf;
 
 namespace {
 
+// The texts are in TestKernels/, translated for the CPU path as the shipped kernels are.
 Kernel kernelFrom(const char* text)
 {
     auto kernels = Kernel::kernelsWithString(QString::fromUtf8(text), QStringLiteral("test filter"));
@@ -28,12 +31,7 @@ public:
     }
     Image outputImage() const override
     {
-        static const Kernel k =
-            kernelFrom("kernel vec4 wash(sampler image, sampler mask, __color color, float amount) {\n"
-                       "  vec4 c = sample(image, samplerCoord(image));\n"
-                       "  float m = sample(mask, samplerCoord(mask)).r * amount;\n"
-                       "  return mix(c, color * c.a, m);\n"
-                       "}");
+        static const Kernel k = kernelFrom(kernelTexts::TestFilters::TestWash);
         const Image image = imageValue(QStringLiteral("inputImage"));
         if (image.isNull())
             return Image();
@@ -59,11 +57,7 @@ public:
     }
     Image outputImage() const override
     {
-        static const Kernel k = kernelFrom("kernel vec4 over(sampler top, sampler bottom, float amount) {\n"
-                                           "  vec4 t = sample(top, samplerCoord(top));\n"
-                                           "  vec4 b = sample(bottom, samplerCoord(bottom));\n"
-                                           "  return mix(b, t + b * (1.0 - t.a), amount);\n"
-                                           "}");
+        static const Kernel k = kernelFrom(kernelTexts::TestFilters::TestOver);
         const Image top = imageValue(QStringLiteral("inputImage"));
         const Image bottom = imageValue(QStringLiteral("inputBackgroundImage"));
         if (top.isNull() || bottom.isNull())

@@ -136,3 +136,40 @@ TEST_F(BundleTest, BuiltResourcesAreFoundAfterTheMainFolder)
     // The built folder is still a folder of the bundle: nothing outside it is reachable.
     EXPECT_EQ(bundle.pathForResource(QStringLiteral("../Built/Knob"), QStringLiteral("png")), QString());
 }
+
+TEST_F(BundleTest, LooksInTheUsersLocalisationThenEnglishAfterTheFolderItself)
+{
+    touch(QStringLiteral("Informations/Layers.mov"));
+    touch(QStringLiteral("Informations/en.lproj/Layers.srt"));
+    touch(QStringLiteral("Informations/de.lproj/Layers.srt"));
+    touch(QStringLiteral("Informations/en.lproj/Brushes.srt"));
+    touch(QStringLiteral("Informations/Shared.srt"));
+    touch(QStringLiteral("Informations/de.lproj/Shared.srt"));
+    const QString root = path(QStringLiteral("Informations"));
+    struct Case
+    {
+        const char* language;
+        const char* name;
+        QString found;
+    };
+    const Case cases[] = {
+        {"de_CH", "Layers", root + QStringLiteral("/de.lproj/Layers.srt")},
+        {"de", "Layers", root + QStringLiteral("/de.lproj/Layers.srt")},
+        {"fr_FR", "Layers", root + QStringLiteral("/en.lproj/Layers.srt")},
+        {"de_DE", "Brushes", root + QStringLiteral("/en.lproj/Brushes.srt")},
+        // What the folder itself holds serves every language.
+        {"de_DE", "Shared", root + QStringLiteral("/Shared.srt")},
+        {"de_DE", "Missing", QString()},
+        {"../..", "Layers", root + QStringLiteral("/en.lproj/Layers.srt")},
+    };
+    for (const Case& c : cases) {
+        const pf::Bundle bundle(root, {}, pf::Bundle::localizationFolders(QString::fromLatin1(c.language)));
+        EXPECT_EQ(bundle.pathForResource(QString::fromLatin1(c.name), QStringLiteral("srt")), c.found)
+            << c.language << " " << c.name;
+    }
+    // A bundle made without localisation folders looks in none.
+    const pf::Bundle plain(root);
+    EXPECT_EQ(plain.pathForResource(QStringLiteral("Layers"), QStringLiteral("srt")), QString());
+    EXPECT_EQ(plain.pathForResource(QStringLiteral("Layers"), QStringLiteral("mov")),
+              root + QStringLiteral("/Layers.mov"));
+}
