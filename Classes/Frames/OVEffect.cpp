@@ -1,0 +1,632 @@
+#include "Classes/Frames/OVEffect.h"
+
+#include "Classes/Framework/GradientORVExtension.h"
+#include "Classes/Framework/OVFilter.h"
+#include "Classes/Framework/Toolkit/OVColorWell.h"
+#include "Classes/Framework/Toolkit/OVGradientPicker.h"
+#include "Classes/Framework/Toolkit/OVLabel.h"
+#include "Classes/Framework/Toolkit/OVPopupButton.h"
+#include "Classes/Framework/Toolkit/OVSlider.h"
+#include "Classes/Framework/Toolkit/OVTempCleaner.h"
+#include "Classes/Framework/Toolkit/PopUpButtonORVExtension.h"
+#include "Classes/Framework/Toolkit/UndoManagerORVExtension.h"
+#include "Platform/Foundation/Localization.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Foundation/RandomName.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/Gradient.h"
+#include "Platform/Image/PaintColor.h"
+#include "Platform/UI/FilePanel.h"
+#include "Platform/UI/Menu.h"
+#include "Platform/UI/View.h"
+
+#include <QCheckBox>
+#include <QDial>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QStringList colorKeys = {QStringLiteral("inputColor"), QStringLiteral("inputTargetColor"),
+                               QStringLiteral("inputGradient")};
+const QString gradientKey = QStringLiteral("inputGradient");
+const QString tagProperty = QStringLiteral("effectTag");
+// The circular slider works in whole steps; this many span its range.
+constexpr int dialSteps = 3600;
+
+pf::Color colorFromText(const QString& text)
+{
+    return pf::Color::fromString(text);
+}
+
+QString textFromValue(const QString& key, const QVariant& value)
+{
+    if (key == gradientKey && value.canConvert<pf::Gradient>() &&
+        value.metaType() == QMetaType::fromType<pf::Gradient>())
+        return GradientORVExtension::stringRepresentation(value.value<pf::Gradient>());
+    if (value.metaType() == QMetaType::fromType<pf::Color>())
+        return value.value<pf::Color>().toString();
+    return value.toString();
+}
+
+double number(const QVariant& value)
+{
+    return value.isValid() ? value.toDouble() : 0.0;
+}
+
+} // namespace
+
+std::unique_ptr<OVEffect> OVEffect::effectWithName(const QString& name, const QVariantMap& settings)
+{
+    return create({{QStringLiteral("name"), name}}, settings);
+}
+
+std::unique_ptr<OVEffect> OVEffect::create(const QVariantMap& description, const QVariantMap& settings)
+{
+    std::unique_ptr<OVEffect> effect(new OVEffect);
+    effect->m_name = description.value(QStringLiteral("name")).toString();
+    effect->m_displayName = description.value(QStringLiteral("displayName"), effect->m_name).toString();
+    effect->m_settingsUIDict = description.value(QStringLiteral("settingsUI")).toMap();
+    effect->m_settingsKeys = description.contains(QStringLiteral("settingsUIOrder"))
+                                 ? description.value(QStringLiteral("settingsUIOrder")).toStringList()
+                                 : effect->m_settingsUIDict.keys();
+
+    const QString filterName = description.value(QStringLiteral("ciName"), effect->m_name).toString();
+    // Without any name there is nothing to look up: "Filter" alone is not a filter's name.
+    if (filterName.isEmpty()) {
+        pf::log(QStringLiteral("Warning: Neither Filter with name %1 nor %1Filter found").arg(filterName));
+        return nullptr;
+    }
+    if (pf::Filter::isRegistered(filterName)) {
+        effect->m_filter = pf::Filter::create(filterName);
+    } else if (pf::Filter::isRegistered(filterName + QStringLiteral("Filter"))) {
+        effect->m_filter = pf::Filter::create(filterName + QStringLiteral("Filter"));
+        pf::log(
+            QStringLiteral("Warning: Filter with name %1 not found, %1Filter used instead").arg(filterName));
+    }
+    if (!effect->m_filter) {
+        pf::log(QStringLiteral("Warning: Neither Filter with name %1 nor %1Filter found").arg(filterName));
+        return nullptr;
+    }
+    OVEffect* self = effect.get();
+    effect->m_observers.push_back(pf::NotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("ovfilterupdate"), effect->m_filter.get(),
+        [self](const pf::Notification&) { self->updateFilter(); }));
+    effect->m_relative = description.value(QStringLiteral("relative")).toStringList();
+    effect->m_globals = description.value(QStringLiteral("globals")).toMap();
+    effect->m_baseSettings = description.value(QStringLiteral("defaultSettings")).toMap();
+    effect->setSettings(settings);
+    return effect;
+}
+
+OVEffect::~OVEffect()
+{
+    m_settingsObserver.reset();
+    m_observers.clear();
+    m_successor = nullptr;
+    if (m_undoManager)
+        m_undoManager->removeAllActionsWithTarget(this);
+    m_undoManager = nullptr;
+}
+
+QVariantMap OVEffect::settings() const
+{
+    QVariantMap external = m_settings;
+    for (const QString& key : colorKeys) {
+        if (external.contains(key))
+            external[key] = textFromValue(key, external.value(key));
+    }
+    external[QStringLiteral("isEnabled")] = m_enabled;
+    external[QStringLiteral("resource")] = m_imageResources;
+    external[QStringLiteral("name")] = m_name;
+    return external;
+}
+
+void OVEffect::setSettings(const QVariantMap& given)
+{
+    m_settingsObserver.reset();
+    m_settings = m_baseSettings;
+    for (auto it = given.begin(); it != given.end(); ++it)
+        m_settings[it.key()] = it.value();
+    m_settings[QStringLiteral("name")] = m_name;
+    m_imageResources = m_settings.take(QStringLiteral("resource")).toMap();
+    if (m_settings.contains(QStringLiteral("isEnabled")))
+        setEnabled(m_settings.take(QStringLiteral("isEnabled")).toBool());
+    for (const QString& key : colorKeys) {
+        const QVariant value = m_settings.value(key);
+        if (value.typeId() != QMetaType::QString)
+            continue;
+        if (key == gradientKey) {
+            if (auto gradient = GradientORVExtension::gradientWithString(value.toString()))
+                m_settings[key] = QVariant::fromValue(*gradient);
+        } else {
+            m_settings[key] = QVariant::fromValue(colorFromText(value.toString()));
+        }
+    }
+    m_filter->setDefaults();
+    const QStringList inputs = m_filter->inputKeys();
+    for (auto it = m_settings.begin(); it != m_settings.end(); ++it) {
+        if (inputs.contains(it.key()))
+            writeToFilter(it.key(), it.value());
+    }
+    if (m_successor && m_enabled)
+        m_successor->setInputImage(outputImage());
+    if (m_settingsView)
+        updateSettings();
+    m_settingsObserver = pf::NotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("ovfilterSettings"), m_filter.get(),
+        [this](const pf::Notification&) { updateSettings(); });
+}
+
+double OVEffect::proportionForWriting() const
+{
+    if (m_effectProportion > 0)
+        return m_effectProportion;
+    const pf::Image input = inputImage();
+    if (input.isNull())
+        return 1.0;
+    const pf::Rect extent = input.extent();
+    return std::max(1.0, std::min(extent.width(), extent.height()));
+}
+
+double OVEffect::proportionForReading() const
+{
+    return proportionForWriting();
+}
+
+void OVEffect::writeToFilter(const QString& key, const QVariant& value)
+{
+    if (m_relative.contains(key) && value.canConvert<double>())
+        m_filter->setValue(value.toDouble() * proportionForWriting(), key);
+    else
+        m_filter->setValue(value, key);
+}
+
+void OVEffect::reapplyRelativeKeys()
+{
+    for (const QString& key : m_relative) {
+        if (m_settings.contains(key))
+            writeToFilter(key, m_settings.value(key));
+    }
+}
+
+pf::Image OVEffect::inputImage() const
+{
+    return m_filter->value(QStringLiteral("inputImage")).value<pf::Image>();
+}
+
+void OVEffect::setInputImage(const pf::Image& image)
+{
+    if (image.isNull())
+        return;
+    m_filter->setValue(QVariant::fromValue(image), QStringLiteral("inputImage"));
+    reapplyRelativeKeys();
+    passOn();
+}
+
+void OVEffect::passOn()
+{
+    if (!m_successor)
+        return;
+    if (m_enabled)
+        m_successor->setInputImage(outputImage());
+    else
+        m_successor->setInputImage(inputImage());
+}
+
+void OVEffect::removeImageInput()
+{
+    m_filter->setValue(QVariant::fromValue(pf::Image()), QStringLiteral("inputImage"));
+    if (m_successor)
+        m_successor->removeImageInput();
+}
+
+pf::Image OVEffect::outputImage()
+{
+    if (inputImage().isNull()) {
+        if (!m_waitingForUpdate) {
+            m_waitingForUpdate = true;
+            pf::NotificationCenter::defaultCenter().post(QStringLiteral("EffectNeedsUpd"), this);
+        }
+        return pf::Image();
+    }
+    m_waitingForUpdate = false;
+    reapplyRelativeKeys();
+    return m_filter->outputImage();
+}
+
+void OVEffect::setGlobalSettings(const QVariantMap& settings)
+{
+    m_effectProportion = settings.value(QStringLiteral("portion"), 0.0).toDouble();
+    for (auto it = m_globals.begin(); it != m_globals.end(); ++it) {
+        if (settings.contains(it.key()))
+            m_filter->setValue(settings.value(it.key()), it.value().toString());
+    }
+    reapplyRelativeKeys();
+    if (m_successor)
+        m_successor->setGlobalSettings(settings);
+}
+
+void OVEffect::addResourcesToArray(QStringList& resources)
+{
+    for (const QVariant& value : std::as_const(m_imageResources)) {
+        if (!resources.contains(value.toString()))
+            resources.append(value.toString());
+    }
+}
+
+void OVEffect::setEnabled(bool enabled)
+{
+    if (enabled == m_enabled)
+        return;
+    if (registerUndo(QStringLiteral("enabled"), m_enabled)) {
+        const QString verb = pf::localized(m_enabled ? QStringLiteral("Disable") : QStringLiteral("Enable"),
+                                           QStringLiteral("EffectSettings"));
+        m_undoManager->setActionName(QStringLiteral("%1 %2").arg(verb, pf::localized(m_name)));
+    }
+    m_enabled = enabled;
+    if (m_successor)
+        m_successor->setInputImage(enabled ? outputImage() : inputImage());
+}
+
+bool OVEffect::registerUndo(const QString& key, const QVariant& oldValue)
+{
+    if (!m_undoManager)
+        return false;
+    return UndoManagerORVExtension::registerMouseAwareUndoWithTarget(*m_undoManager, *this, oldValue, key,
+                                                                     false);
+}
+
+QVariant OVEffect::valueForKey(const QString& key) const
+{
+    if (key == QStringLiteral("settings"))
+        return settings();
+    if (key == QStringLiteral("enabled"))
+        return m_enabled;
+    return settingsValueForKey(key);
+}
+
+void OVEffect::setValueForKey(const QVariant& value, const QString& key)
+{
+    if (key == QStringLiteral("enabled"))
+        setEnabled(value.toBool());
+    else
+        setValue(key, value);
+}
+
+void OVEffect::setValue(const QString& key, const QVariant& value)
+{
+    if (key == QStringLiteral("settings")) {
+        // The external form, so an undo brings back colours, the enabled state and chosen images.
+        registerUndo(key, settings());
+        setSettings(value.toMap());
+        return;
+    }
+    if (key == QStringLiteral("enabled")) {
+        setEnabled(value.toBool());
+        return;
+    }
+    if (!m_boundSettings.contains(key))
+        return;
+    if (registerUndo(key, settingsValueForKey(key))) {
+        m_undoManager->setActionName(QStringLiteral("%1 %2").arg(
+            pf::localized(m_name), pf::localized(key, QStringLiteral("EffectSettings"))));
+    }
+    m_settings[key] = value;
+    writeToFilter(key, value);
+    if (m_enabled && m_successor) {
+        const pf::Image output = outputImage();
+        if (!output.isNull())
+            m_successor->setInputImage(output);
+    }
+    updateSettings();
+}
+
+QVariant OVEffect::settingsValueForKey(const QString& key) const
+{
+    if (m_settings.contains(key))
+        return m_settings.value(key);
+    return m_filter->value(key);
+}
+
+QVariant OVEffect::valueFromDicts(const QList<QVariantMap>& dicts, const QStringList& keys)
+{
+    for (const QVariantMap& dict : dicts) {
+        for (const QString& key : keys) {
+            const QVariant value = dict.value(key);
+            if (value.isValid() && !value.isNull())
+                return value;
+        }
+    }
+    return {};
+}
+
+QString OVEffect::description() const
+{
+    QStringList pairs;
+    const QVariantMap external = settings();
+    for (auto it = external.begin(); it != external.end(); ++it)
+        pairs << it.key() + QStringLiteral(" = ") + it.value().toString();
+    return QStringLiteral("Effect: %1 (%2)\nSettings: {%3}")
+        .arg(m_displayName, m_name, pairs.join(QStringLiteral("; ")));
+}
+
+QList<QWidget*> OVEffect::settingsControls() const
+{
+    QList<QWidget*> controls;
+    for (const auto& control : m_settingsControls)
+        controls << control.data();
+    return controls;
+}
+
+pf::View* OVEffect::settingsView()
+{
+    if (m_settingsView)
+        return m_settingsView.get();
+    const int rows = int(m_settingsKeys.size());
+    // With no row the view keeps a single row's height and stays empty.
+    const double height = rows == 0 ? firstRowHeight : firstRowHeight + rowHeight * (rows - 1);
+    m_settingsView = std::make_unique<pf::View>(pf::Rect(0, 0, 300, height));
+    m_settingsPopupNames.clear();
+    m_boundSettings.clear();
+    m_settingsControls.clear();
+    const QVariantMap attributes = m_filter->attributes();
+    for (int row = 0; row < rows; ++row) {
+        const QString key = m_settingsKeys.at(row);
+        QVariantMap entry;
+        if (!m_settingsUIDict.contains(key)) {
+            pf::log(QStringLiteral("Warning: settingsUI Description for '%1' is missing in Effect '%2'")
+                        .arg(key, m_name));
+        } else {
+            entry = m_settingsUIDict.value(key).toMap();
+        }
+        // Top-down: the row's 27-point band starts here; the frames below are the band's y-up offsets.
+        const double bandTop = firstRowHeight + rowHeight * row;
+        auto place = [&](QWidget* widget, double x, double y, double w, double h) {
+            widget->setParent(m_settingsView.get());
+            widget->setGeometry(QRect(int(x), int(bandTop - y - h), int(w), int(h)));
+            widget->show();
+        };
+        auto* label = new OVLabel(pf::Rect(3, 2, 100, 22));
+        label->setStringValue(pf::localized(key, QStringLiteral("EffectSettings")));
+        label->setTextColor(QColor::fromRgbF(71 / 255.0, 71 / 255.0, 71 / 255.0, 1));
+        label->setTextShadowName(QStringLiteral("TextWhite0px"));
+        label->setAutoresizingMask(pf::View::MaxXMargin | pf::View::MinYMargin);
+        place(label, 3, 2, 100, 22);
+        const QString inputKey = entry.value(QStringLiteral("inputName")).toString();
+        QWidget* control = makeControl(entry, attributes.value(inputKey).toMap(), inputKey);
+        if (!control)
+            continue;
+        if (inputKey.isEmpty()) {
+            delete control;
+            continue;
+        }
+        control->setProperty(tagProperty.toUtf8().constData(), int(m_boundSettings.size()));
+        m_boundSettings << inputKey;
+        m_settingsControls << control;
+        const int type = entry.value(QStringLiteral("type")).toInt();
+        switch (type) {
+        case 0:
+            place(control, 110, 4, 190, 15);
+            break;
+        case 1:
+            place(control, 110, 0, 190, 23);
+            break;
+        case 2:
+            place(control, 110, 0, 45, 22);
+            break;
+        case 3:
+            place(control, 110, 0, 190, 23);
+            break;
+        case 4:
+            place(control, 110, 2, 20, 20);
+            break;
+        default:
+            place(control, 99, 0, 210, 27);
+            break;
+        }
+    }
+    updateSettings();
+    return m_settingsView.get();
+}
+
+QWidget* OVEffect::makeControl(const QVariantMap& entry, const QVariantMap& attributes,
+                               const QString& inputKey)
+{
+    const QList<QVariantMap> dicts = {entry, attributes};
+    const double minValue = number(valueFromDicts(
+        dicts, {QStringLiteral("minValue"), pf::FilterAttribute::SliderMin, pf::FilterAttribute::Min}));
+    const double maxValue = number(valueFromDicts(
+        dicts, {QStringLiteral("maxValue"), pf::FilterAttribute::SliderMax, pf::FilterAttribute::Max}));
+    const QVariant type = entry.value(QStringLiteral("type"));
+    switch (type.isValid() ? type.toInt() : -1) {
+    case 0: {
+        auto* slider = new OVSlider;
+        slider->setMinValue(minValue);
+        slider->setMaxValue(maxValue);
+        const double exp = number(valueFromDicts(dicts, {QStringLiteral("expFactor")}));
+        if (exp >= 1.0) {
+            slider->setSliderCurve(3);
+            slider->setExpFactor(exp);
+        }
+        slider->setAction([this](OVSlider* sender) { controlValueChanged(sender); });
+        return slider;
+    }
+    case 1: {
+        auto* popup = new OVPopupButton(pf::Rect(110, 0, 190, 23));
+        popup->setMenu(std::make_unique<pf::Menu>());
+        const QStringList choices = valueFromDicts(dicts, {QStringLiteral("choices")}).toStringList();
+        PopUpButtonORVExtension::addEntries(*popup->menu(), choices);
+        if (entry.value(QStringLiteral("customImage")).toBool()) {
+            popup->menu()->addSeparator();
+            popup->inserItemWithTitle(
+                pf::localized(QStringLiteral("Custom Image"), QStringLiteral("Controls")), 1 << 20);
+        }
+        m_settingsPopupNames[inputKey] = choices;
+        popup->setAutoresizingMask(pf::View::WidthSizable | pf::View::MinYMargin);
+        popup->setAction([this](OVButton* sender) { controlValueChanged(sender); });
+        const QString notification = entry.value(QStringLiteral("notification")).toString();
+        if (!notification.isEmpty()) {
+            m_notificationDict[notification] = popup;
+            m_observers.push_back(pf::NotificationCenter::defaultCenter().addObserver(
+                notification, nullptr,
+                [this, notification](const pf::Notification&) { updatePopupButton(notification); }));
+        }
+        return popup;
+    }
+    case 2: {
+        auto* well = new OVColorWell(pf::Rect(110, 0, 45, 22));
+        well->setSupportsAlpha(entry.value(QStringLiteral("hasAlpha")).toBool());
+        well->setAutoresizingMask(pf::View::MaxXMargin | pf::View::MinYMargin);
+        well->setAction([this](OVColorWell* sender) { controlValueChanged(sender); });
+        return well;
+    }
+    case 3: {
+        auto* box = new QCheckBox;
+        box->setTristate(false);
+        QObject::connect(box, &QCheckBox::clicked, box, [this, box] { controlValueChanged(box); });
+        return box;
+    }
+    case 4: {
+        auto* dial = new QDial;
+        dial->setRange(0, dialSteps);
+        dial->setProperty("minValue", minValue);
+        dial->setProperty("maxValue", maxValue);
+        QObject::connect(dial, &QDial::sliderMoved, dial, [this, dial] { controlValueChanged(dial); });
+        return dial;
+    }
+    case 5: {
+        auto* picker = new OVGradientPicker(pf::Rect(99, 0, 210, 27));
+        picker->setAutoresizingMask(pf::View::WidthSizable | pf::View::MinYMargin);
+        picker->setAction([this](OVColorWell* sender) { controlValueChanged(sender); });
+        return picker;
+    }
+    default:
+        return nullptr;
+    }
+}
+
+void OVEffect::controlValueChanged(QWidget* sender)
+{
+    const QString key = m_boundSettings.value(sender->property(tagProperty.toUtf8().constData()).toInt());
+    QVariant value;
+    if (auto* popup = qobject_cast<OVPopupButton*>(sender)) {
+        const QStringList choices = m_settingsPopupNames.value(key).toStringList();
+        const int index = popup->selectedIndex();
+        if (index >= choices.size()) {
+            pf::FilePanel panel(pf::FilePanel::Kind::Open);
+            panel.allowedFileTypes = {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                      QStringLiteral("tif"), QStringLiteral("tiff")};
+            if (!panel.runModal() || panel.path().isEmpty()) {
+                updateSettings();
+                return;
+            }
+            const QString copy = OVTempCleaner::tempCopyFor(panel.path(), QStringLiteral("EffectResource-") +
+                                                                              pf::randomName(10));
+            if (copy.isEmpty()) {
+                pf::error(QStringLiteral("could not copy %1").arg(panel.path()));
+                updateSettings();
+                return;
+            }
+            value = copy;
+            m_imageResources[key] = copy;
+        } else {
+            value = choices.value(index);
+            m_imageResources.remove(key);
+        }
+    } else if (auto* box = qobject_cast<QCheckBox*>(sender)) {
+        value = box->isChecked();
+    } else if (auto* picker = qobject_cast<OVGradientPicker*>(sender)) {
+        value = QVariant::fromValue(picker->gradient());
+    } else if (auto* well = qobject_cast<OVColorWell*>(sender)) {
+        const pf::PaintColor color = well->color();
+        // A grey keeps its white in all three components.
+        value = QVariant::fromValue(
+            color.isWhiteSpace() ? pf::Color(color.white(), color.white(), color.white(), color.alpha())
+                                 : pf::Color(color.red(), color.green(), color.blue(), color.alpha()));
+    } else if (auto* dial = qobject_cast<QDial*>(sender)) {
+        const double lo = dial->property("minValue").toDouble(), hi = dial->property("maxValue").toDouble();
+        value = lo + (hi - lo) * dial->value() / double(dialSteps);
+    } else if (auto* slider = qobject_cast<OVSlider*>(sender)) {
+        value = slider->doubleValue();
+    }
+    setValue(key, value);
+}
+
+void OVEffect::updateSettings()
+{
+    if (!m_settingsView)
+        return;
+    const double proportion = proportionForReading();
+    for (const auto& control : std::as_const(m_settingsControls)) {
+        if (!control)
+            continue;
+        const QString key =
+            m_boundSettings.value(control->property(tagProperty.toUtf8().constData()).toInt());
+        QVariant value = m_filter->value(key);
+        if (m_relative.contains(key))
+            value = value.toDouble() / proportion;
+        m_settings[key] = value;
+        showValue(control, value);
+    }
+}
+
+void OVEffect::showValue(QWidget* control, const QVariant& value)
+{
+    const QSignalBlocker blocker(control);
+    const QString key = m_boundSettings.value(control->property(tagProperty.toUtf8().constData()).toInt());
+    if (auto* popup = qobject_cast<OVPopupButton*>(control)) {
+        const QStringList choices = m_settingsPopupNames.value(key).toStringList();
+        int index = choices.indexOf(value.toString());
+        if (index < 0)
+            index = choices.indexOf(pf::localized(value.toString()));
+        const QList<QAction*> items = popup->menu()->actions();
+        if (index < 0 && items.size() > choices.size())
+            index = int(choices.size()) + 1;
+        popup->setSelectedItem(index >= 0 && index < items.size() ? items.at(index) : nullptr);
+    } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
+        box->setChecked(value.toBool());
+    } else if (auto* picker = qobject_cast<OVGradientPicker*>(control)) {
+        if (value.metaType() == QMetaType::fromType<pf::Gradient>())
+            picker->setGradient(value.value<pf::Gradient>());
+    } else if (auto* well = qobject_cast<OVColorWell*>(control)) {
+        const pf::Color c = value.value<pf::Color>();
+        well->setColor(pf::PaintColor::deviceRGB(c.red(), c.green(), c.blue(), c.alpha()));
+    } else if (auto* dial = qobject_cast<QDial*>(control)) {
+        const double lo = dial->property("minValue").toDouble(), hi = dial->property("maxValue").toDouble();
+        dial->setValue(hi > lo ? int(std::lround((value.toDouble() - lo) / (hi - lo) * dialSteps)) : 0);
+    } else if (auto* slider = qobject_cast<OVSlider*>(control)) {
+        slider->setDoubleValue(value.toDouble());
+    }
+}
+
+void OVEffect::updatePopupButton(const QString& notificationName)
+{
+    auto* popup = qobject_cast<OVPopupButton*>(m_notificationDict.value(notificationName).data());
+    if (!popup)
+        return;
+    const QString key = m_boundSettings.value(popup->property(tagProperty.toUtf8().constData()).toInt());
+    popup->menu()->clear();
+    auto* ovFilter = dynamic_cast<OVFilter*>(m_filter.get());
+    if (!ovFilter)
+        return;
+    const QStringList choices = ovFilter->settingsForKey(key).value(QStringLiteral("choices")).toStringList();
+    PopUpButtonORVExtension::addEntries(*popup->menu(), choices);
+    m_settingsPopupNames[key] = choices;
+    const int index = choices.indexOf(m_filter->value(key).toString());
+    const QList<QAction*> items = popup->menu()->actions();
+    if (index >= 0) {
+        popup->setSelectedItem(items.value(index));
+    } else if (!items.isEmpty()) {
+        popup->setSelectedItem(items.first());
+        controlValueChanged(popup);
+    }
+}
+
+void OVEffect::updateFilter()
+{
+    if (m_successor && m_enabled)
+        m_successor->setInputImage(outputImage());
+}
