@@ -156,7 +156,7 @@ struct WoodStyle
     Rgb light, dark, pore;
     double rings;      // rings across the tile
     double bend;       // how far the rings wander
-    int knots;         // per section
+    int knots;         // in each section
     int sections;      // boards stacked in y
     double weathering; // grey, cracked surface
     uint64_t seed;
@@ -377,7 +377,9 @@ QImage makeLeather()
             // Tooling across v (it runs along the frame): two fillets and, between them, a roll of
             // diamonds drawn as pressed outlines, the fillets with a light shoulder to the upper left.
             const double across = std::fmod(v * 2, 1.0);
-            auto line = [](double distance, double half) { return smooth(half, half * 0.4, std::abs(distance)); };
+            auto line = [](double distance, double half) {
+                return smooth(half, half * 0.4, std::abs(distance));
+            };
             const double fillets = std::max(line(across - 0.36, 0.004), line(across - 0.64, 0.004));
             const double d = std::abs(across - 0.5) / 0.09; // 0 on the roll's middle, 1 at its edge
             const double t = std::abs(std::fmod(u * 48, 1.0) * 2 - 1);

@@ -37,7 +37,7 @@ public:
         double usableWidth = 0;
         double containerHeight = 0;
         std::vector<pf::Rect> backgrounds;        // one per section
-        std::vector<std::vector<pf::Rect>> cells; // per section, per item
+        std::vector<std::vector<pf::Rect>> cells; // for each section, for each item
     };
 
     static int columnCount(const Parameters& parameters);
