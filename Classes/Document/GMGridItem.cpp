@@ -6,6 +6,8 @@
 GMGridItem::GMGridItem(unsigned settings, QWidget* parent)
     : OVGridItem(settings & ~unsigned(TitleAlways), parent)
 {
+    // Every tile is framed and has its title, whether or not its picture has transparent parts.
+    setStyle(2);
     setImage(QImage());
 }
 

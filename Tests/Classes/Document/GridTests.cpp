@@ -364,6 +364,11 @@ TEST(GMGridItem, ATileWithoutAPictureShowsNoPreviewAndIsPlaced)
     ASSERT_FALSE(bare->image().isNull()) << "the no-preview card";
     EXPECT_EQ(bare->frame().minX(), 5 + 15 + 215) << "in the second cell, not where it was centred";
     EXPECT_EQ(bare->frame().width(), 200);
+    // Framed, with its title on hover, like any other tile (the card's picture has an alpha channel).
+    EXPECT_EQ(bare->itemBorderWidth(), 1);
+    bare->mouseEntered(pf::Event());
+    EXPECT_FALSE(bare->titleLayer()->isHidden());
+    EXPECT_EQ(bare->titleLayer()->opacity(), 1);
 }
 
 TEST(GMGridViewController, SectionsBeyondTheLastAreRefusedAndRemovalShiftsTheRest)
