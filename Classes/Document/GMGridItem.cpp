@@ -24,7 +24,17 @@ GMGridItem* GMGridItem::gridItemWithImage(const QImage& image, const QString& ti
 void GMGridItem::setImage(const QImage& image)
 {
     m_hasPicture = !image.isNull();
-    OVGridItem::setImage(m_hasPicture ? image : pf::NamedImage::image(QStringLiteral("GridItemNoPreview")));
+    if (m_hasPicture) {
+        OVGridItem::setImage(image);
+        return;
+    }
+    QImage card = pf::NamedImage::image(QStringLiteral("GridItemNoPreview"));
+    if (card.isNull()) {
+        // Without its artwork the card is still a card: a tile without a picture would never be placed.
+        card = QImage(200, 150, QImage::Format_RGB32);
+        card.fill(QColor(0x2a, 0x2c, 0x31));
+    }
+    OVGridItem::setImage(card);
 }
 
 pf::TextAttributes GMGridItem::titleAttributes() const
