@@ -1,5 +1,6 @@
 #include "Platform/Image/CpuKernelRenderer.h"
 
+#include "Platform/Image/BuiltinFilterSupport.h"
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/KernelData.h"
 #include "Platform/Image/KernelMath.h"
@@ -12,6 +13,8 @@
 #include <new>
 #include <unordered_map>
 #include <vector>
+
+#include "Engine/Engine.h"
 
 namespace pf {
 
@@ -597,6 +600,57 @@ void setUpSamplers(Tile& tile)
     }
 }
 
+// Lets a kernel's samplers load pixels straight from what they read, where that is pixels in memory on
+// their own grid: the reads of neighbourhoods (blurs, medians, resampling) then cost a load each. Called
+// once the inputs of node `index` have their pixels for this tile.
+void pointPlanes(Tile& tile, int index)
+{
+    const Node& node = tile.graph->nodes[size_t(index)];
+    if (!node.kernel)
+        return;
+    for (size_t k = 0; k < node.chains.size(); ++k) {
+        const Chain& chain = node.chains[k];
+        kl::Sampler& s = tile.samplers[size_t(index)][k];
+        s.plane = nullptr;
+        s.plane8 = nullptr;
+        s.nearest = chain.nearest;
+        const AffineTransform& m = chain.finalMap;
+        if (!chain.stages.empty() || m.a != 1 || m.b != 0 || m.c != 0 || m.d != 1 ||
+            m.tx != std::floor(m.tx) || m.ty != std::floor(m.ty) || std::abs(m.tx) > 1e6 ||
+            std::abs(m.ty) > 1e6)
+            continue;
+        s.planeDx = float(m.tx);
+        s.planeDy = float(m.ty);
+        if (chain.terminal == Chain::Terminal::Buffer) {
+            const Pixels& p = tile.pixels[size_t(chain.target)];
+            if (p.values.empty())
+                continue;
+            s.plane = p.values.data();
+            s.planeX0 = p.x0;
+            s.planeY0 = p.y0;
+            s.planeWidth = p.width;
+            s.planeHeight = p.height;
+            s.planeStride = std::ptrdiff_t(p.width) * 4;
+        } else if (chain.terminal == Chain::Terminal::Bitmap) {
+            const Bitmap& b = chain.node->bitmap;
+            if (b.isNull() || (b.format() != Bitmap::Format::RGBAf && b.format() != Bitmap::Format::RGBA8))
+                continue;
+            const uint8_t* bottom = b.row(b.height() - 1);
+            s.planeX0 = 0;
+            s.planeY0 = 0;
+            s.planeWidth = b.width();
+            s.planeHeight = b.height();
+            if (b.format() == Bitmap::Format::RGBAf) {
+                s.plane = reinterpret_cast<const float*>(bottom);
+                s.planeStride = -std::ptrdiff_t(b.bytesPerRow() / 4);
+            } else {
+                s.plane8 = bottom;
+                s.planeStride = -std::ptrdiff_t(b.bytesPerRow());
+            }
+        }
+    }
+}
+
 // Copies what lies inside `rect` of `whole` (whose pixels cover `bounds`, rows top-down) into `region`
 // (`rect`'s size, floats, zero elsewhere).
 bool copyPart(const Bitmap& whole, const Rect& bounds, const Rect& rect, Bitmap& region)
@@ -878,6 +932,29 @@ bool CpuKernelRenderer::canRender(const ImageNode& root)
     return computable(root, seen);
 }
 
+ImageNodePtr CpuKernelRenderer::readByCopy(const ImageNodePtr& root)
+{
+    const ImageNode* node = root.get();
+    while (node && (node->kind == ImageNode::Kind::Transform || node->kind == ImageNode::Kind::Crop ||
+                    node->kind == ImageNode::Kind::Clamp))
+        node = node->input.get();
+    if (!node || node == root.get() || node->kind != ImageNode::Kind::Kernel || node->computed)
+        return nullptr;
+    static const Kernel copy = builtin::kernelNamed(
+        QString::fromUtf8(kernelTexts::Engine::ResampleOntoPixels), QStringLiteral("resampleOntoPixels"));
+    if (copy.isNull())
+        return nullptr;
+    auto reader = std::make_shared<ImageNode>();
+    reader->kind = ImageNode::Kind::Kernel;
+    reader->extent = root->extent;
+    reader->domain = root->domain;
+    reader->kernel = copy.data();
+    SamplerBinding binding;
+    binding.image = root;
+    reader->arguments.push_back(binding);
+    return reader;
+}
+
 bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const Sink& sink,
                                const RenderBoundary& renderBoundary)
 {
@@ -958,6 +1035,7 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                     for (int i = 0; i < root; ++i) {
                         const Node& node = graph.nodes[size_t(i)];
                         const Rect& area = tile.rects[size_t(i)];
+                        pointPlanes(tile, i); // what it reads (before it in the list) is computed
                         if (node.fused || area.isNull() || area.isEmpty())
                             continue;
                         if (node.kernel) {
@@ -968,6 +1046,7 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                             return;
                         }
                     }
+                    pointPlanes(tile, root);
                     // The last kernel writes straight into the rows the sink takes (top-down).
                     topDown.resize(size_t(w) * size_t(h) * 4);
                     const Rect area = graph.nodes.back().area.isNull()

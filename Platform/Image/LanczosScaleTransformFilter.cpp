@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "Engine/Engine.h"
+
 namespace pf {
 
 using namespace builtin;
@@ -21,45 +23,7 @@ const QString InputAspectRatioKey = QStringLiteral("inputAspectRatio");
 // One pass along `axis`: output position u reads input x = u / scale. The three-lobe kernel is
 // L(t) = sinc(t) sinc(t / 3), t = (x_j - x) * stretch, stretch = min(scale, 1). Taps are one input pixel
 // apart, so both sines advance by a fixed rotation per tap instead of being evaluated anew.
-const QString LanczosText = QStringLiteral(R"(
-const float PI = 3.14159265358979;
-
-kernel vec4 lanczosAlong(sampler image, vec2 axis, vec4 scaling)
-{
-    // scaling: (scale, stretch, reach in input pixels, unused)
-    vec2 p = destCoord();
-    float along = dot(p, axis);
-    vec2 across = p - axis * along;
-    float x = along / scaling.x;
-    float first = floor(x - scaling.z + 0.5) + 0.5;
-    int taps = int(2.0 * scaling.z) + 2;
-    float t = (first - x) * scaling.y;
-    float step = scaling.y;
-    // sin(PI t), sin(PI t / 3) and their rotations by one step.
-    vec2 a = vec2(sin(PI * t), cos(PI * t));
-    vec2 b = vec2(sin(PI * t / 3.0), cos(PI * t / 3.0));
-    vec2 ra = vec2(sin(PI * step), cos(PI * step));
-    vec2 rb = vec2(sin(PI * step / 3.0), cos(PI * step / 3.0));
-    vec4 sum = vec4(0.0);
-    float total = 0.0;
-    for (int i = 0; i < taps; ++i) {
-        float w;
-        if (abs(t) < 1e-4) {
-            w = 1.0;
-        } else if (abs(t) >= 3.0) {
-            w = 0.0;
-        } else {
-            w = 3.0 * a.x * b.x / (PI * PI * t * t);
-        }
-        sum += w * sample(image, across + axis * (first + float(i)));
-        total += w;
-        a = vec2(a.x * ra.y + a.y * ra.x, a.y * ra.y - a.x * ra.x);
-        b = vec2(b.x * rb.y + b.y * rb.x, b.y * rb.y - b.x * rb.x);
-        t += step;
-    }
-    return sum / total;
-}
-)");
+const QString LanczosText = QString::fromUtf8(kernelTexts::Engine::Lanczos);
 
 enum class Axis
 {

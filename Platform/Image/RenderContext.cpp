@@ -178,11 +178,15 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
     const Bitmap::Format format = out.format();
     // Translated kernels on the CPU, where the only OpenGL is a software rasterizer; the parts of the
     // recipe they cannot compute are rendered here in passes, once each.
-    if (CpuKernelRenderer::wanted() && CpuKernelRenderer::canRender(*image.node())) {
+    ImageNodePtr cpuRoot;
+    if (CpuKernelRenderer::wanted())
+        cpuRoot = CpuKernelRenderer::canRender(*image.node()) ? image.node()
+                                                              : CpuKernelRenderer::readByCopy(image.node());
+    if (cpuRoot && CpuKernelRenderer::canRender(*cpuRoot)) {
         uint8_t* pixels = out.mutableData();
         const size_t bytesPerRow = out.bytesPerRow();
         if (CpuKernelRenderer::render(
-                image.node(), rect,
+                cpuRoot, rect,
                 [&](int x, int top, int w, int h, const float* rgba) {
                     writeTile(format, pixels, bytesPerRow, x, top, w, h, rgba);
                 },

@@ -6,6 +6,7 @@
 #include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/RenderStatistics.h"
 
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -52,6 +53,67 @@ Rendered render(const Image& image, CpuKernelRenderer::Use use, Bitmap::Format f
     return out;
 }
 
+struct Case
+{
+    const char* what;
+    Image image;
+};
+
+// Each case rendered on the CPU and in passes, in floats and in bytes: within a level of 8 bits, 1e-4 of
+// a float, and computed on the CPU (not handed to the passes whole).
+void expectBothWaysAlike(const std::vector<Case>& cases)
+{
+    for (const Case& c : cases) {
+        ASSERT_FALSE(c.image.isNull()) << c.what;
+        for (const Bitmap::Format format : {Bitmap::Format::RGBAf, Bitmap::Format::RGBA8}) {
+            const Rendered cpu = render(c.image, CpuKernelRenderer::Use::Always, format);
+            const Rendered gl = render(c.image, CpuKernelRenderer::Use::Never, format);
+            ASSERT_TRUE(cpu.pixels && gl.pixels) << c.what;
+            EXPECT_GT(cpu.cpuPasses, 0u) << c.what << " was not computed on the CPU";
+            EXPECT_EQ(gl.cpuPasses, 0u) << c.what;
+            float worst = 0;
+            for (int y = 0; y < cpu.pixels->height(); ++y)
+                for (int x = 0; x < cpu.pixels->width(); ++x) {
+                    const auto p = at(*cpu.pixels, x, y), q = at(*gl.pixels, x, y);
+                    for (size_t k = 0; k < 4; ++k)
+                        worst = std::max(worst, std::abs(p[k] - q[k]));
+                }
+            EXPECT_LE(worst, format == Bitmap::Format::RGBA8 ? 1.0f / 255.0f + 1e-6f : 1e-4f)
+                << c.what << (format == Bitmap::Format::RGBA8 ? " (8-bit)" : " (float)");
+        }
+    }
+}
+
+// Each case rendered on the CPU in bytes whole and in four parts, split off the tiles' grid: the same
+// bytes, so that no tile edge shows.
+void expectPartsLikeTheWhole(const std::vector<Case>& cases)
+{
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Always);
+    const Rect whole(-3, -2, Width + 5, Height + 4);
+    const int splitX = 97, splitY = 31; // from the left and from the top
+    for (const Case& c : cases) {
+        const auto all = context().render(c.image, whole, Bitmap::Format::RGBA8);
+        ASSERT_TRUE(all) << c.what;
+        int differing = 0;
+        for (const bool right : {false, true})
+            for (const bool top : {false, true}) {
+                const double x0 = right ? whole.minX() + splitX : whole.minX();
+                const double x1 = right ? whole.maxX() : whole.minX() + splitX;
+                const double y0 = top ? whole.maxY() - splitY : whole.minY();
+                const double y1 = top ? whole.maxY() : whole.maxY() - splitY;
+                const auto part =
+                    context().render(c.image, Rect(x0, y0, x1 - x0, y1 - y0), Bitmap::Format::RGBA8);
+                ASSERT_TRUE(part) << c.what;
+                const int left = int(x0 - whole.minX()), first = int(whole.maxY() - y1);
+                for (int row = 0; row < part->height(); ++row)
+                    differing += std::memcmp(part->row(row), all->row(first + row) + size_t(left) * 4,
+                                             size_t(part->width()) * 4) != 0;
+            }
+        EXPECT_EQ(differing, 0) << c.what << ": rows of a part that differ from the whole";
+    }
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
+}
+
 } // namespace
 
 TEST(CpuRecipes, EngineKernelsAndTheStepsBetweenThemMatchThePasses)
@@ -62,11 +124,6 @@ TEST(CpuRecipes, EngineKernelsAndTheStepsBetweenThemMatchThePasses)
     const Image invertedA = filtered("CIColorInvert", {{"inputImage", var(a)}});
     const Image stack = over(invertedA, b); // read twice below: computed once, not fused
 
-    struct Case
-    {
-        const char* what;
-        Image image;
-    };
     const std::vector<Case> cases = {
         {"source-over", over(a, b)},
         {"blend with a 16-bit mask",
@@ -96,23 +153,63 @@ TEST(CpuRecipes, EngineKernelsAndTheStepsBetweenThemMatchThePasses)
              return over(filtered("CIColorInvert", {{"inputImage", var(moved)}}), reduced);
          }()},
     };
-    for (const Case& c : cases) {
-        ASSERT_FALSE(c.image.isNull()) << c.what;
-        for (const Bitmap::Format format : {Bitmap::Format::RGBAf, Bitmap::Format::RGBA8}) {
-            const Rendered cpu = render(c.image, CpuKernelRenderer::Use::Always, format);
-            const Rendered gl = render(c.image, CpuKernelRenderer::Use::Never, format);
-            ASSERT_TRUE(cpu.pixels && gl.pixels) << c.what;
-            EXPECT_GT(cpu.cpuPasses, 0u) << c.what << " was not computed on the CPU";
-            EXPECT_EQ(gl.cpuPasses, 0u) << c.what;
-            float worst = 0;
-            for (int y = 0; y < cpu.pixels->height(); ++y)
-                for (int x = 0; x < cpu.pixels->width(); ++x) {
-                    const auto p = at(*cpu.pixels, x, y), q = at(*gl.pixels, x, y);
-                    for (size_t k = 0; k < 4; ++k)
-                        worst = std::max(worst, std::abs(p[k] - q[k]));
-                }
-            EXPECT_LE(worst, format == Bitmap::Format::RGBA8 ? 1.0f / 255.0f + 1e-6f : 1e-4f)
-                << c.what << (format == Bitmap::Format::RGBA8 ? " (8-bit)" : " (float)");
-        }
-    }
+    expectBothWaysAlike(cases);
+    expectPartsLikeTheWhole(cases);
+}
+
+TEST(CpuRecipes, KernelsThatReadNeighboursMatchThePasses)
+{
+    // The inputs are kernels' outputs as well as bitmaps, in bytes and in floats, so that every kind of
+    // read is taken; the library paths of the median and the Lanczos scaling are off, so that their
+    // kernels run.
+    RenderStatistics::setCpuFiltersEnabled(false);
+    const Image a = Image::fromBitmap(randomBitmap(Width, Height, 4));
+    const Bitmap bytes = randomBitmap(Width, Height, 5).converted(Bitmap::Format::RGBA8);
+    const Image b = Image::fromBitmap(bytes);
+    const Image computed = filtered("CIColorInvert", {{"inputImage", var(b)}});
+    const Image moved = computed.imageByApplyingTransform(AffineTransform::translation(-4, 3));
+    const Image smooth =
+        filtered("CIColorInvert",
+                 {{"inputImage", var(Image::fromBitmap(makeFloatBitmap(Width, Height, [](int x, int y) {
+                       const float v = 0.5f + 0.4f * std::sin(x * 0.05f) * std::cos(y * 0.07f);
+                       return std::array<float, 4>{v, 0.8f * v, 0.3f, 1.0f};
+                   })))}});
+    auto blur = [](const Image& image, double sigma) {
+        return filtered("CIGaussianBlur", {{"inputImage", var(image)}, {"inputRadius", sigma}});
+    };
+    auto lanczos = [](const Image& image, double scale) {
+        return filtered("CILanczosScaleTransform", {{"inputImage", var(image)}, {"inputScale", scale}});
+    };
+    const std::vector<Case> cases = {
+        {"separable Gaussian of a float bitmap", blur(a, 1.5)},
+        {"separable Gaussian of a kernel's output, moved", blur(moved, 3.0)},
+        {"reduced, blurred and enlarged Gaussian of a byte bitmap", over(blur(b, 7.0), a)},
+        {"median of a kernel's output", filtered("CIMedianFilter", {{"inputImage", var(computed)}})},
+        {"Lanczos reduction of a kernel's output", lanczos(computed, 0.37)},
+        {"Lanczos enlargement of a float bitmap", lanczos(a, 1.6)},
+        {"area average",
+         filtered("CIAreaAverage", {{"inputImage", var(computed)},
+                                    {"inputExtent", QVariant::fromValue(Vector(10.5, 3, 151, 40))}})},
+        {"motion blur", filtered("CIMotionBlur",
+                                 {{"inputImage", var(computed)}, {"inputRadius", 9.0}, {"inputAngle", 0.4}})},
+        {"disc blur", filtered("CIDiscBlur", {{"inputImage", var(a)}, {"inputRadius", 3.5}})},
+        {"displacement",
+         filtered("CIDisplacementDistortion",
+                  {{"inputImage", var(a)}, {"inputDisplacementImage", var(computed)}, {"inputScale", 12.0}})},
+        // A smooth picture: the lens's arcsines and tangent differ between the CPU's library and the
+        // shading language's approximations in their last bits, which random pixels would turn into
+        // differences of whole levels.
+        {"torus lens",
+         filtered("CITorusLensDistortion", {{"inputImage", var(smooth)},
+                                            {"inputCenter", QVariant::fromValue(Vector(150, 35))},
+                                            {"inputRadius", 30.0},
+                                            {"inputWidth", 12.0}})},
+        {"affine tile",
+         filtered("CIAffineTile",
+                  {{"inputImage", var(computed.imageByCroppingToRect(Rect(20, 10, 37, 23)))},
+                   {"inputTransform", QVariant::fromValue(AffineTransform::translation(3, 1))}})},
+    };
+    expectBothWaysAlike(cases);
+    expectPartsLikeTheWhole(cases);
+    RenderStatistics::setCpuFiltersEnabled(true);
 }
