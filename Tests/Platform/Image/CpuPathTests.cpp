@@ -91,6 +91,7 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
         // The same taps and weights in the same order.
         {"Lanczos reduction, float", lanczos(0.3, 1.2), Bitmap::Format::RGBAf, 0.3f, 1e-5f, 0, true},
         {"Lanczos enlargement, 8-bit", lanczos(1.4, 0.8), Bitmap::Format::RGBA8, 0.3f, 1.0f / 255, 0, true},
+        {"Lanczos reduction, 8-bit", lanczos(0.17, 1.0), Bitmap::Format::RGBA8, 0.3f, 1.0f / 255, 0, true},
         // A quarter: each pixel the mean of four by four, as the second mipmap level holds.
         {"reduction to a quarter", reduce(0.25), Bitmap::Format::RGBA8, 0.3f, 1.0f / 255, 0, false},
         // Elsewhere the mean over each pixel's area against blended levels: alike on photographic
