@@ -49,12 +49,18 @@ void writeTile(Bitmap::Format format, uint8_t* base, size_t rowBytes, int x, int
             std::memcpy(dst + size_t(x) * 16, src, size_t(w) * 16);
             continue;
         }
-        for (int i = 0; i < w; ++i) {
-            if (format == Bitmap::Format::RGBA8) {
-                for (int c = 0; c < 4; ++c)
-                    dst[(size_t(x) + size_t(i)) * 4 + size_t(c)] = toByte(src[size_t(i) * 4 + size_t(c)]);
-                continue;
+        if (format == Bitmap::Format::RGBA8) {
+            // toByte without branches, so that the loop vectorises: NaN and below 0 give 0, 1 and up 255.
+            uint8_t* bytes = dst + size_t(x) * 4;
+            for (int i = 0; i < w * 4; ++i) {
+                float v = src[i];
+                v = v > 0.0f ? v : 0.0f;
+                v = v < 1.0f ? v : 1.0f;
+                bytes[i] = static_cast<uint8_t>(v * 255.0f + 0.5f);
             }
+            continue;
+        }
+        for (int i = 0; i < w; ++i) {
             const float v = luminance(src + size_t(i) * 4);
             if (format == Bitmap::Format::Grayf) {
                 std::memcpy(dst + (size_t(x) + size_t(i)) * 4, &v, 4);
