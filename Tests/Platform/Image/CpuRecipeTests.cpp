@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace pf;
 using namespace pftest;
@@ -212,4 +213,33 @@ TEST(CpuRecipes, KernelsThatReadNeighboursMatchThePasses)
     expectBothWaysAlike(cases);
     expectPartsLikeTheWhole(cases);
     RenderStatistics::setCpuFiltersEnabled(true);
+}
+
+TEST(CpuRecipes, BytesAreTheFloatsClampedAndRounded)
+{
+    // Every value at every position of a row (rows of bytes are converted sixteen values at a time).
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::vector<float> values = {std::nanf(""), -inf, -0.5f,        0.0f,          0.5f / 255 - 1e-7f,
+                                       0.5f / 255,    0.3f, 127.5f / 255, 128.49f / 255, 254.5f / 255,
+                                       1.0f,          1.5f, inf};
+    const int width = 23, height = 3;
+    size_t next = 0;
+    const Image source = Image::fromBitmap(makeFloatBitmap(width, height, [&](int, int) {
+        std::array<float, 4> pixel;
+        for (float& v : pixel)
+            v = values[next++ % values.size()];
+        return pixel;
+    }));
+    const Image image = over(source, Image::emptyImage());
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Always);
+    const auto floats = context().render(image, Rect(0, 0, width, height), Bitmap::Format::RGBAf);
+    const auto bytes = context().render(image, Rect(0, 0, width, height), Bitmap::Format::RGBA8);
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
+    ASSERT_TRUE(floats && bytes);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width * 4; ++x) {
+            const float v = reinterpret_cast<const float*>(floats->row(y))[x];
+            const int expected = !(v > 0.0f) ? 0 : v >= 1.0f ? 255 : int(v * 255.0f + 0.5f);
+            EXPECT_EQ(int(bytes->row(y)[x]), expected) << "value " << v << " at " << x << ", " << y;
+        }
 }
