@@ -6,6 +6,7 @@
 #include "Platform/Image/Sampler.h"
 
 #include <algorithm>
+#include <cstring>
 #include <opencv2/imgproc.hpp>
 
 #include "Engine/Engine.h"
@@ -109,18 +110,31 @@ Image MedianFilter::outputImage() const
             std::make_shared<const CpuRendering>(
                 bounds, Bitmap::Format::RGBAf,
                 [input, bounds](const Rect& region, Bitmap& out) {
-                    // The input around the region, in the region's own format: 8-bit values give
-                    // the 8-bit rounding of the float median, exactly.
-                    const Rect around =
-                        region.offsetBy(bounds.minX(), bounds.minY()).insetBy(-1, -1).intersected(bounds);
-                    const auto pixels = CpuRendering::renderInput(input, around, out.format());
-                    if (!pixels)
-                        return false;
-                    // Its edges are the picture's where it reaches them, and lie outside the
-                    // region elsewhere: the bitmap's median over the region is the picture's.
-                    return medianOfBitmap(
-                        *pixels,
-                        region.offsetBy(bounds.minX() - around.minX(), bounds.minY() - around.minY()), out);
+                    // In bands of rows, one after the other (each on all cores): the input around a
+                    // band, in the band's own format (8-bit values give the 8-bit rounding of the float
+                    // median, exactly), then its median. No intermediate of the whole size is made,
+                    // and a band's pixels are still in the caches when their median is taken.
+                    constexpr int BandRows = 256;
+                    const Rect absolute = region.offsetBy(bounds.minX(), bounds.minY());
+                    const int w = out.width(), h = out.height();
+                    const size_t rowBytes = size_t(w) * size_t(Bitmap::bytesPerPixel(out.format()));
+                    for (int first = 0; first < h; first += BandRows) {
+                        const int rows = std::min(BandRows, h - first); // out's rows, top-down
+                        const Rect band(absolute.minX(), absolute.maxY() - first - rows, w, rows);
+                        const Rect around = band.insetBy(-1, -1).intersected(bounds);
+                        const auto pixels = CpuRendering::renderInput(input, around, out.format());
+                        if (!pixels)
+                            return false;
+                        // Its edges are the picture's where it reaches them, and lie outside the band
+                        // elsewhere: the bitmap's median over the band is the picture's.
+                        Bitmap part(w, rows, out.format(), Bitmap::Fill::Uninitialized);
+                        if (part.isNull() ||
+                            !medianOfBitmap(*pixels, band.offsetBy(-around.minX(), -around.minY()), part))
+                            return false;
+                        for (int row = 0; row < rows; ++row)
+                            std::memcpy(out.mutableRow(first + row), part.row(row), rowBytes);
+                    }
+                    return true;
                 },
                 true));
     }

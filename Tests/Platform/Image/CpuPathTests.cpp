@@ -126,6 +126,19 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
             EXPECT_LE(largestDifference(*a, *read), c.tolerance + 1e-6f);
         }
     }
+    // A median taller than the bands its input is rendered in, in both formats: the passes' values.
+    for (const Bitmap::Format format : {Bitmap::Format::RGBA8, Bitmap::Format::RGBAf}) {
+        const Image tall = behindAKernel(Image::fromBitmap(photo(40, 700, format, 0.3f)));
+        const Image cpu = median(tall);
+        RenderStatistics::setCpuFiltersEnabled(false);
+        const Image passes = median(tall);
+        RenderStatistics::setCpuFiltersEnabled(true);
+        const Rect rect = cpu.extent().insetBy(-2, -2);
+        const auto a = context().render(cpu, rect, format);
+        const auto b = context().render(passes, rect, format);
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(largestDifference(*a, *b), 0.0f);
+    }
     // A part of the blur computed alone is the same part of the whole.
     const Image blur = gaussian(Image::fromBitmap(photo(300, 200, Bitmap::Format::RGBA8, 0.3f)));
     const auto whole = context().render(blur, blur.extent(), Bitmap::Format::RGBA8);
