@@ -803,6 +803,49 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
     if (!chain.aligned ||
         (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap))
         return false;
+    // Where crops or clamps cut the row, or it reaches past the pixels held, it is gathered pixel by
+    // pixel as readChain reads each (the point through the stages, transparent outside a crop or the
+    // pixels), still a row for the kernel's row loop instead of a call to the sampler per pixel.
+    auto gather = [&]() {
+        std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
+        buffer.resize(size_t(n) * 4);
+        const double py0 = y + 0.5 + chain.sy;
+        // The terminal's pixel is the point's, moved as the chain moves it (a whole number of pixels).
+        const double offsetX = chain.dx - chain.sx - 0.5, offsetY = chain.dy - chain.sy - 0.5;
+        for (int i = 0; i < n; ++i) {
+            double px = x0 + i + 0.5 + chain.sx, py = py0;
+            bool inside = true;
+            for (const Stage& stage : chain.stages) {
+                if (stage.crop) {
+                    if (px < stage.edges[0] || py < stage.edges[1] || px >= stage.edges[2] ||
+                        py >= stage.edges[3]) {
+                        inside = false;
+                        break;
+                    }
+                } else {
+                    px = std::clamp(px, double(stage.edges[0]), double(stage.edges[2]));
+                    py = std::clamp(py, double(stage.edges[1]), double(stage.edges[3]));
+                }
+            }
+            float* out = buffer.data() + size_t(i) * 4;
+            kl::vec4 v(0.0f);
+            if (inside) {
+                const double fx = px + offsetX, fy = py + offsetY;
+                if (fx != std::floor(fx) || fy != std::floor(fy))
+                    return false; // a clamp moved the point between pixels: blended reads
+                v = chain.terminal == Chain::Terminal::Buffer
+                        ? fetchPixels(tile.pixels[size_t(chain.target)], int(fx), int(fy))
+                        : fetchBitmap(chain.node->bitmap, int(fx), int(fy));
+            }
+            out[0] = v.x;
+            out[1] = v.y;
+            out[2] = v.z;
+            out[3] = v.w;
+        }
+        sampler.row = buffer.data();
+        sampler.rowX0 = x0;
+        return true;
+    };
     // Crops and clamps are no-ops where the whole row lies inside them.
     const double qy = y + 0.5 + chain.sy, qx0 = x0 + 0.5 + chain.sx, qx1 = x0 + n - 0.5 + chain.sx;
     for (const Stage& stage : chain.stages) {
@@ -810,20 +853,20 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
                           qx1 >= stage.edges[2])
                        : (qy < stage.edges[1] || qy > stage.edges[3] || qx0 < stage.edges[0] ||
                           qx1 > stage.edges[2]))
-            return false;
+            return gather();
     }
     const int tx = x0 + chain.dx, ty = y + chain.dy;
     if (chain.terminal == Chain::Terminal::Buffer) {
         const Pixels& p = tile.pixels[size_t(chain.target)];
         if (ty < p.y0 || ty >= p.y0 + p.height || tx < p.x0 || tx + n > p.x0 + p.width || p.values.empty())
-            return false;
+            return gather();
         sampler.row = &p.values[(size_t(ty - p.y0) * size_t(p.width) + size_t(tx - p.x0)) * 4];
         sampler.rowX0 = x0;
         return true;
     }
     const Bitmap& bitmap = chain.node->bitmap;
     if (ty < 0 || ty >= bitmap.height() || tx < 0 || tx + n > bitmap.width())
-        return false;
+        return gather();
     if (bitmap.format() == Bitmap::Format::RGBAf) {
         // Floats already: read where they lie.
         sampler.row = reinterpret_cast<const float*>(bitmap.row(bitmap.height() - 1 - ty)) + size_t(tx) * 4;
