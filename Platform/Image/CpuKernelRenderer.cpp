@@ -765,7 +765,7 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
     const auto& here = node.node->kernel->readOnlyHere;
     if (chain.argument < 0 || size_t(chain.argument) >= here.size() || !here[size_t(chain.argument)])
         return false;
-    // A colour everywhere, or nothing (a crop of one is read pixel by pixel).
+    // A colour everywhere, or nothing (a crop of one is gathered below).
     if ((chain.terminal == Chain::Terminal::Zero || chain.terminal == Chain::Terminal::Constant) &&
         chain.stages.empty()) {
         std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
@@ -800,20 +800,35 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
         sampler.rowX0 = x0;
         return true;
     }
-    if (!chain.aligned ||
-        (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap))
+    const bool uniform =
+        chain.terminal == Chain::Terminal::Zero || chain.terminal == Chain::Terminal::Constant;
+    if (uniform) {
+        // A colour seen through crops (a mask drawn as a rectangle): gathered below where the stages
+        // only crop and clamp, in the sampler's own space moved by whole pixels at most.
+        const AffineTransform& w = chain.workingToSampler;
+        bool straight = w.a == 1 && w.b == 0 && w.c == 0 && w.d == 1 && w.tx == std::floor(w.tx) &&
+                        w.ty == std::floor(w.ty);
+        for (const Stage& stage : chain.stages)
+            straight = straight && stage.identity;
+        if (!straight)
+            return false;
+    } else if (!chain.aligned ||
+               (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap)) {
         return false;
+    }
+    const double shiftX = uniform ? chain.workingToSampler.tx : chain.sx;
+    const double shiftY = uniform ? chain.workingToSampler.ty : chain.sy;
     // Where crops or clamps cut the row, or it reaches past the pixels held, it is gathered pixel by
     // pixel as readChain reads each (the point through the stages, transparent outside a crop or the
     // pixels), still a row for the kernel's row loop instead of a call to the sampler per pixel.
     auto gather = [&]() {
         std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
         buffer.resize(size_t(n) * 4);
-        const double py0 = y + 0.5 + chain.sy;
+        const double py0 = y + 0.5 + shiftY;
         // The terminal's pixel is the point's, moved as the chain moves it (a whole number of pixels).
         const double offsetX = chain.dx - chain.sx - 0.5, offsetY = chain.dy - chain.sy - 0.5;
         for (int i = 0; i < n; ++i) {
-            double px = x0 + i + 0.5 + chain.sx, py = py0;
+            double px = x0 + i + 0.5 + shiftX, py = py0;
             bool inside = true;
             for (const Stage& stage : chain.stages) {
                 if (stage.crop) {
@@ -829,7 +844,10 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
             }
             float* out = buffer.data() + size_t(i) * 4;
             kl::vec4 v(0.0f);
-            if (inside) {
+            if (inside && uniform) {
+                if (chain.terminal == Chain::Terminal::Constant)
+                    v = chain.constant;
+            } else if (inside) {
                 const double fx = px + offsetX, fy = py + offsetY;
                 if (fx != std::floor(fx) || fy != std::floor(fy))
                     return false; // a clamp moved the point between pixels: blended reads
@@ -846,6 +864,8 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
         sampler.rowX0 = x0;
         return true;
     };
+    if (uniform)
+        return gather();
     // Crops and clamps are no-ops where the whole row lies inside them.
     const double qy = y + 0.5 + chain.sy, qx0 = x0 + 0.5 + chain.sx, qx1 = x0 + n - 0.5 + chain.sx;
     for (const Stage& stage : chain.stages) {

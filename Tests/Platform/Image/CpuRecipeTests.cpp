@@ -143,6 +143,18 @@ TEST(CpuRecipes, EngineKernelsAndTheStepsBetweenThemMatchThePasses)
               b.imageByCroppingToRect(Rect(20, 10, 100, 40)).imageByClampingToExtent())},
         {"turned and scaled: read between pixels",
          over(a.imageByApplyingTransform(AffineTransform::rotation(0.3).scaled(0.8, 0.8)), invertedA)},
+        {"a colour cropped to a rectangle, over a colour, as a mask drawn so",
+         filtered("CIBlendWithMask",
+                  {{"inputImage", var(a)},
+                   {"inputBackgroundImage", var(b)},
+                   {"inputMaskImage", var(Image::constantColor(Color(1, 1, 1))
+                                          .imageByCroppingToRect(Rect(40, 0, 150, Height))
+                                          .imageByCompositingOverImage(Image::constantColor(Color(0, 0, 0))))}})},
+        {"a colour cropped off the pixel grid and moved",
+         over(Image::constantColor(Color(0.2, 0.4, 0.6, 0.8))
+                  .imageByCroppingToRect(Rect(10.5, 3.25, 100, 40))
+                  .imageByApplyingTransform(AffineTransform::translation(3, -2)),
+              b)},
         {"moved by half a pixel", over(b.imageByApplyingTransform(AffineTransform::translation(0.5, 0)), a)},
         // Kernels the CPU cannot compute are rendered in passes once and read as pixels.
         {"over a blur computed in passes",
