@@ -827,6 +827,65 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
         const double py0 = y + 0.5 + shiftY;
         // The terminal's pixel is the point's, moved as the chain moves it (a whole number of pixels).
         const double offsetX = chain.dx - chain.sx - 0.5, offsetY = chain.dy - chain.sy - 0.5;
+        // Crops alone (the common case) leave one run of the row inside them: that run is copied whole.
+        bool cropsOnly = true;
+        double lo = -1e300, hi = 1e300; // the run's x in the stages' space
+        for (const Stage& stage : chain.stages) {
+            cropsOnly = cropsOnly && stage.crop;
+            if (stage.crop) {
+                lo = std::max(lo, double(stage.edges[0]));
+                hi = std::min(hi, double(stage.edges[2]));
+                if (py0 < stage.edges[1] || py0 >= stage.edges[3])
+                    hi = lo; // the row is outside
+            }
+        }
+        if (cropsOnly) {
+            const double base = x0 + 0.5 + shiftX;
+            const int a = int(std::clamp(std::ceil(lo - base), 0.0, double(n)));
+            const int b = std::max(a, int(std::clamp(std::ceil(hi - base), 0.0, double(n))));
+            std::fill(buffer.begin(), buffer.begin() + std::ptrdiff_t(a) * 4, 0.0f);
+            std::fill(buffer.begin() + std::ptrdiff_t(b) * 4, buffer.end(), 0.0f);
+            float* run = buffer.data() + std::ptrdiff_t(a) * 4;
+            if (chain.terminal == Chain::Terminal::Constant) {
+                for (int i = a; i < b; ++i, run += 4) {
+                    run[0] = chain.constant.x;
+                    run[1] = chain.constant.y;
+                    run[2] = chain.constant.z;
+                    run[3] = chain.constant.w;
+                }
+            } else if (chain.terminal == Chain::Terminal::Zero) {
+                std::fill(run, run + std::ptrdiff_t(b - a) * 4, 0.0f);
+            } else {
+                // The terminal's pixels for [a, b), transparent where it has none.
+                const int tx = x0 + a + chain.dx, ty = y + chain.dy;
+                int from = tx, to = tx + (b - a), row = -1;
+                const float* floats = nullptr; // pixel `from` of the row
+                const Bitmap* bitmap = nullptr;
+                if (chain.terminal == Chain::Terminal::Buffer) {
+                    const Pixels& p = tile.pixels[size_t(chain.target)];
+                    from = std::max(from, p.x0);
+                    to = std::min(to, p.x0 + p.width);
+                    if (ty >= p.y0 && ty < p.y0 + p.height && !p.values.empty() && to > from)
+                        floats = &p.values[(size_t(ty - p.y0) * size_t(p.width) + size_t(from - p.x0)) * 4];
+                } else {
+                    bitmap = &chain.node->bitmap;
+                    from = std::max(from, 0);
+                    to = std::min(to, bitmap->width());
+                    row = ty >= 0 && ty < bitmap->height() ? ty : -1;
+                }
+                std::fill(run, run + std::ptrdiff_t(b - a) * 4, 0.0f);
+                if (to > from && (floats || row >= 0)) {
+                    float* into = run + std::ptrdiff_t(from - tx) * 4;
+                    if (floats)
+                        std::memcpy(into, floats, size_t(to - from) * 16);
+                    else
+                        bitmapRow(*bitmap, from, row, to - from, into);
+                }
+            }
+            sampler.row = buffer.data();
+            sampler.rowX0 = x0;
+            return true;
+        }
         for (int i = 0; i < n; ++i) {
             double px = x0 + i + 0.5 + shiftX, py = py0;
             bool inside = true;
