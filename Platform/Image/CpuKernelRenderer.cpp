@@ -740,6 +740,31 @@ void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
     case Bitmap::Format::RGBAf:
         std::memcpy(out, row + size_t(x) * 16, size_t(n) * 16);
         return;
+    case Bitmap::Format::Gray16: {
+        // Masks: grey, opaque (the same values as fetchBitmap gives).
+        const uint8_t* p = row + size_t(x) * 2;
+        for (int i = 0; i < n; ++i) {
+            uint16_t word;
+            std::memcpy(&word, p + size_t(i) * 2, 2);
+            const float v = word / 65535.0f;
+            out[i * 4] = v;
+            out[i * 4 + 1] = v;
+            out[i * 4 + 2] = v;
+            out[i * 4 + 3] = 1.0f;
+        }
+        return;
+    }
+    case Bitmap::Format::Gray8: {
+        const uint8_t* p = row + size_t(x);
+        for (int i = 0; i < n; ++i) {
+            const float v = p[i] / 255.0f;
+            out[i * 4] = v;
+            out[i * 4 + 1] = v;
+            out[i * 4 + 2] = v;
+            out[i * 4 + 3] = 1.0f;
+        }
+        return;
+    }
     default:
         for (int i = 0; i < n; ++i) {
             const kl::vec4 v = fetchBitmap(b, x + i, y);
