@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "Engine/Engine.h"
@@ -341,12 +342,30 @@ int addNode(const ImageNodePtr& node, Graph& graph, int parent, int parentSample
     return index;
 }
 
-// A tile's pixels of one node: RGBA floats over `rect`, rows upward from its bottom.
+// Leaves the floats of a resized vector as they are: pixels about to be written whole need no zeros
+// first.
+template <class T> struct UninitialisedAllocator : std::allocator<T>
+{
+    template <class U> struct rebind
+    {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U> UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+// A tile's pixels of one node: RGBA floats over `rect`, rows upward from its bottom. Kept from tile to
+// tile (emptied, not freed), so that a render allocates its intermediates once per thread.
 struct Pixels
 {
     Rect rect = Rect::null();
     int x0 = 0, y0 = 0, width = 0, height = 0;
-    std::vector<float> values;
+    std::vector<float, UninitialisedAllocator<float>> values;
 };
 
 struct Tile;
@@ -1031,8 +1050,12 @@ void compute(Tile& tile, int index, const Rect& rect)
     out.y0 = int(rect.minY());
     out.width = int(rect.width());
     out.height = int(rect.height());
-    out.values.assign(size_t(out.width) * size_t(out.height) * 4, 0.0f);
     const Rect area = node.area.isNull() ? Rect::null() : node.area.intersected(rect);
+    // Every row of the area is computed whole: zeros only where the node has no pixels.
+    if (area == rect)
+        out.values.resize(size_t(out.width) * size_t(out.height) * 4);
+    else
+        out.values.assign(size_t(out.width) * size_t(out.height) * 4, 0.0f);
     if (area.isNull() || area.isEmpty())
         return;
     const int x0 = int(area.minX()), x1 = int(area.maxX()), y0 = int(area.minY()), y1 = int(area.maxY());
@@ -1172,7 +1195,12 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                     const Rect piece = pieceOf(t);
                     const int x = int(piece.minX() - rect.minX()), top = int(rect.maxY() - piece.maxY());
                     const int w = int(piece.width()), h = int(piece.height());
-                    tile.pixels.assign(graph.nodes.size(), Pixels());
+                    tile.pixels.resize(graph.nodes.size());
+                    for (Pixels& pixels : tile.pixels) {
+                        pixels.rect = Rect::null();
+                        pixels.x0 = pixels.y0 = pixels.width = pixels.height = 0;
+                        pixels.values.clear();
+                    }
                     if (!plan(tile, piece)) {
                         ok = false;
                         return;
