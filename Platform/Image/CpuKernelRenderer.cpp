@@ -368,6 +368,17 @@ struct Pixels
     std::vector<float, UninitialisedAllocator<float>> values;
 };
 
+// What a worker keeps from one render for the next (up to KeptBytes): renders in quick succession (the
+// bands of a filter's input, frames) then allocate nothing and touch no new pages. A render nested in
+// another on the same thread finds it taken and allocates its own.
+struct ThreadScratch
+{
+    static constexpr size_t KeptBytes = size_t(32) << 20;
+    std::vector<Pixels> pixels;
+    std::vector<float> topDown;
+};
+thread_local ThreadScratch threadScratch;
+
 struct Tile;
 
 // What a sampler reads from, for the read functions.
@@ -1191,6 +1202,26 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                 Tile tile;
                 tile.graph = &graph;
                 std::vector<float> topDown;
+                // The worker's memory of its last render: taken now, handed back when done.
+                ThreadScratch& scratch = threadScratch;
+                tile.pixels.swap(scratch.pixels);
+                topDown.swap(scratch.topDown);
+                const struct HandBack
+                {
+                    Tile& tile;
+                    std::vector<float>& topDown;
+                    ThreadScratch& scratch;
+                    ~HandBack()
+                    {
+                        size_t bytes = topDown.capacity() * sizeof(float);
+                        for (const Pixels& pixels : tile.pixels)
+                            bytes += pixels.values.capacity() * sizeof(float);
+                        if (bytes <= ThreadScratch::KeptBytes) {
+                            scratch.pixels.swap(tile.pixels);
+                            scratch.topDown.swap(topDown);
+                        }
+                    }
+                } handBack{tile, topDown, scratch};
                 for (int t = begin; t < end && ok.load(std::memory_order_relaxed); ++t) {
                     const Rect piece = pieceOf(t);
                     const int x = int(piece.minX() - rect.minX()), top = int(rect.maxY() - piece.maxY());
