@@ -9,8 +9,7 @@
 #include "Platform/UI/RichText.h"
 #include "Platform/UI/Window.h"
 
-#include <QKeySequence>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QTextEdit>
 #include <algorithm>
 #include <cmath>
@@ -60,6 +59,7 @@ pf::Interface cropInterface(QObject*, const pf::Bundle&)
     description->setFrameShape(QFrame::NoFrame);
     description->setGeometry(460, 20, 200, 356);
     description->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; color: #d9dadd; }"));
+    description->setFocusPolicy(Qt::NoFocus);
 
     pf::Interface interface;
     interface.outlets.insert(QStringLiteral("window"), window);
@@ -115,13 +115,6 @@ void OVCropController::windowDidLoad()
         ok->setAction([this](OVButton*) { endSheet(true); });
     if (auto* cancel = outlet<OVButton>(QStringLiteral("cancelButton")))
         cancel->setAction([this](OVButton*) { endSheet(false); });
-    pf::Window* window = loadedWindow();
-    for (const auto& [key, accepted] : {std::pair{Qt::Key_Return, true}, std::pair{Qt::Key_Enter, true},
-                                        std::pair{Qt::Key_Escape, false}}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), window);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, accepted] { endSheet(accepted); });
-    }
     if (m_pendingCropRect) {
         if (OVCropView* view = cropView())
             view->setCropRect(*m_pendingCropRect);
@@ -217,7 +210,11 @@ void OVCropController::beginSheetForWindow(pf::Window* parent, std::function<voi
     window->setFrame(
         parent->convertRectToScreen(pf::Rect(0, 0, parent->frame().width(), parent->contentHeight())));
     parent->addChildWindow(window);
+    // Return and Escape are the dialog's wherever the keyboard is in the window it is modal to.
+    window->installEventFilter(this);
+    parent->installEventFilter(this);
     window->makeKeyAndOrderFront();
+    window->setFocus(Qt::OtherFocusReason);
     if (OVCropView* view = cropView())
         view->updateTrackingAreas();
 }
@@ -227,10 +224,13 @@ void OVCropController::endSheet(bool accepted)
     if (!isSheetUp())
         return;
     if (pf::Window* window = loadedWindow()) {
+        window->removeEventFilter(this);
         if (m_sheetParent)
             m_sheetParent->removeChildWindow(window);
         window->orderOut();
     }
+    if (m_sheetParent)
+        m_sheetParent->removeEventFilter(this);
     pf::Window* parent = m_sheetParent;
     m_sheetParent = nullptr;
     if (parent)
@@ -239,4 +239,16 @@ void OVCropController::endSheet(bool accepted)
         m_completion = nullptr;
         completion(accepted);
     }
+}
+
+bool OVCropController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && isSheetUp()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+            endSheet(key != Qt::Key_Escape);
+            return true;
+        }
+    }
+    return OVWindowController::eventFilter(watched, event);
 }

@@ -71,6 +71,9 @@ public:
 
     void windowDidLoad() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     std::optional<pf::Rect> m_pendingCropRect;
     bool m_flexibleSize = false;

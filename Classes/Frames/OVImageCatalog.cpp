@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr double catalogWidth = 420, catalogHeight = 600;
+constexpr double catalogWidth = 460, catalogHeight = 600;
 constexpr double buttonStripHeight = 36, sizeStripHeight = 40;
 
 // The drawer's content: the category buttons along the top, the grid, the grid-size buttons below, on a
@@ -25,7 +25,7 @@ constexpr double buttonStripHeight = 36, sizeStripHeight = 40;
 pf::Interface catalogInterface(QObject*, const pf::Bundle& bundle)
 {
     auto* root = new OVColorView(pf::Rect(0, 0, catalogWidth, catalogHeight));
-    root->setColor(pf::PaintColor::calibratedRGB(0.13, 0.14, 0.16, 0.97));
+    root->setColor(pf::PaintColor::calibratedRGB(0.13, 0.14, 0.16));
     root->setBorderColor(pf::PaintColor::calibratedWhite(0.3));
     root->setBorderWidth(1);
     root->setBlockInput(true);
@@ -141,7 +141,7 @@ int OVImageCatalog::addCategory(const QString& title, const QString& directory)
     font.setPointSizeF(14);
     button->setFont(font);
     button->setTextShadowName(QStringLiteral("GlowButtonOff"));
-    button->setAlignment(Qt::AlignCenter);
+    button->setAlignment(OVButton::AlignCenter);
     button->setAutoresizingMask(pf::View::MinXMargin | pf::View::WidthSizable | pf::View::MaxXMargin |
                                 pf::View::MinYMargin);
     button->setTarget(this);

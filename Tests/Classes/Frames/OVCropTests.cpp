@@ -7,7 +7,9 @@
 #include "Platform/UI/Event.h"
 #include "Platform/UI/Window.h"
 
+#include <QApplication>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <cmath>
@@ -293,6 +295,18 @@ TEST(OVCropController, SheetIsModalToItsWindowAndReportsOnce)
     controller.endSheet(true);
     EXPECT_EQ(answers, (std::vector<bool>{false, true}));
     EXPECT_EQ(sheet->parentWindow(), nullptr);
+
+    // Escape and Return answer it, also from the window beneath; once it is down they are the window's.
+    const auto press = [](QWidget* receiver, int key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(receiver, &event);
+    };
+    controller.beginSheetForWindow(&parent, [&](bool accepted) { answers.push_back(accepted); });
+    press(&parent, Qt::Key_Escape);
+    controller.beginSheetForWindow(&parent, [&](bool accepted) { answers.push_back(accepted); });
+    press(sheet, Qt::Key_Return);
+    press(&parent, Qt::Key_Return);
+    EXPECT_EQ(answers, (std::vector<bool>{false, true, false, true}));
 }
 
 TEST(OVCropController, PixelRectangleCountsRowsFromTheTop)
