@@ -12,6 +12,12 @@
 
 OVWindowDrawer::OVWindowDrawer()
 {
+    loadWindow();
+}
+
+void OVWindowDrawer::loadWindow()
+{
+    // Made here rather than by an interface, and made again should a parent have taken it down with it.
     auto* window = new OVChildSupportWindow(pf::Rect(0, 0, 100, 100), pf::Window::Borderless);
     window->setReleasedWhenClosed(false);
     window->setOpaque(false);

@@ -30,6 +30,8 @@ public:
         return {QStringLiteral("OVWindowDrawer"), QStringLiteral("OVWindowController")};
     }
 
+    void loadWindow() override;
+
     // Opens over `view` (which becomes the focus view) and answers the opening animation's duration in
     // seconds; 0 and nothing else for a view that is in no window.
     double showOverView(pf::View* view);
