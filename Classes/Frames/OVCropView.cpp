@@ -1,7 +1,5 @@
 #include "Classes/Frames/OVCropView.h"
 
-#include "Classes/Framework/Toolkit/OVCursorStack.h"
-#include "Platform/UI/CursorStack.h"
 #include "Platform/UI/Cursors.h"
 #include "Platform/UI/TrackingArea.h"
 #include "Platform/UI/Window.h"
@@ -27,8 +25,7 @@ OVCropView::OVCropView(const pf::Rect& frame, QWidget* parent) : pf::View(frame,
 
 OVCropView::~OVCropView()
 {
-    if (pf::Window* window = this->window())
-        OVCursorStack::popCursorForKey(pf::CursorStack::key(this), window);
+    m_cursor.remove();
 }
 
 void OVCropView::resizeSubviewsWithOldSize(pf::Size oldSize)
@@ -154,7 +151,7 @@ void OVCropView::mouseDown(const pf::Event& event)
     m_isDragging = true;
     dragLocation = point;
     dragCenter = pf::Point(m_cropRect.midX(), m_cropRect.midY());
-    OVCursorStack::pushCursor(pf::Cursors::closedHand(), pf::CursorStack::key(this), window());
+    m_cursor.pushCursor(window(), pf::Cursors::closedHand());
     updateTrackingAreas();
 }
 
@@ -177,17 +174,17 @@ void OVCropView::mouseUp(const pf::Event&)
 
 void OVCropView::mouseEntered(const pf::Event&)
 {
-    OVCursorStack::pushCursor(pf::Cursors::openHand(), pf::CursorStack::key(this), window());
+    m_cursor.pushCursor(window(), pf::Cursors::openHand());
 }
 
 void OVCropView::mouseExited(const pf::Event&)
 {
-    OVCursorStack::popCursorForKey(pf::CursorStack::key(this), window());
+    m_cursor.remove();
 }
 
 void OVCropView::viewWillMoveToWindow(pf::Window* window)
 {
-    if (pf::Window* old = this->window(); old && old != window)
-        OVCursorStack::popCursorForKey(pf::CursorStack::key(this), old);
+    if (m_cursor.window() != window)
+        m_cursor.remove();
     pf::View::viewWillMoveToWindow(window);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/Framework/Toolkit/OVWindowCursorAndHint.h"
 #include "Platform/UI/View.h"
 
 namespace pf {
@@ -70,4 +71,5 @@ private:
     double m_activeAreaRatio = 0;
     double m_cropRatio = 1.0;
     pf::Rect m_cropRect{0, 0, 1, 1};
+    OVWindowCursorAndHint m_cursor{this}; // the hand this view has put up, and in which window
 };

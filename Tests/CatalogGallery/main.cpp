@@ -26,22 +26,14 @@ using namespace pf;
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
+using GalleryShots::check;
+using GalleryShots::failures;
+using GalleryShots::outputFolder;
 
 void shoot(const QWidget* window, const QString& name)
 {
     GalleryShots::settle(200);
-    if (!GalleryShots::save(GalleryShots::screenshot(window), outputFolder, name))
-        ++failures;
-}
-
-void check(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "Error: %s\n", what);
-    ++failures;
+    GalleryShots::save(GalleryShots::screenshot(window), name);
 }
 
 // A host window: a dark ground with the portrait on it, as the editor shows a picture.
@@ -121,7 +113,7 @@ void cropDialog(const QImage& portrait)
     const QRect pixels = OVCropController::pixelRectForCropRect(chosen, portrait.size());
     check(std::abs(double(pixels.width()) / pixels.height() - 1.5) < 0.02, "the crop is 3:2 in pixels");
     if (!pixels.isEmpty())
-        GalleryShots::save(portrait.copy(pixels), outputFolder, QStringLiteral("crop-result"));
+        GalleryShots::save(portrait.copy(pixels), QStringLiteral("crop-result"));
     delete host;
 }
 
