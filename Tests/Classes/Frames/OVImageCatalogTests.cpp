@@ -251,26 +251,6 @@ TEST(OVImageCatalog, EachCategoryKeepsItsScrollPosition)
     EXPECT_NEAR(grid->scrollPosition(), second, 1e-6);
 }
 
-TEST(OVImageCatalog, GridSizeButtonsSetTheCellWidth)
-{
-    CatalogBundle files;
-    OVImageCatalog catalog(files.bundle.get());
-    ASSERT_NE(catalog.view(), nullptr);
-    struct
-    {
-        const char* button;
-        double width;
-    } cases[] = {{"oneRow", 300}, {"twoRows", 145}, {"threeRows", 92}};
-    for (const auto& c : cases) {
-        auto* sender = catalog.outlet<OVButton>(QString::fromLatin1(c.button));
-        catalog.changeGridSize(sender);
-        EXPECT_EQ(catalog.gridViewController()->iconWidth(), c.width);
-        for (const auto& other : cases)
-            EXPECT_EQ(catalog.outlet<OVButton>(QString::fromLatin1(other.button))->state(),
-                      other.button == c.button);
-    }
-}
-
 TEST(OVWindowDrawer, SlidesOutOfTheRightEdgeAndFollowsTheParent)
 {
     letRunningAnimationsEnd();
