@@ -4,6 +4,7 @@
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMDocumentWindowController.h"
+#include "Classes/Document/GMFrameworkEffectsWindow.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/OVRateUsController.h"
@@ -273,7 +274,7 @@ void GMApplicationDelegate::updateActions()
         enable(name, document != nullptr);
     enable("Revert to Saved", document && !document->fileURL().isEmpty() && document->isDocumentEdited());
     enable("Clear Recent", !m_documentHandler->recentDocumentURLs().isEmpty());
-    const std::shared_ptr<pf::UndoManager> undo = document ? document->undoManager() : nullptr;
+    pf::UndoManager* undo = frontUndoManager();
     QAction* undoAction = action(QStringLiteral("Undo"));
     QAction* redoAction = action(QStringLiteral("Redo"));
     undoAction->setEnabled(undo && undo->canUndo());
@@ -336,6 +337,32 @@ void GMApplicationDelegate::showFrameBuilder()
     builder.show();
 }
 
+pf::UndoManager* GMApplicationDelegate::frontUndoManager() const
+{
+    if (pf::UndoManager* effects = GMFrameworkEffectsWindow::undoManagerFor(frontWindow()))
+        return effects;
+    pf::Document* document = currentDocument();
+    return document ? document->undoManager().get() : nullptr;
+}
+
+void GMApplicationDelegate::showFrameworkEffects()
+{
+    // Over the front editor window's picture, as it would be saved; the window works on a copy.
+    pf::Image picture;
+    if (auto* document = dynamic_cast<GMDocument*>(currentDocument())) {
+        if (const auto controller = document->windowController()) {
+            if (const GMRenderForSaving render = controller->previewForSaving()) {
+                if (const std::optional<pf::Bitmap> bitmap = render())
+                    picture = pf::Image::fromBitmap(*bitmap);
+            }
+        }
+    }
+    m_frameworkEffects = std::make_unique<GMFrameworkEffectsWindow>(picture);
+    m_frameworkEffects->window()->show();
+    m_frameworkEffects->window()->raise();
+    m_frameworkEffects->window()->activateWindow();
+}
+
 void GMApplicationDelegate::buildActions()
 {
     const auto add = [this](const QString& text, const QKeySequence& shortcut, std::function<void()> run) {
@@ -389,16 +416,17 @@ void GMApplicationDelegate::buildActions()
     add(QStringLiteral("Clear Recent"), QKeySequence(), [documents] { documents->clearRecentDocuments(); });
     add(QStringLiteral("Quit"), QKeySequence::Quit, [this] { terminate(); });
     add(QStringLiteral("Undo"), QKeySequence::Undo, [this] {
-        if (pf::Document* document = currentDocument(); document && document->undoManager()->canUndo())
-            document->undoManager()->undo();
+        if (pf::UndoManager* undo = frontUndoManager(); undo && undo->canUndo())
+            undo->undo();
     });
     add(QStringLiteral("Redo"), QKeySequence(QStringLiteral("Ctrl+Shift+Z")), [this] {
-        if (pf::Document* document = currentDocument(); document && document->undoManager()->canRedo())
-            document->undoManager()->redo();
+        if (pf::UndoManager* undo = frontUndoManager(); undo && undo->canRedo())
+            undo->redo();
     });
     add(QStringLiteral("Preferences…"), QKeySequence(QStringLiteral("Ctrl+,")),
         [this] { showPreferences(); });
     add(QStringLiteral("Frame Builder…"), QKeySequence(), [this] { showFrameBuilder(); });
+    add(QStringLiteral("Framework Effects…"), QKeySequence(), [this] { showFrameworkEffects(); });
     add(QStringLiteral("Welcome Window"), QKeySequence(QStringLiteral("Ctrl+Shift+N")),
         [documents] { documents->displayWelcomeScreen(); });
     add(QStringLiteral("Quick Tutorial"), QKeySequence::HelpContents, [documents] { documents->showHelp(); });
@@ -477,7 +505,7 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
                                   "Revert to Saved", "-", "Print…", "-", "Quit"});
     menu(QStringLiteral("Edit"), {"Undo", "Redo", "-", "Preferences…"});
     menu(QStringLiteral("View"), viewItems, true);
-    menu(QStringLiteral("Extras"), {"Frame Builder…"});
+    menu(QStringLiteral("Extras"), {"Frame Builder…", "Framework Effects…"});
     menu(QStringLiteral("Window"), {"Welcome Window"});
     menu(QStringLiteral("Help"), {"Quick Tutorial", "Reset Tips", "Send Feedback…", "-", "Home Page", "News",
                                   "Community", "Rate Glimora", "-", "About Glimora"});

@@ -9,7 +9,12 @@
 #include <QStringList>
 #include <memory>
 
+namespace pf {
+class UndoManager;
+}
+
 class GMAboutBoxController;
+class GMFrameworkEffectsWindow;
 class GMPreferencesWindowController;
 class QAction;
 class QLocalServer;
@@ -80,6 +85,10 @@ private:
     void receiveConnection();
     // The frame builder, previewing the front document's picture.
     void showFrameBuilder();
+    // The framework effects over the front document's picture.
+    void showFrameworkEffects();
+    // The front window's undo: the framework effects window's own, else the front document's.
+    pf::UndoManager* frontUndoManager() const;
 
     std::unique_ptr<DocumentHandler> m_documentHandler;
     std::unique_ptr<QLockFile> m_lock;
@@ -90,5 +99,6 @@ private:
     bool m_rateChecked = false;
     std::unique_ptr<GMPreferencesWindowController> m_preferences;
     std::unique_ptr<GMAboutBoxController> m_aboutBox;
+    std::unique_ptr<GMFrameworkEffectsWindow> m_frameworkEffects;
     bool m_terminating = false;
 };
