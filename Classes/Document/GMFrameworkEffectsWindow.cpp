@@ -8,6 +8,7 @@
 #include "Classes/Framework/Toolkit/OVLabel.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/UI/AttributedString.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/View.h"
 
@@ -84,8 +85,18 @@ public:
         painter.fillRect(Rect(0, 0, area.width(), barHeight).toQRectF(), QColor(37, 39, 43));
         const Rect inner(area.minX() + 20, barHeight + 16, area.width() - columnWidth - 40,
                          area.height() - barHeight - 32);
-        if (m_picture.isNull() || inner.width() <= 0 || inner.height() <= 0)
+        if (inner.width() <= 0 || inner.height() <= 0)
             return;
+        if (m_picture.isNull()) {
+            TextAttributes attributes;
+            attributes.color = QColor(141, 144, 150);
+            const AttributedString text(
+                localized(QStringLiteral("No picture: open a photo, then choose Framework Effects again.")),
+                attributes);
+            const Size size = text.size();
+            text.drawAtPoint(painter, Point(inner.midX() - size.width / 2, inner.midY() - size.height / 2));
+            return;
+        }
         const double scale =
             std::min({inner.width() / m_picture.width(), inner.height() / m_picture.height(), 1.0});
         const double w = m_picture.width() * scale;
