@@ -1,6 +1,7 @@
 #include "Classes/Frames/OVFilterPreview.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/Image/RenderContext.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -129,6 +130,35 @@ TEST(FilterPreview, DrawsTheOutputInsideABlackFrameLine)
             for (int x = 2; x < 58; ++x)
                 differing += shot.pixel(x, y) != empty.pixel(x, y);
         EXPECT_EQ(differing > 100, c.picture) << c.what << ": " << differing << " pixels differ";
+    }
+}
+
+TEST(FilterPreview, UnadjustedResultShowsOnlyThePartAtTheBounds)
+{
+    // The 512-pixel sample in a 60 x 40 view: unadjusted, the view shows the sample's lower left corner
+    // at its own size; adjusted, the whole sample shrunk into the view.
+    for (const bool adjust : {false, true}) {
+        OVFilterPreview preview(pf::Rect(0, 0, 60, 40));
+        preview.setAdjustResult(adjust);
+        preview.setFilterName(QStringLiteral("OVDimmedBWFilter"));
+        preview.setImageName(sample);
+        const pf::Image output = preview.outputImage();
+        ASSERT_FALSE(output.isNull());
+        ASSERT_GT(output.extent().width(), 60);
+        const QImage expected =
+            pf::RenderContext::shared()
+                ->renderToQImage(output, adjust ? output.extent() : pf::Rect(0, 0, 60, 40))
+                .scaled(60, 40, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                .convertToFormat(QImage::Format_ARGB32);
+        const QImage shot = preview.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        double total = 0;
+        int count = 0;
+        for (int y = 4; y < 36; ++y)
+            for (int x = 4; x < 56; ++x, ++count)
+                total += std::abs(qGreen(shot.pixel(x, y)) - qGreen(expected.pixel(x, y)));
+        // Shrinking differs a little between the view and the reference (a mean of about 7 levels); the
+        // other mode's picture differs by over 40.
+        EXPECT_LT(total / count, adjust ? 12.0 : 1.0) << (adjust ? "adjusted" : "unadjusted");
     }
 }
 
