@@ -37,8 +37,12 @@ pf::Menu* OVEffectPicker::listMenu()
 
 void OVEffectPicker::showPickerOver(pf::View* view, std::shared_ptr<OVEffectPickerDelegate> delegate)
 {
+    // A run whose close report has not come yet ends here, with the same report.
+    if (const std::shared_ptr<OVEffectPickerDelegate> previous = std::move(m_delegate))
+        previous->effectPickerDidSelectEffect(*this, nullptr);
     m_delegate = std::move(delegate);
     m_didSelectEffect = false;
+    ++m_run;
     pf::Menu* menu = listMenu();
     const QPoint origin = view ? view->mapToGlobal(view->pointToWidget(pf::Point(0, 0))).toPoint() : QPoint();
     menu->popup(origin);
@@ -65,10 +69,10 @@ void OVEffectPicker::itemSelected(QAction* item)
 
 void OVEffectPicker::menuDidClose()
 {
-    // Runs after the item the menu closed for (if any) has fired.
+    // Runs after the item the menu closed for (if any) has fired; a run started since is not ended.
     pf::Timer::afterThisEvent(
-        [this] {
-            if (m_didSelectEffect || !m_delegate)
+        [this, run = m_run] {
+            if (run != m_run || m_didSelectEffect || !m_delegate)
                 return;
             // The run is over: the delegate is not kept past its last report.
             const std::shared_ptr<OVEffectPickerDelegate> delegate = std::move(m_delegate);

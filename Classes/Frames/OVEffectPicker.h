@@ -48,5 +48,6 @@ private:
     QStringList m_effectDisplayNames;
     std::shared_ptr<OVEffectPickerDelegate> m_delegate;
     bool m_didSelectEffect = false;
+    quint64 m_run = 0;
     std::unique_ptr<pf::Menu> m_menu;
 };

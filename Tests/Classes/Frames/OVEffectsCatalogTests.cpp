@@ -213,6 +213,25 @@ TEST_F(EffectPickerTest, ARunReportsOnceAndDropsItsDelegate)
     }
 }
 
+TEST_F(EffectPickerTest, ARunStartedBeforeTheCloseReportEndsThePreviousOne)
+{
+    auto first = std::make_shared<RecordingDelegate>();
+    auto second = std::make_shared<RecordingDelegate>();
+    picker.showPickerOver(&view, first);
+    pf::Menu* menu = picker.listMenu();
+    turnEventLoop();
+    menu->hide();
+    picker.showPickerOver(&view, second);
+    turnEventLoop();
+    EXPECT_EQ(first->choices(QString()), 1);
+    EXPECT_EQ(second->choices(QString()), 0);
+    EXPECT_TRUE(picker.isRunning());
+    menu->hide();
+    turnEventLoop();
+    EXPECT_EQ(second->choices(QString()), 1);
+    EXPECT_EQ(first->choices(QString()), 1);
+}
+
 TEST_F(EffectPickerTest, HighlightPreviewsAndLeavingSendsNull)
 {
     auto delegate = std::make_shared<RecordingDelegate>();
