@@ -1,7 +1,13 @@
 #include "BuiltinTestSupport.h"
+#include "Platform/Foundation/MainThread.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/RenderStatistics.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
 
 using namespace pf;
 using namespace pftest;
@@ -91,6 +97,7 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
         // The same taps and weights in the same order.
         {"Lanczos reduction, float", lanczos(0.3, 1.2), Bitmap::Format::RGBAf, 0.3f, 1e-5f, 0, true},
         {"Lanczos enlargement, 8-bit", lanczos(1.4, 0.8), Bitmap::Format::RGBA8, 0.3f, 1.0f / 255, 0, true},
+        {"Lanczos reduction, 8-bit", lanczos(0.17, 1.0), Bitmap::Format::RGBA8, 0.3f, 1.0f / 255, 0, true},
         // A quarter: each pixel the mean of four by four, as the second mipmap level holds.
         {"reduction to a quarter", reduce(0.25), Bitmap::Format::RGBA8, 0.3f, 1.0f / 255, 0, false},
         // Elsewhere the mean over each pixel's area against blended levels: alike on photographic
@@ -125,6 +132,19 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
             EXPECT_LE(largestDifference(*a, *read), c.tolerance + 1e-6f);
         }
     }
+    // A median taller than the bands its input is rendered in, in both formats: the passes' values.
+    for (const Bitmap::Format format : {Bitmap::Format::RGBA8, Bitmap::Format::RGBAf}) {
+        const Image tall = behindAKernel(Image::fromBitmap(photo(40, 700, format, 0.3f)));
+        const Image cpu = median(tall);
+        RenderStatistics::setCpuFiltersEnabled(false);
+        const Image passes = median(tall);
+        RenderStatistics::setCpuFiltersEnabled(true);
+        const Rect rect = cpu.extent().insetBy(-2, -2);
+        const auto a = context().render(cpu, rect, format);
+        const auto b = context().render(passes, rect, format);
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(largestDifference(*a, *b), 0.0f);
+    }
     // A part of the blur computed alone is the same part of the whole.
     const Image blur = gaussian(Image::fromBitmap(photo(300, 200, Bitmap::Format::RGBA8, 0.3f)));
     const auto whole = context().render(blur, blur.extent(), Bitmap::Format::RGBA8);
@@ -135,4 +155,44 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
     for (int row = 0; row < alone->height(); ++row)
         EXPECT_EQ(0, std::memcmp(alone->row(row), whole->row(top + row) + left * 4, alone->bytesPerRow()))
             << row;
+}
+
+// The band pool runs one job at a time. A job of the interface's thread never waits for another
+// thread's (a snapshot being encoded): it works its bands alone meanwhile, every band once. Other
+// threads still take turns.
+TEST(CpuPaths, TheMainThreadNeverWaitsForAnotherThreadsBands)
+{
+    ASSERT_TRUE(isMainThread());
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool held = false, release = false;
+    std::thread background([&] {
+        CpuRendering::inBands(64, [&](int begin, int) {
+            if (begin != 0)
+                return;
+            std::unique_lock lock(mutex);
+            held = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return release; });
+        });
+    });
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return held; });
+    }
+    std::vector<std::atomic<int>> visits(1000);
+    CpuRendering::inBands(int(visits.size()), [&](int begin, int end) {
+        for (int i = begin; i < end; ++i)
+            ++visits[size_t(i)];
+    });
+    // Still held: the main thread's job finished without the pool.
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_FALSE(release);
+        release = true;
+    }
+    changed.notify_all();
+    background.join();
+    for (size_t i = 0; i < visits.size(); ++i)
+        ASSERT_EQ(visits[i].load(), 1) << i;
 }
