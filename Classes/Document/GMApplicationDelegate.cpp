@@ -5,6 +5,8 @@
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMDocumentWindowController.h"
 #include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Document/GMFrameworkEffectsTools.h"
+#include "Classes/Document/GMFrameworkEffectsWindow.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/GMScenePreviewChooser.h"
@@ -58,6 +60,7 @@ const QStringList GMApplicationDelegate::viewItems{
 GMApplicationDelegate::GMApplicationDelegate() : m_documentHandler(std::make_unique<DocumentHandler>())
 {
     buildActions();
+    GMFrameworkEffectsTools::install();
     m_documentHandler->setNothingLeftHandler([this] { terminate(); });
     if (QCoreApplication::instance())
         QCoreApplication::instance()->installEventFilter(this);
@@ -279,7 +282,7 @@ void GMApplicationDelegate::updateActions()
     enable("Scene Preview…", dynamic_cast<GMDocument*>(document) != nullptr);
     enable("Revert to Saved", document && !document->fileURL().isEmpty() && document->isDocumentEdited());
     enable("Clear Recent", !m_documentHandler->recentDocumentURLs().isEmpty());
-    const std::shared_ptr<pf::UndoManager> undo = document ? document->undoManager() : nullptr;
+    pf::UndoManager* undo = frontUndoManager();
     QAction* undoAction = action(QStringLiteral("Undo"));
     QAction* redoAction = action(QStringLiteral("Redo"));
     undoAction->setEnabled(undo && undo->canUndo());
@@ -325,18 +328,21 @@ void GMApplicationDelegate::showPreferences()
     m_preferences->showWindow();
 }
 
+pf::Image GMApplicationDelegate::frontDocumentPicture() const
+{
+    auto* document = dynamic_cast<GMDocument*>(currentDocument());
+    const auto controller = document ? document->windowController() : nullptr;
+    const GMRenderForSaving render = controller ? controller->previewForSaving() : GMRenderForSaving();
+    if (!render)
+        return {};
+    const std::optional<pf::Bitmap> bitmap = render();
+    return bitmap ? pf::Image::fromBitmap(*bitmap) : pf::Image();
+}
+
 void GMApplicationDelegate::showFrameBuilder()
 {
     // Over an editor window the preview frames that document's picture; elsewhere the sample picture.
-    pf::Image picture;
-    if (auto* document = dynamic_cast<GMDocument*>(currentDocument())) {
-        if (const auto controller = document->windowController()) {
-            if (const GMRenderForSaving render = controller->previewForSaving()) {
-                if (const std::optional<pf::Bitmap> bitmap = render())
-                    picture = pf::Image::fromBitmap(*bitmap);
-            }
-        }
-    }
+    const pf::Image picture = frontDocumentPicture();
     OVFrameBuilder& builder = OVFrameBuilder::sharedFrameBuilder();
     builder.setPreviewPicture(picture);
     builder.show();
@@ -355,11 +361,25 @@ void GMApplicationDelegate::showScenePreview()
         canvas = editor->editor().zoomView();
     else if (pf::Window* window = controller->window())
         canvas = window->contentView();
-    pf::Image picture;
-    if (const GMRenderForSaving render = controller->previewForSaving())
-        if (const std::optional<pf::Bitmap> bitmap = render())
-            picture = pf::Image::fromBitmap(*bitmap);
-    GMScenePreviewChooser::shared().chooseBackground(canvas, picture);
+    GMScenePreviewChooser::shared().chooseBackground(canvas, frontDocumentPicture());
+}
+
+pf::UndoManager* GMApplicationDelegate::frontUndoManager() const
+{
+    if (pf::UndoManager* effects = GMFrameworkEffectsWindow::undoManagerFor(frontWindow()))
+        return effects;
+    pf::Document* document = currentDocument();
+    return document ? document->undoManager().get() : nullptr;
+}
+
+void GMApplicationDelegate::showFrameworkEffects()
+{
+    // Over the front editor window's picture, as it would be saved; the window works on a copy.
+    const pf::Image picture = frontDocumentPicture();
+    m_frameworkEffects = std::make_unique<GMFrameworkEffectsWindow>(picture);
+    m_frameworkEffects->window()->show();
+    m_frameworkEffects->window()->raise();
+    m_frameworkEffects->window()->activateWindow();
 }
 
 void GMApplicationDelegate::buildActions()
@@ -415,17 +435,18 @@ void GMApplicationDelegate::buildActions()
     add(QStringLiteral("Clear Recent"), QKeySequence(), [documents] { documents->clearRecentDocuments(); });
     add(QStringLiteral("Quit"), QKeySequence::Quit, [this] { terminate(); });
     add(QStringLiteral("Undo"), QKeySequence::Undo, [this] {
-        if (pf::Document* document = currentDocument(); document && document->undoManager()->canUndo())
-            document->undoManager()->undo();
+        if (pf::UndoManager* undo = frontUndoManager(); undo && undo->canUndo())
+            undo->undo();
     });
     add(QStringLiteral("Redo"), QKeySequence(QStringLiteral("Ctrl+Shift+Z")), [this] {
-        if (pf::Document* document = currentDocument(); document && document->undoManager()->canRedo())
-            document->undoManager()->redo();
+        if (pf::UndoManager* undo = frontUndoManager(); undo && undo->canRedo())
+            undo->redo();
     });
     add(QStringLiteral("Preferences…"), QKeySequence(QStringLiteral("Ctrl+,")),
         [this] { showPreferences(); });
     add(QStringLiteral("Frame Builder…"), QKeySequence(), [this] { showFrameBuilder(); });
     add(QStringLiteral("Scene Preview…"), QKeySequence(), [this] { showScenePreview(); });
+    add(QStringLiteral("Framework Effects…"), QKeySequence(), [this] { showFrameworkEffects(); });
     add(QStringLiteral("Welcome Window"), QKeySequence(QStringLiteral("Ctrl+Shift+N")),
         [documents] { documents->displayWelcomeScreen(); });
     add(QStringLiteral("Quick Tutorial"), QKeySequence::HelpContents, [documents] { documents->showHelp(); });
@@ -504,7 +525,7 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
                                   "Revert to Saved", "-", "Print…", "-", "Quit"});
     menu(QStringLiteral("Edit"), {"Undo", "Redo", "-", "Preferences…"});
     menu(QStringLiteral("View"), viewItems, true);
-    menu(QStringLiteral("Extras"), {"Frame Builder…", "Scene Preview…"});
+    menu(QStringLiteral("Extras"), {"Frame Builder…", "Framework Effects…", "Scene Preview…"});
     menu(QStringLiteral("Window"), {"Welcome Window"});
     menu(QStringLiteral("Help"), {"Quick Tutorial", "Reset Tips", "Send Feedback…", "-", "Home Page", "News",
                                   "Community", "Rate Glimora", "-", "About Glimora"});

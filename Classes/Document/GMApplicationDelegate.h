@@ -9,7 +9,13 @@
 #include <QStringList>
 #include <memory>
 
+namespace pf {
+class Image;
+class UndoManager;
+}
+
 class GMAboutBoxController;
+class GMFrameworkEffectsWindow;
 class GMPreferencesWindowController;
 class QAction;
 class QLocalServer;
@@ -78,10 +84,16 @@ private:
     pf::Document* currentDocument() const;
     static QWidget* frontWindow();
     void receiveConnection();
+    // The front editor document's picture as it would be saved; none elsewhere.
+    pf::Image frontDocumentPicture() const;
     // The frame builder, previewing the front document's picture.
     void showFrameBuilder();
     // The image catalog over the editor's canvas; a chosen background shows the picture in a scene.
     void showScenePreview();
+    // The framework effects over the front document's picture.
+    void showFrameworkEffects();
+    // The front window's undo: the framework effects window's own, else the front document's.
+    pf::UndoManager* frontUndoManager() const;
 
     std::unique_ptr<DocumentHandler> m_documentHandler;
     std::unique_ptr<QLockFile> m_lock;
@@ -92,5 +104,6 @@ private:
     bool m_rateChecked = false;
     std::unique_ptr<GMPreferencesWindowController> m_preferences;
     std::unique_ptr<GMAboutBoxController> m_aboutBox;
+    std::unique_ptr<GMFrameworkEffectsWindow> m_frameworkEffects;
     bool m_terminating = false;
 };

@@ -16,6 +16,7 @@
 #include "Platform/Foundation/RandomName.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/Gradient.h"
+#include "Platform/Image/ImageAccumulator.h"
 #include "Platform/Image/PaintColor.h"
 #include "Platform/UI/FilePanel.h"
 #include "Platform/UI/Menu.h"
@@ -234,7 +235,18 @@ pf::Image OVEffect::outputImage()
     }
     m_waitingForUpdate = false;
     reapplyRelativeKeys();
-    return m_filter->outputImage();
+    const pf::Image output = m_filter->outputImage();
+    if (output.isNull())
+        return output;
+    const pf::Rect extent = output.extent();
+    if (extent.isNull() || extent.isInfinite() || extent.isEmpty())
+        return output;
+    // Rendered once here, in float so that no stage rounds or clips what the next one reads: the chain
+    // behind this effect works on these pixels instead of the recipe of every effect before it.
+    pf::ImageAccumulator accumulator(extent, nullptr, pf::Bitmap::Format::RGBAf);
+    if (!accumulator.setImage(output))
+        return output;
+    return accumulator.image();
 }
 
 void OVEffect::setGlobalSettings(const QVariantMap& settings)

@@ -4,9 +4,10 @@
 
 namespace pf {
 
-ImageAccumulator::ImageAccumulator(const Rect& extent, std::shared_ptr<RenderContext> context)
+ImageAccumulator::ImageAccumulator(const Rect& extent, std::shared_ptr<RenderContext> context,
+                                   Bitmap::Format format)
     : m_extent(extent.isNull() || extent.isInfinite() ? Rect() : extent.integral()),
-      m_store(static_cast<int>(m_extent.width()), static_cast<int>(m_extent.height()), Bitmap::Format::RGBA8),
+      m_store(static_cast<int>(m_extent.width()), static_cast<int>(m_extent.height()), format),
       m_context(context ? std::move(context) : RenderContext::shared())
 {}
 
@@ -27,8 +28,7 @@ bool ImageAccumulator::setImage(const Image& image, const Rect& dirtyRect)
     if (rect.isNull() || rect.isEmpty())
         return true;
     // Render first, write afterwards: the image may be reading the current snapshot.
-    auto pixels =
-        m_context->render(image.isNull() ? Image::emptyImage() : image, rect, Bitmap::Format::RGBA8);
+    auto pixels = m_context->render(image.isNull() ? Image::emptyImage() : image, rect, m_store.format());
     if (!pixels)
         return false;
     m_store.write(*pixels, static_cast<int>(rect.minX() - m_extent.minX()),

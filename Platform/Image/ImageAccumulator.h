@@ -10,16 +10,19 @@ namespace pf {
 
 class RenderContext;
 
-// A persistent image of a fixed extent (8-bit premultiplied RGBA) that is updated a rectangle at a
+// A persistent image of a fixed extent (8-bit premultiplied RGBA, or float RGBA where the values must
+// keep their precision and range from one stage to the next) that is updated a rectangle at a
 // time, as a brush stroke does. image() is a snapshot: recipes made from it keep showing the pixels of
 // that moment, however the accumulator changes later. Not thread-safe: use it from one thread.
 class ImageAccumulator
 {
 public:
     // The extent is rounded out to whole pixels. Renders through `context`, or the shared one.
-    explicit ImageAccumulator(const Rect& extent, std::shared_ptr<RenderContext> context = nullptr);
+    explicit ImageAccumulator(const Rect& extent, std::shared_ptr<RenderContext> context = nullptr,
+                              Bitmap::Format format = Bitmap::Format::RGBA8);
 
     Rect extent() const { return m_extent; }
+    Bitmap::Format format() const { return m_store.format(); }
     Image image() const;
 
     // Replaces the pixels inside the extent (or inside `dirtyRect`, clipped to the extent) by the

@@ -13,6 +13,8 @@
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Document/GMFrameworkEffectsTools.h"
+#include "Classes/Document/GMFrameworkEffectsWindow.h"
 #include "Classes/Document/GMGridItem.h"
 #include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
@@ -32,6 +34,10 @@
 #include "Classes/Editor/OVZoomView.h"
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Frames/FramesLibrary.h"
+#include "Classes/Frames/OVCropController.h"
+#include "Classes/Frames/OVEffect.h"
+#include "Classes/Frames/OVEffectPicker.h"
+#include "Classes/Frames/OVFilterPreview.h"
 #include "Classes/Frames/OVFrameBuilder.h"
 #include "Classes/Frames/OVFrameCatalog.h"
 #include "Classes/Frames/OVImageCatalog.h"
@@ -42,6 +48,7 @@
 #include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVGridItem.h"
 #include "Classes/Framework/Toolkit/OVGridViewController.h"
+#include "Classes/Framework/Toolkit/OVSlider.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
@@ -954,6 +961,125 @@ void run(const QString& sandbox)
               QStringLiteral("closing the scene preview lets it go"));
     }
     check(!catalog.windowDrawer()->isOpen(), QStringLiteral("the drawer slid back after the choice"));
+    // 15. Extras ▸ Framework Effects… over the portrait: an effect added by the picker, its slider
+    // dragged (one undo step) and undone with the keyboard.
+    // The editor in front again, as a person would click it after closing the builder.
+    window->activateWindow();
+    settle(300);
+    check(chooseFromMenu(window, QStringLiteral("Extras"), QStringLiteral("Framework Effects…")),
+          QStringLiteral("Extras ▸ Framework Effects… is chosen from the menu bar"));
+    GMFrameworkEffectsWindow* frameworkEffects = nullptr;
+    check(waitFor([&] {
+              frameworkEffects = GMFrameworkEffectsWindow::shown();
+              return frameworkEffects && frameworkEffects->window()->isVisible() &&
+                     !frameworkEffects->shownImage().isNull();
+          }),
+          QStringLiteral("the framework effects window opens and shows a picture"));
+    if (frameworkEffects) {
+        check(std::lround(frameworkEffects->picture().extent().width()) == reopenedPreview.width(),
+              QStringLiteral("the framework effects work on the document's picture"));
+        const QImage before = frameworkEffects->shownImage();
+        Hand effectsHand(frameworkEffects->window());
+        effectsHand.click(effectsHand.at(frameworkEffects->addEffectButton(), Point(40, 11)));
+        pf::Menu* picker = OVEffectPicker::sharedEffectPicker().listMenu();
+        check(waitFor([&] { return picker->isVisible(); }, 3000),
+              QStringLiteral("Add Effect… opens the picker"));
+        QAction* dimmed = nullptr;
+        for (QAction* item : picker->actions())
+            if (pf::Menu::title(item) == QLatin1String("Dimmed Black and White"))
+                dimmed = item;
+        if (dimmed) {
+            QTest::mouseMove(picker, picker->actionGeometry(dimmed).center());
+            settle(300);
+            check(frameworkEffects->effectPreview()->isVisible(),
+                  QStringLiteral("the highlighted effect is previewed"));
+            shoot(frameworkEffects->window(), QStringLiteral("framework-effects-picker"));
+            QTest::mouseClick(picker, Qt::LeftButton, Qt::NoModifier,
+                              picker->actionGeometry(dimmed).center());
+        }
+        check(waitFor([&] { return frameworkEffects->effects().size() == 1; }, 3000),
+              QStringLiteral("choosing in the picker adds the effect"));
+        settle(300);
+        check(frameworkEffects->shownImage() != before,
+              QStringLiteral("the added effect changes the picture"));
+        OVSlider* slider = nullptr;
+        if (frameworkEffects->effects().size() == 1)
+            for (QWidget* control : frameworkEffects->effects().front()->settingsControls())
+                if (!slider)
+                    slider = qobject_cast<OVSlider*>(control);
+        check(slider != nullptr, QStringLiteral("the effect shows its slider"));
+        if (slider) {
+            OVEffect& effect = *frameworkEffects->effects().front();
+            const double start = effect.settingsValueForKey(QStringLiteral("inputBrightness")).toDouble();
+            const QImage undragged = frameworkEffects->shownImage();
+            const int y = slider->height() / 2;
+            const QPoint from = slider->mapTo(frameworkEffects->window(), QPoint(4, y));
+            const QPoint to = slider->mapTo(frameworkEffects->window(), QPoint(slider->width() - 4, y));
+            effectsHand.move(from);
+            effectsHand.press(from);
+            for (int step = 1; step <= 6; ++step)
+                effectsHand.move(from + (to - from) * step / 6);
+            effectsHand.release(to);
+            settle(300);
+            const double dragged = effect.settingsValueForKey(QStringLiteral("inputBrightness")).toDouble();
+            check(std::abs(dragged - start) > 0.1, QStringLiteral("dragging the slider changes the effect"));
+            check(frameworkEffects->shownImage() != undragged,
+                  QStringLiteral("the drag changes the picture"));
+            shoot(frameworkEffects->window(), QStringLiteral("framework-effects-dragged"));
+            frameworkEffects->window()->activateWindow();
+            settle(200);
+            effectsHand.key(Qt::Key_Z, Qt::ControlModifier);
+            settle(300);
+            check(std::abs(effect.settingsValueForKey(QStringLiteral("inputBrightness")).toDouble() - start) <
+                      1e-9,
+                  QStringLiteral("one undo takes the whole drag back"));
+            check(frameworkEffects->effects().size() == 1,
+                  QStringLiteral("the undo leaves the effect in place"));
+            shoot(frameworkEffects->window(), QStringLiteral("framework-effects-undone"));
+        }
+        // Crop… at 3:2, accepted with Return: the chain's input becomes the kept part.
+        GMFrameworkEffectsTools& tools = GMFrameworkEffectsTools::shared();
+        check(frameworkEffects->cropButton()->isEnabled(), QStringLiteral("Crop… is offered"));
+        effectsHand.click(effectsHand.at(frameworkEffects->cropButton(), Point(40, 11)));
+        check(waitFor([&] { return tools.cropController() && tools.cropController()->isSheetUp(); }, 3000),
+              QStringLiteral("Crop… opens the crop dialog over the window"));
+        if (tools.cropController() && tools.cropController()->isSheetUp()) {
+            check(std::abs(tools.cropController()->cropRatio() - 1.5) < 1e-9,
+                  QStringLiteral("the crop dialog keeps 3:2"));
+            settle(300);
+            shoot(frameworkEffects->window(), QStringLiteral("framework-effects-crop"));
+            effectsHand.key(Qt::Key_Return, Qt::NoModifier);
+            const auto ratio = [&] {
+                const pf::Rect extent = frameworkEffects->picture().extent();
+                return extent.height() > 0 ? extent.width() / extent.height() : 0.0;
+            };
+            check(waitFor([&] { return std::abs(ratio() - 1.5) < 0.01; }, 3000),
+                  QStringLiteral("OK crops the chain's input at 3:2"));
+            settle(300);
+            shoot(frameworkEffects->window(), QStringLiteral("framework-effects-cropped"));
+        }
+        // Picture…: the image catalog's drawer; a chosen background becomes the chain's input.
+        check(frameworkEffects->pictureButton()->isEnabled(), QStringLiteral("Picture… is offered"));
+        const pf::Rect croppedExtent = frameworkEffects->picture().extent();
+        effectsHand.click(effectsHand.at(frameworkEffects->pictureButton(), Point(40, 11)));
+        OVImageCatalog& pictures = OVImageCatalog::sharedImageCatalog();
+        check(waitFor([&] { return pictures.windowDrawer() && pictures.windowDrawer()->isOpen(); }),
+              QStringLiteral("Picture… opens the image catalog's drawer"));
+        settle(1200);
+        const QList<OVGridItem*> offered =
+            pictures.gridViewController()->gridItemsInSection(pictures.mainSection());
+        check(!offered.isEmpty(), QStringLiteral("the drawer offers pictures"));
+        if (!offered.isEmpty()) {
+            shoot(frameworkEffects->window(), QStringLiteral("framework-effects-pictures"));
+            OVGridItem* item = offered.front();
+            QTest::mouseClick(item, Qt::LeftButton, Qt::NoModifier, item->rect().center());
+            check(waitFor([&] { return frameworkEffects->picture().extent() != croppedExtent; }, 5000),
+                  QStringLiteral("a chosen picture becomes the chain's input"));
+            settle(300);
+            shoot(frameworkEffects->window(), QStringLiteral("framework-effects-new-picture"));
+        }
+        frameworkEffects->window()->close();
+    }
 
     document->close();
     settle(300);

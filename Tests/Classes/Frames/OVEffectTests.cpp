@@ -9,7 +9,9 @@
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/Bitmap.h"
 #include "Platform/Image/PaintColor.h"
+#include "Platform/Image/RenderContext.h"
 #include "Platform/UI/Event.h"
 #include "Platform/UI/FilePanel.h"
 #include "Platform/UI/Menu.h"
@@ -330,6 +332,33 @@ TEST(EffectsList, EveryEffectMakesItsFilterAndEveryRowItsControl)
         EXPECT_FALSE(log.contains(QStringLiteral("Warning")))
             << name.toStdString() << log.lines().join(u'\n').toStdString();
     }
+}
+
+TEST_F(EffectTest, OutputKeepsFloatPrecisionForTheNextEffect)
+{
+    // A value between two 8-bit steps, and one beyond white: both survive the effect's own rendering.
+    pf::Bitmap bitmap(4, 2, pf::Bitmap::Format::RGBAf);
+    for (int y = 0; y < 2; ++y) {
+        auto* row = reinterpret_cast<float*>(bitmap.mutableRow(y));
+        for (int x = 0; x < 4; ++x) {
+            row[4 * x] = 0.3337f;
+            row[4 * x + 1] = 1.25f;
+            row[4 * x + 2] = 0.0f;
+            row[4 * x + 3] = 1.0f;
+        }
+    }
+    auto effect = OVEffect::create(description());
+    ASSERT_TRUE(effect);
+    Sink sink;
+    effect->setSuccessor(&sink);
+    effect->setInputImage(pf::Image::fromBitmap(bitmap));
+    ASSERT_FALSE(sink.last.isNull());
+    const auto pixels =
+        pf::RenderContext::shared()->render(sink.last, pf::Rect(0, 0, 4, 2), pf::Bitmap::Format::RGBAf);
+    ASSERT_TRUE(pixels);
+    const auto* first = reinterpret_cast<const float*>(pixels->row(1));
+    EXPECT_NEAR(first[0], 0.3337f, 1e-5);
+    EXPECT_NEAR(first[1], 1.25f, 1e-5);
 }
 
 } // namespace

@@ -1,0 +1,386 @@
+#include "Classes/Document/GMFrameworkEffectsWindow.h"
+
+#include "Classes/Frames/OVEffect.h"
+#include "Classes/Frames/OVEffectPicker.h"
+#include "Classes/Frames/OVEffectPickerDelegate.h"
+#include "Classes/Frames/OVFilterPreview.h"
+#include "Classes/Framework/Toolkit/OVButton.h"
+#include "Classes/Framework/Toolkit/OVLabel.h"
+#include "Platform/Foundation/Localization.h"
+#include "Platform/Image/RenderContext.h"
+#include "Platform/UI/AttributedString.h"
+#include "Platform/UI/Drawing.h"
+#include "Platform/UI/View.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+
+using namespace pf;
+
+namespace {
+
+constexpr double windowWidth = 1000;
+constexpr double windowHeight = 660;
+constexpr double barHeight = 44;
+constexpr double columnWidth = 320;
+constexpr double headerHeight = 26;
+// The sample the highlighted effect is shown on, and the size it is shown at.
+const QString previewSample = QStringLiteral("Samples/TestPerson");
+constexpr double previewWidth = 180;
+constexpr double previewHeight = 180;
+
+GMFrameworkEffectsWindow* shownWindow = nullptr;
+GMFrameworkEffectsWindow::Handler& cropHandler()
+{
+    static GMFrameworkEffectsWindow::Handler handler;
+    return handler;
+}
+GMFrameworkEffectsWindow::Handler& pictureHandler()
+{
+    static GMFrameworkEffectsWindow::Handler handler;
+    return handler;
+}
+
+bool hasFiniteArea(const Image& image)
+{
+    if (image.isNull())
+        return false;
+    const Rect extent = image.extent();
+    return !extent.isNull() && !extent.isInfinite() && std::isfinite(extent.width()) &&
+           std::isfinite(extent.height()) && extent.width() >= 1 && extent.height() >= 1;
+}
+
+// Light, as the settings views' grey labels with their white shadow expect.
+class ColumnView : public View
+{
+public:
+    using View::View;
+    void drawRect(QPainter& painter, const Rect&) override
+    {
+        painter.fillRect(bounds().toQRectF(), QColor(216, 217, 220));
+    }
+};
+
+} // namespace
+
+// The chain's output fitted and centred on a dark ground above the bar of buttons.
+class GMFrameworkEffectsWindow::PictureView : public View
+{
+public:
+    using View::View;
+
+    void setPicture(const QImage& picture)
+    {
+        m_picture = picture;
+        setNeedsDisplay();
+    }
+
+    void drawRect(QPainter& painter, const Rect&) override
+    {
+        const Rect area = bounds();
+        painter.fillRect(area.toQRectF(), QColor(30, 31, 34));
+        painter.fillRect(Rect(0, 0, area.width(), barHeight).toQRectF(), QColor(37, 39, 43));
+        const Rect inner(area.minX() + 20, barHeight + 16, area.width() - columnWidth - 40,
+                         area.height() - barHeight - 32);
+        if (inner.width() <= 0 || inner.height() <= 0)
+            return;
+        if (m_picture.isNull()) {
+            TextAttributes attributes;
+            attributes.color = QColor(141, 144, 150);
+            const AttributedString text(
+                localized(QStringLiteral("No picture: open a photo, then choose Framework Effects again.")),
+                attributes);
+            const Size size = text.size();
+            text.drawAtPoint(painter, Point(inner.midX() - size.width / 2, inner.midY() - size.height / 2));
+            return;
+        }
+        const double scale =
+            std::min({inner.width() / m_picture.width(), inner.height() / m_picture.height(), 1.0});
+        const double w = m_picture.width() * scale;
+        const double h = m_picture.height() * scale;
+        drawImage(painter, m_picture, Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h));
+    }
+
+private:
+    QImage m_picture;
+};
+
+// The picker's delegate for as long as the window lives: the picker holds its delegate strongly during
+// a run, which may outlast the window.
+class GMFrameworkEffectsWindow::PickerClient : public OVEffectPickerDelegate
+{
+public:
+    explicit PickerClient(GMFrameworkEffectsWindow* owner) : owner(owner) {}
+
+    void effectPickerDidSelectEffect(OVEffectPicker&, std::unique_ptr<OVEffect> effect) override
+    {
+        if (!owner)
+            return;
+        owner->previewEffect(nullptr);
+        if (effect)
+            owner->appendEffect(std::move(effect));
+    }
+    void effectPickerPreviewing(OVEffectPicker&, std::unique_ptr<OVEffect> effect) override
+    {
+        if (owner)
+            owner->previewEffect(std::move(effect));
+    }
+
+    GMFrameworkEffectsWindow* owner;
+};
+
+void GMFrameworkEffectsWindow::setCropHandler(Handler handler)
+{
+    cropHandler() = std::move(handler);
+    if (shownWindow && shownWindow->m_cropButton)
+        shownWindow->m_cropButton->setEnabled(bool(cropHandler()));
+}
+
+void GMFrameworkEffectsWindow::setPictureHandler(Handler handler)
+{
+    pictureHandler() = std::move(handler);
+    if (shownWindow && shownWindow->m_pictureButton)
+        shownWindow->m_pictureButton->setEnabled(bool(pictureHandler()));
+}
+
+GMFrameworkEffectsWindow* GMFrameworkEffectsWindow::shown()
+{
+    return shownWindow;
+}
+
+pf::UndoManager* GMFrameworkEffectsWindow::undoManagerFor(const QWidget* window)
+{
+    if (shownWindow && window && shownWindow->m_window == window)
+        return &shownWindow->m_undoManager;
+    return nullptr;
+}
+
+GMFrameworkEffectsWindow::GMFrameworkEffectsWindow(const Image& picture, OVEffectPicker* picker)
+    : m_pickerClient(std::make_shared<PickerClient>(this)),
+      m_picker(picker ? picker : &OVEffectPicker::sharedEffectPicker())
+{
+    m_window = new Window(Rect(120, 120, windowWidth, windowHeight));
+    m_window->setTitle(localized(QStringLiteral("Framework Effects")));
+    m_window->setMinimumSize(640, 420);
+    m_pictureView = new PictureView(Rect(0, 0, windowWidth, windowHeight));
+    m_pictureView->setAutoresizingMask(View::WidthSizable | View::HeightSizable);
+    m_window->setContentView(m_pictureView);
+
+    m_column =
+        new ColumnView(Rect(windowWidth - columnWidth, barHeight, columnWidth, windowHeight - barHeight));
+    m_column->setAutoresizingMask(View::MinXMargin | View::HeightSizable);
+    m_pictureView->addSubview(m_column);
+
+    auto makeButton = [this](const QString& title, const Rect& frame, std::function<void(OVButton*)> action) {
+        auto* button = new OVButton(frame);
+        button->setName(QStringLiteral("DefaultStyleActive"));
+        button->setTitle(localized(title));
+        button->setAction(std::move(action));
+        m_pictureView->addSubview(button);
+        return button;
+    };
+    m_addButton = makeButton(QStringLiteral("Add Effect…"), Rect(16, 11, 120, 22),
+                             [this](OVButton*) { showEffectPicker(); });
+    m_cropButton = makeButton(QStringLiteral("Crop…"), Rect(146, 11, 84, 22), [this](OVButton*) {
+        if (cropHandler())
+            cropHandler()(*this);
+    });
+    m_pictureButton = makeButton(QStringLiteral("Picture…"), Rect(240, 11, 96, 22), [this](OVButton*) {
+        if (pictureHandler())
+            pictureHandler()(*this);
+    });
+    m_cropButton->setEnabled(bool(cropHandler()));
+    m_pictureButton->setEnabled(bool(pictureHandler()));
+
+    // Beside the menu, which opens downwards from the button's lower left and would cover it there.
+    m_preview = new OVFilterPreview(Rect(250, barHeight + 8, previewWidth, previewHeight));
+    m_preview->setAdjustImage(true);
+    m_preview->setImageName(previewSample);
+    m_pictureView->addSubview(m_preview);
+    m_preview->hide();
+
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        m_window->move(available.center() - QPoint(int(windowWidth / 2), int(windowHeight / 2)));
+    }
+    shownWindow = this;
+    m_undoManager.disableUndoRegistration();
+    setPicture(picture);
+    m_undoManager.enableUndoRegistration();
+}
+
+GMFrameworkEffectsWindow::~GMFrameworkEffectsWindow()
+{
+    if (shownWindow == this)
+        shownWindow = nullptr;
+    m_pickerClient->owner = nullptr;
+    m_previewEffect.reset();
+    // Effects held by undo steps have no undo manager; those of the chain let go of it first, so that
+    // no effect reaches into the manager while it is being emptied.
+    for (const auto& effect : m_effects) {
+        effect->setSuccessor(nullptr);
+        effect->setUndoManager(nullptr);
+    }
+    m_effects.clear();
+    m_undoManager.removeAllActions();
+    if (m_window)
+        m_window->deleteLater();
+}
+
+Image GMFrameworkEffectsWindow::fitted(const Image& picture, double largestSide)
+{
+    if (!hasFiniteArea(picture))
+        return {};
+    const Rect extent = picture.extent();
+    const double scale = std::min({largestSide / extent.width(), largestSide / extent.height(), 1.0});
+    Image placed =
+        picture.imageByApplyingTransform(AffineTransform::translation(-extent.minX(), -extent.minY()));
+    if (scale < 1.0)
+        placed = placed.imageByApplyingTransform(AffineTransform::scale(scale, scale));
+    return placed;
+}
+
+void GMFrameworkEffectsWindow::setPicture(const Image& picture)
+{
+    const Image old = m_picture;
+    m_undoManager.registerUndo(this, [this, old] { setPicture(old); });
+    m_picture = fitted(picture);
+    relink();
+}
+
+void GMFrameworkEffectsWindow::relink()
+{
+    for (size_t i = 0; i < m_effects.size(); ++i) {
+        m_effects[i]->setSuccessor(
+            i + 1 < m_effects.size() ? static_cast<OVEffectSuccessor*>(m_effects[i + 1].get()) : this);
+        m_effects[i]->setUndoManager(&m_undoManager);
+    }
+    if (m_picture.isNull()) {
+        if (!m_effects.empty())
+            m_effects.front()->removeImageInput();
+        else
+            removeImageInput();
+        return;
+    }
+    if (!m_effects.empty())
+        m_effects.front()->setInputImage(m_picture);
+    else
+        setInputImage(m_picture);
+}
+
+void GMFrameworkEffectsWindow::appendEffect(std::unique_ptr<OVEffect> effect)
+{
+    if (!effect)
+        return;
+    m_effects.push_back(std::move(effect));
+    m_undoManager.registerUndo(this, [this] { removeLastEffect(); });
+    const QString name = m_effects.back()->displayName();
+    m_undoManager.setActionName(localized(QStringLiteral("Add %1")).arg(localized(name)));
+    relink();
+    layoutEffects();
+}
+
+void GMFrameworkEffectsWindow::removeLastEffect()
+{
+    if (m_effects.empty())
+        return;
+    // Held by the redo step, which puts the same effect back, settings and all.
+    auto removed = std::make_shared<std::unique_ptr<OVEffect>>(std::move(m_effects.back()));
+    m_effects.pop_back();
+    OVEffect& effect = **removed;
+    effect.setSuccessor(nullptr);
+    effect.setUndoManager(nullptr);
+    // The effect owns its settings view: out of the window, so only the effect ever deletes it.
+    effect.settingsView()->hide();
+    effect.settingsView()->removeFromSuperview();
+    m_undoManager.registerUndo(this, [this, removed] {
+        if (*removed)
+            appendEffect(std::move(*removed));
+    });
+    relink();
+    layoutEffects();
+}
+
+void GMFrameworkEffectsWindow::layoutEffects()
+{
+    for (const auto& row : m_effectRows)
+        delete row.data();
+    m_effectRows.clear();
+    double top = m_column->height() - 10;
+    for (const auto& effect : m_effects) {
+        OVEffect* raw = effect.get();
+        auto* header = new View(Rect(10, top - headerHeight, columnWidth - 20, headerHeight));
+        header->setAutoresizingMask(View::MinYMargin);
+        auto* title = new OVLabel(Rect(26, 2, columnWidth - 60, 20));
+        title->setStringValue(localized(effect->displayName()));
+        title->setTextColor(QColor(40, 40, 44));
+        header->addSubview(title);
+        auto* enabled = new OVButton(Rect(0, 3, 20, 20));
+        enabled->setName(QStringLiteral("DefaultStyleActive"));
+        enabled->setIsSwitchButton(true);
+        enabled->setState(effect->isEnabled());
+        enabled->setToolTip(
+            localized(effect->isEnabled() ? QStringLiteral("Disable") : QStringLiteral("Enable"),
+                      QStringLiteral("EffectSettings")));
+        enabled->setAction([raw](OVButton* button) { raw->setEnabled(button->state()); });
+        header->addSubview(enabled);
+        m_column->addSubview(header);
+        m_effectRows.emplace_back(header);
+        top -= headerHeight;
+
+        View* settings = effect->settingsView();
+        settings->setFrameOrigin(Point(10, top - settings->height()));
+        settings->setAutoresizingMask(View::MinYMargin);
+        if (settings->superview() != m_column)
+            m_column->addSubview(settings);
+        settings->show();
+        top -= settings->height() + 12;
+    }
+}
+
+void GMFrameworkEffectsWindow::showEffectPicker()
+{
+    m_picker->showPickerOver(m_addButton, m_pickerClient);
+}
+
+void GMFrameworkEffectsWindow::previewEffect(std::unique_ptr<OVEffect> effect)
+{
+    if (!effect) {
+        m_preview->setFilter(nullptr);
+        m_previewEffect.reset();
+        m_preview->hide();
+        return;
+    }
+    m_previewEffect = std::move(effect);
+    // The preview shares the effect's filter and keeps the effect alive with it.
+    m_preview->setFilter(FilterPtr(m_previewEffect, m_previewEffect->filter()));
+    // Through the effect, so that sizes kept relative to the picture fit the sample.
+    const Image sample = m_previewEffect->filter()->value(QStringLiteral("inputImage")).value<Image>();
+    if (!sample.isNull())
+        m_previewEffect->setInputImage(sample);
+    m_preview->show();
+    m_preview->raise();
+    m_preview->setNeedsDisplay();
+}
+
+void GMFrameworkEffectsWindow::setInputImage(const Image& image)
+{
+    m_output = image;
+    m_shown =
+        hasFiniteArea(image) ? RenderContext::shared()->renderToQImage(image, image.extent()) : QImage();
+    m_pictureView->setPicture(m_shown);
+}
+
+void GMFrameworkEffectsWindow::setGlobalSettings(const QVariantMap&) {}
+
+void GMFrameworkEffectsWindow::removeImageInput()
+{
+    m_output = Image();
+    m_shown = QImage();
+    m_pictureView->setPicture(m_shown);
+}
+
+void GMFrameworkEffectsWindow::addResourcesToArray(QStringList&) {}

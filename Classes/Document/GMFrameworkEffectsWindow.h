@@ -1,0 +1,96 @@
+#pragma once
+
+#include "Classes/Frames/OVEffectSuccessor.h"
+#include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/Image.h"
+#include "Platform/UI/Window.h"
+
+#include <QImage>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class OVButton;
+class OVEffect;
+class OVEffectPicker;
+class OVFilterPreview;
+
+// A small window that runs a chain of framework effects over a picture (normally the active document's,
+// fitted in 1024 x 1024) and shows the chain's output: "Add Effect…" pops the effect picker over its
+// button, previewing the highlighted effect on a bundle sample, and appends the chosen one (this window
+// is the chain's last successor) with its settings view. Changes are undone with the window's own undo
+// manager; nothing is written to the document. Main thread only.
+class GMFrameworkEffectsWindow : public OVEffectSuccessor
+{
+public:
+    // What "Crop…" and "Picture…" do, for whoever provides the crop dialog and the picture drawer; a
+    // button without its handler is disabled.
+    using Handler = std::function<void(GMFrameworkEffectsWindow&)>;
+    static void setCropHandler(Handler handler);
+    static void setPictureHandler(Handler handler);
+
+    explicit GMFrameworkEffectsWindow(const pf::Image& picture, OVEffectPicker* picker = nullptr);
+    ~GMFrameworkEffectsWindow() override;
+    GMFrameworkEffectsWindow(const GMFrameworkEffectsWindow&) = delete;
+    GMFrameworkEffectsWindow& operator=(const GMFrameworkEffectsWindow&) = delete;
+
+    // The window most recently opened and not yet destroyed, if any.
+    static GMFrameworkEffectsWindow* shown();
+    // The undo manager of the window `window` belongs to when it is one of these, else null.
+    static pf::UndoManager* undoManagerFor(const QWidget* window);
+
+    pf::Window* window() const { return m_window; }
+    pf::UndoManager& undoManager() { return m_undoManager; }
+    OVButton* addEffectButton() const { return m_addButton; }
+    OVButton* cropButton() const { return m_cropButton; }
+    OVButton* pictureButton() const { return m_pictureButton; }
+    OVFilterPreview* effectPreview() const { return m_preview; }
+
+    // The chain's input (undoable): a crop or another picture replaces it. Fitted in 1024 x 1024.
+    pf::Image picture() const { return m_picture; }
+    void setPicture(const pf::Image& picture);
+    static pf::Image fitted(const pf::Image& picture, double largestSide = 1024);
+
+    const std::vector<std::unique_ptr<OVEffect>>& effects() const { return m_effects; }
+    // Appends to the chain and shows the effect's settings view (undoable).
+    void appendEffect(std::unique_ptr<OVEffect> effect);
+    // Pops the picker up over "Add Effect…" and returns at once.
+    void showEffectPicker();
+    // The highlighted effect on the sample picture; null hides the preview.
+    void previewEffect(std::unique_ptr<OVEffect> effect);
+
+    // The chain's output as last received, and as shown.
+    pf::Image output() const { return m_output; }
+    QImage shownImage() const { return m_shown; }
+
+    // OVEffectSuccessor: the end of the chain.
+    void setInputImage(const pf::Image& image) override;
+    void setGlobalSettings(const QVariantMap& settings) override;
+    void removeImageInput() override;
+    void addResourcesToArray(QStringList& resources) override;
+
+private:
+    class PictureView;
+    class PickerClient;
+    void relink();
+    void removeLastEffect();
+    void layoutEffects();
+
+    QPointer<pf::Window> m_window;
+    PictureView* m_pictureView = nullptr;
+    pf::View* m_column = nullptr;
+    OVButton* m_addButton = nullptr;
+    OVButton* m_cropButton = nullptr;
+    OVButton* m_pictureButton = nullptr;
+    OVFilterPreview* m_preview = nullptr;
+    std::shared_ptr<OVEffect> m_previewEffect;
+    std::shared_ptr<PickerClient> m_pickerClient;
+    OVEffectPicker* m_picker;
+    pf::UndoManager m_undoManager;
+    pf::Image m_picture;
+    pf::Image m_output;
+    QImage m_shown;
+    std::vector<std::unique_ptr<OVEffect>> m_effects;
+    std::vector<QPointer<QWidget>> m_effectRows;
+};

@@ -1,0 +1,144 @@
+#include "Classes/Document/GMFrameworkEffectsWindow.h"
+#include "Classes/Frames/OVEffect.h"
+#include "Classes/Frames/OVEffectPicker.h"
+#include "Classes/Frames/OVEffectsCatalog.h"
+#include "Classes/Frames/OVFilterPreview.h"
+#include "Classes/Framework/Toolkit/OVButton.h"
+#include "Platform/UI/Menu.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <gtest/gtest.h>
+
+namespace {
+
+pf::Image picture(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(200, 120, 60));
+    return pf::Image::fromQImage(image);
+}
+
+QVariantMap describe(const QString& name, const QString& displayName)
+{
+    return {{QStringLiteral("name"), name}, {QStringLiteral("displayName"), displayName}};
+}
+
+class FrameworkEffectsWindowTest : public ::testing::Test
+{
+protected:
+    OVEffectsCatalog catalog{{describe(QStringLiteral("OVDimmedBWFilter"), QStringLiteral("Dimmed")),
+                              describe(QStringLiteral("OVRotateColorFilter"), QStringLiteral("Rotate"))}};
+    OVEffectPicker picker{catalog};
+};
+
+TEST_F(FrameworkEffectsWindowTest, PictureIsFittedAndReplacedUndoably)
+{
+    struct Case
+    {
+        int width, height;
+        double fittedWidth, fittedHeight;
+    };
+    for (const Case& c :
+         {Case{2000, 1000, 1024, 512}, Case{600, 3000, 204.8, 1024}, Case{300, 200, 300, 200}}) {
+        GMFrameworkEffectsWindow window(picture(c.width, c.height), &picker);
+        EXPECT_FALSE(window.undoManager().canUndo()) << c.width << " x " << c.height;
+        const pf::Rect extent = window.picture().extent();
+        EXPECT_NEAR(extent.width(), c.fittedWidth, 1e-6) << c.width << " x " << c.height;
+        EXPECT_NEAR(extent.height(), c.fittedHeight, 1e-6) << c.width << " x " << c.height;
+        EXPECT_EQ(window.shownImage().size(), QSize(int(std::ceil(c.fittedWidth)), int(c.fittedHeight)));
+    }
+    GMFrameworkEffectsWindow window(picture(300, 200), &picker);
+    window.setPicture(picture(100, 50));
+    EXPECT_EQ(window.shownImage().size(), QSize(100, 50));
+    QCoreApplication::processEvents();
+    window.undoManager().undo();
+    EXPECT_EQ(window.shownImage().size(), QSize(300, 200));
+}
+
+TEST_F(FrameworkEffectsWindowTest, AddedEffectsChainToTheWindowAndUndo)
+{
+    GMFrameworkEffectsWindow window(picture(300, 200), &picker);
+    const QImage plain = window.shownImage();
+    window.appendEffect(catalog.effectForDisplayName(QStringLiteral("Dimmed")));
+    QCoreApplication::processEvents();
+    // The shipped effect: its settings view edits the angle.
+    window.appendEffect(
+        OVEffectsCatalog::sharedEffectsCatalog().effectForDisplayName(QStringLiteral("Rotate Color")));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window.effects().size(), 2u);
+    EXPECT_EQ(window.effects()[0]->successor(), window.effects()[1].get());
+    EXPECT_EQ(window.effects()[1]->successor(), &window);
+    EXPECT_EQ(window.effects()[1]->undoManager(), &window.undoManager());
+    const QImage both = window.shownImage();
+    EXPECT_NE(both, plain);
+
+    // A setting of the last effect, then its removal and return: the setting comes back with it.
+    OVEffect* rotate = window.effects()[1].get();
+    window.effects()[1]->settingsView();
+    rotate->setValue(QStringLiteral("inputAngle"), 0.25);
+    QCoreApplication::processEvents();
+    const QImage turned = window.shownImage();
+    window.undoManager().undo(); // the angle
+    window.undoManager().undo(); // the effect
+    EXPECT_EQ(window.effects().size(), 1u);
+    EXPECT_EQ(window.effects()[0]->successor(), &window);
+    window.undoManager().redo();
+    ASSERT_EQ(window.effects().size(), 2u);
+    EXPECT_EQ(window.effects()[1].get(), rotate);
+    window.undoManager().redo();
+    EXPECT_DOUBLE_EQ(rotate->settingsValueForKey(QStringLiteral("inputAngle")).toDouble(), 0.25);
+    EXPECT_EQ(window.shownImage(), turned);
+    window.undoManager().undo();
+    window.undoManager().undo();
+    window.undoManager().undo();
+    EXPECT_TRUE(window.effects().empty());
+    EXPECT_EQ(window.shownImage(), plain);
+}
+
+TEST_F(FrameworkEffectsWindowTest, PickerPreviewsAndAppendsAndOutlivesTheWindow)
+{
+    auto window = std::make_unique<GMFrameworkEffectsWindow>(picture(300, 200), &picker);
+    window->window()->show();
+    window->showEffectPicker();
+    pf::Menu* menu = picker.listMenu();
+    QCoreApplication::processEvents();
+    menu->setActiveAction(menu->actions().at(0));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->effectPreview()->isVisibleTo(window->window()));
+    EXPECT_FALSE(window->effectPreview()->outputImage().isNull());
+    menu->actions().at(0)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->effectPreview()->isVisibleTo(window->window()));
+    ASSERT_EQ(window->effects().size(), 1u);
+    EXPECT_EQ(window->effects()[0]->name(), QStringLiteral("OVDimmedBWFilter"));
+
+    // Gone while the menu is open: the close report reaches nobody.
+    window->showEffectPicker();
+    QCoreApplication::processEvents();
+    window.reset();
+    menu->hide();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(picker.isRunning());
+}
+
+TEST_F(FrameworkEffectsWindowTest, CropAndPictureButtonsCallTheirHandlers)
+{
+    GMFrameworkEffectsWindow window(picture(300, 200), &picker);
+    EXPECT_FALSE(window.cropButton()->isEnabled());
+    EXPECT_FALSE(window.pictureButton()->isEnabled());
+    int crops = 0;
+    GMFrameworkEffectsWindow::setCropHandler([&](GMFrameworkEffectsWindow& w) {
+        ++crops;
+        w.setPicture(picture(150, 100));
+    });
+    EXPECT_TRUE(window.cropButton()->isEnabled());
+    window.cropButton()->sendAction();
+    EXPECT_EQ(crops, 1);
+    EXPECT_EQ(window.shownImage().size(), QSize(150, 100));
+    GMFrameworkEffectsWindow::setCropHandler(nullptr);
+    EXPECT_FALSE(window.cropButton()->isEnabled());
+}
+
+} // namespace
