@@ -4,6 +4,7 @@
 #include "Classes/Document/GMEditorWindowController.h"
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Frames/FramesLibrary.h"
+#include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
@@ -41,6 +42,10 @@ int main(int argc, char* argv[])
     GMDocument::setWindowControllerFactory([](GMDocument& document) {
         return std::make_shared<GMEditorWindowController>(document.weak_from_this());
     });
+
+    // The effects are made while the welcome window is up: the first photo's window and the first
+    // effect chosen find them ready.
+    GMDocument::blueprintCatalog().prepareAllInBackground();
 
     QObject::connect(&app, &QApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
