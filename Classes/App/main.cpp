@@ -4,7 +4,6 @@
 #include "Classes/Document/GMEditorWindowController.h"
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Frames/FramesLibrary.h"
-#include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
@@ -43,9 +42,8 @@ int main(int argc, char* argv[])
         return std::make_shared<GMEditorWindowController>(document.weak_from_this());
     });
 
-    // The effects are made while the welcome window is up: the first photo's window and the first
-    // effect chosen find them ready.
-    GMDocument::blueprintCatalog().prepareAllInBackground();
+    // What the first photo's window needs is made while the welcome window is up.
+    GMEditorWindowController::prepareForFirstWindow();
 
     QObject::connect(&app, &QApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
