@@ -205,3 +205,26 @@ TEST_F(Opening, AnOriginalThatDoesNotDecodeAfterAllIsToldAndNeverShownEmpty)
     EXPECT_TRUE(m_alerts.last().contains("could not be read"));
     EXPECT_TRUE(log.contains("opens as it is in the file"));
 }
+
+TEST_F(Opening, ALosslessOriginalKeepsItsOwnBytesThroughBackgroundOpens)
+{
+    const QString png = m_dir.filePath("large.png");
+    ASSERT_TRUE(QImage(m_photo).save(png, "PNG"));
+    const QByteArray original = bytes(png);
+    // The photo, then the package it was kept in: each decoded in the background, each saved again.
+    QString from = png, type = "png";
+    for (const char* name : {"first.glimora", "second.glimora"}) {
+        SCOPED_TRACE(name);
+        const auto document = read(from, type);
+        EXPECT_TRUE(document->isOpening());
+        auto window = std::make_shared<RecordingWindow>();
+        document->setWindowController(window);
+        ASSERT_TRUE(spinUntil([&] { return !document->isOpening(); }));
+        const QString package = m_dir.filePath(name);
+        ASSERT_TRUE(save(*document, package, GMDocumentPackage::typeName, Op::SaveTo).succeeded);
+        EXPECT_EQ(bytes(package + "/image.png"), original) << "the original was encoded again";
+        document->close();
+        from = package;
+        type = GMDocumentPackage::typeName;
+    }
+}
