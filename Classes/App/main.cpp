@@ -42,8 +42,14 @@ int main(int argc, char* argv[])
         return std::make_shared<GMEditorWindowController>(document.weak_from_this());
     });
 
-    QObject::connect(&app, &QApplication::aboutToQuit, &delegate,
-                     [&delegate] { delegate.applicationWillTerminate(); });
+    // What the first photo's window needs is made while the welcome window is up.
+    GMEditorWindowController::prepareForFirstWindow();
+
+    QObject::connect(&app, &QApplication::aboutToQuit, &delegate, [&delegate] {
+        delegate.applicationWillTerminate();
+        // A quit right after launch lets that work finish first: it uses what the process tears down.
+        GMEditorWindowController::prepareForFirstWindow().wait_for(std::chrono::seconds(10));
+    });
     delegate.applicationDidFinishLaunching(files);
     return app.exec();
 }

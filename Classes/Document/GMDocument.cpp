@@ -21,6 +21,7 @@
 #include "Platform/UI/DocumentController.h"
 #include "Platform/UI/Window.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -248,7 +249,7 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     }
 
     QString error;
-    if (readOwnFileFormatFromURL(folder, &error))
+    if (readPackage(folder, &error, path))
         return true;
     // A damaged shadow copy must not keep the picture from opening.
     pf::warning(QStringLiteral(
@@ -266,9 +267,22 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
 // A picture being decoded in the background. Its thread holds this, never the document.
 struct GMDocument::Opening
 {
-    QString path;
+    QString path; // the picture's file, or the package whose original it is
+    bool package = false;
+    QString photo;  // a shadow copy's picture, opened as it is when the copy's original does not decode
     pf::Size size;  // the photo's size, upright
-    QImage preview; // the reduced picture, once decoded
+    QImage preview; // the reduced picture, once decoded (a package's own preview from the start)
+};
+
+// What the decoding thread hands over: only finished objects.
+struct GMDocument::Decoded
+{
+    pf::Bitmap bitmap;
+    PhotoToolChain::Original original;
+    QString error;
+    QByteArray jpeg;     // the original's JPEG bytes, when it has them
+    QByteArray lossless; // the bytes kept without loss for an original that is no JPEG
+    bool isJPEG = false;
 };
 
 namespace {
@@ -283,6 +297,11 @@ QSize reducedSize(const QSize& size)
     return QSize(std::max(1, size.width() / factor), std::max(1, size.height() / factor));
 }
 
+bool opensInBackground(const QSize& size)
+{
+    return size.isValid() && qint64(size.width()) * size.height() >= GMDocument::backgroundOpeningPixels;
+}
+
 } // namespace
 
 bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
@@ -290,10 +309,16 @@ bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
     {
         // A large picture opens in the background once its header shows it sound.
         QImageReader header(path);
-        const QSize size = header.size();
-        if (header.canRead() && size.isValid() &&
-            qint64(size.width()) * size.height() >= backgroundOpeningPixels) {
-            openInBackground(path, size);
+        header.setAutoTransform(true);
+        QSize size = header.size();
+        if (header.canRead() && opensInBackground(size)) {
+            if (header.transformation() & QImageIOHandler::TransformationRotate90)
+                size.transpose(); // as it shows, upright
+            resetContents();
+            auto opening = std::make_shared<Opening>();
+            opening->path = path;
+            opening->size = pf::Size(size.width(), size.height());
+            openInBackground(opening, {}, {});
             return true;
         }
     }
@@ -312,47 +337,62 @@ bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
     return true;
 }
 
-void GMDocument::openInBackground(const QString& path, const QSize& size)
+void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const QByteArray& jpeg,
+                                  const QByteArray& lossless)
 {
-    resetContents();
-    auto opening = std::make_shared<Opening>();
-    opening->path = path;
-    opening->size = pf::Size(size.width(), size.height());
     m_opening = opening;
     std::weak_ptr<pf::Document> weak = weak_from_this();
-    std::thread([weak, opening, size] {
-        // First the picture the decoder reduces by itself, for the window to show at once.
-        QImageReader reader(opening->path);
-        reader.setAutoTransform(true);
-        reader.setScaledSize(reducedSize(size));
-        const QImage preview = reader.read();
-        pf::runOnMain([weak, opening, preview] {
-            if (auto self = std::static_pointer_cast<GMDocument>(weak.lock()))
-                self->openingPreviewArrived(opening, preview);
-        });
-        QString error;
-        const pf::Bitmap bitmap = pf::ImageFile::read(opening->path, &error);
-        // The bytes kept as the original: a JPEG's or a PNG's own.
-        const QByteArray format = QImageReader::imageFormat(opening->path);
-        const QByteArray kept = bitmap.isNull() ? QByteArray() : fileBytesIfKept(opening->path, format);
-        const QByteArray jpeg = format == "jpeg" ? kept : QByteArray();
-        const QByteArray lossless = format == "jpeg" ? QByteArray() : kept;
+    const bool wantsPreview = opening->preview.isNull();
+    const QSize reduced = reducedSize(QSize(int(opening->size.width), int(opening->size.height)));
+    std::thread([weak, opening, jpeg, lossless, wantsPreview, reduced] {
+        if (wantsPreview) {
+            // First the picture the decoder reduces by itself, for the window to show at once.
+            QBuffer buffer;
+            QImageReader reader;
+            if (opening->package) {
+                buffer.setData(lossless.isEmpty() ? jpeg : lossless);
+                buffer.open(QIODevice::ReadOnly);
+                reader.setDevice(&buffer);
+            } else {
+                reader.setFileName(opening->path);
+            }
+            reader.setAutoTransform(true);
+            // Asked for in the photo's upright proportions; the reader scales before it turns.
+            const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+            reader.setScaledSize(turned ? reduced.transposed() : reduced);
+            const QImage preview = reader.read();
+            pf::runOnMain([weak, opening, preview] {
+                if (auto self = std::static_pointer_cast<GMDocument>(weak.lock()))
+                    self->openingPreviewArrived(opening, preview);
+            });
+        }
+        Decoded decoded;
+        if (opening->package) {
+            GMDocumentPackage::Contents contents;
+            contents.originalJPEG = jpeg;
+            contents.originalLossless = lossless;
+            if (GMDocumentPackage::decodeOriginal(contents, opening->path, &decoded.error)) {
+                decoded.bitmap = contents.original;
+                decoded.jpeg = contents.originalJPEG;
+                decoded.lossless = contents.originalLossless; // none when it did not decode
+                decoded.isJPEG = decoded.lossless.isEmpty();
+            }
+        } else {
+            decoded.bitmap = pf::ImageFile::read(opening->path, &decoded.error);
+            // The bytes kept as the original: a JPEG's or a PNG's own.
+            const QByteArray format = QImageReader::imageFormat(opening->path);
+            const QByteArray kept =
+                decoded.bitmap.isNull() ? QByteArray() : fileBytesIfKept(opening->path, format);
+            decoded.isJPEG = format == "jpeg";
+            (decoded.isJPEG ? decoded.jpeg : decoded.lossless) = kept;
+        }
         // What is worked out from the photo's every pixel (its reduced copies, its faces) is made here
         // too: the main thread only puts the finished pieces together.
-        const PhotoToolChain::Original original =
-            bitmap.isNull() ? PhotoToolChain::Original{}
-                            : PhotoToolChain::prepareOriginal(pf::Image::fromBitmap(bitmap), true);
-        pf::runOnMain([weak, opening, bitmap, original, error, jpeg, lossless, format] {
-            if (auto self = std::static_pointer_cast<GMDocument>(weak.lock())) {
-                const bool current = self->m_opening == opening;
-                self->openingFinished(opening, bitmap, original, error, jpeg);
-                if (!current)
-                    return;
-                std::lock_guard lock(self->m_jpegMutex);
-                self->m_originalIsJPEG = format == "jpeg";
-                if (!self->m_originalIsJPEG)
-                    self->m_originalLossless = lossless;
-            }
+        if (!decoded.bitmap.isNull())
+            decoded.original = PhotoToolChain::prepareOriginal(pf::Image::fromBitmap(decoded.bitmap), true);
+        pf::runOnMain([weak, opening, decoded = std::move(decoded)] {
+            if (auto self = std::static_pointer_cast<GMDocument>(weak.lock()))
+                self->openingFinished(opening, decoded);
         });
     }).detach();
 }
@@ -370,35 +410,64 @@ void GMDocument::openingPreviewArrived(const std::shared_ptr<Opening>& opening, 
         m_windowController->showOpeningPreview(preview, opening->size);
 }
 
-void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const pf::Bitmap& bitmap,
-                                 const PhotoToolChain::Original& original, const QString& error,
-                                 const QByteArray& jpeg)
+void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const Decoded& decoded)
 {
     if (m_opening != opening)
         return; // read again or reverted meanwhile
     m_opening.reset();
     const QString loading = pf::localized(QStringLiteral("Loading"));
-    if (bitmap.isNull()) {
+    QString error = decoded.error;
+    if (decoded.bitmap.isNull() && !opening->photo.isEmpty()) {
+        // A damaged shadow copy must not keep the picture from opening: without its edits, as when
+        // the copy cannot be read at all.
+        pf::warning(QStringLiteral("The edits kept for \"%1\" cannot be read (%2); the picture opens as it "
+                                   "is in the file")
+                        .arg(opening->photo, error));
+        if (readPlainImage(opening->photo, &error)) {
+            presentError(QStringLiteral("The edits kept for “%1” could not be read.")
+                             .arg(QFileInfo(opening->photo).fileName()),
+                         decoded.error + QStringLiteral("\n\nThe picture opens as it is in the file."));
+            if (m_opening) {
+                // Decoded in the background in its turn: the window stays busy until it is.
+                if (m_windowController && !m_opening->preview.isNull())
+                    m_windowController->showOpeningPreview(m_opening->preview, m_opening->size);
+                return;
+            }
+            if (m_windowController) {
+                m_windowController->setOriginalImage(m_originalImage);
+                m_windowController->setUndoManager(undoManager());
+                m_windowController->stopActivity(loading);
+            }
+            return;
+        }
+    }
+    if (decoded.bitmap.isNull()) {
         // Nothing to edit: said plainly, and the window goes rather than show an empty photo.
-        pf::error(QStringLiteral("The picture %1 could not be read: %2").arg(opening->path, error));
+        const QString shown = opening->photo.isEmpty() ? opening->path : opening->photo;
+        pf::error(QStringLiteral("The picture %1 could not be read: %2").arg(shown, error));
         if (m_windowController)
             m_windowController->stopActivity(loading);
-        presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(opening->path).fileName()),
-                     error);
+        presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(shown).fileName()), error);
         close();
         return;
     }
-    m_originalImage = original.image;
-    m_originalBitmap = bitmap;
+    m_originalImage = decoded.original.image;
+    m_originalBitmap = decoded.bitmap;
     {
         std::lock_guard lock(m_jpegMutex);
-        m_originalJPEG = jpeg;
+        m_originalJPEG = decoded.jpeg;
+        m_originalLossless = decoded.lossless;
+        m_originalIsJPEG = decoded.isJPEG;
     }
-    if (m_windowController) {
-        m_windowController->setPreparedOriginal(original);
-        m_windowController->setUndoManager(undoManager());
+    if (!m_windowController)
+        return;
+    m_windowController->setPreparedOriginal(decoded.original);
+    m_windowController->setUndoManager(undoManager());
+    // A package's layers go in once the photo is there; the window stays busy until they are.
+    if (m_pendingLayers.empty())
         m_windowController->stopActivity(loading);
-    }
+    else
+        insertPendingLayers();
 }
 
 bool GMDocument::readSampleImage(const QString& path, QString* errorMessage)
@@ -410,7 +479,13 @@ bool GMDocument::readSampleImage(const QString& path, QString* errorMessage)
 
 bool GMDocument::readOwnFileFormatFromURL(const QString& path, QString* errorMessage)
 {
-    std::optional<GMDocumentPackage::Contents> contents = GMDocumentPackage::read(path, errorMessage);
+    return readPackage(path, errorMessage, QString());
+}
+
+bool GMDocument::readPackage(const QString& path, QString* errorMessage, const QString& photo)
+{
+    std::optional<GMDocumentPackage::Contents> contents =
+        GMDocumentPackage::read(path, errorMessage, GMDocumentPackage::Original::Checked);
     if (!contents)
         return false;
     std::vector<PendingLayer> layers;
@@ -452,10 +527,16 @@ bool GMDocument::readOwnFileFormatFromURL(const QString& path, QString* errorMes
         layers.push_back(
             {blueprint, checkedSettings(*blueprint, layer.values, layer.name), layer.maskFolder, nullptr});
     }
+    // A large original is decoded in the background, as a large picture is; a small one at once.
+    const bool later = opensInBackground(contents->originalSize);
+    if (!later && !GMDocumentPackage::decodeOriginal(*contents, path, errorMessage))
+        return false;
     resetContents();
-    m_originalImage = pf::Image::fromBitmap(contents->original);
-    m_originalBitmap = contents->original;
-    m_loadPreview = contents->loadPreview;
+    if (!later) {
+        m_originalImage = pf::Image::fromBitmap(contents->original);
+        m_originalBitmap = contents->original;
+        m_loadPreview = contents->loadPreview;
+    }
     m_pendingLayers = std::move(layers);
     m_foreignLayers = std::move(foreign);
     {
@@ -472,6 +553,16 @@ bool GMDocument::readOwnFileFormatFromURL(const QString& path, QString* errorMes
                      QStringLiteral("Effects: %1. These layers are not shown; they are kept in the document "
                                     "unchanged and come back in a version that knows them.")
                          .arg(unknown.join(QStringLiteral(", "))));
+    if (later) {
+        auto opening = std::make_shared<Opening>();
+        opening->path = path;
+        opening->package = true;
+        opening->photo = photo;
+        opening->size = pf::Size(contents->originalSize.width(), contents->originalSize.height());
+        opening->preview = contents->loadPreview; // the composed picture, shown until the photo is in
+        openInBackground(opening, contents->originalJPEG, contents->originalLossless);
+        return true;
+    }
     if (m_windowController) {
         m_windowController->setOriginalImage(m_originalImage);
         m_windowController->setUndoManager(undoManager());
@@ -511,7 +602,8 @@ void GMDocument::makeWindowControllers()
 
 void GMDocument::insertPendingLayers()
 {
-    if (!m_windowController || m_pendingLayers.empty())
+    // Layers go into the chain over the photo: none before it is decoded.
+    if (!m_windowController || m_pendingLayers.empty() || m_opening)
         return;
     const QString loading = pf::localized(QStringLiteral("Loading"));
     std::weak_ptr<pf::Document> weak = weak_from_this();

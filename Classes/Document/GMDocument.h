@@ -53,7 +53,8 @@ public:
     void makeWindowControllers() override;
     void printDocument() override;
 
-    // Reads a package: the original, its preview and the layers (inserted once a window is there).
+    // Reads a package: the original, its preview and the layers (inserted once a window is there). A
+    // large original is decoded in the background, as a large picture is.
     bool readOwnFileFormatFromURL(const QString& path, QString* errorMessage);
     // A new untitled document showing a picture (a sample): the picture becomes the original.
     bool readSampleImage(const QString& path, QString* errorMessage);
@@ -123,15 +124,19 @@ private:
     struct Snapshot;
 
     struct Opening;
+    struct Decoded;
 
     void resetContents();
     bool readPlainImage(const QString& path, QString* errorMessage);
-    // Starts decoding the picture on a thread of its own (its header was read and is sound).
-    void openInBackground(const QString& path, const QSize& size);
+    // `photo`: the picture whose shadow copy the package is, opened as it is in the file when the
+    // copy cannot be read.
+    bool readPackage(const QString& path, QString* errorMessage, const QString& photo);
+    // Starts decoding the picture on a thread of its own (its header was read and is sound). A
+    // package's original comes as its bytes (`jpeg`, `lossless`); a picture's is read from its file.
+    void openInBackground(const std::shared_ptr<Opening>& opening, const QByteArray& jpeg,
+                          const QByteArray& lossless);
     void openingPreviewArrived(const std::shared_ptr<Opening>& opening, const QImage& preview);
-    void openingFinished(const std::shared_ptr<Opening>& opening, const pf::Bitmap& bitmap,
-                         const PhotoToolChain::Original& original, const QString& error,
-                         const QByteArray& jpeg);
+    void openingFinished(const std::shared_ptr<Opening>& opening, const Decoded& decoded);
     void insertPendingLayers();
     // Puts the pending layers into the chain once every mask folder in `reads` is decoded, looking again
     // a moment later until then; nothing when the document has gone or its pending layers changed.

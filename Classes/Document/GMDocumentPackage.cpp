@@ -8,10 +8,12 @@
 #include "Platform/Foundation/RandomName.h"
 #include "Platform/Image/ImageFile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QScopeGuard>
 #include <exception>
 #include <fcntl.h>
@@ -175,6 +177,25 @@ QByteArray readLimited(const QString& path, QString* errorMessage)
         return {};
     }
     return file.readAll();
+}
+
+// The size of the picture in `data` as it shows upright, from its header alone; empty with the
+// reader's message when the header does not make it out.
+QSize uprightSize(const QByteArray& data, QString* errorMessage)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    QSize size = reader.size();
+    if (!reader.canRead() || size.isEmpty()) {
+        fail(errorMessage, reader.errorString());
+        return {};
+    }
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        size.transpose();
+    return size;
 }
 
 // Guards the leftovers beside packages: a clean-up never takes a folder while a save of this process
@@ -422,7 +443,8 @@ std::optional<std::vector<GMDocumentPackage::Layer>> GMDocumentPackage::readArch
     return layers;
 }
 
-std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString& path, QString* errorMessage)
+std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString& path, QString* errorMessage,
+                                                                   Original original)
 {
     // A save killed before it finished leaves its hidden folder (or, where folders cannot be
     // exchanged, the package itself set aside): both are settled before anything is read.
@@ -455,35 +477,39 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
         return std::nullopt;
 
     Contents contents;
-    QString error;
     // The lossless original where there is one; the JPEG, which every version writes, otherwise.
     const QString lossless = folder + QStringLiteral("/image.png");
     if (QFileInfo::exists(lossless)) {
         QString losslessError;
-        const QByteArray data = readLimited(lossless, &losslessError);
-        const pf::Bitmap decoded =
-            data.isEmpty() ? pf::Bitmap() : pf::ImageFile::readData(data, &losslessError);
-        if (!decoded.isNull()) {
-            contents.original = decoded;
-            contents.originalLossless = data;
-        } else {
+        contents.originalLossless = readLimited(lossless, &losslessError);
+        if (original == Original::Checked && !contents.originalLossless.isEmpty()) {
+            contents.originalSize = uprightSize(contents.originalLossless, &losslessError);
+            if (contents.originalSize.isEmpty())
+                contents.originalLossless.clear();
+        }
+        if (contents.originalLossless.isEmpty())
             pf::warning(
                 QStringLiteral("The lossless original of \"%1\" cannot be read (%2); its JPEG is read")
                     .arg(path, losslessError));
-        }
     }
     contents.originalJPEG = readLimited(folder + QStringLiteral("/image.jpg"), errorMessage);
-    if (contents.originalJPEG.isEmpty() && contents.original.isNull()) {
+    if (contents.originalJPEG.isEmpty() && contents.originalLossless.isEmpty()) {
         if (errorMessage && errorMessage->isEmpty())
             *errorMessage =
                 QStringLiteral("The document is damaged: its original picture “image.jpg” is empty.");
         return std::nullopt;
     }
-    if (contents.original.isNull())
-        contents.original = pf::ImageFile::readData(contents.originalJPEG, &error);
-    if (contents.original.isNull()) {
-        fail(errorMessage, QStringLiteral("The document's original picture cannot be read: %1").arg(error));
-        return std::nullopt;
+    if (original == Original::Decoded) {
+        if (!decodeOriginal(contents, path, errorMessage))
+            return std::nullopt;
+    } else if (contents.originalLossless.isEmpty()) {
+        QString error;
+        contents.originalSize = uprightSize(contents.originalJPEG, &error);
+        if (contents.originalSize.isEmpty()) {
+            fail(errorMessage,
+                 QStringLiteral("The document's original picture cannot be read: %1").arg(error));
+            return std::nullopt;
+        }
     }
     const pf::Bitmap preview = pf::ImageFile::read(folder + QStringLiteral("/QuickLook/Preview.jpg"));
     if (!preview.isNull())
@@ -492,4 +518,31 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
         (*layers)[k].maskFolder = folder + QStringLiteral("/layer_%1").arg(k + 1);
     contents.layers = std::move(*layers);
     return contents;
+}
+
+bool GMDocumentPackage::decodeOriginal(Contents& contents, const QString& path, QString* errorMessage)
+{
+    if (!contents.originalLossless.isEmpty()) {
+        QString error;
+        contents.original = pf::ImageFile::readData(contents.originalLossless, &error);
+        if (contents.original.isNull()) {
+            pf::warning(
+                QStringLiteral("The lossless original of \"%1\" cannot be read (%2); its JPEG is read")
+                    .arg(path, error));
+            contents.originalLossless.clear();
+        }
+    }
+    if (contents.original.isNull()) {
+        if (contents.originalJPEG.isEmpty())
+            return fail(
+                errorMessage,
+                QStringLiteral("The document is damaged: its original picture “image.jpg” is empty."));
+        QString error;
+        contents.original = pf::ImageFile::readData(contents.originalJPEG, &error);
+        if (contents.original.isNull())
+            return fail(errorMessage,
+                        QStringLiteral("The document's original picture cannot be read: %1").arg(error));
+    }
+    contents.originalSize = QSize(contents.original.width(), contents.original.height());
+    return true;
 }

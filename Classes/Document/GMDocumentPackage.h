@@ -55,6 +55,7 @@ public:
         QByteArray originalJPEG;     // the original's JPEG bytes
         QByteArray originalLossless; // "image.png": the original without loss; empty for a JPEG original
         pf::Bitmap original;         // reading: the decoded original
+        QSize originalSize;          // reading: the original's size, upright
         pf::Bitmap preview;          // writing: the composed preview (may be null: then none is written)
         QImage loadPreview;          // reading: "QuickLook/Preview.jpg", when readable
         std::vector<Layer> layers;
@@ -64,9 +65,21 @@ public:
     // folder at `path` is then as it was.
     static bool write(const Contents& contents, const QString& path, QString* errorMessage);
 
+    // How reading treats the original: decoded at once, or only its header read and its bytes kept, for
+    // the caller to decode with decodeOriginal where a large photo does not hold up the interface.
+    enum class Original
+    {
+        Decoded,
+        Checked
+    };
     // Reads the archive and the original (masks stay on disk: each layer names its folder). Damaged,
     // mistyped or foreign contents, and documents of the older kind, give nothing and a message.
-    static std::optional<Contents> read(const QString& path, QString* errorMessage);
+    static std::optional<Contents> read(const QString& path, QString* errorMessage,
+                                        Original original = Original::Decoded);
+    // Decodes the original of contents read with Original::Checked, on any thread: the lossless one,
+    // else (with a warning) the JPEG. False with a message when neither decodes; `path` names the
+    // package in the warning.
+    static bool decodeOriginal(Contents& contents, const QString& path, QString* errorMessage);
     // The same checks on an archive's bytes alone (the fuzzer's entry).
     static std::optional<std::vector<Layer>> readArchive(const QByteArray& data, QString* errorMessage);
     // Whether the settings are of the older kind, whose masks are stored as strokes.

@@ -4,14 +4,18 @@
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Editor/GMWindowController.h"
 #include "Classes/Framework/Toolkit/OVActivityPanel.h"
+#include "Classes/Rendering/GMRealTimeRenderer.h"
+#include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/Image/RenderContext.h"
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/Window.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <thread>
 
 const QString GMEditorWindowController::frameKey = QStringLiteral("DocumentWindowFrame");
 
@@ -62,6 +66,23 @@ QRect GMEditorWindowController::rememberedFrame(const QSize& minimumSize)
 }
 
 GMEditorWindowController::~GMEditorWindowController() = default;
+
+std::shared_future<void> GMEditorWindowController::prepareForFirstWindow()
+{
+    static const std::shared_future<void> prepared = [] {
+        std::shared_future<void> effects = GMDocument::blueprintCatalog().prepareAllInBackground();
+        std::packaged_task<void()> contexts([effects] {
+            // The canvas's contexts, and the shared one the effects' tiles are drawn with.
+            GMRealTimeRenderer::prepareContexts();
+            (void)pf::RenderContext::shared();
+            effects.wait();
+        });
+        std::shared_future<void> done = contexts.get_future().share();
+        std::thread(std::move(contexts)).detach();
+        return done;
+    }();
+    return prepared;
+}
 
 void GMEditorWindowController::setOriginalImage(const pf::Image& image)
 {

@@ -5,6 +5,7 @@
 
 #include <QRect>
 
+#include <future>
 #include <memory>
 
 class GMWindowController;
@@ -21,6 +22,10 @@ public:
     // Builds the window for the document (its keys are watched while it is the current one).
     explicit GMEditorWindowController(std::weak_ptr<pf::Document> document);
     ~GMEditorWindowController() override;
+    // Makes on other threads what the first window of the process would otherwise wait for: the
+    // effects (their filters and kernels) and the rendering contexts. Called at launch, while the
+    // welcome window is up; the future is ready when all is made.
+    static std::shared_future<void> prepareForFirstWindow();
     GMEditorWindowController(const GMEditorWindowController&) = delete;
     GMEditorWindowController& operator=(const GMEditorWindowController&) = delete;
 

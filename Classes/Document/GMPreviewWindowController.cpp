@@ -75,7 +75,12 @@ pf::Window* GMPreviewWindowController::window() const
 
 void GMPreviewWindowController::setOriginalImage(const pf::Image& image)
 {
-    m_chain = std::make_shared<PhotoToolChain>(image);
+    setPreparedOriginal(PhotoToolChain::prepareOriginal(image));
+}
+
+void GMPreviewWindowController::setPreparedOriginal(const PhotoToolChain::Original& original)
+{
+    m_chain = std::make_shared<PhotoToolChain>(original);
     m_chain->setUndoManager(m_undoManager);
     m_chain->setUndoDenomination(QStringLiteral("Effect"));
     m_changes = pf::NotificationCenter::defaultCenter().addObserver(

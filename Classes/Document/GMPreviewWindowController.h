@@ -25,6 +25,7 @@ public:
     ~GMPreviewWindowController() override;
 
     void setOriginalImage(const pf::Image& image) override;
+    void setPreparedOriginal(const PhotoToolChain::Original& original) override;
     void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager) override;
     std::shared_ptr<PhotoToolChain> toolChain() const override { return m_chain; }
     GMRenderForSaving previewForSaving() override;

@@ -48,6 +48,12 @@ GMRealTimeRenderer::GMRealTimeRenderer(std::shared_ptr<PhotoToolChain> toolChain
                                                   QString::asprintf("%p", static_cast<void*>(this))))
 {}
 
+void GMRealTimeRenderer::prepareContexts()
+{
+    (void)liveDrawingContext();
+    (void)compositionContext();
+}
+
 GMRealTimeRenderer::~GMRealTimeRenderer()
 {
     // What is still queued is overtaken: it is skipped instead of composed, and nothing is reported.

@@ -36,6 +36,9 @@ class GMRealTimeRenderer : public GMZoomRendererDelegate
 public:
     explicit GMRealTimeRenderer(std::shared_ptr<PhotoToolChain> toolChain);
     ~GMRealTimeRenderer() override;
+    // Makes the process's two rendering contexts now, on the calling thread, if they are not made yet:
+    // the first renderer then does not wait for their set-up.
+    static void prepareContexts();
     GMRealTimeRenderer(const GMRealTimeRenderer&) = delete;
     GMRealTimeRenderer& operator=(const GMRealTimeRenderer&) = delete;
 

@@ -1,11 +1,13 @@
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 
 #include "Classes/ToolObjects/BundleReader.h"
+#include "Classes/ToolObjects/GMBundleImage.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
 
 #include <QPainter>
 #include <algorithm>
+#include <thread>
 
 namespace {
 
@@ -124,19 +126,27 @@ QVariantList GMBlueprintCatalog::collectionViewItemsWithImage(const QImage& phot
     const QImage thumbnail =
         photo.isNull() ? QImage() : photo.scaled(120, 120, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     QVariantList items;
-    for (const QString& name : effectBlueprintNames()) {
-        auto blueprint = effectBlueprintWithName(name);
-        if (!blueprint)
-            continue;
+    QHash<QString, QVariantMap> dictionaries;
+    {
+        std::lock_guard lock(m_mutex);
+        dictionaries = m_byName;
+    }
+    for (auto it = dictionaries.cbegin(); it != dictionaries.cend(); ++it) {
+        // What a tile shows is in the dictionary: the blueprint's filters (and their kernels) are made
+        // only when the effect is used.
+        const QVariantMap& blueprint = *it;
         QVariantMap item;
-        item.insert(QStringLiteral("displayName"), pf::localized(blueprint->displayName()));
-        item.insert(NameKey, blueprint->photoToolName());
-        if (blueprint->best().isValid())
-            item.insert(QStringLiteral("best"), blueprint->best());
-        QImage before = blueprint->beforeIcon();
+        item.insert(QStringLiteral("displayName"),
+                    pf::localized(blueprint.value(QStringLiteral("displayName")).toString()));
+        item.insert(NameKey, it.key());
+        if (const QVariant best = blueprint.value(QStringLiteral("best")); best.isValid())
+            item.insert(QStringLiteral("best"), best);
+        QImage before =
+            GMBundleImage::qimageNamed(blueprint.value(QStringLiteral("previewBeforeIcon")).toString());
         if (before.isNull())
             before = thumbnail.isNull() ? emptyIcon() : thumbnail;
-        QImage after = blueprint->afterIcon();
+        QImage after =
+            GMBundleImage::qimageNamed(blueprint.value(QStringLiteral("previewAfterIcon")).toString());
         if (after.isNull())
             after = emptyIcon();
         item.insert(QStringLiteral("previewBeforeIcon"), before);
@@ -148,4 +158,18 @@ QVariantList GMBlueprintCatalog::collectionViewItemsWithImage(const QImage& phot
                b.toMap().value(QStringLiteral("displayName")).toString();
     });
     return items;
+}
+
+std::shared_future<void> GMBlueprintCatalog::prepareAllInBackground()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_prepared.valid())
+        return m_prepared;
+    std::packaged_task<void()> task([this] {
+        for (const QString& name : effectBlueprintNames())
+            (void)effectBlueprintWithName(name);
+    });
+    m_prepared = task.get_future().share();
+    std::thread(std::move(task)).detach();
+    return m_prepared;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <future>
 #include <memory>
 #include <mutex>
 
@@ -36,8 +37,14 @@ public:
     QVariantMap rootCategory() const;
 
     // The effect browser's items, sorted by localised display name: "displayName", "name", "best" (when
-    // present), "previewBeforeIcon" and "previewAfterIcon" (QImage).
+    // present), "previewBeforeIcon" and "previewAfterIcon" (QImage). Taken from the registered
+    // dictionaries: no blueprint is made for them.
     QVariantList collectionViewItemsWithImage(const QImage& photo);
+
+    // Makes every registered blueprint on a thread of its own (its filters built, its kernels compiled),
+    // so that neither a window nor the first effect chosen waits for that. Started once; the future is
+    // ready when all are made.
+    std::shared_future<void> prepareAllInBackground();
 
 private:
     mutable std::mutex m_mutex;
@@ -45,4 +52,5 @@ private:
     QHash<QString, QVariantMap> m_byCategory; // category -> name -> blueprint
     QHash<QString, QVariantMap> m_byName;
     QHash<QString, std::shared_ptr<GMEffectBlueprint>> m_loaded;
+    std::shared_future<void> m_prepared;
 };

@@ -380,6 +380,37 @@ int main(int argc, char** argv)
             shoot(document->window(), QStringLiteral("11-large-photo-open"));
             document->close();
         }
+
+        // The same photo kept in a package: its own preview at once, the photo decoded in the background.
+        const QString package = sandbox.filePath(QStringLiteral("Large.glimora"));
+        {
+            QFile bytes(large);
+            GMDocumentPackage::Contents contents;
+            if (bytes.open(QIODevice::ReadOnly))
+                contents.originalJPEG = bytes.readAll();
+            contents.preview = pf::Bitmap::fromQImage(QImage(large).scaled(1024, 768));
+            QString written;
+            check(GMDocumentPackage::write(contents, package, &written), qPrintable(written));
+        }
+        auto kept = std::static_pointer_cast<GMDocument>(
+            handler.openDocumentWithContentsOfURL(package, true, &error));
+        check(kept && kept->isOpening(), "opening a large package hands the window back before decoding");
+        if (kept && kept->window()) {
+            auto controller = std::static_pointer_cast<GMEditorWindowController>(kept->windowController());
+            waitFor([&] { return kept->window()->isVisible(); });
+            settle(450);
+            const auto zoom = controller->editor().zoomView();
+            check(!zoom->zoomLayer()->contents().isNull(),
+                  "the package's preview shows while its photo is decoded");
+            shoot(kept->window(), QStringLiteral("11a-large-package-opening"));
+            check(waitFor([&] { return !kept->isOpening(); }, 60000), "the package's photo is decoded");
+            settle(800);
+            check(controller->toolChain() &&
+                      controller->toolChain()->originalImageSize() == pf::Size(12000, 9000),
+                  "the package's photo is edited at its full size");
+            shoot(kept->window(), QStringLiteral("11b-large-package-open"));
+            kept->close();
+        }
         GMDocument::setWindowControllerFactory(
             [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(); });
     }

@@ -102,7 +102,8 @@ inline Opened open(pf::DocumentController& documents, const QString& path)
         return opened;
     opened.controller = std::make_shared<GMPreviewWindowController>(false);
     document->setWindowController(opened.controller);
-    spinUntil([&] { return document->pendingLayerCount() == 0; });
+    // A large photo is decoded in the background, and its layers go in after it.
+    spinUntil([&] { return !document->isOpening() && document->pendingLayerCount() == 0; });
     opened.document = document;
     return opened;
 }

@@ -3,11 +3,13 @@
 #include "Classes/ToolObjects/GMBlueprintCheck.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/MainThread.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/RenderContext.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <mutex>
 
 using namespace pf;
 
@@ -87,6 +89,52 @@ TEST(GMBlueprintCatalog, BrowserItemsFallBackToThePhotoAndEmptyIcons)
     EXPECT_EQ(first.value("previewBeforeIcon").value<QImage>().size(), QSize(120, 60));
     EXPECT_EQ(first.value("previewAfterIcon").value<QImage>().size(), QSize(100, 100));
     EXPECT_TRUE(items[1].toMap().value("best").toBool());
+}
+
+TEST(GMBlueprintCatalog, TheBrowsersTilesMakeNoBlueprintAndPreparingMakesEachOnceOffTheMainThread)
+{
+    // Every filter the effect's graph makes is counted, with the thread that made it.
+    struct Made
+    {
+        std::mutex mutex;
+        int count = 0;
+        int onMainThread = 0;
+    };
+    static Made made;
+    const Filter::Factory grey = Filter::factory(QStringLiteral("GMColor2IntensityFilter"));
+    ASSERT_TRUE(grey);
+    Filter::registerFilter(QStringLiteral("CountedFilter"), [grey] {
+        std::lock_guard lock(made.mutex);
+        ++made.count;
+        made.onMainThread += pf::isMainThread() ? 1 : 0;
+        return grey();
+    });
+
+    LogCapture quiet; // the bare effects have no composition of their own
+    GMBlueprintCatalog catalog;
+    for (const QString name : {"First", "Second"})
+        catalog.registerBlueprint(
+            {{"name", name},
+             {"displayName", name},
+             {"filter", QVariantMap{{"CIFilterName", "CountedFilter"},
+                                    {"inputValues", QVariantMap{{"inputImage", "originalImage"}}}}}});
+    const QVariantList items = catalog.collectionViewItemsWithImage(QImage());
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0].toMap().value("name").toString(), "First");
+    EXPECT_EQ(made.count, 0) << "a tile shows only what the dictionary holds";
+
+    const auto prepared = catalog.prepareAllInBackground();
+    EXPECT_EQ(prepared.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    EXPECT_EQ(catalog.prepareAllInBackground().wait_for(std::chrono::seconds(0)), std::future_status::ready)
+        << "started once";
+    const int afterPreparing = made.count;
+    EXPECT_GE(afterPreparing, 2);
+    EXPECT_EQ(made.onMainThread, 0);
+    // Chosen later, the effects are the ones made then: nothing is parsed again.
+    const auto first = catalog.effectBlueprintWithName("First");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first, catalog.effectBlueprintWithName("First"));
+    EXPECT_EQ(made.count, afterPreparing);
 }
 
 TEST(GMBlueprintCheck, TestBlueprintsPassAndRender)
