@@ -1,4 +1,6 @@
+#include "Classes/Document/GMFrameworkEffectsTools.h"
 #include "Classes/Document/GMFrameworkEffectsWindow.h"
+#include "Classes/Frames/OVCropController.h"
 #include "Classes/Frames/OVEffect.h"
 #include "Classes/Frames/OVEffectPicker.h"
 #include "Classes/Frames/OVEffectsCatalog.h"
@@ -125,6 +127,9 @@ TEST_F(FrameworkEffectsWindowTest, PickerPreviewsAndAppendsAndOutlivesTheWindow)
 
 TEST_F(FrameworkEffectsWindowTest, CropAndPictureButtonsCallTheirHandlers)
 {
+    // An application delegate made by an earlier test installs the real handlers.
+    GMFrameworkEffectsWindow::setCropHandler(nullptr);
+    GMFrameworkEffectsWindow::setPictureHandler(nullptr);
     GMFrameworkEffectsWindow window(picture(300, 200), &picker);
     EXPECT_FALSE(window.cropButton()->isEnabled());
     EXPECT_FALSE(window.pictureButton()->isEnabled());
@@ -139,6 +144,34 @@ TEST_F(FrameworkEffectsWindowTest, CropAndPictureButtonsCallTheirHandlers)
     EXPECT_EQ(window.shownImage().size(), QSize(150, 100));
     GMFrameworkEffectsWindow::setCropHandler(nullptr);
     EXPECT_FALSE(window.cropButton()->isEnabled());
+}
+
+TEST_F(FrameworkEffectsWindowTest, AnAcceptedCropKeepsThePartChosenInTheDialog)
+{
+    // Three bands, top to bottom: the crop's rectangle is y-up, the dialog's picture counts rows
+    // from the top, and the chain's input is y-up again.
+    QImage bands(300, 300, QImage::Format_ARGB32_Premultiplied);
+    const QColor red(220, 0, 0), green(0, 200, 0), blue(0, 0, 220);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 300; ++x)
+            bands.setPixelColor(x, y, y < 100 ? red : y < 200 ? green : blue);
+    GMFrameworkEffectsWindow window(pf::Image::fromQImage(bands), &picker);
+    GMFrameworkEffectsTools::install();
+    GMFrameworkEffectsTools& tools = GMFrameworkEffectsTools::shared();
+    window.cropButton()->sendAction();
+    ASSERT_TRUE(tools.cropController() && tools.cropController()->isSheetUp());
+    EXPECT_DOUBLE_EQ(tools.cropController()->cropRatio(), 1.5);
+    tools.cropController()->setCropRect(pf::Rect(0, 0, 1, 2.0 / 3.0)); // the lower two thirds
+    tools.cropController()->endSheet(true);
+    QCoreApplication::processEvents();
+    const QImage kept = window.shownImage();
+    ASSERT_EQ(kept.size(), QSize(300, 200));
+    EXPECT_EQ(kept.pixelColor(150, 5).rgb(), green.rgb());
+    EXPECT_EQ(kept.pixelColor(150, 195).rgb(), blue.rgb());
+    window.undoManager().undo();
+    EXPECT_EQ(window.shownImage().size(), QSize(300, 300));
+    GMFrameworkEffectsWindow::setCropHandler(nullptr);
+    GMFrameworkEffectsWindow::setPictureHandler(nullptr);
 }
 
 } // namespace
