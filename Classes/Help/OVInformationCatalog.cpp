@@ -24,8 +24,8 @@
 namespace {
 
 constexpr double kWindowWidth = 900, kWindowHeight = 600;
-constexpr double kListWidth = 260;
-constexpr double kHeadHeight = 64, kFootHeight = 56, kInset = 20;
+constexpr double kListWidth = 290;
+constexpr double kHeadHeight = 70, kFootHeight = 56, kInset = 20;
 
 struct SharedState
 {
@@ -104,9 +104,9 @@ pf::Interface buildCatalogInterface(QObject*, const pf::Bundle&)
     const double rw = w - kListWidth - split->dividerThickness();
     auto* right = new pf::View(pf::Rect(0, 0, rw, h));
     split->addPane(right);
-    auto* title = new pf::TextField(pf::Rect(kInset, h - 38, rw - 2 * kInset, 24));
+    auto* title = new pf::TextField(pf::Rect(kInset, h - 42, rw - 2 * kInset, 26));
     title->setFont(pf::boldSystemFont(17));
-    auto* subtitle = new pf::TextField(pf::Rect(kInset, h - 60, rw - 2 * kInset, 18));
+    auto* subtitle = new pf::TextField(pf::Rect(kInset, h - 62, rw - 2 * kInset, 18));
     subtitle->setFont(pf::systemFont(12));
     subtitle->setTextColor(QColor(90, 90, 90));
     for (pf::TextField* field : {title, subtitle}) {

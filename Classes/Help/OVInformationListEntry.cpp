@@ -14,9 +14,12 @@ OVInformationListEntry::OVInformationListEntry(const QString& name, QWidget* par
     const QString icon = OVInformationPanel::informationBundle().pathForResource(
         name + QStringLiteral("Icon"), QStringLiteral("png"));
     if (!icon.isEmpty()) {
-        const QImage image(icon);
-        if (!image.isNull())
+        // Drawn at two pixels to the point, sharp on fine screens.
+        QImage image(icon);
+        if (!image.isNull()) {
+            image.setDevicePixelRatio(2);
             setIcon(image);
+        }
     }
     setMargin(pf::Size(20, 20));
 }
