@@ -45,6 +45,15 @@ pf::Image blurOfPicture(const pf::Image& image, double sigma)
         .imageByCroppingToRect(image.extent());
 }
 
+pf::Image invertedBlurOfMask(const QString& blurName, const pf::Image& mask, double radius,
+                             const pf::Rect& extent)
+{
+    const pf::Image blurred = builtin(
+        blurName, {{QStringLiteral("inputImage"), var(mask)}, {QStringLiteral("inputRadius"), radius}});
+    return builtin(QStringLiteral("CIColorInvert"), {{QStringLiteral("inputImage"), var(blurred)}})
+        .imageByCroppingToRect(extent);
+}
+
 bool hasArea(const pf::Rect& rect)
 {
     return !rect.isNull() && !rect.isInfinite() && std::isfinite(rect.width()) &&

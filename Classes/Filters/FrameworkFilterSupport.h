@@ -35,6 +35,11 @@ pf::Image blurWithinExtent(const pf::Image& image, double sigma);
 // with its edges repeated.
 pf::Image blurOfPicture(const pf::Image& image, double sigma);
 
+// A frame's shadow: the built-in blur `blurName` of its mask over `radius` pixels, inverted, so the
+// shadow is dark where the blurred mask is light, cut to `extent`.
+pf::Image invertedBlurOfMask(const QString& blurName, const pf::Image& mask, double radius,
+                             const pf::Rect& extent);
+
 // Whether a rectangle has a finite, positive width and height.
 bool hasArea(const pf::Rect& rect);
 

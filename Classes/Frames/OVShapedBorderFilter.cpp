@@ -160,13 +160,9 @@ Image OVShapedBorderFilter::cachedShadow() const
     if (mask.isNull())
         return Image();
     const Rect extent = input.extent();
-    const Image blurred = FrameworkFilterSupport::builtin(
-        QStringLiteral("CIGaussianBlur"),
-        {{QStringLiteral("inputImage"), var(mask)},
-         {QStringLiteral("inputRadius"), shadowWidth * std::min(extent.width(), extent.height())}});
-    m_cachedShadow = FrameworkFilterSupport::builtin(QStringLiteral("CIColorInvert"),
-                                                     {{QStringLiteral("inputImage"), var(blurred)}})
-                         .imageByCroppingToRect(extent);
+    m_cachedShadow = FrameworkFilterSupport::invertedBlurOfMask(
+        QStringLiteral("CIGaussianBlur"), mask, shadowWidth * std::min(extent.width(), extent.height()),
+        extent);
     return m_cachedShadow;
 }
 

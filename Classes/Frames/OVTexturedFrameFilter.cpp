@@ -341,13 +341,8 @@ Image OVTexturedFrameFilter::cachedShadow() const
     if (mask.isNull() || input.isNull())
         return Image();
     const Rect extent = input.extent();
-    const Image blurred = FrameworkFilterSupport::builtin(
-        QStringLiteral("CIDiscBlur"),
-        {{QStringLiteral("inputImage"), var(mask)},
-         {QStringLiteral("inputRadius"), shadowWidth * std::min(extent.width(), extent.height())}});
-    m_cachedShadow = FrameworkFilterSupport::builtin(QStringLiteral("CIColorInvert"),
-                                                     {{QStringLiteral("inputImage"), var(blurred)}})
-                         .imageByCroppingToRect(extent);
+    m_cachedShadow = FrameworkFilterSupport::invertedBlurOfMask(
+        QStringLiteral("CIDiscBlur"), mask, shadowWidth * std::min(extent.width(), extent.height()), extent);
     return m_cachedShadow;
 }
 

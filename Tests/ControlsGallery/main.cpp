@@ -39,8 +39,10 @@ using pf::Size;
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
+using GalleryShots::check;
+using GalleryShots::failures;
+using GalleryShots::outputFolder;
+using GalleryShots::save;
 
 const QColor canvas(34, 36, 40);
 const QColor ink(214, 217, 222);
@@ -48,20 +50,6 @@ const double width = 760, height = 520;
 
 using GalleryShots::screenshot;
 using GalleryShots::settle;
-
-void save(const QImage& image, const QString& name)
-{
-    if (!GalleryShots::save(image, outputFolder, name))
-        ++failures;
-}
-
-void check(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "Error: %s\n", what);
-    ++failures;
-}
 
 // The dark ground with the sections' headings.
 class Ground : public pf::View

@@ -52,4 +52,23 @@ inline QImage screenshot(const QWidget* window, int margin = 0)
         .toImage();
 }
 
+// A gallery run's folder for its screenshots and its count of failed steps: a screenshot that could
+// not be saved or a check that did not hold.
+inline QString outputFolder;
+inline int failures = 0;
+
+inline void save(const QImage& image, const QString& name)
+{
+    if (!save(image, outputFolder, name))
+        ++failures;
+}
+
+inline void check(bool condition, const char* what)
+{
+    if (condition)
+        return;
+    std::fprintf(stderr, "Error: %s\n", what);
+    ++failures;
+}
+
 } // namespace GalleryShots

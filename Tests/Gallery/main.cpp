@@ -11,6 +11,7 @@
 #include "Platform/UI/View.h"
 #include "Platform/UI/ViewAnimator.h"
 #include "Platform/UI/Window.h"
+#include "Tests/Gallery/GalleryCanvas.h"
 #include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
@@ -28,8 +29,10 @@ using pf::Size;
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
+using GalleryShots::Canvas;
+using GalleryShots::failures;
+using GalleryShots::outputFolder;
+using GalleryShots::save;
 
 const QColor background(38, 40, 44);
 const QColor panel(52, 55, 61);
@@ -39,30 +42,12 @@ const QColor accent(94, 171, 237);
 using GalleryShots::screenshot;
 using GalleryShots::settle;
 
-void save(const QImage& image, const QString& name)
-{
-    if (!GalleryShots::save(image, outputFolder, name))
-        ++failures;
-}
-
 AttributedString label(const QString& text, double size = 11, QColor color = ink)
 {
     return AttributedString(text, {pf::systemFont(size), color});
 }
 
 // A view that draws with a function and can carry a caption.
-class Canvas : public pf::View
-{
-public:
-    Canvas(const Rect& frame, std::function<void(QPainter&, Canvas&)> draw)
-        : View(frame), m_draw(std::move(draw))
-    {}
-    void drawRect(QPainter& painter, const Rect&) override { m_draw(painter, *this); }
-
-private:
-    std::function<void(QPainter&, Canvas&)> m_draw;
-};
-
 pf::Window* makeWindow(const QString& title, Size size, Point origin = Point(40, 200))
 {
     auto* window = new pf::Window(Rect(origin, size));

@@ -41,28 +41,16 @@ using pf::Size;
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
+using GalleryShots::check;
+using GalleryShots::failures;
+using GalleryShots::outputFolder;
+using GalleryShots::save;
 
 const QColor canvas(46, 48, 52);
 const QColor ink(214, 217, 222);
 
 using GalleryShots::screenshot;
 using GalleryShots::settle;
-
-void save(const QImage& image, const QString& name)
-{
-    if (!GalleryShots::save(image, outputFolder, name))
-        ++failures;
-}
-
-void check(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "Error: %s\n", what);
-    ++failures;
-}
 
 class Ground : public pf::View
 {

@@ -19,6 +19,7 @@
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
+#include "Tests/Gallery/GalleryCanvas.h"
 #include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
@@ -35,8 +36,11 @@ using pf::Size;
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
+using GalleryShots::Canvas;
+using GalleryShots::check;
+using GalleryShots::failures;
+using GalleryShots::outputFolder;
+using GalleryShots::save;
 
 const QColor canvas(34, 36, 40);
 const QColor ink(214, 217, 222);
@@ -44,37 +48,10 @@ const QColor ink(214, 217, 222);
 using GalleryShots::screenshot;
 using GalleryShots::settle;
 
-void save(const QImage& image, const QString& name)
-{
-    if (!GalleryShots::save(image, outputFolder, name))
-        ++failures;
-}
-
-void check(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "Error: %s\n", what);
-    ++failures;
-}
-
 pf::AttributedString label(const QString& text, double size = 11, QColor color = ink)
 {
     return pf::AttributedString(text, {pf::systemFont(size), color});
 }
-
-// A view that draws with a function.
-class Canvas : public pf::View
-{
-public:
-    Canvas(const Rect& frame, std::function<void(QPainter&, Canvas&)> draw)
-        : View(frame), m_draw(std::move(draw))
-    {}
-    void drawRect(QPainter& painter, const Rect&) override { m_draw(painter, *this); }
-
-private:
-    std::function<void(QPainter&, Canvas&)> m_draw;
-};
 
 struct Skin
 {

@@ -16,6 +16,7 @@
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
+#include "Tests/Gallery/GalleryCanvas.h"
 #include "Tests/Gallery/GalleryShots.h"
 #include "Tests/GallerySupport.h"
 
@@ -32,8 +33,11 @@ using pf::Size;
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
+using GalleryShots::Canvas;
+using GalleryShots::check;
+using GalleryShots::failures;
+using GalleryShots::outputFolder;
+using GalleryShots::save;
 
 const QColor canvas(34, 36, 40);
 const QColor ink(214, 217, 222);
@@ -41,37 +45,10 @@ const QColor accent(88, 148, 230);
 
 using GalleryShots::settle;
 
-void save(const QImage& image, const QString& name)
-{
-    if (!GalleryShots::save(image, outputFolder, name))
-        ++failures;
-}
-
-void check(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "Error: %s\n", what);
-    ++failures;
-}
-
 pf::AttributedString label(const QString& text, double size = 13, QColor color = ink)
 {
     return pf::AttributedString(text, {pf::systemFont(size), color});
 }
-
-// A view that draws with a function.
-class Canvas : public pf::View
-{
-public:
-    Canvas(const Rect& frame, std::function<void(QPainter&, Canvas&)> draw)
-        : View(frame), m_draw(std::move(draw))
-    {}
-    void drawRect(QPainter& painter, const Rect&) override { m_draw(painter, *this); }
-
-private:
-    std::function<void(QPainter&, Canvas&)> m_draw;
-};
 
 pf::Window* darkWindow(const Rect& frame, const QString& title, unsigned style = pf::Window::Titled)
 {

@@ -50,25 +50,14 @@ using pf::Size;
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
+using GalleryShots::check;
+using GalleryShots::failures;
+using GalleryShots::outputFolder;
+using GalleryShots::save;
+
 const QColor canvas(34, 36, 40);
 
 using GalleryShots::settle;
-
-void save(const QImage& image, const QString& name)
-{
-    if (!GalleryShots::save(image, outputFolder, name))
-        ++failures;
-}
-
-void check(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "Error: %s\n", what);
-    ++failures;
-}
 
 class Picture : public pf::View
 {

@@ -760,44 +760,5 @@ void OVButton::drawTitle(QPainter& painter, const pf::AttributedString& title, c
 {
     if (!(rect.width() > 0) || !(rect.height() > 0))
         return;
-    if (!m_textShadow) {
-        title.drawInRect(painter, rect);
-        return;
-    }
-    // A blurred shadow is costly to draw: the title is drawn once into an image and kept until anything
-    // it depends on changes.
-    const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const pf::Shadow& shadow = *m_textShadow;
-    const double margin = std::ceil(
-        shadow.blurRadius * 2 + std::max(std::abs(shadow.offset.width), std::abs(shadow.offset.height)) + 1);
-    const QString key = QStringList{m_title,
-                                    m_font.toString(),
-                                    title.attributesAt(0).color.name(QColor::HexArgb),
-                                    shadow.color.name(QColor::HexArgb),
-                                    QString::number(shadow.offset.width),
-                                    QString::number(shadow.offset.height),
-                                    QString::number(shadow.blurRadius),
-                                    QString::number(int(title.alignment())),
-                                    QString::number(int(title.lineBreakMode())),
-                                    QString::number(rect.width()),
-                                    QString::number(rect.height()),
-                                    QString::number(scale)}
-                            .join(u'\n');
-    if (m_titleCache.key != key) {
-        const pf::Size size(rect.width() + 2 * margin, rect.height() + 2 * margin);
-        QImage image(int(std::ceil(size.width * scale)), int(std::ceil(size.height * scale)),
-                     QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(scale);
-        image.fill(Qt::transparent);
-        QPainter offscreen(&image);
-        offscreen.setRenderHint(QPainter::Antialiasing);
-        offscreen.setRenderHint(QPainter::TextAntialiasing);
-        // Drawn y-up, as in the view.
-        offscreen.translate(0, size.height);
-        offscreen.scale(1, -1);
-        title.drawInRect(offscreen, pf::Rect(margin, margin, rect.width(), rect.height()));
-        offscreen.end();
-        m_titleCache = TitleCache{key, image, pf::Rect(-margin, -margin, size.width, size.height)};
-    }
-    pf::drawImage(painter, m_titleCache.image, m_titleCache.rect.offsetBy(rect.minX(), rect.minY()));
+    m_titleImage.draw(painter, title, rect, m_textShadow);
 }

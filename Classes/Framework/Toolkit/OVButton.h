@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/Framework/Toolkit/OVCursorHovering.h"
+#include "Classes/Framework/Toolkit/OVShadowedTextImage.h"
 #include "Classes/Framework/Toolkit/OVShadowedView.h"
 #include "Classes/Framework/Toolkit/OVSkinImage.h"
 #include "Platform/Foundation/ObserverToken.h"
@@ -238,12 +239,5 @@ private:
     std::function<void(OVButton*)> m_action;
     QPointer<QObject> m_target;
 
-    // The title drawn with its shadow, kept until anything it depends on changes.
-    struct TitleCache
-    {
-        QString key;
-        QImage image;
-        pf::Rect rect; // where the image goes, relative to the title's rectangle
-    };
-    TitleCache m_titleCache;
+    OVShadowedTextImage m_titleImage;
 };

@@ -97,42 +97,5 @@ void OVLabel::drawRect(QPainter& painter, const pf::Rect&)
         return;
     const pf::Size measured = text.sizeForWidth(b.width());
     const pf::Rect rect(0, (b.height() - measured.height) / 2, b.width(), measured.height);
-    if (!m_textShadow) {
-        text.drawInRect(painter, rect);
-        return;
-    }
-    // A blurred shadow is costly: the text is drawn once into an image and kept while nothing changes.
-    const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const pf::Shadow& shadow = *m_textShadow;
-    const double margin = std::ceil(
-        shadow.blurRadius * 2 + std::max(std::abs(shadow.offset.width), std::abs(shadow.offset.height)) + 1);
-    const QString key = QStringList{text.string(),
-                                    text.attributesAt(0).font.toString(),
-                                    text.attributesAt(0).color.name(QColor::HexArgb),
-                                    shadow.color.name(QColor::HexArgb),
-                                    QString::number(shadow.offset.width),
-                                    QString::number(shadow.offset.height),
-                                    QString::number(shadow.blurRadius),
-                                    QString::number(int(text.alignment())),
-                                    QString::number(int(text.lineBreakMode())),
-                                    QString::number(rect.width()),
-                                    QString::number(rect.height()),
-                                    QString::number(scale)}
-                            .join(u'\n');
-    if (m_cache.key != key) {
-        const pf::Size size(rect.width() + 2 * margin, rect.height() + 2 * margin);
-        QImage image(int(std::ceil(size.width * scale)), int(std::ceil(size.height * scale)),
-                     QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(scale);
-        image.fill(Qt::transparent);
-        QPainter offscreen(&image);
-        offscreen.setRenderHint(QPainter::Antialiasing);
-        offscreen.setRenderHint(QPainter::TextAntialiasing);
-        offscreen.translate(0, size.height);
-        offscreen.scale(1, -1);
-        text.drawInRect(offscreen, pf::Rect(margin, margin, rect.width(), rect.height()));
-        offscreen.end();
-        m_cache = TextCache{key, image, pf::Rect(-margin, -margin, size.width, size.height)};
-    }
-    pf::drawImage(painter, m_cache.image, m_cache.rect.offsetBy(rect.minX(), rect.minY()));
+    m_textImage.draw(painter, text, rect, m_textShadow);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/Framework/Toolkit/OVShadowedTextImage.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/TextField.h"
 
@@ -53,12 +54,5 @@ private:
     bool m_shrinkToFit = false;
     bool m_awoken = false;
 
-    // The text drawn with its shadow, kept until anything it depends on changes.
-    struct TextCache
-    {
-        QString key;
-        QImage image;
-        pf::Rect rect;
-    };
-    TextCache m_cache;
+    OVShadowedTextImage m_textImage;
 };

@@ -232,25 +232,14 @@ void OVResizeView::setCurrentCursor(const std::optional<QCursor>& cursor)
     if (!cursor)
         return;
     pf::Window* window = ViewORVExtension::displayWindow(this);
-    m_lastWindow = window;
-    if (!window)
-        return;
-    const QVariant key = pf::CursorStack::key(this);
-    if (!m_hint.isEmpty())
-        OVHintController::sendHint(m_hint, key, window);
-    OVCursorStack::pushCursor(cursor, key, window);
+    m_shown.sendHint(window, m_hint);
+    m_shown.pushCursor(window, *cursor);
 }
 
 void OVResizeView::removeCursorAndHint()
 {
     m_currentCursor.reset();
-    auto* window = qobject_cast<pf::Window*>(m_lastWindow.data());
-    m_lastWindow = nullptr;
-    if (!window)
-        return;
-    const QVariant key = pf::CursorStack::key(this);
-    OVHintController::removeHintForKey(key, window);
-    OVCursorStack::popCursorForKey(key, window);
+    m_shown.remove();
 }
 
 void OVResizeView::updateTrackingAreas()

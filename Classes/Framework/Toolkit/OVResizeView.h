@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/Framework/Toolkit/OVCursorHovering.h"
+#include "Classes/Framework/Toolkit/OVWindowCursorAndHint.h"
 #include "Platform/UI/View.h"
 
 #include <QCursor>
@@ -110,9 +111,7 @@ private:
     pf::TrackingArea* m_trackingArea = nullptr;
     QString m_hint = QStringLiteral("ResizeFrameHint");
     std::optional<QCursor> m_currentCursor;
-    // Held as a widget: a window being torn down deletes this view from its QWidget destructor, when
-    // it is no longer a pf::Window and has dropped its stacks already.
-    QPointer<QWidget> m_lastWindow;
+    OVWindowCursorAndHint m_shown{this};
     QPointer<pf::View> m_topTabContent, m_bottomTabContent;
     bool m_highlighted = false;
     int m_cursorsBuilt = 0;

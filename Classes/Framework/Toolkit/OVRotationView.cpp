@@ -249,16 +249,13 @@ void OVRotationView::setCurrentCursor(const std::optional<QCursor>& cursor)
         return;
     }
     pf::Window* window = ViewORVExtension::displayWindow(this);
-    if (m_lastWindow && m_lastWindow != window)
+    if (m_shown.window() && m_shown.window() != window)
         removeCursorAndHint();
-    m_lastWindow = window;
     if (!window)
         return;
-    const QVariant key = pf::CursorStack::key(this);
-    if (!m_hint.isEmpty())
-        OVHintController::sendHint(m_hint, key, window);
+    m_shown.sendHint(window, m_hint);
     if (m_pushedCursorKey != cursor->pixmap().cacheKey()) {
-        OVCursorStack::pushCursor(cursor, key, window);
+        m_shown.pushCursor(window, *cursor);
         m_pushedCursorKey = cursor->pixmap().cacheKey();
     }
 }
@@ -266,13 +263,7 @@ void OVRotationView::setCurrentCursor(const std::optional<QCursor>& cursor)
 void OVRotationView::removeCursorAndHint()
 {
     m_pushedCursorKey.reset();
-    auto* window = qobject_cast<pf::Window*>(m_lastWindow.data());
-    m_lastWindow = nullptr;
-    if (!window)
-        return;
-    const QVariant key = pf::CursorStack::key(this);
-    OVHintController::removeHintForKey(key, window);
-    OVCursorStack::popCursorForKey(key, window);
+    m_shown.remove();
 }
 
 void OVRotationView::updateTrackingAreas()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/Framework/Toolkit/OVCursorHovering.h"
+#include "Classes/Framework/Toolkit/OVWindowCursorAndHint.h"
 #include "Platform/UI/View.h"
 
 #include <QColor>
@@ -72,7 +73,7 @@ public:
     double lastCursorAngle() const { return m_lastCursorAngle; }
     std::optional<QCursor> currentCursor() const { return std::nullopt; }
     void setCurrentCursor(const std::optional<QCursor>& cursor);
-    bool hasPushedCursor() const { return m_lastWindow != nullptr; }
+    bool hasPushedCursor() const { return m_shown.window() != nullptr; }
 
     // Whether a point of the own coordinates lies in the 16-point band along the circle.
     bool bandContains(pf::Point point) const;
@@ -111,8 +112,6 @@ private:
     bool m_showRescaling = false;
     bool m_showCenterArea = false;
     bool m_highlighted = false;
-    // Held as a widget: a window being torn down deletes this view from its QWidget destructor, when
-    // it is no longer a pf::Window and has dropped its stacks already.
-    QPointer<QWidget> m_lastWindow;
+    OVWindowCursorAndHint m_shown{this};
     std::optional<qint64> m_pushedCursorKey;
 };
