@@ -487,9 +487,9 @@ pf::Size OVInformationPanel::windowWillResize(pf::Size proposed)
 
 void OVInformationPanel::setIsVisible(bool visible)
 {
-    if (visible == m_isVisible)
-        return;
     m_isVisible = visible;
+    // Hiding always stops the movie, also one started before the panel was reported visible (a row
+    // still opening).
     if (!visible && m_movieController && m_movieController->isPlaying())
         m_movieController->togglePlayPause();
 }

@@ -5,8 +5,10 @@
 #include "Classes/Help/OVInformationCatalogDelegate.h"
 #include "Classes/Help/OVInformationListEntry.h"
 #include "Classes/Help/OVInformationPanel.h"
+#include "Classes/Help/OVMovieController.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/Media/FakeMovie.h"
 #include "Platform/UI/ClipView.h"
 #include "Platform/UI/SplitView.h"
 #include "Platform/UI/SteppedClock.h"
@@ -286,6 +288,19 @@ TEST_F(InformationCatalogTest, OpeningARowMovesTheFocusLaterAndSafely)
     EXPECT_TRUE(b->infoPanel()->isVisible());
     catalog.listViewWillCloseEntry(list, b);
     EXPECT_FALSE(b->infoPanel()->isVisible());
+    // Choosing another topic closes the shown one's row, which pauses its movie, even one started while
+    // the row was still opening.
+    auto* a = qobject_cast<OVInformationListEntry*>(list->entryAtIndex(1));
+    auto movie = std::make_unique<pf::FakeMovie>(5, 25, pf::Size(320, 200));
+    pf::FakeMovie* fake = movie.get();
+    a->infoPanel()->setMovie(std::move(movie));
+    a->infoPanel()->movieController()->togglePlayPause();
+    ASSERT_TRUE(a->infoPanel()->movieController()->isPlaying());
+    list->setSelectedIndex(0);
+    m_clock.advance(1);
+    EXPECT_FALSE(a->infoPanel()->movieController()->isPlaying());
+    EXPECT_EQ(fake->pauseCalls, 1);
+    EXPECT_EQ(shownTopic(catalog), QStringLiteral("B"));
     // The queued focus move meets a panel that went with its window.
     catalog.listViewWillOpenEntry(list, b);
     catalog.forceCloseWindow();
