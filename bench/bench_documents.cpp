@@ -19,9 +19,14 @@
 //                      long the window took to show, "photo_stall_ms" the longest stall from the decoded
 //                      photo's arrival on, "peak_MB" the process's peak resident size (run alone
 //                      for that figure). Targets: the 108 MP photo's first picture under 2 s and under 2 GB.
-//   WelcomeHistory     ten recent documents (each with a 1024 x 768 "preview.jpg") and the three samples:
-//                      from setupHistoryView until the welcome window's first frame is drawn. Target
-//                      under 150 ms; median of five with the load average.
+//   WelcomeHistory     ten recent documents (each with a 1024 x 768 "preview.jpg") and the three samples,
+//                      into an empty grid: from setupHistoryView until the welcome window's first frame
+//                      is drawn (allPictures:0; the pictures are still being read) and until it is drawn
+//                      with every tile's picture (allPictures:1). Target under 150 ms; median of five
+//                      with the load average.
+//   WelcomeGridFrame100Tiles   one animation frame (a sixtieth of a second, painted) of 100 tiles of the
+//                      welcome grid moving to new columns. Target under 16 ms; median of five with the
+//                      load average.
 // Counters: "main_ms" is the longest time the main thread was held by one save (it waits only until
 // the writer has taken its picture of the model), "stall_ms" the longest it went without handling
 // events while the save ran (or while a reopen's layers came in); "first_picture_ms" and "layers_ms" time the
@@ -35,7 +40,9 @@
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMPreviewWindowController.h"
+#include "Classes/Document/GMWelcomeWindow.h"
 #include "Classes/Editor/GMWindowController.h"
 #include "Classes/Editor/OVZoomView.h"
 #include "Classes/Filters/FilterLibrary.h"
@@ -44,6 +51,8 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UI/ScrollView.h"
+#include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Window.h"
 #include "TestFilters.h"
 
@@ -551,11 +560,9 @@ void RenderFullSize(benchmark::State& state)
 BENCHMARK(RenderFullSize)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 namespace {
-// The welcome window filled with ten recent documents and the samples, until its first frame.
-void WelcomeHistory(benchmark::State& state)
+// Ten recent documents with previews (kept edits registered, listed as recent) for the welcome window.
+void keepTenRecentDocuments(DocumentHandler& handler)
 {
-    DocumentHandler handler;
-    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "bench"});
     const QDateTime now = QDateTime::currentDateTimeUtc();
     QImage preview(1024, 768, QImage::Format_RGB32);
     std::mt19937 random(5);
@@ -573,17 +580,37 @@ void WelcomeHistory(benchmark::State& state)
         GMFileUtilities::setShadowCopyValues(path, {{"modification_time", now.addSecs(-60 * k)}});
         handler.noteNewRecentDocumentURL(path);
     }
+}
+
+// The welcome window filled with ten recent documents and the samples: until its first frame (the tiles
+// placed, their pictures still being read in the background), and until every tile shows its picture.
+// Each pass starts from an empty grid, as at launch.
+void WelcomeHistory(benchmark::State& state)
+{
+    const bool allPictures = state.range(0) != 0;
+    DocumentHandler handler;
+    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "bench"});
+    keepTenRecentDocuments(handler);
     handler.awakeFromNib();
-    pf::Window* window = handler.welcomeWindow()->window();
+    GMWelcomeWindow* welcome = handler.welcomeWindow();
+    pf::Window* window = welcome->window();
     window->show();
     (void)spin([&] { return window->isVisible(); });
+    GMGridViewController* grid = welcome->grid();
     std::vector<double> samples;
     double load = 0;
     for (auto _ : state) {
+        state.PauseTiming();
+        welcome->setRecentItems({});
+        welcome->setSampleItems({});
+        (void)spin([&] { return grid->picturesPending() == 0; });
         load = std::max(load, loadAverage());
+        state.ResumeTiming();
         QElapsedTimer timer;
         timer.start();
         handler.setupHistoryView();
+        if (allPictures)
+            (void)spin([&] { return grid->picturesPending() == 0; });
         benchmark::DoNotOptimize(window->grab());
         samples.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
@@ -592,4 +619,53 @@ void WelcomeHistory(benchmark::State& state)
     window->orderOut();
 }
 } // namespace
-BENCHMARK(WelcomeHistory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(WelcomeHistory)
+    ->ArgName("allPictures")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+namespace {
+// One frame of the welcome grid's animation while 100 tiles move to new columns: a step of a sixtieth of
+// a second and the window painted.
+void WelcomeGridFrame100Tiles(benchmark::State& state)
+{
+    pf::SteppedClock steps;
+    pf::Window window(pf::Rect(0, 0, 1010, 700));
+    GMGridViewController grid;
+    grid.view()->setFrame(window.contentView()->bounds());
+    window.contentView()->addSubview(grid.view());
+    const unsigned section = grid.addSectionWithSettings(27);
+    for (int i = 0; i < 100; ++i) {
+        QImage picture(400, 300, QImage::Format_RGB32);
+        picture.fill(QColor(40 + i, 90, 140));
+        grid.addImage(picture, QStringLiteral("Portrait %1").arg(i), i, i, section);
+    }
+    window.show();
+    (void)spin([&] { return window.isVisible(); });
+    steps.advance(1);
+    bool wide = false;
+    std::vector<double> samples;
+    double load = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        steps.advance(1); // the previous animation ends
+        wide = !wide;
+        grid.view()->setFrameSize(pf::Size(wide ? 1010 : 700, 700));
+        grid.refreshLayout(OVGridViewController::Animated);
+        load = std::max(load, loadAverage());
+        state.ResumeTiming();
+        QElapsedTimer timer;
+        timer.start();
+        steps.advance(1.0 / 60);
+        benchmark::DoNotOptimize(window.grab());
+        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    state.counters["median_ms"] = median(samples);
+    state.counters["load1"] = load;
+    window.orderOut();
+}
+} // namespace
+BENCHMARK(WelcomeGridFrame100Tiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);

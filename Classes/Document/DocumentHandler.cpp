@@ -2,6 +2,7 @@
 
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/OVRateUsController.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
@@ -17,7 +18,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QLocale>
 
 namespace {
@@ -28,22 +28,6 @@ const QString keepSpanKey = QStringLiteral("KeepSpan");
 int clampedIndex(qint64 index)
 {
     return int(std::clamp<qint64>(index, 0, 5));
-}
-
-// Pictures of the welcome window are read no larger than its tiles show them (twice that on dense
-// screens): a JPEG decoder then scales while it decodes, which is most of the window's build time.
-QImage readAtTileSize(const QString& path)
-{
-    constexpr int tile = 200;
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    QSize size = reader.size();
-    const int bound = tile * 2;
-    if (size.isValid() && (size.width() > bound || size.height() > bound)) {
-        size.scale(bound, bound, Qt::KeepAspectRatio);
-        reader.setScaledSize(size);
-    }
-    return reader.read();
 }
 
 QString typeDisplayName(const QByteArray& format)
@@ -96,6 +80,7 @@ void DocumentHandler::awakeFromNib()
     if (m_welcome)
         return;
     m_welcome = std::make_unique<GMWelcomeWindow>(this, this);
+    m_welcome->grid()->setDelegate(this);
     setupHistoryView();
     checkAndShowWarning();
 }
@@ -205,15 +190,15 @@ QList<GMWelcomeWindow::Item> DocumentHandler::recentItems() const
             continue;
         const QDateTime time = entry.value(QStringLiteral("modification_time")).toDateTime().toLocalTime();
         GMWelcomeWindow::Item item;
-        // The name on its line, the date of the last save under it.
-        item.title = QStringLiteral("%1\n%2").arg(QFileInfo(path).completeBaseName(),
-                                                  QLocale().toString(time, QLocale::ShortFormat));
+        // The name and the date of the last save.
+        item.title = QStringLiteral("%1 %2").arg(QFileInfo(path).completeBaseName(),
+                                                 QLocale().toString(time, QLocale::ShortFormat));
         const QString filename = entry.value(QStringLiteral("filename")).toString();
         if (GMFileUtilities::isShadowCopyFilename(filename))
-            item.image = readAtTileSize(GMFileUtilities::applicationSupportDirectory() + u'/' + filename +
-                                        QStringLiteral("/preview.jpg"));
+            item.picturePath = GMFileUtilities::applicationSupportDirectory() + u'/' + filename +
+                               QStringLiteral("/preview.jpg");
         item.context = path;
-        item.sortTag = double(time.toSecsSinceEpoch());
+        item.sortTag = time;
         items.append(item);
     }
     return items;
@@ -234,10 +219,10 @@ QList<GMWelcomeWindow::Item> DocumentHandler::sampleItems() const
         }
         if (!name.startsWith(QLatin1String("TestPerson_")))
             continue;
-        items.append({QString(), QImage(), file, tag--});
+        items.append({QString(), file, file, tag--});
     }
     if (!plain.isEmpty())
-        items.append({QString(), QImage(), plain, 1});
+        items.append({QString(), plain, plain, 1});
     const QVariantMap titles = [] {
         const QString path = pf::Bundle::main().pathForResource(
             QStringLiteral("Samples"), QStringLiteral("plist"), QStringLiteral("Samples"));
@@ -248,7 +233,6 @@ QList<GMWelcomeWindow::Item> DocumentHandler::sampleItems() const
     for (GMWelcomeWindow::Item& item : items) {
         const QString name = QFileInfo(item.context).completeBaseName();
         item.title = pf::localized(titles.value(name, name).toString());
-        item.image = readAtTileSize(item.context);
     }
     return items;
 }
@@ -271,8 +255,9 @@ void DocumentHandler::showHelp()
                      QStringLiteral("Its document is missing from the application's resources."));
 }
 
-void DocumentHandler::welcomeWindowExecuteItem(const QString& context)
+void DocumentHandler::gridViewExecuteItemWithContext(GMGridViewController*, const QVariant& item)
 {
+    const QString context = item.toString();
     const QStringList roots = pf::Bundle::main().resourcePaths();
     for (const QString& root : roots) {
         if (context.startsWith(QDir(root).absolutePath() + u'/')) {
@@ -285,8 +270,9 @@ void DocumentHandler::welcomeWindowExecuteItem(const QString& context)
         presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(context).fileName()), error);
 }
 
-void DocumentHandler::welcomeWindowRemoveItem(const QString& context)
+bool DocumentHandler::gridViewRemoveItemWithContext(GMGridViewController*, const QVariant& item)
 {
+    const QString context = item.toString();
     pf::Alert alert;
     alert.messageText = QStringLiteral("Remove the kept edits of “%1”?").arg(QFileInfo(context).fileName());
     alert.informativeText = QStringLiteral("The layers and masks you made for this picture are deleted and "
@@ -294,10 +280,12 @@ void DocumentHandler::welcomeWindowRemoveItem(const QString& context)
     alert.addButton(QStringLiteral("Remove"));
     alert.addButton(QStringLiteral("Cancel"));
     if (alert.runModal() != pf::Alert::firstButtonReturn)
-        return;
+        return false;
     const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
     const QString key = GMDocument::shadowCopyKey(context);
-    removeShadowCopyWithPath(registry.contains(key) ? key : context);
+    const QString entry = registry.contains(key) ? key : context;
+    removeShadowCopyWithPath(entry);
+    return !GMFileUtilities::shadowCopyDictionary().contains(entry);
 }
 
 void DocumentHandler::welcomeWindowOpenLink(const QString& key)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/Document/DragAndDropView.h"
+#include "Classes/Document/GMGridViewDelegate.h"
 #include "Classes/Document/GMWelcomeWindow.h"
 #include "Classes/Document/OVGraphicsInfo.h"
 #include "Platform/UI/DocumentController.h"
@@ -14,6 +15,7 @@
 // or beyond the chosen count (oldest first) go; pinned ones and those of open documents stay.
 class DocumentHandler : public pf::DocumentController,
                         public GMWelcomeWindowDelegate,
+                        public GMGridViewDelegate,
                         public DragAndDropDelegate
 {
 public:
@@ -53,9 +55,11 @@ public:
     void setupHistoryView();
     void showHelp();
 
-    // Welcome window and drop target.
-    void welcomeWindowExecuteItem(const QString& context) override;
-    void welcomeWindowRemoveItem(const QString& context) override;
+    // The welcome window's tiles: a sample opens as a new untitled document, a recent document as
+    // itself; removing a tile asks first and deletes the kept edits (false when they stay).
+    void gridViewExecuteItemWithContext(GMGridViewController* grid, const QVariant& context) override;
+    bool gridViewRemoveItemWithContext(GMGridViewController* grid, const QVariant& context) override;
+    // The welcome window and the drop target.
     void welcomeWindowOpen() override { openDocument(); }
     void welcomeWindowShowTutorial() override { showHelp(); }
     void welcomeWindowOpenLink(const QString& key) override;

@@ -1,6 +1,9 @@
 #include "Classes/Document/GMWelcomeWindow.h"
 
+#include "Classes/Document/GMGridItem.h"
+#include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMLinks.h"
+#include "Classes/Framework/Toolkit/OVBoxView.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/UI/Window.h"
@@ -12,8 +15,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
-#include <QMenu>
 #include <QPdfDocument>
 #include <QPdfView>
 #include <QPropertyAnimation>
@@ -25,7 +26,6 @@
 
 namespace {
 
-constexpr int contextRole = Qt::UserRole + 1;
 constexpr double handleSeconds = 0.3;
 
 const char* const styleSheet = R"(
@@ -33,11 +33,6 @@ QWidget#welcome { background: #1d1e21; }
 QLabel { color: #d9dadd; }
 QLabel#title { color: #f0f0f2; font-size: 22px; font-weight: 300; }
 QLabel#caption { color: #8d9096; font-size: 11px; }
-QListWidget { background: #25272b; border: none; border-radius: 8px; color: #d9dadd; padding: 6px;
-              outline: none; }
-QListWidget::item { padding: 6px; border-radius: 6px; }
-QListWidget::item:hover { background: #2e3136; }
-QListWidget::item:selected, QListWidget::item:selected:hover { background: #34506b; color: #ffffff; }
 QPushButton { background: #31343a; color: #e4e5e8; border: 1px solid #3c4047; border-radius: 6px;
               padding: 6px 16px; }
 QPushButton:hover { background: #3a3e45; }
@@ -51,7 +46,7 @@ QWidget#warning { background: rgba(217, 217, 217, 191); }
 QLabel#warningText { color: #202124; font-size: 14px; }
 )";
 
-// Keeps an overlay covering its parent, and lets Delete remove the selected item.
+// Keeps an overlay covering its parent and the tab marker under its tab.
 class Watcher : public QObject
 {
 public:
@@ -63,19 +58,6 @@ public:
 private:
     std::function<bool(QObject*, QEvent*)> m_handler;
 };
-
-QListWidgetItem* sectionHeader(const QString& title)
-{
-    auto* item = new QListWidgetItem(title);
-    item->setFlags(Qt::NoItemFlags);
-    QFont font = item->font();
-    font.setPointSizeF(8.5);
-    font.setBold(true);
-    font.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
-    item->setFont(font);
-    item->setForeground(QColor(0x8d, 0x90, 0x96));
-    return item;
-}
 
 } // namespace
 
@@ -93,12 +75,13 @@ private:
 GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropDelegate* dropDelegate)
     : m_delegate(delegate)
 {
-    m_window = new pf::Window(pf::Rect(200, 200, 820, 540),
+    // Wide enough for three columns of tiles beside the drop target.
+    m_window = new pf::Window(pf::Rect(200, 200, 1010, 600),
                               pf::Window::Titled | pf::Window::Closable | pf::Window::Resizable);
     m_window->setTitle(pf::localized(QStringLiteral("Welcome to Glimora")));
     m_window->setMinimumSize(640, 420);
     if (QScreen* screen = QGuiApplication::primaryScreen())
-        m_window->move(screen->availableGeometry().center() - QPoint(410, 270));
+        m_window->move(screen->availableGeometry().center() - QPoint(505, 300));
     m_window->setBackgroundColor(QColor(0x1d, 0x1e, 0x21));
     // Closed, it is only hidden: it comes back for New and when the last document closes.
     m_window->setReleasedWhenClosed(false);
@@ -141,10 +124,20 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
     auto* historyRow = new QHBoxLayout(history);
     historyRow->setContentsMargins(0, 0, 0, 0);
     historyRow->setSpacing(22);
-    m_list = new QListWidget;
-    m_list->setIconSize(QSize(72, 54));
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    historyRow->addWidget(m_list, 3);
+    // The grid fills the area it is given and follows its size.
+    auto* gridArea = new pf::View(pf::Rect(0, 0, 680, 480));
+    m_grid = std::make_unique<GMGridViewController>();
+    pf::View* gridView = m_grid->view();
+    gridView->setFrame(gridArea->bounds());
+    gridView->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
+    gridArea->addSubview(gridView);
+    historyRow->addWidget(gridArea, 1);
+    auto* samplesBox = new OVBoxView(pf::localized(QStringLiteral("SAMPLE IMAGES")));
+    samplesBox->setBoxType(1);
+    samplesBox->setAutoresizingMask(pf::View::MaxXMargin | pf::View::MinYMargin);
+    m_sectionPinned = m_grid->addSectionWithSettings(documentSettings);
+    m_sectionRecent = m_grid->addSectionWithSettings(documentSettings);
+    m_sectionSamples = m_grid->addSectionWithSettings(sampleSettings, samplesBox);
     auto* side = new QVBoxLayout;
     side->setSpacing(10);
     side->addStretch();
@@ -160,7 +153,10 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
     m_openButton = new QPushButton(pf::localized(QStringLiteral("Open…")));
     side->addWidget(m_openButton, 0, Qt::AlignHCenter);
     side->addStretch();
-    historyRow->addLayout(side, 2);
+    auto* sideColumn = new QWidget;
+    sideColumn->setFixedWidth(240);
+    sideColumn->setLayout(side);
+    historyRow->addWidget(sideColumn);
     m_pages->addWidget(history);
 
     // Page 1: the tutorial.
@@ -207,39 +203,6 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
                      [this] { m_delegate->welcomeWindowOpen(); });
     QObject::connect(tutorialButton, &QPushButton::clicked, m_window,
                      [this] { m_delegate->welcomeWindowShowTutorial(); });
-    // A click selects; a double click or Return opens (whatever the platform's single-click habit).
-    QObject::connect(m_list, &QListWidget::itemDoubleClicked, m_window, [this](QListWidgetItem* item) {
-        const QString context = item->data(contextRole).toString();
-        if (!context.isEmpty())
-            m_delegate->welcomeWindowExecuteItem(context);
-    });
-    QObject::connect(m_list, &QListWidget::customContextMenuRequested, m_window, [this](const QPoint& point) {
-        QListWidgetItem* item = m_list->itemAt(point);
-        if (!item || !item->data(contextRole + 1).toBool())
-            return;
-        const QString context = item->data(contextRole).toString();
-        QMenu menu;
-        menu.addAction(pf::localized(QStringLiteral("Remove Kept Edits…")),
-                       [this, context] { m_delegate->welcomeWindowRemoveItem(context); });
-        menu.exec(m_list->viewport()->mapToGlobal(point));
-    });
-    m_list->installEventFilter(new Watcher(m_list, [this](QObject*, QEvent* event) {
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        QListWidgetItem* item = m_list->currentItem();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && item &&
-            !item->data(contextRole).toString().isEmpty()) {
-            m_delegate->welcomeWindowExecuteItem(item->data(contextRole).toString());
-            return true;
-        }
-        if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) && item &&
-            item->data(contextRole + 1).toBool()) {
-            m_delegate->welcomeWindowRemoveItem(item->data(contextRole).toString());
-            return true;
-        }
-        return false;
-    }));
     // The marker follows its tab wherever the layout puts it.
     auto* follower = new Watcher(header, [this](QObject*, QEvent* event) {
         if (event->type() == QEvent::Resize || event->type() == QEvent::Move || event->type() == QEvent::Show)
@@ -265,8 +228,10 @@ GMWelcomeWindow::~GMWelcomeWindow()
         m_window->setDelegate(nullptr);
     if (m_tutorialWindow)
         delete m_tutorialWindow.data();
+    // The window takes the grid's views with it; the controller goes after them.
     if (m_window)
         delete m_window.data();
+    m_grid.reset();
 }
 
 void GMWelcomeWindow::updateLinks()
@@ -282,73 +247,38 @@ void GMWelcomeWindow::updateLinks()
 
 void GMWelcomeWindow::setRecentItems(const QList<Item>& items)
 {
-    m_recent = items;
-    rebuildList();
+    setItems(m_sectionRecent, items);
 }
 
 void GMWelcomeWindow::setSampleItems(const QList<Item>& items)
 {
-    m_samples = items;
-    std::stable_sort(m_samples.begin(), m_samples.end(),
-                     [](const Item& a, const Item& b) { return a.sortTag > b.sortTag; });
-    rebuildList();
+    setItems(m_sectionSamples, items);
 }
 
-void GMWelcomeWindow::rebuildList()
+void GMWelcomeWindow::setItems(unsigned section, const QList<Item>& items)
 {
-    const QString current =
-        m_list->currentItem() ? m_list->currentItem()->data(contextRole).toString() : QString();
-    m_list->clear();
-    const auto add = [&](const Item& entry, bool removable) {
-        auto* item = new QListWidgetItem(entry.title);
-        if (!entry.image.isNull())
-            item->setIcon(QIcon(QPixmap::fromImage(
-                entry.image.scaled(144, 108, Qt::KeepAspectRatio, Qt::SmoothTransformation))));
-        item->setData(contextRole, entry.context);
-        item->setData(contextRole + 1, removable);
-        item->setToolTip(entry.context);
-        m_list->addItem(item);
-        if (entry.context == current)
-            m_list->setCurrentItem(item);
-    };
-    if (!m_recent.isEmpty()) {
-        m_list->addItem(sectionHeader(pf::localized(QStringLiteral("RECENT"))));
-        for (const Item& item : m_recent)
-            add(item, true);
-    }
-    if (!m_samples.isEmpty()) {
-        m_list->addItem(sectionHeader(pf::localized(QStringLiteral("SAMPLE IMAGES"))));
-        for (const Item& item : m_samples)
-            add(item, false);
-    }
+    QStringList wanted;
+    for (const Item& item : items)
+        wanted.append(item.context);
+    for (OVGridItem* tile : m_grid->gridItemsInSection(section))
+        if (!wanted.contains(tile->context().toString()))
+            m_grid->removeItemWithContext(tile->context());
+    for (const Item& item : items)
+        m_grid->addImageAtPath(item.picturePath, item.title, item.context, item.sortTag, section);
 }
 
 QStringList GMWelcomeWindow::itemContexts() const
 {
     QStringList contexts;
-    for (int row = 0; row < m_list->count(); ++row) {
-        const QString context = m_list->item(row)->data(contextRole).toString();
-        if (!context.isEmpty())
-            contexts.append(context);
-    }
+    for (unsigned section = 0; section < m_grid->sectionCount(); ++section)
+        for (OVGridItem* tile : m_grid->gridItemsInSection(section))
+            contexts.append(tile->context().toString());
     return contexts;
-}
-
-void GMWelcomeWindow::executeItem(const QString& context)
-{
-    m_delegate->welcomeWindowExecuteItem(context);
-}
-
-void GMWelcomeWindow::removeItem(const QString& context)
-{
-    m_delegate->welcomeWindowRemoveItem(context);
 }
 
 void GMWelcomeWindow::removeItemWithContext(const QString& context)
 {
-    const auto matches = [&](const Item& item) { return item.context == context; };
-    if (m_recent.removeIf(matches) + m_samples.removeIf(matches) > 0)
-        rebuildList();
+    m_grid->removeItemWithContext(context);
 }
 
 int GMWelcomeWindow::selectedTab() const

@@ -2,15 +2,15 @@
 
 #include "Classes/Document/DragAndDropView.h"
 
-#include <QImage>
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QVariant>
 #include <memory>
 
+class GMGridViewController;
+class OVBoxView;
 class QLabel;
-class QListWidget;
-class QListWidgetItem;
 class QPdfDocument;
 class QPushButton;
 class QStackedWidget;
@@ -24,8 +24,6 @@ class GMWelcomeWindowDelegate
 {
 public:
     virtual ~GMWelcomeWindowDelegate() = default;
-    virtual void welcomeWindowExecuteItem(const QString& context) = 0;
-    virtual void welcomeWindowRemoveItem(const QString& context) = 0;
     virtual void welcomeWindowOpen() = 0;
     virtual void welcomeWindowShowTutorial() = 0;
     virtual void welcomeWindowOpenLink(const QString& key) = 0;
@@ -33,8 +31,9 @@ public:
     virtual void welcomeWindowDidClose() {}
 };
 
-// The window shown at launch and for New: the recent documents and the sample pictures in a list, a
-// drop target for files, the Open button, a tab about the tutorial, links to the maker's pages, and a
+// The window shown at launch and for New: the recent documents and the sample pictures as picture tiles
+// in the sections of a grid (pinned, recent, samples; the grid's delegate opens and removes), a drop
+// target for files, the Open button, a tab about the tutorial, links to the maker's pages, and a
 // warning laid over everything when the graphics hardware is weak. Dark and calm. Main thread only.
 class GMWelcomeWindow
 {
@@ -42,10 +41,13 @@ public:
     struct Item
     {
         QString title;
-        QImage image;
-        QString context; // the file it opens
-        double sortTag = 0;
+        QString picturePath; // read at tile size in the background; empty for none
+        QString context;     // the file it opens
+        QVariant sortTag;    // tiles of a section show in ascending order
     };
+    // Settings of the sections' tiles: pin, remove, executable and title; the samples cannot be removed.
+    static constexpr unsigned documentSettings = 27;
+    static constexpr unsigned sampleSettings = 24;
 
     GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropDelegate* dropDelegate);
     ~GMWelcomeWindow();
@@ -54,15 +56,19 @@ public:
 
     pf::Window* window() const { return m_window; }
 
-    // Replaces the items of a section (recent ones newest first; samples by descending sort tag).
+    // Makes a section show exactly these items: tiles of other contexts go, a tile of the same context is
+    // replaced in place and then moves to its sorted place.
     void setRecentItems(const QList<Item>& items);
     void setSampleItems(const QList<Item>& items);
+    // The contexts of every tile, section by section in display order.
     QStringList itemContexts() const;
-    // Executes or removes the item of that context, as a double click or the Remove command does.
-    void executeItem(const QString& context);
-    void removeItem(const QString& context);
-    // Takes the item of that context out of the window (nothing when there is none).
+    // Takes the tile of that context out of the window (nothing when there is none).
     void removeItemWithContext(const QString& context);
+
+    GMGridViewController* grid() const { return m_grid.get(); }
+    unsigned sectionPinned() const { return m_sectionPinned; }
+    unsigned sectionRecent() const { return m_sectionRecent; }
+    unsigned sectionSamples() const { return m_sectionSamples; }
 
     // The tabs: 0 the pictures, 1 the tutorial. The marker under the tab buttons moves in 0.3 s.
     void showHistory();
@@ -80,7 +86,6 @@ public:
 
     DragAndDropView* dropTarget() const { return m_dropTarget; }
     QPushButton* openButton() const { return m_openButton; }
-    QListWidget* list() const { return m_list; }
 
     // The tutorial in a window of its own; false when its document cannot be loaded.
     bool showTutorial();
@@ -88,7 +93,7 @@ public:
     int tutorialPageCount() const;
 
 private:
-    void rebuildList();
+    void setItems(unsigned section, const QList<Item>& items);
     void moveHandleTo(QPushButton* tab);
     void layOutOverlay();
 
@@ -96,8 +101,11 @@ private:
 
     GMWelcomeWindowDelegate* m_delegate;
     std::unique_ptr<Closer> m_closer;
+    std::unique_ptr<GMGridViewController> m_grid;
     QPointer<pf::Window> m_window;
-    QListWidget* m_list = nullptr;
+    unsigned m_sectionPinned = 0;
+    unsigned m_sectionRecent = 1;
+    unsigned m_sectionSamples = 2;
     DragAndDropView* m_dropTarget = nullptr;
     QPushButton* m_openButton = nullptr;
     QPushButton* m_historyTab = nullptr;
@@ -109,6 +117,4 @@ private:
     QLabel* m_warningLabel = nullptr;
     QPointer<QWidget> m_tutorialWindow;
     QPdfDocument* m_tutorial = nullptr;
-    QList<Item> m_recent;
-    QList<Item> m_samples;
 };

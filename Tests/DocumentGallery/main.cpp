@@ -1,6 +1,7 @@
 // The welcome window and a document in real windows, driven as a person would: synthesised clicks on
-// the tabs, a file dragged onto the drop target, the open panel choosing a document package, a sample
-// opened from the list, the warning dismissed and the tutorial shown. One PNG per step:
+// the tabs, a file dragged onto the drop target, the open panel choosing a document package, the picture
+// tiles hovered, removed and resized, a sample opened by a click on its tile, the warning dismissed and
+// the tutorial shown. One PNG per step:
 //   document-gallery <output folder>
 // Fails (non-zero) when a step does not have the effect it should.
 #include "ChainTestSupport.h"
@@ -9,6 +10,8 @@
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Document/GMGridItem.h"
+#include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/GMPreviewWindowController.h"
@@ -31,12 +34,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -44,6 +47,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <cstdio>
 
 namespace {
@@ -226,26 +230,116 @@ int main(int argc, char** argv)
         opened->close();
     }
 
-    // A sample, by a double click on its row.
+    // The picture tiles: two recent photos (one saved without a preview) and the samples.
+    {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const char* names[] = {"Holiday", "Sketch"};
+        for (int k = 0; k < 2; ++k) {
+            const QString kept = makePhoto(sandbox.filePath(QStringLiteral("%1.jpg").arg(names[k])));
+            const QString folder =
+                GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(kept)).toLocalFile();
+            QDir().mkpath(folder);
+            if (k == 0)
+                QImage(kept).save(folder + QStringLiteral("/preview.jpg"), "JPEG", 85);
+            GMFileUtilities::setShadowCopyValues(kept, {{"modification_time", now.addSecs(-600 * (k + 1))}});
+            handler.noteNewRecentDocumentURL(kept);
+        }
+    }
     handler.displayWelcomeScreen();
-    settle(300);
-    QListWidget* list = welcome->list();
-    QListWidgetItem* sample = nullptr;
-    for (int row = 0; row < list->count(); ++row)
-        if (list->item(row)->text().startsWith(QLatin1String("Sample")))
-            sample = sample ? sample : list->item(row);
-    check(sample != nullptr, "the samples are listed");
-    if (sample) {
-        const QRect rect = list->visualItemRect(sample);
-        const size_t before = handler.documents().size();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-        check(waitFor([&] { return handler.documents().size() > before; }),
-              "a double click opens the sample");
-        if (handler.documents().size() > before && handler.documents().back()->window()) {
-            pf::Window* sampleWindow = handler.documents().back()->window();
-            waitFor([&] { return sampleWindow->isVisible(); });
-            shoot(sampleWindow, QStringLiteral("08-document-sample"));
+    GMGridViewController* grid = welcome->grid();
+    check(waitFor([&] { return window->isVisible() && grid->picturesPending() == 0; }),
+          "the tiles' pictures are read");
+    settle(600);
+    shoot(window, QStringLiteral("08-welcome-tiles"));
+    QWindow* handle = window->windowHandle();
+    const auto widgetPoint = [&](pf::View* view, pf::Point p) {
+        return view->mapTo(window, view->pointToWidget(p)).toPoint();
+    };
+    const auto moveTo = [&](pf::View* view, pf::Point p) {
+        const QPoint at = widgetPoint(view, p);
+        QCursor::setPos(window->mapToGlobal(at));
+        QTest::mouseMove(handle, at);
+        settle(250);
+    };
+    GMGridItem* sketch = grid->gridItemForContext(sandbox.filePath(QStringLiteral("Sketch.jpg")));
+    check(sketch && !sketch->hasPicture(), "a recent photo without a preview has the no-preview tile");
+    if (sketch) {
+        const pf::Point onRemove(15, sketch->bounds().height() - 15);
+        moveTo(sketch, pf::Point(sketch->bounds().width() / 2, sketch->bounds().height() / 2));
+        check(sketch->isHovered(), "the pointer over a tile hovers it");
+        shoot(window, QStringLiteral("08a-tile-hovered"));
+        moveTo(sketch, onRemove);
+        check(sketch->removeImageName() == QLatin1String("GridItemRemoveHover"),
+              "the remove button lights up");
+        shoot(window, QStringLiteral("08b-remove-hovered"));
+        QTest::mousePress(handle, Qt::LeftButton, {}, widgetPoint(sketch, onRemove));
+        settle(200);
+        check(sketch->removeImageName() == QLatin1String("GridItemRemoveDown"),
+              "the remove button is pressed");
+        shoot(window, QStringLiteral("08c-remove-pressed"));
+        // The release asks; Cancel keeps the tile, Remove takes it.
+        const auto answer = [&](const QString& choice, const QString& shot) {
+            QTimer::singleShot(400, [&, choice, shot] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box)
+                    return;
+                if (!shot.isEmpty())
+                    shoot(box, shot);
+                for (QAbstractButton* button : box->buttons())
+                    if (button->text() == choice)
+                        button->click();
+            });
+        };
+        answer(QStringLiteral("Cancel"), QStringLiteral("08d-remove-question"));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, widgetPoint(sketch, onRemove));
+        settle(400);
+        check(grid->gridItemForContext(sandbox.filePath(QStringLiteral("Sketch.jpg"))) == sketch,
+              "a cancelled removal keeps the tile");
+        shoot(window, QStringLiteral("08e-removal-cancelled"));
+        moveTo(sketch, onRemove);
+        answer(QStringLiteral("Remove"), QString());
+        QTest::mousePress(handle, Qt::LeftButton, {}, widgetPoint(sketch, onRemove));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, widgetPoint(sketch, onRemove));
+        settle(600);
+        check(!grid->gridItemForContext(sandbox.filePath(QStringLiteral("Sketch.jpg"))),
+              "a confirmed removal takes the tile");
+        shoot(window, QStringLiteral("08f-removal-confirmed"));
+    }
+
+    // Narrower, the tiles move from three columns to two.
+    {
+        const pf::Rect wide = window->frame();
+        check(grid->layout().lastColumnCount() == 3, "three columns in the window as it opens");
+        window->setFrame(pf::Rect(wide.minX(), wide.minY(), wide.width() - 150, wide.height()));
+        settle(120);
+        shoot(window, QStringLiteral("08g-narrowed-mid-animation"));
+        settle(600);
+        check(grid->layout().lastColumnCount() == 2, "two columns in the narrower window");
+        shoot(window, QStringLiteral("08h-narrowed"));
+        window->setFrame(wide);
+        settle(600);
+    }
+
+    // A sample, by a click on its tile.
+    {
+        OVGridItem* sample = nullptr;
+        for (OVGridItem* tile : grid->gridItemsInSection(welcome->sectionSamples()))
+            sample = sample ? sample : tile;
+        check(sample != nullptr, "the samples have tiles");
+        if (sample) {
+            const size_t before = handler.documents().size();
+            const QPoint at = widgetPoint(sample, pf::Point(sample->bounds().width() / 2, 60));
+            QTest::mouseMove(handle, at);
+            QTest::mouseClick(handle, Qt::LeftButton, {}, at);
+            check(waitFor([&] { return handler.documents().size() == before + 1; }),
+                  "a click opens the sample");
+            settle(300);
+            check(handler.documents().size() == before + 1, "and opens it once");
+            if (handler.documents().size() > before && handler.documents().back()->window()) {
+                pf::Window* sampleWindow = handler.documents().back()->window();
+                waitFor([&] { return sampleWindow->isVisible(); });
+                shoot(sampleWindow, QStringLiteral("08i-document-sample"));
+            }
         }
     }
 

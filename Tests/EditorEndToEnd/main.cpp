@@ -13,6 +13,8 @@
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Document/GMGridItem.h"
+#include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/GMWelcomeWindow.h"
 #include "Classes/Editor/EffectIntensity.h"
@@ -63,7 +65,6 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -921,18 +922,23 @@ void run(const QString& sandbox)
     welcome->window()->makeKeyAndOrderFront();
     settle(200);
 
-    // 10. Reopened from the welcome window's list.
-    QListWidget* list = welcome->list();
-    QListWidgetItem* recent = nullptr;
-    for (int row = 0; row < list->count(); ++row)
-        if (list->item(row)->text().contains(QLatin1String("Retouched")))
-            recent = list->item(row);
-    check(recent != nullptr, QStringLiteral("the package is among the recent documents"));
+    // 10. Reopened by a click on its recent tile.
+    handler.displayWelcomeScreen();
+    GMGridViewController* grid = welcome->grid();
+    waitFor([&] { return welcome->window()->isVisible() && grid->picturesPending() == 0; });
+    settle(500);
+    GMGridItem* recent = nullptr;
+    for (OVGridItem* tile : grid->gridItemsInSection(welcome->sectionRecent()))
+        if (tile->title().contains(QLatin1String("Retouched")))
+            recent = qobject_cast<GMGridItem*>(tile);
+    check(recent != nullptr, QStringLiteral("the package is among the recent tiles"));
     if (!recent)
         return;
-    const QRect rect = list->visualItemRect(recent);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    check(recent->hasPicture(), QStringLiteral("its tile shows the saved preview"));
+    shoot(welcome->window(), QStringLiteral("welcome-recent-tile"));
+    const QPoint at = recent->mapTo(welcome->window(), recent->rect().center());
+    QTest::mouseMove(welcome->window()->windowHandle(), at);
+    QTest::mouseClick(welcome->window()->windowHandle(), Qt::LeftButton, {}, at);
     check(waitFor([&] { return handler.documentForURL(package) != nullptr; }),
           QStringLiteral("the package reopens"));
     document = handler.documentForURL(package);

@@ -36,14 +36,6 @@ OVGridItem::DragStarter& dragStarter()
     return starter;
 }
 
-pf::TextAttributes titleAttributes()
-{
-    pf::TextAttributes attributes;
-    attributes.font = pf::fontNamed(QStringLiteral("Lucida Grande"), 10);
-    attributes.color = QColor::fromRgbF(0.777f, 0.777f, 0.777f, 1);
-    return attributes;
-}
-
 // Numbers first, then strings, then dates; anything else last.
 int tagKind(const QVariant& tag)
 {
@@ -123,6 +115,14 @@ OVGridItem::OVGridItem(unsigned settings, QWidget* parent)
 }
 
 OVGridItem::~OVGridItem() = default;
+
+pf::TextAttributes OVGridItem::titleAttributes() const
+{
+    pf::TextAttributes attributes;
+    attributes.font = pf::fontNamed(QStringLiteral("Lucida Grande"), 10);
+    attributes.color = QColor::fromRgbF(0.777f, 0.777f, 0.777f, 1);
+    return attributes;
+}
 
 OVGridItem* OVGridItem::gridItemWithImage(const QImage& image, const QString& title, const QVariant& context,
                                           unsigned settings)
@@ -435,19 +435,22 @@ void OVGridItem::updatePointerFeedback(const pf::Event& event)
     const pf::Point p = convertPointFromView(event.locationInWindow(), nullptr);
     const pf::Rect removeFrame = m_removeLayer ? m_removeLayer->frame() : pf::Rect();
     const pf::Rect pinFrame = m_pinLayer ? m_pinLayer->frame() : pf::Rect();
+    const bool strict = buttonsNeedPressOnThem();
     if (m_removeLayer && removeFrame.contains(p)) {
         m_hoverRemove = true;
+        const bool pressed = m_mouseDown && (!strict || m_pressedOnRemove);
         setButtonImage(m_removeLayer.get(), &m_removeImageName,
-                       m_mouseDown ? QStringLiteral("GridItemRemoveDown")
-                                   : QStringLiteral("GridItemRemoveHover"));
+                       pressed ? QStringLiteral("GridItemRemoveDown")
+                               : QStringLiteral("GridItemRemoveHover"));
     } else if (m_hoverRemove) {
         m_hoverRemove = false;
         setButtonImage(m_removeLayer.get(), &m_removeImageName, QStringLiteral("GridItemRemove"));
     }
-    if (m_pinLayer && pinFrame.contains(p)) {
+    if (m_pinLayer && pinButtonActive() && pinFrame.contains(p)) {
         m_hoverPin = true;
         QString name = m_pinned ? QStringLiteral("GridItemPinSet") : QStringLiteral("GridItemPin");
-        name += m_mouseDown ? QStringLiteral("Down") : QStringLiteral("Hover");
+        const bool pressed = m_mouseDown && (!strict || m_pressedOnPin);
+        name += pressed ? QStringLiteral("Down") : QStringLiteral("Hover");
         setButtonImage(m_pinLayer.get(), &m_pinImageName, name);
     } else if (m_hoverPin) {
         m_hoverPin = false;
@@ -470,6 +473,8 @@ void OVGridItem::mouseDown(const pf::Event& event)
     m_mouseDown = true;
     m_mouseDownPoint = convertPointFromView(event.locationInWindow(), nullptr);
     m_mouseDownEvent = event;
+    m_pressedOnRemove = m_removeLayer && m_removeLayer->frame().contains(m_mouseDownPoint);
+    m_pressedOnPin = m_pinLayer && pinButtonActive() && m_pinLayer->frame().contains(m_mouseDownPoint);
     updatePointerFeedback(event);
 }
 
@@ -477,7 +482,7 @@ void OVGridItem::mouseDragged(const pf::Event& event)
 {
     const pf::Point p = convertPointFromView(event.locationInWindow(), nullptr);
     const double distance = std::hypot(p.x - m_mouseDownPoint.x, p.y - m_mouseDownPoint.y);
-    if (!m_hoverPin && !m_hoverRemove && distance > dragThreshold) {
+    if (dragsContext() && !m_hoverPin && !m_hoverRemove && distance > dragThreshold) {
         startDrag(event);
         return;
     }
@@ -519,20 +524,31 @@ void OVGridItem::mouseUp(const pf::Event& event)
     }
     // The delegate may remove the item; it is then deleted later, never inside this handler.
     const QPointer<OVGridItem> guard(this);
-    if (m_hoverRemove) {
-        m_delegate->gridItemShouldRemove(this);
-    } else if (m_hoverPin) {
-        m_pinned = !m_pinned;
-        m_delegate->gridItemChangedPinState(this, m_pinned);
-        if (guard)
-            updatePointerFeedback(event);
-    } else if (event.clickCount() == 1 && m_selectable) {
-        setSelected(!m_selected);
-    } else if (event.clickCount() >= 1 && m_executable) {
-        m_delegate->gridItemWasExecuted(this);
+    // With strict buttons a press that began on a button and ended elsewhere, or the reverse, does
+    // nothing at all.
+    const bool strict = buttonsNeedPressOnThem();
+    const bool cancelled = strict && (m_pressedOnRemove != m_hoverRemove || m_pressedOnPin != m_hoverPin);
+    if (!cancelled) {
+        if (m_hoverRemove) {
+            m_delegate->gridItemShouldRemove(this);
+        } else if (m_hoverPin) {
+            m_pinned = !m_pinned;
+            m_delegate->gridItemChangedPinState(this, m_pinned);
+            if (guard)
+                updatePointerFeedback(event);
+        } else if (event.clickCount() == 1 && m_selectable) {
+            setSelected(!m_selected);
+        } else if (m_executable && executesOnRelease(event)) {
+            m_delegate->gridItemWasExecuted(this);
+        }
     }
-    if (guard)
+    if (guard) {
         m_mouseDown = false;
+        m_pressedOnRemove = m_pressedOnPin = false;
+        // The button drawn pressed comes back to its hover look.
+        if (strict)
+            updatePointerFeedback(event);
+    }
 }
 
 void OVGridItem::mouseEntered(const pf::Event&)
@@ -540,9 +556,11 @@ void OVGridItem::mouseEntered(const pf::Event&)
     m_hovered = true;
     {
         const pf::Transaction::Scope scope;
-        for (const auto& layer : {m_pinLayer, m_removeLayer, m_titleLayer})
+        for (const auto& layer : {m_removeLayer, m_titleLayer})
             if (layer)
                 layer->setOpacity(1);
+        if (m_pinLayer && pinButtonActive())
+            m_pinLayer->setOpacity(1);
     }
     if (m_delegate)
         m_delegate->gridItemChangedHoverState(this, true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/Framework/Toolkit/OVImageView.h"
+#include "Platform/UI/AttributedString.h"
 
 #include <QVariant>
 #include <functional>
@@ -121,6 +122,17 @@ public:
     void mouseMoved(const pf::Event& event) override;
 
 protected:
+    // Hooks for grids whose items behave differently.
+    // Whether a drag from the picture carries the context away.
+    virtual bool dragsContext() const { return true; }
+    // Whether the pin button shows with the other extras and takes clicks.
+    virtual bool pinButtonActive() const { return true; }
+    virtual pf::TextAttributes titleAttributes() const;
+    // Whether a release that neither selects nor hits a button executes the item.
+    virtual bool executesOnRelease(const pf::Event& event) const { return event.clickCount() >= 1; }
+    // Whether a button acts only when the press began on it too (and shows pressed only then).
+    virtual bool buttonsNeedPressOnThem() const { return false; }
+
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -148,6 +160,8 @@ private:
     bool m_hoverPin = false;
     bool m_hoverRemove = false;
     bool m_mouseDown = false;
+    bool m_pressedOnRemove = false;
+    bool m_pressedOnPin = false;
     bool m_hovered = false;
     bool m_selectable = false;
     bool m_selected = false;

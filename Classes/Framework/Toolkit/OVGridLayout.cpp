@@ -5,6 +5,10 @@
 
 int OVGridLayout::columnCount(const Parameters& p)
 {
+    if (!p.spreadSpareWidth) {
+        const double usable = p.width - p.scrollerWidth - p.spacing.width - 2 * p.margin.width;
+        return int(std::max(1.0, std::floor(usable / (p.cell.width + p.spacing.width))));
+    }
     const double mw = p.margin.width;
     const double usable = p.width - std::max(mw, p.scrollerWidth) - mw - std::max(0.0, mw - p.scrollerWidth);
     const double columns = std::max(1.0, std::floor(usable / (p.cell.width + p.spacing.width)));
@@ -20,7 +24,10 @@ OVGridLayout::Result OVGridLayout::compute(const Parameters& p, const std::vecto
     r.usableWidth = p.width - std::max(mw, p.scrollerWidth) - mw - std::max(0.0, mw - p.scrollerWidth);
     const int n = columnCount(p);
     r.columns = n;
-    r.gap = n != 1 ? (r.usableWidth - n * iw - sw) / (n - 1) : 0;
+    if (p.spreadSpareWidth)
+        r.gap = n != 1 ? (r.usableWidth - n * iw - sw) / (n - 1) : 0;
+    else
+        r.gap = sw;
     const double pitch = ih + sh;
 
     double titles = 0;

@@ -24,6 +24,9 @@ public:
         pf::Size margin{5, 35};
         pf::Size spacing{15, 15};
         pf::Size cell{200, 200};
+        // Off: the columns stand at the spacing from each other and the spare width stays at the right,
+        // and the columns are those that fit beside the margins and one spacing.
+        bool spreadSpareWidth = true;
     };
     struct Section
     {

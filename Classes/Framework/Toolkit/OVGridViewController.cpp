@@ -29,9 +29,9 @@ double titleHeight(pf::View* background)
 
 } // namespace
 
-OVGridViewController::OVGridViewController(const pf::Bundle* bundle)
+OVGridViewController::OVGridViewController(const pf::Bundle* bundle, double delay)
     : OVViewController(QString(), bundle), m_delayedLayout(
-                                               layoutDelay, [this] { refreshLayout(Animated); }, this)
+                                               delay, [this] { refreshLayout(Animated); }, this)
 {
     OVToolkitInterfaces::registerInterfaces();
     setup();
@@ -312,12 +312,12 @@ OVGridItem* OVGridViewController::removeItemAtIndex(unsigned section, unsigned i
         return nullptr;
     if (item == m_selectedItem)
         m_selectedItem = nullptr;
-    if (animated) {
+    const double fade = animated ? removalFadeDuration() : 0;
+    if (fade > 0) {
         item->setDelegate(nullptr);
         const QPointer<OVGridItem> guard(item);
         pf::ViewAnimator::runGroup(
-            pf::ViewAnimator::durationFor(pf::ViewAnimator::defaultDuration, 2.0),
-            [item] { pf::ViewAnimator::animateAlpha(item, 0); },
+            fade, [item] { pf::ViewAnimator::animateAlpha(item, 0); },
             [this, guard, self = QPointer<OVGridViewController>(this)] {
                 if (!guard)
                     return;
@@ -420,8 +420,7 @@ void OVGridViewController::refreshLayout(int mode)
         return;
     const bool animated = mode != Instant;
     pf::ViewAnimator::beginGrouping();
-    pf::ViewAnimator::setDuration(
-        mode == Instant ? 0 : pf::ViewAnimator::durationFor(pf::ViewAnimator::defaultDuration, 2.5));
+    pf::ViewAnimator::setDuration(mode == Instant ? 0 : layoutAnimationDuration());
     for (std::size_t k = 0; k < m_sections.size(); ++k) {
         const Section& s = m_sections[k];
         if (s.background)
@@ -432,6 +431,16 @@ void OVGridViewController::refreshLayout(int mode)
     }
     pf::ViewAnimator::endGrouping();
     viewDidScroll();
+}
+
+double OVGridViewController::layoutAnimationDuration() const
+{
+    return pf::ViewAnimator::durationFor(pf::ViewAnimator::defaultDuration, 2.5);
+}
+
+double OVGridViewController::removalFadeDuration() const
+{
+    return pf::ViewAnimator::durationFor(pf::ViewAnimator::defaultDuration, 2.0);
 }
 
 void OVGridViewController::setNeedsLayout(bool flag)

@@ -50,7 +50,8 @@ public:
         Animated = 2,
     };
 
-    explicit OVGridViewController(const pf::Bundle* bundle = nullptr);
+    // `delay`: how long setNeedsLayout waits for the rest of a burst (0: the next turn of the event loop).
+    explicit OVGridViewController(const pf::Bundle* bundle = nullptr, double delay = layoutDelay);
     ~OVGridViewController() override;
     QString className() const override { return QStringLiteral("OVGridViewController"); }
     void loadView() override;
@@ -112,12 +113,12 @@ public:
     void deselectAllItems();
     OVGridItem* selectedItem() const { return m_selectedItem; }
 
-    void refreshLayout(int mode);
+    virtual void refreshLayout(int mode);
     void setNeedsLayout(bool flag);
     bool layoutIsPending() const { return m_delayedLayout.isPending(); }
     const OVGridLayout& layout() const { return m_layout; }
     // The parameters of the next layout, from the scroll view and the settings.
-    OVGridLayout::Parameters layoutParameters() const;
+    virtual OVGridLayout::Parameters layoutParameters() const;
 
     // OVViewDelegate
     bool takesClicks() const override { return true; }
@@ -129,6 +130,11 @@ public:
     void gridItemShouldRemove(OVGridItem* item) override;
     void gridItemChangedPinState(OVGridItem* item, bool pinned) override;
     void gridItemChangedHoverState(OVGridItem* item, bool hovered) override;
+
+protected:
+    // How long a layout moves the items, and how long a removed item fades (0: it goes at once).
+    virtual double layoutAnimationDuration() const;
+    virtual double removalFadeDuration() const;
 
 private:
     struct Section

@@ -1,6 +1,8 @@
 #include "Classes/Document/DocumentHandler.h"
 #include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Document/GMGridItem.h"
+#include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "DocumentTestSupport.h"
@@ -15,7 +17,6 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -236,9 +237,9 @@ TEST_F(Menus, EveryWindowCarriesTheMenusWithItemsEnabledWhereTheyApply)
     welcome->orderOut();
 }
 
-// The welcome list selects on a click and opens on a double click or Return; a recent entry shows its
-// name and its date on lines of their own. The open panel offers what opens, documents first.
-TEST_F(Menus, WelcomeListAndOpenPanelOfferWhatAPersonExpects)
+// A recent document's tile shows its preview with its name and date, and opens on a click. The open panel
+// offers what opens, documents first.
+TEST_F(Menus, WelcomeTilesAndOpenPanelOfferWhatAPersonExpects)
 {
     DocumentHandler handler;
     handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
@@ -252,32 +253,23 @@ TEST_F(Menus, WelcomeListAndOpenPanelOfferWhatAPersonExpects)
         document->close();
     }
     handler.displayWelcomeScreen();
-    QListWidget* list = handler.welcomeWindow()->list();
-    ASSERT_TRUE(spinUntil([&] { return list->isVisible(); }));
-    QCoreApplication::processEvents();
-    QListWidgetItem* recent = nullptr;
-    for (int row = 0; row < list->count(); ++row)
-        if (list->item(row)->text().startsWith("listed"))
-            recent = list->item(row);
-    ASSERT_TRUE(recent);
-    EXPECT_EQ(recent->text().split('\n').size(), 2) << recent->text().toStdString();
-    EXPECT_EQ(recent->text().split('\n').first(), "listed");
+    pf::Window* window = handler.welcomeWindow()->window();
+    GMGridViewController* grid = handler.welcomeWindow()->grid();
+    ASSERT_TRUE(spinUntil([&] { return window->isVisible() && grid->picturesPending() == 0; }));
+    const QString context = QFileInfo(picture).absoluteFilePath();
+    GMGridItem* tile = grid->gridItemForContext(context);
+    ASSERT_TRUE(tile);
+    EXPECT_TRUE(tile->hasPicture()) << "the preview of the save";
+    EXPECT_TRUE(tile->title().startsWith("listed ")) << tile->title().toStdString();
+    EXPECT_FALSE(tile->title().contains('\n')) << "one line under the picture";
 
-    const QPoint at = list->visualItemRect(recent).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    // A real click on the tile, through the window, opens the picture once.
     QCoreApplication::processEvents();
-    EXPECT_EQ(list->currentItem(), recent);
-    EXPECT_TRUE(recent->isSelected());
-    EXPECT_TRUE(handler.documents().empty()) << "a click only selects";
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    ASSERT_TRUE(spinUntil([&] { return !handler.documents().empty(); }));
-    handler.documents().front()->close();
-    handler.displayWelcomeScreen();
-    for (int row = 0; row < list->count(); ++row)
-        if (list->item(row)->text().startsWith("listed"))
-            list->setCurrentRow(row);
-    QTest::keyClick(list, Qt::Key_Return);
-    ASSERT_TRUE(spinUntil([&] { return !handler.documents().empty(); })) << "Return opens";
+    const QPoint at = tile->mapTo(window, tile->rect().center());
+    QTest::mouseMove(window->windowHandle(), at);
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+    ASSERT_TRUE(spinUntil([&] { return !handler.documents().empty(); })) << "a click opens";
+    EXPECT_EQ(handler.documents().size(), 1u);
     handler.documents().front()->close();
 
     QList<pf::FilePanel::FileType> offered;

@@ -1,5 +1,6 @@
 #include "Classes/Document/DocumentHandler.h"
 #include "Classes/Document/GMApplicationDelegate.h"
+#include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/OVSystemInfo.h"
@@ -19,7 +20,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QListWidget>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -215,13 +215,14 @@ TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)
     handler.awakeFromNib();
     GMWelcomeWindow* welcome = handler.welcomeWindow();
 
-    // Every sample and the tutorial open.
+    // Every sample and the tutorial open; the samples show in ascending sort tag, the plain one first.
+    GMGridViewController* grid = welcome->grid();
     const QStringList samples = welcome->itemContexts();
     ASSERT_EQ(samples.size(), 3);
-    EXPECT_TRUE(QFileInfo(samples.first()).fileName().startsWith("TestPerson_"));
-    EXPECT_EQ(QFileInfo(samples.last()).fileName(), "TestPerson.jpg");
+    EXPECT_EQ(QFileInfo(samples.first()).fileName(), "TestPerson.jpg");
+    EXPECT_TRUE(QFileInfo(samples.last()).fileName().startsWith("TestPerson_"));
     for (const QString& sample : samples) {
-        welcome->executeItem(sample);
+        handler.gridViewExecuteItemWithContext(grid, sample);
         ASSERT_FALSE(handler.documents().empty()) << sample.toStdString();
         auto document = std::static_pointer_cast<GMDocument>(handler.documents().back());
         EXPECT_TRUE(document->fileURL().isEmpty()) << "a sample opens untitled";
@@ -253,7 +254,7 @@ TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)
     handler.setupHistoryView();
     EXPECT_EQ(welcome->itemContexts().first(), QFileInfo(picture).absoluteFilePath());
     const size_t before = handler.documents().size();
-    welcome->executeItem(picture);
+    handler.gridViewExecuteItemWithContext(grid, picture);
     EXPECT_EQ(handler.documents().size(), before) << "an open file is only brought to the front";
     const QString dropped = photo("dropped.jpg");
     QMimeData data;
@@ -273,13 +274,13 @@ TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)
     EXPECT_TRUE(GMFileUtilities::shadowCopyDictionary().contains(GMDocument::shadowCopyKey(picture)));
     m_answer = 1; // Cancel
     m_alerts.clear();
-    welcome->removeItem(picture);
+    EXPECT_FALSE(handler.gridViewRemoveItemWithContext(grid, picture)) << "the edits stay";
     ASSERT_EQ(m_alerts.size(), 1);
     EXPECT_TRUE(m_alerts.first().contains("recent.jpg") &&
                 m_alerts.first().contains("cannot be brought back"));
     EXPECT_TRUE(GMFileUtilities::shadowCopyDictionary().contains(GMDocument::shadowCopyKey(picture)));
     m_answer = 0; // Remove
-    welcome->removeItem(picture);
+    EXPECT_TRUE(handler.gridViewRemoveItemWithContext(grid, picture));
     EXPECT_FALSE(GMFileUtilities::shadowCopyDictionary().contains(GMDocument::shadowCopyKey(picture)));
     const auto documents = handler.documents();
     for (const auto& opened : documents)
