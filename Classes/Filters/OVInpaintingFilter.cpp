@@ -219,6 +219,25 @@ Rect OVInpaintingFilter::workingArea(const Image& image, const Image& mask, doub
     return area == whole ? Rect::null() : area;
 }
 
+namespace {
+
+double maximumScaleForRadius(double radius)
+{
+    if (!std::isfinite(radius))
+        radius = 0;
+    return std::min(radius, MaximumRadius) * 0.5;
+}
+
+} // namespace
+
+Rect OVInpaintingFilter::readArea() const
+{
+    const Image image = inputImage(), mask = inputMaskImage();
+    if (image.isNull() || mask.isNull())
+        return Rect::null();
+    return workingArea(image, mask, maximumScaleForRadius(inputRadius()));
+}
+
 Image OVInpaintingFilter::outputImage() const
 {
     const Image image = inputImage();
@@ -230,10 +249,7 @@ Image OVInpaintingFilter::outputImage() const
     if (m_laplaceSmoothKernel.isNull() || m_bwMaskKernel.isNull() || m_opaqueKernel.isNull())
         return Image();
 
-    double radius = inputRadius();
-    if (!std::isfinite(radius))
-        radius = 0;
-    const double maxScale = std::min(radius, MaximumRadius) * 0.5;
+    const double maxScale = maximumScaleForRadius(inputRadius());
 
     // Only the pixels around the mask's holes change: a mask whose domain is small lets the whole
     // computation run on that part, spliced back into the image.

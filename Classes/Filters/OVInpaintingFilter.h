@@ -39,6 +39,9 @@ public:
     // is smaller than the image (a mask cropped to its strokes) confines the work to that part, and so
     // does a mask bitmap whose holes lie in a part of it (a photo-sized mask of one spot).
     pf::Image outputImage() const override;
+    // The part of the input image that outputImage() reads and may change for the inputs as they are:
+    // the mask's holes grown by the margin the pyramid reads. Null when that is the whole image.
+    pf::Rect readArea() const;
     // One pyramid level at scale `scale` (1 = full size); descends while maxScale > 2 x scale.
     pf::Image inpaintImage(const pf::Image& image, const pf::Image& mask, double scale,
                            double maxScale) const;

@@ -10,12 +10,14 @@
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/MainThread.h"
 #include "Platform/Foundation/SerialQueue.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/Transaction.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 using namespace pf;
 
@@ -44,6 +46,37 @@ QImage pictureOf(const Image& image, RenderContext& context)
     if (extent.isNull() || extent.isInfinite() || extent.isEmpty())
         return QImage();
     return context.renderToQImage(image, extent);
+}
+
+// The mask after a stroke as pixels: the pixels it was painted on, with the part the stroke changed
+// rendered anew (a brush-up renders the stroke's part, not the layer). The whole mask rendered when the
+// pixels before are no bitmap of its frame or the stroke cannot say what it changed.
+Image integratedPixels(const Image& before, const Image& integrated, const Rect& changed,
+                       RenderContext& context)
+{
+    const Rect extent = integrated.extent();
+    const auto placed = before.isNull() ? std::nullopt : CpuRendering::placedBitmap(before);
+    if (!placed || changed.isInfinite() || extent.isNull() || extent.isInfinite() ||
+        placed->bitmap.format() != Bitmap::Format::RGBA8 || placed->x != extent.minX() ||
+        placed->y != extent.minY() || placed->bitmap.width() != int(extent.width()) ||
+        placed->bitmap.height() != int(extent.height()))
+        return ORVExtension::fixedImage(integrated);
+    Bitmap pixels = placed->bitmap;
+    const Rect part = changed.isNull() ? Rect::null() : changed.integral().intersected(extent);
+    if (!part.isNull() && !part.isEmpty()) {
+        const auto rendered = context.render(integrated, part, Bitmap::Format::RGBA8);
+        if (!rendered)
+            return ORVExtension::fixedImage(integrated);
+        const size_t bytes = size_t(rendered->width()) * 4;
+        const int top = int(extent.maxY() - part.maxY());
+        const size_t left = size_t(part.minX() - extent.minX()) * 4;
+        for (int y = 0; y < rendered->height(); ++y)
+            std::memcpy(pixels.mutableRow(top + y) + left, rendered->row(y), bytes);
+    }
+    const Image image = Image::fromBitmap(pixels);
+    return extent.minX() == 0 && extent.minY() == 0
+               ? image
+               : image.imageByApplyingTransform(AffineTransform::translation(extent.minX(), extent.minY()));
 }
 
 } // namespace
@@ -162,13 +195,15 @@ void GMZoomRenderer::brushUpAtPoint(const Point& /*point*/)
         return;
     m_blocked = true;
     const bool healing = m_brushHandler.usesPreview();
+    const Image before = m_brushHandler.startMaskImage();
     const OVContentContainerPtr container = m_brushHandler.brushUp();
     m_stroking = false;
     // The next stroke starts from this one's mask. Kept as pixels, as a preparation makes them: as a
     // recipe it would grow by every stroke, and each step and live picture of a later stroke would
     // compute every earlier stroke again.
     if (const Image integrated = m_brushHandler.maskImage(); !integrated.isNull()) {
-        const Image pixels = ORVExtension::fixedImage(integrated);
+        const Image pixels =
+            integratedPixels(before, integrated, m_brushHandler.strokeBounds(), *m_liveContext);
         if (!pixels.isNull())
             m_brushHandler.setStartMaskImage(pixels);
     }

@@ -1,5 +1,6 @@
 #include "Platform/Image/CpuRendering.h"
 
+#include "Platform/Foundation/MainThread.h"
 #include "Platform/Image/ImageNode.h"
 #include "Platform/Image/RenderContext.h"
 
@@ -305,7 +306,23 @@ public:
                 band(i);
             return;
         }
-        std::lock_guard turn(m_turn);
+        // The pool runs one job at a time. The interface's thread never waits for another thread's job
+        // (a snapshot being encoded, a composition): it works its own bands alone meanwhile.
+        std::unique_lock turn(m_turn, std::defer_lock);
+        if (!isMainThread()) {
+            turn.lock();
+        } else if (!turn.try_lock()) {
+            t_inPool = true;
+            try {
+                for (int i = 0; i < bands; ++i)
+                    band(i);
+            } catch (...) {
+                t_inPool = false;
+                throw;
+            }
+            t_inPool = false;
+            return;
+        }
         {
             std::lock_guard lock(m_mutex);
             m_band = &band;

@@ -61,6 +61,9 @@ public:
     void setBackgroundImage(const pf::Image& image) { m_backgroundImage = image; }
     // The mask the next stroke starts from (a plain mask, grey in the colour channels).
     pf::Image startMaskImage() const { return m_startMaskImage; }
+    // What the mask brush changed during the last stroke (layer pixels, y up): null before any change,
+    // infinite when the brush cannot say.
+    pf::Rect strokeBounds() const { return m_strokeBounds; }
     void setStartMaskImage(const pf::Image& image) { m_startMaskImage = image; }
     pf::Image startAdditionalImage() const { return m_startAdditionalImage; }
     void setStartAdditionalImage(const pf::Image& image) { m_startAdditionalImage = image; }

@@ -2,14 +2,18 @@
 
 #include "Classes/ToolObjects/OVBrushFramework/OVAdditionalBrushProtocol.h"
 
+#include "Platform/Image/Bitmap.h"
+
 #include <memory>
 
 class OVInpaintingFilter;
 
 // The additional brush of healing strokes: the painted area is filled from its surroundings by an
 // OVInpaintingFilter, with the stock skin texture ("SkinPatch", jpg) laid in at the face's scale so the
-// fill is not flat. During the stroke image() is a coarse, fast preview; imageForMask computes the
-// final healed pixels at the photo's resolution, cut to the stroke.
+// fill is not flat. During the stroke image() is a coarse, fast preview built step by step: each step
+// fills only the part its segment painted (and reads only the margin the fill needs around it), taking
+// what earlier steps healed as its surroundings, and keeps the result as pixels. imageForMask computes
+// the final healed pixels at the photo's resolution, cut to the stroke.
 class OVHealingBrush : public OVAdditionalBrushProtocol
 {
 public:
@@ -26,7 +30,8 @@ public:
     void processPoints(const std::vector<pf::Point>& points) override;
     void brushUp() override {}
 
-    // The healed picture, built afresh at every call.
+    // The healed picture: in preview quality what the steps healed so far over the input, else built
+    // afresh at every call.
     pf::Image image() const override;
     pf::Image startImage() const override { return m_startImage; }
     void setStartImage(const pf::Image& image) override;
@@ -62,10 +67,24 @@ public:
     void setSkinPatch(const pf::Image& image) { m_skinPatch = image; }
     double lastSkinScale() const { return m_lastSkinScale; }
     const std::shared_ptr<OVInpaintingFilter>& inpaintingFilter() const { return m_inpaintingFilter; }
+    // The part of the live mask (pixels, y up) that the last preview step filled and rendered, and the
+    // part its fill read: that part grown by the fill's margin. Null before the first step.
+    pf::Rect lastStepArea() const { return m_lastStepArea; }
+    pf::Rect lastStepReadArea() const { return m_lastStepReadArea; }
 
 private:
     void updateInputImage();
     void applyMask();
+    // The square around the segments from the last point through `points`, in live mask pixels.
+    pf::Rect segmentRegion(const std::vector<pf::Point>& points) const;
+    // Fills the stroke within `region` (live mask pixels) at preview quality and keeps the pixels.
+    void healStep(const pf::Rect& region);
+    // The input with the pixels healed so far laid over it.
+    pf::Image healedSoFar() const;
+    // The texture repeated at scale k for the live fill: one tile rendered once into whole pixels (so a
+    // step reads a small tile, not the texture reduced anew), or the exact pattern where that does not
+    // apply (enlargements, tiles of a pixel).
+    pf::Image livePatternForScale(double k) const;
     // The square that holds every point of the stroke with the brush around it, in pixels of the live
     // mask scaled by `scale`; null while no point is known.
     pf::Rect strokeRegion(double scale) const;
@@ -83,4 +102,11 @@ private:
     double m_brushSize = 0;
     double m_faceWidth = 0;
     pf::Rect m_strokeBounds = pf::Rect::null(); // normalised points of the stroke
+    pf::Point m_lastPoint;                      // the last point, normalised ...
+    bool m_hasLastPoint = false;                // ... once there is one
+    pf::Image m_input;                          // the fill's input before this stroke healed anything
+    pf::Bitmap m_healed;                        // the preview pixels healed so far (rows top down) ...
+    pf::Rect m_healedRect = pf::Rect::null();   // ... and where they lie (live mask pixels, y up)
+    pf::Rect m_lastStepArea = pf::Rect::null();
+    pf::Rect m_lastStepReadArea = pf::Rect::null();
 };

@@ -12,6 +12,7 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
 
@@ -139,6 +140,19 @@ Rect paintedPart(const Bitmap& bitmap)
     return right < 0 ? Rect::null() : Rect(left, top, right - left + 1, bottom - top + 1);
 }
 
+// Copies `from` into `to` (of the same size and format) in bands on all cores: a mask of a large photo
+// is tens of megabytes of new memory, whose pages one thread alone would take long to touch.
+void copyInBands(const Bitmap& from, Bitmap& to)
+{
+    const size_t rowBytes = from.bytesPerRow();
+    const uint8_t* source = from.data();
+    uint8_t* target = to.mutableData();
+    CpuRendering::inBands(from.height(), [&](int begin, int end) {
+        std::memcpy(target + rowBytes * size_t(begin), source + rowBytes * size_t(begin),
+                    rowBytes * size_t(end - begin));
+    });
+}
+
 } // namespace
 
 void OVImageContainer::store(const Bitmap& given, const Point& givenOrigin, const Size& givenFrame)
@@ -204,10 +218,17 @@ Bitmap OVImageContainer::expandedPixel(const Bitmap& pixel, int width, int heigh
     if (whole.isNull())
         return whole;
     const size_t size = size_t(Bitmap::bytesPerPixel(whole.format()));
+    const size_t rowBytes = whole.bytesPerRow();
+    std::vector<uint8_t> line(rowBytes);
+    for (size_t at = 0; at < rowBytes; at += size)
+        std::memcpy(line.data() + at, pixel.data(), size);
+    // A mask of a large photo is tens of megabytes of new memory: its pages are first touched on all
+    // cores, not by one thread.
     uint8_t* data = whole.mutableData();
-    const size_t bytes = whole.byteCount();
-    for (size_t at = 0; at < bytes; at += size)
-        std::memcpy(data + at, pixel.data(), size);
+    CpuRendering::inBands(height, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y)
+            std::memcpy(data + rowBytes * size_t(y), line.data(), rowBytes);
+    });
     return whole;
 }
 
@@ -421,14 +442,24 @@ std::optional<OVImageContainer::Patched> OVImageContainer::patchedPixels(const I
         }
         return Patched{result, want.origin, frame.size};
     }
-    const Bitmap below = base.bitmap();
+    bool expanded = false; // base is one value: bitmap() makes new pixels, which become the result's
+    {
+        std::lock_guard lock(base.m_mutex);
+        expanded = base.m_bitmap.isNull();
+    }
+    Bitmap below = base.bitmap();
     if (below.isNull() || below.format() != format || below.width() != int(frame.width()) ||
         below.height() != int(frame.height()))
         return std::nullopt;
-    Bitmap result(below.width(), below.height(), format, Bitmap::Fill::Uninitialized);
-    if (result.isNull())
-        return std::nullopt;
-    std::memcpy(result.mutableData(), below.data(), below.byteCount());
+    Bitmap result;
+    if (expanded) {
+        result = std::move(below);
+    } else {
+        result = Bitmap(below.width(), below.height(), format, Bitmap::Fill::Uninitialized);
+        if (result.isNull())
+            return std::nullopt;
+        copyInBands(below, result);
+    }
     const Rect part = changed.integral().intersected(frame);
     if (part.isNull() || part.isEmpty())
         return Patched{result, Point(), Size()};
@@ -600,9 +631,15 @@ bool OVImageContainer::writeGreyPNG(const Bitmap& pixels, const QString& path, Q
 {
     QString error;
     const size_t bytes = size_t(pixels.width()) * sizeof(quint16);
+    // Most rows of a mask are unpainted: rows of zeros are told as such, so that the writer compresses
+    // a band of them once instead of copying, summing and deflating every one.
     const auto png = OVPNGWriter::encode16(
         pixels.width(), pixels.height(), true,
-        [&](int y, quint16* line) { std::memcpy(line, pixels.row(y), bytes); }, &error);
+        [&](int y, quint16* line) { std::memcpy(line, pixels.row(y), bytes); }, &error,
+        [&](int y) {
+            const uint8_t* row = pixels.row(y);
+            return row[0] == 0 && std::memcmp(row, row + 1, bytes - 1) == 0;
+        });
     if (!png) {
         if (errorMessage)
             *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(error);

@@ -4,9 +4,11 @@
 #include "Classes/ToolObjects/OVRenderCache.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/ImageNode.h"
+#include "Platform/Image/RenderContext.h"
 
 #include <QScopeGuard>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -270,6 +272,12 @@ TEST_F(RenderingTest, StrokesInARowStartFromPixelsOfTheMaskPaintedSoFar)
         const pf::Image start = zoom().brushHandler().startMaskImage();
         ASSERT_FALSE(start.isNull());
         EXPECT_EQ(start.node()->kind, pf::ImageNode::Kind::Bitmap) << y;
+        // Only the stroke's part is rendered anew; the pixels are the whole mask's all the same.
+        auto& context = *pf::RenderContext::shared();
+        const auto kept = context.render(start, Rect(0, 0, 160, 120));
+        const auto whole = context.render(zoom().brushHandler().maskImage(), Rect(0, 0, 160, 120));
+        ASSERT_TRUE(kept && whole) << y;
+        EXPECT_EQ(0, std::memcmp(kept->data(), whole->data(), whole->byteCount())) << y;
     }
     EXPECT_TRUE(zoom().isPrepared());
     // Every stroke is still in the mask the next one would start from.

@@ -1,7 +1,13 @@
 #include "BuiltinTestSupport.h"
+#include "Platform/Foundation/MainThread.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/RenderStatistics.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
 
 using namespace pf;
 using namespace pftest;
@@ -135,4 +141,44 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
     for (int row = 0; row < alone->height(); ++row)
         EXPECT_EQ(0, std::memcmp(alone->row(row), whole->row(top + row) + left * 4, alone->bytesPerRow()))
             << row;
+}
+
+// The band pool runs one job at a time. A job of the interface's thread never waits for another
+// thread's (a snapshot being encoded): it works its bands alone meanwhile, every band once. Other
+// threads still take turns.
+TEST(CpuPaths, TheMainThreadNeverWaitsForAnotherThreadsBands)
+{
+    ASSERT_TRUE(isMainThread());
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool held = false, release = false;
+    std::thread background([&] {
+        CpuRendering::inBands(64, [&](int begin, int) {
+            if (begin != 0)
+                return;
+            std::unique_lock lock(mutex);
+            held = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return release; });
+        });
+    });
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return held; });
+    }
+    std::vector<std::atomic<int>> visits(1000);
+    CpuRendering::inBands(int(visits.size()), [&](int begin, int end) {
+        for (int i = begin; i < end; ++i)
+            ++visits[size_t(i)];
+    });
+    // Still held: the main thread's job finished without the pool.
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_FALSE(release);
+        release = true;
+    }
+    changed.notify_all();
+    background.join();
+    for (size_t i = 0; i < visits.size(); ++i)
+        ASSERT_EQ(visits[i].load(), 1) << i;
 }

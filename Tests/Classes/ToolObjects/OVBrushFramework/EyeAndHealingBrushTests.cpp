@@ -603,6 +603,94 @@ TEST(HealingBrush, AStrokeOnALargePhotoIsHealedAndKeptOnlyAroundItsSpot)
     EXPECT_TRUE(stored->image().definition().extent().intersected(Rect(0, 0, 200, 200)).isNull());
 }
 
+// A long stroke's preview is built step by step: each step fills and renders only its segment's square
+// and reads only the fill's margin around it, however long the stroke has grown; and what the earlier
+// steps healed stays healed, so the preview of the whole stroke removes the whole line it covers.
+TEST(HealingBrush, EachStepFillsOnlyItsSegmentAndTheStrokeStaysHealed)
+{
+    ASSERT_TRUE(QFileInfo::exists(PortraitPath)) << "the shared test photos are missing";
+    OVHealingBrush::registerClass();
+    QImage original(PortraitPath);
+    original = original.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    // A dark scratch across the cheek (top-down pixels), 2 pixels high.
+    const int y = 120, x0 = 214, x1 = 262;
+    QImage scratched = original.copy();
+    {
+        QPainter painter(&scratched);
+        painter.fillRect(QRect(x0, y - 1, x1 - x0, 2), QColor(90, 50, 40));
+    }
+    const Image photo = Image::fromQImage(scratched);
+    struct Case
+    {
+        const char* name;
+        double size;
+        int spacing; // pixels between the points
+    };
+    for (const Case& c :
+         {Case{"small brush, dense points", 8, 2}, Case{"larger brush, sparse points", 14, 6}}) {
+        GMBrushHandler handler;
+        handler.setBackgroundImage(photo);
+        handler.setStartMaskImage(greyMask(512, 512, 0));
+        handler.setStartAdditionalImage(transparent(512, 512));
+        OVBrush healing;
+        healing.type = OVBrush::Draw;
+        healing.brushSubType = OVBrush::Healing;
+        healing.size = c.size;
+        healing.pressure = 1;
+        handler.brushDownAtPoint(healing, at(x0 - 2, y), 110);
+        auto brush = std::dynamic_pointer_cast<OVHealingBrush>(handler.additionalBrush());
+        ASSERT_TRUE(brush) << c.name;
+        // The square a segment of `spacing` pixels paints, and the margin the preview's fill reads
+        // around it (four of its coarsest pixels and eight more, a coarsest pixel for the grid).
+        const double side = c.spacing + c.size + 6;
+        const double coarsest = std::ceil(c.size / 2);
+        const double margin = 4 * coarsest + 8 + coarsest;
+        int steps = 0;
+        for (int x = x0 - 2; x <= x1 + 2; x += c.spacing, ++steps) {
+            handler.processPoint(at(x, y));
+            const Rect area = brush->lastStepArea(), read = brush->lastStepReadArea();
+            ASSERT_FALSE(area.isNull()) << c.name << " step " << steps;
+            EXPECT_LE(area.width(), side) << c.name << " step " << steps;
+            EXPECT_LE(area.height(), c.size + 6) << c.name << " step " << steps;
+            EXPECT_TRUE(area.contains(Rect(x, 512 - y, 1, 1))) << c.name << " step " << steps;
+            EXPECT_TRUE(area.insetBy(-margin, -margin).contains(read))
+                << c.name << " step " << steps << ": the fill read " << read.width() << " x "
+                << read.height();
+        }
+        ASSERT_GT(steps, 8) << c.name;
+        EXPECT_TRUE(handler.usesPreview());
+
+        // The preview of the whole stroke heals the scratch from its first pixel to its last, about as
+        // well as one preview fill of the whole stroke at once does.
+        const QImage preview = toQImage(handler.additionalImage());
+        const QImage atOnce = toQImage(brush->inpaintingFilter()->outputImage());
+        // The mean difference from the skin before the scratch over [from, to) of the scratch's rows.
+        const auto difference = [&](const QImage& picture, int from, int to) {
+            double sum = 0;
+            int count = 0;
+            for (int x = from; x < to; ++x)
+                for (int row = y - 1; row <= y; ++row, ++count) {
+                    const QColor a = original.pixelColor(x, row), b = picture.pixelColor(x, row);
+                    sum += (std::abs(a.redF() - b.redF()) + std::abs(a.greenF() - b.greenF()) +
+                            std::abs(a.blueF() - b.blueF())) /
+                           3;
+                }
+            return sum / count;
+        };
+        const double scratch = difference(scratched, x0, x1);
+        ASSERT_GT(scratch, 0.3) << c.name << ": the scratch is plain to see";
+        const int third = (x1 - x0) / 3;
+        for (const auto& [from, to] : {std::pair(x0, x1), std::pair(x0, x0 + third)}) {
+            const double healed = difference(preview, from, to), reference = difference(atOnce, from, to);
+            EXPECT_LT(healed, 0.25 * scratch) << c.name << " from " << from << " to " << to;
+            EXPECT_LT(healed, reference + 0.02) << c.name << " from " << from << " to " << to;
+        }
+        writeSheet({original, scratched, atOnce, preview}, QRect(x0 - 10, y - 15, x1 - x0 + 20, 30), 6,
+                   QStringLiteral("healing-steps-%1.png").arg(int(c.size)));
+        handler.brushUp();
+    }
+}
+
 // A click handles only the last of its points: the iris there is painted over the start mask as a
 // stroke, which "extractStroke" isolates whatever the mask held before and "integrateStroke" merges.
 TEST(OVIrisMaskBrush, PaintsTheClickedIrisAsAStroke)
