@@ -4,10 +4,14 @@
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMDocumentWindowController.h"
+#include "Classes/Document/GMEditorWindowController.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
+#include "Classes/Document/GMScenePreviewChooser.h"
 #include "Classes/Document/OVRateUsController.h"
 #include "Classes/Document/OVSystemInfo.h"
+#include "Classes/Editor/GMWindowController.h"
+#include "Classes/Editor/OVZoomView.h"
 #include "Classes/Frames/OVFrameBuilder.h"
 #include "Classes/Help/OVHelpActions.h"
 #include "Classes/Help/OVInformationCatalog.h"
@@ -272,6 +276,8 @@ void GMApplicationDelegate::updateActions()
     };
     for (const char* name : {"Save", "Save As…", "Export…", "Print…"})
         enable(name, document != nullptr);
+    // A scene needs the editor's picture and its canvas to open the catalog over.
+    enable("Scene Preview…", dynamic_cast<GMDocument*>(document) != nullptr);
     enable("Revert to Saved", document && !document->fileURL().isEmpty() && document->isDocumentEdited());
     enable("Clear Recent", !m_documentHandler->recentDocumentURLs().isEmpty());
     const std::shared_ptr<pf::UndoManager> undo = document ? document->undoManager() : nullptr;
@@ -337,6 +343,26 @@ void GMApplicationDelegate::showFrameBuilder()
     builder.show();
 }
 
+void GMApplicationDelegate::showScenePreview()
+{
+    auto* document = dynamic_cast<GMDocument*>(currentDocument());
+    const std::shared_ptr<GMDocumentWindowController> controller =
+        document ? document->windowController() : nullptr;
+    if (!controller)
+        return;
+    // The drawer opens over the editor's canvas; a window without one lends its whole content.
+    pf::View* canvas = nullptr;
+    if (auto* editor = dynamic_cast<GMEditorWindowController*>(controller.get()))
+        canvas = editor->editor().zoomView();
+    else if (pf::Window* window = controller->window())
+        canvas = window->contentView();
+    pf::Image picture;
+    if (const GMRenderForSaving render = controller->previewForSaving())
+        if (const std::optional<pf::Bitmap> bitmap = render())
+            picture = pf::Image::fromBitmap(*bitmap);
+    GMScenePreviewChooser::shared().chooseBackground(canvas, picture);
+}
+
 void GMApplicationDelegate::buildActions()
 {
     const auto add = [this](const QString& text, const QKeySequence& shortcut, std::function<void()> run) {
@@ -400,6 +426,7 @@ void GMApplicationDelegate::buildActions()
     add(QStringLiteral("Preferences…"), QKeySequence(QStringLiteral("Ctrl+,")),
         [this] { showPreferences(); });
     add(QStringLiteral("Frame Builder…"), QKeySequence(), [this] { showFrameBuilder(); });
+    add(QStringLiteral("Scene Preview…"), QKeySequence(), [this] { showScenePreview(); });
     add(QStringLiteral("Welcome Window"), QKeySequence(QStringLiteral("Ctrl+Shift+N")),
         [documents] { documents->displayWelcomeScreen(); });
     add(QStringLiteral("Quick Tutorial"), QKeySequence::HelpContents, [documents] { documents->showHelp(); });
@@ -482,7 +509,7 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
                                   "Revert to Saved", "-", "Print…", "-", "Quit"});
     menu(QStringLiteral("Edit"), {"Undo", "Redo", "-", "Preferences…"});
     menu(QStringLiteral("View"), viewItems, true);
-    menu(QStringLiteral("Extras"), {"Frame Builder…"});
+    menu(QStringLiteral("Extras"), {"Frame Builder…", "Scene Preview…"});
     menu(QStringLiteral("Window"), {"Welcome Window"});
     menu(QStringLiteral("Help"), {"Quick Tutorial", "Tips & Tricks", "Reset Tips", "Send Feedback…", "-",
                                   "Home Page", "News", "Community", "Rate Glimora", "-", "About Glimora"});

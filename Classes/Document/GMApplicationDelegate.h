@@ -80,6 +80,8 @@ private:
     void receiveConnection();
     // The frame builder, previewing the front document's picture.
     void showFrameBuilder();
+    // The image catalog over the editor's canvas; a chosen background shows the picture in a scene.
+    void showScenePreview();
 
     std::unique_ptr<DocumentHandler> m_documentHandler;
     std::unique_ptr<QLockFile> m_lock;

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include "Engine/Engine.h"
+
 namespace pf {
 
 using namespace builtin;
@@ -13,14 +15,7 @@ namespace {
 
 // The tile's pixel at the wrapped position: pixel centres land on pixel centres of the tile, so the
 // repeated plane is exact, and the transform after it interpolates across seams like anywhere else.
-const QString WrapText = QStringLiteral(R"(
-kernel vec4 wrapTile(sampler tile, vec4 rect)
-{
-    vec2 q = destCoord() - rect.xy;
-    q = q - rect.zw * floor(q / rect.zw);
-    return sample(tile, rect.xy + floor(q) + 0.5);
-}
-)");
+const QString WrapText = QString::fromUtf8(kernelTexts::Engine::AffineTile);
 
 // The interval of one axis that [lo, hi) wraps onto within [origin, origin + period): itself moved
 // into the period when it does not cross a seam, else the whole period.

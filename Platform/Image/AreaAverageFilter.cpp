@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+#include "Engine/Engine.h"
+
 namespace pf {
 
 using namespace builtin;
@@ -19,44 +21,7 @@ const QString InputExtentKey = QStringLiteral("inputExtent");
 // rounding, and the last pass divides by the area once.
 constexpr int Block = 8;
 
-const QString ReduceText = QStringLiteral(R"(
-// Pixel (i, j) of the output sums the input block whose lower-left pixel is origin + Block (i, j).
-kernel vec4 blockSum(sampler image, vec4 grid)
-{
-    // grid: (input x origin, input y origin, block size, 0)
-    vec2 corner = grid.xy + floor(destCoord()) * grid.z;
-    vec4 sum = vec4(0.0);
-    int size = int(grid.z);
-    for (int j = 0; j < size; ++j)
-        for (int i = 0; i < size; ++i)
-            sum += sample(image, corner + vec2(float(i) + 0.5, float(j) + 0.5));
-    return sum;
-}
-
-// The same over the input itself, each pixel weighed by its overlap with `rect` (x0, y0, x1, y1).
-kernel vec4 coveredBlockSum(sampler image, vec4 grid, vec4 rect)
-{
-    vec2 corner = grid.xy + floor(destCoord()) * grid.z;
-    vec4 sum = vec4(0.0);
-    int size = int(grid.z);
-    for (int j = 0; j < size; ++j) {
-        float y = corner.y + float(j);
-        float cy = clamp(min(y + 1.0, rect.w) - max(y, rect.y), 0.0, 1.0);
-        for (int i = 0; i < size; ++i) {
-            float x = corner.x + float(i);
-            float cx = clamp(min(x + 1.0, rect.z) - max(x, rect.x), 0.0, 1.0);
-            sum += (cx * cy) * sample(image, vec2(x + 0.5, y + 0.5));
-        }
-    }
-    return sum;
-}
-
-kernel vec4 divide(sampler sums, vec4 grid)
-{
-    // grid: (x, y of the sums' single pixel, 1 / area, 0)
-    return sample(sums, grid.xy + 0.5) * grid.z;
-}
-)");
+const QString ReduceText = QString::fromUtf8(kernelTexts::Engine::AreaAverage);
 
 } // namespace
 

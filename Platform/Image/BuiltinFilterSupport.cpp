@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+#include "Engine/Engine.h"
+
 namespace pf::builtin {
 
 namespace {
@@ -109,10 +111,7 @@ Image onPixelGrid(const Image& image)
 {
     if (image.isNull() || keepsPixelCentres(image.node().get()))
         return image;
-    static const Kernel copy = kernelNamed(QStringLiteral("kernel vec4 resampleOntoPixels(sampler image)\n"
-                                                          "{\n"
-                                                          "    return sample(image, samplerCoord(image));\n"
-                                                          "}\n"),
+    static const Kernel copy = kernelNamed(QString::fromUtf8(kernelTexts::Engine::ResampleOntoPixels),
                                            QStringLiteral("resampleOntoPixels"));
     ApplyOptions options;
     options.definition = image.definition().extent();

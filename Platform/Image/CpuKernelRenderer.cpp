@@ -1,5 +1,6 @@
 #include "Platform/Image/CpuKernelRenderer.h"
 
+#include "Platform/Image/BuiltinFilterSupport.h"
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/KernelData.h"
 #include "Platform/Image/KernelMath.h"
@@ -11,7 +12,10 @@
 #include <cstring>
 #include <new>
 #include <unordered_map>
+#include <utility>
 #include <vector>
+
+#include "Engine/Engine.h"
 
 namespace pf {
 
@@ -338,13 +342,42 @@ int addNode(const ImageNodePtr& node, Graph& graph, int parent, int parentSample
     return index;
 }
 
-// A tile's pixels of one node: RGBA floats over `rect`, rows upward from its bottom.
+// Leaves the floats of a resized vector as they are: pixels about to be written whole need no zeros
+// first.
+template <class T> struct UninitialisedAllocator : std::allocator<T>
+{
+    template <class U> struct rebind
+    {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U> UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+// A tile's pixels of one node: RGBA floats over `rect`, rows upward from its bottom. Kept from tile to
+// tile (emptied, not freed), so that a render allocates its intermediates once per thread.
 struct Pixels
 {
     Rect rect = Rect::null();
     int x0 = 0, y0 = 0, width = 0, height = 0;
-    std::vector<float> values;
+    std::vector<float, UninitialisedAllocator<float>> values;
 };
+
+// What a worker keeps from one render for the next (up to KeptBytes): renders in quick succession (the
+// bands of a filter's input, frames) then allocate nothing and touch no new pages. A render nested in
+// another on the same thread finds it taken and allocates its own.
+struct ThreadScratch
+{
+    static constexpr size_t KeptBytes = size_t(32) << 20;
+    std::vector<Pixels> pixels;
+    std::vector<float> topDown;
+};
+thread_local ThreadScratch threadScratch;
 
 struct Tile;
 
@@ -597,6 +630,57 @@ void setUpSamplers(Tile& tile)
     }
 }
 
+// Lets a kernel's samplers load pixels straight from what they read, where that is pixels in memory on
+// their own grid: the reads of neighbourhoods (blurs, medians, resampling) then cost a load each. Called
+// once the inputs of node `index` have their pixels for this tile.
+void pointPlanes(Tile& tile, int index)
+{
+    const Node& node = tile.graph->nodes[size_t(index)];
+    if (!node.kernel)
+        return;
+    for (size_t k = 0; k < node.chains.size(); ++k) {
+        const Chain& chain = node.chains[k];
+        kl::Sampler& s = tile.samplers[size_t(index)][k];
+        s.plane = nullptr;
+        s.plane8 = nullptr;
+        s.nearest = chain.nearest;
+        const AffineTransform& m = chain.finalMap;
+        if (!chain.stages.empty() || m.a != 1 || m.b != 0 || m.c != 0 || m.d != 1 ||
+            m.tx != std::floor(m.tx) || m.ty != std::floor(m.ty) || std::abs(m.tx) > 1e6 ||
+            std::abs(m.ty) > 1e6)
+            continue;
+        s.planeDx = float(m.tx);
+        s.planeDy = float(m.ty);
+        if (chain.terminal == Chain::Terminal::Buffer) {
+            const Pixels& p = tile.pixels[size_t(chain.target)];
+            if (p.values.empty())
+                continue;
+            s.plane = p.values.data();
+            s.planeX0 = p.x0;
+            s.planeY0 = p.y0;
+            s.planeWidth = p.width;
+            s.planeHeight = p.height;
+            s.planeStride = std::ptrdiff_t(p.width) * 4;
+        } else if (chain.terminal == Chain::Terminal::Bitmap) {
+            const Bitmap& b = chain.node->bitmap;
+            if (b.isNull() || (b.format() != Bitmap::Format::RGBAf && b.format() != Bitmap::Format::RGBA8))
+                continue;
+            const uint8_t* bottom = b.row(b.height() - 1);
+            s.planeX0 = 0;
+            s.planeY0 = 0;
+            s.planeWidth = b.width();
+            s.planeHeight = b.height();
+            if (b.format() == Bitmap::Format::RGBAf) {
+                s.plane = reinterpret_cast<const float*>(bottom);
+                s.planeStride = -std::ptrdiff_t(b.bytesPerRow() / 4);
+            } else {
+                s.plane8 = bottom;
+                s.planeStride = -std::ptrdiff_t(b.bytesPerRow());
+            }
+        }
+    }
+}
+
 // Copies what lies inside `rect` of `whole` (whose pixels cover `bounds`, rows top-down) into `region`
 // (`rect`'s size, floats, zero elsewhere).
 bool copyPart(const Bitmap& whole, const Rect& bounds, const Rect& rect, Bitmap& region)
@@ -686,6 +770,31 @@ void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
     case Bitmap::Format::RGBAf:
         std::memcpy(out, row + size_t(x) * 16, size_t(n) * 16);
         return;
+    case Bitmap::Format::Gray16: {
+        // Masks: grey, opaque (the same values as fetchBitmap gives).
+        const uint8_t* p = row + size_t(x) * 2;
+        for (int i = 0; i < n; ++i) {
+            uint16_t word;
+            std::memcpy(&word, p + size_t(i) * 2, 2);
+            const float v = word / 65535.0f;
+            out[i * 4] = v;
+            out[i * 4 + 1] = v;
+            out[i * 4 + 2] = v;
+            out[i * 4 + 3] = 1.0f;
+        }
+        return;
+    }
+    case Bitmap::Format::Gray8: {
+        const uint8_t* p = row + size_t(x);
+        for (int i = 0; i < n; ++i) {
+            const float v = p[i] / 255.0f;
+            out[i * 4] = v;
+            out[i * 4 + 1] = v;
+            out[i * 4 + 2] = v;
+            out[i * 4 + 3] = 1.0f;
+        }
+        return;
+    }
     default:
         for (int i = 0; i < n; ++i) {
             const kl::vec4 v = fetchBitmap(b, x + i, y);
@@ -711,7 +820,7 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
     const auto& here = node.node->kernel->readOnlyHere;
     if (chain.argument < 0 || size_t(chain.argument) >= here.size() || !here[size_t(chain.argument)])
         return false;
-    // A colour everywhere, or nothing (a crop of one is read pixel by pixel).
+    // A colour everywhere, or nothing (a crop of one is gathered below).
     if ((chain.terminal == Chain::Terminal::Zero || chain.terminal == Chain::Terminal::Constant) &&
         chain.stages.empty()) {
         std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
@@ -746,9 +855,131 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
         sampler.rowX0 = x0;
         return true;
     }
-    if (!chain.aligned ||
-        (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap))
+    const bool uniform =
+        chain.terminal == Chain::Terminal::Zero || chain.terminal == Chain::Terminal::Constant;
+    if (uniform) {
+        // A colour seen through crops (a mask drawn as a rectangle): gathered below where the stages
+        // only crop and clamp, in the sampler's own space moved by whole pixels at most.
+        const AffineTransform& w = chain.workingToSampler;
+        bool straight = w.a == 1 && w.b == 0 && w.c == 0 && w.d == 1 && w.tx == std::floor(w.tx) &&
+                        w.ty == std::floor(w.ty);
+        for (const Stage& stage : chain.stages)
+            straight = straight && stage.identity;
+        if (!straight)
+            return false;
+    } else if (!chain.aligned ||
+               (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap)) {
         return false;
+    }
+    const double shiftX = uniform ? chain.workingToSampler.tx : chain.sx;
+    const double shiftY = uniform ? chain.workingToSampler.ty : chain.sy;
+    // Where crops or clamps cut the row, or it reaches past the pixels held, it is gathered pixel by
+    // pixel as readChain reads each (the point through the stages, transparent outside a crop or the
+    // pixels), still a row for the kernel's row loop instead of a call to the sampler per pixel.
+    auto gather = [&]() {
+        std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
+        buffer.resize(size_t(n) * 4);
+        const double py0 = y + 0.5 + shiftY;
+        // The terminal's pixel is the point's, moved as the chain moves it (a whole number of pixels).
+        const double offsetX = chain.dx - chain.sx - 0.5, offsetY = chain.dy - chain.sy - 0.5;
+        // Crops alone (the common case) leave one run of the row inside them: that run is copied whole.
+        bool cropsOnly = true;
+        double lo = -1e300, hi = 1e300; // the run's x in the stages' space
+        for (const Stage& stage : chain.stages) {
+            cropsOnly = cropsOnly && stage.crop;
+            if (stage.crop) {
+                lo = std::max(lo, double(stage.edges[0]));
+                hi = std::min(hi, double(stage.edges[2]));
+                if (py0 < stage.edges[1] || py0 >= stage.edges[3])
+                    hi = lo; // the row is outside
+            }
+        }
+        if (cropsOnly) {
+            const double base = x0 + 0.5 + shiftX;
+            const int a = int(std::clamp(std::ceil(lo - base), 0.0, double(n)));
+            const int b = std::max(a, int(std::clamp(std::ceil(hi - base), 0.0, double(n))));
+            std::fill(buffer.begin(), buffer.begin() + std::ptrdiff_t(a) * 4, 0.0f);
+            std::fill(buffer.begin() + std::ptrdiff_t(b) * 4, buffer.end(), 0.0f);
+            float* run = buffer.data() + std::ptrdiff_t(a) * 4;
+            if (chain.terminal == Chain::Terminal::Constant) {
+                for (int i = a; i < b; ++i, run += 4) {
+                    run[0] = chain.constant.x;
+                    run[1] = chain.constant.y;
+                    run[2] = chain.constant.z;
+                    run[3] = chain.constant.w;
+                }
+            } else if (chain.terminal == Chain::Terminal::Zero) {
+                std::fill(run, run + std::ptrdiff_t(b - a) * 4, 0.0f);
+            } else {
+                // The terminal's pixels for [a, b), transparent where it has none.
+                const int tx = x0 + a + chain.dx, ty = y + chain.dy;
+                int from = tx, to = tx + (b - a), row = -1;
+                const float* floats = nullptr; // pixel `from` of the row
+                const Bitmap* bitmap = nullptr;
+                if (chain.terminal == Chain::Terminal::Buffer) {
+                    const Pixels& p = tile.pixels[size_t(chain.target)];
+                    from = std::max(from, p.x0);
+                    to = std::min(to, p.x0 + p.width);
+                    if (ty >= p.y0 && ty < p.y0 + p.height && !p.values.empty() && to > from)
+                        floats = &p.values[(size_t(ty - p.y0) * size_t(p.width) + size_t(from - p.x0)) * 4];
+                } else {
+                    bitmap = &chain.node->bitmap;
+                    from = std::max(from, 0);
+                    to = std::min(to, bitmap->width());
+                    row = ty >= 0 && ty < bitmap->height() ? ty : -1;
+                }
+                std::fill(run, run + std::ptrdiff_t(b - a) * 4, 0.0f);
+                if (to > from && (floats || row >= 0)) {
+                    float* into = run + std::ptrdiff_t(from - tx) * 4;
+                    if (floats)
+                        std::memcpy(into, floats, size_t(to - from) * 16);
+                    else
+                        bitmapRow(*bitmap, from, row, to - from, into);
+                }
+            }
+            sampler.row = buffer.data();
+            sampler.rowX0 = x0;
+            return true;
+        }
+        for (int i = 0; i < n; ++i) {
+            double px = x0 + i + 0.5 + shiftX, py = py0;
+            bool inside = true;
+            for (const Stage& stage : chain.stages) {
+                if (stage.crop) {
+                    if (px < stage.edges[0] || py < stage.edges[1] || px >= stage.edges[2] ||
+                        py >= stage.edges[3]) {
+                        inside = false;
+                        break;
+                    }
+                } else {
+                    px = std::clamp(px, double(stage.edges[0]), double(stage.edges[2]));
+                    py = std::clamp(py, double(stage.edges[1]), double(stage.edges[3]));
+                }
+            }
+            float* out = buffer.data() + size_t(i) * 4;
+            kl::vec4 v(0.0f);
+            if (inside && uniform) {
+                if (chain.terminal == Chain::Terminal::Constant)
+                    v = chain.constant;
+            } else if (inside) {
+                const double fx = px + offsetX, fy = py + offsetY;
+                if (fx != std::floor(fx) || fy != std::floor(fy))
+                    return false; // a clamp moved the point between pixels: blended reads
+                v = chain.terminal == Chain::Terminal::Buffer
+                        ? fetchPixels(tile.pixels[size_t(chain.target)], int(fx), int(fy))
+                        : fetchBitmap(chain.node->bitmap, int(fx), int(fy));
+            }
+            out[0] = v.x;
+            out[1] = v.y;
+            out[2] = v.z;
+            out[3] = v.w;
+        }
+        sampler.row = buffer.data();
+        sampler.rowX0 = x0;
+        return true;
+    };
+    if (uniform)
+        return gather();
     // Crops and clamps are no-ops where the whole row lies inside them.
     const double qy = y + 0.5 + chain.sy, qx0 = x0 + 0.5 + chain.sx, qx1 = x0 + n - 0.5 + chain.sx;
     for (const Stage& stage : chain.stages) {
@@ -756,20 +987,20 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
                           qx1 >= stage.edges[2])
                        : (qy < stage.edges[1] || qy > stage.edges[3] || qx0 < stage.edges[0] ||
                           qx1 > stage.edges[2]))
-            return false;
+            return gather();
     }
     const int tx = x0 + chain.dx, ty = y + chain.dy;
     if (chain.terminal == Chain::Terminal::Buffer) {
         const Pixels& p = tile.pixels[size_t(chain.target)];
         if (ty < p.y0 || ty >= p.y0 + p.height || tx < p.x0 || tx + n > p.x0 + p.width || p.values.empty())
-            return false;
+            return gather();
         sampler.row = &p.values[(size_t(ty - p.y0) * size_t(p.width) + size_t(tx - p.x0)) * 4];
         sampler.rowX0 = x0;
         return true;
     }
     const Bitmap& bitmap = chain.node->bitmap;
     if (ty < 0 || ty >= bitmap.height() || tx < 0 || tx + n > bitmap.width())
-        return false;
+        return gather();
     if (bitmap.format() == Bitmap::Format::RGBAf) {
         // Floats already: read where they lie.
         sampler.row = reinterpret_cast<const float*>(bitmap.row(bitmap.height() - 1 - ty)) + size_t(tx) * 4;
@@ -830,8 +1061,12 @@ void compute(Tile& tile, int index, const Rect& rect)
     out.y0 = int(rect.minY());
     out.width = int(rect.width());
     out.height = int(rect.height());
-    out.values.assign(size_t(out.width) * size_t(out.height) * 4, 0.0f);
     const Rect area = node.area.isNull() ? Rect::null() : node.area.intersected(rect);
+    // Every row of the area is computed whole: zeros only where the node has no pixels.
+    if (area == rect)
+        out.values.resize(size_t(out.width) * size_t(out.height) * 4);
+    else
+        out.values.assign(size_t(out.width) * size_t(out.height) * 4, 0.0f);
     if (area.isNull() || area.isEmpty())
         return;
     const int x0 = int(area.minX()), x1 = int(area.maxX()), y0 = int(area.minY()), y1 = int(area.maxY());
@@ -876,6 +1111,29 @@ bool CpuKernelRenderer::canRender(const ImageNode& root)
         return false;
     std::unordered_map<const ImageNode*, bool> seen;
     return computable(root, seen);
+}
+
+ImageNodePtr CpuKernelRenderer::readByCopy(const ImageNodePtr& root)
+{
+    const ImageNode* node = root.get();
+    while (node && (node->kind == ImageNode::Kind::Transform || node->kind == ImageNode::Kind::Crop ||
+                    node->kind == ImageNode::Kind::Clamp))
+        node = node->input.get();
+    if (!node || node == root.get() || node->kind != ImageNode::Kind::Kernel || node->computed)
+        return nullptr;
+    static const Kernel copy = builtin::kernelNamed(
+        QString::fromUtf8(kernelTexts::Engine::ResampleOntoPixels), QStringLiteral("resampleOntoPixels"));
+    if (copy.isNull())
+        return nullptr;
+    auto reader = std::make_shared<ImageNode>();
+    reader->kind = ImageNode::Kind::Kernel;
+    reader->extent = root->extent;
+    reader->domain = root->domain;
+    reader->kernel = copy.data();
+    SamplerBinding binding;
+    binding.image = root;
+    reader->arguments.push_back(binding);
+    return reader;
 }
 
 bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const Sink& sink,
@@ -944,11 +1202,36 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                 Tile tile;
                 tile.graph = &graph;
                 std::vector<float> topDown;
+                // The worker's memory of its last render: taken now, handed back when done.
+                ThreadScratch& scratch = threadScratch;
+                tile.pixels.swap(scratch.pixels);
+                topDown.swap(scratch.topDown);
+                const struct HandBack
+                {
+                    Tile& tile;
+                    std::vector<float>& topDown;
+                    ThreadScratch& scratch;
+                    ~HandBack()
+                    {
+                        size_t bytes = topDown.capacity() * sizeof(float);
+                        for (const Pixels& pixels : tile.pixels)
+                            bytes += pixels.values.capacity() * sizeof(float);
+                        if (bytes <= ThreadScratch::KeptBytes) {
+                            scratch.pixels.swap(tile.pixels);
+                            scratch.topDown.swap(topDown);
+                        }
+                    }
+                } handBack{tile, topDown, scratch};
                 for (int t = begin; t < end && ok.load(std::memory_order_relaxed); ++t) {
                     const Rect piece = pieceOf(t);
                     const int x = int(piece.minX() - rect.minX()), top = int(rect.maxY() - piece.maxY());
                     const int w = int(piece.width()), h = int(piece.height());
-                    tile.pixels.assign(graph.nodes.size(), Pixels());
+                    tile.pixels.resize(graph.nodes.size());
+                    for (Pixels& pixels : tile.pixels) {
+                        pixels.rect = Rect::null();
+                        pixels.x0 = pixels.y0 = pixels.width = pixels.height = 0;
+                        pixels.values.clear();
+                    }
                     if (!plan(tile, piece)) {
                         ok = false;
                         return;
@@ -958,6 +1241,7 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                     for (int i = 0; i < root; ++i) {
                         const Node& node = graph.nodes[size_t(i)];
                         const Rect& area = tile.rects[size_t(i)];
+                        pointPlanes(tile, i); // what it reads (before it in the list) is computed
                         if (node.fused || area.isNull() || area.isEmpty())
                             continue;
                         if (node.kernel) {
@@ -968,6 +1252,7 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                             return;
                         }
                     }
+                    pointPlanes(tile, root);
                     // The last kernel writes straight into the rows the sink takes (top-down).
                     topDown.resize(size_t(w) * size_t(h) * 4);
                     const Rect area = graph.nodes.back().area.isNull()

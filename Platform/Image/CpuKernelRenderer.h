@@ -32,6 +32,9 @@ public:
     // Whether the recipe's last kernel has a translation and reads no reduced level (a reduction by more
     // than half, which passes read from mipmaps). What it reads that is not so is rendered in passes.
     static bool canRender(const ImageNode& root);
+    // A kernel's output moved, cropped or clamped, read by a copy kernel (as the passes read it), so
+    // that it can render here; null when the recipe is not that.
+    static ImageNodePtr readByCopy(const ImageNodePtr& root);
 
     // Tiles of `rect` (integral, finite) go to `sink` as GLRenderer's tiles do: offset from the
     // rectangle's top-left corner, rows top-down, premultiplied RGBA floats. Tiles may arrive from

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Engine/Engine.h"
+
 namespace pf {
 
 using namespace builtin;
@@ -14,25 +16,7 @@ using namespace builtin;
 namespace {
 
 // Every pixel whose centre lies within the radius counts once.
-const QString DiscText = QStringLiteral(R"(
-kernel vec4 discAverage(sampler image, float radius)
-{
-    vec2 p = destCoord();
-    int reach = int(floor(radius));
-    float r2 = radius * radius;
-    vec4 sum = vec4(0.0);
-    float count = 0.0;
-    for (int dy = -reach; dy <= reach; ++dy) {
-        float y = float(dy);
-        int span = int(floor(sqrt(max(r2 - y * y, 0.0))));
-        for (int dx = -span; dx <= span; ++dx) {
-            sum += sample(image, p + vec2(float(dx), y));
-            count += 1.0;
-        }
-    }
-    return sum / count;
-}
-)");
+const QString DiscText = QString::fromUtf8(kernelTexts::Engine::DiscBlur);
 
 // Discs larger than this are averaged on a reduced image: the cost per pixel stays bounded.
 constexpr double DirectRadius = 6.0;

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "Engine/Engine.h"
+
 namespace pf {
 
 using namespace builtin;
@@ -29,14 +31,8 @@ Image DisplacementDistortionFilter::outputImage() const
     const double scale = numberValue(InputScaleKey, 50.0);
     if (displacement.isNull() || !std::isfinite(scale) || scale == 0.0)
         return input;
-    static const Kernel kernel = kernelNamed(QStringLiteral(R"(
-kernel vec4 displace(sampler image, sampler displacement, float scale)
-{
-    vec2 d = clamp(sample(displacement, samplerCoord(displacement)).rg - 0.5, -0.5, 0.5);
-    return sample(image, samplerCoord(image) + scale * d);
-}
-)"),
-                                             QStringLiteral("displace"));
+    static const Kernel kernel =
+        kernelNamed(QString::fromUtf8(kernelTexts::Engine::Displacement), QStringLiteral("displace"));
     // A pixel is pulled from at most half the scale away: displacement values are taken within 0..1, so
     // that the region read stays bounded and tiled renders match whole ones.
     const double reach = std::ceil(std::abs(scale) * 0.5);

@@ -452,6 +452,17 @@ struct Sampler
     // is then not called.
     const float* row = nullptr;
     int rowX0 = 0;
+    // Where the image is pixels in memory on the sampler's own grid (moved by whole pixels at most):
+    // reads at pixel centres, and every read of a nearest sampler, load straight from them; `read`
+    // then serves only reads between pixels and outside the pixels held. `plane` (RGBA floats) or
+    // `plane8` (RGBA bytes) points at pixel (planeX0, planeY0); rows go upward `planeStride` values
+    // apart (negative for bitmaps, whose rows go down).
+    const float* plane = nullptr;
+    const unsigned char* plane8 = nullptr;
+    int planeX0 = 0, planeY0 = 0, planeWidth = 0, planeHeight = 0;
+    std::ptrdiff_t planeStride = 0;
+    float planeDx = 0, planeDy = 0; // the sampler's space -> the pixels'
+    bool nearest = false;
 
     vec2 toSampler(vec2 p) const { return vec2(a * p.x + c * p.y + tx, b * p.x + d * p.y + ty); }
 };
@@ -477,6 +488,22 @@ inline vec4 sample(const Sampler& s, vec2 p)
         // floor, not truncation: pixels left of the origin have negative centres.
         const float* q = s.row + std::ptrdiff_t(int(std::floor(currentDestination.x)) - s.rowX0) * 4;
         return vec4(q[0], q[1], q[2], q[3]);
+    }
+    if (s.plane || s.plane8) {
+        const float x = p.x + s.planeDx, y = p.y + s.planeDy;
+        const float fx = std::floor(x), fy = std::floor(y);
+        if ((s.nearest || (x - fx == 0.5f && y - fy == 0.5f)) && std::abs(fx) < 1e9f && std::abs(fy) < 1e9f) {
+            const int i = int(fx) - s.planeX0, j = int(fy) - s.planeY0;
+            if (unsigned(i) < unsigned(s.planeWidth) && unsigned(j) < unsigned(s.planeHeight)) {
+                if (s.plane) {
+                    const float* q = s.plane + std::ptrdiff_t(j) * s.planeStride + std::ptrdiff_t(i) * 4;
+                    return vec4(q[0], q[1], q[2], q[3]);
+                }
+                const unsigned char* q = s.plane8 + std::ptrdiff_t(j) * s.planeStride + std::ptrdiff_t(i) * 4;
+                return vec4(float(q[0]) / 255.0f, float(q[1]) / 255.0f, float(q[2]) / 255.0f,
+                            float(q[3]) / 255.0f);
+            }
+        }
     }
     return s.read(s, p);
 }

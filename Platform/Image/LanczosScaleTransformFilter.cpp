@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <vector>
+
+#include "Engine/Engine.h"
 
 namespace pf {
 
@@ -18,48 +21,20 @@ namespace {
 
 const QString InputAspectRatioKey = QStringLiteral("inputAspectRatio");
 
+// Rounded as renders round floats into bytes.
+uint8_t toByte(float v)
+{
+    if (!(v > 0.0f))
+        return 0;
+    if (v >= 1.0f)
+        return 255;
+    return uint8_t(v * 255.0f + 0.5f);
+}
+
 // One pass along `axis`: output position u reads input x = u / scale. The three-lobe kernel is
 // L(t) = sinc(t) sinc(t / 3), t = (x_j - x) * stretch, stretch = min(scale, 1). Taps are one input pixel
 // apart, so both sines advance by a fixed rotation per tap instead of being evaluated anew.
-const QString LanczosText = QStringLiteral(R"(
-const float PI = 3.14159265358979;
-
-kernel vec4 lanczosAlong(sampler image, vec2 axis, vec4 scaling)
-{
-    // scaling: (scale, stretch, reach in input pixels, unused)
-    vec2 p = destCoord();
-    float along = dot(p, axis);
-    vec2 across = p - axis * along;
-    float x = along / scaling.x;
-    float first = floor(x - scaling.z + 0.5) + 0.5;
-    int taps = int(2.0 * scaling.z) + 2;
-    float t = (first - x) * scaling.y;
-    float step = scaling.y;
-    // sin(PI t), sin(PI t / 3) and their rotations by one step.
-    vec2 a = vec2(sin(PI * t), cos(PI * t));
-    vec2 b = vec2(sin(PI * t / 3.0), cos(PI * t / 3.0));
-    vec2 ra = vec2(sin(PI * step), cos(PI * step));
-    vec2 rb = vec2(sin(PI * step / 3.0), cos(PI * step / 3.0));
-    vec4 sum = vec4(0.0);
-    float total = 0.0;
-    for (int i = 0; i < taps; ++i) {
-        float w;
-        if (abs(t) < 1e-4) {
-            w = 1.0;
-        } else if (abs(t) >= 3.0) {
-            w = 0.0;
-        } else {
-            w = 3.0 * a.x * b.x / (PI * PI * t * t);
-        }
-        sum += w * sample(image, across + axis * (first + float(i)));
-        total += w;
-        a = vec2(a.x * ra.y + a.y * ra.x, a.y * ra.y - a.x * ra.x);
-        b = vec2(b.x * rb.y + b.y * rb.x, b.y * rb.y - b.x * rb.x);
-        t += step;
-    }
-    return sum / total;
-}
-)");
+const QString LanczosText = QString::fromUtf8(kernelTexts::Engine::Lanczos);
 
 enum class Axis
 {
@@ -132,76 +107,85 @@ std::vector<Taps> tapsAlong(int origin, int count, double scale)
     return out;
 }
 
-// Pixels over a rectangle of whole pixels, rows upward, RGBA floats; transparent outside.
-struct Plane
+// The output pixels `region` (absolute, whole pixels, `out`'s size, rows top-down) of the scaling of a
+// bitmap (RGBA8 or RGBAf) whose lower-left corner lies at (px, py); transparent around it. Down the
+// columns first: each output row is a weighted sum of whole input rows, which vectorises over the row;
+// then along that row. Taps that miss the bitmap still count in the norm, as the kernel's do.
+template <typename T>
+void lanczosOfPixels(const Bitmap& bitmap, int px, int py, double sx, double sy, const Rect& region,
+                     Bitmap& out)
 {
-    int x0 = 0, y0 = 0, width = 0, height = 0;
-    std::vector<float> values;
-    const float* row(int y) const
-    {
-        return y < y0 || y >= y0 + height ? nullptr : &values[size_t(y - y0) * size_t(width) * 4];
+    constexpr float unit = std::is_same_v<T, uint8_t> ? 1.0f / 255.0f : 1.0f;
+    const int rx = int(region.minX()), ry = int(region.minY()), rw = int(region.width()),
+              rh = int(region.height());
+    const std::vector<Taps> across = tapsAlong(rx, rw, sx);
+    const std::vector<Taps> down = tapsAlong(ry, rh, sy);
+    // The input columns any output column reads, inside the bitmap.
+    int c0 = bitmap.width(), c1 = 0;
+    for (const Taps& t : across) {
+        c0 = std::min(c0, std::max(0, t.first - px));
+        c1 = std::max(c1, std::min(bitmap.width(), t.first - px + int(t.weights.size())));
     }
-};
-
-// One pass along an axis over the output rectangle (x0, y0, width, height) of `input`. Taps outside the
-// input read transparent: they are left out of the sums, their weights still in the norm.
-Plane pass(const Plane& input, bool alongX, double scale, int x0, int y0, int width, int height)
-{
-    Plane out;
-    out.x0 = x0, out.y0 = y0, out.width = width, out.height = height;
-    out.values.assign(size_t(width) * size_t(height) * 4, 0.0f);
-    const std::vector<Taps> taps = tapsAlong(alongX ? x0 : y0, alongX ? width : height, scale);
-    if (alongX) {
-        CpuRendering::inBands(height, [&](int begin, int end) {
-            for (int r = begin; r < end; ++r) {
-                const float* in = input.row(y0 + r);
-                if (!in)
+    const bool floats = out.format() == Bitmap::Format::RGBAf; // else bytes
+    CpuRendering::inBands(rh, [&](int begin, int end) {
+        std::vector<float> column(size_t(std::max(0, c1 - c0)) * 4);
+        for (int j = begin; j < end; ++j) {
+            uint8_t* target = out.mutableRow(j);
+            const Taps& t = down[size_t(rh - 1 - j)];
+            std::fill(column.begin(), column.end(), 0.0f);
+            bool any = false;
+            for (size_t i = 0; i < t.weights.size() && c0 < c1; ++i) {
+                const int y = t.first + int(i) - py; // bitmap row, counted upward
+                if (y < 0 || y >= bitmap.height())
                     continue;
-                float* o = &out.values[size_t(r) * size_t(width) * 4];
-                for (int col = 0; col < width; ++col, o += 4) {
-                    const Taps& t = taps[size_t(col)];
-                    const int from = std::max(0, input.x0 - t.first);
-                    const int to = std::min(int(t.weights.size()), input.x0 + input.width - t.first);
-                    float s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+                const T* in =
+                    reinterpret_cast<const T*>(bitmap.row(bitmap.height() - 1 - y)) + size_t(c0) * 4;
+                const float w = t.weights[i] * unit;
+                float* acc = column.data();
+                const size_t n = column.size();
+                for (size_t k = 0; k < n; ++k)
+                    acc[k] += w * float(in[k]);
+                any = true;
+            }
+            for (int u = 0; u < rw; ++u) {
+                const Taps& a = across[size_t(u)];
+                const int from = std::max(0, c0 + px - a.first);
+                const int to = std::min(int(a.weights.size()), c1 + px - a.first);
+                float s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+                if (any)
                     for (int i = from; i < to; ++i) {
-                        const float* p = in + size_t(t.first + i - input.x0) * 4;
-                        const float w = t.weights[size_t(i)];
+                        const float* p = &column[size_t(a.first + i - px - c0) * 4];
+                        const float w = a.weights[size_t(i)];
                         s0 += w * p[0];
                         s1 += w * p[1];
                         s2 += w * p[2];
                         s3 += w * p[3];
                     }
+                if (floats) {
+                    float* o = reinterpret_cast<float*>(target) + size_t(u) * 4;
                     o[0] = s0, o[1] = s1, o[2] = s2, o[3] = s3;
+                } else {
+                    uint8_t* o = target + size_t(u) * 4;
+                    o[0] = toByte(s0), o[1] = toByte(s1), o[2] = toByte(s2), o[3] = toByte(s3);
                 }
-            }
-        });
-        return out;
-    }
-    // Down the columns: each output row a weighted sum of whole input rows.
-    const int c0 = std::max(x0, input.x0), c1 = std::min(x0 + width, input.x0 + input.width);
-    if (c1 <= c0)
-        return out;
-    CpuRendering::inBands(height, [&](int begin, int end) {
-        for (int r = begin; r < end; ++r) {
-            const Taps& t = taps[size_t(r)];
-            float* o = &out.values[(size_t(r) * size_t(width) + size_t(c0 - x0)) * 4];
-            const size_t n = size_t(c1 - c0) * 4;
-            for (size_t i = 0; i < t.weights.size(); ++i) {
-                const float* in = input.row(t.first + int(i));
-                if (!in)
-                    continue;
-                in += size_t(c0 - input.x0) * 4;
-                const float w = t.weights[i];
-                for (size_t k = 0; k < n; ++k)
-                    o[k] += w * in[k];
             }
         }
     });
-    return out;
 }
 
-// The output pixels `region` (absolute, whole pixels) of the scaling of `input`, rendered once for the
-// part needed.
+bool lanczosOfBitmap(const Bitmap& bitmap, int px, int py, double sx, double sy, const Rect& region,
+                     Bitmap& out)
+{
+    if (bitmap.format() == Bitmap::Format::RGBA8)
+        lanczosOfPixels<uint8_t>(bitmap, px, py, sx, sy, region, out);
+    else if (bitmap.format() == Bitmap::Format::RGBAf)
+        lanczosOfPixels<float>(bitmap, px, py, sx, sy, region, out);
+    else
+        return false;
+    return true;
+}
+
+// The same of an input that is not a bitmap: rendered once for the part needed.
 bool lanczosOnCpu(const Image& input, const Rect& inputExtent, double sx, double sy, const Rect& region,
                   Bitmap& out)
 {
@@ -210,46 +194,12 @@ bool lanczosOnCpu(const Image& input, const Rect& inputExtent, double sx, double
                              region.width() / sx + 2 * reachX, region.height() / sy + 2 * reachY)
                             .integral()
                             .intersected(inputExtent);
-    Plane source;
-    if (!needed.isNull() && !needed.isEmpty()) {
-        const auto pixels = CpuRendering::renderInput(input, needed, Bitmap::Format::RGBAf);
-        if (!pixels)
-            return false;
-        source.x0 = int(needed.minX()), source.y0 = int(needed.minY());
-        source.width = pixels->width(), source.height = pixels->height();
-        source.values.resize(size_t(source.width) * size_t(source.height) * 4);
-        for (int j = 0; j < source.height; ++j)
-            std::memcpy(&source.values[size_t(j) * size_t(source.width) * 4],
-                        pixels->row(source.height - 1 - j), size_t(source.width) * 16);
-    }
-    const int rx = int(region.minX()), ry = int(region.minY()), rw = int(region.width()),
-              rh = int(region.height());
-    Plane result;
-    if (sx <= sy) {
-        // Across first, over the rows the second pass reads.
-        const int v0 = int(std::floor(ry / sy - reachY)), v1 = int(std::ceil((ry + rh) / sy + reachY));
-        const Plane across = pass(source, true, sx, rx, v0, rw, v1 - v0);
-        result = pass(across, false, sy, rx, ry, rw, rh);
-    } else {
-        const int u0 = int(std::floor(rx / sx - reachX)), u1 = int(std::ceil((rx + rw) / sx + reachX));
-        const Plane down = pass(source, false, sy, u0, ry, u1 - u0, rh);
-        result = pass(down, true, sx, rx, ry, rw, rh);
-    }
-    Bitmap floats(rw, rh, Bitmap::Format::RGBAf, Bitmap::Fill::Uninitialized);
-    if (floats.isNull())
-        return false;
-    for (int j = 0; j < rh; ++j)
-        std::memcpy(floats.mutableRow(rh - 1 - j), &result.values[size_t(j) * size_t(rw) * 4],
-                    size_t(rw) * 16);
-    if (out.format() == Bitmap::Format::RGBAf) {
-        std::memcpy(out.mutableData(), floats.data(), out.byteCount());
+    if (needed.isNull() || needed.isEmpty()) {
+        std::memset(out.mutableData(), 0, out.byteCount());
         return true;
     }
-    const Bitmap converted = floats.converted(out.format());
-    if (converted.isNull())
-        return false;
-    std::memcpy(out.mutableData(), converted.data(), out.byteCount());
-    return true;
+    const auto pixels = CpuRendering::renderInput(input, needed, Bitmap::Format::RGBAf);
+    return pixels && lanczosOfBitmap(*pixels, int(needed.minX()), int(needed.minY()), sx, sy, region, out);
 }
 
 } // namespace
@@ -278,13 +228,30 @@ Image LanczosScaleTransformFilter::outputImage() const
     const Image scaled =
         sx <= sy ? lanczosAlong(lanczosAlong(grid, Axis::X, sx, std::nullopt), Axis::Y, sy, extent)
                  : lanczosAlong(lanczosAlong(grid, Axis::Y, sy, std::nullopt), Axis::X, sx, extent);
-    // An input that is not a bitmap on the CPU: rendered once for the part asked for, then both passes
-    // on all cores. A bitmap keeps the passes, which read it where it is (measured faster here).
+    // On the CPU, on all cores: a bitmap read where it lies, any other input rendered once for the part
+    // asked for.
     const Rect inputExtent = grid.extent();
-    if (!RenderStatistics::cpuFiltersEnabled() || CpuRendering::placedBitmap(grid) || inputExtent.isNull() ||
-        inputExtent.isInfinite() || inputExtent != inputExtent.integral() || extent.isEmpty() ||
-        extent.width() * extent.height() >= 4e8)
+    if (!RenderStatistics::cpuFiltersEnabled() || inputExtent.isNull() || inputExtent.isInfinite() ||
+        inputExtent != inputExtent.integral() || extent.isEmpty() || extent.width() * extent.height() >= 4e8)
         return scaled;
+    if (const auto placed = CpuRendering::placedBitmap(grid)) {
+        const Bitmap bitmap = placed->bitmap;
+        const int px = int(placed->x), py = int(placed->y);
+        if (bitmap.format() != Bitmap::Format::RGBA8 && bitmap.format() != Bitmap::Format::RGBAf)
+            return scaled;
+        // A placed bitmap may be cropped: what lies outside the crop reads transparent.
+        const Rect shown = inputExtent.intersected(Rect(px, py, bitmap.width(), bitmap.height()));
+        if (shown != Rect(px, py, bitmap.width(), bitmap.height()))
+            return scaled;
+        return CpuRendering::attach(
+            scaled, std::make_shared<const CpuRendering>(
+                        extent, Bitmap::Format::RGBAf,
+                        [bitmap, px, py, sx, sy, extent](const Rect& region, Bitmap& out) {
+                            return lanczosOfBitmap(bitmap, px, py, sx, sy,
+                                                   region.offsetBy(extent.minX(), extent.minY()), out);
+                        },
+                        true));
+    }
     return CpuRendering::attach(
         scaled, std::make_shared<const CpuRendering>(
                     extent, Bitmap::Format::RGBAf,

@@ -6,7 +6,10 @@
 #include "Platform/Image/Sampler.h"
 
 #include <algorithm>
+#include <cstring>
 #include <opencv2/imgproc.hpp>
+
+#include "Engine/Engine.h"
 
 namespace pf {
 
@@ -88,31 +91,8 @@ Image MedianFilter::outputImage() const
     if (input.isNull())
         return Image();
     // The median of nine by a fixed network of 19 exchanges, on all four channels at once.
-    static const Kernel kernel = kernelNamed(QStringLiteral(R"(
-#define SORT(a, b) { vec4 t = min(a, b); b = max(a, b); a = t; }
-kernel vec4 median3x3(sampler image)
-{
-    vec2 p = destCoord();
-    vec4 p0 = sample(image, p + vec2(-1.0, -1.0));
-    vec4 p1 = sample(image, p + vec2(0.0, -1.0));
-    vec4 p2 = sample(image, p + vec2(1.0, -1.0));
-    vec4 p3 = sample(image, p + vec2(-1.0, 0.0));
-    vec4 p4 = sample(image, p);
-    vec4 p5 = sample(image, p + vec2(1.0, 0.0));
-    vec4 p6 = sample(image, p + vec2(-1.0, 1.0));
-    vec4 p7 = sample(image, p + vec2(0.0, 1.0));
-    vec4 p8 = sample(image, p + vec2(1.0, 1.0));
-    SORT(p1, p2); SORT(p4, p5); SORT(p7, p8);
-    SORT(p0, p1); SORT(p3, p4); SORT(p6, p7);
-    SORT(p1, p2); SORT(p4, p5); SORT(p7, p8);
-    SORT(p0, p3); SORT(p5, p8); SORT(p4, p7);
-    SORT(p3, p6); SORT(p1, p4); SORT(p2, p5);
-    SORT(p4, p7); SORT(p4, p2); SORT(p6, p4);
-    SORT(p4, p2);
-    return p4;
-}
-)"),
-                                             QStringLiteral("median3x3"));
+    static const Kernel kernel =
+        kernelNamed(QString::fromUtf8(kernelTexts::Engine::Median), QStringLiteral("median3x3"));
     ApplyOptions options;
     options.definition = input.definition().extent();
     options.extent = input.extent();
@@ -130,18 +110,31 @@ kernel vec4 median3x3(sampler image)
             std::make_shared<const CpuRendering>(
                 bounds, Bitmap::Format::RGBAf,
                 [input, bounds](const Rect& region, Bitmap& out) {
-                    // The input around the region, in the region's own format: 8-bit values give
-                    // the 8-bit rounding of the float median, exactly.
-                    const Rect around =
-                        region.offsetBy(bounds.minX(), bounds.minY()).insetBy(-1, -1).intersected(bounds);
-                    const auto pixels = CpuRendering::renderInput(input, around, out.format());
-                    if (!pixels)
-                        return false;
-                    // Its edges are the picture's where it reaches them, and lie outside the
-                    // region elsewhere: the bitmap's median over the region is the picture's.
-                    return medianOfBitmap(
-                        *pixels,
-                        region.offsetBy(bounds.minX() - around.minX(), bounds.minY() - around.minY()), out);
+                    // In bands of rows, one after the other (each on all cores): the input around a
+                    // band, in the band's own format (8-bit values give the 8-bit rounding of the float
+                    // median, exactly), then its median. No intermediate of the whole size is made,
+                    // and a band's pixels are still in the caches when their median is taken.
+                    constexpr int BandRows = 256;
+                    const Rect absolute = region.offsetBy(bounds.minX(), bounds.minY());
+                    const int w = out.width(), h = out.height();
+                    const size_t rowBytes = size_t(w) * size_t(Bitmap::bytesPerPixel(out.format()));
+                    for (int first = 0; first < h; first += BandRows) {
+                        const int rows = std::min(BandRows, h - first); // out's rows, top-down
+                        const Rect band(absolute.minX(), absolute.maxY() - first - rows, w, rows);
+                        const Rect around = band.insetBy(-1, -1).intersected(bounds);
+                        const auto pixels = CpuRendering::renderInput(input, around, out.format());
+                        if (!pixels)
+                            return false;
+                        // Its edges are the picture's where it reaches them, and lie outside the band
+                        // elsewhere: the bitmap's median over the band is the picture's.
+                        Bitmap part(w, rows, out.format(), Bitmap::Fill::Uninitialized);
+                        if (part.isNull() ||
+                            !medianOfBitmap(*pixels, band.offsetBy(-around.minX(), -around.minY()), part))
+                            return false;
+                        for (int row = 0; row < rows; ++row)
+                            std::memcpy(out.mutableRow(first + row), part.row(row), rowBytes);
+                    }
+                    return true;
                 },
                 true));
     }

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <functional>
 
+#include "Engine/Engine.h"
+
 namespace pf {
 
 using namespace builtin;
@@ -13,21 +15,7 @@ using namespace builtin;
 namespace {
 
 // The mean of `count` samples `step` pixels apart along `direction`, centred on the pixel.
-const QString LineText = QStringLiteral(R"(
-kernel vec4 lineAverage(sampler image, vec2 direction, float count, float step)
-{
-    vec2 p = samplerCoord(image);
-    int n = int(count);
-    vec2 delta = direction * step;
-    vec2 q = p - delta * (0.5 * (count - 1.0));
-    vec4 sum = vec4(0.0);
-    for (int i = 0; i < n; ++i) {
-        sum += sample(image, q);
-        q += delta;
-    }
-    return sum / count;
-}
-)");
+const QString LineText = QString::fromUtf8(kernelTexts::Engine::MotionBlur);
 
 // Up to this many samples the line is read pixel by pixel in one pass.
 constexpr int MaxSamples = 49;

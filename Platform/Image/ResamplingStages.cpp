@@ -8,50 +8,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Engine/Engine.h"
+
 namespace pf {
 
 namespace {
 
 // Weights follow w(d) = exp(-d^2 / 2s^2) by a recurrence (two products per tap instead of an exp):
 // w(d + 1) = w(d) r(d) with r(d + 1) = r(d) q. Taps come in pairs at c - d and c + d.
-const QString StagesText = QStringLiteral(R"(
-kernel vec4 gaussianAlong(sampler image, vec2 axis, vec4 taps, vec4 weights)
-{
-    // taps: (k, first pair offset, pairs, centre weight); weights: (w, r, q, normaliser)
-    vec2 p = destCoord();
-    vec2 c = p + axis * (dot(p, axis) * (taps.x - 1.0));
-    vec4 sum = taps.w * sample(image, c);
-    float d = taps.y;
-    float w = weights.x;
-    float r = weights.y;
-    int pairs = int(taps.z);
-    for (int i = 0; i < pairs; ++i) {
-        sum += w * (sample(image, c - axis * d) + sample(image, c + axis * d));
-        d += 1.0;
-        w *= r;
-        r *= weights.z;
-    }
-    return sum * weights.w;
-}
-
-kernel vec4 bsplineEnlargeAlong(sampler image, vec2 axis, float k)
-{
-    vec2 p = destCoord();
-    float along = dot(p, axis);
-    float t = along / k - 0.5;
-    float i = floor(t);
-    float f = t - i;
-    float g = 1.0 - f;
-    float f2 = f * f;
-    float f3 = f2 * f;
-    // The centre of the reduced pixel i, then its neighbours on either side.
-    vec2 base = p + axis * (i + 0.5 - along);
-    return (g * g * g / 6.0) * sample(image, base - axis)
-         + ((3.0 * f3 - 6.0 * f2 + 4.0) / 6.0) * sample(image, base)
-         + ((-3.0 * f3 + 3.0 * f2 + 3.0 * f + 1.0) / 6.0) * sample(image, base + axis)
-         + (f3 / 6.0) * sample(image, base + 2.0 * axis);
-}
-)");
+const QString StagesText = QString::fromUtf8(kernelTexts::Engine::GaussianStages);
 
 const Kernel& gaussianKernel()
 {

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "Engine/Engine.h"
+
 namespace pf {
 
 using namespace builtin;
@@ -17,22 +19,7 @@ const QString InputRefractionKey = QStringLiteral("inputRefraction");
 // surface leans by a with sin a = |t|; it refracts to b with sin b = sin a / n and crosses the glass's
 // thickness h sqrt(1 - t^2) at the angle a - b, so it reaches the picture that much nearer the
 // tube's middle line. The picture seen through the ring is thus magnified across the tube.
-const QString TorusText = QStringLiteral(R"(
-kernel vec4 torusLens(sampler image, vec2 center, vec4 lens)
-{
-    // lens: (radius, half width, refraction, 0)
-    vec2 p = samplerCoord(image);
-    vec2 v = p - center;
-    float d = length(v);
-    float t = (d - lens.x) / lens.y;
-    if (abs(t) >= 1.0 || d <= 0.0)
-        return sample(image, p);
-    float a = asin(abs(t));
-    float b = asin(min(1.0, abs(t) / lens.z));
-    float shift = lens.y * sqrt(1.0 - t * t) * tan(a - b);
-    return sample(image, center + v * ((d - sign(t) * shift) / d));
-}
-)");
+const QString TorusText = QString::fromUtf8(kernelTexts::Engine::TorusLens);
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "Platform/UI/Event.h"
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/View.h"
+#include "Platform/UI/Window.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -18,6 +19,7 @@ enum class Property
     Frame,
     Alpha,
     BoundsOrigin,
+    WindowFrame,
 };
 enum class Finish
 {
@@ -36,6 +38,7 @@ struct GroupState
 struct Animation
 {
     QPointer<View> view;
+    QPointer<Window> window; // a window's frame instead of a view's property
     Property property;
     Rect fromRect, toRect; // frames; bounds origins use the origins
     double fromValue = 0, toValue = 0;
@@ -71,17 +74,30 @@ double lerp(double a, double b, double t)
     return a + (b - a) * t;
 }
 
+Rect lerp(const Rect& from, const Rect& to, double t)
+{
+    return Rect(lerp(from.minX(), to.minX(), t), lerp(from.minY(), to.minY(), t),
+                lerp(from.width(), to.width(), t), lerp(from.height(), to.height(), t));
+}
+
+bool targetGone(const Animation& animation)
+{
+    return animation.property == Property::WindowFrame ? !animation.window : !animation.view;
+}
+
 void apply(Animation& animation, double t)
 {
+    if (animation.property == Property::WindowFrame) {
+        if (Window* window = animation.window)
+            window->setFrame(lerp(animation.fromRect, animation.toRect, t));
+        return;
+    }
     View* view = animation.view;
     if (!view)
         return;
     switch (animation.property) {
     case Property::Frame:
-        view->setFrame(Rect(lerp(animation.fromRect.minX(), animation.toRect.minX(), t),
-                            lerp(animation.fromRect.minY(), animation.toRect.minY(), t),
-                            lerp(animation.fromRect.width(), animation.toRect.width(), t),
-                            lerp(animation.fromRect.height(), animation.toRect.height(), t)));
+        view->setFrame(lerp(animation.fromRect, animation.toRect, t));
         break;
     case Property::Alpha:
         view->setAlphaValue(lerp(animation.fromValue, animation.toValue, t));
@@ -89,6 +105,8 @@ void apply(Animation& animation, double t)
     case Property::BoundsOrigin:
         view->setBoundsOrigin(Point(lerp(animation.fromRect.minX(), animation.toRect.minX(), t),
                                     lerp(animation.fromRect.minY(), animation.toRect.minY(), t)));
+        break;
+    case Property::WindowFrame:
         break;
     }
 }
@@ -124,7 +142,7 @@ void tick()
     std::vector<Animation> ended;
     for (auto it = a.running.begin(); it != a.running.end();) {
         const double t = it->duration > 0 ? (now - it->start) / it->duration : 1;
-        if (t >= 1 || !it->view) {
+        if (t >= 1 || targetGone(*it)) {
             ended.push_back(std::move(*it));
             it = a.running.erase(it);
         } else {
@@ -163,7 +181,8 @@ void add(Animation animation)
     animation.start = Clock::current().now();
     // A running animation of the same property gives way; its group counts it as ended.
     for (auto it = a.running.begin(); it != a.running.end(); ++it) {
-        if (it->view == animation.view && it->property == animation.property) {
+        if (it->view == animation.view && it->window == animation.window &&
+            it->property == animation.property) {
             auto replacedGroup = it->group;
             a.running.erase(it);
             groupAnimationEnded(replacedGroup);
@@ -258,6 +277,16 @@ void ViewAnimator::animateFrame(View* view, const Rect& frame)
     animation.view = view;
     animation.property = Property::Frame;
     animation.fromRect = view->frame();
+    animation.toRect = frame.standardized();
+    add(std::move(animation));
+}
+
+void ViewAnimator::animateWindowFrame(Window* window, const Rect& frame)
+{
+    Animation animation;
+    animation.window = window;
+    animation.property = Property::WindowFrame;
+    animation.fromRect = window->frame();
     animation.toRect = frame.standardized();
     add(std::move(animation));
 }

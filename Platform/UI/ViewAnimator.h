@@ -11,11 +11,12 @@ namespace pf {
 
 class Timer;
 class View;
+class Window;
 
 // Animates views (not layers): frame, alpha, bounds origin (a scrolling clip view), fading out and
-// removing, fading out and hiding. Changes are collected in groups with a duration, a timing function
-// and a completion that runs once every animation of the group has ended (at the next turn of the
-// event loop when there were none). Time comes from pf::Clock, so tests step it. A change outside any
+// removing, fading out and hiding; and windows' frames. Changes are collected in groups with a duration, a
+// timing function and a completion that runs once every animation of the group has ended (at the next turn of
+// the event loop when there were none). Time comes from pf::Clock, so tests step it. A change outside any
 // group animates on its own with the default duration, 0.25 s. A new animation of a view's property
 // replaces the running one, starting from where that one had got to. Main thread only.
 //
@@ -55,6 +56,8 @@ public:
     static void animateFrame(View* view, const Rect& frame);
     static void animateAlpha(View* view, double alpha);
     static void animateBoundsOrigin(View* view, Point origin);
+    // A window's frame (screen coordinates), as setFrame would set it; an overlay slides inside its parent.
+    static void animateWindowFrame(Window* window, const Rect& frame);
     // Fades to alpha 0, then removes the view from its superview and deletes it.
     static void fadeOutAndRemove(View* view);
     // Fades to alpha 0, then hides the view and gives it back its alpha (so showing it shows it).

@@ -16,6 +16,8 @@
 #include "Classes/Document/GMGridItem.h"
 #include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
+#include "Classes/Document/GMScenePreviewChooser.h"
+#include "Classes/Document/GMScenePreviewWindow.h"
 #include "Classes/Document/GMWelcomeWindow.h"
 #include "Classes/Editor/EffectIntensity.h"
 #include "Classes/Editor/GMCollectionViewEffectItem.h"
@@ -32,10 +34,14 @@
 #include "Classes/Frames/FramesLibrary.h"
 #include "Classes/Frames/OVFrameBuilder.h"
 #include "Classes/Frames/OVFrameCatalog.h"
+#include "Classes/Frames/OVImageCatalog.h"
 #include "Classes/Frames/OVTexturedFrameFilter.h"
+#include "Classes/Frames/OVWindowDrawer.h"
 #include "Classes/Framework/Toolkit/OV3DView.h"
 #include "Classes/Framework/Toolkit/OVActivityPanel.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
+#include "Classes/Framework/Toolkit/OVGridItem.h"
+#include "Classes/Framework/Toolkit/OVGridViewController.h"
 #include "Classes/Framework/Toolkit/OVListView.h"
 #include "Classes/Help/OVInformationCatalog.h"
 #include "Classes/Help/OVInformationListEntry.h"
@@ -1027,6 +1033,52 @@ void run(const QString& sandbox)
           QStringLiteral("a shade is added to the new frame"));
     shoot(builder.window(), QStringLiteral("frame-builder"));
     builder.window()->close();
+
+    // 14. Extras ▸ Scene Preview…: the image catalog slides out over the canvas on the backgrounds; a
+    // click on one shows the portrait as a card in that scene, then flat, then in final quality.
+    window->makeKeyAndOrderFront();
+    settle(300);
+    check(chooseFromMenu(window, QStringLiteral("Extras"), QStringLiteral("Scene Preview…")),
+          QStringLiteral("Extras ▸ Scene Preview… is chosen from the menu bar"));
+    OVImageCatalog& catalog = OVImageCatalog::sharedImageCatalog();
+    check(waitFor([&] { return catalog.windowDrawer() && catalog.windowDrawer()->isOpen(); }),
+          QStringLiteral("the image catalog's drawer opens"));
+    check(catalog.categoryName(catalog.activeCategory()) == QLatin1String("Backgrounds"),
+          QStringLiteral("the catalog shows the backgrounds"));
+    settle(1200);
+    shoot(window, QStringLiteral("scene-preview-catalog"));
+    const QList<OVGridItem*> backgrounds =
+        catalog.gridViewController()->gridItemsInSection(catalog.mainSection());
+    check(backgrounds.size() == 4, QStringLiteral("four backgrounds are offered"));
+    GMScenePreviewChooser& chooser = GMScenePreviewChooser::shared();
+    if (backgrounds.size() > 1) {
+        OVGridItem* item = backgrounds.at(1);
+        QTest::mouseClick(item, Qt::LeftButton, Qt::NoModifier, item->rect().center());
+    }
+    check(waitFor([&] { return !chooser.openPreviews().empty(); }),
+          QStringLiteral("a click on a background opens the scene preview"));
+    if (!chooser.openPreviews().empty()) {
+        GMScenePreviewWindow* preview = chooser.openPreviews().back();
+        check(!preview->sceneImage().isNull(), QStringLiteral("the scene is rendered"));
+        settle(300);
+        shoot(preview->window(), QStringLiteral("scene-preview"));
+        QTest::mouseClick(preview->flatSwitch(), Qt::LeftButton, Qt::NoModifier,
+                          preview->flatSwitch()->rect().center());
+        check(preview->isFlat() && !preview->sceneImage().isNull(),
+              QStringLiteral("Flat composes the card flat"));
+        shoot(preview->window(), QStringLiteral("scene-preview-flat"));
+        QTest::mouseClick(preview->flatSwitch(), Qt::LeftButton, Qt::NoModifier,
+                          preview->flatSwitch()->rect().center());
+        QTest::mouseClick(preview->finalQualitySwitch(), Qt::LeftButton, Qt::NoModifier,
+                          preview->finalQualitySwitch()->rect().center());
+        check(!preview->isFlat() && preview->isFinalQuality() && !preview->sceneImage().isNull(),
+              QStringLiteral("Final Quality renders the scene on the software device"));
+        shoot(preview->window(), QStringLiteral("scene-preview-final-quality"));
+        preview->window()->close();
+        check(waitFor([&] { return chooser.openPreviews().empty(); }, 5000),
+              QStringLiteral("closing the scene preview lets it go"));
+    }
+    check(!catalog.windowDrawer()->isOpen(), QStringLiteral("the drawer slid back after the choice"));
 
     document->close();
     settle(300);

@@ -11,6 +11,7 @@
 //     "folder": "Masks",            output sub-folder ("" for the top); default: the artwork's own
 //     "scales": [1],                scales to render; default [1, 2]; 2 adds "@2x", 3 "@3x"
 //     "size": [64, 64],             size at scale 1 in pixels; default: the drawing's own size
+//     "thumbnail": 300,             also a "-thumb" picture, its longer side that many pixels, at 1x
 //     "images": {
 //       "Oval.svg": { "name": "ORV-M#001#Oval", "size": [512, 384], "scales": [1] }
 //     }
@@ -63,6 +64,7 @@ struct Settings
     std::optional<QString> name;
     std::optional<QSizeF> size;
     std::optional<QList<int>> scales;
+    std::optional<int> thumbnail;
 };
 
 QSizeF readSize(const QJsonValue& value, const QString& where)
@@ -105,9 +107,10 @@ void checkPathPart(const QString& text, bool allowSlash, const QString& where)
 Settings readSettings(const QJsonObject& object, const QString& where, bool isImage)
 {
     static const QSet<QString> folderKeys{QStringLiteral("folder"), QStringLiteral("scales"),
-                                          QStringLiteral("size"), QStringLiteral("images")};
+                                          QStringLiteral("size"), QStringLiteral("images"),
+                                          QStringLiteral("thumbnail")};
     static const QSet<QString> imageKeys{QStringLiteral("name"), QStringLiteral("scales"),
-                                         QStringLiteral("size")};
+                                         QStringLiteral("size"), QStringLiteral("thumbnail")};
     for (const QString& key : object.keys())
         if (!(isImage ? imageKeys : folderKeys).contains(key))
             fail(QStringLiteral("%1: unknown key \"%2\"").arg(where, key));
@@ -129,6 +132,14 @@ Settings readSettings(const QJsonObject& object, const QString& where, bool isIm
         settings.size = readSize(object.value(QStringLiteral("size")), where);
     if (object.contains(QStringLiteral("scales")))
         settings.scales = readScales(object.value(QStringLiteral("scales")), where);
+    if (object.contains(QStringLiteral("thumbnail"))) {
+        const QJsonValue value = object.value(QStringLiteral("thumbnail"));
+        if (!value.isDouble() || value.toDouble() != std::floor(value.toDouble()) || value.toDouble() < 1 ||
+            value.toDouble() > 4096)
+            fail(QStringLiteral("%1: \"thumbnail\" must be a whole number of pixels from 1 to 4096")
+                     .arg(where));
+        settings.thumbnail = value.toInt();
+    }
     return settings;
 }
 
@@ -182,6 +193,17 @@ QString outputFileName(const QString& name, int scale)
             extension = name.right(qsizetype(std::strlen(known)));
         }
     return scale == 1 ? stem + extension : QStringLiteral("%1@%2x%3").arg(stem).arg(scale).arg(extension);
+}
+
+// "Paper.jpg" gives "Paper-thumb.jpg", "Star" gives "Star-thumb".
+QString thumbnailName(const QString& name)
+{
+    for (const char* known : {".png", ".jpg", ".jpeg"})
+        if (name.endsWith(QLatin1String(known), Qt::CaseInsensitive) &&
+            name.size() > qsizetype(std::strlen(known)))
+            return name.left(name.size() - qsizetype(std::strlen(known))) + QStringLiteral("-thumb") +
+                   name.right(qsizetype(std::strlen(known)));
+    return name + QStringLiteral("-thumb");
 }
 
 void render(const QString& svgPath, QSizeF size, int scale, const QString& outputPath)
@@ -278,6 +300,17 @@ int run(const QString& artworkDirectory, const QString& outputDirectory)
                          .arg(producers[relative], svgPath, relative));
             producers.insert(relative, svgPath);
             render(svgPath, size, scale, outputDirectory + u'/' + relative);
+        }
+        if (const std::optional<int> thumbnail =
+                image.thumbnail ? image.thumbnail : manifest.folder.thumbnail) {
+            const double factor = *thumbnail / std::max(size.width(), size.height());
+            const QString file = outputFileName(thumbnailName(name), 1);
+            const QString relative = folder.isEmpty() ? file : folder + u'/' + file;
+            if (producers.contains(relative))
+                fail(QStringLiteral("%1 and %2 both render \"%3\"")
+                         .arg(producers[relative], svgPath, relative));
+            producers.insert(relative, svgPath);
+            render(svgPath, size * factor, 1, outputDirectory + u'/' + relative);
         }
     }
 

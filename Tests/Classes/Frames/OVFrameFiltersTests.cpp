@@ -329,3 +329,38 @@ TEST(FrameFilters, TiledRendersEqualUntiledOnes)
         EXPECT_LE(maxDifference(a, b), 1e-4);
     }
 }
+
+// A side's middle is repeated along it; where two copies meet, nothing of the corners may show. The masks'
+// middles are even inside the frame, so every pixel well inside the picture has the same value (the
+// deckled frame drew a light line across the picture at its joins).
+TEST(OVTexturedFrameFilter, JoinsBetweenCopiesOfASidesMiddleDrawNoLine)
+{
+    const Image picture = opaque(512, 512);
+    OVFrameCatalog& system = OVFrameCatalog::sharedFrameCatalog();
+    int checked = 0;
+    for (const QString& frameID : system.frameIDs()) {
+        const OVFrameDescriptionPtr frame = system.frameWithName(frameID);
+        if (!frame || !frame->mask())
+            continue;
+        SCOPED_TRACE(frame->name().toStdString());
+        auto filter = frameFilter(frameID, picture, 0.08, 1024);
+        const Image mask = filter->cachedMask();
+        ASSERT_FALSE(mask.isNull());
+        // Inside the picture by more than the border's width (82 pixels).
+        const Rect inside(100, 100, 312, 312);
+        auto pixels = context().render(mask, inside, pf::Bitmap::Format::RGBA8);
+        ASSERT_TRUE(pixels);
+        for (int channel = 0; channel < 4; ++channel) {
+            int lowest = 255, highest = 0;
+            for (int y = 0; y < pixels->height(); ++y)
+                for (int x = 0; x < pixels->width(); ++x) {
+                    const int value = pixels->row(y)[x * 4 + channel];
+                    lowest = std::min(lowest, value);
+                    highest = std::max(highest, value);
+                }
+            EXPECT_LE(highest - lowest, 1) << "channel " << channel;
+        }
+        ++checked;
+    }
+    EXPECT_GE(checked, 3);
+}

@@ -97,6 +97,7 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
         // The same taps and weights in the same order.
         {"Lanczos reduction, float", lanczos(0.3, 1.2), Bitmap::Format::RGBAf, 0.3f, 1e-5f, 0, true},
         {"Lanczos enlargement, 8-bit", lanczos(1.4, 0.8), Bitmap::Format::RGBA8, 0.3f, 1.0f / 255, 0, true},
+        {"Lanczos reduction, 8-bit", lanczos(0.17, 1.0), Bitmap::Format::RGBA8, 0.3f, 1.0f / 255, 0, true},
         // A quarter: each pixel the mean of four by four, as the second mipmap level holds.
         {"reduction to a quarter", reduce(0.25), Bitmap::Format::RGBA8, 0.3f, 1.0f / 255, 0, false},
         // Elsewhere the mean over each pixel's area against blended levels: alike on photographic
@@ -130,6 +131,19 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
         if (c.computed) {
             EXPECT_LE(largestDifference(*a, *read), c.tolerance + 1e-6f);
         }
+    }
+    // A median taller than the bands its input is rendered in, in both formats: the passes' values.
+    for (const Bitmap::Format format : {Bitmap::Format::RGBA8, Bitmap::Format::RGBAf}) {
+        const Image tall = behindAKernel(Image::fromBitmap(photo(40, 700, format, 0.3f)));
+        const Image cpu = median(tall);
+        RenderStatistics::setCpuFiltersEnabled(false);
+        const Image passes = median(tall);
+        RenderStatistics::setCpuFiltersEnabled(true);
+        const Rect rect = cpu.extent().insetBy(-2, -2);
+        const auto a = context().render(cpu, rect, format);
+        const auto b = context().render(passes, rect, format);
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(largestDifference(*a, *b), 0.0f);
     }
     // A part of the blur computed alone is the same part of the whole.
     const Image blur = gaussian(Image::fromBitmap(photo(300, 200, Bitmap::Format::RGBA8, 0.3f)));

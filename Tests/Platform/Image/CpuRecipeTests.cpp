@@ -6,8 +6,10 @@
 #include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/RenderStatistics.h"
 
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace pf;
 using namespace pftest;
@@ -39,6 +41,7 @@ struct Rendered
 {
     std::optional<Bitmap> pixels;
     uint64_t cpuPasses = 0;
+    uint64_t glPasses = 0;
 };
 
 Rendered render(const Image& image, CpuKernelRenderer::Use use, Bitmap::Format format)
@@ -48,8 +51,73 @@ Rendered render(const Image& image, CpuKernelRenderer::Use use, Bitmap::Format f
     Rendered out;
     out.pixels = context().render(image, Rect(-3, -2, Width + 5, Height + 4), format);
     out.cpuPasses = RenderStatistics::cpuPasses();
+    out.glPasses = RenderStatistics::passes() - out.cpuPasses;
     CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
     return out;
+}
+
+struct Case
+{
+    const char* what;
+    Image image;
+};
+
+// Each case rendered on the CPU and in passes, in floats and in bytes: within a level of 8 bits, 1e-4 of
+// a float, and computed on the CPU (not handed to the passes whole; with `noPasses`, not in part either).
+void expectBothWaysAlike(const std::vector<Case>& cases, bool noPasses = false)
+{
+    for (const Case& c : cases) {
+        ASSERT_FALSE(c.image.isNull()) << c.what;
+        for (const Bitmap::Format format : {Bitmap::Format::RGBAf, Bitmap::Format::RGBA8}) {
+            const Rendered cpu = render(c.image, CpuKernelRenderer::Use::Always, format);
+            const Rendered gl = render(c.image, CpuKernelRenderer::Use::Never, format);
+            ASSERT_TRUE(cpu.pixels && gl.pixels) << c.what;
+            EXPECT_GT(cpu.cpuPasses, 0u) << c.what << " was not computed on the CPU";
+            if (noPasses) {
+                EXPECT_EQ(cpu.glPasses, 0u) << c.what << " needed passes";
+            }
+            EXPECT_EQ(gl.cpuPasses, 0u) << c.what;
+            float worst = 0;
+            for (int y = 0; y < cpu.pixels->height(); ++y)
+                for (int x = 0; x < cpu.pixels->width(); ++x) {
+                    const auto p = at(*cpu.pixels, x, y), q = at(*gl.pixels, x, y);
+                    for (size_t k = 0; k < 4; ++k)
+                        worst = std::max(worst, std::abs(p[k] - q[k]));
+                }
+            EXPECT_LE(worst, format == Bitmap::Format::RGBA8 ? 1.0f / 255.0f + 1e-6f : 1e-4f)
+                << c.what << (format == Bitmap::Format::RGBA8 ? " (8-bit)" : " (float)");
+        }
+    }
+}
+
+// Each case rendered on the CPU in bytes whole and in four parts, split off the tiles' grid: the same
+// bytes, so that no tile edge shows.
+void expectPartsLikeTheWhole(const std::vector<Case>& cases)
+{
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Always);
+    const Rect whole(-3, -2, Width + 5, Height + 4);
+    const int splitX = 97, splitY = 31; // from the left and from the top
+    for (const Case& c : cases) {
+        const auto all = context().render(c.image, whole, Bitmap::Format::RGBA8);
+        ASSERT_TRUE(all) << c.what;
+        int differing = 0;
+        for (const bool right : {false, true})
+            for (const bool top : {false, true}) {
+                const double x0 = right ? whole.minX() + splitX : whole.minX();
+                const double x1 = right ? whole.maxX() : whole.minX() + splitX;
+                const double y0 = top ? whole.maxY() - splitY : whole.minY();
+                const double y1 = top ? whole.maxY() : whole.maxY() - splitY;
+                const auto part =
+                    context().render(c.image, Rect(x0, y0, x1 - x0, y1 - y0), Bitmap::Format::RGBA8);
+                ASSERT_TRUE(part) << c.what;
+                const int left = int(x0 - whole.minX()), first = int(whole.maxY() - y1);
+                for (int row = 0; row < part->height(); ++row)
+                    differing += std::memcmp(part->row(row), all->row(first + row) + size_t(left) * 4,
+                                             size_t(part->width()) * 4) != 0;
+            }
+        EXPECT_EQ(differing, 0) << c.what << ": rows of a part that differ from the whole";
+    }
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
 }
 
 } // namespace
@@ -62,11 +130,6 @@ TEST(CpuRecipes, EngineKernelsAndTheStepsBetweenThemMatchThePasses)
     const Image invertedA = filtered("CIColorInvert", {{"inputImage", var(a)}});
     const Image stack = over(invertedA, b); // read twice below: computed once, not fused
 
-    struct Case
-    {
-        const char* what;
-        Image image;
-    };
     const std::vector<Case> cases = {
         {"source-over", over(a, b)},
         {"blend with a 16-bit mask",
@@ -85,10 +148,21 @@ TEST(CpuRecipes, EngineKernelsAndTheStepsBetweenThemMatchThePasses)
               b.imageByCroppingToRect(Rect(20, 10, 100, 40)).imageByClampingToExtent())},
         {"turned and scaled: read between pixels",
          over(a.imageByApplyingTransform(AffineTransform::rotation(0.3).scaled(0.8, 0.8)), invertedA)},
+        {"a colour cropped to a rectangle, over a colour, as a mask drawn so",
+         filtered("CIBlendWithMask",
+                  {{"inputImage", var(a)},
+                   {"inputBackgroundImage", var(b)},
+                   {"inputMaskImage", var(Image::constantColor(Color(1, 1, 1))
+                                          .imageByCroppingToRect(Rect(40, 0, 150, Height))
+                                          .imageByCompositingOverImage(Image::constantColor(Color(0, 0, 0))))}})},
+        {"a colour cropped off the pixel grid and moved",
+         over(Image::constantColor(Color(0.2, 0.4, 0.6, 0.8))
+                  .imageByCroppingToRect(Rect(10.5, 3.25, 100, 40))
+                  .imageByApplyingTransform(AffineTransform::translation(3, -2)),
+              b)},
         {"moved by half a pixel", over(b.imageByApplyingTransform(AffineTransform::translation(0.5, 0)), a)},
+        {"over a blur", over(filtered("CIGaussianBlur", {{"inputImage", var(a)}, {"inputRadius", 2.0}}), b)},
         // Kernels the CPU cannot compute are rendered in passes once and read as pixels.
-        {"over a blur computed in passes",
-         over(filtered("CIGaussianBlur", {{"inputImage", var(a)}, {"inputRadius", 2.0}}), b)},
         {"a strong reduction (read from mipmaps) inside, moved and read by two kernels",
          [&] {
              const Image reduced = over(a.imageByApplyingTransform(AffineTransform::scale(0.3, 0.3)), b);
@@ -96,23 +170,92 @@ TEST(CpuRecipes, EngineKernelsAndTheStepsBetweenThemMatchThePasses)
              return over(filtered("CIColorInvert", {{"inputImage", var(moved)}}), reduced);
          }()},
     };
-    for (const Case& c : cases) {
-        ASSERT_FALSE(c.image.isNull()) << c.what;
-        for (const Bitmap::Format format : {Bitmap::Format::RGBAf, Bitmap::Format::RGBA8}) {
-            const Rendered cpu = render(c.image, CpuKernelRenderer::Use::Always, format);
-            const Rendered gl = render(c.image, CpuKernelRenderer::Use::Never, format);
-            ASSERT_TRUE(cpu.pixels && gl.pixels) << c.what;
-            EXPECT_GT(cpu.cpuPasses, 0u) << c.what << " was not computed on the CPU";
-            EXPECT_EQ(gl.cpuPasses, 0u) << c.what;
-            float worst = 0;
-            for (int y = 0; y < cpu.pixels->height(); ++y)
-                for (int x = 0; x < cpu.pixels->width(); ++x) {
-                    const auto p = at(*cpu.pixels, x, y), q = at(*gl.pixels, x, y);
-                    for (size_t k = 0; k < 4; ++k)
-                        worst = std::max(worst, std::abs(p[k] - q[k]));
-                }
-            EXPECT_LE(worst, format == Bitmap::Format::RGBA8 ? 1.0f / 255.0f + 1e-6f : 1e-4f)
-                << c.what << (format == Bitmap::Format::RGBA8 ? " (8-bit)" : " (float)");
+    expectBothWaysAlike(cases);
+    expectPartsLikeTheWhole(cases);
+}
+
+TEST(CpuRecipes, KernelsThatReadNeighboursMatchThePasses)
+{
+    // The inputs are kernels' outputs as well as bitmaps, in bytes and in floats, so that every kind of
+    // read is taken; the library paths of the median and the Lanczos scaling are off, so that their
+    // kernels run.
+    RenderStatistics::setCpuFiltersEnabled(false);
+    const Image a = Image::fromBitmap(randomBitmap(Width, Height, 4));
+    const Bitmap bytes = randomBitmap(Width, Height, 5).converted(Bitmap::Format::RGBA8);
+    const Image b = Image::fromBitmap(bytes);
+    const Image computed = filtered("CIColorInvert", {{"inputImage", var(b)}});
+    const Image moved = computed.imageByApplyingTransform(AffineTransform::translation(-4, 3));
+    const Image smooth =
+        filtered("CIColorInvert",
+                 {{"inputImage", var(Image::fromBitmap(makeFloatBitmap(Width, Height, [](int x, int y) {
+                       const float v = 0.5f + 0.4f * std::sin(x * 0.05f) * std::cos(y * 0.07f);
+                       return std::array<float, 4>{v, 0.8f * v, 0.3f, 1.0f};
+                   })))}});
+    auto blur = [](const Image& image, double sigma) {
+        return filtered("CIGaussianBlur", {{"inputImage", var(image)}, {"inputRadius", sigma}});
+    };
+    auto lanczos = [](const Image& image, double scale) {
+        return filtered("CILanczosScaleTransform", {{"inputImage", var(image)}, {"inputScale", scale}});
+    };
+    const std::vector<Case> cases = {
+        {"separable Gaussian of a float bitmap", blur(a, 1.5)},
+        {"separable Gaussian of a kernel's output, moved", blur(moved, 3.0)},
+        {"reduced, blurred and enlarged Gaussian of a byte bitmap", over(blur(b, 7.0), a)},
+        {"median of a kernel's output", filtered("CIMedianFilter", {{"inputImage", var(computed)}})},
+        {"Lanczos reduction of a kernel's output", lanczos(computed, 0.37)},
+        {"Lanczos enlargement of a float bitmap", lanczos(a, 1.6)},
+        {"area average",
+         filtered("CIAreaAverage", {{"inputImage", var(computed)},
+                                    {"inputExtent", QVariant::fromValue(Vector(10.5, 3, 151, 40))}})},
+        {"motion blur", filtered("CIMotionBlur",
+                                 {{"inputImage", var(computed)}, {"inputRadius", 9.0}, {"inputAngle", 0.4}})},
+        {"disc blur", filtered("CIDiscBlur", {{"inputImage", var(a)}, {"inputRadius", 3.5}})},
+        {"displacement",
+         filtered("CIDisplacementDistortion",
+                  {{"inputImage", var(a)}, {"inputDisplacementImage", var(computed)}, {"inputScale", 12.0}})},
+        // A smooth picture: the lens's arcsines and tangent differ between the CPU's library and the
+        // shading language's approximations in their last bits, which random pixels would turn into
+        // differences of whole levels.
+        {"torus lens",
+         filtered("CITorusLensDistortion", {{"inputImage", var(smooth)},
+                                            {"inputCenter", QVariant::fromValue(Vector(150, 35))},
+                                            {"inputRadius", 30.0},
+                                            {"inputWidth", 12.0}})},
+        {"affine tile",
+         filtered("CIAffineTile",
+                  {{"inputImage", var(computed.imageByCroppingToRect(Rect(20, 10, 37, 23)))},
+                   {"inputTransform", QVariant::fromValue(AffineTransform::translation(3, 1))}})},
+    };
+    expectBothWaysAlike(cases, true);
+    expectPartsLikeTheWhole(cases);
+    RenderStatistics::setCpuFiltersEnabled(true);
+}
+
+TEST(CpuRecipes, BytesAreTheFloatsClampedAndRounded)
+{
+    // Every value at every position of a row (rows of bytes are converted sixteen values at a time).
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::vector<float> values = {std::nanf(""), -inf, -0.5f,        0.0f,          0.5f / 255 - 1e-7f,
+                                       0.5f / 255,    0.3f, 127.5f / 255, 128.49f / 255, 254.5f / 255,
+                                       1.0f,          1.5f, inf};
+    const int width = 23, height = 3;
+    size_t next = 0;
+    const Image source = Image::fromBitmap(makeFloatBitmap(width, height, [&](int, int) {
+        std::array<float, 4> pixel;
+        for (float& v : pixel)
+            v = values[next++ % values.size()];
+        return pixel;
+    }));
+    const Image image = over(source, Image::emptyImage());
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Always);
+    const auto floats = context().render(image, Rect(0, 0, width, height), Bitmap::Format::RGBAf);
+    const auto bytes = context().render(image, Rect(0, 0, width, height), Bitmap::Format::RGBA8);
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
+    ASSERT_TRUE(floats && bytes);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width * 4; ++x) {
+            const float v = reinterpret_cast<const float*>(floats->row(y))[x];
+            const int expected = !(v > 0.0f) ? 0 : v >= 1.0f ? 255 : int(v * 255.0f + 0.5f);
+            EXPECT_EQ(int(bytes->row(y)[x]), expected) << "value " << v << " at " << x << ", " << y;
         }
-    }
 }

@@ -3,6 +3,7 @@
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/ViewAnimator.h"
+#include "Platform/UI/Window.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -137,6 +138,34 @@ TEST(Timer, AnOwnersDestructionCancelsItsTimers)
     EXPECT_EQ(fired, 0);
     clock.advance(0.01);
     EXPECT_EQ(fired, 1);
+}
+
+TEST(ViewAnimator, AnOverlayWindowSlidesInsideItsParentAndAGoneOneEndsItsAnimation)
+{
+    pf::SteppedClock clock;
+    pf::Window parent(Rect(100, 100, 600, 400));
+    auto* child = new pf::Window(Rect(0, 0, 100, 100), pf::Window::Borderless);
+    child->setFrame(Rect(599, 200, 1, 200));
+    parent.addChildWindow(child);
+    int completions = 0;
+    ViewAnimator::runGroup(
+        1.0, [&] { ViewAnimator::animateWindowFrame(child, Rect(400, 200, 200, 200)); },
+        [&] { ++completions; }, ViewAnimator::Timing::Linear);
+    clock.advance(0.5);
+    EXPECT_NEAR(child->frame().minX(), 499.5, 2);
+    EXPECT_NEAR(child->frame().width(), 100.5, 2);
+    clock.advance(0.6);
+    EXPECT_EQ(child->frame(), Rect(400, 200, 200, 200));
+    EXPECT_EQ(completions, 1);
+
+    ViewAnimator::runGroup(
+        1.0, [&] { ViewAnimator::animateWindowFrame(child, Rect(599, 200, 1, 200)); },
+        [&] { ++completions; });
+    clock.advance(0.2);
+    delete child;
+    clock.advance(0.1);
+    EXPECT_EQ(completions, 2);
+    EXPECT_EQ(ViewAnimator::runningCount(), 0);
 }
 
 } // namespace
