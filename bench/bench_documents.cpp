@@ -53,6 +53,7 @@
 #include "Classes/Editor/GMWindowController.h"
 #include "Classes/Editor/OVZoomView.h"
 #include "Classes/Filters/FilterLibrary.h"
+#include "Classes/Help/OVInformationPanel.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Platform/Foundation/FileSystem.h"
@@ -577,6 +578,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("glimora-bench"));
     pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox().filePath(QStringLiteral("app")));
     pf::UserDefaults::standard().setFileForTesting(sandbox().filePath(QStringLiteral("defaults.conf")));
+    // The first editor window's help sheet would lie over the windows these runs look at.
+    pf::UserDefaults::standard().setValue(OVInformationPanel::dontShowAgainKey,
+                                          QVariantMap{{GMEditorWindowController::firstRunTopic, 1}});
     FilterLibrary::registerAll();
     testfilters::registerAll();
     GMDocument::setBlueprintCatalog(&chaintest::catalog());

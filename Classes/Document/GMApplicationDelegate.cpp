@@ -16,6 +16,7 @@
 #include "Classes/Editor/OVZoomView.h"
 #include "Classes/Frames/OVFrameBuilder.h"
 #include "Classes/Help/OVHelpActions.h"
+#include "Classes/Help/OVInformationCatalog.h"
 #include "Classes/Help/OVInformationPanel.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
@@ -451,6 +452,10 @@ void GMApplicationDelegate::buildActions()
         [documents] { documents->displayWelcomeScreen(); });
     add(QStringLiteral("Quick Tutorial"), QKeySequence::HelpContents, [documents] { documents->showHelp(); });
     add(QStringLiteral("Send Feedback…"), QKeySequence(), [this] { sendFeedback(); });
+    QAction* tips = add(QStringLiteral("Tips & Tricks"), QKeySequence(),
+                        [] { OVInformationCatalog::showSharedInformationCatalog(); });
+    // A lone ampersand in a menu item marks a shortcut letter; this one is a word.
+    tips->setText(tips->text().replace(QLatin1Char('&'), QStringLiteral("&&")));
     add(QStringLiteral("Reset Tips"), QKeySequence(), [] { OVInformationPanel::resetAllDontShows(); });
     // What a help topic's button may ask for, by name.
     OVHelpActions::registerAction(QStringLiteral("showWelcomeWindow"),
@@ -527,8 +532,8 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
     menu(QStringLiteral("View"), viewItems, true);
     menu(QStringLiteral("Extras"), {"Frame Builder…", "Framework Effects…", "Scene Preview…"});
     menu(QStringLiteral("Window"), {"Welcome Window"});
-    menu(QStringLiteral("Help"), {"Quick Tutorial", "Reset Tips", "Send Feedback…", "-", "Home Page", "News",
-                                  "Community", "Rate Glimora", "-", "About Glimora"});
+    menu(QStringLiteral("Help"), {"Quick Tutorial", "Tips & Tricks", "Reset Tips", "Send Feedback…", "-",
+                                  "Home Page", "News", "Community", "Rate Glimora", "-", "About Glimora"});
     return bar;
 }
 

@@ -4,6 +4,7 @@
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Editor/GMWindowController.h"
 #include "Classes/Framework/Toolkit/OVActivityPanel.h"
+#include "Classes/Help/OVInformationPanel.h"
 #include "Classes/Rendering/GMRealTimeRenderer.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
@@ -14,10 +15,12 @@
 #include "Platform/UI/Window.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <thread>
 
 const QString GMEditorWindowController::frameKey = QStringLiteral("DocumentWindowFrame");
+const QString GMEditorWindowController::firstRunTopic = QStringLiteral("Retouching");
 
 GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> document)
     : m_editor(std::make_unique<GMWindowController>())
@@ -39,6 +42,15 @@ GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> d
             pf::UserDefaults::standard().setString(
                 frameKey, QStringLiteral("%1 %2 %3 %4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height()));
         });
+    // The first editor window of a run introduces retouching, once it is on screen, unless the user
+    // asked not to see that again.
+    QPointer<pf::Window> shown(window);
+    pf::Timer::afterThisEvent(
+        [shown] {
+            if (shown && shown->isVisible())
+                OVInformationPanel::showInformationForTitle(firstRunTopic, shown);
+        },
+        window);
 }
 
 QRect GMEditorWindowController::rememberedFrame(const QSize& minimumSize)

@@ -46,6 +46,8 @@ public:
     // The user default that keeps the size and place of the last editor window closed ("x y w h" on
     // the screen, top-down), for the next one to open there.
     static const QString frameKey;
+    // The help topic shown as a sheet over the first editor window of a run ("Retouching").
+    static const QString firstRunTopic;
     // The remembered frame when it still lies on a screen with room for the window; else null.
     static QRect rememberedFrame(const QSize& minimumSize);
 

@@ -487,9 +487,9 @@ pf::Size OVInformationPanel::windowWillResize(pf::Size proposed)
 
 void OVInformationPanel::setIsVisible(bool visible)
 {
-    if (visible == m_isVisible)
-        return;
     m_isVisible = visible;
+    // Hiding always stops the movie, also one started before the panel was reported visible (a row
+    // still opening).
     if (!visible && m_movieController && m_movieController->isPlaying())
         m_movieController->togglePlayPause();
 }
@@ -510,6 +510,8 @@ void OVInformationPanel::showOverWindow(pf::Window* parent)
             std::max(680.0, (screenHeight - 40) - (panelSize.height - box->frame().size.height));
     }
     updateLayoutInstantly(true);
+    if (parent)
+        fitOnScreen(parent);
     setIsVisible(true);
     m_sheetParent = parent;
     if (parent) {
@@ -528,6 +530,29 @@ void OVInformationPanel::showOverWindow(pf::Window* parent)
         if (self)
             self->makeFirstResponder();
     });
+}
+
+void OVInformationPanel::fitOnScreen(pf::Window* parent)
+{
+    pf::Window* panelWindow = loadedWindow();
+    QScreen* screen = parent->screen();
+    if (!panelWindow || !screen)
+        return;
+    // A sheet taller than the screen would put its OK button out of reach. The picture gives way: it is
+    // narrowed (down to the topic's least width) until the sheet fits; the text is never cut.
+    double aspect = 0; // height over width of the widest picture
+    if (m_movie && m_movie->naturalSize().width > 0)
+        aspect = m_movie->naturalSize().height / m_movie->naturalSize().width;
+    else if (!m_image.isNull() && m_image.width() > 0)
+        aspect = double(m_image.height()) / m_image.width();
+    const double available = screen->availableGeometry().height() - 40;
+    for (int pass = 0; pass < 6 && aspect > 0; ++pass) {
+        const double over = panelWindow->frame().size.height - available;
+        if (over <= 0 || m_maxSize.width <= kContentWidth)
+            break;
+        m_maxSize.width = std::max(kContentWidth, m_maxSize.width - std::ceil(over / aspect));
+        updateLayoutInstantly(true);
+    }
 }
 
 void OVInformationPanel::closeSheet()

@@ -104,6 +104,7 @@ private:
     void endSheet(bool recordCheckbox);
     void sheetDidEnd();
     void setInContainer(pf::View* view, bool present);
+    void fitOnScreen(pf::Window* parent);
 
     QString m_tag;
     pf::Size m_diff;

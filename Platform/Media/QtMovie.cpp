@@ -69,6 +69,18 @@ std::unique_ptr<QtMovie> QtMovie::open(const QString& path, QString* error, doub
         return fail(player->errorString());
     if (player->mediaStatus() != QMediaPlayer::LoadedMedia)
         return fail(QStringLiteral("\"%1\" did not load within %2 s").arg(path).arg(timeoutSeconds));
+    // A movie that has not played yet shows its first picture, not a black area: the first frame is
+    // decoded now, before anyone listens to the rate.
+    if (player->hasVideo()) {
+        QEventLoop first;
+        QObject::connect(movie->m_sink, &QVideoSink::videoFrameChanged, &first, &QEventLoop::quit);
+        QTimer::singleShot(1000, &first, &QEventLoop::quit);
+        player->play();
+        if (movie->m_frame.isNull())
+            first.exec(QEventLoop::ExcludeUserInputEvents);
+        player->pause();
+        player->setPosition(0);
+    }
     movie->m_soundEnabled = QList<bool>(player->audioTracks().size(), false);
     if (!movie->m_soundEnabled.isEmpty())
         movie->m_soundEnabled[0] = true;

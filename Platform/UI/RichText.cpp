@@ -199,7 +199,12 @@ public:
     void run()
     {
         m_document->clear();
+        // One edit for the whole text: the document lays itself out once at the end, and keeps no undo
+        // step per run of text.
+        const bool undo = m_document->isUndoRedoEnabled();
+        m_document->setUndoRedoEnabled(false);
         m_cursor = QTextCursor(m_document);
+        m_cursor.beginEditBlock();
         m_stack.reserve(RichText::kMaximumGroupDepth);
         const qsizetype size = m_data.size();
         while (m_pos < size) {
@@ -223,6 +228,8 @@ public:
         while (!m_stack.empty() && closeGroup()) {
         }
         finishParagraph(false);
+        m_cursor.endEditBlock();
+        m_document->setUndoRedoEnabled(undo);
         if (m_tooDeep)
             warning(QStringLiteral("Rich text nested deeper than %1 groups: the deeper text is left out")
                         .arg(RichText::kMaximumGroupDepth));

@@ -189,10 +189,13 @@ void add(Animation animation)
             break;
         }
     }
-    ++group.state->pending;
+    // Finishing at once may open groups of its own (a view laying out its subviews), which moves the
+    // open groups: the group is held by its state from here.
+    const std::shared_ptr<GroupState> state = group.state;
+    ++state->pending;
     if (animation.duration <= 0) {
         finish(animation);
-        --group.state->pending; // the group's completion waits for endGrouping()
+        --state->pending; // the group's completion waits for endGrouping()
     } else {
         a.running.push_back(std::move(animation));
         startTicker();

@@ -12,6 +12,7 @@
 #include "Classes/Document/GMEditorWindowController.h"
 #include "Classes/Document/GMWelcomeWindow.h"
 #include "Classes/Filters/FilterLibrary.h"
+#include "Classes/Help/OVInformationPanel.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
@@ -68,6 +69,9 @@ void useSandbox(const QString& sandbox)
 {
     pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox + QStringLiteral("/app"));
     pf::UserDefaults::standard().setFileForTesting(sandbox + QStringLiteral("/defaults.conf"));
+    // The first editor window's help sheet would lie over the windows these runs look at.
+    pf::UserDefaults::standard().setValue(OVInformationPanel::dontShowAgainKey,
+                                          QVariantMap{{GMEditorWindowController::firstRunTopic, 1}});
 }
 
 void registerEverything()

@@ -22,6 +22,7 @@
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Framework/Toolkit/OV3PartImageView.h"
 #include "Classes/Framework/Toolkit/OVActivityPanel.h"
+#include "Classes/Help/OVInformationPanel.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
@@ -100,6 +101,9 @@ int main(int argc, char** argv)
     QTemporaryDir sandbox;
     pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
     pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
+    // The first editor window's help sheet would lie over the windows these runs look at.
+    pf::UserDefaults::standard().setValue(OVInformationPanel::dontShowAgainKey,
+                                          QVariantMap{{GMEditorWindowController::firstRunTopic, 1}});
     FilterLibrary::registerAll();
     testfilters::registerAll();
     GMDocument::setBlueprintCatalog(&chaintest::catalog());

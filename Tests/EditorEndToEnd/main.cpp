@@ -48,7 +48,13 @@
 #include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVGridItem.h"
 #include "Classes/Framework/Toolkit/OVGridViewController.h"
+#include "Classes/Framework/Toolkit/OVListView.h"
 #include "Classes/Framework/Toolkit/OVSlider.h"
+#include "Classes/Help/OVInformationCatalog.h"
+#include "Classes/Help/OVInformationListEntry.h"
+#include "Classes/Help/OVInformationPanel.h"
+#include "Classes/Help/OVMovieController.h"
+#include "Classes/Help/OVSubtitleView.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
@@ -60,11 +66,13 @@
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/Media/Movie.h"
 #include "Platform/UI/Menu.h"
 #include "Platform/UI/Window.h"
 #include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -75,6 +83,9 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -519,6 +530,118 @@ LoupeStroke strokeThroughLoupe(GMWindowController& editor, Hand& hand, PhotoTool
     return result;
 }
 
+// The first editor window of the run introduces retouching as a sheet: the box ticked, then OK.
+void answerFirstSheet()
+{
+    check(waitFor([] { return !OVInformationPanel::openPanels().isEmpty(); }, 5000),
+          QStringLiteral("the first editor window shows a help sheet"));
+    if (OVInformationPanel::openPanels().isEmpty())
+        return;
+    OVInformationPanel* sheet = OVInformationPanel::openPanels().constFirst();
+    check(sheet->tag() == GMEditorWindowController::firstRunTopic,
+          QStringLiteral("the sheet introduces retouching (%1)").arg(sheet->tag()));
+    check(sheet->loadedWindow() && sheet->loadedWindow()->isVisible(),
+          QStringLiteral("the sheet is on screen"));
+    QCheckBox* box = sheet->dontShowCheckbox();
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    check(box->isChecked(), QStringLiteral("a click ticks \"Don't show again\""));
+    shoot(sheet->loadedWindow(), QStringLiteral("first-run-sheet"));
+    QTest::mouseClick(sheet->okButton(), Qt::LeftButton);
+    settle(200);
+    check(OVInformationPanel::openPanels().isEmpty(), QStringLiteral("OK ends the sheet"));
+    check(pf::UserDefaults::standard()
+                  .dictionaryForKey(OVInformationPanel::dontShowAgainKey)
+                  .value(GMEditorWindowController::firstRunTopic)
+                  .toInt() == 1,
+          QStringLiteral("the ticked box is remembered"));
+}
+
+// Help ▸ Tips & Tricks: the "Layers" topic chosen in the list, its movie played two seconds, scrubbed
+// to the middle with the slider, its subtitles switched on.
+void tipsAndTricks(pf::Window* editorWindow)
+{
+    check(chooseFromMenu(editorWindow, QStringLiteral("Help"), QStringLiteral("Tips & Tricks"),
+                         QStringLiteral("help-menu")),
+          QStringLiteral("Help ▸ Tips & Tricks is chosen"));
+    OVInformationCatalog* catalog = OVInformationCatalog::sharedInformationCatalog();
+    pf::Window* window = catalog->loadedWindow();
+    check(window && waitFor([&] { return window->isVisible(); }), QStringLiteral("the catalog shows"));
+    OVListView* list = catalog->infoList();
+    if (!window || !list)
+        return;
+    Hand hand(window);
+    OVInformationListEntry* layers = nullptr;
+    for (OVListEntryView* entry : list->entries())
+        if (auto* row = qobject_cast<OVInformationListEntry*>(entry);
+            row && row->infoName() == QLatin1String("Layers"))
+            layers = row;
+    check(layers != nullptr, QStringLiteral("the catalog lists \"Layers\""));
+    if (!layers)
+        return;
+    const Rect head = layers->rowView()->bounds();
+    hand.click(hand.at(layers->rowView(), Point(head.midX(), head.midY())));
+    check(catalog->selectedPanel() == layers->infoPanel(),
+          QStringLiteral("a click on the row shows the topic"));
+    OVMovieController* player = layers->infoPanel()->movieController();
+    check(player && player->movie(), QStringLiteral("the topic has its movie"));
+    if (!player || !player->movie())
+        return;
+    settle(300);
+    shoot(window, QStringLiteral("tips-and-tricks-layers"));
+
+    // The pointer over the movie brings the bar; its play button starts the movie.
+    pf::View* picture = player->view();
+    hand.move(hand.at(picture, Point(picture->bounds().midX(), picture->bounds().midY())));
+    settle(500);
+    OVButton* play = player->playButton();
+    hand.click(hand.at(play, Point(play->bounds().midX(), play->bounds().midY())));
+    check(player->isPlaying(), QStringLiteral("the play button starts the movie"));
+    settle(2000);
+    check(player->currentTime() > 1.0,
+          QStringLiteral("the movie plays (%1 s after two seconds)").arg(player->currentTime(), 0, 'f', 2));
+
+    // The slider's knob dragged to the middle.
+    QSlider* slider = player->scrubSlider();
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    const QRect knob =
+        slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+    const QRect groove =
+        slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
+    const QPoint middle(groove.left() + groove.width() / 2, knob.center().y());
+    QTest::mousePress(slider, Qt::LeftButton, {}, knob.center());
+    for (int i = 1; i <= 6; ++i) {
+        QTest::mouseMove(slider, knob.center() + (middle - knob.center()) * i / 6);
+        settle(30);
+    }
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, middle);
+    const double duration = player->movie()->duration().seconds();
+    check(std::abs(player->sliderValue() - 0.5) < 0.08 &&
+              std::abs(player->currentTime() - duration / 2) < 1.0,
+          QStringLiteral("the slider scrubs to the middle (%1 of %2 s)")
+              .arg(player->currentTime(), 0, 'f', 2)
+              .arg(duration, 0, 'f', 2));
+
+    // English cues start hidden; the subtitle button shows them.
+    check(!player->showSubtitle(), QStringLiteral("English subtitles start hidden"));
+    OVButton* subtitles = player->subtitleButton();
+    hand.click(hand.at(subtitles, Point(subtitles->bounds().midX(), subtitles->bounds().midY())));
+    settle(300);
+    const OVSubtitle* cue = player->subtitleView() ? player->subtitleView()->currentSubtitle() : nullptr;
+    check(player->showSubtitle() && cue && !cue->string().isEmpty(),
+          QStringLiteral("the subtitle button shows the cue of the moment"));
+    shoot(window, QStringLiteral("tips-and-tricks-movie"));
+    player->togglePlayPause();
+    catalog->close();
+    settle(300);
+    check(!catalog->isWindowLoaded(), QStringLiteral("the catalog closes"));
+}
+
 void run(const QString& sandbox)
 {
     const QString photo = makePhoto(sandbox + QStringLiteral("/Portrait.jpg"));
@@ -551,6 +674,8 @@ void run(const QString& sandbox)
         check(waitUntilEditing(document),
               QStringLiteral("the photo opened through the panel is edited live"));
         shoot(document->window(), QStringLiteral("opened-through-open-panel"));
+        answerFirstSheet();
+        tipsAndTricks(document->window());
         document->close();
         settle(300);
     }
@@ -1089,6 +1214,7 @@ void run(const QString& sandbox)
 
 int main(int argc, char** argv)
 {
+    pf::Movie::chooseBackend();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-end-to-end"));
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,6 +1,9 @@
 #include "../GallerySupport.h"
+#include "Classes/Framework/Toolkit/OVListView.h"
 #include "Classes/Help/OVHelpActions.h"
 #include "Classes/Help/OVHoverSupportView.h"
+#include "Classes/Help/OVInformationCatalog.h"
+#include "Classes/Help/OVInformationListEntry.h"
 #include "Classes/Help/OVInformationPanel.h"
 #include "Classes/Help/OVMovieController.h"
 #include "Classes/Help/OVSubtitle.h"
@@ -69,8 +72,28 @@ bool run(const QString& folder)
         window->orderOut();
     }
 
-    // A topic as a sheet over a window, its button's action known as in the application.
+    // The tips catalog, on each topic in turn.
     OVHelpActions::registerAction(QStringLiteral("openSample"), [] {});
+    OVInformationCatalog::showSharedInformationCatalog();
+    OVInformationCatalog* catalog = OVInformationCatalog::sharedInformationCatalog();
+    OVListView* list = catalog->infoList();
+    if (!catalog->window() || !list || list->count() != unsigned(topics->toList().size()))
+        return fail("the catalog does not list the topics");
+    runFor(400);
+    for (unsigned i = list->count(); i-- > 0;) {
+        list->setSelectedIndex(i);
+        runFor(500);
+        auto* entry = qobject_cast<OVInformationListEntry*>(list->selectedEntry());
+        if (!entry || entry->icon().isNull())
+            return fail("a topic's row has no icon");
+        if (!gallerySupport::saveScreenshot(*catalog->window(), folder,
+                                            QStringLiteral("catalog-") + entry->infoName()))
+            return false;
+    }
+    catalog->close();
+    runFor(200);
+
+    // A topic as a sheet over a window, its button's action known as in the application.
     pf::Window parent(pf::Rect(60, 60, 1100, 760));
     parent.setTitle(QStringLiteral("Portrait"));
     parent.makeKeyAndOrderFront();

@@ -1,5 +1,7 @@
 #include "Classes/Document/GMDocument.h"
+#include "Classes/Document/GMEditorWindowController.h"
 #include "Classes/Filters/FilterLibrary.h"
+#include "Classes/Help/OVInformationPanel.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/FileSystem.h"
@@ -21,6 +23,9 @@ int main(int argc, char** argv)
         pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path() + QStringLiteral("/app"));
     if (qEnvironmentVariableIsEmpty("PF_USER_DEFAULTS_FILE"))
         pf::UserDefaults::standard().setFileForTesting(workingArea.path() + QStringLiteral("/defaults.conf"));
+    // The first editor window's help sheet would lie over the windows these runs look at.
+    pf::UserDefaults::standard().setValue(OVInformationPanel::dontShowAgainKey,
+                                          QVariantMap{{GMEditorWindowController::firstRunTopic, 1}});
     FilterLibrary::registerAll();
     testfilters::registerAll();
     GMDocument::setBlueprintCatalog(&doctest::catalog());

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -247,6 +248,39 @@ TEST_F(InformationPanelTest, EndingTheSheetPausesThePlayingMovie)
     EXPECT_EQ(fake->pauseCalls, 1);
     // A narrow parent still leaves the content room.
     EXPECT_GE(panel.maxSize().width, 640);
+}
+
+TEST_F(InformationPanelTest, ASheetFitsOnTheScreen)
+{
+    QByteArray text = "{\\rtf1 ";
+    for (int i = 0; i < 20; ++i)
+        text += "Words of help that fill some lines. ";
+    write(QStringLiteral("Tall.rtf"), text + "}");
+    pf::Window parent(pf::Rect(0, 0, 1600, 700));
+    const double available = parent.screen()->availableGeometry().height() - 40;
+    struct Case
+    {
+        const char* what;
+        pf::Size movie;
+    };
+    for (const Case& c : {Case{"a large movie is narrowed until OK is in reach", {1920, 1200}},
+                          Case{"a small movie keeps its size", {320, 200}}}) {
+        SCOPED_TRACE(c.what);
+        OVInformationPanel panel(QStringLiteral("Tall"));
+        panel.setMovie(std::make_unique<pf::FakeMovie>(5, 25, c.movie));
+        panel.showOverWindow(&parent);
+        const double height = panel.loadedWindow()->frame().size.height;
+        const pf::Rect movie = panel.movieController()->view()->frame();
+        if (c.movie.width > 1000) {
+            EXPECT_LE(height, available);
+            EXPECT_LT(movie.size.width, 1000);
+            EXPECT_NEAR(movie.size.height / movie.size.width, 0.625, 0.01);
+        } else {
+            EXPECT_DOUBLE_EQ(movie.size.width, 320);
+        }
+        panel.cancel();
+    }
+    QCoreApplication::processEvents();
 }
 
 } // namespace

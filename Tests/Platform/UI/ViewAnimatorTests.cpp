@@ -68,6 +68,35 @@ TEST(ViewAnimator, ANewAnimationReplacesTheRunningOneFromWhereItWas)
     pf::Event::setModifierFlagsProvider(nullptr);
 }
 
+// A view that lays its subviews out in groups of its own whenever it is resized.
+class GroupingView : public pf::View
+{
+public:
+    using pf::View::View;
+    int nestedCompletions = 0;
+    void resizeSubviewsWithOldSize(pf::Size) override
+    {
+        for (int i = 0; i < 20; ++i)
+            ViewAnimator::runGroup(
+                0, [this] { ViewAnimator::animateAlpha(this, 1); }, [this] { ++nestedCompletions; });
+    }
+};
+
+TEST(ViewAnimator, AnImmediateChangeMayOpenGroupsOfItsOwn)
+{
+    pf::SteppedClock clock;
+    GroupingView view(Rect(0, 0, 10, 10));
+    int completions = 0;
+    // The frame applied at once runs the view's own groups while the outer one is still open.
+    ViewAnimator::runGroup(
+        0, [&] { ViewAnimator::animateFrame(&view, Rect(0, 0, 50, 50)); }, [&] { ++completions; });
+    clock.advance(0.1);
+    EXPECT_EQ(view.frame(), Rect(0, 0, 50, 50));
+    EXPECT_EQ(view.nestedCompletions, 20);
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(ViewAnimator::runningCount(), 0);
+}
+
 TEST(ViewAnimator, AnimatesAgainAfterTheClockItRanOnIsGone)
 {
     pf::View view(Rect(0, 0, 10, 10));
