@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QPushButton>
 #include <QScreen>
@@ -545,7 +546,15 @@ void OVInformationPanel::fitOnScreen(pf::Window* parent)
         aspect = m_movie->naturalSize().height / m_movie->naturalSize().width;
     else if (!m_image.isNull() && m_image.width() > 0)
         aspect = double(m_image.height()) / m_image.width();
-    const double available = screen->availableGeometry().height() - 40;
+    // The sheet hangs from the parent's top edge, so what it may take is the room from there down to
+    // the bottom of the screen's usable area, not the whole screen's height.
+    const QRect usable = screen->availableGeometry();
+    const pf::Rect parentFrame = parent->frame();
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const double parentTop = (primary ? primary->geometry().height() : usable.bottom() + 1) -
+                             (parentFrame.origin.y + parentFrame.size.height);
+    const double below = usable.y() + usable.height() - std::max<double>(parentTop, usable.y()) - 20;
+    const double available = std::min<double>(usable.height() - 40, below);
     for (int pass = 0; pass < 6 && aspect > 0; ++pass) {
         const double over = panelWindow->frame().size.height - available;
         if (over <= 0 || m_maxSize.width <= kContentWidth)

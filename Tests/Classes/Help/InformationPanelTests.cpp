@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
@@ -256,16 +257,21 @@ TEST_F(InformationPanelTest, ASheetFitsOnTheScreen)
     for (int i = 0; i < 20; ++i)
         text += "Words of help that fill some lines. ";
     write(QStringLiteral("Tall.rtf"), text + "}");
-    pf::Window parent(pf::Rect(0, 0, 1600, 700));
-    const double available = parent.screen()->availableGeometry().height() - 40;
     struct Case
     {
         const char* what;
         pf::Size movie;
+        double parentTopFromScreenTop;
     };
-    for (const Case& c : {Case{"a large movie is narrowed until OK is in reach", {1920, 1200}},
-                          Case{"a small movie keeps its size", {320, 200}}}) {
+    for (const Case& c : {Case{"a large movie is narrowed until OK is in reach", {1920, 1200}, 0},
+                          Case{"a sheet under a lower parent leaves it room", {1920, 1200}, 100},
+                          Case{"a small movie keeps its size", {320, 200}, 0}}) {
         SCOPED_TRACE(c.what);
+        const QRect usable = QGuiApplication::primaryScreen()->availableGeometry();
+        const double screenHeight = QGuiApplication::primaryScreen()->geometry().height();
+        const double top = usable.y() + c.parentTopFromScreenTop;
+        pf::Window parent(pf::Rect(0, screenHeight - top - 500, 1600, 500));
+        const double available = usable.y() + usable.height() - top - 20;
         OVInformationPanel panel(QStringLiteral("Tall"));
         panel.setMovie(std::make_unique<pf::FakeMovie>(5, 25, c.movie));
         panel.showOverWindow(&parent);
