@@ -474,7 +474,28 @@ void OVInformationPanel::updateLayoutTimed()
         // The OK button stays at the right edge of the window.
         if (QPushButton* ok = okButton())
             ok->move(int(width + m_diff.width - kMargin) - ok->width(), ok->y());
+        // A movie's size is known only once it has loaded, after the sheet went up: the grown sheet
+        // must still fit below its parent's top edge and hang from it.
+        if (m_sheetParent && !m_fitting) {
+            m_fitting = true;
+            fitOnScreen(m_sheetParent);
+            placeUnderParent();
+            m_fitting = false;
+        }
     }
+}
+
+void OVInformationPanel::placeUnderParent()
+{
+    pf::Window* panelWindow = loadedWindow();
+    if (!panelWindow || !m_sheetParent)
+        return;
+    // A sheet: attached below the parent's title, centred.
+    const pf::Rect parentFrame = m_sheetParent->frame();
+    const pf::Rect frame = panelWindow->frame();
+    panelWindow->setFrameOrigin(
+        pf::Point(parentFrame.origin.x + (parentFrame.size.width - frame.size.width) / 2,
+                  parentFrame.origin.y + parentFrame.size.height - frame.size.height));
 }
 
 pf::Size OVInformationPanel::windowWillResize(pf::Size proposed)
@@ -516,12 +537,7 @@ void OVInformationPanel::showOverWindow(pf::Window* parent)
     setIsVisible(true);
     m_sheetParent = parent;
     if (parent) {
-        // A sheet: attached below the parent's title, centred.
-        const pf::Rect parentFrame = parent->frame();
-        const pf::Rect frame = panelWindow->frame();
-        panelWindow->setFrameOrigin(
-            pf::Point(parentFrame.origin.x + (parentFrame.size.width - frame.size.width) / 2,
-                      parentFrame.origin.y + parentFrame.size.height - frame.size.height));
+        placeUnderParent();
         parent->addChildWindow(panelWindow);
     }
     panelWindow->makeKeyAndOrderFront();
@@ -554,7 +570,9 @@ void OVInformationPanel::fitOnScreen(pf::Window* parent)
     const double parentTop = (primary ? primary->geometry().height() : usable.bottom() + 1) -
                              (parentFrame.origin.y + parentFrame.size.height);
     const double below = usable.y() + usable.height() - std::max<double>(parentTop, usable.y()) - 20;
-    const double available = std::min<double>(usable.height() - 40, below);
+    // It is also drawn within its parent, so it may not be taller than the parent either.
+    const double available =
+        std::min<double>({usable.height() - 40.0, below, parentFrame.size.height - 20.0});
     for (int pass = 0; pass < 6 && aspect > 0; ++pass) {
         const double over = panelWindow->frame().size.height - available;
         if (over <= 0 || m_maxSize.width <= kContentWidth)

@@ -105,6 +105,7 @@ private:
     void sheetDidEnd();
     void setInContainer(pf::View* view, bool present);
     void fitOnScreen(pf::Window* parent);
+    void placeUnderParent();
 
     QString m_tag;
     pf::Size m_diff;
@@ -118,4 +119,5 @@ private:
     bool m_isVisible = false;
     int m_layoutCount = 0;
     QPointer<pf::Window> m_sheetParent;
+    bool m_fitting = false;
 };
