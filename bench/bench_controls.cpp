@@ -7,6 +7,7 @@
 #include "Classes/Framework/Toolkit/OVLabel.h"
 #include "Classes/Framework/Toolkit/OVSimpleColorWell.h"
 #include "Platform/UI/Event.h"
+#include "bench/BenchMain.h"
 
 #include <QApplication>
 #include <QImage>
@@ -96,22 +97,5 @@ BENCHMARK(BM_SimpleColorWell_Redraw)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // Medians of five runs unless asked otherwise.
-    std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=5",
-                aggregates = "--benchmark_report_aggregates_only=true";
-    bool given = false;
-    for (int i = 1; i < argc; ++i)
-        given = given || std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
-    if (!given) {
-        args.push_back(repetitions.data());
-        args.push_back(aggregates.data());
-    }
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksOffscreen(argc, argv);
 }

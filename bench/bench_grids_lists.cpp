@@ -13,6 +13,7 @@
 #include "Platform/UI/ScrollView.h"
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Window.h"
+#include "bench/BenchMain.h"
 
 #include <QApplication>
 #include <QFile>
@@ -159,22 +160,5 @@ BENCHMARK(BM_ToolBar_1600x40_ThreeShades_TwoCuts_2x)->Unit(benchmark::kMicroseco
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // Medians of five runs unless asked otherwise.
-    std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=5",
-                aggregates = "--benchmark_report_aggregates_only=true";
-    bool given = false;
-    for (int i = 1; i < argc; ++i)
-        given = given || std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
-    if (!given) {
-        args.push_back(repetitions.data());
-        args.push_back(aggregates.data());
-    }
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksOffscreen(argc, argv);
 }
