@@ -5,6 +5,7 @@
 #include "Classes/Framework/Toolkit/OVGridContainerView.h"
 #include "Classes/Framework/Toolkit/OVImageView.h"
 #include "Classes/Framework/Toolkit/OVScroller.h"
+#include "Classes/Framework/Toolkit/OVToolkitInterfaces.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/MainThread.h"
 #include "Platform/Foundation/OperationQueue.h"
@@ -20,24 +21,7 @@ const QString kInterface = QStringLiteral("GMGridViewController");
 
 pf::Interface gridInterface(QObject* owner, const pf::Bundle&)
 {
-    const pf::Rect frame(0, 0, 640, 480);
-    auto* root = new OVImageView(frame);
-    root->setViewDelegate(dynamic_cast<OVViewDelegate*>(owner));
-    auto* scrollView = new pf::ScrollView(frame);
-    scrollView->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
-    auto* scroller = new OVScroller(Qt::Vertical);
-    scroller->setKnobStyle(OVScroller::KnobStyle::Light);
-    scrollView->setVerticalScroller(scroller);
-    // The container paints the tiles' shadows, which lie outside the tiles.
-    auto* container = new OVGridContainerView(frame);
-    scrollView->setDocumentView(container);
-    root->addSubview(scrollView);
-    pf::Interface interface;
-    interface.outlets.insert(QStringLiteral("view"), root);
-    interface.outlets.insert(QStringLiteral("scrollView"), scrollView);
-    interface.outlets.insert(QStringLiteral("container"), container);
-    interface.topLevelObjects = {root};
-    return interface;
+    return OVToolkitInterfaces::gridWithoutShadows(owner);
 }
 
 // What a tile shows while its picture is read: a quiet card of the no-preview card's colour.

@@ -119,17 +119,9 @@ pf::Interface hoverWindow(QObject*, const pf::Bundle&)
 // the controller fades with the scroll position.
 pf::Interface gridView(QObject* owner, const pf::Bundle&)
 {
-    const pf::Rect frame(0, 0, 640, 480);
-    auto* root = new OVImageView(frame);
-    root->setViewDelegate(dynamic_cast<OVViewDelegate*>(owner));
-    auto* scrollView = new pf::ScrollView(frame);
-    scrollView->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
-    auto* scroller = new OVScroller(Qt::Vertical);
-    scroller->setKnobStyle(OVScroller::KnobStyle::Light);
-    scrollView->setVerticalScroller(scroller);
-    auto* container = new OVGridContainerView(frame);
-    scrollView->setDocumentView(container);
-    root->addSubview(scrollView);
+    pf::Interface interface = OVToolkitInterfaces::gridWithoutShadows(owner);
+    auto* root = interface.outlet<OVImageView>(QStringLiteral("view"));
+    const pf::Rect frame = root->frame();
     auto* top = new OVImageView(pf::Rect(0, frame.height() - 14, frame.width(), 14));
     top->setImageName(QStringLiteral("BentTopShadow"));
     top->setAutoresizingMask(pf::View::WidthSizable | pf::View::MinYMargin);
@@ -141,17 +133,34 @@ pf::Interface gridView(QObject* owner, const pf::Bundle&)
         shadow->setAlphaValue(0);
         root->addSubview(shadow);
     }
-    pf::Interface interface;
-    interface.outlets.insert(QStringLiteral("view"), root);
-    interface.outlets.insert(QStringLiteral("scrollView"), scrollView);
-    interface.outlets.insert(QStringLiteral("container"), container);
     interface.outlets.insert(QStringLiteral("topShadow"), top);
     interface.outlets.insert(QStringLiteral("bottomShadow"), bottom);
-    interface.topLevelObjects = {root};
     return interface;
 }
 
 } // namespace
+
+pf::Interface OVToolkitInterfaces::gridWithoutShadows(QObject* owner)
+{
+    const pf::Rect frame(0, 0, 640, 480);
+    auto* root = new OVImageView(frame);
+    root->setViewDelegate(dynamic_cast<OVViewDelegate*>(owner));
+    auto* scrollView = new pf::ScrollView(frame);
+    scrollView->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
+    auto* scroller = new OVScroller(Qt::Vertical);
+    scroller->setKnobStyle(OVScroller::KnobStyle::Light);
+    scrollView->setVerticalScroller(scroller);
+    // The container paints the tiles' shadows, which lie outside the tiles.
+    auto* container = new OVGridContainerView(frame);
+    scrollView->setDocumentView(container);
+    root->addSubview(scrollView);
+    pf::Interface interface;
+    interface.outlets.insert(QStringLiteral("view"), root);
+    interface.outlets.insert(QStringLiteral("scrollView"), scrollView);
+    interface.outlets.insert(QStringLiteral("container"), container);
+    interface.topLevelObjects = {root};
+    return interface;
+}
 
 void OVToolkitInterfaces::registerInterfaces()
 {
