@@ -12,7 +12,7 @@
 namespace pf {
 class Image;
 class UndoManager;
-}
+} // namespace pf
 
 class GMAboutBoxController;
 class GMFrameworkEffectsWindow;
