@@ -137,6 +137,8 @@ Editing fiveLayers()
     editing.document->readFromURL(photoPath(), QStringLiteral("jpeg"), &error);
     editing.controller = std::make_shared<GMPreviewWindowController>(false);
     editing.document->setWindowController(editing.controller);
+    // A large photo is decoded off the main thread: its layers can go in once it has arrived.
+    spin([&] { return editing.controller->toolChain() != nullptr; });
     auto chain = editing.controller->toolChain();
     for (int i = 0; i < 5; ++i) {
         chain->insertPhotoToolWithBlueprint(i % 2 ? chaintest::grey() : chaintest::tint(), std::nullopt, i);
@@ -326,6 +328,7 @@ Editing& pngWithThreeLayers()
         editing->document->readFromURL(path, QStringLiteral("png"), &error);
         editing->controller = std::make_shared<GMPreviewWindowController>(false);
         editing->document->setWindowController(editing->controller);
+        spin([&] { return editing->controller->toolChain() != nullptr; });
         auto chain = editing->controller->toolChain();
         for (int i = 0; i < 3; ++i) {
             chain->insertPhotoToolWithBlueprint(i % 2 ? chaintest::grey() : chaintest::tint(), std::nullopt,
