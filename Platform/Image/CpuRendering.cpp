@@ -13,6 +13,7 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace pf {
@@ -287,7 +288,9 @@ namespace {
 
 // One worker per core beside the caller, made once and kept: bands start without creating threads,
 // and the workers take their jobs through locks that every thread checker sees. Jobs take turns; a
-// band that asks for bands of its own runs them itself.
+// band that asks for bands of its own runs them itself. The interface's thread never waits for
+// another thread's job (a snapshot being encoded, a composition): its bands go before that job's, the
+// workers taking them between two of their own.
 class BandPool
 {
 public:
@@ -306,21 +309,11 @@ public:
                 band(i);
             return;
         }
-        // The pool runs one job at a time. The interface's thread never waits for another thread's job
-        // (a snapshot being encoded, a composition): it works its own bands alone meanwhile.
         std::unique_lock turn(m_turn, std::defer_lock);
         if (!isMainThread()) {
             turn.lock();
         } else if (!turn.try_lock()) {
-            t_inPool = true;
-            try {
-                for (int i = 0; i < bands; ++i)
-                    band(i);
-            } catch (...) {
-                t_inPool = false;
-                throw;
-            }
-            t_inPool = false;
+            runFirst(bands, band);
             return;
         }
         {
@@ -351,11 +344,72 @@ private:
             thread.detach();
     }
 
+    // The interface's job while another one holds the pool: published beside it, worked by the
+    // interface's thread and by every worker between two bands of the other job.
+    void runFirst(int bands, const std::function<void(int)>& band)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_first = &band;
+            m_firstBands = bands;
+            m_firstNext = 0;
+            m_firstRunning = 0;
+            m_firstFailure = nullptr;
+            m_hasFirst = true;
+        }
+        m_wake.notify_all();
+        t_inPool = true;
+        workFirst();
+        t_inPool = false;
+        std::unique_lock lock(m_mutex);
+        m_firstDone.wait(lock, [this] { return m_firstRunning == 0; });
+        m_first = nullptr;
+        const std::exception_ptr failure = std::exchange(m_firstFailure, nullptr);
+        lock.unlock();
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+
+    // Runs bands of the interface's job while any is left to take. Taken under the lock, so that a band
+    // is never taken from a job that has finished meanwhile.
+    void workFirst()
+    {
+        while (m_hasFirst.load()) {
+            const std::function<void(int)>* band = nullptr;
+            int index = 0;
+            {
+                std::lock_guard lock(m_mutex);
+                if (!m_first || m_firstNext >= m_firstBands) {
+                    m_hasFirst = false;
+                    return;
+                }
+                band = m_first;
+                index = m_firstNext++;
+                ++m_firstRunning;
+            }
+            try {
+                (*band)(index);
+            } catch (...) {
+                std::lock_guard lock(m_mutex);
+                if (!m_firstFailure)
+                    m_firstFailure = std::current_exception();
+                m_firstNext = m_firstBands; // the others stop after their band
+            }
+            std::lock_guard lock(m_mutex);
+            if (--m_firstRunning == 0)
+                m_firstDone.notify_all();
+        }
+    }
+
     void work()
     {
         const bool nested = t_inPool;
         t_inPool = true;
-        for (int i = m_next++; i < m_bands; i = m_next++) {
+        for (;;) {
+            workFirst();
+            const int i = m_next++;
+            if (i >= m_bands)
+                break;
             try {
                 (*m_band)(i);
             } catch (...) {
@@ -370,12 +424,21 @@ private:
 
     void loop()
     {
+        t_inPool = true; // a band on a worker runs the bands it asks for itself
         uint64_t seen = 0;
         for (;;) {
+            bool job = false;
             {
                 std::unique_lock lock(m_mutex);
-                m_wake.wait(lock, [&] { return m_job != seen; });
-                seen = m_job;
+                m_wake.wait(lock, [&] { return m_job != seen || m_hasFirst.load(); });
+                if (m_job != seen) {
+                    seen = m_job;
+                    job = true;
+                }
+            }
+            if (!job) {
+                workFirst();
+                continue;
             }
             work();
             std::lock_guard lock(m_mutex);
@@ -388,13 +451,20 @@ private:
     std::vector<std::thread> m_threads;
     std::mutex m_turn;
     std::mutex m_mutex;
-    std::condition_variable m_wake, m_finished;
+    std::condition_variable m_wake, m_finished, m_firstDone;
     const std::function<void(int)>* m_band = nullptr;
     int m_bands = 0;
     std::atomic<int> m_next{0};
     int m_busy = 0;
     uint64_t m_job = 0;
     std::exception_ptr m_failure;
+    // The interface's job beside it, guarded by m_mutex; m_hasFirst says a band of it may be left.
+    const std::function<void(int)>* m_first = nullptr;
+    int m_firstBands = 0;
+    int m_firstNext = 0;
+    int m_firstRunning = 0;
+    std::exception_ptr m_firstFailure;
+    std::atomic<bool> m_hasFirst{false};
 };
 
 thread_local bool BandPool::t_inPool = false;

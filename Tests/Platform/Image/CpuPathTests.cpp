@@ -4,6 +4,7 @@
 #include "Platform/Image/RenderStatistics.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -158,8 +159,8 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
 }
 
 // The band pool runs one job at a time. A job of the interface's thread never waits for another
-// thread's (a snapshot being encoded): it works its bands alone meanwhile, every band once. Other
-// threads still take turns.
+// thread's (a snapshot being encoded): with every worker held, it works its bands alone meanwhile,
+// every band once. Other threads still take turns.
 TEST(CpuPaths, TheMainThreadNeverWaitsForAnotherThreadsBands)
 {
     ASSERT_TRUE(isMainThread());
@@ -195,4 +196,59 @@ TEST(CpuPaths, TheMainThreadNeverWaitsForAnotherThreadsBands)
     background.join();
     for (size_t i = 0; i < visits.size(); ++i)
         ASSERT_EQ(visits[i].load(), 1) << i;
+}
+
+// While another thread's long job holds the pool (a composition, a snapshot's encoding), the workers
+// take the interface thread's bands between two of their own: its render is not left to one core.
+TEST(CpuPaths, WorkersTakeTheMainThreadsBandsBeforeAnotherThreadsJob)
+{
+    ASSERT_TRUE(isMainThread());
+    if (std::thread::hardware_concurrency() < 2)
+        GTEST_SKIP() << "no worker beside the main thread";
+    std::atomic<bool> started{false}, stop{false};
+    std::atomic<int> backgroundBands{0};
+    // Many short bands, until told to stop: one job that keeps every worker busy the whole time.
+    std::thread background([&] {
+        CpuRendering::inBands(
+            1 << 20,
+            [&](int, int) {
+                started = true;
+                ++backgroundBands;
+                if (!stop)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+            },
+            1 << 16);
+    });
+    while (!started)
+        std::this_thread::yield();
+
+    const std::thread::id main = std::this_thread::get_id();
+    std::vector<std::atomic<int>> visits(1000);
+    std::atomic<int> elsewhere{0};
+    std::mutex mutex;
+    std::condition_variable helped;
+    bool waited = false;
+    CpuRendering::inBands(int(visits.size()), [&](int begin, int end) {
+        for (int i = begin; i < end; ++i)
+            ++visits[size_t(i)];
+        if (std::this_thread::get_id() != main) {
+            std::lock_guard lock(mutex);
+            ++elsewhere;
+            helped.notify_all();
+            return;
+        }
+        // The main thread's first band waits a while for a worker to take one; left alone, it goes on.
+        std::unique_lock lock(mutex);
+        if (!std::exchange(waited, true))
+            helped.wait_for(lock, std::chrono::seconds(5), [&] { return elsewhere > 0; });
+    });
+    const bool stillRunning = !stop;
+    stop = true;
+    background.join();
+
+    EXPECT_TRUE(stillRunning);
+    EXPECT_GT(elsewhere.load(), 0) << "no worker took a band of the main thread's job";
+    for (size_t i = 0; i < visits.size(); ++i)
+        ASSERT_EQ(visits[i].load(), 1) << i;
+    EXPECT_GT(backgroundBands.load(), 0);
 }
