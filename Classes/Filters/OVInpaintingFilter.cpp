@@ -7,6 +7,8 @@
 #include "Platform/Image/Color.h"
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/ImageNode.h"
+#include "Platform/Image/Kernel.h"
+#include "Platform/Image/RenderStatistics.h"
 #include "Platform/Image/Sampler.h"
 
 #include <algorithm>
@@ -151,6 +153,64 @@ std::optional<Rect> holesOfBitmap(const Image& mask)
         .intersected(mask.definition().extent());
 }
 
+// The recipe a reduced level's pixels are attached to (rendered through passes only where the CPU
+// pixels cannot stand in).
+const Kernel& levelCopyKernel()
+{
+    static const Kernel kernel = [] {
+        const std::vector<Kernel> kernels = Kernel::kernelsWithString(QStringLiteral(
+            "kernel vec4 reducedLevel(sampler image) { return sample(image, samplerCoord(image)); }"));
+        return kernels.empty() ? Kernel() : kernels.front();
+    }();
+    return kernel;
+}
+
+// `image` reduced by `factor` (under a half) in one step, each pixel the mean of the area it covers,
+// computed on the CPU from the image rendered over only the part asked for. Read through passes, a
+// reduction this strong needs mipmaps on the rasterizer, which every render of the process shares: a
+// healing preview drawn for the interface would wait there behind a composition or a stroke being
+// stored. The plain transform where the level has no bounds.
+Image reducedLevel(const Image& image, double factor)
+{
+    const Image reduced = image.imageByApplyingTransform(AffineTransform::scale(factor, factor));
+    const Rect extent = reduced.extent();
+    if (!(factor < 0.5) || !(factor > 0) || !RenderStatistics::cpuFiltersEnabled() || extent.isNull() ||
+        extent.isInfinite() || extent.isEmpty() || levelCopyKernel().isNull())
+        return reduced;
+    const Rect bounds = extent.integral();
+    ApplyOptions options;
+    options.definition = reduced.definition().extent();
+    options.extent = extent;
+    const Image recipe = levelCopyKernel().apply({QVariant::fromValue(Sampler(reduced))}, options);
+    if (recipe.isNull())
+        return reduced;
+    return CpuRendering::attach(
+        recipe, std::make_shared<const CpuRendering>(
+                    bounds, Bitmap::Format::RGBAf, [image, factor, bounds](const Rect& region, Bitmap& out) {
+                        const Rect wanted = region.offsetBy(bounds.minX(), bounds.minY());
+                        // The image's whole pixels under the pixels asked for; beyond its extent there
+                        // is nothing, which the mean counts as transparent.
+                        const Rect under = Rect(wanted.minX() / factor, wanted.minY() / factor,
+                                                wanted.width() / factor, wanted.height() / factor)
+                                               .integral()
+                                               .intersected(image.extent())
+                                               .integral();
+                        if (under.isNull() || under.isEmpty()) {
+                            std::memset(out.mutableData(), 0, out.byteCount());
+                            return true;
+                        }
+                        const auto pixels = CpuRendering::renderInput(image, under, Bitmap::Format::RGBAf);
+                        if (!pixels)
+                            return false;
+                        AffineTransform place = AffineTransform::scale(factor, factor);
+                        place.tx = under.minX() * factor;
+                        place.ty = under.minY() * factor;
+                        const Image placed = Image::fromBitmap(*pixels).imageByApplyingTransform(place);
+                        const auto done = CpuRendering::renderDirectly(*placed.node(), wanted, out);
+                        return done.value_or(false);
+                    }));
+}
+
 } // namespace
 
 OVInpaintingFilter::OVInpaintingFilter(const QString& className) : OVFilter(className)
@@ -171,6 +231,7 @@ OVInpaintingFilter::OVInpaintingFilter(const QString& className) : OVFilter(clas
     m_laplaceSmoothKernel = kernelWithName(QStringLiteral("laplaceSmooth"));
     m_bwMaskKernel = kernelWithName(QStringLiteral("bwMask"));
     m_opaqueKernel = kernelWithName(QStringLiteral("opaque"));
+    (void)levelCopyKernel(); // made with the first filter, not at the first stroke's first step
 }
 
 void OVInpaintingFilter::registerClass()
@@ -316,9 +377,8 @@ Image OVInpaintingFilter::inpaintImage(const Image& image, const Image& mask, do
     if (maxScale > 2.0 * scale) {
         // Preview quality goes straight to the coarsest scale; otherwise each level halves the image.
         const double factor = m_previewQuality ? scale / maxScale : 0.5;
-        const AffineTransform down = AffineTransform::scale(factor, factor);
-        const Image coarse = inpaintImage(image.imageByApplyingTransform(down),
-                                          mask.imageByApplyingTransform(down), scale / factor, maxScale);
+        const Image coarse =
+            inpaintImage(reducedLevel(image, factor), reducedLevel(mask, factor), scale / factor, maxScale);
         const Image blendMask = m_bwMaskKernel.apply({QVariant::fromValue(Sampler(mask))}, options);
         // The coarse solution inside the area, the level's own pixels outside it. Enlarged, it fades
         // along the level's edge into the nothing beyond; where that edge is the photo's (and a hole may

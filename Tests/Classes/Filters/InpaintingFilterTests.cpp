@@ -3,6 +3,7 @@
 
 #include "Platform/Image/ImageNode.h"
 #include "Platform/Image/KernelData.h"
+#include "Platform/Image/RenderStatistics.h"
 
 #include <QSet>
 #include <cmath>
@@ -347,4 +348,43 @@ TEST(OVInpaintingFilter, AMaskCroppedToItsHoleFillsTheSameOnlyThere)
     std::fill_n(empty.mutableData(), empty.byteCount(), uint8_t(0));
     const Image picture = source.image();
     EXPECT_EQ(inpainting(picture, Image::fromBitmap(empty), 40)->outputImage(), picture);
+}
+
+// The preview reduces the picture to its coarsest level in one step. Read through passes, so strong a
+// reduction needs mipmaps on the rasterizer that every render of the process shares, and a healing step
+// drawn for the interface would wait there behind a composition or a stroke being stored: it is
+// computed on the CPU instead, every pass of the preview with it, and fills as the rasterizer's did.
+TEST(OVInpaintingFilter, APreviewOfPixelsTakesNoPassOnTheRasterizer)
+{
+    constexpr int W = 300, H = 240;
+    const Grid source = randomGrid(W, H, 11);
+    const Grid mask = discMask(W, H, 140, 110, 18);
+    const Rect region(100, 70, 80, 80);
+    struct Case
+    {
+        const char* name;
+        double radius;
+    };
+    for (const Case& c : {Case{"radius 30", 30}, Case{"radius 60", 60}}) {
+        SCOPED_TRACE(c.name);
+        const Image out = inpainting(source.image(), mask.image(), c.radius, true)->outputImage();
+        RenderStatistics::resetPasses();
+        const auto cpu = context().render(out, region, Bitmap::Format::RGBAf);
+        ASSERT_TRUE(cpu);
+        EXPECT_GT(RenderStatistics::cpuPasses(), 0u);
+        EXPECT_EQ(RenderStatistics::passes(), RenderStatistics::cpuPasses());
+
+        RenderStatistics::setCpuFiltersEnabled(false);
+        const Image throughPasses = inpainting(source.image(), mask.image(), c.radius, true)->outputImage();
+        RenderStatistics::setCpuFiltersEnabled(true);
+        const auto passes = context().render(throughPasses, region, Bitmap::Format::RGBAf);
+        ASSERT_TRUE(passes);
+        const float* a = reinterpret_cast<const float*>(cpu->data());
+        const float* b = reinterpret_cast<const float*>(passes->data());
+        float worst = 0;
+        for (size_t i = 0; i < cpu->byteCount() / 4; ++i)
+            worst = std::max(worst, std::abs(a[i] - b[i]));
+        // Mipmaps approximate the mean of the area each coarse pixel covers; the fill differs by little.
+        EXPECT_LT(worst, 0.05f);
+    }
 }
