@@ -60,6 +60,9 @@ public:
 
     // An identity for caches: equal for bitmaps that share their pixels and nobody has written since.
     const void* identity() const { return m_pixels.get(); }
+    // Expires when the last bitmap sharing these pixels lets them go: a cache keyed by identity() can
+    // tell that its entry stands for pixels nobody can ask for any more, without keeping them alive.
+    std::weak_ptr<const void> lifetime() const { return m_pixels; }
 
     // Conversions to and from Qt's images. Any QImage converts; 16-bit formats keep full precision by
     // going to RGBAf. toQImage gives RGBA8888 premultiplied (RGBA32FPx4 premultiplied for float).

@@ -157,7 +157,10 @@ struct SourceTexture
     bool mipmapped = false;
     size_t bytes = 0;
     quint64 lastUse = 0;
-    Bitmap keepAlive;                    // bitmaps: holds the pixels so the key cannot be reused
+    // Bitmaps: expires with their pixels. The cache never keeps pixels alive that nobody else holds
+    // (a picture replaced at every stroke would pile up to the cache's budget, twice over with its
+    // texture); an expired entry's key may be reused by new pixels, so it is never looked up.
+    std::weak_ptr<const void> pixels;
     std::vector<TileStore::Tile> tiles;  // tile stores: the tiles the texture shows
     std::shared_ptr<const void> lineage; // tile stores: keeps the key from being reused
 };
@@ -289,6 +292,9 @@ struct GLRenderer::Private
     // Evicts the least recently used sources until the cache holds at most `budget` bytes. An evicted
     // texture of the given size and format is handed back for reuse instead of deleted.
     GLuint trimSources(size_t budget, int width = 0, int height = 0, GLenum internal = 0);
+    // Deletes the textures of bitmaps whose pixels are gone.
+    void dropDeadSources();
+    void dropSource(std::unordered_map<const void*, SourceTexture>::iterator it);
     void releaseTile();
 };
 
@@ -804,6 +810,24 @@ void GLRenderer::Private::trimPool(size_t budget)
     }
 }
 
+void GLRenderer::Private::dropSource(std::unordered_map<const void*, SourceTexture>::iterator it)
+{
+    sourceBytes -= it->second.bytes;
+    glDeleteTextures(1, &it->second.id);
+    sources.erase(it);
+}
+
+void GLRenderer::Private::dropDeadSources()
+{
+    for (auto it = sources.begin(); it != sources.end();) {
+        const bool dead = !it->second.lineage && it->second.pixels.expired();
+        auto next = std::next(it);
+        if (dead)
+            dropSource(it);
+        it = next;
+    }
+}
+
 GLuint GLRenderer::Private::trimSources(size_t budget, int width, int height, GLenum internal)
 {
     GLuint reusable = 0;
@@ -931,7 +955,8 @@ void GLRenderer::Private::chooseRegionSources(size_t reserved)
     }
     auto cached = [&](const Producer* producer) {
         const Bitmap* bitmap = sourceBitmap(*producer->node);
-        return sources.count(bitmap ? bitmap->identity() : producer->node->tiles.lineage()) > 0;
+        const auto it = sources.find(bitmap ? bitmap->identity() : producer->node->tiles.lineage());
+        return it != sources.end() && !(bitmap && it->second.pixels.expired());
     };
     std::stable_sort(whole.begin(), whole.end(), [&](const Producer* a, const Producer* b) {
         const bool ca = cached(a), cb = cached(b);
@@ -1048,6 +1073,10 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
     }
     const void* key = isBitmap ? bitmap->identity() : node.tiles.lineage();
     auto it = sources.find(key);
+    if (it != sources.end() && isBitmap && it->second.pixels.expired()) {
+        dropSource(it);
+        it = sources.end();
+    }
     if (it == sources.end()) {
         // A photo's layers are rendered one after the other at the same size: the texture of one that
         // leaves the cache takes the next one's pixels, without the driver allocating and clearing anew.
@@ -1070,7 +1099,7 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
             else
                 glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
                              pixels.data());
-            source.keepAlive = *bitmap;
+            source.pixels = bitmap->lifetime();
         } else {
             if (!recycled)
                 glTexImage2D(GL_TEXTURE_2D, 0, upload.internal, width, height, 0, upload.format, upload.type,
@@ -1518,6 +1547,7 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
     d->synthetic.clear();
     d->copyOf.clear();
     d->failure.clear();
+    d->dropDeadSources();
 
     d->rootFormat = target.kind == Target::Kind::Bytes ? GL_RGBA8 : d->passFormat;
     // A result handed on as a source is drawn into a texture of its whole size, kept as that source's.
@@ -1579,7 +1609,7 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
             source.width = keep.width();
             source.height = keep.height();
             source.bytes = keptBytes;
-            source.keepAlive = keep;
+            source.pixels = keep.lifetime();
             source.lastUse = ++d->useClock;
             d->sources.emplace(keep.identity(), std::move(source));
             d->sourceBytes += keptBytes;

@@ -259,3 +259,35 @@ TEST(CpuRecipes, BytesAreTheFloatsClampedAndRounded)
             EXPECT_EQ(int(bytes->row(y)[x]), expected) << "value " << v << " at " << x << ", " << y;
         }
 }
+
+// A context keeps the textures of the pixels it read, for the next render of the same pixels; it never
+// keeps the pixels themselves alive once nobody else holds them (a picture replaced at every stroke
+// would pile up until the cache's budget), and new pixels that land where freed ones were are never
+// taken for them.
+TEST(CpuRecipes, ASourceCachedForPassesNeverOutlivesItsPixels)
+{
+    const auto plain = [](float value) {
+        Bitmap bitmap(Width, Height, Bitmap::Format::RGBAf);
+        auto* data = reinterpret_cast<float*>(bitmap.mutableData());
+        for (size_t i = 0; i < size_t(Width) * Height; ++i)
+            for (int k = 0; k < 4; ++k)
+                data[i * 4 + k] = k == 3 ? 1.0f : value;
+        return bitmap;
+    };
+    for (const float value : {0.25f, 0.75f, 0.5f}) {
+        SCOPED_TRACE(value);
+        std::weak_ptr<const void> pixels;
+        {
+            const Bitmap bitmap = plain(value);
+            pixels = bitmap.lifetime();
+            const Image image = over(Image::fromBitmap(bitmap), grey16Mask(3));
+            const Rendered out = render(image, CpuKernelRenderer::Use::Never, Bitmap::Format::RGBAf);
+            ASSERT_TRUE(out.pixels);
+            EXPECT_GT(out.glPasses, 0u);
+            float rgba[4];
+            out.pixels->pixel(10, 10, rgba);
+            EXPECT_NEAR(rgba[0], value, 1e-3f);
+        }
+        EXPECT_TRUE(pixels.expired());
+    }
+}
