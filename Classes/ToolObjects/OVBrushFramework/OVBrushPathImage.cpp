@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cmath>
+#include <malloc.h>
 
 using namespace pf;
 
@@ -394,6 +395,12 @@ Image strokePixels(const Image& picture, bool monochrome)
     if (painted.isNull() || painted.isEmpty())
         return transparentFrame(extent);
     const auto pixels = strokeContext().render(picture, painted, Bitmap::Format::RGBAf);
+    // A stroke's picture is rendered once and its sources are the next stroke's no more: the textures
+    // and pass pictures made for it are let go, and the memory they took goes back to the system before
+    // the new mask is made. Kept, each stroke would leave tens of megabytes behind until the
+    // caches' budgets are reached.
+    strokeContext().clearCaches();
+    malloc_trim(0);
     if (!pixels)
         return picture; // left to the snapshot write, which keeps the recipe when it cannot render it
     return framedImage(Image::fromBitmap(*pixels).imageByApplyingTransform(
