@@ -3,6 +3,7 @@
 #include "Classes/Frames/OVEffectSuccessor.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/Image.h"
+#include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/Window.h"
 
 #include <QImage>
@@ -35,6 +36,11 @@ public:
     GMFrameworkEffectsWindow(const GMFrameworkEffectsWindow&) = delete;
     GMFrameworkEffectsWindow& operator=(const GMFrameworkEffectsWindow&) = delete;
 
+    // The window's views, registered as the interface "GMFrameworkEffectsWindow" by the first window:
+    // outlets "window", "pictureView", "columnView", "addEffectButton", "cropButton", "pictureButton"
+    // and "effectPreview".
+    static pf::Interface makeInterface(QObject* owner, const pf::Bundle& bundle);
+
     // The window most recently opened and not yet destroyed, if any.
     static GMFrameworkEffectsWindow* shown();
     // The undo manager of the window `window` belongs to when it is one of these, else null.
@@ -60,7 +66,8 @@ public:
     // The highlighted effect on the sample picture; null hides the preview.
     void previewEffect(std::unique_ptr<OVEffect> effect);
 
-    // The chain's output as last received, and as shown.
+    // The chain's output as last received, and as shown: rendered at the size the window shows it (in
+    // device pixels), never larger than the output.
     pf::Image output() const { return m_output; }
     QImage shownImage() const { return m_shown; }
 
@@ -76,6 +83,9 @@ private:
     void relink();
     void removeLastEffect();
     void layoutEffects();
+    static bool hasEveryPart(const pf::Interface& interface);
+    QSize shownPixelSize() const;
+    void renderShown();
 
     QPointer<pf::Window> m_window;
     PictureView* m_pictureView = nullptr;

@@ -36,19 +36,24 @@ protected:
 
 TEST_F(FrameworkEffectsWindowTest, PictureIsFittedAndReplacedUndoably)
 {
+    // The picture area of a window at its opening size is 640 x 584 points; the output is rendered at
+    // the size shown there, never larger than itself.
     struct Case
     {
         int width, height;
         double fittedWidth, fittedHeight;
+        QSize shown;
     };
     for (const Case& c :
-         {Case{2000, 1000, 1024, 512}, Case{600, 3000, 204.8, 1024}, Case{300, 200, 300, 200}}) {
+         {Case{2000, 1000, 1024, 512, QSize(640, 320)}, Case{600, 3000, 204.8, 1024, QSize(117, 584)},
+          Case{300, 200, 300, 200, QSize(300, 200)}}) {
         GMFrameworkEffectsWindow window(picture(c.width, c.height), &picker);
         EXPECT_FALSE(window.undoManager().canUndo()) << c.width << " x " << c.height;
         const pf::Rect extent = window.picture().extent();
         EXPECT_NEAR(extent.width(), c.fittedWidth, 1e-6) << c.width << " x " << c.height;
         EXPECT_NEAR(extent.height(), c.fittedHeight, 1e-6) << c.width << " x " << c.height;
-        EXPECT_EQ(window.shownImage().size(), QSize(int(std::ceil(c.fittedWidth)), int(c.fittedHeight)));
+        EXPECT_EQ(window.output().extent(), extent) << c.width << " x " << c.height;
+        EXPECT_EQ(window.shownImage().size(), c.shown) << c.width << " x " << c.height;
     }
     GMFrameworkEffectsWindow window(picture(300, 200), &picker);
     window.setPicture(picture(100, 50));
@@ -56,6 +61,27 @@ TEST_F(FrameworkEffectsWindowTest, PictureIsFittedAndReplacedUndoably)
     QCoreApplication::processEvents();
     window.undoManager().undo();
     EXPECT_EQ(window.shownImage().size(), QSize(300, 200));
+}
+
+TEST_F(FrameworkEffectsWindowTest, TheShownPictureIsRenderedAtItsShownSize)
+{
+    // Rows of two colours: a picture rendered smaller and one shrunk after rendering agree.
+    QImage rows(2000, 1000, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 1000; ++y)
+        for (int x = 0; x < 2000; ++x)
+            rows.setPixelColor(x, y, y < 500 ? QColor(230, 40, 20) : QColor(20, 60, 230));
+    GMFrameworkEffectsWindow window(pf::Image::fromQImage(rows), &picker);
+    ASSERT_EQ(window.shownImage().size(), QSize(640, 320));
+    EXPECT_EQ(window.shownImage().pixelColor(320, 80).rgb(), QColor(230, 40, 20).rgb());
+    EXPECT_EQ(window.shownImage().pixelColor(320, 240).rgb(), QColor(20, 60, 230).rgb());
+    // Grown, the window renders more pixels, up to the output's own size; shrunk, fewer.
+    window.window()->show();
+    window.window()->resize(1400, 1000);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.shownImage().size(), QSize(1024, 512));
+    window.window()->resize(800, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.shownImage().size(), QSize(440, 220));
 }
 
 TEST_F(FrameworkEffectsWindowTest, AddedEffectsChainToTheWindowAndUndo)
