@@ -75,42 +75,16 @@ public:
 
 } // namespace
 
-// The chain's output fitted and centred on a dark ground above the bar of buttons. The picture is
-// rendered at the size it is shown at, never larger than the output itself.
+// The chain's output fitted and centred on a dark ground above the bar of buttons.
 class GMFrameworkEffectsWindow::PictureView : public View
 {
 public:
     using View::View;
 
-    // Where a picture of `size` is drawn: fitted in the area beside the column, never enlarged.
-    Rect pictureRect(const Size& size) const
-    {
-        const Rect area = bounds();
-        const Rect inner(area.minX() + 20, barHeight + 16, area.width() - columnWidth - 40,
-                         area.height() - barHeight - 32);
-        if (inner.width() <= 0 || inner.height() <= 0 || size.width <= 0 || size.height <= 0)
-            return Rect();
-        const double scale = std::min({inner.width() / size.width, inner.height() / size.height, 1.0});
-        const double w = size.width * scale;
-        const double h = size.height * scale;
-        return Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h);
-    }
-
-    // `picture` shows an output of `size` (in its pixels) at whatever resolution it was rendered.
-    void setPicture(const QImage& picture, const Size& size)
+    void setPicture(const QImage& picture)
     {
         m_picture = picture;
-        m_size = size;
         setNeedsDisplay();
-    }
-
-    std::function<void()> onResize;
-
-    void resizeSubviewsWithOldSize(Size oldSize) override
-    {
-        View::resizeSubviewsWithOldSize(oldSize);
-        if (onResize)
-            onResize();
     }
 
     void drawRect(QPainter& painter, const Rect&) override
@@ -132,12 +106,15 @@ public:
             text.drawAtPoint(painter, Point(inner.midX() - size.width / 2, inner.midY() - size.height / 2));
             return;
         }
-        drawImage(painter, m_picture, pictureRect(m_size));
+        const double scale =
+            std::min({inner.width() / m_picture.width(), inner.height() / m_picture.height(), 1.0});
+        const double w = m_picture.width() * scale;
+        const double h = m_picture.height() * scale;
+        drawImage(painter, m_picture, Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h));
     }
 
 private:
     QImage m_picture;
-    Size m_size;
 };
 
 // The picker's delegate for as long as the window lives: the picker holds its delegate strongly during
@@ -271,11 +248,6 @@ GMFrameworkEffectsWindow::GMFrameworkEffectsWindow(const Image& picture, OVEffec
     m_pictureButton = part<OVButton>(*interface, QStringLiteral("pictureButton"));
     m_preview = part<OVFilterPreview>(*interface, QStringLiteral("effectPreview"));
 
-    // A larger window shows the picture larger: rendered again when it needs more (or fewer) pixels.
-    m_pictureView->onResize = [this] {
-        if (!m_output.isNull() && shownPixelSize() != m_shown.size())
-            renderShown();
-    };
     m_addButton->setAction([this](OVButton*) { showEffectPicker(); });
     m_cropButton->setAction([this](OVButton*) {
         if (cropHandler())
@@ -455,43 +427,9 @@ void GMFrameworkEffectsWindow::previewEffect(std::unique_ptr<OVEffect> effect)
 void GMFrameworkEffectsWindow::setInputImage(const Image& image)
 {
     m_output = image;
-    renderShown();
-}
-
-QSize GMFrameworkEffectsWindow::shownPixelSize() const
-{
-    if (!hasFiniteArea(m_output))
-        return {};
-    const Rect extent = m_output.extent();
-    const Rect shown = m_pictureView->pictureRect(Size(extent.width(), extent.height()));
-    const double scale = std::min(1.0, shown.width() * m_pictureView->devicePixelRatioF() / extent.width());
-    if (!(scale > 0))
-        return {};
-    return QSize(int(std::ceil(extent.width() * scale - 1e-9)),
-                 int(std::ceil(extent.height() * scale - 1e-9)));
-}
-
-void GMFrameworkEffectsWindow::renderShown()
-{
-    const QSize size = shownPixelSize();
-    if (size.isEmpty()) {
-        m_shown = QImage();
-        m_pictureView->setPicture(m_shown, Size());
-        return;
-    }
-    const Rect extent = m_output.extent();
-    if (size.width() >= int(std::ceil(extent.width() - 1e-9)) &&
-        size.height() >= int(std::ceil(extent.height() - 1e-9))) {
-        m_shown = RenderContext::shared()->renderToQImage(m_output, extent);
-    } else {
-        // Only the pixels the window shows: a smaller output is rendered instead of a full one shrunk.
-        const double scale = std::min(size.width() / extent.width(), size.height() / extent.height());
-        const Image shrunk =
-            m_output.imageByApplyingTransform(AffineTransform::translation(-extent.minX(), -extent.minY()))
-                .imageByApplyingTransform(AffineTransform::scale(scale, scale));
-        m_shown = RenderContext::shared()->renderToQImage(shrunk, Rect(0, 0, size.width(), size.height()));
-    }
-    m_pictureView->setPicture(m_shown, Size(extent.width(), extent.height()));
+    m_shown =
+        hasFiniteArea(image) ? RenderContext::shared()->renderToQImage(image, image.extent()) : QImage();
+    m_pictureView->setPicture(m_shown);
 }
 
 void GMFrameworkEffectsWindow::setGlobalSettings(const QVariantMap&) {}
@@ -500,7 +438,7 @@ void GMFrameworkEffectsWindow::removeImageInput()
 {
     m_output = Image();
     m_shown = QImage();
-    m_pictureView->setPicture(m_shown, Size());
+    m_pictureView->setPicture(m_shown);
 }
 
 void GMFrameworkEffectsWindow::addResourcesToArray(QStringList&) {}

@@ -66,8 +66,7 @@ public:
     // The highlighted effect on the sample picture; null hides the preview.
     void previewEffect(std::unique_ptr<OVEffect> effect);
 
-    // The chain's output as last received, and as shown: rendered at the size the window shows it (in
-    // device pixels), never larger than the output.
+    // The chain's output as last received, and as shown.
     pf::Image output() const { return m_output; }
     QImage shownImage() const { return m_shown; }
 
@@ -84,8 +83,6 @@ private:
     void removeLastEffect();
     void layoutEffects();
     static bool hasEveryPart(const pf::Interface& interface);
-    QSize shownPixelSize() const;
-    void renderShown();
 
     QPointer<pf::Window> m_window;
     PictureView* m_pictureView = nullptr;

@@ -6,7 +6,11 @@
 #include "Classes/Frames/OVEffectsCatalog.h"
 #include "Classes/Frames/OVFilterPreview.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/Menu.h"
+#include "Platform/UI/Window.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -36,24 +40,19 @@ protected:
 
 TEST_F(FrameworkEffectsWindowTest, PictureIsFittedAndReplacedUndoably)
 {
-    // The picture area of a window at its opening size is 640 x 584 points; the output is rendered at
-    // the size shown there, never larger than itself.
     struct Case
     {
         int width, height;
         double fittedWidth, fittedHeight;
-        QSize shown;
     };
     for (const Case& c :
-         {Case{2000, 1000, 1024, 512, QSize(640, 320)}, Case{600, 3000, 204.8, 1024, QSize(117, 584)},
-          Case{300, 200, 300, 200, QSize(300, 200)}}) {
+         {Case{2000, 1000, 1024, 512}, Case{600, 3000, 204.8, 1024}, Case{300, 200, 300, 200}}) {
         GMFrameworkEffectsWindow window(picture(c.width, c.height), &picker);
         EXPECT_FALSE(window.undoManager().canUndo()) << c.width << " x " << c.height;
         const pf::Rect extent = window.picture().extent();
         EXPECT_NEAR(extent.width(), c.fittedWidth, 1e-6) << c.width << " x " << c.height;
         EXPECT_NEAR(extent.height(), c.fittedHeight, 1e-6) << c.width << " x " << c.height;
-        EXPECT_EQ(window.output().extent(), extent) << c.width << " x " << c.height;
-        EXPECT_EQ(window.shownImage().size(), c.shown) << c.width << " x " << c.height;
+        EXPECT_EQ(window.shownImage().size(), QSize(int(std::ceil(c.fittedWidth)), int(c.fittedHeight)));
     }
     GMFrameworkEffectsWindow window(picture(300, 200), &picker);
     window.setPicture(picture(100, 50));
@@ -63,25 +62,49 @@ TEST_F(FrameworkEffectsWindowTest, PictureIsFittedAndReplacedUndoably)
     EXPECT_EQ(window.shownImage().size(), QSize(300, 200));
 }
 
-TEST_F(FrameworkEffectsWindowTest, TheShownPictureIsRenderedAtItsShownSize)
+TEST_F(FrameworkEffectsWindowTest, WindowIsARegisteredInterfaceWithItsParts)
 {
-    // Rows of two colours: a picture rendered smaller and one shrunk after rendering agree.
-    QImage rows(2000, 1000, QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < 1000; ++y)
-        for (int x = 0; x < 2000; ++x)
-            rows.setPixelColor(x, y, y < 500 ? QColor(230, 40, 20) : QColor(20, 60, 230));
-    GMFrameworkEffectsWindow window(pf::Image::fromQImage(rows), &picker);
-    ASSERT_EQ(window.shownImage().size(), QSize(640, 320));
-    EXPECT_EQ(window.shownImage().pixelColor(320, 80).rgb(), QColor(230, 40, 20).rgb());
-    EXPECT_EQ(window.shownImage().pixelColor(320, 240).rgb(), QColor(20, 60, 230).rgb());
-    // Grown, the window renders more pixels, up to the output's own size; shrunk, fewer.
-    window.window()->show();
-    window.window()->resize(1400, 1000);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window.shownImage().size(), QSize(1024, 512));
-    window.window()->resize(800, 500);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window.shownImage().size(), QSize(440, 220));
+    GMFrameworkEffectsWindow window(picture(300, 200), &picker);
+    ASSERT_TRUE(pf::InterfaceRegistry::hasInterface(QStringLiteral("GMFrameworkEffectsWindow")));
+    EXPECT_EQ(window.addEffectButton()->title(), QStringLiteral("Add Effect…"));
+    EXPECT_EQ(window.addEffectButton()->window(), window.window());
+    EXPECT_EQ(window.effectPreview()->window(), window.window());
+
+    // Loaded on its own, the interface holds every part the window works with.
+    const auto loaded =
+        pf::InterfaceRegistry::load(QStringLiteral("GMFrameworkEffectsWindow"), nullptr, pf::Bundle::main());
+    ASSERT_TRUE(loaded);
+    auto* built = loaded->outlet<pf::Window>(QStringLiteral("window"));
+    ASSERT_TRUE(built);
+    for (const char* outlet :
+         {"pictureView", "columnView", "addEffectButton", "cropButton", "pictureButton", "effectPreview"}) {
+        auto* widget = qobject_cast<QWidget*>(loaded->outlets.value(QString::fromLatin1(outlet)).data());
+        ASSERT_TRUE(widget) << outlet;
+        EXPECT_EQ(widget->window(), built) << outlet;
+    }
+    EXPECT_EQ(loaded->topLevelObjects, std::vector<QObject*>{built});
+    delete built;
+
+    // A builder under the same name that leaves parts out: the window still has all of its own.
+    pf::InterfaceRegistry::registerInterface(QStringLiteral("GMFrameworkEffectsWindow"),
+                                             [](QObject*, const pf::Bundle&) {
+                                                 pf::Interface partial;
+                                                 auto* window = new pf::Window(pf::Rect(0, 0, 200, 100));
+                                                 partial.outlets.insert(QStringLiteral("window"), window);
+                                                 partial.topLevelObjects = {window};
+                                                 return partial;
+                                             });
+    {
+        pf::LogCapture log;
+        GMFrameworkEffectsWindow another(picture(300, 200), &picker);
+        EXPECT_TRUE(another.cropButton());
+        EXPECT_TRUE(another.effectPreview());
+        EXPECT_TRUE(
+            log.contains(QStringLiteral("Warning: The interface \"GMFrameworkEffectsWindow\" lacks part "
+                                        "of the window; the built-in one is used")));
+    }
+    pf::InterfaceRegistry::registerInterface(QStringLiteral("GMFrameworkEffectsWindow"),
+                                             &GMFrameworkEffectsWindow::makeInterface);
 }
 
 TEST_F(FrameworkEffectsWindowTest, AddedEffectsChainToTheWindowAndUndo)
