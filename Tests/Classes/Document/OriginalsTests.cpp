@@ -371,6 +371,44 @@ TEST_F(Originals, SavingOverAPNGKeepsItsChunks)
     }
 }
 
+// A file may claim anything: a chunk cut short or one whose length or type cannot be is never kept, nor
+// is anything after a length that cannot be trusted, and what came before is kept.
+TEST(PNGChunks, ADamagedFileKeepsOnlyTheChunksReadWhole)
+{
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(QColor(10, 120, 200));
+    const QByteArray author = pngChunk("tEXt", QByteArray("Author\0Ada", 10));
+    const QByteArray comment = pngChunk("tEXt", QByteArray("Comment\0Window light", 20));
+    const QByteArray whole = pngWith(picture, {}, author, {});
+    const QByteArray end = whole.right(12);
+    const QByteArray beforeEnd = whole.left(whole.size() - 12);
+    QByteArray huge = comment;
+    huge.replace(0, 4, QByteArray("\xFF\xFF\xFF\xF0", 4));
+    QByteArray nameless = comment;
+    nameless.replace(4, 4, QByteArray("t\0Xt", 4));
+    struct Case
+    {
+        const char* what;
+        QByteArray file;
+        QString warning;
+    };
+    const Case cases[] = {
+        {"cut short", beforeEnd + comment.left(comment.size() - 3),
+         "The chunk “tEXt” of “the picture” is cut short"},
+        {"an impossible length", beforeEnd + huge + comment + end, "is damaged after its chunk “IDAT”"},
+        {"a type of no letters", beforeEnd + nameless + comment + end, "is damaged after its chunk “IDAT”"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        pf::LogCapture log;
+        const GMPhotoFile::Kind kind = GMPhotoFile::inspectData(c.file);
+        ASSERT_EQ(kind.format, "png");
+        EXPECT_EQ(kind.pngChunks.beforePixels, author);
+        EXPECT_EQ(kind.pngChunks.afterPixels, QByteArray());
+        EXPECT_TRUE(log.contains(c.warning)) << log.lines().join('\n').toStdString();
+    }
+}
+
 // A package written by an earlier version holds its original only as "image.jpg": it still opens.
 TEST_F(Originals, APackageWithOnlyItsJPEGOriginalStillOpens)
 {
