@@ -1175,10 +1175,12 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
         if (node.node->computed && node.node->computed->whole().isNull())
             return false;
 
-    // Tiles small enough that every core has several, so that a busy core holds up no one.
+    // Tiles small enough that every core has several, so that a busy core holds up no one; on a band's
+    // thread, which works them all itself, as large as they come.
     const int width = int(rect.width()), height = int(rect.height());
     int size = 256;
-    while (size > 32 && (size_t((width + size - 1) / size) * size_t((height + size - 1) / size)) < 48)
+    while (!CpuRendering::onBandThread() && size > 32 &&
+           (size_t((width + size - 1) / size) * size_t((height + size - 1) / size)) < 48)
         size /= 2;
     const int columns = (width + size - 1) / size, rows = (height + size - 1) / size;
     auto pieceOf = [&](int t) {

@@ -318,6 +318,8 @@ public:
     }
 
     int workers() const { return int(m_threads.size()); }
+    // Whether this thread is working a band (or its own bands alone).
+    static bool nested() { return t_inPool; }
 
     void run(int bands, const std::function<void(int)>& band)
     {
@@ -443,10 +445,20 @@ thread_local bool BandPool::t_inPool = false;
 
 } // namespace
 
+bool CpuRendering::onBandThread()
+{
+    return BandPool::nested();
+}
+
 void CpuRendering::inBands(int count, const std::function<void(int begin, int end)>& work, int perCore)
 {
     if (count <= 0)
         return;
+    // Bands of a band run one after the other on its thread: in one piece, set up once.
+    if (BandPool::nested()) {
+        work(0, count);
+        return;
+    }
     BandPool& pool = BandPool::instance();
     const int bands = std::min(count, (pool.workers() + 1) * std::max(1, perCore));
     if (bands <= 1 || count < 16) {

@@ -65,6 +65,8 @@ public:
     // Runs `work(begin, end)` over [0, count) in bands on all cores, `perCore` bands for each (more
     // share the work better on a busy machine, fewer repeat less of the work at band edges).
     static void inBands(int count, const std::function<void(int begin, int end)>& work, int perCore = 4);
+    // Whether the calling thread is working a band: bands it asks for run on it alone, in one piece.
+    static bool onBandThread();
 
 private:
     bool renderConverted(const Rect& region, Bitmap& out) const;
