@@ -23,6 +23,9 @@ namespace {
 // and the small Gaussian adds the rest.
 constexpr double PyramidSigma = 12.0;
 constexpr int PyramidLevels = 3;
+// Chunks of rows are handed to the cores one at a time (not in runs of equal length), so that none
+// finishes far behind the others.
+constexpr int ChunksPerCore = 64;
 
 // Pixels `region` of the blur of a bitmap that sits `grow` pixels inside the blur's own extent. The
 // part of the bitmap the region needs, with transparent pixels around it, is copied into a buffer
@@ -114,73 +117,58 @@ void doubleInto(const cv::Mat& level, int x0, int y0, T* dst, size_t stride, int
     });
 }
 
-// Index `i` of `n` with the edge not repeated (the library's reflect-101 border): -1 is 1, n is n - 2.
-int reflect101(int i, int n)
-{
-    if (n == 1)
-        return 0;
-    while (i < 0 || i >= n)
-        i = i < 0 ? -i : 2 * n - 2 - i;
-    return i;
-}
-
-// The second level of the pyramid (the library's pyrDown of the first, its reflect-101 borders
-// included), made from the bitmap in bands: the first level exists only a band's rows at a time.
+// The second level of the pyramid, made from the bitmap: each core takes a few rows of it at a time,
+// makes the first level's rows they read (which exist only there) and halves them with the library.
+// A band's own edges are reflected by the library like the level's; only rows that read no such
+// edge are kept, so the values are those of the whole level halved.
 template <typename T>
 void quarterFromBitmap(const Bitmap& bitmap, int dx, int dy, int firstRows, cv::Mat& level)
 {
-    using Sum = typename Level<T>::Sum;
-    static constexpr int weights[5] = {1, 4, 6, 4, 1};
-    const int width = level.cols, firstWidth = 2 * width;
-    constexpr int BandRows = 64; // of the second level
-    for (int i0 = 0; i0 < level.rows; i0 += BandRows) {
-        const int i1 = std::min(level.rows, i0 + BandRows);
-        // First-level rows 2 i - 2 .. 2 i + 2 of the band's rows, reflected at its edges.
-        const int r0 = std::max(0, 2 * i0 - 2), r1 = std::min(firstRows - 1, 2 * i1);
-        cv::Mat band(r1 - r0 + 1, firstWidth, level.type());
-        halveFromBitmap<T>(bitmap, dx, dy, band, r0);
-        CpuRendering::inBands(i1 - i0, [&](int begin, int end) {
-            std::vector<Sum> column(size_t(firstWidth) * 4);
-            for (int i = i0 + begin; i < i0 + end; ++i) {
-                std::fill(column.begin(), column.end(), Sum(0));
-                for (int a = 0; a < 5; ++a) {
-                    const T* src = band.ptr<T>(reflect101(2 * i + a - 2, firstRows) - r0);
-                    for (int k = 0; k < firstWidth * 4; ++k)
-                        column[size_t(k)] += Sum(weights[a]) * Sum(src[k]);
-                }
-                T* out = level.ptr<T>(i);
-                for (int j = 0; j < width; ++j) {
-                    int at[5];
-                    for (int b = 0; b < 5; ++b)
-                        at[b] = reflect101(2 * j + b - 2, firstWidth) * 4;
-                    for (int ch = 0; ch < 4; ++ch)
-                        out[j * 4 + ch] =
-                            Level<T>::down(column[size_t(at[0] + ch)] + 4 * column[size_t(at[1] + ch)] +
-                                           6 * column[size_t(at[2] + ch)] + 4 * column[size_t(at[3] + ch)] +
-                                           column[size_t(at[4] + ch)]);
-                }
+    constexpr int ChunkRows = 16; // of the second level
+    const int chunks = (level.rows + ChunkRows - 1) / ChunkRows;
+    CpuRendering::inBands(
+        chunks,
+        [&](int begin, int end) {
+            cv::Mat band, halved;
+            for (int chunk = begin; chunk < end; ++chunk) {
+                const int i0 = chunk * ChunkRows, i1 = std::min(level.rows, i0 + ChunkRows);
+                // First-level rows 2 i - 2 .. 2 i + 2 of the chunk's rows (from an even row, so that the
+                // band's halving lines up with the level's).
+                const int r0 = i0 == 0 ? 0 : 2 * i0 - 2, r1 = std::min(firstRows - 1, 2 * i1);
+                band.create(r1 - r0 + 1, 2 * level.cols, level.type());
+                halveFromBitmap<T>(bitmap, dx, dy, band, r0);
+                cv::pyrDown(band, halved);
+                halved.rowRange(i0 - r0 / 2, i1 - r0 / 2).copyTo(level.rowRange(i0, i1));
             }
-        });
-    }
+        },
+        ChunksPerCore);
 }
 
-// The last two doublings, a band of the output at a time: the first level exists only over what a
-// band reads of it. `x0`, `y0`: the region's first pixel in the padded full-size grid.
+// The last two doublings: each core takes a few rows of the output at a time, doubles the part of the
+// second level they read with the library (the first level exists only there; rows that read the
+// part's own edges are not used) and doubles that into the output. `x0`, `y0`: the region's first
+// pixel in the padded full-size grid.
 template <typename T> void doubleTwiceInto(const cv::Mat& second, int x0, int y0, Bitmap& out)
 {
     const int w = out.width(), h = out.height();
-    const int c0 = x0 / 2 - 1, columns = (x0 + w) / 2 + 2 - c0; // first-level columns read
-    constexpr int BandRows = 256;
-    cv::Mat first;
-    for (int b0 = 0; b0 < h; b0 += BandRows) {
-        const int rows = std::min(BandRows, h - b0);
-        const int y = y0 + b0;
-        const int f0 = y / 2 - 1, f1 = (y + rows - 1) / 2 + 1; // first-level rows read
-        first.create(f1 - f0 + 1, columns, second.type());
-        doubleInto<T>(second, c0, f0, first.ptr<T>(0), first.step1(), columns, f1 - f0 + 1);
-        doubleInto<T>(first, x0 - 2 * c0, y - 2 * f0, reinterpret_cast<T*>(out.mutableRow(b0)),
-                      out.bytesPerRow() / sizeof(T), w, rows);
-    }
+    constexpr int ChunkRows = 32;
+    T* const target = reinterpret_cast<T*>(out.mutableData());
+    const size_t stride = out.bytesPerRow() / sizeof(T);
+    CpuRendering::inBands(
+        (h + ChunkRows - 1) / ChunkRows,
+        [&](int begin, int end) {
+            cv::Mat first;
+            for (int chunk = begin; chunk < end; ++chunk) {
+                const int b0 = chunk * ChunkRows, rows = std::min(ChunkRows, h - b0);
+                const int y = y0 + b0;
+                const int f0 = y / 2 - 1, f1 = (y + rows - 1) / 2 + 1; // first-level rows read
+                const int s0 = std::max(0, f0 / 2 - 1), s1 = std::min(second.rows - 1, f1 / 2 + 1);
+                const cv::Mat part = second.rowRange(s0, s1 + 1);
+                cv::pyrUp(part, first, cv::Size(part.cols * 2, part.rows * 2));
+                doubleInto<T>(first, x0, y - 4 * s0, target + stride * size_t(b0), stride, w, rows);
+            }
+        },
+        ChunksPerCore);
 }
 
 bool pyramidBlur(const Bitmap& bitmap, double sigma, int grow, const Rect& region, Bitmap& out)
