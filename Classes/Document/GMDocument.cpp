@@ -7,6 +7,7 @@
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/GMEffectBlueprint.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
+#include "Classes/ToolObjects/OVBrushFramework/GMBrushPath.h"
 #include "Classes/ToolObjects/OVBrushSegment.h"
 #include "Classes/ToolObjects/OVRenderInfoGenerator.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
@@ -512,12 +513,14 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
                 unknown.append(layer.name);
             continue;
         }
-        if (GMDocumentArchive::hasOlderBrushSettings(layer.values)) {
-            // Settings of the older kind: the mask is painted again from its strokes; no mask folder.
+        if (contents->olderSingleFile || GMDocumentArchive::hasOlderBrushSettings(layer.values)) {
+            // Settings of the older kind: the mask is painted again from its strokes (none: an empty
+            // mask); no mask folder.
+            auto strokes = GMDocumentArchive::olderBrushPath(layer.values);
             layers.push_back(
                 {blueprint,
                  checkedSettings(*blueprint, GMDocumentArchive::removeLegacyKeys(layer.values), layer.name),
-                 QString(), GMDocumentArchive::olderBrushPath(layer.values)});
+                 QString(), strokes ? strokes : std::make_shared<GMBrushPath>()});
             continue;
         }
         if (!QFileInfo(layer.maskFolder).isDir())
@@ -528,7 +531,8 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
             {blueprint, checkedSettings(*blueprint, layer.values, layer.name), layer.maskFolder, nullptr});
     }
     // A large original is decoded in the background, as a large picture is; a small one at once.
-    const bool later = opensInBackground(contents->originalSize);
+    // (An older file's picture of a kind other than JPEG or PNG comes decoded.)
+    const bool later = contents->original.isNull() && opensInBackground(contents->originalSize);
     if (!later && !GMDocumentPackage::decodeOriginal(*contents, path, errorMessage))
         return false;
     resetContents();
@@ -544,8 +548,9 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
         m_originalJPEG = contents->originalJPEG;
         m_originalLossless = contents->originalLossless;
         // A package without a lossless original holds it as that JPEG alone (it was one, or an earlier
-        // version kept it so): there is nothing better to keep.
-        m_originalIsJPEG = m_originalLossless.isEmpty();
+        // version kept it so): there is nothing better to keep. An older file's picture with neither
+        // is kept without loss once saved.
+        m_originalIsJPEG = m_originalLossless.isEmpty() && !m_originalJPEG.isEmpty();
     }
     if (!unknown.isEmpty())
         presentError(QStringLiteral("Some layers of “%1” use effects this version does not know.")
@@ -553,6 +558,13 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
                      QStringLiteral("Effects: %1. These layers are not shown; they are kept in the document "
                                     "unchanged and come back in a version that knows them.")
                          .arg(unknown.join(QStringLiteral(", "))));
+    if (contents->olderSingleFile) {
+        // Saved as it stands, the package would replace the single file (or fail to): the document is
+        // an untitled one made from it, named after it, and asks where to go when saved.
+        setFileURL(QString());
+        setDraftName(QFileInfo(path).absolutePath() + u'/' + QFileInfo(path).completeBaseName() +
+                     QStringLiteral(" (converted).") + GMDocumentPackage::extension);
+    }
     if (later) {
         auto opening = std::make_shared<Opening>();
         opening->path = path;

@@ -2,7 +2,6 @@
 
 #include "Classes/Document/GMDocumentArchive.h"
 #include "Platform/Foundation/FileSystem.h"
-#include "Platform/Foundation/KeyedUnarchiver.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/RandomName.h"
@@ -252,11 +251,84 @@ void clearLeftoversLocked(const QString& path)
     }
 }
 
-QString olderDocumentMessage()
+// Whether the bytes are a property list, as every keyed archive is: the older single file, damaged or
+// not, as opposed to some other file given the document's name.
+bool looksLikePropertyList(const QByteArray& data)
 {
-    return QStringLiteral(
-        "This document was made by an older version of the application as a single file. "
-        "This version cannot read the picture such files hold; the document was left unchanged.");
+    const QByteArray start = data.left(64).trimmed();
+    return start.startsWith("bplist") || start.startsWith("<?xml") || start.startsWith("<plist");
+}
+
+// The single file of the older form: one archive holding the original picture (as an archived image
+// object) and the layers' settings, whose masks are painted again from their strokes.
+std::optional<GMDocumentPackage::Contents> readOlderSingleFile(const QString& path, QString* errorMessage,
+                                                               GMDocumentPackage::Original original)
+{
+    const QString name = QFileInfo(path).fileName();
+    const QByteArray data = readLimited(path, errorMessage);
+    if (data.isEmpty()) {
+        if (errorMessage && errorMessage->isEmpty())
+            *errorMessage = QStringLiteral("“%1” is empty.").arg(name);
+        return std::nullopt;
+    }
+    if (!looksLikePropertyList(data)) {
+        fail(errorMessage, QStringLiteral("“%1” is not a document of this application.").arg(name));
+        return std::nullopt;
+    }
+    QString error;
+    std::optional<GMDocumentArchive::OlderDocument> older = GMDocumentArchive::olderDocument(data, &error);
+    if (!older) {
+        fail(errorMessage, QStringLiteral("“%1” cannot be opened: it is damaged, or not a document of this "
+                                          "application. %2 The file was left unchanged.")
+                               .arg(name, error));
+        return std::nullopt;
+    }
+
+    GMDocumentPackage::Contents contents;
+    contents.olderSingleFile = true;
+    // The first picture the decoder reads is the original. A JPEG or a PNG keeps its own bytes (and
+    // a large one is decoded by the caller, in the background); any other kind is decoded here and
+    // kept without loss when saved.
+    bool found = false;
+    for (const QByteArray& picture : older->pictures) {
+        QString ignored;
+        const QSize size = uprightSize(picture, &ignored);
+        if (size.isEmpty())
+            continue;
+        QBuffer buffer;
+        buffer.setData(picture);
+        buffer.open(QIODevice::ReadOnly);
+        const QByteArray format = QImageReader::imageFormat(&buffer);
+        contents.originalJPEG = format == "jpeg" ? picture : QByteArray();
+        contents.originalLossless = format == "png" ? picture : QByteArray();
+        contents.original = pf::Bitmap();
+        contents.originalSize = size;
+        if (contents.originalJPEG.isEmpty() && contents.originalLossless.isEmpty()) {
+            contents.original = pf::ImageFile::readData(picture, &ignored);
+            if (contents.original.isNull())
+                continue;
+            contents.originalSize = QSize(contents.original.width(), contents.original.height());
+        } else if (original == GMDocumentPackage::Original::Decoded &&
+                   !GMDocumentPackage::decodeOriginal(contents, path, &ignored)) {
+            continue;
+        }
+        found = true;
+        break;
+    }
+    if (!found) {
+        fail(errorMessage,
+             QStringLiteral("“%1” was made by an older version of the application as a single file, and it "
+                            "holds no picture this version can read. The file was left unchanged.")
+                 .arg(name));
+        return std::nullopt;
+    }
+    for (GMDocumentArchive::Entry& entry : older->layers) {
+        GMDocumentPackage::Layer layer;
+        layer.name = std::move(entry.name);
+        layer.values = std::move(entry.values);
+        contents.layers.push_back(std::move(layer));
+    }
+    return contents;
 }
 
 } // namespace
@@ -454,17 +526,8 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
         fail(errorMessage, QStringLiteral("The document “%1” does not exist.").arg(info.fileName()));
         return std::nullopt;
     }
-    if (!info.isDir()) {
-        // A single file: the older format (a keyed archive) or something else entirely.
-        const QByteArray data = readLimited(path, errorMessage);
-        QString ignored;
-        if (!data.isEmpty() && pf::KeyedUnarchiver::unarchive(data, &ignored))
-            fail(errorMessage, olderDocumentMessage());
-        else if (!data.isEmpty())
-            fail(errorMessage,
-                 QStringLiteral("“%1” is not a document of this application.").arg(info.fileName()));
-        return std::nullopt;
-    }
+    if (!info.isDir())
+        return readOlderSingleFile(path, errorMessage, original);
     const QString folder = info.absoluteFilePath();
     const QByteArray archive = readLimited(folder + QStringLiteral("/content"), errorMessage);
     if (archive.isEmpty()) {
@@ -522,6 +585,8 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
 
 bool GMDocumentPackage::decodeOriginal(Contents& contents, const QString& path, QString* errorMessage)
 {
+    if (!contents.original.isNull() && contents.originalJPEG.isEmpty() && contents.originalLossless.isEmpty())
+        return true; // an older file's picture of another kind, decoded when it was read
     if (!contents.originalLossless.isEmpty()) {
         QString error;
         contents.original = pf::ImageFile::readData(contents.originalLossless, &error);
