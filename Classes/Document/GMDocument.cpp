@@ -747,7 +747,13 @@ void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperati
     // A target that cannot take the file fails now, before the picture is composed for it (an
     // autosave of a picture writes only its shadow copy, in the working area).
     if (!isAutosave(operation) || type == GMDocumentPackage::typeName) {
-        const QString reason = unwritableReason(path);
+        QString reason = unwritableReason(path);
+        // A package is a folder: it never takes the place of a file (an older single-file document,
+        // say), which the swap could not put back.
+        if (reason.isEmpty() && type == GMDocumentPackage::typeName && QFileInfo(path).isFile())
+            reason = QStringLiteral("“%1” is a file, not a document folder (perhaps a document of an older "
+                                    "version). Choose another name; the file was left as it is.")
+                         .arg(QFileInfo(path).fileName());
         if (!reason.isEmpty()) {
             if (completion)
                 completion(false, reason);

@@ -244,6 +244,12 @@ TEST_F(OlderDocuments, SavingNeverReplacesTheOldFileAndTheNewPackageKeepsEveryth
     EXPECT_FALSE(opened.document->autosavedContentsFileURL().isEmpty());
     EXPECT_EQ(bytes(path), file);
 
+    // Chosen as the target, the old file is refused (a package is a folder) and stays as it was.
+    const SaveResult over = save(*opened.document, path, GMDocumentPackage::typeName, Op::Save);
+    EXPECT_FALSE(over.succeeded);
+    EXPECT_TRUE(over.error.contains("older version")) << over.error.toStdString();
+    EXPECT_EQ(bytes(path), file);
+
     const QString package = m_dir.filePath("portrait (converted).glimora");
     ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::Save).succeeded);
     EXPECT_EQ(bytes(path), file);
@@ -308,4 +314,28 @@ TEST_F(OlderDocuments, FilesWithoutAPictureOrDamagedAreRefusedWithAMessage)
         EXPECT_TRUE(opened.error.contains(c.expected)) << opened.error.toStdString();
         EXPECT_EQ(bytes(path), c.data);
     }
+}
+
+// A large photo in an older file opens as any large photo does: decoded off the main thread, its
+// layers going in after it.
+TEST_F(OlderDocuments, ALargePictureIsDecodedInTheBackgroundAndItsLayersFollow)
+{
+    QImage large(2400, 1800, QImage::Format_RGB32);
+    large.fill(qRgb(90, 140, 200));
+    const QString path = write(
+        "large.glimora", olderFile({archivedImage(encoded(large, "jpeg"), "NSImageData"), paintedTint()}));
+    auto document = std::make_shared<GMDocument>();
+    document->setFileURL(path);
+    document->setFileType(GMDocumentPackage::typeName);
+    QString error;
+    ASSERT_TRUE(document->readFromURL(path, GMDocumentPackage::typeName, &error)) << error.toStdString();
+    EXPECT_TRUE(document->isOpening());
+    auto controller = std::make_shared<GMPreviewWindowController>(false);
+    document->setWindowController(controller);
+    ASSERT_TRUE(spinUntil([&] { return !document->isOpening() && document->pendingLayerCount() == 0; }));
+    auto chain = controller->toolChain();
+    EXPECT_EQ(chain->originalImageSize(), pf::Size(2400, 1800));
+    ASSERT_EQ(chain->numberOfTools(), 2);
+    EXPECT_GT(maskAt(chain, 1, 1200, 900), 0.5f);
+    EXPECT_FALSE(document->undoManager()->canUndo());
 }
