@@ -376,7 +376,7 @@ void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const
                 decoded.bitmap = contents.original;
                 decoded.jpeg = contents.originalJPEG;
                 decoded.lossless = contents.originalLossless; // none when it did not decode
-                decoded.isJPEG = decoded.lossless.isEmpty();
+                decoded.isJPEG = decoded.lossless.isEmpty() && !decoded.jpeg.isEmpty();
             }
         } else {
             decoded.bitmap = pf::ImageFile::read(opening->path, &decoded.error);
@@ -531,8 +531,7 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
             {blueprint, checkedSettings(*blueprint, layer.values, layer.name), layer.maskFolder, nullptr});
     }
     // A large original is decoded in the background, as a large picture is; a small one at once.
-    // (An older file's picture of a kind other than JPEG or PNG comes decoded.)
-    const bool later = contents->original.isNull() && opensInBackground(contents->originalSize);
+    const bool later = opensInBackground(contents->originalSize);
     if (!later && !GMDocumentPackage::decodeOriginal(*contents, path, errorMessage))
         return false;
     resetContents();
@@ -549,7 +548,7 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
         m_originalLossless = contents->originalLossless;
         // A package without a lossless original holds it as that JPEG alone (it was one, or an earlier
         // version kept it so): there is nothing better to keep. An older file's picture with neither
-        // is kept without loss once saved.
+        // (a TIFF) is kept without loss once saved.
         m_originalIsJPEG = m_originalLossless.isEmpty() && !m_originalJPEG.isEmpty();
     }
     if (!unknown.isEmpty())

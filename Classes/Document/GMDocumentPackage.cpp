@@ -286,32 +286,24 @@ std::optional<GMDocumentPackage::Contents> readOlderSingleFile(const QString& pa
 
     GMDocumentPackage::Contents contents;
     contents.olderSingleFile = true;
-    // The first picture the decoder reads is the original. A JPEG or a PNG keeps its own bytes (and
-    // a large one is decoded by the caller, in the background); any other kind is decoded here and
-    // kept without loss when saved.
+    // The first picture the decoder reads is the original: a JPEG's bytes as the JPEG, any other kind
+    // as the lossless original (once decoded, bytes of a kind other than PNG are let go, to be kept
+    // as a PNG when saved). A large one is decoded by the caller, in the background, as in a package.
     bool found = false;
     for (const QByteArray& picture : older->pictures) {
         QString ignored;
-        const QSize size = uprightSize(picture, &ignored);
-        if (size.isEmpty())
+        contents.originalSize = uprightSize(picture, &ignored);
+        if (contents.originalSize.isEmpty())
             continue;
         QBuffer buffer;
         buffer.setData(picture);
         buffer.open(QIODevice::ReadOnly);
-        const QByteArray format = QImageReader::imageFormat(&buffer);
-        contents.originalJPEG = format == "jpeg" ? picture : QByteArray();
-        contents.originalLossless = format == "png" ? picture : QByteArray();
-        contents.original = pf::Bitmap();
-        contents.originalSize = size;
-        if (contents.originalJPEG.isEmpty() && contents.originalLossless.isEmpty()) {
-            contents.original = pf::ImageFile::readData(picture, &ignored);
-            if (contents.original.isNull())
-                continue;
-            contents.originalSize = QSize(contents.original.width(), contents.original.height());
-        } else if (original == GMDocumentPackage::Original::Decoded &&
-                   !GMDocumentPackage::decodeOriginal(contents, path, &ignored)) {
+        const bool jpeg = QImageReader::imageFormat(&buffer) == "jpeg";
+        contents.originalJPEG = jpeg ? picture : QByteArray();
+        contents.originalLossless = jpeg ? QByteArray() : picture;
+        if (original == GMDocumentPackage::Original::Decoded &&
+            !GMDocumentPackage::decodeOriginal(contents, path, &ignored))
             continue;
-        }
         found = true;
         break;
     }
@@ -585,11 +577,13 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
 
 bool GMDocumentPackage::decodeOriginal(Contents& contents, const QString& path, QString* errorMessage)
 {
-    if (!contents.original.isNull() && contents.originalJPEG.isEmpty() && contents.originalLossless.isEmpty())
-        return true; // an older file's picture of another kind, decoded when it was read
     if (!contents.originalLossless.isEmpty()) {
         QString error;
         contents.original = pf::ImageFile::readData(contents.originalLossless, &error);
+        // An older file's picture of another kind than PNG (a TIFF) is no lossless original to keep
+        // as it is ("image.png"): let go, it is encoded as a PNG when saved.
+        if (!contents.original.isNull() && !contents.originalLossless.startsWith("\x89PNG\r\n\x1a\n"))
+            contents.originalLossless.clear();
         if (contents.original.isNull()) {
             pf::warning(
                 QStringLiteral("The lossless original of \"%1\" cannot be read (%2); its JPEG is read")

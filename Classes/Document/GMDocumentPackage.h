@@ -60,8 +60,8 @@ public:
         QImage loadPreview;          // reading: "QuickLook/Preview.jpg", when readable
         std::vector<Layer> layers;
         // Reading: a document of the older single-file form. Its layers have no mask folders (their
-        // masks are painted again from the strokes in their settings), and its original, when it was
-        // neither a JPEG nor a PNG, comes decoded with neither kind of bytes.
+        // masks are painted again from the strokes in their settings), and its original when it is no
+        // JPEG stands as the lossless one even when it is no PNG (decodeOriginal lets such go).
         bool olderSingleFile = false;
     };
 
@@ -81,7 +81,7 @@ public:
     // older file without a picture that decodes, give nothing and a message.
     static std::optional<Contents> read(const QString& path, QString* errorMessage,
                                         Original original = Original::Decoded);
-    // Decodes the original of contents read with Original::Checked (unless it came decoded), on any thread:
+    // Decodes the original of contents read with Original::Checked, on any thread:
     // the lossless one, else (with a warning) the JPEG. False with a message when neither decodes; `path`
     // names the package in the warning.
     static bool decodeOriginal(Contents& contents, const QString& path, QString* errorMessage);

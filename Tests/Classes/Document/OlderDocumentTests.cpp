@@ -307,25 +307,43 @@ TEST_F(OlderDocuments, FilesWithoutAPictureOrDamagedAreRefusedWithAMessage)
 }
 
 // A large photo in an older file opens as any large photo does: decoded off the main thread, its
-// layers going in after it.
-TEST_F(OlderDocuments, ALargePictureIsDecodedInTheBackgroundAndItsLayersFollow)
+// layers going in after it. Saved, a JPEG keeps its bytes and anything else is kept without loss.
+TEST_F(OlderDocuments, ALargePictureIsDecodedInTheBackgroundAndKeptAsWellAsItCame)
 {
     QImage large(2400, 1800, QImage::Format_RGB32);
     large.fill(qRgb(90, 140, 200));
-    const QString path = write(
-        "large.glimora", olderFile({archivedImage(encoded(large, "jpeg"), "NSImageData"), paintedTint()}));
-    auto document = std::make_shared<GMDocument>();
-    document->setFileURL(path);
-    document->setFileType(GMDocumentPackage::typeName);
-    QString error;
-    ASSERT_TRUE(document->readFromURL(path, GMDocumentPackage::typeName, &error)) << error.toStdString();
-    EXPECT_TRUE(document->isOpening());
-    auto controller = std::make_shared<GMPreviewWindowController>(false);
-    document->setWindowController(controller);
-    ASSERT_TRUE(spinUntil([&] { return !document->isOpening() && document->pendingLayerCount() == 0; }));
-    auto chain = controller->toolChain();
-    EXPECT_EQ(chain->originalImageSize(), pf::Size(2400, 1800));
-    ASSERT_EQ(chain->numberOfTools(), 2);
-    EXPECT_GT(maskAt(chain, 1, 1200, 900), 0.5f);
-    EXPECT_FALSE(document->undoManager()->canUndo());
+    const struct
+    {
+        const char* format;
+        bool lossless;
+    } cases[] = {{"jpeg", false}, {"tiff", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        const QByteArray picture = encoded(large, c.format);
+        const QString path = write(QStringLiteral("large-%1.glimora").arg(c.format),
+                                   olderFile({archivedImage(picture, "NSImageData"), paintedTint()}));
+        auto document = std::make_shared<GMDocument>();
+        document->setFileURL(path);
+        document->setFileType(GMDocumentPackage::typeName);
+        QString error;
+        ASSERT_TRUE(document->readFromURL(path, GMDocumentPackage::typeName, &error)) << error.toStdString();
+        EXPECT_TRUE(document->isOpening());
+        auto controller = std::make_shared<GMPreviewWindowController>(false);
+        document->setWindowController(controller);
+        ASSERT_TRUE(spinUntil([&] { return !document->isOpening() && document->pendingLayerCount() == 0; }));
+        auto chain = controller->toolChain();
+        EXPECT_EQ(chain->originalImageSize(), pf::Size(2400, 1800));
+        ASSERT_EQ(chain->numberOfTools(), 2);
+        EXPECT_GT(maskAt(chain, 1, 1200, 900), 0.5f);
+        EXPECT_FALSE(document->undoManager()->canUndo());
+
+        const QString package = m_dir.filePath(QStringLiteral("large-%1-saved.glimora").arg(c.format));
+        ASSERT_TRUE(save(*document, package, GMDocumentPackage::typeName, Op::SaveTo).succeeded);
+        EXPECT_EQ(QFileInfo::exists(package + "/image.png"), c.lossless);
+        if (!c.lossless)
+            EXPECT_EQ(bytes(package + "/image.jpg"), picture);
+        else
+            EXPECT_TRUE(bytes(package + "/image.png").startsWith("\x89PNG"))
+                << "no other kind under that name";
+    }
 }
