@@ -7,6 +7,7 @@
 #include "Platform/Image/RenderStatistics.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -451,16 +452,21 @@ inline kl::vec4 fetchBitmap(const Bitmap& b, int x, int y)
     return kl::vec4(0.0f);
 }
 
+// Bytes as the floats fetchBitmap makes of them.
+const std::array<float, 256> byteValues = [] {
+    std::array<float, 256> values{};
+    for (int i = 0; i < 256; ++i)
+        values[size_t(i)] = float(i) / 255.0f;
+    return values;
+}();
+
 kl::vec4 evaluate(Tile& tile, int index);
 
-// A sampler's value at a point of its space: through the chain's stages to the terminal, whose pixels
-// are read at their centres as they are, between them bilinearly (or the nearest, when asked).
-kl::vec4 readChain(const kl::Sampler& sampler, kl::vec2 point)
+// The value of a chain that ends in pixels at a point of its sampler's space: through the chain's stages
+// to the terminal, whose pixels (`fetch(x, y)`, transparent outside them) are read at their centres as
+// they are, between them bilinearly (or the nearest, when asked).
+template <class Fetch> kl::vec4 readPoint(const Chain& chain, kl::vec2 point, const Fetch& fetch)
 {
-    const Reader& reader = *static_cast<const Reader*>(sampler.source);
-    const Chain& chain = *reader.chain;
-    if (chain.terminal == Chain::Terminal::Fused)
-        return evaluate(*reader.tile, reader.member);
     double px = point.x, py = point.y;
     for (const Stage& stage : chain.stages) {
         if (!stage.identity) {
@@ -487,9 +493,6 @@ kl::vec4 readChain(const kl::Sampler& sampler, kl::vec2 point)
     }
     const AffineTransform& m = chain.finalMap;
     const float tx = float(m.a * px + m.c * py + m.tx), ty = float(m.b * px + m.d * py + m.ty);
-    auto fetch = [&](int x, int y) {
-        return reader.bitmap ? fetchBitmap(*reader.bitmap, x, y) : fetchPixels(*reader.pixels, x, y);
-    };
     if (chain.nearest)
         return fetch(int(std::floor(tx)), int(std::floor(ty)));
     const float cx = tx - 0.5f, cy = ty - 0.5f;
@@ -500,6 +503,18 @@ kl::vec4 readChain(const kl::Sampler& sampler, kl::vec2 point)
         return fetch(i, j); // a pixel centre: a direct load
     const kl::vec4 a = fetch(i, j), b = fetch(i + 1, j), d = fetch(i, j + 1), e = fetch(i + 1, j + 1);
     return kl::mix(kl::mix(a, b, wx), kl::mix(d, e, wx), wy);
+}
+
+// A sampler's value at a point of its space.
+kl::vec4 readChain(const kl::Sampler& sampler, kl::vec2 point)
+{
+    const Reader& reader = *static_cast<const Reader*>(sampler.source);
+    const Chain& chain = *reader.chain;
+    if (chain.terminal == Chain::Terminal::Fused)
+        return evaluate(*reader.tile, reader.member);
+    return readPoint(chain, point, [&](int x, int y) {
+        return reader.bitmap ? fetchBitmap(*reader.bitmap, x, y) : fetchPixels(*reader.pixels, x, y);
+    });
 }
 
 kl::vec4 evaluate(Tile& tile, int index)
@@ -809,6 +824,111 @@ void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
 
 void computeRow(Tile& tile, int index, int x0, int n, int y, float* out);
 
+// The row of a sampler that reads pixels in memory off their grid (turned, scaled, moved by fractions
+// of a pixel): each point read as readChain reads it, but only where the read can reach the pixels.
+// Elsewhere the row is transparent without a read: a sprite laid over a large picture then costs its
+// own pixels, not the picture's. Always true.
+bool transformedRow(Tile& tile, int index, size_t k, int x0, int n, int y)
+{
+    const Chain& chain = tile.graph->nodes[size_t(index)].chains[k];
+    kl::Sampler& sampler = tile.samplers[size_t(index)][k];
+    std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
+    buffer.resize(size_t(n) * 4);
+    sampler.row = buffer.data();
+    sampler.rowX0 = x0;
+
+    // The terminal's pixels, in its own space.
+    double left = 0, bottom = 0, right = 0, top = 0;
+    if (chain.terminal == Chain::Terminal::Buffer) {
+        const Pixels& p = tile.pixels[size_t(chain.target)];
+        if (!p.values.empty()) {
+            left = p.x0;
+            bottom = p.y0;
+            right = p.x0 + p.width;
+            top = p.y0 + p.height;
+        }
+    } else {
+        right = chain.node->bitmap.width();
+        top = chain.node->bitmap.height();
+    }
+    int begin = 0, end = right > left && top > bottom ? n : 0;
+    bool clamps = false;
+    for (const Stage& stage : chain.stages)
+        clamps = clamps || !stage.crop;
+    if (end > 0 && !clamps) {
+        // A bilinear read at t touches pixels floor(t - 0.5) and the next: nothing but zeros unless t
+        // lies within half a pixel of the pixels. The points are worked out in floats by the kernel, in
+        // doubles here: two pixels of margin keep every point that can read a pixel inside the run.
+        AffineTransform whole = chain.workingToSampler;
+        for (const Stage& stage : chain.stages)
+            whole = whole.concatenated(stage.map);
+        whole = whole.concatenated(chain.finalMap);
+        constexpr double Margin = 2.5;
+        double lo = 0, hi = n;
+        auto within = [&](double start, double step, double from, double to) {
+            // The i in [lo, hi) with from <= start + step i <= to.
+            if (std::abs(step) < 1e-12) {
+                if (start < from || start > to)
+                    hi = lo;
+                return;
+            }
+            double i0 = (from - start) / step, i1 = (to - start) / step;
+            if (i0 > i1)
+                std::swap(i0, i1);
+            lo = std::max(lo, i0);
+            hi = std::min(hi, i1 + 1);
+        };
+        const double cx = x0 + 0.5, cy = y + 0.5;
+        within(whole.a * cx + whole.c * cy + whole.tx, whole.a, left - 0.5 - Margin, right + 0.5 + Margin);
+        within(whole.b * cx + whole.d * cy + whole.ty, whole.b, bottom - 0.5 - Margin, top + 0.5 + Margin);
+        if (!(lo < hi)) {
+            end = 0;
+        } else {
+            begin = int(std::clamp(std::floor(lo), 0.0, double(n)));
+            end = int(std::clamp(std::ceil(hi), double(begin), double(n)));
+        }
+    }
+    float* out = buffer.data();
+    std::fill(out, out + std::ptrdiff_t(begin) * 4, 0.0f);
+    std::fill(out + std::ptrdiff_t(end) * 4, out + std::ptrdiff_t(n) * 4, 0.0f);
+    // The points as the kernel would work them out, read as readChain reads them, from the pixels
+    // straight where they are floats or bytes of RGBA.
+    const float py = float(y) + 0.5f;
+    auto run = [&](const auto& fetch) {
+        for (int i = begin; i < end; ++i) {
+            const kl::vec2 point = sampler.toSampler(kl::vec2(float(x0 + i) + 0.5f, py));
+            const kl::vec4 v = readPoint(chain, point, fetch);
+            float* q = out + std::ptrdiff_t(i) * 4;
+            q[0] = v.x;
+            q[1] = v.y;
+            q[2] = v.z;
+            q[3] = v.w;
+        }
+    };
+    if (begin >= end)
+        return true;
+    if (chain.terminal == Chain::Terminal::Buffer) {
+        const Pixels& p = tile.pixels[size_t(chain.target)];
+        run([&p](int x, int y) { return fetchPixels(p, x, y); });
+        return true;
+    }
+    const Bitmap& b = chain.node->bitmap;
+    if (b.format() == Bitmap::Format::RGBA8) {
+        const uint8_t* bottomRow = b.row(b.height() - 1);
+        const std::ptrdiff_t stride = -std::ptrdiff_t(b.bytesPerRow());
+        const unsigned width = unsigned(b.width()), height = unsigned(b.height());
+        run([&](int x, int y) {
+            if (unsigned(x) >= width || unsigned(y) >= height)
+                return kl::vec4(0.0f);
+            const uint8_t* q = bottomRow + std::ptrdiff_t(y) * stride + std::ptrdiff_t(x) * 4;
+            return kl::vec4(byteValues[q[0]], byteValues[q[1]], byteValues[q[2]], byteValues[q[3]]);
+        });
+        return true;
+    }
+    run([&b](int x, int y) { return fetchBitmap(b, x, y); });
+    return true;
+}
+
 // Points a sampler at the row its kernel reads, where it reads only at the pixel it computes and the
 // row is in memory (or can be made so); leaves it to `read` otherwise. True when it has a row.
 bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
@@ -867,9 +987,10 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
             straight = straight && stage.identity;
         if (!straight)
             return false;
-    } else if (!chain.aligned ||
-               (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap)) {
+    } else if (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap) {
         return false;
+    } else if (!chain.aligned) {
+        return transformedRow(tile, index, k, x0, n, y);
     }
     const double shiftX = uniform ? chain.workingToSampler.tx : chain.sx;
     const double shiftY = uniform ? chain.workingToSampler.ty : chain.sy;
