@@ -18,6 +18,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <xmmintrin.h>
 #endif
 
 #include "Engine/Engine.h"
@@ -930,21 +931,27 @@ bool transformedRow(Tile& tile, int index, size_t k, int x0, int n, int y)
 #if defined(__SSE2__)
         if (chain.stages.empty() && !chain.nearest && width > 1 && height > 1) {
             // A sprite placed and turned (the usual case): where all four pixels of a read lie inside,
-            // they are blended four channels at a time, with the same operations in the same order as
-            // readPoint's, so the values are the same to the bit.
+            // they are blended four channels at a time as readPoint blends them, in levels of 0 to 255
+            // scaled once at the end (within a unit in the last place of readPoint's values).
             const AffineTransform& m = chain.finalMap;
-            const __m128 scale = _mm_set1_ps(255.0f);
+            const __m128 scale = _mm_set1_ps(1.0f / 255.0f);
             const __m128i zero = _mm_setzero_si128();
             const auto pair = [&](const uint8_t* q, __m128& left, __m128& right) {
                 const __m128i words =
                     _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)), zero);
-                left = _mm_div_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero)), scale);
-                right = _mm_div_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(words, zero)), scale);
+                left = _mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
+                right = _mm_cvtepi32_ps(_mm_unpackhi_epi16(words, zero));
             };
             const __m128 one = _mm_set1_ps(1.0f);
             const auto mix = [&](__m128 x, __m128 y, __m128 a) {
                 return _mm_add_ps(_mm_mul_ps(x, _mm_sub_ps(one, a)), _mm_mul_ps(y, a));
             };
+            // The pixels that the same point of the next row up reads first, which this row does not:
+            // fetched while this row is worked out, so that the next finds them in the cache.
+            const double stepX = m.a * sampler.c + m.c * sampler.d, stepY = m.b * sampler.c + m.d * sampler.d;
+            const std::ptrdiff_t ahead =
+                std::ptrdiff_t(std::lround(std::clamp(stepY > 0 ? stepY + 1 : stepY, -4.0, 4.0))) * stride +
+                std::ptrdiff_t(std::lround(std::clamp(stepX, -16.0, 16.0))) * 4;
             for (int i = begin; i < end; ++i) {
                 const kl::vec2 point = sampler.toSampler(kl::vec2(float(x0 + i) + 0.5f, py));
                 const double px = point.x, qy = point.y;
@@ -956,11 +963,12 @@ bool transformedRow(Tile& tile, int index, size_t k, int x0, int n, int y)
                 if ((wx != 0.0f || wy != 0.0f) && fx >= 0.0f && fy >= 0.0f && fx < float(width - 1) &&
                     fy < float(height - 1)) {
                     const uint8_t* lower = bottomRow + std::ptrdiff_t(fy) * stride + std::ptrdiff_t(fx) * 4;
+                    _mm_prefetch(reinterpret_cast<const char*>(lower + ahead), _MM_HINT_T0);
                     __m128 a, bb, d, e;
                     pair(lower, a, bb);
                     pair(lower + stride, d, e);
                     const __m128 u = _mm_set1_ps(wx);
-                    _mm_storeu_ps(q, mix(mix(a, bb, u), mix(d, e, u), _mm_set1_ps(wy)));
+                    _mm_storeu_ps(q, _mm_mul_ps(mix(mix(a, bb, u), mix(d, e, u), _mm_set1_ps(wy)), scale));
                     continue;
                 }
                 const kl::vec4 v = readPoint(chain, point, fetch);
