@@ -1053,7 +1053,7 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
         if (!member.node->kernel->cpuRow)
             return false;
         std::vector<float>& buffer = tile.fusedRows[size_t(chain.target)];
-        buffer.assign(size_t(n) * 4, 0.0f);
+        buffer.resize(size_t(n) * 4);
         int a = x0, b = x0 + n;
         bool inside = true;
         if (!member.area.isInfinite()) {
@@ -1061,7 +1061,12 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
             a = std::max(a, int(std::max(member.area.minX(), -1e9)));
             b = std::min(b, int(std::min(member.area.maxX(), 1e9)));
         }
-        if (inside && a < b)
+        if (!inside || a >= b)
+            a = b = x0;
+        // Zeros only where the member has no pixels: the rest is computed.
+        std::fill(buffer.begin(), buffer.begin() + std::ptrdiff_t(a - x0) * 4, 0.0f);
+        std::fill(buffer.begin() + std::ptrdiff_t(b - x0) * 4, buffer.end(), 0.0f);
+        if (a < b)
             computeRow(tile, chain.target, a, b - a, y, buffer.data() + size_t(a - x0) * 4);
         sampler.row = buffer.data();
         sampler.rowX0 = x0;
