@@ -267,6 +267,9 @@ TEST(CpuRecipes, PicturesReadOffTheirGridMatchThePassesWhereverTheyLie)
         {"bytes turned, then clamped",
          over(placed(bytes, 0.3, 0.9, 60, 10).imageByClampingToExtent(), ground)},
         {"six turned sprites over each other", stack},
+        // The lower-left part of the split lies inside this crop, which then cuts nothing from it.
+        {"six turned sprites cut to a rectangle holding a part whole",
+         stack.imageByCroppingToRect(Rect(-3, -2, 200, 60))},
     };
     expectBothWaysAlike(cases, true);
     expectPartsLikeTheWhole(cases);
