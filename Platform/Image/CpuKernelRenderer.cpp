@@ -949,9 +949,11 @@ bool transformedRow(Tile& tile, int index, size_t k, int x0, int n, int y)
             // The pixels that the same point of the next row up reads first, which this row does not:
             // fetched while this row is worked out, so that the next finds them in the cache.
             const double stepX = m.a * sampler.c + m.c * sampler.d, stepY = m.b * sampler.c + m.d * sampler.d;
+            const auto steps = [](double step, double most) {
+                return std::isfinite(step) ? std::ptrdiff_t(std::lround(std::clamp(step, -most, most))) : 0;
+            };
             const std::ptrdiff_t ahead =
-                std::ptrdiff_t(std::lround(std::clamp(stepY > 0 ? stepY + 1 : stepY, -4.0, 4.0))) * stride +
-                std::ptrdiff_t(std::lround(std::clamp(stepX, -16.0, 16.0))) * 4;
+                steps(stepY > 0 ? stepY + 1 : stepY, 4) * stride + steps(stepX, 16) * 4;
             // Four points at a time are worked out as the scalar code works each out: the sampler's
             // point in floats, the terminal's in doubles rounded to floats, floor, weights.
             const __m128 half = _mm_set1_ps(0.5f);
