@@ -6,10 +6,13 @@
 #include "Classes/Frames/OVFilterPreview.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVLabel.h"
+#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
+#include "Platform/Foundation/Log.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/UI/AttributedString.h"
 #include "Platform/UI/Drawing.h"
+#include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/View.h"
 
 #include <QGuiApplication>
@@ -32,6 +35,7 @@ const QString previewSample = QStringLiteral("Samples/TestPerson");
 constexpr double previewWidth = 180;
 constexpr double previewHeight = 180;
 
+const QString interfaceName = QStringLiteral("GMFrameworkEffectsWindow");
 GMFrameworkEffectsWindow* shownWindow = nullptr;
 GMFrameworkEffectsWindow::Handler& cropHandler()
 {
@@ -51,6 +55,11 @@ bool hasFiniteArea(const Image& image)
     const Rect extent = image.extent();
     return !extent.isNull() && !extent.isInfinite() && std::isfinite(extent.width()) &&
            std::isfinite(extent.height()) && extent.width() >= 1 && extent.height() >= 1;
+}
+
+template <typename T> T* part(const Interface& interface, const QString& outlet)
+{
+    return dynamic_cast<T*>(interface.outlets.value(outlet).data());
 }
 
 // Light, as the settings views' grey labels with their white shadow expect.
@@ -158,49 +167,98 @@ pf::UndoManager* GMFrameworkEffectsWindow::undoManagerFor(const QWidget* window)
     return nullptr;
 }
 
+bool GMFrameworkEffectsWindow::hasEveryPart(const Interface& interface)
+{
+    return part<Window>(interface, QStringLiteral("window")) &&
+           part<PictureView>(interface, QStringLiteral("pictureView")) &&
+           part<View>(interface, QStringLiteral("columnView")) &&
+           part<OVButton>(interface, QStringLiteral("addEffectButton")) &&
+           part<OVButton>(interface, QStringLiteral("cropButton")) &&
+           part<OVButton>(interface, QStringLiteral("pictureButton")) &&
+           part<OVFilterPreview>(interface, QStringLiteral("effectPreview"));
+}
+
+Interface GMFrameworkEffectsWindow::makeInterface(QObject*, const Bundle&)
+{
+    auto* window = new Window(Rect(120, 120, windowWidth, windowHeight));
+    window->setTitle(localized(QStringLiteral("Framework Effects")));
+    window->setMinimumSize(640, 420);
+    auto* pictureView = new PictureView(Rect(0, 0, windowWidth, windowHeight));
+    pictureView->setAutoresizingMask(View::WidthSizable | View::HeightSizable);
+    window->setContentView(pictureView);
+
+    auto* column =
+        new ColumnView(Rect(windowWidth - columnWidth, barHeight, columnWidth, windowHeight - barHeight));
+    column->setAutoresizingMask(View::MinXMargin | View::HeightSizable);
+    pictureView->addSubview(column);
+
+    Interface interface;
+    const struct
+    {
+        const char* outlet;
+        const char* title;
+        Rect frame;
+    } buttons[] = {{"addEffectButton", "Add Effect…", Rect(16, 11, 120, 22)},
+                   {"cropButton", "Crop…", Rect(146, 11, 84, 22)},
+                   {"pictureButton", "Picture…", Rect(240, 11, 96, 22)}};
+    for (const auto& spec : buttons) {
+        auto* button = new OVButton(spec.frame);
+        button->setName(QStringLiteral("DefaultStyleActive"));
+        button->setTitle(localized(QString::fromUtf8(spec.title)));
+        pictureView->addSubview(button);
+        interface.outlets.insert(QString::fromLatin1(spec.outlet), button);
+    }
+
+    // Beside the menu, which opens downwards from the button's lower left and would cover it there.
+    auto* preview = new OVFilterPreview(Rect(250, barHeight + 8, previewWidth, previewHeight));
+    preview->setAdjustImage(true);
+    preview->setImageName(previewSample);
+    pictureView->addSubview(preview);
+    preview->hide();
+
+    interface.outlets.insert(QStringLiteral("window"), window);
+    interface.outlets.insert(QStringLiteral("pictureView"), pictureView);
+    interface.outlets.insert(QStringLiteral("columnView"), column);
+    interface.outlets.insert(QStringLiteral("effectPreview"), preview);
+    interface.topLevelObjects = {window};
+    return interface;
+}
+
 GMFrameworkEffectsWindow::GMFrameworkEffectsWindow(const Image& picture, OVEffectPicker* picker)
     : m_pickerClient(std::make_shared<PickerClient>(this)),
       m_picker(picker ? picker : &OVEffectPicker::sharedEffectPicker())
 {
-    m_window = new Window(Rect(120, 120, windowWidth, windowHeight));
-    m_window->setTitle(localized(QStringLiteral("Framework Effects")));
-    m_window->setMinimumSize(640, 420);
-    m_pictureView = new PictureView(Rect(0, 0, windowWidth, windowHeight));
-    m_pictureView->setAutoresizingMask(View::WidthSizable | View::HeightSizable);
-    m_window->setContentView(m_pictureView);
+    if (!InterfaceRegistry::hasInterface(interfaceName))
+        InterfaceRegistry::registerInterface(interfaceName, &GMFrameworkEffectsWindow::makeInterface);
+    std::optional<Interface> interface = InterfaceRegistry::load(interfaceName, nullptr, Bundle::main());
+    // Another builder under this name that leaves out part of the window does not get the window's.
+    if (!interface || !hasEveryPart(*interface)) {
+        pf::warning(QStringLiteral("The interface \"%1\" lacks part of the window; the built-in one is used")
+                        .arg(interfaceName));
+        if (interface)
+            for (QObject* object : interface->topLevelObjects)
+                object->deleteLater();
+        interface = makeInterface(nullptr, Bundle::main());
+    }
+    m_window = part<Window>(*interface, QStringLiteral("window"));
+    m_pictureView = part<PictureView>(*interface, QStringLiteral("pictureView"));
+    m_column = part<View>(*interface, QStringLiteral("columnView"));
+    m_addButton = part<OVButton>(*interface, QStringLiteral("addEffectButton"));
+    m_cropButton = part<OVButton>(*interface, QStringLiteral("cropButton"));
+    m_pictureButton = part<OVButton>(*interface, QStringLiteral("pictureButton"));
+    m_preview = part<OVFilterPreview>(*interface, QStringLiteral("effectPreview"));
 
-    m_column =
-        new ColumnView(Rect(windowWidth - columnWidth, barHeight, columnWidth, windowHeight - barHeight));
-    m_column->setAutoresizingMask(View::MinXMargin | View::HeightSizable);
-    m_pictureView->addSubview(m_column);
-
-    auto makeButton = [this](const QString& title, const Rect& frame, std::function<void(OVButton*)> action) {
-        auto* button = new OVButton(frame);
-        button->setName(QStringLiteral("DefaultStyleActive"));
-        button->setTitle(localized(title));
-        button->setAction(std::move(action));
-        m_pictureView->addSubview(button);
-        return button;
-    };
-    m_addButton = makeButton(QStringLiteral("Add Effect…"), Rect(16, 11, 120, 22),
-                             [this](OVButton*) { showEffectPicker(); });
-    m_cropButton = makeButton(QStringLiteral("Crop…"), Rect(146, 11, 84, 22), [this](OVButton*) {
+    m_addButton->setAction([this](OVButton*) { showEffectPicker(); });
+    m_cropButton->setAction([this](OVButton*) {
         if (cropHandler())
             cropHandler()(*this);
     });
-    m_pictureButton = makeButton(QStringLiteral("Picture…"), Rect(240, 11, 96, 22), [this](OVButton*) {
+    m_pictureButton->setAction([this](OVButton*) {
         if (pictureHandler())
             pictureHandler()(*this);
     });
     m_cropButton->setEnabled(bool(cropHandler()));
     m_pictureButton->setEnabled(bool(pictureHandler()));
-
-    // Beside the menu, which opens downwards from the button's lower left and would cover it there.
-    m_preview = new OVFilterPreview(Rect(250, barHeight + 8, previewWidth, previewHeight));
-    m_preview->setAdjustImage(true);
-    m_preview->setImageName(previewSample);
-    m_pictureView->addSubview(m_preview);
-    m_preview->hide();
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();

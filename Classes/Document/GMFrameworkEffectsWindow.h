@@ -3,6 +3,7 @@
 #include "Classes/Frames/OVEffectSuccessor.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/Image.h"
+#include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/Window.h"
 
 #include <QImage>
@@ -34,6 +35,11 @@ public:
     ~GMFrameworkEffectsWindow() override;
     GMFrameworkEffectsWindow(const GMFrameworkEffectsWindow&) = delete;
     GMFrameworkEffectsWindow& operator=(const GMFrameworkEffectsWindow&) = delete;
+
+    // The window's views, registered as the interface "GMFrameworkEffectsWindow" by the first window:
+    // outlets "window", "pictureView", "columnView", "addEffectButton", "cropButton", "pictureButton"
+    // and "effectPreview".
+    static pf::Interface makeInterface(QObject* owner, const pf::Bundle& bundle);
 
     // The window most recently opened and not yet destroyed, if any.
     static GMFrameworkEffectsWindow* shown();
@@ -76,6 +82,7 @@ private:
     void relink();
     void removeLastEffect();
     void layoutEffects();
+    static bool hasEveryPart(const pf::Interface& interface);
 
     QPointer<pf::Window> m_window;
     PictureView* m_pictureView = nullptr;

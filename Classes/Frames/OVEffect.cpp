@@ -147,9 +147,17 @@ void OVEffect::setSettings(const QVariantMap& given)
         }
     }
     m_filter->setDefaults();
+    // Every entry the filter takes. The registered input keys go first, in their order: a frame or a
+    // texture they choose brings its own colour, which a stored colour then replaces.
     const QStringList inputs = m_filter->inputKeys();
+    for (const QString& key : inputs) {
+        if (m_settings.contains(key))
+            writeToFilter(key, m_settings.value(key));
+    }
+    const QVariantMap attributes = m_filter->attributes();
     for (auto it = m_settings.begin(); it != m_settings.end(); ++it) {
-        if (inputs.contains(it.key()))
+        if (!inputs.contains(it.key()) && attributes.contains(it.key()) &&
+            it.key() != pf::FilterAttribute::FilterName)
             writeToFilter(it.key(), it.value());
     }
     if (m_successor && m_enabled)
@@ -202,9 +210,34 @@ void OVEffect::setInputImage(const pf::Image& image)
 {
     if (image.isNull())
         return;
+    m_inputCached = false;
     m_filter->setValue(QVariant::fromValue(image), QStringLiteral("inputImage"));
     reapplyRelativeKeys();
     passOn();
+}
+
+void OVEffect::cacheInput()
+{
+    if (m_inputCached)
+        return;
+    const pf::Image input = inputImage();
+    if (input.isNull())
+        return;
+    const pf::Rect extent = input.extent();
+    if (extent.isNull() || extent.isInfinite() || extent.isEmpty() || !std::isfinite(extent.width()) ||
+        !std::isfinite(extent.height()))
+        return;
+    // In float, so the pixels are the ones the recipe gives, beyond white and between 8-bit steps alike.
+    pf::ImageAccumulator accumulator(extent, nullptr, pf::Bitmap::Format::RGBAf);
+    if (!accumulator.setImage(input))
+        return;
+    pf::Image cached = accumulator.image();
+    // The accumulator rounds out to whole pixels; the filter keeps seeing the extent it was given, so
+    // sizes relative to the picture stay as they were.
+    if (cached.extent() != extent)
+        cached = cached.imageByCroppingToRect(extent);
+    m_filter->setValue(QVariant::fromValue(cached), QStringLiteral("inputImage"));
+    m_inputCached = true;
 }
 
 void OVEffect::passOn()
@@ -219,6 +252,7 @@ void OVEffect::passOn()
 
 void OVEffect::removeImageInput()
 {
+    m_inputCached = false;
     m_filter->setValue(QVariant::fromValue(pf::Image()), QStringLiteral("inputImage"));
     if (m_successor)
         m_successor->removeImageInput();
@@ -235,18 +269,22 @@ pf::Image OVEffect::outputImage()
     }
     m_waitingForUpdate = false;
     reapplyRelativeKeys();
+    // A recipe, not pixels: the chain's end renders the effects after the last cached input in one go,
+    // in float throughout, so no stage rounds or clips what the next one reads.
     const pf::Image output = m_filter->outputImage();
     if (output.isNull())
         return output;
     const pf::Rect extent = output.extent();
-    if (extent.isNull() || extent.isInfinite() || extent.isEmpty())
+    if (extent.isNull() || extent.isInfinite() || extent.isEmpty() || !std::isfinite(extent.width()) ||
+        !std::isfinite(extent.height()))
         return output;
-    // Rendered once here, in float so that no stage rounds or clips what the next one reads: the chain
-    // behind this effect works on these pixels instead of the recipe of every effect before it.
-    pf::ImageAccumulator accumulator(extent, nullptr, pf::Bitmap::Format::RGBAf);
-    if (!accumulator.setImage(output))
+    // On whole pixels, as it would be once rendered: the next effect measures sizes relative to the
+    // picture on the same extent whether or not this output was rendered first.
+    const pf::Rect whole = extent.integral();
+    if (whole == extent)
         return output;
-    return accumulator.image();
+    return output.imageByCompositingOverImage(
+        pf::Image::constantColor(pf::Color(0, 0, 0, 0)).imageByCroppingToRect(whole));
 }
 
 void OVEffect::setGlobalSettings(const QVariantMap& settings)
@@ -322,6 +360,9 @@ void OVEffect::setValue(const QString& key, const QVariant& value)
     }
     if (!m_boundSettings.contains(key))
         return;
+    // A setting is usually changed many times in a row (a slider drag): what comes before this effect
+    // is rendered once, and each change renders only this effect and the ones after it.
+    cacheInput();
     if (registerUndo(key, settingsValueForKey(key))) {
         m_undoManager->setActionName(QStringLiteral("%1 %2").arg(
             pf::localized(m_name), pf::localized(key, QStringLiteral("EffectSettings"))));

@@ -83,12 +83,16 @@ private:
     // Every write to the filter goes through here, so relative keys are always scaled to the picture.
     void writeToFilter(const QString& key, const QVariant& value);
     void reapplyRelativeKeys();
+    // Renders the input once into float pixels that the filter reads from then on, until a new input
+    // arrives.
+    void cacheInput();
     void passOn();
     QWidget* makeControl(const QVariantMap& entry, const QVariantMap& attributes, const QString& inputKey);
     void showValue(QWidget* control, const QVariant& value);
     bool registerUndo(const QString& key, const QVariant& oldValue);
 
     bool m_waitingForUpdate = false;
+    bool m_inputCached = false;
     pf::UndoManager* m_undoManager = nullptr;
     QString m_name, m_displayName;
     OVEffectSuccessor* m_successor = nullptr;

@@ -63,6 +63,13 @@ QVariantMap OVShapedBorderFilter::attributes() const
     return all;
 }
 
+QVariant OVShapedBorderFilter::value(const QString& key) const
+{
+    if (key == QLatin1String("inputColor"))
+        return QVariant::fromValue(m_texturize->inputColor());
+    return OVFilter::value(key);
+}
+
 void OVShapedBorderFilter::setValue(const QVariant& value, const QString& key)
 {
     const bool changed = !hasValue(key) || OVFilter::value(key) != value;

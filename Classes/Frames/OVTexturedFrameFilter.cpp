@@ -126,6 +126,13 @@ QVariantMap OVTexturedFrameFilter::settingsForKey(const QString& key) const
             {FilterAttribute::Class, FilterAttribute::ClassString}};
 }
 
+QVariant OVTexturedFrameFilter::value(const QString& key) const
+{
+    if (key == QLatin1String("inputColor"))
+        return QVariant::fromValue(m_texturize->inputColor());
+    return OVFilter::value(key);
+}
+
 void OVTexturedFrameFilter::setValue(const QVariant& value, const QString& key)
 {
     auto changed = [&] { return !hasValue(key) || OVFilter::value(key) != value; };

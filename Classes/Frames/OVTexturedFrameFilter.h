@@ -26,6 +26,9 @@ public:
     static void registerClass();
 
     void setValue(const QVariant& value, const QString& key) override;
+    // "inputColor" is the texturize filter's: whatever tints the texture now, set or taken from the
+    // texture or the frame.
+    QVariant value(const QString& key) const override;
     QVariantMap attributes() const override;
     QVariantMap settingsForKey(const QString& key) const;
 

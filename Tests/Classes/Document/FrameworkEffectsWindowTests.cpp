@@ -6,7 +6,11 @@
 #include "Classes/Frames/OVEffectsCatalog.h"
 #include "Classes/Frames/OVFilterPreview.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
+#include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Log.h"
+#include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/Menu.h"
+#include "Platform/UI/Window.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -56,6 +60,51 @@ TEST_F(FrameworkEffectsWindowTest, PictureIsFittedAndReplacedUndoably)
     QCoreApplication::processEvents();
     window.undoManager().undo();
     EXPECT_EQ(window.shownImage().size(), QSize(300, 200));
+}
+
+TEST_F(FrameworkEffectsWindowTest, WindowIsARegisteredInterfaceWithItsParts)
+{
+    GMFrameworkEffectsWindow window(picture(300, 200), &picker);
+    ASSERT_TRUE(pf::InterfaceRegistry::hasInterface(QStringLiteral("GMFrameworkEffectsWindow")));
+    EXPECT_EQ(window.addEffectButton()->title(), QStringLiteral("Add Effect…"));
+    EXPECT_EQ(window.addEffectButton()->window(), window.window());
+    EXPECT_EQ(window.effectPreview()->window(), window.window());
+
+    // Loaded on its own, the interface holds every part the window works with.
+    const auto loaded =
+        pf::InterfaceRegistry::load(QStringLiteral("GMFrameworkEffectsWindow"), nullptr, pf::Bundle::main());
+    ASSERT_TRUE(loaded);
+    auto* built = loaded->outlet<pf::Window>(QStringLiteral("window"));
+    ASSERT_TRUE(built);
+    for (const char* outlet :
+         {"pictureView", "columnView", "addEffectButton", "cropButton", "pictureButton", "effectPreview"}) {
+        auto* widget = qobject_cast<QWidget*>(loaded->outlets.value(QString::fromLatin1(outlet)).data());
+        ASSERT_TRUE(widget) << outlet;
+        EXPECT_EQ(widget->window(), built) << outlet;
+    }
+    EXPECT_EQ(loaded->topLevelObjects, std::vector<QObject*>{built});
+    delete built;
+
+    // A builder under the same name that leaves parts out: the window still has all of its own.
+    pf::InterfaceRegistry::registerInterface(QStringLiteral("GMFrameworkEffectsWindow"),
+                                             [](QObject*, const pf::Bundle&) {
+                                                 pf::Interface partial;
+                                                 auto* window = new pf::Window(pf::Rect(0, 0, 200, 100));
+                                                 partial.outlets.insert(QStringLiteral("window"), window);
+                                                 partial.topLevelObjects = {window};
+                                                 return partial;
+                                             });
+    {
+        pf::LogCapture log;
+        GMFrameworkEffectsWindow another(picture(300, 200), &picker);
+        EXPECT_TRUE(another.cropButton());
+        EXPECT_TRUE(another.effectPreview());
+        EXPECT_TRUE(
+            log.contains(QStringLiteral("Warning: The interface \"GMFrameworkEffectsWindow\" lacks part "
+                                        "of the window; the built-in one is used")));
+    }
+    pf::InterfaceRegistry::registerInterface(QStringLiteral("GMFrameworkEffectsWindow"),
+                                             &GMFrameworkEffectsWindow::makeInterface);
 }
 
 TEST_F(FrameworkEffectsWindowTest, AddedEffectsChainToTheWindowAndUndo)

@@ -1,5 +1,9 @@
 #include "Classes/Frames/OVEffect.h"
+#include "Classes/Frames/OVEffectsCatalog.h"
+#include "Classes/Frames/OVFrameCatalog.h"
+#include "Classes/Frames/OVFrameDescription.h"
 #include "Classes/Framework/Toolkit/OVColorWell.h"
+#include "Classes/Framework/Toolkit/OVGradientPicker.h"
 #include "Classes/Framework/Toolkit/OVLabel.h"
 #include "Classes/Framework/Toolkit/OVPopupButton.h"
 #include "Classes/Framework/Toolkit/OVSlider.h"
@@ -10,8 +14,10 @@
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/Bitmap.h"
+#include "Platform/Image/ImageAccumulator.h"
 #include "Platform/Image/PaintColor.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/Image/RenderStatistics.h"
 #include "Platform/UI/Event.h"
 #include "Platform/UI/FilePanel.h"
 #include "Platform/UI/Menu.h"
@@ -21,7 +27,9 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -362,3 +370,161 @@ TEST_F(EffectTest, OutputKeepsFloatPrecisionForTheNextEffect)
 }
 
 } // namespace
+
+TEST(EffectsList, ColourWellsShowTheColourInUseAndAStoredColourComesBack)
+{
+    QFile file(pf::Bundle::main().pathForResource(QStringLiteral("Effects"), QStringLiteral("plist")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QVariantList effects = pf::PropertyList::fromData(file.readAll())->toList();
+    // The wells of an effect, with the keys they edit, in the order of its rows.
+    auto wells = [](OVEffect& effect, const QVariantMap& d) {
+        effect.settingsView();
+        QList<std::pair<QString, OVColorWell*>> found;
+        const QVariantMap ui = d.value(QStringLiteral("settingsUI")).toMap();
+        const QList<QWidget*> controls = effect.settingsControls();
+        const QStringList rows = d.value(QStringLiteral("settingsUIOrder")).toStringList();
+        for (int i = 0; i < rows.size() && i < controls.size(); ++i) {
+            auto* well = qobject_cast<OVColorWell*>(controls.at(i));
+            if (well && !qobject_cast<OVGradientPicker*>(well))
+                found.append(
+                    {ui.value(rows.at(i)).toMap().value(QStringLiteral("inputName")).toString(), well});
+        }
+        return found;
+    };
+    auto same = [](const pf::PaintColor& shown, const pf::Color& used) {
+        return std::abs(shown.red() - used.red()) < 1e-4 && std::abs(shown.green() - used.green()) < 1e-4 &&
+               std::abs(shown.blue() - used.blue()) < 1e-4 && std::abs(shown.alpha() - used.alpha()) < 1e-4;
+    };
+    int checked = 0;
+    for (const QVariant& entry : effects) {
+        const QVariantMap d = entry.toMap();
+        const std::string name = d.value(QStringLiteral("name")).toString().toStdString();
+        auto effect = OVEffect::create(d);
+        ASSERT_TRUE(effect) << name;
+        for (const auto& [key, well] : wells(*effect, d)) {
+            ++checked;
+            const pf::Color used = effect->filter()->value(key).value<pf::Color>();
+            // A frame's texture is tinted with the frame's own colour until the user picks another.
+            if (d.value(QStringLiteral("ciName")) == QStringLiteral("OVTexturedFrameFilter")) {
+                const auto frame = OVFrameCatalog::frameWithNameInCatalogs(
+                    effect->settingsValueForKey(QStringLiteral("inputFrameName")).toString());
+                ASSERT_TRUE(frame) << name;
+                EXPECT_TRUE(same(well->color(), frame->textureColor())) << name;
+            }
+            EXPECT_GT(well->color().alpha(), 0) << name << " " << key.toStdString();
+            EXPECT_TRUE(same(well->color(), used)) << name << " " << key.toStdString();
+            EXPECT_TRUE(same(well->color(), effect->settingsValueForKey(key).value<pf::Color>())) << name;
+            effect->setValue(key, QVariant::fromValue(pf::Color(0.2, 0.4, 0.6, 1)));
+        }
+        // The chosen colours reach the filter again from the stored settings, after the frame or texture
+        // that brings a colour of its own.
+        auto restored = OVEffect::create(d, effect->settings());
+        for (const auto& [key, well] : wells(*restored, d)) {
+            EXPECT_TRUE(same(well->color(), pf::Color(0.2, 0.4, 0.6, 1))) << name << " " << key.toStdString();
+            EXPECT_TRUE(same(well->color(), restored->filter()->value(key).value<pf::Color>())) << name;
+        }
+    }
+    EXPECT_GE(checked, 6);
+}
+
+// Renders whatever reaches the chain's end, as the effects window does, and counts its own passes.
+struct RenderingSink : OVEffectSuccessor
+{
+    void setInputImage(const pf::Image& image) override
+    {
+        last = image;
+        const uint64_t before = passes();
+        rendered = pf::RenderContext::shared()->render(image, image.extent());
+        ownPasses += passes() - before;
+    }
+    void setGlobalSettings(const QVariantMap&) override {}
+    void removeImageInput() override { last = pf::Image(); }
+    void addResourcesToArray(QStringList&) override {}
+    static uint64_t passes() { return pf::RenderStatistics::passes() + pf::RenderStatistics::cpuPasses(); }
+    pf::Image last;
+    std::optional<pf::Bitmap> rendered;
+    uint64_t ownPasses = 0;
+};
+
+pf::Image gradientPicture(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixelColor(x, y, QColor(x * 255 / width, y * 255 / height, (x * y) % 256));
+    return pf::Image::fromQImage(image);
+}
+
+TEST(EffectChain, SliderChangesRenderOnlyTheChainsEndAndKeepTheStageByStageResult)
+{
+    struct Case
+    {
+        QStringList effects;
+        QString key; // a slider of the middle effect
+        double first, second;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("Dimmed Black and White"), QStringLiteral("Reflection"),
+          QStringLiteral("Gradient Map")},
+         QStringLiteral("inputHeight"),
+         0.3,
+         0.6},
+        {{QStringLiteral("Rotate Color"), QStringLiteral("Keep Color"), QStringLiteral("Reflection")},
+         QStringLiteral("inputIntensity"),
+         0.2,
+         0.4},
+    };
+    OVEffectsCatalog& catalog = OVEffectsCatalog::sharedEffectsCatalog();
+    const pf::Image input = gradientPicture(90, 60);
+    for (const Case& c : cases) {
+        const std::string label = c.effects.join(u',').toStdString();
+        std::vector<std::unique_ptr<OVEffect>> chain;
+        RenderingSink sink;
+        for (const QString& name : c.effects) {
+            chain.push_back(catalog.effectForDisplayName(name));
+            ASSERT_TRUE(chain.back()) << label;
+        }
+        for (size_t i = 0; i < chain.size(); ++i)
+            chain[i]->setSuccessor(i + 1 < chain.size() ? static_cast<OVEffectSuccessor*>(chain[i + 1].get())
+                                                        : &sink);
+        chain[1]->settingsView();
+        chain.front()->setInputImage(input);
+        chain[1]->setValue(c.key, c.first);
+        ASSERT_TRUE(sink.rendered) << label;
+
+        // A further change renders nothing but what the chain's end renders.
+        sink.ownPasses = 0;
+        const uint64_t before = RenderingSink::passes();
+        chain[1]->setValue(c.key, c.second);
+        ASSERT_TRUE(sink.rendered) << label;
+        EXPECT_GT(sink.ownPasses, 0u) << label;
+        EXPECT_EQ(RenderingSink::passes() - before, sink.ownPasses) << label;
+
+        // Every stage rendered to float pixels before the next reads them gives the same picture, on the
+        // same extent.
+        pf::Image stage = input;
+        for (const QString& name : c.effects) {
+            auto alone = catalog.effectForDisplayName(name);
+            if (name == c.effects.at(1))
+                alone->setSettings(chain[1]->settings());
+            alone->setInputImage(stage);
+            const pf::Image output = alone->outputImage();
+            pf::ImageAccumulator accumulator(output.extent(), nullptr, pf::Bitmap::Format::RGBAf);
+            ASSERT_TRUE(accumulator.setImage(output)) << label;
+            stage = accumulator.image();
+        }
+        ASSERT_EQ(stage.extent(), sink.last.extent()) << label;
+        const auto expected = pf::RenderContext::shared()->render(stage, stage.extent());
+        ASSERT_TRUE(expected) << label;
+        const pf::Bitmap& shown = *sink.rendered;
+        ASSERT_EQ(shown.width(), expected->width()) << label;
+        ASSERT_EQ(shown.height(), expected->height()) << label;
+        // Within one 8-bit step: kernels computed in one pass may round their floats a little
+        // differently from kernels whose result was stored between passes.
+        int largest = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width() * 4; ++x)
+                largest = std::max(largest, std::abs(int(shown.row(y)[x]) - int(expected->row(y)[x])));
+        EXPECT_LE(largest, 1) << label;
+    }
+}
