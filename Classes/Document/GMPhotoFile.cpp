@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
@@ -139,7 +140,8 @@ QByteArray write(const QImage& image, const QByteArray& format, int quality, QSt
 
 namespace {
 
-GMPhotoFile::Kind inspectDevice(QIODevice* device, const std::function<QByteArray()>& header)
+GMPhotoFile::Kind inspectDevice(QIODevice* device, const std::function<QByteArray()>& header,
+                                const QString& name)
 {
     GMPhotoFile::Kind kind;
     QImageReader reader(device);
@@ -161,6 +163,9 @@ GMPhotoFile::Kind inspectDevice(QIODevice* device, const std::function<QByteArra
                 kind.jpegMetadata += data.mid(s.start, s.end - s.start);
         kind.colorSpace = jpegColorSpace(data, segments);
         kind.jpegQuality = GMPhotoFile::estimateJPEGQuality(data);
+    } else if (kind.format == "png") {
+        kind.pngChunks = GMPNGChunks::read(device, name);
+        kind.colorSpace = GMPNGChunks::colorSpace(kind.pngChunks);
     }
     return kind;
 }
@@ -172,11 +177,14 @@ GMPhotoFile::Kind GMPhotoFile::inspect(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return inspectDevice(&file, [&] {
-        // A JPEG's metadata and tables come before its pixels.
-        file.seek(0);
-        return file.read(headerLimit);
-    });
+    return inspectDevice(
+        &file,
+        [&] {
+            // A JPEG's metadata and tables come before its pixels.
+            file.seek(0);
+            return file.read(headerLimit);
+        },
+        QFileInfo(path).fileName());
 }
 
 GMPhotoFile::Kind GMPhotoFile::inspectData(const QByteArray& data)
@@ -184,7 +192,8 @@ GMPhotoFile::Kind GMPhotoFile::inspectData(const QByteArray& data)
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-    return inspectDevice(&buffer, [&] { return data; });
+    return inspectDevice(
+        &buffer, [&] { return data; }, QStringLiteral("the picture"));
 }
 
 int GMPhotoFile::estimateJPEGQuality(const QByteArray& data)
@@ -233,6 +242,12 @@ QByteArray GMPhotoFile::encode(const pf::Bitmap& picture, const Kind& kind, QStr
         image.convertToColorSpace(kind.colorSpace);
     image = applied(std::move(image), kind.orientation, true);
 
+    if (kind.format == "png" && kind.pngChunks.isValid()) {
+        // The original's chunks say what its colours are, and what else it told, not the encoder's.
+        image.setColorSpace(QColorSpace());
+        const QByteArray encoded = write(image, "png", -1, errorMessage);
+        return encoded.isEmpty() ? encoded : GMPNGChunks::merged(encoded, kind.pngChunks);
+    }
     if (kind.format != "jpeg")
         return write(image, kind.format, -1, errorMessage);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/Document/GMPNGChunks.h"
 #include "Platform/Image/Bitmap.h"
 
 #include <QByteArray>
@@ -22,6 +23,8 @@ public:
         int jpegQuality = -1; // estimated from the file's quantisation tables; -1 when unknown
         // A JPEG's metadata segments (APPn and comments: EXIF, colour profile, XMP...) as they stand.
         QByteArray jpegMetadata;
+        // A PNG's chunks that a save over it keeps (profile, text, resolution, EXIF...) as they stand.
+        GMPNGChunks::Kept pngChunks;
         // The file's colour space; invalid when it names none (sRGB).
         QColorSpace colorSpace;
         // What turns the stored pixels upright (reading applies it).
@@ -38,7 +41,8 @@ public:
 
     // The picture (upright, sRGB, as the application holds pictures) encoded as a file of that kind:
     // the same format, channels and depth, its colour space and orientation, for JPEG its metadata and
-    // a quality no lower than its own. Empty, with a message, when it cannot be encoded.
+    // a quality no lower than its own, for PNG the chunks it keeps. Empty, with a message, when it
+    // cannot be encoded.
     static QByteArray encode(const pf::Bitmap& picture, const Kind& kind, QString* errorMessage);
 
     // The quality (1..100) a JPEG was written at, from its luminance quantisation table; -1 when the

@@ -509,6 +509,9 @@ QWidget* OVEffect::makeControl(const QVariantMap& entry, const QVariantMap& attr
     }
     case 1: {
         auto* popup = new OVPopupButton(pf::Rect(110, 0, 190, 23));
+        // A skinned button draws white titles for dark panels; this column is light, so the title is
+        // drawn dark as a standard pop-up's would be (and still dims when disabled).
+        popup->setTextColor(pf::PaintColor::calibratedRGB(0.1, 0.1, 0.1));
         popup->setMenu(std::make_unique<pf::Menu>());
         const QStringList choices = valueFromDicts(dicts, {QStringLiteral("choices")}).toStringList();
         PopUpButtonORVExtension::addEntries(*popup->menu(), choices);

@@ -1,6 +1,7 @@
 #include "Classes/Document/GMPhotoFile.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "DocumentTestSupport.h"
+#include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 using namespace doctest;
 using Op = pf::Document::SaveOperation;
@@ -54,6 +56,45 @@ QByteArray turnedJPEGInAdobeRGB(const QImage& stored)
     const QByteArray icc =
         QByteArray("ICC_PROFILE\0\x01\x01", 14) + QColorSpace(QColorSpace::AdobeRgb).iccProfile();
     return encoded.left(2) + segment(0xE1, exif) + segment(0xE2, icc) + encoded.mid(2);
+}
+
+// A PNG chunk: length, type, data and checksum.
+QByteArray pngChunk(const char* type, const QByteArray& data)
+{
+    QByteArray typed = QByteArray(type, 4) + data;
+    const quint32 crc =
+        quint32(crc32(0, reinterpret_cast<const Bytef*>(typed.constData()), uInt(typed.size())));
+    QByteArray out;
+    for (const quint32 v : {quint32(data.size()), crc})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.append(char((v >> shift) & 0xFF));
+    return out.left(4) + typed + out.mid(4);
+}
+
+// The picture as the encoder writes it, with chunks put in: `head` right after the header, `beforePixels`
+// before the first image data, `after` after the last.
+QByteArray pngWith(const QImage& picture, const QByteArray& head, const QByteArray& beforePixels,
+                   const QByteArray& after)
+{
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    QByteArray out = encoded.left(8 + 25) + head;
+    bool placed = false;
+    for (qsizetype i = 8 + 25; i + 12 <= encoded.size();) {
+        const qsizetype length = (uchar(encoded[i]) << 24) | (uchar(encoded[i + 1]) << 16) |
+                                 (uchar(encoded[i + 2]) << 8) | uchar(encoded[i + 3]);
+        const QByteArray type = encoded.mid(i + 4, 4);
+        if (type == "IDAT" && !std::exchange(placed, true))
+            out += beforePixels;
+        if (type == "IEND")
+            out += after;
+        if (type != "pHYs") // the encoder's own resolution: the cases say theirs
+            out += encoded.mid(i, 12 + length);
+        i += 12 + length;
+    }
+    return out;
 }
 
 // The picture with its rows premultiplied, 8 bits a component, for comparing what two files show.
@@ -241,6 +282,131 @@ TEST_F(Originals, SavingOverAPhotoKeepsItsKindAndTheOriginalStaysExact)
     EXPECT_TRUE(notes.first().contains("opaque.png"));
     EXPECT_TRUE(notes.first().contains(GMFileUtilities::applicationSupportDirectory()));
     EXPECT_TRUE(notes.first().contains("until you remove them"));
+}
+
+// Saving over a PNG keeps the chunks that stay true of the new pixels, byte for byte and in their places:
+// the colour profile (the pixels go back into it), text, resolution, EXIF, chunks marked safe to copy.
+// Those the new pixels make untrue go: the modification time, unknown chunks marked unsafe to copy, and
+// the stored layout's background and significant bits when the layout changes. A damaged chunk is left
+// out with a warning, and the save goes on.
+TEST_F(Originals, SavingOverAPNGKeepsItsChunks)
+{
+    QImage colour(48, 32, QImage::Format_RGB32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 48; ++x)
+            colour.setPixel(x, y, qRgb(30 + x * 4, 50 + y * 5, 140));
+    QImage indexed = colour.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+
+    const QByteArray icc =
+        QByteArray("Adobe RGB\0\0", 11) + qCompress(QColorSpace(QColorSpace::AdobeRgb).iccProfile()).mid(4);
+    const QByteArray profile = pngChunk("iCCP", icc);
+    const QByteArray gamma = pngChunk("gAMA", QByteArray("\0\0\xB1\x8F", 4));
+    const QByteArray text =
+        pngChunk("tEXt", QByteArray("Author\0Ada", 10)) +
+        pngChunk("zTXt", QByteArray("Comment\0\0", 9) + qCompress("Window light").mid(4)) +
+        pngChunk("iTXt", QByteArray("Title\0\0\0en\0Titel\0Portrait", 26));
+    const QByteArray resolution = pngChunk("pHYs", QByteArray("\0\0\x0E\xC4\0\0\x0E\xC4\x01", 9));
+    const QByteArray exif = pngChunk("eXIf", QByteArray("MM\0*\0\0\0\x08\0\0\0\0\0\0", 14));
+    const QByteArray safe = pngChunk("prIv", "private, safe to copy");
+    const QByteArray unsafe = pngChunk("prIV", "private, tied to the pixels");
+    const QByteArray time = pngChunk("tIME", QByteArray("\x07\xEA\x0C\x08\x05\x00\x00", 7));
+    const QByteArray software = pngChunk("tEXt", QByteArray("Software\0Camera", 15));
+    QByteArray damaged = pngChunk("tEXt", QByteArray("Damaged\0text", 12));
+    damaged[damaged.size() - 1] = char(damaged.back() ^ 1);
+    const QByteArray bits = pngChunk("sBIT", QByteArray("\x05\x06\x05", 3));
+    const QByteArray background = pngChunk("bKGD", QByteArray("\x01", 1));
+
+    struct Case
+    {
+        const char* name;
+        QByteArray file;
+        QByteArray keptBefore, keptAfter; // the chunks that stand before and after the pixels afterwards
+        QColorSpace colorSpace;           // what the pixels are stored in
+        QString warning;
+    };
+    const Case cases[] = {
+        {"profile.png",
+         pngWith(colour, {}, profile + text + resolution + exif + safe + unsafe + time, software),
+         profile + text + resolution + exif + safe,
+         software,
+         QColorSpace(QColorSpace::AdobeRgb),
+         {}},
+        {"gamma.png", pngWith(colour, {}, gamma + damaged + text, damaged + software), gamma + text, software,
+         QColorSpace(QColorSpace::Primaries::SRgb, 2.2f), "The chunk “tEXt” of “gamma.png” is damaged"},
+        {"indexed.png", pngWith(indexed, bits, background + resolution, {}), resolution, {}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = m_dir.filePath(c.name);
+        ASSERT_TRUE(writeBytes(path, c.file));
+        const QImage stored = premultiplied(QImage(path));
+        ASSERT_FALSE(stored.isNull());
+        pf::LogCapture log;
+        Opened opened = open(m_documents, path);
+        ASSERT_TRUE(opened.document) << opened.error.toStdString();
+        auto chain = opened.chain();
+        chain->insertPhotoToolWithBlueprint(
+            chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
+        chain->brushPathImageAtIndex(1)->addContentContainer(leftHalfMask(chain->originalImageSize()));
+        QCoreApplication::processEvents();
+        const SaveResult saved = save(*opened.document, path, "png", Op::Save);
+        ASSERT_TRUE(saved.succeeded) << saved.error.toStdString();
+        opened.document->close();
+
+        const GMPhotoFile::Kind after = GMPhotoFile::inspect(path);
+        EXPECT_EQ(after.pngChunks.beforePixels, c.keptBefore);
+        EXPECT_EQ(after.pngChunks.afterPixels, c.keptAfter);
+        for (const char* gone : {"tIME", "prIV", "sBIT", "bKGD", "Damaged"})
+            EXPECT_FALSE(bytes(path).contains(gone)) << gone;
+        EXPECT_EQ(after.colorSpace, c.colorSpace);
+        if (c.warning.isEmpty())
+            EXPECT_FALSE(log.contains("Warning")) << log.lines().join('\n').toStdString();
+        else
+            EXPECT_TRUE(log.contains(c.warning)) << log.lines().join('\n').toStdString();
+        // The new pixels, stored as the original's were: painted on the left, the same on the right.
+        const QImage written = premultiplied(QImage(path));
+        const int half = stored.width() / 2;
+        EXPECT_LE(difference(written, stored, half + 1, stored.width()), 1) << "untouched";
+        EXPECT_GT(difference(written, stored, 0, half - 1), 20) << "painted";
+    }
+}
+
+// A file may claim anything: a chunk cut short or one whose length or type cannot be is never kept, nor
+// is anything after a length that cannot be trusted, and what came before is kept.
+TEST(PNGChunks, ADamagedFileKeepsOnlyTheChunksReadWhole)
+{
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(QColor(10, 120, 200));
+    const QByteArray author = pngChunk("tEXt", QByteArray("Author\0Ada", 10));
+    const QByteArray comment = pngChunk("tEXt", QByteArray("Comment\0Window light", 20));
+    const QByteArray whole = pngWith(picture, {}, author, {});
+    const QByteArray end = whole.right(12);
+    const QByteArray beforeEnd = whole.left(whole.size() - 12);
+    QByteArray huge = comment;
+    huge.replace(0, 4, QByteArray("\xFF\xFF\xFF\xF0", 4));
+    QByteArray nameless = comment;
+    nameless.replace(4, 4, QByteArray("t\0Xt", 4));
+    struct Case
+    {
+        const char* what;
+        QByteArray file;
+        QString warning;
+    };
+    const Case cases[] = {
+        {"cut short", beforeEnd + comment.left(comment.size() - 3),
+         "The chunk “tEXt” of “the picture” is cut short"},
+        {"an impossible length", beforeEnd + huge + comment + end, "is damaged after its chunk “IDAT”"},
+        {"a type of no letters", beforeEnd + nameless + comment + end, "is damaged after its chunk “IDAT”"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        pf::LogCapture log;
+        const GMPhotoFile::Kind kind = GMPhotoFile::inspectData(c.file);
+        ASSERT_EQ(kind.format, "png");
+        EXPECT_EQ(kind.pngChunks.beforePixels, author);
+        EXPECT_EQ(kind.pngChunks.afterPixels, QByteArray());
+        EXPECT_TRUE(log.contains(c.warning)) << log.lines().join('\n').toStdString();
+    }
 }
 
 // A package written by an earlier version holds its original only as "image.jpg": it still opens.
