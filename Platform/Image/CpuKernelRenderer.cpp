@@ -29,6 +29,7 @@ namespace {
 
 std::atomic<CpuKernelRenderer::Use> chosenUse{CpuKernelRenderer::Use::OnSoftwareRasterizer};
 std::atomic<bool> softwareRasterizer{false};
+std::atomic<bool> driverKnown{false};
 
 bool isFiniteRect(const Rect& r)
 {
@@ -377,6 +378,9 @@ struct Pixels
 // What a worker keeps from one render for the next (up to KeptBytes): renders in quick succession (the
 // bands of a filter's input, frames) then allocate nothing and touch no new pages. A render nested in
 // another on the same thread finds it taken and allocates its own.
+// The last kernel's rows go to the sink in parts of at most this many floats (64 KB).
+constexpr int ChunkFloats = 16384;
+
 struct ThreadScratch
 {
     static constexpr size_t KeptBytes = size_t(32) << 20;
@@ -1310,6 +1314,12 @@ CpuKernelRenderer::Use CpuKernelRenderer::use()
 void CpuKernelRenderer::setSoftwareRasterizer(bool software)
 {
     softwareRasterizer.store(software, std::memory_order_relaxed);
+    driverKnown.store(true, std::memory_order_release);
+}
+
+bool CpuKernelRenderer::knowsDriver()
+{
+    return use() != Use::OnSoftwareRasterizer || driverKnown.load(std::memory_order_acquire);
 }
 
 bool CpuKernelRenderer::wanted()
@@ -1331,6 +1341,22 @@ bool CpuKernelRenderer::canRender(const ImageNode& root)
         return false;
     std::unordered_map<const ImageNode*, bool> seen;
     return computable(root, seen);
+}
+
+bool CpuKernelRenderer::rendersAlone(const ImageNodePtr& root)
+{
+    if (!root || !wanted())
+        return false;
+    const ImageNodePtr node = canRender(*root) ? root : readByCopy(root);
+    if (!node || !canRender(*node))
+        return false;
+    Graph graph;
+    countReaders(node, graph);
+    addNode(node, graph, -1, -1);
+    for (const Node& entry : graph.nodes)
+        if (entry.boundary || entry.node->computed)
+            return false;
+    return true;
 }
 
 ImageNodePtr CpuKernelRenderer::readByCopy(const ImageNodePtr& root)
@@ -1369,10 +1395,12 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
         if (node.node->computed && node.node->computed->whole().isNull())
             return false;
 
-    // Tiles small enough that every core has several, so that a busy core holds up no one.
+    // Tiles small enough that every core has several, so that a busy core holds up no one; on a band's
+    // thread, which works them all itself, as large as they come.
     const int width = int(rect.width()), height = int(rect.height());
     int size = 256;
-    while (size > 32 && (size_t((width + size - 1) / size) * size_t((height + size - 1) / size)) < 48)
+    while (!CpuRendering::onBandThread() && size > 32 &&
+           (size_t((width + size - 1) / size) * size_t((height + size - 1) / size)) < 48)
         size /= 2;
     const int columns = (width + size - 1) / size, rows = (height + size - 1) / size;
     auto pieceOf = [&](int t) {
@@ -1473,24 +1501,31 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                         }
                     }
                     pointPlanes(tile, root);
-                    // The last kernel writes straight into the rows the sink takes (top-down).
-                    topDown.resize(size_t(w) * size_t(h) * 4);
+                    // The last kernel writes straight into the rows the sink takes (top-down), a few
+                    // rows at a time, so that they are still in the core's own cache when the sink
+                    // converts and stores them.
+                    const int chunk = std::clamp(ChunkFloats / (w * 4), 1, h);
+                    topDown.resize(size_t(w) * size_t(chunk) * 4);
                     const Rect area = graph.nodes.back().area.isNull()
                                           ? Rect::null()
                                           : graph.nodes.back().area.intersected(piece);
-                    if (area.isNull() || area.isEmpty() || area != piece)
-                        std::fill(topDown.begin(), topDown.end(), 0.0f);
-                    if (!area.isNull() && !area.isEmpty()) {
-                        const int ax = int(area.minX()), an = int(area.width());
-                        for (int y = int(area.minY()); y < int(area.maxY()); ++y) {
-                            const int j = int(piece.maxY()) - 1 - y;
-                            computeRow(
-                                tile, root, ax, an, y,
-                                &topDown[(size_t(j) * size_t(w) + size_t(ax - int(piece.minX()))) * 4]);
+                    const bool some = !area.isNull() && !area.isEmpty();
+                    const int ax = some ? int(area.minX()) : 0, an = some ? int(area.width()) : 0;
+                    const int rowTop = int(piece.maxY()) - 1; // y of the tile's first row
+                    for (int j0 = 0; j0 < h; j0 += chunk) {
+                        const int rows = std::min(chunk, h - j0);
+                        for (int j = j0; j < j0 + rows; ++j) {
+                            const int y = rowTop - j;
+                            float* line = &topDown[size_t(j - j0) * size_t(w) * 4];
+                            const bool inside = some && y >= int(area.minY()) && y < int(area.maxY());
+                            if (!inside || an != w)
+                                std::fill(line, line + size_t(w) * 4, 0.0f);
+                            if (inside)
+                                computeRow(tile, root, ax, an, y, line + size_t(ax - int(piece.minX())) * 4);
                         }
+                        sink(x, top + j0, w, rows, topDown.data());
                     }
                     RenderStatistics::countCpuPass();
-                    sink(x, top, w, h, topDown.data());
                 }
             },
             4);

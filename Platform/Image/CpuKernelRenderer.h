@@ -28,6 +28,8 @@ public:
     // Told by the GL backend when it starts.
     static void setSoftwareRasterizer(bool software);
     static bool wanted();
+    // Whether wanted() is settled: a GL backend has told what its driver is (or the use is forced).
+    static bool knowsDriver();
 
     // Whether the recipe's last kernel has a translation and reads no reduced level (a reduction by more
     // than half, which passes read from mipmaps). What it reads that is not so is rendered in passes.
@@ -35,10 +37,14 @@ public:
     // A kernel's output moved, cropped or clamped, read by a copy kernel (as the passes read it), so
     // that it can render here; null when the recipe is not that.
     static ImageNodePtr readByCopy(const ImageNodePtr& root);
+    // Whether a render of the recipe (read by a copy where it must be) runs wholly here: no part of it
+    // in passes and no CPU pixels to make first. Such renders need no GL context and may run on any
+    // thread, several at once.
+    static bool rendersAlone(const ImageNodePtr& root);
 
-    // Tiles of `rect` (integral, finite) go to `sink` as GLRenderer's tiles do: offset from the
-    // rectangle's top-left corner, rows top-down, premultiplied RGBA floats. Tiles may arrive from
-    // several threads at once. False when the recipe turns out not to be renderable here (an unbounded
+    // Tiles of `rect` (integral, finite) go to `sink`, a run of rows at a time, as GLRenderer's tiles do:
+    // offset from the rectangle's top-left corner, rows top-down, premultiplied RGBA floats. Tiles may arrive
+    // from several threads at once. False when the recipe turns out not to be renderable here (an unbounded
     // intermediate) or memory ran out; the caller then renders it another way.
     // `renderBoundary` renders a part of a kernel the CPU cannot compute (in passes), as RGBA floats of
     // the rectangle's size, rows top-down; each is asked for once per render, before the tiles start.

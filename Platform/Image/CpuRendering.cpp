@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -14,6 +15,9 @@
 #include <new>
 #include <thread>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace pf {
 
@@ -251,10 +255,12 @@ std::optional<bool> CpuRendering::renderDirectly(const ImageNode& root, const Re
     }
 }
 
-std::optional<Bitmap> CpuRendering::renderInput(const Image& image, const Rect& rect, Bitmap::Format format)
+namespace {
+
+// Runs `render` with a render context of its own. Contexts are made as renders nest or overlap, and
+// kept: a context taken by a render in progress is never handed to another until it is done.
+template <typename Render> auto withInputContext(Render render)
 {
-    // Contexts are made as renders nest or overlap, and kept: a context taken by a render in
-    // progress is never handed to another until it is done.
     struct Slot
     {
         std::unique_ptr<RenderContext> context;
@@ -277,10 +283,24 @@ std::optional<Bitmap> CpuRendering::renderInput(const Image& image, const Rect& 
         }
         slot->busy = true;
     }
-    auto pixels = slot->context->render(image, rect, format, RenderContext::Reuse::Discard);
+    auto result = render(*slot->context);
     std::lock_guard lock(mutex);
     slot->busy = false;
-    return pixels;
+    return result;
+}
+
+} // namespace
+
+std::optional<Bitmap> CpuRendering::renderInput(const Image& image, const Rect& rect, Bitmap::Format format)
+{
+    return withInputContext([&](RenderContext& context) {
+        return context.render(image, rect, format, RenderContext::Reuse::Discard);
+    });
+}
+
+bool CpuRendering::renderInput(const Image& image, const Rect& rect, Bitmap& out)
+{
+    return withInputContext([&](RenderContext& context) { return context.render(image, rect, out); });
 }
 
 namespace {
@@ -298,6 +318,8 @@ public:
     }
 
     int workers() const { return int(m_threads.size()); }
+    // Whether this thread is working a band (or its own bands alone).
+    static bool nested() { return t_inPool; }
 
     void run(int bands, const std::function<void(int)>& band)
     {
@@ -334,8 +356,9 @@ public:
         }
         m_wake.notify_all();
         work();
+        awhile([this] { return m_busy.load(std::memory_order_acquire) == 0; });
         std::unique_lock lock(m_mutex);
-        m_finished.wait(lock, [this] { return m_busy == 0; });
+        m_finished.wait(lock, [this] { return m_busy.load(std::memory_order_relaxed) == 0; });
         m_band = nullptr;
         if (m_failure)
             std::rethrow_exception(m_failure);
@@ -349,6 +372,25 @@ private:
             m_threads.emplace_back([this] { loop(); });
         for (std::thread& thread : m_threads)
             thread.detach();
+    }
+
+    // Waits awake for a moment until `done`, before a caller sleeps on a condition. The bands of one
+    // render come as several jobs a few microseconds apart; a sleeping thread takes far longer to
+    // wake (most of all on an idle virtual machine, where its core must be scheduled first), and every
+    // job waits for its slowest worker.
+    template <typename Done> static void awhile(Done done)
+    {
+        constexpr auto Limit = std::chrono::microseconds(200);
+        const auto start = std::chrono::steady_clock::now();
+        for (int round = 0; !done(); ++round) {
+            if (round % 64 == 63 && std::chrono::steady_clock::now() - start > Limit)
+                return;
+#ifdef __SSE2__
+            _mm_pause();
+#else
+            std::this_thread::yield();
+#endif
+        }
     }
 
     void work()
@@ -372,10 +414,11 @@ private:
     {
         uint64_t seen = 0;
         for (;;) {
+            awhile([&] { return m_job.load(std::memory_order_acquire) != seen; });
             {
                 std::unique_lock lock(m_mutex);
-                m_wake.wait(lock, [&] { return m_job != seen; });
-                seen = m_job;
+                m_wake.wait(lock, [&] { return m_job.load(std::memory_order_relaxed) != seen; });
+                seen = m_job.load(std::memory_order_relaxed);
             }
             work();
             std::lock_guard lock(m_mutex);
@@ -392,8 +435,9 @@ private:
     const std::function<void(int)>* m_band = nullptr;
     int m_bands = 0;
     std::atomic<int> m_next{0};
-    int m_busy = 0;
-    uint64_t m_job = 0;
+    // Written under m_mutex; read without it only to wait awake.
+    std::atomic<int> m_busy{0};
+    std::atomic<uint64_t> m_job{0};
     std::exception_ptr m_failure;
 };
 
@@ -401,10 +445,20 @@ thread_local bool BandPool::t_inPool = false;
 
 } // namespace
 
+bool CpuRendering::onBandThread()
+{
+    return BandPool::nested();
+}
+
 void CpuRendering::inBands(int count, const std::function<void(int begin, int end)>& work, int perCore)
 {
     if (count <= 0)
         return;
+    // Bands of a band run one after the other on its thread: in one piece, set up once.
+    if (BandPool::nested()) {
+        work(0, count);
+        return;
+    }
     BandPool& pool = BandPool::instance();
     const int bands = std::min(count, (pool.workers() + 1) * std::max(1, perCore));
     if (bands <= 1 || count < 16) {

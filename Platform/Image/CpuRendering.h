@@ -59,10 +59,14 @@ public:
     // render in progress holds a context of its own, so that a filter of a filter never waits for the
     // context it is called from. Nothing, with the reason logged, when the render fails.
     static std::optional<Bitmap> renderInput(const Image& image, const Rect& rect, Bitmap::Format format);
+    // The same into a bitmap of the rectangle's size, reused from call to call (no memory allocated).
+    static bool renderInput(const Image& image, const Rect& rect, Bitmap& out);
 
     // Runs `work(begin, end)` over [0, count) in bands on all cores, `perCore` bands for each (more
     // share the work better on a busy machine, fewer repeat less of the work at band edges).
     static void inBands(int count, const std::function<void(int begin, int end)>& work, int perCore = 4);
+    // Whether the calling thread is working a band: bands it asks for run on it alone, in one piece.
+    static bool onBandThread();
 
 private:
     bool renderConverted(const Rect& region, Bitmap& out) const;

@@ -23,6 +23,9 @@ namespace {
 // and the small Gaussian adds the rest.
 constexpr double PyramidSigma = 12.0;
 constexpr int PyramidLevels = 3;
+// Chunks of rows are handed to the cores one at a time (not in runs of equal length), so that none
+// finishes far behind the others.
+constexpr int ChunksPerCore = 64;
 
 // Pixels `region` of the blur of a bitmap that sits `grow` pixels inside the blur's own extent. The
 // part of the bitmap the region needs, with transparent pixels around it, is copied into a buffer
@@ -51,7 +54,9 @@ template <typename T> struct Level
 // The first halving, read straight from the bitmap with transparent pixels around it, instead of
 // from a copy of it with a margin: level pixel (i, j) weighs padded pixels 2 (i, j) + (-2..2) by
 // [1 4 6 4 1] / 16 along each axis, and bitmap pixel (c, r) is padded pixel (c + dx, r + dy).
-template <typename T> void halveFromBitmap(const Bitmap& bitmap, int dx, int dy, cv::Mat& level)
+// Level rows from `firstRow` on are computed into `level`'s rows from 0 on.
+template <typename T>
+void halveFromBitmap(const Bitmap& bitmap, int dx, int dy, cv::Mat& level, int firstRow = 0)
 {
     using Sum = typename Level<T>::Sum;
     static constexpr int weights[5] = {1, 4, 6, 4, 1};
@@ -61,7 +66,7 @@ template <typename T> void halveFromBitmap(const Bitmap& bitmap, int dx, int dy,
         for (int i = begin; i < end; ++i) {
             std::fill(column.begin(), column.end(), Sum(0));
             for (int a = 0; a < 5; ++a) {
-                const int row = 2 * i + a - 2 - dy;
+                const int row = 2 * (firstRow + i) + a - 2 - dy;
                 if (row < 0 || row >= bitmap.height())
                     continue;
                 const T* src = reinterpret_cast<const T*>(bitmap.row(row));
@@ -81,15 +86,16 @@ template <typename T> void halveFromBitmap(const Bitmap& bitmap, int dx, int dy,
     });
 }
 
-// The last doubling, only over the region wanted and straight into `out`: padded pixel 2i is
+// A doubling of `level` (the library's pyrUp), only over `w` x `h` pixels of the finer level from
+// padded pixel (x0, y0) on, into rows `stride` values apart at `dst`: padded pixel 2i is
 // (L(i - 1) + 6 L(i) + L(i + 1)) / 8 of the level below and 2i + 1 is (L(i) + L(i + 1)) / 2, along each
-// axis. The region starts at padded pixel (x0, y0), well inside the level.
-template <typename T> void doubleInto(const cv::Mat& level, int x0, int y0, Bitmap& out)
+// axis. The pixels start well inside the level.
+template <typename T>
+void doubleInto(const cv::Mat& level, int x0, int y0, T* dst, size_t stride, int w, int h)
 {
     using Sum = typename Level<T>::Sum;
-    const int w = out.width();
     const int first = x0 / 2 - 1, count = (x0 + w) / 2 + 2 - first; // level columns read
-    CpuRendering::inBands(out.height(), [&](int begin, int end) {
+    CpuRendering::inBands(h, [&](int begin, int end) {
         std::vector<Sum> row(size_t(count) * 4);
         for (int r = begin; r < end; ++r) {
             const int y = y0 + r, i = y / 2;
@@ -99,16 +105,70 @@ template <typename T> void doubleInto(const cv::Mat& level, int x0, int y0, Bitm
             for (int k = 0; k < count * 4; ++k)
                 row[size_t(k)] = y % 2 == 0 ? Sum(above[k]) + 6 * Sum(middle[k]) + Sum(below[k])
                                             : 4 * (Sum(middle[k]) + Sum(below[k]));
-            T* dst = reinterpret_cast<T*>(out.mutableRow(r));
+            T* out = dst + stride * size_t(r);
             for (int c = 0; c < w; ++c) {
                 const int x = x0 + c, j = x / 2 - first;
                 const Sum* v = row.data() + size_t(j) * 4;
                 for (int ch = 0; ch < 4; ++ch)
-                    dst[c * 4 + ch] = Level<T>::up(x % 2 == 0 ? v[ch - 4] + 6 * v[ch] + v[ch + 4]
+                    out[c * 4 + ch] = Level<T>::up(x % 2 == 0 ? v[ch - 4] + 6 * v[ch] + v[ch + 4]
                                                               : 4 * (v[ch] + v[ch + 4]));
             }
         }
     });
+}
+
+// The second level of the pyramid, made from the bitmap: each core takes a few rows of it at a time,
+// makes the first level's rows they read (which exist only there) and halves them with the library.
+// A band's own edges are reflected by the library like the level's; only rows that read no such
+// edge are kept, so the values are those of the whole level halved.
+template <typename T>
+void quarterFromBitmap(const Bitmap& bitmap, int dx, int dy, int firstRows, cv::Mat& level)
+{
+    constexpr int ChunkRows = 16; // of the second level
+    const int chunks = (level.rows + ChunkRows - 1) / ChunkRows;
+    CpuRendering::inBands(
+        chunks,
+        [&](int begin, int end) {
+            cv::Mat band, halved;
+            for (int chunk = begin; chunk < end; ++chunk) {
+                const int i0 = chunk * ChunkRows, i1 = std::min(level.rows, i0 + ChunkRows);
+                // First-level rows 2 i - 2 .. 2 i + 2 of the chunk's rows (from an even row, so that the
+                // band's halving lines up with the level's).
+                const int r0 = i0 == 0 ? 0 : 2 * i0 - 2, r1 = std::min(firstRows - 1, 2 * i1);
+                band.create(r1 - r0 + 1, 2 * level.cols, level.type());
+                halveFromBitmap<T>(bitmap, dx, dy, band, r0);
+                cv::pyrDown(band, halved);
+                halved.rowRange(i0 - r0 / 2, i1 - r0 / 2).copyTo(level.rowRange(i0, i1));
+            }
+        },
+        ChunksPerCore);
+}
+
+// The last two doublings: each core takes a few rows of the output at a time, doubles the part of the
+// second level they read with the library (the first level exists only there; rows that read the
+// part's own edges are not used) and doubles that into the output. `x0`, `y0`: the region's first
+// pixel in the padded full-size grid.
+template <typename T> void doubleTwiceInto(const cv::Mat& second, int x0, int y0, Bitmap& out)
+{
+    const int w = out.width(), h = out.height();
+    constexpr int ChunkRows = 32;
+    T* const target = reinterpret_cast<T*>(out.mutableData());
+    const size_t stride = out.bytesPerRow() / sizeof(T);
+    CpuRendering::inBands(
+        (h + ChunkRows - 1) / ChunkRows,
+        [&](int begin, int end) {
+            cv::Mat first;
+            for (int chunk = begin; chunk < end; ++chunk) {
+                const int b0 = chunk * ChunkRows, rows = std::min(ChunkRows, h - b0);
+                const int y = y0 + b0;
+                const int f0 = y / 2 - 1, f1 = (y + rows - 1) / 2 + 1; // first-level rows read
+                const int s0 = std::max(0, f0 / 2 - 1), s1 = std::min(second.rows - 1, f1 / 2 + 1);
+                const cv::Mat part = second.rowRange(s0, s1 + 1);
+                cv::pyrUp(part, first, cv::Size(part.cols * 2, part.rows * 2));
+                doubleInto<T>(first, x0, y - 4 * s0, target + stride * size_t(b0), stride, w, rows);
+            }
+        },
+        ChunksPerCore);
 }
 
 bool pyramidBlur(const Bitmap& bitmap, double sigma, int grow, const Rect& region, Bitmap& out)
@@ -129,25 +189,27 @@ bool pyramidBlur(const Bitmap& bitmap, double sigma, int grow, const Rect& regio
     const int pw = (cx0 + w + margin - startX + step - 1) / step * step;
     const int ph = (ry0 + h + margin - startY + step - 1) / step * step;
     try {
+        // The first level never exists whole: the second is made from the bitmap and the first's
+        // bands, and the output from the second and the first's bands.
         std::vector<cv::Mat> levels(PyramidLevels + 1);
-        levels[1].create(ph / 2, pw / 2, type);
+        levels[2].create(ph / 4, pw / 4, type);
         // Bitmap pixel (column, row) is padded pixel (column + dx, row + dy).
         if (bytes)
-            halveFromBitmap<uint8_t>(bitmap, grow - startX, grow - startY, levels[1]);
+            quarterFromBitmap<uint8_t>(bitmap, grow - startX, grow - startY, ph / 2, levels[2]);
         else
-            halveFromBitmap<float>(bitmap, grow - startX, grow - startY, levels[1]);
-        for (int i = 2; i <= PyramidLevels; ++i)
+            quarterFromBitmap<float>(bitmap, grow - startX, grow - startY, ph / 2, levels[2]);
+        for (int i = 3; i <= PyramidLevels; ++i)
             cv::pyrDown(levels[size_t(i) - 1], levels[size_t(i)]);
         const double pyramidVariance = 2.0 * (1 + 4 + 16);
         cv::Mat& smallest = levels[PyramidLevels];
         cv::GaussianBlur(smallest, smallest, cv::Size(0, 0),
                          std::sqrt((sigma * sigma - pyramidVariance) / 64.0));
-        for (int i = PyramidLevels; i > 1; --i)
+        for (int i = PyramidLevels; i > 2; --i)
             cv::pyrUp(levels[size_t(i)], levels[size_t(i) - 1], levels[size_t(i) - 1].size());
         if (bytes)
-            doubleInto<uint8_t>(levels[1], cx0 - startX, ry0 - startY, out);
+            doubleTwiceInto<uint8_t>(levels[2], cx0 - startX, ry0 - startY, out);
         else
-            doubleInto<float>(levels[1], cx0 - startX, ry0 - startY, out);
+            doubleTwiceInto<float>(levels[2], cx0 - startX, ry0 - startY, out);
     } catch (const cv::Exception&) {
         return false;
     }

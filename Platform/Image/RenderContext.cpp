@@ -12,15 +12,39 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
 namespace pf {
 
+// The OpenGL context and its thread are made when a render first needs passes: a context whose
+// renders all run on the CPU (pixels in memory, the library paths) never holds one: on a software
+// rasterizer a context costs tens of megabytes.
 struct RenderContext::Private
 {
-    explicit Private(const QString& label) : thread(label) {}
-    GLThread thread;
+    explicit Private(const QString& label) : label(label) {}
+
+    // The GL thread, started on first use; false when no context could be made (logged once).
+    bool start()
+    {
+        std::call_once(once, [this] {
+            thread = std::make_unique<GLThread>(label);
+            if (!thread->isValid()) {
+                pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(thread->failureReason()));
+                return;
+            }
+            thread->run([this] { renderer = std::make_unique<GLRenderer>(); });
+            started.store(true, std::memory_order_release);
+        });
+        return started.load(std::memory_order_acquire) && renderer;
+    }
+    QString failureReason() const { return thread ? thread->failureReason() : QString(); }
+
+    QString label;
+    std::once_flag once;
+    std::atomic<bool> started{false};
+    std::unique_ptr<GLThread> thread;
     std::unique_ptr<GLRenderer> renderer; // lives and dies on the GL thread
 };
 
@@ -95,19 +119,12 @@ void writeTile(Bitmap::Format format, uint8_t* base, size_t rowBytes, int x, int
 
 } // namespace
 
-RenderContext::RenderContext(const QString& label) : d(std::make_unique<Private>(label))
-{
-    if (!d->thread.isValid()) {
-        pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(d->thread.failureReason()));
-        return;
-    }
-    d->thread.run([this] { d->renderer = std::make_unique<GLRenderer>(); });
-}
+RenderContext::RenderContext(const QString& label) : d(std::make_unique<Private>(label)) {}
 
 RenderContext::~RenderContext()
 {
-    if (d->thread.isValid())
-        d->thread.run([this] { d->renderer.reset(); });
+    if (d->thread && d->thread->isValid())
+        d->thread->run([this] { d->renderer.reset(); });
 }
 
 std::shared_ptr<RenderContext> RenderContext::shared()
@@ -120,7 +137,7 @@ std::shared_ptr<RenderContext> RenderContext::shared()
 
 bool RenderContext::isValid() const
 {
-    return d->thread.isValid();
+    return d->start();
 }
 
 std::optional<Bitmap> RenderContext::render(const Image& image, const Rect& requested, Bitmap::Format format,
@@ -201,6 +218,10 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
         return *direct;
     }
     const Bitmap::Format format = out.format();
+    // Translated kernels run on the CPU where the driver is a software rasterizer: until a context has
+    // started and told what it is, this one starts. Passes need it anyway (a boundary starts it too).
+    if (!CpuKernelRenderer::knowsDriver())
+        d->start();
     // Translated kernels on the CPU, where the only OpenGL is a software rasterizer; the parts of the
     // recipe they cannot compute are rendered here in passes, once each.
     ImageNodePtr cpuRoot;
@@ -225,8 +246,8 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
                 }))
             return true;
     }
-    if (!d->renderer) {
-        pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(d->thread.failureReason()));
+    if (!d->start()) {
+        pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(d->failureReason()));
         return false;
     }
     uint8_t* base = out.mutableData();
@@ -249,7 +270,7 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
 
     bool ok = false;
     QString error;
-    d->thread.run([&] { ok = d->renderer->render(image.node(), rect, target, &error); });
+    d->thread->run([&] { ok = d->renderer->render(image.node(), rect, target, &error); });
     if (!ok)
         pf::error(QStringLiteral("Rendering an image failed: %1").arg(error));
     return ok;
@@ -263,22 +284,23 @@ QImage RenderContext::renderToQImage(const Image& image, const Rect& rect, bool 
 
 void RenderContext::clearCaches()
 {
-    if (d->renderer)
-        d->thread.run([this] { d->renderer->clearCaches(); });
+    // A context that never started holds nothing.
+    if (d->started.load(std::memory_order_acquire) && d->renderer)
+        d->thread->run([this] { d->renderer->clearCaches(); });
 }
 
 void RenderContext::setMaximumTileSize(int pixels)
 {
-    if (d->renderer)
-        d->thread.run([this, pixels] { d->renderer->setMaximumTileSize(pixels); });
+    if (d->start())
+        d->thread->run([this, pixels] { d->renderer->setMaximumTileSize(pixels); });
 }
 
 RenderContext::Device RenderContext::device() const
 {
     Device device;
-    if (!d->renderer)
+    if (!d->start())
         return device;
-    d->thread.run([&device] {
+    d->thread->run([&device] {
         const GLDevice current = GLDevice::describeCurrent();
         device = Device{current.name, current.videoMemory, current.devices};
     });
@@ -291,14 +313,13 @@ bool RenderContext::checkKernel(const KernelData& kernel, QString* errorMessage)
     static RenderContext* compiler = new RenderContext(QStringLiteral("kernel compiler"));
     static std::mutex mutex;
     std::lock_guard lock(mutex);
-    if (!compiler->d->renderer) {
+    if (!compiler->d->start()) {
         if (errorMessage)
-            *errorMessage =
-                QStringLiteral("no OpenGL ES context: %1").arg(compiler->d->thread.failureReason());
+            *errorMessage = QStringLiteral("no OpenGL ES context: %1").arg(compiler->d->failureReason());
         return false;
     }
     bool ok = false;
-    compiler->d->thread.run([&] { ok = compiler->d->renderer->compile(kernel, errorMessage); });
+    compiler->d->thread->run([&] { ok = compiler->d->renderer->compile(kernel, errorMessage); });
     return ok;
 }
 

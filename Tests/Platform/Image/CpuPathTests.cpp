@@ -1,5 +1,6 @@
 #include "BuiltinTestSupport.h"
 #include "Platform/Foundation/MainThread.h"
+#include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/RenderStatistics.h"
 
@@ -132,18 +133,30 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
             EXPECT_LE(largestDifference(*a, *read), c.tolerance + 1e-6f);
         }
     }
-    // A median taller than the bands its input is rendered in, in both formats: the passes' values.
+    // A median taller than the slices and bands its input is rendered in, in both formats, of a kernel
+    // the CPU renders alone (each core renders and filters its own rows) and of one it cannot, whole
+    // and in part: the passes' values.
     for (const Bitmap::Format format : {Bitmap::Format::RGBA8, Bitmap::Format::RGBAf}) {
-        const Image tall = behindAKernel(Image::fromBitmap(photo(40, 700, format, 0.3f)));
-        const Image cpu = median(tall);
-        RenderStatistics::setCpuFiltersEnabled(false);
-        const Image passes = median(tall);
-        RenderStatistics::setCpuFiltersEnabled(true);
-        const Rect rect = cpu.extent().insetBy(-2, -2);
-        const auto a = context().render(cpu, rect, format);
-        const auto b = context().render(passes, rect, format);
-        ASSERT_TRUE(a && b);
-        EXPECT_EQ(largestDifference(*a, *b), 0.0f);
+        const Image source = Image::fromBitmap(photo(41, 700, format, 0.3f));
+        const Image inverted = filtered("CIColorInvert", {{"inputImage", var(source)}});
+        for (const Image& tall : {behindAKernel(source), inverted}) {
+            CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Always);
+            EXPECT_EQ(CpuKernelRenderer::rendersAlone(tall.node()), tall.node() == inverted.node());
+            const Image cpu = median(tall);
+            const Rect rect = cpu.extent().insetBy(-2, -2), part(3, 101, 30, 470);
+            const auto a = context().render(cpu, rect, format);
+            const auto inner = context().render(cpu, part, format);
+            CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
+            RenderStatistics::setCpuFiltersEnabled(false);
+            const Image passes = median(tall);
+            const auto b = context().render(passes, rect, format);
+            const auto innerPasses = context().render(passes, part, format);
+            RenderStatistics::setCpuFiltersEnabled(true);
+            CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
+            ASSERT_TRUE(a && b && inner && innerPasses);
+            EXPECT_EQ(largestDifference(*a, *b), 0.0f);
+            EXPECT_EQ(largestDifference(*inner, *innerPasses), 0.0f);
+        }
     }
     // A part of the blur computed alone is the same part of the whole.
     const Image blur = gaussian(Image::fromBitmap(photo(300, 200, Bitmap::Format::RGBA8, 0.3f)));

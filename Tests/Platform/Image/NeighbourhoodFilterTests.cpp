@@ -63,24 +63,53 @@ TEST(BuiltinFilters, RegistrationIsIdempotentFromAnyThreadAndNamesEveryFilter)
 
 TEST(MedianFilter, TakesTheMedianOfNineForEachChannel)
 {
-    const Bitmap picture = randomBitmap(37, 29, 17);
-    const Plane input = Plane::fromBitmap(picture);
-    const Image out = filtered("CIMedianFilter", {{"inputImage", var(Image::fromBitmap(picture))}});
-    EXPECT_EQ(out.extent(), Rect(0, 0, 37, 29));
-    const Bitmap rendered = renderFloat(out, out.extent());
-    double worst = 0;
-    for (int y = 0; y < 29; ++y)
-        for (int x = 0; x < 37; ++x)
-            for (int c = 0; c < 4; ++c) {
-                std::vector<double> nine;
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx)
-                        nine.push_back(input.get(x + dx, y + dy, c));
-                std::nth_element(nine.begin(), nine.begin() + 4, nine.end());
-                worst = std::max(worst, std::abs(nine[4] - at(rendered, x, y)[size_t(c)]));
-            }
-    EXPECT_LT(worst, 1e-6);
-    EXPECT_LT(tiledDifference(out, Rect(0, 0, 37, 29)), 1e-7);
+    // Sizes that leave partial vectors at the ends of rows and rows with no neighbours; 8-bit pixels are
+    // taken sixteen values at a time, floats four. Rendered in the bitmap's own format, past its edges
+    // (transparent there) and as a part of it.
+    struct Case
+    {
+        int width, height;
+        Bitmap::Format format;
+        Rect part; // in the picture's pixels
+    };
+    const Case cases[] = {
+        {37, 29, Bitmap::Format::RGBAf, Rect(-2, -2, 41, 33)},
+        {37, 29, Bitmap::Format::RGBA8, Rect(-2, -2, 41, 33)},
+        {1, 1, Bitmap::Format::RGBA8, Rect(-1, -1, 3, 3)},
+        {2, 3, Bitmap::Format::RGBAf, Rect(0, 0, 2, 3)},
+        {6, 40, Bitmap::Format::RGBA8, Rect(1, 5, 4, 30)},
+        {70, 9, Bitmap::Format::RGBA8, Rect(3, 1, 61, 7)},
+        {70, 9, Bitmap::Format::RGBAf, Rect(3, 1, 61, 7)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height
+                                        << (c.format == Bitmap::Format::RGBA8 ? ", 8-bit" : ", float"));
+        const Bitmap picture = randomBitmap(c.width, c.height, 17).converted(c.format);
+        const Plane input = Plane::fromBitmap(picture);
+        const Image out = filtered("CIMedianFilter", {{"inputImage", var(Image::fromBitmap(picture))}});
+        EXPECT_EQ(out.extent(), Rect(0, 0, c.width, c.height));
+        const auto rendered = context().render(out, c.part, c.format);
+        ASSERT_TRUE(rendered);
+        double worst = 0;
+        for (int y = 0; y < int(c.part.height()); ++y)
+            for (int x = 0; x < int(c.part.width()); ++x)
+                for (int channel = 0; channel < 4; ++channel) {
+                    const int px = x + int(c.part.minX()), py = y + int(c.part.minY());
+                    std::vector<double> nine;
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx)
+                            nine.push_back(input.get(px + dx, py + dy, channel));
+                    std::nth_element(nine.begin(), nine.begin() + 4, nine.end());
+                    const bool inside = px >= 0 && py >= 0 && px < c.width && py < c.height;
+                    const double expected = inside ? nine[4] : 0.0;
+                    worst = std::max(worst, std::abs(expected - at(*rendered, x, y)[size_t(channel)]));
+                }
+        EXPECT_LT(worst, 1e-6);
+    }
+    EXPECT_LT(tiledDifference(filtered("CIMedianFilter",
+                                       {{"inputImage", var(Image::fromBitmap(randomBitmap(37, 29, 17)))}}),
+                              Rect(0, 0, 37, 29)),
+              1e-7);
 }
 
 TEST(AreaAverage, AveragesTheRectangleIntoOnePixelAtItsOrigin)
