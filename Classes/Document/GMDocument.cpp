@@ -7,6 +7,7 @@
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/GMEffectBlueprint.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
+#include "Classes/ToolObjects/OVBrushFramework/GMBrushPath.h"
 #include "Classes/ToolObjects/OVBrushSegment.h"
 #include "Classes/ToolObjects/OVRenderInfoGenerator.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
@@ -375,7 +376,7 @@ void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const
                 decoded.bitmap = contents.original;
                 decoded.jpeg = contents.originalJPEG;
                 decoded.lossless = contents.originalLossless; // none when it did not decode
-                decoded.isJPEG = decoded.lossless.isEmpty();
+                decoded.isJPEG = decoded.lossless.isEmpty() && !decoded.jpeg.isEmpty();
             }
         } else {
             decoded.bitmap = pf::ImageFile::read(opening->path, &decoded.error);
@@ -512,12 +513,14 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
                 unknown.append(layer.name);
             continue;
         }
-        if (GMDocumentArchive::hasOlderBrushSettings(layer.values)) {
-            // Settings of the older kind: the mask is painted again from its strokes; no mask folder.
+        if (contents->olderSingleFile || GMDocumentArchive::hasOlderBrushSettings(layer.values)) {
+            // Settings of the older kind: the mask is painted again from its strokes (none: an empty
+            // mask); no mask folder.
+            auto strokes = GMDocumentArchive::olderBrushPath(layer.values);
             layers.push_back(
                 {blueprint,
                  checkedSettings(*blueprint, GMDocumentArchive::removeLegacyKeys(layer.values), layer.name),
-                 QString(), GMDocumentArchive::olderBrushPath(layer.values)});
+                 QString(), strokes ? strokes : std::make_shared<GMBrushPath>()});
             continue;
         }
         if (!QFileInfo(layer.maskFolder).isDir())
@@ -544,8 +547,9 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
         m_originalJPEG = contents->originalJPEG;
         m_originalLossless = contents->originalLossless;
         // A package without a lossless original holds it as that JPEG alone (it was one, or an earlier
-        // version kept it so): there is nothing better to keep.
-        m_originalIsJPEG = m_originalLossless.isEmpty();
+        // version kept it so): there is nothing better to keep. An older file's picture with neither
+        // (a TIFF) is kept without loss once saved.
+        m_originalIsJPEG = m_originalLossless.isEmpty() && !m_originalJPEG.isEmpty();
     }
     if (!unknown.isEmpty())
         presentError(QStringLiteral("Some layers of “%1” use effects this version does not know.")
@@ -553,6 +557,13 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
                      QStringLiteral("Effects: %1. These layers are not shown; they are kept in the document "
                                     "unchanged and come back in a version that knows them.")
                          .arg(unknown.join(QStringLiteral(", "))));
+    if (contents->olderSingleFile) {
+        // Saved as it stands, the package would replace the single file (or fail to): the document is
+        // an untitled one made from it, named after it, and asks where to go when saved.
+        setFileURL(QString());
+        setDraftName(QFileInfo(path).absolutePath() + u'/' + QFileInfo(path).completeBaseName() +
+                     QStringLiteral(" (converted).") + GMDocumentPackage::extension);
+    }
     if (later) {
         auto opening = std::make_shared<Opening>();
         opening->path = path;
@@ -735,7 +746,13 @@ void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperati
     // A target that cannot take the file fails now, before the picture is composed for it (an
     // autosave of a picture writes only its shadow copy, in the working area).
     if (!isAutosave(operation) || type == GMDocumentPackage::typeName) {
-        const QString reason = unwritableReason(path);
+        QString reason = unwritableReason(path);
+        // A package is a folder: it never takes the place of a file (an older single-file document,
+        // say), which the swap could not put back.
+        if (reason.isEmpty() && type == GMDocumentPackage::typeName && QFileInfo(path).isFile())
+            reason = QStringLiteral("“%1” is a file, not a document folder (perhaps a document of an older "
+                                    "version). Choose another name; the file was left as it is.")
+                         .arg(QFileInfo(path).fileName());
         if (!reason.isEmpty()) {
             if (completion)
                 completion(false, reason);

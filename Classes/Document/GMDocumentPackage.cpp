@@ -2,7 +2,6 @@
 
 #include "Classes/Document/GMDocumentArchive.h"
 #include "Platform/Foundation/FileSystem.h"
-#include "Platform/Foundation/KeyedUnarchiver.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/RandomName.h"
@@ -252,11 +251,76 @@ void clearLeftoversLocked(const QString& path)
     }
 }
 
-QString olderDocumentMessage()
+// Whether the bytes are a property list, as every keyed archive is: the older single file, damaged or
+// not, as opposed to some other file given the document's name.
+bool looksLikePropertyList(const QByteArray& data)
 {
-    return QStringLiteral(
-        "This document was made by an older version of the application as a single file. "
-        "This version cannot read the picture such files hold; the document was left unchanged.");
+    const QByteArray start = data.left(64).trimmed();
+    return start.startsWith("bplist") || start.startsWith("<?xml") || start.startsWith("<plist");
+}
+
+// The single file of the older form: one archive holding the original picture (as an archived image
+// object) and the layers' settings, whose masks are painted again from their strokes.
+std::optional<GMDocumentPackage::Contents> readOlderSingleFile(const QString& path, QString* errorMessage,
+                                                               GMDocumentPackage::Original original)
+{
+    const QString name = QFileInfo(path).fileName();
+    const QByteArray data = readLimited(path, errorMessage);
+    if (data.isEmpty()) {
+        if (errorMessage && errorMessage->isEmpty())
+            *errorMessage = QStringLiteral("“%1” is empty.").arg(name);
+        return std::nullopt;
+    }
+    if (!looksLikePropertyList(data)) {
+        fail(errorMessage, QStringLiteral("“%1” is not a document of this application.").arg(name));
+        return std::nullopt;
+    }
+    QString error;
+    std::optional<GMDocumentArchive::OlderDocument> older = GMDocumentArchive::olderDocument(data, &error);
+    if (!older) {
+        fail(errorMessage, QStringLiteral("“%1” cannot be opened: it is damaged, or not a document of this "
+                                          "application. %2 The file was left unchanged.")
+                               .arg(name, error));
+        return std::nullopt;
+    }
+
+    GMDocumentPackage::Contents contents;
+    contents.olderSingleFile = true;
+    // The first picture the decoder reads is the original: a JPEG's bytes as the JPEG, any other kind
+    // as the lossless original (once decoded, bytes of a kind other than PNG are let go, to be kept
+    // as a PNG when saved). A large one is decoded by the caller, in the background, as in a package.
+    bool found = false;
+    for (const QByteArray& picture : older->pictures) {
+        QString ignored;
+        contents.originalSize = uprightSize(picture, &ignored);
+        if (contents.originalSize.isEmpty())
+            continue;
+        QBuffer buffer;
+        buffer.setData(picture);
+        buffer.open(QIODevice::ReadOnly);
+        const bool jpeg = QImageReader::imageFormat(&buffer) == "jpeg";
+        contents.originalJPEG = jpeg ? picture : QByteArray();
+        contents.originalLossless = jpeg ? QByteArray() : picture;
+        if (original == GMDocumentPackage::Original::Decoded &&
+            !GMDocumentPackage::decodeOriginal(contents, path, &ignored))
+            continue;
+        found = true;
+        break;
+    }
+    if (!found) {
+        fail(errorMessage,
+             QStringLiteral("“%1” was made by an older version of the application as a single file, and it "
+                            "holds no picture this version can read. The file was left unchanged.")
+                 .arg(name));
+        return std::nullopt;
+    }
+    for (GMDocumentArchive::Entry& entry : older->layers) {
+        GMDocumentPackage::Layer layer;
+        layer.name = std::move(entry.name);
+        layer.values = std::move(entry.values);
+        contents.layers.push_back(std::move(layer));
+    }
+    return contents;
 }
 
 } // namespace
@@ -454,17 +518,8 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
         fail(errorMessage, QStringLiteral("The document “%1” does not exist.").arg(info.fileName()));
         return std::nullopt;
     }
-    if (!info.isDir()) {
-        // A single file: the older format (a keyed archive) or something else entirely.
-        const QByteArray data = readLimited(path, errorMessage);
-        QString ignored;
-        if (!data.isEmpty() && pf::KeyedUnarchiver::unarchive(data, &ignored))
-            fail(errorMessage, olderDocumentMessage());
-        else if (!data.isEmpty())
-            fail(errorMessage,
-                 QStringLiteral("“%1” is not a document of this application.").arg(info.fileName()));
-        return std::nullopt;
-    }
+    if (!info.isDir())
+        return readOlderSingleFile(path, errorMessage, original);
     const QString folder = info.absoluteFilePath();
     const QByteArray archive = readLimited(folder + QStringLiteral("/content"), errorMessage);
     if (archive.isEmpty()) {
@@ -525,6 +580,10 @@ bool GMDocumentPackage::decodeOriginal(Contents& contents, const QString& path, 
     if (!contents.originalLossless.isEmpty()) {
         QString error;
         contents.original = pf::ImageFile::readData(contents.originalLossless, &error);
+        // An older file's picture of another kind than PNG (a TIFF) is no lossless original to keep
+        // as it is ("image.png"): let go, it is encoded as a PNG when saved.
+        if (!contents.original.isNull() && !contents.originalLossless.startsWith("\x89PNG\r\n\x1a\n"))
+            contents.originalLossless.clear();
         if (contents.original.isNull()) {
             pf::warning(
                 QStringLiteral("The lossless original of \"%1\" cannot be read (%2); its JPEG is read")

@@ -46,7 +46,7 @@ public:
         // or the layer of an effect this version does not know).
         QString verbatimFolder;
 
-        // Reading: the layer's mask folder inside the package.
+        // Reading: the layer's mask folder inside the package (none in an older single file).
         QString maskFolder;
     };
 
@@ -59,6 +59,10 @@ public:
         pf::Bitmap preview;          // writing: the composed preview (may be null: then none is written)
         QImage loadPreview;          // reading: "QuickLook/Preview.jpg", when readable
         std::vector<Layer> layers;
+        // Reading: a document of the older single-file form. Its layers have no mask folders (their
+        // masks are painted again from the strokes in their settings), and its original when it is no
+        // JPEG stands as the lossless one even when it is no PNG (decodeOriginal lets such go).
+        bool olderSingleFile = false;
     };
 
     // Writes the whole package to `path`. False with a message for the user when anything failed; the
@@ -72,13 +76,14 @@ public:
         Decoded,
         Checked
     };
-    // Reads the archive and the original (masks stay on disk: each layer names its folder). Damaged,
-    // mistyped or foreign contents, and documents of the older kind, give nothing and a message.
+    // Reads the archive and the original (masks stay on disk: each layer names its folder), from a
+    // package or from a single file of the older form. Damaged, mistyped or foreign contents, and an
+    // older file without a picture that decodes, give nothing and a message.
     static std::optional<Contents> read(const QString& path, QString* errorMessage,
                                         Original original = Original::Decoded);
-    // Decodes the original of contents read with Original::Checked, on any thread: the lossless one,
-    // else (with a warning) the JPEG. False with a message when neither decodes; `path` names the
-    // package in the warning.
+    // Decodes the original of contents read with Original::Checked, on any thread:
+    // the lossless one, else (with a warning) the JPEG. False with a message when neither decodes; `path`
+    // names the package in the warning.
     static bool decodeOriginal(Contents& contents, const QString& path, QString* errorMessage);
     // The same checks on an archive's bytes alone (the fuzzer's entry).
     static std::optional<std::vector<Layer>> readArchive(const QByteArray& data, QString* errorMessage);

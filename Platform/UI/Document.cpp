@@ -88,8 +88,14 @@ void Document::setFileURL(const QString& path)
 QString Document::displayName() const
 {
     if (m_fileURL.isEmpty())
-        return QStringLiteral("Untitled");
+        return m_draftName.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(m_draftName).completeBaseName();
     return QFileInfo(m_fileURL).completeBaseName();
+}
+
+void Document::setDraftName(const QString& path)
+{
+    m_draftName = path;
+    updateWindowTitle();
 }
 
 std::shared_ptr<UndoManager> Document::undoManager()
@@ -351,7 +357,8 @@ void Document::runSavePanel(SaveOperation operation, Completion completion)
     }
     if (m_controller)
         panel.packageExtensions = m_controller->packageExtensions();
-    const QString current = m_fileURL.isEmpty() ? QString() : QFileInfo(m_fileURL).absolutePath();
+    const QString named = m_fileURL.isEmpty() ? m_draftName : m_fileURL;
+    const QString current = named.isEmpty() ? QString() : QFileInfo(named).absolutePath();
     panel.directory = current.isEmpty() ? QDir::homePath() : current;
     panel.nameFieldStringValue = displayName();
     if (!panel.runModal() || typeNames.isEmpty()) {

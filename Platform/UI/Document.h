@@ -64,8 +64,12 @@ public:
     // Where an untitled document's contents were last autosaved; empty when nowhere.
     QString autosavedContentsFileURL() const { return m_autosavedContentsFileURL; }
     void setAutosavedContentsFileURL(const QString& path) { m_autosavedContentsFileURL = path; }
-    // The file name without its extension, else "Untitled".
+    // The file name without its extension, else the draft's, else "Untitled".
     QString displayName() const;
+    // An untitled document made from a file it must not write over (one of an older form, converted
+    // when read): named after `path`, and its save panel opens in that folder with that name.
+    QString draftName() const { return m_draftName; }
+    void setDraftName(const QString& path);
 
     std::shared_ptr<UndoManager> undoManager();
     bool isDocumentEdited() const { return m_changeCount != 0; }
@@ -147,6 +151,7 @@ private:
     QString m_fileType;
     QDateTime m_fileModificationDate;
     QString m_autosavedContentsFileURL;
+    QString m_draftName;
     std::shared_ptr<UndoManager> m_undoManager;
     std::vector<ObserverToken> m_undoObservers;
     qint64 m_changeCount = 0;

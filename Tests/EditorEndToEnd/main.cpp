@@ -4,7 +4,8 @@
 // undo and redo from the keyboard; the work saved as a package through File ▸ Save As…, the window
 // closed, the package reopened from the welcome window and compared with what was saved; the picture
 // exported as PNG and JPEG through File ▸ Export… and compared with the full-size composition; the
-// menu bar on every window, the View menu zooming. One PNG per step:
+// menu bar on every window, the View menu zooming; a document of the older single-file form opened.
+// One PNG per step:
 //   editor-end-to-end <output folder>
 // Fails (non-zero) when a step does not have the effect it should.
 #include "Classes/Document/DocumentHandler.h"
@@ -55,13 +56,16 @@
 #include "Classes/Help/OVInformationPanel.h"
 #include "Classes/Help/OVMovieController.h"
 #include "Classes/Help/OVSubtitleView.h"
+#include "Classes/ToolObjects/OVBrushFramework/GMBrushPath.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
+#include "Platform/Foundation/ArchivedObject.h"
 #include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/KeyedArchiver.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/ImageFile.h"
@@ -72,6 +76,7 @@
 #include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
@@ -642,6 +647,40 @@ void tipsAndTricks(pf::Window* editorWindow)
     check(!catalog->isWindowLoaded(), QStringLiteral("the catalog closes"));
 }
 
+// A document of the older single-file form: the portrait archived as an image object (its TIFF
+// representation), and a "Darken" layer whose mask is stored as a stroke across the middle.
+QString makeOlderDocument(const QString& path)
+{
+    QImage portrait(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+    QBuffer tiff;
+    tiff.open(QIODevice::WriteOnly);
+    portrait.save(&tiff, "TIFF");
+    const auto object = [](const QString& name, const QVariantMap& fields) {
+        return QVariant::fromValue(pf::ArchivedObject{name, {name, QStringLiteral("NSObject")}, fields});
+    };
+    const QVariant bitmap =
+        object(QStringLiteral("NSBitmapImageRep"), {{QStringLiteral("NSTIFFRepresentation"), tiff.data()}});
+    const QVariant image = object(QStringLiteral("NSImage"),
+                                  {{QStringLiteral("NSReps"), QVariantList{QVariantList{0, bitmap}}}});
+    auto brush = std::make_shared<GMBrush>();
+    brush->size = 0.25;
+    brush->smoothness = 0.3;
+    brush->pressure = 1;
+    auto strokes = std::make_shared<GMBrushPath>();
+    strokes->addSegmentWithBrush(brush);
+    strokes->addPointsToLastSegment({{0.2, 0.5}, {0.5, 0.5}, {0.8, 0.5}});
+    const QVariantMap layer{
+        {QStringLiteral("name"), QStringLiteral("Darken")},
+        {QStringLiteral("values"), QVariantMap{{QStringLiteral("brushPathKey"), QVariant::fromValue(strokes)},
+                                               {QStringLiteral("brushSize"), 0.25}}}};
+    const auto archive =
+        pf::KeyedArchiver::archivedData({{QStringLiteral("content"), QVariantList{image, layer}}});
+    QFile file(path);
+    check(archive && file.open(QIODevice::WriteOnly) && file.write(*archive) == archive->size(),
+          QStringLiteral("the older document is written"));
+    return path;
+}
+
 void run(const QString& sandbox)
 {
     const QString photo = makePhoto(sandbox + QStringLiteral("/Portrait.jpg"));
@@ -1208,6 +1247,26 @@ void run(const QString& sandbox)
 
     document->close();
     settle(300);
+
+    // 16. A document of the older single-file form opens with its layer painted from its strokes, as an
+    // untitled document named after the file, which no save replaces unasked.
+    const QString older = makeOlderDocument(sandbox + QStringLiteral("/Older.glimora"));
+    QString olderError;
+    document = handler.openDocumentWithContentsOfURL(older, true, &olderError);
+    check(document != nullptr, QStringLiteral("the older document opens: ") + olderError);
+    if (document) {
+        check(waitUntilEditing(document), QStringLiteral("the older document is edited live"));
+        GMWindowController* editor = editorOf(document);
+        check(editor && editor->toolChain()->numberOfTools() == 2,
+              QStringLiteral("the older document's layer is in the chain"));
+        check(document->fileURL().isEmpty() && document->displayName() == QLatin1String("Older (converted)"),
+              QStringLiteral("the older document opens untitled, named after its file"));
+        check(document->window()->windowTitle().startsWith(QLatin1String("Older (converted)")),
+              QStringLiteral("the window is titled after the older file"));
+        shoot(document->window(), QStringLiteral("older-single-file"), 600);
+        document->close();
+        settle(300);
+    }
 }
 
 } // namespace

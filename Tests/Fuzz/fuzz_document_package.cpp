@@ -1,6 +1,7 @@
 // Reads arbitrary bytes as a document package's layer list ("content"), with every class a document
 // may hold registered (colours, older stroke lists); what it accepts must archive again and read back
-// the same layers.
+// the same layers. The same bytes are read as an older single-file document too: the picture search
+// through its first element must stay bounded and the layers after it pass the same checks.
 #include "Classes/Document/GMDocumentArchive.h"
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushPath.h"
 #include "FuzzSupport.h"
@@ -14,9 +15,32 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     return 0;
 }
 
+namespace {
+
+void readAsOlderDocument(const QByteArray& input)
+{
+    QString error;
+    const auto older = GMDocumentArchive::olderDocument(input, &error);
+    if (!older) {
+        if (error.isEmpty())
+            fuzz::failure("an older document refused without a message");
+        return;
+    }
+    for (const QByteArray& picture : older->pictures)
+        if (picture.isEmpty())
+            fuzz::failure("an empty picture offered");
+    for (const auto& entry : older->layers)
+        if (GMDocumentArchive::hasOlderBrushSettings(entry.values) &&
+            !GMDocumentArchive::olderBrushPath(entry.values))
+            fuzz::failure("an older layer accepted without strokes");
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    readAsOlderDocument(input);
     QString error;
     const auto entries = GMDocumentArchive::entries(input, &error);
     if (!entries) {
