@@ -7,6 +7,7 @@
 #include "Platform/Image/RenderStatistics.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -14,6 +15,11 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
 
 #include "Engine/Engine.h"
 
@@ -455,16 +461,21 @@ inline kl::vec4 fetchBitmap(const Bitmap& b, int x, int y)
     return kl::vec4(0.0f);
 }
 
+// Bytes as the floats fetchBitmap makes of them.
+const std::array<float, 256> byteValues = [] {
+    std::array<float, 256> values{};
+    for (int i = 0; i < 256; ++i)
+        values[size_t(i)] = float(i) / 255.0f;
+    return values;
+}();
+
 kl::vec4 evaluate(Tile& tile, int index);
 
-// A sampler's value at a point of its space: through the chain's stages to the terminal, whose pixels
-// are read at their centres as they are, between them bilinearly (or the nearest, when asked).
-kl::vec4 readChain(const kl::Sampler& sampler, kl::vec2 point)
+// The value of a chain that ends in pixels at a point of its sampler's space: through the chain's stages
+// to the terminal, whose pixels (`fetch(x, y)`, transparent outside them) are read at their centres as
+// they are, between them bilinearly (or the nearest, when asked).
+template <class Fetch> kl::vec4 readPoint(const Chain& chain, kl::vec2 point, const Fetch& fetch)
 {
-    const Reader& reader = *static_cast<const Reader*>(sampler.source);
-    const Chain& chain = *reader.chain;
-    if (chain.terminal == Chain::Terminal::Fused)
-        return evaluate(*reader.tile, reader.member);
     double px = point.x, py = point.y;
     for (const Stage& stage : chain.stages) {
         if (!stage.identity) {
@@ -491,9 +502,6 @@ kl::vec4 readChain(const kl::Sampler& sampler, kl::vec2 point)
     }
     const AffineTransform& m = chain.finalMap;
     const float tx = float(m.a * px + m.c * py + m.tx), ty = float(m.b * px + m.d * py + m.ty);
-    auto fetch = [&](int x, int y) {
-        return reader.bitmap ? fetchBitmap(*reader.bitmap, x, y) : fetchPixels(*reader.pixels, x, y);
-    };
     if (chain.nearest)
         return fetch(int(std::floor(tx)), int(std::floor(ty)));
     const float cx = tx - 0.5f, cy = ty - 0.5f;
@@ -504,6 +512,18 @@ kl::vec4 readChain(const kl::Sampler& sampler, kl::vec2 point)
         return fetch(i, j); // a pixel centre: a direct load
     const kl::vec4 a = fetch(i, j), b = fetch(i + 1, j), d = fetch(i, j + 1), e = fetch(i + 1, j + 1);
     return kl::mix(kl::mix(a, b, wx), kl::mix(d, e, wx), wy);
+}
+
+// A sampler's value at a point of its space.
+kl::vec4 readChain(const kl::Sampler& sampler, kl::vec2 point)
+{
+    const Reader& reader = *static_cast<const Reader*>(sampler.source);
+    const Chain& chain = *reader.chain;
+    if (chain.terminal == Chain::Terminal::Fused)
+        return evaluate(*reader.tile, reader.member);
+    return readPoint(chain, point, [&](int x, int y) {
+        return reader.bitmap ? fetchBitmap(*reader.bitmap, x, y) : fetchPixels(*reader.pixels, x, y);
+    });
 }
 
 kl::vec4 evaluate(Tile& tile, int index)
@@ -813,6 +833,200 @@ void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
 
 void computeRow(Tile& tile, int index, int x0, int n, int y, float* out);
 
+// The row of a sampler that reads pixels in memory off their grid (turned, scaled, moved by fractions
+// of a pixel): each point read as readChain reads it, but only where the read can reach the pixels.
+// Elsewhere the row is transparent without a read: a sprite laid over a large picture then costs its
+// own pixels, not the picture's. Always true.
+bool transformedRow(Tile& tile, int index, size_t k, int x0, int n, int y)
+{
+    const Chain& chain = tile.graph->nodes[size_t(index)].chains[k];
+    kl::Sampler& sampler = tile.samplers[size_t(index)][k];
+    std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
+    buffer.resize(size_t(n) * 4);
+    sampler.row = buffer.data();
+    sampler.rowX0 = x0;
+
+    // The terminal's pixels, in its own space.
+    double left = 0, bottom = 0, right = 0, top = 0;
+    if (chain.terminal == Chain::Terminal::Buffer) {
+        const Pixels& p = tile.pixels[size_t(chain.target)];
+        if (!p.values.empty()) {
+            left = p.x0;
+            bottom = p.y0;
+            right = p.x0 + p.width;
+            top = p.y0 + p.height;
+        }
+    } else {
+        right = chain.node->bitmap.width();
+        top = chain.node->bitmap.height();
+    }
+    int begin = 0, end = right > left && top > bottom ? n : 0;
+    bool clamps = false;
+    for (const Stage& stage : chain.stages)
+        clamps = clamps || !stage.crop;
+    if (end > 0 && !clamps) {
+        // A bilinear read at t touches pixels floor(t - 0.5) and the next: nothing but zeros unless t
+        // lies within half a pixel of the pixels. The points are worked out in floats by the kernel, in
+        // doubles here: two pixels of margin keep every point that can read a pixel inside the run.
+        AffineTransform whole = chain.workingToSampler;
+        for (const Stage& stage : chain.stages)
+            whole = whole.concatenated(stage.map);
+        whole = whole.concatenated(chain.finalMap);
+        constexpr double Margin = 2.5;
+        double lo = 0, hi = n;
+        auto within = [&](double start, double step, double from, double to) {
+            // The i in [lo, hi) with from <= start + step i <= to.
+            if (std::abs(step) < 1e-12) {
+                if (start < from || start > to)
+                    hi = lo;
+                return;
+            }
+            double i0 = (from - start) / step, i1 = (to - start) / step;
+            if (i0 > i1)
+                std::swap(i0, i1);
+            lo = std::max(lo, i0);
+            hi = std::min(hi, i1 + 1);
+        };
+        const double cx = x0 + 0.5, cy = y + 0.5;
+        within(whole.a * cx + whole.c * cy + whole.tx, whole.a, left - 0.5 - Margin, right + 0.5 + Margin);
+        within(whole.b * cx + whole.d * cy + whole.ty, whole.b, bottom - 0.5 - Margin, top + 0.5 + Margin);
+        if (!(lo < hi)) {
+            end = 0;
+        } else {
+            begin = int(std::clamp(std::floor(lo), 0.0, double(n)));
+            end = int(std::clamp(std::ceil(hi), double(begin), double(n)));
+        }
+    }
+    float* out = buffer.data();
+    std::fill(out, out + std::ptrdiff_t(begin) * 4, 0.0f);
+    std::fill(out + std::ptrdiff_t(end) * 4, out + std::ptrdiff_t(n) * 4, 0.0f);
+    // The points as the kernel would work them out, read as readChain reads them, from the pixels
+    // straight where they are floats or bytes of RGBA.
+    const float py = float(y) + 0.5f;
+    auto run = [&](const auto& fetch) {
+        for (int i = begin; i < end; ++i) {
+            const kl::vec2 point = sampler.toSampler(kl::vec2(float(x0 + i) + 0.5f, py));
+            const kl::vec4 v = readPoint(chain, point, fetch);
+            float* q = out + std::ptrdiff_t(i) * 4;
+            q[0] = v.x;
+            q[1] = v.y;
+            q[2] = v.z;
+            q[3] = v.w;
+        }
+    };
+    if (begin >= end)
+        return true;
+    if (chain.terminal == Chain::Terminal::Buffer) {
+        const Pixels& p = tile.pixels[size_t(chain.target)];
+        run([&p](int x, int y) { return fetchPixels(p, x, y); });
+        return true;
+    }
+    const Bitmap& b = chain.node->bitmap;
+    if (b.format() == Bitmap::Format::RGBA8) {
+        const uint8_t* bottomRow = b.row(b.height() - 1);
+        const std::ptrdiff_t stride = -std::ptrdiff_t(b.bytesPerRow());
+        const unsigned width = unsigned(b.width()), height = unsigned(b.height());
+        const auto fetch = [&](int x, int y) {
+            if (unsigned(x) >= width || unsigned(y) >= height)
+                return kl::vec4(0.0f);
+            const uint8_t* q = bottomRow + std::ptrdiff_t(y) * stride + std::ptrdiff_t(x) * 4;
+            return kl::vec4(byteValues[q[0]], byteValues[q[1]], byteValues[q[2]], byteValues[q[3]]);
+        };
+#if defined(__SSE2__)
+        if (chain.stages.empty() && !chain.nearest && width > 1 && height > 1) {
+            // A sprite placed and turned (the usual case): where all four pixels of a read lie inside,
+            // they are blended four channels at a time as readPoint blends them, in levels of 0 to 255
+            // scaled once at the end (within a unit in the last place of readPoint's values).
+            const AffineTransform& m = chain.finalMap;
+            const __m128 scale = _mm_set1_ps(1.0f / 255.0f);
+            const __m128i zero = _mm_setzero_si128();
+            const auto pair = [&](const uint8_t* q, __m128& left, __m128& right) {
+                const __m128i words =
+                    _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)), zero);
+                left = _mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
+                right = _mm_cvtepi32_ps(_mm_unpackhi_epi16(words, zero));
+            };
+            const __m128 one = _mm_set1_ps(1.0f);
+            const auto mix = [&](__m128 x, __m128 y, __m128 a) {
+                return _mm_add_ps(_mm_mul_ps(x, _mm_sub_ps(one, a)), _mm_mul_ps(y, a));
+            };
+            // The pixels that the same point of the next row up reads first, which this row does not:
+            // fetched while this row is worked out, so that the next finds them in the cache.
+            const double stepX = m.a * sampler.c + m.c * sampler.d, stepY = m.b * sampler.c + m.d * sampler.d;
+            const auto steps = [](double step, double most) {
+                return std::isfinite(step) ? std::ptrdiff_t(std::lround(std::clamp(step, -most, most))) : 0;
+            };
+            const std::ptrdiff_t ahead =
+                steps(stepY > 0 ? stepY + 1 : stepY, 4) * stride + steps(stepX, 16) * 4;
+            // Four points at a time are worked out as the scalar code works each out: the sampler's
+            // point in floats, the terminal's in doubles rounded to floats, floor, weights.
+            const __m128 half = _mm_set1_ps(0.5f);
+            const __m128 sa = _mm_set1_ps(sampler.a), sb = _mm_set1_ps(sampler.b);
+            const __m128 scy = _mm_set1_ps(sampler.c * py), sdy = _mm_set1_ps(sampler.d * py);
+            const __m128 stx = _mm_set1_ps(sampler.tx), sty = _mm_set1_ps(sampler.ty);
+            const auto toTerminal = [](__m128 x, __m128 y, double a, double c, double t) {
+                const __m128d ka = _mm_set1_pd(a), kc = _mm_set1_pd(c), kt = _mm_set1_pd(t);
+                const auto half = [&](__m128 hx, __m128 hy) {
+                    return _mm_cvtpd_ps(_mm_add_pd(
+                        _mm_add_pd(_mm_mul_pd(ka, _mm_cvtps_pd(hx)), _mm_mul_pd(kc, _mm_cvtps_pd(hy))), kt));
+                };
+                return _mm_movelh_ps(half(x, y), half(_mm_movehl_ps(x, x), _mm_movehl_ps(y, y)));
+            };
+            // Exact where |v| < 2^31; elsewhere a value no pixel lies at, which the bounds send to the
+            // scalar reader.
+            const auto floor4 = [&](__m128 v) {
+                const __m128 t = _mm_cvtepi32_ps(_mm_cvttps_epi32(v));
+                return _mm_sub_ps(t, _mm_and_ps(_mm_cmpgt_ps(t, v), one));
+            };
+            const float lastX = float(width - 1), lastY = float(height - 1);
+            alignas(16) float pointX[4], pointY[4], floorX[4], floorY[4], weightX[4], weightY[4];
+            for (int i = begin; i < end; i += 4) {
+                const __m128 xs = _mm_add_ps(
+                    _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(x0 + i), _mm_setr_epi32(0, 1, 2, 3))), half);
+                const __m128 pxs = _mm_add_ps(_mm_add_ps(_mm_mul_ps(sa, xs), scy), stx);
+                const __m128 pys = _mm_add_ps(_mm_add_ps(_mm_mul_ps(sb, xs), sdy), sty);
+                const __m128 cx = _mm_sub_ps(toTerminal(pxs, pys, m.a, m.c, m.tx), half);
+                const __m128 cy = _mm_sub_ps(toTerminal(pxs, pys, m.b, m.d, m.ty), half);
+                const __m128 fx = floor4(cx), fy = floor4(cy);
+                _mm_store_ps(pointX, pxs);
+                _mm_store_ps(pointY, pys);
+                _mm_store_ps(floorX, fx);
+                _mm_store_ps(floorY, fy);
+                _mm_store_ps(weightX, _mm_sub_ps(cx, fx));
+                _mm_store_ps(weightY, _mm_sub_ps(cy, fy));
+                for (int k = 0; k < std::min(4, end - i); ++k) {
+                    const float wx = weightX[k], wy = weightY[k];
+                    float* q = out + std::ptrdiff_t(i + k) * 4;
+                    if ((wx != 0.0f || wy != 0.0f) && floorX[k] >= 0.0f && floorY[k] >= 0.0f &&
+                        floorX[k] < lastX && floorY[k] < lastY) {
+                        const uint8_t* lower =
+                            bottomRow + std::ptrdiff_t(floorY[k]) * stride + std::ptrdiff_t(floorX[k]) * 4;
+                        _mm_prefetch(reinterpret_cast<const char*>(lower + ahead), _MM_HINT_T0);
+                        __m128 a, bb, d, e;
+                        pair(lower, a, bb);
+                        pair(lower + stride, d, e);
+                        const __m128 u = _mm_set1_ps(wx);
+                        _mm_storeu_ps(q,
+                                      _mm_mul_ps(mix(mix(a, bb, u), mix(d, e, u), _mm_set1_ps(wy)), scale));
+                        continue;
+                    }
+                    const kl::vec4 v = readPoint(chain, kl::vec2(pointX[k], pointY[k]), fetch);
+                    q[0] = v.x;
+                    q[1] = v.y;
+                    q[2] = v.z;
+                    q[3] = v.w;
+                }
+            }
+            return true;
+        }
+#endif
+        run(fetch);
+        return true;
+    }
+    run([&b](int x, int y) { return fetchBitmap(b, x, y); });
+    return true;
+}
+
 // Points a sampler at the row its kernel reads, where it reads only at the pixel it computes and the
 // row is in memory (or can be made so); leaves it to `read` otherwise. True when it has a row.
 bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
@@ -845,7 +1059,7 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
         if (!member.node->kernel->cpuRow)
             return false;
         std::vector<float>& buffer = tile.fusedRows[size_t(chain.target)];
-        buffer.assign(size_t(n) * 4, 0.0f);
+        buffer.resize(size_t(n) * 4);
         int a = x0, b = x0 + n;
         bool inside = true;
         if (!member.area.isInfinite()) {
@@ -853,7 +1067,12 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
             a = std::max(a, int(std::max(member.area.minX(), -1e9)));
             b = std::min(b, int(std::min(member.area.maxX(), 1e9)));
         }
-        if (inside && a < b)
+        if (!inside || a >= b)
+            a = b = x0;
+        // Zeros only where the member has no pixels: the rest is computed.
+        std::fill(buffer.begin(), buffer.begin() + std::ptrdiff_t(a - x0) * 4, 0.0f);
+        std::fill(buffer.begin() + std::ptrdiff_t(b - x0) * 4, buffer.end(), 0.0f);
+        if (a < b)
             computeRow(tile, chain.target, a, b - a, y, buffer.data() + size_t(a - x0) * 4);
         sampler.row = buffer.data();
         sampler.rowX0 = x0;
@@ -871,9 +1090,10 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
             straight = straight && stage.identity;
         if (!straight)
             return false;
-    } else if (!chain.aligned ||
-               (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap)) {
+    } else if (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap) {
         return false;
+    } else if (!chain.aligned) {
+        return transformedRow(tile, index, k, x0, n, y);
     }
     const double shiftX = uniform ? chain.workingToSampler.tx : chain.sx;
     const double shiftY = uniform ? chain.workingToSampler.ty : chain.sy;
@@ -1308,7 +1528,7 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                     RenderStatistics::countCpuPass();
                 }
             },
-            1);
+            4);
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -225,9 +225,14 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
     // Translated kernels on the CPU, where the only OpenGL is a software rasterizer; the parts of the
     // recipe they cannot compute are rendered here in passes, once each.
     ImageNodePtr cpuRoot;
-    if (CpuKernelRenderer::wanted())
-        cpuRoot = CpuKernelRenderer::canRender(*image.node()) ? image.node()
-                                                              : CpuKernelRenderer::readByCopy(image.node());
+    if (CpuKernelRenderer::wanted()) {
+        // A crop that holds the whole rectangle cuts nothing from it: its input is rendered instead,
+        // without a copy of every pixel (a scene cut to its own size).
+        ImageNodePtr root = image.node();
+        while (root->kind == ImageNode::Kind::Crop && root->input && root->rect.contains(rect))
+            root = root->input;
+        cpuRoot = CpuKernelRenderer::canRender(*root) ? root : CpuKernelRenderer::readByCopy(root);
+    }
     if (cpuRoot && CpuKernelRenderer::canRender(*cpuRoot)) {
         uint8_t* pixels = out.mutableData();
         const size_t bytesPerRow = out.bytesPerRow();

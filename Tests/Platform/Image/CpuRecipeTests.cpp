@@ -231,6 +231,93 @@ TEST(CpuRecipes, KernelsThatReadNeighboursMatchThePasses)
     RenderStatistics::setCpuFiltersEnabled(true);
 }
 
+TEST(CpuRecipes, PicturesReadOffTheirGridMatchThePassesWhereverTheyLie)
+{
+    // The CPU reads such pictures only where a read can reach their pixels: any pixel left out at an
+    // edge, a corner or a tile's border shows against the passes, which read everywhere.
+    const Bitmap floats = randomBitmap(Width, Height, 6);
+    const Image bytes = Image::fromBitmap(floats.converted(Bitmap::Format::RGBA8));
+    const Image ground = Image::fromBitmap(randomBitmap(Width, Height, 7));
+    const Image computed = filtered("CIColorInvert", {{"inputImage", var(Image::fromBitmap(floats))}});
+    auto placed = [](const Image& image, double turn, double scale, double x, double y) {
+        return image.imageByApplyingTransform(AffineTransform::rotation(turn)
+                                                  .concatenated(AffineTransform::scale(scale, scale))
+                                                  .concatenated(AffineTransform::translation(x, y)));
+    };
+    // A stack of turned sprites, each read inside the one that lies over it.
+    Image stack = ground;
+    for (int i = 0; i < 6; ++i)
+        stack = over(placed(bytes, -0.5 + 0.2 * i, 0.5, 40.0 * i - 20, 10.0 - 3 * i), stack);
+    const std::vector<Case> cases = {
+        {"bytes turned, sticking out of the rectangle on every side",
+         over(placed(bytes, 0.35, 1.3, -40, -30), ground)},
+        {"bytes mirrored and moved by fractions of a pixel",
+         over(bytes.imageByApplyingTransform(
+                  AffineTransform::scale(-1, 1).concatenated(AffineTransform::translation(Width - 0.3, 0.6))),
+              ground)},
+        {"bytes a quarter turn about a pixel corner (reads at pixel centres)",
+         over(placed(bytes, 3.141592653589793 / 2, 1, 170, -120), ground)},
+        {"bytes turned almost upright, so that a row runs along a column",
+         over(placed(bytes, 1.5, 0.9, 120, -100), ground)},
+        {"bytes turned, all of them off the rectangle", over(placed(bytes, 0.2, 1, 900, 40), ground)},
+        {"floats turned", over(placed(Image::fromBitmap(floats), -0.4, 0.8, 30, 20), ground)},
+        {"a kernel's output turned", over(placed(computed, 0.6, 1.1, 10, -50), ground)},
+        {"bytes turned, then cropped",
+         over(placed(bytes, 0.3, 1, 5, -20).imageByCroppingToRect(Rect(30.5, 5, 150, 50)), ground)},
+        {"bytes turned, then clamped",
+         over(placed(bytes, 0.3, 0.9, 60, 10).imageByClampingToExtent(), ground)},
+        {"six turned sprites over each other", stack},
+        // The lower-left part of the split lies inside this crop, which then cuts nothing from it.
+        {"six turned sprites cut to a rectangle holding a part whole",
+         stack.imageByCroppingToRect(Rect(-3, -2, 200, 60))},
+    };
+    expectBothWaysAlike(cases, true);
+    expectPartsLikeTheWhole(cases);
+}
+
+TEST(CpuRecipes, TurnedBytesReadAsTheirFloatsDo)
+{
+    // Bytes have a reader of their own; the same picture in floats is read the general way. Both give
+    // the same values, at the edges (where reads reach past the picture) as well as inside.
+    const Bitmap floats =
+        randomBitmap(Width, Height, 8).converted(Bitmap::Format::RGBA8).converted(Bitmap::Format::RGBAf);
+    const Image asBytes = Image::fromBitmap(floats.converted(Bitmap::Format::RGBA8));
+    const Image asFloats = Image::fromBitmap(floats);
+    const struct
+    {
+        const char* what;
+        AffineTransform transform;
+    } cases[] = {
+        {"turned", AffineTransform::rotation(0.3).concatenated(AffineTransform::translation(20, -30))},
+        {"turned the other way and enlarged",
+         AffineTransform::rotation(-0.7).concatenated(AffineTransform::scale(1.8, 1.8))},
+        {"reduced", AffineTransform::scale(0.6, 0.7).concatenated(AffineTransform::translation(0.25, 0.5))},
+        {"mirrored upside down",
+         AffineTransform::scale(1, -1).concatenated(AffineTransform::translation(0.5, 69.5))},
+        {"moved by half a pixel", AffineTransform::translation(0.5, 0)},
+    };
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Always);
+    const Rect rect(-3, -2, Width + 5, Height + 4);
+    for (const auto& c : cases) {
+        const auto fromBytes =
+            context().render(over(asBytes.imageByApplyingTransform(c.transform), Image::emptyImage()), rect,
+                             Bitmap::Format::RGBAf);
+        const auto fromFloats =
+            context().render(over(asFloats.imageByApplyingTransform(c.transform), Image::emptyImage()), rect,
+                             Bitmap::Format::RGBAf);
+        ASSERT_TRUE(fromBytes && fromFloats) << c.what;
+        float worst = 0;
+        for (int y = 0; y < fromBytes->height(); ++y)
+            for (int x = 0; x < fromBytes->width(); ++x) {
+                const auto p = at(*fromBytes, x, y), q = at(*fromFloats, x, y);
+                for (size_t k = 0; k < 4; ++k)
+                    worst = std::max(worst, std::abs(p[k] - q[k]));
+            }
+        EXPECT_LE(worst, 1e-6f) << c.what;
+    }
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
+}
+
 TEST(CpuRecipes, BytesAreTheFloatsClampedAndRounded)
 {
     // Every value at every position of a row (rows of bytes are converted sixteen values at a time).
