@@ -13,8 +13,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <atomic>
 #include <cmath>
 #include <malloc.h>
+#include <utility>
 
 using namespace pf;
 
@@ -27,6 +30,16 @@ OperationQueue& writeQueue()
 {
     static auto* queue = new OperationQueue();
     return *queue;
+}
+
+// Lets go of a snapshot on the write queue's thread: the last reference to a mask of a large photo
+// frees tens of megabytes, which costs the interface's thread several milliseconds at brush-up.
+void releaseInBackground(OVContentContainerPtr container)
+{
+    if (!container)
+        return;
+    auto held = std::make_shared<OVContentContainerPtr>(std::move(container));
+    writeQueue().addOperation([held] { held->reset(); });
 }
 
 } // namespace
@@ -231,7 +244,7 @@ void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<con
         writes->done.notify_all();
     });
     // The snapshot shown until now is the one an undo brings back: it stays at hand.
-    m_previous = contentContainer();
+    releaseInBackground(std::exchange(m_previous, contentContainer()));
     m_poppedName.clear();
     m_popped.reset();
     setCurrent(container);
@@ -407,6 +420,28 @@ Image strokePixels(const Image& picture, bool monochrome)
                            AffineTransform::translation(painted.minX(), painted.minY())),
                        painted, extent);
 }
+
+} // namespace
+
+void OVBrushPathImage::prepareForColourStrokes(const std::function<Image()>& makeSample)
+{
+    static std::atomic<bool> prepared{false};
+    if (!makeSample || prepared.load())
+        return;
+    const Image sample = makeSample();
+    if (sample.isNull())
+        return; // nothing to prepare from yet: the next stroke tries again
+    prepared = true;
+    const Rect extent = sample.extent();
+    if (extent.isInfinite() || extent.isNull() || extent.isEmpty())
+        return;
+    writeQueue().addOperation([sample, extent] {
+        strokeContext().render(sample, extent.integral(), Bitmap::Format::RGBAf);
+        strokeContext().clearCaches();
+    });
+}
+
+namespace {
 
 // The stroke's picture placed into `rect` of the layer's picture, as a recipe: brush-up costs no
 // render of the mask's size on the interface's thread. The snapshot write makes it pixels in the

@@ -94,6 +94,11 @@ public:
     static QString cacheFolder();
     // Waits for every pending snapshot write (tests and shutdown).
     static void waitForPendingWrites();
+    // Once per process: renders the picture `sample` makes (a small one, made the way a colour
+    // stroke's is) in the background on the context that makes stroke pictures, so that its programs
+    // exist when the first such stroke is stored instead of being built while the user waits for it.
+    // Main thread; `sample` runs there the first time only.
+    static void prepareForColourStrokes(const std::function<pf::Image()>& sample);
 
     void setDelegate(OVBrushPathImageDelegate* delegate) { m_delegate = delegate; }
     OVBrushPathImageDelegate* delegate() const { return m_delegate; }

@@ -3,6 +3,7 @@
 #include "Classes/Filters/OVInpaintingFilter.h"
 #include "Classes/Framework/ImageFunctions.h"
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Image/AffineTileFilter.h"
@@ -191,6 +192,39 @@ void OVHealingBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
     m_healed = Bitmap();
     m_healedRect = Rect::null();
     m_lastStepArea = m_lastStepReadArea = Rect::null();
+    OVBrushPathImage::prepareForColourStrokes([this] { return storingSample(); });
+}
+
+Image OVHealingBrush::storingSample() const
+{
+    // A small spot healed at full quality, as brush-up's picture is made (scaled up from the live
+    // picture, textured, cut to the stroke): rendered in the background while this first stroke is
+    // painted, the programs storing it needs are built by then.
+    const Rect live = m_input.isNull() ? Rect::null() : m_input.extent();
+    if (live.isNull() || live.isInfinite() || live.width() < 8 || live.height() < 8)
+        return Image();
+    constexpr double Scale = 4;
+    constexpr int Side = 48, Hole = 12;
+    Bitmap holes(Side, Side, Bitmap::Format::RGBA8, Bitmap::Fill::Zero);
+    if (holes.isNull())
+        return Image();
+    for (int y = (Side - Hole) / 2; y < (Side + Hole) / 2; ++y) {
+        uint8_t* row = holes.mutableRow(y);
+        for (int x = (Side - Hole) / 2; x < (Side + Hole) / 2; ++x)
+            std::memset(row + 4 * x, 255, 4);
+    }
+    const Point at(std::floor(live.midX() * Scale), std::floor(live.midY() * Scale));
+    const Image mask =
+        Image::fromBitmap(holes).imageByApplyingTransform(AffineTransform::translation(at.x, at.y));
+    OVInpaintingFilter filter;
+    filter.setInputImage(m_input.imageByApplyingTransform(AffineTransform::scale(Scale, Scale)));
+    filter.setInputMaskImage(mask);
+    if (!m_inpaintingFilter->inputFillImage().isNull())
+        filter.setInputFillImage(patternForScale(m_lastSkinScale * Scale));
+    filter.setInputRadius(std::max(1.0, m_brushSize) * Scale);
+    filter.setPreviewQuality(false);
+    const Image cut = brushMaskTools(8, mask, filter.outputImage());
+    return cut.isNull() ? cut : cut.imageByCroppingToRect(Rect(at.x, at.y, Side, Side));
 }
 
 void OVHealingBrush::processPoint(const Point& point)

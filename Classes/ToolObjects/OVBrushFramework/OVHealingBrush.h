@@ -79,6 +79,8 @@ private:
     pf::Rect segmentRegion(const std::vector<pf::Point>& points) const;
     // Fills the stroke within `region` (live mask pixels) at preview quality and keeps the pixels.
     void healStep(const pf::Rect& region);
+    // A small spot healed as brush-up heals a stroke, to build the programs storing needs in advance.
+    pf::Image storingSample() const;
     // The input with the pixels healed so far laid over it.
     pf::Image healedSoFar() const;
     // The texture repeated at scale k for the live fill: one tile rendered once into whole pixels (so a

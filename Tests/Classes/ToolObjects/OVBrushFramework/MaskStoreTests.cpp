@@ -730,3 +730,32 @@ TEST(OVBrushPathImage, StrokesStoredFasterThanTheirWritesAllReachEverySnapshotAf
     undo->redo();
     EXPECT_NEAR(maskValue(path.contentContainer(), 45, 5), 1.0f, 1e-3);
 }
+
+TEST(OVBrushPathImage, ASnapshotNoLongerNeededIsFreedOffTheInterfacesThread)
+{
+    // Freeing the mask of a large photo takes milliseconds: a stroke stored on the interface's thread
+    // must leave that to another one, whichever holds the snapshot last.
+    const std::thread::id interface = std::this_thread::get_id();
+    std::atomic<int> freedHere{0}, freed{0};
+    auto tracked = [&](const Image& image) {
+        auto* container = new OVContentContainer();
+        container->imageContainer()->setImage(image);
+        return OVContentContainerPtr(container, [&, interface](OVContentContainer* c) {
+            if (std::this_thread::get_id() == interface)
+                ++freedHere;
+            ++freed;
+            delete c;
+        });
+    };
+    {
+        OVBrushPathImage path(Size(40, 30), tracked(maskImage(40, 30, Rect(0, 0, 40, 30), 0.0)));
+        for (int stroke = 1; stroke <= 4; ++stroke) {
+            OVBrushPathImage::waitForPendingWrites(); // every write done: the store holds the last reference
+            path.addContentContainer(tracked(maskImage(40, 30, Rect(0, 0, 10 * stroke, 30), 1.0)));
+        }
+        OVBrushPathImage::waitForPendingWrites();
+        EXPECT_EQ(freed.load(), 3); // all but the current snapshot and the one an undo brings back
+        EXPECT_EQ(freedHere.load(), 0);
+    }
+    OVBrushPathImage::waitForPendingWrites();
+}
