@@ -6,6 +6,27 @@
 
 namespace PopUpButtonORVExtension {
 
+namespace {
+
+// What an entry under `category` shows: the entry less the category. A spaced header ("Wood -") names
+// entries written "Wood - Light Oak", whose separator is not part of the title. Empty when the entry is
+// not the category's.
+QString categorisedTitle(const QString& entry, const QString& category)
+{
+    if (category.isEmpty() || entry.size() <= category.size() || !entry.startsWith(category))
+        return QString();
+    QString rest = entry.mid(category.size());
+    if (category.back().isSpace()) {
+        qsizetype start = 0;
+        while (start < rest.size() && (rest.at(start).isSpace() || rest.at(start) == u'-'))
+            ++start;
+        rest = rest.mid(start);
+    }
+    return rest;
+}
+
+} // namespace
+
 void addEntries(pf::Menu& menu, const QStringList& entries)
 {
     QString category;
@@ -19,10 +40,9 @@ void addEntries(pf::Menu& menu, const QStringList& entries)
             menu.addSeparator();
         } else if (translation.endsWith(u'-')) {
             category = translation.chopped(1);
-            menu.addHeader(category);
-        } else if (!category.isEmpty() && translation.size() > category.size() &&
-                   translation.startsWith(category)) {
-            QAction* item = addEntryWithTitle(menu, translation.mid(category.size()), category);
+            menu.addHeader(category.trimmed());
+        } else if (const QString rest = categorisedTitle(translation, category); !rest.isEmpty()) {
+            QAction* item = addEntryWithTitle(menu, rest, category.trimmed());
             pf::Menu::setIndentationLevel(item, 1);
         } else {
             menu.addItem(translation);

@@ -62,6 +62,9 @@ TEST(PopUpEntries, HeadersSeparatorsAndCategorisedItems)
          {"[Warm]", "  Soft|Warm", "[Cold]", "  Soft|Cold", "Plain", "Plain"}},
         // The header is the translation that ends in "-", and items match the translated header.
         {{"Frames-", "FramesOak"}, {"[Rahmen]", "  Eiche|Rahmen"}},
+        // A spaced header: its entries' separator is no part of their titles.
+        {{"Wood -", "Wood - Light Oak", "Wood -Walnut", "Metal -", "Metal - Gold Leaf"},
+         {"[Wood]", "  Light Oak|Wood", "  Walnut|Wood", "[Metal]", "  Gold Leaf|Metal"}},
     };
     pf::LogCapture log;
     for (const Case& c : cases) {
