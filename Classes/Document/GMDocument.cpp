@@ -561,6 +561,7 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
         // Saved as it stands, the package would replace the single file (or fail to): the document is
         // an untitled one made from it, named after it, and asks where to go when saved.
         setFileURL(QString());
+        setConvertedFromURL(path);
         setDraftName(QFileInfo(path).absolutePath() + u'/' + QFileInfo(path).completeBaseName() +
                      QStringLiteral(" (converted).") + GMDocumentPackage::extension);
     }

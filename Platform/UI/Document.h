@@ -70,6 +70,10 @@ public:
     // when read): named after `path`, and its save panel opens in that folder with that name.
     QString draftName() const { return m_draftName; }
     void setDraftName(const QString& path);
+    // The file such an untitled document was made from: opening that file again while the document
+    // is still untitled brings this one forward instead of converting the file a second time.
+    QString convertedFromURL() const { return m_convertedFromURL; }
+    void setConvertedFromURL(const QString& path) { m_convertedFromURL = path; }
 
     std::shared_ptr<UndoManager> undoManager();
     bool isDocumentEdited() const { return m_changeCount != 0; }
@@ -152,6 +156,7 @@ private:
     QDateTime m_fileModificationDate;
     QString m_autosavedContentsFileURL;
     QString m_draftName;
+    QString m_convertedFromURL;
     std::shared_ptr<UndoManager> m_undoManager;
     std::vector<ObserverToken> m_undoObservers;
     qint64 m_changeCount = 0;

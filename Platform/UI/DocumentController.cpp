@@ -125,6 +125,9 @@ std::shared_ptr<Document> DocumentController::documentForURL(const QString& path
     for (const auto& document : m_documents) {
         if (!document->fileURL().isEmpty() && canonical(document->fileURL()) == wanted)
             return document;
+        if (document->fileURL().isEmpty() && !document->convertedFromURL().isEmpty() &&
+            canonical(document->convertedFromURL()) == wanted)
+            return document;
     }
     return nullptr;
 }

@@ -239,6 +239,10 @@ TEST_F(OlderDocuments, SavingNeverReplacesTheOldFileAndTheNewPackageKeepsEveryth
     EXPECT_TRUE(opened.document->fileURL().isEmpty());
     EXPECT_EQ(opened.document->displayName(), "portrait (converted)");
     EXPECT_EQ(QFileInfo(opened.document->draftName()).absolutePath(), QFileInfo(path).absolutePath());
+    m_documents.addDocument(opened.document);
+    QString error;
+    EXPECT_EQ(m_documents.openDocumentWithContentsOfURL(path, false, &error), opened.document)
+        << "opened again while untitled, the same document";
 
     auto chain = opened.chain();
     chain->setSettingsForToolAtIndex(QVariantMap{{"color", QVariant::fromValue(pf::Color(1, 0, 0, 1))}}, 1,
