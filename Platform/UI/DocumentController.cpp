@@ -412,7 +412,9 @@ void DocumentController::rememberOpenDocuments()
                                     {QStringLiteral("edited"), edited}});
         else if (!document->autosavedContentsFileURL().isEmpty())
             open.append(QVariantMap{{QStringLiteral("autosave"), document->autosavedContentsFileURL()},
-                                    {QStringLiteral("edited"), true}});
+                                    {QStringLiteral("edited"), true},
+                                    {QStringLiteral("draft"), document->draftName()},
+                                    {QStringLiteral("convertedFrom"), document->convertedFromURL()}});
     }
     // Written to disk at once (a crash must find it), but only when it changed: most saves leave it so.
     UserDefaults& defaults = UserDefaults::standard();
@@ -446,6 +448,11 @@ int DocumentController::reopenDocumentsOfLastSession()
             continue;
         }
         ++reopened;
+        if (path.isEmpty()) {
+            // An untitled document made from another file keeps its name and where it came from.
+            document->setDraftName(entry.value(QStringLiteral("draft")).toString());
+            document->setConvertedFromURL(entry.value(QStringLiteral("convertedFrom")).toString());
+        }
         // Changes that were never saved under the document's own name are still changes to keep.
         if (m_lastSessionInterrupted && !path.isEmpty() && entry.value(QStringLiteral("edited")).toBool() &&
             !document->isDocumentEdited())

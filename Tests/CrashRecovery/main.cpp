@@ -138,6 +138,8 @@ int crashingSession(const QString& sandbox)
     if (!document || !GalleryShots::waitFor([&] { return chainOf(document) != nullptr; }, 60000))
         giveUp(3, "the sample did not open");
     auto chain = chainOf(document);
+    // Named as a document converted from an older file is: the name must come back with it.
+    document->setDraftName(sandbox + QStringLiteral("/Painted (converted).glimora"));
     const QStringList effects = GMBlueprintCatalog::sharedInstance().effectBlueprintNames();
     if (effects.isEmpty())
         giveUp(4, "no effect is known");
@@ -197,6 +199,8 @@ void run(const QString& sandbox)
     check(std::abs(value - autosavedValue) < 0.02,
           QStringLiteral("the layer holds the autosaved stroke (mask %1)").arg(value));
     check(document->fileURL().isEmpty(), QStringLiteral("it is still untitled"));
+    check(document->displayName() == QLatin1String("Painted (converted)"),
+          QStringLiteral("it keeps its name (%1)").arg(document->displayName()));
     check(document->isDocumentEdited(), QStringLiteral("it is marked edited"));
     check(alerts.contains(QStringLiteral("Your work was recovered.")), QStringLiteral("the user is told"));
     check(!handler.welcomeWindow() || !handler.welcomeWindow()->window()->isVisible(),
