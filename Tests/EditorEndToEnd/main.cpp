@@ -545,8 +545,11 @@ void answerFirstSheet()
     OVInformationPanel* sheet = OVInformationPanel::openPanels().constFirst();
     check(sheet->tag() == GMEditorWindowController::firstRunTopic,
           QStringLiteral("the sheet introduces retouching (%1)").arg(sheet->tag()));
-    check(sheet->loadedWindow() && sheet->loadedWindow()->isVisible(),
+    // The panel is listed as soon as it is asked for; its window comes a moment later on a busy machine.
+    check(waitFor([sheet] { return sheet->loadedWindow() && sheet->loadedWindow()->isVisible(); }, 20000),
           QStringLiteral("the sheet is on screen"));
+    if (!sheet->loadedWindow())
+        return;
     QCheckBox* box = sheet->dontShowCheckbox();
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
     check(box->isChecked(), QStringLiteral("a click ticks \"Don't show again\""));

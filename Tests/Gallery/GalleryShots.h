@@ -45,6 +45,8 @@ inline bool save(const QImage& image, const QString& folder, const QString& name
 // What the screen shows in a window's area: overlays, menus and cursors included.
 inline QImage screenshot(const QWidget* window, int margin = 0)
 {
+    if (!window)
+        return QImage(); // no window to show: the save of it fails and counts
     const QRect area =
         QRect(window->mapToGlobal(QPoint(0, 0)), window->size()).adjusted(-margin, -margin, margin, margin);
     return QGuiApplication::primaryScreen()
