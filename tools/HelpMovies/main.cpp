@@ -131,9 +131,15 @@ public:
     // False when the work has not finished after `milliseconds` (the frame is then taken as it is).
     bool settle(int milliseconds = 20000)
     {
-        release();
         QElapsedTimer timer;
         timer.start();
+        // The preview comes first, the held queue's compositions after it: both draw into the loupe,
+        // and the later one is what the frame shows.
+        while (m_hold && m_editor.isPreviewPending() && timer.elapsed() < kPreviewFirstMilliseconds) {
+            QApplication::processEvents();
+            QThread::msleep(1);
+        }
+        release();
         for (;;) {
             const quint64 before = m_deliveries.count();
             QApplication::processEvents();
@@ -168,6 +174,8 @@ public:
 
 private:
     static constexpr double kStep = 0.02;
+    // Should a preview ever wait for a composition, the queue is let go after this long.
+    static constexpr int kPreviewFirstMilliseconds = 2000;
 
     struct Hold
     {
