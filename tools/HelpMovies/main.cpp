@@ -713,15 +713,17 @@ int run(const QString& output, const QString& iconsFolder, const QString& keptFr
             QDir(frames).removeRecursively();
             QDir().mkpath(frames);
         }
-        const bool play = topic.play && !ffmpeg.isEmpty() && (!topic.prepare || topic.prepare());
-        hand.start(play ? frames : QString());
+        // Without ffmpeg the script still plays: its last frame is the topic's still.
+        const bool scripted = topic.play && (!topic.prepare || topic.prepare());
+        const bool recorded = scripted && !ffmpeg.isEmpty();
+        hand.start(recorded ? frames : QString());
         settler.hold();
-        if (play)
+        if (scripted)
             topic.play(script, hand);
         else
             hand.wait(0.2);
         bool made = false;
-        if (play) {
+        if (recorded) {
             made = encode(ffmpeg, frames, movie);
             if (!made)
                 warn(QStringLiteral("the movie %1 could not be encoded").arg(movie));
