@@ -258,6 +258,35 @@ void drawPointer(QPainter& painter, QPointF at, bool pressed)
     painter.restore();
 }
 
+// Paints the window once per frame, with everything asked for since the last one. A part of the window
+// that stays the same is drawn from an image of it after a couple of paints, and the work that arrives
+// between two frames may ask for one paint or several: counted in frames, the same parts are drawn the
+// same way in every run.
+class OnePaintPerFrame : public QObject
+{
+public:
+    explicit OnePaintPerFrame(QWidget* window) : m_window(window) { window->installEventFilter(this); }
+
+    void paintNow()
+    {
+        m_painting = true;
+        QEvent request(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(m_window, &request);
+        m_painting = false;
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        // Held back, the request keeps what is to be painted; the next frame paints it.
+        return object == m_window && event->type() == QEvent::UpdateRequest && !m_painting;
+    }
+
+private:
+    QWidget* m_window;
+    bool m_painting = false;
+};
+
 // Drives the window as a person would, one movie frame at a time.
 class Recorder
 {
@@ -358,6 +387,7 @@ private:
         QApplication::processEvents();
         if (!m_settler.settle())
             warn(QStringLiteral("frame %1 is taken before the background work finished").arg(m_frame));
+        m_paints.paintNow();
         const QRect area(m_window->mapToGlobal(QPoint(0, 0)), m_window->size());
         QScreen* screen = QGuiApplication::primaryScreen();
         QImage shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height())
@@ -384,6 +414,7 @@ private:
 
     pf::SteppedClock& m_clock;
     pf::Window* m_window;
+    OnePaintPerFrame m_paints{m_window};
     Settler& m_settler;
     QPoint m_pointer;
     bool m_pressed = false;
