@@ -133,8 +133,8 @@ public:
     {
         QElapsedTimer timer;
         timer.start();
-        // The preview comes first, the held queue's compositions after it: both draw into the loupe,
-        // and the later one is what the frame shows.
+        // The preview arrives first, the held queue's compositions after it: both may put a picture of
+        // the photo on screen, and the later one is what the frame shows.
         while (m_hold && m_editor.isPreviewPending() && timer.elapsed() < kPreviewFirstMilliseconds) {
             QApplication::processEvents();
             QThread::msleep(1);
