@@ -1,12 +1,13 @@
 // Makes the help topics' movies, stills and row icons from the application itself:
-//   help-movies <output folder> <icons folder>
+//   help-movies <output folder> <icons folder> [<frames folder>]
 // The icons are the SVG files of the icons folder, drawn as "<topic>Icon.png". The movies are the real
 // editor window, built offscreen on a clock that moves one frame at a time, playing a scripted edit of
 // the sample portrait; each frame is the window as the screen shows it, with the pointer drawn in,
 // written as PNG and encoded by the packaged ffmpeg into "<topic>.mov" (H.264, yuv420p, 960 x 600, one
 // thread, so the same frames give the same bytes). A topic without a movie (or whose movie could not be
 // made) gets a still of the window, "<topic>.png". Returns non-zero only when the output cannot be
-// written; a machine without ffmpeg gets stills instead of movies, with a warning.
+// written; a machine without ffmpeg gets stills instead of movies, with a warning. Given a frames folder,
+// each movie's PNG frames are kept there in "<topic>/", to compare two runs frame by frame.
 #include "Classes/Document/DocumentHandler.h"
 #include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMDocument.h"
@@ -25,7 +26,9 @@
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Frames/FramesLibrary.h"
 #include "Classes/Framework/Toolkit/OV3DView.h"
+#include "Classes/Framework/Toolkit/OVActivityPanel.h"
 #include "Classes/Help/OVInformationPanel.h"
+#include "Classes/Rendering/GMRealTimeRenderer.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
@@ -43,6 +46,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProcess>
@@ -51,9 +56,13 @@
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 
 using pf::Point;
 using pf::Rect;
@@ -71,18 +80,133 @@ void warn(const QString& text)
     std::fprintf(stderr, "Warning: help-movies: %s\n", qPrintable(text));
 }
 
-// Real time for work outside the scripted clock (background rendering); bounded.
-bool runUntil(const std::function<bool()>& done, pf::SteppedClock* clock, int milliseconds)
+// Counts the calls other threads hand to the main thread (their results arriving), to tell when none
+// is on its way any more.
+class DeliveryCounter : public QObject
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < milliseconds) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (clock)
-            clock->advance(0.02);
+public:
+    DeliveryCounter() { QCoreApplication::instance()->installEventFilter(this); }
+    quint64 count() const { return m_count; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MetaCall)
+            ++m_count;
+        return false;
     }
-    return done();
-}
+
+private:
+    quint64 m_count = 0;
+};
+
+// Waits, in real time and without moving the scripted clock, until the work started off the main thread
+// has finished and its results are on screen: the compositions of the render queue, the preview, the
+// document's loading, mask and package writes, a save. Frames taken after it depend on the script
+// alone, never on how fast the machine did that work (which differs between two runs on one machine).
+class Settler
+{
+public:
+    Settler(GMDocument& document, GMWindowController& editor) : m_document(document), m_editor(editor) {}
+
+    // Parks the render queue until the next settle(). Between two frames the script's events are
+    // handled while the queue waits: whether a composition they ask for is already made when the
+    // interface next looks for it (the picture then drawn from its pixels or from its recipe, which
+    // differ in rounding) no longer depends on the threads' race.
+    void hold()
+    {
+        release();
+        GMRealTimeRenderer* renderer = m_editor.editRenderer();
+        if (!renderer)
+            return;
+        m_hold = std::make_shared<Hold>();
+        renderer->renderQueue()->async([hold = m_hold] {
+            std::unique_lock lock(hold->mutex);
+            // Bounded, should the interface ever wait for the queue itself.
+            if (!hold->released.wait_for(lock, std::chrono::seconds(10), [&] { return hold->open; }))
+                warn(QStringLiteral("the render queue was held too long"));
+        });
+    }
+
+    // False when the work has not finished after `milliseconds` (the frame is then taken as it is).
+    bool settle(int milliseconds = 20000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        // The preview arrives first, the held queue's compositions after it: both may put a picture of
+        // the photo on screen, and the later one is what the frame shows.
+        while (m_hold && m_editor.isPreviewPending() && timer.elapsed() < kPreviewFirstMilliseconds) {
+            QApplication::processEvents();
+            QThread::msleep(1);
+        }
+        release();
+        for (;;) {
+            const quint64 before = m_deliveries.count();
+            QApplication::processEvents();
+            if (GMRealTimeRenderer* renderer = m_editor.editRenderer())
+                renderer->renderQueue()->waitUntilEmpty();
+            GMDocumentPackage::documentQueue().waitUntilEmpty();
+            OVBrushPathImage::waitForPendingWrites();
+            QApplication::processEvents();
+            // Quiet: nothing arrived in a whole round, and nothing is awaited that has not come yet.
+            if (m_deliveries.count() == before && !busy())
+                return true;
+            if (timer.elapsed() > milliseconds)
+                return false;
+            if (busy())
+                QThread::msleep(1);
+        }
+    }
+
+    // Steps the clock until `ready` holds, settling after each step: how many steps that takes is then
+    // the same in every run.
+    bool stepUntil(pf::SteppedClock& clock, const std::function<bool()>& ready, double seconds)
+    {
+        for (double t = 0; t < seconds; t += kStep) {
+            if (!settle())
+                warn(QStringLiteral("background work did not finish in time"));
+            if (ready())
+                return true;
+            clock.advance(kStep);
+        }
+        return ready();
+    }
+
+private:
+    static constexpr double kStep = 0.02;
+    // Should a preview ever wait for a composition, the queue is let go after this long.
+    static constexpr int kPreviewFirstMilliseconds = 2000;
+
+    struct Hold
+    {
+        std::mutex mutex;
+        std::condition_variable released;
+        bool open = false;
+    };
+
+    void release()
+    {
+        if (!m_hold)
+            return;
+        {
+            std::lock_guard lock(m_hold->mutex);
+            m_hold->open = true;
+        }
+        m_hold->released.notify_all();
+        m_hold.reset();
+    }
+
+    bool busy() const
+    {
+        return m_editor.isPreviewPending() || m_document.isOpening() || m_document.pendingLayerCount() > 0 ||
+               m_document.isSaving();
+    }
+
+    GMDocument& m_document;
+    GMWindowController& m_editor;
+    DeliveryCounter m_deliveries;
+    std::shared_ptr<Hold> m_hold;
+};
 
 bool renderIcons(const QString& iconsFolder, const QString& output)
 {
@@ -134,12 +258,41 @@ void drawPointer(QPainter& painter, QPointF at, bool pressed)
     painter.restore();
 }
 
+// Paints the window once per frame, with everything asked for since the last one. A part of the window
+// that stays the same is drawn from an image of it after a couple of paints, and the work that arrives
+// between two frames may ask for one paint or several: counted in frames, the same parts are drawn the
+// same way in every run.
+class OnePaintPerFrame : public QObject
+{
+public:
+    explicit OnePaintPerFrame(QWidget* window) : m_window(window) { window->installEventFilter(this); }
+
+    void paintNow()
+    {
+        m_painting = true;
+        QEvent request(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(m_window, &request);
+        m_painting = false;
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        // Held back, the request keeps what is to be painted; the next frame paints it.
+        return object == m_window && event->type() == QEvent::UpdateRequest && !m_painting;
+    }
+
+private:
+    QWidget* m_window;
+    bool m_painting = false;
+};
+
 // Drives the window as a person would, one movie frame at a time.
 class Recorder
 {
 public:
-    Recorder(pf::SteppedClock& clock, pf::Window* window, GMWindowController* editor)
-        : m_clock(clock), m_window(window), m_editor(editor)
+    Recorder(pf::SteppedClock& clock, pf::Window* window, Settler& settler)
+        : m_clock(clock), m_window(window), m_settler(settler)
     {
         m_pointer = QPoint(window->width() / 2, window->height() / 2);
     }
@@ -231,17 +384,24 @@ private:
     void frame()
     {
         m_clock.advance(1.0 / kFramesPerSecond);
-        // What the frame shows is drawn before it is taken: events, and the renderer's pending preview.
         QApplication::processEvents();
-        runUntil([this] { return !m_editor->isPreviewPending(); }, nullptr, 3000);
-        QApplication::processEvents();
+        if (!m_settler.settle())
+            warn(QStringLiteral("frame %1 is taken before the background work finished").arg(m_frame));
+        m_paints.paintNow();
         const QRect area(m_window->mapToGlobal(QPoint(0, 0)), m_window->size());
-        QImage shot = QGuiApplication::primaryScreen()
-                          ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+        QScreen* screen = QGuiApplication::primaryScreen();
+        QImage shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height())
                           .toImage()
                           .convertToFormat(QImage::Format_RGB32);
         {
             QPainter painter(&shot);
+            // An open menu is a window of its own, over the editor on the screen.
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* menu = qobject_cast<QMenu*>(widget);
+                if (menu && menu->isVisible())
+                    painter.drawPixmap(menu->geometry().topLeft() - area.topLeft(),
+                                       screen->grabWindow(menu->winId()));
+            }
             drawPointer(painter, m_pointer, m_pressed);
         }
         m_last = shot.scaled(kMovieSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -249,11 +409,13 @@ private:
             m_last.save(QStringLiteral("%1/%2.png").arg(m_folder).arg(m_frame, 4, 10, QLatin1Char('0')),
                         "PNG", 80);
         ++m_frame;
+        m_settler.hold();
     }
 
     pf::SteppedClock& m_clock;
     pf::Window* m_window;
-    GMWindowController* m_editor;
+    OnePaintPerFrame m_paints{m_window};
+    Settler& m_settler;
     QPoint m_pointer;
     bool m_pressed = false;
     QString m_folder;
@@ -359,6 +521,31 @@ public:
         m_hand.click(m_hand.at(slider, Point(best, b.midY())));
     }
 
+    // Opens a menu of the window's menu bar and chooses one of its items, as a hand does.
+    bool chooseMenuItem(const QString& menuName, const QString& itemName)
+    {
+        auto* bar = qobject_cast<QMenuBar*>(m_window->menuBar());
+        QMenu* menu = bar ? bar->findChild<QMenu*>(menuName) : nullptr;
+        QAction* item = nullptr;
+        for (QAction* action : menu ? menu->actions() : QList<QAction*>())
+            if (action->objectName() == itemName)
+                item = action;
+        if (!item) {
+            warn(QStringLiteral("the menu item %1 ▸ %2 is not there").arg(menuName, itemName));
+            return false;
+        }
+        const QRect title = bar->actionGeometry(menu->menuAction());
+        m_hand.click(bar->mapTo(m_window, title.center()));
+        if (!menu->isVisible()) {
+            warn(QStringLiteral("the menu %1 did not open").arg(menuName));
+            return false;
+        }
+        m_hand.wait(0.6);
+        const QPoint onItem = menu->mapToGlobal(menu->actionGeometry(item).center());
+        m_hand.click(m_window->mapFromGlobal(onItem), 0.6);
+        return !menu->isVisible();
+    }
+
     void toggleLayers(double wait)
     {
         OVSwitch* layerSwitch = m_editor.switch3D();
@@ -377,6 +564,7 @@ struct Topic
 {
     QString name;
     std::function<void(Script&, Recorder&)> play; // none: a still only
+    std::function<bool()> prepare = nullptr;      // off camera, before the first frame; false: a still
 };
 
 bool encode(const QString& ffmpeg, const QString& frames, const QString& movie)
@@ -412,7 +600,7 @@ bool encode(const QString& ffmpeg, const QString& frames, const QString& movie)
            encoder.exitCode() == 0;
 }
 
-int run(const QString& output, const QString& iconsFolder)
+int run(const QString& output, const QString& iconsFolder, const QString& keptFrames)
 {
     if (!QDir().mkpath(output)) {
         std::fprintf(stderr, "Error: help-movies: cannot make %s\n", qPrintable(output));
@@ -453,16 +641,19 @@ int run(const QString& output, const QString& iconsFolder)
     window->setGeometry(QRect(QPoint(40, 40), kWindowSize));
     window->makeKeyAndOrderFront();
     window->activateWindow();
-    if (!runUntil(
+    Settler settler(*gm, editor);
+    if (!settler.stepUntil(
+            clock,
             [&] {
                 return window->isVisible() && gm->pendingLayerCount() == 0 &&
                        editor.viewMode() == GMWindowController::Live && !editor.isPreviewPending();
             },
-            &clock, 60000))
+            60))
         warn(QStringLiteral("the editor is not live yet; the movies may show it loading"));
-    runUntil([] { return false; }, &clock, 300);
+    settler.stepUntil(
+        clock, [] { return false; }, 0.3);
 
-    Recorder hand(clock, window, &editor);
+    Recorder hand(clock, window, settler);
     Script script(hand, editor, window);
     const QList<Topic> topics = {
         {QStringLiteral("Retouching"),
@@ -505,7 +696,37 @@ int run(const QString& output, const QString& iconsFolder)
              }
              h.wait(2.5);
          }},
-        {QStringLiteral("Saving"), nullptr},
+        {QStringLiteral("Saving"),
+         [](Script& s, Recorder& h) {
+             h.wait(0.4);
+             s.paintStroke(0.45, 0.05, 1.8);
+             h.wait(0.3);
+             s.chooseMenuItem(QStringLiteral("File"), QStringLiteral("Save"));
+             h.wait(1.8);
+             s.paintStroke(0.64, 0.04, 1.2);
+             h.wait(0.3);
+             h.key(Qt::Key_S, Qt::ControlModifier);
+             h.wait(1.6);
+         },
+         [&] {
+             // Save writes in place only into a file the document already has: it gets one here, so
+             // that the movie shows Save itself rather than the file dialog of a first save.
+             bool saved = false;
+             gm->saveToURL(sandbox.filePath(QStringLiteral("Portrait.") + GMDocumentPackage::extension),
+                           GMDocumentPackage::typeName, pf::Document::SaveOperation::SaveAs,
+                           [&saved](bool succeeded, const QString& message) {
+                               saved = succeeded;
+                               if (!succeeded)
+                                   warn(QStringLiteral("the sample cannot be saved: %1").arg(message));
+                           });
+             settler.stepUntil(
+                 clock, [&] { return !gm->isSaving() && editor.activityPanel()->activities().isEmpty(); },
+                 20);
+             // The busy panel slides out.
+             settler.stepUntil(
+                 clock, [] { return false; }, 1);
+             return saved;
+         }},
     };
 
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
@@ -516,15 +737,25 @@ int run(const QString& output, const QString& iconsFolder)
         const QString still = QDir(output).filePath(topic.name + QStringLiteral(".png"));
         QFile::remove(movie);
         QFile::remove(still);
-        QTemporaryDir frames;
-        hand.start(topic.play && !ffmpeg.isEmpty() ? frames.path() : QString());
-        if (topic.play)
+        QTemporaryDir temporary;
+        const QString frames =
+            keptFrames.isEmpty() ? temporary.path() : QDir(keptFrames).filePath(topic.name);
+        if (!keptFrames.isEmpty()) {
+            QDir(frames).removeRecursively();
+            QDir().mkpath(frames);
+        }
+        // Without ffmpeg the script still plays: its last frame is the topic's still.
+        const bool scripted = topic.play && (!topic.prepare || topic.prepare());
+        const bool recorded = scripted && !ffmpeg.isEmpty();
+        hand.start(recorded ? frames : QString());
+        settler.hold();
+        if (scripted)
             topic.play(script, hand);
         else
             hand.wait(0.2);
         bool made = false;
-        if (topic.play && !ffmpeg.isEmpty()) {
-            made = encode(ffmpeg, frames.path(), movie);
+        if (recorded) {
+            made = encode(ffmpeg, frames, movie);
             if (!made)
                 warn(QStringLiteral("the movie %1 could not be encoded").arg(movie));
             else
@@ -535,8 +766,13 @@ int run(const QString& output, const QString& iconsFolder)
             return 1;
         }
     }
+    settler.settle(); // lets the render queue go before the window closes
     document->close();
-    runUntil([] { return false; }, &clock, 200);
+    // The window's closing animations and the last writes; nothing is recorded any more.
+    for (int i = 0; i < 10; ++i) {
+        QApplication::processEvents();
+        clock.advance(0.02);
+    }
     OVBrushPathImage::waitForPendingWrites();
     return 0;
 }
@@ -545,8 +781,8 @@ int run(const QString& output, const QString& iconsFolder)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: help-movies <output folder> <icons folder>\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: help-movies <output folder> <icons folder> [<frames folder>]\n");
         return 2;
     }
     // A screen larger than the window, so that grabbing it takes the whole window.
@@ -563,7 +799,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-help-movies"));
     QApplication::setQuitOnLastWindowClosed(false);
-    const int result = run(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
+    const int result = run(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
+                           argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString());
     GMDocumentPackage::documentQueue().waitUntilEmpty();
     return result;
 }
