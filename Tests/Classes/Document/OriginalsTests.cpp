@@ -139,6 +139,15 @@ OVContentContainerPtr leftHalfMask(const pf::Size& size)
     return std::make_shared<OVContentContainer>(image, additional);
 }
 
+// A green tint painted over the left half of the photo, as a retouched picture to save.
+void tintLeftHalf(PhotoToolChain& chain)
+{
+    chain.insertPhotoToolWithBlueprint(
+        chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
+    chain.brushPathImageAtIndex(1)->addContentContainer(leftHalfMask(chain.originalImageSize()));
+    QCoreApplication::processEvents();
+}
+
 // The chain's original as pixels, 8 bits a component, rendered as a save renders it.
 QImage renderedOriginal(PhotoToolChain& chain)
 {
@@ -217,11 +226,7 @@ TEST_F(Originals, SavingOverAPhotoKeepsItsKindAndTheOriginalStaysExact)
 
         Opened opened = open(m_documents, path);
         ASSERT_TRUE(opened.document) << opened.error.toStdString();
-        auto chain = opened.chain();
-        chain->insertPhotoToolWithBlueprint(
-            chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
-        chain->brushPathImageAtIndex(1)->addContentContainer(leftHalfMask(chain->originalImageSize()));
-        QCoreApplication::processEvents();
+        tintLeftHalf(*opened.chain());
         const SaveResult saved = save(*opened.document, path, c.type, Op::Save);
         ASSERT_TRUE(saved.succeeded) << saved.error.toStdString();
 
@@ -344,11 +349,7 @@ TEST_F(Originals, SavingOverAPNGKeepsItsChunks)
         pf::LogCapture log;
         Opened opened = open(m_documents, path);
         ASSERT_TRUE(opened.document) << opened.error.toStdString();
-        auto chain = opened.chain();
-        chain->insertPhotoToolWithBlueprint(
-            chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
-        chain->brushPathImageAtIndex(1)->addContentContainer(leftHalfMask(chain->originalImageSize()));
-        QCoreApplication::processEvents();
+        tintLeftHalf(*opened.chain());
         const SaveResult saved = save(*opened.document, path, "png", Op::Save);
         ASSERT_TRUE(saved.succeeded) << saved.error.toStdString();
         opened.document->close();
