@@ -5,6 +5,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -147,7 +148,9 @@ void OVPopupButton::mouseUp(const pf::Event& event)
 
 QPainterPath OVPopupButton::arrowPath() const
 {
-    const double x0 = bounds().width() - 3.0 - padding().right;
+    // Three points in from the padding, but never so near the edge that the 5-point-wide triangles are
+    // cut off by it: a button without right padding keeps a point to spare.
+    const double x0 = std::min(bounds().width() - 3.0 - padding().right, bounds().width() - 6.0);
     const double y0 = std::floor(bounds().height() / 2 - 5.0);
     QPainterPath path;
     path.moveTo(x0, y0 + 4);

@@ -5,6 +5,7 @@
 #include "Platform/UI/Menu.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -153,7 +154,10 @@ TEST(OVPopupButton, DrawsTwoTrianglesAtItsRightEnd)
     button.setName(QStringLiteral("DefaultStyle"));
     button.setTextColor(pf::PaintColor::calibratedRGB(1, 0, 0, 1));
     const QImage image = button.snapshot(2).convertToFormat(QImage::Format_ARGB32);
-    const double x0 = 120 - 3 - button.padding().right;
+    const double x0 = std::min(120 - 3 - button.padding().right, 120 - 6.0);
+    const QRectF arrow = button.arrowPath().boundingRect();
+    EXPECT_GE(arrow.left(), 0);
+    EXPECT_LE(arrow.right(), 120 - 1) << "the arrow lies whole inside the button, a point from its edge";
     const double y0 = std::floor(22 / 2.0 - 5);
     // In y-up points: inside each triangle, and the gap between them.
     auto red = [&](double x, double y) {
