@@ -9,6 +9,7 @@
 #include "Platform/UI/ClipView.h"
 
 #include <QLineEdit>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -166,6 +167,42 @@ TEST(OVPatternView, AColourCoversTheTilesEverywhere)
     const QImage washed = view.snapshot(1);
     for (QPoint p : {QPoint(0, 0), QPoint(1, 1), QPoint(15, 15)})
         EXPECT_EQ(washed.pixelColor(p).rgba(), QColor::fromRgbF(0, 0.5, 1).rgba()) << p.x() << "," << p.y();
+}
+
+TEST(OVPatternView, ATurnedTilingIsAnchoredAtTheTopLeftTooAfterTurning)
+{
+    // A 4 x 4 tile with one red pixel at its top left, in a view 18 high: 18 is no multiple of 4, so a
+    // tiling anchored at the bottom would put the red pixels two rows off.
+    QImage tile(4, 4, QImage::Format_ARGB32_Premultiplied);
+    tile.fill(Qt::transparent);
+    tile.setPixelColor(0, 0, Qt::red);
+    OVPatternView view(Rect(0, 0, 16, 18));
+    view.setImage(tile);
+    const QImage upright = view.snapshot(1);
+    ASSERT_EQ(upright.pixelColor(0, 0), QColor(Qt::red));
+    ASSERT_EQ(upright.pixelColor(4, 8), QColor(Qt::red));
+    const struct
+    {
+        double rotation;
+        QPoint red; // a red pixel, from the top left of the view's picture
+    } cases[] = {
+        {360, QPoint(4, 8)}, // a whole turn draws the upright tiling
+        {-360, QPoint(8, 4)},
+        {180, QPoint(3, 3)}, // half a turn about the origin takes the anchor (0, 14) to (0, -14)
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rotation);
+        view.setRotation(c.rotation);
+        const QImage turned = view.snapshot(1);
+        EXPECT_EQ(turned.pixelColor(c.red), QColor(Qt::red));
+        int red = 0;
+        for (int y = 0; y < turned.height(); ++y)
+            for (int x = 0; x < turned.width(); ++x)
+                red += turned.pixelColor(x, y) == QColor(Qt::red);
+        EXPECT_GE(red, 16) << "one red pixel per tile";
+        if (std::fmod(c.rotation, 360) == 0)
+            EXPECT_EQ(turned, upright);
+    }
 }
 
 struct ScrollHarness
