@@ -103,12 +103,14 @@ TEST(OVLabel, ShrinksToFitOnlyWhenAsked)
         std::unique_ptr<OVLabel> l = make(natural / 2);
         l->setShrinkToFit(c.shrink);
         const pf::AttributedString drawn = l->stringForDrawing();
-        if (c.pixels)
+        if (c.pixels) {
             EXPECT_EQ(drawn.attributesAt(0).font.pixelSize(), c.shrink ? 9 : 20) << "floor(20 x 0.4995)";
-        else
+        } else {
             EXPECT_NEAR(drawn.attributesAt(0).font.pointSizeF(), c.shrink ? 20 * 0.4995 : 20, 1e-9);
-        if (c.shrink)
+        }
+        if (c.shrink) {
             EXPECT_LE(drawn.size().width, natural / 2) << "the shrunk text fits";
+        }
     }
 }
 
