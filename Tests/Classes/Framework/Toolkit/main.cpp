@@ -1,9 +1,12 @@
 #include "Platform/Foundation/Localization.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -22,6 +25,25 @@ void mirrorResourcesWithTestTables(const QTemporaryDir& mirror)
     qputenv("PF_RESOURCES_DIR", QFile::encodeName(mirror.path()));
 }
 
+// Every test starts with the pointer away from every window, wherever the test before left it, so that
+// no test finds itself hovered by another's pointer whatever the order. A real display has a pointer to
+// move; the offscreen platform only remembers where the last mouse event was, so one is sent too.
+class PointerParking : public ::testing::EmptyTestEventListener
+{
+public:
+    void OnTestStart(const ::testing::TestInfo&) override
+    {
+        const QPoint away(5000, 5000);
+        QCursor::setPos(away);
+        QWidget parking;
+        parking.setGeometry(away.x(), away.y(), 1, 1);
+        parking.show();
+        QTest::mouseMove(parking.windowHandle(), QPoint(0, 0));
+        parking.hide();
+        QApplication::processEvents();
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -32,5 +54,6 @@ int main(int argc, char** argv)
     pf::Localization::setLanguageForTesting(QStringLiteral("en"));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("toolkit-tests"));
+    ::testing::UnitTest::GetInstance()->listeners().Append(new PointerParking);
     return RUN_ALL_TESTS();
 }
