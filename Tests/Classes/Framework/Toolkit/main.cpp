@@ -1,12 +1,10 @@
 #include "Platform/Foundation/Localization.h"
+#include "Tests/PointerParking.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,25 +22,6 @@ void mirrorResourcesWithTestTables(const QTemporaryDir& mirror)
                 mirror.filePath(QStringLiteral("Localization")));
     qputenv("PF_RESOURCES_DIR", QFile::encodeName(mirror.path()));
 }
-
-// Every test starts with the pointer away from every window, wherever the test before left it, so that
-// no test finds itself hovered by another's pointer whatever the order. A real display has a pointer to
-// move; the offscreen platform only remembers where the last mouse event was, so one is sent too.
-class PointerParking : public ::testing::EmptyTestEventListener
-{
-public:
-    void OnTestStart(const ::testing::TestInfo&) override
-    {
-        const QPoint away(5000, 5000);
-        QCursor::setPos(away);
-        QWidget parking;
-        parking.setGeometry(away.x(), away.y(), 1, 1);
-        parking.show();
-        QTest::mouseMove(parking.windowHandle(), QPoint(0, 0));
-        parking.hide();
-        QApplication::processEvents();
-    }
-};
 
 } // namespace
 
