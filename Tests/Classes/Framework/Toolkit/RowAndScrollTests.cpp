@@ -151,13 +151,19 @@ TEST(OVRowView, ControlsShowWithHoverOrElementsAndAMarkStays)
     EXPECT_EQ(h.recorder.log, QStringList{QStringLiteral("unhover")});
 }
 
-TEST(OVPatternView, AColourCoversTheTilesEverywhere)
+// A 4 x 4 tile, clear but for one red pixel at its top left.
+QImage redCornerTile()
 {
     QImage tile(4, 4, QImage::Format_ARGB32_Premultiplied);
     tile.fill(Qt::transparent);
     tile.setPixelColor(0, 0, Qt::red);
+    return tile;
+}
+
+TEST(OVPatternView, AColourCoversTheTilesEverywhere)
+{
     OVPatternView view(Rect(0, 0, 16, 16));
-    view.setImage(tile);
+    view.setImage(redCornerTile());
     // Anchored at the top left: the red pixel of each tile is at a multiple of 4 from the top.
     QImage plain = view.snapshot(1);
     EXPECT_EQ(plain.pixelColor(0, 0), QColor(Qt::red));
@@ -171,13 +177,10 @@ TEST(OVPatternView, AColourCoversTheTilesEverywhere)
 
 TEST(OVPatternView, ATurnedTilingIsAnchoredAtTheTopLeftTooAfterTurning)
 {
-    // A 4 x 4 tile with one red pixel at its top left, in a view 18 high: 18 is no multiple of 4, so a
-    // tiling anchored at the bottom would put the red pixels two rows off.
-    QImage tile(4, 4, QImage::Format_ARGB32_Premultiplied);
-    tile.fill(Qt::transparent);
-    tile.setPixelColor(0, 0, Qt::red);
+    // A view 18 high: 18 is no multiple of 4, so a tiling anchored at the bottom would put the red
+    // pixels two rows off.
     OVPatternView view(Rect(0, 0, 16, 18));
-    view.setImage(tile);
+    view.setImage(redCornerTile());
     // The red pixels of a picture of the view (turned tilings may blend a little at the pixels' edges).
     const auto reds = [&view] {
         const QImage picture = view.snapshot(1);
