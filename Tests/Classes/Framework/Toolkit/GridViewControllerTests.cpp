@@ -203,6 +203,7 @@ TEST(OVGridViewController, AnEqualContextReplacesTheItemFromItsPlace)
     EXPECT_EQ(replacement->frame(), place);
     EXPECT_EQ(h.grid.gridItemsInSection(0).size(), 2);
     EXPECT_EQ(h.grid.gridItemForContext(QStringLiteral("a")), replacement);
+    h.settle(); // the replaced item is deleted at a later turn
 }
 
 TEST(OVGridViewController, SelectingAnotherItemReportsNilThenTheNewContext)
