@@ -77,6 +77,10 @@ const std::vector<Row>& rows()
          Measure::Time, 2, "under 2 ms"},
         {"reload a dropped 6000 x 4000 JPEG", "bench_toolkit_services", "BM_CachedImageReload_6000x4000",
          "BM_QImageReader_6000x4000", Measure::Time, 1.2, "QImageReader"},
+        {"grid layout, mode 0, 1,000 items in 5 sections", "bench_grids_lists",
+         "BM_Grid_InstantLayout_1000Items_5Sections", "", Measure::Time, 5, "under 5 ms"},
+        {"tool bar 1600 x 40 at 2x", "bench_grids_lists", "BM_ToolBar_1600x40_ThreeShades_TwoCuts_2x", "",
+         Measure::Time, 1, "under 1 ms"},
     };
     return table;
 }

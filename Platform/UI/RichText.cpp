@@ -16,6 +16,7 @@
 #include <QTextImageFormat>
 #include <QUrl>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace pf {
@@ -26,6 +27,8 @@ namespace {
 // and saturate.
 constexpr int kMaximumWordLength = 32;
 constexpr qint64 kParameterLimit = 1'000'000'000;
+// Text of one look is handed to the document in pieces of this many characters.
+constexpr qsizetype kPendingPiece = 64 * 1024;
 // Attached images larger than this on a side are not loaded.
 constexpr int kMaximumImageSide = 16384;
 
@@ -192,8 +195,9 @@ const QHash<QByteArray, WordInfo>& words()
 class Reader
 {
 public:
-    Reader(const QByteArray& data, QTextDocument* document, const QString& attachmentFolder)
-        : m_data(data), m_document(document), m_cursor(document), m_folder(attachmentFolder)
+    // Reads `data` from `start` on.
+    Reader(const QByteArray& data, qsizetype start, QTextDocument* document, const QString& attachmentFolder)
+        : m_data(data), m_document(document), m_cursor(document), m_folder(attachmentFolder), m_pos(start)
     {}
 
     void run()
@@ -233,6 +237,13 @@ public:
         if (m_tooDeep)
             warning(QStringLiteral("Rich text nested deeper than %1 groups: the deeper text is left out")
                         .arg(RichText::kMaximumGroupDepth));
+        if (m_paragraphs >= RichText::kMaximumParagraphs)
+            warning(QStringLiteral("Rich text has more than %1 paragraphs: the rest are joined as lines")
+                        .arg(RichText::kMaximumParagraphs));
+        if (m_runs >= RichText::kMaximumRuns)
+            warning(
+                QStringLiteral("Rich text changes its look more than %1 times: the rest keeps the last look")
+                    .arg(RichText::kMaximumRuns));
     }
 
 private:
@@ -439,7 +450,8 @@ private:
 
         switch (word) {
         case Word::Unknown:
-            if (firstToken && !m_folder.isEmpty()) {
+            // Past the bound on looks a group is no attachment: its text stays as it is.
+            if (firstToken && !m_folder.isEmpty() && m_runs < RichText::kMaximumRuns) {
                 flush();
                 group.attachmentStart = m_cursor.position();
             }
@@ -605,10 +617,14 @@ private:
                 return;
         }
         const CharState& chars = top().chars;
-        if (!m_pending.isEmpty() && !(chars == m_pendingChars))
+        if (!(chars == m_pendingChars) && m_runs < RichText::kMaximumRuns) {
             flush();
-        m_pendingChars = chars;
+            m_pendingChars = chars;
+        }
         m_pending.append(c);
+        // A long run goes to the document in pieces, so that it is not held twice at its full length.
+        if (m_pending.size() >= kPendingPiece)
+            flush();
     }
 
     QTextCharFormat charFormat(const CharState& chars) const
@@ -627,11 +643,24 @@ private:
         return format;
     }
 
+    // The format of a look, made again only when the look changes.
+    const QTextCharFormat& cachedFormat(const CharState& chars)
+    {
+        if (!m_formatValid || !(chars == m_formatChars)) {
+            m_format = charFormat(chars);
+            m_formatChars = chars;
+            m_formatValid = true;
+        }
+        return m_format;
+    }
+
     void flush()
     {
         if (m_pending.isEmpty())
             return;
-        m_cursor.insertText(m_pending, charFormat(m_pendingChars));
+        if (!m_formatValid || !(m_pendingChars == m_formatChars))
+            ++m_runs;
+        m_cursor.insertText(m_pending, cachedFormat(m_pendingChars));
         m_pending.clear();
     }
 
@@ -639,6 +668,10 @@ private:
     {
         if (startAnother && (skipping() || top().destination != Destination::Text))
             return;
+        if (startAnother && m_paragraphs >= RichText::kMaximumParagraphs) {
+            text(QChar(QChar::LineSeparator));
+            return;
+        }
         m_dropAttachmentMark = false;
         flush();
         const ParState par = m_stack.empty() ? m_lastPar : top().par;
@@ -649,8 +682,10 @@ private:
         format.setRightMargin(par.rightTwips / 20.0);
         format.setTextIndent(par.firstTwips / 20.0);
         m_cursor.setBlockFormat(format);
-        if (startAnother)
-            m_cursor.insertBlock(format, charFormat(top().chars));
+        if (startAnother) {
+            ++m_paragraphs;
+            m_cursor.insertBlock(format, cachedFormat(top().chars));
+        }
     }
 
     // An attachment group has closed: when its text names a file of the folder, the image takes its place.
@@ -669,37 +704,68 @@ private:
             name.contains(QChar::ParagraphSeparator))
             return;
         const QString path = QDir(m_folder).filePath(name);
-        if (!QFileInfo(path).isFile())
-            return;
+        auto known = m_attachments.constFind(path);
+        if (known == m_attachments.cend()) {
+            if (!QFileInfo(path).isFile())
+                return;
+            known = m_attachments.insert(path, loadAttachment(path, name));
+        }
         selection.removeSelectedText();
         m_cursor.setPosition(start);
         m_dropAttachmentMark = true;
+        if (*known) {
+            ++m_runs;
+            m_cursor.insertImage(**known);
+        }
+    }
+
+    // The image format that shows an attached file, its picture added to the document once; nothing
+    // (after a warning) when the file cannot be shown.
+    std::optional<QTextImageFormat> loadAttachment(const QString& path, const QString& name)
+    {
         QImageReader reader(path);
         const QSize size = reader.size();
         if (size.isValid() && (size.width() > kMaximumImageSide || size.height() > kMaximumImageSide)) {
             warning(QStringLiteral("Rich text attachment \"%1\" is too large to show").arg(name));
-            return;
+            return std::nullopt;
         }
+        const qint64 left = RichText::kMaximumAttachmentPixels - m_attachmentPixels;
+        if (size.isValid() && qint64(size.width()) * size.height() > left) {
+            warning(QStringLiteral("Rich text attachment \"%1\" is left out: the text's pictures are too "
+                                   "large together")
+                        .arg(name));
+            return std::nullopt;
+        }
+        // A decoder that cannot tell the size beforehand still allocates no more than is left.
+        reader.setAllocationLimit(int(std::max<qint64>(1, left * 4 / (1024 * 1024))));
         const QImage image = reader.read();
         if (image.isNull() || image.width() <= 0 || image.height() <= 0) {
             warning(QStringLiteral("Rich text attachment \"%1\" could not be read: %2")
                         .arg(name, reader.errorString()));
-            return;
+            return std::nullopt;
         }
+        const qint64 pixels = qint64(image.width()) * image.height();
+        if (pixels > left) {
+            warning(QStringLiteral("Rich text attachment \"%1\" is left out: the text's pictures are too "
+                                   "large together")
+                        .arg(name));
+            return std::nullopt;
+        }
+        m_attachmentPixels += pixels;
         const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
         m_document->addResource(QTextDocument::ImageResource, url, image);
         QTextImageFormat format;
         format.setName(url.toString());
         format.setWidth(image.width() / image.devicePixelRatio());
         format.setHeight(image.height() / image.devicePixelRatio());
-        m_cursor.insertImage(format);
+        return format;
     }
 
     const QByteArray& m_data;
     QTextDocument* m_document;
     QTextCursor m_cursor;
     const QString m_folder;
-    qsizetype m_pos = 0;
+    qsizetype m_pos;
     std::vector<Group> m_stack;
     int m_excessDepth = 0;
     bool m_tooDeep = false;
@@ -707,6 +773,11 @@ private:
     bool m_dropAttachmentMark = false;
     QString m_pending;
     CharState m_pendingChars;
+    QTextCharFormat m_format;
+    CharState m_formatChars;
+    bool m_formatValid = false;
+    int m_paragraphs = 0;
+    int m_runs = 0; // changes of look, pictures included
     ParState m_lastPar;
     int m_defaultFont = 0;
     QHash<int, QString> m_fonts;
@@ -715,6 +786,9 @@ private:
     std::vector<QColor> m_colors;
     int m_red = 0, m_green = 0, m_blue = 0;
     bool m_colorHasComponents = false;
+    // Every attachment file met so far, by path: how it shows (nothing: not at all).
+    QHash<QString, std::optional<QTextImageFormat>> m_attachments;
+    qint64 m_attachmentPixels = 0;
 };
 
 bool fail(QString* error, const QString& message)
@@ -750,8 +824,7 @@ bool RichText::readRtf(const QByteArray& rtf, QTextDocument* document, const QSt
         ++start;
     if (!rtf.mid(start, 5).startsWith("{\\rtf"))
         return fail(error, QStringLiteral("not rich text"));
-    const QByteArray body = rtf.sliced(start);
-    Reader(body, document, attachmentFolder).run();
+    Reader(rtf, start, document, attachmentFolder).run();
     return true;
 }
 

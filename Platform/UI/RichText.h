@@ -19,13 +19,21 @@ namespace pf {
 // the image replaces the name, and the attachment mark (¬) that follows the group is dropped.
 //
 // Hostile files are bounded: text nested deeper than 200 groups is left out, every parameter is
-// clamped to a sane range, and no number in the file decides an allocation. Main thread (the document).
+// clamped to a sane range, and no number in the file decides an allocation. The cost is linear in the
+// text: past kMaximumParagraphs paragraph breaks become line breaks, and past kMaximumRuns changes of
+// look the text keeps the last look (each with a warning). Main thread (the document).
 class RichText
 {
 public:
     static constexpr int kMaximumGroupDepth = 200;
     // Files larger than this are refused rather than read.
     static constexpr qint64 kMaximumFileSize = 32 * 1024 * 1024;
+    // All the attached pictures of one text together hold at most this many pixels; each file is read
+    // once however often the text names it.
+    static constexpr qint64 kMaximumAttachmentPixels = 32 * 1024 * 1024;
+    // Each paragraph and each run of one look costs the document about a hundred bytes.
+    static constexpr int kMaximumParagraphs = 100'000;
+    static constexpr int kMaximumRuns = 100'000;
 
     // Replaces the document's content with the RTF text; attached files are looked up in
     // `attachmentFolder` (empty: none). Data that is not RTF (no "{\rtf" at its start) leaves the

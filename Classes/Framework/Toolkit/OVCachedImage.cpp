@@ -371,7 +371,8 @@ pf::Image OVCachedImage::ciImageForSize(pf::Size size)
 {
     std::lock_guard lock(m_mutex);
     const pf::Image kept = cachedCIImage();
-    if (!m_vector || kept.isNull())
+    // A size that is not finite asks for nothing the kept image could not give.
+    if (!m_vector || kept.isNull() || !std::isfinite(size.width) || !std::isfinite(size.height))
         return kept;
     const pf::Rect extent = kept.extent();
     if (extent.width() >= size.width && extent.height() >= size.height)

@@ -395,17 +395,20 @@ void OVGridItem::viewDidMoveToWindow()
 
 void OVGridItem::updateTrackingAreas()
 {
-    if (m_fullTracking) {
-        removeTrackingArea(m_fullTracking);
+    if (!m_delegate) {
+        if (m_fullTracking)
+            removeTrackingArea(m_fullTracking);
         m_fullTracking = nullptr;
-    }
-    if (!m_delegate)
         return;
-    m_fullTracking = addTrackingArea(std::make_unique<pf::TrackingArea>(
-        bounds(),
-        pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::MouseMoved |
-            pf::TrackingArea::ActiveAlways | pf::TrackingArea::InVisibleRect,
-        this));
+    }
+    // The area follows the visible rectangle by itself, so a move or a new size keeps it: a grid
+    // moves a thousand items at a time.
+    if (!m_fullTracking)
+        m_fullTracking = addTrackingArea(std::make_unique<pf::TrackingArea>(
+            bounds(),
+            pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::MouseMoved |
+                pf::TrackingArea::ActiveAlways | pf::TrackingArea::InVisibleRect,
+            this));
     // An item that moved under a still pointer hears of it now, not at the next movement.
     if (!window() || isHidden())
         return;
@@ -553,6 +556,9 @@ void OVGridItem::mouseUp(const pf::Event& event)
 
 void OVGridItem::mouseEntered(const pf::Event&)
 {
+    // The item may have heard it already, when it moved under a still pointer.
+    if (m_hovered)
+        return;
     m_hovered = true;
     {
         const pf::Transaction::Scope scope;
@@ -568,6 +574,8 @@ void OVGridItem::mouseEntered(const pf::Event&)
 
 void OVGridItem::mouseExited(const pf::Event&)
 {
+    if (!m_hovered)
+        return;
     m_hovered = false;
     {
         const pf::Transaction::Scope scope;

@@ -15,6 +15,7 @@
 #include "Platform/UI/ViewAnimator.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -76,8 +77,21 @@ void OVGridViewController::loadView()
     refreshLayout(Animated);
 }
 
+// A cell must have a finite, positive size: anything else makes the layout endless.
+bool OVGridViewController::acceptsCellMeasure(double value, const char* what)
+{
+    if (std::isfinite(value) && value > 0)
+        return true;
+    pf::warning(QStringLiteral("The grid refuses the %1 %2: it must be finite and above 0")
+                    .arg(QLatin1String(what))
+                    .arg(value));
+    return false;
+}
+
 void OVGridViewController::setIconWidth(double width)
 {
+    if (!acceptsCellMeasure(width, "icon width") || !acceptsCellMeasure(width / m_aspectRatio, "icon height"))
+        return;
     m_iconSize = pf::Size(width, width / m_aspectRatio);
     pf::UserDefaults::standard().setDouble(kIconWidth, width);
     refreshLayout(Animated);
@@ -85,6 +99,9 @@ void OVGridViewController::setIconWidth(double width)
 
 void OVGridViewController::setAspectRatio(double ratio)
 {
+    if (!acceptsCellMeasure(ratio, "aspect ratio") ||
+        !acceptsCellMeasure(m_iconSize.width / ratio, "icon height"))
+        return;
     m_aspectRatio = ratio;
     m_iconSize.height = m_iconSize.width / ratio;
     refreshLayout(Animated);
@@ -235,9 +252,10 @@ bool OVGridViewController::addGridItem(OVGridItem* item, unsigned section, bool 
 {
     if (!item || !checkSection(section, "addGridItem"))
         return false;
-    item->setDelegate(this);
-    item->setAutoresizingMask(0);
-    if (!instant) {
+    if (const auto [s, i] = indexOfItem(item); s != notFound) {
+        // The same item again only changes its section: it keeps its place, delegate and selection.
+        m_sections[s].items.removeAt(int(i));
+    } else if (!instant) {
         const auto [s, i] = indexForObjectWithContext(item->context());
         if (s != notFound) {
             // The new item grows from where its predecessor stood.
@@ -250,7 +268,9 @@ bool OVGridViewController::addGridItem(OVGridItem* item, unsigned section, bool 
     } else {
         centerGridItem(item);
     }
-    if (m_container)
+    item->setDelegate(this);
+    item->setAutoresizingMask(0);
+    if (m_container && item->superview() != m_container)
         m_container->addSubview(item);
     m_sections[section].items.append(item);
     if (!instant)
@@ -337,10 +357,24 @@ OVGridItem* OVGridViewController::removeItemAtIndex(unsigned section, unsigned i
 
 std::pair<unsigned, unsigned> OVGridViewController::indexForObjectWithContext(const QVariant& context) const
 {
+    // Items without a context are all different: none stands for another.
+    if (!context.isValid())
+        return {notFound, notFound};
     for (unsigned s = 0; s < m_sections.size(); ++s) {
         const auto& items = m_sections[s].items;
         for (int i = 0; i < items.size(); ++i)
             if (items[i] && items[i]->context() == context)
+                return {s, unsigned(i)};
+    }
+    return {notFound, notFound};
+}
+
+std::pair<unsigned, unsigned> OVGridViewController::indexOfItem(const OVGridItem* item) const
+{
+    for (unsigned s = 0; s < m_sections.size(); ++s) {
+        const auto& items = m_sections[s].items;
+        for (int i = 0; i < items.size(); ++i)
+            if (items[i] == item)
                 return {s, unsigned(i)};
     }
     return {notFound, notFound};
@@ -504,11 +538,9 @@ void OVGridViewController::gridItemWasSelected(OVGridItem* item)
 
 void OVGridViewController::gridItemShouldRemove(OVGridItem* item)
 {
-    const QVariant context = item->context();
     if (m_delegate)
-        m_delegate->gridViewRemoveItemWithContext(this, context);
-    const auto [s, i] = indexForObjectWithContext(context);
-    if (s != notFound && m_sections[s].items[int(i)] == item)
+        m_delegate->gridViewRemoveItemWithContext(this, item->context());
+    if (const auto [s, i] = indexOfItem(item); s != notFound)
         removeItemAtIndex(s, i, true);
 }
 

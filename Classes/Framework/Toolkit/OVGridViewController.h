@@ -62,6 +62,7 @@ public:
     void setAllowMultiSelection(bool allow) { m_allowMultiSelection = allow; }
 
     // The cell size: (w, w / aspect ratio). The width is remembered in the user default "IconWidth".
+    // Widths and ratios that would not give a finite, positive cell are refused with a warning.
     double iconWidth() const { return m_iconSize.width; }
     void setIconWidth(double width);
     pf::Size iconSize() const { return m_iconSize; }
@@ -107,7 +108,10 @@ public:
     // or nullptr for numbers that name no item.
     OVGridItem* removeItemAtIndex(unsigned section, unsigned index, bool animated);
     // (section, index) of the first item whose context equals `context`; (notFound, notFound) if none.
+    // An empty context stands for no item.
     std::pair<unsigned, unsigned> indexForObjectWithContext(const QVariant& context) const;
+    // (section, index) of the item itself; (notFound, notFound) when the grid does not hold it.
+    std::pair<unsigned, unsigned> indexOfItem(const OVGridItem* item) const;
     OVGridItem* gridItemForContext(const QVariant& context) const;
     void centerGridItem(OVGridItem* item);
     void deselectAllItems();
@@ -148,6 +152,7 @@ private:
     void sortSection(unsigned section);
     void viewDidScroll();
     bool checkSection(unsigned section, const char* operation) const;
+    static bool acceptsCellMeasure(double value, const char* what);
     void retire(OVGridItem* item);
 
     std::vector<Section> m_sections;

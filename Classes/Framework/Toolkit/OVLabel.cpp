@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 
 OVLabel::OVLabel(const pf::Rect& frame, QWidget* parent) : TextField(frame, parent)
@@ -58,7 +59,12 @@ pf::AttributedString OVLabel::stringForDrawing() const
         if (textWidth > width && textWidth > 0) {
             const double factor = width / textWidth * 0.999;
             QFont shrunk = font();
-            shrunk.setPointSizeF(font().pointSizeF() * factor);
+            // A font sized in pixels has no point size to scale (it reads -1); it shrinks in whole
+            // pixels, rounded down so that the text still fits.
+            if (shrunk.pixelSize() > 0)
+                shrunk.setPixelSize(std::max(1, int(std::floor(shrunk.pixelSize() * factor))));
+            else
+                shrunk.setPointSizeF(font().pointSizeF() * factor);
             text.setFont(shrunk, 0, text.length());
         }
     }

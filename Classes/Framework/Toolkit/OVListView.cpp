@@ -76,6 +76,15 @@ unsigned OVListView::indexOfEntry(const OVListEntryView* entry) const
     return index < 0 ? notFound : unsigned(index);
 }
 
+QList<QPointer<OVListEntryView>> OVListView::guardedEntries() const
+{
+    QList<QPointer<OVListEntryView>> entries;
+    entries.reserve(m_entries.size());
+    for (OVListEntryView* entry : m_entries)
+        entries.append(entry);
+    return entries;
+}
+
 double OVListView::neededHeight() const
 {
     double height = 0;
@@ -226,8 +235,10 @@ bool OVListView::layoutIsPending() const
 
 void OVListView::updateListLayout(int behavior)
 {
-    for (OVListEntryView* entry : m_entries)
-        entry->layoutWillChange();
+    // The entries' reports reach the delegate, which may insert or remove entries: walk a copy.
+    for (const QPointer<OVListEntryView>& entry : guardedEntries())
+        if (entry)
+            entry->layoutWillChange();
     if (behavior & (LayOutNow | AnimateNow)) {
         m_updateBehavior = behavior;
         refreshLayout();
@@ -304,7 +315,9 @@ void OVListView::refreshLayout()
 
     const double width = bounds().width();
     double y = offset;
-    for (OVListEntryView* entry : m_entries) {
+    for (const QPointer<OVListEntryView>& entry : guardedEntries()) {
+        if (!entry)
+            continue;
         const double p = entry->preferredHeight();
         if (entry != m_draggedEntry) {
             const pf::Rect target(0, y, width, p);

@@ -107,6 +107,8 @@ public:
 
 private:
     void updateOrderForDraggedEntry();
+    // The entries as they are now, each guarded, for walks during which reports may change the list.
+    QList<QPointer<OVListEntryView>> guardedEntries() const;
     void registerUndo(std::function<void()> action, const QString& verb);
     // An entry that left the list: kept by its undo action, else deleted at a later turn.
     std::shared_ptr<void> keeper(OVListEntryView* entry);

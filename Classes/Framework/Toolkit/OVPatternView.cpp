@@ -5,6 +5,7 @@
 #include "Platform/UI/NamedImage.h"
 
 #include <QPainter>
+#include <QTransform>
 
 void OVPatternView::setImageName(const QString& name)
 {
@@ -25,10 +26,10 @@ void OVPatternView::drawRect(QPainter& painter, const pf::Rect&)
         const double h = m_image.height() / m_image.devicePixelRatio();
         QPainterPath area;
         area.addRect(b.toQRectF());
-        if (m_rotation != 0)
-            pf::fillWithPattern(painter, area, m_image, pf::Point(0, 0), m_rotation);
-        else
-            pf::fillWithPattern(painter, area, m_image, pf::Point(0, b.height() - h));
+        // The tiling is turned about the view's origin and then anchored at the top left in the turned
+        // coordinates: the anchor (0, H - h) turns with it.
+        const QPointF anchor = QTransform().rotate(m_rotation).map(QPointF(0, b.height() - h));
+        pf::fillWithPattern(painter, area, m_image, pf::Point(anchor.x(), anchor.y()), m_rotation);
     }
     if (m_color)
         painter.fillRect(b.toQRectF(), m_color->brush());

@@ -101,10 +101,19 @@ void OVStackView::addGridItem(OVGridItem* item, bool append)
         layer()->addSublayer(m_layer3D);
         layer()->addSublayer(m_shadowLayer);
     }
-    removeItemWithContext(item->context());
-    item->setDelegate(nullptr);
-    item->setFrame(m_baseRect);
-    auto itemLayer = pf::LayerForView::create(item);
+    std::shared_ptr<pf::LayerForView> itemLayer;
+    if (const auto it = std::find(m_items.begin(), m_items.end(), item); it != m_items.end()) {
+        // The same item again only moves in the pile: its layer owns it and must not go.
+        const auto index = it - m_items.begin();
+        itemLayer = m_itemLayers[std::size_t(index)];
+        m_items.erase(it);
+        m_itemLayers.erase(m_itemLayers.begin() + index);
+    } else {
+        removeItemWithContext(item->context());
+        item->setDelegate(nullptr);
+        item->setFrame(m_baseRect);
+        itemLayer = pf::LayerForView::create(item);
+    }
     {
         const pf::Transaction::Scope scope(true);
         itemLayer->setFrame(m_baseRect);
@@ -123,6 +132,9 @@ void OVStackView::addGridItem(OVGridItem* item, bool append)
 
 void OVStackView::removeItemWithContext(const QVariant& context)
 {
+    // Items without a context are all different: none stands for another.
+    if (!context.isValid())
+        return;
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         if (m_items[i]->context() != context)
             continue;

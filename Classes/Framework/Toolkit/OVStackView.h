@@ -50,7 +50,8 @@ public:
     quint32 seed() const { return m_seed; }
     void setSeed(quint32 seed) { m_seed = seed; }
 
-    // The view takes the item; an item with an equal context leaves the pile first.
+    // The view takes the item; an item with an equal context leaves the pile first (an empty context
+    // equals none). An item already in the pile moves to its new place.
     void addGridItem(OVGridItem* item, bool append);
     void removeItemWithContext(const QVariant& context);
     void removeAllItems();

@@ -96,23 +96,33 @@ QString OVTempCleaner::newTemporaryFolder()
 
 QString OVTempCleaner::fileURLForName(const QString& name)
 {
+    // The name must stay inside the folder made for it ("../x" would lead out of it).
+    const QString inFolder = QDir::cleanPath(QStringLiteral("folder/") + name);
+    if (name.isEmpty() || QDir::isAbsolutePath(name) || !inFolder.startsWith(QLatin1String("folder/"))) {
+        pf::warning(QStringLiteral("\"%1\" is no name for a temporary file").arg(name));
+        return {};
+    }
     const QString folder = newTemporaryFolder();
     if (folder.isEmpty())
         return {};
-    const QString path = folder + u'/' + name;
-    addURL(path);
+    const QString path = QDir::cleanPath(folder + u'/' + name);
+    if (!addURL(path)) {
+        QDir().rmdir(folder);
+        return {};
+    }
     return path;
 }
 
-void OVTempCleaner::addURL(const QString& path)
+bool OVTempCleaner::addURL(const QString& path)
 {
     if (path.isEmpty() || !isInsideTemporaryFolder(path)) {
         pf::warning(QStringLiteral("%1 is not in the temporary folder %2 and is not deleted at quit")
                         .arg(path, QDir::tempPath()));
-        return;
+        return false;
     }
     std::lock_guard lock(m_mutex);
     m_tempURLs.append(path);
+    return true;
 }
 
 QStringList OVTempCleaner::registeredURLs() const
@@ -132,11 +142,13 @@ QString OVTempCleaner::tempCopyURLFor(const QString& source, const QString& base
         counter = m_resourceCounter++;
         folder = m_resourcePath;
     }
-    if (folder.isEmpty()) {
-        // The folder could not be made at first: try once more now.
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        // The folder could not be made at first, or it has gone since (a flush takes it with its last
+        // copy, and the system may clean its temporary folder): a new one now.
+        const QString lost = folder;
         folder = newTemporaryFolder();
         std::lock_guard lock(m_mutex);
-        if (m_resourcePath.isEmpty())
+        if (m_resourcePath == lost)
             m_resourcePath = folder;
         else
             folder = m_resourcePath;

@@ -18,15 +18,16 @@ public:
 
     // A new folder of 10 random characters in the temporary folder (made at once, only by this call),
     // and in it the path of `name`, registered for deletion. The file itself is not created. Empty when
-    // no folder could be made (logged).
+    // no folder could be made, or for a name that leads out of the folder (logged; no folder is left).
     QString fileURLForName(const QString& name);
     void addFile(const QString& path) { addURL(path); }
     // Registers the path (again, when it already is). A path outside the temporary folder, or the
-    // folder itself, is refused with a warning.
-    void addURL(const QString& path);
+    // folder itself, is refused with a warning (false).
+    bool addURL(const QString& path);
     // Copies `source` into this registry's own folder as "ORV-X#<counter>#<base>[#<options>].<ext>"
     // (base: `baseName`, or the source's resource name), registers the copy and returns its path. Empty
-    // when the copy failed (logged); the counter moves on either way.
+    // when the copy failed (logged); the counter moves on either way. The folder is made again when it
+    // has gone (a flush removes it with its last copy).
     QString tempCopyURLFor(const QString& source, const QString& baseName = QString());
     // Deletes everything registered (a folder with its contents), and the folders this leaves empty
     // inside the temporary folder; forgets the registrations.

@@ -123,10 +123,13 @@ QImage OVToolBarShade::midStrip(double width)
     QImage strip(tile.width() * count, tile.height(), QImage::Format_ARGB32_Premultiplied);
     strip.fill(Qt::transparent);
     {
+        // Pixel for pixel: a high-resolution tile drawn as it is would take only half its pixels.
+        QImage pixels = tile;
+        pixels.setDevicePixelRatio(1);
         QPainter painter(&strip);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         for (int i = 0; i < count; ++i)
-            painter.drawImage(QPoint(i * tile.width(), 0), tile);
+            painter.drawImage(QPoint(i * pixels.width(), 0), pixels);
     }
     strip.setDevicePixelRatio(scale);
     m_cachedStrip = strip;

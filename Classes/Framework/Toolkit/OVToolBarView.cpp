@@ -47,6 +47,7 @@ void OVToolBarView::setCurrentBar(const QString& name)
         return;
     m_currentBar = name;
     m_shades.clear();
+    m_picture = QImage();
     const QVariantList entries = m_descriptions.value(name).toList();
     for (const QVariant& entry : entries) {
         const QVariantMap shade = entry.toMap();
@@ -108,7 +109,37 @@ void OVToolBarView::drawRect(QPainter& painter, const pf::Rect&)
     if (m_segments.empty())
         updateBarSegments();
     QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : painter.device();
-    const bool highResolution = device && device->devicePixelRatioF() > 1.5;
+    const double ratio = device ? device->devicePixelRatioF() : 1.0;
+    const pf::Rect b = bounds();
+    if (b.width() <= 0 || b.height() <= 0)
+        return;
+    // The bar is composed once into a picture (over a clear ground) and then only copied, until its
+    // size, resolution, gaps or shades change: blending a stretched overlay shade costs far more.
+    if (m_picture.isNull() || m_pictureSize != b.size || m_pictureRatio != ratio ||
+        m_pictureSegments != m_segments || m_pictureRightAlign != m_rightAlign) {
+        QImage picture(std::max(1, int(std::ceil(b.width() * ratio))),
+                       std::max(1, int(std::ceil(b.height() * ratio))), QImage::Format_ARGB32_Premultiplied);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        {
+            QPainter composer(&picture);
+            composer.setRenderHints(painter.renderHints());
+            composer.translate(0, b.height());
+            composer.scale(1, -1);
+            composer.translate(-b.minX(), -b.minY());
+            composeBar(composer, ratio > 1.5);
+        }
+        m_picture = picture;
+        m_pictureSize = b.size;
+        m_pictureRatio = ratio;
+        m_pictureSegments = m_segments;
+        m_pictureRightAlign = m_rightAlign;
+    }
+    pf::drawImage(painter, m_picture, b);
+}
+
+void OVToolBarView::composeBar(QPainter& painter, bool highResolution)
+{
     const double width = bounds().width();
     for (const pf::Rect& gap : m_segments) {
         const double x0 = gap.minX(), y0 = gap.minY(), gw = gap.width();

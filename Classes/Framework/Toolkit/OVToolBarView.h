@@ -2,6 +2,7 @@
 
 #include "Platform/UI/View.h"
 
+#include <QImage>
 #include <QPointer>
 #include <QVariantMap>
 #include <memory>
@@ -17,7 +18,8 @@ class Bundle;
 // "ToolBar.plist" (bar name -> list of {"Image", "BlendMode"}), so that a bar's look is switched by
 // name (the user default "ToolBar.CurrentBar"). Buttons that cut the bar register with it; the
 // background is then drawn only in the gaps between them, with the shades' caps at the cut edges, so
-// that each such button sits in a notch. The bar's outer ends never get caps.
+// that each such button sits in a notch. The bar's outer ends never get caps. The shades are composed
+// into one picture over a clear ground, kept until the bar's size, resolution, gaps or bar change.
 class OVToolBarView : public pf::View
 {
     Q_OBJECT
@@ -50,6 +52,9 @@ public:
     void drawRect(QPainter& painter, const pf::Rect& dirtyRect) override;
 
 private:
+    // Draws every shade into its gaps.
+    void composeBar(QPainter& painter, bool highResolution);
+
     const pf::Bundle& m_bundle;
     QVariantMap m_descriptions;
     std::vector<std::unique_ptr<OVToolBarShade>> m_shades;
@@ -57,4 +62,10 @@ private:
     std::vector<pf::Rect> m_segments;
     bool m_rightAlign = false;
     QString m_currentBar;
+    // The composed bar and what it was composed for.
+    QImage m_picture;
+    pf::Size m_pictureSize;
+    double m_pictureRatio = 0;
+    std::vector<pf::Rect> m_pictureSegments;
+    bool m_pictureRightAlign = false;
 };

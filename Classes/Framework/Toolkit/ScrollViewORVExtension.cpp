@@ -3,6 +3,8 @@
 #include "Platform/UI/View.h"
 #include "Platform/UI/ViewAnimator.h"
 
+#include <cmath>
+
 namespace ScrollViewORVExtension {
 
 namespace {
@@ -16,6 +18,9 @@ enum class Axis
 // The new origin of one axis; `f0`..`f1` the frame's extent, `v0`..`v1` the visible one.
 double scrolledAxis(double f0, double f1, double v0, double v1, bool topLeftVisible, Axis axis)
 {
+    // A frame without a finite extent cannot be shown: the axis stays.
+    if (!std::isfinite(f0) || !std::isfinite(f1))
+        return v0;
     if ((f0 >= v0 && f1 <= v1) || (v0 >= f0 && v1 <= f1))
         return v0;
     const double visibleLength = v1 - v0;

@@ -5,6 +5,7 @@
 #include "Platform/UI/Window.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QStyleHints>
 #include <QTest>
 #include <QToolTip>
@@ -69,13 +70,22 @@ struct ShownWindow : ::testing::Test
     }
     // A point of the view (y-up) in Qt's coordinates of the window.
     QPoint at(Point p) const { return view->mapTo(&window, view->pointToWidget(p)).toPoint(); }
+    // Moves the pointer there: a display's real pointer too, which synthesised events do not move.
+    void pointTo(Point p)
+    {
+        const QPoint global = window.mapToGlobal(at(p));
+        QCursor::setPos(global);
+        (void)QTest::qWaitFor([global] { return QCursor::pos() == global; }, 1000);
+        QTest::mouseMove(window.windowHandle(), at(p));
+    }
 };
 
 TEST_F(ShownWindow, ClickCountsFollowTheClockAndTheInterval)
 {
     QApplication::styleHints()->setMouseDoubleClickInterval(400);
-    // Presses at 0, 0.3, 0.6 s count 1, 2, 3; after 0.5 s of quiet the count starts again.
-    const double gaps[] = {0, 0.3, 0.3, 0.5, 0.1};
+    // Presses at 0, 0.3, 0.6 s count 1, 2, 3; after 0.5 s of quiet the count starts again. The first
+    // press follows a long quiet, so that clicks of an earlier test at the same place do not count.
+    const double gaps[] = {10, 0.3, 0.3, 0.5, 0.1};
     const int expected[] = {1, 2, 3, 1, 2};
     for (double gap : gaps) {
         clock.advance(gap);
@@ -112,9 +122,9 @@ TEST_F(ShownWindow, TrackingAreasWithSubRectanglesAndAnInitialInsideTest)
     view->addTrackingArea(std::make_unique<pf::TrackingArea>(
         Rect(50, 0, 50, 80), pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::ActiveAlways, view,
         QVariantMap{{QStringLiteral("name"), QStringLiteral("right")}}));
-    QTest::mouseMove(window.windowHandle(), at(Point(20, 20)));
-    QTest::mouseMove(window.windowHandle(), at(Point(70, 20)));
-    QTest::mouseMove(window.windowHandle(), at(Point(70, 200)));
+    pointTo(Point(20, 20));
+    pointTo(Point(70, 20));
+    pointTo(Point(70, 200));
     std::vector<std::pair<EventType, QString>> seen;
     for (const Recorded& r : view->events)
         seen.emplace_back(r.type, r.area);
@@ -129,7 +139,7 @@ TEST_F(ShownWindow, TrackingAreasWithSubRectanglesAndAnInitialInsideTest)
     // Installed while the pointer is inside: no entry is reported, the first event is the exit.
     // With AssumeInside the exit comes even though the pointer was never inside.
     view->events.clear();
-    QTest::mouseMove(window.windowHandle(), at(Point(20, 20)));
+    pointTo(Point(20, 20));
     view->events.clear();
     auto* inside = view->addTrackingArea(std::make_unique<pf::TrackingArea>(
         Rect(0, 0, 30, 30), pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::ActiveAlways, view));
@@ -139,7 +149,7 @@ TEST_F(ShownWindow, TrackingAreasWithSubRectanglesAndAnInitialInsideTest)
             pf::TrackingArea::AssumeInside,
         view, QVariantMap{{QStringLiteral("name"), QStringLiteral("assumed")}}));
     EXPECT_TRUE(inside->isInside());
-    QTest::mouseMove(window.windowHandle(), at(Point(25, 25)));
+    pointTo(Point(25, 25));
     EXPECT_TRUE(std::none_of(view->events.begin(), view->events.end(),
                              [](const Recorded& r) { return r.type == EventType::MouseEntered; }));
     ASSERT_EQ(view->events.size(), 1u); // "left" stays inside; the assumed area exits

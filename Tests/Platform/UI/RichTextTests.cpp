@@ -1,12 +1,14 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/UI/RichText.h"
 
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextImageFormat>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -235,6 +237,111 @@ TEST(RichText, RtfdAttachmentsBecomeImages)
     // Read as plain RTF, the same text has no folder and so no attachments.
     ASSERT_TRUE(RichText::readFile(folder.filePath(QStringLiteral("TXT.rtf")), &document));
     EXPECT_TRUE(plain(document).startsWith(QStringLiteral("Before still one.png \u00AC after")));
+}
+
+TEST(RichText, EachAttachmentIsReadOnceAndAllTogetherAreBounded)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QImage small(40, 20, QImage::Format_RGB32);
+    small.fill(Qt::green);
+    ASSERT_TRUE(small.save(folder.filePath(QStringLiteral("small.png"))));
+    // Three large pictures: two fit the bound together, the third does not.
+    const int side = 4096;
+    const int height = int(RichText::kMaximumAttachmentPixels * 3 / 8 / side);
+    QImage large(side, height, QImage::Format_RGB32);
+    large.fill(Qt::blue);
+    for (const char* name : {"large1.png", "large2.png", "large3.png"})
+        ASSERT_TRUE(large.save(folder.filePath(QString::fromLatin1(name))));
+    QFile broken(folder.filePath(QStringLiteral("broken.png")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a png");
+    broken.close();
+
+    struct Case
+    {
+        const char* name;
+        int times;
+        QSize shown; // empty: left out
+    };
+    const Case cases[] = {
+        {"small.png", 300, QSize(40, 20)}, {"large1.png", 2, QSize(side, height)},
+        {"broken.png", 3, QSize()},        {"large2.png", 2, QSize(side, height)},
+        {"large3.png", 2, QSize()},        {"large1.png", 1, QSize(side, height)},
+    };
+    QByteArray rtf = "{\\rtf1 ";
+    for (const Case& c : cases)
+        for (int i = 0; i < c.times; ++i)
+            rtf += QByteArray("{{\\attachedfile ") + c.name + "}\\'ac}|";
+    rtf += "}";
+    QFile text(folder.filePath(QStringLiteral("TXT.rtf")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write(rtf);
+    text.close();
+
+    QTextDocument document;
+    pf::LogCapture log;
+    ASSERT_TRUE(RichText::readFile(folder.path(), &document));
+    QList<QSize> shown;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (const QTextCharFormat format = it.fragment().charFormat(); format.isImageFormat())
+                for (int i = 0; i < it.fragment().length(); ++i)
+                    shown << document
+                                 .resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()))
+                                 .value<QImage>()
+                                 .size();
+    QList<QSize> expected;
+    for (const Case& c : cases)
+        if (!c.shown.isEmpty())
+            for (int i = 0; i < c.times; ++i)
+                expected << c.shown;
+    EXPECT_EQ(shown, expected);
+    // Each file is read once: one warning for the broken one however often it is named, one for the
+    // picture that does not fit.
+    EXPECT_EQ(log.lines().filter(QStringLiteral("\"broken.png\" could not be read")).size(), 1);
+    EXPECT_EQ(log.lines().filter(QStringLiteral("\"large3.png\" is left out")).size(), 1);
+}
+
+TEST(RichText, PastItsBoundsATextKeepsAllItsCharacters)
+{
+    struct Case
+    {
+        const char* name;
+        QByteArray unit;
+        int repeats;
+        int blocks, fragmentsAtMost;
+        const char* warning;
+    };
+    const Case cases[] = {
+        {"paragraphs", "x\\par ", RichText::kMaximumParagraphs + 3, RichText::kMaximumParagraphs + 1,
+         RichText::kMaximumParagraphs + 1, "paragraphs: the rest are joined as lines"},
+        {"looks", "{\\b a}b", RichText::kMaximumRuns / 2 + 3, 1, RichText::kMaximumRuns + 1,
+         "the rest keeps the last look"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray rtf = "{\\rtf1 ";
+        for (int i = 0; i < c.repeats; ++i)
+            rtf += c.unit;
+        rtf += "}";
+        QTextDocument document;
+        pf::LogCapture log;
+        ASSERT_TRUE(read(rtf, document));
+        EXPECT_EQ(document.blockCount(), c.blocks);
+        EXPECT_EQ(document.characterCount(), 2 * c.repeats + 1) << "every character stays";
+        int fragments = 0;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+            for (auto it = block.begin(); !it.atEnd(); ++it)
+                ++fragments;
+        EXPECT_LE(fragments, c.fragmentsAtMost);
+        EXPECT_EQ(log.lines().filter(QString::fromLatin1(c.warning)).size(), 1);
+    }
+    QTextDocument document;
+    ASSERT_TRUE(
+        read("{\\rtf1 " + QByteArray("x\\par ").repeated(RichText::kMaximumParagraphs + 2) + "}", document));
+    EXPECT_EQ(document.lastBlock().text(), QStringLiteral("x\u2028x\u2028"))
+        << "later breaks are line breaks";
 }
 
 } // namespace

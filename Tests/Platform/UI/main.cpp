@@ -1,3 +1,5 @@
+#include "Tests/PointerParking.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -6,5 +8,6 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pf-ui-tests"));
+    ::testing::UnitTest::GetInstance()->listeners().Append(new PointerParking);
     return RUN_ALL_TESTS();
 }

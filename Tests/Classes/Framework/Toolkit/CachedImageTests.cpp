@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -147,6 +148,11 @@ TEST(CachedImage, VectorImagesRenderAtAUsefulSize)
         EXPECT_EQ(cached->ciImage().extent().size, pf::Size(1536, 768));
         EXPECT_EQ(cached->ciImageForSize(pf::Size(3000, 100)).extent().size, pf::Size(3000, 1500));
         EXPECT_EQ(cached->ciImageForSize(pf::Size(300, 100)).extent().size, pf::Size(1536, 768));
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        const double infinity = std::numeric_limits<double>::infinity();
+        for (const pf::Size size :
+             {pf::Size(nan, 100), pf::Size(3000, nan), pf::Size(infinity, 100), pf::Size(100, -infinity)})
+            EXPECT_EQ(cached->ciImageForSize(size).extent().size, pf::Size(1536, 768)) << "the kept image";
     }
     // Both sides are rounded: 33 x 15.36 = 506.88 points high.
     QFile svg(dir.filePath(QStringLiteral("wide.svg")));

@@ -18,7 +18,9 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QTest>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -184,6 +186,9 @@ TEST(Scrolling, EachAxisMovesAsLittleAsItsRuleAllows)
         {"below, fits", Rect(10, -30, 20, 20), true, Point(0, -30)},
         {"below, taller", Rect(10, -150, 20, 200), false, Point(0, -50)},
         {"both axes", Rect(150, -150, 20, 200), false, Point(70, -50)},
+        {"no finite frame", Rect(std::nan(""), std::nan(""), 20, 20), true, Point(0, 0)},
+        {"an endless frame", Rect(150, 10, std::numeric_limits<double>::infinity(), 20), false, Point(0, 0)},
+        {"no finite height", Rect(150, 10, 20, std::nan("")), false, Point(70, 0)},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ScrollViewORVExtension::scrolledOrigin(c.frame, Rect(0, 0, 100, 100), c.topLeft), c.origin)

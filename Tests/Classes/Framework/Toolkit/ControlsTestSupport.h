@@ -9,6 +9,7 @@
 #include "Platform/UI/Window.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QTest>
 #include <optional>
 
@@ -27,8 +28,7 @@ struct ControlsWindow
     {
         if (!m_pointerBefore)
             return;
-        QTest::mouseMove(window.windowHandle(), window.mapFromGlobal(*m_pointerBefore));
-        QApplication::processEvents();
+        placePointer(*m_pointerBefore);
     }
 
     void add(pf::View* view) { window.contentView()->addSubview(view); }
@@ -48,16 +48,24 @@ struct ControlsWindow
         view->dispatch(pf::Event::keyEvent(pf::EventType::KeyDown, pf::Point(), flags, clock.now(), &window,
                                            QString(), QString(), false, keyCode));
     }
-    // Moves the real pointer (the offscreen platform's) to a point of a view.
+    // Moves the pointer to a point of a view: a real display's pointer, or the offscreen platform's
+    // place of the last mouse event.
     void movePointer(pf::View* view, pf::Point at)
     {
         if (!m_pointerBefore)
             m_pointerBefore = pf::EventRouter::pointerGlobalPosition().toPoint();
-        const QPoint widget = view->mapTo(&window, view->pointToWidget(at)).toPoint();
-        QTest::mouseMove(window.windowHandle(), widget);
-        QApplication::processEvents();
+        placePointer(window.mapToGlobal(view->mapTo(&window, view->pointToWidget(at)).toPoint()));
     }
 
 private:
+    void placePointer(QPoint global)
+    {
+        QCursor::setPos(global);
+        // A display moves its pointer a little later.
+        (void)QTest::qWaitFor([global] { return QCursor::pos() == global; }, 1000);
+        QTest::mouseMove(window.windowHandle(), window.mapFromGlobal(global));
+        QApplication::processEvents();
+    }
+
     std::optional<QPoint> m_pointerBefore;
 };

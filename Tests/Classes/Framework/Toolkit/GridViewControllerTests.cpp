@@ -6,7 +6,9 @@
 #include "Platform/UI/ScrollView.h"
 
 #include <QScrollBar>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -201,6 +203,7 @@ TEST(OVGridViewController, AnEqualContextReplacesTheItemFromItsPlace)
     EXPECT_EQ(replacement->frame(), place);
     EXPECT_EQ(h.grid.gridItemsInSection(0).size(), 2);
     EXPECT_EQ(h.grid.gridItemForContext(QStringLiteral("a")), replacement);
+    h.settle(); // the replaced item is deleted at a later turn
 }
 
 TEST(OVGridViewController, SelectingAnotherItemReportsNilThenTheNewContext)
@@ -302,19 +305,101 @@ TEST(OVGridViewController, ScrollPositionRunsFromTopToBottom)
 
 TEST(OVGridViewController, TheRemoveButtonRemovesAfterTellingTheDelegate)
 {
+    for (const QVariant& context : {QVariant(QStringLiteral("a")), QVariant()}) {
+        SCOPED_TRACE(context.toString().toStdString());
+        GridHarness h;
+        h.grid.addSectionWithSettings(2);
+        OVGridItem* item = h.grid.addImage(picture(100, 100), QStringLiteral("a"), context, 1, 0);
+        h.settle();
+        const QPointer<OVGridItem> guard(item);
+        const pf::Point onRemove(15, item->bounds().height() - 15);
+        h.w.mouse(item, pf::EventType::LeftMouseDown, onRemove);
+        h.w.mouse(item, pf::EventType::LeftMouseUp, onRemove);
+        EXPECT_EQ(h.recorder.log, QStringList{QStringLiteral("remove ") + context.toString()});
+        EXPECT_TRUE(h.grid.gridItemsInSection(0).isEmpty());
+        EXPECT_TRUE(guard) << "never deleted inside its own click";
+        h.settle();
+        EXPECT_FALSE(guard);
+    }
+}
+
+TEST(OVGridViewController, CellSizesThatAreNotFiniteAndPositiveAreRefused)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double infinity = std::numeric_limits<double>::infinity();
+    const struct
+    {
+        const char* name;
+        bool ratio; // else the icon width
+        double value;
+    } cases[] = {
+        {"ratio 0", true, 0},
+        {"ratio NaN", true, nan},
+        {"ratio -1", true, -1},
+        {"ratio infinite", true, infinity},
+        {"ratio 1e-320", true, 1e-320},
+        {"width NaN", false, nan},
+        {"width 0", false, 0},
+        {"width -5", false, -5},
+        {"width infinite", false, infinity},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GridHarness h;
+        h.grid.addSectionWithSettings(0);
+        for (int i = 0; i < 6; ++i)
+            h.add(QString::number(i), i);
+        h.settle();
+        const pf::Size before = h.grid.iconSize();
+        pf::LogCapture log;
+        if (c.ratio)
+            h.grid.setAspectRatio(c.value);
+        else
+            h.grid.setIconWidth(c.value);
+        h.grid.refreshLayout(OVGridViewController::Instant);
+        h.grid.setScrollPosition(1);
+        h.settle();
+        EXPECT_EQ(h.grid.iconSize(), before);
+        EXPECT_EQ(h.grid.aspectRatio(), 1.0);
+        ASSERT_EQ(log.lines().size(), 1);
+        EXPECT_TRUE(log.lines()[0].startsWith(QStringLiteral("Warning: "))) << log.lines()[0].toStdString();
+        EXPECT_TRUE(std::isfinite(h.grid.container()->frame().height()));
+    }
+}
+
+TEST(OVGridViewController, AnItemAddedAgainKeepsItsDelegateAndItemsWithoutContextAllStay)
+{
+    const struct
+    {
+        const char* name;
+        unsigned section;
+    } cases[] = {{"to its own section", 0}, {"to another section", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GridHarness h;
+        h.grid.addSectionWithSettings(4);
+        h.grid.addSectionWithSettings(4);
+        OVGridItem* item = h.add(QStringLiteral("a"), 1);
+        h.add(QStringLiteral("b"), 2);
+        h.settle();
+        const QPointer<OVGridItem> guard(item);
+        ASSERT_TRUE(h.grid.addGridItem(item, c.section));
+        h.settle();
+        ASSERT_TRUE(guard);
+        EXPECT_EQ(item->delegate(), &h.grid);
+        EXPECT_EQ(h.grid.gridItemsInSection(0).size() + h.grid.gridItemsInSection(1).size(), 2);
+        EXPECT_TRUE(h.grid.gridItemsInSection(c.section).contains(item));
+        h.w.click(item, pf::Point(item->bounds().width() / 2 + 7, item->bounds().height() / 2 - 9));
+        EXPECT_EQ(h.recorder.log, QStringList{QStringLiteral("selected a")}) << "clicks still reach the grid";
+    }
+
     GridHarness h;
-    h.grid.addSectionWithSettings(2);
-    OVGridItem* item = h.add(QStringLiteral("a"), 1);
-    h.settle();
-    const QPointer<OVGridItem> guard(item);
-    const pf::Point onRemove(15, item->bounds().height() - 15);
-    h.w.mouse(item, pf::EventType::LeftMouseDown, onRemove);
-    h.w.mouse(item, pf::EventType::LeftMouseUp, onRemove);
-    EXPECT_EQ(h.recorder.log, QStringList{QStringLiteral("remove a")});
-    EXPECT_TRUE(h.grid.gridItemsInSection(0).isEmpty());
-    EXPECT_TRUE(guard) << "never deleted inside its own click";
-    h.settle();
-    EXPECT_FALSE(guard);
+    h.grid.addSectionWithSettings(0);
+    for (int i = 0; i < 3; ++i)
+        h.grid.addImage(picture(100, 100), QString::number(i), QVariant(), i, 0);
+    h.grid.removeItemWithContext(QVariant());
+    EXPECT_EQ(h.grid.gridItemsInSection(0).size(), 3) << "an empty context equals nothing";
+    EXPECT_EQ(h.grid.gridItemForContext(QVariant()), nullptr);
 }
 
 } // namespace

@@ -12,7 +12,9 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <functional>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -275,6 +277,62 @@ TEST(OVListView, SelectionReportsAndRemovingTheSelected)
     h.recorder.log.clear();
     h.list->removeListEntryAtIndex(0);
     EXPECT_EQ(h.recorder.log, (QStringList{"select nil", "remove a"}));
+}
+
+// A delegate that changes the list from inside a report of one of its entries, once.
+struct ChangingDelegate : ListRecorder
+{
+    std::function<void(OVListView*)> onWillOpen, onShowFrame;
+    void listViewWillOpenEntry(OVListView* list, OVListEntryView*) override { once(onWillOpen, list); }
+    void listViewShouldShowFrame(OVListView* list, const Rect&, const Rect&, bool) override
+    {
+        once(onShowFrame, list);
+    }
+    static void once(std::function<void(OVListView*)>& change, OVListView* list)
+    {
+        if (auto run = std::exchange(change, nullptr))
+            run(list);
+    }
+};
+
+TEST(OVListView, ADelegateMayChangeTheListFromInsideItsReports)
+{
+    const auto insertMany = [](OVListView* list) {
+        for (int i = 0; i < 40; ++i)
+            list->insertListEntry(new SizedEntry(10, QStringLiteral("new")), 0);
+    };
+    const auto removeLast = [](OVListView* list) { list->removeListEntryAtIndex(list->count() - 1); };
+    const struct
+    {
+        const char* name;
+        bool fromWillOpen; // else from the selected entry's frame report
+        std::function<void(OVListView*)> change;
+        unsigned count;
+    } cases[] = {
+        {"inserting while it opens", true, insertMany, 43},
+        {"removing while it opens", true, removeLast, 2},
+        {"inserting while its frame is reported", false, insertMany, 43},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ListHarness h;
+        ChangingDelegate delegate;
+        h.list->setDelegate(&delegate);
+        h.add(QStringLiteral("a"));
+        h.add(QStringLiteral("b"));
+        h.add(QStringLiteral("c"));
+        h.settle();
+        (c.fromWillOpen ? delegate.onWillOpen : delegate.onShowFrame) = c.change;
+        h.list->setSelectedIndex(0);
+        h.settle();
+        ASSERT_EQ(h.list->count(), c.count);
+        double y = 0;
+        for (OVListEntryView* entry : h.list->entries()) {
+            EXPECT_EQ(entry->frame().minY(), y) << "every entry is laid out in the end";
+            y += entry->preferredHeight();
+        }
+        h.list->setDelegate(nullptr);
+    }
 }
 
 TEST(OVListView, DragsReorderAsOneStepAndRespectTheFixed)

@@ -9,6 +9,7 @@
 #include "Platform/UI/ClipView.h"
 
 #include <QLineEdit>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -150,13 +151,19 @@ TEST(OVRowView, ControlsShowWithHoverOrElementsAndAMarkStays)
     EXPECT_EQ(h.recorder.log, QStringList{QStringLiteral("unhover")});
 }
 
-TEST(OVPatternView, AColourCoversTheTilesEverywhere)
+// A 4 x 4 tile, clear but for one red pixel at its top left.
+QImage redCornerTile()
 {
     QImage tile(4, 4, QImage::Format_ARGB32_Premultiplied);
     tile.fill(Qt::transparent);
     tile.setPixelColor(0, 0, Qt::red);
+    return tile;
+}
+
+TEST(OVPatternView, AColourCoversTheTilesEverywhere)
+{
     OVPatternView view(Rect(0, 0, 16, 16));
-    view.setImage(tile);
+    view.setImage(redCornerTile());
     // Anchored at the top left: the red pixel of each tile is at a multiple of 4 from the top.
     QImage plain = view.snapshot(1);
     EXPECT_EQ(plain.pixelColor(0, 0), QColor(Qt::red));
@@ -166,6 +173,47 @@ TEST(OVPatternView, AColourCoversTheTilesEverywhere)
     const QImage washed = view.snapshot(1);
     for (QPoint p : {QPoint(0, 0), QPoint(1, 1), QPoint(15, 15)})
         EXPECT_EQ(washed.pixelColor(p).rgba(), QColor::fromRgbF(0, 0.5, 1).rgba()) << p.x() << "," << p.y();
+}
+
+TEST(OVPatternView, ATurnedTilingIsAnchoredAtTheTopLeftTooAfterTurning)
+{
+    // A view 18 high: 18 is no multiple of 4, so a tiling anchored at the bottom would put the red
+    // pixels two rows off.
+    OVPatternView view(Rect(0, 0, 16, 18));
+    view.setImage(redCornerTile());
+    // The red pixels of a picture of the view (turned tilings may blend a little at the pixels' edges).
+    const auto reds = [&view] {
+        const QImage picture = view.snapshot(1);
+        QList<QPoint> found;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                if (const QColor c = picture.pixelColor(x, y); c.red() > 200 && c.alpha() > 200)
+                    found << QPoint(x, y);
+        return found;
+    };
+    const QList<QPoint> upright = reds();
+    ASSERT_EQ(upright.size(), 20);
+    ASSERT_TRUE(upright.contains(QPoint(0, 0)) && upright.contains(QPoint(4, 8)));
+    const struct
+    {
+        double rotation;
+        QPoint red; // one of the red pixels, from the top left of the picture
+        int count;  // one per tile that shows its red pixel
+    } cases[] = {
+        {360, QPoint(4, 8), 20}, // a whole turn draws the upright tiling
+        {-360, QPoint(8, 4), 20},
+        {180, QPoint(3, 3), 16}, // half a turn about the origin takes the anchor (0, 14) to (0, -14)
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rotation);
+        view.setRotation(c.rotation);
+        const QList<QPoint> turned = reds();
+        EXPECT_TRUE(turned.contains(c.red));
+        EXPECT_EQ(turned.size(), c.count);
+        if (std::fmod(c.rotation, 360) == 0) {
+            EXPECT_EQ(turned, upright);
+        }
+    }
 }
 
 struct ScrollHarness

@@ -140,4 +140,41 @@ TEST(OVStackView, TheShadowStripGoesWithTheLastItem)
     EXPECT_TRUE(h.stack->gridItems().empty());
 }
 
+TEST(OVStackView, AnItemAddedAgainMovesAndItemsWithoutContextNeverReplaceEachOther)
+{
+    const struct
+    {
+        const char* name;
+        QVariant context;
+        bool append;
+    } cases[] = {
+        {"again on top", QStringLiteral("c"), false},
+        {"again at the bottom", QStringLiteral("c"), true},
+        {"again, without a context", QVariant(), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StackHarness h;
+        h.fill(2);
+        OVGridItem* item = OVGridItem::gridItemWithImage(picture(160, 90), QStringLiteral("x"), c.context, 1);
+        const QPointer<OVGridItem> guard(item);
+        h.stack->addGridItem(item, !c.append);
+        h.stack->addGridItem(item, c.append);
+        h.w.clock.advance(1);
+        ASSERT_TRUE(guard) << "the pile keeps the item it holds";
+        const std::vector<OVGridItem*> items = h.stack->gridItems();
+        EXPECT_EQ(items.size(), 3u);
+        EXPECT_EQ(c.append ? items.back() : items.front(), item);
+        ASSERT_NE(h.stack->layerForItem(item), nullptr);
+        EXPECT_EQ(h.stack->layerForItem(item)->view(), item);
+    }
+
+    StackHarness h;
+    for (int i = 0; i < 3; ++i)
+        h.stack->addGridItem(
+            OVGridItem::gridItemWithImage(picture(160, 90), QString::number(i), QVariant(), 1), true);
+    h.stack->removeItemWithContext(QVariant());
+    EXPECT_EQ(h.stack->gridItems().size(), 3u) << "an empty context equals nothing";
+}
+
 } // namespace

@@ -66,6 +66,9 @@ TEST_F(TemporaryFiles, CopiesKeepTypeCounterBaseNameAndOptions)
 
     cleaner.flush();
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(first).absolutePath())) << "the emptied copy folder goes";
+    const QString afterFlush = cleaner.tempCopyURLFor(source);
+    EXPECT_TRUE(QFileInfo::exists(afterFlush)) << "a later copy gets a new folder";
+    cleaner.flush();
     OVTempCleaner::sharedTempCleaner().flush();
     EXPECT_FALSE(QFileInfo::exists(tmp() + u'/' + relative));
 }
@@ -126,6 +129,37 @@ TEST_F(TemporaryFiles, PathsOutsideTheTemporaryFolderAreRefused)
     EXPECT_TRUE(QFileInfo::exists(user() + QStringLiteral("/photo.jpg")));
     EXPECT_FALSE(QFileInfo(tmp() + QStringLiteral("/link")).isSymLink()) << "the link went, not its target";
     EXPECT_TRUE(QFileInfo(tmp()).isDir());
+}
+
+TEST_F(TemporaryFiles, NamesThatLeadOutOfTheirFolderGiveNoPathAndLeaveNoFolder)
+{
+    OVTempCleaner cleaner;
+    const auto entries = [this] { return QDir(tmp()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); };
+    const QStringList before = entries();
+    const struct
+    {
+        QString name;
+        bool given;
+    } cases[] = {
+        {QStringLiteral("../../x"), false},   {QStringLiteral(".."), false},
+        {QStringLiteral("."), false},         {QString(), false},
+        {QStringLiteral("a/../../x"), false}, {QStringLiteral("/x"), false},
+        {QStringLiteral("a.png"), true},      {QStringLiteral("a/../b"), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        pf::LogCapture log;
+        const QString path = cleaner.fileURLForName(c.name);
+        EXPECT_EQ(!path.isEmpty(), c.given);
+        EXPECT_EQ(log.contains(QStringLiteral("Warning: ")), !c.given);
+        if (c.given) {
+            EXPECT_TRUE(path.startsWith(tmp() + u'/'));
+            EXPECT_TRUE(cleaner.registeredURLs().contains(path));
+        }
+    }
+    EXPECT_EQ(cleaner.registeredURLs().size(), 2);
+    cleaner.flush();
+    EXPECT_EQ(entries(), before) << "no folder is left behind";
 }
 
 TEST_F(TemporaryFiles, AFolderThatCannotBeMadeGivesNoPath)

@@ -77,13 +77,40 @@ OVLabel* label(const QString& text, double width, double pointSize = 20)
 TEST(OVLabel, ShrinksToFitOnlyWhenAsked)
 {
     const QString text = QStringLiteral("Brightness of the highlights");
-    std::unique_ptr<OVLabel> probe(label(text, 1000));
-    const double natural = probe->stringWithFieldAttributes().size().width;
-    for (const bool shrink : {true, false}) {
-        std::unique_ptr<OVLabel> l(label(text, natural / 2));
-        l->setShrinkToFit(shrink);
-        const double drawn = l->stringForDrawing().attributesAt(0).font.pointSizeF();
-        EXPECT_NEAR(drawn, shrink ? 20 * 0.4995 : 20, 1e-9) << (shrink ? "shrunk" : "kept");
+    const struct
+    {
+        const char* name;
+        bool pixels; // a font sized in pixels, else in points
+        bool shrink;
+    } cases[] = {
+        {"points, shrunk", false, true},
+        {"points, kept", false, false},
+        {"pixels, shrunk", true, true},
+        {"pixels, kept", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto make = [&](double width) {
+            OVLabel* l = label(text, width);
+            if (c.pixels) {
+                QFont font = l->font();
+                font.setPixelSize(20);
+                l->setFont(font);
+            }
+            return std::unique_ptr<OVLabel>(l);
+        };
+        const double natural = make(1000)->stringWithFieldAttributes().size().width;
+        std::unique_ptr<OVLabel> l = make(natural / 2);
+        l->setShrinkToFit(c.shrink);
+        const pf::AttributedString drawn = l->stringForDrawing();
+        if (c.pixels) {
+            EXPECT_EQ(drawn.attributesAt(0).font.pixelSize(), c.shrink ? 9 : 20) << "floor(20 x 0.4995)";
+        } else {
+            EXPECT_NEAR(drawn.attributesAt(0).font.pointSizeF(), c.shrink ? 20 * 0.4995 : 20, 1e-9);
+        }
+        if (c.shrink) {
+            EXPECT_LE(drawn.size().width, natural / 2) << "the shrunk text fits";
+        }
     }
 }
 

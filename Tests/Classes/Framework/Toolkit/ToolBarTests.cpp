@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -154,14 +155,22 @@ TEST(OVToolBarView, RightAlignedTilesLineUpWithTheRightEdge)
     EXPECT_EQ(pixel(bar.snapshot(1), 14, 5, 10), kMid);
 }
 
-TEST(OVToolBarView, AtTwiceThePixelsTheBarKeepsItsHeight)
+TEST(OVToolBarView, AtEveryScaleTheTiledMiddleCoversTheBarAtItsHeight)
 {
     BarBundle b;
     OVToolBarView bar(Rect(0, 0, 300, 30), *b.bundle);
     for (double scale : {1.0, 2.0}) {
         SCOPED_TRACE(scale);
         const QImage image = bar.snapshot(scale);
-        EXPECT_EQ(pixel(image, 50, 5, 30), kMid);
+        // Every device pixel of the shade's band: the tiles (16 points, green then yellow) from x = 0.
+        int wrong = 0;
+        for (int row = 0; row < int(10 * scale); ++row)
+            for (int column = 0; column < image.width(); ++column) {
+                const double x = (column + 0.5) / scale;
+                const QColor expected = std::fmod(x, 16) < 8 ? kMid : kMid2;
+                wrong += image.pixelColor(column, image.height() - 1 - row) != expected;
+            }
+        EXPECT_EQ(wrong, 0);
         EXPECT_EQ(pixel(image, 50, 15, 30).alpha(), 0) << "the shade is 10 points high at every scale";
     }
     EXPECT_TRUE(bar.shades()[0]->useRetina()) << "the last drawing was at twice the pixels";

@@ -1,4 +1,5 @@
 #include "Platform/Foundation/Localization.h"
+#include "Tests/PointerParking.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,5 +33,6 @@ int main(int argc, char** argv)
     pf::Localization::setLanguageForTesting(QStringLiteral("en"));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("toolkit-tests"));
+    ::testing::UnitTest::GetInstance()->listeners().Append(new PointerParking);
     return RUN_ALL_TESTS();
 }
