@@ -107,6 +107,7 @@ void GMBrushHandler::brushDownAtPoint(const OVBrush& brush, const Point& point, 
 
     m_maskBrush->setStartImage(m_startMaskImage);
     m_maskBrush->setBackgroundImage(m_backgroundImage);
+    m_maskBrush->setFaceWidth(faceWidth);
     m_maskBrush->brushDownAtPoint(brush, point);
 
     // Iris replacement goes only with the click tool; healing with any tool.

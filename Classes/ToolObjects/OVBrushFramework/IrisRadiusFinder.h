@@ -38,11 +38,12 @@ public:
 
     // The iris around the point, found from the pixels: what a click on an eye means is the annulus
     // from the pupil's edge to the limbus (where the iris meets the white of the eye), whatever the
-    // brush's size. Around the point the luminance is read along rays; the limbus is the circle where
-    // it rises most steeply outward (dark iris to the lighter white or lid), the pupil the dark disc
-    // inside it that ends with a rise of its own. The circle's centre follows the edge, so a click
-    // off the middle finds the same iris. The colour is the mean of the annulus's middle, without the
-    // catch light, the pupil or the lids (pixels far lighter or darker than most of it).
+    // brush's size. Round edges darker inside than out vote for their centres; around the strongest
+    // centres near the click the luminance is read along rays, and the limbus is the circle where it
+    // rises most steeply outward (dark iris to the lighter white or lid), the pupil the dark disc inside
+    // it that ends with a rise of its own. The circle's centre follows the edge, so a click anywhere on
+    // the iris finds the same iris. The colour is the mean of the annulus's middle, without the catch
+    // light, the pupil or the lids (pixels far lighter or darker than most of it).
     struct Iris
     {
         bool found = false;
@@ -51,9 +52,10 @@ public:
         double limbusRadius = 0; // where the iris ends
         pf::Color colour;        // straight, opaque
     };
-    // Searches up to `searchRadius` pixels around the input point; nothing is found where no round
-    // edge stands out (a click beside the eye).
-    Iris locateIris(double searchRadius) const;
+    // Looks for an iris no larger than `maxRadius` pixels that holds the input point; nothing is found
+    // where no round edge stands out (a click beside the eye). Nothing larger is ever taken: on a small
+    // face the lids, the eye's corners and the face's own outline make rings too.
+    Iris locateIris(double maxRadius) const;
 
     // Colours are straight RGB in 0..1; hue, saturation and brightness as ORVExtension::hsv gives them.
     static bool isBlackish(const pf::Color& color);

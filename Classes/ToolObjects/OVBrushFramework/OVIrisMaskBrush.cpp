@@ -14,13 +14,31 @@ namespace {
 
 // How far a colour may stray from the sampled iris colour and still count as iris.
 constexpr double IrisTolerance = 0.19;
-// How far around a click an iris is looked for, at least: the largest irises of a close-up portrait at
-// the size it is painted at, whatever the brush.
-constexpr double MinimumSearchRadius = 96;
+// The largest iris radius a face holds, as a share of the width the face detector gives it: the
+// detector's box takes in the hair and ears beside the cheeks, and an iris's radius is about a fortieth
+// of it (a portrait's is 3.5 pixels in a box of 149); twice that leaves room for a close-up's
+// perspective and a child's larger eyes.
+constexpr double LargestIrisShareOfFace = 0.05;
+// Without a face the brush bounds the iris: a limbus radius up to the brush's diameter, so that a brush
+// half as wide as the iris still finds it.
+constexpr double LargestIrisShareOfBrush = 1.0;
+// Nothing smaller is looked for: an iris of a pixel or two shows no ring.
+constexpr double SmallestBound = 2.0;
 
 Rect squareAround(const Point& centre, double side)
 {
     return Rect(centre.x - side / 2, centre.y - side / 2, side, side);
+}
+
+// The start mask made opaque grey, its value in every channel: what a click paints over.
+Image integrated(const Image& start)
+{
+    FilterPtr integrate = Filter::create(QStringLiteral("GMBrushMaskTools"));
+    if (!integrate)
+        return start;
+    integrate->setValue(QVariant::fromValue(start), QStringLiteral("inputImage"));
+    integrate->setValue(1, QStringLiteral("inputNumber"));
+    return integrate->value(OutputImageKey).value<Image>();
 }
 
 } // namespace
@@ -55,6 +73,14 @@ void OVIrisMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
     m_lastPoint = Point(point.x * size.width, point.y * size.height);
 }
 
+double OVIrisMaskBrush::largestIrisRadius() const
+{
+    const double bound = m_faceWidth > 0 && std::isfinite(m_faceWidth)
+                             ? LargestIrisShareOfFace * m_faceWidth
+                             : LargestIrisShareOfBrush * m_brushSize;
+    return std::isfinite(bound) ? std::max(bound, SmallestBound) : SmallestBound;
+}
+
 void OVIrisMaskBrush::processPoint(const Point& point)
 {
     processPoints({point});
@@ -69,40 +95,40 @@ void OVIrisMaskBrush::processPoints(const std::vector<Point>& points)
     const Point p(points.back().x * size.width, points.back().y * size.height);
 
     m_irisFinder->setInputPoint(p);
-    // A click on an eye means its iris, from the pupil's edge to the limbus, whatever the brush's size:
-    // the circle, the pupil and the colour are found in the photo, and the brush only bounds where to
-    // look. The pupil is then left out from its edge (the kernel's pupil ends one pixel inside the
-    // radius it is given, so half a pixel past the edge makes the boundary fall on it).
-    const double searchRadius = std::max(MinimumSearchRadius, 0.75 * m_brushSize);
-    const IrisRadiusFinder::Iris found = m_irisFinder->locateIris(searchRadius);
+    // A click on an eye means its iris, from the pupil's edge to the limbus: the circle, the pupil and
+    // the colour are found in the photo, and the face (or the brush) only bounds how large an iris may
+    // be. The pupil is then left out from its edge (the kernel's pupil ends one pixel inside the radius
+    // it is given, so half a pixel past the edge makes the boundary fall on it).
+    const double largest = largestIrisRadius();
     Rect painted = Rect::null();
+    const IrisRadiusFinder::Iris found = m_irisFinder->locateIris(largest);
     if (found.found) {
         m_brushFilter->setValue(found.pupilRadius > 0 ? found.pupilRadius + 0.5 : 0.0,
                                 QStringLiteral("inputPupilRadius"));
-        // Half a pixel beyond the edge, so that the pixels the limbus passes through are taken whole.
-        m_brushFilter->setValue(found.limbusRadius + 0.5, QStringLiteral("inputOuterRadius"));
+        // Beyond the edge by half a pixel, so that the pixels the limbus passes through are taken whole,
+        // and by a third of the radius more, up to a pixel and a half, by colour alone: where a lid
+        // hides the top of a small iris the circle found runs a little inside the limbus at its sides,
+        // and the white and the lid beyond are not of the iris's colour.
+        m_brushFilter->setValue(found.limbusRadius + std::min(0.35 * found.limbusRadius, 1.5) + 0.5,
+                                QStringLiteral("inputOuterRadius"));
         m_brushFilter->setValue(QVariant::fromValue(found.colour), QStringLiteral("inputRefColorLight"));
         m_brushFilter->setValue(QVariant::fromValue(Vector(found.centre.x, found.centre.y)),
                                 QStringLiteral("inputCenter"));
         painted = squareAround(found.centre, 2 * found.limbusRadius + 4);
     } else {
-        // No iris stands out: the brush's circle around the point, by the colour found on its axes.
-        m_brushFilter->setValue(m_brushSize * 0.5, QStringLiteral("inputOuterRadius"));
-        m_brushFilter->setValue(m_irisFinder->pupilRadius(), QStringLiteral("inputPupilRadius"));
-        m_brushFilter->setValue(QVariant::fromValue(m_irisFinder->irisColorLight()),
-                                QStringLiteral("inputRefColorLight"));
-        m_brushFilter->setValue(QVariant::fromValue(Vector(p.x, p.y)), QStringLiteral("inputCenter"));
+        // No iris stands out (a click beside the eye, or on a lid far from the iris): nothing is painted.
+        // The brush's circle by the colour around the click would take in skin or lashes as often as
+        // iris, and on a small face a circle larger than the eye.
+        m_irisImage = m_startImage.isNull() ? Image() : integrated(m_startImage);
+        m_dirtyRect = squareAround(m_lastPoint, m_brushSize).united(squareAround(p, m_brushSize));
+        m_lastPoint = p;
+        return;
     }
     const Image iris = m_brushFilter->value(OutputImageKey).value<Image>();
 
     // The stroke encoding asks for the iris painted over the start mask made opaque grey (a plain or a
     // new, transparent mask alike), so that extracting the stroke finds exactly the click.
-    Image start = m_startImage;
-    if (FilterPtr integrate = Filter::create(QStringLiteral("GMBrushMaskTools"))) {
-        integrate->setValue(QVariant::fromValue(m_startImage), QStringLiteral("inputImage"));
-        integrate->setValue(1, QStringLiteral("inputNumber"));
-        start = integrate->value(OutputImageKey).value<Image>();
-    }
+    const Image start = integrated(m_startImage);
     m_irisImage = iris.imageByCompositingOverImage(start);
 
     // The iris found may reach beyond the brush's square.

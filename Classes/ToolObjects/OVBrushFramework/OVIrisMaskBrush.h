@@ -31,6 +31,10 @@ public:
     void setBackgroundImage(const pf::Image& image) override { m_backgroundImage = image; }
     double brushSize() const override { return m_brushSize; }
     void setBrushSize(double size) override { m_brushSize = size; }
+    // Bounds the iris looked for: no larger than a share of the face, or without a face than the brush.
+    void setFaceWidth(double width) override { m_faceWidth = width; }
+    // The largest limbus radius a click accepts, in pixels.
+    double largestIrisRadius() const;
 
     bool hasDirtyRect() const override { return true; }
     // The squares of the brush's size around the previous and the last point.
@@ -49,5 +53,6 @@ private:
     pf::Image m_startImage;
     pf::Image m_backgroundImage;
     double m_brushSize = 0;
+    double m_faceWidth = 0;
     pf::Rect m_dirtyRect = pf::Rect::null();
 };

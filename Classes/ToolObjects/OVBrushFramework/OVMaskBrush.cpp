@@ -124,6 +124,7 @@ void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
         }
         m_customType->setBackgroundImage(m_backgroundImage);
         m_customType->setBrushSize(brush.size);
+        m_customType->setFaceWidth(m_faceWidth);
         m_customType->setStartImage(m_startImage);
         m_customType->brushDownAtPoint(brush, point);
         return;

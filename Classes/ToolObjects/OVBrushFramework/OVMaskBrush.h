@@ -56,6 +56,8 @@ public:
     void setBackgroundImage(const pf::Image& image) override { m_backgroundImage = image; }
     double brushSize() const override { return m_brushSize; }
     void setBrushSize(double size) override { m_brushSize = size; }
+    // Handed on to the click brush.
+    void setFaceWidth(double width) override { m_faceWidth = width; }
 
     bool hasDirtyRect() const override { return true; }
     // The click brush's during a click stroke; otherwise the union of the step rectangles of the last
@@ -80,5 +82,6 @@ private:
     pf::Image m_startImage;
     pf::Image m_backgroundImage;
     double m_brushSize = 0;
+    double m_faceWidth = 0;
     pf::Rect m_dirtyRect = pf::Rect::null();
 };
