@@ -653,6 +653,83 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
     return iris;
 }
 
+IrisRadiusFinder::RedPupil IrisRadiusFinder::locateRedPupil(double maxRadius) const
+{
+    RedPupil pupil;
+    if (m_bitmap.isNull() || !std::isfinite(m_point.x) || !std::isfinite(m_point.y) || !(maxRadius >= 1))
+        return pupil;
+    maxRadius = std::min(maxRadius, 256.0);
+    // Red: a flash-lit pupil has its red channel at least twice the others; its fringe, red mixed with
+    // the iris and the pupil's own dark rim, still 1.8 times. Lashes, a dark-brown iris and skin, whose
+    // red stands less than 1.75 times the others, are no part of it.
+    const auto redness = [](const Color& c, double ratio, double margin) {
+        const double other = std::max(c.green(), c.blue());
+        return c.alpha() > 0 && c.red() >= ratio * std::max(other, 0.02) && c.red() - other >= margin;
+    };
+    const long long height = m_bitmap.height();
+    const long long cx = truncated(std::floor(m_point.x)), cy = height - 1 - truncated(std::floor(m_point.y));
+    // The seed: the clicked pixel, or the nearest plainly red one within a pixel and a half of it (a
+    // click on the catch light, or between pixels at a small pupil's edge).
+    long long seedX = -1, seedY = -1;
+    double nearest = 1e9;
+    for (long long dy = -2; dy <= 2; ++dy)
+        for (long long dx = -2; dx <= 2; ++dx) {
+            Color c;
+            const double d = std::hypot(double(dx), double(dy));
+            if (d <= 1.5 && d < nearest && colorAt(cx + dx, cy + dy, c) && redness(c, 2.0, 0.12)) {
+                nearest = d;
+                seedX = cx + dx, seedY = cy + dy;
+            }
+        }
+    if (seedX < 0)
+        return pupil;
+    // The red region around the seed, four-connected, within the bound.
+    const long long reach = static_cast<long long>(std::ceil(maxRadius)) + 1;
+    const long long side = 2 * reach + 1;
+    std::vector<char> seen(size_t(side * side), 0);
+    std::vector<std::pair<long long, long long>> stack{{seedX, seedY}}, region;
+    seen[size_t((seedY - cy + reach) * side + (seedX - cx + reach))] = 1;
+    double sum[3] = {0, 0, 0};
+    while (!stack.empty()) {
+        const auto [x, y] = stack.back();
+        stack.pop_back();
+        region.emplace_back(x, y);
+        Color c;
+        colorAt(x, y, c);
+        sum[0] += c.red(), sum[1] += c.green(), sum[2] += c.blue();
+        for (const auto& [nx, ny] : {std::pair{x + 1, y}, {x - 1, y}, {x, y + 1}, {x, y - 1}}) {
+            const long long i = nx - cx + reach, j = ny - cy + reach;
+            if (i < 0 || j < 0 || i >= side || j >= side)
+                return pupil; // the red goes on beyond any pupil the face could hold
+            if (seen[size_t(j * side + i)])
+                continue;
+            seen[size_t(j * side + i)] = 1;
+            Color n;
+            if (colorAt(nx, ny, n) && redness(n, 1.8, 0.08))
+                stack.emplace_back(nx, ny);
+        }
+    }
+    // A disc about the region's middle out to where nearly all of it lies; the catch light inside and
+    // the few pixels of a ragged edge do not change it.
+    double mx = 0, my = 0;
+    for (const auto& [x, y] : region)
+        mx += double(x) + 0.5, my += double(y) + 0.5;
+    mx /= double(region.size()), my /= double(region.size());
+    std::vector<double> distances;
+    for (const auto& [x, y] : region)
+        distances.push_back(std::hypot(double(x) + 0.5 - mx, double(y) + 0.5 - my));
+    std::sort(distances.begin(), distances.end());
+    const double extent = distances[size_t(0.95 * double(distances.size() - 1))] + 0.5;
+    if (extent > maxRadius)
+        return pupil;
+    pupil.found = true;
+    pupil.centre = Point(mx, double(height) - my);
+    pupil.radius = std::max(extent, 1.0);
+    const double n = double(region.size());
+    pupil.colour = Color(sum[0] / n, sum[1] / n, sum[2] / n, 1.0);
+    return pupil;
+}
+
 bool IrisRadiusFinder::isBlackish(const Color& color)
 {
     const double r = color.red(), g = color.green(), b = color.blue();

@@ -57,6 +57,21 @@ public:
     // face the lids, the eye's corners and the face's own outline make rings too.
     Iris locateIris(double maxRadius) const;
 
+    // A pupil the flash turned red, under the input point: the red disc around it (with the catch light
+    // it holds) and the fringe where the red spills over the pupil's edge. Found only where the clicked
+    // pixel, or one within a pixel and a half of it, is plainly red (red at least twice the other
+    // channels) and the red region around it closes within `maxRadius`: lips, a red garment or a
+    // brown iris, redder than the rest of a face but not red like that or not round and small, are no
+    // red pupil.
+    struct RedPupil
+    {
+        bool found = false;
+        pf::Point centre;  // y up
+        double radius = 0; // the red's extent, fringe included
+        pf::Color colour;  // the mean red, straight and opaque
+    };
+    RedPupil locateRedPupil(double maxRadius) const;
+
     // Colours are straight RGB in 0..1; hue, saturation and brightness as ORVExtension::hsv gives them.
     static bool isBlackish(const pf::Color& color);
     static bool isRed(const pf::Color& color);

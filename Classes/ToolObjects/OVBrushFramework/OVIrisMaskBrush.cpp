@@ -101,8 +101,21 @@ void OVIrisMaskBrush::processPoints(const std::vector<Point>& points)
     // it is given, so half a pixel past the edge makes the boundary fall on it).
     const double largest = largestIrisRadius();
     Rect painted = Rect::null();
-    const IrisRadiusFinder::Iris found = m_irisFinder->locateIris(largest);
-    if (found.found) {
+    const IrisRadiusFinder::RedPupil red = m_irisFinder->locateRedPupil(largest);
+    const IrisRadiusFinder::Iris found =
+        red.found ? IrisRadiusFinder::Iris() : m_irisFinder->locateIris(largest);
+    m_brushFilter->setValue(0.0, QStringLiteral("inputBoolPupil"));
+    if (red.found) {
+        // A red pupil means the pupil: the red disc whatever its shades (the pupil flag), a pixel of its
+        // fringe beyond by its red colour, and not a catch light on it.
+        m_brushFilter->setValue(1.0, QStringLiteral("inputBoolPupil"));
+        m_brushFilter->setValue(red.radius + 1, QStringLiteral("inputPupilRadius"));
+        m_brushFilter->setValue(red.radius + 1.01, QStringLiteral("inputOuterRadius"));
+        m_brushFilter->setValue(QVariant::fromValue(red.colour), QStringLiteral("inputRefColorLight"));
+        m_brushFilter->setValue(QVariant::fromValue(Vector(red.centre.x, red.centre.y)),
+                                QStringLiteral("inputCenter"));
+        painted = squareAround(red.centre, 2 * red.radius + 6);
+    } else if (found.found) {
         m_brushFilter->setValue(found.pupilRadius > 0 ? found.pupilRadius + 0.5 : 0.0,
                                 QStringLiteral("inputPupilRadius"));
         // Beyond the edge by half a pixel, so that the pixels the limbus passes through are taken whole,

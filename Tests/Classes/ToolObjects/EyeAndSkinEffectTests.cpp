@@ -1,0 +1,263 @@
+// The eye and skin effects as a user gets them: the mask made with the tool the effect offers (a click,
+// a smart-brush stroke, a sloppy plain brush), the effect composed over the photo at its default
+// intensity (or at full), and the result measured where it should act and where it should not.
+
+#include "OVBrushFramework/EyeToolSupport.h"
+
+#include "Classes/Filters/FilterLibrary.h"
+#include "Classes/ToolObjects/BundleReader.h"
+#include "Classes/ToolObjects/GMBlueprintCatalog.h"
+#include "Classes/ToolObjects/GMEffectBlueprint.h"
+#include "Classes/ToolObjects/GMEffectComposer.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
+#include "Platform/Foundation/Bundle.h"
+
+#include <QColorSpace>
+#include <QFile>
+#include <QImage>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+using namespace pf;
+using namespace brushtest;
+
+namespace {
+
+using Region = SyntheticEye::Region;
+
+const QString PortraitPath = QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png");
+
+std::shared_ptr<GMEffectBlueprint> effectNamed(const QString& name)
+{
+    static GMBlueprintCatalog* catalog = [] {
+        FilterLibrary::registerAll();
+        OVIrisMaskBrush::registerClass();
+        auto* c = new GMBlueprintCatalog;
+        BundleReader::loadAllPluginsInPhotoToolCatalog(*c, Bundle::main());
+        return c;
+    }();
+    return catalog->effectBlueprintWithName(name);
+}
+
+// The layer's mask a stroke leaves: its clean mask laid over a new layer's empty one.
+Image layerMask(const Image& stroke)
+{
+    return stroke.imageByCompositingOverImage(
+        Image::constantColor(Color(0, 0, 0, 1)).imageByCroppingToRect(stroke.extent()));
+}
+
+// The effect at its defaults (or the given intensity) over the photo, through the layer's mask.
+Image composed(const QString& effect, const Image& photo, const Image& mask, double intensity = -1)
+{
+    QVariantMap settings;
+    if (intensity >= 0)
+        settings.insert(QStringLiteral("intensity"), intensity);
+    const auto blueprint = effectNamed(effect);
+    return blueprint ? GMEffectComposer::composedImage(*blueprint, photo, mask, Image(), settings) : Image();
+}
+
+// Straight 8-bit-scale colours of a rectangle (y up), rendered once.
+struct Levels
+{
+    Pixels pixels;
+    std::array<double, 3> at(int x, int y) const
+    {
+        const Pixel p = pixels.at(x, y);
+        const double a = p[3] > 0 ? p[3] : 1;
+        return {255 * p[0] / a, 255 * p[1] / a, 255 * p[2] / a};
+    }
+};
+
+Levels levels(const Image& image, const Rect& area)
+{
+    return {render(image, area)};
+}
+
+// How red a colour is beyond its other channels, in levels.
+double redness(const std::array<double, 3>& c)
+{
+    return std::max(0.0, c[0] - std::max(c[1], c[2]));
+}
+
+double largestChannelChange(const std::array<double, 3>& a, const std::array<double, 3>& b)
+{
+    return std::max({std::abs(a[0] - b[0]), std::abs(a[1] - b[1]), std::abs(a[2] - b[2])});
+}
+
+// What a red-eye correction did to an eye: the mean redness of the pupil before and after, and the mean
+// change of the iris beyond the red's fringe and of the white and the lids around.
+struct RedEyeResult
+{
+    double before = 0, after = 0, iris = 0, skin = 0;
+    bool met() const { return after <= 0.2 * before && iris <= 2 && skin <= 2; }
+};
+
+template <typename Judge>
+RedEyeResult redEyeResult(const Image& photo, const Image& corrected, const Rect& area, Judge judge)
+{
+    const Levels a = levels(photo, area), b = levels(corrected, area);
+    double red[2] = {0, 0}, iris = 0, skin = 0;
+    int pupils = 0, irises = 0, skins = 0;
+    for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+        for (int x = int(area.minX()); x < int(area.maxX()); ++x) {
+            const auto before = a.at(x, y), after = b.at(x, y);
+            switch (judge(x, y)) {
+            case Region::Pupil:
+                red[0] += redness(before), red[1] += redness(after), ++pupils;
+                break;
+            case Region::Annulus:
+                iris += largestChannelChange(before, after), ++irises;
+                break;
+            case Region::Sclera:
+            case Region::Lid:
+                skin += largestChannelChange(before, after), ++skins;
+                break;
+            default:
+                break;
+            }
+        }
+    RedEyeResult r;
+    r.before = pupils ? red[0] / pupils : 0;
+    r.after = pupils ? red[1] / pupils : 0;
+    r.iris = irises ? iris / irises : 0;
+    r.skin = skins ? skin / skins : 0;
+    return r;
+}
+
+// The portrait with flash-red pupils of the given radius (in the portrait's own pixels) at both marked
+// pupils, at `scale` times its size: the dark of the pupil turned red, brightest in the middle, the catch
+// light kept.
+struct RedEyedPortrait
+{
+    Image photo;
+    std::vector<Point> pupils; // y up, pixels of the scaled photo
+    double radius;
+};
+
+RedEyedPortrait redEyedPortrait(double scale)
+{
+    QImage picture = QImage(PortraitPath).convertToFormat(QImage::Format_RGB32);
+    picture.setColorSpace(QColorSpace());
+    const int side = int(std::lround(512 * scale));
+    picture = picture.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QPointF marked[] = {{204.5, 100.5}, {247.0, 103.3}}; // top-down, the portrait's own pixels
+    const double radius = 1.7 * scale;
+    RedEyedPortrait r{Image(), {}, radius};
+    for (const QPointF& m : marked) {
+        const QPointF c = m * scale;
+        for (int y = int(c.y() - radius - 2); y <= int(c.y() + radius + 2); ++y)
+            for (int x = int(c.x() - radius - 2); x <= int(c.x() + radius + 2); ++x) {
+                const double d = std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y());
+                const double inside = std::clamp(radius + 0.5 - d, 0.0, 1.0);
+                const QColor was = picture.pixelColor(x, y);
+                const double luma = 0.299 * was.redF() + 0.587 * was.greenF() + 0.114 * was.blueF();
+                if (inside <= 0 || luma > 0.5)
+                    continue;
+                const double t = d / radius;
+                const auto mix = [&](double from, double to) { return from + (to - from) * inside; };
+                picture.setPixelColor(x, y,
+                                      QColor::fromRgbF(float(mix(was.redF(), 0.8 - 0.3 * t * t)),
+                                                       float(mix(was.greenF(), 0.12 + 0.1 * luma)),
+                                                       float(mix(was.blueF(), 0.1 + 0.1 * luma))));
+            }
+        r.pupils.emplace_back(c.x(), side - c.y());
+    }
+    r.photo = Image::fromQImage(picture);
+    return r;
+}
+
+} // namespace
+
+// Remove Red Eye's click selects the red pupil and its fringe, wherever on the pupil the click lands:
+// over synthetic eyes with flash-red pupils of 3 to 30 pixels in radius (four iris colours, lids, catch
+// lights), clicked at the pupil's centre and at 0.4 and 0.75 of its radius from it, the pupil's redness
+// falls by at least 80 % while the iris beyond the red's fringe, the white and the lids change by at
+// most 2 levels, in at least 95 % of the cases; and on the portrait with red pupils at its own size and
+// at four times, clicked on and beside each pupil's centre.
+TEST(RedEyeEffect, AClickOnTheRedPupilTakesTheRedOut)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("RedEye")));
+    Tally tally;
+    int index = 0;
+    for (const double pupil : {3.0, 5.0, 8.0, 12.0, 20.0, 30.0})
+        for (const auto& colour :
+             {SyntheticEye::LightBlue, SyntheticEye::Green, SyntheticEye::Hazel, SyntheticEye::DarkBrown})
+            for (const double lid : {0.0, 0.3})
+                for (const bool catchLight : {false, true}) {
+                    SyntheticEye::Look look;
+                    look.irisRadius = pupil / look.pupilShare;
+                    look.irisColour = colour;
+                    look.catchLight = catchLight;
+                    look.lidCover = lid;
+                    look.redPupil = true;
+                    look.grain = (index % 2) * 4.0;
+                    look.seed = unsigned(index);
+                    const SyntheticEye eye(look);
+                    const double radius = look.irisRadius;
+                    const bool face = index % 2 == 0;
+                    const double faceWidth = face ? radius / 0.025 : 0.0;
+                    const Rect area = Rect(eye.centre().x - 2 * radius - 4, eye.centre().y - 2 * radius - 4,
+                                           4 * radius + 8, 4 * radius + 8)
+                                          .integral();
+                    // The iris counts from beyond the red's spill over the pupil's edge.
+                    const double irisFrom = pupil + 2 + 0.1 * radius;
+                    const auto judge = [&](int x, int y) {
+                        const Region r = eye.regionOf(x, y);
+                        if (r == Region::Annulus &&
+                            std::hypot(x + 0.5 - eye.centre().x, y + 0.5 - eye.centre().y) < irisFrom)
+                            return Region::Other;
+                        return r;
+                    };
+                    for (const double share : {0.0, 0.4, 0.75}) {
+                        const Point click =
+                            offCentre(eye.centre(), pupil, share, (index * 3 + int(share * 8)) % 8);
+                        const Image mask = layerMask(clickMask(eye.image(), click, 2 * radius, faceWidth));
+                        const RedEyeResult r = redEyeResult(
+                            eye.image(), composed(QStringLiteral("RedEye"), eye.image(), mask), area, judge);
+                        tally.add(r.met());
+                        if (!r.met())
+                            std::printf(
+                                "red eye missed: pupil %2.0f lid %.1f %s click %.2f: redness %.0f -> %.0f, "
+                                "iris %.1f, skin %.1f\n",
+                                pupil, lid, catchLight ? "catch" : "     ", share, r.before, r.after, r.iris,
+                                r.skin);
+                    }
+                    ++index;
+                }
+    std::printf("red-eye click over the synthetic matrix: %d of %d cases\n", tally.met, tally.cases);
+    EXPECT_GE(tally.share(), 0.95);
+
+    ASSERT_TRUE(QFile::exists(PortraitPath)) << "the shared test photos are missing";
+    for (const double scale : {1.0, 4.0}) {
+        const RedEyedPortrait portrait = redEyedPortrait(scale);
+        const double faceWidth = detectedFaceWidth(portrait.photo);
+        for (const Point& centre : portrait.pupils)
+            for (const double share : {0.0, 0.5}) {
+                const Point click = offCentre(centre, portrait.radius, share, 1);
+                const Image mask = layerMask(clickMask(portrait.photo, click, 8 * scale, faceWidth));
+                const Rect area(centre.x - 6 * scale - 2, centre.y - 6 * scale - 2, 12 * scale + 4,
+                                12 * scale + 4);
+                // The red disc, the iris from a pixel (of the portrait) beyond it, the white and lids beyond
+                // the limbus.
+                const auto judge = [&](int x, int y) {
+                    const double d = std::hypot(x + 0.5 - centre.x, y + 0.5 - centre.y) / scale;
+                    return d <= portrait.radius / scale - 0.3           ? Region::Pupil
+                           : d >= portrait.radius / scale + 1 && d <= 3 ? Region::Annulus
+                           : d >= 5.5 && d <= 8                         ? Region::Sclera
+                                                                        : Region::Other;
+                };
+                const RedEyeResult r =
+                    redEyeResult(portrait.photo, composed(QStringLiteral("RedEye"), portrait.photo, mask),
+                                 area.integral(), judge);
+                std::printf(
+                    "red eye on the portrait at %.0fx, click %.1f off: redness %.0f -> %.0f, iris %.1f, "
+                    "around %.1f\n",
+                    scale, share, r.before, r.after, r.iris, r.skin);
+                EXPECT_LE(r.after, 0.2 * r.before) << "scale " << scale;
+                EXPECT_LE(r.iris, 2) << "scale " << scale;
+                EXPECT_LE(r.skin, 2) << "scale " << scale;
+            }
+    }
+}
