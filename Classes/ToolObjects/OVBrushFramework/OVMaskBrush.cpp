@@ -56,6 +56,12 @@ Rect OVMaskBrush::stepRect(const Point& from, const Point& to, double brushSize)
     return first.united(Rect(from.x - side / 2, from.y - side / 2, side, side));
 }
 
+Point OVMaskBrush::placedPoint(const Point& normalised)
+{
+    const auto held = [](double v) { return std::isfinite(v) ? std::clamp(v, -1.0, 2.0) : v; };
+    return Point(held(normalised.x), held(normalised.y));
+}
+
 void OVMaskBrush::setEmptyStartImageWithSize(const Size& size)
 {
     m_startImage =
@@ -90,7 +96,8 @@ void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
         return;
     }
     m_brushSize = brush.size;
-    m_lastPoint = Point(point.x * size.width, point.y * size.height);
+    const Point placed = placedPoint(point);
+    m_lastPoint = Point(placed.x * size.width, placed.y * size.height);
 
     FilterPtr filter;
     switch (brush.type) {
@@ -126,7 +133,7 @@ void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
         m_customType->setBrushSize(brush.size);
         m_customType->setFaceWidth(m_faceWidth);
         m_customType->setStartImage(m_startImage);
-        m_customType->brushDownAtPoint(brush, point);
+        m_customType->brushDownAtPoint(brush, placed);
         return;
     }
     default:
@@ -161,7 +168,7 @@ void OVMaskBrush::processPoints(const std::vector<Point>& points)
         std::vector<Point> placed;
         for (const Point& point : points)
             if (std::isfinite(point.x) && std::isfinite(point.y))
-                placed.push_back(point);
+                placed.push_back(placedPoint(point));
         if (!placed.empty())
             m_customType->processPoints(placed);
         return;
@@ -170,7 +177,8 @@ void OVMaskBrush::processPoints(const std::vector<Point>& points)
         return;
     const Size size = canvasSize();
     for (const Point& point : points) {
-        const Point q(point.x * size.width, point.y * size.height);
+        const Point placed = placedPoint(point);
+        const Point q(placed.x * size.width, placed.y * size.height);
         // A point with no place (a NaN or an infinity from a damaged record or a device) is skipped:
         // the next good point continues the segment from the last good one.
         if (!std::isfinite(q.x) || !std::isfinite(q.y))

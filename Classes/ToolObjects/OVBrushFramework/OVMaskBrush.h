@@ -38,6 +38,11 @@ public:
     // The rectangle a step from `from` to `to` (pixels) re-renders: the bounding box of the two squares
     // of side size + 100 centred on the two ends.
     static pf::Rect stepRect(const pf::Point& from, const pf::Point& to, double brushSize);
+    // A normalised point held within a canvas's width and height beyond the canvas's edges: no brush
+    // reaches the canvas from further out, and a point from a damaged record or a device (1e300) would
+    // otherwise make step and dirty rectangles of absurd size. NaN and infinities stay as they are: such
+    // points have no place and are skipped.
+    static pf::Point placedPoint(const pf::Point& normalised);
 
     // A fully transparent start image of that size.
     void setEmptyStartImageWithSize(const pf::Size& size);
