@@ -3,6 +3,7 @@
 #include "Classes/Framework/ColorORVExtension.h"
 #include "Classes/Framework/ImageORVExtension.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/RenderContext.h"
 
 #include <algorithm>
 #include <array>
@@ -28,15 +29,51 @@ long long truncated(double value)
 void IrisRadiusFinder::setInputCIImage(const Image& image)
 {
     m_image = image;
-    m_bitmap = image.isNull() ? Bitmap() : ORVExtension::newCGImage(image);
+    m_bitmap = Bitmap();
+    m_columns = m_rows = 0;
+    const std::optional<Rect> extent = image.isNull() ? std::nullopt : std::optional<Rect>(image.extent());
+    if (extent && !extent->isNull() && !extent->isInfinite()) {
+        m_columns = static_cast<long long>(std::trunc(std::min(extent->width(), 1e9)));
+        m_rows = static_cast<long long>(std::trunc(std::min(extent->height(), 1e9)));
+    }
+}
+
+void IrisRadiusFinder::cover(Point centre, double reach) const
+{
+    if (m_columns <= 0 || m_rows <= 0 || !std::isfinite(centre.x) || !std::isfinite(centre.y))
+        return;
+    reach = std::clamp(reach, 1.0, 4096.0);
+    // Whole pixels, columns and rows counted from the top left, within the picture.
+    const long long c0 = std::clamp(truncated(std::floor(centre.x - reach)), 0LL, m_columns);
+    const long long c1 = std::clamp(truncated(std::ceil(centre.x + reach)) + 1, 0LL, m_columns);
+    const long long r0 = std::clamp(m_rows - truncated(std::ceil(centre.y + reach)) - 1, 0LL, m_rows);
+    const long long r1 = std::clamp(m_rows - truncated(std::floor(centre.y - reach)), 0LL, m_rows);
+    if (c1 <= c0 || r1 <= r0)
+        return;
+    if (!m_bitmap.isNull() && c0 >= m_column0 && r0 >= m_row0 && c1 <= m_column0 + m_bitmap.width() &&
+        r1 <= m_row0 + m_bitmap.height())
+        return;
+    const Rect extent = m_image.extent();
+    const Rect window(extent.minX() + double(c0), extent.minY() + double(m_rows - r1), double(c1 - c0),
+                      double(r1 - r0));
+    const std::optional<Bitmap> pixels =
+        RenderContext::shared()->render(m_image, window, Bitmap::Format::RGBA8);
+    if (!pixels || pixels->width() != int(c1 - c0) || pixels->height() != int(r1 - r0)) {
+        m_bitmap = Bitmap();
+        return;
+    }
+    m_bitmap = *pixels;
+    m_column0 = c0;
+    m_row0 = r0;
 }
 
 bool IrisRadiusFinder::colorAt(long long column, long long row, Color& color) const
 {
-    if (m_bitmap.isNull() || column < 0 || row < 0 || column >= m_bitmap.width() || row >= m_bitmap.height())
+    const long long x = column - m_column0, y = row - m_row0;
+    if (m_bitmap.isNull() || x < 0 || y < 0 || x >= m_bitmap.width() || y >= m_bitmap.height())
         return false;
     float rgba[4];
-    m_bitmap.pixel(int(column), int(row), rgba);
+    m_bitmap.pixel(int(x), int(y), rgba);
     const float a = rgba[3];
     color = a > 0 ? Color(rgba[0] / a, rgba[1] / a, rgba[2] / a, a) : Color(0, 0, 0, 0);
     return true;
@@ -50,8 +87,9 @@ int IrisRadiusFinder::pupilRadius()
 
 void IrisRadiusFinder::workOnBitmap()
 {
-    const long long w = m_bitmap.width();
-    const long long h = m_bitmap.height();
+    cover(m_point, m_outerRadius + 2);
+    const long long w = m_columns;
+    const long long h = m_rows;
     const long long cx = truncated(m_point.x);
     const long long cy = h - 1 - truncated(m_point.y);
     int result = NoPupilFound;
@@ -79,8 +117,9 @@ Color IrisRadiusFinder::irisColorLight() const
     // Without a pupil the search reports 400: sampling halfway to that would read far outside the iris.
     const int pupil = std::min(m_pupilRadius, m_outerRadius);
     const long long r = truncated((m_outerRadius * 0.9 + pupil) * 0.5);
+    cover(m_point, double(r) + 2);
     const long long x = truncated(m_point.x);
-    const long long y = m_bitmap.height() - 1 - truncated(m_point.y);
+    const long long y = m_rows - 1 - truncated(m_point.y);
     std::vector<Color> kept;
     for (const auto& [px, py] : {std::pair{x - r, y}, {x + r, y}, {x, y + r}, {x, y - r}}) {
         Color color;
@@ -95,15 +134,16 @@ bool IrisRadiusFinder::colorAtPoint(double x, double y, float rgb[3]) const
     if (m_bitmap.isNull() || !std::isfinite(x) || !std::isfinite(y))
         return false;
     // Pixel centres lie at half-integers; rows are counted from the top.
-    const double fx = x - 0.5, fy = (m_bitmap.height() - y) - 0.5;
+    const double fx = x - 0.5, fy = (double(m_rows) - y) - 0.5;
     const double c0 = std::floor(fx), r0 = std::floor(fy);
-    if (c0 < 0 || r0 < 0 || c0 + 1 >= m_bitmap.width() || r0 + 1 >= m_bitmap.height())
+    const double lx = c0 - double(m_column0), ly = r0 - double(m_row0);
+    if (lx < 0 || ly < 0 || lx + 1 >= m_bitmap.width() || ly + 1 >= m_bitmap.height())
         return false;
     const float wx = float(fx - c0), wy = float(fy - r0);
     float sum[4] = {0, 0, 0, 0};
     for (int k = 0; k < 4; ++k) {
         float p[4];
-        m_bitmap.pixel(int(c0) + (k & 1), int(r0) + (k >> 1), p);
+        m_bitmap.pixel(int(lx) + (k & 1), int(ly) + (k >> 1), p);
         const float w = ((k & 1) ? wx : 1 - wx) * ((k >> 1) ? wy : 1 - wy);
         for (int c = 0; c < 4; ++c)
             sum[c] += w * p[c];
@@ -294,9 +334,12 @@ std::vector<Point> votedCentres(const LumaWindow& window, Point near, double max
 IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
 {
     Iris iris;
-    if (m_bitmap.isNull() || !std::isfinite(m_point.x) || !std::isfinite(m_point.y) || !(maxRadius >= 1.5))
+    if (!std::isfinite(m_point.x) || !std::isfinite(m_point.y) || !(maxRadius >= 1.5))
         return iris;
     maxRadius = std::min(maxRadius, 256.0);
+    cover(m_point, 2 * maxRadius + 12);
+    if (m_bitmap.isNull())
+        return iris;
     // The profiles reach a little beyond the largest limbus: the edge and the ring outside it.
     const int samples = int((maxRadius + 4) / RayProfiles::Step) + 3;
     const int rays = RayProfiles::Rays;
@@ -656,9 +699,12 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
 IrisRadiusFinder::RedPupil IrisRadiusFinder::locateRedPupil(double maxRadius) const
 {
     RedPupil pupil;
-    if (m_bitmap.isNull() || !std::isfinite(m_point.x) || !std::isfinite(m_point.y) || !(maxRadius >= 1))
+    if (!std::isfinite(m_point.x) || !std::isfinite(m_point.y) || !(maxRadius >= 1))
         return pupil;
     maxRadius = std::min(maxRadius, 256.0);
+    cover(m_point, maxRadius + 4);
+    if (m_bitmap.isNull())
+        return pupil;
     // Red: a flash-lit pupil has its red channel at least twice the others; its fringe, red mixed with
     // the iris and the pupil's own dark rim, still 1.8 times. Lashes, a dark-brown iris and skin, whose
     // red stands less than 1.75 times the others, are no part of it.
@@ -666,7 +712,7 @@ IrisRadiusFinder::RedPupil IrisRadiusFinder::locateRedPupil(double maxRadius) co
         const double other = std::max(c.green(), c.blue());
         return c.alpha() > 0 && c.red() >= ratio * std::max(other, 0.02) && c.red() - other >= margin;
     };
-    const long long height = m_bitmap.height();
+    const long long height = m_rows;
     const long long cx = truncated(std::floor(m_point.x)), cy = height - 1 - truncated(std::floor(m_point.y));
     // The seed: the clicked pixel, or the nearest plainly red one within a pixel and a half of it (a
     // click on the catch light, or between pixels at a small pupil's edge).

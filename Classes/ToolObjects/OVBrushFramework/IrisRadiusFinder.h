@@ -8,7 +8,8 @@
 #include <vector>
 
 // Measures, on the CPU, the pupil at a clicked point and the iris colour around it, for the iris click
-// brush. The image is rendered once when it is set; every later question reads a few of its pixels.
+// brush. The image is rendered only around the point asked about, once for as far as a question reaches
+// (a click on a large photo renders the eye, not the photo); the questions then read those pixels.
 //
 // Pixels: the point (x, y), y up with the origin at the image's bottom left, lies in the pixel of column
 // trunc(x) and of row trunc(y) counted from the bottom. A click at a pixel's centre (x + 0.5, y + 0.5) is
@@ -81,7 +82,10 @@ public:
     static pf::Color mixNSColorsInArray(const std::vector<pf::Color>& colors);
 
 private:
-    // The pixel at a column and a row counted from the top, or nothing outside the bitmap.
+    // Renders the pixels within `reach` of a point (y up) unless they are at hand already.
+    void cover(pf::Point centre, double reach) const;
+    // The pixel at a column and a row of the image counted from the top, or nothing outside the pixels
+    // rendered.
     bool colorAt(long long column, long long row, pf::Color& color) const;
     // The straight colour at a point (y up), interpolated between pixel centres; nothing where the
     // interpolation would reach outside the bitmap.
@@ -89,7 +93,10 @@ private:
     void workOnBitmap();
 
     pf::Image m_image;
-    pf::Bitmap m_bitmap;
+    long long m_columns = 0, m_rows = 0; // the image's size in whole pixels
+    // The pixels rendered, and where their top left lies in the image.
+    mutable pf::Bitmap m_bitmap;
+    mutable long long m_column0 = 0, m_row0 = 0;
     pf::Point m_point;
     int m_pupilRadius = 0;
     int m_outerRadius = 10;
