@@ -63,27 +63,83 @@ void OVIrisMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
     m_irisFinder->setInputCIImage(m_backgroundImage);
     m_irisFinder->setOuterRadius(Filter::saturatingInt(brush.size * 0.5));
 
-    m_brushFilter = Filter::create(QStringLiteral("GMIrisMaskFinderFilter"));
-    if (m_brushFilter) {
-        m_brushFilter->setDefaults();
-        m_brushFilter->setValue(QVariant::fromValue(m_backgroundImage), QStringLiteral("inputImage"));
+    m_brushFilter = selectionFilter(m_backgroundImage);
+    if (m_brushFilter)
         m_brushFilter->setValue(brush.size * 0.5, QStringLiteral("inputOuterRadius"));
-        m_brushFilter->setValue(IrisTolerance, QStringLiteral("inputTolerance"));
-    }
     m_lastPoint = Point(point.x * size.width, point.y * size.height);
+}
+
+FilterPtr OVIrisMaskBrush::selectionFilter(const Image& photo)
+{
+    FilterPtr filter = Filter::create(QStringLiteral("GMIrisMaskFinderFilter"));
+    if (filter) {
+        filter->setDefaults();
+        filter->setValue(QVariant::fromValue(photo), QStringLiteral("inputImage"));
+        filter->setValue(IrisTolerance, QStringLiteral("inputTolerance"));
+    }
+    return filter;
 }
 
 double OVIrisMaskBrush::largestIrisRadius() const
 {
-    const double bound = m_faceWidth > 0 && std::isfinite(m_faceWidth)
-                             ? LargestIrisShareOfFace * m_faceWidth
-                             : LargestIrisShareOfBrush * m_brushSize;
+    return largestIrisRadius(m_faceWidth, LargestIrisShareOfBrush * m_brushSize);
+}
+
+double OVIrisMaskBrush::largestIrisRadius(double faceWidth, double withoutFace)
+{
+    const double bound =
+        faceWidth > 0 && std::isfinite(faceWidth) ? LargestIrisShareOfFace * faceWidth : withoutFace;
     return std::isfinite(bound) ? std::max(bound, SmallestBound) : SmallestBound;
 }
 
 void OVIrisMaskBrush::processPoint(const Point& point)
 {
     processPoints({point});
+}
+
+OVIrisMaskBrush::Selection OVIrisMaskBrush::selectionAt(IrisRadiusFinder& finder, Filter& filter, Point point,
+                                                        double largest)
+{
+    finder.setInputPoint(point);
+    // A click on a flash-red pupil means the pupil; on an eye otherwise its iris, from the pupil's edge
+    // to the limbus. The circles and the colour are found in the photo; the face (or the brush) only
+    // bounds how large an iris may be. The pupil is left out from its edge (the kernel's pupil ends one
+    // pixel inside the radius it is given, so half a pixel past the edge makes the boundary fall on it).
+    Selection selection;
+    const IrisRadiusFinder::RedPupil red = finder.locateRedPupil(largest);
+    const IrisRadiusFinder::Iris found = red.found ? IrisRadiusFinder::Iris() : finder.locateIris(largest);
+    filter.setValue(0.0, QStringLiteral("inputBoolPupil"));
+    if (red.found) {
+        // The red disc whatever its shades (the pupil flag), a pixel of its fringe beyond by its red
+        // colour, and not a catch light on it.
+        filter.setValue(1.0, QStringLiteral("inputBoolPupil"));
+        filter.setValue(red.radius + 1, QStringLiteral("inputPupilRadius"));
+        filter.setValue(red.radius + 1.01, QStringLiteral("inputOuterRadius"));
+        filter.setValue(QVariant::fromValue(red.colour), QStringLiteral("inputRefColorLight"));
+        filter.setValue(QVariant::fromValue(Vector(red.centre.x, red.centre.y)),
+                        QStringLiteral("inputCenter"));
+        selection.bounds = squareAround(red.centre, 2 * red.radius + 6);
+    } else if (found.found) {
+        filter.setValue(found.pupilRadius > 0 ? found.pupilRadius + 0.5 : 0.0,
+                        QStringLiteral("inputPupilRadius"));
+        // Beyond the edge by half a pixel, so that the pixels the limbus passes through are taken whole,
+        // and by a third of the radius more, up to a pixel and a half, by colour alone: where a lid
+        // hides the top of a small iris the circle found runs a little inside the limbus at its sides,
+        // and the white and the lid beyond are not of the iris's colour.
+        const double outer = found.limbusRadius + std::min(0.35 * found.limbusRadius, 1.5) + 0.5;
+        filter.setValue(outer, QStringLiteral("inputOuterRadius"));
+        filter.setValue(QVariant::fromValue(found.colour), QStringLiteral("inputRefColorLight"));
+        filter.setValue(QVariant::fromValue(Vector(found.centre.x, found.centre.y)),
+                        QStringLiteral("inputCenter"));
+        selection.bounds = squareAround(found.centre, 2 * outer + 4);
+    } else {
+        // No iris stands out (a click beside the eye, or on a lid far from the iris): nothing. The
+        // brush's circle by the colour around the click would take in skin or lashes as often as iris,
+        // and on a small face a circle larger than the eye.
+        return selection;
+    }
+    selection.stroke = filter.value(OutputImageKey).value<Image>();
+    return selection;
 }
 
 void OVIrisMaskBrush::processPoints(const std::vector<Point>& points)
@@ -93,58 +149,14 @@ void OVIrisMaskBrush::processPoints(const std::vector<Point>& points)
         return;
     const Size size = startSize();
     const Point p(points.back().x * size.width, points.back().y * size.height);
-
-    m_irisFinder->setInputPoint(p);
-    // A click on an eye means its iris, from the pupil's edge to the limbus: the circle, the pupil and
-    // the colour are found in the photo, and the face (or the brush) only bounds how large an iris may
-    // be. The pupil is then left out from its edge (the kernel's pupil ends one pixel inside the radius
-    // it is given, so half a pixel past the edge makes the boundary fall on it).
-    const double largest = largestIrisRadius();
-    Rect painted = Rect::null();
-    const IrisRadiusFinder::RedPupil red = m_irisFinder->locateRedPupil(largest);
-    const IrisRadiusFinder::Iris found =
-        red.found ? IrisRadiusFinder::Iris() : m_irisFinder->locateIris(largest);
-    m_brushFilter->setValue(0.0, QStringLiteral("inputBoolPupil"));
-    if (red.found) {
-        // A red pupil means the pupil: the red disc whatever its shades (the pupil flag), a pixel of its
-        // fringe beyond by its red colour, and not a catch light on it.
-        m_brushFilter->setValue(1.0, QStringLiteral("inputBoolPupil"));
-        m_brushFilter->setValue(red.radius + 1, QStringLiteral("inputPupilRadius"));
-        m_brushFilter->setValue(red.radius + 1.01, QStringLiteral("inputOuterRadius"));
-        m_brushFilter->setValue(QVariant::fromValue(red.colour), QStringLiteral("inputRefColorLight"));
-        m_brushFilter->setValue(QVariant::fromValue(Vector(red.centre.x, red.centre.y)),
-                                QStringLiteral("inputCenter"));
-        painted = squareAround(red.centre, 2 * red.radius + 6);
-    } else if (found.found) {
-        m_brushFilter->setValue(found.pupilRadius > 0 ? found.pupilRadius + 0.5 : 0.0,
-                                QStringLiteral("inputPupilRadius"));
-        // Beyond the edge by half a pixel, so that the pixels the limbus passes through are taken whole,
-        // and by a third of the radius more, up to a pixel and a half, by colour alone: where a lid
-        // hides the top of a small iris the circle found runs a little inside the limbus at its sides,
-        // and the white and the lid beyond are not of the iris's colour.
-        m_brushFilter->setValue(found.limbusRadius + std::min(0.35 * found.limbusRadius, 1.5) + 0.5,
-                                QStringLiteral("inputOuterRadius"));
-        m_brushFilter->setValue(QVariant::fromValue(found.colour), QStringLiteral("inputRefColorLight"));
-        m_brushFilter->setValue(QVariant::fromValue(Vector(found.centre.x, found.centre.y)),
-                                QStringLiteral("inputCenter"));
-        painted = squareAround(found.centre, 2 * found.limbusRadius + 4);
-    } else {
-        // No iris stands out (a click beside the eye, or on a lid far from the iris): nothing is painted.
-        // The brush's circle by the colour around the click would take in skin or lashes as often as
-        // iris, and on a small face a circle larger than the eye.
-        m_irisImage = m_startImage.isNull() ? Image() : integrated(m_startImage);
-        m_dirtyRect = squareAround(m_lastPoint, m_brushSize).united(squareAround(p, m_brushSize));
-        m_lastPoint = p;
-        return;
-    }
-    const Image iris = m_brushFilter->value(OutputImageKey).value<Image>();
-
+    const Selection selection = selectionAt(*m_irisFinder, *m_brushFilter, p, largestIrisRadius());
     // The stroke encoding asks for the iris painted over the start mask made opaque grey (a plain or a
     // new, transparent mask alike), so that extracting the stroke finds exactly the click.
-    const Image start = integrated(m_startImage);
-    m_irisImage = iris.imageByCompositingOverImage(start);
-
+    const Image start = m_startImage.isNull() ? Image() : integrated(m_startImage);
+    m_irisImage = selection.stroke.isNull() ? start : selection.stroke.imageByCompositingOverImage(start);
     // The iris found may reach beyond the brush's square.
-    m_dirtyRect = squareAround(m_lastPoint, m_brushSize).united(squareAround(p, m_brushSize)).united(painted);
+    m_dirtyRect = squareAround(m_lastPoint, m_brushSize)
+                      .united(squareAround(p, m_brushSize))
+                      .united(selection.bounds.isNull() ? Rect::null() : selection.bounds);
     m_lastPoint = p;
 }

@@ -35,6 +35,23 @@ public:
     void setFaceWidth(double width) override { m_faceWidth = width; }
     // The largest limbus radius a click accepts, in pixels.
     double largestIrisRadius() const;
+    // The same for a face of that width (pixels), or without one (0) the given bound.
+    static double largestIrisRadius(double faceWidth, double withoutFace);
+
+    // What a click at `point` (pixels, y up) selects in the finder's photo: the flash-red pupil there,
+    // or the iris, no larger than `largest`, as a draw stroke (0, c, 0, c) made by `filter` (a
+    // "GMIrisMaskFinderFilter" over the photo) and the square it lies in; no stroke where no iris stands
+    // out.
+    struct Selection
+    {
+        pf::Image stroke;
+        pf::Rect bounds = pf::Rect::null();
+    };
+    static Selection selectionAt(IrisRadiusFinder& finder, pf::Filter& filter, pf::Point point,
+                                 double largest);
+    // The "GMIrisMaskFinderFilter" a selection is painted with, over the photo; null when the filter is
+    // not registered.
+    static pf::FilterPtr selectionFilter(const pf::Image& photo);
 
     bool hasDirtyRect() const override { return true; }
     // The squares of the brush's size around the previous and the last point.

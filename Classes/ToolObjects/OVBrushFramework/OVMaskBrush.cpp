@@ -1,5 +1,8 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVMaskBrush.h"
 
+#include "Classes/ToolObjects/OVBrushFramework/IrisRadiusFinder.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
+
 #include "Platform/Foundation/Log.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/ImageAccumulator.h"
@@ -80,6 +83,7 @@ Size OVMaskBrush::canvasSize() const
 void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
 {
     // A second brush-down on the same object starts again from the start image.
+    m_irisDabPending = false;
     m_canvas.reset();
     m_brushFilter.reset();
     m_customType.reset();
@@ -117,6 +121,8 @@ void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
             filter->setValue(brush.kernelName, QStringLiteral("kernelName"));
             filter->setValue(QVariant::fromValue(m_backgroundImage), QStringLiteral("inputImage"));
         }
+        // The iris brush's first dab on an eye takes the iris there, as a click does.
+        m_irisDabPending = brush.kernelName == QLatin1String("irisBrush");
         break;
     case OVBrush::Click: {
         if (m_backgroundImage.isNull()) {
@@ -156,6 +162,34 @@ void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
     m_canvas = std::make_unique<ImageAccumulator>(Rect(0, 0, size.width, size.height));
 }
 
+bool OVMaskBrush::paintIrisDab(const Point& at)
+{
+    const FilterPtr filter = OVIrisMaskBrush::selectionFilter(m_backgroundImage);
+    if (!filter)
+        return false;
+    IrisRadiusFinder finder;
+    finder.setInputCIImage(m_backgroundImage);
+    // Without a face the iris must lie within the brush's reach.
+    const double largest = OVIrisMaskBrush::largestIrisRadius(m_faceWidth, 0.5 * m_brushSize);
+    const OVIrisMaskBrush::Selection selection = OVIrisMaskBrush::selectionAt(finder, *filter, at, largest);
+    if (selection.stroke.isNull())
+        return false;
+    // The stroke encoding over the start mask made opaque grey: where the iris is not, the canvas holds
+    // the start value with no stroke in it, as the kernels read it.
+    FilterPtr integrate = Filter::create(QStringLiteral("GMBrushMaskTools"));
+    if (!integrate)
+        return false;
+    integrate->setValue(QVariant::fromValue(m_startImage), QStringLiteral("inputImage"));
+    integrate->setValue(1, QStringLiteral("inputNumber"));
+    const Image start = integrate->value(OutputImageKey).value<Image>();
+    const Rect area = selection.bounds.integral().intersected(Rect(Point(0, 0), canvasSize()));
+    if (area.isNull() || area.isEmpty() ||
+        !m_canvas->setImage(selection.stroke.imageByCompositingOverImage(start), area))
+        return false;
+    m_dirtyRect = m_dirtyRect.united(area);
+    return true;
+}
+
 void OVMaskBrush::processPoint(const Point& point)
 {
     processPoints({point});
@@ -186,6 +220,13 @@ void OVMaskBrush::processPoints(const std::vector<Point>& points)
         // A stroke that began at no place begins at its first good point.
         if (!std::isfinite(m_lastPoint.x) || !std::isfinite(m_lastPoint.y))
             m_lastPoint = q;
+        if (m_irisDabPending) {
+            m_irisDabPending = false;
+            if (paintIrisDab(q)) {
+                m_lastPoint = q;
+                continue;
+            }
+        }
         m_brushFilter->setValue(QVariant::fromValue(m_canvas->image()), QStringLiteral("inputCanvasCurrent"));
         m_brushFilter->setValue(vector(m_lastPoint), QStringLiteral("inputPoint1"));
         m_brushFilter->setValue(vector(q), QStringLiteral("inputPoint2"));

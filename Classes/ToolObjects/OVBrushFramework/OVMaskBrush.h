@@ -79,6 +79,9 @@ public:
 
 private:
     pf::Size canvasSize() const;
+    // Paints the iris (or red pupil) a click at `at` (pixels) would select into the canvas; false where
+    // none stands out.
+    bool paintIrisDab(const pf::Point& at);
 
     std::unique_ptr<pf::ImageAccumulator> m_canvas;
     pf::FilterPtr m_brushFilter;
@@ -88,5 +91,6 @@ private:
     pf::Image m_backgroundImage;
     double m_brushSize = 0;
     double m_faceWidth = 0;
+    bool m_irisDabPending = false;
     pf::Rect m_dirtyRect = pf::Rect::null();
 };
