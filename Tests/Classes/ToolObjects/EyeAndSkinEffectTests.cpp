@@ -48,14 +48,18 @@ Image layerMask(const Image& stroke)
         Image::constantColor(Color(0, 0, 0, 1)).imageByCroppingToRect(stroke.extent()));
 }
 
-// The effect at its defaults (or the given intensity) over the photo, through the layer's mask.
-Image composed(const QString& effect, const Image& photo, const Image& mask, double intensity = -1)
+// The effect at its defaults (or the given intensity) over the photo, through the layer's mask, with
+// the photo's typical face that wide (pixels; 0 for none).
+Image composed(const QString& effect, const Image& photo, const Image& mask, double intensity = -1,
+               double faceWidth = 0)
 {
     QVariantMap settings;
     if (intensity >= 0)
         settings.insert(QStringLiteral("intensity"), intensity);
     const auto blueprint = effectNamed(effect);
-    return blueprint ? GMEffectComposer::composedImage(*blueprint, photo, mask, Image(), settings) : Image();
+    return blueprint ? GMEffectComposer::composedImage(*blueprint, photo, mask, Image(), settings, nullptr,
+                                                       faceWidth)
+                     : Image();
 }
 
 // Straight 8-bit-scale colours of a rectangle (y up), rendered once.
@@ -259,5 +263,159 @@ TEST(RedEyeEffect, AClickOnTheRedPupilTakesTheRedOut)
                 EXPECT_LE(r.iris, 2) << "scale " << scale;
                 EXPECT_LE(r.skin, 2) << "scale " << scale;
             }
+    }
+}
+
+namespace {
+
+// What an effect did under a mask: the mean change of the luma and the chroma (BT.601 full range,
+// levels) of the pixels it should change, and the change of the others the mask covers (the largest
+// channel's, levels): mean and 99th percentile.
+struct Change
+{
+    double luma = 0, chromaBefore = 0, chromaAfter = 0, skinMean = 0, skinP99 = 0;
+};
+
+std::pair<double, double> lumaChroma(const std::array<double, 3>& c)
+{
+    const double y = 0.299 * c[0] + 0.587 * c[1] + 0.114 * c[2];
+    return {y, std::hypot((c[2] - y) / 1.772, (c[0] - y) / 1.402)};
+}
+
+// `target(x, y)` names the pixels the effect is for, `other(x, y)` those under the mask it must leave.
+template <typename Target, typename Other>
+Change changeOf(const Image& before, const Image& after, const Rect& area, Target target, Other other)
+{
+    const Levels a = levels(before, area), b = levels(after, area);
+    Change change;
+    int n = 0;
+    std::vector<double> skin;
+    for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+        for (int x = int(area.minX()); x < int(area.maxX()); ++x) {
+            const auto p = a.at(x, y), q = b.at(x, y);
+            if (target(x, y)) {
+                const auto [y0, c0] = lumaChroma(p);
+                const auto [y1, c1] = lumaChroma(q);
+                change.luma += y1 - y0, change.chromaBefore += c0, change.chromaAfter += c1, ++n;
+            } else if (other(x, y)) {
+                skin.push_back(largestChannelChange(p, q));
+            }
+        }
+    if (n) {
+        change.luma /= n, change.chromaBefore /= n, change.chromaAfter /= n;
+    }
+    if (!skin.empty()) {
+        for (const double d : skin)
+            change.skinMean += d / double(skin.size());
+        std::sort(skin.begin(), skin.end());
+        change.skinP99 = skin[size_t(0.99 * double(skin.size() - 1))];
+    }
+    return change;
+}
+
+// A grey mask image (y up) from a test of each pixel.
+template <typename Inside> Image maskOf(int width, int height, Inside inside)
+{
+    Bitmap bitmap(width, height, Bitmap::Format::RGBA8);
+    for (int row = 0; row < height; ++row)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = bitmap.mutableRow(row) + 4 * x;
+            const uint8_t v = inside(x, height - 1 - row) ? 255 : 0;
+            p[0] = p[1] = p[2] = v, p[3] = 255;
+        }
+    return Image::fromBitmap(bitmap);
+}
+
+} // namespace
+
+// Whiten Eyes at its default intensity lifts the whites visibly (at least 12 levels of luma, half
+// their chroma gone) and leaves the skin a sloppy plain brush covers around the eye (at most 1 level
+// in the mean, 4 at the 99th percentile): on both eyes of the portrait at its own size and at four
+// times, and on an eye in pale, low-chroma skin with a dull, yellowish white.
+TEST(WhitenEyesEffect, LiftsTheWhitesAndLeavesPaleSkin)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("WhiterEyes")));
+    // The portrait's eye openings (top-down centre and half axes) and the whites, marked by hand.
+    const struct
+    {
+        QPointF centre;
+        QSizeF half;
+    } openings[] = {{{203.0, 100.5}, {8.5, 3.8}}, {{247.5, 102.5}, {9.5, 3.8}}};
+    const std::vector<QPoint> whites = {
+        {197, 100}, {198, 100}, {197, 101}, {198, 101}, {198, 102}, {208, 100}, {208, 101}, {209, 101},
+        {208, 102}, {209, 102}, {207, 103}, {208, 103}, {209, 103}, {241, 103}, {240, 104}, {241, 104},
+        {242, 104}, {251, 102}, {252, 102}, {251, 103}, {252, 103}, {253, 103}, {251, 104}, {253, 104}};
+    for (const double scale : {1.0, 4.0}) {
+        QImage picture = QImage(PortraitPath).convertToFormat(QImage::Format_RGB32);
+        picture.setColorSpace(QColorSpace());
+        const int side = int(512 * scale);
+        const Image photo =
+            Image::fromQImage(picture.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        // The portrait's own pixel (top-down) under a pixel (y up) of the scaled one.
+        const auto own = [&](int x, int y) { return QPointF((x + 0.5) / scale, 512 - (y + 0.5) / scale); };
+        const auto inOpening = [&](QPointF p, double grow) {
+            for (const auto& o : openings)
+                if (std::hypot((p.x() - o.centre.x()) / (o.half.width() + grow),
+                               (p.y() - o.centre.y()) / (o.half.height() + grow)) <= 1)
+                    return true;
+            return false;
+        };
+        const auto sloppy = [&](int x, int y) {
+            const QPointF p = own(x, y);
+            for (const auto& o : openings)
+                if (std::hypot((p.x() - o.centre.x()) / (2 * o.half.width()),
+                               (p.y() - o.centre.y()) / (3 * o.half.height())) <= 1)
+                    return true;
+            return false;
+        };
+        const auto white = [&](int x, int y) {
+            const QPointF p = own(x, y);
+            const QPoint pixel(int(std::floor(p.x())), int(std::floor(p.y())));
+            const bool middle = scale == 1 || (std::abs(p.x() - pixel.x() - 0.5) < 0.3 &&
+                                               std::abs(p.y() - pixel.y() - 0.5) < 0.3);
+            return middle && std::find(whites.begin(), whites.end(), pixel) != whites.end();
+        };
+        const Image after = composed(QStringLiteral("WhiterEyes"), photo, maskOf(side, side, sloppy), -1,
+                                     detectedFaceWidth(photo));
+        const Rect area(180 * scale, (512 - 125) * scale, 90 * scale, 50 * scale);
+        const Change c = changeOf(photo, after, area, white,
+                                  [&](int x, int y) { return sloppy(x, y) && !inOpening(own(x, y), 1); });
+        std::printf("Whiten Eyes on the portrait at %.0fx: whites %+.1f levels of luma, chroma %.1f -> %.1f; "
+                    "skin %.2f levels in the mean, %.1f at the 99th percentile\n",
+                    scale, c.luma, c.chromaBefore, c.chromaAfter, c.skinMean, c.skinP99);
+        EXPECT_GE(c.luma, 12) << scale;
+        EXPECT_LE(c.chromaAfter, 0.5 * c.chromaBefore) << scale;
+        EXPECT_LE(c.skinMean, 1) << scale;
+        EXPECT_LE(c.skinP99, 4) << scale;
+    }
+
+    // Pale, low-chroma skin and a dull white, about the size of an eye in a portrait at four times.
+    for (const auto& skin :
+         {std::array<double, 3>{0.92, 0.84, 0.80}, std::array<double, 3>{0.9, 0.8, 0.74}}) {
+        SyntheticEye::Look look;
+        look.irisRadius = 14;
+        look.irisColour = SyntheticEye::Hazel;
+        look.skin = skin;
+        look.sclera = {0.82, 0.78, 0.72};
+        look.grain = 3;
+        const SyntheticEye eye(look);
+        const Point o = eye.centre();
+        const auto sloppy = [&](int x, int y) {
+            return std::hypot((x + 0.5 - o.x) / (1.4 * (2.2 * 14 + 3)), (y + 0.5 - o.y) / (2.6 * 14)) <= 1;
+        };
+        const Image after = composed(QStringLiteral("WhiterEyes"), eye.image(),
+                                     maskOf(eye.side(), eye.side(), sloppy), -1, 14 / 0.025);
+        const Change c = changeOf(
+            eye.image(), after, Rect(0, 0, eye.side(), eye.side()),
+            [&](int x, int y) { return eye.regionOf(x, y) == Region::Sclera; },
+            [&](int x, int y) { return sloppy(x, y) && eye.openingDepth(x + 0.5, y + 0.5) <= -1; });
+        std::printf(
+            "Whiten Eyes on pale skin (%.2f %.2f %.2f): whites %+.1f levels, chroma %.1f -> %.1f; skin "
+            "%.2f levels in the mean, %.1f at the 99th percentile\n",
+            skin[0], skin[1], skin[2], c.luma, c.chromaBefore, c.chromaAfter, c.skinMean, c.skinP99);
+        EXPECT_GE(c.luma, 12);
+        EXPECT_LE(c.chromaAfter, 0.5 * c.chromaBefore);
+        EXPECT_LE(c.skinMean, 1);
+        EXPECT_LE(c.skinP99, 4);
     }
 }

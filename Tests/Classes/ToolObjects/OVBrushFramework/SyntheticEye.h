@@ -30,6 +30,8 @@ public:
         bool redPupil = false; // a flash-lit pupil
         double pupilShare = 0.38;
         unsigned seed = 1;
+        std::array<double, 3> skin{0.87, 0.69, 0.58};
+        std::array<double, 3> sclera{0.93, 0.885, 0.87};
     };
     // Iris colours a retoucher meets, the light to the dark.
     static constexpr std::array<double, 3> LightBlue{0.45, 0.58, 0.70}, Green{0.36, 0.46, 0.30},
@@ -114,7 +116,6 @@ public:
         return Region::Other;
     }
 
-private:
     // How far a point lies inside the opening (below the lash line and above the lower lid), in pixels;
     // negative outside.
     double openingDepth(double x, double y) const
@@ -126,6 +127,7 @@ private:
         return std::min({top - y, y - bottom, side});
     }
 
+private:
     double lashWidth() const { return 0.08 * m_iris + 0.8; }
 
     static double gaussian(uint64_t& state)
@@ -148,7 +150,7 @@ private:
             if (dy < m_corner && -inside < 0.5 * lashWidth())
                 return {0.66, 0.47, 0.42};
             const double shade = 1 - 0.05 * std::min(1.0, std::abs(dy) / (3 * m_iris));
-            return {0.87 * shade, 0.69 * shade, 0.58 * shade};
+            return {m_look.skin[0] * shade, m_look.skin[1] * shade, m_look.skin[2] * shade};
         }
         // The upper lid's shadow on the eye.
         const double shadow = dy > m_corner ? 1 - 0.12 * std::exp(-inside / (0.15 * m_iris + 0.5)) : 1.0;
@@ -161,7 +163,7 @@ private:
         if (d > m_iris) {
             const double corner = std::pow(std::abs(dx) / m_halfWidth, 2);
             const double shade = 1 - 0.2 * corner;
-            return shaded({0.93 * shade, 0.885 * shade, 0.87 * shade});
+            return shaded({m_look.sclera[0] * shade, m_look.sclera[1] * shade, m_look.sclera[2] * shade});
         }
         if (d <= m_pupil) {
             if (!m_look.redPupil)
