@@ -59,6 +59,7 @@ Size OVIrisMaskBrush::startSize() const
 void OVIrisMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
 {
     const Size size = startSize();
+    m_withPupil = brush.brushSubType == OVBrush::IrisReplacement;
     m_irisFinder = std::make_unique<IrisRadiusFinder>();
     m_irisFinder->setInputCIImage(m_backgroundImage);
     m_irisFinder->setOuterRadius(Filter::saturatingInt(brush.size * 0.5));
@@ -98,7 +99,7 @@ void OVIrisMaskBrush::processPoint(const Point& point)
 }
 
 OVIrisMaskBrush::Selection OVIrisMaskBrush::selectionAt(IrisRadiusFinder& finder, Filter& filter, Point point,
-                                                        double largest)
+                                                        double largest, bool withPupil)
 {
     finder.setInputPoint(point);
     // A click on a flash-red pupil means the pupil; on an eye otherwise its iris, from the pupil's edge
@@ -122,6 +123,7 @@ OVIrisMaskBrush::Selection OVIrisMaskBrush::selectionAt(IrisRadiusFinder& finder
     } else if (found.found) {
         filter.setValue(found.pupilRadius > 0 ? found.pupilRadius + 0.5 : 0.0,
                         QStringLiteral("inputPupilRadius"));
+        filter.setValue(withPupil ? 1.0 : 0.0, QStringLiteral("inputBoolPupil"));
         // Beyond the edge by half a pixel, so that the pixels the limbus passes through are taken whole,
         // and by a third of the radius more, up to a pixel and a half, by colour alone: where a lid
         // hides the top of a small iris the circle found runs a little inside the limbus at its sides,
@@ -149,7 +151,8 @@ void OVIrisMaskBrush::processPoints(const std::vector<Point>& points)
         return;
     const Size size = startSize();
     const Point p(points.back().x * size.width, points.back().y * size.height);
-    const Selection selection = selectionAt(*m_irisFinder, *m_brushFilter, p, largestIrisRadius());
+    const Selection selection =
+        selectionAt(*m_irisFinder, *m_brushFilter, p, largestIrisRadius(), m_withPupil);
     // The stroke encoding asks for the iris painted over the start mask made opaque grey (a plain or a
     // new, transparent mask alike), so that extracting the stroke finds exactly the click.
     const Image start = m_startImage.isNull() ? Image() : integrated(m_startImage);

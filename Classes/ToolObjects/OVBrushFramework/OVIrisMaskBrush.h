@@ -39,16 +39,16 @@ public:
     static double largestIrisRadius(double faceWidth, double withoutFace);
 
     // What a click at `point` (pixels, y up) selects in the finder's photo: the flash-red pupil there,
-    // or the iris, no larger than `largest`, as a draw stroke (0, c, 0, c) made by `filter` (a
-    // "GMIrisMaskFinderFilter" over the photo) and the square it lies in; no stroke where no iris stands
-    // out.
+    // or the iris, no larger than `largest` (with its pupil when `withPupil`: a replacement iris brings
+    // a pupil of its own), as a draw stroke (0, c, 0, c) made by `filter` (a "GMIrisMaskFinderFilter"
+    // over the photo) and the square it lies in; no stroke where no iris stands out.
     struct Selection
     {
         pf::Image stroke;
         pf::Rect bounds = pf::Rect::null();
     };
     static Selection selectionAt(IrisRadiusFinder& finder, pf::Filter& filter, pf::Point point,
-                                 double largest);
+                                 double largest, bool withPupil = false);
     // The "GMIrisMaskFinderFilter" a selection is painted with, over the photo; null when the filter is
     // not registered.
     static pf::FilterPtr selectionFilter(const pf::Image& photo);
@@ -71,5 +71,6 @@ private:
     pf::Image m_backgroundImage;
     double m_brushSize = 0;
     double m_faceWidth = 0;
+    bool m_withPupil = false;
     pf::Rect m_dirtyRect = pf::Rect::null();
 };

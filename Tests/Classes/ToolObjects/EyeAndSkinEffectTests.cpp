@@ -10,6 +10,7 @@
 #include "Classes/ToolObjects/GMEffectBlueprint.h"
 #include "Classes/ToolObjects/GMEffectComposer.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
 #include "Platform/Foundation/Bundle.h"
 
 #include <QColorSpace>
@@ -418,4 +419,73 @@ TEST(WhitenEyesEffect, LiftsTheWhitesAndLeavesPaleSkin)
         EXPECT_LE(c.skinMean, 1);
         EXPECT_LE(c.skinP99, 4);
     }
+}
+
+// Replace Iris clicked anywhere on an iris lays the stock iris over that iris: centred on it and sized
+// to it (its fading rim just beyond the limbus), with a pupil of its own over the photo's, so that no
+// ring of the old iris is left around the pupil or at the limbus: over eyes of 10 to 40 pixels in
+// radius, four colours, open and lidded, clicked at the centre and 0.75 of the radius off it, at least
+// nine tenths of the visible iris is the new one's.
+TEST(ReplaceIrisEffect, LaysTheNewIrisOverTheOldWhereverTheClickLands)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("IrisReplacement")));
+    OVIrisReplacementBrush::registerClass();
+    int index = 0;
+    for (const double radius : {10.0, 20.0, 40.0})
+        for (const auto& colour :
+             {SyntheticEye::LightBlue, SyntheticEye::Green, SyntheticEye::Hazel, SyntheticEye::DarkBrown})
+            for (const double lid : {0.0, 0.3}) {
+                SyntheticEye::Look look;
+                look.irisRadius = radius;
+                look.irisColour = colour;
+                look.lidCover = lid;
+                look.catchLight = index % 2 == 1;
+                const SyntheticEye eye(look);
+                const Rect extent = eye.image().extent();
+                for (const double share : {0.0, 0.75}) {
+                    const Point click = offCentre(eye.centre(), radius, share, index % 8);
+                    GMBrushHandler handler;
+                    handler.setBackgroundImage(eye.image());
+                    handler.setStartMaskImage(greyMask(extent.width(), extent.height(), 0));
+                    handler.setStartAdditionalImage(transparentImage(extent.width(), extent.height()));
+                    handler.setScaleFactor(1);
+                    OVBrush brush;
+                    brush.type = OVBrush::Click;
+                    brush.brushSubType = OVBrush::IrisReplacement;
+                    brush.size = 2 * radius;
+                    brush.pressure = 1;
+                    const Point p(click.x / extent.width(), click.y / extent.height());
+                    handler.brushDownAtPoint(brush, p, radius / 0.025);
+                    handler.processPoint(p);
+                    const OVContentContainerPtr stroke = handler.brushUp();
+                    ASSERT_TRUE(stroke && stroke->additionalImageContainer());
+                    // Where the new iris lies: the centroid of the placed picture's opacity.
+                    const Levels placed = levels(stroke->additionalImageContainer()->image(), extent);
+                    double sx = 0, sy = 0, sum = 0;
+                    for (int y = 0; y < eye.side(); ++y)
+                        for (int x = 0; x < eye.side(); ++x) {
+                            const double a = placed.pixels.at(x, y)[3];
+                            sx += a * (x + 0.5), sy += a * (y + 0.5), sum += a;
+                        }
+                    const double placedRadius = std::sqrt(sum / M_PI);
+                    // The visible iris: how much of it the new one covers (the mask's coverage times the
+                    // placed picture's opacity); the rest shows the old iris through.
+                    const Levels mask = levels(stroke->imageContainer()->image(), extent);
+                    int iris = 0, old = 0;
+                    for (int y = 0; y < eye.side(); ++y)
+                        for (int x = 0; x < eye.side(); ++x)
+                            if (eye.regionOf(x, y) == Region::Annulus) {
+                                ++iris;
+                                old += mask.pixels.at(x, y)[1] * placed.pixels.at(x, y)[3] < 0.8 ? 1 : 0;
+                            }
+                    SCOPED_TRACE(testing::Message()
+                                 << "R " << radius << " lid " << lid << " click " << share);
+                    ASSERT_GT(sum, 0);
+                    EXPECT_LT(std::hypot(sx / sum - eye.centre().x, sy / sum - eye.centre().y),
+                              0.15 * radius);
+                    EXPECT_NEAR(placedRadius, radius / 0.93, 0.15 * radius);
+                    EXPECT_LE(double(old) / iris, 0.1);
+                }
+                ++index;
+            }
 }

@@ -33,14 +33,14 @@ Image transparent(double w, double h)
     return Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(Rect(0, 0, w, h));
 }
 
-// The bounding box of the pixels whose alpha exceeds one half.
+// The bounding box of the pixels with any opacity to speak of (the stock iris fades out at its rim).
 Rect opaqueBounds(const Image& image, const Rect& rect)
 {
     const Pixels pixels = render(image, rect);
     Rect bounds = Rect::null();
     for (int y = int(rect.minY()); y < int(rect.maxY()); ++y)
         for (int x = int(rect.minX()); x < int(rect.maxX()); ++x)
-            if (pixels.at(x, y)[3] > 0.5f)
+            if (pixels.at(x, y)[3] > 0.02f)
                 bounds = bounds.united(Rect(x, y, 1, 1));
     return bounds;
 }
