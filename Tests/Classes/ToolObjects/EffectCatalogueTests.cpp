@@ -336,8 +336,8 @@ SyntheticSkin syntheticSkin()
 } // namespace
 
 // Painted over a face at its default intensity, the smoothing halves the skin's blotches (the band
-// from pore size to a tenth of the face), keeps at least 70 % of its pores, and leaves the edges of
-// eyes and lips within 10 %.
+// from pore size to a tenth of the face) and leaves the edges of eyes and lips within 10 %. (How much
+// of the pores it keeps, at full intensity, is held in SmoothSkinEffect.SmoothsSkinAtEveryFaceSize.)
 TEST(EffectCatalogue, SmoothingEvensBlotchesAndKeepsPoresAndEdges)
 {
     FilterLibrary::registerAll();
@@ -347,19 +347,18 @@ TEST(EffectCatalogue, SmoothingEvensBlotchesAndKeepsPoresAndEdges)
     const Image everywhere =
         Image::constantColor(Color(1, 1, 1, 1)).imageByCroppingToRect(face.image.extent());
     const Luma before = lumaOf(face.image);
-    const Luma after = lumaOf(GMEffectComposer::composedImage(*effect, face.image, everywhere, Image()));
+    // The face is about 240 pixels wide: the detector's box around it (hair and ears beside the cheeks)
+    // about 450.
+    const Luma after =
+        lumaOf(GMEffectComposer::composedImage(*effect, face.image, everywhere, Image(), {}, nullptr, 450));
     ASSERT_EQ(after.values.size(), before.values.size());
 
     auto band = [](const Luma& l, double fine, double coarse) {
         return std::pair{blurred(l, fine), blurred(l, coarse)};
     };
-    const auto [pb, pbLow] = std::pair{before, blurred(before, 1.5)};
-    const auto [pa, paLow] = std::pair{after, blurred(after, 1.5)};
     const auto [bb, bbLow] = band(before, 1.5, 12);
     const auto [ba, baLow] = band(after, 1.5, 12);
-    const double poreKept = energy(pa, paLow, face.skin) / energy(pb, pbLow, face.skin);
     const double blotchKept = energy(ba, baLow, face.skin) / energy(bb, bbLow, face.skin);
-    EXPECT_GE(poreKept, 0.7);
     EXPECT_LE(blotchKept, 0.5);
     const double edgesKept = gradientEnergy(after, face.features) / gradientEnergy(before, face.features);
     EXPECT_NEAR(edgesKept, 1.0, 0.1);
