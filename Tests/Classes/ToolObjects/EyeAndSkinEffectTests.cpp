@@ -742,3 +742,62 @@ TEST(SmoothSkinEffect, SmoothsSkinAtEveryFaceSize)
         EXPECT_LE(shift, 1.0) << scale;
     }
 }
+
+// Remove Shine at full intensity, painted over a whole face, takes the shine down and leaves the rest
+// of the skin: on faces of 40 and 250 pixels set in a photo of 800 (dark hair and background around
+// them), with an oily highlight on the cheek, the highlight loses at least half of what it stands above
+// the skin while the skin away from it moves by at most 2 levels in the mean.
+TEST(RemoveShineEffect, TakesOnlyTheShineDown)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("ShineRemoval")));
+    constexpr int Photo = 800;
+    for (const double face : {40.0, 250.0}) {
+        const SyntheticFace f = syntheticFace(face);
+        // The highlight: a soft, nearly white patch on the cheek below the eye.
+        const double hx = f.side / 2.0 - 0.2 * face, hy = f.side / 2.0 + 0.05 * face, hr = 0.06 * face + 1;
+        Bitmap shine(f.side, f.side, Bitmap::Format::RGBAf);
+        for (int y = 0; y < f.side; ++y) {
+            float* row = reinterpret_cast<float*>(shine.mutableRow(y));
+            for (int x = 0; x < f.side; ++x) {
+                const float a = float(0.75 * std::exp(-std::pow(std::hypot(x - hx, y - hy) / hr, 2)));
+                row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = 0.97f * a, row[4 * x + 3] = a;
+            }
+        }
+        const double offset = (Photo - f.side) / 2.0;
+        const AffineTransform place = AffineTransform::translation(offset, offset);
+        const Image ground =
+            Image::constantColor(Color(0.16, 0.12, 0.1)).imageByCroppingToRect(Rect(0, 0, Photo, Photo));
+        const Image photo = Image::fromBitmap(shine)
+                                .imageByCompositingOverImage(f.image)
+                                .imageByApplyingTransform(place)
+                                .imageByCompositingOverImage(ground);
+        const Image mask = maskOf(Photo, Photo, [&](int x, int y) {
+            const double fx = x - offset, fy = f.side - 1 - (y - offset);
+            return fx >= 0 && fy >= 0 && fx < f.side && fy < f.side;
+        });
+        const Image after = composed(QStringLiteral("ShineRemoval"), photo, mask, 1, 1.6 * face);
+        const Rect area(offset, offset, f.side, f.side);
+        const Levels a = levels(photo, area), b = levels(after, area);
+        double skinChange = 0, above = 0, left = 0;
+        int skin = 0, highlight = 0;
+        const double base = 255 * 0.8 * (0.299 + 0.587 * 0.8 + 0.114 * 0.68);
+        for (int y = 0; y < f.side; ++y)
+            for (int x = 0; x < f.side; ++x) {
+                const int row = f.side - 1 - y; // the face's rows are top-down
+                const double d = std::hypot(x - hx, row - hy);
+                const auto p = a.at(int(offset) + x, int(offset) + y),
+                           q = b.at(int(offset) + x, int(offset) + y);
+                if (d <= 0.5 * hr) {
+                    above += lumaChroma(p).first - base, left += lumaChroma(q).first - base, ++highlight;
+                } else if (d > 2.5 * hr && f.skin[size_t(row * f.side + x)]) {
+                    skinChange += largestChannelChange(p, q), ++skin;
+                }
+            }
+        std::printf(
+            "Remove Shine on a face of %.0f px: the highlight stands %.0f levels above the skin, then %.0f; "
+            "the skin elsewhere moved %.2f levels\n",
+            face, above / highlight, left / highlight, skinChange / skin);
+        EXPECT_LE(left / highlight, 0.5 * above / highlight) << face;
+        EXPECT_LE(skinChange / skin, 2) << face;
+    }
+}
