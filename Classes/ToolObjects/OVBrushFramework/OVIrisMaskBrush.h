@@ -6,11 +6,11 @@
 
 #include <memory>
 
-// The click tool of the eye effects: one click selects a whole iris. At the clicked point it measures
-// the pupil and samples the iris colour (IrisRadiusFinder), then lets "GMIrisMaskFinderFilter" paint
-// the iris as a draw stroke over the layer's mask. The mask brush hands it click strokes whole; its
-// image() is in the stroke encoding of docs/masks.md, so the brush handler takes the click out as the
-// stroke like any painted one.
+// The click tool of the eye effects: one click selects a whole iris, or a flash-red pupil. Around the
+// clicked point it finds the red pupil or the iris (IrisRadiusFinder), no larger than the face (or the
+// brush) allows, then lets "GMIrisMaskFinderFilter" paint it as a draw stroke over the layer's mask.
+// The mask brush hands it click strokes whole; its image() is in the stroke encoding of docs/masks.md,
+// so the brush handler takes the click out as the stroke like any painted one.
 class OVIrisMaskBrush : public OVMaskBrushProtocol
 {
 public:
