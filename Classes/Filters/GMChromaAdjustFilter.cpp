@@ -1,6 +1,7 @@
 #include "Classes/Filters/GMChromaAdjustFilter.h"
 
 #include "Classes/Filters/MaskFilterSupport.h"
+#include "Platform/Image/Sampler.h"
 
 using namespace pf;
 using MaskFilterSupport::numberAttributes;
@@ -32,6 +33,7 @@ GMChromaAdjustFilter::GMChromaAdjustFilter(const QString& className) : GMKernelF
     declareInput(QStringLiteral("inputHueRange"), vectorAttributes(Vector(0, 0, 0)));
     declareInput(QStringLiteral("inputSaturationRange"), vectorAttributes(Vector(0, 0)));
     declareInput(QStringLiteral("inputLumaRange"), vectorAttributes(Vector(0, 0)));
+    declareInput(QStringLiteral("inputSurroundImage"));
 }
 
 Image GMChromaAdjustFilter::outputImage() const
@@ -40,12 +42,17 @@ Image GMChromaAdjustFilter::outputImage() const
     const Vector hue = vectorValue(QStringLiteral("inputHueRange"));
     const Vector saturation = vectorValue(QStringLiteral("inputSaturationRange"));
     const Vector luma = vectorValue(QStringLiteral("inputLumaRange"));
-    return applyToInputImage(0, ApplyExtent::Full,
-                             {QVariant::fromValue(Vector(shift.x(), shift.y())),
-                              numberValue(QStringLiteral("inputChromaScale"), 1),
-                              numberValue(QStringLiteral("inputLumaScale"), 1),
-                              numberValue(QStringLiteral("inputLumaLift"), 0),
-                              QVariant::fromValue(Vector(hue.x(), hue.y(), hue.z())),
-                              QVariant::fromValue(Vector(saturation.x(), saturation.y())),
-                              QVariant::fromValue(Vector(luma.x(), luma.y()))});
+    // Without a surround the image itself stands in, unread; with one each pixel reads its neighbours.
+    const Image surround = imageValue(QStringLiteral("inputSurroundImage"));
+    const bool against = !surround.isNull();
+    return applyToInputImage(
+        0, ApplyExtent::Full,
+        {QVariant::fromValue(Sampler(against ? surround : imageValue(QStringLiteral("inputImage")))),
+         against ? 1.0 : 0.0, QVariant::fromValue(Vector(shift.x(), shift.y())),
+         numberValue(QStringLiteral("inputChromaScale"), 1), numberValue(QStringLiteral("inputLumaScale"), 1),
+         numberValue(QStringLiteral("inputLumaLift"), 0),
+         QVariant::fromValue(Vector(hue.x(), hue.y(), hue.z())),
+         QVariant::fromValue(Vector(saturation.x(), saturation.y())),
+         QVariant::fromValue(Vector(luma.x(), luma.y()))},
+        against ? 1.0 : 0.0);
 }

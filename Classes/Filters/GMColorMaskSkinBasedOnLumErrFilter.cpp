@@ -12,5 +12,6 @@ GMColorMaskSkinBasedOnLumErrFilter::GMColorMaskSkinBasedOnLumErrFilter(const QSt
 
 Image GMColorMaskSkinBasedOnLumErrFilter::outputImage() const
 {
-    return applyToInputImage(0, ApplyExtent::OriginZero, {});
+    // Each pixel reads the 5 x 5 pixels around it.
+    return applyToInputImage(0, ApplyExtent::OriginZero, {}, 2);
 }

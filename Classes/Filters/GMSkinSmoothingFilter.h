@@ -8,11 +8,16 @@
 // "inputEdgeContrast") and where the band is stronger than "inputContrast" (a feature, not a
 // blotch): edges keep their crispness with no halo along them. With "inputLightenOnly" only the
 // band's shadows are lifted (creases, hollows), with "inputDarkenOnly" only its highlights are taken
-// down (shine); each keeps the hue. The output has the image's extent.
+// down (shine); each keeps the hue. Of the finest detail "inputDetailKept" is kept (1, all of it, by
+// default), whole along edges. "inputMinimumRadius" and "inputMinimumDetailRadius" (pixels) hold the
+// two radii up where they are given as shares of a small face: the bands a photo's pixels carry are
+// then the skin's blotches and grain however few pixels the face has. The output has the image's
+// extent.
 class GMSkinSmoothingFilter : public GMGuidedFilter
 {
 public:
     explicit GMSkinSmoothingFilter(const QString& className = QStringLiteral("GMSkinSmoothingFilter"));
+    pf::Image outputImage() const override;
 
 protected:
     pf::Image outputForFit(const pf::Image& image, const Fit& coefficients) const override;

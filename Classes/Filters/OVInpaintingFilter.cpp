@@ -231,6 +231,8 @@ OVInpaintingFilter::OVInpaintingFilter(const QString& className) : OVFilter(clas
     m_laplaceSmoothKernel = kernelWithName(QStringLiteral("laplaceSmooth"));
     m_bwMaskKernel = kernelWithName(QStringLiteral("bwMask"));
     m_opaqueKernel = kernelWithName(QStringLiteral("opaque"));
+    m_knownOnlyKernel = kernelWithName(QStringLiteral("knownOnly"));
+    m_wholeHolesKernel = kernelWithName(QStringLiteral("wholeHoles"));
     (void)levelCopyKernel(); // made with the first filter, not at the first stroke's first step
 }
 
@@ -307,7 +309,8 @@ Image OVInpaintingFilter::outputImage() const
     const Image mask = inputMaskImage();
     if (mask.isNull())
         return image;
-    if (m_laplaceSmoothKernel.isNull() || m_bwMaskKernel.isNull() || m_opaqueKernel.isNull())
+    if (m_laplaceSmoothKernel.isNull() || m_bwMaskKernel.isNull() || m_opaqueKernel.isNull() ||
+        m_knownOnlyKernel.isNull() || m_wholeHolesKernel.isNull())
         return Image();
 
     const double maxScale = maximumScaleForRadius(inputRadius());
@@ -377,22 +380,24 @@ Image OVInpaintingFilter::inpaintImage(const Image& image, const Image& mask, do
     if (maxScale > 2.0 * scale) {
         // Preview quality goes straight to the coarsest scale; otherwise each level halves the image.
         const double factor = m_previewQuality ? scale / maxScale : 0.5;
-        const Image coarse =
-            inpaintImage(reducedLevel(image, factor), reducedLevel(mask, factor), scale / factor, maxScale);
+        // A reduced pixel is the mean of the known pixels it covers, and a hole only where it covers
+        // nothing known: the border right beside the hole (a white stripe in a photo's corner, say)
+        // reaches the coarser levels, instead of the mean of a pixel that mostly lies farther off, and
+        // nothing of what the hole held goes down. What lies beyond the photo counts as neither.
         const Image blendMask = m_bwMaskKernel.apply({QVariant::fromValue(Sampler(mask))}, options);
-        // The coarse solution inside the area, the level's own pixels outside it. Enlarged, it fades
-        // along the level's edge into the nothing beyond; where that edge is the photo's (and a hole may
-        // lie on it), its own colour is taken there, at full strength. The edges of a part cut around
-        // the holes lie far from them.
-        Image enlarged = coarse.imageByApplyingTransform(AffineTransform::scale(1 / factor, 1 / factor));
-        const Rect level = image.extent(), photo = inputImage().extent();
-        const Rect reached(level.minX() * scale, level.minY() * scale, level.width() * scale,
-                           level.height() * scale);
-        const double near = 2 * scale / factor;
-        if (photo.isInfinite() || reached.minX() <= photo.minX() + near ||
-            reached.minY() <= photo.minY() + near || reached.maxX() >= photo.maxX() - near ||
-            reached.maxY() >= photo.maxY() - near)
-            enlarged = m_opaqueKernel.apply({QVariant::fromValue(Sampler(enlarged))}, options);
+        const Image known = m_knownOnlyKernel.apply(
+            {QVariant::fromValue(Sampler(image)), QVariant::fromValue(clamped(mask))}, options);
+        const Image reducedHoles = reducedLevel(blendMask, factor);
+        const Image coarseMask = m_wholeHolesKernel.apply({QVariant::fromValue(Sampler(reducedHoles))},
+                                                          levelOptions(reducedHoles));
+        const Image coarse = inpaintImage(reducedLevel(known, factor), coarseMask, scale / factor, maxScale);
+        // The coarse solution inside the area, the level's own pixels outside it. Enlarged, it is partly
+        // transparent beside the hole and along the level's edge; its own (straight) colour is taken
+        // there, at full strength.
+        const Image enlarged = m_opaqueKernel.apply(
+            {QVariant::fromValue(
+                Sampler(coarse.imageByApplyingTransform(AffineTransform::scale(1 / factor, 1 / factor))))},
+            options);
         m_blendWithMask->setValue(QVariant::fromValue(blendMask), InputMaskImageKey);
         m_blendWithMask->setValue(QVariant::fromValue(enlarged), InputImageKey);
         m_blendWithMask->setValue(QVariant::fromValue(image), InputBackgroundImageKey);

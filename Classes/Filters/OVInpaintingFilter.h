@@ -60,4 +60,6 @@ private:
     pf::Kernel m_laplaceSmoothKernel;
     pf::Kernel m_bwMaskKernel;
     pf::Kernel m_opaqueKernel;
+    pf::Kernel m_knownOnlyKernel;
+    pf::Kernel m_wholeHolesKernel;
 };

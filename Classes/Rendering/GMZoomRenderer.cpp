@@ -436,6 +436,11 @@ void GMZoomRenderer::prepareBrushHandlerForNormedFaceWidth(double normedFaceWidt
         m_contentFilter->setValueForInputKey(QVariant::fromValue(background),
                                              QStringLiteral("originalImage"));
         m_contentFilter->setValueForInputKey(QVariant::fromValue(outputSize), QStringLiteral("imageSize"));
+        // The photo's typical face at the size shown, as the chain composes it.
+        if (const auto generator = m_toolChain->renderInfoGenerator(); generator && contentsRect.width() > 0)
+            m_contentFilter->setValueForInputKey(generator->normedTypicalFaceWidth() * outputSize.width /
+                                                     contentsRect.width(),
+                                                 QStringLiteral("faceWidth"));
     }
     const auto composition = tool ? tool->compositionFilter() : nullptr;
     m_compositionFilter = composition ? composition->generatedCIFilter() : nullptr;

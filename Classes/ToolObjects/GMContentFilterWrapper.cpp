@@ -4,6 +4,8 @@
 #include "Platform/Foundation/Size.h"
 #include "Platform/Image/Vector.h"
 
+#include <cmath>
+
 using namespace pf;
 
 namespace {
@@ -33,6 +35,11 @@ void GMContentFilterWrapper::setValueForInputKey(const QVariant& value, const QS
         setConvertedValueForExportKey(size.width, QStringLiteral("imageSizeWidthPercentage"));
         setConvertedValueForExportKey(size.height, QStringLiteral("imageSizeHeightPercentage"));
         setConvertedValueForExportKey(size.width, QStringLiteral("imageSizeWidthPercentageOnlyMainChain"));
+        m_imageWidth = size.width;
+        updateFaceWidth();
+    } else if (inputName == QLatin1String("faceWidth")) {
+        m_faceWidth = value.toDouble();
+        updateFaceWidth();
     } else if (inputName == QLatin1String("mask")) {
         setValueForExportKey(value, QStringLiteral("mask"));
     } else if (inputName == QLatin1String("canvas")) {
@@ -44,6 +51,13 @@ void GMContentFilterWrapper::setValueForInputKey(const QVariant& value, const QS
     } else if (inputName == QLatin1String("connectedDirtyRects")) {
         setValueForExportKey(value, QStringLiteral("connectedDirtyRects"));
     }
+}
+
+void GMContentFilterWrapper::updateFaceWidth()
+{
+    const double width =
+        m_faceWidth > 0 && std::isfinite(m_faceWidth) ? m_faceWidth : DefaultFaceShare * m_imageWidth;
+    setConvertedValueForExportKey(width, QStringLiteral("faceWidthPercentage"));
 }
 
 void GMContentFilterWrapper::setValuesFromMask(const Image& mask, const Image& additionalImage)
@@ -63,5 +77,7 @@ std::shared_ptr<GMContentFilterWrapper> GMContentFilterWrapper::copy() const
 {
     auto other = std::make_shared<GMContentFilterWrapper>();
     copyInto(*other);
+    other->m_imageWidth = m_imageWidth;
+    other->m_faceWidth = m_faceWidth;
     return other;
 }

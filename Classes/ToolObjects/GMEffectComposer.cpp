@@ -10,7 +10,7 @@ using namespace pf;
 
 Image GMEffectComposer::composedImage(const GMEffectBlueprint& effect, const Image& photo, const Image& mask,
                                       const Image& additionalImage, const QVariantMap& settings,
-                                      QString* problem)
+                                      QString* problem, double faceWidth)
 {
     QVariantMap values = effect.defaultSettingsValues();
     for (auto it = settings.begin(); it != settings.end(); ++it)
@@ -22,6 +22,7 @@ Image GMEffectComposer::composedImage(const GMEffectBlueprint& effect, const Ima
     content->setValueForInputKey(QVariant::fromValue(photo), QStringLiteral("originalImage"));
     content->setValueForInputKey(QVariant::fromValue(Size(extent.width(), extent.height())),
                                  QStringLiteral("imageSize"));
+    content->setValueForInputKey(faceWidth, QStringLiteral("faceWidth"));
     content->setValuesFromMask(mask, additionalImage);
     const Image layer = content->outputImage();
     if (layer.isNull()) {

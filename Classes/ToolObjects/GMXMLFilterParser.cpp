@@ -90,6 +90,7 @@ const QStringList& GMXMLFilterParser::allowedInputPrefixes()
                                       "imageNamedAutoResize",
                                       "imageSizeWidthPercentage",
                                       "imageSizeHeightPercentage",
+                                      "faceWidthPercentage",
                                       "imageExtent",
                                       "singleMaskImage",
                                       "patternAverageStroke",

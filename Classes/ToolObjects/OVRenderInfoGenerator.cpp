@@ -6,8 +6,10 @@
 #include "Platform/Image/Color.h"
 #include "Platform/Image/Filter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 using namespace pf;
 
@@ -97,6 +99,19 @@ double OVRenderInfoGenerator::normedFaceWidthAt(const Point& point) const
         }
     }
     return result;
+}
+
+double OVRenderInfoGenerator::normedTypicalFaceWidth() const
+{
+    const State current = state();
+    const double photoWidth = originalSizeOf(current.image).width;
+    if (!(photoWidth > 0) || current.features->empty())
+        return 0;
+    std::vector<double> widths;
+    for (const pf::FaceFeature& face : *current.features)
+        widths.push_back(face.bounds.width());
+    std::nth_element(widths.begin(), widths.begin() + std::ptrdiff_t(widths.size() / 2), widths.end());
+    return widths[widths.size() / 2] / photoWidth;
 }
 
 namespace {

@@ -38,6 +38,9 @@ public:
     // else the larger of the horizontal and vertical distance; the earlier face on ties), divided by
     // the photo's width. 0 without faces.
     double normedFaceWidthAt(const pf::Point& point) const;
+    // The width of the photo's typical face (the median of those found) as a share of the photo's
+    // width; 0 without a face. Effects that work at a face's scale (skin smoothing) are sized by it.
+    double normedTypicalFaceWidth() const;
 
     // A small toolbox over the filter library, beside the face information (the editing loop uses none
     // of it). The Gaussian blur of the image, cut back to its extent.

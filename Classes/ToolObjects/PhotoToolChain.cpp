@@ -152,8 +152,8 @@ void PhotoToolChain::publish(int index, int action)
     {
         std::lock_guard lock(m_stateMutex);
         version = ++m_version;
-        m_state =
-            std::make_shared<PhotoToolChainState>(version, m_pyramid, m_originalSize, std::move(layers));
+        m_state = std::make_shared<PhotoToolChainState>(version, m_pyramid, m_originalSize, std::move(layers),
+                                                        m_renderInfoGenerator->normedTypicalFaceWidth());
     }
     NotificationCenter::defaultCenter().post(ContentDidChange, this,
                                              {{QStringLiteral("OVRCChangeIndex"), index},

@@ -1,5 +1,7 @@
 #include "Classes/ToolObjects/PhotoToolChainState.h"
 
+#include <cmath>
+
 using namespace pf;
 
 Image PhotoToolChainState::contentImageAtIndex(int index, const Image& below,
@@ -17,6 +19,10 @@ Image PhotoToolChainState::contentImageAtIndex(int index, const Image& below,
     wrapper->setValueForInputKey(QVariant::fromValue(below), QStringLiteral("originalImage"));
     wrapper->setValueForInputKey(QVariant::fromValue(Size(crop.width(), crop.height())),
                                  QStringLiteral("imageSize"));
+    // The face at the scale composed: the photo's width as the transform maps it.
+    const double scale = std::hypot(transform.a, transform.b);
+    if (m_faceShare > 0)
+        wrapper->setValueForInputKey(m_faceShare * m_size.width * scale, QStringLiteral("faceWidth"));
     if (layer.mask) {
         const Image mask = layer.mask->imageContainer()->image();
         if (!mask.isNull())

@@ -19,9 +19,12 @@ public:
         OVContentContainerPtr mask;
     };
 
+    // `faceShare`: the photo's typical face as a share of its width (0 for none), which sizes the
+    // effects that work at a face's scale.
     PhotoToolChainState(quint64 version, std::shared_ptr<const OVOriginalPyramid> original,
-                        const pf::Size& size, std::vector<Layer> layers)
-        : m_version(version), m_original(std::move(original)), m_size(size), m_layers(std::move(layers))
+                        const pf::Size& size, std::vector<Layer> layers, double faceShare = 0)
+        : m_version(version), m_original(std::move(original)), m_size(size), m_layers(std::move(layers)),
+          m_faceShare(faceShare)
     {}
 
     quint64 version() const override { return m_version; }
@@ -42,4 +45,5 @@ private:
     std::shared_ptr<const OVOriginalPyramid> m_original;
     pf::Size m_size;
     std::vector<Layer> m_layers; // index 0 is the background
+    double m_faceShare = 0;
 };

@@ -7,11 +7,14 @@
 //                                              and "<name>After.png", 100 x 100
 // The portrait and the masks are found where the build put their paths; PORTRAIT and MASKS override.
 // INTENSITY renders every effect at that intensity instead of its default (1 shows the strongest).
-// Strokes of the tools that paint their own picture (healing, iris replacement), and the clicks of the
-// effects whose click selects an iris, go through the brush handler and its brushes, one dab per spot
-// of the mask, as a user's clicks would.
+// Every mask is made with the tool the effect offers first, through the brush handler and its brushes,
+// as a user's hand would make it: a click at every spot of the mask for the click tools (the iris, the
+// red pupil, the replacement iris), a dab per spot for the healing brush, strokes of the smart brush
+// along rows across the mask's parts; only the plain brush's effects take the hand-made mask as it is.
+// The sheet also has a page of the iris click at off-centre places ("IrisClickOffCentre.png").
 
 #include "Classes/Filters/FilterLibrary.h"
+#include "Classes/Framework/ImageORVExtension.h"
 #include "Classes/ToolObjects/BundleReader.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/GMEffectBlueprint.h"
@@ -165,6 +168,63 @@ Layer paintedWithBrushes(const GMEffectBlueprint& effect, const Subject& subject
     return layer;
 }
 
+// Strokes of the effect's smart brush along rows across each part of the mask, a brush as wide as half
+// the part's height (between 6 and 40 pixels), rows half a brush apart, a point every quarter brush:
+// the mask the smart brush leaves where a hand sweeps over the part.
+Layer paintedWithSmartBrush(const GMEffectBlueprint& effect, const Subject& subject, const QImage& mask)
+{
+    const Size size(subject.picture.width(), subject.picture.height());
+    const Rect extent(0, 0, size.width, size.height);
+    Layer layer{Image::constantColor(Color(0, 0, 0, 1)).imageByCroppingToRect(extent),
+                GMEffectComposer::preparedAdditionalImage(effect, size, subject.faceWidth / size.width)};
+    const auto inMask = [&](double x, double y) {
+        const int ix = int(x), iy = int(y);
+        return mask.rect().contains(ix, iy) && qGray(mask.pixel(ix, iy)) >= 128;
+    };
+    GMBrushHandler handler;
+    handler.setBackgroundImage(subject.photo);
+    handler.setStartMaskImage(layer.mask);
+    handler.setStartAdditionalImage(layer.additional);
+    handler.setScaleFactor(1);
+    int strokes = 0;
+    OVBrush brush;
+    brush.type = OVBrush::SmartBrush;
+    brush.kernelName = effect.defaultBrushValueForKey(QStringLiteral("smartBrushType")).toString();
+    brush.smoothness = 0.4;
+    brush.pressure = effect.defaultBrushValueForKey(QStringLiteral("brushHardness")).toDouble();
+    if (!(brush.pressure > 0))
+        brush.pressure = 0.8;
+    for (const Spot& spot : spotsOf(mask)) {
+        // The part's bounding box: the spot's disc stands for it.
+        const double reach = spot.diameter;
+        const double diameter = std::clamp(spot.diameter / 2, 6.0, 40.0);
+        brush.size = diameter;
+        for (double y = spot.centre.y() - reach; y <= spot.centre.y() + reach; y += diameter / 2) {
+            std::vector<Point> stroke;
+            const auto flush = [&] {
+                if (stroke.size() >= 1) {
+                    handler.brushDownAtPoint(brush, stroke.front(), subject.faceWidth);
+                    handler.processPoints(stroke);
+                    handler.brushUp();
+                    // Each stroke nests the last mask in its recipe: made pixels now and then.
+                    if (++strokes % 8 == 0)
+                        handler.setStartMaskImage(ORVExtension::fixedImage(handler.startMaskImage()));
+                }
+                stroke.clear();
+            };
+            for (double x = spot.centre.x() - reach; x <= spot.centre.x() + reach; x += diameter / 4) {
+                if (inMask(x, y))
+                    stroke.emplace_back(x / size.width, 1 - y / size.height);
+                else
+                    flush();
+            }
+            flush();
+        }
+    }
+    layer.mask = handler.startMaskImage();
+    return layer;
+}
+
 Layer layerFor(const GMEffectBlueprint& effect, const Subject& subject, const QImage& mask)
 {
     const QString drawType = effect.defaultBrushValueForKey(QStringLiteral("drawType")).toString();
@@ -173,10 +233,12 @@ Layer layerFor(const GMEffectBlueprint& effect, const Subject& subject, const QI
         return paintedWithBrushes(effect, subject, mask, OVBrush::Draw, OVBrush::Healing);
     if (clickType == QLatin1String("replacement"))
         return paintedWithBrushes(effect, subject, mask, OVBrush::Click, OVBrush::IrisReplacement);
-    // An effect clicked on the iris first of all is shown as its click selects the iris.
-    const QString smartType = effect.defaultBrushValueForKey(QStringLiteral("smartBrushType")).toString();
-    if (effect.brushTypes().value(0) == QLatin1String("click") && smartType == QLatin1String("irisBrush"))
+    // The tool the effect offers first: a click (on the iris, or on the red pupil), or the smart brush.
+    const QString first = effect.brushTypes().value(0);
+    if (first == QLatin1String("click"))
         return paintedWithBrushes(effect, subject, mask, OVBrush::Click, 0);
+    if (first == QLatin1String("smartBrush"))
+        return paintedWithSmartBrush(effect, subject, mask);
     const Size size(subject.picture.width(), subject.picture.height());
     return {Image::fromQImage(mask.convertToFormat(QImage::Format_RGBA8888)),
             GMEffectComposer::preparedAdditionalImage(effect, size, subject.faceWidth / size.width)};
@@ -290,8 +352,8 @@ public:
         QVariantMap settings;
         if (!qEnvironmentVariableIsEmpty("INTENSITY"))
             settings.insert(QStringLiteral("intensity"), qEnvironmentVariable("INTENSITY").toDouble());
-        const Image composed = GMEffectComposer::composedImage(*effect, subject.photo, layer.mask,
-                                                               layer.additional, settings, &problem);
+        const Image composed = GMEffectComposer::composedImage(
+            *effect, subject.photo, layer.mask, layer.additional, settings, &problem, subject.faceWidth);
         const QImage after = composed.isNull() ? QImage() : m_context.renderToQImage(composed, extent);
         if (after.isNull()) {
             err() << "Error: " << name << ": "
@@ -385,6 +447,99 @@ int makeSheet(Sheet& sheet, const QDir& folder, QStringList names)
     return failures == 0 ? 0 : 1;
 }
 
+// The iris click where a hand puts it: on each eye of the portrait at four times its size, at the
+// centre and at 0.4 and 0.75 of the iris's radius from it in four directions, the mask each click makes
+// laid over the eye in green, the click marked in red.
+int makeIrisClickPage(const QString& portraitPath, const QDir& folder)
+{
+    constexpr int Scale = 4, Tile = 192, Gap = 8, Header = 28, Label = 20;
+    QImage picture(portraitPath);
+    if (picture.isNull())
+        return 1;
+    picture = picture.convertToFormat(QImage::Format_RGB32);
+    picture.setColorSpace(QColorSpace());
+    const int side = picture.width() * Scale;
+    picture = picture.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const Image photo = Image::fromQImage(picture);
+    RenderContext context(QStringLiteral("iris click page"));
+    FaceDetector detector;
+    const auto faces = detector.features(photo, &context);
+    const double faceWidth = faces.empty() ? 0.0 : faces.front().bounds.width();
+    const struct
+    {
+        const char* name;
+        QPointF centre; // top-down pixels of the portrait
+        double radius;
+    } eyes[] = {{"left eye", {203.5, 100.5}, 3.5}, {"right eye", {246.5, 103.0}, 3.6}};
+    std::vector<std::pair<double, int>> places{{0.0, 0}};
+    for (const double share : {0.4, 0.75})
+        for (int direction = 0; direction < 4; ++direction)
+            places.emplace_back(share, direction);
+    QImage page(int(places.size()) * (Tile + Gap) + Gap, Header + 2 * (Label + Tile + Gap),
+                QImage::Format_RGB32);
+    page.fill(QColor(38, 38, 40));
+    QPainter painter(&page);
+    label(painter, QRect(8, 0, page.width(), Header),
+          QStringLiteral("Iris click at off-centre places (the portrait at 4x; mask in green, click in red)"),
+          16, Qt::AlignLeft | Qt::AlignVCenter);
+    for (size_t e = 0; e < 2; ++e) {
+        const QPointF centre = eyes[e].centre * Scale;
+        const double radius = eyes[e].radius * Scale;
+        const QRect crop(int(centre.x() - 8 * Scale), int(centre.y() - 8 * Scale), 16 * Scale, 16 * Scale);
+        const int top = Header + int(e) * (Label + Tile + Gap);
+        for (size_t i = 0; i < places.size(); ++i) {
+            const auto [share, direction] = places[i];
+            const double angle = direction * M_PI / 2;
+            const QPointF click(centre.x() + share * radius * std::cos(angle),
+                                centre.y() - share * radius * std::sin(angle));
+            GMBrushHandler handler;
+            handler.setBackgroundImage(photo);
+            handler.setStartMaskImage(
+                Image::constantColor(Color(0, 0, 0, 1)).imageByCroppingToRect(Rect(0, 0, side, side)));
+            handler.setStartAdditionalImage(
+                Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(Rect(0, 0, side, side)));
+            OVBrush brush;
+            brush.type = OVBrush::Click;
+            brush.size = 2 * radius;
+            brush.pressure = 1;
+            const Point at(click.x() / side, 1 - click.y() / side);
+            handler.brushDownAtPoint(brush, at, faceWidth);
+            handler.processPoint(at);
+            const OVContentContainerPtr stroke = handler.brushUp();
+            QImage tile = picture.copy(crop);
+            if (stroke) {
+                const QImage mask = context.renderToQImage(
+                    stroke->imageContainer()->image(),
+                    Rect(crop.x(), side - crop.y() - crop.height(), crop.width(), crop.height()));
+                for (int y = 0; y < tile.height(); ++y)
+                    for (int x = 0; x < tile.width(); ++x) {
+                        const double m = qGreen(mask.pixel(x, y)) / 255.0 * 0.55;
+                        const QColor c = tile.pixelColor(x, y);
+                        tile.setPixelColor(x, y,
+                                           QColor::fromRgbF(float(c.redF() * (1 - m)),
+                                                            float(c.greenF() * (1 - m) + m),
+                                                            float(c.blueF() * (1 - m))));
+                    }
+            }
+            const int left = Gap + int(i) * (Tile + Gap);
+            painter.drawImage(QRect(left, top + Label, Tile, Tile), tile);
+            const QPointF mark((click.x() - crop.x()) * Tile / crop.width() + left,
+                               (click.y() - crop.y()) * Tile / crop.height() + top + Label);
+            painter.setPen(QPen(QColor(255, 60, 60), 2));
+            painter.drawLine(mark - QPointF(5, 0), mark + QPointF(5, 0));
+            painter.drawLine(mark - QPointF(0, 5), mark + QPointF(0, 5));
+            label(painter, QRect(left, top, Tile, Label),
+                  QStringLiteral("%1, %2").arg(
+                      QString::fromLatin1(eyes[e].name),
+                      share == 0 ? QStringLiteral("centre")
+                                 : QStringLiteral("%1 R, %2\u00b0").arg(share).arg(direction * 90)),
+                  11, Qt::AlignLeft | Qt::AlignVCenter);
+        }
+    }
+    painter.end();
+    return page.save(folder.filePath(QStringLiteral("IrisClickOffCentre.png"))) ? 0 : 1;
+}
+
 int makeIcons(Sheet& sheet, const QDir& folder)
 {
     int failures = 0;
@@ -436,6 +591,12 @@ int main(int argc, char** argv)
         err() << "Error: the portrait cannot be read\n";
         return 1;
     }
-    return arguments[0] == QLatin1String("sheet") ? makeSheet(sheet, folder, arguments.mid(2))
-                                                  : makeIcons(sheet, folder);
+    if (arguments[0] == QLatin1String("icons"))
+        return makeIcons(sheet, folder);
+    int failures = makeSheet(sheet, folder, arguments.mid(2));
+    if (arguments.size() == 2 && makeIrisClickPage(setting("PORTRAIT", GLIMORA_PORTRAIT), folder) != 0) {
+        err() << "Error: cannot write the iris click page\n";
+        ++failures;
+    }
+    return failures == 0 ? 0 : 1;
 }

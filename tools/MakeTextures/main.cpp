@@ -1,6 +1,6 @@
 // Makes the stock pictures of the eye, healing and beard tools and the toolkit's box panels, reproducibly:
-//   Iris.png       a stock iris with alpha: pupil centred, limbal ring, radial fibres, a catch light,
-//                  transparent outside the iris
+//   Iris.png       a stock iris with alpha: a soft-edged pupil, radial fibres, a collarette and a soft
+//                  limbal ring, its rim fading to transparent; no catch light (the photo's own shows)
 //   SkinPatch.jpg  a neutral (mean grey 0.5), seamlessly tileable skin-pore texture
 //   BeardStubble.png  seamlessly tileable stubble with alpha: short dark hairs growing downward, the
 //                  dots of their follicles and the faint shadow of the beard under the skin
@@ -126,7 +126,9 @@ QImage makeIris(int size)
     Random random(20240611);
     const double c = size / 2.0;
     const double R = size / 2.0 - 1.5; // iris radius, a pixel and a half of soft edge inside the square
-    const double P = R * 0.34;         // pupil radius
+    // Pupil radius: large, so that a photo's pupil of any usual size lies inside it and no ring of the
+    // old iris shows around the new one's pupil.
+    const double P = R * 0.45;
     // Fibres: noise with many cells around the circle and few along the radius, so it streaks radially
     // and breaks up along the way.
     const PeriodicNoise fibres(200, 8, random);
@@ -159,7 +161,8 @@ QImage makeIris(int size)
             const double dx = x + 0.5 - c, dy = c - (y + 0.5); // y up
             const double r = std::hypot(dx, dy);
             const double angle = std::atan2(dy, dx);
-            const double alpha = std::clamp(R + 0.5 - r, 0.0, 1.0);
+            // The rim fades over the outer tenth, so the iris sinks into the limbus it is laid over.
+            const double alpha = 1 - smoothstep(0.88 * R, R + 0.5, r);
             if (alpha <= 0) {
                 line[x] = qRgba(0, 0, 0, 0);
                 continue;
@@ -167,12 +170,12 @@ QImage makeIris(int size)
             const double rho = std::clamp((r - P) / (R - P), 0.0, 1.0);
             const double u = angle / (2 * Pi) + 0.5 + 0.006 * wobble.at(angle) * std::sin(rho * 2 * Pi * 1.5);
 
-            // Stroma: hazel near the pupil turning grey-blue outward along a wavy collarette.
+            // Stroma: a touch of hazel near the pupil turning grey-blue outward along a wavy collarette.
             const double collarette = 0.3 + 0.025 * collaretteShape.at(angle);
             const double hazelAmount = 1 - smoothstep(collarette - 0.1, collarette + 0.06, rho);
             std::array<double, 3> col;
             for (size_t k = 0; k < 3; ++k)
-                col[k] = mix(stroma[k], hazel[k], hazelAmount * 0.7);
+                col[k] = mix(stroma[k], hazel[k], hazelAmount * 0.35);
 
             // Radial fibres: fine light streaks on coarser bundles, stronger in the middle of the stroma.
             const double fibre = fibres.at(u, rho) * 0.6 + bundles.at(u, rho) * 0.4;
@@ -189,28 +192,22 @@ QImage makeIris(int size)
             // Concentric contraction furrows in the outer stroma.
             light *= 1 - 0.06 * smoothstep(0.55, 0.75, rho) *
                              std::pow(std::cos(rho * 38 + 0.3 * ringShade.at(angle)), 8);
-            // Limbal ring: the iris darkens towards its rim.
+            // Limbal ring: the iris darkens a little towards its rim.
             const double limbal = smoothstep(0.78, 0.98, rho);
             for (size_t k = 0; k < 3; ++k)
-                col[k] = mix(col[k] * light, limbus[k], limbal * 0.85);
+                col[k] = mix(col[k] * light, limbus[k], limbal * 0.5);
             // Pupillary ruff: a thin dark-brown border, then the pupil, soft over a pixel and a half.
             const double ruff = std::exp(-std::pow((r - P - 2.5) / 3.0, 2));
             for (size_t k = 0; k < 3; ++k)
                 col[k] = mix(col[k], col[k] * 0.45, ruff);
-            const double inPupil = 1 - smoothstep(P - 1.0, P + 1.0, r);
+            // The pupil's edge soft over a tenth of its radius, soft still when the picture is made small.
+            const double inPupil = 1 - smoothstep(0.92 * P, 1.08 * P, r);
             for (size_t k = 0; k < 3; ++k)
                 col[k] = mix(col[k], pupil[k], inPupil);
             // Fine grain.
             const double grain = 1 + 0.035 * (fine.unit() * 2 - 1);
             for (double& v : col)
                 v *= grain;
-
-            // Catch light: the window's reflection, upper left, over the pupil's edge.
-            const double lx = dx + 0.22 * R, ly = dy - 0.24 * R;
-            const double glint = std::exp(-std::pow(std::hypot(lx / 1.15, ly) / (0.075 * R), 4));
-            const double halo = 0.25 * std::exp(-std::pow(std::hypot(lx, ly) / (0.16 * R), 2));
-            for (double& v : col)
-                v = mix(v, 0.97, std::min(1.0, glint + halo));
 
             line[x] = qRgba(toByte(col[0]), toByte(col[1]), toByte(col[2]), toByte(alpha));
         }

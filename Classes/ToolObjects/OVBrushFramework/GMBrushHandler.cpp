@@ -107,6 +107,7 @@ void GMBrushHandler::brushDownAtPoint(const OVBrush& brush, const Point& point, 
 
     m_maskBrush->setStartImage(m_startMaskImage);
     m_maskBrush->setBackgroundImage(m_backgroundImage);
+    m_maskBrush->setFaceWidth(faceWidth);
     m_maskBrush->brushDownAtPoint(brush, point);
 
     // Iris replacement goes only with the click tool; healing with any tool.
@@ -121,7 +122,7 @@ void GMBrushHandler::brushDownAtPoint(const OVBrush& brush, const Point& point, 
         m_additionalBrush->setStartImage(m_startAdditionalImage);
         m_additionalBrush->setStartMaskImage(m_startMaskImage);
         m_additionalBrush->setFaceWidth(faceWidth);
-        m_additionalBrush->brushDownAtPoint(brush, point);
+        m_additionalBrush->brushDownAtPoint(brush, OVMaskBrush::placedPoint(point));
         if (m_additionalBrush->hasPreviewQuality())
             m_additionalBrush->setPreviewQuality(true);
     }
@@ -143,8 +144,14 @@ void GMBrushHandler::processPoints(const std::vector<Point>& points)
     m_strokeBounds =
         m_maskBrush->hasDirtyRect() ? m_strokeBounds.united(m_maskBrush->dirtyRect()) : Rect::infinite();
     if (m_additionalBrush) {
+        // The points the mask brush painted, held to the same range, and none without a place.
+        std::vector<Point> placed;
+        for (const Point& point : points)
+            if (std::isfinite(point.x) && std::isfinite(point.y))
+                placed.push_back(OVMaskBrush::placedPoint(point));
         m_additionalBrush->setMaskImage(maskImage());
-        m_additionalBrush->processPoints(points);
+        if (!placed.empty())
+            m_additionalBrush->processPoints(placed);
     }
 }
 

@@ -8,7 +8,8 @@
 #include <vector>
 
 // Measures, on the CPU, the pupil at a clicked point and the iris colour around it, for the iris click
-// brush. The image is rendered once when it is set; every later question reads a few of its pixels.
+// brush. The image is rendered only around the point asked about, once for as far as a question reaches
+// (a click on a large photo renders the eye, not the photo); the questions then read those pixels.
 //
 // Pixels: the point (x, y), y up with the origin at the image's bottom left, lies in the pixel of column
 // trunc(x) and of row trunc(y) counted from the bottom. A click at a pixel's centre (x + 0.5, y + 0.5) is
@@ -38,11 +39,12 @@ public:
 
     // The iris around the point, found from the pixels: what a click on an eye means is the annulus
     // from the pupil's edge to the limbus (where the iris meets the white of the eye), whatever the
-    // brush's size. Around the point the luminance is read along rays; the limbus is the circle where
-    // it rises most steeply outward (dark iris to the lighter white or lid), the pupil the dark disc
-    // inside it that ends with a rise of its own. The circle's centre follows the edge, so a click
-    // off the middle finds the same iris. The colour is the mean of the annulus's middle, without the
-    // catch light, the pupil or the lids (pixels far lighter or darker than most of it).
+    // brush's size. Round edges darker inside than out vote for their centres; around the strongest
+    // centres near the click the luminance is read along rays, and the limbus is the circle where it
+    // rises most steeply outward (dark iris to the lighter white or lid), the pupil the dark disc inside
+    // it that ends with a rise of its own. The circle's centre follows the edge, so a click anywhere on
+    // the iris finds the same iris. The colour is the mean of the annulus's middle, without the catch
+    // light, the pupil or the lids (pixels far lighter or darker than most of it).
     struct Iris
     {
         bool found = false;
@@ -51,9 +53,25 @@ public:
         double limbusRadius = 0; // where the iris ends
         pf::Color colour;        // straight, opaque
     };
-    // Searches up to `searchRadius` pixels around the input point; nothing is found where no round
-    // edge stands out (a click beside the eye).
-    Iris locateIris(double searchRadius) const;
+    // Looks for an iris no larger than `maxRadius` pixels that holds the input point; nothing is found
+    // where no round edge stands out (a click beside the eye). Nothing larger is ever taken: on a small
+    // face the lids, the eye's corners and the face's own outline make rings too.
+    Iris locateIris(double maxRadius) const;
+
+    // A pupil the flash turned red, under the input point: the red disc around it (with the catch light
+    // it holds) and the fringe where the red spills over the pupil's edge. Found only where the clicked
+    // pixel, or one within a pixel and a half of it, is plainly red (red at least twice the other
+    // channels) and the red region around it closes within `maxRadius`: lips, a red garment or a
+    // brown iris, redder than the rest of a face but not red like that or not round and small, are no
+    // red pupil.
+    struct RedPupil
+    {
+        bool found = false;
+        pf::Point centre;  // y up
+        double radius = 0; // the red's extent, fringe included
+        pf::Color colour;  // the mean red, straight and opaque
+    };
+    RedPupil locateRedPupil(double maxRadius) const;
 
     // Colours are straight RGB in 0..1; hue, saturation and brightness as ORVExtension::hsv gives them.
     static bool isBlackish(const pf::Color& color);
@@ -64,7 +82,10 @@ public:
     static pf::Color mixNSColorsInArray(const std::vector<pf::Color>& colors);
 
 private:
-    // The pixel at a column and a row counted from the top, or nothing outside the bitmap.
+    // Renders the pixels within `reach` of a point (y up) unless they are at hand already.
+    void cover(pf::Point centre, double reach) const;
+    // The pixel at a column and a row of the image counted from the top, or nothing outside the pixels
+    // rendered.
     bool colorAt(long long column, long long row, pf::Color& color) const;
     // The straight colour at a point (y up), interpolated between pixel centres; nothing where the
     // interpolation would reach outside the bitmap.
@@ -72,7 +93,10 @@ private:
     void workOnBitmap();
 
     pf::Image m_image;
-    pf::Bitmap m_bitmap;
+    long long m_columns = 0, m_rows = 0; // the image's size in whole pixels
+    // The pixels rendered, and where their top left lies in the image.
+    mutable pf::Bitmap m_bitmap;
+    mutable long long m_column0 = 0, m_row0 = 0;
     pf::Point m_point;
     int m_pupilRadius = 0;
     int m_outerRadius = 10;

@@ -14,13 +14,31 @@ namespace {
 
 // How far a colour may stray from the sampled iris colour and still count as iris.
 constexpr double IrisTolerance = 0.19;
-// How far around a click an iris is looked for, at least: the largest irises of a close-up portrait at
-// the size it is painted at, whatever the brush.
-constexpr double MinimumSearchRadius = 96;
+// The largest iris radius a face holds, as a share of the width the face detector gives it: the
+// detector's box takes in the hair and ears beside the cheeks, and an iris's radius is about a fortieth
+// of it (a portrait's is 3.5 pixels in a box of 149); twice that leaves room for a close-up's
+// perspective and a child's larger eyes.
+constexpr double LargestIrisShareOfFace = 0.05;
+// Without a face the brush bounds the iris: a limbus radius up to the brush's diameter, so that a brush
+// half as wide as the iris still finds it.
+constexpr double LargestIrisShareOfBrush = 1.0;
+// Nothing smaller is looked for: an iris of a pixel or two shows no ring.
+constexpr double SmallestBound = 2.0;
 
 Rect squareAround(const Point& centre, double side)
 {
     return Rect(centre.x - side / 2, centre.y - side / 2, side, side);
+}
+
+// The start mask made opaque grey, its value in every channel: what a click paints over.
+Image integrated(const Image& start)
+{
+    FilterPtr integrate = Filter::create(QStringLiteral("GMBrushMaskTools"));
+    if (!integrate)
+        return start;
+    integrate->setValue(QVariant::fromValue(start), QStringLiteral("inputImage"));
+    integrate->setValue(1, QStringLiteral("inputNumber"));
+    return integrate->value(OutputImageKey).value<Image>();
 }
 
 } // namespace
@@ -41,23 +59,89 @@ Size OVIrisMaskBrush::startSize() const
 void OVIrisMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
 {
     const Size size = startSize();
+    m_withPupil = brush.brushSubType == OVBrush::IrisReplacement;
     m_irisFinder = std::make_unique<IrisRadiusFinder>();
     m_irisFinder->setInputCIImage(m_backgroundImage);
     m_irisFinder->setOuterRadius(Filter::saturatingInt(brush.size * 0.5));
 
-    m_brushFilter = Filter::create(QStringLiteral("GMIrisMaskFinderFilter"));
-    if (m_brushFilter) {
-        m_brushFilter->setDefaults();
-        m_brushFilter->setValue(QVariant::fromValue(m_backgroundImage), QStringLiteral("inputImage"));
+    m_brushFilter = selectionFilter(m_backgroundImage);
+    if (m_brushFilter)
         m_brushFilter->setValue(brush.size * 0.5, QStringLiteral("inputOuterRadius"));
-        m_brushFilter->setValue(IrisTolerance, QStringLiteral("inputTolerance"));
-    }
     m_lastPoint = Point(point.x * size.width, point.y * size.height);
+}
+
+FilterPtr OVIrisMaskBrush::selectionFilter(const Image& photo)
+{
+    FilterPtr filter = Filter::create(QStringLiteral("GMIrisMaskFinderFilter"));
+    if (filter) {
+        filter->setDefaults();
+        filter->setValue(QVariant::fromValue(photo), QStringLiteral("inputImage"));
+        filter->setValue(IrisTolerance, QStringLiteral("inputTolerance"));
+    }
+    return filter;
+}
+
+double OVIrisMaskBrush::largestIrisRadius() const
+{
+    return largestIrisRadius(m_faceWidth, LargestIrisShareOfBrush * m_brushSize);
+}
+
+double OVIrisMaskBrush::largestIrisRadius(double faceWidth, double withoutFace)
+{
+    const double bound =
+        faceWidth > 0 && std::isfinite(faceWidth) ? LargestIrisShareOfFace * faceWidth : withoutFace;
+    return std::isfinite(bound) ? std::max(bound, SmallestBound) : SmallestBound;
 }
 
 void OVIrisMaskBrush::processPoint(const Point& point)
 {
     processPoints({point});
+}
+
+OVIrisMaskBrush::Selection OVIrisMaskBrush::selectionAt(IrisRadiusFinder& finder, Filter& filter, Point point,
+                                                        double largest, bool withPupil)
+{
+    finder.setInputPoint(point);
+    // A click on a flash-red pupil means the pupil; on an eye otherwise its iris, from the pupil's edge
+    // to the limbus. The circles and the colour are found in the photo; the face (or the brush) only
+    // bounds how large an iris may be. The pupil is left out from its edge (the kernel's pupil ends one
+    // pixel inside the radius it is given, so half a pixel past the edge makes the boundary fall on it).
+    Selection selection;
+    const IrisRadiusFinder::RedPupil red = finder.locateRedPupil(largest);
+    const IrisRadiusFinder::Iris found = red.found ? IrisRadiusFinder::Iris() : finder.locateIris(largest);
+    filter.setValue(0.0, QStringLiteral("inputBoolPupil"));
+    if (red.found) {
+        // The red disc whatever its shades (the pupil flag), a pixel of its fringe beyond by its red
+        // colour, and not a catch light on it.
+        filter.setValue(1.0, QStringLiteral("inputBoolPupil"));
+        filter.setValue(red.radius + 1, QStringLiteral("inputPupilRadius"));
+        filter.setValue(red.radius + 1.01, QStringLiteral("inputOuterRadius"));
+        filter.setValue(QVariant::fromValue(red.colour), QStringLiteral("inputRefColorLight"));
+        filter.setValue(QVariant::fromValue(Vector(red.centre.x, red.centre.y)),
+                        QStringLiteral("inputCenter"));
+        selection.bounds = squareAround(red.centre, 2 * red.radius + 6);
+    } else if (found.found) {
+        filter.setValue(found.pupilRadius > 0 ? found.pupilRadius + 0.5 : 0.0,
+                        QStringLiteral("inputPupilRadius"));
+        filter.setValue(withPupil ? 1.0 : 0.0, QStringLiteral("inputBoolPupil"));
+        // Beyond the edge by half a pixel, so that the pixels the limbus passes through are taken whole,
+        // and by a third of the radius more, up to a pixel and a half, by colour alone: where a lid
+        // hides the top of a small iris the circle found runs a little inside the limbus at its sides,
+        // and the white and the lid beyond are not of the iris's colour.
+        const double outer = found.limbusRadius + std::min(0.35 * found.limbusRadius, 1.5) + 0.5;
+        filter.setValue(outer, QStringLiteral("inputOuterRadius"));
+        filter.setValue(QVariant::fromValue(found.colour), QStringLiteral("inputRefColorLight"));
+        filter.setValue(QVariant::fromValue(Vector(found.centre.x, found.centre.y)),
+                        QStringLiteral("inputCenter"));
+        selection.bounds = squareAround(found.centre, 2 * outer + 4);
+    } else {
+        // No iris stands out (a click beside the eye, or on a lid far from the iris): nothing. The
+        // brush's circle by the colour around the click would take in skin or lashes as often as iris,
+        // and on a small face a circle larger than the eye.
+        return selection;
+    }
+    selection.stroke = filter.value(OutputImageKey).value<Image>();
+    return selection;
 }
 
 void OVIrisMaskBrush::processPoints(const std::vector<Point>& points)
@@ -67,45 +151,15 @@ void OVIrisMaskBrush::processPoints(const std::vector<Point>& points)
         return;
     const Size size = startSize();
     const Point p(points.back().x * size.width, points.back().y * size.height);
-
-    m_irisFinder->setInputPoint(p);
-    // A click on an eye means its iris, from the pupil's edge to the limbus, whatever the brush's size:
-    // the circle, the pupil and the colour are found in the photo, and the brush only bounds where to
-    // look. The pupil is then left out from its edge (the kernel's pupil ends one pixel inside the
-    // radius it is given, so half a pixel past the edge makes the boundary fall on it).
-    const double searchRadius = std::max(MinimumSearchRadius, 0.75 * m_brushSize);
-    const IrisRadiusFinder::Iris found = m_irisFinder->locateIris(searchRadius);
-    Rect painted = Rect::null();
-    if (found.found) {
-        m_brushFilter->setValue(found.pupilRadius > 0 ? found.pupilRadius + 0.5 : 0.0,
-                                QStringLiteral("inputPupilRadius"));
-        // Half a pixel beyond the edge, so that the pixels the limbus passes through are taken whole.
-        m_brushFilter->setValue(found.limbusRadius + 0.5, QStringLiteral("inputOuterRadius"));
-        m_brushFilter->setValue(QVariant::fromValue(found.colour), QStringLiteral("inputRefColorLight"));
-        m_brushFilter->setValue(QVariant::fromValue(Vector(found.centre.x, found.centre.y)),
-                                QStringLiteral("inputCenter"));
-        painted = squareAround(found.centre, 2 * found.limbusRadius + 4);
-    } else {
-        // No iris stands out: the brush's circle around the point, by the colour found on its axes.
-        m_brushFilter->setValue(m_brushSize * 0.5, QStringLiteral("inputOuterRadius"));
-        m_brushFilter->setValue(m_irisFinder->pupilRadius(), QStringLiteral("inputPupilRadius"));
-        m_brushFilter->setValue(QVariant::fromValue(m_irisFinder->irisColorLight()),
-                                QStringLiteral("inputRefColorLight"));
-        m_brushFilter->setValue(QVariant::fromValue(Vector(p.x, p.y)), QStringLiteral("inputCenter"));
-    }
-    const Image iris = m_brushFilter->value(OutputImageKey).value<Image>();
-
+    const Selection selection =
+        selectionAt(*m_irisFinder, *m_brushFilter, p, largestIrisRadius(), m_withPupil);
     // The stroke encoding asks for the iris painted over the start mask made opaque grey (a plain or a
     // new, transparent mask alike), so that extracting the stroke finds exactly the click.
-    Image start = m_startImage;
-    if (FilterPtr integrate = Filter::create(QStringLiteral("GMBrushMaskTools"))) {
-        integrate->setValue(QVariant::fromValue(m_startImage), QStringLiteral("inputImage"));
-        integrate->setValue(1, QStringLiteral("inputNumber"));
-        start = integrate->value(OutputImageKey).value<Image>();
-    }
-    m_irisImage = iris.imageByCompositingOverImage(start);
-
+    const Image start = m_startImage.isNull() ? Image() : integrated(m_startImage);
+    m_irisImage = selection.stroke.isNull() ? start : selection.stroke.imageByCompositingOverImage(start);
     // The iris found may reach beyond the brush's square.
-    m_dirtyRect = squareAround(m_lastPoint, m_brushSize).united(squareAround(p, m_brushSize)).united(painted);
+    m_dirtyRect = squareAround(m_lastPoint, m_brushSize)
+                      .united(squareAround(p, m_brushSize))
+                      .united(selection.bounds.isNull() ? Rect::null() : selection.bounds);
     m_lastPoint = p;
 }

@@ -6,11 +6,11 @@
 
 #include <memory>
 
-// The click tool of the eye effects: one click selects a whole iris. At the clicked point it measures
-// the pupil and samples the iris colour (IrisRadiusFinder), then lets "GMIrisMaskFinderFilter" paint
-// the iris as a draw stroke over the layer's mask. The mask brush hands it click strokes whole; its
-// image() is in the stroke encoding of docs/masks.md, so the brush handler takes the click out as the
-// stroke like any painted one.
+// The click tool of the eye effects: one click selects a whole iris, or a flash-red pupil. Around the
+// clicked point it finds the red pupil or the iris (IrisRadiusFinder), no larger than the face (or the
+// brush) allows, then lets "GMIrisMaskFinderFilter" paint it as a draw stroke over the layer's mask.
+// The mask brush hands it click strokes whole; its image() is in the stroke encoding of docs/masks.md,
+// so the brush handler takes the click out as the stroke like any painted one.
 class OVIrisMaskBrush : public OVMaskBrushProtocol
 {
 public:
@@ -31,6 +31,27 @@ public:
     void setBackgroundImage(const pf::Image& image) override { m_backgroundImage = image; }
     double brushSize() const override { return m_brushSize; }
     void setBrushSize(double size) override { m_brushSize = size; }
+    // Bounds the iris looked for: no larger than a share of the face, or without a face than the brush.
+    void setFaceWidth(double width) override { m_faceWidth = width; }
+    // The largest limbus radius a click accepts, in pixels.
+    double largestIrisRadius() const;
+    // The same for a face of that width (pixels), or without one (0) the given bound.
+    static double largestIrisRadius(double faceWidth, double withoutFace);
+
+    // What a click at `point` (pixels, y up) selects in the finder's photo: the flash-red pupil there,
+    // or the iris, no larger than `largest` (with its pupil when `withPupil`: a replacement iris brings
+    // a pupil of its own), as a draw stroke (0, c, 0, c) made by `filter` (a "GMIrisMaskFinderFilter"
+    // over the photo) and the square it lies in; no stroke where no iris stands out.
+    struct Selection
+    {
+        pf::Image stroke;
+        pf::Rect bounds = pf::Rect::null();
+    };
+    static Selection selectionAt(IrisRadiusFinder& finder, pf::Filter& filter, pf::Point point,
+                                 double largest, bool withPupil = false);
+    // The "GMIrisMaskFinderFilter" a selection is painted with, over the photo; null when the filter is
+    // not registered.
+    static pf::FilterPtr selectionFilter(const pf::Image& photo);
 
     bool hasDirtyRect() const override { return true; }
     // The squares of the brush's size around the previous and the last point.
@@ -49,5 +70,7 @@ private:
     pf::Image m_startImage;
     pf::Image m_backgroundImage;
     double m_brushSize = 0;
+    double m_faceWidth = 0;
+    bool m_withPupil = false;
     pf::Rect m_dirtyRect = pf::Rect::null();
 };

@@ -2,6 +2,8 @@
 
 #include "Classes/Framework/ImageFunctions.h"
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
+#include "Classes/ToolObjects/OVBrushFramework/IrisRadiusFinder.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Image/Color.h"
@@ -48,10 +50,20 @@ Size OVIrisReplacementBrush::startSize() const
     return extent.isInfinite() ? Size(0, 0) : Size(extent.width(), extent.height());
 }
 
-Rect OVIrisReplacementBrush::squareAt(const Point& normalised, const Size& size) const
+Rect OVIrisReplacementBrush::placementAt(const Point& p) const
 {
-    const double sw = m_brushSize / size.width, sh = m_brushSize / size.height;
-    return Rect(normalised.x - sw / 2, normalised.y - sh / 2, sw, sh);
+    IrisRadiusFinder finder;
+    finder.setInputCIImage(m_backgroundImage);
+    finder.setInputPoint(p);
+    const IrisRadiusFinder::Iris iris =
+        m_backgroundImage.isNull()
+            ? IrisRadiusFinder::Iris()
+            : finder.locateIris(OVIrisMaskBrush::largestIrisRadius(m_faceWidth, m_brushSize));
+    if (!iris.found)
+        return squareAround(p, m_brushSize);
+    // The stock iris fills its square but for its fading rim: the limbus found lies at nine tenths of
+    // the picture's radius, so the mask's edge falls on the fading part, never on the hard edge.
+    return squareAround(iris.centre, 2 * iris.limbusRadius / 0.9);
 }
 
 void OVIrisReplacementBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
@@ -84,10 +96,13 @@ void OVIrisReplacementBrush::processPoints(const std::vector<Point>& points)
         m_lastPoint = p;
         return;
     }
-    const Image placed =
-        placeImageOnTransparent(m_irisImage, squareAt(normalised, size), size.width, size.height);
+    m_placed = placementAt(p);
+    const Rect square(m_placed.minX() / size.width, m_placed.minY() / size.height,
+                      m_placed.width() / size.width, m_placed.height() / size.height);
+    const Image placed = placeImageOnTransparent(m_irisImage, square, size.width, size.height);
     m_resultImage = placed.imageByCompositingOverImage(m_startImage);
-    m_dirtyRect = squareAround(m_lastPoint, m_brushSize).united(squareAround(p, m_brushSize));
+    m_dirtyRect =
+        squareAround(m_lastPoint, m_brushSize).united(squareAround(p, m_brushSize)).united(m_placed);
     m_lastPoint = p;
 }
 
@@ -109,6 +124,9 @@ Image OVIrisReplacementBrush::imageForMask(const Image& mask)
                                                   : QStringLiteral("the layer has no additional image")));
         return transparentOfSize(target);
     }
-    const Point normalised(m_lastPoint.x / size.width, m_lastPoint.y / size.height);
-    return placeImageOnTransparent(m_irisImage, squareAt(normalised, size), target.width(), target.height());
+    // Where the last point placed it, or (for a stroke with no point) the brush's square there.
+    const Rect placed = m_placed.isNull() ? squareAround(m_lastPoint, m_brushSize) : m_placed;
+    const Rect square(placed.minX() / size.width, placed.minY() / size.height, placed.width() / size.width,
+                      placed.height() / size.height);
+    return placeImageOnTransparent(m_irisImage, square, target.width(), target.height());
 }

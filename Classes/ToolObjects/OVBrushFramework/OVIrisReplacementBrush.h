@@ -3,10 +3,11 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVAdditionalBrushProtocol.h"
 
 // The additional brush of the click tools that replace the iris: it places the stock iris picture
-// ("Iris", png) in a square of the brush's size centred on the click, over the layer's additional
-// image, while the click brush paints the iris's mask. For a finished stroke it places the iris alone
-// at the photo's resolution: the square is kept in normalised coordinates, so the iris keeps its place
-// and size relative to the picture.
+// ("Iris", png) over the iris the click finds in the photo (its centre, its limbus a little inside the
+// picture's fading rim), or in a square of the brush's size centred on the click where none stands
+// out, over the layer's additional image, while the click brush paints the iris's mask. For a finished
+// stroke it places the iris alone at the photo's resolution: the square is kept in normalised
+// coordinates, so the iris keeps its place and size relative to the picture.
 class OVIrisReplacementBrush : public OVAdditionalBrushProtocol
 {
 public:
@@ -50,8 +51,9 @@ public:
 
 private:
     pf::Size startSize() const;
-    // The normalised square of the brush's size around the normalised point, on a picture of `size`.
-    pf::Rect squareAt(const pf::Point& normalised, const pf::Size& size) const;
+    // Where the iris goes for a click at `p` (pixels of the start image): over the iris found there, or
+    // the square of the brush's size around the click.
+    pf::Rect placementAt(const pf::Point& p) const;
 
     pf::Image m_irisImage;
     pf::Image m_resultImage;
@@ -63,4 +65,5 @@ private:
     double m_brushSize = 0;
     double m_faceWidth = 0;
     pf::Rect m_dirtyRect = pf::Rect::null();
+    pf::Rect m_placed = pf::Rect::null(); // pixels of the start image
 };

@@ -1,5 +1,8 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVMaskBrush.h"
 
+#include "Classes/ToolObjects/OVBrushFramework/IrisRadiusFinder.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
+
 #include "Platform/Foundation/Log.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/ImageAccumulator.h"
@@ -56,6 +59,12 @@ Rect OVMaskBrush::stepRect(const Point& from, const Point& to, double brushSize)
     return first.united(Rect(from.x - side / 2, from.y - side / 2, side, side));
 }
 
+Point OVMaskBrush::placedPoint(const Point& normalised)
+{
+    const auto held = [](double v) { return std::isfinite(v) ? std::clamp(v, -1.0, 2.0) : v; };
+    return Point(held(normalised.x), held(normalised.y));
+}
+
 void OVMaskBrush::setEmptyStartImageWithSize(const Size& size)
 {
     m_startImage =
@@ -74,6 +83,7 @@ Size OVMaskBrush::canvasSize() const
 void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
 {
     // A second brush-down on the same object starts again from the start image.
+    m_irisDabPending = false;
     m_canvas.reset();
     m_brushFilter.reset();
     m_customType.reset();
@@ -90,7 +100,8 @@ void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
         return;
     }
     m_brushSize = brush.size;
-    m_lastPoint = Point(point.x * size.width, point.y * size.height);
+    const Point placed = placedPoint(point);
+    m_lastPoint = Point(placed.x * size.width, placed.y * size.height);
 
     FilterPtr filter;
     switch (brush.type) {
@@ -110,6 +121,8 @@ void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
             filter->setValue(brush.kernelName, QStringLiteral("kernelName"));
             filter->setValue(QVariant::fromValue(m_backgroundImage), QStringLiteral("inputImage"));
         }
+        // The iris brush's first dab on an eye takes the iris there, as a click does.
+        m_irisDabPending = brush.kernelName == QLatin1String("irisBrush");
         break;
     case OVBrush::Click: {
         if (m_backgroundImage.isNull()) {
@@ -124,8 +137,9 @@ void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
         }
         m_customType->setBackgroundImage(m_backgroundImage);
         m_customType->setBrushSize(brush.size);
+        m_customType->setFaceWidth(m_faceWidth);
         m_customType->setStartImage(m_startImage);
-        m_customType->brushDownAtPoint(brush, point);
+        m_customType->brushDownAtPoint(brush, placed);
         return;
     }
     default:
@@ -148,6 +162,34 @@ void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
     m_canvas = std::make_unique<ImageAccumulator>(Rect(0, 0, size.width, size.height));
 }
 
+bool OVMaskBrush::paintIrisDab(const Point& at)
+{
+    const FilterPtr filter = OVIrisMaskBrush::selectionFilter(m_backgroundImage);
+    if (!filter)
+        return false;
+    IrisRadiusFinder finder;
+    finder.setInputCIImage(m_backgroundImage);
+    // Without a face the iris must lie within the brush's reach.
+    const double largest = OVIrisMaskBrush::largestIrisRadius(m_faceWidth, 0.5 * m_brushSize);
+    const OVIrisMaskBrush::Selection selection = OVIrisMaskBrush::selectionAt(finder, *filter, at, largest);
+    if (selection.stroke.isNull())
+        return false;
+    // The stroke encoding over the start mask made opaque grey: where the iris is not, the canvas holds
+    // the start value with no stroke in it, as the kernels read it.
+    FilterPtr integrate = Filter::create(QStringLiteral("GMBrushMaskTools"));
+    if (!integrate)
+        return false;
+    integrate->setValue(QVariant::fromValue(m_startImage), QStringLiteral("inputImage"));
+    integrate->setValue(1, QStringLiteral("inputNumber"));
+    const Image start = integrate->value(OutputImageKey).value<Image>();
+    const Rect area = selection.bounds.integral().intersected(Rect(Point(0, 0), canvasSize()));
+    if (area.isNull() || area.isEmpty() ||
+        !m_canvas->setImage(selection.stroke.imageByCompositingOverImage(start), area))
+        return false;
+    m_dirtyRect = m_dirtyRect.united(area);
+    return true;
+}
+
 void OVMaskBrush::processPoint(const Point& point)
 {
     processPoints({point});
@@ -160,7 +202,7 @@ void OVMaskBrush::processPoints(const std::vector<Point>& points)
         std::vector<Point> placed;
         for (const Point& point : points)
             if (std::isfinite(point.x) && std::isfinite(point.y))
-                placed.push_back(point);
+                placed.push_back(placedPoint(point));
         if (!placed.empty())
             m_customType->processPoints(placed);
         return;
@@ -169,7 +211,8 @@ void OVMaskBrush::processPoints(const std::vector<Point>& points)
         return;
     const Size size = canvasSize();
     for (const Point& point : points) {
-        const Point q(point.x * size.width, point.y * size.height);
+        const Point placed = placedPoint(point);
+        const Point q(placed.x * size.width, placed.y * size.height);
         // A point with no place (a NaN or an infinity from a damaged record or a device) is skipped:
         // the next good point continues the segment from the last good one.
         if (!std::isfinite(q.x) || !std::isfinite(q.y))
@@ -177,6 +220,13 @@ void OVMaskBrush::processPoints(const std::vector<Point>& points)
         // A stroke that began at no place begins at its first good point.
         if (!std::isfinite(m_lastPoint.x) || !std::isfinite(m_lastPoint.y))
             m_lastPoint = q;
+        if (m_irisDabPending) {
+            m_irisDabPending = false;
+            if (paintIrisDab(q)) {
+                m_lastPoint = q;
+                continue;
+            }
+        }
         m_brushFilter->setValue(QVariant::fromValue(m_canvas->image()), QStringLiteral("inputCanvasCurrent"));
         m_brushFilter->setValue(vector(m_lastPoint), QStringLiteral("inputPoint1"));
         m_brushFilter->setValue(vector(q), QStringLiteral("inputPoint2"));

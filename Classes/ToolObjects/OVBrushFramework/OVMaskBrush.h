@@ -38,6 +38,11 @@ public:
     // The rectangle a step from `from` to `to` (pixels) re-renders: the bounding box of the two squares
     // of side size + 100 centred on the two ends.
     static pf::Rect stepRect(const pf::Point& from, const pf::Point& to, double brushSize);
+    // A normalised point held within a canvas's width and height beyond the canvas's edges: no brush
+    // reaches the canvas from further out, and a point from a damaged record or a device (1e300) would
+    // otherwise make step and dirty rectangles of absurd size. NaN and infinities stay as they are: such
+    // points have no place and are skipped.
+    static pf::Point placedPoint(const pf::Point& normalised);
 
     // A fully transparent start image of that size.
     void setEmptyStartImageWithSize(const pf::Size& size);
@@ -56,6 +61,8 @@ public:
     void setBackgroundImage(const pf::Image& image) override { m_backgroundImage = image; }
     double brushSize() const override { return m_brushSize; }
     void setBrushSize(double size) override { m_brushSize = size; }
+    // Handed on to the click brush.
+    void setFaceWidth(double width) override { m_faceWidth = width; }
 
     bool hasDirtyRect() const override { return true; }
     // The click brush's during a click stroke; otherwise the union of the step rectangles of the last
@@ -72,6 +79,9 @@ public:
 
 private:
     pf::Size canvasSize() const;
+    // Paints the iris (or red pupil) a click at `at` (pixels) would select into the canvas; false where
+    // none stands out.
+    bool paintIrisDab(const pf::Point& at);
 
     std::unique_ptr<pf::ImageAccumulator> m_canvas;
     pf::FilterPtr m_brushFilter;
@@ -80,5 +90,7 @@ private:
     pf::Image m_startImage;
     pf::Image m_backgroundImage;
     double m_brushSize = 0;
+    double m_faceWidth = 0;
+    bool m_irisDabPending = false;
     pf::Rect m_dirtyRect = pf::Rect::null();
 };

@@ -42,6 +42,9 @@ public:
     // Diameter in pixels.
     virtual double brushSize() const = 0;
     virtual void setBrushSize(double size) = 0;
+    // The width of the face nearest the stroke, in pixels; 0 where no face was found. Brushes that look
+    // for a feature of the face (the iris click) size their search by it; others ignore it.
+    virtual void setFaceWidth(double width) { (void)width; }
 
     // Whether the brush reports the pixels its last step changed. Callers ask this before dirtyRect():
     // a brush without one leaves the caller to redraw everything.

@@ -336,8 +336,8 @@ SyntheticSkin syntheticSkin()
 } // namespace
 
 // Painted over a face at its default intensity, the smoothing halves the skin's blotches (the band
-// from pore size to a tenth of the face), keeps at least 70 % of its pores, and leaves the edges of
-// eyes and lips within 10 %.
+// from pore size to a tenth of the face) and leaves the edges of eyes and lips within 10 %. (How much
+// of the pores it keeps, at full intensity, is held in SmoothSkinEffect.SmoothsSkinAtEveryFaceSize.)
 TEST(EffectCatalogue, SmoothingEvensBlotchesAndKeepsPoresAndEdges)
 {
     FilterLibrary::registerAll();
@@ -347,106 +347,19 @@ TEST(EffectCatalogue, SmoothingEvensBlotchesAndKeepsPoresAndEdges)
     const Image everywhere =
         Image::constantColor(Color(1, 1, 1, 1)).imageByCroppingToRect(face.image.extent());
     const Luma before = lumaOf(face.image);
-    const Luma after = lumaOf(GMEffectComposer::composedImage(*effect, face.image, everywhere, Image()));
+    // The face is about 240 pixels wide: the detector's box around it (hair and ears beside the cheeks)
+    // about 450.
+    const Luma after =
+        lumaOf(GMEffectComposer::composedImage(*effect, face.image, everywhere, Image(), {}, nullptr, 450));
     ASSERT_EQ(after.values.size(), before.values.size());
 
     auto band = [](const Luma& l, double fine, double coarse) {
         return std::pair{blurred(l, fine), blurred(l, coarse)};
     };
-    const auto [pb, pbLow] = std::pair{before, blurred(before, 1.5)};
-    const auto [pa, paLow] = std::pair{after, blurred(after, 1.5)};
     const auto [bb, bbLow] = band(before, 1.5, 12);
     const auto [ba, baLow] = band(after, 1.5, 12);
-    const double poreKept = energy(pa, paLow, face.skin) / energy(pb, pbLow, face.skin);
     const double blotchKept = energy(ba, baLow, face.skin) / energy(bb, bbLow, face.skin);
-    EXPECT_GE(poreKept, 0.7);
     EXPECT_LE(blotchKept, 0.5);
     const double edgesKept = gradientEnergy(after, face.features) / gradientEnergy(before, face.features);
     EXPECT_NEAR(edgesKept, 1.0, 0.1);
-}
-
-// Whiten Eyes on the portrait at its default intensity, under the review sheet's mask and under a
-// plain brush's generous one: the whites of the eyes (pixels marked by hand) come out lighter and less
-// saturated, while the skin the mask covers changes by at most 3 levels in the mean.
-TEST(EffectCatalogue, WhitenEyesWhitensTheWhitesAndLeavesTheSkin)
-{
-    FilterLibrary::registerAll();
-    const auto effect = products().effectBlueprintWithName(QStringLiteral("WhiterEyes"));
-    ASSERT_TRUE(effect);
-    QImage original(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
-    ASSERT_FALSE(original.isNull());
-    original = original.convertToFormat(QImage::Format_RGB32);
-    original.setColorSpace(QColorSpace());
-    const Image photo = Image::fromQImage(original);
-    const Rect extent(0, 0, 512, 512);
-    // The eye openings (top-down centre and half axes) and the whites' pixels, marked by hand.
-    const struct
-    {
-        QPointF centre;
-        QSizeF half;
-    } openings[] = {{{203.0, 100.5}, {8.5, 3.8}}, {{247.5, 102.5}, {9.5, 3.8}}};
-    const std::vector<QPoint> whites = {
-        {197, 100}, {198, 100}, {197, 101}, {198, 101}, {198, 102}, {208, 100}, {208, 101}, {209, 101},
-        {208, 102}, {209, 102}, {207, 103}, {208, 103}, {209, 103}, {241, 103}, {240, 104}, {241, 104},
-        {242, 104}, {251, 102}, {252, 102}, {251, 103}, {252, 103}, {253, 103}, {251, 104}, {253, 104}};
-    const auto inOpening = [&](int x, int y) {
-        for (const auto& o : openings)
-            if (std::hypot((x + 0.5 - o.centre.x()) / (o.half.width() + 1),
-                           (y + 0.5 - o.centre.y()) / (o.half.height() + 1)) <= 1)
-                return true;
-        return false;
-    };
-    QImage sheetMask(QStringLiteral(GLIMORA_EFFECT_MASKS "/WhiterEyes.png"));
-    ASSERT_FALSE(sheetMask.isNull());
-    sheetMask = sheetMask.convertToFormat(QImage::Format_Grayscale8);
-    QImage plainMask(512, 512, QImage::Format_Grayscale8);
-    plainMask.fill(0);
-    {
-        QPainter painter(&plainMask);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(Qt::white);
-        for (const auto& o : openings)
-            painter.drawEllipse(o.centre, 2 * o.half.width(), 3 * o.half.height());
-    }
-    const auto yc = [](QRgb c) {
-        const double r = qRed(c) / 255.0, g = qGreen(c) / 255.0, b = qBlue(c) / 255.0;
-        const double y = 0.299 * r + 0.587 * g + 0.114 * b;
-        return std::pair{y, std::hypot((b - y) / 1.772, (r - y) / 1.402)};
-    };
-    for (const auto& [name, mask] :
-         {std::pair{"review sheet's mask", sheetMask}, {"plain brush", plainMask}}) {
-        SCOPED_TRACE(name);
-        const Image maskImage = Image::fromQImage(mask.convertToFormat(QImage::Format_RGB32));
-        const QImage after =
-            context()
-                .renderToQImage(GMEffectComposer::composedImage(*effect, photo, maskImage, Image()), extent)
-                .convertToFormat(QImage::Format_RGB32);
-        double skinChange = 0;
-        int skin = 0;
-        for (int y = 0; y < 512; ++y)
-            for (int x = 0; x < 512; ++x) {
-                if (qGray(mask.pixel(x, y)) == 0 || inOpening(x, y))
-                    continue;
-                const QRgb a = original.pixel(x, y), b = after.pixel(x, y);
-                skinChange += std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                                        std::abs(qBlue(a) - qBlue(b))});
-                ++skin;
-            }
-        ASSERT_GT(skin, 20);
-        double lighter = 0, saturationBefore = 0, saturationAfter = 0;
-        for (const QPoint& p : whites) {
-            const auto [y0, c0] = yc(original.pixel(p));
-            const auto [y1, c1] = yc(after.pixel(p));
-            lighter += (y1 - y0) / double(whites.size());
-            saturationBefore += c0 / double(whites.size());
-            saturationAfter += c1 / double(whites.size());
-        }
-        std::printf("Whiten Eyes, %s: whites %+.3f luma, chroma %.3f -> %.3f; skin %.2f levels in the mean "
-                    "over %d pixels\n",
-                    name, lighter, saturationBefore, saturationAfter, skinChange / skin, skin);
-        EXPECT_LE(skinChange / skin, 3.0);
-        EXPECT_GT(lighter, 0.01);
-        EXPECT_LT(saturationAfter, 0.75 * saturationBefore);
-    }
 }

@@ -22,6 +22,7 @@ public:
     void processPoints(const std::vector<Point>& points) override
     {
         steps += int(points.size());
+        lastPoints = points;
         masksBeforeSteps += mask.isNull() ? 0 : 1;
     }
     void brushUp() override { ++brushUps; }
@@ -55,6 +56,7 @@ public:
     Image start, background, mask, startMask, maskForImage;
     double face = 0;
     int downs = 0, steps = 0, masksBeforeSteps = 0, brushUps = 0;
+    std::vector<Point> lastPoints;
 };
 
 OVBrush makeBrush(qint32 type, qint32 subType)
@@ -140,6 +142,29 @@ TEST(GMBrushHandler, AdditionalBrushTableAndWhatEachBrushReports)
             EXPECT_FALSE(fakes.last->previewOn); // the final picture at full quality
             EXPECT_EQ(fakes.last->brushUps, 1);
         }
+    }
+}
+
+// A point from a damaged record or a device far outside the canvas (1e300) is held a canvas's size
+// beyond its edge, for the mask brush and the additional brush alike: the rectangles the step reports
+// stay about the canvas's size instead of 1e302 pixels wide.
+TEST(GMBrushHandler, FarPointsAreHeldNearTheCanvas)
+{
+    Registered fakes;
+    for (const qint32 subType : {qint32(OVBrush::None), qint32(OVBrush::Healing)}) {
+        SCOPED_TRACE(subType);
+        GMBrushHandler handler;
+        prepared(handler);
+        handler.brushDownAtPoint(makeBrush(OVBrush::Draw, subType), Point(0.5, 0.5), 0);
+        handler.processPoints({Point(0.5, 0.5), Point(1e300, -1e300)});
+        const Rect dirty = handler.maskBrush()->dirtyRect();
+        EXPECT_TRUE(Rect(-100 - 58, -80 - 58, 300 + 116, 240 + 116).contains(dirty))
+            << dirty.minX() << "," << dirty.minY() << " " << dirty.width() << " x " << dirty.height();
+        if (subType == OVBrush::Healing) {
+            ASSERT_EQ(fakes.last->lastPoints.size(), 2u);
+            EXPECT_EQ(fakes.last->lastPoints.back(), Point(2, -1));
+        }
+        handler.brushUp();
     }
 }
 

@@ -1,0 +1,803 @@
+// The eye and skin effects as a user gets them: the mask made with the tool the effect offers (a click,
+// a smart-brush stroke, a sloppy plain brush), the effect composed over the photo at its default
+// intensity (or at full), and the result measured where it should act and where it should not.
+
+#include "OVBrushFramework/EyeToolSupport.h"
+
+#include "Classes/Filters/FilterLibrary.h"
+#include "Classes/ToolObjects/BundleReader.h"
+#include "Classes/ToolObjects/GMBlueprintCatalog.h"
+#include "Classes/ToolObjects/GMEffectBlueprint.h"
+#include "Classes/ToolObjects/GMEffectComposer.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
+#include "Platform/Foundation/Bundle.h"
+
+#include <QColorSpace>
+#include <QFile>
+#include <QImage>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace pf;
+using namespace brushtest;
+
+namespace {
+
+using Region = SyntheticEye::Region;
+
+const QString PortraitPath = QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png");
+
+std::shared_ptr<GMEffectBlueprint> effectNamed(const QString& name)
+{
+    static GMBlueprintCatalog* catalog = [] {
+        FilterLibrary::registerAll();
+        OVIrisMaskBrush::registerClass();
+        auto* c = new GMBlueprintCatalog;
+        BundleReader::loadAllPluginsInPhotoToolCatalog(*c, Bundle::main());
+        return c;
+    }();
+    return catalog->effectBlueprintWithName(name);
+}
+
+// The layer's mask a stroke leaves: its clean mask laid over a new layer's empty one.
+Image layerMask(const Image& stroke)
+{
+    return stroke.imageByCompositingOverImage(
+        Image::constantColor(Color(0, 0, 0, 1)).imageByCroppingToRect(stroke.extent()));
+}
+
+// The effect at its defaults (or the given intensity) over the photo, through the layer's mask, with
+// the photo's typical face that wide (pixels; 0 for none).
+Image composed(const QString& effect, const Image& photo, const Image& mask, double intensity = -1,
+               double faceWidth = 0)
+{
+    QVariantMap settings;
+    if (intensity >= 0)
+        settings.insert(QStringLiteral("intensity"), intensity);
+    const auto blueprint = effectNamed(effect);
+    return blueprint ? GMEffectComposer::composedImage(*blueprint, photo, mask, Image(), settings, nullptr,
+                                                       faceWidth)
+                     : Image();
+}
+
+// Straight 8-bit-scale colours of a rectangle (y up), rendered once.
+struct Levels
+{
+    Pixels pixels;
+    std::array<double, 3> at(int x, int y) const
+    {
+        const Pixel p = pixels.at(x, y);
+        const double a = p[3] > 0 ? p[3] : 1;
+        return {255 * p[0] / a, 255 * p[1] / a, 255 * p[2] / a};
+    }
+};
+
+Levels levels(const Image& image, const Rect& area)
+{
+    return {render(image, area)};
+}
+
+// How red a colour is beyond its other channels, in levels.
+double redness(const std::array<double, 3>& c)
+{
+    return std::max(0.0, c[0] - std::max(c[1], c[2]));
+}
+
+double largestChannelChange(const std::array<double, 3>& a, const std::array<double, 3>& b)
+{
+    return std::max({std::abs(a[0] - b[0]), std::abs(a[1] - b[1]), std::abs(a[2] - b[2])});
+}
+
+// What a red-eye correction did to an eye: the mean redness of the pupil before and after, and the mean
+// change of the iris beyond the red's fringe and of the white and the lids around.
+struct RedEyeResult
+{
+    double before = 0, after = 0, iris = 0, skin = 0;
+    bool met() const { return after <= 0.2 * before && iris <= 2 && skin <= 2; }
+};
+
+template <typename Judge>
+RedEyeResult redEyeResult(const Image& photo, const Image& corrected, const Rect& area, Judge judge)
+{
+    const Levels a = levels(photo, area), b = levels(corrected, area);
+    double red[2] = {0, 0}, iris = 0, skin = 0;
+    int pupils = 0, irises = 0, skins = 0;
+    for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+        for (int x = int(area.minX()); x < int(area.maxX()); ++x) {
+            const auto before = a.at(x, y), after = b.at(x, y);
+            switch (judge(x, y)) {
+            case Region::Pupil:
+                red[0] += redness(before), red[1] += redness(after), ++pupils;
+                break;
+            case Region::Annulus:
+                iris += largestChannelChange(before, after), ++irises;
+                break;
+            case Region::Sclera:
+            case Region::Lid:
+                skin += largestChannelChange(before, after), ++skins;
+                break;
+            default:
+                break;
+            }
+        }
+    RedEyeResult r;
+    r.before = pupils ? red[0] / pupils : 0;
+    r.after = pupils ? red[1] / pupils : 0;
+    r.iris = irises ? iris / irises : 0;
+    r.skin = skins ? skin / skins : 0;
+    return r;
+}
+
+// The portrait with flash-red pupils of the given radius (in the portrait's own pixels) at both marked
+// pupils, at `scale` times its size: the dark of the pupil turned red, brightest in the middle, the catch
+// light kept.
+struct RedEyedPortrait
+{
+    Image photo;
+    std::vector<Point> pupils; // y up, pixels of the scaled photo
+    double radius;
+};
+
+RedEyedPortrait redEyedPortrait(double scale)
+{
+    QImage picture = QImage(PortraitPath).convertToFormat(QImage::Format_RGB32);
+    picture.setColorSpace(QColorSpace());
+    const int side = int(std::lround(512 * scale));
+    picture = picture.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QPointF marked[] = {{204.5, 100.5}, {247.0, 103.3}}; // top-down, the portrait's own pixels
+    const double radius = 1.7 * scale;
+    RedEyedPortrait r{Image(), {}, radius};
+    for (const QPointF& m : marked) {
+        const QPointF c = m * scale;
+        for (int y = int(c.y() - radius - 2); y <= int(c.y() + radius + 2); ++y)
+            for (int x = int(c.x() - radius - 2); x <= int(c.x() + radius + 2); ++x) {
+                const double d = std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y());
+                const double inside = std::clamp(radius + 0.5 - d, 0.0, 1.0);
+                const QColor was = picture.pixelColor(x, y);
+                const double luma = 0.299 * was.redF() + 0.587 * was.greenF() + 0.114 * was.blueF();
+                if (inside <= 0 || luma > 0.5)
+                    continue;
+                const double t = d / radius;
+                const auto mix = [&](double from, double to) { return from + (to - from) * inside; };
+                picture.setPixelColor(x, y,
+                                      QColor::fromRgbF(float(mix(was.redF(), 0.8 - 0.3 * t * t)),
+                                                       float(mix(was.greenF(), 0.12 + 0.1 * luma)),
+                                                       float(mix(was.blueF(), 0.1 + 0.1 * luma))));
+            }
+        r.pupils.emplace_back(c.x(), side - c.y());
+    }
+    r.photo = Image::fromQImage(picture);
+    return r;
+}
+
+} // namespace
+
+// Remove Red Eye's click selects the red pupil and its fringe, wherever on the pupil the click lands:
+// over synthetic eyes with flash-red pupils of 3 to 30 pixels in radius (four iris colours, lids, catch
+// lights), clicked at the pupil's centre and at 0.4 and 0.75 of its radius from it, the pupil's redness
+// falls by at least 80 % while the iris beyond the red's fringe, the white and the lids change by at
+// most 2 levels, in at least 95 % of the cases; and on the portrait with red pupils at its own size and
+// at four times, clicked on and beside each pupil's centre.
+TEST(RedEyeEffect, AClickOnTheRedPupilTakesTheRedOut)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("RedEye")));
+    Tally tally;
+    int index = 0;
+    for (const double pupil : {3.0, 5.0, 8.0, 12.0, 20.0, 30.0})
+        for (const auto& colour :
+             {SyntheticEye::LightBlue, SyntheticEye::Green, SyntheticEye::Hazel, SyntheticEye::DarkBrown})
+            for (const double lid : {0.0, 0.3})
+                for (const bool catchLight : {false, true}) {
+                    SyntheticEye::Look look;
+                    look.irisRadius = pupil / look.pupilShare;
+                    look.irisColour = colour;
+                    look.catchLight = catchLight;
+                    look.lidCover = lid;
+                    look.redPupil = true;
+                    look.grain = (index % 2) * 4.0;
+                    look.seed = unsigned(index);
+                    const SyntheticEye eye(look);
+                    const double radius = look.irisRadius;
+                    const bool face = index % 2 == 0;
+                    const double faceWidth = face ? radius / 0.025 : 0.0;
+                    const Rect area = Rect(eye.centre().x - 2 * radius - 4, eye.centre().y - 2 * radius - 4,
+                                           4 * radius + 8, 4 * radius + 8)
+                                          .integral();
+                    // The iris counts from beyond the red's spill over the pupil's edge.
+                    const double irisFrom = pupil + 2 + 0.1 * radius;
+                    const auto judge = [&](int x, int y) {
+                        const Region r = eye.regionOf(x, y);
+                        if (r == Region::Annulus &&
+                            std::hypot(x + 0.5 - eye.centre().x, y + 0.5 - eye.centre().y) < irisFrom)
+                            return Region::Other;
+                        return r;
+                    };
+                    for (const double share : {0.0, 0.4, 0.75}) {
+                        const Point click =
+                            offCentre(eye.centre(), pupil, share, (index * 3 + int(share * 8)) % 8);
+                        const Image mask = layerMask(clickMask(eye.image(), click, 2 * radius, faceWidth));
+                        const RedEyeResult r = redEyeResult(
+                            eye.image(), composed(QStringLiteral("RedEye"), eye.image(), mask), area, judge);
+                        tally.add(r.met());
+                        if (!r.met())
+                            std::printf(
+                                "red eye missed: pupil %2.0f lid %.1f %s click %.2f: redness %.0f -> %.0f, "
+                                "iris %.1f, skin %.1f\n",
+                                pupil, lid, catchLight ? "catch" : "     ", share, r.before, r.after, r.iris,
+                                r.skin);
+                    }
+                    ++index;
+                }
+    std::printf("red-eye click over the synthetic matrix: %d of %d cases\n", tally.met, tally.cases);
+    EXPECT_GE(tally.share(), 0.95);
+
+    ASSERT_TRUE(QFile::exists(PortraitPath)) << "the shared test photos are missing";
+    for (const double scale : {1.0, 4.0}) {
+        const RedEyedPortrait portrait = redEyedPortrait(scale);
+        const double faceWidth = detectedFaceWidth(portrait.photo);
+        for (const Point& centre : portrait.pupils)
+            for (const double share : {0.0, 0.5}) {
+                const Point click = offCentre(centre, portrait.radius, share, 1);
+                const Image mask = layerMask(clickMask(portrait.photo, click, 8 * scale, faceWidth));
+                const Rect area(centre.x - 6 * scale - 2, centre.y - 6 * scale - 2, 12 * scale + 4,
+                                12 * scale + 4);
+                // The red disc, the iris from a pixel (of the portrait) beyond it, the white and lids beyond
+                // the limbus.
+                const auto judge = [&](int x, int y) {
+                    const double d = std::hypot(x + 0.5 - centre.x, y + 0.5 - centre.y) / scale;
+                    return d <= portrait.radius / scale - 0.3           ? Region::Pupil
+                           : d >= portrait.radius / scale + 1 && d <= 3 ? Region::Annulus
+                           : d >= 5.5 && d <= 8                         ? Region::Sclera
+                                                                        : Region::Other;
+                };
+                const RedEyeResult r =
+                    redEyeResult(portrait.photo, composed(QStringLiteral("RedEye"), portrait.photo, mask),
+                                 area.integral(), judge);
+                std::printf(
+                    "red eye on the portrait at %.0fx, click %.1f off: redness %.0f -> %.0f, iris %.1f, "
+                    "around %.1f\n",
+                    scale, share, r.before, r.after, r.iris, r.skin);
+                EXPECT_LE(r.after, 0.2 * r.before) << "scale " << scale;
+                EXPECT_LE(r.iris, 2) << "scale " << scale;
+                EXPECT_LE(r.skin, 2) << "scale " << scale;
+            }
+    }
+}
+
+namespace {
+
+// What an effect did under a mask: the mean change of the luma and the chroma (BT.601 full range,
+// levels) of the pixels it should change, and the change of the others the mask covers (the largest
+// channel's, levels): mean and 99th percentile.
+struct Change
+{
+    double luma = 0, chromaBefore = 0, chromaAfter = 0, skinMean = 0, skinP99 = 0;
+};
+
+std::pair<double, double> lumaChroma(const std::array<double, 3>& c)
+{
+    const double y = 0.299 * c[0] + 0.587 * c[1] + 0.114 * c[2];
+    return {y, std::hypot((c[2] - y) / 1.772, (c[0] - y) / 1.402)};
+}
+
+// `target(x, y)` names the pixels the effect is for, `other(x, y)` those under the mask it must leave.
+template <typename Target, typename Other>
+Change changeOf(const Image& before, const Image& after, const Rect& area, Target target, Other other)
+{
+    const Levels a = levels(before, area), b = levels(after, area);
+    Change change;
+    int n = 0;
+    std::vector<double> skin;
+    for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+        for (int x = int(area.minX()); x < int(area.maxX()); ++x) {
+            const auto p = a.at(x, y), q = b.at(x, y);
+            if (target(x, y)) {
+                const auto [y0, c0] = lumaChroma(p);
+                const auto [y1, c1] = lumaChroma(q);
+                change.luma += y1 - y0, change.chromaBefore += c0, change.chromaAfter += c1, ++n;
+            } else if (other(x, y)) {
+                skin.push_back(largestChannelChange(p, q));
+            }
+        }
+    if (n) {
+        change.luma /= n, change.chromaBefore /= n, change.chromaAfter /= n;
+    }
+    if (!skin.empty()) {
+        for (const double d : skin)
+            change.skinMean += d / double(skin.size());
+        std::sort(skin.begin(), skin.end());
+        change.skinP99 = skin[size_t(0.99 * double(skin.size() - 1))];
+    }
+    return change;
+}
+
+// A grey mask image (y up) from a test of each pixel.
+template <typename Inside> Image maskOf(int width, int height, Inside inside)
+{
+    Bitmap bitmap(width, height, Bitmap::Format::RGBA8);
+    for (int row = 0; row < height; ++row)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = bitmap.mutableRow(row) + 4 * x;
+            const uint8_t v = inside(x, height - 1 - row) ? 255 : 0;
+            p[0] = p[1] = p[2] = v, p[3] = 255;
+        }
+    return Image::fromBitmap(bitmap);
+}
+
+} // namespace
+
+// Whiten Eyes at its default intensity lifts the whites visibly (at least 12 levels of luma, half
+// their chroma gone) and leaves the skin a sloppy plain brush covers around the eye (at most 1 level
+// in the mean, 4 at the 99th percentile): on both eyes of the portrait at its own size and at four
+// times, and on an eye in pale, low-chroma skin with a dull, yellowish white.
+TEST(WhitenEyesEffect, LiftsTheWhitesAndLeavesPaleSkin)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("WhiterEyes")));
+    // The portrait's eye openings (top-down centre and half axes) and the whites, marked by hand.
+    const struct
+    {
+        QPointF centre;
+        QSizeF half;
+    } openings[] = {{{203.0, 100.5}, {8.5, 3.8}}, {{247.5, 102.5}, {9.5, 3.8}}};
+    const std::vector<QPoint> whites = {
+        {197, 100}, {198, 100}, {197, 101}, {198, 101}, {198, 102}, {208, 100}, {208, 101}, {209, 101},
+        {208, 102}, {209, 102}, {207, 103}, {208, 103}, {209, 103}, {241, 103}, {240, 104}, {241, 104},
+        {242, 104}, {251, 102}, {252, 102}, {251, 103}, {252, 103}, {253, 103}, {251, 104}, {253, 104}};
+    for (const double scale : {1.0, 4.0}) {
+        QImage picture = QImage(PortraitPath).convertToFormat(QImage::Format_RGB32);
+        picture.setColorSpace(QColorSpace());
+        const int side = int(512 * scale);
+        const Image photo =
+            Image::fromQImage(picture.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        // The portrait's own pixel (top-down) under a pixel (y up) of the scaled one.
+        const auto own = [&](int x, int y) { return QPointF((x + 0.5) / scale, 512 - (y + 0.5) / scale); };
+        const auto inOpening = [&](QPointF p, double grow) {
+            for (const auto& o : openings)
+                if (std::hypot((p.x() - o.centre.x()) / (o.half.width() + grow),
+                               (p.y() - o.centre.y()) / (o.half.height() + grow)) <= 1)
+                    return true;
+            return false;
+        };
+        const auto sloppy = [&](int x, int y) {
+            const QPointF p = own(x, y);
+            for (const auto& o : openings)
+                if (std::hypot((p.x() - o.centre.x()) / (2 * o.half.width()),
+                               (p.y() - o.centre.y()) / (3 * o.half.height())) <= 1)
+                    return true;
+            return false;
+        };
+        const auto white = [&](int x, int y) {
+            const QPointF p = own(x, y);
+            const QPoint pixel(int(std::floor(p.x())), int(std::floor(p.y())));
+            const bool middle = scale == 1 || (std::abs(p.x() - pixel.x() - 0.5) < 0.3 &&
+                                               std::abs(p.y() - pixel.y() - 0.5) < 0.3);
+            return middle && std::find(whites.begin(), whites.end(), pixel) != whites.end();
+        };
+        const Image after = composed(QStringLiteral("WhiterEyes"), photo, maskOf(side, side, sloppy), -1,
+                                     detectedFaceWidth(photo));
+        const Rect area(180 * scale, (512 - 125) * scale, 90 * scale, 50 * scale);
+        const Change c = changeOf(photo, after, area, white,
+                                  [&](int x, int y) { return sloppy(x, y) && !inOpening(own(x, y), 1); });
+        std::printf("Whiten Eyes on the portrait at %.0fx: whites %+.1f levels of luma, chroma %.1f -> %.1f; "
+                    "skin %.2f levels in the mean, %.1f at the 99th percentile\n",
+                    scale, c.luma, c.chromaBefore, c.chromaAfter, c.skinMean, c.skinP99);
+        EXPECT_GE(c.luma, 12) << scale;
+        EXPECT_LE(c.chromaAfter, 0.5 * c.chromaBefore) << scale;
+        EXPECT_LE(c.skinMean, 1) << scale;
+        EXPECT_LE(c.skinP99, 4) << scale;
+    }
+
+    // Pale, low-chroma skin and a dull white, about the size of an eye in a portrait at four times.
+    for (const auto& skin :
+         {std::array<double, 3>{0.92, 0.84, 0.80}, std::array<double, 3>{0.9, 0.8, 0.74}}) {
+        SyntheticEye::Look look;
+        look.irisRadius = 14;
+        look.irisColour = SyntheticEye::Hazel;
+        look.skin = skin;
+        look.sclera = {0.82, 0.78, 0.72};
+        look.grain = 3;
+        const SyntheticEye eye(look);
+        const Point o = eye.centre();
+        const auto sloppy = [&](int x, int y) {
+            return std::hypot((x + 0.5 - o.x) / (1.4 * (2.2 * 14 + 3)), (y + 0.5 - o.y) / (2.6 * 14)) <= 1;
+        };
+        const Image after = composed(QStringLiteral("WhiterEyes"), eye.image(),
+                                     maskOf(eye.side(), eye.side(), sloppy), -1, 14 / 0.025);
+        const Change c = changeOf(
+            eye.image(), after, Rect(0, 0, eye.side(), eye.side()),
+            [&](int x, int y) { return eye.regionOf(x, y) == Region::Sclera; },
+            [&](int x, int y) { return sloppy(x, y) && eye.openingDepth(x + 0.5, y + 0.5) <= -1; });
+        std::printf(
+            "Whiten Eyes on pale skin (%.2f %.2f %.2f): whites %+.1f levels, chroma %.1f -> %.1f; skin "
+            "%.2f levels in the mean, %.1f at the 99th percentile\n",
+            skin[0], skin[1], skin[2], c.luma, c.chromaBefore, c.chromaAfter, c.skinMean, c.skinP99);
+        EXPECT_GE(c.luma, 12);
+        EXPECT_LE(c.chromaAfter, 0.5 * c.chromaBefore);
+        EXPECT_LE(c.skinMean, 1);
+        EXPECT_LE(c.skinP99, 4);
+    }
+}
+
+// Replace Iris clicked anywhere on an iris lays the stock iris over that iris: centred on it and sized
+// to it (its fading rim just beyond the limbus), with a pupil of its own over the photo's, so that no
+// ring of the old iris is left around the pupil or at the limbus: over eyes of 10 to 40 pixels in
+// radius, four colours, open and lidded, clicked at the centre and 0.75 of the radius off it, at least
+// nine tenths of the visible iris is the new one's.
+TEST(ReplaceIrisEffect, LaysTheNewIrisOverTheOldWhereverTheClickLands)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("IrisReplacement")));
+    OVIrisReplacementBrush::registerClass();
+    int index = 0;
+    for (const double radius : {10.0, 20.0, 40.0})
+        for (const auto& colour :
+             {SyntheticEye::LightBlue, SyntheticEye::Green, SyntheticEye::Hazel, SyntheticEye::DarkBrown})
+            for (const double lid : {0.0, 0.3}) {
+                SyntheticEye::Look look;
+                look.irisRadius = radius;
+                look.irisColour = colour;
+                look.lidCover = lid;
+                look.catchLight = index % 2 == 1;
+                const SyntheticEye eye(look);
+                const Rect extent = eye.image().extent();
+                for (const double share : {0.0, 0.75}) {
+                    const Point click = offCentre(eye.centre(), radius, share, index % 8);
+                    GMBrushHandler handler;
+                    handler.setBackgroundImage(eye.image());
+                    handler.setStartMaskImage(greyMask(extent.width(), extent.height(), 0));
+                    handler.setStartAdditionalImage(transparentImage(extent.width(), extent.height()));
+                    handler.setScaleFactor(1);
+                    OVBrush brush;
+                    brush.type = OVBrush::Click;
+                    brush.brushSubType = OVBrush::IrisReplacement;
+                    brush.size = 2 * radius;
+                    brush.pressure = 1;
+                    const Point p(click.x / extent.width(), click.y / extent.height());
+                    handler.brushDownAtPoint(brush, p, radius / 0.025);
+                    handler.processPoint(p);
+                    const OVContentContainerPtr stroke = handler.brushUp();
+                    ASSERT_TRUE(stroke && stroke->additionalImageContainer());
+                    // Where the new iris lies: the centroid of the placed picture's opacity.
+                    const Levels placed = levels(stroke->additionalImageContainer()->image(), extent);
+                    double sx = 0, sy = 0, sum = 0;
+                    for (int y = 0; y < eye.side(); ++y)
+                        for (int x = 0; x < eye.side(); ++x) {
+                            const double a = placed.pixels.at(x, y)[3];
+                            sx += a * (x + 0.5), sy += a * (y + 0.5), sum += a;
+                        }
+                    const double placedRadius = std::sqrt(sum / M_PI);
+                    // The visible iris: how much of it the new one covers (the mask's coverage times the
+                    // placed picture's opacity); the rest shows the old iris through.
+                    const Levels mask = levels(stroke->imageContainer()->image(), extent);
+                    int iris = 0, old = 0;
+                    for (int y = 0; y < eye.side(); ++y)
+                        for (int x = 0; x < eye.side(); ++x)
+                            if (eye.regionOf(x, y) == Region::Annulus) {
+                                ++iris;
+                                old += mask.pixels.at(x, y)[1] * placed.pixels.at(x, y)[3] < 0.8 ? 1 : 0;
+                            }
+                    SCOPED_TRACE(testing::Message()
+                                 << "R " << radius << " lid " << lid << " click " << share);
+                    ASSERT_GT(sum, 0);
+                    EXPECT_LT(std::hypot(sx / sum - eye.centre().x, sy / sum - eye.centre().y),
+                              0.15 * radius);
+                    EXPECT_NEAR(placedRadius, radius / 0.93, 0.15 * radius);
+                    EXPECT_LE(double(old) / iris, 0.1);
+                }
+                ++index;
+            }
+}
+
+namespace {
+
+// A face's skin at a given face width (pixels; the detector's box around it is 1.6 times as wide):
+// an even tone with a gentle light gradient, blotches (as many lighter as darker) of 3 to 5 % of the
+// face, pores of a pixel (the
+// grain of the photo), and two features with crisp edges, an eye (a dark ellipse) and the lips (a red
+// band), and dark hair above the forehead. The picture shows the part of the face around them, at
+// most 640 pixels a side.
+struct SyntheticFace
+{
+    Image image;
+    int side = 0;
+    std::vector<uint8_t> skin;     // plain skin, away from the features
+    std::vector<uint8_t> features; // a band along the features' edges
+};
+
+SyntheticFace syntheticFace(double face)
+{
+    SyntheticFace f;
+    f.side = int(std::min(640.0, std::max(64.0, 1.2 * face)));
+    const int side = f.side;
+    const double cx = side / 2.0, cy = side / 2.0;
+    std::mt19937 random{unsigned(face)};
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<float> blotch(size_t(side * side), 0.0f);
+    const int blotches = int(220.0 * side * side / (800.0 * 800.0) * std::pow(240.0 / face, 2)) + 8;
+    for (int i = 0; i < std::min(blotches, 4000); ++i) {
+        const float bx = unit(random) * side, by = unit(random) * side;
+        const float s = float(std::max(1.0, (0.03 + 0.02 * unit(random)) * face / 2.5));
+        const float depth = (unit(random) - 0.5f) * 0.09f;
+        for (int y = std::max(0, int(by - 3 * s)); y < std::min(side, int(by + 3 * s) + 1); ++y)
+            for (int x = std::max(0, int(bx - 3 * s)); x < std::min(side, int(bx + 3 * s) + 1); ++x)
+                blotch[size_t(y * side + x)] +=
+                    depth * std::exp(-((x - bx) * (x - bx) + (y - by) * (y - by)) / (2 * s * s));
+    }
+    Bitmap bitmap(side, side, Bitmap::Format::RGBAf);
+    f.skin.assign(size_t(side * side), 0);
+    f.features.assign(size_t(side * side), 0);
+    const double eyeX = cx - 0.2 * face, eyeY = cy - 0.12 * face, lipY = cy + 0.22 * face;
+    for (int y = 0; y < side; ++y) {
+        float* row = reinterpret_cast<float*>(bitmap.mutableRow(y));
+        for (int x = 0; x < side; ++x) {
+            const double eye = std::hypot((x - eyeX) / (0.12 * face), (y - eyeY) / (0.045 * face));
+            const double lip = std::abs(y - lipY) / (0.04 * face) + std::abs(x - cx) / (0.2 * face);
+            const float pore = (unit(random) - 0.5f) * 0.05f;
+            float r = float(0.8 - 0.08 * y / side) + blotch[size_t(y * side + x)] + pore;
+            float g = r * 0.8f, b = r * 0.68f;
+            if (eye < 1)
+                r = 0.15f + pore, g = 0.11f + pore, b = 0.09f + pore;
+            const bool hair = y < cy - 0.45 * face;
+            if (hair)
+                r = 0.28f + pore, g = 0.2f + pore, b = 0.13f + pore;
+            if (lip < 1)
+                r = 0.72f + pore, g = 0.36f + pore, b = 0.38f + pore;
+            row[4 * x] = r, row[4 * x + 1] = g, row[4 * x + 2] = b, row[4 * x + 3] = 1;
+            const double nearest =
+                std::min(std::abs(eye - 1) * 0.045 * face, std::abs(lip - 1) * 0.04 * face);
+            f.features[size_t(y * side + x)] = nearest < 1.5 ? 1 : 0;
+            const double belowHair = y - (cy - 0.45 * face);
+            f.skin[size_t(y * side + x)] = eye > 1.6 && lip > 1.6 && belowHair > 3 + 0.03 * face && x > 4 &&
+                                           y > 4 && x < side - 4 && y < side - 4;
+        }
+    }
+    f.image = Image::fromBitmap(bitmap);
+    return f;
+}
+
+// One channel plane of a picture's pixels (rows top-down), and Gaussian blurs of it.
+struct Plane
+{
+    int side = 0;
+    std::vector<float> v;
+    float at(int x, int y) const
+    {
+        return v[size_t(std::clamp(y, 0, side - 1) * side + std::clamp(x, 0, side - 1))];
+    }
+};
+
+std::array<Plane, 3> planesOf(const Image& image, int side)
+{
+    std::array<Plane, 3> planes;
+    static RenderContext context(QStringLiteral("skin effect tests"));
+    const auto pixels = context.render(image, Rect(0, 0, side, side), Bitmap::Format::RGBAf);
+    for (int k = 0; k < 3; ++k) {
+        planes[size_t(k)].side = side;
+        planes[size_t(k)].v.resize(size_t(side * side));
+    }
+    for (int y = 0; y < side; ++y) {
+        const float* row = reinterpret_cast<const float*>(pixels->row(y));
+        for (int x = 0; x < side; ++x)
+            for (int k = 0; k < 3; ++k)
+                planes[size_t(k)].v[size_t(y * side + x)] = row[4 * x + k];
+    }
+    return planes;
+}
+
+Plane lumaOf(const std::array<Plane, 3>& c)
+{
+    Plane l = c[0];
+    for (size_t i = 0; i < l.v.size(); ++i)
+        l.v[i] = 0.299f * c[0].v[i] + 0.587f * c[1].v[i] + 0.114f * c[2].v[i];
+    return l;
+}
+
+Plane gaussian(const Plane& in, double sigma)
+{
+    const int r = int(std::ceil(3 * sigma));
+    std::vector<double> w(size_t(2 * r + 1));
+    double total = 0;
+    for (int i = -r; i <= r; ++i)
+        total += w[size_t(i + r)] = std::exp(-i * i / (2 * sigma * sigma));
+    Plane h = in, out = in;
+    for (int y = 0; y < in.side; ++y)
+        for (int x = 0; x < in.side; ++x) {
+            double s = 0;
+            for (int i = -r; i <= r; ++i)
+                s += w[size_t(i + r)] * in.at(x + i, y);
+            h.v[size_t(y * in.side + x)] = float(s / total);
+        }
+    for (int y = 0; y < in.side; ++y)
+        for (int x = 0; x < in.side; ++x) {
+            double s = 0;
+            for (int i = -r; i <= r; ++i)
+                s += w[size_t(i + r)] * h.at(x, y + i);
+            out.v[size_t(y * in.side + x)] = float(s / total);
+        }
+    return out;
+}
+
+// The mean square of a - b where the region is set.
+double energyOf(const Plane& a, const Plane& b, const std::vector<uint8_t>& region)
+{
+    double sum = 0;
+    int n = 0;
+    for (size_t i = 0; i < a.v.size(); ++i)
+        if (region[i]) {
+            const double d = a.v[i] - b.v[i];
+            sum += d * d;
+            ++n;
+        }
+    return n ? sum / n : 0;
+}
+
+double gradientEnergyOf(const Plane& l, const std::vector<uint8_t>& region)
+{
+    double sum = 0;
+    int n = 0;
+    for (int y = 0; y < l.side; ++y)
+        for (int x = 0; x < l.side; ++x)
+            if (region[size_t(y * l.side + x)]) {
+                const double gx = l.at(x + 1, y) - l.at(x - 1, y), gy = l.at(x, y + 1) - l.at(x, y - 1);
+                sum += gx * gx + gy * gy;
+                ++n;
+            }
+    return n ? sum / n : 0;
+}
+
+double meanOf(const Plane& p, const std::vector<uint8_t>& region)
+{
+    double sum = 0;
+    int n = 0;
+    for (size_t i = 0; i < p.v.size(); ++i)
+        if (region[i]) {
+            sum += p.v[i];
+            ++n;
+        }
+    return n ? sum / n : 0;
+}
+
+} // namespace
+
+// Smooth Skin at full intensity, painted over the whole of a face (radii scale with the face the
+// detector finds): the skin's fine detail (finer than a pixel's blur) and its 1-4 pixel band keep at
+// most half their energy, the edges of eyes and lips at least 0.9 of theirs, and the skin's mean colour
+// moves by at most one level: on synthetic faces of 250 and 1,000 pixels and on the cheeks and forehead
+// of the portrait at four times its size. Smaller faces (synthetic ones of 25 and 80 pixels, the
+// portrait's own of about 90) keep their edges and lose their fine detail too, but their 1-4 pixel band
+// is where their features lie: its figures are printed, not held to the target.
+TEST(SmoothSkinEffect, SmoothsSkinAtEveryFaceSize)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("SkinSmoothing")));
+    for (const double face : {25.0, 80.0, 250.0, 1000.0}) {
+        const SyntheticFace f = syntheticFace(face);
+        const Image everywhere =
+            Image::constantColor(Color(1, 1, 1, 1)).imageByCroppingToRect(Rect(0, 0, f.side, f.side));
+        const auto before = planesOf(f.image, f.side);
+        const Image afterImage =
+            composed(QStringLiteral("SkinSmoothing"), f.image, everywhere, 1, 1.6 * face);
+        const auto after = planesOf(afterImage, f.side);
+        const Plane lb = lumaOf(before), la = lumaOf(after);
+        const Plane lb1 = gaussian(lb, 1), la1 = gaussian(la, 1), lb4 = gaussian(lb, 4),
+                    la4 = gaussian(la, 4);
+        const double fine = energyOf(la, la1, f.skin) / energyOf(lb, lb1, f.skin);
+        const double band = energyOf(la1, la4, f.skin) / energyOf(lb1, lb4, f.skin);
+        const double edges = gradientEnergyOf(la, f.features) / gradientEnergyOf(lb, f.features);
+        double shift = 0;
+        for (size_t k = 0; k < 3; ++k)
+            shift = std::max(shift, 255 * std::abs(meanOf(after[k], f.skin) - meanOf(before[k], f.skin)));
+        std::printf(
+            "Smooth Skin at full intensity on a face of %4.0f px: fine energy x%.2f, 1-4 px x%.2f, edges "
+            "x%.2f, skin colour moved %.2f levels\n",
+            face, fine, band, edges, shift);
+        if (face < 250)
+            continue;
+        EXPECT_LE(shift, 1.0) << face;
+        EXPECT_LE(fine, 0.5) << face;
+        EXPECT_LE(band, 0.5) << face;
+        EXPECT_GE(edges, 0.9) << face;
+    }
+
+    // The portrait's cheeks and forehead (top-down rectangles of its own pixels, marked by hand).
+    const QRect regions[] = {{200, 84, 33, 5}, {192, 112, 14, 16}, {247, 112, 12, 14}};
+    for (const double scale : {1.0, 4.0}) {
+        QImage picture = QImage(PortraitPath).convertToFormat(QImage::Format_RGB32);
+        picture.setColorSpace(QColorSpace());
+        const int side = int(512 * scale);
+        const Image photo =
+            Image::fromQImage(picture.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        const Image everywhere =
+            Image::constantColor(Color(1, 1, 1, 1)).imageByCroppingToRect(Rect(0, 0, side, side));
+        const Image smoothed =
+            composed(QStringLiteral("SkinSmoothing"), photo, everywhere, 1, detectedFaceWidth(photo));
+        // The face only (the portrait's columns 180 to 270, rows 70 to 160), moved to the origin.
+        const int crop = int(90 * scale);
+        const AffineTransform toOrigin = AffineTransform::translation(-180 * scale, -(512 - 160) * scale);
+        const auto before = planesOf(photo.imageByApplyingTransform(toOrigin), crop);
+        const auto after = planesOf(smoothed.imageByApplyingTransform(toOrigin), crop);
+        std::vector<uint8_t> skin(size_t(crop * crop), 0);
+        for (const QRect& r : regions)
+            for (int y = int((r.top() - 70) * scale); y < int((r.bottom() + 1 - 70) * scale); ++y)
+                for (int x = int((r.left() - 180) * scale); x < int((r.right() + 1 - 180) * scale); ++x)
+                    skin[size_t(y * crop + x)] = 1;
+        const Plane lb = lumaOf(before), la = lumaOf(after);
+        const Plane lb1 = gaussian(lb, 1), la1 = gaussian(la, 1), lb4 = gaussian(lb, 4),
+                    la4 = gaussian(la, 4);
+        const double fine = energyOf(la, la1, skin) / energyOf(lb, lb1, skin);
+        const double band = energyOf(la1, la4, skin) / energyOf(lb1, lb4, skin);
+        double shift = 0;
+        for (size_t k = 0; k < 3; ++k)
+            shift = std::max(shift, 255 * std::abs(meanOf(after[k], skin) - meanOf(before[k], skin)));
+        std::printf(
+            "Smooth Skin at full intensity on the portrait at %.0fx: fine energy x%.2f, 1-4 px x%.2f, "
+            "skin colour moved %.2f levels\n",
+            scale, fine, band, shift);
+        if (scale < 4)
+            continue;
+        EXPECT_LE(fine, 0.5) << scale;
+        EXPECT_LE(band, 0.5) << scale;
+        EXPECT_LE(shift, 1.0) << scale;
+    }
+}
+
+// Remove Shine at full intensity, painted over a whole face, takes the shine down and leaves the rest
+// of the skin: on faces of 40 and 250 pixels set in a photo of 800 (dark hair and background around
+// them), with an oily highlight on the cheek, the highlight loses at least half of what it stands above
+// the skin while the skin away from it moves by at most 2 levels in the mean.
+TEST(RemoveShineEffect, TakesOnlyTheShineDown)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("ShineRemoval")));
+    constexpr int Photo = 800;
+    for (const double face : {40.0, 250.0}) {
+        const SyntheticFace f = syntheticFace(face);
+        // The highlight: a soft, nearly white patch on the cheek below the eye.
+        const double hx = f.side / 2.0 - 0.2 * face, hy = f.side / 2.0 + 0.05 * face, hr = 0.06 * face + 1;
+        Bitmap shine(f.side, f.side, Bitmap::Format::RGBAf);
+        for (int y = 0; y < f.side; ++y) {
+            float* row = reinterpret_cast<float*>(shine.mutableRow(y));
+            for (int x = 0; x < f.side; ++x) {
+                const float a = float(0.75 * std::exp(-std::pow(std::hypot(x - hx, y - hy) / hr, 2)));
+                row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = 0.97f * a, row[4 * x + 3] = a;
+            }
+        }
+        const double offset = (Photo - f.side) / 2.0;
+        const AffineTransform place = AffineTransform::translation(offset, offset);
+        const Image ground =
+            Image::constantColor(Color(0.16, 0.12, 0.1)).imageByCroppingToRect(Rect(0, 0, Photo, Photo));
+        const Image photo = Image::fromBitmap(shine)
+                                .imageByCompositingOverImage(f.image)
+                                .imageByApplyingTransform(place)
+                                .imageByCompositingOverImage(ground);
+        const Image mask = maskOf(Photo, Photo, [&](int x, int y) {
+            const double fx = x - offset, fy = f.side - 1 - (y - offset);
+            return fx >= 0 && fy >= 0 && fx < f.side && fy < f.side;
+        });
+        const Image after = composed(QStringLiteral("ShineRemoval"), photo, mask, 1, 1.6 * face);
+        const Rect area(offset, offset, f.side, f.side);
+        const Levels a = levels(photo, area), b = levels(after, area);
+        double skinChange = 0, above = 0, left = 0;
+        int skin = 0, highlight = 0;
+        const double base = 255 * 0.8 * (0.299 + 0.587 * 0.8 + 0.114 * 0.68);
+        for (int y = 0; y < f.side; ++y)
+            for (int x = 0; x < f.side; ++x) {
+                const int row = f.side - 1 - y; // the face's rows are top-down
+                const double d = std::hypot(x - hx, row - hy);
+                const auto p = a.at(int(offset) + x, int(offset) + y),
+                           q = b.at(int(offset) + x, int(offset) + y);
+                if (d <= 0.5 * hr) {
+                    above += lumaChroma(p).first - base, left += lumaChroma(q).first - base, ++highlight;
+                } else if (d > 2.5 * hr && f.skin[size_t(row * f.side + x)]) {
+                    skinChange += largestChannelChange(p, q), ++skin;
+                }
+            }
+        std::printf(
+            "Remove Shine on a face of %.0f px: the highlight stands %.0f levels above the skin, then %.0f; "
+            "the skin elsewhere moved %.2f levels\n",
+            face, above / highlight, left / highlight, skinChange / skin);
+        EXPECT_LE(left / highlight, 0.5 * above / highlight) << face;
+        EXPECT_LE(skinChange / skin, 2) << face;
+    }
+}
