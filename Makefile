@@ -15,13 +15,24 @@ endif
 JOBS ?= $(shell nproc)
 
 # The review sheet: every effect before and after on the test portrait, one page each and an overview.
-.PHONY: run test effect-sheet bench bench-build bench-deps bench-report deps configure build clean format fuzz
+.PHONY: run test test-threads effect-sheet bench bench-build bench-deps bench-report deps configure build clean format fuzz
 
 run: build
 	./$(BUILD_DIR)/glimora
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
+
+# The thread checker on the test programs whose threads matter most and that run quickly: the image
+# engine's (its band pool, render contexts and queues) and the brush framework's (its background
+# writes). Its own tree, and only those programs built, so CI can afford it on every change.
+THREAD_CHECKED := PlatformImageTests ClassesBrushFrameworkTests
+empty :=
+space := $(empty) $(empty)
+test-threads: deps
+	@cmake -S . -B build-thread -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGLIMORA_SANITIZE=thread >/dev/null
+	@cmake --build build-thread -j$(JOBS) --target $(THREAD_CHECKED)
+	cd build-thread && ctest --output-on-failure -j$(JOBS) -R '^($(subst $(space),|,$(THREAD_CHECKED)))$$'
 
 effect-sheet: build
 	@./$(BUILD_DIR)/tools/EffectSheet/effect-sheet sheet $(BUILD_DIR)/effect-sheet

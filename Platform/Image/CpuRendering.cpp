@@ -348,7 +348,7 @@ public:
             ++m_job;
         }
         m_wake.notify_all();
-        work();
+        work(band, bands);
         awhile([this] { return m_busy.load(std::memory_order_acquire) == 0; });
         std::unique_lock lock(m_mutex);
         m_finished.wait(lock, [this] { return m_busy.load(std::memory_order_relaxed) == 0; });
@@ -443,22 +443,24 @@ private:
         }
     }
 
-    void work()
+    // Takes bands of the job until none is left. The job comes as arguments, read under the lock where
+    // it was published, so a worker never reads the pool's current job in place of the one it joined.
+    void work(const std::function<void(int)>& band, int bands)
     {
         const bool nested = t_inPool;
         t_inPool = true;
         for (;;) {
             workFirst();
             const int i = m_next++;
-            if (i >= m_bands)
+            if (i >= bands)
                 break;
             try {
-                (*m_band)(i);
+                band(i);
             } catch (...) {
                 std::lock_guard lock(m_mutex);
                 if (!m_failure)
                     m_failure = std::current_exception();
-                m_next = m_bands; // the others stop after their band
+                m_next = bands; // the others stop after their band
             }
         }
         t_inPool = nested;
@@ -470,21 +472,23 @@ private:
         uint64_t seen = 0;
         for (;;) {
             awhile([&] { return m_job.load(std::memory_order_acquire) != seen || m_hasFirst.load(); });
-            bool job = false;
+            const std::function<void(int)>* band = nullptr;
+            int bands = 0;
             {
                 std::unique_lock lock(m_mutex);
                 m_wake.wait(
                     lock, [&] { return m_job.load(std::memory_order_relaxed) != seen || m_hasFirst.load(); });
                 if (m_job.load(std::memory_order_relaxed) != seen) {
                     seen = m_job.load(std::memory_order_relaxed);
-                    job = true;
+                    band = m_band;
+                    bands = m_bands;
                 }
             }
-            if (!job) {
+            if (!band) {
                 workFirst();
                 continue;
             }
-            work();
+            work(*band, bands);
             std::lock_guard lock(m_mutex);
             if (--m_busy == 0)
                 m_finished.notify_all();
@@ -496,6 +500,7 @@ private:
     std::mutex m_turn;
     std::mutex m_mutex;
     std::condition_variable m_wake, m_finished, m_firstDone;
+    // The current job, guarded by m_mutex; its next band is taken without the lock.
     const std::function<void(int)>* m_band = nullptr;
     int m_bands = 0;
     std::atomic<int> m_next{0};

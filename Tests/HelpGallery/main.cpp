@@ -11,10 +11,10 @@
 #include "Platform/Media/QtMovie.h"
 #include "Platform/UI/Event.h"
 #include "Platform/UI/Window.h"
+#include "Tests/ChildProcess.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -42,14 +42,14 @@ QString makeMovie(const QTemporaryDir& folder)
     if (ffmpeg.isEmpty())
         return {};
     const QString path = folder.filePath(QStringLiteral("Pattern.mov"));
-    QProcess encoder;
-    encoder.start(ffmpeg,
-                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
-                   QStringLiteral("lavfi"), QStringLiteral("-i"),
-                   QStringLiteral("testsrc2=size=640x400:rate=25"), QStringLiteral("-t"), QStringLiteral("6"),
-                   QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-pix_fmt"),
-                   QStringLiteral("yuv420p"), QStringLiteral("-threads"), QStringLiteral("1"), path});
-    return encoder.waitForFinished(60000) && encoder.exitCode() == 0 ? path : QString();
+    ChildProcess encoder;
+    const bool started = encoder.start(
+        ffmpeg,
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+         QStringLiteral("-i"), QStringLiteral("testsrc2=size=640x400:rate=25"), QStringLiteral("-t"),
+         QStringLiteral("6"), QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-pix_fmt"),
+         QStringLiteral("yuv420p"), QStringLiteral("-threads"), QStringLiteral("1"), path});
+    return started && encoder.waitForFinished(60000) && encoder.exitCode() == 0 ? path : QString();
 }
 
 bool run(const QString& folder)

@@ -11,13 +11,13 @@
 #include "Platform/Media/FakeMovie.h"
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Window.h"
+#include "Tests/ChildProcess.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -52,14 +52,15 @@ protected:
         const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
         if (ffmpeg.isEmpty())
             return false;
-        QProcess encoder;
-        encoder.start(ffmpeg, {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
-                               QStringLiteral("lavfi"), QStringLiteral("-i"),
-                               QStringLiteral("testsrc=size=64x48:rate=25"), QStringLiteral("-t"),
-                               QStringLiteral("0.5"), QStringLiteral("-c:v"), QStringLiteral("libx264"),
-                               QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
-                               QStringLiteral("-threads"), QStringLiteral("1"), m_folder.filePath(relative)});
-        return encoder.waitForFinished(60000) && encoder.exitCode() == 0;
+        ChildProcess encoder;
+        const bool started = encoder.start(
+            ffmpeg,
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+             QStringLiteral("-i"), QStringLiteral("testsrc=size=64x48:rate=25"), QStringLiteral("-t"),
+             QStringLiteral("0.5"), QStringLiteral("-c:v"), QStringLiteral("libx264"),
+             QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), QStringLiteral("-threads"),
+             QStringLiteral("1"), m_folder.filePath(relative)});
+        return started && encoder.waitForFinished(60000) && encoder.exitCode() == 0;
     }
 
     pf::SteppedClock m_clock;

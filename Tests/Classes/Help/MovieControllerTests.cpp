@@ -8,11 +8,11 @@
 #include "Platform/UI/Event.h"
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Window.h"
+#include "Tests/ChildProcess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QScreen>
 #include <QSlider>
 #include <QStandardPaths>
@@ -264,40 +264,40 @@ TEST(MovieController, PlaysARealMovieOffscreen)
         GTEST_SKIP() << "ffmpeg is not installed";
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("pattern.mov"));
-    QProcess encoder;
-    encoder.start(ffmpeg, {QStringLiteral("-v"),
-                           QStringLiteral("error"),
-                           QStringLiteral("-f"),
-                           QStringLiteral("lavfi"),
-                           QStringLiteral("-i"),
-                           QStringLiteral("testsrc=size=320x240:rate=25"),
-                           QStringLiteral("-f"),
-                           QStringLiteral("lavfi"),
-                           QStringLiteral("-i"),
-                           QStringLiteral("sine=frequency=440"),
-                           QStringLiteral("-f"),
-                           QStringLiteral("lavfi"),
-                           QStringLiteral("-i"),
-                           QStringLiteral("sine=frequency=660"),
-                           QStringLiteral("-t"),
-                           QStringLiteral("2"),
-                           QStringLiteral("-map"),
-                           QStringLiteral("0"),
-                           QStringLiteral("-map"),
-                           QStringLiteral("1"),
-                           QStringLiteral("-map"),
-                           QStringLiteral("2"),
-                           QStringLiteral("-c:v"),
-                           QStringLiteral("libx264"),
-                           QStringLiteral("-pix_fmt"),
-                           QStringLiteral("yuv420p"),
-                           QStringLiteral("-threads"),
-                           QStringLiteral("1"),
-                           QStringLiteral("-c:a"),
-                           QStringLiteral("aac"),
-                           path});
+    ChildProcess encoder;
+    ASSERT_TRUE(encoder.start(ffmpeg, {QStringLiteral("-v"),
+                                       QStringLiteral("error"),
+                                       QStringLiteral("-f"),
+                                       QStringLiteral("lavfi"),
+                                       QStringLiteral("-i"),
+                                       QStringLiteral("testsrc=size=320x240:rate=25"),
+                                       QStringLiteral("-f"),
+                                       QStringLiteral("lavfi"),
+                                       QStringLiteral("-i"),
+                                       QStringLiteral("sine=frequency=440"),
+                                       QStringLiteral("-f"),
+                                       QStringLiteral("lavfi"),
+                                       QStringLiteral("-i"),
+                                       QStringLiteral("sine=frequency=660"),
+                                       QStringLiteral("-t"),
+                                       QStringLiteral("2"),
+                                       QStringLiteral("-map"),
+                                       QStringLiteral("0"),
+                                       QStringLiteral("-map"),
+                                       QStringLiteral("1"),
+                                       QStringLiteral("-map"),
+                                       QStringLiteral("2"),
+                                       QStringLiteral("-c:v"),
+                                       QStringLiteral("libx264"),
+                                       QStringLiteral("-pix_fmt"),
+                                       QStringLiteral("yuv420p"),
+                                       QStringLiteral("-threads"),
+                                       QStringLiteral("1"),
+                                       QStringLiteral("-c:a"),
+                                       QStringLiteral("aac"),
+                                       path}));
     ASSERT_TRUE(encoder.waitForFinished(60000));
-    ASSERT_EQ(encoder.exitCode(), 0) << encoder.readAllStandardError().toStdString();
+    ASSERT_EQ(encoder.exitCode(), 0) << encoder.errors().toStdString();
 
     QString error;
     auto movie = pf::QtMovie::open(path, &error);

@@ -265,3 +265,40 @@ TEST(CpuPaths, WorkersTakeTheMainThreadsBandsBeforeAnotherThreadsJob)
         ASSERT_EQ(visits[i].load(), 1) << i;
     EXPECT_GT(backgroundBands.load(), 0);
 }
+
+// Renders come as many small jobs in a row, from the interface's thread and from a render queue at
+// once. Each band must run while its job is live (its caller still inside inBands), every row once: a
+// band that outlived its job would read the caller's frame after it had gone.
+TEST(CpuPaths, EveryBandRunsWhileItsJobIsLive)
+{
+    ASSERT_TRUE(isMainThread());
+    struct Caller
+    {
+        std::atomic<uint64_t> live{0};
+        std::atomic<int> faults{0};
+    };
+    auto jobs = [](Caller& caller) {
+        for (uint64_t job = 1; job <= 1500; ++job) {
+            const int count = 16 + int(job % 40);
+            std::atomic<int> rows{0};
+            caller.live = job;
+            CpuRendering::inBands(
+                count,
+                [&caller, &rows, job](int begin, int end) {
+                    if (caller.live.load() != job)
+                        ++caller.faults;
+                    rows += end - begin;
+                },
+                1 + int(job % 3));
+            caller.live = 0;
+            if (rows.load() != count)
+                ++caller.faults;
+        }
+    };
+    Caller interface, queue;
+    std::thread background([&] { jobs(queue); });
+    jobs(interface);
+    background.join();
+    EXPECT_EQ(interface.faults.load(), 0);
+    EXPECT_EQ(queue.faults.load(), 0);
+}
