@@ -4,6 +4,7 @@
 #include "Classes/Editor/GMEffectBrowserDelegate.h"
 #include "Classes/Editor/GMEventView.h"
 #include "Classes/Editor/GMEventViewDelegate.h"
+#include "Classes/Editor/GMLoupeStrokeHint.h"
 #include "Classes/Editor/GMSettingsController.h"
 #include "Classes/Editor/GMSettingsDelegate.h"
 #include "Classes/Editor/GMSlider.h"
@@ -249,7 +250,9 @@ public:
     // OVZoomViewDelegate
     void zoomViewDidUpdateContentsRect(OVZoomView* view, const pf::Rect& rect, bool preview) override;
     void zoomViewDidChangeCursorState(OVZoomView* view, int state) override;
+    void zoomViewDidRefuseStroke(OVZoomView* view, pf::Point inWindow) override;
     void zoomViewDidResize();
+    const GMLoupeStrokeHint& loupeStrokeHint() const { return m_loupeStrokeHint; }
 
     // OVLoupeViewDelegate
     pf::Rect activeRectForLoupe(OVLoupeView* loupe) override;
@@ -326,6 +329,7 @@ private:
     bool m_isUpdatingSettings = false;
     bool m_towards3D = false; // between the announcements of a switch to 3D and back to 2D
     std::optional<QCursor> m_drawCursor;
+    GMLoupeStrokeHint m_loupeStrokeHint;
 
     std::shared_ptr<pf::Timer> m_zoomTimer;
     std::shared_ptr<pf::Timer> m_editSwitchTimer;

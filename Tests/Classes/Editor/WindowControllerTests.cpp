@@ -4,14 +4,17 @@
 #include "Classes/Editor/GMEffectBrowserController.h"
 #include "Classes/Editor/GMEffectIconView.h"
 #include "Classes/Editor/GMEventView.h"
+#include "Classes/Editor/GMLoupeStrokeHint.h"
 #include "Classes/Editor/GMSettingsController.h"
 #include "Classes/Editor/GMSlider.h"
 #include "Classes/Editor/GMWindowController.h"
+#include "Classes/Editor/OVHoverView.h"
 #include "Classes/Editor/OVLayerBrowser.h"
 #include "Classes/Editor/OVLoupeView.h"
 #include "Classes/Editor/OVZoomView.h"
 #include "Classes/Framework/Toolkit/OV3DView.h"
 #include "Classes/Framework/Toolkit/OVCursorStack.h"
+#include "Classes/Framework/Toolkit/OVToolTipController.h"
 #include "Classes/Rendering/GMRealTimeRenderer.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
@@ -27,7 +30,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QNativeGestureEvent>
 #include <QRegularExpression>
+#include <QTest>
+#include <QWheelEvent>
+#include <QWindow>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using pf::Point;
@@ -509,6 +517,26 @@ TEST_F(WindowControllerTest, TheLoupeDroppedOnThePhotoGoesLiveAndPaintsThroughIt
     EXPECT_NEAR(renderer->point.x, 0.75, 1e-6);
     mouse(pf::EventType::LeftMouseUp, Point(placed.midX() + glass->glassSize().width / 4, placed.midY()));
     EXPECT_EQ(renderer->take(), (QStringList{"drag", "up"}));
+
+    // A click on the photo beside the glass, through the window, paints nothing: the first one says why.
+    pf::Window* window = controller->window();
+    const auto click = [&](Point inSuperview) {
+        const Point base = glass->superview()->convertPointToView(inSuperview, nullptr);
+        const QPoint at(int(base.x), int(window->height() - base.y));
+        QTest::mouseMove(window->windowHandle(), at);
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+    };
+    const Point beside(photo.minX() + 12, photo.maxY() - 12);
+    ASSERT_GT(std::hypot(beside.x - placed.midX(), beside.y - placed.midY()), placed.width() / 2);
+    EXPECT_FALSE(controller->loupeStrokeHint().isShowing());
+    click(beside);
+    EXPECT_EQ(renderer->take(), QStringList()) << "beside the glass nothing is painted";
+    ASSERT_TRUE(controller->loupeStrokeHint().isShowing());
+    EXPECT_EQ(OVToolTipController::sharedController().toolTipLabel()->text(), GMLoupeStrokeHint::text());
+    clock.advance(GMLoupeStrokeHint::shownFor + 0.1);
+    EXPECT_FALSE(controller->loupeStrokeHint().isShowing()) << "it goes by itself";
+    click(beside);
+    EXPECT_FALSE(controller->loupeStrokeHint().isShowing()) << "told once while the loupe stays";
 
     // The 3D view hides it (leaving its channel), 2D docks it.
     const auto wait = [&] {
