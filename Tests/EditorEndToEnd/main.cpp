@@ -776,6 +776,34 @@ void run(const QString& sandbox)
           QStringLiteral("View ▸ Zoom to Fit shows the whole photo"));
     check(waitUntilEditing(document), QStringLiteral("the fitted photo is edited live"));
 
+    // Alt and the ordinary wheel over the photo zoom about the pointer. The window gets the wheel as X11
+    // delivers it: with Alt held, on the other axis.
+    {
+        OVZoomView* canvas = editor->zoomView();
+        const Rect shown = canvas->zoomLayer()->frame();
+        const Point pointer(shown.minX() + 0.35 * shown.width(), shown.minY() + 0.7 * shown.height());
+        const Point held = canvas->photoPointAt(pointer);
+        const QPoint at = hand.at(canvas, pointer);
+        hand.move(at);
+        for (int notch = 0; notch < 3; ++notch) {
+            QWheelEvent wheel(at, window->mapToGlobal(QPointF(at)), QPoint(), QPoint(120, 0), Qt::NoButton,
+                              Qt::AltModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(window->windowHandle(), &wheel);
+            settle(40);
+        }
+        check(canvas->zoomFactor() < 0.75, QStringLiteral("Alt and the wheel magnify the photo"));
+        const Point now = canvas->photoPointAt(pointer);
+        check(std::abs(now.x - held.x) < 0.01 && std::abs(now.y - held.y) < 0.01,
+              QStringLiteral("the photo point under the pointer stays under it"));
+        check(waitUntilEditing(document), QStringLiteral("the photo zoomed with the wheel is edited live"));
+        shoot(window, QStringLiteral("zoomed-with-alt-and-the-wheel"));
+        check(chooseFromMenu(window, QStringLiteral("View"), QStringLiteral("Zoom to Fit")),
+              QStringLiteral("View ▸ Zoom to Fit is chosen again"));
+        check(waitFor([&] { return canvas->zoomFactor() > 0.999; }),
+              QStringLiteral("the whole photo shows again"));
+        check(waitUntilEditing(document), QStringLiteral("the fitted photo is edited live again"));
+    }
+
     // 4. A click on an effect's tile adds it as a layer.
     const QString effectName = QStringLiteral("Black & White");
     GMEffectBrowserController& effects = *editor->effectBrowserController();

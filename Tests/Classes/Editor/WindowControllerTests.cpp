@@ -768,29 +768,79 @@ TEST_F(WindowControllerTest, TheBusyPanelLiesAboveEveryPanelAndTheViewItemsWork)
     EXPECT_FALSE(controller->layerBrowser()->show3DView());
 }
 
-// Option with the wheel over the photo zooms about the pointer: the photo point under it stays there.
-TEST_F(WindowControllerTest, OptionAndTheWheelZoomAboutThePointer)
+// Option with the wheel over the photo, or a pinch, zooms about the pointer: the photo point under it
+// stays there. The events reach the window as the system delivers them: X11 swaps the wheel's axes while
+// Alt is held, so the ordinary wheel arrives as a sideways turn.
+TEST_F(WindowControllerTest, OptionAndTheWheelOrAPinchZoomAboutThePointer)
 {
+    pf::Window* window = controller->window();
+    window->makeKeyAndOrderFront();
+    QWindow* handle = window->windowHandle();
+    ASSERT_NE(handle, nullptr);
     OVZoomView* zoom = controller->zoomView();
     // Magnified enough that the photo can move to keep the point (it never leaves a gap at its edges).
     controller->zoomSlider()->setValue(0.5);
     zoom->setZoomFactor(0.5, false, false);
-    const Rect shown = zoom->zoomLayer()->frame();
-    const Point pointer(shown.minX() + 0.4 * shown.width(), shown.minY() + 0.6 * shown.height());
-    const Point held = zoom->photoPointAt(pointer);
-    const pf::Event notch =
-        pf::Event::scrollEvent(zoom->convertPointToView(pointer, nullptr), pf::Modifier::Option, 0,
-                               controller->window(), 0, 2, false, pf::EventPhase::None);
-    EXPECT_TRUE(controller->eventViewDidScroll(controller->windowContentView(), notch));
-    EXPECT_NEAR(zoom->zoomFactor(), 0.3, 1e-9);
-    EXPECT_NEAR(controller->zoomSlider()->value(), 0.3, 1e-9);
-    const Point now = zoom->photoPointAt(pointer);
-    EXPECT_NEAR(now.x, held.x, 1.0 / zoom->zoomLayer()->frame().width() * zoom->editRect().width());
-    EXPECT_NEAR(now.y, held.y, 1.0 / zoom->zoomLayer()->frame().height() * zoom->editRect().height());
+    const auto toQt = [&](Point inView) {
+        const Point base = zoom->convertPointToView(inView, nullptr);
+        return QPointF(base.x, window->height() - base.y);
+    };
+    const auto wheel = [&](Point inView, QPoint angle, Qt::KeyboardModifiers modifiers) {
+        QWheelEvent event(toQt(inView), handle->mapToGlobal(toQt(inView)), QPoint(), angle, Qt::NoButton,
+                          modifiers, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(handle, &event);
+    };
+    const auto pinch = [&](Point inView, Qt::NativeGestureType type, double value) {
+        QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, toQt(inView),
+                                  toQt(inView), handle->mapToGlobal(toQt(inView)), value, {}, 0);
+        QCoreApplication::sendEvent(handle, &event);
+    };
+    struct Case
+    {
+        const char* what;
+        std::function<void(Point)> input;
+        double zoomFactor;
+    };
+    const Case cases[] = {
+        {"Alt and two notches towards the screen",
+         [&](Point at) {
+             wheel(at, {240, 0}, Qt::AltModifier);
+         },
+         0.3},
+        {"Alt and a notch back",
+         [&](Point at) {
+             wheel(at, {-120, 0}, Qt::AltModifier);
+         },
+         0.6},
+        {"a pinch outwards",
+         [&](Point at) {
+             pinch(at, Qt::BeginNativeGesture, 0);
+             pinch(at, Qt::ZoomNativeGesture, 0.25);
+             pinch(at, Qt::EndNativeGesture, 0);
+         },
+         0.25},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        controller->zoomSlider()->setValue(0.5);
+        zoom->setZoomFactor(0.5, false, false);
+        const Rect shown = zoom->zoomLayer()->frame();
+        const Point pointer(shown.minX() + 0.4 * shown.width(), shown.minY() + 0.6 * shown.height());
+        const Point held = zoom->photoPointAt(pointer);
+        c.input(pointer);
+        EXPECT_NEAR(zoom->zoomFactor(), c.zoomFactor, 1e-9);
+        EXPECT_NEAR(controller->zoomSlider()->value(), c.zoomFactor, 1e-9);
+        const Point now = zoom->photoPointAt(pointer);
+        EXPECT_NEAR(now.x, held.x, 1.0 / zoom->zoomLayer()->frame().width() * zoom->editRect().width());
+        EXPECT_NEAR(now.y, held.y, 1.0 / zoom->zoomLayer()->frame().height() * zoom->editRect().height());
+        clock.advance(1);
+        settle();
+    }
     // Off the photo the wheel is not the canvas's.
-    const pf::Event outside = pf::Event::scrollEvent(Point(1, 1), pf::Modifier::Option, 0,
-                                                     controller->window(), 0, 2, false, pf::EventPhase::None);
-    EXPECT_FALSE(controller->eventViewDidScroll(controller->windowContentView(), outside));
+    controller->zoomSlider()->setValue(0.5);
+    zoom->setZoomFactor(0.5, false, false);
+    wheel(zoom->convertPointFromView(Point(2, 2), nullptr), {240, 0}, Qt::AltModifier);
+    EXPECT_NEAR(zoom->zoomFactor(), 0.5, 1e-9);
 }
 
 // With the real renderer: a stroke begun right after a zoom is painted where the pointer was.
