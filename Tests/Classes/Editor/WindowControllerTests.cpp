@@ -558,6 +558,35 @@ TEST_F(WindowControllerTest, TheLoupeDroppedOnThePhotoGoesLiveAndPaintsThroughIt
     EXPECT_TRUE(controller->zoomView()->drawSenderActive());
 }
 
+// Resting the pointer on the eye beside the layer's name shows the photo without the effect; a click on
+// it, through the window, says so beside it (a click alone changed nothing a user could see).
+TEST_F(WindowControllerTest, AClickOnTheEyeSaysWhatRestingOnItDoes)
+{
+    addLayer();
+    pf::Window* window = controller->window();
+    window->makeKeyAndOrderFront();
+    settle();
+    renderer->take();
+    OVHoverView* eye = controller->settingsController()->hideIcon();
+    ASSERT_TRUE(eye && eye->isVisible());
+    const auto toQt = [&](pf::View* view, Point inView) {
+        const Point base = view->convertPointToView(inView, nullptr);
+        return QPoint(int(base.x), int(window->height() - base.y));
+    };
+    const QPoint onEye = toQt(eye, Point(eye->bounds().midX() + 2, eye->bounds().midY() - 1));
+    QTest::mouseMove(window->windowHandle(), onEye);
+    EXPECT_EQ(renderer->take(), QStringList{"hide 1"}) << "resting on it hides the effect";
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, onEye);
+    OVToolTipController& tips = OVToolTipController::sharedController();
+    ASSERT_TRUE(tips.isShowing() && tips.focusView() == eye);
+    EXPECT_EQ(tips.toolTipLabel()->text(), GMSettingsController::hideIconHint());
+    const Rect canvasBounds = controller->zoomView()->bounds();
+    QTest::mouseMove(window->windowHandle(),
+                     toQt(controller->zoomView(), Point(canvasBounds.midX(), canvasBounds.midY())));
+    EXPECT_EQ(renderer->take(), QStringList{"hide 0"});
+    EXPECT_FALSE(tips.isShowing() && tips.focusView() == eye) << "it goes with the pointer";
+}
+
 // Mended: the stroke belongs to the mask it was painted on, and runs to its end whatever the selection.
 TEST_F(WindowControllerTest, AStrokeEndsOnTheLayerItBeganOn)
 {
