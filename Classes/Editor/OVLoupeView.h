@@ -56,10 +56,11 @@ public:
 
     pf::Size zoomSize() const { return m_orgPicSize; }
     void setZoomSize(pf::Size size) { m_orgPicSize = size; }
-    // The knob step 0 to 3 for 0.5, 1, 2 or 4 picture pixels per point of the glass.
+    // The knob step 0 to 3 for 0.5, 1, 2 or 4 picture pixels per point of the glass. What the user sees is
+    // the inverse: the rim labels the steps 2x, 1x, 1/2x and 1/4x the photo's size on screen.
     int zoomFactor() const;
     void setZoomFactor(int step);
-    double magnification() const { return m_zoomFactor; }
+    double picturePixelsPerPoint() const { return m_zoomFactor; }
     double scale() const { return m_scale; }
     void setScale(double scale);
     double smallScale() const { return m_smallScale; }

@@ -438,22 +438,23 @@ LoupeStroke strokeThroughLoupe(GMWindowController& editor, Hand& hand, PhotoTool
     hand.move(hand.at(above, aroundLoupe(*loupe, 1.3, 200)));
     shoot(window, QStringLiteral("loupe-on-an-eye"));
 
-    // The knob from its mark at 1x to the mark at 4x: four picture pixels to a point of the glass, so
-    // the glass shows four times the part it showed, up to the whole picture.
+    // The knob from its mark "1×" to the mark "¼×": four picture pixels to a point of the glass, so the
+    // glass shows four times the part it showed, up to the whole picture, at a quarter of its size.
     const Point knob = aroundLoupe(*loupe, 0.71, 4.3);
     hand.move(hand.at(above, knob));
     hand.press(hand.at(above, knob));
     for (int i = 1; i <= 6; ++i)
         hand.move(hand.at(above, aroundLoupe(*loupe, 0.71, 4.3 + (71 - 4.3) * i / 6)));
     hand.release(hand.at(above, aroundLoupe(*loupe, 0.71, 71)));
-    check(loupe->zoomFactor() == 3 && loupe->magnification() == 4, QStringLiteral("the knob turns to 4x"));
-    check(loupeLive(*loupe), QStringLiteral("the loupe at 4x is live"));
+    check(loupe->zoomFactor() == 3 && loupe->picturePixelsPerPoint() == 4,
+          QStringLiteral("the knob turns to a quarter"));
+    check(loupeLive(*loupe), QStringLiteral("the loupe at a quarter is live"));
     const Rect glass = loupe->editRect();
     check(std::abs(glass.width() - std::min(1.0, 4 * shown.width())) < 1e-6 &&
               std::abs(glass.height() - std::min(1.0, 4 * shown.height())) < 1e-6,
-          QStringLiteral("at 4x the glass shows four times the part, within the picture"));
+          QStringLiteral("at a quarter the glass shows four times the part, within the picture"));
     hand.move(hand.at(above, aroundLoupe(*loupe, 1.3, 200)), 300);
-    shoot(window, QStringLiteral("loupe-turned-to-4x"));
+    shoot(window, QStringLiteral("loupe-turned-to-a-quarter"));
 
     // A small brush, so that every dab lies well inside the glass.
     setBrushSize(editor, hand, 0.2);
@@ -883,7 +884,7 @@ void run(const QString& sandbox)
     }
     shoot(window, QStringLiteral("stroke-painted"));
 
-    // 5b. The loupe carried by its rim onto an eye, turned to 4x, a stroke painted in its glass, and
+    // 5b. The loupe carried by its rim onto an eye, turned to a quarter, a stroke painted in its glass, and
     // carried back to its dock.
     const LoupeStroke loupeStroke = strokeThroughLoupe(*editor, hand, *chain);
 

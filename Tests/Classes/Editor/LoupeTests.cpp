@@ -237,7 +237,7 @@ TEST_F(LoupeTest, TheKnobTurnsBetweenItsEndsAndSnapsToTheRoundedStep)
         mouse(pf::EventType::LeftMouseDragged, around(0.7, s.pointerDegrees));
         EXPECT_NEAR(rotationOf(loupe->needleLayer()->transform()), s.needle, 1e-9);
         EXPECT_EQ(loupe->zoomFactor(), s.step);
-        EXPECT_DOUBLE_EQ(loupe->magnification(), s.factor);
+        EXPECT_DOUBLE_EQ(loupe->picturePixelsPerPoint(), s.factor);
         mouse(pf::EventType::LeftMouseUp, around(0.7, s.pointerDegrees));
         settle();
         const double snapped = A0 + (A1 - A0) * s.step / 3;
