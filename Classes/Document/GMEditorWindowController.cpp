@@ -2,6 +2,7 @@
 
 #include "Classes/Document/GMChainRenderer.h"
 #include "Classes/Document/GMDocument.h"
+#include "Classes/Document/GMWindowCascade.h"
 #include "Classes/Editor/GMWindowController.h"
 #include "Classes/Framework/Toolkit/OVActivityPanel.h"
 #include "Classes/Help/OVInformationPanel.h"
@@ -34,6 +35,7 @@ GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> d
     const QRect remembered = rememberedFrame(window->minimumSize());
     if (!remembered.isNull())
         window->setGeometry(remembered);
+    GMWindowCascade::place(window);
     m_closing = pf::NotificationCenter::defaultCenter().addObserver(
         pf::Window::willCloseNotification, window, [window](const pf::Notification&) {
             if (window->isFullScreen() || window->isMaximized() || window->isMinimized())

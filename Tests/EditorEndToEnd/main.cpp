@@ -1035,6 +1035,32 @@ void run(const QString& sandbox)
     chain = editor->toolChain();
     shoot(window, QStringLiteral("reopened"));
 
+    // A second document opens stepped down and right of the first, and the Window menu lists both: the
+    // first chosen there comes to the front.
+    {
+        QString secondError;
+        auto second = handler.openDocumentWithContentsOfURL(photo, true, &secondError);
+        check(second != nullptr, QStringLiteral("a second document opens: ") + secondError);
+        if (second) {
+            check(waitUntilEditing(second), QStringLiteral("the second document is edited live"));
+            pf::Window* secondWindow = second->window();
+            const QPoint offset = secondWindow->geometry().topLeft() - window->geometry().topLeft();
+            std::printf("second window: %d, %d from the first\n", offset.x(), offset.y());
+            check(offset.x() > 10 && offset.y() > 10,
+                  QStringLiteral("the second window steps down and right of the first"));
+            shoot(secondWindow, QStringLiteral("second-window-cascaded"));
+            check(chooseFromMenu(secondWindow, QStringLiteral("Window"), document->displayName(),
+                                 QStringLiteral("window-menu")),
+                  QStringLiteral("Window ▸ %1 is chosen").arg(document->displayName()));
+            check(waitFor([&] { return window->isKeyWindow(); }, 5000),
+                  QStringLiteral("the Window menu brings the chosen document to the front"));
+            second->close();
+            settle(300);
+            window->makeKeyAndOrderFront();
+            settle(300);
+        }
+    }
+
     // 11. Every layer as saved; the composed preview within rounding.
     const std::vector<SavedLayer> reopened = layersOf(*chain);
     check(reopened.size() == savedLayers.size(), QStringLiteral("as many layers as were saved"));
