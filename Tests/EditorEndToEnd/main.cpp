@@ -989,6 +989,12 @@ void run(const QString& sandbox)
     check(waitFor([&] { return aboutBox->isVisible(); }), QStringLiteral("the about window shows"));
     settle(300);
     shoot(aboutBox, QStringLiteral("about"));
+    QTest::keyClick(aboutBox->windowHandle(), Qt::Key_Escape);
+    check(waitFor([&] { return !aboutBox->isVisible(); }), QStringLiteral("Escape closes the about window"));
+    check(chooseFromMenu(welcome->window(), QStringLiteral("Help"), QStringLiteral("About Glimora")),
+          QStringLiteral("Help ▸ About Glimora is chosen again"));
+    check(waitFor([&] { return aboutBox->isVisible(); }), QStringLiteral("the about window shows again"));
+    settle(300);
     QTest::mouseClick(welcome->window()->contentView(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 200));
     check(waitFor([&] { return !aboutBox->isVisible(); }),
           QStringLiteral("the about window goes when another window is clicked"));
