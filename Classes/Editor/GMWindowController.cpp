@@ -390,7 +390,7 @@ void GMWindowController::awakeFromNib()
     if (m_settingsController) {
         m_settingsController->setToolChain(m_toolChain);
         if (pf::View* panel = m_settingsController->view()) {
-            panel->setFrame(Rect(-19, content->frame().height() - settingsPanelTop,
+            panel->setFrame(Rect(settingsPanelX, content->frame().height() - settingsPanelTop,
                                  GMSettingsController::panelWidth, GMSettingsController::panelHeight));
             panel->setAutoresizingMask(pf::View::MinYMargin);
             content->addSubview(panel);

@@ -87,7 +87,10 @@ public:
     static constexpr double previewSide = 1024;
     static constexpr double settingsPanelTop = 240;
     static constexpr double effectBrowserTop = 250;
-    static constexpr double activityPanelX = 180;
+    // The settings panel's left edge, and the busy panel's: beside the settings panel, clear of the
+    // title of the layer it shows.
+    static constexpr double settingsPanelX = -19;
+    static constexpr double activityPanelX = settingsPanelX + GMSettingsController::panelWidth + 12;
     static constexpr double zoomInSettle = 0.6;
     static constexpr double zoomOutSettle = 0.3;
 

@@ -5,6 +5,7 @@
 #include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/GMWindowCascade.h"
+#include "Classes/Framework/Toolkit/OVBoxView.h"
 #include "Classes/Help/OVInformationPanel.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "DocumentTestSupport.h"
@@ -262,8 +263,14 @@ TEST_F(Menus, WelcomeTilesAndOpenPanelOfferWhatAPersonExpects)
     GMGridItem* tile = grid->gridItemForContext(context);
     ASSERT_TRUE(tile);
     EXPECT_TRUE(tile->hasPicture()) << "the preview of the save";
-    EXPECT_TRUE(tile->title().startsWith("listed ")) << tile->title().toStdString();
+    EXPECT_TRUE(tile->title().startsWith(QStringLiteral("listed \u2014 ")))
+        << "the name set apart from the date";
     EXPECT_FALSE(tile->title().contains('\n')) << "one line under the picture";
+    auto* heading =
+        dynamic_cast<OVBoxView*>(grid->backgroundOfSection(handler.welcomeWindow()->sectionRecent()));
+    ASSERT_TRUE(heading);
+    EXPECT_EQ(heading->title(), "RECENT PICTURES");
+    EXPECT_TRUE(heading->isVisible());
 
     // A real click on the tile, through the window, opens the picture once.
     QCoreApplication::processEvents();
@@ -273,6 +280,8 @@ TEST_F(Menus, WelcomeTilesAndOpenPanelOfferWhatAPersonExpects)
     ASSERT_TRUE(spinUntil([&] { return !handler.documents().empty(); })) << "a click opens";
     EXPECT_EQ(handler.documents().size(), 1u);
     handler.documents().front()->close();
+    handler.welcomeWindow()->setRecentItems({});
+    EXPECT_TRUE(heading->isHidden() && heading->title().isEmpty()) << "no heading over no pictures";
 
     QList<pf::FilePanel::FileType> offered;
     pf::FilePanel::setResponder([&](const pf::FilePanel& panel) {

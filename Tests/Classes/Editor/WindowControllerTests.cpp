@@ -764,6 +764,8 @@ TEST_F(WindowControllerTest, TheBusyPanelLiesAboveEveryPanelAndTheViewItemsWork)
         return !views.isEmpty() && views.last() == busy;
     };
     EXPECT_TRUE(onTop()) << "after set-up";
+    EXPECT_FALSE(busy->frame().intersects(controller->settingsController()->view()->frame()))
+        << "the busy panel leaves the settings panel's title in sight";
     addLayer();
     controller->layerBrowser()->setShow3DView(true);
     clock.advance(2);
@@ -933,4 +935,54 @@ TEST(WindowControllerRendering, AStrokeRightAfterAZoomLandsUnderThePointer)
     EXPECT_LT(valueAt(0.2, 0.5), 0.01) << "not where the whole photo's mapping would have put it";
     controller.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// In 3D every card stays inside the window with room above it, whatever the photo's shape and size and
+// the window's (the rear card reached the top edge).
+TEST(WindowControllerLayout, TheCardsIn3DKeepClearOfTheWindowsTopEdge)
+{
+    pf::SteppedClock clock;
+    struct Case
+    {
+        pf::Size window;
+        int photoWidth, photoHeight;
+    };
+    const Case cases[] = {
+        {{1280, 780}, 512, 512},   {{1280, 780}, 4000, 4000},  {{1280, 780}, 3000, 4000},
+        {{1600, 1000}, 512, 768},  {{1000, 700}, 12000, 9000}, {{1900, 1000}, 4000, 3000},
+        {{1000, 600}, 3840, 2160},
+    };
+    for (const Case& c : cases) {
+        auto controller = std::make_unique<GMWindowController>();
+        controller->setBlueprintCatalog(&chaintest::catalog());
+        controller->setRendererFactory([](std::shared_ptr<PhotoToolChain> chain) {
+            return std::make_unique<RecordingRenderer>(std::move(chain));
+        });
+        ASSERT_TRUE(controller->loadWindow());
+        controller->window()->setContentSize(c.window);
+        controller->setOriginalImage(chaintest::photo(c.photoWidth, c.photoHeight));
+        auto chain = controller->toolChain();
+        for (int i = 0; i < 3; ++i)
+            chain->insertPhotoToolWithBlueprint(
+                editortest::blueprint(QStringLiteral("Wash"), QStringLiteral("brush")), std::nullopt,
+                chain->numberOfTools() - 1);
+        controller->layerBrowser()->setShow3DView(true);
+        for (int i = 0; i < 30; ++i) {
+            clock.advance(0.1);
+            QCoreApplication::processEvents();
+        }
+        const double top = controller->windowContentView()->bounds().height();
+        SCOPED_TRACE(QStringLiteral("%1 x %2 photo in %3 x %4")
+                         .arg(c.photoWidth)
+                         .arg(c.photoHeight)
+                         .arg(c.window.width)
+                         .arg(c.window.height)
+                         .toStdString());
+        for (const auto& border : controller->layerBrowser()->borders()) {
+            const Rect seen = border->convertRectToLayer(border->bounds(), nullptr);
+            EXPECT_LE(seen.maxY(), top - OVLayerBrowser::kTopClearance + 0.5);
+            EXPECT_GT(seen.height(), 0.55 * controller->zoomView()->zoomLayer()->frame().height())
+                << "no smaller than it needs to be";
+        }
+    }
 }
