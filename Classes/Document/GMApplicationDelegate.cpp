@@ -544,7 +544,7 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
     menu(QStringLiteral("View"), viewItems, true);
     menu(QStringLiteral("Extras"), {"Frame Builder…", "Framework Effects…", "Scene Preview…"});
     menu(QStringLiteral("Window"), {"Welcome Window"});
-    GMWindowMenu::attach(bar->findChild<QMenu*>(QStringLiteral("Window")));
+    GMWindowMenu::attach(bar->findChild<QMenu*>(QStringLiteral("Window")), m_documentHandler.get());
     menu(QStringLiteral("Help"), {"Quick Tutorial", "Tips & Tricks", "Reset Tips", "Send Feedback…", "-",
                                   "Home Page", "News", "Community", "Rate Glimora", "-", "About Glimora"});
     return bar;

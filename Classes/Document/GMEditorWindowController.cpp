@@ -12,6 +12,8 @@
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/UI/Document.h"
+#include "Platform/UI/DocumentController.h"
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/Window.h"
 
@@ -35,7 +37,9 @@ GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> d
     const QRect remembered = rememberedFrame(window->minimumSize());
     if (!remembered.isNull())
         window->setGeometry(remembered);
-    GMWindowCascade::place(window);
+    if (const std::shared_ptr<pf::Document> owner = m_editor->document().lock())
+        GMWindowCascade::place(window, owner->documentController() ? owner->documentController()
+                                                                   : pf::DocumentController::shared());
     m_closing = pf::NotificationCenter::defaultCenter().addObserver(
         pf::Window::willCloseNotification, window, [window](const pf::Notification&) {
             if (window->isFullScreen() || window->isMaximized() || window->isMinimized())

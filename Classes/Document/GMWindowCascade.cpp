@@ -30,13 +30,12 @@ QPoint GMWindowCascade::cascadedOrigin(const QRect& frame, const QList<QPoint>& 
     return at;
 }
 
-void GMWindowCascade::place(QWidget* window)
+void GMWindowCascade::place(QWidget* window, const pf::DocumentController* documents)
 {
-    pf::DocumentController* controller = pf::DocumentController::shared();
-    if (!window || !controller)
+    if (!window || !documents)
         return;
     QList<QPoint> others;
-    for (const std::shared_ptr<pf::Document>& document : controller->documents()) {
+    for (const std::shared_ptr<pf::Document>& document : documents->documents()) {
         const pf::Window* other = document ? document->window() : nullptr;
         if (other && other != window && other->isVisible())
             others << other->geometry().topLeft();

@@ -5,6 +5,9 @@
 #include <QRect>
 
 class QWidget;
+namespace pf {
+class DocumentController;
+}
 
 // New document windows open where the last one closed; with windows open already, each new one steps
 // down and to the right of those it would cover exactly, as desktop applications cascade them, so
@@ -20,6 +23,7 @@ public:
     // window that would then reach past the bottom or the right of `available` starts again at its top
     // left corner (and steps on from there).
     static QPoint cascadedOrigin(const QRect& frame, const QList<QPoint>& others, const QRect& available);
-    // Moves `window` (not yet shown) to its place in the cascade of the visible document windows.
-    static void place(QWidget* window);
+    // Moves `window` (not yet shown) to its place in the cascade of the visible windows of the
+    // controller's documents.
+    static void place(QWidget* window, const pf::DocumentController* documents);
 };

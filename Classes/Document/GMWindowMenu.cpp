@@ -14,11 +14,11 @@ const char* const documentItem = "glimoraDocumentItem";
 
 } // namespace
 
-void GMWindowMenu::attach(QMenu* menu)
+void GMWindowMenu::attach(QMenu* menu, const pf::DocumentController* documents)
 {
     if (!menu)
         return;
-    QObject::connect(menu, &QMenu::aboutToShow, menu, [menu] { update(menu); });
+    QObject::connect(menu, &QMenu::aboutToShow, menu, [menu, documents] { update(menu, documents); });
 }
 
 QString GMWindowMenu::titleOf(const QWidget* window)
@@ -28,16 +28,15 @@ QString GMWindowMenu::titleOf(const QWidget* window)
     return title;
 }
 
-void GMWindowMenu::update(QMenu* menu)
+void GMWindowMenu::update(QMenu* menu, const pf::DocumentController* documents)
 {
     for (QAction* action : menu->actions())
         if (action->property(documentItem).toBool())
             delete action;
-    pf::DocumentController* controller = pf::DocumentController::shared();
-    if (!controller)
+    if (!documents)
         return;
     bool first = true;
-    for (const std::shared_ptr<pf::Document>& document : controller->documents()) {
+    for (const std::shared_ptr<pf::Document>& document : documents->documents()) {
         pf::Window* window = document ? document->window() : nullptr;
         if (!window || !window->isVisible())
             continue;

@@ -793,8 +793,15 @@ void run(const QString& sandbox)
             settle(40);
         }
         check(canvas->zoomFactor() < 0.75, QStringLiteral("Alt and the wheel magnify the photo"));
+        // Along a side the photo does not fill yet it stays centred (it never leaves a gap): the point
+        // stays under the pointer along the sides it fills.
         const Point now = canvas->photoPointAt(pointer);
-        check(std::abs(now.x - held.x) < 0.01 && std::abs(now.y - held.y) < 0.01,
+        const Rect part = canvas->editRect();
+        std::printf("Alt and the wheel: zoom %.3f, part %.3f x %.3f, point (%.4f, %.4f) -> (%.4f, %.4f)\n",
+                    canvas->zoomFactor(), part.width(), part.height(), held.x, held.y, now.x, now.y);
+        check((part.width() > 0.999 || std::abs(now.x - held.x) < 0.005) &&
+                  (part.height() > 0.999 || std::abs(now.y - held.y) < 0.005) &&
+                  (part.width() < 0.999 || part.height() < 0.999),
               QStringLiteral("the photo point under the pointer stays under it"));
         check(waitUntilEditing(document), QStringLiteral("the photo zoomed with the wheel is edited live"));
         shoot(window, QStringLiteral("zoomed-with-alt-and-the-wheel"));
