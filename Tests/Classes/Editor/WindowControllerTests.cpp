@@ -730,7 +730,7 @@ TEST_F(WindowControllerTest, TheLayoutLeavesTheCanvasFreeAtEverySize)
         const Rect strip = inWindow(controller->effectBrowserController()->view());
         EXPECT_EQ(strip.origin, Point(0, 0));
         EXPECT_EQ(strip.height(), H - 250);
-        EXPECT_EQ(controller->activityPanel()->view()->frame().minX(), 180);
+        EXPECT_EQ(controller->activityPanel()->view()->frame().minX(), GMWindowController::activityPanelX);
         EXPECT_EQ(controller->activityPanel()->view()->frame().maxY(), H) << "at the top edge";
 
         const Rect canvas = inWindow(controller->zoomView());
