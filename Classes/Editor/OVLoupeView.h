@@ -88,6 +88,10 @@ public:
     const std::shared_ptr<pf::Layer>& glassLayer() const { return m_glassLayer; }
     const std::shared_ptr<pf::Layer>& needleLayer() const { return m_needleLayer; }
     const std::shared_ptr<pf::Layer>& torusLayer() const { return m_torusLayer; }
+    // The shadow the lifted loupe casts: a picture blurred once, shown (opacity 1) or not (0). It stands in
+    // for a shadow of the loupe layer, which the layer tree would compose and blur anew at every step of a
+    // carry.
+    const std::shared_ptr<pf::Layer>& shadowLayer() const { return m_shadowLayer; }
     // The part of the screenshot the torus shows (normalised, y-up).
     pf::Rect torusSourceRect() const;
     pf::Window* attachedWindow() const { return m_attachedWindow; }
@@ -138,6 +142,10 @@ public:
 
 private:
     class TorusLayer;
+    class LoupeHost;
+
+    // Where the loupe and its shadow show in the overlay now.
+    pf::Rect drawnExtent() const;
 
     void updateEditRect();
     void updateContentRect();
@@ -173,6 +181,8 @@ private:
         m_glassLayer, m_needleLayer;
     std::shared_ptr<TorusLayer> m_torus;
     std::shared_ptr<pf::Layer> m_torusLayer;
+    std::shared_ptr<pf::Layer> m_shadowLayer;
+    std::shared_ptr<pf::Layer> m_glassHolder; // masked: the zoom, screenshot and content layers
     pf::Point m_lastPoint;
     QPointer<pf::Window> m_attachedWindow;
     pf::LayerHostView* m_host = nullptr;

@@ -7,7 +7,9 @@
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Window.h"
 
+#include "Platform/UI/LayerRenderer.h"
 #include <QApplication>
+#include <QPainter>
 #include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -348,11 +350,32 @@ TEST_F(LoupeTest, TheRimAndTheShadowFollowTheScale)
         loupe->setLoupeState(c.state);
         settle();
         EXPECT_EQ(loupe->imageLayer()->contents().cacheKey(), (c.largeRim ? large : little).cacheKey());
-        EXPECT_EQ(loupe->loupeLayer()->shadowOpacity(), c.shadow);
+        EXPECT_EQ(loupe->shadowLayer()->opacity(), c.shadow);
+    }
+    {
+        // Lifted over the picture, the loupe darkens what lies just below its rim.
+        loupe->setLoupeState(3);
+        settle();
+        pf::Layer* root = loupe->loupeLayer().get();
+        while (root->superlayer())
+            root = root->superlayer();
+        const Rect f = loupe->loupeLayer()->frame();
+        const auto belowTheRim = [&] {
+            QImage out(int(root->frame().width()), int(root->frame().height()),
+                       QImage::Format_ARGB32_Premultiplied);
+            out.fill(Qt::white);
+            QPainter painter(&out);
+            pf::LayerRenderer::render(*root, painter, 1e9);
+            return qRed(out.pixel(int(f.midX()), int(f.minY() - 6)));
+        };
+        EXPECT_LT(belowTheRim(), 230);
+        loupe->setLoupeState(4);
+        settle();
+        EXPECT_EQ(belowTheRim(), 255) << "put down, it casts none";
     }
     // The shadow's other moment: half again the docked size.
     loupe->setScale(1.5 * loupe->smallScale());
-    EXPECT_EQ(loupe->loupeLayer()->shadowOpacity(), 1);
+    EXPECT_EQ(loupe->shadowLayer()->opacity(), 1);
 }
 
 TEST_F(LoupeTest, EveryTransitionReportsWhatItShould)
