@@ -81,7 +81,7 @@ const LoupeImages& images()
     return loaded;
 }
 
-// Blurs the alpha of `image` along one axis with a running box of 2 * radius + 1 pixels.
+// Blurs an alpha image along one axis with a running box of 2 * radius + 1 pixels.
 void boxBlurAlpha(QImage& alpha, int radius, bool horizontal)
 {
     const int w = alpha.width(), h = alpha.height();
