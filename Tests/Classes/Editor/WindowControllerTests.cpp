@@ -872,6 +872,17 @@ TEST_F(WindowControllerTest, OptionAndTheWheelOrAPinchZoomAboutThePointer)
     zoom->setZoomFactor(0.5, false, false);
     wheel(zoom->convertPointFromView(Point(2, 2), nullptr), {240, 0}, Qt::AltModifier);
     EXPECT_NEAR(zoom->zoomFactor(), 0.5, 1e-9);
+
+    // Ctrl (Command) with the wheel over the photo sizes the brush of the layer, as it always has.
+    addLayer();
+    const Rect shown = zoom->zoomLayer()->frame();
+    const Point onPhoto(shown.midX(), shown.midY());
+    QTest::mouseMove(handle, toQt(onPhoto).toPoint());
+    GMSlider* brushSize = controller->settingsController()->brushSizeSlider();
+    brushSize->setValue(0.5);
+    wheel(onPhoto, {0, 120}, Qt::ControlModifier);
+    EXPECT_NEAR(zoom->zoomFactor(), 0.5, 1e-9);
+    EXPECT_NEAR(brushSize->value(), 0.5 - 1.0 / 60, 1e-9);
 }
 
 // With the real renderer: a stroke begun right after a zoom is painted where the pointer was.
