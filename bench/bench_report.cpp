@@ -125,6 +125,12 @@ const std::vector<InteractionRow>& interactionRows()
          "first_picture_ms", 2000, "ms"},
         {"open a 12000 x 9000 JPEG: peak memory", "bench_documents", "OpenJPEG/12000/9000", "peak_MB", 2048,
          "MB"},
+        {"loupe at 1/2x: a drag in the glass to its frame (p95)", "bench_editor", "BM_LoupeDragToFrameHalf",
+         "loupe_drag_to_frame_p95_ms", 33, "ms"},
+        {"loupe at 1/4x: a drag in the glass to its frame (p95)", "bench_editor",
+         "BM_LoupeDragToFrameQuarter", "loupe_drag_to_frame_p95_ms", 33, "ms"},
+        {"loupe carried over the photo: a step to its frame (p95)", "bench_editor",
+         "BM_LoupeCarryStepToFrame", "carry_step_to_frame_p95_ms", 16, "ms"},
     };
     return table;
 }

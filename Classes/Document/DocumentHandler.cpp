@@ -190,9 +190,10 @@ QList<GMWelcomeWindow::Item> DocumentHandler::recentItems() const
             continue;
         const QDateTime time = entry.value(QStringLiteral("modification_time")).toDateTime().toLocalTime();
         GMWelcomeWindow::Item item;
-        // The name and the date of the last save.
-        item.title = QStringLiteral("%1 %2").arg(QFileInfo(path).completeBaseName(),
-                                                 QLocale().toString(time, QLocale::ShortFormat));
+        // The name and the date of the last save, set apart so they do not read as one.
+        item.title =
+            QStringLiteral("%1 \u2014 %2")
+                .arg(QFileInfo(path).completeBaseName(), QLocale().toString(time, QLocale::ShortFormat));
         const QString filename = entry.value(QStringLiteral("filename")).toString();
         if (GMFileUtilities::isShadowCopyFilename(filename))
             item.picturePath = GMFileUtilities::applicationSupportDirectory() + u'/' + filename +

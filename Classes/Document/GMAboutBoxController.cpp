@@ -1,12 +1,14 @@
 #include "Classes/Document/GMAboutBoxController.h"
 
 #include "Classes/Document/OVSystemInfo.h"
+#include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVFrameLessWindow.h"
 #include "Classes/Framework/Toolkit/OVImageView.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/UI/Event.h"
 #include "Platform/UI/NamedImage.h"
 #include "Platform/UI/RichText.h"
 #include "Platform/UI/Window.h"
@@ -17,6 +19,7 @@
 #include <QScreen>
 #include <QTextDocument>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -68,6 +71,25 @@ private:
     double m_degrees;
 };
 
+// The about window closes with Escape, as a window without a title bar is expected to.
+class AboutWindow : public OVFrameLessWindow
+{
+public:
+    AboutWindow(const pf::Rect& contentRect, std::function<void()> close)
+        : OVFrameLessWindow(contentRect), m_close(std::move(close))
+    {}
+    void keyDown(const pf::Event& event) override
+    {
+        if (event.keyCode() == pf::KeyCode::Escape && m_close)
+            m_close();
+        else
+            OVFrameLessWindow::keyDown(event);
+    }
+
+private:
+    std::function<void()> m_close;
+};
+
 } // namespace
 
 GMAboutBoxController::GMAboutBoxController() = default;
@@ -92,7 +114,7 @@ pf::Window* GMAboutBoxController::aboutBox()
     const pf::Size size =
         picture.isNull() ? pf::Size(760, 480) : pf::Size(picture.width() / ratio, picture.height() / ratio);
 
-    auto* window = new OVFrameLessWindow(pf::Rect(0, 0, size.width, size.height));
+    auto* window = new AboutWindow(pf::Rect(0, 0, size.width, size.height), [this] { closeAboutBox(); });
     auto* background = new OVImageView(pf::Rect(0, 0, size.width, size.height));
     background->setImage(picture);
     background->setDragsWindow(true);
@@ -117,6 +139,14 @@ pf::Window* GMAboutBoxController::aboutBox()
                 pf::localized(QStringLiteral("Version %1")).arg(OVSystemInfo::appVersion()).toHtmlEscaped()));
     background->addSubview(version);
 
+    // A close button in the upper right corner, on the backdrop beside the card.
+    auto* close = new OVButton(pf::Rect(size.width - 26, size.height - 24, 16, 16));
+    close->setName(QStringLiteral("Remove"));
+    close->setToolTip(pf::localized(QStringLiteral("Close")));
+    close->setAction([this](OVButton*) { closeAboutBox(); });
+    background->addSubview(close);
+    m_closeButton = close;
+
     m_aboutBox = window;
     m_credits = credits;
     m_version = version;
@@ -138,8 +168,18 @@ void GMAboutBoxController::showAboutBox()
 
 void GMAboutBoxController::windowDidResignKey()
 {
+    closeAboutBox();
+}
+
+void GMAboutBoxController::closeAboutBox()
+{
     if (m_aboutBox)
         m_aboutBox->orderOut();
+}
+
+OVButton* GMAboutBoxController::closeButton() const
+{
+    return m_closeButton;
 }
 
 QTextDocument* GMAboutBoxController::credits() const

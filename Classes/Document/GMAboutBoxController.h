@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 
+class OVButton;
 class QTextDocument;
 namespace pf {
 class View;
@@ -13,8 +14,8 @@ class Window;
 } // namespace pf
 
 // The product's about window: a borderless picture with the credits and the version written on its card,
-// turned slightly; dragging the picture moves the window, and it hides as soon as another window
-// becomes key. Made on first use and reused. Main thread only.
+// turned slightly; dragging the picture moves the window. It hides with its close button, with Escape,
+// or as soon as another window becomes key. Made on first use and reused. Main thread only.
 class GMAboutBoxController : public QObject
 {
     Q_OBJECT
@@ -29,6 +30,9 @@ public:
     void showAboutBox();
     // Another window took the keyboard: the about window goes.
     void windowDidResignKey();
+    // The close button and Escape: the about window goes.
+    void closeAboutBox();
+    OVButton* closeButton() const;
 
     // The two texts as drawn (null before the window is built), their frames in the window (y-up, before
     // turning) and the angle they are turned by, in degrees (negative: clockwise).
@@ -42,5 +46,6 @@ private:
     QPointer<pf::Window> m_aboutBox;
     QPointer<pf::View> m_credits;
     QPointer<pf::View> m_version;
+    QPointer<OVButton> m_closeButton;
     pf::ObserverToken m_resignKey;
 };

@@ -10,6 +10,7 @@
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/GMScenePreviewChooser.h"
+#include "Classes/Document/GMWindowMenu.h"
 #include "Classes/Document/OVRateUsController.h"
 #include "Classes/Document/OVSystemInfo.h"
 #include "Classes/Editor/GMWindowController.h"
@@ -27,6 +28,7 @@
 #include "Platform/Foundation/MainThread.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UndoManager.h"
+#include "Platform/UI/Alert.h"
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/Window.h"
 
@@ -456,7 +458,17 @@ void GMApplicationDelegate::buildActions()
                         [] { OVInformationCatalog::showSharedInformationCatalog(); });
     // A lone ampersand in a menu item marks a shortcut letter; this one is a word.
     tips->setText(tips->text().replace(QLatin1Char('&'), QStringLiteral("&&")));
-    add(QStringLiteral("Reset Tips"), QKeySequence(), [] { OVInformationPanel::resetAllDontShows(); });
+    add(QStringLiteral("Reset Tips"), QKeySequence(), [] {
+        OVInformationPanel::resetAllDontShows();
+        // Nothing on screen changes: say what was done.
+        pf::Alert alert;
+        alert.style = pf::Alert::Style::Informational;
+        alert.messageText = pf::localized(QStringLiteral("The tips will show again"));
+        alert.informativeText = pf::localized(QStringLiteral(
+            "Every tip you asked not to see, and every tip already shown, shows again the next "
+            "time it applies."));
+        alert.runModal();
+    });
     // What a help topic's button may ask for, by name.
     OVHelpActions::registerAction(QStringLiteral("showWelcomeWindow"),
                                   [documents] { documents->displayWelcomeScreen(); });
@@ -532,6 +544,7 @@ QMenuBar* GMApplicationDelegate::makeMenuBar(QWidget* window)
     menu(QStringLiteral("View"), viewItems, true);
     menu(QStringLiteral("Extras"), {"Frame Builder…", "Framework Effects…", "Scene Preview…"});
     menu(QStringLiteral("Window"), {"Welcome Window"});
+    GMWindowMenu::attach(bar->findChild<QMenu*>(QStringLiteral("Window")), m_documentHandler.get());
     menu(QStringLiteral("Help"), {"Quick Tutorial", "Tips & Tricks", "Reset Tips", "Send Feedback…", "-",
                                   "Home Page", "News", "Community", "Rate Glimora", "-", "About Glimora"});
     return bar;

@@ -2,6 +2,7 @@
 
 #include "Classes/Document/GMChainRenderer.h"
 #include "Classes/Document/GMDocument.h"
+#include "Classes/Document/GMWindowCascade.h"
 #include "Classes/Editor/GMWindowController.h"
 #include "Classes/Framework/Toolkit/OVActivityPanel.h"
 #include "Classes/Help/OVInformationPanel.h"
@@ -11,6 +12,8 @@
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/UI/Document.h"
+#include "Platform/UI/DocumentController.h"
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/Window.h"
 
@@ -34,6 +37,9 @@ GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> d
     const QRect remembered = rememberedFrame(window->minimumSize());
     if (!remembered.isNull())
         window->setGeometry(remembered);
+    if (const std::shared_ptr<pf::Document> owner = m_editor->document().lock())
+        GMWindowCascade::place(window, owner->documentController() ? owner->documentController()
+                                                                   : pf::DocumentController::shared());
     m_closing = pf::NotificationCenter::defaultCenter().addObserver(
         pf::Window::willCloseNotification, window, [window](const pf::Notification&) {
             if (window->isFullScreen() || window->isMaximized() || window->isMinimized())

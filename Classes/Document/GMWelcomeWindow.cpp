@@ -135,8 +135,11 @@ GMWelcomeWindow::GMWelcomeWindow(GMWelcomeWindowDelegate* delegate, DragAndDropD
     auto* samplesBox = new OVBoxView(pf::localized(QStringLiteral("SAMPLE IMAGES")));
     samplesBox->setBoxType(1);
     samplesBox->setAutoresizingMask(pf::View::MaxXMargin | pf::View::MinYMargin);
+    m_recentBox = new OVBoxView;
+    m_recentBox->setBoxType(1);
+    m_recentBox->setHidden(true);
     m_sectionPinned = m_grid->addSectionWithSettings(documentSettings);
-    m_sectionRecent = m_grid->addSectionWithSettings(documentSettings);
+    m_sectionRecent = m_grid->addSectionWithSettings(documentSettings, m_recentBox);
     m_sectionSamples = m_grid->addSectionWithSettings(sampleSettings, samplesBox);
     auto* side = new QVBoxLayout;
     side->setSpacing(10);
@@ -247,6 +250,12 @@ void GMWelcomeWindow::updateLinks()
 
 void GMWelcomeWindow::setRecentItems(const QList<Item>& items)
 {
+    // Without recent pictures the heading goes with its tab (no title, no room taken).
+    if (m_recentBox) {
+        m_recentBox->setTitle(items.isEmpty() ? QString() : pf::localized(QStringLiteral("RECENT PICTURES")));
+        m_recentBox->setHidden(items.isEmpty());
+        m_recentBox->update();
+    }
     setItems(m_sectionRecent, items);
 }
 

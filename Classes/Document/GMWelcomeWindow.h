@@ -2,6 +2,8 @@
 
 #include "Classes/Document/DragAndDropView.h"
 
+#include "Classes/Framework/Toolkit/OVBoxView.h"
+
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -106,6 +108,8 @@ private:
     unsigned m_sectionPinned = 0;
     unsigned m_sectionRecent = 1;
     unsigned m_sectionSamples = 2;
+    // The recent section's heading: shown only while it has tiles.
+    QPointer<OVBoxView> m_recentBox;
     DragAndDropView* m_dropTarget = nullptr;
     QPushButton* m_openButton = nullptr;
     QPushButton* m_historyTab = nullptr;

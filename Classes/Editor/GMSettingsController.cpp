@@ -14,6 +14,7 @@
 #include "Classes/Framework/Toolkit/OVHoverWindowController.h"
 #include "Classes/Framework/Toolkit/OVImageSize.h"
 #include "Classes/Framework/Toolkit/OVInfoHoverButton.h"
+#include "Classes/Framework/Toolkit/OVToolTipController.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Image/Color.h"
@@ -706,10 +707,29 @@ std::optional<QImage> GMSettingsController::imageForSlider(GMSlider* slider)
     return cursorWithSmoothness(slider == m_brushSmoothnessSlider);
 }
 
-void GMSettingsController::hoverViewStatusChanged(OVHoverView*, bool hovered)
+void GMSettingsController::hoverViewStatusChanged(OVHoverView* view, bool hovered)
 {
+    if (!hovered && view)
+        OVToolTipController::sharedController().hideForView(view);
     if (m_delegate)
         m_delegate->settingsControllerHideDrawLayer(this, hovered);
+}
+
+QString GMSettingsController::hideIconHint()
+{
+    return localizedText("While the pointer rests on the eye, the photo shows without this effect: "
+                         "compare, then move away to see it again.");
+}
+
+void GMSettingsController::hoverViewWasClicked(OVHoverView* view)
+{
+    pf::Window* window = view ? view->window() : nullptr;
+    if (!window)
+        return;
+    // Beside the icon, clear of the panel's controls.
+    const pf::Rect icon = view->convertRectToView(view->bounds(), nullptr);
+    OVToolTipController::sharedController().showTooltip(hideIconHint(),
+                                                        pf::Point(icon.maxX() + 6, icon.minY()), view);
 }
 
 QStringList GMSettingsController::imageNames()

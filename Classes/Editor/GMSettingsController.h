@@ -173,6 +173,9 @@ public:
     std::optional<QImage> imageForSlider(GMSlider* slider) override;
     // OVHoverViewDelegate
     void hoverViewStatusChanged(OVHoverView* view, bool hovered) override;
+    // A click on the hide icon says what resting on it does (the effect goes while the pointer is there).
+    void hoverViewWasClicked(OVHoverView* view) override;
+    static QString hideIconHint();
 
     // The image names the panel's interface shows.
     static QStringList imageNames();

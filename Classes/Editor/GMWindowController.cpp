@@ -390,7 +390,7 @@ void GMWindowController::awakeFromNib()
     if (m_settingsController) {
         m_settingsController->setToolChain(m_toolChain);
         if (pf::View* panel = m_settingsController->view()) {
-            panel->setFrame(Rect(-19, content->frame().height() - settingsPanelTop,
+            panel->setFrame(Rect(settingsPanelX, content->frame().height() - settingsPanelTop,
                                  GMSettingsController::panelWidth, GMSettingsController::panelHeight));
             panel->setAutoresizingMask(pf::View::MinYMargin);
             content->addSubview(panel);
@@ -701,6 +701,7 @@ void GMWindowController::cleanUp()
     m_closed = true;
     stopTimer(m_zoomTimer);
     stopTimer(m_editSwitchTimer);
+    m_loupeStrokeHint.reset();
     // Pictures still under way are never shown.
     ++m_previewGeneration;
     m_previewPending = false;
@@ -1570,6 +1571,7 @@ void GMWindowController::loupeViewActivated(OVLoupeView* loupe)
 
 void GMWindowController::loupeViewDeactivated(OVLoupeView* loupe)
 {
+    m_loupeStrokeHint.reset();
     if (m_zoomView)
         m_zoomView->setDrawSenderActive(true);
     if (loupe)
@@ -1600,6 +1602,15 @@ void GMWindowController::zoomViewDidChangeCursorState(OVZoomView* view, int stat
         OVCursorStack::popCursorForKey(kZoomViewCursor, view->window());
     else if (state == 1)
         OVCursorStack::pushCursor(drawCursor(), kZoomViewCursor, view->window());
+}
+
+void GMWindowController::zoomViewDidRefuseStroke(OVZoomView* view, pf::Point inWindow)
+{
+    // Strokes go to the loupe's glass while it lies on the photo; the background takes none anyway.
+    if (m_closed || !m_loupe || !m_loupe->drawSenderActive() || !m_toolChain ||
+        m_toolChain->selectionIndex() <= 0)
+        return;
+    m_loupeStrokeHint.strokeRefused(view, inWindow);
 }
 
 // Command + wheel ----------------------------------------------------------------------------------------

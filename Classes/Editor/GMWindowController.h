@@ -4,6 +4,7 @@
 #include "Classes/Editor/GMEffectBrowserDelegate.h"
 #include "Classes/Editor/GMEventView.h"
 #include "Classes/Editor/GMEventViewDelegate.h"
+#include "Classes/Editor/GMLoupeStrokeHint.h"
 #include "Classes/Editor/GMSettingsController.h"
 #include "Classes/Editor/GMSettingsDelegate.h"
 #include "Classes/Editor/GMSlider.h"
@@ -86,7 +87,10 @@ public:
     static constexpr double previewSide = 1024;
     static constexpr double settingsPanelTop = 240;
     static constexpr double effectBrowserTop = 250;
-    static constexpr double activityPanelX = 180;
+    // The settings panel's left edge, and the busy panel's: beside the settings panel, clear of the
+    // title of the layer it shows.
+    static constexpr double settingsPanelX = -19;
+    static constexpr double activityPanelX = settingsPanelX + GMSettingsController::panelWidth + 12;
     static constexpr double zoomInSettle = 0.6;
     static constexpr double zoomOutSettle = 0.3;
 
@@ -249,7 +253,9 @@ public:
     // OVZoomViewDelegate
     void zoomViewDidUpdateContentsRect(OVZoomView* view, const pf::Rect& rect, bool preview) override;
     void zoomViewDidChangeCursorState(OVZoomView* view, int state) override;
+    void zoomViewDidRefuseStroke(OVZoomView* view, pf::Point inWindow) override;
     void zoomViewDidResize();
+    const GMLoupeStrokeHint& loupeStrokeHint() const { return m_loupeStrokeHint; }
 
     // OVLoupeViewDelegate
     pf::Rect activeRectForLoupe(OVLoupeView* loupe) override;
@@ -326,6 +332,7 @@ private:
     bool m_isUpdatingSettings = false;
     bool m_towards3D = false; // between the announcements of a switch to 3D and back to 2D
     std::optional<QCursor> m_drawCursor;
+    GMLoupeStrokeHint m_loupeStrokeHint;
 
     std::shared_ptr<pf::Timer> m_zoomTimer;
     std::shared_ptr<pf::Timer> m_editSwitchTimer;

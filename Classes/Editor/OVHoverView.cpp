@@ -82,3 +82,13 @@ void OVHoverView::mouseExited(const pf::Event&)
 {
     setHovered(false);
 }
+
+void OVHoverView::mouseDown(const pf::Event&) {}
+
+void OVHoverView::mouseDragged(const pf::Event&) {}
+
+void OVHoverView::mouseUp(const pf::Event& event)
+{
+    if (m_delegate && bounds().contains(convertPointFromView(event.locationInWindow(), nullptr)))
+        m_delegate->hoverViewWasClicked(this);
+}

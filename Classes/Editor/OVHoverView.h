@@ -8,9 +8,9 @@ class TrackingArea;
 }
 
 // An image view that shows one picture normally and its "Hovered" twin while the pointer is over it,
-// and tells its delegate when that changes. It tracks the pointer once it has been shown through
-// setVisible(true) (while its window is key); hiding a hovered view ends the hover, and the delegate
-// hears that too.
+// and tells its delegate when that changes, and when it is clicked. It tracks the pointer once it has been
+// shown through setVisible(true) (while its window is key); hiding a hovered view ends the hover, and the
+// delegate hears that too.
 class OVHoverView : public OVImageView
 {
     Q_OBJECT
@@ -38,6 +38,10 @@ public:
     void setVisible(bool visible) override;
     void mouseEntered(const pf::Event& event) override;
     void mouseExited(const pf::Event& event) override;
+    // A press and a release over the view are a click for the delegate; they go no further.
+    void mouseDown(const pf::Event& event) override;
+    void mouseDragged(const pf::Event& event) override;
+    void mouseUp(const pf::Event& event) override;
 
 private:
     void setHovered(bool hovered);

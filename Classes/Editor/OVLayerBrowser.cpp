@@ -24,6 +24,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 using pf::Point;
 using pf::Rect;
@@ -159,7 +160,7 @@ void OVLayerBrowser::insertLayer(const std::shared_ptr<pf::Layer>& layer, const 
             const double containerWidth = m_layerContainer->bounds().width();
             const double x0 = m_layerContainer->bounds().minX();
             const double d = n == 1 ? 1.0 : double(n - 1);
-            layer->setTransform(cardTransform());
+            layer->setTransform(cardTransform(m_cardScale));
             layer->setPosition(
                 Point(x0 + 0.9 * containerWidth -
                           double(m_selectionIndex + 1) * std::min(kMaxSpacing, containerWidth / 2 / d),
@@ -252,10 +253,9 @@ Point OVLayerBrowser::containerOriginInLayer3D() const
     return m_layerContainer->convertPointToLayer3D(m_layerContainer->bounds().origin, this);
 }
 
-Transform3D OVLayerBrowser::cardTransform()
+Transform3D OVLayerBrowser::cardTransform(double scale)
 {
-    return Transform3D::scale(kCardScale, kCardScale, 1)
-        .concatenated(Transform3D::rotation(kCardTurn, 0, 1, 0));
+    return Transform3D::scale(scale, scale, 1).concatenated(Transform3D::rotation(kCardTurn, 0, 1, 0));
 }
 
 void OVLayerBrowser::update3DMargins()
@@ -371,7 +371,8 @@ void OVLayerBrowser::update3DView(bool animated)
     const double d = n <= 1 ? 1.0 : double(n - 1);
     const double spacing = std::min(kMaxSpacing, ((containerWidth - left - right) / 2) / d);
     const double y = m_layerFrame.midY();
-    const Transform3D turn = cardTransform();
+    m_cardScale = kCardScale;
+    const Transform3D turn = cardTransform(m_cardScale);
     for (size_t i = 0; i < n; ++i) {
         const bool atOrBelow = qint64(i) <= m_selectionIndex;
         m_layers[i]->setBounds(Rect(0, 0, m_layerFrame.width(), m_layerFrame.height()));
@@ -387,7 +388,38 @@ void OVLayerBrowser::update3DView(bool animated)
             layer.setPosition(Point(x, y));
         });
     }
+    fitCardsBelowTheTop();
     Transaction::commit();
+}
+
+void OVLayerBrowser::fitCardsBelowTheTop()
+{
+    if (m_borders.empty())
+        return;
+    // The plane the layer tree lies in: its root's frame is the window's content.
+    const pf::Layer* root = m_borders.front().get();
+    while (root->superlayer())
+        root = root->superlayer();
+    const double limit = root->frame().maxY() - kTopClearance;
+    // A turned card's near edge is seen taller than the card: measured where the layout put them,
+    // and shrunk about their middles until the tallest keeps its room (the perspective makes the
+    // height not quite proportional to the scale, so a second look settles it).
+    for (int pass = 0; pass < 3; ++pass) {
+        double top = -std::numeric_limits<double>::infinity(), middle = 0;
+        for (const auto& border : m_borders) {
+            const Rect seen = border->convertRectToLayer(border->bounds(), nullptr);
+            if (seen.maxY() > top) {
+                top = seen.maxY();
+                middle = seen.midY();
+            }
+        }
+        if (!(top > limit) || !(top > middle) || !(limit > middle))
+            return;
+        m_cardScale *= (limit - middle) / (top - middle);
+        const Transform3D turn = cardTransform(m_cardScale);
+        for (size_t i = 0; i < m_layers.size(); ++i)
+            setBoth(m_layers[i], m_borders[i], [&](pf::Layer& layer) { layer.setTransform(turn); });
+    }
 }
 
 void OVLayerBrowser::arrivedIn3DView()

@@ -64,8 +64,13 @@ public:
     // Cards in 3D are shown a little smaller than the photo in 2D: turned, the near edge of a card the
     // size of the canvas would reach past the view's top and right edges.
     static constexpr double kCardScale = 0.82;
+    // Room kept between the near edge of every card and the top of the window: a card that would come
+    // closer is shown smaller still.
+    static constexpr double kTopClearance = 24.0;
     // A card's turn in 3D, with its scale.
-    static pf::Transform3D cardTransform();
+    static pf::Transform3D cardTransform(double scale = kCardScale);
+    // The scale of the cards of the last 3D layout.
+    double cardScale() const { return m_cardScale; }
     static constexpr double kPasteButtonDelay = 0.2;
     static constexpr double kPasteButtonLeaveDelay = 0.3;
     static constexpr double kFlightDuration = 0.6;
@@ -158,6 +163,8 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
+    // Shrinks the cards of the 3D layout until the near edge of each keeps kTopClearance below the top.
+    void fitCardsBelowTheTop();
     void setHoverIndex(qint64 index);
     void startHoverTracking();
     void stopHoverTracking();
@@ -174,6 +181,7 @@ private:
     QPointer<OVButton> m_copyMaskButton;
     QPointer<OVArrowView> m_arrowView;
     qint64 m_selectionIndex = 0;
+    double m_cardScale = kCardScale;
     std::vector<std::shared_ptr<pf::Layer>> m_layers;
     std::vector<std::shared_ptr<pf::Layer>> m_borders;
     // Below the stack, so that layer i lies at sublayer 2i + 1 and its border at 2i + 2.

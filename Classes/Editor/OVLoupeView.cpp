@@ -8,8 +8,10 @@
 #include "Platform/Image/Filter.h"
 #include "Platform/Image/Image.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/UI/AnimationScheduler.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/Event.h"
+#include "Platform/UI/Homography.h"
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/LayerHostView.h"
 #include "Platform/UI/NamedImage.h"
@@ -31,6 +33,11 @@ using pf::Transaction;
 namespace {
 
 constexpr double kPi = 3.141592653589793;
+// The lifted loupe's shadow: the blur of a layer shadow of radius 30, its usual offset, and the room the
+// blur takes around the loupe.
+constexpr double kShadowRadius = 30.0;
+constexpr Size kShadowOffset{0, -3};
+constexpr int kShadowPad = 46;
 
 // The images whose sizes make the loupe's geometry, loaded once. Should one be missing, the sizes the
 // artwork is drawn at keep the geometry sound (and the loupe plain).
@@ -74,6 +81,72 @@ const LoupeImages& images()
     return loaded;
 }
 
+// Blurs an alpha image along one axis with a running box of 2 * radius + 1 pixels.
+void boxBlurAlpha(QImage& alpha, int radius, bool horizontal)
+{
+    const int w = alpha.width(), h = alpha.height();
+    const int lines = horizontal ? h : w, length = horizontal ? w : h;
+    const qsizetype step = horizontal ? 1 : alpha.bytesPerLine();
+    std::vector<int> line(static_cast<size_t>(length));
+    const int window = 2 * radius + 1;
+    for (int l = 0; l < lines; ++l) {
+        uchar* base = horizontal ? alpha.scanLine(l) : alpha.bits() + l;
+        for (int i = 0; i < length; ++i)
+            line[static_cast<size_t>(i)] = base[i * step];
+        const auto at = [&](int i) { return i < 0 || i >= length ? 0 : line[static_cast<size_t>(i)]; };
+        int sum = 0;
+        for (int i = -radius; i <= radius; ++i)
+            sum += at(i);
+        for (int i = 0; i < length; ++i) {
+            base[i * step] = static_cast<uchar>((sum + window / 2) / window);
+            sum += at(i + radius + 1) - at(i - radius);
+        }
+    }
+}
+
+// The shadow of the lifted loupe, in its own points: the outline of the rim, the glass and the torus ring,
+// blurred like a layer shadow of radius `radius` (a Gaussian of half that deviation, as three box passes),
+// on a picture `pad` points larger on every side. Made once: the loupe never changes its outline.
+const QImage& loupeShadow(double radius, int pad)
+{
+    static const QImage shadow = [radius, pad] {
+        const LoupeImages& im = images();
+        const Size L = im.rimSize;
+        QImage alpha(int(std::ceil(L.width)) + 2 * pad, int(std::ceil(L.height)) + 2 * pad,
+                     QImage::Format_Alpha8);
+        alpha.fill(0);
+        {
+            QPainter painter(&alpha);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.translate(pad, pad);
+            if (!im.torusMask.isNull())
+                painter.drawImage(QRectF(0, 0, L.width, L.height), im.torusMask);
+            if (!im.mask.isNull())
+                painter.drawImage(QRectF((L.width - im.maskSize.width) / 2,
+                                         (L.height - im.maskSize.height) / 2, im.maskSize.width,
+                                         im.maskSize.height),
+                                  im.mask);
+            if (!im.rim.isNull())
+                painter.drawImage(QRectF(0, 0, L.width, L.height), im.rim);
+            else
+                painter.fillRect(QRectF(0, 0, L.width, L.height), Qt::black);
+        }
+        const double sigma = radius / 2;
+        const int box = std::max(1, int(std::lround(std::sqrt(4 * sigma * sigma + 1) / 2)));
+        for (int pass = 0; pass < 3; ++pass) {
+            boxBlurAlpha(alpha, box, true);
+            boxBlurAlpha(alpha, box, false);
+        }
+        QImage shadow(alpha.size(), QImage::Format_ARGB32_Premultiplied);
+        shadow.fill(Qt::black);
+        QPainter painter(&shadow);
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        painter.drawImage(0, 0, alpha);
+        return shadow;
+    }();
+    return shadow;
+}
+
 bool isFinite(const Rect& r)
 {
     return std::isfinite(r.minX()) && std::isfinite(r.minY()) && std::isfinite(r.width()) &&
@@ -81,6 +154,38 @@ bool isFinite(const Rect& r)
 }
 
 } // namespace
+
+// The overlay's layer host. The overlay spans the whole window and is clear, so the window draws again
+// whatever lies beneath what the overlay marks for drawing; and the layer tree reports most changes as
+// showing anywhere. A change of the loupe marks only where the loupe and its shadow were and are: a
+// carry step draws the loupe's surroundings, not the whole window.
+class OVLoupeView::LoupeHost : public pf::LayerHostView
+{
+public:
+    LoupeHost(const Rect& frame, std::function<Rect()> extent)
+        : pf::LayerHostView(frame), m_extent(std::move(extent))
+    {}
+
+private:
+    void layerTreeDidChange(const Rect& dirty) override
+    {
+        const Rect now = m_extent();
+        if (now.isInfinite() || !isFinite(now)) {
+            m_last = Rect::null();
+            setNeedsDisplay();
+            return;
+        }
+        Rect area = dirty.isInfinite() ? now : dirty.united(now);
+        if (!m_last.isNull())
+            area = area.united(m_last);
+        m_last = now;
+        // Antialiased edges reach a pixel out.
+        setNeedsDisplayInRect(area.integral().insetBy(-2, -2));
+    }
+
+    std::function<Rect()> m_extent;
+    Rect m_last = Rect::null(); // where the loupe was when a change was last marked
+};
 
 // The refracting edge of the glass while the loupe is carried: the part of the window's picture that
 // the screenshot layer shows, seen through a ring-shaped lens. The lens never changes for a loupe of one
@@ -123,7 +228,8 @@ public:
             // Unit coordinates of the source rect, y-up, to pixel centres of the picture (row 0 on top).
             const double x = (m_source.minX() + p.u * m_source.width()) * w - 0.5;
             const double y = (1 - (m_source.minY() + p.v * m_source.height())) * h - 0.5;
-            ring[p.index] = sample(pixels, stride, w, h, x, y);
+            const QRgb seen = sample(pixels, stride, w, h, x, y);
+            ring[p.index] = p.alpha == 255 ? seen : scaled(seen, p.alpha);
         }
         pf::drawImage(painter, m_ring, b);
     }
@@ -131,9 +237,19 @@ public:
 private:
     struct RingPixel
     {
-        int index;  // in the ring image, row 0 on top
-        float u, v; // where it looks, in unit coordinates of the layer (y-up)
+        int index;    // in the ring image, row 0 on top
+        float u, v;   // where it looks, in unit coordinates of the layer (y-up)
+        quint8 alpha; // the ring's own edge (its mask), baked in: the layer needs no mask to draw
     };
+
+    // A premultiplied pixel times alpha / 255.
+    static QRgb scaled(QRgb pixel, int alpha)
+    {
+        const auto part = [&](int shift) {
+            return QRgb((((pixel >> shift) & 0xff) * alpha + 127) / 255) << shift;
+        };
+        return part(24) | part(16) | part(8) | part(0);
+    }
     struct Map
     {
         std::vector<RingPixel> pixels;
@@ -202,9 +318,10 @@ private:
         for (int row = 0; row < side; ++row) {
             const auto* in = reinterpret_cast<const float*>(looked->row(row));
             for (int x = 0; x < side; ++x) {
-                if (!mask.isNull() && qAlpha(mask.pixel(x, row)) == 0)
+                const int alpha = mask.isNull() ? 255 : qAlpha(mask.pixel(x, row));
+                if (alpha == 0)
                     continue;
-                map.pixels.push_back({row * side + x, in[4 * x], in[4 * x + 1]});
+                map.pixels.push_back({row * side + x, in[4 * x], in[4 * x + 1], quint8(alpha)});
             }
         }
         return map;
@@ -234,9 +351,13 @@ OVLoupeView::OVLoupeView(const Rect& frame, QWidget* parent) : View(frame, paren
         m_loupeLayer->setBounds(Rect(0, 0, L.width, L.height));
         m_loupeLayer->setPosition(Point(frame.midX(), frame.midY()));
         m_loupeLayer->setTransform(pf::Transform3D::scale(m_scale, m_scale, 1));
-        m_loupeLayer->setShadowRadius(30.0);
-        m_loupeLayer->setShadowColor(Qt::black);
-        m_loupeLayer->setShadowOpacity(0);
+        // The shadow of the loupe: a layer of its own below the rest, shown while the loupe is lifted.
+        m_shadowLayer = pf::Layer::create();
+        m_shadowLayer->setName(QStringLiteral("shadow"));
+        m_shadowLayer->setFrame(Rect(-kShadowPad + kShadowOffset.width, -kShadowPad + kShadowOffset.height,
+                                     L.width + 2 * kShadowPad, L.height + 2 * kShadowPad));
+        m_shadowLayer->setContents(loupeShadow(kShadowRadius, kShadowPad));
+        m_shadowLayer->setOpacity(0);
 
         const Size M = im.maskSize;
         const Rect glass((L.width - M.width) / 2, (L.height - M.height) / 2, M.width, M.height);
@@ -245,10 +366,8 @@ OVLoupeView::OVLoupeView(const Rect& frame, QWidget* parent) : View(frame, paren
         m_torusLayer->setName(QStringLiteral("torus"));
         m_torusLayer->setFrame(m_loupeLayer->bounds());
         m_torusLayer->setAutoresizingMask(pf::Layer::WidthSizable | pf::Layer::HeightSizable);
-        auto torusMask = pf::Layer::create();
-        torusMask->setFrame(m_torusLayer->bounds());
-        torusMask->setContents(im.torusMask);
-        m_torusLayer->setMask(torusMask);
+        // Its mask ("LoupeTorusMask.png") is baked into the ring it draws: a masked layer would be
+        // composed offscreen at every step of a carry.
 
         m_zoomLayer = pf::Layer::create();
         m_zoomLayer->setName(QStringLiteral("zoom"));
@@ -256,11 +375,17 @@ OVLoupeView::OVLoupeView(const Rect& frame, QWidget* parent) : View(frame, paren
         m_screenshotLayer->setName(QStringLiteral("screenshot"));
         m_contentLayer = pf::Layer::create();
         m_contentLayer->setName(QStringLiteral("content"));
+        // The three glass-sized layers lie in one holder that the round mask cuts: the layer tree composes
+        // one masked group per frame instead of one for each of them.
+        m_glassHolder = pf::Layer::create();
+        m_glassHolder->setName(QStringLiteral("glass holder"));
+        m_glassHolder->setFrame(glass);
         for (const auto& layer : {m_zoomLayer, m_screenshotLayer, m_contentLayer}) {
-            layer->setFrame(glass);
+            layer->setFrame(Rect(Point(), glass.size));
             layer->setOpacity(1.0);
-            layer->setMask(maskLayer());
+            m_glassHolder->addSublayer(layer);
         }
+        m_glassHolder->setMask(maskLayer());
         m_zoomLayer->setContentsRect(Rect(0, 0, 1, 1));
         // Until a part of the picture is chosen the glass shows the middle of the photo, not all of it
         // squeezed into the round.
@@ -286,8 +411,8 @@ OVLoupeView::OVLoupeView(const Rect& frame, QWidget* parent) : View(frame, paren
         m_needleLayer->setPosition(m_glassLayer->position());
         m_needleLayer->setContents(im.knob);
 
-        for (const auto& layer : {m_torusLayer, m_zoomLayer, m_screenshotLayer, m_contentLayer, m_imageLayer,
-                                  m_glassLayer, m_needleLayer})
+        for (const auto& layer :
+             {m_shadowLayer, m_torusLayer, m_glassHolder, m_imageLayer, m_glassLayer, m_needleLayer})
             m_loupeLayer->addSublayer(layer);
         m_activationRect = Rect(0, 0, 1, 1);
     }
@@ -304,7 +429,7 @@ OVLoupeView::OVLoupeView(const Rect& frame, QWidget* parent) : View(frame, paren
     overlay->setHasShadow(false);
     overlay->setIgnoresMouseEvents(true);
     overlay->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
-    m_host = new pf::LayerHostView(Rect(0, 0, frame.width(), frame.height()));
+    m_host = new LoupeHost(Rect(0, 0, frame.width(), frame.height()), [this] { return drawnExtent(); });
     m_host->setTransparentForMouse(true);
     overlay->setContentView(m_host);
     m_attachedWindow = overlay;
@@ -406,7 +531,7 @@ void OVLoupeView::setScale(double scale)
     // The loupe casts its shadow while it is lifted over the picture.
     const bool shadow =
         std::round((scale - 1.5 * m_smallScale) * 10) == 0 || std::round((scale - 1.05) * 20) == 0;
-    m_loupeLayer->setShadowOpacity(shadow ? 1.0 : 0.0);
+    m_shadowLayer->setOpacity(shadow ? 1.0 : 0.0);
     updateContentRect();
 }
 
@@ -546,6 +671,15 @@ Point OVLoupeView::brushLocationFor(Point inContentLayer) const
 {
     const Size size = m_contentLayer->bounds().size;
     return Point(inContentLayer.x / size.width, inContentLayer.y / size.height);
+}
+
+Rect OVLoupeView::drawnExtent() const
+{
+    if (!m_loupeLayer)
+        return Rect::infinite();
+    // The loupe with the room its shadow takes, where it shows now.
+    const Rect around = m_loupeLayer->bounds().insetBy(-kShadowPad - 4, -kShadowPad - 4);
+    return m_loupeLayer->presentationMapToRootSpace(pf::AnimationScheduler::shared().now()).mapRect(around);
 }
 
 std::shared_ptr<pf::Layer> OVLoupeView::maskLayer() const

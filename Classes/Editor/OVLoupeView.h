@@ -56,10 +56,11 @@ public:
 
     pf::Size zoomSize() const { return m_orgPicSize; }
     void setZoomSize(pf::Size size) { m_orgPicSize = size; }
-    // The knob step 0 to 3 for 0.5, 1, 2 or 4 picture pixels per point of the glass.
+    // The knob step 0 to 3 for 0.5, 1, 2 or 4 picture pixels per point of the glass. What the user sees is
+    // the inverse: the rim labels the steps 2x, 1x, 1/2x and 1/4x the photo's size on screen.
     int zoomFactor() const;
     void setZoomFactor(int step);
-    double magnification() const { return m_zoomFactor; }
+    double picturePixelsPerPoint() const { return m_zoomFactor; }
     double scale() const { return m_scale; }
     void setScale(double scale);
     double smallScale() const { return m_smallScale; }
@@ -87,6 +88,10 @@ public:
     const std::shared_ptr<pf::Layer>& glassLayer() const { return m_glassLayer; }
     const std::shared_ptr<pf::Layer>& needleLayer() const { return m_needleLayer; }
     const std::shared_ptr<pf::Layer>& torusLayer() const { return m_torusLayer; }
+    // The shadow the lifted loupe casts: a picture blurred once, shown (opacity 1) or not (0). It stands in
+    // for a shadow of the loupe layer, which the layer tree would compose and blur anew at every step of a
+    // carry.
+    const std::shared_ptr<pf::Layer>& shadowLayer() const { return m_shadowLayer; }
     // The part of the screenshot the torus shows (normalised, y-up).
     pf::Rect torusSourceRect() const;
     pf::Window* attachedWindow() const { return m_attachedWindow; }
@@ -137,6 +142,10 @@ public:
 
 private:
     class TorusLayer;
+    class LoupeHost;
+
+    // Where the loupe and its shadow show in the overlay now.
+    pf::Rect drawnExtent() const;
 
     void updateEditRect();
     void updateContentRect();
@@ -172,6 +181,8 @@ private:
         m_glassLayer, m_needleLayer;
     std::shared_ptr<TorusLayer> m_torus;
     std::shared_ptr<pf::Layer> m_torusLayer;
+    std::shared_ptr<pf::Layer> m_shadowLayer;
+    std::shared_ptr<pf::Layer> m_glassHolder; // masked: the zoom, screenshot and content layers
     pf::Point m_lastPoint;
     QPointer<pf::Window> m_attachedWindow;
     pf::LayerHostView* m_host = nullptr;

@@ -528,9 +528,12 @@ void OVZoomView::mouseExited(const pf::Event&)
 
 void OVZoomView::sendStroke(const pf::Event& event, Stroke stroke)
 {
-    if (!m_drawSenderActive)
-        return;
     const pf::Point inView = convertPointFromView(event.locationInWindow(), nullptr);
+    if (!m_drawSenderActive) {
+        if (stroke == Stroke::Down && m_delegate && m_zoomLayer && m_zoomLayer->frame().contains(inView))
+            m_delegate->zoomViewDidRefuseStroke(this, event.locationInWindow());
+        return;
+    }
     const pf::Point inZoomLayer = m_zoomLayer->convertPointFromLayer(inView, nullptr);
     const pf::Point point = brushLocationFor(inZoomLayer);
     if (!m_delegate)

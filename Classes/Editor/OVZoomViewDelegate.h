@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/Editor/OVDrawSenderDelegate.h"
+#include "Platform/Foundation/Point.h"
 #include "Platform/Foundation/Rect.h"
 
 class OVZoomView;
@@ -14,4 +15,7 @@ public:
     virtual void zoomViewDidUpdateContentsRect(OVZoomView* view, const pf::Rect& rect, bool preview) = 0;
     // 1: the pointer is over the photo and strokes are taken; 0: it is not.
     virtual void zoomViewDidChangeCursorState(OVZoomView* view, int state) = 0;
+    // A press on the photo while it takes no strokes (the loupe has them); `inWindow` is where, in the
+    // window's base coordinates.
+    virtual void zoomViewDidRefuseStroke(OVZoomView*, pf::Point /*inWindow*/) {}
 };

@@ -27,6 +27,7 @@ constexpr double kBarWidth = 340, kBarHeight = 36;
 enum class Symbol
 {
     Play,
+    Pause,
     FullScreen,
     Subtitles,
 };
@@ -51,6 +52,11 @@ QImage symbolImage(Symbol symbol)
         painter.drawPath(path);
         break;
     }
+    case Symbol::Pause:
+        painter.setPen(Qt::NoPen);
+        painter.drawRect(QRectF(5.5, 4, 3.5, 12));
+        painter.drawRect(QRectF(11, 4, 3.5, 12));
+        break;
     case Symbol::FullScreen:
         painter.setBrush(Qt::NoBrush);
         painter.drawPolyline(QPolygonF({{3, 8}, {3, 3}, {8, 3}}));
@@ -77,6 +83,8 @@ OVButton* barButton(pf::View* bar, double x, Symbol symbol, const QString& tip)
     auto* button = new OVButton(pf::Rect(x, 6, 24, 24));
     button->setImage(symbolImage(symbol));
     button->setToolTip(tip);
+    // The captions lie below the bar: its tips stand above it.
+    button->setToolTipAbove(true);
     bar->addSubview(button);
     return button;
 }
@@ -263,8 +271,10 @@ void OVMovieController::setIsPlaying(bool playing)
     if (playing) {
         m_scrubTimer = pf::Timer::scheduled(
             followInterval(), true, [this](pf::Timer&) { updateScrobberTimed(); }, this);
-        if (auto* button = playButton())
+        if (auto* button = playButton()) {
             button->setState(true);
+            button->setImage(symbolImage(Symbol::Pause));
+        }
         pf::Window* window = isViewLoaded() ? view()->window() : nullptr;
         if (window) {
             QPointer<OVMovieController> self(this);
@@ -275,8 +285,10 @@ void OVMovieController::setIsPlaying(bool playing)
                 });
         }
     } else {
-        if (auto* button = playButton())
+        if (auto* button = playButton()) {
             button->setState(false);
+            button->setImage(symbolImage(Symbol::Play));
+        }
         m_windowCloseToken.reset();
     }
     if (auto* hover = hoverView())

@@ -123,19 +123,31 @@ EventPhase phaseFromQt(Qt::ScrollPhase phase)
     }
 }
 
+// Qt's X11 (and Windows) back ends hand on a wheel turned with Alt held with its two axes swapped, so
+// that Alt scrolls Qt's own widgets sideways. Our views read the wheel as it was turned: Option with the
+// wheel is a gesture of its own (it zooms the canvas), not a sideways scroll. Wayland does not swap.
+bool altSwapsWheelAxes()
+{
+    static const bool swaps = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    return swaps;
+}
+
 Event wheelEventFromQt(const QWheelEvent& wheel, Point location, Window* window)
 {
     // One classic notch is 120 eighths of a degree; a precise device also reports pixels.
     const bool precise = !wheel.pixelDelta().isNull();
-    const double deltaX = wheel.angleDelta().x() / 120.0;
-    const double deltaY = wheel.angleDelta().y() / 120.0;
+    const bool swapped = (wheel.modifiers() & Qt::AltModifier) && altSwapsWheelAxes();
+    const QPoint angle = swapped ? wheel.angleDelta().transposed() : wheel.angleDelta();
+    const QPoint pixels = swapped ? wheel.pixelDelta().transposed() : wheel.pixelDelta();
+    const double deltaX = angle.x() / 120.0;
+    const double deltaY = angle.y() / 120.0;
     const bool momentum = wheel.phase() == Qt::ScrollMomentum;
     Event event =
         Event::scrollEvent(location, modifierFlagsFromQt(wheel.modifiers()), Clock::current().now(), window,
                            deltaX, deltaY, precise, momentum ? EventPhase::None : phaseFromQt(wheel.phase()),
                            momentum ? EventPhase::Changed : EventPhase::None);
     if (precise)
-        event.setScrollingDeltas(wheel.pixelDelta().x(), wheel.pixelDelta().y());
+        event.setScrollingDeltas(pixels.x(), pixels.y());
     event.setDirectionInverted(wheel.inverted());
     return event;
 }

@@ -22,6 +22,7 @@
 #include "Classes/Document/GMScenePreviewChooser.h"
 #include "Classes/Document/GMScenePreviewWindow.h"
 #include "Classes/Document/GMWelcomeWindow.h"
+#include "Classes/Document/GMWindowCascade.h"
 #include "Classes/Editor/EffectIntensity.h"
 #include "Classes/Editor/GMCollectionViewEffectItem.h"
 #include "Classes/Editor/GMEffectBrowserController.h"
@@ -243,6 +244,13 @@ public:
         QTest::mouseMove(m_window->windowHandle(), p);
         settle(settleMs);
     }
+    // While the button is held the pointer moves without the server's warp: a warp arrives late, as a
+    // motion with no button down, and would let go of what the hand carries where it then was.
+    void drag(QPoint p, int settleMs = 40)
+    {
+        QTest::mouseMove(m_window->windowHandle(), p);
+        settle(settleMs);
+    }
     void press(QPoint p) { QTest::mousePress(m_window->windowHandle(), Qt::LeftButton, {}, p); }
     void release(QPoint p) { QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, p); }
     void click(QPoint p)
@@ -362,10 +370,10 @@ void carryLoupe(OVLoupeView& loupe, Hand& hand, Point to)
     const Point grip = aroundLoupe(loupe, 0.85, 200);
     const Point middle(loupe.frame().midX(), loupe.frame().midY());
     const Point end(grip.x + to.x - middle.x, grip.y + to.y - middle.y);
-    hand.move(hand.at(above, grip));
+    hand.move(hand.at(above, grip), 200);
     hand.press(hand.at(above, grip));
     for (int i = 1; i <= 14; ++i)
-        hand.move(
+        hand.drag(
             hand.at(above, Point(grip.x + (end.x - grip.x) * i / 14, grip.y + (end.y - grip.y) * i / 14)));
     hand.release(hand.at(above, end));
 }
@@ -438,22 +446,23 @@ LoupeStroke strokeThroughLoupe(GMWindowController& editor, Hand& hand, PhotoTool
     hand.move(hand.at(above, aroundLoupe(*loupe, 1.3, 200)));
     shoot(window, QStringLiteral("loupe-on-an-eye"));
 
-    // The knob from its mark at 1x to the mark at 4x: four picture pixels to a point of the glass, so
-    // the glass shows four times the part it showed, up to the whole picture.
+    // The knob from its mark "1×" to the mark "¼×": four picture pixels to a point of the glass, so the
+    // glass shows four times the part it showed, up to the whole picture, at a quarter of its size.
     const Point knob = aroundLoupe(*loupe, 0.71, 4.3);
     hand.move(hand.at(above, knob));
     hand.press(hand.at(above, knob));
     for (int i = 1; i <= 6; ++i)
         hand.move(hand.at(above, aroundLoupe(*loupe, 0.71, 4.3 + (71 - 4.3) * i / 6)));
     hand.release(hand.at(above, aroundLoupe(*loupe, 0.71, 71)));
-    check(loupe->zoomFactor() == 3 && loupe->magnification() == 4, QStringLiteral("the knob turns to 4x"));
-    check(loupeLive(*loupe), QStringLiteral("the loupe at 4x is live"));
+    check(loupe->zoomFactor() == 3 && loupe->picturePixelsPerPoint() == 4,
+          QStringLiteral("the knob turns to a quarter"));
+    check(loupeLive(*loupe), QStringLiteral("the loupe at a quarter is live"));
     const Rect glass = loupe->editRect();
     check(std::abs(glass.width() - std::min(1.0, 4 * shown.width())) < 1e-6 &&
               std::abs(glass.height() - std::min(1.0, 4 * shown.height())) < 1e-6,
-          QStringLiteral("at 4x the glass shows four times the part, within the picture"));
+          QStringLiteral("at a quarter the glass shows four times the part, within the picture"));
     hand.move(hand.at(above, aroundLoupe(*loupe, 1.3, 200)), 300);
-    shoot(window, QStringLiteral("loupe-turned-to-4x"));
+    shoot(window, QStringLiteral("loupe-turned-to-a-quarter"));
 
     // A small brush, so that every dab lies well inside the glass.
     setBrushSize(editor, hand, 0.2);
@@ -776,6 +785,47 @@ void run(const QString& sandbox)
           QStringLiteral("View ▸ Zoom to Fit shows the whole photo"));
     check(waitUntilEditing(document), QStringLiteral("the fitted photo is edited live"));
 
+    // Alt and the ordinary wheel over the photo zoom about the pointer. The window gets the wheel as X11
+    // delivers it: with Alt held, on the other axis.
+    {
+        OVZoomView* canvas = editor->zoomView();
+        const Rect shown = canvas->zoomLayer()->frame();
+        const Point pointer(shown.minX() + 0.35 * shown.width(), shown.minY() + 0.7 * shown.height());
+        const QPoint at = hand.at(canvas, pointer);
+        hand.move(at);
+        // While the photo does not fill a side it stays centred along it (it never leaves a gap), so
+        // each notch holds the point under the pointer along the sides the photo fills before and after.
+        bool held = true;
+        for (int notch = 0; notch < 3; ++notch) {
+            const Point before = canvas->photoPointAt(pointer);
+            const Rect partBefore = canvas->editRect();
+            QWheelEvent wheel(at, window->mapToGlobal(QPointF(at)), QPoint(), QPoint(120, 0), Qt::NoButton,
+                              Qt::AltModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(window->windowHandle(), &wheel);
+            settle(40);
+            const Point now = canvas->photoPointAt(pointer);
+            const Rect part = canvas->editRect();
+            std::printf(
+                "Alt and the wheel: zoom %.3f, part %.3f x %.3f, point (%.4f, %.4f) -> (%.4f, %.4f)\n",
+                canvas->zoomFactor(), part.width(), part.height(), before.x, before.y, now.x, now.y);
+            const bool fillsX = partBefore.width() < 0.999 && part.width() < 0.999;
+            const bool fillsY = partBefore.height() < 0.999 && part.height() < 0.999;
+            held = held && (!fillsX || std::abs(now.x - before.x) < 0.005) &&
+                   (!fillsY || std::abs(now.y - before.y) < 0.005);
+        }
+        check(canvas->zoomFactor() < 0.75, QStringLiteral("Alt and the wheel magnify the photo"));
+        const Rect part = canvas->editRect();
+        check(held && (part.width() < 0.999 || part.height() < 0.999),
+              QStringLiteral("the photo point under the pointer stays under it"));
+        check(waitUntilEditing(document), QStringLiteral("the photo zoomed with the wheel is edited live"));
+        shoot(window, QStringLiteral("zoomed-with-alt-and-the-wheel"));
+        check(chooseFromMenu(window, QStringLiteral("View"), QStringLiteral("Zoom to Fit")),
+              QStringLiteral("View ▸ Zoom to Fit is chosen again"));
+        check(waitFor([&] { return canvas->zoomFactor() > 0.999; }),
+              QStringLiteral("the whole photo shows again"));
+        check(waitUntilEditing(document), QStringLiteral("the fitted photo is edited live again"));
+    }
+
     // 4. A click on an effect's tile adds it as a layer.
     const QString effectName = QStringLiteral("Black & White");
     GMEffectBrowserController& effects = *editor->effectBrowserController();
@@ -855,7 +905,7 @@ void run(const QString& sandbox)
     }
     shoot(window, QStringLiteral("stroke-painted"));
 
-    // 5b. The loupe carried by its rim onto an eye, turned to 4x, a stroke painted in its glass, and
+    // 5b. The loupe carried by its rim onto an eye, turned to a quarter, a stroke painted in its glass, and
     // carried back to its dock.
     const LoupeStroke loupeStroke = strokeThroughLoupe(*editor, hand, *chain);
 
@@ -960,6 +1010,12 @@ void run(const QString& sandbox)
     check(waitFor([&] { return aboutBox->isVisible(); }), QStringLiteral("the about window shows"));
     settle(300);
     shoot(aboutBox, QStringLiteral("about"));
+    QTest::keyClick(aboutBox->windowHandle(), Qt::Key_Escape);
+    check(waitFor([&] { return !aboutBox->isVisible(); }), QStringLiteral("Escape closes the about window"));
+    check(chooseFromMenu(welcome->window(), QStringLiteral("Help"), QStringLiteral("About Glimora")),
+          QStringLiteral("Help ▸ About Glimora is chosen again"));
+    check(waitFor([&] { return aboutBox->isVisible(); }), QStringLiteral("the about window shows again"));
+    settle(300);
     QTest::mouseClick(welcome->window()->contentView(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 200));
     check(waitFor([&] { return !aboutBox->isVisible(); }),
           QStringLiteral("the about window goes when another window is clicked"));
@@ -1005,6 +1061,35 @@ void run(const QString& sandbox)
     window = editor->window();
     chain = editor->toolChain();
     shoot(window, QStringLiteral("reopened"));
+
+    // A second document opens stepped down and right of the first, and the Window menu lists both: the
+    // first chosen there comes to the front.
+    {
+        QString secondError;
+        auto second = handler.openDocumentWithContentsOfURL(photo, true, &secondError);
+        check(second != nullptr, QStringLiteral("a second document opens: ") + secondError);
+        if (second) {
+            check(waitUntilEditing(second), QStringLiteral("the second document is edited live"));
+            pf::Window* secondWindow = second->window();
+            const QPoint offset = secondWindow->geometry().topLeft() - window->geometry().topLeft();
+            std::printf("second window: %d, %d from the first\n", offset.x(), offset.y());
+            // It opens where the last window closed, a step down and right when that is where the first
+            // one lies: never over the first's title bar.
+            check(std::abs(offset.x()) >= GMWindowCascade::step / 2 ||
+                      std::abs(offset.y()) >= GMWindowCascade::step / 2,
+                  QStringLiteral("the second window does not cover the first exactly"));
+            shoot(secondWindow, QStringLiteral("second-window-cascaded"));
+            check(chooseFromMenu(secondWindow, QStringLiteral("Window"), document->displayName(),
+                                 QStringLiteral("window-menu")),
+                  QStringLiteral("Window ▸ %1 is chosen").arg(document->displayName()));
+            check(waitFor([&] { return window->isKeyWindow(); }, 5000),
+                  QStringLiteral("the Window menu brings the chosen document to the front"));
+            second->close();
+            settle(300);
+            window->makeKeyAndOrderFront();
+            settle(300);
+        }
+    }
 
     // 11. Every layer as saved; the composed preview within rounding.
     const std::vector<SavedLayer> reopened = layersOf(*chain);

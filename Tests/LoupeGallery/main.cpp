@@ -162,9 +162,10 @@ void run()
           QStringLiteral("the pointer in the glass clears it"));
     shoot(window, QStringLiteral("glass-cleared-by-the-pointer"));
 
-    // Each magnification, the knob turned to its mark.
+    // Each magnification, the knob turned to its mark; named as the rim labels them (what the glass shows
+    // on screen: two times, once, half and a quarter the photo's size).
     const double marks[] = {-29, 4.3, 37.7, 71};
-    const char* names[] = {"half", "one", "two", "four"};
+    const char* names[] = {"2x", "1x", "half", "quarter"};
     for (int step : {0, 2, 3, 1}) {
         const Rect f = loupe->frame();
         const Point on = around(f, 0.71, 4.3 + (loupe->zoomFactor() - 1) * 33.4);
@@ -178,7 +179,7 @@ void run()
         shoot(window, QStringLiteral("knob-%1").arg(QLatin1String(names[step])));
     }
 
-    // A stroke in the glass, at 2x.
+    // A stroke in the glass, the knob at its "½×" mark.
     hand.move(around(loupe->frame(), 0.71, 4.3));
     hand.press(around(loupe->frame(), 0.71, 4.3));
     hand.drag(around(loupe->frame(), 0.71, 4.3), around(loupe->frame(), 0.71, 37.7), 4);

@@ -533,7 +533,11 @@ void OVButton::showToolTipTimed()
     if (!w || text.isEmpty())
         return;
     const pf::Point at = w->mouseLocationOutsideOfEventStream();
-    OVToolTipController::sharedController().showTooltip(text, pf::Point(at.x + 10, at.y - 20), this);
+    if (m_toolTipAbove)
+        OVToolTipController::sharedController().showTooltip(text, pf::Point(at.x + 10, at.y + 20), this,
+                                                            OVToolTipController::Placement::Above);
+    else
+        OVToolTipController::sharedController().showTooltip(text, pf::Point(at.x + 10, at.y - 20), this);
 }
 
 void OVButton::leaveWindow()

@@ -136,6 +136,9 @@ public:
     void setToolTip(const QString& text);
     QString disabledToolTip() const { return m_disabledToolTip; }
     void setDisabledToolTip(const QString& text);
+    // The tooltip stands above the pointer instead of hanging below it (a bar over captions).
+    bool toolTipAbove() const { return m_toolTipAbove; }
+    void setToolTipAbove(bool above) { m_toolTipAbove = above; }
     bool disableTracking() const { return m_disableTracking; }
     void setDisableTracking(bool flag) { m_disableTracking = flag; }
     bool isRemoteControlled() const override { return m_isRemoteControlled; }
@@ -220,6 +223,7 @@ private:
     bool m_disableTracking = false;
     bool m_isRemoteControlled = false;
     bool m_isHovered = false;
+    bool m_toolTipAbove = false;
     double m_textMargin = 0;
     double m_textOffsetY = 0;
     int m_imageAlignment = 0;

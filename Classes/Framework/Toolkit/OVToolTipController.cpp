@@ -56,7 +56,8 @@ bool OVToolTipController::isShowing() const
     return tip && tip->parentWindow() && tip->isVisible();
 }
 
-void OVToolTipController::showTooltip(const QString& text, pf::Point point, pf::View* view)
+void OVToolTipController::showTooltip(const QString& text, pf::Point point, pf::View* view,
+                                      Placement placement)
 {
     pf::Window* tip = window();
     if (tip && tip->parentWindow())
@@ -64,6 +65,7 @@ void OVToolTipController::showTooltip(const QString& text, pf::Point point, pf::
     if (!tip || text.isEmpty() || !view || !view->window() || !view->window()->isVisible() || !toolTipLabel())
         return;
     m_focusPoint = point;
+    m_placement = placement;
     if (m_timeOut)
         m_timeOut->invalidate();
     m_timeOut = pf::Timer::scheduled(
@@ -86,11 +88,13 @@ void OVToolTipController::updateWindowFrame()
     label->adjustSize();
     const double width = label->width() + m_extraSize.width;
     const double height = label->height() + m_extraSize.height;
-    // The top left at the point: the tooltip hangs below and to the right of it, inside the owner.
+    // The top left at the point: the tooltip hangs below and to the right of it, inside the owner (or
+    // stands above it, its bottom left at the point).
     const pf::Point corner = owner->convertPointToScreen(m_focusPoint);
     const pf::Rect bounds = owner->frame();
     const double x = std::max(bounds.minX(), std::min(bounds.maxX() - width, corner.x));
-    const double y = std::max(bounds.minY(), std::min(bounds.maxY() - height, corner.y - height));
+    const double bottom = m_placement == Placement::Above ? corner.y : corner.y - height;
+    const double y = std::max(bounds.minY(), std::min(bounds.maxY() - height, bottom));
     if (tip->parentWindow() != owner) {
         tip->setFrame(pf::Rect(x, y, width, height));
         owner->addChildWindow(tip);

@@ -36,9 +36,18 @@ public:
     // How long a tooltip stays when left alone.
     static constexpr double hideDelay = 30.0;
 
-    // Shows `text` ("<b>" and "</b>" mark bold spans) for `view`, its top left at `point` (the base
-    // coordinates of the view's window). Nothing shows for empty text or a window not on screen.
-    void showTooltip(const QString& text, pf::Point point, pf::View* view);
+    // Where the tooltip hangs from its point: below it and to the right (the usual), or above it and to
+    // the right, for controls with something worth seeing below them.
+    enum class Placement
+    {
+        Below,
+        Above,
+    };
+    // Shows `text` ("<b>" and "</b>" mark bold spans) for `view`, its top left (bottom left when placed
+    // above) at `point` (the base coordinates of the view's window). Nothing shows for empty text or a
+    // window not on screen.
+    void showTooltip(const QString& text, pf::Point point, pf::View* view,
+                     Placement placement = Placement::Below);
     // Hides the tooltip when it belongs to `view`; harmless otherwise.
     void hideForView(const pf::View* view);
     bool isShowing() const;
@@ -53,6 +62,7 @@ private:
     void updateWindowFrame();
 
     pf::Point m_focusPoint;
+    Placement m_placement = Placement::Below;
     QPointer<pf::View> m_focusView;
     std::shared_ptr<pf::Timer> m_timeOut;
     pf::Size m_extraSize;

@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTest>
 #include <QTextDocument>
 #include <gtest/gtest.h>
 
@@ -88,6 +89,22 @@ TEST_F(AboutBox, ProductBoxIsMadeOnceCentredDraggedAndHiddenByAnotherKeyWindow)
     EXPECT_TRUE(box->isVisible());
     EXPECT_LE((box->geometry().center() - screen.center()).manhattanLength(), 2);
     other.close();
+
+    // Escape given to the window, and a click on its close button, close it too.
+    about->trigger();
+    ASSERT_TRUE(box->isVisible());
+    QTest::keyClick(box->windowHandle(), Qt::Key_Escape);
+    EXPECT_FALSE(box->isVisible()) << "Escape";
+    about->trigger();
+    ASSERT_TRUE(box->isVisible());
+    OVButton* close = controller->closeButton();
+    ASSERT_TRUE(close);
+    EXPECT_GT(close->frame().minX(), controller->creditsFrame().maxX())
+        << "beside the card, not over the credits";
+    const QPoint onClose = close->mapTo(box, close->rect().center() + QPoint(2, 1));
+    QTest::mouseMove(box->windowHandle(), onClose);
+    QTest::mouseClick(box->windowHandle(), Qt::LeftButton, {}, onClose);
+    EXPECT_FALSE(box->isVisible()) << "the close button";
 }
 
 TEST_F(AboutBox, FrameworkBoxShowsItsTextVersionAndLinksAndIsRebuiltAfterClosing)

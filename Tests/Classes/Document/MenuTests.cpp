@@ -4,6 +4,9 @@
 #include "Classes/Document/GMGridItem.h"
 #include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
+#include "Classes/Document/GMWindowCascade.h"
+#include "Classes/Framework/Toolkit/OVBoxView.h"
+#include "Classes/Help/OVInformationPanel.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/FileSystem.h"
@@ -260,8 +263,14 @@ TEST_F(Menus, WelcomeTilesAndOpenPanelOfferWhatAPersonExpects)
     GMGridItem* tile = grid->gridItemForContext(context);
     ASSERT_TRUE(tile);
     EXPECT_TRUE(tile->hasPicture()) << "the preview of the save";
-    EXPECT_TRUE(tile->title().startsWith("listed ")) << tile->title().toStdString();
+    EXPECT_TRUE(tile->title().startsWith(QStringLiteral("listed \u2014 ")))
+        << "the name set apart from the date";
     EXPECT_FALSE(tile->title().contains('\n')) << "one line under the picture";
+    auto* heading =
+        dynamic_cast<OVBoxView*>(grid->backgroundOfSection(handler.welcomeWindow()->sectionRecent()));
+    ASSERT_TRUE(heading);
+    EXPECT_EQ(heading->title(), "RECENT PICTURES");
+    EXPECT_TRUE(heading->isVisible());
 
     // A real click on the tile, through the window, opens the picture once.
     QCoreApplication::processEvents();
@@ -271,6 +280,8 @@ TEST_F(Menus, WelcomeTilesAndOpenPanelOfferWhatAPersonExpects)
     ASSERT_TRUE(spinUntil([&] { return !handler.documents().empty(); })) << "a click opens";
     EXPECT_EQ(handler.documents().size(), 1u);
     handler.documents().front()->close();
+    handler.welcomeWindow()->setRecentItems({});
+    EXPECT_TRUE(heading->isHidden() && heading->title().isEmpty()) << "no heading over no pictures";
 
     QList<pf::FilePanel::FileType> offered;
     pf::FilePanel::setResponder([&](const pf::FilePanel& panel) {
@@ -316,6 +327,95 @@ TEST(EditorWindowFrame, ARememberedFrameIsUsedOnlyWhereItCanBeSeen)
         EXPECT_EQ(!GMEditorWindowController::rememberedFrame(minimum).isNull(), c.used);
     }
     pf::UserDefaults::standard().removeObject(GMEditorWindowController::frameKey);
+}
+
+// Help ▸ Reset Tips says what it did: nothing on screen changes by it.
+TEST_F(Menus, ResetTipsSaysWhatItDid)
+{
+    GMApplicationDelegate delegate;
+    pf::UserDefaults::standard().setValue(QStringLiteral("DontShowAgain"), QVariantMap{{"Retouching", 1}});
+    ASSERT_FALSE(OVInformationPanel::shouldShowMessageWithTitle(QStringLiteral("Retouching")));
+    delegate.action("Reset Tips")->trigger();
+    EXPECT_TRUE(OVInformationPanel::shouldShowMessageWithTitle(QStringLiteral("Retouching")));
+    EXPECT_EQ(m_alerts, QStringList{"The tips will show again"});
+}
+
+// A new document window steps down and right of one it would cover, and starts again at the top left
+// of the screen when it would reach past it.
+TEST(EditorWindowCascade, ANewWindowShowsTheTitleBarsOfThoseBeneath)
+{
+    const QRect available(0, 30, 1200, 800);
+    const QRect frame(100, 100, 600, 400);
+    const int step = GMWindowCascade::step;
+    struct Case
+    {
+        const char* what;
+        QRect frame;
+        QList<QPoint> others;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {"alone", frame, {}, {100, 100}},
+        {"elsewhere on the screen", frame, {{500, 300}}, {100, 100}},
+        {"over one", frame, {{100, 100}}, {100 + step, 100 + step}},
+        {"over one a few pixels off", frame, {{104, 97}}, {100 + step, 100 + step}},
+        {"over a cascade of two",
+         frame,
+         {{100 + step, 100 + step}, {100, 100}},
+         {100 + 2 * step, 100 + 2 * step}},
+        {"at the bottom of the screen", QRect(100, 430, 600, 400), {{100, 430}}, {0, 30}},
+        {"at the bottom, the top left taken",
+         QRect(100, 430, 600, 400),
+         {{100, 430}, {0, 30}},
+         {step, 30 + step}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(GMWindowCascade::cascadedOrigin(c.frame, c.others, available), c.expected);
+    }
+}
+
+// The Window menu lists the open documents as their title bars name them, the edited one marked and the
+// front one checked; choosing one brings its window to the front.
+TEST_F(Menus, TheWindowMenuListsTheOpenDocumentsAndBringsOneToTheFront)
+{
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = delegate.documentHandler();
+    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+    std::vector<std::shared_ptr<pf::Document>> documents;
+    for (const char* name : {"first.png", "second.png"}) {
+        QString error;
+        documents.push_back(handler.openDocumentWithContentsOfURL(photo(name), true, &error));
+        ASSERT_TRUE(documents.back()) << error.toStdString();
+        ASSERT_TRUE(
+            spinUntil([&] { return documents.back()->window() && documents.back()->window()->isVisible(); }));
+    }
+    auto chain = std::static_pointer_cast<GMDocument>(documents[1])->windowController()->toolChain();
+    chain->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);
+    front(documents[1]->window());
+    QCoreApplication::processEvents();
+
+    QMenu* menu = menuOf(barOf(documents[0]->window()), "Window");
+    ASSERT_TRUE(menu);
+    const auto listed = [&] {
+        emit menu->aboutToShow();
+        QStringList items;
+        for (QAction* action : menu->actions())
+            if (!action->isSeparator() && action->isCheckable())
+                items << action->text() + (action->isChecked() ? " (front)" : "");
+        return items;
+    };
+    EXPECT_EQ(listed(), (QStringList{"first", "second* (front)"}));
+    EXPECT_EQ(listed().size(), 2) << "opening the menu again lists each once";
+    for (QAction* action : menu->actions())
+        if (action->text() == "first")
+            action->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(documents[0]->window()->isKeyWindow());
+    EXPECT_EQ(listed(), (QStringList{"first (front)", "second*"}));
+    documents[1]->updateChangeCount(pf::Document::Change::Cleared);
+    for (const auto& document : documents)
+        document->close();
 }
 
 // Quit writes every document's changes as closing would, remembers them for the next launch, closes

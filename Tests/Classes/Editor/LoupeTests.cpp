@@ -7,7 +7,9 @@
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Window.h"
 
+#include "Platform/UI/LayerRenderer.h"
 #include <QApplication>
+#include <QPainter>
 #include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -109,6 +111,9 @@ protected:
             return shot;
         });
         window->show();
+        // The pointer is the application's and other tests leave it anywhere: put it in the corner
+        // away from the dock and from where the loupe is put down, so that no glass starts under it.
+        QTest::mouseMove(window->windowHandle(), QPoint(5, 5));
         settle();
     }
     void TearDown() override
@@ -237,7 +242,7 @@ TEST_F(LoupeTest, TheKnobTurnsBetweenItsEndsAndSnapsToTheRoundedStep)
         mouse(pf::EventType::LeftMouseDragged, around(0.7, s.pointerDegrees));
         EXPECT_NEAR(rotationOf(loupe->needleLayer()->transform()), s.needle, 1e-9);
         EXPECT_EQ(loupe->zoomFactor(), s.step);
-        EXPECT_DOUBLE_EQ(loupe->magnification(), s.factor);
+        EXPECT_DOUBLE_EQ(loupe->picturePixelsPerPoint(), s.factor);
         mouse(pf::EventType::LeftMouseUp, around(0.7, s.pointerDegrees));
         settle();
         const double snapped = A0 + (A1 - A0) * s.step / 3;
@@ -348,11 +353,32 @@ TEST_F(LoupeTest, TheRimAndTheShadowFollowTheScale)
         loupe->setLoupeState(c.state);
         settle();
         EXPECT_EQ(loupe->imageLayer()->contents().cacheKey(), (c.largeRim ? large : little).cacheKey());
-        EXPECT_EQ(loupe->loupeLayer()->shadowOpacity(), c.shadow);
+        EXPECT_EQ(loupe->shadowLayer()->opacity(), c.shadow);
+    }
+    {
+        // Lifted over the picture, the loupe darkens what lies just below its rim.
+        loupe->setLoupeState(3);
+        settle();
+        pf::Layer* root = loupe->loupeLayer().get();
+        while (root->superlayer())
+            root = root->superlayer();
+        const Rect f = loupe->loupeLayer()->frame();
+        const auto belowTheRim = [&] {
+            QImage out(int(root->frame().width()), int(root->frame().height()),
+                       QImage::Format_ARGB32_Premultiplied);
+            out.fill(Qt::white);
+            QPainter painter(&out);
+            pf::LayerRenderer::render(*root, painter, 1e9);
+            return qRed(out.pixel(int(f.midX()), int(f.minY() - 6)));
+        };
+        EXPECT_LT(belowTheRim(), 230);
+        loupe->setLoupeState(4);
+        settle();
+        EXPECT_EQ(belowTheRim(), 255) << "put down, it casts none";
     }
     // The shadow's other moment: half again the docked size.
     loupe->setScale(1.5 * loupe->smallScale());
-    EXPECT_EQ(loupe->loupeLayer()->shadowOpacity(), 1);
+    EXPECT_EQ(loupe->shadowLayer()->opacity(), 1);
 }
 
 TEST_F(LoupeTest, EveryTransitionReportsWhatItShould)

@@ -4,14 +4,17 @@
 #include "Classes/Editor/GMEffectBrowserController.h"
 #include "Classes/Editor/GMEffectIconView.h"
 #include "Classes/Editor/GMEventView.h"
+#include "Classes/Editor/GMLoupeStrokeHint.h"
 #include "Classes/Editor/GMSettingsController.h"
 #include "Classes/Editor/GMSlider.h"
 #include "Classes/Editor/GMWindowController.h"
+#include "Classes/Editor/OVHoverView.h"
 #include "Classes/Editor/OVLayerBrowser.h"
 #include "Classes/Editor/OVLoupeView.h"
 #include "Classes/Editor/OVZoomView.h"
 #include "Classes/Framework/Toolkit/OV3DView.h"
 #include "Classes/Framework/Toolkit/OVCursorStack.h"
+#include "Classes/Framework/Toolkit/OVToolTipController.h"
 #include "Classes/Rendering/GMRealTimeRenderer.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
@@ -27,7 +30,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QNativeGestureEvent>
 #include <QRegularExpression>
+#include <QTest>
+#include <QWheelEvent>
+#include <QWindow>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using pf::Point;
@@ -510,6 +518,26 @@ TEST_F(WindowControllerTest, TheLoupeDroppedOnThePhotoGoesLiveAndPaintsThroughIt
     mouse(pf::EventType::LeftMouseUp, Point(placed.midX() + glass->glassSize().width / 4, placed.midY()));
     EXPECT_EQ(renderer->take(), (QStringList{"drag", "up"}));
 
+    // A click on the photo beside the glass, through the window, paints nothing: the first one says why.
+    pf::Window* window = controller->window();
+    const auto click = [&](Point inSuperview) {
+        const Point base = glass->superview()->convertPointToView(inSuperview, nullptr);
+        const QPoint at(int(base.x), int(window->height() - base.y));
+        QTest::mouseMove(window->windowHandle(), at);
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+    };
+    const Point beside(photo.minX() + 12, photo.maxY() - 12);
+    ASSERT_GT(std::hypot(beside.x - placed.midX(), beside.y - placed.midY()), placed.width() / 2);
+    EXPECT_FALSE(controller->loupeStrokeHint().isShowing());
+    click(beside);
+    EXPECT_EQ(renderer->take(), QStringList()) << "beside the glass nothing is painted";
+    ASSERT_TRUE(controller->loupeStrokeHint().isShowing());
+    EXPECT_EQ(OVToolTipController::sharedController().toolTipLabel()->text(), GMLoupeStrokeHint::text());
+    clock.advance(GMLoupeStrokeHint::shownFor + 0.1);
+    EXPECT_FALSE(controller->loupeStrokeHint().isShowing()) << "it goes by itself";
+    click(beside);
+    EXPECT_FALSE(controller->loupeStrokeHint().isShowing()) << "told once while the loupe stays";
+
     // The 3D view hides it (leaving its channel), 2D docks it.
     const auto wait = [&] {
         for (int i = 0; i < 30; ++i) {
@@ -528,6 +556,35 @@ TEST_F(WindowControllerTest, TheLoupeDroppedOnThePhotoGoesLiveAndPaintsThroughIt
     EXPECT_FALSE(glass->isHidden());
     EXPECT_EQ(glass->frame(), glass->orgFrame());
     EXPECT_TRUE(controller->zoomView()->drawSenderActive());
+}
+
+// Resting the pointer on the eye beside the layer's name shows the photo without the effect; a click on
+// it, through the window, says so beside it (a click alone changed nothing a user could see).
+TEST_F(WindowControllerTest, AClickOnTheEyeSaysWhatRestingOnItDoes)
+{
+    addLayer();
+    pf::Window* window = controller->window();
+    window->makeKeyAndOrderFront();
+    settle();
+    renderer->take();
+    OVHoverView* eye = controller->settingsController()->hideIcon();
+    ASSERT_TRUE(eye && eye->isVisible());
+    const auto toQt = [&](pf::View* view, Point inView) {
+        const Point base = view->convertPointToView(inView, nullptr);
+        return QPoint(int(base.x), int(window->height() - base.y));
+    };
+    const QPoint onEye = toQt(eye, Point(eye->bounds().midX() + 2, eye->bounds().midY() - 1));
+    QTest::mouseMove(window->windowHandle(), onEye);
+    EXPECT_EQ(renderer->take(), QStringList{"hide 1"}) << "resting on it hides the effect";
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, onEye);
+    OVToolTipController& tips = OVToolTipController::sharedController();
+    ASSERT_TRUE(tips.isShowing() && tips.focusView() == eye);
+    EXPECT_EQ(tips.toolTipLabel()->text(), GMSettingsController::hideIconHint());
+    const Rect canvasBounds = controller->zoomView()->bounds();
+    QTest::mouseMove(window->windowHandle(),
+                     toQt(controller->zoomView(), Point(canvasBounds.midX(), canvasBounds.midY())));
+    EXPECT_EQ(renderer->take(), QStringList{"hide 0"});
+    EXPECT_FALSE(tips.isShowing() && tips.focusView() == eye) << "it goes with the pointer";
 }
 
 // Mended: the stroke belongs to the mask it was painted on, and runs to its end whatever the selection.
@@ -673,7 +730,7 @@ TEST_F(WindowControllerTest, TheLayoutLeavesTheCanvasFreeAtEverySize)
         const Rect strip = inWindow(controller->effectBrowserController()->view());
         EXPECT_EQ(strip.origin, Point(0, 0));
         EXPECT_EQ(strip.height(), H - 250);
-        EXPECT_EQ(controller->activityPanel()->view()->frame().minX(), 180);
+        EXPECT_EQ(controller->activityPanel()->view()->frame().minX(), GMWindowController::activityPanelX);
         EXPECT_EQ(controller->activityPanel()->view()->frame().maxY(), H) << "at the top edge";
 
         const Rect canvas = inWindow(controller->zoomView());
@@ -707,6 +764,8 @@ TEST_F(WindowControllerTest, TheBusyPanelLiesAboveEveryPanelAndTheViewItemsWork)
         return !views.isEmpty() && views.last() == busy;
     };
     EXPECT_TRUE(onTop()) << "after set-up";
+    EXPECT_FALSE(busy->frame().intersects(controller->settingsController()->view()->frame()))
+        << "the busy panel leaves the settings panel's title in sight";
     addLayer();
     controller->layerBrowser()->setShow3DView(true);
     clock.advance(2);
@@ -740,29 +799,90 @@ TEST_F(WindowControllerTest, TheBusyPanelLiesAboveEveryPanelAndTheViewItemsWork)
     EXPECT_FALSE(controller->layerBrowser()->show3DView());
 }
 
-// Option with the wheel over the photo zooms about the pointer: the photo point under it stays there.
-TEST_F(WindowControllerTest, OptionAndTheWheelZoomAboutThePointer)
+// Option with the wheel over the photo, or a pinch, zooms about the pointer: the photo point under it
+// stays there. The events reach the window as the system delivers them: X11 swaps the wheel's axes while
+// Alt is held, so the ordinary wheel arrives as a sideways turn.
+TEST_F(WindowControllerTest, OptionAndTheWheelOrAPinchZoomAboutThePointer)
 {
+    pf::Window* window = controller->window();
+    window->makeKeyAndOrderFront();
+    QWindow* handle = window->windowHandle();
+    ASSERT_NE(handle, nullptr);
     OVZoomView* zoom = controller->zoomView();
     // Magnified enough that the photo can move to keep the point (it never leaves a gap at its edges).
     controller->zoomSlider()->setValue(0.5);
     zoom->setZoomFactor(0.5, false, false);
-    const Rect shown = zoom->zoomLayer()->frame();
-    const Point pointer(shown.minX() + 0.4 * shown.width(), shown.minY() + 0.6 * shown.height());
-    const Point held = zoom->photoPointAt(pointer);
-    const pf::Event notch =
-        pf::Event::scrollEvent(zoom->convertPointToView(pointer, nullptr), pf::Modifier::Option, 0,
-                               controller->window(), 0, 2, false, pf::EventPhase::None);
-    EXPECT_TRUE(controller->eventViewDidScroll(controller->windowContentView(), notch));
-    EXPECT_NEAR(zoom->zoomFactor(), 0.3, 1e-9);
-    EXPECT_NEAR(controller->zoomSlider()->value(), 0.3, 1e-9);
-    const Point now = zoom->photoPointAt(pointer);
-    EXPECT_NEAR(now.x, held.x, 1.0 / zoom->zoomLayer()->frame().width() * zoom->editRect().width());
-    EXPECT_NEAR(now.y, held.y, 1.0 / zoom->zoomLayer()->frame().height() * zoom->editRect().height());
+    const auto toQt = [&](Point inView) {
+        const Point base = zoom->convertPointToView(inView, nullptr);
+        return QPointF(base.x, window->height() - base.y);
+    };
+    const auto wheel = [&](Point inView, QPoint angle, Qt::KeyboardModifiers modifiers) {
+        QWheelEvent event(toQt(inView), handle->mapToGlobal(toQt(inView)), QPoint(), angle, Qt::NoButton,
+                          modifiers, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(handle, &event);
+    };
+    const auto pinch = [&](Point inView, Qt::NativeGestureType type, double value) {
+        QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, toQt(inView),
+                                  toQt(inView), handle->mapToGlobal(toQt(inView)), value, {}, 0);
+        QCoreApplication::sendEvent(handle, &event);
+    };
+    struct Case
+    {
+        const char* what;
+        std::function<void(Point)> input;
+        double zoomFactor;
+    };
+    const Case cases[] = {
+        {"Alt and two notches towards the screen",
+         [&](Point at) {
+             wheel(at, {240, 0}, Qt::AltModifier);
+         },
+         0.3},
+        {"Alt and a notch back",
+         [&](Point at) {
+             wheel(at, {-120, 0}, Qt::AltModifier);
+         },
+         0.6},
+        {"a pinch outwards",
+         [&](Point at) {
+             pinch(at, Qt::BeginNativeGesture, 0);
+             pinch(at, Qt::ZoomNativeGesture, 0.25);
+             pinch(at, Qt::EndNativeGesture, 0);
+         },
+         0.25},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        controller->zoomSlider()->setValue(0.5);
+        zoom->setZoomFactor(0.5, false, false);
+        const Rect shown = zoom->zoomLayer()->frame();
+        const Point pointer(shown.minX() + 0.4 * shown.width(), shown.minY() + 0.6 * shown.height());
+        const Point held = zoom->photoPointAt(pointer);
+        c.input(pointer);
+        EXPECT_NEAR(zoom->zoomFactor(), c.zoomFactor, 1e-9);
+        EXPECT_NEAR(controller->zoomSlider()->value(), c.zoomFactor, 1e-9);
+        const Point now = zoom->photoPointAt(pointer);
+        EXPECT_NEAR(now.x, held.x, 1.0 / zoom->zoomLayer()->frame().width() * zoom->editRect().width());
+        EXPECT_NEAR(now.y, held.y, 1.0 / zoom->zoomLayer()->frame().height() * zoom->editRect().height());
+        clock.advance(1);
+        settle();
+    }
     // Off the photo the wheel is not the canvas's.
-    const pf::Event outside = pf::Event::scrollEvent(Point(1, 1), pf::Modifier::Option, 0,
-                                                     controller->window(), 0, 2, false, pf::EventPhase::None);
-    EXPECT_FALSE(controller->eventViewDidScroll(controller->windowContentView(), outside));
+    controller->zoomSlider()->setValue(0.5);
+    zoom->setZoomFactor(0.5, false, false);
+    wheel(zoom->convertPointFromView(Point(2, 2), nullptr), {240, 0}, Qt::AltModifier);
+    EXPECT_NEAR(zoom->zoomFactor(), 0.5, 1e-9);
+
+    // Ctrl (Command) with the wheel over the photo sizes the brush of the layer, as it always has.
+    addLayer();
+    const Rect shown = zoom->zoomLayer()->frame();
+    const Point onPhoto(shown.midX(), shown.midY());
+    QTest::mouseMove(handle, toQt(onPhoto).toPoint());
+    GMSlider* brushSize = controller->settingsController()->brushSizeSlider();
+    brushSize->setValue(0.5);
+    wheel(onPhoto, {0, 120}, Qt::ControlModifier);
+    EXPECT_NEAR(zoom->zoomFactor(), 0.5, 1e-9);
+    EXPECT_NEAR(brushSize->value(), 0.5 - 1.0 / 60, 1e-9);
 }
 
 // With the real renderer: a stroke begun right after a zoom is painted where the pointer was.
@@ -826,4 +946,54 @@ TEST(WindowControllerRendering, AStrokeRightAfterAZoomLandsUnderThePointer)
     EXPECT_LT(valueAt(0.2, 0.5), 0.01) << "not where the whole photo's mapping would have put it";
     controller.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// In 3D every card stays inside the window with room above it, whatever the photo's shape and size and
+// the window's (the rear card reached the top edge).
+TEST(WindowControllerLayout, TheCardsIn3DKeepClearOfTheWindowsTopEdge)
+{
+    pf::SteppedClock clock;
+    struct Case
+    {
+        pf::Size window;
+        int photoWidth, photoHeight;
+    };
+    const Case cases[] = {
+        {{1280, 780}, 512, 512},   {{1280, 780}, 4000, 4000},  {{1280, 780}, 3000, 4000},
+        {{1600, 1000}, 512, 768},  {{1000, 700}, 12000, 9000}, {{1900, 1000}, 4000, 3000},
+        {{1000, 600}, 3840, 2160},
+    };
+    for (const Case& c : cases) {
+        auto controller = std::make_unique<GMWindowController>();
+        controller->setBlueprintCatalog(&chaintest::catalog());
+        controller->setRendererFactory([](std::shared_ptr<PhotoToolChain> chain) {
+            return std::make_unique<RecordingRenderer>(std::move(chain));
+        });
+        ASSERT_TRUE(controller->loadWindow());
+        controller->window()->setContentSize(c.window);
+        controller->setOriginalImage(chaintest::photo(c.photoWidth, c.photoHeight));
+        auto chain = controller->toolChain();
+        for (int i = 0; i < 3; ++i)
+            chain->insertPhotoToolWithBlueprint(
+                editortest::blueprint(QStringLiteral("Wash"), QStringLiteral("brush")), std::nullopt,
+                chain->numberOfTools() - 1);
+        controller->layerBrowser()->setShow3DView(true);
+        for (int i = 0; i < 30; ++i) {
+            clock.advance(0.1);
+            QCoreApplication::processEvents();
+        }
+        const double top = controller->windowContentView()->bounds().height();
+        SCOPED_TRACE(QStringLiteral("%1 x %2 photo in %3 x %4")
+                         .arg(c.photoWidth)
+                         .arg(c.photoHeight)
+                         .arg(c.window.width)
+                         .arg(c.window.height)
+                         .toStdString());
+        for (const auto& border : controller->layerBrowser()->borders()) {
+            const Rect seen = border->convertRectToLayer(border->bounds(), nullptr);
+            EXPECT_LE(seen.maxY(), top - OVLayerBrowser::kTopClearance + 0.5);
+            EXPECT_GT(seen.height(), 0.55 * controller->zoomView()->zoomLayer()->frame().height())
+                << "no smaller than it needs to be";
+        }
+    }
 }

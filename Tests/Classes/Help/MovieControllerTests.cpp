@@ -66,10 +66,13 @@ TEST(MovieController, FollowsThePlayingMovieEachFrameAndNotWhilePaused)
     EXPECT_DOUBLE_EQ(player.controller.fps(), 25);
     EXPECT_DOUBLE_EQ(player.controller.followInterval(), 0.04);
 
+    const QImage playSymbol = player.controller.playButton()->image();
     player.controller.togglePlayPause(); // the playing state follows the movie's rate
     EXPECT_EQ(player.movie.playCalls, 1);
     EXPECT_TRUE(player.controller.isPlaying());
     EXPECT_TRUE(player.controller.playButton()->state());
+    EXPECT_NE(player.controller.playButton()->image(), playSymbol)
+        << "a playing movie's button offers to pause";
     QList<double> sliderValues;
     for (int frame = 0; frame < 50; ++frame) {
         player.play(0.04, 0.04);
@@ -85,6 +88,7 @@ TEST(MovieController, FollowsThePlayingMovieEachFrameAndNotWhilePaused)
     EXPECT_FALSE(player.controller.isPlaying());
     EXPECT_FALSE(player.controller.followTimerRunning());
     EXPECT_FALSE(player.controller.playButton()->state());
+    EXPECT_EQ(player.controller.playButton()->image(), playSymbol);
     player.movie.setCurrentTime({3000, 600, 0}); // moved by someone else while paused
     player.clock.advance(1);
     EXPECT_NEAR(player.controller.sliderValue(), 0.2, 0.002);

@@ -237,7 +237,7 @@ protected:
     OVToolTipController& tips = OVToolTipController::sharedController();
 };
 
-TEST_F(ToolTips, HangBelowRightOfThePointInsideTheWindow)
+TEST_F(ToolTips, HangBelowOrStandAboveRightOfThePointInsideTheWindow)
 {
     tips.showTooltip(QStringLiteral("Size of the <b>brush</b>"), pf::Point(50, 200), view);
     ASSERT_TRUE(tips.isShowing());
@@ -251,6 +251,12 @@ TEST_F(ToolTips, HangBelowRightOfThePointInsideTheWindow)
     EXPECT_DOUBLE_EQ(tip->frame().maxX(), owner.frame().maxX());
     EXPECT_DOUBLE_EQ(tip->frame().minY(), owner.frame().minY());
     EXPECT_EQ(owner.childWindows().size(), 1);
+    // Placed above (a bar over captions): its bottom left at the point, still inside the window.
+    tips.showTooltip(QStringLiteral("Play"), pf::Point(50, 200), view, OVToolTipController::Placement::Above);
+    EXPECT_DOUBLE_EQ(tip->frame().minX(), 150);
+    EXPECT_DOUBLE_EQ(tip->frame().minY(), 300);
+    tips.showTooltip(QStringLiteral("Play"), pf::Point(50, 299), view, OVToolTipController::Placement::Above);
+    EXPECT_DOUBLE_EQ(tip->frame().maxY(), owner.frame().maxY());
 }
 
 TEST_F(ToolTips, HideAfterThirtySecondsWhenEmptiedOrWhenTheWindowCloses)

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QList>
+#include <QPoint>
+#include <QRect>
+
+class QWidget;
+namespace pf {
+class DocumentController;
+}
+
+// New document windows open where the last one closed; with windows open already, each new one steps
+// down and to the right of those it would cover exactly, as desktop applications cascade them, so
+// that every window shows its title bar. Main thread only.
+class GMWindowCascade
+{
+public:
+    // How far each window of the cascade lies below and to the right of the one before.
+    static constexpr int step = 28;
+
+    // Where a window of `frame` opens: its own place unless another window's top left corner lies
+    // within half a step of its own, then a step further down and right, until the place is free. A
+    // window that would then reach past the bottom or the right of `available` starts again at its top
+    // left corner (and steps on from there).
+    static QPoint cascadedOrigin(const QRect& frame, const QList<QPoint>& others, const QRect& available);
+    // Moves `window` (not yet shown) to its place in the cascade of the visible windows of the
+    // controller's documents.
+    static void place(QWidget* window, const pf::DocumentController* documents);
+};
