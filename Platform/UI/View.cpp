@@ -16,6 +16,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace pf {
 
@@ -156,6 +157,7 @@ void View::moveInto(QWidget* newParent, Ordering place, View* relativeTo)
     }
 
     viewDidMoveToSuperview();
+    placeShownSubviews();
     if (windowChanges)
         forEachView(this, [](View* view) {
             view->viewDidMoveToWindow();
@@ -263,23 +265,65 @@ Rect View::visibleRect() const
     return convertRectFromView(visible, nullptr);
 }
 
-void View::placeWidget()
+void View::placeWidget(bool evenOutOfSight)
 {
     QRect geometry;
     QWidget* parent = parentWidget();
+    View* view = nullptr;
     if (!parent || isWindow()) {
         geometry = QRect(pos(), roundedRect(QRectF(0, 0, m_frame.width(), m_frame.height())).size());
-    } else if (View* view = superview()) {
+    } else if ((view = superview())) {
         geometry = roundedRect(view->rectToWidget(m_frame));
     } else {
         geometry = roundedRect(
             QRectF(m_frame.minX(), parent->height() - m_frame.maxY(), m_frame.width(), m_frame.height()));
     }
-    if (geometry == this->geometry())
+    const QRect before = this->geometry();
+    if (geometry == before) {
+        m_placementDeferred = false;
         return;
+    }
+    if (view && view->m_placesOnlyShownSubviews && !evenOutOfSight) {
+        // Out of sight where it was and where it goes: the widget can wait until it comes into view.
+        const QRect shown = view->shownRect();
+        if (!geometry.intersects(shown) && !before.intersects(shown)) {
+            m_placementDeferred = true;
+            return;
+        }
+    }
+    const bool wasDeferred = std::exchange(m_placementDeferred, false);
     m_placing = true;
     setGeometry(geometry);
     m_placing = false;
+    // While deferred, subviews were placed against the widget's old height (they hang from its lower
+    // left); a size that changed meanwhile moves them now.
+    if (wasDeferred && geometry.size() != before.size())
+        for (View* subview : subviews())
+            subview->placeWidget();
+}
+
+QRect View::shownRect() const
+{
+    QRect shown = rect();
+    if (const QWidget* parent = parentWidget(); parent && !isWindow())
+        shown &= QRect(-pos(), parent->size());
+    return shown;
+}
+
+void View::setPlacesOnlyShownSubviews(bool flag)
+{
+    m_placesOnlyShownSubviews = flag;
+    if (!flag)
+        placeShownSubviews(true);
+}
+
+void View::placeShownSubviews(bool all)
+{
+    if (!m_placesOnlyShownSubviews && !all)
+        return;
+    for (QObject* child : children())
+        if (auto* view = qobject_cast<View*>(child); view && view->m_placementDeferred)
+            view->placeWidget(all);
 }
 
 void View::frameDidChange(Size oldSize)
@@ -320,6 +364,8 @@ void View::resizeEvent(QResizeEvent* event)
 void View::moveEvent(QMoveEvent* event)
 {
     QWidget::moveEvent(event);
+    // What the superview shows of this view changed.
+    placeShownSubviews();
     if (m_placing || isWindow())
         return;
     if (View* view = superview()) {
@@ -593,6 +639,13 @@ void View::displayIfNeeded()
 
 QImage View::snapshot(double scale)
 {
+    // Everything is drawn, also what its superviews would not show.
+    QList<View*> pending{this};
+    while (!pending.isEmpty()) {
+        View* view = pending.takeLast();
+        view->placeShownSubviews(true);
+        pending.append(view->subviews());
+    }
     const QSize pixels(std::max(1, int(std::ceil(width() * scale))),
                        std::max(1, int(std::ceil(height() * scale))));
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
@@ -834,6 +887,12 @@ void View::rebuildTrackingAreas()
 void View::updateChildTrackingAreasRecursively()
 {
     for (View* view : subviews()) {
+        if (view->m_placementDeferred) {
+            // Came into view, or still out of sight with nothing in it to track.
+            view->placeWidget();
+            if (view->m_placementDeferred)
+                continue;
+        }
         view->rebuildTrackingAreas();
         view->updateChildTrackingAreasRecursively();
     }
