@@ -295,11 +295,21 @@ void View::placeWidget(bool evenOutOfSight)
     m_placing = true;
     setGeometry(geometry);
     m_placing = false;
-    // While deferred, subviews were placed against the widget's old height (they hang from its lower
-    // left); a size that changed meanwhile moves them now.
-    if (wasDeferred && geometry.size() != before.size())
+    if (wasDeferred && geometry.size() != before.size()) {
+        // While deferred, subviews were placed against the widget's old height (they hang from its lower
+        // left): they follow now.
         for (View* subview : subviews())
             subview->placeWidget();
+    } else if (geometry.size() == before.size()) {
+        // What this view shows changed (Qt reports a move only once the widget is shown); a new size
+        // re-places every subview when the frame change is handled.
+        placeShownSubviews();
+    }
+    if (wasDeferred) {
+        // Tracking areas waited too.
+        rebuildTrackingAreas();
+        updateChildTrackingAreasRecursively();
+    }
 }
 
 QRect View::shownRect() const
@@ -321,18 +331,30 @@ void View::placeShownSubviews(bool all)
 {
     if (!m_placesOnlyShownSubviews && !all)
         return;
-    for (QObject* child : children())
-        if (auto* view = qobject_cast<View*>(child); view && view->m_placementDeferred)
-            view->placeWidget(all);
+    const QRect shown = shownRect();
+    // A frame within a point of the shown part may round into it.
+    const Rect shownFrames = rectFromWidget(QRectF(shown)).insetBy(-1, -1);
+    for (QObject* child : children()) {
+        auto* view = qobject_cast<View*>(child);
+        if (!view || !view->m_placementDeferred)
+            continue;
+        // Still out of sight, its widget as well as its frame: nothing to do (the cheap test of hundreds).
+        if (!all && !view->m_frame.intersects(shownFrames) && !view->geometry().intersects(shown))
+            continue;
+        view->placeWidget(all);
+    }
 }
 
 void View::frameDidChange(Size oldSize)
 {
     if (m_autoresizesSubviews)
         resizeSubviewsWithOldSize(oldSize);
-    // Subviews are placed from the lower left: a new height moves them all in widget coordinates.
-    for (View* view : subviews())
+    // Subviews are placed from the lower left: a new height moves them all in widget coordinates. A
+    // subview that shows only part of its own may now show another part.
+    for (View* view : subviews()) {
         view->placeWidget();
+        view->placeShownSubviews();
+    }
     update();
     rebuildTrackingAreas();
     updateChildTrackingAreasRecursively();
@@ -364,10 +386,10 @@ void View::resizeEvent(QResizeEvent* event)
 void View::moveEvent(QMoveEvent* event)
 {
     QWidget::moveEvent(event);
-    // What the superview shows of this view changed.
-    placeShownSubviews();
     if (m_placing || isWindow())
         return;
+    // Qt moved the widget: what it shows of its subviews changed.
+    placeShownSubviews();
     if (View* view = superview()) {
         const QRect expected = roundedRect(view->rectToWidget(m_frame));
         if (geometry() != expected)
@@ -881,18 +903,17 @@ std::vector<TrackingArea*> View::trackingAreas() const
 
 void View::rebuildTrackingAreas()
 {
+    // Out of sight there is nothing to track; the areas are rebuilt when the widget is placed.
+    if (m_placementDeferred)
+        return;
     updateTrackingAreas();
 }
 
 void View::updateChildTrackingAreasRecursively()
 {
     for (View* view : subviews()) {
-        if (view->m_placementDeferred) {
-            // Came into view, or still out of sight with nothing in it to track.
-            view->placeWidget();
-            if (view->m_placementDeferred)
-                continue;
-        }
+        if (view->m_placementDeferred)
+            continue;
         view->rebuildTrackingAreas();
         view->updateChildTrackingAreasRecursively();
     }
