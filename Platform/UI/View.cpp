@@ -16,6 +16,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace pf {
 
@@ -156,6 +157,7 @@ void View::moveInto(QWidget* newParent, Ordering place, View* relativeTo)
     }
 
     viewDidMoveToSuperview();
+    placeShownSubviews();
     if (windowChanges)
         forEachView(this, [](View* view) {
             view->viewDidMoveToWindow();
@@ -263,32 +265,96 @@ Rect View::visibleRect() const
     return convertRectFromView(visible, nullptr);
 }
 
-void View::placeWidget()
+void View::placeWidget(bool evenOutOfSight)
 {
     QRect geometry;
     QWidget* parent = parentWidget();
+    View* view = nullptr;
     if (!parent || isWindow()) {
         geometry = QRect(pos(), roundedRect(QRectF(0, 0, m_frame.width(), m_frame.height())).size());
-    } else if (View* view = superview()) {
+    } else if ((view = superview())) {
         geometry = roundedRect(view->rectToWidget(m_frame));
     } else {
         geometry = roundedRect(
             QRectF(m_frame.minX(), parent->height() - m_frame.maxY(), m_frame.width(), m_frame.height()));
     }
-    if (geometry == this->geometry())
+    const QRect before = this->geometry();
+    if (geometry == before) {
+        m_placementDeferred = false;
         return;
+    }
+    if (view && view->m_placesOnlyShownSubviews && !evenOutOfSight) {
+        // Out of sight where it was and where it goes: the widget can wait until it comes into view.
+        const QRect shown = view->shownRect();
+        if (!geometry.intersects(shown) && !before.intersects(shown)) {
+            m_placementDeferred = true;
+            return;
+        }
+    }
+    const bool wasDeferred = std::exchange(m_placementDeferred, false);
     m_placing = true;
     setGeometry(geometry);
     m_placing = false;
+    if (wasDeferred && geometry.size() != before.size()) {
+        // While deferred, subviews were placed against the widget's old height (they hang from its lower
+        // left): they follow now.
+        for (View* subview : subviews())
+            subview->placeWidget();
+    } else if (geometry.size() == before.size()) {
+        // What this view shows changed (Qt reports a move only once the widget is shown); a new size
+        // re-places every subview when the frame change is handled.
+        placeShownSubviews();
+    }
+    if (wasDeferred) {
+        // Tracking areas waited too.
+        rebuildTrackingAreas();
+        updateChildTrackingAreasRecursively();
+    }
+}
+
+QRect View::shownRect() const
+{
+    QRect shown = rect();
+    if (const QWidget* parent = parentWidget(); parent && !isWindow())
+        shown &= QRect(-pos(), parent->size());
+    return shown;
+}
+
+void View::setPlacesOnlyShownSubviews(bool flag)
+{
+    m_placesOnlyShownSubviews = flag;
+    if (!flag)
+        placeShownSubviews(true);
+}
+
+void View::placeShownSubviews(bool all)
+{
+    if (!m_placesOnlyShownSubviews && !all)
+        return;
+    const QRect shown = shownRect();
+    // A frame within a point of the shown part may round into it.
+    const Rect shownFrames = rectFromWidget(QRectF(shown)).insetBy(-1, -1);
+    for (QObject* child : children()) {
+        auto* view = qobject_cast<View*>(child);
+        if (!view || !view->m_placementDeferred)
+            continue;
+        // Still out of sight, its widget as well as its frame: nothing to do (the cheap test of hundreds).
+        if (!all && !view->m_frame.intersects(shownFrames) && !view->geometry().intersects(shown))
+            continue;
+        view->placeWidget(all);
+    }
 }
 
 void View::frameDidChange(Size oldSize)
 {
     if (m_autoresizesSubviews)
         resizeSubviewsWithOldSize(oldSize);
-    // Subviews are placed from the lower left: a new height moves them all in widget coordinates.
-    for (View* view : subviews())
+    // Subviews are placed from the lower left: a new height moves them all in widget coordinates. A
+    // subview that shows only part of its own may now show another part.
+    for (View* view : subviews()) {
         view->placeWidget();
+        view->placeShownSubviews();
+    }
     update();
     rebuildTrackingAreas();
     updateChildTrackingAreasRecursively();
@@ -322,6 +388,8 @@ void View::moveEvent(QMoveEvent* event)
     QWidget::moveEvent(event);
     if (m_placing || isWindow())
         return;
+    // Qt moved the widget: what it shows of its subviews changed.
+    placeShownSubviews();
     if (View* view = superview()) {
         const QRect expected = roundedRect(view->rectToWidget(m_frame));
         if (geometry() != expected)
@@ -593,6 +661,13 @@ void View::displayIfNeeded()
 
 QImage View::snapshot(double scale)
 {
+    // Everything is drawn, also what its superviews would not show.
+    QList<View*> pending{this};
+    while (!pending.isEmpty()) {
+        View* view = pending.takeLast();
+        view->placeShownSubviews(true);
+        pending.append(view->subviews());
+    }
     const QSize pixels(std::max(1, int(std::ceil(width() * scale))),
                        std::max(1, int(std::ceil(height() * scale))));
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
@@ -828,12 +903,17 @@ std::vector<TrackingArea*> View::trackingAreas() const
 
 void View::rebuildTrackingAreas()
 {
+    // Out of sight there is nothing to track; the areas are rebuilt when the widget is placed.
+    if (m_placementDeferred)
+        return;
     updateTrackingAreas();
 }
 
 void View::updateChildTrackingAreasRecursively()
 {
     for (View* view : subviews()) {
+        if (view->m_placementDeferred)
+            continue;
         view->rebuildTrackingAreas();
         view->updateChildTrackingAreasRecursively();
     }

@@ -104,6 +104,14 @@ public:
     void setAutoresizingMask(unsigned mask) { m_autoresizingMask = mask; }
     bool autoresizesSubviews() const { return m_autoresizesSubviews; }
     void setAutoresizesSubviews(bool flag) { m_autoresizesSubviews = flag; }
+    // A view holding many subviews of which only a part shows at a time (a grid in a scroll view) can
+    // leave subviews that lie wholly outside it, before and after a change, where they are on screen:
+    // their frames change at once, their widgets follow when they come into view. The widgets of such
+    // subviews are behind their frames until then (placementIsDeferred()); snapshot() places them.
+    bool placesOnlyShownSubviews() const { return m_placesOnlyShownSubviews; }
+    void setPlacesOnlyShownSubviews(bool flag);
+    bool placementIsDeferred() const { return m_placementDeferred; }
+
     // Called after the frame size changed: lets each subview resize itself.
     virtual void resizeSubviewsWithOldSize(Size oldSize);
     // Applies this view's mask for a superview that was `oldSuperviewSize` before.
@@ -203,7 +211,12 @@ private:
     // Where the lower left of this view (the top view of its chain) lies in its window's base
     // coordinates.
     Point topViewOriginInBase() const;
-    void placeWidget();
+    // Gives the widget the geometry of the frame; `evenOutOfSight` also when the superview defers it.
+    void placeWidget(bool evenOutOfSight = false);
+    // The part of the widget its superview leaves showing, in widget coordinates.
+    QRect shownRect() const;
+    // Places the deferred subviews that came into view (all of them with `all`).
+    void placeShownSubviews(bool all = false);
     void frameDidChange(Size oldSize);
     void rebuildTrackingAreas();
     void updateChildTrackingAreasRecursively();
@@ -219,6 +232,8 @@ private:
     double m_alpha = 1.0;
     bool m_needsDisplay = false;
     bool m_placing = false;
+    bool m_placesOnlyShownSubviews = false;
+    bool m_placementDeferred = false;
     bool m_acceptsFirstResponder = false;
     std::vector<std::unique_ptr<TrackingArea>> m_trackingAreas;
     struct ToolTip

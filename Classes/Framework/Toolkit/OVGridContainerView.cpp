@@ -7,17 +7,23 @@
 #include <QPainter>
 #include <cmath>
 
+OVGridContainerView::OVGridContainerView(const pf::Rect& frame, QWidget* parent) : View(frame, parent)
+{
+    setPlacesOnlyShownSubviews(true);
+}
+
+size_t qHash(const OVGridContainerView::ShadowKey& key, size_t seed)
+{
+    return qHashMulti(seed, key.width, key.height, key.scale, key.colour, key.shape);
+}
+
 QImage OVGridContainerView::shadowImage(OVGridItem* item, double scale)
 {
     const pf::Size size = item->bounds().size;
     const QColor colour = item->shadowColor().value_or(Qt::transparent);
     const bool alphaShape = item->itemBorderWidth() == 0 && item->image().hasAlphaChannel();
-    const QString key = QStringLiteral("%1x%2@%3 %4 %5")
-                            .arg(size.width)
-                            .arg(size.height)
-                            .arg(scale)
-                            .arg(colour.name(QColor::HexArgb))
-                            .arg(alphaShape ? item->image().cacheKey() : 0);
+    const ShadowKey key{size.width, size.height, scale, colour.rgba(),
+                        alphaShape ? item->image().cacheKey() : 0};
     auto found = m_shadows.constFind(key);
     if (found != m_shadows.constEnd())
         return *found;

@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QTimeZone>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -357,13 +358,16 @@ void OVGridItem::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
 {
     OVImageView::drawRect(painter, dirtyRect);
     if (m_itemBorderWidth > 0) {
-        // Inside the bounds, as a layer's border lies.
-        const double w = m_itemBorderWidth;
-        painter.save();
-        painter.setPen(QPen(kBorderGrey, w));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(bounds().insetBy(w / 2, w / 2).toQRectF());
-        painter.restore();
+        // Inside the bounds, as a layer's border lies: four bands that do not overlap, filled (a stroked
+        // outline costs as much as the picture, and a screenful of items is repainted on every layout).
+        const pf::Rect b = bounds();
+        const double w = std::min({double(m_itemBorderWidth), b.width() / 2, b.height() / 2});
+        const double inner = b.height() - 2 * w;
+        for (const pf::Rect& band :
+             {pf::Rect(b.minX(), b.minY(), b.width(), w), pf::Rect(b.minX(), b.maxY() - w, b.width(), w),
+              pf::Rect(b.minX(), b.minY() + w, w, inner), pf::Rect(b.maxX() - w, b.minY() + w, w, inner)})
+            if (!band.isEmpty())
+                painter.fillRect(band.toQRectF(), kBorderGrey);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Localization.h"
 #include "TestFilters.h"
+#include "Tests/PointerParking.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -20,6 +21,7 @@ int main(int argc, char** argv)
     pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
     FilterLibrary::registerAll();
     testfilters::registerAll();
+    ::testing::UnitTest::GetInstance()->listeners().Append(new PointerParking);
     const int result = RUN_ALL_TESTS();
     OVBrushPathImage::waitForPendingWrites();
     return result;

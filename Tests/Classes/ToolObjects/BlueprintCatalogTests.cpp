@@ -101,6 +101,8 @@ TEST(GMBlueprintCatalog, TheBrowsersTilesMakeNoBlueprintAndPreparingMakesEachOnc
         int onMainThread = 0;
     };
     static Made made;
+    // A repeated run counts afresh.
+    made.count = made.onMainThread = 0;
     const Filter::Factory grey = Filter::factory(QStringLiteral("GMColor2IntensityFilter"));
     ASSERT_TRUE(grey);
     Filter::registerFilter(QStringLiteral("CountedFilter"), [grey] {

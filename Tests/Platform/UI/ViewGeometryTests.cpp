@@ -2,6 +2,7 @@
 #include "Platform/UI/Window.h"
 
 #include <QPainter>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -141,6 +142,57 @@ TEST(ViewGeometry, DrawRectPaintsInOwnCoordinates)
     parent.setAlphaValue(0.5);
     child->setAlphaValue(0.5);
     EXPECT_NEAR(parent.snapshot().pixelColor(5, 27).alphaF(), 0.25, 0.01);
+}
+
+// A tall document in a 100 x 100 window part that places only the widgets of subviews it shows: however
+// the document moves, grows or scrolls, a subview that shows has its widget where its frame says.
+TEST(ViewGeometry, SubviewsOutOfSightAreShownInPlaceWhenTheyComeIntoView)
+{
+    pf::Window window{Rect(0, 0, 100, 100)};
+    auto* clip = new View(Rect(0, 0, 100, 100));
+    window.contentView()->addSubview(clip);
+    auto* document = new View(Rect(0, -900, 100, 1000)); // its top shows
+    document->setPlacesOnlyShownSubviews(true);
+    clip->addSubview(document);
+    auto* near = new View(Rect(10, 950, 20, 20));
+    auto* far = new View(Rect(10, 100, 20, 20));
+    document->addSubview(near);
+    document->addSubview(far);
+    window.show();
+    const auto placed = [&](View* view) { return view->placementIsDeferred() ? QRect() : view->geometry(); };
+    EXPECT_EQ(placed(near), QRect(10, 30, 20, 20));
+
+    far->setFrame(Rect(30, 200, 20, 20)); // still out of sight
+    EXPECT_TRUE(far->placementIsDeferred());
+    const struct
+    {
+        const char* change;
+        std::function<void()> apply;
+        QRect farWidget;
+    } cases[] = {
+        {"scrolled to the far one", [&] { clip->setBoundsOrigin(Point(0, -750)); }, QRect(30, 780, 20, 20)},
+        {"scrolled back", [&] { clip->setBoundsOrigin(Point(0, 0)); }, QRect(30, 780, 20, 20)},
+        {"grown", [&] { document->setFrame(Rect(0, -900, 100, 1100)); }, QRect()},
+        {"moved under the window", [&] { document->setFrame(Rect(0, -190, 100, 1100)); },
+         QRect(30, 880, 20, 20)},
+    };
+    for (const auto& c : cases) {
+        c.apply();
+        EXPECT_EQ(placed(far), c.farWidget) << c.change;
+        for (View* view : {near, far}) {
+            const QRect expected = document->rectToWidget(view->frame()).toRect();
+            const QRect shown = QRect(QPoint(), document->size()) & QRect(-document->pos(), clip->size());
+            if (expected.intersects(shown)) {
+                EXPECT_EQ(view->geometry(), expected) << c.change;
+            }
+        }
+    }
+    // A picture of the whole document draws every subview in its place.
+    document->setFrame(Rect(0, -900, 100, 1000));
+    ASSERT_TRUE(far->placementIsDeferred());
+    document->snapshot();
+    EXPECT_FALSE(far->placementIsDeferred());
+    EXPECT_EQ(far->geometry(), document->rectToWidget(far->frame()).toRect());
 }
 
 } // namespace
