@@ -229,6 +229,14 @@ QSize uprightSize(const QByteArray& data, QString* errorMessage)
     return size;
 }
 
+// What a decoder says of a picture it could not read, in words for the user: it often says nothing.
+QString readableReason(const QString& decoder)
+{
+    return decoder.isEmpty() || decoder == QLatin1String("Unknown error")
+               ? QStringLiteral("it does not decode, being damaged or cut short")
+               : decoder;
+}
+
 // Guards the leftovers beside packages: a clean-up never takes a folder while a save of this process
 // creates, locks or swaps it.
 std::mutex& leftoverMutex()
@@ -626,7 +634,7 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
         if (contents.originalLossless.isEmpty() ||
             (original == Original::Checked && contents.originalSize.isEmpty())) {
             contents.losslessDamaged = true;
-            contents.losslessProblem = losslessError;
+            contents.losslessProblem = readableReason(losslessError);
             pf::warning(
                 QStringLiteral("The lossless original of \"%1\" is damaged (%2); it is kept as it is and "
                                "the picture is read from its JPEG")
@@ -689,7 +697,7 @@ bool GMDocumentPackage::decodeOriginal(Contents& contents, const QString& path, 
                                    "is and the picture is read from its JPEG")
                         .arg(path, error));
                 contents.losslessDamaged = true;
-                contents.losslessProblem = error;
+                contents.losslessProblem = readableReason(error);
             }
         }
     }

@@ -613,19 +613,10 @@ void Document::canCloseDocument(std::function<void(bool)> decision)
         // A file that does not hold the changes (an autosave keeps them elsewhere) asks whether they go
         // into it; kept elsewhere either way, they are never lost.
         if (titled && self->autosavesInPlace() && !self->autosaveWritesFile() && self->isDocumentEdited()) {
-            Alert alert;
-            alert.messageText = QStringLiteral("Do you want to save the changes to “%1” into the file?")
-                                    .arg(self->displayName());
-            alert.informativeText = QStringLiteral(
-                "Your changes are kept either way and come back when you open it again. Saving "
-                "writes them into the file itself.");
-            alert.addButton(QStringLiteral("Save"));
-            alert.addButton(QStringLiteral("Cancel"));
-            alert.addButton(QStringLiteral("Don't Save"));
-            const int answer = alert.runModal();
-            if (answer == Alert::firstButtonReturn + 1)
+            const SaveIntoFiles answer = askToSaveIntoFiles({QFileInfo(self->m_fileURL).fileName()});
+            if (answer == SaveIntoFiles::Cancel)
                 return decide(false);
-            if (answer == Alert::firstButtonReturn) {
+            if (answer == SaveIntoFiles::Save) {
                 self->saveDocument([decide](bool succeeded, const QString&) { decide(succeeded); });
                 return;
             }
@@ -673,6 +664,32 @@ void Document::canCloseDocument(std::function<void(bool)> decision)
             decide(false);
         }
     });
+}
+
+Document::SaveIntoFiles Document::askToSaveIntoFiles(const QStringList& fileNames)
+{
+    QStringList quoted;
+    for (const QString& name : fileNames)
+        quoted.append(QStringLiteral("“%1”").arg(name));
+    const bool one = quoted.size() == 1;
+    Alert alert;
+    alert.messageText =
+        one ? QStringLiteral("Do you want to save the changes to %1 into the file?").arg(quoted.first())
+            : QStringLiteral("Do you want to save the changes to %1 files into them?").arg(quoted.size());
+    alert.informativeText =
+        (one ? QStringLiteral("Your changes are kept either way and come back when you open it again. Saving "
+                              "writes them into the file itself.")
+             : quoted.join(QStringLiteral(", ")) +
+                   QStringLiteral(
+                       ". Your changes are kept either way and come back when you open them again. "
+                       "Saving writes them into the files themselves."));
+    alert.addButton(QStringLiteral("Save"));
+    alert.addButton(QStringLiteral("Cancel"));
+    alert.addButton(QStringLiteral("Don't Save"));
+    const int answer = alert.runModal();
+    return answer == Alert::firstButtonReturn       ? SaveIntoFiles::Save
+           : answer == Alert::firstButtonReturn + 1 ? SaveIntoFiles::Cancel
+                                                    : SaveIntoFiles::DontSave;
 }
 
 void Document::close()

@@ -151,6 +151,15 @@ public:
     // stays until the answer comes).
     bool windowShouldClose();
 
+    // Asks whether changes go into files that do not hold them (their autosaves keep them elsewhere).
+    enum class SaveIntoFiles
+    {
+        Save,
+        Cancel,
+        DontSave
+    };
+    static SaveIntoFiles askToSaveIntoFiles(const QStringList& fileNames);
+
     // Decides whether the document may close: waits for its saves, writes its changes (an untitled
     // document asks whether to keep it). A save that fails keeps it open (after telling the user).
     void canCloseDocument(std::function<void(bool mayClose)> decision);

@@ -396,27 +396,13 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
     QStringList unsavedFiles;
     for (const auto& document : m_documents)
         if (!document->fileURL().isEmpty() && !document->autosaveWritesFile() && document->isDocumentEdited())
-            unsavedFiles.append(QStringLiteral("“%1”").arg(QFileInfo(document->fileURL()).fileName()));
+            unsavedFiles.append(QFileInfo(document->fileURL()).fileName());
     bool saveFiles = false;
     if (!unsavedFiles.isEmpty()) {
-        Alert alert;
-        alert.messageText = unsavedFiles.size() == 1
-                                ? QStringLiteral("Do you want to save the changes to %1 into the file?")
-                                      .arg(unsavedFiles.first())
-                                : QStringLiteral("Do you want to save the changes to %1 files into them?")
-                                      .arg(unsavedFiles.size());
-        alert.informativeText =
-            (unsavedFiles.size() == 1 ? QString()
-                                      : unsavedFiles.join(QStringLiteral(", ")) + QStringLiteral(". ")) +
-            QStringLiteral("Your changes are kept either way and come back when you open them again. Saving "
-                           "writes them into the files themselves.");
-        alert.addButton(QStringLiteral("Save"));
-        alert.addButton(QStringLiteral("Cancel"));
-        alert.addButton(QStringLiteral("Don't Save"));
-        const int answer = alert.runModal();
-        if (answer == Alert::firstButtonReturn + 1)
+        const Document::SaveIntoFiles answer = Document::askToSaveIntoFiles(unsavedFiles);
+        if (answer == Document::SaveIntoFiles::Cancel)
             return state->decision(false);
-        saveFiles = answer == Alert::firstButtonReturn;
+        saveFiles = answer == Document::SaveIntoFiles::Save;
     }
     state->pending = 1 + int(m_documents.size());
     for (const auto& document : m_documents) {
@@ -565,15 +551,15 @@ int DocumentController::reopenDocumentsOfLastSession()
         if (m_lastSessionInterrupted)
             told << QStringLiteral("The application did not quit normally last time.");
         if (!upToDate.isEmpty())
-            told << QStringLiteral("Open again with the changes made until a few seconds before it stopped: "
-                                   "%1.")
+            told << QStringLiteral("These are open again as they were a few seconds before it stopped: %1.")
                         .arg(upToDate.join(QStringLiteral(", ")));
         if (!asSaved.isEmpty())
-            told << QStringLiteral("Open again as last saved (by you, or automatically every few minutes); "
-                                   "the changes after that could not be brought back: %1.")
+            told << QStringLiteral("These are open again as last saved (by you, or automatically every few "
+                                   "minutes); the changes after that could not be brought back: %1.")
                         .arg(asSaved.join(QStringLiteral(", ")));
         if (!failed.isEmpty())
-            told << QStringLiteral("Could not be opened again: %1.").arg(failed.join(QStringLiteral(", ")));
+            told << QStringLiteral("These could not be opened again: %1.")
+                        .arg(failed.join(QStringLiteral(", ")));
         if (reopened > 0)
             told << QStringLiteral("Documents with changes not yet saved are marked edited.");
         alert.messageText =

@@ -33,10 +33,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -197,6 +199,27 @@ double promisedValue(const QString& sandbox, qint64 killed, qint64 margin)
     return value;
 }
 
+// The alerts the second start showed, each shot and answered with its first button while
+// `answeringAlerts` holds.
+QStringList shownAlerts;
+bool answeringAlerts = false;
+
+void answerAlert()
+{
+    if (!answeringAlerts)
+        return;
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) {
+        QTimer::singleShot(200, answerAlert);
+        return;
+    }
+    shownAlerts << box->text();
+    shoot(box, QStringLiteral("recovery-alert"));
+    if (!box->buttons().isEmpty())
+        box->buttons().first()->click();
+    QTimer::singleShot(200, answerAlert);
+}
+
 // One life: painted, killed, started again. `rounds`: killed at a random moment while it paints on.
 void run(const QString& sandbox, bool rounds = false)
 {
@@ -220,10 +243,17 @@ void run(const QString& sandbox, bool rounds = false)
 
     useSandbox(sandbox);
     QStringList alerts;
-    pf::Alert::setResponder([&](const pf::Alert& alert) {
-        alerts << alert.messageText;
-        return pf::Alert::firstButtonReturn;
-    });
+    if (rounds) {
+        pf::Alert::setResponder([&](const pf::Alert& alert) {
+            alerts << alert.messageText;
+            return pf::Alert::firstButtonReturn;
+        });
+    } else {
+        // The real alert, as the user sees it: shot, then its first button clicked.
+        pf::Alert::setResponder({});
+        answeringAlerts = true;
+        QTimer::singleShot(500, answerAlert);
+    }
     GMApplicationDelegate delegate;
     check(delegate.claimSingleInstance({}),
           QStringLiteral("the second start runs in the killed one's place"));
@@ -250,6 +280,8 @@ void run(const QString& sandbox, bool rounds = false)
     check(document->displayName() == QLatin1String("Painted (converted)"),
           QStringLiteral("it keeps its name (%1)").arg(document->displayName()));
     check(document->isDocumentEdited(), QStringLiteral("it is marked edited"));
+    answeringAlerts = false;
+    alerts += shownAlerts;
     check(alerts.contains(QStringLiteral("Your work was recovered.")), QStringLiteral("the user is told"));
     check(!handler.welcomeWindow() || !handler.welcomeWindow()->window()->isVisible(),
           QStringLiteral("the welcome window is not in the way"));

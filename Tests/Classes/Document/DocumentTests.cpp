@@ -41,17 +41,6 @@ QMap<QString, QByteArray> tree(const QString& folder)
     return files;
 }
 
-double maskValue(const std::shared_ptr<PhotoToolChain>& chain, int index)
-{
-    const pf::Bitmap bitmap =
-        chain->brushPathImageAtIndex(index)->contentContainer()->imageContainer()->bitmap();
-    if (bitmap.isNull())
-        return -1;
-    float rgba[4];
-    bitmap.pixel(bitmap.width() / 2, bitmap.height() / 2, rgba);
-    return rgba[1];
-}
-
 // A 64 x 48 JPEG photo and a document over it with three painted layers: a wash with a colour and an
 // additional picture, a grey, and a second wash.
 class Documents : public ::testing::Test

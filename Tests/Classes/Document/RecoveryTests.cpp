@@ -66,19 +66,6 @@ std::shared_ptr<PhotoToolChain> chainOf(const std::shared_ptr<pf::Document>& doc
     return gm && gm->windowController() ? gm->windowController()->toolChain() : nullptr;
 }
 
-double maskValue(const std::shared_ptr<PhotoToolChain>& chain, int index)
-{
-    if (!chain || chain->numberOfTools() <= index)
-        return -1;
-    const pf::Bitmap bitmap =
-        chain->brushPathImageAtIndex(index)->contentContainer()->imageContainer()->bitmap();
-    if (bitmap.isNull())
-        return -1;
-    float rgba[4];
-    bitmap.pixel(bitmap.width() / 2, bitmap.height() / 2, rgba);
-    return rgba[1];
-}
-
 void stroke(const std::shared_ptr<PhotoToolChain>& chain, int index, double value)
 {
     chain->brushPathImageAtIndex(index)->addContentContainer(
