@@ -41,6 +41,7 @@
 #include <future>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -1255,10 +1256,23 @@ void GMDocument::writeRecoveryRecord()
         !m_pendingLayers.empty())
         return;
     std::shared_ptr<Snapshot> taken = takeSnapshot(false);
+    std::shared_ptr<Snapshot> replaced; // an older state no write took yet: let go here, on the main thread
+    {
+        std::lock_guard lock(m_pendingRecord->mutex);
+        replaced = std::exchange(m_pendingRecord->newest, std::move(taken));
+        if (replaced)
+            return; // the write already queued takes the newest state
+    }
     const QString path = recoveryRecordPath();
-    recordQueue().async([taken = std::move(taken), path]() mutable {
+    recordQueue().async([pending = m_pendingRecord, path] {
+        std::shared_ptr<Snapshot> snapshot;
+        {
+            std::lock_guard lock(pending->mutex);
+            snapshot = std::move(pending->newest);
+        }
+        if (!snapshot)
+            return;
         // The masks belong to the main thread: the snapshot is let go there.
-        std::shared_ptr<Snapshot> snapshot = std::move(taken);
         const auto release = qScopeGuard([&snapshot] { pf::runOnMain([last = std::move(snapshot)] {}); });
         std::vector<GMDocumentArchive::Entry> entries;
         QVariantList masks;

@@ -203,4 +203,12 @@ private:
     pf::ObserverToken m_chainObserver;
     bool m_recordScheduled = false;
     bool m_recordRemoved = false;
+    // The newest state waiting for the record queue: one write per document at a time takes whatever
+    // is newest when it runs, so a slow disk never makes the record lag behind a backlog of old states.
+    struct PendingRecord
+    {
+        std::mutex mutex;
+        std::shared_ptr<Snapshot> newest;
+    };
+    std::shared_ptr<PendingRecord> m_pendingRecord = std::make_shared<PendingRecord>();
 };
