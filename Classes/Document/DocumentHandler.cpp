@@ -185,15 +185,18 @@ QList<GMWelcomeWindow::Item> DocumentHandler::recentItems() const
     for (const QString& path : recentDocumentURLs()) {
         const QString key = GMDocument::shadowCopyKey(path);
         const QVariantMap entry = registry.value(registry.contains(key) ? key : path).toMap();
-        // Only what this application kept edits of, and only while the file is there.
-        if (entry.isEmpty() || !QFileInfo::exists(path))
+        // Only what this application kept edits of.
+        if (entry.isEmpty())
             continue;
         const QDateTime time = entry.value(QStringLiteral("modification_time")).toDateTime().toLocalTime();
         GMWelcomeWindow::Item item;
-        // The name and the date of the last save, set apart so they do not read as one.
+        // The name and the date of the last save, set apart so they do not read as one; a file that
+        // cannot be found says so (its edits are kept for when it is back).
         item.title =
-            QStringLiteral("%1 \u2014 %2")
-                .arg(QFileInfo(path).completeBaseName(), QLocale().toString(time, QLocale::ShortFormat));
+            QFileInfo::exists(path)
+                ? QStringLiteral("%1 \u2014 %2")
+                      .arg(QFileInfo(path).completeBaseName(), QLocale().toString(time, QLocale::ShortFormat))
+                : QStringLiteral("%1 (missing)").arg(QFileInfo(path).completeBaseName());
         const QString filename = entry.value(QStringLiteral("filename")).toString();
         if (GMFileUtilities::isShadowCopyFilename(filename))
             item.picturePath = GMFileUtilities::applicationSupportDirectory() + u'/' + filename +
@@ -241,6 +244,21 @@ QList<GMWelcomeWindow::Item> DocumentHandler::sampleItems() const
 void DocumentHandler::setupHistoryView()
 {
     checkPhysicalFiles();
+    // A save killed half-way leaves a hidden copy beside its package (or shadow copy), which only the
+    // next open or save of that document would remove: the recent documents' go now.
+    const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
+    for (const QString& path : recentDocumentURLs()) {
+        if (QFileInfo(path).isDir() || QFileInfo(path).suffix() == GMDocumentPackage::extension)
+            GMDocumentPackage::clearLeftovers(path);
+        const QString key = GMDocument::shadowCopyKey(path);
+        const QString filename = registry.value(registry.contains(key) ? key : path)
+                                     .toMap()
+                                     .value(QStringLiteral("filename"))
+                                     .toString();
+        if (GMFileUtilities::isShadowCopyFilename(filename))
+            GMDocumentPackage::clearLeftovers(GMFileUtilities::applicationSupportDirectory() + u'/' +
+                                              filename);
+    }
     if (!m_welcome)
         return;
     m_welcome->setRecentItems(recentItems());
@@ -265,6 +283,15 @@ void DocumentHandler::gridViewExecuteItemWithContext(GMGridViewController*, cons
             openSample(context);
             return;
         }
+    }
+    if (!QFileInfo::exists(context)) {
+        // Renamed, moved or deleted: its kept edits wait for it at that path.
+        presentError(QStringLiteral("“%1” cannot be found.").arg(QFileInfo(context).fileName()),
+                     QStringLiteral("It was renamed, moved or deleted. Its kept edits are still here: put it "
+                                    "back at “%1” to open it with them, or remove its picture here to delete "
+                                    "them.")
+                         .arg(QDir::toNativeSeparators(context)));
+        return;
     }
     QString error;
     if (!openDocumentWithContentsOfURL(context, true, &error))
@@ -359,13 +386,11 @@ QStringList DocumentHandler::physicallyGoneShadowCopies() const
     for (auto it = registry.begin(); it != registry.end(); ++it) {
         if (open.contains(it.key()))
             continue;
-        const QFileInfo file(it.key());
+        // Only an entry whose copy is gone holds nothing: a copy whose picture cannot be found (renamed,
+        // moved, deleted, on a volume not mounted) still holds the user's edits, which come back when the
+        // picture is at its path again. Only the retention rules or the user remove it, each asking.
         const QString filename = it.value().toMap().value(QStringLiteral("filename")).toString();
-        // A file whose folder is missing too may sit on a volume that is not mounted now.
-        const bool fileGone = !file.exists() && QFileInfo(file.absolutePath()).isDir();
-        const bool copyGone =
-            !GMFileUtilities::isShadowCopyFilename(filename) || !QFileInfo::exists(folder + u'/' + filename);
-        if (fileGone || copyGone)
+        if (!GMFileUtilities::isShadowCopyFilename(filename) || !QFileInfo::exists(folder + u'/' + filename))
             gone.append(it.key());
     }
     return gone;

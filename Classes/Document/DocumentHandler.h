@@ -11,8 +11,9 @@
 
 // The application's document controller: the document types (the own package, every picture Qt reads;
 // writes own, JPEG and PNG), the welcome window that every way of opening hides and New shows, and
-// the rules by which shadow copies are kept: copies of files that are gone, older than the chosen span
-// or beyond the chosen count (oldest first) go; pinned ones and those of open documents stay.
+// the rules by which shadow copies are kept: copies older than the chosen span or beyond the chosen
+// count (oldest first) go, after a question; pinned ones and those of open documents stay. A copy whose
+// picture cannot be found is kept, for when the picture is back.
 class DocumentHandler : public pf::DocumentController,
                         public GMWelcomeWindowDelegate,
                         public GMGridViewDelegate,
@@ -80,15 +81,15 @@ public:
     int shadowKeepCount() const { return m_shadowKeepCount; }
     void setShadowKeepSpan(int index);
     void setShadowKeepCount(int index);
-    // Drops registry entries whose picture or shadow folder is gone. A picture missing from a folder
-    // that is itself missing (a volume not mounted) keeps its copy.
+    // Drops registry entries whose shadow folder is gone. A copy whose picture cannot be found keeps
+    // its edits until the retention rules or the user remove it (both ask first).
     void checkPhysicalFiles();
     void checkShadowKeepSpan(const QDateTime& now = QDateTime::currentDateTimeUtc());
     void checkShadowKeepCount();
     // Deletes one shadow copy and its item.
     void removeShadowCopyWithPath(const QString& path);
-    // What choosing a span or count index would delete now (registry keys), the copies of pictures
-    // that are gone included; nothing is removed. Empty for "forever" and "unlimited".
+    // What choosing a span or count index would delete now (registry keys), the entries whose copy is
+    // gone included; nothing is removed. Empty for "forever" and "unlimited".
     QStringList shadowCopiesPurgedBySpan(int index,
                                          const QDateTime& now = QDateTime::currentDateTimeUtc()) const;
     QStringList shadowCopiesPurgedByCount(int index) const;

@@ -171,6 +171,9 @@ void GMApplicationDelegate::resetCacheFolder()
 
 void GMApplicationDelegate::applicationDidFinishLaunching(const QStringList& files)
 {
+    // After a crash the stroke history holds what the documents' records name: kept for recovery.
+    if (m_documentHandler->previousSessionDidNotQuit())
+        GMDocument::rescueCacheForRecovery();
     resetCacheFolder();
     watchFirstKeyWindowForRating();
     m_documentHandler->awakeFromNib();
@@ -204,6 +207,7 @@ void GMApplicationDelegate::applicationWillTerminate()
     // Writes queued by the last edits and saves finish before their folder goes.
     OVBrushPathImage::waitForPendingWrites();
     GMDocumentPackage::documentQueue().waitUntilEmpty();
+    GMDocument::waitForRecoveryRecords();
     const QString area = GMFileUtilities::applicationSupportDirectory();
     QString error;
     if (!area.isEmpty() && !pf::FileSystem::removeRecursively(area + QStringLiteral("/cache"), area, &error))

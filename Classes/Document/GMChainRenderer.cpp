@@ -32,11 +32,12 @@ std::shared_ptr<pf::RenderContext> savingContext()
 } // namespace
 
 GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain,
-                                                   std::optional<pf::Size> fitInside)
+                                                   std::optional<pf::Size> fitInside,
+                                                   pf::Bitmap::Format format)
 {
     const std::shared_ptr<const OVRenderSource> source = chain.renderSource();
     const int top = chain.numberOfTools() - 1;
-    return [source, top, fitInside]() -> std::optional<pf::Bitmap> {
+    return [source, top, fitInside, format]() -> std::optional<pf::Bitmap> {
         auto delegate = std::make_shared<FrozenSource>(source);
         const auto context = savingContext();
         // The cache listens to nobody: its state never changes.
@@ -51,11 +52,15 @@ GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain,
             cache.setOutputSize(pf::Size(std::max(1.0, std::round(photo.width * scale)),
                                          std::max(1.0, std::round(photo.height * scale))));
         }
-        const pf::Image composed = cache.composedImageToIndex(top);
+        // Deeper than 8 bits, the stack stays a recipe at working precision up to the one render here
+        // (the cache would make its pixels 8-bit first).
+        const pf::Image composed = format == pf::Bitmap::Format::RGBA8 ? cache.composedImageToIndex(top)
+                                                                       : cache.composedRecipeToIndex(top);
         const pf::Size size = cache.outputSize();
         if (composed.isNull() || size.width < 1 || size.height < 1)
             return std::nullopt;
-        return context->render(composed, pf::Rect(0, 0, std::round(size.width), std::round(size.height)));
+        return context->render(composed, pf::Rect(0, 0, std::round(size.width), std::round(size.height)),
+                               format);
     };
 }
 
@@ -76,4 +81,38 @@ pf::Bitmap GMChainRenderer::fittedInside(const pf::Bitmap& picture, double side)
     const QImage image = picture.toQImage();
     return pf::Bitmap::fromQImage(
         image.scaled(QSize(int(side), int(side)), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+void GMChainRenderer::keepTransparencyOf(pf::Bitmap& picture, const pf::Bitmap& photo)
+{
+    if (picture.isNull() || photo.isNull() || picture.width() != photo.width() ||
+        picture.height() != photo.height() || !pf::Bitmap::hasAlpha(picture.format()) ||
+        !pf::Bitmap::hasAlpha(photo.format()))
+        return;
+    const bool wide = picture.format() == pf::Bitmap::Format::RGBAf;
+    for (int y = 0; y < picture.height(); ++y) {
+        uint8_t* row = picture.mutableRow(y);
+        for (int x = 0; x < picture.width(); ++x) {
+            float own[4];
+            photo.pixel(x, y, own);
+            float* wideRow = wide ? reinterpret_cast<float*>(row) + 4 * x : nullptr;
+            uint8_t* narrow = wide ? nullptr : row + 4 * x;
+            const float alpha = wide ? wideRow[3] : narrow[3] / 255.0f;
+            if (alpha == own[3])
+                continue;
+            // Premultiplied: the composed colour over the photo's alpha; where the composition left
+            // nothing, the photo's own pixel.
+            float out[4];
+            for (int c = 0; c < 4; ++c) {
+                const float composed = wide ? wideRow[c] : narrow[c] / 255.0f;
+                out[c] = c == 3 ? own[3] : alpha > 0 ? composed / alpha * own[3] : own[c];
+            }
+            for (int c = 0; c < 4; ++c) {
+                if (wide)
+                    wideRow[c] = out[c];
+                else
+                    narrow[c] = uint8_t(std::lround(std::clamp(out[c], 0.0f, 1.0f) * 255));
+            }
+        }
+    }
 }

@@ -14,10 +14,16 @@ class GMChainRenderer
 public:
     GMChainRenderer() = delete;
 
-    // The whole stack at full size, or fitted inside `fitInside` (aspect ratio kept).
+    // The whole stack at full size, or fitted inside `fitInside` (aspect ratio kept), in `format`
+    // (float keeps what a photo of more than 8 bits, or outside sRGB, holds).
     static GMRenderForSaving renderForSaving(const PhotoToolChain& chain,
-                                             std::optional<pf::Size> fitInside = std::nullopt);
+                                             std::optional<pf::Size> fitInside = std::nullopt,
+                                             pf::Bitmap::Format format = pf::Bitmap::Format::RGBA8);
     static constexpr double previewSide = 1024;
     // The picture scaled down (smoothly, never up) to fit inside a square of that side.
     static pf::Bitmap fittedInside(const pf::Bitmap& picture, double side);
+    // Gives the composed picture the transparency of the photo it was made from (same size): layers
+    // lay their pictures over the photo, which would compound a translucent photo's alpha, and no
+    // retouch means to change what is transparent. Colours keep their composed value.
+    static void keepTransparencyOf(pf::Bitmap& picture, const pf::Bitmap& photo);
 };

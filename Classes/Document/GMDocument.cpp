@@ -15,6 +15,10 @@
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/MainThread.h"
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/RandomName.h"
+#include "Platform/Foundation/SerialQueue.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/ImageFile.h"
@@ -37,6 +41,7 @@
 #include <future>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -146,11 +151,13 @@ void GMDocument::resetContents()
     m_loadPreview = QImage();
     m_pendingLayers.clear();
     m_foreignLayers.clear();
+    m_extras.clear();
     m_opening.reset();
     std::lock_guard lock(m_jpegMutex);
     m_originalJPEG.clear();
     m_originalLossless.clear();
     m_originalIsJPEG = false;
+    m_losslessProblem.clear();
 }
 
 QVariantMap GMDocument::checkedSettings(const GMEffectBlueprint& blueprint, QVariantMap values,
@@ -270,9 +277,10 @@ struct GMDocument::Opening
 {
     QString path; // the picture's file, or the package whose original it is
     bool package = false;
-    QString photo;  // a shadow copy's picture, opened as it is when the copy's original does not decode
-    pf::Size size;  // the photo's size, upright
-    QImage preview; // the reduced picture, once decoded (a package's own preview from the start)
+    QString photo; // a shadow copy's picture, opened as it is when the copy's original does not decode
+    QString losslessProblem; // why the package's lossless original did not read; empty when it did
+    pf::Size size;           // the photo's size, upright
+    QImage preview;          // the reduced picture, once decoded (a package's own preview from the start)
 };
 
 // What the decoding thread hands over: only finished objects.
@@ -284,6 +292,7 @@ struct GMDocument::Decoded
     QByteArray jpeg;     // the original's JPEG bytes, when it has them
     QByteArray lossless; // the bytes kept without loss for an original that is no JPEG
     bool isJPEG = false;
+    QString losslessProblem; // the lossless original is damaged: `lossless` holds its bytes as they are
 };
 
 namespace {
@@ -324,7 +333,7 @@ bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
         }
     }
     QString error;
-    const pf::Bitmap bitmap = pf::ImageFile::read(path, &error);
+    const pf::Bitmap bitmap = pf::ImageFile::read(path, &error, pf::ImageFile::Precision::Exact);
     if (bitmap.isNull())
         return fail(errorMessage, error);
     resetContents();
@@ -372,14 +381,19 @@ void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const
             GMDocumentPackage::Contents contents;
             contents.originalJPEG = jpeg;
             contents.originalLossless = lossless;
+            contents.losslessDamaged = !opening->losslessProblem.isEmpty();
+            contents.losslessProblem = opening->losslessProblem;
             if (GMDocumentPackage::decodeOriginal(contents, opening->path, &decoded.error)) {
                 decoded.bitmap = contents.original;
                 decoded.jpeg = contents.originalJPEG;
-                decoded.lossless = contents.originalLossless; // none when it did not decode
-                decoded.isJPEG = decoded.lossless.isEmpty() && !decoded.jpeg.isEmpty();
+                decoded.lossless = contents.originalLossless; // as it is, also when it did not decode
+                decoded.losslessProblem = contents.losslessDamaged ? contents.losslessProblem : QString();
+                decoded.isJPEG =
+                    !contents.losslessDamaged && decoded.lossless.isEmpty() && !decoded.jpeg.isEmpty();
             }
         } else {
-            decoded.bitmap = pf::ImageFile::read(opening->path, &decoded.error);
+            decoded.bitmap =
+                pf::ImageFile::read(opening->path, &decoded.error, pf::ImageFile::Precision::Exact);
             // The bytes kept as the original: a JPEG's or a PNG's own.
             const QByteArray format = QImageReader::imageFormat(opening->path);
             const QByteArray kept =
@@ -459,7 +473,10 @@ void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const 
         m_originalJPEG = decoded.jpeg;
         m_originalLossless = decoded.lossless;
         m_originalIsJPEG = decoded.isJPEG;
+        m_losslessProblem = decoded.losslessProblem;
     }
+    if (!m_losslessProblem.isEmpty())
+        reportDamagedOriginal(opening->path);
     if (!m_windowController)
         return;
     m_windowController->setPreparedOriginal(decoded.original);
@@ -473,9 +490,12 @@ void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const 
 
 bool GMDocument::readSampleImage(const QString& path, QString* errorMessage)
 {
-    if (QFileInfo(path).isDir())
-        return readOwnFileFormatFromURL(path, errorMessage);
-    return readPlainImage(path, errorMessage);
+    // Until it is first autosaved, the sample is what brings the document back after a crash.
+    const bool read = QFileInfo(path).isDir() ? readOwnFileFormatFromURL(path, errorMessage)
+                                              : readPlainImage(path, errorMessage);
+    if (read)
+        setSourceURL(path);
+    return read;
 }
 
 bool GMDocument::readOwnFileFormatFromURL(const QString& path, QString* errorMessage)
@@ -483,17 +503,12 @@ bool GMDocument::readOwnFileFormatFromURL(const QString& path, QString* errorMes
     return readPackage(path, errorMessage, QString());
 }
 
-bool GMDocument::readPackage(const QString& path, QString* errorMessage, const QString& photo)
+bool GMDocument::collectLayers(const std::vector<GMDocumentPackage::Layer>& read, bool olderSingleFile,
+                               std::vector<PendingLayer>& layers, std::vector<ForeignLayer>& foreign,
+                               QStringList& unknown, QString* errorMessage)
 {
-    std::optional<GMDocumentPackage::Contents> contents =
-        GMDocumentPackage::read(path, errorMessage, GMDocumentPackage::Original::Checked);
-    if (!contents)
-        return false;
-    std::vector<PendingLayer> layers;
-    std::vector<ForeignLayer> foreign;
-    QStringList unknown;
-    for (size_t k = 0; k < contents->layers.size(); ++k) {
-        const GMDocumentPackage::Layer& layer = contents->layers[k];
+    for (size_t k = 0; k < read.size(); ++k) {
+        const GMDocumentPackage::Layer& layer = read[k];
         std::shared_ptr<GMEffectBlueprint> blueprint = blueprintCatalog().effectBlueprintWithName(layer.name);
         if (!blueprint) {
             // Made by a later version, or its effect failed to load: left out of the chain, but its
@@ -513,7 +528,7 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
                 unknown.append(layer.name);
             continue;
         }
-        if (contents->olderSingleFile || GMDocumentArchive::hasOlderBrushSettings(layer.values)) {
+        if (olderSingleFile || GMDocumentArchive::hasOlderBrushSettings(layer.values)) {
             // Settings of the older kind: the mask is painted again from its strokes (none: an empty
             // mask); no mask folder.
             auto strokes = GMDocumentArchive::olderBrushPath(layer.values);
@@ -530,10 +545,36 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
         layers.push_back(
             {blueprint, checkedSettings(*blueprint, layer.values, layer.name), layer.maskFolder, nullptr});
     }
+    return true;
+}
+
+bool GMDocument::readPackage(const QString& path, QString* errorMessage, const QString& photo)
+{
+    std::optional<GMDocumentPackage::Contents> contents =
+        GMDocumentPackage::read(path, errorMessage, GMDocumentPackage::Original::Checked);
+    if (!contents)
+        return false;
+    std::vector<PendingLayer> layers;
+    std::vector<ForeignLayer> foreign;
+    QStringList unknown;
+    if (!collectLayers(contents->layers, contents->olderSingleFile, layers, foreign, unknown, errorMessage))
+        return false;
+    // What the package holds besides goes on with every save, as it is.
+    std::vector<std::pair<QString, QString>> extras;
+    for (const auto& [name, where] : contents->extras) {
+        QString error;
+        const QString kept = GMDocumentPackage::keepEntry(where, &error);
+        if (kept.isEmpty())
+            pf::warning(QStringLiteral("\"%1\" in the document %2 cannot be kept (%3); saves leave it out")
+                            .arg(name, path, error));
+        else
+            extras.emplace_back(name, kept);
+    }
     // A large original is decoded in the background, as a large picture is; a small one at once.
     const bool later = opensInBackground(contents->originalSize);
     if (!later && !GMDocumentPackage::decodeOriginal(*contents, path, errorMessage))
         return false;
+    const QString losslessProblem = contents->losslessDamaged ? contents->losslessProblem : QString();
     resetContents();
     if (!later) {
         m_originalImage = pf::Image::fromBitmap(contents->original);
@@ -542,15 +583,20 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
     }
     m_pendingLayers = std::move(layers);
     m_foreignLayers = std::move(foreign);
+    m_extras = std::move(extras);
     {
         std::lock_guard lock(m_jpegMutex);
         m_originalJPEG = contents->originalJPEG;
         m_originalLossless = contents->originalLossless;
         // A package without a lossless original holds it as that JPEG alone (it was one, or an earlier
         // version kept it so): there is nothing better to keep. An older file's picture with neither
-        // (a TIFF) is kept without loss once saved.
-        m_originalIsJPEG = m_originalLossless.isEmpty() && !m_originalJPEG.isEmpty();
+        // (a TIFF) is kept without loss once saved. A damaged lossless original is kept as it is.
+        m_losslessProblem = losslessProblem;
+        m_originalIsJPEG =
+            losslessProblem.isEmpty() && m_originalLossless.isEmpty() && !m_originalJPEG.isEmpty();
     }
+    if (!later && !losslessProblem.isEmpty())
+        reportDamagedOriginal(path);
     if (!unknown.isEmpty())
         presentError(QStringLiteral("Some layers of “%1” use effects this version does not know.")
                          .arg(QFileInfo(path).completeBaseName()),
@@ -572,6 +618,7 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
         opening->photo = photo;
         opening->size = pf::Size(contents->originalSize.width(), contents->originalSize.height());
         opening->preview = contents->loadPreview; // the composed picture, shown until the photo is in
+        opening->losslessProblem = losslessProblem;
         openInBackground(opening, contents->originalJPEG, contents->originalLossless);
         return true;
     }
@@ -586,8 +633,18 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
 void GMDocument::setWindowController(std::shared_ptr<GMDocumentWindowController> controller)
 {
     m_windowController = std::move(controller);
+    m_chainObserver.reset();
     if (!m_windowController)
         return;
+    // Every change of the chain (layers, settings, strokes) is recorded a moment later for recovery.
+    m_chainObserver = pf::NotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("OVRCContentDidChange"), nullptr, [this](const pf::Notification& notification) {
+            if (!pf::isMainThread() || !m_windowController)
+                return;
+            if (const auto chain = m_windowController->toolChain();
+                chain && notification.sender == chain.get())
+                scheduleRecoveryRecord();
+        });
     if (!m_originalImage.isNull()) {
         m_windowController->setOriginalImage(m_originalImage);
         m_windowController->setUndoManager(undoManager());
@@ -802,6 +859,17 @@ void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperati
     });
 }
 
+void GMDocument::reportDamagedOriginal(const QString& package)
+{
+    const QString name = QFileInfo(fileURL().isEmpty() ? package : fileURL()).fileName();
+    presentError(
+        QStringLiteral("The untouched original kept for “%1” is damaged.").arg(name),
+        QStringLiteral("Its lossless copy (“image.png” in %1) cannot be read: %2. The picture shows "
+                       "from its JPEG copy, which may differ slightly. The damaged file is kept as it "
+                       "is with every save, so that it can still be repaired.")
+            .arg(QDir::toNativeSeparators(package), m_losslessProblem));
+}
+
 void GMDocument::noteSavedOverPhoto(const QString& path)
 {
     pf::UserDefaults& defaults = pf::UserDefaults::standard();
@@ -842,7 +910,7 @@ GMDocument::convertOldSettings(const GMBrushPath& strokes,
     return std::make_shared<OVBrushPathImage>(size, painted);
 }
 
-std::shared_ptr<GMDocument::Snapshot> GMDocument::takeSnapshot(bool wantFullImage)
+std::shared_ptr<GMDocument::Snapshot> GMDocument::takeSnapshot(bool wantFullImage, pf::Bitmap::Format format)
 {
     auto snapshot = std::make_shared<Snapshot>();
     const std::shared_ptr<PhotoToolChain> chain =
@@ -873,9 +941,10 @@ std::shared_ptr<GMDocument::Snapshot> GMDocument::takeSnapshot(bool wantFullImag
             layers.insert(layers.begin() + std::ptrdiff_t(std::min(foreign.index, layers.size())),
                           std::move(layer));
         }
+        snapshot->contents.extras = m_extras;
         snapshot->preview = m_windowController->previewForSaving();
         if (wantFullImage)
-            snapshot->image = m_windowController->imageForSaving();
+            snapshot->image = m_windowController->imageForSaving(format);
     }
     return snapshot;
 }
@@ -892,6 +961,9 @@ QByteArray GMDocument::originalJPEG(const Snapshot& snapshot)
 QByteArray GMDocument::originalLossless(const Snapshot& snapshot)
 {
     std::lock_guard lock(m_jpegMutex);
+    // A damaged one goes on as it is.
+    if (!m_losslessProblem.isEmpty())
+        return m_originalLossless;
     // Made once for a picture that was no JPEG (a PNG keeps its own bytes from the start).
     if (!m_originalIsJPEG && m_originalLossless.isEmpty() && !snapshot.original.isNull())
         m_originalLossless = GMPhotoFile::losslessOriginal(snapshot.original, QByteArray());
@@ -902,6 +974,10 @@ bool GMDocument::writePackage(Snapshot& snapshot, const QString& path, QString* 
 {
     snapshot.contents.originalJPEG = originalJPEG(snapshot);
     snapshot.contents.originalLossless = originalLossless(snapshot);
+    {
+        std::lock_guard lock(m_jpegMutex);
+        snapshot.contents.losslessDamaged = !m_losslessProblem.isEmpty();
+    }
     if (snapshot.preview && snapshot.contents.preview.isNull()) {
         if (const auto preview = snapshot.preview())
             snapshot.contents.preview = *preview;
@@ -931,17 +1007,25 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
         unblockUserInteraction();
         return fail(errorMessage, QStringLiteral("The document is still loading its layers."));
     }
+    // Saving over the photo itself writes it as the kind of file it is: composed in float where the
+    // photo holds more than 8 bits can (its depth, partial transparency, colours outside sRGB), so that
+    // every pixel no layer changed goes back as it was.
+    const GMPhotoFile::Kind photoKind = operation == SaveOperation::Save && !ownType && path == originalPath
+                                            ? m_fileKind
+                                            : GMPhotoFile::Kind();
+    const bool exact = photoKind.isValid() && (photoKind.bitsPerComponent > 8 ||
+                                               m_originalBitmap.format() == pf::Bitmap::Format::RGBAf);
+    // A translucent photo keeps its transparency, whatever the layers laid over it.
+    const bool keepTransparency = m_fileKind.hasAlpha;
+    const QDateTime knownFileDate = fileModificationDate();
     // Everything the save writes is taken now, while the interface waits; the layers may change
     // as soon as it goes on.
-    std::shared_ptr<Snapshot> snapshot = takeSnapshot(!ownType && explicitSave);
+    std::shared_ptr<Snapshot> snapshot =
+        takeSnapshot(!ownType && explicitSave, exact ? pf::Bitmap::Format::RGBAf : pf::Bitmap::Format::RGBA8);
     // The masks it holds belong to the main thread (their undo registrations): the snapshot is let go
     // there, whatever the outcome, in case a layer left the chain meanwhile.
     const auto release = qScopeGuard([&snapshot] { pf::runOnMain([last = std::move(snapshot)] {}); });
     snapshot->original = m_originalBitmap; // for the kept original's bytes, when they must still be made
-    // Saving over the photo itself writes it as the kind of file it is.
-    const GMPhotoFile::Kind photoKind = operation == SaveOperation::Save && !ownType && path == originalPath
-                                            ? m_fileKind
-                                            : GMPhotoFile::Kind();
     unblockUserInteraction();
 
     if (ownType) {
@@ -979,6 +1063,8 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
         picture = snapshot->image ? snapshot->image() : std::nullopt;
         if (!picture)
             return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
+        if (keepTransparency)
+            GMChainRenderer::keepTransparencyOf(*picture, snapshot->original);
         encoded = std::async(std::launch::async, [&picture, &path, &encodeError, &target, &photoKind] {
             if (photoKind.isValid()) {
                 target = path;
@@ -999,7 +1085,13 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
             errorMessage,
             QStringLiteral("The edits could not be kept, so the file was left unchanged. %1").arg(error));
     if (!explicitSave) {
-        recordFileState(key, location);
+        // The file's state is what the copy's edits were made over; a file someone else changed since
+        // keeps the state this document knew, so that opening it asks which to take.
+        if (modificationDateOfFile(location) == knownFileDate || !knownFileDate.isValid())
+            recordFileState(key, location);
+        else if (!GMFileUtilities::shadowCopyDictionary().value(key).toMap().contains(fileTimeKey))
+            GMFileUtilities::setShadowCopyValues(key,
+                                                 {{fileSizeKey, -1}, {fileTimeKey, knownFileDate.toUTC()}});
         return true;
     }
     const QByteArray data = encoded.get();
@@ -1073,4 +1165,210 @@ void GMDocument::printDocument()
     if (dialog.exec() != QDialog::Accepted)
         return;
     printImage(printer, picture->toQImage());
+}
+
+namespace {
+
+// Record writes take turns, and a removal comes after the writes asked for before it.
+pf::SerialQueue& recordQueue()
+{
+    static auto* queue = new pf::SerialQueue(QStringLiteral("org.glimora.Glimora.recoveryRecords"));
+    return *queue;
+}
+
+const QString rescuedCachePrefix = QStringLiteral("cache-");
+
+// Where a folder a record names is now: as it was, or (inside the crashed session's "cache") in the
+// place that cache was put aside at this start. Empty when it is nowhere.
+QString rescuedFolder(const QString& recorded)
+{
+    if (recorded.isEmpty())
+        return {};
+    const QString cache = OVBrushPathImage::cacheFolder() + u'/';
+    if (QFileInfo(recorded).isDir() || !recorded.startsWith(cache))
+        return QFileInfo(recorded).isDir() ? recorded : QString();
+    const QString name = recorded.mid(cache.size());
+    if (name.isEmpty() || name.contains(u'/'))
+        return {};
+    const QString folder = pf::DocumentController::recoveryFolder();
+    for (const QString& rescued :
+         QDir(folder).entryList({rescuedCachePrefix + u'*'}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time)) {
+        const QString candidate = folder + u'/' + rescued + u'/' + name;
+        if (QFileInfo(candidate).isDir())
+            return candidate;
+    }
+    return {};
+}
+
+} // namespace
+
+QDateTime GMDocument::modificationDateOfFile(const QString& path) const
+{
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        const QFileInfo content(path + QStringLiteral("/content"));
+        return content.exists() ? content.lastModified() : info.lastModified();
+    }
+    return pf::Document::modificationDateOfFile(path);
+}
+
+bool GMDocument::autosaveWritesFile() const
+{
+    return fileType() == GMDocumentPackage::typeName;
+}
+
+void GMDocument::rescueCacheForRecovery()
+{
+    const QString cache = OVBrushPathImage::cacheFolder();
+    if (!QFileInfo(cache).isDir())
+        return;
+    const QString target =
+        pf::DocumentController::recoveryFolder() + u'/' + rescuedCachePrefix + pf::randomName(10);
+    if (!QDir().rename(cache, target))
+        pf::error(QStringLiteral("The stroke history of the last session could not be kept for recovery (%1 "
+                                 "to %2); strokes after its last autosave are lost")
+                      .arg(cache, target));
+}
+
+void GMDocument::waitForRecoveryRecords()
+{
+    recordQueue().waitUntilEmpty();
+}
+
+void GMDocument::scheduleRecoveryRecord()
+{
+    if (m_recordScheduled || m_recordRemoved || recoveryRecordPath().isEmpty())
+        return;
+    m_recordScheduled = true;
+    std::weak_ptr<pf::Document> weak = weak_from_this();
+    pf::runOnMainAfter(recoveryRecordDelay, [weak] {
+        if (auto self = std::static_pointer_cast<GMDocument>(weak.lock())) {
+            self->m_recordScheduled = false;
+            self->writeRecoveryRecord();
+        }
+    });
+}
+
+void GMDocument::writeRecoveryRecord()
+{
+    // Layers still on their way in are recorded once they are in (that change schedules it again).
+    if (m_recordRemoved || !m_windowController || !m_windowController->toolChain() || m_opening ||
+        !m_pendingLayers.empty())
+        return;
+    std::shared_ptr<Snapshot> taken = takeSnapshot(false);
+    std::shared_ptr<Snapshot> replaced; // an older state no write took yet: let go here, on the main thread
+    {
+        std::lock_guard lock(m_pendingRecord->mutex);
+        replaced = std::exchange(m_pendingRecord->newest, std::move(taken));
+        if (replaced)
+            return; // the write already queued takes the newest state
+    }
+    const QString path = recoveryRecordPath();
+    recordQueue().async([pending = m_pendingRecord, path] {
+        std::shared_ptr<Snapshot> snapshot;
+        {
+            std::lock_guard lock(pending->mutex);
+            snapshot = std::move(pending->newest);
+        }
+        if (!snapshot)
+            return;
+        // The masks belong to the main thread: the snapshot is let go there.
+        const auto release = qScopeGuard([&snapshot] { pf::runOnMain([last = std::move(snapshot)] {}); });
+        std::vector<GMDocumentArchive::Entry> entries;
+        QVariantList masks;
+        for (const GMDocumentPackage::Layer& layer : snapshot->contents.layers) {
+            QString folder = layer.verbatimFolder;
+            // The snapshot the record names is complete on disk first; one whose write failed is written
+            // here from memory.
+            if (folder.isEmpty() && layer.mask && !layer.snapshotName.isEmpty()) {
+                folder = OVBrushPathImage::urlForFileName(layer.snapshotName);
+                if (!layer.mask->waitForSnapshotFolder(layer.snapshotName)) {
+                    folder = OVBrushPathImage::folderURL();
+                    QString error;
+                    if (!layer.mask->writeToURL(folder, &error)) {
+                        pf::error(
+                            QStringLiteral("The recovery record of a document could not keep a mask (%1)")
+                                .arg(error));
+                        return;
+                    }
+                }
+            }
+            entries.push_back({layer.name, layer.values});
+            masks.append(QVariantMap{{QStringLiteral("folder"), folder},
+                                     {QStringLiteral("width"), layer.maskSize.width},
+                                     {QStringLiteral("height"), layer.maskSize.height}});
+        }
+        QString error;
+        const std::optional<QByteArray> content = GMDocumentArchive::archivedData(entries, &error);
+        const auto data = content
+                              ? pf::PropertyList::toData(QVariantMap{{QStringLiteral("content"), *content},
+                                                                     {QStringLiteral("masks"), masks}},
+                                                         pf::PropertyList::Format::Binary, &error)
+                              : std::nullopt;
+        if (!data || !pf::FileSystem::writeFileAtomically(path, *data, &error))
+            pf::warning(QStringLiteral("The recovery record %1 could not be written: %2").arg(path, error));
+    });
+}
+
+void GMDocument::removeRecoveryRecord()
+{
+    m_recordRemoved = true;
+    const QString path = recoveryRecordPath();
+    if (!path.isEmpty())
+        recordQueue().async([path] { QFile::remove(path); });
+}
+
+bool GMDocument::readRecoveryRecord(const QString& path, QString* problem)
+{
+    if (!QFileInfo::exists(path) || m_windowController)
+        return false;
+    const auto damaged = [&](const QString& why) {
+        pf::warning(QStringLiteral("The recovery record %1 cannot be used: %2").arg(path, why));
+        if (problem)
+            *problem = why;
+        return false;
+    };
+    QString error;
+    const std::optional<QVariant> record = pf::PropertyList::fromFile(path, &error);
+    if (!record)
+        return damaged(QStringLiteral("its record of the latest changes cannot be read"));
+    const QVariantMap map = record->toMap();
+    std::optional<std::vector<GMDocumentPackage::Layer>> layers =
+        GMDocumentPackage::readArchive(map.value(QStringLiteral("content")).toByteArray(), &error);
+    const QVariantList masks = map.value(QStringLiteral("masks")).toList();
+    if (!layers || size_t(masks.size()) != layers->size())
+        return damaged(QStringLiteral("its record of the latest changes is damaged"));
+    for (size_t k = 0; k < layers->size(); ++k) {
+        const QVariantMap mask = masks[qsizetype(k)].toMap();
+        const QString recorded = mask.value(QStringLiteral("folder")).toString();
+        const pf::Size size(mask.value(QStringLiteral("width")).toDouble(),
+                            mask.value(QStringLiteral("height")).toDouble());
+        QString folder = rescuedFolder(recorded);
+        if (!recorded.isEmpty() && folder.isEmpty())
+            return damaged(
+                QStringLiteral("the latest strokes of the layer “%1” are missing").arg((*layers)[k].name));
+        if (recorded.isEmpty() && !blueprintCatalog().effectBlueprintWithName((*layers)[k].name))
+            continue; // an unknown effect's layer that had no folder has none still
+        // A snapshot folder holds the pictures; the mask's size goes beside them. A layer never painted
+        // gets an empty mask of its size.
+        if (folder.isEmpty() || !QFileInfo::exists(folder + QStringLiteral("/content"))) {
+            if (folder.isEmpty())
+                folder = OVBrushPathImage::folderURL();
+            const QVariantMap content{{QStringLiteral("width"), double(float(size.width))},
+                                      {QStringLiteral("height"), double(float(size.height))}};
+            const auto data = pf::PropertyList::toData(content, pf::PropertyList::Format::Xml, &error);
+            if (!data || !pf::FileSystem::createDirectory(folder, &error) ||
+                !pf::FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *data, &error))
+                return damaged(error);
+        }
+        (*layers)[k].maskFolder = folder;
+    }
+    std::vector<PendingLayer> pending;
+    std::vector<ForeignLayer> foreign;
+    QStringList unknown;
+    if (!collectLayers(*layers, false, pending, foreign, unknown, &error))
+        return damaged(error);
+    m_pendingLayers = std::move(pending);
+    m_foreignLayers = std::move(foreign);
+    return true;
 }

@@ -3,6 +3,7 @@
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMDocumentWindowController.h"
 #include "Classes/Document/GMPhotoFile.h"
+#include "Platform/Foundation/ObserverToken.h"
 #include "Platform/Image/Image.h"
 #include "Platform/UI/Document.h"
 
@@ -94,6 +95,26 @@ public:
     static QVariantMap checkedSettings(const GMEffectBlueprint& blueprint, QVariantMap values,
                                        const QString& layer);
 
+    // A package tells its changes by its "content", which every save writes anew (a file the user puts
+    // into it is no change of the document).
+    QDateTime modificationDateOfFile(const QString& path) const override;
+    // An autosave writes a package in place; a photo's autosave keeps the changes in its shadow copy
+    // and leaves the photo as it is.
+    bool autosaveWritesFile() const override;
+
+    // Crash recovery. A moment after each change of the layers, their settings and the stroke
+    // history's current snapshot of each mask (which the working area's "cache" already holds) are
+    // named in the document's record, written on a queue of its own once those snapshots are on disk.
+    // After a crash the record puts those layers over the original that was read.
+    bool readRecoveryRecord(const QString& path, QString* problem) override;
+    void removeRecoveryRecord() override;
+    static constexpr double recoveryRecordDelay = 0.5; // seconds after a change
+    // Waits until every record write asked for so far is done (tests and shutdown).
+    static void waitForRecoveryRecords();
+    // At the start after a crash, before "cache" is made fresh: the crashed session's stroke history
+    // is put aside in the recovery folder, where the records find their snapshots.
+    static void rescueCacheForRecovery();
+
     // Saves show the busy panel ("Saving", "Autosaving") while they run.
     void saveToURL(const QString& path, const QString& type, SaveOperation operation,
                    Completion completion) override;
@@ -127,6 +148,13 @@ private:
     struct Decoded;
 
     void resetContents();
+    // The layers of a package or record: into the chain later (`layers`), or kept out of it (`foreign`,
+    // effects this version does not know, named in `unknown`). False with a message when one is damaged.
+    static bool collectLayers(const std::vector<GMDocumentPackage::Layer>& read, bool olderSingleFile,
+                              std::vector<PendingLayer>& layers, std::vector<ForeignLayer>& foreign,
+                              QStringList& unknown, QString* errorMessage);
+    void scheduleRecoveryRecord();
+    void writeRecoveryRecord();
     bool readPlainImage(const QString& path, QString* errorMessage);
     // `photo`: the picture whose shadow copy the package is, opened as it is in the file when the
     // copy cannot be read.
@@ -144,10 +172,13 @@ private:
                                const std::shared_ptr<GMDocumentWindowController>& controller,
                                const QString& loading, const QStringList& folders,
                                const std::shared_ptr<std::vector<std::future<MaskRead>>>& reads);
-    std::shared_ptr<Snapshot> takeSnapshot(bool wantFullImage);
+    std::shared_ptr<Snapshot> takeSnapshot(bool wantFullImage,
+                                           pf::Bitmap::Format format = pf::Bitmap::Format::RGBA8);
     bool writePackage(Snapshot& snapshot, const QString& path, QString* errorMessage);
     QByteArray originalJPEG(const Snapshot& snapshot);
     QByteArray originalLossless(const Snapshot& snapshot);
+    // Tells the user that the lossless original could not be read and what becomes of it.
+    void reportDamagedOriginal(const QString& package);
     // Tells once, the first time a photo is saved over, what the file now holds and what is kept.
     void noteSavedOverPhoto(const QString& path);
     void recordFileState(const QString& key, const QString& filePath);
@@ -157,11 +188,27 @@ private:
     QImage m_loadPreview;
     std::vector<PendingLayer> m_pendingLayers;
     std::vector<ForeignLayer> m_foreignLayers;
+    // What else the package held (the user's own files), by name, kept in the working area.
+    std::vector<std::pair<QString, QString>> m_extras;
     std::shared_ptr<GMDocumentWindowController> m_windowController;
     std::shared_ptr<Opening> m_opening; // the picture being decoded, while it is
     std::mutex m_jpegMutex;             // the kept original's bytes are filled in on the save thread
     QByteArray m_originalJPEG;
     QByteArray m_originalLossless;
     bool m_originalIsJPEG = false; // decoded from JPEG bytes: those are the original, nothing is lost
+    // The package's lossless original did not decode: m_originalLossless holds its bytes as they were,
+    // carried by every save; the picture comes from the JPEG. Empty when it is sound.
+    QString m_losslessProblem;
     GMPhotoFile::Kind m_fileKind;
+    pf::ObserverToken m_chainObserver;
+    bool m_recordScheduled = false;
+    bool m_recordRemoved = false;
+    // The newest state waiting for the record queue: one write per document at a time takes whatever
+    // is newest when it runs, so a slow disk never makes the record lag behind a backlog of old states.
+    struct PendingRecord
+    {
+        std::mutex mutex;
+        std::shared_ptr<Snapshot> newest;
+    };
+    std::shared_ptr<PendingRecord> m_pendingRecord = std::make_shared<PendingRecord>();
 };

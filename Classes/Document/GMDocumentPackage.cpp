@@ -102,6 +102,30 @@ bool linkTree(const QString& source, const QString& target, QString* errorMessag
     return true;
 }
 
+// The files a mask folder holds, relative to it.
+const QStringList maskFiles{QStringLiteral("content"), QStringLiteral("imageContainer/content"),
+                            QStringLiteral("imageContainer/image.png"),
+                            QStringLiteral("additionalImageContainer/content"),
+                            QStringLiteral("additionalImageContainer/image.png")};
+
+// Copies the mask files of a folder reached through a link (and only those: a link may lead anywhere)
+// into `target`, as they are.
+bool copyMaskFiles(const QString& source, const QString& target, QString* errorMessage)
+{
+    for (const QString& file : maskFiles) {
+        const QFileInfo info(source + u'/' + file);
+        if (!info.isFile() || info.isSymLink())
+            continue;
+        const QString destination = target + u'/' + file;
+        if (!pf::FileSystem::createDirectory(QFileInfo(destination).absolutePath(), errorMessage))
+            return false;
+        QFile::remove(destination);
+        if (!QFile::copy(info.absoluteFilePath(), destination))
+            return fail(errorMessage, QStringLiteral("Could not copy \"%1\"").arg(info.absoluteFilePath()));
+    }
+    return pf::FileSystem::createDirectory(target, errorMessage);
+}
+
 // Whether the linked folder holds a picture for each of the container's pictures.
 bool holdsPictures(const QString& folder, const OVContentContainerPtr& container)
 {
@@ -123,11 +147,19 @@ bool writeMaskFolder(const GMDocumentPackage::Layer& layer, const QString& folde
         // A mask that could not be read, or the layer of an effect this version does not know: its
         // folder goes on as it was, whatever it holds.
         QString error;
-        if (!linkTree(layer.verbatimFolder, folder, &error))
+        if (linkTree(layer.verbatimFolder, folder, &error))
+            return true;
+        // Not at hand any more: the layer's mask as read goes on instead, and the rest of the
+        // document is saved. An unknown effect's folder has nothing to stand in for it.
+        if (!layer.mask)
             return fail(errorMessage,
                         QStringLiteral("The kept folder of the layer “%1” could not be carried over: %2")
                             .arg(layer.name, error));
-        return true;
+        pf::warning(
+            QStringLiteral("The kept folder of the layer \"%1\" cannot be carried over (%2); its mask is "
+                           "saved as it was read")
+                .arg(layer.name, error));
+        pf::FileSystem::removeRecursively(folder, QFileInfo(folder).absolutePath());
     }
     if (!pf::FileSystem::createDirectory(folder, errorMessage))
         return false;
@@ -195,6 +227,14 @@ QSize uprightSize(const QByteArray& data, QString* errorMessage)
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         size.transpose();
     return size;
+}
+
+// What a decoder says of a picture it could not read, in words for the user: it often says nothing.
+QString readableReason(const QString& decoder)
+{
+    return decoder.isEmpty() || decoder == QLatin1String("Unknown error")
+               ? QStringLiteral("it does not decode, being damaged or cut short")
+               : decoder;
 }
 
 // Guards the leftovers beside packages: a clean-up never takes a folder while a save of this process
@@ -388,7 +428,7 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
         !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/image.jpg"), contents.originalJPEG,
                                              errorMessage))
         return discard();
-    if (!contents.originalLossless.isEmpty() &&
+    if ((!contents.originalLossless.isEmpty() || contents.losslessDamaged) &&
         (!stepAllowed(QStringLiteral("image"), errorMessage) ||
          !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/image.png"), contents.originalLossless,
                                               errorMessage)))
@@ -451,6 +491,29 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
         }
     }
 
+    // What the user put into the package goes on as it is; a name this save writes itself keeps it
+    // beside, under another name.
+    QStringList written{QStringLiteral("image.jpg"), QStringLiteral("image.png"),
+                        QStringLiteral("preview.jpg"), QStringLiteral("QuickLook"),
+                        QStringLiteral("content")};
+    for (size_t k = 0; k < contents.layers.size(); ++k)
+        written.append(QStringLiteral("layer_%1").arg(k + 1));
+    for (const auto& [name, source] : contents.extras) {
+        QString entry = name;
+        while (written.contains(entry))
+            entry += QStringLiteral(".kept");
+        written.append(entry);
+        QString error;
+        const bool carried = QFileInfo(source).isDir() ? linkTree(source, fresh + u'/' + entry, &error)
+                                                       : linkOrCopy(source, fresh + u'/' + entry, &error);
+        if (!carried) {
+            waitForMasks();
+            return discard(
+                QStringLiteral("“%1”, which is kept in the document, could not be carried over: %2")
+                    .arg(name, error));
+        }
+    }
+
     std::vector<GMDocumentArchive::Entry> entries;
     for (const Layer& layer : contents.layers)
         entries.push_back({layer.name, layer.values});
@@ -484,8 +547,27 @@ QString GMDocumentPackage::keepFolder(const QString& folder, QString* errorMessa
     QString kept = OVBrushPathImage::folderURL();
     if (!pf::FileSystem::createDirectory(OVBrushPathImage::cacheFolder(), errorMessage))
         return {};
-    if (!linkTree(folder, kept, errorMessage)) {
+    const bool linked = QFileInfo(folder).isSymLink();
+    if (!(linked ? copyMaskFiles(folder, kept, errorMessage) : linkTree(folder, kept, errorMessage))) {
         pf::FileSystem::removeRecursively(kept, OVBrushPathImage::cacheFolder());
+        return {};
+    }
+    return kept;
+}
+
+QString GMDocumentPackage::keepEntry(const QString& path, QString* errorMessage)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        fail(errorMessage, QStringLiteral("\"%1\" is a link").arg(info.fileName()));
+        return {};
+    }
+    const QString holder = OVBrushPathImage::folderURL();
+    if (!pf::FileSystem::createDirectory(holder, errorMessage))
+        return {};
+    const QString kept = holder + u'/' + info.fileName();
+    if (!(info.isDir() ? linkTree(path, kept, errorMessage) : linkOrCopy(path, kept, errorMessage))) {
+        pf::FileSystem::removeRecursively(holder, OVBrushPathImage::cacheFolder());
         return {};
     }
     return kept;
@@ -533,19 +615,31 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
 
     Contents contents;
     // The lossless original where there is one; the JPEG, which every version writes, otherwise.
+    // A lossless original that does not decode is never let go for the JPEG: its bytes are kept as they
+    // are (the user is told, and every save carries them); one that cannot even be read refuses the
+    // document, since it could not be carried.
     const QString lossless = folder + QStringLiteral("/image.png");
     if (QFileInfo::exists(lossless)) {
         QString losslessError;
         contents.originalLossless = readLimited(lossless, &losslessError);
-        if (original == Original::Checked && !contents.originalLossless.isEmpty()) {
-            contents.originalSize = uprightSize(contents.originalLossless, &losslessError);
-            if (contents.originalSize.isEmpty())
-                contents.originalLossless.clear();
+        if (contents.originalLossless.isEmpty() && QFileInfo(lossless).size() != 0) {
+            fail(errorMessage,
+                 QStringLiteral("The document's untouched original cannot be read: %1").arg(losslessError));
+            return std::nullopt;
         }
         if (contents.originalLossless.isEmpty())
+            losslessError = QStringLiteral("the file is empty");
+        else if (original == Original::Checked)
+            contents.originalSize = uprightSize(contents.originalLossless, &losslessError);
+        if (contents.originalLossless.isEmpty() ||
+            (original == Original::Checked && contents.originalSize.isEmpty())) {
+            contents.losslessDamaged = true;
+            contents.losslessProblem = readableReason(losslessError);
             pf::warning(
-                QStringLiteral("The lossless original of \"%1\" cannot be read (%2); its JPEG is read")
+                QStringLiteral("The lossless original of \"%1\" is damaged (%2); it is kept as it is and "
+                               "the picture is read from its JPEG")
                     .arg(path, losslessError));
+        }
     }
     contents.originalJPEG = readLimited(folder + QStringLiteral("/image.jpg"), errorMessage);
     if (contents.originalJPEG.isEmpty() && contents.originalLossless.isEmpty()) {
@@ -557,7 +651,7 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
     if (original == Original::Decoded) {
         if (!decodeOriginal(contents, path, errorMessage))
             return std::nullopt;
-    } else if (contents.originalLossless.isEmpty()) {
+    } else if (contents.originalLossless.isEmpty() || contents.losslessDamaged) {
         QString error;
         contents.originalSize = uprightSize(contents.originalJPEG, &error);
         if (contents.originalSize.isEmpty()) {
@@ -571,24 +665,40 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
         contents.loadPreview = preview.toQImage();
     for (size_t k = 0; k < layers->size(); ++k)
         (*layers)[k].maskFolder = folder + QStringLiteral("/layer_%1").arg(k + 1);
+    // Whatever else is in it is the user's: carried by the saves to come.
+    QStringList known{QStringLiteral("image.jpg"), QStringLiteral("image.png"), QStringLiteral("preview.jpg"),
+                      QStringLiteral("QuickLook"), QStringLiteral("content")};
+    for (size_t k = 0; k < layers->size(); ++k)
+        known.append(QStringLiteral("layer_%1").arg(k + 1));
+    for (const QString& entry :
+         QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        if (!known.contains(entry))
+            contents.extras.emplace_back(entry, folder + u'/' + entry);
     contents.layers = std::move(*layers);
     return contents;
 }
 
 bool GMDocumentPackage::decodeOriginal(Contents& contents, const QString& path, QString* errorMessage)
 {
-    if (!contents.originalLossless.isEmpty()) {
+    if (!contents.originalLossless.isEmpty() && !contents.losslessDamaged) {
         QString error;
-        contents.original = pf::ImageFile::readData(contents.originalLossless, &error);
+        contents.original =
+            pf::ImageFile::readData(contents.originalLossless, &error, pf::ImageFile::Precision::Exact);
         // An older file's picture of another kind than PNG (a TIFF) is no lossless original to keep
         // as it is ("image.png"): let go, it is encoded as a PNG when saved.
         if (!contents.original.isNull() && !contents.originalLossless.startsWith("\x89PNG\r\n\x1a\n"))
             contents.originalLossless.clear();
         if (contents.original.isNull()) {
-            pf::warning(
-                QStringLiteral("The lossless original of \"%1\" cannot be read (%2); its JPEG is read")
-                    .arg(path, error));
-            contents.originalLossless.clear();
+            if (contents.olderSingleFile) {
+                contents.originalLossless.clear(); // no picture of that file: the caller tries the next
+            } else {
+                pf::warning(
+                    QStringLiteral("The lossless original of \"%1\" is damaged (%2); it is kept as it "
+                                   "is and the picture is read from its JPEG")
+                        .arg(path, error));
+                contents.losslessDamaged = true;
+                contents.losslessProblem = readableReason(error);
+            }
         }
     }
     if (contents.original.isNull()) {
@@ -597,7 +707,8 @@ bool GMDocumentPackage::decodeOriginal(Contents& contents, const QString& path, 
                 errorMessage,
                 QStringLiteral("The document is damaged: its original picture “image.jpg” is empty."));
         QString error;
-        contents.original = pf::ImageFile::readData(contents.originalJPEG, &error);
+        contents.original =
+            pf::ImageFile::readData(contents.originalJPEG, &error, pf::ImageFile::Precision::Exact);
         if (contents.original.isNull())
             return fail(errorMessage,
                         QStringLiteral("The document's original picture cannot be read: %1").arg(error));

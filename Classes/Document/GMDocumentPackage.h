@@ -54,11 +54,21 @@ public:
     {
         QByteArray originalJPEG;     // the original's JPEG bytes
         QByteArray originalLossless; // "image.png": the original without loss; empty for a JPEG original
-        pf::Bitmap original;         // reading: the decoded original
-        QSize originalSize;          // reading: the original's size, upright
-        pf::Bitmap preview;          // writing: the composed preview (may be null: then none is written)
-        QImage loadPreview;          // reading: "QuickLook/Preview.jpg", when readable
+        // Reading: "image.png" is there but cannot be decoded (damaged, cut short, empty): its bytes stay
+        // in originalLossless as they are, the picture comes from the JPEG, and `losslessProblem` says
+        // why. Writing: "image.png" is written with those bytes as they are, even none.
+        bool losslessDamaged = false;
+        QString losslessProblem;
+        pf::Bitmap original; // reading: the decoded original
+        QSize originalSize;  // reading: the original's size, upright
+        pf::Bitmap preview;  // writing: the composed preview (may be null: then none is written)
+        QImage loadPreview;  // reading: "QuickLook/Preview.jpg", when readable
         std::vector<Layer> layers;
+        // Entries of the package this application does not write (a file the user put there, a layer
+        // folder no layer names), by name: reading gives where they are in the package, writing where to
+        // take them from. They are carried as they are; one whose name a save now writes itself is kept
+        // beside it, under its name with ".kept" added.
+        std::vector<std::pair<QString, QString>> extras;
         // Reading: a document of the older single-file form. Its layers have no mask folders (their
         // masks are painted again from the strokes in their settings), and its original when it is no
         // JPEG stands as the lossless one even when it is no PNG (decodeOriginal lets such go).
@@ -81,8 +91,8 @@ public:
     // older file without a picture that decodes, give nothing and a message.
     static std::optional<Contents> read(const QString& path, QString* errorMessage,
                                         Original original = Original::Decoded);
-    // Decodes the original of contents read with Original::Checked, on any thread:
-    // the lossless one, else (with a warning) the JPEG. False with a message when neither decodes; `path`
+    // Decodes the original of contents read with Original::Checked, on any thread: the lossless one,
+    // else (marked damaged, with a warning) the JPEG. False with a message when neither decodes; `path`
     // names the package in the warning.
     static bool decodeOriginal(Contents& contents, const QString& path, QString* errorMessage);
     // The same checks on an archive's bytes alone (the fuzzer's entry).
@@ -95,8 +105,11 @@ public:
     // its renames left aside. Done by every write and read.
     static void clearLeftovers(const QString& path);
     // Links (or copies) a folder of a package into a new folder of the working area's "cache", where it
-    // outlives the package's replacement by a save; its path, or empty with a message.
+    // outlives the package's replacement by a save; its path, or empty with a message. A mask folder that
+    // is a link to one elsewhere gets a copy of the mask's own files found there.
     static QString keepFolder(const QString& folder, QString* errorMessage);
+    // The same for any entry of a package, file or folder, kept under its own name; never a link.
+    static QString keepEntry(const QString& path, QString* errorMessage);
 
     // The one queue on which the masks of every document are written, one after another.
     static pf::SerialQueue& documentQueue();

@@ -37,9 +37,10 @@ public:
     // Null switches undo registration off (while layers are loaded).
     virtual void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager) = 0;
     virtual std::shared_ptr<PhotoToolChain> toolChain() const = 0;
-    // The composed picture of all layers fitted inside 1024 x 1024 pixels, and at full size.
+    // The composed picture of all layers fitted inside 1024 x 1024 pixels, and at full size (in float
+    // pixels for a photo that has more than 8 bits to keep).
     virtual GMRenderForSaving previewForSaving() = 0;
-    virtual GMRenderForSaving imageForSaving() = 0;
+    virtual GMRenderForSaving imageForSaving(pf::Bitmap::Format format = pf::Bitmap::Format::RGBA8) = 0;
     // A picture shown while the layers load.
     virtual void showLoadingPreview(const QImage& preview) = 0;
     // A reduced picture of a photo of `photoSize` pixels that is still being opened, shown in its place.

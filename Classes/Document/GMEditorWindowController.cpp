@@ -131,10 +131,10 @@ GMRenderForSaving GMEditorWindowController::previewForSaving()
         *chain, pf::Size(GMWindowController::previewSide, GMWindowController::previewSide));
 }
 
-GMRenderForSaving GMEditorWindowController::imageForSaving()
+GMRenderForSaving GMEditorWindowController::imageForSaving(pf::Bitmap::Format format)
 {
     const auto chain = m_editor->toolChain();
-    return chain ? GMChainRenderer::renderForSaving(*chain) : GMRenderForSaving();
+    return chain ? GMChainRenderer::renderForSaving(*chain, std::nullopt, format) : GMRenderForSaving();
 }
 
 void GMEditorWindowController::showOpeningPreview(const QImage& preview, const pf::Size& photoSize)

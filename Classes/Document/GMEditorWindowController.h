@@ -34,7 +34,7 @@ public:
     void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager) override;
     std::shared_ptr<PhotoToolChain> toolChain() const override;
     GMRenderForSaving previewForSaving() override;
-    GMRenderForSaving imageForSaving() override;
+    GMRenderForSaving imageForSaving(pf::Bitmap::Format format = pf::Bitmap::Format::RGBA8) override;
     void showLoadingPreview(const QImage& preview) override;
     void showOpeningPreview(const QImage& preview, const pf::Size& photoSize) override;
     void startActivity(const QString& message, std::function<void()> block) override;

@@ -119,6 +119,25 @@ QImage::Format writtenFormat(const GMPhotoFile::Kind& kind)
     return wide ? QImage::Format_RGBX64 : QImage::Format_RGB32;
 }
 
+// Premultiplied float pixels as straight ones (Qt's own conversion from premultiplied float loses
+// precision and clamps); a clear pixel has no colour.
+QImage straightFloat(const pf::Bitmap& picture)
+{
+    const pf::Bitmap rgba = picture.converted(pf::Bitmap::Format::RGBAf);
+    QImage image(rgba.width(), rgba.height(), QImage::Format_RGBA32FPx4);
+    for (int y = 0; y < rgba.height(); ++y) {
+        const auto* src = reinterpret_cast<const float*>(rgba.row(y));
+        auto* dst = reinterpret_cast<float*>(image.scanLine(y));
+        for (int x = 0; x < rgba.width(); ++x) {
+            const float a = src[4 * x + 3];
+            for (int c = 0; c < 3; ++c)
+                dst[4 * x + c] = a > 0 ? src[4 * x + c] / a : 0.0f;
+            dst[4 * x + 3] = a;
+        }
+    }
+    return image;
+}
+
 QByteArray write(const QImage& image, const QByteArray& format, int quality, QString* errorMessage)
 {
     QByteArray data;
@@ -234,12 +253,27 @@ QByteArray GMPhotoFile::encode(const pf::Bitmap& picture, const Kind& kind, QStr
             *errorMessage = QStringLiteral("There is no picture to write.");
         return {};
     }
-    QImage image = picture.toQImage();
-    image.setColorSpace(QColorSpace(QColorSpace::SRgb));
-    image = image.convertToFormat(writtenFormat(kind));
     // Back into the file's own colour space and stored orientation: its metadata says so.
-    if (kind.colorSpace.isValid() && kind.colorSpace != QColorSpace(QColorSpace::SRgb))
-        image.convertToColorSpace(kind.colorSpace);
+    const bool converts = kind.colorSpace.isValid() && kind.colorSpace != QColorSpace(QColorSpace::SRgb);
+    QImage image;
+    if (picture.format() == pf::Bitmap::Format::RGBAf || picture.format() == pf::Bitmap::Format::Grayf) {
+        // Float pixels (a photo of more than 8 bits, translucent or outside sRGB) are converted while
+        // they are float, and rounded to the file's depth only at the end.
+        image = straightFloat(picture);
+        if (converts) {
+            image.setColorSpace(QColorSpace(QColorSpace::SRgb));
+            image.convertToColorSpace(kind.colorSpace);
+            image.setColorSpace(QColorSpace());
+        }
+        image = image.convertToFormat(writtenFormat(kind));
+        image.setColorSpace(converts ? kind.colorSpace : QColorSpace(QColorSpace::SRgb));
+    } else {
+        image = picture.toQImage();
+        image.setColorSpace(QColorSpace(QColorSpace::SRgb));
+        image = image.convertToFormat(writtenFormat(kind));
+        if (converts)
+            image.convertToColorSpace(kind.colorSpace);
+    }
     image = applied(std::move(image), kind.orientation, true);
 
     if (kind.format == "png" && kind.pngChunks.isValid()) {

@@ -109,11 +109,11 @@ GMRenderForSaving GMPreviewWindowController::previewForSaving()
         *m_chain, pf::Size(GMChainRenderer::previewSide, GMChainRenderer::previewSide));
 }
 
-GMRenderForSaving GMPreviewWindowController::imageForSaving()
+GMRenderForSaving GMPreviewWindowController::imageForSaving(pf::Bitmap::Format format)
 {
     if (!m_chain)
         return {};
-    return GMChainRenderer::renderForSaving(*m_chain);
+    return GMChainRenderer::renderForSaving(*m_chain, std::nullopt, format);
 }
 
 void GMPreviewWindowController::refresh()

@@ -29,7 +29,7 @@ public:
     void setUndoManager(std::shared_ptr<pf::UndoManager> undoManager) override;
     std::shared_ptr<PhotoToolChain> toolChain() const override { return m_chain; }
     GMRenderForSaving previewForSaving() override;
-    GMRenderForSaving imageForSaving() override;
+    GMRenderForSaving imageForSaving(pf::Bitmap::Format format = pf::Bitmap::Format::RGBA8) override;
     void showLoadingPreview(const QImage& preview) override;
     void startActivity(const QString& message, std::function<void()> block) override;
     void stopActivity(const QString& message) override;

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QTransform>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -62,9 +63,76 @@ QString damagedMessage(const QString& name)
     return QStringLiteral("The image “%1” is damaged: its data ends before the picture does.").arg(name);
 }
 
+// Whether 8-bit premultiplied pixels would lose colour: some pixel is neither opaque nor clear.
+bool hasPartialAlpha(const QImage& image)
+{
+    if (!image.hasAlphaChannel() || image.depth() > 32)
+        return false;
+    const QImage argb =
+        image.format() == QImage::Format_ARGB32 ? image : image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x)
+            if (const int a = qAlpha(row[x]); a != 0 && a != 255)
+                return true;
+    }
+    return false;
+}
+
+// The picture as premultiplied float pixels, converted to sRGB when it is in another space: nothing is
+// clamped, so that converting back gives its own values. Made a band of rows at a time, so that no
+// float copy of the whole picture is made besides the result.
+Bitmap exactBitmap(const QImage& image, bool converts)
+{
+    constexpr int bandRows = 256;
+    const int width = image.width(), height = image.height();
+    Bitmap out(width, height, Bitmap::Format::RGBAf, Bitmap::Fill::Uninitialized);
+    // Qt's own conversion to float goes through premultiplied pixels, which loses the colour of a
+    // nearly clear pixel: straight values are taken over here.
+    const bool deep = image.depth() > 32;
+    for (int top = 0; !out.isNull() && top < height; top += bandRows) {
+        const int rows = std::min(bandRows, height - top);
+        const QImage straight = image.copy(0, top, width, rows)
+                                    .convertToFormat(deep ? QImage::Format_RGBA64 : QImage::Format_ARGB32);
+        QImage band(width, rows, QImage::Format_RGBA32FPx4);
+        for (int y = 0; y < rows; ++y) {
+            auto* dst = reinterpret_cast<float*>(band.scanLine(y));
+            if (deep) {
+                const auto* src = reinterpret_cast<const quint16*>(straight.constScanLine(y));
+                for (int i = 0; i < 4 * width; ++i)
+                    dst[i] = src[i] / 65535.0f;
+            } else {
+                const auto* src = reinterpret_cast<const QRgb*>(straight.constScanLine(y));
+                for (int x = 0; x < width; ++x) {
+                    dst[4 * x + 0] = qRed(src[x]) / 255.0f;
+                    dst[4 * x + 1] = qGreen(src[x]) / 255.0f;
+                    dst[4 * x + 2] = qBlue(src[x]) / 255.0f;
+                    dst[4 * x + 3] = qAlpha(src[x]) / 255.0f;
+                }
+            }
+        }
+        if (converts) {
+            band.setColorSpace(image.colorSpace());
+            band.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
+        }
+        for (int y = 0; y < rows; ++y) {
+            const auto* src = reinterpret_cast<const float*>(band.constScanLine(y));
+            auto* dst = reinterpret_cast<float*>(out.mutableRow(top + y));
+            for (int x = 0; x < width; ++x) {
+                const float a = src[4 * x + 3];
+                dst[4 * x + 0] = src[4 * x + 0] * a;
+                dst[4 * x + 1] = src[4 * x + 1] * a;
+                dst[4 * x + 2] = src[4 * x + 2] * a;
+                dst[4 * x + 3] = a;
+            }
+        }
+    }
+    return out;
+}
+
 // `data` (the file's bytes, when at hand) lets a JPEG cut short be refused before it is decoded.
 Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qint64 size,
-                QString* errorMessage)
+                QString* errorMessage, ImageFile::Precision precision)
 {
     auto fail = [&](const QString& message) {
         if (errorMessage)
@@ -75,7 +143,10 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
         return fail(damagedMessage(name));
 
     QImageReader::setAllocationLimit(AllocationLimitMB);
-    reader.setAutoTransform(true);
+    // Turned upright here rather than by the reader, which drops the colour profile of a turned picture
+    // (its colours would then be taken for sRGB).
+    reader.setAutoTransform(false);
+    const QImageIOHandler::Transformations turn = reader.transformation();
     // A header may claim any size: say so before the decoder refuses with a vaguer message.
     const QSize claimed = reader.size();
     if (claimed.isValid()) {
@@ -94,9 +165,27 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
     if (image.isNull())
         return fail(QStringLiteral("The image “%1” could not be read: %2.").arg(name, reader.errorString()));
     const QColorSpace space = image.colorSpace();
-    if (space.isValid() && space != QColorSpace(QColorSpace::SRgb))
-        image.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
-    Bitmap bitmap = Bitmap::fromQImage(std::move(image));
+    if (turn != QImageIOHandler::TransformationNone) {
+        // As the reader would: mirrored, then flipped, then turned by 90°.
+        const bool mirror = turn.testFlag(QImageIOHandler::TransformationMirror);
+        const bool flip = turn.testFlag(QImageIOHandler::TransformationFlip);
+        if (mirror || flip)
+            image = image.mirrored(mirror, flip);
+        if (turn.testFlag(QImageIOHandler::TransformationRotate90))
+            image = image.transformed(QTransform().rotate(90));
+        image.setColorSpace(space);
+    }
+    const bool converts = space.isValid() && space != QColorSpace(QColorSpace::SRgb);
+    Bitmap bitmap;
+    if (precision == ImageFile::Precision::Exact && (converts || hasPartialAlpha(image))) {
+        // In float the conversion keeps what sRGB cannot show (below 0, above 1), and the conversion
+        // back when the photo is saved gives its own values again.
+        bitmap = exactBitmap(image, converts);
+    } else {
+        if (converts)
+            image.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
+        bitmap = Bitmap::fromQImage(std::move(image));
+    }
     if (bitmap.isNull())
         return fail(QStringLiteral("The image “%1” is too large to open.").arg(name));
     return bitmap;
@@ -166,7 +255,7 @@ QByteArray encode(const QImage& image, const char* format, int quality)
 
 } // namespace
 
-Bitmap ImageFile::read(const QString& path, QString* errorMessage)
+Bitmap ImageFile::read(const QString& path, QString* errorMessage, Precision precision)
 {
     const QFileInfo info(path);
     const QString reason = unreadableReason(path, info);
@@ -193,17 +282,17 @@ Bitmap ImageFile::read(const QString& path, QString* errorMessage)
     }
     const uchar* data = size > 0 ? file.map(0, size) : nullptr;
     QImageReader reader(&file);
-    return readFrom(reader, info.fileName(), data, data ? size : 0, errorMessage);
+    return readFrom(reader, info.fileName(), data, data ? size : 0, errorMessage, precision);
 }
 
-Bitmap ImageFile::readData(const QByteArray& data, QString* errorMessage)
+Bitmap ImageFile::readData(const QByteArray& data, QString* errorMessage, Precision precision)
 {
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     return readFrom(reader, QStringLiteral("data"), reinterpret_cast<const uchar*>(data.constData()),
-                    data.size(), errorMessage);
+                    data.size(), errorMessage, precision);
 }
 
 QByteArray ImageFile::encodePNG(const Bitmap& bitmap, int bitsPerComponent)

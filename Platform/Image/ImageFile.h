@@ -13,9 +13,22 @@ namespace pf {
 class ImageFile
 {
 public:
+    // How closely a picture is kept. Compact: 8 bits a component where the file has 8 (transparency
+    // premultiplied in them), other profiles converted to sRGB within its range. Exact, for a photo
+    // that may be written back: float where 8 bits would lose something (partial transparency, a
+    // profile other than sRGB, converted without clipping the colours sRGB cannot show), so that every
+    // pixel converts back to what the file held.
+    enum class Precision
+    {
+        Compact,
+        Exact
+    };
+
     // A null bitmap, with a message fit for the user, when the file is missing, unreadable or damaged.
-    static Bitmap read(const QString& path, QString* errorMessage = nullptr);
-    static Bitmap readData(const QByteArray& data, QString* errorMessage = nullptr);
+    static Bitmap read(const QString& path, QString* errorMessage = nullptr,
+                       Precision precision = Precision::Compact);
+    static Bitmap readData(const QByteArray& data, QString* errorMessage = nullptr,
+                           Precision precision = Precision::Compact);
 
     // PNG: grey bitmaps as grey, others as RGBA; 8 or 16 bits per component.
     static QByteArray encodePNG(const Bitmap& bitmap, int bitsPerComponent = 8);

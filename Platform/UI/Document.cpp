@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <condition_variable>
@@ -124,8 +125,34 @@ void Document::observeUndoManager()
                            [this](const Notification&) { updateChangeCount(Change::Redone); }));
 }
 
+QDateTime Document::modificationDateOfFile(const QString& path) const
+{
+    const QFileInfo info(path);
+    return info.exists() ? info.lastModified() : QDateTime();
+}
+
+bool Document::fileChangedOnDisk() const
+{
+    if (m_fileURL.isEmpty() || !m_fileModificationDate.isValid())
+        return false;
+    const QDateTime now = modificationDateOfFile(m_fileURL);
+    return now.isValid() && now != m_fileModificationDate;
+}
+
+bool Document::readRecoveryRecord(const QString&, QString*)
+{
+    return false;
+}
+
+void Document::removeRecoveryRecord()
+{
+    if (!m_recoveryRecordPath.isEmpty())
+        QFile::remove(m_recoveryRecordPath);
+}
+
 void Document::updateChangeCount(Change change)
 {
+    const bool wasEdited = isDocumentEdited();
     switch (change) {
     case Change::Done:
     case Change::Redone:
@@ -142,6 +169,9 @@ void Document::updateChangeCount(Change change)
         break;
     }
     updateWindowTitle();
+    // What a start after a crash marks edited follows the mark, not only opening, saving and closing.
+    if (wasEdited != isDocumentEdited() && m_controller)
+        m_controller->noteOpenDocumentsChanged();
 }
 
 void Document::updateWindowTitle()
@@ -214,6 +244,19 @@ void Document::startNextSave()
     job->changeCountAtStart = m_changeCount;
     job->generationAtStart = m_generation;
 
+    // An autosave never writes over a file someone else changed: the changes stay here (and in the
+    // working area), and the next explicit save asks what to do.
+    if (job->operation == SaveOperation::Autosave && autosaveWritesFile() && fileChangedOnDisk()) {
+        job->errorMessage =
+            QStringLiteral("“%1” was changed by another program since it was opened or last saved here, so "
+                           "it was not written over. Your changes are kept; when you save, you choose "
+                           "whether to replace it.")
+                .arg(QFileInfo(m_fileURL).fileName());
+        job->finished = true;
+        finishSave(job);
+        return;
+    }
+
     if (!canAsynchronouslyWrite(job->path, job->type, job->operation)) {
         QString error;
         job->succeeded = writeToURL(job->path, job->type, job->operation, job->originalPath, &error);
@@ -261,7 +304,7 @@ void Document::finishSave(const std::shared_ptr<SaveJob>& job)
             const QString previousAutosave = m_autosavedContentsFileURL;
             m_fileURL = job->path;
             m_fileType = job->type;
-            m_fileModificationDate = QFileInfo(job->path).lastModified();
+            m_fileModificationDate = modificationDateOfFile(job->path);
             m_changeCount -= job->changeCountAtStart;
             m_autosavedGeneration = job->generationAtStart;
             m_autosavedContentsFileURL.clear();
@@ -277,7 +320,11 @@ void Document::finishSave(const std::shared_ptr<SaveJob>& job)
         case SaveOperation::SaveTo:
             break;
         case SaveOperation::Autosave:
-            m_changeCount -= job->changeCountAtStart;
+            // Changes kept elsewhere are not in the user's file yet: the document stays edited.
+            if (autosaveWritesFile()) {
+                m_changeCount -= job->changeCountAtStart;
+                m_fileModificationDate = modificationDateOfFile(job->path);
+            }
             m_autosavedGeneration = job->generationAtStart;
             break;
         case SaveOperation::AutosaveElsewhere:
@@ -324,6 +371,10 @@ void Document::saveDocument(Completion completion)
         saveDocumentAs(std::move(completion));
         return;
     }
+    if (fileChangedOnDisk()) {
+        saveInPlaceAfterAsking(std::move(completion));
+        return;
+    }
     std::weak_ptr<Document> weak = weak_from_this();
     saveToURL(m_fileURL, m_fileType, SaveOperation::Save,
               [weak, completion](bool succeeded, const QString& errorMessage) {
@@ -334,6 +385,31 @@ void Document::saveDocument(Completion completion)
                   if (completion)
                       completion(succeeded, errorMessage);
               });
+}
+
+void Document::saveInPlaceAfterAsking(Completion completion)
+{
+    Alert alert;
+    alert.messageText =
+        QStringLiteral("“%1” was changed by another program.").arg(QFileInfo(m_fileURL).fileName());
+    alert.informativeText = QStringLiteral(
+        "Someone changed it on disk after you opened or last saved it here. Replace that version with "
+        "yours, or save yours under another name and leave it as it is?");
+    alert.style = Alert::Style::Warning;
+    alert.addButton(QStringLiteral("Replace"));
+    alert.addButton(QStringLiteral("Save As…"));
+    alert.addButton(QStringLiteral("Cancel"));
+    const int answer = alert.runModal();
+    if (answer == Alert::firstButtonReturn + 1)
+        return saveDocumentAs(std::move(completion));
+    if (answer != Alert::firstButtonReturn) {
+        if (completion)
+            completion(false, QString()); // cancelled: nothing to tell
+        return;
+    }
+    // The user chose their version: it is what this document knows of the file from now on.
+    m_fileModificationDate = modificationDateOfFile(m_fileURL);
+    saveDocument(std::move(completion));
 }
 
 void Document::saveDocumentAs(Completion completion)
@@ -369,6 +445,30 @@ void Document::runSavePanel(SaveOperation operation, Completion completion)
     const int choice = std::clamp(panel.selectedFileType, 0, int(typeNames.size()) - 1);
     const QString type = typeNames[choice];
     QString path = panel.path();
+    // A folder named in the path that does not exist is made only when the user says so.
+    if (const QString folder = QFileInfo(path).absolutePath(); !QFileInfo(folder).isDir()) {
+        Alert alert;
+        alert.messageText =
+            QStringLiteral("The folder “%1” does not exist.").arg(QFileInfo(folder).fileName());
+        alert.informativeText =
+            QStringLiteral("Make it (%1) and save there?").arg(QDir::toNativeSeparators(folder));
+        alert.addButton(QStringLiteral("Make Folder and Save"));
+        alert.addButton(QStringLiteral("Cancel"));
+        if (alert.runModal() != Alert::firstButtonReturn) {
+            if (completion)
+                completion(false, QString()); // cancelled: nothing to tell
+            return;
+        }
+        QString error;
+        if (!FileSystem::createDirectory(folder, &error)) {
+            presentError(
+                QStringLiteral("The folder “%1” could not be made.").arg(QFileInfo(folder).fileName()),
+                error);
+            if (completion)
+                completion(false, error);
+            return;
+        }
+    }
     const QStringList extensions = panel.fileTypes.value(choice).extensions;
     const QString suffix = QFileInfo(path).suffix();
     if (!extensions.isEmpty() && !extensions.contains(suffix, Qt::CaseInsensitive))
@@ -414,9 +514,16 @@ void Document::autosaveDocument(Completion completion)
     if (path.isEmpty()) {
         const auto type = m_controller ? m_controller->typeNamed(autosavingFileType()) : std::nullopt;
         const QString extension = type && !type->extensions.isEmpty() ? type->extensions.first() : QString();
-        path = DocumentController::autosaveFolder() + QStringLiteral("/Untitled ") +
-               QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh.mm.ss.zzz")) +
-               (extension.isEmpty() ? QString() : u'.' + extension);
+        const QString stem = DocumentController::autosaveFolder() + QStringLiteral("/Untitled ") +
+                             QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh.mm.ss.zzz"));
+        const QString suffix = extension.isEmpty() ? QString() : u'.' + extension;
+        // Two documents autosaved in the same millisecond must not share a place (the second would
+        // replace the first): a name handed out once is never handed out again.
+        static QStringList handedOut;
+        path = stem + suffix;
+        for (int n = 2; handedOut.contains(path) || QFileInfo::exists(path); ++n)
+            path = stem + QStringLiteral(" %1").arg(n) + suffix;
+        handedOut.append(path);
     }
     saveToURL(path, autosavingFileType(), SaveOperation::AutosaveElsewhere, report);
 }
@@ -445,7 +552,7 @@ void Document::revertDocumentToSaved()
         }
         if (self->m_undoManager)
             self->m_undoManager->removeAllActions();
-        self->m_fileModificationDate = QFileInfo(self->m_fileURL).lastModified();
+        self->m_fileModificationDate = self->modificationDateOfFile(self->m_fileURL);
         self->updateChangeCount(Change::Cleared);
     });
 }
@@ -502,9 +609,26 @@ void Document::canCloseDocument(std::function<void(bool)> decision)
         auto self = weak.lock();
         if (!self)
             return decide(true);
-        if (!self->hasUnautosavedChanges() && (!self->isDocumentEdited() || !self->m_fileURL.isEmpty()))
+        const bool titled = !self->m_fileURL.isEmpty();
+        // A file that does not hold the changes (an autosave keeps them elsewhere) asks whether they go
+        // into it; kept elsewhere either way, they are never lost.
+        if (titled && self->autosavesInPlace() && !self->autosaveWritesFile() && self->isDocumentEdited()) {
+            const SaveIntoFiles answer = askToSaveIntoFiles({QFileInfo(self->m_fileURL).fileName()});
+            if (answer == SaveIntoFiles::Cancel)
+                return decide(false);
+            if (answer == SaveIntoFiles::Save) {
+                self->saveDocument([decide](bool succeeded, const QString&) { decide(succeeded); });
+                return;
+            }
+        }
+        if (!self->hasUnautosavedChanges() && (!self->isDocumentEdited() || titled))
             return decide(true);
-        if (!self->m_fileURL.isEmpty() && self->autosavesInPlace()) {
+        // A file someone else changed is not written over unasked, not even as the window closes.
+        if (titled && self->autosavesInPlace() && self->autosaveWritesFile() && self->fileChangedOnDisk()) {
+            self->saveInPlaceAfterAsking([decide](bool succeeded, const QString&) { decide(succeeded); });
+            return;
+        }
+        if (titled && self->autosavesInPlace()) {
             self->autosaveDocument([weak, decide](bool succeeded, const QString& errorMessage) {
                 auto document = weak.lock();
                 if (!succeeded && document)
@@ -542,9 +666,36 @@ void Document::canCloseDocument(std::function<void(bool)> decision)
     });
 }
 
+Document::SaveIntoFiles Document::askToSaveIntoFiles(const QStringList& fileNames)
+{
+    QStringList quoted;
+    for (const QString& name : fileNames)
+        quoted.append(QStringLiteral("“%1”").arg(name));
+    const bool one = quoted.size() == 1;
+    Alert alert;
+    alert.messageText =
+        one ? QStringLiteral("Do you want to save the changes to %1 into the file?").arg(quoted.first())
+            : QStringLiteral("Do you want to save the changes to %1 files into them?").arg(quoted.size());
+    alert.informativeText =
+        (one ? QStringLiteral("Your changes are kept either way and come back when you open it again. Saving "
+                              "writes them into the file itself.")
+             : quoted.join(QStringLiteral(", ")) +
+                   QStringLiteral(
+                       ". Your changes are kept either way and come back when you open them again. "
+                       "Saving writes them into the files themselves."));
+    alert.addButton(QStringLiteral("Save"));
+    alert.addButton(QStringLiteral("Cancel"));
+    alert.addButton(QStringLiteral("Don't Save"));
+    const int answer = alert.runModal();
+    return answer == Alert::firstButtonReturn       ? SaveIntoFiles::Save
+           : answer == Alert::firstButtonReturn + 1 ? SaveIntoFiles::Cancel
+                                                    : SaveIntoFiles::DontSave;
+}
+
 void Document::close()
 {
     std::shared_ptr<Document> keepAlive = shared_from_this();
+    removeRecoveryRecord();
     if (m_window) {
         Window* window = m_window;
         if (window->delegate() == m_closer.get())

@@ -61,6 +61,11 @@ public:
     // The file's modification time when it was last read or written by this document.
     QDateTime fileModificationDate() const { return m_fileModificationDate; }
     void setFileModificationDate(const QDateTime& date) { m_fileModificationDate = date; }
+    // The modification time of what stands at `path` as this document's kind of file: the file's own by
+    // default (a package may tell by what it holds). Invalid when nothing is there.
+    virtual QDateTime modificationDateOfFile(const QString& path) const;
+    // Whether the document's file was changed by someone else since this document read or wrote it.
+    bool fileChangedOnDisk() const;
     // Where an untitled document's contents were last autosaved; empty when nowhere.
     QString autosavedContentsFileURL() const { return m_autosavedContentsFileURL; }
     void setAutosavedContentsFileURL(const QString& path) { m_autosavedContentsFileURL = path; }
@@ -74,6 +79,21 @@ public:
     // is still untitled brings this one forward instead of converting the file a second time.
     QString convertedFromURL() const { return m_convertedFromURL; }
     void setConvertedFromURL(const QString& path) { m_convertedFromURL = path; }
+    // The file an untitled document's contents were read from (a sample): what brings it back after a
+    // crash before it was first autosaved.
+    QString sourceURL() const { return m_sourceURL; }
+    void setSourceURL(const QString& path) { m_sourceURL = path; }
+
+    // Crash recovery. The controller names a file where the document keeps a small record of its state
+    // as it changes (written by the subclass, never on the main thread); after a crash the document is
+    // read as usual and then brought forward to what its record holds.
+    QString recoveryRecordPath() const { return m_recoveryRecordPath; }
+    void setRecoveryRecordPath(const QString& path) { m_recoveryRecordPath = path; }
+    // Restores the state a record holds over what was read, before the window is shown. False when
+    // nothing was restored, with the reason when there was a record that could not be used.
+    virtual bool readRecoveryRecord(const QString& path, QString* problem);
+    // The document closed: its record goes (after any write of it still under way).
+    virtual void removeRecoveryRecord();
 
     std::shared_ptr<UndoManager> undoManager();
     bool isDocumentEdited() const { return m_changeCount != 0; }
@@ -92,6 +112,10 @@ public:
     static void unblockUserInteraction();
     virtual QString autosavingFileType() const { return fileType(); }
     virtual bool autosavesInPlace() const { return true; }
+    // Whether an autosave in place writes the user's file (true), or keeps the changes elsewhere and
+    // leaves the file as it is (false): then the document stays edited until an explicit save, and
+    // closing it asks.
+    virtual bool autosaveWritesFile() const { return true; }
     // Whether Save may write the document's file in its own type; false makes Save ask for a new name.
     virtual bool canSaveInPlace() const { return true; }
     // The types a save panel offers for the operation, the first being the suggestion.
@@ -127,6 +151,15 @@ public:
     // stays until the answer comes).
     bool windowShouldClose();
 
+    // Asks whether changes go into files that do not hold them (their autosaves keep them elsewhere).
+    enum class SaveIntoFiles
+    {
+        Save,
+        Cancel,
+        DontSave
+    };
+    static SaveIntoFiles askToSaveIntoFiles(const QStringList& fileNames);
+
     // Decides whether the document may close: waits for its saves, writes its changes (an untitled
     // document asks whether to keep it). A save that fails keeps it open (after telling the user).
     void canCloseDocument(std::function<void(bool mayClose)> decision);
@@ -150,6 +183,9 @@ private:
     void finishSave(const std::shared_ptr<SaveJob>& job);
     void observeUndoManager();
     void runSavePanel(SaveOperation operation, Completion completion);
+    // Saves in place after asking, when the file was changed on disk since it was read or written:
+    // overwrite it, save under another name, or nothing (the completion hears of a cancel).
+    void saveInPlaceAfterAsking(Completion completion);
 
     QString m_fileURL;
     QString m_fileType;
@@ -157,6 +193,8 @@ private:
     QString m_autosavedContentsFileURL;
     QString m_draftName;
     QString m_convertedFromURL;
+    QString m_sourceURL;
+    QString m_recoveryRecordPath;
     std::shared_ptr<UndoManager> m_undoManager;
     std::vector<ObserverToken> m_undoObservers;
     qint64 m_changeCount = 0;

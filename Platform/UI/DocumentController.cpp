@@ -2,6 +2,7 @@
 
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/RandomName.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UI/Alert.h"
 #include "Platform/UI/FilePanel.h"
@@ -137,6 +138,8 @@ void DocumentController::addDocument(const std::shared_ptr<Document>& document)
     if (std::find(m_documents.begin(), m_documents.end(), document) != m_documents.end())
         return;
     document->setDocumentController(this);
+    if (document->recoveryRecordPath().isEmpty())
+        document->setRecoveryRecordPath(recoveryFolder() + u'/' + randomName(16) + QStringLiteral(".plist"));
     m_documents.push_back(document);
     rememberOpenDocuments();
 }
@@ -187,7 +190,7 @@ std::shared_ptr<Document> DocumentController::openDocumentWithContentsOfURL(cons
                                 : error;
         return nullptr;
     }
-    document->setFileModificationDate(QFileInfo(absolute).lastModified());
+    document->setFileModificationDate(document->modificationDateOfFile(absolute));
     addDocument(document);
     noteNewRecentDocumentURL(absolute);
     if (display)
@@ -323,6 +326,15 @@ void DocumentController::autosaveAllDocuments()
     }
 }
 
+QString DocumentController::recoveryFolder()
+{
+    const QString folder = FileSystem::applicationSupportDirectory() + QStringLiteral("/recovery");
+    QString error;
+    if (!FileSystem::createDirectory(folder, &error))
+        warning(error);
+    return folder;
+}
+
 QString DocumentController::autosaveFolder()
 {
     const QString folder = FileSystem::applicationSupportDirectory() + QStringLiteral("/autosave");
@@ -379,22 +391,46 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
         UserDefaults::standard().synchronize();
         state->decision(true);
     };
+    // Files that do not hold their documents' changes (kept elsewhere by autosaves): the user says
+    // whether the changes go into them now.
+    QStringList unsavedFiles;
+    for (const auto& document : m_documents)
+        if (!document->fileURL().isEmpty() && !document->autosaveWritesFile() && document->isDocumentEdited())
+            unsavedFiles.append(QFileInfo(document->fileURL()).fileName());
+    bool saveFiles = false;
+    if (!unsavedFiles.isEmpty()) {
+        const Document::SaveIntoFiles answer = Document::askToSaveIntoFiles(unsavedFiles);
+        if (answer == Document::SaveIntoFiles::Cancel)
+            return state->decision(false);
+        saveFiles = answer == Document::SaveIntoFiles::Save;
+    }
     state->pending = 1 + int(m_documents.size());
     for (const auto& document : m_documents) {
         std::weak_ptr<Document> weak = document;
-        document->whenSavesFinish([weak, state, finish] {
+        document->whenSavesFinish([weak, state, finish, saveFiles] {
             auto self = weak.lock();
             if (!self)
                 return finish();
-            self->autosaveDocument([weak, state, finish](bool succeeded, const QString& errorMessage) {
-                if (!succeeded) {
-                    auto failed = weak.lock();
-                    state->failures.append(
-                        QStringLiteral("“%1”: %2")
-                            .arg(failed ? failed->displayName() : QString(), errorMessage));
-                }
-                finish();
-            });
+            auto autosave = [weak, state, finish] {
+                auto self = weak.lock();
+                if (!self)
+                    return finish();
+                self->autosaveDocument([weak, state, finish](bool succeeded, const QString& errorMessage) {
+                    if (!succeeded) {
+                        auto failed = weak.lock();
+                        state->failures.append(
+                            QStringLiteral("“%1”: %2")
+                                .arg(failed ? failed->displayName() : QString(), errorMessage));
+                    }
+                    finish();
+                });
+            };
+            // A save into the file that does not come about still keeps the changes, as an autosave.
+            if (saveFiles && !self->fileURL().isEmpty() && !self->autosaveWritesFile() &&
+                self->isDocumentEdited())
+                self->saveDocument([autosave](bool, const QString&) { autosave(); });
+            else
+                autosave();
         });
     }
     finish();
@@ -402,19 +438,33 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
 
 void DocumentController::rememberOpenDocuments()
 {
-    if (m_sessionEnded)
+    // While the last session's documents open again, its list stays whole: a crash meanwhile finds
+    // every one of them still named.
+    if (m_sessionEnded || m_reopening)
         return;
     QVariantList open;
     for (const auto& document : m_documents) {
-        const bool edited = document->isDocumentEdited();
-        if (!document->fileURL().isEmpty())
-            open.append(QVariantMap{{QStringLiteral("url"), document->fileURL()},
-                                    {QStringLiteral("edited"), edited}});
-        else if (!document->autosavedContentsFileURL().isEmpty())
-            open.append(QVariantMap{{QStringLiteral("autosave"), document->autosavedContentsFileURL()},
-                                    {QStringLiteral("edited"), true},
-                                    {QStringLiteral("draft"), document->draftName()},
-                                    {QStringLiteral("convertedFrom"), document->convertedFromURL()}});
+        QVariantMap entry{{QStringLiteral("edited"), document->isDocumentEdited()}};
+        if (!document->recoveryRecordPath().isEmpty())
+            entry.insert(QStringLiteral("recovery"), QFileInfo(document->recoveryRecordPath()).fileName());
+        const QString source =
+            document->sourceURL().isEmpty() ? document->convertedFromURL() : document->sourceURL();
+        if (!document->fileURL().isEmpty()) {
+            entry.insert(QStringLiteral("url"), document->fileURL());
+        } else if (!document->autosavedContentsFileURL().isEmpty() || !source.isEmpty()) {
+            // Untitled: its autosave, else (not autosaved yet) the file it was made from. Its contents
+            // were never saved under a name of the user's: a change to keep.
+            if (!document->autosavedContentsFileURL().isEmpty())
+                entry.insert(QStringLiteral("autosave"), document->autosavedContentsFileURL());
+            else
+                entry.insert(QStringLiteral("source"), source);
+            entry.insert(QStringLiteral("edited"), true);
+            entry.insert(QStringLiteral("draft"), document->draftName());
+            entry.insert(QStringLiteral("convertedFrom"), document->convertedFromURL());
+        } else {
+            continue;
+        }
+        open.append(entry);
     }
     // Written to disk at once (a crash must find it), but only when it changed: most saves leave it so.
     UserDefaults& defaults = UserDefaults::standard();
@@ -424,27 +474,44 @@ void DocumentController::rememberOpenDocuments()
     defaults.synchronize();
 }
 
+bool DocumentController::previousSessionDidNotQuit() const
+{
+    return UserDefaults::standard().boolForKey(sessionRunningKey);
+}
+
 int DocumentController::reopenDocumentsOfLastSession()
 {
     UserDefaults& defaults = UserDefaults::standard();
     const QVariantList open = defaults.arrayForKey(openDocumentsKey);
     m_lastSessionInterrupted = defaults.boolForKey(sessionRunningKey);
     m_sessionEnded = false;
-    defaults.removeObject(openDocumentsKey);
     defaults.setValue(sessionRunningKey, true);
     defaults.synchronize();
+    // After a quit every document's changes were written: the last session's records hold nothing more.
+    if (!m_lastSessionInterrupted) {
+        QString error;
+        if (!FileSystem::removeRecursively(recoveryFolder(), FileSystem::applicationSupportDirectory(),
+                                           &error))
+            warning(error);
+    }
+    QStringList upToDate, asSaved, failed;
     int reopened = 0;
+    m_reopening = true;
     for (const QVariant& value : open) {
         const QVariantMap entry = value.toMap();
         const QString path = entry.value(QStringLiteral("url")).toString();
         const QString autosave = entry.value(QStringLiteral("autosave")).toString();
-        if (path.isEmpty() && autosave.isEmpty())
+        const QString source = entry.value(QStringLiteral("source")).toString();
+        const QString contents = !path.isEmpty() ? path : !autosave.isEmpty() ? autosave : source;
+        if (contents.isEmpty())
             continue;
         QString error;
-        const auto document = reopenDocument(path, path.isEmpty() ? autosave : path, true, &error);
+        const auto document = reopenDocument(path, contents, false, &error);
         if (!document) {
             warning(QStringLiteral("The document “%1” of the last session could not be opened again: %2")
-                        .arg(path.isEmpty() ? autosave : path, error));
+                        .arg(contents, error));
+            failed.append(
+                QStringLiteral("“%1” (%2)").arg(QFileInfo(path.isEmpty() ? source : path).fileName(), error));
             continue;
         }
         ++reopened;
@@ -452,24 +519,107 @@ int DocumentController::reopenDocumentsOfLastSession()
             // An untitled document made from another file keeps its name and where it came from.
             document->setDraftName(entry.value(QStringLiteral("draft")).toString());
             document->setConvertedFromURL(entry.value(QStringLiteral("convertedFrom")).toString());
+            if (autosave.isEmpty()) {
+                // Made again from its sample: untitled, of the type new documents have.
+                document->setAutosavedContentsFileURL(QString());
+                document->setSourceURL(source);
+                document->setFileType(defaultType());
+            }
         }
-        // Changes that were never saved under the document's own name are still changes to keep.
-        if (m_lastSessionInterrupted && !path.isEmpty() && entry.value(QStringLiteral("edited")).toBool() &&
-            !document->isDocumentEdited())
+        // The record keeps its name, so that a crash before it is written anew still finds it.
+        const QString record = entry.value(QStringLiteral("recovery")).toString();
+        if (!record.isEmpty() && !record.contains(u'/'))
+            document->setRecoveryRecordPath(recoveryFolder() + u'/' + record);
+        if (m_lastSessionInterrupted) {
+            QString problem;
+            if (record.isEmpty() || document->readRecoveryRecord(document->recoveryRecordPath(), &problem) ||
+                problem.isEmpty())
+                upToDate.append(QStringLiteral("“%1”").arg(document->displayName()));
+            else
+                asSaved.append(QStringLiteral("“%1” (%2)").arg(document->displayName(), problem));
+        }
+        // Changes that were never saved into the document's own file are still changes to keep.
+        if (entry.value(QStringLiteral("edited")).toBool() && !document->isDocumentEdited())
             document->updateChangeCount(Document::Change::Done);
+        document->showWindows();
     }
+    m_reopening = false;
     rememberOpenDocuments();
-    if (m_lastSessionInterrupted && reopened > 0) {
+    if ((m_lastSessionInterrupted && reopened > 0) || !failed.isEmpty()) {
         Alert alert;
-        alert.messageText = QStringLiteral("Your work was recovered.");
-        alert.informativeText = QStringLiteral(
-            "The application did not quit normally last time. The documents that were open are open again "
-            "as they were last saved automatically; those with changes not yet saved are marked edited.");
-        alert.style = Alert::Style::Informational;
+        QStringList told;
+        if (m_lastSessionInterrupted)
+            told << QStringLiteral("The application did not quit normally last time.");
+        if (!upToDate.isEmpty())
+            told << QStringLiteral("These are open again as they were a few seconds before it stopped: %1.")
+                        .arg(upToDate.join(QStringLiteral(", ")));
+        if (!asSaved.isEmpty())
+            told << QStringLiteral("These are open again as last saved (by you, or automatically every few "
+                                   "minutes); the changes after that could not be brought back: %1.")
+                        .arg(asSaved.join(QStringLiteral(", ")));
+        if (!failed.isEmpty())
+            told << QStringLiteral("These could not be opened again: %1.")
+                        .arg(failed.join(QStringLiteral(", ")));
+        if (reopened > 0)
+            told << QStringLiteral("Documents with changes not yet saved are marked edited.");
+        alert.messageText =
+            !m_lastSessionInterrupted ? QStringLiteral("Some documents could not be opened again.")
+            : reopened == 0           ? QStringLiteral("Your work could not be recovered.")
+            : asSaved.isEmpty() && failed.isEmpty() ? QStringLiteral("Your work was recovered.")
+                                                    : QStringLiteral("Some of your work was recovered.");
+        alert.informativeText = told.join(u' ');
+        alert.style =
+            failed.isEmpty() && asSaved.isEmpty() ? Alert::Style::Informational : Alert::Style::Warning;
         alert.addButton(QStringLiteral("OK"));
         alert.runModal();
     }
+    offerUnlistedAutosaves();
     return reopened;
+}
+
+void DocumentController::offerUnlistedAutosaves()
+{
+    QStringList extensions;
+    for (const auto& type : m_types)
+        extensions += type.extensions;
+    QStringList owned;
+    for (const auto& document : m_documents)
+        if (!document->autosavedContentsFileURL().isEmpty())
+            owned.append(canonical(document->autosavedContentsFileURL()));
+    QStringList unlisted;
+    const QFileInfoList entries =
+        QDir(autosaveFolder()).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time);
+    for (const QFileInfo& entry : entries)
+        if (extensions.contains(entry.suffix(), Qt::CaseInsensitive) &&
+            !owned.contains(canonical(entry.absoluteFilePath())))
+            unlisted.append(entry.absoluteFilePath());
+    if (unlisted.isEmpty())
+        return;
+    QStringList names;
+    for (const QString& path : unlisted)
+        names.append(QStringLiteral("“%1”").arg(QFileInfo(path).completeBaseName()));
+    Alert alert;
+    alert.messageText =
+        unlisted.size() == 1
+            ? QStringLiteral("A document that was never saved was found.")
+            : QStringLiteral("%1 documents that were never saved were found.").arg(unlisted.size());
+    alert.informativeText =
+        (unlisted.size() == 1
+             ? QStringLiteral("It was kept automatically but is not open: %1. Open it now? If "
+                              "not, it is offered again at the next start.")
+             : QStringLiteral("They were kept automatically but are not open: %1. Open them "
+                              "now? If not, they are offered again at the next start."))
+            .arg(names.join(QStringLiteral(", ")));
+    alert.addButton(QStringLiteral("Open"));
+    alert.addButton(QStringLiteral("Not Now"));
+    if (alert.runModal() != Alert::firstButtonReturn)
+        return;
+    for (const QString& path : unlisted) {
+        QString error;
+        if (!reopenDocument(QString(), path, true, &error))
+            presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(path).completeBaseName()),
+                         error);
+    }
 }
 
 } // namespace pf

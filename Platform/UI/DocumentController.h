@@ -86,6 +86,9 @@ public:
     void autosaveAllDocuments();
     // "<working area>/autosave", created when missing: where untitled documents are autosaved.
     static QString autosaveFolder();
+    // "<working area>/recovery", created when missing: the documents' records of their latest state,
+    // which bring back what a crash would lose since the last autosave.
+    static QString recoveryFolder();
 
     // Shows a failure in an alert (on the main thread; to the window when given).
     virtual void presentError(const QString& message, const QString& informativeText,
@@ -95,11 +98,18 @@ public:
     // for the next launch, and then answers true. A document that cannot be written makes it ask the
     // user whether to quit anyway (false: stay).
     void reviewUnsavedDocumentsAndQuit(std::function<void(bool quit)> decision);
-    // Opens the documents of the last session (the list is kept current while documents open, close
-    // and are autosaved, so it survives a crash); the number opened. After a session that did not end
-    // with a quit, untitled documents come back from their autosaves and those that had unsaved changes
-    // are marked edited, with a note that work was recovered. Marks this session as running.
+    // Opens the documents of the last session (the list is kept current while documents open, close,
+    // are saved and change their edited mark, so it survives a crash); the number opened. Those that
+    // were edited come back marked edited; untitled ones from their autosaves (or, never autosaved, from
+    // the file they were made from). After a session that did not end with a quit, each document is
+    // then brought forward to its recovery record, and one alert says truthfully what came back. The
+    // list stays as it was until every document is back (a crash meanwhile loses none); entries that
+    // cannot be opened are dropped and named. Autosaves no list names are offered. Marks this session
+    // as running.
     int reopenDocumentsOfLastSession();
+    // Whether the last session ended without a quit, as the user defaults tell before
+    // reopenDocumentsOfLastSession marks this one as running.
+    bool previousSessionDidNotQuit() const;
     // Writes the list of open documents now (a document opened, closed or was saved).
     void noteOpenDocumentsChanged();
     // Whether the last session ended without a quit; known once reopenDocumentsOfLastSession ran.
@@ -107,7 +117,10 @@ public:
 
 private:
     void rememberOpenDocuments();
+    // Autosaved documents no open document owns (their session's list was lost): the user may open them.
+    void offerUnlistedAutosaves();
     bool m_sessionEnded = false;
+    bool m_reopening = false;
     bool m_lastSessionInterrupted = false;
 
     std::vector<DocumentType> m_types;

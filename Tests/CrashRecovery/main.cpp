@@ -1,8 +1,10 @@
 // The application killed with unsaved work, and started again, as a person would live it: an untitled
-// document (a sample) is painted on, autosaved, painted on again, and the process is killed (SIGKILL).
-// The next start opens the document again by itself, with the strokes of the autosave, marked edited,
-// and says that work was recovered. One PNG per step:
-//   crash-recovery <output folder>
+// document (a sample) is painted on, autosaved, painted on again, and the process is killed (SIGKILL)
+// two seconds after that last stroke. The next start opens the document again by itself, with the stroke
+// made after the autosave, marked edited, and says that work was recovered. One PNG per step:
+//   crash-recovery <output folder> [--rounds N]
+// With --rounds the session goes on painting a stroke every 0.7 s and is killed at a random moment, N
+// times: every stroke finished at least 2 s before the kill must be back (a figure for the record).
 // The killed session runs as a second process of this program ("--crashing-session <sandbox>").
 // Fails (non-zero) when a step does not have the effect it should.
 #include "Classes/Document/DocumentHandler.h"
@@ -28,11 +30,15 @@
 #include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -42,9 +48,14 @@ QString outputFolder;
 int failures = 0;
 int shots = 0;
 
-// The two strokes: the first is autosaved, the second is lost with the process.
+// The two strokes: the first is autosaved, the second is made after the autosave.
 constexpr double autosavedValue = 0.3;
-constexpr double lostValue = 0.8;
+constexpr double laterValue = 0.4;
+// Rounds: stroke k paints this value (growing), so that the mask tells which stroke it holds.
+double roundValue(int k)
+{
+    return 0.42 + 0.01 * std::min(k, 50);
+}
 
 void check(bool condition, const QString& what)
 {
@@ -125,7 +136,7 @@ double maskValue(const std::shared_ptr<PhotoToolChain>& chain)
     std::_Exit(step);
 }
 
-int crashingSession(const QString& sandbox)
+int crashingSession(const QString& sandbox, bool rounds)
 {
     useSandbox(sandbox);
     registerEverything();
@@ -152,19 +163,71 @@ int crashingSession(const QString& sandbox)
     if (!GalleryShots::waitFor(
             [&] { return !document->autosavedContentsFileURL().isEmpty() && !document->isSaving(); }, 60000))
         giveUp(5, "the autosave did not finish");
-    chain->brushPathImageAtIndex(1)->addContentContainer(strokeOver(chain->originalImageSize(), lostValue));
-    GalleryShots::settle(300);
+    chain->brushPathImageAtIndex(1)->addContentContainer(strokeOver(chain->originalImageSize(), laterValue));
+    // A stroke finished two seconds before the kill is the promise.
+    GalleryShots::settle(2000);
     QFile ready(sandbox + QStringLiteral("/ready"));
     ready.open(QIODevice::WriteOnly);
     ready.close();
+    if (rounds) {
+        // A stroke every 0.7 s, each noted with the moment it was finished, until killed.
+        QFile log(sandbox + QStringLiteral("/strokes"));
+        log.open(QIODevice::WriteOnly | QIODevice::Append);
+        for (int k = 0;; ++k) {
+            chain->brushPathImageAtIndex(1)->addContentContainer(
+                strokeOver(chain->originalImageSize(), roundValue(k)));
+            log.write(QStringLiteral("%1 %2\n").arg(k).arg(QDateTime::currentMSecsSinceEpoch()).toUtf8());
+            log.flush();
+            GalleryShots::settle(700);
+        }
+    }
     return QApplication::exec(); // until killed
 }
 
-void run(const QString& sandbox)
+// The value of the newest stroke the session finished at least `margin` ms before `killed`; -1 for none.
+double promisedValue(const QString& sandbox, qint64 killed, qint64 margin)
+{
+    QFile log(sandbox + QStringLiteral("/strokes"));
+    double value = laterValue;
+    if (!log.open(QIODevice::ReadOnly))
+        return value;
+    for (const QByteArray& line : log.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 2 && parts[1].toLongLong() <= killed - margin)
+            value = roundValue(parts[0].toInt());
+    }
+    return value;
+}
+
+// The alerts the second start showed, each shot and answered with its first button while
+// `answeringAlerts` holds.
+QStringList shownAlerts;
+bool answeringAlerts = false;
+
+void answerAlert()
+{
+    if (!answeringAlerts)
+        return;
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) {
+        QTimer::singleShot(200, answerAlert);
+        return;
+    }
+    shownAlerts << box->text();
+    shoot(box, QStringLiteral("recovery-alert"));
+    if (!box->buttons().isEmpty())
+        box->buttons().first()->click();
+    QTimer::singleShot(200, answerAlert);
+}
+
+// One life: painted, killed, started again. `rounds`: killed at a random moment while it paints on.
+void run(const QString& sandbox, bool rounds = false)
 {
     ChildProcess crashing;
-    check(crashing.start(QCoreApplication::applicationFilePath(),
-                         {QStringLiteral("--crashing-session"), sandbox}),
+    const QStringList arguments =
+        rounds ? QStringList{QStringLiteral("--crashing-session"), sandbox, QStringLiteral("--rounds")}
+               : QStringList{QStringLiteral("--crashing-session"), sandbox};
+    check(crashing.start(QCoreApplication::applicationFilePath(), arguments),
           QStringLiteral("the first session starts"));
     const bool ready = GalleryShots::waitFor(
         [&] { return QFile::exists(sandbox + QStringLiteral("/ready")) || !crashing.isRunning(); }, 90000);
@@ -172,14 +235,25 @@ void run(const QString& sandbox)
           QStringLiteral("the first session painted, autosaved and painted again (exit %1: %2)")
               .arg(crashing.exitCode())
               .arg(QString::fromLocal8Bit(crashing.errors().right(2000))));
+    if (rounds)
+        GalleryShots::settle(int(QRandomGenerator::global()->bounded(1000, 9000)));
+    const qint64 killed = QDateTime::currentMSecsSinceEpoch();
     crashing.kill();
+    const double promised = promisedValue(sandbox, killed, 2000);
 
     useSandbox(sandbox);
     QStringList alerts;
-    pf::Alert::setResponder([&](const pf::Alert& alert) {
-        alerts << alert.messageText;
-        return pf::Alert::firstButtonReturn;
-    });
+    if (rounds) {
+        pf::Alert::setResponder([&](const pf::Alert& alert) {
+            alerts << alert.messageText;
+            return pf::Alert::firstButtonReturn;
+        });
+    } else {
+        // The real alert, as the user sees it: shot, then its first button clicked.
+        pf::Alert::setResponder({});
+        answeringAlerts = true;
+        QTimer::singleShot(500, answerAlert);
+    }
     GMApplicationDelegate delegate;
     check(delegate.claimSingleInstance({}),
           QStringLiteral("the second start runs in the killed one's place"));
@@ -196,17 +270,27 @@ void run(const QString& sandbox)
     const auto chain = chainOf(document);
     check(chain && chain->numberOfTools() == 2, QStringLiteral("it has its painted layer"));
     const double value = maskValue(chain);
-    check(std::abs(value - autosavedValue) < 0.02,
-          QStringLiteral("the layer holds the autosaved stroke (mask %1)").arg(value));
+    // As new as the stroke finished two seconds before the kill, or newer.
+    check(value > promised - 0.005 && value < 0.95,
+          QStringLiteral(
+              "the layer holds the stroke made 2 s before the kill or a later one (mask %1, promised %2)")
+              .arg(value)
+              .arg(promised));
     check(document->fileURL().isEmpty(), QStringLiteral("it is still untitled"));
     check(document->displayName() == QLatin1String("Painted (converted)"),
           QStringLiteral("it keeps its name (%1)").arg(document->displayName()));
     check(document->isDocumentEdited(), QStringLiteral("it is marked edited"));
+    answeringAlerts = false;
+    alerts += shownAlerts;
     check(alerts.contains(QStringLiteral("Your work was recovered.")), QStringLiteral("the user is told"));
     check(!handler.welcomeWindow() || !handler.welcomeWindow()->window()->isVisible(),
           QStringLiteral("the welcome window is not in the way"));
-    if (document->window())
+    if (document->window() && !rounds)
         shoot(document->window(), QStringLiteral("recovered-document"));
+    // Closing it for good (an untitled document: deleted): the next round starts from nothing.
+    pf::Alert::setResponder([](const pf::Alert&) { return pf::Alert::firstButtonReturn + 2; });
+    for (const auto& open : std::vector(handler.documents()))
+        open->close();
     pf::Alert::setResponder({});
 }
 
@@ -218,12 +302,21 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("glimora-crash-recovery"));
     QApplication::setQuitOnLastWindowClosed(false);
     if (argc > 2 && QByteArray(argv[1]) == "--crashing-session")
-        return crashingSession(QString::fromLocal8Bit(argv[2]));
+        return crashingSession(QString::fromLocal8Bit(argv[2]),
+                               argc > 3 && QByteArray(argv[3]) == "--rounds");
     outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
     QDir().mkpath(outputFolder);
-    QTemporaryDir sandbox;
+    const int rounds = argc > 3 && QByteArray(argv[2]) == "--rounds" ? std::max(1, atoi(argv[3])) : 0;
     registerEverything();
-    run(sandbox.path());
+    if (rounds == 0) {
+        QTemporaryDir sandbox;
+        run(sandbox.path());
+    }
+    for (int round = 0; round < rounds; ++round) {
+        std::printf("round %d of %d\n", round + 1, rounds);
+        QTemporaryDir sandbox;
+        run(sandbox.path(), true);
+    }
     OVBrushPathImage::waitForPendingWrites();
     GMDocumentPackage::documentQueue().waitUntilEmpty();
     std::printf("%d failures\n", failures);

@@ -38,6 +38,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -513,6 +514,120 @@ int main(int argc, char** argv)
         OVRateUsController::setModifiersForTesting({});
         GMLinks::setOpenerForTesting({});
         OVRateUsController::resetShared();
+    }
+
+    // The questions that keep the user's work, each answered so that nothing is written.
+    {
+        // What the next alert shows: shot, then answered with `choice`.
+        const auto answer = [&](const QString& choice, const QString& shot, bool* seen) {
+            QTimer::singleShot(500, [&, choice, shot, seen] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box)
+                    return;
+                *seen = true;
+                shoot(box, shot);
+                for (QAbstractButton* button : box->buttons())
+                    if (button->text() == choice)
+                        button->click();
+            });
+        };
+        const QString changed = makePhoto(sandbox.filePath(QStringLiteral("Changed.jpg")));
+        QString error;
+        auto document = std::static_pointer_cast<GMDocument>(
+            handler.openDocumentWithContentsOfURL(changed, true, &error));
+        check(document != nullptr, "a photo opens for the questions");
+        if (document && waitFor([&] {
+                return document->windowController() && document->windowController()->toolChain();
+            })) {
+            auto chain = document->windowController()->toolChain();
+            chain->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt, 0);
+            settle(400);
+            // Another program saves the photo: Save asks before writing over it.
+            const QByteArray theirs = [&] {
+                QFile file(changed);
+                file.open(QIODevice::ReadWrite);
+                file.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime);
+                file.seek(0);
+                return file.readAll();
+            }();
+            bool seen = false;
+            answer(QStringLiteral("Cancel"), QStringLiteral("19-changed-on-disk-question"), &seen);
+            document->saveDocument();
+            settle(600);
+            check(seen, "saving over a photo changed on disk asks first");
+            QFile file(changed);
+            check(file.open(QIODevice::ReadOnly) && file.readAll() == theirs,
+                  "Cancel leaves the other version");
+            // Closing a photo whose changes are not in its file asks whether they go in.
+            document->setFileModificationDate(document->modificationDateOfFile(changed));
+            seen = false;
+            answer(QStringLiteral("Cancel"), QStringLiteral("20-close-photo-question"), &seen);
+            document->window()->performClose();
+            settle(600);
+            check(seen && document->window() && document->window()->isVisible(),
+                  "closing an edited photo asks, and Cancel keeps it open");
+            document->close();
+        }
+        // A package whose lossless original is damaged says so when it opens.
+        const QString png = sandbox.filePath(QStringLiteral("Lossless.png"));
+        QImage(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png")).save(png, "PNG");
+        const QString damaged = sandbox.filePath(QStringLiteral("Damaged.glimora"));
+        if (auto source = handler.openDocumentWithContentsOfURL(png, false, &error)) {
+            auto gm = std::static_pointer_cast<GMDocument>(source);
+            gm->setWindowController(std::make_shared<GMPreviewWindowController>(false));
+            bool saved = false;
+            source->saveToURL(damaged, GMDocumentPackage::typeName, pf::Document::SaveOperation::SaveTo,
+                              [&](bool, const QString&) { saved = true; });
+            waitFor([&] { return saved; });
+            source->close();
+            QFile::resize(damaged + QStringLiteral("/image.png"), 300);
+            bool seen = false;
+            answer(QStringLiteral("OK"), QStringLiteral("21-damaged-original"), &seen);
+            auto reopened = handler.openDocumentWithContentsOfURL(damaged, true, &error);
+            settle(600);
+            check(seen && reopened, "a damaged lossless original is told and the document opens");
+            if (reopened)
+                reopened->close();
+        }
+        // A recent photo that was moved: its tile says so and keeps the edits.
+        const QString moved = makePhoto(sandbox.filePath(QStringLiteral("Moved.jpg")));
+        if (auto source = handler.openDocumentWithContentsOfURL(moved, true, &error)) {
+            auto gm = std::static_pointer_cast<GMDocument>(source);
+            waitFor([&] { return gm->windowController() && gm->windowController()->toolChain(); });
+            gm->windowController()->toolChain()->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt,
+                                                                              0);
+            settle(300);
+            bool saved = false;
+            source->autosaveDocument([&](bool, const QString&) { saved = true; });
+            waitFor([&] { return saved; });
+            source->close();
+            QFile::rename(moved, sandbox.filePath(QStringLiteral("Moved elsewhere.jpg")));
+            // Its tile alone in the recent section, where it can be seen.
+            for (const QString& key : GMFileUtilities::shadowCopyDictionary().keys())
+                if (!key.endsWith(QStringLiteral("/Moved.jpg")))
+                    handler.removeShadowCopyWithPath(key);
+            handler.displayWelcomeScreen();
+            settle(800);
+            // Hovered, the tile shows its title.
+            GMGridItem* tile = welcome->grid()->gridItemForContext(moved);
+            check(tile && tile->title().contains(QStringLiteral("missing")),
+                  "the moved photo's tile says it is missing");
+            if (tile) {
+                const QPoint at =
+                    tile->mapTo(window, tile->pointToWidget(pf::Point(tile->bounds().width() / 2,
+                                                                      tile->bounds().height() / 2)))
+                        .toPoint();
+                QCursor::setPos(window->mapToGlobal(at));
+                QTest::mouseMove(window->windowHandle(), at);
+                settle(400);
+            }
+            shoot(window, QStringLiteral("22-missing-photo-tile"));
+            bool seen = false;
+            answer(QStringLiteral("OK"), QStringLiteral("23-missing-photo-opened"), &seen);
+            handler.gridViewExecuteItemWithContext(welcome->grid(), moved);
+            settle(600);
+            check(seen, "opening a missing photo's tile says where it is expected");
+        }
     }
 
     // The tutorial.

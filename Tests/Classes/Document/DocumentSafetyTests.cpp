@@ -339,6 +339,148 @@ TEST_F(DocumentSafety, DamagedPackagesAreRefusedOrNameTheirDamagedLayers)
     EXPECT_GT(named, 0);
 }
 
+// A package whose lossless original ("image.png") does not decode opens from its JPEG with a message
+// naming the damage, and every save carries the damaged file as it is: never a silent fall back to the
+// lossy copy that the next save would make the only one.
+TEST_F(DocumentSafety, ADamagedLosslessOriginalIsToldAndKeptAsItIs)
+{
+    const QString png = m_dir.filePath("photo.png");
+    QImage image(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            image.setPixel(x, y, qRgb(40 + x * 3, 60 + y * 2, (x * y) % 256));
+    ASSERT_TRUE(image.save(png, "PNG"));
+    Opened opened = open(m_documents, png);
+    ASSERT_TRUE(opened.document);
+    opened.chain()->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);
+    const QString pristine = m_dir.filePath("pristine.glimora");
+    ASSERT_TRUE(save(*opened.document, pristine, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+    const QByteArray original = bytes(pristine + "/image.png");
+    ASSERT_EQ(original, bytes(png));
+
+    struct Case
+    {
+        const char* what;
+        std::function<QByteArray(QByteArray)> damage;
+    };
+    const Case cases[] = {
+        {"a byte flipped in the pixels",
+         [](QByteArray d) { return d[d.size() / 2] = char(d[d.size() / 2] ^ 0x10), d; }},
+        {"a byte flipped in the header", [](QByteArray d) { return d[17] = char(d[17] ^ 0x10), d; }},
+        {"cut in half", [](QByteArray d) { return d.left(d.size() / 2); }},
+        {"emptied", [](const QByteArray&) { return QByteArray(); }},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString package = m_dir.filePath(QStringLiteral("damaged-%1.glimora").arg(++number));
+        copyTree(pristine, package);
+        const QByteArray damaged = c.damage(original);
+        ASSERT_TRUE(pf::ImageFile::readData(damaged).isNull()) << "the damage keeps it from decoding";
+        {
+            QFile out(package + "/image.png");
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            out.write(damaged);
+        }
+        m_alerts.clear();
+        Opened reopened = open(m_documents, package);
+        ASSERT_TRUE(reopened.document) << reopened.error.toStdString();
+        EXPECT_EQ(reopened.chain()->numberOfTools(), 2);
+        ASSERT_EQ(m_alerts.filter("is damaged").size(), 1) << m_alerts.join('\n').toStdString();
+        EXPECT_TRUE(m_alerts.filter("is damaged").first().contains("image.png"));
+
+        // An autosave and a save both carry it as it is, beside the JPEG.
+        reopened.chain()->setSettingsForToolAtIndex(QVariantMap{{"intensity", 0.75}}, 1,
+                                                    QStringLiteral("Change"));
+        ASSERT_TRUE(save(*reopened.document, package, GMDocumentPackage::typeName, Op::Autosave).succeeded);
+        EXPECT_TRUE(QFileInfo::exists(package + "/image.png"));
+        EXPECT_EQ(bytes(package + "/image.png"), damaged);
+        const QString elsewhere = m_dir.filePath(QStringLiteral("saved-%1.glimora").arg(number));
+        ASSERT_TRUE(save(*reopened.document, elsewhere, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+        EXPECT_TRUE(QFileInfo::exists(elsewhere + "/image.png"));
+        EXPECT_EQ(bytes(elsewhere + "/image.png"), damaged);
+        EXPECT_FALSE(bytes(elsewhere + "/image.jpg").isEmpty());
+        reopened.document->close();
+    }
+}
+
+// What the user put into a package (a note, a layer folder no layer names) goes on with every save as it
+// was; one whose name a save now writes itself is kept beside it.
+TEST_F(DocumentSafety, FilesTheUserPutIntoAPackageAreCarriedByEverySave)
+{
+    Opened opened = painted();
+    const QString package = m_dir.filePath("notes.glimora");
+    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+    opened.document->close();
+    QDir().mkpath(package + "/layer_9/imageContainer");
+    QDir().mkpath(package + "/layer_4");
+    for (const auto& [file, text] :
+         {std::pair{"/notes.txt", "Window light, 1/60"}, std::pair{"/layer_9/content", "old"},
+          std::pair{"/layer_9/imageContainer/image.png", "pixels"}, std::pair{"/layer_4/mine.txt", "mine"}}) {
+        QFile out(package + file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(text);
+    }
+    const auto theirs = [&](const QString& root) {
+        QMap<QString, QByteArray> files = tree(root);
+        files.removeIf([](auto it) {
+            return !it.key().startsWith("/notes") && !it.key().startsWith("/layer_9") &&
+                   !it.key().startsWith("/layer_4");
+        });
+        return files;
+    };
+    const auto before = theirs(package);
+    ASSERT_EQ(before.size(), 4);
+
+    Opened reopened = open(m_documents, package);
+    ASSERT_TRUE(reopened.document);
+    reopened.chain()->setSettingsForToolAtIndex(QVariantMap{{"intensity", 0.75}}, 2,
+                                                QStringLiteral("Change"));
+    ASSERT_TRUE(save(*reopened.document, package, GMDocumentPackage::typeName, Op::Autosave).succeeded);
+    EXPECT_EQ(theirs(package).value("/notes.txt"), before.value("/notes.txt"));
+    EXPECT_EQ(theirs(package).value("/layer_9/imageContainer/image.png"),
+              before.value("/layer_9/imageContainer/image.png"));
+    // A fourth layer takes "layer_4": the user's folder of that name stays beside it.
+    reopened.chain()->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 3);
+    const QString elsewhere = m_dir.filePath("elsewhere.glimora");
+    ASSERT_TRUE(save(*reopened.document, elsewhere, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+    EXPECT_EQ(bytes(elsewhere + "/notes.txt"), before.value("/notes.txt"));
+    EXPECT_EQ(bytes(elsewhere + "/layer_9/content"), before.value("/layer_9/content"));
+    EXPECT_EQ(bytes(elsewhere + "/layer_4.kept/mine.txt"), before.value("/layer_4/mine.txt"));
+    EXPECT_TRUE(QFileInfo::exists(elsewhere + "/layer_4/content")) << "the new layer's own mask";
+    EXPECT_EQ(open(m_documents, elsewhere).chain()->numberOfTools(), 5);
+}
+
+// A layer folder that is a link to a damaged mask folder elsewhere is named once when the document opens;
+// the saves carry a copy of that mask's files, and the rest of the document saves.
+TEST_F(DocumentSafety, ALayerLinkedToADamagedFolderElsewhereLetsTheDocumentSave)
+{
+    Opened opened = painted();
+    const QString package = m_dir.filePath("linked.glimora");
+    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+    opened.document->close();
+    const QString outside = m_dir.filePath("outside-mask");
+    copyTree(package + "/layer_2", outside);
+    QFile::resize(outside + "/imageContainer/image.png", 40); // damaged
+    const auto damaged = tree(outside);
+    QDir(package + "/layer_2").removeRecursively();
+    ASSERT_TRUE(QFile::link(outside, package + "/layer_2"));
+
+    m_alerts.clear();
+    Opened reopened = open(m_documents, package);
+    ASSERT_TRUE(reopened.document) << reopened.error.toStdString();
+    EXPECT_EQ(m_alerts.filter("(layer 2)").size(), 1) << m_alerts.join('\n').toStdString();
+    reopened.chain()->setSettingsForToolAtIndex(QVariantMap{{"intensity", 0.75}}, 2,
+                                                QStringLiteral("Change"));
+    for (int round = 0; round < 2; ++round) {
+        const SaveResult saved = save(*reopened.document, package, GMDocumentPackage::typeName, Op::Autosave);
+        ASSERT_TRUE(saved.succeeded) << saved.error.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo(package + "/layer_2").isSymLink());
+    EXPECT_EQ(tree(package + "/layer_2"), damaged) << "the damaged mask goes on as it was";
+    EXPECT_EQ(tree(outside), damaged) << "nothing is written where the link led";
+}
+
 // Painting on a layer whose mask could not be read replaces the kept folder, as the user chose.
 TEST_F(DocumentSafety, PaintingOnAnUnreadLayerReplacesItsKeptFolder)
 {

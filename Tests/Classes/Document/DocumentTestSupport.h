@@ -79,6 +79,20 @@ inline OVContentContainerPtr paintedMask(const pf::Size& size, double value, con
     return std::make_shared<OVContentContainer>(mask, additional);
 }
 
+// The green of the middle pixel of a layer's mask; -1 when there is none.
+inline double maskValue(const std::shared_ptr<PhotoToolChain>& chain, int index)
+{
+    if (!chain || chain->numberOfTools() <= index)
+        return -1;
+    const pf::Bitmap bitmap =
+        chain->brushPathImageAtIndex(index)->contentContainer()->imageContainer()->bitmap();
+    if (bitmap.isNull())
+        return -1;
+    float rgba[4];
+    bitmap.pixel(bitmap.width() / 2, bitmap.height() / 2, rgba);
+    return rgba[1];
+}
+
 // Opens `path` into a new document with a window controller of its own, and waits for its layers.
 struct Opened
 {

@@ -7,6 +7,7 @@
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/UI/FilePanel.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -38,17 +39,6 @@ QMap<QString, QByteArray> tree(const QString& folder)
         files.insert(path.mid(folder.size()), bytes(path));
     }
     return files;
-}
-
-double maskValue(const std::shared_ptr<PhotoToolChain>& chain, int index)
-{
-    const pf::Bitmap bitmap =
-        chain->brushPathImageAtIndex(index)->contentContainer()->imageContainer()->bitmap();
-    if (bitmap.isNull())
-        return -1;
-    float rgba[4];
-    bitmap.pixel(bitmap.width() / 2, bitmap.height() / 2, rgba);
-    return rgba[1];
 }
 
 // A 64 x 48 JPEG photo and a document over it with three painted layers: a wash with a colour and an
@@ -398,6 +388,154 @@ TEST_F(Documents, AnOutsideChangeIsAskedAboutAndAMissingShadowCopyFallsBackToThe
     ASSERT_TRUE(fallback.document);
     EXPECT_EQ(fallback.chain()->numberOfTools(), 1);
     EXPECT_TRUE(log.contains("are missing"));
+}
+
+// A file changed on disk (by another program, or another instance of this one) since the document read
+// or wrote it is never written over unasked: an autosave leaves it (a photo's keeps the changes in its
+// shadow copy without taking the file's new state for its own), and an explicit save asks: Cancel
+// leaves the file, Replace writes over it.
+TEST_F(Documents, AFileChangedOnDiskIsNeverWrittenOverUnasked)
+{
+    struct Case
+    {
+        const char* what;
+        QString type;
+    };
+    const Case cases[] = {{"a package", GMDocumentPackage::typeName}, {"a photo", "jpeg"}};
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool package = c.type == GMDocumentPackage::typeName;
+        const QString path =
+            m_dir.filePath(QStringLiteral("changed-%1.%2").arg(++number).arg(package ? "glimora" : "jpg"));
+        if (package) {
+            Opened source = open(m_documents, m_photo);
+            ASSERT_TRUE(save(*source.document, path, c.type, Op::SaveAs).succeeded);
+            source.document->close();
+        } else {
+            ASSERT_TRUE(QFile::copy(m_photo, path));
+        }
+        Opened opened = open(m_documents, path);
+        ASSERT_TRUE(opened.document);
+        opened.document->setFileModificationDate(opened.document->modificationDateOfFile(path));
+        opened.chain()->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);
+        opened.chain()->brushPathImageAtIndex(1)->addContentContainer(
+            paintedMask(opened.chain()->originalImageSize(), 0.9, pf::Color(0, 0, 0, 0)));
+        QCoreApplication::processEvents();
+
+        // Someone else saves it.
+        {
+            Opened other = open(m_documents, path);
+            other.chain()->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt, 0);
+            ASSERT_TRUE(save(*other.document, path, c.type, Op::Save).succeeded);
+            other.document->close();
+        }
+        const QString stamped = package ? path + "/content" : path;
+        QFile touched(stamped);
+        ASSERT_TRUE(touched.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(
+            touched.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+        touched.close();
+        ASSERT_TRUE(opened.document->fileChangedOnDisk());
+        const auto onDisk = [&] {
+            return package ? tree(path) : QMap<QString, QByteArray>{{"", bytes(path)}};
+        };
+        const auto theirs = onDisk();
+
+        m_alerts.clear();
+        const SaveResult autosaved = save(*opened.document, path, c.type, Op::Autosave);
+        EXPECT_EQ(autosaved.succeeded, !package) << autosaved.error.toStdString();
+        if (package) {
+            EXPECT_TRUE(autosaved.error.contains("changed by another program"))
+                << autosaved.error.toStdString();
+        }
+        EXPECT_EQ(onDisk(), theirs) << "an autosave never writes over it";
+        EXPECT_TRUE(m_alerts.isEmpty());
+        if (!package) {
+            // The kept edits still know the file as this document read it: opening asks which to take.
+            m_answer = 1;
+            Opened again = open(m_documents, path);
+            EXPECT_EQ(m_alerts.filter("changed by another program").size(), 1);
+            m_alerts.clear();
+        }
+
+        int calls = 0;
+        bool succeeded = true;
+        m_answer = 2; // Cancel
+        opened.document->saveDocument([&](bool ok, const QString&) { ++calls, succeeded = ok; });
+        ASSERT_TRUE(spinUntil([&] { return calls > 0; }));
+        EXPECT_FALSE(succeeded);
+        ASSERT_EQ(m_alerts.filter("was changed by another program").size(), 1)
+            << m_alerts.join('\n').toStdString();
+        EXPECT_EQ(onDisk(), theirs) << "cancelled: left as it is";
+
+        m_answer = 0; // Replace
+        calls = 0;
+        opened.document->saveDocument([&](bool ok, const QString&) { ++calls, succeeded = ok; });
+        ASSERT_TRUE(spinUntil([&] { return calls > 0 && !opened.document->isSaving(); }));
+        EXPECT_TRUE(succeeded);
+        EXPECT_NE(onDisk(), theirs) << "replaced, as the user chose";
+        EXPECT_FALSE(opened.document->fileChangedOnDisk());
+        opened.document->close();
+    }
+}
+
+// A photo's changes kept by an autosave are not in its file: it stays marked edited, and closing asks
+// whether they go into the file. Cancel keeps the window; Don't Save closes with the changes kept in the
+// shadow copy and the file as it was; Save writes the file.
+TEST_F(Documents, AnAutosavedPhotoStaysEditedAndClosingAsks)
+{
+    struct Case
+    {
+        const char* what;
+        int answer;
+        bool closes, fileChanges;
+    };
+    const Case cases[] = {
+        {"Cancel", 1, false, false}, {"Don't Save", 2, true, false}, {"Save", 0, true, true}};
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = m_dir.filePath(QStringLiteral("closing-%1.jpg").arg(++number));
+        ASSERT_TRUE(QFile::copy(m_photo, path));
+        Opened opened = edited(path);
+        ASSERT_TRUE(save(*opened.document, path, "jpeg", Op::Autosave).succeeded);
+        EXPECT_TRUE(opened.document->isDocumentEdited()) << "the file does not hold the changes";
+        m_alerts.clear();
+        m_answer = c.answer;
+        std::optional<bool> mayClose;
+        opened.document->canCloseDocument([&](bool answer) { mayClose = answer; });
+        ASSERT_TRUE(spinUntil([&] { return mayClose.has_value() && !opened.document->isSaving(); }));
+        EXPECT_EQ(m_alerts.filter("into the file").size(), 1) << m_alerts.join('\n').toStdString();
+        EXPECT_EQ(*mayClose, c.closes);
+        EXPECT_EQ(bytes(path) != bytes(m_photo), c.fileChanges);
+        const QString key = GMDocument::shadowCopyKey(path);
+        EXPECT_TRUE(QFileInfo::exists(
+            GMFileUtilities::applicationSupportDirectory() + "/" +
+            GMFileUtilities::shadowCopyDictionary().value(key).toMap().value("filename").toString() +
+            "/layer_3"));
+        opened.document->close();
+    }
+}
+
+// Saving into a folder that does not exist asks first; Cancel makes nothing.
+TEST_F(Documents, SavingIntoAFolderThatDoesNotExistAsksFirst)
+{
+    Opened opened = edited(m_photo);
+    const QString target = m_dir.filePath("new/sub/copy.jpg");
+    pf::FilePanel::setResponder([&](const pf::FilePanel&) { return QStringList{target}; });
+    for (const int answer : {1, 0}) {
+        SCOPED_TRACE(answer);
+        m_alerts.clear();
+        m_answer = answer;
+        int calls = 0;
+        opened.document->saveDocumentAs([&](bool, const QString&) { ++calls; });
+        ASSERT_TRUE(spinUntil([&] { return calls > 0 && !opened.document->isSaving(); }));
+        EXPECT_EQ(m_alerts.filter("does not exist").size(), 1) << m_alerts.join('\n').toStdString();
+        EXPECT_EQ(QFileInfo::exists(target), answer == 0);
+        EXPECT_EQ(QFileInfo::exists(m_dir.filePath("new")), answer == 0);
+    }
+    pf::FilePanel::setResponder({});
 }
 
 TEST_F(Documents, RevertReadsWhatReopeningReadsAndForgetsUndo)

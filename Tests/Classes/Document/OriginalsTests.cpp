@@ -267,7 +267,8 @@ TEST_F(Originals, SavingOverAPhotoKeepsItsKindAndTheOriginalStaysExact)
         Opened reopened = open(m_documents, path);
         ASSERT_TRUE(reopened.document) << reopened.error.toStdString();
         ASSERT_EQ(reopened.chain()->numberOfTools(), 2);
-        const QImage original = premultiplied(pf::ImageFile::read(untouched).toQImage());
+        const QImage original = premultiplied(
+            pf::ImageFile::read(untouched, nullptr, pf::ImageFile::Precision::Exact).toQImage());
         const QImage kept =
             premultiplied(reopened.controller->toolChain() ? renderedOriginal(*reopened.chain()) : QImage());
         EXPECT_EQ(difference(kept, original, 0, original.width()), 0) << "the reopened original";
@@ -287,6 +288,97 @@ TEST_F(Originals, SavingOverAPhotoKeepsItsKindAndTheOriginalStaysExact)
     EXPECT_TRUE(notes.first().contains("opaque.png"));
     EXPECT_TRUE(notes.first().contains(GMFileUtilities::applicationSupportDirectory()));
     EXPECT_TRUE(notes.first().contains("until you remove them"));
+}
+
+// The file's pixels as stored (no colour conversion), upright, 16 bits a component.
+QImage storedPixels(const QString& path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    return reader.read().convertToFormat(QImage::Format_RGBA64);
+}
+
+// The largest difference of a component, at 16 bits, over the columns [from, to).
+int difference16(const QImage& a, const QImage& b, int from, int to)
+{
+    if (a.size() != b.size())
+        return 65536;
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const quint16*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const quint16*>(b.constScanLine(y));
+        for (int x = from; x < to; ++x)
+            for (int c = 0; c < 4; ++c)
+                largest = std::max(largest, std::abs(int(p[4 * x + c]) - int(q[4 * x + c])));
+    }
+    return largest;
+}
+
+// Saving over a photo changes no pixel outside the painted part, compared at 16 bits: 8- and 16-bit RGB
+// and grey, translucent RGBA, a palette, a Display P3 profile with colours sRGB cannot show, and a JPEG
+// stored turned (EXIF orientation 6) with a profile, within what encoding a JPEG again changes.
+TEST_F(Originals, SavingOverAPhotoChangesNothingOutsideThePaintedPart)
+{
+    const int w = 48, h = 32;
+    QImage rgb8(w, h, QImage::Format_RGB32), rgb16(w, h, QImage::Format_RGBX64);
+    QImage grey8(w, h, QImage::Format_Grayscale8), grey16(w, h, QImage::Format_Grayscale16);
+    QImage rgba(w, h, QImage::Format_ARGB32), p3(w, h, QImage::Format_RGB32);
+    QImage stored(h, w, QImage::Format_RGB32); // the turned JPEG's pixels as stored
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            rgb8.setPixel(x, y, qRgb(30 + x * 4, 50 + y * 5, (x * y) % 256));
+            rgb16.setPixelColor(
+                x, y, QColor::fromRgba64(qRgba64(x * 1301 + 7, y * 1999 + 3, 40001 + x * y, 65535)));
+            reinterpret_cast<uchar*>(grey8.scanLine(y))[x] = uchar(x * 5 + y);
+            reinterpret_cast<quint16*>(grey16.scanLine(y))[x] = quint16(x * 1301 + y * 17 + 1);
+            rgba.setPixel(x, y, qRgba(200, 40 + x * 3, 90 + y * 4, x % 2 ? 159 : 1 + (x * y) % 254));
+            p3.setPixel(x, y, qRgb(x * 5, 255 - y * 3, (x * 7) % 256)); // greens and reds sRGB cannot show
+        }
+    for (int y = 0; y < w; ++y)
+        for (int x = 0; x < h; ++x)
+            stored.setPixel(x, y, qRgb(20 + x * 5, 200 - y * 4, (x * y) % 256));
+    p3.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    const QImage palette = rgb8.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+
+    struct Case
+    {
+        const char* name;
+        const char* type;
+        std::function<bool(const QString&)> make;
+        int tolerance; // at 16 bits
+        int margin;    // columns beside the edit left out (a JPEG's blocks straddle its edge)
+    };
+    const auto png = [](const QImage& image) {
+        return [image](const QString& path) { return image.save(path, "PNG"); };
+    };
+    const Case cases[] = {
+        {"rgb8.png", "png", png(rgb8), 0, 1},
+        {"rgb16.png", "png", png(rgb16), 0, 1},
+        {"grey8.png", "png", png(grey8), 0, 1},
+        {"grey16.png", "png", png(grey16), 0, 1},
+        {"rgba.png", "png", png(rgba), 0, 1},
+        {"palette.png", "png", png(palette), 0, 1},
+        {"p3.png", "png", png(p3), 0, 1},
+        {"turned.jpg", "jpeg", [&](const QString& p) { return writeBytes(p, turnedJPEGInAdobeRGB(stored)); },
+         12 * 257, 16},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = m_dir.filePath(QStringLiteral("fidelity-") + c.name);
+        ASSERT_TRUE(c.make(path));
+        const QImage before = storedPixels(path);
+        Opened opened = open(m_documents, path);
+        ASSERT_TRUE(opened.document) << opened.error.toStdString();
+        tintLeftHalf(*opened.chain());
+        const SaveResult saved = save(*opened.document, path, c.type, Op::Save);
+        ASSERT_TRUE(saved.succeeded) << saved.error.toStdString();
+        opened.document->close();
+        const QImage after = storedPixels(path);
+        const int half = before.width() / 2;
+        EXPECT_LE(difference16(after, before, half + c.margin, before.width()), c.tolerance)
+            << "outside the edit";
+        EXPECT_GT(difference16(after, before, 0, half - 1), 20 * 257) << "the painted part";
+    }
 }
 
 // Saving over a PNG keeps the chunks that stay true of the new pixels, byte for byte and in their places:

@@ -98,20 +98,28 @@ TEST_F(Shell, RetentionGoesOldestFirstAndSparesPinnedOpenAndUnmountedCopies)
     const QString deleted = photo("deleted.jpg");
     keep(deleted, now);
     QFile::remove(deleted);
+    const QString copyless = photo("copyless.jpg"); // its copy's folder was removed under the application
+    keep(copyless, now);
+    QDir(GMFileUtilities::applicationSupportDirectory() + u'/' +
+         GMFileUtilities::shadowCopyDictionary().value(copyless).toMap().value("filename").toString())
+        .removeRecursively();
 
     handler.checkPhysicalFiles();
-    EXPECT_FALSE(kept().contains(deleted)) << "a deleted picture's copy goes";
+    EXPECT_TRUE(kept().contains(deleted)) << "a deleted picture's edits wait for it";
     EXPECT_TRUE(kept().contains(unmounted)) << "a picture on a missing volume keeps its copy";
+    EXPECT_FALSE(kept().contains(copyless)) << "an entry without its copy holds nothing";
 
-    // Count 5 (index 0): of the nine unpinned entries, the four oldest go; an open document stays.
+    // Count 5 (index 0): of the ten unpinned entries, the five oldest go; an open document stays.
     QString error;
     ASSERT_TRUE(handler.openDocumentWithContentsOfURL(paths[7], false, &error)) << error.toStdString();
     handler.setShadowKeepCount(0);
-    // paths[7] is the oldest but open; then the next oldest go: 6, 5, 4, and 3 or 2 as the count asks.
+    // paths[7] is the oldest but open; then the next oldest go, 6 down to 2. The deleted picture's copy
+    // counts as any other.
     QStringList remaining = kept();
     EXPECT_TRUE(remaining.contains(paths[7]));
     EXPECT_TRUE(remaining.contains(pinned));
     EXPECT_TRUE(remaining.contains(paths[0]));
+    EXPECT_TRUE(remaining.contains(deleted));
     EXPECT_FALSE(remaining.contains(paths[6]));
     EXPECT_FALSE(remaining.contains(paths[5]));
     EXPECT_EQ(remaining.size() - 1, 5) << remaining.join(", ").toStdString();
@@ -166,7 +174,8 @@ TEST_F(Shell, PreferencesStoreEachChoiceAndAskBeforeDeletingKeptEdits)
     EXPECT_EQ(span->currentIndex(), 5);
     EXPECT_EQ(count->currentIndex(), 5);
 
-    // Eight pictures kept 0 to 7 days ago, and one whose file is gone: three days would delete five.
+    // Eight pictures kept 0 to 7 days ago, and one whose file is gone (its edits wait for it): three days
+    // would delete four.
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (int k = 0; k < 8; ++k)
         keep(photo(QStringLiteral("age%1.jpg").arg(k)), now.addDays(-k).addSecs(60));
@@ -179,7 +188,7 @@ TEST_F(Shell, PreferencesStoreEachChoiceAndAskBeforeDeletingKeptEdits)
     m_answer = 1; // Cancel
     preferences.chooseSpan(0);
     ASSERT_EQ(m_alerts.size(), 1);
-    EXPECT_TRUE(m_alerts.last().startsWith("5 pictures lose their kept edits"))
+    EXPECT_TRUE(m_alerts.last().startsWith("4 pictures lose their kept edits"))
         << m_alerts.last().toStdString();
     EXPECT_EQ(kept(), before) << "Cancel deletes nothing";
     EXPECT_EQ(handler.shadowKeepSpan(), 4) << "Cancel keeps the previous choice";
@@ -189,22 +198,23 @@ TEST_F(Shell, PreferencesStoreEachChoiceAndAskBeforeDeletingKeptEdits)
     m_answer = 0; // Delete Edits
     preferences.chooseSpan(0);
     ASSERT_EQ(m_alerts.size(), 2);
-    EXPECT_TRUE(m_alerts.last().startsWith("5 pictures")) << m_alerts.last().toStdString();
-    EXPECT_EQ(kept().size(), before.size() - 5) << "the question counted what went";
+    EXPECT_TRUE(m_alerts.last().startsWith("4 pictures")) << m_alerts.last().toStdString();
+    EXPECT_EQ(kept().size(), before.size() - 4) << "the question counted what went";
+    EXPECT_TRUE(kept().contains(deleted));
     EXPECT_EQ(handler.shadowKeepSpan(), 0);
 
-    // Keeping at most 5 of the four left deletes nothing and asks nothing; at most 5 of seven asks for two.
+    // Keeping at most 5 of the five left deletes nothing and asks nothing; at most 5 of eight asks for three.
     preferences.chooseCount(0);
     EXPECT_EQ(m_alerts.size(), 2);
     for (int k = 0; k < 3; ++k)
         keep(photo(QStringLiteral("new%1.jpg").arg(k)), now);
     m_answer = 1;
     preferences.chooseCount(1);
-    EXPECT_EQ(m_alerts.size(), 2) << "ten keeps all seven";
+    EXPECT_EQ(m_alerts.size(), 2) << "ten keeps all eight";
     preferences.chooseCount(0);
     ASSERT_EQ(m_alerts.size(), 3);
-    EXPECT_TRUE(m_alerts.last().startsWith("2 pictures")) << m_alerts.last().toStdString();
-    EXPECT_EQ(kept().size(), 7);
+    EXPECT_TRUE(m_alerts.last().startsWith("3 pictures")) << m_alerts.last().toStdString();
+    EXPECT_EQ(kept().size(), 8);
     EXPECT_EQ(handler.shadowKeepCount(), 1);
 }
 
@@ -319,7 +329,8 @@ TEST_F(Shell, RecentTilesFollowTheKeptEditsWhateverThePathForm)
 
     QFile::remove(doomed);
     handler.setupHistoryView();
-    EXPECT_FALSE(recent().contains(QFileInfo(doomed).absoluteFilePath())) << "a deleted photo's tile goes";
+    ASSERT_TRUE(recent().contains(QFileInfo(doomed).absoluteFilePath())) << "a deleted photo's edits wait";
+    handler.removeShadowCopyWithPath(doomed);
     EXPECT_EQ(recent().size(), 2);
 
     // Removing by the registry's key takes the tile shown under the link; by the path as given too.
@@ -328,6 +339,115 @@ TEST_F(Shell, RecentTilesFollowTheKeptEditsWhateverThePathForm)
     handler.removeShadowCopyWithPath(plain);
     EXPECT_TRUE(recent().isEmpty());
     EXPECT_EQ(welcome->itemContexts().size(), 3) << "the samples stay";
+}
+
+// A photo renamed, moved or deleted keeps its edits when the application starts again: its tile says it is
+// missing, opening the tile says where it was, and once the photo is back at its path its edits are there.
+TEST_F(Shell, AMissingPhotoKeepsItsEditsUntilItIsBack)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<void(const QString& path)> hide;
+    };
+    const Case cases[] = {
+        {"renamed in place",
+         [&](const QString& path) { QFile::rename(path, QFileInfo(path).absolutePath() + "/renamed.jpg"); }},
+        {"moved into a subfolder",
+         [&](const QString& path) {
+             QDir().mkpath(QFileInfo(path).absolutePath() + "/sub");
+             QFile::rename(path, QFileInfo(path).absolutePath() + "/sub/photo-7.jpg");
+         }},
+        {"deleted", [&](const QString& path) { QFile::remove(path); }},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = photo(QStringLiteral("round%1/photo-7.jpg").arg(++round));
+        const QString spare = path + ".spare";
+        ASSERT_TRUE(QFile::copy(path, spare));
+        DocumentHandler first;
+        {
+            Opened opened = open(first, path);
+            ASSERT_TRUE(opened.document) << opened.error.toStdString();
+            opened.chain()->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);
+            QCoreApplication::processEvents();
+            ASSERT_TRUE(
+                save(*opened.document, path, "jpeg", pf::Document::SaveOperation::Autosave).succeeded);
+            opened.document->close();
+        }
+        first.noteNewRecentDocumentURL(path);
+        const QString key = GMDocument::shadowCopyKey(path);
+        const QString folder =
+            GMFileUtilities::applicationSupportDirectory() + u'/' +
+            GMFileUtilities::shadowCopyDictionary().value(key).toMap().value("filename").toString();
+        ASSERT_TRUE(QFileInfo::exists(folder + "/content"));
+        c.hide(path);
+
+        // The next start builds its history: nothing is deleted, nothing asked.
+        m_alerts.clear();
+        DocumentHandler next;
+        next.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+        next.awakeFromNib();
+        EXPECT_TRUE(kept().contains(key));
+        EXPECT_TRUE(QFileInfo::exists(folder + "/content")) << "the original and the layers stay";
+        EXPECT_TRUE(QFileInfo::exists(folder + "/layer_1"));
+        EXPECT_TRUE(m_alerts.isEmpty()) << m_alerts.join('\n').toStdString();
+        const GMGridItem* tile = next.welcomeWindow()->grid()->gridItemForContext(path);
+        ASSERT_TRUE(tile);
+        EXPECT_TRUE(tile->title().contains("missing")) << tile->title().toStdString();
+        next.gridViewExecuteItemWithContext(next.welcomeWindow()->grid(), path);
+        ASSERT_EQ(m_alerts.size(), 1);
+        EXPECT_TRUE(m_alerts.first().contains("cannot be found") && m_alerts.first().contains(path))
+            << m_alerts.first().toStdString();
+
+        // Back at its path, it opens with its edits.
+        ASSERT_TRUE(QFile::copy(spare, path));
+        Opened back = open(next, path);
+        ASSERT_TRUE(back.document) << back.error.toStdString();
+        EXPECT_EQ(back.chain()->numberOfTools(), 2);
+        back.document->close();
+        next.removeShadowCopyWithPath(key);
+    }
+}
+
+// The hidden copy a killed save leaves beside a package, or beside a photo's shadow copy, goes when the
+// recent list is built, whether or not the document is opened again; a copy of another name stays.
+TEST_F(Shell, TheRecentListClearsWhatKilledSavesLeftBehind)
+{
+    DocumentHandler handler;
+    const QString package = m_dir.filePath("kept.glimora");
+    const QString picture = photo("portrait.jpg");
+    {
+        Opened opened = open(handler, picture);
+        ASSERT_TRUE(opened.document);
+        ASSERT_TRUE(
+            save(*opened.document, package, GMDocumentPackage::typeName, pf::Document::SaveOperation::SaveTo)
+                .succeeded);
+        ASSERT_TRUE(save(*opened.document, picture, "jpeg", pf::Document::SaveOperation::Autosave).succeeded);
+        opened.document->close();
+    }
+    handler.noteNewRecentDocumentURL(package);
+    handler.noteNewRecentDocumentURL(picture);
+    const QString shadow = GMFileUtilities::applicationSupportDirectory() + u'/' +
+                           GMFileUtilities::shadowCopyDictionary()
+                               .value(GMDocument::shadowCopyKey(picture))
+                               .toMap()
+                               .value("filename")
+                               .toString();
+    const QStringList leftovers{QFileInfo(package).absolutePath() + u'/' +
+                                    pf::FileSystem::helperPrefix("kept.glimora", "saving") + "a1b2c3d4e5",
+                                QFileInfo(shadow).absolutePath() + u'/' +
+                                    pf::FileSystem::helperPrefix(QFileInfo(shadow).fileName(), "saving") +
+                                    "f6g7h8i9j0"};
+    const QString other =
+        m_dir.filePath(pf::FileSystem::helperPrefix("other.glimora", "saving") + "k1l2m3n4o5");
+    for (const QString& folder : leftovers + QStringList{other})
+        ASSERT_TRUE(QDir().mkpath(folder + "/layer_1"));
+    handler.setupHistoryView();
+    for (const QString& folder : leftovers)
+        EXPECT_FALSE(QFileInfo::exists(folder)) << folder.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(other));
 }
 
 TEST_F(Shell, HardwareWarningsByTable)

@@ -1,0 +1,327 @@
+#include "Classes/Document/DocumentHandler.h"
+#include "Classes/Document/GMApplicationDelegate.h"
+#include "DocumentTestSupport.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/UserDefaults.h"
+#include "Tests/ChildProcess.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace doctest;
+
+namespace {
+
+// A working area and user defaults of the test's own (given back afterwards), photos, and alerts
+// answered by the test.
+class Recovery : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_previousArea = pf::FileSystem::applicationSupportDirectory();
+        m_previousDefaults = pf::UserDefaults::standard().filePath();
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_dir.filePath("app"));
+        pf::UserDefaults::standard().setFileForTesting(m_dir.filePath("test.conf"));
+        pf::Alert::setResponder([this](const pf::Alert& alert) {
+            m_alerts << alert.messageText + u' ' + alert.informativeText;
+            return pf::Alert::firstButtonReturn + m_answer;
+        });
+        GMDocument::setWindowControllerFactory(
+            [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(false); });
+    }
+    void TearDown() override
+    {
+        GMDocument::waitForRecoveryRecords();
+        GMDocument::setWindowControllerFactory({});
+        pf::Alert::setResponder({});
+        pf::UserDefaults::standard().setFileForTesting(m_previousDefaults);
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_previousArea);
+    }
+
+    QString photo(const QString& name)
+    {
+        const QString path = m_dir.filePath(name);
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(QColor(90, 120, 150));
+        EXPECT_TRUE(image.save(path, "JPEG"));
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+    TestController m_documents;
+    QString m_previousArea, m_previousDefaults;
+    QStringList m_alerts;
+    int m_answer = 0;
+};
+
+std::shared_ptr<PhotoToolChain> chainOf(const std::shared_ptr<pf::Document>& document)
+{
+    auto gm = std::dynamic_pointer_cast<GMDocument>(document);
+    return gm && gm->windowController() ? gm->windowController()->toolChain() : nullptr;
+}
+
+void stroke(const std::shared_ptr<PhotoToolChain>& chain, int index, double value)
+{
+    chain->brushPathImageAtIndex(index)->addContentContainer(
+        paintedMask(chain->originalImageSize(), value, pf::Color(0, 0, 0, 0)));
+}
+
+// A document that "dies" at its first file access: the user defaults as they are on disk then are what
+// a process killed at that moment leaves.
+class DyingDocument : public GMDocument
+{
+public:
+    DyingDocument(int* reads, int dieAt, QString snapshot)
+        : m_reads(reads), m_dieAt(dieAt), m_snapshot(std::move(snapshot))
+    {}
+    bool readFromURL(const QString& path, const QString& type, QString* errorMessage) override
+    {
+        if ((*m_reads)++ == m_dieAt) {
+            QFile::remove(m_snapshot);
+            QFile::copy(pf::UserDefaults::standard().filePath(), m_snapshot);
+        }
+        return GMDocument::readFromURL(path, type, errorMessage);
+    }
+
+private:
+    int* m_reads;
+    int m_dieAt;
+    QString m_snapshot;
+};
+
+class DyingController : public TestController
+{
+public:
+    DyingController(int dieAt, QString snapshot) : m_dieAt(dieAt), m_snapshot(std::move(snapshot)) {}
+    std::shared_ptr<pf::Document> makeDocument(const QString&) override
+    {
+        return std::make_shared<DyingDocument>(&m_reads, m_dieAt, m_snapshot);
+    }
+
+private:
+    int m_reads = 0;
+    int m_dieAt;
+    QString m_snapshot;
+};
+
+} // namespace
+
+// Layers, settings and strokes finished two seconds before the process is killed come back at the next
+// start, for every kind of document (a photo, a package, an untitled document autosaved before the
+// last strokes, one never autosaved), each marked edited, and the user is told that the work is back.
+TEST_F(Recovery, WorkFinishedBeforeAKillComesBackMarkedEdited)
+{
+    const QString photoPath = photo("photo.jpg");
+    const QString sample = photo("sample.jpg");
+    const QString package = m_dir.filePath("kept.glimora");
+    {
+        Opened opened = open(m_documents, photo("for-package.jpg"));
+        ASSERT_TRUE(opened.document);
+        ASSERT_TRUE(
+            save(*opened.document, package, GMDocumentPackage::typeName, pf::Document::SaveOperation::SaveAs)
+                .succeeded);
+        opened.document->close();
+    }
+    const QString defaults = m_dir.filePath("session.conf");
+    ChildProcess child;
+    ASSERT_TRUE(child.start(QCoreApplication::applicationFilePath(),
+                            {"--gtest_filter=RecoveryChild.PaintAndWait"},
+                            {{"GLIMORA_RECOVERY_FILES", QStringList{photoPath, package, sample}.join('\n')},
+                             {"PF_APPLICATION_SUPPORT_DIR", m_dir.filePath("app")},
+                             {"PF_USER_DEFAULTS_FILE", defaults}}));
+    const bool ready =
+        spinUntil([&] { return child.output().contains("ready") || !child.isRunning(); }, 90000);
+    ASSERT_TRUE(ready && child.isRunning()) << child.output().toStdString() << child.errors().toStdString();
+    child.kill();
+
+    pf::UserDefaults::standard().setFileForTesting(defaults);
+    m_answer = 0;
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = delegate.documentHandler();
+    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+    delegate.applicationDidFinishLaunching({});
+    ASSERT_EQ(handler.documents().size(), 4u) << m_alerts.join('\n').toStdString();
+    struct Case
+    {
+        const char* what;
+        std::function<bool(const pf::Document&)> is;
+        int tools;
+    };
+    const Case cases[] = {
+        {"the photo, with a layer added after its autosave",
+         [&](const pf::Document& d) { return d.fileURL() == photoPath; }, 3},
+        {"the package", [&](const pf::Document& d) { return d.fileURL() == package; }, 2},
+        {"the untitled document autosaved before its last stroke",
+         [](const pf::Document& d) {
+             return d.fileURL().isEmpty() && !d.autosavedContentsFileURL().isEmpty();
+         },
+         2},
+        {"the untitled document never autosaved",
+         [&](const pf::Document& d) { return d.fileURL().isEmpty() && d.sourceURL() == sample; }, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::shared_ptr<pf::Document> document;
+        for (const auto& candidate : handler.documents())
+            if (c.is(*candidate))
+                document = candidate;
+        ASSERT_TRUE(document);
+        auto gm = std::static_pointer_cast<GMDocument>(document);
+        ASSERT_TRUE(spinUntil([&] { return chainOf(document) && gm->pendingLayerCount() == 0; }));
+        const auto chain = chainOf(document);
+        EXPECT_EQ(chain->numberOfTools(), c.tools);
+        EXPECT_NEAR(maskValue(chain, 1), 0.7, 0.02) << "the stroke after the last autosave";
+        EXPECT_TRUE(document->isDocumentEdited());
+    }
+    EXPECT_EQ(m_alerts.filter("Your work was recovered.").size(), 1) << m_alerts.join('\n').toStdString();
+    m_answer = 2; // closing an untitled document: delete it
+    for (const auto& document : std::vector(handler.documents()))
+        document->close();
+}
+
+// Run by the test above in a process of its own: paints on each document, autosaves, paints again, opens
+// and paints on one more, and waits to be killed two seconds after its last stroke.
+TEST(RecoveryChild, PaintAndWait)
+{
+    const QStringList files = qEnvironmentVariable("GLIMORA_RECOVERY_FILES").split('\n', Qt::SkipEmptyParts);
+    if (files.size() != 3)
+        GTEST_SKIP() << "run by WorkFinishedBeforeAKillComesBackMarkedEdited";
+    QApplication::setQuitOnLastWindowClosed(false);
+    pf::Alert::setResponder([](const pf::Alert&) { return pf::Alert::firstButtonReturn; });
+    GMDocument::setWindowControllerFactory(
+        [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(true); });
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = delegate.documentHandler();
+    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+    delegate.applicationDidFinishLaunching({});
+    QString error;
+    ASSERT_TRUE(handler.openDocumentWithContentsOfURL(files[0], true, &error)) << error.toStdString();
+    ASSERT_TRUE(handler.openDocumentWithContentsOfURL(files[1], true, &error)) << error.toStdString();
+    ASSERT_TRUE(handler.openSample(files[2]));
+    const auto documents = handler.documents();
+    for (const auto& document : documents) {
+        auto gm = std::static_pointer_cast<GMDocument>(document);
+        ASSERT_TRUE(spinUntil([&] { return chainOf(document) && gm->pendingLayerCount() == 0; }));
+        chainOf(document)->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);
+        stroke(chainOf(document), 1, 0.3);
+    }
+    QCoreApplication::processEvents();
+    int autosaved = 0;
+    for (const auto& document : documents)
+        document->autosaveDocument([&](bool ok, const QString&) { autosaved += ok ? 1 : 100; });
+    ASSERT_TRUE(spinUntil([&] { return autosaved >= int(documents.size()); }));
+    ASSERT_EQ(autosaved, int(documents.size()));
+    for (const auto& document : documents)
+        stroke(chainOf(document), 1, 0.7);
+    chainOf(documents[0])->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt, 1);
+    auto untitled = handler.openSample(files[2]);
+    ASSERT_TRUE(untitled);
+    ASSERT_TRUE(spinUntil([&] { return chainOf(untitled) != nullptr; }));
+    chainOf(untitled)->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);
+    stroke(chainOf(untitled), 1, 0.7);
+    spinUntil([] { return false; }, 2000);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    QCoreApplication::exec(); // until killed
+}
+
+// A start killed while it opens the last session's documents again loses none of them: killed at the
+// first file access of each reopened document in turn, the next start still opens all three, marked
+// edited. An autosave that no list names is offered, and opens when the user says so.
+TEST_F(Recovery, AKillWhileDocumentsReopenLosesNone)
+{
+    // The session that crashed: a photo with kept edits, a package and an autosaved untitled document,
+    // and one more autosaved untitled document whose entry the list lost.
+    const QString crashed = m_dir.filePath("crashed.conf");
+    pf::UserDefaults::standard().setFileForTesting(crashed);
+    QString untitledAutosave, orphan;
+    {
+        TestController session;
+        QString error;
+        ASSERT_TRUE(session.openDocumentWithContentsOfURL(photo("photo.jpg"), true, &error))
+            << error.toStdString();
+        const auto package = session.openDocumentWithContentsOfURL(photo("for-package.jpg"), true, &error);
+        ASSERT_TRUE(package) << error.toStdString();
+        ASSERT_TRUE(save(*package, m_dir.filePath("kept.glimora"), GMDocumentPackage::typeName,
+                         pf::Document::SaveOperation::SaveAs)
+                        .succeeded);
+        std::vector<std::shared_ptr<GMDocument>> untitled;
+        for (const char* name : {"sample.jpg", "lost.jpg"}) {
+            auto document = std::make_shared<GMDocument>();
+            document->setDocumentController(&session);
+            ASSERT_TRUE(document->readSampleImage(photo(name), nullptr));
+            document->setFileType(GMDocumentPackage::typeName);
+            session.addDocument(document);
+            document->showWindows();
+            untitled.push_back(document);
+        }
+        for (const auto& document : session.documents()) {
+            ASSERT_TRUE(spinUntil([&] { return chainOf(document) != nullptr; }));
+            chainOf(document)->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);
+        }
+        QCoreApplication::processEvents();
+        int autosaved = 0;
+        for (const auto& document : session.documents())
+            document->autosaveDocument([&](bool ok, const QString&) { autosaved += ok ? 1 : 100; });
+        ASSERT_TRUE(spinUntil([&] { return autosaved >= int(session.documents().size()); }));
+        ASSERT_EQ(autosaved, int(session.documents().size()));
+        untitledAutosave = untitled[0]->autosavedContentsFileURL();
+        orphan = untitled[1]->autosavedContentsFileURL();
+        ASSERT_FALSE(untitledAutosave.isEmpty());
+        ASSERT_FALSE(orphan.isEmpty());
+        pf::UserDefaults::standard().setBool("SessionRunning", true);
+        QVariantList open = pf::UserDefaults::standard().arrayForKey("OpenDocuments");
+        open.removeIf([&](const QVariant& entry) { return entry.toMap().value("autosave") == orphan; });
+        pf::UserDefaults::standard().setValue("OpenDocuments", open);
+        pf::UserDefaults::standard().synchronize();
+        GMDocument::waitForRecoveryRecords();
+    } // the process dies: nothing is closed
+    ASSERT_EQ(pf::UserDefaults(crashed).arrayForKey("OpenDocuments").size(), 3);
+
+    m_answer = 1; // "Not Now" to the unlisted autosave until the end
+    for (int dieAt = 0; dieAt < 3; ++dieAt) {
+        SCOPED_TRACE(dieAt);
+        const QString start = m_dir.filePath(QStringLiteral("start-%1.conf").arg(dieAt));
+        const QString killed = m_dir.filePath(QStringLiteral("killed-%1.conf").arg(dieAt));
+        ASSERT_TRUE(QFile::copy(crashed, start));
+        pf::UserDefaults::standard().setFileForTesting(start);
+        {
+            DyingController dying(dieAt, killed);
+            dying.reopenDocumentsOfLastSession();
+            ASSERT_EQ(dying.documents().size(), 3u);
+        }
+        ASSERT_TRUE(QFileInfo::exists(killed));
+        pf::UserDefaults::standard().setFileForTesting(killed);
+        m_alerts.clear();
+        TestController next;
+        EXPECT_EQ(next.reopenDocumentsOfLastSession(), 3) << m_alerts.join('\n').toStdString();
+        // The photo's changes were kept in its shadow copy but never saved into it; the untitled
+        // document was never saved: both are edited. The package's autosave wrote it whole.
+        for (const auto& document : next.documents())
+            EXPECT_EQ(document->isDocumentEdited(),
+                      document->fileType() != GMDocumentPackage::typeName || document->fileURL().isEmpty())
+                << document->displayName().toStdString();
+        EXPECT_TRUE(std::any_of(next.documents().begin(), next.documents().end(), [&](const auto& d) {
+            return d->autosavedContentsFileURL() == untitledAutosave;
+        }));
+    }
+
+    // The autosave no list names is offered, and opens.
+    const QString start = m_dir.filePath("start-orphan.conf");
+    ASSERT_TRUE(QFile::copy(crashed, start));
+    pf::UserDefaults::standard().setFileForTesting(start);
+    m_alerts.clear();
+    m_answer = 0; // Open
+    TestController next;
+    next.reopenDocumentsOfLastSession();
+    EXPECT_EQ(m_alerts.filter("never saved was found").size(), 1) << m_alerts.join('\n').toStdString();
+    ASSERT_EQ(next.documents().size(), 4u);
+    EXPECT_TRUE(std::any_of(next.documents().begin(), next.documents().end(),
+                            [&](const auto& d) { return d->autosavedContentsFileURL() == orphan; }));
+}
