@@ -121,6 +121,13 @@ const std::vector<InteractionRow>& interactionRows()
          "first_picture_ms", 2000, "ms"},
         {"open a 12000 x 9000 JPEG: peak memory", "bench_documents", "OpenJPEG/12000/9000", "peak_MB", 2048,
          "MB"},
+        {"frame with three shades, 6000 x 4000, first render", "bench_frames", "BM_FrameFirst", "ms", 1500,
+         "ms"},
+        {"the same, re-render after a change of an effect before it", "bench_frames", "BM_FrameNewPicture",
+         "ms", 150, "ms"},
+        {"one step of a shade's intensity drag in the frame builder, 1024 x 683", "bench_frames",
+         "BM_BuilderIntensityStep", "ms", 100, "ms"},
+        {"shaped border 40 px, 2000 x 2000", "bench_frames", "BM_ShapedBorder", "ms", 400, "ms"},
     };
     return table;
 }

@@ -364,3 +364,23 @@ TEST(OVTexturedFrameFilter, JoinsBetweenCopiesOfASidesMiddleDrawNoLine)
     }
     EXPECT_GE(checked, 3);
 }
+
+// A texture set on a frame filter is announced by that filter, so a settings view showing it (which
+// listens to the filter it edits, not to the texturize filter inside) shows the texture's colour.
+TEST(FrameFilters, ATextureSetOnAFrameFilterIsAnnouncedByIt)
+{
+    const std::vector<std::pair<const char*, std::shared_ptr<pf::Filter>>> filters{
+        {"textured frame", std::make_shared<OVTexturedFrameFilter>()},
+        {"shaped border", std::make_shared<OVShapedBorderFilter>()}};
+    for (const auto& [what, filter] : filters) {
+        SCOPED_TRACE(what);
+        int posts = 0;
+        pf::ObserverToken token = pf::NotificationCenter::defaultCenter().addObserver(
+            "ovfilterSettings", filter.get(), [&](const pf::Notification&) { ++posts; });
+        filter->setValue(QString("ORV-T#011#Wood-Walnut"), "inputTextureName");
+        EXPECT_EQ(posts, 1);
+        OVTexturizeFilter walnut;
+        walnut.setInputTextureName("ORV-T#011#Wood-Walnut");
+        EXPECT_EQ(filter->value("inputColor").value<pf::Color>(), walnut.inputColor());
+    }
+}
