@@ -286,6 +286,8 @@ void OVTexturedFrameFilter::setCachedMask(const Image& mask) const
     if (mask == m_cachedMask)
         return;
     m_cachedMask = mask;
+    // The shades are laid around the mask's rectangle.
+    m_shadeLayers.clear();
     if (mask.isNull()) {
         m_opening = Rect::null();
         m_maskPixels = Bitmap();
@@ -445,20 +447,36 @@ Image OVTexturedFrameFilter::cachedFrame() const
                 base = m_cachedBase = pixels;
         }
     }
-    for (const auto& shade : description->optimizedShades()) {
+    // A small frame keeps each shade laid around it as pixels, by its file, and lays the shades one by
+    // one: a change of a shade's intensity or blend then blends the kept layers again, where the joined
+    // stack (which saves work on a large frame) would be joined and laid out anew.
+    const bool small = rect.width() * rect.height() <= keptTextureArea;
+    const std::vector<OVFrameDescription::ShadePtr> shades =
+        small ? description->shades() : description->optimizedShades();
+    QHash<QString, Image> layers;
+    for (const auto& shade : shades) {
         if (auto* combined = dynamic_cast<OVCombinedShadeDescription*>(shade.get()))
             combined->fixImages();
-        const Image image = shade->image();
-        if (image.isNull())
-            continue;
-        const double s = b / nonZero(shade->width());
-        const Vector repeats = repeatsVectorForFrame(*shade, rect.size, s);
-        const Size corner = shade->cornerSize();
-        const Image layer = applyIn(
-            kernelWithName(QStringLiteral("drawFrame")),
-            {QVariant::fromValue(Vector::fromRect(rect)), QVariant::fromValue(Sampler(image)),
-             QVariant::fromValue(Vector(corner.width, corner.height)), s, QVariant::fromValue(repeats)},
-            rect, OVFrameRegions::frameRegion(image));
+        Image layer = small ? m_shadeLayers.value(shade->imageURL()) : Image();
+        if (layer.isNull()) {
+            const Image image = shade->image();
+            if (image.isNull())
+                continue;
+            const double s = b / nonZero(shade->width());
+            const Vector repeats = repeatsVectorForFrame(*shade, rect.size, s);
+            const Size corner = shade->cornerSize();
+            layer = applyIn(kernelWithName(QStringLiteral("drawFrame")),
+                            {QVariant::fromValue(Vector::fromRect(rect)), QVariant::fromValue(Sampler(image)),
+                             QVariant::fromValue(Vector(corner.width, corner.height)), s,
+                             QVariant::fromValue(repeats)},
+                            rect, OVFrameRegions::frameRegion(image));
+            if (small)
+                if (const Image pixels = OVFrameBand::pixels(layer, rect, m_opening, Bitmap::Format::RGBA8);
+                    !pixels.isNull())
+                    layer = pixels;
+        }
+        if (small)
+            layers.insert(shade->imageURL(), layer);
         if (base.isNull()) {
             base = layer;
             continue;
@@ -470,6 +488,7 @@ Image OVTexturedFrameFilter::cachedFrame() const
         blend.setInputIntensity(shade->intensity());
         base = blend.outputImage();
     }
+    m_shadeLayers = layers;
     // The band's pixels: the opening is masked out of the output, so nothing is drawn there.
     const Image pixels =
         base.isNull() ? Image() : OVFrameBand::pixels(base, rect, m_opening, Bitmap::Format::RGBA8);

@@ -6,6 +6,7 @@
 #include "Platform/Foundation/ObserverToken.h"
 #include "Platform/Image/Bitmap.h"
 
+#include <QHash>
 #include <memory>
 #include <vector>
 
@@ -75,8 +76,10 @@ private:
     mutable pf::Image m_cachedMask;
     mutable pf::Image m_cachedShadow;
     mutable pf::Image m_cachedFrame;
-    // The texture alone over the band, kept for small frames only.
+    // The texture alone over the band, and each shade laid around it (by its file), kept for small
+    // frames only.
     mutable pf::Image m_cachedBase;
+    mutable QHash<QString, pf::Image> m_shadeLayers;
     mutable pf::Rect m_lastExtent{0, 0, 0, 0};
     // Where the kept mask is zero: frame and shadow are worked out around it only.
     mutable pf::Rect m_opening = pf::Rect::null();

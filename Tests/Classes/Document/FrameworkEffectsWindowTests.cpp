@@ -16,6 +16,7 @@
 #include "Platform/UI/Event.h"
 #include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/Menu.h"
+#include "Platform/UI/ViewAnimator.h"
 #include "Platform/UI/Window.h"
 
 #include <QApplication>
@@ -390,4 +391,6 @@ TEST(FrameBuilderInFront, EditUndoAndItsShortcutTakeBackTheBuildersEdits)
     redo->trigger();
     EXPECT_EQ(builder.currentDescription()->textureName(), walnut);
     window->close();
+    // The shade rows' animations end before the next test, which may step a clock of its own.
+    doctest::spinUntil([] { return pf::ViewAnimator::runningCount() == 0; }, 5000);
 }
