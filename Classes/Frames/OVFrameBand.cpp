@@ -45,21 +45,38 @@ private:
     std::vector<long long> m_sums;
 };
 
-// Along one axis of length `length`: where the destination reads only the part's span [u0, u1] (part
-// pixels), as the kernel lays a part of `size` pixels with corners of `corner` at `scale`. Nothing
-// (from > to) when a corner reaches past the span.
+// Along one axis of length `length`: where the destination reads only the part's clear span [u0, u1]
+// (part coordinates: a read anywhere in it touches zero pixels only), as the kernel lays a part of
+// `size` pixels with corners of `corner` at `scale` and its middle `repeats` times. Nothing (from > to)
+// when the span does not reach across the middle as every copy of it is read.
 std::pair<double, double> destinationSpan(double u0, double u1, double size, double corner, double scale,
-                                          double length)
+                                          double repeats, double length)
 {
     const double c = std::min(corner * scale, 0.5 * length);
-    if (u0 * scale > c || (size - u1) * scale > c)
+    const double m = std::max(size - 2 * corner, 0.0);
+    const double middle = length - 2 * c;
+    // A clear span that begins in a corner maps as the corner does.
+    const bool startsInCorner = u0 * scale <= c, endsInCorner = (size - u1) * scale <= c;
+    if (startsInCorner && endsInCorner)
+        return {u0 * scale, length - (size - u1) * scale};
+    // A span that begins (or ends) inside the middle: the first copy of the middle reaches it after a
+    // while (the last leaves it before its end). Only whole copies of at least a pixel, and only when
+    // the span covers what the joins between copies read (half a pixel in from the middle's ends).
+    const double copies = std::round(repeats);
+    if (m < 1 || !(middle > 0) || copies < 1 || std::abs(repeats - copies) > 1e-9 || u0 > corner + m ||
+        u1 < corner || (copies > 1 && (u0 > corner + 0.5 || u1 < corner + m - 0.5)))
         return {1, 0};
-    return {u0 * scale, length - (size - u1) * scale};
+    const double copyLength = middle / copies;
+    const double from = startsInCorner ? u0 * scale : c + (std::max(u0, corner) - corner) / m * copyLength;
+    const double to = endsInCorner ? length - (size - u1) * scale
+                                   : length - c - (corner + m - std::min(u1, corner + m)) / m * copyLength;
+    return {from, to};
 }
 
 } // namespace
 
-Rect OVFrameBand::partOpening(const pf::Image& part, const pf::Size& corner, double scale, const Rect& rect)
+Rect OVFrameBand::partOpening(const pf::Image& part, const pf::Size& corner, double scale,
+                              const pf::Vector& repeats, const Rect& rect)
 {
     if (part.isNull() || !(scale > 0) || !std::isfinite(scale) || !finiteArea(rect))
         return Rect::null();
@@ -72,31 +89,19 @@ Rect OVFrameBand::partOpening(const pf::Image& part, const pf::Size& corner, dou
     if (!grey || grey->isNull())
         return Rect::null();
     const int w = grey->width(), h = grey->height();
-    // Covered: a pixel that is not zero, or next to one, since a read between pixel centres blends the
-    // pixels around it. Rows y-up, as the kernel counts them.
-    std::vector<uint8_t> value(size_t(w) * size_t(h));
+    // Covered: a pixel that is not zero. Rows y-up, as the kernel counts them.
+    std::vector<uint8_t> covered(size_t(w) * size_t(h));
     for (int y = 0; y < h; ++y) {
         const uint8_t* row = grey->row(h - 1 - y);
         for (int x = 0; x < w; ++x)
-            value[size_t(y) * size_t(w) + size_t(x)] = row[x] != 0;
+            covered[size_t(y) * size_t(w) + size_t(x)] = row[x] != 0;
     }
-    std::vector<uint8_t> covered(value.size(), 0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            bool any = false;
-            for (int dy = -1; dy <= 1 && !any; ++dy)
-                for (int dx = -1; dx <= 1 && !any; ++dx) {
-                    const int sx = x + dx, sy = y + dy;
-                    any =
-                        sx >= 0 && sy >= 0 && sx < w && sy < h && value[size_t(sy) * size_t(w) + size_t(sx)];
-                }
-            covered[size_t(y) * size_t(w) + size_t(x)] = any;
-        }
     CoverageTable table(w, h);
     table.build(covered, h);
 
-    // The middle that every side's middle and the centre read must be clear; grow that rectangle
-    // while a whole column or row beside it is clear.
+    // Where every copy of the sides' middles is read, the middle must be clear; a middle laid once
+    // need only be clear around its centre. Grow that rectangle while a whole column or row beside it
+    // is clear.
     const auto middle = [](double c, int size) {
         const double lo = std::min(c, size - c), hi = std::max(c, size - c);
         int first = std::clamp(int(std::floor(lo)), 0, size - 1);
@@ -105,8 +110,12 @@ Rect OVFrameBand::partOpening(const pf::Image& part, const pf::Size& corner, dou
     };
     auto [x0, x1] = middle(corner.width, w);
     auto [y0, y1] = middle(corner.height, h);
-    if (!table.clear(x0, y0, x1, y1))
-        return Rect::null();
+    if (!table.clear(x0, y0, x1, y1)) {
+        x0 = x1 = w / 2;
+        y0 = y1 = h / 2;
+        if (!table.clear(x0, y0, x1, y1))
+            return Rect::null();
+    }
     for (bool grew = true; grew;) {
         grew = false;
         if (x0 > 0 && table.clear(x0 - 1, y0, x0 - 1, y1))
@@ -118,8 +127,12 @@ Rect OVFrameBand::partOpening(const pf::Image& part, const pf::Size& corner, dou
         if (y1 < h - 1 && table.clear(x0, y1 + 1, x1, y1 + 1))
             ++y1, grew = true;
     }
-    const auto [left, right] = destinationSpan(x0, x1 + 1.0, w, corner.width, scale, rect.width());
-    const auto [bottom, top] = destinationSpan(y0, y1 + 1.0, h, corner.height, scale, rect.height());
+    // A read between pixel centres blends the pixels around it: reads from the first clear pixel's
+    // centre to the last's touch clear pixels only.
+    const auto [left, right] =
+        destinationSpan(x0 + 0.5, x1 + 0.5, w, corner.width, scale, repeats.x(), rect.width());
+    const auto [bottom, top] =
+        destinationSpan(y0 + 0.5, y1 + 0.5, h, corner.height, scale, repeats.y(), rect.height());
     if (left > right || bottom > top)
         return Rect::null();
     // Whole pixels whose centres lie in the span, less one on every side for the kernel's rounding.

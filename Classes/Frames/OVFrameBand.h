@@ -4,6 +4,7 @@
 #include "Platform/Foundation/Size.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Image.h"
+#include "Platform/Image/Vector.h"
 
 #include <cstdint>
 #include <vector>
@@ -16,11 +17,12 @@ class OVFrameBand
 {
 public:
     // The opening of the mask that the kernel "drawFrame" lays around `rect` from the part image
-    // `part` (corner squares of `corner` part pixels, `scale` destination pixels per part pixel): the
-    // part's zero pixels around its middle, mapped as the kernel maps them, less a pixel on every side.
-    // Empty when the part's middle is not zero or the part cannot be read.
+    // `part` (corner squares of `corner` part pixels, `scale` destination pixels per part pixel, each
+    // side's middle laid `repeats` times): the part's zero pixels around its middle, mapped as the kernel
+    // maps them, less a pixel on every side. Empty when the part's middle is not zero or the part cannot
+    // be read.
     static pf::Rect partOpening(const pf::Image& part, const pf::Size& corner, double scale,
-                                const pf::Rect& rect);
+                                const pf::Vector& repeats, const pf::Rect& rect);
     // The opening of the kernel "lineBorder": more than `width` pixels inside the rectangle's edges.
     static pf::Rect lineOpening(const pf::Rect& rect, double width);
 

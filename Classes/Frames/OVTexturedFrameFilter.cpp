@@ -352,7 +352,7 @@ Image OVTexturedFrameFilter::cachedMask() const
                         QVariant::fromValue(Vector(corner.width, corner.height)), s,
                         QVariant::fromValue(repeats)},
                        rect, OVFrameRegions::frameRegion(image));
-        opening = OVFrameBand::partOpening(image, corner, s, rect);
+        opening = OVFrameBand::partOpening(image, corner, s, repeats, rect);
     } else {
         mask = applyIn(kernelWithName(QStringLiteral("lineBorder")),
                        {QVariant::fromValue(Vector::fromRect(rect)), B}, rect);
