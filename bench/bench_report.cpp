@@ -131,6 +131,13 @@ const std::vector<InteractionRow>& interactionRows()
          "BM_LoupeDragToFrameQuarter", "loupe_drag_to_frame_p95_ms", 33, "ms"},
         {"loupe carried over the photo: a step to its frame (p95)", "bench_editor",
          "BM_LoupeCarryStepToFrame", "carry_step_to_frame_p95_ms", 16, "ms"},
+        {"frame with three shades, 6000 x 4000, first render", "bench_frames", "BM_FrameFirst", "ms", 1500,
+         "ms"},
+        {"the same, re-render after a change of an effect before it", "bench_frames", "BM_FrameNewPicture",
+         "ms", 150, "ms"},
+        {"one step of a shade's intensity drag in the frame builder, 1024 x 683", "bench_frames",
+         "BM_BuilderIntensityStep", "ms", 100, "ms"},
+        {"shaped border 40 px, 2000 x 2000", "bench_frames", "BM_ShapedBorder", "ms", 400, "ms"},
     };
     return table;
 }

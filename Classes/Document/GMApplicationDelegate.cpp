@@ -375,6 +375,8 @@ pf::UndoManager* GMApplicationDelegate::frontUndoManager() const
 {
     if (pf::UndoManager* effects = GMFrameworkEffectsWindow::undoManagerFor(frontWindow()))
         return effects;
+    if (pf::UndoManager* builder = OVFrameBuilder::undoManagerFor(frontWindow()))
+        return builder;
     pf::Document* document = currentDocument();
     return document ? document->undoManager().get() : nullptr;
 }

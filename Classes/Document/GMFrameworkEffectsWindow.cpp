@@ -9,6 +9,7 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/UI/AttributedString.h"
 #include "Platform/UI/Drawing.h"
@@ -128,6 +129,8 @@ public:
     {
         if (!owner)
             return;
+        // The menu had the pointer: the button shows whether the pointer is over it now.
+        owner->showButtonsUnderPointer();
         owner->previewEffect(nullptr);
         if (effect)
             owner->appendEffect(std::move(effect));
@@ -212,6 +215,8 @@ Interface GMFrameworkEffectsWindow::makeInterface(QObject*, const Bundle&)
     // Beside the menu, which opens downwards from the button's lower left and would cover it there.
     auto* preview = new OVFilterPreview(Rect(250, barHeight + 8, previewWidth, previewHeight));
     preview->setAdjustImage(true);
+    // The whole output: a frame or a border lies outside the sample, around it.
+    preview->setAdjustResult(true);
     preview->setImageName(previewSample);
     pictureView->addSubview(preview);
     preview->hide();
@@ -265,6 +270,16 @@ GMFrameworkEffectsWindow::GMFrameworkEffectsWindow(const Image& picture, OVEffec
         m_window->move(available.center() - QPoint(int(windowWidth / 2), int(windowHeight / 2)));
     }
     shownWindow = this;
+    // A sheet or a drawer over the window had the pointer: when the window has the keyboard again, its
+    // buttons show whether the pointer is over them.
+    m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
+        Window::didBecomeKeyNotification, m_window.data(),
+        [this](const Notification&) { showButtonsUnderPointer(); }));
+    // An undone or redone switch shows in its header.
+    for (const char* name :
+         {pf::UndoManager::DidUndoChangeNotification, pf::UndoManager::DidRedoChangeNotification})
+        m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
+            QString::fromLatin1(name), &m_undoManager, [this](const Notification&) { showSwitches(); }));
     m_undoManager.disableUndoRegistration();
     setPicture(picture);
     m_undoManager.enableUndoRegistration();
@@ -272,6 +287,7 @@ GMFrameworkEffectsWindow::GMFrameworkEffectsWindow(const Image& picture, OVEffec
 
 GMFrameworkEffectsWindow::~GMFrameworkEffectsWindow()
 {
+    m_observers.clear();
     if (shownWindow == this)
         shownWindow = nullptr;
     m_pickerClient->owner = nullptr;
@@ -367,6 +383,7 @@ void GMFrameworkEffectsWindow::layoutEffects()
     for (const auto& row : m_effectRows)
         delete row.data();
     m_effectRows.clear();
+    m_switches.clear();
     double top = m_column->height() - 10;
     for (const auto& effect : m_effects) {
         OVEffect* raw = effect.get();
@@ -383,8 +400,12 @@ void GMFrameworkEffectsWindow::layoutEffects()
         enabled->setToolTip(
             localized(effect->isEnabled() ? QStringLiteral("Disable") : QStringLiteral("Enable"),
                       QStringLiteral("EffectSettings")));
-        enabled->setAction([raw](OVButton* button) { raw->setEnabled(button->state()); });
+        enabled->setAction([this, raw](OVButton* button) {
+            raw->setEnabled(button->state());
+            showSwitches();
+        });
         header->addSubview(enabled);
+        m_switches.emplace_back(enabled, raw);
         m_column->addSubview(header);
         m_effectRows.emplace_back(header);
         top -= headerHeight;
@@ -396,6 +417,35 @@ void GMFrameworkEffectsWindow::layoutEffects()
             m_column->addSubview(settings);
         settings->show();
         top -= settings->height() + 12;
+    }
+}
+
+void GMFrameworkEffectsWindow::showButtonsUnderPointer()
+{
+    for (OVButton* button : {m_addButton, m_cropButton, m_pictureButton})
+        if (button && button->isEnabled())
+            button->updateTrackingAreas();
+}
+
+OVButton* GMFrameworkEffectsWindow::enableSwitch(size_t index) const
+{
+    if (index >= m_effects.size())
+        return nullptr;
+    for (const auto& [button, effect] : m_switches)
+        if (effect == m_effects[index].get())
+            return button;
+    return nullptr;
+}
+
+void GMFrameworkEffectsWindow::showSwitches()
+{
+    for (const auto& [button, effect] : m_switches) {
+        if (!button)
+            continue;
+        button->setState(effect->isEnabled());
+        button->setToolTip(
+            localized(effect->isEnabled() ? QStringLiteral("Disable") : QStringLiteral("Enable"),
+                      QStringLiteral("EffectSettings")));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/Frames/OVEffectSuccessor.h"
+#include "Platform/Foundation/ObserverToken.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/Image.h"
 #include "Platform/UI/InterfaceRegistry.h"
@@ -59,6 +60,8 @@ public:
     static pf::Image fitted(const pf::Image& picture, double largestSide = 1024);
 
     const std::vector<std::unique_ptr<OVEffect>>& effects() const { return m_effects; }
+    // The on/off switch in the header of the effect at `index` of the chain, if shown.
+    OVButton* enableSwitch(size_t index) const;
     // Appends to the chain and shows the effect's settings view (undoable).
     void appendEffect(std::unique_ptr<OVEffect> effect);
     // Pops the picker up over "Add Effect…" and returns at once.
@@ -82,6 +85,10 @@ private:
     void relink();
     void removeLastEffect();
     void layoutEffects();
+    // Each header's switch as its effect is now (an undo may have switched it).
+    void showSwitches();
+    // The bar's buttons highlighted only where the pointer is over them (after a menu or a sheet).
+    void showButtonsUnderPointer();
     static bool hasEveryPart(const pf::Interface& interface);
 
     QPointer<pf::Window> m_window;
@@ -100,4 +107,6 @@ private:
     QImage m_shown;
     std::vector<std::unique_ptr<OVEffect>> m_effects;
     std::vector<QPointer<QWidget>> m_effectRows;
+    std::vector<std::pair<QPointer<OVButton>, OVEffect*>> m_switches;
+    std::vector<pf::ObserverToken> m_observers;
 };

@@ -21,6 +21,9 @@ using namespace pf;
 namespace {
 
 constexpr double cardWidth = 1.2; // half scene widths
+// The most of the scene's height a card may take, so that a tall picture's card, turned towards the
+// viewer, stays inside the scene.
+constexpr double cardHeightShare = 0.8;
 constexpr double barHeight = 44;
 
 bool hasFiniteExtent(const Image& image)
@@ -135,13 +138,21 @@ QVariantMap GMScenePreviewWindow::cardSprite(const Image& picture, const Size& s
     if (!hasFiniteExtent(picture))
         return card;
     const Rect extent = picture.extent();
-    const double height = cardWidth * extent.height() / extent.width();
+    double width = cardWidth;
+    double height = cardWidth * extent.height() / extent.width();
+    // The scene's height in half scene widths.
+    const double sceneHeight = sceneSize.width > 0 ? 2 * sceneSize.height / sceneSize.width : 0;
+    if (sceneHeight > 0 && height > cardHeightShare * sceneHeight) {
+        width *= cardHeightShare * sceneHeight / height;
+        height = cardHeightShare * sceneHeight;
+    }
+    card.insert(QStringLiteral("size.width"), width);
     card.insert(QStringLiteral("size.height"), height);
     // At the rectangle's pixel size the flat sprite matches the card, and the card's texture holds
     // no more than it shows.
     const double f = sceneSize.width / 2;
     card.insert(QStringLiteral("image"),
-                QVariant::fromValue(scaledTo(picture, std::max(1.0, std::round(cardWidth * f)),
+                QVariant::fromValue(scaledTo(picture, std::max(1.0, std::round(width * f)),
                                              std::max(1.0, std::round(height * f)))));
     return card;
 }

@@ -67,20 +67,20 @@ bool OVCombinedShadeDescription::canAddDescription(const OVShadeDescription& sha
 
 void OVCombinedShadeDescription::addDescription(OVShadeDescription& shade)
 {
-    double m = std::max(intensity(), shade.intensity());
-    if (m <= 0)
-        m = 1;
+    // The joined image is exact only when laid at full intensity: a shade laid at intensity i acts as
+    // the shade scaled by i, but laying the join at the larger of two intensities does not scale each
+    // part by its own. So each part is weighed by its own intensity here and the join is laid at 1.
     OVCombineFilter& filter = combineFilter();
     filter.setBlendMode(blendMode());
     filter.setValue(QVariant::fromValue(image()), QStringLiteral("inputBackgroundImage"));
-    filter.setValue(intensity() / m, QStringLiteral("inputBackgroundIntensity"));
+    filter.setValue(intensity(), QStringLiteral("inputBackgroundIntensity"));
     filter.setValue(QVariant::fromValue(shade.image()), QStringLiteral("inputImage"));
-    filter.setValue(shade.intensity() / m, QStringLiteral("inputIntensity"));
+    filter.setValue(shade.intensity(), QStringLiteral("inputIntensity"));
     m_cachedImage = filter.outputImage();
     // The filter is shared: it must not keep the images alive.
     filter.setValue(QVariant::fromValue(pf::Image()), QStringLiteral("inputBackgroundImage"));
     filter.setValue(QVariant::fromValue(pf::Image()), QStringLiteral("inputImage"));
-    setIntensity(m);
+    setIntensity(1.0);
     setGeometry({width(), std::max(corner(), shade.corner()), std::max(repeatX(), shade.repeatX()),
                  std::max(repeatY(), shade.repeatY())});
     m_hasChanges = true;

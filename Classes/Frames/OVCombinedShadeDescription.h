@@ -17,7 +17,7 @@ public:
     // Whether `b` may be joined onto `a` (an empty `b` never joins).
     static bool canJoint(const OVShadeDescription& a, const OVShadeDescription* b);
     bool canAddDescription(const OVShadeDescription& shade) const;
-    // Joins `shade` over what this holds; the intensities become relative to the larger one.
+    // Joins `shade` over what this holds, each weighed by its own intensity; the join is laid at 1.
     void addDescription(OVShadeDescription& shade);
     // Replaces the joined recipe by rendered pixels once, so that later renders do not redo the join.
     void fixImages();

@@ -550,7 +550,9 @@ QWidget* OVEffect::makeControl(const QVariantMap& entry, const QVariantMap& attr
         dial->setRange(0, dialSteps);
         dial->setProperty("minValue", minValue);
         dial->setProperty("maxValue", maxValue);
-        QObject::connect(dial, &QDial::sliderMoved, dial, [this, dial] { controlValueChanged(dial); });
+        // Every way the dial moves (a drag, a click on its rim, the wheel, the arrow and page keys)
+        // changes its value; showing a value from the filter does so with the signals blocked.
+        QObject::connect(dial, &QDial::valueChanged, dial, [this, dial] { controlValueChanged(dial); });
         return dial;
     }
     case 5: {

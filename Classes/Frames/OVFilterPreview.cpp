@@ -179,8 +179,17 @@ void OVFilterPreview::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
     const pf::Image output = outputImage();
     if (!output.isNull() && hasArea(area)) {
         const pf::Rect extent = output.extent();
-        const pf::Rect source = m_adjustResult && hasArea(extent) ? extent : area;
-        const QImage pixels = pf::RenderContext::shared()->renderToQImage(output, source);
+        pf::Image shown = output;
+        pf::Rect source = m_adjustResult && hasArea(extent) ? extent : area;
+        // An output far larger than the view is made small first, not rendered whole to be shrunk.
+        if (source.width() > 4 * area.width() || source.height() > 4 * area.height()) {
+            shown = output.imageByApplyingTransform(
+                pf::AffineTransform::translation(-source.minX(), -source.minY())
+                    .concatenated(pf::AffineTransform::scale(area.width() / source.width(),
+                                                             area.height() / source.height())));
+            source = pf::Rect(0, 0, area.width(), area.height());
+        }
+        const QImage pixels = pf::RenderContext::shared()->renderToQImage(shown, source);
         if (!pixels.isNull())
             pf::drawImage(painter, pixels, area);
     }

@@ -220,10 +220,22 @@ OVFrameBuilder::~OVFrameBuilder()
         user.setUndoManager(nullptr);
 }
 
+namespace {
+OVFrameBuilder* sharedBuilder = nullptr;
+}
+
 OVFrameBuilder& OVFrameBuilder::sharedFrameBuilder()
 {
-    static OVFrameBuilder* builder = new OVFrameBuilder();
-    return *builder;
+    if (!sharedBuilder)
+        sharedBuilder = new OVFrameBuilder();
+    return *sharedBuilder;
+}
+
+pf::UndoManager* OVFrameBuilder::undoManagerFor(const QWidget* window)
+{
+    if (!sharedBuilder || !window || !sharedBuilder->isWindowLoaded())
+        return nullptr;
+    return sharedBuilder->window() == window ? &sharedBuilder->m_undoManager : nullptr;
 }
 
 void OVFrameBuilder::registerInterface()
@@ -656,20 +668,22 @@ void OVFrameBuilder::previewHasChanged()
     if (!std::isfinite(extent.width()) || !std::isfinite(extent.height()))
         extent = m_previewFilter->value(QStringLiteral("inputImage")).value<pf::Image>().extent();
     const QImage image = pf::RenderContext::shared()->renderToQImage(output, extent);
+    ++m_previewRenders;
     if (!image.isNull())
         m_previewLayer->setContents(image);
 }
 
 // Editing.
 
-void OVFrameBuilder::redrawFrame()
+void OVFrameBuilder::edit(const std::function<void()>& change)
 {
-    m_previewFilter->forceUpdate();
-    previewHasChanged();
-}
-
-void OVFrameBuilder::redrawMask()
-{
+    // An edit of the frame reaches the preview filter as a notification, which drops just what the
+    // edit touches and announces an update (the preview renders then). A frame that announces nothing
+    // (none without an undo manager does) is drawn again from scratch.
+    const quint64 before = m_previewRenders;
+    change();
+    if (m_previewRenders != before)
+        return;
     m_previewFilter->forceUpdate();
     previewHasChanged();
 }
@@ -679,12 +693,10 @@ void OVFrameBuilder::selectTexture()
     if (!m_currentDescription)
         return;
     const QString name = OVTextureCatalog::sharedTextureNames().value(m_textureButton->selectedIndex());
-    m_currentDescription->setTextureName(name);
+    // The preview filter takes the frame's new texture and colour from its change notification.
+    edit([&] { m_currentDescription->setTextureName(name); });
     const pf::Color c = m_currentDescription->textureColor();
     m_textureColorWell->setColor(pf::PaintColor::calibratedRGB(c.red(), c.green(), c.blue(), c.alpha()));
-    m_previewFilter->setValue(name, QStringLiteral("inputTextureName"));
-    m_previewFilter->setValue(QVariant::fromValue(c), QStringLiteral("inputColor"));
-    redrawFrame();
 }
 
 void OVFrameBuilder::selectTextureColor()
@@ -693,17 +705,14 @@ void OVFrameBuilder::selectTextureColor()
         return;
     const pf::PaintColor p = m_textureColorWell->color();
     const pf::Color color(p.red(), p.green(), p.blue(), p.alpha());
-    m_currentDescription->setTextureColor(color);
-    m_previewFilter->setValue(QVariant::fromValue(color), QStringLiteral("inputColor"));
-    redrawFrame();
+    edit([&] { m_currentDescription->setTextureColor(color); });
 }
 
 void OVFrameBuilder::selectTextureCut()
 {
     if (!m_currentDescription)
         return;
-    m_currentDescription->setTextureFillMode(m_textureCutButton->isChecked() ? 1 : 2);
-    redrawFrame();
+    edit([&] { m_currentDescription->setTextureFillMode(m_textureCutButton->isChecked() ? 1 : 2); });
 }
 
 void OVFrameBuilder::selectExternalMask()
@@ -711,18 +720,20 @@ void OVFrameBuilder::selectExternalMask()
     if (!m_currentDescription)
         return;
     const int k = m_externalMaskButton->selectedIndex();
-    m_currentDescription->setExternalMaskName(
-        k <= 0 ? QString() : OVFrameCatalog::sharedExternalMaskNames().value(k - 1));
-    redrawMask();
+    edit([&] {
+        m_currentDescription->setExternalMaskName(
+            k <= 0 ? QString() : OVFrameCatalog::sharedExternalMaskNames().value(k - 1));
+    });
 }
 
 void OVFrameBuilder::selectInternalMask()
 {
     if (!m_currentDescription)
         return;
-    m_currentDescription->setInternalMaskName(
-        OVFrameCatalog::sharedInternalMaskNames().value(std::max(0, m_internalMaskButton->selectedIndex())));
-    redrawMask();
+    edit([&] {
+        m_currentDescription->setInternalMaskName(OVFrameCatalog::sharedInternalMaskNames().value(
+            std::max(0, m_internalMaskButton->selectedIndex())));
+    });
 }
 
 void OVFrameBuilder::addNewShade()
@@ -736,10 +747,12 @@ void OVFrameBuilder::addNewShade()
     const QString url = settings.value(QStringLiteral("url")).toString();
     if (url.isEmpty())
         return; // a header
-    auto shade = std::make_shared<OVShadeDescription>(url, QString(), 1.0);
-    m_currentDescription->addShade(shade);
+    // In the blend mode the shade is drawn for, where its file names one: laid over the texture as it
+    // is (source over) a shade drawn for multiplying hides the texture.
+    auto shade =
+        std::make_shared<OVShadeDescription>(url, settings.value(QStringLiteral("blend")).toString(), 1.0);
+    edit([&] { m_currentDescription->addShade(shade); });
     addShade(*shade, true);
-    redrawFrame();
 }
 
 void OVFrameBuilder::selectShade(int row)
@@ -752,41 +765,38 @@ void OVFrameBuilder::selectShade(int row)
         setupForFrame(LayoutPlain); // a header: the row shows its shade again
         return;
     }
-    m_currentDescription->setShadeName(name, row);
-    redrawFrame();
+    edit([&] { m_currentDescription->setShadeName(name, row); });
 }
 
 void OVFrameBuilder::selectBlendMode(int row)
 {
     if (!m_currentDescription || row < 0 || size_t(row) >= m_currentDescription->shades().size())
         return;
-    m_currentDescription->setShadeBlendMode(OVAdjustableBlendFilter::blendModeNames().value(
-                                                m_shadesStack[size_t(row)].blendMode->selectedIndex()),
-                                            row);
-    redrawFrame();
+    const QString mode = OVAdjustableBlendFilter::blendModeNames().value(
+        m_shadesStack[size_t(row)].blendMode->selectedIndex());
+    edit([&] { m_currentDescription->setShadeBlendMode(mode, row); });
 }
 
 void OVFrameBuilder::adjustIntensity(int row)
 {
     if (!m_currentDescription || row < 0 || size_t(row) >= m_currentDescription->shades().size())
         return;
-    m_currentDescription->setShadeIntensity(m_shadesStack[size_t(row)].intensity->doubleValue(), row);
-    redrawFrame();
+    const double intensity = m_shadesStack[size_t(row)].intensity->doubleValue();
+    edit([&] { m_currentDescription->setShadeIntensity(intensity, row); });
 }
 
 void OVFrameBuilder::removeShade(int row)
 {
     if (!m_currentDescription || row < 0 || size_t(row) >= m_currentDescription->shades().size())
         return;
-    m_currentDescription->removeShadeAtIndex(row);
+    edit([&] { m_currentDescription->removeShadeAtIndex(row); });
     setupForFrame(LayoutAnimate);
-    redrawFrame();
 }
 
 void OVFrameBuilder::frameSettingWereUndone()
 {
+    // The undone change has reached the preview already, by the notification it posts.
     setupForFrame(LayoutAnimate);
-    redrawMask();
 }
 
 // Frames.

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QVariantMap>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -51,6 +52,9 @@ public:
     ~OVFrameBuilder() override;
 
     static OVFrameBuilder& sharedFrameBuilder();
+    // The builder's undo manager when `window` is the builder's window, else null (the builder is not
+    // made for the asking).
+    static pf::UndoManager* undoManagerFor(const QWidget* window);
     // Registers the window's interface ("OVFrameBuilder").
     static void registerInterface();
     // The recipe of new frames: light oak, whole texture.
@@ -141,9 +145,8 @@ private:
     void frameWasAdded();
     void frameWasRemoved();
     void observeCurrentUndo();
-    // The frame's caches that an edit makes stale.
-    void redrawFrame();
-    void redrawMask();
+    // Runs an edit of the current frame and renders the preview once, if the edit did not.
+    void edit(const std::function<void()>& change);
     QString rowID(int row) const;
 
     pf::UndoManager m_undoManager;
@@ -169,6 +172,7 @@ private:
     std::shared_ptr<pf::Timer> m_updateTimer;
     pf::Image m_samplePicture;
     bool m_reloading = false;
+    quint64 m_previewRenders = 0;
     pf::ObserverToken m_previewObserver;
     pf::ObserverToken m_undoObserver;
     std::vector<pf::ObserverToken> m_catalogObservers;

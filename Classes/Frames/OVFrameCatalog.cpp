@@ -341,6 +341,9 @@ QVariantMap OVFrameCatalog::shadeSettingsForFile(const QString& path)
             settings.insert(QStringLiteral("internal"), QStringLiteral("FRM-%1#").arg(field));
         else if (field.startsWith(QLatin1Char('E')))
             settings.insert(QStringLiteral("external"), QStringLiteral("FRM-%1#").arg(field));
+        // The blend mode the shade is drawn for, which a new shade of the builder starts with.
+        else if (field.startsWith(QLatin1String("B#")) && field.size() > 2)
+            settings.insert(QStringLiteral("blend"), field.mid(2));
     }
     return settings;
 }

@@ -5,10 +5,12 @@
 #include "Classes/Framework/StringORVExtension.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVColorView.h"
+#include "Classes/Framework/Toolkit/OVGridItem.h"
 #include "Classes/Framework/Toolkit/OVGridViewController.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/UI/InterfaceRegistry.h"
+#include "Platform/UI/Layer.h"
 
 #include <QFileInfo>
 #include <QImageReader>
@@ -162,7 +164,9 @@ void OVImageCatalog::loadView()
     m_windowDrawer = outlet<OVWindowDrawer>(QStringLiteral("windowDrawer"));
     if (OVGridViewController* grid = m_gridViewController) {
         grid->setDelegate(this);
-        m_mainSection = grid->addSectionWithSettings(56);
+        // The pictures' names show beneath them all the time, not only under the pointer: a person
+        // choosing a background reads them.
+        m_mainSection = grid->addSectionWithSettings(56 | OVGridItem::TitleAlways);
     }
     for (const char* name : {"oneRow", "twoRows", "threeRows"})
         if (auto* button = outlet<OVButton>(QString::fromLatin1(name)))
@@ -246,7 +250,13 @@ void OVImageCatalog::fillGrid(const Category& category)
             continue;
         }
         const QString title = ORVExtension::resourceInfo(full).name();
-        grid->addImage(thumbnail, title, full, title, m_mainSection);
+        // Framed, so that the title shows over an object with transparency as over a background (the
+        // frameless look it had at first hid the title).
+        if (OVGridItem* item = grid->addImage(thumbnail, title, full, title, m_mainSection)) {
+            item->setStyle(2);
+            if (item->titleLayer())
+                item->titleLayer()->setHidden(false);
+        }
     }
 }
 

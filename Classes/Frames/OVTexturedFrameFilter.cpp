@@ -3,6 +3,7 @@
 #include "Classes/Filters/FrameworkFilterSupport.h"
 #include "Classes/Filters/OVAdjustableBlendFilter.h"
 #include "Classes/Frames/OVCombinedShadeDescription.h"
+#include "Classes/Frames/OVFrameBand.h"
 #include "Classes/Frames/OVFrameCatalog.h"
 #include "Classes/Frames/OVFrameRegions.h"
 #include "Classes/Frames/OVTextureCatalog.h"
@@ -48,6 +49,9 @@ Image applyIn(const Kernel& kernel, const QVariantList& arguments, const Rect& r
     options.regionOfInterest = std::move(region);
     return kernel.apply(arguments, options);
 }
+
+// The most pixels of a frame's rectangle whose texture layer is kept beside the frame.
+constexpr double keptTextureArea = 4.0 * 1024 * 1024;
 
 const QStringList& textureChoices()
 {
@@ -159,13 +163,17 @@ void OVTexturedFrameFilter::setValue(const QVariant& value, const QString& key)
         key == QLatin1String("texturizeFilter.inputTextureName")) {
         OVFilter::setValue(value, key);
         m_texturize->setInputTextureName(value.toString());
-        m_cachedFrame = Image();
+        dropFrame();
+        // Those who show this filter's settings hear of the texture's colour from this filter, not
+        // from the texturize filter inside it.
+        if (!value.toString().isNull())
+            NotificationCenter::defaultCenter().post(QStringLiteral("ovfilterSettings"), this);
         return;
     }
     if (key == QLatin1String("inputColor") || key == QLatin1String("texturizeFilter.inputColor")) {
         OVFilter::setValue(value, key);
         m_texturize->setValue(value, QStringLiteral("inputColor"));
-        m_cachedFrame = Image();
+        dropFrame();
         return;
     }
     if (key == QLatin1String("inputWidth")) {
@@ -175,7 +183,7 @@ void OVTexturedFrameFilter::setValue(const QVariant& value, const QString& key)
         return;
     }
     if (key == QLatin1String("inputTextureScale") && changed())
-        m_cachedFrame = Image();
+        dropFrame();
     if (key == QLatin1String("inputShadowWidth") && changed())
         m_cachedShadow = Image();
     // Both shape the mask.
@@ -207,7 +215,7 @@ void OVTexturedFrameFilter::setFrameDescription(const OVFrameDescriptionPtr& des
         m_texturize->setInputTextureName(m_description->textureName());
         m_texturize->setInputColor(m_description->textureColor());
     }
-    m_cachedFrame = Image();
+    dropFrame();
     dropMask();
 }
 
@@ -220,7 +228,7 @@ void OVTexturedFrameFilter::observe()
             m_texturize->setInputTextureName(m_description->textureName());
             m_texturize->setTextureFillMode(m_description->textureFillMode());
             m_texturize->setInputColor(m_description->textureColor());
-            m_cachedFrame = Image();
+            dropFrame();
             scheduleUpdate();
         }));
     m_observers.push_back(
@@ -230,6 +238,7 @@ void OVTexturedFrameFilter::observe()
         }));
     m_observers.push_back(
         center.addObserver(QStringLiteral("FrameShadeChanged"), sender, [this](const Notification&) {
+            // The texture under the shades stays.
             m_cachedFrame = Image();
             scheduleUpdate();
         }));
@@ -261,6 +270,12 @@ void OVTexturedFrameFilter::forceUpdate()
     dropMask();
 }
 
+void OVTexturedFrameFilter::dropFrame() const
+{
+    m_cachedFrame = Image();
+    m_cachedBase = Image();
+}
+
 void OVTexturedFrameFilter::dropMask() const
 {
     setCachedMask(Image());
@@ -271,7 +286,13 @@ void OVTexturedFrameFilter::setCachedMask(const Image& mask) const
     if (mask == m_cachedMask)
         return;
     m_cachedMask = mask;
-    m_cachedFrame = Image();
+    // The shades are laid around the mask's rectangle.
+    m_shadeLayers.clear();
+    if (mask.isNull()) {
+        m_opening = Rect::null();
+        m_maskPixels = Bitmap();
+    }
+    dropFrame();
     m_cachedShadow = Image();
     if (!mask.isNull()) {
         const Image input = imageValue(QStringLiteral("inputImage"));
@@ -321,6 +342,7 @@ Image OVTexturedFrameFilter::cachedMask() const
     const auto part = description->mask();
     const Image image = part ? part->image() : Image();
     Image mask;
+    Rect opening;
     if (!image.isNull()) {
         const double s = B / nonZero(part->width());
         const Vector repeats = repeatsVectorForFrame(*part, rect.size, s);
@@ -330,11 +352,18 @@ Image OVTexturedFrameFilter::cachedMask() const
                         QVariant::fromValue(Vector(corner.width, corner.height)), s,
                         QVariant::fromValue(repeats)},
                        rect, OVFrameRegions::frameRegion(image));
+        opening = OVFrameBand::partOpening(image, corner, s, repeats, rect);
     } else {
         mask = applyIn(kernelWithName(QStringLiteral("lineBorder")),
                        {QVariant::fromValue(Vector::fromRect(rect)), B}, rect);
+        opening = OVFrameBand::lineOpening(rect, B);
     }
-    setCachedMask(mask);
+    // Kept as grey pixels of the band (the mask is grey, and zero in the opening), so that neither the
+    // frame drawn over it nor a later render works out the mask again.
+    m_maskPixels = Bitmap();
+    const Image pixels = OVFrameBand::pixels(mask, rect, opening, Bitmap::Format::Gray8, 0, &m_maskPixels);
+    m_opening = pixels.isNull() ? Rect::null() : opening;
+    setCachedMask(pixels.isNull() ? mask : pixels);
     return m_cachedMask;
 }
 
@@ -348,8 +377,40 @@ Image OVTexturedFrameFilter::cachedShadow() const
     if (mask.isNull() || input.isNull())
         return Image();
     const Rect extent = input.extent();
-    m_cachedShadow = FrameworkFilterSupport::invertedBlurOfMask(
-        QStringLiteral("CIDiscBlur"), mask, shadowWidth * std::min(extent.width(), extent.height()), extent);
+    const double radius = shadowWidth * std::min(extent.width(), extent.height());
+    const Kernel factorKernel = kernelWithName(QStringLiteral("shadowFactor"));
+    const auto factorOf = [&](const Image& shadow) {
+        return FrameworkFilterSupport::applyOver(factorKernel, {QVariant::fromValue(Sampler(shadow))},
+                                                 shadow);
+    };
+    Image factor;
+    // A wide disc is averaged on a smaller mask, as the blur itself would do it, but the smaller mask is
+    // made once from the kept pixels (block means) and its blur worked out once: what the picture's
+    // pixels read is then one enlarged read of those few pixels.
+    const int k = radius > 12 && !m_maskPixels.isNull() ? int(std::floor(radius / 6)) : 1;
+    if (k > 1) {
+        const Image small = Image::fromBitmap(OVFrameBand::shrunk(m_maskPixels, k));
+        const double smallRadius = radius / k;
+        const Image blurred = FrameworkFilterSupport::invertedBlurOfMask(
+            QStringLiteral("CIDiscBlur"), small, smallRadius,
+            small.extent().insetBy(-std::ceil(smallRadius) - 2, -std::ceil(smallRadius) - 2));
+        const Image smallFactor =
+            OVFrameBand::pixels(factorOf(blurred), blurred.extent(), Rect::null(), Bitmap::Format::Gray8);
+        if (!smallFactor.isNull())
+            factor = smallFactor
+                         .imageByApplyingTransform(AffineTransform::scale(k, k).concatenated(
+                             AffineTransform::translation(mask.extent().minX(), mask.extent().minY())))
+                         .imageByCroppingToRect(extent);
+    }
+    if (factor.isNull())
+        factor = factorOf(
+            FrameworkFilterSupport::invertedBlurOfMask(QStringLiteral("CIDiscBlur"), mask, radius, extent));
+    // Kept as the grey factor it multiplies the picture by, worked out only along the band: farther in
+    // than the blur reaches the shadow keeps the picture as it is, a factor of 1.
+    const double reach = 2 * std::ceil(radius) + 8;
+    const Rect clear = m_opening.isNull() ? Rect::null() : m_opening.insetBy(reach, reach);
+    const Image pixels = OVFrameBand::pixels(factor, extent, clear, Bitmap::Format::Gray8, 255);
+    m_cachedShadow = pixels.isNull() ? factor : pixels;
     return m_cachedShadow;
 }
 
@@ -373,23 +434,49 @@ Image OVTexturedFrameFilter::cachedFrame() const
         width = (scale * b) / (t.height() / double(m_texturize->textureSections())) * t.width() *
                 m_texturize->textureBaseRepeats();
     }
-    m_texturize->setInputTextureWidth(width);
-    m_texturize->setInputImage(mask);
-    Image base = m_texturize->outputImage();
-    for (const auto& shade : description->optimizedShades()) {
+    Image base = m_cachedBase;
+    if (base.isNull()) {
+        m_texturize->setInputTextureWidth(width);
+        m_texturize->setInputImage(mask);
+        base = m_texturize->outputImage();
+        // Around a picture of a preview's size the texture is kept apart as well, so that a shade's
+        // change (a drag of its intensity in the builder) lays the shades again over it and no more.
+        if (!base.isNull() && rect.width() * rect.height() <= keptTextureArea) {
+            if (const Image pixels = OVFrameBand::pixels(base, rect, m_opening, Bitmap::Format::RGBA8);
+                !pixels.isNull())
+                base = m_cachedBase = pixels;
+        }
+    }
+    // A small frame keeps each shade laid around it as pixels, by its file, and lays the shades one by
+    // one: a change of a shade's intensity or blend then blends the kept layers again, where the joined
+    // stack (which saves work on a large frame) would be joined and laid out anew.
+    const bool small = rect.width() * rect.height() <= keptTextureArea;
+    const std::vector<OVFrameDescription::ShadePtr> shades =
+        small ? description->shades() : description->optimizedShades();
+    QHash<QString, Image> layers;
+    for (const auto& shade : shades) {
         if (auto* combined = dynamic_cast<OVCombinedShadeDescription*>(shade.get()))
             combined->fixImages();
-        const Image image = shade->image();
-        if (image.isNull())
-            continue;
-        const double s = b / nonZero(shade->width());
-        const Vector repeats = repeatsVectorForFrame(*shade, rect.size, s);
-        const Size corner = shade->cornerSize();
-        const Image layer = applyIn(
-            kernelWithName(QStringLiteral("drawFrame")),
-            {QVariant::fromValue(Vector::fromRect(rect)), QVariant::fromValue(Sampler(image)),
-             QVariant::fromValue(Vector(corner.width, corner.height)), s, QVariant::fromValue(repeats)},
-            rect, OVFrameRegions::frameRegion(image));
+        Image layer = small ? m_shadeLayers.value(shade->imageURL()) : Image();
+        if (layer.isNull()) {
+            const Image image = shade->image();
+            if (image.isNull())
+                continue;
+            const double s = b / nonZero(shade->width());
+            const Vector repeats = repeatsVectorForFrame(*shade, rect.size, s);
+            const Size corner = shade->cornerSize();
+            layer = applyIn(kernelWithName(QStringLiteral("drawFrame")),
+                            {QVariant::fromValue(Vector::fromRect(rect)), QVariant::fromValue(Sampler(image)),
+                             QVariant::fromValue(Vector(corner.width, corner.height)), s,
+                             QVariant::fromValue(repeats)},
+                            rect, OVFrameRegions::frameRegion(image));
+            if (small)
+                if (const Image pixels = OVFrameBand::pixels(layer, rect, m_opening, Bitmap::Format::RGBA8);
+                    !pixels.isNull())
+                    layer = pixels;
+        }
+        if (small)
+            layers.insert(shade->imageURL(), layer);
         if (base.isNull()) {
             base = layer;
             continue;
@@ -401,7 +488,11 @@ Image OVTexturedFrameFilter::cachedFrame() const
         blend.setInputIntensity(shade->intensity());
         base = blend.outputImage();
     }
-    m_cachedFrame = base;
+    m_shadeLayers = layers;
+    // The band's pixels: the opening is masked out of the output, so nothing is drawn there.
+    const Image pixels =
+        base.isNull() ? Image() : OVFrameBand::pixels(base, rect, m_opening, Bitmap::Format::RGBA8);
+    m_cachedFrame = pixels.isNull() ? base : pixels;
     return m_cachedFrame;
 }
 

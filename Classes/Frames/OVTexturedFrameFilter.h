@@ -4,7 +4,9 @@
 #include "Classes/Frames/OVTexturizeFilter.h"
 #include "Classes/Framework/OVFilter.h"
 #include "Platform/Foundation/ObserverToken.h"
+#include "Platform/Image/Bitmap.h"
 
+#include <QHash>
 #include <memory>
 #include <vector>
 
@@ -15,8 +17,10 @@ class Timer;
 // Puts a picture frame of the frame catalogs around its input: the frame's mask shapes a border
 // `inputWidth` x `canvasProportion` pixels wide around the picture, the texture fills it and the shades
 // are laid over it; an inner shadow may darken the picture along the frame. Mask, shadow and frame are
-// cached until what they depend on changes. Edits of the frame arrive as notifications and are
-// announced ("ovfilterupdate", then "ovfilterSettings") once per burst, after `updateDelay` seconds
+// worked out over the frame's band only (the opening is most of a large picture) and kept as pixels
+// until what they depend on changes, so a new picture of the same size renders from them. Edits of the frame
+// arrive as notifications and are announced ("ovfilterupdate", then "ovfilterSettings") once per burst, after
+// `updateDelay` seconds
 // (-1: at once). Main thread only.
 class OVTexturedFrameFilter : public OVFilter
 {
@@ -60,6 +64,8 @@ private:
     void observe();
     void scheduleUpdate();
     void dropMask() const;
+    // Drops the frame and the texture layer under its shades.
+    void dropFrame() const;
     void setCachedMask(const pf::Image& mask) const;
     double borderWidth() const;
     void ensureFrame() const;
@@ -70,7 +76,14 @@ private:
     mutable pf::Image m_cachedMask;
     mutable pf::Image m_cachedShadow;
     mutable pf::Image m_cachedFrame;
+    // The texture alone over the band, and each shade laid around it (by its file), kept for small
+    // frames only.
+    mutable pf::Image m_cachedBase;
+    mutable QHash<QString, pf::Image> m_shadeLayers;
     mutable pf::Rect m_lastExtent{0, 0, 0, 0};
+    // Where the kept mask is zero: frame and shadow are worked out around it only.
+    mutable pf::Rect m_opening = pf::Rect::null();
+    mutable pf::Bitmap m_maskPixels;
     std::shared_ptr<pf::Timer> m_updateTimer;
     double m_updateDelay = 2.0;
     std::vector<pf::ObserverToken> m_observers;

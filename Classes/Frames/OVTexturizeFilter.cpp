@@ -2,6 +2,7 @@
 
 #include "Classes/Filters/FrameworkFilterSupport.h"
 #include "Classes/Filters/OVAdjustableBlendFilter.h"
+#include "Classes/Frames/OVFrameBand.h"
 #include "Classes/Frames/OVFrameRegions.h"
 #include "Classes/Frames/OVTextureCatalog.h"
 #include "Classes/Framework/ImageORVExtension.h"
@@ -260,15 +261,27 @@ Image OVTexturizeFilter::outputImage() const
     // more than the renderer can plan: such tiles are drawn one pixel in size.
     k = std::max(k, 1.0 / std::min(width, texture.extent().height()));
     const Rect tile(0, 0, width * k, texture.extent().height() * k);
-    const Image moved = texture.imageByApplyingTransform(
-        AffineTransform::translation(-texture.extent().origin.x, -texture.extent().origin.y));
-    const Image tiled =
-        FrameworkFilterSupport::builtin(
-            QStringLiteral("CIAffineTile"),
-            {{QStringLiteral("inputImage"), QVariant::fromValue(moved)},
-             {QStringLiteral("inputTransform"), QVariant::fromValue(AffineTransform::scale(k, k))}})
-            // The kernels read one tile and the pixel around it that bilinear sampling reaches.
-            .imageByCroppingToRect(Rect(-1, -1, tile.width() + 2, tile.height() + 2));
+    if (m_tileTexture != texture || m_tileScale != k || m_tile.isNull()) {
+        const Image moved = texture.imageByApplyingTransform(
+            AffineTransform::translation(-texture.extent().origin.x, -texture.extent().origin.y));
+        const Rect read(-1, -1, tile.width() + 2, tile.height() + 2);
+        const Image tiled =
+            FrameworkFilterSupport::builtin(
+                QStringLiteral("CIAffineTile"),
+                {{QStringLiteral("inputImage"), QVariant::fromValue(moved)},
+                 {QStringLiteral("inputTransform"), QVariant::fromValue(AffineTransform::scale(k, k))}})
+                // The kernels read one tile and the pixel around it that bilinear sampling reaches.
+                .imageByCroppingToRect(read);
+        // Every part of a large shape reads the whole tile: made once into pixels (while tint, texture
+        // and scale stay), it is not worked out again for each part the renderer draws.
+        const bool small = read.width() * read.height() <= 16.0 * 1024 * 1024;
+        const Image pixels =
+            small ? OVFrameBand::pixels(tiled, read, Rect::null(), Bitmap::Format::RGBA8) : Image();
+        m_tile = pixels.isNull() ? tiled : pixels.imageByCroppingToRect(read);
+        m_tileTexture = texture;
+        m_tileScale = k;
+    }
+    const Image tiled = m_tile;
     QVariantList arguments{QVariant::fromValue(Sampler(input)), QVariant::fromValue(Sampler(tiled))};
     QString kernelName;
     if (m_textureFillMode == 1) {

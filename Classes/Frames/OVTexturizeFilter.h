@@ -68,5 +68,9 @@ private:
     mutable QString m_resolvedName;
     mutable bool m_resolved = true;
     mutable pf::Image m_cachedTexture;
+    // One tile of the tinted texture at the scale drawn, as pixels, for that texture and scale.
+    mutable pf::Image m_tile;
+    mutable pf::Image m_tileTexture;
+    mutable double m_tileScale = 0;
     qint32 m_textureFillMode = 0;
 };

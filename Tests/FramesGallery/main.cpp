@@ -90,7 +90,55 @@ void builderSteps(const QImage& portrait)
     window->close();
 }
 
-// Every system frame around the portrait, and a sheet of them all.
+// What a frame's band looks like on average: its mean grey (0..255) and how much redder than blue it is.
+struct BandLook
+{
+    double grey = 0, warmth = 0;
+};
+
+BandLook bandLook(const QImage& framed, const QImage& mask)
+{
+    double grey = 0, warmth = 0;
+    qint64 count = 0;
+    for (int y = 0; y < framed.height() && y < mask.height(); ++y)
+        for (int x = 0; x < framed.width() && x < mask.width(); ++x) {
+            if (qRed(mask.pixel(x, y)) < 128)
+                continue;
+            const QRgb c = framed.pixel(x, y);
+            grey += qGray(c);
+            warmth += qRed(c) - qBlue(c);
+            ++count;
+        }
+    return count ? BandLook{grey / double(count), warmth / double(count)} : BandLook{};
+}
+
+// The look each frame's name promises: light woods and papers light, dark woods dark, metals bright,
+// aluminium a cool grey, gold and the woods warm.
+struct Promise
+{
+    const char* name;
+    double lowest, highest; // mean grey of the band
+    double warmest;         // red less blue, at most (greys stay near 0)
+    double coolest;         // at least
+};
+
+const Promise promises[] = {
+    {"Wood - Light Oak", 120, 210, 120, 20},
+    {"Wood - Walnut", 45, 120, 90, 10},
+    {"Wood - Walnut Oval", 45, 120, 90, 10},
+    {"Wood - Cherry Scalloped", 60, 150, 140, 20},
+    {"Wood - Barn Board", 70, 170, 80, 5},
+    {"Paper - Laid Mat", 170, 255, 60, -10},
+    {"Paper - Watercolour Deckle", 170, 255, 60, -10},
+    {"Paper - Handmade Arch", 160, 255, 60, -10},
+    {"Leather - Tooled", 45, 130, 110, 10},
+    {"Leather - Tooled Oval", 45, 130, 110, 10},
+    {"Metal - Brushed Aluminium", 160, 240, 15, -30},
+    {"Metal - Gold Leaf", 120, 230, 160, 30},
+};
+
+// Every system frame around the portrait, and a sheet of them all; each frame's band has the
+// brightness and colour its name promises.
 void contactSheet(const QImage& portrait)
 {
     const pf::Image picture = pf::Image::fromQImage(portrait);
@@ -114,6 +162,26 @@ void contactSheet(const QImage& portrait)
         check(!image.isNull(), "a system frame draws");
         if (image.isNull())
             continue;
+        const BandLook look =
+            bandLook(image, pf::RenderContext::shared()->renderToQImage(filter.cachedMask(), extent));
+        std::printf("%-28s band grey %5.1f, red less blue %5.1f\n", qPrintable(frame->name()), look.grey,
+                    look.warmth);
+        bool promised = false;
+        for (const Promise& promise : promises) {
+            if (frame->name() != QLatin1String(promise.name))
+                continue;
+            promised = true;
+            if (look.grey < promise.lowest || look.grey > promise.highest || look.warmth > promise.warmest ||
+                look.warmth < promise.coolest) {
+                std::fprintf(stderr,
+                             "Error: %s does not look like its name: band grey %.1f (%.0f to %.0f), red "
+                             "less blue %.1f (%.0f to %.0f)\n",
+                             promise.name, look.grey, promise.lowest, promise.highest, look.warmth,
+                             promise.coolest, promise.warmest);
+                ++failures;
+            }
+        }
+        check(promised, "every system frame has a promised look");
         QString file = frame->name();
         file.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("-"));
         save(image, QStringLiteral("frame-") + file);

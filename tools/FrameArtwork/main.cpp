@@ -16,10 +16,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSet>
 
 #include <algorithm>
 #include <array>
@@ -514,7 +516,8 @@ QImage partImage(const std::function<std::array<double, 4>(const BandPoint&, dou
         true);
 }
 
-// Multiply: white where lit, darker in the shade; screen: black except for the lit faces.
+// Multiply: white where lit, darker in the shade; negative multiply (lightening): black except for the
+// lit faces.
 QImage profileShadow()
 {
     return partImage([](const BandPoint& p, double, double) {
@@ -588,7 +591,8 @@ QImage beadRow()
     });
 }
 
-// Mitre joints: a thin dark line along each corner's diagonal (multiply), or its light edge (screen).
+// Mitre joints: a thin dark line along each corner's diagonal (multiply), or its light edge (negative
+// multiply).
 QImage mitre(bool light)
 {
     return partImage([light](const BandPoint& p, double x, double y) {
@@ -774,13 +778,13 @@ QByteArray infoPlist()
         std::vector<Shade> shades;
     };
     const Shade shadow{"FRM-S#001#Overlay-Profile-Shadow", "multiply", 0.85};
-    const Shade light{"FRM-S#002#Overlay-Profile-Light", "screen", 0.7};
+    const Shade light{"FRM-S#002#Overlay-Profile-Light", "negativeMultiply", 0.7};
     const Shade lip{"FRM-S#003#Internal-Bevel-Lip", "sourceOver", 0.9};
-    const Shade edge{"FRM-S#004#External-Edge-Highlight", "screen", 0.8};
+    const Shade edge{"FRM-S#004#External-Edge-Highlight", "negativeMultiply", 0.8};
     const Shade sheen{"FRM-S#005#Overlay-Gilded-Sheen", "overlay", 0.8};
     const Shade beads{"FRM-S#006#Overlay-Bead-Row", "multiply", 0.8};
     const Shade join{"FRM-S#010#Join-Mitre", "multiply", 0.8};
-    const Shade joinLight{"FRM-S#011#Join-Mitre-Light", "screen", 0.6};
+    const Shade joinLight{"FRM-S#011#Join-Mitre-Light", "negativeMultiply", 0.6};
     const std::vector<Frame> frames{
         {"FRM-F#001",
          "Wood - Light Oak",
@@ -959,14 +963,14 @@ std::map<QString, QByteArray> artwork()
               QStringLiteral("%1/%2.png").arg(QString::fromLatin1(folder), QString::fromUtf8(name))] =
             encoded(image, "png");
     };
-    part("Shades", "FRM-S#001#Overlay-Profile-Shadow#48-0", profileShadow());
-    part("Shades", "FRM-S#002#Overlay-Profile-Light#48-0", profileLightImage());
+    part("Shades", "FRM-S#001#Overlay-Profile-Shadow#48-0-0-0-B#multiply", profileShadow());
+    part("Shades", "FRM-S#002#Overlay-Profile-Light#48-0-0-0-B#negativeMultiply", profileLightImage());
     part("Shades", "FRM-S#003#Internal-Bevel-Lip#48-0-0-0-I#000", bevelLip());
-    part("Shades", "FRM-S#004#External-Edge-Highlight#48-0-0-0-E#001", edgeHighlight());
-    part("Shades", "FRM-S#005#Overlay-Gilded-Sheen#48-0", gildedSheen());
-    part("Shades", "FRM-S#006#Overlay-Bead-Row#48-48-6-6", beadRow());
-    part("Shades", "FRM-S#010#Join-Mitre#48-0", mitre(false));
-    part("Shades", "FRM-S#011#Join-Mitre-Light#48-0", mitre(true));
+    part("Shades", "FRM-S#004#External-Edge-Highlight#48-0-0-0-E#001-B#negativeMultiply", edgeHighlight());
+    part("Shades", "FRM-S#005#Overlay-Gilded-Sheen#48-0-0-0-B#overlay", gildedSheen());
+    part("Shades", "FRM-S#006#Overlay-Bead-Row#48-48-6-6-B#multiply", beadRow());
+    part("Shades", "FRM-S#010#Join-Mitre#48-0-0-0-B#multiply", mitre(false));
+    part("Shades", "FRM-S#011#Join-Mitre-Light#48-0-0-0-B#negativeMultiply", mitre(true));
     part("InternalMasks", "FRM-I#000#Internal-Auto#48-0", internalMask(0, 0));
     part("InternalMasks", "FRM-I#001#Internal-Rounded#48-24", internalMask(24, 24));
     part("InternalMasks", "FRM-I#002#Internal-Oval#48-80", internalMask(80, 80));
@@ -995,7 +999,29 @@ int main(int argc, char** argv)
     }
     const QDir out(QString::fromLocal8Bit(argv[argc - 1]));
     int failures = 0;
-    for (const auto& [path, bytes] : artwork()) {
+    const auto files = artwork();
+    // The frames bundle's part folders hold only what this program makes: a part renamed since the last
+    // run would otherwise stay beside its new name, and a look-up by ID could find either.
+    QSet<QString> folders;
+    for (const auto& entry : files)
+        if (entry.first.startsWith(QLatin1String("Frames.bundle/")) && entry.first.count(u'/') == 2)
+            folders.insert(QFileInfo(entry.first).path());
+    for (const QString& folder : folders) {
+        for (const QString& name : QDir(out.filePath(folder)).entryList(QDir::Files)) {
+            const QString path = folder + u'/' + name;
+            if (files.count(path))
+                continue;
+            if (check) {
+                std::fprintf(stderr, "Error: %s is not made by frame-artwork\n",
+                             qPrintable(out.filePath(path)));
+                ++failures;
+            } else if (!QFile::remove(out.filePath(path))) {
+                std::fprintf(stderr, "Error: could not remove %s\n", qPrintable(out.filePath(path)));
+                ++failures;
+            }
+        }
+    }
+    for (const auto& [path, bytes] : files) {
         QFile file(out.filePath(path));
         if (check) {
             if (!file.open(QIODevice::ReadOnly) || file.readAll() != bytes) {

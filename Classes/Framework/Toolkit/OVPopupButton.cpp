@@ -8,10 +8,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-const char* const adoptedProperty = "ovPopupAdopted";
-}
-
 OVPopupButton::OVPopupButton(const pf::Rect& frame, QWidget* parent) : OVButton(frame, parent) {}
 
 OVPopupButton::~OVPopupButton()
@@ -22,37 +18,38 @@ OVPopupButton::~OVPopupButton()
 
 void OVPopupButton::setMenu(std::unique_ptr<pf::Menu> menu)
 {
-    setSelectedItem(nullptr);
+    m_selectedItem = nullptr;
+    m_hoveredItem = nullptr;
     if (m_menu) {
         m_menu->setHighlightHandler(nullptr);
         disconnect(m_menu.get(), nullptr, this, nullptr);
+        // The old menu may be the one whose item is being chosen right now (an action that replaces
+        // its own menu): its key or mouse handler is still running, so it goes once control is back in
+        // the event loop.
+        m_menu.release()->deleteLater();
     }
     m_menu = std::move(menu);
-    m_hoveredItem = nullptr;
-    if (!m_menu)
-        return;
-    OVMenuTranslationController::translateMenu(m_menu.get(), QStringLiteral("Controls"));
-    m_menu->setHighlightHandler([this](QAction* item) { menuWillHighlightItem(item); });
-    connect(m_menu.get(), &QMenu::aboutToHide, this, [this] { menuDidClose(); });
-    for (QAction* item : m_menu->actions())
-        if (!item->isSeparator() && !pf::Menu::hasAction(item))
-            adopt(item);
+    if (m_menu) {
+        OVMenuTranslationController::translateMenu(m_menu.get(), QStringLiteral("Controls"));
+        m_menu->setHighlightHandler([this](QAction* item) { menuWillHighlightItem(item); });
+        connect(m_menu.get(), &QMenu::aboutToHide, this, [this] { menuDidClose(); });
+        // Through the menu rather than item by item, so that items added after the menu was set (a
+        // pop-up filled once it is in place, or refilled) send the button's action too.
+        connect(m_menu.get(), &QMenu::triggered, this, [this](QAction* item) { itemTriggered(item); });
+    }
     if (!m_keepTitle) {
         QAction* selected = selectedItem();
         setTitle(selected ? pf::Menu::title(selected) : QString());
     }
 }
 
-void OVPopupButton::adopt(QAction* item)
+void OVPopupButton::itemTriggered(QAction* item)
 {
-    if (item->property(adoptedProperty).toBool())
+    // Items of submenus, separators and items with their own action are not the button's to send.
+    if (!m_menu || !item || item->isSeparator() || pf::Menu::hasAction(item) ||
+        !m_menu->actions().contains(item))
         return;
-    item->setProperty(adoptedProperty, true);
-    QPointer<QAction> guard(item);
-    connect(item, &QAction::triggered, this, [this, guard] {
-        if (guard)
-            itemSelected(guard);
-    });
+    itemSelected(item);
 }
 
 QAction* OVPopupButton::selectedItem() const
@@ -89,7 +86,6 @@ QAction* OVPopupButton::inserItemWithTitle(const QString& title, int index)
     item->setData(0);
     const QList<QAction*> items = m_menu->actions();
     m_menu->insertAction(index >= 0 && index < items.size() ? items[index] : nullptr, item);
-    adopt(item);
     return item;
 }
 
@@ -132,7 +128,8 @@ void OVPopupButton::mouseDown(const pf::Event& event)
     QAction* chosen = m_menu->popUpPositioningItem(selectedItem(), menuLocation(), this);
     if (!guard)
         return;
-    if (chosen && chosen != m_selectedItem)
+    // An item of a menu replaced while it was open is no item of this button's any more.
+    if (chosen && chosen != m_selectedItem && m_menu && m_menu->actions().contains(chosen))
         setSelectedItem(chosen);
 }
 

@@ -27,9 +27,10 @@ public:
     ~OVPopupButton() override;
 
     pf::Menu* menu() const { return m_menu.get(); }
-    // Takes the menu over: clears the selection, translates its titles through "Controls", gives every
-    // item without an action this button as its target and, unless the title is kept, shows the
-    // selection's title.
+    // Takes the menu over: clears the selection, translates its titles through "Controls", makes every
+    // item without an action (also one added later) send the button's action and, unless the title is
+    // kept, shows the selection's title (none without a menu). The old menu is let go once the event
+    // loop turns, so an item's action may replace the menu it belongs to.
     void setMenu(std::unique_ptr<pf::Menu> menu);
 
     // The chosen item, else the menu's first item; nullptr for an empty menu.
@@ -63,7 +64,7 @@ public:
     void drawRect(QPainter& painter, const pf::Rect& dirtyRect) override;
 
 private:
-    void adopt(QAction* item);
+    void itemTriggered(QAction* item);
 
     std::unique_ptr<pf::Menu> m_menu;
     QPointer<QAction> m_selectedItem;

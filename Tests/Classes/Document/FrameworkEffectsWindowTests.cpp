@@ -1,19 +1,30 @@
+#include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMFrameworkEffectsTools.h"
 #include "Classes/Document/GMFrameworkEffectsWindow.h"
+#include "Classes/Frames/FramesLibrary.h"
 #include "Classes/Frames/OVCropController.h"
 #include "Classes/Frames/OVEffect.h"
 #include "Classes/Frames/OVEffectPicker.h"
 #include "Classes/Frames/OVEffectsCatalog.h"
 #include "Classes/Frames/OVFilterPreview.h"
+#include "Classes/Frames/OVFrameBuilder.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
+#include "DocumentTestSupport.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/RenderContext.h"
+#include "Platform/UI/Event.h"
 #include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/Menu.h"
+#include "Platform/UI/ViewAnimator.h"
 #include "Platform/UI/Window.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QImage>
+#include <QMenuBar>
+#include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -147,6 +158,62 @@ TEST_F(FrameworkEffectsWindowTest, AddedEffectsChainToTheWindowAndUndo)
     EXPECT_EQ(window.shownImage(), plain);
 }
 
+// The switch in an effect's header shows the effect's state after an undo or a redo of a click on it.
+TEST_F(FrameworkEffectsWindowTest, AHeadersSwitchFollowsUndoAndRedo)
+{
+    GMFrameworkEffectsWindow window(picture(300, 200), &picker);
+    window.appendEffect(catalog.effectForDisplayName(QStringLiteral("Dimmed")));
+    QCoreApplication::processEvents();
+    OVButton* on = window.enableSwitch(0);
+    ASSERT_TRUE(on);
+    EXPECT_TRUE(on->state());
+    const pf::Point inside = on->convertPointToView(pf::Point(10, 10), nullptr);
+    for (pf::EventType type : {pf::EventType::LeftMouseDown, pf::EventType::LeftMouseUp})
+        on->deliverMouseEvent(pf::Event::mouseEvent(type, inside, 0, 0, window.window(), 1));
+    EXPECT_FALSE(window.effects()[0]->isEnabled());
+    EXPECT_FALSE(on->state());
+    QCoreApplication::processEvents();
+    window.undoManager().undo();
+    EXPECT_TRUE(window.effects()[0]->isEnabled());
+    EXPECT_TRUE(on->state()) << "the switch shows the undone click";
+    window.undoManager().redo();
+    EXPECT_FALSE(window.effects()[0]->isEnabled());
+    EXPECT_FALSE(on->state());
+}
+
+// The highlighted effect's preview shows its whole output: a frame lies around the sample, outside its
+// extent, and was cut off with only the sample showing.
+TEST_F(FrameworkEffectsWindowTest, TheHoverPreviewShowsTheFrameAroundTheSample)
+{
+    FramesLibrary::registerAll();
+    GMFrameworkEffectsWindow window(picture(300, 200), &picker);
+    for (const char* name : {"Textured Frame", "Shaped Border"}) {
+        SCOPED_TRACE(name);
+        window.previewEffect(
+            OVEffectsCatalog::sharedEffectsCatalog().effectForDisplayName(QString::fromLatin1(name)));
+        OVFilterPreview* preview = window.effectPreview();
+        const pf::Image output = preview->outputImage();
+        ASSERT_FALSE(output.isNull());
+        ASSERT_TRUE(output.extent().width() > preview->bounds().width()) << "the border lies outside";
+        const QImage shown = preview->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const auto drawn = [&](const pf::Rect& source) {
+            return pf::RenderContext::shared()
+                ->renderToQImage(output, source)
+                .scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        const auto difference = [&](const QImage& other) {
+            double sum = 0;
+            for (int y = 2; y < shown.height() - 2; ++y)
+                for (int x = 2; x < shown.width() - 2; ++x)
+                    sum += std::abs(qGray(shown.pixel(x, y)) - qGray(other.pixel(x, y)));
+            return sum / double(shown.width() * shown.height());
+        };
+        EXPECT_LT(difference(drawn(output.extent())), difference(drawn(preview->bounds())));
+        window.previewEffect(nullptr);
+    }
+}
+
 TEST_F(FrameworkEffectsWindowTest, PickerPreviewsAndAppendsAndOutlivesTheWindow)
 {
     auto window = std::make_unique<GMFrameworkEffectsWindow>(picture(300, 200), &picker);
@@ -223,4 +290,107 @@ TEST_F(FrameworkEffectsWindowTest, AnAcceptedCropKeepsThePartChosenInTheDialog)
     GMFrameworkEffectsWindow::setPictureHandler(nullptr);
 }
 
+// A button of the bar that opened a menu or a sheet shows no highlight once that closes with the pointer
+// elsewhere (it kept the highlight of the click that opened it).
+TEST_F(FrameworkEffectsWindowTest, BarButtonsLetGoOfTheirHighlightWhenTheirMenuOrSheetCloses)
+{
+    GMFrameworkEffectsWindow window(picture(300, 200), &picker);
+    GMFrameworkEffectsTools::install();
+    pf::Window* shown = window.window();
+    shown->makeKeyAndOrderFront();
+    QCoreApplication::processEvents();
+    GMFrameworkEffectsTools& tools = GMFrameworkEffectsTools::shared();
+    const std::pair<OVButton*, std::function<void()>> cases[] = {
+        {window.addEffectButton(), [&] { picker.listMenu()->hide(); }},
+        {window.cropButton(), [&] { tools.cropController()->endSheet(false); }},
+    };
+    for (const auto& [button, close] : cases) {
+        SCOPED_TRACE(button->title().toStdString());
+        const pf::Point middle = button->convertPointToView(pf::Point(20, 11), nullptr);
+        for (pf::EventType type : {pf::EventType::LeftMouseDown, pf::EventType::LeftMouseUp})
+            button->deliverMouseEvent(pf::Event::mouseEvent(type, middle, 0, 0, shown, 1));
+        ASSERT_NE(button->buttonState(), OVButton::Normal) << "highlighted by the click";
+        // The pointer goes to the picture, far from the bar, while the menu or sheet is up.
+        QTest::mouseMove(shown->windowHandle(), QPoint(500, 200));
+        QCoreApplication::processEvents();
+        close();
+        for (int turn = 0; turn < 3; ++turn)
+            QCoreApplication::processEvents();
+        EXPECT_EQ(button->buttonState(), OVButton::Normal);
+    }
+    GMFrameworkEffectsWindow::setCropHandler(nullptr);
+    GMFrameworkEffectsWindow::setPictureHandler(nullptr);
+}
+
 } // namespace
+
+namespace {
+
+QAction* menuItem(pf::Window* window, const QString& menuTitle, const QString& item)
+{
+    auto* bar = window ? qobject_cast<QMenuBar*>(window->menuBar()) : nullptr;
+    if (!bar)
+        return nullptr;
+    for (QAction* top : bar->actions())
+        if (top->menu() && top->menu()->objectName() == menuTitle) {
+            emit top->menu()->aboutToShow(); // brings the items up to date, as opening the menu does
+            for (QAction* action : top->menu()->actions())
+                if (action->objectName() == item)
+                    return action;
+        }
+    return nullptr;
+}
+
+} // namespace
+
+// With the frame builder in front, Edit ▸ Undo and its shortcut take back the builder's edits (they
+// were grey: the menu knew documents and the effects window only).
+TEST(FrameBuilderInFront, EditUndoAndItsShortcutTakeBackTheBuildersEdits)
+{
+    GMApplicationDelegate delegate;
+    delegate.action(QStringLiteral("Frame Builder…"))->trigger();
+    OVFrameBuilder& builder = OVFrameBuilder::sharedFrameBuilder();
+    pf::Window* window = builder.window();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(doctest::spinUntil([&] { return window->isVisible(); }, 5000));
+    window->makeKeyAndOrderFront();
+    window->activateWindow();
+    doctest::spinUntil([&] { return QApplication::activeWindow() == window; }, 2000);
+    builder.addUserFrame();
+    QCoreApplication::processEvents(); // each step an undo group of its own, as each click makes one
+    ASSERT_TRUE(builder.currentDescription() && builder.currentDescription()->isEditable());
+    const QString before = builder.currentDescription()->textureName();
+
+    // Two edits, chosen from the texture pop-up as a click chooses.
+    const auto chooseTexture = [&](const QString& start) {
+        for (QAction* item : builder.textureButton()->menu()->actions())
+            if (pf::Menu::title(item).startsWith(start)) {
+                item->trigger();
+                return true;
+            }
+        return false;
+    };
+    ASSERT_TRUE(chooseTexture(QStringLiteral("Walnut")));
+    const QString walnut = builder.currentDescription()->textureName();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(chooseTexture(QStringLiteral("Cherry")));
+    ASSERT_NE(builder.currentDescription()->textureName(), walnut);
+    QCoreApplication::processEvents();
+
+    QAction* undo = menuItem(window, QStringLiteral("Edit"), QStringLiteral("Undo"));
+    ASSERT_TRUE(undo);
+    EXPECT_TRUE(undo->isEnabled()) << "Edit ▸ Undo applies to the builder";
+    undo->trigger();
+    EXPECT_EQ(builder.currentDescription()->textureName(), walnut);
+    QCoreApplication::processEvents();
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(builder.currentDescription()->textureName(), before) << "Ctrl+Z takes back the one before";
+    QAction* redo = menuItem(window, QStringLiteral("Edit"), QStringLiteral("Redo"));
+    ASSERT_TRUE(redo);
+    EXPECT_TRUE(redo->isEnabled());
+    redo->trigger();
+    EXPECT_EQ(builder.currentDescription()->textureName(), walnut);
+    window->close();
+    // The shade rows' animations end before the next test, which may step a clock of its own.
+    doctest::spinUntil([] { return pf::ViewAnimator::runningCount() == 0; }, 5000);
+}

@@ -2,6 +2,7 @@
 #include "Classes/Frames/OVEffectsCatalog.h"
 #include "Classes/Frames/OVFrameCatalog.h"
 #include "Classes/Frames/OVFrameDescription.h"
+#include "Classes/Frames/OVTexturedFrameFilter.h"
 #include "Classes/Framework/Toolkit/OVColorWell.h"
 #include "Classes/Framework/Toolkit/OVGradientPicker.h"
 #include "Classes/Framework/Toolkit/OVLabel.h"
@@ -22,12 +23,18 @@
 #include "Platform/UI/FilePanel.h"
 #include "Platform/UI/Menu.h"
 #include "Platform/UI/View.h"
+#include "Tests/Classes/Framework/Toolkit/ControlsTestSupport.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDial>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWheelEvent>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -526,5 +533,109 @@ TEST(EffectChain, SliderChangesRenderOnlyTheChainsEndAndKeepTheStageByStageResul
             for (int x = 0; x < shown.width() * 4; ++x)
                 largest = std::max(largest, std::abs(int(shown.row(y)[x]) - int(expected->row(y)[x])));
         EXPECT_LE(largest, 1) << label;
+    }
+}
+
+namespace {
+
+// An effect's settings view in a shown window, with a pop-up chosen from and a dial moved as a person
+// does: by a press that opens the menu, by clicks, the wheel and the keys.
+struct ShownSettings
+{
+    ControlsWindow w;
+    std::unique_ptr<OVEffect> effect;
+
+    explicit ShownSettings(const QString& displayName)
+        : effect(OVEffectsCatalog::sharedEffectsCatalog().effectForDisplayName(displayName))
+    {
+        if (!effect)
+            return;
+        effect->setInputImage(picture(400, 300));
+        w.add(effect->settingsView());
+    }
+    template <typename T> T* control(int index) const
+    {
+        return qobject_cast<T*>(effect->settingsControls().value(index));
+    }
+    // Opens the pop-up's menu with a press on its left part and chooses the item whose title begins
+    // with `title` with the Return key once the menu shows.
+    void choose(OVPopupButton* popup, const QString& title)
+    {
+        QTimer::singleShot(0, [popup, title] {
+            pf::Menu* menu = popup->menu();
+            for (QAction* item : menu->actions())
+                if (pf::Menu::title(item).startsWith(title))
+                    menu->setActiveAction(item);
+            QTest::keyClick(menu, Qt::Key_Return);
+            if (menu->isVisible())
+                menu->close();
+        });
+        w.click(popup, pf::Point(20, 11));
+    }
+};
+
+} // namespace
+
+// A choice in a pop-up reaches the effect (the entries are added after the pop-up has its menu), and
+// the next change of another control keeps it.
+TEST(EffectControls, AChoiceInAPopUpReachesTheEffect)
+{
+    ShownSettings shown(QStringLiteral("Textured Frame"));
+    ASSERT_TRUE(shown.effect);
+    auto* frames = shown.control<OVPopupButton>(0);
+    auto* width = shown.control<OVSlider>(1);
+    ASSERT_TRUE(frames && width);
+    const OVFrameDescriptionPtr gold =
+        OVFrameCatalog::sharedFrameCatalog().frameWithName("Metal - Gold Leaf");
+    ASSERT_TRUE(gold);
+    const QString goldID = OVFrameCatalog::sharedFrameCatalog().frameIDForName("Metal - Gold Leaf");
+    shown.choose(frames, QStringLiteral("Gold Leaf"));
+    EXPECT_TRUE(frames->title().startsWith(QStringLiteral("Gold Leaf")));
+    EXPECT_EQ(shown.effect->settingsValueForKey("inputFrameName").toString(), goldID);
+    auto* filter = dynamic_cast<OVTexturedFrameFilter*>(shown.effect->filter());
+    ASSERT_TRUE(filter);
+    EXPECT_EQ(filter->frameDescription(), gold);
+
+    width->setDoubleValue(0.1);
+    shown.effect->controlValueChanged(width);
+    EXPECT_EQ(shown.effect->settingsValueForKey("inputFrameName").toString(), goldID);
+    EXPECT_TRUE(frames->title().startsWith(QStringLiteral("Gold Leaf")));
+}
+
+// A circular slider tells the effect however it is moved: a click on its rim, the wheel, the arrow keys.
+TEST(EffectControls, TheDialReachesTheEffectByClickWheelAndKeys)
+{
+    ShownSettings shown(QStringLiteral("Reflection"));
+    ASSERT_TRUE(shown.effect);
+    auto* dial = shown.control<QDial>(2);
+    ASSERT_TRUE(dial);
+    const auto distance = [&] { return shown.effect->filter()->value("inputDistance").toDouble(); };
+    struct Step
+    {
+        const char* how;
+        std::function<void()> move;
+    };
+    const Step steps[] = {
+        {"a click left of the middle",
+         [&] { QTest::mouseClick(dial, Qt::LeftButton, Qt::NoModifier, QPoint(2, dial->height() / 2)); }},
+        {"the wheel",
+         [&] {
+             const QPointF at(dial->width() / 2.0, dial->height() / 2.0);
+             QWheelEvent wheel(at, dial->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                               Qt::NoModifier, Qt::NoScrollPhase, false);
+             QApplication::sendEvent(dial, &wheel);
+         }},
+        {"the up arrow", [&] { QTest::keyClick(dial, Qt::Key_Up); }},
+        {"page down", [&] { QTest::keyClick(dial, Qt::Key_PageDown); }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.how);
+        const int before = dial->value();
+        const double was = distance();
+        step.move();
+        ASSERT_NE(dial->value(), before) << "the dial moved";
+        EXPECT_NE(distance(), was) << "and the effect heard it";
+        EXPECT_NEAR(shown.effect->settingsValueForKey("inputDistance").toDouble(),
+                    0.2 * dial->value() / double(dial->maximum()), 1e-9);
     }
 }

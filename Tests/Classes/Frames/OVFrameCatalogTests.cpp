@@ -1,3 +1,4 @@
+#include "Classes/Filters/OVAdjustableBlendFilter.h"
 #include "Classes/Frames/OVFrameCatalog.h"
 #include "FramesTestSupport.h"
 #include "Platform/Foundation/Log.h"
@@ -8,6 +9,7 @@
 #include "Platform/UI/SteppedClock.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <gtest/gtest.h>
 
 using namespace framestest;
@@ -171,11 +173,13 @@ TEST(OVFrameCatalog, ReadsShadeSettingsFromTheFileName)
         qint64 rx, ry;
         const char* internal;
         const char* external;
+        const char* blend;
     };
     const Case cases[] = {
-        {"FRM-S#001#A#40-20.png", 40, 20, 0, 0, "", ""},
-        {"FRM-S#002#B.png", 256, 0, 0, 0, "", ""},
-        {"FRM-S#003#C#48-0-2-3-I#003-E#001.png", 48, 0, 2, 3, "FRM-I#003#", "FRM-E#001#"},
+        {"FRM-S#001#A#40-20.png", 40, 20, 0, 0, "", "", ""},
+        {"FRM-S#002#B.png", 256, 0, 0, 0, "", "", ""},
+        {"FRM-S#003#C#48-0-2-3-I#003-E#001.png", 48, 0, 2, 3, "FRM-I#003#", "FRM-E#001#", ""},
+        {"FRM-S#004#D#48-0-0-0-E#001-B#multiply.png", 48, 0, 0, 0, "", "FRM-E#001#", "multiply"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -186,8 +190,39 @@ TEST(OVFrameCatalog, ReadsShadeSettingsFromTheFileName)
         EXPECT_EQ(s.value("repeat.y").toLongLong(), c.ry);
         EXPECT_EQ(s.value("internal").toString(), QString::fromLatin1(c.internal));
         EXPECT_EQ(s.value("external").toString(), QString::fromLatin1(c.external));
+        EXPECT_EQ(s.value("blend").toString(), QString::fromLatin1(c.blend));
     }
     const QStringList& shades = OVFrameCatalog::sharedShadeNames();
     EXPECT_LT(shades.indexOf("Join -"), shades.indexOf("FRM-S#010#Join-Mitre"));
     EXPECT_EQ(OVFrameCatalog::sharedInternalMaskNames().first(), "FRM-I#000#Internal-Auto");
+}
+
+// A shade whose blend mode no kernel has loads as source-over and lays its ground over the frame (the
+// highlights' black made seven frames nearly black): every shipped frame names blend modes that exist,
+// and every shade it names loads.
+TEST(OVFrameCatalog, EveryShippedFrameLoadsItsShadesInBlendModesThatExist)
+{
+    const QVariantMap stored = storedFrames(QDir(OVFrameCatalog::framesBundlePath()).filePath("Info.plist"));
+    ASSERT_GE(stored.size(), 10);
+    const QStringList modes = OVAdjustableBlendFilter::blendModeNames();
+    for (auto it = stored.begin(); it != stored.end(); ++it) {
+        SCOPED_TRACE(it.key().toStdString());
+        const QVariantList entries = it.value().toMap().value("Shades").toList();
+        const OVFrameDescriptionPtr frame = OVFrameCatalog::sharedFrameCatalog().frameWithName(it.key());
+        ASSERT_TRUE(frame);
+        ASSERT_EQ(frame->shades().size(), size_t(entries.size())) << "every shade is found";
+        for (int i = 0; i < entries.size(); ++i) {
+            const QString mode = entries[i].toMap().value("BlendMode").toString();
+            EXPECT_TRUE(modes.contains(mode)) << mode.toStdString();
+            EXPECT_EQ(frame->shades()[size_t(i)]->blendMode(), mode);
+            EXPECT_FALSE(frame->shades()[size_t(i)]->image().isNull());
+        }
+    }
+    // The blend modes the shade files name for new shades exist too.
+    const auto& shadeSettings = OVFrameCatalog::sharedShadeSettings();
+    for (auto it = shadeSettings.begin(); it != shadeSettings.end(); ++it) {
+        if (it.value().contains("blend")) {
+            EXPECT_TRUE(modes.contains(it.value().value("blend").toString())) << it.key().toStdString();
+        }
+    }
 }

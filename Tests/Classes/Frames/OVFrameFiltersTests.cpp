@@ -1,4 +1,6 @@
+#include "Classes/Frames/OVFrameBand.h"
 #include "Classes/Frames/OVFrameCatalog.h"
+#include "Classes/Frames/OVFrameRegions.h"
 #include "Classes/Frames/OVShapedBorderFilter.h"
 #include "Classes/Frames/OVTextureCatalog.h"
 #include "Classes/Frames/OVTexturedFrameFilter.h"
@@ -7,6 +9,7 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/Sampler.h"
 #include "Platform/UI/SteppedClock.h"
 #include "SceneTestSupport.h"
 
@@ -363,4 +366,79 @@ TEST(OVTexturedFrameFilter, JoinsBetweenCopiesOfASidesMiddleDrawNoLine)
         ++checked;
     }
     EXPECT_GE(checked, 3);
+}
+
+// A texture set on a frame filter is announced by that filter, so a settings view showing it (which
+// listens to the filter it edits, not to the texturize filter inside) shows the texture's colour.
+TEST(FrameFilters, ATextureSetOnAFrameFilterIsAnnouncedByIt)
+{
+    const std::vector<std::pair<const char*, std::shared_ptr<pf::Filter>>> filters{
+        {"textured frame", std::make_shared<OVTexturedFrameFilter>()},
+        {"shaped border", std::make_shared<OVShapedBorderFilter>()}};
+    for (const auto& [what, filter] : filters) {
+        SCOPED_TRACE(what);
+        int posts = 0;
+        pf::ObserverToken token = pf::NotificationCenter::defaultCenter().addObserver(
+            "ovfilterSettings", filter.get(), [&](const pf::Notification&) { ++posts; });
+        filter->setValue(QString("ORV-T#011#Wood-Walnut"), "inputTextureName");
+        EXPECT_EQ(posts, 1);
+        OVTexturizeFilter walnut;
+        walnut.setInputTextureName("ORV-T#011#Wood-Walnut");
+        EXPECT_EQ(filter->value("inputColor").value<pf::Color>(), walnut.inputColor());
+    }
+}
+
+// The opening a frame leaves out of its work must hold no pixel of the mask the kernel draws, and
+// should reach the mask's inner edge: also when that edge lies where a corner meets a side's middle (a
+// user's frame) or inside the middle, which one copy stretches and several would repeat.
+TEST(OVFrameBand, TheOpeningHoldsNoMaskAndReachesItsInnerEdge)
+{
+    const struct
+    {
+        int band;
+        double repeats;
+        bool opens;
+    } cases[] = {{8, 1, true}, {8, 3, true}, {12, 1, true}, {12, 3, true}, {16, 1, true}, {16, 3, false}};
+    const int size = 64;
+    const double corner = 12, scale = 2;
+    const Rect rect(13, 7, 400, 300);
+    const OVTexturedFrameFilter kernels;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "band " << c.band << ", " << c.repeats << " copies");
+        const Image part = scenetest::picture(size, size, [&](int x, int y) {
+            const int depth = std::min(std::min(x, size - 1 - x), std::min(y, size - 1 - y));
+            return std::array<double, 4>{1, 1, 1, depth < c.band ? 1.0 : 0.0};
+        });
+        const pf::Vector repeats(c.repeats, c.repeats);
+        const Rect opening = OVFrameBand::partOpening(part, pf::Size(corner, corner), scale, repeats, rect);
+        ASSERT_EQ(!opening.isNull(), c.opens);
+        if (opening.isNull())
+            continue;
+        pf::ApplyOptions options;
+        options.definition = rect;
+        options.extent = rect;
+        options.regionOfInterest = OVFrameRegions::frameRegion(part);
+        const Image mask =
+            kernels.kernelWithName("drawFrame")
+                .apply({QVariant::fromValue(pf::Vector::fromRect(rect)),
+                        QVariant::fromValue(pf::Sampler(part)),
+                        QVariant::fromValue(pf::Vector(corner, corner)), scale, QVariant::fromValue(repeats)},
+                       options);
+        const Pixels pixels = rendered(mask, rect);
+        ASSERT_FALSE(pixels.isNull());
+        int inside = 0;
+        for (int y = 0; y < pixels.height; ++y)
+            for (int x = 0; x < pixels.width; ++x)
+                if (opening.contains(pf::Point(rect.minX() + x + 0.5, rect.minY() + y + 0.5))) {
+                    ++inside;
+                    ASSERT_EQ(pixels.at(x, y)[3], 0) << "mask at " << x << ", " << y;
+                }
+        // Within a few pixels of the band where the band keeps its width (a stretched middle blends
+        // its first half pixel with the band beside it over a few more).
+        if (c.band <= corner) {
+            EXPECT_LE(opening.minX() - rect.minX(), c.band * scale + 6);
+            EXPECT_LE(rect.maxY() - opening.maxY(), c.band * scale + 6);
+        }
+        EXPECT_GT(inside, 0);
+    }
 }

@@ -7,6 +7,7 @@
 #include "Classes/Framework/Toolkit/OVGridViewController.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/UI/Layer.h"
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/ViewAnimator.h"
@@ -146,8 +147,13 @@ TEST(OVImageCatalog, ListsThumbnailsThatHaveTheirPictures)
                                               files.path(QStringLiteral("Backgrounds/ORV-B#002#Blue.jpg"))}));
     EXPECT_TRUE(log.contains(QStringLiteral("ORV-B#003#Lost.png")));
     QStringList titles;
-    for (OVGridItem* item : catalog.gridViewController()->gridItemsInSection(catalog.mainSection()))
+    for (OVGridItem* item : catalog.gridViewController()->gridItemsInSection(catalog.mainSection())) {
         titles << item->title();
+        // Shown beneath the picture without the pointer over it.
+        ASSERT_TRUE(item->titleLayer());
+        EXPECT_FALSE(item->titleLayer()->isHidden());
+        EXPECT_GT(item->titleLayer()->opacity(), 0.0);
+    }
     titles.sort();
     EXPECT_EQ(titles, (QStringList{QStringLiteral("Blue"), QStringLiteral("Grey")}));
 

@@ -4,8 +4,11 @@
 #include "Platform/Foundation/Localization.h"
 #include "Platform/UI/Menu.h"
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -146,6 +149,63 @@ TEST(OVPopupButton, KeepTitleEmptyMenusInsertedItemsAndTranslation)
     pf::Localization::setLanguageForTesting(QStringLiteral("en"));
     EXPECT_EQ(pf::Menu::title(h.button->menu()->actions()[0]), QStringLiteral("Klein"));
     EXPECT_EQ(h.button->title(), QStringLiteral("Klein"));
+}
+
+// However the menu gets its items (before it is set, after, or through the button), a choice of an item
+// without an action of its own sends the button's action.
+TEST(OVPopupButton, ItemsAddedAfterTheMenuIsSetSendTheButtonsAction)
+{
+    const std::pair<const char*, std::function<void(OVPopupButton*)>> ways[] = {
+        {"filled before it is set", [](OVPopupButton* b) { b->setMenu(sizes()); }},
+        {"filled after it is set",
+         [](OVPopupButton* b) {
+             b->setMenu(std::make_unique<pf::Menu>());
+             for (const char* title : {"Small", "Medium", "Large"})
+                 b->menu()->addItem(QString::fromLatin1(title));
+         }},
+        {"refilled",
+         [](OVPopupButton* b) {
+             b->setMenu(sizes());
+             b->menu()->clear();
+             for (const char* title : {"Small", "Medium", "Large"})
+                 b->menu()->addItem(QString::fromLatin1(title));
+         }},
+    };
+    for (const auto& [what, fill] : ways) {
+        SCOPED_TRACE(what);
+        PopupHarness h;
+        fill(h.button);
+        h.popUpAndType({1}, Qt::Key_Return);
+        EXPECT_EQ(h.log, QStringList{QStringLiteral("action Medium")});
+        EXPECT_EQ(h.button->selectedIndex(), 1);
+        EXPECT_EQ(h.button->title(), QStringLiteral("Medium"));
+    }
+}
+
+// An action may give the button a new menu while the old one is handling the key that chose the item:
+// the old menu lives until the event loop turns. Without a menu the button shows no title.
+TEST(OVPopupButton, AnActionMayReplaceItsOwnMenuAndNoMenuShowsNoTitle)
+{
+    PopupHarness h;
+    h.button->setMenu(sizes());
+    QPointer<pf::Menu> old = h.button->menu();
+    bool oldAliveInAction = false;
+    h.button->setAction([&](OVButton*) {
+        auto replacement = std::make_unique<pf::Menu>();
+        replacement->addItem(QStringLiteral("Tiny"));
+        h.button->setMenu(std::move(replacement));
+        oldAliveInAction = !old.isNull();
+    });
+    h.popUpAndType({2}, Qt::Key_Return);
+    EXPECT_TRUE(oldAliveInAction) << "the menu handling the key was freed under it";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(old.isNull()) << "and is let go afterwards";
+    EXPECT_EQ(h.button->title(), QStringLiteral("Tiny"));
+    EXPECT_EQ(h.button->selectedIndex(), -1) << "an item of the old menu is no selection";
+
+    h.button->setMenu(nullptr);
+    EXPECT_EQ(h.button->title(), QString());
+    EXPECT_EQ(h.button->selectedItem(), nullptr);
 }
 
 TEST(OVPopupButton, DrawsTwoTrianglesAtItsRightEnd)

@@ -1,0 +1,238 @@
+#include "Classes/Frames/OVFrameBand.h"
+
+#include "Platform/Image/RenderContext.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+using pf::Rect;
+
+namespace {
+
+bool finiteArea(const Rect& r)
+{
+    return !r.isNull() && !r.isInfinite() && std::isfinite(r.width()) && std::isfinite(r.height()) &&
+           r.width() > 0 && r.height() > 0;
+}
+
+// Counts of covered pixels in every rectangle of a grid, from a summed table.
+class CoverageTable
+{
+public:
+    CoverageTable(int width, int height) : m_width(width), m_sums(size_t(width + 1) * size_t(height + 1), 0)
+    {}
+
+    void build(const std::vector<uint8_t>& covered, int height)
+    {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < m_width; ++x)
+                at(x + 1, y + 1) =
+                    covered[size_t(y) * size_t(m_width) + size_t(x)] + at(x, y + 1) + at(x + 1, y) - at(x, y);
+    }
+    // Whether no pixel of columns x0..x1 and rows y0..y1 (inclusive) is covered.
+    bool clear(int x0, int y0, int x1, int y1) const
+    {
+        return at(x1 + 1, y1 + 1) - at(x0, y1 + 1) - at(x1 + 1, y0) + at(x0, y0) == 0;
+    }
+
+private:
+    long long& at(int x, int y) { return m_sums[size_t(y) * size_t(m_width + 1) + size_t(x)]; }
+    long long at(int x, int y) const { return m_sums[size_t(y) * size_t(m_width + 1) + size_t(x)]; }
+
+    int m_width;
+    std::vector<long long> m_sums;
+};
+
+// Along one axis of length `length`: where the destination reads only the part's clear span [u0, u1]
+// (part coordinates: a read anywhere in it touches zero pixels only), as the kernel lays a part of
+// `size` pixels with corners of `corner` at `scale` and its middle `repeats` times. Nothing (from > to)
+// when the span does not reach across the middle as every copy of it is read.
+std::pair<double, double> destinationSpan(double u0, double u1, double size, double corner, double scale,
+                                          double repeats, double length)
+{
+    const double c = std::min(corner * scale, 0.5 * length);
+    const double m = std::max(size - 2 * corner, 0.0);
+    const double middle = length - 2 * c;
+    // A clear span that begins in a corner maps as the corner does.
+    const bool startsInCorner = u0 * scale <= c, endsInCorner = (size - u1) * scale <= c;
+    if (startsInCorner && endsInCorner)
+        return {u0 * scale, length - (size - u1) * scale};
+    // A span that begins (or ends) inside the middle: the first copy of the middle reaches it after a
+    // while (the last leaves it before its end). Only whole copies of at least a pixel, and only when
+    // the span covers what the joins between copies read (half a pixel in from the middle's ends).
+    const double copies = std::round(repeats);
+    if (m < 1 || !(middle > 0) || copies < 1 || std::abs(repeats - copies) > 1e-9 || u0 > corner + m ||
+        u1 < corner || (copies > 1 && (u0 > corner + 0.5 || u1 < corner + m - 0.5)))
+        return {1, 0};
+    const double copyLength = middle / copies;
+    const double from = startsInCorner ? u0 * scale : c + (std::max(u0, corner) - corner) / m * copyLength;
+    const double to = endsInCorner ? length - (size - u1) * scale
+                                   : length - c - (corner + m - std::min(u1, corner + m)) / m * copyLength;
+    return {from, to};
+}
+
+} // namespace
+
+Rect OVFrameBand::partOpening(const pf::Image& part, const pf::Size& corner, double scale,
+                              const pf::Vector& repeats, const Rect& rect)
+{
+    if (part.isNull() || !(scale > 0) || !std::isfinite(scale) || !finiteArea(rect))
+        return Rect::null();
+    const Rect extent = part.extent();
+    // Part images are small; anything else is not worth reading for this.
+    if (!finiteArea(extent) || extent.width() > 8192 || extent.height() > 8192)
+        return Rect::null();
+    const std::optional<pf::Bitmap> grey =
+        pf::RenderContext::shared()->render(part, extent.integral(), pf::Bitmap::Format::Gray8);
+    if (!grey || grey->isNull())
+        return Rect::null();
+    const int w = grey->width(), h = grey->height();
+    // Covered: a pixel that is not zero. Rows y-up, as the kernel counts them.
+    std::vector<uint8_t> covered(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* row = grey->row(h - 1 - y);
+        for (int x = 0; x < w; ++x)
+            covered[size_t(y) * size_t(w) + size_t(x)] = row[x] != 0;
+    }
+    CoverageTable table(w, h);
+    table.build(covered, h);
+
+    // Where every copy of the sides' middles is read, the middle must be clear; a middle laid once
+    // need only be clear around its centre. Grow that rectangle while a whole column or row beside it
+    // is clear.
+    const auto middle = [](double c, int size) {
+        const double lo = std::min(c, size - c), hi = std::max(c, size - c);
+        int first = std::clamp(int(std::floor(lo)), 0, size - 1);
+        int last = std::clamp(int(std::ceil(hi)) - 1, 0, size - 1);
+        return std::pair{first, std::max(first, last)};
+    };
+    auto [x0, x1] = middle(corner.width, w);
+    auto [y0, y1] = middle(corner.height, h);
+    if (!table.clear(x0, y0, x1, y1)) {
+        x0 = x1 = w / 2;
+        y0 = y1 = h / 2;
+        if (!table.clear(x0, y0, x1, y1))
+            return Rect::null();
+    }
+    for (bool grew = true; grew;) {
+        grew = false;
+        if (x0 > 0 && table.clear(x0 - 1, y0, x0 - 1, y1))
+            --x0, grew = true;
+        if (x1 < w - 1 && table.clear(x1 + 1, y0, x1 + 1, y1))
+            ++x1, grew = true;
+        if (y0 > 0 && table.clear(x0, y0 - 1, x1, y0 - 1))
+            --y0, grew = true;
+        if (y1 < h - 1 && table.clear(x0, y1 + 1, x1, y1 + 1))
+            ++y1, grew = true;
+    }
+    // A read between pixel centres blends the pixels around it: reads from the first clear pixel's
+    // centre to the last's touch clear pixels only.
+    const auto [left, right] =
+        destinationSpan(x0 + 0.5, x1 + 0.5, w, corner.width, scale, repeats.x(), rect.width());
+    const auto [bottom, top] =
+        destinationSpan(y0 + 0.5, y1 + 0.5, h, corner.height, scale, repeats.y(), rect.height());
+    if (left > right || bottom > top)
+        return Rect::null();
+    // Whole pixels whose centres lie in the span, less one on every side for the kernel's rounding.
+    const double px0 = std::ceil(left - 0.5) + 1, px1 = std::floor(right - 0.5);
+    const double py0 = std::ceil(bottom - 0.5) + 1, py1 = std::floor(top - 0.5);
+    if (px1 <= px0 || py1 <= py0)
+        return Rect::null();
+    return Rect(rect.minX() + px0, rect.minY() + py0, px1 - px0, py1 - py0);
+}
+
+Rect OVFrameBand::lineOpening(const Rect& rect, double width)
+{
+    if (!finiteArea(rect) || !std::isfinite(width))
+        return Rect::null();
+    const double inset = std::ceil(std::max(width, 0.0)) + 1;
+    return rect.insetBy(inset, inset);
+}
+
+std::vector<Rect> OVFrameBand::strips(const Rect& rect, const Rect& hole)
+{
+    const Rect inside = hole.isNull() ? Rect::null() : hole.intersected(rect);
+    if (inside.isEmpty())
+        return {rect};
+    std::vector<Rect> parts;
+    const auto add = [&](const Rect& r) {
+        if (r.width() > 0 && r.height() > 0)
+            parts.push_back(r);
+    };
+    add(Rect(rect.minX(), rect.minY(), rect.width(), inside.minY() - rect.minY()));
+    add(Rect(rect.minX(), inside.maxY(), rect.width(), rect.maxY() - inside.maxY()));
+    add(Rect(rect.minX(), inside.minY(), inside.minX() - rect.minX(), inside.height()));
+    add(Rect(inside.maxX(), inside.minY(), rect.maxX() - inside.maxX(), inside.height()));
+    return parts;
+}
+
+pf::Image OVFrameBand::pixels(const pf::Image& image, const Rect& extent, const Rect& hole,
+                              pf::Bitmap::Format format, uint8_t fill, pf::Bitmap* kept)
+{
+    if (image.isNull() || !finiteArea(extent))
+        return pf::Image();
+    // Whole pixels, so that the strips and the hole meet the bitmap's pixels.
+    const Rect whole = extent.integral();
+    // The hole shrinks to the whole pixels inside it: what it leaves out is rendered.
+    Rect inner = Rect::null();
+    if (finiteArea(hole)) {
+        const double x0 = std::ceil(hole.minX()), y0 = std::ceil(hole.minY());
+        const double x1 = std::floor(hole.maxX()), y1 = std::floor(hole.maxY());
+        if (x1 > x0 && y1 > y0)
+            inner = Rect(x0, y0, x1 - x0, y1 - y0).intersected(whole);
+    }
+    // One plain bitmap: the renderer reads those straight, where shared tiles would cost it a pass.
+    pf::Bitmap all(int(whole.width()), int(whole.height()), format,
+                   fill ? pf::Bitmap::Fill::Uninitialized : pf::Bitmap::Fill::Zero);
+    if (all.isNull())
+        return pf::Image();
+    if (fill)
+        std::memset(all.mutableData(), fill, all.byteCount());
+    const int bytes = pf::Bitmap::bytesPerPixel(format);
+    for (const Rect& strip : strips(whole, inner)) {
+        const std::optional<pf::Bitmap> part =
+            pf::RenderContext::shared()->render(image, strip, format, pf::RenderContext::Reuse::Discard);
+        if (!part || part->format() != format)
+            return pf::Image();
+        // Rows top-down in both.
+        const int left = int(strip.minX() - whole.minX()), top = int(whole.maxY() - strip.maxY());
+        for (int row = 0; row < part->height(); ++row)
+            std::memcpy(all.mutableRow(top + row) + size_t(left) * size_t(bytes), part->row(row),
+                        part->bytesPerRow());
+    }
+    if (kept)
+        *kept = all;
+    const pf::Image pixels = pf::Image::fromBitmap(all);
+    if (whole.minX() == 0 && whole.minY() == 0)
+        return pixels;
+    return pixels.imageByApplyingTransform(pf::AffineTransform::translation(whole.minX(), whole.minY()));
+}
+
+pf::Bitmap OVFrameBand::shrunk(const pf::Bitmap& grey, int factor)
+{
+    if (grey.isNull() || grey.format() != pf::Bitmap::Format::Gray8 || factor < 1)
+        return pf::Bitmap();
+    const int w = (grey.width() + factor - 1) / factor, h = (grey.height() + factor - 1) / factor;
+    pf::Bitmap small(w, h, pf::Bitmap::Format::Gray8, pf::Bitmap::Fill::Uninitialized);
+    if (small.isNull())
+        return small;
+    std::vector<uint32_t> sums(size_t(w), 0);
+    for (int y = 0; y < h; ++y) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        const int top = y * factor, bottom = std::min(top + factor, grey.height());
+        for (int row = top; row < bottom; ++row) {
+            const uint8_t* source = grey.row(row);
+            for (int x = 0; x < grey.width(); ++x)
+                sums[size_t(x / factor)] += source[x];
+        }
+        uint8_t* out = small.mutableRow(y);
+        for (int x = 0; x < w; ++x) {
+            const int columns = std::min(factor, grey.width() - x * factor);
+            const uint32_t count = uint32_t(columns) * uint32_t(bottom - top);
+            out[x] = uint8_t((sums[size_t(x)] + count / 2) / count);
+        }
+    }
+    return small;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Platform/Foundation/Rect.h"
+#include "Platform/Foundation/Size.h"
+#include "Platform/Image/Bitmap.h"
+#include "Platform/Image/Image.h"
+#include "Platform/Image/Vector.h"
+
+#include <cstdint>
+#include <vector>
+
+// Where a frame's border lies: its mask's rectangle less an opening, a rectangle in which the mask is
+// certainly zero. A frame's mask, texture, shades and inner shadow are worked out over the band only
+// and kept as pixels: around a large picture the opening is most of the rectangle, and a render of
+// the kept pixels costs a read instead of the whole recipe.
+class OVFrameBand
+{
+public:
+    // The opening of the mask that the kernel "drawFrame" lays around `rect` from the part image
+    // `part` (corner squares of `corner` part pixels, `scale` destination pixels per part pixel, each
+    // side's middle laid `repeats` times): the part's zero pixels around its middle, mapped as the kernel
+    // maps them, less a pixel on every side. Empty when the part's middle is not zero or the part cannot
+    // be read.
+    static pf::Rect partOpening(const pf::Image& part, const pf::Size& corner, double scale,
+                                const pf::Vector& repeats, const pf::Rect& rect);
+    // The opening of the kernel "lineBorder": more than `width` pixels inside the rectangle's edges.
+    static pf::Rect lineOpening(const pf::Rect& rect, double width);
+
+    // `rect` less `hole` (clipped to it), as at most four rectangles: the whole of `rect` when the hole
+    // is empty.
+    static std::vector<pf::Rect> strips(const pf::Rect& rect, const pf::Rect& hole);
+
+    // The pixels of `image` inside `extent` but outside `hole` (rendered in `format`); every byte in the
+    // hole is `fill`. An image of those pixels at the extent's place, null when a render fails; `kept`
+    // receives the bitmap.
+    static pf::Image pixels(const pf::Image& image, const pf::Rect& extent, const pf::Rect& hole,
+                            pf::Bitmap::Format format, uint8_t fill = 0, pf::Bitmap* kept = nullptr);
+
+    // A grey bitmap made `factor` times smaller, each pixel the mean of the block it stands for.
+    static pf::Bitmap shrunk(const pf::Bitmap& grey, int factor);
+};
