@@ -13,7 +13,9 @@
 #include <emmintrin.h>
 #endif
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <limits>
 #include <mutex>
 
 namespace pf {
@@ -23,7 +25,7 @@ namespace pf {
 // rasterizer a context costs tens of megabytes.
 struct RenderContext::Private
 {
-    explicit Private(const QString& label) : label(label) {}
+    Private(const QString& label, RenderContext* owner) : label(label), owner(owner) {}
 
     // The GL thread, started on first use; false when no context could be made (logged once).
     bool start()
@@ -41,7 +43,25 @@ struct RenderContext::Private
     }
     QString failureReason() const { return thread ? thread->failureReason() : QString(); }
 
+    // The recipe's translated kernels on the CPU, tile by tile into `sink` (or `destination`); what the
+    // CPU cannot compute is rendered by the owner.
+    bool renderOnCpu(const ImageNodePtr& root, const Rect& rect,
+                     const std::function<void(int, int, int, int, const float*)>& sink,
+                     const CpuKernelRenderer::Destination& destination = {nullptr, 0});
+    // Where the passes run on a software rasterizer, the path a recipe takes: the one measured faster
+    // for its kind, else the CPU; a large render of a kind not measured yet is measured (on the CPU
+    // while it renders, then a part of it in passes).
+    enum class Path
+    {
+        Cpu,
+        CpuMeasured,
+        Passes
+    };
+    Path choosePath(const ImageNodePtr& root, const Rect& rect);
+    void measurePasses(const ImageNodePtr& root, const Rect& rect, double cpuSeconds);
+
     QString label;
+    RenderContext* owner;
     std::once_flag once;
     std::atomic<bool> started{false};
     std::unique_ptr<GLThread> thread;
@@ -119,7 +139,65 @@ void writeTile(Bitmap::Format format, uint8_t* base, size_t rowBytes, int x, int
 
 } // namespace
 
-RenderContext::RenderContext(const QString& label) : d(std::make_unique<Private>(label)) {}
+bool RenderContext::Private::renderOnCpu(const ImageNodePtr& root, const Rect& rect,
+                                         const std::function<void(int, int, int, int, const float*)>& sink,
+                                         const CpuKernelRenderer::Destination& destination)
+{
+    return CpuKernelRenderer::render(
+        root, rect, sink,
+        [this](const ImageNodePtr& node, const Rect& part) {
+            return owner->render(Image(node), part, Bitmap::Format::RGBAf);
+        },
+        destination);
+}
+
+RenderContext::Private::Path RenderContext::Private::choosePath(const ImageNodePtr& root, const Rect& rect)
+{
+    // Forced (tests, benchmarks): nothing to weigh.
+    if (CpuKernelRenderer::use() != CpuKernelRenderer::Use::OnSoftwareRasterizer)
+        return Path::Cpu;
+    if (const auto costs = CpuKernelRenderer::measuredCosts(CpuKernelRenderer::signature(root)))
+        return costs->cpu <= costs->passes ? Path::Cpu : Path::Passes;
+    // A small render takes the CPU unmeasured: the passes' programs would cost more to compile than a
+    // choice could win. A large one (a saved picture, a whole stack) is worth a look at both ways.
+    constexpr double MeasuredArea = 2048.0 * 2048.0;
+    return rect.width() * rect.height() >= MeasuredArea ? Path::CpuMeasured : Path::Cpu;
+}
+
+void RenderContext::Private::measurePasses(const ImageNodePtr& root, const Rect& rect, double cpuSeconds)
+{
+    // The CPU's cost is the render just made. The passes' is a square from its middle, rendered three
+    // times: the first compiles the programs and uploads the sources, the faster of the others is the
+    // cost. A square costs the passes what a whole does per pixel (each tile is a draw of its own), not
+    // so the CPU, whose render of a square is mostly setting up its tiles.
+    constexpr int Side = 512;
+    CpuKernelRenderer::PathCosts costs;
+    costs.cpu = cpuSeconds * 1e6 / (rect.width() * rect.height());
+    costs.passes = std::numeric_limits<double>::infinity();
+    Bitmap scratch(Side, Side, Bitmap::Format::RGBAf);
+    if (!scratch.isNull() && start()) {
+        const Rect sample(std::floor(rect.midX() - Side / 2), std::floor(rect.midY() - Side / 2), Side, Side);
+        GLRenderer::Target target;
+        target.kind = GLRenderer::Target::Kind::Floats;
+        target.data = scratch.mutableData();
+        target.bytesPerRow = scratch.bytesPerRow();
+        for (int run = 0; run < 3; ++run) {
+            bool ok = false;
+            QString error;
+            const auto begin = std::chrono::steady_clock::now();
+            thread->run([&] { ok = renderer->render(root, sample, target, &error); });
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+            if (!ok)
+                break;
+            if (run > 0)
+                costs.passes = std::min(costs.passes, seconds * 1e6 / (double(Side) * Side));
+        }
+    }
+    CpuKernelRenderer::recordCosts(CpuKernelRenderer::signature(root), costs);
+}
+
+RenderContext::RenderContext(const QString& label) : d(std::make_unique<Private>(label, this)) {}
 
 RenderContext::~RenderContext()
 {
@@ -233,18 +311,31 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
             root = root->input;
         cpuRoot = CpuKernelRenderer::canRender(*root) ? root : CpuKernelRenderer::readByCopy(root);
     }
-    if (cpuRoot && CpuKernelRenderer::canRender(*cpuRoot)) {
+    const Private::Path path = cpuRoot && CpuKernelRenderer::canRender(*cpuRoot)
+                                   ? d->choosePath(cpuRoot, rect)
+                                   : Private::Path::Passes;
+    if (path != Private::Path::Passes) {
+        const auto begin = std::chrono::steady_clock::now();
         uint8_t* pixels = out.mutableData();
         const size_t bytesPerRow = out.bytesPerRow();
-        if (CpuKernelRenderer::render(
+        // Floats are written where they belong by the last kernel itself.
+        CpuKernelRenderer::Destination destination{nullptr, 0};
+        if (format == Bitmap::Format::RGBAf && bytesPerRow % sizeof(float) == 0) {
+            destination.rows = reinterpret_cast<float*>(pixels);
+            destination.floatsPerRow = bytesPerRow / sizeof(float);
+        }
+        if (d->renderOnCpu(
                 cpuRoot, rect,
                 [&](int x, int top, int w, int h, const float* rgba) {
                     writeTile(format, pixels, bytesPerRow, x, top, w, h, rgba);
                 },
-                [this](const ImageNodePtr& node, const Rect& part) {
-                    return render(Image(node), part, Bitmap::Format::RGBAf);
-                }))
+                destination)) {
+            if (path == Private::Path::CpuMeasured)
+                d->measurePasses(
+                    cpuRoot, rect,
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
             return true;
+        }
     }
     if (!d->start()) {
         pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(d->failureReason()));
