@@ -825,14 +825,29 @@ bool materialise(const Graph& graph, int index, const Rect& rect, Pixels& out)
     return true;
 }
 
-// Converts `n` pixels of a bitmap's row (y up) from column `x` into RGBA floats.
+// Converts `n` pixels of a bitmap's row (y up) from column `x` into RGBA floats: the photo and the
+// masks of every tile of a composition pass through here, so bytes and words are converted sixteen
+// and four at a time (the same values as one at a time).
 void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
 {
     const uint8_t* row = b.row(b.height() - 1 - y);
     switch (b.format()) {
     case Bitmap::Format::RGBA8: {
         const uint8_t* p = row + size_t(x) * 4;
-        for (int i = 0; i < n * 4; ++i)
+        int i = 0;
+#if defined(__SSE2__)
+        const __m128 scale = _mm_set1_ps(1.0f / 255.0f);
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 16 <= n * 4; i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
+            _mm_storeu_ps(out + i, _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero)), scale));
+            _mm_storeu_ps(out + i + 4, _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero)), scale));
+            _mm_storeu_ps(out + i + 8, _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero)), scale));
+            _mm_storeu_ps(out + i + 12, _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero)), scale));
+        }
+#endif
+        for (; i < n * 4; ++i)
             out[i] = float(p[i]) * (1.0f / 255.0f);
         return;
     }
@@ -842,7 +857,27 @@ void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
     case Bitmap::Format::Gray16: {
         // Masks: grey, opaque (the same values as fetchBitmap gives).
         const uint8_t* p = row + size_t(x) * 2;
-        for (int i = 0; i < n; ++i) {
+        int i = 0;
+#if defined(__SSE2__)
+        const __m128 scale = _mm_set1_ps(65535.0f), one = _mm_set1_ps(1.0f);
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 4 <= n; i += 4) {
+            const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + size_t(i) * 2));
+            const __m128 v = _mm_div_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero)), scale);
+            // (v0 v0 v0 1) (v1 v1 v1 1) ...: each value spread over its pixel's colour, alpha 1.
+            const __m128 v01 = _mm_unpacklo_ps(v, v), v23 = _mm_unpackhi_ps(v, v);
+            const __m128 a = _mm_shuffle_ps(v01, one, _MM_SHUFFLE(0, 0, 0, 0));
+            const __m128 b = _mm_shuffle_ps(v01, one, _MM_SHUFFLE(0, 0, 2, 2));
+            const __m128 c = _mm_shuffle_ps(v23, one, _MM_SHUFFLE(0, 0, 0, 0));
+            const __m128 d = _mm_shuffle_ps(v23, one, _MM_SHUFFLE(0, 0, 2, 2));
+            float* q = out + size_t(i) * 4;
+            _mm_storeu_ps(q, _mm_shuffle_ps(a, a, _MM_SHUFFLE(2, 0, 0, 0)));
+            _mm_storeu_ps(q + 4, _mm_shuffle_ps(b, b, _MM_SHUFFLE(2, 0, 0, 0)));
+            _mm_storeu_ps(q + 8, _mm_shuffle_ps(c, c, _MM_SHUFFLE(2, 0, 0, 0)));
+            _mm_storeu_ps(q + 12, _mm_shuffle_ps(d, d, _MM_SHUFFLE(2, 0, 0, 0)));
+        }
+#endif
+        for (; i < n; ++i) {
             uint16_t word;
             std::memcpy(&word, p + size_t(i) * 2, 2);
             const float v = word / 65535.0f;
