@@ -9,6 +9,7 @@
 #include "Platform/Foundation/RandomName.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/RenderContext.h"
 
 #include <QDir>
@@ -227,6 +228,8 @@ void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<con
     }
     std::shared_ptr<Writes> writes = m_writes;
     writeQueue().addOperation([writes, container, folder, name, placement] {
+        // Nobody waits for a snapshot: a step, a zoom or a scroll asked for meanwhile goes first.
+        const CpuRendering::BackgroundScope background;
         passWriteGate();
         if (placement)
             placement->settle(*container);
@@ -436,6 +439,7 @@ void OVBrushPathImage::prepareForColourStrokes(const std::function<Image()>& mak
     if (extent.isInfinite() || extent.isNull() || extent.isEmpty())
         return;
     writeQueue().addOperation([sample, extent] {
+        const CpuRendering::BackgroundScope background;
         strokeContext().render(sample, extent.integral(), Bitmap::Format::RGBAf);
         strokeContext().clearCaches();
     });
