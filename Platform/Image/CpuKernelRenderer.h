@@ -54,6 +54,9 @@ public:
     };
     static std::optional<PathCosts> measuredCosts(quint64 signature);
     static void recordCosts(quint64 signature, const PathCosts& costs);
+    // Whether costs so measured favour the CPU. The passes are measured on a part of the render, whose
+    // pixels stay in the caches, the CPU on the whole: they must be clearly cheaper to be taken.
+    static bool prefersCpu(const PathCosts& costs) { return costs.passes >= 0.9 * costs.cpu; }
 
     // Whether the recipe's last kernel has a translation and reads no reduced level (a reduction by more
     // than half, which passes read from mipmaps). What it reads that is not so is rendered in passes.

@@ -157,7 +157,7 @@ RenderContext::Private::Path RenderContext::Private::choosePath(const ImageNodeP
     if (CpuKernelRenderer::use() != CpuKernelRenderer::Use::OnSoftwareRasterizer)
         return Path::Cpu;
     if (const auto costs = CpuKernelRenderer::measuredCosts(CpuKernelRenderer::signature(root)))
-        return costs->cpu <= costs->passes ? Path::Cpu : Path::Passes;
+        return CpuKernelRenderer::prefersCpu(*costs) ? Path::Cpu : Path::Passes;
     // A small render takes the CPU unmeasured: the passes' programs would cost more to compile than a
     // choice could win. A large one (a saved picture, a whole stack) is worth a look at both ways.
     constexpr double MeasuredArea = 2048.0 * 2048.0;
@@ -168,15 +168,16 @@ void RenderContext::Private::measurePasses(const ImageNodePtr& root, const Rect&
 {
     // The CPU's cost is the render just made. The passes' is a square from its middle, rendered three
     // times: the first compiles the programs and uploads the sources, the faster of the others is the
-    // cost. A square costs the passes what a whole does per pixel (each tile is a draw of its own), not
-    // so the CPU, whose render of a square is mostly setting up its tiles.
-    constexpr int Side = 512;
+    // cost. A square costs the passes about what a whole does per pixel (each tile is a draw of its
+    // own), not so the CPU, whose render of a square is mostly setting up its tiles.
+    const int width = int(std::min(1024.0, rect.width())), height = int(std::min(1024.0, rect.height()));
     CpuKernelRenderer::PathCosts costs;
     costs.cpu = cpuSeconds * 1e6 / (rect.width() * rect.height());
     costs.passes = std::numeric_limits<double>::infinity();
-    Bitmap scratch(Side, Side, Bitmap::Format::RGBAf);
+    Bitmap scratch(width, height, Bitmap::Format::RGBAf);
     if (!scratch.isNull() && start()) {
-        const Rect sample(std::floor(rect.midX() - Side / 2), std::floor(rect.midY() - Side / 2), Side, Side);
+        const Rect sample(std::floor(rect.midX() - width / 2), std::floor(rect.midY() - height / 2), width,
+                          height);
         GLRenderer::Target target;
         target.kind = GLRenderer::Target::Kind::Floats;
         target.data = scratch.mutableData();
@@ -191,7 +192,7 @@ void RenderContext::Private::measurePasses(const ImageNodePtr& root, const Rect&
             if (!ok)
                 break;
             if (run > 0)
-                costs.passes = std::min(costs.passes, seconds * 1e6 / (double(Side) * Side));
+                costs.passes = std::min(costs.passes, seconds * 1e6 / (double(width) * height));
         }
     }
     CpuKernelRenderer::recordCosts(CpuKernelRenderer::signature(root), costs);
