@@ -43,6 +43,9 @@ void releaseInBackground(OVContentContainerPtr container)
     writeQueue().addOperation([held] { held->reset(); });
 }
 
+// The mask painted or undone last (main thread): the only one holding the snapshot its undo shows next.
+OVBrushPathImage* lastPainted = nullptr;
+
 } // namespace
 
 OVBrushPathImage::OVBrushPathImage(const Size& size) : m_size(size) {}
@@ -54,6 +57,8 @@ OVBrushPathImage::OVBrushPathImage(const Size& size, OVContentContainerPtr conta
 
 OVBrushPathImage::~OVBrushPathImage()
 {
+    if (lastPainted == this)
+        lastPainted = nullptr;
     for (const auto& registered : m_registeredWith) {
         if (const auto manager = registered.lock())
             manager->removeAllActionsWithTarget(this);
@@ -251,6 +256,14 @@ void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<con
     m_poppedName.clear();
     m_popped.reset();
     setCurrent(container);
+    becomeLastPainted();
+}
+
+void OVBrushPathImage::becomeLastPainted()
+{
+    if (lastPainted && lastPainted != this)
+        releaseInBackground(std::exchange(lastPainted->m_previous, nullptr));
+    lastPainted = this;
 }
 
 void OVBrushPathImage::addContentContainer(OVContentContainerPtr container)
@@ -303,6 +316,7 @@ void OVBrushPathImage::loadPrevious()
         pf::error(QStringLiteral("The mask snapshot before the current one is lost (%1); undoing past it "
                                  "keeps the mask as it is")
                       .arg(problem));
+    becomeLastPainted();
 }
 
 void OVBrushPathImage::removeLastContentContainer()
