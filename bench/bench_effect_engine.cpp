@@ -1,9 +1,11 @@
 // Composing a layer stack as the editor does: a 6000 x 4000 photo with five layers of simple test
-// effects, at preview size (fitted into 1024 x 1024) and at full size. Reports only.
+// effects, at preview size (fitted into 1024 x 1024) and at full size, with masks made as recipes and with
+// masks painted by real strokes. Reports only.
 
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/ToolObjects/BundleReader.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
+#include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVRenderCache.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
@@ -77,6 +79,37 @@ std::shared_ptr<PhotoToolChain> fiveLayers()
     return layers(5);
 }
 
+// The same stack with masks painted as a person paints them: `strokes` strokes of a 300-pixel brush
+// across each layer, each stored in the layer's mask as brush-up stores it.
+std::shared_ptr<PhotoToolChain> paintedLayers(int count, int strokes)
+{
+    auto chain = std::make_shared<PhotoToolChain>(photo());
+    OVBrush brush;
+    brush.type = OVBrush::Draw;
+    brush.size = 300;
+    brush.smoothness = 0.5;
+    brush.pressure = 0.9;
+    for (int i = 0; i < count; ++i) {
+        chain->insertPhotoToolWithBlueprint(
+            catalog().effectBlueprintWithName(i % 2 ? "TestGrey" : "TestTint"), std::nullopt, i);
+        const auto mask = chain->brushPathImageAtIndex(i + 1);
+        for (int k = 0; k < strokes; ++k) {
+            GMBrushHandler handler;
+            handler.setBackgroundImage(photo());
+            handler.setStartMaskImage(mask->contentContainer()->imageContainer()->image());
+            const double y = (k + 0.5) / strokes, x0 = 0.05 + 0.15 * (i % 5);
+            handler.brushDownAtPoint(brush, Point(x0, y), 0);
+            std::vector<Point> points;
+            for (int j = 0; j <= 40; ++j)
+                points.emplace_back(x0 + j * 0.01, y + 0.05 * std::sin(j * 0.3));
+            handler.processPoints(points);
+            mask->addContentContainerWithRect(handler.brushUp(), Rect(0, 0, 1, 1));
+            OVBrushPathImage::waitForPendingWrites();
+        }
+    }
+    return chain;
+}
+
 // The process's CPU time on all its threads (the renderer's included), in seconds: on a shared, busy
 // machine it varies less than the wall time does.
 double processCpuSeconds()
@@ -146,6 +179,28 @@ void BM_FullSizeCompose(benchmark::State& state)
 BENCHMARK(BM_FullSizeCompose)
     ->Arg(5)
     ->Arg(20)
+    ->ArgNames({"layers"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+// As BM_FullSizeCompose, over masks painted with three real strokes each (16-bit pixels, as stored).
+void BM_FullSizeComposePainted(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    auto chain = paintedLayers(count, 3);
+    auto context = std::make_shared<RenderContext>();
+    const double cpu = processCpuSeconds();
+    for (auto _ : state) {
+        OVRenderCache cache(chain, chain.get(), context);
+        cache.setRetention(OVRenderCache::Retention::RequestedOnly);
+        benchmark::DoNotOptimize(cache.composedImageToIndex(count));
+    }
+    state.counters["cpu_s"] = (processCpuSeconds() - cpu) / double(state.iterations());
+    reportPeakMemory(state);
+}
+BENCHMARK(BM_FullSizeComposePainted)
+    ->Arg(5)
     ->ArgNames({"layers"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
