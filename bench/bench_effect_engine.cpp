@@ -13,6 +13,7 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/CpuKernelRenderer.h"
+#include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
 #include "TestFilters.h"
@@ -20,6 +21,8 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <random>
 #include <sys/resource.h>
 #include <thread>
@@ -205,6 +208,80 @@ BENCHMARK(BM_FullSizeComposePainted)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);
+
+// What an explicit save of a 108-megapixel photo with one stroke does after the interface has let go,
+// in its two parts: the five layers composed at full size into bytes (the render), and those bytes
+// encoded as JPEG at 90 % (ours, on every core) beside OpenCV's encoder on the same bytes.
+Bitmap& largeSavedPicture()
+{
+    static Bitmap picture;
+    return picture;
+}
+
+void BM_Save108MP_Render(benchmark::State& state)
+{
+    constexpr int W = 12000, H = 9000;
+    Bitmap bitmap(W, H, Bitmap::Format::RGBA8);
+    std::mt19937 random(5);
+    uint8_t* p = bitmap.mutableData();
+    for (size_t i = 0; i < bitmap.byteCount(); ++i)
+        p[i] = (i % 4 == 3) ? 255 : uint8_t(100 + random() % 60);
+    auto chain = std::make_shared<PhotoToolChain>(Image::fromBitmap(bitmap));
+    bitmap = Bitmap();
+    for (int i = 0; i < 5; ++i) {
+        chain->insertPhotoToolWithBlueprint(
+            catalog().effectBlueprintWithName(i % 2 ? "TestGrey" : "TestTint"), std::nullopt, i);
+        auto container = std::make_shared<OVContentContainer>();
+        const Image black = Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(Rect(0, 0, W, H));
+        container->imageContainer()->setImage(Image::constantColor(Color(1, 1, 1))
+                                                  .imageByCroppingToRect(Rect(i * 2000, 0, 3000, H))
+                                                  .imageByCompositingOverImage(black));
+        chain->brushPathImageAtIndex(i + 1)->addContentContainer(container);
+    }
+    OVBrushPathImage::waitForPendingWrites();
+    auto context = std::make_shared<RenderContext>();
+    for (auto _ : state) {
+        OVRenderCache cache(chain, chain.get(), context);
+        cache.setRetention(OVRenderCache::Retention::RequestedOnly);
+        const Image composed = cache.composedImageToIndex(5);
+        auto out =
+            context->render(composed, Rect(0, 0, W, H), Bitmap::Format::RGBA8, RenderContext::Reuse::Discard);
+        if (out)
+            largeSavedPicture() = *out;
+    }
+    reportPeakMemory(state);
+}
+BENCHMARK(BM_Save108MP_Render)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_Save108MP_EncodeOurs(benchmark::State& state)
+{
+    if (largeSavedPicture().isNull()) {
+        state.SkipWithError("run with BM_Save108MP_Render first");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ImageFile::encodeJPEG(largeSavedPicture(), 0.9));
+}
+BENCHMARK(BM_Save108MP_EncodeOurs)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_Save108MP_EncodeOpenCV(benchmark::State& state)
+{
+    const Bitmap& picture = largeSavedPicture();
+    if (picture.isNull()) {
+        state.SkipWithError("run with BM_Save108MP_Render first");
+        return;
+    }
+    cv::Mat rgba(picture.height(), picture.width(), CV_8UC4, const_cast<uint8_t*>(picture.data()),
+                 picture.bytesPerRow());
+    cv::Mat bgr;
+    std::vector<uchar> bytes;
+    for (auto _ : state) {
+        cv::cvtColor(rgba, bgr, cv::COLOR_RGBA2BGR);
+        cv::imencode(".jpg", bgr, bytes, {cv::IMWRITE_JPEG_QUALITY, 90});
+        benchmark::DoNotOptimize(bytes.data());
+    }
+}
+BENCHMARK(BM_Save108MP_EncodeOpenCV)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // The peer: the same five layers as float loops on eight threads. Each layer washes the stack with its
 // colour (or its grey) by its mask and lays the result over the stack, as the test effects do.
