@@ -296,6 +296,7 @@ void BM_FullSizeCompose_PlainLoops(benchmark::State& state)
             for (int x = i * 1000; x < std::min(Width, i * 1000 + 1500); ++x)
                 masks[i][size_t(y) * Width + x] = 65535;
     }
+    const double cpu = processCpuSeconds();
     for (auto _ : state) {
         std::vector<std::thread> workers;
         for (unsigned t = 0; t < 8; ++t)
@@ -320,6 +321,7 @@ void BM_FullSizeCompose_PlainLoops(benchmark::State& state)
             w.join();
         benchmark::DoNotOptimize(stack.data());
     }
+    state.counters["cpu_s"] = (processCpuSeconds() - cpu) / double(state.iterations());
     reportPeakMemory(state);
 }
 BENCHMARK(BM_FullSizeCompose_PlainLoops)->Unit(benchmark::kMillisecond)->UseRealTime();

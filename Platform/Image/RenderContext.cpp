@@ -1,6 +1,7 @@
 #include "Platform/Image/RenderContext.h"
 
 #include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/SerialQueue.h"
 #include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/GL/GLDevice.h"
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <unordered_set>
 
 namespace pf {
 
@@ -151,13 +153,68 @@ bool RenderContext::Private::renderOnCpu(const ImageNodePtr& root, const Rect& r
         destination);
 }
 
+namespace {
+
+// The kinds of recipe being measured, and where: a context and a queue of their own, so that neither
+// the render that asked nor any other waits for the passes' programs to compile. The render that asked
+// took the CPU; the next of its kind takes the faster path.
+struct Measuring
+{
+    std::mutex mutex;
+    std::unordered_set<quint64> kinds;
+    SerialQueue queue{QStringLiteral("path measuring")};
+    RenderContext context{QStringLiteral("path measuring")};
+};
+
+Measuring& measuring()
+{
+    static auto* m = new Measuring; // never destroyed: a GL context must not be torn down at exit
+    return *m;
+}
+
+bool beingMeasured(quint64 key)
+{
+    Measuring& m = measuring();
+    std::lock_guard lock(m.mutex);
+    return m.kinds.count(key) > 0;
+}
+
+} // namespace
+
+void RenderContext::measureInBackground(const ImageNodePtr& root, const Rect& rect, double cpuSeconds)
+{
+    const quint64 key = CpuKernelRenderer::signature(root);
+    Measuring& m = measuring();
+    {
+        std::lock_guard lock(m.mutex);
+        if (!m.kinds.insert(key).second)
+            return;
+    }
+    m.queue.async([root, rect, cpuSeconds, key] {
+        // Nobody waits for it: the cores go to renders somebody waits for first.
+        const CpuRendering::BackgroundScope background;
+        Measuring& m = measuring();
+        m.context.d->measurePasses(root, rect, cpuSeconds);
+        std::lock_guard lock(m.mutex);
+        m.kinds.erase(key);
+    });
+}
+
+void RenderContext::waitForPathMeasures()
+{
+    measuring().queue.waitUntilEmpty();
+}
+
 RenderContext::Private::Path RenderContext::Private::choosePath(const ImageNodePtr& root, const Rect& rect)
 {
     // Forced (tests, benchmarks): nothing to weigh.
     if (CpuKernelRenderer::use() != CpuKernelRenderer::Use::OnSoftwareRasterizer)
         return Path::Cpu;
-    if (const auto costs = CpuKernelRenderer::measuredCosts(CpuKernelRenderer::signature(root)))
+    const quint64 key = CpuKernelRenderer::signature(root);
+    if (const auto costs = CpuKernelRenderer::measuredCosts(key))
         return CpuKernelRenderer::prefersCpu(*costs) ? Path::Cpu : Path::Passes;
+    if (beingMeasured(key))
+        return Path::Cpu;
     // A small render takes the CPU unmeasured: the passes' programs would cost more to compile than a
     // choice could win. A large one (a saved picture, a whole stack) is worth a look at both ways.
     constexpr double MeasuredArea = 2048.0 * 2048.0;
@@ -347,7 +404,7 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
                 },
                 destination)) {
             if (path == Private::Path::CpuMeasured)
-                d->measurePasses(
+                measureInBackground(
                     cpuRoot, rect,
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
             return true;

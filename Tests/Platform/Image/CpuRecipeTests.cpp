@@ -457,8 +457,8 @@ TEST(CpuRecipes, TheDeviceAndTheMeasuredCostsChooseThePath)
 
 TEST(CpuRecipes, ALargeRenderOnASoftwareRasterizerIsMeasuredBothWays)
 {
-    // Large enough to be measured: rendered on the CPU and timed, then a part of it in passes; the
-    // path the costs name is taken from then on, with the same picture.
+    // Large enough to be measured: rendered on the CPU while a part of it is measured both ways in the
+    // background; the path the costs name is taken from then on, with the same picture.
     // A recipe of a kind not measured before in this process (the test may run again in it).
     static int runs = 0;
     Image image =
@@ -471,7 +471,10 @@ TEST(CpuRecipes, ALargeRenderOnASoftwareRasterizerIsMeasuredBothWays)
     ASSERT_FALSE(CpuKernelRenderer::measuredCosts(signature));
     CpuKernelRenderer::setDeviceForTesting(CpuKernelRenderer::Device::SoftwareRasterizer);
     const Rect rect(0, 0, 2100, 2100);
+    RenderStatistics::resetPasses();
     const auto first = context().render(image, rect, Bitmap::Format::RGBA8);
+    EXPECT_GT(RenderStatistics::cpuPasses(), 0u); // the CPU's, while the measure is taken aside
+    RenderContext::waitForPathMeasures();
     const auto costs = CpuKernelRenderer::measuredCosts(signature);
     RenderStatistics::resetPasses();
     const auto second = context().render(image, rect, Bitmap::Format::RGBA8);
