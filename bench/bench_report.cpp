@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryFile>
@@ -192,7 +193,18 @@ std::optional<QJsonArray> run(const QString& program, const QStringList& benchma
         std::fprintf(stderr, "%s failed\n", qPrintable(program));
         return std::nullopt;
     }
-    const QJsonDocument document = QJsonDocument::fromJson(out.readAll());
+    // A counter that is zero in every repetition (no dropped points) has a coefficient of variation of
+    // 0 / 0, which the library writes as a bare NaN: not JSON, and the whole file would read as empty.
+    QString text = QString::fromUtf8(out.readAll());
+    static const QRegularExpression notANumber(QStringLiteral(R"((:\s*)-?(NaN|Infinity)\b)"));
+    text.replace(notANumber, QStringLiteral("\\1null"));
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (document.isNull()) {
+        std::fprintf(stderr, "%s: unreadable figures: %s\n", qPrintable(program),
+                     qPrintable(error.errorString()));
+        return std::nullopt;
+    }
     return document.object().value(QStringLiteral("benchmarks")).toArray();
 }
 
