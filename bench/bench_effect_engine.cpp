@@ -1,9 +1,11 @@
 // Composing a layer stack as the editor does: a 6000 x 4000 photo with five layers of simple test
-// effects, at preview size (fitted into 1024 x 1024) and at full size. Reports only.
+// effects, at preview size (fitted into 1024 x 1024) and at full size, with masks made as recipes and with
+// masks painted by real strokes. Reports only.
 
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/ToolObjects/BundleReader.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
+#include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVRenderCache.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
@@ -11,6 +13,7 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/CpuKernelRenderer.h"
+#include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
 #include "TestFilters.h"
@@ -18,6 +21,8 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <random>
 #include <sys/resource.h>
 #include <thread>
@@ -75,6 +80,37 @@ std::shared_ptr<PhotoToolChain> layers(int count)
 std::shared_ptr<PhotoToolChain> fiveLayers()
 {
     return layers(5);
+}
+
+// The same stack with masks painted as a person paints them: `strokes` strokes of a 300-pixel brush
+// across each layer, each stored in the layer's mask as brush-up stores it.
+std::shared_ptr<PhotoToolChain> paintedLayers(int count, int strokes)
+{
+    auto chain = std::make_shared<PhotoToolChain>(photo());
+    OVBrush brush;
+    brush.type = OVBrush::Draw;
+    brush.size = 300;
+    brush.smoothness = 0.5;
+    brush.pressure = 0.9;
+    for (int i = 0; i < count; ++i) {
+        chain->insertPhotoToolWithBlueprint(
+            catalog().effectBlueprintWithName(i % 2 ? "TestGrey" : "TestTint"), std::nullopt, i);
+        const auto mask = chain->brushPathImageAtIndex(i + 1);
+        for (int k = 0; k < strokes; ++k) {
+            GMBrushHandler handler;
+            handler.setBackgroundImage(photo());
+            handler.setStartMaskImage(mask->contentContainer()->imageContainer()->image());
+            const double y = (k + 0.5) / strokes, x0 = 0.05 + 0.15 * (i % 5);
+            handler.brushDownAtPoint(brush, Point(x0, y), 0);
+            std::vector<Point> points;
+            for (int j = 0; j <= 40; ++j)
+                points.emplace_back(x0 + j * 0.01, y + 0.05 * std::sin(j * 0.3));
+            handler.processPoints(points);
+            mask->addContentContainerWithRect(handler.brushUp(), Rect(0, 0, 1, 1));
+            OVBrushPathImage::waitForPendingWrites();
+        }
+    }
+    return chain;
 }
 
 // The process's CPU time on all its threads (the renderer's included), in seconds: on a shared, busy
@@ -151,6 +187,102 @@ BENCHMARK(BM_FullSizeCompose)
     ->UseRealTime()
     ->Iterations(1);
 
+// As BM_FullSizeCompose, over masks painted with three real strokes each (16-bit pixels, as stored).
+void BM_FullSizeComposePainted(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    auto chain = paintedLayers(count, 3);
+    auto context = std::make_shared<RenderContext>();
+    const double cpu = processCpuSeconds();
+    for (auto _ : state) {
+        OVRenderCache cache(chain, chain.get(), context);
+        cache.setRetention(OVRenderCache::Retention::RequestedOnly);
+        benchmark::DoNotOptimize(cache.composedImageToIndex(count));
+    }
+    state.counters["cpu_s"] = (processCpuSeconds() - cpu) / double(state.iterations());
+    reportPeakMemory(state);
+}
+BENCHMARK(BM_FullSizeComposePainted)
+    ->Arg(5)
+    ->ArgNames({"layers"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+// What an explicit save of a 108-megapixel photo with one stroke does after the interface has let go,
+// in its two parts: the five layers composed at full size into bytes (the render), and those bytes
+// encoded as JPEG at 90 % (ours, on every core) beside OpenCV's encoder on the same bytes.
+Bitmap& largeSavedPicture()
+{
+    static Bitmap picture;
+    return picture;
+}
+
+void BM_Save108MP_Render(benchmark::State& state)
+{
+    constexpr int W = 12000, H = 9000;
+    Bitmap bitmap(W, H, Bitmap::Format::RGBA8);
+    std::mt19937 random(5);
+    uint8_t* p = bitmap.mutableData();
+    for (size_t i = 0; i < bitmap.byteCount(); ++i)
+        p[i] = (i % 4 == 3) ? 255 : uint8_t(100 + random() % 60);
+    auto chain = std::make_shared<PhotoToolChain>(Image::fromBitmap(bitmap));
+    bitmap = Bitmap();
+    for (int i = 0; i < 5; ++i) {
+        chain->insertPhotoToolWithBlueprint(
+            catalog().effectBlueprintWithName(i % 2 ? "TestGrey" : "TestTint"), std::nullopt, i);
+        auto container = std::make_shared<OVContentContainer>();
+        const Image black = Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(Rect(0, 0, W, H));
+        container->imageContainer()->setImage(Image::constantColor(Color(1, 1, 1))
+                                                  .imageByCroppingToRect(Rect(i * 2000, 0, 3000, H))
+                                                  .imageByCompositingOverImage(black));
+        chain->brushPathImageAtIndex(i + 1)->addContentContainer(container);
+    }
+    OVBrushPathImage::waitForPendingWrites();
+    auto context = std::make_shared<RenderContext>();
+    for (auto _ : state) {
+        OVRenderCache cache(chain, chain.get(), context);
+        cache.setRetention(OVRenderCache::Retention::RequestedOnly);
+        const Image composed = cache.composedImageToIndex(5);
+        auto out =
+            context->render(composed, Rect(0, 0, W, H), Bitmap::Format::RGBA8, RenderContext::Reuse::Discard);
+        if (out)
+            largeSavedPicture() = *out;
+    }
+    reportPeakMemory(state);
+}
+BENCHMARK(BM_Save108MP_Render)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_Save108MP_EncodeOurs(benchmark::State& state)
+{
+    if (largeSavedPicture().isNull()) {
+        state.SkipWithError("run with BM_Save108MP_Render first");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ImageFile::encodeJPEG(largeSavedPicture(), 0.9));
+}
+BENCHMARK(BM_Save108MP_EncodeOurs)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_Save108MP_EncodeOpenCV(benchmark::State& state)
+{
+    const Bitmap& picture = largeSavedPicture();
+    if (picture.isNull()) {
+        state.SkipWithError("run with BM_Save108MP_Render first");
+        return;
+    }
+    cv::Mat rgba(picture.height(), picture.width(), CV_8UC4, const_cast<uint8_t*>(picture.data()),
+                 picture.bytesPerRow());
+    cv::Mat bgr;
+    std::vector<uchar> bytes;
+    for (auto _ : state) {
+        cv::cvtColor(rgba, bgr, cv::COLOR_RGBA2BGR);
+        cv::imencode(".jpg", bgr, bytes, {cv::IMWRITE_JPEG_QUALITY, 90});
+        benchmark::DoNotOptimize(bytes.data());
+    }
+}
+BENCHMARK(BM_Save108MP_EncodeOpenCV)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 // The peer: the same five layers as float loops on eight threads. Each layer washes the stack with its
 // colour (or its grey) by its mask and lays the result over the stack, as the test effects do.
 void BM_FullSizeCompose_PlainLoops(benchmark::State& state)
@@ -164,6 +296,7 @@ void BM_FullSizeCompose_PlainLoops(benchmark::State& state)
             for (int x = i * 1000; x < std::min(Width, i * 1000 + 1500); ++x)
                 masks[i][size_t(y) * Width + x] = 65535;
     }
+    const double cpu = processCpuSeconds();
     for (auto _ : state) {
         std::vector<std::thread> workers;
         for (unsigned t = 0; t < 8; ++t)
@@ -188,6 +321,7 @@ void BM_FullSizeCompose_PlainLoops(benchmark::State& state)
             w.join();
         benchmark::DoNotOptimize(stack.data());
     }
+    state.counters["cpu_s"] = (processCpuSeconds() - cpu) / double(state.iterations());
     reportPeakMemory(state);
 }
 BENCHMARK(BM_FullSizeCompose_PlainLoops)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -163,6 +163,23 @@ void BM_KernelGain(benchmark::State& state, Bitmap::Format format)
 BENCHMARK_CAPTURE(BM_KernelGain, float, Bitmap::Format::RGBAf)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_KernelGain, bytes, Bitmap::Format::RGBA8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// As a slider makes it: a new recipe for every render, with a new value.
+void BM_KernelGainFresh(benchmark::State& state)
+{
+    RenderContext context;
+    const Image source = Image::fromBitmap(floatPhoto());
+    Bitmap out(PhotoWidth, PhotoHeight, Bitmap::Format::RGBAf);
+    context.render(gain(source, 1.1), source.extent(), out);
+    int step = 0;
+    for (auto _ : state) {
+        const Image image = gain(source, 1.0 + 0.01 * (step++ % 20));
+        context.render(image, image.extent(), out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * PhotoWidth * PhotoHeight);
+}
+BENCHMARK(BM_KernelGainFresh)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_TenNodeRecipeTiled(benchmark::State& state)
 {
     RenderContext context;

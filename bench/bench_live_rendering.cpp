@@ -41,6 +41,7 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cmath>
+#include <map>
 #include <random>
 #include <thread>
 #include <unistd.h>
@@ -66,16 +67,16 @@ void report(benchmark::State& state, const char* name, const std::vector<double>
 }
 
 // Smooth colour with some grain, so that neither the brushes nor the filters meet a flat picture.
-Image photo()
+Image photo(int width = Width, int height = Height)
 {
-    Bitmap bitmap(Width, Height, Bitmap::Format::RGBA8);
+    Bitmap bitmap(width, height, Bitmap::Format::RGBA8);
     std::mt19937 random(7);
-    for (int y = 0; y < Height; ++y) {
+    for (int y = 0; y < height; ++y) {
         uint8_t* row = bitmap.mutableRow(y);
-        for (int x = 0; x < Width; ++x) {
+        for (int x = 0; x < width; ++x) {
             const int grain = int(random() % 17) - 8;
-            row[4 * x + 0] = uint8_t(std::clamp(120 + 80 * x / Width + grain, 0, 255));
-            row[4 * x + 1] = uint8_t(std::clamp(90 + 60 * y / Height + grain, 0, 255));
+            row[4 * x + 0] = uint8_t(std::clamp(120 + 80 * x / width + grain, 0, 255));
+            row[4 * x + 1] = uint8_t(std::clamp(90 + 60 * y / height + grain, 0, 255));
             row[4 * x + 2] = uint8_t(std::clamp(70 + grain, 0, 255));
             row[4 * x + 3] = 255;
         }
@@ -123,9 +124,9 @@ struct Editor
     std::unique_ptr<GMRealTimeRenderer> renderer;
     std::shared_ptr<Layer> layer = Layer::create();
 
-    Editor()
+    explicit Editor(int width = Width, int height = Height)
     {
-        chain = std::make_shared<PhotoToolChain>(photo());
+        chain = std::make_shared<PhotoToolChain>(photo(width, height));
         for (int i = 0; i < Selected; ++i) {
             chain->insertPhotoToolWithBlueprint(i % 2 ? chaintest::grey() : chaintest::tint(), std::nullopt,
                                                 i);
@@ -133,10 +134,11 @@ struct Editor
                 break; // the selected layer starts unpainted
             auto container = std::make_shared<OVContentContainer>();
             const Image black =
-                Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(Rect(0, 0, Width, Height));
-            container->imageContainer()->setImage(Image::constantColor(Color(1, 1, 1))
-                                                      .imageByCroppingToRect(Rect(i * 1500, 0, 2000, Height))
-                                                      .imageByCompositingOverImage(black));
+                Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(Rect(0, 0, width, height));
+            container->imageContainer()->setImage(
+                Image::constantColor(Color(1, 1, 1))
+                    .imageByCroppingToRect(Rect(i * width / 4.0, 0, width / 3.0, height))
+                    .imageByCompositingOverImage(black));
             chain->brushPathImageAtIndex(i + 1)->addContentContainer(container);
         }
         OVBrushPathImage::waitForPendingWrites();
@@ -145,7 +147,7 @@ struct Editor
         renderer = std::make_unique<GMRealTimeRenderer>(chain);
         renderer->setDelegate(&window);
         window.renderer = renderer.get();
-        layer->setFrame(Rect(0, 0, 1024, 683));
+        layer->setFrame(Rect(0, 0, 1024, std::round(1024.0 * height / width)));
         renderer->setLayerForRenderChannel(layer, Standard);
         renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
         waitForPicture(0);
@@ -173,19 +175,25 @@ struct Editor
     }
 };
 
-Editor& editor()
+Editor& editor(int width = Width, int height = Height)
 {
-    static Editor* e = new Editor; // left to the end of the process, with the application
+    static std::map<std::pair<int, int>, Editor*> editors; // left to the end of the process, as the app's
+    Editor*& e = editors[{width, height}];
+    if (!e)
+        e = new Editor(width, height);
     return *e;
 }
 
+// Arguments: the photo's width and height, and the brush (OVBrush::Draw or OVBrush::SmartBrush).
 void BM_DragToPicture(benchmark::State& state)
 {
-    Editor& e = editor();
+    Editor& e = editor(int(state.range(0)), int(state.range(1)));
     OVBrush brush;
+    brush.type = qint32(state.range(2));
     brush.size = 40;
     brush.smoothness = 0.5;
     brush.pressure = 0.8;
+    brush.kernelName = QStringLiteral("skinBrush");
     std::vector<double> drags, downs, ups, steps;
     int stroke = 0;
     for (auto _ : state) {
@@ -218,7 +226,14 @@ void BM_DragToPicture(benchmark::State& state)
     state.counters["live_area_px"] = e.zoom().lastLiveArea();
     state.counters["dropped"] = e.zoom().droppedPoints();
 }
-BENCHMARK(BM_DragToPicture)->Iterations(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DragToPicture)
+    ->Args({Width, Height, OVBrush::Draw})
+    ->Args({Width, Height, OVBrush::SmartBrush})
+    ->Args({12000, 9000, OVBrush::Draw})
+    ->Args({12000, 9000, OVBrush::SmartBrush})
+    ->ArgNames({"width", "height", "brush"})
+    ->Iterations(8)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SettingsToPreview(benchmark::State& state)
 {
@@ -448,6 +463,42 @@ void BM_HealingSteps(benchmark::State& state)
 }
 BENCHMARK(BM_HealingSteps)->Arg(15)->Arg(60)->Iterations(4)->Unit(benchmark::kMillisecond);
 
+// A key pressed right after a healing stroke is released: the channel shows another part of the photo
+// (a zoom) while the stroke is still being stored. From the key to the new picture on the layer.
+void BM_ZoomWhileStoring(benchmark::State& state)
+{
+    Healing& h = healing();
+    const double size = 90.0 * 1024 / Width;
+    std::vector<double> answers;
+    int zoom = 0;
+    for (auto _ : state) {
+        const Point p = h.spot();
+        h.renderer->brushDownAtPoint(Healing::brush(size), p, Standard);
+        h.layer->displayIfNeeded();
+        for (int i = 1; i <= 3; ++i) {
+            h.renderer->processPoint(Point(p.x + i * 1.0 / 1024, p.y));
+            h.layer->displayIfNeeded();
+        }
+        h.renderer->brushUpAtPoint(p);
+        const bool storing = h.mask()->isSnapshotFolderPending(h.mask()->segmentImageNames().last());
+        const int seen = h.window.visible;
+        const auto start = Clock::now();
+        const double scale = zoom++ % 2 ? 1.0 : 0.5;
+        h.renderer->activateChannel(Standard, Rect((1 - scale) / 2, (1 - scale) / 2, scale, scale));
+        while (h.window.visible <= seen) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        answers.push_back(milliseconds(Clock::now() - start));
+        state.counters["while_storing"] += storing ? 1 : 0;
+        state.PauseTiming();
+        h.pause();
+        state.ResumeTiming();
+    }
+    report(state, "zoom_answer", answers);
+}
+BENCHMARK(BM_ZoomWhileStoring)->Iterations(8)->Unit(benchmark::kMillisecond);
+
 // From brush-down to its first step on the layer. `cold`: the channel left live editing and is activated
 // at brush-down, as the window does; `duringSave`: the last stroke's snapshot write has just begun.
 void brushDown(benchmark::State& state, bool cold, bool duringSave)
@@ -505,6 +556,94 @@ void BM_BrushDownColdWithSave(benchmark::State& state)
     brushDown(state, true, true);
 }
 BENCHMARK(BM_BrushDownColdWithSave)->Iterations(8)->Unit(benchmark::kMillisecond);
+
+// Painting as a person paints, with the real-time renderer: `layers` effects over a photo of
+// `width` x `height`, each painted with `strokes` strokes in the fitted channel, every stroke stored in
+// the layer's photo-sized mask before the next begins. The process's resident size after each stroke
+// (its snapshot written) and the highest it reached, with the load beside them: painting, not
+// composing, is what sets the memory a session needs.
+void BM_PaintingMemory(benchmark::State& state)
+{
+    const int layers = int(state.range(0)), strokes = int(state.range(1));
+    const int width = int(state.range(2)), height = int(state.range(3));
+    const double start = residentMB();
+    std::vector<double> afterStroke;
+    double peak = 0;
+    for (auto _ : state) {
+        ResidentPeak sampler;
+        Window window;
+        Bitmap bitmap(width, height, Bitmap::Format::RGBA8);
+        std::mt19937 random(11);
+        uint8_t* data = bitmap.mutableData();
+        for (size_t i = 0; i < bitmap.byteCount(); ++i)
+            data[i] = (i % 4 == 3) ? 255 : uint8_t(100 + random() % 60);
+        auto chain = std::make_shared<PhotoToolChain>(Image::fromBitmap(bitmap));
+        bitmap = Bitmap();
+        for (int i = 0; i < layers; ++i)
+            chain->insertPhotoToolWithBlueprint(i % 2 ? chaintest::grey() : chaintest::tint(), std::nullopt,
+                                                i);
+        chain->setDelegate(&window);
+        auto renderer = std::make_unique<GMRealTimeRenderer>(chain);
+        renderer->setDelegate(&window);
+        window.renderer = renderer.get();
+        auto layer = Layer::create();
+        const double fitted = std::min(1024.0 / width, 1024.0 / height);
+        layer->setFrame(Rect(0, 0, std::round(width * fitted), std::round(height * fitted)));
+        renderer->setLayerForRenderChannel(layer, Standard);
+        OVBrush brush;
+        brush.size = 60;
+        brush.smoothness = 0.5;
+        brush.pressure = 0.8;
+        for (int l = 1; l <= layers; ++l) {
+            chain->setSelectionIndex(l);
+            renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
+            renderer->renderQueue()->waitUntilEmpty();
+            QCoreApplication::processEvents();
+            for (int k = 0; k < strokes; ++k) {
+                const double y = 0.15 + 0.7 * (k + 0.5) / strokes;
+                renderer->brushDownAtPoint(brush, Point(0.1, y), Standard);
+                layer->displayIfNeeded();
+                for (int i = 1; i <= 60; ++i) {
+                    renderer->processPoint(Point(0.1 + i * 0.8 / 60, y + 0.03 * std::sin(i * 0.2)));
+                    layer->displayIfNeeded();
+                }
+                renderer->brushUpAtPoint(Point(0.9, y));
+                OVBrushPathImage::waitForPendingWrites();
+                renderer->renderQueue()->waitUntilEmpty();
+                QCoreApplication::processEvents();
+                afterStroke.push_back(residentMB());
+            }
+        }
+        peak = sampler.peak();
+        window.renderer = nullptr;
+        renderer.reset();
+        QCoreApplication::processEvents();
+        chain->setDelegate(nullptr);
+    }
+    state.counters["start_MB"] = start;
+    state.counters["first_stroke_MB"] = afterStroke.empty() ? 0 : afterStroke.front();
+    state.counters["last_stroke_MB"] = afterStroke.empty() ? 0 : afterStroke.back();
+    // What each stroke after the first added on average: with the undo history on disk, about one
+    // snapshot's worth at most.
+    state.counters["per_stroke_MB"] =
+        afterStroke.size() > 1 ? (afterStroke.back() - afterStroke.front()) / double(afterStroke.size() - 1)
+                               : 0;
+    state.counters["peak_MB"] = peak;
+    state.counters["load_1min"] = [] {
+        double load = 0;
+        QFile file(QStringLiteral("/proc/loadavg"));
+        if (file.open(QIODevice::ReadOnly))
+            load = file.readAll().split(' ').value(0).toDouble();
+        return load;
+    }();
+}
+BENCHMARK(BM_PaintingMemory)
+    ->Args({1, 12, 6000, 4000})
+    ->Args({5, 3, 6000, 4000})
+    ->Args({1, 20, 12000, 9000})
+    ->ArgNames({"layers", "strokes", "width", "height"})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "Platform/Image/Bitmap.h"
 
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/CpuRendering.h"
 
 #include <QImage>
 #include <algorithm>
@@ -127,11 +128,37 @@ Bitmap Bitmap::converted(Format format) const
 {
     if (isNull() || format == m_format)
         return *this;
-    Bitmap out(m_width, m_height, format);
+    Bitmap out(m_width, m_height, format, Fill::Uninitialized);
     if (out.isNull())
         return out;
     uint8_t* dst = out.mutableData();
     const int outBpp = bytesPerPixel(format);
+    // The conversions every tile of a render may make (bytes to floats and back) row by row, the same
+    // values as pixel by pixel below, and a large bitmap in bands on all cores.
+    if ((m_format == Format::RGBA8 && format == Format::RGBAf) ||
+        (m_format == Format::RGBAf && format == Format::RGBA8)) {
+        const auto rows = [&](int begin, int end) {
+            for (int y = begin; y < end; ++y) {
+                const uint8_t* src = row(y);
+                uint8_t* q = dst + out.bytesPerRow() * size_t(y);
+                const int n = m_width * 4;
+                if (m_format == Format::RGBA8) {
+                    auto* f = reinterpret_cast<float*>(q);
+                    for (int i = 0; i < n; ++i)
+                        f[i] = src[i] / 255.0f;
+                } else {
+                    const auto* f = reinterpret_cast<const float*>(src);
+                    for (int i = 0; i < n; ++i)
+                        q[i] = toByte(f[i]);
+                }
+            }
+        };
+        if (size_t(m_width) * size_t(m_height) >= (size_t(1) << 18))
+            CpuRendering::inBands(m_height, rows);
+        else
+            rows(0, m_height);
+        return out;
+    }
     for (int y = 0; y < m_height; ++y) {
         for (int x = 0; x < m_width; ++x) {
             float c[4];

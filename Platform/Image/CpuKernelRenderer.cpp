@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <unordered_map>
 #include <utility>
@@ -30,6 +31,8 @@ namespace {
 std::atomic<CpuKernelRenderer::Use> chosenUse{CpuKernelRenderer::Use::OnSoftwareRasterizer};
 std::atomic<bool> softwareRasterizer{false};
 std::atomic<bool> driverKnown{false};
+// A device a test pretends to have: 0 none, 1 a graphics card, 2 a software rasterizer.
+std::atomic<int> pretendedDevice{0};
 
 bool isFiniteRect(const Rect& r)
 {
@@ -415,8 +418,20 @@ struct Tile
     // Rows of fused kernels, and rows of sources converted to floats, per node (and sampler).
     std::vector<std::vector<float>> fusedRows;
     std::vector<std::vector<std::vector<float>>> sourceRows;
+    // Per node and sampler: where a sampler read along the axes reads each column (see scaledRow).
+    std::vector<std::vector<struct ColumnReads>> columnReads;
     std::vector<const float*> rowPointers;
     std::vector<kl::vec4> rowExtents;
+};
+
+// Where the reads of one run of a row land along x, for a sampler read through scales, moves, crops and
+// clamps along the axes only: the same for every row of a tile, so worked out once per tile.
+struct ColumnReads
+{
+    int x0 = 0, n = -1, begin = 0, end = 0;
+    std::vector<int> column; // the left pixel of each read
+    std::vector<float> weight;
+    std::vector<unsigned char> inside; // 0 where a crop leaves the read transparent
 };
 
 inline kl::vec4 fetchPixels(const Pixels& p, int x, int y)
@@ -614,6 +629,7 @@ void setUpSamplers(Tile& tile)
     tile.values.assign(count, {});
     tile.fusedRows.resize(count);
     tile.sourceRows.resize(count);
+    tile.columnReads.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const Node& node = graph.nodes[i];
         if (!node.kernel)
@@ -623,6 +639,9 @@ void setUpSamplers(Tile& tile)
         readers.resize(node.chains.size());
         samplers.resize(node.chains.size());
         tile.sourceRows[i].resize(node.chains.size());
+        tile.columnReads[i].resize(node.chains.size());
+        for (ColumnReads& reads : tile.columnReads[i])
+            reads.n = -1; // a new tile: its runs are worked out again
         for (size_t k = 0; k < node.chains.size(); ++k) {
             const Chain& chain = node.chains[k];
             Reader& reader = readers[k];
@@ -654,6 +673,31 @@ void setUpSamplers(Tile& tile)
     }
 }
 
+// The crops and clamps of a chain as windows of whole pixels of the sampler's space, where every one of
+// them is that (a blur's input clamped to its extent, a blur cropped to the picture's): reads at pixel
+// centres then stay loads. False for stages that move the image or cut it between pixels.
+bool planeWindows(const Chain& chain, kl::Sampler& s)
+{
+    if (chain.stages.size() > size_t(kl::Sampler::MaxWindows))
+        return false;
+    int count = 0;
+    for (const Stage& stage : chain.stages) {
+        const Rect& r = stage.rect;
+        if (!stage.identity || r.isNull() || r.isInfinite() || !builtin::isIntegral(r) ||
+            std::abs(r.minX()) > 1e6 || std::abs(r.minY()) > 1e6 || std::abs(r.maxX()) > 1e6 ||
+            std::abs(r.maxY()) > 1e6 || (!stage.crop && (r.width() < 1 || r.height() < 1)))
+            return false;
+        kl::Sampler::Window& window = s.windows[count++];
+        window.crop = stage.crop;
+        window.x0 = int(r.minX());
+        window.y0 = int(r.minY());
+        window.x1 = int(r.maxX());
+        window.y1 = int(r.maxY());
+    }
+    s.windowCount = count;
+    return true;
+}
+
 // Lets a kernel's samplers load pixels straight from what they read, where that is pixels in memory on
 // their own grid: the reads of neighbourhoods (blurs, medians, resampling) then cost a load each. Called
 // once the inputs of node `index` have their pixels for this tile.
@@ -667,9 +711,10 @@ void pointPlanes(Tile& tile, int index)
         kl::Sampler& s = tile.samplers[size_t(index)][k];
         s.plane = nullptr;
         s.plane8 = nullptr;
+        s.windowCount = 0;
         s.nearest = chain.nearest;
         const AffineTransform& m = chain.finalMap;
-        if (!chain.stages.empty() || m.a != 1 || m.b != 0 || m.c != 0 || m.d != 1 ||
+        if (!planeWindows(chain, s) || m.a != 1 || m.b != 0 || m.c != 0 || m.d != 1 ||
             m.tx != std::floor(m.tx) || m.ty != std::floor(m.ty) || std::abs(m.tx) > 1e6 ||
             std::abs(m.ty) > 1e6)
             continue;
@@ -780,14 +825,29 @@ bool materialise(const Graph& graph, int index, const Rect& rect, Pixels& out)
     return true;
 }
 
-// Converts `n` pixels of a bitmap's row (y up) from column `x` into RGBA floats.
+// Converts `n` pixels of a bitmap's row (y up) from column `x` into RGBA floats: the photo and the
+// masks of every tile of a composition pass through here, so bytes and words are converted sixteen
+// and four at a time (the same values as one at a time).
 void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
 {
     const uint8_t* row = b.row(b.height() - 1 - y);
     switch (b.format()) {
     case Bitmap::Format::RGBA8: {
         const uint8_t* p = row + size_t(x) * 4;
-        for (int i = 0; i < n * 4; ++i)
+        int i = 0;
+#if defined(__SSE2__)
+        const __m128 scale = _mm_set1_ps(1.0f / 255.0f);
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 16 <= n * 4; i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
+            _mm_storeu_ps(out + i, _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero)), scale));
+            _mm_storeu_ps(out + i + 4, _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero)), scale));
+            _mm_storeu_ps(out + i + 8, _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero)), scale));
+            _mm_storeu_ps(out + i + 12, _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero)), scale));
+        }
+#endif
+        for (; i < n * 4; ++i)
             out[i] = float(p[i]) * (1.0f / 255.0f);
         return;
     }
@@ -797,7 +857,27 @@ void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
     case Bitmap::Format::Gray16: {
         // Masks: grey, opaque (the same values as fetchBitmap gives).
         const uint8_t* p = row + size_t(x) * 2;
-        for (int i = 0; i < n; ++i) {
+        int i = 0;
+#if defined(__SSE2__)
+        const __m128 scale = _mm_set1_ps(65535.0f), one = _mm_set1_ps(1.0f);
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 4 <= n; i += 4) {
+            const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + size_t(i) * 2));
+            const __m128 v = _mm_div_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero)), scale);
+            // (v0 v0 v0 1) (v1 v1 v1 1) ...: each value spread over its pixel's colour, alpha 1.
+            const __m128 v01 = _mm_unpacklo_ps(v, v), v23 = _mm_unpackhi_ps(v, v);
+            const __m128 a = _mm_shuffle_ps(v01, one, _MM_SHUFFLE(0, 0, 0, 0));
+            const __m128 b = _mm_shuffle_ps(v01, one, _MM_SHUFFLE(0, 0, 2, 2));
+            const __m128 c = _mm_shuffle_ps(v23, one, _MM_SHUFFLE(0, 0, 0, 0));
+            const __m128 d = _mm_shuffle_ps(v23, one, _MM_SHUFFLE(0, 0, 2, 2));
+            float* q = out + size_t(i) * 4;
+            _mm_storeu_ps(q, _mm_shuffle_ps(a, a, _MM_SHUFFLE(2, 0, 0, 0)));
+            _mm_storeu_ps(q + 4, _mm_shuffle_ps(b, b, _MM_SHUFFLE(2, 0, 0, 0)));
+            _mm_storeu_ps(q + 8, _mm_shuffle_ps(c, c, _MM_SHUFFLE(2, 0, 0, 0)));
+            _mm_storeu_ps(q + 12, _mm_shuffle_ps(d, d, _MM_SHUFFLE(2, 0, 0, 0)));
+        }
+#endif
+        for (; i < n; ++i) {
             uint16_t word;
             std::memcpy(&word, p + size_t(i) * 2, 2);
             const float v = word / 65535.0f;
@@ -832,6 +912,106 @@ void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
 }
 
 void computeRow(Tile& tile, int index, int x0, int n, int y, float* out);
+
+// Whether a chain reads along the axes only: every map of it scales and moves, none turns.
+bool alongAxes(const Chain& chain, const kl::Sampler& sampler)
+{
+    if (sampler.b != 0.0f || sampler.c != 0.0f || chain.finalMap.b != 0 || chain.finalMap.c != 0)
+        return false;
+    for (const Stage& stage : chain.stages)
+        if (stage.map.b != 0 || stage.map.c != 0)
+            return false;
+    return true;
+}
+
+// Pixels [begin, end) of a row read from floats in memory through a chain along the axes (a reduced
+// picture scaled back up through a clamp, a mask scaled to its layer): each read as readPoint reads it,
+// the same arithmetic in the same order, but the vertical half of it once for the row and the
+// horizontal half once for the tile's run of columns, and the four pixels of a read blended four
+// channels at a time. `rowOf(j)` is row j of the pixels (null outside them), `left` and `width` the
+// columns they hold.
+template <class RowOf>
+void scaledRow(const Chain& chain, const kl::Sampler& sampler, ColumnReads& reads, int x0, int n, int y,
+               int begin, int end, const RowOf& rowOf, int left, int width, float* out)
+{
+    const float py = float(y) + 0.5f;
+    // The vertical half, as readPoint works it out (its maps have no x term to add).
+    const float first = float(x0 + begin) + 0.5f;
+    double qy = double(sampler.b * first + sampler.d * py + sampler.ty);
+    bool rowInside = true;
+    for (const Stage& stage : chain.stages) {
+        if (!stage.identity)
+            qy = stage.map.b * 0.0 + stage.map.d * qy + stage.map.ty;
+        if (stage.crop)
+            rowInside = rowInside && !(qy < stage.edges[1] || qy >= stage.edges[3]);
+        else
+            qy = std::clamp(qy, double(stage.edges[1]), double(stage.edges[3]));
+    }
+    const AffineTransform& m = chain.finalMap;
+    const float ty = float(m.b * 0.0 + m.d * qy + m.ty);
+    const float cy = ty - 0.5f, fy = std::floor(cy), wy = cy - fy;
+    const int j = int(fy);
+    // The horizontal half, once per run.
+    if (reads.x0 != x0 || reads.n != n || reads.begin != begin || reads.end != end) {
+        reads.x0 = x0;
+        reads.n = n;
+        reads.begin = begin;
+        reads.end = end;
+        reads.column.resize(size_t(n));
+        reads.weight.resize(size_t(n));
+        reads.inside.resize(size_t(n));
+        for (int i = begin; i < end; ++i) {
+            double qx = double(sampler.a * (float(x0 + i) + 0.5f) + sampler.c * py + sampler.tx);
+            bool inside = true;
+            for (const Stage& stage : chain.stages) {
+                if (!stage.identity)
+                    qx = stage.map.a * qx + stage.map.c * 0.0 + stage.map.tx;
+                if (stage.crop)
+                    inside = inside && !(qx < stage.edges[0] || qx >= stage.edges[2]);
+                else
+                    qx = std::clamp(qx, double(stage.edges[0]), double(stage.edges[2]));
+            }
+            const float tx = float(m.a * qx + m.c * 0.0 + m.tx);
+            const float cx = tx - 0.5f, fx = std::floor(cx);
+            reads.column[size_t(i)] = int(fx);
+            reads.weight[size_t(i)] = cx - fx;
+            reads.inside[size_t(i)] = inside && std::abs(fx) < 1e9f;
+        }
+    }
+    const float* lower = std::abs(fy) < 1e9f ? rowOf(j) : nullptr;
+    const float* upper = std::abs(fy) < 1e9f ? rowOf(j + 1) : nullptr;
+    const auto at = [&](const float* row, int column) -> const float* {
+        static const float transparent[4] = {0, 0, 0, 0};
+        const int i = column - left;
+        return row && i >= 0 && i < width ? row + std::ptrdiff_t(i) * 4 : transparent;
+    };
+#if defined(__SSE2__)
+    const __m128 one = _mm_set1_ps(1.0f), v = _mm_set1_ps(wy), notV = _mm_sub_ps(one, v);
+#endif
+    for (int i = begin; i < end; ++i) {
+        float* q = out + std::ptrdiff_t(i) * 4;
+        if (!rowInside || !reads.inside[size_t(i)]) {
+            std::fill(q, q + 4, 0.0f);
+            continue;
+        }
+        const int c = reads.column[size_t(i)];
+        const float wx = reads.weight[size_t(i)];
+        if (wx == 0.0f && wy == 0.0f) {
+            std::memcpy(q, at(lower, c), 16);
+            continue;
+        }
+        const float *a = at(lower, c), *b = at(lower, c + 1), *d = at(upper, c), *e = at(upper, c + 1);
+#if defined(__SSE2__)
+        const __m128 u = _mm_set1_ps(wx), notU = _mm_sub_ps(one, u);
+        const __m128 bottom = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(a), notU), _mm_mul_ps(_mm_loadu_ps(b), u));
+        const __m128 top = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(d), notU), _mm_mul_ps(_mm_loadu_ps(e), u));
+        _mm_storeu_ps(q, _mm_add_ps(_mm_mul_ps(bottom, notV), _mm_mul_ps(top, v)));
+#else
+        for (int ch = 0; ch < 4; ++ch)
+            q[ch] = kl::mix(kl::mix(a[ch], b[ch], wx), kl::mix(d[ch], e[ch], wx), wy);
+#endif
+    }
+}
 
 // The row of a sampler that reads pixels in memory off their grid (turned, scaled, moved by fractions
 // of a pixel): each point read as readChain reads it, but only where the read can reach the pixels.
@@ -916,12 +1096,31 @@ bool transformedRow(Tile& tile, int index, size_t k, int x0, int n, int y)
     };
     if (begin >= end)
         return true;
+    const bool scaled = !chain.nearest && alongAxes(chain, sampler);
+    ColumnReads& reads = tile.columnReads[size_t(index)][k];
     if (chain.terminal == Chain::Terminal::Buffer) {
         const Pixels& p = tile.pixels[size_t(chain.target)];
+        if (scaled) {
+            const auto rowOf = [&p](int j) {
+                return j >= p.y0 && j < p.y0 + p.height && !p.values.empty()
+                           ? &p.values[size_t(j - p.y0) * size_t(p.width) * 4]
+                           : nullptr;
+            };
+            scaledRow(chain, sampler, reads, x0, n, y, begin, end, rowOf, p.x0, p.width, out);
+            return true;
+        }
         run([&p](int x, int y) { return fetchPixels(p, x, y); });
         return true;
     }
     const Bitmap& b = chain.node->bitmap;
+    if (scaled && b.format() == Bitmap::Format::RGBAf) {
+        const auto rowOf = [&b](int j) {
+            return j >= 0 && j < b.height() ? reinterpret_cast<const float*>(b.row(b.height() - 1 - j))
+                                            : nullptr;
+        };
+        scaledRow(chain, sampler, reads, x0, n, y, begin, end, rowOf, 0, b.width(), out);
+        return true;
+    }
     if (b.format() == Bitmap::Format::RGBA8) {
         const uint8_t* bottomRow = b.row(b.height() - 1);
         const std::ptrdiff_t stride = -std::ptrdiff_t(b.bytesPerRow());
@@ -1248,6 +1447,9 @@ void computeRow(Tile& tile, int index, int x0, int n, int y, float* out)
         allRows = prepareRow(tile, index, k, x0, n, y) && allRows;
     const kl::Sampler* const* samplers = tile.samplerPointers[size_t(index)].data();
     const float* const* values = tile.values[size_t(index)].data();
+    if (const kl::KernelNativeRowEntry native = node.node->kernel->cpuNative;
+        native && native(samplers, values, x0, n, float(y) + 0.5f, out))
+        return;
     if (const kl::KernelRowsEntry rows = node.node->kernel->cpuRows; rows && allRows) {
         // Every input a row in memory: the translation over row samplers, loads and arithmetic only.
         auto& pointers = tile.rowPointers;
@@ -1317,9 +1519,15 @@ void CpuKernelRenderer::setSoftwareRasterizer(bool software)
     driverKnown.store(true, std::memory_order_release);
 }
 
+void CpuKernelRenderer::setDeviceForTesting(std::optional<Device> device)
+{
+    pretendedDevice.store(!device ? 0 : *device == Device::GraphicsCard ? 1 : 2, std::memory_order_relaxed);
+}
+
 bool CpuKernelRenderer::knowsDriver()
 {
-    return use() != Use::OnSoftwareRasterizer || driverKnown.load(std::memory_order_acquire);
+    return use() != Use::OnSoftwareRasterizer || pretendedDevice.load(std::memory_order_relaxed) != 0 ||
+           driverKnown.load(std::memory_order_acquire);
 }
 
 bool CpuKernelRenderer::wanted()
@@ -1330,9 +1538,106 @@ bool CpuKernelRenderer::wanted()
     case Use::Never:
         return false;
     case Use::OnSoftwareRasterizer:
+        if (const int pretended = pretendedDevice.load(std::memory_order_relaxed))
+            return pretended == 2;
         return softwareRasterizer.load(std::memory_order_relaxed);
     }
     return false;
+}
+
+namespace {
+
+quint64 mixed(quint64 hash, quint64 value)
+{
+    // 64-bit FNV-1a over the value's bytes.
+    for (int i = 0; i < 8; ++i) {
+        hash ^= (value >> (8 * i)) & 0xffu;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// How a map moves pixels, as far as the cost of reading through it goes.
+quint64 mapKind(const AffineTransform& m)
+{
+    if (m.isIdentity())
+        return 0;
+    if (m.a == 1 && m.b == 0 && m.c == 0 && m.d == 1)
+        return m.tx == std::floor(m.tx) && m.ty == std::floor(m.ty) ? 1 : 2;
+    return m.b == 0 && m.c == 0 ? 3 : 4;
+}
+
+quint64 signatureOf(const ImageNode* node, std::unordered_map<const ImageNode*, quint64>& seen)
+{
+    if (!node)
+        return 1;
+    if (const auto found = seen.find(node); found != seen.end())
+        return found->second;
+    quint64 hash = mixed(14695981039346656037ull, quint64(node->kind));
+    hash = mixed(hash, node->computed ? 1 : 0);
+    switch (node->kind) {
+    case ImageNode::Kind::Bitmap:
+        hash = mixed(hash, quint64(node->bitmap.format()));
+        break;
+    case ImageNode::Kind::Transform:
+        hash = mixed(hash, mapKind(node->transform));
+        break;
+    case ImageNode::Kind::Kernel:
+        hash = mixed(hash, node->kernel ? node->kernel->id : 0);
+        for (const KernelArgumentValue& argument : node->arguments) {
+            const auto* binding = std::get_if<SamplerBinding>(&argument);
+            if (!binding)
+                continue;
+            hash = mixed(hash, (binding->nearest ? 1 : 0) | (binding->clamp ? 2 : 0) |
+                                   mapKind(binding->matrix) << 2);
+            hash = mixed(hash, signatureOf(binding->image.get(), seen));
+        }
+        break;
+    default:
+        break;
+    }
+    if (node->input)
+        hash = mixed(hash, signatureOf(node->input.get(), seen));
+    seen.emplace(node, hash);
+    return hash;
+}
+
+struct MeasuredCosts
+{
+    std::mutex mutex;
+    std::unordered_map<quint64, CpuKernelRenderer::PathCosts> costs;
+};
+
+MeasuredCosts& measured()
+{
+    static auto* costs = new MeasuredCosts; // read by renders until the very end
+    return *costs;
+}
+
+} // namespace
+
+quint64 CpuKernelRenderer::signature(const ImageNodePtr& root)
+{
+    std::unordered_map<const ImageNode*, quint64> seen;
+    return signatureOf(root.get(), seen);
+}
+
+std::optional<CpuKernelRenderer::PathCosts> CpuKernelRenderer::measuredCosts(quint64 signature)
+{
+    MeasuredCosts& m = measured();
+    std::lock_guard lock(m.mutex);
+    const auto found = m.costs.find(signature);
+    return found == m.costs.end() ? std::nullopt : std::optional(found->second);
+}
+
+void CpuKernelRenderer::recordCosts(quint64 signature, const PathCosts& costs)
+{
+    MeasuredCosts& m = measured();
+    std::lock_guard lock(m.mutex);
+    // Bounded: recipes come and go as the user works; the ones still in use are measured again.
+    if (m.costs.size() >= 1024)
+        m.costs.clear();
+    m.costs[signature] = costs;
 }
 
 bool CpuKernelRenderer::canRender(const ImageNode& root)
@@ -1383,7 +1688,7 @@ ImageNodePtr CpuKernelRenderer::readByCopy(const ImageNodePtr& root)
 }
 
 bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const Sink& sink,
-                               const RenderBoundary& renderBoundary)
+                               const RenderBoundary& renderBoundary, const Destination& destination)
 {
     Graph graph;
     countReaders(root, graph);
@@ -1501,28 +1806,37 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                         }
                     }
                     pointPlanes(tile, root);
-                    // The last kernel writes straight into the rows the sink takes (top-down), a few
-                    // rows at a time, so that they are still in the core's own cache when the sink
-                    // converts and stores them.
-                    const int chunk = std::clamp(ChunkFloats / (w * 4), 1, h);
-                    topDown.resize(size_t(w) * size_t(chunk) * 4);
                     const Rect area = graph.nodes.back().area.isNull()
                                           ? Rect::null()
                                           : graph.nodes.back().area.intersected(piece);
                     const bool some = !area.isNull() && !area.isEmpty();
                     const int ax = some ? int(area.minX()) : 0, an = some ? int(area.width()) : 0;
                     const int rowTop = int(piece.maxY()) - 1; // y of the tile's first row
+                    const auto computeLine = [&](int j, float* line) {
+                        const int y = rowTop - j;
+                        const bool inside = some && y >= int(area.minY()) && y < int(area.maxY());
+                        if (!inside || an != w)
+                            std::fill(line, line + size_t(w) * 4, 0.0f);
+                        if (inside)
+                            computeRow(tile, root, ax, an, y, line + size_t(ax - int(piece.minX())) * 4);
+                    };
+                    if (destination.rows) {
+                        // Floats wanted: each row computed where it belongs, never copied.
+                        for (int j = 0; j < h; ++j)
+                            computeLine(j, destination.rows + destination.floatsPerRow * size_t(top + j) +
+                                               size_t(x) * 4);
+                        RenderStatistics::countCpuPass();
+                        continue;
+                    }
+                    // The last kernel writes straight into the rows the sink takes (top-down), a few
+                    // rows at a time, so that they are still in the core's own cache when the sink
+                    // converts and stores them.
+                    const int chunk = std::clamp(ChunkFloats / (w * 4), 1, h);
+                    topDown.resize(size_t(w) * size_t(chunk) * 4);
                     for (int j0 = 0; j0 < h; j0 += chunk) {
                         const int rows = std::min(chunk, h - j0);
-                        for (int j = j0; j < j0 + rows; ++j) {
-                            const int y = rowTop - j;
-                            float* line = &topDown[size_t(j - j0) * size_t(w) * 4];
-                            const bool inside = some && y >= int(area.minY()) && y < int(area.maxY());
-                            if (!inside || an != w)
-                                std::fill(line, line + size_t(w) * 4, 0.0f);
-                            if (inside)
-                                computeRow(tile, root, ax, an, y, line + size_t(ax - int(piece.minX())) * 4);
-                        }
+                        for (int j = j0; j < j0 + rows; ++j)
+                            computeLine(j, &topDown[size_t(j - j0) * size_t(w) * 4]);
                         sink(x, top + j0, w, rows, topDown.data());
                     }
                     RenderStatistics::countCpuPass();

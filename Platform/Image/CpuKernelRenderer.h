@@ -7,6 +7,7 @@
 #include "Platform/Foundation/Rect.h"
 #include "Platform/Image/ImageNode.h"
 
+#include <QtGlobal>
 #include <functional>
 #include <optional>
 
@@ -19,7 +20,9 @@ public:
 
     enum class Use
     {
-        OnSoftwareRasterizer, // where the only OpenGL is a software rasterizer (the default)
+        // Where the only OpenGL is a software rasterizer, for the recipes it computes faster than the
+        // rasterizer does (the default); never on a graphics card.
+        OnSoftwareRasterizer,
         Always,
         Never
     };
@@ -27,9 +30,33 @@ public:
     static Use use();
     // Told by the GL backend when it starts.
     static void setSoftwareRasterizer(bool software);
+    // What draws the passes, as the driver says; tests may pretend it is either (nothing: the driver's
+    // word again).
+    enum class Device
+    {
+        GraphicsCard,
+        SoftwareRasterizer
+    };
+    static void setDeviceForTesting(std::optional<Device> device);
+    // Whether recipes may render here: the use is forced, or the passes run on a software rasterizer.
     static bool wanted();
     // Whether wanted() is settled: a GL backend has told what its driver is (or the use is forced).
     static bool knowsDriver();
+
+    // A key that two recipes share when they run the same kernels the same way, whatever their sizes and
+    // values: a render's cost per pixel on either path is much the same for all of them.
+    static quint64 signature(const ImageNodePtr& root);
+    // What a recipe of a signature was measured to cost on each path, in seconds per million pixels.
+    struct PathCosts
+    {
+        double cpu = 0;
+        double passes = 0;
+    };
+    static std::optional<PathCosts> measuredCosts(quint64 signature);
+    static void recordCosts(quint64 signature, const PathCosts& costs);
+    // Whether costs so measured favour the CPU. The passes are measured on a part of the render, whose
+    // pixels stay in the caches, the CPU on the whole: they must be clearly cheaper to be taken.
+    static bool prefersCpu(const PathCosts& costs) { return costs.passes >= 0.9 * costs.cpu; }
 
     // Whether the recipe's last kernel has a translation and reads no reduced level (a reduction by more
     // than half, which passes read from mipmaps). What it reads that is not so is rendered in passes.
@@ -50,8 +77,16 @@ public:
     // the rectangle's size, rows top-down; each is asked for once per render, before the tiles start.
     using Sink = std::function<void(int x, int row, int width, int height, const float* rgba)>;
     using RenderBoundary = std::function<std::optional<Bitmap>(const ImageNodePtr& node, const Rect& rect)>;
+    // Where the caller wants floats: the last kernel writes its rows straight there (rows top-down,
+    // `floatsPerRow` apart, the rectangle's top-left pixel first), and `sink` is not called.
+    struct Destination
+    {
+        float* rows;
+        size_t floatsPerRow;
+    };
     static bool render(const ImageNodePtr& root, const Rect& rect, const Sink& sink,
-                       const RenderBoundary& renderBoundary = {});
+                       const RenderBoundary& renderBoundary = {},
+                       const Destination& destination = Destination{nullptr, 0});
 };
 
 } // namespace pf

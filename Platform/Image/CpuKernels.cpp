@@ -1,5 +1,7 @@
 #include "Platform/Image/CpuKernels.h"
 
+#include "Platform/Image/CpuStageRows.h"
+
 #include <mutex>
 #include <vector>
 
@@ -21,7 +23,7 @@ Tables& tables()
 
 CpuKernel match(const CpuKernelEntry& entry)
 {
-    return CpuKernel{entry.entry, entry.row, entry.rows};
+    return CpuKernel{entry.entry, entry.row, entry.rows, CpuStageRows::find(entry.textKey, entry.name)};
 }
 
 } // namespace

@@ -18,6 +18,11 @@ using KernelRowEntry = void (*)(const Sampler* const* samplers, const float* con
                                 float y, float* out);
 using KernelRowsEntry = void (*)(const float* const* rows, const vec4* extents, const float* const* values,
                                  int x0, int n, float y, float* out);
+// A row written by hand for a kernel whose translation reads neighbourhoods a tap at a time: the same
+// values, computed as vector arithmetic over pixels already in memory. False, having written nothing,
+// where its samplers are not such pixels; the translation then computes the row.
+using KernelNativeRowEntry = bool (*)(const Sampler* const* samplers, const float* const* values, int x0,
+                                      int n, float y, float* out);
 } // namespace kl
 
 struct CpuKernelEntry
@@ -34,6 +39,7 @@ struct CpuKernel
     kl::KernelEntry entry = nullptr;
     kl::KernelRowEntry row = nullptr;
     kl::KernelRowsEntry rows = nullptr;
+    kl::KernelNativeRowEntry native = nullptr;
 };
 
 // Defined by the code the build makes from the kernel texts of the resources.

@@ -519,7 +519,35 @@ private:
 
 thread_local bool BandPool::t_inPool = false;
 
+// Work that may wait (a stroke being stored) gives the pool up to work that someone waits for (a step,
+// a zoom, a scroll) between rounds of its bands: the jobs that someone waits for say so while they
+// wait for the pool and work in it.
+struct Priorities
+{
+    std::mutex mutex;
+    std::condition_variable idle;
+    int waitedFor = 0; // jobs that someone waits for, waiting for the pool or in it
+};
+
+Priorities& priorities()
+{
+    static auto* p = new Priorities; // used by workers until the very end
+    return *p;
+}
+
+thread_local int t_background = 0;
+
 } // namespace
+
+CpuRendering::BackgroundScope::BackgroundScope()
+{
+    ++t_background;
+}
+
+CpuRendering::BackgroundScope::~BackgroundScope()
+{
+    --t_background;
+}
 
 bool CpuRendering::onBandThread()
 {
@@ -541,9 +569,40 @@ void CpuRendering::inBands(int count, const std::function<void(int begin, int en
         work(0, count);
         return;
     }
-    pool.run(bands, [&](int band) {
-        work(int(int64_t(count) * band / bands), int(int64_t(count) * (band + 1) / bands));
-    });
+    const auto run = [&](int first, int last) {
+        pool.run(last - first, [&](int i) {
+            const int band = first + i;
+            work(int(int64_t(count) * band / bands), int(int64_t(count) * (band + 1) / bands));
+        });
+    };
+    Priorities& p = priorities();
+    if (t_background == 0) {
+        {
+            std::lock_guard lock(p.mutex);
+            ++p.waitedFor;
+        }
+        const struct Done
+        {
+            Priorities& p;
+            ~Done()
+            {
+                std::lock_guard lock(p.mutex);
+                if (--p.waitedFor == 0)
+                    p.idle.notify_all();
+            }
+        } done{p};
+        run(0, bands);
+        return;
+    }
+    // A round of bands at a time, one band per core, each round after the jobs waited for.
+    const int round = pool.workers() + 1;
+    for (int first = 0; first < bands; first += round) {
+        {
+            std::unique_lock lock(p.mutex);
+            p.idle.wait(lock, [&] { return p.waitedFor == 0; });
+        }
+        run(first, std::min(bands, first + round));
+    }
 }
 
 } // namespace pf

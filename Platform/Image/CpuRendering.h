@@ -68,6 +68,17 @@ public:
     // Whether the calling thread is working a band: bands it asks for run on it alone, in one piece.
     static bool onBandThread();
 
+    // While it lives, the bands this thread asks for are work nobody waits for (a stroke being stored):
+    // they run a round at a time, and only while no other job waits for the cores.
+    class BackgroundScope
+    {
+    public:
+        BackgroundScope();
+        ~BackgroundScope();
+        BackgroundScope(const BackgroundScope&) = delete;
+        BackgroundScope& operator=(const BackgroundScope&) = delete;
+    };
+
 private:
     bool renderConverted(const Rect& region, Bitmap& out) const;
 

@@ -1,6 +1,7 @@
 #include "Platform/Image/ImageFile.h"
 
 #include "Platform/Foundation/FileSystem.h"
+#include "Platform/Image/ParallelJpegEncoder.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -307,6 +308,15 @@ QByteArray ImageFile::encodeJPEG(const Bitmap& bitmap, double quality)
     if (bitmap.isNull())
         return {};
     const int q = static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100.0));
+    // A colour picture is encoded on every core, straight from its rows (the colour over black, as
+    // below); a small one, or one that cannot be so, the usual way.
+    if (Bitmap::hasAlpha(bitmap.format())) {
+        const Bitmap bytes =
+            bitmap.format() == Bitmap::Format::RGBA8 ? bitmap : bitmap.converted(Bitmap::Format::RGBA8);
+        QByteArray encoded = ParallelJpegEncoder::encode(bytes, q);
+        if (!encoded.isEmpty())
+            return encoded;
+    }
     return encode(toWritable(bitmap, 8, true), "jpeg", q);
 }
 

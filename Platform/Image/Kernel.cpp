@@ -174,6 +174,7 @@ std::vector<Kernel> Kernel::kernelsWithString(const QString& text, const QString
         data->cpu = translated.entry;
         data->cpuRow = translated.row;
         data->cpuRows = translated.rows;
+        data->cpuNative = translated.native;
         QString compileError;
         if (!RenderContext::checkKernel(*data, &compileError)) {
             const int textLines =

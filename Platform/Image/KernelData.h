@@ -31,8 +31,9 @@ public:
     bool sharesPrograms = false;
     // The kernel translated to C++ when the application was built; null for texts given at run time.
     kl::KernelEntry cpu = nullptr;
-    kl::KernelRowEntry cpuRow = nullptr;   // the same, a row at a time
-    kl::KernelRowsEntry cpuRows = nullptr; // a row whose samplers are all rows in memory
+    kl::KernelRowEntry cpuRow = nullptr;          // the same, a row at a time
+    kl::KernelRowsEntry cpuRows = nullptr;        // a row whose samplers are all rows in memory
+    kl::KernelNativeRowEntry cpuNative = nullptr; // a row written by hand, tried before the others
 
     int samplerCount() const;
 };

@@ -1,6 +1,7 @@
 #include "Platform/Image/RenderContext.h"
 
 #include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/SerialQueue.h"
 #include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/GL/GLDevice.h"
@@ -13,8 +14,11 @@
 #include <emmintrin.h>
 #endif
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <limits>
 #include <mutex>
+#include <unordered_set>
 
 namespace pf {
 
@@ -23,7 +27,7 @@ namespace pf {
 // rasterizer a context costs tens of megabytes.
 struct RenderContext::Private
 {
-    explicit Private(const QString& label) : label(label) {}
+    Private(const QString& label, RenderContext* owner) : label(label), owner(owner) {}
 
     // The GL thread, started on first use; false when no context could be made (logged once).
     bool start()
@@ -41,7 +45,25 @@ struct RenderContext::Private
     }
     QString failureReason() const { return thread ? thread->failureReason() : QString(); }
 
+    // The recipe's translated kernels on the CPU, tile by tile into `sink` (or `destination`); what the
+    // CPU cannot compute is rendered by the owner.
+    bool renderOnCpu(const ImageNodePtr& root, const Rect& rect,
+                     const std::function<void(int, int, int, int, const float*)>& sink,
+                     const CpuKernelRenderer::Destination& destination = {nullptr, 0});
+    // Where the passes run on a software rasterizer, the path a recipe takes: the one measured faster
+    // for its kind, else the CPU; a large render of a kind not measured yet is measured (on the CPU
+    // while it renders, then a part of it in passes).
+    enum class Path
+    {
+        Cpu,
+        CpuMeasured,
+        Passes
+    };
+    Path choosePath(const ImageNodePtr& root, const Rect& rect);
+    void measurePasses(const ImageNodePtr& root, const Rect& rect, double cpuSeconds);
+
     QString label;
+    RenderContext* owner;
     std::once_flag once;
     std::atomic<bool> started{false};
     std::unique_ptr<GLThread> thread;
@@ -119,7 +141,136 @@ void writeTile(Bitmap::Format format, uint8_t* base, size_t rowBytes, int x, int
 
 } // namespace
 
-RenderContext::RenderContext(const QString& label) : d(std::make_unique<Private>(label)) {}
+bool RenderContext::Private::renderOnCpu(const ImageNodePtr& root, const Rect& rect,
+                                         const std::function<void(int, int, int, int, const float*)>& sink,
+                                         const CpuKernelRenderer::Destination& destination)
+{
+    return CpuKernelRenderer::render(
+        root, rect, sink,
+        [this](const ImageNodePtr& node, const Rect& part) {
+            return owner->render(Image(node), part, Bitmap::Format::RGBAf);
+        },
+        destination);
+}
+
+namespace {
+
+// The kinds of recipe being measured, and where: a context and a queue of their own, so that neither
+// the render that asked nor any other waits for the passes' programs to compile. The render that asked
+// took the CPU; the next of its kind takes the faster path.
+struct Measuring
+{
+    std::mutex mutex;
+    std::unordered_set<quint64> kinds;
+    SerialQueue queue{QStringLiteral("path measuring")};
+    RenderContext context{QStringLiteral("path measuring")};
+};
+
+Measuring& measuring()
+{
+    static auto* m = new Measuring; // never destroyed: a GL context must not be torn down at exit
+    return *m;
+}
+
+bool beingMeasured(quint64 key)
+{
+    Measuring& m = measuring();
+    std::lock_guard lock(m.mutex);
+    return m.kinds.count(key) > 0;
+}
+
+} // namespace
+
+void RenderContext::measureInBackground(const ImageNodePtr& root, const Rect& rect, double cpuSeconds)
+{
+    const quint64 key = CpuKernelRenderer::signature(root);
+    Measuring& m = measuring();
+    {
+        std::lock_guard lock(m.mutex);
+        if (!m.kinds.insert(key).second)
+            return;
+    }
+    m.queue.async([root, rect, cpuSeconds, key] {
+        // Nobody waits for it: the cores go to renders somebody waits for first.
+        const CpuRendering::BackgroundScope background;
+        Measuring& m = measuring();
+        m.context.d->measurePasses(root, rect, cpuSeconds);
+        std::lock_guard lock(m.mutex);
+        m.kinds.erase(key);
+    });
+}
+
+void RenderContext::waitForPathMeasures()
+{
+    measuring().queue.waitUntilEmpty();
+}
+
+RenderContext::Private::Path RenderContext::Private::choosePath(const ImageNodePtr& root, const Rect& rect)
+{
+    // Forced (tests, benchmarks): nothing to weigh.
+    if (CpuKernelRenderer::use() != CpuKernelRenderer::Use::OnSoftwareRasterizer)
+        return Path::Cpu;
+    const quint64 key = CpuKernelRenderer::signature(root);
+    if (const auto costs = CpuKernelRenderer::measuredCosts(key))
+        return CpuKernelRenderer::prefersCpu(*costs) ? Path::Cpu : Path::Passes;
+    if (beingMeasured(key))
+        return Path::Cpu;
+    // A small render takes the CPU unmeasured: the passes' programs would cost more to compile than a
+    // choice could win. A large one (a saved picture, a whole stack) is worth a look at both ways.
+    constexpr double MeasuredArea = 2048.0 * 2048.0;
+    return rect.width() * rect.height() >= MeasuredArea ? Path::CpuMeasured : Path::Cpu;
+}
+
+void RenderContext::Private::measurePasses(const ImageNodePtr& root, const Rect& rect, double cpuSeconds)
+{
+    // A square from the middle of the render, rendered three times each way: the first compiles the
+    // programs and uploads the sources (and touches the CPU's memory), the faster of the others is the
+    // cost. Both ways read a square whose pixels stay in the caches, so neither is flattered: the CPU's
+    // whole render would be slower per pixel than the passes' square for a kernel that only moves
+    // memory. The CPU's cost is never above what the whole render took.
+    const int width = int(std::min(1024.0, rect.width())), height = int(std::min(1024.0, rect.height()));
+    const double pixels = double(width) * height;
+    CpuKernelRenderer::PathCosts costs;
+    costs.cpu = cpuSeconds * 1e6 / (rect.width() * rect.height());
+    costs.passes = std::numeric_limits<double>::infinity();
+    Bitmap scratch(width, height, Bitmap::Format::RGBAf);
+    if (!scratch.isNull() && start()) {
+        const Rect sample(std::floor(rect.midX() - width / 2), std::floor(rect.midY() - height / 2), width,
+                          height);
+        GLRenderer::Target target;
+        target.kind = GLRenderer::Target::Kind::Floats;
+        target.data = scratch.mutableData();
+        target.bytesPerRow = scratch.bytesPerRow();
+        const CpuKernelRenderer::Destination destination{reinterpret_cast<float*>(scratch.mutableData()),
+                                                         scratch.bytesPerRow() / sizeof(float)};
+        const auto fastest = [&](const std::function<bool()>& once) {
+            double best = std::numeric_limits<double>::infinity();
+            for (int run = 0; run < 3; ++run) {
+                const auto begin = std::chrono::steady_clock::now();
+                if (!once())
+                    return std::numeric_limits<double>::infinity();
+                if (run > 0)
+                    best = std::min(
+                        best,
+                        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
+            }
+            return best * 1e6 / pixels;
+        };
+        costs.cpu = std::min(costs.cpu, fastest([&] {
+                                 return renderOnCpu(
+                                     root, sample, [](int, int, int, int, const float*) {}, destination);
+                             }));
+        costs.passes = fastest([&] {
+            bool ok = false;
+            QString error;
+            thread->run([&] { ok = renderer->render(root, sample, target, &error); });
+            return ok;
+        });
+    }
+    CpuKernelRenderer::recordCosts(CpuKernelRenderer::signature(root), costs);
+}
+
+RenderContext::RenderContext(const QString& label) : d(std::make_unique<Private>(label, this)) {}
 
 RenderContext::~RenderContext()
 {
@@ -233,18 +384,31 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
             root = root->input;
         cpuRoot = CpuKernelRenderer::canRender(*root) ? root : CpuKernelRenderer::readByCopy(root);
     }
-    if (cpuRoot && CpuKernelRenderer::canRender(*cpuRoot)) {
+    const Private::Path path = cpuRoot && CpuKernelRenderer::canRender(*cpuRoot)
+                                   ? d->choosePath(cpuRoot, rect)
+                                   : Private::Path::Passes;
+    if (path != Private::Path::Passes) {
+        const auto begin = std::chrono::steady_clock::now();
         uint8_t* pixels = out.mutableData();
         const size_t bytesPerRow = out.bytesPerRow();
-        if (CpuKernelRenderer::render(
+        // Floats are written where they belong by the last kernel itself.
+        CpuKernelRenderer::Destination destination{nullptr, 0};
+        if (format == Bitmap::Format::RGBAf && bytesPerRow % sizeof(float) == 0) {
+            destination.rows = reinterpret_cast<float*>(pixels);
+            destination.floatsPerRow = bytesPerRow / sizeof(float);
+        }
+        if (d->renderOnCpu(
                 cpuRoot, rect,
                 [&](int x, int top, int w, int h, const float* rgba) {
                     writeTile(format, pixels, bytesPerRow, x, top, w, h, rgba);
                 },
-                [this](const ImageNodePtr& node, const Rect& part) {
-                    return render(Image(node), part, Bitmap::Format::RGBAf);
-                }))
+                destination)) {
+            if (path == Private::Path::CpuMeasured)
+                measureInBackground(
+                    cpuRoot, rect,
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
             return true;
+        }
     }
     if (!d->start()) {
         pf::error(QStringLiteral("Image rendering is unavailable: %1").arg(d->failureReason()));

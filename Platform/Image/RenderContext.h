@@ -12,6 +12,7 @@
 namespace pf {
 
 class KernelData;
+struct ImageNode;
 
 // Turns image recipes into pixels. Each context owns its own OpenGL ES context on its own thread, so
 // contexts used by different threads never wait for each other; one context may be called from any
@@ -66,7 +67,14 @@ public:
     };
     Device device() const;
 
+    // Where the passes run on a software rasterizer, the first large render of a kind of recipe takes the
+    // CPU and has both paths measured on a part of it in the background; the next of its kind takes the
+    // faster. Waits until the measures asked for are taken (tests, benchmarks).
+    static void waitForPathMeasures();
+
 private:
+    static void measureInBackground(const std::shared_ptr<const ImageNode>& root, const Rect& rect,
+                                    double cpuSeconds);
     // `keep`: the caller hands the bitmap on as a source, so its texture is kept.
     bool render(const Image& image, const Rect& rect, Bitmap& destination, bool keep);
 

@@ -9,6 +9,7 @@
 #include "Platform/Foundation/RandomName.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/RenderContext.h"
 
 #include <QDir>
@@ -42,6 +43,9 @@ void releaseInBackground(OVContentContainerPtr container)
     writeQueue().addOperation([held] { held->reset(); });
 }
 
+// The mask painted or undone last (main thread): the only one holding the snapshot its undo shows next.
+OVBrushPathImage* lastPainted = nullptr;
+
 } // namespace
 
 OVBrushPathImage::OVBrushPathImage(const Size& size) : m_size(size) {}
@@ -53,6 +57,8 @@ OVBrushPathImage::OVBrushPathImage(const Size& size, OVContentContainerPtr conta
 
 OVBrushPathImage::~OVBrushPathImage()
 {
+    if (lastPainted == this)
+        lastPainted = nullptr;
     for (const auto& registered : m_registeredWith) {
         if (const auto manager = registered.lock())
             manager->removeAllActionsWithTarget(this);
@@ -227,6 +233,8 @@ void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<con
     }
     std::shared_ptr<Writes> writes = m_writes;
     writeQueue().addOperation([writes, container, folder, name, placement] {
+        // Nobody waits for a snapshot: a step, a zoom or a scroll asked for meanwhile goes first.
+        const CpuRendering::BackgroundScope background;
         passWriteGate();
         if (placement)
             placement->settle(*container);
@@ -248,6 +256,14 @@ void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<con
     m_poppedName.clear();
     m_popped.reset();
     setCurrent(container);
+    becomeLastPainted();
+}
+
+void OVBrushPathImage::becomeLastPainted()
+{
+    if (lastPainted && lastPainted != this)
+        releaseInBackground(std::exchange(lastPainted->m_previous, nullptr));
+    lastPainted = this;
 }
 
 void OVBrushPathImage::addContentContainer(OVContentContainerPtr container)
@@ -300,6 +316,7 @@ void OVBrushPathImage::loadPrevious()
         pf::error(QStringLiteral("The mask snapshot before the current one is lost (%1); undoing past it "
                                  "keeps the mask as it is")
                       .arg(problem));
+    becomeLastPainted();
 }
 
 void OVBrushPathImage::removeLastContentContainer()
@@ -436,6 +453,7 @@ void OVBrushPathImage::prepareForColourStrokes(const std::function<Image()>& mak
     if (extent.isInfinite() || extent.isNull() || extent.isEmpty())
         return;
     writeQueue().addOperation([sample, extent] {
+        const CpuRendering::BackgroundScope background;
         strokeContext().render(sample, extent.integral(), Bitmap::Format::RGBAf);
         strokeContext().clearCaches();
     });

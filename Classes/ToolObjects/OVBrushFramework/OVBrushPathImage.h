@@ -100,6 +100,11 @@ public:
     // Main thread; `sample` runs there the first time only.
     static void prepareForColourStrokes(const std::function<pf::Image()>& sample);
 
+    // Whether the snapshot an undo shows next is held in memory: only by the mask painted (or undone)
+    // last in the process; every other mask's is read back from its folder when an undo reaches it, so
+    // that painting many layers of a large photo holds two snapshots of one of them, not of all.
+    bool keepsPreviousSnapshot() const { return m_previous != nullptr; }
+
     void setDelegate(OVBrushPathImageDelegate* delegate) { m_delegate = delegate; }
     OVBrushPathImageDelegate* delegate() const { return m_delegate; }
     // The actions already registered stay with their manager (it may be set to none and back around
@@ -142,6 +147,8 @@ private:
     OVContentContainerPtr snapshotFromFolder(const QString& name, QString* problem);
     // The snapshot an undo would show next, read now (a problem is logged).
     void loadPrevious();
+    // Makes this the mask that keeps its previous snapshot in memory; the one that did lets it go.
+    void becomeLastPainted();
 
     pf::Size m_size;
     QStringList m_names;

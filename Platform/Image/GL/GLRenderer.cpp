@@ -32,10 +32,16 @@ namespace {
 // would, and needs no conversion. Set once when the first renderer starts; the same for every context.
 std::atomic<bool> norm16Textures{false};
 
-constexpr size_t SourceCacheBudget = size_t(512) << 20;
+// What a context keeps of its sources' textures, and what its pool keeps between renders (enough for the
+// next preview's passes, not a full-size render's). A software rasterizer's textures are the process's
+// own memory and an upload is a copy: there each context keeps an eighth, since several contexts (the
+// render queue's, the live drawing's, the mask storing's) would otherwise each hold every layer's mask,
+// and painting, not composing, would set the memory a session needs.
+constexpr size_t CardSourceBudget = size_t(512) << 20;
+constexpr size_t SoftwareSourceBudget = size_t(64) << 20;
+constexpr size_t CardIdlePoolBudget = size_t(128) << 20;
+constexpr size_t SoftwareIdlePoolBudget = size_t(16) << 20;
 constexpr size_t PoolBudget = size_t(256) << 20;
-// What the pool keeps between renders: enough for the next preview's passes, not a full-size render's.
-constexpr size_t IdlePoolBudget = size_t(128) << 20;
 constexpr size_t PassTextureBudget = size_t(1) << 30;
 
 void toMat3(const AffineTransform& t, float out[9])
@@ -228,6 +234,9 @@ struct GLRenderer::Private
     int textureUnits = 16;
     std::unordered_map<const void*, SourceTexture> sources;
     size_t sourceBytes = 0;
+    // What sources and the idle pool may keep (set for the device when the context starts).
+    size_t sourceBudget = CardSourceBudget;
+    size_t idlePoolBudget = CardIdlePoolBudget;
     quint64 useClock = 0;
     std::vector<PooledTexture> pool;
     std::vector<float> readback;
@@ -337,8 +346,10 @@ GLRenderer::Private::Private()
     norm16Textures.store(norm16, std::memory_order_relaxed);
     // A software rasterizer runs the shipped kernels slower than their C++ translations do.
     const char* device = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    CpuKernelRenderer::setSoftwareRasterizer(
-        device && (std::strstr(device, "llvmpipe") || std::strstr(device, "softpipe")));
+    const bool software = device && (std::strstr(device, "llvmpipe") || std::strstr(device, "softpipe"));
+    CpuKernelRenderer::setSoftwareRasterizer(software);
+    sourceBudget = software ? SoftwareSourceBudget : CardSourceBudget;
+    idlePoolBudget = software ? SoftwareIdlePoolBudget : CardIdlePoolBudget;
     passFormat = floatTargets ? GL_RGBA32F : GL_RGBA16F;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -931,8 +942,7 @@ bool GLRenderer::Private::uploadsRegions(const Producer& producer) const
     const int width = int(bounds.width()), height = int(bounds.height());
     const UploadFormat upload = uploadFormat(sourceFormat(node));
     const size_t bytes = size_t(width) * size_t(height) * size_t(upload.bytesPerPixel);
-    return producer.byRegion || width > maxTextureSize || height > maxTextureSize ||
-           bytes > SourceCacheBudget;
+    return producer.byRegion || width > maxTextureSize || height > maxTextureSize || bytes > sourceBudget;
 }
 
 size_t GLRenderer::Private::wholeSourceBytes(const Producer& producer) const
@@ -965,7 +975,7 @@ void GLRenderer::Private::chooseRegionSources(size_t reserved)
     size_t total = reserved;
     for (Producer* producer : whole) {
         const size_t bytes = wholeSourceBytes(*producer);
-        if (total + bytes <= SourceCacheBudget)
+        if (total + bytes <= sourceBudget)
             total += bytes;
         else
             producer->byRegion = true;
@@ -1081,7 +1091,7 @@ bool GLRenderer::Private::prepareSource(Producer& producer)
         // A photo's layers are rendered one after the other at the same size: the texture of one that
         // leaves the cache takes the next one's pixels, without the driver allocating and clearing anew.
         SourceTexture source;
-        source.id = trimSources(SourceCacheBudget - bytes, width, height, upload.internal);
+        source.id = trimSources(sourceBudget - bytes, width, height, upload.internal);
         source.internal = upload.internal;
         source.width = width;
         source.height = height;
@@ -1556,10 +1566,10 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
     const bool keepResult = target.kind == Target::Kind::Bytes && !keep.isNull() &&
                             keep.format() == Bitmap::Format::RGBA8 && keep.width() == int(rect.width()) &&
                             keep.height() == int(rect.height()) && rect.width() <= d->maxTextureSize &&
-                            rect.height() <= d->maxTextureSize && keptBytes <= SourceCacheBudget / 2;
+                            rect.height() <= d->maxTextureSize && keptBytes <= d->sourceBudget / 2;
     if (keepResult) {
         d->residentTexture =
-            d->trimSources(SourceCacheBudget - keptBytes, keep.width(), keep.height(), GL_RGBA8);
+            d->trimSources(d->sourceBudget - keptBytes, keep.width(), keep.height(), GL_RGBA8);
         if (!d->residentTexture) {
             glGenTextures(1, &d->residentTexture);
             glBindTexture(GL_TEXTURE_2D, d->residentTexture);
@@ -1622,7 +1632,7 @@ bool GLRenderer::render(const ImageNodePtr& root, const Rect& rect, const Target
     if (!ok && errorMessage)
         *errorMessage = d->failure;
     // A full-size render leaves tile-sized buffers behind; an idle context should not hold them.
-    d->trimPool(IdlePoolBudget);
+    d->trimPool(d->idlePoolBudget);
     std::vector<float>().swap(d->readback);
     d->producers.clear();
     d->producerOf.clear();

@@ -261,6 +261,56 @@ TEST(ImageFile, JpegCompositesTranslucentPixelsOverBlack)
     EXPECT_EQ(c[3], 1.0f);
 }
 
+TEST(ImageFile, LargeJpegsEncodedInStripsDecodeAsOnePicture)
+{
+    // Pictures tall enough to be encoded in strips on every core (and joined with restart markers), and
+    // ones too short for it: every decoder reads one picture of the size, with the colours of a JPEG
+    // made in one piece, at the strips' seams as elsewhere, translucent pixels over black.
+    const struct
+    {
+        int width, height;
+    } sizes[] = {{1000, 700}, {37, 2000}, {2050, 33}, {4000, 1}};
+    for (const auto& size : sizes) {
+        Bitmap picture(size.width, size.height, Bitmap::Format::RGBA8);
+        for (int y = 0; y < size.height; ++y) {
+            uint8_t* row = picture.mutableRow(y);
+            for (int x = 0; x < size.width; ++x) {
+                const uint8_t alpha = x % 97 == 0 ? 128 : 255;
+                row[x * 4 + 0] = uint8_t((x * 255 / std::max(1, size.width - 1)) * alpha / 255);
+                row[x * 4 + 1] = uint8_t((y * 255 / std::max(1, size.height - 1)) * alpha / 255);
+                row[x * 4 + 2] = uint8_t((128 + ((x / 8 + y / 8) % 2) * 60) * alpha / 255);
+                row[x * 4 + 3] = alpha;
+            }
+        }
+        const QByteArray encoded = ImageFile::encodeJPEG(picture, 0.9);
+        QString error;
+        const Bitmap back = ImageFile::readData(encoded, &error);
+        ASSERT_FALSE(back.isNull()) << size.width << " x " << size.height << ": " << qPrintable(error);
+        ASSERT_EQ(back.width(), size.width);
+        ASSERT_EQ(back.height(), size.height);
+        // The same picture encoded in one piece by Qt's writer: the two decode to nearly the same.
+        QImage whole(size.width, size.height, QImage::Format_RGB888);
+        for (int y = 0; y < size.height; ++y)
+            for (int x = 0; x < size.width; ++x)
+                std::memcpy(whole.scanLine(y) + x * 3, picture.row(y) + x * 4, 3);
+        QByteArray reference;
+        QBuffer buffer(&reference);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(90);
+        ASSERT_TRUE(writer.write(whole));
+        const Bitmap expected = ImageFile::readData(reference);
+        ASSERT_FALSE(expected.isNull());
+        double worst = 0;
+        for (int y = 0; y < size.height; ++y)
+            for (int x = 0; x < size.width; ++x)
+                for (int c = 0; c < 3; ++c)
+                    worst = std::max(worst,
+                                     std::abs(double(back.row(y)[x * 4 + c]) - expected.row(y)[x * 4 + c]));
+        EXPECT_LE(worst, 2.0) << size.width << " x " << size.height;
+    }
+}
+
 TEST(Bitmap, TakesOverADecodedImagesPixelsWithoutACopy)
 {
     struct Case

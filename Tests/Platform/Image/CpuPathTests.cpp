@@ -302,3 +302,45 @@ TEST(CpuPaths, EveryBandRunsWhileItsJobIsLive)
     EXPECT_EQ(interface.faults.load(), 0);
     EXPECT_EQ(queue.faults.load(), 0);
 }
+
+// A job nobody waits for (a stroke being stored) gives the cores up to one somebody waits for, asked
+// for from any thread (a zoom composed on the render queue): the latter does not wait for the whole of
+// the former, which carries on afterwards, every band once.
+TEST(CpuPaths, RendersSomebodyWaitsForGoBeforeWorkInTheBackground)
+{
+    constexpr int Bands = 2048;
+    std::atomic<bool> started{false};
+    std::atomic<int> backgroundBands{0};
+    std::vector<std::atomic<int>> backgroundVisits(Bands);
+    std::thread background([&] {
+        const CpuRendering::BackgroundScope scope;
+        CpuRendering::inBands(
+            Bands,
+            [&](int begin, int end) {
+                started = true;
+                for (int i = begin; i < end; ++i)
+                    ++backgroundVisits[size_t(i)];
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                ++backgroundBands;
+            },
+            Bands);
+    });
+    while (!started)
+        std::this_thread::yield();
+    int doneWhenAnswered = 0;
+    std::vector<std::atomic<int>> visits(1000);
+    std::thread waitedFor([&] {
+        CpuRendering::inBands(int(visits.size()), [&](int begin, int end) {
+            for (int i = begin; i < end; ++i)
+                ++visits[size_t(i)];
+        });
+        doneWhenAnswered = backgroundBands.load();
+    });
+    waitedFor.join();
+    background.join();
+    EXPECT_LT(doneWhenAnswered, Bands) << "the render waited for the whole background job";
+    for (size_t i = 0; i < visits.size(); ++i)
+        ASSERT_EQ(visits[i].load(), 1) << i;
+    for (size_t i = 0; i < backgroundVisits.size(); ++i)
+        ASSERT_EQ(backgroundVisits[i].load(), 1) << i;
+}

@@ -200,6 +200,13 @@ TEST(CpuRecipes, KernelsThatReadNeighboursMatchThePasses)
     const std::vector<Case> cases = {
         {"separable Gaussian of a float bitmap", blur(a, 1.5)},
         {"separable Gaussian of a kernel's output, moved", blur(moved, 3.0)},
+        // Crops and clamps of whole pixels between a stage and what it reads.
+        {"Gaussian of a blur clamped to the picture and cropped to it",
+         blur(blur(b.imageByClampingToExtent(), 2.0).imageByCroppingToRect(Rect(9, 6, 200, 50)), 1.5)},
+        {"Gaussian of a byte bitmap cropped inside the tiles, moved",
+         blur(b.imageByCroppingToRect(Rect(31, 11, 150, 37))
+                  .imageByApplyingTransform(AffineTransform::translation(-5, 2)),
+              2.5)},
         {"reduced, blurred and enlarged Gaussian of a byte bitmap", over(blur(b, 7.0), a)},
         {"median of a kernel's output", filtered("CIMedianFilter", {{"inputImage", var(computed)}})},
         {"Lanczos reduction of a kernel's output", lanczos(computed, 0.37)},
@@ -266,6 +273,18 @@ TEST(CpuRecipes, PicturesReadOffTheirGridMatchThePassesWhereverTheyLie)
          over(placed(bytes, 0.3, 1, 5, -20).imageByCroppingToRect(Rect(30.5, 5, 150, 50)), ground)},
         {"bytes turned, then clamped",
          over(placed(bytes, 0.3, 0.9, 60, 10).imageByClampingToExtent(), ground)},
+        // Along the axes only: a picture made at a reduced size read back enlarged, as fits and masks are.
+        {"a kernel's output clamped and enlarged along the axes",
+         over(computed.imageByCroppingToRect(Rect(0, 0, 90, 30))
+                  .imageByClampingToExtent()
+                  .imageByApplyingTransform(AffineTransform::scale(3.5, 2.25)),
+              ground)},
+        {"floats cropped, then reduced along one axis and moved by fractions",
+         over(Image::fromBitmap(floats)
+                  .imageByCroppingToRect(Rect(10, 5, 100, 40))
+                  .imageByApplyingTransform(
+                      AffineTransform::scale(1.7, 0.6).concatenated(AffineTransform::translation(0.3, 2.2))),
+              ground)},
         {"six turned sprites over each other", stack},
         // The lower-left part of the split lies inside this crop, which then cuts nothing from it.
         {"six turned sprites cut to a rectangle holding a part whole",
@@ -377,4 +396,97 @@ TEST(CpuRecipes, ASourceCachedForPassesNeverOutlivesItsPixels)
         }
         EXPECT_TRUE(pixels.expired());
     }
+}
+
+TEST(CpuRecipes, TheDeviceAndTheMeasuredCostsChooseThePath)
+{
+    // A graphics card takes the passes; a software rasterizer takes whichever path a recipe of the
+    // kind was measured to be faster on, and the CPU while it has not been measured (a small render
+    // is not worth compiling the passes' programs for).
+    const Image a = Image::fromBitmap(randomBitmap(Width, Height, 9));
+    const Image b = Image::fromBitmap(randomBitmap(Width, Height, 10));
+    const Image inverted = filtered("CIColorInvert", {{"inputImage", var(a)}});
+    const struct
+    {
+        const char* what;
+        CpuKernelRenderer::Device device;
+        std::optional<CpuKernelRenderer::PathCosts> measured;
+        bool onCpu;
+    } cases[] = {
+        {"graphics card", CpuKernelRenderer::Device::GraphicsCard, std::nullopt, false},
+        {"graphics card, the CPU measured faster", CpuKernelRenderer::Device::GraphicsCard,
+         CpuKernelRenderer::PathCosts{1, 100}, false},
+        {"software rasterizer, not measured", CpuKernelRenderer::Device::SoftwareRasterizer, std::nullopt,
+         true},
+        {"software rasterizer, the CPU faster", CpuKernelRenderer::Device::SoftwareRasterizer,
+         CpuKernelRenderer::PathCosts{1, 100}, true},
+        {"software rasterizer, the passes faster", CpuKernelRenderer::Device::SoftwareRasterizer,
+         CpuKernelRenderer::PathCosts{100, 1}, false},
+    };
+    // Each case a recipe of its own kind, so that what one measured never decides for another.
+    int kind = 0;
+    for (const auto& c : cases) {
+        Image image = over(inverted, b);
+        for (int i = 0; i <= kind; ++i)
+            image = filtered("CIColorInvert", {{"inputImage", var(image)}});
+        ++kind;
+        const quint64 signature = CpuKernelRenderer::signature(image.node());
+        if (c.measured)
+            CpuKernelRenderer::recordCosts(signature, *c.measured);
+        CpuKernelRenderer::setDeviceForTesting(c.device);
+        RenderStatistics::resetPasses();
+        const auto pixels = context().render(image, Rect(0, 0, Width, Height), Bitmap::Format::RGBA8);
+        const uint64_t cpu = RenderStatistics::cpuPasses(), gl = RenderStatistics::passes() - cpu;
+        CpuKernelRenderer::setDeviceForTesting(std::nullopt);
+        ASSERT_TRUE(pixels) << c.what;
+        EXPECT_EQ(cpu > 0, c.onCpu) << c.what;
+        EXPECT_EQ(gl > 0, !c.onCpu) << c.what;
+    }
+    // Recipes of one kind share their measure whatever their values and sizes; another kind does not.
+    const auto gain = [](const Image& image, double value) {
+        return filtered("CIBlendWithMask",
+                        {{"inputImage", var(image)},
+                         {"inputBackgroundImage", var(Image::constantColor(Color(value, 0, 0)))},
+                         {"inputMaskImage", var(image)}});
+    };
+    EXPECT_EQ(CpuKernelRenderer::signature(gain(a, 0.2).node()),
+              CpuKernelRenderer::signature(gain(Image::fromBitmap(randomBitmap(40, 30, 11)), 0.7).node()));
+    EXPECT_NE(CpuKernelRenderer::signature(gain(a, 0.2).node()),
+              CpuKernelRenderer::signature(inverted.node()));
+}
+
+TEST(CpuRecipes, ALargeRenderOnASoftwareRasterizerIsMeasuredBothWays)
+{
+    // Large enough to be measured: rendered on the CPU while a part of it is measured both ways in the
+    // background; the path the costs name is taken from then on, with the same picture.
+    // A recipe of a kind not measured before in this process (the test may run again in it).
+    static int runs = 0;
+    Image image =
+        Image::constantColor(Color(0.3, 0.5, 0.7, 0.9)).imageByCroppingToRect(Rect(0, 0, 2100, 2100));
+    for (int i = 0; i <= runs; ++i)
+        image = filtered("CIColorInvert", {{"inputImage", var(image)}});
+    ++runs;
+    image = over(image, Image::constantColor(Color(0.1, 0.1, 0.1)));
+    const quint64 signature = CpuKernelRenderer::signature(image.node());
+    ASSERT_FALSE(CpuKernelRenderer::measuredCosts(signature));
+    CpuKernelRenderer::setDeviceForTesting(CpuKernelRenderer::Device::SoftwareRasterizer);
+    const Rect rect(0, 0, 2100, 2100);
+    RenderStatistics::resetPasses();
+    const auto first = context().render(image, rect, Bitmap::Format::RGBA8);
+    EXPECT_GT(RenderStatistics::cpuPasses(), 0u); // the CPU's, while the measure is taken aside
+    RenderContext::waitForPathMeasures();
+    const auto costs = CpuKernelRenderer::measuredCosts(signature);
+    RenderStatistics::resetPasses();
+    const auto second = context().render(image, rect, Bitmap::Format::RGBA8);
+    const uint64_t cpu = RenderStatistics::cpuPasses(), gl = RenderStatistics::passes() - cpu;
+    CpuKernelRenderer::setDeviceForTesting(std::nullopt);
+    ASSERT_TRUE(first && second && costs);
+    EXPECT_GT(costs->cpu, 0.0);
+    EXPECT_GT(costs->passes, 0.0);
+    EXPECT_EQ(cpu > 0, CpuKernelRenderer::prefersCpu(*costs));
+    EXPECT_EQ(gl > 0, !CpuKernelRenderer::prefersCpu(*costs));
+    int worst = 0;
+    for (size_t i = 0; i < first->byteCount(); ++i)
+        worst = std::max(worst, std::abs(int(first->data()[i]) - int(second->data()[i])));
+    EXPECT_LE(worst, 1);
 }

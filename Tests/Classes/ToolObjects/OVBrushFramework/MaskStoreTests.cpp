@@ -759,3 +759,33 @@ TEST(OVBrushPathImage, ASnapshotNoLongerNeededIsFreedOffTheInterfacesThread)
     }
     OVBrushPathImage::waitForPendingWrites();
 }
+
+TEST(OVBrushPathImage, OnlyTheMaskPaintedLastKeepsItsUndoSnapshotInMemory)
+{
+    // Painting layer after layer of a large photo must not hold two snapshots of every layer: the
+    // others' undo reads their folders back, with the same pixels.
+    auto undo = std::make_shared<UndoManager>();
+    OVBrushPathImage first(Size(40, 30), strokeContainer(maskImage(40, 30, Rect(0, 0, 40, 30), 0.0)));
+    OVBrushPathImage second(Size(40, 30), strokeContainer(maskImage(40, 30, Rect(0, 0, 40, 30), 0.0)));
+    first.setUndoManager(undo);
+    second.setUndoManager(undo);
+    first.addContentContainer(strokeContainer(maskImage(40, 30, Rect(0, 0, 20, 30), 0.5)));
+    endTurn();
+    first.addContentContainer(strokeContainer(maskImage(40, 30, Rect(0, 0, 20, 30), 1.0)));
+    endTurn();
+    EXPECT_TRUE(first.keepsPreviousSnapshot());
+    second.addContentContainer(strokeContainer(maskImage(40, 30, Rect(20, 0, 20, 30), 1.0)));
+    endTurn();
+    EXPECT_TRUE(second.keepsPreviousSnapshot());
+    EXPECT_FALSE(first.keepsPreviousSnapshot());
+    OVBrushPathImage::waitForPendingWrites();
+
+    undo->undo(); // the second's stroke
+    EXPECT_NEAR(maskValue(second.contentContainer(), 25, 5), 0.0f, 1e-6);
+    undo->undo(); // the first's second stroke, read back from its folder
+    EXPECT_NEAR(maskValue(first.contentContainer(), 5, 5), 0.5f, 1.0f / 65535);
+    EXPECT_TRUE(first.keepsPreviousSnapshot()); // the undone mask is the one worked on now
+    EXPECT_FALSE(second.keepsPreviousSnapshot());
+    undo->undo();
+    EXPECT_NEAR(maskValue(first.contentContainer(), 5, 5), 0.0f, 1e-6);
+}
