@@ -6,11 +6,27 @@
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UI/ViewAnimator.h"
 #include "TestFilters.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+namespace {
+
+// Animations a test's windows started (a welcome grid moving its tiles, a shade row) end before the next
+// test, whose stepped clock would otherwise drive them and whose layout they would contend with.
+class AnimationsSettle : public ::testing::EmptyTestEventListener
+{
+public:
+    void OnTestStart(const ::testing::TestInfo&) override
+    {
+        doctest::spinUntil([] { return pf::ViewAnimator::runningCount() == 0; }, 5000);
+    }
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -29,6 +45,7 @@ int main(int argc, char** argv)
     FilterLibrary::registerAll();
     testfilters::registerAll();
     GMDocument::setBlueprintCatalog(&doctest::catalog());
+    ::testing::UnitTest::GetInstance()->listeners().Append(new AnimationsSettle);
     const int result = RUN_ALL_TESTS();
     OVBrushPathImage::waitForPendingWrites();
     return result;
