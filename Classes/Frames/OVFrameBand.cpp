@@ -183,6 +183,15 @@ pf::Image OVFrameBand::pixels(const pf::Image& image, const Rect& extent, const 
         if (x1 > x0 && y1 > y0)
             inner = Rect(x0, y0, x1 - x0, y1 - y0).intersected(whole);
     }
+    return pixelsIn(image, whole, strips(whole, inner), format, fill, kept);
+}
+
+pf::Image OVFrameBand::pixelsIn(const pf::Image& image, const Rect& extent, const std::vector<Rect>& parts,
+                                pf::Bitmap::Format format, uint8_t fill, pf::Bitmap* kept)
+{
+    if (image.isNull() || !finiteArea(extent))
+        return pf::Image();
+    const Rect whole = extent.integral();
     // One plain bitmap: the renderer reads those straight, where shared tiles would cost it a pass.
     pf::Bitmap all(int(whole.width()), int(whole.height()), format,
                    fill ? pf::Bitmap::Fill::Uninitialized : pf::Bitmap::Fill::Zero);
@@ -191,16 +200,19 @@ pf::Image OVFrameBand::pixels(const pf::Image& image, const Rect& extent, const 
     if (fill)
         std::memset(all.mutableData(), fill, all.byteCount());
     const int bytes = pf::Bitmap::bytesPerPixel(format);
-    for (const Rect& strip : strips(whole, inner)) {
-        const std::optional<pf::Bitmap> part =
+    for (const Rect& part : parts) {
+        const Rect strip = part.integral().intersected(whole);
+        if (!finiteArea(strip))
+            continue;
+        const std::optional<pf::Bitmap> rendered =
             pf::RenderContext::shared()->render(image, strip, format, pf::RenderContext::Reuse::Discard);
-        if (!part || part->format() != format)
+        if (!rendered || rendered->format() != format)
             return pf::Image();
         // Rows top-down in both.
         const int left = int(strip.minX() - whole.minX()), top = int(whole.maxY() - strip.maxY());
-        for (int row = 0; row < part->height(); ++row)
-            std::memcpy(all.mutableRow(top + row) + size_t(left) * size_t(bytes), part->row(row),
-                        part->bytesPerRow());
+        for (int row = 0; row < rendered->height(); ++row)
+            std::memcpy(all.mutableRow(top + row) + size_t(left) * size_t(bytes), rendered->row(row),
+                        rendered->bytesPerRow());
     }
     if (kept)
         *kept = all;

@@ -36,6 +36,12 @@ public:
     static pf::Image pixels(const pf::Image& image, const pf::Rect& extent, const pf::Rect& hole,
                             pf::Bitmap::Format format, uint8_t fill = 0, pf::Bitmap* kept = nullptr);
 
+    // The same over the rectangles `parts` only (whole pixels inside `extent`), every byte elsewhere
+    // `fill`.
+    static pf::Image pixelsIn(const pf::Image& image, const pf::Rect& extent,
+                              const std::vector<pf::Rect>& parts, pf::Bitmap::Format format, uint8_t fill = 0,
+                              pf::Bitmap* kept = nullptr);
+
     // A grey bitmap made `factor` times smaller, each pixel the mean of the block it stands for.
     static pf::Bitmap shrunk(const pf::Bitmap& grey, int factor);
 };
