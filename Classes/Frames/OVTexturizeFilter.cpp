@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cmath>
+#include <list>
+#include <mutex>
 
 using namespace pf;
 
@@ -35,6 +37,62 @@ QString temporaryTexturePath(const QString& name)
         return {};
     return path;
 }
+
+// Tiles of tinted textures at the scale drawn, as pixels, shared by every filter of the process: a
+// frame or border made anew (another effect, a copy, the builder's next frame) with a texture, tint
+// and size already drawn takes the tile instead of working the texture out again. The most recent
+// few are kept.
+class SharedTiles
+{
+public:
+    static Image find(const QString& key)
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        auto& list = entries();
+        for (auto it = list.begin(); it != list.end(); ++it)
+            if (it->key == key) {
+                list.splice(list.begin(), list, it);
+                return list.front().tile;
+            }
+        return Image();
+    }
+    static void insert(const QString& key, const Image& tile, double bytes)
+    {
+        constexpr double budget = 64.0 * 1024 * 1024;
+        if (bytes > budget / 4)
+            return;
+        std::lock_guard<std::mutex> lock(mutex());
+        auto& list = entries();
+        list.push_front({key, tile, bytes});
+        double total = 0;
+        size_t kept = 0;
+        for (auto it = list.begin(); it != list.end();) {
+            total += it->bytes;
+            if (++kept > 8 || total > budget)
+                it = list.erase(it);
+            else
+                ++it;
+        }
+    }
+
+private:
+    struct Entry
+    {
+        QString key;
+        Image tile;
+        double bytes;
+    };
+    static std::mutex& mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static std::list<Entry>& entries()
+    {
+        static std::list<Entry> list;
+        return list;
+    }
+};
 
 } // namespace
 
@@ -96,6 +154,7 @@ QString OVTexturizeFilter::resolve(const QString& requested, TextureState& state
     QString name = requested;
     if (const auto texture = OVTextureCatalog::sharedTextureCatalog().textureForName(name)) {
         state.texture = texture->image();
+        state.source = name;
         state.sections = std::max<quint64>(1, texture->sections());
         state.scaleTexture = texture->shouldScale();
         state.baseRepeats = texture->baseScale();
@@ -113,6 +172,7 @@ QString OVTexturizeFilter::resolve(const QString& requested, TextureState& state
             if (!image.isNull() && image.extent().width() > 0) {
                 name = requested;
                 state.texture = image;
+                state.source = name;
                 const Color average = ORVExtension::averageColor(image).value_or(Color(1, 1, 1, 1));
                 const Color opaque(average.red(), average.green(), average.blue(), 1);
                 if (tint)
@@ -262,22 +322,38 @@ Image OVTexturizeFilter::outputImage() const
     k = std::max(k, 1.0 / std::min(width, texture.extent().height()));
     const Rect tile(0, 0, width * k, texture.extent().height() * k);
     if (m_tileTexture != texture || m_tileScale != k || m_tile.isNull()) {
-        const Image moved = texture.imageByApplyingTransform(
-            AffineTransform::translation(-texture.extent().origin.x, -texture.extent().origin.y));
-        const Rect read(-1, -1, tile.width() + 2, tile.height() + 2);
-        const Image tiled =
-            FrameworkFilterSupport::builtin(
-                QStringLiteral("CIAffineTile"),
-                {{QStringLiteral("inputImage"), QVariant::fromValue(moved)},
-                 {QStringLiteral("inputTransform"), QVariant::fromValue(AffineTransform::scale(k, k))}})
-                // The kernels read one tile and the pixel around it that bilinear sampling reaches.
-                .imageByCroppingToRect(read);
-        // Every part of a large shape reads the whole tile: made once into pixels (while tint, texture
-        // and scale stay), it is not worked out again for each part the renderer draws.
-        const bool small = read.width() * read.height() <= 16.0 * 1024 * 1024;
-        const Image pixels =
-            small ? OVFrameBand::pixels(tiled, read, Rect::null(), Bitmap::Format::RGBA8) : Image();
-        m_tile = pixels.isNull() ? tiled : pixels.imageByCroppingToRect(read);
+        const Color tint = inputColor();
+        const QString key = m_state.source.isEmpty() ? QString()
+                                                     : QStringLiteral("%1|%2 %3 %4 %5|%6")
+                                                           .arg(m_state.source)
+                                                           .arg(tint.red(), 0, 'g', 17)
+                                                           .arg(tint.green(), 0, 'g', 17)
+                                                           .arg(tint.blue(), 0, 'g', 17)
+                                                           .arg(tint.alpha(), 0, 'g', 17)
+                                                           .arg(k, 0, 'g', 17);
+        const Image shared = key.isEmpty() ? Image() : SharedTiles::find(key);
+        if (!shared.isNull()) {
+            m_tile = shared;
+        } else {
+            const Image moved = texture.imageByApplyingTransform(
+                AffineTransform::translation(-texture.extent().origin.x, -texture.extent().origin.y));
+            const Rect read(-1, -1, tile.width() + 2, tile.height() + 2);
+            const Image tiled =
+                FrameworkFilterSupport::builtin(
+                    QStringLiteral("CIAffineTile"),
+                    {{QStringLiteral("inputImage"), QVariant::fromValue(moved)},
+                     {QStringLiteral("inputTransform"), QVariant::fromValue(AffineTransform::scale(k, k))}})
+                    // The kernels read one tile and the pixel around it that bilinear sampling reaches.
+                    .imageByCroppingToRect(read);
+            // Every part of a large shape reads the whole tile: made once into pixels (while tint,
+            // texture and scale stay), it is not worked out again for each part the renderer draws.
+            const bool small = read.width() * read.height() <= 16.0 * 1024 * 1024;
+            const Image pixels =
+                small ? OVFrameBand::pixels(tiled, read, Rect::null(), Bitmap::Format::RGBA8) : Image();
+            m_tile = pixels.isNull() ? tiled : pixels.imageByCroppingToRect(read);
+            if (!pixels.isNull() && !key.isEmpty())
+                SharedTiles::insert(key, m_tile, read.width() * read.height() * 4);
+        }
         m_tileTexture = texture;
         m_tileScale = k;
     }

@@ -53,6 +53,8 @@ private:
     struct TextureState
     {
         pf::Image texture;
+        // The name whose file gave `texture` (empty for a texture set as an image).
+        QString source;
         quint64 sections = 1;
         ORVExtension::HSV hsv{0, 1, 1};
         double baseRepeats = 1.0;
