@@ -1,6 +1,9 @@
 #include "Classes/Frames/OVFrameBand.h"
 
+#include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/KernelMath.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/Image/RenderStatistics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -73,7 +76,124 @@ std::pair<double, double> destinationSpan(double u0, double u1, double size, dou
     return {from, to};
 }
 
+// Where "drawFrame" reads the part along one axis for a destination at `d` from the rectangle's edge:
+// the kernel's own arithmetic, in single precision as it computes.
+float partCoord(float d, float length, float size, float corner, float scale, float repeats)
+{
+    namespace kl = pf::kl;
+    const float c = kl::min(corner * scale, 0.5f * length);
+    if (d < c)
+        return d / scale;
+    if (d > length - c)
+        return size - (length - d) / scale;
+    const float middle = kl::max(length - 2.0f * c, 0.0001f);
+    const float t = (d - c) / middle * repeats;
+    const float m = kl::max(size - 2.0f * corner, 0.0f);
+    float u = corner + kl::fract(t) * m;
+    if (m >= 1.0f) {
+        const float copy = kl::floor(t);
+        if (copy >= 1.0f)
+            u = kl::max(u, corner + 0.5f);
+        if (copy < kl::ceil(repeats) - 1.0f)
+            u = kl::min(u, corner + m - 0.5f);
+    }
+    return u;
+}
+
+// A bilinear read along one axis, as the renderer's sampler makes it: the texel below the point and
+// the weight of the one above; `valid` flags whether each of the two lies inside the part.
+struct AxisRead
+{
+    int index;
+    float weight;
+    bool low, high;
+};
+
+AxisRead axisRead(float point, double origin, int size)
+{
+    const float t = float(double(point) - origin);
+    const float c = t - 0.5f;
+    const float f = std::floor(c);
+    const int i = int(f);
+    return {i, c - f, i >= 0 && i < size, i + 1 >= 0 && i + 1 < size};
+}
+
 } // namespace
+
+pf::Image OVFrameBand::laidOnCpu(const pf::Image& laid, const pf::Image& part, const pf::Size& corner,
+                                 double scale, const pf::Vector& repeats, const Rect& rect,
+                                 const Rect& within)
+{
+    if (laid.isNull() || part.isNull() || !pf::RenderStatistics::cpuFiltersEnabled() || !finiteArea(rect) ||
+        rect != rect.integral())
+        return laid;
+    const Rect bounds = within.isNull() ? rect : within.integral().intersected(rect);
+    if (!finiteArea(bounds))
+        return laid;
+    const Rect extent = part.extent();
+    if (!finiteArea(extent) || extent != extent.integral() || extent.width() > 4096 || extent.height() > 4096)
+        return laid;
+    const std::optional<pf::Bitmap> pixels =
+        pf::RenderContext::shared()->render(part, extent, pf::Bitmap::Format::RGBAf);
+    if (!pixels || pixels->format() != pf::Bitmap::Format::RGBAf)
+        return laid;
+    // Texels rows y-up, as the kernel counts them.
+    const int w = pixels->width(), h = pixels->height();
+    auto texels = std::make_shared<std::vector<float>>(size_t(w) * size_t(h) * 4);
+    for (int j = 0; j < h; ++j)
+        std::memcpy(texels->data() + size_t(j) * size_t(w) * 4, pixels->row(h - 1 - j), size_t(w) * 16);
+    // The kernel's arguments as it receives them: single precision.
+    const float rx = float(rect.minX()), ry = float(rect.minY()), rw = float(rect.width()),
+                rh = float(rect.height());
+    const float ex = float(extent.minX()), ey = float(extent.minY()), ew = float(extent.width()),
+                eh = float(extent.height());
+    const float cw = float(corner.width), ch = float(corner.height), s = float(scale);
+    const float repeatsX = float(repeats.x()), repeatsY = float(repeats.y());
+    const double originX = extent.minX(), originY = extent.minY();
+    const double left = bounds.minX(), bottom = bounds.minY();
+    auto render = [=](const Rect& region, pf::Bitmap& out) {
+        const int columns = out.width(), rows = out.height();
+        const int x0 = int(left + region.minX()), y0 = int(bottom + region.minY());
+        std::vector<AxisRead> across(static_cast<size_t>(columns));
+        for (int i = 0; i < columns; ++i) {
+            const float d = (float(x0 + i) + 0.5f) - rx;
+            across[size_t(i)] = axisRead(ex + partCoord(d, rw, ew, cw, s, repeatsX), originX, w);
+        }
+        const float* values = texels->data();
+        pf::CpuRendering::inBands(rows, [&](int begin, int end) {
+            for (int row = begin; row < end; ++row) {
+                const int y = y0 + rows - 1 - row;
+                const float d = (float(y) + 0.5f) - ry;
+                const AxisRead down = axisRead(ey + partCoord(d, rh, eh, ch, s, repeatsY), originY, h);
+                const float* lowRow = down.low ? values + size_t(down.index) * size_t(w) * 4 : nullptr;
+                const float* highRow = down.high ? values + size_t(down.index + 1) * size_t(w) * 4 : nullptr;
+                float* o = reinterpret_cast<float*>(out.mutableRow(row));
+                for (int i = 0; i < columns; ++i, o += 4) {
+                    const AxisRead& a = across[size_t(i)];
+                    const float* p00 = lowRow && a.low ? lowRow + size_t(a.index) * 4 : nullptr;
+                    const float* p10 = lowRow && a.high ? lowRow + size_t(a.index + 1) * 4 : nullptr;
+                    const float* p01 = highRow && a.low ? highRow + size_t(a.index) * 4 : nullptr;
+                    const float* p11 = highRow && a.high ? highRow + size_t(a.index + 1) * 4 : nullptr;
+                    if (a.weight == 0.0f && down.weight == 0.0f) {
+                        for (int c = 0; c < 4; ++c)
+                            o[c] = p00 ? p00[c] : 0.0f;
+                        continue;
+                    }
+                    for (int c = 0; c < 4; ++c) {
+                        const float v00 = p00 ? p00[c] : 0.0f, v10 = p10 ? p10[c] : 0.0f;
+                        const float v01 = p01 ? p01[c] : 0.0f, v11 = p11 ? p11[c] : 0.0f;
+                        const float lower = pf::kl::mix(v00, v10, a.weight);
+                        const float upper = pf::kl::mix(v01, v11, a.weight);
+                        o[c] = pf::kl::mix(lower, upper, down.weight);
+                    }
+                }
+            }
+        });
+        return true;
+    };
+    return pf::CpuRendering::attach(
+        laid, std::make_shared<const pf::CpuRendering>(bounds, pf::Bitmap::Format::RGBAf, render));
+}
 
 Rect OVFrameBand::partOpening(const pf::Image& part, const pf::Size& corner, double scale,
                               const pf::Vector& repeats, const Rect& rect)
@@ -171,7 +291,15 @@ std::vector<Rect> OVFrameBand::strips(const Rect& rect, const Rect& hole)
 pf::Image OVFrameBand::pixels(const pf::Image& image, const Rect& extent, const Rect& hole,
                               pf::Bitmap::Format format, uint8_t fill, pf::Bitmap* kept)
 {
-    if (image.isNull() || !finiteArea(extent))
+    if (image.isNull())
+        return pf::Image();
+    return pixels([&image](const Rect&) { return image; }, extent, hole, format, fill, kept);
+}
+
+pf::Image OVFrameBand::pixels(const RecipeForPart& recipeFor, const Rect& extent, const Rect& hole,
+                              pf::Bitmap::Format format, uint8_t fill, pf::Bitmap* kept)
+{
+    if (!finiteArea(extent))
         return pf::Image();
     // Whole pixels, so that the strips and the hole meet the bitmap's pixels.
     const Rect whole = extent.integral();
@@ -183,13 +311,22 @@ pf::Image OVFrameBand::pixels(const pf::Image& image, const Rect& extent, const 
         if (x1 > x0 && y1 > y0)
             inner = Rect(x0, y0, x1 - x0, y1 - y0).intersected(whole);
     }
-    return pixelsIn(image, whole, strips(whole, inner), format, fill, kept);
+    return pixelsIn(recipeFor, whole, strips(whole, inner), format, fill, kept);
 }
 
 pf::Image OVFrameBand::pixelsIn(const pf::Image& image, const Rect& extent, const std::vector<Rect>& parts,
                                 pf::Bitmap::Format format, uint8_t fill, pf::Bitmap* kept)
 {
-    if (image.isNull() || !finiteArea(extent))
+    if (image.isNull())
+        return pf::Image();
+    return pixelsIn([&image](const Rect&) { return image; }, extent, parts, format, fill, kept);
+}
+
+pf::Image OVFrameBand::pixelsIn(const RecipeForPart& recipeFor, const Rect& extent,
+                                const std::vector<Rect>& parts, pf::Bitmap::Format format, uint8_t fill,
+                                pf::Bitmap* kept)
+{
+    if (!finiteArea(extent))
         return pf::Image();
     const Rect whole = extent.integral();
     // One plain bitmap: the renderer reads those straight, where shared tiles would cost it a pass.
@@ -204,6 +341,9 @@ pf::Image OVFrameBand::pixelsIn(const pf::Image& image, const Rect& extent, cons
         const Rect strip = part.integral().intersected(whole);
         if (!finiteArea(strip))
             continue;
+        const pf::Image image = recipeFor(strip);
+        if (image.isNull())
+            return pf::Image();
         const std::optional<pf::Bitmap> rendered =
             pf::RenderContext::shared()->render(image, strip, format, pf::RenderContext::Reuse::Discard);
         if (!rendered || rendered->format() != format)

@@ -442,3 +442,44 @@ TEST(OVFrameBand, TheOpeningHoldsNoMaskAndReachesItsInnerEdge)
         EXPECT_GT(inside, 0);
     }
 }
+
+// A part laid on the processor is what the kernel lays, to the float: corners, stretched and repeated
+// middles, a side shorter than its two corners, over the whole rectangle and over a strip of it only.
+TEST(OVFrameBand, PartsLaidOnTheProcessorAreWhatTheKernelLays)
+{
+    const Image part = scenetest::picture(40, 30, [](int x, int y) {
+        const double a = (x + y) % 3 == 0 ? 0.0 : 0.25 + 0.75 * ((x * 7 + y * 3) % 11) / 10.0;
+        return std::array<double, 4>{a * (x % 5) / 4.0, a * (y % 4) / 3.0, a * 0.5, a};
+    });
+    const struct
+    {
+        Rect rect;
+        double corner, scale, repeats;
+        Rect within;
+    } cases[] = {{Rect(13, 7, 200, 150), 8, 1.5, 1, Rect::null()},
+                 {Rect(-20, 4, 331, 97), 10, 0.75, 3.4, Rect::null()},
+                 {Rect(0, 0, 23, 180), 12, 2.0, 2, Rect::null()},
+                 {Rect(13, 7, 200, 150), 8, 1.5, 4, Rect(13, 120, 200, 37)}};
+    const OVTexturedFrameFilter kernels;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rect.width() << " x " << c.rect.height() << ", " << c.repeats);
+        pf::ApplyOptions options;
+        options.definition = c.rect;
+        options.extent = c.rect;
+        options.regionOfInterest = OVFrameRegions::frameRegion(part);
+        const pf::Vector repeats(c.repeats, c.repeats);
+        const pf::Size corner(c.corner, c.corner);
+        const Image laid = kernels.kernelWithName("drawFrame")
+                               .apply({QVariant::fromValue(pf::Vector::fromRect(c.rect)),
+                                       QVariant::fromValue(pf::Sampler(part)),
+                                       QVariant::fromValue(pf::Vector(corner.width, corner.height)), c.scale,
+                                       QVariant::fromValue(repeats)},
+                                      options);
+        const Image onCpu = OVFrameBand::laidOnCpu(laid, part, corner, c.scale, repeats, c.rect, c.within);
+        ASSERT_NE(onCpu, laid);
+        const Rect shown = c.within.isNull() ? c.rect : c.within;
+        const Pixels a = rendered(laid, shown), b = rendered(onCpu, shown);
+        ASSERT_FALSE(a.isNull() || b.isNull());
+        EXPECT_LE(maxDifference(a, b), 1e-6);
+    }
+}
