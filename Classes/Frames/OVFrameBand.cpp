@@ -100,13 +100,17 @@ float partCoord(float d, float length, float size, float corner, float scale, fl
     return u;
 }
 
-// A bilinear read along one axis, as the renderer's sampler makes it: the texel below the point and
-// the weight of the one above; `valid` flags whether each of the two lies inside the part.
+// Texels kept with two transparent ones around them, so that a bilinear read anywhere needs no test:
+// a read's two texels along an axis are both transparent beyond the part, as the renderer's sampler
+// reads them.
+constexpr int Margin = 2;
+
+// A bilinear read along one axis, as the renderer's sampler makes it: the first of its two texels (in
+// the kept texels, margin included) and the weight of the second.
 struct AxisRead
 {
     int index;
     float weight;
-    bool low, high;
 };
 
 AxisRead axisRead(float point, double origin, int size)
@@ -114,8 +118,8 @@ AxisRead axisRead(float point, double origin, int size)
     const float t = float(double(point) - origin);
     const float c = t - 0.5f;
     const float f = std::floor(c);
-    const int i = int(f);
-    return {i, c - f, i >= 0 && i < size, i + 1 >= 0 && i + 1 < size};
+    const int i = int(std::clamp(f, -float(Margin), float(size)));
+    return {i + Margin, c - f};
 }
 
 } // namespace
@@ -139,9 +143,11 @@ pf::Image OVFrameBand::laidOnCpu(const pf::Image& laid, const pf::Image& part, c
         return laid;
     // Texels rows y-up, as the kernel counts them.
     const int w = pixels->width(), h = pixels->height();
-    auto texels = std::make_shared<std::vector<float>>(size_t(w) * size_t(h) * 4);
+    const int stride = w + 2 * Margin;
+    auto texels = std::make_shared<std::vector<float>>(size_t(stride) * size_t(h + 2 * Margin) * 4, 0.0f);
     for (int j = 0; j < h; ++j)
-        std::memcpy(texels->data() + size_t(j) * size_t(w) * 4, pixels->row(h - 1 - j), size_t(w) * 16);
+        std::memcpy(texels->data() + (size_t(j + Margin) * size_t(stride) + Margin) * 4,
+                    pixels->row(h - 1 - j), size_t(w) * 16);
     // The kernel's arguments as it receives them: single precision.
     const float rx = float(rect.minX()), ry = float(rect.minY()), rw = float(rect.width()),
                 rh = float(rect.height());
@@ -165,26 +171,19 @@ pf::Image OVFrameBand::laidOnCpu(const pf::Image& laid, const pf::Image& part, c
                 const int y = y0 + rows - 1 - row;
                 const float d = (float(y) + 0.5f) - ry;
                 const AxisRead down = axisRead(ey + partCoord(d, rh, eh, ch, s, repeatsY), originY, h);
-                const float* lowRow = down.low ? values + size_t(down.index) * size_t(w) * 4 : nullptr;
-                const float* highRow = down.high ? values + size_t(down.index + 1) * size_t(w) * 4 : nullptr;
+                const float* lowRow = values + size_t(down.index) * size_t(stride) * 4;
+                const float* highRow = lowRow + size_t(stride) * 4;
+                const float wy = down.weight;
                 float* o = reinterpret_cast<float*>(out.mutableRow(row));
                 for (int i = 0; i < columns; ++i, o += 4) {
                     const AxisRead& a = across[size_t(i)];
-                    const float* p00 = lowRow && a.low ? lowRow + size_t(a.index) * 4 : nullptr;
-                    const float* p10 = lowRow && a.high ? lowRow + size_t(a.index + 1) * 4 : nullptr;
-                    const float* p01 = highRow && a.low ? highRow + size_t(a.index) * 4 : nullptr;
-                    const float* p11 = highRow && a.high ? highRow + size_t(a.index + 1) * 4 : nullptr;
-                    if (a.weight == 0.0f && down.weight == 0.0f) {
-                        for (int c = 0; c < 4; ++c)
-                            o[c] = p00 ? p00[c] : 0.0f;
-                        continue;
-                    }
+                    const float* p0 = lowRow + size_t(a.index) * 4;
+                    const float* p1 = highRow + size_t(a.index) * 4;
+                    const float wx = a.weight;
                     for (int c = 0; c < 4; ++c) {
-                        const float v00 = p00 ? p00[c] : 0.0f, v10 = p10 ? p10[c] : 0.0f;
-                        const float v01 = p01 ? p01[c] : 0.0f, v11 = p11 ? p11[c] : 0.0f;
-                        const float lower = pf::kl::mix(v00, v10, a.weight);
-                        const float upper = pf::kl::mix(v01, v11, a.weight);
-                        o[c] = pf::kl::mix(lower, upper, down.weight);
+                        const float lower = pf::kl::mix(p0[c], p0[c + 4], wx);
+                        const float upper = pf::kl::mix(p1[c], p1[c + 4], wx);
+                        o[c] = pf::kl::mix(lower, upper, wy);
                     }
                 }
             }
