@@ -440,13 +440,14 @@ void OVFrameBuilder::reloadList()
         if (shouldEditRow(row)) {
             flags |= Qt::ItemIsEditable;
         } else if (text.endsWith(u'-')) {
-            // A group header is a title over the frames that follow, not a frame: bold and dark, as
-            // the pop-ups show their headers, without the trailing dash.
+            // A group header is a title over the frames that follow, not a frame: bold and brighter than
+            // the grey frames on the list's dark ground, as the pop-ups show their headers, without the
+            // trailing dash.
             item->setText(text.chopped(1).trimmed());
             QFont font = item->font();
             font.setBold(true);
             item->setFont(font);
-            item->setForeground(QColor(60, 62, 66));
+            item->setForeground(QColor(214, 216, 222));
         } else {
             item->setForeground(QColor(140, 142, 148));
         }
