@@ -475,9 +475,10 @@ Image OVShapedBorderFilter::cachedFrame() const
     m_texturize->setInputImage(mask);
     const Image frame = m_texturize->outputImage();
     // Worked out only where the ring holds anything: most of a large shape's rectangle is its inside.
+    const auto frameFor = [this](const Rect& strip) { return m_texturize->outputImage(strip); };
     const Image pixels =
         frame.isNull() ? Image()
-                       : OVFrameBand::pixelsIn(frame, mask.extent(), m_ringParts, Bitmap::Format::RGBA8);
+                       : OVFrameBand::pixelsIn(frameFor, mask.extent(), m_ringParts, Bitmap::Format::RGBA8);
     m_cachedFrame = pixels.isNull() ? frame : pixels;
     return m_cachedFrame;
 }

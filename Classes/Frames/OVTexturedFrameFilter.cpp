@@ -450,7 +450,11 @@ Image OVTexturedFrameFilter::cachedFrame() const
         // Around a picture of a preview's size the texture is kept apart as well, so that a shade's
         // change (a drag of its intensity in the builder) lays the shades again over it and no more.
         if (!base.isNull() && rect.width() * rect.height() <= keptTextureArea) {
-            if (const Image pixels = OVFrameBand::pixels(base, rect, m_opening, Bitmap::Format::RGBA8);
+            const bool opaque = !m_maskPixels.isNull();
+            const auto textureFor = [this, opaque](const Rect& strip) {
+                return m_texturize->outputImage(strip, opaque);
+            };
+            if (const Image pixels = OVFrameBand::pixels(textureFor, rect, m_opening, Bitmap::Format::RGBA8);
                 !pixels.isNull())
                 base = m_cachedBase = pixels;
         }
@@ -515,8 +519,13 @@ Image OVTexturedFrameFilter::cachedFrame() const
     // The shades blended over the texture, for a strip of the band (or the whole rectangle): a shade not
     // kept as pixels is laid on the processor over that strip only.
     const Image textured = base;
+    const bool texturePixels = !m_cachedBase.isNull();
     const auto frameFor = [&](const Rect& strip) {
-        Image result = textured;
+        // The texture, too, is filled on the processor over the strip only, unless it is kept.
+        // (The mask kept as grey pixels reads as opaque over its rectangle.)
+        Image result = texturePixels || strip.isNull()
+                           ? textured
+                           : m_texturize->outputImage(strip, !m_maskPixels.isNull());
         for (const Laid& l : laid) {
             const Image layer = !l.kept.isNull() ? l.kept
                                 : strip.isNull() ? l.recipe

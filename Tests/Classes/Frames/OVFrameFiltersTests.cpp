@@ -13,6 +13,7 @@
 #include "Platform/UI/SteppedClock.h"
 #include "SceneTestSupport.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace framestest;
@@ -481,5 +482,50 @@ TEST(OVFrameBand, PartsLaidOnTheProcessorAreWhatTheKernelLays)
         const Pixels a = rendered(laid, shown), b = rendered(onCpu, shown);
         ASSERT_FALSE(a.isNull() || b.isNull());
         EXPECT_LE(maxDifference(a, b), 1e-6);
+    }
+}
+
+// A fill worked out on the processor over a strip is what the kernels draw there, to the float: the
+// whole texture cut along the sides of an opaque grey mask, and tiled patterns (shifted and not) in a
+// shape with soft edges.
+TEST(OVTexturizeFilter, FillsWorkedOutOnTheProcessorAreWhatTheKernelsDraw)
+{
+    pf::Bitmap grey(150, 110, pf::Bitmap::Format::Gray8);
+    std::memset(grey.mutableData(), 200, grey.byteCount());
+    pf::Bitmap soft(150, 110, pf::Bitmap::Format::RGBA8);
+    for (int y = 0; y < soft.height(); ++y)
+        for (int x = 0; x < soft.width(); ++x) {
+            uint8_t* p = soft.mutableRow(y) + x * 4;
+            const uint8_t a = uint8_t((x * 13 + y * 7) % 256);
+            p[0] = p[1] = p[2] = a;
+            p[3] = a;
+        }
+    const auto placed = [](const pf::Bitmap& b) {
+        return Image::fromBitmap(b).imageByApplyingTransform(pf::AffineTransform::translation(-7, 5));
+    };
+    const struct
+    {
+        const char* texture;
+        int mode;
+        bool opaque;
+    } cases[] = {{"ORV-T#011#Wood-Walnut", 1, true},
+                 {"ORV-T#012#Wood-Cherry", 2, false},
+                 {"ORV-T#013#Wood-Weathered-Barn", 2, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.texture);
+        OVTexturizeFilter filter;
+        filter.setImageIsMask(true);
+        filter.setTextureFillMode(c.mode);
+        filter.setInputTextureName(c.texture);
+        filter.setInputTextureWidth(90);
+        filter.setInputImage(placed(c.opaque ? grey : soft));
+        const Image kernels = filter.outputImage();
+        for (const Rect strip : {Rect(-7, 5, 150, 23), Rect(120, 20, 23, 95)}) {
+            const Image onCpu = filter.outputImage(strip, c.opaque);
+            ASSERT_NE(onCpu, kernels);
+            const Pixels a = rendered(kernels, strip), b = rendered(onCpu, strip);
+            ASSERT_FALSE(a.isNull() || b.isNull());
+            EXPECT_LE(maxDifference(a, b), 1e-6);
+        }
     }
 }
