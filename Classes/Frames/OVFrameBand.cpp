@@ -1,6 +1,9 @@
 #include "Classes/Frames/OVFrameBand.h"
 
+#include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/KernelMath.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/Image/RenderStatistics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -73,7 +76,123 @@ std::pair<double, double> destinationSpan(double u0, double u1, double size, dou
     return {from, to};
 }
 
+// Where "drawFrame" reads the part along one axis for a destination at `d` from the rectangle's edge:
+// the kernel's own arithmetic, in single precision as it computes.
+float partCoord(float d, float length, float size, float corner, float scale, float repeats)
+{
+    namespace kl = pf::kl;
+    const float c = kl::min(corner * scale, 0.5f * length);
+    if (d < c)
+        return d / scale;
+    if (d > length - c)
+        return size - (length - d) / scale;
+    const float middle = kl::max(length - 2.0f * c, 0.0001f);
+    const float t = (d - c) / middle * repeats;
+    const float m = kl::max(size - 2.0f * corner, 0.0f);
+    float u = corner + kl::fract(t) * m;
+    if (m >= 1.0f) {
+        const float copy = kl::floor(t);
+        if (copy >= 1.0f)
+            u = kl::max(u, corner + 0.5f);
+        if (copy < kl::ceil(repeats) - 1.0f)
+            u = kl::min(u, corner + m - 0.5f);
+    }
+    return u;
+}
+
+// Texels kept with two transparent ones around them, so that a bilinear read anywhere needs no test:
+// a read's two texels along an axis are both transparent beyond the part, as the renderer's sampler
+// reads them.
+constexpr int Margin = 2;
+
+// A bilinear read along one axis, as the renderer's sampler makes it: the first of its two texels (in
+// the kept texels, margin included) and the weight of the second.
+struct AxisRead
+{
+    int index;
+    float weight;
+};
+
+AxisRead axisRead(float point, double origin, int size)
+{
+    const float t = float(double(point) - origin);
+    const float c = t - 0.5f;
+    const float f = std::floor(c);
+    const int i = int(std::clamp(f, -float(Margin), float(size)));
+    return {i + Margin, c - f};
+}
+
 } // namespace
+
+pf::Image OVFrameBand::laidOnCpu(const pf::Image& laid, const pf::Image& part, const pf::Size& corner,
+                                 double scale, const pf::Vector& repeats, const Rect& rect,
+                                 const Rect& within)
+{
+    if (laid.isNull() || part.isNull() || !pf::RenderStatistics::cpuFiltersEnabled() || !finiteArea(rect) ||
+        rect != rect.integral())
+        return laid;
+    const Rect bounds = within.isNull() ? rect : within.integral().intersected(rect);
+    if (!finiteArea(bounds))
+        return laid;
+    const Rect extent = part.extent();
+    if (!finiteArea(extent) || extent != extent.integral() || extent.width() > 4096 || extent.height() > 4096)
+        return laid;
+    const std::optional<pf::Bitmap> pixels =
+        pf::RenderContext::shared()->render(part, extent, pf::Bitmap::Format::RGBAf);
+    if (!pixels || pixels->format() != pf::Bitmap::Format::RGBAf)
+        return laid;
+    // Texels rows y-up, as the kernel counts them.
+    const int w = pixels->width(), h = pixels->height();
+    const int stride = w + 2 * Margin;
+    auto texels = std::make_shared<std::vector<float>>(size_t(stride) * size_t(h + 2 * Margin) * 4, 0.0f);
+    for (int j = 0; j < h; ++j)
+        std::memcpy(texels->data() + (size_t(j + Margin) * size_t(stride) + Margin) * 4,
+                    pixels->row(h - 1 - j), size_t(w) * 16);
+    // The kernel's arguments as it receives them: single precision.
+    const float rx = float(rect.minX()), ry = float(rect.minY()), rw = float(rect.width()),
+                rh = float(rect.height());
+    const float ex = float(extent.minX()), ey = float(extent.minY()), ew = float(extent.width()),
+                eh = float(extent.height());
+    const float cw = float(corner.width), ch = float(corner.height), s = float(scale);
+    const float repeatsX = float(repeats.x()), repeatsY = float(repeats.y());
+    const double originX = extent.minX(), originY = extent.minY();
+    const double left = bounds.minX(), bottom = bounds.minY();
+    auto render = [=](const Rect& region, pf::Bitmap& out) {
+        const int columns = out.width(), rows = out.height();
+        const int x0 = int(left + region.minX()), y0 = int(bottom + region.minY());
+        std::vector<AxisRead> across(static_cast<size_t>(columns));
+        for (int i = 0; i < columns; ++i) {
+            const float d = (float(x0 + i) + 0.5f) - rx;
+            across[size_t(i)] = axisRead(ex + partCoord(d, rw, ew, cw, s, repeatsX), originX, w);
+        }
+        const float* values = texels->data();
+        pf::CpuRendering::inBands(rows, [&](int begin, int end) {
+            for (int row = begin; row < end; ++row) {
+                const int y = y0 + rows - 1 - row;
+                const float d = (float(y) + 0.5f) - ry;
+                const AxisRead down = axisRead(ey + partCoord(d, rh, eh, ch, s, repeatsY), originY, h);
+                const float* lowRow = values + size_t(down.index) * size_t(stride) * 4;
+                const float* highRow = lowRow + size_t(stride) * 4;
+                const float wy = down.weight;
+                float* o = reinterpret_cast<float*>(out.mutableRow(row));
+                for (int i = 0; i < columns; ++i, o += 4) {
+                    const AxisRead& a = across[size_t(i)];
+                    const float* p0 = lowRow + size_t(a.index) * 4;
+                    const float* p1 = highRow + size_t(a.index) * 4;
+                    const float wx = a.weight;
+                    for (int c = 0; c < 4; ++c) {
+                        const float lower = pf::kl::mix(p0[c], p0[c + 4], wx);
+                        const float upper = pf::kl::mix(p1[c], p1[c + 4], wx);
+                        o[c] = pf::kl::mix(lower, upper, wy);
+                    }
+                }
+            }
+        });
+        return true;
+    };
+    return pf::CpuRendering::attach(
+        laid, std::make_shared<const pf::CpuRendering>(bounds, pf::Bitmap::Format::RGBAf, render));
+}
 
 Rect OVFrameBand::partOpening(const pf::Image& part, const pf::Size& corner, double scale,
                               const pf::Vector& repeats, const Rect& rect)
@@ -171,7 +290,15 @@ std::vector<Rect> OVFrameBand::strips(const Rect& rect, const Rect& hole)
 pf::Image OVFrameBand::pixels(const pf::Image& image, const Rect& extent, const Rect& hole,
                               pf::Bitmap::Format format, uint8_t fill, pf::Bitmap* kept)
 {
-    if (image.isNull() || !finiteArea(extent))
+    if (image.isNull())
+        return pf::Image();
+    return pixels([&image](const Rect&) { return image; }, extent, hole, format, fill, kept);
+}
+
+pf::Image OVFrameBand::pixels(const RecipeForPart& recipeFor, const Rect& extent, const Rect& hole,
+                              pf::Bitmap::Format format, uint8_t fill, pf::Bitmap* kept)
+{
+    if (!finiteArea(extent))
         return pf::Image();
     // Whole pixels, so that the strips and the hole meet the bitmap's pixels.
     const Rect whole = extent.integral();
@@ -183,6 +310,24 @@ pf::Image OVFrameBand::pixels(const pf::Image& image, const Rect& extent, const 
         if (x1 > x0 && y1 > y0)
             inner = Rect(x0, y0, x1 - x0, y1 - y0).intersected(whole);
     }
+    return pixelsIn(recipeFor, whole, strips(whole, inner), format, fill, kept);
+}
+
+pf::Image OVFrameBand::pixelsIn(const pf::Image& image, const Rect& extent, const std::vector<Rect>& parts,
+                                pf::Bitmap::Format format, uint8_t fill, pf::Bitmap* kept)
+{
+    if (image.isNull())
+        return pf::Image();
+    return pixelsIn([&image](const Rect&) { return image; }, extent, parts, format, fill, kept);
+}
+
+pf::Image OVFrameBand::pixelsIn(const RecipeForPart& recipeFor, const Rect& extent,
+                                const std::vector<Rect>& parts, pf::Bitmap::Format format, uint8_t fill,
+                                pf::Bitmap* kept)
+{
+    if (!finiteArea(extent))
+        return pf::Image();
+    const Rect whole = extent.integral();
     // One plain bitmap: the renderer reads those straight, where shared tiles would cost it a pass.
     pf::Bitmap all(int(whole.width()), int(whole.height()), format,
                    fill ? pf::Bitmap::Fill::Uninitialized : pf::Bitmap::Fill::Zero);
@@ -191,16 +336,22 @@ pf::Image OVFrameBand::pixels(const pf::Image& image, const Rect& extent, const 
     if (fill)
         std::memset(all.mutableData(), fill, all.byteCount());
     const int bytes = pf::Bitmap::bytesPerPixel(format);
-    for (const Rect& strip : strips(whole, inner)) {
-        const std::optional<pf::Bitmap> part =
+    for (const Rect& part : parts) {
+        const Rect strip = part.integral().intersected(whole);
+        if (!finiteArea(strip))
+            continue;
+        const pf::Image image = recipeFor(strip);
+        if (image.isNull())
+            return pf::Image();
+        const std::optional<pf::Bitmap> rendered =
             pf::RenderContext::shared()->render(image, strip, format, pf::RenderContext::Reuse::Discard);
-        if (!part || part->format() != format)
+        if (!rendered || rendered->format() != format)
             return pf::Image();
         // Rows top-down in both.
         const int left = int(strip.minX() - whole.minX()), top = int(whole.maxY() - strip.maxY());
-        for (int row = 0; row < part->height(); ++row)
-            std::memcpy(all.mutableRow(top + row) + size_t(left) * size_t(bytes), part->row(row),
-                        part->bytesPerRow());
+        for (int row = 0; row < rendered->height(); ++row)
+            std::memcpy(all.mutableRow(top + row) + size_t(left) * size_t(bytes), rendered->row(row),
+                        rendered->bytesPerRow());
     }
     if (kept)
         *kept = all;

@@ -7,6 +7,7 @@
 #include "Platform/Image/Vector.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Where a frame's border lies: its mask's rectangle less an opening, a rectangle in which the mask is
@@ -23,6 +24,19 @@ public:
     // be read.
     static pf::Rect partOpening(const pf::Image& part, const pf::Size& corner, double scale,
                                 const pf::Vector& repeats, const pf::Rect& rect);
+    // `laid`, the output of the kernel "drawFrame" laying `part` around `rect` (corner squares of
+    // `corner` part pixels, `scale` destination pixels per part pixel, each side's middle laid `repeats`
+    // times), with its pixels worked out on the processor as the kernel works them out: each column's
+    // place in the part once for the column and each row's once for the row, where the kernel reads
+    // the part through the general sampler at every pixel. `laid` itself when the part cannot be
+    // read into memory.
+    // Only the pixels `within` (whole pixels; all of `rect` when null) are worked out, all at once when a
+    // render first needs them, and kept while the image lives: a band is rendered a strip at a time
+    // with an image made for the strip.
+    static pf::Image laidOnCpu(const pf::Image& laid, const pf::Image& part, const pf::Size& corner,
+                               double scale, const pf::Vector& repeats, const pf::Rect& rect,
+                               const pf::Rect& within = pf::Rect::null());
+
     // The opening of the kernel "lineBorder": more than `width` pixels inside the rectangle's edges.
     static pf::Rect lineOpening(const pf::Rect& rect, double width);
 
@@ -35,6 +49,21 @@ public:
     // receives the bitmap.
     static pf::Image pixels(const pf::Image& image, const pf::Rect& extent, const pf::Rect& hole,
                             pf::Bitmap::Format format, uint8_t fill = 0, pf::Bitmap* kept = nullptr);
+
+    // The recipe to render over a part (a strip) of the extent.
+    using RecipeForPart = std::function<pf::Image(const pf::Rect& part)>;
+    // The same with a recipe made for each strip.
+    static pf::Image pixels(const RecipeForPart& recipeFor, const pf::Rect& extent, const pf::Rect& hole,
+                            pf::Bitmap::Format format, uint8_t fill = 0, pf::Bitmap* kept = nullptr);
+
+    // The same over the rectangles `parts` only (whole pixels inside `extent`), every byte elsewhere
+    // `fill`.
+    static pf::Image pixelsIn(const pf::Image& image, const pf::Rect& extent,
+                              const std::vector<pf::Rect>& parts, pf::Bitmap::Format format, uint8_t fill = 0,
+                              pf::Bitmap* kept = nullptr);
+    static pf::Image pixelsIn(const RecipeForPart& recipeFor, const pf::Rect& extent,
+                              const std::vector<pf::Rect>& parts, pf::Bitmap::Format format, uint8_t fill = 0,
+                              pf::Bitmap* kept = nullptr);
 
     // A grey bitmap made `factor` times smaller, each pixel the mean of the block it stands for.
     static pf::Bitmap shrunk(const pf::Bitmap& grey, int factor);

@@ -434,12 +434,23 @@ void OVFrameBuilder::reloadList()
     const int rows = numberOfRows();
     m_frameList->setRowCount(rows);
     for (int row = 0; row < rows; ++row) {
-        auto* item = new QTableWidgetItem(objectValueForRow(row));
+        const QString text = objectValueForRow(row);
+        auto* item = new QTableWidgetItem(text);
         Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-        if (shouldEditRow(row))
+        if (shouldEditRow(row)) {
             flags |= Qt::ItemIsEditable;
-        else
+        } else if (text.endsWith(u'-')) {
+            // A group header is a title over the frames that follow, not a frame: bold and brighter than
+            // the grey frames on the list's dark ground, as the pop-ups show their headers, without the
+            // trailing dash.
+            item->setText(text.chopped(1).trimmed());
+            QFont font = item->font();
+            font.setBold(true);
+            item->setFont(font);
+            item->setForeground(QColor(214, 216, 222));
+        } else {
             item->setForeground(QColor(140, 142, 148));
+        }
         item->setFlags(flags);
         m_frameList->setItem(row, 0, item);
     }

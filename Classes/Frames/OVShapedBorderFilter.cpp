@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -36,9 +37,18 @@ struct Coverage
 {
     static constexpr int Block = 16;
     int x0 = 0, y0 = 0, width = 0, height = 0;
-    std::vector<float> values;
+    // Not zeroed when made: every pass writes each of its pixels.
+    std::unique_ptr<float[]> values;
     std::vector<float> blockMax, blockMin;
     int blockColumns = 0, blockRows = 0;
+
+    Coverage(int left, int bottom, int w, int h)
+        : x0(left), y0(bottom), width(w), height(h), values(new float[size_t(w) * size_t(h)]),
+          blockColumns((w + Block - 1) / Block), blockRows((h + Block - 1) / Block)
+    {
+        blockMax.assign(size_t(blockColumns) * size_t(blockRows), 0.0f);
+        blockMin.assign(blockMax.size(), 1.0f);
+    }
 
     float at(int x, int y) const
     {
@@ -58,18 +68,22 @@ struct Coverage
         const float top = at(x, y + 1) + (at(x + 1, y + 1) - at(x, y + 1)) * tx;
         return bottom + (top - bottom) * ty;
     }
-    void summarise()
+    // The largest and smallest value of the blocks of rows [begin, end) of blocks.
+    void summarise(int begin, int end)
     {
-        blockColumns = (width + Block - 1) / Block;
-        blockRows = (height + Block - 1) / Block;
-        blockMax.assign(size_t(blockColumns) * size_t(blockRows), 0.0f);
-        blockMin.assign(blockMax.size(), 1.0f);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const float v = values[size_t(y) * size_t(width) + size_t(x)];
-                const size_t b = size_t(y / Block) * size_t(blockColumns) + size_t(x / Block);
-                blockMax[b] = std::max(blockMax[b], v);
-                blockMin[b] = std::min(blockMin[b], v);
+        for (int br = begin; br < end; ++br)
+            for (int bc = 0; bc < blockColumns; ++bc) {
+                float most = 0.0f, least = 1.0f;
+                for (int y = br * Block; y < std::min((br + 1) * Block, height); ++y) {
+                    const float* row = &values[size_t(y) * size_t(width)];
+                    for (int x = bc * Block; x < std::min((bc + 1) * Block, width); ++x) {
+                        most = std::max(most, row[x]);
+                        least = std::min(least, row[x]);
+                    }
+                }
+                const size_t b = size_t(br) * size_t(blockColumns) + size_t(bc);
+                blockMax[b] = most;
+                blockMin[b] = least;
             }
     }
     // Bounds of the values in the pixels [ax, bx) x [ay, by) (0 outside), by whole blocks: at least the
@@ -93,55 +107,105 @@ struct Coverage
     }
 };
 
+// One point of the circle a ring pass reads, relative to the pixel: a bilinear read between the
+// pixel (ox, oy) away and its neighbours above and to the right, weighed by (tx, ty). The same for
+// every pixel, since pixels lie on whole coordinates.
+struct RingPoint
+{
+    double dx, dy;
+    int ox, oy;
+    float tx, ty;
+};
+
 // One ring pass on the CPU, as the ring kernels compute it: a pixel takes the largest coverage of its
 // own centre and of `count` points on the circle of radius r around it, at most 1. Blocks whose
-// neighbourhood is bare stay 0 and blocks already covered stay 1 without reading the circle.
+// neighbourhood is bare stay 0 and blocks already covered stay 1 without reading the circle; a pixel
+// stops reading its circle once it is covered.
 Coverage grownCoverage(const Coverage& shape, const Rect& rect, double r, int count)
 {
-    Coverage grown;
-    grown.x0 = int(rect.minX());
-    grown.y0 = int(rect.minY());
-    grown.width = int(rect.width());
-    grown.height = int(rect.height());
-    grown.values.assign(size_t(grown.width) * size_t(grown.height), 0.0f);
-    std::vector<std::pair<double, double>> ring;
+    Coverage grown(int(rect.minX()), int(rect.minY()), int(rect.width()), int(rect.height()));
+    std::vector<RingPoint> ring;
     for (int i = 0; i < count; ++i) {
         const double a = 6.283185307 * i / count;
-        ring.emplace_back(r * std::cos(a), r * std::sin(a));
+        RingPoint p{r * std::cos(a), r * std::sin(a), 0, 0, 0, 0};
+        p.ox = int(std::floor(p.dx));
+        p.oy = int(std::floor(p.dy));
+        p.tx = float(p.dx - p.ox);
+        p.ty = float(p.dy - p.oy);
+        ring.push_back(p);
     }
     const int reach = int(std::ceil(r)) + 1;
-    const int rows = (grown.height + Coverage::Block - 1) / Coverage::Block;
-    const int columns = (grown.width + Coverage::Block - 1) / Coverage::Block;
-    CpuRendering::inBands(rows, [&](int begin, int end) {
+    const size_t stride = size_t(shape.width);
+    CpuRendering::inBands(grown.blockRows, [&](int begin, int end) {
         for (int br = begin; br < end; ++br)
-            for (int bc = 0; bc < columns; ++bc) {
+            for (int bc = 0; bc < grown.blockColumns; ++bc) {
                 const int ax = grown.x0 + bc * Coverage::Block, ay = grown.y0 + br * Coverage::Block;
                 const int bx = std::min(ax + Coverage::Block, grown.x0 + grown.width);
                 const int by = std::min(ay + Coverage::Block, grown.y0 + grown.height);
-                if (shape.range(ax - reach, ay - reach, bx + reach, by + reach).first <= 0)
+                const size_t b = size_t(br) * size_t(grown.blockColumns) + size_t(bc);
+                const auto fill = [&](float value) {
+                    for (int y = ay; y < by; ++y) {
+                        float* out = &grown.values[size_t(y - grown.y0) * size_t(grown.width)];
+                        std::fill(out + (ax - grown.x0), out + (bx - grown.x0), value);
+                    }
+                    grown.blockMax[b] = grown.blockMin[b] = value;
+                };
+                if (shape.range(ax - reach, ay - reach, bx + reach, by + reach).first <= 0) {
+                    fill(0.0f);
                     continue;
-                const bool covered = shape.range(ax, ay, bx, by).second >= 1;
+                }
+                if (shape.range(ax, ay, bx, by).second >= 1) {
+                    fill(1.0f);
+                    continue;
+                }
+                // Every read of the block's circles lies inside the shape's pixels: no bounds to check.
+                const bool inside = ax - reach >= shape.x0 && ay - reach >= shape.y0 &&
+                                    bx + reach < shape.x0 + shape.width &&
+                                    by + reach < shape.y0 + shape.height;
+                float most = 0.0f, least = 1.0f;
                 for (int y = ay; y < by; ++y) {
                     float* out = &grown.values[size_t(y - grown.y0) * size_t(grown.width)];
                     for (int x = ax; x < bx; ++x) {
                         float m = shape.at(x, y);
-                        if (!covered && m < 1.0f)
-                            for (const auto& [dx, dy] : ring)
-                                m = std::max(m, shape.sample(x + 0.5 + dx, y + 0.5 + dy));
-                        out[x - grown.x0] = covered ? 1.0f : std::clamp(m, 0.0f, 1.0f);
+                        if (inside) {
+                            const float* centre =
+                                &shape.values[size_t(y - shape.y0) * stride + size_t(x - shape.x0)];
+                            for (const RingPoint& p : ring) {
+                                if (m >= 1.0f)
+                                    break;
+                                const float* q =
+                                    centre + std::ptrdiff_t(p.oy) * std::ptrdiff_t(stride) + p.ox;
+                                const float low = q[0] + (q[1] - q[0]) * p.tx;
+                                const float high = q[stride] + (q[stride + 1] - q[stride]) * p.tx;
+                                m = std::max(m, low + (high - low) * p.ty);
+                            }
+                        } else {
+                            for (const RingPoint& p : ring) {
+                                if (m >= 1.0f)
+                                    break;
+                                m = std::max(m, shape.sample(x + 0.5 + p.dx, y + 0.5 + p.dy));
+                            }
+                        }
+                        const float v = std::clamp(m, 0.0f, 1.0f);
+                        out[x - grown.x0] = v;
+                        most = std::max(most, v);
+                        least = std::min(least, v);
                     }
                 }
+                grown.blockMax[b] = most;
+                grown.blockMin[b] = least;
             }
     });
-    grown.summarise();
     return grown;
 }
 
 // The ring mask the passes and "maskByCuttingImage" make, worked out on the CPU from the input's
 // coverage: the kernels read a circle of points around every pixel of every pass, which where kernels
 // run on a processor costs far more than the few pixels near the shape's edge that the circle can
-// change. Null when the input cannot be read into memory (the kernels then do the work).
-Image ringOnCpu(const Image& input, const std::vector<OVShapedBorderFilter::Pass>& passes, const Rect& final)
+// change. Null when the input cannot be read into memory (the kernels then do the work). `occupied`
+// receives the rectangles outside which the ring is zero.
+Image ringOnCpu(const Image& input, const std::vector<OVShapedBorderFilter::Pass>& passes, const Rect& final,
+                std::vector<Rect>* occupied)
 {
     const Rect extent = input.extent().integral();
     if (extent.width() * extent.height() > 256.0 * 1024 * 1024)
@@ -150,19 +214,18 @@ Image ringOnCpu(const Image& input, const std::vector<OVShapedBorderFilter::Pass
         RenderContext::shared()->render(input, extent, Bitmap::Format::RGBA8, RenderContext::Reuse::Discard);
     if (!pixels)
         return Image();
-    Coverage shape;
-    shape.x0 = int(extent.minX());
-    shape.y0 = int(extent.minY());
-    shape.width = pixels->width();
-    shape.height = pixels->height();
-    shape.values.resize(size_t(shape.width) * size_t(shape.height));
-    for (int y = 0; y < shape.height; ++y) {
-        const uint8_t* row = pixels->row(shape.height - 1 - y);
-        for (int x = 0; x < shape.width; ++x)
-            shape.values[size_t(y) * size_t(shape.width) + size_t(x)] = row[x * 4 + 3] / 255.0f;
-    }
-    shape.summarise();
-    Coverage grown = shape;
+    auto shape =
+        std::make_unique<Coverage>(int(extent.minX()), int(extent.minY()), pixels->width(), pixels->height());
+    CpuRendering::inBands(shape->blockRows, [&](int begin, int end) {
+        for (int y = begin * Coverage::Block; y < std::min(end * Coverage::Block, shape->height); ++y) {
+            const uint8_t* row = pixels->row(shape->height - 1 - y);
+            float* out = &shape->values[size_t(y) * size_t(shape->width)];
+            for (int x = 0; x < shape->width; ++x)
+                out[x] = row[x * 4 + 3] / 255.0f;
+        }
+        shape->summarise(begin, end);
+    });
+    std::unique_ptr<Coverage> grown;
     Rect rect = extent;
     for (const OVShapedBorderFilter::Pass& pass : passes) {
         rect = Rect(rect.minX() - pass.step, rect.minY() - pass.step, rect.width() + 2 * pass.step,
@@ -171,24 +234,64 @@ Image ringOnCpu(const Image& input, const std::vector<OVShapedBorderFilter::Pass
                           : pass.kernel == QLatin1String("pixelRing16") ? 16
                           : pass.kernel == QLatin1String("pixelRing8")  ? 8
                                                                         : 4;
-        grown = grownCoverage(grown, rect.integral(), pass.radius, count);
+        grown = std::make_unique<Coverage>(
+            grownCoverage(grown ? *grown : *shape, rect.integral(), pass.radius, count));
     }
+    const Coverage& outer = grown ? *grown : *shape;
     const Rect whole = final.integral();
-    Bitmap ring(int(whole.width()), int(whole.height()), Bitmap::Format::RGBA8);
+    Bitmap ring(int(whole.width()), int(whole.height()), Bitmap::Format::RGBA8, Bitmap::Fill::Uninitialized);
     if (ring.isNull())
         return Image();
-    CpuRendering::inBands(ring.height(), [&](int begin, int end) {
-        for (int row = begin; row < end; ++row) {
+    // Which blocks of the ring hold anything, rows of blocks from the top.
+    constexpr int Block = Coverage::Block;
+    const int columns = (ring.width() + Block - 1) / Block, rows = (ring.height() + Block - 1) / Block;
+    std::vector<uint8_t> used(size_t(columns) * size_t(rows), 0);
+    CpuRendering::inBands(rows, [&](int begin, int end) {
+        for (int row = begin * Block; row < std::min(end * Block, ring.height()); ++row) {
             uint8_t* out = ring.mutableRow(row);
+            uint8_t* usedRow = &used[size_t(row / Block) * size_t(columns)];
             const int y = int(whole.maxY()) - 1 - row;
-            for (int x = int(whole.minX()); x < int(whole.maxX()); ++x) {
-                const float m = std::clamp(grown.at(x, y) * (1.0f - shape.at(x, y)), 0.0f, 1.0f);
-                const uint8_t v = uint8_t(std::lround(m * 255.0f));
-                uint8_t* p = out + size_t(x - int(whole.minX())) * 4;
+            const int left = int(whole.minX()), right = int(whole.maxX());
+            for (int x = left; x < right; ++x) {
+                const float g = outer.at(x, y);
+                const float m = g > 0 ? std::clamp(g * (1.0f - shape->at(x, y)), 0.0f, 1.0f) : 0.0f;
+                const uint8_t v = m > 0 ? uint8_t(std::lround(m * 255.0f)) : 0;
+                const int column = x - left;
+                uint8_t* p = out + size_t(column) * 4;
                 p[0] = p[1] = p[2] = p[3] = v;
+                usedRow[column / Block] |= v != 0;
             }
         }
     });
+    if (occupied) {
+        // Runs of used blocks along bands of rows; gaps of a few blocks are bridged. Each rectangle
+        // costs a render of its own, so the bands are tall: a few dozen renders at most.
+        occupied->clear();
+        constexpr int BandBlocks = 8;
+        for (int r0 = 0; r0 < rows; r0 += BandBlocks) {
+            const int r1 = std::min(r0 + BandBlocks, rows);
+            std::vector<uint8_t> band(size_t(columns), 0);
+            for (int r = r0; r < r1; ++r)
+                for (int c = 0; c < columns; ++c)
+                    band[size_t(c)] |= used[size_t(r) * size_t(columns) + size_t(c)];
+            for (int c = 0; c < columns;) {
+                if (!band[size_t(c)]) {
+                    ++c;
+                    continue;
+                }
+                int last = c;
+                for (int k = c + 1; k < columns && k <= last + 8; ++k)
+                    if (band[size_t(k)])
+                        last = k;
+                const double top = whole.maxY() - r0 * Block;
+                const double height = std::min<double>((r1 - r0) * Block, ring.height() - r0 * Block);
+                const double left = whole.minX() + c * Block;
+                const double width = std::min<double>((last + 1 - c) * Block, ring.width() - c * Block);
+                occupied->push_back(Rect(left, top - height, width, height));
+                c = last + 1;
+            }
+        }
+    }
     return Image::fromBitmap(ring).imageByApplyingTransform(
         AffineTransform::translation(whole.minX(), whole.minY()));
 }
@@ -329,9 +432,11 @@ Image OVShapedBorderFilter::cachedMask() const
         kernelWithName(QStringLiteral("maskByCuttingImage"))
             .apply({QVariant::fromValue(Sampler(working)), QVariant::fromValue(Sampler(input))}, options);
     // Kept as pixels, as the border and the shadow made from it are.
-    Image kept = ringOnCpu(input, passes, final);
-    if (kept.isNull())
+    Image kept = ringOnCpu(input, passes, final, &m_ringParts);
+    if (kept.isNull()) {
+        m_ringParts = {final.integral()};
         kept = OVFrameBand::pixels(ring, final, Rect::null(), Bitmap::Format::RGBA8);
+    }
     setCachedMask(kept.isNull() ? ring : kept);
     return m_cachedMask;
 }
@@ -369,9 +474,11 @@ Image OVShapedBorderFilter::cachedFrame() const
                                       numberValue(QStringLiteral("canvasProportion"), 1.0));
     m_texturize->setInputImage(mask);
     const Image frame = m_texturize->outputImage();
-    const Image pixels = frame.isNull()
-                             ? Image()
-                             : OVFrameBand::pixels(frame, mask.extent(), Rect::null(), Bitmap::Format::RGBA8);
+    // Worked out only where the ring holds anything: most of a large shape's rectangle is its inside.
+    const auto frameFor = [this](const Rect& strip) { return m_texturize->outputImage(strip); };
+    const Image pixels =
+        frame.isNull() ? Image()
+                       : OVFrameBand::pixelsIn(frameFor, mask.extent(), m_ringParts, Bitmap::Format::RGBA8);
     m_cachedFrame = pixels.isNull() ? frame : pixels;
     return m_cachedFrame;
 }

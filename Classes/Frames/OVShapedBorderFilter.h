@@ -4,6 +4,7 @@
 #include "Classes/Framework/OVFilter.h"
 
 #include <memory>
+#include <vector>
 
 // A textured border around whatever shape its input has (its opaque pixels): the shape is grown by the
 // border width in passes of ring-sampling kernels whose radii halve each time, the input's own shape is
@@ -43,4 +44,6 @@ private:
     mutable pf::Image m_cachedMask;
     mutable pf::Image m_cachedShadow;
     mutable pf::Image m_cachedFrame;
+    // Rectangles outside which the kept ring is zero.
+    mutable std::vector<pf::Rect> m_ringParts;
 };

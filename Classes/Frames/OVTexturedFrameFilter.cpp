@@ -343,6 +343,8 @@ Image OVTexturedFrameFilter::cachedMask() const
     const Image image = part ? part->image() : Image();
     Image mask;
     Rect opening;
+    // The mask for a strip of the band: a part image laid on the processor over that strip only.
+    OVFrameBand::RecipeForPart maskFor;
     if (!image.isNull()) {
         const double s = B / nonZero(part->width());
         const Vector repeats = repeatsVectorForFrame(*part, rect.size, s);
@@ -353,15 +355,21 @@ Image OVTexturedFrameFilter::cachedMask() const
                         QVariant::fromValue(repeats)},
                        rect, OVFrameRegions::frameRegion(image));
         opening = OVFrameBand::partOpening(image, corner, s, repeats, rect);
+        maskFor = [=](const Rect& strip) {
+            return OVFrameBand::laidOnCpu(mask, image, corner, s, repeats, rect, strip);
+        };
     } else {
         mask = applyIn(kernelWithName(QStringLiteral("lineBorder")),
                        {QVariant::fromValue(Vector::fromRect(rect)), B}, rect);
         opening = OVFrameBand::lineOpening(rect, B);
+        maskFor = [mask](const Rect&) { return mask; };
     }
     // Kept as grey pixels of the band (the mask is grey, and zero in the opening), so that neither the
     // frame drawn over it nor a later render works out the mask again.
     m_maskPixels = Bitmap();
-    const Image pixels = OVFrameBand::pixels(mask, rect, opening, Bitmap::Format::Gray8, 0, &m_maskPixels);
+    const Image pixels =
+        mask.isNull() ? Image()
+                      : OVFrameBand::pixels(maskFor, rect, opening, Bitmap::Format::Gray8, 0, &m_maskPixels);
     m_opening = pixels.isNull() ? Rect::null() : opening;
     setCachedMask(pixels.isNull() ? mask : pixels);
     return m_cachedMask;
@@ -442,7 +450,11 @@ Image OVTexturedFrameFilter::cachedFrame() const
         // Around a picture of a preview's size the texture is kept apart as well, so that a shade's
         // change (a drag of its intensity in the builder) lays the shades again over it and no more.
         if (!base.isNull() && rect.width() * rect.height() <= keptTextureArea) {
-            if (const Image pixels = OVFrameBand::pixels(base, rect, m_opening, Bitmap::Format::RGBA8);
+            const bool opaque = !m_maskPixels.isNull();
+            const auto textureFor = [this, opaque](const Rect& strip) {
+                return m_texturize->outputImage(strip, opaque);
+            };
+            if (const Image pixels = OVFrameBand::pixels(textureFor, rect, m_opening, Bitmap::Format::RGBA8);
                 !pixels.isNull())
                 base = m_cachedBase = pixels;
         }
@@ -453,46 +465,90 @@ Image OVTexturedFrameFilter::cachedFrame() const
     const bool small = rect.width() * rect.height() <= keptTextureArea;
     const std::vector<OVFrameDescription::ShadePtr> shades =
         small ? description->shades() : description->optimizedShades();
+    struct Laid
+    {
+        OVFrameDescription::ShadePtr shade;
+        Image recipe; // the kernel's
+        Image part;
+        Size corner;
+        double scale;
+        Vector repeats;
+        Image kept; // its pixels, for a small frame
+    };
+    std::vector<Laid> laid;
     QHash<QString, Image> layers;
     for (const auto& shade : shades) {
         if (auto* combined = dynamic_cast<OVCombinedShadeDescription*>(shade.get()))
             combined->fixImages();
-        Image layer = small ? m_shadeLayers.value(shade->imageURL()) : Image();
-        if (layer.isNull()) {
-            const Image image = shade->image();
-            if (image.isNull())
+        Laid l{shade,
+               Image(),
+               Image(),
+               Size(),
+               0,
+               Vector(),
+               small ? m_shadeLayers.value(shade->imageURL()) : Image()};
+        if (l.kept.isNull()) {
+            l.part = shade->image();
+            if (l.part.isNull())
                 continue;
-            const double s = b / nonZero(shade->width());
-            const Vector repeats = repeatsVectorForFrame(*shade, rect.size, s);
-            const Size corner = shade->cornerSize();
-            layer = applyIn(kernelWithName(QStringLiteral("drawFrame")),
-                            {QVariant::fromValue(Vector::fromRect(rect)), QVariant::fromValue(Sampler(image)),
-                             QVariant::fromValue(Vector(corner.width, corner.height)), s,
-                             QVariant::fromValue(repeats)},
-                            rect, OVFrameRegions::frameRegion(image));
-            if (small)
-                if (const Image pixels = OVFrameBand::pixels(layer, rect, m_opening, Bitmap::Format::RGBA8);
+            l.scale = b / nonZero(shade->width());
+            l.repeats = repeatsVectorForFrame(*shade, rect.size, l.scale);
+            l.corner = shade->cornerSize();
+            l.recipe =
+                applyIn(kernelWithName(QStringLiteral("drawFrame")),
+                        {QVariant::fromValue(Vector::fromRect(rect)), QVariant::fromValue(Sampler(l.part)),
+                         QVariant::fromValue(Vector(l.corner.width, l.corner.height)), l.scale,
+                         QVariant::fromValue(l.repeats)},
+                        rect, OVFrameRegions::frameRegion(l.part));
+            if (small) {
+                const auto layerFor = [&l, &rect](const Rect& strip) {
+                    return OVFrameBand::laidOnCpu(l.recipe, l.part, l.corner, l.scale, l.repeats, rect,
+                                                  strip);
+                };
+                if (const Image pixels =
+                        OVFrameBand::pixels(layerFor, rect, m_opening, Bitmap::Format::RGBA8);
                     !pixels.isNull())
-                    layer = pixels;
+                    l.kept = pixels;
+            }
         }
         if (small)
-            layers.insert(shade->imageURL(), layer);
-        if (base.isNull()) {
-            base = layer;
-            continue;
-        }
-        OVAdjustableBlendFilter blend;
-        blend.setInputImage(layer);
-        blend.setInputBackgroundImage(base);
-        blend.setInputBlendName(shade->blendMode());
-        blend.setInputIntensity(shade->intensity());
-        base = blend.outputImage();
+            layers.insert(shade->imageURL(), l.kept.isNull() ? l.recipe : l.kept);
+        laid.push_back(l);
     }
     m_shadeLayers = layers;
+    // The shades blended over the texture, for a strip of the band (or the whole rectangle): a shade not
+    // kept as pixels is laid on the processor over that strip only.
+    const Image textured = base;
+    const bool texturePixels = !m_cachedBase.isNull();
+    const auto frameFor = [&](const Rect& strip) {
+        // The texture, too, is filled on the processor over the strip only, unless it is kept.
+        // (The mask kept as grey pixels reads as opaque over its rectangle.)
+        Image result = texturePixels || strip.isNull()
+                           ? textured
+                           : m_texturize->outputImage(strip, !m_maskPixels.isNull());
+        for (const Laid& l : laid) {
+            const Image layer = !l.kept.isNull() ? l.kept
+                                : strip.isNull() ? l.recipe
+                                                 : OVFrameBand::laidOnCpu(l.recipe, l.part, l.corner, l.scale,
+                                                                          l.repeats, rect, strip);
+            if (result.isNull()) {
+                result = layer;
+                continue;
+            }
+            OVAdjustableBlendFilter blend;
+            blend.setInputImage(layer);
+            blend.setInputBackgroundImage(result);
+            blend.setInputBlendName(l.shade->blendMode());
+            blend.setInputIntensity(l.shade->intensity());
+            result = blend.outputImage();
+        }
+        return result;
+    };
+    const Image whole = frameFor(Rect::null());
     // The band's pixels: the opening is masked out of the output, so nothing is drawn there.
     const Image pixels =
-        base.isNull() ? Image() : OVFrameBand::pixels(base, rect, m_opening, Bitmap::Format::RGBA8);
-    m_cachedFrame = pixels.isNull() ? base : pixels;
+        whole.isNull() ? Image() : OVFrameBand::pixels(frameFor, rect, m_opening, Bitmap::Format::RGBA8);
+    m_cachedFrame = pixels.isNull() ? whole : pixels;
     return m_cachedFrame;
 }
 

@@ -8,12 +8,17 @@
 #include "Classes/Framework/ImageORVExtension.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/KernelMath.h"
+#include "Platform/Image/RenderStatistics.h"
 #include "Platform/Image/Sampler.h"
 #include "Platform/Image/Vector.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <cmath>
+#include <list>
+#include <mutex>
 
 using namespace pf;
 
@@ -35,6 +40,63 @@ QString temporaryTexturePath(const QString& name)
         return {};
     return path;
 }
+
+// Tiles of tinted textures at the scale drawn, as pixels, shared by every filter of the process: a
+// frame or border made anew (another effect, a copy, the builder's next frame) with a texture, tint
+// and size already drawn takes the tile instead of working the texture out again. The most recent
+// few are kept.
+class SharedTiles
+{
+public:
+    static std::pair<Image, Bitmap> find(const QString& key)
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        auto& list = entries();
+        for (auto it = list.begin(); it != list.end(); ++it)
+            if (it->key == key) {
+                list.splice(list.begin(), list, it);
+                return {list.front().tile, list.front().bitmap};
+            }
+        return {};
+    }
+    static void insert(const QString& key, const Image& tile, const Bitmap& bitmap, double bytes)
+    {
+        constexpr double budget = 64.0 * 1024 * 1024;
+        if (bytes > budget / 4)
+            return;
+        std::lock_guard<std::mutex> lock(mutex());
+        auto& list = entries();
+        list.push_front({key, tile, bitmap, bytes});
+        double total = 0;
+        size_t kept = 0;
+        for (auto it = list.begin(); it != list.end();) {
+            total += it->bytes;
+            if (++kept > 8 || total > budget)
+                it = list.erase(it);
+            else
+                ++it;
+        }
+    }
+
+private:
+    struct Entry
+    {
+        QString key;
+        Image tile;
+        Bitmap bitmap;
+        double bytes;
+    };
+    static std::mutex& mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static std::list<Entry>& entries()
+    {
+        static std::list<Entry> list;
+        return list;
+    }
+};
 
 } // namespace
 
@@ -96,6 +158,7 @@ QString OVTexturizeFilter::resolve(const QString& requested, TextureState& state
     QString name = requested;
     if (const auto texture = OVTextureCatalog::sharedTextureCatalog().textureForName(name)) {
         state.texture = texture->image();
+        state.source = name;
         state.sections = std::max<quint64>(1, texture->sections());
         state.scaleTexture = texture->shouldScale();
         state.baseRepeats = texture->baseScale();
@@ -113,6 +176,7 @@ QString OVTexturizeFilter::resolve(const QString& requested, TextureState& state
             if (!image.isNull() && image.extent().width() > 0) {
                 name = requested;
                 state.texture = image;
+                state.source = name;
                 const Color average = ORVExtension::averageColor(image).value_or(Color(1, 1, 1, 1));
                 const Color opaque(average.red(), average.green(), average.blue(), 1);
                 if (tint)
@@ -262,22 +326,46 @@ Image OVTexturizeFilter::outputImage() const
     k = std::max(k, 1.0 / std::min(width, texture.extent().height()));
     const Rect tile(0, 0, width * k, texture.extent().height() * k);
     if (m_tileTexture != texture || m_tileScale != k || m_tile.isNull()) {
-        const Image moved = texture.imageByApplyingTransform(
-            AffineTransform::translation(-texture.extent().origin.x, -texture.extent().origin.y));
+        const Color tint = inputColor();
+        const QString key = m_state.source.isEmpty() ? QString()
+                                                     : QStringLiteral("%1|%2 %3 %4 %5|%6")
+                                                           .arg(m_state.source)
+                                                           .arg(tint.red(), 0, 'g', 17)
+                                                           .arg(tint.green(), 0, 'g', 17)
+                                                           .arg(tint.blue(), 0, 'g', 17)
+                                                           .arg(tint.alpha(), 0, 'g', 17)
+                                                           .arg(k, 0, 'g', 17);
+        const auto [shared, sharedBitmap] =
+            key.isEmpty() ? std::pair<Image, Bitmap>() : SharedTiles::find(key);
         const Rect read(-1, -1, tile.width() + 2, tile.height() + 2);
-        const Image tiled =
-            FrameworkFilterSupport::builtin(
-                QStringLiteral("CIAffineTile"),
-                {{QStringLiteral("inputImage"), QVariant::fromValue(moved)},
-                 {QStringLiteral("inputTransform"), QVariant::fromValue(AffineTransform::scale(k, k))}})
-                // The kernels read one tile and the pixel around it that bilinear sampling reaches.
-                .imageByCroppingToRect(read);
-        // Every part of a large shape reads the whole tile: made once into pixels (while tint, texture
-        // and scale stay), it is not worked out again for each part the renderer draws.
-        const bool small = read.width() * read.height() <= 16.0 * 1024 * 1024;
-        const Image pixels =
-            small ? OVFrameBand::pixels(tiled, read, Rect::null(), Bitmap::Format::RGBA8) : Image();
-        m_tile = pixels.isNull() ? tiled : pixels.imageByCroppingToRect(read);
+        m_tileRead = read;
+        m_tileOrigin = Point(read.integral().minX(), read.integral().minY());
+        if (!shared.isNull()) {
+            m_tile = shared;
+            m_tileBitmap = sharedBitmap;
+        } else {
+            const Image moved = texture.imageByApplyingTransform(
+                AffineTransform::translation(-texture.extent().origin.x, -texture.extent().origin.y));
+            const Image tiled =
+                FrameworkFilterSupport::builtin(
+                    QStringLiteral("CIAffineTile"),
+                    {{QStringLiteral("inputImage"), QVariant::fromValue(moved)},
+                     {QStringLiteral("inputTransform"), QVariant::fromValue(AffineTransform::scale(k, k))}})
+                    // The kernels read one tile and the pixel around it that bilinear sampling reaches.
+                    .imageByCroppingToRect(read);
+            // Every part of a large shape reads the whole tile: made once into pixels (while tint,
+            // texture and scale stay), it is not worked out again for each part the renderer draws.
+            const bool small = read.width() * read.height() <= 16.0 * 1024 * 1024;
+            m_tileBitmap = Bitmap();
+            const Image pixels = small ? OVFrameBand::pixels(tiled, read, Rect::null(), Bitmap::Format::RGBA8,
+                                                             0, &m_tileBitmap)
+                                       : Image();
+            m_tile = pixels.isNull() ? tiled : pixels.imageByCroppingToRect(read);
+            if (pixels.isNull())
+                m_tileBitmap = Bitmap();
+            if (!pixels.isNull() && !key.isEmpty())
+                SharedTiles::insert(key, m_tile, m_tileBitmap, read.width() * read.height() * 4);
+        }
         m_tileTexture = texture;
         m_tileScale = k;
     }
@@ -323,4 +411,123 @@ QString OVTexturizeFilter::description() const
                .arg(textureBaseRepeats(), 0, 'f', 6)
                .arg(textureSections())
                .arg(yes(scaleTexture()), yes(noTextureShift()));
+}
+
+Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
+{
+    const Image result = outputImage();
+    const Image input = imageValue(QStringLiteral("inputImage"));
+    if (result.isNull() || input.isNull() || !boolValue(QStringLiteral("imageIsMask")) ||
+        m_tileBitmap.isNull() || m_tileBitmap.format() != Bitmap::Format::RGBA8 ||
+        !RenderStatistics::cpuFiltersEnabled() || within.isNull() || result == input)
+        return result;
+    const Rect extent = input.extent();
+    const Rect bounds = within.integral().intersected(extent.integral());
+    if (bounds.isNull() || bounds.isEmpty() || !std::isfinite(bounds.width()) ||
+        !std::isfinite(bounds.height()))
+        return result;
+    // The shape's coverage: 1 over the extent of an opaque one, else the alpha of its pixels.
+    const std::optional<CpuRendering::Placed> shape =
+        opaqueShape ? std::optional<CpuRendering::Placed>(CpuRendering::Placed{})
+                    : CpuRendering::placedBitmap(input);
+    if (!shape || (!opaqueShape && shape->bitmap.format() != Bitmap::Format::RGBA8))
+        return result;
+    const Image texture = cachedTexture();
+    const double k = (inputTextureWidth() / texture.extent().width()) / m_state.baseRepeats;
+    const double scale = std::max(k, 1.0 / std::min(texture.extent().width(), texture.extent().height()));
+    // The kernels' arguments as they receive them: single precision.
+    const float tileX = float(texture.extent().width() * scale),
+                tileY = float(texture.extent().height() * scale);
+    const float ex = float(extent.minX()), ey = float(extent.minY()), ew = float(extent.width()),
+                eh = float(extent.height());
+    const float sections = float(m_state.sections);
+    const int mode = m_textureFillMode == 1 ? 0 : m_state.noTextureShift ? 1 : 2;
+    const Bitmap tileBitmap = m_tileBitmap;
+    const double originX = m_tileOrigin.x, originY = m_tileOrigin.y;
+    // The crop of the tile to the rectangle the kernels read, as the renderer's reader tests it.
+    const float edges[4] = {float(m_tileRead.minX()), float(m_tileRead.minY()), float(m_tileRead.maxX()),
+                            float(m_tileRead.maxY())};
+    const CpuRendering::Placed placed = *shape;
+    auto render = [=](const Rect& region, Bitmap& out) {
+        namespace kl = pf::kl;
+        const int columns = out.width(), rows = out.height();
+        const int x0 = int(bounds.minX() + region.minX()), y0 = int(bounds.minY() + region.minY());
+        const auto texel = [&](int i, int j) {
+            if (i < 0 || j < 0 || i >= tileBitmap.width() || j >= tileBitmap.height())
+                return kl::vec4(0.0f);
+            const uint8_t* q = tileBitmap.row(tileBitmap.height() - 1 - j) + size_t(i) * 4;
+            return kl::vec4(q[0] / 255.0f, q[1] / 255.0f, q[2] / 255.0f, q[3] / 255.0f);
+        };
+        const auto textureAt = [&](float qx, float qy) {
+            const float mx = kl::mod(qx, tileX), my = kl::mod(qy, tileY);
+            const double px = mx, py = my;
+            if (px < edges[0] || py < edges[1] || px >= edges[2] || py >= edges[3])
+                return kl::vec4(0.0f);
+            const float tx = float(px - originX), ty = float(py - originY);
+            const float cx = tx - 0.5f, cy = ty - 0.5f;
+            const float fx = std::floor(cx), fy = std::floor(cy);
+            const float wx = cx - fx, wy = cy - fy;
+            const int i = int(fx), j = int(fy);
+            if (wx == 0.0f && wy == 0.0f)
+                return texel(i, j);
+            return kl::mix(kl::mix(texel(i, j), texel(i + 1, j), wx),
+                           kl::mix(texel(i, j + 1), texel(i + 1, j + 1), wx), wy);
+        };
+        CpuRendering::inBands(rows, [&](int begin, int end) {
+            for (int row = begin; row < end; ++row) {
+                const int y = y0 + rows - 1 - row;
+                const int sj = y - int(placed.y);
+                const bool shapeRow = !opaqueShape && sj >= 0 && sj < placed.bitmap.height();
+                const uint8_t* shapeLine =
+                    shapeRow ? placed.bitmap.row(placed.bitmap.height() - 1 - sj) : nullptr;
+                float* o = reinterpret_cast<float*>(out.mutableRow(row));
+                for (int c = 0; c < columns; ++c, o += 4) {
+                    const int x = x0 + c;
+                    const int si = x - int(placed.x);
+                    float coverage = opaqueShape ? 1.0f : 0.0f;
+                    if (shapeLine && si >= 0 && si < placed.bitmap.width())
+                        coverage = shapeLine[size_t(si) * 4 + 3] / 255.0f;
+                    if (coverage == 0.0f) {
+                        o[0] = o[1] = o[2] = o[3] = 0.0f;
+                        continue;
+                    }
+                    const float px = float(x) + 0.5f, py = float(y) + 0.5f;
+                    float qx = px, qy = py;
+                    if (mode == 0) {
+                        const float left = px - ex, right = ex + ew - px, bottom = py - ey,
+                                    top = ey + eh - py;
+                        const float depth = kl::min(kl::min(left, right), kl::min(bottom, top));
+                        float side = 3.0f;
+                        float along = ey + eh - py;
+                        if (depth == top) {
+                            side = 0.0f;
+                            along = left;
+                        } else if (depth == right) {
+                            side = 1.0f;
+                            along = top;
+                        } else if (depth == bottom) {
+                            side = 2.0f;
+                            along = right;
+                        }
+                        const float count = kl::max(1.0f, kl::floor(sections + 0.5f));
+                        const float strip = tileY / count;
+                        const float kk = kl::mod(side, count);
+                        qx = along;
+                        qy = kk * strip + kl::mod(depth, strip);
+                    } else if (mode == 2) {
+                        const float r = kl::floor(py / tileY);
+                        qx = px + kl::fract(r * 0.6180339887f) * tileX;
+                    }
+                    const kl::vec4 t = textureAt(qx, qy) * coverage;
+                    o[0] = t.x;
+                    o[1] = t.y;
+                    o[2] = t.z;
+                    o[3] = t.w;
+                }
+            }
+        });
+        return true;
+    };
+    return CpuRendering::attach(result,
+                                std::make_shared<const CpuRendering>(bounds, Bitmap::Format::RGBAf, render));
 }

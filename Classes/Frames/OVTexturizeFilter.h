@@ -2,6 +2,7 @@
 
 #include "Classes/Framework/ColorORVExtension.h"
 #include "Classes/Framework/OVFilter.h"
+#include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Color.h"
 
 // Fills the shape of its input (its alpha) with a texture of the texture catalog, tinted to a colour:
@@ -47,12 +48,19 @@ public:
     // The tinted texture (a plain colour square without a texture).
     pf::Image cachedTexture() const;
     pf::Image outputImage() const override;
+    // The same, with the fill of a mask (`imageIsMask`) worked out on the processor over `within` only
+    // (whole pixels), where the mask and the texture's tile are pixels in memory: a frame's band is
+    // drawn a strip at a time. `opaqueShape`: the caller knows the input is opaque over its whole
+    // extent (a grey mask's pixels). The plain output otherwise.
+    pf::Image outputImage(const pf::Rect& within, bool opaqueShape = false) const;
     QString description() const;
 
 private:
     struct TextureState
     {
         pf::Image texture;
+        // The name whose file gave `texture` (empty for a texture set as an image).
+        QString source;
         quint64 sections = 1;
         ORVExtension::HSV hsv{0, 1, 1};
         double baseRepeats = 1.0;
@@ -70,6 +78,10 @@ private:
     mutable pf::Image m_cachedTexture;
     // One tile of the tinted texture at the scale drawn, as pixels, for that texture and scale.
     mutable pf::Image m_tile;
+    // Its pixels, whose lower-left corner lies at `m_tileOrigin`; `m_tileRead` the rectangle read.
+    mutable pf::Bitmap m_tileBitmap;
+    mutable pf::Point m_tileOrigin;
+    mutable pf::Rect m_tileRead;
     mutable pf::Image m_tileTexture;
     mutable double m_tileScale = 0;
     qint32 m_textureFillMode = 0;

@@ -117,6 +117,12 @@ TEST(OVFrameBuilder, HeadersAndNoSelectionShowThePlainFrameLocked)
     const QStringList& system = OVFrameCatalog::sharedFrameCatalog().frameIDs();
     const int header = int(system.indexOf("Wood -"));
     ASSERT_GE(header, 0);
+    // The list shows a header as a bold title, not as one more grey frame.
+    const QTableWidgetItem* title = b.builder.frameList()->item(header, 0);
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->text(), "Wood");
+    EXPECT_TRUE(title->font().bold());
+    EXPECT_NE(title->foreground().color(), b.builder.frameList()->item(header + 1, 0)->foreground().color());
     for (int row : {-1, header}) {
         SCOPED_TRACE(row);
         b.builder.selectRow(row);

@@ -13,6 +13,7 @@
 #include "Platform/UI/SteppedClock.h"
 #include "SceneTestSupport.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace framestest;
@@ -440,5 +441,91 @@ TEST(OVFrameBand, TheOpeningHoldsNoMaskAndReachesItsInnerEdge)
             EXPECT_LE(rect.maxY() - opening.maxY(), c.band * scale + 6);
         }
         EXPECT_GT(inside, 0);
+    }
+}
+
+// A part laid on the processor is what the kernel lays, to the float: corners, stretched and repeated
+// middles, a side shorter than its two corners, over the whole rectangle and over a strip of it only.
+TEST(OVFrameBand, PartsLaidOnTheProcessorAreWhatTheKernelLays)
+{
+    const Image part = scenetest::picture(40, 30, [](int x, int y) {
+        const double a = (x + y) % 3 == 0 ? 0.0 : 0.25 + 0.75 * ((x * 7 + y * 3) % 11) / 10.0;
+        return std::array<double, 4>{a * (x % 5) / 4.0, a * (y % 4) / 3.0, a * 0.5, a};
+    });
+    const struct
+    {
+        Rect rect;
+        double corner, scale, repeats;
+        Rect within;
+    } cases[] = {{Rect(13, 7, 200, 150), 8, 1.5, 1, Rect::null()},
+                 {Rect(-20, 4, 331, 97), 10, 0.75, 3.4, Rect::null()},
+                 {Rect(0, 0, 23, 180), 12, 2.0, 2, Rect::null()},
+                 {Rect(13, 7, 200, 150), 8, 1.5, 4, Rect(13, 120, 200, 37)}};
+    const OVTexturedFrameFilter kernels;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rect.width() << " x " << c.rect.height() << ", " << c.repeats);
+        pf::ApplyOptions options;
+        options.definition = c.rect;
+        options.extent = c.rect;
+        options.regionOfInterest = OVFrameRegions::frameRegion(part);
+        const pf::Vector repeats(c.repeats, c.repeats);
+        const pf::Size corner(c.corner, c.corner);
+        const Image laid = kernels.kernelWithName("drawFrame")
+                               .apply({QVariant::fromValue(pf::Vector::fromRect(c.rect)),
+                                       QVariant::fromValue(pf::Sampler(part)),
+                                       QVariant::fromValue(pf::Vector(corner.width, corner.height)), c.scale,
+                                       QVariant::fromValue(repeats)},
+                                      options);
+        const Image onCpu = OVFrameBand::laidOnCpu(laid, part, corner, c.scale, repeats, c.rect, c.within);
+        ASSERT_NE(onCpu, laid);
+        const Rect shown = c.within.isNull() ? c.rect : c.within;
+        const Pixels a = rendered(laid, shown), b = rendered(onCpu, shown);
+        ASSERT_FALSE(a.isNull() || b.isNull());
+        EXPECT_LE(maxDifference(a, b), 1e-6);
+    }
+}
+
+// A fill worked out on the processor over a strip is what the kernels draw there, to the float: the
+// whole texture cut along the sides of an opaque grey mask, and tiled patterns (shifted and not) in a
+// shape with soft edges.
+TEST(OVTexturizeFilter, FillsWorkedOutOnTheProcessorAreWhatTheKernelsDraw)
+{
+    pf::Bitmap grey(150, 110, pf::Bitmap::Format::Gray8);
+    std::memset(grey.mutableData(), 200, grey.byteCount());
+    pf::Bitmap soft(150, 110, pf::Bitmap::Format::RGBA8);
+    for (int y = 0; y < soft.height(); ++y)
+        for (int x = 0; x < soft.width(); ++x) {
+            uint8_t* p = soft.mutableRow(y) + x * 4;
+            const uint8_t a = uint8_t((x * 13 + y * 7) % 256);
+            p[0] = p[1] = p[2] = a;
+            p[3] = a;
+        }
+    const auto placed = [](const pf::Bitmap& b) {
+        return Image::fromBitmap(b).imageByApplyingTransform(pf::AffineTransform::translation(-7, 5));
+    };
+    const struct
+    {
+        const char* texture;
+        int mode;
+        bool opaque;
+    } cases[] = {{"ORV-T#011#Wood-Walnut", 1, true},
+                 {"ORV-T#012#Wood-Cherry", 2, false},
+                 {"ORV-T#013#Wood-Weathered-Barn", 2, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.texture);
+        OVTexturizeFilter filter;
+        filter.setImageIsMask(true);
+        filter.setTextureFillMode(c.mode);
+        filter.setInputTextureName(c.texture);
+        filter.setInputTextureWidth(90);
+        filter.setInputImage(placed(c.opaque ? grey : soft));
+        const Image kernels = filter.outputImage();
+        for (const Rect strip : {Rect(-7, 5, 150, 23), Rect(120, 20, 23, 95)}) {
+            const Image onCpu = filter.outputImage(strip, c.opaque);
+            ASSERT_NE(onCpu, kernels);
+            const Pixels a = rendered(kernels, strip), b = rendered(onCpu, strip);
+            ASSERT_FALSE(a.isNull() || b.isNull());
+            EXPECT_LE(maxDifference(a, b), 1e-6);
+        }
     }
 }
