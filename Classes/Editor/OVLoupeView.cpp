@@ -158,7 +158,8 @@ bool isFinite(const Rect& r)
 // The overlay's layer host. The overlay spans the whole window and is clear, so the window draws again
 // whatever lies beneath what the overlay marks for drawing; and the layer tree reports most changes as
 // showing anywhere. A change of the loupe marks only where the loupe and its shadow were and are: a
-// carry step draws the loupe's surroundings, not the whole window.
+// carry step draws the loupe's surroundings, not the whole window. A part of a layer drawn again while
+// the loupe stays where it is (a brush step in the glass) marks only that part.
 class OVLoupeView::LoupeHost : public pf::LayerHostView
 {
 public:
@@ -173,6 +174,12 @@ private:
         if (now.isInfinite() || !isFinite(now)) {
             m_last = Rect::null();
             setNeedsDisplay();
+            return;
+        }
+        if (!dirty.isInfinite() && !dirty.isNull() && now == m_last) {
+            const Rect part = dirty.intersected(now);
+            if (!part.isNull() && !part.isEmpty())
+                setNeedsDisplayInRect(part.integral().insetBy(-2, -2));
             return;
         }
         Rect area = dirty.isInfinite() ? now : dirty.united(now);
@@ -503,6 +510,10 @@ void OVLoupeView::setLoupeState(int state)
     else if ((old == 4 || old == 5) && m_delegate)
         m_delegate->loupeViewDeactivated(this);
     setHidden(state == 0);
+    // Home again, the glass shows the photo as before the carry, not the window captured for it (the
+    // dock lies over the window's background).
+    if (state <= 1 && old >= 2)
+        forgetScreenshot();
     double scale = m_smallScale;
     if (state <= 1) {
         setFrame(m_orgFrame);
@@ -667,6 +678,33 @@ void OVLoupeView::takeScreenshot()
     m_contentLayer->setOpacity(0);
 }
 
+void OVLoupeView::forgetScreenshot()
+{
+    m_screenshotLayer->setContents(QImage());
+    m_torus->setScreenshot(QImage());
+    m_zoomLayer->setContentsRect(Rect(0, 0, 1, 1));
+}
+
+void OVLoupeView::slideIntoSight()
+{
+    const View* above = superview();
+    if (!above || !hasPicture())
+        return;
+    // The whole rim where the window shows it (the knob's marks lie near its top), as far as the window
+    // is large enough; the right and top edges first, where the marks are. The middle stays over the
+    // photo even where that leaves some of the rim out of sight.
+    const Rect content = above->bounds();
+    const Size half(m_loupeLayer->bounds().width() / 2, m_loupeLayer->bounds().height() / 2);
+    const auto within = [](double v, double low, double high) { return std::min(std::max(v, low), high); };
+    const Point at = m_loupeLayer->position();
+    Point to(within(at.x, content.minX() + half.width, content.maxX() - half.width),
+             within(at.y, content.minY() + half.height, content.maxY() - half.height));
+    to = Point(within(to.x, m_fotoLayerRect.minX(), m_fotoLayerRect.maxX()),
+               within(to.y, m_fotoLayerRect.minY(), m_fotoLayerRect.maxY()));
+    if (to != at)
+        m_loupeLayer->setPosition(to); // slides there, animated
+}
+
 Point OVLoupeView::brushLocationFor(Point inContentLayer) const
 {
     const Size size = m_contentLayer->bounds().size;
@@ -803,6 +841,8 @@ void OVLoupeView::mouseUp(const pf::Event& event)
         setNeedleAngle(stepAngle(zoomFactor()));
         break;
     case 2:
+        if (overImage())
+            slideIntoSight();
         setLoupeState(overImage() ? 4 : 1);
         break;
     case 3:
