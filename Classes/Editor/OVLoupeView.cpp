@@ -158,7 +158,8 @@ bool isFinite(const Rect& r)
 // The overlay's layer host. The overlay spans the whole window and is clear, so the window draws again
 // whatever lies beneath what the overlay marks for drawing; and the layer tree reports most changes as
 // showing anywhere. A change of the loupe marks only where the loupe and its shadow were and are: a
-// carry step draws the loupe's surroundings, not the whole window.
+// carry step draws the loupe's surroundings, not the whole window. A part of a layer drawn again while
+// the loupe stays where it is (a brush step in the glass) marks only that part.
 class OVLoupeView::LoupeHost : public pf::LayerHostView
 {
 public:
@@ -173,6 +174,12 @@ private:
         if (now.isInfinite() || !isFinite(now)) {
             m_last = Rect::null();
             setNeedsDisplay();
+            return;
+        }
+        if (!dirty.isInfinite() && !dirty.isNull() && now == m_last) {
+            const Rect part = dirty.intersected(now);
+            if (!part.isNull() && !part.isEmpty())
+                setNeedsDisplayInRect(part.integral().insetBy(-2, -2));
             return;
         }
         Rect area = dirty.isInfinite() ? now : dirty.united(now);
@@ -224,11 +231,12 @@ public:
         const auto* pixels = reinterpret_cast<const QRgb*>(m_screenshot.constBits());
         const qsizetype stride = m_screenshot.bytesPerLine() / 4;
         auto* ring = reinterpret_cast<QRgb*>(m_ring.bits());
+        // Unit coordinates of the source rect, y-up, to pixel centres of the picture (row 0 on top): a
+        // linear map, worked out once per draw.
+        const float x0 = float(m_source.minX() * w - 0.5), xu = float(m_source.width() * w);
+        const float y0 = float((1 - m_source.minY()) * h - 0.5), yv = float(-m_source.height() * h);
         for (const RingPixel& p : map.pixels) {
-            // Unit coordinates of the source rect, y-up, to pixel centres of the picture (row 0 on top).
-            const double x = (m_source.minX() + p.u * m_source.width()) * w - 0.5;
-            const double y = (1 - (m_source.minY() + p.v * m_source.height())) * h - 0.5;
-            const QRgb seen = sample(pixels, stride, w, h, x, y);
+            const QRgb seen = sample(pixels, stride, w, h, x0 + p.u * xu, y0 + p.v * yv);
             ring[p.index] = p.alpha == 255 ? seen : scaled(seen, p.alpha);
         }
         pf::drawImage(painter, m_ring, b);
@@ -255,22 +263,27 @@ private:
         std::vector<RingPixel> pixels;
     };
 
-    static QRgb sample(const QRgb* pixels, qsizetype stride, int w, int h, double x, double y)
+    // Two premultiplied pixels weighed a : b, with a + b = 256; two channels at a time.
+    static QRgb mix256(QRgb x, uint a, QRgb y, uint b)
+    {
+        const uint redBlue = (((x & 0xff00ff) * a + (y & 0xff00ff) * b) >> 8) & 0xff00ff;
+        const uint alphaGreen = (((x >> 8) & 0xff00ff) * a + ((y >> 8) & 0xff00ff) * b) & 0xff00ff00;
+        return alphaGreen | redBlue;
+    }
+
+    // Bilinear, with weights in 256ths: every carry step samples the whole ring, so this stays integer.
+    static QRgb sample(const QRgb* pixels, qsizetype stride, int w, int h, float x, float y)
     {
         if (!(x > -1 && y > -1 && x < w && y < h))
             return 0;
         const int x0 = int(std::floor(x)), y0 = int(std::floor(y));
-        const double fx = x - x0, fy = y - y0;
+        const uint fx = uint((x - float(x0)) * 256 + 0.5f), fy = uint((y - float(y0)) * 256 + 0.5f);
         const auto at = [&](int px, int py) {
             return pixels[std::clamp(py, 0, h - 1) * stride + std::clamp(px, 0, w - 1)];
         };
-        const QRgb a = at(x0, y0), b = at(x0 + 1, y0), c = at(x0, y0 + 1), d = at(x0 + 1, y0 + 1);
-        const auto mix = [&](int shift) {
-            const double top = ((a >> shift) & 0xff) * (1 - fx) + ((b >> shift) & 0xff) * fx;
-            const double bottom = ((c >> shift) & 0xff) * (1 - fx) + ((d >> shift) & 0xff) * fx;
-            return QRgb(std::lround(top * (1 - fy) + bottom * fy)) << shift;
-        };
-        return mix(24) | mix(16) | mix(8) | mix(0);
+        const QRgb top = mix256(at(x0, y0), 256 - fx, at(x0 + 1, y0), fx);
+        const QRgb bottom = mix256(at(x0, y0 + 1), 256 - fx, at(x0 + 1, y0 + 1), fx);
+        return mix256(top, 256 - fy, bottom, fy);
     }
 
     // Where each pixel of the ring looks through the lens, for a ring image `side` pixels wide.
@@ -503,6 +516,10 @@ void OVLoupeView::setLoupeState(int state)
     else if ((old == 4 || old == 5) && m_delegate)
         m_delegate->loupeViewDeactivated(this);
     setHidden(state == 0);
+    // Home again, the glass shows the photo as before the carry, not the window captured for it (the
+    // dock lies over the window's background).
+    if (state <= 1 && old >= 2)
+        forgetScreenshot();
     double scale = m_smallScale;
     if (state <= 1) {
         setFrame(m_orgFrame);
@@ -667,6 +684,33 @@ void OVLoupeView::takeScreenshot()
     m_contentLayer->setOpacity(0);
 }
 
+void OVLoupeView::forgetScreenshot()
+{
+    m_screenshotLayer->setContents(QImage());
+    m_torus->setScreenshot(QImage());
+    m_zoomLayer->setContentsRect(Rect(0, 0, 1, 1));
+}
+
+void OVLoupeView::slideIntoSight()
+{
+    const View* above = superview();
+    if (!above || !hasPicture())
+        return;
+    // The whole rim where the window shows it (the knob's marks lie near its top), as far as the window
+    // is large enough; the right and top edges first, where the marks are. The middle stays over the
+    // photo even where that leaves some of the rim out of sight.
+    const Rect content = above->bounds();
+    const Size half(m_loupeLayer->bounds().width() / 2, m_loupeLayer->bounds().height() / 2);
+    const auto within = [](double v, double low, double high) { return std::min(std::max(v, low), high); };
+    const Point at = m_loupeLayer->position();
+    Point to(within(at.x, content.minX() + half.width, content.maxX() - half.width),
+             within(at.y, content.minY() + half.height, content.maxY() - half.height));
+    to = Point(within(to.x, m_fotoLayerRect.minX(), m_fotoLayerRect.maxX()),
+               within(to.y, m_fotoLayerRect.minY(), m_fotoLayerRect.maxY()));
+    if (to != at)
+        m_loupeLayer->setPosition(to); // slides there, animated
+}
+
 Point OVLoupeView::brushLocationFor(Point inContentLayer) const
 {
     const Size size = m_contentLayer->bounds().size;
@@ -803,6 +847,8 @@ void OVLoupeView::mouseUp(const pf::Event& event)
         setNeedleAngle(stepAngle(zoomFactor()));
         break;
     case 2:
+        if (overImage())
+            slideIntoSight();
         setLoupeState(overImage() ? 4 : 1);
         break;
     case 3:

@@ -154,6 +154,10 @@ private:
     pf::Point brushLocationFor(pf::Point inContentLayer) const;
     std::shared_ptr<pf::Layer> maskLayer() const;
     void takeScreenshot();
+    // Back in the dock: the window's picture goes, and the glass shows the middle of the photo again.
+    void forgetScreenshot();
+    // Put down with its rim past the window's edge: moved in until the rim shows.
+    void slideIntoSight();
     void readPictureFrame();
     // A picture to place the loupe on: its size and its frame on screen known and not empty.
     bool hasPicture() const;

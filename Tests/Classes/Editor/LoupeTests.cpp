@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -146,6 +147,37 @@ protected:
         mouse(pf::EventType::LeftMouseUp, Point(from.x + to.x - middle.x, from.y + to.y - middle.y));
         settle();
     }
+    // The same carry as the system delivers it: pressed by the rim, dragged in steps and let go, through
+    // the window.
+    void carryThroughWindow(Point to)
+    {
+        const Point from = around(0.9, 180);
+        const Point middle = around(0, 0);
+        const auto inWindow = [](Point p) {
+            return QPoint(int(std::lround(p.x)), int(std::lround(H - p.y)));
+        };
+        QWindow* handle = window->windowHandle();
+        QTest::mousePress(handle, Qt::LeftButton, {}, inWindow(from));
+        for (int i = 1; i <= 4; ++i)
+            QTest::mouseMove(handle, inWindow(Point(from.x + (to.x - middle.x) * i / 4,
+                                                    from.y + (to.y - middle.y) * i / 4)));
+        QTest::mouseRelease(handle, Qt::LeftButton, {},
+                            inWindow(Point(from.x + to.x - middle.x, from.y + to.y - middle.y)));
+        settle();
+    }
+    // The overlay as drawn now, over white.
+    QImage overlay() const
+    {
+        pf::Layer* root = loupe->loupeLayer().get();
+        while (root->superlayer())
+            root = root->superlayer();
+        QImage out(int(root->frame().width()), int(root->frame().height()),
+                   QImage::Format_ARGB32_Premultiplied);
+        out.fill(Qt::white);
+        QPainter painter(&out);
+        pf::LayerRenderer::render(*root, painter, 1e9);
+        return out;
+    }
     // Lets the window draw, then runs every animation to its end.
     void settle(double seconds = 1)
     {
@@ -280,8 +312,8 @@ TEST_F(LoupeTest, TheEditRectIsTheGlassAtTheFactorAndNeverLeavesThePicture)
          Rect(0, 0.5 - (g / 150) / (g / 100) / 2, 1, (g / 150) / (g / 100))},
         {"taller than the picture", Size(300, 100), 1, Rect(0, 0, 1, 1), Point(400, 300),
          Rect(0.5 - (g / 300) / (g / 100) / 2, 0, (g / 300) / (g / 100), 1)},
-        {"lower left corner", Size(1200, 800), 0, Rect(0, 0, 1, 1), Point(110, 110),
-         Rect(0, 0, g / 1200 / 2, g / 800 / 2)},
+        {"lower left corner", Size(1200, 800), 2, Rect(0, 0, 1, 1), Point(110, 110),
+         Rect(0, 0, g / 1200 * 2, g / 800 * 2)},
         {"upper right corner", Size(1200, 800), 2, Rect(0, 0, 1, 1), Point(690, 490),
          Rect(1 - g / 1200 * 2, 1 - g / 800 * 2, g / 1200 * 2, g / 800 * 2)},
     };
@@ -296,7 +328,9 @@ TEST_F(LoupeTest, TheEditRectIsTheGlassAtTheFactorAndNeverLeavesThePicture)
         ASSERT_EQ(loupe->loupeState(), 4);
         expectRect(loupe->editRect(), c.expected, c.what);
         EXPECT_EQ(loupe->zoomLayer()->contentsRect(), loupe->editRect());
-        EXPECT_EQ(loupe->frame(), Rect(c.at.x - 160, c.at.y - 160, 320, 320));
+        // By the window's lower left corner it rests where its rim shows.
+        const Point rests(std::max(c.at.x, 160.0), std::max(c.at.y, 160.0));
+        EXPECT_EQ(loupe->frame(), Rect(rests.x - 160, rests.y - 160, 320, 320));
     }
 }
 
@@ -359,18 +393,8 @@ TEST_F(LoupeTest, TheRimAndTheShadowFollowTheScale)
         // Lifted over the picture, the loupe darkens what lies just below its rim.
         loupe->setLoupeState(3);
         settle();
-        pf::Layer* root = loupe->loupeLayer().get();
-        while (root->superlayer())
-            root = root->superlayer();
         const Rect f = loupe->loupeLayer()->frame();
-        const auto belowTheRim = [&] {
-            QImage out(int(root->frame().width()), int(root->frame().height()),
-                       QImage::Format_ARGB32_Premultiplied);
-            out.fill(Qt::white);
-            QPainter painter(&out);
-            pf::LayerRenderer::render(*root, painter, 1e9);
-            return qRed(out.pixel(int(f.midX()), int(f.minY() - 6)));
-        };
+        const auto belowTheRim = [&] { return qRed(overlay().pixel(int(f.midX()), int(f.minY() - 6))); };
         EXPECT_LT(belowTheRim(), 230);
         loupe->setLoupeState(4);
         settle();
@@ -552,4 +576,66 @@ TEST_F(LoupeTest, ADelegateThatDoesNotListenForActivationStillPlacesTheLoupe)
     EXPECT_EQ(loupe->loupeState(), 4);
     EXPECT_TRUE(finite(loupe->editRect()));
     loupe->setDelegate(&delegate);
+}
+
+// Mended: put down near the window's top the rim (and the knob's upper marks) lay out of sight.
+TEST_F(LoupeTest, PutDownNearTheWindowsEdgeTheLoupeSlidesUntilItsRimShows)
+{
+    struct Case
+    {
+        const char* what;
+        Rect picture;
+        Point dropped, placed;
+    };
+    const Case cases[] = {
+        {"well inside", Rect(100, 100, 880, 590), Point(400, 400), Point(400, 400)},
+        {"near the top", Rect(100, 100, 880, 590), Point(400, 660), Point(400, 540)},
+        {"near the upper right corner", Rect(100, 100, 880, 590), Point(950, 670), Point(840, 540)},
+        {"the middle stays over the photo", Rect(100, 600, 880, 400), Point(400, 650), Point(400, 600)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        loupe->setLoupeState(1);
+        settle();
+        delegate.picture = c.picture;
+        carryThroughWindow(c.dropped);
+        ASSERT_EQ(loupe->loupeState(), 4);
+        EXPECT_EQ(loupe->loupeLayer()->position(), c.placed);
+        EXPECT_EQ(loupe->loupeLayer()->presentationState().position, c.placed);
+        EXPECT_EQ(loupe->frame(), Rect(c.placed.x - 160, c.placed.y - 160, 320, 320));
+        // The glass shows the part under it where it came to rest.
+        const double w = 208.0 / 1200, h = 208.0 / 800;
+        const double x = (c.placed.x - c.picture.minX()) / c.picture.width() - w / 2;
+        const double y = (c.placed.y - c.picture.minY()) / c.picture.height() - h / 2;
+        expectRect(loupe->editRect(), Rect(std::clamp(x, 0.0, 1 - w), std::clamp(y, 0.0, 1 - h), w, h),
+                   c.what);
+    }
+}
+
+// Mended: carried back to the dock, the glass went on showing the window captured for the carry (the
+// dark background there) instead of the photo.
+TEST_F(LoupeTest, CarriedBackToTheDockTheGlassShowsThePhotoAgain)
+{
+    QImage photo(240, 160, QImage::Format_RGB32);
+    photo.fill(QColor(230, 120, 40));
+    loupe->zoomLayer()->setContents(photo);
+    const Point glass = around(0, 0);
+    const auto seen = [&] { return QColor(overlay().pixel(int(glass.x), int(glass.y))); };
+    ASSERT_GT(seen().red(), 200) << "docked, the glass shows the photo";
+    struct Case
+    {
+        const char* what;
+        Point via;
+    };
+    for (const Case& c :
+         {Case{"carried beside the photo", Point(850, 50)}, Case{"put down on it", Point(400, 300)}}) {
+        SCOPED_TRACE(c.what);
+        carryThroughWindow(c.via);
+        if (loupe->loupeState() == 4)
+            carryThroughWindow(Point(850, 50)); // and off it again: home
+        ASSERT_EQ(loupe->loupeState(), 1);
+        const QColor now = seen();
+        EXPECT_GT(now.red(), 200);
+        EXPECT_LT(now.blue(), 100);
+    }
 }
