@@ -75,7 +75,11 @@ struct PictureKey
     bool aspectFit, upscale, borderedImage;
     std::optional<QRgb> borderColour;
     QPainter::RenderHints hints;
-    pf::DevicePlacement placement;
+    // Where on the device only as far as it changes the drawing: moved by whole pixels, it is the same.
+    QSize pixels;
+    QPointF phase;
+    double ratio;
+    bool yUp;
     bool operator==(const PictureKey&) const = default;
 };
 
@@ -419,7 +423,10 @@ void OVGridItem::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
                    borderedImage(),
                    border ? std::optional<QRgb>(border->rgba()) : std::nullopt,
                    painter.renderHints(),
-                   placement};
+                   placement.pixels.size(),
+                   placement.phase,
+                   placement.ratio,
+                   placement.yUp};
     CachedPicture* cached = pictureCache().object(m_pictureSerial);
     if (!cached || !(cached->key == key)) {
         QImage picture =
