@@ -160,6 +160,54 @@ void drawImage(QPainter& painter, const QImage& image, const Rect& destination, 
     painter.restore();
 }
 
+DevicePlacement devicePlacement(const QPainter& painter, const Rect& area)
+{
+    DevicePlacement placement;
+    placement.ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    // The whole way to the device: also what a painter shared with an outer one (a view rendered into
+    // another's painting) puts before the view's own transform.
+    const QTransform& t = painter.deviceTransform();
+    if (t.type() > QTransform::TxScale || std::abs(t.m11()) != placement.ratio ||
+        std::abs(t.m22()) != placement.ratio || area.isEmpty())
+        return placement;
+    const QRectF device = t.mapRect(area.toQRectF());
+    const int left = int(std::floor(device.left())), top = int(std::floor(device.top()));
+    const int right = int(std::ceil(device.right())), bottom = int(std::ceil(device.bottom()));
+    placement.pixels = QRect(left, top, right - left, bottom - top);
+    placement.phase = QPointF(device.left() - left, device.top() - top);
+    placement.yUp = t.m22() < 0;
+    placement.valid = !placement.pixels.isEmpty();
+    return placement;
+}
+
+QImage renderAtDevicePixels(const QPainter& painter, const DevicePlacement& placement,
+                            const std::function<void(QPainter&)>& draw)
+{
+    QImage picture(placement.pixels.size(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    picture.setDevicePixelRatio(placement.ratio);
+    QPainter p(&picture);
+    p.setRenderHints(painter.renderHints());
+    // The painter's way to the device, moved so that the placement's first pixel is the picture's
+    // first (the picture's own pixel ratio scales last).
+    p.setTransform(painter.deviceTransform() *
+                   QTransform::fromTranslate(-placement.pixels.x(), -placement.pixels.y()) *
+                   QTransform::fromScale(1 / placement.ratio, 1 / placement.ratio));
+    draw(p);
+    return picture;
+}
+
+void copyAtDevicePixels(QPainter& painter, const QImage& picture, const DevicePlacement& placement)
+{
+    painter.save();
+    painter.resetTransform();
+    // Whole pixels onto whole pixels: no filtering, so the painter takes its plain copying path.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const QPointF at = painter.deviceTransform().inverted().map(QPointF(placement.pixels.topLeft()));
+    painter.drawImage(at, picture);
+    painter.restore();
+}
+
 void drawThreePartImage(QPainter& painter, const Rect& frame, const QImage& startCap, const QImage& center,
                         const QImage& endCap, bool vertical, QPainter::CompositionMode mode, double fraction)
 {

@@ -42,6 +42,28 @@ void drawThreePartImage(QPainter& painter, const Rect& frame, const QImage& star
                         QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver,
                         double fraction = 1.0);
 
+// Where a drawing within `area` (the painter's coordinates) lands on the device: the whole device pixels
+// it touches, and where within the first of them its corner lies. A drawing made once into a picture of
+// these pixels and then copied (renderAtDevicePixels, copyAtDevicePixels) comes out as if drawn
+// directly, at the cost of a copy of rows. Not valid when the painter's transform scales, turns or shears
+// beyond the device's pixel ratio (a view rendered into a scaled picture): draw directly then.
+struct DevicePlacement
+{
+    bool valid = false;
+    QRect pixels;  // relative to the painter's origin, in device pixels
+    QPointF phase; // the area's corner within the first pixel
+    double ratio = 1;
+    bool yUp = false;
+    bool operator==(const DevicePlacement&) const = default;
+};
+DevicePlacement devicePlacement(const QPainter& painter, const Rect& area);
+// A transparent picture of the placement's pixels with `draw` run in it, in the painter's coordinates and
+// with its render hints.
+QImage renderAtDevicePixels(const QPainter& painter, const DevicePlacement& placement,
+                            const std::function<void(QPainter&)>& draw);
+// Copies such a picture to its pixels, with the painter's opacity and clip.
+void copyAtDevicePixels(QPainter& painter, const QImage& picture, const DevicePlacement& placement);
+
 // Tiles `pattern` upright over `path`, the tiles starting at `phase` and turned by `rotation` about it.
 void fillWithPattern(QPainter& painter, const QPainterPath& path, const QImage& pattern,
                      Point phase = Point(), double rotation = 0);

@@ -189,7 +189,9 @@ int EventRouter::clickCountForPress(int button, QPointF screenPosition)
     const double now = Clock::current().now();
     const double distance = QApplication::styleHints()->mouseDoubleClickDistance();
     const QPointF moved = screenPosition - m_lastPressPosition;
-    if (button == m_lastPressButton && now - m_lastPressTime <= Event::doubleClickInterval() &&
+    // A press before the last one (another clock took over) follows nothing.
+    const double gap = now - m_lastPressTime;
+    if (button == m_lastPressButton && gap >= 0 && gap <= Event::doubleClickInterval() &&
         std::abs(moved.x()) <= distance && std::abs(moved.y()) <= distance)
         ++m_clickCount;
     else

@@ -28,6 +28,15 @@ bool animates(const Layer& layer)
     return layer.mask() && animates(*layer.mask());
 }
 
+// Whether a sublayer of `layer` could show something now (its own look is not asked: the root is bare).
+bool showsSublayers(const Layer& layer)
+{
+    for (const auto& sublayer : layer.sublayers())
+        if (!sublayer->isHidden() && sublayer->opacity() > 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 LayerHostView::LayerHostView(const Rect& frame, QWidget* parent)
@@ -81,8 +90,33 @@ void LayerHostView::drawRect(QPainter& painter, const Rect&)
     LayerRenderer::render(*m_root, painter, Clock::current().now());
 }
 
+void LayerHostView::setHidesWhileNothingShows(bool flag)
+{
+    if (flag == m_hidesWhileNothingShows)
+        return;
+    m_hidesWhileNothingShows = flag;
+    if (flag)
+        updateShown();
+    else
+        show();
+}
+
+void LayerHostView::updateShown()
+{
+    if (!m_hidesWhileNothingShows)
+        return;
+    const bool shows = isAnimating() || animates(*m_root) || showsSublayers(*m_root);
+    if (shows != isHidden())
+        return;
+    // What is put out of sight counts as seen, as it would when drawn: its next change fades in as usual.
+    if (!shows)
+        LayerRenderer::present(*m_root);
+    setHidden(!shows);
+}
+
 void LayerHostView::layerTreeDidChange(const Rect& dirty)
 {
+    updateShown();
     if (dirty.isInfinite())
         setNeedsDisplay();
     else if (!dirty.isNull())
@@ -91,6 +125,7 @@ void LayerHostView::layerTreeDidChange(const Rect& dirty)
 
 void LayerHostView::layerTreeDidAddAnimation()
 {
+    updateShown();
     setNeedsDisplay();
     if (m_frameTimer && m_frameTimer->isValid())
         return;
@@ -106,6 +141,7 @@ void LayerHostView::drawAnimationFrame()
     if (!animates(*m_root) && m_frameTimer) {
         m_frameTimer->invalidate();
         m_frameTimer = nullptr;
+        updateShown();
     }
 }
 

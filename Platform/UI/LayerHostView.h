@@ -42,6 +42,11 @@ public:
     // Frames per second while animating (60 by default).
     double frameRate() const { return m_frameRate; }
     void setFrameRate(double framesPerSecond);
+    // Whether the view hides itself while none of its layers can be seen (all hidden or transparent,
+    // none animating) and shows again as soon as one can: a host over each of hundreds of views then
+    // costs nothing to repaint while it shows nothing. Off by default.
+    bool hidesWhileNothingShows() const { return m_hidesWhileNothingShows; }
+    void setHidesWhileNothingShows(bool flag);
 
     void drawRect(QPainter& painter, const Rect& dirtyRect) override;
     void resizeSubviewsWithOldSize(Size oldSize) override;
@@ -63,11 +68,13 @@ private:
     // false when there is none.
     bool forward(const Event& event, bool press, bool release);
     void drawAnimationFrame();
+    void updateShown();
 
     std::shared_ptr<Layer> m_root;
     std::shared_ptr<Timer> m_frameTimer;
     std::weak_ptr<LayerForView> m_pressed;
     double m_frameRate = 60;
+    bool m_hidesWhileNothingShows = false;
 };
 
 } // namespace pf

@@ -986,6 +986,11 @@ void LayerRenderer::renderModel(Layer& root, QPainter& painter)
     renderTree(root, painter, 0, false);
 }
 
+void LayerRenderer::present(Layer& root)
+{
+    LayerRendering::prepare(root);
+}
+
 QImage LayerRenderer::renderToImage(Layer& layer, double scale, bool presentation)
 {
     return renderRectToImage(layer, layer.bounds().standardized(), scale, presentation);

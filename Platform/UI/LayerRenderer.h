@@ -23,6 +23,9 @@ public:
     static void render(Layer& root, QPainter& painter, double time);
     // The same from the model values alone: no animation applies.
     static void renderModel(Layer& root, QPainter& painter);
+    // Lays out and displays the tree as drawing it would, without drawing: for a tree kept out of sight
+    // while it shows nothing, whose later changes must still animate from what would have been seen.
+    static void present(Layer& root);
 
     // The layer and its sublayers over the layer's own bounds, at `scale` pixels per point: an image of
     // the bounds size x scale, transparent where nothing is drawn. `presentation` chooses what is seen

@@ -72,8 +72,9 @@ View::~View()
 View* View::superview() const
 {
     QWidget* parent = parentWidget();
-    if (!parent || isWindow() || qobject_cast<Window*>(parent))
+    if (!parent || isWindow())
         return nullptr;
+    // A window is no view: one cast answers both (this runs for every frame and every conversion).
     return qobject_cast<View*>(parent);
 }
 

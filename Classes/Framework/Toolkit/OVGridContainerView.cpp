@@ -17,13 +17,21 @@ size_t qHash(const OVGridContainerView::ShadowKey& key, size_t seed)
     return qHashMulti(seed, key.width, key.height, key.scale, key.colour, key.shape);
 }
 
-QImage OVGridContainerView::shadowImage(OVGridItem* item, double scale)
+size_t qHash(const OVGridContainerView::PlacedKey& key, size_t seed)
+{
+    return qHashMulti(qHash(key.shadow, seed), key.pixels.width(), key.pixels.height(), key.phase.x(),
+                      key.phase.y(), key.ratio, key.yUp);
+}
+
+QImage OVGridContainerView::shadowImage(OVGridItem* item, double scale, ShadowKey* keyOut)
 {
     const pf::Size size = item->bounds().size;
     const QColor colour = item->shadowColor().value_or(Qt::transparent);
     const bool alphaShape = item->itemBorderWidth() == 0 && item->image().hasAlphaChannel();
     const ShadowKey key{size.width, size.height, scale, colour.rgba(),
                         alphaShape ? item->image().cacheKey() : 0};
+    if (keyOut)
+        *keyOut = key;
     auto found = m_shadows.constFind(key);
     if (found != m_shadows.constEnd())
         return *found;
@@ -67,9 +75,10 @@ void OVGridContainerView::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
 {
     const double scale = std::max(1.0, ViewORVExtension::contentsScale(this));
     const double pad = OVGridItem::shadowRadius * 2;
-    for (pf::View* view : subviews()) {
-        auto* item = qobject_cast<OVGridItem*>(view);
-        if (!item || item->isHidden() || !item->shadowColor() || item->image().isNull())
+    // Straight over the children: a thousand items are asked on every repaint.
+    for (QObject* child : children()) {
+        auto* item = qobject_cast<OVGridItem*>(child);
+        if (!item || item->isWindow() || item->isHidden() || !item->shadowColor() || item->image().isNull())
             continue;
         const pf::Rect frame = item->frame();
         const pf::Rect area = frame.insetBy(-pad, -pad);
@@ -77,7 +86,25 @@ void OVGridContainerView::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
             continue;
         painter.save();
         painter.setOpacity(painter.opacity() * item->alphaValue());
-        pf::drawImage(painter, shadowImage(item, scale), area);
+        ShadowKey shadowKey{};
+        const QImage shadow = shadowImage(item, scale, &shadowKey);
+        const pf::DevicePlacement placement = pf::devicePlacement(painter, area);
+        if (placement.valid) {
+            // Items sit at fractions of a pixel: the shadow drawn there is kept by that fraction.
+            const PlacedKey key{shadowKey, placement.pixels.size(), placement.phase, placement.ratio,
+                                placement.yUp};
+            auto found = m_placed.constFind(key);
+            if (found == m_placed.constEnd()) {
+                if (m_placed.size() > 512)
+                    m_placed.clear();
+                found = m_placed.insert(key, pf::renderAtDevicePixels(painter, placement, [&](QPainter& p) {
+                                            pf::drawImage(p, shadow, area);
+                                        }));
+            }
+            pf::copyAtDevicePixels(painter, *found, placement);
+        } else {
+            pf::drawImage(painter, shadow, area);
+        }
         painter.restore();
     }
 }

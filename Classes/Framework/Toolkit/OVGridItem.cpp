@@ -14,6 +14,7 @@
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/Window.h"
 
+#include <QCache>
 #include <QDateTime>
 #include <QDrag>
 #include <QMimeData>
@@ -63,6 +64,45 @@ int tagKind(const QVariant& tag)
     }
 }
 
+// What an item's picture, scaled to its cell, looks like: drawn again only when one of these changes.
+struct PictureKey
+{
+    qint64 image;
+    pf::Size size;
+    double itemBorder, borderWidth, opacity;
+    pf::Rect stretch;
+    int gravity;
+    bool aspectFit, upscale, borderedImage;
+    std::optional<QRgb> borderColour;
+    QPainter::RenderHints hints;
+    // Where on the device only as far as it changes the drawing: moved by whole pixels, it is the same.
+    QSize pixels;
+    QPointF phase;
+    double ratio;
+    bool yUp;
+    bool operator==(const PictureKey&) const = default;
+};
+
+struct CachedPicture
+{
+    PictureKey key;
+    QImage picture;
+};
+
+// The scaled pictures of the items shown, by item, within a budget (in KiB) that holds several
+// screenfuls at two pixels per point; an item that has to draw again (or was let go) draws itself.
+QCache<quint64, CachedPicture>& pictureCache()
+{
+    static auto* cache = new QCache<quint64, CachedPicture>(96 * 1024);
+    return *cache;
+}
+
+quint64 nextPictureSerial()
+{
+    static quint64 serial = 0;
+    return ++serial;
+}
+
 QDateTime asDateTime(const QVariant& tag)
 {
     if (tag.metaType().id() == QMetaType::QDate)
@@ -73,7 +113,8 @@ QDateTime asDateTime(const QVariant& tag)
 } // namespace
 
 OVGridItem::OVGridItem(unsigned settings, QWidget* parent)
-    : OVImageView(pf::Rect(0, 0, 100, 100), parent), m_settings(settings)
+    : OVImageView(pf::Rect(0, 0, 100, 100), parent), m_settings(settings),
+      m_pictureSerial(nextPictureSerial())
 {
     m_extras = new pf::LayerHostView(bounds());
     m_extras->setTransparentForMouse(true);
@@ -112,10 +153,15 @@ OVGridItem::OVGridItem(unsigned settings, QWidget* parent)
         m_titleLayer->setOpacity(0);
     setupVisuals();
     setAutoresizingMask(pf::View::MaxXMargin | pf::View::MinYMargin);
+    // Most items rest with every extra faded out: a screenful of hosts then costs no painting.
+    m_extras->setHidesWhileNothingShows(true);
     (void)root;
 }
 
-OVGridItem::~OVGridItem() = default;
+OVGridItem::~OVGridItem()
+{
+    pictureCache().remove(m_pictureSerial);
+}
 
 pf::TextAttributes OVGridItem::titleAttributes() const
 {
@@ -355,6 +401,48 @@ void OVGridItem::setDragStarterForTesting(DragStarter starter)
 }
 
 void OVGridItem::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
+{
+    // The picture is scaled with filtering, which costs far more than copying it: it is drawn once at
+    // the device's pixels (with its border) and copied until the picture, its look, the item's size,
+    // its place within a device pixel or the pixel ratio change.
+    const pf::DevicePlacement placement = pf::devicePlacement(painter, bounds());
+    if (!placement.valid || !ciImage().isNull() || viewShadow()) {
+        drawPicture(painter, dirtyRect);
+        return;
+    }
+    const std::optional<QColor> border = borderColor();
+    PictureKey key{image().isNull() ? 0 : image().cacheKey(),
+                   bounds().size,
+                   m_itemBorderWidth,
+                   borderWidth(),
+                   opacity(),
+                   stretchRect(),
+                   gravity(),
+                   aspectFit(),
+                   upscaleIfNeeded(),
+                   borderedImage(),
+                   border ? std::optional<QRgb>(border->rgba()) : std::nullopt,
+                   painter.renderHints(),
+                   placement.pixels.size(),
+                   placement.phase,
+                   placement.ratio,
+                   placement.yUp};
+    CachedPicture* cached = pictureCache().object(m_pictureSerial);
+    if (!cached || !(cached->key == key)) {
+        QImage picture =
+            pf::renderAtDevicePixels(painter, placement, [&](QPainter& p) { drawPicture(p, dirtyRect); });
+        const qsizetype cost = std::max<qsizetype>(1, picture.sizeInBytes() / 1024);
+        pictureCache().insert(m_pictureSerial, new CachedPicture{key, std::move(picture)}, cost);
+        cached = pictureCache().object(m_pictureSerial);
+        if (!cached) {
+            drawPicture(painter, dirtyRect);
+            return;
+        }
+    }
+    pf::copyAtDevicePixels(painter, cached->picture, placement);
+}
+
+void OVGridItem::drawPicture(QPainter& painter, const pf::Rect& dirtyRect)
 {
     OVImageView::drawRect(painter, dirtyRect);
     if (m_itemBorderWidth > 0) {

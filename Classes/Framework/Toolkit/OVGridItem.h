@@ -138,6 +138,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void drawPicture(QPainter& painter, const pf::Rect& dirtyRect);
     void layoutExtras();
     void setButtonImage(pf::Layer* layer, QString* current, const QString& name);
     void updatePointerFeedback(const pf::Event& event);
@@ -145,6 +146,7 @@ private:
     void tellContainer();
 
     unsigned m_settings;
+    quint64 m_pictureSerial;
     double m_aspectRatio = 0;
     pf::LayerHostView* m_extras = nullptr;
     std::shared_ptr<pf::Layer> m_titleLayer, m_removeLayer, m_pinLayer, m_selectionLayer;

@@ -4,6 +4,7 @@
 
 #include <QMimeData>
 #include <QUrl>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -176,6 +177,37 @@ TEST(OVGridItem, StyleAndPictureDecideBorderShadowAndTitle)
         EXPECT_EQ(item.itemBorderWidth(), c.border);
         EXPECT_EQ(item.shadowColor().has_value(), c.shadow);
         EXPECT_EQ(item.titleLayer()->isHidden(), c.titleHidden);
+    }
+}
+
+TEST(OVGridItem, ARepaintShowsWhatChangedSinceTheLastOne)
+{
+    // The item keeps its picture as last drawn: whatever changes it must show at the next repaint.
+    const QColor red(200, 40, 40), blue(40, 40, 200);
+    const struct
+    {
+        const char* name;
+        std::function<void(OVGridItem&)> change;
+        QPoint probe; // in the snapshot, from its top left
+        QColor expected;
+    } cases[] = {
+        {"a new picture", [&](OVGridItem& item) { item.setImage(picture(40, 40, blue)); }, QPoint(50, 50),
+         blue},
+        {"a larger size", [](OVGridItem& item) { item.setFrameSize(pf::Size(200, 200)); }, QPoint(150, 150),
+         red},
+        {"the border gone", [](OVGridItem& item) { item.setStyle(1); }, QPoint(0, 50), red},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ControlsWindow w;
+        auto* item = new OVGridItem(0);
+        item->setImage(picture(40, 40, red));
+        item->setFrame(Rect(0, 0, 100, 100));
+        w.add(item);
+        (void)item->snapshot(1); // seen once as it was
+        c.change(*item);
+        const QImage shown = item->snapshot(1);
+        EXPECT_EQ(shown.pixelColor(c.probe).rgb(), c.expected.rgb());
     }
 }
 
