@@ -1672,8 +1672,7 @@ ImageNodePtr CpuKernelRenderer::readByCopy(const ImageNodePtr& root)
         node = node->input.get();
     if (!node || node == root.get() || node->kind != ImageNode::Kind::Kernel || node->computed)
         return nullptr;
-    static const Kernel copy = builtin::kernelNamed(
-        QString::fromUtf8(kernelTexts::Engine::ResampleOntoPixels), QStringLiteral("resampleOntoPixels"));
+    const Kernel& copy = Kernel::copy();
     if (copy.isNull())
         return nullptr;
     auto reader = std::make_shared<ImageNode>();
@@ -1700,20 +1699,51 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
         if (node.node->computed && node.node->computed->whole().isNull())
             return false;
 
-    // Tiles small enough that every core has several, so that a busy core holds up no one; on a band's
-    // thread, which works them all itself, as large as they come.
     const int width = int(rect.width()), height = int(rect.height());
-    int size = 256;
-    while (!CpuRendering::onBandThread() && size > 32 &&
-           (size_t((width + size - 1) / size) * size_t((height + size - 1) / size)) < 48)
-        size /= 2;
-    const int columns = (width + size - 1) / size, rows = (height + size - 1) / size;
-    auto pieceOf = [&](int t) {
+    const auto tilesOf = [&](int size) {
+        return size_t((width + size - 1) / size) * size_t((height + size - 1) / size);
+    };
+    const auto pieceIn = [&](int t, int size) {
+        const int columns = (width + size - 1) / size;
         const int column = t % columns, row = t / columns;
         const int x = column * size, w = std::min(size, width - x);
         const int top = row * size, h = std::min(size, height - top);
         return Rect(rect.minX() + x, rect.maxY() - top - h, w, h);
     };
+    // The pixels that tiles of a size compute, their intermediates included; none when they cannot be
+    // planned.
+    const auto workOf = [&](int size) -> std::optional<double> {
+        Tile probe;
+        probe.graph = &graph;
+        double work = 0;
+        for (int t = 0; t < int(tilesOf(size)); ++t) {
+            if (!plan(probe, pieceIn(t, size)))
+                return std::nullopt;
+            for (size_t i = 0; i < graph.nodes.size(); ++i) {
+                const Rect& area = probe.rects[i];
+                if (!graph.nodes[i].fused && !area.isNull())
+                    work += area.width() * area.height();
+            }
+        }
+        return work;
+    };
+    // Tiles small enough that every core has several, so that a busy core holds up no one; on a band's
+    // thread, which works them all itself, as large as they come. Each tile computes the intermediates
+    // it reads over its own region with the neighbourhoods around it, so where these are wide (a pyramid
+    // of levels around a small healed spot) smaller tiles compute the same borders many times over:
+    // tiles are halved only while that adds little work.
+    int size = 256;
+    if (!CpuRendering::onBandThread() && tilesOf(size) < 48) {
+        const std::optional<double> whole = workOf(size);
+        while (size > 32 && tilesOf(size) < 48) {
+            const std::optional<double> work = whole ? workOf(size / 2) : std::nullopt;
+            if (work && *work > *whole * 1.25)
+                break;
+            size /= 2;
+        }
+    }
+    const int columns = (width + size - 1) / size, rows = (height + size - 1) / size;
+    auto pieceOf = [&](int t) { return pieceIn(t, size); };
 
     // What the CPU cannot compute is rendered once, over what all the tiles need of it, before they start.
     std::vector<int> boundaries;
