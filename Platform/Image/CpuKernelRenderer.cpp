@@ -1,4 +1,3 @@
-#include <cstdio>
 #include "Platform/Image/CpuKernelRenderer.h"
 
 #include "Platform/Image/BuiltinFilterSupport.h"
@@ -257,11 +256,7 @@ bool computable(const ImageNode& node, std::unordered_map<const ImageNode*, bool
         ImageNodePtr terminal;
         walk(*binding, chain, &terminal);
         ok = !(chain.scale > 2.0);
-        if (!ok && getenv("DBG_WHY"))
-            fprintf(stderr, "DBG why %s reads scale %g\n", qPrintable(node.kernel->name), chain.scale);
     }
-    if (!(node.kernel && node.kernel->cpu) && getenv("DBG_WHY"))
-        fprintf(stderr, "DBG why %s untranslated\n", node.kernel ? qPrintable(node.kernel->name) : "?");
     seen.emplace(&node, ok);
     return ok;
 }
