@@ -180,24 +180,6 @@ Image placeImageOnBackground(const Image& image, const Image& background, const 
     return EngineFilters::sourceOver(placed, background);
 }
 
-namespace {
-
-const Kernel& keepKernel()
-{
-    static const Kernel kernel = [] {
-        auto kernels =
-            Kernel::kernelsWithString(QStringLiteral("kernel vec4 keep(sampler image)\n"
-                                                     "{\n"
-                                                     "    return sample(image, samplerCoord(image));\n"
-                                                     "}\n"),
-                                      QStringLiteral("framed image"));
-        return kernels.empty() ? Kernel() : kernels.front();
-    }();
-    return kernel;
-}
-
-} // namespace
-
 Image framedImage(const Image& image, const Rect& definition, const Rect& extent)
 {
     if (image.isNull())
@@ -205,7 +187,7 @@ Image framedImage(const Image& image, const Rect& definition, const Rect& extent
     ApplyOptions options;
     options.definition = image.definition().extent().intersected(definition);
     options.extent = extent;
-    return keepKernel().apply({QVariant::fromValue(image)}, options);
+    return Kernel::copy().apply({QVariant::fromValue(image)}, options);
 }
 
 Image transparentFrame(const Rect& extent)
@@ -213,7 +195,7 @@ Image transparentFrame(const Rect& extent)
     ApplyOptions options;
     options.definition = Rect::null();
     options.extent = extent;
-    return keepKernel().apply({QVariant::fromValue(Image::emptyImage())}, options);
+    return Kernel::copy().apply({QVariant::fromValue(Image::emptyImage())}, options);
 }
 
 double minDouble(double a, double b)

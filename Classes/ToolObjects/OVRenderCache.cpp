@@ -180,7 +180,7 @@ Image OVRenderCache::imageToIndex(int index, bool composed)
         if (size_t(k) < images.size() && images[size_t(k)]) {
             content = *images[size_t(k)];
         } else {
-            Image fresh = source->contentImageAtIndex(k, stack, transform, crop);
+            Image fresh = source->viewedContentImageAtIndex(k, stack, transform, crop, *m_context);
             if (fresh.isNull())
                 fresh = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(crop);
             content = rendered(fresh, out);

@@ -9,6 +9,10 @@
 #include <QtGlobal>
 #include <memory>
 
+namespace pf {
+class RenderContext;
+}
+
 // One consistent, immutable state of a layer stack, as a render cache composes it. Every answer of a
 // fill comes from the same state, however the stack changes meanwhile on the main thread; the
 // version tells the cache whether it has already been told about that state.
@@ -28,6 +32,14 @@ public:
     virtual pf::Image contentImageAtIndex(int index, const pf::Image& below,
                                           const pf::AffineTransform& transform,
                                           const pf::Rect& crop) const = 0;
+    // The same for a view of the photo: the layer's mask pictures, where the view shows much of them
+    // reduced, may be made pixels first with `context` (see OVImageContainer::viewedImage).
+    virtual pf::Image viewedContentImageAtIndex(int index, const pf::Image& below,
+                                                const pf::AffineTransform& transform, const pf::Rect& crop,
+                                                pf::RenderContext& /*context*/) const
+    {
+        return contentImageAtIndex(index, below, transform, crop);
+    }
     // A filter blending the layer's content ("inputImage") over the stack below ("inputBackgroundImage").
     virtual pf::FilterPtr compositingFilterForIndex(int index) const = 0;
 };

@@ -7,6 +7,19 @@ using namespace pf;
 Image PhotoToolChainState::contentImageAtIndex(int index, const Image& below,
                                                const AffineTransform& transform, const Rect& crop) const
 {
+    return content(index, below, transform, crop, nullptr);
+}
+
+Image PhotoToolChainState::viewedContentImageAtIndex(int index, const Image& below,
+                                                     const AffineTransform& transform, const Rect& crop,
+                                                     RenderContext& context) const
+{
+    return content(index, below, transform, crop, &context);
+}
+
+Image PhotoToolChainState::content(int index, const Image& below, const AffineTransform& transform,
+                                   const Rect& crop, RenderContext* context) const
+{
     if (index < 0 || index >= count())
         return Image();
     if (index == 0)
@@ -24,16 +37,19 @@ Image PhotoToolChainState::contentImageAtIndex(int index, const Image& below,
     if (m_faceShare > 0)
         wrapper->setValueForInputKey(m_faceShare * m_size.width * scale, QStringLiteral("faceWidth"));
     if (layer.mask) {
-        const Image mask = layer.mask->imageContainer()->image();
+        const auto viewed = [&](const OVImageContainer& picture) {
+            if (context)
+                return picture.viewedImage(transform, crop, *context);
+            const Image image = picture.image();
+            return image.isNull() ? image
+                                  : image.imageByApplyingTransform(transform).imageByCroppingToRect(crop);
+        };
+        const Image mask = viewed(*layer.mask->imageContainer());
         if (!mask.isNull())
-            wrapper->setValueForInputKey(
-                QVariant::fromValue(mask.imageByApplyingTransform(transform).imageByCroppingToRect(crop)),
-                QStringLiteral("mask"));
-        const Image extra = layer.mask->additionalImageContainer()->image();
+            wrapper->setValueForInputKey(QVariant::fromValue(mask), QStringLiteral("mask"));
+        const Image extra = viewed(*layer.mask->additionalImageContainer());
         if (!extra.isNull())
-            wrapper->setValueForInputKey(
-                QVariant::fromValue(extra.imageByApplyingTransform(transform).imageByCroppingToRect(crop)),
-                QStringLiteral("maskExtraImage"));
+            wrapper->setValueForInputKey(QVariant::fromValue(extra), QStringLiteral("maskExtraImage"));
     }
     return wrapper->outputImage();
 }

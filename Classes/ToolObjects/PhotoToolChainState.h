@@ -37,10 +37,16 @@ public:
     }
     pf::Image contentImageAtIndex(int index, const pf::Image& below, const pf::AffineTransform& transform,
                                   const pf::Rect& crop) const override;
+    pf::Image viewedContentImageAtIndex(int index, const pf::Image& below,
+                                        const pf::AffineTransform& transform, const pf::Rect& crop,
+                                        pf::RenderContext& context) const override;
     pf::FilterPtr compositingFilterForIndex(int index) const override;
     int count() const { return static_cast<int>(m_layers.size()); }
 
 private:
+    pf::Image content(int index, const pf::Image& below, const pf::AffineTransform& transform,
+                      const pf::Rect& crop, pf::RenderContext* context) const;
+
     quint64 m_version;
     std::shared_ptr<const OVOriginalPyramid> m_original;
     pf::Size m_size;

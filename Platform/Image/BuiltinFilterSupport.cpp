@@ -111,12 +111,10 @@ Image onPixelGrid(const Image& image)
 {
     if (image.isNull() || keepsPixelCentres(image.node().get()))
         return image;
-    static const Kernel copy = kernelNamed(QString::fromUtf8(kernelTexts::Engine::ResampleOntoPixels),
-                                           QStringLiteral("resampleOntoPixels"));
     ApplyOptions options;
     options.definition = image.definition().extent();
     options.extent = image.extent();
-    return copy.apply({QVariant::fromValue(image)}, options);
+    return Kernel::copy().apply({QVariant::fromValue(image)}, options);
 }
 
 Rect grown(const Rect& rect, double dx, double dy)

@@ -140,6 +140,7 @@ struct Graph
     std::unordered_map<const ImageNode*, bool> computable;
     // Per boundary node: its pixels over the region every tile needs of them.
     std::unordered_map<int, std::pair<Bitmap, Rect>> boundaries;
+    bool separate = false; // every kernel its own node (see render: the tiles' size)
 };
 
 bool walk(const SamplerBinding& binding, Chain& chain, ImageNodePtr* terminal)
@@ -282,8 +283,8 @@ int addNode(const ImageNodePtr& node, Graph& graph, int parent, int parentSample
 bool fusable(Graph& graph, const ImageNode& reader, size_t argument, const Chain& chain,
              const ImageNodePtr& terminal)
 {
-    if (!RenderStatistics::fusionEnabled() || chain.terminal != Chain::Terminal::Buffer || !terminal ||
-        !computable(*terminal, graph.computable))
+    if (graph.separate || !RenderStatistics::fusionEnabled() || chain.terminal != Chain::Terminal::Buffer ||
+        !terminal || !computable(*terminal, graph.computable))
         return false;
     const auto count = graph.readers.find(terminal.get());
     if (count == graph.readers.end() || count->second != 1)
@@ -1672,8 +1673,7 @@ ImageNodePtr CpuKernelRenderer::readByCopy(const ImageNodePtr& root)
         node = node->input.get();
     if (!node || node == root.get() || node->kind != ImageNode::Kind::Kernel || node->computed)
         return nullptr;
-    static const Kernel copy = builtin::kernelNamed(
-        QString::fromUtf8(kernelTexts::Engine::ResampleOntoPixels), QStringLiteral("resampleOntoPixels"));
+    const Kernel& copy = Kernel::copy();
     if (copy.isNull())
         return nullptr;
     auto reader = std::make_shared<ImageNode>();
@@ -1700,20 +1700,75 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
         if (node.node->computed && node.node->computed->whole().isNull())
             return false;
 
-    // Tiles small enough that every core has several, so that a busy core holds up no one; on a band's
-    // thread, which works them all itself, as large as they come.
     const int width = int(rect.width()), height = int(rect.height());
-    int size = 256;
-    while (!CpuRendering::onBandThread() && size > 32 &&
-           (size_t((width + size - 1) / size) * size_t((height + size - 1) / size)) < 48)
-        size /= 2;
-    const int columns = (width + size - 1) / size, rows = (height + size - 1) / size;
-    auto pieceOf = [&](int t) {
+    const auto tilesOf = [&](int size) {
+        return size_t((width + size - 1) / size) * size_t((height + size - 1) / size);
+    };
+    const auto pieceIn = [&](int t, int size) {
+        const int columns = (width + size - 1) / size;
         const int column = t % columns, row = t / columns;
         const int x = column * size, w = std::min(size, width - x);
         const int top = row * size, h = std::min(size, height - top);
         return Rect(rect.minX() + x, rect.maxY() - top - h, w, h);
     };
+    // The pixels that tiles of a size compute, their intermediates included; none when they cannot be
+    // planned. Weighed with every kernel a node of its own, so that fusing kernels never changes the
+    // tiles (nor the work the tiles share out).
+    Graph separate;
+    const auto workOf = [&](int size) -> std::optional<double> {
+        Tile probe;
+        probe.graph = &separate;
+        double work = 0;
+        for (int t = 0; t < int(tilesOf(size)); ++t) {
+            if (!plan(probe, pieceIn(t, size)))
+                return std::nullopt;
+            for (size_t i = 0; i < separate.nodes.size(); ++i) {
+                const Rect& area = probe.rects[i];
+                if (!area.isNull())
+                    work += area.width() * area.height();
+            }
+        }
+        return work;
+    };
+    // Tiles small enough that every core has several, so that a busy core holds up no one; on a band's
+    // thread, which works them all itself, as large as they come. Each tile computes the intermediates
+    // it reads over its own region with the neighbourhoods around it, so where these are wide (a pyramid
+    // of levels around a small healed spot) small tiles compute the same borders many times over: where
+    // that would more than double the work of a render smaller than four tiles, tiles are halved only
+    // while it adds little. (Larger renders have cores enough to share at any size.)
+    int size = 256;
+    if (!CpuRendering::onBandThread() && tilesOf(size) < 48) {
+        int halved = size;
+        while (halved > 32 && tilesOf(halved) < 48)
+            halved /= 2;
+        // Only a recipe that reads an intermediate around its pixels needs more of it than the tile
+        // computes: any other (most of a stroke's steps) takes the small tiles without weighing.
+        bool around = false;
+        if (tilesOf(size) < 4) {
+            separate.separate = true;
+            countReaders(root, separate);
+            addNode(root, separate, -1, -1);
+            Tile probe;
+            probe.graph = &separate;
+            around = !plan(probe, rect);
+            for (size_t i = 0; !around && i < separate.nodes.size(); ++i)
+                around = !probe.rects[i].isNull() && !rect.contains(probe.rects[i]);
+        }
+        const std::optional<double> whole = around ? workOf(size) : std::nullopt;
+        const std::optional<double> small = whole ? workOf(halved) : std::nullopt;
+        if (whole && small && *small > *whole * 2) {
+            while (size > halved) {
+                const std::optional<double> work = workOf(size / 2);
+                if (!work || *work > *whole * 1.25)
+                    break;
+                size /= 2;
+            }
+        } else {
+            size = halved;
+        }
+    }
+    const int columns = (width + size - 1) / size, rows = (height + size - 1) / size;
+    auto pieceOf = [&](int t) { return pieceIn(t, size); };
 
     // What the CPU cannot compute is rendered once, over what all the tiles need of it, before they start.
     std::vector<int> boundaries;

@@ -87,9 +87,13 @@ std::vector<Span> spans(double origin, int count, double scale, double offset, i
 }
 
 // Each output pixel the mean of the source area it covers: rows are reduced across, then summed down.
-template <typename T>
+// `S` is the source's component type: four of them a pixel, or one 16-bit grey value (a mask), which
+// reads as that grey in every colour and full alpha.
+template <typename S, typename T>
 void reduceByArea(const Bitmap& source, const AffineTransform& t, const Rect& region, Bitmap& out)
 {
+    constexpr bool grey = std::is_same_v<S, uint16_t>;
+    constexpr int components = grey ? 1 : 4;
     const int w = out.width(), h = out.height();
     const std::vector<Span> columns = spans(region.minX(), w, t.a, t.tx, source.width());
     // Rows in the y-up sense; source row k (y up) is bitmap row height - 1 - k.
@@ -102,15 +106,25 @@ void reduceByArea(const Bitmap& source, const AffineTransform& t, const Rect& re
             const Span& span = rows[size_t(h - 1 - row)];
             std::fill(sum.begin(), sum.end(), 0.0f);
             for (size_t k = 0; k < span.weights.size(); ++k) {
-                const T* src =
-                    reinterpret_cast<const T*>(source.row(source.height() - 1 - (span.first + int(k))));
+                const S* src =
+                    reinterpret_cast<const S*>(source.row(source.height() - 1 - (span.first + int(k))));
                 for (int i = 0; i < w; ++i) {
                     const Span& c = columns[size_t(i)];
                     float a[4] = {0, 0, 0, 0};
-                    const T* p = src + size_t(c.first) * 4;
-                    for (size_t j = 0; j < c.weights.size(); ++j, p += 4)
-                        for (int ch = 0; ch < 4; ++ch)
-                            a[ch] += c.weights[j] * float(p[ch]);
+                    const S* p = src + size_t(c.first) * components;
+                    for (size_t j = 0; j < c.weights.size(); ++j, p += components) {
+                        if constexpr (grey) {
+                            a[0] += c.weights[j] * float(*p);
+                            a[3] += c.weights[j];
+                        } else {
+                            for (int ch = 0; ch < 4; ++ch)
+                                a[ch] += c.weights[j] * float(p[ch]);
+                        }
+                    }
+                    if constexpr (grey) {
+                        a[0] *= 1.0f / 65535.0f;
+                        a[1] = a[2] = a[0];
+                    }
                     for (int ch = 0; ch < 4; ++ch)
                         across[size_t(i) * 4 + ch] = a[ch];
                 }
@@ -233,12 +247,17 @@ std::optional<bool> CpuRendering::renderDirectly(const ImageNode& root, const Re
             }
             const ImageNode& input = *node->input;
             const bool reduces = t.b == 0 && t.c == 0 && t.a > 0 && t.d > 0 && t.a <= 0.5 && t.d <= 0.5;
-            if (!reduces || input.kind != ImageNode::Kind::Bitmap || input.bitmap.format() != out.format())
+            if (!reduces || input.kind != ImageNode::Kind::Bitmap)
                 return std::nullopt;
-            if (out.format() == Bitmap::Format::RGBA8)
-                reduceByArea<uint8_t>(input.bitmap, t, region, out);
+            // A mask (16-bit grey) is reduced straight into floats: a view of a whole painted layer.
+            if (input.bitmap.format() == Bitmap::Format::Gray16 && out.format() == Bitmap::Format::RGBAf)
+                reduceByArea<uint16_t, float>(input.bitmap, t, region, out);
+            else if (input.bitmap.format() != out.format())
+                return std::nullopt;
+            else if (out.format() == Bitmap::Format::RGBA8)
+                reduceByArea<uint8_t, uint8_t>(input.bitmap, t, region, out);
             else
-                reduceByArea<float>(input.bitmap, t, region, out);
+                reduceByArea<float, float>(input.bitmap, t, region, out);
             return true;
         }
         case ImageNode::Kind::Bitmap:

@@ -3,6 +3,7 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/Point.h"
 #include "Platform/Foundation/Size.h"
+#include "Platform/Image/BuiltinFilterSupport.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/ImageNode.h"
 #include "Platform/Image/KernelData.h"
@@ -11,6 +12,8 @@
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/Sampler.h"
 #include "Platform/Image/Vector.h"
+
+#include "Engine/Engine.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -133,6 +136,13 @@ bool ApplyOptions::setExtent(const QVariant& value)
         return false;
     extent = *rect;
     return true;
+}
+
+const Kernel& Kernel::copy()
+{
+    static const Kernel kernel = builtin::kernelNamed(
+        QString::fromUtf8(kernelTexts::Engine::ResampleOntoPixels), QStringLiteral("resampleOntoPixels"));
+    return kernel;
 }
 
 std::vector<Kernel> Kernel::kernelsWithString(const QString& text, const QString& sourceName)

@@ -61,6 +61,11 @@ public:
     // message. Compiling the same text again reuses the first result.
     static std::vector<Kernel> kernelsWithString(const QString& text, const QString& sourceName = QString());
 
+    // The engine's kernel that reads its one sampler at the pixel it computes: for a recipe that only
+    // changes where an image is defined or what extent it reports. It runs on the CPU path like the
+    // engine's other kernels, where a text of the same body given at run time would not.
+    static const Kernel& copy();
+
     bool isNull() const { return !m_data; }
     QString name() const;
     const std::vector<Parameter>& parameters() const;

@@ -411,9 +411,41 @@ RenderContext& strokeContext()
 }
 
 // A stroke's colour picture (healed or replacement pixels: a recipe that may be costly and is best
-// evaluated once) as pixels over the part where it is defined, in the same frame. A mask stroke stays a
-// recipe: it is cheap, and limited to where it painted.
-Image strokePixels(const Image& picture, bool monochrome)
+// evaluated once) made to compute its pixels once, over the part where it is defined, whoever needs them
+// first: the snapshot write, or a view that shows the stroke before it is stored, which then waits for
+// the write's pixels instead of computing them a second time beside it. A mask stroke stays a recipe:
+// it is cheap, and limited to where it painted.
+OVContentContainerPtr withFillOnce(const OVContentContainerPtr& stroke,
+                                   std::shared_ptr<const CpuRendering>* fill)
+{
+    const OVImageContainerPtr additional = stroke->additionalImageContainer();
+    if (!additional || additional->isMonochrome())
+        return stroke;
+    const Image picture = additional->image();
+    if (picture.isNull())
+        return stroke;
+    const Rect extent = picture.extent();
+    const Rect domain = picture.definition().extent();
+    if (extent.isInfinite() || extent.isNull())
+        return stroke;
+    const Rect painted = (domain.isInfinite() ? extent : domain.intersected(extent)).integral();
+    if (painted.isNull() || painted.isEmpty())
+        return stroke;
+    auto once = std::make_shared<CpuRendering>(
+        painted, Bitmap::Format::RGBAf, [picture, painted](const Rect& region, Bitmap& out) {
+            return strokeContext().render(picture, region.offsetBy(painted.minX(), painted.minY()), out);
+        });
+    const Image attached = CpuRendering::attach(picture, once);
+    if (attached.node() == picture.node())
+        return stroke; // not a kernel's output: nothing to compute once
+    *fill = std::move(once);
+    return std::make_shared<OVContentContainer>(stroke->imageContainer(),
+                                                std::make_shared<OVImageContainer>(attached, false));
+}
+
+// The stroke's colour picture as pixels of the part where it is defined, in the same frame: those
+// computed once where there are (see withFillOnce).
+Image strokePixels(const Image& picture, bool monochrome, const std::shared_ptr<const CpuRendering>& fill)
 {
     if (monochrome || picture.isNull())
         return picture;
@@ -421,19 +453,25 @@ Image strokePixels(const Image& picture, bool monochrome)
     const Rect domain = picture.definition().extent();
     if (extent.isInfinite() || extent.isNull())
         return picture;
-    const Rect painted = (domain.isInfinite() ? extent : domain.intersected(extent)).integral();
+    Rect painted = (domain.isInfinite() ? extent : domain.intersected(extent)).integral();
     if (painted.isNull() || painted.isEmpty())
         return transparentFrame(extent);
-    const auto pixels = strokeContext().render(picture, painted, Bitmap::Format::RGBAf);
+    Bitmap pixels;
+    if (fill) {
+        pixels = fill->whole();
+        painted = fill->bounds();
+    } else if (const auto rendered = strokeContext().render(picture, painted, Bitmap::Format::RGBAf)) {
+        pixels = *rendered;
+    }
     // A stroke's picture is rendered once and its sources are the next stroke's no more: the textures
     // and pass pictures made for it are let go, and the memory they took goes back to the system before
     // the new mask is made. Kept, each stroke would leave tens of megabytes behind until the
     // caches' budgets are reached.
     strokeContext().clearCaches();
     malloc_trim(0);
-    if (!pixels)
+    if (pixels.isNull())
         return picture; // left to the snapshot write, which keeps the recipe when it cannot render it
-    return framedImage(Image::fromBitmap(*pixels).imageByApplyingTransform(
+    return framedImage(Image::fromBitmap(pixels).imageByApplyingTransform(
                            AffineTransform::translation(painted.minX(), painted.minY())),
                        painted, extent);
 }
@@ -498,9 +536,9 @@ OVImageContainerPtr placedStroke(const OVImageContainer& stroke, const Rect& rec
         const Rect both = landed.united(below);
         placed = both.isNull() ? transparentFrame(placed.extent())
                                : framedImage(placed, both.integral(), placed.extent());
-        return std::make_shared<OVImageContainer>(placed, false);
     }
-    // Over stored pixels of the mask's size only the stroke's part is rendered when it is stored.
+    // Over stored pixels of the mask's size only the stroke's part is rendered when it is stored (and
+    // when a view shows it meanwhile).
     auto container = std::make_shared<OVImageContainer>(Image(), stroke.isMonochrome());
     if (layer->isStored() && layer->size() == Size(frame.width(), frame.height()))
         container->setImageOverStored(placed, layer, landed);
@@ -538,7 +576,7 @@ void OVBrushPathImage::addContentContainerWithRect(const OVContentContainerPtr& 
     // layer's additional picture and whatever the stroke leaves transparent.
     // The stroke's own picture is made pixels by the snapshot write, not here: brush-up renders nothing.
     auto placement = std::make_shared<Placement>();
-    placement->stroke = stroke;
+    placement->stroke = withFillOnce(stroke, &placement->fill);
     placement->base = current;
     placement->rect = rect;
     placement->size = size;
@@ -555,7 +593,7 @@ void OVBrushPathImage::Placement::settle(const OVContentContainer& placed) const
     const OVImageContainer& additional = *stroke->additionalImageContainer();
     const OVContentContainer pixels(
         stroke->imageContainer(),
-        std::make_shared<OVImageContainer>(strokePixels(additional.image(), additional.isMonochrome()),
+        std::make_shared<OVImageContainer>(strokePixels(additional.image(), additional.isMonochrome(), fill),
                                            additional.isMonochrome()));
     if (!base->flush())
         return; // the recipe as it stands is rendered (or kept) by the write

@@ -11,6 +11,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+
+namespace pf {
+class CpuRendering;
+}
 #include <vector>
 
 namespace pf {
@@ -135,6 +139,8 @@ private:
         OVContentContainerPtr base;
         pf::Rect rect;
         pf::Size size;
+        // The stroke's colour picture, computed once (see withFillOnce); none for a mask stroke.
+        std::shared_ptr<const pf::CpuRendering> fill;
         void settle(const OVContentContainer& placed) const;
     };
 

@@ -713,6 +713,120 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
     return ImageFile::writePNG(stored, folder + QStringLiteral("/image.png"), 16, errorMessage);
 }
 
+namespace {
+
+// A stroke not stored yet is shown reduced from its pixels at full size up to this many of them.
+constexpr double MaxViewedStroke = 4096.0 * 4096.0;
+
+// A view of much of a picture: smaller than half its size on both axes, not turned.
+bool reducesStrongly(const AffineTransform& t)
+{
+    return t.b == 0 && t.c == 0 && t.a > 0 && t.d > 0 && t.a < 0.5 && t.d < 0.5;
+}
+
+} // namespace
+
+std::optional<Bitmap> OVImageContainer::viewedStoredPixels(const AffineTransform& transform,
+                                                           const Rect& region, RenderContext& context) const
+{
+    Bitmap stored, uniform;
+    Point origin;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_bitmap.isNull()) {
+            stored = m_bitmap;
+            origin = m_frame.width > 0 ? m_origin : Point();
+        } else {
+            uniform = m_uniformPixel;
+        }
+    }
+    if (!stored.isNull()) {
+        // The mean of the pixels each output pixel covers, read where they lie (no render of the picture).
+        const Image placed = Image::fromBitmap(stored).imageByApplyingTransform(
+            AffineTransform::translation(origin.x, origin.y).concatenated(transform));
+        return context.render(placed, region, Bitmap::Format::RGBAf, RenderContext::Reuse::Discard);
+    }
+    if (uniform.isNull())
+        return std::nullopt;
+    // One value everywhere: the caller cuts it to the picture's extent.
+    float rgba[4];
+    uniform.pixel(0, 0, rgba);
+    Bitmap pixels(int(region.width()), int(region.height()), Bitmap::Format::RGBAf,
+                  Bitmap::Fill::Uninitialized);
+    if (pixels.isNull())
+        return std::nullopt;
+    for (int y = 0; y < pixels.height(); ++y) {
+        auto* row = reinterpret_cast<float*>(pixels.mutableRow(y));
+        for (int x = 0; x < pixels.width(); ++x)
+            std::memcpy(row + size_t(x) * 4, rgba, sizeof rgba);
+    }
+    return pixels;
+}
+
+Image OVImageContainer::viewedImage(const AffineTransform& transform, const Rect& crop,
+                                    RenderContext& context) const
+{
+    const Image picture = image();
+    if (picture.isNull())
+        return Image();
+    const Image viewed = picture.imageByApplyingTransform(transform).imageByCroppingToRect(crop);
+    const Rect extent = viewed.extent();
+    if (!reducesStrongly(transform) || extent.isNull() || extent.isEmpty() || extent.isInfinite())
+        return viewed;
+    Image pending;
+    std::shared_ptr<const OVImageContainer> base;
+    Rect changed;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!hasStoredPixels()) {
+            pending = m_image;
+            base = m_patchBase;
+            changed = m_patchRect;
+        }
+    }
+    const Rect region = extent.integral();
+    std::optional<Bitmap> pixels;
+    if (pending.isNull()) {
+        pixels = viewedStoredPixels(transform, region, context);
+    } else if (base && !changed.isNull() && !changed.isInfinite()) {
+        // A stroke not stored yet: the pixels it was placed onto, and the stroke's own part (with a pixel
+        // around it, where the reduction reaches) rendered over them.
+        pixels = base->viewedStoredPixels(transform, region, context);
+        const Rect part = transform.map(changed).integral().insetBy(-1, -1).intersected(region);
+        if (pixels && !part.isNull() && !part.isEmpty()) {
+            // The stroke at full size under that part (a small one, on the CPU), then averaged as the
+            // stored pixels are: a reduced read of the recipe would make passes of all of it.
+            const Rect source =
+                transform.inverted().map(part).integral().intersected(pending.extent()).integral();
+            std::optional<Bitmap> stroke;
+            if (!source.isNull() && !source.isEmpty() &&
+                source.width() * source.height() <= MaxViewedStroke) {
+                const auto full =
+                    context.render(pending, source, Bitmap::Format::RGBAf, RenderContext::Reuse::Discard);
+                if (full)
+                    stroke = context.render(Image::fromBitmap(*full).imageByApplyingTransform(
+                                                AffineTransform::translation(source.minX(), source.minY())
+                                                    .concatenated(transform)),
+                                            part, Bitmap::Format::RGBAf, RenderContext::Reuse::Discard);
+            } else {
+                stroke = context.render(pending.imageByApplyingTransform(transform), part,
+                                        Bitmap::Format::RGBAf, RenderContext::Reuse::Discard);
+            }
+            if (!stroke)
+                return viewed;
+            const int top = int(region.maxY() - part.maxY());
+            const size_t left = size_t(part.minX() - region.minX()) * 16;
+            for (int y = 0; y < stroke->height(); ++y)
+                std::memcpy(pixels->mutableRow(top + y) + left, stroke->row(y), stroke->bytesPerRow());
+        }
+    }
+    if (!pixels)
+        return viewed;
+    return Image::fromBitmap(*pixels)
+        .imageByApplyingTransform(AffineTransform::translation(region.minX(), region.minY()))
+        .imageByCroppingToRect(extent);
+}
+
 Image OVImageContainer::imageWithRect(const Rect& rect, const Size& size) const
 {
     const Image picture = image();

@@ -5,6 +5,10 @@
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Image.h"
 
+namespace pf {
+class RenderContext;
+}
+
 #include <QString>
 #include <memory>
 #include <mutex>
@@ -64,6 +68,13 @@ public:
     // into a bitmap for the call.
     pf::Bitmap bitmap() const;
 
+    // The picture moved by `transform` and cut to `crop`, as a view of much of it shows it (reduced to
+    // less than half its size): made pixels with `context` first, the stored pixels averaged straight from
+    // memory and, of a picture pending over stored pixels, only the part that differs rendered. A render
+    // reading the picture so reduced would otherwise make all of it at full size first. Any other
+    // transform gives the picture moved and cut, as a recipe.
+    pf::Image viewedImage(const pf::AffineTransform& transform, const pf::Rect& crop,
+                          pf::RenderContext& context) const;
     // The part `rect` (normalised to the picture) scaled to `size` pixels; null when empty.
     pf::Image imageWithRect(const pf::Rect& rect, const pf::Size& size) const;
     // A new container (same kind) holding this picture scaled to the size; empty when this one is.
@@ -90,6 +101,10 @@ private:
                const pf::Size& frame = pf::Size());
     // The stored pixels as an image at the origin (in their frame); null without stored pixels.
     pf::Image storedImage() const;
+    // The stored pixels moved by `transform` (a strong reduction) over `region`, as floats; none while
+    // the picture is pending or empty.
+    std::optional<pf::Bitmap> viewedStoredPixels(const pf::AffineTransform& transform, const pf::Rect& region,
+                                                 pf::RenderContext& context) const;
     static pf::Bitmap expandedPixel(const pf::Bitmap& pixel, int width, int height);
     // Pixels to store, placed in their frame as store() takes them.
     struct Patched

@@ -13,6 +13,7 @@
 #include "Platform/Image/Color.h"
 #include "Platform/Image/ImageNode.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/Image/RenderStatistics.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -788,4 +789,74 @@ TEST(OVBrushPathImage, OnlyTheMaskPaintedLastKeepsItsUndoSnapshotInMemory)
     EXPECT_FALSE(second.keepsPreviousSnapshot());
     undo->undo();
     EXPECT_NEAR(maskValue(first.contentContainer(), 5, 5), 0.0f, 1e-6);
+}
+
+TEST(OVImageContainer, AViewOfMuchOfAPictureShowsWhatReadingItReducedShows)
+{
+    // A view of a whole layer reduced to a quarter (a zoom showing all of the photo): the view's
+    // pixels, made from memory, against the picture read reduced, stroke pending or stored.
+    const Rect frame(0, 0, 400, 300), spot(120, 80, 36, 28);
+    const AffineTransform quarter = AffineTransform::scale(0.25, 0.25);
+    const Rect crop(0, 0, 100, 75);
+    const auto storedMask = [&] {
+        auto mask = std::make_shared<OVImageContainer>(maskImage(400, 300, Rect(0, 0, 200, 300), 0.5));
+        EXPECT_TRUE(mask->flush());
+        return mask;
+    };
+    const auto storedPart = [&] {
+        auto part = std::make_shared<OVImageContainer>(
+            framedImage(Image::constantColor(Color(1, 0.5, 0, 0.5)), Rect(240, 40, 60, 44), frame), false);
+        EXPECT_TRUE(part->flush());
+        return part;
+    };
+    const auto pendingOver = [&](const OVImageContainerPtr& base, const Color& colour) {
+        auto placed = std::make_shared<OVImageContainer>(Image(), base->isMonochrome());
+        placed->setImageOverStored(
+            framedImage(Image::constantColor(colour), spot, frame).imageByCompositingOverImage(base->image()),
+            base, spot.insetBy(-2, -2));
+        return placed;
+    };
+    const struct
+    {
+        const char* name;
+        std::function<OVImageContainerPtr()> make;
+    } cases[] = {
+        {"a stored mask", storedMask},
+        {"a stored colour part of its frame", storedPart},
+        {"a stroke pending over a stored mask", [&] { return pendingOver(storedMask(), Color(1, 1, 1)); }},
+        {"a spot pending over a stored part",
+         [&] { return pendingOver(storedPart(), Color(0, 0, 1, 0.75)); }},
+        {"a blank mask",
+         [&] {
+             auto blank = std::make_shared<OVImageContainer>();
+             blank->setBlank(frame.size);
+             return blank;
+         }},
+    };
+    RenderContext& context = *RenderContext::shared();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const OVImageContainerPtr container = c.make();
+        // Passes drawn by the rasterizer (the count includes the CPU's).
+        const auto drawn = [] { return RenderStatistics::passes() - RenderStatistics::cpuPasses(); };
+        const uint64_t passes = drawn();
+        const Image viewed = container->viewedImage(quarter, crop, context);
+        const auto ours = context.render(viewed, crop, Bitmap::Format::RGBAf);
+        EXPECT_EQ(drawn(), passes) << "made from memory, without passes";
+        const auto reduced =
+            context.render(container->image().imageByApplyingTransform(quarter).imageByCroppingToRect(crop),
+                           crop, Bitmap::Format::RGBAf);
+        ASSERT_TRUE(ours && reduced);
+        EXPECT_EQ(viewed.extent(), crop);
+        float largest = 0;
+        for (int y = 0; y < ours->height(); ++y)
+            for (int x = 0; x < ours->width(); ++x) {
+                float a[4], b[4];
+                ours->pixel(x, y, a);
+                reduced->pixel(x, y, b);
+                for (int k = 0; k < 4; ++k)
+                    largest = std::max(largest, std::abs(a[k] - b[k]));
+            }
+        EXPECT_LE(largest, 1.0f / 255);
+    }
 }
