@@ -10,6 +10,10 @@ using namespace pf;
 namespace {
 
 const QString ClassName = QStringLiteral("GMAutoBrush");
+// Works out the colours a step compares the photo with, once for the step (see the kernel text).
+const QString ReferencesKernel = QStringLiteral("smartBrushReferences");
+// Where that kernel's 2 x 3 pixels lie; the brush kernels read them at their centres.
+const Rect ReferencesExtent(0, 0, 2, 3);
 
 } // namespace
 
@@ -30,7 +34,8 @@ QStringList GMAutoBrush::smartBrushKernelNames()
 {
     QStringList names;
     for (const Kernel& kernel : KernelResource::kernels(ClassName))
-        names << kernel.name();
+        if (kernel.name() != ReferencesKernel)
+            names << kernel.name();
     return names;
 }
 
@@ -40,23 +45,42 @@ Image GMAutoBrush::outputImage() const
         // The filter is used by one thread at a time, and the name it gives itself is meant to stay.
         const_cast<GMAutoBrush*>(this)->setKernelName(QStringLiteral("autoBrush"));
     }
+    const Kernel stroke = kernelWithName(kernelName());
+    if (stroke.isNull() || imageValue(QStringLiteral("inputCanvasStart")).isNull())
+        return Image();
+    const Sampler photo(imageValue(QStringLiteral("inputImage")));
     QVariantList arguments = strokeArguments();
-    arguments << QVariant::fromValue(Sampler(imageValue(QStringLiteral("inputImage"))));
-    // A pixel reads the photo on its way back to the segment, at most a radius away, and around both
-    // ends for the reference colour (at most 8 pixels out, plus the 2 x 2 average) and, on a pupil, for
-    // the iris around it (up to 48 pixels and a third more beyond the pupil's edge). Saying so keeps
-    // renders split into tiles equal to whole ones, even for brushes larger than a tile.
+
+    // The references read the photo around both ends (at most 8 pixels out, plus the 2 x 2 average)
+    // and, on a pupil, for the iris around it (up to 48 pixels and a third more beyond the pupil's edge).
     const double radius = std::max(numberValue(QStringLiteral("inputBrushSize")) * 0.5, 0.0);
-    const double reach = radius + 2.0;
     const double around = std::max(10.0, 1.35 * std::min(radius, 48.0) + 4.0);
     const Point p1 = vectorValue(QStringLiteral("inputPoint1")).point();
     const Point p2 = vectorValue(QStringLiteral("inputPoint2")).point();
-    auto regionOfInterest = [reach, around, p1, p2](int index, const Rect& destination) {
-        if (index != 2)
-            return destination;
-        const Rect ends = Rect(p1.x - around, p1.y - around, 2 * around, 2 * around)
-                              .united(Rect(p2.x - around, p2.y - around, 2 * around, 2 * around));
-        return destination.insetBy(-reach, -reach).united(ends);
+    const Rect ends = Rect(p1.x - around, p1.y - around, 2 * around, 2 * around)
+                          .united(Rect(p2.x - around, p2.y - around, 2 * around, 2 * around));
+    ApplyOptions referenceOptions;
+    referenceOptions.definition = ReferencesExtent;
+    referenceOptions.extent = ReferencesExtent;
+    referenceOptions.regionOfInterest = [ends](int, const Rect&) { return ends; };
+    const Image references =
+        kernelWithName(ReferencesKernel)
+            .apply({arguments[0], arguments[1], arguments[2], QVariant::fromValue(photo)}, referenceOptions);
+    if (references.isNull())
+        return Image();
+
+    arguments << QVariant::fromValue(photo)
+              << QVariant::fromValue(Sampler(references, Sampler::FilterMode::Nearest));
+    // A pixel reads the photo on its way back to the segment, at most a radius away, and every one of the
+    // step's references. Saying so keeps renders split into tiles equal to whole ones, even for brushes
+    // larger than a tile.
+    const double reach = radius + 2.0;
+    auto regionOfInterest = [reach](int index, const Rect& destination) {
+        if (index == 3)
+            return ReferencesExtent;
+        if (index == 2)
+            return destination.insetBy(-reach, -reach);
+        return destination;
     };
-    return applyStroke(kernelWithName(kernelName()), arguments, regionOfInterest);
+    return applyStroke(stroke, arguments, regionOfInterest);
 }
