@@ -240,6 +240,29 @@ TEST_F(Menus, EveryWindowCarriesTheMenusWithItemsEnabledWhereTheyApply)
     welcome->orderOut();
 }
 
+// A window that outlives the delegate that gave it its menus (a shared window, the delegate replaced)
+// takes the next delegate's: the old bar's menus would be empty, its Window menu reading documents
+// that are gone.
+TEST_F(Menus, AWindowThatOutlivesItsDelegateCarriesTheNextOnesMenus)
+{
+    pf::Window window;
+    {
+        GMApplicationDelegate first;
+        front(&window);
+        ASSERT_TRUE(itemOf(barOf(&window), "Edit", "Undo"));
+        window.hide();
+    }
+    EXPECT_FALSE(barOf(&window)) << "the bar goes with its delegate";
+    GMApplicationDelegate second;
+    front(&window);
+    QAction* undo = itemOf(barOf(&window), "Edit", "Undo");
+    EXPECT_EQ(undo, second.action("Undo"));
+    EXPECT_TRUE(window.actions().contains(second.action("Undo"))) << "its shortcut works in the window";
+    QMenu* windows = menuOf(barOf(&window), "Window");
+    ASSERT_TRUE(windows);
+    emit windows->aboutToShow(); // lists the documents of the delegate that is there
+}
+
 // A recent document's tile shows its preview with its name and date, and opens on a click. The open panel
 // offers what opens, documents first.
 TEST_F(Menus, WelcomeTilesAndOpenPanelOfferWhatAPersonExpects)
