@@ -48,6 +48,15 @@ namespace {
 
 constexpr int connectMilliseconds = 2000;
 
+// On a window and on the menu bar made for it: the serial number of the delegate that equipped them.
+constexpr char equippedMark[] = "glimoraActions";
+
+quint64 nextDelegateSerial()
+{
+    static quint64 serial = 0;
+    return ++serial;
+}
+
 QString workingArea()
 {
     return pf::FileSystem::applicationSupportDirectory();
@@ -60,7 +69,8 @@ const QStringList GMApplicationDelegate::viewItems{
     QStringLiteral("Zoom to Fit"), QStringLiteral("Actual Size"), QStringLiteral("-"),
     QStringLiteral("Layers in 3D")};
 
-GMApplicationDelegate::GMApplicationDelegate() : m_documentHandler(std::make_unique<DocumentHandler>())
+GMApplicationDelegate::GMApplicationDelegate()
+    : m_documentHandler(std::make_unique<DocumentHandler>()), m_serial(nextDelegateSerial())
 {
     buildActions();
     GMFrameworkEffectsTools::install();
@@ -83,6 +93,18 @@ GMApplicationDelegate::GMApplicationDelegate() : m_documentHandler(std::make_uni
 
 GMApplicationDelegate::~GMApplicationDelegate()
 {
+    // The windows outlive this delegate when another takes its place: they lose its actions (deleted
+    // with it) and its menu bars, whose menus would otherwise stay empty and whose Window menu reads
+    // this delegate's documents, and they lose its mark, so the next delegate equips them afresh.
+    for (const QPointer<QWidget>& widget : std::as_const(m_equipped)) {
+        if (!widget || widget->property(equippedMark).value<quint64>() != m_serial)
+            continue;
+        widget->setProperty(equippedMark, QVariant());
+        auto* window = qobject_cast<pf::Window*>(widget.data());
+        if (window && window->menuBar() &&
+            window->menuBar()->property(equippedMark).value<quint64>() == m_serial)
+            window->setMenuBar(nullptr);
+    }
     m_undoObservers.clear();
     m_preferences.reset();
     m_aboutBox.reset();
@@ -565,13 +587,20 @@ bool GMApplicationDelegate::eventFilter(QObject* object, QEvent* event)
         // A menu shows the actions it holds: the popups (menus, tooltips) get none of them.
         const Qt::WindowType kind = widget->windowType();
         const bool popup = kind == Qt::Popup || kind == Qt::ToolTip || qobject_cast<QMenu*>(widget);
-        if (widget->isWindow() && !popup && !widget->property("glimoraActions").toBool()) {
-            widget->setProperty("glimoraActions", true);
+        // The mark names the delegate that equipped the window: one that replaced an earlier delegate
+        // equips it again with actions that are alive.
+        if (widget->isWindow() && !popup && widget->property(equippedMark).value<quint64>() != m_serial) {
+            widget->setProperty(equippedMark, m_serial);
             widget->addActions(m_actions);
+            m_equipped.removeIf([](const QPointer<QWidget>& gone) { return gone.isNull(); });
+            m_equipped.append(widget);
             auto* window = qobject_cast<pf::Window*>(widget);
             if (window && !window->isOverlay() && (window->styleMask() & pf::Window::Titled) &&
-                !window->menuBar())
-                window->setMenuBar(makeMenuBar(window));
+                (!window->menuBar() || window->menuBar()->property(equippedMark).isValid())) {
+                QMenuBar* bar = makeMenuBar(window);
+                bar->setProperty(equippedMark, m_serial);
+                window->setMenuBar(bar);
+            }
         }
         if (widget->isWindow())
             updateActions();

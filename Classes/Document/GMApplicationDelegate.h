@@ -96,6 +96,10 @@ private:
     pf::UndoManager* frontUndoManager() const;
 
     std::unique_ptr<DocumentHandler> m_documentHandler;
+    // Names this delegate in the mark on the windows it equipped (a later one may sit at its address).
+    const quint64 m_serial;
+    // The windows given this delegate's actions, and perhaps its menu bar, to take back when it goes.
+    QList<QPointer<QWidget>> m_equipped;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
     QList<QAction*> m_actions;

@@ -43,8 +43,9 @@ void releaseInBackground(OVContentContainerPtr container)
     writeQueue().addOperation([held] { held->reset(); });
 }
 
-// The mask painted or undone last (main thread): the only one holding the snapshot its undo shows next.
-OVBrushPathImage* lastPainted = nullptr;
+// The mask painted or undone last (set on the main thread): the only one holding the snapshot its undo
+// shows next. Atomic because a mask read on an opening thread may be destroyed there.
+std::atomic<OVBrushPathImage*> lastPainted = nullptr;
 
 } // namespace
 
@@ -52,13 +53,15 @@ OVBrushPathImage::OVBrushPathImage(const Size& size) : m_size(size) {}
 
 OVBrushPathImage::OVBrushPathImage(const Size& size, OVContentContainerPtr container) : m_size(size)
 {
-    addContentContainer(std::move(container));
+    // Not painted, and perhaps made on an opening thread while the interface paints another mask: the
+    // painted one keeps its snapshot. (Nobody is told yet, and there is no undo to register.)
+    push(std::move(container), nullptr);
 }
 
 OVBrushPathImage::~OVBrushPathImage()
 {
-    if (lastPainted == this)
-        lastPainted = nullptr;
+    OVBrushPathImage* self = this;
+    lastPainted.compare_exchange_strong(self, nullptr);
     for (const auto& registered : m_registeredWith) {
         if (const auto manager = registered.lock())
             manager->removeAllActionsWithTarget(this);
@@ -256,19 +259,19 @@ void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<con
     m_poppedName.clear();
     m_popped.reset();
     setCurrent(container);
-    becomeLastPainted();
 }
 
 void OVBrushPathImage::becomeLastPainted()
 {
-    if (lastPainted && lastPainted != this)
-        releaseInBackground(std::exchange(lastPainted->m_previous, nullptr));
-    lastPainted = this;
+    OVBrushPathImage* before = lastPainted.exchange(this);
+    if (before && before != this)
+        releaseInBackground(std::exchange(before->m_previous, nullptr));
 }
 
 void OVBrushPathImage::addContentContainer(OVContentContainerPtr container)
 {
     push(std::move(container), nullptr);
+    becomeLastPainted();
     announce();
 }
 
@@ -581,6 +584,7 @@ void OVBrushPathImage::addContentContainerWithRect(const OVContentContainerPtr& 
     placement->rect = rect;
     placement->size = size;
     push(placedOnto(*placement->stroke, rect, *current, size), placement);
+    becomeLastPainted();
     announce();
 }
 

@@ -164,6 +164,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         pf::UserDefaults::standard().removeObject(GMDocument::savedOverPhotoNoteKey);
+        pf::UserDefaults::standard().removeObject("KeepSpan"); // the note names the default span
         pf::Alert::setResponder([this](const pf::Alert& alert) {
             m_alerts << alert.messageText + u' ' + alert.informativeText;
             return pf::Alert::firstButtonReturn;

@@ -53,6 +53,9 @@ protected:
         GMDocument::setWindowControllerFactory({});
         pf::Alert::setResponder({});
         pf::FileSystem::setApplicationSupportDirectoryForTesting(m_previous);
+        // The retention choices made here are no later test's: they keep the defaults.
+        pf::UserDefaults::standard().removeObject("KeepSpan");
+        pf::UserDefaults::standard().removeObject("KeepCount");
     }
 
     QString photo(const QString& name)

@@ -860,3 +860,27 @@ TEST(OVImageContainer, AViewOfMuchOfAPictureShowsWhatReadingItReducedShows)
         EXPECT_LE(largest, 1.0f / 255);
     }
 }
+
+TEST(OVBrushPathImage, MasksReadOnOpeningThreadsLeaveThePaintedMasksUndoSnapshotAlone)
+{
+    // Documents read their masks on threads of their own while the interface paints another one: a
+    // mask read is no mask painted, and takes nothing from the one that was.
+    QTemporaryDir dir;
+    WorkingAreaOverride area(dir.filePath("area"));
+    auto undo = std::make_shared<UndoManager>();
+    OVBrushPathImage painted(Size(40, 30), strokeContainer(maskImage(40, 30, Rect(0, 0, 40, 30), 0.0)));
+    painted.setUndoManager(undo);
+    painted.addContentContainer(strokeContainer(maskImage(40, 30, Rect(0, 0, 20, 30), 1.0)));
+    ASSERT_TRUE(painted.writeToURL(dir.filePath("stored")));
+    ASSERT_TRUE(painted.keepsPreviousSnapshot());
+    std::vector<std::thread> openings;
+    for (int opening = 0; opening < 2; ++opening)
+        openings.emplace_back([&] {
+            for (int read = 0; read < 8; ++read)
+                EXPECT_TRUE(OVBrushPathImage::readFromFolder(dir.filePath("stored")));
+        });
+    for (std::thread& opening : openings)
+        opening.join();
+    EXPECT_TRUE(painted.keepsPreviousSnapshot());
+    OVBrushPathImage::waitForPendingWrites();
+}
