@@ -1,5 +1,7 @@
 #include "Classes/Filters/OVInpaintingFilter.h"
 
+#include "Classes/Filters/MarchingFill.h"
+
 #include "Classes/Framework/KernelResource.h"
 #include "Platform/Image/AffineTileFilter.h"
 #include "Platform/Image/Bitmap.h"
@@ -211,6 +213,137 @@ Image reducedLevel(const Image& image, double factor)
                     }));
 }
 
+// Whether a hole of the mask may reach the photo's outermost pixels: no when the mask is a bitmap whose
+// holes all lie inside them (the usual spot), so that such a heal costs nothing more.
+bool mayReachTheEdge(const Image& mask, const Rect& photo)
+{
+    const std::optional<Rect> holes = holesOfBitmap(mask);
+    if (!holes)
+        return true;
+    if (holes->isNull() || holes->isEmpty())
+        return false;
+    return !photo.insetBy(1, 1).contains(*holes);
+}
+
+// How far the marching fill reaches for the pixels it takes a filled pixel from: an eighth of the coarsest
+// scale (the brush's radius), so that the same structure seen larger is followed as far, within bounds
+// that keep a pixel's neighbourhood small.
+double marchingReach(double maxScale)
+{
+    return std::clamp(0.12 * maxScale, 3.0, 8.0);
+}
+
+// The pixels of the holes that the photo's edge cuts open (a hole that reaches its outermost row or
+// column), filled by marching in from their border (MarchingFill), opaque over transparent elsewhere:
+// laid over the smooth fill, they stand in for it there. A membrane spans a hole from its border all
+// round; at the photo's edge it has none and flattens what comes in from the one side there is into a
+// grey blob, where the marching fill carries its shading and edges on. `picture` is the level's picture
+// (with a fill texture laid in, so that the texture is taken out alike), `holes` its black and white
+// mask, `photo` the extent of the whole photo. Null where there is nothing to march into.
+Image marchedIntoOpenHoles(const Image& picture, const Image& holes, const Rect& photo, double reach,
+                           const Kernel& none)
+{
+    const Rect extent = picture.extent();
+    if (!RenderStatistics::cpuFiltersEnabled() || none.isNull() || extent.isNull() || extent.isInfinite() ||
+        extent.isEmpty() || photo.isNull() || photo.isInfinite())
+        return Image();
+    const Rect bounds = extent.integral();
+    ApplyOptions options;
+    options.definition = bounds;
+    options.extent = bounds;
+    // Through passes (where the CPU pixels cannot stand in) nothing is laid over the smooth fill.
+    const Image recipe = none.apply({QVariant::fromValue(Sampler(picture))}, options);
+    if (recipe.isNull())
+        return Image();
+    struct Marched
+    {
+        std::once_flag once;
+        bool ok = false;
+        Bitmap pixels; // RGBAf over the bounds, transparent but in the open holes
+    };
+    auto marched = std::make_shared<Marched>();
+    const auto march = [picture, holes, photo, bounds, reach](Marched& m) {
+        const auto mask = CpuRendering::renderInput(holes, bounds, Bitmap::Format::Gray8);
+        if (!mask)
+            return;
+        const int w = mask->width(), h = mask->height();
+        const size_t count = size_t(w) * size_t(h);
+        // Rows top-down, as the bitmaps hold them. The photo's outermost rows and columns in them.
+        const int left = int(photo.minX() - bounds.minX()), right = int(photo.maxX() - bounds.minX()) - 1;
+        const int top = int(bounds.maxY() - photo.maxY()), bottom = int(bounds.maxY() - photo.minY()) - 1;
+        std::vector<uint8_t> states(count, MarchingFill::Known);
+        std::vector<size_t> open;
+        for (int row = 0; row < h; ++row) {
+            const uint8_t* line = mask->row(row);
+            for (int x = 0; x < w; ++x) {
+                if (line[x] < 128)
+                    continue;
+                const size_t i = size_t(row) * size_t(w) + size_t(x);
+                states[i] = MarchingFill::Absent;
+                if (x == left || x == right || row == top || row == bottom)
+                    open.push_back(i);
+            }
+        }
+        m.ok = true;
+        if (open.empty())
+            return; // every hole is closed: the smooth fill spans them
+        // The holes the open pixels belong to (eight-connected) are the ones to march into.
+        for (size_t n = 0; n < open.size(); ++n) {
+            const size_t i = open[n];
+            if (states[i] == MarchingFill::ToFill)
+                continue;
+            states[i] = MarchingFill::ToFill;
+            const int x = int(i % size_t(w)), row = int(i / size_t(w));
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int nx = x + dx, ny = row + dy;
+                    if (nx >= 0 && ny >= 0 && nx < w && ny < h &&
+                        states[size_t(ny) * size_t(w) + size_t(nx)] == MarchingFill::Absent)
+                        open.push_back(size_t(ny) * size_t(w) + size_t(nx));
+                }
+        }
+        auto pixels = CpuRendering::renderInput(picture, bounds, Bitmap::Format::RGBAf);
+        if (!pixels) {
+            m.ok = false;
+            return;
+        }
+        std::vector<float> values(4 * count);
+        for (int row = 0; row < h; ++row)
+            std::memcpy(values.data() + 4 * size_t(row) * size_t(w), pixels->row(row),
+                        4 * sizeof(float) * size_t(w));
+        MarchingFill::fill(w, h, values.data(), states, reach);
+        for (int row = 0; row < h; ++row) {
+            float* line = reinterpret_cast<float*>(pixels->mutableRow(row));
+            for (int x = 0; x < w; ++x) {
+                const size_t i = size_t(row) * size_t(w) + size_t(x);
+                for (int k = 0; k < 4; ++k)
+                    line[4 * x + k] = states[i] == MarchingFill::ToFill ? values[4 * i + size_t(k)] : 0.0f;
+            }
+        }
+        m.pixels = std::move(*pixels);
+    };
+    return CpuRendering::attach(
+        recipe, std::make_shared<const CpuRendering>(
+                    bounds, Bitmap::Format::RGBAf, [marched, march](const Rect& region, Bitmap& out) {
+                        std::call_once(marched->once, [&] { march(*marched); });
+                        if (!marched->ok)
+                            return false;
+                        if (marched->pixels.isNull()) {
+                            std::memset(out.mutableData(), 0, out.byteCount());
+                            return true;
+                        }
+                        // The region's rows top-down within the bounds' rows.
+                        const int h = marched->pixels.height();
+                        const int first = h - int(region.maxY()), x0 = int(region.minX());
+                        const size_t bytes = 4 * sizeof(float) * size_t(out.width());
+                        for (int row = 0; row < out.height(); ++row)
+                            std::memcpy(out.mutableRow(row),
+                                        marched->pixels.row(first + row) + 4 * sizeof(float) * size_t(x0),
+                                        bytes);
+                        return true;
+                    }));
+}
+
 } // namespace
 
 OVInpaintingFilter::OVInpaintingFilter(const QString& className) : OVFilter(className)
@@ -233,6 +366,7 @@ OVInpaintingFilter::OVInpaintingFilter(const QString& className) : OVFilter(clas
     m_opaqueKernel = kernelWithName(QStringLiteral("opaque"));
     m_knownOnlyKernel = kernelWithName(QStringLiteral("knownOnly"));
     m_wholeHolesKernel = kernelWithName(QStringLiteral("wholeHoles"));
+    m_nothingLaidKernel = kernelWithName(QStringLiteral("nothingLaid"));
     (void)levelCopyKernel(); // made with the first filter, not at the first stroke's first step
 }
 
@@ -366,6 +500,14 @@ Image OVInpaintingFilter::filled(Image image, const Image& mask, double maxScale
         levelMask = mask.imageByCompositingOverImage(
             Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(image.extent()));
     Image result = inpaintImage(image, levelMask, 1.0, maxScale);
+    // The full fill marches into the holes the photo's edge cuts open; the preview stays smooth.
+    if (!m_previewQuality && mayReachTheEdge(mask, inputImage().extent())) {
+        const Image marched = marchedIntoOpenHoles(
+            image, m_bwMaskKernel.apply({QVariant::fromValue(Sampler(levelMask))}, options),
+            inputImage().extent(), marchingReach(maxScale), m_nothingLaidKernel);
+        if (!marched.isNull())
+            result = marched.imageByCompositingOverImage(result);
+    }
     if (!fill.isNull())
         result =
             divide.apply({QVariant::fromValue(Sampler(result)), QVariant::fromValue(Sampler(fill))}, options);

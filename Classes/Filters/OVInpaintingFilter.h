@@ -4,8 +4,10 @@
 
 // Fills the masked area of an image from its surroundings: a smooth membrane that takes its values from
 // the area's border, solved coarse to fine over a pyramid of half-size images and relaxed at each level
-// by repeated Laplace smoothing. An optional fill texture is laid in before the fill and taken out after
-// it, so that its fine structure shows inside the filled area while colour and light come from the
+// by repeated Laplace smoothing. At full quality a hole that the photo's edge cuts open is filled by
+// marching in from its border instead (MarchingFill), which carries the shading and edges on into it
+// where the membrane has no border to span. An optional fill texture is laid in before the fill and taken out
+// after it, so that its fine structure shows inside the filled area while colour and light come from the
 // border. One filter computes one output at a time: its inner blend filter is reconfigured per level.
 class OVInpaintingFilter : public OVFilter
 {
@@ -62,4 +64,5 @@ private:
     pf::Kernel m_opaqueKernel;
     pf::Kernel m_knownOnlyKernel;
     pf::Kernel m_wholeHolesKernel;
+    pf::Kernel m_nothingLaidKernel;
 };
