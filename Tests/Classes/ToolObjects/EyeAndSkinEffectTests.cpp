@@ -740,9 +740,9 @@ SmoothingFigures smoothingFigures(const std::array<Plane, 3>& before, const std:
 // Smooth Skin at full intensity, painted with its own smart brush over a face (radii scale with the
 // face the detector finds): the skin's fine detail (finer than a pixel's blur) and its 1-4 pixel band
 // keep at most half their energy, the edges of eyes and lips at least 0.9 of theirs, and the skin's mean
-// colour moves by at most one level, on synthetic faces of 25 to 1,000 pixels; and on the cheeks and
-// forehead of the portrait painted whole at four times its size. At its own size (a face of about 90
-// pixels) the portrait's figures are printed, not held to the target.
+// colour moves by at most one level, on synthetic faces of 25 to 1,000 pixels and on the cheeks and
+// forehead of the portrait at four times its size. At its own size (a face of about 90 pixels) the
+// portrait's fine detail and colour are held to the same bounds; its 1-4 pixel band is printed.
 TEST(SmoothSkinEffect, SmoothsSkinAtEveryFaceSize)
 {
     const QString effect = QStringLiteral("SkinSmoothing");
@@ -784,7 +784,9 @@ TEST(SmoothSkinEffect, SmoothsSkinAtEveryFaceSize)
         EXPECT_GE(edges, 0.9) << face;
     }
 
-    // The portrait's cheeks and forehead (top-down rectangles of its own pixels, marked by hand).
+    // The portrait's cheeks and forehead (top-down rectangles of its own pixels, marked by hand), painted
+    // with the effect's smart brush over the face as on the synthetic faces; the bands are taken within
+    // the skin the brush painted.
     const QRect regions[] = {{200, 84, 33, 5}, {192, 112, 14, 16}, {247, 112, 12, 14}};
     for (const double scale : {1.0, 4.0}) {
         QImage picture = QImage(PortraitPath).convertToFormat(QImage::Format_RGB32);
@@ -792,37 +794,36 @@ TEST(SmoothSkinEffect, SmoothsSkinAtEveryFaceSize)
         const int side = int(512 * scale);
         const Image photo =
             Image::fromQImage(picture.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-        const Image everywhere =
-            Image::constantColor(Color(1, 1, 1, 1)).imageByCroppingToRect(Rect(0, 0, side, side));
-        const Image smoothed =
-            composed(QStringLiteral("SkinSmoothing"), photo, everywhere, 1, detectedFaceWidth(photo));
+        const double faceWidth = detectedFaceWidth(photo);
+        // The face from the brows to the chin (the portrait's columns 185 to 265, rows 80 to 150, y up).
+        const Image mask =
+            sweptWithSmartBrush(effect, photo, Rect(185 * scale, (512 - 150) * scale, 80 * scale, 70 * scale),
+                                std::clamp(0.28 * faceWidth, 6.0, 100.0), faceWidth);
+        const Image smoothed = composed(effect, photo, mask, 1, faceWidth);
         // The face only (the portrait's columns 180 to 270, rows 70 to 160), moved to the origin.
         const int crop = int(90 * scale);
         const AffineTransform toOrigin = AffineTransform::translation(-180 * scale, -(512 - 160) * scale);
         const auto before = planesOf(photo.imageByApplyingTransform(toOrigin), crop);
         const auto after = planesOf(smoothed.imageByApplyingTransform(toOrigin), crop);
+        const Levels painted = levels(mask.imageByApplyingTransform(toOrigin), Rect(0, 0, crop, crop));
         std::vector<uint8_t> skin(size_t(crop * crop), 0);
         for (const QRect& r : regions)
             for (int y = int((r.top() - 70) * scale); y < int((r.bottom() + 1 - 70) * scale); ++y)
                 for (int x = int((r.left() - 180) * scale); x < int((r.right() + 1 - 180) * scale); ++x)
-                    skin[size_t(y * crop + x)] = 1;
-        const Plane lb = lumaOf(before), la = lumaOf(after);
-        const Plane lb1 = gaussian(lb, 1), la1 = gaussian(la, 1), lb4 = gaussian(lb, 4),
-                    la4 = gaussian(la, 4);
-        const double fine = energyOf(la, la1, skin) / energyOf(lb, lb1, skin);
-        const double band = energyOf(la1, la4, skin) / energyOf(lb1, lb4, skin);
-        double shift = 0;
-        for (size_t k = 0; k < 3; ++k)
-            shift = std::max(shift, 255 * std::abs(meanOf(after[k], skin) - meanOf(before[k], skin)));
+                    skin[size_t(y * crop + x)] = painted.pixels.at(x, crop - 1 - y)[1] >= 0.9 ? 1 : 0;
+        const SmoothingFigures r = smoothingFigures(before, after, skin, {});
         std::printf(
             "Smooth Skin at full intensity on the portrait at %.0fx: fine energy x%.2f, 1-4 px x%.2f, "
-            "skin colour moved %.2f levels\n",
-            scale, fine, band, shift);
+            "skin colour moved %.2f levels (%zu marked skin pixels painted)\n",
+            scale, r.fine, r.band, r.shift, size_t(std::count(skin.begin(), skin.end(), 1)));
+        EXPECT_LE(r.fine, 0.5) << scale;
+        EXPECT_LE(r.shift, 1.0) << scale;
+        // At its own size the face is about 90 pixels wide, and what the cheeks carry in the 1-4 pixel
+        // band is mostly the face's modelling (the cheek's highlight, the smile's crease), which the
+        // effect keeps on purpose.
         if (scale < 4)
             continue;
-        EXPECT_LE(fine, 0.5) << scale;
-        EXPECT_LE(band, 0.5) << scale;
-        EXPECT_LE(shift, 1.0) << scale;
+        EXPECT_LE(r.band, 0.5) << scale;
     }
 }
 
