@@ -6,7 +6,8 @@
 // photo-sized mask as cv::inpaint takes it, and from the mask cut to the spot as the healing brush hands
 // it over (the filter works only around the spot either way: it finds the holes of a mask bitmap).
 // "Spot" renders only the square around the spot that the stroke changed, which is what the live view
-// draws.
+// draws. "New fill" makes the fill anew for every render, as each brush-up does; "corner" heals a spot that
+// the photo's corner cuts open (the fill marches into it).
 
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Filters/OVInpaintingFilter.h"
@@ -33,6 +34,8 @@ constexpr int PhotoHeight = 4000;
 constexpr double SpotDiameter = 100;
 // On the cheek of the portrait scaled to the photo's size; y up.
 constexpr double SpotX = 2340, SpotY = 2900;
+// In the photo's upper left corner, a fifth of it beyond the photo's edges.
+constexpr double CornerX = 20, CornerY = PhotoHeight - 20;
 
 const Bitmap& photo()
 {
@@ -49,21 +52,30 @@ const Bitmap& photo()
     return bitmap;
 }
 
-// White in the spot, black elsewhere; rows top-down as bitmaps store them.
+// White in a spot, black elsewhere; rows top-down as bitmaps store them.
+Bitmap maskOfSpotAt(double cx, double cy)
+{
+    Bitmap mask(PhotoWidth, PhotoHeight, Bitmap::Format::Gray8);
+    for (int row = 0; row < PhotoHeight; ++row) {
+        const double y = PhotoHeight - row - 0.5;
+        if (std::abs(y - cy) > SpotDiameter)
+            continue;
+        uint8_t* line = mask.mutableRow(row);
+        for (int x = 0; x < PhotoWidth; ++x)
+            line[x] = std::hypot(x + 0.5 - cx, y - cy) <= SpotDiameter / 2 ? 255 : 0;
+    }
+    return mask;
+}
+
 const Bitmap& spotMask()
 {
-    static const Bitmap bitmap = [] {
-        Bitmap mask(PhotoWidth, PhotoHeight, Bitmap::Format::Gray8);
-        for (int row = 0; row < PhotoHeight; ++row) {
-            const double y = PhotoHeight - row - 0.5;
-            if (std::abs(y - SpotY) > SpotDiameter)
-                continue;
-            uint8_t* line = mask.mutableRow(row);
-            for (int x = 0; x < PhotoWidth; ++x)
-                line[x] = std::hypot(x + 0.5 - SpotX, y - SpotY) <= SpotDiameter / 2 ? 255 : 0;
-        }
-        return mask;
-    }();
+    static const Bitmap bitmap = maskOfSpotAt(SpotX, SpotY);
+    return bitmap;
+}
+
+const Bitmap& cornerMask()
+{
+    static const Bitmap bitmap = maskOfSpotAt(CornerX, CornerY);
     return bitmap;
 }
 
@@ -82,11 +94,11 @@ Rect spotRect()
 
 // The mask as a photo-sized picture (as cv::inpaint takes it), or cut to the spot's square, as the healing
 // brush hands over the mask of its stroke.
-Image inpainted(bool preview, bool maskCutToSpot = false)
+Image inpainted(bool preview, bool maskCutToSpot = false, const Bitmap& spot = spotMask())
 {
     OVInpaintingFilter filter;
     filter.setInputImage(Image::fromBitmap(photo()));
-    const Image mask = Image::fromBitmap(spotMask());
+    const Image mask = Image::fromBitmap(spot);
     filter.setInputMaskImage(maskCutToSpot ? mask.imageByCroppingToRect(spotRect()) : mask);
     filter.setInputRadius(SpotDiameter);
     filter.setPreviewQuality(preview);
@@ -110,6 +122,25 @@ void render(benchmark::State& state, const Image& image, const Rect& rect)
     }
 }
 
+// A new fill for every render, as each brush-up makes one: nothing a render keeps with its recipe (the
+// marching fill's pixels) carries over to the next.
+void renderNewFills(benchmark::State& state, const Bitmap& spot)
+{
+    const Rect whole(0, 0, PhotoWidth, PhotoHeight);
+    Bitmap out(PhotoWidth, PhotoHeight, Bitmap::Format::RGBA8);
+    if (!context().render(inpainted(false, false, spot), whole, out)) {
+        state.SkipWithError("render failed");
+        return;
+    }
+    for (auto _ : state) {
+        if (!context().render(inpainted(false, false, spot), whole, out)) {
+            state.SkipWithError("render failed");
+            return;
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
 void BM_InpaintingFullQualityWholePhoto(benchmark::State& state)
 {
     render(state, inpainted(false), Rect(0, 0, PhotoWidth, PhotoHeight));
@@ -125,19 +156,48 @@ BENCHMARK(BM_InpaintingFullQualityWholePhotoMaskCutToSpot)
     ->UseRealTime()
     ->MinTime(2.0);
 
-void BM_OpenCVTeleaWholePhoto(benchmark::State& state)
+void teleaWholePhoto(benchmark::State& state, const Bitmap& spot)
 {
     cv::Mat rgba(PhotoHeight, PhotoWidth, CV_8UC4, const_cast<uint8_t*>(photo().data()));
     cv::Mat source;
     cv::cvtColor(rgba, source, cv::COLOR_RGBA2RGB);
-    const cv::Mat mask(PhotoHeight, PhotoWidth, CV_8UC1, const_cast<uint8_t*>(spotMask().data()));
+    const cv::Mat mask(PhotoHeight, PhotoWidth, CV_8UC1, const_cast<uint8_t*>(spot.data()));
     cv::Mat out;
     for (auto _ : state) {
         cv::inpaint(source, mask, out, 5, cv::INPAINT_TELEA);
         benchmark::DoNotOptimize(out.data);
     }
 }
+
+void BM_OpenCVTeleaWholePhoto(benchmark::State& state)
+{
+    teleaWholePhoto(state, spotMask());
+}
 BENCHMARK(BM_OpenCVTeleaWholePhoto)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+void BM_InpaintingFullQualityNewFillWholePhoto(benchmark::State& state)
+{
+    renderNewFills(state, spotMask());
+}
+BENCHMARK(BM_InpaintingFullQualityNewFillWholePhoto)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+
+void BM_InpaintingFullQualityNewFillCornerWholePhoto(benchmark::State& state)
+{
+    renderNewFills(state, cornerMask());
+}
+BENCHMARK(BM_InpaintingFullQualityNewFillCornerWholePhoto)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+
+void BM_OpenCVTeleaCornerWholePhoto(benchmark::State& state)
+{
+    teleaWholePhoto(state, cornerMask());
+}
+BENCHMARK(BM_OpenCVTeleaCornerWholePhoto)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 void BM_InpaintingFullQualitySpot(benchmark::State& state)
 {
