@@ -259,7 +259,8 @@ Image marchedIntoOpenHoles(const Image& picture, const Image& holes, const Rect&
     {
         std::once_flag once;
         bool ok = false;
-        Bitmap pixels; // RGBAf over the bounds, transparent but in the open holes
+        Bitmap pixels;         // RGBAf, transparent but in the open holes
+        int left = 0, top = 0; // where the pixels lie: their first column and (top-down) row in the bounds
     };
     auto marched = std::make_shared<Marched>();
     const auto march = [picture, holes, photo, bounds, reach](Marched& m) {
@@ -287,13 +288,17 @@ Image marchedIntoOpenHoles(const Image& picture, const Image& holes, const Rect&
         m.ok = true;
         if (open.empty())
             return; // every hole is closed: the smooth fill spans them
-        // The holes the open pixels belong to (eight-connected) are the ones to march into.
+        // The holes the open pixels belong to (eight-connected) are the ones to march into; the work is
+        // confined to them and the reach around them (and a pixel more for the gradients there).
+        int left0 = w, right0 = -1, top0 = h, bottom0 = -1;
         for (size_t n = 0; n < open.size(); ++n) {
             const size_t i = open[n];
             if (states[i] == MarchingFill::ToFill)
                 continue;
             states[i] = MarchingFill::ToFill;
             const int x = int(i % size_t(w)), row = int(i / size_t(w));
+            left0 = std::min(left0, x), right0 = std::max(right0, x);
+            top0 = std::min(top0, row), bottom0 = std::max(bottom0, row);
             for (int dy = -1; dy <= 1; ++dy)
                 for (int dx = -1; dx <= 1; ++dx) {
                     const int nx = x + dx, ny = row + dy;
@@ -302,46 +307,66 @@ Image marchedIntoOpenHoles(const Image& picture, const Image& holes, const Rect&
                         open.push_back(size_t(ny) * size_t(w) + size_t(nx));
                 }
         }
-        auto pixels = CpuRendering::renderInput(picture, bounds, Bitmap::Format::RGBAf);
+        const int margin = int(std::ceil(reach)) + 2;
+        const int bx = std::max(0, left0 - margin), by = std::max(0, top0 - margin);
+        const int bw = std::min(w, right0 + 1 + margin) - bx, bh = std::min(h, bottom0 + 1 + margin) - by;
+        const Rect box(bounds.minX() + bx, bounds.maxY() - by - bh, bw, bh);
+        auto pixels = CpuRendering::renderInput(picture, box, Bitmap::Format::RGBAf);
         if (!pixels) {
             m.ok = false;
             return;
         }
-        std::vector<float> values(4 * count);
-        for (int row = 0; row < h; ++row)
-            std::memcpy(values.data() + 4 * size_t(row) * size_t(w), pixels->row(row),
-                        4 * sizeof(float) * size_t(w));
-        MarchingFill::fill(w, h, values.data(), states, reach);
-        for (int row = 0; row < h; ++row) {
+        const size_t boxCount = size_t(bw) * size_t(bh);
+        std::vector<uint8_t> boxStates(boxCount);
+        std::vector<float> values(4 * boxCount);
+        for (int row = 0; row < bh; ++row) {
+            std::memcpy(boxStates.data() + size_t(row) * size_t(bw),
+                        states.data() + size_t(by + row) * size_t(w) + size_t(bx), size_t(bw));
+            std::memcpy(values.data() + 4 * size_t(row) * size_t(bw), pixels->row(row),
+                        4 * sizeof(float) * size_t(bw));
+        }
+        MarchingFill::fill(bw, bh, values.data(), boxStates, reach);
+        for (int row = 0; row < bh; ++row) {
             float* line = reinterpret_cast<float*>(pixels->mutableRow(row));
-            for (int x = 0; x < w; ++x) {
-                const size_t i = size_t(row) * size_t(w) + size_t(x);
+            for (int x = 0; x < bw; ++x) {
+                const size_t i = size_t(row) * size_t(bw) + size_t(x);
                 for (int k = 0; k < 4; ++k)
-                    line[4 * x + k] = states[i] == MarchingFill::ToFill ? values[4 * i + size_t(k)] : 0.0f;
+                    line[4 * x + k] = boxStates[i] == MarchingFill::ToFill ? values[4 * i + size_t(k)] : 0.0f;
             }
         }
         m.pixels = std::move(*pixels);
+        m.left = bx;
+        m.top = by;
     };
     return CpuRendering::attach(
-        recipe, std::make_shared<const CpuRendering>(
-                    bounds, Bitmap::Format::RGBAf, [marched, march](const Rect& region, Bitmap& out) {
-                        std::call_once(marched->once, [&] { march(*marched); });
-                        if (!marched->ok)
-                            return false;
-                        if (marched->pixels.isNull()) {
-                            std::memset(out.mutableData(), 0, out.byteCount());
-                            return true;
-                        }
-                        // The region's rows top-down within the bounds' rows.
-                        const int h = marched->pixels.height();
-                        const int first = h - int(region.maxY()), x0 = int(region.minX());
-                        const size_t bytes = 4 * sizeof(float) * size_t(out.width());
-                        for (int row = 0; row < out.height(); ++row)
-                            std::memcpy(out.mutableRow(row),
-                                        marched->pixels.row(first + row) + 4 * sizeof(float) * size_t(x0),
-                                        bytes);
-                        return true;
-                    }));
+        recipe,
+        std::make_shared<const CpuRendering>(
+            bounds, Bitmap::Format::RGBAf, [marched, march, bounds](const Rect& region, Bitmap& out) {
+                std::call_once(marched->once, [&] { march(*marched); });
+                if (!marched->ok)
+                    return false;
+                if (marched->pixels.isNull()) {
+                    std::memset(out.mutableData(), 0, out.byteCount());
+                    return true;
+                }
+                std::memset(out.mutableData(), 0, out.byteCount());
+                // The region's first row and column in the marched pixels' (rows top-down).
+                const Bitmap& pixels = marched->pixels;
+                const int firstRow = int(bounds.height() - region.maxY()) - marched->top;
+                const int firstColumn = int(region.minX()) - marched->left;
+                const int from = std::max(0, -firstColumn);
+                const int to = std::min(out.width(), pixels.width() - firstColumn);
+                if (to <= from)
+                    return true;
+                for (int row = std::max(0, -firstRow); row < out.height(); ++row) {
+                    if (firstRow + row >= pixels.height())
+                        break;
+                    std::memcpy(out.mutableRow(row) + 4 * sizeof(float) * size_t(from),
+                                pixels.row(firstRow + row) + 4 * sizeof(float) * size_t(firstColumn + from),
+                                4 * sizeof(float) * size_t(to - from));
+                }
+                return true;
+            }));
 }
 
 } // namespace
