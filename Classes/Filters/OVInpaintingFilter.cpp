@@ -225,9 +225,9 @@ bool mayReachTheEdge(const Image& mask, const Rect& photo)
     return !photo.insetBy(1, 1).contains(*holes);
 }
 
-// How far the marching fill reaches for the pixels it takes a filled pixel from: an eighth of the coarsest
-// scale (the brush's radius), so that the same structure seen larger is followed as far, within bounds
-// that keep a pixel's neighbourhood small.
+// How far the marching fill reaches for the pixels it takes a filled pixel from: 0.12 of the coarsest
+// scale (half the fill radius, about the radius of the spot healed), so that the same structure seen
+// larger is followed as far, within bounds that keep a pixel's neighbourhood small.
 double marchingReach(double maxScale)
 {
     return std::clamp(0.12 * maxScale, 3.0, 8.0);
@@ -241,18 +241,18 @@ double marchingReach(double maxScale)
 // (with a fill texture laid in, so that the texture is taken out alike), `holes` its black and white
 // mask, `photo` the extent of the whole photo. Null where there is nothing to march into.
 Image marchedIntoOpenHoles(const Image& picture, const Image& holes, const Rect& photo, double reach,
-                           const Kernel& none)
+                           const Kernel& nothingLaid)
 {
     const Rect extent = picture.extent();
-    if (!RenderStatistics::cpuFiltersEnabled() || none.isNull() || extent.isNull() || extent.isInfinite() ||
-        extent.isEmpty() || photo.isNull() || photo.isInfinite())
+    if (!RenderStatistics::cpuFiltersEnabled() || nothingLaid.isNull() || extent.isNull() ||
+        extent.isInfinite() || extent.isEmpty() || photo.isNull() || photo.isInfinite())
         return Image();
     const Rect bounds = extent.integral();
     ApplyOptions options;
     options.definition = bounds;
     options.extent = bounds;
     // Through passes (where the CPU pixels cannot stand in) nothing is laid over the smooth fill.
-    const Image recipe = none.apply({QVariant::fromValue(Sampler(picture))}, options);
+    const Image recipe = nothingLaid.apply({QVariant::fromValue(Sampler(picture))}, options);
     if (recipe.isNull())
         return Image();
     struct Marched
@@ -345,11 +345,9 @@ Image marchedIntoOpenHoles(const Image& picture, const Image& holes, const Rect&
                 std::call_once(marched->once, [&] { march(*marched); });
                 if (!marched->ok)
                     return false;
-                if (marched->pixels.isNull()) {
-                    std::memset(out.mutableData(), 0, out.byteCount());
-                    return true;
-                }
                 std::memset(out.mutableData(), 0, out.byteCount());
+                if (marched->pixels.isNull())
+                    return true;
                 // The region's first row and column in the marched pixels' (rows top-down).
                 const Bitmap& pixels = marched->pixels;
                 const int firstRow = int(bounds.height() - region.maxY()) - marched->top;
