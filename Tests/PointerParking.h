@@ -9,6 +9,7 @@
 #include <QCursor>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 class PointerParking : public ::testing::EmptyTestEventListener
@@ -26,3 +27,15 @@ public:
         QApplication::processEvents();
     }
 };
+
+// Moves the pointer to a point of a window, as a person's hand does: a display's real pointer, which the
+// application reads back (hover and tracking follow it, not the last event), and the event of the move.
+inline void movePointer(QWindow* window, QPoint local)
+{
+    const QPoint global = window->mapToGlobal(local);
+    QCursor::setPos(global);
+    // A display moves its pointer a little later.
+    (void)QTest::qWaitFor([global] { return QCursor::pos() == global; }, 1000);
+    QTest::mouseMove(window, local);
+    QApplication::processEvents();
+}

@@ -333,6 +333,9 @@ bool EventRouter::handleViewGesture(View* view, QEvent* event)
         converted.setMagnification(gesture->value());
         break;
     }
+    // Taken: a display server delivers the gesture to the innermost widget under the pointer, and an
+    // event left unaccepted goes on to each parent view, which would route it to the target again.
+    gesture->accept();
     target->dispatch(converted);
     return true;
 }

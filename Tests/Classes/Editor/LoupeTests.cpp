@@ -112,6 +112,9 @@ protected:
             return shot;
         });
         window->show();
+        // Drawn once before anything happens, as a person sees the window before using it: a layer
+        // never drawn changes without animating. A display server shows the window some events later.
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         // The pointer is the application's and other tests leave it anywhere: put it in the corner
         // away from the dock and from where the loupe is put down, so that no glass starts under it.
         QTest::mouseMove(window->windowHandle(), QPoint(5, 5));

@@ -26,6 +26,7 @@
 #include "Platform/UI/Event.h"
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/SteppedClock.h"
+#include "Tests/PointerParking.h"
 
 #include <QAction>
 #include <QApplication>
@@ -574,15 +575,15 @@ TEST_F(WindowControllerTest, AClickOnTheEyeSaysWhatRestingOnItDoes)
         return QPoint(int(base.x), int(window->height() - base.y));
     };
     const QPoint onEye = toQt(eye, Point(eye->bounds().midX() + 2, eye->bounds().midY() - 1));
-    QTest::mouseMove(window->windowHandle(), onEye);
+    movePointer(window->windowHandle(), onEye);
     EXPECT_EQ(renderer->take(), QStringList{"hide 1"}) << "resting on it hides the effect";
     QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, onEye);
     OVToolTipController& tips = OVToolTipController::sharedController();
     ASSERT_TRUE(tips.isShowing() && tips.focusView() == eye);
     EXPECT_EQ(tips.toolTipLabel()->text(), GMSettingsController::hideIconHint());
     const Rect canvasBounds = controller->zoomView()->bounds();
-    QTest::mouseMove(window->windowHandle(),
-                     toQt(controller->zoomView(), Point(canvasBounds.midX(), canvasBounds.midY())));
+    movePointer(window->windowHandle(),
+                toQt(controller->zoomView(), Point(canvasBounds.midX(), canvasBounds.midY())));
     EXPECT_EQ(renderer->take(), QStringList{"hide 0"});
     EXPECT_FALSE(tips.isShowing() && tips.focusView() == eye) << "it goes with the pointer";
 }
@@ -821,10 +822,15 @@ TEST_F(WindowControllerTest, OptionAndTheWheelOrAPinchZoomAboutThePointer)
                           modifiers, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(handle, &event);
     };
+    // A display server's pinch reaches the innermost widget under the pointer, and goes on to the
+    // parents of one that leaves it unaccepted.
     const auto pinch = [&](Point inView, Qt::NativeGestureType type, double value) {
-        QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, toQt(inView),
-                                  toQt(inView), handle->mapToGlobal(toQt(inView)), value, {}, 0);
-        QCoreApplication::sendEvent(handle, &event);
+        QWidget* under = window->childAt(toQt(inView).toPoint());
+        QWidget* receiver = under ? under : window;
+        const QPointF at = receiver->mapFrom(window, toQt(inView));
+        QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, at, at,
+                                  handle->mapToGlobal(toQt(inView)), value, {}, 0);
+        QCoreApplication::sendEvent(receiver, &event);
     };
     struct Case
     {
