@@ -1862,9 +1862,12 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
     }
     // Intermediates computed a row at a time take the same memory whatever the tiles' width, and every
     // row has a cost of its own (its inputs found, each kernel called, the next rows of the bitmaps read
-    // fetched): such tiles are long runs of fewer rows, as many as there were tiles.
+    // fetched): such tiles are long runs of fewer rows, as many as there were tiles. Not where pixels are
+    // copied in for each tile (a tile store, CPU pixels, a boundary): those are whole tiles still.
     int across = size, down = size;
-    if (inRows) {
+    const bool copiesIn =
+        std::any_of(graph.nodes.begin(), graph.nodes.end(), [](const Node& node) { return !node.kernel; });
+    if (inRows && !copiesIn) {
         const size_t wanted = std::min<size_t>(tilesOf(size), 48);
         across = std::min(2048, std::max(size, width));
         const auto count = [&](int h) {
