@@ -423,6 +423,10 @@ struct Tile
     std::vector<std::vector<struct ColumnReads>> columnReads;
     std::vector<const float*> rowPointers;
     std::vector<kl::vec4> rowExtents;
+    // Intermediates computed a row at a time (see streamRow): per node, the samplers that load from its
+    // pixels, pointed at each new row.
+    bool inRows = false;
+    std::vector<std::vector<kl::Sampler*>> rowPlanes;
 };
 
 // Where the reads of one run of a row land along x, for a sampler read through scales, moves, crops and
@@ -722,6 +726,10 @@ void pointPlanes(Tile& tile, int index)
         s.planeDx = float(m.tx);
         s.planeDy = float(m.ty);
         if (chain.terminal == Chain::Terminal::Buffer) {
+            if (tile.inRows && tile.graph->nodes[size_t(chain.target)].kernel) {
+                tile.rowPlanes[size_t(chain.target)].push_back(&s);
+                continue;
+            }
             const Pixels& p = tile.pixels[size_t(chain.target)];
             if (p.values.empty())
                 continue;
@@ -832,6 +840,21 @@ bool materialise(const Graph& graph, int index, const Rect& rect, Pixels& out)
 void bitmapRow(const Bitmap& b, int x, int y, int n, float* out)
 {
     const uint8_t* row = b.row(b.height() - 1 - y);
+    // A tile's row of a large bitmap is a short run (a few cache lines) far from the last one, too short
+    // for the hardware to see a stream: the rows next to it, one of which the next row of the tile reads,
+    // are fetched while this one is converted, instead of waiting for memory row after row.
+    {
+        const size_t bpp = size_t(Bitmap::bytesPerPixel(b.format()));
+        const size_t from = size_t(x) * bpp, to = from + size_t(n) * bpp;
+        const std::ptrdiff_t stride = std::ptrdiff_t(b.bytesPerRow());
+        const bool below = y > 0, above = y + 1 < b.height();
+        for (size_t offset = from & ~size_t(63); offset < to; offset += 64) {
+            if (below)
+                __builtin_prefetch(row + stride + std::ptrdiff_t(offset));
+            if (above)
+                __builtin_prefetch(row - stride + std::ptrdiff_t(offset));
+        }
+    }
     switch (b.format()) {
     case Bitmap::Format::RGBA8: {
         const uint8_t* p = row + size_t(x) * 4;
@@ -1502,6 +1525,74 @@ void compute(Tile& tile, int index, const Rect& rect)
                    &out.values[(size_t(y - out.y0) * size_t(out.width) + size_t(x0 - out.x0)) * 4]);
 }
 
+// Whether every kernel's pixels are read only in the row being computed: by kernels that read them at
+// the pixel they compute, moved along x by whole pixels at most and cut by crops alone (a layer stack:
+// each layer reads the stack below where it paints). Such intermediates are then computed a row at a
+// time, just before the row that reads them (see streamRow), instead of over the whole tile first: a
+// row of each stays in the core's own cache, where a tile of each (a megabyte) would not.
+bool readInRowsOnly(const Graph& graph)
+{
+    for (const Node& node : graph.nodes) {
+        if (!node.kernel)
+            continue;
+        const auto& here = node.node->kernel->readOnlyHere;
+        for (const Chain& chain : node.chains) {
+            if (chain.terminal != Chain::Terminal::Buffer || !graph.nodes[size_t(chain.target)].kernel)
+                continue;
+            if (chain.argument < 0 || size_t(chain.argument) >= here.size() ||
+                !here[size_t(chain.argument)] || !chain.aligned || chain.dy != 0)
+                return false;
+            for (const Stage& stage : chain.stages)
+                if (!stage.crop)
+                    return false;
+        }
+    }
+    return true;
+}
+
+// Row `y` of every kernel that is not fused, in the order they read each other, each held as a
+// one-row picture that the row reading it finds where a tile's picture would be.
+void streamRow(Tile& tile, int y)
+{
+    const Graph& graph = *tile.graph;
+    const int root = int(graph.nodes.size()) - 1;
+    for (int i = 0; i < root; ++i) {
+        const Node& node = graph.nodes[size_t(i)];
+        const Rect& rect = tile.rects[size_t(i)];
+        if (!node.kernel || node.fused || rect.isNull() || rect.isEmpty())
+            continue;
+        Pixels& out = tile.pixels[size_t(i)];
+        out.rect = rect;
+        out.x0 = int(rect.minX());
+        out.y0 = y;
+        out.width = int(rect.width());
+        out.height = y >= int(rect.minY()) && y < int(rect.maxY()) ? 1 : 0;
+        if (out.height == 0) {
+            out.values.clear();
+            for (kl::Sampler* s : tile.rowPlanes[size_t(i)])
+                s->plane = nullptr;
+            continue;
+        }
+        const Rect area = node.area.isNull() ? Rect::null() : node.area.intersected(rect);
+        const bool inside =
+            !area.isNull() && !area.isEmpty() && y >= int(area.minY()) && y < int(area.maxY());
+        const int ax = inside ? int(area.minX()) : 0, an = inside ? int(area.width()) : 0;
+        out.values.resize(size_t(out.width) * 4);
+        if (an != out.width)
+            std::fill(out.values.begin(), out.values.end(), 0.0f);
+        if (an > 0)
+            computeRow(tile, i, ax, an, y, &out.values[size_t(ax - out.x0) * 4]);
+        for (kl::Sampler* s : tile.rowPlanes[size_t(i)]) {
+            s->plane = out.values.data();
+            s->planeX0 = out.x0;
+            s->planeY0 = out.y0;
+            s->planeWidth = out.width;
+            s->planeHeight = out.height;
+            s->planeStride = std::ptrdiff_t(out.width) * 4;
+        }
+    }
+}
+
 } // namespace
 
 void CpuKernelRenderer::setUse(Use use)
@@ -1693,6 +1784,7 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
     Graph graph;
     countReaders(root, graph);
     addNode(root, graph, -1, -1);
+    const bool inRows = readInRowsOnly(graph);
 
     // CPU pixels in the recipe are made before the tiles start, on this thread: making them may render
     // their input and use every core itself, which a tile, already on a core, could not wait for.
@@ -1704,13 +1796,14 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
     const auto tilesOf = [&](int size) {
         return size_t((width + size - 1) / size) * size_t((height + size - 1) / size);
     };
-    const auto pieceIn = [&](int t, int size) {
-        const int columns = (width + size - 1) / size;
+    const auto pieceOfSize = [&](int t, int across, int down) {
+        const int columns = (width + across - 1) / across;
         const int column = t % columns, row = t / columns;
-        const int x = column * size, w = std::min(size, width - x);
-        const int top = row * size, h = std::min(size, height - top);
+        const int x = column * across, w = std::min(across, width - x);
+        const int top = row * down, h = std::min(down, height - top);
         return Rect(rect.minX() + x, rect.maxY() - top - h, w, h);
     };
+    const auto pieceIn = [&](int t, int size) { return pieceOfSize(t, size, size); };
     // The pixels that tiles of a size compute, their intermediates included; none when they cannot be
     // planned. Weighed with every kernel a node of its own, so that fusing kernels never changes the
     // tiles (nor the work the tiles share out).
@@ -1767,8 +1860,24 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
             size = halved;
         }
     }
-    const int columns = (width + size - 1) / size, rows = (height + size - 1) / size;
-    auto pieceOf = [&](int t) { return pieceIn(t, size); };
+    // Intermediates computed a row at a time take the same memory whatever the tiles' width, and every
+    // row has a cost of its own (its inputs found, each kernel called, the next rows of the bitmaps read
+    // fetched): such tiles are long runs of fewer rows, as many as there were tiles. Not where pixels are
+    // copied in for each tile (a tile store, CPU pixels, a boundary): those are whole tiles still.
+    int across = size, down = size;
+    const bool copiesIn =
+        std::any_of(graph.nodes.begin(), graph.nodes.end(), [](const Node& node) { return !node.kernel; });
+    if (inRows && !copiesIn) {
+        const size_t wanted = std::min<size_t>(tilesOf(size), 48);
+        across = std::min(2048, std::max(size, width));
+        const auto count = [&](int h) {
+            return size_t((width + across - 1) / across) * size_t((height + h - 1) / h);
+        };
+        while (down > 16 && count(down) < wanted)
+            down /= 2;
+    }
+    const int columns = (width + across - 1) / across, rows = (height + down - 1) / down;
+    auto pieceOf = [&](int t) { return pieceOfSize(t, across, down); };
 
     // What the CPU cannot compute is rendered once, over what all the tiles need of it, before they start.
     std::vector<int> boundaries;
@@ -1845,6 +1954,10 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                         return;
                     }
                     setUpSamplers(tile);
+                    tile.inRows = inRows;
+                    tile.rowPlanes.resize(graph.nodes.size());
+                    for (auto& readers : tile.rowPlanes)
+                        readers.clear();
                     const int root = int(graph.nodes.size()) - 1;
                     for (int i = 0; i < root; ++i) {
                         const Node& node = graph.nodes[size_t(i)];
@@ -1853,7 +1966,8 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                         if (node.fused || area.isNull() || area.isEmpty())
                             continue;
                         if (node.kernel) {
-                            compute(tile, i, area);
+                            if (!inRows)
+                                compute(tile, i, area);
                             RenderStatistics::countCpuPass();
                         } else if (!materialise(graph, i, area, tile.pixels[size_t(i)])) {
                             ok = false;
@@ -1869,6 +1983,8 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                     const int rowTop = int(piece.maxY()) - 1; // y of the tile's first row
                     const auto computeLine = [&](int j, float* line) {
                         const int y = rowTop - j;
+                        if (inRows)
+                            streamRow(tile, y);
                         const bool inside = some && y >= int(area.minY()) && y < int(area.maxY());
                         if (!inside || an != w)
                             std::fill(line, line + size_t(w) * 4, 0.0f);

@@ -328,8 +328,9 @@ namespace {
 // One worker per core beside the caller, made once and kept: bands start without creating threads,
 // and the workers take their jobs through locks that every thread checker sees. Jobs take turns; a
 // band that asks for bands of its own runs them itself. The interface's thread never waits for
-// another thread's job (a snapshot being encoded, a composition): its bands go before that job's, the
-// workers taking them between two of their own.
+// another thread's job (a snapshot being encoded, a composition), nor does a job someone waits for wait
+// for work nobody waits for: its bands go before that job's, the workers taking them between two of
+// their own.
 class BandPool
 {
 public:
@@ -343,7 +344,8 @@ public:
     // Whether this thread is working a band (or its own bands alone).
     static bool nested() { return t_inPool; }
 
-    void run(int bands, const std::function<void(int)>& band)
+    // `background`: work nobody waits for (see CpuRendering::BackgroundScope).
+    void run(int bands, const std::function<void(int)>& band, bool background)
     {
         if (t_inPool) {
             for (int i = 0; i < bands; ++i)
@@ -351,12 +353,30 @@ public:
             return;
         }
         std::unique_lock turn(m_turn, std::defer_lock);
-        if (!isMainThread()) {
+        if (!turn.try_lock()) {
+            // The pool is taken. The interface's thread never waits for another job to finish: its
+            // bands go beside it (after helping to finish a job already there). A job someone waits for
+            // on another thread (a zoom's composition) does not wait for a round of work nobody waits
+            // for (a stroke being stored) either: it goes beside it too, after any job there already.
+            if (isMainThread()) {
+                std::unique_lock first(m_firstTurn, std::defer_lock);
+                while (!first.try_lock()) {
+                    t_inPool = true;
+                    workFirst();
+                    t_inPool = false;
+                    std::this_thread::yield();
+                }
+                runFirst(bands, band);
+                return;
+            }
+            if (!background && m_heldInBackground.load()) {
+                const std::lock_guard first(m_firstTurn);
+                runFirst(bands, band);
+                return;
+            }
             turn.lock();
-        } else if (!turn.try_lock()) {
-            runFirst(bands, band);
-            return;
         }
+        m_heldInBackground = background;
         {
             std::lock_guard lock(m_mutex);
             m_band = &band;
@@ -372,6 +392,7 @@ public:
         std::unique_lock lock(m_mutex);
         m_finished.wait(lock, [this] { return m_busy.load(std::memory_order_relaxed) == 0; });
         m_band = nullptr;
+        m_heldInBackground = false;
         if (m_failure)
             std::rethrow_exception(m_failure);
     }
@@ -517,6 +538,10 @@ private:
     static thread_local bool t_inPool;
     std::vector<std::thread> m_threads;
     std::mutex m_turn;
+    // Held by the job that works beside the current one (see run).
+    std::mutex m_firstTurn;
+    // Whether the pool's current job is work nobody waits for.
+    std::atomic<bool> m_heldInBackground{false};
     std::mutex m_mutex;
     std::condition_variable m_wake, m_finished, m_firstDone;
     // The current job, guarded by m_mutex; its next band is taken without the lock.
@@ -589,10 +614,13 @@ void CpuRendering::inBands(int count, const std::function<void(int begin, int en
         return;
     }
     const auto run = [&](int first, int last) {
-        pool.run(last - first, [&](int i) {
-            const int band = first + i;
-            work(int(int64_t(count) * band / bands), int(int64_t(count) * (band + 1) / bands));
-        });
+        pool.run(
+            last - first,
+            [&](int i) {
+                const int band = first + i;
+                work(int(int64_t(count) * band / bands), int(int64_t(count) * (band + 1) / bands));
+            },
+            t_background > 0);
     };
     Priorities& p = priorities();
     if (t_background == 0) {

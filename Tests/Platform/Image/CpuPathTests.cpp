@@ -344,3 +344,46 @@ TEST(CpuPaths, RendersSomebodyWaitsForGoBeforeWorkInTheBackground)
     for (size_t i = 0; i < backgroundVisits.size(); ++i)
         ASSERT_EQ(backgroundVisits[i].load(), 1) << i;
 }
+
+// Nor does it wait for the round of background bands under way when it is asked for: a zoom composed
+// right after a stroke is released is not held up by the stroke's snapshot being compressed, however
+// long each of its bands takes (here every one of them waits until the zoom is answered).
+TEST(CpuPaths, ARenderSomebodyWaitsForDoesNotWaitForABackgroundRound)
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool answered = false;
+    int started = 0, timedOut = 0;
+    std::thread background([&] {
+        const CpuRendering::BackgroundScope scope;
+        CpuRendering::inBands(
+            64,
+            [&](int, int) {
+                std::unique_lock lock(mutex);
+                ++started;
+                changed.notify_all();
+                if (!changed.wait_for(lock, std::chrono::seconds(5), [&] { return answered; }))
+                    ++timedOut;
+            },
+            1);
+    });
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return started > 0; });
+    }
+    std::vector<std::atomic<int>> visits(200);
+    std::thread waitedFor([&] {
+        CpuRendering::inBands(int(visits.size()), [&](int begin, int end) {
+            for (int i = begin; i < end; ++i)
+                ++visits[size_t(i)];
+        });
+        std::lock_guard lock(mutex);
+        answered = true;
+        changed.notify_all();
+    });
+    waitedFor.join();
+    background.join();
+    EXPECT_EQ(timedOut, 0) << "the render waited for the background bands under way";
+    for (size_t i = 0; i < visits.size(); ++i)
+        ASSERT_EQ(visits[i].load(), 1) << i;
+}

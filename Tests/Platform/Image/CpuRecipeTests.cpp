@@ -142,6 +142,16 @@ TEST(CpuRecipes, EngineKernelsAndTheStepsBetweenThemMatchThePasses)
                                            {"inputBackgroundImage", var(stack)},
                                            {"inputMaskImage", var(mask)}}),
               stack)},
+        // A kernel's result read where it lies is computed a row at a time beside the row reading it;
+        // moved across or cut by a crop it still is, moved up or down, or clamped, it is not.
+        {"a result read by two kernels, one of them moved across and cropped",
+         over(stack.imageByApplyingTransform(AffineTransform::translation(-9, 0))
+                  .imageByCroppingToRect(Rect(12, 5, 230, 52)),
+              stack)},
+        {"a result read by two kernels, one of them moved up",
+         over(stack.imageByApplyingTransform(AffineTransform::translation(4, 3)), stack)},
+        {"a result read by two kernels, one of them clamped",
+         over(stack.imageByCroppingToRect(Rect(30, 8, 150, 40)).imageByClampingToExtent(), stack)},
         {"moved by whole pixels, cropped off the pixel grid, over a clamped image",
          over(a.imageByApplyingTransform(AffineTransform::translation(7, -3))
                   .imageByCroppingToRect(Rect(5.5, 4.25, 200, 50)),
