@@ -1462,30 +1462,148 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
     return true;
 }
 
+// The rows a kernel reads of sampler k at fixed offsets around pixels [x0, x0 + n) of row y (see
+// KernelParser::Reach), one above the other in the sampler's row buffer; `middle` then points at pixel x0
+// of row y. Where the pixels read are in memory on the row's grid, through crops and clamps that leave
+// them as they are, each row's run is copied (or converted) whole; the few pixels beyond (the picture's
+// edges) are read one by one as the sampler reads them. So the values are the sampler's, with the bounds
+// worked out once per row instead of at every read. False where the sampler is not read along the row's
+// grid.
+bool neighbourRows(Tile& tile, int index, size_t k, int x0, int n, int y, const float*& middle)
+{
+    const Node& node = tile.graph->nodes[size_t(index)];
+    const Chain& chain = node.chains[k];
+    const kl::Sampler& sampler = tile.samplers[size_t(index)][k];
+    if (chain.argument < 0 || size_t(chain.argument) >= node.node->kernel->reach.size())
+        return false;
+    const KernelParser::Reach& reach = node.node->kernel->reach[size_t(chain.argument)];
+    if (!reach.fixed || !chain.aligned ||
+        (chain.terminal != Chain::Terminal::Buffer && chain.terminal != Chain::Terminal::Bitmap))
+        return false;
+    const int width = n + reach.left + reach.right, count = reach.down + reach.up + 1;
+    std::vector<float>& buffer = tile.sourceRows[size_t(index)][k];
+    buffer.resize(size_t(width) * size_t(count) * 4);
+    const int left = x0 - reach.left;
+    for (int r = 0; r < count; ++r) {
+        const int row = y - reach.down + r;
+        float* out = buffer.data() + size_t(r) * size_t(width) * 4;
+        // The run [a, b) of columns that every crop and clamp leaves as it is, in the stages' space.
+        const double qy = row + 0.5 + chain.sy;
+        double lo = -1e300, hi = 1e300;
+        bool rowInside = true;
+        for (const Stage& stage : chain.stages) {
+            if (stage.crop) {
+                rowInside = rowInside && qy >= stage.edges[1] && qy < stage.edges[3];
+                lo = std::max(lo, double(stage.edges[0]));
+                hi = std::min(hi, double(stage.edges[2]));
+            } else {
+                rowInside = rowInside && qy >= stage.edges[1] && qy <= stage.edges[3];
+                lo = std::max(lo, double(stage.edges[0]));
+                // A clamp at its far edge still reads its own pixel.
+                hi = std::min(hi, std::nextafter(double(stage.edges[2]), 1e300));
+            }
+        }
+        const auto inside = [&](int x) {
+            const double qx = x + 0.5 + chain.sx;
+            return qx >= lo && qx < hi;
+        };
+        int a = left, b = left + width;
+        if (!rowInside) {
+            b = a;
+        } else {
+            a = int(std::clamp(std::ceil(lo - 0.5 - chain.sx), double(left), double(left + width)));
+            b = std::max(a,
+                         int(std::clamp(std::ceil(hi - 0.5 - chain.sx), double(left), double(left + width))));
+            while (a < b && !inside(a))
+                ++a;
+            while (b > a && !inside(b - 1))
+                --b;
+        }
+        // And the terminal's pixels there.
+        const int ty = row + chain.dy;
+        const float* floats = nullptr; // the terminal's pixel at column a + chain.dx
+        const Bitmap* bitmap = nullptr;
+        if (a < b && chain.terminal == Chain::Terminal::Buffer) {
+            const Pixels& p = tile.pixels[size_t(chain.target)];
+            a = std::max(a, p.x0 - chain.dx);
+            b = std::min(b, p.x0 + p.width - chain.dx);
+            if (ty < p.y0 || ty >= p.y0 + p.height || p.values.empty())
+                b = a;
+            if (a < b)
+                floats = &p.values[(size_t(ty - p.y0) * size_t(p.width) + size_t(a + chain.dx - p.x0)) * 4];
+        } else if (a < b) {
+            bitmap = &chain.node->bitmap;
+            a = std::max(a, -chain.dx);
+            b = std::min(b, bitmap->width() - chain.dx);
+            if (ty < 0 || ty >= bitmap->height() || bitmap->isNull())
+                b = a;
+        }
+        b = std::max(a, b);
+        if (floats)
+            std::memcpy(out + size_t(a - left) * 4, floats, size_t(b - a) * 16);
+        else if (bitmap && a < b)
+            bitmapRow(*bitmap, a + chain.dx, ty, b - a, out + size_t(a - left) * 4);
+        // The rest as the sampler reads it.
+        const auto read = [&](int from, int to) {
+            for (int x = from; x < to; ++x) {
+                const kl::vec4 v =
+                    kl::sample(sampler, sampler.toSampler(kl::vec2(float(x) + 0.5f, float(row) + 0.5f)));
+                float* q = out + size_t(x - left) * 4;
+                q[0] = v.x;
+                q[1] = v.y;
+                q[2] = v.z;
+                q[3] = v.w;
+            }
+        };
+        read(left, a);
+        read(b, left + width);
+    }
+    middle = buffer.data() + (size_t(reach.down) * size_t(width) + size_t(reach.left)) * 4;
+    return true;
+}
+
 // `n` pixels of a kernel's row from column `x0`, every one inside the node's area.
 void computeRow(Tile& tile, int index, int x0, int n, int y, float* out)
 {
     const Node& node = tile.graph->nodes[size_t(index)];
-    bool allRows = true;
-    for (size_t k = 0; k < node.chains.size(); ++k)
-        allRows = prepareRow(tile, index, k, x0, n, y) && allRows;
+    const auto& reach = node.node->kernel->reach;
+    const auto near = [&](size_t k) {
+        const int argument = node.chains[k].argument;
+        return argument >= 0 && size_t(argument) < reach.size() && reach[size_t(argument)].fixed;
+    };
+    bool allRows = true, anyNear = false;
+    for (size_t k = 0; k < node.chains.size(); ++k) {
+        const bool row = prepareRow(tile, index, k, x0, n, y);
+        anyNear = anyNear || near(k);
+        allRows = (row || near(k)) && allRows;
+    }
     const kl::Sampler* const* samplers = tile.samplerPointers[size_t(index)].data();
     const float* const* values = tile.values[size_t(index)].data();
     if (const kl::KernelNativeRowEntry native = node.node->kernel->cpuNative;
         native && native(samplers, values, x0, n, float(y) + 0.5f, out))
         return;
     if (const kl::KernelRowsEntry rows = node.node->kernel->cpuRows; rows && allRows) {
-        // Every input a row in memory: the translation over row samplers, loads and arithmetic only.
+        // Every input a row in memory (with the rows around it, for reads at fixed offsets): the
+        // translation over row samplers, loads and arithmetic only.
         auto& pointers = tile.rowPointers;
         auto& extents = tile.rowExtents;
         pointers.clear();
         extents.clear();
-        for (const kl::Sampler& sampler : tile.samplers[size_t(index)]) {
-            pointers.push_back(sampler.row + std::ptrdiff_t(x0 - sampler.rowX0) * 4);
+        bool ready = true;
+        for (size_t k = 0; ready && k < node.chains.size(); ++k) {
+            const kl::Sampler& sampler = tile.samplers[size_t(index)][k];
+            const float* row = nullptr;
+            if (anyNear && near(k))
+                ready = neighbourRows(tile, index, k, x0, n, y, row);
+            else
+                row = sampler.row + std::ptrdiff_t(x0 - sampler.rowX0) * 4;
+            pointers.push_back(row);
             extents.push_back(sampler.extent);
         }
-        rows(pointers.data(), extents.data(), values, x0, n, float(y) + 0.5f, out);
-        return;
+        if (ready) {
+            rows(pointers.data(), extents.data(), values, x0, n, float(y) + 0.5f, out);
+            return;
+        }
     }
     if (const kl::KernelRowEntry row = node.node->kernel->cpuRow) {
         row(samplers, values, x0, n, float(y) + 0.5f, out);

@@ -178,6 +178,7 @@ std::vector<Kernel> Kernel::kernelsWithString(const QString& text, const QString
         data->sourceName = name;
         data->id = nextId++;
         data->readOnlyHere = declaration.readOnlyHere;
+        data->reach = declaration.reach;
         data->topLevelNames = topLevel;
         data->sharesPrograms = !parsed->hasPreprocessorLines;
         const CpuKernel translated = CpuKernels::find(textKey, declaration.name);

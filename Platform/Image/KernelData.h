@@ -4,6 +4,7 @@
 
 #include "Platform/Image/CpuKernels.h"
 #include "Platform/Image/Kernel.h"
+#include "Platform/Image/KernelParser.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,6 +26,8 @@ public:
     quint64 id = 0;
     // Per parameter: a sampler read only at the pixel being computed (see KernelParser).
     std::vector<bool> readOnlyHere;
+    // Per parameter: a sampler read at fixed offsets around that pixel, and how far (see KernelParser).
+    std::vector<KernelParser::Reach> reach;
     // What the text declares at its top level, renamed when kernels of several texts share a program;
     // a text with preprocessor lines never shares one (its macros would reach the other texts).
     std::shared_ptr<const QStringList> topLevelNames;

@@ -620,10 +620,15 @@ inline vec2 samplerSize(const Sampler& s)
 // A sampler that a kernel reads only at the pixel it computes, from a row of RGBA floats in memory: the
 // row loop moves `p` along. Kernels whose samplers are all read so are translated a second time over
 // it, so that a row is plain loads, arithmetic and stores the compiler can keep in registers.
+//
+// A sampler read at fixed offsets around the pixel (see KernelParser::Reach) is such a row too, with the
+// rows above and below it `stride` floats apart: its coordinate is then the offset itself, constant
+// where the kernel's body is inlined, so that every read is one load.
 struct RowSampler
 {
     const float* p = nullptr;
     vec4 extent;
+    std::ptrdiff_t stride = 0;
 };
 inline vec2 samplerTransform(const RowSampler&, vec2 p)
 {
@@ -631,11 +636,12 @@ inline vec2 samplerTransform(const RowSampler&, vec2 p)
 }
 inline vec2 samplerCoord(const RowSampler&)
 {
-    return vec2(0.0f); // only ever the point of a read at the pixel itself, which needs none
+    return vec2(0.0f); // only ever the point of a read, offset by whole pixels from the pixel itself
 }
-inline vec4 sample(const RowSampler& s, vec2)
+inline vec4 sample(const RowSampler& s, vec2 offset)
 {
-    return vec4(s.p[0], s.p[1], s.p[2], s.p[3]);
+    const float* q = s.p + std::ptrdiff_t(int(offset.y)) * s.stride + std::ptrdiff_t(int(offset.x)) * 4;
+    return vec4(q[0], q[1], q[2], q[3]);
 }
 inline vec4 samplerExtent(const RowSampler& s)
 {
@@ -658,7 +664,9 @@ using KernelEntry = vec4 (*)(const Sampler* const* samplers, const float* const*
 using KernelRowEntry = void (*)(const Sampler* const* samplers, const float* const* values, int x0, int n,
                                 float y, float* out);
 // The same where every sampler is a row in memory: `rows[k]` holds sampler k's pixels for the `n` pixels
-// computed, `extents[k]` its extent.
+// computed, `extents[k]` its extent. A sampler read at fixed offsets (KernelParser::Reach) has its rows
+// from `down` below to `up` above, each n + left + right pixels, and `rows[k]` points at the first pixel
+// computed in the middle one.
 using KernelRowsEntry = void (*)(const float* const* rows, const vec4* extents, const float* const* values,
                                  int x0, int n, float y, float* out);
 

@@ -13,6 +13,7 @@ struct Token
     {
         Identifier,
         Punctuation,
+        Number,
         Other
     } kind;
     QString text;
@@ -95,8 +96,10 @@ std::vector<Token> tokenize(const QString& text)
             continue;
         }
         if (c.isDigit() || (c == QLatin1Char('.') && i + 1 < n && text[i + 1].isDigit())) {
+            const int start = i;
             while (i < n && (isIdentifierPart(text[i]) || text[i] == QLatin1Char('.')))
                 ++i;
+            tokens.push_back({Token::Number, text.mid(start, i - start), start, line});
             continue;
         }
         tokens.push_back({Token::Punctuation, QString(c), i, line});
@@ -171,6 +174,153 @@ std::vector<bool> readsOnlyHere(const std::vector<Token>& tokens, size_t body,
         only[p] = ok;
     }
     return only;
+}
+
+// A whole number of pixels written as a literal ("1.0", "-2", "0."), within `limit` either way.
+std::optional<int> wholeLiteral(const std::vector<Token>& tokens, size_t& k, int limit)
+{
+    bool negative = false;
+    if (k < tokens.size() && isPunctuation(tokens[k], '-')) {
+        negative = true;
+        ++k;
+    }
+    if (k >= tokens.size() || tokens[k].kind != Token::Number)
+        return std::nullopt;
+    QString text = tokens[k].text;
+    if (text.endsWith(QLatin1Char('f')) || text.endsWith(QLatin1Char('F')))
+        text.chop(1);
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
+    const QString whole = point < 0 ? text : text.left(point);
+    const QString fraction = point < 0 ? QString() : text.mid(point + 1);
+    if (whole.size() > 3 || (whole.isEmpty() && fraction.isEmpty()) ||
+        std::any_of(whole.begin(), whole.end(), [](QChar c) { return !c.isDigit(); }) ||
+        std::any_of(fraction.begin(), fraction.end(), [](QChar c) { return c != QLatin1Char('0'); }))
+        return std::nullopt;
+    const int value = whole.isEmpty() ? 0 : whole.toInt();
+    if (value > limit)
+        return std::nullopt;
+    ++k;
+    return negative ? -value : value;
+}
+
+// For each sampler of a kernel whose body spans tokens [body, end): how far around the pixel computed it
+// is read, where every read is at a fixed whole-pixel offset from it: `sample(s, samplerCoord(s) +
+// vec2(1.0, 0.0))`, or through a coordinate taken once, `vec2 p = samplerCoord(s);` with `p` used only
+// in `sample(s, p)` and `sample(s, p - vec2(0.0, 1.0))`. Such reads are rows of pixels around the
+// pixel's own. Samplers read only at the pixel itself, or any other way, get no reach.
+std::vector<KernelParser::Reach> fixedReaches(const std::vector<Token>& tokens, size_t body,
+                                              const KernelParser::Declaration& declaration,
+                                              const std::vector<bool>& readHere)
+{
+    constexpr int limit = 4; // farther reads are rare and would make the rows many
+    std::vector<KernelParser::Reach> reaches(declaration.parameters.size());
+    if (body >= tokens.size())
+        return reaches;
+    size_t end = body;
+    for (int depth = 0; end < tokens.size(); ++end) {
+        depth += isPunctuation(tokens[end], '{') ? 1 : isPunctuation(tokens[end], '}') ? -1 : 0;
+        if (depth == 0)
+            break;
+    }
+    auto isWord = [&](size_t k, const char* word) {
+        return k < tokens.size() && tokens[k].kind == Token::Identifier &&
+               tokens[k].text == QLatin1String(word);
+    };
+    auto isName = [&](size_t k, const QString& name) {
+        return k < tokens.size() && tokens[k].kind == Token::Identifier && tokens[k].text == name &&
+               !(k > 0 && isPunctuation(tokens[k - 1], '.'));
+    };
+    // `samplerCoord ( name )` at k.
+    auto coordinate = [&](size_t k, const QString& name) {
+        return isWord(k, "samplerCoord") && k + 3 < tokens.size() && isPunctuation(tokens[k + 1], '(') &&
+               isName(k + 2, name) && isPunctuation(tokens[k + 3], ')');
+    };
+    // What follows the point of a read at k: `)`, or `+ vec2 ( a , b ) )` / `- vec2 ...`. Moves k to the
+    // read's closing parenthesis.
+    auto offset = [&](size_t& k) -> std::optional<std::pair<int, int>> {
+        if (k < tokens.size() && isPunctuation(tokens[k], ')'))
+            return std::make_pair(0, 0);
+        if (k >= tokens.size() || !(isPunctuation(tokens[k], '+') || isPunctuation(tokens[k], '-')))
+            return std::nullopt;
+        const int sign = isPunctuation(tokens[k], '-') ? -1 : 1;
+        size_t j = k + 1;
+        if (!isWord(j, "vec2") || j + 1 >= tokens.size() || !isPunctuation(tokens[j + 1], '('))
+            return std::nullopt;
+        j += 2;
+        const auto x = wholeLiteral(tokens, j, limit);
+        if (!x || j >= tokens.size() || !isPunctuation(tokens[j], ','))
+            return std::nullopt;
+        ++j;
+        const auto y = wholeLiteral(tokens, j, limit);
+        if (!y || j + 1 >= tokens.size() || !isPunctuation(tokens[j], ')') ||
+            !isPunctuation(tokens[j + 1], ')'))
+            return std::nullopt;
+        k = j + 1;
+        return std::make_pair(sign * *x, sign * *y);
+    };
+    for (size_t p = 0; p < declaration.parameters.size(); ++p) {
+        if (declaration.parameters[p].type != Kernel::ParameterType::Sampler ||
+            (p < declaration.readOnlyHere.size() && declaration.readOnlyHere[p]))
+            continue;
+        const QString& name = declaration.parameters[p].name;
+        KernelParser::Reach reach;
+        std::vector<bool> accounted(tokens.size(), false);
+        // The coordinates taken once: `vec2 q = samplerCoord ( name ) ;`.
+        QStringList points;
+        for (size_t k = body; k + 7 < end; ++k)
+            if (isWord(k, "vec2") && tokens[k + 1].kind == Token::Identifier &&
+                isPunctuation(tokens[k + 2], '=') && coordinate(k + 3, name) &&
+                isPunctuation(tokens[k + 7], ';')) {
+                points << tokens[k + 1].text;
+                accounted[k + 1] = accounted[k + 5] = true;
+            }
+        auto widen = [&](std::pair<int, int> d) {
+            reach.left = std::max(reach.left, -d.first);
+            reach.right = std::max(reach.right, d.first);
+            reach.down = std::max(reach.down, -d.second);
+            reach.up = std::max(reach.up, d.second);
+        };
+        bool ok = true;
+        // Every read: `sample ( name , <point> <offset> )`.
+        for (size_t k = body; ok && k + 4 < end; ++k) {
+            if (!(isWord(k, "sample") && isPunctuation(tokens[k + 1], '(') && isName(k + 2, name) &&
+                  isPunctuation(tokens[k + 3], ',')))
+                continue;
+            size_t j = k + 4;
+            if (coordinate(j, name)) {
+                accounted[j + 2] = true;
+                j += 4;
+            } else if (isName(j, tokens[j].text) && points.contains(tokens[j].text)) {
+                accounted[j] = true;
+                ++j;
+            } else {
+                ok = false;
+                break;
+            }
+            const auto d = offset(j);
+            if (!d || j >= end) {
+                ok = false;
+                break;
+            }
+            accounted[k + 2] = true;
+            widen(*d);
+        }
+        // Nothing else may use the sampler (its extent aside) or the coordinates taken once.
+        for (size_t k = body; ok && k < end; ++k) {
+            if (accounted[k] || readHere[k] ||
+                !(isName(k, name) || (isName(k, tokens[k].text) && points.contains(tokens[k].text))))
+                continue;
+            const bool extent = tokens[k].text == name && k >= 2 && isPunctuation(tokens[k - 1], '(') &&
+                                k + 1 < tokens.size() && isPunctuation(tokens[k + 1], ')') &&
+                                (isWord(k - 2, "samplerExtent") || isWord(k - 2, "samplerOrigin") ||
+                                 isWord(k - 2, "samplerSize"));
+            ok = extent;
+        }
+        reach.fixed = ok;
+        if (ok)
+            reaches[p] = reach;
+    }
+    return reaches;
 }
 
 // Names declared outside every function and parameter list: a word after a type, followed by a
@@ -344,8 +494,10 @@ std::optional<KernelParser::Result> KernelParser::parse(const QString& text, QSt
                                                                                            : tokens.size());
     }
 
-    for (size_t k = 0; k < result.kernels.size(); ++k)
+    for (size_t k = 0; k < result.kernels.size(); ++k) {
         result.kernels[k].readOnlyHere = readsOnlyHere(tokens, bodies[k], result.kernels[k], readHere);
+        result.kernels[k].reach = fixedReaches(tokens, bodies[k], result.kernels[k], readHere);
+    }
     result.topLevelNames = topLevelNames(tokens);
     result.hasPreprocessorLines = std::any_of(tokens.begin(), tokens.end(),
                                               [](const Token& token) { return token.kind == Token::Other; });

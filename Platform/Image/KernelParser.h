@@ -14,6 +14,15 @@ namespace pf {
 class KernelParser
 {
 public:
+    // How far around the pixel computed a kernel reads one of its samplers, in whole pixels of the
+    // sampler's space, where every read of it lies a fixed offset away: `sample(s, samplerCoord(s) +
+    // vec2(1.0, 0.0))`, or `vec2 p = samplerCoord(s);` with p read only as `sample(s, p)` or
+    // `sample(s, p - vec2(0.0, 1.0))`. Those reads are rows around the pixel's own.
+    struct Reach
+    {
+        bool fixed = false;
+        int left = 0, right = 0, down = 0, up = 0;
+    };
     struct Declaration
     {
         QString name;
@@ -23,6 +32,8 @@ public:
         // `sample(s, samplerCoord(s))` (its extent may be asked too). Such an input can be computed in
         // the same program instead of a pass of its own.
         std::vector<bool> readOnlyHere;
+        // Per parameter: a sampler not read only here but at fixed offsets, how far.
+        std::vector<Reach> reach;
     };
     struct Result
     {

@@ -305,11 +305,21 @@ KernelTranslator::translate(const QString& text, const QString& namespaceName, Q
             const QString v = QStringLiteral("v[%1]").arg(p);
             const QString local = QStringLiteral("a%1").arg(p);
             switch (kernel.parameters[p].type) {
-            case Kernel::ParameterType::Sampler:
-                eligible = eligible && p < kernel.readOnlyHere.size() && kernel.readOnlyHere[p];
-                setUp << QStringLiteral("    Sampler %1{r[%2], e[%2]};\n").arg(local).arg(sampler++);
+            case Kernel::ParameterType::Sampler: {
+                // Read at fixed offsets: its rows, each as wide as the row computed and the reach
+                // either side, lie one above the other.
+                const bool near = p < kernel.reach.size() && kernel.reach[p].fixed;
+                eligible = eligible && ((p < kernel.readOnlyHere.size() && kernel.readOnlyHere[p]) || near);
+                const QString stride = near ? QStringLiteral(", std::ptrdiff_t(n + %1) * 4")
+                                                  .arg(kernel.reach[p].left + kernel.reach[p].right)
+                                            : QString();
+                setUp << QStringLiteral("    Sampler %1{r[%2], e[%2]%3};\n")
+                             .arg(local)
+                             .arg(sampler++)
+                             .arg(stride);
                 advance << QStringLiteral("%1.p += 4;").arg(local);
                 break;
+            }
             case Kernel::ParameterType::Float:
                 setUp << QStringLiteral("    const float %1 = %2[0];\n").arg(local, v);
                 break;

@@ -24,7 +24,8 @@ public:
         QString code;        // a namespace holding the text's functions and entry points
         QStringList kernels; // the kernels' names, in source order
         // Those that also have "_pf_rows_<kernel>" (kl::KernelRowsEntry): every sampler read only at the
-        // pixel computed.
+        // pixel computed, or at fixed offsets around it (its rows then n + left + right pixels wide, one
+        // above the other, the pointer at the pixel computed in the middle one).
         QStringList rowKernels;
     };
 

@@ -6,12 +6,14 @@
 #include "Classes/Framework/KernelResource.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Image/CpuKernelRenderer.h"
+#include "Platform/Image/Filter.h"
 #include "Platform/Image/Kernel.h"
 #include "Platform/Image/KernelData.h"
 #include "Platform/Image/RenderStatistics.h"
 #include "Platform/Image/Vector.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace pf;
@@ -121,4 +123,71 @@ TEST(CpuKernels, EveryShippedKernelComputesWhatItsTextComputesThroughOpenGL)
         }
     }
     EXPECT_GT(checked, 300);
+}
+
+// The kernels that read their pictures at fixed offsets around the pixel take those reads as rows
+// around the pixel's own. Their edges are where the rows could go wrong: the picture's borders, crops
+// and clamps between the kernel and the pixels, whole-pixel moves, bytes and a kernel's own output.
+TEST(CpuKernels, ReadsAroundThePixelMatchThePassesThroughEdgesCropsClampsAndMoves)
+{
+    ASSERT_FALSE(portrait().isNull());
+    const auto bytes = context().render(portrait(), Rect(0, 0, Width, Height), Bitmap::Format::RGBA8);
+    ASSERT_TRUE(bytes);
+    const Image photo = Image::fromBitmap(*bytes);
+    const Image random = randomImage(Width, Height, 21);
+    const std::shared_ptr<Filter> invert = Filter::create(QStringLiteral("CIColorInvert"));
+    invert->setValue(QVariant::fromValue(randomImage(Width, Height, 22)), QStringLiteral("inputImage"));
+    const Image computed = invert->outputImage();
+    const struct
+    {
+        const char* what;
+        Image image;
+    } inputs[] = {
+        {"bytes", photo},
+        {"a kernel's output", computed},
+        {"bytes cropped inside", photo.imageByCroppingToRect(Rect(5, 4, 41, 30))},
+        {"a kernel's output cropped, clamped and moved",
+         computed.imageByCroppingToRect(Rect(7, 3, 30, 33))
+             .imageByClampingToExtent()
+             .imageByApplyingTransform(AffineTransform::translation(3, -2))},
+        {"bytes moved", photo.imageByApplyingTransform(AffineTransform::translation(-4, 5))},
+    };
+    const Rect around(-3, -2, Width + 5, Height + 4); // beyond the pictures' borders
+    for (const auto& [name, kernelName] : {std::pair{"GMSkinSmoothingFilterKernel", "smoothSkin"},
+                                           std::pair{"GMInpaintingFilterKernel", "inpaintingStep"}}) {
+        const auto kernels = KernelResource::kernels(QLatin1String(name));
+        const auto kernel = std::find_if(kernels.begin(), kernels.end(), [&](const Kernel& k) {
+            return k.name() == QLatin1String(kernelName);
+        });
+        ASSERT_NE(kernel, kernels.end()) << name;
+        ASSERT_TRUE(kernel->data()->cpuRows) << name << " reads no rows around the pixel";
+        for (const auto& input : inputs) {
+            const std::string what = std::string(kernelName) + " of " + input.what;
+            ApplyOptions options;
+            options.definition = around;
+            // The pictures read around the pixel first; the rest read only at it.
+            const Image image =
+                kernel->apply(argumentsFor(*kernel, {input.image, input.image, random}), options);
+            ASSERT_FALSE(image.isNull()) << what;
+            CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Always);
+            RenderStatistics::resetPasses();
+            const auto cpu = context().render(image, around, Bitmap::Format::RGBAf);
+            EXPECT_GT(RenderStatistics::cpuPasses(), 0u) << what;
+            CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
+            const auto gl = context().render(image, around, Bitmap::Format::RGBAf);
+            CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
+            ASSERT_TRUE(cpu && gl) << what;
+            const auto* a = reinterpret_cast<const float*>(cpu->data());
+            const auto* b = reinterpret_cast<const float*>(gl->data());
+            float worst = 0;
+            for (size_t i = 0; i < size_t(cpu->width()) * size_t(cpu->height()) * 4; ++i) {
+                if (std::isnan(a[i]) && std::isnan(b[i]))
+                    continue;
+                worst = std::max(worst, std::isnan(a[i] - b[i])
+                                            ? 1e9f
+                                            : std::abs(a[i] - b[i]) / std::max(1.0f, std::abs(b[i])));
+            }
+            EXPECT_LE(worst, 1e-4f) << what;
+        }
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "Platform/Foundation/Log.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/KernelParser.h"
 #include "Platform/Image/Sampler.h"
 #include "Platform/Image/Vector.h"
 
@@ -162,5 +163,70 @@ TEST(Kernel, CompileErrorsSpeakOfTheAuthorsTextOnly)
         for (auto it = lineNumber.globalMatch(line); it.hasNext();)
             EXPECT_LE(it.next().captured(1).toInt(), QString::fromUtf8(c.text).count('\n'))
                 << line.toStdString();
+    }
+}
+
+// Reads at fixed whole-pixel offsets become rows around the pixel on the CPU: a read that is not one (a
+// fraction of a pixel, a coordinate used otherwise, a point moved later) must leave the sampler to the
+// general reader, or the rows would hand the kernel the wrong pixels.
+TEST(KernelParser, OnlyReadsAtFixedWholePixelOffsetsGetAReach)
+{
+    struct Case
+    {
+        const char* what;
+        const char* body; // of `kernel vec4 k(sampler a, sampler b, float f)`
+        bool fixed;       // of a
+        int left, right, down, up;
+        bool bHere; // b read only at the pixel (or not at all), whatever a does
+    };
+    const Case cases[] = {
+        {"offsets added to the coordinate in the read",
+         "return sample(a, samplerCoord(a) + vec2(1.0, 0.0)) + sample(a, samplerCoord(a) - vec2(2, -1.)) + "
+         "sample(b, samplerCoord(b));",
+         true, 2, 1, 0, 1, true},
+        {"through a coordinate taken once, and a read at the pixel across lines",
+         "vec2 p = samplerCoord(a);\n vec4 c = sample(a,\n samplerCoord(a));\n"
+         "return c + sample(a, p) + sample(a, p + vec2(0.0, -3.0)) + sample(a, p - vec2(-4.0f, 0.0));",
+         true, 0, 4, 3, 0, true},
+        {"the extent asked as well", "return sample(a, samplerCoord(a) + vec2(0.0, 1.0)) * samplerSize(a).x;",
+         true, 0, 0, 0, 1, true},
+        {"half a pixel away", "return sample(a, samplerCoord(a) + vec2(0.5, 0.0));", false, 0, 0, 0, 0, true},
+        {"an offset computed", "return sample(a, samplerCoord(a) + vec2(f, 0.0));", false, 0, 0, 0, 0, true},
+        {"farther than the rows reach", "return sample(a, samplerCoord(a) + vec2(5.0, 0.0));", false, 0, 0, 0,
+         0, true},
+        {"a coordinate moved after it was taken",
+         "vec2 p = samplerCoord(a);\n p += vec2(0.25, 0.0);\n return sample(a, p + vec2(1.0, 0.0));", false,
+         0, 0, 0, 0, true},
+        {"a coordinate read as a number",
+         "vec2 p = samplerCoord(a);\n return sample(a, p + vec2(1.0, 0.0)) * p.x;", false, 0, 0, 0, 0, true},
+        {"a coordinate read from another sampler",
+         "vec2 p = samplerCoord(a);\n return sample(a, p - vec2(1.0, 0.0)) + sample(b, p);", false, 0, 0, 0,
+         0, false},
+        {"an offset put before the coordinate", "return sample(a, vec2(1.0, 0.0) + samplerCoord(a));", false,
+         0, 0, 0, 0, true},
+        {"the offset scaled", "return sample(a, samplerCoord(a) + vec2(1.0, 0.0) * 0.5);", false, 0, 0, 0, 0,
+         true},
+        {"handed to a function", "return sample(a, samplerCoord(a) + vec2(1.0, 0.0)) + g(a);", false, 0, 0, 0,
+         0, true},
+    };
+    for (const Case& c : cases) {
+        const QString text = QStringLiteral("vec4 g(sampler s) { return vec4(0.0); }\n"
+                                            "kernel vec4 k(sampler a, sampler b, float f)\n{\n%1\n}\n")
+                                 .arg(QLatin1String(c.body));
+        QString error;
+        const auto parsed = KernelParser::parse(text, &error);
+        ASSERT_TRUE(parsed) << c.what << ": " << error.toStdString();
+        const KernelParser::Declaration& kernel = parsed->kernels.at(0);
+        ASSERT_EQ(kernel.reach.size(), 3u) << c.what;
+        const KernelParser::Reach& a = kernel.reach[0];
+        EXPECT_EQ(a.fixed, c.fixed) << c.what;
+        if (c.fixed) {
+            EXPECT_EQ(a.left, c.left) << c.what;
+            EXPECT_EQ(a.right, c.right) << c.what;
+            EXPECT_EQ(a.down, c.down) << c.what;
+            EXPECT_EQ(a.up, c.up) << c.what;
+        }
+        EXPECT_EQ(kernel.readOnlyHere[1], c.bHere) << c.what;
+        EXPECT_FALSE(kernel.reach[1].fixed && kernel.readOnlyHere[1]) << c.what;
     }
 }
