@@ -1,6 +1,7 @@
 #include "Classes/Filters/GMAutoBrush.h"
 
 #include "Classes/Framework/KernelResource.h"
+#include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/Sampler.h"
 
@@ -18,12 +19,13 @@ const Rect ReferencesExtent(0, 0, 2, 3);
 // The kernel that compares the photo with a step's references for the brush kernel of the name before it.
 const QString SamplesSuffix = QStringLiteral("Samples");
 
-// A step's first kernels are computed once for the step, ahead of the brush kernel. As intermediates
-// of the brush's render, every tile of it would compute them again over nearly all of their extent,
-// and a render weighed so would run as one tile on one core.
+// A step's first kernels are computed once for the step, ahead of the brush kernel, where renders run
+// on the CPU. As intermediates of the brush's render, every tile of it would compute them again over
+// nearly all of their extent, and a render weighed so would run as one tile on one core. Passes
+// compute each intermediate once anyway, and would only read these back and upload them again.
 Image computedOnce(const Image& recipe, const Rect& bounds)
 {
-    if (recipe.isNull())
+    if (recipe.isNull() || !CpuKernelRenderer::wanted())
         return recipe;
     return CpuRendering::attach(
         recipe, std::make_shared<const CpuRendering>(
