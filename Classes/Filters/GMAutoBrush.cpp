@@ -1,6 +1,8 @@
 #include "Classes/Filters/GMAutoBrush.h"
 
 #include "Classes/Framework/KernelResource.h"
+#include "Platform/Image/CpuKernelRenderer.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/Sampler.h"
 
 #include <algorithm>
@@ -14,6 +16,24 @@ const QString ClassName = QStringLiteral("GMAutoBrush");
 const QString ReferencesKernel = QStringLiteral("smartBrushReferences");
 // Where that kernel's 2 x 3 pixels lie; the brush kernels read them at their centres.
 const Rect ReferencesExtent(0, 0, 2, 3);
+// The kernel that compares the photo with a step's references for the brush kernel of the name before it.
+const QString SamplesSuffix = QStringLiteral("Samples");
+
+// A step's first kernels are computed once for the step, ahead of the brush kernel, where renders run
+// on the CPU. As intermediates of the brush's render, every tile of it would compute them again over
+// nearly all of their extent, and a render weighed so would run as one tile on one core. Passes
+// compute each intermediate once anyway, and would only read these back and upload them again.
+Image computedOnce(const Image& recipe, const Rect& bounds)
+{
+    if (recipe.isNull() || !CpuKernelRenderer::wanted())
+        return recipe;
+    return CpuRendering::attach(
+        recipe, std::make_shared<const CpuRendering>(
+                    bounds, Bitmap::Format::RGBAf, [recipe, bounds](const Rect& region, Bitmap& out) {
+                        return CpuRendering::renderInput(recipe,
+                                                         region.offsetBy(bounds.minX(), bounds.minY()), out);
+                    }));
+}
 
 } // namespace
 
@@ -34,7 +54,7 @@ QStringList GMAutoBrush::smartBrushKernelNames()
 {
     QStringList names;
     for (const Kernel& kernel : KernelResource::kernels(ClassName))
-        if (kernel.name() != ReferencesKernel)
+        if (kernel.name() != ReferencesKernel && !kernel.name().endsWith(SamplesSuffix))
             names << kernel.name();
     return names;
 }
@@ -47,6 +67,9 @@ Image GMAutoBrush::outputImage() const
     }
     const Kernel stroke = kernelWithName(kernelName());
     if (stroke.isNull() || imageValue(QStringLiteral("inputCanvasStart")).isNull())
+        return Image();
+    const Kernel samplesKernel = kernelWithName(kernelName() + SamplesSuffix);
+    if (samplesKernel.isNull())
         return Image();
     const Sampler photo(imageValue(QStringLiteral("inputImage")));
     QVariantList arguments = strokeArguments();
@@ -63,18 +86,39 @@ Image GMAutoBrush::outputImage() const
     referenceOptions.definition = ReferencesExtent;
     referenceOptions.extent = ReferencesExtent;
     referenceOptions.regionOfInterest = [ends](int, const Rect&) { return ends; };
-    const Image references =
+    const Image references = computedOnce(
         kernelWithName(ReferencesKernel)
-            .apply({arguments[0], arguments[1], arguments[2], QVariant::fromValue(photo)}, referenceOptions);
+            .apply({arguments[0], arguments[1], arguments[2], QVariant::fromValue(photo)}, referenceOptions),
+        ReferencesExtent);
     if (references.isNull())
         return Image();
+    const QVariant referencesSampler = QVariant::fromValue(Sampler(references, Sampler::FilterMode::Nearest));
 
-    arguments << QVariant::fromValue(photo)
-              << QVariant::fromValue(Sampler(references, Sampler::FilterMode::Nearest));
-    // A pixel reads the photo on its way back to the segment, at most a radius away, and every one of the
-    // step's references. Saying so keeps renders split into tiles equal to whole ones, even for brushes
-    // larger than a tile.
+    // Only pixels within the radius of the segment walk, and a walk never leaves that reach: the photo
+    // is compared with the references at the pixel corners there (a corner a pixel beyond, as a walk's
+    // point rounds to the nearest one), once per step.
     const double reach = radius + 2.0;
+    const Rect walked = Rect(std::min(p1.x, p2.x) - reach, std::min(p1.y, p2.y) - reach,
+                             std::abs(p2.x - p1.x) + 2 * reach, std::abs(p2.y - p1.y) + 2 * reach)
+                            .integral();
+    ApplyOptions samplesOptions;
+    samplesOptions.definition = walked;
+    samplesOptions.extent = walked;
+    // A corner is the mean of the four photo pixels around it.
+    samplesOptions.regionOfInterest = [](int index, const Rect& destination) {
+        return index == 1 ? ReferencesExtent : destination.insetBy(-1, -1);
+    };
+    const Image compared = samplesKernel.apply(
+        {arguments[0], arguments[1], arguments[2], QVariant::fromValue(photo), referencesSampler},
+        samplesOptions);
+    if (compared.isNull())
+        return Image();
+    const Image samples = computedOnce(compared, walked);
+
+    arguments << QVariant::fromValue(Sampler(samples, Sampler::FilterMode::Nearest)) << referencesSampler;
+    // A pixel reads the samples on its way back to the segment, at most a radius away, and every one of
+    // the step's references. Saying so keeps renders split into tiles equal to whole ones, even for
+    // brushes larger than a tile.
     auto regionOfInterest = [reach](int index, const Rect& destination) {
         if (index == 3)
             return ReferencesExtent;

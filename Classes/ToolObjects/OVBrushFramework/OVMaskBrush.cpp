@@ -33,6 +33,16 @@ QVariant vector(const Point& point)
     return QVariant::fromValue(Vector(point.x, point.y));
 }
 
+// The pixels a step can change: those within the brush's radius of the segment (and a pixel more, for
+// the rounding to whole pixels). The brush kernels give every other pixel of the step's rectangle back
+// as it is, so rendering them again would only cost time.
+Rect reachedRect(const Point& from, const Point& to, double brushSize)
+{
+    const double reach = std::max(brushSize, 0.0) / 2 + 1;
+    return Rect(std::min(from.x, to.x) - reach, std::min(from.y, to.y) - reach,
+                std::abs(to.x - from.x) + 2 * reach, std::abs(to.y - from.y) + 2 * reach);
+}
+
 } // namespace
 
 OVMaskBrush::OVMaskBrush() = default;
@@ -232,7 +242,7 @@ void OVMaskBrush::processPoints(const std::vector<Point>& points)
         m_brushFilter->setValue(vector(q), QStringLiteral("inputPoint2"));
         const Rect step = stepRect(m_lastPoint, q, m_brushSize);
         const Image painted = m_brushFilter->outputImage();
-        if (painted.isNull() || !m_canvas->setImage(painted, step)) {
+        if (painted.isNull() || !m_canvas->setImage(painted, reachedRect(m_lastPoint, q, m_brushSize))) {
             // The canvas is unchanged; the next step paints from the same point and closes the gap.
             pf::error(QStringLiteral("A brush step could not be painted"));
             continue;
