@@ -6,14 +6,9 @@
 #include <QImage>
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace pf {
 
@@ -42,28 +37,6 @@ uint16_t toWord(float v)
     return static_cast<uint16_t>(std::lround(v * 65535.0f));
 }
 
-// Pixels of a large bitmap in huge pages where the system allows them: tiles read a photo and its masks
-// a short run per row, each row on a page of its own with ordinary pages, so that every row of every
-// tile waited for the page tables; with huge pages a whole band of rows shares one. Smaller bitmaps, and
-// systems without them, take the ordinary allocation. Throws std::bad_alloc as make_shared does.
-std::shared_ptr<uint8_t[]> allocatePixels(size_t bytes, bool zero)
-{
-#if defined(__linux__)
-    constexpr size_t HugePage = size_t(2) << 20;
-    if (bytes >= 4 * HugePage) {
-        const size_t rounded = (bytes + HugePage - 1) / HugePage * HugePage;
-        void* memory = std::aligned_alloc(HugePage, rounded);
-        if (!memory)
-            throw std::bad_alloc();
-        madvise(memory, rounded, MADV_HUGEPAGE); // only advice: ordinary pages where refused
-        if (zero)
-            std::memset(memory, 0, bytes);
-        return std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(memory), [](uint8_t* p) { std::free(p); });
-    }
-#endif
-    return zero ? std::make_shared<uint8_t[]>(bytes) : std::make_shared_for_overwrite<uint8_t[]>(bytes);
-}
-
 } // namespace
 
 Bitmap::Bitmap(int width, int height, Format format, Fill fill) : m_format(format)
@@ -77,7 +50,8 @@ Bitmap::Bitmap(int width, int height, Format format, Fill fill) : m_format(forma
         return;
     }
     try {
-        m_pixels = allocatePixels(bytes, fill == Fill::Zero);
+        m_pixels = fill == Fill::Zero ? std::make_shared<uint8_t[]>(bytes)
+                                      : std::make_shared_for_overwrite<uint8_t[]>(bytes);
     } catch (const std::bad_alloc&) {
         pf::error(QStringLiteral("Out of memory for a bitmap of %1 x %2 pixels").arg(width).arg(height));
         return;
@@ -108,7 +82,7 @@ uint8_t* Bitmap::mutableData()
     if (!m_pixels)
         return nullptr;
     if (m_pixels.use_count() > 1) {
-        auto copy = allocatePixels(byteCount(), false);
+        auto copy = std::make_shared_for_overwrite<uint8_t[]>(byteCount());
         std::memcpy(copy.get(), m_pixels.get(), byteCount());
         m_pixels = std::move(copy);
     }
