@@ -2,11 +2,45 @@
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#include <QCoreApplication>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <future>
 
 namespace pf {
 
 namespace {
+
+// The driver compiles programs with libraries whose globals the process's exit destroys: a task still
+// running then (a measurement nobody waits for) would crash the exit. Once the process exits, no thread
+// starts a task; the exit waits a while for those running, and the threads that ask for more wait for
+// the end.
+struct ExitGuard
+{
+    std::mutex mutex;
+    std::condition_variable idle, never;
+    int running = 0;
+    std::atomic<bool> exiting{false};
+    std::thread::id exitingThread;
+};
+
+ExitGuard& exitGuard()
+{
+    static auto* guard = new ExitGuard; // used by the threads until the very end
+    return *guard;
+}
+
+void quiesceAtExit()
+{
+    ExitGuard& guard = exitGuard();
+    std::unique_lock lock(guard.mutex);
+    if (guard.exiting)
+        return;
+    guard.exiting = true;
+    guard.exitingThread = std::this_thread::get_id();
+    guard.idle.wait_for(lock, std::chrono::seconds(10), [&] { return guard.running == 0; });
+}
 
 // One display for the process, initialised on first use and kept: terminating it would pull the
 // contexts of every other thread away.
@@ -32,6 +66,11 @@ EGLDisplay sharedDisplay(QString* failure)
             return;
         }
         display = candidate;
+        // Before the driver's globals go: when the application object goes at the end of main() (the
+        // driver makes some of its globals only as it compiles, and those go before any exit handler
+        // registered earlier), or as the process exits without one.
+        qAddPostRoutine(quiesceAtExit);
+        std::atexit(quiesceAtExit);
     });
     if (failure)
         *failure = reason;
@@ -93,6 +132,16 @@ void GLThread::run(const std::function<void()>& task)
         task();
         return;
     }
+    {
+        ExitGuard& guard = exitGuard();
+        std::unique_lock lock(guard.mutex);
+        if (guard.exiting) {
+            // A context torn down by the exit itself: the process ends, nothing is left to release.
+            if (guard.exitingThread == std::this_thread::get_id())
+                return;
+            guard.never.wait(lock, [] { return false; });
+        }
+    }
     std::promise<void> done;
     auto finished = done.get_future();
     {
@@ -112,17 +161,31 @@ void GLThread::run(const std::function<void()>& task)
 
 void GLThread::main()
 {
+    ExitGuard& guard = exitGuard();
     for (;;) {
         std::function<void()> task;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stop || !m_tasks.empty(); });
-            if (m_tasks.empty())
+            m_wake.wait(lock, [&] { return m_stop || (!m_tasks.empty() && !guard.exiting); });
+            if (m_tasks.empty() || guard.exiting)
                 return;
             task = std::move(m_tasks.front());
             m_tasks.pop_front();
         }
+        {
+            const std::lock_guard lock(guard.mutex);
+            if (guard.exiting) {
+                // The exit began meanwhile: the task waits with its caller for the end.
+                const std::lock_guard tasks(m_mutex);
+                m_tasks.push_front(std::move(task));
+                continue;
+            }
+            ++guard.running;
+        }
         task();
+        const std::lock_guard lock(guard.mutex);
+        if (--guard.running == 0)
+            guard.idle.notify_all();
     }
 }
 

@@ -2,8 +2,12 @@
 
 #include "Platform/Foundation/Log.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/Sampler.h"
 #include "Platform/Image/Vector.h"
+#include "Tests/ChildProcess.h"
+#include <QCoreApplication>
+#include <atomic>
 
 #include <cstring>
 
@@ -529,5 +533,42 @@ TEST(Render, ABitmapShownExactlyIsHandedBackWithoutACopy)
         const std::vector<uint8_t> before(photo.data(), photo.data() + photo.byteCount());
         std::memset(out->mutableData(), 0, out->byteCount());
         EXPECT_EQ(0, std::memcmp(before.data(), photo.data(), photo.byteCount())) << c.name;
+    }
+}
+
+// The program ends while another thread's renders compile programs one after another (a measurement
+// nobody waits for): the exit waits for the program being compiled and ends cleanly, every time.
+TEST(Render, AnExitWhileAnotherThreadCompilesEndsCleanly)
+{
+    constexpr const char* child = "PF_TEST_EXIT_WHILE_COMPILING";
+    if (qEnvironmentVariableIsSet(child)) {
+        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
+        static std::atomic<int> rendered{0};
+        std::thread([] {
+            RenderContext own(QStringLiteral("exiting"));
+            const Image source = Image::fromBitmap(randomBitmap(64, 64, 5));
+            for (int i = 1;; ++i) {
+                // A constant of its own makes each kernel a program to compile.
+                const QByteArray text = QStringLiteral("kernel vec4 k(sampler s) { return sample(s, "
+                                                       "samplerCoord(s)) * %1; }")
+                                            .arg(1.0 + i * 1e-3, 0, 'f', 4)
+                                            .toUtf8();
+                (void)own.render(kernel(text.constData()).apply({QVariant::fromValue(source)}),
+                                 Rect(0, 0, 64, 64), Bitmap::Format::RGBA8);
+                ++rendered;
+            }
+        }).detach();
+        while (rendered < 2)
+            std::this_thread::yield();
+        return; // the process ends as every program does, its renders still going
+    }
+    for (int round = 0; round < 6; ++round) {
+        ChildProcess process;
+        ASSERT_TRUE(process.start(
+            QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--gtest_filter=Render.AnExitWhileAnotherThreadCompilesEndsCleanly")},
+            {{QString::fromLatin1(child), QStringLiteral("1")}}));
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 0) << "round " << round << ": " << process.errors().toStdString();
     }
 }
