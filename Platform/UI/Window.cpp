@@ -327,8 +327,10 @@ void Window::becomeKey(bool activate)
     if (Window* previous = currentKeyWindow)
         previous->resignKeyWindow();
     currentKeyWindow = this;
-    if (!isOverlay() && activate)
-        activateWindow();
+    // An overlay has no window of its own on the system: the window it sits in takes the keyboard
+    // for it, unless it has it already.
+    if (activate && (!isOverlay() || !window()->isActiveWindow()))
+        window()->activateWindow();
     if (auto* widget = dynamic_cast<QWidget*>(firstResponder()))
         widget->setFocus(Qt::ActiveWindowFocusReason);
     if (m_delegate)
