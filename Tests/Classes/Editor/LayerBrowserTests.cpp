@@ -6,6 +6,7 @@
 #include "Platform/UI/Window.h"
 
 #include <QApplication>
+#include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <numbers>
@@ -75,6 +76,9 @@ protected:
         clock.advance(5);
         window.contentView()->addSubview(browser);
         window.show();
+        // On a display server the window's place and size arrive after it is shown; a layout they
+        // cause during a switch ends the switch's animations at once.
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         browser->setDelegate(&recorder);
         browser->setMargin(9);
         browser->setImageSize(pf::Size(480, 360));
