@@ -38,6 +38,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <future>
 #include <thread>
 #include <unistd.h>
@@ -785,14 +786,28 @@ QString GMDocument::unwritableReason(const QString& path)
     if (!folder.isDir())
         return QStringLiteral("“%1” is not a folder.").arg(folder.fileName());
     // Trying is the only answer that holds for every kind of refusal (permissions, a read-only volume,
-    // an administrator who may write anywhere).
+    // an administrator who may write anywhere). A file without a name leaves nothing behind if the
+    // application dies meanwhile; a named one is the way on volumes that cannot make those.
+    const auto refusal = [&folder] {
+        return QStringLiteral("The folder “%1” cannot be written: %2.")
+            .arg(folder.fileName().isEmpty() ? folder.absoluteFilePath() : folder.fileName(),
+                 QString::fromLocal8Bit(std::strerror(errno)));
+    };
+#ifdef O_TMPFILE
+    const int unnamed = ::open(QFile::encodeName(folder.absoluteFilePath()).constData(),
+                               O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (unnamed >= 0) {
+        ::close(unnamed);
+        return {};
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return refusal();
+#endif
     QByteArray probe =
         QFile::encodeName(folder.absoluteFilePath() + QStringLiteral("/.glimora-write-XXXXXX"));
     const int descriptor = ::mkstemp(probe.data());
     if (descriptor < 0)
-        return QStringLiteral("The folder “%1” cannot be written: %2.")
-            .arg(folder.fileName().isEmpty() ? folder.absoluteFilePath() : folder.fileName(),
-                 QString::fromLocal8Bit(std::strerror(errno)));
+        return refusal();
     ::close(descriptor);
     ::unlink(probe.constData());
     return {};
