@@ -135,6 +135,18 @@ bool isPunctuation(const Token& token, char c)
     return token.kind == Token::Punctuation && token.text == QLatin1Char(c);
 }
 
+// The token that closes the body opening at token `body` (the tokens' end if it is never closed).
+size_t bodyEnd(const std::vector<Token>& tokens, size_t body)
+{
+    size_t end = body;
+    for (int depth = 0; end < tokens.size(); ++end) {
+        depth += isPunctuation(tokens[end], '{') ? 1 : isPunctuation(tokens[end], '}') ? -1 : 0;
+        if (depth == 0)
+            break;
+    }
+    return end;
+}
+
 // For each parameter of a kernel whose body opens at token `body`: whether it is a sampler read only at
 // the pixel being computed. Any other use (a read elsewhere, its coordinates, handing it to a function)
 // means the kernel needs its pixels around the one it computes.
@@ -145,12 +157,7 @@ std::vector<bool> readsOnlyHere(const std::vector<Token>& tokens, size_t body,
     std::vector<bool> only(declaration.parameters.size(), false);
     if (body >= tokens.size())
         return only;
-    size_t end = body;
-    for (int depth = 0; end < tokens.size(); ++end) {
-        depth += isPunctuation(tokens[end], '{') ? 1 : isPunctuation(tokens[end], '}') ? -1 : 0;
-        if (depth == 0)
-            break;
-    }
+    const size_t end = bodyEnd(tokens, body);
     auto isWord = [&](size_t k, const char* word) {
         return k < tokens.size() && tokens[k].text == QLatin1String(word);
     };
@@ -216,12 +223,7 @@ std::vector<KernelParser::Reach> fixedReaches(const std::vector<Token>& tokens, 
     std::vector<KernelParser::Reach> reaches(declaration.parameters.size());
     if (body >= tokens.size())
         return reaches;
-    size_t end = body;
-    for (int depth = 0; end < tokens.size(); ++end) {
-        depth += isPunctuation(tokens[end], '{') ? 1 : isPunctuation(tokens[end], '}') ? -1 : 0;
-        if (depth == 0)
-            break;
-    }
+    const size_t end = bodyEnd(tokens, body);
     auto isWord = [&](size_t k, const char* word) {
         return k < tokens.size() && tokens[k].kind == Token::Identifier &&
                tokens[k].text == QLatin1String(word);
