@@ -1,5 +1,8 @@
 #include "Classes/Editor/OVLoupeView.h"
 
+#include "Classes/Editor/OVLoupeArtwork.h"
+#include "Classes/Editor/OVLoupeHost.h"
+#include "Classes/Editor/OVLoupeTorusLayer.h"
 #include "Classes/Editor/OVLoupeViewDelegate.h"
 #include "Classes/Framework/OVGeometry.h"
 #include "Platform/Foundation/Log.h"
@@ -39,311 +42,7 @@ constexpr double kShadowRadius = 30.0;
 constexpr Size kShadowOffset{0, -3};
 constexpr int kShadowPad = 46;
 
-// The images whose sizes make the loupe's geometry, loaded once. Should one be missing, the sizes the
-// artwork is drawn at keep the geometry sound (and the loupe plain).
-struct LoupeImages
-{
-    QImage rim, littleRim, lense, mask, knob, torusMask;
-    Size rimSize, lenseSize, maskSize, knobSize, torusSize;
-};
-
-Size pointSize(const QImage& image, Size fallback)
-{
-    if (image.isNull())
-        return fallback;
-    const QSizeF size = image.deviceIndependentSize();
-    return Size(size.width(), size.height());
-}
-
-const LoupeImages& images()
-{
-    static const LoupeImages loaded = [] {
-        LoupeImages im;
-        const auto load = [](const char* name) {
-            const QImage image = pf::NamedImage::image(QString::fromLatin1(name));
-            if (image.isNull())
-                pf::warning(QStringLiteral("The loupe has no image \"%1\"").arg(QLatin1String(name)));
-            return image;
-        };
-        im.rim = load("Loupe.png");
-        im.littleRim = load("LoupeLittle.png");
-        im.lense = load("LoupeLense.png");
-        im.mask = load("LoupeMask.png");
-        im.knob = load("LoupeRatioKnob.png");
-        im.torusMask = load("LoupeTorusMask.png");
-        im.rimSize = pointSize(im.rim, Size(320, 320));
-        im.lenseSize = pointSize(im.lense, Size(208, 208));
-        im.maskSize = pointSize(im.mask, Size(208, 208));
-        im.knobSize = pointSize(im.knob, Size(256, 256));
-        im.torusSize = pointSize(im.torusMask, im.rimSize);
-        return im;
-    }();
-    return loaded;
-}
-
-// Blurs an alpha image along one axis with a running box of 2 * radius + 1 pixels.
-void boxBlurAlpha(QImage& alpha, int radius, bool horizontal)
-{
-    const int w = alpha.width(), h = alpha.height();
-    const int lines = horizontal ? h : w, length = horizontal ? w : h;
-    const qsizetype step = horizontal ? 1 : alpha.bytesPerLine();
-    std::vector<int> line(static_cast<size_t>(length));
-    const int window = 2 * radius + 1;
-    for (int l = 0; l < lines; ++l) {
-        uchar* base = horizontal ? alpha.scanLine(l) : alpha.bits() + l;
-        for (int i = 0; i < length; ++i)
-            line[static_cast<size_t>(i)] = base[i * step];
-        const auto at = [&](int i) { return i < 0 || i >= length ? 0 : line[static_cast<size_t>(i)]; };
-        int sum = 0;
-        for (int i = -radius; i <= radius; ++i)
-            sum += at(i);
-        for (int i = 0; i < length; ++i) {
-            base[i * step] = static_cast<uchar>((sum + window / 2) / window);
-            sum += at(i + radius + 1) - at(i - radius);
-        }
-    }
-}
-
-// The shadow of the lifted loupe, in its own points: the outline of the rim, the glass and the torus ring,
-// blurred like a layer shadow of radius `radius` (a Gaussian of half that deviation, as three box passes),
-// on a picture `pad` points larger on every side. Made once: the loupe never changes its outline.
-const QImage& loupeShadow(double radius, int pad)
-{
-    static const QImage shadow = [radius, pad] {
-        const LoupeImages& im = images();
-        const Size L = im.rimSize;
-        QImage alpha(int(std::ceil(L.width)) + 2 * pad, int(std::ceil(L.height)) + 2 * pad,
-                     QImage::Format_Alpha8);
-        alpha.fill(0);
-        {
-            QPainter painter(&alpha);
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.translate(pad, pad);
-            if (!im.torusMask.isNull())
-                painter.drawImage(QRectF(0, 0, L.width, L.height), im.torusMask);
-            if (!im.mask.isNull())
-                painter.drawImage(QRectF((L.width - im.maskSize.width) / 2,
-                                         (L.height - im.maskSize.height) / 2, im.maskSize.width,
-                                         im.maskSize.height),
-                                  im.mask);
-            if (!im.rim.isNull())
-                painter.drawImage(QRectF(0, 0, L.width, L.height), im.rim);
-            else
-                painter.fillRect(QRectF(0, 0, L.width, L.height), Qt::black);
-        }
-        const double sigma = radius / 2;
-        const int box = std::max(1, int(std::lround(std::sqrt(4 * sigma * sigma + 1) / 2)));
-        for (int pass = 0; pass < 3; ++pass) {
-            boxBlurAlpha(alpha, box, true);
-            boxBlurAlpha(alpha, box, false);
-        }
-        QImage shadow(alpha.size(), QImage::Format_ARGB32_Premultiplied);
-        shadow.fill(Qt::black);
-        QPainter painter(&shadow);
-        painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        painter.drawImage(0, 0, alpha);
-        return shadow;
-    }();
-    return shadow;
-}
-
-bool isFinite(const Rect& r)
-{
-    return std::isfinite(r.minX()) && std::isfinite(r.minY()) && std::isfinite(r.width()) &&
-           std::isfinite(r.height());
-}
-
 } // namespace
-
-// The overlay's layer host. The overlay spans the whole window and is clear, so the window draws again
-// whatever lies beneath what the overlay marks for drawing; and the layer tree reports most changes as
-// showing anywhere. A change of the loupe marks only where the loupe and its shadow were and are: a
-// carry step draws the loupe's surroundings, not the whole window. A part of a layer drawn again while
-// the loupe stays where it is (a brush step in the glass) marks only that part.
-class OVLoupeView::LoupeHost : public pf::LayerHostView
-{
-public:
-    LoupeHost(const Rect& frame, std::function<Rect()> extent)
-        : pf::LayerHostView(frame), m_extent(std::move(extent))
-    {}
-
-private:
-    void layerTreeDidChange(const Rect& dirty) override
-    {
-        const Rect now = m_extent();
-        if (now.isInfinite() || !isFinite(now)) {
-            m_last = Rect::null();
-            setNeedsDisplay();
-            return;
-        }
-        if (!dirty.isInfinite() && !dirty.isNull() && now == m_last) {
-            const Rect part = dirty.intersected(now);
-            if (!part.isNull() && !part.isEmpty())
-                setNeedsDisplayInRect(part.integral().insetBy(-2, -2));
-            return;
-        }
-        Rect area = dirty.isInfinite() ? now : dirty.united(now);
-        if (!m_last.isNull())
-            area = area.united(m_last);
-        m_last = now;
-        // Antialiased edges reach a pixel out.
-        setNeedsDisplayInRect(area.integral().insetBy(-2, -2));
-    }
-
-    std::function<Rect()> m_extent;
-    Rect m_last = Rect::null(); // where the loupe was when a change was last marked
-};
-
-// The refracting edge of the glass while the loupe is carried: the part of the window's picture that
-// the screenshot layer shows, seen through a ring-shaped lens. The lens never changes for a loupe of one
-// size, so where each pixel of the ring looks is rendered once through "CITorusLensDistortion" and kept;
-// every carry step only samples the picture through that map.
-class OVLoupeView::TorusLayer : public pf::Layer
-{
-public:
-    void setScreenshot(const QImage& screenshot)
-    {
-        m_screenshot = screenshot.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        setNeedsDisplay();
-    }
-    void setSourceRect(const Rect& rect)
-    {
-        if (rect == m_source)
-            return;
-        m_source = rect;
-        setNeedsDisplay();
-    }
-    const Rect& sourceRect() const { return m_source; }
-
-    bool drawsContent() const override { return true; }
-    void drawInContext(QPainter& painter) override
-    {
-        const Rect b = bounds();
-        if (m_screenshot.isNull() || b.isEmpty() || !isFinite(m_source))
-            return;
-        const int side = int(std::ceil(b.width() * contentsScale() - 1e-9));
-        const Map& map = mapFor(side);
-        if (m_ring.size() != QSize(side, side)) {
-            m_ring = QImage(side, side, QImage::Format_ARGB32_Premultiplied);
-            m_ring.fill(Qt::transparent);
-        }
-        const int w = m_screenshot.width(), h = m_screenshot.height();
-        const auto* pixels = reinterpret_cast<const QRgb*>(m_screenshot.constBits());
-        const qsizetype stride = m_screenshot.bytesPerLine() / 4;
-        auto* ring = reinterpret_cast<QRgb*>(m_ring.bits());
-        // Unit coordinates of the source rect, y-up, to pixel centres of the picture (row 0 on top): a
-        // linear map, worked out once per draw.
-        const float x0 = float(m_source.minX() * w - 0.5), xu = float(m_source.width() * w);
-        const float y0 = float((1 - m_source.minY()) * h - 0.5), yv = float(-m_source.height() * h);
-        for (const RingPixel& p : map.pixels) {
-            const QRgb seen = sample(pixels, stride, w, h, x0 + p.u * xu, y0 + p.v * yv);
-            ring[p.index] = p.alpha == 255 ? seen : scaled(seen, p.alpha);
-        }
-        pf::drawImage(painter, m_ring, b);
-    }
-
-private:
-    struct RingPixel
-    {
-        int index;    // in the ring image, row 0 on top
-        float u, v;   // where it looks, in unit coordinates of the layer (y-up)
-        quint8 alpha; // the ring's own edge (its mask), baked in: the layer needs no mask to draw
-    };
-
-    // A premultiplied pixel times alpha / 255.
-    static QRgb scaled(QRgb pixel, int alpha)
-    {
-        const auto part = [&](int shift) {
-            return QRgb((((pixel >> shift) & 0xff) * alpha + 127) / 255) << shift;
-        };
-        return part(24) | part(16) | part(8) | part(0);
-    }
-    struct Map
-    {
-        std::vector<RingPixel> pixels;
-    };
-
-    // Two premultiplied pixels weighed a : b, with a + b = 256; two channels at a time.
-    static QRgb mix256(QRgb x, uint a, QRgb y, uint b)
-    {
-        const uint redBlue = (((x & 0xff00ff) * a + (y & 0xff00ff) * b) >> 8) & 0xff00ff;
-        const uint alphaGreen = (((x >> 8) & 0xff00ff) * a + ((y >> 8) & 0xff00ff) * b) & 0xff00ff00;
-        return alphaGreen | redBlue;
-    }
-
-    // Bilinear, with weights in 256ths: every carry step samples the whole ring, so this stays integer.
-    static QRgb sample(const QRgb* pixels, qsizetype stride, int w, int h, float x, float y)
-    {
-        if (!(x > -1 && y > -1 && x < w && y < h))
-            return 0;
-        const int x0 = int(std::floor(x)), y0 = int(std::floor(y));
-        const uint fx = uint((x - float(x0)) * 256 + 0.5f), fy = uint((y - float(y0)) * 256 + 0.5f);
-        const auto at = [&](int px, int py) {
-            return pixels[std::clamp(py, 0, h - 1) * stride + std::clamp(px, 0, w - 1)];
-        };
-        const QRgb top = mix256(at(x0, y0), 256 - fx, at(x0 + 1, y0), fx);
-        const QRgb bottom = mix256(at(x0, y0 + 1), 256 - fx, at(x0 + 1, y0 + 1), fx);
-        return mix256(top, 256 - fy, bottom, fy);
-    }
-
-    // Where each pixel of the ring looks through the lens, for a ring image `side` pixels wide.
-    static const Map& mapFor(int side)
-    {
-        static std::map<int, Map> maps;
-        const auto found = maps.find(side);
-        if (found != maps.end())
-            return found->second;
-        Map& map = maps[side];
-        const LoupeImages& im = images();
-        const double k = side / im.torusSize.width;
-        const QImage mask =
-            im.torusMask.isNull()
-                ? QImage()
-                : im.torusMask.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                      .convertToFormat(QImage::Format_ARGB32);
-        // A picture of its own coordinates, seen through the lens, tells where every pixel looks.
-        pf::Bitmap ramp(side, side, pf::Bitmap::Format::RGBAf);
-        for (int row = 0; row < side; ++row) {
-            auto* out = reinterpret_cast<float*>(ramp.mutableRow(row));
-            for (int x = 0; x < side; ++x) {
-                out[4 * x] = float((x + 0.5) / side);
-                out[4 * x + 1] = float((side - row - 0.5) / side);
-                out[4 * x + 2] = 0;
-                out[4 * x + 3] = 1;
-            }
-        }
-        std::optional<pf::Bitmap> looked;
-        if (const pf::FilterPtr lens = pf::Filter::create(QStringLiteral("CITorusLensDistortion"))) {
-            lens->setValue(QVariant::fromValue(pf::Image::fromBitmap(ramp)), QStringLiteral("inputImage"));
-            lens->setValue(
-                QVariant::fromValue(pf::Vector(im.torusSize.width / 2 * k, im.torusSize.height / 2 * k)),
-                QStringLiteral("inputCenter"));
-            lens->setValue(im.torusSize.width / 2 * k, QStringLiteral("inputRadius"));
-            lens->setValue(100.0 * k, QStringLiteral("inputWidth"));
-            lens->setValue(1.7, QStringLiteral("inputRefraction"));
-            looked = pf::RenderContext::shared()->render(lens->outputImage(), Rect(0, 0, side, side),
-                                                         pf::Bitmap::Format::RGBAf);
-        }
-        if (!looked || looked->width() != side || looked->height() != side) {
-            pf::warning(QStringLiteral("The loupe's lens could not be rendered; its edge shows unbent"));
-            looked = ramp;
-        }
-        for (int row = 0; row < side; ++row) {
-            const auto* in = reinterpret_cast<const float*>(looked->row(row));
-            for (int x = 0; x < side; ++x) {
-                const int alpha = mask.isNull() ? 255 : qAlpha(mask.pixel(x, row));
-                if (alpha == 0)
-                    continue;
-                map.pixels.push_back({row * side + x, in[4 * x], in[4 * x + 1], quint8(alpha)});
-            }
-        }
-        return map;
-    }
-
-    QImage m_screenshot;
-    QImage m_ring;
-    Rect m_source;
-};
 
 QStringList OVLoupeView::imageNames()
 {
@@ -354,7 +53,7 @@ QStringList OVLoupeView::imageNames()
 
 OVLoupeView::OVLoupeView(const Rect& frame, QWidget* parent) : View(frame, parent), m_orgFrame(frame)
 {
-    const LoupeImages& im = images();
+    const OVLoupeArtwork& im = OVLoupeArtwork::shared();
     const Size L = im.rimSize;
     m_smallScale = m_scale = frame.width() > 0 ? frame.width() / L.width : 1.0;
     {
@@ -369,12 +68,12 @@ OVLoupeView::OVLoupeView(const Rect& frame, QWidget* parent) : View(frame, paren
         m_shadowLayer->setName(QStringLiteral("shadow"));
         m_shadowLayer->setFrame(Rect(-kShadowPad + kShadowOffset.width, -kShadowPad + kShadowOffset.height,
                                      L.width + 2 * kShadowPad, L.height + 2 * kShadowPad));
-        m_shadowLayer->setContents(loupeShadow(kShadowRadius, kShadowPad));
+        m_shadowLayer->setContents(OVLoupeArtwork::shadow(kShadowRadius, kShadowPad));
         m_shadowLayer->setOpacity(0);
 
         const Size M = im.maskSize;
         const Rect glass((L.width - M.width) / 2, (L.height - M.height) / 2, M.width, M.height);
-        m_torus = std::make_shared<TorusLayer>();
+        m_torus = std::make_shared<OVLoupeTorusLayer>();
         m_torusLayer = m_torus;
         m_torusLayer->setName(QStringLiteral("torus"));
         m_torusLayer->setFrame(m_loupeLayer->bounds());
@@ -442,7 +141,7 @@ OVLoupeView::OVLoupeView(const Rect& frame, QWidget* parent) : View(frame, paren
     overlay->setHasShadow(false);
     overlay->setIgnoresMouseEvents(true);
     overlay->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
-    m_host = new LoupeHost(Rect(0, 0, frame.width(), frame.height()), [this] { return drawnExtent(); });
+    m_host = new OVLoupeHost(Rect(0, 0, frame.width(), frame.height()), [this] { return drawnExtent(); });
     m_host->setTransparentForMouse(true);
     overlay->setContentView(m_host);
     m_attachedWindow = overlay;
@@ -537,7 +236,7 @@ void OVLoupeView::setLoupeState(int state)
 
 void OVLoupeView::setScale(double scale)
 {
-    const LoupeImages& im = images();
+    const OVLoupeArtwork& im = OVLoupeArtwork::shared();
     const double threshold = m_smallScale * 1.5 / 1.1;
     if (m_scale > threshold && scale < threshold)
         m_imageLayer->setContents(im.littleRim);
@@ -579,7 +278,8 @@ bool OVLoupeView::hasPicture() const
 {
     const Rect& f = m_fotoLayerRect;
     return m_orgPicSize.width > 0 && m_orgPicSize.height > 0 && std::isfinite(m_orgPicSize.width) &&
-           std::isfinite(m_orgPicSize.height) && isFinite(f) && f.width() > 0 && f.height() > 0;
+           std::isfinite(m_orgPicSize.height) && OVLoupeArtwork::isFinite(f) && f.width() > 0 &&
+           f.height() > 0;
 }
 
 int OVLoupeView::carryState() const
@@ -627,7 +327,7 @@ void OVLoupeView::updateEditRect()
     };
     const Rect edit(place(m_activationRect.minX(), m_activationRect.width(), px, w),
                     place(m_activationRect.minY(), m_activationRect.height(), py, h), w, h);
-    if (!isFinite(edit))
+    if (!OVLoupeArtwork::isFinite(edit))
         return;
     m_editRect = edit;
     {
@@ -657,7 +357,7 @@ void OVLoupeView::updateContentRect()
     const Rect rect(at.x / S.width - w / 2, at.y / S.height - h / 2, w, h);
     // Before the first screenshot, or without a picture to relate the magnification to, the screenshot
     // layers keep what they show.
-    if (!isFinite(rect))
+    if (!OVLoupeArtwork::isFinite(rect))
         return;
     const Transaction::Scope atOnce(true);
     m_screenshotLayer->setContentsRect(rect);
@@ -729,8 +429,9 @@ Rect OVLoupeView::drawnExtent() const
 std::shared_ptr<pf::Layer> OVLoupeView::maskLayer() const
 {
     auto mask = pf::Layer::create();
-    mask->setFrame(Rect(Point(), m_zoomLayer ? m_zoomLayer->bounds().size : images().maskSize));
-    mask->setContents(images().mask);
+    mask->setFrame(
+        Rect(Point(), m_zoomLayer ? m_zoomLayer->bounds().size : OVLoupeArtwork::shared().maskSize));
+    mask->setContents(OVLoupeArtwork::shared().mask);
     return mask;
 }
 

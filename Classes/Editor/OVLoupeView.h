@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class OVLoupeTorusLayer;
 class OVLoupeViewDelegate;
 namespace pf {
 class Layer;
@@ -141,9 +142,6 @@ public:
     void setDelegate(OVLoupeViewDelegate* delegate) { m_delegate = delegate; }
 
 private:
-    class TorusLayer;
-    class LoupeHost;
-
     // Where the loupe and its shadow show in the overlay now.
     pf::Rect drawnExtent() const;
 
@@ -183,7 +181,7 @@ private:
     pf::Rect m_activationRect{0, 0, 1, 1};
     std::shared_ptr<pf::Layer> m_loupeLayer, m_contentLayer, m_zoomLayer, m_screenshotLayer, m_imageLayer,
         m_glassLayer, m_needleLayer;
-    std::shared_ptr<TorusLayer> m_torus;
+    std::shared_ptr<OVLoupeTorusLayer> m_torus;
     std::shared_ptr<pf::Layer> m_torusLayer;
     std::shared_ptr<pf::Layer> m_shadowLayer;
     std::shared_ptr<pf::Layer> m_glassHolder; // masked: the zoom, screenshot and content layers
