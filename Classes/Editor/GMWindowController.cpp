@@ -4,6 +4,7 @@
 #include "Classes/Editor/GMEventView.h"
 #include "Classes/Editor/GMSettingsController.h"
 #include "Classes/Editor/GMSlider.h"
+#include "Classes/Editor/GMWindowPreviews.h"
 #include "Classes/Editor/HostedViewGeometry.h"
 #include "Classes/Editor/OVFrameLayer.h"
 #include "Classes/Editor/OVKeyboardWatcher.h"
@@ -51,7 +52,6 @@
 #include <QWidget>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
-#include <mutex>
 
 using pf::Point;
 using pf::Rect;
@@ -62,8 +62,6 @@ const QString GMWindowController::interfaceName = QStringLiteral("GMDocument");
 
 namespace {
 
-const QString kStandard = QStringLiteral("standard");
-const QString kLoupe = QStringLiteral("loupe");
 const QString kZoomViewCursor = QStringLiteral("GMZoomView");
 const QString kLoupeCursor = QStringLiteral("GMLoupe");
 
@@ -77,15 +75,6 @@ constexpr double kStripBottom = 10, kStripHeight = 176, kStripEndRoom = 40;
 constexpr double kZoomPanelWidth = 40, kZoomPanelHeight = 232, kZoomPanelRoom = 52;
 constexpr double kCornerSide = 16;
 constexpr double kMirrorFrameRate = 30;
-
-// The live picture and the preview are the same picture of the stack: the preview is made of pixels
-// the preview cache already holds, rendered once more into an 8-bit image for the layers.
-QImage pictureOf(const pf::Image& image)
-{
-    if (image.isNull() || image.extent().isEmpty() || image.extent().isInfinite())
-        return QImage();
-    return pf::RenderContext::shared()->renderToQImage(image, image.extent());
-}
 
 QAction* addWindowAction(pf::Window* window, const QString& text, const QList<QKeySequence>& keys,
                          std::function<void()> run, QObject* context)
@@ -183,16 +172,6 @@ pf::Interface buildDocumentInterface(QObject*, const pf::Bundle&)
 
 } // namespace
 
-// The previews asked for, shared with the queue that composes them: the queue takes the newest request
-// when its turn comes, so requests made while one composes are composed once.
-struct GMWindowController::PreviewRequests
-{
-    std::mutex mutex;
-    int index = 0;
-    quint64 generation = 0;
-    bool queued = false;
-};
-
 // The settings panel while the layers are shown in 3D: a layer in the window's layer host that draws the
 // panel as it looks now (the panel itself is hidden), so that it can shrink and rise with the switch.
 class GMWindowController::PanelMirror : public pf::Layer
@@ -219,9 +198,7 @@ private:
     QPointer<pf::View> m_panel;
 };
 
-GMWindowController::GMWindowController()
-    : m_previewQueue(std::make_unique<pf::SerialQueue>(QStringLiteral("preview composition"))),
-      m_previewRequests(std::make_shared<PreviewRequests>())
+GMWindowController::GMWindowController() : m_previews(std::make_unique<GMWindowPreviews>(*this))
 {
     if (!pf::InterfaceRegistry::hasInterface(interfaceName))
         registerInterface();
@@ -230,9 +207,8 @@ GMWindowController::GMWindowController()
 GMWindowController::~GMWindowController()
 {
     cleanUp();
-    m_alive.reset();
     // A composition under way finishes first; what it sends back finds nobody.
-    m_previewQueue.reset();
+    m_previews->shutDown();
     m_editRenderer.reset();
     if (m_toolChain && m_toolChain->delegate() == this)
         m_toolChain->setDelegate(nullptr);
@@ -544,7 +520,7 @@ QImage GMWindowController::originalPicture() const
         return QImage();
     const double scale = std::min(1.0, 240.0 / std::max(extent.width(), extent.height()));
     // Made from the photo's reduced copy: a tile never reads a large photo's every pixel.
-    return pictureOf(
+    return GMWindowPreviews::pictureOf(
         m_toolChain->originalPyramid()->imageByApplyingTransform(pf::AffineTransform::scale(scale, scale)));
 }
 
@@ -569,10 +545,7 @@ void GMWindowController::showOpeningPreview(const QImage& image, const pf::Size&
 void GMWindowController::dropEditingObjects()
 {
     // Another picture replaces the stack: the old objects stop talking to the window.
-    stopTimer(m_editSwitchTimer);
-    ++m_previewGeneration;
-    m_previewPending = false;
-    m_deactivateWithPreview = false;
+    m_previews->dropEditing();
     m_strokeRunning = false;
     if (m_editRenderer) {
         m_editRenderer->setDelegate(nullptr);
@@ -582,7 +555,7 @@ void GMWindowController::dropEditingObjects()
         m_toolChain->setDelegate(nullptr);
     if (m_layerBrowser)
         m_layerBrowser->removeAllLayers();
-    m_viewMode = Start;
+    m_previews->setViewMode(Start);
 }
 
 void GMWindowController::setOriginalImage(const pf::Image& image)
@@ -612,9 +585,10 @@ void GMWindowController::setOriginalImage(const PhotoToolChain::Original& origin
                                        : std::make_unique<GMRealTimeRenderer>(m_toolChain);
     m_editRenderer->setDelegate(this);
     if (m_zoomView)
-        m_editRenderer->setLayerForRenderChannel(m_zoomView->contentLayer(), kStandard);
+        m_editRenderer->setLayerForRenderChannel(m_zoomView->contentLayer(),
+                                                 GMWindowPreviews::standardChannel);
     if (m_loupe)
-        m_editRenderer->setLayerForRenderChannel(m_loupe->contentLayer(), kLoupe);
+        m_editRenderer->setLayerForRenderChannel(m_loupe->contentLayer(), GMWindowPreviews::loupeChannel);
 
     const Rect extent = image.extent();
     m_imageSize = Size(std::round(extent.width()), std::round(extent.height()));
@@ -700,16 +674,14 @@ void GMWindowController::cleanUp()
         return;
     m_closed = true;
     stopTimer(m_zoomTimer);
-    stopTimer(m_editSwitchTimer);
-    m_loupeStrokeHint.reset();
     // Pictures still under way are never shown.
-    ++m_previewGeneration;
-    m_previewPending = false;
+    m_previews->close();
+    m_loupeStrokeHint.reset();
     if (m_previewRenderer)
         m_previewRenderer->setCancel(true);
     if (m_editRenderer) {
-        m_editRenderer->deactivateRenderChannel(kStandard);
-        m_editRenderer->deactivateRenderChannel(kLoupe);
+        m_editRenderer->deactivateRenderChannel(GMWindowPreviews::standardChannel);
+        m_editRenderer->deactivateRenderChannel(GMWindowPreviews::loupeChannel);
         m_editRenderer->setDelegate(nullptr);
     }
     m_strokeRunning = false;
@@ -760,157 +732,36 @@ bool GMWindowController::isIn2D() const
     return m_layerBrowser && m_layerBrowser->state() == OVLayerBrowser::In2D;
 }
 
-bool GMWindowController::isEditSwitchPending() const
-{
-    return m_editSwitchTimer && m_editSwitchTimer->isValid();
-}
-
 bool GMWindowController::isZoomSettlePending() const
 {
     return m_zoomTimer && m_zoomTimer->isValid();
 }
 
-// Preview and live editing -------------------------------------------------------------------------------
+// Preview and live editing, by the previews --------------------------------------------------------------
 
 void GMWindowController::showPreview(bool force)
 {
-    if (m_closed || !m_toolChain || (!force && m_viewMode == Preview))
-        return;
-    if (!isIn2D())
-        return;
-    m_viewMode = Preview;
-    if (m_zoomView) {
-        const Transaction::Scope atOnce(true);
-        m_zoomView->zoomLayer()->setOpacity(1.0);
-    }
-    if (m_loupe && m_loupe->loupeState() == 5)
-        m_loupe->setLoupeState(4);
-    // The live picture stays until the preview that replaces it is there.
-    m_deactivateWithPreview = true;
-    requestPreview(m_toolChain->selectionIndex());
-}
-
-void GMWindowController::requestPreview(int index)
-{
-    const quint64 generation = ++m_previewGeneration;
-    m_previewPending = true;
-    bool submit = false;
-    {
-        std::lock_guard lock(m_previewRequests->mutex);
-        m_previewRequests->index = index;
-        m_previewRequests->generation = generation;
-        submit = !m_previewRequests->queued;
-        m_previewRequests->queued = true;
-    }
-    if (!submit)
-        return;
-    m_previewQueue->async([requests = m_previewRequests, cache = m_previewRenderer,
-                           alive = std::weak_ptr<int>(m_alive), self = QPointer<GMWindowController>(this)] {
-        int wanted = 0;
-        quint64 generation = 0;
-        {
-            std::lock_guard lock(requests->mutex);
-            wanted = requests->index;
-            generation = requests->generation;
-            requests->queued = false;
-        }
-        // A stack changed meanwhile gives no picture: the change asks for another.
-        const QImage picture = pictureOf(cache->composedImageToIndex(wanted));
-        pf::runOnMain([alive, self, generation, picture] {
-            if (alive.lock() && self)
-                self->deliverPreview(generation, picture);
-        });
-    });
-}
-
-void GMWindowController::deliverPreview(quint64 generation, const QImage& picture)
-{
-    if (m_closed || generation != m_previewGeneration)
-        return;
-    m_previewPending = false;
-    if (picture.isNull())
-        return;
-    {
-        const Transaction::Scope atOnce(true);
-        if (m_zoomView)
-            m_zoomView->zoomLayer()->setContents(picture);
-        if (m_loupe)
-            m_loupe->zoomLayer()->setContents(picture);
-    }
-    ++m_previewsShown;
-    if (m_deactivateWithPreview) {
-        m_deactivateWithPreview = false;
-        if (m_editRenderer)
-            m_editRenderer->deactivateRenderChannel(kStandard);
-    }
+    m_previews->showPreview(force);
 }
 
 void GMWindowController::fillLayerBrowser3D()
 {
-    if (m_viewMode == Layers3D || !m_toolChain)
-        return;
-    m_viewMode = Layers3D;
-    refreshCards(0);
-    m_deactivateWithPreview = false;
-    if (m_editRenderer)
-        m_editRenderer->deactivateRenderChannel(kStandard);
-    if (m_zoomView) {
-        const Transaction::Scope atOnce(true);
-        m_zoomView->zoomLayer()->setOpacity(0.0);
-    }
-}
-
-void GMWindowController::refreshCards(int from)
-{
-    if (!m_layerBrowser || !m_previewRenderer || !m_toolChain)
-        return;
-    // Each layer's content is made from the stack below it: a change reaches every card above.
-    const auto& layers = m_layerBrowser->layers();
-    const int count = std::min(int(layers.size()), m_toolChain->numberOfTools());
-    for (int i = std::max(0, from); i < count; ++i)
-        layers[size_t(i)]->setContents(pictureOf(m_previewRenderer->contentImageForIndex(i)));
+    m_previews->fillLayerBrowser3D();
 }
 
 void GMWindowController::prepareEditing(int kind)
 {
-    if (m_closed)
-        return;
-    if (kind == 0) {
-        prepareEditingTimed();
-        return;
-    }
-    // A settled zoom or scroll waits for the next; a change of the stack goes first.
-    if (isEditSwitchPending() && m_editSwitchTimerLong)
-        stopTimer(m_editSwitchTimer);
-    if (isEditSwitchPending())
-        return;
-    const bool shift = pf::Event::currentModifierFlags() & pf::Modifier::Shift;
-    const double interval = shift ? 5.0 : (kind == 2 ? 0.5 : 0.0);
-    m_editSwitchTimerLong = kind == 2;
-    m_editSwitchTimer = pf::Timer::scheduled(
-        interval, false, [this](pf::Timer&) { prepareEditingTimed(); }, this);
+    m_previews->prepareEditing(kind);
 }
 
 void GMWindowController::prepareEditingTimed()
 {
-    stopTimer(m_editSwitchTimer);
-    if (m_closed || !isIn2D() || !m_editRenderer || !m_zoomView)
-        return;
-    m_deactivateWithPreview = false;
-    m_editRenderer->activateChannel(kStandard, m_zoomView->zoomLayer()->contentsRect());
+    m_previews->prepareEditingTimed();
 }
 
 void GMWindowController::realTimeRenderChannelDidBecomeVisible(GMRealTimeRenderer*, const QString& channel)
 {
-    if (m_closed)
-        return;
-    if (channel == kStandard) {
-        // A picture of a channel about to give way to the preview does not make the window live.
-        if (!m_deactivateWithPreview)
-            m_viewMode = Live;
-    } else if (channel == kLoupe && m_loupe) {
-        m_loupe->setLoupeState(5);
-    }
+    m_previews->channelDidBecomeVisible(channel);
 }
 
 // Background ---------------------------------------------------------------------------------------------
@@ -1114,8 +965,8 @@ void GMWindowController::photoToolChainDidInsertToolAtIndex(PhotoToolChain* chai
     if (index == 0 && m_zoomView)
         zoomViewDidUpdateContentsRect(m_zoomView, Rect(0, 0, 1, 1), false);
     // A layer added while the layers are shown in 3D gets its card at once.
-    if (m_viewMode == Layers3D)
-        refreshCards(index);
+    if (viewMode() == Layers3D)
+        m_previews->refreshCards(index);
     if (chain->selectionIndex() >= index) {
         showPreview(true);
         prepareEditing(1);
@@ -1134,7 +985,7 @@ void GMWindowController::photoToolChainDidSelectToolAtIndex(PhotoToolChain* chai
             index > 0 && tool && tool->blueprint() ? tool->blueprint()->photoToolName() : QString());
     }
     updateSettingsView();
-    if (m_viewMode != Layers3D) {
+    if (viewMode() != Layers3D) {
         showPreview(true);
         prepareEditing(1);
     }
@@ -1148,8 +999,8 @@ void GMWindowController::photoToolChainDidRemovedToolAtIndex(PhotoToolChain* cha
     prepareEditing(1);
     if (m_layerBrowser)
         m_layerBrowser->removeLayerAtIndex(index);
-    if (m_viewMode == Layers3D)
-        refreshCards(index);
+    if (viewMode() == Layers3D)
+        m_previews->refreshCards(index);
 }
 
 void GMWindowController::photoToolChainRemovedAllTools(PhotoToolChain* chain)
@@ -1168,12 +1019,12 @@ void GMWindowController::photoToolChainCompositionDidChangeAtIndex(PhotoToolChai
 {
     if (m_closed || chain != m_toolChain.get())
         return;
-    if (m_viewMode == Live && m_editRenderer)
+    if (viewMode() == Live && m_editRenderer)
         m_editRenderer->contentDidChangeAtIndex(index);
-    else if (m_viewMode == Preview)
+    else if (viewMode() == Preview)
         showPreview(true);
-    else if (m_viewMode == Layers3D)
-        refreshCards(index);
+    else if (viewMode() == Layers3D)
+        m_previews->refreshCards(index);
 }
 
 void GMWindowController::photoToolChainSettingsDidChange(PhotoToolChain* chain, const QVariantMap&, int index)
@@ -1187,11 +1038,11 @@ void GMWindowController::photoToolChainBrushPathDidChange(PhotoToolChain* chain,
 {
     if (m_closed || chain != m_toolChain.get())
         return;
-    if (m_viewMode == Live) {
+    if (viewMode() == Live) {
         if (m_editRenderer)
             m_editRenderer->updateActiveChannels();
-    } else if (m_viewMode == Layers3D) {
-        m_viewMode = Start;
+    } else if (viewMode() == Layers3D) {
+        m_previews->setViewMode(Start);
         fillLayerBrowser3D();
     } else {
         showPreview(true);
@@ -1273,13 +1124,12 @@ void GMWindowController::drawSenderBrushDownAtPoint(OVDrawSender* sender, Point 
     const bool fromLoupe = m_loupe && sender == static_cast<OVDrawSender*>(m_loupe.data());
     // A stroke on the canvas needs its channel live with the rectangle shown now: after a zoom the
     // channel may still map the rectangle before it, or none at all.
-    if (!fromLoupe && m_viewMode != Live && m_zoomView && isIn2D()) {
-        stopTimer(m_editSwitchTimer);
-        m_deactivateWithPreview = false;
-        m_editRenderer->activateChannel(kStandard, m_zoomView->zoomLayer()->contentsRect());
-    }
+    if (!fromLoupe && viewMode() != Live && m_zoomView && isIn2D())
+        m_previews->activateCanvasChannel();
     m_strokeRunning = true;
-    m_editRenderer->brushDownAtPoint(brush, validateLocation(point), fromLoupe ? kLoupe : kStandard);
+    m_editRenderer->brushDownAtPoint(brush, validateLocation(point),
+                                     fromLoupe ? GMWindowPreviews::loupeChannel
+                                               : GMWindowPreviews::standardChannel);
 }
 
 void GMWindowController::drawSenderBrushDraggedAtPoint(OVDrawSender*, Point point)
@@ -1338,7 +1188,7 @@ void GMWindowController::layerBrowserHoveringLayerAtIndex(OVLayerBrowser*, qint6
 
 bool GMWindowController::layerBrowserCanInteractFrom(OVLayerBrowser*, qint64 from, qint64 to)
 {
-    if (m_viewMode == Layers3D)
+    if (viewMode() == Layers3D)
         return false;
     return from != 0 && to != 0 && to != from && to != OVStepScroller::NotFound;
 }
@@ -1388,9 +1238,9 @@ void GMWindowController::willSwitchTo3DView()
         const Transaction::Scope atOnce(true);
         if (m_zoomView)
             m_zoomView->hide();
-        if (m_viewMode != Layers3D)
+        if (viewMode() != Layers3D)
             fillLayerBrowser3D();
-        m_viewMode = Layers3D;
+        m_previews->setViewMode(Layers3D);
     }
     if (m_effectBrowserController)
         m_effectBrowserController->setIncreased3DEffect(true);
@@ -1566,7 +1416,7 @@ void GMWindowController::loupeViewActivated(OVLoupeView* loupe)
         m_zoomView->setDrawSenderActive(false);
     loupe->setDrawSenderActive(true);
     if (m_editRenderer)
-        m_editRenderer->activateChannel(kLoupe, loupe->zoomLayer()->contentsRect());
+        m_editRenderer->activateChannel(GMWindowPreviews::loupeChannel, loupe->zoomLayer()->contentsRect());
 }
 
 void GMWindowController::loupeViewDeactivated(OVLoupeView* loupe)
@@ -1577,7 +1427,7 @@ void GMWindowController::loupeViewDeactivated(OVLoupeView* loupe)
     if (loupe)
         loupe->setDrawSenderActive(false);
     if (m_editRenderer && !m_closed)
-        m_editRenderer->deactivateRenderChannel(kLoupe);
+        m_editRenderer->deactivateRenderChannel(GMWindowPreviews::loupeChannel);
     if (loupe)
         OVCursorStack::popCursorForKey(kLoupeCursor, loupe->window());
 }

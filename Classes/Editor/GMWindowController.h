@@ -9,6 +9,7 @@
 #include "Classes/Editor/GMSettingsDelegate.h"
 #include "Classes/Editor/GMSlider.h"
 #include "Classes/Editor/GMSliderDelegate.h"
+#include "Classes/Editor/GMWindowPreviews.h"
 #include "Classes/Editor/OVLayerBrowser.h"
 #include "Classes/Editor/OVLayerBrowserDelegate.h"
 #include "Classes/Editor/OVLoupeView.h"
@@ -43,7 +44,6 @@ class PhotoToolChain;
 namespace pf {
 class Document;
 class Layer;
-class SerialQueue;
 class Timer;
 class UndoManager;
 class View;
@@ -171,15 +171,15 @@ public:
     void cleanUp();
 
     // State, for the document, the tests and the benchmark --------------------------------------------
-    int viewMode() const { return m_viewMode; }
+    int viewMode() const { return m_previews->viewMode(); }
     bool isFirstZoom() const { return m_isFirstZoom; }
     pf::Rect lastZoomRect() const { return m_lastZoomRect; }
-    bool isEditSwitchPending() const;
+    bool isEditSwitchPending() const { return m_previews->isEditSwitchPending(); }
     bool isZoomSettlePending() const;
     // A preview asked for and not yet shown.
-    bool isPreviewPending() const { return m_previewPending; }
+    bool isPreviewPending() const { return m_previews->isPreviewPending(); }
     // Counts the previews shown.
-    int previewsShown() const { return m_previewsShown; }
+    int previewsShown() const { return m_previews->previewsShown(); }
     bool isStrokeRunning() const { return m_strokeRunning; }
     // The brush's cursor; the arrow while there is none.
     QCursor drawCursor() const { return m_drawCursor.value_or(QCursor(Qt::ArrowCursor)); }
@@ -276,7 +276,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct PreviewRequests;
+    // The roles the window's work is shared out to; each reaches the window's views through the controller.
+    friend class GMWindowPreviews;
+
     class PanelMirror;
 
     void dropEditingObjects();
@@ -285,13 +287,10 @@ private:
     void zoomTo(double value, double settle, std::optional<pf::Point> anchor = std::nullopt);
     void remakeEffectItems();
     void raiseActivityPanel();
-    void requestPreview(int index);
-    void deliverPreview(quint64 generation, const QImage& picture);
-    void refreshCards(int from);
     void placeStripAtFoot();
     void orderViews();
     void connectWindow();
-    void stopTimer(std::shared_ptr<pf::Timer>& timer);
+    static void stopTimer(std::shared_ptr<pf::Timer>& timer);
     void startPanelMirror();
     void endPanelMirror();
     bool isIn2D() const;
@@ -327,7 +326,6 @@ private:
     pf::Size m_backgroundSize;
     pf::Rect m_backgroundRect{0.1, 0.2, 0.8, 0.8};
     pf::Rect m_lastZoomRect{0, 0, 1, 1};
-    int m_viewMode = Start;
     bool m_isFirstZoom = true;
     bool m_isUpdatingSettings = false;
     bool m_towards3D = false; // between the announcements of a switch to 3D and back to 2D
@@ -335,23 +333,11 @@ private:
     GMLoupeStrokeHint m_loupeStrokeHint;
 
     std::shared_ptr<pf::Timer> m_zoomTimer;
-    std::shared_ptr<pf::Timer> m_editSwitchTimer;
-    bool m_editSwitchTimerLong = false; // started by a zoom or scroll that settled (kind 2)
-
-    // Previews composed on the queue: only the newest request's picture is shown.
-    std::unique_ptr<pf::SerialQueue> m_previewQueue;
-    std::shared_ptr<PreviewRequests> m_previewRequests;
-    quint64 m_previewGeneration = 0;
-    bool m_previewPending = false;
-    int m_previewsShown = 0;
-    // The live channel goes when the preview that replaces it is there, unless editing was asked for
-    // again meanwhile.
-    bool m_deactivateWithPreview = false;
+    std::unique_ptr<GMWindowPreviews> m_previews;
 
     // A stroke runs from a brush-down to its brush-up, whatever the selection does meanwhile.
     bool m_strokeRunning = false;
     bool m_closed = false;
     std::shared_ptr<PanelMirror> m_panelMirror;
     pf::ObserverToken m_willCloseObserver;
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
