@@ -4,6 +4,7 @@
 #include "Classes/Editor/GMEventView.h"
 #include "Classes/Editor/GMSettingsController.h"
 #include "Classes/Editor/GMSlider.h"
+#include "Classes/Editor/GMWindowLayers3D.h"
 #include "Classes/Editor/GMWindowPreviews.h"
 #include "Classes/Editor/HostedViewGeometry.h"
 #include "Classes/Editor/OVFrameLayer.h"
@@ -74,7 +75,6 @@ constexpr double kStripBand = 190;
 constexpr double kStripBottom = 10, kStripHeight = 176, kStripEndRoom = 40;
 constexpr double kZoomPanelWidth = 40, kZoomPanelHeight = 232, kZoomPanelRoom = 52;
 constexpr double kCornerSide = 16;
-constexpr double kMirrorFrameRate = 30;
 
 QAction* addWindowAction(pf::Window* window, const QString& text, const QList<QKeySequence>& keys,
                          std::function<void()> run, QObject* context)
@@ -172,33 +172,9 @@ pf::Interface buildDocumentInterface(QObject*, const pf::Bundle&)
 
 } // namespace
 
-// The settings panel while the layers are shown in 3D: a layer in the window's layer host that draws the
-// panel as it looks now (the panel itself is hidden), so that it can shrink and rise with the switch.
-class GMWindowController::PanelMirror : public pf::Layer
-{
-public:
-    explicit PanelMirror(pf::View* panel) : m_panel(panel) {}
-
-    bool drawsContent() const override { return true; }
-    void drawInContext(QPainter& painter) override
-    {
-        if (!m_panel)
-            return;
-        const Rect b = bounds();
-        painter.save();
-        painter.translate(b.minX(), b.maxY());
-        painter.scale(1, -1); // the panel draws in widget coordinates
-        m_panel->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
-        painter.restore();
-    }
-    pf::View* panel() const { return m_panel; }
-    std::shared_ptr<pf::Timer> refresh;
-
-private:
-    QPointer<pf::View> m_panel;
-};
-
-GMWindowController::GMWindowController() : m_previews(std::make_unique<GMWindowPreviews>(*this))
+GMWindowController::GMWindowController()
+    : m_previews(std::make_unique<GMWindowPreviews>(*this)),
+      m_layers3D(std::make_unique<GMWindowLayers3D>(*this))
 {
     if (!pf::InterfaceRegistry::hasInterface(interfaceName))
         registerInterface();
@@ -691,7 +667,7 @@ void GMWindowController::cleanUp()
     }
     if (m_layerBrowser)
         disconnect(m_layerBrowser, nullptr, this, nullptr);
-    endPanelMirror();
+    m_layers3D->endPanelMirror();
     m_willCloseObserver.reset();
     // Nothing the window's views do from now on reaches the controller.
     if (m_zoomView) {
@@ -887,15 +863,6 @@ void GMWindowController::zoomToActualSize()
         zoomTo(m_zoomView->actualSizeZoomFactor(), zoomInSettle);
 }
 
-void GMWindowController::toggleLayers3D()
-{
-    if (!m_switch3D || !m_layerBrowser || m_closed)
-        return;
-    const bool to3D = !m_layerBrowser->show3DView();
-    m_switch3D->setState(to3D);
-    ovSwitchDidChangeState(m_switch3D, to3D);
-}
-
 void GMWindowController::updateZoomView()
 {
     stopTimer(m_zoomTimer);
@@ -911,7 +878,7 @@ void GMWindowController::updateSettingsView()
         return;
     // The browser announces a switch before it takes its new state: the switch's own direction counts.
     const PhotoToolPtr selected = m_toolChain->selectedPhotoTool();
-    if (m_towards3D) {
+    if (m_layers3D->isTowards3D()) {
         if (m_toolChain->selectionIndex() > 0 && selected)
             m_settingsController->showActivePreviewInformation(selected->blueprint());
         else
@@ -1214,151 +1181,31 @@ void GMWindowController::layerBrowserInteractFrom(OVLayerBrowser*, qint64 from, 
                                        int(to));
 }
 
-// The switch between 2D and 3D ---------------------------------------------------------------------------
+// The switch between 2D and 3D, by its role --------------------------------------------------------------
+
+void GMWindowController::toggleLayers3D()
+{
+    m_layers3D->toggle();
+}
 
 void GMWindowController::ovSwitchDidChangeState(OVSwitch*, bool state)
 {
-    if (m_layerBrowser && !m_closed)
-        m_layerBrowser->setShow3DView(state);
+    m_layers3D->switchDidChangeState(state);
 }
 
 void GMWindowController::willSwitchTo3DView()
 {
-    if (m_closed)
-        return;
-    m_towards3D = true;
-    if (m_loupe)
-        m_loupe->setLoupeState(0);
-    const double duration = pf::Event::currentModifierFlags() & pf::Modifier::Shift
-                                ? OVLayerBrowser::kSlowSwitchDuration
-                                : OVLayerBrowser::kSwitchDuration;
-    Transaction::begin();
-    Transaction::setAnimationDuration(duration);
-    {
-        const Transaction::Scope atOnce(true);
-        if (m_zoomView)
-            m_zoomView->hide();
-        if (viewMode() != Layers3D)
-            fillLayerBrowser3D();
-        m_previews->setViewMode(Layers3D);
-    }
-    if (m_effectBrowserController)
-        m_effectBrowserController->setIncreased3DEffect(true);
-    setBackgroundRect(Rect(0, 0, 1, 1));
-    // The settings panel shrinks to four fifths towards its top edge, which stays where it is (rising
-    // further would cut its title off at the window's top); the zoom slider's panel leaves by the right
-    // edge.
-    startPanelMirror();
-    if (m_panelMirror) {
-        const double h = m_panelMirror->bounds().height();
-        m_panelMirror->setTransform(pf::Transform3D::translation(0, 0.125 * h, 0).scaled(0.8, 0.8, 1.0));
-    }
-    if (m_zoomSliderPanel) {
-        const Rect frame = m_zoomSliderPanel->frame();
-        pf::ViewAnimator::runGroup(duration, [&] {
-            pf::ViewAnimator::animateFrame(m_zoomSliderPanel, frame.offsetBy(frame.width(), 0));
-        });
-    }
-    if (m_layerBrowser)
-        for (const auto& layer : m_layerBrowser->layers())
-            layer->setContentsRect(Rect(0, 0, 1, 1));
-    if (m_switch3D)
-        m_switch3D->setState(true, true);
-    updateSettingsView();
-    Transaction::commit();
+    m_layers3D->willSwitchTo3DView();
 }
 
 void GMWindowController::willSwitchTo2DView()
 {
-    if (m_closed)
-        return;
-    m_towards3D = false;
-    const double duration = pf::Event::currentModifierFlags() & pf::Modifier::Shift
-                                ? OVLayerBrowser::kSlowSwitchDuration
-                                : OVLayerBrowser::kSwitchDuration;
-    Transaction::begin();
-    Transaction::setAnimationDuration(duration);
-    if (m_effectBrowserController)
-        m_effectBrowserController->setIncreased3DEffect(false);
-    if (m_panelMirror)
-        m_panelMirror->setTransform(pf::Transform3D::identity());
-    setBackgroundRect(Rect(0.1, 0.2, 0.8, 0.8));
-    if (m_zoomSliderPanel && m_windowContentView) {
-        // Back to its place at the right edge, wherever the window's size has put that meanwhile.
-        const Rect frame = m_zoomSliderPanel->frame();
-        const double x = m_windowContentView->bounds().width() - frame.width();
-        pf::ViewAnimator::runGroup(duration, [&] {
-            pf::ViewAnimator::animateFrame(m_zoomSliderPanel,
-                                           Rect(x, frame.minY(), frame.width(), frame.height()));
-        });
-    }
-    if (m_layerBrowser)
-        for (const auto& layer : m_layerBrowser->layers())
-            layer->setContentsRect(m_lastZoomRect);
-    if (m_switch3D)
-        m_switch3D->setState(false, true);
-    updateSettingsView();
-    Transaction::commit();
+    m_layers3D->willSwitchTo2DView();
 }
 
 void GMWindowController::didSwitchTo2DView()
 {
-    if (m_closed)
-        return;
-    endPanelMirror();
-    if (m_loupe)
-        m_loupe->setLoupeState(1);
-    if (m_zoomView)
-        m_zoomView->show();
-    showPreview(true);
-    prepareEditing(1);
-}
-
-void GMWindowController::startPanelMirror()
-{
-    if (m_panelMirror || !m_settingsController || !m_window)
-        return;
-    pf::View* panel = m_settingsController->view();
-    pf::LayerHostView* host = pf::LayerHostView::windowHost(m_window);
-    if (!panel || !host || !panel->isVisible())
-        return;
-    auto mirror = std::make_shared<PanelMirror>(panel);
-    {
-        const Transaction::Scope atOnce(true);
-        mirror->setFrame(panel->convertRectToView(panel->bounds(), nullptr));
-        host->layer()->addSublayer(mirror);
-        mirror->setNeedsDisplay();
-    }
-    // The host lies above the canvas: the mirror is drawn over the fanned layers.
-    if (m_windowContentView)
-        m_windowContentView->addSubview(host, pf::View::Ordering::Above, panel);
-    raiseActivityPanel();
-    panel->hide();
-    // The panel's own fades run while it is hidden: the mirror follows them.
-    mirror->refresh = pf::Timer::scheduled(
-        1.0 / kMirrorFrameRate, true,
-        [weak = std::weak_ptr<PanelMirror>(mirror)](pf::Timer&) {
-            if (auto layer = weak.lock())
-                layer->setNeedsDisplay();
-        },
-        this);
-    m_panelMirror = mirror;
-}
-
-void GMWindowController::endPanelMirror()
-{
-    if (!m_panelMirror)
-        return;
-    const std::shared_ptr<PanelMirror> mirror = std::move(m_panelMirror);
-    stopTimer(mirror->refresh);
-    {
-        const Transaction::Scope atOnce(true);
-        mirror->removeFromSuperlayer();
-    }
-    if (pf::View* panel = mirror->panel())
-        panel->show();
-    if (!m_closed)
-        orderViews();
+    m_layers3D->didSwitchTo2DView();
 }
 
 // The loupe ----------------------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "Classes/Editor/GMSettingsDelegate.h"
 #include "Classes/Editor/GMSlider.h"
 #include "Classes/Editor/GMSliderDelegate.h"
+#include "Classes/Editor/GMWindowLayers3D.h"
 #include "Classes/Editor/GMWindowPreviews.h"
 #include "Classes/Editor/OVLayerBrowser.h"
 #include "Classes/Editor/OVLayerBrowserDelegate.h"
@@ -277,9 +278,8 @@ protected:
 
 private:
     // The roles the window's work is shared out to; each reaches the window's views through the controller.
+    friend class GMWindowLayers3D;
     friend class GMWindowPreviews;
-
-    class PanelMirror;
 
     void dropEditingObjects();
     // Sets the slider and the canvas to the zoom factor (about `anchor` of the canvas, else about the
@@ -291,8 +291,6 @@ private:
     void orderViews();
     void connectWindow();
     static void stopTimer(std::shared_ptr<pf::Timer>& timer);
-    void startPanelMirror();
-    void endPanelMirror();
     bool isIn2D() const;
     QImage originalPicture() const;
 
@@ -328,16 +326,15 @@ private:
     pf::Rect m_lastZoomRect{0, 0, 1, 1};
     bool m_isFirstZoom = true;
     bool m_isUpdatingSettings = false;
-    bool m_towards3D = false; // between the announcements of a switch to 3D and back to 2D
     std::optional<QCursor> m_drawCursor;
     GMLoupeStrokeHint m_loupeStrokeHint;
 
     std::shared_ptr<pf::Timer> m_zoomTimer;
     std::unique_ptr<GMWindowPreviews> m_previews;
+    std::unique_ptr<GMWindowLayers3D> m_layers3D;
 
     // A stroke runs from a brush-down to its brush-up, whatever the selection does meanwhile.
     bool m_strokeRunning = false;
     bool m_closed = false;
-    std::shared_ptr<PanelMirror> m_panelMirror;
     pf::ObserverToken m_willCloseObserver;
 };
