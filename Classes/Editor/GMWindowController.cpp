@@ -5,8 +5,8 @@
 #include "Classes/Editor/GMSettingsController.h"
 #include "Classes/Editor/GMSlider.h"
 #include "Classes/Editor/GMWindowLayers3D.h"
+#include "Classes/Editor/GMWindowLoupe.h"
 #include "Classes/Editor/GMWindowPreviews.h"
-#include "Classes/Editor/HostedViewGeometry.h"
 #include "Classes/Editor/OVFrameLayer.h"
 #include "Classes/Editor/OVKeyboardWatcher.h"
 #include "Classes/Editor/OVLayerBrowser.h"
@@ -64,7 +64,6 @@ const QString GMWindowController::interfaceName = QStringLiteral("GMDocument");
 namespace {
 
 const QString kZoomViewCursor = QStringLiteral("GMZoomView");
-const QString kLoupeCursor = QStringLiteral("GMLoupe");
 
 // The window as it is built; the window controller fits it to the screen.
 constexpr double kWindowWidth = 1280, kWindowHeight = 800;
@@ -174,7 +173,8 @@ pf::Interface buildDocumentInterface(QObject*, const pf::Bundle&)
 
 GMWindowController::GMWindowController()
     : m_previews(std::make_unique<GMWindowPreviews>(*this)),
-      m_layers3D(std::make_unique<GMWindowLayers3D>(*this))
+      m_layers3D(std::make_unique<GMWindowLayers3D>(*this)),
+      m_loupeRole(std::make_unique<GMWindowLoupe>(*this))
 {
     if (!pf::InterfaceRegistry::hasInterface(interfaceName))
         registerInterface();
@@ -652,7 +652,7 @@ void GMWindowController::cleanUp()
     stopTimer(m_zoomTimer);
     // Pictures still under way are never shown.
     m_previews->close();
-    m_loupeStrokeHint.reset();
+    m_loupeRole->close();
     if (m_previewRenderer)
         m_previewRenderer->setCancel(true);
     if (m_editRenderer) {
@@ -914,7 +914,7 @@ void GMWindowController::setDrawCursor(const std::optional<QCursor>& cursor)
     if (m_zoomView)
         OVCursorStack::replaceCursor(drawCursor(), kZoomViewCursor, m_zoomView->window());
     if (m_loupe)
-        OVCursorStack::replaceCursor(drawCursor(), kLoupeCursor, m_loupe->window());
+        OVCursorStack::replaceCursor(drawCursor(), GMWindowLoupe::cursorKey, m_loupe->window());
 }
 
 // The tool chain -----------------------------------------------------------------------------------------
@@ -1208,75 +1208,51 @@ void GMWindowController::didSwitchTo2DView()
     m_layers3D->didSwitchTo2DView();
 }
 
-// The loupe ----------------------------------------------------------------------------------------------
+// The loupe, by its role ---------------------------------------------------------------------------------
 
 Rect GMWindowController::activeRectForLoupe(OVLoupeView* loupe)
 {
-    if (!m_zoomView || !loupe || !loupe->superview())
-        return Rect();
-    // The canvas is shown by a layer of the layer browser's container (it is in no window of its own):
-    // its picture is reached through the view that hosts it.
-    pf::View* enclosing = HostedViewGeometry::enclosingView(m_zoomView);
-    if (!enclosing)
-        return Rect();
-    const Rect frame = m_zoomView->zoomLayer()->frame();
-    const Point from = HostedViewGeometry::toEnclosing(m_zoomView, frame.origin);
-    const Point to = HostedViewGeometry::toEnclosing(m_zoomView, Point(frame.maxX(), frame.maxY()));
-    return enclosing->convertRectToView(Rect(from.x, from.y, to.x - from.x, to.y - from.y),
-                                        loupe->superview());
+    return m_loupeRole->activeRect(loupe);
 }
 
 Rect GMWindowController::editRectForLoupe(OVLoupeView*)
 {
-    return m_zoomView ? m_zoomView->editRect() : Rect();
+    return m_loupeRole->editRect();
 }
 
 void GMWindowController::loupeViewBeginGestureWithEvent(OVLoupeView*, const pf::Event& event)
 {
-    if (m_zoomView)
-        m_zoomView->beginGestureWithEvent(event);
+    m_loupeRole->beginGesture(event);
 }
 
 void GMWindowController::loupeViewEndGestureWithEvent(OVLoupeView*, const pf::Event& event)
 {
-    if (m_zoomView)
-        m_zoomView->endGestureWithEvent(event);
+    m_loupeRole->endGesture(event);
 }
 
 void GMWindowController::loupeViewMagnifyWithEvent(OVLoupeView*, const pf::Event& event)
 {
-    if (m_zoomView)
-        m_zoomView->magnifyWithEvent(event);
+    m_loupeRole->magnify(event);
 }
 
 void GMWindowController::loupeViewScrollWheel(OVLoupeView*, const pf::Event& event)
 {
-    if (m_zoomView)
-        m_zoomView->scrollWheel(event);
+    m_loupeRole->scrollWheel(event);
 }
 
 void GMWindowController::loupeViewActivated(OVLoupeView* loupe)
 {
-    if (m_closed || !loupe)
-        return;
-    if (m_zoomView)
-        m_zoomView->setDrawSenderActive(false);
-    loupe->setDrawSenderActive(true);
-    if (m_editRenderer)
-        m_editRenderer->activateChannel(GMWindowPreviews::loupeChannel, loupe->zoomLayer()->contentsRect());
+    m_loupeRole->activated(loupe);
 }
 
 void GMWindowController::loupeViewDeactivated(OVLoupeView* loupe)
 {
-    m_loupeStrokeHint.reset();
-    if (m_zoomView)
-        m_zoomView->setDrawSenderActive(true);
-    if (loupe)
-        loupe->setDrawSenderActive(false);
-    if (m_editRenderer && !m_closed)
-        m_editRenderer->deactivateRenderChannel(GMWindowPreviews::loupeChannel);
-    if (loupe)
-        OVCursorStack::popCursorForKey(kLoupeCursor, loupe->window());
+    m_loupeRole->deactivated(loupe);
+}
+
+void GMWindowController::zoomViewDidRefuseStroke(OVZoomView* view, pf::Point inWindow)
+{
+    m_loupeRole->canvasDidRefuseStroke(view, inWindow);
 }
 
 void GMWindowController::loupeViewDidChangeCursorState(OVLoupeView* loupe, int state)
@@ -1284,11 +1260,11 @@ void GMWindowController::loupeViewDidChangeCursorState(OVLoupeView* loupe, int s
     if (!loupe)
         return;
     if (state == 0)
-        OVCursorStack::popCursorForKey(kLoupeCursor, loupe->window());
+        OVCursorStack::popCursorForKey(GMWindowLoupe::cursorKey, loupe->window());
     else if (state == 1)
-        OVCursorStack::pushCursor(drawCursor(), kLoupeCursor, loupe->window());
+        OVCursorStack::pushCursor(drawCursor(), GMWindowLoupe::cursorKey, loupe->window());
     else if (state == 2)
-        OVCursorStack::pushCursor(QCursor(Qt::OpenHandCursor), kLoupeCursor, loupe->window());
+        OVCursorStack::pushCursor(QCursor(Qt::OpenHandCursor), GMWindowLoupe::cursorKey, loupe->window());
 }
 
 void GMWindowController::zoomViewDidChangeCursorState(OVZoomView* view, int state)
@@ -1299,15 +1275,6 @@ void GMWindowController::zoomViewDidChangeCursorState(OVZoomView* view, int stat
         OVCursorStack::popCursorForKey(kZoomViewCursor, view->window());
     else if (state == 1)
         OVCursorStack::pushCursor(drawCursor(), kZoomViewCursor, view->window());
-}
-
-void GMWindowController::zoomViewDidRefuseStroke(OVZoomView* view, pf::Point inWindow)
-{
-    // Strokes go to the loupe's glass while it lies on the photo; the background takes none anyway.
-    if (m_closed || !m_loupe || !m_loupe->drawSenderActive() || !m_toolChain ||
-        m_toolChain->selectionIndex() <= 0)
-        return;
-    m_loupeStrokeHint.strokeRefused(view, inWindow);
 }
 
 // Command + wheel ----------------------------------------------------------------------------------------

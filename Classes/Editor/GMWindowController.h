@@ -10,6 +10,7 @@
 #include "Classes/Editor/GMSlider.h"
 #include "Classes/Editor/GMSliderDelegate.h"
 #include "Classes/Editor/GMWindowLayers3D.h"
+#include "Classes/Editor/GMWindowLoupe.h"
 #include "Classes/Editor/GMWindowPreviews.h"
 #include "Classes/Editor/OVLayerBrowser.h"
 #include "Classes/Editor/OVLayerBrowserDelegate.h"
@@ -256,7 +257,7 @@ public:
     void zoomViewDidChangeCursorState(OVZoomView* view, int state) override;
     void zoomViewDidRefuseStroke(OVZoomView* view, pf::Point inWindow) override;
     void zoomViewDidResize();
-    const GMLoupeStrokeHint& loupeStrokeHint() const { return m_loupeStrokeHint; }
+    const GMLoupeStrokeHint& loupeStrokeHint() const { return m_loupeRole->strokeHint(); }
 
     // OVLoupeViewDelegate
     pf::Rect activeRectForLoupe(OVLoupeView* loupe) override;
@@ -279,6 +280,7 @@ protected:
 private:
     // The roles the window's work is shared out to; each reaches the window's views through the controller.
     friend class GMWindowLayers3D;
+    friend class GMWindowLoupe;
     friend class GMWindowPreviews;
 
     void dropEditingObjects();
@@ -327,11 +329,11 @@ private:
     bool m_isFirstZoom = true;
     bool m_isUpdatingSettings = false;
     std::optional<QCursor> m_drawCursor;
-    GMLoupeStrokeHint m_loupeStrokeHint;
 
     std::shared_ptr<pf::Timer> m_zoomTimer;
     std::unique_ptr<GMWindowPreviews> m_previews;
     std::unique_ptr<GMWindowLayers3D> m_layers3D;
+    std::unique_ptr<GMWindowLoupe> m_loupeRole;
 
     // A stroke runs from a brush-down to its brush-up, whatever the selection does meanwhile.
     bool m_strokeRunning = false;
