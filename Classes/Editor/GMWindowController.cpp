@@ -4,6 +4,7 @@
 #include "Classes/Editor/GMEventView.h"
 #include "Classes/Editor/GMSettingsController.h"
 #include "Classes/Editor/GMSlider.h"
+#include "Classes/Editor/GMWindowCanvas.h"
 #include "Classes/Editor/GMWindowLayers3D.h"
 #include "Classes/Editor/GMWindowLoupe.h"
 #include "Classes/Editor/GMWindowPreviews.h"
@@ -172,7 +173,8 @@ pf::Interface buildDocumentInterface(QObject*, const pf::Bundle&)
 } // namespace
 
 GMWindowController::GMWindowController()
-    : m_previews(std::make_unique<GMWindowPreviews>(*this)),
+    : m_canvas(std::make_unique<GMWindowCanvas>(*this)),
+      m_previews(std::make_unique<GMWindowPreviews>(*this)),
       m_layers3D(std::make_unique<GMWindowLayers3D>(*this)),
       m_loupeRole(std::make_unique<GMWindowLoupe>(*this))
 {
@@ -369,9 +371,8 @@ void GMWindowController::awakeFromNib()
         zoom->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
         m_layerBrowser->addControlView(zoom);
         m_zoomView = zoom;
-        m_isFirstZoom = true;
         zoom->setMargin(Size(9, 9));
-        m_lastZoomRect = Rect(0, 0, 1, 1);
+        m_canvas->resetZoom();
         zoom->setDrawSenderActive(true);
         if (m_zoomSlider) {
             m_zoomSlider->setMinValue(1.0);
@@ -649,7 +650,7 @@ void GMWindowController::cleanUp()
     if (m_closed)
         return;
     m_closed = true;
-    stopTimer(m_zoomTimer);
+    m_canvas->close();
     // Pictures still under way are never shown.
     m_previews->close();
     m_loupeRole->close();
@@ -706,11 +707,6 @@ void GMWindowController::stopTimer(std::shared_ptr<pf::Timer>& timer)
 bool GMWindowController::isIn2D() const
 {
     return m_layerBrowser && m_layerBrowser->state() == OVLayerBrowser::In2D;
-}
-
-bool GMWindowController::isZoomSettlePending() const
-{
-    return m_zoomTimer && m_zoomTimer->isValid();
 }
 
 // Preview and live editing, by the previews --------------------------------------------------------------
@@ -772,102 +768,46 @@ void GMWindowController::updateLayerBackground()
         r.width() / view.width * cut.width(), r.height() / view.height * cut.height()));
 }
 
-// Zoom ---------------------------------------------------------------------------------------------------
-
-void GMWindowController::sliderDidChangeValue(GMSlider* slider, double value, bool preview)
-{
-    if (m_closed || slider != m_zoomSlider || !m_zoomView || !m_layerBrowser || m_layerBrowser->show3DView())
-        return;
-    m_zoomView->setZoomFactor(value, m_isFirstZoom, preview);
-    m_isFirstZoom = !preview;
-}
-
-void GMWindowController::zoomViewDidUpdateContentsRect(OVZoomView* view, const Rect& rect, bool preview)
-{
-    if (m_closed || !view)
-        return;
-    if (m_layerBrowser)
-        m_layerBrowser->setLayerFrame(
-            view->convertRectToView(view->contentLayer()->frame(), m_layerBrowser->layerContainer()));
-    m_lastZoomRect = rect;
-    if (m_layerBrowser && m_layerBrowser->show3DView())
-        return;
-    if (preview)
-        showPreview(false);
-    else
-        prepareEditing(2);
-    if (m_zoomSlider)
-        m_zoomSlider->setValue(view->zoomFactor());
-    const Transaction::Scope atOnce(true);
-    if (!preview && m_layerBrowser)
-        for (const auto& layer : m_layerBrowser->layers())
-            layer->setContentsRect(rect);
-    view->zoomLayer()->setContentsRect(m_lastZoomRect);
-    if (m_loupe && m_loupe->drawSenderActive())
-        m_loupe->updateLoupe();
-}
-
-void GMWindowController::zoomViewDidResize()
-{
-    if (!m_zoomView || !m_layerBrowser || m_closed)
-        return;
-    m_layerBrowser->setLayerFrame(
-        m_zoomView->convertRectToView(m_zoomView->contentLayer()->frame(), m_layerBrowser->layerContainer()));
-}
-
-namespace {
-
-bool showsLayers3D(const OVLayerBrowser* browser)
-{
-    return browser && browser->show3DView();
-}
-
-} // namespace
-
-void GMWindowController::zoomTo(double value, double settle, std::optional<Point> anchor)
-{
-    if (!m_zoomSlider || !m_zoomView || m_closed || showsLayers3D(m_layerBrowser))
-        return;
-    value = std::clamp(value, 0.0, 1.0);
-    // The canvas first: the point held under the pointer is taken before anything else moves it.
-    if (anchor)
-        m_zoomView->setZoomFactor(value, *anchor, true);
-    else
-        m_zoomView->setZoomFactor(value, false, true);
-    m_zoomSlider->setValue(value);
-    stopTimer(m_zoomTimer);
-    m_zoomTimer = pf::Timer::scheduled(
-        settle, false, [this](pf::Timer&) { updateZoomView(); }, this);
-}
+// Zoom, by the canvas ------------------------------------------------------------------------------------
 
 void GMWindowController::zoomIn()
 {
-    if (m_zoomSlider)
-        zoomTo(m_zoomSlider->value() - 0.1, zoomInSettle);
+    m_canvas->zoomIn();
 }
 
 void GMWindowController::zoomOut()
 {
-    if (m_zoomSlider)
-        zoomTo(m_zoomSlider->value() + 0.1, zoomOutSettle);
+    m_canvas->zoomOut();
 }
 
 void GMWindowController::zoomToFit()
 {
-    zoomTo(1.0, zoomOutSettle);
+    m_canvas->zoomToFit();
 }
 
 void GMWindowController::zoomToActualSize()
 {
-    if (m_zoomView)
-        zoomTo(m_zoomView->actualSizeZoomFactor(), zoomInSettle);
+    m_canvas->zoomToActualSize();
 }
 
 void GMWindowController::updateZoomView()
 {
-    stopTimer(m_zoomTimer);
-    if (m_zoomView && !m_closed)
-        m_zoomView->setZoomFactor(m_zoomView->zoomFactor(), false, false);
+    m_canvas->updateZoomView();
+}
+
+void GMWindowController::sliderDidChangeValue(GMSlider* slider, double value, bool preview)
+{
+    m_canvas->sliderDidChangeValue(slider, value, preview);
+}
+
+void GMWindowController::zoomViewDidUpdateContentsRect(OVZoomView* view, const Rect& rect, bool preview)
+{
+    m_canvas->contentsRectDidChange(view, rect, preview);
+}
+
+void GMWindowController::zoomViewDidResize()
+{
+    m_canvas->canvasDidResize();
 }
 
 // Other --------------------------------------------------------------------------------------------------
@@ -1286,15 +1226,8 @@ bool GMWindowController::eventViewDidScroll(GMEventView*, const pf::Event& event
     const unsigned mask = pf::Modifier::Control | pf::Modifier::Option | pf::Modifier::Command;
     // Option with the wheel over the photo zooms about the pointer: the point under it stays there.
     if ((event.modifierFlags() & mask) == pf::Modifier::Option && m_zoomView && m_zoomSlider &&
-        !(m_loupe && m_loupe->drawSenderActive())) {
-        const Point at = m_zoomView->convertPointFromView(event.locationInWindow(), nullptr);
-        if (!m_zoomView->zoomLayer()->frame().contains(at) || event.deltaY() == 0)
-            return false;
-        const bool precise = event.hasPreciseScrollingDeltas() && event.scrollingDeltaY() != 0;
-        const double step = precise ? event.scrollingDeltaY() / 400 : event.deltaY() * 0.1;
-        zoomTo(m_zoomSlider->value() - step, step > 0 ? zoomInSettle : zoomOutSettle, at);
-        return true;
-    }
+        !(m_loupe && m_loupe->drawSenderActive()))
+        return m_canvas->zoomWithWheel(event);
     if ((event.modifierFlags() & mask) != pf::Modifier::Command)
         return false;
     const bool onLoupe = m_loupe && m_loupe->drawSenderActive();

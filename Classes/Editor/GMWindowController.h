@@ -9,6 +9,7 @@
 #include "Classes/Editor/GMSettingsDelegate.h"
 #include "Classes/Editor/GMSlider.h"
 #include "Classes/Editor/GMSliderDelegate.h"
+#include "Classes/Editor/GMWindowCanvas.h"
 #include "Classes/Editor/GMWindowLayers3D.h"
 #include "Classes/Editor/GMWindowLoupe.h"
 #include "Classes/Editor/GMWindowPreviews.h"
@@ -174,10 +175,10 @@ public:
 
     // State, for the document, the tests and the benchmark --------------------------------------------
     int viewMode() const { return m_previews->viewMode(); }
-    bool isFirstZoom() const { return m_isFirstZoom; }
-    pf::Rect lastZoomRect() const { return m_lastZoomRect; }
+    bool isFirstZoom() const { return m_canvas->isFirstZoom(); }
+    pf::Rect lastZoomRect() const { return m_canvas->lastZoomRect(); }
     bool isEditSwitchPending() const { return m_previews->isEditSwitchPending(); }
-    bool isZoomSettlePending() const;
+    bool isZoomSettlePending() const { return m_canvas->isZoomSettlePending(); }
     // A preview asked for and not yet shown.
     bool isPreviewPending() const { return m_previews->isPreviewPending(); }
     // Counts the previews shown.
@@ -279,14 +280,12 @@ protected:
 
 private:
     // The roles the window's work is shared out to; each reaches the window's views through the controller.
+    friend class GMWindowCanvas;
     friend class GMWindowLayers3D;
     friend class GMWindowLoupe;
     friend class GMWindowPreviews;
 
     void dropEditingObjects();
-    // Sets the slider and the canvas to the zoom factor (about `anchor` of the canvas, else about the
-    // middle of the visible part); it settles `settle` seconds after the last change.
-    void zoomTo(double value, double settle, std::optional<pf::Point> anchor = std::nullopt);
     void remakeEffectItems();
     void raiseActivityPanel();
     void placeStripAtFoot();
@@ -325,12 +324,10 @@ private:
     pf::Size m_imageSize;
     pf::Size m_backgroundSize;
     pf::Rect m_backgroundRect{0.1, 0.2, 0.8, 0.8};
-    pf::Rect m_lastZoomRect{0, 0, 1, 1};
-    bool m_isFirstZoom = true;
     bool m_isUpdatingSettings = false;
     std::optional<QCursor> m_drawCursor;
 
-    std::shared_ptr<pf::Timer> m_zoomTimer;
+    std::unique_ptr<GMWindowCanvas> m_canvas;
     std::unique_ptr<GMWindowPreviews> m_previews;
     std::unique_ptr<GMWindowLayers3D> m_layers3D;
     std::unique_ptr<GMWindowLoupe> m_loupeRole;

@@ -145,7 +145,7 @@ void GMWindowLayers3D::willSwitchTo2DView()
     }
     if (m_hub.m_layerBrowser)
         for (const auto& layer : m_hub.m_layerBrowser->layers())
-            layer->setContentsRect(m_hub.m_lastZoomRect);
+            layer->setContentsRect(m_hub.m_canvas->lastZoomRect());
     if (m_hub.m_switch3D)
         m_hub.m_switch3D->setState(false, true);
     m_hub.updateSettingsView();
