@@ -7,6 +7,7 @@
 #include "Classes/Editor/GMWindowCanvas.h"
 #include "Classes/Editor/GMWindowLayers3D.h"
 #include "Classes/Editor/GMWindowLoupe.h"
+#include "Classes/Editor/GMWindowPainting.h"
 #include "Classes/Editor/GMWindowPreviews.h"
 #include "Classes/Editor/OVFrameLayer.h"
 #include "Classes/Editor/OVKeyboardWatcher.h"
@@ -63,8 +64,6 @@ using pf::Transaction;
 const QString GMWindowController::interfaceName = QStringLiteral("GMDocument");
 
 namespace {
-
-const QString kZoomViewCursor = QStringLiteral("GMZoomView");
 
 // The window as it is built; the window controller fits it to the screen.
 constexpr double kWindowWidth = 1280, kWindowHeight = 800;
@@ -176,7 +175,8 @@ GMWindowController::GMWindowController()
     : m_canvas(std::make_unique<GMWindowCanvas>(*this)),
       m_previews(std::make_unique<GMWindowPreviews>(*this)),
       m_layers3D(std::make_unique<GMWindowLayers3D>(*this)),
-      m_loupeRole(std::make_unique<GMWindowLoupe>(*this))
+      m_loupeRole(std::make_unique<GMWindowLoupe>(*this)),
+      m_painting(std::make_unique<GMWindowPainting>(*this))
 {
     if (!pf::InterfaceRegistry::hasInterface(interfaceName))
         registerInterface();
@@ -523,7 +523,7 @@ void GMWindowController::dropEditingObjects()
 {
     // Another picture replaces the stack: the old objects stop talking to the window.
     m_previews->dropEditing();
-    m_strokeRunning = false;
+    m_painting->dropStroke();
     if (m_editRenderer) {
         m_editRenderer->setDelegate(nullptr);
         m_editRenderer.reset();
@@ -661,7 +661,7 @@ void GMWindowController::cleanUp()
         m_editRenderer->deactivateRenderChannel(GMWindowPreviews::loupeChannel);
         m_editRenderer->setDelegate(nullptr);
     }
-    m_strokeRunning = false;
+    m_painting->dropStroke();
     if (m_keyboardWatcher) {
         m_keyboardWatcher->deactivateKeyboardWatching();
         m_keyboardWatcher->removeAllKeyboardWatchers();
@@ -848,15 +848,6 @@ Rect GMWindowController::drawingArea() const
     return m_layerBrowser ? m_layerBrowser->frame() : Rect();
 }
 
-void GMWindowController::setDrawCursor(const std::optional<QCursor>& cursor)
-{
-    m_drawCursor = cursor;
-    if (m_zoomView)
-        OVCursorStack::replaceCursor(drawCursor(), kZoomViewCursor, m_zoomView->window());
-    if (m_loupe)
-        OVCursorStack::replaceCursor(drawCursor(), GMWindowLoupe::cursorKey, m_loupe->window());
-}
-
 // The tool chain -----------------------------------------------------------------------------------------
 
 void GMWindowController::photoToolChainDidInsertToolAtIndex(PhotoToolChain* chain, int index)
@@ -996,76 +987,51 @@ void GMWindowController::settingsControllerDidChangeSettings(GMSettingsControlle
 void GMWindowController::settingsControllerDidChangeBrush(GMSettingsController*,
                                                           const std::optional<QCursor>& cursor)
 {
-    setDrawCursor(cursor);
+    m_painting->setDrawCursor(cursor);
 }
 
-void GMWindowController::settingsControllerHideDrawLayer(GMSettingsController*, bool hide)
-{
-    if (m_editRenderer && !m_closed)
-        m_editRenderer->hideDrawLayer(hide);
-}
-
-// Strokes ------------------------------------------------------------------------------------------------
-
-namespace {
-
-Point validateLocation(Point p)
-{
-    return Point(std::clamp(p.x, 0.0, 1.0), std::clamp(p.y, 0.0, 1.0));
-}
-
-} // namespace
+// Strokes, by the painting -------------------------------------------------------------------------------
 
 void GMWindowController::drawSenderBrushDownAtPoint(OVDrawSender* sender, Point point)
 {
-    if (m_closed || m_strokeRunning || !m_toolChain || !m_editRenderer || !m_settingsController)
-        return;
-    // The background takes no strokes.
-    if (!m_layerBrowser || m_layerBrowser->selectionIndex() <= 0)
-        return;
-    if (m_zoomView)
-        m_zoomView->setBlockScrolling(true);
-    OVBrush brush = m_settingsController->brush();
-    const double s = brush.size;
-    brush.size = s * s * drawingArea().size.width * 0.6 + 1;
-    const bool fromLoupe = m_loupe && sender == static_cast<OVDrawSender*>(m_loupe.data());
-    // A stroke on the canvas needs its channel live with the rectangle shown now: after a zoom the
-    // channel may still map the rectangle before it, or none at all.
-    if (!fromLoupe && viewMode() != Live && m_zoomView && isIn2D())
-        m_previews->activateCanvasChannel();
-    m_strokeRunning = true;
-    m_editRenderer->brushDownAtPoint(brush, validateLocation(point),
-                                     fromLoupe ? GMWindowPreviews::loupeChannel
-                                               : GMWindowPreviews::standardChannel);
+    m_painting->brushDown(sender, point);
 }
 
 void GMWindowController::drawSenderBrushDraggedAtPoint(OVDrawSender*, Point point)
 {
-    // Drags belong to the stroke that runs, whatever became selected meanwhile.
-    if (!m_strokeRunning || !m_editRenderer)
-        return;
-    m_editRenderer->processPoint(validateLocation(point));
+    m_painting->brushDragged(point);
 }
 
 void GMWindowController::drawSenderBrushUpAtPoint(OVDrawSender*, Point point)
 {
-    if (!m_strokeRunning || !m_editRenderer)
-        return;
-    m_strokeRunning = false;
-    if (m_zoomView)
-        m_zoomView->setBlockScrolling(false);
-    m_editRenderer->brushUpAtPoint(validateLocation(point));
+    m_painting->brushUp(point);
 }
 
 void GMWindowController::realTimeRendererDidCalculateContentContainer(
     GMRealTimeRenderer*, const OVContentContainerPtr& container, const Rect& rect, const QString&,
     const std::shared_ptr<OVBrushPathImage>& target)
 {
-    // The stroke belongs to the mask it was painted on; a layer removed meanwhile takes nothing.
-    if (m_closed || !m_toolChain || !target || !container ||
-        m_toolChain->indexForBrushPathImage(target.get()) <= 0)
-        return;
-    target->addContentContainerWithRect(container, rect);
+    m_painting->rendererDidCalculateStroke(container, rect, target);
+}
+
+void GMWindowController::settingsControllerHideDrawLayer(GMSettingsController*, bool hide)
+{
+    m_painting->hideDrawLayer(hide);
+}
+
+void GMWindowController::setDrawCursor(const std::optional<QCursor>& cursor)
+{
+    m_painting->setDrawCursor(cursor);
+}
+
+void GMWindowController::loupeViewDidChangeCursorState(OVLoupeView* loupe, int state)
+{
+    m_painting->loupeCursorStateDidChange(loupe, state);
+}
+
+void GMWindowController::zoomViewDidChangeCursorState(OVZoomView* view, int state)
+{
+    m_painting->canvasCursorStateDidChange(view, state);
 }
 
 // The layer browser --------------------------------------------------------------------------------------
@@ -1195,28 +1161,6 @@ void GMWindowController::zoomViewDidRefuseStroke(OVZoomView* view, pf::Point inW
     m_loupeRole->canvasDidRefuseStroke(view, inWindow);
 }
 
-void GMWindowController::loupeViewDidChangeCursorState(OVLoupeView* loupe, int state)
-{
-    if (!loupe)
-        return;
-    if (state == 0)
-        OVCursorStack::popCursorForKey(GMWindowLoupe::cursorKey, loupe->window());
-    else if (state == 1)
-        OVCursorStack::pushCursor(drawCursor(), GMWindowLoupe::cursorKey, loupe->window());
-    else if (state == 2)
-        OVCursorStack::pushCursor(QCursor(Qt::OpenHandCursor), GMWindowLoupe::cursorKey, loupe->window());
-}
-
-void GMWindowController::zoomViewDidChangeCursorState(OVZoomView* view, int state)
-{
-    if (!view)
-        return;
-    if (state == 0)
-        OVCursorStack::popCursorForKey(kZoomViewCursor, view->window());
-    else if (state == 1)
-        OVCursorStack::pushCursor(drawCursor(), kZoomViewCursor, view->window());
-}
-
 // Command + wheel ----------------------------------------------------------------------------------------
 
 bool GMWindowController::eventViewDidScroll(GMEventView*, const pf::Event& event)
@@ -1230,17 +1174,5 @@ bool GMWindowController::eventViewDidScroll(GMEventView*, const pf::Event& event
         return m_canvas->zoomWithWheel(event);
     if ((event.modifierFlags() & mask) != pf::Modifier::Command)
         return false;
-    const bool onLoupe = m_loupe && m_loupe->drawSenderActive();
-    const bool overSender =
-        onLoupe ? m_loupe->cursorState() == 1 : (m_zoomView && m_zoomView->cursorState() == 1);
-    if (!overSender)
-        return false;
-    const double dx = event.deltaX(), dy = event.deltaY();
-    if (dx == 0 && dy == 0)
-        return false;
-    if (std::abs(dx) <= std::abs(dy))
-        m_settingsController->setBrushSizeDelta(dy / 60);
-    else
-        m_settingsController->setBrushSmoothnessDelta(dx / 60);
-    return true;
+    return m_painting->sizeBrushWithWheel(event);
 }

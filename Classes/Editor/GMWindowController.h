@@ -12,6 +12,7 @@
 #include "Classes/Editor/GMWindowCanvas.h"
 #include "Classes/Editor/GMWindowLayers3D.h"
 #include "Classes/Editor/GMWindowLoupe.h"
+#include "Classes/Editor/GMWindowPainting.h"
 #include "Classes/Editor/GMWindowPreviews.h"
 #include "Classes/Editor/OVLayerBrowser.h"
 #include "Classes/Editor/OVLayerBrowserDelegate.h"
@@ -183,9 +184,9 @@ public:
     bool isPreviewPending() const { return m_previews->isPreviewPending(); }
     // Counts the previews shown.
     int previewsShown() const { return m_previews->previewsShown(); }
-    bool isStrokeRunning() const { return m_strokeRunning; }
+    bool isStrokeRunning() const { return m_painting->isStrokeRunning(); }
     // The brush's cursor; the arrow while there is none.
-    QCursor drawCursor() const { return m_drawCursor.value_or(QCursor(Qt::ArrowCursor)); }
+    QCursor drawCursor() const { return m_painting->drawCursor(); }
     void setDrawCursor(const std::optional<QCursor>& cursor);
 
     pf::Window* window() const { return m_window; }
@@ -283,6 +284,7 @@ private:
     friend class GMWindowCanvas;
     friend class GMWindowLayers3D;
     friend class GMWindowLoupe;
+    friend class GMWindowPainting;
     friend class GMWindowPreviews;
 
     void dropEditingObjects();
@@ -325,15 +327,13 @@ private:
     pf::Size m_backgroundSize;
     pf::Rect m_backgroundRect{0.1, 0.2, 0.8, 0.8};
     bool m_isUpdatingSettings = false;
-    std::optional<QCursor> m_drawCursor;
 
     std::unique_ptr<GMWindowCanvas> m_canvas;
     std::unique_ptr<GMWindowPreviews> m_previews;
     std::unique_ptr<GMWindowLayers3D> m_layers3D;
     std::unique_ptr<GMWindowLoupe> m_loupeRole;
+    std::unique_ptr<GMWindowPainting> m_painting;
 
-    // A stroke runs from a brush-down to its brush-up, whatever the selection does meanwhile.
-    bool m_strokeRunning = false;
     bool m_closed = false;
     pf::ObserverToken m_willCloseObserver;
 };
