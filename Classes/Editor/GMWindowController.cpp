@@ -5,6 +5,7 @@
 #include "Classes/Editor/GMSettingsController.h"
 #include "Classes/Editor/GMSlider.h"
 #include "Classes/Editor/GMWindowCanvas.h"
+#include "Classes/Editor/GMWindowEffects.h"
 #include "Classes/Editor/GMWindowLayers3D.h"
 #include "Classes/Editor/GMWindowLoupe.h"
 #include "Classes/Editor/GMWindowPainting.h"
@@ -176,7 +177,8 @@ GMWindowController::GMWindowController()
       m_previews(std::make_unique<GMWindowPreviews>(*this)),
       m_layers3D(std::make_unique<GMWindowLayers3D>(*this)),
       m_loupeRole(std::make_unique<GMWindowLoupe>(*this)),
-      m_painting(std::make_unique<GMWindowPainting>(*this))
+      m_painting(std::make_unique<GMWindowPainting>(*this)),
+      m_effects(std::make_unique<GMWindowEffects>(*this))
 {
     if (!pf::InterfaceRegistry::hasInterface(interfaceName))
         registerInterface();
@@ -337,7 +339,7 @@ void GMWindowController::awakeFromNib()
         strip->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
         placeStripAtFoot();
         content->addSubview(strip);
-        remakeEffectItems();
+        m_effects->remakeEffectItems();
     }
 
     // 3. The settings panel at the top left.
@@ -470,37 +472,6 @@ void GMWindowController::raiseActivityPanel()
         m_windowContentView->addSubview(m_loupe.data());
 }
 
-void GMWindowController::remakeEffectItems()
-{
-    if (!m_effectBrowserController)
-        return;
-    const QVariantList items = blueprintCatalog().collectionViewItemsWithImage(originalPicture());
-    GMNotResponderCollectionView* collection = m_effectBrowserController->effectCollectionView();
-    if (collection && !collection->content().isEmpty()) {
-        collection->setContent(items);
-        const PhotoToolPtr selected = m_toolChain ? m_toolChain->selectedPhotoTool() : nullptr;
-        m_effectBrowserController->setSelectedFilter(
-            selected && selected->blueprint() ? selected->blueprint()->photoToolName() : QString());
-    } else {
-        m_effectBrowserController->addEffects(items);
-    }
-}
-
-QImage GMWindowController::originalPicture() const
-{
-    if (!m_toolChain)
-        return QImage();
-    // A small picture is enough for the tiles.
-    const pf::Image original = m_toolChain->originalImage();
-    const Rect extent = original.extent();
-    if (extent.isEmpty() || extent.isInfinite())
-        return QImage();
-    const double scale = std::min(1.0, 240.0 / std::max(extent.width(), extent.height()));
-    // Made from the photo's reduced copy: a tile never reads a large photo's every pixel.
-    return GMWindowPreviews::pictureOf(
-        m_toolChain->originalPyramid()->imageByApplyingTransform(pf::AffineTransform::scale(scale, scale)));
-}
-
 // The document's calls -----------------------------------------------------------------------------------
 
 void GMWindowController::showLoadingPreview(const QImage& image)
@@ -578,7 +549,7 @@ void GMWindowController::setOriginalImage(const PhotoToolChain::Original& origin
     if (m_layerBrowser)
         m_layerBrowser->setImageSize(m_toolChain->originalImageSize());
     // The tiles of effects without a picture of their own show this photograph.
-    remakeEffectItems();
+    m_effects->remakeEffectItems();
 
     photoToolChainDidInsertToolAtIndex(m_toolChain.get(), 0);
     photoToolChainDidSelectToolAtIndex(m_toolChain.get(), 0);
@@ -810,37 +781,92 @@ void GMWindowController::zoomViewDidResize()
     m_canvas->canvasDidResize();
 }
 
-// Other --------------------------------------------------------------------------------------------------
+// Layers and effects, by their role ----------------------------------------------------------------------
 
 void GMWindowController::updateSettingsView()
 {
-    if (!m_settingsController || !m_toolChain || !m_layerBrowser)
-        return;
-    // The browser announces a switch before it takes its new state: the switch's own direction counts.
-    const PhotoToolPtr selected = m_toolChain->selectedPhotoTool();
-    if (m_layers3D->isTowards3D()) {
-        if (m_toolChain->selectionIndex() > 0 && selected)
-            m_settingsController->showActivePreviewInformation(selected->blueprint());
-        else
-            m_settingsController->showEmptySelection();
-        return;
-    }
-    if (m_toolChain->selectionIndex() == 0 || !selected) {
-        m_settingsController->showEmptySelection();
-    } else {
-        m_settingsController->showPhotoTool(selected);
-        m_settingsController->updateBrushSliders(selected);
-    }
+    m_effects->updateSettingsView();
 }
 
 void GMWindowController::filterEffects(int state)
 {
-    if (!m_effectBrowserController)
-        return;
-    m_effectBrowserController->setFilterPredicate(state == 1 ? GMEffectBrowserController::bestPredicate()
-                                                             : GMEffectBrowserController::Predicate());
-    if (m_bestFilterButton && m_bestFilterButton->state() != (state == 1))
-        m_bestFilterButton->setState(state == 1);
+    m_effects->filterEffects(state);
+}
+
+void GMWindowController::photoToolChainDidInsertToolAtIndex(PhotoToolChain* chain, int index)
+{
+    m_effects->photoToolChainDidInsertToolAtIndex(chain, index);
+}
+
+void GMWindowController::photoToolChainDidSelectToolAtIndex(PhotoToolChain* chain, int index)
+{
+    m_effects->photoToolChainDidSelectToolAtIndex(chain, index);
+}
+
+void GMWindowController::photoToolChainDidRemovedToolAtIndex(PhotoToolChain* chain, int index)
+{
+    m_effects->photoToolChainDidRemovedToolAtIndex(chain, index);
+}
+
+void GMWindowController::photoToolChainRemovedAllTools(PhotoToolChain* chain)
+{
+    m_effects->photoToolChainRemovedAllTools(chain);
+}
+
+void GMWindowController::photoToolChainCompositionDidChangeAtIndex(PhotoToolChain* chain, int index)
+{
+    m_effects->photoToolChainCompositionDidChangeAtIndex(chain, index);
+}
+
+void GMWindowController::photoToolChainSettingsDidChange(PhotoToolChain* chain, const QVariantMap& settings,
+                                                         int index)
+{
+    m_effects->photoToolChainSettingsDidChange(chain, settings, index);
+}
+
+void GMWindowController::photoToolChainBrushPathDidChange(PhotoToolChain* chain, OVBrushPathImage* image,
+                                                          int index)
+{
+    m_effects->photoToolChainBrushPathDidChange(chain, image, index);
+}
+
+void GMWindowController::effectBrowserControllerAddPhotoTool(GMEffectBrowserController* browser,
+                                                             const QString& name)
+{
+    m_effects->effectBrowserControllerAddPhotoTool(browser, name);
+}
+
+void GMWindowController::effectBrowserControllerHoveredFilterDidChange(GMEffectBrowserController* browser,
+                                                                       const QString& name)
+{
+    m_effects->effectBrowserControllerHoveredFilterDidChange(browser, name);
+}
+
+void GMWindowController::settingsControllerDidChangeSettings(GMSettingsController* panel,
+                                                             const QVariantMap& settings, int index,
+                                                             const QString& undoName, bool preview)
+{
+    m_effects->settingsControllerDidChangeSettings(panel, settings, index, undoName, preview);
+}
+
+void GMWindowController::layerBrowserDidChangeSelection(OVLayerBrowser* browser, qint64 index)
+{
+    m_effects->layerBrowserDidChangeSelection(browser, index);
+}
+
+void GMWindowController::layerBrowserHoveringLayerAtIndex(OVLayerBrowser* browser, qint64 index)
+{
+    m_effects->layerBrowserHoveringLayerAtIndex(browser, index);
+}
+
+bool GMWindowController::layerBrowserCanInteractFrom(OVLayerBrowser* browser, qint64 from, qint64 to)
+{
+    return m_effects->layerBrowserCanInteractFrom(browser, from, to);
+}
+
+void GMWindowController::layerBrowserInteractFrom(OVLayerBrowser* browser, qint64 from, qint64 to)
+{
+    m_effects->layerBrowserInteractFrom(browser, from, to);
 }
 
 Rect GMWindowController::drawingArea() const
@@ -848,141 +874,7 @@ Rect GMWindowController::drawingArea() const
     return m_layerBrowser ? m_layerBrowser->frame() : Rect();
 }
 
-// The tool chain -----------------------------------------------------------------------------------------
-
-void GMWindowController::photoToolChainDidInsertToolAtIndex(PhotoToolChain* chain, int index)
-{
-    if (m_closed || chain != m_toolChain.get())
-        return;
-    if (m_layerBrowser) {
-        const PhotoToolPtr tool = chain->photoToolAtIndex(index);
-        const QString name = index > 0 && tool && tool->blueprint() ? tool->blueprint()->displayName()
-                                                                    : QStringLiteral("Original");
-        m_layerBrowser->insertLayerWithName(pf::localized(name), index);
-    }
-    if (index == 0 && m_zoomView)
-        zoomViewDidUpdateContentsRect(m_zoomView, Rect(0, 0, 1, 1), false);
-    // A layer added while the layers are shown in 3D gets its card at once.
-    if (viewMode() == Layers3D)
-        m_previews->refreshCards(index);
-    if (chain->selectionIndex() >= index) {
-        showPreview(true);
-        prepareEditing(1);
-    }
-}
-
-void GMWindowController::photoToolChainDidSelectToolAtIndex(PhotoToolChain* chain, int index)
-{
-    if (m_closed || chain != m_toolChain.get())
-        return;
-    if (m_layerBrowser)
-        m_layerBrowser->setSelectionIndex(index);
-    if (m_effectBrowserController) {
-        const PhotoToolPtr tool = chain->selectedPhotoTool();
-        m_effectBrowserController->setSelectedFilter(
-            index > 0 && tool && tool->blueprint() ? tool->blueprint()->photoToolName() : QString());
-    }
-    updateSettingsView();
-    if (viewMode() != Layers3D) {
-        showPreview(true);
-        prepareEditing(1);
-    }
-}
-
-void GMWindowController::photoToolChainDidRemovedToolAtIndex(PhotoToolChain* chain, int index)
-{
-    if (m_closed || chain != m_toolChain.get())
-        return;
-    showPreview(true);
-    prepareEditing(1);
-    if (m_layerBrowser)
-        m_layerBrowser->removeLayerAtIndex(index);
-    if (viewMode() == Layers3D)
-        m_previews->refreshCards(index);
-}
-
-void GMWindowController::photoToolChainRemovedAllTools(PhotoToolChain* chain)
-{
-    if (m_closed || chain != m_toolChain.get())
-        return;
-    // The browser keeps only the background, as the stack does.
-    if (m_layerBrowser)
-        for (qint64 i = qint64(m_layerBrowser->layers().size()) - 1; i > 0; --i)
-            m_layerBrowser->removeLayerAtIndex(i);
-    showPreview(true);
-    prepareEditing(0);
-}
-
-void GMWindowController::photoToolChainCompositionDidChangeAtIndex(PhotoToolChain* chain, int index)
-{
-    if (m_closed || chain != m_toolChain.get())
-        return;
-    if (viewMode() == Live && m_editRenderer)
-        m_editRenderer->contentDidChangeAtIndex(index);
-    else if (viewMode() == Preview)
-        showPreview(true);
-    else if (viewMode() == Layers3D)
-        m_previews->refreshCards(index);
-}
-
-void GMWindowController::photoToolChainSettingsDidChange(PhotoToolChain* chain, const QVariantMap&, int index)
-{
-    if (m_closed || chain != m_toolChain.get() || m_isUpdatingSettings || !m_settingsController)
-        return;
-    m_settingsController->showFilterSettings(chain->photoToolAtIndex(index));
-}
-
-void GMWindowController::photoToolChainBrushPathDidChange(PhotoToolChain* chain, OVBrushPathImage*, int)
-{
-    if (m_closed || chain != m_toolChain.get())
-        return;
-    if (viewMode() == Live) {
-        if (m_editRenderer)
-            m_editRenderer->updateActiveChannels();
-    } else if (viewMode() == Layers3D) {
-        m_previews->setViewMode(Start);
-        fillLayerBrowser3D();
-    } else {
-        showPreview(true);
-    }
-}
-
-// The effect browser -------------------------------------------------------------------------------------
-
-void GMWindowController::effectBrowserControllerAddPhotoTool(GMEffectBrowserController*, const QString& name)
-{
-    if (m_closed || !m_toolChain)
-        return;
-    const std::shared_ptr<GMEffectBlueprint> blueprint = blueprintCatalog().effectBlueprintWithName(name);
-    if (!blueprint)
-        return;
-    m_toolChain->insertPhotoToolWithBlueprint(blueprint, std::nullopt, m_toolChain->selectionIndex());
-}
-
-void GMWindowController::effectBrowserControllerHoveredFilterDidChange(GMEffectBrowserController*,
-                                                                       const QString& name)
-{
-    if (m_closed || !m_settingsController)
-        return;
-    if (name.isNull())
-        updateSettingsView();
-    else
-        m_settingsController->showPreviewInformation(blueprintCatalog().effectBlueprintWithName(name));
-}
-
 // The settings panel -------------------------------------------------------------------------------------
-
-void GMWindowController::settingsControllerDidChangeSettings(GMSettingsController*,
-                                                             const QVariantMap& settings, int index,
-                                                             const QString& undoName, bool preview)
-{
-    if (m_closed || !m_toolChain)
-        return;
-    // A drag registers no undo step until its final change.
-    m_isUpdatingSettings = true;
-    m_toolChain->setSettingsForToolAtIndex(settings, index, preview ? QString() : undoName);
-    m_isUpdatingSettings = false;
-}
 
 void GMWindowController::settingsControllerDidChangeBrush(GMSettingsController*,
                                                           const std::optional<QCursor>& cursor)
@@ -1032,59 +924,6 @@ void GMWindowController::loupeViewDidChangeCursorState(OVLoupeView* loupe, int s
 void GMWindowController::zoomViewDidChangeCursorState(OVZoomView* view, int state)
 {
     m_painting->canvasCursorStateDidChange(view, state);
-}
-
-// The layer browser --------------------------------------------------------------------------------------
-
-void GMWindowController::layerBrowserDidChangeSelection(OVLayerBrowser*, qint64 index)
-{
-    if (m_toolChain && !m_closed)
-        m_toolChain->setSelectionIndex(int(index));
-}
-
-void GMWindowController::layerBrowserHoveringLayerAtIndex(OVLayerBrowser*, qint64 index)
-{
-    if (!m_settingsController || !m_toolChain || m_closed)
-        return;
-    if (index == 0) {
-        m_settingsController->showPreviewInformation(nullptr);
-        return;
-    }
-    if (index == m_toolChain->selectionIndex() || index == OVStepScroller::NotFound) {
-        const PhotoToolPtr selected = m_toolChain->selectedPhotoTool();
-        m_settingsController->showActivePreviewInformation(selected ? selected->blueprint() : nullptr);
-        return;
-    }
-    const PhotoToolPtr tool = m_toolChain->photoToolAtIndex(int(index));
-    m_settingsController->showPreviewInformation(tool ? tool->blueprint() : nullptr);
-}
-
-bool GMWindowController::layerBrowserCanInteractFrom(OVLayerBrowser*, qint64 from, qint64 to)
-{
-    if (viewMode() == Layers3D)
-        return false;
-    return from != 0 && to != 0 && to != from && to != OVStepScroller::NotFound;
-}
-
-void GMWindowController::layerBrowserInteractFrom(OVLayerBrowser*, qint64 from, qint64 to)
-{
-    if (!m_toolChain || m_closed)
-        return;
-    const auto source = m_toolChain->brushPathImageAtIndex(int(from));
-    const auto target = m_toolChain->brushPathImageAtIndex(int(to));
-    const OVContentContainerPtr sourceSnapshot = source ? source->contentContainer() : nullptr;
-    const OVContentContainerPtr targetSnapshot = target ? target->contentContainer() : nullptr;
-    if (!sourceSnapshot || !targetSnapshot) {
-        pf::warning(QStringLiteral("Could not copy mask from %1 to %2")
-                        .arg(source ? QStringLiteral("layer %1").arg(from) : QStringLiteral("(null)"),
-                             target ? QStringLiteral("layer %1").arg(to) : QStringLiteral("(null)")));
-        return;
-    }
-    // The painted mask of the source; the target keeps its own additional image (a texture).
-    auto container = std::make_shared<OVContentContainer>(sourceSnapshot->imageContainer(),
-                                                          targetSnapshot->additionalImageContainer());
-    m_toolChain->replaceBrushPathImage(std::make_shared<OVBrushPathImage>(target->size(), container),
-                                       int(to));
 }
 
 // The switch between 2D and 3D, by its role --------------------------------------------------------------

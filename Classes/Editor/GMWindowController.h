@@ -10,6 +10,7 @@
 #include "Classes/Editor/GMSlider.h"
 #include "Classes/Editor/GMSliderDelegate.h"
 #include "Classes/Editor/GMWindowCanvas.h"
+#include "Classes/Editor/GMWindowEffects.h"
 #include "Classes/Editor/GMWindowLayers3D.h"
 #include "Classes/Editor/GMWindowLoupe.h"
 #include "Classes/Editor/GMWindowPainting.h"
@@ -282,20 +283,19 @@ protected:
 private:
     // The roles the window's work is shared out to; each reaches the window's views through the controller.
     friend class GMWindowCanvas;
+    friend class GMWindowEffects;
     friend class GMWindowLayers3D;
     friend class GMWindowLoupe;
     friend class GMWindowPainting;
     friend class GMWindowPreviews;
 
     void dropEditingObjects();
-    void remakeEffectItems();
     void raiseActivityPanel();
     void placeStripAtFoot();
     void orderViews();
     void connectWindow();
     static void stopTimer(std::shared_ptr<pf::Timer>& timer);
     bool isIn2D() const;
-    QImage originalPicture() const;
 
     std::weak_ptr<pf::Document> m_document;
     std::unique_ptr<OVKeyboardWatcher> m_keyboardWatcher;
@@ -326,13 +326,13 @@ private:
     pf::Size m_imageSize;
     pf::Size m_backgroundSize;
     pf::Rect m_backgroundRect{0.1, 0.2, 0.8, 0.8};
-    bool m_isUpdatingSettings = false;
 
     std::unique_ptr<GMWindowCanvas> m_canvas;
     std::unique_ptr<GMWindowPreviews> m_previews;
     std::unique_ptr<GMWindowLayers3D> m_layers3D;
     std::unique_ptr<GMWindowLoupe> m_loupeRole;
     std::unique_ptr<GMWindowPainting> m_painting;
+    std::unique_ptr<GMWindowEffects> m_effects;
 
     bool m_closed = false;
     pf::ObserverToken m_willCloseObserver;
