@@ -7,6 +7,7 @@
 #include "Classes/Editor/GMWindowCanvas.h"
 #include "Classes/Editor/GMWindowEffects.h"
 #include "Classes/Editor/GMWindowLayers3D.h"
+#include "Classes/Editor/GMWindowLayout.h"
 #include "Classes/Editor/GMWindowLoupe.h"
 #include "Classes/Editor/GMWindowPainting.h"
 #include "Classes/Editor/GMWindowPreviews.h"
@@ -66,16 +67,6 @@ const QString GMWindowController::interfaceName = QStringLiteral("GMDocument");
 
 namespace {
 
-// The window as it is built; the window controller fits it to the screen.
-constexpr double kWindowWidth = 1280, kWindowHeight = 800;
-// The column of the settings panel at the left, the band of the effect strip at the foot, the zoom
-// slider's panel at the right edge: the rest is the canvas's.
-constexpr double kSidebarWidth = GMSettingsController::panelWidth - 19;
-constexpr double kStripBand = 190;
-constexpr double kStripBottom = 10, kStripHeight = 176, kStripEndRoom = 40;
-constexpr double kZoomPanelWidth = 40, kZoomPanelHeight = 232, kZoomPanelRoom = 52;
-constexpr double kCornerSide = 16;
-
 QAction* addWindowAction(pf::Window* window, const QString& text, const QList<QKeySequence>& keys,
                          std::function<void()> run, QObject* context)
 {
@@ -88,92 +79,10 @@ QAction* addWindowAction(pf::Window* window, const QString& text, const QList<QK
     return action;
 }
 
-// The document window: the content view with the canvas's layer browser, the zoom slider's panel at the
-// right edge, the 2D/3D switch and the "best" filter at the foot of the left column, the drawing corner
-// and the docked loupe. The panels made by their own controllers (the settings panel, the effect strip,
-// the activity panel) are placed by the window controller when it sets the window up.
-pf::Interface buildDocumentInterface(QObject*, const pf::Bundle&)
-{
-    const double W = kWindowWidth, H = kWindowHeight;
-    auto* window = new pf::Window(Rect(0, 0, W, H), pf::Window::Titled | pf::Window::Closable |
-                                                        pf::Window::Miniaturizable | pf::Window::Resizable);
-    window->setMinimumSize(960, 640);
-    window->setBackgroundColor(QColor(24, 25, 28));
-    auto* content = new GMEventView(Rect(0, 0, W, H));
-    window->setContentView(content);
-
-    auto* layers = new OVLayerBrowser(
-        Rect(kSidebarWidth, kStripBand, W - kSidebarWidth - kZoomPanelRoom, H - kStripBand));
-    layers->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
-    content->addSubview(layers);
-
-    // The zoom slider stands upright: the whole picture at its foot, the strongest magnification on top.
-    const double canvasMid = kStripBand + (H - kStripBand) / 2;
-    auto* zoomPanel = new OVImageView(
-        Rect(W - kZoomPanelWidth, canvasMid - kZoomPanelHeight / 2, kZoomPanelWidth, kZoomPanelHeight));
-    zoomPanel->setImage(pf::NamedImage::image(QStringLiteral("ZoomSliderPanel")));
-    zoomPanel->setAutoresizingMask(pf::View::MinXMargin | pf::View::MinYMargin | pf::View::MaxYMargin);
-    auto* zoomSlider = new GMSlider(Rect(13, 40, 14, kZoomPanelHeight - 80));
-    zoomPanel->addSubview(zoomSlider);
-    auto* magnified = new OVImageView(Rect(11, kZoomPanelHeight - 32, 18, 18));
-    magnified->setImage(pf::NamedImage::image(QStringLiteral("ZoomMagnified")));
-    magnified->setNoHitTesting(true);
-    zoomPanel->addSubview(magnified);
-    auto* whole = new OVImageView(Rect(11, 14, 18, 18));
-    whole->setImage(pf::NamedImage::image(QStringLiteral("ZoomWhole")));
-    whole->setNoHitTesting(true);
-    zoomPanel->addSubview(whole);
-    content->addSubview(zoomPanel);
-
-    auto* switch3D = new OVSwitch(Rect(kSidebarWidth - 52, kStripBand + 14, 30, 60));
-    switch3D->setAutoresizingMask(pf::View::MaxYMargin);
-    content->addSubview(switch3D);
-
-    auto* best = new OVButton(Rect(22, kStripBand + 20, 72, 24));
-    best->setName(QStringLiteral("DefaultStyleActive"));
-    best->setTitle(QStringLiteral("Best"));
-    best->setToolTip(pf::localized(QStringLiteral("Show only the most used effects")));
-    best->setAutoresizingMask(pf::View::MaxYMargin);
-    content->addSubview(best);
-
-    auto* corner = new OVImageView(Rect(W - kCornerSide, 0, kCornerSide, kCornerSide));
-    corner->setImage(pf::NamedImage::image(QStringLiteral("DrawCorner")));
-    corner->setNoHitTesting(true);
-    corner->setAutoresizingMask(pf::View::MinXMargin | pf::View::MaxYMargin);
-    content->addSubview(corner);
-
-    auto* loupe = new OVLoupeView(Rect(W - 150, H - 150, 120, 120));
-    loupe->setAutoresizingMask(pf::View::MinXMargin | pf::View::MinYMargin);
-    content->addSubview(loupe);
-
-    // The panels' controllers; the strip spans the window's width.
-    auto* settings = new GMSettingsController;
-    auto* effects = new GMEffectBrowserController;
-    if (pf::View* strip = effects->view())
-        strip->setFrameSize(Size(W, strip->frame().height()));
-    auto* activity = new OVActivityPanel;
-
-    pf::Interface interface;
-    interface.outlets.insert(QStringLiteral("window"), window);
-    interface.outlets.insert(QStringLiteral("windowContentView"), content);
-    interface.outlets.insert(QStringLiteral("layerBrowser"), layers);
-    interface.outlets.insert(QStringLiteral("zoomSliderPanel"), zoomPanel);
-    interface.outlets.insert(QStringLiteral("zoomSlider"), zoomSlider);
-    interface.outlets.insert(QStringLiteral("switch3D"), switch3D);
-    interface.outlets.insert(QStringLiteral("bestFilterButton"), best);
-    interface.outlets.insert(QStringLiteral("drawCorner"), corner);
-    interface.outlets.insert(QStringLiteral("loupe"), loupe);
-    interface.outlets.insert(QStringLiteral("settingsController"), settings);
-    interface.outlets.insert(QStringLiteral("effectBrowserController"), effects);
-    interface.outlets.insert(QStringLiteral("activityPanel"), activity);
-    interface.topLevelObjects = {window, settings, effects, activity};
-    return interface;
-}
-
 } // namespace
 
 GMWindowController::GMWindowController()
-    : m_canvas(std::make_unique<GMWindowCanvas>(*this)),
+    : m_layout(std::make_unique<GMWindowLayout>(*this)), m_canvas(std::make_unique<GMWindowCanvas>(*this)),
       m_previews(std::make_unique<GMWindowPreviews>(*this)),
       m_layers3D(std::make_unique<GMWindowLayers3D>(*this)),
       m_loupeRole(std::make_unique<GMWindowLoupe>(*this)),
@@ -203,7 +112,7 @@ GMWindowController::~GMWindowController()
 
 void GMWindowController::registerInterface()
 {
-    pf::InterfaceRegistry::registerInterface(interfaceName, buildDocumentInterface);
+    pf::InterfaceRegistry::registerInterface(interfaceName, GMWindowLayout::buildInterface);
 }
 
 GMBlueprintCatalog& GMWindowController::blueprintCatalog() const
@@ -238,8 +147,8 @@ bool GMWindowController::loadWindow()
     // Fitted to the screen and centred.
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
-        const QSize size(std::min(int(kWindowWidth), available.width() - 40),
-                         std::min(int(kWindowHeight), available.height() - 60));
+        const QSize size(std::min(int(GMWindowLayout::windowWidth), available.width() - 40),
+                         std::min(int(GMWindowLayout::windowHeight), available.height() - 60));
         m_window->resize(size.expandedTo(m_window->minimumSize()));
         m_window->move(available.center() - QPoint(m_window->width() / 2, m_window->height() / 2));
     }
@@ -337,7 +246,7 @@ void GMWindowController::awakeFromNib()
     if (strip) {
         strip->setFrame(Rect(0, 0, strip->frame().width(), H - effectBrowserTop));
         strip->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
-        placeStripAtFoot();
+        m_layout->placeStripAtFoot();
         content->addSubview(strip);
         m_effects->remakeEffectItems();
     }
@@ -398,78 +307,8 @@ void GMWindowController::awakeFromNib()
     }
 
     // 8. The window background.
-    if (m_backgroundLayer) {
-        const Transaction::Scope atOnce(true);
-        m_backgroundLayer->setAutoresizingMask(pf::Layer::WidthSizable | pf::Layer::HeightSizable);
-        m_backgroundLayer->setAnchorPoint(Point(0.5, 0.5));
-        m_backgroundLayer->setFrame(content->bounds());
-        m_backgroundLayer->setContentsGravity(pf::ContentsGravity::Resize);
-    }
-    if (m_layerBrowser)
-        m_layerBrowser->backgroundLayer()->setContentsGravity(pf::ContentsGravity::Resize);
-    const QImage background = pf::NamedImage::image(GMEventView::backgroundImageName);
-    m_backgroundSize = Size(background.width(), background.height());
-    setBackgroundRect(Rect(0.1, 0.2, 0.8, 0.8));
-    orderViews();
-}
-
-void GMWindowController::placeStripAtFoot()
-{
-    if (!m_effectBrowserController)
-        return;
-    OV3DView* browser = m_effectBrowserController->browserView();
-    const double width = browser->frame().width();
-    // The strip's views are shown by layers of the 3D view: those are placed, keeping their turns.
-    const auto place = [browser](pf::View* view, const Rect& frame, unsigned mask) {
-        view->setAutoresizingMask(mask);
-        const std::shared_ptr<pf::Layer> layer = browser->layerForSubview(view);
-        if (!layer) {
-            view->setFrame(frame);
-            return;
-        }
-        const Transaction::Scope atOnce(true);
-        const pf::Transform3D kept = layer->transform();
-        layer->setTransform(pf::Transform3D::identity());
-        layer->setFrame(frame);
-        layer->setTransform(kept);
-    };
-    if (OVTransformedScrollView* scroll = m_effectBrowserController->effectScrollView())
-        place(scroll, Rect(0, kStripBottom, width - kStripEndRoom, kStripHeight),
-              pf::View::WidthSizable | pf::View::MaxYMargin);
-    if (pf::View* shadow = m_effectBrowserController->cutShadow())
-        place(shadow, Rect(0, kStripBottom, shadow->frame().width(), kStripHeight),
-              pf::View::MaxXMargin | pf::View::MaxYMargin);
-}
-
-void GMWindowController::orderViews()
-{
-    GMEventView* content = m_windowContentView;
-    if (!content || !m_window)
-        return;
-    // The layers of the 3D stack lie over the strip and the canvas, under the panels and controls.
-    if (pf::LayerHostView* host = pf::LayerHostView::windowHost(m_window)) {
-        if (m_layerBrowser)
-            content->addSubview(host, pf::View::Ordering::Above, m_layerBrowser);
-    }
-    for (pf::View* view : {m_zoomSliderPanel.data(), static_cast<pf::View*>(m_switch3D.data()),
-                           static_cast<pf::View*>(m_bestFilterButton.data()),
-                           m_settingsController ? m_settingsController->view() : nullptr, m_drawCorner.data(),
-                           static_cast<pf::View*>(m_loupe.data())})
-        if (view && view->superview() == content)
-            content->addSubview(view);
-    raiseActivityPanel();
-}
-
-void GMWindowController::raiseActivityPanel()
-{
-    // "Saving" and "Loading" are told over every panel, the settings panel and its mirror included. The
-    // loupe stays the topmost view: it takes the presses at its glass, and it is drawn in its own overlay
-    // above the window anyway.
-    pf::View* busy = m_activityPanel ? m_activityPanel->view() : nullptr;
-    if (busy && m_windowContentView && busy->superview() == m_windowContentView)
-        m_windowContentView->addSubview(busy);
-    if (m_loupe && m_windowContentView && m_loupe->superview() == m_windowContentView)
-        m_windowContentView->addSubview(m_loupe.data());
+    m_layout->setUpBackground();
+    m_layout->orderViews();
 }
 
 // The document's calls -----------------------------------------------------------------------------------
@@ -707,36 +546,16 @@ void GMWindowController::realTimeRenderChannelDidBecomeVisible(GMRealTimeRendere
     m_previews->channelDidBecomeVisible(channel);
 }
 
-// Background ---------------------------------------------------------------------------------------------
+// The window's background, by the layout -----------------------------------------------------------------
 
 void GMWindowController::setBackgroundRect(const Rect& rect)
 {
-    m_backgroundRect = rect;
-    if (m_windowContentView)
-        m_windowContentView->setBgRect(rect);
-    updateLayerBackground();
+    m_layout->setBackgroundRect(rect);
 }
 
 void GMWindowController::updateLayerBackground()
 {
-    if (!m_windowContentView)
-        return;
-    const Size view = m_windowContentView->bounds().size;
-    const Rect cut = GMEventView::backgroundCut(m_backgroundRect, view, m_backgroundSize);
-    const Transaction::Scope atOnce(true);
-    if (m_backgroundLayer)
-        m_backgroundLayer->setContentsRect(cut);
-    if (!m_layerBrowser || view.width <= 0 || view.height <= 0)
-        return;
-    // The perspective layer lies in the window's layer host, whose root has the window's coordinates.
-    const auto background = m_layerBrowser->backgroundLayer();
-    const pf::Layer* root = background.get();
-    while (root->superlayer())
-        root = root->superlayer();
-    const Rect r = background->convertRectToLayer(background->bounds(), root);
-    background->setContentsRect(Rect(
-        cut.minX() + r.minX() / view.width * cut.width(), cut.minY() + r.minY() / view.height * cut.height(),
-        r.width() / view.width * cut.width(), r.height() / view.height * cut.height()));
+    m_layout->updateLayerBackground();
 }
 
 // Zoom, by the canvas ------------------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "Classes/Editor/GMWindowCanvas.h"
 #include "Classes/Editor/GMWindowEffects.h"
 #include "Classes/Editor/GMWindowLayers3D.h"
+#include "Classes/Editor/GMWindowLayout.h"
 #include "Classes/Editor/GMWindowLoupe.h"
 #include "Classes/Editor/GMWindowPainting.h"
 #include "Classes/Editor/GMWindowPreviews.h"
@@ -167,7 +168,7 @@ public:
     void prepareEditing(int kind);
     void prepareEditingTimed();
     void updateLayerBackground();
-    pf::Rect backgroundRect() const { return m_backgroundRect; }
+    pf::Rect backgroundRect() const { return m_layout->backgroundRect(); }
     void setBackgroundRect(const pf::Rect& rect);
     void updateZoomView();
     pf::Rect drawingArea() const override;
@@ -285,14 +286,12 @@ private:
     friend class GMWindowCanvas;
     friend class GMWindowEffects;
     friend class GMWindowLayers3D;
+    friend class GMWindowLayout;
     friend class GMWindowLoupe;
     friend class GMWindowPainting;
     friend class GMWindowPreviews;
 
     void dropEditingObjects();
-    void raiseActivityPanel();
-    void placeStripAtFoot();
-    void orderViews();
     void connectWindow();
     static void stopTimer(std::shared_ptr<pf::Timer>& timer);
     bool isIn2D() const;
@@ -313,7 +312,6 @@ private:
     QPointer<GMSettingsController> m_settingsController;
     QPointer<GMEffectBrowserController> m_effectBrowserController;
     QPointer<OVActivityPanel> m_activityPanel;
-    std::shared_ptr<pf::Layer> m_backgroundLayer; // optional: the content view draws the background too
 
     std::shared_ptr<PhotoToolChain> m_toolChain;
     std::shared_ptr<OVRenderCache> m_previewRenderer;
@@ -324,9 +322,8 @@ private:
     GMBlueprintCatalog* m_catalog = nullptr;
 
     pf::Size m_imageSize;
-    pf::Size m_backgroundSize;
-    pf::Rect m_backgroundRect{0.1, 0.2, 0.8, 0.8};
 
+    std::unique_ptr<GMWindowLayout> m_layout;
     std::unique_ptr<GMWindowCanvas> m_canvas;
     std::unique_ptr<GMWindowPreviews> m_previews;
     std::unique_ptr<GMWindowLayers3D> m_layers3D;

@@ -183,7 +183,7 @@ void GMWindowLayers3D::startPanelMirror()
     // The host lies above the canvas: the mirror is drawn over the fanned layers.
     if (m_hub.m_windowContentView)
         m_hub.m_windowContentView->addSubview(host, pf::View::Ordering::Above, panel);
-    m_hub.raiseActivityPanel();
+    m_hub.m_layout->raiseActivityPanel();
     panel->hide();
     // The panel's own fades run while it is hidden: the mirror follows them.
     mirror->refresh = pf::Timer::scheduled(
@@ -209,5 +209,5 @@ void GMWindowLayers3D::endPanelMirror()
     if (pf::View* panel = mirror->panel())
         panel->show();
     if (!m_hub.m_closed)
-        m_hub.orderViews();
+        m_hub.m_layout->orderViews();
 }
