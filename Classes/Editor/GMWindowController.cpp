@@ -16,45 +16,30 @@
 #include "Classes/Editor/OVLayerBrowser.h"
 #include "Classes/Editor/OVLoupeView.h"
 #include "Classes/Editor/OVSwitch.h"
-#include "Classes/Editor/OVTransformedScrollView.h"
 #include "Classes/Editor/OVZoomView.h"
-#include "Classes/Framework/Toolkit/OV3DView.h"
 #include "Classes/Framework/Toolkit/OVActivityPanel.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
-#include "Classes/Framework/Toolkit/OVCursorStack.h"
-#include "Classes/Framework/Toolkit/OVImageView.h"
 #include "Classes/Rendering/GMRealTimeRenderer.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
-#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
-#include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
-#include "Classes/ToolObjects/OVOriginalPyramid.h"
 #include "Classes/ToolObjects/OVRenderCache.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
-#include "Platform/Foundation/MainThread.h"
 #include "Platform/Foundation/NotificationCenter.h"
-#include "Platform/Foundation/SerialQueue.h"
 #include "Platform/Foundation/UndoManager.h"
-#include "Platform/Image/RenderContext.h"
 #include "Platform/UI/Document.h"
 #include "Platform/UI/Event.h"
 #include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/Layer.h"
-#include "Platform/UI/LayerHostView.h"
-#include "Platform/UI/NamedImage.h"
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/Transaction.h"
-#include "Platform/UI/ViewAnimator.h"
 #include "Platform/UI/Window.h"
 
 #include <QAction>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QPainter>
 #include <QScreen>
-#include <QWidget>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 
@@ -519,307 +504,12 @@ bool GMWindowController::isIn2D() const
     return m_layerBrowser && m_layerBrowser->state() == OVLayerBrowser::In2D;
 }
 
-// Preview and live editing, by the previews --------------------------------------------------------------
-
-void GMWindowController::showPreview(bool force)
-{
-    m_previews->showPreview(force);
-}
-
-void GMWindowController::fillLayerBrowser3D()
-{
-    m_previews->fillLayerBrowser3D();
-}
-
-void GMWindowController::prepareEditing(int kind)
-{
-    m_previews->prepareEditing(kind);
-}
-
-void GMWindowController::prepareEditingTimed()
-{
-    m_previews->prepareEditingTimed();
-}
-
-void GMWindowController::realTimeRenderChannelDidBecomeVisible(GMRealTimeRenderer*, const QString& channel)
-{
-    m_previews->channelDidBecomeVisible(channel);
-}
-
-// The window's background, by the layout -----------------------------------------------------------------
-
-void GMWindowController::setBackgroundRect(const Rect& rect)
-{
-    m_layout->setBackgroundRect(rect);
-}
-
-void GMWindowController::updateLayerBackground()
-{
-    m_layout->updateLayerBackground();
-}
-
-// Zoom, by the canvas ------------------------------------------------------------------------------------
-
-void GMWindowController::zoomIn()
-{
-    m_canvas->zoomIn();
-}
-
-void GMWindowController::zoomOut()
-{
-    m_canvas->zoomOut();
-}
-
-void GMWindowController::zoomToFit()
-{
-    m_canvas->zoomToFit();
-}
-
-void GMWindowController::zoomToActualSize()
-{
-    m_canvas->zoomToActualSize();
-}
-
-void GMWindowController::updateZoomView()
-{
-    m_canvas->updateZoomView();
-}
-
-void GMWindowController::sliderDidChangeValue(GMSlider* slider, double value, bool preview)
-{
-    m_canvas->sliderDidChangeValue(slider, value, preview);
-}
-
-void GMWindowController::zoomViewDidUpdateContentsRect(OVZoomView* view, const Rect& rect, bool preview)
-{
-    m_canvas->contentsRectDidChange(view, rect, preview);
-}
-
-void GMWindowController::zoomViewDidResize()
-{
-    m_canvas->canvasDidResize();
-}
-
-// Layers and effects, by their role ----------------------------------------------------------------------
-
-void GMWindowController::updateSettingsView()
-{
-    m_effects->updateSettingsView();
-}
-
-void GMWindowController::filterEffects(int state)
-{
-    m_effects->filterEffects(state);
-}
-
-void GMWindowController::photoToolChainDidInsertToolAtIndex(PhotoToolChain* chain, int index)
-{
-    m_effects->photoToolChainDidInsertToolAtIndex(chain, index);
-}
-
-void GMWindowController::photoToolChainDidSelectToolAtIndex(PhotoToolChain* chain, int index)
-{
-    m_effects->photoToolChainDidSelectToolAtIndex(chain, index);
-}
-
-void GMWindowController::photoToolChainDidRemovedToolAtIndex(PhotoToolChain* chain, int index)
-{
-    m_effects->photoToolChainDidRemovedToolAtIndex(chain, index);
-}
-
-void GMWindowController::photoToolChainRemovedAllTools(PhotoToolChain* chain)
-{
-    m_effects->photoToolChainRemovedAllTools(chain);
-}
-
-void GMWindowController::photoToolChainCompositionDidChangeAtIndex(PhotoToolChain* chain, int index)
-{
-    m_effects->photoToolChainCompositionDidChangeAtIndex(chain, index);
-}
-
-void GMWindowController::photoToolChainSettingsDidChange(PhotoToolChain* chain, const QVariantMap& settings,
-                                                         int index)
-{
-    m_effects->photoToolChainSettingsDidChange(chain, settings, index);
-}
-
-void GMWindowController::photoToolChainBrushPathDidChange(PhotoToolChain* chain, OVBrushPathImage* image,
-                                                          int index)
-{
-    m_effects->photoToolChainBrushPathDidChange(chain, image, index);
-}
-
-void GMWindowController::effectBrowserControllerAddPhotoTool(GMEffectBrowserController* browser,
-                                                             const QString& name)
-{
-    m_effects->effectBrowserControllerAddPhotoTool(browser, name);
-}
-
-void GMWindowController::effectBrowserControllerHoveredFilterDidChange(GMEffectBrowserController* browser,
-                                                                       const QString& name)
-{
-    m_effects->effectBrowserControllerHoveredFilterDidChange(browser, name);
-}
-
-void GMWindowController::settingsControllerDidChangeSettings(GMSettingsController* panel,
-                                                             const QVariantMap& settings, int index,
-                                                             const QString& undoName, bool preview)
-{
-    m_effects->settingsControllerDidChangeSettings(panel, settings, index, undoName, preview);
-}
-
-void GMWindowController::layerBrowserDidChangeSelection(OVLayerBrowser* browser, qint64 index)
-{
-    m_effects->layerBrowserDidChangeSelection(browser, index);
-}
-
-void GMWindowController::layerBrowserHoveringLayerAtIndex(OVLayerBrowser* browser, qint64 index)
-{
-    m_effects->layerBrowserHoveringLayerAtIndex(browser, index);
-}
-
-bool GMWindowController::layerBrowserCanInteractFrom(OVLayerBrowser* browser, qint64 from, qint64 to)
-{
-    return m_effects->layerBrowserCanInteractFrom(browser, from, to);
-}
-
-void GMWindowController::layerBrowserInteractFrom(OVLayerBrowser* browser, qint64 from, qint64 to)
-{
-    m_effects->layerBrowserInteractFrom(browser, from, to);
-}
-
 Rect GMWindowController::drawingArea() const
 {
     return m_layerBrowser ? m_layerBrowser->frame() : Rect();
 }
 
-// The settings panel -------------------------------------------------------------------------------------
-
-void GMWindowController::settingsControllerDidChangeBrush(GMSettingsController*,
-                                                          const std::optional<QCursor>& cursor)
-{
-    m_painting->setDrawCursor(cursor);
-}
-
-// Strokes, by the painting -------------------------------------------------------------------------------
-
-void GMWindowController::drawSenderBrushDownAtPoint(OVDrawSender* sender, Point point)
-{
-    m_painting->brushDown(sender, point);
-}
-
-void GMWindowController::drawSenderBrushDraggedAtPoint(OVDrawSender*, Point point)
-{
-    m_painting->brushDragged(point);
-}
-
-void GMWindowController::drawSenderBrushUpAtPoint(OVDrawSender*, Point point)
-{
-    m_painting->brushUp(point);
-}
-
-void GMWindowController::realTimeRendererDidCalculateContentContainer(
-    GMRealTimeRenderer*, const OVContentContainerPtr& container, const Rect& rect, const QString&,
-    const std::shared_ptr<OVBrushPathImage>& target)
-{
-    m_painting->rendererDidCalculateStroke(container, rect, target);
-}
-
-void GMWindowController::settingsControllerHideDrawLayer(GMSettingsController*, bool hide)
-{
-    m_painting->hideDrawLayer(hide);
-}
-
-void GMWindowController::setDrawCursor(const std::optional<QCursor>& cursor)
-{
-    m_painting->setDrawCursor(cursor);
-}
-
-void GMWindowController::loupeViewDidChangeCursorState(OVLoupeView* loupe, int state)
-{
-    m_painting->loupeCursorStateDidChange(loupe, state);
-}
-
-void GMWindowController::zoomViewDidChangeCursorState(OVZoomView* view, int state)
-{
-    m_painting->canvasCursorStateDidChange(view, state);
-}
-
-// The switch between 2D and 3D, by its role --------------------------------------------------------------
-
-void GMWindowController::toggleLayers3D()
-{
-    m_layers3D->toggle();
-}
-
-void GMWindowController::ovSwitchDidChangeState(OVSwitch*, bool state)
-{
-    m_layers3D->switchDidChangeState(state);
-}
-
-void GMWindowController::willSwitchTo3DView()
-{
-    m_layers3D->willSwitchTo3DView();
-}
-
-void GMWindowController::willSwitchTo2DView()
-{
-    m_layers3D->willSwitchTo2DView();
-}
-
-void GMWindowController::didSwitchTo2DView()
-{
-    m_layers3D->didSwitchTo2DView();
-}
-
-// The loupe, by its role ---------------------------------------------------------------------------------
-
-Rect GMWindowController::activeRectForLoupe(OVLoupeView* loupe)
-{
-    return m_loupeRole->activeRect(loupe);
-}
-
-Rect GMWindowController::editRectForLoupe(OVLoupeView*)
-{
-    return m_loupeRole->editRect();
-}
-
-void GMWindowController::loupeViewBeginGestureWithEvent(OVLoupeView*, const pf::Event& event)
-{
-    m_loupeRole->beginGesture(event);
-}
-
-void GMWindowController::loupeViewEndGestureWithEvent(OVLoupeView*, const pf::Event& event)
-{
-    m_loupeRole->endGesture(event);
-}
-
-void GMWindowController::loupeViewMagnifyWithEvent(OVLoupeView*, const pf::Event& event)
-{
-    m_loupeRole->magnify(event);
-}
-
-void GMWindowController::loupeViewScrollWheel(OVLoupeView*, const pf::Event& event)
-{
-    m_loupeRole->scrollWheel(event);
-}
-
-void GMWindowController::loupeViewActivated(OVLoupeView* loupe)
-{
-    m_loupeRole->activated(loupe);
-}
-
-void GMWindowController::loupeViewDeactivated(OVLoupeView* loupe)
-{
-    m_loupeRole->deactivated(loupe);
-}
-
-void GMWindowController::zoomViewDidRefuseStroke(OVZoomView* view, pf::Point inWindow)
-{
-    m_loupeRole->canvasDidRefuseStroke(view, inWindow);
-}
-
-// Command + wheel ----------------------------------------------------------------------------------------
+// Wheels over the window ---------------------------------------------------------------------------------
 
 bool GMWindowController::eventViewDidScroll(GMEventView*, const pf::Event& event)
 {

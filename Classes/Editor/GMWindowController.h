@@ -56,13 +56,14 @@ class View;
 struct Interface;
 } // namespace pf
 
-// The controller of one document window, the editor: it builds the editing objects over the photograph
-// (the layer stack, a preview render cache fitted inside 1024 x 1024, a full-size save cache and the
-// live renderer with its channels "standard" on the canvas and "loupe" on the loupe), lays out the
-// window's panels, keeps the window's view mode, decides when the canvas shows the cached preview and
-// when live rendering takes over, couples the zoom slider with the canvas, and reacts to everything the
-// window's views report: effects added and hovered, settings, strokes, the brush resized with Command
-// and the wheel, the copy of a mask, the switch between the flat and the 3D layer browser, and cursors.
+// The controller of one document window, the editor, and the hub of its work: it takes the window's
+// outlets, builds the editing objects over the photograph (the layer stack, a preview render cache fitted
+// inside 1024 x 1024, a full-size save cache and the live renderer with its channels "standard" on the
+// canvas and "loupe" on the loupe), adopts every delegate interface of the window's views and hands each
+// call to the role that owns it, and closes everything down in one place. The roles, each in its own
+// file: the layout (the window built, views in order, the background), the canvas (zoom), the previews
+// (view mode, cached previews and live rendering), layers and effects, painting (strokes, brushes,
+// cursors), the loupe, and the switch between the flat and the 3D layer browser.
 //
 // The window is the interface "GMDocument" (built in code, registered by registerInterface()). Use:
 // make the controller, setDocument, loadWindow (which sets the window up), then setOriginalImage and
@@ -147,30 +148,30 @@ public:
 
     // Actions of the window's controls, keys and menu items. Keys and menu items zoom about the middle
     // of the visible part; Option with the wheel over the canvas zooms about the pointer.
-    void zoomIn();
-    void zoomOut();
+    void zoomIn() { m_canvas->zoomIn(); }
+    void zoomOut() { m_canvas->zoomOut(); }
     // The whole photo fitted, and one photo pixel on one screen pixel (100 %).
-    void zoomToFit();
-    void zoomToActualSize();
+    void zoomToFit() { m_canvas->zoomToFit(); }
+    void zoomToActualSize() { m_canvas->zoomToActualSize(); }
     // Fans the layers out in 3D, or folds them back, as the 2D/3D switch does.
-    void toggleLayers3D();
+    void toggleLayers3D() { m_layers3D->toggle(); }
     // State 1 keeps the "best" effects; any other state all of them.
-    void filterEffects(int state);
+    void filterEffects(int state) { m_effects->filterEffects(state); }
 
     // Own operations ----------------------------------------------------------------------------------
-    void updateSettingsView();
+    void updateSettingsView() { m_effects->updateSettingsView(); }
     // Shows the cached preview (not again in preview mode unless forced). The picture is composed on
     // the controller's queue; the canvas keeps what it shows until it arrives.
-    void showPreview(bool force);
-    void fillLayerBrowser3D();
+    void showPreview(bool force) { m_previews->showPreview(force); }
+    void fillLayerBrowser3D() { m_previews->fillLayerBrowser3D(); }
     // 0: live editing at once; 1: after this event; 2: after half a second (a later 2 replaces a
     // pending 2, never a pending 1). Shift held waits 5 s.
-    void prepareEditing(int kind);
-    void prepareEditingTimed();
-    void updateLayerBackground();
+    void prepareEditing(int kind) { m_previews->prepareEditing(kind); }
+    void prepareEditingTimed() { m_previews->prepareEditingTimed(); }
+    void updateLayerBackground() { m_layout->updateLayerBackground(); }
     pf::Rect backgroundRect() const { return m_layout->backgroundRect(); }
-    void setBackgroundRect(const pf::Rect& rect);
-    void updateZoomView();
+    void setBackgroundRect(const pf::Rect& rect) { m_layout->setBackgroundRect(rect); }
+    void updateZoomView() { m_canvas->updateZoomView(); }
     pf::Rect drawingArea() const override;
     // Stops every timer and the live channels, forgets the keyboard watchers; nothing reaches the window
     // afterwards.
@@ -189,7 +190,7 @@ public:
     bool isStrokeRunning() const { return m_painting->isStrokeRunning(); }
     // The brush's cursor; the arrow while there is none.
     QCursor drawCursor() const { return m_painting->drawCursor(); }
-    void setDrawCursor(const std::optional<QCursor>& cursor);
+    void setDrawCursor(const std::optional<QCursor>& cursor) { m_painting->setDrawCursor(cursor); }
 
     pf::Window* window() const { return m_window; }
     GMEventView* windowContentView() const { return m_windowContentView; }
@@ -210,69 +211,156 @@ public:
     OVRenderCache* saveRenderer() const { return m_saveRenderer.get(); }
 
     // PhotoToolChainDelegate
-    void photoToolChainDidInsertToolAtIndex(PhotoToolChain* chain, int index) override;
-    void photoToolChainDidSelectToolAtIndex(PhotoToolChain* chain, int index) override;
-    void photoToolChainDidRemovedToolAtIndex(PhotoToolChain* chain, int index) override;
-    void photoToolChainRemovedAllTools(PhotoToolChain* chain) override;
-    void photoToolChainCompositionDidChangeAtIndex(PhotoToolChain* chain, int index) override;
+    void photoToolChainDidInsertToolAtIndex(PhotoToolChain* chain, int index) override
+    {
+        m_effects->photoToolChainDidInsertToolAtIndex(chain, index);
+    }
+    void photoToolChainDidSelectToolAtIndex(PhotoToolChain* chain, int index) override
+    {
+        m_effects->photoToolChainDidSelectToolAtIndex(chain, index);
+    }
+    void photoToolChainDidRemovedToolAtIndex(PhotoToolChain* chain, int index) override
+    {
+        m_effects->photoToolChainDidRemovedToolAtIndex(chain, index);
+    }
+    void photoToolChainRemovedAllTools(PhotoToolChain* chain) override
+    {
+        m_effects->photoToolChainRemovedAllTools(chain);
+    }
+    void photoToolChainCompositionDidChangeAtIndex(PhotoToolChain* chain, int index) override
+    {
+        m_effects->photoToolChainCompositionDidChangeAtIndex(chain, index);
+    }
     void photoToolChainSettingsDidChange(PhotoToolChain* chain, const QVariantMap& settings,
-                                         int index) override;
-    void photoToolChainBrushPathDidChange(PhotoToolChain* chain, OVBrushPathImage* image, int index) override;
+                                         int index) override
+    {
+        m_effects->photoToolChainSettingsDidChange(chain, settings, index);
+    }
+    void photoToolChainBrushPathDidChange(PhotoToolChain* chain, OVBrushPathImage* image, int index) override
+    {
+        m_effects->photoToolChainBrushPathDidChange(chain, image, index);
+    }
 
     // GMEffectBrowserDelegate
-    void effectBrowserControllerAddPhotoTool(GMEffectBrowserController* browser,
-                                             const QString& name) override;
+    void effectBrowserControllerAddPhotoTool(GMEffectBrowserController* browser, const QString& name) override
+    {
+        m_effects->effectBrowserControllerAddPhotoTool(browser, name);
+    }
     void effectBrowserControllerHoveredFilterDidChange(GMEffectBrowserController* browser,
-                                                       const QString& name) override;
+                                                       const QString& name) override
+    {
+        m_effects->effectBrowserControllerHoveredFilterDidChange(browser, name);
+    }
 
     // GMSettingsDelegate
     void settingsControllerDidChangeSettings(GMSettingsController* panel, const QVariantMap& settings,
-                                             int index, const QString& undoName, bool preview) override;
-    void settingsControllerDidChangeBrush(GMSettingsController* panel,
-                                          const std::optional<QCursor>& cursor) override;
-    void settingsControllerHideDrawLayer(GMSettingsController* panel, bool hide) override;
+                                             int index, const QString& undoName, bool preview) override
+    {
+        m_effects->settingsControllerDidChangeSettings(panel, settings, index, undoName, preview);
+    }
+    void settingsControllerDidChangeBrush(GMSettingsController*,
+                                          const std::optional<QCursor>& cursor) override
+    {
+        m_painting->setDrawCursor(cursor);
+    }
+    void settingsControllerHideDrawLayer(GMSettingsController*, bool hide) override
+    {
+        m_painting->hideDrawLayer(hide);
+    }
 
     // OVDrawSenderDelegate (the canvas and the loupe)
-    void drawSenderBrushDownAtPoint(OVDrawSender* sender, pf::Point point) override;
-    void drawSenderBrushDraggedAtPoint(OVDrawSender* sender, pf::Point point) override;
-    void drawSenderBrushUpAtPoint(OVDrawSender* sender, pf::Point point) override;
+    void drawSenderBrushDownAtPoint(OVDrawSender* sender, pf::Point point) override
+    {
+        m_painting->brushDown(sender, point);
+    }
+    void drawSenderBrushDraggedAtPoint(OVDrawSender*, pf::Point point) override
+    {
+        m_painting->brushDragged(point);
+    }
+    void drawSenderBrushUpAtPoint(OVDrawSender*, pf::Point point) override { m_painting->brushUp(point); }
 
     // GMRealTimeRendererDelegate
-    void realTimeRendererDidCalculateContentContainer(
-        GMRealTimeRenderer* renderer, const OVContentContainerPtr& container, const pf::Rect& rect,
-        const QString& channel, const std::shared_ptr<OVBrushPathImage>& target) override;
-    void realTimeRenderChannelDidBecomeVisible(GMRealTimeRenderer* renderer, const QString& channel) override;
+    void
+    realTimeRendererDidCalculateContentContainer(GMRealTimeRenderer*, const OVContentContainerPtr& container,
+                                                 const pf::Rect& rect, const QString&,
+                                                 const std::shared_ptr<OVBrushPathImage>& target) override
+    {
+        m_painting->rendererDidCalculateStroke(container, rect, target);
+    }
+    void realTimeRenderChannelDidBecomeVisible(GMRealTimeRenderer*, const QString& channel) override
+    {
+        m_previews->channelDidBecomeVisible(channel);
+    }
 
     // OVLayerBrowserDelegate
-    void layerBrowserDidChangeSelection(OVLayerBrowser* browser, qint64 index) override;
-    void layerBrowserHoveringLayerAtIndex(OVLayerBrowser* browser, qint64 index) override;
-    bool layerBrowserCanInteractFrom(OVLayerBrowser* browser, qint64 from, qint64 to) override;
-    void layerBrowserInteractFrom(OVLayerBrowser* browser, qint64 from, qint64 to) override;
-    void willSwitchTo3DView() override;
-    void willSwitchTo2DView() override;
-    void didSwitchTo2DView() override;
+    void layerBrowserDidChangeSelection(OVLayerBrowser* browser, qint64 index) override
+    {
+        m_effects->layerBrowserDidChangeSelection(browser, index);
+    }
+    void layerBrowserHoveringLayerAtIndex(OVLayerBrowser* browser, qint64 index) override
+    {
+        m_effects->layerBrowserHoveringLayerAtIndex(browser, index);
+    }
+    bool layerBrowserCanInteractFrom(OVLayerBrowser* browser, qint64 from, qint64 to) override
+    {
+        return m_effects->layerBrowserCanInteractFrom(browser, from, to);
+    }
+    void layerBrowserInteractFrom(OVLayerBrowser* browser, qint64 from, qint64 to) override
+    {
+        m_effects->layerBrowserInteractFrom(browser, from, to);
+    }
+    void willSwitchTo3DView() override { m_layers3D->willSwitchTo3DView(); }
+    void willSwitchTo2DView() override { m_layers3D->willSwitchTo2DView(); }
+    void didSwitchTo2DView() override { m_layers3D->didSwitchTo2DView(); }
 
     // OVSwitchDelegate, GMSliderDelegate
-    void ovSwitchDidChangeState(OVSwitch* sender, bool state) override;
-    void sliderDidChangeValue(GMSlider* slider, double value, bool preview) override;
+    void ovSwitchDidChangeState(OVSwitch*, bool state) override { m_layers3D->switchDidChangeState(state); }
+    void sliderDidChangeValue(GMSlider* slider, double value, bool preview) override
+    {
+        m_canvas->sliderDidChangeValue(slider, value, preview);
+    }
 
     // OVZoomViewDelegate
-    void zoomViewDidUpdateContentsRect(OVZoomView* view, const pf::Rect& rect, bool preview) override;
-    void zoomViewDidChangeCursorState(OVZoomView* view, int state) override;
-    void zoomViewDidRefuseStroke(OVZoomView* view, pf::Point inWindow) override;
-    void zoomViewDidResize();
+    void zoomViewDidUpdateContentsRect(OVZoomView* view, const pf::Rect& rect, bool preview) override
+    {
+        m_canvas->contentsRectDidChange(view, rect, preview);
+    }
+    void zoomViewDidChangeCursorState(OVZoomView* view, int state) override
+    {
+        m_painting->canvasCursorStateDidChange(view, state);
+    }
+    void zoomViewDidRefuseStroke(OVZoomView* view, pf::Point inWindow) override
+    {
+        m_loupeRole->canvasDidRefuseStroke(view, inWindow);
+    }
+    void zoomViewDidResize() { m_canvas->canvasDidResize(); }
     const GMLoupeStrokeHint& loupeStrokeHint() const { return m_loupeRole->strokeHint(); }
 
     // OVLoupeViewDelegate
-    pf::Rect activeRectForLoupe(OVLoupeView* loupe) override;
-    pf::Rect editRectForLoupe(OVLoupeView* loupe) override;
-    void loupeViewDidChangeCursorState(OVLoupeView* loupe, int state) override;
-    void loupeViewBeginGestureWithEvent(OVLoupeView* loupe, const pf::Event& event) override;
-    void loupeViewEndGestureWithEvent(OVLoupeView* loupe, const pf::Event& event) override;
-    void loupeViewMagnifyWithEvent(OVLoupeView* loupe, const pf::Event& event) override;
-    void loupeViewScrollWheel(OVLoupeView* loupe, const pf::Event& event) override;
-    void loupeViewActivated(OVLoupeView* loupe) override;
-    void loupeViewDeactivated(OVLoupeView* loupe) override;
+    pf::Rect activeRectForLoupe(OVLoupeView* loupe) override { return m_loupeRole->activeRect(loupe); }
+    pf::Rect editRectForLoupe(OVLoupeView*) override { return m_loupeRole->editRect(); }
+    void loupeViewDidChangeCursorState(OVLoupeView* loupe, int state) override
+    {
+        m_painting->loupeCursorStateDidChange(loupe, state);
+    }
+    void loupeViewBeginGestureWithEvent(OVLoupeView*, const pf::Event& event) override
+    {
+        m_loupeRole->beginGesture(event);
+    }
+    void loupeViewEndGestureWithEvent(OVLoupeView*, const pf::Event& event) override
+    {
+        m_loupeRole->endGesture(event);
+    }
+    void loupeViewMagnifyWithEvent(OVLoupeView*, const pf::Event& event) override
+    {
+        m_loupeRole->magnify(event);
+    }
+    void loupeViewScrollWheel(OVLoupeView*, const pf::Event& event) override
+    {
+        m_loupeRole->scrollWheel(event);
+    }
+    void loupeViewActivated(OVLoupeView* loupe) override { m_loupeRole->activated(loupe); }
+    void loupeViewDeactivated(OVLoupeView* loupe) override { m_loupeRole->deactivated(loupe); }
 
     // GMEventViewDelegate: Command + wheel over the active draw sender sizes the brush (vertical) or
     // softens it (horizontal).
@@ -282,7 +370,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The roles the window's work is shared out to; each reaches the window's views through the controller.
+    // The roles the window's work is shared out to; each reaches the window's views, the stack and the
+    // renderers through the controller, and the other roles through their owner here.
     friend class GMWindowCanvas;
     friend class GMWindowEffects;
     friend class GMWindowLayers3D;
