@@ -10,11 +10,7 @@ GMHistogramLightnessColorFilter::GMHistogramLightnessColorFilter(const QString& 
 {
     loadDefaultKernel();
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputCountMin"), {{FilterAttribute::Min, 0.0},
-                                                   {FilterAttribute::SliderMin, 0.0},
-                                                   {FilterAttribute::SliderMax, 1.0},
-                                                   {FilterAttribute::Default, 0.0005},
-                                                   {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+    declareInput(QStringLiteral("inputCountMin"), unitAttributes(0.0005));
 }
 
 Image GMHistogramLightnessColorFilter::outputImage() const

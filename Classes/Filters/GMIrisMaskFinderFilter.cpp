@@ -39,11 +39,7 @@ GMIrisMaskFinderFilter::GMIrisMaskFinderFilter(const QString& className) : GMKer
     declareInput(QStringLiteral("inputTolerance"));
     declareInput(QStringLiteral("inputRefColorLight"), colorAttributes());
     declareInput(QStringLiteral("inputRefColorDark"), colorAttributes());
-    declareInput(QStringLiteral("inputBoolPupil"), {{FilterAttribute::Min, 0.0},
-                                                    {FilterAttribute::SliderMin, 0.0},
-                                                    {FilterAttribute::SliderMax, 1.0},
-                                                    {FilterAttribute::Default, 0.0},
-                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+    declareInput(QStringLiteral("inputBoolPupil"), unitAttributes(0.0));
 }
 
 Image GMIrisMaskFinderFilter::outputImage() const

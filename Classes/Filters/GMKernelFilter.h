@@ -2,8 +2,10 @@
 
 #include "Platform/Image/Filter.h"
 #include "Platform/Image/Kernel.h"
+#include "Platform/Image/Sampler.h"
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 // The shape every member of the product's kernel filter family shares: created by class name, inputs
@@ -30,6 +32,49 @@ protected:
         Full,      // the input's rectangle, origin truncated to whole pixels
         OriginZero // the input's size at the origin
     };
+
+    // An image input a kernel samples: how it is read, and how many pixels around each destination
+    // pixel the kernel reads of it.
+    struct PassImage
+    {
+        QString key;
+        double margin = 0;
+        pf::Sampler::FilterMode filter = pf::Sampler::FilterMode::Linear;
+        pf::Sampler::WrapMode wrap = pf::Sampler::WrapMode::Transparent;
+    };
+    // A number input passed to the kernel: its value, or the fallback when it was never set; without a
+    // fallback a number never set is an invalid argument, so the apply warns and gives no image.
+    struct PassNumber
+    {
+        QString key;
+        std::optional<double> fallback;
+        QVariantMap attributes; // declared with the input
+    };
+    // How one kernel is applied to the filter's inputs: the samplers first, then the numbers. The output
+    // covers the rectangle of image `extentOf` and is defined where the sampler of image `domainOf`
+    // is, or over that same rectangle for `DomainIsExtent`.
+    static constexpr int DomainIsExtent = -1;
+    struct Pass
+    {
+        std::vector<PassImage> images;
+        std::vector<PassNumber> numbers;
+        ApplyExtent extent = ApplyExtent::Full;
+        int extentOf = 0;
+        int domainOf = 0;
+        bool needsEveryImage = true;       // a missing image gives no output
+        std::vector<int> declarationOrder; // the images' indices as declared, when not in kernel order
+    };
+    // A pass over "inputImage" alone, as most one-image members apply their kernel: a number never set
+    // is a missing argument, and a missing image is handed on to the kernel.
+    static Pass imagePass(ApplyExtent extent, std::vector<PassNumber> numbers = {}, double margin = 0);
+    // The kernel in `slot` applied as `pass` says, with `extra` after the pass's own arguments (a
+    // sampler there reads as far around as the pass's last image). No
+    // kernel (or a missing image the pass needs), no image.
+    pf::Image applyPass(const Pass& pass, const QVariantList& extra = {}, size_t slot = 0) const;
+    // Declares the pass's images, in the order given, and then its numbers.
+    void declarePassInputs(const Pass& pass);
+    // The attributes of a number from 0 up, its slider to 1, measured as a distance.
+    static QVariantMap unitAttributes(double defaultValue);
     // The family's common pass: the kernel in `slot` applied to a plain sampler of "inputImage" followed
     // by `arguments`, defined where that sampler is, over the input's full or origin-zero extent; with a
     // margin, each destination pixel reads that many pixels around it. No kernel, no image.
