@@ -5,7 +5,7 @@ GMBlendAtBorderFilter::GMBlendAtBorderFilter(const QString& className)
                          {.images = {{QStringLiteral("inputImage")},
                                      {QStringLiteral("inputBackgroundImage")},
                                      {QStringLiteral("inputMaskImage")}},
-                          .numbers = {{QStringLiteral("inputIntensity"), 1.0, unitAttributes(1.0)}},
+                          .numbers = {{QStringLiteral("inputIntensity"), 1.0, distanceAttributes(1.0)}},
                           .extent = ApplyExtent::OriginZero,
                           .domainOf = 1})
 {}

@@ -4,6 +4,7 @@ using namespace pf;
 
 GMEdgeDetectFilter::GMEdgeDetectFilter(const QString& className)
     : GMKernelPassFilter(
-          className, imagePass(ApplyExtent::OriginZero,
-                               {{QStringLiteral("inputThreshold"), std::nullopt, unitAttributes(0.1)}}, 3))
+          className,
+          imagePass(ApplyExtent::OriginZero,
+                    {{QStringLiteral("inputThreshold"), std::nullopt, distanceAttributes(0.1)}}, 3))
 {}

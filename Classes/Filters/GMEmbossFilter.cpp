@@ -4,6 +4,7 @@ using namespace pf;
 
 GMEmbossFilter::GMEmbossFilter(const QString& className)
     : GMKernelPassFilter(
-          className, imagePass(ApplyExtent::OriginZero,
-                               {{QStringLiteral("inputIntensity"), std::nullopt, unitAttributes(0.5)}}, 3))
+          className,
+          imagePass(ApplyExtent::OriginZero,
+                    {{QStringLiteral("inputIntensity"), std::nullopt, distanceAttributes(0.5)}}, 3))
 {}

@@ -14,7 +14,7 @@ GMHSLChannelAdjustmentFilter::GMHSLChannelAdjustmentFilter(const QString& classN
                  {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0, 0))},
                   {FilterAttribute::Identity, QVariant::fromValue(Vector(0, 0, 0))},
                   {FilterAttribute::Type, QStringLiteral("CIAttributeTypePosition3")}});
-    declareInput(QStringLiteral("inputIntensity"), unitAttributes(0.5));
+    declareInput(QStringLiteral("inputIntensity"), distanceAttributes(0.5));
 }
 
 Image GMHSLChannelAdjustmentFilter::outputImage() const

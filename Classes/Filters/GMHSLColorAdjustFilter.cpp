@@ -7,7 +7,7 @@ GMHSLColorAdjustFilter::GMHSLColorAdjustFilter(const QString& className) : GMKer
     loadDefaultKernel();
     declareInput(QStringLiteral("inputImage"));
     for (const char* key : {"inputHue", "inputSaturation", "inputLightness", "inputPercentage"})
-        declareInput(QString::fromLatin1(key), unitAttributes(1.0));
+        declareInput(QString::fromLatin1(key), distanceAttributes(1.0));
 }
 
 Image GMHSLColorAdjustFilter::outputImage() const

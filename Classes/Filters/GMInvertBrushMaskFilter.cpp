@@ -14,11 +14,8 @@ GMInvertBrushMaskFilter::GMInvertBrushMaskFilter(const QString& className) : GMK
 
 Image GMInvertBrushMaskFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler mask(imageValue(QStringLiteral("inputImage")));
     const Rect extent =
         KernelResource::fullExtent(mask.image().isNull() ? Rect::null() : mask.image().extent());
-    return kernel.apply({samplerArgument(mask)}, options(extent, extent));
+    return applySlot(0, {samplerArgument(mask)}, options(extent, extent));
 }

@@ -143,13 +143,20 @@ void GMKernelFilter::declarePassInputs(const Pass& pass)
         declareInput(number.key, number.attributes);
 }
 
-QVariantMap GMKernelFilter::unitAttributes(double defaultValue)
+QVariantMap GMKernelFilter::distanceAttributes(double defaultValue, double sliderMax)
 {
     return {{pf::FilterAttribute::Min, 0.0},
             {pf::FilterAttribute::SliderMin, 0.0},
-            {pf::FilterAttribute::SliderMax, 1.0},
+            {pf::FilterAttribute::SliderMax, sliderMax},
             {pf::FilterAttribute::Default, defaultValue},
             {pf::FilterAttribute::Type, pf::FilterAttribute::TypeDistance}};
+}
+
+pf::Image GMKernelFilter::applySlot(size_t slot, const QVariantList& arguments,
+                                    const pf::ApplyOptions& options) const
+{
+    const pf::Kernel kernel = kernelSlot(slot);
+    return kernel.isNull() ? pf::Image() : kernel.apply(arguments, options);
 }
 
 QVariant GMKernelFilter::numberArgument(const QString& key) const

@@ -73,8 +73,8 @@ protected:
     pf::Image applyPass(const Pass& pass, const QVariantList& extra = {}, size_t slot = 0) const;
     // Declares the pass's images, in the order given, and then its numbers.
     void declarePassInputs(const Pass& pass);
-    // The attributes of a number from 0 up, its slider to 1, measured as a distance.
-    static QVariantMap unitAttributes(double defaultValue);
+    // The attributes of a number from 0 up, its slider from 0 to `sliderMax`, measured as a distance.
+    static QVariantMap distanceAttributes(double defaultValue, double sliderMax = 1.0);
     // The family's common pass: the kernel in `slot` applied to a plain sampler of "inputImage" followed
     // by `arguments`, defined where that sampler is, over the input's full or origin-zero extent; with a
     // margin, each destination pixel reads that many pixels around it. No kernel, no image.
@@ -88,6 +88,8 @@ protected:
     // filter; a text that does not compile, or that holds fewer kernels than a slot asks for, is
     // reported once and not retried.
     void loadKernels(const std::vector<Slot>& wanted);
+    // The kernel in `slot` applied to `arguments` with `options`; no kernel, no image.
+    pf::Image applySlot(size_t slot, const QVariantList& arguments, const pf::ApplyOptions& options) const;
     // The kernel in slot `i`, or a null kernel when it could not be loaded.
     pf::Kernel kernelSlot(size_t i) const;
     // The usual single slot: element 0 of "<class name>Kernel".

@@ -3,6 +3,6 @@
 GMMinimumCompositingFilter::GMMinimumCompositingFilter(const QString& className)
     : GMKernelPassFilter(
           className, {.images = {{QStringLiteral("inputImage")}, {QStringLiteral("inputBackgroundImage")}},
-                      .numbers = {{QStringLiteral("inputIntensity"), 1.0, unitAttributes(1.0)}},
+                      .numbers = {{QStringLiteral("inputIntensity"), 1.0, distanceAttributes(1.0)}},
                       .domainOf = 1})
 {}

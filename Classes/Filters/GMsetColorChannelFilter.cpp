@@ -8,7 +8,7 @@ GMsetColorChannelFilter::GMsetColorChannelFilter(const QString& className) : GMK
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputColor"),
                  {{FilterAttribute::Default, QVariant::fromValue(Color(0, 0, 0, 1))}});
-    declareInput(QStringLiteral("inputIntensity"), unitAttributes(0.5));
+    declareInput(QStringLiteral("inputIntensity"), distanceAttributes(0.5));
 }
 
 Image GMsetColorChannelFilter::outputImage() const
