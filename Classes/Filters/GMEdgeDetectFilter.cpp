@@ -1,10 +1,7 @@
 #include "Classes/Filters/GMEdgeDetectFilter.h"
 
-using namespace pf;
-
 GMEdgeDetectFilter::GMEdgeDetectFilter(const QString& className)
     : GMKernelPassFilter(
-          className,
-          imagePass(ApplyExtent::OriginZero,
-                    {{QStringLiteral("inputThreshold"), std::nullopt, distanceAttributes(0.1)}}, 3))
+          className, imagePass(ApplyExtent::OriginZero,
+                               {numberInput(QStringLiteral("inputThreshold"), distanceAttributes(0.1))}, 3))
 {}

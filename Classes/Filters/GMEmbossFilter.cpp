@@ -1,10 +1,7 @@
 #include "Classes/Filters/GMEmbossFilter.h"
 
-using namespace pf;
-
 GMEmbossFilter::GMEmbossFilter(const QString& className)
     : GMKernelPassFilter(
-          className,
-          imagePass(ApplyExtent::OriginZero,
-                    {{QStringLiteral("inputIntensity"), std::nullopt, distanceAttributes(0.5)}}, 3))
+          className, imagePass(ApplyExtent::OriginZero,
+                               {numberInput(QStringLiteral("inputIntensity"), distanceAttributes(0.5))}, 3))
 {}

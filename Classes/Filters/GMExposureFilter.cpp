@@ -6,14 +6,13 @@ using namespace pf;
 
 GMExposureFilter::GMExposureFilter(const QString& className)
     : GMKernelPassFilter(
-          className,
-          imagePass(ApplyExtent::Full,
-                    {{QStringLiteral("inputStops"), std::nullopt,
-                      MaskFilterSupport::numberAttributes({.min = -4,
-                                                           .max = 4,
-                                                           .sliderMin = -2,
-                                                           .sliderMax = 2,
-                                                           .defaultValue = 0,
-                                                           .identity = 0,
-                                                           .type = FilterAttribute::TypeScalar})}}))
+          className, imagePass(ApplyExtent::Full, {numberInput(QStringLiteral("inputStops"),
+                                                               MaskFilterSupport::numberAttributes(
+                                                                   {.min = -4,
+                                                                    .max = 4,
+                                                                    .sliderMin = -2,
+                                                                    .sliderMax = 2,
+                                                                    .defaultValue = 0,
+                                                                    .identity = 0,
+                                                                    .type = FilterAttribute::TypeScalar}))}))
 {}

@@ -2,13 +2,13 @@
 
 #include "Classes/Filters/MaskFilterSupport.h"
 
-using namespace MaskFilterSupport;
-
 GMExtractAreaLightnessColorMaskFilter::GMExtractAreaLightnessColorMaskFilter(const QString& className)
     : GMKernelPassFilter(
           className, imagePass(ApplyExtent::OriginZero,
-                               {{QStringLiteral("inputIntensity"), std::nullopt,
-                                 numberAttributes({.min = 0, .max = 1, .defaultValue = 0.5, .identity = 0})},
-                                {QStringLiteral("inputMode"), std::nullopt,
-                                 numberAttributes({.min = 0, .max = 1, .defaultValue = 0, .identity = 0})}}))
+                               {numberInput(QStringLiteral("inputIntensity"),
+                                            MaskFilterSupport::numberAttributes(
+                                                {.min = 0, .max = 1, .defaultValue = 0.5, .identity = 0})),
+                                numberInput(QStringLiteral("inputMode"),
+                                            MaskFilterSupport::numberAttributes(
+                                                {.min = 0, .max = 1, .defaultValue = 0, .identity = 0}))}))
 {}

@@ -2,12 +2,10 @@
 
 #include "Classes/Filters/MaskFilterSupport.h"
 
-using namespace MaskFilterSupport;
-
 GMExtractDarkAreasRGBFilter::GMExtractDarkAreasRGBFilter(const QString& className)
     : GMKernelPassFilter(
-          className,
-          imagePass(ApplyExtent::OriginZero,
-                    {{QStringLiteral("inputIntensity"), std::nullopt,
-                      numberAttributes({.min = 0, .max = 1, .defaultValue = 0.5, .identity = 0})}}))
+          className, imagePass(ApplyExtent::OriginZero,
+                               {numberInput(QStringLiteral("inputIntensity"),
+                                            MaskFilterSupport::numberAttributes(
+                                                {.min = 0, .max = 1, .defaultValue = 0.5, .identity = 0}))}))
 {}

@@ -50,6 +50,11 @@ protected:
         std::optional<double> fallback;
         QVariantMap attributes; // declared with the input
     };
+    // A number input whose value is passed as it is: never set, it is a missing argument.
+    static PassNumber numberInput(const QString& key, const QVariantMap& attributes = {})
+    {
+        return {key, std::nullopt, attributes};
+    }
     // How one kernel is applied to the filter's inputs: the samplers first, then the numbers. The output
     // covers the rectangle of image `extentOf` and is defined where the sampler of image `domainOf`
     // is, or over that same rectangle for `DomainIsExtent`.
