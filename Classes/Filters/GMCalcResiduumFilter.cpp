@@ -1,7 +1,8 @@
 #include "Classes/Filters/GMCalcResiduumFilter.h"
 
 GMCalcResiduumFilter::GMCalcResiduumFilter(const QString& className)
-    : GMKernelPassFilter(className, {.images = {{QStringLiteral("inputImage"), 3}},
+    : GMKernelPassFilter(className, {.images = {{QStringLiteral("inputImage")}},
                                      .domainOf = DomainIsExtent,
+                                     .reach = 3,
                                      .needsEveryImage = false})
 {}

@@ -87,7 +87,7 @@ pf::Image GMKernelFilter::applyPass(const Pass& pass, const QVariantList& extra,
     std::vector<pf::Sampler> samplers;
     QVariantList arguments;
     std::vector<double> margins;
-    bool reachesOut = false;
+    bool reachesOut = pass.reach > 0;
     for (const PassImage& input : pass.images) {
         const pf::Image image = imageValue(input.key);
         if (pass.needsEveryImage && image.isNull())
@@ -110,10 +110,11 @@ pf::Image GMKernelFilter::applyPass(const Pass& pass, const QVariantList& extra,
                              ? *options.extent
                              : samplers[static_cast<size_t>(pass.domainOf)].definition().extent();
     if (reachesOut)
-        options.regionOfInterest = [margins](int index, const pf::Rect& destination) {
-            // Samplers given beyond the pass's images read as far around as its last image.
-            const double margin =
-                margins[std::min(static_cast<size_t>(std::max(index, 0)), margins.size() - 1)];
+        options.regionOfInterest = [margins, reach = pass.reach](int index, const pf::Rect& destination) {
+            const double own = index >= 0 && static_cast<size_t>(index) < margins.size()
+                                   ? margins[static_cast<size_t>(index)]
+                                   : 0;
+            const double margin = std::max(reach, own);
             return margin > 0 ? destination.insetBy(-margin, -margin) : destination;
         };
     return kernel.apply(arguments, options);
@@ -123,7 +124,8 @@ GMKernelFilter::Pass GMKernelFilter::imagePass(ApplyExtent extent, std::vector<P
                                                double margin)
 {
     Pass pass;
-    pass.images = {{QStringLiteral("inputImage"), margin}};
+    pass.images = {{QStringLiteral("inputImage")}};
+    pass.reach = margin;
     pass.numbers = std::move(numbers);
     pass.extent = extent;
     pass.needsEveryImage = false;

@@ -34,7 +34,7 @@ protected:
     };
 
     // An image input a kernel samples: how it is read, and how many pixels around each destination
-    // pixel the kernel reads of it.
+    // pixel the kernel reads of this image alone.
     struct PassImage
     {
         QString key;
@@ -57,7 +57,8 @@ protected:
     }
     // How one kernel is applied to the filter's inputs: the samplers first, then the numbers. The output
     // covers the rectangle of image `extentOf` and is defined where the sampler of image `domainOf`
-    // is, or over that same rectangle for `DomainIsExtent`.
+    // is, or over that same rectangle for `DomainIsExtent`. With a `reach`, the kernel reads that many
+    // pixels around each destination pixel of every sampler, those given beside the pass included.
     static constexpr int DomainIsExtent = -1;
     struct Pass
     {
@@ -66,14 +67,14 @@ protected:
         ApplyExtent extent = ApplyExtent::Full;
         int extentOf = 0;
         int domainOf = 0;
+        double reach = 0;
         bool needsEveryImage = true;       // a missing image gives no output
         std::vector<int> declarationOrder; // the images' indices as declared, when not in kernel order
     };
     // A pass over "inputImage" alone, as most one-image members apply their kernel: a number never set
     // is a missing argument, and a missing image is handed on to the kernel.
     static Pass imagePass(ApplyExtent extent, std::vector<PassNumber> numbers = {}, double margin = 0);
-    // The kernel in `slot` applied as `pass` says, with `extra` after the pass's own arguments (a
-    // sampler there reads as far around as the pass's last image). No
+    // The kernel in `slot` applied as `pass` says, with `extra` after the pass's own arguments. No
     // kernel (or a missing image the pass needs), no image.
     pf::Image applyPass(const Pass& pass, const QVariantList& extra = {}, size_t slot = 0) const;
     // Declares the pass's images, in the order given, and then its numbers.
