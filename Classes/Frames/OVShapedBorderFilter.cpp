@@ -328,11 +328,7 @@ void OVShapedBorderFilter::registerClass()
 QVariantMap OVShapedBorderFilter::attributes() const
 {
     QVariantMap all = OVFilter::attributes();
-    const QStringList& textures = OVTextureCatalog::sharedTextureNames();
-    all.insert(QStringLiteral("inputTextureName"),
-               QVariantMap{{QStringLiteral("choices"), textures},
-                           {FilterAttribute::Default, textures.isEmpty() ? QString() : textures.first()},
-                           {FilterAttribute::Class, FilterAttribute::ClassString}});
+    all.insert(QStringLiteral("inputTextureName"), OVTextureCatalog::textureNameAttributes());
     return all;
 }
 
