@@ -19,6 +19,15 @@ pf::Image applyOver(const pf::Kernel& kernel, const QVariantList& arguments, con
     return kernel.apply(arguments, options);
 }
 
+pf::ApplyOptions overBoth(const pf::Image& image, const pf::Image& background)
+{
+    pf::ApplyOptions options;
+    options.definition =
+        pf::Sampler(background).definition().unionWith(pf::Sampler(image).definition()).extent();
+    options.extent = KernelResource::fullExtent(image.extent().united(background.extent()));
+    return options;
+}
+
 pf::Image builtin(const QString& name, const QVariantMap& inputs)
 {
     const pf::FilterPtr filter = pf::Filter::create(name);

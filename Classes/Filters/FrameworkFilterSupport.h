@@ -17,6 +17,10 @@ namespace FrameworkFilterSupport {
 pf::Image applyOver(const pf::Kernel& kernel, const QVariantList& arguments, const pf::Image& reference,
                     std::function<pf::Rect(int, const pf::Rect&)> regionOfInterest = {});
 
+// Options for a kernel that lays `image` over `background`: defined where either is, over the union of
+// their rectangles (origin truncated to whole pixels; an infinite union stays infinite).
+pf::ApplyOptions overBoth(const pf::Image& image, const pf::Image& background);
+
 // The output of the built-in (or any registered) filter `name` with its defaults and then `inputs`.
 pf::Image builtin(const QString& name, const QVariantMap& inputs);
 

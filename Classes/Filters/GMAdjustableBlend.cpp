@@ -1,5 +1,6 @@
 #include "Classes/Filters/GMAdjustableBlend.h"
 
+#include "Classes/Filters/FrameworkFilterSupport.h"
 #include "Classes/Framework/KernelResource.h"
 #include "Platform/Image/Sampler.h"
 
@@ -63,13 +64,7 @@ Image GMAdjustableBlend::outputImage() const
     const Kernel kernel = kernelWithName(name);
     if (kernel.isNull())
         return Image();
-    const Sampler top(image);
-    const Sampler bottom(background);
-    ApplyOptions options;
-    options.definition = bottom.definition().unionWith(top.definition()).extent();
-    // An infinite union stays infinite: it is never turned into whole numbers.
-    options.extent = KernelResource::fullExtent(image.extent().united(background.extent()));
-    return kernel.apply(
-        {QVariant::fromValue(top), QVariant::fromValue(bottom), value(QStringLiteral("inputIntensity"))},
-        options);
+    return kernel.apply({QVariant::fromValue(Sampler(image)), QVariant::fromValue(Sampler(background)),
+                         value(QStringLiteral("inputIntensity"))},
+                        FrameworkFilterSupport::overBoth(image, background));
 }

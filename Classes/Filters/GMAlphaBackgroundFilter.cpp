@@ -13,13 +13,10 @@ GMAlphaBackgroundFilter::GMAlphaBackgroundFilter(const QString& className) : GMK
 
 Image GMAlphaBackgroundFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Vector size = vectorValue(QStringLiteral("inputSize"));
     const Rect rect = KernelResource::fullExtent(Rect(size.x(), size.y(), size.z(), size.w()));
     ApplyOptions options;
     options.definition = rect;
     options.extent = rect;
-    return kernel.apply({}, options);
+    return applySlot(0, {}, options);
 }

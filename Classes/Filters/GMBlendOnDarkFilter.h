@@ -1,12 +1,11 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // Lays the image over the background with an intensity, but only where the background is dark: its
 // luminosity at most "inputThreshold".
-class GMBlendOnDarkFilter : public GMKernelFilter
+class GMBlendOnDarkFilter : public GMKernelPassFilter
 {
 public:
     explicit GMBlendOnDarkFilter(const QString& className = QStringLiteral("GMBlendOnDarkFilter"));
-    pf::Image outputImage() const override;
 };

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // Combines image and background through a hard mask: the image where the mask is at least one half,
 // the background elsewhere, with no feathering.
-class GMBlendWithMaskHardFilter : public GMKernelFilter
+class GMBlendWithMaskHardFilter : public GMKernelPassFilter
 {
 public:
     explicit GMBlendWithMaskHardFilter(
         const QString& className = QStringLiteral("GMBlendWithMaskHardFilter"));
-    pf::Image outputImage() const override;
 };

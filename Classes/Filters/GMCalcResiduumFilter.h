@@ -1,12 +1,11 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // The detail layer of an image, as healing carries it: every pixel minus the smooth mean of its
 // neighbourhood (3 pixels around).
-class GMCalcResiduumFilter : public GMKernelFilter
+class GMCalcResiduumFilter : public GMKernelPassFilter
 {
 public:
     explicit GMCalcResiduumFilter(const QString& className = QStringLiteral("GMCalcResiduumFilter"));
-    pf::Image outputImage() const override;
 };

@@ -7,15 +7,6 @@ using namespace pf;
 
 namespace {
 
-QVariantMap distance(double sliderMax, double defaultValue)
-{
-    return {{FilterAttribute::Min, 0.0},
-            {FilterAttribute::SliderMin, 0.0},
-            {FilterAttribute::SliderMax, sliderMax},
-            {FilterAttribute::Default, defaultValue},
-            {FilterAttribute::Type, FilterAttribute::TypeDistance}};
-}
-
 ApplyOptions reachingOnePixel(const Rect& definition, const Rect& extent)
 {
     ApplyOptions options;
@@ -29,15 +20,20 @@ ApplyOptions reachingOnePixel(const Rect& definition, const Rect& extent)
 
 GMCannyEdgeDetectFilter::GMCannyEdgeDetectFilter(const QString& className) : GMKernelFilter(className)
 {
-    loadKernels({{QStringLiteral("nonMaxSupressionKernel"), 0},
-                 {QStringLiteral("magnitudeForCannyKernel"), 0},
-                 {QStringLiteral("angleForCannyKernel"), 0}});
+    loadKernels(edgeKernelSlots());
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputEdgeThreshold"), distance(1, 0.008));
-    declareInput(QStringLiteral("inputGaussRadius"), distance(100, 6));
-    declareInput(QStringLiteral("inputLowThresholdH"), distance(1, 0.03));
-    declareInput(QStringLiteral("inputHighThresholdH"), distance(1, 0.05));
-    declareInput(QStringLiteral("inputHysteresisIterations"), distance(10, 4));
+    declareInput(QStringLiteral("inputEdgeThreshold"), distanceAttributes(0.008));
+    declareInput(QStringLiteral("inputGaussRadius"), distanceAttributes(6, 100));
+    declareInput(QStringLiteral("inputLowThresholdH"), distanceAttributes(0.03));
+    declareInput(QStringLiteral("inputHighThresholdH"), distanceAttributes(0.05));
+    declareInput(QStringLiteral("inputHysteresisIterations"), distanceAttributes(4, 10));
+}
+
+std::vector<GMKernelFilter::Slot> GMCannyEdgeDetectFilter::edgeKernelSlots()
+{
+    return {{QStringLiteral("nonMaxSupressionKernel"), 0},
+            {QStringLiteral("magnitudeForCannyKernel"), 0},
+            {QStringLiteral("angleForCannyKernel"), 0}};
 }
 
 Image GMCannyEdgeDetectFilter::outputImage() const
@@ -46,9 +42,8 @@ Image GMCannyEdgeDetectFilter::outputImage() const
     if (suppression.isNull() || magnitude.isNull() || angle.isNull())
         return Image();
     const Image image = imageValue(QStringLiteral("inputImage"));
-    const QString thresholdKey = QStringLiteral("inputEdgeThreshold");
-    const QVariant threshold = hasValue(thresholdKey) ? QVariant(numberValue(thresholdKey)) : QVariant();
-    return suppressedEdges(magnitude, angle, suppression, image, threshold,
+    return suppressedEdges(magnitude, angle, suppression, image,
+                           numberArgument(QStringLiteral("inputEdgeThreshold")),
                            KernelResource::fullExtent(image.extent()));
 }
 

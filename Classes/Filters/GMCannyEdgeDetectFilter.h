@@ -12,6 +12,9 @@ public:
     explicit GMCannyEdgeDetectFilter(const QString& className = QStringLiteral("GMCannyEdgeDetectFilter"));
     pf::Image outputImage() const override;
 
+    // The kernels suppressedEdges takes (suppression, magnitude, direction), in the first three slots
+    // of both edge filters.
+    static std::vector<Slot> edgeKernelSlots();
     // The three passes over `source`, each with the given apply extent: magnitude (with the threshold
     // argument) and direction over the source's domain, then suppression over the magnitude's. Every
     // pass reads the direct neighbours and says so in its region of interest.

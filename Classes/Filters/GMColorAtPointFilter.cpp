@@ -19,9 +19,6 @@ GMColorAtPointFilter::GMColorAtPointFilter(const QString& className) : GMKernelF
 
 Image GMColorAtPointFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler sampler(imageValue(QStringLiteral("inputImage")));
     const Rect extent = sampler.image().isNull() ? Rect(0, 0, 0, 0) : sampler.image().extent();
     const double width = extent.isNull() ? 0 : extent.width();
@@ -34,5 +31,5 @@ Image GMColorAtPointFilter::outputImage() const
     const Rect around(position.x - half, position.y - half, 2 * half, 2 * half);
     ApplyOptions o = options(sampler.definition().extent(), KernelResource::originZeroExtent(extent));
     o.regionOfInterest = [around](int, const Rect& destination) { return destination.united(around); };
-    return kernel.apply({samplerArgument(sampler), QVariant::fromValue(Vector(position.x, position.y))}, o);
+    return applySlot(0, {samplerArgument(sampler), QVariant::fromValue(Vector(position.x, position.y))}, o);
 }

@@ -17,12 +17,9 @@ GMColorMaskBorderCutFilter::GMColorMaskBorderCutFilter(const QString& className)
 
 Image GMColorMaskBorderCutFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler mask(imageValue(QStringLiteral("inputImage")));
     const Sampler edges(imageValue(QStringLiteral("inputImageEdges")));
-    return kernel.apply(
-        {samplerArgument(mask), samplerArgument(edges), numberArgument(QStringLiteral("inputThreshold"))},
+    return applySlot(
+        0, {samplerArgument(mask), samplerArgument(edges), numberArgument(QStringLiteral("inputThreshold"))},
         options(mask.definition().extent(), KernelResource::originZeroExtent(mask.image().extent()), 23, 23));
 }

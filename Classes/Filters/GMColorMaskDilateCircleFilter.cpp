@@ -1,15 +1,6 @@
 #include "Classes/Filters/GMColorMaskDilateCircleFilter.h"
 
-using namespace pf;
-
 GMColorMaskDilateCircleFilter::GMColorMaskDilateCircleFilter(const QString& className)
-    : GMKernelFilter(className)
-{
-    loadKernels({{QStringLiteral("GMFillHoles22FilterKernel"), 0}});
-    declareInput(QStringLiteral("inputImage"));
-}
-
-Image GMColorMaskDilateCircleFilter::outputImage() const
-{
-    return applyToInputImage(0, ApplyExtent::OriginZero, {}, 23);
-}
+    : GMKernelPassFilter(className, imagePass(ApplyExtent::OriginZero, {}, 23),
+                         QStringLiteral("GMFillHoles22FilterKernel"))
+{}

@@ -15,11 +15,8 @@ GMColorMaskErodeCircleFilter::GMColorMaskErodeCircleFilter(const QString& classN
 
 Image GMColorMaskErodeCircleFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler sampler(imageValue(QStringLiteral("inputImage")));
-    return kernel.apply({samplerArgument(sampler)},
-                        options(sampler.definition().extent(),
-                                KernelResource::originZeroExtent(sampler.image().extent()), 3, 33));
+    return applySlot(0, {samplerArgument(sampler)},
+                     options(sampler.definition().extent(),
+                             KernelResource::originZeroExtent(sampler.image().extent()), 3, 33));
 }

@@ -1,14 +1,5 @@
 #include "Classes/Filters/GMColorMaskErodeMinFilter.h"
 
-using namespace pf;
-
-GMColorMaskErodeMinFilter::GMColorMaskErodeMinFilter(const QString& className) : GMKernelFilter(className)
-{
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
-}
-
-Image GMColorMaskErodeMinFilter::outputImage() const
-{
-    return applyToInputImage(0, ApplyExtent::OriginZero, {}, 3);
-}
+GMColorMaskErodeMinFilter::GMColorMaskErodeMinFilter(const QString& className)
+    : GMKernelPassFilter(className, imagePass(ApplyExtent::OriginZero, {}, 3))
+{}

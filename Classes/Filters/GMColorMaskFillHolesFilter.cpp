@@ -1,14 +1,5 @@
 #include "Classes/Filters/GMColorMaskFillHolesFilter.h"
 
-using namespace pf;
-
-GMColorMaskFillHolesFilter::GMColorMaskFillHolesFilter(const QString& className) : GMKernelFilter(className)
-{
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
-}
-
-Image GMColorMaskFillHolesFilter::outputImage() const
-{
-    return applyToInputImage(0, ApplyExtent::OriginZero, {}, 23);
-}
+GMColorMaskFillHolesFilter::GMColorMaskFillHolesFilter(const QString& className)
+    : GMKernelPassFilter(className, imagePass(ApplyExtent::OriginZero, {}, 23))
+{}

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // Inverts a colour mask: 1 - value, grey and opaque.
-class GMColorMaskInvertFilter : public GMKernelFilter
+class GMColorMaskInvertFilter : public GMKernelPassFilter
 {
 public:
     explicit GMColorMaskInvertFilter(const QString& className = QStringLiteral("GMColorMaskInvertFilter"));
-    pf::Image outputImage() const override;
 };

@@ -1,17 +1,8 @@
 #include "Classes/Filters/GMColorMaskSkinBasedOnLumErrFilter.h"
 
-using namespace pf;
-
+// Each pixel reads the 5 x 5 pixels around it.
 GMColorMaskSkinBasedOnLumErrFilter::GMColorMaskSkinBasedOnLumErrFilter(const QString& className)
-    : GMKernelFilter(className)
+    : GMKernelPassFilter(className, imagePass(ApplyExtent::OriginZero, {}, 2))
 {
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputColorImage"));
-}
-
-Image GMColorMaskSkinBasedOnLumErrFilter::outputImage() const
-{
-    // Each pixel reads the 5 x 5 pixels around it.
-    return applyToInputImage(0, ApplyExtent::OriginZero, {}, 2);
 }

@@ -19,15 +19,13 @@ GMColorSelectionFilter::GMColorSelectionFilter(const QString& className, bool ne
 
 Image GMColorSelectionFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler image(imageValue(QStringLiteral("inputImage")));
     const Sampler colors(imageValue(QStringLiteral("inputColorImage")),
                          m_nearest ? Sampler::FilterMode::Nearest : Sampler::FilterMode::Linear);
     QVariantList arguments{samplerArgument(image), samplerArgument(colors)};
     for (const QString& key : m_numberKeys)
         arguments << numberArgument(key);
-    return kernel.apply(arguments, options(image.definition().extent(),
-                                           KernelResource::originZeroExtent(image.image().extent())));
+    return applySlot(
+        0, arguments,
+        options(image.definition().extent(), KernelResource::originZeroExtent(image.image().extent())));
 }

@@ -18,16 +18,14 @@ GMCombineMasksFilter::GMCombineMasksFilter(const QString& className) : GMKernelF
 
 Image GMCombineMasksFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler mask(imageValue(QStringLiteral("inputMask")));
     const Sampler reference(imageValue(QStringLiteral("inputReferenceMask")), Sampler::FilterMode::Nearest);
     const Sampler map(imageValue(QStringLiteral("inputMaskMap")), Sampler::FilterMode::Nearest);
     ApplyOptions o =
         options(mask.definition().extent(), KernelResource::originZeroExtent(mask.image().extent()));
     o.regionOfInterest = [](int, const Rect& destination) { return destination; };
-    return kernel.apply({samplerArgument(mask), samplerArgument(reference), samplerArgument(map),
-                         numberArgument(QStringLiteral("inputIntensity"))},
-                        o);
+    return applySlot(0,
+                     {samplerArgument(mask), samplerArgument(reference), samplerArgument(map),
+                      numberArgument(QStringLiteral("inputIntensity"))},
+                     o);
 }

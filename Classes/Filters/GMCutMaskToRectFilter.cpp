@@ -14,10 +14,7 @@ GMCutMaskToRectFilter::GMCutMaskToRectFilter(const QString& className) : GMKerne
 
 Image GMCutMaskToRectFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler mask(imageValue(QStringLiteral("inputMaskImage")));
-    return kernel.apply({samplerArgument(mask), rectArgument(vectorValue(QStringLiteral("inputExtent")))},
-                        atOriginReadingInPlace(mask.image()));
+    return applySlot(0, {samplerArgument(mask), rectArgument(vectorValue(QStringLiteral("inputExtent")))},
+                     atOriginReadingInPlace(mask.image()));
 }

@@ -16,9 +16,6 @@ GMCutOutFilter::GMCutOutFilter(const QString& className) : GMKernelFilter(classN
 
 Image GMCutOutFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Vector cut = vectorValue(QStringLiteral("inputExtent"));
     const Rect source(cut.x(), cut.y(), cut.z(), cut.w());
     // A rectangle that is not finite has nothing to cut (and no pixel grid to render).
@@ -31,7 +28,8 @@ Image GMCutOutFilter::outputImage() const
     options.definition = area;
     options.extent = area;
     options.regionOfInterest = [source](int, const Rect&) { return source; };
-    return kernel.apply({QVariant::fromValue(Sampler(imageValue(QStringLiteral("inputImage")))),
-                         QVariant::fromValue(Vector(cut.x(), cut.y(), cut.z(), cut.w()))},
-                        options);
+    return applySlot(0,
+                     {QVariant::fromValue(Sampler(imageValue(QStringLiteral("inputImage")))),
+                      QVariant::fromValue(Vector(cut.x(), cut.y(), cut.z(), cut.w()))},
+                     options);
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // Grows an image by three pixels in every channel, alpha included: each pixel takes the largest value of
 // each channel within a disc of radius 3.
-class GMDilateCircleFilter : public GMKernelFilter
+class GMDilateCircleFilter : public GMKernelPassFilter
 {
 public:
     explicit GMDilateCircleFilter(const QString& className = QStringLiteral("GMDilateCircleFilter"));
-    pf::Image outputImage() const override;
 };

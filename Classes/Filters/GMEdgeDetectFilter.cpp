@@ -1,20 +1,7 @@
 #include "Classes/Filters/GMEdgeDetectFilter.h"
 
-using namespace pf;
-
-GMEdgeDetectFilter::GMEdgeDetectFilter(const QString& className) : GMKernelFilter(className)
-{
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputThreshold"), {{FilterAttribute::Min, 0.0},
-                                                    {FilterAttribute::SliderMin, 0.0},
-                                                    {FilterAttribute::SliderMax, 1.0},
-                                                    {FilterAttribute::Default, 0.1},
-                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
-}
-
-Image GMEdgeDetectFilter::outputImage() const
-{
-    return applyToInputImage(0, ApplyExtent::OriginZero, {numberArgument(QStringLiteral("inputThreshold"))},
-                             3);
-}
+GMEdgeDetectFilter::GMEdgeDetectFilter(const QString& className)
+    : GMKernelPassFilter(
+          className, imagePass(ApplyExtent::OriginZero,
+                               {numberInput(QStringLiteral("inputThreshold"), distanceAttributes(0.1))}, 3))
+{}

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // An edge mask of an image: the strength of its luma gradient, 0 where it is below "inputThreshold".
-class GMEdgeDetectFilter : public GMKernelFilter
+class GMEdgeDetectFilter : public GMKernelPassFilter
 {
 public:
     explicit GMEdgeDetectFilter(const QString& className = QStringLiteral("GMEdgeDetectFilter"));
-    pf::Image outputImage() const override;
 };

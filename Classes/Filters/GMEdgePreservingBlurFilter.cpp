@@ -14,7 +14,7 @@ using namespace pf;
 
 namespace {
 
-enum Slot : size_t
+enum EdgeSlot : size_t
 {
     Suppression,
     Magnitude,
@@ -26,34 +26,24 @@ enum Slot : size_t
     Gauss13
 };
 
-QVariantMap distance(double sliderMax, double defaultValue)
-{
-    return {{FilterAttribute::Min, 0.0},
-            {FilterAttribute::SliderMin, 0.0},
-            {FilterAttribute::SliderMax, sliderMax},
-            {FilterAttribute::Default, defaultValue},
-            {FilterAttribute::Type, FilterAttribute::TypeDistance}};
-}
-
 } // namespace
 
 GMEdgePreservingBlurFilter::GMEdgePreservingBlurFilter(const QString& className) : GMKernelFilter(className)
 {
-    loadKernels({{QStringLiteral("nonMaxSupressionKernel"), 0},
-                 {QStringLiteral("magnitudeForCannyKernel"), 0},
-                 {QStringLiteral("angleForCannyKernel"), 0},
-                 {QStringLiteral("hysteresisKernel"), 0},
-                 {QStringLiteral("1DGaussKernel"), 0},
-                 {QStringLiteral("1DGaussRad5Kernel"), 0},
-                 {QStringLiteral("1DGaussRad10Kernel"), 0},
-                 {QStringLiteral("1DGaussRad13Kernel"), 0}});
+    std::vector<Slot> wanted = GMCannyEdgeDetectFilter::edgeKernelSlots();
+    wanted.insert(wanted.end(), {{QStringLiteral("hysteresisKernel"), 0},
+                                 {QStringLiteral("1DGaussKernel"), 0},
+                                 {QStringLiteral("1DGaussRad5Kernel"), 0},
+                                 {QStringLiteral("1DGaussRad10Kernel"), 0},
+                                 {QStringLiteral("1DGaussRad13Kernel"), 0}});
+    loadKernels(wanted);
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputGaussRadius"), distance(100, 6));
-    declareInput(QStringLiteral("inputEdgeThreshold"), distance(1, 0.008));
-    declareInput(QStringLiteral("inputLowThresholdH"), distance(1, 0.03));
-    declareInput(QStringLiteral("inputHighThresholdH"), distance(1, 0.05));
-    declareInput(QStringLiteral("inputHysteresisIterations"), distance(10, 4));
-    declareInput(QStringLiteral("inputBlurRadius"), distance(13, 10));
+    declareInput(QStringLiteral("inputGaussRadius"), distanceAttributes(6, 100));
+    declareInput(QStringLiteral("inputEdgeThreshold"), distanceAttributes(0.008));
+    declareInput(QStringLiteral("inputLowThresholdH"), distanceAttributes(0.03));
+    declareInput(QStringLiteral("inputHighThresholdH"), distanceAttributes(0.05));
+    declareInput(QStringLiteral("inputHysteresisIterations"), distanceAttributes(4, 10));
+    declareInput(QStringLiteral("inputBlurRadius"), distanceAttributes(10, 13));
 }
 
 Image GMEdgePreservingBlurFilter::outputImage() const
@@ -62,10 +52,7 @@ Image GMEdgePreservingBlurFilter::outputImage() const
         if (slot != GeneralGauss && kernelSlot(slot).isNull())
             return Image();
     }
-    auto number = [this](const char* key) {
-        const QString k = QString::fromLatin1(key);
-        return hasValue(k) ? QVariant(numberValue(k)) : QVariant();
-    };
+    auto number = [this](const char* key) { return numberArgument(QString::fromLatin1(key)); };
     const Image image = imageValue(QStringLiteral("inputImage"));
     const Rect extent = KernelResource::originZeroExtent(image.extent());
 

@@ -4,21 +4,15 @@
 
 using namespace pf;
 
-GMExposureFilter::GMExposureFilter(const QString& className) : GMKernelFilter(className)
-{
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputStops"),
-                 MaskFilterSupport::numberAttributes({.min = -4,
-                                                      .max = 4,
-                                                      .sliderMin = -2,
-                                                      .sliderMax = 2,
-                                                      .defaultValue = 0,
-                                                      .identity = 0,
-                                                      .type = FilterAttribute::TypeScalar}));
-}
-
-Image GMExposureFilter::outputImage() const
-{
-    return applyToInputImage(0, ApplyExtent::Full, {numberArgument(QStringLiteral("inputStops"))});
-}
+GMExposureFilter::GMExposureFilter(const QString& className)
+    : GMKernelPassFilter(
+          className, imagePass(ApplyExtent::Full, {numberInput(QStringLiteral("inputStops"),
+                                                               MaskFilterSupport::numberAttributes(
+                                                                   {.min = -4,
+                                                                    .max = 4,
+                                                                    .sliderMin = -2,
+                                                                    .sliderMax = 2,
+                                                                    .defaultValue = 0,
+                                                                    .identity = 0,
+                                                                    .type = FilterAttribute::TypeScalar}))}))
+{}

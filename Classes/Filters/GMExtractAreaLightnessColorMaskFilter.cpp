@@ -2,23 +2,13 @@
 
 #include "Classes/Filters/MaskFilterSupport.h"
 
-using namespace pf;
-using namespace MaskFilterSupport;
-
 GMExtractAreaLightnessColorMaskFilter::GMExtractAreaLightnessColorMaskFilter(const QString& className)
-    : GMKernelFilter(className)
-{
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputIntensity"),
-                 numberAttributes({.min = 0, .max = 1, .defaultValue = 0.5, .identity = 0}));
-    declareInput(QStringLiteral("inputMode"),
-                 numberAttributes({.min = 0, .max = 1, .defaultValue = 0, .identity = 0}));
-}
-
-Image GMExtractAreaLightnessColorMaskFilter::outputImage() const
-{
-    return applyToInputImage(
-        0, ApplyExtent::OriginZero,
-        {numberArgument(QStringLiteral("inputIntensity")), numberArgument(QStringLiteral("inputMode"))});
-}
+    : GMKernelPassFilter(
+          className, imagePass(ApplyExtent::OriginZero,
+                               {numberInput(QStringLiteral("inputIntensity"),
+                                            MaskFilterSupport::numberAttributes(
+                                                {.min = 0, .max = 1, .defaultValue = 0.5, .identity = 0})),
+                                numberInput(QStringLiteral("inputMode"),
+                                            MaskFilterSupport::numberAttributes(
+                                                {.min = 0, .max = 1, .defaultValue = 0, .identity = 0}))}))
+{}

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // A per-channel mask of the dark areas of a photo, narrowed to the darkest by "inputIntensity" (0: each
 // channel's complement).
-class GMExtractDarkAreasRGBFilter : public GMKernelFilter
+class GMExtractDarkAreasRGBFilter : public GMKernelPassFilter
 {
 public:
     explicit GMExtractDarkAreasRGBFilter(
         const QString& className = QStringLiteral("GMExtractDarkAreasRGBFilter"));
-    pf::Image outputImage() const override;
 };

@@ -15,9 +15,6 @@ GMFillFromImageFilter::GMFillFromImageFilter(const QString& className) : GMKerne
 
 Image GMFillFromImageFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler image(imageValue(QStringLiteral("inputImage")));
     const Sampler mask(imageValue(QStringLiteral("inputMask")));
     const Rect whole = rectOf(image.image());
@@ -26,5 +23,5 @@ Image GMFillFromImageFilter::outputImage() const
     o.regionOfInterest = [whole](int index, const Rect& destination) {
         return index == 0 ? whole : destination;
     };
-    return kernel.apply({samplerArgument(image), samplerArgument(mask)}, o);
+    return applySlot(0, {samplerArgument(image), samplerArgument(mask)}, o);
 }

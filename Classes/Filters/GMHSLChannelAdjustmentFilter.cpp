@@ -14,11 +14,7 @@ GMHSLChannelAdjustmentFilter::GMHSLChannelAdjustmentFilter(const QString& classN
                  {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0, 0))},
                   {FilterAttribute::Identity, QVariant::fromValue(Vector(0, 0, 0))},
                   {FilterAttribute::Type, QStringLiteral("CIAttributeTypePosition3")}});
-    declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::Min, 0.0},
-                                                    {FilterAttribute::SliderMin, 0.0},
-                                                    {FilterAttribute::SliderMax, 1.0},
-                                                    {FilterAttribute::Default, 0.5},
-                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+    declareInput(QStringLiteral("inputIntensity"), distanceAttributes(0.5));
 }
 
 Image GMHSLChannelAdjustmentFilter::outputImage() const

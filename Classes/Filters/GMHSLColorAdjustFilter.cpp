@@ -7,11 +7,7 @@ GMHSLColorAdjustFilter::GMHSLColorAdjustFilter(const QString& className) : GMKer
     loadDefaultKernel();
     declareInput(QStringLiteral("inputImage"));
     for (const char* key : {"inputHue", "inputSaturation", "inputLightness", "inputPercentage"})
-        declareInput(QString::fromLatin1(key), {{FilterAttribute::Min, 0.0},
-                                                {FilterAttribute::SliderMin, 0.0},
-                                                {FilterAttribute::SliderMax, 1.0},
-                                                {FilterAttribute::Default, 1.0},
-                                                {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+        declareInput(QString::fromLatin1(key), distanceAttributes(1.0));
 }
 
 Image GMHSLColorAdjustFilter::outputImage() const

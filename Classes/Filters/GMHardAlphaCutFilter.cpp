@@ -1,14 +1,5 @@
 #include "Classes/Filters/GMHardAlphaCutFilter.h"
 
-using namespace pf;
-
-GMHardAlphaCutFilter::GMHardAlphaCutFilter(const QString& className) : GMKernelFilter(className)
-{
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
-}
-
-Image GMHardAlphaCutFilter::outputImage() const
-{
-    return applyToInputImage(0, ApplyExtent::Full);
-}
+GMHardAlphaCutFilter::GMHardAlphaCutFilter(const QString& className)
+    : GMKernelPassFilter(className, imagePass(ApplyExtent::Full))
+{}

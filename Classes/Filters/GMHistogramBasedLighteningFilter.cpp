@@ -15,9 +15,6 @@ GMHistogramBasedLighteningFilter::GMHistogramBasedLighteningFilter(const QString
 
 Image GMHistogramBasedLighteningFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler image(imageValue(QStringLiteral("inputImage")));
     const Image histogram = imageValue(QStringLiteral("inputHistogramImage"));
     // Every pixel reads the histogram's brightness row, wherever the pixel is.
@@ -28,5 +25,5 @@ Image GMHistogramBasedLighteningFilter::outputImage() const
     options.regionOfInterest = [layout](int index, const Rect& destination) {
         return index == 1 ? layout : destination;
     };
-    return kernel.apply({QVariant::fromValue(image), QVariant::fromValue(Sampler(histogram))}, options);
+    return applySlot(0, {QVariant::fromValue(image), QVariant::fromValue(Sampler(histogram))}, options);
 }

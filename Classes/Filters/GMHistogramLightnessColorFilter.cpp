@@ -10,18 +10,11 @@ GMHistogramLightnessColorFilter::GMHistogramLightnessColorFilter(const QString& 
 {
     loadDefaultKernel();
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputCountMin"), {{FilterAttribute::Min, 0.0},
-                                                   {FilterAttribute::SliderMin, 0.0},
-                                                   {FilterAttribute::SliderMax, 1.0},
-                                                   {FilterAttribute::Default, 0.0005},
-                                                   {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+    declareInput(QStringLiteral("inputCountMin"), distanceAttributes(0.0005));
 }
 
 Image GMHistogramLightnessColorFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Image histogram = imageValue(QStringLiteral("inputImage"));
     const Sampler sampler(histogram);
     const QString key = QStringLiteral("inputCountMin");
@@ -31,6 +24,6 @@ Image GMHistogramLightnessColorFilter::outputImage() const
     options.definition = sampler.definition().extent();
     options.extent = options.definition;
     options.regionOfInterest = [layout](int, const Rect&) { return layout; };
-    return kernel.apply(
-        {QVariant::fromValue(sampler), hasValue(key) ? QVariant(numberValue(key)) : QVariant()}, options);
+    return applySlot(
+        0, {QVariant::fromValue(sampler), hasValue(key) ? QVariant(numberValue(key)) : QVariant()}, options);
 }

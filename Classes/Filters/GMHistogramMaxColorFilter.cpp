@@ -13,9 +13,6 @@ GMHistogramMaxColorFilter::GMHistogramMaxColorFilter(const QString& className) :
 
 Image GMHistogramMaxColorFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Image histogram = imageValue(QStringLiteral("inputImage"));
     const Sampler sampler(histogram);
     // Every pixel reads all the colour bins, wherever the pixel is.
@@ -24,5 +21,5 @@ Image GMHistogramMaxColorFilter::outputImage() const
     options.definition = sampler.definition().extent();
     options.extent = options.definition;
     options.regionOfInterest = [layout](int, const Rect&) { return layout; };
-    return kernel.apply({QVariant::fromValue(sampler)}, options);
+    return applySlot(0, {QVariant::fromValue(sampler)}, options);
 }

@@ -13,9 +13,6 @@ GMInnerCutFilter::GMInnerCutFilter(const QString& className) : GMKernelFilter(cl
 
 Image GMInnerCutFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler mask(imageValue(QStringLiteral("inputMaskImage")));
-    return kernel.apply({samplerArgument(mask)}, atOriginReadingInPlace(mask.image()));
+    return applySlot(0, {samplerArgument(mask)}, atOriginReadingInPlace(mask.image()));
 }

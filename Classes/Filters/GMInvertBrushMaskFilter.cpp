@@ -1,24 +1,7 @@
 #include "Classes/Filters/GMInvertBrushMaskFilter.h"
 
-#include "Classes/Filters/MaskFilterSupport.h"
-#include "Classes/Framework/KernelResource.h"
-
-using namespace pf;
-using namespace MaskFilterSupport;
-
-GMInvertBrushMaskFilter::GMInvertBrushMaskFilter(const QString& className) : GMKernelFilter(className)
-{
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
-}
-
-Image GMInvertBrushMaskFilter::outputImage() const
-{
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
-    const Sampler mask(imageValue(QStringLiteral("inputImage")));
-    const Rect extent =
-        KernelResource::fullExtent(mask.image().isNull() ? Rect::null() : mask.image().extent());
-    return kernel.apply({samplerArgument(mask)}, options(extent, extent));
-}
+GMInvertBrushMaskFilter::GMInvertBrushMaskFilter(const QString& className)
+    : GMKernelPassFilter(
+          className,
+          {.images = {{QStringLiteral("inputImage")}}, .domainOf = DomainIsExtent, .needsEveryImage = false})
+{}

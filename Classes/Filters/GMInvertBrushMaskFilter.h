@@ -1,12 +1,11 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // Inverts a painted mask: each colour channel becomes its complement, opaque. The output covers the mask's
 // own rectangle.
-class GMInvertBrushMaskFilter : public GMKernelFilter
+class GMInvertBrushMaskFilter : public GMKernelPassFilter
 {
 public:
     explicit GMInvertBrushMaskFilter(const QString& className = QStringLiteral("GMInvertBrushMaskFilter"));
-    pf::Image outputImage() const override;
 };

@@ -39,26 +39,20 @@ GMIrisMaskFinderFilter::GMIrisMaskFinderFilter(const QString& className) : GMKer
     declareInput(QStringLiteral("inputTolerance"));
     declareInput(QStringLiteral("inputRefColorLight"), colorAttributes());
     declareInput(QStringLiteral("inputRefColorDark"), colorAttributes());
-    declareInput(QStringLiteral("inputBoolPupil"), {{FilterAttribute::Min, 0.0},
-                                                    {FilterAttribute::SliderMin, 0.0},
-                                                    {FilterAttribute::SliderMax, 1.0},
-                                                    {FilterAttribute::Default, 0.0},
-                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+    declareInput(QStringLiteral("inputBoolPupil"), distanceAttributes(0.0));
 }
 
 Image GMIrisMaskFinderFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler image(imageValue(QStringLiteral("inputImage")));
     ApplyOptions options;
     options.definition = image.definition().extent();
     // Each pixel reads only itself: the default region of interest, the destination, is exact.
     const auto input = [this](const char* key) { return value(QString::fromLatin1(key)); };
-    return kernel.apply({QVariant::fromValue(image), numberArgument(QStringLiteral("inputPupilRadius")),
-                         numberArgument(QStringLiteral("inputOuterRadius")), input("inputCenter"),
-                         numberArgument(QStringLiteral("inputTolerance")), input("inputRefColorLight"),
-                         numberArgument(QStringLiteral("inputBoolPupil"))},
-                        options);
+    return applySlot(0,
+                     {QVariant::fromValue(image), numberArgument(QStringLiteral("inputPupilRadius")),
+                      numberArgument(QStringLiteral("inputOuterRadius")), input("inputCenter"),
+                      numberArgument(QStringLiteral("inputTolerance")), input("inputRefColorLight"),
+                      numberArgument(QStringLiteral("inputBoolPupil"))},
+                     options);
 }

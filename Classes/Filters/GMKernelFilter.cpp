@@ -5,6 +5,7 @@
 #include "Platform/Image/Sampler.h"
 
 #include <QHash>
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -75,20 +76,89 @@ pf::Kernel GMKernelFilter::kernelSlot(size_t i) const
 pf::Image GMKernelFilter::applyToInputImage(size_t slot, ApplyExtent extent, const QVariantList& arguments,
                                             double margin) const
 {
+    return applyPass(imagePass(extent, {}, margin), arguments, slot);
+}
+
+pf::Image GMKernelFilter::applyPass(const Pass& pass, const QVariantList& extra, size_t slot) const
+{
     const pf::Kernel kernel = kernelSlot(slot);
     if (kernel.isNull())
         return pf::Image();
-    const pf::Image image = imageValue(QStringLiteral("inputImage"));
-    const pf::Sampler sampler(image);
+    std::vector<pf::Sampler> samplers;
+    QVariantList arguments;
+    std::vector<double> margins;
+    bool reachesOut = pass.reach > 0;
+    for (const PassImage& input : pass.images) {
+        const pf::Image image = imageValue(input.key);
+        if (pass.needsEveryImage && image.isNull())
+            return pf::Image();
+        samplers.emplace_back(image, input.filter, input.wrap);
+        arguments << QVariant::fromValue(samplers.back());
+        margins.push_back(input.margin);
+        reachesOut = reachesOut || input.margin > 0;
+    }
+    for (const PassNumber& number : pass.numbers)
+        arguments << (number.fallback ? QVariant(numberValue(number.key, *number.fallback))
+                                      : numberArgument(number.key));
+    arguments += extra;
+
+    const pf::Rect rect = samplers[static_cast<size_t>(pass.extentOf)].image().extent();
     pf::ApplyOptions options;
-    options.definition = sampler.definition().extent();
-    options.extent = extent == ApplyExtent::Full ? KernelResource::fullExtent(image.extent())
-                                                 : KernelResource::originZeroExtent(image.extent());
-    if (margin > 0)
-        options.regionOfInterest = [margin](int, const pf::Rect& destination) {
-            return destination.insetBy(-margin, -margin);
+    options.extent = pass.extent == ApplyExtent::Full ? KernelResource::fullExtent(rect)
+                                                      : KernelResource::originZeroExtent(rect);
+    options.definition = pass.domainOf == DomainIsExtent
+                             ? *options.extent
+                             : samplers[static_cast<size_t>(pass.domainOf)].definition().extent();
+    if (reachesOut)
+        options.regionOfInterest = [margins, reach = pass.reach](int index, const pf::Rect& destination) {
+            const double own = index >= 0 && static_cast<size_t>(index) < margins.size()
+                                   ? margins[static_cast<size_t>(index)]
+                                   : 0;
+            const double margin = std::max(reach, own);
+            return margin > 0 ? destination.insetBy(-margin, -margin) : destination;
         };
-    return kernel.apply(QVariantList{QVariant::fromValue(sampler)} + arguments, options);
+    return kernel.apply(arguments, options);
+}
+
+GMKernelFilter::Pass GMKernelFilter::imagePass(ApplyExtent extent, std::vector<PassNumber> numbers,
+                                               double margin)
+{
+    Pass pass;
+    pass.images = {{QStringLiteral("inputImage")}};
+    pass.reach = margin;
+    pass.numbers = std::move(numbers);
+    pass.extent = extent;
+    pass.needsEveryImage = false;
+    return pass;
+}
+
+void GMKernelFilter::declarePassInputs(const Pass& pass)
+{
+    if (pass.declarationOrder.empty()) {
+        for (const PassImage& input : pass.images)
+            declareInput(input.key);
+    } else {
+        for (int index : pass.declarationOrder)
+            declareInput(pass.images[static_cast<size_t>(index)].key);
+    }
+    for (const PassNumber& number : pass.numbers)
+        declareInput(number.key, number.attributes);
+}
+
+QVariantMap GMKernelFilter::distanceAttributes(double defaultValue, double sliderMax)
+{
+    return {{pf::FilterAttribute::Min, 0.0},
+            {pf::FilterAttribute::SliderMin, 0.0},
+            {pf::FilterAttribute::SliderMax, sliderMax},
+            {pf::FilterAttribute::Default, defaultValue},
+            {pf::FilterAttribute::Type, pf::FilterAttribute::TypeDistance}};
+}
+
+pf::Image GMKernelFilter::applySlot(size_t slot, const QVariantList& arguments,
+                                    const pf::ApplyOptions& options) const
+{
+    const pf::Kernel kernel = kernelSlot(slot);
+    return kernel.isNull() ? pf::Image() : kernel.apply(arguments, options);
 }
 
 QVariant GMKernelFilter::numberArgument(const QString& key) const

@@ -2,8 +2,10 @@
 
 #include "Platform/Image/Filter.h"
 #include "Platform/Image/Kernel.h"
+#include "Platform/Image/Sampler.h"
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 // The shape every member of the product's kernel filter family shares: created by class name, inputs
@@ -30,6 +32,55 @@ protected:
         Full,      // the input's rectangle, origin truncated to whole pixels
         OriginZero // the input's size at the origin
     };
+
+    // An image input a kernel samples: how it is read, and how many pixels around each destination
+    // pixel the kernel reads of this image alone.
+    struct PassImage
+    {
+        QString key;
+        double margin = 0;
+        pf::Sampler::FilterMode filter = pf::Sampler::FilterMode::Linear;
+        pf::Sampler::WrapMode wrap = pf::Sampler::WrapMode::Transparent;
+    };
+    // A number input passed to the kernel: its value, or the fallback when it was never set; without a
+    // fallback a number never set is an invalid argument, so the apply warns and gives no image.
+    struct PassNumber
+    {
+        QString key;
+        std::optional<double> fallback;
+        QVariantMap attributes; // declared with the input
+    };
+    // A number input whose value is passed as it is: never set, it is a missing argument.
+    static PassNumber numberInput(const QString& key, const QVariantMap& attributes = {})
+    {
+        return {key, std::nullopt, attributes};
+    }
+    // How one kernel is applied to the filter's inputs: the samplers first, then the numbers. The output
+    // covers the rectangle of image `extentOf` and is defined where the sampler of image `domainOf`
+    // is, or over that same rectangle for `DomainIsExtent`. With a `reach`, the kernel reads that many
+    // pixels around each destination pixel of every sampler, those given beside the pass included.
+    static constexpr int DomainIsExtent = -1;
+    struct Pass
+    {
+        std::vector<PassImage> images;
+        std::vector<PassNumber> numbers;
+        ApplyExtent extent = ApplyExtent::Full;
+        int extentOf = 0;
+        int domainOf = 0;
+        double reach = 0;
+        bool needsEveryImage = true;       // a missing image gives no output
+        std::vector<int> declarationOrder; // the images' indices as declared, when not in kernel order
+    };
+    // A pass over "inputImage" alone, as most one-image members apply their kernel: a number never set
+    // is a missing argument, and a missing image is handed on to the kernel.
+    static Pass imagePass(ApplyExtent extent, std::vector<PassNumber> numbers = {}, double margin = 0);
+    // The kernel in `slot` applied as `pass` says, with `extra` after the pass's own arguments. No
+    // kernel (or a missing image the pass needs), no image.
+    pf::Image applyPass(const Pass& pass, const QVariantList& extra = {}, size_t slot = 0) const;
+    // Declares the pass's images, in the order given, and then its numbers.
+    void declarePassInputs(const Pass& pass);
+    // The attributes of a number from 0 up, its slider from 0 to `sliderMax`, measured as a distance.
+    static QVariantMap distanceAttributes(double defaultValue, double sliderMax = 1.0);
     // The family's common pass: the kernel in `slot` applied to a plain sampler of "inputImage" followed
     // by `arguments`, defined where that sampler is, over the input's full or origin-zero extent; with a
     // margin, each destination pixel reads that many pixels around it. No kernel, no image.
@@ -43,6 +94,8 @@ protected:
     // filter; a text that does not compile, or that holds fewer kernels than a slot asks for, is
     // reported once and not retried.
     void loadKernels(const std::vector<Slot>& wanted);
+    // The kernel in `slot` applied to `arguments` with `options`; no kernel, no image.
+    pf::Image applySlot(size_t slot, const QVariantList& arguments, const pf::ApplyOptions& options) const;
     // The kernel in slot `i`, or a null kernel when it could not be loaded.
     pf::Kernel kernelSlot(size_t i) const;
     // The usual single slot: element 0 of "<class name>Kernel".

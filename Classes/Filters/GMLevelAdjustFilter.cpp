@@ -15,16 +15,14 @@ GMLevelAdjustFilter::GMLevelAdjustFilter(const QString& className) : GMKernelFil
 
 Image GMLevelAdjustFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler sampler(imageValue(QStringLiteral("inputImage")));
     const QString key = QStringLiteral("inputToneValues");
     const Vector tones = vectorValue(key);
     ApplyOptions options;
     options.definition = sampler.definition().extent();
     options.extent = options.definition;
-    return kernel.apply(
+    return applySlot(
+        0,
         {QVariant::fromValue(sampler),
          hasValue(key) ? QVariant::fromValue(Vector(tones.x(), tones.y(), tones.z())) : QVariant()},
         options);

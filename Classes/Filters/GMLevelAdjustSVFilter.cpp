@@ -29,9 +29,6 @@ GMLevelAdjustSVFilter::GMLevelAdjustSVFilter(const QString& className) : GMKerne
 
 Image GMLevelAdjustSVFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler sampler(imageValue(QStringLiteral("inputImage")));
     const Vector tones(numberValue(QStringLiteral("inputMinTone")),
                        numberValue(QStringLiteral("inputMidTone")),
@@ -39,5 +36,5 @@ Image GMLevelAdjustSVFilter::outputImage() const
     ApplyOptions options;
     options.definition = sampler.definition().extent();
     options.extent = options.definition;
-    return kernel.apply({QVariant::fromValue(sampler), QVariant::fromValue(tones)}, options);
+    return applySlot(0, {QVariant::fromValue(sampler), QVariant::fromValue(tones)}, options);
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // Linear burn of the image onto the background, mixed by an intensity; defined where the image is.
-class GMLinearBurnBlendModeFilter : public GMKernelFilter
+class GMLinearBurnBlendModeFilter : public GMKernelPassFilter
 {
 public:
     explicit GMLinearBurnBlendModeFilter(
         const QString& className = QStringLiteral("GMLinearBurnBlendModeFilter"));
-    pf::Image outputImage() const override;
 };

@@ -15,12 +15,9 @@ GMMaskAlphaFilter::GMMaskAlphaFilter(const QString& className) : GMKernelFilter(
 
 Image GMMaskAlphaFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const Sampler image(imageValue(QStringLiteral("inputImage")));
     const Sampler mask(imageValue(QStringLiteral("inputMask")));
     const Sampler& owner = image;
-    return kernel.apply({samplerArgument(image), samplerArgument(mask)},
-                        options(owner.definition().extent(), KernelResource::fullExtent(owner.extent())));
+    return applySlot(0, {samplerArgument(image), samplerArgument(mask)},
+                     options(owner.definition().extent(), KernelResource::fullExtent(owner.extent())));
 }

@@ -2,18 +2,10 @@
 
 #include "Classes/Filters/MaskFilterSupport.h"
 
-using namespace pf;
-using namespace MaskFilterSupport;
-
-GMMinAlphaFilter::GMMinAlphaFilter(const QString& className) : GMKernelFilter(className)
-{
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputIntensity"),
-                 numberAttributes({.min = 0, .max = 1, .defaultValue = 0.5, .identity = 0}));
-}
-
-Image GMMinAlphaFilter::outputImage() const
-{
-    return applyToInputImage(0, ApplyExtent::Full, {numberArgument(QStringLiteral("inputIntensity"))});
-}
+GMMinAlphaFilter::GMMinAlphaFilter(const QString& className)
+    : GMKernelPassFilter(
+          className, imagePass(ApplyExtent::Full,
+                               {numberInput(QStringLiteral("inputIntensity"),
+                                            MaskFilterSupport::numberAttributes(
+                                                {.min = 0, .max = 1, .defaultValue = 0.5, .identity = 0}))}))
+{}

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // Raises an image's alpha to at least "inputIntensity", keeping its colour (0 changes nothing).
-class GMMinAlphaFilter : public GMKernelFilter
+class GMMinAlphaFilter : public GMKernelPassFilter
 {
 public:
     explicit GMMinAlphaFilter(const QString& className = QStringLiteral("GMMinAlphaFilter"));
-    pf::Image outputImage() const override;
 };

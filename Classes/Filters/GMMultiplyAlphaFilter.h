@@ -1,12 +1,11 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // Fades an image: its alpha (and so its premultiplied colour) multiplied by 1 - "inputIntensity" (0
 // changes nothing).
-class GMMultiplyAlphaFilter : public GMKernelFilter
+class GMMultiplyAlphaFilter : public GMKernelPassFilter
 {
 public:
     explicit GMMultiplyAlphaFilter(const QString& className = QStringLiteral("GMMultiplyAlphaFilter"));
-    pf::Image outputImage() const override;
 };

@@ -1,29 +1,13 @@
 #include "Classes/Filters/GMMultiplyImagesFilter.h"
 
-#include "Classes/Framework/KernelResource.h"
-#include "Platform/Image/Sampler.h"
+using FilterMode = pf::Sampler::FilterMode;
+using WrapMode = pf::Sampler::WrapMode;
 
-using namespace pf;
-
-GMMultiplyImagesFilter::GMMultiplyImagesFilter(const QString& className) : GMKernelFilter(className)
-{
-    loadKernels({{QStringLiteral("GMMultiplyImagesFilter"), 0}});
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputPatternImage"));
-}
-
-Image GMMultiplyImagesFilter::outputImage() const
-{
-    const Kernel kernel = kernelSlot(0);
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    const Image pattern = imageValue(QStringLiteral("inputPatternImage"));
-    if (kernel.isNull() || image.isNull() || pattern.isNull())
-        return Image();
-    const Sampler top(image, Sampler::FilterMode::Nearest, Sampler::WrapMode::Clamp);
-    const Sampler patternSampler(pattern, Sampler::FilterMode::Nearest, Sampler::WrapMode::Clamp);
-    const Rect extent = KernelResource::fullExtent(image.extent());
-    ApplyOptions options;
-    options.definition = extent;
-    options.extent = extent;
-    return kernel.apply({QVariant::fromValue(top), QVariant::fromValue(patternSampler)}, options);
-}
+GMMultiplyImagesFilter::GMMultiplyImagesFilter(const QString& className)
+    : GMKernelPassFilter(
+          className,
+          {.images = {{QStringLiteral("inputImage"), 0, FilterMode::Nearest, WrapMode::Clamp},
+                      {QStringLiteral("inputPatternImage"), 0, FilterMode::Nearest, WrapMode::Clamp}},
+           .domainOf = DomainIsExtent},
+          QStringLiteral("GMMultiplyImagesFilter"))
+{}

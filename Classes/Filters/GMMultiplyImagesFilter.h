@@ -1,12 +1,11 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // Multiplies the image by a pattern image, channel by channel (the pattern read nearest and clamped
 // at its edges).
-class GMMultiplyImagesFilter : public GMKernelFilter
+class GMMultiplyImagesFilter : public GMKernelPassFilter
 {
 public:
     explicit GMMultiplyImagesFilter(const QString& className = QStringLiteral("GMMultiplyImagesFilter"));
-    pf::Image outputImage() const override;
 };

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // Multiplies an image with itself (deeper mid tones), mixed over the image by "inputIntensity".
-class GMMultiplyRGBFilter : public GMKernelFilter
+class GMMultiplyRGBFilter : public GMKernelPassFilter
 {
 public:
     explicit GMMultiplyRGBFilter(const QString& className = QStringLiteral("GMMultiplyRGBFilter"));
-    pf::Image outputImage() const override;
 };

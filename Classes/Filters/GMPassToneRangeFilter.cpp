@@ -2,18 +2,11 @@
 
 #include "Classes/Filters/MaskFilterSupport.h"
 
-using namespace pf;
-using namespace MaskFilterSupport;
-
-GMPassToneRangeFilter::GMPassToneRangeFilter(const QString& className) : GMKernelFilter(className)
-{
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputToneRange"),
-                 numberAttributes({.min = 0, .max = 2, .defaultValue = 1, .type = QString()}));
-}
-
-Image GMPassToneRangeFilter::outputImage() const
-{
-    return applyToInputImage(0, ApplyExtent::OriginZero, {numberArgument(QStringLiteral("inputToneRange"))});
-}
+GMPassToneRangeFilter::GMPassToneRangeFilter(const QString& className)
+    : GMKernelPassFilter(
+          className,
+          imagePass(ApplyExtent::OriginZero,
+                    {numberInput(QStringLiteral("inputToneRange"),
+                                 MaskFilterSupport::numberAttributes(
+                                     {.min = 0, .max = 2, .defaultValue = 1, .type = QString()}))}))
+{}

@@ -5,26 +5,19 @@
 using namespace pf;
 using MaskFilterSupport::numberAttributes;
 
-GMRedEyeFilter::GMRedEyeFilter(const QString& className) : GMKernelFilter(className)
-{
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputThreshold"), numberAttributes({.min = 1,
-                                                                     .sliderMin = 1,
-                                                                     .sliderMax = 3,
-                                                                     .defaultValue = 2,
-                                                                     .type = FilterAttribute::TypeScalar}));
-    declareInput(QStringLiteral("inputDarkening"), numberAttributes({.min = 0,
-                                                                     .max = 1,
-                                                                     .sliderMin = 0,
-                                                                     .sliderMax = 1,
-                                                                     .defaultValue = 0.2,
-                                                                     .type = FilterAttribute::TypeScalar}));
-}
-
-Image GMRedEyeFilter::outputImage() const
-{
-    return applyToInputImage(0, ApplyExtent::Full,
-                             {numberValue(QStringLiteral("inputThreshold"), 2),
-                              numberValue(QStringLiteral("inputDarkening"), 0.2)});
-}
+GMRedEyeFilter::GMRedEyeFilter(const QString& className)
+    : GMKernelPassFilter(className, imagePass(ApplyExtent::Full,
+                                              {{QStringLiteral("inputThreshold"), 2,
+                                                numberAttributes({.min = 1,
+                                                                  .sliderMin = 1,
+                                                                  .sliderMax = 3,
+                                                                  .defaultValue = 2,
+                                                                  .type = FilterAttribute::TypeScalar})},
+                                               {QStringLiteral("inputDarkening"), 0.2,
+                                                numberAttributes({.min = 0,
+                                                                  .max = 1,
+                                                                  .sliderMin = 0,
+                                                                  .sliderMax = 1,
+                                                                  .defaultValue = 0.2,
+                                                                  .type = FilterAttribute::TypeScalar})}}))
+{}

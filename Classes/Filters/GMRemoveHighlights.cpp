@@ -1,6 +1,6 @@
 #include "Classes/Filters/GMRemoveHighlights.h"
 
-#include "Classes/Framework/KernelResource.h"
+#include "Classes/Filters/FrameworkFilterSupport.h"
 #include "Platform/Image/Sampler.h"
 
 using namespace pf;
@@ -27,14 +27,9 @@ Image GMRemoveHighlights::outputImage() const
     const Image background = imageValue(QStringLiteral("inputBackgroundImage"));
     if (k.isNull() || image.isNull() || background.isNull())
         return Image();
-    const Sampler top(image);
-    const Sampler bottom(background);
-    ApplyOptions options;
-    options.definition = bottom.definition().unionWith(top.definition()).extent();
-    options.extent = KernelResource::fullExtent(image.extent().united(background.extent()));
     // An intensity never set reads as 0, like every unset number of the framework's filters: the
     // image is laid over the background unchanged.
-    return k.apply({QVariant::fromValue(top), QVariant::fromValue(bottom),
+    return k.apply({QVariant::fromValue(Sampler(image)), QVariant::fromValue(Sampler(background)),
                     numberValue(QStringLiteral("inputIntensity"))},
-                   options);
+                   FrameworkFilterSupport::overBoth(image, background));
 }

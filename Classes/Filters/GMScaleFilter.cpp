@@ -19,9 +19,6 @@ GMScaleFilter::GMScaleFilter(const QString& className) : GMKernelFilter(classNam
 
 Image GMScaleFilter::outputImage() const
 {
-    const Kernel kernel = kernelSlot(0);
-    if (kernel.isNull())
-        return Image();
     const double s = numberValue(QStringLiteral("inputScale"));
     const float sf = float(s);
     // A scale of 0 collapses the image to a point and its region of interest divides by zero.
@@ -42,5 +39,5 @@ Image GMScaleFilter::outputImage() const
     };
     const Sampler sampler(image, Sampler::FilterMode::Nearest, Sampler::WrapMode::Clamp,
                           AffineTransform::scale(s, s));
-    return kernel.apply({QVariant::fromValue(sampler)}, options);
+    return applySlot(0, {QVariant::fromValue(sampler)}, options);
 }

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // Sets an image's alpha to "inputIntensity", keeping its colour.
-class GMsetAlphaChannelFilter : public GMKernelFilter
+class GMsetAlphaChannelFilter : public GMKernelPassFilter
 {
 public:
     explicit GMsetAlphaChannelFilter(const QString& className = QStringLiteral("GMsetAlphaChannelFilter"));
-    pf::Image outputImage() const override;
 };

@@ -8,11 +8,7 @@ GMsetColorChannelFilter::GMsetColorChannelFilter(const QString& className) : GMK
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputColor"),
                  {{FilterAttribute::Default, QVariant::fromValue(Color(0, 0, 0, 1))}});
-    declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::Min, 0.0},
-                                                    {FilterAttribute::SliderMin, 0.0},
-                                                    {FilterAttribute::SliderMax, 1.0},
-                                                    {FilterAttribute::Default, 0.5},
-                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+    declareInput(QStringLiteral("inputIntensity"), distanceAttributes(0.5));
 }
 
 Image GMsetColorChannelFilter::outputImage() const

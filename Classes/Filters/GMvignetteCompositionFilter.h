@@ -1,12 +1,11 @@
 #pragma once
 
-#include "Classes/Filters/GMKernelFilter.h"
+#include "Classes/Filters/GMKernelPassFilter.h"
 
 // The vignette: the image darkened by its mask ("inputMask", as GMvignetteMaskFilter makes it).
-class GMvignetteCompositionFilter : public GMKernelFilter
+class GMvignetteCompositionFilter : public GMKernelPassFilter
 {
 public:
     explicit GMvignetteCompositionFilter(
         const QString& className = QStringLiteral("GMvignetteCompositionFilter"));
-    pf::Image outputImage() const override;
 };

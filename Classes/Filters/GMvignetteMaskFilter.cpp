@@ -2,19 +2,13 @@
 
 using namespace pf;
 
-GMvignetteMaskFilter::GMvignetteMaskFilter(const QString& className) : GMKernelFilter(className)
-{
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::Min, 0.0},
-                                                    {FilterAttribute::Max, 1.0},
-                                                    {FilterAttribute::Default, 0.0},
-                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
-}
-
-Image GMvignetteMaskFilter::outputImage() const
-{
-    if (imageValue(QStringLiteral("inputImage")).isNull())
-        return Image();
-    return applyToInputImage(0, ApplyExtent::OriginZero, {numberValue(QStringLiteral("inputIntensity"))});
-}
+GMvignetteMaskFilter::GMvignetteMaskFilter(const QString& className)
+    : GMKernelPassFilter(className, {.images = {{QStringLiteral("inputImage")}},
+                                     .numbers = {{QStringLiteral("inputIntensity"),
+                                                  0.0,
+                                                  {{FilterAttribute::Min, 0.0},
+                                                   {FilterAttribute::Max, 1.0},
+                                                   {FilterAttribute::Default, 0.0},
+                                                   {FilterAttribute::Type, FilterAttribute::TypeDistance}}}},
+                                     .extent = ApplyExtent::OriginZero})
+{}

@@ -1,9 +1,11 @@
 #include "Classes/Frames/OVFrameBand.h"
 
+#include "Classes/Filters/FrameworkFilterSupport.h"
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/KernelMath.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
+#include "Platform/Image/Sampler.h"
 
 #include <algorithm>
 #include <cmath>
@@ -386,4 +388,25 @@ pf::Bitmap OVFrameBand::shrunk(const pf::Bitmap& grey, int factor)
         }
     }
     return small;
+}
+
+double OVFrameBand::shadowRadius(double width, const Rect& picture)
+{
+    return width * std::min(picture.width(), picture.height());
+}
+
+pf::Image OVFrameBand::shadowFactor(const pf::Kernel& factorKernel, const pf::Image& shadow)
+{
+    return FrameworkFilterSupport::applyOver(factorKernel, {QVariant::fromValue(pf::Sampler(shadow))},
+                                             shadow);
+}
+
+pf::Image OVFrameBand::shadowed(const pf::Kernel& multiplyKernel, const pf::Image& picture,
+                                const pf::Image& shadow)
+{
+    if (shadow.isNull())
+        return picture;
+    return FrameworkFilterSupport::applyOver(
+        multiplyKernel, {QVariant::fromValue(pf::Sampler(picture)), QVariant::fromValue(pf::Sampler(shadow))},
+        picture);
 }

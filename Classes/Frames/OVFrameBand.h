@@ -4,6 +4,7 @@
 #include "Platform/Foundation/Size.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Image.h"
+#include "Platform/Image/Kernel.h"
 #include "Platform/Image/Vector.h"
 
 #include <cstdint>
@@ -67,4 +68,14 @@ public:
 
     // A grey bitmap made `factor` times smaller, each pixel the mean of the block it stands for.
     static pf::Bitmap shrunk(const pf::Bitmap& grey, int factor);
+
+    // The blur radius of an inner shadow `width` wide (a share of the picture's shorter side).
+    static double shadowRadius(double width, const pf::Rect& picture);
+    // The grey factor an inner shadow multiplies the picture by, made by the frame kernel `factorKernel`
+    // from `shadow` (the inverted blur of the frame's mask).
+    static pf::Image shadowFactor(const pf::Kernel& factorKernel, const pf::Image& shadow);
+    // The picture darkened by a kept shadow factor through the frame kernel `multiplyKernel`; without
+    // a shadow the picture as it is.
+    static pf::Image shadowed(const pf::Kernel& multiplyKernel, const pf::Image& picture,
+                              const pf::Image& shadow);
 };

@@ -328,11 +328,7 @@ void OVShapedBorderFilter::registerClass()
 QVariantMap OVShapedBorderFilter::attributes() const
 {
     QVariantMap all = OVFilter::attributes();
-    const QStringList& textures = OVTextureCatalog::sharedTextureNames();
-    all.insert(QStringLiteral("inputTextureName"),
-               QVariantMap{{QStringLiteral("choices"), textures},
-                           {FilterAttribute::Default, textures.isEmpty() ? QString() : textures.first()},
-                           {FilterAttribute::Class, FilterAttribute::ClassString}});
+    all.insert(QStringLiteral("inputTextureName"), OVTextureCatalog::textureNameAttributes());
     return all;
 }
 
@@ -443,22 +439,20 @@ Image OVShapedBorderFilter::cachedMask() const
 
 Image OVShapedBorderFilter::cachedShadow() const
 {
-    const double shadowWidth = numberValue(QStringLiteral("inputShadowWidth"));
-    if (!m_cachedShadow.isNull() || !(shadowWidth > 0))
-        return m_cachedShadow;
-    const Image mask = cachedMask();
-    const Image input = imageValue(QStringLiteral("inputImage"));
-    if (mask.isNull())
-        return Image();
-    const Rect extent = input.extent();
-    const Image shadow = FrameworkFilterSupport::invertedBlurOfMask(
-        QStringLiteral("CIGaussianBlur"), mask, shadowWidth * std::min(extent.width(), extent.height()),
-        extent);
-    // Kept as the grey factor it multiplies the picture by.
-    const Image factor = FrameworkFilterSupport::applyOver(kernelWithName(QStringLiteral("shadowFactor")),
-                                                           {QVariant::fromValue(Sampler(shadow))}, shadow);
-    const Image pixels = OVFrameBand::pixels(factor, extent, Rect::null(), Bitmap::Format::Gray8);
-    m_cachedShadow = pixels.isNull() ? shadow : pixels;
+    const double width = numberValue(QStringLiteral("inputShadowWidth"));
+    if (m_cachedShadow.isNull() && width > 0) {
+        const Image mask = cachedMask();
+        if (mask.isNull())
+            return Image();
+        const Rect extent = imageValue(QStringLiteral("inputImage")).extent();
+        const Image shadow = FrameworkFilterSupport::invertedBlurOfMask(
+            QStringLiteral("CIGaussianBlur"), mask, OVFrameBand::shadowRadius(width, extent), extent);
+        // Kept as the grey factor it multiplies the picture by.
+        const Image pixels = OVFrameBand::pixels(
+            OVFrameBand::shadowFactor(kernelWithName(QStringLiteral("shadowFactor")), shadow), extent,
+            Rect::null(), Bitmap::Format::Gray8);
+        m_cachedShadow = pixels.isNull() ? shadow : pixels;
+    }
     return m_cachedShadow;
 }
 
@@ -492,11 +486,8 @@ Image OVShapedBorderFilter::outputImage() const
     if (frame.isNull())
         return input;
     const Image shadow = cachedShadow();
-    Image picture = input;
-    if (!shadow.isNull())
-        picture = FrameworkFilterSupport::applyOver(
-            kernelWithName(QStringLiteral("innerMultiply")),
-            {QVariant::fromValue(Sampler(input)), QVariant::fromValue(Sampler(shadow))}, input);
+    const Image picture =
+        OVFrameBand::shadowed(kernelWithName(QStringLiteral("innerMultiply")), input, shadow);
     return FrameworkFilterSupport::builtin(
         QStringLiteral("CISourceOverCompositing"),
         {{QStringLiteral("inputImage"), var(frame)}, {QStringLiteral("inputBackgroundImage"), var(picture)}});

@@ -5,6 +5,7 @@
 #include "Classes/Framework/Toolkit/OVLocalizeHelper.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
+#include "Platform/Image/Filter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -42,6 +43,14 @@ const QStringList& OVTextureCatalog::sharedTextureNames()
         return entries;
     }();
     return names;
+}
+
+QVariantMap OVTextureCatalog::textureNameAttributes()
+{
+    const QStringList& textures = sharedTextureNames();
+    return {{QStringLiteral("choices"), textures},
+            {pf::FilterAttribute::Default, textures.isEmpty() ? QString() : textures.first()},
+            {pf::FilterAttribute::Class, pf::FilterAttribute::ClassString}};
 }
 
 OVTextureCatalog::OVTextureCatalog(const QString& resourceType, const QStringList& resourcePaths)

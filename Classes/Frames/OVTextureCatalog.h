@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 #include <memory>
 
 // The texture images that frames and the texturize filter fill shapes with: every "jpg" of a resource
@@ -19,6 +20,9 @@ public:
     // "Plain Color", "-", then the shared catalog's ID names and the headers "Paper -" and "Wood -",
     // sorted by their localised texts. Made once.
     static const QStringList& sharedTextureNames();
+    // The attribute record of a filter input that names one of the shared textures: the names to choose
+    // from, the first as the default.
+    static QVariantMap textureNameAttributes();
 
     // Every "jpg" in the type's folder of `resourcePaths` (the main bundle's folders when empty), in
     // name order, so that a later file with the same name part wins predictably.

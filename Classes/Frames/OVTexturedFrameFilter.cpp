@@ -377,19 +377,18 @@ Image OVTexturedFrameFilter::cachedMask() const
 
 Image OVTexturedFrameFilter::cachedShadow() const
 {
-    const double shadowWidth = numberValue(QStringLiteral("inputShadowWidth"));
-    if (!m_cachedShadow.isNull() || !(shadowWidth > 0))
+    const double width = numberValue(QStringLiteral("inputShadowWidth"));
+    if (!m_cachedShadow.isNull() || !(width > 0))
         return m_cachedShadow;
     const Image mask = cachedMask();
     const Image input = imageValue(QStringLiteral("inputImage"));
     if (mask.isNull() || input.isNull())
         return Image();
     const Rect extent = input.extent();
-    const double radius = shadowWidth * std::min(extent.width(), extent.height());
+    const double radius = OVFrameBand::shadowRadius(width, extent);
     const Kernel factorKernel = kernelWithName(QStringLiteral("shadowFactor"));
     const auto factorOf = [&](const Image& shadow) {
-        return FrameworkFilterSupport::applyOver(factorKernel, {QVariant::fromValue(Sampler(shadow))},
-                                                 shadow);
+        return OVFrameBand::shadowFactor(factorKernel, shadow);
     };
     Image factor;
     // A wide disc is averaged on a smaller mask, as the blur itself would do it, but the smaller mask is
@@ -566,11 +565,8 @@ Image OVTexturedFrameFilter::outputImage() const
     if (mask.isNull() || frame.isNull())
         return input;
     const Image shadow = cachedShadow();
-    Image picture = input;
-    if (!shadow.isNull())
-        picture = FrameworkFilterSupport::applyOver(
-            kernelWithName(QStringLiteral("innerMultiply")),
-            {QVariant::fromValue(Sampler(input)), QVariant::fromValue(Sampler(shadow))}, input);
+    const Image picture =
+        OVFrameBand::shadowed(kernelWithName(QStringLiteral("innerMultiply")), input, shadow);
     return FrameworkFilterSupport::builtin(QStringLiteral("CIBlendWithMask"),
                                            {{QStringLiteral("inputImage"), var(frame)},
                                             {QStringLiteral("inputBackgroundImage"), var(picture)},

@@ -123,11 +123,7 @@ void OVTexturizeFilter::registerClass()
 QVariantMap OVTexturizeFilter::attributes() const
 {
     QVariantMap all = OVFilter::attributes();
-    const QStringList& textures = OVTextureCatalog::sharedTextureNames();
-    all.insert(QStringLiteral("inputTextureName"),
-               QVariantMap{{QStringLiteral("choices"), textures},
-                           {FilterAttribute::Default, textures.isEmpty() ? QString() : textures.first()},
-                           {FilterAttribute::Class, FilterAttribute::ClassString}});
+    all.insert(QStringLiteral("inputTextureName"), OVTextureCatalog::textureNameAttributes());
     const QStringList modes = OVAdjustableBlendFilter::blendModeNames();
     all.insert(QStringLiteral("inputCompositeName"),
                QVariantMap{{QStringLiteral("choices"), modes},

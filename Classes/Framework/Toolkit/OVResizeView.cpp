@@ -7,7 +7,6 @@
 #include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/UI/CursorStack.h"
 #include "Platform/UI/Drawing.h"
-#include "Platform/UI/TrackingArea.h"
 #include "Platform/UI/Window.h"
 
 #include <QPainter>
@@ -107,15 +106,7 @@ void OVResizeView::drawRect(QPainter& painter, const Rect&)
         p.fillPath(frame, Qt::white);
         p.fillPath(handles, Qt::white);
     };
-    if (m_highlighted) {
-        pf::Shadow shadow;
-        shadow.color = QColor(94, 171, 237);
-        shadow.offset = pf::Size(0, 0);
-        shadow.blurRadius = 3;
-        pf::drawWithShadow(painter, shadow, local, draw);
-    } else {
-        draw(painter);
-    }
+    ViewORVExtension::drawHighlighted(painter, m_highlighted, local, draw);
     painter.restore();
 }
 
@@ -244,17 +235,8 @@ void OVResizeView::removeCursorAndHint()
 
 void OVResizeView::updateTrackingAreas()
 {
-    if (m_trackingArea) {
-        removeTrackingArea(m_trackingArea);
-        m_trackingArea = nullptr;
-    }
-    if (!superview() || m_remote)
-        return;
-    m_trackingArea = addTrackingArea(std::make_unique<pf::TrackingArea>(
-        bounds(),
-        pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::MouseMoved |
-            pf::TrackingArea::ActiveInKeyWindow,
-        this));
+    m_trackingArea = ViewORVExtension::replaceHoverArea(this, m_trackingArea,
+                                                        !superview() || m_remote ? Rect::null() : bounds());
 }
 
 void OVResizeView::viewWillMoveToWindow(pf::Window* window)

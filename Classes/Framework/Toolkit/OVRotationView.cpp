@@ -11,7 +11,6 @@
 #include "Platform/UI/CursorStack.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/NamedImage.h"
-#include "Platform/UI/TrackingArea.h"
 #include "Platform/UI/Window.h"
 
 #include <QPainter>
@@ -180,15 +179,7 @@ void OVRotationView::drawRect(QPainter& painter, const Rect&)
             p.fillPath(handles, Qt::white);
         }
     };
-    if (m_highlighted) {
-        pf::Shadow shadow;
-        shadow.color = QColor(94, 171, 237);
-        shadow.offset = pf::Size(0, 0);
-        shadow.blurRadius = 3;
-        pf::drawWithShadow(painter, shadow, bounds(), draw);
-    } else {
-        draw(painter);
-    }
+    ViewORVExtension::drawHighlighted(painter, m_highlighted, bounds(), draw);
 }
 
 bool OVRotationView::bandContains(Point p) const
@@ -268,18 +259,8 @@ void OVRotationView::removeCursorAndHint()
 
 void OVRotationView::updateTrackingAreas()
 {
-    if (m_trackingArea) {
-        removeTrackingArea(m_trackingArea);
-        m_trackingArea = nullptr;
-    }
-    if (m_remote)
-        return;
-    const Rect square = OVRectCenteredSquare(bounds());
-    m_trackingArea = addTrackingArea(std::make_unique<pf::TrackingArea>(
-        square,
-        pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::MouseMoved |
-            pf::TrackingArea::ActiveInKeyWindow,
-        this));
+    m_trackingArea = ViewORVExtension::replaceHoverArea(
+        this, m_trackingArea, m_remote ? Rect::null() : OVRectCenteredSquare(bounds()));
 }
 
 void OVRotationView::viewWillMoveToWindow(pf::Window* window)

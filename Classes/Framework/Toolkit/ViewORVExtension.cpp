@@ -3,7 +3,9 @@
 #include "Classes/Framework/Toolkit/OV3DView.h"
 #include "Classes/Framework/Toolkit/OVShadowCatalog.h"
 #include "Classes/Framework/Toolkit/OVShadowedView.h"
+#include "Platform/UI/Drawing.h"
 #include "Platform/UI/Layer.h"
+#include "Platform/UI/TrackingArea.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/ViewAnimator.h"
 
@@ -100,4 +102,32 @@ double ViewORVExtension::onScreenRotation(const pf::View* view)
         return 0;
     const std::shared_ptr<pf::Layer> layer = host->layerForSubview(hosted);
     return layer ? globalLayerRotation(*layer) : 0;
+}
+
+pf::TrackingArea* ViewORVExtension::replaceHoverArea(pf::View* view, pf::TrackingArea* old,
+                                                     const pf::Rect& rect)
+{
+    if (old)
+        view->removeTrackingArea(old);
+    if (rect.isNull())
+        return nullptr;
+    return view->addTrackingArea(std::make_unique<pf::TrackingArea>(rect,
+                                                                    pf::TrackingArea::MouseEnteredAndExited |
+                                                                        pf::TrackingArea::MouseMoved |
+                                                                        pf::TrackingArea::ActiveInKeyWindow,
+                                                                    view));
+}
+
+void ViewORVExtension::drawHighlighted(QPainter& painter, bool highlighted, const pf::Rect& area,
+                                       const std::function<void(QPainter&)>& draw)
+{
+    if (!highlighted) {
+        draw(painter);
+        return;
+    }
+    pf::Shadow shadow;
+    shadow.color = QColor(94, 171, 237);
+    shadow.offset = pf::Size(0, 0);
+    shadow.blurRadius = 3;
+    pf::drawWithShadow(painter, shadow, area, draw);
 }

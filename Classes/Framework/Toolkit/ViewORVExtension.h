@@ -3,11 +3,15 @@
 #include "Platform/Foundation/Rect.h"
 
 #include <QString>
+#include <functional>
+
+class QPainter;
 
 class QWidget;
 
 namespace pf {
 class Layer;
+class TrackingArea;
 class View;
 class Window;
 } // namespace pf
@@ -54,5 +58,13 @@ pf::Window* displayWindow(const pf::View* view);
 // How far the view is turned on screen, in degrees: the rotation of the layer showing it when a 3D
 // view hosts it (or an ancestor of it), else 0.
 double onScreenRotation(const pf::View* view);
+// Takes the view's hover area `old` down (when there is one) and, unless `rect` is null, puts up one
+// over `rect` that reports entering, leaving and moving while the window is key; returns the new area
+// (null when none was put up) for the view to keep.
+// Runs `draw`, inside the blue glow of a handle under the pointer when `highlighted` (`area` is what the
+// glow may cover).
+void drawHighlighted(QPainter& painter, bool highlighted, const pf::Rect& area,
+                     const std::function<void(QPainter&)>& draw);
+pf::TrackingArea* replaceHoverArea(pf::View* view, pf::TrackingArea* old, const pf::Rect& rect);
 
 } // namespace ViewORVExtension
