@@ -39,10 +39,22 @@ bool isDirectFormat(Bitmap::Format format)
     return format == Bitmap::Format::RGBA8 || format == Bitmap::Format::RGBAf;
 }
 
+uint8_t toByte(float v)
+{
+    if (!(v > 0.0f))
+        return 0;
+    if (v >= 1.0f)
+        return 255;
+    return static_cast<uint8_t>(v * 255.0f + 0.5f);
+}
+
 // Copies `region` (y up, in the bitmap's pixels) of a bitmap into `out`; outside the bitmap is
-// transparent.
+// transparent. Float pixels wanted as bytes (a composed stack shown in a window) are converted on the
+// way, as a render on the CPU writes its floats: uploaded for a pass instead, the pixels of one view
+// cost tens of milliseconds on a software rasterizer.
 void copyRegion(const Bitmap& bitmap, const Rect& region, Bitmap& out)
 {
+    const bool toBytes = bitmap.format() == Bitmap::Format::RGBAf && out.format() == Bitmap::Format::RGBA8;
     const int bpp = Bitmap::bytesPerPixel(out.format());
     const int x0 = int(region.minX()), top = bitmap.height() - int(region.maxY());
     const int w = out.width();
@@ -56,8 +68,13 @@ void copyRegion(const Bitmap& bitmap, const Rect& region, Bitmap& out)
                 continue;
             }
             std::memset(dst, 0, size_t(from) * bpp);
-            std::memcpy(dst + size_t(from) * bpp, bitmap.row(source) + size_t(x0 + from) * bpp,
-                        size_t(to - from) * bpp);
+            if (toBytes)
+                CpuRendering::floatsToBytes(reinterpret_cast<const float*>(bitmap.row(source)) +
+                                                size_t(x0 + from) * 4,
+                                            dst + size_t(from) * bpp, (to - from) * 4);
+            else
+                std::memcpy(dst + size_t(from) * bpp, bitmap.row(source) + size_t(x0 + from) * bpp,
+                            size_t(to - from) * bpp);
             std::memset(dst + size_t(to) * bpp, 0, size_t(w - to) * bpp);
         }
     });
@@ -146,6 +163,27 @@ void reduceByArea(const Bitmap& source, const AffineTransform& t, const Rect& re
 
 } // namespace
 
+void CpuRendering::floatsToBytes(const float* src, uint8_t* dst, int n)
+{
+    int i = 0;
+#ifdef __SSE2__
+    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), scale = _mm_set1_ps(255.0f),
+                 half = _mm_set1_ps(0.5f);
+    auto convert = [&](const float* p) {
+        // max(v, 0) gives 0 for NaN, as the second operand is returned when one is NaN.
+        const __m128 v = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(p), zero), one);
+        return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(v, scale), half));
+    };
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = _mm_packs_epi32(convert(src + i), convert(src + i + 4));
+        const __m128i b = _mm_packs_epi32(convert(src + i + 8), convert(src + i + 12));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(a, b));
+    }
+#endif
+    for (; i < n; ++i)
+        dst[i] = toByte(src[i]);
+}
+
 CpuRendering::CpuRendering(const Rect& bounds, Bitmap::Format format, RenderRegion render, bool bytesToo)
     : m_bounds(bounds), m_format(format), m_render(std::move(render)), m_bytesToo(bytesToo)
 {}
@@ -172,17 +210,6 @@ bool CpuRendering::renderConverted(const Rect& region, Bitmap& out) const
         return false;
     std::memcpy(out.mutableData(), converted.data(), out.byteCount());
     return true;
-}
-
-const Bitmap& CpuRendering::whole() const
-{
-    std::call_once(m_once, [this] {
-        const int width = int(m_bounds.width()), height = int(m_bounds.height());
-        Bitmap pixels(width, height, m_format, Bitmap::Fill::Uninitialized);
-        if (!pixels.isNull() && render(m_bounds, pixels))
-            m_whole = pixels;
-    });
-    return m_whole;
 }
 
 Image CpuRendering::attach(const Image& recipe, std::shared_ptr<const CpuRendering> rendering)
@@ -261,7 +288,8 @@ std::optional<bool> CpuRendering::renderDirectly(const ImageNode& root, const Re
             return true;
         }
         case ImageNode::Kind::Bitmap:
-            if (node->bitmap.format() != out.format())
+            if (node->bitmap.format() != out.format() &&
+                !(node->bitmap.format() == Bitmap::Format::RGBAf && out.format() == Bitmap::Format::RGBA8))
                 return std::nullopt;
             copyRegion(node->bitmap, region, out);
             return true;
@@ -581,7 +609,64 @@ Priorities& priorities()
 
 thread_local int t_background = 0;
 
+// How many threads that someone waits for wait for this thread's pixels (CpuRendering::whole): while
+// any does, its work is no longer work nobody waits for, whatever scope it runs in.
+const std::shared_ptr<std::atomic<int>>& awaitedHere()
+{
+    thread_local const auto awaited = std::make_shared<std::atomic<int>>(0);
+    return awaited;
+}
+
+bool inBackground()
+{
+    return t_background > 0 && awaitedHere()->load() == 0;
+}
+
 } // namespace
+
+const Bitmap& CpuRendering::whole() const
+{
+    std::unique_lock lock(m_wholeMutex);
+    if (m_wholeState == WholeState::Computing) {
+        // Computed on another thread (a healing fill being stored, asked for by a zoom meanwhile): a
+        // caller someone waits for makes that work waited for too, instead of waiting behind the
+        // renders that go before work nobody waits for.
+        const bool waitedFor = t_background == 0;
+        const std::shared_ptr<std::atomic<int>> computer = m_computer;
+        if (waitedFor && computer) {
+            computer->fetch_add(1);
+            std::lock_guard wake(priorities().mutex);
+            priorities().idle.notify_all();
+        }
+        m_wholeDone.wait(lock, [this] { return m_wholeState != WholeState::Computing; });
+        if (waitedFor && computer)
+            computer->fetch_sub(1);
+    }
+    if (m_wholeState == WholeState::Done)
+        return m_whole;
+    m_wholeState = WholeState::Computing;
+    m_computer = awaitedHere();
+    lock.unlock();
+    Bitmap pixels;
+    bool ok = false;
+    try {
+        pixels = Bitmap(int(m_bounds.width()), int(m_bounds.height()), m_format, Bitmap::Fill::Uninitialized);
+        ok = !pixels.isNull() && render(m_bounds, pixels);
+    } catch (...) {
+        lock.lock();
+        m_wholeState = WholeState::NotYet; // the next caller tries again
+        m_computer = nullptr;
+        m_wholeDone.notify_all();
+        throw;
+    }
+    lock.lock();
+    if (ok)
+        m_whole = pixels;
+    m_wholeState = WholeState::Done;
+    m_computer = nullptr;
+    m_wholeDone.notify_all();
+    return m_whole;
+}
 
 CpuRendering::BackgroundScope::BackgroundScope()
 {
@@ -613,17 +698,17 @@ void CpuRendering::inBands(int count, const std::function<void(int begin, int en
         work(0, count);
         return;
     }
-    const auto run = [&](int first, int last) {
+    const auto run = [&](int first, int last, bool background) {
         pool.run(
             last - first,
             [&](int i) {
                 const int band = first + i;
                 work(int(int64_t(count) * band / bands), int(int64_t(count) * (band + 1) / bands));
             },
-            t_background > 0);
+            background);
     };
     Priorities& p = priorities();
-    if (t_background == 0) {
+    const auto runWaitedFor = [&](int first) {
         {
             std::lock_guard lock(p.mutex);
             ++p.waitedFor;
@@ -638,17 +723,21 @@ void CpuRendering::inBands(int count, const std::function<void(int begin, int en
                     p.idle.notify_all();
             }
         } done{p};
-        run(0, bands);
-        return;
-    }
-    // A round of bands at a time, one band per core, each round after the jobs waited for.
+        run(first, bands, false);
+    };
+    // A round of bands at a time, one band per core, each round after the jobs waited for; the rest at
+    // once as soon as somebody waits for this work.
     const int round = pool.workers() + 1;
     for (int first = 0; first < bands; first += round) {
+        if (!inBackground())
+            return runWaitedFor(first);
         {
             std::unique_lock lock(p.mutex);
-            p.idle.wait(lock, [&] { return p.waitedFor == 0; });
+            p.idle.wait(lock, [&] { return p.waitedFor == 0 || !inBackground(); });
         }
-        run(first, std::min(bands, first + round));
+        if (!inBackground())
+            return runWaitedFor(first);
+        run(first, std::min(bands, first + round), true);
     }
 }
 

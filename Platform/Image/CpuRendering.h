@@ -7,6 +7,8 @@
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Image.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -62,6 +64,10 @@ public:
     // The same into a bitmap of the rectangle's size, reused from call to call (no memory allocated).
     static bool renderInput(const Image& image, const Rect& rect, Bitmap& out);
 
+    // `n` floats as bytes (0 to 1 as 0 to 255, rounded; NaN as 0), sixteen at a time where the
+    // processor has SSE2: how a render on the CPU writes 8-bit pixels.
+    static void floatsToBytes(const float* src, uint8_t* dst, int n);
+
     // Runs `work(begin, end)` over [0, count) in bands on all cores, `perCore` bands for each (more
     // share the work better on a busy machine, fewer repeat less of the work at band edges).
     static void inBands(int count, const std::function<void(int begin, int end)>& work, int perCore = 4);
@@ -86,7 +92,17 @@ private:
     Bitmap::Format m_format;
     RenderRegion m_render;
     bool m_bytesToo = false;
-    mutable std::once_flag m_once;
+    enum class WholeState
+    {
+        NotYet,
+        Computing,
+        Done
+    };
+    mutable std::mutex m_wholeMutex;
+    mutable std::condition_variable m_wholeDone;
+    mutable WholeState m_wholeState = WholeState::NotYet;
+    // How many callers someone waits for wait for the thread computing whole() (see there).
+    mutable std::shared_ptr<std::atomic<int>> m_computer;
     mutable Bitmap m_whole;
 };
 

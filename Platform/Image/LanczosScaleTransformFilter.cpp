@@ -10,6 +10,9 @@
 #include <cstring>
 #include <type_traits>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "Engine/Engine.h"
 
@@ -20,16 +23,6 @@ using namespace builtin;
 namespace {
 
 const QString InputAspectRatioKey = QStringLiteral("inputAspectRatio");
-
-// Rounded as renders round floats into bytes.
-uint8_t toByte(float v)
-{
-    if (!(v > 0.0f))
-        return 0;
-    if (v >= 1.0f)
-        return 255;
-    return uint8_t(v * 255.0f + 0.5f);
-}
 
 // One pass along `axis`: output position u reads input x = u / scale. The three-lobe kernel is
 // L(t) = sinc(t) sinc(t / 3), t = (x_j - x) * stretch, stretch = min(scale, 1). Taps are one input pixel
@@ -107,6 +100,49 @@ std::vector<Taps> tapsAlong(int origin, int count, double scale)
     return out;
 }
 
+// `column[k]` = the sum over i of weights[i] * rows[i][k], k < n, added in the order of the rows (the
+// kernel's order). Thirty-two values at a time where the processor has SSE2, their sums kept in
+// registers over all the rows: a strong reduction reads dozens of rows for each output row, and sums
+// kept in memory cost a load and a store per row and value.
+template <typename T>
+void sumRows(const T* const* rows, const float* weights, int count, float* column, size_t n)
+{
+    size_t k = 0;
+#ifdef __SSE2__
+    for (; k + 32 <= n; k += 32) {
+        __m128 a[8];
+        for (__m128& v : a)
+            v = _mm_setzero_ps();
+        for (int i = 0; i < count; ++i) {
+            const __m128 w = _mm_set1_ps(weights[i]);
+            const T* in = rows[i] + k;
+            if constexpr (std::is_same_v<T, uint8_t>) {
+                const __m128i zero = _mm_setzero_si128();
+                for (int h = 0; h < 2; ++h) {
+                    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + h * 16));
+                    const __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
+                    const __m128i words[4] = {_mm_unpacklo_epi16(lo, zero), _mm_unpackhi_epi16(lo, zero),
+                                              _mm_unpacklo_epi16(hi, zero), _mm_unpackhi_epi16(hi, zero)};
+                    for (int q = 0; q < 4; ++q)
+                        a[h * 4 + q] = _mm_add_ps(a[h * 4 + q], _mm_mul_ps(w, _mm_cvtepi32_ps(words[q])));
+                }
+            } else {
+                for (int q = 0; q < 8; ++q)
+                    a[q] = _mm_add_ps(a[q], _mm_mul_ps(w, _mm_loadu_ps(in + q * 4)));
+            }
+        }
+        for (int q = 0; q < 8; ++q)
+            _mm_storeu_ps(column + k + size_t(q) * 4, a[q]);
+    }
+#endif
+    for (; k < n; ++k) {
+        float s = 0;
+        for (int i = 0; i < count; ++i)
+            s += weights[i] * float(rows[i][k]);
+        column[k] = s;
+    }
+}
+
 // The output pixels `region` (absolute, whole pixels, `out`'s size, rows top-down) of the scaling of a
 // bitmap (RGBA8 or RGBAf) whose lower-left corner lies at (px, py); transparent around it. Down the
 // columns first: each output row is a weighted sum of whole input rows, which vectorises over the row;
@@ -129,28 +165,41 @@ void lanczosOfPixels(const Bitmap& bitmap, int px, int py, double sx, double sy,
     const bool floats = out.format() == Bitmap::Format::RGBAf; // else bytes
     CpuRendering::inBands(rh, [&](int begin, int end) {
         std::vector<float> column(size_t(std::max(0, c1 - c0)) * 4);
+        std::vector<float> sums(floats ? 0 : size_t(rw) * 4);
+        std::vector<const T*> rows;
+        std::vector<float> weights;
         for (int j = begin; j < end; ++j) {
             uint8_t* target = out.mutableRow(j);
             const Taps& t = down[size_t(rh - 1 - j)];
-            std::fill(column.begin(), column.end(), 0.0f);
-            bool any = false;
+            rows.clear();
+            weights.clear();
             for (size_t i = 0; i < t.weights.size() && c0 < c1; ++i) {
                 const int y = t.first + int(i) - py; // bitmap row, counted upward
                 if (y < 0 || y >= bitmap.height())
                     continue;
-                const T* in =
-                    reinterpret_cast<const T*>(bitmap.row(bitmap.height() - 1 - y)) + size_t(c0) * 4;
-                const float w = t.weights[i] * unit;
-                float* acc = column.data();
-                const size_t n = column.size();
-                for (size_t k = 0; k < n; ++k)
-                    acc[k] += w * float(in[k]);
-                any = true;
+                rows.push_back(reinterpret_cast<const T*>(bitmap.row(bitmap.height() - 1 - y)) +
+                               size_t(c0) * 4);
+                weights.push_back(t.weights[i] * unit);
             }
+            const bool any = !rows.empty();
+            if (any)
+                sumRows(rows.data(), weights.data(), int(rows.size()), column.data(), column.size());
+            // Along the row, the four channels of a tap at once; bytes made of the whole row at the end.
+            float* row = floats ? reinterpret_cast<float*>(target) : sums.data();
             for (int u = 0; u < rw; ++u) {
                 const Taps& a = across[size_t(u)];
                 const int from = std::max(0, c0 + px - a.first);
                 const int to = std::min(int(a.weights.size()), c1 + px - a.first);
+                float* o = row + size_t(u) * 4;
+#ifdef __SSE2__
+                __m128 s = _mm_setzero_ps();
+                if (any)
+                    for (int i = from; i < to; ++i)
+                        s = _mm_add_ps(s,
+                                       _mm_mul_ps(_mm_set1_ps(a.weights[size_t(i)]),
+                                                  _mm_loadu_ps(&column[size_t(a.first + i - px - c0) * 4])));
+                _mm_storeu_ps(o, s);
+#else
                 float s0 = 0, s1 = 0, s2 = 0, s3 = 0;
                 if (any)
                     for (int i = from; i < to; ++i) {
@@ -161,14 +210,11 @@ void lanczosOfPixels(const Bitmap& bitmap, int px, int py, double sx, double sy,
                         s2 += w * p[2];
                         s3 += w * p[3];
                     }
-                if (floats) {
-                    float* o = reinterpret_cast<float*>(target) + size_t(u) * 4;
-                    o[0] = s0, o[1] = s1, o[2] = s2, o[3] = s3;
-                } else {
-                    uint8_t* o = target + size_t(u) * 4;
-                    o[0] = toByte(s0), o[1] = toByte(s1), o[2] = toByte(s2), o[3] = toByte(s3);
-                }
+                o[0] = s0, o[1] = s1, o[2] = s2, o[3] = s3;
+#endif
             }
+            if (!floats)
+                CpuRendering::floatsToBytes(sums.data(), target, rw * 4);
         }
     });
 }

@@ -9,12 +9,9 @@
 #include "Platform/Image/GL/GLThread.h"
 #include "Platform/Image/ImageNode.h"
 
-#include <cmath>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <mutex>
@@ -72,38 +69,6 @@ struct RenderContext::Private
 
 namespace {
 
-uint8_t toByte(float v)
-{
-    if (!(v > 0.0f))
-        return 0;
-    if (v >= 1.0f)
-        return 255;
-    return static_cast<uint8_t>(v * 255.0f + 0.5f);
-}
-
-// toByte over `n` values, sixteen at a time where the processor has SSE2 (the compiler keeps the
-// comparisons of toByte as branches): the same bytes, NaN included.
-void toBytes(const float* src, uint8_t* dst, int n)
-{
-    int i = 0;
-#ifdef __SSE2__
-    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), scale = _mm_set1_ps(255.0f),
-                 half = _mm_set1_ps(0.5f);
-    auto convert = [&](const float* p) {
-        // max(v, 0) gives 0 for NaN, as the second operand is returned when one is NaN.
-        const __m128 v = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(p), zero), one);
-        return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(v, scale), half));
-    };
-    for (; i + 16 <= n; i += 16) {
-        const __m128i a = _mm_packs_epi32(convert(src + i), convert(src + i + 4));
-        const __m128i b = _mm_packs_epi32(convert(src + i + 8), convert(src + i + 12));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(a, b));
-    }
-#endif
-    for (; i < n; ++i)
-        dst[i] = toByte(src[i]);
-}
-
 float luminance(const float* p)
 {
     return 0.2126f * p[0] + 0.7152f * p[1] + 0.0722f * p[2];
@@ -122,7 +87,7 @@ void writeTile(Bitmap::Format format, uint8_t* base, size_t rowBytes, int x, int
             continue;
         }
         if (format == Bitmap::Format::RGBA8) {
-            toBytes(src, dst + size_t(x) * 4, w * 4);
+            CpuRendering::floatsToBytes(src, dst + size_t(x) * 4, w * 4);
             continue;
         }
         for (int i = 0; i < w; ++i) {
@@ -130,7 +95,7 @@ void writeTile(Bitmap::Format format, uint8_t* base, size_t rowBytes, int x, int
             if (format == Bitmap::Format::Grayf) {
                 std::memcpy(dst + (size_t(x) + size_t(i)) * 4, &v, 4);
             } else if (format == Bitmap::Format::Gray8) {
-                dst[size_t(x) + size_t(i)] = toByte(v);
+                CpuRendering::floatsToBytes(&v, dst + size_t(x) + size_t(i), 1);
             } else {
                 const uint16_t word = !(v > 0.0f) ? 0 : v >= 1.0f ? 65535 : uint16_t(v * 65535.0f + 0.5f);
                 std::memcpy(dst + (size_t(x) + size_t(i)) * 2, &word, 2);

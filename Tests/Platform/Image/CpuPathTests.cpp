@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
@@ -386,4 +387,69 @@ TEST(CpuPaths, ARenderSomebodyWaitsForDoesNotWaitForABackgroundRound)
     EXPECT_EQ(timedOut, 0) << "the render waited for the background bands under way";
     for (size_t i = 0; i < visits.size(); ++i)
         ASSERT_EQ(visits[i].load(), 1) << i;
+}
+
+// Pixels computed once for whoever needs them first (a healing fill, for its snapshot and for a view
+// that shows the stroke meanwhile) and computed first by work nobody waits for: a render somebody
+// waits for that needs them makes that work waited for, so it no longer waits for a gap between the
+// renders somebody waits for (here two threads' renders follow one another without end until the
+// pixels come).
+TEST(CpuPaths, PixelsSomebodyWaitsForAreNoLongerBackgroundWork)
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool computing = false, answered = false, gaveUp = false;
+    std::atomic<int> bandsRun{0};
+    const auto rendering = std::make_shared<const CpuRendering>(
+        Rect(0, 0, 4, 4), Bitmap::Format::RGBAf, [&](const Rect&, Bitmap& out) {
+            {
+                std::lock_guard lock(mutex);
+                computing = true;
+                changed.notify_all();
+            }
+            CpuRendering::inBands(
+                64, [&](int begin, int end) { bandsRun += end - begin; }, 1);
+            std::memset(out.mutableData(), 0, out.byteCount());
+            return true;
+        });
+    // Renders somebody waits for, one after the other on two threads, so that one always waits for the
+    // cores: until the pixels come, or for five seconds at most.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    std::vector<std::thread> busy;
+    for (int t = 0; t < 2; ++t)
+        busy.emplace_back([&] {
+            for (;;) {
+                {
+                    std::lock_guard lock(mutex);
+                    if (answered)
+                        return;
+                    if (std::chrono::steady_clock::now() > deadline) {
+                        gaveUp = true;
+                        return;
+                    }
+                }
+                CpuRendering::inBands(
+                    32, [](int, int) { std::this_thread::sleep_for(std::chrono::microseconds(200)); }, 1);
+            }
+        });
+    std::thread store([&] {
+        const CpuRendering::BackgroundScope scope;
+        rendering->whole();
+    });
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return computing; });
+    }
+    std::thread view([&] {
+        const bool ok = !rendering->whole().isNull();
+        std::lock_guard lock(mutex);
+        answered = ok;
+    });
+    view.join();
+    store.join();
+    for (std::thread& thread : busy)
+        thread.join();
+    EXPECT_TRUE(answered);
+    EXPECT_FALSE(gaveUp) << "the pixels waited for a gap between the renders somebody waits for";
+    EXPECT_EQ(bandsRun.load(), 64);
 }

@@ -3,10 +3,12 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/CpuKernelRenderer.h"
+#include "Platform/Image/RenderStatistics.h"
 #include "Platform/Image/Sampler.h"
 #include "Platform/Image/Vector.h"
 #include "Tests/ChildProcess.h"
 #include <QCoreApplication>
+#include <algorithm>
 #include <atomic>
 
 #include <cstring>
@@ -533,6 +535,47 @@ TEST(Render, ABitmapShownExactlyIsHandedBackWithoutACopy)
         const std::vector<uint8_t> before(photo.data(), photo.data() + photo.byteCount());
         std::memset(out->mutableData(), 0, out->byteCount());
         EXPECT_EQ(0, std::memcmp(before.data(), photo.data(), photo.byteCount())) << c.name;
+    }
+}
+
+// A composed view is kept as floats and shown as bytes: the conversion is made from memory, with no
+// upload and pass (tens of milliseconds on a software rasterizer), and rounds as any render to bytes.
+TEST(Render, FloatPixelsShownAsBytesAreConvertedWithoutAPass)
+{
+    Bitmap pixels = randomBitmap(37, 21, 5);
+    // Values a render may hold beyond the unit range, and exactly between two levels.
+    auto* first = reinterpret_cast<float*>(pixels.mutableRow(0));
+    first[0] = -0.25f, first[1] = 1.5f, first[2] = 0.5f / 255.0f, first[3] = 128.5f / 255.0f;
+    const Image image = Image::fromBitmap(pixels);
+    const Image moved = image.imageByApplyingTransform(AffineTransform::translation(-4, 3));
+    struct Case
+    {
+        const char* name;
+        Image image;
+        Rect rect;
+        int dx, dy; // where the rectangle's lower-left pixel lies in the bitmap
+    };
+    const Case cases[] = {
+        {"the whole bitmap", image, Rect(0, 0, 37, 21), 0, 0},
+        {"a part of it", image, Rect(5, 2, 20, 9), 5, 2},
+        {"moved, reaching beyond its edges", moved, Rect(-6, 0, 40, 26), -2, -3},
+    };
+    for (const Case& c : cases) {
+        RenderStatistics::resetPasses();
+        const auto out = context().render(c.image, c.rect, Bitmap::Format::RGBA8);
+        ASSERT_TRUE(out) << c.name;
+        EXPECT_EQ(RenderStatistics::passes(), 0u) << c.name;
+        for (int y = 0; y < out->height(); ++y)
+            for (int x = 0; x < out->width(); ++x) {
+                const int sx = x + c.dx, sy = y + c.dy;
+                const bool inside = sx >= 0 && sx < 37 && sy >= 0 && sy < 21;
+                const std::array<float, 4> want = inside ? at(pixels, sx, sy) : std::array<float, 4>{};
+                const uint8_t* got = out->row(out->height() - 1 - y) + size_t(x) * 4;
+                for (int i = 0; i < 4; ++i) {
+                    const float v = std::clamp(want[size_t(i)], 0.0f, 1.0f);
+                    ASSERT_EQ(got[i], uint8_t(v * 255.0f + 0.5f)) << c.name << " at " << x << "," << y;
+                }
+            }
     }
 }
 
