@@ -827,9 +827,10 @@ TEST(SmoothSkinEffect, SmoothsSkinAtEveryFaceSize)
                 scale, passes, r.fine, r.band, r.shift, size_t(std::count(skin.begin(), skin.end(), 1)));
             SCOPED_TRACE(testing::Message() << "scale " << scale << " passes " << passes);
             EXPECT_LE(r.fine, 0.5);
-            // Where the skin is covered whole on the small face, taking more of the 1-4 pixel band out
-            // darkens the cheeks and forehead (their modelling is of that size) by more than a level; those
-            // figures are printed.
+            // Not met yet, so printed only: the colour where the skin is covered whole on the face of about
+            // 90 pixels (the cheeks' and forehead's modelling is of the 1-4 pixel band's size, and taking
+            // the band out darkens them by more than a level), and the band where it is covered whole or
+            // the face is that small.
             if (passes == 1 || scale >= 4) {
                 EXPECT_LE(r.shift, 1.0);
             }
