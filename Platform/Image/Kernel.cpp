@@ -104,10 +104,12 @@ std::mutex& cacheMutex()
     return mutex;
 }
 
+// Never destroyed: a thread still compiling while the process exits (a render left running, a
+// background preview) would otherwise insert into the cache as the exit frees it.
 QHash<QString, std::vector<std::shared_ptr<const KernelData>>>& textCache()
 {
-    static QHash<QString, std::vector<std::shared_ptr<const KernelData>>> cache;
-    return cache;
+    static auto* cache = new QHash<QString, std::vector<std::shared_ptr<const KernelData>>>;
+    return *cache;
 }
 
 } // namespace
