@@ -3,6 +3,7 @@
 #include "Classes/Framework/BundleORVExtension.h"
 #include "Classes/Framework/StringORVExtension.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/Filter.h"
 #include "Platform/Image/ImageFile.h"
 
 #include <QFileInfo>
@@ -75,6 +76,15 @@ QStringList FilterArtwork::imageFiles(const QString& type)
     for (const QString& extension : ORVExtension::imageFileTypes())
         paths += resources->pathsForResourcesOfType(extension, folder);
     return paths;
+}
+
+QVariantMap FilterArtwork::choiceAttributes(const QString& type, const QString& avoiding)
+{
+    const QStringList names = choices(type, avoiding);
+    QVariantMap attributes{{QStringLiteral("choices"), names}};
+    if (!names.isEmpty())
+        attributes.insert(pf::FilterAttribute::Default, names.last());
+    return attributes;
 }
 
 QStringList FilterArtwork::choices(const QString& type, const QString& avoiding)

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 #include <memory>
 
 // The ready-made artwork of the decorating filters: image files in the resource folder of a type code
@@ -22,6 +23,9 @@ public:
     // order (tiff, png, jpg, pdf) and by file name within each, leaving out files whose name contains
     // `avoiding` (when given). Read from disk once per process; the last entry is the default artwork.
     static QStringList choices(const QString& type, const QString& avoiding = {});
+    // The attributes of an input that names one of those artworks: the choices, and the last of them
+    // as the default when there is any.
+    static QVariantMap choiceAttributes(const QString& type, const QString& avoiding = {});
     // The path of the first such file whose name contains `text` and not `avoiding`; empty when there
     // is none, and always for an empty text (which would otherwise match every file).
     static QString firstFileContaining(const QString& type, const QString& text,

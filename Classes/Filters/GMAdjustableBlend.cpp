@@ -39,10 +39,9 @@ GMAdjustableBlend::GMAdjustableBlend() : OVFilter(ClassName)
 
 void GMAdjustableBlend::registerClass()
 {
-    OVFilter::registerForCopying(ClassName,
-                                 {QStringLiteral("inputBlendMode"), QStringLiteral("inputImage"),
-                                  QStringLiteral("inputBackgroundImage"), QStringLiteral("inputIntensity")});
-    Filter::registerFilter(ClassName, [] { return std::make_shared<GMAdjustableBlend>(); });
+    registerMember<GMAdjustableBlend>(
+        ClassName, {.copied = {QStringLiteral("inputBlendMode"), QStringLiteral("inputImage"),
+                               QStringLiteral("inputBackgroundImage"), QStringLiteral("inputIntensity")}});
 }
 
 QString GMAdjustableBlend::kernelNameForMode(int mode)

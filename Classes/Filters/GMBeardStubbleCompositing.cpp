@@ -19,10 +19,10 @@ GMBeardStubbleCompositing::GMBeardStubbleCompositing(const QString& className) :
 
 void GMBeardStubbleCompositing::registerClass()
 {
-    const QString name = QStringLiteral("GMBeardStubbleCompositing");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                                       QStringLiteral("inputColor"), QStringLiteral("inputIntensity")});
-    Filter::registerFilter(name, [] { return std::make_shared<GMBeardStubbleCompositing>(); });
+    registerMember<GMBeardStubbleCompositing>(
+        QStringLiteral("GMBeardStubbleCompositing"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
+                       QStringLiteral("inputColor"), QStringLiteral("inputIntensity")}});
 }
 
 Image GMBeardStubbleCompositing::outputImage() const

@@ -14,14 +14,11 @@ public:
     static void registerClass();
 
     pf::Image inputImage() const { return imageValue(QStringLiteral("inputImage")); }
-    void setInputImage(const pf::Image& image)
-    {
-        setValue(QVariant::fromValue(image), QStringLiteral("inputImage"));
-    }
+    void setInputImage(const pf::Image& image) { setImage(image, QStringLiteral("inputImage")); }
     pf::Image inputBackgroundImage() const { return imageValue(QStringLiteral("inputBackgroundImage")); }
     void setInputBackgroundImage(const pf::Image& image)
     {
-        setValue(QVariant::fromValue(image), QStringLiteral("inputBackgroundImage"));
+        setImage(image, QStringLiteral("inputBackgroundImage"));
     }
     QVariant inputColor() const { return value(QStringLiteral("inputColor")); }
     void setInputColor(const pf::Color& color)

@@ -41,8 +41,7 @@ GMBrushMaskTools::GMBrushMaskTools() : OVFilter(ClassName)
 
 void GMBrushMaskTools::registerClass()
 {
-    OVFilter::registerForCopying(ClassName, {ImageKey, BackgroundKey, NumberKey});
-    Filter::registerFilter(ClassName, [] { return std::make_shared<GMBrushMaskTools>(); });
+    registerMember<GMBrushMaskTools>(ClassName, {.copied = {ImageKey, BackgroundKey, NumberKey}});
 }
 
 QString GMBrushMaskTools::kernelNameForNumber(int number)

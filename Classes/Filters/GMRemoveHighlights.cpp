@@ -5,19 +5,17 @@
 
 using namespace pf;
 
-GMRemoveHighlights::GMRemoveHighlights(const QString& className) : OVFilter(className)
-{
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputBackgroundImage"));
-    declareInput(QStringLiteral("inputIntensity"));
-}
+GMRemoveHighlights::GMRemoveHighlights(const QString& className)
+    : OVFilter(className, {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
+                           QStringLiteral("inputIntensity")})
+{}
 
 void GMRemoveHighlights::registerClass()
 {
-    const QString name = QStringLiteral("GMRemoveHighlights");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                                       QStringLiteral("inputIntensity")});
-    Filter::registerFilter(name, [] { return std::make_shared<GMRemoveHighlights>(); });
+    registerMember<GMRemoveHighlights>(
+        QStringLiteral("GMRemoveHighlights"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
+                       QStringLiteral("inputIntensity")}});
 }
 
 Image GMRemoveHighlights::outputImage() const

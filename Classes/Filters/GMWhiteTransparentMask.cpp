@@ -5,17 +5,15 @@
 
 using namespace pf;
 
-GMWhiteTransparentMask::GMWhiteTransparentMask(const QString& className) : OVFilter(className)
-{
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputIntensity"));
-}
+GMWhiteTransparentMask::GMWhiteTransparentMask(const QString& className)
+    : OVFilter(className, {QStringLiteral("inputImage"), QStringLiteral("inputIntensity")})
+{}
 
 void GMWhiteTransparentMask::registerClass()
 {
-    const QString name = QStringLiteral("GMWhiteTransparentMask");
-    OVFilter::registerForCopying(name, {QStringLiteral("inputImage"), QStringLiteral("inputIntensity")});
-    Filter::registerFilter(name, [] { return std::make_shared<GMWhiteTransparentMask>(); });
+    registerMember<GMWhiteTransparentMask>(
+        QStringLiteral("GMWhiteTransparentMask"),
+        {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputIntensity")}});
 }
 
 Image GMWhiteTransparentMask::outputImage() const

@@ -87,11 +87,10 @@ OVAdjustableBlendFilter::OVAdjustableBlendFilter(const QString& className) : OVF
 
 void OVAdjustableBlendFilter::registerClass()
 {
-    OVFilter::registerInputKeys(ClassName,
-                                {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                                 QStringLiteral("inputIntensity"), QStringLiteral("inputBlendName"),
-                                 QStringLiteral("inputSwitchImages"), QStringLiteral("inputStretchToFit")});
-    Filter::registerFilter(ClassName, [] { return std::make_shared<OVAdjustableBlendFilter>(); });
+    registerMember<OVAdjustableBlendFilter>(
+        ClassName, {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
+                                  QStringLiteral("inputIntensity"), QStringLiteral("inputBlendName"),
+                                  QStringLiteral("inputSwitchImages"), QStringLiteral("inputStretchToFit")}});
 }
 
 QStringList OVAdjustableBlendFilter::blendModeNames()

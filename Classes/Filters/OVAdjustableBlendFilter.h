@@ -22,14 +22,11 @@ public:
     static void resetForTesting();
 
     pf::Image inputImage() const { return imageValue(QStringLiteral("inputImage")); }
-    void setInputImage(const pf::Image& image)
-    {
-        setValue(QVariant::fromValue(image), QStringLiteral("inputImage"));
-    }
+    void setInputImage(const pf::Image& image) { setImage(image, QStringLiteral("inputImage")); }
     pf::Image inputBackgroundImage() const { return imageValue(QStringLiteral("inputBackgroundImage")); }
     void setInputBackgroundImage(const pf::Image& image)
     {
-        setValue(QVariant::fromValue(image), QStringLiteral("inputBackgroundImage"));
+        setImage(image, QStringLiteral("inputBackgroundImage"));
     }
     double inputIntensity() const { return numberValue(QStringLiteral("inputIntensity")); }
     void setInputIntensity(double intensity) { setValue(intensity, QStringLiteral("inputIntensity")); }

@@ -37,11 +37,11 @@ OVAffineTransformFilter::OVAffineTransformFilter(const QString& className) : OVF
 
 void OVAffineTransformFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVAffineTransformFilter");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputTransform"),
-                                       QStringLiteral("inputScale"), QStringLiteral("inputAngle"),
-                                       QStringLiteral("inputTranslation"), QStringLiteral("inputCropRect")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVAffineTransformFilter>(); });
+    registerMember<OVAffineTransformFilter>(
+        QStringLiteral("OVAffineTransformFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputTransform"),
+                       QStringLiteral("inputScale"), QStringLiteral("inputAngle"),
+                       QStringLiteral("inputTranslation"), QStringLiteral("inputCropRect")}});
 }
 
 Point OVAffineTransformFilter::inputImageCenter() const

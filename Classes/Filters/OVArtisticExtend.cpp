@@ -105,20 +105,15 @@ Image clamped(const Image& image, const AffineTransform& transform)
 
 } // namespace
 
-OVArtisticExtend::OVArtisticExtend(const QString& className) : OVFilter(className)
-{
-    declareInput(ImageKey);
-    declareInput(BackgroundKey);
-    declareInput(QStringLiteral("rotate"));
-    declareInput(QStringLiteral("motionBlur"));
-}
+OVArtisticExtend::OVArtisticExtend(const QString& className)
+    : OVFilter(className, {ImageKey, BackgroundKey, QStringLiteral("rotate"), QStringLiteral("motionBlur")})
+{}
 
 void OVArtisticExtend::registerClass()
 {
-    const QString name = QStringLiteral("OVArtisticExtend");
-    OVFilter::registerForCopying(
-        name, {ImageKey, BackgroundKey, QStringLiteral("rotate"), QStringLiteral("motionBlur")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVArtisticExtend>(); });
+    registerMember<OVArtisticExtend>(
+        QStringLiteral("OVArtisticExtend"),
+        {.copied = {ImageKey, BackgroundKey, QStringLiteral("rotate"), QStringLiteral("motionBlur")}});
 }
 
 std::optional<OVArtisticExtend::Layout> OVArtisticExtend::layout(const Size& canvas, const Size& photo)

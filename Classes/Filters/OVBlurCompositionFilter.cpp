@@ -30,10 +30,10 @@ OVBlurCompositionFilter::OVBlurCompositionFilter(const QString& className) : OVF
 
 void OVBlurCompositionFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVBlurCompositionFilter");
-    OVFilter::registerInputKeys(name, {ImageKey, BackgroundKey, RadiusKey, MarginKey, LayerKey});
-    OVFilter::registerForCopying(name, {QStringLiteral("useDistortion")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVBlurCompositionFilter>(); });
+    registerMember<OVBlurCompositionFilter>(
+        QStringLiteral("OVBlurCompositionFilter"),
+        {.inputKeys = {ImageKey, BackgroundKey, RadiusKey, MarginKey, LayerKey},
+         .copied = {QStringLiteral("useDistortion")}});
 }
 
 void OVBlurCompositionFilter::setValue(const QVariant& value, const QString& key)

@@ -15,9 +15,9 @@ OVColorMultiplyFilter::OVColorMultiplyFilter(const QString& className) : OVFilte
 
 void OVColorMultiplyFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVColorMultiplyFilter");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputColor")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVColorMultiplyFilter>(); });
+    registerMember<OVColorMultiplyFilter>(
+        QStringLiteral("OVColorMultiplyFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputColor")}});
 }
 
 Image OVColorMultiplyFilter::outputImage() const

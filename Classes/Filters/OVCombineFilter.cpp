@@ -14,11 +14,11 @@ OVCombineFilter::OVCombineFilter(const QString& className) : OVFilter(className)
 
 void OVCombineFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVCombineFilter");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                                       QStringLiteral("inputBackgroundIntensity"),
-                                       QStringLiteral("inputIntensity"), QStringLiteral("blendMode")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVCombineFilter>(); });
+    registerMember<OVCombineFilter>(
+        QStringLiteral("OVCombineFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
+                       QStringLiteral("inputBackgroundIntensity"), QStringLiteral("inputIntensity"),
+                       QStringLiteral("blendMode")}});
 }
 
 const QStringList& OVCombineFilter::combinableBlendModes()

@@ -15,10 +15,10 @@ OVCombineMaskFilter::OVCombineMaskFilter(const QString& className) : OVFilter(cl
 
 void OVCombineMaskFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVCombineMaskFilter");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                                       QStringLiteral("inputCornerRadius"), QStringLiteral("inputScale")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVCombineMaskFilter>(); });
+    registerMember<OVCombineMaskFilter>(
+        QStringLiteral("OVCombineMaskFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
+                       QStringLiteral("inputCornerRadius"), QStringLiteral("inputScale")}});
 }
 
 Image OVCombineMaskFilter::outputImage() const

@@ -5,17 +5,15 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVCutMixedAlpha::OVCutMixedAlpha(const QString& className) : OVFilter(className)
-{
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputThreshold"));
-}
+OVCutMixedAlpha::OVCutMixedAlpha(const QString& className)
+    : OVFilter(className, {QStringLiteral("inputImage"), QStringLiteral("inputThreshold")})
+{}
 
 void OVCutMixedAlpha::registerClass()
 {
-    const QString name = QStringLiteral("OVCutMixedAlpha");
-    OVFilter::registerForCopying(name, {QStringLiteral("inputImage"), QStringLiteral("inputThreshold")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVCutMixedAlpha>(); });
+    registerMember<OVCutMixedAlpha>(
+        QStringLiteral("OVCutMixedAlpha"),
+        {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputThreshold")}});
 }
 
 Image OVCutMixedAlpha::outputImage() const

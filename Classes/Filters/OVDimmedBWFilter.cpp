@@ -15,9 +15,9 @@ OVDimmedBWFilter::OVDimmedBWFilter(const QString& className) : OVFilter(classNam
 
 void OVDimmedBWFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVDimmedBWFilter");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputBrightness")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVDimmedBWFilter>(); });
+    registerMember<OVDimmedBWFilter>(
+        QStringLiteral("OVDimmedBWFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBrightness")}});
 }
 
 std::shared_ptr<OVDimmedBWFilter> OVDimmedBWFilter::sharedDimmedBWFilter()

@@ -21,9 +21,8 @@ OVGaussianBlurFilter::OVGaussianBlurFilter(const QString& className)
 
 void OVGaussianBlurFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVGaussianBlurFilter");
-    OVFilter::registerInputKeys(name, {ImageKey, RadiusKey});
-    Filter::registerFilter(name, [] { return std::make_shared<OVGaussianBlurFilter>(); });
+    registerMember<OVGaussianBlurFilter>(QStringLiteral("OVGaussianBlurFilter"),
+                                         {.inputKeys = {ImageKey, RadiusKey}});
 }
 
 QVariantMap OVGaussianBlurFilter::attributes() const

@@ -24,9 +24,8 @@ OVGradientMapFilter::OVGradientMapFilter(const QString& className) : OVFilter(cl
 
 void OVGradientMapFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVGradientMapFilter");
-    OVFilter::registerInputKeys(name, {ImageKey, ColorKey, GradientKey});
-    Filter::registerFilter(name, [] { return std::make_shared<OVGradientMapFilter>(); });
+    registerMember<OVGradientMapFilter>(QStringLiteral("OVGradientMapFilter"),
+                                        {.inputKeys = {ImageKey, ColorKey, GradientKey}});
 }
 
 Gradient OVGradientMapFilter::defaultGradient()

@@ -31,9 +31,8 @@ OVGradientMultiplyFilter::OVGradientMultiplyFilter(const QString& className)
 
 void OVGradientMultiplyFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVGradientMultiplyFilter");
-    OVFilter::registerInputKeys(name, {ImageKey, GradientKey, AngleKey});
-    Filter::registerFilter(name, [] { return std::make_shared<OVGradientMultiplyFilter>(); });
+    registerMember<OVGradientMultiplyFilter>(QStringLiteral("OVGradientMultiplyFilter"),
+                                             {.inputKeys = {ImageKey, GradientKey, AngleKey}});
 }
 
 void OVGradientMultiplyFilter::setValue(const QVariant& value, const QString& key)

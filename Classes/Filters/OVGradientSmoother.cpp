@@ -5,17 +5,15 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVGradientSmoother::OVGradientSmoother(const QString& className) : OVFilter(className)
-{
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputGradient"));
-}
+OVGradientSmoother::OVGradientSmoother(const QString& className)
+    : OVFilter(className, {QStringLiteral("inputImage"), QStringLiteral("inputGradient")})
+{}
 
 void OVGradientSmoother::registerClass()
 {
-    const QString name = QStringLiteral("OVGradientSmoother");
-    OVFilter::registerForCopying(name, {QStringLiteral("inputImage"), QStringLiteral("inputGradient")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVGradientSmoother>(); });
+    registerMember<OVGradientSmoother>(
+        QStringLiteral("OVGradientSmoother"),
+        {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputGradient")}});
 }
 
 Image OVGradientSmoother::outputImage() const

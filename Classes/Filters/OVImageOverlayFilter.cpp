@@ -16,10 +16,10 @@ OVImageOverlayFilter::OVImageOverlayFilter(const QString& className) : OVFilter(
 
 void OVImageOverlayFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVImageOverlayFilter");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                                       QStringLiteral("inputRotation")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVImageOverlayFilter>(); });
+    registerMember<OVImageOverlayFilter>(
+        QStringLiteral("OVImageOverlayFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
+                       QStringLiteral("inputRotation")}});
 }
 
 Image OVImageOverlayFilter::outputImage() const

@@ -5,20 +5,17 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVImproveSolution::OVImproveSolution(const QString& className) : OVFilter(className)
-{
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputMask"));
-    declareInput(QStringLiteral("inputMode"));
-    declareInput(QStringLiteral("inputResiduum"));
-}
+OVImproveSolution::OVImproveSolution(const QString& className)
+    : OVFilter(className, {QStringLiteral("inputImage"), QStringLiteral("inputMask"),
+                           QStringLiteral("inputMode"), QStringLiteral("inputResiduum")})
+{}
 
 void OVImproveSolution::registerClass()
 {
-    const QString name = QStringLiteral("OVImproveSolution");
-    OVFilter::registerForCopying(name, {QStringLiteral("inputImage"), QStringLiteral("inputMask"),
-                                        QStringLiteral("inputMode"), QStringLiteral("inputResiduum")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVImproveSolution>(); });
+    registerMember<OVImproveSolution>(
+        QStringLiteral("OVImproveSolution"),
+        {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputMask"), QStringLiteral("inputMode"),
+                    QStringLiteral("inputResiduum")}});
 }
 
 Image OVImproveSolution::outputImage() const

@@ -395,9 +395,8 @@ OVInpaintingFilter::OVInpaintingFilter(const QString& className) : OVFilter(clas
 
 void OVInpaintingFilter::registerClass()
 {
-    OVFilter::registerInputKeys(ClassName,
-                                {InputImageKey, InputMaskImageKey, InputFillImageKey, InputRadiusKey});
-    Filter::registerFilter(ClassName, [] { return std::make_shared<OVInpaintingFilter>(); });
+    registerMember<OVInpaintingFilter>(
+        ClassName, {.inputKeys = {InputImageKey, InputMaskImageKey, InputFillImageKey, InputRadiusKey}});
 }
 
 void OVInpaintingFilter::copyStateTo(Filter& other) const

@@ -16,20 +16,11 @@ public:
     static void registerClass();
 
     pf::Image inputImage() const { return imageValue(QStringLiteral("inputImage")); }
-    void setInputImage(const pf::Image& image)
-    {
-        setValue(QVariant::fromValue(image), QStringLiteral("inputImage"));
-    }
+    void setInputImage(const pf::Image& image) { setImage(image, QStringLiteral("inputImage")); }
     pf::Image inputMaskImage() const { return imageValue(QStringLiteral("inputMaskImage")); }
-    void setInputMaskImage(const pf::Image& image)
-    {
-        setValue(QVariant::fromValue(image), QStringLiteral("inputMaskImage"));
-    }
+    void setInputMaskImage(const pf::Image& image) { setImage(image, QStringLiteral("inputMaskImage")); }
     pf::Image inputFillImage() const { return imageValue(QStringLiteral("inputFillImage")); }
-    void setInputFillImage(const pf::Image& image)
-    {
-        setValue(QVariant::fromValue(image), QStringLiteral("inputFillImage"));
-    }
+    void setInputFillImage(const pf::Image& image) { setImage(image, QStringLiteral("inputFillImage")); }
     double inputRadius() const { return numberValue(QStringLiteral("inputRadius"), 20.0); }
     void setInputRadius(double radius) { setValue(radius, QStringLiteral("inputRadius")); }
 

@@ -20,10 +20,10 @@ OVKeepColorFilter::OVKeepColorFilter(const QString& className) : OVFilter(classN
 
 void OVKeepColorFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVKeepColorFilter");
-    OVFilter::registerInputKeys(
-        name, {QStringLiteral("inputImage"), QStringLiteral("inputColor"), QStringLiteral("inputIntensity")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVKeepColorFilter>(); });
+    registerMember<OVKeepColorFilter>(
+        QStringLiteral("OVKeepColorFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputColor"),
+                       QStringLiteral("inputIntensity")}});
 }
 
 Image OVKeepColorFilter::outputImage() const

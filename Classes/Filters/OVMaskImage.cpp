@@ -5,19 +5,16 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVMaskImage::OVMaskImage(const QString& className) : OVFilter(className)
-{
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputMaskImage"));
-    declareInput(QStringLiteral("inputColor"));
-}
+OVMaskImage::OVMaskImage(const QString& className)
+    : OVFilter(className,
+               {QStringLiteral("inputImage"), QStringLiteral("inputMaskImage"), QStringLiteral("inputColor")})
+{}
 
 void OVMaskImage::registerClass()
 {
-    const QString name = QStringLiteral("OVMaskImage");
-    OVFilter::registerForCopying(
-        name, {QStringLiteral("inputImage"), QStringLiteral("inputMaskImage"), QStringLiteral("inputColor")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVMaskImage>(); });
+    registerMember<OVMaskImage>(QStringLiteral("OVMaskImage"),
+                                {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputMaskImage"),
+                                            QStringLiteral("inputColor")}});
 }
 
 Image OVMaskImage::outputImage() const

@@ -46,10 +46,10 @@ OVMaskImageFilter::OVMaskImageFilter(const QString& className) : OVFilter(classN
 
 void OVMaskImageFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVMaskImageFilter");
-    OVFilter::registerInputKeys(name, {ImageKey, MaskNameKey, MaskImageKey, QStringLiteral("inputScale"),
-                                       QStringLiteral("inputColor"), QStringLiteral("inputInvert")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVMaskImageFilter>(); });
+    registerMember<OVMaskImageFilter>(
+        QStringLiteral("OVMaskImageFilter"),
+        {.inputKeys = {ImageKey, MaskNameKey, MaskImageKey, QStringLiteral("inputScale"),
+                       QStringLiteral("inputColor"), QStringLiteral("inputInvert")}});
 }
 
 void OVMaskImageFilter::setValue(const QVariant& value, const QString& key)

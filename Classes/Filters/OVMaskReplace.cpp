@@ -5,19 +5,16 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVMaskReplace::OVMaskReplace(const QString& className) : OVFilter(className)
-{
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputMask"));
-    declareInput(QStringLiteral("inputOriginal"));
-}
+OVMaskReplace::OVMaskReplace(const QString& className)
+    : OVFilter(className,
+               {QStringLiteral("inputImage"), QStringLiteral("inputMask"), QStringLiteral("inputOriginal")})
+{}
 
 void OVMaskReplace::registerClass()
 {
-    const QString name = QStringLiteral("OVMaskReplace");
-    OVFilter::registerForCopying(
-        name, {QStringLiteral("inputImage"), QStringLiteral("inputMask"), QStringLiteral("inputOriginal")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVMaskReplace>(); });
+    registerMember<OVMaskReplace>(QStringLiteral("OVMaskReplace"),
+                                  {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputMask"),
+                                              QStringLiteral("inputOriginal")}});
 }
 
 Image OVMaskReplace::outputImage() const

@@ -18,19 +18,14 @@ const QString MaskMark = QStringLiteral("Mask");
 
 OVPictureFrameFilter::OVPictureFrameFilter(const QString& className) : OVFilter(className)
 {
-    const QStringList names = FilterArtwork::choices(FilterArtwork::FrameType, MaskMark);
     declareInput(ImageKey);
-    QVariantMap attributes{{QStringLiteral("choices"), names}};
-    if (!names.isEmpty())
-        attributes.insert(FilterAttribute::Default, names.last());
-    declareInput(FrameNameKey, attributes);
+    declareInput(FrameNameKey, FilterArtwork::choiceAttributes(FilterArtwork::FrameType, MaskMark));
 }
 
 void OVPictureFrameFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVPictureFrameFilter");
-    OVFilter::registerInputKeys(name, {ImageKey, FrameNameKey});
-    Filter::registerFilter(name, [] { return std::make_shared<OVPictureFrameFilter>(); });
+    registerMember<OVPictureFrameFilter>(QStringLiteral("OVPictureFrameFilter"),
+                                         {.inputKeys = {ImageKey, FrameNameKey}});
 }
 
 void OVPictureFrameFilter::setValue(const QVariant& value, const QString& key)

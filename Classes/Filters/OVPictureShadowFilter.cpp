@@ -18,19 +18,14 @@ const QString ShadowNameKey = QStringLiteral("inputShadowName");
 
 OVPictureShadowFilter::OVPictureShadowFilter(const QString& className) : OVFilter(className)
 {
-    const QStringList names = FilterArtwork::choices(FilterArtwork::ShadowType);
     declareInput(ImageKey);
-    QVariantMap attributes{{QStringLiteral("choices"), names}};
-    if (!names.isEmpty())
-        attributes.insert(FilterAttribute::Default, names.last());
-    declareInput(ShadowNameKey, attributes);
+    declareInput(ShadowNameKey, FilterArtwork::choiceAttributes(FilterArtwork::ShadowType));
 }
 
 void OVPictureShadowFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVPictureShadowFilter");
-    OVFilter::registerInputKeys(name, {ImageKey, ShadowNameKey});
-    Filter::registerFilter(name, [] { return std::make_shared<OVPictureShadowFilter>(); });
+    registerMember<OVPictureShadowFilter>(QStringLiteral("OVPictureShadowFilter"),
+                                          {.inputKeys = {ImageKey, ShadowNameKey}});
 }
 
 void OVPictureShadowFilter::setValue(const QVariant& value, const QString& key)

@@ -24,11 +24,11 @@ OVReflectionFilter::OVReflectionFilter(const QString& className) : OVFilter(clas
 
 void OVReflectionFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVReflectionFilter");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputIntensity"),
-                                       QStringLiteral("inputHeight"), QStringLiteral("inputDistance"),
-                                       QStringLiteral("inputProportion")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVReflectionFilter>(); });
+    registerMember<OVReflectionFilter>(
+        QStringLiteral("OVReflectionFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputIntensity"),
+                       QStringLiteral("inputHeight"), QStringLiteral("inputDistance"),
+                       QStringLiteral("inputProportion")}});
 }
 
 Rect OVReflectionFilter::regionOfInterest(const Rect& destination, double y0, double gap)

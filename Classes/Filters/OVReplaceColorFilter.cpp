@@ -25,10 +25,10 @@ OVReplaceColorFilter::OVReplaceColorFilter(const QString& className) : OVFilter(
 
 void OVReplaceColorFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVReplaceColorFilter");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputColor"),
-                                       QStringLiteral("inputTargetColor"), QStringLiteral("inputIntensity")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVReplaceColorFilter>(); });
+    registerMember<OVReplaceColorFilter>(
+        QStringLiteral("OVReplaceColorFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputColor"),
+                       QStringLiteral("inputTargetColor"), QStringLiteral("inputIntensity")}});
 }
 
 Vector OVReplaceColorFilter::ratios(const Color& source, const Color& target)

@@ -5,19 +5,16 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVReplaceInRect::OVReplaceInRect(const QString& className) : OVFilter(className)
-{
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputRect"));
-    declareInput(QStringLiteral("inputOriginal"));
-}
+OVReplaceInRect::OVReplaceInRect(const QString& className)
+    : OVFilter(className,
+               {QStringLiteral("inputImage"), QStringLiteral("inputRect"), QStringLiteral("inputOriginal")})
+{}
 
 void OVReplaceInRect::registerClass()
 {
-    const QString name = QStringLiteral("OVReplaceInRect");
-    OVFilter::registerForCopying(
-        name, {QStringLiteral("inputImage"), QStringLiteral("inputRect"), QStringLiteral("inputOriginal")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVReplaceInRect>(); });
+    registerMember<OVReplaceInRect>(QStringLiteral("OVReplaceInRect"),
+                                    {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputRect"),
+                                                QStringLiteral("inputOriginal")}});
 }
 
 Image OVReplaceInRect::outputImage() const

@@ -16,9 +16,9 @@ OVRotateColorFilter::OVRotateColorFilter(const QString& className) : OVFilter(cl
 
 void OVRotateColorFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVRotateColorFilter");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputAngle")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVRotateColorFilter>(); });
+    registerMember<OVRotateColorFilter>(
+        QStringLiteral("OVRotateColorFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputAngle")}});
 }
 
 Image OVRotateColorFilter::outputImage() const

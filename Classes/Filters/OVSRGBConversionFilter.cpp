@@ -5,18 +5,15 @@
 
 using namespace pf;
 
-OVSRGBConversionFilter::OVSRGBConversionFilter(const QString& className) : OVFilter(className)
-{
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("toRGB"));
-}
+OVSRGBConversionFilter::OVSRGBConversionFilter(const QString& className)
+    : OVFilter(className, {QStringLiteral("inputImage"), QStringLiteral("toRGB")})
+{}
 
 void OVSRGBConversionFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVSRGBConversionFilter");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage")});
-    OVFilter::registerForCopying(name, {QStringLiteral("toRGB")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVSRGBConversionFilter>(); });
+    registerMember<OVSRGBConversionFilter>(
+        QStringLiteral("OVSRGBConversionFilter"),
+        {.inputKeys = {QStringLiteral("inputImage")}, .copied = {QStringLiteral("toRGB")}});
 }
 
 Image OVSRGBConversionFilter::outputImage() const

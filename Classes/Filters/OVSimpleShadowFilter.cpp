@@ -24,11 +24,11 @@ OVSimpleShadowFilter::OVSimpleShadowFilter(const QString& className) : OVFilter(
 
 void OVSimpleShadowFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVSimpleShadowFilter");
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputRadius"),
-                                       QStringLiteral("inputDistance"), QStringLiteral("inputDirection"),
-                                       QStringLiteral("inputColor")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVSimpleShadowFilter>(); });
+    registerMember<OVSimpleShadowFilter>(
+        QStringLiteral("OVSimpleShadowFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputRadius"),
+                       QStringLiteral("inputDistance"), QStringLiteral("inputDirection"),
+                       QStringLiteral("inputColor")}});
 }
 
 Point OVSimpleShadowFilter::offset(double distance, double directionDegrees)

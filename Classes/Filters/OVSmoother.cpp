@@ -5,16 +5,11 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVSmoother::OVSmoother(const QString& className) : OVFilter(className)
-{
-    declareInput(QStringLiteral("inputImage"));
-}
+OVSmoother::OVSmoother(const QString& className) : OVFilter(className, {QStringLiteral("inputImage")}) {}
 
 void OVSmoother::registerClass()
 {
-    const QString name = QStringLiteral("OVSmoother");
-    OVFilter::registerForCopying(name, {QStringLiteral("inputImage")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVSmoother>(); });
+    registerMember<OVSmoother>(QStringLiteral("OVSmoother"), {.copied = {QStringLiteral("inputImage")}});
 }
 
 Image OVSmoother::outputImage() const

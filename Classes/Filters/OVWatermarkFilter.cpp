@@ -35,12 +35,11 @@ OVWatermarkFilter::OVWatermarkFilter(const QString& className)
 
 void OVWatermarkFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVWatermarkFilter");
-    OVFilter::registerForCopying(name, {BackgroundKey, OpacityKey, QStringLiteral("minSize"),
-                                        QStringLiteral("maxSize"), QStringLiteral("minRect"),
-                                        QStringLiteral("maxRect"), WatermarkKey, BlendNameKey,
-                                        QStringLiteral("gravity")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVWatermarkFilter>(); });
+    registerMember<OVWatermarkFilter>(
+        QStringLiteral("OVWatermarkFilter"),
+        {.copied = {BackgroundKey, OpacityKey, QStringLiteral("minSize"), QStringLiteral("maxSize"),
+                    QStringLiteral("minRect"), QStringLiteral("maxRect"), WatermarkKey, BlendNameKey,
+                    QStringLiteral("gravity")}});
 }
 
 void OVWatermarkFilter::setValue(const QVariant& value, const QString& key)

@@ -401,6 +401,12 @@ pf::Image OVFrameBand::shadowFactor(const pf::Kernel& factorKernel, const pf::Im
                                              shadow);
 }
 
+pf::Image OVFrameBand::keptShadow(const pf::Image& factor, const Rect& extent, const Rect& clear)
+{
+    const pf::Image kept = pixels(factor, extent, clear, pf::Bitmap::Format::Gray8, 255);
+    return kept.isNull() ? factor : kept;
+}
+
 pf::Image OVFrameBand::shadowed(const pf::Kernel& multiplyKernel, const pf::Image& picture,
                                 const pf::Image& shadow)
 {

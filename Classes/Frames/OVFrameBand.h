@@ -74,6 +74,9 @@ public:
     // The grey factor an inner shadow multiplies the picture by, made by the frame kernel `factorKernel`
     // from `shadow` (the inverted blur of the frame's mask).
     static pf::Image shadowFactor(const pf::Kernel& factorKernel, const pf::Image& shadow);
+    // The shadow factor kept as grey pixels over `extent`, 1 (the picture as it is) inside `clear`; the
+    // factor itself where those pixels cannot be kept (a picture too large for a bitmap).
+    static pf::Image keptShadow(const pf::Image& factor, const pf::Rect& extent, const pf::Rect& clear);
     // The picture darkened by a kept shadow factor through the frame kernel `multiplyKernel`; without
     // a shadow the picture as it is.
     static pf::Image shadowed(const pf::Kernel& multiplyKernel, const pf::Image& picture,

@@ -316,13 +316,13 @@ OVShapedBorderFilter::OVShapedBorderFilter(const QString& className)
 
 void OVShapedBorderFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVShapedBorderFilter");
     // "inputWidth" is among the keys so that the effects that copy and store the filter keep the border.
-    OVFilter::registerInputKeys(name, {QStringLiteral("inputImage"), QStringLiteral("inputTextureName"),
-                                       QStringLiteral("inputWidth"), QStringLiteral("inputTextureScale"),
-                                       QStringLiteral("inputShadowWidth")});
-    OVFilter::registerForCopying(name, {QStringLiteral("inputColor"), QStringLiteral("canvasProportion")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVShapedBorderFilter>(); });
+    registerMember<OVShapedBorderFilter>(
+        QStringLiteral("OVShapedBorderFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputTextureName"),
+                       QStringLiteral("inputWidth"), QStringLiteral("inputTextureScale"),
+                       QStringLiteral("inputShadowWidth")},
+         .copied = {QStringLiteral("inputColor"), QStringLiteral("canvasProportion")}});
 }
 
 QVariantMap OVShapedBorderFilter::attributes() const
@@ -447,11 +447,9 @@ Image OVShapedBorderFilter::cachedShadow() const
         const Rect extent = imageValue(QStringLiteral("inputImage")).extent();
         const Image shadow = FrameworkFilterSupport::invertedBlurOfMask(
             QStringLiteral("CIGaussianBlur"), mask, OVFrameBand::shadowRadius(width, extent), extent);
-        // Kept as the grey factor it multiplies the picture by.
-        const Image pixels = OVFrameBand::pixels(
+        m_cachedShadow = OVFrameBand::keptShadow(
             OVFrameBand::shadowFactor(kernelWithName(QStringLiteral("shadowFactor")), shadow), extent,
-            Rect::null(), Bitmap::Format::Gray8);
-        m_cachedShadow = pixels.isNull() ? shadow : pixels;
+            Rect::null());
     }
     return m_cachedShadow;
 }

@@ -98,15 +98,14 @@ OVTexturedFrameFilter::~OVTexturedFrameFilter()
 
 void OVTexturedFrameFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVTexturedFrameFilter");
-    OVFilter::registerInputKeys(name,
-                                {QStringLiteral("inputImage"), QStringLiteral("inputFrameName"),
-                                 QStringLiteral("inputTextureName"), QStringLiteral("inputWidth"),
-                                 QStringLiteral("inputTextureScale"), QStringLiteral("inputShadowWidth")});
-    OVFilter::registerForCopying(name, {QStringLiteral("texturizeFilter.inputTextureName"),
-                                        QStringLiteral("texturizeFilter.inputColor"),
-                                        QStringLiteral("canvasProportion"), QStringLiteral("forceInside")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVTexturedFrameFilter>(); });
+    registerMember<OVTexturedFrameFilter>(
+        QStringLiteral("OVTexturedFrameFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputFrameName"),
+                       QStringLiteral("inputTextureName"), QStringLiteral("inputWidth"),
+                       QStringLiteral("inputTextureScale"), QStringLiteral("inputShadowWidth")},
+         .copied = {QStringLiteral("texturizeFilter.inputTextureName"),
+                    QStringLiteral("texturizeFilter.inputColor"), QStringLiteral("canvasProportion"),
+                    QStringLiteral("forceInside")}});
 }
 
 QVariantMap OVTexturedFrameFilter::attributes() const
@@ -412,12 +411,11 @@ Image OVTexturedFrameFilter::cachedShadow() const
     if (factor.isNull())
         factor = factorOf(
             FrameworkFilterSupport::invertedBlurOfMask(QStringLiteral("CIDiscBlur"), mask, radius, extent));
-    // Kept as the grey factor it multiplies the picture by, worked out only along the band: farther in
-    // than the blur reaches the shadow keeps the picture as it is, a factor of 1.
+    // Worked out only along the band: farther in than the blur reaches the shadow keeps the picture as
+    // it is, a factor of 1.
     const double reach = 2 * std::ceil(radius) + 8;
-    const Rect clear = m_opening.isNull() ? Rect::null() : m_opening.insetBy(reach, reach);
-    const Image pixels = OVFrameBand::pixels(factor, extent, clear, Bitmap::Format::Gray8, 255);
-    m_cachedShadow = pixels.isNull() ? factor : pixels;
+    m_cachedShadow = OVFrameBand::keptShadow(
+        factor, extent, m_opening.isNull() ? Rect::null() : m_opening.insetBy(reach, reach));
     return m_cachedShadow;
 }
 

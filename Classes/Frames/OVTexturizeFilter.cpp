@@ -112,12 +112,11 @@ OVTexturizeFilter::OVTexturizeFilter(const QString& className) : OVFilter(classN
 
 void OVTexturizeFilter::registerClass()
 {
-    const QString name = QStringLiteral("OVTexturizeFilter");
-    OVFilter::registerInputKeys(name,
-                                {QStringLiteral("inputImage"), QStringLiteral("inputTextureName"),
-                                 QStringLiteral("inputTextureWidth"), QStringLiteral("inputCompositeName")});
-    OVFilter::registerForCopying(name, {QStringLiteral("inputColor"), QStringLiteral("imageIsMask")});
-    Filter::registerFilter(name, [] { return std::make_shared<OVTexturizeFilter>(); });
+    registerMember<OVTexturizeFilter>(
+        QStringLiteral("OVTexturizeFilter"),
+        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputTextureName"),
+                       QStringLiteral("inputTextureWidth"), QStringLiteral("inputCompositeName")},
+         .copied = {QStringLiteral("inputColor"), QStringLiteral("imageIsMask")}});
 }
 
 QVariantMap OVTexturizeFilter::attributes() const

@@ -28,10 +28,7 @@ public:
     // Resets the texture's options to their defaults.
     void setInputTexture(const pf::Image& texture);
     pf::Image inputTexture() const;
-    void setInputImage(const pf::Image& image)
-    {
-        setValue(QVariant::fromValue(image), QStringLiteral("inputImage"));
-    }
+    void setInputImage(const pf::Image& image) { setImage(image, QStringLiteral("inputImage")); }
     double inputTextureWidth() const { return numberValue(QStringLiteral("inputTextureWidth")); }
     void setInputTextureWidth(double width);
     void setInputTextureScale(double width) { setInputTextureWidth(width); }

@@ -72,6 +72,12 @@ OVFilter::OVFilter(const QString& className) : pf::Filter(className)
     t.kernels.insert(className, entry);
 }
 
+OVFilter::OVFilter(const QString& className, const QStringList& inputs) : OVFilter(className)
+{
+    for (const QString& key : inputs)
+        declareInput(key);
+}
+
 pf::Kernel OVFilter::kernel() const
 {
     const KernelEntry entry = entryFor(className());

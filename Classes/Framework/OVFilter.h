@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+#include <memory>
 
 // The base of the framework's kernel filters. Each concrete class passes its own class name up the
 // constructor chain; by that name it finds its kernels (the resource named exactly after the class,
@@ -17,6 +18,8 @@ class OVFilter : public pf::Filter
 {
 public:
     explicit OVFilter(const QString& className = QStringLiteral("OVFilter"));
+    // A member whose inputs are `inputs`, declared in that order without attributes.
+    OVFilter(const QString& className, const QStringList& inputs);
 
     QString className() const { return name(); }
 
@@ -37,8 +40,27 @@ public:
     // Per class, at start-up. Sent for "OVFilter" itself they warn and still record.
     static void registerInputKeys(const QString& className, const QStringList& keys);
     static void registerForCopying(const QString& className, const QStringList& keyPaths);
+    // What a member records at start-up besides its maker: either list may be empty, which records
+    // nothing for it.
+    struct Registration
+    {
+        QStringList inputKeys;
+        QStringList copied;
+    };
+    // Registers the member `T` by `className`, made with its default arguments, with `registration`.
+    template <class T>
+    static void registerMember(const QString& className, const Registration& registration = {})
+    {
+        if (!registration.inputKeys.isEmpty())
+            registerInputKeys(className, registration.inputKeys);
+        if (!registration.copied.isEmpty())
+            registerForCopying(className, registration.copied);
+        pf::Filter::registerFilter(className, [] { return std::make_shared<T>(); });
+    }
 
     pf::Image outputImage() const override { return pf::Image(); }
+    // An image input set by key, for the members' typed setters.
+    void setImage(const pf::Image& image, const QString& key) { setValue(QVariant::fromValue(image), key); }
 
     // Forgets loaded kernels and registrations (tests only).
     static void resetForTesting();
