@@ -1,5 +1,6 @@
 #include "Classes/Framework/Toolkit/OV3DView.h"
 
+#include "Classes/Framework/Toolkit/OVButtonEvents.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UI/Clock.h"
 #include "Platform/UI/Event.h"
@@ -21,24 +22,6 @@ using pf::Rect;
 using pf::View;
 
 namespace {
-
-bool isButtonEvent(EventType type)
-{
-    switch (type) {
-    case EventType::LeftMouseDown:
-    case EventType::LeftMouseUp:
-    case EventType::LeftMouseDragged:
-    case EventType::RightMouseDown:
-    case EventType::RightMouseUp:
-    case EventType::RightMouseDragged:
-    case EventType::OtherMouseDown:
-    case EventType::OtherMouseUp:
-    case EventType::OtherMouseDragged:
-        return true;
-    default:
-        return false;
-    }
-}
 
 Qt::MouseButton qtButton(int buttonNumber)
 {
@@ -378,7 +361,7 @@ View* OV3DView::sendMouseToWidget(const Event& event, QWidget* widget, Point bas
     const QEvent::Type qtType = qtMouseType(type);
     const Qt::MouseButton button =
         qtType == QEvent::MouseMove ? Qt::NoButton : qtButton(event.buttonNumber());
-    const Qt::MouseButtons held = qtType == QEvent::MouseButtonRelease || !isButtonEvent(type)
+    const Qt::MouseButtons held = qtType == QEvent::MouseButtonRelease || !OVButtonEvents::contains(type)
                                       ? Qt::MouseButtons(Qt::NoButton)
                                       : Qt::MouseButtons(qtButton(event.buttonNumber()));
     const QPointF local = widgetPoint(widget, base);
@@ -418,45 +401,14 @@ void OV3DView::forwardMouseEvent(const Event& event, QWidget* target, EventType 
             m_lastLandedTarget = view;
         }
     }
-    const bool buttons = isButtonEvent(type);
+    const bool buttons = OVButtonEvents::contains(type);
     Event forwarded = Event::mouseEvent(type, base, event.modifierFlags(), event.timestamp(), nullptr,
                                         buttons ? event.clickCount() : 0, buttons ? event.pressure() : 0);
     forwarded.setButtonNumber(event.buttonNumber());
     m_activeForwarding = true;
-    switch (type) {
-    case EventType::MouseMoved:
-        view->mouseMoved(forwarded);
-        break;
-    case EventType::LeftMouseDown:
-        view->mouseDown(forwarded);
-        break;
-    case EventType::RightMouseDown:
-        view->rightMouseDown(forwarded);
-        break;
-    case EventType::OtherMouseDown:
-        view->otherMouseDown(forwarded);
-        break;
-    case EventType::LeftMouseDragged:
-        view->mouseDragged(forwarded);
-        break;
-    case EventType::RightMouseDragged:
-        view->rightMouseDragged(forwarded);
-        break;
-    case EventType::OtherMouseDragged:
-        view->otherMouseDragged(forwarded);
-        break;
-    case EventType::LeftMouseUp:
-        view->mouseUp(forwarded);
-        break;
-    case EventType::RightMouseUp:
-        view->rightMouseUp(forwarded);
-        break;
-    case EventType::OtherMouseUp:
-        view->otherMouseUp(forwarded);
-        break;
-    default:
-        break;
-    }
+    // The view's own handler of the type, as a window would hand it the event.
+    if (type == EventType::MouseMoved || OVButtonEvents::contains(type))
+        view->dispatch(forwarded);
     m_activeForwarding = false;
 }
 
