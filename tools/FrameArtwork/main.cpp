@@ -11,6 +11,7 @@
 // bytes.
 
 #include "tools/Common/GeneratedDrawing.h"
+#include "tools/Common/PeriodicNoise.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -67,32 +68,7 @@ Rgb scaled(const Rgb& c, double k)
     return {c.r * k, c.g * k, c.b * k};
 }
 
-// Value noise on a lattice that wraps at the unit square's edges, so everything built from it tiles.
-class Noise
-{
-public:
-    Noise(int cellsU, int cellsV, Random& random)
-        : m_u(cellsU), m_v(cellsV), m_values(size_t(cellsU * cellsV))
-    {
-        for (double& v : m_values)
-            v = random.unit() * 2 - 1;
-    }
-    double at(double u, double v) const
-    {
-        const double x = u * m_u, y = v * m_v;
-        const double fx = std::floor(x), fy = std::floor(y);
-        const double tx = smooth(0, 1, x - fx), ty = smooth(0, 1, y - fy);
-        const int x0 = wrap(int(fx), m_u), y0 = wrap(int(fy), m_v);
-        const int x1 = wrap(x0 + 1, m_u), y1 = wrap(y0 + 1, m_v);
-        return mix(mix(value(x0, y0), value(x1, y0), tx), mix(value(x0, y1), value(x1, y1), tx), ty);
-    }
-
-private:
-    static int wrap(int i, int n) { return ((i % n) + n) % n; }
-    double value(int x, int y) const { return m_values[size_t(y * m_u + x)]; }
-    int m_u, m_v;
-    std::vector<double> m_values;
-};
+using Noise = GeneratedDrawing::PeriodicNoise<Random>;
 
 // Octaves of wrapping noise: cells double with each octave, amplitudes halve.
 class Fbm
