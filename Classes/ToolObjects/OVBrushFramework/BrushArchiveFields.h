@@ -1,7 +1,11 @@
 #pragma once
 
+#include "Platform/Foundation/ArchiveClassRegistry.h"
 #include "Platform/Foundation/KeyedArchiver.h"
 #include "Platform/Foundation/KeyedUnarchiver.h"
+
+#include <memory>
+#include <mutex>
 
 // The eight archived fields that the brush records of both the present and the older documents store
 // under the same keys: "type", "allowedColor", "size", "smoothness", "pressure", "tolerance",
@@ -30,6 +34,25 @@ template <typename Brush> void decode(Brush& brush, pf::KeyedUnarchiver& unarchi
     brush.tolerance = unarchiver.decodeDouble(QStringLiteral("tolerance"));
     brush.fadeTolerance = unarchiver.decodeDouble(QStringLiteral("fadeTolerance"));
     brush.coherenceTolerance = unarchiver.decodeDouble(QStringLiteral("coherenceTolerance"));
+}
+
+// Registers the brush record `Brush`, held by shared pointer, for archiving by `className` with these
+// fields, once however often it is asked.
+template <typename Brush> void registerClass(const QString& className)
+{
+    static std::once_flag once;
+    std::call_once(once, [&className] {
+        pf::ArchiveClassRegistry::registerClass<std::shared_ptr<Brush>>(
+            className, {QStringLiteral("NSObject")},
+            [](const std::shared_ptr<Brush>& brush, pf::KeyedArchiver& archiver) {
+                encode(*brush, archiver);
+            },
+            [](pf::KeyedUnarchiver& unarchiver) {
+                auto brush = std::make_shared<Brush>();
+                decode(*brush, unarchiver);
+                return brush;
+            });
+    });
 }
 
 } // namespace BrushArchiveFields

@@ -1,9 +1,6 @@
 #include "Classes/ToolObjects/OVBrushFramework/GMBrush.h"
 
 #include "Classes/ToolObjects/OVBrushFramework/BrushArchiveFields.h"
-#include "Platform/Foundation/ArchiveClassRegistry.h"
-
-#include <mutex>
 
 OVBrush GMBrush::ovBrushWithSize(double width) const
 {
@@ -21,17 +18,5 @@ OVBrush GMBrush::ovBrushWithSize(double width) const
 
 void GMBrush::registerArchiveClass()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        pf::ArchiveClassRegistry::registerClass<GMBrushPtr>(
-            QStringLiteral("GMBrush"), {QStringLiteral("NSObject")},
-            [](const GMBrushPtr& brush, pf::KeyedArchiver& archiver) {
-                BrushArchiveFields::encode(*brush, archiver);
-            },
-            [](pf::KeyedUnarchiver& unarchiver) {
-                auto brush = std::make_shared<GMBrush>();
-                BrushArchiveFields::decode(*brush, unarchiver);
-                return brush;
-            });
-    });
+    BrushArchiveFields::registerClass<GMBrush>(QStringLiteral("GMBrush"));
 }
