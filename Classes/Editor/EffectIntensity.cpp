@@ -1,7 +1,6 @@
 #include "Classes/Editor/EffectIntensity.h"
 
 #include "Classes/Editor/EffectIntensityDelegate.h"
-#include "Classes/Editor/OVViewState.h"
 #include "Classes/Framework/Toolkit/OVImageSize.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/NamedImage.h"
@@ -64,30 +63,6 @@ void EffectIntensity::track(const pf::Event& event, bool preview)
     setIntensity(valueForPoint(convertPointFromView(event.locationInWindow(), nullptr)));
     if (m_delegate)
         m_delegate->effectIntensityDidChangeIntensity(this, m_intensity, preview);
-}
-
-void EffectIntensity::mouseDown(const pf::Event& event)
-{
-    if (OVViewState::isVisible(this))
-        track(event, true);
-    else
-        View::mouseDown(event);
-}
-
-void EffectIntensity::mouseDragged(const pf::Event& event)
-{
-    if (OVViewState::isVisible(this))
-        track(event, true);
-    else
-        View::mouseDragged(event);
-}
-
-void EffectIntensity::mouseUp(const pf::Event& event)
-{
-    if (OVViewState::isVisible(this))
-        track(event, false);
-    else
-        View::mouseUp(event);
 }
 
 QStringList EffectIntensity::imageNames()

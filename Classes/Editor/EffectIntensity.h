@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/UI/View.h"
+#include "Classes/Editor/GMTrackingView.h"
 
 class EffectIntensityDelegate;
 
@@ -9,12 +9,12 @@ class EffectIntensityDelegate;
 // every drag report the value under the pointer as a preview, the release reports it as final (also
 // when it did not change), so the panel renders cheaply while dragging and records one undo step at
 // the end. A control faded out (see OVViewState) ignores the mouse.
-class EffectIntensity : public pf::View
+class EffectIntensity : public GMTrackingView
 {
     Q_OBJECT
 
 public:
-    using View::View;
+    using GMTrackingView::GMTrackingView;
 
     double intensity() const { return m_intensity; }
     // Limited to 0..1; redraws, never reports.
@@ -28,14 +28,11 @@ public:
     double valueForPoint(pf::Point point) const;
 
     void drawRect(QPainter& painter, const pf::Rect& dirtyRect) override;
-    void mouseDown(const pf::Event& event) override;
-    void mouseDragged(const pf::Event& event) override;
-    void mouseUp(const pf::Event& event) override;
 
     static QStringList imageNames();
 
 private:
-    void track(const pf::Event& event, bool preview);
+    void track(const pf::Event& event, bool preview) override;
 
     double m_intensity = 0;
     EffectIntensityDelegate* m_delegate = nullptr;

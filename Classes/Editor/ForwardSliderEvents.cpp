@@ -1,6 +1,7 @@
 #include "Classes/Editor/ForwardSliderEvents.h"
 
 #include "Classes/Editor/HostedViewGeometry.h"
+#include "Classes/Framework/Toolkit/OVButtonEvents.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/UI/Layer.h"
 
@@ -25,25 +26,6 @@ bool sameEvent(const Event& a, const Event& b)
            a.timestamp() == b.timestamp() && a.modifierFlags() == b.modifierFlags() &&
            a.clickCount() == b.clickCount() && a.buttonNumber() == b.buttonNumber() &&
            a.pressure() == b.pressure();
-}
-
-// Presses, releases and drags of the three buttons carry a click count and a pressure; other types none.
-bool carriesClicks(EventType type)
-{
-    switch (type) {
-    case EventType::LeftMouseDown:
-    case EventType::LeftMouseUp:
-    case EventType::RightMouseDown:
-    case EventType::RightMouseUp:
-    case EventType::LeftMouseDragged:
-    case EventType::RightMouseDragged:
-    case EventType::OtherMouseDown:
-    case EventType::OtherMouseUp:
-    case EventType::OtherMouseDragged:
-        return true;
-    default:
-        return false;
-    }
 }
 
 } // namespace
@@ -133,7 +115,7 @@ void ForwardSliderEvents::forwardMouseEvent(const Event& event, pf::View* receiv
                                ? m_targetView->convertPointToView(
                                      HostedViewGeometry::fromEnclosing(m_targetView, projected), nullptr)
                                : receiver->convertPointToView(projected, nullptr);
-    const bool clicks = carriesClicks(type);
+    const bool clicks = OVButtonEvents::contains(type);
     Event synthesized =
         Event::mouseEvent(type, location, event.modifierFlags(), event.timestamp(), receiver->window(),
                           clicks ? event.clickCount() : 0, clicks ? event.pressure() : 0);

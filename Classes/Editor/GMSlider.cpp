@@ -1,7 +1,6 @@
 #include "Classes/Editor/GMSlider.h"
 
 #include "Classes/Editor/GMSliderDelegate.h"
-#include "Classes/Editor/OVViewState.h"
 #include "Classes/Framework/Toolkit/OVImageSize.h"
 #include "Platform/UI/Cursors.h"
 #include "Platform/UI/Drawing.h"
@@ -23,7 +22,7 @@ double knobWidth()
 
 } // namespace
 
-GMSlider::GMSlider(const pf::Rect& frame, QWidget* parent) : View(frame, parent) {}
+GMSlider::GMSlider(const pf::Rect& frame, QWidget* parent) : GMTrackingView(frame, parent) {}
 
 bool GMSlider::isVertical() const
 {
@@ -104,30 +103,6 @@ void GMSlider::drawRect(QPainter& painter, const pf::Rect&)
 void GMSlider::track(const pf::Event& event, bool preview)
 {
     updateValue(positionForPoint(convertPointFromView(event.locationInWindow(), nullptr)), preview);
-}
-
-void GMSlider::mouseDown(const pf::Event& event)
-{
-    if (OVViewState::isVisible(this))
-        track(event, true);
-    else
-        View::mouseDown(event);
-}
-
-void GMSlider::mouseDragged(const pf::Event& event)
-{
-    if (OVViewState::isVisible(this))
-        track(event, true);
-    else
-        View::mouseDragged(event);
-}
-
-void GMSlider::mouseUp(const pf::Event& event)
-{
-    if (OVViewState::isVisible(this))
-        track(event, false);
-    else
-        View::mouseUp(event);
 }
 
 QStringList GMSlider::imageNames()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/UI/View.h"
+#include "Classes/Editor/GMTrackingView.h"
 
 class GMSliderDelegate;
 
@@ -9,7 +9,7 @@ class GMSliderDelegate;
 // the maximum at its end; the minimum may be the larger (the zoom slider runs from 1 to 0). While the
 // user drags, the delegate hears every value as a preview and the final one at release, and may give
 // a picture to show as the cursor meanwhile. A slider faded out (see OVViewState) ignores the mouse.
-class GMSlider : public pf::View
+class GMSlider : public GMTrackingView
 {
     Q_OBJECT
 
@@ -39,15 +39,12 @@ public:
     double positionForPoint(pf::Point point) const;
 
     void drawRect(QPainter& painter, const pf::Rect& dirtyRect) override;
-    void mouseDown(const pf::Event& event) override;
-    void mouseDragged(const pf::Event& event) override;
-    void mouseUp(const pf::Event& event) override;
 
     static QStringList imageNames();
 
 private:
+    void track(const pf::Event& event, bool preview) override;
     double length() const;
-    void track(const pf::Event& event, bool preview);
 
     double m_normedValue = 0;
     double m_minValue = 0;

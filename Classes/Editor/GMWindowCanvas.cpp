@@ -25,7 +25,7 @@ bool showsLayers3D(const OVLayerBrowser* browser)
 
 } // namespace
 
-GMWindowCanvas::GMWindowCanvas(GMWindowController& hub) : m_hub(hub) {}
+GMWindowCanvas::GMWindowCanvas(GMWindowController& hub) : GMWindowRole(hub) {}
 
 void GMWindowCanvas::resetZoom()
 {

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "Classes/Editor/GMWindowRole.h"
 #include "Platform/Foundation/Rect.h"
 
 #include <memory>
 #include <optional>
 
 class GMSlider;
-class GMWindowController;
 class OVZoomView;
 namespace pf {
 class Event;
@@ -18,12 +18,10 @@ class Timer;
 // the pointer), lets a zoom settle a moment after its last change, keeps the part of the photo shown
 // (which the layers' cards and the loupe follow), and keeps the layers' frame on the canvas when it
 // moves or resizes. Main thread only; part of the window controller, which forwards to it.
-class GMWindowCanvas
+class GMWindowCanvas : private GMWindowRole
 {
 public:
     explicit GMWindowCanvas(GMWindowController& hub);
-    GMWindowCanvas(const GMWindowCanvas&) = delete;
-    GMWindowCanvas& operator=(const GMWindowCanvas&) = delete;
 
     bool isFirstZoom() const { return m_isFirstZoom; }
     pf::Rect lastZoomRect() const { return m_lastZoomRect; }
@@ -50,7 +48,6 @@ public:
     void close();
 
 private:
-    GMWindowController& m_hub;
     pf::Rect m_lastZoomRect{0, 0, 1, 1};
     bool m_isFirstZoom = true;
     std::shared_ptr<pf::Timer> m_zoomTimer;

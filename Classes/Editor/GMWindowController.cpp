@@ -167,22 +167,24 @@ void GMWindowController::takeOutlets(const pf::Interface& interface)
     connectWindow();
 }
 
+void GMWindowController::setViewDelegates(GMWindowController* delegate)
+{
+    const auto set = [delegate](auto* view) {
+        if (view)
+            view->setDelegate(delegate);
+    };
+    set(m_windowContentView.data());
+    set(m_layerBrowser.data());
+    set(m_zoomSlider.data());
+    set(m_switch3D.data());
+    set(m_loupe.data());
+    set(m_settingsController.data());
+    set(m_effectBrowserController.data());
+}
+
 void GMWindowController::connectWindow()
 {
-    if (m_windowContentView)
-        m_windowContentView->setDelegate(this);
-    if (m_layerBrowser)
-        m_layerBrowser->setDelegate(this);
-    if (m_zoomSlider)
-        m_zoomSlider->setDelegate(this);
-    if (m_switch3D)
-        m_switch3D->setDelegate(this);
-    if (m_loupe)
-        m_loupe->setDelegate(this);
-    if (m_settingsController)
-        m_settingsController->setDelegate(this);
-    if (m_effectBrowserController)
-        m_effectBrowserController->setDelegate(this);
+    setViewDelegates(this);
     if (m_bestFilterButton)
         m_bestFilterButton->setAction([this](OVButton* button) { filterEffects(button->state() ? 1 : 0); });
     if (!m_window)
@@ -472,22 +474,9 @@ void GMWindowController::cleanUp()
     }
     if (m_window)
         m_window->removeEventFilter(this);
-    if (m_windowContentView)
-        m_windowContentView->setDelegate(nullptr);
-    if (m_layerBrowser)
-        m_layerBrowser->setDelegate(nullptr);
-    if (m_zoomSlider)
-        m_zoomSlider->setDelegate(nullptr);
-    if (m_switch3D)
-        m_switch3D->setDelegate(nullptr);
-    if (m_loupe)
-        m_loupe->setDelegate(nullptr);
+    setViewDelegates(nullptr);
     if (m_bestFilterButton)
         m_bestFilterButton->setAction(nullptr);
-    if (m_settingsController)
-        m_settingsController->setDelegate(nullptr);
-    if (m_effectBrowserController)
-        m_effectBrowserController->setDelegate(nullptr);
     if (m_toolChain && m_toolChain->delegate() == this)
         m_toolChain->setDelegate(nullptr);
 }

@@ -382,6 +382,8 @@ private:
 
     void dropEditingObjects();
     void connectWindow();
+    // The window's views tell `delegate` what the user does: the controller, or no one once it closes.
+    void setViewDelegates(GMWindowController* delegate);
     static void stopTimer(std::shared_ptr<pf::Timer>& timer);
     bool isIn2D() const;
 

@@ -22,7 +22,7 @@
 
 using pf::Rect;
 
-GMWindowEffects::GMWindowEffects(GMWindowController& hub) : m_hub(hub) {}
+GMWindowEffects::GMWindowEffects(GMWindowController& hub) : GMWindowRole(hub) {}
 
 void GMWindowEffects::remakeEffectItems()
 {

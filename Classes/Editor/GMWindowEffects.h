@@ -1,12 +1,13 @@
 #pragma once
 
+#include "Classes/Editor/GMWindowRole.h"
+
 #include <QImage>
 #include <QString>
 #include <QVariantMap>
 
 class GMEffectBrowserController;
 class GMSettingsController;
-class GMWindowController;
 class OVBrushPathImage;
 class OVLayerBrowser;
 class PhotoToolChain;
@@ -18,12 +19,10 @@ class PhotoToolChain;
 // drag), copies a layer's mask onto another, filters the strip to the "best" effects, and makes the
 // strip's tiles from the photograph. Main thread only; part of the window controller, which forwards the
 // tool chain's, the browsers' and the settings panel's calls to it.
-class GMWindowEffects
+class GMWindowEffects : private GMWindowRole
 {
 public:
     explicit GMWindowEffects(GMWindowController& hub);
-    GMWindowEffects(const GMWindowEffects&) = delete;
-    GMWindowEffects& operator=(const GMWindowEffects&) = delete;
 
     void remakeEffectItems();
     void updateSettingsView();
@@ -52,7 +51,6 @@ private:
     // The photograph, small, for the tiles of effects without a picture of their own.
     QImage originalPicture() const;
 
-    GMWindowController& m_hub;
     // A change of settings the panel made is not shown back to it.
     bool m_isUpdatingSettings = false;
 };

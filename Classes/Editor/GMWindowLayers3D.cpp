@@ -54,7 +54,7 @@ private:
     QPointer<pf::View> m_panel;
 };
 
-GMWindowLayers3D::GMWindowLayers3D(GMWindowController& hub) : m_hub(hub) {}
+GMWindowLayers3D::GMWindowLayers3D(GMWindowController& hub) : GMWindowRole(hub) {}
 
 GMWindowLayers3D::~GMWindowLayers3D() = default;
 
@@ -80,11 +80,7 @@ void GMWindowLayers3D::willSwitchTo3DView()
     m_towards3D = true;
     if (m_hub.m_loupe)
         m_hub.m_loupe->setLoupeState(0);
-    const double duration = pf::Event::currentModifierFlags() & pf::Modifier::Shift
-                                ? OVLayerBrowser::kSlowSwitchDuration
-                                : OVLayerBrowser::kSwitchDuration;
-    Transaction::begin();
-    Transaction::setAnimationDuration(duration);
+    const double duration = beginSwitchAnimation();
     {
         const Transaction::Scope atOnce(true);
         if (m_hub.m_zoomView)
@@ -110,13 +106,7 @@ void GMWindowLayers3D::willSwitchTo3DView()
             pf::ViewAnimator::animateFrame(m_hub.m_zoomSliderPanel, frame.offsetBy(frame.width(), 0));
         });
     }
-    if (m_hub.m_layerBrowser)
-        for (const auto& layer : m_hub.m_layerBrowser->layers())
-            layer->setContentsRect(Rect(0, 0, 1, 1));
-    if (m_hub.m_switch3D)
-        m_hub.m_switch3D->setState(true, true);
-    m_hub.updateSettingsView();
-    Transaction::commit();
+    commitSwitchAnimation(true, Rect(0, 0, 1, 1));
 }
 
 void GMWindowLayers3D::willSwitchTo2DView()
@@ -124,11 +114,7 @@ void GMWindowLayers3D::willSwitchTo2DView()
     if (m_hub.m_closed)
         return;
     m_towards3D = false;
-    const double duration = pf::Event::currentModifierFlags() & pf::Modifier::Shift
-                                ? OVLayerBrowser::kSlowSwitchDuration
-                                : OVLayerBrowser::kSwitchDuration;
-    Transaction::begin();
-    Transaction::setAnimationDuration(duration);
+    const double duration = beginSwitchAnimation();
     if (m_hub.m_effectBrowserController)
         m_hub.m_effectBrowserController->setIncreased3DEffect(false);
     if (m_panelMirror)
@@ -143,11 +129,26 @@ void GMWindowLayers3D::willSwitchTo2DView()
                                            Rect(x, frame.minY(), frame.width(), frame.height()));
         });
     }
+    commitSwitchAnimation(false, m_hub.m_canvas->lastZoomRect());
+}
+
+double GMWindowLayers3D::beginSwitchAnimation()
+{
+    const double duration = pf::Event::currentModifierFlags() & pf::Modifier::Shift
+                                ? OVLayerBrowser::kSlowSwitchDuration
+                                : OVLayerBrowser::kSwitchDuration;
+    Transaction::begin();
+    Transaction::setAnimationDuration(duration);
+    return duration;
+}
+
+void GMWindowLayers3D::commitSwitchAnimation(bool to3D, const Rect& cardContents)
+{
     if (m_hub.m_layerBrowser)
         for (const auto& layer : m_hub.m_layerBrowser->layers())
-            layer->setContentsRect(m_hub.m_canvas->lastZoomRect());
+            layer->setContentsRect(cardContents);
     if (m_hub.m_switch3D)
-        m_hub.m_switch3D->setState(false, true);
+        m_hub.m_switch3D->setState(to3D, true);
     m_hub.updateSettingsView();
     Transaction::commit();
 }

@@ -119,7 +119,7 @@ pf::Interface GMWindowLayout::buildInterface(QObject*, const pf::Bundle&)
     return interface;
 }
 
-GMWindowLayout::GMWindowLayout(GMWindowController& hub) : m_hub(hub) {}
+GMWindowLayout::GMWindowLayout(GMWindowController& hub) : GMWindowRole(hub) {}
 
 void GMWindowLayout::placeStripAtFoot()
 {

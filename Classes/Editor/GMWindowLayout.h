@@ -1,11 +1,11 @@
 #pragma once
 
+#include "Classes/Editor/GMWindowRole.h"
 #include "Platform/Foundation/Rect.h"
 #include "Platform/UI/InterfaceRegistry.h"
 
 #include <memory>
 
-class GMWindowController;
 class QObject;
 namespace pf {
 class Bundle;
@@ -19,7 +19,7 @@ class Layer;
 // over the strip and the canvas, under the panels; the busy panel over the panels; the loupe on top),
 // and owns the part of the window background shown behind the canvas. Main thread only; part of the
 // window controller, which sets the window up with it.
-class GMWindowLayout
+class GMWindowLayout : private GMWindowRole
 {
 public:
     // The window as it is built; the window controller fits it to the screen.
@@ -29,8 +29,6 @@ public:
     static pf::Interface buildInterface(QObject* owner, const pf::Bundle& bundle);
 
     explicit GMWindowLayout(GMWindowController& hub);
-    GMWindowLayout(const GMWindowLayout&) = delete;
-    GMWindowLayout& operator=(const GMWindowLayout&) = delete;
 
     void placeStripAtFoot();
     void orderViews();
@@ -45,7 +43,6 @@ public:
     void setUpBackground();
 
 private:
-    GMWindowController& m_hub;
     std::shared_ptr<pf::Layer> m_backgroundLayer; // optional: the content view draws the background too
     pf::Size m_backgroundSize;
     pf::Rect m_backgroundRect{0.1, 0.2, 0.8, 0.8};

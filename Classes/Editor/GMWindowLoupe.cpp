@@ -15,7 +15,7 @@ using pf::Rect;
 
 const QString GMWindowLoupe::cursorKey = QStringLiteral("GMLoupe");
 
-GMWindowLoupe::GMWindowLoupe(GMWindowController& hub) : m_hub(hub) {}
+GMWindowLoupe::GMWindowLoupe(GMWindowController& hub) : GMWindowRole(hub) {}
 
 void GMWindowLoupe::close()
 {
@@ -45,26 +45,28 @@ Rect GMWindowLoupe::editRect() const
 
 void GMWindowLoupe::beginGesture(const pf::Event& event)
 {
-    if (m_hub.m_zoomView)
-        m_hub.m_zoomView->beginGestureWithEvent(event);
+    passToCanvas(&OVZoomView::beginGestureWithEvent, event);
 }
 
 void GMWindowLoupe::endGesture(const pf::Event& event)
 {
-    if (m_hub.m_zoomView)
-        m_hub.m_zoomView->endGestureWithEvent(event);
+    passToCanvas(&OVZoomView::endGestureWithEvent, event);
 }
 
 void GMWindowLoupe::magnify(const pf::Event& event)
 {
-    if (m_hub.m_zoomView)
-        m_hub.m_zoomView->magnifyWithEvent(event);
+    passToCanvas(&OVZoomView::magnifyWithEvent, event);
 }
 
 void GMWindowLoupe::scrollWheel(const pf::Event& event)
 {
+    passToCanvas(&OVZoomView::scrollWheel, event);
+}
+
+void GMWindowLoupe::passToCanvas(void (OVZoomView::*handler)(const pf::Event&), const pf::Event& event)
+{
     if (m_hub.m_zoomView)
-        m_hub.m_zoomView->scrollWheel(event);
+        (m_hub.m_zoomView->*handler)(event);
 }
 
 void GMWindowLoupe::activated(OVLoupeView* loupe)

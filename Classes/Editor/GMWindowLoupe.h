@@ -1,11 +1,11 @@
 #pragma once
 
 #include "Classes/Editor/GMLoupeStrokeHint.h"
+#include "Classes/Editor/GMWindowRole.h"
 #include "Platform/Foundation/Rect.h"
 
 #include <QString>
 
-class GMWindowController;
 class OVLoupeView;
 class OVZoomView;
 namespace pf {
@@ -17,15 +17,13 @@ class Event;
 // canvas and the loupe's glass with the loupe's live "loupe" channel, and the hint shown when a stroke on
 // the canvas is refused because the glass takes them. Main thread only; part of the window controller,
 // which forwards the loupe's delegate calls to it.
-class GMWindowLoupe
+class GMWindowLoupe : private GMWindowRole
 {
 public:
     // The key of the loupe's cursor on the cursor stack.
     static const QString cursorKey;
 
     explicit GMWindowLoupe(GMWindowController& hub);
-    GMWindowLoupe(const GMWindowLoupe&) = delete;
-    GMWindowLoupe& operator=(const GMWindowLoupe&) = delete;
 
     const GMLoupeStrokeHint& strokeHint() const { return m_loupeStrokeHint; }
 
@@ -42,6 +40,8 @@ public:
     void close();
 
 private:
-    GMWindowController& m_hub;
+    // The canvas's own handler of an event the loupe passes on, while there is a canvas.
+    void passToCanvas(void (OVZoomView::*handler)(const pf::Event&), const pf::Event& event);
+
     GMLoupeStrokeHint m_loupeStrokeHint;
 };

@@ -31,7 +31,7 @@ Point validateLocation(Point p)
 
 } // namespace
 
-GMWindowPainting::GMWindowPainting(GMWindowController& hub) : m_hub(hub) {}
+GMWindowPainting::GMWindowPainting(GMWindowController& hub) : GMWindowRole(hub) {}
 
 void GMWindowPainting::brushDown(OVDrawSender* sender, Point point)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/Editor/GMWindowRole.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
 #include "Platform/Foundation/Rect.h"
 
@@ -8,7 +9,6 @@
 #include <memory>
 #include <optional>
 
-class GMWindowController;
 class OVBrushPathImage;
 class OVDrawSender;
 class OVLoupeView;
@@ -23,15 +23,13 @@ class Event;
 // loupe, the draw layer hidden while a setting is dragged, and Command with the wheel sizing (vertical)
 // or softening (horizontal) the brush. Main thread only; part of the window controller, which forwards
 // the draw senders', the renderer's and the settings panel's calls to it.
-class GMWindowPainting
+class GMWindowPainting : private GMWindowRole
 {
 public:
     // The key of the canvas's cursor on the cursor stack.
     static const QString canvasCursorKey;
 
     explicit GMWindowPainting(GMWindowController& hub);
-    GMWindowPainting(const GMWindowPainting&) = delete;
-    GMWindowPainting& operator=(const GMWindowPainting&) = delete;
 
     // A stroke runs from a brush-down to its brush-up, whatever the selection does meanwhile.
     bool isStrokeRunning() const { return m_strokeRunning; }
@@ -53,7 +51,6 @@ public:
     bool sizeBrushWithWheel(const pf::Event& event);
 
 private:
-    GMWindowController& m_hub;
     bool m_strokeRunning = false;
     std::optional<QCursor> m_drawCursor;
 };

@@ -42,7 +42,8 @@ QImage GMWindowPreviews::pictureOf(const pf::Image& image)
 }
 
 GMWindowPreviews::GMWindowPreviews(GMWindowController& hub)
-    : m_hub(hub), m_previewQueue(std::make_unique<pf::SerialQueue>(QStringLiteral("preview composition"))),
+    : GMWindowRole(hub),
+      m_previewQueue(std::make_unique<pf::SerialQueue>(QStringLiteral("preview composition"))),
       m_previewRequests(std::make_shared<Requests>())
 {}
 

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "Classes/Editor/GMWindowRole.h"
+
 #include <QImage>
 #include <QString>
 #include <memory>
 
-class GMWindowController;
 namespace pf {
 class Image;
 class SerialQueue;
@@ -17,7 +18,7 @@ class Timer;
 // renderer's "standard" channel. The live channel goes when the preview that replaces it is there, unless
 // editing was asked for again meanwhile. Main thread only; part of the window controller, which forwards
 // to it.
-class GMWindowPreviews
+class GMWindowPreviews : private GMWindowRole
 {
 public:
     static const QString standardChannel;
@@ -29,8 +30,6 @@ public:
 
     explicit GMWindowPreviews(GMWindowController& hub);
     ~GMWindowPreviews();
-    GMWindowPreviews(const GMWindowPreviews&) = delete;
-    GMWindowPreviews& operator=(const GMWindowPreviews&) = delete;
 
     int viewMode() const { return m_viewMode; }
     void setViewMode(int mode) { m_viewMode = mode; }
@@ -61,7 +60,6 @@ private:
     void requestPreview(int index);
     void deliverPreview(quint64 generation, const QImage& picture);
 
-    GMWindowController& m_hub;
     int m_viewMode = 0;
     std::shared_ptr<pf::Timer> m_editSwitchTimer;
     bool m_editSwitchTimerLong = false; // started by a zoom or scroll that settled (kind 2)

@@ -35,27 +35,9 @@ void OVFrameShadowLayer::setBounds(const pf::Rect& bounds)
     setNeedsDisplay();
 }
 
-void OVFrameShadowLayer::setTop(double value)
+void OVFrameShadowLayer::setSide(double& side, double value)
 {
-    m_top = value;
-    setNeedsDisplay();
-}
-
-void OVFrameShadowLayer::setRight(double value)
-{
-    m_right = value;
-    setNeedsDisplay();
-}
-
-void OVFrameShadowLayer::setBottom(double value)
-{
-    m_bottom = value;
-    setNeedsDisplay();
-}
-
-void OVFrameShadowLayer::setLeft(double value)
-{
-    m_left = value;
+    side = value;
     setNeedsDisplay();
 }
 

@@ -18,13 +18,13 @@ public:
     void setBounds(const pf::Rect& bounds) override;
 
     double top() const { return m_top; }
-    void setTop(double value);
+    void setTop(double value) { setSide(m_top, value); }
     double right() const { return m_right; }
-    void setRight(double value);
+    void setRight(double value) { setSide(m_right, value); }
     double bottom() const { return m_bottom; }
-    void setBottom(double value);
+    void setBottom(double value) { setSide(m_bottom, value); }
     double left() const { return m_left; }
-    void setLeft(double value);
+    void setLeft(double value) { setSide(m_left, value); }
     // Taken at the next redraw (which a change of a side or of the bounds asks for).
     double max() const { return m_max; }
     void setMax(double value) { m_max = value; }
@@ -43,5 +43,7 @@ public:
     static QStringList imageNames();
 
 private:
+    // A side takes its new thickness and the layer redraws.
+    void setSide(double& side, double value);
     double m_top = 0, m_right = 0, m_bottom = 0, m_left = 0, m_max = 0;
 };

@@ -349,21 +349,7 @@ void OVLayerBrowser::update3DView(bool animated)
             setBoth(m_layers[i], m_borders[i], [&](pf::Layer& layer) { layer.setOpacity(opacity); });
         }
     }
-    Transaction::begin();
-    Transaction::setCompletionBlock([browser = QPointer<OVLayerBrowser>(this)] {
-        if (browser)
-            browser->arrivedIn3DView();
-    });
-    if (!animated) {
-        Transaction::setDisableActions(true);
-    } else {
-        Transaction::setAnimationTimingFunction(pf::AnimationTimingFunction::easeInEaseOut());
-        Transaction::setAnimationDuration(switchDuration());
-    }
-    if (m_state != In3D && m_state != GoingTo3D && m_delegate)
-        m_delegate->willSwitchTo3DView();
-    if (m_state != In3D)
-        m_state = GoingTo3D;
+    beginSwitch(animated, true);
 
     const double containerWidth = m_layerContainer->bounds().width();
     const double cx = containerOriginInLayer3D().x;
@@ -422,6 +408,36 @@ void OVLayerBrowser::fitCardsBelowTheTop()
     }
 }
 
+void OVLayerBrowser::beginSwitch(bool animated, bool to3D)
+{
+    Transaction::begin();
+    Transaction::setCompletionBlock([browser = QPointer<OVLayerBrowser>(this), to3D] {
+        if (browser) {
+            if (to3D)
+                browser->arrivedIn3DView();
+            else
+                browser->arrivedIn2DView();
+        }
+    });
+    if (!animated) {
+        Transaction::setDisableActions(true);
+    } else {
+        Transaction::setAnimationTimingFunction(pf::AnimationTimingFunction::easeInEaseOut());
+        Transaction::setAnimationDuration(switchDuration());
+    }
+    const State going = to3D ? GoingTo3D : GoingTo2D;
+    const State there = to3D ? In3D : In2D;
+    // Announced once, when a switch that way starts; one taken over half-way is not announced again.
+    if (m_state != there && m_state != going && m_delegate) {
+        if (to3D)
+            m_delegate->willSwitchTo3DView();
+        else
+            m_delegate->willSwitchTo2DView();
+    }
+    if (m_state != there)
+        m_state = going;
+}
+
 void OVLayerBrowser::arrivedIn3DView()
 {
     // A switch that another one took over finds the state changed and does nothing.
@@ -435,21 +451,7 @@ void OVLayerBrowser::arrivedIn3DView()
 void OVLayerBrowser::update2DView(bool animated)
 {
     stopHoverTracking();
-    Transaction::begin();
-    Transaction::setCompletionBlock([browser = QPointer<OVLayerBrowser>(this)] {
-        if (browser)
-            browser->arrivedIn2DView();
-    });
-    if (!animated) {
-        Transaction::setDisableActions(true);
-    } else {
-        Transaction::setAnimationTimingFunction(pf::AnimationTimingFunction::easeInEaseOut());
-        Transaction::setAnimationDuration(switchDuration());
-    }
-    if (m_state != GoingTo2D && m_state != In2D && m_delegate)
-        m_delegate->willSwitchTo2DView();
-    if (m_state != In2D)
-        m_state = GoingTo2D;
+    beginSwitch(animated, false);
     if (m_showLayersIn2D && !m_layers.empty())
         setBoth(m_layers[0], m_borders[0], [](pf::Layer& layer) {
             layer.setShadowOpacity(0.75);
