@@ -1,5 +1,7 @@
 #include "Classes/Document/GMFrameworkEffectsWindow.h"
 
+#include "Classes/Document/GMFittedPictureView.h"
+
 #include "Classes/Frames/OVEffect.h"
 #include "Classes/Frames/OVEffectPicker.h"
 #include "Classes/Frames/OVEffectPickerDelegate.h"
@@ -76,48 +78,6 @@ public:
 
 } // namespace
 
-// The chain's output fitted and centred on a dark ground above the bar of buttons.
-class GMFrameworkEffectsWindow::PictureView : public View
-{
-public:
-    using View::View;
-
-    void setPicture(const QImage& picture)
-    {
-        m_picture = picture;
-        setNeedsDisplay();
-    }
-
-    void drawRect(QPainter& painter, const Rect&) override
-    {
-        const Rect area = bounds();
-        painter.fillRect(area.toQRectF(), QColor(30, 31, 34));
-        painter.fillRect(Rect(0, 0, area.width(), barHeight).toQRectF(), QColor(37, 39, 43));
-        const Rect inner(area.minX() + 20, barHeight + 16, area.width() - columnWidth - 40,
-                         area.height() - barHeight - 32);
-        if (inner.width() <= 0 || inner.height() <= 0)
-            return;
-        if (m_picture.isNull()) {
-            TextAttributes attributes;
-            attributes.color = QColor(141, 144, 150);
-            const AttributedString text(
-                localized(QStringLiteral("No picture: open a photo, then choose Framework Effects again.")),
-                attributes);
-            const Size size = text.size();
-            text.drawAtPoint(painter, Point(inner.midX() - size.width / 2, inner.midY() - size.height / 2));
-            return;
-        }
-        const double scale =
-            std::min({inner.width() / m_picture.width(), inner.height() / m_picture.height(), 1.0});
-        const double w = m_picture.width() * scale;
-        const double h = m_picture.height() * scale;
-        drawImage(painter, m_picture, Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h));
-    }
-
-private:
-    QImage m_picture;
-};
-
 // The picker's delegate for as long as the window lives: the picker holds its delegate strongly during
 // a run, which may outlast the window.
 class GMFrameworkEffectsWindow::PickerClient : public OVEffectPickerDelegate
@@ -173,7 +133,7 @@ pf::UndoManager* GMFrameworkEffectsWindow::undoManagerFor(const QWidget* window)
 bool GMFrameworkEffectsWindow::hasEveryPart(const Interface& interface)
 {
     return part<Window>(interface, QStringLiteral("window")) &&
-           part<PictureView>(interface, QStringLiteral("pictureView")) &&
+           part<GMFittedPictureView>(interface, QStringLiteral("pictureView")) &&
            part<View>(interface, QStringLiteral("columnView")) &&
            part<OVButton>(interface, QStringLiteral("addEffectButton")) &&
            part<OVButton>(interface, QStringLiteral("cropButton")) &&
@@ -186,7 +146,10 @@ Interface GMFrameworkEffectsWindow::makeInterface(QObject*, const Bundle&)
     auto* window = new Window(Rect(120, 120, windowWidth, windowHeight));
     window->setTitle(localized(QStringLiteral("Framework Effects")));
     window->setMinimumSize(640, 420);
-    auto* pictureView = new PictureView(Rect(0, 0, windowWidth, windowHeight));
+    auto* pictureView = new GMFittedPictureView(
+        Rect(0, 0, windowWidth, windowHeight), barHeight,
+        {.left = 20, .right = columnWidth + 20, .bottom = 16, .top = 16},
+        localized(QStringLiteral("No picture: open a photo, then choose Framework Effects again.")));
     pictureView->setAutoresizingMask(View::WidthSizable | View::HeightSizable);
     window->setContentView(pictureView);
 
@@ -246,7 +209,7 @@ GMFrameworkEffectsWindow::GMFrameworkEffectsWindow(const Image& picture, OVEffec
         interface = makeInterface(nullptr, Bundle::main());
     }
     m_window = part<Window>(*interface, QStringLiteral("window"));
-    m_pictureView = part<PictureView>(*interface, QStringLiteral("pictureView"));
+    m_pictureView = part<GMFittedPictureView>(*interface, QStringLiteral("pictureView"));
     m_column = part<View>(*interface, QStringLiteral("columnView"));
     m_addButton = part<OVButton>(*interface, QStringLiteral("addEffectButton"));
     m_cropButton = part<OVButton>(*interface, QStringLiteral("cropButton"));

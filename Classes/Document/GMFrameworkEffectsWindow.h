@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+class GMFittedPictureView;
 class OVButton;
 class OVEffect;
 class OVEffectPicker;
@@ -80,7 +81,6 @@ public:
     void addResourcesToArray(QStringList& resources) override;
 
 private:
-    class PictureView;
     class PickerClient;
     void relink();
     void removeLastEffect();
@@ -92,7 +92,7 @@ private:
     static bool hasEveryPart(const pf::Interface& interface);
 
     QPointer<pf::Window> m_window;
-    PictureView* m_pictureView = nullptr;
+    GMFittedPictureView* m_pictureView = nullptr;
     pf::View* m_column = nullptr;
     OVButton* m_addButton = nullptr;
     OVButton* m_cropButton = nullptr;

@@ -1,5 +1,7 @@
 #include "Classes/Document/GMScenePreviewWindow.h"
 
+#include "Classes/Document/GMFittedPictureView.h"
+
 #include "Classes/Frames/OV2DRenderer.h"
 #include "Classes/Frames/OV3DRenderer.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
@@ -46,44 +48,6 @@ Image scaledTo(const Image& image, double width, double height)
 
 } // namespace
 
-// The scene fitted and centred on a dark ground above the bar of switches, or why there is none.
-class GMScenePreviewWindow::SceneView : public View
-{
-public:
-    using View::View;
-
-    void setScene(const QImage& scene)
-    {
-        m_scene = scene;
-        setNeedsDisplay();
-    }
-
-    void drawRect(QPainter& painter, const Rect&) override
-    {
-        const Rect area = bounds();
-        painter.fillRect(area.toQRectF(), QColor(30, 31, 34));
-        painter.fillRect(Rect(0, 0, area.width(), barHeight).toQRectF(), QColor(37, 39, 43));
-        const Rect inner(area.minX() + 24, barHeight + 16, area.width() - 48, area.height() - barHeight - 40);
-        if (m_scene.isNull()) {
-            TextAttributes attributes;
-            attributes.color = QColor(141, 144, 150);
-            const AttributedString text(localized(QStringLiteral("The scene could not be rendered.")),
-                                        attributes);
-            const Size size = text.size();
-            text.drawAtPoint(painter, Point(inner.midX() - size.width / 2, inner.midY() - size.height / 2));
-            return;
-        }
-        const double scale =
-            std::min({inner.width() / m_scene.width(), inner.height() / m_scene.height(), 1.0});
-        const double w = m_scene.width() * scale;
-        const double h = m_scene.height() * scale;
-        drawImage(painter, m_scene, Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h));
-    }
-
-private:
-    QImage m_scene;
-};
-
 GMScenePreviewWindow::GMScenePreviewWindow(const Image& background, const Image& picture)
 {
     // The scene takes the background's size, within bounds that keep a render quick.
@@ -101,7 +65,9 @@ GMScenePreviewWindow::GMScenePreviewWindow(const Image& background, const Image&
     m_window = new Window(Rect(120, 120, 900, 640));
     m_window->setTitle(localized(QStringLiteral("Scene Preview")));
     m_window->setMinimumSize(420, 320);
-    m_view = new SceneView(Rect(0, 0, 900, 640));
+    m_view = new GMFittedPictureView(Rect(0, 0, 900, 640), barHeight,
+                                     {.left = 24, .right = 24, .bottom = 16, .top = 24},
+                                     localized(QStringLiteral("The scene could not be rendered.")));
     m_view->setAutoresizingMask(View::WidthSizable | View::HeightSizable);
     m_window->setContentView(m_view);
 
@@ -199,5 +165,5 @@ void GMScenePreviewWindow::render()
     m_scene = scene.isNull()
                   ? QImage()
                   : RenderContext::shared()->renderToQImage(scene, Rect(0, 0, m_size.width, m_size.height));
-    m_view->setScene(m_scene);
+    m_view->setPicture(m_scene);
 }

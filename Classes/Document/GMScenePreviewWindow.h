@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QVariantMap>
 
+class GMFittedPictureView;
 class OVButton;
 
 // A plain picture window showing the document's picture as a card standing in a scene over a
@@ -43,11 +44,10 @@ public:
     static QVariantMap cardSprite(const pf::Image& picture, const pf::Size& sceneSize);
 
 private:
-    class SceneView;
     void render();
 
     QPointer<pf::Window> m_window;
-    SceneView* m_view = nullptr;
+    GMFittedPictureView* m_view = nullptr;
     OVButton* m_flatSwitch = nullptr;
     OVButton* m_finalQualitySwitch = nullptr;
     pf::Image m_background; // at the scene's size, its extent at the origin (null without one)
