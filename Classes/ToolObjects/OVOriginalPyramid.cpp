@@ -16,7 +16,7 @@ constexpr int SmallestCopy = 256;
 
 // Averages every `factor` x `factor` box of the source (rows top down) into one pixel; boxes cut by the
 // right or bottom edge average the pixels they hold.
-template <typename Channel> void averageBoxes(const Bitmap& source, Bitmap& target, int factor)
+void averageFloatBoxes(const Bitmap& source, Bitmap& target, int factor)
 {
     const int width = source.width(), height = source.height();
     CpuRendering::inBands(target.height(), [&](int begin, int end) {
@@ -27,7 +27,7 @@ template <typename Channel> void averageBoxes(const Bitmap& source, Bitmap& targ
             std::fill(counts.begin(), counts.end(), 0);
             const int last = std::min(height, (row + 1) * factor);
             for (int y = row * factor; y < last; ++y) {
-                const auto* line = reinterpret_cast<const Channel*>(source.row(y));
+                const auto* line = reinterpret_cast<const float*>(source.row(y));
                 for (int x = 0; x < width; ++x) {
                     const size_t box = size_t(x / factor);
                     for (int c = 0; c < 4; ++c)
@@ -35,15 +35,53 @@ template <typename Channel> void averageBoxes(const Bitmap& source, Bitmap& targ
                     ++counts[box];
                 }
             }
-            auto* out = reinterpret_cast<Channel*>(target.mutableRow(row));
+            auto* out = reinterpret_cast<float*>(target.mutableRow(row));
             for (size_t box = 0; box < counts.size(); ++box) {
                 for (int c = 0; c < 4; ++c) {
                     const double mean = sums[box * 4 + size_t(c)] / std::max(1, counts[box]);
-                    if constexpr (std::is_same_v<Channel, uint8_t>)
-                        out[box * 4 + size_t(c)] = uint8_t(std::lround(mean));
-                    else
-                        out[box * 4 + size_t(c)] = Channel(mean);
+                    out[box * 4 + size_t(c)] = float(mean);
                 }
+            }
+        }
+    });
+}
+
+// The same for 8-bit pixels, in whole numbers: a copy is made when a view first needs it (the first
+// zoom to a size), so its time is the user's. Sums of at most 64 x 64 bytes fit 32 bits, and the mean
+// rounded half up is what rounding the exact quotient gives.
+void averageByteBoxes(const Bitmap& source, Bitmap& target, int factor)
+{
+    const int width = source.width(), height = source.height();
+    const int boxes = target.width();
+    CpuRendering::inBands(target.height(), [&](int begin, int end) {
+        std::vector<uint32_t> sums(size_t(boxes) * 4);
+        for (int row = begin; row < end; ++row) {
+            std::fill(sums.begin(), sums.end(), 0u);
+            const int first = row * factor, last = std::min(height, first + factor);
+            for (int y = first; y < last; ++y) {
+                const uint8_t* line = source.row(y);
+                for (int box = 0; box < boxes; ++box) {
+                    const int x0 = box * factor, x1 = std::min(width, x0 + factor);
+                    uint32_t r = 0, g = 0, b = 0, a = 0;
+                    for (const uint8_t* p = line + size_t(x0) * 4; p < line + size_t(x1) * 4; p += 4) {
+                        r += p[0];
+                        g += p[1];
+                        b += p[2];
+                        a += p[3];
+                    }
+                    uint32_t* sum = &sums[size_t(box) * 4];
+                    sum[0] += r;
+                    sum[1] += g;
+                    sum[2] += b;
+                    sum[3] += a;
+                }
+            }
+            uint8_t* out = target.mutableRow(row);
+            for (int box = 0; box < boxes; ++box) {
+                const uint32_t count =
+                    uint32_t(std::min(width, (box + 1) * factor) - box * factor) * uint32_t(last - first);
+                for (size_t c = 0; c < 4; ++c)
+                    out[size_t(box) * 4 + c] = uint8_t((2 * sums[size_t(box) * 4 + c] + count) / (2 * count));
             }
         }
     });
@@ -88,9 +126,9 @@ Bitmap OVOriginalPyramid::reduced(int level) const
     if (copy.isNull())
         return copy;
     if (m_bitmap.format() == Bitmap::Format::RGBA8)
-        averageBoxes<uint8_t>(m_bitmap, copy, factor);
+        averageByteBoxes(m_bitmap, copy, factor);
     else
-        averageBoxes<float>(m_bitmap, copy, factor);
+        averageFloatBoxes(m_bitmap, copy, factor);
     return copy;
 }
 

@@ -1880,7 +1880,11 @@ ImageNodePtr CpuKernelRenderer::readByCopy(const ImageNodePtr& root)
     while (node && (node->kind == ImageNode::Kind::Transform || node->kind == ImageNode::Kind::Crop ||
                     node->kind == ImageNode::Kind::Clamp))
         node = node->input.get();
-    if (!node || node == root.get() || node->kind != ImageNode::Kind::Kernel || node->computed)
+    // A bitmap scaled or moved by a fraction (a view of the photo) is read as the passes would read it,
+    // without a GL context and its programs; one moved by whole pixels never gets here.
+    const bool kernel = node && node->kind == ImageNode::Kind::Kernel && !node->computed;
+    const bool bitmap = node && node->kind == ImageNode::Kind::Bitmap;
+    if (node == root.get() || !(kernel || bitmap))
         return nullptr;
     const Kernel& copy = Kernel::copy();
     if (copy.isNull())

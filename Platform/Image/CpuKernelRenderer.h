@@ -61,8 +61,8 @@ public:
     // Whether the recipe's last kernel has a translation and reads no reduced level (a reduction by more
     // than half, which passes read from mipmaps). What it reads that is not so is rendered in passes.
     static bool canRender(const ImageNode& root);
-    // A kernel's output moved, cropped or clamped, read by a copy kernel (as the passes read it), so
-    // that it can render here; null when the recipe is not that.
+    // A kernel's output or a bitmap moved, cropped or clamped, read by a copy kernel (as the passes read
+    // it), so that it can render here; null when the recipe is not that.
     static ImageNodePtr readByCopy(const ImageNodePtr& root);
     // Whether a render of the recipe (read by a copy where it must be) runs wholly here: no part of it
     // in passes and no CPU pixels to make first. Such renders need no GL context and may run on any

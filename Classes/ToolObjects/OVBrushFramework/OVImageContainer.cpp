@@ -788,12 +788,26 @@ Image OVImageContainer::viewedImage(const AffineTransform& transform, const Rect
     std::optional<Bitmap> pixels;
     if (pending.isNull()) {
         pixels = viewedStoredPixels(transform, region, context);
-    } else if (base && !changed.isNull() && !changed.isInfinite()) {
+    } else if (!base && !pending.definition().extent().isInfinite()) {
+        // A first stroke on a picture with nothing stored (a layer's first healed spot): transparent
+        // outside where it is defined, so only that part is rendered, as over stored pixels below. Read
+        // reduced as a recipe, it would make passes of the whole view.
+        changed = pending.definition().extent();
+        pixels = Bitmap(int(region.width()), int(region.height()), Bitmap::Format::RGBAf);
+        if (pixels->isNull())
+            pixels.reset();
+    } else if (base) {
+        pixels = changed.isNull() || changed.isInfinite()
+                     ? std::nullopt
+                     : base->viewedStoredPixels(transform, region, context);
+    }
+    if (!pending.isNull() && pixels) {
         // A stroke not stored yet: the pixels it was placed onto, and the stroke's own part (with a pixel
         // around it, where the reduction reaches) rendered over them.
-        pixels = base->viewedStoredPixels(transform, region, context);
-        const Rect part = transform.map(changed).integral().insetBy(-1, -1).intersected(region);
-        if (pixels && !part.isNull() && !part.isEmpty()) {
+        const Rect part = changed.isNull()
+                              ? Rect::null()
+                              : transform.map(changed).integral().insetBy(-1, -1).intersected(region);
+        if (!part.isNull() && !part.isEmpty()) {
             // The stroke at full size under that part (a small one, on the CPU), then averaged as the
             // stored pixels are: a reduced read of the recipe would make passes of all of it.
             const Rect source =

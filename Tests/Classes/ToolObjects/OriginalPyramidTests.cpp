@@ -1,10 +1,13 @@
 #include "Classes/ToolObjects/OVOriginalPyramid.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/ImageNode.h"
 #include "Platform/Image/RenderContext.h"
 
 #include <array>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <random>
 #include <thread>
 
 using namespace pf;
@@ -78,6 +81,41 @@ TEST(OVOriginalPyramid, SmallerPicturesComeFromTheCopyNearestAboveTheirSize)
     EXPECT_EQ(pyramid.imageByApplyingTransform(AffineTransform::rotation(0.5).scaled(0.1, 0.1)).isNull(),
               false);
     EXPECT_EQ(pyramid.madeLevels(), 1);
+}
+
+TEST(OVOriginalPyramid, ACopyOfAnEightBitPhotoIsTheRoundedMeanOfEachBox)
+{
+    // Random bytes in a photo whose size no factor divides: boxes cut by the right and bottom edges
+    // average the pixels they hold.
+    Bitmap bitmap(517, 301, Bitmap::Format::RGBA8);
+    std::mt19937 random(3);
+    for (int y = 0; y < bitmap.height(); ++y)
+        for (int x = 0; x < bitmap.width() * 4; ++x)
+            bitmap.mutableRow(y)[x] = uint8_t(random() % 256);
+    const OVOriginalPyramid pyramid(Image::fromBitmap(bitmap));
+    for (const int level : {1, 2, 5}) {
+        SCOPED_TRACE(level);
+        ImageNodePtr node = pyramid.imageAtLevel(level).node();
+        while (node && node->kind != ImageNode::Kind::Bitmap)
+            node = node->input;
+        ASSERT_TRUE(node);
+        const Bitmap& copy = node->bitmap;
+        const int factor = 1 << level;
+        ASSERT_EQ(copy.width(), (517 + factor - 1) / factor);
+        ASSERT_EQ(copy.height(), (301 + factor - 1) / factor);
+        int wrong = 0;
+        for (int row = 0; row < copy.height(); ++row)
+            for (int box = 0; box < copy.width(); ++box)
+                for (int c = 0; c < 4; ++c) {
+                    double sum = 0;
+                    int count = 0;
+                    for (int y = row * factor; y < std::min(301, (row + 1) * factor); ++y)
+                        for (int x = box * factor; x < std::min(517, (box + 1) * factor); ++x, ++count)
+                            sum += bitmap.row(y)[4 * x + c];
+                    wrong += copy.row(row)[4 * box + c] != std::lround(sum / count) ? 1 : 0;
+                }
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 TEST(PhotoToolChain, APhotoPreparedOffTheMainThreadLeavesNoCopyToMakeForTheWindowsFirstPictures)

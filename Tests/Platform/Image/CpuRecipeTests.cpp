@@ -295,6 +295,10 @@ TEST(CpuRecipes, PicturesReadOffTheirGridMatchThePassesWhereverTheyLie)
                   .imageByApplyingTransform(
                       AffineTransform::scale(1.7, 0.6).concatenated(AffineTransform::translation(0.3, 2.2))),
               ground)},
+        // Read by no kernel at all: a view of a photo made from its nearest reduced copy.
+        {"bytes alone reduced by a third, moved by fractions and cropped",
+         placed(bytes, 0, 0.68, 0.4, -0.3).imageByCroppingToRect(Rect(0, 0, 200, 45))},
+        {"floats alone enlarged", placed(Image::fromBitmap(floats), 0, 1.5, 0, 0)},
         {"six turned sprites over each other", stack},
         // The lower-left part of the split lies inside this crop, which then cuts nothing from it.
         {"six turned sprites cut to a rectangle holding a part whole",

@@ -826,6 +826,12 @@ TEST(OVImageContainer, AViewOfMuchOfAPictureShowsWhatReadingItReducedShows)
         {"a stroke pending over a stored mask", [&] { return pendingOver(storedMask(), Color(1, 1, 1)); }},
         {"a spot pending over a stored part",
          [&] { return pendingOver(storedPart(), Color(0, 0, 1, 0.75)); }},
+        {"a first spot pending, nothing stored below",
+         [&] {
+             auto first = std::make_shared<OVImageContainer>(Image(), false);
+             first->setImage(framedImage(Image::constantColor(Color(0, 0.5, 1, 0.75)), spot, frame));
+             return first;
+         }},
         {"a blank mask",
          [&] {
              auto blank = std::make_shared<OVImageContainer>();
