@@ -50,7 +50,8 @@ int GMGuidedFilter::reductionForRadius(double radius)
     return std::clamp(int(radius / 3), 1, 16);
 }
 
-GMGuidedFilter::Fit GMGuidedFilter::fit(const Image& image, double radius, double epsilon) const
+GMGuidedFilter::Fit GMGuidedFilter::fit(const Image& image, double radius, double epsilon,
+                                        const Image& weight) const
 {
     for (size_t i = 0; i < GuidedSlots; ++i) {
         if (kernelSlot(i).isNull())
@@ -61,9 +62,18 @@ GMGuidedFilter::Fit GMGuidedFilter::fit(const Image& image, double radius, doubl
     const Image small = reduction > 1 ? image.imageByApplyingTransform(AffineTransform::scale(k, k)) : image;
     const double sigma = radius / reduction;
 
-    const Image first = blurWithinExtent(applyOver(kernelSlot(0), {var(small), 0.0}, small), sigma);
-    const Image second = blurWithinExtent(applyOver(kernelSlot(0), {var(small), 1.0}, small), sigma);
-    const QVariantList means{var(first), var(second), std::max(1e-6, epsilon)};
+    const Image one = Image::constantColor(Color(1, 1, 1, 1));
+    const Image weights = weight.isNull() ? one
+                          : reduction > 1 ? weight.imageByApplyingTransform(AffineTransform::scale(k, k))
+                                          : weight;
+    const Image first =
+        blurWithinExtent(applyOver(kernelSlot(0), {var(small), var(weights), 0.0}, small), sigma);
+    const Image second =
+        blurWithinExtent(applyOver(kernelSlot(0), {var(small), var(weights), 1.0}, small), sigma);
+    // A plain fit's weights are 1 everywhere, and so is their window mean.
+    const Image meanWeight =
+        weight.isNull() ? one : blurWithinExtent(weights.imageByCroppingToRect(small.extent()), sigma);
+    const QVariantList means{var(first), var(second), var(meanWeight), std::max(1e-6, epsilon)};
     Fit coefficients{blurWithinExtent(applyOver(kernelSlot(1), means + QVariantList{0.0}, small), sigma),
                      blurWithinExtent(applyOver(kernelSlot(1), means + QVariantList{1.0}, small), sigma)};
     if (reduction > 1) {

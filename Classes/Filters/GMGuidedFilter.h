@@ -28,7 +28,10 @@ protected:
         pf::Image a;
         pf::Image b;
     };
-    Fit fit(const pf::Image& image, double radius, double epsilon) const;
+    // With a weight (its green channel), each pixel counts in the windows as far as it says: a fit over
+    // part of the picture (the skin) that what lies beside it does not pull.
+    Fit fit(const pf::Image& image, double radius, double epsilon,
+            const pf::Image& weight = pf::Image()) const;
     // The output from the fit over the image (of an area, the radius positive): the fit applied.
     virtual pf::Image outputForFit(const pf::Image& image, const Fit& coefficients) const;
 };
