@@ -12,8 +12,7 @@ using MaskFilterSupport::numberAttributes;
 
 GMSkinSmoothingFilter::GMSkinSmoothingFilter(const QString& className)
     : GMGuidedFilter(className, {{QStringLiteral("GMSkinSmoothingFilterKernel"), 0},
-                                 {QStringLiteral("GMSkinSmoothingFilterKernel"), 1},
-                                 {QStringLiteral("GMSkinSmoothingFilterKernel"), 2}})
+                                 {QStringLiteral("GMSkinSmoothingFilterKernel"), 1}})
 {
     declareInput(QStringLiteral("inputDetailRadius"),
                  numberAttributes({.min = 0, .sliderMin = 0, .sliderMax = 10, .defaultValue = 1.5}));
@@ -59,11 +58,8 @@ Image GMSkinSmoothingFilter::outputImage() const
     // The base is fitted over the skin the mask marks (everything else counts for a fiftieth, so that a
     // window with no skin in it still has a fit): eyes, brows and hair beside the skin do not pull the
     // skin's base towards their tone, which would darken the skin along them once the band is taken out.
-    const Image mask = imageValue(QStringLiteral("inputMaskImage"));
-    const Image weight =
-        mask.isNull() ? Image()
-                      : FrameworkFilterSupport::applyOver(kernelSlot(GuidedSlots + 2), {var(mask)}, image);
-    const Fit coefficients = fit(image, radius, numberValue(QStringLiteral("inputEpsilon"), 0.003), weight);
+    const Fit coefficients = fit(image, radius, numberValue(QStringLiteral("inputEpsilon"), 0.003),
+                                 imageValue(QStringLiteral("inputMaskImage")), 0.02);
     if (coefficients.a.isNull())
         return Image();
     return outputForFit(image, coefficients);
