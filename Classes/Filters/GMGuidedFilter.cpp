@@ -16,7 +16,7 @@ namespace {
 std::vector<GMKernelFilter::Slot> guidedSlots(const std::vector<GMKernelFilter::Slot>& own)
 {
     const QString resource = QStringLiteral("GMGuidedFilterKernel");
-    std::vector<GMKernelFilter::Slot> wanted{{resource, 0}, {resource, 1}, {resource, 2}};
+    std::vector<GMKernelFilter::Slot> wanted{{resource, 0}, {resource, 1}, {resource, 2}, {resource, 3}};
     wanted.insert(wanted.end(), own.begin(), own.end());
     return wanted;
 }
@@ -50,7 +50,8 @@ int GMGuidedFilter::reductionForRadius(double radius)
     return std::clamp(int(radius / 3), 1, 16);
 }
 
-GMGuidedFilter::Fit GMGuidedFilter::fit(const Image& image, double radius, double epsilon) const
+GMGuidedFilter::Fit GMGuidedFilter::fit(const Image& image, double radius, double epsilon, const Image& mask,
+                                        double least) const
 {
     for (size_t i = 0; i < GuidedSlots; ++i) {
         if (kernelSlot(i).isNull())
@@ -58,11 +59,19 @@ GMGuidedFilter::Fit GMGuidedFilter::fit(const Image& image, double radius, doubl
     }
     const int reduction = reductionForRadius(radius);
     const double k = 1.0 / reduction;
-    const Image small = reduction > 1 ? image.imageByApplyingTransform(AffineTransform::scale(k, k)) : image;
+    const AffineTransform down = AffineTransform::scale(k, k);
+    const Image small = reduction > 1 ? image.imageByApplyingTransform(down) : image;
     const double sigma = radius / reduction;
 
-    const Image first = blurWithinExtent(applyOver(kernelSlot(0), {var(small), 0.0}, small), sigma);
-    const Image second = blurWithinExtent(applyOver(kernelSlot(0), {var(small), 1.0}, small), sigma);
+    // The mask is reduced as it is (a layer's mask is pixels in memory, which a reduction reads where
+    // they lie), and it and the photo are read once for both statistics.
+    const Image weights = mask.isNull()   ? Image::constantColor(Color(1, 1, 1, 1))
+                          : reduction > 1 ? mask.imageByApplyingTransform(down)
+                                          : mask;
+    const double offMask = mask.isNull() ? 1.0 : std::clamp(least, 1e-6, 1.0);
+    const Image samples = applyOver(kernelSlot(3), {var(small), var(weights), offMask}, small);
+    const Image first = blurWithinExtent(applyOver(kernelSlot(0), {var(samples), 0.0}, small), sigma);
+    const Image second = blurWithinExtent(applyOver(kernelSlot(0), {var(samples), 1.0}, small), sigma);
     const QVariantList means{var(first), var(second), std::max(1e-6, epsilon)};
     Fit coefficients{blurWithinExtent(applyOver(kernelSlot(1), means + QVariantList{0.0}, small), sigma),
                      blurWithinExtent(applyOver(kernelSlot(1), means + QVariantList{1.0}, small), sigma)};

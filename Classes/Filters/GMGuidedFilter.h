@@ -19,7 +19,7 @@ public:
 protected:
     // For filters built on the fit: their own kernel slots follow the guided filter's.
     GMGuidedFilter(const QString& className, const std::vector<Slot>& ownSlots);
-    static constexpr size_t GuidedSlots = 3;
+    static constexpr size_t GuidedSlots = 4;
 
     // The window means of the fit's coefficients a and b over the image (straight colour, full
     // coverage), at the image's scale; nulls when a kernel is missing.
@@ -28,7 +28,11 @@ protected:
         pf::Image a;
         pf::Image b;
     };
-    Fit fit(const pf::Image& image, double radius, double epsilon) const;
+    // With a mask (its green), each pixel counts in the windows as far as the mask marks it, and for
+    // least where it marks nothing: a fit over part of the picture (the skin) that what lies beside it
+    // does not pull, and that a window with none of the part in it still has.
+    Fit fit(const pf::Image& image, double radius, double epsilon, const pf::Image& mask = pf::Image(),
+            double least = 0.02) const;
     // The output from the fit over the image (of an area, the radius positive): the fit applied.
     virtual pf::Image outputForFit(const pf::Image& image, const Fit& coefficients) const;
 };

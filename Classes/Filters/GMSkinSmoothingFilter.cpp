@@ -38,6 +38,7 @@ GMSkinSmoothingFilter::GMSkinSmoothingFilter(const QString& className)
         declareInput(
             QString::fromLatin1(key),
             numberAttributes({.min = 0, .sliderMin = 0, .sliderMax = 10, .defaultValue = 0, .identity = 0}));
+    declareInput(QStringLiteral("inputMaskImage"));
     for (const char* key : {"inputLightenOnly", "inputDarkenOnly"})
         declareInput(QString::fromLatin1(key), {{FilterAttribute::Default, false},
                                                 {FilterAttribute::Type, FilterAttribute::TypeBoolean}});
@@ -54,7 +55,11 @@ Image GMSkinSmoothingFilter::outputImage() const
     const double floor = numberValue(QStringLiteral("inputMinimumRadius"), 0);
     if (std::isfinite(floor))
         radius = std::max(radius, floor);
-    const Fit coefficients = fit(image, radius, numberValue(QStringLiteral("inputEpsilon"), 0.003));
+    // The base is fitted over the skin the mask marks (everything else counts for a fiftieth, so that a
+    // window with no skin in it still has a fit): eyes, brows and hair beside the skin do not pull the
+    // skin's base towards their tone, which would darken the skin along them once the band is taken out.
+    const Fit coefficients = fit(image, radius, numberValue(QStringLiteral("inputEpsilon"), 0.003),
+                                 imageValue(QStringLiteral("inputMaskImage")), 0.02);
     if (coefficients.a.isNull())
         return Image();
     return outputForFit(image, coefficients);
@@ -72,27 +77,31 @@ Image GMSkinSmoothingFilter::outputForFit(const Image& image, const Fit& coeffic
     // The kernel reads the fine image a pixel around each pixel.
     const bool oneWay =
         boolValue(QStringLiteral("inputLightenOnly")) || boolValue(QStringLiteral("inputDarkenOnly"));
+    const bool keepsTone = !oneWay && !kernelSlot(GuidedSlots + 1).isNull();
+    // Where no mask says where the skin is, all of the picture counts towards its tone.
+    const Image mask = imageValue(QStringLiteral("inputMaskImage"));
+    const Image skin = mask.isNull() ? Image::constantColor(Color(1, 1, 1, 1)) : mask;
+    // Keeping the tone, the kernel gives what it took out, weighted by how far each pixel counts
+    // towards the skin's tone; else the smoothed picture.
     const Image smoothed = FrameworkFilterSupport::applyOver(
         kernelSlot(GuidedSlots),
-        {var(image), var(fine), var(coefficients.a), var(coefficients.b), detail,
+        {var(image), var(fine), var(coefficients.a), var(coefficients.b), var(skin), detail,
          std::max(1e-6, numberValue(QStringLiteral("inputEdgeContrast"), 0.1)),
          std::max(1e-6, numberValue(QStringLiteral("inputContrast"), 0.05)),
          boolValue(QStringLiteral("inputLightenOnly")) ? 1.0 : 0.0,
          boolValue(QStringLiteral("inputDarkenOnly")) ? 1.0 : 0.0,
-         std::clamp(numberValue(QStringLiteral("inputDetailKept"), 1), 0.0, 1.0)},
+         std::clamp(numberValue(QStringLiteral("inputDetailKept"), 1), 0.0, 1.0), keepsTone ? 1.0 : 0.0},
         image, [](int, const Rect& destination) { return destination.insetBy(-1, -1); });
     // Lightening only the shadows or darkening only the highlights changes the tone on purpose; evening
-    // out the texture should not: the slow part of what was taken out (over most of the window) goes
-    // back.
-    if (oneWay || smoothed.isNull() || kernelSlot(GuidedSlots + 1).isNull())
+    // out the texture should not: the slow part of what was taken out (over most of the window, over the
+    // smoothed skin only) goes back.
+    if (!keepsTone || smoothed.isNull())
         return smoothed;
     const double least = numberValue(QStringLiteral("inputMinimumRadius"), 0);
     const double radius =
         std::max(numberValue(QStringLiteral("inputRadius"), 8), std::isfinite(least) ? least : 0.0);
     const double slow = std::max(1.0, 0.75 * radius);
-    return FrameworkFilterSupport::applyOver(kernelSlot(GuidedSlots + 1),
-                                             {var(smoothed),
-                                              var(FrameworkFilterSupport::blurOfPicture(image, slow)),
-                                              var(FrameworkFilterSupport::blurOfPicture(smoothed, slow))},
-                                             image);
+    return FrameworkFilterSupport::applyOver(
+        kernelSlot(GuidedSlots + 1),
+        {var(image), var(smoothed), var(FrameworkFilterSupport::blurOfPicture(smoothed, slow))}, image);
 }

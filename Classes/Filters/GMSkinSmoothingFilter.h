@@ -11,7 +11,9 @@
 // down (shine); each keeps the hue. Of the finest detail "inputDetailKept" is kept (1, all of it, by
 // default), whole along edges. "inputMinimumRadius" and "inputMinimumDetailRadius" (pixels) hold the
 // two radii up where they are given as shares of a small face: the bands a photo's pixels carry are
-// then the skin's blotches and grain however few pixels the face has. The output has the image's
+// then the skin's blotches and grain however few pixels the face has. "inputMaskImage" (optional, the
+// layer's mask) says where the skin is: the base is fitted and the tone kept over it alone, so eyes,
+// brows and hair beside the skin neither pull its base nor shift its tone. The output has the image's
 // extent.
 class GMSkinSmoothingFilter : public GMGuidedFilter
 {
