@@ -6,6 +6,7 @@
 #include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVImageView.h"
 #include "Platform/Image/Image.h"
+#include "bench/BenchRun.h"
 
 #include <QApplication>
 #include <QGraphicsDropShadowEffect>
@@ -150,10 +151,5 @@ BENCHMARK(BM_ImageView_OpenCVAreaReduction)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksOffscreenAsAsked<QApplication>(argc, argv);
 }
