@@ -7,6 +7,7 @@
 #include "Classes/Framework/Toolkit/OVImageView.h"
 #include "Platform/Image/Image.h"
 #include "bench/BenchRun.h"
+#include "bench/WidgetBenchSupport.h"
 
 #include <QApplication>
 #include <QGraphicsDropShadowEffect>
@@ -21,19 +22,8 @@
 
 namespace {
 
-// Draws a widget as its window would, into a reused image at two pixels per point.
-void draw(QWidget& widget, QImage& target)
-{
-    target.fill(Qt::transparent);
-    widget.render(&target, QPoint(), QRegion(), QWidget::DrawChildren);
-}
-
-QImage canvasFor(const QWidget& widget)
-{
-    QImage image(widget.size() * 2, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(2);
-    return image;
-}
+using widgetBench::canvasFor;
+using widgetBench::draw;
 
 OVButton* hoveredButton()
 {
