@@ -1,6 +1,6 @@
 #pragma once
 
-#include <benchmark/benchmark.h>
+#include "bench/BenchRun.h"
 
 #include <QApplication>
 #include <string>
@@ -22,9 +22,5 @@ inline int runBenchmarksOffscreen(int argc, char** argv)
         args.push_back(repetitions.data());
         args.push_back(aggregates.data());
     }
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksAsAsked(int(args.size()), args.data());
 }

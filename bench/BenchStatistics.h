@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
-// Figures the latency benchmarks report: durations in milliseconds and nearest-rank percentiles.
+// Figures the benchmarks report: durations in milliseconds, medians, nearest-rank percentiles, and the
+// load they were measured under.
 namespace bench {
 
 inline double milliseconds(std::chrono::steady_clock::duration d)
@@ -20,6 +22,21 @@ inline double percentile(std::vector<double> samples, double p)
         return 0;
     std::sort(samples.begin(), samples.end());
     return samples[std::max<size_t>(1, size_t(std::ceil(p * double(samples.size())))) - 1];
+}
+
+// The middle sample (the upper of the two middle ones of an even count); 0 when there are none.
+inline double median(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    return samples.empty() ? 0 : samples[samples.size() / 2];
+}
+
+// The machine's load average over the last minute, printed beside every wall-time figure; -1 when
+// it cannot be read.
+inline double loadAverage()
+{
+    double load[1] = {0};
+    return getloadavg(load, 1) == 1 ? load[0] : -1;
 }
 
 } // namespace bench

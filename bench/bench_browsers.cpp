@@ -16,6 +16,7 @@
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/Window.h"
+#include "bench/BenchRun.h"
 
 #include <QApplication>
 #include <QGraphicsProxyWidget>
@@ -235,10 +236,5 @@ BENCHMARK(BM_EffectStripSplitFrameGraphicsViewProxy)->Unit(benchmark::kMilliseco
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksOffscreenAsAsked<QApplication>(argc, argv);
 }

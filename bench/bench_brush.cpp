@@ -13,6 +13,7 @@
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/RenderContext.h"
+#include "bench/BenchRun.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -203,9 +204,7 @@ int main(int argc, char** argv)
     QTemporaryDir workingArea;
     FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
     FilterLibrary::registerAll();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarksAsAsked(argc, argv);
     OVBrushPathImage::waitForPendingWrites();
     return 0;
 }

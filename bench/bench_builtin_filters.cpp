@@ -12,6 +12,7 @@
 #include "Platform/Image/Kernel.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
+#include "bench/BenchRun.h"
 
 #include <benchmark/benchmark.h>
 
@@ -412,9 +413,7 @@ int main(int argc, char** argv)
     // rendered before those ran on the CPU too.
     if (qEnvironmentVariableIsSet("GLIMORA_BENCH_KERNELS_IN_PASSES"))
         CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarksAsAsked(argc, argv);
     printRatios();
     return 0;
 }

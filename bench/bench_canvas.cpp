@@ -20,6 +20,7 @@
 #include "Platform/UI/LayerRenderer.h"
 #include "Platform/UI/NamedImage.h"
 #include "Platform/UI/Transaction.h"
+#include "bench/BenchRun.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -215,10 +216,5 @@ BENCHMARK(BM_BrushCursorPlainGradientDisc)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksOffscreenAsAsked<QApplication>(argc, argv);
 }

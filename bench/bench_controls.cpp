@@ -8,6 +8,7 @@
 #include "Classes/Framework/Toolkit/OVSimpleColorWell.h"
 #include "Platform/UI/Event.h"
 #include "bench/BenchMain.h"
+#include "bench/WidgetBenchSupport.h"
 
 #include <QApplication>
 #include <QImage>
@@ -16,19 +17,8 @@
 
 namespace {
 
-// Draws a widget as its window would, into a reused image at two pixels per point.
-void draw(QWidget& widget, QImage& target)
-{
-    target.fill(Qt::transparent);
-    widget.render(&target, QPoint(), QRegion(), QWidget::DrawChildren);
-}
-
-QImage canvasFor(const QWidget& widget)
-{
-    QImage image(widget.size() * 2, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(2);
-    return image;
-}
+using widgetBench::canvasFor;
+using widgetBench::draw;
 
 void BM_GradientPicker_PointerMove_100Stops(benchmark::State& state)
 {

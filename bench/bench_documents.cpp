@@ -62,6 +62,8 @@
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Window.h"
 #include "TestFilters.h"
+#include "bench/BenchRun.h"
+#include "bench/BenchStatistics.h"
 
 #include <QApplication>
 #include <QDir>
@@ -77,6 +79,9 @@
 #include <sys/stat.h>
 
 namespace {
+
+using bench::loadAverage;
+using bench::median;
 
 constexpr int Width = 6000;
 constexpr int Height = 4000;
@@ -126,29 +131,29 @@ struct Editing
     std::shared_ptr<GMPreviewWindowController> controller;
 };
 
-// The photo opened with five layers, each with a painted mask whose snapshot is on disk.
-Editing fiveLayers()
+// `path` opened with `layers` layers over a `width` x `height` picture, each with a painted mask whose
+// snapshot is on disk: a white band of the picture painted in, black elsewhere.
+Editing openWithBands(const QString& path, const QString& type, int layers, int width, int height)
 {
     Editing editing;
     editing.document = std::make_shared<GMDocument>();
     QString error;
-    editing.document->setFileURL(photoPath());
-    editing.document->setFileType(QStringLiteral("jpeg"));
-    editing.document->readFromURL(photoPath(), QStringLiteral("jpeg"), &error);
+    editing.document->setFileURL(path);
+    editing.document->setFileType(type);
+    editing.document->readFromURL(path, type, &error);
     editing.controller = std::make_shared<GMPreviewWindowController>(false);
     editing.document->setWindowController(editing.controller);
     // A large photo is decoded off the main thread: its layers can go in once it has arrived.
     spin([&] { return editing.controller->toolChain() != nullptr; });
     auto chain = editing.controller->toolChain();
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < layers; ++i) {
         chain->insertPhotoToolWithBlueprint(i % 2 ? chaintest::grey() : chaintest::tint(), std::nullopt, i);
-        const pf::Rect band(0, i * Height / 5.0, Width, Height / 5.0);
-        // A white band of the photo painted in, black elsewhere.
+        const pf::Rect band(0, i * height / double(layers), width, height / double(layers));
         auto mask = std::make_shared<OVImageContainer>(
             pf::Image::constantColor(pf::Color(1, 1, 1, 1))
                 .imageByCroppingToRect(band)
                 .imageByCompositingOverImage(pf::Image::constantColor(pf::Color(0, 0, 0, 1))
-                                                 .imageByCroppingToRect(pf::Rect(0, 0, Width, Height))),
+                                                 .imageByCroppingToRect(pf::Rect(0, 0, width, height))),
             true);
         chain->brushPathImageAtIndex(i + 1)->addContentContainer(
             std::make_shared<OVContentContainer>(mask, std::make_shared<OVImageContainer>()));
@@ -158,9 +163,11 @@ Editing fiveLayers()
     return editing;
 }
 
+// The photo opened with five layers.
 Editing& editing()
 {
-    static Editing* shared = new Editing(fiveLayers());
+    static Editing* shared =
+        new Editing(openWithBands(photoPath(), QStringLiteral("jpeg"), 5, Width, Height));
     return *shared;
 }
 
@@ -293,19 +300,6 @@ void SaveAfterBrushUp(benchmark::State& state)
     state.counters["stall_ms"] = longestStall;
 }
 
-// The one-minute load average, reported beside each figure: other work on the machine shows in it.
-double loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').value(0).toDouble() : -1;
-}
-
-double median(std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    return samples.empty() ? 0 : samples[samples.size() / 2];
-}
-
 // A 4000 x 4000 PNG photo opened with three painted layers, saved over again and again.
 Editing& pngWithThreeLayers()
 {
@@ -320,32 +314,7 @@ Editing& pngWithThreeLayers()
                 row[x] = qRgb((x / 9) % 256, (y / 6) % 256, int(random() % 24) + 90);
         }
         image.save(path, "PNG");
-        auto* editing = new Editing;
-        editing->document = std::make_shared<GMDocument>();
-        QString error;
-        editing->document->setFileURL(path);
-        editing->document->setFileType(QStringLiteral("png"));
-        editing->document->readFromURL(path, QStringLiteral("png"), &error);
-        editing->controller = std::make_shared<GMPreviewWindowController>(false);
-        editing->document->setWindowController(editing->controller);
-        spin([&] { return editing->controller->toolChain() != nullptr; });
-        auto chain = editing->controller->toolChain();
-        for (int i = 0; i < 3; ++i) {
-            chain->insertPhotoToolWithBlueprint(i % 2 ? chaintest::grey() : chaintest::tint(), std::nullopt,
-                                                i);
-            const pf::Rect band(0, i * side / 3.0, side, side / 3.0);
-            auto mask = std::make_shared<OVImageContainer>(
-                pf::Image::constantColor(pf::Color(1, 1, 1, 1))
-                    .imageByCroppingToRect(band)
-                    .imageByCompositingOverImage(pf::Image::constantColor(pf::Color(0, 0, 0, 1))
-                                                     .imageByCroppingToRect(pf::Rect(0, 0, side, side))),
-                true);
-            chain->brushPathImageAtIndex(i + 1)->addContentContainer(
-                std::make_shared<OVContentContainer>(mask, std::make_shared<OVImageContainer>()));
-        }
-        OVBrushPathImage::waitForPendingWrites();
-        QCoreApplication::processEvents();
-        return editing;
+        return new Editing(openWithBands(path, QStringLiteral("png"), 3, side, side));
     }();
     return *shared;
 }
@@ -589,9 +558,7 @@ int main(int argc, char** argv)
     GMDocument::setBlueprintCatalog(&chaintest::catalog());
     // The note after the first save over a photo waits for a person: it was seen.
     pf::UserDefaults::standard().setBool(GMDocument::savedOverPhotoNoteKey, true);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarksAsAsked(argc, argv);
     OVBrushPathImage::waitForPendingWrites();
     return 0;
 }

@@ -34,6 +34,7 @@
 #include "Platform/UI/Window.h"
 
 #include "BenchStatistics.h"
+#include "bench/BenchRun.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -483,9 +484,7 @@ int main(int argc, char** argv)
     OVIrisMaskBrush::registerClass();
     OVIrisReplacementBrush::registerClass();
     OVHealingBrush::registerClass();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarksAsAsked(argc, argv);
     OVBrushPathImage::waitForPendingWrites();
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "Platform/Image/Filter.h"
 #include "Platform/Image/Image.h"
 #include "Platform/Image/RenderContext.h"
+#include "bench/BenchRun.h"
 
 #include <benchmark/benchmark.h>
 
@@ -151,8 +152,5 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     FilterLibrary::registerAll();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksAsAsked(argc, argv);
 }

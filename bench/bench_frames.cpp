@@ -16,6 +16,8 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/RenderContext.h"
+#include "bench/BenchRun.h"
+#include "bench/BenchStatistics.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -33,13 +35,10 @@ using namespace pf;
 
 namespace {
 
-std::map<std::string, std::vector<double>> samples;
+using bench::loadAverage;
+using bench::median;
 
-double loadAverage()
-{
-    double load[1] = {0};
-    return getloadavg(load, 1) == 1 ? load[0] : -1;
-}
+std::map<std::string, std::vector<double>> samples;
 
 Image picture(int width, int height, bool disc)
 {
@@ -237,12 +236,6 @@ void BM_ShapedBorder(benchmark::State& state)
 }
 BENCHMARK(BM_ShapedBorder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -269,9 +262,7 @@ int main(int argc, char** argv)
         // The builder's first render.
         builderWithFrame();
     }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarksAsAsked(argc, argv);
 
     std::printf("\nMedians of five (load average %.2f); processor time of all threads beside:\n",
                 loadAverage());

@@ -13,6 +13,7 @@
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
+#include "bench/BenchStatistics.h"
 
 #include <QApplication>
 #include <QFile>
@@ -27,17 +28,8 @@ using namespace pf;
 
 namespace {
 
-double loadAverage()
-{
-    double load[1] = {0};
-    return getloadavg(load, 1) == 1 ? load[0] : -1;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
+using bench::loadAverage;
+using bench::median;
 
 double residentMegabytes()
 {

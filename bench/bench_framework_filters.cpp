@@ -9,6 +9,7 @@
 #include "Platform/Image/Filter.h"
 #include "Platform/Image/Image.h"
 #include "Platform/Image/RenderContext.h"
+#include "bench/BenchRun.h"
 
 #include <benchmark/benchmark.h>
 
@@ -158,8 +159,5 @@ BENCHMARK(BM_ArtisticExtend)
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksAsAsked(argc, argv);
 }

@@ -14,6 +14,7 @@
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Image.h"
 #include "Platform/Image/RenderContext.h"
+#include "bench/BenchRun.h"
 
 #include <benchmark/benchmark.h>
 
@@ -223,8 +224,5 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     FilterLibrary::registerAll();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksAsAsked(argc, argv);
 }

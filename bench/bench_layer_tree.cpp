@@ -12,6 +12,7 @@
 #include "Platform/UI/LayerRenderer.h"
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Transaction.h"
+#include "bench/BenchRun.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -168,10 +169,5 @@ BENCHMARK(BM_PartialRedraw)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksOffscreenAsAsked<QGuiApplication>(argc, argv);
 }

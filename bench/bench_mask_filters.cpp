@@ -8,6 +8,7 @@
 #include "Platform/Image/Image.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/Vector.h"
+#include "bench/BenchRun.h"
 
 #include <benchmark/benchmark.h>
 
@@ -221,8 +222,5 @@ int main(int argc, char** argv)
 #ifdef GLIMORA_HAVE_OPENCV
     registerOpenCV();
 #endif
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksAsAsked(argc, argv);
 }

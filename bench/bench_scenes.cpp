@@ -10,6 +10,8 @@
 #include "Classes/Frames/OV3DRenderer.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/RenderContext.h"
+#include "bench/BenchRun.h"
+#include "bench/BenchStatistics.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -26,17 +28,14 @@ using namespace pf;
 
 namespace {
 
+using bench::loadAverage;
+using bench::median;
+
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 constexpr int kSprites = 10;
 
 std::map<std::string, std::vector<double>> samples;
-
-double loadAverage()
-{
-    double load[1] = {0};
-    return getloadavg(load, 1) == 1 ? load[0] : -1;
-}
 
 // A photo-like sprite: colour gradients with a pattern, its outer band fading out when `band` > 0.
 Image spritePicture(int index, double band)
@@ -152,12 +151,6 @@ void BM_Scene2D(benchmark::State& state)
 }
 BENCHMARK(BM_Scene2D)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -175,9 +168,7 @@ int main(int argc, char** argv)
                                         Rect(0, 0, 64, 64));
         RenderContext::shared()->render(flat.imageOfSize(Size(64, 64), background()), Rect(0, 0, 64, 64));
     }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarksAsAsked(argc, argv);
 
     std::printf("\nMedians of five (load average %.2f):\n", loadAverage());
     const double soft = median(samples["3D, soft-edged sprites"]);

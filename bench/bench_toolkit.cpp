@@ -6,6 +6,8 @@
 #include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVImageView.h"
 #include "Platform/Image/Image.h"
+#include "bench/BenchRun.h"
+#include "bench/WidgetBenchSupport.h"
 
 #include <QApplication>
 #include <QGraphicsDropShadowEffect>
@@ -20,19 +22,8 @@
 
 namespace {
 
-// Draws a widget as its window would, into a reused image at two pixels per point.
-void draw(QWidget& widget, QImage& target)
-{
-    target.fill(Qt::transparent);
-    widget.render(&target, QPoint(), QRegion(), QWidget::DrawChildren);
-}
-
-QImage canvasFor(const QWidget& widget)
-{
-    QImage image(widget.size() * 2, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(2);
-    return image;
-}
+using widgetBench::canvasFor;
+using widgetBench::draw;
 
 OVButton* hoveredButton()
 {
@@ -150,10 +141,5 @@ BENCHMARK(BM_ImageView_OpenCVAreaReduction)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksOffscreenAsAsked<QApplication>(argc, argv);
 }

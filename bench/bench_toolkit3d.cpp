@@ -12,6 +12,7 @@
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/Window.h"
+#include "bench/BenchRun.h"
 
 #include <QApplication>
 #include <QGraphicsProxyWidget>
@@ -236,10 +237,5 @@ BENCHMARK(BM_HitTestThroughThreeDView)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksOffscreenAsAsked<QApplication>(argc, argv);
 }

@@ -10,6 +10,7 @@
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
+#include "bench/BenchRun.h"
 
 #include <QApplication>
 #include <QImageReader>
@@ -123,10 +124,5 @@ BENCHMARK(BM_QImageReader_6000x4000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksOffscreenAsAsked<QApplication>(argc, argv);
 }

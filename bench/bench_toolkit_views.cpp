@@ -15,6 +15,8 @@
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
+#include "bench/BenchRun.h"
+#include "bench/BenchStatistics.h"
 
 #include <QApplication>
 #include <QFile>
@@ -24,18 +26,12 @@
 
 namespace {
 
+using bench::loadAverage;
+
 QImage portrait()
 {
     static const QImage image(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
     return image;
-}
-
-double loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    return file.readAll().split(' ').value(0).toDouble();
 }
 
 void noteLoad(benchmark::State& state)
@@ -163,9 +159,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     std::printf("load average at start: %.2f\n", loadAverage());
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarksAsAsked(argc, argv);
     std::printf("load average at end: %.2f\n", loadAverage());
     return 0;
 }

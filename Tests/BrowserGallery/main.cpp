@@ -32,8 +32,7 @@
 
 namespace {
 
-using pf::Point;
-using pf::Rect;
+using pf::Point, pf::Rect;
 
 constexpr double kWidth = 1400, kHeight = 900;
 constexpr double kStripHeight = 210;

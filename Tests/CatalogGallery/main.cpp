@@ -26,9 +26,7 @@ using namespace pf;
 
 namespace {
 
-using GalleryShots::check;
-using GalleryShots::failures;
-using GalleryShots::outputFolder;
+using namespace GalleryShots;
 
 void shoot(const QWidget* window, const QString& name)
 {
@@ -175,8 +173,7 @@ void drawer(const QImage& portrait)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    QDir().mkpath(outputFolder);
+    GalleryShots::useOutputFolder(argc, argv, QDir::currentPath());
     const QImage portrait(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
     if (portrait.isNull()) {
         std::fprintf(stderr, "Error: the test portrait cannot be read\n");
@@ -184,6 +181,5 @@ int main(int argc, char** argv)
     }
     cropDialog(portrait);
     drawer(portrait);
-    std::printf("%d failures\n", failures);
-    return failures == 0 ? 0 : 1;
+    return exitCodeWithCount();
 }

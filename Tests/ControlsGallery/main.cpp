@@ -32,24 +32,15 @@
 #include <cstdio>
 #include <functional>
 
-using pf::PaintColor;
-using pf::Point;
-using pf::Rect;
-using pf::Size;
+using pf::PaintColor, pf::Point, pf::Rect, pf::Size;
 
 namespace {
 
-using GalleryShots::check;
-using GalleryShots::failures;
-using GalleryShots::outputFolder;
-using GalleryShots::save;
+using namespace GalleryShots;
 
 const QColor canvas(34, 36, 40);
 const QColor ink(214, 217, 222);
 const double width = 760, height = 520;
-
-using GalleryShots::screenshot;
-using GalleryShots::settle;
 
 // The dark ground with the sections' headings.
 class Ground : public pf::View
@@ -438,10 +429,9 @@ void window()
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
-    QDir().mkpath(outputFolder);
+    useOutputFolder(argc, argv);
     sheet(1, QStringLiteral("01-controls-1x"));
     sheet(2, QStringLiteral("02-controls-2x"));
     window();
-    return failures == 0 ? 0 : 1;
+    return exitCode();
 }

@@ -27,6 +27,7 @@
 #include "Platform/UI/Alert.h"
 #include "Platform/UI/Window.h"
 #include "Tests/ChildProcess.h"
+#include "Tests/Gallery/EditorClasses.h"
 #include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
@@ -44,9 +45,8 @@
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
-int shots = 0;
+using GalleryShots::failures;
+using GalleryShots::outputFolder;
 
 // The two strokes: the first is autosaved, the second is made after the autosave.
 constexpr double autosavedValue = 0.3;
@@ -71,9 +71,7 @@ void check(bool condition, const QString& what)
 void shoot(const QWidget* window, const QString& name)
 {
     GalleryShots::settle(150);
-    const QString numbered = QStringLiteral("%1-%2").arg(++shots, 2, 10, QLatin1Char('0')).arg(name);
-    if (!GalleryShots::save(GalleryShots::screenshot(window), outputFolder, numbered))
-        ++failures;
+    GalleryShots::saveNumbered(GalleryShots::screenshot(window), name);
 }
 
 void useSandbox(const QString& sandbox)
@@ -83,19 +81,6 @@ void useSandbox(const QString& sandbox)
     // The first editor window's help sheet would lie over the windows these runs look at.
     pf::UserDefaults::standard().setValue(OVInformationPanel::dontShowAgainKey,
                                           QVariantMap{{GMEditorWindowController::firstRunTopic, 1}});
-}
-
-void registerEverything()
-{
-    FilterLibrary::registerAll();
-    OVIrisMaskBrush::registerClass();
-    OVIrisReplacementBrush::registerClass();
-    OVHealingBrush::registerClass();
-    OVImageContainer::registerArchiveClasses();
-    GMDocumentPackage::registerArchiveClasses();
-    GMDocument::setWindowControllerFactory([](GMDocument& document) {
-        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
-    });
 }
 
 std::shared_ptr<PhotoToolChain> chainOf(const std::shared_ptr<pf::Document>& document)
@@ -139,7 +124,7 @@ double maskValue(const std::shared_ptr<PhotoToolChain>& chain)
 int crashingSession(const QString& sandbox, bool rounds)
 {
     useSandbox(sandbox);
-    registerEverything();
+    GalleryShots::registerEditorClasses();
     GMApplicationDelegate delegate;
     if (!delegate.claimSingleInstance({}))
         giveUp(2, "another instance holds the working area");
@@ -304,10 +289,9 @@ int main(int argc, char** argv)
     if (argc > 2 && QByteArray(argv[1]) == "--crashing-session")
         return crashingSession(QString::fromLocal8Bit(argv[2]),
                                argc > 3 && QByteArray(argv[3]) == "--rounds");
-    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    QDir().mkpath(outputFolder);
+    GalleryShots::useOutputFolder(argc, argv, QDir::currentPath());
     const int rounds = argc > 3 && QByteArray(argv[2]) == "--rounds" ? std::max(1, atoi(argv[3])) : 0;
-    registerEverything();
+    GalleryShots::registerEditorClasses();
     if (rounds == 0) {
         QTemporaryDir sandbox;
         run(sandbox.path());
@@ -319,6 +303,5 @@ int main(int argc, char** argv)
     }
     OVBrushPathImage::waitForPendingWrites();
     GMDocumentPackage::documentQueue().waitUntilEmpty();
-    std::printf("%d failures\n", failures);
-    return failures == 0 ? 0 : 1;
+    return GalleryShots::exitCodeWithCount();
 }

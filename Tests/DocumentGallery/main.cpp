@@ -53,8 +53,8 @@
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
+using GalleryShots::failures;
+using GalleryShots::outputFolder;
 
 void settle(int milliseconds = 300)
 {
@@ -63,13 +63,7 @@ void settle(int milliseconds = 300)
 
 using GalleryShots::waitFor;
 
-void check(bool condition, const char* what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "Error: %s\n", what);
-        ++failures;
-    }
-}
+using GalleryShots::check;
 
 void shoot(const QWidget* window, const QString& name)
 {
@@ -97,8 +91,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-gallery"));
     QApplication::setApplicationVersion(QStringLiteral("0.1"));
-    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    QDir().mkpath(outputFolder);
+    GalleryShots::useOutputFolder(argc, argv, QDir::currentPath());
     QTemporaryDir sandbox;
     pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
     pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
@@ -642,6 +635,5 @@ int main(int argc, char** argv)
     for (const auto& document : documents)
         document->close();
     OVBrushPathImage::waitForPendingWrites();
-    std::printf("%d failures\n", failures);
-    return failures == 0 ? 0 : 1;
+    return GalleryShots::exitCodeWithCount();
 }

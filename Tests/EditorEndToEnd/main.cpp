@@ -74,6 +74,7 @@
 #include "Platform/Media/Movie.h"
 #include "Platform/UI/Menu.h"
 #include "Platform/UI/Window.h"
+#include "Tests/Gallery/EditorClasses.h"
 #include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
@@ -102,14 +103,12 @@
 #include <limits>
 #include <vector>
 
-using pf::Point;
-using pf::Rect;
+using pf::Point, pf::Rect;
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
-int shots = 0;
+using GalleryShots::failures;
+using GalleryShots::outputFolder;
 
 void settle(int milliseconds = 200)
 {
@@ -121,22 +120,14 @@ bool waitFor(const std::function<bool()>& done, int milliseconds = 20000)
     return GalleryShots::waitFor(done, milliseconds);
 }
 
-void check(bool condition, const QString& what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "Error: %s\n", qPrintable(what));
-        ++failures;
-    }
-}
+using GalleryShots::check;
 
 using GalleryShots::screenshot;
 
 void shoot(const QWidget* window, const QString& name, int settleMs = 150)
 {
     settle(settleMs);
-    const QString numbered = QStringLiteral("%1-%2").arg(++shots, 2, 10, QLatin1Char('0')).arg(name);
-    if (!GalleryShots::save(screenshot(window), outputFolder, numbered))
-        ++failures;
+    GalleryShots::saveNumbered(screenshot(window), name);
     std::fflush(stdout);
 }
 
@@ -1365,25 +1356,15 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-end-to-end"));
     QApplication::setQuitOnLastWindowClosed(false);
-    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    QDir().mkpath(outputFolder);
+    GalleryShots::useOutputFolder(argc, argv, QDir::currentPath());
     QTemporaryDir sandbox;
     pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
     pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
-    FilterLibrary::registerAll();
-    FramesLibrary::registerAll();
-    OVIrisMaskBrush::registerClass();
-    OVIrisReplacementBrush::registerClass();
-    OVHealingBrush::registerClass();
-    OVImageContainer::registerArchiveClasses();
-    GMDocumentPackage::registerArchiveClasses();
     // The application's own wiring: every document in an editor window.
-    GMDocument::setWindowControllerFactory([](GMDocument& document) {
-        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
-    });
+    GalleryShots::registerEditorClasses();
+    FramesLibrary::registerAll();
     run(sandbox.path());
     OVBrushPathImage::waitForPendingWrites();
     GMDocumentPackage::documentQueue().waitUntilEmpty();
-    std::printf("%d failures\n", failures);
-    return failures == 0 ? 0 : 1;
+    return GalleryShots::exitCodeWithCount();
 }

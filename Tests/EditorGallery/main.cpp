@@ -49,30 +49,11 @@
 #include <QWheelEvent>
 #include <cstdio>
 
-using pf::Point;
-using pf::Rect;
+using pf::Point, pf::Rect;
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
-
-using GalleryShots::screenshot;
-using GalleryShots::settle;
-
-void save(const QImage& image, const QString& name)
-{
-    if (!GalleryShots::save(image, outputFolder, name))
-        ++failures;
-}
-
-void check(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "Error: %s\n", what);
-    ++failures;
-}
+using namespace GalleryShots;
 
 class PlainDocument : public pf::Document
 {
@@ -614,12 +595,11 @@ int main(int argc, char* argv[])
     pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
     FilterLibrary::registerAll();
     testfilters::registerAll();
-    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
-    QDir().mkpath(outputFolder);
+    useOutputFolder(argc, argv);
     controlSheet(1, QStringLiteral("00-controls-1x"));
     controlSheet(2, QStringLiteral("00-controls-2x"));
     smallViewsSheet(1, QStringLiteral("00-small-views-1x"));
     smallViewsSheet(2, QStringLiteral("00-small-views-2x"));
     run();
-    return failures == 0 ? 0 : 1;
+    return exitCode();
 }

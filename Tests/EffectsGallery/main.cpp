@@ -22,22 +22,7 @@
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
-
-void check(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "Error: %s\n", what);
-        ++failures;
-    }
-}
-
-void save(const QImage& image, const QString& name)
-{
-    if (!GalleryShots::save(image, outputFolder, name))
-        ++failures;
-}
+using namespace GalleryShots;
 
 // The effects whose settings views hold every control type between them: pop-ups, sliders, a colour
 // well and a check box (textured frame), a circular slider (reflection), a gradient picker.
@@ -153,6 +138,5 @@ int main(int argc, char** argv)
         effects.window()->close();
     }
     filterPreviews();
-    std::printf("%d failures\n", failures);
-    return failures == 0 ? 0 : 1;
+    return exitCodeWithCount();
 }

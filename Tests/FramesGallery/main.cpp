@@ -21,22 +21,7 @@
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
-
-void check(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "Error: %s\n", what);
-        ++failures;
-    }
-}
-
-void save(const QImage& image, const QString& name)
-{
-    if (!GalleryShots::save(image, outputFolder, name))
-        ++failures;
-}
+using namespace GalleryShots;
 
 void choose(OVPopupButton* button, int index)
 {

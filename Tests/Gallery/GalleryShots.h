@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QScreen>
@@ -71,6 +72,38 @@ inline void check(bool condition, const char* what)
         return;
     std::fprintf(stderr, "Error: %s\n", what);
     ++failures;
+}
+
+inline void check(bool condition, const QString& what)
+{
+    check(condition, qPrintable(what));
+}
+
+// Saves the run's next screenshot as "<NN>-<name>.png", numbered in the order they were taken.
+inline int shots = 0;
+inline void saveNumbered(const QImage& image, const QString& name)
+{
+    save(image, QStringLiteral("%1-%2").arg(++shots, 2, 10, QLatin1Char('0')).arg(name));
+}
+
+// The folder named by the first argument (`fallback` without one), made when missing.
+inline void useOutputFolder(int argc, char* argv[], const QString& fallback = QStringLiteral("gallery"))
+{
+    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : fallback;
+    QDir().mkpath(outputFolder);
+}
+
+// The process's exit status: failure when any step failed.
+inline int exitCode()
+{
+    return failures == 0 ? 0 : 1;
+}
+
+// The same, having printed how many steps failed.
+inline int exitCodeWithCount()
+{
+    std::printf("%d failures\n", failures);
+    return exitCode();
 }
 
 } // namespace GalleryShots

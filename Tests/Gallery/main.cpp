@@ -22,25 +22,16 @@
 #include <cstdio>
 #include <functional>
 
-using pf::AttributedString;
-using pf::Point;
-using pf::Rect;
-using pf::Size;
+using pf::AttributedString, pf::Point, pf::Rect, pf::Size;
 
 namespace {
 
-using GalleryShots::Canvas;
-using GalleryShots::failures;
-using GalleryShots::outputFolder;
-using GalleryShots::save;
+using namespace GalleryShots;
 
 const QColor background(38, 40, 44);
 const QColor panel(52, 55, 61);
 const QColor ink(220, 222, 226);
 const QColor accent(94, 171, 237);
-
-using GalleryShots::screenshot;
-using GalleryShots::settle;
 
 AttributedString label(const QString& text, double size = 11, QColor color = ink)
 {
@@ -473,8 +464,7 @@ void menu()
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
-    QDir().mkpath(outputFolder);
+    useOutputFolder(argc, argv);
     coordinates();
     gradients();
     text();
@@ -483,5 +473,5 @@ int main(int argc, char* argv[])
     animation();
     tracking();
     menu();
-    return failures == 0 ? 0 : 1;
+    return exitCode();
 }

@@ -35,22 +35,14 @@
 #include <QTest>
 #include <cstdio>
 
-using pf::Point;
-using pf::Rect;
-using pf::Size;
+using pf::Point, pf::Rect, pf::Size;
 
 namespace {
 
-using GalleryShots::check;
-using GalleryShots::failures;
-using GalleryShots::outputFolder;
-using GalleryShots::save;
+using namespace GalleryShots;
 
 const QColor canvas(46, 48, 52);
 const QColor ink(214, 217, 222);
-
-using GalleryShots::screenshot;
-using GalleryShots::settle;
 
 class Ground : public pf::View
 {
@@ -389,13 +381,12 @@ void run(const QImage& portrait)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
-    QDir().mkpath(outputFolder);
+    useOutputFolder(argc, argv);
     const QImage portrait(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
     if (portrait.isNull()) {
         std::fprintf(stderr, "Error: cannot read the test portrait\n");
         return 1;
     }
     run(portrait);
-    return failures == 0 ? 0 : 1;
+    return exitCode();
 }

@@ -21,11 +21,7 @@
 
 namespace {
 
-using pf::Layer;
-using pf::Point;
-using pf::Rect;
-using pf::Transaction;
-using pf::Transform3D;
+using pf::Layer, pf::Point, pf::Rect, pf::Transaction, pf::Transform3D;
 
 constexpr int kLayers = 7;
 constexpr double kDegree = std::numbers::pi / 180;

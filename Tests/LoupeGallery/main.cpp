@@ -19,6 +19,7 @@
 #include "Platform/UI/Event.h"
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/Window.h"
+#include "Tests/Gallery/EditorClasses.h"
 #include "Tests/Gallery/GalleryShots.h"
 
 #include <QApplication>
@@ -29,29 +30,19 @@
 #include <cmath>
 #include <cstdio>
 
-using pf::Point;
-using pf::Rect;
+using pf::Point, pf::Rect;
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
-int shots = 0;
+using GalleryShots::failures;
+using GalleryShots::outputFolder;
 
-void check(bool condition, const QString& what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "Error: %s\n", qPrintable(what));
-        ++failures;
-    }
-}
+using GalleryShots::check;
 
 void shoot(const QWidget* window, const QString& name, int settleMs = 150)
 {
     GalleryShots::settle(settleMs);
-    const QString numbered = QStringLiteral("%1-%2").arg(++shots, 2, 10, QLatin1Char('0')).arg(name);
-    if (!GalleryShots::save(GalleryShots::screenshot(window), outputFolder, numbered))
-        ++failures;
+    GalleryShots::saveNumbered(GalleryShots::screenshot(window), name);
     std::fflush(stdout);
 }
 
@@ -262,17 +253,12 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-loupe-gallery"));
-    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    QDir().mkpath(outputFolder);
+    GalleryShots::useOutputFolder(argc, argv, QDir::currentPath());
     QTemporaryDir sandbox;
     pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
     pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
-    FilterLibrary::registerAll();
-    OVIrisMaskBrush::registerClass();
-    OVIrisReplacementBrush::registerClass();
-    OVHealingBrush::registerClass();
+    GalleryShots::registerFiltersAndBrushes();
     run();
     OVBrushPathImage::waitForPendingWrites();
-    std::printf("%d failures\n", failures);
-    return failures == 0 ? 0 : 1;
+    return GalleryShots::exitCodeWithCount();
 }

@@ -26,22 +26,7 @@ using namespace pf;
 
 namespace {
 
-QString outputFolder;
-int failures = 0;
-
-void save(const QImage& image, const QString& name)
-{
-    if (!GalleryShots::save(image, outputFolder, name))
-        ++failures;
-}
-
-void check(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "Error: %s\n", what);
-    ++failures;
-}
+using namespace GalleryShots;
 
 QImage toQImage(const Image& image, const Size& size)
 {
@@ -253,13 +238,12 @@ void previewWindow(const Image& portrait)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
-    QDir().mkpath(outputFolder);
+    useOutputFolder(argc, argv);
     FilterLibrary::registerAll();
     const Image portrait = readTestImage("portrait-512.png");
     cardsOverBackgrounds(portrait);
     featheredScene();
     flatAndPerspective(portrait);
     previewWindow(portrait);
-    return failures == 0 ? 0 : 1;
+    return exitCode();
 }

@@ -34,10 +34,7 @@
 
 namespace {
 
-using pf::Point;
-using pf::Rect;
-using pf::Transaction;
-using pf::Transform3D;
+using pf::Point, pf::Rect, pf::Transaction, pf::Transform3D;
 
 constexpr int kTiles = 20;
 constexpr double kTileWidth = 150, kTileHeight = 180;

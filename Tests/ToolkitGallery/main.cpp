@@ -30,23 +30,14 @@
 #include <cstdio>
 #include <functional>
 
-using pf::Point;
-using pf::Rect;
-using pf::Size;
+using pf::Point, pf::Rect, pf::Size;
 
 namespace {
 
-using GalleryShots::Canvas;
-using GalleryShots::check;
-using GalleryShots::failures;
-using GalleryShots::outputFolder;
-using GalleryShots::save;
+using namespace GalleryShots;
 
 const QColor canvas(34, 36, 40);
 const QColor ink(214, 217, 222);
-
-using GalleryShots::screenshot;
-using GalleryShots::settle;
 
 pf::AttributedString label(const QString& text, double size = 11, QColor color = ink)
 {
@@ -317,11 +308,10 @@ void window()
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
-    QDir().mkpath(outputFolder);
+    useOutputFolder(argc, argv);
     skinSheet(1, QStringLiteral("01-skins-1x"));
     skinSheet(2, QStringLiteral("02-skins-2x"));
     shadows();
     window();
-    return failures == 0 ? 0 : 1;
+    return exitCode();
 }

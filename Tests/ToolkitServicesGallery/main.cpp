@@ -27,23 +27,15 @@
 #include <cstdio>
 #include <functional>
 
-using pf::Point;
-using pf::Rect;
-using pf::Size;
+using pf::Point, pf::Rect, pf::Size;
 
 namespace {
 
-using GalleryShots::Canvas;
-using GalleryShots::check;
-using GalleryShots::failures;
-using GalleryShots::outputFolder;
-using GalleryShots::save;
+using namespace GalleryShots;
 
 const QColor canvas(34, 36, 40);
 const QColor ink(214, 217, 222);
 const QColor accent(88, 148, 230);
-
-using GalleryShots::settle;
 
 pf::AttributedString label(const QString& text, double size = 13, QColor color = ink)
 {

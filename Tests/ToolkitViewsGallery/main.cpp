@@ -44,20 +44,13 @@
 #include <cstdio>
 #include <functional>
 
-using pf::Point;
-using pf::Rect;
-using pf::Size;
+using pf::Point, pf::Rect, pf::Size;
 
 namespace {
 
-using GalleryShots::check;
-using GalleryShots::failures;
-using GalleryShots::outputFolder;
-using GalleryShots::save;
+using namespace GalleryShots;
 
 const QColor canvas(34, 36, 40);
-
-using GalleryShots::settle;
 
 class Picture : public pf::View
 {

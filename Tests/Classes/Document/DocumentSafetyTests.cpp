@@ -21,26 +21,8 @@
 #include <thread>
 
 using namespace doctest;
-using Op = pf::Document::SaveOperation;
 
 namespace {
-
-QByteArray bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QMap<QString, QByteArray> tree(const QString& folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(path.mid(folder.size()), bytes(path));
-    }
-    return files;
-}
 
 // A copy with files of their own (a saved package links its masks to the working area's snapshots).
 void copyTree(const QString& from, const QString& to)
@@ -128,11 +110,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         m_photo = m_dir.filePath("photo.jpg");
-        QImage image(64, 48, QImage::Format_RGB32);
-        for (int y = 0; y < 48; ++y)
-            for (int x = 0; x < 64; ++x)
-                image.setPixel(x, y, qRgb(40 + x * 3, 60 + y * 2, 120));
-        ASSERT_TRUE(image.save(m_photo, "JPEG", 90));
+        ASSERT_TRUE(writeGradientPhoto(m_photo));
         pf::Alert::setResponder([this](const pf::Alert& alert) {
             m_alerts << alert.messageText + u' ' + alert.informativeText;
             return pf::Alert::firstButtonReturn;
@@ -151,10 +129,7 @@ protected:
         EXPECT_TRUE(opened.document) << opened.error.toStdString();
         auto chain = opened.chain();
         const pf::Size size = chain->originalImageSize();
-        chain->insertPhotoToolWithBlueprint(
-            chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
-        chain->insertPhotoToolWithBlueprint(chaintest::grey(), QVariantMap{{"intensity", 0.25}}, 1);
-        chain->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt, 2);
+        insertWashGreyWash(*chain);
         for (int i = 1; i <= 3; ++i)
             chain->brushPathImageAtIndex(i)->addContentContainer(noiseMask(size, quint32(i)));
         QCoreApplication::processEvents();

@@ -3,17 +3,45 @@
 #include "ChainTestSupport.h"
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMPreviewWindowController.h"
+#include "Classes/ToolObjects/OVBrushFramework/GMBrushPath.h"
+#include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/UI/Alert.h"
 #include "Platform/UI/DocumentController.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 namespace doctest {
 
 using chaintest::catalog;
+using Op = pf::Document::SaveOperation;
+
+// A file's bytes; empty when it cannot be read.
+inline QByteArray bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every file of a folder with its bytes, to see that a failed save changed nothing.
+inline QMap<QString, QByteArray> tree(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(path.mid(folder.size()), bytes(path));
+    }
+    return files;
+}
 
 // Runs the main loop until `done` or a few seconds have passed.
 inline bool spinUntil(const std::function<bool()>& done, int milliseconds = 20000)
@@ -77,6 +105,39 @@ inline SaveResult save(pf::Document& document, const QString& path, const QStrin
     return *result;
 }
 
+// A 64 x 48 JPEG (quality 90) whose colours run across and down; whether it was written.
+inline bool writeGradientPhoto(const QString& path)
+{
+    QImage image(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            image.setPixel(x, y, qRgb(40 + x * 3, 60 + y * 2, 120));
+    return image.save(path, "JPEG", 90);
+}
+
+// The three layers the document tests paint in: a green wash, a grey at a quarter, a second wash.
+inline void insertWashGreyWash(PhotoToolChain& chain)
+{
+    chain.insertPhotoToolWithBlueprint(
+        chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
+    chain.insertPhotoToolWithBlueprint(chaintest::grey(), QVariantMap{{"intensity", 0.25}}, 1);
+    chain.insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt, 2);
+}
+
+// Strokes across the middle of the picture, as an older version stored a layer's mask.
+inline GMBrushPathPtr strokes()
+{
+    auto brush = std::make_shared<GMBrush>();
+    brush->type = 0;
+    brush->size = 0.3;
+    brush->smoothness = 0.2;
+    brush->pressure = 1;
+    auto path = std::make_shared<GMBrushPath>();
+    path->addSegmentWithBrush(brush);
+    path->addPointsToLastSegment({{0.3, 0.5}, {0.5, 0.5}, {0.7, 0.5}});
+    return path;
+}
+
 // A mask of the layer's size: grey `value` over the whole, and an additional colour picture.
 inline OVContentContainerPtr paintedMask(const pf::Size& size, double value, const pf::Color& extra)
 {
@@ -130,5 +191,53 @@ inline Opened open(pf::DocumentController& documents, const QString& path)
     opened.document = document;
     return opened;
 }
+
+// A working area of the test's own (given back afterwards), alerts answered by the test (with
+// `m_answer` buttons past the first), and every document opened into a preview window.
+class WorkingAreaTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_previousArea = pf::FileSystem::applicationSupportDirectory();
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_dir.filePath("app"));
+        pf::Alert::setResponder([this](const pf::Alert& alert) {
+            m_alerts << (m_alertsWithDetail ? alert.messageText + u' ' + alert.informativeText
+                                            : alert.messageText);
+            return pf::Alert::firstButtonReturn + m_answer;
+        });
+        GMDocument::setWindowControllerFactory([live = m_livePreviews](GMDocument&) {
+            return std::make_shared<GMPreviewWindowController>(live);
+        });
+    }
+    void TearDown() override
+    {
+        GMDocument::setWindowControllerFactory({});
+        pf::Alert::setResponder({});
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_previousArea);
+    }
+
+    // A photo in one colour at `name` in the test's folder (its folder made when missing), written as
+    // `m_photoFormat` says, or as its extension says when that is null.
+    QString photo(const QString& name)
+    {
+        const QString path = m_dir.filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QImage image(m_photoSize, QImage::Format_RGB32);
+        image.fill(QColor(90, 120, 150));
+        EXPECT_TRUE(image.save(path, m_photoFormat));
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_previousArea;
+    QStringList m_alerts;
+    int m_answer = 0;
+    bool m_alertsWithDetail = true;
+    bool m_livePreviews = false;
+    QSize m_photoSize{40, 30};
+    const char* m_photoFormat = "JPEG";
+};
 
 } // namespace doctest

@@ -19,27 +19,8 @@
 #include <gtest/gtest.h>
 
 using namespace doctest;
-using Op = pf::Document::SaveOperation;
 
 namespace {
-
-QByteArray bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Every file of a folder with its bytes, to see that a failed save changed nothing.
-QMap<QString, QByteArray> tree(const QString& folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(path.mid(folder.size()), bytes(path));
-    }
-    return files;
-}
 
 // A 64 x 48 JPEG photo and a document over it with three painted layers: a wash with a colour and an
 // additional picture, a grey, and a second wash.
@@ -50,11 +31,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         m_photo = m_dir.filePath("photo.jpg");
-        QImage image(64, 48, QImage::Format_RGB32);
-        for (int y = 0; y < 48; ++y)
-            for (int x = 0; x < 64; ++x)
-                image.setPixel(x, y, qRgb(40 + x * 3, 60 + y * 2, 120));
-        ASSERT_TRUE(image.save(m_photo, "JPEG", 90));
+        ASSERT_TRUE(writeGradientPhoto(m_photo));
         pf::Alert::setResponder([this](const pf::Alert& alert) {
             m_alerts << alert.messageText;
             return pf::Alert::firstButtonReturn + m_answer;
@@ -74,10 +51,7 @@ protected:
             return opened;
         auto chain = opened.chain();
         const pf::Size size = chain->originalImageSize();
-        chain->insertPhotoToolWithBlueprint(
-            chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
-        chain->insertPhotoToolWithBlueprint(chaintest::grey(), QVariantMap{{"intensity", 0.25}}, 1);
-        chain->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt, 2);
+        insertWashGreyWash(*chain);
         for (int i = 1; i <= 3; ++i)
             chain->brushPathImageAtIndex(i)->addContentContainer(
                 paintedMask(size, 0.2 * i, pf::Color(0.9, 0.1, 0.1, 1)));
@@ -222,14 +196,7 @@ TEST_F(Documents, OlderSettingsPaintTheirMaskAgainFromTheirStrokes)
     const QString package = m_dir.filePath("older.glimora");
     ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
     // The first layer as an older version stored it: strokes instead of a mask folder, with brush keys.
-    auto brush = std::make_shared<GMBrush>();
-    brush->type = 0;
-    brush->size = 0.3;
-    brush->smoothness = 0.2;
-    brush->pressure = 1;
-    auto path = std::make_shared<GMBrushPath>();
-    path->addSegmentWithBrush(brush);
-    path->addPointsToLastSegment({{0.3, 0.5}, {0.5, 0.5}, {0.7, 0.5}});
+    const GMBrushPathPtr path = strokes();
     auto entries = *GMDocumentArchive::entries(bytes(package + "/content"), nullptr);
     entries[0].values.insert("brushPathKey", QVariant::fromValue(path));
     entries[0].values.insert("brushSize", 0.3);

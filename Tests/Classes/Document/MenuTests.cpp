@@ -31,42 +31,29 @@ using namespace doctest;
 
 namespace {
 
-class Menus : public ::testing::Test
+// Live previews, alerts noted by their message alone, and photos written as their names say.
+class Menus : public WorkingAreaTest
 {
 protected:
+    Menus()
+    {
+        m_alertsWithDetail = false;
+        m_livePreviews = true;
+        m_photoFormat = nullptr;
+    }
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
-        m_previous = pf::FileSystem::applicationSupportDirectory();
-        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_dir.filePath("app"));
+        WorkingAreaTest::SetUp();
+        if (HasFatalFailure())
+            return;
         pf::UserDefaults::standard().removeObject("RecentDocuments");
         pf::UserDefaults::standard().removeObject(GMDocument::savedOverPhotoNoteKey);
-        pf::Alert::setResponder([this](const pf::Alert& alert) {
-            m_alerts << alert.messageText;
-            return pf::Alert::firstButtonReturn;
-        });
-        GMDocument::setWindowControllerFactory(
-            [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(true); });
     }
     void TearDown() override
     {
-        GMDocument::setWindowControllerFactory({});
-        pf::Alert::setResponder({});
         pf::FilePanel::setResponder({});
-        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_previous);
+        WorkingAreaTest::TearDown();
     }
-    QString photo(const QString& name)
-    {
-        const QString path = m_dir.filePath(name);
-        QImage image(40, 30, QImage::Format_RGB32);
-        image.fill(QColor(90, 120, 150));
-        EXPECT_TRUE(image.save(path));
-        return path;
-    }
-
-    QTemporaryDir m_dir;
-    QString m_previous;
-    QStringList m_alerts;
 };
 
 QMenuBar* barOf(QWidget* window)

@@ -14,15 +14,8 @@
 #include <gtest/gtest.h>
 
 using namespace doctest;
-using Op = pf::Document::SaveOperation;
 
 namespace {
-
-QByteArray bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // A 40 x 30 picture whose every pixel differs from its neighbours, encoded as `format`.
 QImage photo()
@@ -60,20 +53,6 @@ QVariant archivedImage(const QByteArray& picture, const QString& key = QStringLi
           QVariant::fromValue(
               object(QStringLiteral("NSColor"), {{QStringLiteral("NSWhite"), QByteArray("1")}}))},
          {QStringLiteral("NSImageFlags"), qint64(0x20c00000)}}));
-}
-
-// Strokes across the middle of the picture.
-GMBrushPathPtr strokes()
-{
-    auto brush = std::make_shared<GMBrush>();
-    brush->type = 0;
-    brush->size = 0.3;
-    brush->smoothness = 0.2;
-    brush->pressure = 1;
-    auto path = std::make_shared<GMBrushPath>();
-    path->addSegmentWithBrush(brush);
-    path->addPointsToLastSegment({{0.3, 0.5}, {0.5, 0.5}, {0.7, 0.5}});
-    return path;
 }
 
 QVariantMap layer(const QString& name, const QVariantMap& values)

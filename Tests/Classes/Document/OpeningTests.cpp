@@ -9,17 +9,10 @@
 #include <gtest/gtest.h>
 
 using namespace doctest;
-using Op = pf::Document::SaveOperation;
 
 namespace {
 
 constexpr int Width = 2400, Height = 1800; // above the size that opens in the background
-
-QByteArray bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // A window that notes how the photo reached it: prepared off the main thread, or as a bare picture
 // that the main thread would have to reduce and search for faces.

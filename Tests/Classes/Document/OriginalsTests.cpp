@@ -19,15 +19,8 @@
 #include <zlib.h>
 
 using namespace doctest;
-using Op = pf::Document::SaveOperation;
 
 namespace {
-
-QByteArray bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 bool writeBytes(const QString& path, const QByteArray& data)
 {

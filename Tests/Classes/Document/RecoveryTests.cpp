@@ -16,48 +16,28 @@ using namespace doctest;
 
 namespace {
 
-// A working area and user defaults of the test's own (given back afterwards), photos, and alerts
-// answered by the test.
-class Recovery : public ::testing::Test
+// User defaults of the test's own too (given back afterwards), and 64 x 48 photos.
+class Recovery : public WorkingAreaTest
 {
 protected:
+    Recovery() { m_photoSize = QSize(64, 48); }
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
-        m_previousArea = pf::FileSystem::applicationSupportDirectory();
+        WorkingAreaTest::SetUp();
+        if (HasFatalFailure())
+            return;
         m_previousDefaults = pf::UserDefaults::standard().filePath();
-        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_dir.filePath("app"));
         pf::UserDefaults::standard().setFileForTesting(m_dir.filePath("test.conf"));
-        pf::Alert::setResponder([this](const pf::Alert& alert) {
-            m_alerts << alert.messageText + u' ' + alert.informativeText;
-            return pf::Alert::firstButtonReturn + m_answer;
-        });
-        GMDocument::setWindowControllerFactory(
-            [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(false); });
     }
     void TearDown() override
     {
         GMDocument::waitForRecoveryRecords();
-        GMDocument::setWindowControllerFactory({});
-        pf::Alert::setResponder({});
+        WorkingAreaTest::TearDown();
         pf::UserDefaults::standard().setFileForTesting(m_previousDefaults);
-        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_previousArea);
     }
 
-    QString photo(const QString& name)
-    {
-        const QString path = m_dir.filePath(name);
-        QImage image(64, 48, QImage::Format_RGB32);
-        image.fill(QColor(90, 120, 150));
-        EXPECT_TRUE(image.save(path, "JPEG"));
-        return path;
-    }
-
-    QTemporaryDir m_dir;
     TestController m_documents;
-    QString m_previousArea, m_previousDefaults;
-    QStringList m_alerts;
-    int m_answer = 0;
+    QString m_previousDefaults;
 };
 
 std::shared_ptr<PhotoToolChain> chainOf(const std::shared_ptr<pf::Document>& document)

@@ -22,17 +22,6 @@
 #include <unistd.h>
 
 using namespace doctest;
-using Op = pf::Document::SaveOperation;
-
-namespace {
-
-QByteArray bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 TEST(ImageSaving, TheNameChoosesTheFormatAndTheFinalExtensionDecidesFirst)
 {

@@ -31,42 +31,25 @@ using namespace doctest;
 
 namespace {
 
-// A working area of its own, a photo, and alerts answered by the test.
-class Shell : public ::testing::Test
+// No recent documents to begin with, and the shadow copies' registry at hand.
+class Shell : public WorkingAreaTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
-        m_previous = pf::FileSystem::applicationSupportDirectory();
-        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_dir.filePath("app"));
+        WorkingAreaTest::SetUp();
+        if (HasFatalFailure())
+            return;
         pf::UserDefaults::standard().removeObject("RecentDocuments");
-        pf::Alert::setResponder([this](const pf::Alert& alert) {
-            m_alerts << alert.messageText + u' ' + alert.informativeText;
-            return pf::Alert::firstButtonReturn + m_answer;
-        });
-        GMDocument::setWindowControllerFactory(
-            [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(false); });
     }
     void TearDown() override
     {
-        GMDocument::setWindowControllerFactory({});
-        pf::Alert::setResponder({});
-        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_previous);
+        WorkingAreaTest::TearDown();
         // The retention choices made here are no later test's: they keep the defaults.
         pf::UserDefaults::standard().removeObject("KeepSpan");
         pf::UserDefaults::standard().removeObject("KeepCount");
     }
 
-    QString photo(const QString& name)
-    {
-        const QString path = m_dir.filePath(name);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QImage image(40, 30, QImage::Format_RGB32);
-        image.fill(QColor(90, 120, 150));
-        EXPECT_TRUE(image.save(path, "JPEG"));
-        return path;
-    }
     // A registry entry with a folder, as a save makes them.
     void keep(const QString& path, const QDateTime& time, bool pinned = false)
     {
@@ -76,11 +59,6 @@ protected:
         GMFileUtilities::setShadowCopyValues(path, {{"modification_time", time}, {"pinned", pinned}});
     }
     QStringList kept() const { return GMFileUtilities::shadowCopyDictionary().keys(); }
-
-    QTemporaryDir m_dir;
-    QString m_previous;
-    QStringList m_alerts;
-    int m_answer = 0;
 };
 
 } // namespace

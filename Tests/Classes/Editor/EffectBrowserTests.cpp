@@ -16,11 +16,7 @@
 #include <gtest/gtest.h>
 #include <numbers>
 
-using pf::Event;
-using pf::EventType;
-using pf::Point;
-using pf::Rect;
-using pf::Transform3D;
+using pf::Event, pf::EventType, pf::Point, pf::Rect, pf::Transform3D;
 
 namespace {
 

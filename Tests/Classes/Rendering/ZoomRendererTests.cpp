@@ -21,6 +21,53 @@ namespace {
 
 const QString Standard = QStringLiteral("standard");
 
+// A gate that background work waits at, shut until the test releases it or 20 seconds pass.
+class HeldGate
+{
+public:
+    // What the work calls at the gate.
+    std::function<void()> waiter()
+    {
+        return [this] {
+            std::unique_lock lock(m_mutex);
+            ++m_held;
+            m_changed.notify_all();
+            if (!m_changed.wait_for(lock, std::chrono::seconds(20), [&] { return m_open; }))
+                m_timedOut = true;
+        };
+    }
+    // Whether some work came to the gate within 20 seconds.
+    bool waitUntilHeld()
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(20), [&] { return m_held > 0; });
+    }
+    void release()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_open = true;
+        }
+        m_changed.notify_all();
+    }
+    bool releasedOrTimedOut()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_open || m_timedOut;
+    }
+    bool timedOut()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_timedOut;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = false, m_timedOut = false;
+    int m_held = 0;
+};
+
 // A healing-like additional brush: a preview while the stroke runs, its own picture for the final mask.
 class FakeHealingBrush : public OVAdditionalBrushProtocol
 {
@@ -332,27 +379,11 @@ TEST_F(RenderingTest, ABrushDownNeverWaitsForTheLastStrokesSnapshotToBeWritten)
 {
     // The snapshot write of a stroke is held open; a new stroke, prepared afresh after a composition,
     // starts and shows its first step while it is.
-    std::mutex mutex;
-    std::condition_variable opened;
-    bool open = false, timedOut = false;
-    int held = 0;
-    OVBrushPathImage::setWriteGateForTesting([&] {
-        std::unique_lock lock(mutex);
-        ++held;
-        opened.notify_all();
-        if (!opened.wait_for(lock, std::chrono::seconds(20), [&] { return open; }))
-            timedOut = true;
-    });
-    auto release = [&] {
-        {
-            std::lock_guard lock(mutex);
-            open = true;
-        }
-        opened.notify_all();
-    };
+    HeldGate gate;
+    OVBrushPathImage::setWriteGateForTesting(gate.waiter());
     // Whatever happens below, the writes go on and the gate goes before its state does.
     const auto cleanup = qScopeGuard([&] {
-        release();
+        gate.release();
         OVBrushPathImage::waitForPendingWrites();
         OVBrushPathImage::setWriteGateForTesting(nullptr);
     });
@@ -363,10 +394,7 @@ TEST_F(RenderingTest, ABrushDownNeverWaitsForTheLastStrokesSnapshotToBeWritten)
     renderer->processPoint(Point(0.8, 0.3));
     frame();
     renderer->brushUpAtPoint(Point(0.8, 0.3));
-    {
-        std::unique_lock lock(mutex);
-        ASSERT_TRUE(opened.wait_for(lock, std::chrono::seconds(20), [&] { return held > 0; }));
-    }
+    ASSERT_TRUE(gate.waitUntilHeld());
     settle();
     // Painting again from outside live editing: the channel is shown afresh and prepares again.
     renderer->deactivateRenderChannel(Standard);
@@ -376,16 +404,13 @@ TEST_F(RenderingTest, ABrushDownNeverWaitsForTheLastStrokesSnapshotToBeWritten)
     frame();
     renderer->processPoint(Point(0.8, 0.7));
     frame();
-    {
-        std::lock_guard lock(mutex);
-        EXPECT_FALSE(open || timedOut) << "the stroke began while the write was held";
-    }
+    EXPECT_FALSE(gate.releasedOrTimedOut()) << "the stroke began while the write was held";
     EXPECT_TRUE(zoom().isPrepared());
     EXPECT_GT(zoom().lastLiveArea(), 0);
     renderer->brushUpAtPoint(Point(0.8, 0.7));
-    release();
+    gate.release();
     OVBrushPathImage::waitForPendingWrites();
-    EXPECT_FALSE(timedOut);
+    EXPECT_FALSE(gate.timedOut());
     settle();
     ASSERT_EQ(window.strokes.size(), 2u);
     // Both strokes are in the mask.
@@ -471,50 +496,28 @@ TEST_F(RenderingTest, ABrushDownNeverWaitsForTheQueuesComposition)
         settle();
         OVBrushPathImage::waitForPendingWrites();
 
-        std::mutex mutex;
-        std::condition_variable opened;
-        bool open = false, timedOut = false;
-        int held = 0;
-        OVRenderCache::setFillGateForTesting([&] {
-            std::unique_lock lock(mutex);
-            ++held;
-            opened.notify_all();
-            if (!opened.wait_for(lock, std::chrono::seconds(20), [&] { return open; }))
-                timedOut = true;
-        });
-        auto release = [&] {
-            {
-                std::lock_guard lock(mutex);
-                open = true;
-            }
-            opened.notify_all();
-        };
+        HeldGate gate;
+        OVRenderCache::setFillGateForTesting(gate.waiter());
         const auto cleanup = qScopeGuard([&] {
-            release();
+            gate.release();
             settle();
             OVRenderCache::setFillGateForTesting(nullptr);
         });
 
         renderer->deactivateRenderChannel(Standard);
         renderer->activateChannel(Standard, c.rect);
-        {
-            std::unique_lock lock(mutex);
-            ASSERT_TRUE(opened.wait_for(lock, std::chrono::seconds(20), [&] { return held > 0; }));
-        }
+        ASSERT_TRUE(gate.waitUntilHeld());
         renderer->brushDownAtPoint(drawBrush(20), Point(0.2, 0.6), Standard);
         frame();
         renderer->processPoint(Point(0.6, 0.6));
         frame();
-        {
-            std::lock_guard lock(mutex);
-            EXPECT_FALSE(open || timedOut) << "the steps were drawn while the composition was held";
-        }
+        EXPECT_FALSE(gate.releasedOrTimedOut()) << "the steps were drawn while the composition was held";
         EXPECT_GT(zoom().lastLiveArea(), 0);
         EXPECT_EQ(zoom().isBackgroundRecipe(), c.recipe);
         const QColor during = standard->contents().pixelColor(64, 48);
 
         // The queue's pixels take over from the recipe, and the picture stays what it was.
-        release();
+        gate.release();
         settle();
         EXPECT_FALSE(zoom().isBackgroundRecipe());
         frame();
@@ -526,7 +529,7 @@ TEST_F(RenderingTest, ABrushDownNeverWaitsForTheQueuesComposition)
         EXPECT_NEAR(during.blue(), after.blue(), 2);
         renderer->brushUpAtPoint(Point(0.6, 0.6));
         settle();
-        EXPECT_FALSE(timedOut);
+        EXPECT_FALSE(gate.timedOut());
     }
     EXPECT_EQ(window.strokes.size(), 4u);
 }

@@ -1,23 +1,8 @@
-#include "Classes/Filters/FilterLibrary.h"
-#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
-#include "Platform/Foundation/FileSystem.h"
-#include "TestFilters.h"
-
-#include <QTemporaryDir>
+#include "ChainTestMain.h"
 
 #include <QCoreApplication>
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
-    ::testing::InitGoogleTest(&argc, argv);
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("glimora-tests"));
-    QTemporaryDir workingArea; // snapshots of masks are written here, never in the user's folder
-    pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
-    FilterLibrary::registerAll();
-    testfilters::registerAll();
-    const int result = RUN_ALL_TESTS();
-    OVBrushPathImage::waitForPendingWrites(); // before the working area goes away
-    return result;
+    return runChainTests<QCoreApplication>(argc, argv);
 }

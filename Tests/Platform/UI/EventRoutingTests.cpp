@@ -1,5 +1,6 @@
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
+#include "Tests/WindowDrag.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -91,18 +92,7 @@ TEST(EventRouting, DraggingABorderlessWindowsBackgroundMovesIt)
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const Rect before = window.frame();
-    // On a display the drag follows the real pointer, which synthesised events do not move.
-    const auto pointerTo = [&](QPoint local) {
-        const QPoint global = window.mapToGlobal(local);
-        QCursor::setPos(global);
-        (void)QTest::qWaitFor([global] { return QCursor::pos() == global; }, 1000);
-    };
-    pointerTo(QPoint(20, 20));
-    QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, QPoint(20, 20));
-    pointerTo(QPoint(50, 10));
-    QTest::mouseMove(window.windowHandle(), QPoint(50, 10));
-    // The pointer rests where it is on the screen: in the moved window that is where it was pressed.
-    QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, QPoint(20, 20));
+    dragWindowBackground(window, QPoint(20, 20), QPoint(50, 10));
     // 30 to the right and 10 up (y-up on the screen); a display server moves the window a little later.
     const Point expected(before.minX() + 30, before.minY() + 10);
     (void)QTest::qWaitFor([&] { return window.frame().origin == expected; }, 1000);

@@ -12,13 +12,8 @@
 #include <limits>
 #include <numbers>
 
-using pf::BasicAnimation;
-using pf::KeyframeAnimation;
-using pf::Layer;
-using pf::Point;
-using pf::Rect;
-using pf::Transaction;
-using pf::Transform3D;
+using pf::BasicAnimation, pf::KeyframeAnimation, pf::Layer, pf::Point, pf::Rect, pf::Transaction,
+    pf::Transform3D;
 
 namespace {
 

@@ -7,10 +7,7 @@
 #include <cmath>
 #include <numbers>
 
-using pf::Layer;
-using pf::Point;
-using pf::Rect;
-using pf::Transform3D;
+using pf::Layer, pf::Point, pf::Rect, pf::Transform3D;
 using pf::test::makeLayer;
 using pf::test::pixel;
 using pf::test::render;

@@ -8,11 +8,7 @@
 #include <gtest/gtest.h>
 #include <numbers>
 
-using pf::Layer;
-using pf::Point;
-using pf::Rect;
-using pf::Size;
-using pf::Transform3D;
+using pf::Layer, pf::Point, pf::Rect, pf::Size, pf::Transform3D;
 using pf::test::makeLayer;
 using pf::test::pixel;
 using pf::test::render;

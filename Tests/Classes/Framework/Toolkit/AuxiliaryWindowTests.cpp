@@ -5,6 +5,7 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UI/View.h"
+#include "Tests/WindowDrag.h"
 
 #include <QAction>
 #include <QApplication>
@@ -126,18 +127,7 @@ TEST(FrameLessWindow, IsBorderlessTransparentAndMovedByItsBackground)
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const Rect before = window.frame();
-    // On a display the drag follows the real pointer, which synthesised events do not move.
-    const auto pointerTo = [&](QPoint local) {
-        const QPoint global = window.mapToGlobal(local);
-        QCursor::setPos(global);
-        (void)QTest::qWaitFor([global] { return QCursor::pos() == global; }, 1000);
-    };
-    pointerTo(QPoint(50, 50));
-    QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, QPoint(50, 50));
-    pointerTo(QPoint(80, 40));
-    QTest::mouseMove(window.windowHandle(), QPoint(80, 40));
-    // The window followed the pointer, which is over the same point of it again.
-    QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, QPoint(50, 50));
+    dragWindowBackground(window, QPoint(50, 50), QPoint(80, 40));
     // A display server moves the window a little later.
     (void)QTest::qWaitFor([&] { return window.frame().origin == before.origin + Point(30, 10); }, 1000);
     EXPECT_EQ(window.frame().origin, before.origin + Point(30, 10));
