@@ -116,6 +116,16 @@ bool OVRenderCache::geometry(const OVRenderSource& source, AffineTransform* tran
     return true;
 }
 
+std::shared_ptr<const OVRenderSource> OVRenderCache::knownSource(AffineTransform* transform, Rect* crop) const
+{
+    auto source = m_delegate->renderSource();
+    // A state the cache has not been told about yet: its tables may not match it. The notification
+    // is on its way; give up, as a cancelled fill does.
+    if (source->version() != m_knownVersion || !geometry(*source, transform, crop))
+        return nullptr;
+    return source;
+}
+
 Image OVRenderCache::imageToIndex(int index, bool composed)
 {
     if (index < 0)
@@ -133,15 +143,10 @@ Image OVRenderCache::imageToIndex(int index, bool composed)
     if (!composed && size_t(index) < m_images.size() && m_images[size_t(index)])
         return *m_images[size_t(index)];
 
-    const auto source = m_delegate->renderSource();
-    // A state the cache has not been told about yet: its tables may not match it. The notification
-    // is on its way; give up, as a cancelled fill does.
-    if (source->version() != m_knownVersion)
-        return Image();
-
     AffineTransform transform;
     Rect crop;
-    if (!geometry(*source, &transform, &crop))
+    const auto source = knownSource(&transform, &crop);
+    if (!source)
         return Image();
 
     // The fill works on copies of the tables, made from the state just checked, and stores what it
@@ -269,12 +274,10 @@ Image OVRenderCache::requestedOnly(int index, bool composed, std::unique_lock<st
 {
     if (!m_kept.isNull() && m_keptIndex == index && m_keptComposed == composed)
         return m_kept;
-    const auto source = m_delegate->renderSource();
-    if (source->version() != m_knownVersion)
-        return Image();
     AffineTransform transform;
     Rect crop;
-    if (!geometry(*source, &transform, &crop))
+    const auto source = knownSource(&transform, &crop);
+    if (!source)
         return Image();
     const quint64 generation = m_generation;
     const Rect out = outputRect();
