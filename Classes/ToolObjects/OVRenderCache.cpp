@@ -33,6 +33,18 @@ Bitmap eightBitCopy(const Bitmap& pixels)
 std::mutex gateMutex;
 std::function<void()> gate;
 
+// `content` composited over `stack` by the compositing filter of the layer at `index`; null when the
+// layer has none or it gives no image.
+Image composited(const OVRenderSource& source, int index, const Image& content, const Image& stack)
+{
+    const FilterPtr composition = source.compositingFilterForIndex(index);
+    if (!composition)
+        return Image();
+    composition->setValue(QVariant::fromValue(content), QStringLiteral("inputImage"));
+    composition->setValue(QVariant::fromValue(stack), QStringLiteral("inputBackgroundImage"));
+    return composition->value(OutputImageKey).value<Image>();
+}
+
 } // namespace
 
 void OVRenderCache::setFillGateForTesting(std::function<void()> hook)
@@ -198,20 +210,15 @@ Image OVRenderCache::imageToIndex(int index, bool composed)
             stack = stacks[size_t(k)];
         } else {
             Image kept;
-            if (FilterPtr composition = source->compositingFilterForIndex(k)) {
-                composition->setValue(QVariant::fromValue(content), QStringLiteral("inputImage"));
-                composition->setValue(QVariant::fromValue(stack), QStringLiteral("inputBackgroundImage"));
-                const Image output = composition->value(OutputImageKey).value<Image>();
-                if (!output.isNull()) {
-                    // A large output keeps 8-bit copies; the float rendering is then made only for a
-                    // layer above in this fill.
-                    const auto pixels = large && k == index
-                                            ? std::nullopt
-                                            : renderedPixels(output, out, Bitmap::Format::RGBAf);
-                    stack = pixels ? Image::fromBitmap(*pixels) : rendered(output, out);
-                    if (pixels && large)
-                        kept = Image::fromBitmap(eightBitCopy(*pixels));
-                }
+            const Image output = composited(*source, k, content, stack);
+            if (!output.isNull()) {
+                // A large output keeps 8-bit copies; the float rendering is then made only for a
+                // layer above in this fill.
+                const auto pixels =
+                    large && k == index ? std::nullopt : renderedPixels(output, out, Bitmap::Format::RGBAf);
+                stack = pixels ? Image::fromBitmap(*pixels) : rendered(output, out);
+                if (pixels && large)
+                    kept = Image::fromBitmap(eightBitCopy(*pixels));
             }
             stacks.push_back(kept.isNull() ? stack : kept);
         }
@@ -259,13 +266,9 @@ Image OVRenderCache::composedRecipeToIndex(int index) const
                             : source->contentImageAtIndex(k, stack, transform, crop);
         if (content.isNull())
             content = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(crop);
-        if (FilterPtr composition = source->compositingFilterForIndex(k)) {
-            composition->setValue(QVariant::fromValue(content), QStringLiteral("inputImage"));
-            composition->setValue(QVariant::fromValue(stack), QStringLiteral("inputBackgroundImage"));
-            const Image output = composition->value(OutputImageKey).value<Image>();
-            if (!output.isNull())
-                stack = output;
-        }
+        const Image output = composited(*source, k, content, stack);
+        if (!output.isNull())
+            stack = output;
     }
     return stack;
 }
@@ -293,13 +296,9 @@ Image OVRenderCache::requestedOnly(int index, bool composed, std::unique_lock<st
         Image content = source->contentImageAtIndex(k, stack, transform, crop);
         if (content.isNull())
             content = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(crop);
-        if (FilterPtr composition = source->compositingFilterForIndex(k)) {
-            composition->setValue(QVariant::fromValue(content), QStringLiteral("inputImage"));
-            composition->setValue(QVariant::fromValue(stack), QStringLiteral("inputBackgroundImage"));
-            const Image output = composition->value(OutputImageKey).value<Image>();
-            if (!output.isNull())
-                stack = output;
-        }
+        const Image output = composited(*source, k, content, stack);
+        if (!output.isNull())
+            stack = output;
         if (m_cancel.load())
             return Image();
     }
