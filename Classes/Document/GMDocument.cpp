@@ -5,6 +5,7 @@
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/OVBundleManager.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
+#include "Classes/ToolObjects/GMConverter.h"
 #include "Classes/ToolObjects/GMEffectBlueprint.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushPath.h"
@@ -165,18 +166,10 @@ QVariantMap GMDocument::checkedSettings(const GMEffectBlueprint& blueprint, QVar
                                         const QString& layer)
 {
     const QVariantMap described = blueprint.blueprint().value(QStringLiteral("settings")).toMap();
+    // A setting takes a finite number; a boolean is not one here.
     const auto isNumber = [](const QVariant& value) {
-        switch (value.metaType().id()) {
-        case QMetaType::Double:
-        case QMetaType::Float:
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-            return std::isfinite(value.toDouble());
-        default:
-            return false;
-        }
+        return value.metaType().id() != QMetaType::Bool && GMConverter::isNumber(value) &&
+               std::isfinite(value.toDouble());
     };
     for (auto it = values.begin(); it != values.end(); ++it) {
         const QString kind =

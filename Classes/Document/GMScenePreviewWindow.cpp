@@ -130,10 +130,7 @@ bool GMScenePreviewWindow::isFlat() const
 
 void GMScenePreviewWindow::setFlat(bool flat)
 {
-    if (flat == isFlat())
-        return;
-    m_flatSwitch->setState(flat);
-    render();
+    setSwitch(m_flatSwitch, flat);
 }
 
 bool GMScenePreviewWindow::isFinalQuality() const
@@ -143,9 +140,14 @@ bool GMScenePreviewWindow::isFinalQuality() const
 
 void GMScenePreviewWindow::setFinalQuality(bool finalQuality)
 {
-    if (finalQuality == isFinalQuality())
+    setSwitch(m_finalQualitySwitch, finalQuality);
+}
+
+void GMScenePreviewWindow::setSwitch(OVButton* button, bool on)
+{
+    if (on == button->state())
         return;
-    m_finalQualitySwitch->setState(finalQuality);
+    button->setState(on);
     render();
 }
 

@@ -45,6 +45,8 @@ public:
 
 private:
     void render();
+    // Turns a switch on or off and renders again, when that changes it.
+    void setSwitch(OVButton* button, bool on);
 
     QPointer<pf::Window> m_window;
     GMFittedPictureView* m_view = nullptr;

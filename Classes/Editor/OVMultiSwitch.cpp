@@ -12,25 +12,13 @@
 
 namespace {
 
-const QString bigBezel = QStringLiteral("SwitchBigBackground.png");
-const QString bigKnob = QStringLiteral("SwitchBigKnob.png");
-const QString smallBezel = QStringLiteral("SwitchSmallBackground.png");
 const QString smallBezelDrawn = QStringLiteral("SwitchSmallBlackBackground.png");
-const QString smallKnob = QStringLiteral("SwitchSmallKnob.png");
 const QString placeholderName = QStringLiteral("PictoEmpty.png");
-
-pf::Size sizeOf(const QString& name)
-{
-    return OVImageSize::pointSize(pf::NamedImage::image(name));
-}
 
 } // namespace
 
-OVMultiSwitch::OVMultiSwitch(const pf::Rect& frame, QWidget* parent) : View(frame, parent)
+OVMultiSwitch::OVMultiSwitch(const pf::Rect& frame, QWidget* parent) : OVSlideSwitch(frame, parent, -1)
 {
-    m_knobView = new OVImageView(pf::Rect(pf::Point(), sizeOf(bigKnob)));
-    m_knobView->setNoHitTesting(true); // a press on the knob is a press on the switch
-    addSubview(m_knobView);
     m_imagePlaceholder = pf::NamedImage::image(placeholderName);
     setSmallSize(false);
 }
@@ -70,21 +58,10 @@ void OVMultiSwitch::setNumStates(unsigned count)
     setNeedsDisplay();
 }
 
-void OVMultiSwitch::setSmallSize(bool small)
-{
-    m_smallSize = small;
-    m_bezelSize = sizeOf(small ? smallBezel : bigBezel);
-    const QString knob = small ? smallKnob : bigKnob;
-    m_knobSize = sizeOf(knob);
-    m_knobView->setFrameSize(m_knobSize);
-    m_knobView->setImage(pf::NamedImage::image(knob));
-    updateFrame();
-}
-
 void OVMultiSwitch::updateFrame()
 {
     const double column = OVImageSize::pointSize(m_imagePlaceholder).width;
-    setFrameSize(pf::Size(column + m_bezelSize.width + 4, m_bezelSize.height));
+    setFrameSize(pf::Size(column + bezelSize().width + 4, bezelSize().height));
     m_bezelOrigin = pf::Point(column + 4, 0);
     setKnobPosition(positionOfState(m_state), false);
     setNeedsDisplay();
@@ -101,25 +78,17 @@ void OVMultiSwitch::setImage(const QImage& image, unsigned state)
     setNeedsDisplay();
 }
 
-void OVMultiSwitch::setKnobPosition(double position, bool animated)
-{
-    const double x = (m_bezelSize.width - m_knobSize.width) / 2 + m_bezelOrigin.x;
-    const double y = std::clamp(position, 0.0, 1.0) * (m_bezelSize.height - m_knobSize.height) +
-                     m_bezelOrigin.y - (m_smallSize ? 1 : 0);
-    OVViewState::setFrameOrigin(m_knobView, pf::Point(x, y), animated ? 0.2 : 0);
-}
-
 double OVMultiSwitch::positionForPoint(pf::Point point) const
 {
-    const double travel = m_bezelSize.height - m_knobSize.height;
+    const double travel = bezelSize().height - knobSize().height;
     if (travel <= 0)
         return 0;
-    return std::clamp((point.y - m_bezelOrigin.y - m_knobSize.height / 2) / travel, 0.0, 1.0);
+    return std::clamp((point.y - m_bezelOrigin.y - knobSize().height / 2) / travel, 0.0, 1.0);
 }
 
 void OVMultiSwitch::drawRect(QPainter& painter, const pf::Rect&)
 {
-    const QImage bezel = pf::NamedImage::image(m_smallSize ? smallBezelDrawn : bigBezel);
+    const QImage bezel = pf::NamedImage::image(smallSize() ? smallBezelDrawn : bezelName(false));
     pf::drawImage(painter, bezel, pf::Rect(m_bezelOrigin, OVImageSize::pointSize(bezel)));
     const size_t count = std::min<size_t>(m_images.size(), m_maxState + 1);
     const double height = bounds().size.height;
@@ -136,24 +105,16 @@ pf::Point OVMultiSwitch::pointOf(const pf::Event& event) const
     return convertPointFromView(event.locationInWindow(), nullptr);
 }
 
-void OVMultiSwitch::mouseDown(const pf::Event& event)
+void OVMultiSwitch::pressed(const pf::Event& event)
 {
-    if (!OVViewState::isVisible(this)) {
-        View::mouseDown(event);
-        return;
-    }
     const unsigned state = stateForPosition(positionForPoint(pointOf(event)));
     m_isDragging = state == m_state;
     if (state != m_state)
         updateState(state, true);
 }
 
-void OVMultiSwitch::mouseDragged(const pf::Event& event)
+void OVMultiSwitch::dragged(const pf::Event& event)
 {
-    if (!OVViewState::isVisible(this)) {
-        View::mouseDragged(event);
-        return;
-    }
     if (!m_isDragging)
         return;
     const double position = positionForPoint(pointOf(event));
@@ -163,17 +124,14 @@ void OVMultiSwitch::mouseDragged(const pf::Event& event)
         updateState(state, false);
 }
 
-void OVMultiSwitch::mouseUp(const pf::Event& event)
+void OVMultiSwitch::released(const pf::Event&)
 {
-    if (!OVViewState::isVisible(this)) {
-        View::mouseUp(event);
-        return;
-    }
     m_isDragging = false;
     setKnobPosition(positionOfState(m_state), true);
 }
 
 QStringList OVMultiSwitch::imageNames()
 {
-    return {bigBezel, bigKnob, smallBezel, smallBezelDrawn, smallKnob, placeholderName};
+    return {bezelName(false), knobName(false), bezelName(true),
+            smallBezelDrawn,  knobName(true),  placeholderName};
 }

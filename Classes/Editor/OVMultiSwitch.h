@@ -1,11 +1,10 @@
 #pragma once
 
-#include "Platform/UI/View.h"
+#include "Classes/Editor/OVSlideSwitch.h"
 
 #include <QImage>
 #include <vector>
 
-class OVImageView;
 class OVMultiSwitchDelegate;
 
 // A vertical slide switch with one or more states: a bezel whose knob rests at evenly spaced stops,
@@ -13,7 +12,7 @@ class OVMultiSwitchDelegate;
 // there; a press on the current stop grabs the knob, which then follows the pointer and changes state
 // as it passes stops. Every change of state made by the user is reported as it happens. A switch faded
 // out (see OVViewState) ignores the mouse.
-class OVMultiSwitch : public pf::View
+class OVMultiSwitch : public OVSlideSwitch
 {
     Q_OBJECT
 
@@ -34,10 +33,8 @@ public:
     void setNumStates(unsigned count);
     unsigned maxState() const { return m_maxState; }
 
-    bool smallSize() const { return m_smallSize; }
-    void setSmallSize(bool small);
     // Sizes the frame (keeping its origin) to the picture column and the bezel; places the knob.
-    void updateFrame();
+    void updateFrame() override;
 
     // Sets the picture of a state; a gap before it is filled with the placeholder.
     void setImage(const QImage& image, unsigned state);
@@ -45,14 +42,8 @@ public:
     QImage imagePlaceholder() const { return m_imagePlaceholder; }
     void setImagePlaceholder(const QImage& image) { m_imagePlaceholder = image; }
 
-    pf::Point bezelOrigin() const { return m_bezelOrigin; }
-    pf::Size bezelSize() const { return m_bezelSize; }
-    pf::Size knobSize() const { return m_knobSize; }
-    OVImageView* knobView() const { return m_knobView; }
     bool isDragging() const { return m_isDragging; }
 
-    // Places the knob for a position in 0..1 (0 at the bottom).
-    void setKnobPosition(double position, bool animated);
     // The knob position (0..1) under a point of the view.
     double positionForPoint(pf::Point point) const;
 
@@ -61,11 +52,12 @@ public:
     void setDelegate(OVMultiSwitchDelegate* delegate) { m_delegate = delegate; }
 
     void drawRect(QPainter& painter, const pf::Rect& dirtyRect) override;
-    void mouseDown(const pf::Event& event) override;
-    void mouseDragged(const pf::Event& event) override;
-    void mouseUp(const pf::Event& event) override;
-
     static QStringList imageNames();
+
+protected:
+    void pressed(const pf::Event& event) override;
+    void dragged(const pf::Event& event) override;
+    void released(const pf::Event& event) override;
 
 private:
     double positionOfState(unsigned state) const;
@@ -73,10 +65,6 @@ private:
     pf::Point pointOf(const pf::Event& event) const;
 
     std::vector<QImage> m_images;
-    OVImageView* m_knobView = nullptr;
-    pf::Point m_bezelOrigin;
-    pf::Size m_bezelSize, m_knobSize;
-    bool m_smallSize = false;
     unsigned m_maxState = 2;
     QImage m_imagePlaceholder;
     unsigned m_state = 0;

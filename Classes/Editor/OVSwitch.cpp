@@ -11,10 +11,6 @@
 
 namespace {
 
-const QString bigBackground = QStringLiteral("SwitchBigBackground.png");
-const QString bigKnob = QStringLiteral("SwitchBigKnob.png");
-const QString smallBackground = QStringLiteral("SwitchSmallBackground.png");
-const QString smallKnob = QStringLiteral("SwitchSmallKnob.png");
 const QString panelBackground = QStringLiteral("LateralMiniPanelBackground.png");
 
 QImage named(const QString& name)
@@ -29,11 +25,8 @@ pf::Size sizeOf(const QString& name)
 
 } // namespace
 
-OVSwitch::OVSwitch(const pf::Rect& frame, QWidget* parent) : View(frame, parent)
+OVSwitch::OVSwitch(const pf::Rect& frame, QWidget* parent) : OVSlideSwitch(frame, parent, 1)
 {
-    m_knobView = new OVImageView(pf::Rect(pf::Point(), sizeOf(smallKnob)));
-    m_knobView->setNoHitTesting(true); // a press on the knob is a press on the switch
-    addSubview(m_knobView);
     const bool small = frame.size.width <= 43 || frame.size.height <= 47;
     const bool left = frame.size.width > 43;
     setSmallSize(small);
@@ -64,26 +57,6 @@ void OVSwitch::updateState(bool state, bool updateKnob)
         m_delegate->ovSwitchDidChangeState(this, state);
 }
 
-void OVSwitch::setKnobPosition(double position, bool animated)
-{
-    const double x = m_bezelOrigin.x + (m_bezelSize.width - m_knobSize.width) / 2;
-    const double y = m_bezelOrigin.y +
-                     std::clamp(position, 0.0, 1.0) * (m_bezelSize.height - m_knobSize.height) +
-                     (m_smallSize ? 1 : 0);
-    OVViewState::setFrameOrigin(m_knobView, pf::Point(x, y), animated ? 0.2 : 0);
-}
-
-void OVSwitch::setSmallSize(bool small)
-{
-    m_smallSize = small;
-    m_bezelSize = sizeOf(small ? smallBackground : bigBackground);
-    const QString knob = small ? smallKnob : bigKnob;
-    m_knobSize = sizeOf(knob);
-    m_knobView->setFrameSize(m_knobSize);
-    m_knobView->setImage(named(knob));
-    updateFrame();
-}
-
 void OVSwitch::setLogoPlacementLeft(bool left)
 {
     m_logoPlacementLeft = left;
@@ -93,7 +66,7 @@ void OVSwitch::setLogoPlacementLeft(bool left)
 void OVSwitch::setDrawsBackground(bool draws)
 {
     m_drawsBackground = draws;
-    m_border = draws ? (sizeOf(panelBackground).width - sizeOf(smallBackground).width) / 2 : 0;
+    m_border = draws ? (sizeOf(panelBackground).width - sizeOf(bezelName(true)).width) / 2 : 0;
     updateFrame();
 }
 
@@ -113,7 +86,7 @@ void OVSwitch::updateFrame()
 {
     const pf::Size on = OVImageSize::pointSize(m_onImage), off = OVImageSize::pointSize(m_offImage);
     const bool hasPictogram = !m_onImage.isNull() || !m_offImage.isNull();
-    pf::Size size = m_bezelSize;
+    pf::Size size = bezelSize();
     if (m_logoPlacementLeft) {
         size.width += std::max(on.width, off.width) + (hasPictogram ? 4 : 0);
         m_bezelOrigin =
@@ -135,7 +108,7 @@ void OVSwitch::drawRect(QPainter& painter, const pf::Rect&)
         const QImage panel = named(panelBackground);
         pf::drawImage(painter, panel, pf::Rect(pf::Point(), OVImageSize::pointSize(panel)));
     }
-    const QImage bezel = named(m_smallSize ? smallBackground : bigBackground);
+    const QImage bezel = named(bezelName(smallSize()));
     pf::drawImage(painter, bezel, pf::Rect(m_bezelOrigin, OVImageSize::pointSize(bezel)));
     const double h = bounds().size.height;
     const pf::Size on = OVImageSize::pointSize(m_onImage), off = OVImageSize::pointSize(m_offImage);
@@ -144,32 +117,17 @@ void OVSwitch::drawRect(QPainter& painter, const pf::Rect&)
     pf::drawImage(painter, m_onImage, pf::Rect(x, h - m_border - on.height, on.width, on.height));
 }
 
-void OVSwitch::mouseDown(const pf::Event& event)
+void OVSwitch::pressed(const pf::Event&)
 {
-    if (OVViewState::isVisible(this))
-        updateState(!m_state, true);
-    else
-        View::mouseDown(event);
-}
-
-void OVSwitch::mouseDragged(const pf::Event& event)
-{
-    if (!OVViewState::isVisible(this))
-        View::mouseDragged(event);
-}
-
-void OVSwitch::mouseUp(const pf::Event& event)
-{
-    if (!OVViewState::isVisible(this))
-        View::mouseUp(event);
+    updateState(!m_state, true);
 }
 
 QStringList OVSwitch::imageNames()
 {
-    return {bigBackground,
-            bigKnob,
-            smallBackground,
-            smallKnob,
+    return {bezelName(false),
+            knobName(false),
+            bezelName(true),
+            knobName(true),
             panelBackground,
             QStringLiteral("PictoLayerMode.png"),
             QStringLiteral("PictoBrush2.png"),

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "Platform/UI/View.h"
+#include "Classes/Editor/OVSlideSwitch.h"
 
 #include <QImage>
 
-class OVImageView;
 class OVSwitchDelegate;
 
 // A two-state toggle: a knob that slides along a vertical bezel between an "on" pictogram (beside the
@@ -14,7 +13,7 @@ class OVSwitchDelegate;
 // or 47 high or less, is the small look; wider than 43 puts the pictograms on the left; a small switch
 // with pictograms above and below sits on a little panel of its own. The switch sizes itself to its
 // pictures. A switch faded out (see OVViewState) ignores the mouse.
-class OVSwitch : public pf::View
+class OVSwitch : public OVSlideSwitch
 {
     Q_OBJECT
 
@@ -27,11 +26,6 @@ public:
     void setState(bool state, bool updateKnob);
     // The same, then tells the delegate.
     void updateState(bool state, bool updateKnob);
-    // 0 at the lower end, 1 at the upper end.
-    void setKnobPosition(double position, bool animated);
-
-    bool smallSize() const { return m_smallSize; }
-    void setSmallSize(bool small);
     bool logoPlacementLeft() const { return m_logoPlacementLeft; }
     void setLogoPlacementLeft(bool left);
     bool drawsBackground() const { return m_drawsBackground; }
@@ -41,32 +35,24 @@ public:
     QImage offImage() const { return m_offImage; }
     void setOffImage(const QImage& image);
     // Sizes the frame (keeping its origin) to the bezel and pictograms and places the knob.
-    void updateFrame();
+    void updateFrame() override;
 
     double border() const { return m_border; }
-    pf::Point bezelOrigin() const { return m_bezelOrigin; }
-    pf::Size bezelSize() const { return m_bezelSize; }
-    pf::Size knobSize() const { return m_knobSize; }
-    OVImageView* knobView() const { return m_knobView; }
 
     // Not owned; clear it before the delegate goes.
     OVSwitchDelegate* delegate() const { return m_delegate; }
     void setDelegate(OVSwitchDelegate* delegate) { m_delegate = delegate; }
 
     void drawRect(QPainter& painter, const pf::Rect& dirtyRect) override;
-    void mouseDown(const pf::Event& event) override;
-    void mouseDragged(const pf::Event& event) override;
-    void mouseUp(const pf::Event& event) override;
-
     static QStringList imageNames();
+
+protected:
+    // A click toggles.
+    void pressed(const pf::Event& event) override;
 
 private:
     QImage m_onImage, m_offImage;
-    OVImageView* m_knobView = nullptr;
     double m_border = 0;
-    pf::Point m_bezelOrigin;
-    pf::Size m_bezelSize, m_knobSize;
-    bool m_smallSize = false;
     bool m_logoPlacementLeft = false;
     bool m_drawsBackground = false;
     bool m_state = true;

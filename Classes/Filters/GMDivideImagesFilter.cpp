@@ -1,12 +1,8 @@
 #include "Classes/Filters/GMDivideImagesFilter.h"
 
-using FilterMode = pf::Sampler::FilterMode;
-using WrapMode = pf::Sampler::WrapMode;
-
 GMDivideImagesFilter::GMDivideImagesFilter(const QString& className)
-    : GMKernelPassFilter(
-          className,
-          {.images = {{QStringLiteral("inputImage"), 0, FilterMode::Nearest, WrapMode::Clamp},
-                      {QStringLiteral("inputPatternImage"), 0, FilterMode::Nearest, WrapMode::Clamp}}},
-          QStringLiteral("GMDivideImagesFilter"))
+    : GMKernelPassFilter(className,
+                         {.images = {exactImage(QStringLiteral("inputImage")),
+                                     exactImage(QStringLiteral("inputPatternImage"))}},
+                         QStringLiteral("GMDivideImagesFilter"))
 {}

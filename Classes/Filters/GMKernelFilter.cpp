@@ -1,5 +1,6 @@
 #include "Classes/Filters/GMKernelFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Classes/Framework/KernelResource.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Image/Sampler.h"
@@ -130,6 +131,13 @@ GMKernelFilter::Pass GMKernelFilter::imagePass(ApplyExtent extent, std::vector<P
     pass.extent = extent;
     pass.needsEveryImage = false;
     return pass;
+}
+
+GMKernelFilter::Pass GMKernelFilter::intensityPass(ApplyExtent extent)
+{
+    return imagePass(extent, {numberInput(QStringLiteral("inputIntensity"),
+                                          MaskFilterSupport::numberAttributes(
+                                              {.min = 0, .max = 1, .defaultValue = 0.5, .identity = 0}))});
 }
 
 void GMKernelFilter::declarePassInputs(const Pass& pass)

@@ -50,6 +50,11 @@ protected:
         std::optional<double> fallback;
         QVariantMap attributes; // declared with the input
     };
+    // An image read pixel by pixel, its edge pixels repeated outward.
+    static PassImage exactImage(const QString& key, double margin = 0)
+    {
+        return {key, margin, pf::Sampler::FilterMode::Nearest, pf::Sampler::WrapMode::Clamp};
+    }
     // A number input whose value is passed as it is: never set, it is a missing argument.
     static PassNumber numberInput(const QString& key, const QVariantMap& attributes = {})
     {
@@ -74,6 +79,8 @@ protected:
     // A pass over "inputImage" alone, as most one-image members apply their kernel: a number never set
     // is a missing argument, and a missing image is handed on to the kernel.
     static Pass imagePass(ApplyExtent extent, std::vector<PassNumber> numbers = {}, double margin = 0);
+    // That pass with one number, "inputIntensity" from 0 to 1: 0.5 by default, 0 changing nothing.
+    static Pass intensityPass(ApplyExtent extent);
     // The kernel in `slot` applied as `pass` says, with `extra` after the pass's own arguments. No
     // kernel (or a missing image the pass needs), no image.
     pf::Image applyPass(const Pass& pass, const QVariantList& extra = {}, size_t slot = 0) const;

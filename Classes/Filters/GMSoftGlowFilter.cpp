@@ -6,42 +6,33 @@
 #include <cmath>
 
 using namespace pf;
-using FrameworkFilterSupport::var;
-using MaskFilterSupport::numberAttributes;
 
-GMSoftGlowFilter::GMSoftGlowFilter(const QString& className) : GMKernelFilter(className)
+namespace {
+
+// A weight of the blend from 0 to 1, 0 leaving the image as it is.
+QVariantMap weightAttributes(double defaultValue)
 {
-    loadDefaultKernel();
-    declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputRadius"),
-                 numberAttributes({.min = 0, .sliderMin = 0, .sliderMax = 100, .defaultValue = 10}));
-    declareInput(QStringLiteral("inputSoftLight"), numberAttributes({.min = 0,
-                                                                     .max = 1,
-                                                                     .sliderMin = 0,
-                                                                     .sliderMax = 1,
-                                                                     .defaultValue = 0.6,
-                                                                     .identity = 0,
-                                                                     .type = FilterAttribute::TypeScalar}));
-    declareInput(QStringLiteral("inputScreen"), numberAttributes({.min = 0,
-                                                                  .max = 1,
-                                                                  .sliderMin = 0,
-                                                                  .sliderMax = 1,
-                                                                  .defaultValue = 0.3,
-                                                                  .identity = 0,
-                                                                  .type = FilterAttribute::TypeScalar}));
+    return MaskFilterSupport::numberAttributes({.min = 0,
+                                                .max = 1,
+                                                .sliderMin = 0,
+                                                .sliderMax = 1,
+                                                .defaultValue = defaultValue,
+                                                .identity = 0,
+                                                .type = FilterAttribute::TypeScalar});
 }
 
-Image GMSoftGlowFilter::outputImage() const
+} // namespace
+
+GMSoftGlowFilter::GMSoftGlowFilter(const QString& className)
+    : GMBlurBlendFilter(className,
+                        {QStringLiteral("inputRadius"), 10,
+                         MaskFilterSupport::numberAttributes(
+                             {.min = 0, .sliderMin = 0, .sliderMax = 100, .defaultValue = 10})},
+                        {QStringLiteral("inputSoftLight"), 0.6, weightAttributes(0.6)},
+                        {QStringLiteral("inputScreen"), 0.3, weightAttributes(0.3)})
+{}
+
+std::optional<Image> GMSoftGlowFilter::blurred(const Image& image, double radius) const
 {
-    const Image image = imageValue(QStringLiteral("inputImage"));
-    const double radius = numberValue(QStringLiteral("inputRadius"), 10);
-    if (image.isNull() || !FrameworkFilterSupport::hasArea(image.extent()))
-        return Image();
-    const Image blurred =
-        radius > 0 && std::isfinite(radius) ? FrameworkFilterSupport::blurOfPicture(image, radius) : image;
-    return FrameworkFilterSupport::applyOver(kernelSlot(0),
-                                             {var(image), var(blurred),
-                                              numberValue(QStringLiteral("inputSoftLight"), 0.6),
-                                              numberValue(QStringLiteral("inputScreen"), 0.3)},
-                                             image);
+    return radius > 0 && std::isfinite(radius) ? FrameworkFilterSupport::blurOfPicture(image, radius) : image;
 }

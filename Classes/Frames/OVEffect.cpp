@@ -27,6 +27,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -459,27 +460,14 @@ pf::View* OVEffect::settingsView()
         control->setProperty(tagProperty.toUtf8().constData(), int(m_boundSettings.size()));
         m_boundSettings << inputKey;
         m_settingsControls << control;
+        // Where each type of control sits beside its label (x, drop from the band's top, width, height);
+        // the last row for any other type.
+        static constexpr double places[][4] = {{110, 4, 190, 15}, {110, 0, 190, 23}, {110, 0, 45, 22},
+                                               {110, 0, 190, 23}, {110, 2, 20, 20},  {99, 0, 210, 27}};
+        constexpr int otherType = int(std::size(places)) - 1;
         const int type = entry.value(QStringLiteral("type")).toInt();
-        switch (type) {
-        case 0:
-            place(control, 110, 4, 190, 15);
-            break;
-        case 1:
-            place(control, 110, 0, 190, 23);
-            break;
-        case 2:
-            place(control, 110, 0, 45, 22);
-            break;
-        case 3:
-            place(control, 110, 0, 190, 23);
-            break;
-        case 4:
-            place(control, 110, 2, 20, 20);
-            break;
-        default:
-            place(control, 99, 0, 210, 27);
-            break;
-        }
+        const double* p = places[type >= 0 && type < otherType ? type : otherType];
+        place(control, p[0], p[1], p[2], p[3]);
     }
     updateSettings();
     return m_settingsView.get();

@@ -2,6 +2,7 @@
 
 #include "Classes/Filters/FrameworkFilterSupport.h"
 #include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/Filter.h"
 #include "Platform/Image/KernelMath.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
@@ -388,6 +389,16 @@ pf::Bitmap OVFrameBand::shrunk(const pf::Bitmap& grey, int factor)
         }
     }
     return small;
+}
+
+std::vector<std::pair<QString, QVariantMap>> OVFrameBand::sizeInputs()
+{
+    using pf::FilterAttribute::Default;
+    using pf::FilterAttribute::SliderMax;
+    using pf::FilterAttribute::SliderMin;
+    return {{QStringLiteral("inputWidth"), {{Default, 0.0}, {SliderMin, 0.0}, {SliderMax, 0.2}}},
+            {QStringLiteral("inputTextureScale"), {{Default, 1.0}, {SliderMin, 0.1}, {SliderMax, 1.9}}},
+            {QStringLiteral("inputShadowWidth"), {{Default, 0.0}}}};
 }
 
 double OVFrameBand::shadowRadius(double width, const Rect& picture)

@@ -7,6 +7,8 @@
 #include "Platform/Image/Kernel.h"
 #include "Platform/Image/Vector.h"
 
+#include <QString>
+#include <QVariantMap>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -68,6 +70,10 @@ public:
 
     // A grey bitmap made `factor` times smaller, each pixel the mean of the block it stands for.
     static pf::Bitmap shrunk(const pf::Bitmap& grey, int factor);
+
+    // The inputs that size a band and its inner shadow ("inputWidth", "inputTextureScale",
+    // "inputShadowWidth"), with their attributes, in the order the framing filters declare them.
+    static std::vector<std::pair<QString, QVariantMap>> sizeInputs();
 
     // The blur radius of an inner shadow `width` wide (a share of the picture's shorter side).
     static double shadowRadius(double width, const pf::Rect& picture);

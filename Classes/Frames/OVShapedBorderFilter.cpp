@@ -305,13 +305,8 @@ OVShapedBorderFilter::OVShapedBorderFilter(const QString& className)
     m_texturize->setTextureFillMode(2);
     for (const char* key : {"inputImage", "inputTextureName", "inputColor", "canvasProportion"})
         declareInput(QString::fromLatin1(key));
-    declareInput(QStringLiteral("inputWidth"), {{FilterAttribute::Default, 0.0},
-                                                {FilterAttribute::SliderMin, 0.0},
-                                                {FilterAttribute::SliderMax, 0.2}});
-    declareInput(QStringLiteral("inputTextureScale"), {{FilterAttribute::Default, 1.0},
-                                                       {FilterAttribute::SliderMin, 0.1},
-                                                       {FilterAttribute::SliderMax, 1.9}});
-    declareInput(QStringLiteral("inputShadowWidth"), {{FilterAttribute::Default, 0.0}});
+    for (const auto& [key, attributes] : OVFrameBand::sizeInputs())
+        declareInput(key, attributes);
 }
 
 void OVShapedBorderFilter::registerClass()

@@ -70,13 +70,8 @@ OVTexturedFrameFilter::OVTexturedFrameFilter(const QString& className)
                             "texturizeFilter.inputTextureName", "texturizeFilter.inputColor",
                             "canvasProportion", "forceInside"})
         declareInput(QString::fromLatin1(key));
-    declareInput(QStringLiteral("inputWidth"), {{FilterAttribute::Default, 0.0},
-                                                {FilterAttribute::SliderMin, 0.0},
-                                                {FilterAttribute::SliderMax, 0.2}});
-    declareInput(QStringLiteral("inputTextureScale"), {{FilterAttribute::Default, 1.0},
-                                                       {FilterAttribute::SliderMin, 0.1},
-                                                       {FilterAttribute::SliderMax, 1.9}});
-    declareInput(QStringLiteral("inputShadowWidth"), {{FilterAttribute::Default, 0.0}});
+    for (const auto& [key, attributes] : OVFrameBand::sizeInputs())
+        declareInput(key, attributes);
     // A frame renamed in a catalog keeps being shown under its new name.
     m_renameObserver = NotificationCenter::defaultCenter().addObserver(
         QStringLiteral("OVFrameNameChanged"), nullptr, [this](const Notification& n) {

@@ -106,16 +106,30 @@ Image scaleImageToSize(const Image& image, double width, double height, Resampli
                                Rect(0, 0, w, h));
 }
 
+// The scaling of a crop-and-scale; without one, `*none` is what the caller gives instead: no image for
+// an image that cannot be scaled, an empty one for a crop or size that cannot be.
+std::optional<Scaling> cropScaling(const Image& image, const Rect& r, double width, double height,
+                                   const char* caller, Image* none)
+{
+    const std::optional<Rect> extent = scalableExtent(image, caller);
+    if (!extent) {
+        *none = Image();
+        return std::nullopt;
+    }
+    const std::optional<Scaling> s = scaling(*extent, r, width, height, caller);
+    if (!s)
+        *none = Image::emptyImage();
+    return s;
+}
+
 } // namespace
 
 Image cropAndScaleImage(const Image& image, const Rect& r, double width, double height)
 {
-    const std::optional<Rect> extent = scalableExtent(image, "cropAndScaleImage");
-    if (!extent)
-        return Image();
-    const std::optional<Scaling> s = scaling(*extent, r, width, height, "cropAndScaleImage");
+    Image none;
+    const std::optional<Scaling> s = cropScaling(image, r, width, height, "cropAndScaleImage", &none);
     if (!s)
-        return Image::emptyImage();
+        return none;
     const AffineTransform scale = AffineTransform::scale(s->sx, s->sy);
     if (FilterPtr filter = EngineFilters::registered(QStringLiteral("OVAffineTransformFilter"))) {
         filter->setValue(QVariant::fromValue(image), QStringLiteral("inputImage"));
@@ -128,12 +142,10 @@ Image cropAndScaleImage(const Image& image, const Rect& r, double width, double 
 
 Image lanczosCropAndScaleImage(const Image& image, const Rect& r, double width, double height)
 {
-    const std::optional<Rect> extent = scalableExtent(image, "lanczosCropAndScaleImage");
-    if (!extent)
-        return Image();
-    const std::optional<Scaling> s = scaling(*extent, r, width, height, "lanczosCropAndScaleImage");
+    Image none;
+    const std::optional<Scaling> s = cropScaling(image, r, width, height, "lanczosCropAndScaleImage", &none);
     if (!s)
-        return Image::emptyImage();
+        return none;
     const Image scaled = EngineFilters::lanczosScale(image, s->sy, s->sx / s->sy);
     return movedToOrigin(EngineFilters::crop(scaled, s->crop), s->crop);
 }

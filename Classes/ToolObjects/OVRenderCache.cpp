@@ -33,6 +33,18 @@ Bitmap eightBitCopy(const Bitmap& pixels)
 std::mutex gateMutex;
 std::function<void()> gate;
 
+// `content` composited over `stack` by the compositing filter of the layer at `index`; null when the
+// layer has none or it gives no image.
+Image composited(const OVRenderSource& source, int index, const Image& content, const Image& stack)
+{
+    const FilterPtr composition = source.compositingFilterForIndex(index);
+    if (!composition)
+        return Image();
+    composition->setValue(QVariant::fromValue(content), QStringLiteral("inputImage"));
+    composition->setValue(QVariant::fromValue(stack), QStringLiteral("inputBackgroundImage"));
+    return composition->value(OutputImageKey).value<Image>();
+}
+
 } // namespace
 
 void OVRenderCache::setFillGateForTesting(std::function<void()> hook)
@@ -116,6 +128,16 @@ bool OVRenderCache::geometry(const OVRenderSource& source, AffineTransform* tran
     return true;
 }
 
+std::shared_ptr<const OVRenderSource> OVRenderCache::knownSource(AffineTransform* transform, Rect* crop) const
+{
+    auto source = m_delegate->renderSource();
+    // A state the cache has not been told about yet: its tables may not match it. The notification
+    // is on its way; give up, as a cancelled fill does.
+    if (source->version() != m_knownVersion || !geometry(*source, transform, crop))
+        return nullptr;
+    return source;
+}
+
 Image OVRenderCache::imageToIndex(int index, bool composed)
 {
     if (index < 0)
@@ -133,15 +155,10 @@ Image OVRenderCache::imageToIndex(int index, bool composed)
     if (!composed && size_t(index) < m_images.size() && m_images[size_t(index)])
         return *m_images[size_t(index)];
 
-    const auto source = m_delegate->renderSource();
-    // A state the cache has not been told about yet: its tables may not match it. The notification
-    // is on its way; give up, as a cancelled fill does.
-    if (source->version() != m_knownVersion)
-        return Image();
-
     AffineTransform transform;
     Rect crop;
-    if (!geometry(*source, &transform, &crop))
+    const auto source = knownSource(&transform, &crop);
+    if (!source)
         return Image();
 
     // The fill works on copies of the tables, made from the state just checked, and stores what it
@@ -193,20 +210,15 @@ Image OVRenderCache::imageToIndex(int index, bool composed)
             stack = stacks[size_t(k)];
         } else {
             Image kept;
-            if (FilterPtr composition = source->compositingFilterForIndex(k)) {
-                composition->setValue(QVariant::fromValue(content), QStringLiteral("inputImage"));
-                composition->setValue(QVariant::fromValue(stack), QStringLiteral("inputBackgroundImage"));
-                const Image output = composition->value(OutputImageKey).value<Image>();
-                if (!output.isNull()) {
-                    // A large output keeps 8-bit copies; the float rendering is then made only for a
-                    // layer above in this fill.
-                    const auto pixels = large && k == index
-                                            ? std::nullopt
-                                            : renderedPixels(output, out, Bitmap::Format::RGBAf);
-                    stack = pixels ? Image::fromBitmap(*pixels) : rendered(output, out);
-                    if (pixels && large)
-                        kept = Image::fromBitmap(eightBitCopy(*pixels));
-                }
+            const Image output = composited(*source, k, content, stack);
+            if (!output.isNull()) {
+                // A large output keeps 8-bit copies; the float rendering is then made only for a
+                // layer above in this fill.
+                const auto pixels =
+                    large && k == index ? std::nullopt : renderedPixels(output, out, Bitmap::Format::RGBAf);
+                stack = pixels ? Image::fromBitmap(*pixels) : rendered(output, out);
+                if (pixels && large)
+                    kept = Image::fromBitmap(eightBitCopy(*pixels));
             }
             stacks.push_back(kept.isNull() ? stack : kept);
         }
@@ -254,13 +266,9 @@ Image OVRenderCache::composedRecipeToIndex(int index) const
                             : source->contentImageAtIndex(k, stack, transform, crop);
         if (content.isNull())
             content = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(crop);
-        if (FilterPtr composition = source->compositingFilterForIndex(k)) {
-            composition->setValue(QVariant::fromValue(content), QStringLiteral("inputImage"));
-            composition->setValue(QVariant::fromValue(stack), QStringLiteral("inputBackgroundImage"));
-            const Image output = composition->value(OutputImageKey).value<Image>();
-            if (!output.isNull())
-                stack = output;
-        }
+        const Image output = composited(*source, k, content, stack);
+        if (!output.isNull())
+            stack = output;
     }
     return stack;
 }
@@ -269,12 +277,10 @@ Image OVRenderCache::requestedOnly(int index, bool composed, std::unique_lock<st
 {
     if (!m_kept.isNull() && m_keptIndex == index && m_keptComposed == composed)
         return m_kept;
-    const auto source = m_delegate->renderSource();
-    if (source->version() != m_knownVersion)
-        return Image();
     AffineTransform transform;
     Rect crop;
-    if (!geometry(*source, &transform, &crop))
+    const auto source = knownSource(&transform, &crop);
+    if (!source)
         return Image();
     const quint64 generation = m_generation;
     const Rect out = outputRect();
@@ -290,13 +296,9 @@ Image OVRenderCache::requestedOnly(int index, bool composed, std::unique_lock<st
         Image content = source->contentImageAtIndex(k, stack, transform, crop);
         if (content.isNull())
             content = Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(crop);
-        if (FilterPtr composition = source->compositingFilterForIndex(k)) {
-            composition->setValue(QVariant::fromValue(content), QStringLiteral("inputImage"));
-            composition->setValue(QVariant::fromValue(stack), QStringLiteral("inputBackgroundImage"));
-            const Image output = composition->value(OutputImageKey).value<Image>();
-            if (!output.isNull())
-                stack = output;
-        }
+        const Image output = composited(*source, k, content, stack);
+        if (!output.isNull())
+            stack = output;
         if (m_cancel.load())
             return Image();
     }

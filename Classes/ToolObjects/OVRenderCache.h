@@ -80,6 +80,8 @@ private:
     // Where the photo lands in the output: its transform and the output's crop. False when the output
     // size or the contents rectangle leaves no finite, positive scale.
     bool geometry(const OVRenderSource& source, pf::AffineTransform* transform, pf::Rect* crop) const;
+    // The delegate's source with its geometry, while the tables know its state; null otherwise.
+    std::shared_ptr<const OVRenderSource> knownSource(pf::AffineTransform* transform, pf::Rect* crop) const;
     pf::Image imageToIndex(int index, bool composed);
     pf::Image requestedOnly(int index, bool composed, std::unique_lock<std::mutex>& lock);
     static std::function<void()> fillGate();

@@ -123,22 +123,23 @@ OVGridItem::OVGridItem(unsigned settings, QWidget* parent)
 
     const pf::Transaction::Scope scope(true);
     const auto& root = m_extras->layer();
-    if (settings & Remove) {
-        m_removeLayer = pf::Layer::create();
-        m_removeLayer->setContentsGravity(pf::ContentsGravity::Center);
-        m_removeLayer->setAutoresizingMask(pf::Layer::MaxXMargin | pf::Layer::MinYMargin);
-        m_removeLayer->setFrame(pf::Rect(5, 75, 20, 20));
-        setButtonImage(m_removeLayer.get(), &m_removeImageName, QStringLiteral("GridItemRemove"));
-        m_removeLayer->setOpacity(0);
-    }
-    if (settings & Pin) {
-        m_pinLayer = pf::Layer::create();
-        m_pinLayer->setContentsGravity(pf::ContentsGravity::Center);
-        m_pinLayer->setAutoresizingMask(pf::Layer::MinXMargin | pf::Layer::MinYMargin);
-        m_pinLayer->setFrame(pf::Rect(66, 75, 29, 20));
-        setButtonImage(m_pinLayer.get(), &m_pinImageName, QStringLiteral("GridItemPin"));
-        m_pinLayer->setOpacity(0);
-    }
+    // The remove and pin buttons: hidden until the pointer comes, pinned to their top corner.
+    auto buttonLayer = [this](unsigned mask, const pf::Rect& frame, QString* imageName,
+                              const QString& image) {
+        auto layer = pf::Layer::create();
+        layer->setContentsGravity(pf::ContentsGravity::Center);
+        layer->setAutoresizingMask(mask | pf::Layer::MinYMargin);
+        layer->setFrame(frame);
+        setButtonImage(layer.get(), imageName, image);
+        layer->setOpacity(0);
+        return layer;
+    };
+    if (settings & Remove)
+        m_removeLayer = buttonLayer(pf::Layer::MaxXMargin, pf::Rect(5, 75, 20, 20), &m_removeImageName,
+                                    QStringLiteral("GridItemRemove"));
+    if (settings & Pin)
+        m_pinLayer = buttonLayer(pf::Layer::MinXMargin, pf::Rect(66, 75, 29, 20), &m_pinImageName,
+                                 QStringLiteral("GridItemPin"));
     if (settings & Title) {
         m_titleLayer = pf::Layer::create();
         m_titleLayer->setContentsGravity(pf::ContentsGravity::ResizeAspect);

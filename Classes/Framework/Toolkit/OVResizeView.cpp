@@ -160,24 +160,20 @@ void OVResizeView::updateForLocation(Point p)
     p = Point(p.x - bounds().minX(), p.y - bounds().minY());
     m_resizeSides = 0;
     m_factorX = m_factorY = 0;
-    if (p.x < edgeZone) {
-        if (m_allowedSides & Left) {
-            m_resizeSides |= Left;
-            m_factorX = -1;
+    // Along one axis: the low side near its start, the high side near its end, when allowed.
+    auto takeSide = [this](double at, double length, unsigned low, unsigned high, double* factor) {
+        if (at < edgeZone) {
+            if (m_allowedSides & low) {
+                m_resizeSides |= low;
+                *factor = -1;
+            }
+        } else if (at > length - edgeZone && (m_allowedSides & high)) {
+            m_resizeSides |= high;
+            *factor = 1;
         }
-    } else if (p.x > w - edgeZone && (m_allowedSides & Right)) {
-        m_resizeSides |= Right;
-        m_factorX = 1;
-    }
-    if (p.y < edgeZone) {
-        if (m_allowedSides & Bottom) {
-            m_resizeSides |= Bottom;
-            m_factorY = -1;
-        }
-    } else if (p.y > h - edgeZone && (m_allowedSides & Top)) {
-        m_resizeSides |= Top;
-        m_factorY = 1;
-    }
+    };
+    takeSide(p.x, w, Left, Right, &m_factorX);
+    takeSide(p.y, h, Bottom, Top, &m_factorY);
 }
 
 double OVResizeView::angleForLocation(Point p) const

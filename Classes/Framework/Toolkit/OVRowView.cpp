@@ -123,6 +123,18 @@ void OVRowView::updateColors()
     setNeedsDisplay();
 }
 
+template <class Button>
+void OVRowView::addEdgeButton(Button* button, QPointer<Button>& slot, unsigned verticalMask)
+{
+    button->setAutoresizingMask((m_rightAligned ? pf::View::MinXMargin : pf::View::MaxXMargin) |
+                                verticalMask);
+    button->setAlphaValue(0);
+    addSubview(button);
+    slot = button;
+    layoutTitle();
+    updateElementVisibility();
+}
+
 void OVRowView::setDeletable(bool flag)
 {
     if (flag == deletable())
@@ -136,13 +148,7 @@ void OVRowView::setDeletable(bool flag)
     auto* button = new OVButton(m_rightAligned ? pf::Rect(b.width() - 27, b.height() - 21, 11, 11)
                                                : pf::Rect(6, 5, 11, 11));
     button->setName(QStringLiteral("Remove"));
-    button->setAutoresizingMask((m_rightAligned ? pf::View::MinXMargin : pf::View::MaxXMargin) |
-                                pf::View::MinYMargin);
-    button->setAlphaValue(0);
-    addSubview(button);
-    m_removeButton = button;
-    layoutTitle();
-    updateElementVisibility();
+    addEdgeButton(button, m_removeButton, pf::View::MinYMargin);
 }
 
 void OVRowView::setDraggable(bool flag)
@@ -157,13 +163,7 @@ void OVRowView::setDraggable(bool flag)
     const pf::Rect b = bounds();
     auto* button = new OVDragButton(m_rightAligned ? pf::Rect(b.width() - 29, b.height() / 2 - 4, 16, 8)
                                                    : pf::Rect(8, b.height() / 2 - 4, 16, 8));
-    button->setAutoresizingMask((m_rightAligned ? pf::View::MinXMargin : pf::View::MaxXMargin) |
-                                pf::View::MinYMargin | pf::View::MaxYMargin);
-    button->setAlphaValue(0);
-    addSubview(button);
-    m_dragButton = button;
-    layoutTitle();
-    updateElementVisibility();
+    addEdgeButton(button, m_dragButton, pf::View::MinYMargin | pf::View::MaxYMargin);
 }
 
 void OVRowView::setMarkable(bool flag)

@@ -96,6 +96,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Adds a hidden button at the row's leading or trailing edge, kept in `slot`, held at the vertical
+    // margins `verticalMask` says, and lays the title out around it.
+    template <class Button> void addEdgeButton(Button* button, QPointer<Button>& slot, unsigned verticalMask);
     void timedClick();
     void beginEditing();
     void setHovered(bool hovered);

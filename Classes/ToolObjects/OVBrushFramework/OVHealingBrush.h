@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/ToolObjects/OVBrushFramework/OVAdditionalBrushProtocol.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVStoredBrushState.h"
 
 #include "Platform/Image/Bitmap.h"
 
@@ -14,7 +15,7 @@ class OVInpaintingFilter;
 // fills only the part its segment painted (and reads only the margin the fill needs around it), taking
 // what earlier steps healed as its surroundings, and keeps the result as pixels. imageForMask computes
 // the final healed pixels at the photo's resolution, cut to the stroke.
-class OVHealingBrush : public OVAdditionalBrushProtocol
+class OVHealingBrush : public OVStoredBrushState<OVAdditionalBrushProtocol>
 {
 public:
     // Loads the skin texture (without it, logged, the fill has no texture) and makes the filter.
@@ -33,12 +34,8 @@ public:
     // The healed picture: in preview quality what the steps healed so far over the input, else built
     // afresh at every call.
     pf::Image image() const override;
-    pf::Image startImage() const override { return m_startImage; }
     void setStartImage(const pf::Image& image) override;
-    pf::Image backgroundImage() const override { return m_backgroundImage; }
     void setBackgroundImage(const pf::Image& image) override;
-    double brushSize() const override { return m_brushSize; }
-    void setBrushSize(double size) override { m_brushSize = size; }
     pf::Image maskImage() const override { return m_maskImage; }
     // The stroke's mask in the stroke encoding; the fill covers the stroke alone ("extractStroke").
     void setMaskImage(const pf::Image& image) override;
@@ -97,12 +94,8 @@ private:
     pf::Image m_skinPatch;
     std::shared_ptr<OVInpaintingFilter> m_inpaintingFilter;
     double m_lastSkinScale = 0;
-    pf::Image m_startImage;
-    pf::Image m_backgroundImage;
     pf::Image m_maskImage;
     pf::Image m_startMaskImage;
-    double m_brushSize = 0;
-    double m_faceWidth = 0;
     pf::Rect m_strokeBounds = pf::Rect::null(); // normalised points of the stroke
     pf::Point m_lastPoint;                      // the last point, normalised ...
     bool m_hasLastPoint = false;                // ... once there is one

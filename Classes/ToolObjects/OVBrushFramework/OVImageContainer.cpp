@@ -374,6 +374,17 @@ RenderContext& storingContext()
     return **context;
 }
 
+// Makes the container's folder and its "content" description, before the picture is written into it.
+bool makeFolderWithContent(const QString& folder, bool monochrome, QString* errorMessage)
+{
+    if (!FileSystem::createDirectory(folder, errorMessage))
+        return false;
+    const auto content = PropertyList::toData(QVariantMap{{QStringLiteral("isMonochrome"), monochrome}},
+                                              PropertyList::Format::Xml, errorMessage);
+    return content &&
+           FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *content, errorMessage);
+}
+
 } // namespace
 
 bool OVImageContainer::storedColourPart(Bitmap* part, Point* origin, Size* frame) const
@@ -682,12 +693,7 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
         }
     }
     if (!part.isNull()) {
-        if (!FileSystem::createDirectory(folder, errorMessage))
-            return false;
-        const auto content = PropertyList::toData(QVariantMap{{QStringLiteral("isMonochrome"), monochrome}},
-                                                  PropertyList::Format::Xml, errorMessage);
-        if (!content ||
-            !FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *content, errorMessage))
+        if (!makeFolderWithContent(folder, monochrome, errorMessage))
             return false;
         return writeFramedPNG(part, origin, frame, folder + QStringLiteral("/image.png"), errorMessage);
     }
@@ -701,12 +707,7 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
         }
         return true;
     }
-    if (!FileSystem::createDirectory(folder, errorMessage))
-        return false;
-    const auto content = PropertyList::toData(QVariantMap{{QStringLiteral("isMonochrome"), monochrome}},
-                                              PropertyList::Format::Xml, errorMessage);
-    if (!content ||
-        !FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *content, errorMessage))
+    if (!makeFolderWithContent(folder, monochrome, errorMessage))
         return false;
     if (stored.format() == Bitmap::Format::Gray16)
         return writeGreyPNG(stored, folder + QStringLiteral("/image.png"), errorMessage);

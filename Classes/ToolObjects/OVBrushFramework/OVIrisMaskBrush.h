@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Classes/ToolObjects/OVBrushFramework/IrisRadiusFinder.h"
-#include "Classes/ToolObjects/OVBrushFramework/OVMaskBrushProtocol.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVStoredBrushState.h"
 #include "Platform/Image/Filter.h"
 
 #include <memory>
@@ -11,7 +11,7 @@
 // brush) allows, then lets "GMIrisMaskFinderFilter" paint it as a draw stroke over the layer's mask.
 // The mask brush hands it click strokes whole; its image() is in the stroke encoding of docs/masks.md,
 // so the brush handler takes the click out as the stroke like any painted one.
-class OVIrisMaskBrush : public OVMaskBrushProtocol
+class OVIrisMaskBrush : public OVStoredBrushState<OVMaskBrushProtocol>
 {
 public:
     // Makes OVIrisMaskBrush the mask brush's click brush. Called once at start-up.
@@ -25,15 +25,8 @@ public:
 
     // The iris over the start mask after the last point; null before the first.
     pf::Image image() const override { return m_irisImage; }
-    pf::Image startImage() const override { return m_startImage; }
-    void setStartImage(const pf::Image& image) override { m_startImage = image; }
-    pf::Image backgroundImage() const override { return m_backgroundImage; }
-    void setBackgroundImage(const pf::Image& image) override { m_backgroundImage = image; }
-    double brushSize() const override { return m_brushSize; }
-    void setBrushSize(double size) override { m_brushSize = size; }
-    // Bounds the iris looked for: no larger than a share of the face, or without a face than the brush.
-    void setFaceWidth(double width) override { m_faceWidth = width; }
-    // The largest limbus radius a click accepts, in pixels.
+    // The face width set bounds the iris looked for: no larger than a share of the face, or without a
+    // face than the brush. The largest limbus radius a click accepts, in pixels.
     double largestIrisRadius() const;
     // The same for a face of that width (pixels), or without one (0) the given bound.
     static double largestIrisRadius(double faceWidth, double withoutFace);
@@ -67,10 +60,6 @@ private:
     pf::FilterPtr m_brushFilter;
     std::unique_ptr<IrisRadiusFinder> m_irisFinder;
     pf::Point m_lastPoint;
-    pf::Image m_startImage;
-    pf::Image m_backgroundImage;
-    double m_brushSize = 0;
-    double m_faceWidth = 0;
     bool m_withPupil = false;
     pf::Rect m_dirtyRect = pf::Rect::null();
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Classes/ToolObjects/OVBrushFramework/OVAdditionalBrushProtocol.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVStoredBrushState.h"
 
 // The additional brush of the click tools that replace the iris: it places the stock iris picture
 // ("Iris", png) over the iris the click finds in the photo (its centre, its limbus a little inside the
@@ -8,7 +9,7 @@
 // out, over the layer's additional image, while the click brush paints the iris's mask. For a finished
 // stroke it places the iris alone at the photo's resolution: the square is kept in normalised
 // coordinates, so the iris keeps its place and size relative to the picture.
-class OVIrisReplacementBrush : public OVAdditionalBrushProtocol
+class OVIrisReplacementBrush : public OVStoredBrushState<OVAdditionalBrushProtocol>
 {
 public:
     // Loads the iris picture; without it (logged) the brush places nothing.
@@ -24,18 +25,11 @@ public:
 
     // The start image with the iris at the last point; the start image before the first point.
     pf::Image image() const override;
-    pf::Image startImage() const override { return m_startImage; }
-    void setStartImage(const pf::Image& image) override { m_startImage = image; }
-    pf::Image backgroundImage() const override { return m_backgroundImage; }
-    void setBackgroundImage(const pf::Image& image) override { m_backgroundImage = image; }
-    double brushSize() const override { return m_brushSize; }
-    void setBrushSize(double size) override { m_brushSize = size; }
     pf::Image maskImage() const override { return m_maskImage; }
     void setMaskImage(const pf::Image& image) override { m_maskImage = image; }
     pf::Image startMaskImage() const override { return m_startMaskImage; }
     void setStartMaskImage(const pf::Image& image) override { m_startMaskImage = image; }
     double faceWidth() const override { return m_faceWidth; }
-    void setFaceWidth(double width) override { m_faceWidth = width; }
 
     bool hasDirtyRect() const override { return true; }
     pf::Rect dirtyRect() const override { return m_dirtyRect; }
@@ -58,12 +52,8 @@ private:
     pf::Image m_irisImage;
     pf::Image m_resultImage;
     pf::Point m_lastPoint;
-    pf::Image m_startImage;
-    pf::Image m_backgroundImage;
     pf::Image m_maskImage;
     pf::Image m_startMaskImage;
-    double m_brushSize = 0;
-    double m_faceWidth = 0;
     pf::Rect m_dirtyRect = pf::Rect::null();
     pf::Rect m_placed = pf::Rect::null(); // pixels of the start image
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Classes/ToolObjects/OVBrushFramework/OVMaskBrushProtocol.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVStoredBrushState.h"
 #include "Platform/Foundation/Size.h"
 #include "Platform/Image/Filter.h"
 
@@ -24,7 +24,7 @@ class ImageAccumulator;
 // Programmer errors (brush-down without a start image, or a smart or click stroke without a background
 // image) are logged as errors and the stroke then paints nothing; an unknown brush type, or a smart
 // brush whose kernel does not exist, paints nothing as well.
-class OVMaskBrush : public OVMaskBrushProtocol
+class OVMaskBrush : public OVStoredBrushState<OVMaskBrushProtocol>
 {
 public:
     OVMaskBrush();
@@ -55,15 +55,8 @@ public:
     // The click brush's image during a click stroke; the canvas over the start image while a stroke
     // runs; the start image otherwise.
     pf::Image image() const override;
-    pf::Image startImage() const override { return m_startImage; }
-    void setStartImage(const pf::Image& image) override { m_startImage = image; }
-    pf::Image backgroundImage() const override { return m_backgroundImage; }
-    void setBackgroundImage(const pf::Image& image) override { m_backgroundImage = image; }
-    double brushSize() const override { return m_brushSize; }
-    void setBrushSize(double size) override { m_brushSize = size; }
-    // Handed on to the click brush.
-    void setFaceWidth(double width) override { m_faceWidth = width; }
 
+    // The face width set is handed on to the click brush.
     bool hasDirtyRect() const override { return true; }
     // The click brush's during a click stroke; otherwise the union of the step rectangles of the last
     // processPoint(s), the null rectangle when it painted nothing.
@@ -87,10 +80,6 @@ private:
     pf::FilterPtr m_brushFilter;
     OVMaskBrushPtr m_customType;
     pf::Point m_lastPoint;
-    pf::Image m_startImage;
-    pf::Image m_backgroundImage;
-    double m_brushSize = 0;
-    double m_faceWidth = 0;
     bool m_irisDabPending = false;
     pf::Rect m_dirtyRect = pf::Rect::null();
 };
