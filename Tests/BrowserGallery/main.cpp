@@ -243,13 +243,7 @@ struct Gallery
     }
     bool best = false;
 
-    void settle(int milliseconds)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < milliseconds)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
+    void settle(int milliseconds) { gallerySupport::settle(milliseconds); }
     // Animation time passes in steps, the window drawing as it goes.
     void pass(double seconds)
     {
@@ -297,11 +291,7 @@ struct Gallery
         const Rect b = card->bounds();
         return card->convertPointToLayer(Point(b.minX() + across * b.width(), b.midY()), nullptr);
     }
-    bool save(const QString& name)
-    {
-        settle(40);
-        return gallerySupport::saveScreenshot(window, folder, name);
-    }
+    bool save(const QString& name) { return gallerySupport::saveScreenshot(window, folder, name, 40); }
 };
 
 } // namespace
@@ -309,15 +299,9 @@ struct Gallery
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QString folder;
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &folder, &portrait))
-        return 1;
-    Gallery gallery(folder, portrait);
+    const auto opened = gallerySupport::open<Gallery>(argc, argv);
+    Gallery& gallery = *opened;
     Editor& editor = gallery.editor;
-    gallery.window.makeKeyAndOrderFront();
-    if (!QTest::qWaitForWindowExposed(&gallery.window))
-        std::fprintf(stderr, "Warning: the window was not shown\n");
     gallery.pass(1.5);
     bool ok = gallery.save(QStringLiteral("browsers-start"));
 

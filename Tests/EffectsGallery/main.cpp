@@ -10,6 +10,7 @@
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UI/Menu.h"
 #include "Platform/UI/Window.h"
+#include "Tests/Gallery/EditorClasses.h"
 #include "Tests/Gallery/GalleryShots.h"
 #include "Tests/GallerySupport.h"
 
@@ -124,8 +125,7 @@ int main(int argc, char** argv)
     if (!gallerySupport::prepare(argc, argv, &outputFolder, &portrait))
         return 1;
     QTemporaryDir sandbox;
-    pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
-    pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
+    GalleryShots::useSandbox(sandbox);
     FilterLibrary::registerAll();
     FramesLibrary::registerAll();
 

@@ -168,12 +168,8 @@ struct Gallery
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QString folder;
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &folder, &portrait))
-        return 1;
-    Gallery gallery(folder, portrait);
-    gallery.window.makeKeyAndOrderFront();
+    const auto opened = gallerySupport::open<Gallery>(argc, argv, false);
+    Gallery& gallery = *opened;
     bool ok = true;
 
     {

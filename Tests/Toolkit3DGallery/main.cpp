@@ -381,13 +381,7 @@ struct Gallery
         return Point(inStrip.x(), strip->frame().height() - inStrip.y());
     }
 
-    void settle(int milliseconds)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < milliseconds)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
+    void settle(int milliseconds) { gallerySupport::settle(milliseconds); }
     void moveTo(Point inStrip)
     {
         const QPointF at = onScreen(inStrip);
@@ -396,11 +390,7 @@ struct Gallery
         settle(80);
     }
 
-    bool save(const QString& name)
-    {
-        settle(30);
-        return gallerySupport::saveScreenshot(window, folder, name);
-    }
+    bool save(const QString& name) { return gallerySupport::saveScreenshot(window, folder, name, 30); }
 };
 
 } // namespace
@@ -408,14 +398,8 @@ struct Gallery
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QString folder;
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &folder, &portrait))
-        return 1;
-    Gallery gallery(folder, portrait);
-    gallery.window.makeKeyAndOrderFront();
-    if (!QTest::qWaitForWindowExposed(&gallery.window))
-        std::fprintf(stderr, "Warning: the window was not shown\n");
+    const auto opened = gallerySupport::open<Gallery>(argc, argv);
+    Gallery& gallery = *opened;
     gallery.settle(200);
     gallery.clock.advance(0.35); // the dashes march seven steps
     bool ok = gallery.save(QStringLiteral("toolkit3d-gallery"));
