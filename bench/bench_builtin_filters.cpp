@@ -13,6 +13,7 @@
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
 #include "bench/BenchRun.h"
+#include "bench/EngineSwitches.h"
 
 #include <benchmark/benchmark.h>
 
@@ -402,17 +403,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     registerBuiltinFilters();
-    // The engine as it was before kernels shared passes and the shipped kernels, medians and Lanczos
-    // scalings ran on the CPU, for figures before and after in one build.
-    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_ENGINE_BEFORE")) {
-        RenderStatistics::setFusionEnabled(false);
-        RenderStatistics::setCpuFiltersEnabled(false);
-        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
-    }
-    // Every kernel in passes, the rest as it is: how recipes that mix the engine's kernels with others
-    // rendered before those ran on the CPU too.
-    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_KERNELS_IN_PASSES"))
-        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
+    bench::applyEngineSwitches();
     runBenchmarksAsAsked(argc, argv);
     printRatios();
     return 0;

@@ -6,18 +6,16 @@
 // 2000 x 2000 disc. Each figure is the median of five runs (the counter "ms", which `make bench-report`
 // reads), printed with the load average, since other work shares the machine.
 
-#include "Classes/Filters/FilterLibrary.h"
-#include "Classes/Frames/FramesLibrary.h"
 #include "Classes/Frames/OVFrameBuilder.h"
 #include "Classes/Frames/OVFrameCatalog.h"
 #include "Classes/Frames/OVShapedBorderFilter.h"
 #include "Classes/Frames/OVTexturedFrameFilter.h"
 #include "Classes/Framework/Toolkit/OVSlider.h"
-#include "Platform/Foundation/FileSystem.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/RenderContext.h"
 #include "bench/BenchRun.h"
 #include "bench/BenchStatistics.h"
+#include "bench/FramesBenchSetup.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -241,14 +239,9 @@ BENCHMARK(BM_ShapedBorder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterat
 int main(int argc, char** argv)
 {
     QTemporaryDir workingArea;
-    qputenv("PF_USER_DEFAULTS_FILE", workingArea.filePath(QStringLiteral("defaults.conf")).toUtf8());
-    // The frame filters need no screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::prepareFramesEnvironment(workingArea);
     QApplication application(argc, argv);
-    FileSystem::setApplicationSupportDirectoryForTesting(workingArea.filePath(QStringLiteral("support")));
-    FilterLibrary::registerAll();
-    FramesLibrary::registerAll();
+    bench::registerFrames(workingArea);
     // A small frame and border first, so that no figure includes compiling the engine's programs.
     {
         auto filter = frameFilter(picture(64, 64, false), threeShadeFrame());
