@@ -8,6 +8,7 @@
 #include "Classes/Frames/FramesLibrary.h"
 #include "Platform/Foundation/FileSystem.h"
 
+#include <QApplication>
 #include <QTemporaryDir>
 #include <QtGlobal>
 
@@ -29,5 +30,20 @@ inline void registerFrames(const QTemporaryDir& workingArea)
     FilterLibrary::registerAll();
     FramesLibrary::registerAll();
 }
+
+// The application of a frame or effect benchmark, with its working area and what it registers.
+class FramesBenchApplication
+{
+public:
+    FramesBenchApplication(int& argc, char** argv) : m_application(argc, argv)
+    {
+        registerFrames(m_workingArea);
+    }
+
+private:
+    QTemporaryDir m_workingArea;
+    bool m_prepared = (prepareFramesEnvironment(m_workingArea), true); // before the application starts
+    QApplication m_application;
+};
 
 } // namespace bench

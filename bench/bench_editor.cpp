@@ -125,6 +125,16 @@ struct Editor
         while (counter.shownPicture != picture && Clock::now() - begin < std::chrono::seconds(2))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
+    // Outside the figure: the stroke is stored and drawn again, its snapshot written, as between two
+    // strokes of a person.
+    void storeStroke(benchmark::State& state)
+    {
+        state.PauseTiming();
+        controller.editRenderer()->renderQueue()->waitUntilEmpty();
+        OVBrushPathImage::waitForPendingWrites();
+        waitUntilLive();
+        state.ResumeTiming();
+    }
     void waitForFrame()
     {
         const int seen = counter.frames;
@@ -159,6 +169,12 @@ struct OverlayDrags
 {
     std::vector<double> latencies;
     int unshown = 0;
+
+    void addTo(std::vector<double>& allLatencies, int& allUnshown) const
+    {
+        allLatencies.insert(allLatencies.end(), latencies.begin(), latencies.end());
+        allUnshown += unshown;
+    }
 };
 
 // Sends 120 drag events at 120 per second (`move` with t from 0 to 1, the button already down); the
@@ -247,14 +263,8 @@ void dragToFrame(benchmark::State& state, GMSettingsController::BrushKind kind)
                           QTest::mouseMove(handle, e.onPhoto(0.2 + 0.6 * t, y + 0.03 * std::sin(t * 12)));
                       },
                       [&] { QTest::mouseRelease(handle, Qt::LeftButton, {}, e.onPhoto(0.8, y)); }, &zoom);
-        latencies.insert(latencies.end(), drags.latencies.begin(), drags.latencies.end());
-        unshown += drags.unshown;
-        state.PauseTiming();
-        // The stroke is stored and drawn again; its snapshot written, as between two strokes of a person.
-        e.controller.editRenderer()->renderQueue()->waitUntilEmpty();
-        OVBrushPathImage::waitForPendingWrites();
-        e.waitUntilLive();
-        state.ResumeTiming();
+        drags.addTo(latencies, unshown);
+        e.storeStroke(state);
     }
     report(state, "drag_to_frame", latencies);
     // A raster window has no signal for its buffer reaching the screen: the figure stops where the
@@ -381,13 +391,8 @@ void loupeDragToFrame(benchmark::State& state, int step)
                          f.midY() + dy * f.height() / 2 + 8 * std::sin(t * 12));
         };
         const OverlayDrags drags = dragThroughOverlay(e, frames, path(0), path, renderer.get());
-        latencies.insert(latencies.end(), drags.latencies.begin(), drags.latencies.end());
-        unshown += drags.unshown;
-        state.PauseTiming();
-        e.controller.editRenderer()->renderQueue()->waitUntilEmpty();
-        OVBrushPathImage::waitForPendingWrites();
-        e.waitUntilLive();
-        state.ResumeTiming();
+        drags.addTo(latencies, unshown);
+        e.storeStroke(state);
     }
     overlay->removeEventFilter(&frames);
     report(state, "loupe_drag_to_frame", latencies);
@@ -429,8 +434,7 @@ void BM_LoupeCarryStepToFrame(benchmark::State& state)
             return Point(grip.x + 120 * std::sin(t * 6.283), grip.y + 80 * (1 - std::cos(t * 6.283)));
         };
         const OverlayDrags carry = dragThroughOverlay(e, frames, grip, path, nullptr);
-        latencies.insert(latencies.end(), carry.latencies.begin(), carry.latencies.end());
-        unshown += carry.unshown;
+        carry.addTo(latencies, unshown);
         state.PauseTiming();
         const auto begin = Clock::now();
         while (loupe->loupeState() != 5 && Clock::now() - begin < std::chrono::seconds(20))

@@ -238,10 +238,7 @@ BENCHMARK(BM_ShapedBorder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterat
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir workingArea;
-    bench::prepareFramesEnvironment(workingArea);
-    QApplication application(argc, argv);
-    bench::registerFrames(workingArea);
+    const bench::FramesBenchApplication application(argc, argv);
     // A small frame and border first, so that no figure includes compiling the engine's programs.
     {
         auto filter = frameFilter(picture(64, 64, false), threeShadeFrame());

@@ -97,10 +97,7 @@ struct Chain
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir workingArea;
-    bench::prepareFramesEnvironment(workingArea);
-    QApplication application(argc, argv);
-    bench::registerFrames(workingArea);
+    const bench::FramesBenchApplication application(argc, argv);
 
     {
         Chain chain;
