@@ -53,15 +53,31 @@ inline bool saveScreenshot(QWidget& window, const QString& folder, const QString
     return saved;
 }
 
+// The test portrait, the run's folder in `folder`; without either the run ends in failure, having said
+// why.
+inline QImage portraitOrExit(int argc, char* argv[], QString* folder)
+{
+    QImage portrait;
+    if (!prepare(argc, argv, folder, &portrait))
+        std::exit(1);
+    return portrait;
+}
+
+// The exit status of a run that counted its failed steps, having said how many there were.
+inline int exitCodeForFailedSteps(int failures)
+{
+    if (failures)
+        std::fprintf(stderr, "%d step(s) failed\n", failures);
+    return failures ? 1 : 0;
+}
+
 // The gallery made from the run's folder and portrait, its window brought to the front (and, with
 // `waitUntilShown`, shown before the first step). Without the inputs the run ends in failure, having
 // said why.
 template <typename Gallery> std::unique_ptr<Gallery> open(int argc, char* argv[], bool waitUntilShown = true)
 {
     QString folder;
-    QImage portrait;
-    if (!prepare(argc, argv, &folder, &portrait))
-        std::exit(1);
+    const QImage portrait = portraitOrExit(argc, argv, &folder);
     auto gallery = std::make_unique<Gallery>(folder, portrait);
     gallery->window.makeKeyAndOrderFront();
     if (waitUntilShown && !QTest::qWaitForWindowExposed(&gallery->window))

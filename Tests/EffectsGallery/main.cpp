@@ -121,9 +121,7 @@ void filterPreviews()
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &outputFolder, &portrait))
-        return 1;
+    const QImage portrait = gallerySupport::portraitOrExit(argc, argv, &outputFolder);
     QTemporaryDir sandbox;
     GalleryShots::useSandbox(sandbox);
     FilterLibrary::registerAll();

@@ -433,9 +433,7 @@ void previewerStep(const QImage& portrait)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &outputFolder, &portrait))
-        return 1;
+    const QImage portrait = gallerySupport::portraitOrExit(argc, argv, &outputFolder);
     decorativeStep();
     lineAndPrintStep(portrait);
     {
@@ -446,7 +444,5 @@ int main(int argc, char* argv[])
     turnedResizeStep(portrait);
     previewerStep(portrait);
     panelsStep(portrait);
-    if (failures)
-        std::fprintf(stderr, "%d step(s) failed\n", failures);
-    return failures ? 1 : 0;
+    return gallerySupport::exitCodeForFailedSteps(failures);
 }

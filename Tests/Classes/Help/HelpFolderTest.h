@@ -18,7 +18,10 @@ protected:
     {
         ASSERT_TRUE(m_folder.isValid());
         pf::UserDefaults::standard().setFileForTesting(m_folder.filePath(QStringLiteral("defaults.conf")));
+        prepare();
     }
+    // What the test puts in the folder and sets up around it, once the folder is there.
+    virtual void prepare() {}
 
     // Writes `bytes` at `relative` in the folder, making its folders.
     void write(const QString& relative, const QByteArray& bytes)

@@ -28,11 +28,8 @@ namespace {
 class InformationCatalogTest : public HelpFolderTest
 {
 protected:
-    void SetUp() override
+    void prepare() override
     {
-        HelpFolderTest::SetUp();
-        if (HasFatalFailure())
-            return;
         writePlist(QStringLiteral("HelpInformations.plist"), QVariantList{"A", "B", "C"});
         writePlist(QStringLiteral("en.lproj/Localizable.plist"),
                    QVariantMap{{"A", "Alpha"}, {"ASub", "First things"}, {"B", "Beta"}, {"C", "Gamma"}});

@@ -30,11 +30,8 @@ namespace {
 class InformationPanelTest : public HelpFolderTest
 {
 protected:
-    void SetUp() override
+    void prepare() override
     {
-        HelpFolderTest::SetUp();
-        if (HasFatalFailure())
-            return;
         OVInformationPanel::setInformationFolderForTesting(m_folder.path());
         OVInformationPanel::resetAllDontShows();
     }
