@@ -121,6 +121,15 @@ std::unique_ptr<OVTexturedFrameFilter> frameFilter(const Image& input, const OVF
     return filter;
 }
 
+// Renders the frame's whole output; false, the benchmark stopped with an error, when it did not render.
+bool renderFrame(benchmark::State& state, OVTexturedFrameFilter& filter)
+{
+    if (renderWhole(filter.outputImage(), filter.cachedMask().extent()))
+        return true;
+    state.SkipWithError("the frame did not render");
+    return false;
+}
+
 void BM_FrameFirst(benchmark::State& state)
 {
     const Image input = picture(6000, 4000, false);
@@ -146,10 +155,8 @@ void BM_FrameCached(benchmark::State& state)
     renderWhole(filter->outputImage(), filter->cachedMask().extent());
     for (auto _ : state) {
         const Start start = now();
-        if (!renderWhole(filter->outputImage(), filter->cachedMask().extent())) {
-            state.SkipWithError("the frame did not render");
+        if (!renderFrame(state, *filter))
             return;
-        }
         record(state, "frame, cached re-render", start);
     }
 }
@@ -166,10 +173,8 @@ void BM_FrameNewPicture(benchmark::State& state)
         const Image changed = input.imageByCroppingToRect(input.extent());
         const Start start = now();
         filter->setValue(QVariant::fromValue(changed), QStringLiteral("inputImage"));
-        if (!renderWhole(filter->outputImage(), filter->cachedMask().extent())) {
-            state.SkipWithError("the frame did not render");
+        if (!renderFrame(state, *filter))
             return;
-        }
         record(state, "frame, new picture", start);
     }
 }

@@ -380,13 +380,7 @@ bool loupeLive(const OVLoupeView& loupe)
 void setBrushSize(GMWindowController& editor, Hand& hand, double value)
 {
     GMSlider* slider = editor.settingsController()->brushSizeSlider();
-    const Rect b = slider->bounds();
-    double best = b.minX();
-    for (double x = b.minX(); x <= b.maxX(); x += 0.5)
-        if (std::abs(slider->positionForPoint(Point(x, b.midY())) - value) <
-            std::abs(slider->positionForPoint(Point(best, b.midY())) - value))
-            best = x;
-    hand.click(hand.at(slider, Point(best, b.midY())));
+    hand.click(hand.at(slider, GalleryShots::pointForValue(*slider, value)));
 }
 
 // The distance from a point to a polyline.

@@ -6,6 +6,7 @@
 #include "Classes/Editor/GMCollectionViewEffectItem.h"
 #include "Classes/Editor/GMEffectBrowserController.h"
 #include "Classes/Editor/GMEffectIconView.h"
+#include "Classes/Editor/GMSlider.h"
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Framework/Toolkit/OV3DView.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
@@ -16,6 +17,7 @@
 #include "Platform/Foundation/UserDefaults.h"
 
 #include <QTemporaryDir>
+#include <cmath>
 
 // What the runs that paint in the editor register before their first document, as the application does
 // at start.
@@ -59,6 +61,19 @@ inline pf::Point onTile(GMEffectBrowserController& effects, int index)
     const pf::Point inStrip =
         strip->layerForSubview(scroll)->convertPointToLayer(inScroll, strip->layer().get());
     return strip->convertPointToView(inStrip, nullptr);
+}
+
+// The point of the slider, on its middle line and in half-point steps, whose position is nearest to
+// `value` (a click there sets it, as the slider jumps to a click).
+inline pf::Point pointForValue(const GMSlider& slider, double value)
+{
+    const pf::Rect b = slider.bounds();
+    double best = b.minX();
+    for (double x = b.minX(); x <= b.maxX(); x += 0.5)
+        if (std::abs(slider.positionForPoint(pf::Point(x, b.midY())) - value) <
+            std::abs(slider.positionForPoint(pf::Point(best, b.midY())) - value))
+            best = x;
+    return pf::Point(best, b.midY());
 }
 
 } // namespace GalleryShots

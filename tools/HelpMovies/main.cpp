@@ -501,13 +501,7 @@ public:
         GMSlider* slider = m_editor.settingsController()->brushSizeSlider();
         if (!slider || !slider->isVisible())
             return;
-        const Rect b = slider->bounds();
-        double best = b.minX();
-        for (double x = b.minX(); x <= b.maxX(); x += 0.5)
-            if (std::abs(slider->positionForPoint(Point(x, b.midY())) - value) <
-                std::abs(slider->positionForPoint(Point(best, b.midY())) - value))
-                best = x;
-        m_hand.click(m_hand.at(slider, Point(best, b.midY())));
+        m_hand.click(m_hand.at(slider, GalleryShots::pointForValue(*slider, value)));
     }
 
     // Opens a menu of the window's menu bar and chooses one of its items, as a hand does.
