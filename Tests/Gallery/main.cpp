@@ -457,15 +457,14 @@ void menu()
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    useOutputFolder(argc, argv);
-    coordinates();
-    gradients();
-    text();
-    shapes();
-    overlays();
-    animation();
-    tracking();
-    menu();
-    return exitCode();
+    return runGallery(argc, argv, [] {
+        coordinates();
+        gradients();
+        text();
+        shapes();
+        overlays();
+        animation();
+        tracking();
+        menu();
+    });
 }
