@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QRegion>
 #include <QWidget>
+#include <benchmark/benchmark.h>
 
 namespace widgetBench {
 
@@ -21,6 +22,15 @@ inline QImage canvasFor(const QWidget& widget)
     QImage image(widget.size() * 2, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(2);
     return image;
+}
+
+// Times redrawing the widget, after a first draw outside the figure.
+inline void redraw(benchmark::State& state, QWidget& widget)
+{
+    QImage target = canvasFor(widget);
+    draw(widget, target);
+    for (auto _ : state)
+        draw(widget, target);
 }
 
 } // namespace widgetBench

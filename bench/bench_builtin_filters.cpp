@@ -13,6 +13,7 @@
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
 #include "bench/BenchRun.h"
+#include "bench/EngineSwitches.h"
 
 #include <benchmark/benchmark.h>
 
@@ -277,26 +278,27 @@ void BM_ReduceTo1024Lanczos_Ours(benchmark::State& state)
 }
 BENCHMARK(BM_ReduceTo1024Lanczos_Ours)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_ReduceTo1024Area_OpenCV(benchmark::State& state)
+// The photo reduced to 1024 pixels across by OpenCV, with the given interpolation.
+void reduceWithOpenCV(benchmark::State& state, const char* name, int interpolation)
 {
     const cv::Mat input = matOf(bytePhoto());
     cv::Mat out;
-    timed(state, "reduce.opencv", [&] {
+    timed(state, name, [&] {
         cv::resize(input, out, cv::Size(int(ReducedRect.width()), int(ReducedRect.height())), 0, 0,
-                   cv::INTER_AREA);
+                   interpolation);
     });
+}
+
+void BM_ReduceTo1024Area_OpenCV(benchmark::State& state)
+{
+    reduceWithOpenCV(state, "reduce.opencv", cv::INTER_AREA);
 }
 BENCHMARK(BM_ReduceTo1024Area_OpenCV)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The like of ours: OpenCV's own Lanczos (eight taps across, as ours at this reduction reads more).
 void BM_ReduceTo1024Lanczos_OpenCV(benchmark::State& state)
 {
-    const cv::Mat input = matOf(bytePhoto());
-    cv::Mat out;
-    timed(state, "reduce.opencv.lanczos", [&] {
-        cv::resize(input, out, cv::Size(int(ReducedRect.width()), int(ReducedRect.height())), 0, 0,
-                   cv::INTER_LANCZOS4);
-    });
+    reduceWithOpenCV(state, "reduce.opencv.lanczos", cv::INTER_LANCZOS4);
 }
 BENCHMARK(BM_ReduceTo1024Lanczos_OpenCV)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -402,17 +404,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     registerBuiltinFilters();
-    // The engine as it was before kernels shared passes and the shipped kernels, medians and Lanczos
-    // scalings ran on the CPU, for figures before and after in one build.
-    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_ENGINE_BEFORE")) {
-        RenderStatistics::setFusionEnabled(false);
-        RenderStatistics::setCpuFiltersEnabled(false);
-        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
-    }
-    // Every kernel in passes, the rest as it is: how recipes that mix the engine's kernels with others
-    // rendered before those ran on the CPU too.
-    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_KERNELS_IN_PASSES"))
-        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
+    bench::applyEngineSwitches();
     runBenchmarksAsAsked(argc, argv);
     printRatios();
     return 0;

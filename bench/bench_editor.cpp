@@ -125,6 +125,16 @@ struct Editor
         while (counter.shownPicture != picture && Clock::now() - begin < std::chrono::seconds(2))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
+    // Outside the figure: the stroke is stored and drawn again, its snapshot written, as between two
+    // strokes of a person.
+    void storeStroke(benchmark::State& state)
+    {
+        state.PauseTiming();
+        controller.editRenderer()->renderQueue()->waitUntilEmpty();
+        OVBrushPathImage::waitForPendingWrites();
+        waitUntilLive();
+        state.ResumeTiming();
+    }
     void waitForFrame()
     {
         const int seen = counter.frames;
@@ -154,6 +164,77 @@ Editor& editor()
     return *e;
 }
 
+// The latencies of a paced drag and the drags no frame showed within 5 s.
+struct OverlayDrags
+{
+    std::vector<double> latencies;
+    int unshown = 0;
+
+    void addTo(std::vector<double>& allLatencies, int& allUnshown) const
+    {
+        allLatencies.insert(allLatencies.end(), latencies.begin(), latencies.end());
+        allUnshown += unshown;
+    }
+};
+
+// Sends 120 drag events at 120 per second (`move` with t from 0 to 1, the button already down); the
+// latency of each to the end of the first frame `frames` counts that shows it. With a renderer, the
+// step of a drag is drawn by the next frame once the renderer took it; a drag it dropped as surplus is
+// shown with the next step it takes, or by the brush-up (`release`). Without one, the next frame shows it.
+OverlayDrags pacedDrag(const std::function<int()>& frames, const std::function<void(double)>& move,
+                       const std::function<void()>& release, const GMZoomRenderer* renderer)
+{
+    OverlayDrags result;
+    // Events waiting for a frame: when sent, and whether the renderer took their step.
+    struct Waiting
+    {
+        Clock::time_point sent;
+        bool taken;
+    };
+    std::deque<Waiting> waiting;
+    auto next = Clock::now();
+    auto progress = Clock::now();
+    int sent = 0;
+    bool released = false;
+    while (sent < EventsPerStroke || !waiting.empty()) {
+        // Sending an event may itself run the event loop and draw a frame.
+        const int seen = frames();
+        if (sent < EventsPerStroke && Clock::now() >= next) {
+            const double t = double(++sent) / EventsPerStroke;
+            const int dropped = renderer ? renderer->droppedPoints() : 0;
+            waiting.push_back({Clock::now(), false});
+            move(t);
+            if (!renderer || renderer->droppedPoints() == dropped)
+                for (Waiting& w : waiting)
+                    w.taken = true;
+            next += EventInterval;
+        }
+        if (sent == EventsPerStroke && !released && !waiting.empty() && !waiting.back().taken) {
+            // Drags left over at the end are drawn by the brush-up.
+            release();
+            released = true;
+            for (Waiting& w : waiting)
+                w.taken = true;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        const auto now = Clock::now();
+        if (frames() != seen) {
+            progress = now;
+            while (!waiting.empty() && waiting.front().taken) {
+                result.latencies.push_back(milliseconds(now - waiting.front().sent));
+                waiting.pop_front();
+            }
+        }
+        if (now - progress > std::chrono::seconds(5)) {
+            result.unshown += int(waiting.size());
+            break;
+        }
+    }
+    if (!released)
+        release();
+    return result;
+}
+
 // One stroke across the face per iteration; latencies of every drag event.
 void dragToFrame(benchmark::State& state, GMSettingsController::BrushKind kind)
 {
@@ -176,62 +257,14 @@ void dragToFrame(benchmark::State& state, GMSettingsController::BrushKind kind)
         const double y = 0.35 + 0.05 * (stroke++ % 6);
         QTest::mousePress(handle, Qt::LeftButton, {}, e.onPhoto(0.2, y));
         e.waitForFrame();
-        // Events waiting for a frame: when sent, and whether the renderer took their step.
-        struct Waiting
-        {
-            Clock::time_point sent;
-            bool taken;
-        };
-        std::deque<Waiting> waiting;
-        auto next = Clock::now();
-        auto progress = Clock::now();
-        int sent = 0;
-        bool released = false;
-        while (sent < EventsPerStroke || !waiting.empty()) {
-            // Sending an event may itself run the event loop and draw a frame.
-            const int frames = e.counter.frames;
-            if (sent < EventsPerStroke && Clock::now() >= next) {
-                const double t = double(++sent) / EventsPerStroke;
-                const int dropped = zoom.droppedPoints();
-                const auto at = Clock::now();
-                QTest::mouseMove(handle, e.onPhoto(0.2 + 0.6 * t, y + 0.03 * std::sin(t * 12)));
-                const bool taken = zoom.droppedPoints() == dropped;
-                // A dropped drag is shown with the next step taken after it.
-                waiting.push_back({at, false});
-                if (taken)
-                    for (Waiting& w : waiting)
-                        w.taken = true;
-                next += EventInterval;
-            }
-            if (sent == EventsPerStroke && !released && !waiting.empty() && !waiting.back().taken) {
-                // Drags left over at the end are drawn by the brush-up.
-                QTest::mouseRelease(handle, Qt::LeftButton, {}, e.onPhoto(0.8, y));
-                released = true;
-                for (Waiting& w : waiting)
-                    w.taken = true;
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-            const auto now = Clock::now();
-            if (e.counter.frames != frames) {
-                progress = now;
-                while (!waiting.empty() && waiting.front().taken) {
-                    latencies.push_back(milliseconds(now - waiting.front().sent));
-                    waiting.pop_front();
-                }
-            }
-            if (now - progress > std::chrono::seconds(5)) {
-                unshown += int(waiting.size());
-                break;
-            }
-        }
-        if (!released)
-            QTest::mouseRelease(handle, Qt::LeftButton, {}, e.onPhoto(0.8, y));
-        state.PauseTiming();
-        // The stroke is stored and drawn again; its snapshot written, as between two strokes of a person.
-        e.controller.editRenderer()->renderQueue()->waitUntilEmpty();
-        OVBrushPathImage::waitForPendingWrites();
-        e.waitUntilLive();
-        state.ResumeTiming();
+        const OverlayDrags drags =
+            pacedDrag([&] { return e.counter.frames; },
+                      [&](double t) {
+                          QTest::mouseMove(handle, e.onPhoto(0.2 + 0.6 * t, y + 0.03 * std::sin(t * 12)));
+                      },
+                      [&] { QTest::mouseRelease(handle, Qt::LeftButton, {}, e.onPhoto(0.8, y)); }, &zoom);
+        drags.addTo(latencies, unshown);
+        e.storeStroke(state);
     }
     report(state, "drag_to_frame", latencies);
     // A raster window has no signal for its buffer reaching the screen: the figure stops where the
@@ -318,63 +351,15 @@ void placeLoupe(Editor& e, double x, double y)
 // With a renderer (a stroke in the glass), the step of a drag is drawn by the next frame once the
 // renderer took it; a drag it dropped as surplus is shown with the next step it takes (or the
 // brush-up). Without one (a carry step), the next frame shows it, as the step only moves layers.
-struct OverlayDrags
-{
-    std::vector<double> latencies;
-    int unshown = 0; // drags no frame showed within 5 s
-};
-
 OverlayDrags dragThroughOverlay(Editor& e, OverlayFrames& frames, Point down,
                                 const std::function<Point(double)>& path, const GMZoomRenderer* renderer)
 {
     QWindow* handle = e.controller.window()->windowHandle();
-    OverlayDrags result;
     QTest::mousePress(handle, Qt::LeftButton, {}, inWindow(e.controller, down));
-    struct Waiting
-    {
-        Clock::time_point sent;
-        bool taken;
-    };
-    std::deque<Waiting> waiting;
-    auto next = Clock::now();
-    auto progress = Clock::now();
-    int sent = 0;
-    bool released = false;
-    while (sent < EventsPerStroke || !waiting.empty()) {
-        const int seen = frames.frames;
-        if (sent < EventsPerStroke && Clock::now() >= next) {
-            const double t = double(++sent) / EventsPerStroke;
-            const int dropped = renderer ? renderer->droppedPoints() : 0;
-            waiting.push_back({Clock::now(), false});
-            QTest::mouseMove(handle, inWindow(e.controller, path(t)));
-            if (!renderer || renderer->droppedPoints() == dropped)
-                for (Waiting& w : waiting)
-                    w.taken = true;
-            next += EventInterval;
-        }
-        if (sent == EventsPerStroke && !released && !waiting.empty() && !waiting.back().taken) {
-            QTest::mouseRelease(handle, Qt::LeftButton, {}, inWindow(e.controller, path(1)));
-            released = true;
-            for (Waiting& w : waiting)
-                w.taken = true;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        const auto now = Clock::now();
-        if (frames.frames != seen) {
-            progress = now;
-            while (!waiting.empty() && waiting.front().taken) {
-                result.latencies.push_back(milliseconds(now - waiting.front().sent));
-                waiting.pop_front();
-            }
-        }
-        if (now - progress > std::chrono::seconds(5)) {
-            result.unshown += int(waiting.size());
-            break;
-        }
-    }
-    if (!released)
-        QTest::mouseRelease(handle, Qt::LeftButton, {}, inWindow(e.controller, path(1)));
-    return result;
+    return pacedDrag(
+        [&] { return frames.frames; },
+        [&](double t) { QTest::mouseMove(handle, inWindow(e.controller, path(t))); },
+        [&] { QTest::mouseRelease(handle, Qt::LeftButton, {}, inWindow(e.controller, path(1))); }, renderer);
 }
 
 void loupeDragToFrame(benchmark::State& state, int step)
@@ -406,13 +391,8 @@ void loupeDragToFrame(benchmark::State& state, int step)
                          f.midY() + dy * f.height() / 2 + 8 * std::sin(t * 12));
         };
         const OverlayDrags drags = dragThroughOverlay(e, frames, path(0), path, renderer.get());
-        latencies.insert(latencies.end(), drags.latencies.begin(), drags.latencies.end());
-        unshown += drags.unshown;
-        state.PauseTiming();
-        e.controller.editRenderer()->renderQueue()->waitUntilEmpty();
-        OVBrushPathImage::waitForPendingWrites();
-        e.waitUntilLive();
-        state.ResumeTiming();
+        drags.addTo(latencies, unshown);
+        e.storeStroke(state);
     }
     overlay->removeEventFilter(&frames);
     report(state, "loupe_drag_to_frame", latencies);
@@ -454,8 +434,7 @@ void BM_LoupeCarryStepToFrame(benchmark::State& state)
             return Point(grip.x + 120 * std::sin(t * 6.283), grip.y + 80 * (1 - std::cos(t * 6.283)));
         };
         const OverlayDrags carry = dragThroughOverlay(e, frames, grip, path, nullptr);
-        latencies.insert(latencies.end(), carry.latencies.begin(), carry.latencies.end());
-        unshown += carry.unshown;
+        carry.addTo(latencies, unshown);
         state.PauseTiming();
         const auto begin = Clock::now();
         while (loupe->loupeState() != 5 && Clock::now() - begin < std::chrono::seconds(20))

@@ -17,6 +17,7 @@
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
 #include "TestFilters.h"
+#include "bench/EngineSwitches.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -375,17 +376,7 @@ int main(int argc, char** argv)
     FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
     FilterLibrary::registerAll();
     testfilters::registerAll();
-    // The engine as it was before kernels shared passes and the shipped kernels, medians and Lanczos
-    // scalings ran on the CPU, for figures before and after in one build.
-    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_ENGINE_BEFORE")) {
-        RenderStatistics::setFusionEnabled(false);
-        RenderStatistics::setCpuFiltersEnabled(false);
-        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
-    }
-    // Every kernel in passes, the rest as it is: how recipes that mix the engine's kernels with others
-    // rendered before those ran on the CPU too.
-    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_KERNELS_IN_PASSES"))
-        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
+    bench::applyEngineSwitches();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -6,18 +6,16 @@
 // 2000 x 2000 disc. Each figure is the median of five runs (the counter "ms", which `make bench-report`
 // reads), printed with the load average, since other work shares the machine.
 
-#include "Classes/Filters/FilterLibrary.h"
-#include "Classes/Frames/FramesLibrary.h"
 #include "Classes/Frames/OVFrameBuilder.h"
 #include "Classes/Frames/OVFrameCatalog.h"
 #include "Classes/Frames/OVShapedBorderFilter.h"
 #include "Classes/Frames/OVTexturedFrameFilter.h"
 #include "Classes/Framework/Toolkit/OVSlider.h"
-#include "Platform/Foundation/FileSystem.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/RenderContext.h"
 #include "bench/BenchRun.h"
 #include "bench/BenchStatistics.h"
+#include "bench/FramesBenchSetup.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -123,6 +121,15 @@ std::unique_ptr<OVTexturedFrameFilter> frameFilter(const Image& input, const OVF
     return filter;
 }
 
+// Renders the frame's whole output; false, the benchmark stopped with an error, when it did not render.
+bool renderFrame(benchmark::State& state, OVTexturedFrameFilter& filter)
+{
+    if (renderWhole(filter.outputImage(), filter.cachedMask().extent()))
+        return true;
+    state.SkipWithError("the frame did not render");
+    return false;
+}
+
 void BM_FrameFirst(benchmark::State& state)
 {
     const Image input = picture(6000, 4000, false);
@@ -148,10 +155,8 @@ void BM_FrameCached(benchmark::State& state)
     renderWhole(filter->outputImage(), filter->cachedMask().extent());
     for (auto _ : state) {
         const Start start = now();
-        if (!renderWhole(filter->outputImage(), filter->cachedMask().extent())) {
-            state.SkipWithError("the frame did not render");
+        if (!renderFrame(state, *filter))
             return;
-        }
         record(state, "frame, cached re-render", start);
     }
 }
@@ -168,10 +173,8 @@ void BM_FrameNewPicture(benchmark::State& state)
         const Image changed = input.imageByCroppingToRect(input.extent());
         const Start start = now();
         filter->setValue(QVariant::fromValue(changed), QStringLiteral("inputImage"));
-        if (!renderWhole(filter->outputImage(), filter->cachedMask().extent())) {
-            state.SkipWithError("the frame did not render");
+        if (!renderFrame(state, *filter))
             return;
-        }
         record(state, "frame, new picture", start);
     }
 }
@@ -240,15 +243,7 @@ BENCHMARK(BM_ShapedBorder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterat
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir workingArea;
-    qputenv("PF_USER_DEFAULTS_FILE", workingArea.filePath(QStringLiteral("defaults.conf")).toUtf8());
-    // The frame filters need no screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    FileSystem::setApplicationSupportDirectoryForTesting(workingArea.filePath(QStringLiteral("support")));
-    FilterLibrary::registerAll();
-    FramesLibrary::registerAll();
+    const bench::FramesBenchApplication application(argc, argv);
     // A small frame and border first, so that no figure includes compiling the engine's programs.
     {
         auto filter = frameFilter(picture(64, 64, false), threeShadeFrame());

@@ -5,15 +5,13 @@
 // five runs, printed with the load average, since other work shares the machine. Reports only.
 
 #include "Classes/Document/GMFrameworkEffectsWindow.h"
-#include "Classes/Filters/FilterLibrary.h"
-#include "Classes/Frames/FramesLibrary.h"
 #include "Classes/Frames/OVEffect.h"
 #include "Classes/Frames/OVEffectsCatalog.h"
-#include "Platform/Foundation/FileSystem.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
 #include "bench/BenchStatistics.h"
+#include "bench/FramesBenchSetup.h"
 
 #include <QApplication>
 #include <QFile>
@@ -99,14 +97,7 @@ struct Chain
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir workingArea;
-    qputenv("PF_USER_DEFAULTS_FILE", workingArea.filePath(QStringLiteral("defaults.conf")).toUtf8());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    FileSystem::setApplicationSupportDirectoryForTesting(workingArea.filePath(QStringLiteral("support")));
-    FilterLibrary::registerAll();
-    FramesLibrary::registerAll();
+    const bench::FramesBenchApplication application(argc, argv);
 
     {
         Chain chain;

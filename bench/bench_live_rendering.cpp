@@ -379,6 +379,18 @@ struct Healing
         const int n = strokes++;
         return Point(0.35 + 0.04 * (n % 8), 0.35 + 0.05 * ((n / 8) % 5));
     }
+    // A brush-down at the next spot and three small steps from it, each drawn; the spot.
+    Point paintSpot(double size)
+    {
+        const Point p = spot();
+        renderer->brushDownAtPoint(brush(size), p, Standard);
+        layer->displayIfNeeded();
+        for (int i = 1; i <= 3; ++i) {
+            renderer->processPoint(Point(p.x + i * 1.0 / 1024, p.y));
+            layer->displayIfNeeded();
+        }
+        return p;
+    }
     std::shared_ptr<OVBrushPathImage> mask() { return chain->brushPathImageAtIndex(1); }
     void waitForWrites() { OVBrushPathImage::waitForPendingWrites(); }
     // Between two strokes: the last one's snapshot written and a tenth of a second of the main loop, as
@@ -408,13 +420,7 @@ void BM_HealingStroke(benchmark::State& state)
     const double size = 90.0 * 1024 / Width;
     std::vector<double> ups, stored, growth;
     for (auto _ : state) {
-        const Point p = h.spot();
-        h.renderer->brushDownAtPoint(Healing::brush(size), p, Standard);
-        h.layer->displayIfNeeded();
-        for (int i = 1; i <= 3; ++i) {
-            h.renderer->processPoint(Point(p.x + i * 1.0 / 1024, p.y));
-            h.layer->displayIfNeeded();
-        }
+        const Point p = h.paintSpot(size);
         const double before = residentMB();
         double peak = 0;
         {
@@ -472,13 +478,7 @@ void BM_ZoomWhileStoring(benchmark::State& state)
     std::vector<double> answers;
     int zoom = 0;
     for (auto _ : state) {
-        const Point p = h.spot();
-        h.renderer->brushDownAtPoint(Healing::brush(size), p, Standard);
-        h.layer->displayIfNeeded();
-        for (int i = 1; i <= 3; ++i) {
-            h.renderer->processPoint(Point(p.x + i * 1.0 / 1024, p.y));
-            h.layer->displayIfNeeded();
-        }
+        const Point p = h.paintSpot(size);
         h.renderer->brushUpAtPoint(p);
         const bool storing = h.mask()->isSnapshotFolderPending(h.mask()->segmentImageNames().last());
         const int seen = h.window.visible;

@@ -24,6 +24,7 @@ namespace {
 
 using widgetBench::canvasFor;
 using widgetBench::draw;
+using widgetBench::redraw;
 
 OVButton* hoveredButton()
 {
@@ -50,10 +51,7 @@ BENCHMARK(BM_HoveredButton_FirstDraw)->Unit(benchmark::kMillisecond);
 void BM_HoveredButton_Redraw(benchmark::State& state)
 {
     std::unique_ptr<OVButton> button(hoveredButton());
-    QImage target = canvasFor(*button);
-    draw(*button, target);
-    for (auto _ : state)
-        draw(*button, target);
+    redraw(state, *button);
 }
 BENCHMARK(BM_HoveredButton_Redraw)->Unit(benchmark::kMicrosecond);
 
@@ -66,10 +64,7 @@ void BM_HoveredButton_QtDropShadow(benchmark::State& state)
     shadow->setOffset(0, 0);
     shadow->setColor(QColor(115, 191, 255, 230));
     button.setGraphicsEffect(shadow);
-    QImage target = canvasFor(button);
-    draw(button, target);
-    for (auto _ : state)
-        draw(button, target);
+    redraw(state, button);
 }
 BENCHMARK(BM_HoveredButton_QtDropShadow)->Unit(benchmark::kMicrosecond);
 
@@ -110,10 +105,7 @@ void BM_ImageView_Redraw(benchmark::State& state)
 {
     OVImageView view(pf::Rect(0, 0, 300, 200));
     view.setCIImage(pf::Image::fromQImage(largePicture()));
-    QImage target = canvasFor(view);
-    draw(view, target);
-    for (auto _ : state)
-        draw(view, target);
+    redraw(state, view);
 }
 BENCHMARK(BM_ImageView_Redraw)->Unit(benchmark::kMicrosecond);
 

@@ -161,6 +161,21 @@ struct TurnedStrip
     }
 };
 
+// Each iteration a tile changes its colour, the offscreen paint reaches the layer, and `repaint` draws
+// the host's frame.
+template <class Repaint>
+void repaintTiles(benchmark::State& state, const std::vector<Tile*>& tiles, Repaint repaint)
+{
+    int step = 0;
+    for (auto _ : state) {
+        Tile* tile = tiles[step++ % tiles.size()];
+        tile->hue += 37;
+        tile->setNeedsDisplay();
+        QApplication::processEvents();
+        repaint();
+    }
+}
+
 // From a tile's request to be drawn again to the 3D frame showing it: the tile drawn offscreen, its
 // part of the layer redrawn, the host's frame drawn.
 void BM_TileRepaintToThreeDFrame(benchmark::State& state)
@@ -170,14 +185,7 @@ void BM_TileRepaintToThreeDFrame(benchmark::State& state)
     std::vector<Tile*>& tiles = stage.tiles;
     stage.window.show();
     QApplication::processEvents();
-    int step = 0;
-    for (auto _ : state) {
-        Tile* tile = tiles[step++ % tiles.size()];
-        tile->hue += 37;
-        tile->setNeedsDisplay();
-        QApplication::processEvents(); // the offscreen paint reaches the layer
-        view->repaint();               // the 3D frame
-    }
+    repaintTiles(state, tiles, [view] { view->repaint(); }); // the 3D frame
 }
 BENCHMARK(BM_TileRepaintToThreeDFrame)->Unit(benchmark::kMillisecond);
 
@@ -208,14 +216,7 @@ void BM_TileRepaintGraphicsViewProxy(benchmark::State& state)
     }
     graphics.show();
     QApplication::processEvents();
-    int step = 0;
-    for (auto _ : state) {
-        Tile* tile = tiles[step++ % tiles.size()];
-        tile->hue += 37;
-        tile->setNeedsDisplay();
-        QApplication::processEvents();
-        graphics.viewport()->repaint();
-    }
+    repaintTiles(state, tiles, [&graphics] { graphics.viewport()->repaint(); });
 }
 BENCHMARK(BM_TileRepaintGraphicsViewProxy)->Unit(benchmark::kMillisecond);
 

@@ -39,6 +39,16 @@ void noteLoad(benchmark::State& state)
     state.counters["load1"] = loadAverage();
 }
 
+// Times drawing the view at one pixel per point, with the load beside the figure.
+void timeSnapshots(benchmark::State& state, pf::View& view)
+{
+    for (auto _ : state) {
+        const QImage frame = view.snapshot(1);
+        benchmark::DoNotOptimize(frame.constBits());
+    }
+    noteLoad(state);
+}
+
 // Twenty tiles moving from four rows into two; the frame drawn halfway through.
 void BM_TransitionFrame_20Copies_1600x1000(benchmark::State& state)
 {
@@ -75,11 +85,7 @@ void BM_TransitionFrame_20Copies_1600x1000(benchmark::State& state)
         clock.advance(step);
         QApplication::processEvents();
     }
-    for (auto _ : state) {
-        const QImage frame = window.contentView()->snapshot(1);
-        benchmark::DoNotOptimize(frame.constBits());
-    }
-    noteLoad(state);
+    timeSnapshots(state, *window.contentView());
     clock.advance(1);
     QApplication::processEvents();
 }
@@ -101,11 +107,7 @@ void BM_RotationViewPatterned_1200x900(benchmark::State& state)
     window.contentView()->addSubview(rotation);
     window.show();
     QApplication::processEvents();
-    for (auto _ : state) {
-        const QImage frame = rotation->snapshot(1);
-        benchmark::DoNotOptimize(frame.constBits());
-    }
-    noteLoad(state);
+    timeSnapshots(state, *rotation);
 }
 BENCHMARK(BM_RotationViewPatterned_1200x900)
     ->Unit(benchmark::kMillisecond)

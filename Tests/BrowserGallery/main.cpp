@@ -243,13 +243,7 @@ struct Gallery
     }
     bool best = false;
 
-    void settle(int milliseconds)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < milliseconds)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
+    void settle(int milliseconds) { gallerySupport::settle(milliseconds); }
     // Animation time passes in steps, the window drawing as it goes.
     void pass(double seconds)
     {
@@ -297,11 +291,7 @@ struct Gallery
         const Rect b = card->bounds();
         return card->convertPointToLayer(Point(b.minX() + across * b.width(), b.midY()), nullptr);
     }
-    bool save(const QString& name)
-    {
-        settle(40);
-        return gallerySupport::saveScreenshot(window, folder, name);
-    }
+    bool save(const QString& name) { return gallerySupport::saveScreenshot(window, folder, name, 40); }
 };
 
 } // namespace
@@ -309,103 +299,96 @@ struct Gallery
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QString folder;
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &folder, &portrait))
-        return 1;
-    Gallery gallery(folder, portrait);
-    Editor& editor = gallery.editor;
-    gallery.window.makeKeyAndOrderFront();
-    if (!QTest::qWaitForWindowExposed(&gallery.window))
-        std::fprintf(stderr, "Warning: the window was not shown\n");
-    gallery.pass(1.5);
-    bool ok = gallery.save(QStringLiteral("browsers-start"));
+    const auto gallery = gallerySupport::open<Gallery>(argc, argv);
+    Editor& editor = gallery->editor;
+    gallery->pass(1.5);
+    bool ok = gallery->save(QStringLiteral("browsers-start"));
 
     // A tile hovered: the split follows the pointer and the effect is announced.
-    gallery.moveTo(gallery.onTile(12, 0.2));
-    gallery.moveTo(gallery.onTile(12, 0.35));
+    gallery->moveTo(gallery->onTile(12, 0.2));
+    gallery->moveTo(gallery->onTile(12, 0.35));
     check(editor.hovered.value(0) == QLatin1String("GMEffect12"), "the hovered effect was announced");
-    ok = gallery.save(QStringLiteral("browsers-tile-hovered")) && ok;
+    ok = gallery->save(QStringLiteral("browsers-tile-hovered")) && ok;
 
     // A click adds the effect as the sixth layer, which becomes selected; its tile pulses.
-    gallery.click(gallery.onTile(12, 0.35));
-    gallery.pass(0.6);
+    gallery->click(gallery->onTile(12, 0.35));
+    gallery->pass(0.6);
     check(editor.added == QStringList{"GMEffect12"}, "the click added one layer");
     check(editor.layers->layers().size() == 6 && editor.layers->selectionIndex() == 5,
           "the new layer is selected");
-    ok = gallery.save(QStringLiteral("browsers-tile-clicked")) && ok;
-    gallery.click(gallery.onTile(12, 0.5));
+    ok = gallery->save(QStringLiteral("browsers-tile-clicked")) && ok;
+    gallery->click(gallery->onTile(12, 0.5));
     check(editor.added.size() == 1, "a click on the selected tile adds nothing");
 
     // The wheel scrolls the strip sideways.
     const double before = editor.effects.effectScrollView()->contentView()->bounds().minX();
     const QPoint at =
-        editor.effects.browserView()->mapFrom(&gallery.window, gallery.qt(gallery.onTile(14, 0.5)));
+        editor.effects.browserView()->mapFrom(&gallery->window, gallery->qt(gallery->onTile(14, 0.5)));
     for (int notch = 0; notch < 4; ++notch) {
         QWheelEvent wheel(at, editor.effects.browserView()->mapToGlobal(QPointF(at)), QPoint(),
                           QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(editor.effects.browserView(), &wheel);
     }
-    gallery.settle(60);
+    gallery->settle(60);
     check(editor.effects.effectScrollView()->contentView()->bounds().minX() < before, "the strip scrolled");
-    ok = gallery.save(QStringLiteral("browsers-strip-scrolled")) && ok;
+    ok = gallery->save(QStringLiteral("browsers-strip-scrolled")) && ok;
 
     // The "best" filter (key B): the selected effect stays selected where it now is.
-    QTest::keyClick(gallery.window.windowHandle(), Qt::Key_B);
-    gallery.pass(0.5);
+    QTest::keyClick(gallery->window.windowHandle(), Qt::Key_B);
+    gallery->pass(0.5);
     check(editor.effects.effectCollectionView()->numberOfItems() == 7, "the best seven effects are shown");
-    ok = gallery.save(QStringLiteral("browsers-best")) && ok;
-    QTest::keyClick(gallery.window.windowHandle(), Qt::Key_B);
-    gallery.pass(0.5);
+    ok = gallery->save(QStringLiteral("browsers-best")) && ok;
+    QTest::keyClick(gallery->window.windowHandle(), Qt::Key_B);
+    gallery->pass(0.5);
 
     // A step that can give its mask to the selected layer offers the copy button.
-    gallery.moveTo(gallery.onStep(2));
-    gallery.pass(0.1);
+    gallery->moveTo(gallery->onStep(2));
+    gallery->pass(0.1);
     check(editor.layers->isPasteButtonShown(), "the copy button is offered over step 2");
-    ok = gallery.save(QStringLiteral("browsers-copy-offered")) && ok;
+    ok = gallery->save(QStringLiteral("browsers-copy-offered")) && ok;
 
     // On the button, with Ctrl held: the arrow shows where the mask goes, the knob glows.
     const Rect button = editor.layers->copyMaskButton()->frame();
-    gallery.moveTo(editor.layers->convertPointToView(Point(button.midX(), button.midY()), nullptr));
-    QTest::keyPress(gallery.window.windowHandle(), Qt::Key_Control);
-    gallery.pass(0.5);
+    gallery->moveTo(editor.layers->convertPointToView(Point(button.midX(), button.midY()), nullptr));
+    QTest::keyPress(gallery->window.windowHandle(), Qt::Key_Control);
+    gallery->pass(0.5);
     check(!editor.layers->arrowView()->isHidden(), "the arrow shows while Ctrl is held");
-    ok = gallery.save(QStringLiteral("browsers-copy-arrow")) && ok;
-    QTest::keyRelease(gallery.window.windowHandle(), Qt::Key_Control);
-    gallery.settle(40);
+    ok = gallery->save(QStringLiteral("browsers-copy-arrow")) && ok;
+    QTest::keyRelease(gallery->window.windowHandle(), Qt::Key_Control);
+    gallery->settle(40);
     check(editor.layers->arrowView()->isHidden(), "the arrow goes with Ctrl");
 
     // The click copies the mask, and a picture of the knob flies from the button into it.
-    gallery.click(editor.layers->convertPointToView(Point(button.midX(), button.midY()), nullptr));
-    gallery.pass(0.25);
+    gallery->click(editor.layers->convertPointToView(Point(button.midX(), button.midY()), nullptr));
+    gallery->pass(0.25);
     check(editor.copies == QStringList{"2 to 5"}, "the mask of layer 2 was copied to layer 5");
-    ok = gallery.save(QStringLiteral("browsers-copy-flight")) && ok;
-    gallery.pass(0.6);
-    gallery.moveTo(Point(700, 600));
-    gallery.pass(0.8);
+    ok = gallery->save(QStringLiteral("browsers-copy-flight")) && ok;
+    gallery->pass(0.6);
+    gallery->moveTo(Point(700, 600));
+    gallery->pass(0.8);
     check(!editor.layers->isPasteButtonShown(), "the copy button went once the flight had landed");
 
     // The space bar fans the stack out in 3D: half way, then open.
-    QTest::keyClick(gallery.window.windowHandle(), Qt::Key_Space);
-    gallery.pass(0.45);
+    QTest::keyClick(gallery->window.windowHandle(), Qt::Key_Space);
+    gallery->pass(0.45);
     check(editor.layers->state() == OVLayerBrowser::GoingTo3D, "the fan is opening");
-    ok = gallery.save(QStringLiteral("browsers-fan-mid-animation")) && ok;
-    gallery.pass(0.8);
+    ok = gallery->save(QStringLiteral("browsers-fan-mid-animation")) && ok;
+    gallery->pass(0.8);
     check(editor.layers->state() == OVLayerBrowser::In3D, "the fan is open");
-    gallery.moveTo(gallery.onCard(3, 0.85));
+    gallery->moveTo(gallery->onCard(3, 0.85));
     check(editor.layers->hoverIndex() == 3, "the pointer hovers card 3");
-    ok = gallery.save(QStringLiteral("browsers-3d")) && ok;
+    ok = gallery->save(QStringLiteral("browsers-3d")) && ok;
 
     // A double click on a card selects it and folds the stack back into 2D.
-    const Point card = gallery.onCard(1, 0.85);
-    gallery.click(card);
-    gallery.click(card);
+    const Point card = gallery->onCard(1, 0.85);
+    gallery->click(card);
+    gallery->click(card);
     check(editor.layers->selectionIndex() == 1, "the double-clicked card is selected");
-    gallery.pass(0.5);
-    ok = gallery.save(QStringLiteral("browsers-folding")) && ok;
-    gallery.pass(0.8);
+    gallery->pass(0.5);
+    ok = gallery->save(QStringLiteral("browsers-folding")) && ok;
+    gallery->pass(0.8);
     check(editor.layers->state() == OVLayerBrowser::In2D, "back in 2D");
-    ok = gallery.save(QStringLiteral("browsers-back-in-2d")) && ok;
+    ok = gallery->save(QStringLiteral("browsers-back-in-2d")) && ok;
 
     std::printf("hovered: %s\nadded: %s\ncopies: %s\n", qPrintable(editor.hovered.join(u' ')),
                 qPrintable(editor.added.join(u' ')), qPrintable(editor.copies.join(u' ')));

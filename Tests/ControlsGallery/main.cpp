@@ -428,10 +428,9 @@ void window()
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    useOutputFolder(argc, argv);
-    sheet(1, QStringLiteral("01-controls-1x"));
-    sheet(2, QStringLiteral("02-controls-2x"));
-    window();
-    return exitCode();
+    return runGallery(argc, argv, [] {
+        sheet(1, QStringLiteral("01-controls-1x"));
+        sheet(2, QStringLiteral("02-controls-2x"));
+        window();
+    });
 }

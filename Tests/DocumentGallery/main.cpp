@@ -29,6 +29,7 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "TestFilters.h"
+#include "Tests/Gallery/EditorClasses.h"
 #include "Tests/Gallery/GalleryShots.h"
 
 #include <QAction>
@@ -93,8 +94,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral("0.1"));
     GalleryShots::useOutputFolder(argc, argv, QDir::currentPath());
     QTemporaryDir sandbox;
-    pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
-    pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
+    GalleryShots::useSandbox(sandbox);
     // The first editor window's help sheet would lie over the windows these runs look at.
     pf::UserDefaults::standard().setValue(OVInformationPanel::dontShowAgainKey,
                                           QVariantMap{{GMEditorWindowController::firstRunTopic, 1}});

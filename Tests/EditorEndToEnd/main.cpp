@@ -260,18 +260,6 @@ private:
     pf::Window* m_window;
 };
 
-// Where the middle of a tile's picture is seen in the window (the strip is turned in 3D).
-Point onTile(GMEffectBrowserController& effects, int index)
-{
-    GMEffectIconView* tile = effects.effectCollectionView()->itemAtIndex(index)->view();
-    OV3DView* strip = effects.browserView();
-    OVTransformedScrollView* scroll = effects.effectScrollView();
-    const Rect picture = tile->drawBounds();
-    const Point inScroll = tile->convertPointToView(Point(picture.midX(), picture.midY()), scroll);
-    const Point inStrip = strip->layerForSubview(scroll)->convertPointToLayer(inScroll, strip->layer().get());
-    return strip->convertPointToView(inStrip, nullptr);
-}
-
 int tileIndexShowing(GMEffectBrowserController& effects, const QString& name)
 {
     const QVariantList items = effects.effectCollectionView()->arrangedObjects();
@@ -392,13 +380,7 @@ bool loupeLive(const OVLoupeView& loupe)
 void setBrushSize(GMWindowController& editor, Hand& hand, double value)
 {
     GMSlider* slider = editor.settingsController()->brushSizeSlider();
-    const Rect b = slider->bounds();
-    double best = b.minX();
-    for (double x = b.minX(); x <= b.maxX(); x += 0.5)
-        if (std::abs(slider->positionForPoint(Point(x, b.midY())) - value) <
-            std::abs(slider->positionForPoint(Point(best, b.midY())) - value))
-            best = x;
-    hand.click(hand.at(slider, Point(best, b.midY())));
+    hand.click(hand.at(slider, GalleryShots::pointForValue(*slider, value)));
 }
 
 // The distance from a point to a polyline.
@@ -825,7 +807,8 @@ void run(const QString& sandbox)
     if (tile < 0)
         return;
     // The wheel over the strip brings the tile into view.
-    for (int notch = 0; notch < 60 && onTile(effects, tile).x > window->width() - 160; ++notch) {
+    for (int notch = 0; notch < 60 && GalleryShots::onTile(effects, tile).x > window->width() - 160;
+         ++notch) {
         OV3DView* strip = effects.browserView();
         const QPoint at = strip->mapFrom(window, hand.atBase(Point(window->width() / 2.0, 90)));
         QWheelEvent wheel(at, strip->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, -120), Qt::NoButton,
@@ -834,11 +817,11 @@ void run(const QString& sandbox)
         settle(30);
     }
     settle(400);
-    check(onTile(effects, tile).x < window->width() - 160,
+    check(GalleryShots::onTile(effects, tile).x < window->width() - 160,
           QStringLiteral("the wheel scrolls the strip to the tile"));
-    hand.move(hand.atBase(onTile(effects, tile)));
+    hand.move(hand.atBase(GalleryShots::onTile(effects, tile)));
     shoot(window, QStringLiteral("tile-hovered"));
-    hand.click(hand.atBase(onTile(effects, tile)));
+    hand.click(hand.atBase(GalleryShots::onTile(effects, tile)));
     check(chain->numberOfTools() == 2 && chain->selectionIndex() == 1,
           QStringLiteral("the click adds the effect"));
     check(waitUntilEditing(document), QStringLiteral("the new layer is edited live"));
@@ -1358,8 +1341,7 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     GalleryShots::useOutputFolder(argc, argv, QDir::currentPath());
     QTemporaryDir sandbox;
-    pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
-    pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
+    GalleryShots::useSandbox(sandbox);
     // The application's own wiring: every document in an editor window.
     GalleryShots::registerEditorClasses();
     FramesLibrary::registerAll();

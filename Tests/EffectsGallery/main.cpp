@@ -10,6 +10,7 @@
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UI/Menu.h"
 #include "Platform/UI/Window.h"
+#include "Tests/Gallery/EditorClasses.h"
 #include "Tests/Gallery/GalleryShots.h"
 #include "Tests/GallerySupport.h"
 
@@ -120,12 +121,9 @@ void filterPreviews()
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &outputFolder, &portrait))
-        return 1;
+    const QImage portrait = gallerySupport::portraitOrExit(argc, argv, &outputFolder);
     QTemporaryDir sandbox;
-    pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
-    pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
+    GalleryShots::useSandbox(sandbox);
     FilterLibrary::registerAll();
     FramesLibrary::registerAll();
 

@@ -201,14 +201,10 @@ int main(int argc, char* argv[])
     qputenv("PF_USER_DEFAULTS_FILE", workingArea.filePath(QStringLiteral("defaults.conf")).toUtf8());
     QApplication app(argc, argv);
     pf::FileSystem::setApplicationSupportDirectoryForTesting(workingArea.filePath(QStringLiteral("support")));
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &outputFolder, &portrait))
-        return 1;
+    const QImage portrait = gallerySupport::portraitOrExit(argc, argv, &outputFolder);
     FilterLibrary::registerAll();
     FramesLibrary::registerAll();
     contactSheet(portrait);
     builderSteps(portrait);
-    if (failures)
-        std::fprintf(stderr, "%d step(s) failed\n", failures);
-    return failures ? 1 : 0;
+    return gallerySupport::exitCodeForFailedSteps(failures);
 }

@@ -99,6 +99,16 @@ inline int exitCode()
     return failures == 0 ? 0 : 1;
 }
 
+// A gallery's whole run: the application, the folder named by the first argument, then `steps`; the
+// exit status says whether any of them failed.
+inline int runGallery(int& argc, char* argv[], const std::function<void()>& steps)
+{
+    QApplication app(argc, argv);
+    useOutputFolder(argc, argv);
+    steps();
+    return exitCode();
+}
+
 // The same, having printed how many steps failed.
 inline int exitCodeWithCount()
 {

@@ -47,6 +47,16 @@ pf::Window* makeWindow(const QString& title, Size size, Point origin = Point(40,
     return window;
 }
 
+// Puts `content` in the window, shows it, saves its picture as `name` and closes it.
+void showAndSave(pf::Window* window, pf::View* content, const QString& name)
+{
+    window->contentView()->addSubview(content);
+    window->makeKeyAndOrderFront();
+    settle();
+    save(window->snapshot(), name);
+    delete window;
+}
+
 void roundedPanel(QPainter& painter, const Rect& rect, const QColor& color = panel)
 {
     QPainterPath path;
@@ -90,11 +100,7 @@ void coordinates()
     flipped->setFlipped(true);
     flipped->setBoundsOrigin(Point(-20, -20));
     outer->addSubview(flipped);
-    window->contentView()->addSubview(outer);
-    window->makeKeyAndOrderFront();
-    settle();
-    save(window->snapshot(), QStringLiteral("01-coordinates"));
-    delete window;
+    showAndSave(window, outer, QStringLiteral("01-coordinates"));
 }
 
 // 2. Gradients: linear at several angles over rounded paths, multi-stop, radial with and without
@@ -130,11 +136,7 @@ void gradients()
         label(QStringLiteral("off-centre")).drawAtPoint(p, Point(515, 60));
         label(QStringLiteral("focus")).drawAtPoint(p, Point(515, 44));
     });
-    window->contentView()->addSubview(canvas);
-    window->makeKeyAndOrderFront();
-    settle();
-    save(window->snapshot(), QStringLiteral("02-gradients"));
-    delete window;
+    showAndSave(window, canvas, QStringLiteral("02-gradients"));
 }
 
 // 3. Text: bold spans, colours, strikethrough, alignment, truncation, wrapping, text shadows.
@@ -191,11 +193,7 @@ void text()
         label(QStringLiteral("truncated at the end, in the middle, at the head"))
             .drawAtPoint(p, Point(20, 20));
     });
-    window->contentView()->addSubview(canvas);
-    window->makeKeyAndOrderFront();
-    settle();
-    save(window->snapshot(), QStringLiteral("03-text"));
-    delete window;
+    showAndSave(window, canvas, QStringLiteral("03-text"));
 }
 
 QImage capImage(bool left)
@@ -277,11 +275,7 @@ void shapes()
         pf::drawImage(p, layer, Rect(490, 50, 90, 110));
         label(QStringLiteral("erased")).drawAtPoint(p, Point(512, 24));
     });
-    window->contentView()->addSubview(canvas);
-    window->makeKeyAndOrderFront();
-    settle();
-    save(window->snapshot(), QStringLiteral("04-shapes"));
-    delete window;
+    showAndSave(window, canvas, QStringLiteral("04-shapes"));
 }
 
 // 5. Overlay windows: a loupe and a drawer float inside their owner; the drawer follows the owner's
@@ -463,15 +457,14 @@ void menu()
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    useOutputFolder(argc, argv);
-    coordinates();
-    gradients();
-    text();
-    shapes();
-    overlays();
-    animation();
-    tracking();
-    menu();
-    return exitCode();
+    return runGallery(argc, argv, [] {
+        coordinates();
+        gradients();
+        text();
+        shapes();
+        overlays();
+        animation();
+        tracking();
+        menu();
+    });
 }

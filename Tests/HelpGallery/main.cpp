@@ -162,8 +162,6 @@ int main(int argc, char* argv[])
     pf::Movie::chooseBackend();
     QApplication app(argc, argv);
     QString folder;
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &folder, &portrait))
-        return 1;
+    gallerySupport::portraitOrExit(argc, argv, &folder); // the run needs the test data all the same
     return run(folder) ? 0 : 1;
 }

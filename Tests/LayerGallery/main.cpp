@@ -168,51 +168,46 @@ struct Gallery
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QString folder;
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &folder, &portrait))
-        return 1;
-    Gallery gallery(folder, portrait);
-    gallery.window.makeKeyAndOrderFront();
+    const auto gallery = gallerySupport::open<Gallery>(argc, argv, false);
     bool ok = true;
 
     {
         const Transaction::Scope atOnce(true);
-        gallery.layOut2D();
+        gallery->layOut2D();
     }
-    gallery.setTitle(QStringLiteral("2D: seven layers, a loose pile with shadows"));
-    ok = gallery.save(QStringLiteral("layers-2d-stack")) && ok;
+    gallery->setTitle(QStringLiteral("2D: seven layers, a loose pile with shadows"));
+    ok = gallery->save(QStringLiteral("layers-2d-stack")) && ok;
 
     {
         const Transaction::Scope atOnce(true);
-        gallery.layOut3D();
+        gallery->layOut3D();
     }
-    gallery.setTitle(QStringLiteral("3D: the fan, turned -75 degrees, lens 85 mm"));
-    ok = gallery.save(QStringLiteral("layers-3d-fan")) && ok;
+    gallery->setTitle(QStringLiteral("3D: the fan, turned -75 degrees, lens 85 mm"));
+    ok = gallery->save(QStringLiteral("layers-3d-fan")) && ok;
 
     // The switch back to 2D, animated for a second, caught at three moments.
     {
         Transaction::Scope scope;
         Transaction::setAnimationDuration(1.0);
         Transaction::setAnimationTimingFunction(pf::AnimationTimingFunction::easeInEaseOut());
-        gallery.layOut2D();
+        gallery->layOut2D();
     }
-    gallery.setTitle(QStringLiteral("Switching to 2D (1 s, ease in and out)"));
+    gallery->setTitle(QStringLiteral("Switching to 2D (1 s, ease in and out)"));
     const double steps[] = {0.25, 0.25, 0.25};
     const char* names[] = {"layers-switch-025", "layers-switch-050", "layers-switch-075"};
     for (int i = 0; i < 3; ++i) {
-        gallery.clock.advance(steps[i]);
-        if (!gallery.host->isAnimating()) {
+        gallery->clock.advance(steps[i]);
+        if (!gallery->host->isAnimating()) {
             std::fprintf(stderr, "the switch stopped animating before its end\n");
             ok = false;
         }
-        ok = gallery.save(QString::fromLatin1(names[i])) && ok;
+        ok = gallery->save(QString::fromLatin1(names[i])) && ok;
     }
-    gallery.clock.advance(0.3);
-    if (gallery.host->isAnimating()) {
+    gallery->clock.advance(0.3);
+    if (gallery->host->isAnimating()) {
         std::fprintf(stderr, "the host still draws frames after the switch ended\n");
         ok = false;
     }
-    ok = gallery.save(QStringLiteral("layers-switch-done")) && ok;
+    ok = gallery->save(QStringLiteral("layers-switch-done")) && ok;
     return ok ? 0 : 1;
 }

@@ -255,8 +255,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("glimora-loupe-gallery"));
     GalleryShots::useOutputFolder(argc, argv, QDir::currentPath());
     QTemporaryDir sandbox;
-    pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
-    pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
+    GalleryShots::useSandbox(sandbox);
     GalleryShots::registerFiltersAndBrushes();
     run();
     OVBrushPathImage::waitForPendingWrites();

@@ -237,13 +237,12 @@ void previewWindow(const Image& portrait)
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    useOutputFolder(argc, argv);
-    FilterLibrary::registerAll();
-    const Image portrait = readTestImage("portrait-512.png");
-    cardsOverBackgrounds(portrait);
-    featheredScene();
-    flatAndPerspective(portrait);
-    previewWindow(portrait);
-    return exitCode();
+    return runGallery(argc, argv, [] {
+        FilterLibrary::registerAll();
+        const Image portrait = readTestImage("portrait-512.png");
+        cardsOverBackgrounds(portrait);
+        featheredScene();
+        flatAndPerspective(portrait);
+        previewWindow(portrait);
+    });
 }

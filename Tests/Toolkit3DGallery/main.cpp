@@ -381,13 +381,7 @@ struct Gallery
         return Point(inStrip.x(), strip->frame().height() - inStrip.y());
     }
 
-    void settle(int milliseconds)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < milliseconds)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
+    void settle(int milliseconds) { gallerySupport::settle(milliseconds); }
     void moveTo(Point inStrip)
     {
         const QPointF at = onScreen(inStrip);
@@ -396,11 +390,7 @@ struct Gallery
         settle(80);
     }
 
-    bool save(const QString& name)
-    {
-        settle(30);
-        return gallerySupport::saveScreenshot(window, folder, name);
-    }
+    bool save(const QString& name) { return gallerySupport::saveScreenshot(window, folder, name, 30); }
 };
 
 } // namespace
@@ -408,63 +398,56 @@ struct Gallery
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QString folder;
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &folder, &portrait))
-        return 1;
-    Gallery gallery(folder, portrait);
-    gallery.window.makeKeyAndOrderFront();
-    if (!QTest::qWaitForWindowExposed(&gallery.window))
-        std::fprintf(stderr, "Warning: the window was not shown\n");
-    gallery.settle(200);
-    gallery.clock.advance(0.35); // the dashes march seven steps
-    bool ok = gallery.save(QStringLiteral("toolkit3d-gallery"));
+    const auto gallery = gallerySupport::open<Gallery>(argc, argv);
+    gallery->settle(200);
+    gallery->clock.advance(0.35); // the dashes march seven steps
+    bool ok = gallery->save(QStringLiteral("toolkit3d-gallery"));
 
     // Across the strip: into tile 2, within it, on into tile 3.
-    gallery.moveTo(gallery.tileCentre(2, 0.3));
-    gallery.moveTo(gallery.tileCentre(2, 0.6));
-    gallery.moveTo(gallery.tileCentre(3, 0.7));
-    const QStringList two = gallery.tiles[2]->log, three = gallery.tiles[3]->log;
+    gallery->moveTo(gallery->tileCentre(2, 0.3));
+    gallery->moveTo(gallery->tileCentre(2, 0.6));
+    gallery->moveTo(gallery->tileCentre(3, 0.7));
+    const QStringList two = gallery->tiles[2]->log, three = gallery->tiles[3]->log;
     check(two.value(0) == QLatin1String("entered") && two.contains(QStringLiteral("moved")) &&
               two.last() == QLatin1String("exited"),
           "tile 2 was entered, hovered and left");
     check(three.value(0) == QLatin1String("entered") && !three.contains(QStringLiteral("exited")),
           "tile 3 is hovered");
     for (int i : {0, 1, 4, 5})
-        check(gallery.tiles[i]->log.isEmpty(), "tiles beside the pointer's way heard nothing");
-    ok = gallery.save(QStringLiteral("toolkit3d-hover")) && ok;
+        check(gallery->tiles[i]->log.isEmpty(), "tiles beside the pointer's way heard nothing");
+    ok = gallery->save(QStringLiteral("toolkit3d-hover")) && ok;
 
     // A click on tile 3, a quarter of the way across its picture.
-    const Point aim = gallery.tileCentre(3, 0.25);
-    QTest::mouseClick(gallery.window.windowHandle(), Qt::LeftButton, {}, gallery.onScreen(aim).toPoint());
-    gallery.settle(50);
-    check(gallery.tiles[3]->log.contains(QStringLiteral("down 1")) &&
-              gallery.tiles[3]->log.contains(QStringLiteral("up")),
+    const Point aim = gallery->tileCentre(3, 0.25);
+    QTest::mouseClick(gallery->window.windowHandle(), Qt::LeftButton, {}, gallery->onScreen(aim).toPoint());
+    gallery->settle(50);
+    check(gallery->tiles[3]->log.contains(QStringLiteral("down 1")) &&
+              gallery->tiles[3]->log.contains(QStringLiteral("up")),
           "tile 3 took the click");
     const Point expected(10 + (kTileWidth - 20) * 0.25, kTileHeight - 70);
-    check(std::abs(gallery.tiles[3]->lastPress.x - expected.x) < 1.5 &&
-              std::abs(gallery.tiles[3]->lastPress.y - expected.y) < 1.5,
+    check(std::abs(gallery->tiles[3]->lastPress.x - expected.x) < 1.5 &&
+              std::abs(gallery->tiles[3]->lastPress.y - expected.y) < 1.5,
           "the press landed under the pointer on the turned strip");
     for (int i = 0; i < kTiles; ++i)
         if (i != 3)
-            check(!gallery.tiles[i]->selected, "only the clicked tile is selected");
-    ok = gallery.save(QStringLiteral("toolkit3d-click")) && ok;
+            check(!gallery->tiles[i]->selected, "only the clicked tile is selected");
+    ok = gallery->save(QStringLiteral("toolkit3d-click")) && ok;
 
     // Three notches of the wheel over the strip scroll it sideways.
-    QScrollBar* bar = gallery.scroll->horizontalScrollBar();
+    QScrollBar* bar = gallery->scroll->horizontalScrollBar();
     const int before = bar->value();
-    const QPointF at = gallery.view3D->mapFrom(&gallery.window, gallery.onScreen(gallery.tileCentre(3)));
+    const QPointF at = gallery->view3D->mapFrom(&gallery->window, gallery->onScreen(gallery->tileCentre(3)));
     for (int notch = 0; notch < 3; ++notch) {
-        QWheelEvent wheel(at, gallery.view3D->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+        QWheelEvent wheel(at, gallery->view3D->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(gallery.view3D, &wheel);
+        QApplication::sendEvent(gallery->view3D, &wheel);
     }
-    gallery.settle(50);
-    check(gallery.scroll->wheels == 3, "the scroll area took three wheel events");
+    gallery->settle(50);
+    check(gallery->scroll->wheels == 3, "the scroll area took three wheel events");
     check(bar->value() > before, "the strip scrolled");
-    ok = gallery.save(QStringLiteral("toolkit3d-scrolled")) && ok;
+    ok = gallery->save(QStringLiteral("toolkit3d-scrolled")) && ok;
 
     std::printf("tile 2: %s\ntile 3: %s\nscrolled from %d to %d\n", qPrintable(two.join(u' ')),
-                qPrintable(gallery.tiles[3]->log.join(u' ')), before, bar->value());
+                qPrintable(gallery->tiles[3]->log.join(u' ')), before, bar->value());
     return ok && failures == 0 ? 0 : 1;
 }

@@ -307,11 +307,10 @@ void window()
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    useOutputFolder(argc, argv);
-    skinSheet(1, QStringLiteral("01-skins-1x"));
-    skinSheet(2, QStringLiteral("02-skins-2x"));
-    shadows();
-    window();
-    return exitCode();
+    return runGallery(argc, argv, [] {
+        skinSheet(1, QStringLiteral("01-skins-1x"));
+        skinSheet(2, QStringLiteral("02-skins-2x"));
+        shadows();
+        window();
+    });
 }

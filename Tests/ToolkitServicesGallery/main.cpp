@@ -246,15 +246,11 @@ void childPanelStep()
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &outputFolder, &portrait))
-        return 1;
+    const QImage portrait = gallerySupport::portraitOrExit(argc, argv, &outputFolder);
     menuStep();
     textStep();
     layerStep(portrait);
     framelessStep(portrait);
     childPanelStep();
-    if (failures)
-        std::fprintf(stderr, "%d step(s) failed\n", failures);
-    return failures ? 1 : 0;
+    return gallerySupport::exitCodeForFailedSteps(failures);
 }

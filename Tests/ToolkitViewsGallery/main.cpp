@@ -32,6 +32,7 @@
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
+#include "Tests/Classes/Framework/Toolkit/StoredTextPanelOwner.h"
 #include "Tests/Gallery/GalleryShots.h"
 #include "Tests/GallerySupport.h"
 
@@ -347,20 +348,15 @@ void turnedResizeStep(const QImage& portrait)
 struct PanelOwner : OVSingleButtonPanelDelegate
 {};
 
-struct TextOwner : OVTextPanelDelegate
+struct TextOwner : StoredTextPanelOwner
 {
-    QString text = QStringLiteral("Portrait");
-    pf::PaintColor color = pf::PaintColor::calibratedRGB(0.95, 0.8, 0.3);
-    QString font = QStringLiteral("DejaVu Sans");
-    unsigned alignment = 2;
-    QString textPanelString() const override { return text; }
-    void setTextPanelString(const QString& t) override { text = t; }
-    pf::PaintColor textPanelColor() const override { return color; }
-    void setTextPanelColor(const pf::PaintColor& c) override { color = c; }
-    QString textPanelFontName() const override { return font; }
-    void setTextPanelFontName(const QString& f) override { font = f; }
-    unsigned textPanelAlignment() const override { return alignment; }
-    void setTextPanelAlignment(unsigned a) override { alignment = a; }
+    TextOwner()
+    {
+        text = QStringLiteral("Portrait");
+        color = pf::PaintColor::calibratedRGB(0.95, 0.8, 0.3);
+        font = QStringLiteral("DejaVu Sans");
+        alignment = 2;
+    }
 };
 
 // The single-button panel and the text panel over a portrait window.
@@ -437,9 +433,7 @@ void previewerStep(const QImage& portrait)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QImage portrait;
-    if (!gallerySupport::prepare(argc, argv, &outputFolder, &portrait))
-        return 1;
+    const QImage portrait = gallerySupport::portraitOrExit(argc, argv, &outputFolder);
     decorativeStep();
     lineAndPrintStep(portrait);
     {
@@ -450,7 +444,5 @@ int main(int argc, char* argv[])
     turnedResizeStep(portrait);
     previewerStep(portrait);
     panelsStep(portrait);
-    if (failures)
-        std::fprintf(stderr, "%d step(s) failed\n", failures);
-    return failures ? 1 : 0;
+    return gallerySupport::exitCodeForFailedSteps(failures);
 }

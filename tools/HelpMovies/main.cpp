@@ -41,6 +41,7 @@
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Window.h"
 #include "Tests/ChildProcess.h"
+#include "Tests/Gallery/EditorClasses.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -423,24 +424,12 @@ private:
     QImage m_last;
 };
 
-// Where the middle of a tile's picture is seen in the window (the strip is turned in 3D).
-Point onTile(GMEffectBrowserController& effects, int index)
-{
-    GMEffectIconView* tile = effects.effectCollectionView()->itemAtIndex(index)->view();
-    OV3DView* strip = effects.browserView();
-    OVTransformedScrollView* scroll = effects.effectScrollView();
-    const Rect picture = tile->drawBounds();
-    const Point inScroll = tile->convertPointToView(Point(picture.midX(), picture.midY()), scroll);
-    const Point inStrip = strip->layerForSubview(scroll)->convertPointToLayer(inScroll, strip->layer().get());
-    return strip->convertPointToView(inStrip, nullptr);
-}
-
 // A tile that lies well inside the window, the `skip`th of those.
 int visibleTile(GMEffectBrowserController& effects, double windowWidth, int skip)
 {
     const int count = int(effects.effectCollectionView()->arrangedObjects().size());
     for (int i = 0; i < count; ++i) {
-        const Point p = onTile(effects, i);
+        const Point p = GalleryShots::onTile(effects, i);
         if (p.x > 120 && p.x < windowWidth - 160 && skip-- == 0)
             return i;
     }
@@ -470,7 +459,7 @@ public:
             return false;
         }
         const int before = m_editor.toolChain()->numberOfTools();
-        m_hand.click(m_hand.atBase(onTile(effects, tile)), 1.2);
+        m_hand.click(m_hand.atBase(GalleryShots::onTile(effects, tile)), 1.2);
         m_hand.wait(0.8);
         return m_editor.toolChain()->numberOfTools() > before;
     }
@@ -512,13 +501,7 @@ public:
         GMSlider* slider = m_editor.settingsController()->brushSizeSlider();
         if (!slider || !slider->isVisible())
             return;
-        const Rect b = slider->bounds();
-        double best = b.minX();
-        for (double x = b.minX(); x <= b.maxX(); x += 0.5)
-            if (std::abs(slider->positionForPoint(Point(x, b.midY())) - value) <
-                std::abs(slider->positionForPoint(Point(best, b.midY())) - value))
-                best = x;
-        m_hand.click(m_hand.at(slider, Point(best, b.midY())));
+        m_hand.click(m_hand.at(slider, GalleryShots::pointForValue(*slider, value)));
     }
 
     // Opens a menu of the window's menu bar and chooses one of its items, as a hand does.
@@ -615,20 +598,11 @@ int run(const QString& output, const QString& iconsFolder, const QString& keptFr
         return 1;
 
     QTemporaryDir sandbox;
-    pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox.filePath(QStringLiteral("app")));
-    pf::UserDefaults::standard().setFileForTesting(sandbox.filePath(QStringLiteral("defaults.conf")));
+    GalleryShots::useSandbox(sandbox);
     pf::UserDefaults::standard().setValue(OVInformationPanel::dontShowAgainKey,
                                           QVariantMap{{GMEditorWindowController::firstRunTopic, 1}});
-    FilterLibrary::registerAll();
+    GalleryShots::registerEditorClasses();
     FramesLibrary::registerAll();
-    OVIrisMaskBrush::registerClass();
-    OVIrisReplacementBrush::registerClass();
-    OVHealingBrush::registerClass();
-    OVImageContainer::registerArchiveClasses();
-    GMDocumentPackage::registerArchiveClasses();
-    GMDocument::setWindowControllerFactory([](GMDocument& document) {
-        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
-    });
 
     pf::SteppedClock clock;
     GMApplicationDelegate delegate;

@@ -103,22 +103,13 @@ QByteArray expectedPixels(const pf::Size& size, quint32 seed)
     return pixels(container->imageContainer());
 }
 
-class DocumentSafety : public ::testing::Test
+class DocumentSafety : public GradientPhotoTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_photo = m_dir.filePath("photo.jpg");
-        ASSERT_TRUE(writeGradientPhoto(m_photo));
-        pf::Alert::setResponder([this](const pf::Alert& alert) {
-            m_alerts << alert.messageText + u' ' + alert.informativeText;
-            return pf::Alert::firstButtonReturn;
-        });
-    }
+    DocumentSafety() { m_alertsWithDetail = true; }
     void TearDown() override
     {
-        pf::Alert::setResponder({});
+        GradientPhotoTest::TearDown();
         GMDocument::setBlueprintCatalog(&catalog());
     }
 
@@ -135,11 +126,6 @@ protected:
         QCoreApplication::processEvents();
         return opened;
     }
-
-    QTemporaryDir m_dir;
-    QString m_photo;
-    TestController m_documents;
-    QStringList m_alerts;
 };
 
 } // namespace

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ChainTestSupport.h"
+#include "Classes/Document/DocumentHandler.h"
+#include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMPreviewWindowController.h"
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushPath.h"
@@ -9,6 +11,7 @@
 #include "Platform/UI/Alert.h"
 #include "Platform/UI/DocumentController.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -191,6 +194,52 @@ inline Opened open(pf::DocumentController& documents, const QString& path)
     opened.document = document;
     return opened;
 }
+
+// The start of a test's child process that runs the application: it does not quit with its last
+// window, every alert is answered with its first button, and every document opens into a live preview
+// window.
+inline void prepareChildProcess()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    pf::Alert::setResponder([](const pf::Alert&) { return pf::Alert::firstButtonReturn; });
+    GMDocument::setWindowControllerFactory(
+        [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(true); });
+}
+
+// The delegate's document handler, told of a capable graphics card.
+inline DocumentHandler& capableHandler(GMApplicationDelegate& delegate)
+{
+    DocumentHandler& handler = delegate.documentHandler();
+    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+    return handler;
+}
+
+// A 64 x 48 gradient JPEG in a folder of the test's own, documents opened through a controller of the
+// test's, and alerts answered by the test (with `m_answer` buttons past the first) and kept: their
+// message, and with `m_alertsWithDetail` their informative text after it.
+class GradientPhotoTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_photo = m_dir.filePath("photo.jpg");
+        ASSERT_TRUE(writeGradientPhoto(m_photo));
+        pf::Alert::setResponder([this](const pf::Alert& alert) {
+            m_alerts << (m_alertsWithDetail ? alert.messageText + u' ' + alert.informativeText
+                                            : alert.messageText);
+            return pf::Alert::firstButtonReturn + m_answer;
+        });
+    }
+    void TearDown() override { pf::Alert::setResponder({}); }
+
+    QTemporaryDir m_dir;
+    QString m_photo;
+    TestController m_documents;
+    QStringList m_alerts;
+    int m_answer = 0;
+    bool m_alertsWithDetail = false;
+};
 
 // A working area of the test's own (given back afterwards), alerts answered by the test (with
 // `m_answer` buttons past the first), and every document opened into a preview window.

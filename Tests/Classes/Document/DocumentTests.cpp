@@ -24,22 +24,12 @@ namespace {
 
 // A 64 x 48 JPEG photo and a document over it with three painted layers: a wash with a colour and an
 // additional picture, a grey, and a second wash.
-class Documents : public ::testing::Test
+class Documents : public GradientPhotoTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_photo = m_dir.filePath("photo.jpg");
-        ASSERT_TRUE(writeGradientPhoto(m_photo));
-        pf::Alert::setResponder([this](const pf::Alert& alert) {
-            m_alerts << alert.messageText;
-            return pf::Alert::firstButtonReturn + m_answer;
-        });
-    }
     void TearDown() override
     {
-        pf::Alert::setResponder({});
+        GradientPhotoTest::TearDown();
         GMDocumentPackage::setFaultInjectionForTesting({});
     }
 
@@ -61,12 +51,6 @@ protected:
         QCoreApplication::processEvents();
         return opened;
     }
-
-    QTemporaryDir m_dir;
-    QString m_photo;
-    TestController m_documents;
-    QStringList m_alerts;
-    int m_answer = 0;
 };
 
 } // namespace

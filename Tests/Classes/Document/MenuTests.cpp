@@ -487,13 +487,9 @@ TEST(MenusChild, Quit)
     const QString photos = qEnvironmentVariable("GLIMORA_QUIT_PHOTOS");
     if (photos.isEmpty())
         GTEST_SKIP() << "run by QuitWritesEveryDocumentClosesEveryWindowAndEnds";
-    QApplication::setQuitOnLastWindowClosed(false);
-    pf::Alert::setResponder([](const pf::Alert&) { return pf::Alert::firstButtonReturn; });
-    GMDocument::setWindowControllerFactory(
-        [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(true); });
+    prepareChildProcess();
     GMApplicationDelegate delegate;
-    DocumentHandler& handler = delegate.documentHandler();
-    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+    DocumentHandler& handler = capableHandler(delegate);
     for (const QString& path : photos.split('\n')) {
         QString error;
         ASSERT_TRUE(handler.openDocumentWithContentsOfURL(path, true, &error)) << error.toStdString();

@@ -150,6 +150,14 @@ QImage renderedOriginal(PhotoToolChain& chain)
     return bitmap ? bitmap->toQImage() : QImage();
 }
 
+// A 40 x 30 picture in one colour, written at `path` in `format`; whether it was written.
+bool writeSolidPicture(const QString& path, const QColor& color, const char* format)
+{
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(color);
+    return image.save(path, format);
+}
+
 class Originals : public ::testing::Test
 {
 protected:
@@ -500,9 +508,7 @@ TEST(PNGChunks, ADamagedFileKeepsOnlyTheChunksReadWhole)
 TEST_F(Originals, APackageWithOnlyItsJPEGOriginalStillOpens)
 {
     const QString path = m_dir.filePath("photo.png");
-    QImage image(40, 30, QImage::Format_RGB32);
-    image.fill(QColor(120, 80, 60));
-    ASSERT_TRUE(image.save(path, "PNG"));
+    ASSERT_TRUE(writeSolidPicture(path, QColor(120, 80, 60), "PNG"));
     Opened opened = open(m_documents, path);
     ASSERT_TRUE(opened.document);
     const QString package = m_dir.filePath("photo.glimora");
@@ -519,9 +525,7 @@ TEST_F(Originals, APackageWithOnlyItsJPEGOriginalStillOpens)
 TEST_F(Originals, AnUnwritableTargetFailsBeforeComposingAndAnEmptyFileSaysSo)
 {
     const QString path = m_dir.filePath("photo.jpg");
-    QImage image(40, 30, QImage::Format_RGB32);
-    image.fill(QColor(90, 100, 110));
-    ASSERT_TRUE(image.save(path, "JPEG"));
+    ASSERT_TRUE(writeSolidPicture(path, QColor(90, 100, 110), "JPEG"));
     Opened opened = open(m_documents, path);
     ASSERT_TRUE(opened.document);
     opened.chain()->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);

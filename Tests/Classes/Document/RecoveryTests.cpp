@@ -172,13 +172,9 @@ TEST(RecoveryChild, PaintAndWait)
     const QStringList files = qEnvironmentVariable("GLIMORA_RECOVERY_FILES").split('\n', Qt::SkipEmptyParts);
     if (files.size() != 3)
         GTEST_SKIP() << "run by WorkFinishedBeforeAKillComesBackMarkedEdited";
-    QApplication::setQuitOnLastWindowClosed(false);
-    pf::Alert::setResponder([](const pf::Alert&) { return pf::Alert::firstButtonReturn; });
-    GMDocument::setWindowControllerFactory(
-        [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(true); });
+    prepareChildProcess();
     GMApplicationDelegate delegate;
-    DocumentHandler& handler = delegate.documentHandler();
-    handler.setGraphicsInfoForTesting({true, true, qint64(1) << 30, 1, "test"});
+    DocumentHandler& handler = capableHandler(delegate);
     delegate.applicationDidFinishLaunching({});
     QString error;
     ASSERT_TRUE(handler.openDocumentWithContentsOfURL(files[0], true, &error)) << error.toStdString();

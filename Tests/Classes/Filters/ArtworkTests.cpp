@@ -95,24 +95,19 @@ TEST(Artwork, ClassTablesAreMadeOnceFromAnyThread)
     // Filters are made on whichever thread builds an effect; the lists of artwork are read on first use
     // (checked by the thread sanitizer build).
     FilterArtwork::setResourcePathForTesting(QString());
-    std::atomic<int> good{0};
-    std::vector<QThread*> threads;
-    for (int i = 0; i < 4; ++i)
-        threads.push_back(QThread::create([&] {
-            const auto frame = Filter::create("OVPictureFrameFilter");
-            const auto mask = Filter::create("OVMaskImageFilter");
-            const auto shadow = Filter::create("OVPictureShadowFilter");
-            if (frame->attributesForKey("inputFrameName").value("choices").toStringList().size() == 3 &&
-                mask->attributesForKey("inputMaskName").value("choices").toStringList().size() == 3 &&
-                shadow->attributesForKey("inputShadowName").value("choices").toStringList().size() == 2 &&
-                OVDimmedBWFilter::sharedDimmedBWFilter())
-                ++good;
-        }));
-    for (QThread* t : threads)
-        t->start();
-    for (QThread* t : threads) {
-        t->wait();
-        delete t;
-    }
-    EXPECT_EQ(good.load(), 4);
+    EXPECT_EQ(
+        threadsThatHold(
+            4,
+            [] {
+                const auto frame = Filter::create("OVPictureFrameFilter");
+                const auto mask = Filter::create("OVMaskImageFilter");
+                const auto shadow = Filter::create("OVPictureShadowFilter");
+                return frame->attributesForKey("inputFrameName").value("choices").toStringList().size() ==
+                           3 &&
+                       mask->attributesForKey("inputMaskName").value("choices").toStringList().size() == 3 &&
+                       shadow->attributesForKey("inputShadowName").value("choices").toStringList().size() ==
+                           2 &&
+                       OVDimmedBWFilter::sharedDimmedBWFilter();
+            }),
+        4);
 }

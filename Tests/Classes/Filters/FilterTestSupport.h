@@ -5,12 +5,42 @@
 #include "Platform/Image/Image.h"
 #include "Platform/Image/RenderContext.h"
 
+#include <QThread>
+
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
+#include <vector>
 
 namespace filtertest {
+
+// The image moved by (x, y).
+inline pf::Image at(const pf::Image& image, double x, double y)
+{
+    return image.imageByApplyingTransform(pf::AffineTransform::translation(x, y));
+}
+
+// How many of `count` threads, started together, found `check` true.
+inline int threadsThatHold(int count, const std::function<bool()>& check)
+{
+    std::atomic<int> good{0};
+    std::vector<QThread*> threads;
+    for (int i = 0; i < count; ++i)
+        threads.push_back(QThread::create([&] {
+            if (check())
+                ++good;
+        }));
+    for (QThread* t : threads)
+        t->start();
+    for (QThread* t : threads) {
+        t->wait();
+        delete t;
+    }
+    return good.load();
+}
 
 // A float RGBA image whose pixel (x, y), y counted upward, is f(x, y).
 template <typename F> pf::Image floatImage(int width, int height, F f)

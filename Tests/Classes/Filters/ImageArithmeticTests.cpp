@@ -9,11 +9,6 @@ using namespace blendref;
 
 namespace {
 
-Image at(const Image& image, double x, double y)
-{
-    return image.imageByApplyingTransform(AffineTransform::translation(x, y));
-}
-
 FilterPtr twoImages(const char* name, const Image& image, const char* otherKey, const Image& other)
 {
     FilterPtr filter = Filter::create(name);

@@ -114,20 +114,11 @@ TEST(OVAdjustableBlendFilter, ClassTablesAreSafeToReadFromManyThreads)
     // Filters are made on whichever thread builds an effect; the class's tables are filled once under a
     // lock (checked by the thread sanitizer build).
     OVAdjustableBlendFilter::resetForTesting();
-    std::vector<QThread*> threads;
-    std::atomic<int> good{0};
-    for (int i = 0; i < 4; ++i)
-        threads.push_back(QThread::create([&] {
-            auto filter = Filter::create("OVAdjustableBlendFilter");
-            if (OVAdjustableBlendFilter::verifiedBlendMode("hardMix") == "hardMix" &&
-                OVAdjustableBlendFilter::blendModeNames().size() == 15 && filter)
-                ++good;
-        }));
-    for (QThread* t : threads)
-        t->start();
-    for (QThread* t : threads) {
-        t->wait();
-        delete t;
-    }
-    EXPECT_EQ(good.load(), 4);
+    EXPECT_EQ(threadsThatHold(4,
+                              [] {
+                                  auto filter = Filter::create("OVAdjustableBlendFilter");
+                                  return OVAdjustableBlendFilter::verifiedBlendMode("hardMix") == "hardMix" &&
+                                         OVAdjustableBlendFilter::blendModeNames().size() == 15 && filter;
+                              }),
+              4);
 }

@@ -11,11 +11,6 @@ using namespace blendref;
 
 namespace {
 
-Image at(const Image& image, double x, double y)
-{
-    return image.imageByApplyingTransform(AffineTransform::translation(x, y));
-}
-
 Image solid(int width, int height, const std::array<float, 4>& c)
 {
     return floatImage(width, height, [&](int, int) { return c; });

@@ -15,6 +15,7 @@
 #include "Platform/UI/TextField.h"
 #include "Platform/UI/Window.h"
 
+#include "HelpFolderTest.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -24,13 +25,11 @@
 namespace {
 
 // A help folder made for the test: topics A, B and C, C with one paragraph long enough to scroll.
-class InformationCatalogTest : public ::testing::Test
+class InformationCatalogTest : public HelpFolderTest
 {
 protected:
-    void SetUp() override
+    void prepare() override
     {
-        ASSERT_TRUE(m_folder.isValid());
-        pf::UserDefaults::standard().setFileForTesting(m_folder.filePath(QStringLiteral("defaults.conf")));
         writePlist(QStringLiteral("HelpInformations.plist"), QVariantList{"A", "B", "C"});
         writePlist(QStringLiteral("en.lproj/Localizable.plist"),
                    QVariantMap{{"A", "Alpha"}, {"ASub", "First things"}, {"B", "Beta"}, {"C", "Gamma"}});
@@ -51,14 +50,6 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    void write(const QString& relative, const QByteArray& bytes)
-    {
-        const QString path = m_folder.filePath(relative);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
     void writePlist(const QString& relative, const QVariant& value)
     {
         const auto data = pf::PropertyList::toData(value, pf::PropertyList::Format::Xml);
@@ -84,9 +75,6 @@ protected:
                    ? panel->tag()
                    : QString();
     }
-
-    pf::SteppedClock m_clock;
-    QTemporaryDir m_folder;
 };
 
 TEST_F(InformationCatalogTest, ListsTheTopicsInFileOrderAndAlwaysShowsOne)

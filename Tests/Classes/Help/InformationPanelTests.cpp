@@ -13,6 +13,7 @@
 #include "Platform/UI/Window.h"
 #include "Tests/ChildProcess.h"
 
+#include "HelpFolderTest.h"
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -26,26 +27,16 @@
 namespace {
 
 // A help folder made for the test, with a small real movie where one is needed.
-class InformationPanelTest : public ::testing::Test
+class InformationPanelTest : public HelpFolderTest
 {
 protected:
-    void SetUp() override
+    void prepare() override
     {
-        ASSERT_TRUE(m_folder.isValid());
-        pf::UserDefaults::standard().setFileForTesting(m_folder.filePath(QStringLiteral("defaults.conf")));
         OVInformationPanel::setInformationFolderForTesting(m_folder.path());
         OVInformationPanel::resetAllDontShows();
     }
     void TearDown() override { OVInformationPanel::setInformationFolderForTesting(QString()); }
 
-    void write(const QString& relative, const QByteArray& bytes)
-    {
-        const QString path = m_folder.filePath(relative);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
     // A half-second movie, 64 x 48; false when no encoder is installed.
     bool makeMovie(const QString& relative)
     {
@@ -62,9 +53,6 @@ protected:
              QStringLiteral("1"), m_folder.filePath(relative)});
         return started && encoder.waitForFinished(60000) && encoder.exitCode() == 0;
     }
-
-    pf::SteppedClock m_clock;
-    QTemporaryDir m_folder;
 };
 
 TEST_F(InformationPanelTest, LayoutFollowsTheContent)

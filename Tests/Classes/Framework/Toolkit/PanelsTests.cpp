@@ -12,6 +12,7 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/UI/Menu.h"
 #include "Platform/UI/NamedImage.h"
+#include "StoredTextPanelOwner.h"
 
 #include <QAction>
 #include <QPlainTextEdit>
@@ -123,22 +124,10 @@ TEST(OVSingleButtonPanel, AnOwnerThatHasGoneLeavesNoPanelBehind)
     panel.close();
 }
 
-struct TextOwner : OVTextPanelDelegate
+struct TextOwner : StoredTextPanelOwner
 {
-    QString text;
-    pf::PaintColor color = pf::PaintColor::calibratedWhite(1);
-    QString font;
-    unsigned alignment = 0;
     int ended = 0;
     bool autohide = true;
-    QString textPanelString() const override { return text; }
-    void setTextPanelString(const QString& t) override { text = t; }
-    pf::PaintColor textPanelColor() const override { return color; }
-    void setTextPanelColor(const pf::PaintColor& c) override { color = c; }
-    QString textPanelFontName() const override { return font; }
-    void setTextPanelFontName(const QString& f) override { font = f; }
-    unsigned textPanelAlignment() const override { return alignment; }
-    void setTextPanelAlignment(unsigned a) override { alignment = a; }
     void textPanelDidEndEditing(OVTextPanel*) override { ++ended; }
     bool textPanelShouldAutohide(OVTextPanel*) override { return autohide; }
 };

@@ -33,6 +33,25 @@ Image transparent(double w, double h)
     return Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(Rect(0, 0, w, h));
 }
 
+// The handler over `photo`, its mask and its additional picture empty at the given size.
+void startOn(GMBrushHandler& handler, const Image& photo, double width, double height)
+{
+    handler.setBackgroundImage(photo);
+    handler.setStartMaskImage(greyMask(width, height, 0));
+    handler.setStartAdditionalImage(transparent(width, height));
+}
+
+// A drawn healing stroke's brush of the given size, at full pressure.
+OVBrush healingBrush(double size)
+{
+    OVBrush healing;
+    healing.type = OVBrush::Draw;
+    healing.brushSubType = OVBrush::Healing;
+    healing.size = size;
+    healing.pressure = 1;
+    return healing;
+}
+
 // The bounding box of the pixels with any opacity to speak of (the stock iris fades out at its rim).
 Rect opaqueBounds(const Image& image, const Rect& rect)
 {
@@ -289,15 +308,9 @@ TEST(HealingBrush, RemovesABlemishFromTheCheek)
     }
     const Image photo = Image::fromQImage(spotted);
     GMBrushHandler handler;
-    handler.setBackgroundImage(photo);
-    handler.setStartMaskImage(greyMask(512, 512, 0));
-    handler.setStartAdditionalImage(transparent(512, 512));
-    OVBrush healing;
-    healing.type = OVBrush::Draw;
-    healing.brushSubType = OVBrush::Healing;
-    healing.size = 10;
+    startOn(handler, photo, 512, 512);
+    OVBrush healing = healingBrush(10);
     healing.smoothness = 0.3;
-    healing.pressure = 1;
     handler.brushDownAtPoint(healing, at(spot.x(), spot.y()), 110);
     handler.processPoint(at(spot.x(), spot.y()));
     handler.processPoint(at(spot.x() + 1, spot.y()));
@@ -346,15 +359,9 @@ TEST(HealingBrush, AStrokeOnALargePhotoIsHealedAndKeptOnlyAroundItsSpot)
     QImage portrait(PortraitPath);
     ASSERT_FALSE(portrait.isNull());
     GMBrushHandler handler;
-    handler.setBackgroundImage(Image::fromQImage(portrait));
-    handler.setStartMaskImage(greyMask(Layer, Layer, 0));
-    handler.setStartAdditionalImage(transparent(Layer, Layer));
+    startOn(handler, Image::fromQImage(portrait), Layer, Layer);
     handler.setScaleFactor(Scale);
-    OVBrush healing;
-    healing.type = OVBrush::Draw;
-    healing.brushSubType = OVBrush::Healing;
-    healing.size = 10;
-    healing.pressure = 1;
+    const OVBrush healing = healingBrush(10);
     const Point spot = at(248, 120);
     handler.brushDownAtPoint(healing, spot, 110);
     handler.processPoint(spot);
@@ -422,14 +429,8 @@ TEST(HealingBrush, EachStepFillsOnlyItsSegmentAndTheStrokeStaysHealed)
     for (const Case& c :
          {Case{"small brush, dense points", 8, 2}, Case{"larger brush, sparse points", 14, 6}}) {
         GMBrushHandler handler;
-        handler.setBackgroundImage(photo);
-        handler.setStartMaskImage(greyMask(512, 512, 0));
-        handler.setStartAdditionalImage(transparent(512, 512));
-        OVBrush healing;
-        healing.type = OVBrush::Draw;
-        healing.brushSubType = OVBrush::Healing;
-        healing.size = c.size;
-        healing.pressure = 1;
+        startOn(handler, photo, 512, 512);
+        const OVBrush healing = healingBrush(c.size);
         handler.brushDownAtPoint(healing, at(x0 - 2, y), 110);
         auto brush = std::dynamic_pointer_cast<OVHealingBrush>(handler.additionalBrush());
         ASSERT_TRUE(brush) << c.name;
