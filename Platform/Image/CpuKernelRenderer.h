@@ -84,9 +84,13 @@ public:
         float* rows;
         size_t floatsPerRow;
     };
+    // `madeSeconds`, where given, is told how long the recipe's CPU pixels (a large blur's pyramid) took
+    // to make: they are kept with the recipe, so a render of the same recipe again does not pay them,
+    // where a recipe built anew (a new stroke, a slider moved) does.
     static bool render(const ImageNodePtr& root, const Rect& rect, const Sink& sink,
                        const RenderBoundary& renderBoundary = {},
-                       const Destination& destination = Destination{nullptr, 0});
+                       const Destination& destination = Destination{nullptr, 0},
+                       double* madeSeconds = nullptr);
 };
 
 } // namespace pf

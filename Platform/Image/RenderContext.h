@@ -73,8 +73,10 @@ public:
     static void waitForPathMeasures();
 
 private:
+    // `madeSeconds`: what of `cpuSeconds` went into the recipe's CPU pixels, which the measure's own
+    // renders of the same recipe find made.
     static void measureInBackground(const std::shared_ptr<const ImageNode>& root, const Rect& rect,
-                                    double cpuSeconds);
+                                    double cpuSeconds, double madeSeconds);
     // `keep`: the caller hands the bitmap on as a source, so its texture is kept.
     bool render(const Image& image, const Rect& rect, Bitmap& destination, bool keep);
 

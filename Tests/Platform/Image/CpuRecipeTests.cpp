@@ -31,6 +31,39 @@ Image grey16Mask(unsigned seed)
     return Image::fromBitmap(bitmap);
 }
 
+// A mask of `format` that is 0 but for a few spots: one pixel on a corner of the small tiles (32
+// pixels), one at the picture's edge, and a 2 x 2 square. Tiles where it is 0 compute only the
+// background; the spots must still show wherever a read of the mask reaches them.
+Image spottedMask(Bitmap::Format format)
+{
+    Bitmap bitmap(Width, Height, format);
+    std::memset(bitmap.mutableData(), 0, bitmap.bytesPerRow() * size_t(Height));
+    const auto spot = [&](int x, int y) {
+        uint8_t* p = bitmap.mutableRow(y);
+        switch (format) {
+        case Bitmap::Format::Gray16: {
+            const uint16_t word = 40000;
+            std::memcpy(p + size_t(x) * 2, &word, 2);
+            break;
+        }
+        case Bitmap::Format::RGBAf: {
+            const float grey[4] = {0.7f, 0.7f, 0.7f, 1.0f};
+            std::memcpy(p + size_t(x) * 16, grey, 16);
+            break;
+        }
+        default: // RGBA8
+            std::memset(p + size_t(x) * 4, 200, 4);
+            break;
+        }
+    };
+    spot(64, 32);
+    spot(Width - 1, 5);
+    for (const int dy : {0, 1})
+        for (const int dx : {0, 1})
+            spot(150 + dx, 40 + dy);
+    return Image::fromBitmap(bitmap);
+}
+
 Image over(const Image& top, const Image& bottom)
 {
     return filtered("CISourceOverCompositing",
@@ -165,6 +198,33 @@ TEST(CpuRecipes, EngineKernelsAndTheStepsBetweenThemMatchThePasses)
                    {"inputMaskImage", var(Image::constantColor(Color(1, 1, 1))
                                           .imageByCroppingToRect(Rect(40, 0, 150, Height))
                                           .imageByCompositingOverImage(Image::constantColor(Color(0, 0, 0))))}})},
+        // A mask 0 over most tiles: there only the background is computed, the picture (a blur, which
+        // reads around its pixels) nowhere. Read at its pixels, between them, clamped, or as nothing.
+        {"blend of a blur with an 8-bit mask of a few spots",
+         filtered("CIBlendWithMask", {{"inputImage", var(filtered("CIGaussianBlur", {{"inputImage", var(a)},
+                                                                                    {"inputRadius", 2.0}}))},
+                                      {"inputBackgroundImage", var(stack)},
+                                      {"inputMaskImage", var(spottedMask(Bitmap::Format::RGBA8))}})},
+        {"blend with a 16-bit mask of a few spots, scaled and moved by fractions",
+         filtered("CIBlendWithMask",
+                  {{"inputImage", var(invertedA)},
+                   {"inputBackgroundImage", var(b)},
+                   {"inputMaskImage", var(spottedMask(Bitmap::Format::Gray16)
+                                              .imageByApplyingTransform(
+                                                  AffineTransform::scale(1.3, 0.9).translated(0.4, -0.7)))}})},
+        {"blend with a float mask of a few spots, cropped and clamped",
+         filtered("CIBlendWithMask",
+                  {{"inputImage", var(invertedA)},
+                   {"inputBackgroundImage", var(b)},
+                   {"inputMaskImage", var(spottedMask(Bitmap::Format::RGBAf)
+                                              .imageByCroppingToRect(Rect(100, 20, 100, 30))
+                                              .imageByClampingToExtent())}})},
+        {"blend with nothing for a mask, over a stack",
+         over(filtered("CIBlendWithMask",
+                       {{"inputImage", var(a)},
+                        {"inputBackgroundImage", var(stack)},
+                        {"inputMaskImage", var(Image::constantColor(Color(0, 0, 0, 0)))}}),
+              b)},
         {"a colour cropped off the pixel grid and moved",
          over(Image::constantColor(Color(0.2, 0.4, 0.6, 0.8))
                   .imageByCroppingToRect(Rect(10.5, 3.25, 100, 40))
