@@ -1967,6 +1967,32 @@ void CpuKernelRenderer::recordCosts(quint64 signature, const PathCosts& costs)
     m.costs[signature] = costs;
 }
 
+double CpuKernelRenderer::maskedShare(const ImageNodePtr& root, const Rect& rect)
+{
+    if (!root || !canRender(*root) || !isFiniteRect(rect) || rect.isEmpty())
+        return 0;
+    Graph graph;
+    countReaders(root, graph);
+    addNode(root, graph, -1, -1);
+    if (std::none_of(graph.nodes.begin(), graph.nodes.end(),
+                     [](const Node& node) { return node.kernel && blendsThroughMask(*node.node); }))
+        return 0;
+    constexpr int Size = 256;
+    Tile tile;
+    tile.graph = &graph;
+    double masked = 0;
+    for (double y = rect.minY(); y < rect.maxY(); y += Size)
+        for (double x = rect.minX(); x < rect.maxX(); x += Size) {
+            const Rect piece(x, y, std::min<double>(Size, rect.maxX() - x),
+                             std::min<double>(Size, rect.maxY() - y));
+            if (!plan(tile, piece))
+                return 0;
+            if (std::find(tile.maskedOut.begin(), tile.maskedOut.end(), 1) != tile.maskedOut.end())
+                masked += piece.width() * piece.height();
+        }
+    return masked / (rect.width() * rect.height());
+}
+
 bool CpuKernelRenderer::canRender(const ImageNode& root)
 {
     if (root.kind != ImageNode::Kind::Kernel || root.computed)
@@ -2019,7 +2045,7 @@ ImageNodePtr CpuKernelRenderer::readByCopy(const ImageNodePtr& root)
 
 bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const Sink& sink,
                                const RenderBoundary& renderBoundary, const Destination& destination,
-                               double* madeSeconds)
+                               Report* report)
 {
     Graph graph;
     countReaders(root, graph);
@@ -2032,8 +2058,10 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
     for (const Node& node : graph.nodes)
         if (node.node->computed && node.node->computed->whole().isNull())
             return false;
-    if (madeSeconds)
-        *madeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - making).count();
+    if (report)
+        report->madeSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - making).count();
+    std::atomic<double> maskedPixels{0};
 
     const int width = int(rect.width()), height = int(rect.height());
     const auto tilesOf = [&](int size) {
@@ -2196,6 +2224,8 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                         ok = false;
                         return;
                     }
+                    if (std::find(tile.maskedOut.begin(), tile.maskedOut.end(), 1) != tile.maskedOut.end())
+                        maskedPixels.fetch_add(double(w) * double(h), std::memory_order_relaxed);
                     setUpSamplers(tile);
                     tile.inRows = inRows;
                     tile.rowPlanes.resize(graph.nodes.size());
@@ -2260,6 +2290,8 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
     } catch (const std::bad_alloc&) {
         return false;
     }
+    if (report)
+        report->maskedShare = maskedPixels.load() / (rect.width() * rect.height());
     return ok;
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
+#include <tuple>
 
 using namespace pf;
 using namespace pftest;
@@ -515,6 +516,33 @@ TEST(CpuRecipes, TheDeviceAndTheMeasuredCostsChooseThePath)
         ASSERT_TRUE(pixels) << c.what;
         EXPECT_EQ(cpu > 0, c.onCpu) << c.what;
         EXPECT_EQ(gl > 0, !c.onCpu) << c.what;
+    }
+    // The CPU spares the tiles where a blend's mask is 0 and the passes do not, so one measure of a kind
+    // decides by each render's own masks: painted over the left tile only (the right one spared), the
+    // CPU; painted all over, the passes.
+    {
+        const auto painted = [&](int paintedWidth) {
+            Bitmap mask(Width, Height, Bitmap::Format::RGBA8);
+            for (int y = 0; y < Height; ++y)
+                for (int x = 0; x < Width; ++x)
+                    std::memset(mask.mutableRow(y) + size_t(x) * 4, x < paintedWidth ? 255 : 0, 4);
+            return filtered("CIBlendWithMask", {{"inputImage", var(over(inverted, a))},
+                                                {"inputBackgroundImage", var(b)},
+                                                {"inputMaskImage", var(Image::fromBitmap(mask))}});
+        };
+        const Image left = painted(20), everywhere = painted(Width);
+        ASSERT_EQ(CpuKernelRenderer::signature(left.node()), CpuKernelRenderer::signature(everywhere.node()));
+        CpuKernelRenderer::PathCosts costs{10, 8.5};
+        costs.followsMasks = true;
+        CpuKernelRenderer::recordCosts(CpuKernelRenderer::signature(left.node()), costs);
+        CpuKernelRenderer::setDeviceForTesting(CpuKernelRenderer::Device::SoftwareRasterizer);
+        for (const auto& [what, image, onCpu] : {std::tuple{"painted on the left", left, true},
+                                                 std::tuple{"painted everywhere", everywhere, false}}) {
+            RenderStatistics::resetPasses();
+            ASSERT_TRUE(context().render(image, Rect(0, 0, Width, Height), Bitmap::Format::RGBA8)) << what;
+            EXPECT_EQ(RenderStatistics::cpuPasses() > 0, onCpu) << what;
+        }
+        CpuKernelRenderer::setDeviceForTesting(std::nullopt);
     }
     // Recipes of one kind share their measure whatever their values and sizes; another kind does not.
     const auto gain = [](const Image& image, double value) {
