@@ -19,6 +19,13 @@ BlendWithMaskFilter::BlendWithMaskFilter() : Filter(QStringLiteral("CIBlendWithM
     declareInput(InputMaskImageKey, imageAttributes());
 }
 
+const Kernel& BlendWithMaskFilter::kernel()
+{
+    static const Kernel blend =
+        kernelNamed(QString::fromUtf8(kernelTexts::Engine::BlendWithMask), QStringLiteral("blendWithMask"));
+    return blend;
+}
+
 Image BlendWithMaskFilter::outputImage() const
 {
     const Image image = imageValue(InputImageKey);
@@ -28,14 +35,12 @@ Image BlendWithMaskFilter::outputImage() const
     Image background = imageValue(InputBackgroundImageKey);
     if (background.isNull())
         background = Image::emptyImage();
-    static const Kernel kernel =
-        kernelNamed(QString::fromUtf8(kernelTexts::Engine::BlendWithMask), QStringLiteral("blendWithMask"));
     // The picture shows only where the mask has a value; the background everywhere it exists.
     ApplyOptions options;
     options.definition = background.definition().extent().united(
         image.definition().extent().intersected(mask.definition().extent()));
     options.extent = background.extent().united(image.extent().intersected(mask.extent()));
-    return kernel.apply(
+    return kernel().apply(
         {QVariant::fromValue(image), QVariant::fromValue(background), QVariant::fromValue(mask)}, options);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Image/Filter.h"
+#include "Platform/Image/Kernel.h"
 
 namespace pf {
 
@@ -12,6 +13,9 @@ class BlendWithMaskFilter : public Filter
 public:
     BlendWithMaskFilter();
     Image outputImage() const override;
+    // The kernel every such blend applies, so that renderers can tell such a blend (where the mask is 0
+    // it is the background, exactly).
+    static const Kernel& kernel();
 };
 
 } // namespace pf

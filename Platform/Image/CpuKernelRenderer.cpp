@@ -1,5 +1,6 @@
 #include "Platform/Image/CpuKernelRenderer.h"
 
+#include "Platform/Image/BlendWithMaskFilter.h"
 #include "Platform/Image/BuiltinFilterSupport.h"
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/KernelData.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -427,6 +429,9 @@ struct Tile
     // pixels, pointed at each new row.
     bool inRows = false;
     std::vector<std::vector<kl::Sampler*>> rowPlanes;
+    // Per node: a blend with a mask whose mask is 0 over all of this tile computes its background only
+    // (see plan); its picture, and what only the picture reads, is not computed here.
+    std::vector<char> maskedOut;
 };
 
 // Where the reads of one run of a row land along x, for a sampler read through scales, moves, crops and
@@ -554,6 +559,10 @@ kl::vec4 evaluate(Tile& tile, int index)
     if (node.fused && !area.isInfinite() &&
         (area.isNull() || p.x < area.minX() || p.y < area.minY() || p.x >= area.maxX() || p.y >= area.maxY()))
         return kl::vec4(0.0f);
+    if (size_t(index) < tile.maskedOut.size() && tile.maskedOut[size_t(index)]) {
+        const kl::Sampler& background = tile.samplers[size_t(index)][1];
+        return kl::sample(background, kl::samplerCoord(background));
+    }
     return node.node->kernel->cpu(tile.samplerPointers[size_t(index)].data(),
                                   tile.values[size_t(index)].data());
 }
@@ -573,7 +582,91 @@ Rect propagate(const Chain& chain, const Rect& roi)
     return chain.finalMap.map(r).insetBy(-1, -1); // bilinear reads reach one pixel around the point
 }
 
-// Which pixels of every node this tile needs; false when one of them is unbounded.
+// Whether a node is the engine's blend of a picture over a background through a mask (its samplers:
+// the picture, the background, the mask).
+bool blendsThroughMask(const ImageNode& node)
+{
+    static const std::shared_ptr<const KernelData> blend = BlendWithMaskFilter::kernel().data();
+    return node.kernel && node.kernel == blend;
+}
+
+// Whether green is at most 0 in every pixel of a bitmap whose centre lies in `r` (its pixel space, y up).
+bool greenIsZeroIn(const Bitmap& b, const Rect& r)
+{
+    const int x0 = std::max(0, int(std::floor(r.minX()))), x1 = std::min(b.width(), int(std::ceil(r.maxX())));
+    const int y0 = std::max(0, int(std::floor(r.minY()))),
+              y1 = std::min(b.height(), int(std::ceil(r.maxY())));
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* row = b.row(b.height() - 1 - y);
+        // Or-ed over the row, not left at the first value, so that the loop runs many values at once.
+        bool any = false;
+        switch (b.format()) {
+        case Bitmap::Format::RGBA8: {
+            uint8_t bits = 0;
+            for (int x = x0; x < x1; ++x)
+                bits |= row[size_t(x) * 4 + 1];
+            any = bits != 0;
+            break;
+        }
+        case Bitmap::Format::Gray8: {
+            uint8_t bits = 0;
+            for (int x = x0; x < x1; ++x)
+                bits |= row[x];
+            any = bits != 0;
+            break;
+        }
+        case Bitmap::Format::Gray16: {
+            uint16_t bits = 0;
+            for (int x = x0; x < x1; ++x) {
+                uint16_t word;
+                std::memcpy(&word, row + size_t(x) * 2, 2);
+                bits |= word;
+            }
+            any = bits != 0;
+            break;
+        }
+        case Bitmap::Format::RGBAf:
+        case Bitmap::Format::Grayf: {
+            // Not "> 0": a value that is not a number is no zero either.
+            const int step = b.format() == Bitmap::Format::RGBAf ? 4 : 1, channel = step == 4 ? 1 : 0;
+            for (int x = x0; x < x1; ++x) {
+                float v;
+                std::memcpy(&v, row + (size_t(x) * size_t(step) + size_t(channel)) * 4, 4);
+                any = any || !(v <= 0.0f);
+            }
+            break;
+        }
+        }
+        if (any)
+            return false;
+    }
+    return true;
+}
+
+// Whether every read of a chain over `roi` (of its sampler's space) is 0 or less in green: nothing, a
+// colour, or a bitmap whose pixels within reach of the reads all are. False where that is not known
+// without computing it.
+bool readsNoGreen(const Chain& chain, const Rect& roi)
+{
+    switch (chain.terminal) {
+    case Chain::Terminal::Zero:
+        return true;
+    case Chain::Terminal::Constant:
+        return chain.constant.y <= 0.0f;
+    case Chain::Terminal::Bitmap: {
+        if (!chain.node)
+            return false;
+        const Rect reach = propagate(chain, roi); // bilinear reads included, clamps projected
+        return reach.isNull() || (isFiniteRect(reach) && greenIsZeroIn(chain.node->bitmap, reach));
+    }
+    default:
+        return false;
+    }
+}
+
+// Which pixels of every node this tile needs; false when one of them is unbounded. A blend whose mask
+// is 0 over its whole region is its background there, exactly (mix(b, p, 0) is b): its picture is not
+// needed, which spares the whole of an effect outside the strokes that paint it.
 bool plan(Tile& tile, const Rect& rect)
 {
     const Graph& graph = *tile.graph;
@@ -581,14 +674,21 @@ bool plan(Tile& tile, const Rect& rect)
     tile.required.assign(size_t(count), Rect::null());
     tile.rects.assign(size_t(count), Rect::null());
     tile.required[size_t(count - 1)] = rect;
+    tile.maskedOut.assign(size_t(count), 0);
     std::function<bool(int, const Rect&)> visit = [&](int i, const Rect& area) {
         tile.rects[size_t(i)] = area;
         const Node& node = graph.nodes[size_t(i)];
+        const auto roiOf = [&](size_t k) {
+            return node.node->roi ? node.node->roi(int(k), area) : node.chains[k].workingToSampler.map(area);
+        };
+        if (node.chains.size() == 3 && blendsThroughMask(*node.node) &&
+            readsNoGreen(node.chains[2], roiOf(2)))
+            tile.maskedOut[size_t(i)] = 1;
         for (size_t k = 0; k < node.chains.size(); ++k) {
             const Chain& chain = node.chains[k];
-            if (chain.target < 0)
+            if (chain.target < 0 || (k == 0 && tile.maskedOut[size_t(i)]))
                 continue;
-            const Rect roi = node.node->roi ? node.node->roi(int(k), area) : chain.workingToSampler.map(area);
+            const Rect roi = roiOf(k);
             if (chain.terminal == Chain::Terminal::Fused) {
                 const Node& member = graph.nodes[size_t(chain.target)];
                 const Rect own = roundOut(roi.intersected(areaOf(*member.node)));
@@ -1566,6 +1666,23 @@ bool neighbourRows(Tile& tile, int index, size_t k, int x0, int n, int y, const 
 void computeRow(Tile& tile, int index, int x0, int n, int y, float* out)
 {
     const Node& node = tile.graph->nodes[size_t(index)];
+    if (tile.maskedOut[size_t(index)]) {
+        // A blend whose mask is 0 here: the background as it is read.
+        const kl::Sampler& background = tile.samplers[size_t(index)][1];
+        if (prepareRow(tile, index, 1, x0, n, y)) {
+            std::memcpy(out, background.row + std::ptrdiff_t(x0 - background.rowX0) * 4, size_t(n) * 16);
+            return;
+        }
+        for (int x = x0; x < x0 + n; ++x, out += 4) {
+            kl::currentDestination = kl::vec2(float(x) + 0.5f, float(y) + 0.5f);
+            const kl::vec4 v = kl::sample(background, kl::samplerCoord(background));
+            out[0] = v.x;
+            out[1] = v.y;
+            out[2] = v.z;
+            out[3] = v.w;
+        }
+        return;
+    }
     const auto& reach = node.node->kernel->reach;
     const auto near = [&](size_t k) {
         const int argument = node.chains[k].argument;
@@ -1850,6 +1967,32 @@ void CpuKernelRenderer::recordCosts(quint64 signature, const PathCosts& costs)
     m.costs[signature] = costs;
 }
 
+double CpuKernelRenderer::maskedShare(const ImageNodePtr& root, const Rect& rect)
+{
+    if (!root || !canRender(*root) || !isFiniteRect(rect) || rect.isEmpty())
+        return 0;
+    Graph graph;
+    countReaders(root, graph);
+    addNode(root, graph, -1, -1);
+    if (std::none_of(graph.nodes.begin(), graph.nodes.end(),
+                     [](const Node& node) { return node.kernel && blendsThroughMask(*node.node); }))
+        return 0;
+    constexpr int Size = 256;
+    Tile tile;
+    tile.graph = &graph;
+    double masked = 0;
+    for (double y = rect.minY(); y < rect.maxY(); y += Size)
+        for (double x = rect.minX(); x < rect.maxX(); x += Size) {
+            const Rect piece(x, y, std::min<double>(Size, rect.maxX() - x),
+                             std::min<double>(Size, rect.maxY() - y));
+            if (!plan(tile, piece))
+                return 0;
+            if (std::find(tile.maskedOut.begin(), tile.maskedOut.end(), 1) != tile.maskedOut.end())
+                masked += piece.width() * piece.height();
+        }
+    return masked / (rect.width() * rect.height());
+}
+
 bool CpuKernelRenderer::canRender(const ImageNode& root)
 {
     if (root.kind != ImageNode::Kind::Kernel || root.computed)
@@ -1901,7 +2044,8 @@ ImageNodePtr CpuKernelRenderer::readByCopy(const ImageNodePtr& root)
 }
 
 bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const Sink& sink,
-                               const RenderBoundary& renderBoundary, const Destination& destination)
+                               const RenderBoundary& renderBoundary, const Destination& destination,
+                               Report* report)
 {
     Graph graph;
     countReaders(root, graph);
@@ -1910,9 +2054,14 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
 
     // CPU pixels in the recipe are made before the tiles start, on this thread: making them may render
     // their input and use every core itself, which a tile, already on a core, could not wait for.
+    const auto making = std::chrono::steady_clock::now();
     for (const Node& node : graph.nodes)
         if (node.node->computed && node.node->computed->whole().isNull())
             return false;
+    if (report)
+        report->madeSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - making).count();
+    std::atomic<double> maskedPixels{0};
 
     const int width = int(rect.width()), height = int(rect.height());
     const auto tilesOf = [&](int size) {
@@ -2075,6 +2224,8 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                         ok = false;
                         return;
                     }
+                    if (std::find(tile.maskedOut.begin(), tile.maskedOut.end(), 1) != tile.maskedOut.end())
+                        maskedPixels.fetch_add(double(w) * double(h), std::memory_order_relaxed);
                     setUpSamplers(tile);
                     tile.inRows = inRows;
                     tile.rowPlanes.resize(graph.nodes.size());
@@ -2139,6 +2290,8 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
     } catch (const std::bad_alloc&) {
         return false;
     }
+    if (report)
+        report->maskedShare = maskedPixels.load() / (rect.width() * rect.height());
     return ok;
 }
 

@@ -51,6 +51,9 @@ public:
     {
         double cpu = 0;
         double passes = 0;
+        // Whether the CPU's cost follows the masks of the recipe's blends: `cpu` is then the cost where
+        // no tile is spared (see maskedShare), and a render's own share of spared tiles is taken off.
+        bool followsMasks = false;
     };
     static std::optional<PathCosts> measuredCosts(quint64 signature);
     static void recordCosts(quint64 signature, const PathCosts& costs);
@@ -84,9 +87,24 @@ public:
         float* rows;
         size_t floatsPerRow;
     };
+    // What a render tells of its cost, for choosing the path (where asked for).
+    struct Report
+    {
+        // How long the recipe's CPU pixels (a large blur's pyramid) took to make: they are kept with the
+        // recipe, so a render of the same recipe again does not pay them, where a recipe built anew (a
+        // new stroke, a slider moved) does.
+        double madeSeconds = 0;
+        // The share of the render's pixels in tiles that computed a blend as its background alone, its
+        // mask 0 there: the render's cost then depends on where the mask is, and a part of the render
+        // tells little of the whole.
+        double maskedShare = 0;
+    };
+    // The share of a render's pixels in tiles (of the largest size) where a blend of the recipe
+    // computes its background alone: 0 for a recipe without such blends or masks that cover every tile.
+    static double maskedShare(const ImageNodePtr& root, const Rect& rect);
     static bool render(const ImageNodePtr& root, const Rect& rect, const Sink& sink,
                        const RenderBoundary& renderBoundary = {},
-                       const Destination& destination = Destination{nullptr, 0});
+                       const Destination& destination = Destination{nullptr, 0}, Report* report = nullptr);
 };
 
 } // namespace pf

@@ -46,7 +46,8 @@ struct RenderContext::Private
     // CPU cannot compute is rendered by the owner.
     bool renderOnCpu(const ImageNodePtr& root, const Rect& rect,
                      const std::function<void(int, int, int, int, const float*)>& sink,
-                     const CpuKernelRenderer::Destination& destination = {nullptr, 0});
+                     const CpuKernelRenderer::Destination& destination = {nullptr, 0},
+                     CpuKernelRenderer::Report* report = nullptr);
     // Where the passes run on a software rasterizer, the path a recipe takes: the one measured faster
     // for its kind, else the CPU; a large render of a kind not measured yet is measured (on the CPU
     // while it renders, then a part of it in passes).
@@ -57,7 +58,8 @@ struct RenderContext::Private
         Passes
     };
     Path choosePath(const ImageNodePtr& root, const Rect& rect);
-    void measurePasses(const ImageNodePtr& root, const Rect& rect, double cpuSeconds);
+    void measurePasses(const ImageNodePtr& root, const Rect& rect, double cpuSeconds,
+                       const CpuKernelRenderer::Report& report);
 
     QString label;
     RenderContext* owner;
@@ -108,14 +110,15 @@ void writeTile(Bitmap::Format format, uint8_t* base, size_t rowBytes, int x, int
 
 bool RenderContext::Private::renderOnCpu(const ImageNodePtr& root, const Rect& rect,
                                          const std::function<void(int, int, int, int, const float*)>& sink,
-                                         const CpuKernelRenderer::Destination& destination)
+                                         const CpuKernelRenderer::Destination& destination,
+                                         CpuKernelRenderer::Report* report)
 {
     return CpuKernelRenderer::render(
         root, rect, sink,
         [this](const ImageNodePtr& node, const Rect& part) {
             return owner->render(Image(node), part, Bitmap::Format::RGBAf);
         },
-        destination);
+        destination, report);
 }
 
 namespace {
@@ -146,7 +149,8 @@ bool beingMeasured(quint64 key)
 
 } // namespace
 
-void RenderContext::measureInBackground(const ImageNodePtr& root, const Rect& rect, double cpuSeconds)
+void RenderContext::measureInBackground(const ImageNodePtr& root, const Rect& rect, double cpuSeconds,
+                                        const CpuKernelRenderer::Report& report)
 {
     const quint64 key = CpuKernelRenderer::signature(root);
     Measuring& m = measuring();
@@ -155,11 +159,11 @@ void RenderContext::measureInBackground(const ImageNodePtr& root, const Rect& re
         if (!m.kinds.insert(key).second)
             return;
     }
-    m.queue.async([root, rect, cpuSeconds, key] {
+    m.queue.async([root, rect, cpuSeconds, report, key] {
         // Nobody waits for it: the cores go to renders somebody waits for first.
         const CpuRendering::BackgroundScope background;
         Measuring& m = measuring();
-        m.context.d->measurePasses(root, rect, cpuSeconds);
+        m.context.d->measurePasses(root, rect, cpuSeconds, report);
         std::lock_guard lock(m.mutex);
         m.kinds.erase(key);
     });
@@ -176,8 +180,13 @@ RenderContext::Private::Path RenderContext::Private::choosePath(const ImageNodeP
     if (CpuKernelRenderer::use() != CpuKernelRenderer::Use::OnSoftwareRasterizer)
         return Path::Cpu;
     const quint64 key = CpuKernelRenderer::signature(root);
-    if (const auto costs = CpuKernelRenderer::measuredCosts(key))
+    if (auto costs = CpuKernelRenderer::measuredCosts(key)) {
+        // The CPU spares tiles where a blend's mask is 0, the passes do not: the CPU's cost is this
+        // render's, by the share of it the masks spare.
+        if (costs->followsMasks)
+            costs->cpu *= 1.0 - CpuKernelRenderer::maskedShare(root, rect);
         return CpuKernelRenderer::prefersCpu(*costs) ? Path::Cpu : Path::Passes;
+    }
     if (beingMeasured(key))
         return Path::Cpu;
     // A small render takes the CPU unmeasured: the passes' programs would cost more to compile than a
@@ -186,17 +195,31 @@ RenderContext::Private::Path RenderContext::Private::choosePath(const ImageNodeP
     return rect.width() * rect.height() >= MeasuredArea ? Path::CpuMeasured : Path::Cpu;
 }
 
-void RenderContext::Private::measurePasses(const ImageNodePtr& root, const Rect& rect, double cpuSeconds)
+void RenderContext::Private::measurePasses(const ImageNodePtr& root, const Rect& rect, double cpuSeconds,
+                                           const CpuKernelRenderer::Report& report)
 {
     // A square from the middle of the render, rendered three times each way: the first compiles the
     // programs and uploads the sources (and touches the CPU's memory), the faster of the others is the
     // cost. Both ways read a square whose pixels stay in the caches, so neither is flattered: the CPU's
     // whole render would be slower per pixel than the passes' square for a kernel that only moves
-    // memory. The CPU's cost is never above what the whole render took.
+    // memory. The CPU's cost is never above what the whole render took. The recipe's CPU pixels (a
+    // large blur's pyramid) were made by that render and are kept with the recipe, so the square's
+    // renders find them made: what they took, spread over the render's pixels, is added to the
+    // square's cost, as every render of a recipe built anew pays it (without it a recipe around a
+    // large blur looked cheaper on the CPU than it was).
+    // A render that computed some blend's background alone (its mask 0 there) costs what its mask makes
+    // it cost, which a square from the middle does not tell (an unpainted middle would look almost
+    // free), and recipes of its kind have other masks: its own time, as if no tile were spared (the
+    // spared tiles taken as free, at most ten times), is the CPU's cost, and each render of the kind
+    // takes off the share of it that its own masks spare (see choosePath).
+    const double made = report.madeSeconds * 1e6 / (rect.width() * rect.height());
     const int width = int(std::min(1024.0, rect.width())), height = int(std::min(1024.0, rect.height()));
     const double pixels = double(width) * height;
     CpuKernelRenderer::PathCosts costs;
     costs.cpu = cpuSeconds * 1e6 / (rect.width() * rect.height());
+    costs.followsMasks = report.maskedShare > 0;
+    if (costs.followsMasks)
+        costs.cpu /= std::max(0.1, 1.0 - report.maskedShare);
     costs.passes = std::numeric_limits<double>::infinity();
     Bitmap scratch(width, height, Bitmap::Format::RGBAf);
     if (!scratch.isNull() && start()) {
@@ -221,10 +244,12 @@ void RenderContext::Private::measurePasses(const ImageNodePtr& root, const Rect&
             }
             return best * 1e6 / pixels;
         };
-        costs.cpu = std::min(costs.cpu, fastest([&] {
-                                 return renderOnCpu(
-                                     root, sample, [](int, int, int, int, const float*) {}, destination);
-                             }));
+        if (!costs.followsMasks)
+            costs.cpu = std::min(costs.cpu, made + fastest([&] {
+                                                return renderOnCpu(
+                                                    root, sample, [](int, int, int, int, const float*) {},
+                                                    destination);
+                                            }));
         costs.passes = fastest([&] {
             bool ok = false;
             QString error;
@@ -354,6 +379,7 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
                                    : Private::Path::Passes;
     if (path != Private::Path::Passes) {
         const auto begin = std::chrono::steady_clock::now();
+        CpuKernelRenderer::Report report;
         uint8_t* pixels = out.mutableData();
         const size_t bytesPerRow = out.bytesPerRow();
         // Floats are written where they belong by the last kernel itself.
@@ -367,11 +393,11 @@ bool RenderContext::render(const Image& image, const Rect& requested, Bitmap& ou
                 [&](int x, int top, int w, int h, const float* rgba) {
                     writeTile(format, pixels, bytesPerRow, x, top, w, h, rgba);
                 },
-                destination)) {
+                destination, &report)) {
             if (path == Private::Path::CpuMeasured)
                 measureInBackground(
                     cpuRoot, rect,
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count(), report);
             return true;
         }
     }

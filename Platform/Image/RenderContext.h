@@ -2,6 +2,7 @@
 
 #include "Platform/Foundation/Rect.h"
 #include "Platform/Image/Bitmap.h"
+#include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/Image.h"
 
 #include <QImage>
@@ -73,8 +74,9 @@ public:
     static void waitForPathMeasures();
 
 private:
+    // `report`: what the CPU render told of its cost (see CpuKernelRenderer::Report).
     static void measureInBackground(const std::shared_ptr<const ImageNode>& root, const Rect& rect,
-                                    double cpuSeconds);
+                                    double cpuSeconds, const CpuKernelRenderer::Report& report);
     // `keep`: the caller hands the bitmap on as a source, so its texture is kept.
     bool render(const Image& image, const Rect& rect, Bitmap& destination, bool keep);
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
+#include <tuple>
 
 using namespace pf;
 using namespace pftest;
@@ -28,6 +29,39 @@ Image grey16Mask(unsigned seed)
         for (int x = 0; x < Width; ++x)
             row[x] = uint16_t(random());
     }
+    return Image::fromBitmap(bitmap);
+}
+
+// A mask of `format` that is 0 but for a few spots: one pixel on a corner of the small tiles (32
+// pixels), one at the picture's edge, and a 2 x 2 square. Tiles where it is 0 compute only the
+// background; the spots must still show wherever a read of the mask reaches them.
+Image spottedMask(Bitmap::Format format)
+{
+    Bitmap bitmap(Width, Height, format);
+    std::memset(bitmap.mutableData(), 0, bitmap.bytesPerRow() * size_t(Height));
+    const auto spot = [&](int x, int y) {
+        uint8_t* p = bitmap.mutableRow(y);
+        switch (format) {
+        case Bitmap::Format::Gray16: {
+            const uint16_t word = 40000;
+            std::memcpy(p + size_t(x) * 2, &word, 2);
+            break;
+        }
+        case Bitmap::Format::RGBAf: {
+            const float grey[4] = {0.7f, 0.7f, 0.7f, 1.0f};
+            std::memcpy(p + size_t(x) * 16, grey, 16);
+            break;
+        }
+        default: // RGBA8
+            std::memset(p + size_t(x) * 4, 200, 4);
+            break;
+        }
+    };
+    spot(64, 32);
+    spot(Width - 1, 5);
+    for (const int dy : {0, 1})
+        for (const int dx : {0, 1})
+            spot(150 + dx, 40 + dy);
     return Image::fromBitmap(bitmap);
 }
 
@@ -165,6 +199,33 @@ TEST(CpuRecipes, EngineKernelsAndTheStepsBetweenThemMatchThePasses)
                    {"inputMaskImage", var(Image::constantColor(Color(1, 1, 1))
                                           .imageByCroppingToRect(Rect(40, 0, 150, Height))
                                           .imageByCompositingOverImage(Image::constantColor(Color(0, 0, 0))))}})},
+        // A mask 0 over most tiles: there only the background is computed, the picture (a blur, which
+        // reads around its pixels) nowhere. Read at its pixels, between them, clamped, or as nothing.
+        {"blend of a blur with an 8-bit mask of a few spots",
+         filtered("CIBlendWithMask", {{"inputImage", var(filtered("CIGaussianBlur", {{"inputImage", var(a)},
+                                                                                    {"inputRadius", 2.0}}))},
+                                      {"inputBackgroundImage", var(stack)},
+                                      {"inputMaskImage", var(spottedMask(Bitmap::Format::RGBA8))}})},
+        {"blend with a 16-bit mask of a few spots, scaled and moved by fractions",
+         filtered("CIBlendWithMask",
+                  {{"inputImage", var(invertedA)},
+                   {"inputBackgroundImage", var(b)},
+                   {"inputMaskImage", var(spottedMask(Bitmap::Format::Gray16)
+                                              .imageByApplyingTransform(
+                                                  AffineTransform::scale(1.3, 0.9).translated(0.4, -0.7)))}})},
+        {"blend with a float mask of a few spots, cropped and clamped",
+         filtered("CIBlendWithMask",
+                  {{"inputImage", var(invertedA)},
+                   {"inputBackgroundImage", var(b)},
+                   {"inputMaskImage", var(spottedMask(Bitmap::Format::RGBAf)
+                                              .imageByCroppingToRect(Rect(100, 20, 100, 30))
+                                              .imageByClampingToExtent())}})},
+        {"blend with nothing for a mask, over a stack",
+         over(filtered("CIBlendWithMask",
+                       {{"inputImage", var(a)},
+                        {"inputBackgroundImage", var(stack)},
+                        {"inputMaskImage", var(Image::constantColor(Color(0, 0, 0, 0)))}}),
+              b)},
         {"a colour cropped off the pixel grid and moved",
          over(Image::constantColor(Color(0.2, 0.4, 0.6, 0.8))
                   .imageByCroppingToRect(Rect(10.5, 3.25, 100, 40))
@@ -455,6 +516,33 @@ TEST(CpuRecipes, TheDeviceAndTheMeasuredCostsChooseThePath)
         ASSERT_TRUE(pixels) << c.what;
         EXPECT_EQ(cpu > 0, c.onCpu) << c.what;
         EXPECT_EQ(gl > 0, !c.onCpu) << c.what;
+    }
+    // The CPU spares the tiles where a blend's mask is 0 and the passes do not, so one measure of a kind
+    // decides by each render's own masks: painted over the left tile only (the right one spared), the
+    // CPU; painted all over, the passes.
+    {
+        const auto painted = [&](int paintedWidth) {
+            Bitmap mask(Width, Height, Bitmap::Format::RGBA8);
+            for (int y = 0; y < Height; ++y)
+                for (int x = 0; x < Width; ++x)
+                    std::memset(mask.mutableRow(y) + size_t(x) * 4, x < paintedWidth ? 255 : 0, 4);
+            return filtered("CIBlendWithMask", {{"inputImage", var(over(inverted, a))},
+                                                {"inputBackgroundImage", var(b)},
+                                                {"inputMaskImage", var(Image::fromBitmap(mask))}});
+        };
+        const Image left = painted(20), everywhere = painted(Width);
+        ASSERT_EQ(CpuKernelRenderer::signature(left.node()), CpuKernelRenderer::signature(everywhere.node()));
+        CpuKernelRenderer::PathCosts costs{10, 8.5};
+        costs.followsMasks = true;
+        CpuKernelRenderer::recordCosts(CpuKernelRenderer::signature(left.node()), costs);
+        CpuKernelRenderer::setDeviceForTesting(CpuKernelRenderer::Device::SoftwareRasterizer);
+        for (const auto& [what, image, onCpu] : {std::tuple{"painted on the left", left, true},
+                                                 std::tuple{"painted everywhere", everywhere, false}}) {
+            RenderStatistics::resetPasses();
+            ASSERT_TRUE(context().render(image, Rect(0, 0, Width, Height), Bitmap::Format::RGBA8)) << what;
+            EXPECT_EQ(RenderStatistics::cpuPasses() > 0, onCpu) << what;
+        }
+        CpuKernelRenderer::setDeviceForTesting(std::nullopt);
     }
     // Recipes of one kind share their measure whatever their values and sizes; another kind does not.
     const auto gain = [](const Image& image, double value) {
