@@ -174,6 +174,23 @@ TEST(Kernel, VectorPowersAreCloseToExactAndTheLibrarysOutsideTheirTables)
     }
 }
 
+// Two to a power is remembered from the last call on a thread: every value in turn, repeated or not,
+// gets the library's own power, not the one before it.
+TEST(Kernel, PowersOfTwoInTurnAreTheLibrarys)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const float x : {0.0f, -1.0f, -1.0f, 1.0f, -0.0f, 0.3f, nan, nan, 2.0f, -inf, 0.0f, 130.0f, -1.0f}) {
+        const float expected = std::exp2(x);
+        const float r = kl::exp2(x);
+        if (std::isnan(expected))
+            EXPECT_TRUE(std::isnan(r)) << x;
+        else
+            EXPECT_EQ(r, expected) << x;
+        EXPECT_EQ(kl::exp2(kl::vec2(x, 1.5f)).y, std::exp2(1.5f)) << x;
+    }
+}
+
 TEST(Kernel, CompileErrorsSpeakOfTheAuthorsTextOnly)
 {
     struct Case
