@@ -182,8 +182,9 @@ RenderContext::Private::Path RenderContext::Private::choosePath(const ImageNodeP
     const quint64 key = CpuKernelRenderer::signature(root);
     if (auto costs = CpuKernelRenderer::measuredCosts(key)) {
         // The CPU spares tiles where a blend's mask is 0, the passes do not: the CPU's cost is this
-        // render's, by the share of it the masks spare.
-        if (costs->followsMasks)
+        // render's, by the share of it the masks spare. Sparing only lowers it, so the masks are scanned
+        // only where the whole cost would lose (not for every render of a kind the CPU wins anyway).
+        if (costs->followsMasks && !CpuKernelRenderer::prefersCpu(*costs))
             costs->cpu *= 1.0 - CpuKernelRenderer::maskedShare(root, rect);
         return CpuKernelRenderer::prefersCpu(*costs) ? Path::Cpu : Path::Passes;
     }
