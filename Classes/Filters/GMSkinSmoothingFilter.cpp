@@ -81,8 +81,8 @@ Image GMSkinSmoothingFilter::outputForFit(const Image& image, const Fit& coeffic
     // Where no mask says where the skin is, all of the picture counts towards its tone.
     const Image mask = imageValue(QStringLiteral("inputMaskImage"));
     const Image skin = mask.isNull() ? Image::constantColor(Color(1, 1, 1, 1)) : mask;
-    // Keeping the tone, the kernel gives what it took out, weighted by how far each pixel counts
-    // towards the skin's tone; else the smoothed picture.
+    // Keeping the tone, the kernel gives what it took out and how far it smoothed, both weighted by how
+    // far each pixel lies in the skin; else the smoothed picture.
     const Image smoothed = FrameworkFilterSupport::applyOver(
         kernelSlot(GuidedSlots),
         {var(image), var(fine), var(coefficients.a), var(coefficients.b), var(skin), detail,
@@ -94,7 +94,7 @@ Image GMSkinSmoothingFilter::outputForFit(const Image& image, const Fit& coeffic
         image, [](int, const Rect& destination) { return destination.insetBy(-1, -1); });
     // Lightening only the shadows or darkening only the highlights changes the tone on purpose; evening
     // out the texture should not: the slow part of what was taken out (over most of the window, over the
-    // smoothed skin only) goes back.
+    // smoothed skin only) goes back, as far as each pixel was smoothed.
     if (!keepsTone || smoothed.isNull())
         return smoothed;
     const double least = numberValue(QStringLiteral("inputMinimumRadius"), 0);
@@ -103,5 +103,6 @@ Image GMSkinSmoothingFilter::outputForFit(const Image& image, const Fit& coeffic
     const double slow = std::max(1.0, 0.75 * radius);
     return FrameworkFilterSupport::applyOver(
         kernelSlot(GuidedSlots + 1),
-        {var(image), var(smoothed), var(FrameworkFilterSupport::blurOfPicture(smoothed, slow))}, image);
+        {var(image), var(skin), var(smoothed), var(FrameworkFilterSupport::blurOfPicture(smoothed, slow))},
+        image);
 }

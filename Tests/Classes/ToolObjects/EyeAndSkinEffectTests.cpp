@@ -840,6 +840,35 @@ TEST(SmoothSkinEffect, SmoothsSkinAtEveryFaceSize)
         }
 }
 
+// A mask painted at half strength gives Smooth Skin's change at half strength, the skin's tone kept
+// included: the layer's mask scales the whole change once, so the tone the smoothing puts back may not
+// shrink with the mask as well (that would leave a half-painted face darker where its skin is lit and
+// lighter where it is dark). On the portrait's face, every pixel within a fifth of a level.
+TEST(SmoothSkinEffect, HalfAMaskMakesHalfTheChange)
+{
+    const QString effect = QStringLiteral("SkinSmoothing");
+    ASSERT_TRUE(effectNamed(effect));
+    QImage picture = QImage(PortraitPath).convertToFormat(QImage::Format_RGB32);
+    picture.setColorSpace(QColorSpace());
+    const Image photo = Image::fromQImage(picture);
+    const double faceWidth = detectedFaceWidth(photo);
+    // The face only (the portrait's columns 180 to 270, rows 70 to 160), moved to the origin.
+    const AffineTransform toOrigin = AffineTransform::translation(-180, -(512 - 160));
+    const auto planes = [&](const Image& image) {
+        return planesOf(image.imageByApplyingTransform(toOrigin), 90);
+    };
+    const auto before = planes(photo),
+               whole = planes(composed(effect, photo, greyMask(512, 512, 1), 1, faceWidth)),
+               half = planes(composed(effect, photo, greyMask(512, 512, 0.5), 1, faceWidth));
+    double worst = 0;
+    for (size_t k = 0; k < 3; ++k)
+        for (size_t i = 0; i < before[k].v.size(); ++i)
+            worst = std::max(worst, 255 * std::abs(half[k].v[i] - 0.5 * (before[k].v[i] + whole[k].v[i])));
+    std::printf("Smooth Skin with a mask at half strength: at most %.2f levels from half the change\n",
+                worst);
+    EXPECT_LE(worst, 0.2);
+}
+
 // Remove Shine at full intensity, painted over a whole face, takes the shine down and leaves the rest
 // of the skin: on faces of 40 and 250 pixels set in a photo of 800 (dark hair and background around
 // them), with an oily highlight on the cheek, the highlight loses at least half of what it stands above
