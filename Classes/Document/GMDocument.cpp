@@ -12,6 +12,7 @@
 #include "Classes/ToolObjects/OVBrushSegment.h"
 #include "Classes/ToolObjects/OVRenderInfoGenerator.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
+#include "Platform/Foundation/FileRead.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
@@ -81,8 +82,7 @@ QByteArray fileBytesIfKept(const QString& path, const QByteArray& format)
 {
     if (format != "jpeg" && format != "png")
         return {};
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return pf::FileRead::bytes(path).value_or(QByteArray());
 }
 
 } // namespace

@@ -14,11 +14,7 @@ GMGridItem::GMGridItem(unsigned settings, QWidget* parent)
 GMGridItem* GMGridItem::gridItemWithImage(const QImage& image, const QString& title, const QVariant& context,
                                           unsigned settings)
 {
-    auto* item = new GMGridItem(settings);
-    item->setImage(image);
-    item->setTitle(title);
-    item->setContext(context);
-    return item;
+    return makeItem<GMGridItem>(image, title, context, settings);
 }
 
 void GMGridItem::setImage(const QImage& image)

@@ -1,24 +1,14 @@
 #include "Classes/Document/GMLinks.h"
 
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/Log.h"
-#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/FileRead.h"
+#include "Platform/Foundation/Guarded.h"
 
 #include <QDesktopServices>
-#include <mutex>
 
 namespace {
 
-std::mutex& tableMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-QVariantMap& testTable()
-{
-    static QVariantMap table;
-    return table;
-}
+constinit pf::Guarded<QVariantMap> testTable;
 std::function<bool(const QUrl&)>& opener()
 {
     static std::function<bool(const QUrl&)> function;
@@ -32,13 +22,8 @@ QVariantMap resourceTable()
             pf::Bundle::main().pathForResource(QStringLiteral("Links"), QStringLiteral("plist"));
         if (path.isEmpty())
             return QVariantMap();
-        QString error;
-        const auto value = pf::PropertyList::fromFile(path, &error);
-        if (!value || value->metaType() != QMetaType::fromType<QVariantMap>()) {
-            pf::warning(QStringLiteral("The link table %1 cannot be read: %2").arg(path, error));
-            return QVariantMap();
-        }
-        return value->toMap();
+        return pf::FileRead::dictionary(path, QStringLiteral("The link table %1 cannot be read: %2"))
+            .value_or(QVariantMap());
     }();
     return table;
 }
@@ -47,8 +32,8 @@ QVariantMap resourceTable()
 
 QString GMLinks::address(const QString& key)
 {
-    std::lock_guard lock(tableMutex());
-    const QVariantMap& table = testTable().isEmpty() ? resourceTable() : testTable();
+    const QVariantMap test = testTable.get();
+    const QVariantMap table = test.isEmpty() ? resourceTable() : test;
     return table.value(key).toString().trimmed();
 }
 
@@ -82,8 +67,7 @@ QUrl GMLinks::mailtoURL(const QString& recipient, const QString& subject, const 
 
 void GMLinks::setTableForTesting(const QVariantMap& table)
 {
-    std::lock_guard lock(tableMutex());
-    testTable() = table;
+    testTable.set(table);
 }
 
 void GMLinks::setOpenerForTesting(std::function<bool(const QUrl&)> function)

@@ -32,14 +32,7 @@ Image GMAutoBrushRegionFilter::outputImage() const
     const Kernel kernel = kernelSlot(scale ? 1 : 0);
     if (kernel.isNull())
         return Image();
-    QVariantList arguments{point(QStringLiteral("inputPoint1")),
-                           point(QStringLiteral("inputPoint2")),
-                           size() * 0.5,
-                           samplerArgument(Sampler(imageValue(QStringLiteral("inputEdgeImage")))),
-                           samplerArgument(Sampler(imageValue(QStringLiteral("inputImage")))),
-                           numberArgument(QStringLiteral("inputToleranceHigh")),
-                           numberArgument(QStringLiteral("inputToleranceMid")),
-                           numberArgument(QStringLiteral("inputToleranceLow"))};
+    QVariantList arguments = edgeRegionArguments();
     if (m_edgeTolerance)
         arguments << numberArgument(QStringLiteral("inputToleranceEdge"));
     if (!scale)

@@ -26,11 +26,5 @@ Image GMAutoBrushWhiteEyeFilter::outputImage() const
         return Image();
     // The kernel looks back from each pixel to the segment, like its siblings': it needs their region
     // rule, or a tile would miss the pixels between itself and the stroke.
-    return kernel.apply({point(QStringLiteral("inputPoint1")), point(QStringLiteral("inputPoint2")),
-                         size() * 0.5, samplerArgument(Sampler(imageValue(QStringLiteral("inputEdgeImage")))),
-                         samplerArgument(Sampler(imageValue(QStringLiteral("inputImage")))),
-                         numberArgument(QStringLiteral("inputToleranceHigh")),
-                         numberArgument(QStringLiteral("inputToleranceMid")),
-                         numberArgument(QStringLiteral("inputToleranceLow"))},
-                        segmentOptions());
+    return kernel.apply(edgeRegionArguments(), segmentOptions());
 }

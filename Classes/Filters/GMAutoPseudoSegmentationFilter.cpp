@@ -30,13 +30,11 @@ Image GMAutoPseudoSegmentationFilter::outputImage() const
     const Kernel kernel = kernelSlot(scale ? 1 : 0);
     if (kernel.isNull())
         return Image();
-    QVariantList arguments{point(QStringLiteral("inputPoint1")),
-                           point(QStringLiteral("inputPoint2")),
-                           size(),
-                           samplerArgument(Sampler(imageValue(QStringLiteral("inputImage")))),
-                           samplerArgument(Sampler(imageValue(QStringLiteral("inputBlurredImage")))),
-                           numberArgument(QStringLiteral("inputTolerance")),
-                           numberArgument(QStringLiteral("inputOuterTolerance"))};
+    QVariantList arguments = segmentArguments(1.0);
+    arguments << samplerArgument(Sampler(imageValue(QStringLiteral("inputImage"))))
+              << samplerArgument(Sampler(imageValue(QStringLiteral("inputBlurredImage"))))
+              << numberArgument(QStringLiteral("inputTolerance"))
+              << numberArgument(QStringLiteral("inputOuterTolerance"));
     if (!scale)
         return kernel.apply(arguments, segmentOptions());
     arguments << samplerArgument(Sampler(imageValue(QStringLiteral("inputReferenceMask")),

@@ -51,6 +51,21 @@ QVariant GMSegmentMaskFilter::point(const QString& key) const
     return pointArgument(vectorValue(key));
 }
 
+QVariantList GMSegmentMaskFilter::segmentArguments(double sizeFactor) const
+{
+    return {point(QStringLiteral("inputPoint1")), point(QStringLiteral("inputPoint2")), size() * sizeFactor};
+}
+
+QVariantList GMSegmentMaskFilter::edgeRegionArguments() const
+{
+    QVariantList arguments = segmentArguments(0.5);
+    arguments << samplerArgument(Sampler(imageValue(QStringLiteral("inputEdgeImage"))))
+              << samplerArgument(Sampler(imageValue(QStringLiteral("inputImage"))));
+    for (const char* key : {"inputToleranceHigh", "inputToleranceMid", "inputToleranceLow"})
+        arguments << numberArgument(QString::fromLatin1(key));
+    return arguments;
+}
+
 Rect GMSegmentMaskFilter::dirtyRectForInput() const
 {
     const double s = size() * m_rectangleSizeFactor;

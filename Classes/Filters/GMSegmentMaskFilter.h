@@ -26,6 +26,12 @@ protected:
     // "inputSize" as a number; never set counts as 0.
     double size() const;
     QVariant point(const QString& key) const;
+    // The kernels' first arguments: "inputPoint1", "inputPoint2" and the brush size times `sizeFactor`.
+    QVariantList segmentArguments(double sizeFactor) const;
+    // What the edge-guided region kernels take first: the segment at half the brush size, samplers of
+    // "inputEdgeImage" and "inputImage", then "inputToleranceHigh", "inputToleranceMid" and
+    // "inputToleranceLow".
+    QVariantList edgeRegionArguments() const;
 
     // Options for one of the member's kernels: defined on the segment rectangle; samplers 0 and 1 are
     // asked for the destination grown by the brush size, the others for the destination itself, mapped

@@ -1,9 +1,9 @@
 #include "Classes/Framework/KernelPrelude.h"
 
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/FileRead.h"
 #include "Platform/Foundation/Log.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QSet>
 #include <vector>
@@ -106,12 +106,12 @@ const std::vector<SharedFunction>& sharedFunctions()
         const QStringList paths = pf::Bundle::main().pathsForResourcesOfType(
             QStringLiteral("cikernel"), QStringLiteral("Kernels/Shared"));
         for (const QString& path : paths) {
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly)) {
+            const std::optional<QByteArray> bytes = pf::FileRead::bytes(path);
+            if (!bytes) {
                 pf::error(QStringLiteral("The shared kernel file %1 cannot be read").arg(path));
                 continue;
             }
-            for (SharedFunction& function : parse(QString::fromUtf8(file.readAll()), path))
+            for (SharedFunction& function : parse(QString::fromUtf8(*bytes), path))
                 all.push_back(std::move(function));
         }
         return all;

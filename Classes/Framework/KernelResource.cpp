@@ -2,25 +2,16 @@
 
 #include "Classes/Framework/KernelPrelude.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/FileRead.h"
+#include "Platform/Foundation/Guarded.h"
 
 #include <QFile>
 #include <cmath>
 #include <limits>
-#include <mutex>
 
 namespace {
 
-std::mutex& directoryMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
-QString& testDirectory()
-{
-    static QString directory;
-    return directory;
-}
+constinit pf::Guarded<QString> testDirectory;
 
 int truncatedInt(double value)
 {
@@ -38,20 +29,16 @@ int truncatedInt(double value)
 
 void KernelResource::setTestDirectory(const QString& directory)
 {
-    std::lock_guard lock(directoryMutex());
-    testDirectory() = directory;
+    testDirectory.set(directory);
 }
 
 std::optional<QString> KernelResource::text(const QString& name)
 {
     QString path;
-    {
-        std::lock_guard lock(directoryMutex());
-        if (!testDirectory().isEmpty()) {
-            const QString candidate = testDirectory() + QLatin1Char('/') + name + QStringLiteral(".cikernel");
-            if (QFile::exists(candidate))
-                path = candidate;
-        }
+    if (const QString directory = testDirectory.get(); !directory.isEmpty()) {
+        const QString candidate = directory + QLatin1Char('/') + name + QStringLiteral(".cikernel");
+        if (QFile::exists(candidate))
+            path = candidate;
     }
     if (path.isEmpty())
         path =
@@ -60,10 +47,10 @@ std::optional<QString> KernelResource::text(const QString& name)
         path = pf::Bundle::main().pathForResource(name, QStringLiteral("cikernel"));
     if (path.isEmpty())
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> bytes = pf::FileRead::bytes(path);
+    if (!bytes)
         return std::nullopt;
-    return QString::fromUtf8(file.readAll());
+    return QString::fromUtf8(*bytes);
 }
 
 std::vector<pf::Kernel> KernelResource::kernels(const QString& name, bool* missing)

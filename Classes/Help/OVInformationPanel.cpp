@@ -6,10 +6,10 @@
 #include "Classes/Help/OVMovieController.h"
 #include "Classes/Help/OVRichTextView.h"
 #include "Classes/Help/OVSubtitle.h"
+#include "Platform/Foundation/FileRead.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
-#include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/InterfaceRegistry.h"
@@ -168,15 +168,11 @@ QString OVInformationPanel::localizedString(const QString& key)
         strings = QVariantMap();
         const QString path =
             informationBundle().pathForResource(QStringLiteral("Localizable"), QStringLiteral("plist"));
-        if (!path.isEmpty()) {
-            QString error;
-            const auto value = pf::PropertyList::fromFile(path, &error);
-            if (value && value->metaType().id() == QMetaType::QVariantMap)
-                strings = value->toMap();
-            else
-                pf::warning(QStringLiteral("The help texts \"%1\" cannot be read: %2")
-                                .arg(path, value ? QStringLiteral("not a dictionary") : error));
-        }
+        if (!path.isEmpty())
+            strings =
+                pf::FileRead::dictionary(path, QStringLiteral("The help texts \"%1\" cannot be read: %2"),
+                                         QStringLiteral("not a dictionary"))
+                    .value_or(QVariantMap());
     }
     const QVariant text = strings->value(key);
     return text.metaType().id() == QMetaType::QString ? text.toString() : key;
@@ -295,15 +291,11 @@ void OVInformationPanel::loadContent()
     if (!rtfd.isEmpty())
         setTextURL(rtfd);
     const QString actionPath = bundle.pathForResource(m_tag, QStringLiteral("ActionButton"));
-    if (!actionPath.isEmpty()) {
-        QString error;
-        const auto value = pf::PropertyList::fromFile(actionPath, &error);
-        if (value && value->metaType().id() == QMetaType::QVariantMap)
-            setActionDescription(value->toMap());
-        else
-            pf::warning(QStringLiteral("Help action \"%1\" cannot be read: %2")
-                            .arg(actionPath, value ? QStringLiteral("not a dictionary") : error));
-    }
+    if (!actionPath.isEmpty())
+        if (const auto action =
+                pf::FileRead::dictionary(actionPath, QStringLiteral("Help action \"%1\" cannot be read: %2"),
+                                         QStringLiteral("not a dictionary")))
+            setActionDescription(*action);
     updateLayoutInstantly(true);
 }
 

@@ -2,8 +2,7 @@
 
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/Log.h"
-#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/FileRead.h"
 
 namespace {
 
@@ -16,14 +15,8 @@ QVariantMap readPlist(const QString& name, const pf::Bundle& bundle)
         path = bundle.pathForResource(name, QStringLiteral("plist"));
     if (path.isEmpty())
         return {};
-    QString error;
-    const auto value = pf::PropertyList::fromFile(path, &error);
-    if (!value || value->metaType().id() != QMetaType::QVariantMap) {
-        pf::warning(QStringLiteral("BundleReader could not read %1: %2")
-                        .arg(path, value ? QStringLiteral("it is not a dictionary") : error));
-        return {};
-    }
-    return value->toMap();
+    return pf::FileRead::dictionary(path, QStringLiteral("BundleReader could not read %1: %2"))
+        .value_or(QVariantMap());
 }
 
 } // namespace

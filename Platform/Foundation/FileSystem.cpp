@@ -1,5 +1,6 @@
 #include "Platform/Foundation/FileSystem.h"
 
+#include "Platform/Foundation/Guarded.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/RandomName.h"
 
@@ -15,7 +16,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
-#include <mutex>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -25,16 +25,7 @@ namespace pf {
 
 namespace {
 
-std::mutex& settingsMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-QString& applicationSupportOverride()
-{
-    static QString path;
-    return path;
-}
+constinit Guarded<QString> applicationSupportOverride;
 std::atomic<bool> directoryExchangeDisabled = false;
 std::atomic<void (*)()> replacementStepHook = nullptr;
 constexpr int helperSuffixLength = 10;
@@ -225,11 +216,7 @@ QString FileSystem::executableDirectory()
 
 QString FileSystem::applicationSupportDirectory()
 {
-    QString path;
-    {
-        std::lock_guard lock(settingsMutex());
-        path = applicationSupportOverride();
-    }
+    QString path = applicationSupportOverride.get();
     if (path.isEmpty())
         path = qEnvironmentVariable("PF_APPLICATION_SUPPORT_DIR");
     if (path.isEmpty())
@@ -244,8 +231,7 @@ QString FileSystem::applicationSupportDirectory()
 
 void FileSystem::setApplicationSupportDirectoryForTesting(const QString& path)
 {
-    std::lock_guard lock(settingsMutex());
-    applicationSupportOverride() = path;
+    applicationSupportOverride.set(path);
 }
 
 bool FileSystem::writeFileAtomically(const QString& path, const QByteArray& data, QString* error)

@@ -1,8 +1,8 @@
 #include "Platform/Foundation/Localization.h"
 
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/Log.h"
-#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/FileRead.h"
+#include "Platform/Foundation/Guarded.h"
 
 #include <QHash>
 #include <QLocale>
@@ -13,17 +13,9 @@ namespace pf {
 
 namespace {
 
-std::mutex& tableMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
-QString& testLanguage()
-{
-    static QString language;
-    return language;
-}
+constinit Guarded<QString> testLanguage;
+// Guards the tables read so far.
+constinit std::mutex tableMutex;
 
 // Tables are read once per resources folder, language and name; a missing table is remembered too.
 const QVariantMap& table(const Bundle& bundle, const QString& language, const QString& name)
@@ -36,15 +28,9 @@ const QVariantMap& table(const Bundle& bundle, const QString& language, const QS
     QVariantMap entries;
     const QString path =
         bundle.pathForResource(name, QStringLiteral("plist"), QStringLiteral("Localization/") + language);
-    if (!path.isEmpty()) {
-        QString error;
-        auto value = PropertyList::fromFile(path, &error);
-        if (value && value->metaType().id() == QMetaType::QVariantMap)
-            entries = value->toMap();
-        else
-            pf::warning(QStringLiteral("The strings table %1 cannot be read: %2")
-                            .arg(path, value ? QStringLiteral("it is not a dictionary") : error));
-    }
+    if (!path.isEmpty())
+        entries = FileRead::dictionary(path, QStringLiteral("The strings table %1 cannot be read: %2"))
+                      .value_or(QVariantMap());
     return *tables.insert(key, entries);
 }
 
@@ -68,15 +54,14 @@ QStringList candidateLanguages(const QString& language)
 
 void Localization::setLanguageForTesting(const QString& language)
 {
-    std::lock_guard lock(tableMutex());
-    testLanguage() = language;
+    testLanguage.set(language);
 }
 
 QString Localization::lookup(const Bundle& bundle, const QString& language, const QString& englishText,
                              const QString& tableName)
 {
     const QString name = tableName.isEmpty() ? QStringLiteral("Localizable") : tableName;
-    std::lock_guard lock(tableMutex());
+    std::lock_guard lock(tableMutex);
     for (const QString& candidate : candidateLanguages(language)) {
         const QVariantMap& entries = table(bundle, candidate, name);
         auto it = entries.find(englishText);
@@ -94,11 +79,7 @@ QString Localization::lookup(const Bundle& bundle, const QString& language, cons
 
 QString Localization::currentLanguage()
 {
-    QString language;
-    {
-        std::lock_guard lock(tableMutex());
-        language = testLanguage();
-    }
+    const QString language = testLanguage.get();
     return language.isEmpty() ? QLocale::system().name() : language;
 }
 

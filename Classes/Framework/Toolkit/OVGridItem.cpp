@@ -175,11 +175,7 @@ pf::TextAttributes OVGridItem::titleAttributes() const
 OVGridItem* OVGridItem::gridItemWithImage(const QImage& image, const QString& title, const QVariant& context,
                                           unsigned settings)
 {
-    auto* item = new OVGridItem(settings);
-    item->setImage(image);
-    item->setTitle(title);
-    item->setContext(context);
-    return item;
+    return makeItem<OVGridItem>(image, title, context, settings);
 }
 
 void OVGridItem::setupInRect(const pf::Rect& cell, bool animated)

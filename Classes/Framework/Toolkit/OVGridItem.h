@@ -122,6 +122,18 @@ public:
     void mouseMoved(const pf::Event& event) override;
 
 protected:
+    // A new item of the kind `Item` (its own setImage() included) showing `image` and `title`.
+    template <typename Item>
+    static Item* makeItem(const QImage& image, const QString& title, const QVariant& context,
+                          unsigned settings)
+    {
+        auto* item = new Item(settings);
+        item->setImage(image);
+        item->setTitle(title);
+        item->setContext(context);
+        return item;
+    }
+
     // Hooks for grids whose items behave differently.
     // Whether a drag from the picture carries the context away.
     virtual bool dragsContext() const { return true; }

@@ -2,8 +2,7 @@
 
 #include "Classes/Framework/Toolkit/OVToolBarShade.h"
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/Log.h"
-#include "Platform/Foundation/PropertyList.h"
+#include "Platform/Foundation/FileRead.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UI/Drawing.h"
 
@@ -19,15 +18,10 @@ OVToolBarView::OVToolBarView(const pf::Rect& frame, const pf::Bundle& bundle, QW
     : pf::View(frame, parent), m_bundle(bundle)
 {
     const QString path = bundle.pathForResource(QStringLiteral("ToolBar"), QStringLiteral("plist"));
-    if (!path.isEmpty()) {
-        QString error;
-        const std::optional<QVariant> read = pf::PropertyList::fromFile(path, &error);
-        if (read && read->metaType().id() == QMetaType::QVariantMap)
-            m_descriptions = read->toMap();
-        else
-            pf::warning(QStringLiteral("The tool bar description %1 cannot be read: %2")
-                            .arg(path, read ? QStringLiteral("it is not a dictionary") : error));
-    }
+    if (!path.isEmpty())
+        m_descriptions =
+            pf::FileRead::dictionary(path, QStringLiteral("The tool bar description %1 cannot be read: %2"))
+                .value_or(QVariantMap());
     pf::UserDefaults& defaults = pf::UserDefaults::standard();
     const QString key = QString::fromLatin1(currentBarKey);
     if (!m_descriptions.isEmpty()) {
