@@ -1,11 +1,11 @@
 #include "Platform/Foundation/Rect.h"
 
-#include <QDebug>
+#include "Platform/Foundation/ValueDescription.h"
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <limits>
-#include <ostream>
 
 namespace pf {
 
@@ -191,32 +191,28 @@ bool Rect::operator==(const Rect& other) const
     return a.origin == b.origin && a.size == b.size;
 }
 
+namespace {
+
+const auto describe = [](auto& stream, const Rect& rect) {
+    if (rect.isNull())
+        stream << "Rect(null)";
+    else if (rect.isInfinite())
+        stream << "Rect(infinite)";
+    else
+        stream << "Rect(" << rect.origin.x << ", " << rect.origin.y << ", " << rect.size.width << " x "
+               << rect.size.height << ')';
+};
+
+} // namespace
+
 QDebug operator<<(QDebug debug, const Rect& rect)
 {
-    QDebugStateSaver saver(debug);
-    debug.nospace();
-    if (rect.isNull())
-        debug << "Rect(null)";
-    else if (rect.isInfinite())
-        debug << "Rect(infinite)";
-    else
-        debug << "Rect(" << rect.origin.x << ", " << rect.origin.y << ", " << rect.size.width << " x "
-              << rect.size.height << ')';
-    return debug;
+    return describeToDebug(debug, rect, describe);
 }
 
 void PrintTo(const Rect& rect, std::ostream* stream)
 {
-    // Enough digits that values which compare unequal also print differently.
-    const auto precision = stream->precision(17);
-    if (rect.isNull())
-        *stream << "Rect(null)";
-    else if (rect.isInfinite())
-        *stream << "Rect(infinite)";
-    else
-        *stream << "Rect(" << rect.origin.x << ", " << rect.origin.y << ", " << rect.size.width << " x "
-                << rect.size.height << ')';
-    stream->precision(precision);
+    describeExactly(stream, rect, describe);
 }
 
 } // namespace pf
