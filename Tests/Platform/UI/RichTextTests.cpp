@@ -33,6 +33,13 @@ bool read(const QByteArray& rtf, QTextDocument& document)
     return RichText::readRtf(rtf, &document);
 }
 
+// Writes a file of an attachment folder; false when it cannot be written whole.
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 TEST(RichText, ReadsTheTextOfEachControlWord)
 {
     struct Case
@@ -205,16 +212,12 @@ TEST(RichText, RtfdAttachmentsBecomeImages)
     QImage still(40, 20, QImage::Format_ARGB32);
     still.fill(Qt::green);
     ASSERT_TRUE(still.save(folder.filePath(QStringLiteral("still one.png"))));
-    QFile broken(folder.filePath(QStringLiteral("broken.png")));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("not a png");
-    broken.close();
-    QFile text(folder.filePath(QStringLiteral("TXT.rtf")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("{\\rtf1 Before {{\\attachedfile still one.png \\width800 \\height400\n}\\'ac} after "
-               "{{\\attachedfile broken.png}\\'ac}|{{\\attachedfile ../outside.png}\\'ac}|"
-               "{{\\attachedfile missing.png}\\'ac}}");
-    text.close();
+    ASSERT_TRUE(writeFile(folder.filePath(QStringLiteral("broken.png")), "not a png"));
+    ASSERT_TRUE(
+        writeFile(folder.filePath(QStringLiteral("TXT.rtf")),
+                  "{\\rtf1 Before {{\\attachedfile still one.png \\width800 \\height400\n}\\'ac} after "
+                  "{{\\attachedfile broken.png}\\'ac}|{{\\attachedfile ../outside.png}\\'ac}|"
+                  "{{\\attachedfile missing.png}\\'ac}}"));
 
     QTextDocument document;
     pf::LogCapture log;
@@ -253,10 +256,7 @@ TEST(RichText, EachAttachmentIsReadOnceAndAllTogetherAreBounded)
     large.fill(Qt::blue);
     for (const char* name : {"large1.png", "large2.png", "large3.png"})
         ASSERT_TRUE(large.save(folder.filePath(QString::fromLatin1(name))));
-    QFile broken(folder.filePath(QStringLiteral("broken.png")));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("not a png");
-    broken.close();
+    ASSERT_TRUE(writeFile(folder.filePath(QStringLiteral("broken.png")), "not a png"));
 
     struct Case
     {
@@ -274,10 +274,7 @@ TEST(RichText, EachAttachmentIsReadOnceAndAllTogetherAreBounded)
         for (int i = 0; i < c.times; ++i)
             rtf += QByteArray("{{\\attachedfile ") + c.name + "}\\'ac}|";
     rtf += "}";
-    QFile text(folder.filePath(QStringLiteral("TXT.rtf")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write(rtf);
-    text.close();
+    ASSERT_TRUE(writeFile(folder.filePath(QStringLiteral("TXT.rtf")), rtf));
 
     QTextDocument document;
     pf::LogCapture log;
