@@ -18,6 +18,17 @@ Rect fromEdges(double x1, double y1, double x2, double y2)
 {
     return {x1, y1, x2 - x1, y2 - y1};
 }
+
+const auto describe = [](auto& stream, const Rect& rect) {
+    if (rect.isNull())
+        stream << "Rect(null)";
+    else if (rect.isInfinite())
+        stream << "Rect(infinite)";
+    else
+        stream << "Rect(" << rect.origin.x << ", " << rect.origin.y << ", " << rect.size.width << " x "
+               << rect.size.height << ')';
+};
+
 } // namespace
 
 Rect Rect::null()
@@ -190,20 +201,6 @@ bool Rect::operator==(const Rect& other) const
     const Rect b = other.standardized();
     return a.origin == b.origin && a.size == b.size;
 }
-
-namespace {
-
-const auto describe = [](auto& stream, const Rect& rect) {
-    if (rect.isNull())
-        stream << "Rect(null)";
-    else if (rect.isInfinite())
-        stream << "Rect(infinite)";
-    else
-        stream << "Rect(" << rect.origin.x << ", " << rect.origin.y << ", " << rect.size.width << " x "
-               << rect.size.height << ')';
-};
-
-} // namespace
 
 QDebug operator<<(QDebug debug, const Rect& rect)
 {

@@ -241,6 +241,14 @@ double lerp(double a, double b, double t)
     return a + (b - a) * t;
 }
 
+const auto describe = [](auto& stream, const Transform3D& t) {
+    const std::array<double, 16> v = t.values();
+    stream << "Transform3D(";
+    for (int i = 0; i < 16; ++i)
+        stream << (i == 0 ? "" : (i % 4 == 0 ? "; " : ", ")) << v[i];
+    stream << ')';
+};
+
 } // namespace
 
 Transform3D Transform3D::translation(double tx, double ty, double tz)
@@ -424,18 +432,6 @@ Transform3D Transform3D::fromValues(const std::array<double, 16>& v)
     return {v[0], v[1], v[2],  v[3],  v[4],  v[5],  v[6],  v[7],
             v[8], v[9], v[10], v[11], v[12], v[13], v[14], v[15]};
 }
-
-namespace {
-
-const auto describe = [](auto& stream, const Transform3D& t) {
-    const std::array<double, 16> v = t.values();
-    stream << "Transform3D(";
-    for (int i = 0; i < 16; ++i)
-        stream << (i == 0 ? "" : (i % 4 == 0 ? "; " : ", ")) << v[i];
-    stream << ')';
-};
-
-} // namespace
 
 QDebug operator<<(QDebug debug, const Transform3D& t)
 {
