@@ -33,6 +33,14 @@ bool read(const QByteArray& rtf, QTextDocument& document)
     return RichText::readRtf(rtf, &document);
 }
 
+// Saves a green picture of 40 x 20 pixels as an attachment.
+bool saveGreenPicture(const QString& path, QImage::Format format)
+{
+    QImage picture(40, 20, format);
+    picture.fill(Qt::green);
+    return picture.save(path);
+}
+
 // Writes a file of an attachment folder; false when it cannot be written whole.
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -209,9 +217,7 @@ TEST(RichText, RtfdAttachmentsBecomeImages)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    QImage still(40, 20, QImage::Format_ARGB32);
-    still.fill(Qt::green);
-    ASSERT_TRUE(still.save(folder.filePath(QStringLiteral("still one.png"))));
+    ASSERT_TRUE(saveGreenPicture(folder.filePath(QStringLiteral("still one.png")), QImage::Format_ARGB32));
     ASSERT_TRUE(writeFile(folder.filePath(QStringLiteral("broken.png")), "not a png"));
     ASSERT_TRUE(
         writeFile(folder.filePath(QStringLiteral("TXT.rtf")),
@@ -246,9 +252,7 @@ TEST(RichText, EachAttachmentIsReadOnceAndAllTogetherAreBounded)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    QImage small(40, 20, QImage::Format_RGB32);
-    small.fill(Qt::green);
-    ASSERT_TRUE(small.save(folder.filePath(QStringLiteral("small.png"))));
+    ASSERT_TRUE(saveGreenPicture(folder.filePath(QStringLiteral("small.png")), QImage::Format_RGB32));
     // Three large pictures: two fit the bound together, the third does not.
     const int side = 4096;
     const int height = int(RichText::kMaximumAttachmentPixels * 3 / 8 / side);
