@@ -1,12 +1,11 @@
 #include "Platform/Foundation/AffineTransform.h"
 
 #include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/ValueDescription.h"
 
-#include <QDebug>
 #include <QtGui/QTransform>
 #include <algorithm>
 #include <cmath>
-#include <ostream>
 
 namespace pf {
 
@@ -20,12 +19,10 @@ AffineTransform AffineTransform::scale(double sx, double sy)
     return {sx, 0, 0, sy, 0, 0};
 }
 
-AffineTransform AffineTransform::rotation(double radians)
+SineCosine exactSineCosine(double radians)
 {
     double sine = std::sin(radians);
     double cosine = std::cos(radians);
-    // sin(M_PI) is 1.2e-16, not 0: snap residues that small so quarter and half turns are exact. The
-    // change is below the rounding error of the angle itself.
     constexpr double residue = 1e-15;
     if (std::abs(sine) < residue) {
         sine = 0;
@@ -34,6 +31,12 @@ AffineTransform AffineTransform::rotation(double radians)
         cosine = 0;
         sine = std::copysign(1.0, sine);
     }
+    return {sine, cosine};
+}
+
+AffineTransform AffineTransform::rotation(double radians)
+{
+    const auto [sine, cosine] = exactSineCosine(radians);
     return {cosine, sine, -sine, cosine, 0, 0};
 }
 
@@ -119,21 +122,23 @@ AffineTransform AffineTransform::fromQTransform(const QTransform& t)
     return {t.m11() / w, t.m12() / w, t.m21() / w, t.m22() / w, t.m31() / w, t.m32() / w};
 }
 
+namespace {
+
+const auto describe = [](auto& stream, const AffineTransform& t) {
+    stream << "AffineTransform(a " << t.a << ", b " << t.b << ", c " << t.c << ", d " << t.d << ", tx "
+           << t.tx << ", ty " << t.ty << ')';
+};
+
+} // namespace
+
 QDebug operator<<(QDebug debug, const AffineTransform& t)
 {
-    QDebugStateSaver saver(debug);
-    debug.nospace() << "AffineTransform(a " << t.a << ", b " << t.b << ", c " << t.c << ", d " << t.d
-                    << ", tx " << t.tx << ", ty " << t.ty << ')';
-    return debug;
+    return describeToDebug(debug, t, describe);
 }
 
 void PrintTo(const AffineTransform& t, std::ostream* stream)
 {
-    // Enough digits that values which compare unequal also print differently.
-    const auto precision = stream->precision(17);
-    *stream << "AffineTransform(a " << t.a << ", b " << t.b << ", c " << t.c << ", d " << t.d << ", tx "
-            << t.tx << ", ty " << t.ty << ')';
-    stream->precision(precision);
+    describeExactly(stream, t, describe);
 }
 
 } // namespace pf

@@ -51,6 +51,15 @@ struct AffineTransform
     static AffineTransform fromQTransform(const QTransform& transform);
 };
 
+// The sine and cosine of `radians` with the residues of whole quarter turns snapped away: sin(M_PI) is
+// 1.2e-16, not 0. Every rotation (2D and 3D) takes its sine and cosine from here, so quarter and half
+// turns are exact everywhere. The change is below the rounding error of the angle itself.
+struct SineCosine
+{
+    double sine, cosine;
+};
+SineCosine exactSineCosine(double radians);
+
 QDebug operator<<(QDebug debug, const AffineTransform& transform);
 void PrintTo(const AffineTransform& transform, std::ostream* stream);
 

@@ -174,6 +174,21 @@ std::optional<std::string> numberCharacters(const QString& text)
     return result;
 }
 
+// The whole text read as one number of type T in the C locale; nothing when anything is left over.
+template <typename T> std::optional<T> parseWhole(const QString& text)
+{
+    const std::optional<std::string> characters = numberCharacters(text);
+    if (!characters)
+        return std::nullopt;
+    const char* begin = characters->data();
+    const char* end = begin + characters->size();
+    T value = 0;
+    const auto [stop, error] = std::from_chars(begin, end, value);
+    if (error != std::errc() || stop != end)
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 QString formatNumber(double value, const char* printfStyleFormat)
@@ -203,30 +218,14 @@ QString formatShortest(double value)
 
 std::optional<double> parseDouble(const QString& text)
 {
-    const std::optional<std::string> characters = numberCharacters(text);
-    if (!characters)
-        return std::nullopt;
-    const char* begin = characters->data();
-    const char* end = begin + characters->size();
-    double value = 0;
-    const auto [stop, error] = std::from_chars(begin, end, value);
-    if (error != std::errc() || stop != end)
-        return std::nullopt;
-    return value;
+    return parseWhole<double>(text);
 }
 
 std::optional<qint64> parseInteger(const QString& text)
 {
-    const std::optional<std::string> characters = numberCharacters(text);
-    if (!characters)
-        return std::nullopt;
-    const char* begin = characters->data();
-    const char* end = begin + characters->size();
-    long long value = 0;
-    const auto [stop, error] = std::from_chars(begin, end, value);
-    if (error != std::errc() || stop != end)
-        return std::nullopt;
-    return qint64(value);
+    if (const std::optional<long long> value = parseWhole<long long>(text))
+        return qint64(*value);
+    return std::nullopt;
 }
 
 double leadingNumberValue(const QString& text)

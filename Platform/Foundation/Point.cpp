@@ -1,23 +1,25 @@
 #include "Platform/Foundation/Point.h"
 
-#include <QDebug>
-#include <ostream>
+#include "Platform/Foundation/ValueDescription.h"
 
 namespace pf {
 
+namespace {
+
+const auto describe = [](auto& stream, const Point& point) {
+    stream << "Point(" << point.x << ", " << point.y << ')';
+};
+
+} // namespace
+
 QDebug operator<<(QDebug debug, const Point& point)
 {
-    QDebugStateSaver saver(debug);
-    debug.nospace() << "Point(" << point.x << ", " << point.y << ')';
-    return debug;
+    return describeToDebug(debug, point, describe);
 }
 
 void PrintTo(const Point& point, std::ostream* stream)
 {
-    // Enough digits that values which compare unequal also print differently.
-    const auto precision = stream->precision(17);
-    *stream << "Point(" << point.x << ", " << point.y << ')';
-    stream->precision(precision);
+    describeExactly(stream, point, describe);
 }
 
 } // namespace pf

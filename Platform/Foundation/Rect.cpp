@@ -1,11 +1,11 @@
 #include "Platform/Foundation/Rect.h"
 
-#include <QDebug>
+#include "Platform/Foundation/ValueDescription.h"
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <limits>
-#include <ostream>
 
 namespace pf {
 
@@ -18,6 +18,17 @@ Rect fromEdges(double x1, double y1, double x2, double y2)
 {
     return {x1, y1, x2 - x1, y2 - y1};
 }
+
+const auto describe = [](auto& stream, const Rect& rect) {
+    if (rect.isNull())
+        stream << "Rect(null)";
+    else if (rect.isInfinite())
+        stream << "Rect(infinite)";
+    else
+        stream << "Rect(" << rect.origin.x << ", " << rect.origin.y << ", " << rect.size.width << " x "
+               << rect.size.height << ')';
+};
+
 } // namespace
 
 Rect Rect::null()
@@ -193,30 +204,12 @@ bool Rect::operator==(const Rect& other) const
 
 QDebug operator<<(QDebug debug, const Rect& rect)
 {
-    QDebugStateSaver saver(debug);
-    debug.nospace();
-    if (rect.isNull())
-        debug << "Rect(null)";
-    else if (rect.isInfinite())
-        debug << "Rect(infinite)";
-    else
-        debug << "Rect(" << rect.origin.x << ", " << rect.origin.y << ", " << rect.size.width << " x "
-              << rect.size.height << ')';
-    return debug;
+    return describeToDebug(debug, rect, describe);
 }
 
 void PrintTo(const Rect& rect, std::ostream* stream)
 {
-    // Enough digits that values which compare unequal also print differently.
-    const auto precision = stream->precision(17);
-    if (rect.isNull())
-        *stream << "Rect(null)";
-    else if (rect.isInfinite())
-        *stream << "Rect(infinite)";
-    else
-        *stream << "Rect(" << rect.origin.x << ", " << rect.origin.y << ", " << rect.size.width << " x "
-                << rect.size.height << ')';
-    stream->precision(precision);
+    describeExactly(stream, rect, describe);
 }
 
 } // namespace pf

@@ -1,23 +1,25 @@
 #include "Platform/Foundation/Size.h"
 
-#include <QDebug>
-#include <ostream>
+#include "Platform/Foundation/ValueDescription.h"
 
 namespace pf {
 
+namespace {
+
+const auto describe = [](auto& stream, const Size& size) {
+    stream << "Size(" << size.width << " x " << size.height << ')';
+};
+
+} // namespace
+
 QDebug operator<<(QDebug debug, const Size& size)
 {
-    QDebugStateSaver saver(debug);
-    debug.nospace() << "Size(" << size.width << " x " << size.height << ')';
-    return debug;
+    return describeToDebug(debug, size, describe);
 }
 
 void PrintTo(const Size& size, std::ostream* stream)
 {
-    // Enough digits that values which compare unequal also print differently.
-    const auto precision = stream->precision(17);
-    *stream << "Size(" << size.width << " x " << size.height << ')';
-    stream->precision(precision);
+    describeExactly(stream, size, describe);
 }
 
 } // namespace pf

@@ -274,28 +274,26 @@ bool UndoManager::isRedoing() const
 
 void UndoManager::undo()
 {
-    checkThread();
-    PF_ASSERT(!m_undoing && !m_redoing, "undo() called while undoing or redoing");
-    if (m_groupsByEvent && m_openGroups.size() == 1)
-        endUndoGrouping();
-    PF_ASSERT(m_openGroups.empty(), "undo() called with an undo group open");
     replay(m_undoStack, true);
 }
 
 void UndoManager::redo()
 {
-    checkThread();
-    PF_ASSERT(!m_undoing && !m_redoing, "redo() called while undoing or redoing");
-    if (m_groupsByEvent && m_openGroups.size() == 1)
-        endUndoGrouping();
-    PF_ASSERT(m_openGroups.empty(), "redo() called with an undo group open");
     replay(m_redoStack, false);
 }
 
 // Runs the most recent step of `from` with a group open on the opposite stack, which collects the
-// inverse actions the step registers while it runs.
+// inverse actions the step registers while it runs. A group left open by the event loop turn is
+// closed first, as the user's step ends where the undo begins.
 void UndoManager::replay(Stack& from, bool undoing)
 {
+    checkThread();
+    PF_ASSERT(!m_undoing && !m_redoing,
+              undoing ? "undo() called while undoing or redoing" : "redo() called while undoing or redoing");
+    if (m_groupsByEvent && m_openGroups.size() == 1)
+        endUndoGrouping();
+    PF_ASSERT(m_openGroups.empty(),
+              undoing ? "undo() called with an undo group open" : "redo() called with an undo group open");
     if (from.empty())
         return;
     post(undoing ? WillUndoChangeNotification : WillRedoChangeNotification);

@@ -10,13 +10,12 @@ namespace pf {
 
 AnimationDelegate* Animation::delegate() const
 {
-    const std::shared_ptr<AnimationDelegate*> token = m_delegate.lock();
-    return token ? *token : nullptr;
+    return m_delegate.get();
 }
 
 void Animation::setDelegate(AnimationDelegate* delegate)
 {
-    m_delegate = delegate ? delegate->token() : std::weak_ptr<AnimationDelegate*>();
+    m_delegate.set(delegate);
 }
 
 double Animation::effectiveDuration() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/UI/AnimationTimingFunction.h"
+#include "Platform/UI/WeakDelegate.h"
 
 #include <QStringList>
 #include <memory>
@@ -71,7 +72,7 @@ private:
     double m_repeatCount = 0;
     bool m_autoreverses = false;
     std::optional<AnimationTimingFunction> m_timingFunction;
-    std::weak_ptr<AnimationDelegate*> m_delegate;
+    WeakDelegate<AnimationDelegate> m_delegate;
 };
 
 } // namespace pf

@@ -35,6 +35,17 @@ QString canonical(const QString& path)
     return resolved.isEmpty() ? QFileInfo(path).absoluteFilePath() : resolved;
 }
 
+// A folder of the application's working area, created when missing; a failure to create it is
+// logged, and saving into it reports its own error later.
+QString workingFolder(const QString& name)
+{
+    const QString folder = FileSystem::applicationSupportDirectory() + u'/' + name;
+    QString error;
+    if (!FileSystem::createDirectory(folder, &error))
+        warning(error);
+    return folder;
+}
+
 } // namespace
 
 DocumentController::DocumentController()
@@ -328,20 +339,12 @@ void DocumentController::autosaveAllDocuments()
 
 QString DocumentController::recoveryFolder()
 {
-    const QString folder = FileSystem::applicationSupportDirectory() + QStringLiteral("/recovery");
-    QString error;
-    if (!FileSystem::createDirectory(folder, &error))
-        warning(error);
-    return folder;
+    return workingFolder(QStringLiteral("recovery"));
 }
 
 QString DocumentController::autosaveFolder()
 {
-    const QString folder = FileSystem::applicationSupportDirectory() + QStringLiteral("/autosave");
-    QString error;
-    if (!FileSystem::createDirectory(folder, &error))
-        warning(error);
-    return folder;
+    return workingFolder(QStringLiteral("autosave"));
 }
 
 void DocumentController::presentError(const QString& message, const QString& informativeText,

@@ -162,6 +162,11 @@ unsigned modifierFlagForQtKey(int qtKey)
     }
 }
 
+Event::Event(EventType type, Point locationInWindow, unsigned modifierFlags, double timestamp, Window* window)
+    : m_type(type), m_window(window), m_location(locationInWindow), m_modifierFlags(modifierFlags),
+      m_timestamp(timestamp)
+{}
+
 Window* Event::window() const
 {
     return m_window.data();
@@ -170,12 +175,7 @@ Window* Event::window() const
 Event Event::mouseEvent(EventType type, Point locationInWindow, unsigned modifierFlags, double timestamp,
                         Window* window, int clickCount, double pressure)
 {
-    Event event;
-    event.m_type = type;
-    event.m_location = locationInWindow;
-    event.m_modifierFlags = modifierFlags;
-    event.m_timestamp = timestamp;
-    event.m_window = window;
+    Event event(type, locationInWindow, modifierFlags, timestamp, window);
     event.m_clickCount = clickCount;
     event.m_pressure = pressure;
     switch (type) {
@@ -209,12 +209,7 @@ Event Event::keyEvent(EventType type, Point locationInWindow, unsigned modifierF
                       Window* window, const QString& characters, const QString& charactersIgnoringModifiers,
                       bool isARepeat, int keyCode)
 {
-    Event event;
-    event.m_type = type;
-    event.m_location = locationInWindow;
-    event.m_modifierFlags = modifierFlags;
-    event.m_timestamp = timestamp;
-    event.m_window = window;
+    Event event(type, locationInWindow, modifierFlags, timestamp, window);
     event.m_characters = characters;
     event.m_charactersIgnoringModifiers = charactersIgnoringModifiers;
     event.m_isARepeat = isARepeat;
@@ -226,12 +221,7 @@ Event Event::scrollEvent(Point locationInWindow, unsigned modifierFlags, double 
                          double deltaX, double deltaY, bool precise, EventPhase phase,
                          EventPhase momentumPhase)
 {
-    Event event;
-    event.m_type = EventType::ScrollWheel;
-    event.m_location = locationInWindow;
-    event.m_modifierFlags = modifierFlags;
-    event.m_timestamp = timestamp;
-    event.m_window = window;
+    Event event(EventType::ScrollWheel, locationInWindow, modifierFlags, timestamp, window);
     event.m_deltaX = deltaX;
     event.m_deltaY = deltaY;
     event.m_scrollingDeltaX = deltaX;

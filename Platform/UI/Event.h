@@ -184,6 +184,9 @@ public:
     void setType(EventType type) { m_type = type; }
 
 private:
+    // The part every kind of event has; the factories add their own.
+    Event(EventType type, Point locationInWindow, unsigned modifierFlags, double timestamp, Window* window);
+
     EventType m_type = EventType::None;
     QPointer<Window> m_window;
     Point m_location;

@@ -500,13 +500,12 @@ void Layer::layoutSublayers()
 
 LayerDelegate* Layer::delegate() const
 {
-    const std::shared_ptr<LayerDelegate*> token = m_delegate.lock();
-    return token ? *token : nullptr;
+    return m_delegate.get();
 }
 
 void Layer::setDelegate(LayerDelegate* delegate)
 {
-    m_delegate = delegate ? delegate->token() : std::weak_ptr<LayerDelegate*>();
+    m_delegate.set(delegate);
 }
 
 bool Layer::drawsContent() const

@@ -5,6 +5,7 @@
 #include "Platform/UI/LayerAction.h"
 #include "Platform/UI/LayerState.h"
 #include "Platform/UI/Transaction.h"
+#include "Platform/UI/WeakDelegate.h"
 
 #include <QHash>
 #include <QImage>
@@ -281,7 +282,7 @@ private:
     unsigned m_autoresizingMask = NotSizable;
     bool m_needsLayout = false;
     bool m_needsDisplayOnBoundsChange = false;
-    std::weak_ptr<LayerDelegate*> m_delegate;
+    WeakDelegate<LayerDelegate> m_delegate;
     LayerTreeObserver* m_observer = nullptr;
     std::vector<RunningAnimation> m_animations;
     bool m_presented = false; // drawn at least once: changes may animate from what was seen

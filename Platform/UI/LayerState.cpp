@@ -27,37 +27,33 @@ bool read(const QVariant& v, bool& out)
     return true;
 }
 
-bool read(const QVariant& v, Point& out)
+// A geometry value given as our own type, or as either of Qt's two for it (floating, integral).
+template <typename T, typename QtValue>
+bool readGeometry(const QVariant& v, T& out, QMetaType::Type qtFloating, QMetaType::Type qtIntegral,
+                  T (*fromQt)(const QtValue&))
 {
-    if (v.metaType() == QMetaType::fromType<Point>())
-        out = v.value<Point>();
-    else if (v.typeId() == QMetaType::QPointF || v.typeId() == QMetaType::QPoint)
-        out = Point::fromQPointF(v.toPointF());
+    if (v.metaType() == QMetaType::fromType<T>())
+        out = v.value<T>();
+    else if (v.typeId() == qtFloating || v.typeId() == qtIntegral)
+        out = fromQt(v.value<QtValue>());
     else
         return false;
     return true;
+}
+
+bool read(const QVariant& v, Point& out)
+{
+    return readGeometry(v, out, QMetaType::QPointF, QMetaType::QPoint, &Point::fromQPointF);
 }
 
 bool read(const QVariant& v, Size& out)
 {
-    if (v.metaType() == QMetaType::fromType<Size>())
-        out = v.value<Size>();
-    else if (v.typeId() == QMetaType::QSizeF || v.typeId() == QMetaType::QSize)
-        out = Size::fromQSizeF(v.toSizeF());
-    else
-        return false;
-    return true;
+    return readGeometry(v, out, QMetaType::QSizeF, QMetaType::QSize, &Size::fromQSizeF);
 }
 
 bool read(const QVariant& v, Rect& out)
 {
-    if (v.metaType() == QMetaType::fromType<Rect>())
-        out = v.value<Rect>();
-    else if (v.typeId() == QMetaType::QRectF || v.typeId() == QMetaType::QRect)
-        out = Rect::fromQRectF(v.toRectF());
-    else
-        return false;
-    return true;
+    return readGeometry(v, out, QMetaType::QRectF, QMetaType::QRect, &Rect::fromQRectF);
 }
 
 bool read(const QVariant& v, Transform3D& out)

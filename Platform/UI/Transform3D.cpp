@@ -1,10 +1,10 @@
 #include "Platform/UI/Transform3D.h"
 
-#include <QDebug>
+#include "Platform/Foundation/ValueDescription.h"
+
 #include <QtGui/QTransform>
 #include <algorithm>
 #include <cmath>
-#include <ostream>
 
 namespace pf {
 
@@ -241,6 +241,14 @@ double lerp(double a, double b, double t)
     return a + (b - a) * t;
 }
 
+const auto describe = [](auto& stream, const Transform3D& t) {
+    const std::array<double, 16> v = t.values();
+    stream << "Transform3D(";
+    for (int i = 0; i < 16; ++i)
+        stream << (i == 0 ? "" : (i % 4 == 0 ? "; " : ", ")) << v[i];
+    stream << ')';
+};
+
 } // namespace
 
 Transform3D Transform3D::translation(double tx, double ty, double tz)
@@ -269,17 +277,7 @@ Transform3D Transform3D::rotation(double radians, double x, double y, double z)
     x /= len;
     y /= len;
     z /= len;
-    double s = std::sin(radians);
-    double c = std::cos(radians);
-    // Snap the residues of sin(pi) and cos(pi/2) so quarter and half turns are exact.
-    constexpr double residue = 1e-15;
-    if (std::abs(s) < residue) {
-        s = 0;
-        c = std::copysign(1.0, c);
-    } else if (std::abs(c) < residue) {
-        c = 0;
-        s = std::copysign(1.0, s);
-    }
+    const auto [s, c] = exactSineCosine(radians);
     const double k = 1 - c;
     Transform3D t;
     t.m11 = x * x * k + c;
@@ -437,22 +435,12 @@ Transform3D Transform3D::fromValues(const std::array<double, 16>& v)
 
 QDebug operator<<(QDebug debug, const Transform3D& t)
 {
-    QDebugStateSaver saver(debug);
-    debug.nospace() << "Transform3D(";
-    const std::array<double, 16> v = t.values();
-    for (int i = 0; i < 16; ++i)
-        debug << (i == 0 ? "" : (i % 4 == 0 ? "; " : ", ")) << v[i];
-    debug << ')';
-    return debug;
+    return describeToDebug(debug, t, describe);
 }
 
 void PrintTo(const Transform3D& t, std::ostream* stream)
 {
-    const std::array<double, 16> v = t.values();
-    *stream << "Transform3D(";
-    for (int i = 0; i < 16; ++i)
-        *stream << (i == 0 ? "" : (i % 4 == 0 ? "; " : ", ")) << v[i];
-    *stream << ')';
+    describe(*stream, t);
 }
 
 } // namespace pf

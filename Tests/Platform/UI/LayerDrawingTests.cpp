@@ -28,6 +28,16 @@ struct Painter : pf::LayerDelegate
     }
 };
 
+// A square of one-pixel black and white squares, black at the corner.
+QImage checkerboard(int side)
+{
+    QImage image(side, side, QImage::Format_RGB32);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            image.setPixel(x, y, (x + y) % 2 ? 0xffffffff : 0xff000000);
+    return image;
+}
+
 } // namespace
 
 TEST(LayerDrawing, APartialRedrawKeepsEveryPixelOutsideTheDirtyRectangle)
@@ -114,10 +124,7 @@ TEST(LayerDrawing, TheFirstDrawAfterContentsFromOutsideCoversTheBounds)
 TEST(LayerDrawing, ReducedCopiesKeepFineDetailFromAliasing)
 {
     // A one-pixel checkerboard shown at 1/16 of its size must look grey, not black or white.
-    QImage checker(1024, 1024, QImage::Format_RGB32);
-    for (int y = 0; y < 1024; ++y)
-        for (int x = 0; x < 1024; ++x)
-            checker.setPixel(x, y, (x + y) % 2 ? 0xffffffff : 0xff000000);
+    const QImage checker = checkerboard(1024);
     auto layer = makeLayer(Rect(0, 0, 64, 64));
     layer->setContents(checker);
     const QImage image = render(*layer, QSize(64, 64));
@@ -226,10 +233,7 @@ TEST(LayerDrawing, ScreensOfTwoPixelsPerPointGetTheirPixels)
 {
     // A card of 30 points showing a checkerboard of 60 pixels, with a shadow (so it is composed
     // offscreen): on a screen of two pixels per point every pixel of the image lands on one of the screen.
-    QImage checker(60, 60, QImage::Format_RGB32);
-    for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 60; ++x)
-            checker.setPixel(x, y, (x + y) % 2 ? 0xffffffff : 0xff000000);
+    const QImage checker = checkerboard(60);
     auto root = makeLayer(Rect(0, 0, 100, 100));
     auto card = makeLayer(Rect(10, 10, 30, 30));
     card->setContents(checker);

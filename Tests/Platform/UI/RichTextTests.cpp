@@ -33,6 +33,21 @@ bool read(const QByteArray& rtf, QTextDocument& document)
     return RichText::readRtf(rtf, &document);
 }
 
+// Saves a green picture of 40 x 20 pixels as an attachment.
+bool saveGreenPicture(const QString& path, QImage::Format format)
+{
+    QImage picture(40, 20, format);
+    picture.fill(Qt::green);
+    return picture.save(path);
+}
+
+// Writes a file of an attachment folder; false when it cannot be written whole.
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 TEST(RichText, ReadsTheTextOfEachControlWord)
 {
     struct Case
@@ -202,19 +217,13 @@ TEST(RichText, RtfdAttachmentsBecomeImages)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    QImage still(40, 20, QImage::Format_ARGB32);
-    still.fill(Qt::green);
-    ASSERT_TRUE(still.save(folder.filePath(QStringLiteral("still one.png"))));
-    QFile broken(folder.filePath(QStringLiteral("broken.png")));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("not a png");
-    broken.close();
-    QFile text(folder.filePath(QStringLiteral("TXT.rtf")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("{\\rtf1 Before {{\\attachedfile still one.png \\width800 \\height400\n}\\'ac} after "
-               "{{\\attachedfile broken.png}\\'ac}|{{\\attachedfile ../outside.png}\\'ac}|"
-               "{{\\attachedfile missing.png}\\'ac}}");
-    text.close();
+    ASSERT_TRUE(saveGreenPicture(folder.filePath(QStringLiteral("still one.png")), QImage::Format_ARGB32));
+    ASSERT_TRUE(writeFile(folder.filePath(QStringLiteral("broken.png")), "not a png"));
+    ASSERT_TRUE(
+        writeFile(folder.filePath(QStringLiteral("TXT.rtf")),
+                  "{\\rtf1 Before {{\\attachedfile still one.png \\width800 \\height400\n}\\'ac} after "
+                  "{{\\attachedfile broken.png}\\'ac}|{{\\attachedfile ../outside.png}\\'ac}|"
+                  "{{\\attachedfile missing.png}\\'ac}}"));
 
     QTextDocument document;
     pf::LogCapture log;
@@ -243,9 +252,7 @@ TEST(RichText, EachAttachmentIsReadOnceAndAllTogetherAreBounded)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    QImage small(40, 20, QImage::Format_RGB32);
-    small.fill(Qt::green);
-    ASSERT_TRUE(small.save(folder.filePath(QStringLiteral("small.png"))));
+    ASSERT_TRUE(saveGreenPicture(folder.filePath(QStringLiteral("small.png")), QImage::Format_RGB32));
     // Three large pictures: two fit the bound together, the third does not.
     const int side = 4096;
     const int height = int(RichText::kMaximumAttachmentPixels * 3 / 8 / side);
@@ -253,10 +260,7 @@ TEST(RichText, EachAttachmentIsReadOnceAndAllTogetherAreBounded)
     large.fill(Qt::blue);
     for (const char* name : {"large1.png", "large2.png", "large3.png"})
         ASSERT_TRUE(large.save(folder.filePath(QString::fromLatin1(name))));
-    QFile broken(folder.filePath(QStringLiteral("broken.png")));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("not a png");
-    broken.close();
+    ASSERT_TRUE(writeFile(folder.filePath(QStringLiteral("broken.png")), "not a png"));
 
     struct Case
     {
@@ -274,10 +278,7 @@ TEST(RichText, EachAttachmentIsReadOnceAndAllTogetherAreBounded)
         for (int i = 0; i < c.times; ++i)
             rtf += QByteArray("{{\\attachedfile ") + c.name + "}\\'ac}|";
     rtf += "}";
-    QFile text(folder.filePath(QStringLiteral("TXT.rtf")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write(rtf);
-    text.close();
+    ASSERT_TRUE(writeFile(folder.filePath(QStringLiteral("TXT.rtf")), rtf));
 
     QTextDocument document;
     pf::LogCapture log;
