@@ -122,6 +122,11 @@ struct RowTaps
 using AcrossRow = void (*)(const float* row, const RowTaps& taps, int count, float* out);
 // `n` bytes made floats, each times `unit`.
 using BytesToFloats = void (*)(const uint8_t* in, float* out, size_t n, float unit);
+// `column[k]` = the sum over i of weights[i] * rows[i][k], k < n, added in the order of the rows.
+// Eight vectors of values at a time, their sums kept in registers over all the rows: a strong
+// reduction reads dozens of rows for each output row, and sums kept in memory cost a load and a store
+// per row and value.
+using SumRows = void (*)(const float* const* rows, const float* weights, int count, float* column, size_t n);
 
 void acrossRowPortable(const float* row, const RowTaps& taps, int count, float* out)
 {
@@ -151,8 +156,47 @@ void acrossRowPortable(const float* row, const RowTaps& taps, int count, float* 
 
 void bytesToFloatsPortable(const uint8_t* in, float* out, size_t n, float unit)
 {
-    for (size_t k = 0; k < n; ++k)
+    size_t k = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    const __m128 scale = _mm_set1_ps(unit);
+    for (; k + 16 <= n; k += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+        const __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
+        const __m128i words[4] = {_mm_unpacklo_epi16(lo, zero), _mm_unpackhi_epi16(lo, zero),
+                                  _mm_unpacklo_epi16(hi, zero), _mm_unpackhi_epi16(hi, zero)};
+        for (int q = 0; q < 4; ++q)
+            _mm_storeu_ps(out + k + size_t(q) * 4, _mm_mul_ps(_mm_cvtepi32_ps(words[q]), scale));
+    }
+#endif
+    for (; k < n; ++k)
         out[k] = float(in[k]) * unit;
+}
+
+void sumRowsPortable(const float* const* rows, const float* weights, int count, float* column, size_t n)
+{
+    size_t k = 0;
+#ifdef __SSE2__
+    for (; k + 32 <= n; k += 32) {
+        __m128 a[8];
+        for (__m128& v : a)
+            v = _mm_setzero_ps();
+        for (int i = 0; i < count; ++i) {
+            const __m128 w = _mm_set1_ps(weights[i]);
+            const float* in = rows[i] + k;
+            for (int q = 0; q < 8; ++q)
+                a[q] = _mm_add_ps(a[q], _mm_mul_ps(w, _mm_loadu_ps(in + q * 4)));
+        }
+        for (int q = 0; q < 8; ++q)
+            _mm_storeu_ps(column + k + size_t(q) * 4, a[q]);
+    }
+#endif
+    for (; k < n; ++k) {
+        float s = 0;
+        for (int i = 0; i < count; ++i)
+            s += weights[i] * rows[i][k];
+        column[k] = s;
+    }
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -193,6 +237,31 @@ __attribute__((target("avx2,fma"))) void bytesToFloatsAvx2(const uint8_t* in, fl
         out[k] = float(in[k]) * unit;
 }
 
+__attribute__((target("avx2,fma"))) void sumRowsAvx2(const float* const* rows, const float* weights,
+                                                     int count, float* column, size_t n)
+{
+    size_t k = 0;
+    for (; k + 64 <= n; k += 64) {
+        __m256 a[8];
+        for (__m256& v : a)
+            v = _mm256_setzero_ps();
+        for (int i = 0; i < count; ++i) {
+            const __m256 w = _mm256_set1_ps(weights[i]);
+            const float* in = rows[i] + k;
+            for (int q = 0; q < 8; ++q)
+                a[q] = _mm256_fmadd_ps(w, _mm256_loadu_ps(in + q * 8), a[q]);
+        }
+        for (int q = 0; q < 8; ++q)
+            _mm256_storeu_ps(column + k + size_t(q) * 8, a[q]);
+    }
+    for (; k < n; ++k) {
+        float s = 0;
+        for (int i = 0; i < count; ++i)
+            s += weights[i] * rows[i][k];
+        column[k] = s;
+    }
+}
+
 // GCC's own AVX-512 intrinsics start from undefined registers it then warns of.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -231,55 +300,56 @@ __attribute__((target("avx512f"))) void bytesToFloatsAvx512(const uint8_t* in, f
     for (; k < n; ++k)
         out[k] = float(in[k]) * unit;
 }
-#pragma GCC diagnostic pop
-#endif
-
-std::atomic<bool> g_wideVectors{true};
-
-// The widest versions this processor runs (the portable ones when wide vectors are turned off).
-std::pair<AcrossRow, BytesToFloats> rowFunctions()
-{
-#ifdef PF_LANCZOS_DISPATCH
-    static const bool avx512 = __builtin_cpu_supports("avx512f");
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    if (g_wideVectors.load(std::memory_order_relaxed)) {
-        if (avx512)
-            return {acrossRowAvx512, bytesToFloatsAvx512};
-        if (avx2)
-            return {acrossRowAvx2, bytesToFloatsAvx2};
-    }
-#endif
-    return {acrossRowPortable, bytesToFloatsPortable};
-}
-
-// `column[k]` = the sum over i of weights[i] * rows[i][k], k < n, added in the order of the rows.
-// Thirty-two values at a time where the processor has SSE2, their sums kept in registers over all the
-// rows: a strong reduction reads dozens of rows for each output row, and sums kept in memory cost a
-// load and a store per row and value.
-void sumRows(const float* const* rows, const float* weights, int count, float* column, size_t n)
+__attribute__((target("avx512f"))) void sumRowsAvx512(const float* const* rows, const float* weights,
+                                                      int count, float* column, size_t n)
 {
     size_t k = 0;
-#ifdef __SSE2__
-    for (; k + 32 <= n; k += 32) {
-        __m128 a[8];
-        for (__m128& v : a)
-            v = _mm_setzero_ps();
+    for (; k + 128 <= n; k += 128) {
+        __m512 a[8];
+        for (__m512& v : a)
+            v = _mm512_setzero_ps();
         for (int i = 0; i < count; ++i) {
-            const __m128 w = _mm_set1_ps(weights[i]);
+            const __m512 w = _mm512_set1_ps(weights[i]);
             const float* in = rows[i] + k;
             for (int q = 0; q < 8; ++q)
-                a[q] = _mm_add_ps(a[q], _mm_mul_ps(w, _mm_loadu_ps(in + q * 4)));
+                a[q] = _mm512_fmadd_ps(w, _mm512_loadu_ps(in + q * 16), a[q]);
         }
         for (int q = 0; q < 8; ++q)
-            _mm_storeu_ps(column + k + size_t(q) * 4, a[q]);
+            _mm512_storeu_ps(column + k + size_t(q) * 16, a[q]);
     }
-#endif
     for (; k < n; ++k) {
         float s = 0;
         for (int i = 0; i < count; ++i)
             s += weights[i] * rows[i][k];
         column[k] = s;
     }
+}
+#pragma GCC diagnostic pop
+#endif
+
+std::atomic<bool> g_wideVectors{true};
+
+struct RowFunctions
+{
+    AcrossRow acrossRow;
+    BytesToFloats bytesToFloats;
+    SumRows sumRows;
+};
+
+// The widest versions this processor runs (the portable ones when wide vectors are turned off).
+RowFunctions rowFunctions()
+{
+#ifdef PF_LANCZOS_DISPATCH
+    static const bool avx512 = __builtin_cpu_supports("avx512f");
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (g_wideVectors.load(std::memory_order_relaxed)) {
+        if (avx512)
+            return {acrossRowAvx512, bytesToFloatsAvx512, sumRowsAvx512};
+        if (avx2)
+            return {acrossRowAvx2, bytesToFloatsAvx2, sumRowsAvx2};
+    }
+#endif
+    return {acrossRowPortable, bytesToFloatsPortable, sumRowsPortable};
 }
 
 // The output pixels `region` (absolute, whole pixels, `out`'s size, rows top-down) of the scaling of a
@@ -319,7 +389,7 @@ void lanczosOfPixels(const Bitmap& bitmap, int px, int py, double sx, double sy,
     const int tapsDown = int(down.front().weights.size());
     const size_t rowFloats = size_t(rw) * 4;
     const bool floats = out.format() == Bitmap::Format::RGBAf; // else bytes
-    const auto [acrossRow, bytesToFloats] = rowFunctions();
+    const RowFunctions f = rowFunctions();
     // Fewer, longer bands than usual: each repeats the input rows its first output rows share with the
     // band before.
     CpuRendering::inBands(
@@ -350,11 +420,11 @@ void lanczosOfPixels(const Bitmap& bitmap, int px, int py, double sx, double sy,
                                           size_t(c0) * 4;
                             float* into = span.data() + size_t(c0 - lo) * 4;
                             if constexpr (bytes)
-                                bytesToFloats(in, into, size_t(c1 - c0) * 4, 1.0f / 255.0f);
+                                f.bytesToFloats(in, into, size_t(c1 - c0) * 4, 1.0f / 255.0f);
                             else
                                 std::memcpy(into, in, size_t(c1 - c0) * 4 * sizeof(float));
                         }
-                        acrossRow(span.data(), rowTaps, rw, along);
+                        f.acrossRow(span.data(), rowTaps, rw, along);
                         held[slot] = y;
                     }
                     rows.push_back(along);
@@ -364,7 +434,7 @@ void lanczosOfPixels(const Bitmap& bitmap, int px, int py, double sx, double sy,
                 if (rows.empty())
                     std::fill(row, row + rowFloats, 0.0f);
                 else
-                    sumRows(rows.data(), weights.data(), int(rows.size()), row, rowFloats);
+                    f.sumRows(rows.data(), weights.data(), int(rows.size()), row, rowFloats);
                 if (!floats)
                     CpuRendering::floatsToBytes(sums.data(), target, rw * 4);
             }
