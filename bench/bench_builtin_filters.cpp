@@ -393,6 +393,7 @@ void printRatios()
     ratio("Gaussian sigma 20, 8-bit, vs pyramid", "gauss.bytes.ours", "gauss.bytes.opencv");
     ratio("Gaussian sigma 20, float, vs pyramid", "gauss.float.ours", "gauss.float.opencv");
     ratio("3 x 3 median, 8-bit, vs 8 bands", "median.ours", "median.opencv");
+    ratio("3 x 3 median of a kernel, vs 8 bands", "median.kernel.ours", "median.opencv");
     ratio("reduce to 1024, uncached, vs area", "reduce.ours", "reduce.opencv");
     ratio("reduce to 1024, cached, vs area", "reduce.ours.cached", "reduce.opencv");
     ratio("reduce to 1024, Lanczos, vs Lanczos", "reduce.lanczos", "reduce.opencv.lanczos");
