@@ -80,11 +80,13 @@ void halveFromBitmap(const Bitmap& bitmap, int dx, int dy, cv::Mat& level, int f
                                                            : reinterpret_cast<const T*>(bitmap.row(row));
             }
             const T* __restrict s0 = src[0], * __restrict s1 = src[1], * __restrict s2 = src[2], * __restrict s3 = src[3], * __restrict s4 = src[4];
-            for (size_t k = size_t(c0) * 4; k < size_t(c1) * 4; ++k)
+            const size_t k0 = size_t(c0) * 4, k1 = size_t(c1) * 4; // in locals, as below
+            for (size_t k = k0; k < k1; ++k)
                 dst[k] = Sum(s0[k]) + Sum(weights[1]) * Sum(s1[k]) + Sum(weights[2]) * Sum(s2[k]) +
                          Sum(weights[3]) * Sum(s3[k]) + Sum(s4[k]);
             T* __restrict out = level.ptr<T>(i);
-            for (int j = 0; j < width; ++j) {
+            const int columns = width; // in a local, as below
+            for (int j = 0; j < columns; ++j) {
                 const Sum* v = padded + size_t(2 * j) * 4; // padded column 2j - 2
                 for (int ch = 0; ch < 4; ++ch)
                     out[j * 4 + ch] =
@@ -125,15 +127,21 @@ void doubleInto(const cv::Mat& level, int x0, int y0, T* dst, size_t stride, int
                 for (size_t k = 0; k < n; ++k)
                     v[k] = 4 * (Sum(middle[k]) + Sum(below[k]));
             // Level column j gives padded column 2 (first + j) and the one after it.
-            for (size_t k = 4; k < n - 4; ++k) { // n is at least 12
+            // Bounds in locals: stores of bytes could otherwise change them, as far as the compiler
+            // knows, and it would not vectorise.
+            const size_t last = n - 4; // n is at least 12
+            for (size_t k = 4; k < last; ++k) {
                 e[k] = Level<T>::up(v[k - 4] + 6 * v[k] + v[k + 4]);
                 o[k] = Level<T>::up(4 * (v[k] + v[k + 4]));
             }
             T* __restrict out = dst + stride * size_t(r);
-            for (int c = 0; c < w; ++c) {
-                const int x = x0 + c;
-                const size_t j = size_t(x / 2 - first) * 4;
-                std::memcpy(out + size_t(c) * 4, (x % 2 == 0 ? e : o) + j, 4 * sizeof(T));
+            // Even and odd padded columns in turn; x counts from level column `first` (2 or 3 for
+            // the first pixel), so its half is the column in `even` and `odd`.
+            const T* const columns[2] = {e, o};
+            const int pixels = w, from = x0 - 2 * first;
+            for (int c = 0; c < pixels; ++c) {
+                const int x = from + c;
+                std::memcpy(out + size_t(c) * 4, columns[x & 1] + size_t(x >> 1) * 4, 4 * sizeof(T));
             }
         }
     });
