@@ -61,27 +61,37 @@ void halveFromBitmap(const Bitmap& bitmap, int dx, int dy, cv::Mat& level, int f
     using Sum = typename Level<T>::Sum;
     static constexpr int weights[5] = {1, 4, 6, 4, 1};
     const int width = level.cols, paddedWidth = 2 * width;
+    // The bitmap columns each level row reads: the same for every row.
+    const int c0 = std::max(0, -dx - 2), c1 = std::min(bitmap.width(), paddedWidth + 2 - dx);
     CpuRendering::inBands(level.rows, [&](int begin, int end) {
-        std::vector<Sum> column(size_t(paddedWidth + 4) * 4);
+        // Padded columns c + dx for bitmap columns c, shifted by 2 for the left taps; those beyond the
+        // bitmap stay zero, those inside are written whole for each row.
+        std::vector<Sum> column(size_t(paddedWidth + 4) * 4, Sum(0));
+        std::vector<T> zeros(size_t(std::max(0, c1)) * 4, T(0));
+        Sum* __restrict dst = column.data() + size_t(dx + 2) * 4;
+        const Sum* __restrict padded = column.data();
         for (int i = begin; i < end; ++i) {
-            std::fill(column.begin(), column.end(), Sum(0));
+            // The five rows read, a transparent one for those outside the bitmap; summed in one pass
+            // in the order of the taps (as many passes, one a tap, gave the same values more slowly).
+            const T* src[5];
             for (int a = 0; a < 5; ++a) {
                 const int row = 2 * (firstRow + i) + a - 2 - dy;
-                if (row < 0 || row >= bitmap.height())
-                    continue;
-                const T* src = reinterpret_cast<const T*>(bitmap.row(row));
-                // Padded columns c + dx for bitmap columns c, shifted by 2 for the left taps.
-                Sum* dst = column.data() + size_t(dx + 2) * 4;
-                const int c0 = std::max(0, -dx - 2), c1 = std::min(bitmap.width(), paddedWidth + 2 - dx);
-                for (int k = c0 * 4; k < c1 * 4; ++k)
-                    dst[k] += Sum(weights[a]) * Sum(src[k]);
+                src[a] = row < 0 || row >= bitmap.height() ? zeros.data()
+                                                           : reinterpret_cast<const T*>(bitmap.row(row));
             }
-            T* out = level.ptr<T>(i);
-            for (int j = 0; j < width; ++j)
-                for (int ch = 0; ch < 4; ++ch) {
-                    const Sum* v = column.data() + size_t(2 * j) * 4 + ch; // padded column 2j - 2
-                    out[j * 4 + ch] = Level<T>::down(v[0] + 4 * v[4] + 6 * v[8] + 4 * v[12] + v[16]);
-                }
+            const T* __restrict s0 = src[0], * __restrict s1 = src[1], * __restrict s2 = src[2], * __restrict s3 = src[3], * __restrict s4 = src[4];
+            const size_t k0 = size_t(c0) * 4, k1 = size_t(c1) * 4; // in locals, as below
+            for (size_t k = k0; k < k1; ++k)
+                dst[k] = Sum(s0[k]) + Sum(weights[1]) * Sum(s1[k]) + Sum(weights[2]) * Sum(s2[k]) +
+                         Sum(weights[3]) * Sum(s3[k]) + Sum(s4[k]);
+            T* __restrict out = level.ptr<T>(i);
+            const int columns = width; // in a local, as below
+            for (int j = 0; j < columns; ++j) {
+                const Sum* v = padded + size_t(2 * j) * 4; // padded column 2j - 2
+                for (int ch = 0; ch < 4; ++ch)
+                    out[j * 4 + ch] =
+                        Level<T>::down(v[ch] + 4 * v[ch + 4] + 6 * v[ch + 8] + 4 * v[ch + 12] + v[ch + 16]);
+            }
         }
     });
 }
@@ -95,23 +105,43 @@ void doubleInto(const cv::Mat& level, int x0, int y0, T* dst, size_t stride, int
 {
     using Sum = typename Level<T>::Sum;
     const int first = x0 / 2 - 1, count = (x0 + w) / 2 + 2 - first; // level columns read
+    const size_t n = size_t(count) * 4;
     CpuRendering::inBands(h, [&](int begin, int end) {
-        std::vector<Sum> row(size_t(count) * 4);
+        // The row of the finer level at the level's resolution, then its even and odd columns, each
+        // a loop over whole rows that vectorises; the output takes them in turn.
+        std::vector<Sum> row(n);
+        std::vector<T> even(n), odd(n);
         for (int r = begin; r < end; ++r) {
             const int y = y0 + r, i = y / 2;
             const T* above = level.ptr<T>(std::max(0, i - 1)) + size_t(first) * 4;
             const T* middle = level.ptr<T>(i) + size_t(first) * 4;
             const T* below = level.ptr<T>(std::min(level.rows - 1, i + 1)) + size_t(first) * 4;
-            for (int k = 0; k < count * 4; ++k)
-                row[size_t(k)] = y % 2 == 0 ? Sum(above[k]) + 6 * Sum(middle[k]) + Sum(below[k])
-                                            : 4 * (Sum(middle[k]) + Sum(below[k]));
-            T* out = dst + stride * size_t(r);
-            for (int c = 0; c < w; ++c) {
-                const int x = x0 + c, j = x / 2 - first;
-                const Sum* v = row.data() + size_t(j) * 4;
-                for (int ch = 0; ch < 4; ++ch)
-                    out[c * 4 + ch] = Level<T>::up(x % 2 == 0 ? v[ch - 4] + 6 * v[ch] + v[ch + 4]
-                                                              : 4 * (v[ch] + v[ch + 4]));
+            // Distinct buffers: said so, the compiler vectorises the loops.
+            Sum* __restrict v = row.data();
+            T* __restrict e = even.data();
+            T* __restrict o = odd.data();
+            if (y % 2 == 0)
+                for (size_t k = 0; k < n; ++k)
+                    v[k] = Sum(above[k]) + 6 * Sum(middle[k]) + Sum(below[k]);
+            else
+                for (size_t k = 0; k < n; ++k)
+                    v[k] = 4 * (Sum(middle[k]) + Sum(below[k]));
+            // Level column j gives padded column 2 (first + j) and the one after it.
+            // Bounds in locals: stores of bytes could otherwise change them, as far as the compiler
+            // knows, and it would not vectorise.
+            const size_t last = n - 4; // n is at least 12
+            for (size_t k = 4; k < last; ++k) {
+                e[k] = Level<T>::up(v[k - 4] + 6 * v[k] + v[k + 4]);
+                o[k] = Level<T>::up(4 * (v[k] + v[k + 4]));
+            }
+            T* __restrict out = dst + stride * size_t(r);
+            // Even and odd padded columns in turn; x counts from level column `first` (2 or 3 for
+            // the first pixel), so its half is the column in `even` and `odd`.
+            const T* const columns[2] = {e, o};
+            const int pixels = w, from = x0 - 2 * first;
+            for (int c = 0; c < pixels; ++c) {
+                const int x = from + c;
+                std::memcpy(out + size_t(c) * 4, columns[x & 1] + size_t(x >> 1) * 4, 4 * sizeof(T));
             }
         }
     });

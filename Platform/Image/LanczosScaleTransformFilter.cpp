@@ -6,12 +6,18 @@
 #include "Platform/Image/Sampler.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <type_traits>
+#include <utility>
 #include <vector>
 #ifdef __SSE2__
 #include <emmintrin.h>
+#endif
+#ifdef __x86_64__
+#include <immintrin.h>
 #endif
 
 #include "Engine/Engine.h"
@@ -100,12 +106,74 @@ std::vector<Taps> tapsAlong(int origin, int count, double scale)
     return out;
 }
 
-// `column[k]` = the sum over i of weights[i] * rows[i][k], k < n, added in the order of the rows (the
-// kernel's order). Thirty-two values at a time where the processor has SSE2, their sums kept in
-// registers over all the rows: a strong reduction reads dozens of rows for each output row, and sums
-// kept in memory cost a load and a store per row and value.
-template <typename T>
-void sumRows(const T* const* rows, const float* weights, int count, float* column, size_t n)
+// The taps along a row laid out for the loop that sums them: output pixel u reads `stride` pixels of
+// the row from pixel `start[u]`, with the weights `weights[u * stride + i]` (zeros past its own taps).
+// `stride` is a multiple of eight, so that the widest loop needs no tail.
+struct RowTaps
+{
+    int stride = 0;
+    std::vector<int> start;
+    std::vector<float> weights;
+};
+
+// The pass along one row, in floats: out[4u + c] = the sum over i of weights[u * stride + i] *
+// row[4 (start[u] + i) + c]. Versions for wider vectors where the processor has them, chosen when the
+// program runs: the reduction to a screen's size of a large photo spends most of its time here.
+using AcrossRow = void (*)(const float* row, const RowTaps& taps, int count, float* out);
+// `n` bytes made floats, each times `unit`.
+using BytesToFloats = void (*)(const uint8_t* in, float* out, size_t n, float unit);
+// `column[k]` = the sum over i of weights[i] * rows[i][k], k < n, added in the order of the rows.
+// Eight vectors of values at a time, their sums kept in registers over all the rows: a strong
+// reduction reads dozens of rows for each output row, and sums kept in memory cost a load and a store
+// per row and value.
+using SumRows = void (*)(const float* const* rows, const float* weights, int count, float* column, size_t n);
+
+void acrossRowPortable(const float* row, const RowTaps& taps, int count, float* out)
+{
+    const int stride = taps.stride;
+    for (int u = 0; u < count; ++u) {
+        const float* p = row + size_t(taps.start[size_t(u)]) * 4;
+        const float* w = taps.weights.data() + size_t(u) * size_t(stride);
+#ifdef __SSE2__
+        // Four sums: the adds of one would wait on each other.
+        __m128 a0 = _mm_setzero_ps(), a1 = _mm_setzero_ps(), a2 = _mm_setzero_ps(), a3 = _mm_setzero_ps();
+        for (int i = 0; i < stride; i += 4, p += 16) {
+            a0 = _mm_add_ps(a0, _mm_mul_ps(_mm_set1_ps(w[i]), _mm_loadu_ps(p)));
+            a1 = _mm_add_ps(a1, _mm_mul_ps(_mm_set1_ps(w[i + 1]), _mm_loadu_ps(p + 4)));
+            a2 = _mm_add_ps(a2, _mm_mul_ps(_mm_set1_ps(w[i + 2]), _mm_loadu_ps(p + 8)));
+            a3 = _mm_add_ps(a3, _mm_mul_ps(_mm_set1_ps(w[i + 3]), _mm_loadu_ps(p + 12)));
+        }
+        _mm_storeu_ps(out + size_t(u) * 4, _mm_add_ps(_mm_add_ps(a0, a1), _mm_add_ps(a2, a3)));
+#else
+        float s[4] = {0, 0, 0, 0};
+        for (int i = 0; i < stride; ++i, p += 4)
+            for (int c = 0; c < 4; ++c)
+                s[c] += w[i] * p[c];
+        std::memcpy(out + size_t(u) * 4, s, sizeof s);
+#endif
+    }
+}
+
+void bytesToFloatsPortable(const uint8_t* in, float* out, size_t n, float unit)
+{
+    size_t k = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    const __m128 scale = _mm_set1_ps(unit);
+    for (; k + 16 <= n; k += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+        const __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
+        const __m128i words[4] = {_mm_unpacklo_epi16(lo, zero), _mm_unpackhi_epi16(lo, zero),
+                                  _mm_unpacklo_epi16(hi, zero), _mm_unpackhi_epi16(hi, zero)};
+        for (int q = 0; q < 4; ++q)
+            _mm_storeu_ps(out + k + size_t(q) * 4, _mm_mul_ps(_mm_cvtepi32_ps(words[q]), scale));
+    }
+#endif
+    for (; k < n; ++k)
+        out[k] = float(in[k]) * unit;
+}
+
+void sumRowsPortable(const float* const* rows, const float* weights, int count, float* column, size_t n)
 {
     size_t k = 0;
 #ifdef __SSE2__
@@ -115,21 +183,9 @@ void sumRows(const T* const* rows, const float* weights, int count, float* colum
             v = _mm_setzero_ps();
         for (int i = 0; i < count; ++i) {
             const __m128 w = _mm_set1_ps(weights[i]);
-            const T* in = rows[i] + k;
-            if constexpr (std::is_same_v<T, uint8_t>) {
-                const __m128i zero = _mm_setzero_si128();
-                for (int h = 0; h < 2; ++h) {
-                    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + h * 16));
-                    const __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
-                    const __m128i words[4] = {_mm_unpacklo_epi16(lo, zero), _mm_unpackhi_epi16(lo, zero),
-                                              _mm_unpacklo_epi16(hi, zero), _mm_unpackhi_epi16(hi, zero)};
-                    for (int q = 0; q < 4; ++q)
-                        a[h * 4 + q] = _mm_add_ps(a[h * 4 + q], _mm_mul_ps(w, _mm_cvtepi32_ps(words[q])));
-                }
-            } else {
-                for (int q = 0; q < 8; ++q)
-                    a[q] = _mm_add_ps(a[q], _mm_mul_ps(w, _mm_loadu_ps(in + q * 4)));
-            }
+            const float* in = rows[i] + k;
+            for (int q = 0; q < 8; ++q)
+                a[q] = _mm_add_ps(a[q], _mm_mul_ps(w, _mm_loadu_ps(in + q * 4)));
         }
         for (int q = 0; q < 8; ++q)
             _mm_storeu_ps(column + k + size_t(q) * 4, a[q]);
@@ -138,85 +194,252 @@ void sumRows(const T* const* rows, const float* weights, int count, float* colum
     for (; k < n; ++k) {
         float s = 0;
         for (int i = 0; i < count; ++i)
-            s += weights[i] * float(rows[i][k]);
+            s += weights[i] * rows[i][k];
         column[k] = s;
     }
 }
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define PF_LANCZOS_DISPATCH 1
+
+__attribute__((target("avx2,fma"))) void acrossRowAvx2(const float* row, const RowTaps& taps, int count,
+                                                       float* out)
+{
+    const int stride = taps.stride;
+    // Two taps a vector: the weight of each spread over its pixel's four channels.
+    const __m256i first = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+    const __m256i second = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
+    for (int u = 0; u < count; ++u) {
+        const float* p = row + size_t(taps.start[size_t(u)]) * 4;
+        const float* w = taps.weights.data() + size_t(u) * size_t(stride);
+        __m256 a0 = _mm256_setzero_ps(), a1 = _mm256_setzero_ps();
+        for (int i = 0; i < stride; i += 4, p += 16) {
+            const __m256 four = _mm256_castps128_ps256(_mm_loadu_ps(w + i));
+            a0 = _mm256_fmadd_ps(_mm256_permutevar8x32_ps(four, first), _mm256_loadu_ps(p), a0);
+            a1 = _mm256_fmadd_ps(_mm256_permutevar8x32_ps(four, second), _mm256_loadu_ps(p + 8), a1);
+        }
+        const __m256 a = _mm256_add_ps(a0, a1);
+        _mm_storeu_ps(out + size_t(u) * 4,
+                      _mm_add_ps(_mm256_castps256_ps128(a), _mm256_extractf128_ps(a, 1)));
+    }
+}
+
+__attribute__((target("avx2,fma"))) void bytesToFloatsAvx2(const uint8_t* in, float* out, size_t n,
+                                                           float unit)
+{
+    const __m256 scale = _mm256_set1_ps(unit);
+    size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + k));
+        _mm256_storeu_ps(out + k, _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes)), scale));
+    }
+    for (; k < n; ++k)
+        out[k] = float(in[k]) * unit;
+}
+
+__attribute__((target("avx2,fma"))) void sumRowsAvx2(const float* const* rows, const float* weights,
+                                                     int count, float* column, size_t n)
+{
+    size_t k = 0;
+    for (; k + 64 <= n; k += 64) {
+        __m256 a[8];
+        for (__m256& v : a)
+            v = _mm256_setzero_ps();
+        for (int i = 0; i < count; ++i) {
+            const __m256 w = _mm256_set1_ps(weights[i]);
+            const float* in = rows[i] + k;
+            for (int q = 0; q < 8; ++q)
+                a[q] = _mm256_fmadd_ps(w, _mm256_loadu_ps(in + q * 8), a[q]);
+        }
+        for (int q = 0; q < 8; ++q)
+            _mm256_storeu_ps(column + k + size_t(q) * 8, a[q]);
+    }
+    for (; k < n; ++k) {
+        float s = 0;
+        for (int i = 0; i < count; ++i)
+            s += weights[i] * rows[i][k];
+        column[k] = s;
+    }
+}
+
+// GCC's own AVX-512 intrinsics start from undefined registers it then warns of.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+__attribute__((target("avx512f"))) void acrossRowAvx512(const float* row, const RowTaps& taps, int count,
+                                                        float* out)
+{
+    const int stride = taps.stride;
+    // Four taps a vector, as above.
+    const __m512i first = _mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
+    const __m512i second = _mm512_setr_epi32(4, 4, 4, 4, 5, 5, 5, 5, 6, 6, 6, 6, 7, 7, 7, 7);
+    for (int u = 0; u < count; ++u) {
+        const float* p = row + size_t(taps.start[size_t(u)]) * 4;
+        const float* w = taps.weights.data() + size_t(u) * size_t(stride);
+        __m512 a0 = _mm512_setzero_ps(), a1 = _mm512_setzero_ps();
+        for (int i = 0; i < stride; i += 8, p += 32) {
+            const __m512 eight = _mm512_castps256_ps512(_mm256_loadu_ps(w + i));
+            a0 = _mm512_fmadd_ps(_mm512_permutexvar_ps(first, eight), _mm512_loadu_ps(p), a0);
+            a1 = _mm512_fmadd_ps(_mm512_permutexvar_ps(second, eight), _mm512_loadu_ps(p + 16), a1);
+        }
+        const __m512 a = _mm512_add_ps(a0, a1);
+        const __m128 s = _mm_add_ps(_mm_add_ps(_mm512_castps512_ps128(a), _mm512_extractf32x4_ps(a, 1)),
+                                    _mm_add_ps(_mm512_extractf32x4_ps(a, 2), _mm512_extractf32x4_ps(a, 3)));
+        _mm_storeu_ps(out + size_t(u) * 4, s);
+    }
+}
+
+__attribute__((target("avx512f"))) void bytesToFloatsAvx512(const uint8_t* in, float* out, size_t n,
+                                                            float unit)
+{
+    const __m512 scale = _mm512_set1_ps(unit);
+    size_t k = 0;
+    for (; k + 16 <= n; k += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+        _mm512_storeu_ps(out + k, _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(bytes)), scale));
+    }
+    for (; k < n; ++k)
+        out[k] = float(in[k]) * unit;
+}
+__attribute__((target("avx512f"))) void sumRowsAvx512(const float* const* rows, const float* weights,
+                                                      int count, float* column, size_t n)
+{
+    size_t k = 0;
+    for (; k + 128 <= n; k += 128) {
+        __m512 a[8];
+        for (__m512& v : a)
+            v = _mm512_setzero_ps();
+        for (int i = 0; i < count; ++i) {
+            const __m512 w = _mm512_set1_ps(weights[i]);
+            const float* in = rows[i] + k;
+            for (int q = 0; q < 8; ++q)
+                a[q] = _mm512_fmadd_ps(w, _mm512_loadu_ps(in + q * 16), a[q]);
+        }
+        for (int q = 0; q < 8; ++q)
+            _mm512_storeu_ps(column + k + size_t(q) * 16, a[q]);
+    }
+    for (; k < n; ++k) {
+        float s = 0;
+        for (int i = 0; i < count; ++i)
+            s += weights[i] * rows[i][k];
+        column[k] = s;
+    }
+}
+#pragma GCC diagnostic pop
+#endif
+
+std::atomic<bool> g_wideVectors{true};
+
+struct RowFunctions
+{
+    AcrossRow acrossRow;
+    BytesToFloats bytesToFloats;
+    SumRows sumRows;
+};
+
+// The widest versions this processor runs (the portable ones when wide vectors are turned off).
+RowFunctions rowFunctions()
+{
+#ifdef PF_LANCZOS_DISPATCH
+    static const bool avx512 = __builtin_cpu_supports("avx512f");
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (g_wideVectors.load(std::memory_order_relaxed)) {
+        if (avx512)
+            return {acrossRowAvx512, bytesToFloatsAvx512, sumRowsAvx512};
+        if (avx2)
+            return {acrossRowAvx2, bytesToFloatsAvx2, sumRowsAvx2};
+    }
+#endif
+    return {acrossRowPortable, bytesToFloatsPortable, sumRowsPortable};
+}
+
 // The output pixels `region` (absolute, whole pixels, `out`'s size, rows top-down) of the scaling of a
-// bitmap (RGBA8 or RGBAf) whose lower-left corner lies at (px, py); transparent around it. Down the
-// columns first: each output row is a weighted sum of whole input rows, which vectorises over the row;
-// then along that row. Taps that miss the bitmap still count in the norm, as the kernel's do.
+// bitmap (RGBA8 or RGBAf) whose lower-left corner lies at (px, py); transparent around it. Along the
+// rows first: each input row a band reads is made floats once and reduced to the output's width once,
+// kept while the output rows that read it are made; then down the columns, each output row a weighted
+// sum of those rows, which vectorises over the row. Taps that miss the bitmap still count in the norm,
+// as the kernel's do.
 template <typename T>
 void lanczosOfPixels(const Bitmap& bitmap, int px, int py, double sx, double sy, const Rect& region,
                      Bitmap& out)
 {
-    constexpr float unit = std::is_same_v<T, uint8_t> ? 1.0f / 255.0f : 1.0f;
+    constexpr bool bytes = std::is_same_v<T, uint8_t>;
     const int rx = int(region.minX()), ry = int(region.minY()), rw = int(region.width()),
               rh = int(region.height());
     const std::vector<Taps> across = tapsAlong(rx, rw, sx);
     const std::vector<Taps> down = tapsAlong(ry, rh, sy);
-    // The input columns any output column reads, inside the bitmap.
-    int c0 = bitmap.width(), c1 = 0;
-    for (const Taps& t : across) {
-        c0 = std::min(c0, std::max(0, t.first - px));
-        c1 = std::max(c1, std::min(bitmap.width(), t.first - px + int(t.weights.size())));
+    if (rw <= 0 || rh <= 0)
+        return;
+    // The span of input columns any output column reads, outside the bitmap too (read as zeros), so
+    // that every output pixel reads its taps in one run.
+    const int tapsAcross = int(across.front().weights.size());
+    const int lo = across.front().first - px, hi = across.back().first - px + tapsAcross;
+    RowTaps rowTaps;
+    rowTaps.stride = (tapsAcross + 7) / 8 * 8;
+    rowTaps.start.resize(size_t(rw));
+    rowTaps.weights.assign(size_t(rw) * size_t(rowTaps.stride), 0.0f);
+    for (int u = 0; u < rw; ++u) {
+        const Taps& a = across[size_t(u)];
+        rowTaps.start[size_t(u)] = a.first - px - lo;
+        std::copy(a.weights.begin(), a.weights.end(),
+                  rowTaps.weights.begin() + ptrdiff_t(u) * rowTaps.stride);
     }
+    // The part of that span inside the bitmap, and the pixels beyond its end the widest loop may read.
+    const int c0 = std::clamp(lo, 0, bitmap.width()), c1 = std::clamp(hi, c0, bitmap.width());
+    const size_t spanFloats = size_t(hi - lo + rowTaps.stride) * 4;
+    const int tapsDown = int(down.front().weights.size());
+    const size_t rowFloats = size_t(rw) * 4;
     const bool floats = out.format() == Bitmap::Format::RGBAf; // else bytes
-    CpuRendering::inBands(rh, [&](int begin, int end) {
-        std::vector<float> column(size_t(std::max(0, c1 - c0)) * 4);
-        std::vector<float> sums(floats ? 0 : size_t(rw) * 4);
-        std::vector<const T*> rows;
-        std::vector<float> weights;
-        for (int j = begin; j < end; ++j) {
-            uint8_t* target = out.mutableRow(j);
-            const Taps& t = down[size_t(rh - 1 - j)];
-            rows.clear();
-            weights.clear();
-            for (size_t i = 0; i < t.weights.size() && c0 < c1; ++i) {
-                const int y = t.first + int(i) - py; // bitmap row, counted upward
-                if (y < 0 || y >= bitmap.height())
-                    continue;
-                rows.push_back(reinterpret_cast<const T*>(bitmap.row(bitmap.height() - 1 - y)) +
-                               size_t(c0) * 4);
-                weights.push_back(t.weights[i] * unit);
-            }
-            const bool any = !rows.empty();
-            if (any)
-                sumRows(rows.data(), weights.data(), int(rows.size()), column.data(), column.size());
-            // Along the row, the four channels of a tap at once; bytes made of the whole row at the end.
-            float* row = floats ? reinterpret_cast<float*>(target) : sums.data();
-            for (int u = 0; u < rw; ++u) {
-                const Taps& a = across[size_t(u)];
-                const int from = std::max(0, c0 + px - a.first);
-                const int to = std::min(int(a.weights.size()), c1 + px - a.first);
-                float* o = row + size_t(u) * 4;
-#ifdef __SSE2__
-                __m128 s = _mm_setzero_ps();
-                if (any)
-                    for (int i = from; i < to; ++i)
-                        s = _mm_add_ps(s,
-                                       _mm_mul_ps(_mm_set1_ps(a.weights[size_t(i)]),
-                                                  _mm_loadu_ps(&column[size_t(a.first + i - px - c0) * 4])));
-                _mm_storeu_ps(o, s);
-#else
-                float s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-                if (any)
-                    for (int i = from; i < to; ++i) {
-                        const float* p = &column[size_t(a.first + i - px - c0) * 4];
-                        const float w = a.weights[size_t(i)];
-                        s0 += w * p[0];
-                        s1 += w * p[1];
-                        s2 += w * p[2];
-                        s3 += w * p[3];
+    const RowFunctions f = rowFunctions();
+    // Fewer, longer bands than usual: each repeats the input rows its first output rows share with the
+    // band before.
+    CpuRendering::inBands(
+        rh,
+        [&](int begin, int end) {
+            std::vector<float> span(spanFloats, 0.0f);
+            // The rows along, by input row modulo the taps down: an output row reads that many rows
+            // in a run, and the run only moves one way.
+            std::vector<float> reduced(size_t(tapsDown) * rowFloats);
+            std::vector<int> held(size_t(tapsDown), std::numeric_limits<int>::min());
+            std::vector<float> sums(floats ? 0 : rowFloats);
+            std::vector<const float*> rows;
+            std::vector<float> weights;
+            for (int j = begin; j < end; ++j) {
+                uint8_t* target = out.mutableRow(j);
+                const Taps& t = down[size_t(rh - 1 - j)];
+                rows.clear();
+                weights.clear();
+                for (size_t i = 0; i < t.weights.size(); ++i) {
+                    const int y = t.first + int(i) - py; // bitmap row, counted upward
+                    if (y < 0 || y >= bitmap.height())
+                        continue;
+                    const size_t slot = size_t(((y % tapsDown) + tapsDown) % tapsDown);
+                    float* along = reduced.data() + slot * rowFloats;
+                    if (held[slot] != y) {
+                        if (c1 > c0) {
+                            const T* in = reinterpret_cast<const T*>(bitmap.row(bitmap.height() - 1 - y)) +
+                                          size_t(c0) * 4;
+                            float* into = span.data() + size_t(c0 - lo) * 4;
+                            if constexpr (bytes)
+                                f.bytesToFloats(in, into, size_t(c1 - c0) * 4, 1.0f / 255.0f);
+                            else
+                                std::memcpy(into, in, size_t(c1 - c0) * 4 * sizeof(float));
+                        }
+                        f.acrossRow(span.data(), rowTaps, rw, along);
+                        held[slot] = y;
                     }
-                o[0] = s0, o[1] = s1, o[2] = s2, o[3] = s3;
-#endif
+                    rows.push_back(along);
+                    weights.push_back(t.weights[i]);
+                }
+                float* row = floats ? reinterpret_cast<float*>(target) : sums.data();
+                if (rows.empty())
+                    std::fill(row, row + rowFloats, 0.0f);
+                else
+                    f.sumRows(rows.data(), weights.data(), int(rows.size()), row, rowFloats);
+                if (!floats)
+                    CpuRendering::floatsToBytes(sums.data(), target, rw * 4);
             }
-            if (!floats)
-                CpuRendering::floatsToBytes(sums.data(), target, rw * 4);
-        }
-    });
+        },
+        2);
 }
 
 bool lanczosOfBitmap(const Bitmap& bitmap, int px, int py, double sx, double sy, const Rect& region,
@@ -249,6 +472,11 @@ bool lanczosOnCpu(const Image& input, const Rect& inputExtent, double sx, double
 }
 
 } // namespace
+
+void LanczosScaleTransformFilter::setWideVectorsEnabled(bool enabled)
+{
+    g_wideVectors.store(enabled, std::memory_order_relaxed);
+}
 
 LanczosScaleTransformFilter::LanczosScaleTransformFilter() : Filter(QStringLiteral("CILanczosScaleTransform"))
 {

@@ -13,6 +13,10 @@ class LanczosScaleTransformFilter : public Filter
 public:
     LanczosScaleTransformFilter();
     Image outputImage() const override;
+
+    // Whether the CPU path may use the processor's wider vectors where it has them (on by default).
+    // Off, the portable code runs everywhere: for tests that compare the two.
+    static void setWideVectorsEnabled(bool enabled);
 };
 
 } // namespace pf

@@ -2,6 +2,7 @@
 #include "Platform/Foundation/MainThread.h"
 #include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/LanczosScaleTransformFilter.h"
 #include "Platform/Image/RenderStatistics.h"
 
 #include <atomic>
@@ -175,6 +176,51 @@ TEST(CpuPaths, GiveThePassesResultsWithinTheirTolerance)
 // The band pool runs one job at a time. A job of the interface's thread never waits for another
 // thread's (a snapshot being encoded): with every worker held, it works its bands alone meanwhile,
 // every band once. Other threads still take turns.
+// Lanczos on the CPU runs its hottest loops in versions for the processor's wider vectors where it has
+// them: the portable code and those give the passes' pixels alike, on odd sizes, in both formats,
+// reducing and enlarging.
+TEST(CpuPaths, LanczosWithAndWithoutWideVectorsGivesThePassesPixels)
+{
+    struct Case
+    {
+        const char* name;
+        int width, height;
+        Bitmap::Format format;
+        double scale, aspect;
+        float tolerance;
+    };
+    const Case cases[] = {
+        {"reduction, 8-bit", 301, 203, Bitmap::Format::RGBA8, 0.17, 1.0, 1.0f / 255},
+        {"reduction, float", 257, 131, Bitmap::Format::RGBAf, 0.3, 1.2, 1e-5f},
+        {"enlargement, 8-bit", 37, 23, Bitmap::Format::RGBA8, 1.4, 0.8, 1.0f / 255},
+        {"enlargement, float", 41, 19, Bitmap::Format::RGBAf, 1.3, 1.1, 1e-5f},
+        {"enlarged across, reduced down, float", 97, 33, Bitmap::Format::RGBAf, 0.45, 3.0, 1e-5f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Image source = Image::fromBitmap(photo(c.width, c.height, c.format, 0.3f));
+        const auto lanczos = [&] {
+            return filtered(
+                "CILanczosScaleTransform",
+                {{"inputImage", var(source)}, {"inputScale", c.scale}, {"inputAspectRatio", c.aspect}});
+        };
+        RenderStatistics::setCpuFiltersEnabled(false);
+        const Image passes = lanczos();
+        RenderStatistics::setCpuFiltersEnabled(true);
+        const Rect rect = passes.extent().integral().insetBy(-2, -2);
+        const auto expected = context().render(passes, rect, c.format);
+        ASSERT_TRUE(expected);
+        for (const bool wide : {true, false}) {
+            SCOPED_TRACE(wide ? "wide vectors" : "portable");
+            LanczosScaleTransformFilter::setWideVectorsEnabled(wide);
+            const auto cpu = context().render(lanczos(), rect, c.format);
+            LanczosScaleTransformFilter::setWideVectorsEnabled(true);
+            ASSERT_TRUE(cpu);
+            EXPECT_LE(largestDifference(*cpu, *expected), c.tolerance + 1e-6f);
+        }
+    }
+}
+
 TEST(CpuPaths, TheMainThreadNeverWaitsForAnotherThreadsBands)
 {
     ASSERT_TRUE(isMainThread());
