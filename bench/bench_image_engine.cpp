@@ -24,7 +24,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <random>
@@ -312,10 +311,6 @@ int main(int argc, char** argv)
     // rendered before those ran on the CPU too.
     if (qEnvironmentVariableIsSet("GLIMORA_BENCH_KERNELS_IN_PASSES"))
         CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
-    // Every render into a caller's floats stored through the caches, however large: the figures before
-    // such renders streamed their rows past the caches, in the same build.
-    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_NO_STREAMING"))
-        CpuKernelRenderer::setStreamedBytesForTesting(std::numeric_limits<size_t>::max());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

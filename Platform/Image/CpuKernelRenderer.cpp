@@ -387,24 +387,6 @@ struct Pixels
 // The last kernel's rows go to the sink in parts of at most this many floats (64 KB).
 constexpr int ChunkFloats = 16384;
 
-// A destination of more bytes than this (more than the caches hold) is written past the caches (see
-// streamFloats): what is rendered there is not read again before it has left them anyway.
-constexpr size_t StreamedBytes = size_t(64) << 20;
-std::atomic<size_t> streamedBytes{StreamedBytes};
-
-// `count` floats (a multiple of 4) from `from` to `to`, 16-byte aligned, with stores that go straight to
-// memory: a store that misses the caches otherwise reads the line it writes first, a third of the
-// traffic of a render that only moves memory. The caller fences before its pixels are read elsewhere.
-void streamFloats(float* to, const float* from, size_t count)
-{
-#if defined(__SSE2__)
-    for (size_t i = 0; i < count; i += 4)
-        _mm_stream_ps(to + i, _mm_loadu_ps(from + i));
-#else
-    std::memcpy(to, from, count * sizeof(float));
-#endif
-}
-
 struct ThreadScratch
 {
     static constexpr size_t KeptBytes = size_t(32) << 20;
@@ -1848,11 +1830,6 @@ void streamRow(Tile& tile, int y)
 
 } // namespace
 
-void CpuKernelRenderer::setStreamedBytesForTesting(std::optional<size_t> bytes)
-{
-    streamedBytes.store(bytes.value_or(StreamedBytes), std::memory_order_relaxed);
-}
-
 void CpuKernelRenderer::setUse(Use use)
 {
     chosenUse.store(use, std::memory_order_relaxed);
@@ -2205,12 +2182,6 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
         }
     }
 
-    // Streamed stores need every row 16-byte aligned.
-    const bool streamed = destination.rows &&
-                          streamedBytes.load(std::memory_order_relaxed) <
-                              destination.floatsPerRow * sizeof(float) * size_t(height) &&
-                          reinterpret_cast<uintptr_t>(destination.rows) % 16 == 0 &&
-                          destination.floatsPerRow % 4 == 0;
     std::atomic<bool> ok{true};
     try {
         CpuRendering::inBands(
@@ -2293,22 +2264,6 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
                         if (inside)
                             computeRow(tile, root, ax, an, y, line + size_t(ax - int(piece.minX())) * 4);
                     };
-                    if (destination.rows && streamed) {
-                        // Floats wanted, more than the caches hold: each row computed in the core's own
-                        // cache and streamed to where it belongs.
-                        topDown.resize(size_t(w) * 4);
-                        for (int j = 0; j < h; ++j) {
-                            computeLine(j, topDown.data());
-                            streamFloats(destination.rows + destination.floatsPerRow * size_t(top + j) +
-                                             size_t(x) * 4,
-                                         topDown.data(), size_t(w) * 4);
-                        }
-#if defined(__SSE2__)
-                        _mm_sfence();
-#endif
-                        RenderStatistics::countCpuPass();
-                        continue;
-                    }
                     if (destination.rows) {
                         // Floats wanted: each row computed where it belongs, never copied.
                         for (int j = 0; j < h; ++j)

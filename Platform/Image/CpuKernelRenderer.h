@@ -38,8 +38,6 @@ public:
         SoftwareRasterizer
     };
     static void setDeviceForTesting(std::optional<Device> device);
-    // Destinations of more bytes than this take streamed stores (nothing: the engine's own threshold).
-    static void setStreamedBytesForTesting(std::optional<size_t> bytes);
     // Whether recipes may render here: the use is forced, or the passes run on a software rasterizer.
     static bool wanted();
     // Whether wanted() is settled: a GL backend has told what its driver is (or the use is forced).

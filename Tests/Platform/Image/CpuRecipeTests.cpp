@@ -6,13 +6,11 @@
 #include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/RenderStatistics.h"
 
-#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 #include <tuple>
-#include <vector>
 
 using namespace pf;
 using namespace pftest;
@@ -593,54 +591,4 @@ TEST(CpuRecipes, ALargeRenderOnASoftwareRasterizerIsMeasuredBothWays)
     for (size_t i = 0; i < first->byteCount(); ++i)
         worst = std::max(worst, std::abs(int(first->data()[i]) - int(second->data()[i])));
     EXPECT_LE(worst, 1);
-}
-
-// Rows rendered straight into a caller's floats, stored through the caches or streamed past them (and
-// not streamed where the rows are not aligned for it): the same pixels as a render into a bitmap, each
-// row where its stride puts it, and nothing written between the rows.
-TEST(CpuRecipes, RowsWrittenIntoTheCallersFloatsKeepToTheirRows)
-{
-    const Image image =
-        over(Image::fromBitmap(makeFloatBitmap(Width, Height,
-                                               [](int x, int y) {
-                                                   const float v = float((x * 7 + y * 3) % 256) / 255;
-                                                   return std::array<float, 4>{v, v * 0.5f, 0.25f, 1.0f};
-                                               })),
-             Image::emptyImage());
-    const Rect rect(-3, -2, Width + 5, Height + 4);
-    const int w = int(rect.width()), h = int(rect.height());
-    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Always);
-    const auto expected = context().render(image, rect, Bitmap::Format::RGBAf);
-    ASSERT_TRUE(expected);
-    const struct
-    {
-        const char* what;
-        bool streamed;
-        size_t offset; // floats from a 16-byte boundary
-    } cases[] = {{"through the caches", false, 0}, {"streamed", true, 0}, {"unaligned", true, 1}};
-    const float sentinel = -7.0f;
-    const size_t floatsPerRow = size_t(w) * 4 + 8;
-    for (const auto& c : cases) {
-        std::vector<float> memory(floatsPerRow * size_t(h) + 8, sentinel);
-        float* rows = memory.data();
-        while (reinterpret_cast<uintptr_t>(rows) % 16 != 0)
-            ++rows;
-        rows += c.offset;
-        CpuKernelRenderer::setStreamedBytesForTesting(c.streamed ? std::optional<size_t>(0) : std::nullopt);
-        const bool ok = CpuKernelRenderer::render(
-            image.node(), rect, [](int, int, int, int, const float*) {}, {},
-            CpuKernelRenderer::Destination{rows, floatsPerRow});
-        CpuKernelRenderer::setStreamedBytesForTesting(std::nullopt);
-        ASSERT_TRUE(ok) << c.what;
-        int differing = 0, overwritten = 0;
-        for (int y = 0; y < h; ++y) {
-            const float* row = rows + floatsPerRow * size_t(y);
-            differing += std::memcmp(row, expected->row(y), size_t(w) * 16) != 0;
-            for (size_t k = size_t(w) * 4; k < floatsPerRow && row + k < memory.data() + memory.size(); ++k)
-                overwritten += row[k] != sentinel;
-        }
-        EXPECT_EQ(differing, 0) << c.what << ": rows that differ from the bitmap's";
-        EXPECT_EQ(overwritten, 0) << c.what << ": floats written between the rows";
-    }
-    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
 }
