@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <type_traits>
 
@@ -742,6 +743,13 @@ inline vec2 samplerOrigin(const RowSampler& s)
 inline vec2 samplerSize(const RowSampler& s)
 {
     return vec2(s.extent.z, s.extent.w);
+}
+
+// A pixel computed by a translated row, stored as one 16-byte write rather than four of a float each.
+static_assert(sizeof(vec4) == 4 * sizeof(float));
+inline void _pf_store(float* out, const vec4& c)
+{
+    std::memcpy(out, &c, sizeof c);
 }
 
 // The shape of every translated kernel's entry point: samplers in parameter order, and each float or

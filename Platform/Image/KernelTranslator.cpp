@@ -286,9 +286,7 @@ KernelTranslator::translate(const QString& text, const QString& namespaceName, Q
                                       "{\n    (void)s;\n    (void)v;\n"
                                       "    for (int i = 0; i < n; ++i, out += 4) {\n"
                                       "        currentDestination = vec2(float(x0 + i) + 0.5f, y);\n"
-                                      "        const vec4 r = %1(%2);\n"
-                                      "        out[0] = r.x;\n        out[1] = r.y;\n        out[2] = r.z;\n"
-                                      "        out[3] = r.w;\n    }\n}\n")
+                                      "        _pf_store(out, %1(%2));\n    }\n}\n")
                            .arg(kernel.name, arguments.join(QStringLiteral(", ")));
         result.kernels << kernel.name;
     }
@@ -347,9 +345,7 @@ KernelTranslator::translate(const QString& text, const QString& namespaceName, Q
             setUp.join(QString()) + QStringLiteral("    for (int i = 0; i < n; ++i, out += 4) {\n") +
             (usesDestination ? QStringLiteral("        currentDestination = vec2(float(x0 + i) + 0.5f, y);\n")
                              : QString()) +
-            QStringLiteral("        const vec4 c = %1(%2);\n"
-                           "        out[0] = c.x;\n        out[1] = c.y;\n        out[2] = c.z;\n"
-                           "        out[3] = c.w;\n        %3\n    }\n}\n")
+            QStringLiteral("        _pf_store(out, %1(%2));\n        %3\n    }\n}\n")
                 .arg(kernel.name, arguments.join(QStringLiteral(", ")), advance.join(QLatin1Char(' ')));
         result.rowKernels << kernel.name;
     }
