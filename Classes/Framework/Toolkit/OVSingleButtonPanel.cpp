@@ -7,6 +7,7 @@
 #include "Classes/Framework/Toolkit/OVRoundedRect.h"
 #include "Classes/Framework/Toolkit/OVSingleButtonPanelDelegate.h"
 #include "Classes/Framework/Toolkit/OVToolkitInterfaces.h"
+#include "Classes/Framework/Toolkit/WindowORVExtension.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/TrackingArea.h"
@@ -54,10 +55,7 @@ OVSingleButtonPanel::OVSingleButtonPanel()
 OVSingleButtonPanel::~OVSingleButtonPanel()
 {
     removeTrackingArea();
-    if (m_window) {
-        m_window->setDelegate(nullptr);
-        delete m_window.data();
-    }
+    WindowORVExtension::deleteWithoutDelegate(m_window);
 }
 
 OVSingleButtonPanel& OVSingleButtonPanel::sharedPanel()

@@ -7,6 +7,7 @@
 #include "Classes/Framework/Toolkit/OVPointingView.h"
 #include "Classes/Framework/Toolkit/OVTextPanelDelegate.h"
 #include "Classes/Framework/Toolkit/OVToolkitInterfaces.h"
+#include "Classes/Framework/Toolkit/WindowORVExtension.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
@@ -123,10 +124,7 @@ OVTextPanel::OVTextPanel()
 
 OVTextPanel::~OVTextPanel()
 {
-    if (m_window) {
-        m_window->setDelegate(nullptr);
-        delete m_window.data();
-    }
+    WindowORVExtension::deleteWithoutDelegate(m_window);
 }
 
 OVTextPanel& OVTextPanel::sharedTextPanel()
