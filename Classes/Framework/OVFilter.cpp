@@ -32,6 +32,18 @@ Tables& tables()
     return t;
 }
 
+// Stores one class's key list in one of the tables. A list under the base class's own name is still
+// stored, with a warning: it means a subclass did not give its name.
+void registerKeys(QHash<QString, QStringList> Tables::*table, const QString& className,
+                  const QStringList& keys)
+{
+    if (className == QLatin1String("OVFilter"))
+        pf::warning(QStringLiteral("cannot determing class, please use [self registerForCopying:]"));
+    Tables& t = tables();
+    std::lock_guard lock(t.mutex);
+    (t.*table).insert(className, keys);
+}
+
 QString describe(const QMap<QString, pf::Kernel>& named)
 {
     QStringList lines;
@@ -138,20 +150,12 @@ pf::Vector OVFilter::vectorForRect(const pf::Rect& rect)
 
 void OVFilter::registerInputKeys(const QString& className, const QStringList& keys)
 {
-    if (className == QLatin1String("OVFilter"))
-        pf::warning(QStringLiteral("cannot determing class, please use [self registerForCopying:]"));
-    Tables& t = tables();
-    std::lock_guard lock(t.mutex);
-    t.inputKeys.insert(className, keys);
+    registerKeys(&Tables::inputKeys, className, keys);
 }
 
 void OVFilter::registerForCopying(const QString& className, const QStringList& keyPaths)
 {
-    if (className == QLatin1String("OVFilter"))
-        pf::warning(QStringLiteral("cannot determing class, please use [self registerForCopying:]"));
-    Tables& t = tables();
-    std::lock_guard lock(t.mutex);
-    t.copyKeys.insert(className, keyPaths);
+    registerKeys(&Tables::copyKeys, className, keyPaths);
 }
 
 void OVFilter::resetForTesting()

@@ -1,6 +1,7 @@
 #include "Classes/Framework/Toolkit/OV3DView.h"
 
 #include "Classes/Framework/Toolkit/OVButtonEvents.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UI/Clock.h"
 #include "Platform/UI/Event.h"
@@ -203,10 +204,7 @@ void OV3DView::viewDidMoveToWindow()
 void OV3DView::updateTrackingAreas()
 {
     LayerHostView::updateTrackingAreas();
-    if (m_trackingArea) {
-        removeTrackingArea(m_trackingArea);
-        m_trackingArea = nullptr;
-    }
+    ViewORVExtension::dropTrackingArea(*this, m_trackingArea);
     if (window())
         m_trackingArea = addTrackingArea(std::make_unique<pf::TrackingArea>(
             bounds(),

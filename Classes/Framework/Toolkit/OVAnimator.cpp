@@ -1,5 +1,6 @@
 #include "Classes/Framework/Toolkit/OVAnimator.h"
 
+#include "Classes/Framework/Toolkit/ObjectORVExtension.h"
 #include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/UI/Layer.h"
@@ -212,30 +213,25 @@ bool OVAnimator::windowShouldClose(pf::Window* window)
 
 void OVAnimator::windowWillClose(pf::Window* window)
 {
-    if (m_savedDelegate)
-        m_savedDelegate->windowWillClose(window);
+    ObjectORVExtension::notifyDelegate(m_savedDelegate, &pf::WindowDelegate::windowWillClose, window);
 }
 
 void OVAnimator::windowDidResize(pf::Window* window)
 {
-    if (m_savedDelegate)
-        m_savedDelegate->windowDidResize(window);
+    ObjectORVExtension::notifyDelegate(m_savedDelegate, &pf::WindowDelegate::windowDidResize, window);
 }
 
 void OVAnimator::windowDidMove(pf::Window* window)
 {
-    if (m_savedDelegate)
-        m_savedDelegate->windowDidMove(window);
+    ObjectORVExtension::notifyDelegate(m_savedDelegate, &pf::WindowDelegate::windowDidMove, window);
 }
 
 void OVAnimator::windowDidBecomeKey(pf::Window* window)
 {
-    if (m_savedDelegate)
-        m_savedDelegate->windowDidBecomeKey(window);
+    ObjectORVExtension::notifyDelegate(m_savedDelegate, &pf::WindowDelegate::windowDidBecomeKey, window);
 }
 
 void OVAnimator::windowDidResignKey(pf::Window* window)
 {
-    if (m_savedDelegate)
-        m_savedDelegate->windowDidResignKey(window);
+    ObjectORVExtension::notifyDelegate(m_savedDelegate, &pf::WindowDelegate::windowDidResignKey, window);
 }

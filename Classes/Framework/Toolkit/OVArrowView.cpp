@@ -1,5 +1,7 @@
 #include "Classes/Framework/Toolkit/OVArrowView.h"
 
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
+
 #include <QPainter>
 #include <QTransform>
 
@@ -30,8 +32,7 @@ OVArrowView::OVArrowView(const pf::Rect& frame, QWidget* parent) : View(frame, p
 
 void OVArrowView::setFromPoint(pf::Point point)
 {
-    m_fromPoint = point;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_fromPoint, point);
 }
 
 pf::Point OVArrowView::center() const

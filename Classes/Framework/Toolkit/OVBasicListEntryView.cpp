@@ -5,6 +5,7 @@
 #include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVDragButton.h"
 #include "Classes/Framework/Toolkit/OVListEntryViewDelegate.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/UI/AttributedString.h"
 #include "Platform/UI/Drawing.h"
@@ -266,10 +267,7 @@ void OVBasicListEntryView::updateElementVisibilityTimed()
 
 void OVBasicListEntryView::updateTrackingAreas()
 {
-    if (m_trackingArea) {
-        removeTrackingArea(m_trackingArea);
-        m_trackingArea = nullptr;
-    }
+    ViewORVExtension::dropTrackingArea(*this, m_trackingArea);
     if (superview()) {
         m_trackingArea = addTrackingArea(std::make_unique<pf::TrackingArea>(
             bounds(),

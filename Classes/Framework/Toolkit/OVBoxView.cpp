@@ -1,5 +1,6 @@
 #include "Classes/Framework/Toolkit/OVBoxView.h"
 
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/UI/AttributedString.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/NamedImage.h"
@@ -45,8 +46,7 @@ OVBoxView::OVBoxView(const QString& title, QWidget* parent) : View(pf::Rect(), p
 
 void OVBoxView::setLightLook(bool light)
 {
-    m_lightLook = light;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_lightLook, light);
 }
 
 pf::Size OVBoxView::titleSize() const

@@ -7,6 +7,7 @@
 #include "Classes/Framework/Toolkit/OVImageSize.h"
 #include "Classes/Framework/Toolkit/OVShadowCatalog.h"
 #include "Classes/Framework/Toolkit/OVToolTipController.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
@@ -127,8 +128,7 @@ void OVButton::setName(const QString& name)
         m_leftOn = m_leftOff;
     if (!m_rightOn)
         m_rightOn = m_rightOff;
-    updateGeometry();
-    setNeedsDisplay();
+    refitAndRedisplay();
 }
 
 void OVButton::setSymbolName(const QString& name)
@@ -181,8 +181,7 @@ void OVButton::loadButtonInDirectory(const QStringList& folders)
         m_rightOn = m_rightOff;
     if (m_symbolName.isEmpty())
         loadSymbolsInDirectory(folders);
-    updateGeometry();
-    setNeedsDisplay();
+    refitAndRedisplay();
 }
 
 void OVButton::loadSymbolsInDirectory(const QStringList& folders)
@@ -193,8 +192,7 @@ void OVButton::loadSymbolsInDirectory(const QStringList& folders)
     m_symbolOn = imagesForPath(folders, QStringLiteral("Symbol-On-"));
     if (!m_symbolOn && m_symbolOff)
         m_symbolOn = reordered(m_symbolOff, {0, 3, 2, 1}); // normal and down exchanged
-    updateGeometry();
-    setNeedsDisplay();
+    refitAndRedisplay();
 }
 
 OVImageSet OVButton::imagesForPath(const QStringList& folders, const QString& prefix) const
@@ -288,8 +286,7 @@ void OVButton::setTextShadowName(const QString& name)
 
 void OVButton::setTextColor(const pf::PaintColor& color)
 {
-    m_textColor = color;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_textColor, color);
 }
 
 void OVButton::setTextColorName(const QString& text)
@@ -299,59 +296,50 @@ void OVButton::setTextColorName(const QString& text)
 
 void OVButton::setNoScaling(bool flag)
 {
-    m_noScaling = flag;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_noScaling, flag);
 }
 
 void OVButton::setViewShadow(const std::optional<pf::Shadow>& shadow)
 {
-    m_viewShadow = shadow;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_viewShadow, shadow);
 }
 
 void OVButton::setTitle(const QString& title)
 {
     m_title = pf::localized(title, QStringLiteral("Controls"));
-    updateGeometry();
-    setNeedsDisplay();
+    refitAndRedisplay();
 }
 
 void OVButton::setFont(const QFont& font)
 {
     m_font = font;
-    updateGeometry();
-    setNeedsDisplay();
+    refitAndRedisplay();
 }
 
 void OVButton::setAlignment(int alignment)
 {
-    m_alignment = alignment;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_alignment, alignment);
 }
 
 void OVButton::setLineBreakMode(pf::AttributedString::LineBreak mode)
 {
-    m_lineBreak = mode;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_lineBreak, mode);
 }
 
 void OVButton::setImage(const QImage& image)
 {
     m_image = image;
-    updateGeometry();
-    setNeedsDisplay();
+    refitAndRedisplay();
 }
 
 void OVButton::setImagePosition(ImagePosition position)
 {
-    m_imagePosition = position;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_imagePosition, position);
 }
 
 void OVButton::setImageAlignment(int alignment)
 {
-    m_imageAlignment = alignment;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_imageAlignment, alignment);
 }
 
 void OVButton::setToolTip(const QString& text)
@@ -454,10 +442,7 @@ void OVButton::updateTrackingAreas()
         m_trackingAreaTimer->invalidate();
         m_trackingAreaTimer.reset();
     }
-    if (m_trackingArea) {
-        removeTrackingArea(m_trackingArea);
-        m_trackingArea = nullptr;
-    }
+    ViewORVExtension::dropTrackingArea(*this, m_trackingArea);
     if (!superview() || m_disableTracking || m_isRemoteControlled)
         return;
     m_trackingArea = addTrackingArea(std::make_unique<pf::TrackingArea>(
@@ -644,10 +629,7 @@ QSize OVButton::sizeHint() const
 
 void OVButton::drawRect(QPainter& painter, const pf::Rect&)
 {
-    if (m_viewShadow)
-        pf::drawWithShadow(painter, *m_viewShadow, bounds(), [this](QPainter& p) { drawContent(p); });
-    else
-        drawContent(painter);
+    drawUnderViewShadow(painter, bounds(), [this](QPainter& p) { drawContent(p); });
 }
 
 void OVButton::drawContent(QPainter& painter)

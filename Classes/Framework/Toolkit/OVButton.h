@@ -196,6 +196,13 @@ protected:
     void changeEvent(QEvent* event) override;
     // Stores the skin name without loading anything (subclasses that find their skins elsewhere).
     void storeName(const QString& name) { m_name = name; }
+    // After a change of skin, text or image: the natural size may differ, so layouts ask again, and the
+    // button is drawn again.
+    void refitAndRedisplay()
+    {
+        updateGeometry();
+        setNeedsDisplay();
+    }
 
 private:
     OVImageSet imagesForPath(const QStringList& folders, const QString& prefix) const;

@@ -1,6 +1,7 @@
 #include "Classes/Framework/Toolkit/OVColumnView.h"
 
 #include "Classes/Framework/OVColor.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/UI/Drawing.h"
 
 #include <QPainter>
@@ -22,8 +23,7 @@ void OVColumnView::setEndColorName(const QString& text)
 
 void OVColumnView::setShade(int shade)
 {
-    m_shade = shade;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_shade, shade);
 }
 
 void OVColumnView::drawRect(QPainter& painter, const pf::Rect& dirtyRect)

@@ -1,5 +1,7 @@
 #include "Classes/Framework/Toolkit/OVFadeoutMaskLayer.h"
 
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <algorithm>
@@ -12,14 +14,12 @@ OVFadeoutMaskLayer::OVFadeoutMaskLayer()
 
 void OVFadeoutMaskLayer::setTopFadeout(double points)
 {
-    m_topFadeout = points;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_topFadeout, points);
 }
 
 void OVFadeoutMaskLayer::setBottomFadeout(double points)
 {
-    m_bottomFadeout = points;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_bottomFadeout, points);
 }
 
 void OVFadeoutMaskLayer::drawInContext(QPainter& painter)

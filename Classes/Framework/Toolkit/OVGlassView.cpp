@@ -1,14 +1,14 @@
 #include "Classes/Framework/Toolkit/OVGlassView.h"
 
 #include "Classes/Framework/OVColor.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/UI/Drawing.h"
 
 OVGlassView::OVGlassView(const pf::Rect& frame, QWidget* parent) : View(frame, parent) {}
 
 void OVGlassView::setColor(const QColor& color)
 {
-    m_color = color;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_color, color);
 }
 
 void OVGlassView::setColorName(const QString& text)

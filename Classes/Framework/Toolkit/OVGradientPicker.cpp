@@ -1,6 +1,7 @@
 #include "Classes/Framework/Toolkit/OVGradientPicker.h"
 
 #include "Classes/Framework/Toolkit/OVImageSize.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/UI/Beep.h"
 #include "Platform/UI/Drawing.h"
@@ -203,8 +204,7 @@ bool OVGradientPicker::changeLocationAtIndex(double location, int index)
 
 void OVGradientPicker::selectNone()
 {
-    m_selectedIndex = NotFound;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_selectedIndex, NotFound);
 }
 
 void OVGradientPicker::setSelectedIndex(int index)
@@ -478,10 +478,7 @@ void OVGradientPicker::mouseMoved(const pf::Event& event)
 
 void OVGradientPicker::updateTrackingAreas()
 {
-    if (m_trackingArea) {
-        removeTrackingArea(m_trackingArea);
-        m_trackingArea = nullptr;
-    }
+    ViewORVExtension::dropTrackingArea(*this, m_trackingArea);
     if (!window())
         return;
     m_trackingArea = addTrackingArea(std::make_unique<pf::TrackingArea>(

@@ -264,13 +264,8 @@ void OVGridItem::setTitle(const QString& title)
 
 void OVGridItem::setBadge(pf::View* badge)
 {
-    if (badge == m_badge)
+    if (!ViewORVExtension::replaceOwnedView(m_badge, badge))
         return;
-    if (m_badge) {
-        m_badge->removeFromSuperview();
-        m_badge->deleteLater();
-    }
-    m_badge = badge;
     if (!badge)
         return;
     const pf::Rect b = badge->frame();

@@ -4,6 +4,7 @@
 #include "Classes/Framework/OVImageWriter.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVImageView.h"
+#include "Classes/Framework/Toolkit/OVToolkitInterfaces.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UI/Alert.h"
@@ -36,9 +37,8 @@ pf::Interface previewerInterface(QObject*, const pf::Bundle&)
     imageView->setGravity(0);
     imageView->setAspectFit(true);
     content->addSubview(imageView);
-    pf::Interface interface;
-    interface.outlets.insert(QStringLiteral("window"), window);
-    interface.outlets.insert(QStringLiteral("imageView"), imageView);
+    pf::Interface interface =
+        OVToolkitInterfaces::interfaceWithOutlets(window, {{"window", window}, {"imageView", imageView}});
     struct ButtonSpec
     {
         const char* outlet;
@@ -60,14 +60,12 @@ pf::Interface previewerInterface(QObject*, const pf::Bundle&)
         content->addSubview(button);
         interface.outlets.insert(QString::fromLatin1(spec.outlet), button);
     }
-    interface.topLevelObjects = {window};
     return interface;
 }
 
 void registerInterface()
 {
-    if (!pf::InterfaceRegistry::hasInterface(QStringLiteral("OVImagePreviewer")))
-        pf::InterfaceRegistry::registerInterface(QStringLiteral("OVImagePreviewer"), previewerInterface);
+    OVToolkitInterfaces::registerIfMissing(QStringLiteral("OVImagePreviewer"), previewerInterface);
 }
 
 QString withoutExtension(const QString& name)

@@ -4,6 +4,7 @@
 #include "Classes/Framework/StringORVExtension.h"
 #include "Classes/Framework/Toolkit/OVImageSize.h"
 #include "Classes/Framework/Toolkit/OVViewDelegate.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/NamedImage.h"
@@ -60,20 +61,17 @@ void OVImageView::setImageName(const QString& name)
 
 void OVImageView::setStretchRect(const pf::Rect& rect)
 {
-    m_stretchRect = rect;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_stretchRect, rect);
 }
 
 void OVImageView::setGravity(int gravity)
 {
-    m_gravity = gravity;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_gravity, gravity);
 }
 
 void OVImageView::setAspectFit(bool flag)
 {
-    m_aspectFit = flag;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_aspectFit, flag);
 }
 
 void OVImageView::setOpacity(double opacity)
@@ -91,14 +89,12 @@ void OVImageView::setOpacityString(const QString& text)
 
 void OVImageView::setBorderWidth(double width)
 {
-    m_borderWidth = width;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_borderWidth, width);
 }
 
 void OVImageView::setBorderColor(const std::optional<QColor>& color)
 {
-    m_borderColor = color;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_borderColor, color);
 }
 
 void OVImageView::setBorderColorName(const QString& text)
@@ -108,8 +104,7 @@ void OVImageView::setBorderColorName(const QString& text)
 
 void OVImageView::setBorderedImage(bool flag)
 {
-    m_borderedImage = flag;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_borderedImage, flag);
 }
 
 void OVImageView::setKeepFront(bool flag)
@@ -298,16 +293,12 @@ QImage OVImageView::renderedCIImage(pf::Size size, double scale)
 
 void OVImageView::setViewShadow(const std::optional<pf::Shadow>& shadow)
 {
-    m_viewShadow = shadow;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_viewShadow, shadow);
 }
 
 void OVImageView::drawRect(QPainter& painter, const pf::Rect&)
 {
-    if (m_viewShadow)
-        pf::drawWithShadow(painter, *m_viewShadow, bounds(), [this](QPainter& p) { drawContent(p); });
-    else
-        drawContent(painter);
+    drawUnderViewShadow(painter, bounds(), [this](QPainter& p) { drawContent(p); });
 }
 
 void OVImageView::drawContent(QPainter& painter)

@@ -58,6 +58,15 @@ protected:
     void takeInterface(const pf::Interface& interface, QObject* root);
     // Lets go of the outlets and top-level objects.
     void dropInterface();
+    // Puts `root` in `slot`; the root held there before, when another, is released.
+    template <typename T> static void replaceRoot(QPointer<T>& slot, T* root)
+    {
+        if (root == slot)
+            return;
+        T* previous = slot;
+        slot = root;
+        OVTopLevelObjects::release(previous);
+    }
 
     void encodeInterface(pf::KeyedArchiver& coder) const;
     void decodeInterface(pf::KeyedUnarchiver& coder);

@@ -3,6 +3,7 @@
 #include "Classes/Framework/Toolkit/OVImageView.h"
 #include "Classes/Framework/Toolkit/OVListEntryView.h"
 #include "Classes/Framework/Toolkit/OVListViewDelegate.h"
+#include "Classes/Framework/Toolkit/ObjectORVExtension.h"
 #include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
@@ -367,8 +368,8 @@ void OVListView::listEntryWasClicked(OVListEntryView* entry)
 
 void OVListView::listEntryEnableDidChange(OVListEntryView* entry, bool enabled)
 {
-    if (m_delegate)
-        m_delegate->listViewEntryEnableDidChange(this, entry, enabled);
+    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::listViewEntryEnableDidChange, this,
+                                       entry, enabled);
 }
 
 void OVListView::listEntryNeedUpdate(OVListEntryView*, bool instantly)
@@ -419,38 +420,32 @@ void OVListView::dragListEntry(OVListEntryView* entry, pf::Size distance, bool e
 
 void OVListView::entryWillOpen(OVListEntryView* entry)
 {
-    if (m_delegate)
-        m_delegate->listViewWillOpenEntry(this, entry);
+    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::listViewWillOpenEntry, this, entry);
 }
 
 void OVListView::entryDidOpen(OVListEntryView* entry)
 {
-    if (m_delegate)
-        m_delegate->listViewDidOpenEntry(this, entry);
+    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::listViewDidOpenEntry, this, entry);
 }
 
 void OVListView::entryWillClose(OVListEntryView* entry)
 {
-    if (m_delegate)
-        m_delegate->listViewWillCloseEntry(this, entry);
+    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::listViewWillCloseEntry, this, entry);
 }
 
 void OVListView::entryDidClose(OVListEntryView* entry)
 {
-    if (m_delegate)
-        m_delegate->listViewDidCloseEntry(this, entry);
+    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::listViewDidCloseEntry, this, entry);
 }
 
 void OVListView::copyListEntry(OVListEntryView* entry)
 {
-    if (m_delegate)
-        m_delegate->copyListEntry(entry);
+    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::copyListEntry, entry);
 }
 
 void OVListView::pasteListEntry(OVListEntryView* entry)
 {
-    if (m_delegate)
-        m_delegate->pasteListEntry(entry);
+    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::pasteListEntry, entry);
 }
 
 bool OVListView::acceptPasteForListEntry(OVListEntryView* entry)

@@ -6,6 +6,7 @@
 #include "Classes/Framework/Toolkit/OVListEntryViewDelegate.h"
 #include "Classes/Framework/Toolkit/OVPatternView.h"
 #include "Classes/Framework/Toolkit/OVRowView.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/Foundation/Localization.h"
 
 OVOpenableListEntryView::OVOpenableListEntryView(quint64 features, QWidget* parent)
@@ -54,20 +55,20 @@ void OVOpenableListEntryView::setupRowView()
     m_rowView = row;
 
     const double cw = m_detailContainer->frame().width();
-    auto* top = new OVImageView(pf::Rect(0, row->frame().minY() - 10, cw, 13));
-    top->setImageName(QStringLiteral("ListTopShadow"));
-    top->setAlphaValue(0.7);
-    top->setAutoresizingMask(pf::View::WidthSizable | pf::View::MinYMargin);
-    top->setTransparentForMouse(true);
-    addSubview(top, pf::View::Ordering::Above, m_detailContainer);
-    m_topShadow = top;
-    auto* bottom = new OVImageView(pf::Rect(0, 0, cw, 10));
-    bottom->setImageName(QStringLiteral("ListBottomShadow"));
-    bottom->setAlphaValue(1.0);
-    bottom->setAutoresizingMask(pf::View::WidthSizable | pf::View::MaxYMargin);
-    bottom->setTransparentForMouse(true);
-    addSubview(bottom, pf::View::Ordering::Above, m_detailContainer);
-    m_bottomShadow = bottom;
+    // The shadows over the content's edges, above the detail container and letting clicks through.
+    const auto edgeShadow = [&](const pf::Rect& frame, const QString& image, double alpha, unsigned margin) {
+        auto* shadow = new OVImageView(frame);
+        shadow->setImageName(image);
+        shadow->setAlphaValue(alpha);
+        shadow->setAutoresizingMask(pf::View::WidthSizable | margin);
+        shadow->setTransparentForMouse(true);
+        addSubview(shadow, pf::View::Ordering::Above, m_detailContainer);
+        return shadow;
+    };
+    m_topShadow = edgeShadow(pf::Rect(0, row->frame().minY() - 10, cw, 13), QStringLiteral("ListTopShadow"),
+                             0.7, pf::View::MinYMargin);
+    m_bottomShadow =
+        edgeShadow(pf::Rect(0, 0, cw, 10), QStringLiteral("ListBottomShadow"), 1.0, pf::View::MaxYMargin);
 
     if (OVButton* remove = row->removeButton())
         remove->setAction([this](OVButton*) { removeEntry(); });
@@ -101,13 +102,8 @@ void OVOpenableListEntryView::showContent()
 
 void OVOpenableListEntryView::setContentView(pf::View* view)
 {
-    if (m_contentView == view)
+    if (!ViewORVExtension::replaceOwnedView(m_contentView, view))
         return;
-    if (m_contentView) {
-        m_contentView->removeFromSuperview();
-        m_contentView->deleteLater();
-    }
-    m_contentView = view;
     if (view) {
         view->setFrame(pf::Rect(0, 0, m_detailContainer->frame().width(), view->frame().height()));
         view->setAutoresizingMask(pf::View::WidthSizable | pf::View::MaxYMargin);

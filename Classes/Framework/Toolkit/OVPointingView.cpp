@@ -1,6 +1,7 @@
 #include "Classes/Framework/Toolkit/OVPointingView.h"
 
 #include "Classes/Framework/Toolkit/OVPathHelpers.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 
 #include <QChildEvent>
 #include <QPainter>
@@ -76,8 +77,7 @@ void OVPointingView::setPointingSide(int side)
 
 void OVPointingView::setDistance(double distance)
 {
-    m_distance = distance;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_distance, distance);
 }
 
 void OVPointingView::updateContainerFrame()

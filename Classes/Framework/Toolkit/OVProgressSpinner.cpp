@@ -1,5 +1,6 @@
 #include "Classes/Framework/Toolkit/OVProgressSpinner.h"
 
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/UI/Timer.h"
 
 #include <QPainter>
@@ -36,8 +37,7 @@ void OVProgressSpinner::stopAnimation()
 
 void OVProgressSpinner::setColor(const QColor& color)
 {
-    m_color = color;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_color, color);
 }
 
 void OVProgressSpinner::drawRect(QPainter& painter, const pf::Rect&)

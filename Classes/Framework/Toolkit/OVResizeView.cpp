@@ -43,14 +43,12 @@ QCursor OVResizeView::cursorForAngle(double degrees, double scale)
 
 void OVResizeView::setAllowedSides(unsigned sides)
 {
-    m_allowedSides = sides;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_allowedSides, sides);
 }
 
 void OVResizeView::setHighlighted(bool highlighted)
 {
-    m_highlighted = highlighted;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_highlighted, highlighted);
 }
 
 void OVResizeView::drawRect(QPainter& painter, const Rect&)

@@ -50,14 +50,12 @@ OVRotationView::Polar OVRotationView::rotationForLocation(Point offset)
 
 void OVRotationView::setHighlighted(bool highlighted)
 {
-    m_highlighted = highlighted;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_highlighted, highlighted);
 }
 
 void OVRotationView::setShowCenterArea(bool show)
 {
-    m_showCenterArea = show;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_showCenterArea, show);
 }
 
 void OVRotationView::setPatternName(const QString& name)
@@ -67,8 +65,7 @@ void OVRotationView::setPatternName(const QString& name)
 
 void OVRotationView::setPattern(const QImage& pattern)
 {
-    m_pattern = pattern;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_pattern, pattern);
 }
 
 void OVRotationView::setFillColorName(const QString& text)

@@ -4,6 +4,7 @@
 #include "Classes/Framework/Toolkit/OVDragButton.h"
 #include "Classes/Framework/Toolkit/OVRowViewDelegate.h"
 #include "Classes/Framework/Toolkit/OVTextField.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UI/AttributedString.h"
 #include "Platform/UI/Drawing.h"
@@ -135,15 +136,22 @@ void OVRowView::addEdgeButton(Button* button, QPointer<Button>& slot, unsigned v
     updateElementVisibility();
 }
 
+template <class Button> bool OVRowView::edgeButtonToMake(bool flag, QPointer<Button>& slot)
+{
+    if (flag == (slot != nullptr))
+        return false;
+    if (!flag) {
+        delete slot.data();
+        layoutTitle();
+        return false;
+    }
+    return true;
+}
+
 void OVRowView::setDeletable(bool flag)
 {
-    if (flag == deletable())
+    if (!edgeButtonToMake(flag, m_removeButton))
         return;
-    if (!flag) {
-        delete m_removeButton.data();
-        layoutTitle();
-        return;
-    }
     const pf::Rect b = bounds();
     auto* button = new OVButton(m_rightAligned ? pf::Rect(b.width() - 27, b.height() - 21, 11, 11)
                                                : pf::Rect(6, 5, 11, 11));
@@ -153,13 +161,8 @@ void OVRowView::setDeletable(bool flag)
 
 void OVRowView::setDraggable(bool flag)
 {
-    if (flag == draggable())
+    if (!edgeButtonToMake(flag, m_dragButton))
         return;
-    if (!flag) {
-        delete m_dragButton.data();
-        layoutTitle();
-        return;
-    }
     const pf::Rect b = bounds();
     auto* button = new OVDragButton(m_rightAligned ? pf::Rect(b.width() - 29, b.height() / 2 - 4, 16, 8)
                                                    : pf::Rect(8, b.height() / 2 - 4, 16, 8));
@@ -326,10 +329,7 @@ void OVRowView::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
 
 void OVRowView::updateTrackingAreas()
 {
-    if (m_trackingArea) {
-        removeTrackingArea(m_trackingArea);
-        m_trackingArea = nullptr;
-    }
+    ViewORVExtension::dropTrackingArea(*this, m_trackingArea);
     if (!superview()) {
         setHovered(false);
         updateElementVisibility();

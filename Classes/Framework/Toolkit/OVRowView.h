@@ -96,6 +96,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Whether turning an edge button on or off needs one made: not when the row already is as asked,
+    // nor when turning it off, which deletes the button and lays the title out again.
+    template <class Button> bool edgeButtonToMake(bool flag, QPointer<Button>& slot);
     // Adds a hidden button at the row's leading or trailing edge, kept in `slot`, held at the vertical
     // margins `verticalMask` says, and lays the title out around it.
     template <class Button> void addEdgeButton(Button* button, QPointer<Button>& slot, unsigned verticalMask);

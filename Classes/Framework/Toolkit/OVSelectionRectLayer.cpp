@@ -1,6 +1,7 @@
 #include "Classes/Framework/Toolkit/OVSelectionRectLayer.h"
 
 #include "Classes/Framework/OVGeometry.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/Transaction.h"
@@ -45,8 +46,7 @@ OVSelectionRectLayer::~OVSelectionRectLayer()
 
 void OVSelectionRectLayer::setSelectionStyle(int style)
 {
-    m_style = style;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_style, style);
 }
 
 void OVSelectionRectLayer::setBounds(const pf::Rect& bounds)

@@ -1,6 +1,7 @@
 #include "Classes/Framework/Toolkit/OVSimpleColorWell.h"
 
 #include "Classes/Framework/OVColor.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/NamedImage.h"
 #include "Platform/UI/TrackingArea.h"
@@ -111,10 +112,7 @@ void OVSimpleColorWell::drawRect(QPainter& painter, const pf::Rect&)
 
 void OVSimpleColorWell::updateTrackingAreas()
 {
-    if (m_trackingArea) {
-        removeTrackingArea(m_trackingArea);
-        m_trackingArea = nullptr;
-    }
+    ViewORVExtension::dropTrackingArea(*this, m_trackingArea);
     if (!superview())
         return;
     auto area = std::make_unique<pf::TrackingArea>(

@@ -6,6 +6,8 @@
 #include "Classes/Framework/Toolkit/OVLabel.h"
 #include "Classes/Framework/Toolkit/OVRoundedRect.h"
 #include "Classes/Framework/Toolkit/OVSingleButtonPanelDelegate.h"
+#include "Classes/Framework/Toolkit/OVToolkitInterfaces.h"
+#include "Classes/Framework/Toolkit/WindowORVExtension.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/TrackingArea.h"
@@ -39,30 +41,21 @@ pf::Interface panelInterface(QObject*, const pf::Bundle&)
     button->setName(QStringLiteral("DefaultStyle"));
     button->setAutoresizingMask(pf::View::MinXMargin | pf::View::MaxYMargin);
     root->addSubview(button);
-    pf::Interface interface;
-    interface.outlets.insert(QStringLiteral("view"), root);
-    interface.outlets.insert(QStringLiteral("label"), label);
-    interface.outlets.insert(QStringLiteral("button"), button);
-    interface.outlets.insert(QStringLiteral("background"), background);
-    interface.topLevelObjects = {root};
-    return interface;
+    return OVToolkitInterfaces::interfaceWithOutlets(
+        root, {{"view", root}, {"label", label}, {"button", button}, {"background", background}});
 }
 
 } // namespace
 
 OVSingleButtonPanel::OVSingleButtonPanel()
 {
-    if (!pf::InterfaceRegistry::hasInterface(QStringLiteral("OVSingleButtonPanel")))
-        pf::InterfaceRegistry::registerInterface(QStringLiteral("OVSingleButtonPanel"), panelInterface);
+    OVToolkitInterfaces::registerIfMissing(QStringLiteral("OVSingleButtonPanel"), panelInterface);
 }
 
 OVSingleButtonPanel::~OVSingleButtonPanel()
 {
     removeTrackingArea();
-    if (m_window) {
-        m_window->setDelegate(nullptr);
-        delete m_window.data();
-    }
+    WindowORVExtension::deleteWithoutDelegate(m_window);
 }
 
 OVSingleButtonPanel& OVSingleButtonPanel::sharedPanel()

@@ -4,6 +4,7 @@
 #include "Classes/Framework/Toolkit/OVCursorStack.h"
 #include "Classes/Framework/Toolkit/OVGridItem.h"
 #include "Classes/Framework/Toolkit/OVStackViewDelegate.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/UI/CursorStack.h"
 #include "Platform/UI/Cursors.h"
@@ -217,10 +218,7 @@ double OVStackView::trackingTop() const
 
 void OVStackView::updateTrackingAreas()
 {
-    if (m_trackingArea) {
-        removeTrackingArea(m_trackingArea);
-        m_trackingArea = nullptr;
-    }
+    ViewORVExtension::dropTrackingArea(*this, m_trackingArea);
     if (superview() && !m_items.empty()) {
         m_trackingRect = bounds();
         m_trackingRect.size.height = trackingTop();

@@ -1,5 +1,6 @@
 #include "Classes/Framework/Toolkit/OVTabView.h"
 
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/UI/Drawing.h"
 
 #include <QPainterPath>
@@ -13,20 +14,17 @@ OVTabView::~OVTabView()
 
 void OVTabView::setTabColor(const QColor& color)
 {
-    m_tabColor = color;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_tabColor, color);
 }
 
 void OVTabView::setShadowColor(const QColor& color)
 {
-    m_shadowColor = color;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_shadowColor, color);
 }
 
 void OVTabView::setPosition(unsigned position)
 {
-    m_position = position;
-    setNeedsDisplay();
+    ViewORVExtension::setAndRedisplay(*this, m_position, position);
 }
 
 pf::Rect OVTabView::tabRect() const

@@ -6,6 +6,8 @@
 #include "Classes/Framework/Toolkit/OVColorWell.h"
 #include "Classes/Framework/Toolkit/OVPointingView.h"
 #include "Classes/Framework/Toolkit/OVTextPanelDelegate.h"
+#include "Classes/Framework/Toolkit/OVToolkitInterfaces.h"
+#include "Classes/Framework/Toolkit/WindowORVExtension.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
@@ -86,7 +88,17 @@ pf::Interface textPanelInterface(QObject*, const pf::Bundle&)
     fontTable->setPalette(listPalette);
 
     openButton->setName(QStringLiteral("TextPanelShowFonts"));
-    pf::Interface interface;
+    pf::Interface interface =
+        OVToolkitInterfaces::interfaceWithOutlets(root, {{"view", root},
+                                                         {"fontContainer", fontContainer},
+                                                         {"textContainer", textContainer},
+                                                         {"cornerContainer", corner},
+                                                         {"inputField", input},
+                                                         {"inputBox", inputBox},
+                                                         {"colorWell", well},
+                                                         {"fontTable", fontTable},
+                                                         {"openButton", openButton},
+                                                         {"alignmentContainer", alignment}});
     const char* names[] = {"TextPanelAlignLeft", "TextPanelAlignCenter", "TextPanelAlignRight"};
     const char* outlets[] = {"left", "center", "right"};
     for (int i = 0; i < 3; ++i) {
@@ -95,17 +107,6 @@ pf::Interface textPanelInterface(QObject*, const pf::Bundle&)
         alignment->addSubview(button);
         interface.outlets.insert(QString::fromLatin1(outlets[i]), button);
     }
-    interface.outlets.insert(QStringLiteral("view"), root);
-    interface.outlets.insert(QStringLiteral("fontContainer"), fontContainer);
-    interface.outlets.insert(QStringLiteral("textContainer"), textContainer);
-    interface.outlets.insert(QStringLiteral("cornerContainer"), corner);
-    interface.outlets.insert(QStringLiteral("inputField"), input);
-    interface.outlets.insert(QStringLiteral("inputBox"), inputBox);
-    interface.outlets.insert(QStringLiteral("colorWell"), well);
-    interface.outlets.insert(QStringLiteral("fontTable"), fontTable);
-    interface.outlets.insert(QStringLiteral("openButton"), openButton);
-    interface.outlets.insert(QStringLiteral("alignmentContainer"), alignment);
-    interface.topLevelObjects = {root};
     return interface;
 }
 
@@ -118,16 +119,12 @@ void OVTextPanelDelegate::textPanelValuesChanged()
 
 OVTextPanel::OVTextPanel()
 {
-    if (!pf::InterfaceRegistry::hasInterface(QStringLiteral("OVTextPanel")))
-        pf::InterfaceRegistry::registerInterface(QStringLiteral("OVTextPanel"), textPanelInterface);
+    OVToolkitInterfaces::registerIfMissing(QStringLiteral("OVTextPanel"), textPanelInterface);
 }
 
 OVTextPanel::~OVTextPanel()
 {
-    if (m_window) {
-        m_window->setDelegate(nullptr);
-        delete m_window.data();
-    }
+    WindowORVExtension::deleteWithoutDelegate(m_window);
 }
 
 OVTextPanel& OVTextPanel::sharedTextPanel()

@@ -36,8 +36,7 @@ void OVToolBarButton::loadButton()
     if (name().isEmpty() || m_barName.isEmpty())
         return;
     loadButtonInDirectory(skinFolders());
-    updateGeometry();
-    setNeedsDisplay();
+    refitAndRedisplay();
 }
 
 void OVToolBarButton::setCutsBar(bool cuts)

@@ -57,13 +57,8 @@ pf::Interface activityPanel(QObject*, const pf::Bundle&)
     QLabel* message = makeLabel(panel, 12, QColor(236, 237, 240));
     message->setGeometry(42, 0, 264, 40);
     message->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    pf::Interface interface;
-    interface.outlets.insert(QStringLiteral("view"), root);
-    interface.outlets.insert(QStringLiteral("panel"), panel);
-    interface.outlets.insert(QStringLiteral("progressIndicator"), spinner);
-    interface.outlets.insert(QStringLiteral("messageTF"), message);
-    interface.topLevelObjects = {root};
-    return interface;
+    return OVToolkitInterfaces::interfaceWithOutlets(
+        root, {{"view", root}, {"panel", panel}, {"progressIndicator", spinner}, {"messageTF", message}});
 }
 
 pf::Interface toolTip(QObject*, const pf::Bundle&)
@@ -78,11 +73,7 @@ pf::Interface toolTip(QObject*, const pf::Bundle&)
     QLabel* label = makeLabel(window->contentView(), 11, QColor(240, 241, 244));
     label->setTextFormat(Qt::RichText);
     label->setGeometry(8, 5, 100, 16);
-    pf::Interface interface;
-    interface.outlets.insert(QStringLiteral("window"), window);
-    interface.outlets.insert(QStringLiteral("toolTipLabel"), label);
-    interface.topLevelObjects = {window};
-    return interface;
+    return OVToolkitInterfaces::interfaceWithOutlets(window, {{"window", window}, {"toolTipLabel", label}});
 }
 
 pf::Interface hoverWindow(QObject*, const pf::Bundle&)
@@ -104,14 +95,11 @@ pf::Interface hoverWindow(QObject*, const pf::Bundle&)
     description->setWordWrap(true);
     description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     description->setGeometry(10, 44, 200, 22);
-    pf::Interface interface;
-    interface.outlets.insert(QStringLiteral("window"), window);
-    interface.outlets.insert(QStringLiteral("imageView"), picture);
-    interface.outlets.insert(QStringLiteral("trackView"), plate);
-    interface.outlets.insert(QStringLiteral("titleTF"), title);
-    interface.outlets.insert(QStringLiteral("descriptionTF"), description);
-    interface.topLevelObjects = {window};
-    return interface;
+    return OVToolkitInterfaces::interfaceWithOutlets(window, {{"window", window},
+                                                              {"imageView", picture},
+                                                              {"trackView", plate},
+                                                              {"titleTF", title},
+                                                              {"descriptionTF", description}});
 }
 
 // The grid: an image view as the root whose clicks go to the controller, a scroll view with a light
@@ -154,12 +142,25 @@ pf::Interface OVToolkitInterfaces::gridWithoutShadows(QObject* owner)
     auto* container = new OVGridContainerView(frame);
     scrollView->setDocumentView(container);
     root->addSubview(scrollView);
+    return OVToolkitInterfaces::interfaceWithOutlets(
+        root, {{"view", root}, {"scrollView", scrollView}, {"container", container}});
+}
+
+pf::Interface
+OVToolkitInterfaces::interfaceWithOutlets(QObject* top,
+                                          std::initializer_list<std::pair<const char*, QObject*>> outlets)
+{
     pf::Interface interface;
-    interface.outlets.insert(QStringLiteral("view"), root);
-    interface.outlets.insert(QStringLiteral("scrollView"), scrollView);
-    interface.outlets.insert(QStringLiteral("container"), container);
-    interface.topLevelObjects = {root};
+    for (const auto& [name, object] : outlets)
+        interface.outlets.insert(QString::fromLatin1(name), object);
+    interface.topLevelObjects = {top};
     return interface;
+}
+
+void OVToolkitInterfaces::registerIfMissing(const QString& name, pf::InterfaceRegistry::Builder builder)
+{
+    if (!pf::InterfaceRegistry::hasInterface(name))
+        pf::InterfaceRegistry::registerInterface(name, std::move(builder));
 }
 
 void OVToolkitInterfaces::registerInterfaces()

@@ -24,11 +24,7 @@ pf::View* OVViewController::view()
 
 void OVViewController::setView(pf::View* view)
 {
-    if (view != m_view) {
-        pf::View* previous = m_view;
-        m_view = view;
-        OVTopLevelObjects::release(previous);
-    }
+    replaceRoot(m_view, view);
     if (!view)
         dropInterface();
 }

@@ -36,11 +36,7 @@ void OVWindowController::setWindow(pf::Window* window)
 {
     m_willCloseObserver.reset();
     dropInterface();
-    if (window != m_window) {
-        pf::Window* previous = m_window;
-        m_window = window;
-        OVTopLevelObjects::release(previous);
-    }
+    replaceRoot(m_window, window);
     if (window)
         m_willCloseObserver = pf::NotificationCenter::defaultCenter().addObserver(
             pf::Window::willCloseNotification, window,

@@ -104,6 +104,26 @@ double ViewORVExtension::onScreenRotation(const pf::View* view)
     return layer ? globalLayerRotation(*layer) : 0;
 }
 
+bool ViewORVExtension::replaceOwnedView(QPointer<pf::View>& slot, pf::View* view)
+{
+    if (slot == view)
+        return false;
+    if (slot) {
+        slot->removeFromSuperview();
+        slot->deleteLater();
+    }
+    slot = view;
+    return true;
+}
+
+void ViewORVExtension::dropTrackingArea(pf::View& view, pf::TrackingArea*& area)
+{
+    if (!area)
+        return;
+    view.removeTrackingArea(area);
+    area = nullptr;
+}
+
 pf::TrackingArea* ViewORVExtension::replaceHoverArea(pf::View* view, pf::TrackingArea* old,
                                                      const pf::Rect& rect)
 {

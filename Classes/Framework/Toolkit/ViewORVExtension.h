@@ -2,8 +2,10 @@
 
 #include "Platform/Foundation/Rect.h"
 
+#include <QPointer>
 #include <QString>
 #include <functional>
+#include <utility>
 
 class QPainter;
 
@@ -19,9 +21,25 @@ class Window;
 // Small operations on views and layers.
 namespace ViewORVExtension {
 
+// What most appearance setters of views and layers do: store the new value, then have the whole
+// target drawn again.
+template <typename Target, typename Field, typename Value>
+void setAndRedisplay(Target& target, Field& field, Value&& value)
+{
+    field = std::forward<Value>(value);
+    target.setNeedsDisplay();
+}
+
 // Gives a painted view (an OVShadowedView) the shared catalog's shadow of that name, none for an unknown
 // name, and, when it draws text, the text colour of that shadow. Other views are left alone.
 void setShadowName(QWidget* view, const QString& name);
+
+// Puts `view` in `slot` instead of the view kept there, which leaves its superview and is deleted
+// later. False, with nothing changed, when `view` is the one kept already.
+bool replaceOwnedView(QPointer<pf::View>& slot, pf::View* view);
+
+// Removes the tracking area the view keeps in `area`, if any, and forgets it there.
+void dropTrackingArea(pf::View& view, pf::TrackingArea*& area);
 
 // The rotation of a layer as seen from the root of its tree, in degrees in (-180, 180]: the direction
 // of its x axis there. Scaling does not change it.

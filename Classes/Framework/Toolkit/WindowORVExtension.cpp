@@ -8,6 +8,14 @@
 
 namespace WindowORVExtension {
 
+void deleteWithoutDelegate(pf::Window* window)
+{
+    if (!window)
+        return;
+    window->setDelegate(nullptr);
+    delete window;
+}
+
 QRect screenshotCropRect(QSize imageSize, const pf::Rect& contentFrame, double scale, bool fullScreen)
 {
     if (fullScreen)

@@ -9,8 +9,12 @@ namespace pf {
 class Window;
 }
 
-// A picture of a window. Main thread only.
+// Pictures of windows, and the end of a window an owner keeps. Main thread only.
 namespace WindowORVExtension {
+
+// Deletes a window its owner is done with (nothing for none), taking its delegate away first so that
+// the closing window does not call back into an owner on its way out.
+void deleteWithoutDelegate(pf::Window* window);
 
 // The window as it looks now, at device pixels, without the overlay windows floating over it (so the
 // loupe can picture what lies under it), cropped to the content view unless the window is full screen.

@@ -164,6 +164,12 @@ class BundleImages : public ::testing::Test
 protected:
     void TearDown() override { setBackingScaleFactorProvider({}); }
     QString path(const QString& relative) const { return m_dir.path() + u'/' + relative; }
+    // Square images of the given sizes at paths below the folder.
+    void writeImages(std::initializer_list<std::pair<const char*, int>> images) const
+    {
+        for (const auto& [relative, size] : images)
+            writeImage(path(QString::fromUtf8(relative)), size);
+    }
     void setScale(double scale)
     {
         setBackingScaleFactorProvider([scale] { return scale; });
@@ -173,12 +179,12 @@ protected:
 
 TEST_F(BundleImages, HighResolutionVariantsByFlagAndScreenScale)
 {
-    writeImage(path(QStringLiteral("Both.tiff")), 4);
-    writeImage(path(QStringLiteral("Both@2x.tiff")), 8);
-    writeImage(path(QStringLiteral("OnlyHigh@2x.tiff")), 8);
-    writeImage(path(QStringLiteral("Png.png")), 4);
-    writeImage(path(QStringLiteral("Png@2x.png")), 8);
-    writeImage(path(QStringLiteral("Jpeg@2x.jpg")), 8);
+    writeImages({{"Both.tiff", 4},
+                 {"Both@2x.tiff", 8},
+                 {"OnlyHigh@2x.tiff", 8},
+                 {"Png.png", 4},
+                 {"Png@2x.png", 8},
+                 {"Jpeg@2x.jpg", 8}});
     const pf::Bundle bundle(m_dir.path());
 
     setScale(2.0);
@@ -200,11 +206,11 @@ TEST_F(BundleImages, HighResolutionVariantsByFlagAndScreenScale)
 
 TEST_F(BundleImages, PrefixesFoldersAndPlainFilesFirst)
 {
-    writeImage(path(QStringLiteral("ORV-B#001#Sky.tiff")), 4);
-    writeImage(path(QStringLiteral("ORV-B#001#Sky@2x.tiff")), 8);
-    writeImage(path(QStringLiteral("ORV-B#002#Sea~iPad.tiff")), 6);
-    writeImage(path(QStringLiteral("Backgrounds/ORV-B#003#Hill.png")), 4);
-    writeImage(path(QStringLiteral("Backgrounds/ORV-B#004#Dune-iPad.tiff")), 4);
+    writeImages({{"ORV-B#001#Sky.tiff", 4},
+                 {"ORV-B#001#Sky@2x.tiff", 8},
+                 {"ORV-B#002#Sea~iPad.tiff", 6},
+                 {"Backgrounds/ORV-B#003#Hill.png", 4},
+                 {"Backgrounds/ORV-B#004#Dune-iPad.tiff", 4}});
     touch(path(QStringLiteral("Backgrounds/notes.txt")));
     const pf::Bundle bundle(m_dir.path());
 

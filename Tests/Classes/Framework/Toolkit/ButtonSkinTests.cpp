@@ -26,6 +26,12 @@ public:
         image.fill(color);
         ASSERT_TRUE(image.save(m_dir.filePath(path)));
     }
+    // One plain image of the default size for each path.
+    void images(std::initializer_list<std::pair<const char*, QColor>> files)
+    {
+        for (const auto& [path, color] : files)
+            image(QString::fromUtf8(path), color);
+    }
     void plist(const QString& path, const QVariantMap& contents)
     {
         QDir(m_dir.path()).mkpath(QFileInfo(m_dir.filePath(path)).path());
@@ -36,6 +42,12 @@ public:
         file.write(*data);
     }
     const pf::Bundle& bundle() const { return m_bundle; }
+    // Gives the button this bundle, then the skin of that name from it.
+    void dress(OVButton& button, const QString& name) const
+    {
+        button.setBundle(&m_bundle);
+        button.setName(name);
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -65,8 +77,7 @@ TEST(OVButtonSkins, AFolderWithOnlyTheMiddleNormalImage)
     const QColor halfRed(255, 0, 0, 128);
     skins.image(QStringLiteral("Plain.button/Mid-Normal.png"), halfRed);
     OVButton button;
-    button.setBundle(&skins.bundle());
-    button.setName(QStringLiteral("Plain"));
+    skins.dress(button, QStringLiteral("Plain"));
     const QList<QColor> mid = colorsOf(button.midImages(false));
     ASSERT_EQ(mid.size(), 4);
     EXPECT_EQ(mid[0], mid[1]);
@@ -83,14 +94,13 @@ TEST(OVButtonSkins, AFolderWithOnlyTheMiddleNormalImage)
 TEST(OVButtonSkins, ANamedImageSkin)
 {
     SkinBundle skins;
-    skins.image(QStringLiteral("Knob.png"), red);
-    skins.image(QStringLiteral("KnobDown.png"), green);
-    skins.image(QStringLiteral("KnobMid.png"), blue);
-    skins.image(QStringLiteral("KnobLeft.png"), grey);
-    skins.image(QStringLiteral("KnobRight.png"), grey);
+    skins.images({{"Knob.png", red},
+                  {"KnobDown.png", green},
+                  {"KnobMid.png", blue},
+                  {"KnobLeft.png", grey},
+                  {"KnobRight.png", grey}});
     OVButton button;
-    button.setBundle(&skins.bundle());
-    button.setName(QStringLiteral("Knob"));
+    skins.dress(button, QStringLiteral("Knob"));
     EXPECT_EQ(colorsOf(button.symbolImages(false)),
               (QList<QColor>{red, red, colorsOf(button.symbolImages(false))[2], green}));
     EXPECT_EQ(colorsOf(button.symbolImages(true))[1], green);
@@ -102,14 +112,13 @@ TEST(OVButtonSkins, ANamedImageSkin)
 TEST(OVButtonSkins, SymbolsFromTheFolderOrFromASymbolFolderSetFirst)
 {
     SkinBundle skins;
-    skins.image(QStringLiteral("Tab.button/Mid-Normal.png"), grey);
-    skins.image(QStringLiteral("Tab.button/Symbol-Normal.png"), red);
-    skins.image(QStringLiteral("Tab.button/Symbol-Down.png"), green);
-    skins.image(QStringLiteral("Star.symbol/Symbol-Normal.png"), blue);
+    skins.images({{"Tab.button/Mid-Normal.png", grey},
+                  {"Tab.button/Symbol-Normal.png", red},
+                  {"Tab.button/Symbol-Down.png", green},
+                  {"Star.symbol/Symbol-Normal.png", blue}});
     {
         OVButton button;
-        button.setBundle(&skins.bundle());
-        button.setName(QStringLiteral("Tab"));
+        skins.dress(button, QStringLiteral("Tab"));
         EXPECT_EQ(colorsOf(button.symbolImages(true))[1], green);
         EXPECT_EQ(colorsOf(button.symbolImages(true))[3], red);
     }
@@ -139,8 +148,7 @@ TEST(OVButtonSkins, StylesApplyPerStateAndOnOff)
          {QStringLiteral("hover"), QVariantMap{{QStringLiteral("padding.top"), 2}}},
          {QStringLiteral("normal.on"), QVariantMap{{QStringLiteral("padding.right"), 7}}}});
     OVButton button(Rect(0, 0, 80, 20));
-    button.setBundle(&skins.bundle());
-    button.setName(QStringLiteral("Styled"));
+    skins.dress(button, QStringLiteral("Styled"));
     EXPECT_TRUE(button.isSwitchButton());
     EXPECT_EQ(button.padding(), (OVButton::Padding{0, 0, 5, 0}));
     EXPECT_EQ(button.alignment(), 0);
@@ -164,8 +172,7 @@ TEST(OVButtonSkins, AnUnreadableStyleIsReported)
     file.close();
     pf::LogCapture log;
     OVButton button;
-    button.setBundle(&skins.bundle());
-    button.setName(QStringLiteral("Broken"));
+    skins.dress(button, QStringLiteral("Broken"));
     EXPECT_TRUE(log.contains(QStringLiteral("Warning: The button skin")));
     EXPECT_TRUE(button.midImages(false));
 }
@@ -178,8 +185,7 @@ TEST(OVButtonSkins, NoScalingCentresTheSkin)
     skins.image(QStringLiteral("Small.button/Mid-Normal.png"), green, QSize(12, 10));
     skins.image(QStringLiteral("Small.button/Right-Normal.png"), blue, QSize(4, 10));
     OVButton button(Rect(0, 0, 100, 30));
-    button.setBundle(&skins.bundle());
-    button.setName(QStringLiteral("Small"));
+    skins.dress(button, QStringLiteral("Small"));
     button.setNoScaling(true);
     const QImage drawn = button.snapshot(1.0);
     // The skin is 20 x 10 centred: x 40 to 60, y 10 to 20.

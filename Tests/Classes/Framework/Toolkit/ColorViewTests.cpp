@@ -91,9 +91,7 @@ TEST(OVColorView, BlockInputKeepsTheMouseFromTheSuperview)
         below->addSubview(view);
         w.add(below);
         view->setBlockInput(block);
-        w.mouse(view, pf::EventType::LeftMouseDown, Point(10, 10));
-        w.mouse(view, pf::EventType::LeftMouseDragged, Point(12, 10));
-        w.mouse(view, pf::EventType::LeftMouseUp, Point(12, 10));
+        w.drag(view, Point(10, 10), Point(12, 10));
         EXPECT_EQ(below->presses, block ? 0 : 3) << (block ? "blocked" : "passed on");
     }
 }

@@ -38,6 +38,13 @@ struct ControlsWindow
         const pf::Point base = view->convertPointToView(at, nullptr);
         view->deliverMouseEvent(pf::Event::mouseEvent(type, base, flags, clock.now(), &window, clickCount));
     }
+    // A press at `from`, one drag to `to` and the release there.
+    void drag(pf::View* view, pf::Point from, pf::Point to)
+    {
+        mouse(view, pf::EventType::LeftMouseDown, from);
+        mouse(view, pf::EventType::LeftMouseDragged, to);
+        mouse(view, pf::EventType::LeftMouseUp, to);
+    }
     void click(pf::View* view, pf::Point at, int clickCount = 1)
     {
         mouse(view, pf::EventType::LeftMouseDown, at, clickCount);

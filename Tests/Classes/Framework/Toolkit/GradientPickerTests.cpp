@@ -108,9 +108,7 @@ TEST(OVGradientPicker, AReleaseOverTheIconOrAMarkerReleasedHighAddsNoStop)
     EXPECT_EQ(p.locations(), (std::vector<double>{0, 1})) << "the selected stop went, none came";
 
     p.setStops(threeStops);
-    p.w.mouse(p.picker, EventType::LeftMouseDown, Point(p.picker->stopX(1), 3));
-    p.w.mouse(p.picker, EventType::LeftMouseDragged, p.strip(0.6, 10));
-    p.w.mouse(p.picker, EventType::LeftMouseUp, p.strip(0.6, 10));
+    p.w.drag(p.picker, Point(p.picker->stopX(1), 3), p.strip(0.6, 10));
     EXPECT_EQ(p.picker->numberOfStops(), 3) << "a marker released in the strip adds nothing";
     EXPECT_NEAR(p.picker->locationAt(1), 0.6, 1e-12);
     EXPECT_EQ(p.picker->selectedIndex(), 1);

@@ -56,6 +56,15 @@ struct GridHarness
         return grid.addImage(picture(size.width(), size.height()), context, context, tag, section);
     }
     void settle() { w.clock.advance(3); }
+    // One section of two items laid out at once; the second, which sits in the second column.
+    OVGridItem* secondOfTwoLaidOut()
+    {
+        grid.addSectionWithSettings(0);
+        add(QStringLiteral("a"), 1);
+        OVGridItem* second = add(QStringLiteral("b"), 2);
+        grid.refreshLayout(OVGridViewController::Instant);
+        return second;
+    }
 };
 
 OVGridLayout::Parameters parameters(double width, double scroller)
@@ -103,10 +112,7 @@ TEST(OVGridViewController, AResizeThatKeepsTheColumnsMovesNoItem)
 {
     // The second item sits in the second column, whose place follows the width.
     GridHarness h;
-    h.grid.addSectionWithSettings(0);
-    h.add(QStringLiteral("a"), 1);
-    OVGridItem* item = h.add(QStringLiteral("b"), 2);
-    h.grid.refreshLayout(OVGridViewController::Instant);
+    OVGridItem* item = h.secondOfTwoLaidOut();
     const Rect before = item->frame();
     h.grid.setNeedsLayout(false);
     h.grid.scrollView()->setFrameSize(pf::Size(470, 300)); // still two columns
@@ -123,10 +129,7 @@ TEST(OVGridViewController, EveryGridRemembersItsOwnColumnCount)
 {
     // A layout of another grid with another count must not make this one skip its move.
     GridHarness h;
-    h.grid.addSectionWithSettings(0);
-    h.add(QStringLiteral("a"), 1);
-    OVGridItem* item = h.add(QStringLiteral("b"), 2);
-    h.grid.refreshLayout(OVGridViewController::Instant);
+    OVGridItem* item = h.secondOfTwoLaidOut();
     ASSERT_EQ(h.grid.layout().lastColumnCount(), 2);
     OVGridViewController other;
     other.setGridParentView(h.w.window.contentView());

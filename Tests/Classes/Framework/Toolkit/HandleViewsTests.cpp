@@ -59,9 +59,7 @@ TEST(OVResizeView, PressesChooseSidesAndDragsReportTheGrowth)
     w.add(view);
     ResizeRecorder recorder;
     view->setDelegate(&recorder);
-    w.mouse(view, EventType::LeftMouseDown, Point(3, 3));
-    w.mouse(view, EventType::LeftMouseDragged, Point(-7, -7));
-    w.mouse(view, EventType::LeftMouseUp, Point(-7, -7));
+    w.drag(view, Point(3, 3), Point(-7, -7));
     ASSERT_EQ(recorder.reports.size(), 3u);
     EXPECT_EQ(recorder.reports[0].sides, unsigned(OVResizeView::Left | OVResizeView::Bottom));
     EXPECT_EQ(recorder.reports[1].by, Size(10, 10));
@@ -231,9 +229,7 @@ TEST(OVRotationView, TheCentreReportsAngleZero)
     w.add(view);
     RotationRecorder recorder;
     view->setDelegate(&recorder);
-    w.mouse(view, EventType::LeftMouseDown, Point(100, 50));
-    w.mouse(view, EventType::LeftMouseDragged, Point(100, 50));
-    w.mouse(view, EventType::LeftMouseUp, Point(100, 50));
+    w.drag(view, Point(100, 50), Point(100, 50));
     for (const auto& [angle, inProgress] : recorder.rotations)
         EXPECT_FALSE(std::isnan(angle));
     for (const auto& [ratio, inProgress] : recorder.ratios)

@@ -97,6 +97,14 @@ struct ListHarness
         list->addListEntry(entry);
         return entry;
     }
+    // Adds `entry` under `title` and lets the list settle.
+    template <class Entry> Entry* addSettled(Entry* entry, const QString& title)
+    {
+        entry->setTitle(title);
+        list->addListEntry(entry);
+        settle();
+        return entry;
+    }
     // Closes the undo group of this turn of the event loop and lets every pass and animation end.
     void settle()
     {
@@ -122,9 +130,7 @@ TEST(OVListEntryView, StatesFollowSelectionAndTheFinalHeight)
     EXPECT_EQ(plain->frame().height(), 58);
     EXPECT_EQ(plain->detailContainer()->frame().height(), 0);
     EXPECT_TRUE(plain->detailContainer()->subviews().isEmpty());
-    plain->setTitle(QStringLiteral("plain"));
-    h.list->addListEntry(plain);
-    h.settle();
+    h.addSettled(plain, QStringLiteral("plain"));
     // The detail container is the entry's height below its head.
     plain->setFrameSize(pf::Size(300, 158));
     ASSERT_EQ(plain->detailContainer()->frame().height(), 100);
@@ -155,10 +161,7 @@ TEST(OVListEntryView, StatesFollowSelectionAndTheFinalHeight)
 TEST(OVListView, OverlappingPassesFinishOnce)
 {
     ListHarness h;
-    auto* entry = new OVListEntryView(0);
-    entry->setTitle(QStringLiteral("a"));
-    h.list->addListEntry(entry);
-    h.settle();
+    auto* entry = h.addSettled(new OVListEntryView(0), QStringLiteral("a"));
     entry->setFrameSize(pf::Size(300, 158));
     h.list->setDefaultBehavior(OVListView::AnimateNow);
     h.recorder.log.clear();
@@ -264,10 +267,7 @@ TEST(OVListView, NumbersThatNameNoEntryChangeNothing)
 TEST(OVListView, SelectionReportsAndRemovingTheSelected)
 {
     ListHarness h;
-    auto* a = new OVOpenableListEntryView(0);
-    a->setTitle(QStringLiteral("a"));
-    h.list->addListEntry(a);
-    h.settle();
+    auto* a = h.addSettled(new OVOpenableListEntryView(0), QStringLiteral("a"));
     // A click on the row selects, a second deselects.
     a->rowView()->delegate()->rowWasClicked(a->rowView());
     EXPECT_EQ(h.list->selectedEntry(), a);
@@ -393,10 +393,8 @@ TEST(OVListView, DragsReorderAsOneStepAndRespectTheFixed)
 TEST(OVListView, EntriesRemovedInTheirOwnClickLiveUntilLater)
 {
     ListHarness h;
-    auto* entry = new OVBasicListEntryView(OVListEntryView::RemoveControl);
-    entry->setTitle(QStringLiteral("gone"));
-    h.list->addListEntry(entry);
-    h.settle();
+    auto* entry =
+        h.addSettled(new OVBasicListEntryView(OVListEntryView::RemoveControl), QStringLiteral("gone"));
     const QPointer<OVBasicListEntryView> guard(entry);
     OVButton* remove = entry->removeButton();
     h.w.click(remove, pf::Point(5, 5));

@@ -32,6 +32,12 @@ TEST(OVCursorStack, TheTopOfEachWindowsStackIsShown)
 {
     const QVariant one(1), two(2);
     const QCursor a(Qt::CrossCursor), b(Qt::IBeamCursor), c(Qt::PointingHandCursor);
+    // Three pushes, the last one with the first key again: keys two then one, cursor c on top.
+    const auto pushThree = [&](pf::Window* w) {
+        OVCursorStack::pushCursor(a, one, w);
+        OVCursorStack::pushCursor(b, two, w);
+        OVCursorStack::pushCursor(c, one, w);
+    };
     const struct
     {
         const char* name;
@@ -39,28 +45,17 @@ TEST(OVCursorStack, TheTopOfEachWindowsStackIsShown)
         QVariantList keys;
         Qt::CursorShape shown;
     } cases[] = {
-        {"pushing a key again moves it to the top",
-         [&](pf::Window* w) {
-             OVCursorStack::pushCursor(a, one, w);
-             OVCursorStack::pushCursor(b, two, w);
-             OVCursorStack::pushCursor(c, one, w);
-         },
-         {two, one},
-         Qt::PointingHandCursor},
+        {"pushing a key again moves it to the top", pushThree, {two, one}, Qt::PointingHandCursor},
         {"popping below the top changes nothing shown",
          [&](pf::Window* w) {
-             OVCursorStack::pushCursor(a, one, w);
-             OVCursorStack::pushCursor(b, two, w);
-             OVCursorStack::pushCursor(c, one, w);
+             pushThree(w);
              OVCursorStack::popCursorForKey(two, w);
          },
          {one},
          Qt::PointingHandCursor},
         {"popping the top shows the next",
          [&](pf::Window* w) {
-             OVCursorStack::pushCursor(a, one, w);
-             OVCursorStack::pushCursor(b, two, w);
-             OVCursorStack::pushCursor(c, one, w);
+             pushThree(w);
              OVCursorStack::popCursorForKey(one, w);
          },
          {two},
@@ -141,6 +136,10 @@ TEST(OVHintController, TheLatestHintShowsAndThePreviousReturns)
 {
     QLabel line;
     const QVariant a(QStringLiteral("a")), b(QStringLiteral("b"));
+    const auto sendAThenB = [&](OVHintController& h) {
+        h.sendHint(QStringLiteral("A"), a);
+        h.sendHint(QStringLiteral("B"), b);
+    };
     const struct
     {
         const char* name;
@@ -149,22 +148,19 @@ TEST(OVHintController, TheLatestHintShowsAndThePreviousReturns)
     } cases[] = {
         {"removing the top shows the one before",
          [&](OVHintController& h) {
-             h.sendHint(QStringLiteral("A"), a);
-             h.sendHint(QStringLiteral("B"), b);
+             sendAThenB(h);
              h.removeHintForKey(b);
          },
          QStringLiteral("A")},
         {"removing one below keeps the top",
          [&](OVHintController& h) {
-             h.sendHint(QStringLiteral("A"), a);
-             h.sendHint(QStringLiteral("B"), b);
+             sendAThenB(h);
              h.removeHintForKey(a);
          },
          QStringLiteral("B")},
         {"sending again moves the key to the top with its new text",
          [&](OVHintController& h) {
-             h.sendHint(QStringLiteral("A"), a);
-             h.sendHint(QStringLiteral("B"), b);
+             sendAThenB(h);
              h.sendHint(QStringLiteral("A2"), a);
              h.removeHintForKey(QStringLiteral("absent"));
          },
