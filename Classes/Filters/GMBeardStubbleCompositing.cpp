@@ -19,10 +19,7 @@ GMBeardStubbleCompositing::GMBeardStubbleCompositing(const QString& className) :
 
 void GMBeardStubbleCompositing::registerClass()
 {
-    registerMember<GMBeardStubbleCompositing>(
-        QStringLiteral("GMBeardStubbleCompositing"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                       QStringLiteral("inputColor"), QStringLiteral("inputIntensity")}});
+    registerMember<GMBeardStubbleCompositing>(QStringLiteral("GMBeardStubbleCompositing"));
 }
 
 Image GMBeardStubbleCompositing::outputImage() const

@@ -12,10 +12,7 @@ GMRemoveHighlights::GMRemoveHighlights(const QString& className)
 
 void GMRemoveHighlights::registerClass()
 {
-    registerMember<GMRemoveHighlights>(
-        QStringLiteral("GMRemoveHighlights"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                       QStringLiteral("inputIntensity")}});
+    registerMember<GMRemoveHighlights>(QStringLiteral("GMRemoveHighlights"));
 }
 
 Image GMRemoveHighlights::outputImage() const

@@ -15,9 +15,7 @@ OVColorMultiplyFilter::OVColorMultiplyFilter(const QString& className) : OVFilte
 
 void OVColorMultiplyFilter::registerClass()
 {
-    registerMember<OVColorMultiplyFilter>(
-        QStringLiteral("OVColorMultiplyFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputColor")}});
+    registerMember<OVColorMultiplyFilter>(QStringLiteral("OVColorMultiplyFilter"));
 }
 
 Image OVColorMultiplyFilter::outputImage() const

@@ -14,11 +14,7 @@ OVCombineFilter::OVCombineFilter(const QString& className) : OVFilter(className)
 
 void OVCombineFilter::registerClass()
 {
-    registerMember<OVCombineFilter>(
-        QStringLiteral("OVCombineFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                       QStringLiteral("inputBackgroundIntensity"), QStringLiteral("inputIntensity"),
-                       QStringLiteral("blendMode")}});
+    registerMember<OVCombineFilter>(QStringLiteral("OVCombineFilter"));
 }
 
 const QStringList& OVCombineFilter::combinableBlendModes()

@@ -15,10 +15,7 @@ OVCombineMaskFilter::OVCombineMaskFilter(const QString& className) : OVFilter(cl
 
 void OVCombineMaskFilter::registerClass()
 {
-    registerMember<OVCombineMaskFilter>(
-        QStringLiteral("OVCombineMaskFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                       QStringLiteral("inputCornerRadius"), QStringLiteral("inputScale")}});
+    registerMember<OVCombineMaskFilter>(QStringLiteral("OVCombineMaskFilter"));
 }
 
 Image OVCombineMaskFilter::outputImage() const

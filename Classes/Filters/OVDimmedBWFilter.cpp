@@ -15,9 +15,7 @@ OVDimmedBWFilter::OVDimmedBWFilter(const QString& className) : OVFilter(classNam
 
 void OVDimmedBWFilter::registerClass()
 {
-    registerMember<OVDimmedBWFilter>(
-        QStringLiteral("OVDimmedBWFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBrightness")}});
+    registerMember<OVDimmedBWFilter>(QStringLiteral("OVDimmedBWFilter"));
 }
 
 std::shared_ptr<OVDimmedBWFilter> OVDimmedBWFilter::sharedDimmedBWFilter()

@@ -24,8 +24,7 @@ OVGradientMapFilter::OVGradientMapFilter(const QString& className) : OVFilter(cl
 
 void OVGradientMapFilter::registerClass()
 {
-    registerMember<OVGradientMapFilter>(QStringLiteral("OVGradientMapFilter"),
-                                        {.inputKeys = {ImageKey, ColorKey, GradientKey}});
+    registerMember<OVGradientMapFilter>(QStringLiteral("OVGradientMapFilter"));
 }
 
 Gradient OVGradientMapFilter::defaultGradient()

@@ -31,8 +31,7 @@ OVGradientMultiplyFilter::OVGradientMultiplyFilter(const QString& className)
 
 void OVGradientMultiplyFilter::registerClass()
 {
-    registerMember<OVGradientMultiplyFilter>(QStringLiteral("OVGradientMultiplyFilter"),
-                                             {.inputKeys = {ImageKey, GradientKey, AngleKey}});
+    registerMember<OVGradientMultiplyFilter>(QStringLiteral("OVGradientMultiplyFilter"));
 }
 
 void OVGradientMultiplyFilter::setValue(const QVariant& value, const QString& key)

@@ -16,10 +16,7 @@ OVImageOverlayFilter::OVImageOverlayFilter(const QString& className) : OVFilter(
 
 void OVImageOverlayFilter::registerClass()
 {
-    registerMember<OVImageOverlayFilter>(
-        QStringLiteral("OVImageOverlayFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                       QStringLiteral("inputRotation")}});
+    registerMember<OVImageOverlayFilter>(QStringLiteral("OVImageOverlayFilter"));
 }
 
 Image OVImageOverlayFilter::outputImage() const

@@ -395,8 +395,7 @@ OVInpaintingFilter::OVInpaintingFilter(const QString& className) : OVFilter(clas
 
 void OVInpaintingFilter::registerClass()
 {
-    registerMember<OVInpaintingFilter>(
-        ClassName, {.inputKeys = {InputImageKey, InputMaskImageKey, InputFillImageKey, InputRadiusKey}});
+    registerMember<OVInpaintingFilter>(ClassName);
 }
 
 void OVInpaintingFilter::copyStateTo(Filter& other) const

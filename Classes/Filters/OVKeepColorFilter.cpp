@@ -20,10 +20,7 @@ OVKeepColorFilter::OVKeepColorFilter(const QString& className) : OVFilter(classN
 
 void OVKeepColorFilter::registerClass()
 {
-    registerMember<OVKeepColorFilter>(
-        QStringLiteral("OVKeepColorFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputColor"),
-                       QStringLiteral("inputIntensity")}});
+    registerMember<OVKeepColorFilter>(QStringLiteral("OVKeepColorFilter"));
 }
 
 Image OVKeepColorFilter::outputImage() const

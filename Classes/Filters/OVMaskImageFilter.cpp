@@ -46,10 +46,7 @@ OVMaskImageFilter::OVMaskImageFilter(const QString& className) : OVFilter(classN
 
 void OVMaskImageFilter::registerClass()
 {
-    registerMember<OVMaskImageFilter>(
-        QStringLiteral("OVMaskImageFilter"),
-        {.inputKeys = {ImageKey, MaskNameKey, MaskImageKey, QStringLiteral("inputScale"),
-                       QStringLiteral("inputColor"), QStringLiteral("inputInvert")}});
+    registerMember<OVMaskImageFilter>(QStringLiteral("OVMaskImageFilter"));
 }
 
 void OVMaskImageFilter::setValue(const QVariant& value, const QString& key)

@@ -24,8 +24,7 @@ OVPictureFrameFilter::OVPictureFrameFilter(const QString& className) : OVFilter(
 
 void OVPictureFrameFilter::registerClass()
 {
-    registerMember<OVPictureFrameFilter>(QStringLiteral("OVPictureFrameFilter"),
-                                         {.inputKeys = {ImageKey, FrameNameKey}});
+    registerMember<OVPictureFrameFilter>(QStringLiteral("OVPictureFrameFilter"));
 }
 
 void OVPictureFrameFilter::setValue(const QVariant& value, const QString& key)

@@ -24,8 +24,7 @@ OVPictureShadowFilter::OVPictureShadowFilter(const QString& className) : OVFilte
 
 void OVPictureShadowFilter::registerClass()
 {
-    registerMember<OVPictureShadowFilter>(QStringLiteral("OVPictureShadowFilter"),
-                                          {.inputKeys = {ImageKey, ShadowNameKey}});
+    registerMember<OVPictureShadowFilter>(QStringLiteral("OVPictureShadowFilter"));
 }
 
 void OVPictureShadowFilter::setValue(const QVariant& value, const QString& key)

@@ -24,11 +24,7 @@ OVReflectionFilter::OVReflectionFilter(const QString& className) : OVFilter(clas
 
 void OVReflectionFilter::registerClass()
 {
-    registerMember<OVReflectionFilter>(
-        QStringLiteral("OVReflectionFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputIntensity"),
-                       QStringLiteral("inputHeight"), QStringLiteral("inputDistance"),
-                       QStringLiteral("inputProportion")}});
+    registerMember<OVReflectionFilter>(QStringLiteral("OVReflectionFilter"));
 }
 
 Rect OVReflectionFilter::regionOfInterest(const Rect& destination, double y0, double gap)

@@ -25,10 +25,7 @@ OVReplaceColorFilter::OVReplaceColorFilter(const QString& className) : OVFilter(
 
 void OVReplaceColorFilter::registerClass()
 {
-    registerMember<OVReplaceColorFilter>(
-        QStringLiteral("OVReplaceColorFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputColor"),
-                       QStringLiteral("inputTargetColor"), QStringLiteral("inputIntensity")}});
+    registerMember<OVReplaceColorFilter>(QStringLiteral("OVReplaceColorFilter"));
 }
 
 Vector OVReplaceColorFilter::ratios(const Color& source, const Color& target)

@@ -16,9 +16,7 @@ OVRotateColorFilter::OVRotateColorFilter(const QString& className) : OVFilter(cl
 
 void OVRotateColorFilter::registerClass()
 {
-    registerMember<OVRotateColorFilter>(
-        QStringLiteral("OVRotateColorFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputAngle")}});
+    registerMember<OVRotateColorFilter>(QStringLiteral("OVRotateColorFilter"));
 }
 
 Image OVRotateColorFilter::outputImage() const

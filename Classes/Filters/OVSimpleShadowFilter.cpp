@@ -24,11 +24,7 @@ OVSimpleShadowFilter::OVSimpleShadowFilter(const QString& className) : OVFilter(
 
 void OVSimpleShadowFilter::registerClass()
 {
-    registerMember<OVSimpleShadowFilter>(
-        QStringLiteral("OVSimpleShadowFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputRadius"),
-                       QStringLiteral("inputDistance"), QStringLiteral("inputDirection"),
-                       QStringLiteral("inputColor")}});
+    registerMember<OVSimpleShadowFilter>(QStringLiteral("OVSimpleShadowFilter"));
 }
 
 Point OVSimpleShadowFilter::offset(double distance, double directionDegrees)
