@@ -2,6 +2,7 @@
 
 #include "Classes/Filters/FrameworkFilterSupport.h"
 #include "Classes/Filters/GradientStrip.h"
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Classes/Framework/ColorORVExtension.h"
 #include "Platform/Image/Sampler.h"
 
@@ -18,7 +19,7 @@ const QString GradientKey = QStringLiteral("inputGradient");
 OVGradientMapFilter::OVGradientMapFilter(const QString& className) : OVFilter(className)
 {
     declareInput(ImageKey);
-    declareInput(ColorKey, {{FilterAttribute::Default, QVariant::fromValue(Color(0.5, 0.5, 0.5, 1))}});
+    declareInput(ColorKey, MaskFilterSupport::colorAttributes(Color(0.5, 0.5, 0.5, 1)));
     declareInput(GradientKey, {{FilterAttribute::Default, QVariant::fromValue(defaultGradient())}});
 }
 
