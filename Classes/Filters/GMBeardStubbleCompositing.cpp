@@ -16,11 +16,6 @@ GMBeardStubbleCompositing::GMBeardStubbleCompositing(const QString& className) :
         MaskFilterSupport::numberAttributes({.min = 0, .sliderMin = 0, .sliderMax = 1, .defaultValue = 0.5}));
 }
 
-void GMBeardStubbleCompositing::registerClass()
-{
-    registerMember<GMBeardStubbleCompositing>(QStringLiteral("GMBeardStubbleCompositing"));
-}
-
 Image GMBeardStubbleCompositing::outputImage() const
 {
     const Kernel k = kernel();

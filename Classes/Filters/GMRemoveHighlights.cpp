@@ -10,11 +10,6 @@ GMRemoveHighlights::GMRemoveHighlights(const QString& className)
                            QStringLiteral("inputIntensity")})
 {}
 
-void GMRemoveHighlights::registerClass()
-{
-    registerMember<GMRemoveHighlights>(QStringLiteral("GMRemoveHighlights"));
-}
-
 Image GMRemoveHighlights::outputImage() const
 {
     const Kernel k = kernel();

@@ -14,11 +14,6 @@ OVColorMultiplyFilter::OVColorMultiplyFilter(const QString& className) : OVFilte
         MaskFilterSupport::colorAttributes(Color(0.55, 0.7, 1.0, 1.0), FilterAttribute::TypeDistance));
 }
 
-void OVColorMultiplyFilter::registerClass()
-{
-    registerMember<OVColorMultiplyFilter>(QStringLiteral("OVColorMultiplyFilter"));
-}
-
 Image OVColorMultiplyFilter::outputImage() const
 {
     const Image image = imageValue(QStringLiteral("inputImage"));

@@ -12,11 +12,6 @@ OVCombineFilter::OVCombineFilter(const QString& className) : OVFilter(className)
         declareInput(QString::fromLatin1(key));
 }
 
-void OVCombineFilter::registerClass()
-{
-    registerMember<OVCombineFilter>(QStringLiteral("OVCombineFilter"));
-}
-
 const QStringList& OVCombineFilter::combinableBlendModes()
 {
     static const QStringList modes{QStringLiteral("sourceOver"), QStringLiteral("multiply"),

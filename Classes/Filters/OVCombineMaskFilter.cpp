@@ -13,11 +13,6 @@ OVCombineMaskFilter::OVCombineMaskFilter(const QString& className) : OVFilter(cl
     declareInput(QStringLiteral("inputScale"), {{FilterAttribute::Default, 1.0}});
 }
 
-void OVCombineMaskFilter::registerClass()
-{
-    registerMember<OVCombineMaskFilter>(QStringLiteral("OVCombineMaskFilter"));
-}
-
 Image OVCombineMaskFilter::outputImage() const
 {
     const Image image = imageValue(QStringLiteral("inputImage"));

@@ -22,11 +22,6 @@ OVGradientMapFilter::OVGradientMapFilter(const QString& className) : OVGradientS
     declareInput(GradientKey, {{FilterAttribute::Default, QVariant::fromValue(defaultGradient())}});
 }
 
-void OVGradientMapFilter::registerClass()
-{
-    registerMember<OVGradientMapFilter>(QStringLiteral("OVGradientMapFilter"));
-}
-
 Gradient OVGradientMapFilter::defaultGradient()
 {
     return Gradient(

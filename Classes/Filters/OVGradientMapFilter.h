@@ -10,7 +10,6 @@ class OVGradientMapFilter : public OVGradientStripFilter
 {
 public:
     explicit OVGradientMapFilter(const QString& className = QStringLiteral("OVGradientMapFilter"));
-    static void registerClass();
 
     // Black, a deep blue (0, 103/255, 177/255) and white, evenly spaced.
     static pf::Gradient defaultGradient();

@@ -29,11 +29,6 @@ OVGradientMultiplyFilter::OVGradientMultiplyFilter(const QString& className)
         m_clamp->setDefaults();
 }
 
-void OVGradientMultiplyFilter::registerClass()
-{
-    registerMember<OVGradientMultiplyFilter>(QStringLiteral("OVGradientMultiplyFilter"));
-}
-
 void OVGradientMultiplyFilter::setStrip(const Image& strip)
 {
     OVGradientStripFilter::setStrip(strip);

@@ -10,7 +10,6 @@ class OVGradientMultiplyFilter : public OVGradientStripFilter
 {
 public:
     explicit OVGradientMultiplyFilter(const QString& className = QStringLiteral("OVGradientMultiplyFilter"));
-    static void registerClass();
 
     // Where the strip's pixel positions go for an extent and angle: centred on the extent, scaled so
     // that the strip spans the extent projected on the gradient's direction. Nothing for an extent

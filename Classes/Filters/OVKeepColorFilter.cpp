@@ -16,11 +16,6 @@ OVKeepColorFilter::OVKeepColorFilter(const QString& className) : OVFilter(classN
                  MaskFilterSupport::numberAttributes({.sliderMin = 0, .sliderMax = 1, .defaultValue = 0.4}));
 }
 
-void OVKeepColorFilter::registerClass()
-{
-    registerMember<OVKeepColorFilter>(QStringLiteral("OVKeepColorFilter"));
-}
-
 Image OVKeepColorFilter::outputImage() const
 {
     const Image image = imageValue(QStringLiteral("inputImage"));

@@ -44,11 +44,6 @@ OVMaskImageFilter::OVMaskImageFilter(const QString& className) : OVFilter(classN
     declareInput(QStringLiteral("inputInvert"), attributes({{FilterAttribute::Default, false}}));
 }
 
-void OVMaskImageFilter::registerClass()
-{
-    registerMember<OVMaskImageFilter>(QStringLiteral("OVMaskImageFilter"));
-}
-
 void OVMaskImageFilter::setValue(const QVariant& value, const QString& key)
 {
     if (key == MaskNameKey) {

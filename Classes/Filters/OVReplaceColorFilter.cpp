@@ -20,11 +20,6 @@ OVReplaceColorFilter::OVReplaceColorFilter(const QString& className) : OVFilter(
                  MaskFilterSupport::numberAttributes({.sliderMin = 0, .sliderMax = 1, .defaultValue = 0.4}));
 }
 
-void OVReplaceColorFilter::registerClass()
-{
-    registerMember<OVReplaceColorFilter>(QStringLiteral("OVReplaceColorFilter"));
-}
-
 Vector OVReplaceColorFilter::ratios(const Color& source, const Color& target)
 {
     const ORVExtension::HSV s = ORVExtension::hsv(source);

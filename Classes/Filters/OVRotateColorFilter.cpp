@@ -13,11 +13,6 @@ OVRotateColorFilter::OVRotateColorFilter(const QString& className) : OVFilter(cl
                  MaskFilterSupport::numberAttributes({.sliderMin = 0, .sliderMax = 1, .defaultValue = 0.5}));
 }
 
-void OVRotateColorFilter::registerClass()
-{
-    registerMember<OVRotateColorFilter>(QStringLiteral("OVRotateColorFilter"));
-}
-
 Image OVRotateColorFilter::outputImage() const
 {
     const Image image = imageValue(QStringLiteral("inputImage"));
