@@ -86,7 +86,7 @@ inline double tiledDifference(const pf::Image& image, const pf::Rect& rect)
     (void)configured;
     const auto a = context().render(image, rect, pf::Bitmap::Format::RGBAf);
     const auto b = tiled.render(image, rect, pf::Bitmap::Format::RGBAf);
-    return a && b ? bitmapDifference(*a, *b) : 1e30;
+    return a && b ? largestDifference(*a, *b) : 1e30;
 }
 
 } // namespace pftest

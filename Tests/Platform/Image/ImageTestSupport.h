@@ -51,16 +51,16 @@ inline std::array<float, 4> at(const pf::Bitmap& bitmap, int x, int y)
 }
 
 // The largest difference of any channel at any pixel between two bitmaps of the same size.
-inline double bitmapDifference(const pf::Bitmap& a, const pf::Bitmap& b)
+inline float largestDifference(const pf::Bitmap& a, const pf::Bitmap& b)
 {
-    double worst = 0;
+    float worst = 0;
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) {
             float p[4], q[4];
             a.pixel(x, y, p);
             b.pixel(x, y, q);
             for (int i = 0; i < 4; ++i)
-                worst = std::max(worst, double(std::abs(p[i] - q[i])));
+                worst = std::max(worst, std::abs(p[i] - q[i]));
         }
     return worst;
 }
