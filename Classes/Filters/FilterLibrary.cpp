@@ -183,7 +183,7 @@ void FilterLibrary::registerAll()
         // Blends, masked and conditional blends, image arithmetic and compositing, and the remaining
         // product filters (YUV to RGB, vignette, channel setting, subtraction, highlight removal).
         OVAdjustableBlendFilter::registerClass();
-        GMRemoveHighlights::registerClass();
+        registerMember<GMRemoveHighlights>("GMRemoveHighlights");
         registerMember<GMAdjustableAdaptiveOverlayBlendFilter>("GMAdjustableAdaptiveOverlayBlendFilter");
         registerMember<GMAdjustableColorBlendFilter>("GMAdjustableColorBlendFilter");
         registerMember<GMAdjustableColorBurnBlendFilter>("GMAdjustableColorBurnBlendFilter");
@@ -221,7 +221,7 @@ void FilterLibrary::registerAll()
 
         // Healing arithmetic, median and edges, edge-aware blurs, geometry and patterns, colour
         // conversions and adjustments, beard stubble.
-        GMBeardStubbleCompositing::registerClass();
+        registerMember<GMBeardStubbleCompositing>("GMBeardStubbleCompositing");
         registerMember<GMAdaptPatternBiharmonicFilter>("GMAdaptPatternBiharmonicFilter");
         registerMember<GMAddImagesFilter>("GMAddImagesFilter");
         registerMember<GMBlurIteratedMedianFilter>("GMBlurIteratedMedianFilter");
@@ -262,7 +262,7 @@ void FilterLibrary::registerAll()
 
         // Eyes and healing: the iris click mask and the healing brush's inpainting.
         registerMember<GMIrisMaskFinderFilter>("GMIrisMaskFinderFilter");
-        OVInpaintingFilter::registerClass();
+        registerMember<OVInpaintingFilter>("OVInpaintingFilter");
         // The brush kernels that paint masks, and the blend that goes with them.
         GMBasicBrush::registerClass();
         GMAutoBrush::registerClass();
@@ -271,23 +271,23 @@ void FilterLibrary::registerAll()
         // The framework's combining, mask, colour, gradient, frame, shadow, reflection and watermark filters.
         OVArtisticExtend::registerClass();
         OVBlurCompositionFilter::registerClass();
-        OVColorMultiplyFilter::registerClass();
-        OVCombineFilter::registerClass();
-        OVCombineMaskFilter::registerClass();
-        OVDimmedBWFilter::registerClass();
+        registerMember<OVColorMultiplyFilter>("OVColorMultiplyFilter");
+        registerMember<OVCombineFilter>("OVCombineFilter");
+        registerMember<OVCombineMaskFilter>("OVCombineMaskFilter");
+        registerMember<OVDimmedBWFilter>("OVDimmedBWFilter");
         OVGaussianBlurFilter::registerClass();
-        OVGradientMapFilter::registerClass();
-        OVGradientMultiplyFilter::registerClass();
-        OVImageOverlayFilter::registerClass();
-        OVKeepColorFilter::registerClass();
-        OVMaskImageFilter::registerClass();
-        OVPictureFrameFilter::registerClass();
-        OVPictureShadowFilter::registerClass();
-        OVReflectionFilter::registerClass();
-        OVReplaceColorFilter::registerClass();
-        OVRotateColorFilter::registerClass();
+        registerMember<OVGradientMapFilter>("OVGradientMapFilter");
+        registerMember<OVGradientMultiplyFilter>("OVGradientMultiplyFilter");
+        registerMember<OVImageOverlayFilter>("OVImageOverlayFilter");
+        registerMember<OVKeepColorFilter>("OVKeepColorFilter");
+        registerMember<OVMaskImageFilter>("OVMaskImageFilter");
+        registerMember<OVPictureFrameFilter>("OVPictureFrameFilter");
+        registerMember<OVPictureShadowFilter>("OVPictureShadowFilter");
+        registerMember<OVReflectionFilter>("OVReflectionFilter");
+        registerMember<OVReplaceColorFilter>("OVReplaceColorFilter");
+        registerMember<OVRotateColorFilter>("OVRotateColorFilter");
         OVSRGBConversionFilter::registerClass();
-        OVSimpleShadowFilter::registerClass();
+        registerMember<OVSimpleShadowFilter>("OVSimpleShadowFilter");
         OVWatermarkFilter::registerClass();
 
         // Mask filters: stroke segments, morphology, colour sampling and selection, combining and

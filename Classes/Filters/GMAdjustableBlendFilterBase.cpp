@@ -16,11 +16,7 @@ GMAdjustableBlendFilterBase::GMAdjustableBlendFilterBase(const QString& classNam
         loadKernels(kernelSlots);
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputBackgroundImage"));
-    declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::Min, 0.0},
-                                                    {FilterAttribute::SliderMin, 0.0},
-                                                    {FilterAttribute::SliderMax, 1.0},
-                                                    {FilterAttribute::Default, defaultIntensity},
-                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+    declareInput(QStringLiteral("inputIntensity"), distanceAttributes(defaultIntensity));
 }
 
 Image GMAdjustableBlendFilterBase::outputImage() const

@@ -1,5 +1,7 @@
 #include "Classes/Filters/GMAdjustableSoftlightColoringBlendFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
+
 using namespace pf;
 
 GMAdjustableSoftlightColoringBlendFilter::GMAdjustableSoftlightColoringBlendFilter(const QString& className)
@@ -8,13 +10,8 @@ GMAdjustableSoftlightColoringBlendFilter::GMAdjustableSoftlightColoringBlendFilt
           {{QStringLiteral("GMAdjustableSoftlightColoringBlendFilterKernel"), 0},
            {QStringLiteral("GMAdjustableSoftlightColoringBlendFilterKernelDarkHair"), 0}})
 {
-    declareInput(QStringLiteral("inputColor"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Color(0, 0, 0, 1))}});
-    declareInput(QStringLiteral("inputMode"), {{FilterAttribute::Min, 0.0},
-                                               {FilterAttribute::SliderMin, 0.0},
-                                               {FilterAttribute::SliderMax, 1.0},
-                                               {FilterAttribute::Default, 0.0},
-                                               {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+    declareInput(QStringLiteral("inputColor"), MaskFilterSupport::colorAttributes(Color(0, 0, 0, 1)));
+    declareInput(QStringLiteral("inputMode"), distanceAttributes(0.0));
 }
 
 Image GMAdjustableSoftlightColoringBlendFilter::outputImage() const

@@ -1,5 +1,6 @@
 #include "Classes/Filters/GMAffineTransformFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
 #include <cmath>
 
 using namespace pf;
@@ -7,10 +8,8 @@ using namespace pf;
 GMAffineTransformFilter::GMAffineTransformFilter(const QString& className) : GMKernelFilter(className)
 {
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputTargetSize"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Vector(400, 400))}});
-    declareInput(QStringLiteral("inputTranslationVector"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0))}});
+    declareInput(QStringLiteral("inputTargetSize"), MaskFilterSupport::vectorAttributes(Vector(400, 400)));
+    declareInput(QStringLiteral("inputTranslationVector"), MaskFilterSupport::vectorAttributes(Vector(0, 0)));
 }
 
 Image GMAffineTransformFilter::outputImage() const

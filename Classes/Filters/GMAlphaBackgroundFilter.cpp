@@ -1,5 +1,6 @@
 #include "Classes/Filters/GMAlphaBackgroundFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Classes/Framework/KernelResource.h"
 
 using namespace pf;
@@ -7,8 +8,7 @@ using namespace pf;
 GMAlphaBackgroundFilter::GMAlphaBackgroundFilter(const QString& className) : GMKernelFilter(className)
 {
     loadDefaultKernel();
-    declareInput(QStringLiteral("inputSize"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0, 400, 400))}});
+    declareInput(QStringLiteral("inputSize"), MaskFilterSupport::vectorAttributes(Vector(0, 0, 400, 400)));
 }
 
 Image GMAlphaBackgroundFilter::outputImage() const

@@ -1,5 +1,6 @@
 #include "Classes/Filters/GMBeardStubbleCompositing.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Platform/Image/Sampler.h"
 
 using namespace pf;
@@ -10,19 +11,9 @@ GMBeardStubbleCompositing::GMBeardStubbleCompositing(const QString& className) :
     declareInput(QStringLiteral("inputBackgroundImage"));
     // No default colour: setDefaults leaves it unset.
     declareInput(QStringLiteral("inputColor"));
-    declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::Min, 0.0},
-                                                    {FilterAttribute::SliderMin, 0.0},
-                                                    {FilterAttribute::SliderMax, 1.0},
-                                                    {FilterAttribute::Default, 0.5},
-                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
-}
-
-void GMBeardStubbleCompositing::registerClass()
-{
-    registerMember<GMBeardStubbleCompositing>(
-        QStringLiteral("GMBeardStubbleCompositing"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                       QStringLiteral("inputColor"), QStringLiteral("inputIntensity")}});
+    declareInput(
+        QStringLiteral("inputIntensity"),
+        MaskFilterSupport::numberAttributes({.min = 0, .sliderMin = 0, .sliderMax = 1, .defaultValue = 0.5}));
 }
 
 Image GMBeardStubbleCompositing::outputImage() const

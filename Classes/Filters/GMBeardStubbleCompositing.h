@@ -11,7 +11,6 @@ class GMBeardStubbleCompositing : public OVFilter
 public:
     explicit GMBeardStubbleCompositing(
         const QString& className = QStringLiteral("GMBeardStubbleCompositing"));
-    static void registerClass();
 
     pf::Image inputImage() const { return imageValue(QStringLiteral("inputImage")); }
     void setInputImage(const pf::Image& image) { setImage(image, QStringLiteral("inputImage")); }

@@ -1,5 +1,6 @@
 #include "Classes/Filters/GMBlurIteratedMedianFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
 #include <algorithm>
 
 using namespace pf;
@@ -7,10 +8,9 @@ using namespace pf;
 GMBlurIteratedMedianFilter::GMBlurIteratedMedianFilter(const QString& className) : GMKernelFilter(className)
 {
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::Min, 0.0},
-                                                    {FilterAttribute::SliderMin, 0.0},
-                                                    {FilterAttribute::SliderMax, 30.0},
-                                                    {FilterAttribute::Default, 1.0}});
+    declareInput(QStringLiteral("inputIntensity"),
+                 MaskFilterSupport::numberAttributes(
+                     {.min = 0, .sliderMin = 0, .sliderMax = 30, .defaultValue = 1, .type = QString()}));
 }
 
 Image GMBlurIteratedMedianFilter::outputImage() const

@@ -1,5 +1,6 @@
 #include "Classes/Filters/GMCutOutFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Platform/Image/Sampler.h"
 
 #include <cmath>
@@ -10,8 +11,7 @@ GMCutOutFilter::GMCutOutFilter(const QString& className) : GMKernelFilter(classN
 {
     loadKernels({{QStringLiteral("GMCutFromImageFilterKernel"), 0}});
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputExtent"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0, 400, 400))}});
+    declareInput(QStringLiteral("inputExtent"), MaskFilterSupport::vectorAttributes(Vector(0, 0, 400, 400)));
 }
 
 Image GMCutOutFilter::outputImage() const

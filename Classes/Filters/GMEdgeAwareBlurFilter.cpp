@@ -16,11 +16,7 @@ GMEdgeAwareBlurFilter::GMEdgeAwareBlurFilter(const QString& className) : GMKerne
                  {QStringLiteral("1DGaussRad13Kernel"), 0}});
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputEdgeImage"));
-    declareInput(QStringLiteral("inputBlurRadius"), {{FilterAttribute::Min, 0.0},
-                                                     {FilterAttribute::SliderMin, 0.0},
-                                                     {FilterAttribute::SliderMax, 13.0},
-                                                     {FilterAttribute::Default, 10.0},
-                                                     {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+    declareInput(QStringLiteral("inputBlurRadius"), distanceAttributes(10.0, 13.0));
 }
 
 int GMEdgeAwareBlurFilter::reachForRadius(double radius)

@@ -1,5 +1,7 @@
 #include "Classes/Filters/GMHSLChannelAdjustmentFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
+
 using namespace pf;
 
 GMHSLChannelAdjustmentFilter::GMHSLChannelAdjustmentFilter(const QString& className)
@@ -8,8 +10,7 @@ GMHSLChannelAdjustmentFilter::GMHSLChannelAdjustmentFilter(const QString& classN
     loadDefaultKernel();
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputChannelBorders"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0, 0, 0))},
-                  {FilterAttribute::Type, FilterAttribute::TypeRectangle}});
+                 MaskFilterSupport::vectorAttributes(Vector(0, 0, 0, 0), FilterAttribute::TypeRectangle));
     declareInput(QStringLiteral("inputHSLAdjustments"),
                  {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0, 0))},
                   {FilterAttribute::Identity, QVariant::fromValue(Vector(0, 0, 0))},

@@ -1,5 +1,6 @@
 #include "Classes/Filters/GMImageWithPatternFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Classes/Framework/KernelResource.h"
 #include "Platform/Image/Sampler.h"
 
@@ -11,11 +12,9 @@ GMImageWithPatternFilter::GMImageWithPatternFilter(const QString& className) : G
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputSize"));
     declareInput(QStringLiteral("inputOffset"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0))},
-                  {FilterAttribute::Type, FilterAttribute::TypePosition}});
+                 MaskFilterSupport::vectorAttributes(Vector(0, 0), FilterAttribute::TypePosition));
     declareInput(QStringLiteral("inputZoomFactors"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Vector(1, 1))},
-                  {FilterAttribute::Type, FilterAttribute::TypePosition}});
+                 MaskFilterSupport::vectorAttributes(Vector(1, 1), FilterAttribute::TypePosition));
 }
 
 Image GMImageWithPatternFilter::outputImage() const

@@ -1,24 +1,15 @@
 #include "Classes/Filters/GMIrisMaskFinderFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Platform/Image/Sampler.h"
 
 using namespace pf;
 
 namespace {
 
-QVariantMap radiusAttributes(double defaultValue)
-{
-    return {{FilterAttribute::Min, 0.0},
-            {FilterAttribute::SliderMin, 0.0},
-            {FilterAttribute::SliderMax, 300.0},
-            {FilterAttribute::Default, defaultValue},
-            {FilterAttribute::Type, FilterAttribute::TypeDistance}};
-}
-
 QVariantMap colorAttributes()
 {
-    return {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0, 0, 1))},
-            {FilterAttribute::Type, FilterAttribute::TypeOpaqueColor}};
+    return MaskFilterSupport::vectorAttributes(Vector(0, 0, 0, 1), FilterAttribute::TypeOpaqueColor);
 }
 
 } // namespace
@@ -31,10 +22,9 @@ GMIrisMaskFinderFilter::GMIrisMaskFinderFilter(const QString& className) : GMKer
                  {QStringLiteral("GMPlaceImageInImageFilterKernel"), 0}});
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputCenter"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Vector(20, 20))},
-                  {FilterAttribute::Type, FilterAttribute::TypePosition}});
-    declareInput(QStringLiteral("inputOuterRadius"), radiusAttributes(16));
-    declareInput(QStringLiteral("inputPupilRadius"), radiusAttributes(10));
+                 MaskFilterSupport::vectorAttributes(Vector(20, 20), FilterAttribute::TypePosition));
+    declareInput(QStringLiteral("inputOuterRadius"), distanceAttributes(16, 300));
+    declareInput(QStringLiteral("inputPupilRadius"), distanceAttributes(10, 300));
     // No default: the brush always sets it.
     declareInput(QStringLiteral("inputTolerance"));
     declareInput(QStringLiteral("inputRefColorLight"), colorAttributes());

@@ -4,27 +4,14 @@
 
 using namespace pf;
 
-namespace {
-
-QVariantMap tone(double defaultValue)
-{
-    return {{FilterAttribute::Min, 0.0},
-            {FilterAttribute::SliderMin, 0.0},
-            {FilterAttribute::SliderMax, 1.0},
-            {FilterAttribute::Default, defaultValue},
-            {FilterAttribute::Type, FilterAttribute::TypeDistance}};
-}
-
-} // namespace
-
 GMLevelAdjustSVFilter::GMLevelAdjustSVFilter(const QString& className) : GMKernelFilter(className)
 {
     // The levels kernel text, compiled into this class's own slot.
     loadKernels({{QStringLiteral("GMLevelAdjustFilterKernel"), 0}});
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputMinTone"), tone(0));
-    declareInput(QStringLiteral("inputMidTone"), tone(0));
-    declareInput(QStringLiteral("inputMaxTone"), tone(1));
+    declareInput(QStringLiteral("inputMinTone"), distanceAttributes(0));
+    declareInput(QStringLiteral("inputMidTone"), distanceAttributes(0));
+    declareInput(QStringLiteral("inputMaxTone"), distanceAttributes(1));
 }
 
 Image GMLevelAdjustSVFilter::outputImage() const

@@ -1,5 +1,6 @@
 #include "Classes/Filters/GMPlaceImageInImageFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Platform/Image/Color.h"
 
 #include <cmath>
@@ -11,8 +12,7 @@ GMPlaceImageInImageFilter::GMPlaceImageInImageFilter(const QString& className) :
     // Loaded like every member's kernel; the output is built from transforms, which need no kernel.
     loadDefaultKernel();
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputExtent"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0, 40, 40))}});
+    declareInput(QStringLiteral("inputExtent"), MaskFilterSupport::vectorAttributes(Vector(0, 0, 40, 40)));
     declareInput(QStringLiteral("inputBackgroundImage"));
 }
 

@@ -10,8 +10,7 @@ GMRecolorFilter::GMRecolorFilter(const QString& className) : GMKernelFilter(clas
     loadDefaultKernel();
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputColor"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Color(0.6, 0.3, 0.2))},
-                  {FilterAttribute::Type, FilterAttribute::TypeOpaqueColor}});
+                 MaskFilterSupport::colorAttributes(Color(0.6, 0.3, 0.2), FilterAttribute::TypeOpaqueColor));
     declareInput(QStringLiteral("inputToneRange"),
                  MaskFilterSupport::vectorAttributes(Vector(-1, 0, 1.5, 2)));
     declareInput(QStringLiteral("inputSaturation"),

@@ -10,14 +10,6 @@ GMRemoveHighlights::GMRemoveHighlights(const QString& className)
                            QStringLiteral("inputIntensity")})
 {}
 
-void GMRemoveHighlights::registerClass()
-{
-    registerMember<GMRemoveHighlights>(
-        QStringLiteral("GMRemoveHighlights"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                       QStringLiteral("inputIntensity")}});
-}
-
 Image GMRemoveHighlights::outputImage() const
 {
     const Kernel k = kernel();

@@ -8,7 +8,6 @@ class GMRemoveHighlights : public OVFilter
 {
 public:
     explicit GMRemoveHighlights(const QString& className = QStringLiteral("GMRemoveHighlights"));
-    static void registerClass();
 
     pf::Image outputImage() const override;
 };

@@ -1,5 +1,6 @@
 #include "Classes/Filters/GMScaleFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Classes/Framework/KernelResource.h"
 #include "Platform/Image/Sampler.h"
 
@@ -11,10 +12,9 @@ GMScaleFilter::GMScaleFilter(const QString& className) : GMKernelFilter(classNam
 {
     loadDefaultKernel();
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputScale"), {{FilterAttribute::Min, 0.0},
-                                                {FilterAttribute::SliderMin, 0.0},
-                                                {FilterAttribute::SliderMax, 30.0},
-                                                {FilterAttribute::Default, 1.0}});
+    declareInput(QStringLiteral("inputScale"),
+                 MaskFilterSupport::numberAttributes(
+                     {.min = 0, .sliderMin = 0, .sliderMax = 30, .defaultValue = 1, .type = QString()}));
 }
 
 Image GMScaleFilter::outputImage() const

@@ -1,18 +1,17 @@
 #include "Classes/Filters/GMSelectiveColorChangeCYMKFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
+
 using namespace pf;
 
 GMSelectiveColorChangeCYMKFilter::GMSelectiveColorChangeCYMKFilter(const QString& className)
     : GMKernelPassFilter(
           className, imagePass(ApplyExtent::OriginZero,
                                {numberInput(QStringLiteral("inputTones"),
-                                            {{FilterAttribute::Min, 0.0},
-                                             {FilterAttribute::SliderMin, 0.0},
-                                             {FilterAttribute::Default, 0.0},
-                                             {FilterAttribute::Type, FilterAttribute::TypeDistance}}),
+                                            MaskFilterSupport::numberAttributes(
+                                                {.min = 0, .sliderMin = 0, .defaultValue = 0})),
                                 numberInput(QStringLiteral("inputIntensity"),
-                                            {{FilterAttribute::Default, 0.5},
-                                             {FilterAttribute::Type, FilterAttribute::TypeDistance}}),
+                                            MaskFilterSupport::numberAttributes({.defaultValue = 0.5})),
                                 numberInput(QStringLiteral("inputChannel"), distanceAttributes(0.5)),
                                 numberInput(QStringLiteral("inputBlackThreshold"), distanceAttributes(0.5)),
                                 numberInput(QStringLiteral("inputWhiteThreshold"), distanceAttributes(0.5))}))

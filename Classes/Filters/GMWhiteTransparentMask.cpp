@@ -5,15 +5,18 @@
 
 using namespace pf;
 
-GMWhiteTransparentMask::GMWhiteTransparentMask(const QString& className)
-    : OVFilter(className, {QStringLiteral("inputImage"), QStringLiteral("inputIntensity")})
-{}
+namespace {
+
+// Declared in this order, and every one of them copied with the filter.
+const QStringList Inputs{QStringLiteral("inputImage"), QStringLiteral("inputIntensity")};
+
+} // namespace
+
+GMWhiteTransparentMask::GMWhiteTransparentMask(const QString& className) : OVFilter(className, Inputs) {}
 
 void GMWhiteTransparentMask::registerClass()
 {
-    registerMember<GMWhiteTransparentMask>(
-        QStringLiteral("GMWhiteTransparentMask"),
-        {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputIntensity")}});
+    registerMember<GMWhiteTransparentMask>(QStringLiteral("GMWhiteTransparentMask"), {.copied = Inputs});
 }
 
 Image GMWhiteTransparentMask::outputImage() const

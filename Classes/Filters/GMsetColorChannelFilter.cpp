@@ -1,13 +1,14 @@
 #include "Classes/Filters/GMsetColorChannelFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
+
 using namespace pf;
 
 GMsetColorChannelFilter::GMsetColorChannelFilter(const QString& className) : GMKernelFilter(className)
 {
     loadDefaultKernel();
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputColor"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Color(0, 0, 0, 1))}});
+    declareInput(QStringLiteral("inputColor"), MaskFilterSupport::colorAttributes(Color(0, 0, 0, 1)));
     declareInput(QStringLiteral("inputIntensity"), distanceAttributes(0.5));
 }
 

@@ -34,6 +34,14 @@ QVariantMap vectorAttributes(const Vector& defaultValue, const QString& type)
     return map;
 }
 
+QVariantMap colorAttributes(const Color& defaultValue, const QString& type)
+{
+    QVariantMap map{{FilterAttribute::Default, QVariant::fromValue(defaultValue)}};
+    if (!type.isEmpty())
+        map.insert(FilterAttribute::Type, type);
+    return map;
+}
+
 ApplyOptions options(const Rect& definition, const Rect& extent, double marginX, double marginY)
 {
     ApplyOptions o;

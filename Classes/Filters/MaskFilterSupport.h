@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Foundation/Rect.h"
+#include "Platform/Image/Color.h"
 #include "Platform/Image/Filter.h"
 #include "Platform/Image/Kernel.h"
 #include "Platform/Image/Sampler.h"
@@ -9,7 +10,7 @@
 #include <QVariant>
 #include <QVariantMap>
 
-// Small pieces the mask filters share: attribute records, apply options with a margin, and kernel
+// Small pieces the filters share: attribute records, apply options with a margin, and kernel
 // arguments made from input values.
 namespace MaskFilterSupport {
 
@@ -28,6 +29,8 @@ struct NumberAttributes
 QVariantMap numberAttributes(const NumberAttributes& attributes);
 // A vector input with a default and, where given, a type.
 QVariantMap vectorAttributes(const pf::Vector& defaultValue, const QString& type = QString());
+// A colour input with a default and, where given, a type.
+QVariantMap colorAttributes(const pf::Color& defaultValue, const QString& type = QString());
 
 // Options with the given domain and extent; with a margin, every sampler reads that many pixels
 // around each destination pixel (horizontally and vertically).

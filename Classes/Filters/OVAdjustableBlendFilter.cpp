@@ -1,5 +1,6 @@
 #include "Classes/Filters/OVAdjustableBlendFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Classes/Framework/KernelResource.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Image/Sampler.h"
@@ -73,11 +74,9 @@ OVAdjustableBlendFilter::OVAdjustableBlendFilter(const QString& className) : OVF
 {
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputBackgroundImage"));
-    declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::Min, 0.0},
-                                                    {FilterAttribute::SliderMin, 0.0},
-                                                    {FilterAttribute::SliderMax, 1.0},
-                                                    {FilterAttribute::Default, 1.0},
-                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
+    declareInput(
+        QStringLiteral("inputIntensity"),
+        MaskFilterSupport::numberAttributes({.min = 0, .sliderMin = 0, .sliderMax = 1, .defaultValue = 1}));
     declareInput(QStringLiteral("inputBlendName"), {{FilterAttribute::Default, QStringLiteral("sourceOver")},
                                                     {QStringLiteral("choices"), blendModeNames()}});
     declareInput(QStringLiteral("inputSwitchImages"), {{FilterAttribute::Default, false}});

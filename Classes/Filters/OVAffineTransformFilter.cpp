@@ -1,5 +1,6 @@
 #include "Classes/Filters/OVAffineTransformFilter.h"
 
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Platform/Foundation/Log.h"
 
 #include <cmath>
@@ -25,11 +26,9 @@ OVAffineTransformFilter::OVAffineTransformFilter(const QString& className) : OVF
 {
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputTransform"));
-    declareInput(QStringLiteral("inputScale"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Vector(1, 1))}});
+    declareInput(QStringLiteral("inputScale"), MaskFilterSupport::vectorAttributes(Vector(1, 1)));
     declareInput(QStringLiteral("inputAngle"), {{FilterAttribute::Default, 0.0}});
-    declareInput(QStringLiteral("inputTranslation"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0))}});
+    declareInput(QStringLiteral("inputTranslation"), MaskFilterSupport::vectorAttributes(Vector(0, 0)));
     declareInput(QStringLiteral("inputKeepExtent"), {{FilterAttribute::Default, false}});
     declareInput(QStringLiteral("inputPreCropRect"), {{FilterAttribute::Default, false}});
     declareInput(QStringLiteral("inputCropRect"), {{FilterAttribute::Default, false}});

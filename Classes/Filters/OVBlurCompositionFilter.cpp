@@ -1,6 +1,7 @@
 #include "Classes/Filters/OVBlurCompositionFilter.h"
 
 #include "Classes/Filters/FrameworkFilterSupport.h"
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Platform/Image/Sampler.h"
 
 using namespace pf;
@@ -23,7 +24,7 @@ OVBlurCompositionFilter::OVBlurCompositionFilter(const QString& className) : OVF
     declareInput(RadiusKey, {{FilterAttribute::Default, 10.0},
                              {FilterAttribute::SliderMin, 0.0},
                              {FilterAttribute::SliderMax, 50.0}});
-    declareInput(MarginKey, {{FilterAttribute::Default, QVariant::fromValue(Vector(0, 0, 0, 0))}});
+    declareInput(MarginKey, MaskFilterSupport::vectorAttributes(Vector(0, 0, 0, 0)));
     declareInput(LayerKey);
     declareInput(QStringLiteral("useDistortion"));
 }

@@ -1,6 +1,7 @@
 #include "Classes/Filters/OVColorMultiplyFilter.h"
 
 #include "Classes/Filters/FrameworkFilterSupport.h"
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Platform/Image/Sampler.h"
 
 using namespace pf;
@@ -8,16 +9,9 @@ using namespace pf;
 OVColorMultiplyFilter::OVColorMultiplyFilter(const QString& className) : OVFilter(className)
 {
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputColor"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Color(0.55, 0.7, 1.0, 1.0))},
-                  {FilterAttribute::Type, FilterAttribute::TypeDistance}});
-}
-
-void OVColorMultiplyFilter::registerClass()
-{
-    registerMember<OVColorMultiplyFilter>(
-        QStringLiteral("OVColorMultiplyFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputColor")}});
+    declareInput(
+        QStringLiteral("inputColor"),
+        MaskFilterSupport::colorAttributes(Color(0.55, 0.7, 1.0, 1.0), FilterAttribute::TypeDistance));
 }
 
 Image OVColorMultiplyFilter::outputImage() const

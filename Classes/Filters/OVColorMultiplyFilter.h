@@ -8,7 +8,6 @@ class OVColorMultiplyFilter : public OVFilter
 {
 public:
     explicit OVColorMultiplyFilter(const QString& className = QStringLiteral("OVColorMultiplyFilter"));
-    static void registerClass();
 
     pf::Image outputImage() const override;
 };

@@ -12,15 +12,6 @@ OVCombineFilter::OVCombineFilter(const QString& className) : OVFilter(className)
         declareInput(QString::fromLatin1(key));
 }
 
-void OVCombineFilter::registerClass()
-{
-    registerMember<OVCombineFilter>(
-        QStringLiteral("OVCombineFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                       QStringLiteral("inputBackgroundIntensity"), QStringLiteral("inputIntensity"),
-                       QStringLiteral("blendMode")}});
-}
-
 const QStringList& OVCombineFilter::combinableBlendModes()
 {
     static const QStringList modes{QStringLiteral("sourceOver"), QStringLiteral("multiply"),

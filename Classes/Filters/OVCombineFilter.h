@@ -11,7 +11,6 @@ class OVCombineFilter : public OVFilter
 {
 public:
     explicit OVCombineFilter(const QString& className = QStringLiteral("OVCombineFilter"));
-    static void registerClass();
 
     // "sourceOver", "multiply" and "negativeMultiply", in this order.
     static const QStringList& combinableBlendModes();

@@ -13,14 +13,6 @@ OVCombineMaskFilter::OVCombineMaskFilter(const QString& className) : OVFilter(cl
     declareInput(QStringLiteral("inputScale"), {{FilterAttribute::Default, 1.0}});
 }
 
-void OVCombineMaskFilter::registerClass()
-{
-    registerMember<OVCombineMaskFilter>(
-        QStringLiteral("OVCombineMaskFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                       QStringLiteral("inputCornerRadius"), QStringLiteral("inputScale")}});
-}
-
 Image OVCombineMaskFilter::outputImage() const
 {
     const Image image = imageValue(QStringLiteral("inputImage"));

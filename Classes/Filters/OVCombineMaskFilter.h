@@ -9,7 +9,6 @@ class OVCombineMaskFilter : public OVFilter
 {
 public:
     explicit OVCombineMaskFilter(const QString& className = QStringLiteral("OVCombineMaskFilter"));
-    static void registerClass();
 
     // Over the background's extent; no image without both images.
     pf::Image outputImage() const override;

@@ -5,15 +5,18 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVCutMixedAlpha::OVCutMixedAlpha(const QString& className)
-    : OVFilter(className, {QStringLiteral("inputImage"), QStringLiteral("inputThreshold")})
-{}
+namespace {
+
+// Declared in this order, and every one of them copied with the filter.
+const QStringList Inputs{QStringLiteral("inputImage"), QStringLiteral("inputThreshold")};
+
+} // namespace
+
+OVCutMixedAlpha::OVCutMixedAlpha(const QString& className) : OVFilter(className, Inputs) {}
 
 void OVCutMixedAlpha::registerClass()
 {
-    registerMember<OVCutMixedAlpha>(
-        QStringLiteral("OVCutMixedAlpha"),
-        {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputThreshold")}});
+    registerMember<OVCutMixedAlpha>(QStringLiteral("OVCutMixedAlpha"), {.copied = Inputs});
 }
 
 Image OVCutMixedAlpha::outputImage() const

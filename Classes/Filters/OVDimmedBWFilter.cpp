@@ -13,13 +13,6 @@ OVDimmedBWFilter::OVDimmedBWFilter(const QString& className) : OVFilter(classNam
                                                      {FilterAttribute::Default, 0.6}});
 }
 
-void OVDimmedBWFilter::registerClass()
-{
-    registerMember<OVDimmedBWFilter>(
-        QStringLiteral("OVDimmedBWFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBrightness")}});
-}
-
 std::shared_ptr<OVDimmedBWFilter> OVDimmedBWFilter::sharedDimmedBWFilter()
 {
     static const std::shared_ptr<OVDimmedBWFilter> shared = [] {

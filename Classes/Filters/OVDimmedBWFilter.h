@@ -9,7 +9,6 @@ class OVDimmedBWFilter : public OVFilter
 {
 public:
     explicit OVDimmedBWFilter(const QString& className = QStringLiteral("OVDimmedBWFilter"));
-    static void registerClass();
 
     // One instance for the whole process, made with its defaults on first use (from any thread).
     static std::shared_ptr<OVDimmedBWFilter> sharedDimmedBWFilter();

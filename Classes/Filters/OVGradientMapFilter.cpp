@@ -1,7 +1,7 @@
 #include "Classes/Filters/OVGradientMapFilter.h"
 
 #include "Classes/Filters/FrameworkFilterSupport.h"
-#include "Classes/Filters/GradientStrip.h"
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Classes/Framework/ColorORVExtension.h"
 #include "Platform/Image/Sampler.h"
 
@@ -15,42 +15,17 @@ const QString GradientKey = QStringLiteral("inputGradient");
 
 } // namespace
 
-OVGradientMapFilter::OVGradientMapFilter(const QString& className) : OVFilter(className)
+OVGradientMapFilter::OVGradientMapFilter(const QString& className) : OVGradientStripFilter(className)
 {
     declareInput(ImageKey);
-    declareInput(ColorKey, {{FilterAttribute::Default, QVariant::fromValue(Color(0.5, 0.5, 0.5, 1))}});
+    declareInput(ColorKey, MaskFilterSupport::colorAttributes(Color(0.5, 0.5, 0.5, 1)));
     declareInput(GradientKey, {{FilterAttribute::Default, QVariant::fromValue(defaultGradient())}});
-}
-
-void OVGradientMapFilter::registerClass()
-{
-    registerMember<OVGradientMapFilter>(QStringLiteral("OVGradientMapFilter"),
-                                        {.inputKeys = {ImageKey, ColorKey, GradientKey}});
 }
 
 Gradient OVGradientMapFilter::defaultGradient()
 {
     return Gradient(
         {{0.0, Color(0, 0, 0, 1)}, {0.5, Color(0, 103 / 255.0, 177 / 255.0, 1)}, {1.0, Color(1, 1, 1, 1)}});
-}
-
-void OVGradientMapFilter::setValue(const QVariant& value, const QString& key)
-{
-    if (key != GradientKey) {
-        OVFilter::setValue(value, key);
-        return;
-    }
-    const GradientStrip::Input input = GradientStrip::input(value);
-    OVFilter::setValue(input.stored, key);
-    if (input.strip)
-        m_strip = *input.strip;
-}
-
-void OVGradientMapFilter::copyStateTo(Filter& other) const
-{
-    OVFilter::copyStateTo(other);
-    if (auto* map = dynamic_cast<OVGradientMapFilter*>(&other))
-        map->m_strip = m_strip;
 }
 
 Vector OVGradientMapFilter::parameters(const Color& color)
@@ -69,14 +44,15 @@ Image OVGradientMapFilter::outputImage() const
     // A missing colour reads as black: no hue, no saturation, lightness 0.
     const Vector parameters = OVGradientMapFilter::parameters(colorValue(ColorKey));
     // The strip is read anywhere along its length, whatever part of the image is drawn.
-    const Rect stripExtent = m_strip.isNull() ? Rect(0, 0, 0, 0) : m_strip.extent();
+    const Rect stripExtent = strip().isNull() ? Rect(0, 0, 0, 0) : strip().extent();
     auto regionOfInterest = [stripExtent](int index, const Rect& destination) {
         return index == 1 ? stripExtent : destination;
     };
-    const Sampler strip(m_strip.isNull() ? Image::emptyImage() : m_strip, Sampler::FilterMode::Nearest,
-                        Sampler::WrapMode::Clamp);
-    return FrameworkFilterSupport::applyOver(
-        kernel(),
-        {QVariant::fromValue(Sampler(image)), QVariant::fromValue(strip), QVariant::fromValue(parameters)},
-        image, regionOfInterest);
+    const Sampler stripSampler(strip().isNull() ? Image::emptyImage() : strip(), Sampler::FilterMode::Nearest,
+                               Sampler::WrapMode::Clamp);
+    return FrameworkFilterSupport::applyOver(kernel(),
+                                             {QVariant::fromValue(Sampler(image)),
+                                              QVariant::fromValue(stripSampler),
+                                              QVariant::fromValue(parameters)},
+                                             image, regionOfInterest);
 }

@@ -17,7 +17,7 @@ const QString AngleKey = QStringLiteral("inputAngle");
 } // namespace
 
 OVGradientMultiplyFilter::OVGradientMultiplyFilter(const QString& className)
-    : OVFilter(className), m_clamp(Filter::create(QStringLiteral("CIAffineClamp")))
+    : OVGradientStripFilter(className), m_clamp(Filter::create(QStringLiteral("CIAffineClamp")))
 {
     declareInput(ImageKey);
     declareInput(GradientKey, {{FilterAttribute::Default,
@@ -29,36 +29,11 @@ OVGradientMultiplyFilter::OVGradientMultiplyFilter(const QString& className)
         m_clamp->setDefaults();
 }
 
-void OVGradientMultiplyFilter::registerClass()
-{
-    registerMember<OVGradientMultiplyFilter>(QStringLiteral("OVGradientMultiplyFilter"),
-                                             {.inputKeys = {ImageKey, GradientKey, AngleKey}});
-}
-
-void OVGradientMultiplyFilter::setValue(const QVariant& value, const QString& key)
-{
-    if (key != GradientKey) {
-        OVFilter::setValue(value, key);
-        return;
-    }
-    const GradientStrip::Input input = GradientStrip::input(value);
-    OVFilter::setValue(input.stored, key);
-    if (input.strip)
-        setStrip(*input.strip);
-}
-
 void OVGradientMultiplyFilter::setStrip(const Image& strip)
 {
-    m_strip = strip;
+    OVGradientStripFilter::setStrip(strip);
     if (m_clamp)
         m_clamp->setValue(QVariant::fromValue(strip), ImageKey);
-}
-
-void OVGradientMultiplyFilter::copyStateTo(Filter& other) const
-{
-    OVFilter::copyStateTo(other);
-    if (auto* multiply = dynamic_cast<OVGradientMultiplyFilter*>(&other))
-        multiply->setStrip(m_strip);
 }
 
 std::optional<AffineTransform> OVGradientMultiplyFilter::stripTransform(const Rect& extent,
@@ -89,7 +64,7 @@ Image OVGradientMultiplyFilter::outputImage() const
     if (!transform)
         return image;
     m_clamp->setValue(QVariant::fromValue(*transform), QStringLiteral("inputTransform"));
-    const Image gradient = m_strip.isNull() ? Image::emptyImage() : m_clamp->outputImage();
+    const Image gradient = strip().isNull() ? Image::emptyImage() : m_clamp->outputImage();
     return FrameworkFilterSupport::applyOver(
         kernel(), {QVariant::fromValue(Sampler(image)), QVariant::fromValue(Sampler(gradient))}, image);
 }

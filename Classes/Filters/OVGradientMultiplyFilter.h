@@ -1,19 +1,15 @@
 #pragma once
 
-#include "Classes/Framework/OVFilter.h"
+#include "Classes/Filters/OVGradientStripFilter.h"
 #include "Platform/Image/Gradient.h"
 
 // Multiplies an image with a gradient laid across it at "inputAngle" degrees: at 0 from left to right,
 // at 90 from top to bottom, spanning the image's extent along that direction and continuing with its end
 // colours beyond. The gradient's alpha weights the multiply; where it is 0 the image is left as it is.
-class OVGradientMultiplyFilter : public OVFilter
+class OVGradientMultiplyFilter : public OVGradientStripFilter
 {
 public:
     explicit OVGradientMultiplyFilter(const QString& className = QStringLiteral("OVGradientMultiplyFilter"));
-    static void registerClass();
-
-    // As the gradient map filter: a gradient or gradient text; none keeps the last strip.
-    void setValue(const QVariant& value, const QString& key) override;
 
     // Where the strip's pixel positions go for an extent and angle: centred on the extent, scaled so
     // that the strip spans the extent projected on the gradient's direction. Nothing for an extent
@@ -24,11 +20,9 @@ public:
     pf::Image outputImage() const override;
 
 protected:
-    void copyStateTo(pf::Filter& other) const override;
+    // The strip also goes to the clamp that lays it across the image.
+    void setStrip(const pf::Image& strip) override;
 
 private:
-    void setStrip(const pf::Image& strip);
-
-    pf::Image m_strip;
     pf::FilterPtr m_clamp;
 };

@@ -5,15 +5,18 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVGradientSmoother::OVGradientSmoother(const QString& className)
-    : OVFilter(className, {QStringLiteral("inputImage"), QStringLiteral("inputGradient")})
-{}
+namespace {
+
+// Declared in this order, and every one of them copied with the filter.
+const QStringList Inputs{QStringLiteral("inputImage"), QStringLiteral("inputGradient")};
+
+} // namespace
+
+OVGradientSmoother::OVGradientSmoother(const QString& className) : OVFilter(className, Inputs) {}
 
 void OVGradientSmoother::registerClass()
 {
-    registerMember<OVGradientSmoother>(
-        QStringLiteral("OVGradientSmoother"),
-        {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputGradient")}});
+    registerMember<OVGradientSmoother>(QStringLiteral("OVGradientSmoother"), {.copied = Inputs});
 }
 
 Image OVGradientSmoother::outputImage() const

@@ -14,14 +14,6 @@ OVImageOverlayFilter::OVImageOverlayFilter(const QString& className) : OVFilter(
     declareInput(QStringLiteral("inputRotation"), {{FilterAttribute::Default, 0.0}});
 }
 
-void OVImageOverlayFilter::registerClass()
-{
-    registerMember<OVImageOverlayFilter>(
-        QStringLiteral("OVImageOverlayFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputBackgroundImage"),
-                       QStringLiteral("inputRotation")}});
-}
-
 Image OVImageOverlayFilter::outputImage() const
 {
     const Image image = imageValue(QStringLiteral("inputImage"));

@@ -9,7 +9,6 @@ class OVImageOverlayFilter : public OVFilter
 {
 public:
     explicit OVImageOverlayFilter(const QString& className = QStringLiteral("OVImageOverlayFilter"));
-    static void registerClass();
 
     // No image without both images.
     pf::Image outputImage() const override;

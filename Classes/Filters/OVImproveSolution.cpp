@@ -5,17 +5,19 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVImproveSolution::OVImproveSolution(const QString& className)
-    : OVFilter(className, {QStringLiteral("inputImage"), QStringLiteral("inputMask"),
-                           QStringLiteral("inputMode"), QStringLiteral("inputResiduum")})
-{}
+namespace {
+
+// Declared in this order, and every one of them copied with the filter.
+const QStringList Inputs{QStringLiteral("inputImage"), QStringLiteral("inputMask"),
+                         QStringLiteral("inputMode"), QStringLiteral("inputResiduum")};
+
+} // namespace
+
+OVImproveSolution::OVImproveSolution(const QString& className) : OVFilter(className, Inputs) {}
 
 void OVImproveSolution::registerClass()
 {
-    registerMember<OVImproveSolution>(
-        QStringLiteral("OVImproveSolution"),
-        {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputMask"), QStringLiteral("inputMode"),
-                    QStringLiteral("inputResiduum")}});
+    registerMember<OVImproveSolution>(QStringLiteral("OVImproveSolution"), {.copied = Inputs});
 }
 
 Image OVImproveSolution::outputImage() const

@@ -23,7 +23,6 @@ using namespace pf;
 
 namespace {
 
-const QString ClassName = QStringLiteral("OVInpaintingFilter");
 const QString InputImageKey = QStringLiteral("inputImage");
 const QString InputMaskImageKey = QStringLiteral("inputMaskImage");
 const QString InputFillImageKey = QStringLiteral("inputFillImage");
@@ -391,12 +390,6 @@ OVInpaintingFilter::OVInpaintingFilter(const QString& className) : OVFilter(clas
     m_wholeHolesKernel = kernelWithName(QStringLiteral("wholeHoles"));
     m_nothingLaidKernel = kernelWithName(QStringLiteral("nothingLaid"));
     (void)levelCopyKernel(); // made with the first filter, not at the first stroke's first step
-}
-
-void OVInpaintingFilter::registerClass()
-{
-    registerMember<OVInpaintingFilter>(
-        ClassName, {.inputKeys = {InputImageKey, InputMaskImageKey, InputFillImageKey, InputRadiusKey}});
 }
 
 void OVInpaintingFilter::copyStateTo(Filter& other) const

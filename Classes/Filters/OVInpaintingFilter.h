@@ -13,7 +13,6 @@ class OVInpaintingFilter : public OVFilter
 {
 public:
     explicit OVInpaintingFilter(const QString& className = QStringLiteral("OVInpaintingFilter"));
-    static void registerClass();
 
     pf::Image inputImage() const { return imageValue(QStringLiteral("inputImage")); }
     void setInputImage(const pf::Image& image) { setImage(image, QStringLiteral("inputImage")); }

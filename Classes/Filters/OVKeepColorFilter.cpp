@@ -1,6 +1,7 @@
 #include "Classes/Filters/OVKeepColorFilter.h"
 
 #include "Classes/Filters/FrameworkFilterSupport.h"
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Classes/Framework/ColorORVExtension.h"
 #include "Platform/Image/Sampler.h"
 
@@ -10,20 +11,9 @@ OVKeepColorFilter::OVKeepColorFilter(const QString& className) : OVFilter(classN
 {
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("inputColor"),
-                 {{FilterAttribute::Default, QVariant::fromValue(Color(1, 0, 0, 1))},
-                  {FilterAttribute::Type, FilterAttribute::TypeDistance}});
-    declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::SliderMin, 0.0},
-                                                    {FilterAttribute::SliderMax, 1.0},
-                                                    {FilterAttribute::Default, 0.4},
-                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
-}
-
-void OVKeepColorFilter::registerClass()
-{
-    registerMember<OVKeepColorFilter>(
-        QStringLiteral("OVKeepColorFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputColor"),
-                       QStringLiteral("inputIntensity")}});
+                 MaskFilterSupport::colorAttributes(Color(1, 0, 0, 1), FilterAttribute::TypeDistance));
+    declareInput(QStringLiteral("inputIntensity"),
+                 MaskFilterSupport::numberAttributes({.sliderMin = 0, .sliderMax = 1, .defaultValue = 0.4}));
 }
 
 Image OVKeepColorFilter::outputImage() const

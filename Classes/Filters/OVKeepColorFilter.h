@@ -8,7 +8,6 @@ class OVKeepColorFilter : public OVFilter
 {
 public:
     explicit OVKeepColorFilter(const QString& className = QStringLiteral("OVKeepColorFilter"));
-    static void registerClass();
 
     pf::Image outputImage() const override;
 };

@@ -5,16 +5,19 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVMaskImage::OVMaskImage(const QString& className)
-    : OVFilter(className,
-               {QStringLiteral("inputImage"), QStringLiteral("inputMaskImage"), QStringLiteral("inputColor")})
-{}
+namespace {
+
+// Declared in this order, and every one of them copied with the filter.
+const QStringList Inputs{QStringLiteral("inputImage"), QStringLiteral("inputMaskImage"),
+                         QStringLiteral("inputColor")};
+
+} // namespace
+
+OVMaskImage::OVMaskImage(const QString& className) : OVFilter(className, Inputs) {}
 
 void OVMaskImage::registerClass()
 {
-    registerMember<OVMaskImage>(QStringLiteral("OVMaskImage"),
-                                {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputMaskImage"),
-                                            QStringLiteral("inputColor")}});
+    registerMember<OVMaskImage>(QStringLiteral("OVMaskImage"), {.copied = Inputs});
 }
 
 Image OVMaskImage::outputImage() const

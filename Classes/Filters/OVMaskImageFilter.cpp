@@ -44,14 +44,6 @@ OVMaskImageFilter::OVMaskImageFilter(const QString& className) : OVFilter(classN
     declareInput(QStringLiteral("inputInvert"), attributes({{FilterAttribute::Default, false}}));
 }
 
-void OVMaskImageFilter::registerClass()
-{
-    registerMember<OVMaskImageFilter>(
-        QStringLiteral("OVMaskImageFilter"),
-        {.inputKeys = {ImageKey, MaskNameKey, MaskImageKey, QStringLiteral("inputScale"),
-                       QStringLiteral("inputColor"), QStringLiteral("inputInvert")}});
-}
-
 void OVMaskImageFilter::setValue(const QVariant& value, const QString& key)
 {
     if (key == MaskNameKey) {

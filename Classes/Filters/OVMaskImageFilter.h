@@ -9,7 +9,6 @@ class OVMaskImageFilter : public OVFilter
 {
 public:
     explicit OVMaskImageFilter(const QString& className = QStringLiteral("OVMaskImageFilter"));
-    static void registerClass();
 
     // "inputMaskName" loads the mask it names; "inputMaskImage" set directly is read from its colour.
     void setValue(const QVariant& value, const QString& key) override;

@@ -5,16 +5,19 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVMaskReplace::OVMaskReplace(const QString& className)
-    : OVFilter(className,
-               {QStringLiteral("inputImage"), QStringLiteral("inputMask"), QStringLiteral("inputOriginal")})
-{}
+namespace {
+
+// Declared in this order, and every one of them copied with the filter.
+const QStringList Inputs{QStringLiteral("inputImage"), QStringLiteral("inputMask"),
+                         QStringLiteral("inputOriginal")};
+
+} // namespace
+
+OVMaskReplace::OVMaskReplace(const QString& className) : OVFilter(className, Inputs) {}
 
 void OVMaskReplace::registerClass()
 {
-    registerMember<OVMaskReplace>(QStringLiteral("OVMaskReplace"),
-                                  {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputMask"),
-                                              QStringLiteral("inputOriginal")}});
+    registerMember<OVMaskReplace>(QStringLiteral("OVMaskReplace"), {.copied = Inputs});
 }
 
 Image OVMaskReplace::outputImage() const

@@ -22,12 +22,6 @@ OVPictureFrameFilter::OVPictureFrameFilter(const QString& className) : OVFilter(
     declareInput(FrameNameKey, FilterArtwork::choiceAttributes(FilterArtwork::FrameType, MaskMark));
 }
 
-void OVPictureFrameFilter::registerClass()
-{
-    registerMember<OVPictureFrameFilter>(QStringLiteral("OVPictureFrameFilter"),
-                                         {.inputKeys = {ImageKey, FrameNameKey}});
-}
-
 void OVPictureFrameFilter::setValue(const QVariant& value, const QString& key)
 {
     OVFilter::setValue(value, key);

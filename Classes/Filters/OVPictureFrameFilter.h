@@ -11,7 +11,6 @@ class OVPictureFrameFilter : public OVFilter
 {
 public:
     explicit OVPictureFrameFilter(const QString& className = QStringLiteral("OVPictureFrameFilter"));
-    static void registerClass();
 
     // "inputFrameName" loads the frame it names (by type and number) and stores the found file's name.
     void setValue(const QVariant& value, const QString& key) override;

@@ -22,12 +22,6 @@ OVPictureShadowFilter::OVPictureShadowFilter(const QString& className) : OVFilte
     declareInput(ShadowNameKey, FilterArtwork::choiceAttributes(FilterArtwork::ShadowType));
 }
 
-void OVPictureShadowFilter::registerClass()
-{
-    registerMember<OVPictureShadowFilter>(QStringLiteral("OVPictureShadowFilter"),
-                                          {.inputKeys = {ImageKey, ShadowNameKey}});
-}
-
 void OVPictureShadowFilter::setValue(const QVariant& value, const QString& key)
 {
     OVFilter::setValue(value, key);

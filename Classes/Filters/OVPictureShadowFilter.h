@@ -11,7 +11,6 @@ class OVPictureShadowFilter : public OVFilter
 {
 public:
     explicit OVPictureShadowFilter(const QString& className = QStringLiteral("OVPictureShadowFilter"));
-    static void registerClass();
 
     // "inputShadowName" loads the shadow it names (by type and number) and stores the found file's name.
     void setValue(const QVariant& value, const QString& key) override;

@@ -22,15 +22,6 @@ OVReflectionFilter::OVReflectionFilter(const QString& className) : OVFilter(clas
     declareInput(QStringLiteral("inputProportion"), {{FilterAttribute::Default, 1.0}});
 }
 
-void OVReflectionFilter::registerClass()
-{
-    registerMember<OVReflectionFilter>(
-        QStringLiteral("OVReflectionFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputIntensity"),
-                       QStringLiteral("inputHeight"), QStringLiteral("inputDistance"),
-                       QStringLiteral("inputProportion")}});
-}
-
 Rect OVReflectionFilter::regionOfInterest(const Rect& destination, double y0, double gap)
 {
     const double dy = destination.minY();

@@ -10,7 +10,6 @@ class OVReflectionFilter : public OVFilter
 {
 public:
     explicit OVReflectionFilter(const QString& className = QStringLiteral("OVReflectionFilter"));
-    static void registerClass();
 
     // The part of the picture needed to draw `destination`, for a picture whose bottom edge is at y0
     // and a gap of `gap` pixels: the destination itself at or above the bottom edge, its mirror image

@@ -1,6 +1,7 @@
 #include "Classes/Filters/OVReplaceColorFilter.h"
 
 #include "Classes/Filters/FrameworkFilterSupport.h"
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Classes/Framework/ColorORVExtension.h"
 #include "Platform/Image/Sampler.h"
 
@@ -10,25 +11,13 @@ using namespace pf;
 
 OVReplaceColorFilter::OVReplaceColorFilter(const QString& className) : OVFilter(className)
 {
-    auto colorAttributes = [](const Color& color) {
-        return QVariantMap{{FilterAttribute::Default, QVariant::fromValue(color)},
-                           {FilterAttribute::Type, FilterAttribute::TypeDistance}};
-    };
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputColor"), colorAttributes(Color(1, 0, 0, 1)));
-    declareInput(QStringLiteral("inputTargetColor"), colorAttributes(Color(0, 1, 0, 1)));
-    declareInput(QStringLiteral("inputIntensity"), {{FilterAttribute::Default, 0.4},
-                                                    {FilterAttribute::SliderMin, 0.0},
-                                                    {FilterAttribute::SliderMax, 1.0},
-                                                    {FilterAttribute::Type, FilterAttribute::TypeDistance}});
-}
-
-void OVReplaceColorFilter::registerClass()
-{
-    registerMember<OVReplaceColorFilter>(
-        QStringLiteral("OVReplaceColorFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputColor"),
-                       QStringLiteral("inputTargetColor"), QStringLiteral("inputIntensity")}});
+    declareInput(QStringLiteral("inputColor"),
+                 MaskFilterSupport::colorAttributes(Color(1, 0, 0, 1), FilterAttribute::TypeDistance));
+    declareInput(QStringLiteral("inputTargetColor"),
+                 MaskFilterSupport::colorAttributes(Color(0, 1, 0, 1), FilterAttribute::TypeDistance));
+    declareInput(QStringLiteral("inputIntensity"),
+                 MaskFilterSupport::numberAttributes({.sliderMin = 0, .sliderMax = 1, .defaultValue = 0.4}));
 }
 
 Vector OVReplaceColorFilter::ratios(const Color& source, const Color& target)

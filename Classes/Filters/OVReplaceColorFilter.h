@@ -11,7 +11,6 @@ class OVReplaceColorFilter : public OVFilter
 {
 public:
     explicit OVReplaceColorFilter(const QString& className = QStringLiteral("OVReplaceColorFilter"));
-    static void registerClass();
 
     // (target saturation / source saturation, target value / source value), the source's floored at
     // 0.01 so that grey and black sources never divide by zero.

@@ -5,16 +5,19 @@
 using namespace pf;
 using namespace MaskFilterSupport;
 
-OVReplaceInRect::OVReplaceInRect(const QString& className)
-    : OVFilter(className,
-               {QStringLiteral("inputImage"), QStringLiteral("inputRect"), QStringLiteral("inputOriginal")})
-{}
+namespace {
+
+// Declared in this order, and every one of them copied with the filter.
+const QStringList Inputs{QStringLiteral("inputImage"), QStringLiteral("inputRect"),
+                         QStringLiteral("inputOriginal")};
+
+} // namespace
+
+OVReplaceInRect::OVReplaceInRect(const QString& className) : OVFilter(className, Inputs) {}
 
 void OVReplaceInRect::registerClass()
 {
-    registerMember<OVReplaceInRect>(QStringLiteral("OVReplaceInRect"),
-                                    {.copied = {QStringLiteral("inputImage"), QStringLiteral("inputRect"),
-                                                QStringLiteral("inputOriginal")}});
+    registerMember<OVReplaceInRect>(QStringLiteral("OVReplaceInRect"), {.copied = Inputs});
 }
 
 Image OVReplaceInRect::outputImage() const

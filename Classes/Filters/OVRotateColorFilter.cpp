@@ -1,6 +1,7 @@
 #include "Classes/Filters/OVRotateColorFilter.h"
 
 #include "Classes/Filters/FrameworkFilterSupport.h"
+#include "Classes/Filters/MaskFilterSupport.h"
 #include "Platform/Image/Sampler.h"
 
 using namespace pf;
@@ -8,17 +9,8 @@ using namespace pf;
 OVRotateColorFilter::OVRotateColorFilter(const QString& className) : OVFilter(className)
 {
     declareInput(QStringLiteral("inputImage"));
-    declareInput(QStringLiteral("inputAngle"), {{FilterAttribute::Default, 0.5},
-                                                {FilterAttribute::SliderMin, 0.0},
-                                                {FilterAttribute::SliderMax, 1.0},
-                                                {FilterAttribute::Type, FilterAttribute::TypeDistance}});
-}
-
-void OVRotateColorFilter::registerClass()
-{
-    registerMember<OVRotateColorFilter>(
-        QStringLiteral("OVRotateColorFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputAngle")}});
+    declareInput(QStringLiteral("inputAngle"),
+                 MaskFilterSupport::numberAttributes({.sliderMin = 0, .sliderMax = 1, .defaultValue = 0.5}));
 }
 
 Image OVRotateColorFilter::outputImage() const

@@ -8,7 +8,6 @@ class OVRotateColorFilter : public OVFilter
 {
 public:
     explicit OVRotateColorFilter(const QString& className = QStringLiteral("OVRotateColorFilter"));
-    static void registerClass();
 
     pf::Image outputImage() const override;
 };

@@ -22,15 +22,6 @@ OVSimpleShadowFilter::OVSimpleShadowFilter(const QString& className) : OVFilter(
                  {{FilterAttribute::Default, QVariant::fromValue(Color(0, 0, 0, 0.75))}});
 }
 
-void OVSimpleShadowFilter::registerClass()
-{
-    registerMember<OVSimpleShadowFilter>(
-        QStringLiteral("OVSimpleShadowFilter"),
-        {.inputKeys = {QStringLiteral("inputImage"), QStringLiteral("inputRadius"),
-                       QStringLiteral("inputDistance"), QStringLiteral("inputDirection"),
-                       QStringLiteral("inputColor")}});
-}
-
 Point OVSimpleShadowFilter::offset(double distance, double directionDegrees)
 {
     // Degrees clockwise from up are degrees counter-clockwise from the right of 90 - direction.

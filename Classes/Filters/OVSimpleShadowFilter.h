@@ -9,7 +9,6 @@ class OVSimpleShadowFilter : public OVFilter
 {
 public:
     explicit OVSimpleShadowFilter(const QString& className = QStringLiteral("OVSimpleShadowFilter"));
-    static void registerClass();
 
     // The shadow's offset for a distance and a direction.
     static pf::Point offset(double distance, double directionDegrees);

@@ -1,23 +1,12 @@
 #include "Platform/Image/AffineClampFilter.h"
 
-#include "Platform/Image/BuiltinFilterSupport.h"
-
 namespace pf {
 
-using namespace builtin;
+AffineClampFilter::AffineClampFilter() : TransformedImageFilter(QStringLiteral("CIAffineClamp")) {}
 
-AffineClampFilter::AffineClampFilter() : Filter(QStringLiteral("CIAffineClamp"))
+Image AffineClampFilter::beforeTransform(const Image& input) const
 {
-    declareInput(InputImageKey, imageAttributes());
-    declareInput(InputTransformKey, transformAttributes());
-}
-
-Image AffineClampFilter::outputImage() const
-{
-    const Image input = imageValue(InputImageKey);
-    if (input.isNull())
-        return Image();
-    return input.imageByClampingToExtent().imageByApplyingTransform(transformValue(InputTransformKey));
+    return input.imageByClampingToExtent();
 }
 
 } // namespace pf

@@ -38,20 +38,13 @@ void wrapInterval(double lo, double hi, double origin, double period, double& ou
 
 } // namespace
 
-AffineTileFilter::AffineTileFilter() : Filter(QStringLiteral("CIAffineTile"))
-{
-    declareInput(InputImageKey, imageAttributes());
-    declareInput(InputTransformKey, transformAttributes());
-}
+AffineTileFilter::AffineTileFilter() : TransformedImageFilter(QStringLiteral("CIAffineTile")) {}
 
-Image AffineTileFilter::outputImage() const
+Image AffineTileFilter::beforeTransform(const Image& input) const
 {
-    const Image input = imageValue(InputImageKey);
-    if (input.isNull())
-        return Image();
     const Rect tile = input.extent().integral();
     if (tile.isNull() || tile.isEmpty() || tile.isInfinite())
-        return input.imageByApplyingTransform(transformValue(InputTransformKey));
+        return input;
     static const Kernel kernel = kernelNamed(WrapText, QStringLiteral("wrapTile"));
     ApplyOptions options;
     options.definition = Rect::infinite();
@@ -64,9 +57,7 @@ Image AffineTileFilter::outputImage() const
         return Rect(x0, y0, x1 - x0, y1 - y0);
     };
     const Sampler sampler(onPixelGrid(input), Sampler::FilterMode::Nearest);
-    const Image plane =
-        kernel.apply({QVariant::fromValue(sampler), QVariant::fromValue(Vector::fromRect(tile))}, options);
-    return plane.imageByApplyingTransform(transformValue(InputTransformKey));
+    return kernel.apply({QVariant::fromValue(sampler), QVariant::fromValue(Vector::fromRect(tile))}, options);
 }
 
 } // namespace pf

@@ -1,16 +1,18 @@
 #pragma once
 
-#include "Platform/Image/Filter.h"
+#include "Platform/Image/TransformedImageFilter.h"
 
 namespace pf {
 
 // "CIAffineTile": the input's extent repeated over the whole plane, then transformed by
 // "inputTransform". The output is infinite.
-class AffineTileFilter : public Filter
+class AffineTileFilter : public TransformedImageFilter
 {
 public:
     AffineTileFilter();
-    Image outputImage() const override;
+
+protected:
+    Image beforeTransform(const Image& input) const override;
 };
 
 } // namespace pf

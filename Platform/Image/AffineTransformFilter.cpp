@@ -1,23 +1,13 @@
 #include "Platform/Image/AffineTransformFilter.h"
 
-#include "Platform/Image/BuiltinFilterSupport.h"
-
 namespace pf {
 
-using namespace builtin;
+AffineTransformFilter::AffineTransformFilter() : TransformedImageFilter(QStringLiteral("CIAffineTransform"))
+{}
 
-AffineTransformFilter::AffineTransformFilter() : Filter(QStringLiteral("CIAffineTransform"))
+Image AffineTransformFilter::beforeTransform(const Image& input) const
 {
-    declareInput(InputImageKey, imageAttributes());
-    declareInput(InputTransformKey, transformAttributes());
-}
-
-Image AffineTransformFilter::outputImage() const
-{
-    const Image input = imageValue(InputImageKey);
-    if (input.isNull())
-        return Image();
-    return input.imageByApplyingTransform(transformValue(InputTransformKey));
+    return input;
 }
 
 } // namespace pf

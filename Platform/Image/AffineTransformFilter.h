@@ -1,16 +1,18 @@
 #pragma once
 
-#include "Platform/Image/Filter.h"
+#include "Platform/Image/TransformedImageFilter.h"
 
 namespace pf {
 
 // "CIAffineTransform": the input under "inputTransform" (bilinear; reductions read a smoothed level, so
 // they do not alias). The extent is the bounding box of the transformed extent.
-class AffineTransformFilter : public Filter
+class AffineTransformFilter : public TransformedImageFilter
 {
 public:
     AffineTransformFilter();
-    Image outputImage() const override;
+
+protected:
+    Image beforeTransform(const Image& input) const override;
 };
 
 } // namespace pf

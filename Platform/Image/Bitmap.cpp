@@ -19,22 +19,15 @@ float luminance(float r, float g, float b)
     return 0.2126f * r + 0.7152f * g + 0.0722f * b;
 }
 
-uint8_t toByte(float v)
+// A value of 0 to 1 as the nearest whole number from 0 to the type's largest, clamped (NaN gives 0).
+template <typename Whole> Whole toWhole(float v)
 {
+    constexpr Whole top = std::numeric_limits<Whole>::max();
     if (!(v > 0.0f))
         return 0;
     if (v >= 1.0f)
-        return 255;
-    return static_cast<uint8_t>(std::lround(v * 255.0f));
-}
-
-uint16_t toWord(float v)
-{
-    if (!(v > 0.0f))
-        return 0;
-    if (v >= 1.0f)
-        return 65535;
-    return static_cast<uint16_t>(std::lround(v * 65535.0f));
+        return top;
+    return static_cast<Whole>(std::lround(v * float(top)));
 }
 
 } // namespace
@@ -149,7 +142,7 @@ Bitmap Bitmap::converted(Format format) const
                 } else {
                     const auto* f = reinterpret_cast<const float*>(src);
                     for (int i = 0; i < n; ++i)
-                        q[i] = toByte(f[i]);
+                        q[i] = toWhole<uint8_t>(f[i]);
                 }
             }
         };
@@ -167,7 +160,7 @@ Bitmap Bitmap::converted(Format format) const
             switch (format) {
             case Format::RGBA8:
                 for (int i = 0; i < 4; ++i)
-                    q[i] = toByte(c[i]);
+                    q[i] = toWhole<uint8_t>(c[i]);
                 break;
             case Format::RGBAf:
                 std::memcpy(q, c, 16);
@@ -179,10 +172,10 @@ Bitmap Bitmap::converted(Format format) const
                 break;
             }
             case Format::Gray8:
-                q[0] = toByte(luminance(c[0], c[1], c[2]));
+                q[0] = toWhole<uint8_t>(luminance(c[0], c[1], c[2]));
                 break;
             case Format::Gray16: {
-                const uint16_t v = toWord(luminance(c[0], c[1], c[2]));
+                const uint16_t v = toWhole<uint16_t>(luminance(c[0], c[1], c[2]));
                 std::memcpy(q, &v, 2);
                 break;
             }

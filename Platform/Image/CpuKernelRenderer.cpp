@@ -5,6 +5,7 @@
 #include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/KernelData.h"
 #include "Platform/Image/KernelMath.h"
+#include "Platform/Image/PixelRects.h"
 #include "Platform/Image/RenderStatistics.h"
 
 #include <algorithm>
@@ -36,50 +37,11 @@ std::atomic<bool> driverKnown{false};
 // A device a test pretends to have: 0 none, 1 a graphics card, 2 a software rasterizer.
 std::atomic<int> pretendedDevice{0};
 
-bool isFiniteRect(const Rect& r)
-{
-    return !r.isNull() && !r.isInfinite() && std::isfinite(r.minX()) && std::isfinite(r.maxX()) &&
-           std::isfinite(r.minY()) && std::isfinite(r.maxY()) && std::abs(r.minX()) < 1e9 &&
-           std::abs(r.maxX()) < 1e9 && std::abs(r.minY()) < 1e9 && std::abs(r.maxY()) < 1e9;
-}
-
-Rect roundOut(const Rect& r)
-{
-    if (r.isNull() || r.isInfinite())
-        return r;
-    const double x0 = std::floor(r.minX()), y0 = std::floor(r.minY());
-    return Rect(x0, y0, std::ceil(r.maxX()) - x0, std::ceil(r.maxY()) - y0);
-}
-
-// The pixels whose centres lie in a rectangle, edges included (as a pass computes them).
-Rect pixelsCentredIn(const Rect& r)
-{
-    if (r.isNull() || r.isInfinite())
-        return r;
-    const double x0 = std::ceil(r.minX() - 0.5), x1 = std::floor(r.maxX() - 0.5) + 1;
-    const double y0 = std::ceil(r.minY() - 0.5), y1 = std::floor(r.maxY() - 0.5) + 1;
-    if (x1 <= x0 || y1 <= y0)
-        return Rect::null();
-    return Rect(x0, y0, x1 - x0, y1 - y0);
-}
-
-Rect project(const Rect& r, const Rect& bounds)
-{
-    if (r.isNull() || bounds.isNull())
-        return Rect::null();
-    if (bounds.isInfinite())
-        return r;
-    const double x0 = std::clamp(r.minX(), bounds.minX(), bounds.maxX());
-    const double x1 = std::clamp(r.maxX(), bounds.minX(), bounds.maxX());
-    const double y0 = std::clamp(r.minY(), bounds.minY(), bounds.maxY());
-    const double y1 = std::clamp(r.maxY(), bounds.minY(), bounds.maxY());
-    return Rect(x0, y0, x1 - x0, y1 - y0);
-}
-
-Rect areaOf(const ImageNode& node)
-{
-    return node.domain.intersected(node.extent);
-}
+using PixelRects::areaOf;
+using PixelRects::isFinite;
+using PixelRects::pixelsCentredIn;
+using PixelRects::project;
+using PixelRects::roundOut;
 
 struct Stage
 {
@@ -657,7 +619,7 @@ bool readsNoGreen(const Chain& chain, const Rect& roi)
         if (!chain.node)
             return false;
         const Rect reach = propagate(chain, roi); // bilinear reads included, clamps projected
-        return reach.isNull() || (isFiniteRect(reach) && greenIsZeroIn(chain.node->bitmap, reach));
+        return reach.isNull() || (isFinite(reach) && greenIsZeroIn(chain.node->bitmap, reach));
     }
     default:
         return false;
@@ -694,7 +656,7 @@ bool plan(Tile& tile, const Rect& rect)
                 const Rect own = roundOut(roi.intersected(areaOf(*member.node)));
                 if (own.isNull() || own.isEmpty())
                     continue;
-                if (!isFiniteRect(own) || !visit(chain.target, own))
+                if (!isFinite(own) || !visit(chain.target, own))
                     return false;
                 continue;
             }
@@ -712,7 +674,7 @@ bool plan(Tile& tile, const Rect& rect)
             i == count - 1 ? rect : roundOut(tile.required[size_t(i)].intersected(areaOf(*node.node)));
         if (area.isNull() || area.isEmpty())
             continue;
-        if (!isFiniteRect(area))
+        if (!isFinite(area))
             return false;
         if (node.kernel) {
             if (!visit(i, area))
@@ -1969,7 +1931,7 @@ void CpuKernelRenderer::recordCosts(quint64 signature, const PathCosts& costs)
 
 double CpuKernelRenderer::maskedShare(const ImageNodePtr& root, const Rect& rect)
 {
-    if (!root || !canRender(*root) || !isFiniteRect(rect) || rect.isEmpty())
+    if (!root || !canRender(*root) || !isFinite(rect) || rect.isEmpty())
         return 0;
     Graph graph;
     countReaders(root, graph);

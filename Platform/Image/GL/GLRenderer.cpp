@@ -6,6 +6,7 @@
 #include "Platform/Image/GL/GLProgramBuilder.h"
 #include "Platform/Image/GL/GLSamplerChain.h"
 #include "Platform/Image/KernelData.h"
+#include "Platform/Image/PixelRects.h"
 #include "Platform/Image/RenderStatistics.h"
 
 #include <GLES3/gl32.h>
@@ -44,6 +45,12 @@ constexpr size_t SoftwareIdlePoolBudget = size_t(16) << 20;
 constexpr size_t PoolBudget = size_t(256) << 20;
 constexpr size_t PassTextureBudget = size_t(1) << 30;
 
+using PixelRects::areaOf;
+using PixelRects::isFinite;
+using PixelRects::pixelsCentredIn;
+using PixelRects::project;
+using PixelRects::roundOut;
+
 void toMat3(const AffineTransform& t, float out[9])
 {
     out[0] = float(t.a);
@@ -57,36 +64,6 @@ void toMat3(const AffineTransform& t, float out[9])
     out[8] = 1;
 }
 
-bool isFinite(const Rect& r)
-{
-    return !r.isNull() && !r.isInfinite() && std::isfinite(r.minX()) && std::isfinite(r.maxX()) &&
-           std::isfinite(r.minY()) && std::isfinite(r.maxY()) && std::abs(r.minX()) < 1e9 &&
-           std::abs(r.maxX()) < 1e9 && std::abs(r.minY()) < 1e9 && std::abs(r.maxY()) < 1e9;
-}
-
-// The pixels whose centres a rectangle needs, as whole pixels.
-Rect roundOut(const Rect& r)
-{
-    if (r.isNull() || r.isInfinite())
-        return r;
-    const double x0 = std::floor(r.minX()), y0 = std::floor(r.minY());
-    const double x1 = std::ceil(r.maxX()), y1 = std::ceil(r.maxY());
-    return Rect(x0, y0, x1 - x0, y1 - y0);
-}
-
-// The pixels whose centres lie in a rectangle, edges included: a pixel is a sample at its centre, and
-// a centre on the edge of an image's domain is inside it, on every side alike.
-Rect pixelsCentredIn(const Rect& r)
-{
-    if (r.isNull() || r.isInfinite())
-        return r;
-    const double x0 = std::ceil(r.minX() - 0.5), x1 = std::floor(r.maxX() - 0.5) + 1;
-    const double y0 = std::ceil(r.minY() - 0.5), y1 = std::floor(r.maxY() - 0.5) + 1;
-    if (x1 <= x0 || y1 <= y0)
-        return Rect::null();
-    return Rect(x0, y0, x1 - x0, y1 - y0);
-}
-
 Rect alignTo(const Rect& r, int block)
 {
     if (block <= 1 || r.isNull())
@@ -95,25 +72,6 @@ Rect alignTo(const Rect& r, int block)
     const double x0 = std::floor(r.minX() / b) * b, y0 = std::floor(r.minY() / b) * b;
     const double x1 = std::ceil(r.maxX() / b) * b, y1 = std::ceil(r.maxY() / b) * b;
     return Rect(x0, y0, x1 - x0, y1 - y0);
-}
-
-// Where points of a rectangle end up when clamped into `bounds`.
-Rect project(const Rect& r, const Rect& bounds)
-{
-    if (r.isNull() || bounds.isNull())
-        return Rect::null();
-    if (bounds.isInfinite())
-        return r;
-    const double x0 = std::clamp(r.minX(), bounds.minX(), bounds.maxX());
-    const double x1 = std::clamp(r.maxX(), bounds.minX(), bounds.maxX());
-    const double y0 = std::clamp(r.minY(), bounds.minY(), bounds.maxY());
-    const double y1 = std::clamp(r.maxY(), bounds.minY(), bounds.maxY());
-    return Rect(x0, y0, x1 - x0, y1 - y0);
-}
-
-Rect areaOf(const ImageNode& node)
-{
-    return node.domain.intersected(node.extent);
 }
 
 std::shared_ptr<const KernelData> copyKernel()

@@ -1,5 +1,7 @@
 #include "Platform/Image/GL/GLThread.h"
 
+#include "Platform/Image/GL/EGLDisplayChoice.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <QCoreApplication>
@@ -50,13 +52,7 @@ EGLDisplay sharedDisplay(QString* failure)
     static EGLDisplay display = EGL_NO_DISPLAY;
     static QString reason;
     std::call_once(once, [] {
-        auto getPlatformDisplay =
-            reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-        EGLDisplay candidate = EGL_NO_DISPLAY;
-        if (getPlatformDisplay)
-            candidate = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-        if (candidate == EGL_NO_DISPLAY)
-            candidate = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+        const EGLDisplay candidate = headlessDisplayCandidate();
         if (candidate == EGL_NO_DISPLAY) {
             reason = QStringLiteral("no EGL display is available");
             return;

@@ -1,5 +1,7 @@
 #include "Platform/Image/GL/SceneRasterizerContext.h"
 
+#include "Platform/Image/GL/EGLDisplayChoice.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <cstring>
@@ -33,16 +35,8 @@ const Display& defaultDisplay()
 {
     static std::once_flag once;
     static Display display;
-    std::call_once(once, [] {
-        auto getPlatformDisplay =
-            reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-        EGLDisplay candidate = EGL_NO_DISPLAY;
-        if (getPlatformDisplay)
-            candidate = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-        if (candidate == EGL_NO_DISPLAY)
-            candidate = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-        display = initialised(candidate, QStringLiteral("EGL display"));
-    });
+    std::call_once(once,
+                   [] { display = initialised(headlessDisplayCandidate(), QStringLiteral("EGL display")); });
     return display;
 }
 

@@ -329,6 +329,30 @@ TEST(OVGradientMultiplyFilter, SpansTheExtentAlongItsAngle)
     }
 }
 
+// A copy takes its values as they are, not through setValue: the strip drawn of the gradient, and what
+// the filter hands it on to, must come along with it.
+TEST(OVGradientStripFilter, CopiesDrawWithTheOriginalsStrip)
+{
+    const Grid greys = Grid::from(8, 4, [](int x, int) {
+        const float v = x / 7.0f;
+        return Pixel{v, v, v, 1};
+    });
+    const Gradient redToBlue(Color(1, 0, 0, 1), Color(0, 0, 1, 1));
+    for (const char* name : {"OVGradientMapFilter", "OVGradientMultiplyFilter"}) {
+        auto original = made(
+            name, {{"inputImage", var(greys.image())}, {"inputGradient", QVariant::fromValue(redToBlue)}});
+        const FilterPtr copy = original->copy();
+        ASSERT_TRUE(copy) << name;
+        const Grid expected = Grid::rendered(output(original), 8, 4);
+        EXPECT_EQ(difference(Grid::rendered(output(copy), 8, 4), expected), 0.0f) << name;
+        // The copy's strip is not the default gradient's.
+        EXPECT_GT(difference(Grid::rendered(output(made(name, {{"inputImage", var(greys.image())}})), 8, 4),
+                             expected),
+                  0.1f)
+            << name;
+    }
+}
+
 TEST(OVDimmedBWFilter, SharedAndDimmed)
 {
     const auto shared = OVDimmedBWFilter::sharedDimmedBWFilter();

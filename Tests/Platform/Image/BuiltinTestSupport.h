@@ -86,18 +86,7 @@ inline double tiledDifference(const pf::Image& image, const pf::Rect& rect)
     (void)configured;
     const auto a = context().render(image, rect, pf::Bitmap::Format::RGBAf);
     const auto b = tiled.render(image, rect, pf::Bitmap::Format::RGBAf);
-    if (!a || !b)
-        return 1e30;
-    double worst = 0;
-    for (int y = 0; y < a->height(); ++y)
-        for (int x = 0; x < a->width(); ++x) {
-            float p[4], q[4];
-            a->pixel(x, y, p);
-            b->pixel(x, y, q);
-            for (int i = 0; i < 4; ++i)
-                worst = std::max(worst, double(std::abs(p[i] - q[i])));
-        }
-    return worst;
+    return a && b ? largestDifference(*a, *b) : 1e30;
 }
 
 } // namespace pftest

@@ -28,20 +28,6 @@ Image behindAKernel(const Image& image)
     return copy.apply({QVariant::fromValue(image)}, options);
 }
 
-float largestDifference(const Bitmap& a, const Bitmap& b)
-{
-    float worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            float p[4], q[4];
-            a.pixel(x, y, p);
-            b.pixel(x, y, q);
-            for (int i = 0; i < 4; ++i)
-                worst = std::max(worst, std::abs(p[i] - q[i]));
-        }
-    return worst;
-}
-
 // Noise over smooth gradients, as photos are, opaque.
 Bitmap photo(int width, int height, Bitmap::Format format, float noise)
 {

@@ -93,15 +93,6 @@ Rendered render(const Image& image, const Rect& rect, bool fusion)
     return out;
 }
 
-float largestDifference(const Bitmap& a, const Bitmap& b)
-{
-    float worst = 0;
-    for (size_t i = 0; i < a.byteCount() / 4; ++i)
-        worst = std::max(worst, std::abs(reinterpret_cast<const float*>(a.data())[i] -
-                                         reinterpret_cast<const float*>(b.data())[i]));
-    return worst;
-}
-
 } // namespace
 
 TEST(Fusion, KeepsThePixelsAndFusesOnlyWhatIsReadOnceInPlace)

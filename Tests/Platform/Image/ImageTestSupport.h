@@ -9,7 +9,9 @@
 #include <QByteArray>
 #include <QImage>
 #include <QImageWriter>
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <random>
 
@@ -46,6 +48,21 @@ inline std::array<float, 4> at(const pf::Bitmap& bitmap, int x, int y)
     std::array<float, 4> c{};
     bitmap.pixel(x, bitmap.height() - 1 - y, c.data());
     return c;
+}
+
+// The largest difference of any channel at any pixel between two bitmaps of the same size.
+inline float largestDifference(const pf::Bitmap& a, const pf::Bitmap& b)
+{
+    float worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            float p[4], q[4];
+            a.pixel(x, y, p);
+            b.pixel(x, y, q);
+            for (int i = 0; i < 4; ++i)
+                worst = std::max(worst, std::abs(p[i] - q[i]));
+        }
+    return worst;
 }
 
 inline pf::Kernel kernel(const char* text)

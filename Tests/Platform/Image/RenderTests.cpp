@@ -199,16 +199,7 @@ TEST(Render, TiledRenderEqualsUntiledRender)
     const auto a = whole.render(recipe, area, Bitmap::Format::RGBAf);
     const auto b = tiled.render(recipe, area, Bitmap::Format::RGBAf);
     ASSERT_TRUE(a && b);
-    float worst = 0;
-    for (int y = 0; y < a->height(); ++y)
-        for (int x = 0; x < a->width(); ++x) {
-            float p[4], q[4];
-            a->pixel(x, y, p);
-            b->pixel(x, y, q);
-            for (int i = 0; i < 4; ++i)
-                worst = std::max(worst, std::abs(p[i] - q[i]));
-        }
-    EXPECT_LT(worst, 1e-5f);
+    EXPECT_LT(largestDifference(*a, *b), 1e-5f);
 
     const auto a8 = whole.render(recipe, area, Bitmap::Format::RGBA8);
     const auto b8 = tiled.render(recipe, area, Bitmap::Format::RGBA8);
