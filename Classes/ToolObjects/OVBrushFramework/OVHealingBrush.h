@@ -1,7 +1,6 @@
 #pragma once
 
-#include "Classes/ToolObjects/OVBrushFramework/OVAdditionalBrushProtocol.h"
-#include "Classes/ToolObjects/OVBrushFramework/OVStoredBrushState.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVStoredAdditionalBrushState.h"
 
 #include "Platform/Image/Bitmap.h"
 
@@ -15,7 +14,7 @@ class OVInpaintingFilter;
 // fills only the part its segment painted (and reads only the margin the fill needs around it), taking
 // what earlier steps healed as its surroundings, and keeps the result as pixels. imageForMask computes
 // the final healed pixels at the photo's resolution, cut to the stroke.
-class OVHealingBrush : public OVStoredBrushState<OVAdditionalBrushProtocol>
+class OVHealingBrush : public OVStoredAdditionalBrushState
 {
 public:
     // Loads the skin texture (without it, logged, the fill has no texture) and makes the filter.
@@ -36,12 +35,9 @@ public:
     pf::Image image() const override;
     void setStartImage(const pf::Image& image) override;
     void setBackgroundImage(const pf::Image& image) override;
-    pf::Image maskImage() const override { return m_maskImage; }
     // The stroke's mask in the stroke encoding; the fill covers the stroke alone ("extractStroke").
     void setMaskImage(const pf::Image& image) override;
-    pf::Image startMaskImage() const override { return m_startMaskImage; }
     void setStartMaskImage(const pf::Image& image) override;
-    double faceWidth() const override { return m_faceWidth; }
     // Scales the skin texture so that one tile spans 30 % of the face's width (half the background's
     // width stands in for a face that is not known).
     void setFaceWidth(double width) override;
@@ -70,6 +66,7 @@ public:
     pf::Rect lastStepReadArea() const { return m_lastStepReadArea; }
 
 private:
+    static pf::Image stockSkinPatch();
     void updateInputImage();
     void applyMask();
     // The square around the segments from the last point through `points`, in live mask pixels.
@@ -94,8 +91,6 @@ private:
     pf::Image m_skinPatch;
     std::shared_ptr<OVInpaintingFilter> m_inpaintingFilter;
     double m_lastSkinScale = 0;
-    pf::Image m_maskImage;
-    pf::Image m_startMaskImage;
     pf::Rect m_strokeBounds = pf::Rect::null(); // normalised points of the stroke
     pf::Point m_lastPoint;                      // the last point, normalised ...
     bool m_hasLastPoint = false;                // ... once there is one
