@@ -38,6 +38,7 @@ public:
     // The stroke's mask in the stroke encoding; the fill covers the stroke alone ("extractStroke").
     void setMaskImage(const pf::Image& image) override;
     void setStartMaskImage(const pf::Image& image) override;
+    double faceWidth() const override { return m_faceWidth; }
     // Scales the skin texture so that one tile spans 30 % of the face's width (half the background's
     // width stands in for a face that is not known).
     void setFaceWidth(double width) override;

@@ -24,6 +24,7 @@ public:
 
     // The start image with the iris at the last point; the start image before the first point.
     pf::Image image() const override;
+    double faceWidth() const override { return m_faceWidth; }
 
     bool hasDirtyRect() const override { return true; }
     pf::Rect dirtyRect() const override { return m_dirtyRect; }

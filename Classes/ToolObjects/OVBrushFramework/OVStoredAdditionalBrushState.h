@@ -4,7 +4,7 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVStoredBrushState.h"
 
 // The part of an additional brush that is only held: what every mask brush keeps, plus the stroke's
-// mask and the mask it started from, kept as set. A brush that does more when one of them is set
+// mask and the mask it started from, kept as set. A brush that does more when one of the masks is set
 // overrides that setter.
 class OVStoredAdditionalBrushState : public OVStoredBrushState<OVAdditionalBrushProtocol>
 {
@@ -13,7 +13,6 @@ public:
     void setMaskImage(const pf::Image& image) override { m_maskImage = image; }
     pf::Image startMaskImage() const override { return m_startMaskImage; }
     void setStartMaskImage(const pf::Image& image) override { m_startMaskImage = image; }
-    double faceWidth() const override { return m_faceWidth; }
 
 protected:
     // The stock picture `name`.`type` among the resources. Where it is missing or unreadable the
