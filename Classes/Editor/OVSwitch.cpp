@@ -48,28 +48,10 @@ void OVSwitch::tellDelegate(OVSwitchDelegate& delegate, bool state)
     delegate.ovSwitchDidChangeState(this, state);
 }
 
-void OVSwitch::setLogoPlacementLeft(bool left)
-{
-    m_logoPlacementLeft = left;
-    updateFrame();
-}
-
 void OVSwitch::setDrawsBackground(bool draws)
 {
     m_drawsBackground = draws;
     m_border = draws ? (sizeOf(panelBackground).width - sizeOf(bezelName(true)).width) / 2 : 0;
-    updateFrame();
-}
-
-void OVSwitch::setOnImage(const QImage& image)
-{
-    m_onImage = image;
-    updateFrame();
-}
-
-void OVSwitch::setOffImage(const QImage& image)
-{
-    m_offImage = image;
     updateFrame();
 }
 

@@ -21,13 +21,13 @@ public:
     explicit OVSwitch(const pf::Rect& frame = pf::Rect(), QWidget* parent = nullptr);
 
     bool logoPlacementLeft() const { return m_logoPlacementLeft; }
-    void setLogoPlacementLeft(bool left);
+    void setLogoPlacementLeft(bool left) { setSizing(m_logoPlacementLeft, left); }
     bool drawsBackground() const { return m_drawsBackground; }
     void setDrawsBackground(bool draws);
     QImage onImage() const { return m_onImage; }
-    void setOnImage(const QImage& image);
+    void setOnImage(const QImage& image) { setSizing(m_onImage, image); }
     QImage offImage() const { return m_offImage; }
-    void setOffImage(const QImage& image);
+    void setOffImage(const QImage& image) { setSizing(m_offImage, image); }
     // Sizes the frame (keeping its origin) to the bezel and pictograms and places the knob.
     void updateFrame() override;
 
@@ -43,6 +43,12 @@ protected:
     void tellDelegate(OVSwitchDelegate& delegate, bool state) override;
 
 private:
+    // A setting the switch's size follows: stores it and sizes the switch again.
+    template <typename T> void setSizing(T& setting, const T& value)
+    {
+        setting = value;
+        updateFrame();
+    }
     QImage m_onImage, m_offImage;
     double m_border = 0;
     bool m_logoPlacementLeft = false;

@@ -93,24 +93,6 @@ void OVHealingBrush::registerClass()
                                               [] { return std::make_shared<OVHealingBrush>(); });
 }
 
-void OVHealingBrush::setStartImage(const Image& image)
-{
-    m_startImage = image;
-    updateInputImage();
-}
-
-void OVHealingBrush::setBackgroundImage(const Image& image)
-{
-    m_backgroundImage = image;
-    updateInputImage();
-}
-
-void OVHealingBrush::setStartMaskImage(const Image& image)
-{
-    m_startMaskImage = image;
-    updateInputImage();
-}
-
 void OVHealingBrush::updateInputImage()
 {
     // Pixels healed by earlier strokes show where the layer's mask already covers them.

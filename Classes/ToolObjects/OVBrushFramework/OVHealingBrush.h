@@ -33,11 +33,11 @@ public:
     // The healed picture: in preview quality what the steps healed so far over the input, else built
     // afresh at every call.
     pf::Image image() const override;
-    void setStartImage(const pf::Image& image) override;
-    void setBackgroundImage(const pf::Image& image) override;
+    void setStartImage(const pf::Image& image) override { setInputPart(m_startImage, image); }
+    void setBackgroundImage(const pf::Image& image) override { setInputPart(m_backgroundImage, image); }
     // The stroke's mask in the stroke encoding; the fill covers the stroke alone ("extractStroke").
     void setMaskImage(const pf::Image& image) override;
-    void setStartMaskImage(const pf::Image& image) override;
+    void setStartMaskImage(const pf::Image& image) override { setInputPart(m_startMaskImage, image); }
     double faceWidth() const override { return m_faceWidth; }
     // Scales the skin texture so that one tile spans 30 % of the face's width (half the background's
     // width stands in for a face that is not known).
@@ -69,6 +69,12 @@ public:
 private:
     static pf::Image stockSkinPatch();
     void updateInputImage();
+    // An image the fill's input is made from: stores it and makes the input again.
+    void setInputPart(pf::Image& part, const pf::Image& image)
+    {
+        part = image;
+        updateInputImage();
+    }
     void applyMask();
     // The square around the segments from the last point through `points`, in live mask pixels.
     pf::Rect segmentRegion(const std::vector<pf::Point>& points) const;
