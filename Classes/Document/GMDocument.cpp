@@ -3,7 +3,7 @@
 #include "Classes/Document/GMChainRenderer.h"
 #include "Classes/Document/GMDocumentArchive.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
-#include "Classes/Document/OVBundleManager.h"
+#include "Classes/Framework/OVImageWriter.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/GMConverter.h"
 #include "Classes/ToolObjects/GMEffectBlueprint.h"
@@ -133,7 +133,7 @@ QString GMDocument::autosavingFileType() const
 
 bool GMDocument::canSaveInPlace() const
 {
-    return fileType() == GMDocumentPackage::typeName || OVBundleManager::writesUnderTheSameName(fileURL());
+    return fileType() == GMDocumentPackage::typeName || OVImageWriter::writesUnderTheSameName(fileURL());
 }
 
 QStringList GMDocument::writableTypesForSaveOperation(SaveOperation) const
@@ -1078,7 +1078,7 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
                 target = path;
                 return GMPhotoFile::encode(*picture, photoKind, &encodeError);
             }
-            return OVBundleManager::encodedImage(*picture, path, &encodeError, &target);
+            return OVImageWriter::encodedImage(*picture, path, &encodeError, &target);
         });
         snapshot->contents.preview = GMChainRenderer::fittedInside(*picture, GMChainRenderer::previewSide);
     }

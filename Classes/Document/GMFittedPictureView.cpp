@@ -1,10 +1,12 @@
 #include "Classes/Document/GMFittedPictureView.h"
 
+#include "Platform/Image/Image.h"
 #include "Platform/UI/AttributedString.h"
 #include "Platform/UI/Drawing.h"
 
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 using namespace pf;
 
@@ -42,4 +44,13 @@ void GMFittedPictureView::drawRect(QPainter& painter, const Rect&)
     const double w = m_picture.width() * scale;
     const double h = m_picture.height() * scale;
     drawImage(painter, m_picture, Rect(inner.midX() - w / 2, inner.midY() - h / 2, w, h));
+}
+
+bool GMFittedPictureView::isShowable(const pf::Image& image)
+{
+    if (image.isNull())
+        return false;
+    const Rect extent = image.extent();
+    return !extent.isNull() && !extent.isInfinite() && std::isfinite(extent.width()) &&
+           std::isfinite(extent.height()) && extent.width() >= 1 && extent.height() >= 1;
 }

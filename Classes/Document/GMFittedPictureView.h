@@ -5,6 +5,10 @@
 #include <QImage>
 #include <QString>
 
+namespace pf {
+class Image;
+}
+
 // A preview window's picture: fitted (never enlarged) and centred on a dark ground inside the view's
 // margins, above a darker bar of buttons along its foot; without a picture, a grey line that says why.
 class GMFittedPictureView : public pf::View
@@ -19,6 +23,9 @@ public:
     GMFittedPictureView(const pf::Rect& frame, double barHeight, Margins margins, const QString& noPicture);
 
     void setPicture(const QImage& picture);
+    // Whether an engine image can be rendered to a picture to show: its extent finite and at least a
+    // pixel each way.
+    static bool isShowable(const pf::Image& image);
     void drawRect(QPainter& painter, const pf::Rect& dirtyRect) override;
 
 private:

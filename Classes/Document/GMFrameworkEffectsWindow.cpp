@@ -51,15 +51,6 @@ GMFrameworkEffectsWindow::Handler& pictureHandler()
     return handler;
 }
 
-bool hasFiniteArea(const Image& image)
-{
-    if (image.isNull())
-        return false;
-    const Rect extent = image.extent();
-    return !extent.isNull() && !extent.isInfinite() && std::isfinite(extent.width()) &&
-           std::isfinite(extent.height()) && extent.width() >= 1 && extent.height() >= 1;
-}
-
 template <typename T> T* part(const Interface& interface, const QString& outlet)
 {
     return dynamic_cast<T*>(interface.outlets.value(outlet).data());
@@ -269,7 +260,7 @@ GMFrameworkEffectsWindow::~GMFrameworkEffectsWindow()
 
 Image GMFrameworkEffectsWindow::fitted(const Image& picture, double largestSide)
 {
-    if (!hasFiniteArea(picture))
+    if (!GMFittedPictureView::isShowable(picture))
         return {};
     const Rect extent = picture.extent();
     const double scale = std::min({largestSide / extent.width(), largestSide / extent.height(), 1.0});
@@ -440,8 +431,9 @@ void GMFrameworkEffectsWindow::previewEffect(std::unique_ptr<OVEffect> effect)
 void GMFrameworkEffectsWindow::setInputImage(const Image& image)
 {
     m_output = image;
-    m_shown =
-        hasFiniteArea(image) ? RenderContext::shared()->renderToQImage(image, image.extent()) : QImage();
+    m_shown = GMFittedPictureView::isShowable(image)
+                  ? RenderContext::shared()->renderToQImage(image, image.extent())
+                  : QImage();
     m_pictureView->setPicture(m_shown);
 }
 

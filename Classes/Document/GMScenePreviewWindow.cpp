@@ -28,15 +28,6 @@ constexpr double cardWidth = 1.2; // half scene widths
 constexpr double cardHeightShare = 0.8;
 constexpr double barHeight = 44;
 
-bool hasFiniteExtent(const Image& image)
-{
-    if (image.isNull())
-        return false;
-    const Rect extent = image.extent();
-    return !extent.isNull() && !extent.isInfinite() && std::isfinite(extent.width()) &&
-           std::isfinite(extent.height()) && extent.width() >= 1 && extent.height() >= 1;
-}
-
 // The image scaled to exactly that size, its extent at the origin.
 Image scaledTo(const Image& image, double width, double height)
 {
@@ -52,7 +43,7 @@ GMScenePreviewWindow::GMScenePreviewWindow(const Image& background, const Image&
 {
     // The scene takes the background's size, within bounds that keep a render quick.
     m_size = Size(1024, 768);
-    if (hasFiniteExtent(background)) {
+    if (GMFittedPictureView::isShowable(background)) {
         const Rect extent = background.extent();
         const double scale =
             std::min({largestSceneWidth / extent.width(), largestSceneHeight / extent.height(), 1.0});
@@ -101,7 +92,7 @@ QVariantMap GMScenePreviewWindow::cardSprite(const Image& picture, const Size& s
     QVariantMap card{{QStringLiteral("rotation.x"), 8.0},
                      {QStringLiteral("rotation.y"), -25.0},
                      {QStringLiteral("size.width"), cardWidth}};
-    if (!hasFiniteExtent(picture))
+    if (!GMFittedPictureView::isShowable(picture))
         return card;
     const Rect extent = picture.extent();
     double width = cardWidth;

@@ -40,33 +40,11 @@ void alertFailure(const QString& path, const QString& reason)
 
 } // namespace
 
-OVBundleManager::ImageTarget OVBundleManager::targetForPath(const QString& path, bool hasAlpha)
-{
-    return OVImageWriter::targetForPath(path, hasAlpha);
-}
-
-bool OVBundleManager::writesUnderTheSameName(const QString& path)
-{
-    return OVImageWriter::writesUnderTheSameName(path);
-}
-
-QByteArray OVBundleManager::encodedImage(const pf::Bitmap& bitmap, const QString& path, QString* errorMessage,
-                                         QString* writtenPath)
-{
-    return OVImageWriter::encodedImage(bitmap, path, errorMessage, writtenPath);
-}
-
-bool OVBundleManager::writeImage(const pf::Bitmap& bitmap, const QString& path, QString* errorMessage,
-                                 QString* writtenPath)
-{
-    return OVImageWriter::writeImage(bitmap, path, errorMessage, writtenPath);
-}
-
 bool OVBundleManager::saveBitmapRep(const pf::Bitmap& bitmap, const QString& path)
 {
     QString error;
     QString written;
-    if (writeImage(bitmap, path, &error, &written))
+    if (OVImageWriter::writeImage(bitmap, path, &error, &written))
         return true;
     pf::error(error);
     alertFailure(written.isEmpty() ? path : written, error);

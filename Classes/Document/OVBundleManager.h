@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Classes/Framework/OVImageWriter.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Image.h"
 
@@ -19,20 +18,8 @@ class OVBundleManager
 public:
     OVBundleManager() = delete;
 
-    // Where and how an image named `path` is written (see OVImageWriter, which does the writing).
-    using ImageTarget = OVImageWriter::ImageTarget;
-    static ImageTarget targetForPath(const QString& path, bool hasAlpha);
-    // Whether a picture named `path` is written under that very name (see targetForPath).
-    static bool writesUnderTheSameName(const QString& path);
-
-    // The picture encoded as it would be written to `path` (into `writtenPath`); empty with a message
-    // when it cannot be.
-    static QByteArray encodedImage(const pf::Bitmap& bitmap, const QString& path, QString* errorMessage,
-                                   QString* writtenPath);
-    // Encodes and writes atomically; false with a message (no alert). `writtenPath` is the file written.
-    static bool writeImage(const pf::Bitmap& bitmap, const QString& path, QString* errorMessage = nullptr,
-                           QString* writtenPath = nullptr);
-    // As writeImage, but a failure is told to the user in an alert ("Could not save File").
+    // As OVImageWriter::writeImage (which picks the format, encodes and writes), but a failure is told
+    // to the user in an alert ("Could not save File").
     static bool saveBitmapRep(const pf::Bitmap& bitmap, const QString& path);
     static bool saveImage(const QImage& image, const QString& path);
     // Renders the recipe over its extent first (a recipe of infinite extent cannot be saved).

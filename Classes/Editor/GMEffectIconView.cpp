@@ -59,24 +59,6 @@ void GMEffectIconView::setFilterName(const QString& name)
     m_filterNameDict = QVariantMap{{kNameKey, name}};
 }
 
-void GMEffectIconView::setDisplayName(const QString& name)
-{
-    m_displayName = name;
-    setNeedsDisplay();
-}
-
-void GMEffectIconView::setBeforeIcon(const QImage& image)
-{
-    m_beforeIcon = image;
-    setNeedsDisplay();
-}
-
-void GMEffectIconView::setAfterIcon(const QImage& image)
-{
-    m_afterIcon = image;
-    setNeedsDisplay();
-}
-
 QString GMEffectIconView::description() const
 {
     return QStringLiteral("<GMEffectIconView: %1>: %2")

@@ -10,36 +10,6 @@ GMPanelLabel::GMPanelLabel(const pf::Rect& frame, QWidget* parent)
     setTransparentForMouse(true);
 }
 
-void GMPanelLabel::setText(const QString& text)
-{
-    m_text = text;
-    setNeedsDisplay();
-}
-
-void GMPanelLabel::setFont(const QFont& font)
-{
-    m_font = font;
-    setNeedsDisplay();
-}
-
-void GMPanelLabel::setTextColor(const QColor& color)
-{
-    m_color = color;
-    setNeedsDisplay();
-}
-
-void GMPanelLabel::setWraps(bool wraps)
-{
-    m_wraps = wraps;
-    setNeedsDisplay();
-}
-
-void GMPanelLabel::setShadow(const std::optional<pf::Shadow>& shadow)
-{
-    m_shadow = shadow;
-    setNeedsDisplay();
-}
-
 pf::AttributedString GMPanelLabel::attributed() const
 {
     pf::AttributedString string(m_text, {m_font, m_color});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/Editor/OVRedisplay.h"
 #include "Platform/UI/AttributedString.h"
 #include "Platform/UI/View.h"
 
@@ -14,11 +15,11 @@ public:
     explicit GMPanelLabel(const pf::Rect& frame = pf::Rect(), QWidget* parent = nullptr);
 
     QString text() const { return m_text; }
-    void setText(const QString& text);
-    void setFont(const QFont& font);
-    void setTextColor(const QColor& color);
-    void setWraps(bool wraps);
-    void setShadow(const std::optional<pf::Shadow>& shadow);
+    void setText(const QString& text) { setDrawnValue(*this, m_text, text); }
+    void setFont(const QFont& font) { setDrawnValue(*this, m_font, font); }
+    void setTextColor(const QColor& color) { setDrawnValue(*this, m_color, color); }
+    void setWraps(bool wraps) { setDrawnValue(*this, m_wraps, wraps); }
+    void setShadow(const std::optional<pf::Shadow>& shadow) { setDrawnValue(*this, m_shadow, shadow); }
 
     // The width the text needs on one line.
     double intrinsicWidth() const;

@@ -6,6 +6,21 @@
 using pf::Point;
 using pf::Rect;
 
+namespace {
+
+// Where the anchor puts the anchored point along one axis of that length: at the low or the high side's
+// padding, or midway between the paddings.
+double anchoredAt(int anchor, int low, int high, double length, double lowPadding, double highPadding)
+{
+    if (anchor == low)
+        return lowPadding;
+    if (anchor == high)
+        return length - highPadding;
+    return (length - lowPadding - highPadding) / 2 + lowPadding;
+}
+
+} // namespace
+
 OV3DLayerView::OV3DLayerView(const Rect& frame, QWidget* parent)
     : LayerHostView(frame, parent), m_layer3D(OV3DLayer::create())
 {
@@ -73,27 +88,8 @@ void OV3DLayerView::fillWindowWithLayer()
         return;
     const Rect b = layer()->bounds();
     const double width = b.width(), height = b.height();
-    double ax = 0, ay = 0;
-    switch (m_anchor & 3) {
-    case AnchorLeft:
-        ax = m_padding.left;
-        break;
-    case AnchorRight:
-        ax = width - m_padding.right;
-        break;
-    default:
-        ax = (width - m_padding.left - m_padding.right) / 2 + m_padding.left;
-    }
-    switch (m_anchor & 12) {
-    case AnchorBottom:
-        ay = m_padding.bottom;
-        break;
-    case AnchorTop:
-        ay = height - m_padding.top;
-        break;
-    default:
-        ay = (height - m_padding.bottom - m_padding.top) / 2 + m_padding.bottom;
-    }
+    double ax = anchoredAt(m_anchor & 3, AnchorLeft, AnchorRight, width, m_padding.left, m_padding.right);
+    double ay = anchoredAt(m_anchor & 12, AnchorBottom, AnchorTop, height, m_padding.bottom, m_padding.top);
     pf::View* content = w->contentView();
     const Rect r = convertRectFromView(content->bounds(), content);
     if (r.width() <= 0 || r.height() <= 0)

@@ -8,8 +8,22 @@ class OVDrawSender
 public:
     virtual ~OVDrawSender() = default;
 
-    virtual int cursorState() const = 0;
-    virtual void setCursorState(int state) = 0;
+    int cursorState() const { return m_cursorState; }
+    // A new state is told through cursorStateDidChange; the same state again is not.
+    void setCursorState(int state)
+    {
+        if (state == m_cursorState)
+            return;
+        m_cursorState = state;
+        cursorStateDidChange(state);
+    }
     virtual bool drawSenderActive() const = 0;
     virtual void setDrawSenderActive(bool active) = 0;
+
+protected:
+    // Tells the sender's own delegate.
+    virtual void cursorStateDidChange(int state) = 0;
+
+private:
+    int m_cursorState = 0;
 };

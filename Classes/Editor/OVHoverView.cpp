@@ -32,18 +32,6 @@ void OVHoverView::setImageName(const QString& name)
     updateImage();
 }
 
-void OVHoverView::setUnhoverImage(const QImage& image)
-{
-    m_unhoverImage = image;
-    updateImage();
-}
-
-void OVHoverView::setHoverImage(const QImage& image)
-{
-    m_hoverImage = image;
-    updateImage();
-}
-
 void OVHoverView::updateImage()
 {
     setImage(m_hovered ? m_hoverImage : m_unhoverImage);

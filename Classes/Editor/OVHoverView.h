@@ -25,9 +25,9 @@ public:
 
     bool hovered() const { return m_hovered; }
     QImage unhoverImage() const { return m_unhoverImage; }
-    void setUnhoverImage(const QImage& image);
+    void setUnhoverImage(const QImage& image) { setStatePicture(m_unhoverImage, image); }
     QImage hoverImage() const { return m_hoverImage; }
-    void setHoverImage(const QImage& image);
+    void setHoverImage(const QImage& image) { setStatePicture(m_hoverImage, image); }
     void updateImage();
     pf::TrackingArea* trackingArea() const { return m_trackingArea; }
 
@@ -45,6 +45,12 @@ public:
 
 private:
     void setHovered(bool hovered);
+    // One of the two pictures: stores it and shows the one of the present state.
+    void setStatePicture(QImage& picture, const QImage& image)
+    {
+        picture = image;
+        updateImage();
+    }
 
     bool m_hovered = false;
     pf::TrackingArea* m_trackingArea = nullptr;

@@ -610,11 +610,8 @@ void OVLoupeView::endGestureWithEvent(const pf::Event& event)
 
 // Cursor ---------------------------------------------------------------------------------------------------
 
-void OVLoupeView::setCursorState(int state)
+void OVLoupeView::cursorStateDidChange(int state)
 {
-    if (state == m_cursorState)
-        return;
-    m_cursorState = state;
     if (m_delegate)
         m_delegate->loupeViewDidChangeCursorState(this, state);
 }

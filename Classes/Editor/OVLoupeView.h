@@ -105,8 +105,6 @@ public:
     void setScreenshotSource(std::function<QImage()> source) { m_screenshotSource = std::move(source); }
 
     // OVDrawSender
-    int cursorState() const override { return m_cursorState; }
-    void setCursorState(int state) override;
     bool drawSenderActive() const override { return m_drawSenderActive; }
     void setDrawSenderActive(bool active) override;
 
@@ -140,6 +138,9 @@ public:
     // Not owned; clear it before the delegate goes.
     OVLoupeViewDelegate* delegate() const { return m_delegate; }
     void setDelegate(OVLoupeViewDelegate* delegate) { m_delegate = delegate; }
+
+protected:
+    void cursorStateDidChange(int state) override;
 
 private:
     // Where the loupe and its shadow show in the overlay now.
@@ -189,7 +190,6 @@ private:
     QPointer<pf::Window> m_attachedWindow;
     pf::LayerHostView* m_host = nullptr;
     pf::ObserverToken m_resizeObserver;
-    int m_cursorState = 0;
     pf::TrackingArea* m_trackingArea = nullptr;
     bool m_drawSenderActive = false;
     bool m_hideAfterPress = false;

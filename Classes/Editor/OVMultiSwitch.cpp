@@ -17,7 +17,8 @@ const QString placeholderName = QStringLiteral("PictoEmpty.png");
 
 } // namespace
 
-OVMultiSwitch::OVMultiSwitch(const pf::Rect& frame, QWidget* parent) : OVSlideSwitch(frame, parent, -1)
+OVMultiSwitch::OVMultiSwitch(const pf::Rect& frame, QWidget* parent)
+    : OVStatefulSlideSwitch(frame, parent, -1, 0)
 {
     m_imagePlaceholder = pf::NamedImage::image(placeholderName);
     setSmallSize(false);
@@ -33,18 +34,9 @@ unsigned OVMultiSwitch::stateForPosition(double position) const
     return unsigned(std::lround(m_maxState * std::clamp(position, 0.0, 1.0)));
 }
 
-void OVMultiSwitch::setState(unsigned state, bool updateKnob)
+void OVMultiSwitch::tellDelegate(OVMultiSwitchDelegate& delegate, unsigned state)
 {
-    m_state = state;
-    if (updateKnob)
-        setKnobPosition(positionOfState(state), true);
-}
-
-void OVMultiSwitch::updateState(unsigned state, bool updateKnob)
-{
-    setState(state, updateKnob);
-    if (m_delegate)
-        m_delegate->multiSwitchDidChangeState(this, state);
+    delegate.multiSwitchDidChangeState(this, state);
 }
 
 void OVMultiSwitch::setNumStates(unsigned count)

@@ -25,7 +25,7 @@ pf::Size sizeOf(const QString& name)
 
 } // namespace
 
-OVSwitch::OVSwitch(const pf::Rect& frame, QWidget* parent) : OVSlideSwitch(frame, parent, 1)
+OVSwitch::OVSwitch(const pf::Rect& frame, QWidget* parent) : OVStatefulSlideSwitch(frame, parent, 1, true)
 {
     const bool small = frame.size.width <= 43 || frame.size.height <= 47;
     const bool left = frame.size.width > 43;
@@ -43,42 +43,15 @@ OVSwitch::OVSwitch(const pf::Rect& frame, QWidget* parent) : OVSlideSwitch(frame
     setDrawsBackground(small && !left);
 }
 
-void OVSwitch::setState(bool state, bool updateKnob)
+void OVSwitch::tellDelegate(OVSwitchDelegate& delegate, bool state)
 {
-    m_state = state;
-    if (updateKnob)
-        setKnobPosition(state ? 1 : 0, true);
-}
-
-void OVSwitch::updateState(bool state, bool updateKnob)
-{
-    setState(state, updateKnob);
-    if (m_delegate)
-        m_delegate->ovSwitchDidChangeState(this, state);
-}
-
-void OVSwitch::setLogoPlacementLeft(bool left)
-{
-    m_logoPlacementLeft = left;
-    updateFrame();
+    delegate.ovSwitchDidChangeState(this, state);
 }
 
 void OVSwitch::setDrawsBackground(bool draws)
 {
     m_drawsBackground = draws;
     m_border = draws ? (sizeOf(panelBackground).width - sizeOf(bezelName(true)).width) / 2 : 0;
-    updateFrame();
-}
-
-void OVSwitch::setOnImage(const QImage& image)
-{
-    m_onImage = image;
-    updateFrame();
-}
-
-void OVSwitch::setOffImage(const QImage& image)
-{
-    m_offImage = image;
     updateFrame();
 }
 
@@ -98,7 +71,7 @@ void OVSwitch::updateFrame()
     size.width += 2 * m_border;
     size.height += 2 * m_border;
     setFrameSize(size);
-    setKnobPosition(m_state ? 1 : 0, false);
+    setKnobPosition(positionOfState(m_state), false);
     setNeedsDisplay();
 }
 

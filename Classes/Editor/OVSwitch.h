@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Classes/Editor/OVSlideSwitch.h"
+#include "Classes/Editor/OVStatefulSlideSwitch.h"
 
 #include <QImage>
 
@@ -13,35 +13,25 @@ class OVSwitchDelegate;
 // or 47 high or less, is the small look; wider than 43 puts the pictograms on the left; a small switch
 // with pictograms above and below sits on a little panel of its own. The switch sizes itself to its
 // pictures. A switch faded out (see OVViewState) ignores the mouse.
-class OVSwitch : public OVSlideSwitch
+class OVSwitch : public OVStatefulSlideSwitch<bool, OVSwitchDelegate>
 {
     Q_OBJECT
 
 public:
     explicit OVSwitch(const pf::Rect& frame = pf::Rect(), QWidget* parent = nullptr);
 
-    bool state() const { return m_state; }
-    // Moves the knob (animated), tells no one.
-    void setState(bool state) { setState(state, true); }
-    void setState(bool state, bool updateKnob);
-    // The same, then tells the delegate.
-    void updateState(bool state, bool updateKnob);
     bool logoPlacementLeft() const { return m_logoPlacementLeft; }
-    void setLogoPlacementLeft(bool left);
+    void setLogoPlacementLeft(bool left) { setSizing(m_logoPlacementLeft, left); }
     bool drawsBackground() const { return m_drawsBackground; }
     void setDrawsBackground(bool draws);
     QImage onImage() const { return m_onImage; }
-    void setOnImage(const QImage& image);
+    void setOnImage(const QImage& image) { setSizing(m_onImage, image); }
     QImage offImage() const { return m_offImage; }
-    void setOffImage(const QImage& image);
+    void setOffImage(const QImage& image) { setSizing(m_offImage, image); }
     // Sizes the frame (keeping its origin) to the bezel and pictograms and places the knob.
     void updateFrame() override;
 
     double border() const { return m_border; }
-
-    // Not owned; clear it before the delegate goes.
-    OVSwitchDelegate* delegate() const { return m_delegate; }
-    void setDelegate(OVSwitchDelegate* delegate) { m_delegate = delegate; }
 
     void drawRect(QPainter& painter, const pf::Rect& dirtyRect) override;
     static QStringList imageNames();
@@ -49,12 +39,18 @@ public:
 protected:
     // A click toggles.
     void pressed(const pf::Event& event) override;
+    double positionOfState(bool state) const override { return state ? 1 : 0; }
+    void tellDelegate(OVSwitchDelegate& delegate, bool state) override;
 
 private:
+    // A setting the switch's size follows: stores it and sizes the switch again.
+    template <typename T> void setSizing(T& setting, const T& value)
+    {
+        setting = value;
+        updateFrame();
+    }
     QImage m_onImage, m_offImage;
     double m_border = 0;
     bool m_logoPlacementLeft = false;
     bool m_drawsBackground = false;
-    bool m_state = true;
-    OVSwitchDelegate* m_delegate = nullptr;
 };

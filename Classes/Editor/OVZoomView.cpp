@@ -202,11 +202,8 @@ void OVZoomView::setPreviewActive(bool active)
         m_delegate->zoomViewDidUpdateContentsRect(this, m_editRect, active);
 }
 
-void OVZoomView::setCursorState(int state)
+void OVZoomView::cursorStateDidChange(int state)
 {
-    if (m_cursorState == state)
-        return;
-    m_cursorState = state;
     if (m_delegate)
         m_delegate->zoomViewDidChangeCursorState(this, state);
 }

@@ -90,8 +90,6 @@ public:
     bool gestureActive() const { return m_gestureActive; }
 
     // OVDrawSender
-    int cursorState() const override { return m_cursorState; }
-    void setCursorState(int state) override;
     bool drawSenderActive() const override { return m_drawSenderActive; }
     void setDrawSenderActive(bool active) override;
 
@@ -124,6 +122,9 @@ public:
     void resizeWithOldSuperviewSize(pf::Size oldSuperviewSize) override;
     void resizeSubviewsWithOldSize(pf::Size oldSize) override;
 
+protected:
+    void cursorStateDidChange(int state) override;
+
 private:
     enum class Stroke
     {
@@ -153,7 +154,6 @@ private:
     bool m_alwaysElastic = false;
     bool m_blockScrolling = false;
     bool m_settingScrollers = false;
-    int m_cursorState = 0;
     double m_zoomFactor = 1.0;
     std::shared_ptr<pf::Timer> m_inputTimer, m_hideScrollerTimer, m_scrollingTimer, m_scrollerFade;
     pf::TrackingArea* m_trackingArea = nullptr;

@@ -120,34 +120,30 @@ void OVFrameDescription::setTextureName(const QString& name)
 
 void OVFrameDescription::setTextureColor(const pf::Color& color)
 {
-    const pf::Color old = m_textureColor;
-    registerUndo(QStringLiteral("setTextureColor:"), [this, old] { setTextureColor(old); });
-    m_textureColor = color;
+    setUndoably(m_textureColor, color, QStringLiteral("setTextureColor:"),
+                &OVFrameDescription::setTextureColor);
     changed(TextureChanged);
 }
 
 void OVFrameDescription::setTextureFillMode(qint32 mode)
 {
-    const qint32 old = m_textureFillMode;
-    registerUndo(QStringLiteral("setTextureFillModeValue:"), [this, old] { setTextureFillMode(old); });
-    m_textureFillMode = mode;
+    setUndoably(m_textureFillMode, mode, QStringLiteral("setTextureFillModeValue:"),
+                &OVFrameDescription::setTextureFillMode);
     changed(TextureChanged);
 }
 
 void OVFrameDescription::setExternalMaskName(const QString& name)
 {
-    const QString old = m_externalMaskName;
-    registerUndo(QStringLiteral("setExternalMaskName:"), [this, old] { setExternalMaskName(old); });
-    m_externalMaskName = name;
+    setUndoably(m_externalMaskName, name, QStringLiteral("setExternalMaskName:"),
+                &OVFrameDescription::setExternalMaskName);
     m_cachedMask.reset();
     changed(MaskChanged);
 }
 
 void OVFrameDescription::setInternalMaskName(const QString& name)
 {
-    const QString old = m_internalMaskName;
-    registerUndo(QStringLiteral("setInternalMaskName:"), [this, old] { setInternalMaskName(old); });
-    m_internalMaskName = name;
+    setUndoably(m_internalMaskName, name, QStringLiteral("setInternalMaskName:"),
+                &OVFrameDescription::setInternalMaskName);
     m_cachedMask.reset();
     changed(MaskChanged);
 }

@@ -88,6 +88,14 @@ public:
 
 private:
     void registerUndo(const QString& selector, std::function<void()> action);
+    // Stores the value, registering (as `selector`) the undo that gives `setter` the old one back.
+    template <typename T, typename Setter>
+    void setUndoably(T& member, const T& value, const QString& selector, Setter setter)
+    {
+        const T old = member;
+        registerUndo(selector, [this, old, setter] { (this->*setter)(old); });
+        member = value;
+    }
     void changed(unsigned flags);
     QString maskURL(const QString& name, const QString& type) const;
 

@@ -235,46 +235,10 @@ void OVTexturizeFilter::setInputTexture(const Image& texture)
     m_cachedTexture = Image();
 }
 
-Image OVTexturizeFilter::inputTexture() const
-{
-    ensureResolved();
-    return m_state.texture;
-}
-
 void OVTexturizeFilter::setInputTextureWidth(double width)
 {
     if (!hasValue(QStringLiteral("inputTextureWidth")) || inputTextureWidth() != width)
         setValue(width, QStringLiteral("inputTextureWidth"));
-}
-
-quint64 OVTexturizeFilter::textureSections() const
-{
-    ensureResolved();
-    return m_state.sections;
-}
-
-ORVExtension::HSV OVTexturizeFilter::textureHSV() const
-{
-    ensureResolved();
-    return m_state.hsv;
-}
-
-double OVTexturizeFilter::textureBaseRepeats() const
-{
-    ensureResolved();
-    return m_state.baseRepeats;
-}
-
-bool OVTexturizeFilter::scaleTexture() const
-{
-    ensureResolved();
-    return m_state.scaleTexture;
-}
-
-bool OVTexturizeFilter::noTextureShift() const
-{
-    ensureResolved();
-    return m_state.noTextureShift;
 }
 
 Image OVTexturizeFilter::cachedTexture() const

@@ -27,7 +27,7 @@ public:
     void setInputColor(const pf::Color& color);
     // Resets the texture's options to their defaults.
     void setInputTexture(const pf::Image& texture);
-    pf::Image inputTexture() const;
+    pf::Image inputTexture() const { return resolvedState().texture; }
     void setInputImage(const pf::Image& image) { setImage(image, QStringLiteral("inputImage")); }
     double inputTextureWidth() const { return numberValue(QStringLiteral("inputTextureWidth")); }
     void setInputTextureWidth(double width);
@@ -36,11 +36,11 @@ public:
     qint32 textureFillMode() const { return m_textureFillMode; }
     void setTextureFillMode(qint32 mode) { m_textureFillMode = mode; }
 
-    quint64 textureSections() const;
-    ORVExtension::HSV textureHSV() const;
-    double textureBaseRepeats() const;
-    bool scaleTexture() const;
-    bool noTextureShift() const;
+    quint64 textureSections() const { return resolvedState().sections; }
+    ORVExtension::HSV textureHSV() const { return resolvedState().hsv; }
+    double textureBaseRepeats() const { return resolvedState().baseRepeats; }
+    bool scaleTexture() const { return resolvedState().scaleTexture; }
+    bool noTextureShift() const { return resolvedState().noTextureShift; }
 
     // The tinted texture (a plain colour square without a texture).
     pf::Image cachedTexture() const;
@@ -68,6 +68,12 @@ private:
     static QString resolve(const QString& name, TextureState& state, pf::Color* tint);
     // A texture name copied with the filter is resolved when first needed.
     void ensureResolved() const;
+    // The texture and its options, once the stored name is resolved.
+    const TextureState& resolvedState() const
+    {
+        ensureResolved();
+        return m_state;
+    }
 
     mutable TextureState m_state;
     mutable QString m_resolvedName;

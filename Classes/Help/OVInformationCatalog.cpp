@@ -76,6 +76,15 @@ public:
     }
 };
 
+// Both of the catalog's scroll views have a light scroller laid over their content.
+void addLightScroller(OVShadowedScrollView* view)
+{
+    auto* scroller = new OVScroller(Qt::Vertical);
+    scroller->setKnobStyle(OVScroller::KnobStyle::Light);
+    view->setVerticalScroller(scroller);
+    view->setScrollerIsOverlay(true);
+}
+
 pf::Interface buildCatalogInterface(QObject*, const pf::Bundle&)
 {
     const double w = kWindowWidth, h = kWindowHeight;
@@ -93,10 +102,7 @@ pf::Interface buildCatalogInterface(QObject*, const pf::Bundle&)
     auto* listScroll = new OVShadowedScrollView(pf::Rect(0, 0, kListWidth, h));
     listScroll->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
     left->addSubview(listScroll);
-    auto* listScroller = new OVScroller(Qt::Vertical);
-    listScroller->setKnobStyle(OVScroller::KnobStyle::Light);
-    listScroll->setVerticalScroller(listScroller);
-    listScroll->setScrollerIsOverlay(true);
+    addLightScroller(listScroll);
     auto* list = new OVListView(pf::Rect(0, 0, kListWidth, h));
     list->setAutoresizingMask(pf::View::WidthSizable);
     listScroll->setDocumentView(list);
@@ -118,10 +124,7 @@ pf::Interface buildCatalogInterface(QObject*, const pf::Bundle&)
     auto* infoScroll = new ContentScrollView(pf::Rect(0, kFootHeight, rw, h - kFootHeight - kHeadHeight));
     infoScroll->setAutoresizingMask(pf::View::WidthSizable | pf::View::HeightSizable);
     right->addSubview(infoScroll);
-    auto* infoScroller = new OVScroller(Qt::Vertical);
-    infoScroller->setKnobStyle(OVScroller::KnobStyle::Light);
-    infoScroll->setVerticalScroller(infoScroller);
-    infoScroll->setScrollerIsOverlay(true);
+    addLightScroller(infoScroll);
     infoScroll->setDocumentView(new pf::View(pf::Rect(0, 0, rw, h - kFootHeight - kHeadHeight)));
     auto* getStarted = new OVButton(pf::Rect(rw - kInset - 150, 13, 150, 30));
     getStarted->setName(QStringLiteral("DefaultStyle"));

@@ -10,11 +10,17 @@ constexpr qint64 kMaximumMilliseconds = ((99LL * 60 + 59) * 60 + 59) * 1000 + 99
 // A field's number is held within this magnitude, so no sum of fields overflows to infinity or NaN.
 constexpr double kFieldLimit = 1e15;
 
-qsizetype skipSpace(QStringView text)
+// The index past the leading white space and an optional sign; `negative` says whether the sign was a
+// minus.
+qsizetype skipSpaceAndSign(QStringView text, bool& negative)
 {
     qsizetype i = 0;
     while (i < text.size() && text[i].isSpace())
         ++i;
+    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
     return i;
 }
 
@@ -64,12 +70,8 @@ double OVTimeValueTransformer::reverseTransformedValue(const QString& text) cons
 
 double OVTimeValueTransformer::leadingNumber(QStringView text)
 {
-    qsizetype i = skipSpace(text);
     bool negative = false;
-    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
+    qsizetype i = skipSpaceAndSign(text, negative);
     double value = 0;
     while (i < text.size() && text[i].isDigit() && text[i].unicode() < 128) {
         value = std::min(kFieldLimit, value * 10 + (text[i].unicode() - '0'));
@@ -90,12 +92,8 @@ double OVTimeValueTransformer::leadingNumber(QStringView text)
 
 qint64 OVTimeValueTransformer::leadingInteger(QStringView text)
 {
-    qsizetype i = skipSpace(text);
     bool negative = false;
-    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
+    qsizetype i = skipSpaceAndSign(text, negative);
     constexpr qint64 limit = std::numeric_limits<qint64>::max();
     qint64 value = 0;
     while (i < text.size() && text[i].unicode() >= '0' && text[i].unicode() <= '9') {

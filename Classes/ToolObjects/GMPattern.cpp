@@ -88,30 +88,6 @@ void GMPattern::setSinglePattern(const Image& tile)
     updateTransformParameters();
 }
 
-void GMPattern::setPatternImageSize(const Size& size)
-{
-    m_patternImageSize = size;
-    updateTransformParameters();
-}
-
-void GMPattern::setTargetWidthInPixels(double width)
-{
-    m_targetWidthInPixels = width;
-    updateTransformParameters();
-}
-
-void GMPattern::setOriginalImageSize(const Size& size)
-{
-    m_originalImageSize = size;
-    updateTransformParameters();
-}
-
-void GMPattern::setResizeFactor(double factor)
-{
-    m_resizeFactor = factor;
-    updateTransformParameters();
-}
-
 void GMPattern::setCurrentTargetFrame(const Rect& frame)
 {
     m_currentTargetFrame = frame;

@@ -37,13 +37,13 @@ public:
     // A null image is ignored; any other becomes the tile (not cut from the photo).
     void setSinglePattern(const pf::Image& tile);
     const pf::Size& patternImageSize() const { return m_patternImageSize; }
-    void setPatternImageSize(const pf::Size& size);
+    void setPatternImageSize(const pf::Size& size) { setTransformValue(m_patternImageSize, size); }
     double targetWidthInPixels() const { return m_targetWidthInPixels; }
-    void setTargetWidthInPixels(double width);
+    void setTargetWidthInPixels(double width) { setTransformValue(m_targetWidthInPixels, width); }
     const pf::Size& originalImageSize() const { return m_originalImageSize; }
-    void setOriginalImageSize(const pf::Size& size);
+    void setOriginalImageSize(const pf::Size& size) { setTransformValue(m_originalImageSize, size); }
     double resizeFactor() const { return m_resizeFactor; }
-    void setResizeFactor(double factor);
+    void setResizeFactor(double factor) { setTransformValue(m_resizeFactor, factor); }
     const pf::Rect& currentTargetFrame() const { return m_currentTargetFrame; }
     // Also sets the zoom factors to 1 / width and 1 / height of the frame.
     void setCurrentTargetFrame(const pf::Rect& frame);
@@ -81,6 +81,12 @@ private:
     double zoom() const;
     bool hasTile() const;
     void updateTransformParameters();
+    // A value the tiling is worked out from: stores it and works the tiling out again.
+    template <typename T> void setTransformValue(T& member, const T& value)
+    {
+        member = value;
+        updateTransformParameters();
+    }
 
     pf::Image m_singlePattern;
     pf::Image m_patternImage;

@@ -8,6 +8,18 @@
 
 using namespace pf;
 
+namespace {
+
+// A fresh wrapper of the tool's effect, loaded with the tool's settings.
+template <typename Wrapper>
+std::shared_ptr<Wrapper> loaded(std::shared_ptr<Wrapper> wrapper, const QVariantMap& settings)
+{
+    wrapper->setValuesFromSettings(settings);
+    return wrapper;
+}
+
+} // namespace
+
 PhotoTool::PhotoTool(std::shared_ptr<GMEffectBlueprint> blueprint, const std::optional<QVariantMap>& settings)
     : m_blueprint(std::move(blueprint))
 {
@@ -51,20 +63,12 @@ QStringList PhotoTool::brushTypes() const
 
 std::shared_ptr<GMCompositionWrapper> PhotoTool::compositionFilter() const
 {
-    if (!m_blueprint)
-        return nullptr;
-    auto wrapper = m_blueprint->newCompositionFilter();
-    wrapper->setValuesFromSettings(m_settings);
-    return wrapper;
+    return m_blueprint ? loaded(m_blueprint->newCompositionFilter(), m_settings) : nullptr;
 }
 
 std::shared_ptr<GMContentFilterWrapper> PhotoTool::contentFilter() const
 {
-    if (!m_blueprint)
-        return nullptr;
-    auto wrapper = m_blueprint->newContentFilter();
-    wrapper->setValuesFromSettings(m_settings);
-    return wrapper;
+    return m_blueprint ? loaded(m_blueprint->newContentFilter(), m_settings) : nullptr;
 }
 
 Image PhotoTool::transparentImage(const Size& size)

@@ -4,7 +4,6 @@
 #include "Classes/Framework/ImageFunctions.h"
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
-#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Image/AffineTileFilter.h"
 #include "Platform/Image/BlendWithMaskFilter.h"
@@ -45,25 +44,6 @@ double widthOf(const Image& image)
     return extent.isNull() || extent.isInfinite() ? 0 : extent.width();
 }
 
-// A brush is made for every stroke: the texture is read once for the process.
-Image stockSkinPatch()
-{
-    static const Image texture = [] {
-        const QString path =
-            Bundle::main().pathForResource(QStringLiteral("SkinPatch"), QStringLiteral("jpg"));
-        QString error;
-        Image image;
-        if (!path.isEmpty())
-            image = Image::fromFile(path, &error);
-        if (image.isNull())
-            pf::warning(QStringLiteral("The skin texture \"SkinPatch.jpg\" is missing or unreadable%1; "
-                                       "healing fills without texture")
-                            .arg(error.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(error)));
-        return image;
-    }();
-    return texture;
-}
-
 // Copies the rows of `from` (placed at `at`, y up) into `to` (placed at `into`, y up) where they overlap.
 void copyPixels(const Bitmap& from, const Rect& at, Bitmap& to, const Rect& into)
 {
@@ -92,6 +72,15 @@ RenderContext& stepContext()
 
 } // namespace
 
+// A brush is made for every stroke: the texture is read once for the process.
+Image OVHealingBrush::stockSkinPatch()
+{
+    static const Image texture =
+        stockPicture(QStringLiteral("skin texture"), QStringLiteral("SkinPatch"), QStringLiteral("jpg"),
+                     QStringLiteral("healing fills without texture"));
+    return texture;
+}
+
 OVHealingBrush::OVHealingBrush()
     : m_skinPatch(stockSkinPatch()), m_inpaintingFilter(std::make_shared<OVInpaintingFilter>())
 {}
@@ -102,24 +91,6 @@ void OVHealingBrush::registerClass()
 {
     GMBrushHandler::setAdditionalBrushFactory(OVBrush::Healing,
                                               [] { return std::make_shared<OVHealingBrush>(); });
-}
-
-void OVHealingBrush::setStartImage(const Image& image)
-{
-    m_startImage = image;
-    updateInputImage();
-}
-
-void OVHealingBrush::setBackgroundImage(const Image& image)
-{
-    m_backgroundImage = image;
-    updateInputImage();
-}
-
-void OVHealingBrush::setStartMaskImage(const Image& image)
-{
-    m_startMaskImage = image;
-    updateInputImage();
 }
 
 void OVHealingBrush::updateInputImage()

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "Classes/ToolObjects/OVBrushFramework/OVAdditionalBrushProtocol.h"
-#include "Classes/ToolObjects/OVBrushFramework/OVStoredBrushState.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVStoredAdditionalBrushState.h"
 
 #include "Platform/Image/Bitmap.h"
 
@@ -15,7 +14,7 @@ class OVInpaintingFilter;
 // fills only the part its segment painted (and reads only the margin the fill needs around it), taking
 // what earlier steps healed as its surroundings, and keeps the result as pixels. imageForMask computes
 // the final healed pixels at the photo's resolution, cut to the stroke.
-class OVHealingBrush : public OVStoredBrushState<OVAdditionalBrushProtocol>
+class OVHealingBrush : public OVStoredAdditionalBrushState
 {
 public:
     // Loads the skin texture (without it, logged, the fill has no texture) and makes the filter.
@@ -34,13 +33,11 @@ public:
     // The healed picture: in preview quality what the steps healed so far over the input, else built
     // afresh at every call.
     pf::Image image() const override;
-    void setStartImage(const pf::Image& image) override;
-    void setBackgroundImage(const pf::Image& image) override;
-    pf::Image maskImage() const override { return m_maskImage; }
+    void setStartImage(const pf::Image& image) override { setInputPart(m_startImage, image); }
+    void setBackgroundImage(const pf::Image& image) override { setInputPart(m_backgroundImage, image); }
     // The stroke's mask in the stroke encoding; the fill covers the stroke alone ("extractStroke").
     void setMaskImage(const pf::Image& image) override;
-    pf::Image startMaskImage() const override { return m_startMaskImage; }
-    void setStartMaskImage(const pf::Image& image) override;
+    void setStartMaskImage(const pf::Image& image) override { setInputPart(m_startMaskImage, image); }
     double faceWidth() const override { return m_faceWidth; }
     // Scales the skin texture so that one tile spans 30 % of the face's width (half the background's
     // width stands in for a face that is not known).
@@ -70,7 +67,14 @@ public:
     pf::Rect lastStepReadArea() const { return m_lastStepReadArea; }
 
 private:
+    static pf::Image stockSkinPatch();
     void updateInputImage();
+    // An image the fill's input is made from: stores it and makes the input again.
+    void setInputPart(pf::Image& part, const pf::Image& image)
+    {
+        part = image;
+        updateInputImage();
+    }
     void applyMask();
     // The square around the segments from the last point through `points`, in live mask pixels.
     pf::Rect segmentRegion(const std::vector<pf::Point>& points) const;
@@ -94,8 +98,6 @@ private:
     pf::Image m_skinPatch;
     std::shared_ptr<OVInpaintingFilter> m_inpaintingFilter;
     double m_lastSkinScale = 0;
-    pf::Image m_maskImage;
-    pf::Image m_startMaskImage;
     pf::Rect m_strokeBounds = pf::Rect::null(); // normalised points of the stroke
     pf::Point m_lastPoint;                      // the last point, normalised ...
     bool m_hasLastPoint = false;                // ... once there is one

@@ -4,7 +4,6 @@
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
 #include "Classes/ToolObjects/OVBrushFramework/IrisRadiusFinder.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
-#include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Image/Color.h"
 
@@ -25,16 +24,9 @@ Image transparentOfSize(const Rect& extent)
 } // namespace
 
 OVIrisReplacementBrush::OVIrisReplacementBrush()
-{
-    const QString path = Bundle::main().pathForResource(QStringLiteral("Iris"), QStringLiteral("png"));
-    QString error;
-    if (!path.isEmpty())
-        m_irisImage = Image::fromFile(path, &error);
-    if (m_irisImage.isNull())
-        pf::warning(QStringLiteral("The iris picture \"Iris.png\" is missing or unreadable%1; iris "
-                                   "replacement places nothing")
-                        .arg(error.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(error)));
-}
+    : m_irisImage(stockPicture(QStringLiteral("iris picture"), QStringLiteral("Iris"), QStringLiteral("png"),
+                               QStringLiteral("iris replacement places nothing")))
+{}
 
 void OVIrisReplacementBrush::registerClass()
 {

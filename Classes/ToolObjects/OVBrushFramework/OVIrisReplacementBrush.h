@@ -1,7 +1,6 @@
 #pragma once
 
-#include "Classes/ToolObjects/OVBrushFramework/OVAdditionalBrushProtocol.h"
-#include "Classes/ToolObjects/OVBrushFramework/OVStoredBrushState.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVStoredAdditionalBrushState.h"
 
 // The additional brush of the click tools that replace the iris: it places the stock iris picture
 // ("Iris", png) over the iris the click finds in the photo (its centre, its limbus a little inside the
@@ -9,7 +8,7 @@
 // out, over the layer's additional image, while the click brush paints the iris's mask. For a finished
 // stroke it places the iris alone at the photo's resolution: the square is kept in normalised
 // coordinates, so the iris keeps its place and size relative to the picture.
-class OVIrisReplacementBrush : public OVStoredBrushState<OVAdditionalBrushProtocol>
+class OVIrisReplacementBrush : public OVStoredAdditionalBrushState
 {
 public:
     // Loads the iris picture; without it (logged) the brush places nothing.
@@ -25,10 +24,6 @@ public:
 
     // The start image with the iris at the last point; the start image before the first point.
     pf::Image image() const override;
-    pf::Image maskImage() const override { return m_maskImage; }
-    void setMaskImage(const pf::Image& image) override { m_maskImage = image; }
-    pf::Image startMaskImage() const override { return m_startMaskImage; }
-    void setStartMaskImage(const pf::Image& image) override { m_startMaskImage = image; }
     double faceWidth() const override { return m_faceWidth; }
 
     bool hasDirtyRect() const override { return true; }
@@ -52,8 +47,6 @@ private:
     pf::Image m_irisImage;
     pf::Image m_resultImage;
     pf::Point m_lastPoint;
-    pf::Image m_maskImage;
-    pf::Image m_startMaskImage;
     pf::Rect m_dirtyRect = pf::Rect::null();
     pf::Rect m_placed = pf::Rect::null(); // pixels of the start image
 };

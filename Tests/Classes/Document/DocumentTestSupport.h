@@ -10,6 +10,7 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/UI/Alert.h"
 #include "Platform/UI/DocumentController.h"
+#include "Platform/UI/Window.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -19,6 +20,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -204,6 +207,23 @@ inline void prepareChildProcess()
     pf::Alert::setResponder([](const pf::Alert&) { return pf::Alert::firstButtonReturn; });
     GMDocument::setWindowControllerFactory(
         [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(true); });
+}
+
+// The item of that name in the window's menu of that title, brought up to date as opening the menu
+// does; null when there is none.
+inline QAction* menuItem(pf::Window* window, const QString& menuTitle, const QString& item)
+{
+    auto* bar = window ? qobject_cast<QMenuBar*>(window->menuBar()) : nullptr;
+    if (!bar)
+        return nullptr;
+    for (QAction* top : bar->actions())
+        if (top->menu() && top->menu()->objectName() == menuTitle) {
+            emit top->menu()->aboutToShow();
+            for (QAction* action : top->menu()->actions())
+                if (action->objectName() == item)
+                    return action;
+        }
+    return nullptr;
 }
 
 // The delegate's document handler, told of a capable graphics card.

@@ -324,25 +324,6 @@ TEST_F(FrameworkEffectsWindowTest, BarButtonsLetGoOfTheirHighlightWhenTheirMenuO
 
 } // namespace
 
-namespace {
-
-QAction* menuItem(pf::Window* window, const QString& menuTitle, const QString& item)
-{
-    auto* bar = window ? qobject_cast<QMenuBar*>(window->menuBar()) : nullptr;
-    if (!bar)
-        return nullptr;
-    for (QAction* top : bar->actions())
-        if (top->menu() && top->menu()->objectName() == menuTitle) {
-            emit top->menu()->aboutToShow(); // brings the items up to date, as opening the menu does
-            for (QAction* action : top->menu()->actions())
-                if (action->objectName() == item)
-                    return action;
-        }
-    return nullptr;
-}
-
-} // namespace
-
 // With the frame builder in front, Edit ▸ Undo and its shortcut take back the builder's edits (they
 // were grey: the menu knew documents and the effects window only).
 TEST(FrameBuilderInFront, EditUndoAndItsShortcutTakeBackTheBuildersEdits)
@@ -377,7 +358,7 @@ TEST(FrameBuilderInFront, EditUndoAndItsShortcutTakeBackTheBuildersEdits)
     ASSERT_NE(builder.currentDescription()->textureName(), walnut);
     QCoreApplication::processEvents();
 
-    QAction* undo = menuItem(window, QStringLiteral("Edit"), QStringLiteral("Undo"));
+    QAction* undo = doctest::menuItem(window, QStringLiteral("Edit"), QStringLiteral("Undo"));
     ASSERT_TRUE(undo);
     EXPECT_TRUE(undo->isEnabled()) << "Edit ▸ Undo applies to the builder";
     undo->trigger();
@@ -385,7 +366,7 @@ TEST(FrameBuilderInFront, EditUndoAndItsShortcutTakeBackTheBuildersEdits)
     QCoreApplication::processEvents();
     QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(builder.currentDescription()->textureName(), before) << "Ctrl+Z takes back the one before";
-    QAction* redo = menuItem(window, QStringLiteral("Edit"), QStringLiteral("Redo"));
+    QAction* redo = doctest::menuItem(window, QStringLiteral("Edit"), QStringLiteral("Redo"));
     ASSERT_TRUE(redo);
     EXPECT_TRUE(redo->isEnabled());
     redo->trigger();

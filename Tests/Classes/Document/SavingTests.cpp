@@ -1,5 +1,6 @@
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/OVBundleManager.h"
+#include "Classes/Framework/OVImageWriter.h"
 #include "Classes/Framework/Toolkit/OVTempCleaner.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "DocumentTestSupport.h"
@@ -47,8 +48,8 @@ TEST(ImageSaving, TheNameChoosesTheFormatAndTheFinalExtensionDecidesFirst)
     for (const auto& c : cases) {
         QString written;
         QString error;
-        ASSERT_TRUE(OVBundleManager::writeImage(c.alpha ? translucent : opaque, dir.filePath(c.name), &error,
-                                                &written))
+        ASSERT_TRUE(
+            OVImageWriter::writeImage(c.alpha ? translucent : opaque, dir.filePath(c.name), &error, &written))
             << c.name << ": " << error.toStdString();
         EXPECT_EQ(QFileInfo(written).fileName(), c.written);
         EXPECT_EQ(QImageReader::imageFormat(written), c.format) << c.name;

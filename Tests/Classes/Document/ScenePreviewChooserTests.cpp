@@ -19,23 +19,6 @@
 
 using namespace doctest;
 
-namespace {
-
-QAction* extrasItem(pf::Window* window, const QString& item)
-{
-    auto* bar = window ? qobject_cast<QMenuBar*>(window->menuBar()) : nullptr;
-    for (QAction* top : bar ? bar->actions() : QList<QAction*>())
-        if (top->menu() && top->menu()->objectName() == QLatin1String("Extras")) {
-            emit top->menu()->aboutToShow();
-            for (QAction* action : top->menu()->actions())
-                if (action->objectName() == item)
-                    return action;
-        }
-    return nullptr;
-}
-
-} // namespace
-
 // Extras ▸ Scene Preview… opens the catalog on the backgrounds over the document's window; the background
 // chosen there opens a scene preview of the document's picture, let go when its window closes.
 TEST(GMScenePreviewChooser, TheMenuItemOpensTheCatalogAndAChoiceOpensAScene)
@@ -62,7 +45,7 @@ TEST(GMScenePreviewChooser, TheMenuItemOpensTheCatalogAndAChoiceOpensAScene)
         window->makeKeyAndOrderFront();
         QCoreApplication::processEvents();
 
-        QAction* item = extrasItem(window, QStringLiteral("Scene Preview…"));
+        QAction* item = menuItem(window, QStringLiteral("Extras"), QStringLiteral("Scene Preview…"));
         ASSERT_NE(item, nullptr);
         EXPECT_TRUE(item->isEnabled());
         item->trigger();

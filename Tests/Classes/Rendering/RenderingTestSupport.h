@@ -139,6 +139,16 @@ protected:
         brush.pressure = 1;
         return brush;
     }
+    // One stroke on the standard channel from `from` to `to` with a drawing brush of that size, each
+    // step drawn as a host would before its next frame.
+    void drawStroke(double brushSize, pf::Point from, pf::Point to)
+    {
+        renderer->brushDownAtPoint(drawBrush(brushSize), from, QStringLiteral("standard"));
+        frame();
+        renderer->processPoint(to);
+        frame();
+        renderer->brushUpAtPoint(to);
+    }
 
     pf::SteppedClock clock;
     FakeWindow window;

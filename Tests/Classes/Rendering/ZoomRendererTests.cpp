@@ -311,11 +311,7 @@ TEST_F(RenderingTest, StrokesInARowStartFromPixelsOfTheMaskPaintedSoFar)
     settle();
     const double rows[] = {0.3, 0.5, 0.7};
     for (const double y : rows) {
-        renderer->brushDownAtPoint(drawBrush(), Point(0.2, y), Standard);
-        frame();
-        renderer->processPoint(Point(0.8, y));
-        frame();
-        renderer->brushUpAtPoint(Point(0.8, y));
+        drawStroke(10, Point(0.2, y), Point(0.8, y));
         const pf::Image start = zoom().brushHandler().startMaskImage();
         ASSERT_FALSE(start.isNull());
         EXPECT_EQ(start.node()->kind, pf::ImageNode::Kind::Bitmap) << y;
@@ -389,11 +385,7 @@ TEST_F(RenderingTest, ABrushDownNeverWaitsForTheLastStrokesSnapshotToBeWritten)
     });
     renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
     settle();
-    renderer->brushDownAtPoint(drawBrush(12), Point(0.2, 0.3), Standard);
-    frame();
-    renderer->processPoint(Point(0.8, 0.3));
-    frame();
-    renderer->brushUpAtPoint(Point(0.8, 0.3));
+    drawStroke(12, Point(0.2, 0.3), Point(0.8, 0.3));
     ASSERT_TRUE(gate.waitUntilHeld());
     settle();
     // Painting again from outside live editing: the channel is shown afresh and prepares again.
@@ -488,11 +480,7 @@ TEST_F(RenderingTest, ABrushDownNeverWaitsForTheQueuesComposition)
         SCOPED_TRACE(c.name);
         renderer->activateChannel(Standard, Rect(0, 0, 1, 1));
         settle();
-        renderer->brushDownAtPoint(drawBrush(20), Point(0.2, 0.3), Standard);
-        frame();
-        renderer->processPoint(Point(0.8, 0.3));
-        frame();
-        renderer->brushUpAtPoint(Point(0.8, 0.3));
+        drawStroke(20, Point(0.2, 0.3), Point(0.8, 0.3));
         settle();
         OVBrushPathImage::waitForPendingWrites();
 

@@ -11,6 +11,7 @@
 #include "Platform/Image/Color.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
+#include "ReferenceGaussian.h"
 #include "Tests/ChildProcess.h"
 
 #include <QColorSpace>
@@ -232,26 +233,8 @@ Luma lumaOf(const Image& image)
 // A Gaussian blur of standard deviation sigma, edges repeated.
 Luma blurred(const Luma& in, double sigma)
 {
-    const int r = int(std::ceil(3 * sigma));
-    std::vector<double> w(size_t(2 * r + 1));
-    double total = 0;
-    for (int i = -r; i <= r; ++i)
-        total += w[size_t(i + r)] = std::exp(-i * i / (2 * sigma * sigma));
-    Luma h = in, out = in;
-    for (int y = 0; y < in.height; ++y)
-        for (int x = 0; x < in.width; ++x) {
-            double s = 0;
-            for (int i = -r; i <= r; ++i)
-                s += w[size_t(i + r)] * in.at(x + i, y);
-            h.values[size_t(y * in.width + x)] = float(s / total);
-        }
-    for (int y = 0; y < in.height; ++y)
-        for (int x = 0; x < in.width; ++x) {
-            double s = 0;
-            for (int i = -r; i <= r; ++i)
-                s += w[size_t(i + r)] * h.at(x, y + i);
-            out.values[size_t(y * in.width + x)] = float(s / total);
-        }
+    Luma out = in;
+    out.values = referenceGaussian(in.values, in.width, in.height, sigma);
     return out;
 }
 

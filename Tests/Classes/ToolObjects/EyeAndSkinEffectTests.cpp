@@ -3,6 +3,7 @@
 // intensity (or at full), and the result measured where it should act and where it should not.
 
 #include "OVBrushFramework/EyeToolSupport.h"
+#include "ReferenceGaussian.h"
 
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/ToolObjects/BundleReader.h"
@@ -597,26 +598,8 @@ Plane lumaOf(const std::array<Plane, 3>& c)
 
 Plane gaussian(const Plane& in, double sigma)
 {
-    const int r = int(std::ceil(3 * sigma));
-    std::vector<double> w(size_t(2 * r + 1));
-    double total = 0;
-    for (int i = -r; i <= r; ++i)
-        total += w[size_t(i + r)] = std::exp(-i * i / (2 * sigma * sigma));
-    Plane h = in, out = in;
-    for (int y = 0; y < in.side; ++y)
-        for (int x = 0; x < in.side; ++x) {
-            double s = 0;
-            for (int i = -r; i <= r; ++i)
-                s += w[size_t(i + r)] * in.at(x + i, y);
-            h.v[size_t(y * in.side + x)] = float(s / total);
-        }
-    for (int y = 0; y < in.side; ++y)
-        for (int x = 0; x < in.side; ++x) {
-            double s = 0;
-            for (int i = -r; i <= r; ++i)
-                s += w[size_t(i + r)] * h.at(x, y + i);
-            out.v[size_t(y * in.side + x)] = float(s / total);
-        }
+    Plane out = in;
+    out.v = referenceGaussian(in.v, in.side, in.side, sigma);
     return out;
 }
 

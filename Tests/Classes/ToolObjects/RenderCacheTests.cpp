@@ -43,6 +43,19 @@ OVContentContainerPtr maskOver(const Size& size, const Rect& rect)
     return container;
 }
 
+// A chain over a photo of that size with `layers` layers, a tint and a grey by turns from the bottom,
+// each painted in a full-height band `width` wide that starts `step` further right than the one below.
+std::shared_ptr<PhotoToolChain> bandedChain(const Size& size, int layers, double step, double width)
+{
+    auto chain = std::make_shared<PhotoToolChain>(photo(int(size.width), int(size.height)));
+    for (int i = 0; i < layers; ++i) {
+        chain->insertPhotoToolWithBlueprint(i % 2 ? grey() : tint(), std::nullopt, i);
+        chain->brushPathImageAtIndex(i + 1)->addContentContainer(
+            maskOver(size, Rect(i * step, 0, width, size.height)));
+    }
+    return chain;
+}
+
 float luma(const std::array<float, 4>& c)
 {
     return 0.2126f * c[0] + 0.7152f * c[1] + 0.0722f * c[2];
@@ -337,12 +350,7 @@ TEST(OVRenderCache, StacksGoOnToTheNextLayerAtWorkingPrecision)
 
 TEST(OVRenderCache, KeepingOnlyTheRequestedPictureGivesWhatAFullCacheGives)
 {
-    auto chain = std::make_shared<PhotoToolChain>(photo(48, 32));
-    for (int i = 0; i < 4; ++i) {
-        chain->insertPhotoToolWithBlueprint(i % 2 ? grey() : tint(), std::nullopt, i);
-        chain->brushPathImageAtIndex(i + 1)->addContentContainer(
-            maskOver(Size(48, 32), Rect(i * 8, 0, 20, 32)));
-    }
+    auto chain = bandedChain(Size(48, 32), 4, 8, 20);
     OVRenderCache full(chain, chain.get(), renderContext());
     OVRenderCache lean(chain, chain.get(), renderContext());
     lean.setRetention(OVRenderCache::Retention::RequestedOnly);
@@ -389,12 +397,7 @@ TEST(OVRenderCache, KeepingOnlyTheRequestedPictureGivesWhatAFullCacheGives)
 // computed in its pass, so the picture takes fewer passes and stays the same.
 TEST(OVRenderCache, AFiveLayerStackTakesFewerPassesWithTheSamePixels)
 {
-    auto chain = std::make_shared<PhotoToolChain>(photo(64, 48));
-    for (int i = 0; i < 5; ++i) {
-        chain->insertPhotoToolWithBlueprint(i % 2 ? grey() : tint(), std::nullopt, i);
-        chain->brushPathImageAtIndex(i + 1)->addContentContainer(
-            maskOver(Size(64, 48), Rect(i * 10, 0, 24, 48)));
-    }
+    auto chain = bandedChain(Size(64, 48), 5, 10, 24);
     uint64_t passes[2] = {0, 0};
     std::optional<Bitmap> pixels[2];
     for (bool fused : {false, true}) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/ToolObjects/OVBrushFramework/OVBrush.h"
 #include "Platform/Foundation/Rect.h"
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Color.h"
@@ -39,6 +40,19 @@ inline pf::Image greyMask(double w, double h, double value)
 {
     return pf::Image::constantColor(pf::Color(value, value, value))
         .imageByCroppingToRect(pf::Rect(0, 0, w, h));
+}
+
+// A smart brush of that kernel and size as the eye and skin tools set one up: smoothness 0.3, full
+// pressure.
+inline OVBrush smartBrush(const QString& kernel, double size)
+{
+    OVBrush brush;
+    brush.type = OVBrush::SmartBrush;
+    brush.kernelName = kernel;
+    brush.size = size;
+    brush.smoothness = 0.3;
+    brush.pressure = 1;
+    return brush;
 }
 
 } // namespace brushtest

@@ -209,12 +209,7 @@ TEST(SmartIrisBrush, PaintsTheIrisFromAnyDabOnTheEye)
 {
     MatrixTally tally;
     forEachMatrixEye([&](const MatrixEye& e) {
-        OVBrush smart;
-        smart.type = OVBrush::SmartBrush;
-        smart.kernelName = QStringLiteral("irisBrush");
-        smart.size = 3.5 * e.radius + 6;
-        smart.smoothness = 0.3;
-        smart.pressure = 1;
+        const OVBrush smart = smartBrush(QStringLiteral("irisBrush"), 3.5 * e.radius + 6);
         // One of the places per eye: the brush's walks make a dab cost far more than a click.
         for (const auto& [share, dab] : e.places()) {
             if (share != e.places()[size_t(e.index / 3 % 2)].first)
@@ -239,12 +234,7 @@ TEST(SmartIrisBrush, PaintsTheIrisFromAnyDabOnTheEye)
             const Rect area =
                 Rect(centre.x - 8 * scale - 4, centre.y - 8 * scale - 4, 16 * scale + 8, 16 * scale + 8)
                     .integral();
-            OVBrush smart;
-            smart.type = OVBrush::SmartBrush;
-            smart.kernelName = QStringLiteral("irisBrush");
-            smart.size = 3.5 * radius + 6;
-            smart.smoothness = 0.3;
-            smart.pressure = 1;
+            const OVBrush smart = smartBrush(QStringLiteral("irisBrush"), 3.5 * radius + 6);
             for (const auto& [share, direction] : {std::pair{0.0, 0}, {0.4, 3}, {0.75, 6}}) {
                 const Point dab = offCentre(centre, radius, share, direction);
                 const Coverage c = coverageOf(strokeMask(photo, smart, {dab}, faceWidth), area,

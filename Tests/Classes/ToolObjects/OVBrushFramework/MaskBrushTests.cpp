@@ -1,6 +1,7 @@
 #include "BrushTestSupport.h"
 
 #include "Classes/ToolObjects/OVBrushFramework/OVMaskBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVStoredBrushState.h"
 #include "Platform/Foundation/Log.h"
 
 #include <cmath>
@@ -30,7 +31,7 @@ float valueAt(const Image& image, int x, int y)
 }
 
 // A click brush that records what it is told and paints a fixed picture.
-class FakeClickBrush : public OVMaskBrushProtocol
+class FakeClickBrush : public OVStoredBrushState<OVMaskBrushProtocol>
 {
 public:
     void brushDownAtPoint(const OVBrush& b, const Point& p) override
@@ -42,17 +43,11 @@ public:
     void processPoints(const std::vector<Point>& points) override { steps += int(points.size()); }
     void brushUp() override { ++brushUps; }
     Image image() const override { return picture; }
-    Image startImage() const override { return start; }
-    void setStartImage(const Image& image) override { start = image; }
-    Image backgroundImage() const override { return background; }
-    void setBackgroundImage(const Image& image) override { background = image; }
-    double brushSize() const override { return size; }
-    void setBrushSize(double s) override { size = s; }
     bool hasDirtyRect() const override { return true; }
     Rect dirtyRect() const override { return Rect(1, 2, 3, 4); }
 
-    Image picture = greyMask(10, 10, 1), start, background;
-    double size = 0, downSize = 0;
+    Image picture = greyMask(10, 10, 1);
+    double downSize = 0;
     Point downPoint;
     int steps = 0, brushUps = 0;
 };
@@ -238,9 +233,9 @@ TEST(OVMaskBrush, ClickStrokesGoWholeToTheClickBrush)
     brush.brushDownAtPoint(makeBrush(OVBrush::Click, 12), Point(0.25, 0.5));
     brush.processPoints({Point(0.25, 0.5), Point(0.3, 0.5)});
     EXPECT_FALSE(brush.hasCanvas());
-    EXPECT_EQ(fake->start, start);
-    EXPECT_EQ(fake->background, photo);
-    EXPECT_EQ(fake->size, 12);
+    EXPECT_EQ(fake->startImage(), start);
+    EXPECT_EQ(fake->backgroundImage(), photo);
+    EXPECT_EQ(fake->brushSize(), 12);
     EXPECT_EQ(fake->downPoint, Point(0.25, 0.5));
     EXPECT_EQ(fake->steps, 2);
     EXPECT_EQ(brush.image(), fake->picture);

@@ -67,12 +67,7 @@ TEST(SmartBrush, StrokeOverThePortraitStaysOnTheSkinItStartedOn)
     handler.setBackgroundImage(photo);
     handler.setStartMaskImage(greyMask(512, 512, 0));
 
-    OVBrush brush;
-    brush.type = OVBrush::SmartBrush;
-    brush.kernelName = QStringLiteral("skinBrush");
-    brush.size = 44;
-    brush.smoothness = 0.3;
-    brush.pressure = 1.0;
+    const OVBrush brush = smartBrush(QStringLiteral("skinBrush"), 44);
     // Across the forehead, down the cheek and back under the nose to the other cheek.
     const std::vector<Point> path = {at(208, 84),  at(226, 82),  at(244, 84),  at(252, 100), at(254, 118),
                                      at(246, 136), at(226, 140), at(206, 136), at(198, 118)};
@@ -152,12 +147,7 @@ TEST(SmartBrush, EyeWhiteStrokesPaintTheSmallWhitesOfThePortrait)
         OVMaskBrush brush;
         brush.setStartImage(greyMask(512, 512, 0));
         brush.setBackgroundImage(photo);
-        OVBrush smart;
-        smart.type = OVBrush::SmartBrush;
-        smart.kernelName = QStringLiteral("eyeWhiteBrush");
-        smart.size = 6;
-        smart.smoothness = 0.3;
-        smart.pressure = 1;
+        const OVBrush smart = smartBrush(QStringLiteral("eyeWhiteBrush"), 6);
         brush.brushDownAtPoint(smart, at(w.from.x, w.from.y));
         brush.processPoints({at(w.from.x, w.from.y), at(w.to.x, w.to.y)});
         const Pixels pixels = render(brush.image(), Rect(0, 0, 512, 512));
