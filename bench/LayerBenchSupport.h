@@ -3,11 +3,14 @@
 // What the layer benchmarks share: photo-like images, a target of a window's size, a frame drawn by the
 // layer renderer, and the peer that draws the same images with plain QPainter through the same maps.
 
+#include "Platform/UI/BasicAnimation.h"
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/LayerRenderer.h"
+#include "Platform/UI/SteppedClock.h"
 
 #include <QImage>
 #include <QPainter>
+#include <benchmark/benchmark.h>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -24,6 +27,18 @@ inline QImage photo(int index)
             row[x] = qRgb((x / 4 + index * 25) % 256, (y / 3) % 256, ((x ^ y) & 0x3f) + 96);
     }
     return image;
+}
+
+// A card of a fan: photo `index` on 1000 x 750 points, turned by `turn` and clipped to its bounds.
+inline std::shared_ptr<pf::Layer> photoCard(int index, pf::Point position, const pf::Transform3D& turn)
+{
+    auto card = pf::Layer::create();
+    card->setBounds(pf::Rect(0, 0, 1000, 750));
+    card->setPosition(position);
+    card->setTransform(turn);
+    card->setContents(photo(index));
+    card->setMasksToBounds(true);
+    return card;
 }
 
 inline QImage target(QSize size)
@@ -66,6 +81,37 @@ inline void drawPlain(QImage& image, const PlainDraws& draws, const QColor& back
     for (const auto& [picture, transform] : draws) {
         painter.setTransform(transform);
         painter.drawImage(0, 0, picture);
+    }
+}
+
+// Times drawing the plain peer of `cards` into a target of `size` on a dark grey background.
+inline void drawPlainRepeatedly(benchmark::State& state, const std::vector<std::shared_ptr<pf::Layer>>& cards,
+                                QSize size)
+{
+    const PlainDraws draws = plainDraws(cards, size);
+    QImage image = target(size);
+    for (auto _ : state) {
+        drawPlain(image, draws, QColor(40, 40, 40));
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// Times frames 1/60 s apart while `card` slides from `from` to `to` and the rest of `root` stays.
+inline void slideOneCard(benchmark::State& state, pf::Layer& root, pf::Layer& card, pf::Point from,
+                         pf::Point to, QSize size)
+{
+    pf::SteppedClock clock;
+    QImage image = target(size);
+    drawFrame(root, image, clock.now());
+    auto slide = pf::BasicAnimation::create(QStringLiteral("position"));
+    slide->setFromValue(QVariant::fromValue(from));
+    slide->setToValue(QVariant::fromValue(to));
+    slide->setDuration(1e6);
+    card.addAnimation(slide, QStringLiteral("slide"));
+    for (auto _ : state) {
+        clock.advance(1.0 / 60);
+        drawFrame(root, image, clock.now());
+        benchmark::DoNotOptimize(image.constBits());
     }
 }
 

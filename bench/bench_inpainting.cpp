@@ -15,6 +15,7 @@
 #include "Platform/Image/Image.h"
 #include "Platform/Image/RenderContext.h"
 #include "bench/BenchRun.h"
+#include "bench/PhotoBenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -46,9 +47,7 @@ const Bitmap& photo()
             image = QImage(64, 64, QImage::Format_RGBA8888_Premultiplied);
             image.fill(QColor(200, 160, 140));
         }
-        return Bitmap::fromQImage(
-            image.scaled(PhotoWidth, PhotoHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                .convertToFormat(QImage::Format_RGBA8888_Premultiplied));
+        return bench::scaledBitmap(image, PhotoWidth, PhotoHeight);
     }();
     return bitmap;
 }
