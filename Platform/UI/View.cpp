@@ -238,9 +238,7 @@ void View::setBoundsOrigin(Point origin)
     if (origin == m_boundsOrigin)
         return;
     m_boundsOrigin = origin;
-    for (View* view : subviews())
-        view->placeWidget();
-    update();
+    coordinatesDidChange();
     rebuildTrackingAreas();
     updateChildTrackingAreasRecursively();
     boundsOriginDidChange();
@@ -251,6 +249,11 @@ void View::setFlipped(bool flipped)
     if (flipped == m_flipped)
         return;
     m_flipped = flipped;
+    coordinatesDidChange();
+}
+
+void View::coordinatesDidChange()
+{
     for (View* view : subviews())
         view->placeWidget();
     update();
