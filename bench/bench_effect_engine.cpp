@@ -10,7 +10,6 @@
 #include "Classes/ToolObjects/OVRenderCache.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/FileSystem.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/ImageFile.h"
@@ -20,9 +19,9 @@
 #include "bench/BenchRun.h"
 #include "bench/EngineSwitches.h"
 #include "bench/PhotoBenchSupport.h"
+#include "bench/TestEffectsBenchSetup.h"
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -331,12 +330,6 @@ BENCHMARK(BM_StrokeOnFullSizeMask)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir workingArea;
-    FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
-    FilterLibrary::registerAll();
-    testfilters::registerAll();
     bench::applyEngineSwitches();
-    runBenchmarksAsAsked(argc, argv);
-    OVBrushPathImage::waitForPendingWrites();
-    return 0;
+    return bench::runWithTestEffects(argc, argv);
 }

@@ -27,18 +27,17 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
-#include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/SerialQueue.h"
 #include "Platform/Image/Color.h"
 #include "Platform/UI/Layer.h"
 #include "TestFilters.h"
 #include "bench/BenchRun.h"
 #include "bench/PhotoBenchSupport.h"
+#include "bench/TestEffectsBenchSetup.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -648,14 +647,8 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QTemporaryDir workingArea;
-    FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
-    FilterLibrary::registerAll();
-    testfilters::registerAll();
     OVHealingBrush::registerClass();
     OVIrisMaskBrush::registerClass();
     OVIrisReplacementBrush::registerClass();
-    runBenchmarksAsAsked(argc, argv);
-    OVBrushPathImage::waitForPendingWrites();
-    return 0;
+    return bench::runWithTestEffects(argc, argv);
 }
