@@ -29,6 +29,18 @@ inline QImage photo(int index)
     return image;
 }
 
+// The ground the layer benchmarks and their peers draw on.
+inline const QColor background(40, 40, 40);
+
+// The root of a benchmark's layer tree: the target's size, on the ground.
+inline std::shared_ptr<pf::Layer> groundRoot(QSize size)
+{
+    auto root = pf::Layer::create();
+    root->setFrame(pf::Rect(0, 0, size.width(), size.height()));
+    root->setBackgroundColor(background);
+    return root;
+}
+
 // A card of a fan: photo `index` on 1000 x 750 points, turned by `turn` and clipped to its bounds.
 inline std::shared_ptr<pf::Layer> photoCard(int index, pf::Point position, const pf::Transform3D& turn)
 {
@@ -84,14 +96,14 @@ inline void drawPlain(QImage& image, const PlainDraws& draws, const QColor& back
     }
 }
 
-// Times drawing the plain peer of `cards` into a target of `size` on a dark grey background.
+// Times drawing the plain peer of `cards` into a target of `size` on the ground.
 inline void drawPlainRepeatedly(benchmark::State& state, const std::vector<std::shared_ptr<pf::Layer>>& cards,
                                 QSize size)
 {
     const PlainDraws draws = plainDraws(cards, size);
     QImage image = target(size);
     for (auto _ : state) {
-        drawPlain(image, draws, QColor(40, 40, 40));
+        drawPlain(image, draws, background);
         benchmark::DoNotOptimize(image.constBits());
     }
 }

@@ -37,9 +37,7 @@ struct Fan
 
     Fan()
     {
-        root = Layer::create();
-        root->setFrame(Rect(0, 0, kHost.width(), kHost.height()));
-        root->setBackgroundColor(QColor(40, 40, 40));
+        root = layerBench::groundRoot(kHost);
         container = Layer::create();
         container->setFrame(root->bounds());
         Transform3D perspective;

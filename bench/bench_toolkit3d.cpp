@@ -42,9 +42,7 @@ struct Fan
     Fan()
     {
         const pf::Transaction::Scope atOnce(true);
-        root = Layer::create();
-        root->setFrame(Rect(0, 0, kWindow.width(), kWindow.height()));
-        root->setBackgroundColor(QColor(40, 40, 40));
+        root = layerBench::groundRoot(kWindow);
         fan = OV3DLayer::create();
         fan->setFrame(root->bounds());
         fan->setFocalLength(85);
