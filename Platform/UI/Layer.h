@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Platform/Foundation/AffineTransform.h"
-#include "Platform/UI/Autoresizing.h"
 #include "Platform/UI/Homography.h"
 #include "Platform/UI/LayerAction.h"
 #include "Platform/UI/LayerState.h"
@@ -38,9 +37,21 @@ class LayerTreeObserver;
 // drawn change at once (there is nothing on screen to animate from).
 //
 // Layers are shared (make them with create() or std::make_shared) and belong to the main thread.
-class Layer : public std::enable_shared_from_this<Layer>, public Autoresizing
+class Layer : public std::enable_shared_from_this<Layer>
 {
 public:
+    // How a sublayer follows changes of its superlayer's size.
+    enum AutoresizingMask : unsigned
+    {
+        NotSizable = 0,
+        MinXMargin = 1,
+        WidthSizable = 2,
+        MaxXMargin = 4,
+        MinYMargin = 8,
+        HeightSizable = 16,
+        MaxYMargin = 32,
+    };
+
     Layer();
     virtual ~Layer();
     Layer(const Layer&) = delete;

@@ -247,7 +247,9 @@ void View::setBoundsOrigin(Point origin)
     if (origin == m_boundsOrigin)
         return;
     m_boundsOrigin = origin;
-    coordinatesDidChange();
+    for (View* view : subviews())
+        view->placeWidget();
+    update();
     rebuildTrackingAreas();
     updateChildTrackingAreasRecursively();
     boundsOriginDidChange();
@@ -258,11 +260,6 @@ void View::setFlipped(bool flipped)
     if (flipped == m_flipped)
         return;
     m_flipped = flipped;
-    coordinatesDidChange();
-}
-
-void View::coordinatesDidChange()
-{
     for (View* view : subviews())
         view->placeWidget();
     update();

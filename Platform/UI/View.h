@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Platform/Foundation/Rect.h"
-#include "Platform/UI/Autoresizing.h"
 #include "Platform/UI/Event.h"
 #include "Platform/UI/Responder.h"
 
@@ -31,11 +30,22 @@ class Window;
 //
 // Views are owned by their Qt parent. A superview that is not a View (a Qt layout, a scroll area) is
 // treated as a y-up parent; the frame then follows whatever geometry Qt gives the widget.
-class View : public QWidget, public Responder, public Autoresizing
+class View : public QWidget, public Responder
 {
     Q_OBJECT
 
 public:
+    // Autoresizing mask bits: which margins and dimensions stretch when the superview's size changes.
+    enum Autoresizing : unsigned
+    {
+        NotSizable = 0,
+        MinXMargin = 1,
+        WidthSizable = 2,
+        MaxXMargin = 4,
+        MinYMargin = 8,
+        HeightSizable = 16,
+        MaxYMargin = 32,
+    };
     enum class Ordering
     {
         Above,
@@ -203,9 +213,6 @@ private:
     Point topViewOriginInBase() const;
     // Gives the widget the geometry of the frame; `evenOutOfSight` also when the superview defers it.
     void placeWidget(bool evenOutOfSight = false);
-    // After a change of what this view's coordinates mean: the subviews' widgets placed again, and the
-    // view redrawn.
-    void coordinatesDidChange();
     // The part of the widget its superview leaves showing, in widget coordinates.
     QRect shownRect() const;
     // Places the deferred subviews that came into view (all of them with `all`).

@@ -119,7 +119,7 @@ public:
 
     // Overlay child windows: `child` floats over this window as an overlay inside it, keeping its
     // screen frame, and is hidden, moved and closed with it. While attached, its frame follows this
-    // window's resizing by its autoresizing mask (Autoresizing bits over the content; the
+    // window's resizing by its autoresizing mask (View::Autoresizing bits over the content; the
     // default keeps its distance to the top left).
     void addChildWindow(Window* child);
     void removeChildWindow(Window* child);
