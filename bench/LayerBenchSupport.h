@@ -41,16 +41,27 @@ inline std::shared_ptr<pf::Layer> groundRoot(QSize size)
     return root;
 }
 
-// A card of a fan: photo `index` on 1000 x 750 points, turned by `turn` and clipped to its bounds.
-inline std::shared_ptr<pf::Layer> photoCard(int index, pf::Point position, const pf::Transform3D& turn)
+// A fan of `count` photo cards on 1000 x 750 points, clipped to their bounds and turned by `turn`: the
+// first at `first`, each next `step` points left of it (and `depthStep` points further back), added to
+// `container` in that order.
+inline std::vector<std::shared_ptr<pf::Layer>> fanCards(pf::Layer& container, int count, pf::Point first,
+                                                        double step, const pf::Transform3D& turn,
+                                                        double depthStep = 0)
 {
-    auto card = pf::Layer::create();
-    card->setBounds(pf::Rect(0, 0, 1000, 750));
-    card->setPosition(position);
-    card->setTransform(turn);
-    card->setContents(photo(index));
-    card->setMasksToBounds(true);
-    return card;
+    std::vector<std::shared_ptr<pf::Layer>> cards;
+    for (int i = 0; i < count; ++i) {
+        auto card = pf::Layer::create();
+        card->setBounds(pf::Rect(0, 0, 1000, 750));
+        card->setPosition(pf::Point(first.x - i * step, first.y));
+        card->setTransform(turn);
+        card->setContents(photo(i));
+        card->setMasksToBounds(true);
+        if (depthStep != 0)
+            card->setZPosition(-i * depthStep);
+        container.addSublayer(card);
+        cards.push_back(card);
+    }
+    return cards;
 }
 
 inline QImage target(QSize size)

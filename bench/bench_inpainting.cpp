@@ -141,20 +141,23 @@ void renderNewFills(benchmark::State& state, const Bitmap& spot)
     }
 }
 
+// How every figure here is taken: wall time in milliseconds, over at least two seconds of runs.
+void overTwoSeconds(benchmark::internal::Benchmark* registered)
+{
+    registered->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+}
+
 void BM_InpaintingFullQualityWholePhoto(benchmark::State& state)
 {
     render(state, inpainted(false), Rect(0, 0, PhotoWidth, PhotoHeight));
 }
-BENCHMARK(BM_InpaintingFullQualityWholePhoto)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_InpaintingFullQualityWholePhoto)->Apply(overTwoSeconds);
 
 void BM_InpaintingFullQualityWholePhotoMaskCutToSpot(benchmark::State& state)
 {
     render(state, inpainted(false, true), Rect(0, 0, PhotoWidth, PhotoHeight));
 }
-BENCHMARK(BM_InpaintingFullQualityWholePhotoMaskCutToSpot)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MinTime(2.0);
+BENCHMARK(BM_InpaintingFullQualityWholePhotoMaskCutToSpot)->Apply(overTwoSeconds);
 
 void teleaWholePhoto(benchmark::State& state, const Bitmap& spot)
 {
@@ -173,49 +176,43 @@ void BM_OpenCVTeleaWholePhoto(benchmark::State& state)
 {
     teleaWholePhoto(state, spotMask());
 }
-BENCHMARK(BM_OpenCVTeleaWholePhoto)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_OpenCVTeleaWholePhoto)->Apply(overTwoSeconds);
 
 void BM_InpaintingFullQualityNewFillWholePhoto(benchmark::State& state)
 {
     renderNewFills(state, spotMask());
 }
-BENCHMARK(BM_InpaintingFullQualityNewFillWholePhoto)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MinTime(2.0);
+BENCHMARK(BM_InpaintingFullQualityNewFillWholePhoto)->Apply(overTwoSeconds);
 
 void BM_InpaintingFullQualityNewFillCornerWholePhoto(benchmark::State& state)
 {
     renderNewFills(state, cornerMask());
 }
-BENCHMARK(BM_InpaintingFullQualityNewFillCornerWholePhoto)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MinTime(2.0);
+BENCHMARK(BM_InpaintingFullQualityNewFillCornerWholePhoto)->Apply(overTwoSeconds);
 
 void BM_OpenCVTeleaCornerWholePhoto(benchmark::State& state)
 {
     teleaWholePhoto(state, cornerMask());
 }
-BENCHMARK(BM_OpenCVTeleaCornerWholePhoto)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_OpenCVTeleaCornerWholePhoto)->Apply(overTwoSeconds);
 
 void BM_InpaintingFullQualitySpot(benchmark::State& state)
 {
     render(state, inpainted(false), spotRect());
 }
-BENCHMARK(BM_InpaintingFullQualitySpot)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_InpaintingFullQualitySpot)->Apply(overTwoSeconds);
 
 void BM_InpaintingPreviewSpot(benchmark::State& state)
 {
     render(state, inpainted(true), spotRect());
 }
-BENCHMARK(BM_InpaintingPreviewSpot)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_InpaintingPreviewSpot)->Apply(overTwoSeconds);
 
 void BM_InpaintingPreviewWholePhoto(benchmark::State& state)
 {
     render(state, inpainted(true), Rect(0, 0, PhotoWidth, PhotoHeight));
 }
-BENCHMARK(BM_InpaintingPreviewWholePhoto)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_InpaintingPreviewWholePhoto)->Apply(overTwoSeconds);
 
 } // namespace
 

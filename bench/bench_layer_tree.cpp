@@ -45,12 +45,8 @@ struct Fan
         perspective.m34 = -1 / (kHost.width() / 2.0 * depthFactor);
         container->setSublayerTransform(perspective);
         root->addSublayer(container);
-        for (int i = 0; i < kLayers; ++i) {
-            auto card = layerBench::photoCard(i, Point(1350 - i * 80, 500),
-                                              Transform3D::rotation(-75 * std::numbers::pi / 180, 0, 1, 0));
-            container->addSublayer(card);
-            cards.push_back(card);
-        }
+        cards = layerBench::fanCards(*container, kLayers, Point(1350, 500), 80,
+                                     Transform3D::rotation(-75 * std::numbers::pi / 180, 0, 1, 0));
         marker = Layer::create(); // an empty layer whose change invalidates the container's cache
         container->addSublayer(marker);
     }

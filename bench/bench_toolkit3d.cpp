@@ -48,13 +48,8 @@ struct Fan
         fan->setFocalLength(85);
         fan->setPreventRelayout(true);
         root->addSublayer(fan);
-        for (int i = 0; i < kLayers; ++i) {
-            auto card = layerBench::photoCard(i, Point(1300 - i * 90, 500),
-                                              Transform3D::rotation(-60 * kDegree, 0, 1, 0));
-            card->setZPosition(-i * 40);
-            fan->addSublayer(card);
-            cards.push_back(card);
-        }
+        cards = layerBench::fanCards(*fan, kLayers, Point(1300, 500), 90,
+                                     Transform3D::rotation(-60 * kDegree, 0, 1, 0), 40);
         marker = Layer::create(); // its change makes the fan draw every card again
         fan->addSublayer(marker);
     }
