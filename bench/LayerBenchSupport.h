@@ -7,6 +7,7 @@
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/LayerRenderer.h"
 #include "Platform/UI/SteppedClock.h"
+#include "Platform/UI/Transaction.h"
 
 #include <QImage>
 #include <QPainter>
@@ -115,6 +116,22 @@ inline void drawPlainRepeatedly(benchmark::State& state, const std::vector<std::
     QImage image = target(size);
     for (auto _ : state) {
         drawPlain(image, draws, background);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// Times a frame after each change inside `root`: `marker` shown or hidden at once, which makes the layer
+// holding it draw everything in it again.
+inline void drawAfterEachChange(benchmark::State& state, pf::Layer& root, pf::Layer& marker, QSize size)
+{
+    QImage image = target(size);
+    bool hidden = false;
+    for (auto _ : state) {
+        {
+            const pf::Transaction::Scope atOnce(true);
+            marker.setHidden(hidden = !hidden);
+        }
+        drawFrame(root, image, 0);
         benchmark::DoNotOptimize(image.constBits());
     }
 }

@@ -56,16 +56,7 @@ struct Fan
 void BM_FannedStack(benchmark::State& state)
 {
     Fan fan;
-    QImage target = layerBench::target(kHost);
-    bool toggle = false;
-    for (auto _ : state) {
-        {
-            const pf::Transaction::Scope atOnce(true);
-            fan.marker->setHidden(toggle = !toggle);
-        }
-        layerBench::drawFrame(*fan.root, target, 0);
-        benchmark::DoNotOptimize(target.constBits());
-    }
+    layerBench::drawAfterEachChange(state, *fan.root, *fan.marker, kHost);
 }
 BENCHMARK(BM_FannedStack)->Unit(benchmark::kMillisecond);
 

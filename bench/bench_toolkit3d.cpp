@@ -58,16 +58,7 @@ struct Fan
 void BM_FanOn3DLayer(benchmark::State& state)
 {
     Fan fan;
-    QImage image = layerBench::target(kWindow);
-    bool toggle = false;
-    for (auto _ : state) {
-        {
-            const pf::Transaction::Scope atOnce(true);
-            fan.marker->setHidden(toggle = !toggle);
-        }
-        layerBench::drawFrame(*fan.root, image, 0);
-        benchmark::DoNotOptimize(image.constBits());
-    }
+    layerBench::drawAfterEachChange(state, *fan.root, *fan.marker, kWindow);
 }
 BENCHMARK(BM_FanOn3DLayer)->Unit(benchmark::kMillisecond);
 
