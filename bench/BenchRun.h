@@ -13,6 +13,13 @@ inline int runBenchmarksAsAsked(int argc, char** argv)
     return 0;
 }
 
+// How the benchmarks that keep their own samples are registered: one iteration a repetition, five
+// repetitions, in milliseconds of wall time. `BENCHMARK(...)->Apply(fiveSingleRuns)`.
+inline void fiveSingleRuns(benchmark::internal::Benchmark* registered)
+{
+    registered->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+}
+
 // The same inside an offscreen application of the kind the benchmarks draw with (QGuiApplication for
 // layers alone, QApplication for widgets).
 template <class Application> int runBenchmarksOffscreenAsAsked(int argc, char** argv)

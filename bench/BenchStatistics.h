@@ -4,10 +4,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <vector>
 
-// Figures the benchmarks report: durations in milliseconds, medians, nearest-rank percentiles, and the
-// load they were measured under.
+// Figures the benchmarks report: durations in milliseconds, medians, nearest-rank percentiles, the
+// process's processor time and peak memory, and the load they were measured under.
 namespace bench {
 
 inline double milliseconds(std::chrono::steady_clock::duration d)
@@ -37,6 +38,24 @@ inline double loadAverage()
 {
     double load[1] = {0};
     return getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
+// The process's processor time on all its threads (the renderer's included), in seconds: on a shared, busy
+// machine it varies less than the wall time does.
+inline double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The process's high-water mark in megabytes: honest only for a benchmark run in a process of its own.
+inline double residentPeakMB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
 }
 
 } // namespace bench

@@ -64,6 +64,7 @@
 #include "TestFilters.h"
 #include "bench/BenchRun.h"
 #include "bench/BenchStatistics.h"
+#include "bench/PhotoBenchSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -75,7 +76,6 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <random>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -171,6 +171,24 @@ Editing& editing()
     return *shared;
 }
 
+// Starts a save through the base document (past the editor's early checks, as every save went before
+// them); `ok` and `done` take its answer.
+void startSave(GMDocument& document, const QString& path, const QString& type,
+               pf::Document::SaveOperation operation, bool& ok, bool& done)
+{
+    document.pf::Document::saveToURL(path, type, operation, [&ok, &done](bool succeeded, const QString&) {
+        ok = succeeded;
+        done = true;
+    });
+}
+
+// The median of the samples, and the highest load average seen while they were taken.
+void reportMedian(benchmark::State& state, const std::vector<double>& samples, double load)
+{
+    state.counters["median_ms"] = median(samples);
+    state.counters["load1"] = load;
+}
+
 // One save, timing the wall clock and how long the call held the main thread.
 void timedSave(benchmark::State& state, const QString& path, const QString& type,
                pf::Document::SaveOperation operation)
@@ -183,11 +201,7 @@ void timedSave(benchmark::State& state, const QString& path, const QString& type
         bool ok = false;
         QElapsedTimer hold;
         hold.start();
-        editing().document->pf::Document::saveToURL(path, type, operation,
-                                                    [&](bool succeeded, const QString&) {
-                                                        ok = succeeded;
-                                                        done = true;
-                                                    });
+        startSave(*editing().document, path, type, operation, ok, done);
         const double held = double(hold.nsecsElapsed()) / 1e6;
         longestHold = std::max(longestHold, held);
         longestStall = std::max({longestStall, held, spin([&] { return done; })});
@@ -213,10 +227,9 @@ void SavePicture(benchmark::State& state)
 void ReopenPackage(benchmark::State& state)
 {
     const QString package = sandbox().filePath(QStringLiteral("reopen.glimora"));
-    bool saved = false;
-    editing().document->pf::Document::saveToURL(package, GMDocumentPackage::typeName,
-                                                pf::Document::SaveOperation::SaveTo,
-                                                [&](bool, const QString&) { saved = true; });
+    bool ok = false, saved = false;
+    startSave(*editing().document, package, GMDocumentPackage::typeName, pf::Document::SaveOperation::SaveTo,
+              ok, saved);
     (void)spin([&] { return saved; });
     double firstPicture = 0;
     double layers = 0;
@@ -286,12 +299,8 @@ void SaveAfterBrushUp(benchmark::State& state)
         QElapsedTimer hold;
         hold.start();
         mask->addContentContainerWithRect(stroke(number++), pf::Rect(0, 0, 1, 1));
-        editing().document->pf::Document::saveToURL(
-            sandbox().filePath(QStringLiteral("stroked.jpg")), QStringLiteral("jpeg"),
-            pf::Document::SaveOperation::SaveTo, [&](bool succeeded, const QString&) {
-                ok = succeeded;
-                done = true;
-            });
+        startSave(*editing().document, sandbox().filePath(QStringLiteral("stroked.jpg")),
+                  QStringLiteral("jpeg"), pf::Document::SaveOperation::SaveTo, ok, done);
         longestStall =
             std::max({longestStall, double(hold.nsecsElapsed()) / 1e6, spin([&] { return done; })});
         if (!ok)
@@ -347,8 +356,7 @@ void SaveOverPNG(benchmark::State& state)
         if (!ok)
             state.SkipWithError("the save failed");
     }
-    state.counters["median_ms"] = median(samples);
-    state.counters["load1"] = load;
+    reportMedian(state, samples, load);
 }
 
 // A folder that takes no files: read-only for an ordinary user, and /proc for an administrator.
@@ -375,19 +383,14 @@ void SaveAsUnwritableUnchecked(benchmark::State& state)
         load = std::max(load, loadAverage());
         QElapsedTimer timer;
         timer.start();
-        png.document->pf::Document::saveToURL(folder + QStringLiteral("/copy.png"), QStringLiteral("png"),
-                                              pf::Document::SaveOperation::SaveAs,
-                                              [&](bool succeeded, const QString&) {
-                                                  ok = succeeded;
-                                                  done = true;
-                                              });
+        startSave(*png.document, folder + QStringLiteral("/copy.png"), QStringLiteral("png"),
+                  pf::Document::SaveOperation::SaveAs, ok, done);
         (void)spin([&] { return done; });
         samples.push_back(double(timer.nsecsElapsed()) / 1e6);
         if (ok)
             state.SkipWithError("the save into a folder that takes no files succeeded");
     }
-    state.counters["median_ms"] = median(samples);
-    state.counters["load1"] = load;
+    reportMedian(state, samples, load);
 }
 
 void SaveAsUnwritable(benchmark::State& state)
@@ -404,8 +407,7 @@ void SaveAsUnwritable(benchmark::State& state)
         if (ok)
             state.SkipWithError("the save into a folder that takes no files succeeded");
     }
-    state.counters["median_ms"] = median(samples);
-    state.counters["load1"] = load;
+    reportMedian(state, samples, load);
 }
 
 // The shared portrait enlarged to the size and kept as a JPEG in the sandbox.
@@ -426,13 +428,6 @@ double mainThreadCPU()
     timespec time{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
     return double(time.tv_sec) * 1e3 + double(time.tv_nsec) / 1e6;
-}
-
-double residentPeakMB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
 }
 
 // A package holding the enlarged portrait as its original, and no layer.
@@ -509,7 +504,7 @@ void OpenJPEG(benchmark::State& state)
     state.counters["window_shown_ms"] = window;
     state.counters["window_cpu_ms"] = windowCPU;
     state.counters["photo_stall_ms"] = photoStall;
-    state.counters["peak_MB"] = residentPeakMB();
+    state.counters["peak_MB"] = bench::residentPeakMB();
     state.counters["load1"] = load;
 }
 
@@ -628,8 +623,7 @@ void WelcomeHistory(benchmark::State& state)
         benchmark::DoNotOptimize(window->grab());
         samples.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    state.counters["median_ms"] = median(samples);
-    state.counters["load1"] = load;
+    reportMedian(state, samples, load);
     window->orderOut();
 }
 } // namespace
@@ -677,8 +671,7 @@ void WelcomeGridFrame100Tiles(benchmark::State& state)
         benchmark::DoNotOptimize(window.grab());
         samples.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    state.counters["median_ms"] = median(samples);
-    state.counters["load1"] = load;
+    reportMedian(state, samples, load);
     window.orderOut();
 }
 } // namespace

@@ -10,27 +10,28 @@
 #include "Classes/ToolObjects/OVRenderCache.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/FileSystem.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
 #include "TestFilters.h"
+#include "bench/BenchRun.h"
 #include "bench/EngineSwitches.h"
+#include "bench/PhotoBenchSupport.h"
+#include "bench/TestEffectsBenchSetup.h"
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
-#include <random>
-#include <sys/resource.h>
-#include <thread>
+#include <optional>
 
 using namespace pf;
 
 namespace {
+
+using bench::processCpuSeconds;
 
 constexpr int Width = 6000;
 constexpr int Height = 4000;
@@ -48,34 +49,35 @@ GMBlueprintCatalog& catalog()
 
 Image photo()
 {
-    static const Image image = [] {
-        Bitmap bitmap(Width, Height, Bitmap::Format::RGBA8);
-        std::mt19937 random(3);
-        uint8_t* p = bitmap.mutableData();
-        for (size_t i = 0; i < bitmap.byteCount(); ++i)
-            p[i] = (i % 4 == 3) ? 255 : uint8_t(random());
-        return Image::fromBitmap(bitmap);
-    }();
+    static const Image image = Image::fromBitmap(bench::byteNoise(Width, Height, 3));
     return image;
 }
 
-std::shared_ptr<PhotoToolChain> layers(int count)
+// `count` layers of the test effects over `photo`, each masked to a full-height band `bandWidth` pixels
+// wide, `bandStep` pixels right of the last one's (from the left again after five).
+std::shared_ptr<PhotoToolChain> bandedLayers(const Image& photo, int count, double bandStep, double bandWidth)
 {
-    auto chain = std::make_shared<PhotoToolChain>(photo());
+    const Rect extent = photo.extent();
+    auto chain = std::make_shared<PhotoToolChain>(photo);
     for (int i = 0; i < count; ++i) {
         chain->insertPhotoToolWithBlueprint(
             catalog().effectBlueprintWithName(i % 2 ? "TestGrey" : "TestTint"), std::nullopt, i);
         auto container = std::make_shared<OVContentContainer>();
-        const Image black =
-            Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(Rect(0, 0, Width, Height));
-        container->imageContainer()->setImage(Image::constantColor(Color(1, 1, 1))
-                                                  .imageByCroppingToRect(Rect(i % 5 * 1000, 0, 1500, Height))
-                                                  .imageByCompositingOverImage(black));
+        const Image black = Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(extent);
+        container->imageContainer()->setImage(
+            Image::constantColor(Color(1, 1, 1))
+                .imageByCroppingToRect(Rect(i % 5 * bandStep, 0, bandWidth, extent.height()))
+                .imageByCompositingOverImage(black));
         chain->brushPathImageAtIndex(i + 1)->addContentContainer(container);
     }
     // The masks' snapshots are written in the background; let them finish before timing composition.
     OVBrushPathImage::waitForPendingWrites();
     return chain;
+}
+
+std::shared_ptr<PhotoToolChain> layers(int count)
+{
+    return bandedLayers(photo(), count, 1000, 1500);
 }
 
 std::shared_ptr<PhotoToolChain> fiveLayers()
@@ -114,22 +116,7 @@ std::shared_ptr<PhotoToolChain> paintedLayers(int count, int strokes)
     return chain;
 }
 
-// The process's CPU time on all its threads (the renderer's included), in seconds: on a shared, busy
-// machine it varies less than the wall time does.
-double processCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-void reportPeakMemory(benchmark::State& state)
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_MB"] = double(usage.ru_maxrss) / 1024.0;
-}
+using bench::reportPeakMemory;
 
 void BM_PreviewFromEmptyCaches(benchmark::State& state)
 {
@@ -164,21 +151,30 @@ BENCHMARK(BM_PreviewAfterTopLayerChange)->Unit(benchmark::kMillisecond)->UseReal
 
 // As an explicit save composes: a cache filled once, for the top of the stack only. "passes" counts the
 // kernel passes drawn for the picture (each intermediate once per tile).
+// Times composing the whole of `chain` with a new cache each time, keeping only what is asked for unless
+// `retention` says otherwise; reports the processor time per picture and the peak memory.
+void composeAtFullSize(benchmark::State& state, const std::shared_ptr<PhotoToolChain>& chain, int count,
+                       std::optional<OVRenderCache::Retention> retention)
+{
+    auto context = std::make_shared<RenderContext>();
+    const double cpu = processCpuSeconds();
+    for (auto _ : state) {
+        OVRenderCache cache(chain, chain.get(), context);
+        if (retention)
+            cache.setRetention(*retention);
+        benchmark::DoNotOptimize(cache.composedImageToIndex(count));
+    }
+    state.counters["cpu_s"] = (processCpuSeconds() - cpu) / double(state.iterations());
+    reportPeakMemory(state);
+}
+
 void BM_FullSizeCompose(benchmark::State& state)
 {
     const int count = int(state.range(0));
     auto chain = layers(count);
-    auto context = std::make_shared<RenderContext>();
-    const double cpu = processCpuSeconds();
     RenderStatistics::resetPasses();
-    for (auto _ : state) {
-        OVRenderCache cache(chain, chain.get(), context);
-        cache.setRetention(OVRenderCache::Retention::RequestedOnly);
-        benchmark::DoNotOptimize(cache.composedImageToIndex(count));
-    }
-    state.counters["cpu_s"] = (processCpuSeconds() - cpu) / double(state.iterations());
+    composeAtFullSize(state, chain, count, OVRenderCache::Retention::RequestedOnly);
     state.counters["passes"] = double(RenderStatistics::passes()) / double(state.iterations());
-    reportPeakMemory(state);
 }
 BENCHMARK(BM_FullSizeCompose)
     ->Arg(5)
@@ -192,16 +188,7 @@ BENCHMARK(BM_FullSizeCompose)
 void BM_FullSizeComposePainted(benchmark::State& state)
 {
     const int count = int(state.range(0));
-    auto chain = paintedLayers(count, 3);
-    auto context = std::make_shared<RenderContext>();
-    const double cpu = processCpuSeconds();
-    for (auto _ : state) {
-        OVRenderCache cache(chain, chain.get(), context);
-        cache.setRetention(OVRenderCache::Retention::RequestedOnly);
-        benchmark::DoNotOptimize(cache.composedImageToIndex(count));
-    }
-    state.counters["cpu_s"] = (processCpuSeconds() - cpu) / double(state.iterations());
-    reportPeakMemory(state);
+    composeAtFullSize(state, paintedLayers(count, 3), count, OVRenderCache::Retention::RequestedOnly);
 }
 BENCHMARK(BM_FullSizeComposePainted)
     ->Arg(5)
@@ -222,24 +209,7 @@ Bitmap& largeSavedPicture()
 void BM_Save108MP_Render(benchmark::State& state)
 {
     constexpr int W = 12000, H = 9000;
-    Bitmap bitmap(W, H, Bitmap::Format::RGBA8);
-    std::mt19937 random(5);
-    uint8_t* p = bitmap.mutableData();
-    for (size_t i = 0; i < bitmap.byteCount(); ++i)
-        p[i] = (i % 4 == 3) ? 255 : uint8_t(100 + random() % 60);
-    auto chain = std::make_shared<PhotoToolChain>(Image::fromBitmap(bitmap));
-    bitmap = Bitmap();
-    for (int i = 0; i < 5; ++i) {
-        chain->insertPhotoToolWithBlueprint(
-            catalog().effectBlueprintWithName(i % 2 ? "TestGrey" : "TestTint"), std::nullopt, i);
-        auto container = std::make_shared<OVContentContainer>();
-        const Image black = Image::constantColor(Color(0, 0, 0)).imageByCroppingToRect(Rect(0, 0, W, H));
-        container->imageContainer()->setImage(Image::constantColor(Color(1, 1, 1))
-                                                  .imageByCroppingToRect(Rect(i * 2000, 0, 3000, H))
-                                                  .imageByCompositingOverImage(black));
-        chain->brushPathImageAtIndex(i + 1)->addContentContainer(container);
-    }
-    OVBrushPathImage::waitForPendingWrites();
+    auto chain = bandedLayers(Image::fromBitmap(bench::byteNoise(W, H, 5, 100, 60)), 5, 2000, 3000);
     auto context = std::make_shared<RenderContext>();
     for (auto _ : state) {
         OVRenderCache cache(chain, chain.get(), context);
@@ -299,27 +269,23 @@ void BM_FullSizeCompose_PlainLoops(benchmark::State& state)
     }
     const double cpu = processCpuSeconds();
     for (auto _ : state) {
-        std::vector<std::thread> workers;
-        for (unsigned t = 0; t < 8; ++t)
-            workers.emplace_back([&, t] {
-                const size_t from = pixels * t / 8, to = pixels * (t + 1) / 8;
-                for (size_t p = from; p < to; ++p)
-                    for (int c = 0; c < 4; ++c)
-                        stack[p * 4 + c] = c == 3 ? 1.0f : float((p * 7 + c * 13) % 255) / 255.0f;
-                for (int i = 0; i < 5; ++i)
-                    for (size_t p = from; p < to; ++p) {
-                        float* s = &stack[p * 4];
-                        const float m = masks[i][p] / 65535.0f;
-                        const float grey = 0.3f * s[0] + 0.59f * s[1] + 0.11f * s[2];
-                        const float wash[3] = {i % 2 ? grey : 1.0f, i % 2 ? grey : 0.5f, i % 2 ? grey : 0.0f};
-                        for (int c = 0; c < 3; ++c) {
-                            const float content = s[c] + (wash[c] * s[3] - s[c]) * m;
-                            s[c] = s[c] + (content + s[c] * (1.0f - s[3]) - s[c]) * 0.5f;
-                        }
+        bench::inParallel(8, [&](unsigned t) {
+            const size_t from = pixels * t / 8, to = pixels * (t + 1) / 8;
+            for (size_t p = from; p < to; ++p)
+                for (int c = 0; c < 4; ++c)
+                    stack[p * 4 + c] = c == 3 ? 1.0f : float((p * 7 + c * 13) % 255) / 255.0f;
+            for (int i = 0; i < 5; ++i)
+                for (size_t p = from; p < to; ++p) {
+                    float* s = &stack[p * 4];
+                    const float m = masks[i][p] / 65535.0f;
+                    const float grey = 0.3f * s[0] + 0.59f * s[1] + 0.11f * s[2];
+                    const float wash[3] = {i % 2 ? grey : 1.0f, i % 2 ? grey : 0.5f, i % 2 ? grey : 0.0f};
+                    for (int c = 0; c < 3; ++c) {
+                        const float content = s[c] + (wash[c] * s[3] - s[c]) * m;
+                        s[c] = s[c] + (content + s[c] * (1.0f - s[3]) - s[c]) * 0.5f;
                     }
-            });
-        for (auto& w : workers)
-            w.join();
+                }
+        });
         benchmark::DoNotOptimize(stack.data());
     }
     state.counters["cpu_s"] = (processCpuSeconds() - cpu) / double(state.iterations());
@@ -330,15 +296,7 @@ BENCHMARK(BM_FullSizeCompose_PlainLoops)->Unit(benchmark::kMillisecond)->UseReal
 // A cache at full size that keeps every layer, as one that is filled again and again would.
 void BM_FullSizeComposeKeepingEverything(benchmark::State& state)
 {
-    auto chain = fiveLayers();
-    auto context = std::make_shared<RenderContext>();
-    const double cpu = processCpuSeconds();
-    for (auto _ : state) {
-        OVRenderCache cache(chain, chain.get(), context);
-        benchmark::DoNotOptimize(cache.composedImageToIndex(5));
-    }
-    state.counters["cpu_s"] = (processCpuSeconds() - cpu) / double(state.iterations());
-    reportPeakMemory(state);
+    composeAtFullSize(state, fiveLayers(), 5, std::nullopt);
 }
 BENCHMARK(BM_FullSizeComposeKeepingEverything)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
@@ -372,14 +330,6 @@ BENCHMARK(BM_StrokeOnFullSizeMask)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir workingArea;
-    FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
-    FilterLibrary::registerAll();
-    testfilters::registerAll();
     bench::applyEngineSwitches();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    OVBrushPathImage::waitForPendingWrites();
-    return 0;
+    return bench::runWithTestEffects(argc, argv);
 }

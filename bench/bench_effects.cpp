@@ -17,6 +17,7 @@
 #include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/Image.h"
 #include "Platform/Image/RenderContext.h"
+#include "bench/PhotoBenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,7 +26,6 @@
 #include <QImage>
 #include <map>
 #include <opencv2/imgproc.hpp>
-#include <sys/resource.h>
 
 using namespace pf;
 
@@ -54,9 +54,7 @@ Image scaledPicture(const QString& path, int width, int height)
     if (picture.isNull())
         return Image();
     picture.setColorSpace(QColorSpace());
-    return Image::fromBitmap(
-        Bitmap::fromQImage(picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                               .convertToFormat(QImage::Format_RGBA8888_Premultiplied)));
+    return Image::fromBitmap(bench::scaledBitmap(picture, width, height));
 }
 
 const Image& photo(int width, int height)
@@ -70,14 +68,6 @@ const Image& photo(int width, int height)
                      scaledPicture(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"), width, height))
                  .first;
     return it->second;
-}
-
-double processCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // The paths a recipe can take where the only OpenGL is a software rasterizer: the one the engine
@@ -120,7 +110,7 @@ void composeEffect(benchmark::State& state, const QString& name, int width, int 
     // using the same cores).
     context().render(GMEffectComposer::composedImage(*effect, picture, mask, additional), extent, out);
     RenderContext::waitForPathMeasures();
-    const double cpu = processCpuSeconds();
+    const double cpu = bench::processCpuSeconds();
     for (auto _ : state) {
         const Image composed = GMEffectComposer::composedImage(*effect, picture, mask, additional);
         if (!context().render(composed, extent, out)) {
@@ -131,7 +121,7 @@ void composeEffect(benchmark::State& state, const QString& name, int width, int 
     }
     // The CPU time of every thread of the process (the rasterizer's included): on a busy machine it
     // says more about the work than the time it took.
-    state.counters["cpu_ms"] = (processCpuSeconds() - cpu) * 1e3 / double(state.iterations());
+    state.counters["cpu_ms"] = (bench::processCpuSeconds() - cpu) * 1e3 / double(state.iterations());
     state.SetItemsProcessed(state.iterations() * qint64(width) * height);
 }
 

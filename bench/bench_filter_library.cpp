@@ -7,13 +7,13 @@
 #include "Platform/Image/Image.h"
 #include "Platform/Image/RenderContext.h"
 #include "bench/BenchRun.h"
+#include "bench/PhotoBenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QImage>
 #include <cstring>
-#include <random>
 
 #ifdef GLIMORA_HAVE_OPENCV
 #include <opencv2/core.hpp>
@@ -24,25 +24,17 @@ using namespace pf;
 
 namespace {
 
-constexpr int PhotoWidth = 6000;
-constexpr int PhotoHeight = 4000;
+using bench::PhotoHeight;
+using bench::PhotoWidth;
 
 // The shared portrait scaled up to 6000 x 4000 (a photo's structure: smooth skin, hair, edges), or a
 // noisy synthetic picture when the test photos are not there.
 const Bitmap& photo()
 {
     static const Bitmap bitmap = [] {
-        QImage image(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
-        if (!image.isNull())
-            return Bitmap::fromQImage(
-                image.scaled(PhotoWidth, PhotoHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                    .convertToFormat(QImage::Format_RGBA8888_Premultiplied));
-        Bitmap noisy(PhotoWidth, PhotoHeight, Bitmap::Format::RGBA8);
-        std::mt19937 random(1);
-        uint8_t* data = noisy.mutableData();
-        for (size_t i = 0; i < noisy.byteCount(); ++i)
-            data[i] = (i % 4 == 3) ? 255 : uint8_t(random());
-        return noisy;
+        const Bitmap portrait = bench::scaledPicture(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"),
+                                                     PhotoWidth, PhotoHeight);
+        return portrait.isNull() ? bench::byteNoise(PhotoWidth, PhotoHeight, 1) : portrait;
     }();
     return bitmap;
 }

@@ -26,7 +26,6 @@
 #include <cstdio>
 #include <map>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 using namespace pf;
@@ -70,10 +69,7 @@ OVFrameDescriptionPtr threeShadeFrame()
 // the work a figure stands for whatever else the machine is doing.
 double processorMilliseconds()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    return bench::processCpuSeconds() * 1e3;
 }
 
 struct Start
@@ -121,6 +117,25 @@ std::unique_ptr<OVTexturedFrameFilter> frameFilter(const Image& input, const OVF
     return filter;
 }
 
+// The frame of three shades around `input`, rendered once so that what it caches is made.
+std::unique_ptr<OVTexturedFrameFilter> renderedFrameFilter(const Image& input)
+{
+    auto filter = frameFilter(input, threeShadeFrame());
+    renderWhole(filter->outputImage(), filter->cachedMask().extent());
+    return filter;
+}
+
+// A border `width` of the canvas wide around the shape.
+std::unique_ptr<OVShapedBorderFilter> shapedBorder(const Image& shape, double width, double canvasProportion)
+{
+    auto filter = std::make_unique<OVShapedBorderFilter>();
+    filter->setDefaults();
+    filter->setValue(QVariant::fromValue(shape), QStringLiteral("inputImage"));
+    filter->setValue(width, QStringLiteral("inputWidth"));
+    filter->setValue(canvasProportion, QStringLiteral("canvasProportion"));
+    return filter;
+}
+
 // Renders the frame's whole output; false, the benchmark stopped with an error, when it did not render.
 bool renderFrame(benchmark::State& state, OVTexturedFrameFilter& filter)
 {
@@ -145,14 +160,12 @@ void BM_FrameFirst(benchmark::State& state)
         record(state, "frame, first render", start);
     }
 }
-BENCHMARK(BM_FrameFirst)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_FrameFirst)->Apply(fiveSingleRuns);
 
 void BM_FrameCached(benchmark::State& state)
 {
     const Image input = picture(6000, 4000, false);
-    const OVFrameDescriptionPtr frame = threeShadeFrame();
-    auto filter = frameFilter(input, frame);
-    renderWhole(filter->outputImage(), filter->cachedMask().extent());
+    auto filter = renderedFrameFilter(input);
     for (auto _ : state) {
         const Start start = now();
         if (!renderFrame(state, *filter))
@@ -160,14 +173,12 @@ void BM_FrameCached(benchmark::State& state)
         record(state, "frame, cached re-render", start);
     }
 }
-BENCHMARK(BM_FrameCached)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_FrameCached)->Apply(fiveSingleRuns);
 
 void BM_FrameNewPicture(benchmark::State& state)
 {
     const Image input = picture(6000, 4000, false);
-    const OVFrameDescriptionPtr frame = threeShadeFrame();
-    auto filter = frameFilter(input, frame);
-    renderWhole(filter->outputImage(), filter->cachedMask().extent());
+    auto filter = renderedFrameFilter(input);
     for (auto _ : state) {
         // Another recipe of the same size, as an effect before the frame hands on after a change.
         const Image changed = input.imageByCroppingToRect(input.extent());
@@ -178,7 +189,7 @@ void BM_FrameNewPicture(benchmark::State& state)
         record(state, "frame, new picture", start);
     }
 }
-BENCHMARK(BM_FrameNewPicture)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_FrameNewPicture)->Apply(fiveSingleRuns);
 
 // The builder over a 1024 x 683 picture, showing a user's copy of a system frame with five shades.
 OVFrameBuilder& builderWithFrame()
@@ -213,31 +224,23 @@ void BM_BuilderIntensityStep(benchmark::State& state)
         record(state, "builder intensity step", start);
     }
 }
-BENCHMARK(BM_BuilderIntensityStep)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(1)
-    ->Repetitions(5);
+BENCHMARK(BM_BuilderIntensityStep)->Apply(fiveSingleRuns);
 
 void BM_ShapedBorder(benchmark::State& state)
 {
     const Image disc = picture(2000, 2000, true);
     for (auto _ : state) {
         const Start start = now();
-        OVShapedBorderFilter filter;
-        filter.setDefaults();
-        filter.setValue(QVariant::fromValue(disc), QStringLiteral("inputImage"));
-        filter.setValue(QStringLiteral("ORV-T#013#Wood-Weathered-Barn"), QStringLiteral("inputTextureName"));
-        filter.setValue(0.02, QStringLiteral("inputWidth"));
-        filter.setValue(2000.0, QStringLiteral("canvasProportion")); // 40 pixels
-        if (!renderWhole(filter.outputImage(), Rect(-40, -40, 2080, 2080))) {
+        auto filter = shapedBorder(disc, 0.02, 2000.0); // 40 pixels
+        filter->setValue(QStringLiteral("ORV-T#013#Wood-Weathered-Barn"), QStringLiteral("inputTextureName"));
+        if (!renderWhole(filter->outputImage(), Rect(-40, -40, 2080, 2080))) {
             state.SkipWithError("the border did not render");
             return;
         }
         record(state, "shaped border, 40 px", start);
     }
 }
-BENCHMARK(BM_ShapedBorder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_ShapedBorder)->Apply(fiveSingleRuns);
 
 } // namespace
 
@@ -246,14 +249,8 @@ int main(int argc, char** argv)
     const bench::FramesBenchApplication application(argc, argv);
     // A small frame and border first, so that no figure includes compiling the engine's programs.
     {
-        auto filter = frameFilter(picture(64, 64, false), threeShadeFrame());
-        renderWhole(filter->outputImage(), filter->cachedMask().extent());
-        OVShapedBorderFilter border;
-        border.setDefaults();
-        border.setValue(QVariant::fromValue(picture(64, 64, true)), QStringLiteral("inputImage"));
-        border.setValue(0.5, QStringLiteral("inputWidth"));
-        border.setValue(64.0, QStringLiteral("canvasProportion"));
-        renderWhole(border.outputImage(), Rect(-40, -40, 144, 144));
+        renderedFrameFilter(picture(64, 64, false));
+        renderWhole(shapedBorder(picture(64, 64, true), 0.5, 64.0)->outputImage(), Rect(-40, -40, 144, 144));
         // The builder's first render.
         builderWithFrame();
     }

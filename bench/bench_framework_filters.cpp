@@ -10,44 +10,19 @@
 #include "Platform/Image/Image.h"
 #include "Platform/Image/RenderContext.h"
 #include "bench/BenchRun.h"
+#include "bench/PhotoBenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QVariantMap>
 #include <algorithm>
-#include <random>
 #include <thread>
 #include <vector>
 
 using namespace pf;
 
 namespace {
-
-constexpr int PhotoWidth = 6000;
-constexpr int PhotoHeight = 4000;
-
-Bitmap noise(int width, int height, Bitmap::Format format, unsigned seed)
-{
-    Bitmap bitmap(width, height, format);
-    std::mt19937 random(seed);
-    uint8_t* data = bitmap.mutableData();
-    if (format == Bitmap::Format::RGBAf) {
-        float* f = reinterpret_cast<float*>(data);
-        for (size_t i = 0; i < size_t(width) * size_t(height) * 4; ++i)
-            f[i] = (i % 4 == 3) ? 1.0f : float(random() % 1000) / 1000.0f;
-    } else {
-        for (size_t i = 0; i < bitmap.byteCount(); ++i)
-            data[i] = (i % 4 == 3) ? 255 : uint8_t(random());
-    }
-    return bitmap;
-}
-
-const Bitmap& floatPhoto()
-{
-    static const Bitmap bitmap = noise(PhotoWidth, PhotoHeight, Bitmap::Format::RGBAf, 1);
-    return bitmap;
-}
 
 RenderContext& context()
 {
@@ -81,32 +56,14 @@ void renderRepeatedly(benchmark::State& state, const Image& image, Bitmap::Forma
 // A gain over every pixel of the float photograph, on all cores, into a buffer made once.
 void BM_FrameworkPlainLoopGain(benchmark::State& state)
 {
-    const Bitmap& input = floatPhoto();
-    std::vector<float> out(size_t(PhotoWidth) * PhotoHeight * 4);
-    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-    for (auto _ : state) {
-        std::vector<std::thread> workers;
-        const float* src = reinterpret_cast<const float*>(input.data());
-        const size_t pixels = size_t(PhotoWidth) * PhotoHeight;
-        for (unsigned t = 0; t < threads; ++t)
-            workers.emplace_back([&, t] {
-                for (size_t i = pixels * t / threads; i < pixels * (t + 1) / threads; ++i) {
-                    for (int c = 0; c < 3; ++c)
-                        out[i * 4 + c] = src[i * 4 + c] * 1.1f + 0.01f;
-                    out[i * 4 + 3] = src[i * 4 + 3];
-                }
-            });
-        for (auto& w : workers)
-            w.join();
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.SetItemsProcessed(state.iterations() * PhotoWidth * PhotoHeight);
+    bench::plainLoopGain(state, bench::floatNoisePhoto(), std::max(1u, std::thread::hardware_concurrency()));
 }
 BENCHMARK(BM_FrameworkPlainLoopGain)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_OnePass(benchmark::State& state, const char* name, QVariantMap inputs)
 {
-    inputs.insert(QStringLiteral("inputImage"), QVariant::fromValue(Image::fromBitmap(floatPhoto())));
+    inputs.insert(QStringLiteral("inputImage"),
+                  QVariant::fromValue(Image::fromBitmap(bench::floatNoisePhoto())));
     renderRepeatedly(state, filtered(QString::fromLatin1(name), inputs), Bitmap::Format::RGBAf);
 }
 BENCHMARK_CAPTURE(BM_OnePass, GradientMap, "OVGradientMapFilter",
@@ -131,9 +88,9 @@ BENCHMARK_CAPTURE(BM_OnePass, Reflection, "OVReflectionFilter", {})
 void BM_ArtisticExtend(benchmark::State& state)
 {
     const Image canvas =
-        Image::fromBitmap(noise(int(state.range(0)), int(state.range(1)), Bitmap::Format::RGBA8, 2));
+        Image::fromBitmap(bench::noise(int(state.range(0)), int(state.range(1)), Bitmap::Format::RGBA8, 2));
     const Image photo =
-        Image::fromBitmap(noise(int(state.range(2)), int(state.range(3)), Bitmap::Format::RGBA8, 3));
+        Image::fromBitmap(bench::noise(int(state.range(2)), int(state.range(3)), Bitmap::Format::RGBA8, 3));
     auto extended = [&] {
         return filtered(QStringLiteral("OVArtisticExtend"),
                         {{"inputImage", QVariant::fromValue(photo)},

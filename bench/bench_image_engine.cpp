@@ -12,9 +12,11 @@
 #include "Platform/Image/Kernel.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
+#include "bench/BenchRun.h"
+#include "bench/EngineSwitches.h"
+#include "bench/PhotoBenchSupport.h"
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -27,41 +29,19 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <random>
-#include <thread>
 #include <vector>
 
 using namespace pf;
 
 namespace {
 
-constexpr int PhotoWidth = 6000;
-constexpr int PhotoHeight = 4000;
-
-Bitmap photo(Bitmap::Format format)
-{
-    Bitmap bitmap(PhotoWidth, PhotoHeight, format);
-    std::mt19937 random(1);
-    uint8_t* data = bitmap.mutableData();
-    if (format == Bitmap::Format::RGBAf) {
-        float* f = reinterpret_cast<float*>(data);
-        for (size_t i = 0; i < size_t(PhotoWidth) * PhotoHeight * 4; ++i)
-            f[i] = (i % 4 == 3) ? 1.0f : float(random() % 1000) / 1000.0f;
-    } else {
-        for (size_t i = 0; i < bitmap.byteCount(); ++i)
-            data[i] = (i % 4 == 3) ? 255 : uint8_t(random());
-    }
-    return bitmap;
-}
-
-const Bitmap& floatPhoto()
-{
-    static const Bitmap bitmap = photo(Bitmap::Format::RGBAf);
-    return bitmap;
-}
+using bench::floatNoisePhoto;
+using bench::PhotoHeight;
+using bench::PhotoWidth;
 
 const Bitmap& bytePhoto()
 {
-    static const Bitmap bitmap = photo(Bitmap::Format::RGBA8);
+    static const Bitmap bitmap = bench::noise(PhotoWidth, PhotoHeight, Bitmap::Format::RGBA8, 1);
     return bitmap;
 }
 
@@ -93,55 +73,25 @@ Image gain(const Image& input, double g)
     return gainKernel().apply({QVariant::fromValue(input), g}, options);
 }
 
-void reportPeakMemory(benchmark::State& state)
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_MB"] = double(usage.ru_maxrss) / 1024.0;
-}
-
 // The same arithmetic as the gain kernel in eight threads, from the same floats into the same floats.
 void BM_PlainLoopGain(benchmark::State& state)
 {
-    const Bitmap& input = floatPhoto();
-    std::vector<float> out(size_t(PhotoWidth) * PhotoHeight * 4);
-    const unsigned threads = 8;
-    for (auto _ : state) {
-        std::vector<std::thread> workers;
-        const float* src = reinterpret_cast<const float*>(input.data());
-        const size_t pixels = size_t(PhotoWidth) * PhotoHeight;
-        for (unsigned t = 0; t < threads; ++t)
-            workers.emplace_back([&, t] {
-                for (size_t i = pixels * t / threads; i < pixels * (t + 1) / threads; ++i) {
-                    for (int c = 0; c < 3; ++c)
-                        out[i * 4 + c] = src[i * 4 + c] * 1.1f + 0.01f;
-                    out[i * 4 + 3] = src[i * 4 + 3];
-                }
-            });
-        for (auto& w : workers)
-            w.join();
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.SetItemsProcessed(state.iterations() * PhotoWidth * PhotoHeight);
+    bench::plainLoopGain(state, floatNoisePhoto(), 8);
 }
 BENCHMARK(BM_PlainLoopGain)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // What the gain kernel cannot beat: the same bytes copied from the same floats, in eight threads.
 void BM_MemoryCopy(benchmark::State& state)
 {
-    const Bitmap& input = floatPhoto();
+    const Bitmap& input = floatNoisePhoto();
     std::vector<float> out(size_t(PhotoWidth) * PhotoHeight * 4);
     const unsigned threads = 8;
     for (auto _ : state) {
-        std::vector<std::thread> workers;
         const size_t bytes = input.byteCount();
-        for (unsigned t = 0; t < threads; ++t)
-            workers.emplace_back([&, t] {
-                const size_t from = bytes * t / threads / 16 * 16, to = bytes * (t + 1) / threads / 16 * 16;
-                std::memcpy(reinterpret_cast<uint8_t*>(out.data()) + from, input.data() + from, to - from);
-            });
-        for (auto& w : workers)
-            w.join();
+        bench::inParallel(threads, [&](unsigned t) {
+            const size_t from = bytes * t / threads / 16 * 16, to = bytes * (t + 1) / threads / 16 * 16;
+            std::memcpy(reinterpret_cast<uint8_t*>(out.data()) + from, input.data() + from, to - from);
+        });
         benchmark::DoNotOptimize(out.data());
     }
 }
@@ -150,7 +100,7 @@ BENCHMARK(BM_MemoryCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_KernelGain(benchmark::State& state, Bitmap::Format format)
 {
     RenderContext context;
-    const Image image = gain(Image::fromBitmap(floatPhoto()), 1.1);
+    const Image image = gain(Image::fromBitmap(floatNoisePhoto()), 1.1);
     // Into a buffer made once, as the plain loop does; the first render uploads and compiles.
     Bitmap out(PhotoWidth, PhotoHeight, format);
     context.render(image, image.extent(), out);
@@ -167,7 +117,7 @@ BENCHMARK_CAPTURE(BM_KernelGain, bytes, Bitmap::Format::RGBA8)->Unit(benchmark::
 void BM_KernelGainFresh(benchmark::State& state)
 {
     RenderContext context;
-    const Image source = Image::fromBitmap(floatPhoto());
+    const Image source = Image::fromBitmap(floatNoisePhoto());
     Bitmap out(PhotoWidth, PhotoHeight, Bitmap::Format::RGBAf);
     context.render(gain(source, 1.1), source.extent(), out);
     int step = 0;
@@ -192,7 +142,7 @@ void BM_TenNodeRecipeTiled(benchmark::State& state)
         auto out = context.render(image, Rect(0, 0, PhotoWidth, PhotoHeight), Bitmap::Format::RGBA8);
         benchmark::DoNotOptimize(out);
     }
-    reportPeakMemory(state);
+    bench::reportPeakMemory(state);
 }
 BENCHMARK(BM_TenNodeRecipeTiled)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
@@ -267,7 +217,7 @@ void BM_DecodeBlurResult_Ours(benchmark::State& state)
         auto out = context.render(result, photo.extent(), Bitmap::Format::RGBA8);
         benchmark::DoNotOptimize(out);
     }
-    reportPeakMemory(state);
+    bench::reportPeakMemory(state);
 }
 BENCHMARK(BM_DecodeBlurResult_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
@@ -285,7 +235,7 @@ void BM_DecodeBlurResult_OpenCV(benchmark::State& state)
         cv::pyrUp(a, out, photo.size());
         benchmark::DoNotOptimize(out.data);
     }
-    reportPeakMemory(state);
+    bench::reportPeakMemory(state);
 }
 BENCHMARK(BM_DecodeBlurResult_OpenCV)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
@@ -300,19 +250,6 @@ int main(int argc, char** argv)
     if (!QFileInfo::exists(testPhotoPath()))
         QProcess::execute(QCoreApplication::applicationFilePath(), {QStringLiteral("--write-test-photo")});
     registerBuiltinFilters();
-    // The engine as it was before kernels shared passes and the shipped kernels, medians and Lanczos
-    // scalings ran on the CPU, for figures before and after in one build.
-    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_ENGINE_BEFORE")) {
-        RenderStatistics::setFusionEnabled(false);
-        RenderStatistics::setCpuFiltersEnabled(false);
-        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
-    }
-    // Every kernel in passes, the rest as it is: how recipes that mix the engine's kernels with others
-    // rendered before those ran on the CPU too.
-    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_KERNELS_IN_PASSES"))
-        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    bench::applyEngineSwitches();
+    return runBenchmarksAsAsked(argc, argv);
 }

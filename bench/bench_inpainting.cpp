@@ -15,6 +15,7 @@
 #include "Platform/Image/Image.h"
 #include "Platform/Image/RenderContext.h"
 #include "bench/BenchRun.h"
+#include "bench/PhotoBenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -46,9 +47,7 @@ const Bitmap& photo()
             image = QImage(64, 64, QImage::Format_RGBA8888_Premultiplied);
             image.fill(QColor(200, 160, 140));
         }
-        return Bitmap::fromQImage(
-            image.scaled(PhotoWidth, PhotoHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                .convertToFormat(QImage::Format_RGBA8888_Premultiplied));
+        return bench::scaledBitmap(image, PhotoWidth, PhotoHeight);
     }();
     return bitmap;
 }
@@ -142,20 +141,23 @@ void renderNewFills(benchmark::State& state, const Bitmap& spot)
     }
 }
 
+// How every figure here is taken: wall time in milliseconds, over at least two seconds of runs.
+void overTwoSeconds(benchmark::internal::Benchmark* registered)
+{
+    registered->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+}
+
 void BM_InpaintingFullQualityWholePhoto(benchmark::State& state)
 {
     render(state, inpainted(false), Rect(0, 0, PhotoWidth, PhotoHeight));
 }
-BENCHMARK(BM_InpaintingFullQualityWholePhoto)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_InpaintingFullQualityWholePhoto)->Apply(overTwoSeconds);
 
 void BM_InpaintingFullQualityWholePhotoMaskCutToSpot(benchmark::State& state)
 {
     render(state, inpainted(false, true), Rect(0, 0, PhotoWidth, PhotoHeight));
 }
-BENCHMARK(BM_InpaintingFullQualityWholePhotoMaskCutToSpot)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MinTime(2.0);
+BENCHMARK(BM_InpaintingFullQualityWholePhotoMaskCutToSpot)->Apply(overTwoSeconds);
 
 void teleaWholePhoto(benchmark::State& state, const Bitmap& spot)
 {
@@ -174,49 +176,43 @@ void BM_OpenCVTeleaWholePhoto(benchmark::State& state)
 {
     teleaWholePhoto(state, spotMask());
 }
-BENCHMARK(BM_OpenCVTeleaWholePhoto)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_OpenCVTeleaWholePhoto)->Apply(overTwoSeconds);
 
 void BM_InpaintingFullQualityNewFillWholePhoto(benchmark::State& state)
 {
     renderNewFills(state, spotMask());
 }
-BENCHMARK(BM_InpaintingFullQualityNewFillWholePhoto)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MinTime(2.0);
+BENCHMARK(BM_InpaintingFullQualityNewFillWholePhoto)->Apply(overTwoSeconds);
 
 void BM_InpaintingFullQualityNewFillCornerWholePhoto(benchmark::State& state)
 {
     renderNewFills(state, cornerMask());
 }
-BENCHMARK(BM_InpaintingFullQualityNewFillCornerWholePhoto)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MinTime(2.0);
+BENCHMARK(BM_InpaintingFullQualityNewFillCornerWholePhoto)->Apply(overTwoSeconds);
 
 void BM_OpenCVTeleaCornerWholePhoto(benchmark::State& state)
 {
     teleaWholePhoto(state, cornerMask());
 }
-BENCHMARK(BM_OpenCVTeleaCornerWholePhoto)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_OpenCVTeleaCornerWholePhoto)->Apply(overTwoSeconds);
 
 void BM_InpaintingFullQualitySpot(benchmark::State& state)
 {
     render(state, inpainted(false), spotRect());
 }
-BENCHMARK(BM_InpaintingFullQualitySpot)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_InpaintingFullQualitySpot)->Apply(overTwoSeconds);
 
 void BM_InpaintingPreviewSpot(benchmark::State& state)
 {
     render(state, inpainted(true), spotRect());
 }
-BENCHMARK(BM_InpaintingPreviewSpot)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_InpaintingPreviewSpot)->Apply(overTwoSeconds);
 
 void BM_InpaintingPreviewWholePhoto(benchmark::State& state)
 {
     render(state, inpainted(true), Rect(0, 0, PhotoWidth, PhotoHeight));
 }
-BENCHMARK(BM_InpaintingPreviewWholePhoto)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_InpaintingPreviewWholePhoto)->Apply(overTwoSeconds);
 
 } // namespace
 

@@ -6,11 +6,9 @@
 #include "LayerBenchSupport.h"
 
 #include "Platform/UI/AnimationScheduler.h"
-#include "Platform/UI/BasicAnimation.h"
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/LayerDelegate.h"
 #include "Platform/UI/LayerRenderer.h"
-#include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Transaction.h"
 #include "bench/BenchRun.h"
 
@@ -39,9 +37,7 @@ struct Fan
 
     Fan()
     {
-        root = Layer::create();
-        root->setFrame(Rect(0, 0, kHost.width(), kHost.height()));
-        root->setBackgroundColor(QColor(40, 40, 40));
+        root = layerBench::groundRoot(kHost);
         container = Layer::create();
         container->setFrame(root->bounds());
         Transform3D perspective;
@@ -49,16 +45,8 @@ struct Fan
         perspective.m34 = -1 / (kHost.width() / 2.0 * depthFactor);
         container->setSublayerTransform(perspective);
         root->addSublayer(container);
-        for (int i = 0; i < kLayers; ++i) {
-            auto card = Layer::create();
-            card->setBounds(Rect(0, 0, 1000, 750));
-            card->setPosition(Point(1350 - i * 80, 500));
-            card->setTransform(Transform3D::rotation(-75 * std::numbers::pi / 180, 0, 1, 0));
-            card->setContents(layerBench::photo(i));
-            card->setMasksToBounds(true);
-            container->addSublayer(card);
-            cards.push_back(card);
-        }
+        cards = layerBench::fanCards(*container, kLayers, Point(1350, 500), 80,
+                                     Transform3D::rotation(-75 * std::numbers::pi / 180, 0, 1, 0));
         marker = Layer::create(); // an empty layer whose change invalidates the container's cache
         container->addSublayer(marker);
     }
@@ -68,16 +56,7 @@ struct Fan
 void BM_FannedStack(benchmark::State& state)
 {
     Fan fan;
-    QImage target = layerBench::target(kHost);
-    bool toggle = false;
-    for (auto _ : state) {
-        {
-            const pf::Transaction::Scope atOnce(true);
-            fan.marker->setHidden(toggle = !toggle);
-        }
-        layerBench::drawFrame(*fan.root, target, 0);
-        benchmark::DoNotOptimize(target.constBits());
-    }
+    layerBench::drawAfterEachChange(state, *fan.root, *fan.marker, kHost);
 }
 BENCHMARK(BM_FannedStack)->Unit(benchmark::kMillisecond);
 
@@ -98,20 +77,8 @@ BENCHMARK(BM_FannedStackUnchanged)->Unit(benchmark::kMillisecond);
 // One card slides along the fan while the others stay; one frame per iteration, 1/60 s apart.
 void BM_FannedStackOneAnimating(benchmark::State& state)
 {
-    pf::SteppedClock clock;
     Fan fan;
-    QImage target = layerBench::target(kHost);
-    layerBench::drawFrame(*fan.root, target, clock.now());
-    auto slide = pf::BasicAnimation::create(QStringLiteral("position"));
-    slide->setFromValue(QVariant::fromValue(Point(1350, 500)));
-    slide->setToValue(QVariant::fromValue(Point(650, 500)));
-    slide->setDuration(1e6);
-    fan.cards[3]->addAnimation(slide, QStringLiteral("slide"));
-    for (auto _ : state) {
-        clock.advance(1.0 / 60);
-        layerBench::drawFrame(*fan.root, target, clock.now());
-        benchmark::DoNotOptimize(target.constBits());
-    }
+    layerBench::slideOneCard(state, *fan.root, *fan.cards[3], Point(1350, 500), Point(650, 500), kHost);
 }
 BENCHMARK(BM_FannedStackOneAnimating)->Unit(benchmark::kMillisecond);
 
@@ -119,12 +86,7 @@ BENCHMARK(BM_FannedStackOneAnimating)->Unit(benchmark::kMillisecond);
 void BM_FannedStackPlainQPainter(benchmark::State& state)
 {
     Fan fan;
-    const layerBench::PlainDraws draws = layerBench::plainDraws(fan.cards, kHost);
-    QImage target = layerBench::target(kHost);
-    for (auto _ : state) {
-        layerBench::drawPlain(target, draws, QColor(40, 40, 40));
-        benchmark::DoNotOptimize(target.constBits());
-    }
+    layerBench::drawPlainRepeatedly(state, fan.cards, kHost);
 }
 BENCHMARK(BM_FannedStackPlainQPainter)->Unit(benchmark::kMillisecond);
 

@@ -27,16 +27,17 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
-#include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/SerialQueue.h"
 #include "Platform/Image/Color.h"
 #include "Platform/UI/Layer.h"
 #include "TestFilters.h"
+#include "bench/BenchRun.h"
+#include "bench/PhotoBenchSupport.h"
+#include "bench/TestEffectsBenchSetup.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -572,13 +573,8 @@ void BM_PaintingMemory(benchmark::State& state)
     for (auto _ : state) {
         ResidentPeak sampler;
         Window window;
-        Bitmap bitmap(width, height, Bitmap::Format::RGBA8);
-        std::mt19937 random(11);
-        uint8_t* data = bitmap.mutableData();
-        for (size_t i = 0; i < bitmap.byteCount(); ++i)
-            data[i] = (i % 4 == 3) ? 255 : uint8_t(100 + random() % 60);
-        auto chain = std::make_shared<PhotoToolChain>(Image::fromBitmap(bitmap));
-        bitmap = Bitmap();
+        auto chain =
+            std::make_shared<PhotoToolChain>(Image::fromBitmap(bench::byteNoise(width, height, 11, 100, 60)));
         for (int i = 0; i < layers; ++i)
             chain->insertPhotoToolWithBlueprint(i % 2 ? chaintest::grey() : chaintest::tint(), std::nullopt,
                                                 i);
@@ -651,16 +647,8 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QTemporaryDir workingArea;
-    FileSystem::setApplicationSupportDirectoryForTesting(workingArea.path());
-    FilterLibrary::registerAll();
-    testfilters::registerAll();
     OVHealingBrush::registerClass();
     OVIrisMaskBrush::registerClass();
     OVIrisReplacementBrush::registerClass();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    OVBrushPathImage::waitForPendingWrites();
-    return 0;
+    return bench::runWithTestEffects(argc, argv);
 }

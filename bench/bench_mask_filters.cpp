@@ -9,6 +9,7 @@
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/Vector.h"
 #include "bench/BenchRun.h"
+#include "bench/PhotoBenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -73,11 +74,9 @@ const Bitmap& maskBitmap()
 const Bitmap& photoBitmap()
 {
     static const Bitmap bitmap = [] {
-        QImage image(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
-        if (image.isNull())
-            return maskBitmap();
-        return Bitmap::fromQImage(image.scaled(Width, Height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                                      .convertToFormat(QImage::Format_RGBA8888_Premultiplied));
+        const Bitmap portrait =
+            bench::scaledPicture(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"), Width, Height);
+        return portrait.isNull() ? maskBitmap() : portrait;
     }();
     return bitmap;
 }

@@ -238,49 +238,60 @@ double toMilliseconds(const QJsonObject& entry)
     return time;
 }
 
-// The median time of a benchmark (its only run when there were no repetitions), in milliseconds.
-std::optional<double> medianTime(const QJsonArray& entries, const QString& name)
+// The median over the repetitions of what `read` finds in a benchmark's entries (its only run when there
+// were no repetitions); entries where `read` finds nothing are passed over.
+template <class Read>
+std::optional<double> medianOf(const QJsonArray& entries, const QString& name, const Read& read)
 {
     std::optional<double> single;
     for (const QJsonValue& value : entries) {
         const QJsonObject entry = value.toObject();
         if (!names(entry.value(QStringLiteral("run_name")).toString(), name))
             continue;
+        const std::optional<double> figure = read(entry);
+        if (!figure)
+            continue;
         if (entry.value(QStringLiteral("aggregate_name")).toString() == QLatin1String("median"))
-            return toMilliseconds(entry);
+            return figure;
         if (!entry.contains(QStringLiteral("aggregate_name")))
-            single = toMilliseconds(entry);
+            single = figure;
     }
     return single;
+}
+
+std::optional<double> counterIn(const QJsonObject& entry, const QString& counter)
+{
+    return entry.contains(counter) ? std::optional(entry.value(counter).toDouble()) : std::nullopt;
+}
+
+// The median time of a benchmark, in milliseconds.
+std::optional<double> medianTime(const QJsonArray& entries, const QString& name)
+{
+    return medianOf(entries, name,
+                    [](const QJsonObject& entry) { return std::optional(toMilliseconds(entry)); });
+}
+
+// The median of a counter over the repetitions of a benchmark.
+std::optional<double> medianCounter(const QJsonArray& entries, const QString& name, const QString& counter)
+{
+    return medianOf(entries, name, [&](const QJsonObject& entry) { return counterIn(entry, counter); });
+}
+
+// A counter of a benchmark's first entry that has it.
+std::optional<double> firstCounter(const QJsonArray& entries, const QString& name, const QString& counter)
+{
+    for (const QJsonValue& value : entries) {
+        const QJsonObject entry = value.toObject();
+        if (names(entry.value(QStringLiteral("run_name")).toString(), name) && entry.contains(counter))
+            return counterIn(entry, counter);
+    }
+    return std::nullopt;
 }
 
 std::optional<double> peakMemory(const QString& program, const QString& name)
 {
     const auto entries = run(program, {name}, 1);
-    if (!entries)
-        return std::nullopt;
-    for (const QJsonValue& value : *entries) {
-        const QJsonObject entry = value.toObject();
-        if (names(entry.value(QStringLiteral("run_name")).toString(), name) && entry.contains("peak_MB"))
-            return entry.value(QStringLiteral("peak_MB")).toDouble();
-    }
-    return std::nullopt;
-}
-
-// The median of a counter over the repetitions of a benchmark (its only run without repetitions).
-std::optional<double> medianCounter(const QJsonArray& entries, const QString& name, const QString& counter)
-{
-    std::optional<double> single;
-    for (const QJsonValue& value : entries) {
-        const QJsonObject entry = value.toObject();
-        if (!names(entry.value(QStringLiteral("run_name")).toString(), name) || !entry.contains(counter))
-            continue;
-        if (entry.value(QStringLiteral("aggregate_name")).toString() == QLatin1String("median"))
-            return entry.value(counter).toDouble();
-        if (!entry.contains(QStringLiteral("aggregate_name")))
-            single = entry.value(counter).toDouble();
-    }
-    return single;
+    return entries ? firstCounter(*entries, name, QStringLiteral("peak_MB")) : std::nullopt;
 }
 
 QString figure(std::optional<double> value, Measure measure)
@@ -374,23 +385,24 @@ int main(int argc, char** argv)
     bool failed = false;
     for (const Row& row : rows()) {
         std::optional<double> ours, peer;
+        // Both sides measured alike: ours, and the peer where the row has one.
+        const auto measureBoth = [&](const auto& measure) {
+            ours = measure(row.ours);
+            if (*row.peer)
+                peer = measure(row.peer);
+        };
         if (row.measure == Measure::Time) {
-            ours = medianTime(results[row.program], row.ours);
-            if (*row.peer)
-                peer = medianTime(results[row.program], row.peer);
+            measureBoth([&](const char* name) { return medianTime(results[row.program], name); });
         } else if (row.measure == Measure::CpuTime) {
-            const QString cpu = QStringLiteral("cpu_s");
-            const auto toMs = [](std::optional<double> s) { return s ? std::optional(*s * 1e3) : s; };
-            ours = toMs(medianCounter(results[row.program], row.ours, cpu));
-            if (*row.peer)
-                peer = toMs(medianCounter(results[row.program], row.peer, cpu));
+            measureBoth([&](const char* name) {
+                const auto seconds = medianCounter(results[row.program], name, QStringLiteral("cpu_s"));
+                return seconds ? std::optional(*seconds * 1e3) : seconds;
+            });
         } else {
-            std::fprintf(stderr, "running %s alone...\n", row.ours);
-            ours = peakMemory(row.program, row.ours);
-            if (*row.peer) {
-                std::fprintf(stderr, "running %s alone...\n", row.peer);
-                peer = peakMemory(row.program, row.peer);
-            }
+            measureBoth([&](const char* name) {
+                std::fprintf(stderr, "running %s alone...\n", name);
+                return peakMemory(row.program, name);
+            });
         }
         const bool absolute = !*row.peer;
         std::optional<double> value =
@@ -409,15 +421,9 @@ int main(int argc, char** argv)
     }
     // How many kernel passes a saved picture takes (each intermediate once per tile).
     for (const char* compose : {"BM_FullSizeCompose/layers:5", "BM_FullSizeCompose/layers:20"}) {
-        for (const QJsonValue& value : results[QStringLiteral("bench_effect_engine")]) {
-            const QJsonObject entry = value.toObject();
-            if (names(entry.value(QStringLiteral("run_name")).toString(), QString::fromLatin1(compose)) &&
-                entry.contains(QStringLiteral("passes"))) {
-                std::printf("\n%s: %.0f passes per picture", compose,
-                            entry.value(QStringLiteral("passes")).toDouble());
-                break;
-            }
-        }
+        if (const auto passes = firstCounter(results[QStringLiteral("bench_effect_engine")],
+                                             QString::fromLatin1(compose), QStringLiteral("passes")))
+            std::printf("\n%s: %.0f passes per picture", compose, *passes);
     }
     std::printf("\n");
     std::printf("\nTimes are medians of %d runs; memory is each process's peak resident size. Load average "

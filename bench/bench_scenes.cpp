@@ -118,16 +118,8 @@ void BM_Scene3D(benchmark::State& state, double band, const char* name)
         record(state, name, start);
     }
 }
-BENCHMARK_CAPTURE(BM_Scene3D, soft_edges, 32.0, "3D, soft-edged sprites")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(1)
-    ->Repetitions(5);
-BENCHMARK_CAPTURE(BM_Scene3D, opaque, 0.0, "3D, opaque sprites")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(1)
-    ->Repetitions(5);
+BENCHMARK_CAPTURE(BM_Scene3D, soft_edges, 32.0, "3D, soft-edged sprites")->Apply(fiveSingleRuns);
+BENCHMARK_CAPTURE(BM_Scene3D, opaque, 0.0, "3D, opaque sprites")->Apply(fiveSingleRuns);
 
 void BM_Scene2D(benchmark::State& state)
 {
@@ -149,7 +141,7 @@ void BM_Scene2D(benchmark::State& state)
         record(state, "2D, soft-edged sprites", start);
     }
 }
-BENCHMARK(BM_Scene2D)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_Scene2D)->Apply(fiveSingleRuns);
 
 } // namespace
 

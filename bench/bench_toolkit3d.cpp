@@ -7,9 +7,7 @@
 
 #include "Classes/Framework/Toolkit/OV3DLayer.h"
 #include "Classes/Framework/Toolkit/OV3DView.h"
-#include "Platform/UI/BasicAnimation.h"
 #include "Platform/UI/LayerRenderer.h"
-#include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/Window.h"
 #include "bench/BenchRun.h"
@@ -44,25 +42,14 @@ struct Fan
     Fan()
     {
         const pf::Transaction::Scope atOnce(true);
-        root = Layer::create();
-        root->setFrame(Rect(0, 0, kWindow.width(), kWindow.height()));
-        root->setBackgroundColor(QColor(40, 40, 40));
+        root = layerBench::groundRoot(kWindow);
         fan = OV3DLayer::create();
         fan->setFrame(root->bounds());
         fan->setFocalLength(85);
         fan->setPreventRelayout(true);
         root->addSublayer(fan);
-        for (int i = 0; i < kLayers; ++i) {
-            auto card = Layer::create();
-            card->setBounds(Rect(0, 0, 1000, 750));
-            card->setPosition(Point(1300 - i * 90, 500));
-            card->setZPosition(-i * 40);
-            card->setTransform(Transform3D::rotation(-60 * kDegree, 0, 1, 0));
-            card->setContents(layerBench::photo(i));
-            card->setMasksToBounds(true);
-            fan->addSublayer(card);
-            cards.push_back(card);
-        }
+        cards = layerBench::fanCards(*fan, kLayers, Point(1300, 500), 90,
+                                     Transform3D::rotation(-60 * kDegree, 0, 1, 0), 40);
         marker = Layer::create(); // its change makes the fan draw every card again
         fan->addSublayer(marker);
     }
@@ -71,36 +58,15 @@ struct Fan
 void BM_FanOn3DLayer(benchmark::State& state)
 {
     Fan fan;
-    QImage image = layerBench::target(kWindow);
-    bool toggle = false;
-    for (auto _ : state) {
-        {
-            const pf::Transaction::Scope atOnce(true);
-            fan.marker->setHidden(toggle = !toggle);
-        }
-        layerBench::drawFrame(*fan.root, image, 0);
-        benchmark::DoNotOptimize(image.constBits());
-    }
+    layerBench::drawAfterEachChange(state, *fan.root, *fan.marker, kWindow);
 }
 BENCHMARK(BM_FanOn3DLayer)->Unit(benchmark::kMillisecond);
 
 // One card slides along the fan, a frame every 1/60 s.
 void BM_FanOn3DLayerOneAnimating(benchmark::State& state)
 {
-    pf::SteppedClock clock;
     Fan fan;
-    QImage image = layerBench::target(kWindow);
-    layerBench::drawFrame(*fan.root, image, clock.now());
-    auto slide = pf::BasicAnimation::create(QStringLiteral("position"));
-    slide->setFromValue(QVariant::fromValue(Point(1300, 500)));
-    slide->setToValue(QVariant::fromValue(Point(500, 500)));
-    slide->setDuration(1e6);
-    fan.cards[4]->addAnimation(slide, QStringLiteral("slide"));
-    for (auto _ : state) {
-        clock.advance(1.0 / 60);
-        layerBench::drawFrame(*fan.root, image, clock.now());
-        benchmark::DoNotOptimize(image.constBits());
-    }
+    layerBench::slideOneCard(state, *fan.root, *fan.cards[4], Point(1300, 500), Point(500, 500), kWindow);
 }
 BENCHMARK(BM_FanOn3DLayerOneAnimating)->Unit(benchmark::kMillisecond);
 
@@ -108,12 +74,7 @@ BENCHMARK(BM_FanOn3DLayerOneAnimating)->Unit(benchmark::kMillisecond);
 void BM_FanPlainQPainter(benchmark::State& state)
 {
     Fan fan;
-    const layerBench::PlainDraws draws = layerBench::plainDraws(fan.cards, kWindow);
-    QImage image = layerBench::target(kWindow);
-    for (auto _ : state) {
-        layerBench::drawPlain(image, draws, QColor(40, 40, 40));
-        benchmark::DoNotOptimize(image.constBits());
-    }
+    layerBench::drawPlainRepeatedly(state, fan.cards, kWindow);
 }
 BENCHMARK(BM_FanPlainQPainter)->Unit(benchmark::kMillisecond);
 

@@ -15,6 +15,7 @@
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
+#include "Tests/Gallery/PatternedRotation.h"
 #include "bench/BenchRun.h"
 #include "bench/BenchStatistics.h"
 
@@ -47,6 +48,12 @@ void timeSnapshots(benchmark::State& state, pf::View& view)
         benchmark::DoNotOptimize(frame.constBits());
     }
     noteLoad(state);
+}
+
+// How every figure here is taken: in milliseconds, five repetitions reported as their aggregates.
+void fiveRepetitions(benchmark::internal::Benchmark* registered)
+{
+    registered->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 }
 
 // Twenty tiles moving from four rows into two; the frame drawn halfway through.
@@ -89,30 +96,19 @@ void BM_TransitionFrame_20Copies_1600x1000(benchmark::State& state)
     clock.advance(1);
     QApplication::processEvents();
 }
-BENCHMARK(BM_TransitionFrame_20Copies_1600x1000)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TransitionFrame_20Copies_1600x1000)->Apply(fiveRepetitions);
 
 void BM_RotationViewPatterned_1200x900(benchmark::State& state)
 {
     pf::Window window(pf::Rect(0, 0, 1200, 900));
     auto* rotation = new OVRotationView(pf::Rect(0, 0, 1200, 900));
-    QImage pattern(8, 8, QImage::Format_ARGB32);
-    pattern.fill(QColor(0, 0, 0, 150));
-    for (int i = 0; i < 8; ++i)
-        pattern.setPixelColor(i, i, QColor(255, 255, 255, 60));
-    rotation->setPattern(pattern);
-    rotation->setShowCenterArea(true);
+    GalleryShots::showPatternedSurroundings(*rotation);
     window.contentView()->addSubview(rotation);
     window.show();
     QApplication::processEvents();
     timeSnapshots(state, *rotation);
 }
-BENCHMARK(BM_RotationViewPatterned_1200x900)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RotationViewPatterned_1200x900)->Apply(fiveRepetitions);
 
 // 1,000 moves along the right edge; the figure is per move.
 void BM_ResizeEdgeHover_PerMove(benchmark::State& state)
@@ -133,10 +129,7 @@ void BM_ResizeEdgeHover_PerMove(benchmark::State& state)
         double(state.iterations()) * 1000, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     noteLoad(state);
 }
-BENCHMARK(BM_ResizeEdgeHover_PerMove)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_ResizeEdgeHover_PerMove)->Apply(fiveRepetitions);
 
 void BM_FontSamples_AllFamilies(benchmark::State& state)
 {
@@ -149,10 +142,7 @@ void BM_FontSamples_AllFamilies(benchmark::State& state)
     state.counters["families"] = double(families.size());
     noteLoad(state);
 }
-BENCHMARK(BM_FontSamples_AllFamilies)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_FontSamples_AllFamilies)->Apply(fiveRepetitions);
 
 } // namespace
 

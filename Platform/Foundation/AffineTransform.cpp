@@ -131,14 +131,6 @@ const auto describe = [](auto& stream, const AffineTransform& t) {
 
 } // namespace
 
-QDebug operator<<(QDebug debug, const AffineTransform& t)
-{
-    return describeToDebug(debug, t, describe);
-}
-
-void PrintTo(const AffineTransform& t, std::ostream* stream)
-{
-    describeExactly(stream, t, describe);
-}
+PF_DEFINE_VALUE_PRINTERS(AffineTransform, describe)
 
 } // namespace pf

@@ -12,14 +12,6 @@ const auto describe = [](auto& stream, const Point& point) {
 
 } // namespace
 
-QDebug operator<<(QDebug debug, const Point& point)
-{
-    return describeToDebug(debug, point, describe);
-}
-
-void PrintTo(const Point& point, std::ostream* stream)
-{
-    describeExactly(stream, point, describe);
-}
+PF_DEFINE_VALUE_PRINTERS(Point, describe)
 
 } // namespace pf

@@ -202,14 +202,6 @@ bool Rect::operator==(const Rect& other) const
     return a.origin == b.origin && a.size == b.size;
 }
 
-QDebug operator<<(QDebug debug, const Rect& rect)
-{
-    return describeToDebug(debug, rect, describe);
-}
-
-void PrintTo(const Rect& rect, std::ostream* stream)
-{
-    describeExactly(stream, rect, describe);
-}
+PF_DEFINE_VALUE_PRINTERS(Rect, describe)
 
 } // namespace pf

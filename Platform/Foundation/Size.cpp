@@ -12,14 +12,6 @@ const auto describe = [](auto& stream, const Size& size) {
 
 } // namespace
 
-QDebug operator<<(QDebug debug, const Size& size)
-{
-    return describeToDebug(debug, size, describe);
-}
-
-void PrintTo(const Size& size, std::ostream* stream)
-{
-    describeExactly(stream, size, describe);
-}
+PF_DEFINE_VALUE_PRINTERS(Size, describe)
 
 } // namespace pf

@@ -30,3 +30,14 @@ void describeExactly(std::ostream* stream, const T& value, Describe describe)
 }
 
 } // namespace pf
+
+// Defines both printers of `Type` from its `describe`; used inside namespace pf, beside the type.
+#define PF_DEFINE_VALUE_PRINTERS(Type, describe)                                                             \
+    QDebug operator<<(QDebug debug, const Type& value)                                                       \
+    {                                                                                                        \
+        return describeToDebug(debug, value, describe);                                                      \
+    }                                                                                                        \
+    void PrintTo(const Type& value, std::ostream* stream)                                                    \
+    {                                                                                                        \
+        describeExactly(stream, value, describe);                                                            \
+    }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Platform/UI/DelegateToken.h"
 #include "Platform/UI/LayerAction.h"
 
 #include <QString>
-#include <memory>
 
 class QPainter;
 
@@ -14,13 +14,10 @@ class Layer;
 // Draws a layer's content, decides its actions and lays out its sublayers on its behalf. A layer refers
 // to its delegate without owning it; a delegate that goes away first simply stops being asked. A layer
 // with a delegate keeps a backing store that drawLayer() paints.
-class LayerDelegate
+class LayerDelegate : public DelegateToken<LayerDelegate>
 {
 public:
-    LayerDelegate() : m_token(std::make_shared<LayerDelegate*>(this)) {}
-    virtual ~LayerDelegate() { *m_token = nullptr; }
-    LayerDelegate(const LayerDelegate&) = delete;
-    LayerDelegate& operator=(const LayerDelegate&) = delete;
+    virtual ~LayerDelegate() = default;
 
     // The painter works in the layer's own y-up coordinates and is clipped to the part being redrawn,
     // which was cleared to transparent; the rest of the backing store keeps its pixels.
@@ -31,11 +28,6 @@ public:
         return LayerAction::notHandled();
     }
     virtual void layoutSublayersOfLayer(Layer& /*layer*/) {}
-
-    std::weak_ptr<LayerDelegate*> token() const { return m_token; }
-
-private:
-    std::shared_ptr<LayerDelegate*> m_token;
 };
 
 } // namespace pf

@@ -56,36 +56,38 @@ bool read(const QVariant& v, Rect& out)
     return readGeometry(v, out, QMetaType::QRectF, QMetaType::QRect, &Rect::fromQRectF);
 }
 
+// A value held as exactly its own type.
+template <typename T> bool readExactly(const QVariant& v, T& out)
+{
+    if (v.metaType() != QMetaType::fromType<T>())
+        return false;
+    out = v.value<T>();
+    return true;
+}
+
+// The same, where an invalid variant stands for none (an invalid colour, a null image).
+template <typename T> bool readOrNone(const QVariant& v, T& out)
+{
+    if (!v.isValid()) {
+        out = T();
+        return true;
+    }
+    return readExactly(v, out);
+}
+
 bool read(const QVariant& v, Transform3D& out)
 {
-    if (v.metaType() != QMetaType::fromType<Transform3D>())
-        return false;
-    out = v.value<Transform3D>();
-    return true;
+    return readExactly(v, out);
 }
 
 bool read(const QVariant& v, QColor& out)
 {
-    if (!v.isValid()) {
-        out = QColor(); // none
-        return true;
-    }
-    if (v.typeId() != QMetaType::QColor)
-        return false;
-    out = v.value<QColor>();
-    return true;
+    return readOrNone(v, out);
 }
 
 bool read(const QVariant& v, QImage& out)
 {
-    if (!v.isValid()) {
-        out = QImage();
-        return true;
-    }
-    if (v.typeId() != QMetaType::QImage)
-        return false;
-    out = v.value<QImage>();
-    return true;
+    return readOrNone(v, out);
 }
 
 bool read(const QVariant& v, ContentsGravity& out)

@@ -253,20 +253,12 @@ const auto describe = [](auto& stream, const Transform3D& t) {
 
 Transform3D Transform3D::translation(double tx, double ty, double tz)
 {
-    Transform3D t;
-    t.m41 = tx;
-    t.m42 = ty;
-    t.m43 = tz;
-    return t;
+    return {.m41 = tx, .m42 = ty, .m43 = tz};
 }
 
 Transform3D Transform3D::scale(double sx, double sy, double sz)
 {
-    Transform3D t;
-    t.m11 = sx;
-    t.m22 = sy;
-    t.m33 = sz;
-    return t;
+    return {.m11 = sx, .m22 = sy, .m33 = sz};
 }
 
 Transform3D Transform3D::rotation(double radians, double x, double y, double z)

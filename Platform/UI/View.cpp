@@ -36,6 +36,15 @@ Rect rectThrough(Point a, Point b)
     return Rect(std::min(a.x, b.x), std::min(a.y, b.y), std::abs(a.x - b.x), std::abs(a.y - b.y));
 }
 
+// The rectangle through two opposite corners of `rect` as `convert` maps them; a null rectangle stays null.
+template <typename Convert> Rect convertedRect(const Rect& rect, const Convert& convert)
+{
+    if (rect.isNull())
+        return rect;
+    const Rect r = rect.standardized();
+    return rectThrough(convert(r.origin), convert(Point(r.maxX(), r.maxY())));
+}
+
 // The widget that holds a window's base coordinate system: the nearest pf::Window, else Qt's window.
 QWidget* baseWidgetOf(const QWidget* widget)
 {
@@ -526,20 +535,12 @@ Point View::convertPointFromView(Point point, const View* view) const
 
 Rect View::convertRectToView(const Rect& rect, const View* view) const
 {
-    if (rect.isNull())
-        return rect;
-    const Rect r = rect.standardized();
-    return rectThrough(convertPointToView(r.origin, view),
-                       convertPointToView(Point(r.maxX(), r.maxY()), view));
+    return convertedRect(rect, [&](Point point) { return convertPointToView(point, view); });
 }
 
 Rect View::convertRectFromView(const Rect& rect, const View* view) const
 {
-    if (rect.isNull())
-        return rect;
-    const Rect r = rect.standardized();
-    return rectThrough(convertPointFromView(r.origin, view),
-                       convertPointFromView(Point(r.maxX(), r.maxY()), view));
+    return convertedRect(rect, [&](Point point) { return convertPointFromView(point, view); });
 }
 
 Point View::convertPointToScreen(Point point) const

@@ -273,56 +273,46 @@ void ViewAnimator::runGroup(double duration, const std::function<void()>& change
 
 void ViewAnimator::animateFrame(View* view, const Rect& frame)
 {
-    Animation animation;
-    animation.view = view;
-    animation.property = Property::Frame;
-    animation.fromRect = view->frame();
-    animation.toRect = frame.standardized();
-    add(std::move(animation));
+    add({.view = view,
+         .property = Property::Frame,
+         .fromRect = view->frame(),
+         .toRect = frame.standardized()});
 }
 
 void ViewAnimator::animateWindowFrame(Window* window, const Rect& frame)
 {
-    Animation animation;
-    animation.window = window;
-    animation.property = Property::WindowFrame;
-    animation.fromRect = window->frame();
-    animation.toRect = frame.standardized();
-    add(std::move(animation));
+    add({.window = window,
+         .property = Property::WindowFrame,
+         .fromRect = window->frame(),
+         .toRect = frame.standardized()});
 }
 
 void ViewAnimator::animateAlpha(View* view, double alpha)
 {
-    Animation animation;
-    animation.view = view;
-    animation.property = Property::Alpha;
-    animation.fromValue = view->alphaValue();
-    animation.toValue = std::clamp(alpha, 0.0, 1.0);
-    add(std::move(animation));
+    add({.view = view,
+         .property = Property::Alpha,
+         .fromValue = view->alphaValue(),
+         .toValue = std::clamp(alpha, 0.0, 1.0)});
 }
 
 void ViewAnimator::animateBoundsOrigin(View* view, Point origin)
 {
-    Animation animation;
-    animation.view = view;
-    animation.property = Property::BoundsOrigin;
-    animation.fromRect = Rect(view->bounds().origin, Size());
-    animation.toRect = Rect(origin, Size());
-    add(std::move(animation));
+    add({.view = view,
+         .property = Property::BoundsOrigin,
+         .fromRect = Rect(view->bounds().origin, Size()),
+         .toRect = Rect(origin, Size())});
 }
 
 namespace {
 
 void fadeOut(View* view, Finish finish)
 {
-    Animation animation;
-    animation.view = view;
-    animation.property = Property::Alpha;
-    animation.fromValue = view->alphaValue();
-    animation.toValue = 0;
-    animation.finish = finish;
-    animation.restoreAlpha = view->alphaValue();
-    add(std::move(animation));
+    add({.view = view,
+         .property = Property::Alpha,
+         .fromValue = view->alphaValue(),
+         .toValue = 0,
+         .finish = finish,
+         .restoreAlpha = view->alphaValue()});
 }
 
 } // namespace

@@ -74,6 +74,24 @@ void shoot(const QWidget* window, const QString& name)
     std::fflush(stdout);
 }
 
+// Answers the next alert `delay` ms from now: shot (when a name is given), then the button `choice`
+// clicked; `seen`, when given, notes that there was one.
+void answerNextAlert(int delay, const QString& choice, const QString& shot, bool* seen = nullptr)
+{
+    QTimer::singleShot(delay, [choice, shot, seen] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        if (seen)
+            *seen = true;
+        if (!shot.isEmpty())
+            shoot(box, shot);
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == choice)
+                button->click();
+    });
+}
+
 QString makePhoto(const QString& path)
 {
     QImage portrait(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
@@ -272,26 +290,14 @@ int main(int argc, char** argv)
               "the remove button is pressed");
         shoot(window, QStringLiteral("08c-remove-pressed"));
         // The release asks; Cancel keeps the tile, Remove takes it.
-        const auto answer = [&](const QString& choice, const QString& shot) {
-            QTimer::singleShot(400, [&, choice, shot] {
-                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                if (!box)
-                    return;
-                if (!shot.isEmpty())
-                    shoot(box, shot);
-                for (QAbstractButton* button : box->buttons())
-                    if (button->text() == choice)
-                        button->click();
-            });
-        };
-        answer(QStringLiteral("Cancel"), QStringLiteral("08d-remove-question"));
+        answerNextAlert(400, QStringLiteral("Cancel"), QStringLiteral("08d-remove-question"));
         QTest::mouseRelease(handle, Qt::LeftButton, {}, widgetPoint(sketch, onRemove));
         settle(400);
         check(grid->gridItemForContext(sandbox.filePath(QStringLiteral("Sketch.jpg"))) == sketch,
               "a cancelled removal keeps the tile");
         shoot(window, QStringLiteral("08e-removal-cancelled"));
         moveTo(sketch, onRemove);
-        answer(QStringLiteral("Remove"), QString());
+        answerNextAlert(400, QStringLiteral("Remove"), QString());
         QTest::mousePress(handle, Qt::LeftButton, {}, widgetPoint(sketch, onRemove));
         QTest::mouseRelease(handle, Qt::LeftButton, {}, widgetPoint(sketch, onRemove));
         settle(600);
@@ -430,16 +436,7 @@ int main(int argc, char** argv)
         if (preferencesWindow) {
             shoot(preferencesWindow, QStringLiteral("12-preferences"));
             bool asked = false;
-            QTimer::singleShot(500, [&] {
-                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                if (!box)
-                    return;
-                asked = true;
-                shoot(box, QStringLiteral("13-preferences-question"));
-                for (QAbstractButton* button : box->buttons())
-                    if (button->text() == QLatin1String("Cancel"))
-                        button->click();
-            });
+            answerNextAlert(500, QStringLiteral("Cancel"), QStringLiteral("13-preferences-question"), &asked);
             const int keptBefore = int(GMFileUtilities::shadowCopyDictionary().size());
             preferences->chooseSpan(0);
             check(asked, "a choice that deletes kept edits asks first");
@@ -511,19 +508,6 @@ int main(int argc, char** argv)
 
     // The questions that keep the user's work, each answered so that nothing is written.
     {
-        // What the next alert shows: shot, then answered with `choice`.
-        const auto answer = [&](const QString& choice, const QString& shot, bool* seen) {
-            QTimer::singleShot(500, [&, choice, shot, seen] {
-                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                if (!box)
-                    return;
-                *seen = true;
-                shoot(box, shot);
-                for (QAbstractButton* button : box->buttons())
-                    if (button->text() == choice)
-                        button->click();
-            });
-        };
         const QString changed = makePhoto(sandbox.filePath(QStringLiteral("Changed.jpg")));
         QString error;
         auto document = std::static_pointer_cast<GMDocument>(
@@ -544,7 +528,8 @@ int main(int argc, char** argv)
                 return file.readAll();
             }();
             bool seen = false;
-            answer(QStringLiteral("Cancel"), QStringLiteral("19-changed-on-disk-question"), &seen);
+            answerNextAlert(500, QStringLiteral("Cancel"), QStringLiteral("19-changed-on-disk-question"),
+                            &seen);
             document->saveDocument();
             settle(600);
             check(seen, "saving over a photo changed on disk asks first");
@@ -554,7 +539,7 @@ int main(int argc, char** argv)
             // Closing a photo whose changes are not in its file asks whether they go in.
             document->setFileModificationDate(document->modificationDateOfFile(changed));
             seen = false;
-            answer(QStringLiteral("Cancel"), QStringLiteral("20-close-photo-question"), &seen);
+            answerNextAlert(500, QStringLiteral("Cancel"), QStringLiteral("20-close-photo-question"), &seen);
             document->window()->performClose();
             settle(600);
             check(seen && document->window() && document->window()->isVisible(),
@@ -575,7 +560,7 @@ int main(int argc, char** argv)
             source->close();
             QFile::resize(damaged + QStringLiteral("/image.png"), 300);
             bool seen = false;
-            answer(QStringLiteral("OK"), QStringLiteral("21-damaged-original"), &seen);
+            answerNextAlert(500, QStringLiteral("OK"), QStringLiteral("21-damaged-original"), &seen);
             auto reopened = handler.openDocumentWithContentsOfURL(damaged, true, &error);
             settle(600);
             check(seen && reopened, "a damaged lossless original is told and the document opens");
@@ -616,7 +601,7 @@ int main(int argc, char** argv)
             }
             shoot(window, QStringLiteral("22-missing-photo-tile"));
             bool seen = false;
-            answer(QStringLiteral("OK"), QStringLiteral("23-missing-photo-opened"), &seen);
+            answerNextAlert(500, QStringLiteral("OK"), QStringLiteral("23-missing-photo-opened"), &seen);
             handler.gridViewExecuteItemWithContext(welcome->grid(), moved);
             settle(600);
             check(seen, "opening a missing photo's tile says where it is expected");

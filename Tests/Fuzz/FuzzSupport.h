@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
 #include <QVariant>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,6 +15,25 @@ namespace fuzz {
 {
     std::fprintf(stderr, "fuzz check failed: %s\n", what);
     std::abort();
+}
+
+// The fuzzer's input over the same bytes, without a copy.
+inline QByteArray input(const uint8_t* data, size_t size)
+{
+    return QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+}
+
+// Whether a reader or writer gave nothing; one that does must say why in `error`, else the run stops as
+// `silentFailure`.
+template <typename Result>
+bool failed(const Result& result, const QString& error,
+            const char* silentFailure = "a refusal without a message")
+{
+    if (result)
+        return false;
+    if (error.isEmpty())
+        failure(silentFailure);
+    return true;
 }
 
 // Same type and value, recursively (QVariant's operator== compares numbers across types).

@@ -21,11 +21,8 @@ void readAsOlderDocument(const QByteArray& input)
 {
     QString error;
     const auto older = GMDocumentArchive::olderDocument(input, &error);
-    if (!older) {
-        if (error.isEmpty())
-            fuzz::failure("an older document refused without a message");
+    if (fuzz::failed(older, error, "an older document refused without a message"))
         return;
-    }
     for (const QByteArray& picture : older->pictures)
         if (picture.isEmpty())
             fuzz::failure("an empty picture offered");
@@ -39,15 +36,12 @@ void readAsOlderDocument(const QByteArray& input)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QByteArray input = fuzz::input(data, size);
     readAsOlderDocument(input);
     QString error;
     const auto entries = GMDocumentArchive::entries(input, &error);
-    if (!entries) {
-        if (error.isEmpty())
-            fuzz::failure("a refusal without a message");
+    if (fuzz::failed(entries, error))
         return 0;
-    }
     for (const auto& entry : *entries) {
         GMDocumentArchive::removeLegacyKeys(entry.values);
         if (GMDocumentArchive::hasOlderBrushSettings(entry.values)) {
@@ -60,11 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     const auto archived = GMDocumentArchive::archivedData(*entries, &error);
-    if (!archived) {
-        if (error.isEmpty())
-            fuzz::failure("an archiving failure without a message");
+    if (fuzz::failed(archived, error, "an archiving failure without a message"))
         return 0;
-    }
     const auto again = GMDocumentArchive::entries(*archived, &error);
     if (!again || again->size() != entries->size())
         fuzz::failure("what was archived again does not read back");

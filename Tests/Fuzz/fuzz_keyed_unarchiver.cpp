@@ -14,20 +14,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QByteArray input = fuzz::input(data, size);
     QString error;
     const auto roots = pf::KeyedUnarchiver::unarchive(input, &error);
-    if (!roots) {
-        if (error.isEmpty())
-            fuzz::failure("a refusal without a message");
+    if (fuzz::failed(roots, error))
         return 0;
-    }
     const auto archived = pf::KeyedArchiver::archivedData(*roots, &error);
-    if (!archived) {
-        if (error.isEmpty())
-            fuzz::failure("an archiving failure without a message");
+    if (fuzz::failed(archived, error, "an archiving failure without a message"))
         return 0;
-    }
     if (!pf::KeyedUnarchiver::unarchive(*archived, &error))
         fuzz::failure("what was archived again could not be read");
     return 0;

@@ -10,14 +10,11 @@ using pf::PropertyList;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QByteArray input = fuzz::input(data, size);
     QString error;
     const auto value = PropertyList::fromData(input, &error);
-    if (!value) {
-        if (error.isEmpty())
-            fuzz::failure("a refusal without a message");
+    if (fuzz::failed(value, error))
         return 0;
-    }
     for (const auto format : {PropertyList::Format::Binary, PropertyList::Format::Xml}) {
         const auto written = PropertyList::toData(*value, format, &error);
         if (!written) {

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const QRegularExpression shape(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d,\\d\\d\\d$"));
     pf::LogCapture silence;
-    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QByteArray input = fuzz::input(data, size);
     const QString text = pf::TextEncoding::decodeUnknown(input);
     const auto& transformer = OVSubtitle::timeTransformer();
     for (const auto& cue : OVSubtitle::subtitlesFromString(text)) {

@@ -34,6 +34,7 @@
 #include "Platform/UI/Window.h"
 #include "Tests/Classes/Framework/Toolkit/StoredTextPanelOwner.h"
 #include "Tests/Gallery/GalleryShots.h"
+#include "Tests/Gallery/PatternedRotation.h"
 #include "Tests/GallerySupport.h"
 
 #include <QApplication>
@@ -267,12 +268,7 @@ void handlesStep(const QImage& portrait)
     auto* turned = new Picture(Rect(420, 110, 300, 300), portrait);
     content->addSubview(turned);
     auto* rotation = new OVRotationView(Rect(400, 90, 340, 340));
-    QImage pattern(8, 8, QImage::Format_ARGB32);
-    pattern.fill(QColor(0, 0, 0, 150));
-    for (int i = 0; i < 8; ++i)
-        pattern.setPixelColor(i, i, QColor(255, 255, 255, 60));
-    rotation->setPattern(pattern);
-    rotation->setShowCenterArea(true);
+    GalleryShots::showPatternedSurroundings(*rotation);
     Turning turning;
     rotation->setDelegate(&turning);
     content->addSubview(rotation);

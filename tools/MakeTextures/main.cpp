@@ -85,6 +85,17 @@ uint8_t toByte(double v)
     return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
 }
 
+// A value for every pixel of a square tile, row by row: `value(u, w)` at the pixel's centre, in tile
+// units (0 to 1 across).
+template <typename Value> std::vector<double> tileField(int size, const Value& value)
+{
+    std::vector<double> field(size_t(size * size));
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            field[size_t(y * size + x)] = value((x + 0.5) / size, (y + 0.5) / size);
+    return field;
+}
+
 // The iris: a disc filling the square (so the brush's square places it edge to edge), straight colours.
 QImage makeIris(int size)
 {
@@ -192,17 +203,13 @@ QImage makeSkinPatch(int size)
     const PeriodicNoise linesA(20, 5, random);
     const PeriodicNoise linesB(20, 5, random);
 
-    std::vector<double> v(size_t(size * size), 0.0);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            const double u = (x + 0.5) / size, w = (y + 0.5) / size;
-            double s = 0.016 * mottle.at(u, w) + 0.012 * blotch.at(u, w) + 0.012 * grain.at(u, w);
-            // Skin lines: thin ridges where a stretched noise crosses zero, two directions.
-            const double a = linesA.at(u + w, u - w);
-            const double b = linesB.at(u - w, u + w);
-            s -= 0.018 * (std::exp(-std::pow(a / 0.05, 2)) + std::exp(-std::pow(b / 0.05, 2)));
-            v[size_t(y * size + x)] = s;
-        }
+    std::vector<double> v = tileField(size, [&](double u, double w) {
+        double s = 0.016 * mottle.at(u, w) + 0.012 * blotch.at(u, w) + 0.012 * grain.at(u, w);
+        // Skin lines: thin ridges where a stretched noise crosses zero, two directions.
+        const double a = linesA.at(u + w, u - w);
+        const double b = linesB.at(u - w, u + w);
+        return s - 0.018 * (std::exp(-std::pow(a / 0.05, 2)) + std::exp(-std::pow(b / 0.05, 2)));
+    });
 
     // Pores: small dark hollows with a soft rim, placed at random on the torus.
     const int pores = size * size / 200;
@@ -247,13 +254,10 @@ QImage makeBeardStubble(int size)
     const PeriodicNoise flow(3, random);
 
     // Coverage kept as the product of what lets light through, so overlapping hairs darken together.
-    std::vector<double> through(size_t(size * size), 1.0);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            const double u = (x + 0.5) / size, w = (y + 0.5) / size;
-            const double density = 0.2 + 0.06 * shadow.at(u, w) + 0.04 * patchy.at(u, w);
-            through[size_t(y * size + x)] = 1 - std::clamp(density, 0.0, 1.0);
-        }
+    std::vector<double> through = tileField(size, [&](double u, double w) {
+        const double density = 0.2 + 0.06 * shadow.at(u, w) + 0.04 * patchy.at(u, w);
+        return 1 - std::clamp(density, 0.0, 1.0);
+    });
 
     auto paint = [&](double ax, double ay, double bx, double by, double r0, double r1, double strength) {
         const int x0 = int(std::floor(std::min(ax, bx) - r0 - 1)),

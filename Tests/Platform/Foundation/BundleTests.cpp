@@ -12,11 +12,14 @@ class BundleTest : public ::testing::Test
 {
 protected:
     QString path(const QString& relative) const { return m_dir.path() + u'/' + relative; }
-    void touch(const QString& relative)
+    // Empty files at the relative paths, with the folders they need.
+    void touch(std::initializer_list<const char*> relatives)
     {
-        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
-        QFile file(path(relative));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        for (const char* relative : relatives) {
+            const QString file = path(QString::fromUtf8(relative));
+            QDir().mkpath(QFileInfo(file).absolutePath());
+            EXPECT_TRUE(QFile(file).open(QIODevice::WriteOnly)) << relative;
+        }
     }
 
     QTemporaryDir m_dir;
@@ -26,12 +29,8 @@ protected:
 
 TEST_F(BundleTest, FindsResourcesByNameAndType)
 {
-    touch(QStringLiteral("Resources/Blur.kernel"));
-    touch(QStringLiteral("Resources/Sharpen.kernel"));
-    touch(QStringLiteral("Resources/README"));
-    touch(QStringLiteral("Resources/Upper.KERNEL"));
-    touch(QStringLiteral("Resources/Blueprints/Skin.plist"));
-    touch(QStringLiteral("secret.kernel"));
+    touch({"Resources/Blur.kernel", "Resources/Sharpen.kernel", "Resources/README", "Resources/Upper.KERNEL",
+           "Resources/Blueprints/Skin.plist", "secret.kernel"});
     const pf::Bundle bundle(path(QStringLiteral("Resources/")));
     const QString resources = path(QStringLiteral("Resources"));
     EXPECT_EQ(bundle.resourcePath(), resources);
@@ -114,11 +113,8 @@ TEST_F(BundleTest, ChoosesTheResourcesFolderInOrder)
 
 TEST_F(BundleTest, BuiltResourcesAreFoundAfterTheMainFolder)
 {
-    touch(QStringLiteral("Resources/Knob.png"));
-    touch(QStringLiteral("Resources/Masks/ORV-M#001#Oval.png"));
-    touch(QStringLiteral("Built/Knob.png"));
-    touch(QStringLiteral("Built/Knob@2x.png"));
-    touch(QStringLiteral("Built/Masks/ORV-M#002#Soft.png"));
+    touch({"Resources/Knob.png", "Resources/Masks/ORV-M#001#Oval.png", "Built/Knob.png", "Built/Knob@2x.png",
+           "Built/Masks/ORV-M#002#Soft.png"});
     const pf::Bundle bundle(path(QStringLiteral("Resources")), {path(QStringLiteral("Built"))});
     EXPECT_EQ(bundle.resourcePaths(),
               QStringList({path(QStringLiteral("Resources")), path(QStringLiteral("Built"))}));
@@ -139,12 +135,9 @@ TEST_F(BundleTest, BuiltResourcesAreFoundAfterTheMainFolder)
 
 TEST_F(BundleTest, LooksInTheUsersLocalisationThenEnglishAfterTheFolderItself)
 {
-    touch(QStringLiteral("Informations/Layers.mov"));
-    touch(QStringLiteral("Informations/en.lproj/Layers.srt"));
-    touch(QStringLiteral("Informations/de.lproj/Layers.srt"));
-    touch(QStringLiteral("Informations/en.lproj/Brushes.srt"));
-    touch(QStringLiteral("Informations/Shared.srt"));
-    touch(QStringLiteral("Informations/de.lproj/Shared.srt"));
+    touch({"Informations/Layers.mov", "Informations/en.lproj/Layers.srt", "Informations/de.lproj/Layers.srt",
+           "Informations/en.lproj/Brushes.srt", "Informations/Shared.srt",
+           "Informations/de.lproj/Shared.srt"});
     const QString root = path(QStringLiteral("Informations"));
     struct Case
     {
