@@ -7,6 +7,7 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/MainThread.h"
 #include "Tests/ChildProcess.h"
+#include "Tests/Platform/Image/ImageTestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -190,19 +191,8 @@ QByteArray pixelsOf(const OVImageContainerPtr& picture)
 // Colour pictures are stored with 16 bits a channel: the same within that.
 bool sameColours(const pf::Bitmap& read, const pf::Bitmap& expected)
 {
-    if (read.isNull() || expected.isNull() || read.width() != expected.width() ||
-        read.height() != expected.height())
-        return false;
-    for (int y = 0; y < read.height(); ++y)
-        for (int x = 0; x < read.width(); ++x) {
-            float a[4], b[4];
-            read.pixel(x, y, a);
-            expected.pixel(x, y, b);
-            for (int c = 0; c < 4; ++c)
-                if (std::abs(a[c] - b[c]) > 1e-3f)
-                    return false;
-        }
-    return true;
+    return !read.isNull() && !expected.isNull() && read.width() == expected.width() &&
+           read.height() == expected.height() && pftest::largestDifference(read, expected) <= 1e-3f;
 }
 
 // Which of the two versions a reopened crash document holds, whole; -1 when neither.
