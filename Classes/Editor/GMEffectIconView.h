@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Classes/Editor/OVRedisplay.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/Foundation/ObserverToken.h"
 #include "Platform/UI/View.h"
 
@@ -41,11 +41,14 @@ public:
     void setFilterName(const QString& name);
     const QVariantMap& filterNameDict() const { return m_filterNameDict; }
     QString displayName() const { return m_displayName; }
-    void setDisplayName(const QString& name) { setDrawnValue(*this, m_displayName, name); }
+    void setDisplayName(const QString& name)
+    {
+        ViewORVExtension::setAndRedisplay(*this, m_displayName, name);
+    }
     QImage beforeIcon() const { return m_beforeIcon; }
-    void setBeforeIcon(const QImage& image) { setDrawnValue(*this, m_beforeIcon, image); }
+    void setBeforeIcon(const QImage& image) { ViewORVExtension::setAndRedisplay(*this, m_beforeIcon, image); }
     QImage afterIcon() const { return m_afterIcon; }
-    void setAfterIcon(const QImage& image) { setDrawnValue(*this, m_afterIcon, image); }
+    void setAfterIcon(const QImage& image) { ViewORVExtension::setAndRedisplay(*this, m_afterIcon, image); }
     GMCollectionViewEffectItem* item() const { return m_item; }
     void setItem(GMCollectionViewEffectItem* item) { m_item = item; }
 

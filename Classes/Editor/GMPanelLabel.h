@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Classes/Editor/OVRedisplay.h"
+#include "Classes/Framework/Toolkit/ViewORVExtension.h"
 #include "Platform/UI/AttributedString.h"
 #include "Platform/UI/View.h"
 
@@ -15,11 +15,14 @@ public:
     explicit GMPanelLabel(const pf::Rect& frame = pf::Rect(), QWidget* parent = nullptr);
 
     QString text() const { return m_text; }
-    void setText(const QString& text) { setDrawnValue(*this, m_text, text); }
-    void setFont(const QFont& font) { setDrawnValue(*this, m_font, font); }
-    void setTextColor(const QColor& color) { setDrawnValue(*this, m_color, color); }
-    void setWraps(bool wraps) { setDrawnValue(*this, m_wraps, wraps); }
-    void setShadow(const std::optional<pf::Shadow>& shadow) { setDrawnValue(*this, m_shadow, shadow); }
+    void setText(const QString& text) { ViewORVExtension::setAndRedisplay(*this, m_text, text); }
+    void setFont(const QFont& font) { ViewORVExtension::setAndRedisplay(*this, m_font, font); }
+    void setTextColor(const QColor& color) { ViewORVExtension::setAndRedisplay(*this, m_color, color); }
+    void setWraps(bool wraps) { ViewORVExtension::setAndRedisplay(*this, m_wraps, wraps); }
+    void setShadow(const std::optional<pf::Shadow>& shadow)
+    {
+        ViewORVExtension::setAndRedisplay(*this, m_shadow, shadow);
+    }
 
     // The width the text needs on one line.
     double intrinsicWidth() const;
