@@ -15,6 +15,9 @@
 #include <QWheelEvent>
 #include <QWindow>
 
+#include <algorithm>
+#include <vector>
+
 namespace pf {
 
 namespace {
@@ -100,6 +103,65 @@ QWidget* hostOf(View* view)
         return nullptr;
     return parent;
 }
+
+// Views that turned an event away and passed it on to what lies beneath them, while it is delivered
+// there: none of them is "beneath" for another (two overlapping views that both take no hits would
+// otherwise hand the event back and forth).
+std::vector<const QWidget*>& passingThrough()
+{
+    static std::vector<const QWidget*> views;
+    return views;
+}
+
+// The deepest visible widget under `at` (in `parent`'s coordinates) among `parent`'s descendants, or
+// `parent` itself, leaving out the views passing an event through and whatever is inside them.
+QWidget* deepestAt(QWidget* parent, QPoint at)
+{
+    const QObjectList& children = parent->children();
+    const std::vector<const QWidget*>& excluded = passingThrough();
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        auto* child = qobject_cast<QWidget*>(*it);
+        if (!child || child->isWindow() || !child->isVisible() ||
+            child->testAttribute(Qt::WA_TransparentForMouseEvents) ||
+            std::find(excluded.begin(), excluded.end(), child) != excluded.end())
+            continue;
+        const QPoint local = at - child->pos();
+        if (!child->rect().contains(local) || (!child->mask().isEmpty() && !child->mask().contains(local)))
+            continue;
+        return deepestAt(child, local);
+    }
+    return parent;
+}
+
+// What a view that takes no hits lets an event through to: the widget that would have had it were the
+// view not there. The view is marked as passing through while the event is sent on.
+class PassThrough
+{
+public:
+    PassThrough(View* view, QPointF position) : m_view(view)
+    {
+        passingThrough().push_back(view);
+        QWidget* top = view->QWidget::window();
+        m_beneath = deepestAt(top, view->mapTo(top, position).toPoint());
+        m_at = m_beneath ? m_beneath->mapFrom(top, view->mapTo(top, position)) : QPointF();
+    }
+    ~PassThrough()
+    {
+        auto& views = passingThrough();
+        views.erase(std::find(views.begin(), views.end(), m_view));
+    }
+    PassThrough(const PassThrough&) = delete;
+    PassThrough& operator=(const PassThrough&) = delete;
+
+    QWidget* beneath() const { return m_beneath; }
+    // The event's position in the widget beneath.
+    QPointF at() const { return m_at; }
+
+private:
+    const QWidget* m_view;
+    QWidget* m_beneath = nullptr;
+    QPointF m_at;
+};
 
 void sendMouseToHost(QWidget* host, const QWidget* from, const QMouseEvent& event)
 {
@@ -202,10 +264,16 @@ int EventRouter::clickCountForPress(int button, QPointF screenPosition)
     return m_clickCount;
 }
 
+bool EventRouter::takesNoHit(View* view, QPointF position)
+{
+    return !view->hitTest(view->toSuperview(view->pointFromWidget(position)));
+}
+
 bool EventRouter::handleViewMouseEvent(View* view, QMouseEvent* event, bool press)
 {
     EventRouter* router = instance();
-    if (event->type() == QEvent::MouseButtonDblClick)
+    const bool doubleClick = event->type() == QEvent::MouseButtonDblClick;
+    if (doubleClick && !takesNoHit(view, event->position()))
         return true; // Qt also delivers the press itself; counts are ours
     const Point location = view->toBase(view->pointFromWidget(event->position()));
     Window* window = view->window();
@@ -214,6 +282,27 @@ bool EventRouter::handleViewMouseEvent(View* view, QMouseEvent* event, bool pres
     if (press) {
         if (router->m_mouseTarget && event->buttons() != event->button())
             return true; // another button while one is down: the first press owns the drag
+        if (takesNoHit(view, event->position())) {
+            // The press, its drags and its release belong to what lies beneath the view.
+            const PassThrough through(view, event->position());
+            QWidget* beneath = through.beneath();
+            if (!beneath)
+                return true;
+            QMouseEvent copy(event->type(), through.at(), event->globalPosition(), event->button(),
+                             event->buttons(), event->modifiers());
+            if (doubleClick) {
+                QApplication::sendEvent(beneath, &copy);
+                return true;
+            }
+            router->m_mouseTarget = nullptr;
+            router->m_forwardHost = nullptr;
+            QPointer<QWidget> receiver(beneath);
+            QApplication::sendEvent(beneath, &copy);
+            // A view beneath took it as its own press; a plain widget gets the drags from here.
+            if (!router->m_mouseTarget && !router->m_forwardHost && receiver)
+                router->m_forwardHost = receiver;
+            return true;
+        }
         View* root = rootViewOf(view);
         const QPointF inRoot = view->mapTo(root, event->position());
         View* target = root->hitTest(root->toSuperview(root->pointFromWidget(inRoot)));
@@ -277,6 +366,15 @@ bool EventRouter::handleViewMouseEvent(View* view, QMouseEvent* event, bool pres
 
 bool EventRouter::handleViewWheelEvent(View* view, QWheelEvent* event)
 {
+    if (takesNoHit(view, event->position())) {
+        const PassThrough through(view, event->position());
+        if (QWidget* beneath = through.beneath()) {
+            QWheelEvent copy(through.at(), event->globalPosition(), event->pixelDelta(), event->angleDelta(),
+                             event->buttons(), event->modifiers(), event->phase(), event->inverted());
+            QApplication::sendEvent(beneath, &copy);
+        }
+        return true;
+    }
     View* root = rootViewOf(view);
     View* target =
         root->hitTest(root->toSuperview(root->pointFromWidget(view->mapTo(root, event->position()))));
@@ -313,6 +411,17 @@ bool EventRouter::handleViewGesture(View* view, QEvent* event)
     if (gesture->gestureType() != Qt::ZoomNativeGesture && gesture->gestureType() != Qt::BeginNativeGesture &&
         gesture->gestureType() != Qt::EndNativeGesture)
         return false;
+    if (takesNoHit(view, gesture->position())) {
+        const PassThrough through(view, gesture->position());
+        if (QWidget* beneath = through.beneath()) {
+            QNativeGestureEvent copy(gesture->gestureType(), gesture->pointingDevice(),
+                                     gesture->fingerCount(), through.at(), through.at(),
+                                     gesture->globalPosition(), gesture->value(), gesture->delta());
+            QApplication::sendEvent(beneath, &copy);
+        }
+        gesture->accept();
+        return true;
+    }
     View* root = rootViewOf(view);
     View* target =
         root->hitTest(root->toSuperview(root->pointFromWidget(view->mapTo(root, gesture->position()))));

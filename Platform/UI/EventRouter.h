@@ -16,7 +16,10 @@ class View;
 class Window;
 
 // Routes Qt's input to views the way the interface expects: presses go to the view that hit testing
-// finds (honouring overrides) and that view receives the drags and the release; what the responder
+// finds (honouring overrides) and that view receives the drags and the release; a view that takes no
+// hit where the windowing system gave it a press, a wheel or a gesture (its hitTest() finds neither it
+// nor a subview there) lets the event through to the widget beneath it, view or not, with the press's
+// drags and release; what the responder
 // chain leaves unhandled goes on to the Qt widget the views sit in (a scroll area, a layout); click counts
 // follow the clock and the double-click interval; tracking areas are tested on every pointer movement; event
 // monitors see input first and may swallow it; a window's cursor wins while its cursor rectangles are
@@ -64,6 +67,8 @@ protected:
 
 private:
     EventRouter();
+    // Whether the view takes no hit at `position` (its widget coordinates).
+    static bool takesNoHit(View* view, QPointF position);
     bool runMonitors(const Event& event);
     void track(QWidget* topLevel, QPointF globalPosition, bool pointerInside, bool buttonsDown);
     void applyCursorAt(QWidget* topLevel, QPointF globalPosition, bool pointerInside);

@@ -3,18 +3,22 @@
 #include "Classes/Frames/OVTexturedFrameFilter.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVColorWell.h"
+#include "Classes/Framework/Toolkit/OVImageView.h"
 #include "Classes/Framework/Toolkit/OVPopupButton.h"
 #include "Classes/Framework/Toolkit/OVSlider.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/UI/Menu.h"
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/View.h"
+#include "Platform/UI/Window.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -192,4 +196,41 @@ TEST(OVFrameBuilder, ShadeRowsFollowTheStackThroughRemovalAndUndo)
     b.builder.undoManager().undo();
     EXPECT_EQ(b.builder.currentDescription()->textureFillMode(), 1);
     EXPECT_TRUE(b.builder.textureCutButton()->isChecked());
+}
+
+// The fades over the shade list's edges take no hits: a press at the top of the first row, under the
+// top fade, reaches that row's remove button, and the steps are named as a person reads them.
+TEST(OVFrameBuilder, APressUnderTheTopFadeReachesTheFirstShadeRow)
+{
+    Builder b;
+    b.builder.addUserFrame(OVFrameBuilder::newFrameRecipe(), "Faded");
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 2; ++i) {
+        b.pickShade(i);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(b.builder.undoManager().undoMenuItemTitle(), QStringLiteral("Undo Add Shade"));
+    pf::Window* window = b.builder.window();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    b.clock.advance(5);
+    QCoreApplication::processEvents();
+    b.builder.shadesScrollView()->verticalScrollBar()->setValue(0);
+    ASSERT_EQ(b.builder.shadesStack().size(), 2u);
+    OVButton* remove = b.builder.shadesStack()[0].remove;
+    ASSERT_TRUE(remove);
+    OVImageView* fade = b.builder.topShadow();
+    // Three points below the row's top edge, as it shows at the top of the list.
+    const QPoint press = remove->mapTo(window, QPoint(remove->width() / 2, 3));
+    ASSERT_TRUE(fade->geometry().contains(fade->parentWidget()->mapFrom(window, press)))
+        << "the press lies under the fade";
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, press);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(b.builder.currentDescription()->shades().size(), 1u) << "the first row's shade is removed";
+    EXPECT_EQ(b.builder.undoManager().undoMenuItemTitle(), QStringLiteral("Undo Remove Shade"));
+    b.builder.undoManager().undo();
+    EXPECT_EQ(b.builder.currentDescription()->shades().size(), 2u);
+    EXPECT_EQ(b.builder.undoManager().redoMenuItemTitle(), QStringLiteral("Redo Remove Shade"));
+    window->close();
+    b.clock.advance(5);
 }

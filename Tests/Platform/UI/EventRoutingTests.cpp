@@ -85,6 +85,87 @@ TEST(EventRouting, UnhandledEventsGoOnToSurroundingWidgets)
     EXPECT_EQ(view->frame(), Rect(10, 40, 30, 40));
 }
 
+// A view that takes no hits over plain widgets and over views of another chain (a scroll area's
+// content, say): presses with their drags and release, the wheel and double clicks go through to
+// whatever lies beneath it, and two such views over each other hand nothing back and forth.
+TEST(EventRouting, AViewThatTakesNoHitsLetsEveryEventThroughToWhatLiesBeneath)
+{
+    struct Counter : QWidget
+    {
+        QStringList* log = nullptr;
+        void mousePressEvent(QMouseEvent*) override { log->append(QStringLiteral("plain press")); }
+        void mouseMoveEvent(QMouseEvent*) override { log->append(QStringLiteral("plain drag")); }
+        void mouseReleaseEvent(QMouseEvent*) override { log->append(QStringLiteral("plain release")); }
+        void wheelEvent(QWheelEvent* event) override
+        {
+            log->append(QStringLiteral("plain wheel"));
+            event->accept();
+        }
+    };
+    struct Dragged : Pad
+    {
+        using Pad::Pad;
+        void mouseDragged(const pf::Event&) override { log->append(name + QStringLiteral(" drag")); }
+        void mouseUp(const pf::Event&) override { log->append(name + QStringLiteral(" release")); }
+        void scrollWheel(const pf::Event&) override { log->append(name + QStringLiteral(" wheel")); }
+    };
+    pf::Window window(Rect(0, 0, 300, 200));
+    QStringList log;
+    // Left: a plain widget; right: a plain host holding a chain of views of its own.
+    auto* plain = new Counter;
+    plain->log = &log;
+    plain->setParent(window.contentView());
+    plain->setGeometry(10, 10, 130, 180);
+    auto* host = new QWidget(window.contentView());
+    host->setGeometry(160, 10, 130, 180);
+    auto* hosted = new Dragged(Rect(0, 0, 130, 180), host);
+    hosted->name = QStringLiteral("hosted");
+    hosted->log = &log;
+    // Over both, two views that take no hits, one over the other.
+    Pad* overlays[2];
+    for (Pad*& overlay : overlays) {
+        overlay = new Pad(Rect(0, 0, 300, 200));
+        overlay->name = QStringLiteral("overlay");
+        overlay->log = &log;
+        overlay->refuseHits = true;
+        window.contentView()->addSubview(overlay);
+    }
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    struct Case
+    {
+        const char* over;
+        QPoint at;
+        QStringList heard;
+    };
+    const Case cases[] = {
+        {"a plain widget", QPoint(60, 100), {"plain press", "plain drag", "plain release", "plain wheel"}},
+        {"a view of another chain",
+         QPoint(220, 100),
+         {"hosted", "hosted drag", "hosted release", "hosted wheel"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.over);
+        log.clear();
+        QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, c.at);
+        QTest::mouseMove(window.windowHandle(), c.at + QPoint(5, 3));
+        QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, c.at + QPoint(5, 3));
+        QTest::qWait(1);
+        // The wheel is delivered to the view in front, as the windowing system does.
+        const QPointF local = overlays[1]->mapFrom(&window, QPointF(c.at));
+        QWheelEvent wheel(local, overlays[1]->mapToGlobal(local), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(overlays[1], &wheel);
+        EXPECT_EQ(log, c.heard);
+    }
+    // A double click on the plain widget reaches it as one.
+    log.clear();
+    QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, QPoint(60, 60));
+    EXPECT_TRUE(log.contains(QStringLiteral("plain press")));
+    EXPECT_FALSE(log.contains(QStringLiteral("overlay")));
+}
+
 TEST(EventRouting, DraggingABorderlessWindowsBackgroundMovesIt)
 {
     pf::Window window(Rect(100, 100, 150, 100), pf::Window::Borderless);
