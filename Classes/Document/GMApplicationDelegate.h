@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 namespace pf {
 class Image;
@@ -108,6 +109,14 @@ private:
     bool m_rateChecked = false;
     std::unique_ptr<GMPreferencesWindowController> m_preferences;
     std::unique_ptr<GMAboutBoxController> m_aboutBox;
-    std::unique_ptr<GMFrameworkEffectsWindow> m_frameworkEffects;
+    // One framework effects window per photo (and one over no photo), kept with its chain while the
+    // application runs: closing one only hides it, and choosing the menu item again brings it back.
+    struct FrameworkEffects
+    {
+        const pf::Document* photo = nullptr;
+        std::weak_ptr<pf::Document> alive;
+        std::unique_ptr<GMFrameworkEffectsWindow> window;
+    };
+    std::vector<FrameworkEffects> m_frameworkEffects;
     bool m_terminating = false;
 };

@@ -34,8 +34,7 @@ void GMFrameworkEffectsTools::install()
 
 GMFrameworkEffectsWindow* GMFrameworkEffectsTools::target() const
 {
-    GMFrameworkEffectsWindow* shown = GMFrameworkEffectsWindow::shown();
-    return shown && m_target && shown->window() == m_target ? shown : nullptr;
+    return GMFrameworkEffectsWindow::forWindow(m_target);
 }
 
 void GMFrameworkEffectsTools::crop(GMFrameworkEffectsWindow& window)

@@ -8,14 +8,17 @@
 #include "Classes/Frames/OVFilterPreview.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVLabel.h"
+#include "Classes/Framework/Toolkit/OVScroller.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Localization.h"
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/UI/AttributedString.h"
+#include "Platform/UI/ClipView.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/InterfaceRegistry.h"
+#include "Platform/UI/ScrollView.h"
 #include "Platform/UI/View.h"
 
 #include <QGuiApplication>
@@ -31,7 +34,10 @@ namespace {
 constexpr double windowWidth = 1000;
 constexpr double windowHeight = 660;
 constexpr double barHeight = 44;
-constexpr double columnWidth = 320;
+constexpr double columnWidth = 332;
+// Above the first header and below the last settings view, and between two effects.
+constexpr double columnMargin = 10;
+constexpr double effectGap = 12;
 constexpr double headerHeight = 26;
 // The sample the highlighted effect is shown on, and the size it is shown at.
 const QString previewSample = QStringLiteral("Samples/TestPerson");
@@ -40,6 +46,12 @@ constexpr double previewHeight = 180;
 
 const QString interfaceName = QStringLiteral("GMFrameworkEffectsWindow");
 GMFrameworkEffectsWindow* shownWindow = nullptr;
+// Every window not yet destroyed: one per photo may be open at once.
+std::vector<GMFrameworkEffectsWindow*>& allWindows()
+{
+    static std::vector<GMFrameworkEffectsWindow*> windows;
+    return windows;
+}
 GMFrameworkEffectsWindow::Handler& cropHandler()
 {
     static GMFrameworkEffectsWindow::Handler handler;
@@ -98,15 +110,17 @@ public:
 void GMFrameworkEffectsWindow::setCropHandler(Handler handler)
 {
     cropHandler() = std::move(handler);
-    if (shownWindow && shownWindow->m_cropButton)
-        shownWindow->m_cropButton->setEnabled(bool(cropHandler()));
+    for (GMFrameworkEffectsWindow* effects : allWindows())
+        if (effects->m_cropButton)
+            effects->m_cropButton->setEnabled(bool(cropHandler()));
 }
 
 void GMFrameworkEffectsWindow::setPictureHandler(Handler handler)
 {
     pictureHandler() = std::move(handler);
-    if (shownWindow && shownWindow->m_pictureButton)
-        shownWindow->m_pictureButton->setEnabled(bool(pictureHandler()));
+    for (GMFrameworkEffectsWindow* effects : allWindows())
+        if (effects->m_pictureButton)
+            effects->m_pictureButton->setEnabled(bool(pictureHandler()));
 }
 
 GMFrameworkEffectsWindow* GMFrameworkEffectsWindow::shown()
@@ -114,11 +128,30 @@ GMFrameworkEffectsWindow* GMFrameworkEffectsWindow::shown()
     return shownWindow;
 }
 
+GMFrameworkEffectsWindow* GMFrameworkEffectsWindow::forWindow(const QWidget* window)
+{
+    if (!window)
+        return nullptr;
+    for (GMFrameworkEffectsWindow* effects : allWindows())
+        if (effects->m_window == window)
+            return effects;
+    return nullptr;
+}
+
 pf::UndoManager* GMFrameworkEffectsWindow::undoManagerFor(const QWidget* window)
 {
-    if (shownWindow && window && shownWindow->m_window == window)
-        return &shownWindow->m_undoManager;
-    return nullptr;
+    GMFrameworkEffectsWindow* effects = forWindow(window);
+    return effects ? &effects->m_undoManager : nullptr;
+}
+
+void GMFrameworkEffectsWindow::bringToFront()
+{
+    shownWindow = this;
+    if (!m_window)
+        return;
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
 }
 
 bool GMFrameworkEffectsWindow::hasEveryPart(const Interface& interface)
@@ -126,6 +159,8 @@ bool GMFrameworkEffectsWindow::hasEveryPart(const Interface& interface)
     return part<Window>(interface, QStringLiteral("window")) &&
            part<GMFittedPictureView>(interface, QStringLiteral("pictureView")) &&
            part<View>(interface, QStringLiteral("columnView")) &&
+           part<ScrollView>(interface, QStringLiteral("effectsScrollView")) &&
+           part<ScrollView>(interface, QStringLiteral("effectsScrollView"))->documentView() &&
            part<OVButton>(interface, QStringLiteral("addEffectButton")) &&
            part<OVButton>(interface, QStringLiteral("cropButton")) &&
            part<OVButton>(interface, QStringLiteral("pictureButton")) &&
@@ -148,6 +183,14 @@ Interface GMFrameworkEffectsWindow::makeInterface(QObject*, const Bundle&)
         new ColumnView(Rect(windowWidth - columnWidth, barHeight, columnWidth, windowHeight - barHeight));
     column->setAutoresizingMask(View::MinXMargin | View::HeightSizable);
     pictureView->addSubview(column);
+    // The effects lie in a list that scrolls: a stack of them soon outgrows the window.
+    auto* scroll = new ScrollView(Rect(0, 0, columnWidth, windowHeight - barHeight));
+    scroll->setAutoresizingMask(View::WidthSizable | View::HeightSizable);
+    scroll->setVerticalScroller(new OVScroller(Qt::Vertical));
+    auto* list = new View(Rect(0, 0, columnWidth - ScrollView::scrollerWidth, windowHeight - barHeight));
+    list->setAutoresizingMask(View::WidthSizable);
+    scroll->setDocumentView(list);
+    column->addSubview(scroll);
 
     Interface interface;
     const struct
@@ -178,6 +221,7 @@ Interface GMFrameworkEffectsWindow::makeInterface(QObject*, const Bundle&)
     interface.outlets.insert(QStringLiteral("window"), window);
     interface.outlets.insert(QStringLiteral("pictureView"), pictureView);
     interface.outlets.insert(QStringLiteral("columnView"), column);
+    interface.outlets.insert(QStringLiteral("effectsScrollView"), scroll);
     interface.outlets.insert(QStringLiteral("effectPreview"), preview);
     interface.topLevelObjects = {window};
     return interface;
@@ -202,6 +246,8 @@ GMFrameworkEffectsWindow::GMFrameworkEffectsWindow(const Image& picture, OVEffec
     m_window = part<Window>(*interface, QStringLiteral("window"));
     m_pictureView = part<GMFittedPictureView>(*interface, QStringLiteral("pictureView"));
     m_column = part<View>(*interface, QStringLiteral("columnView"));
+    m_scroll = part<ScrollView>(*interface, QStringLiteral("effectsScrollView"));
+    m_list = m_scroll->documentView();
     m_addButton = part<OVButton>(*interface, QStringLiteral("addEffectButton"));
     m_cropButton = part<OVButton>(*interface, QStringLiteral("cropButton"));
     m_pictureButton = part<OVButton>(*interface, QStringLiteral("pictureButton"));
@@ -224,11 +270,19 @@ GMFrameworkEffectsWindow::GMFrameworkEffectsWindow(const Image& picture, OVEffec
         m_window->move(available.center() - QPoint(int(windowWidth / 2), int(windowHeight / 2)));
     }
     shownWindow = this;
+    allWindows().push_back(this);
     // A sheet or a drawer over the window had the pointer: when the window has the keyboard again, its
     // buttons show whether the pointer is over them.
     m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
         Window::didBecomeKeyNotification, m_window.data(),
         [this](const Notification&) { showButtonsUnderPointer(); }));
+    // A taller or shorter window: the list still starts at the top of the column.
+    m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
+        QString::fromLatin1(ClipView::boundsDidChangeNotification), m_scroll->contentView(),
+        [this](const Notification&) {
+            if (m_scroll->contentView()->bounds().height() != m_fittedClipHeight)
+                fitList();
+        }));
     // An undone or redone switch shows in its header.
     for (const char* name :
          {pf::UndoManager::DidUndoChangeNotification, pf::UndoManager::DidRedoChangeNotification})
@@ -242,8 +296,9 @@ GMFrameworkEffectsWindow::GMFrameworkEffectsWindow(const Image& picture, OVEffec
 GMFrameworkEffectsWindow::~GMFrameworkEffectsWindow()
 {
     m_observers.clear();
+    std::erase(allWindows(), this);
     if (shownWindow == this)
-        shownWindow = nullptr;
+        shownWindow = allWindows().empty() ? nullptr : allWindows().back();
     m_pickerClient->owner = nullptr;
     m_previewEffect.reset();
     // Effects held by undo steps have no undo manager; those of the chain let go of it first, so that
@@ -309,6 +364,8 @@ void GMFrameworkEffectsWindow::appendEffect(std::unique_ptr<OVEffect> effect)
     m_undoManager.setActionName(localized(QStringLiteral("Add %1")).arg(localized(name)));
     relink();
     layoutEffects();
+    // A new effect is appended below the others, perhaps out of sight: it is shown.
+    scrollToEffect(m_effects.size() - 1);
 }
 
 void GMFrameworkEffectsWindow::removeLastEffect()
@@ -338,12 +395,17 @@ void GMFrameworkEffectsWindow::layoutEffects()
         delete row.data();
     m_effectRows.clear();
     m_switches.clear();
-    double top = m_column->height() - 10;
+    m_contentHeight = 2 * columnMargin - effectGap;
+    for (const auto& effect : m_effects)
+        m_contentHeight += headerHeight + effect->settingsView()->height() + effectGap;
+    fitList();
+    const double rowWidth = m_list->width() - 2 * columnMargin;
+    double top = m_list->height() - columnMargin;
     for (const auto& effect : m_effects) {
         OVEffect* raw = effect.get();
-        auto* header = new View(Rect(10, top - headerHeight, columnWidth - 20, headerHeight));
+        auto* header = new View(Rect(columnMargin, top - headerHeight, rowWidth, headerHeight));
         header->setAutoresizingMask(View::MinYMargin);
-        auto* title = new OVLabel(Rect(26, 2, columnWidth - 60, 20));
+        auto* title = new OVLabel(Rect(26, 2, rowWidth - 40, 20));
         title->setStringValue(localized(effect->displayName()));
         title->setTextColor(QColor(40, 40, 44));
         header->addSubview(title);
@@ -360,18 +422,52 @@ void GMFrameworkEffectsWindow::layoutEffects()
         });
         header->addSubview(enabled);
         m_switches.emplace_back(enabled, raw);
-        m_column->addSubview(header);
+        m_list->addSubview(header);
         m_effectRows.emplace_back(header);
         top -= headerHeight;
 
         View* settings = effect->settingsView();
-        settings->setFrameOrigin(Point(10, top - settings->height()));
+        settings->setFrameOrigin(Point(columnMargin, top - settings->height()));
         settings->setAutoresizingMask(View::MinYMargin);
-        if (settings->superview() != m_column)
-            m_column->addSubview(settings);
+        if (settings->superview() != m_list)
+            m_list->addSubview(settings);
         settings->show();
-        top -= settings->height() + 12;
+        top -= settings->height() + effectGap;
     }
+    m_scroll->reflectScrolledClipView();
+}
+
+void GMFrameworkEffectsWindow::fitList()
+{
+    ClipView* clip = m_scroll->contentView();
+    const Rect shown = clip->bounds();
+    const double fromTop = m_list->height() - shown.maxY();
+    m_fittedClipHeight = shown.height();
+    // Never shorter than the column, so that a short list starts at its top.
+    const double height = std::max(m_contentHeight, shown.height());
+    if (height != m_list->height())
+        m_list->setFrameSize(Size(m_list->width(), height));
+    clip->scrollToPoint(Point(shown.minX(), height - fromTop - shown.height()));
+    m_scroll->reflectScrolledClipView();
+}
+
+void GMFrameworkEffectsWindow::scrollToEffect(size_t index)
+{
+    if (index >= m_effects.size())
+        return;
+    View* settings = m_effects[index]->settingsView();
+    // The effect's header above its settings view, with the margin around them.
+    const double bottom = settings->frame().minY() - columnMargin;
+    const double top = settings->frame().maxY() + headerHeight + columnMargin;
+    ClipView* clip = m_scroll->contentView();
+    const Rect shown = clip->bounds();
+    double y = shown.minY();
+    if (top - bottom > shown.height() || top > shown.maxY())
+        y = top - shown.height(); // its top first when it is taller than the column
+    else if (bottom < shown.minY())
+        y = bottom;
+    clip->scrollToPoint(Point(shown.minX(), y));
+    m_scroll->reflectScrolledClipView();
 }
 
 void GMFrameworkEffectsWindow::showButtonsUnderPointer()

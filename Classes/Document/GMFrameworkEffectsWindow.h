@@ -18,6 +18,9 @@ class OVButton;
 class OVEffect;
 class OVEffectPicker;
 class OVFilterPreview;
+namespace pf {
+class ScrollView;
+}
 
 // A small window that runs a chain of framework effects over a picture (normally the active document's,
 // fitted in 1024 x 1024) and shows the chain's output: "Add Effect…" pops the effect picker over its
@@ -39,14 +42,19 @@ public:
     GMFrameworkEffectsWindow& operator=(const GMFrameworkEffectsWindow&) = delete;
 
     // The window's views, registered as the interface "GMFrameworkEffectsWindow" by the first window:
-    // outlets "window", "pictureView", "columnView", "addEffectButton", "cropButton", "pictureButton"
-    // and "effectPreview".
+    // outlets "window", "pictureView", "columnView", "effectsScrollView" (in the column, whose document
+    // view holds the effects' headers and settings views), "addEffectButton", "cropButton",
+    // "pictureButton" and "effectPreview".
     static pf::Interface makeInterface(QObject* owner, const pf::Bundle& bundle);
 
-    // The window most recently opened and not yet destroyed, if any.
+    // The window most recently opened or brought to the front and not yet destroyed, if any.
     static GMFrameworkEffectsWindow* shown();
+    // The effects window whose window `window` is, else null.
+    static GMFrameworkEffectsWindow* forWindow(const QWidget* window);
     // The undo manager of the window `window` belongs to when it is one of these, else null.
     static pf::UndoManager* undoManagerFor(const QWidget* window);
+    // Shows the window in front of the others with the keyboard, its chain as it is.
+    void bringToFront();
 
     pf::Window* window() const { return m_window; }
     pf::UndoManager& undoManager() { return m_undoManager; }
@@ -54,6 +62,7 @@ public:
     OVButton* cropButton() const { return m_cropButton; }
     OVButton* pictureButton() const { return m_pictureButton; }
     OVFilterPreview* effectPreview() const { return m_preview; }
+    pf::ScrollView* effectsScrollView() const { return m_scroll; }
 
     // The chain's input (undoable): a crop or another picture replaces it. Fitted in 1024 x 1024.
     pf::Image picture() const { return m_picture; }
@@ -85,6 +94,10 @@ private:
     void relink();
     void removeLastEffect();
     void layoutEffects();
+    // The list as tall as its effects, and never shorter than the column; the part shown stays.
+    void fitList();
+    // Scrolls the column so that the effect's header and settings view show.
+    void scrollToEffect(size_t index);
     // Each header's switch as its effect is now (an undo may have switched it).
     void showSwitches();
     // The bar's buttons highlighted only where the pointer is over them (after a menu or a sheet).
@@ -94,6 +107,10 @@ private:
     QPointer<pf::Window> m_window;
     GMFittedPictureView* m_pictureView = nullptr;
     pf::View* m_column = nullptr;
+    pf::ScrollView* m_scroll = nullptr;
+    pf::View* m_list = nullptr;
+    double m_contentHeight = 0;
+    double m_fittedClipHeight = -1;
     OVButton* m_addButton = nullptr;
     OVButton* m_cropButton = nullptr;
     OVButton* m_pictureButton = nullptr;

@@ -9,13 +9,17 @@
 #include "Classes/Frames/OVFilterPreview.h"
 #include "Classes/Frames/OVFrameBuilder.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
+#include "Classes/Framework/Toolkit/OVSlider.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/UI/Event.h"
 #include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/Menu.h"
+#include "Platform/UI/ScrollView.h"
 #include "Platform/UI/ViewAnimator.h"
 #include "Platform/UI/Window.h"
 
@@ -23,7 +27,9 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -87,8 +93,8 @@ TEST_F(FrameworkEffectsWindowTest, WindowIsARegisteredInterfaceWithItsParts)
     ASSERT_TRUE(loaded);
     auto* built = loaded->outlet<pf::Window>(QStringLiteral("window"));
     ASSERT_TRUE(built);
-    for (const char* outlet :
-         {"pictureView", "columnView", "addEffectButton", "cropButton", "pictureButton", "effectPreview"}) {
+    for (const char* outlet : {"pictureView", "columnView", "effectsScrollView", "addEffectButton",
+                               "cropButton", "pictureButton", "effectPreview"}) {
         auto* widget = qobject_cast<QWidget*>(loaded->outlets.value(QString::fromLatin1(outlet)).data());
         ASSERT_TRUE(widget) << outlet;
         EXPECT_EQ(widget->window(), built) << outlet;
@@ -212,6 +218,71 @@ TEST_F(FrameworkEffectsWindowTest, TheHoverPreviewShowsTheFrameAroundTheSample)
         EXPECT_LT(difference(drawn(output.extent())), difference(drawn(preview->bounds())));
         window.previewEffect(nullptr);
     }
+}
+
+// How much of a view shows through the views around it, as a share of its height.
+double shownShare(pf::View* view)
+{
+    return view->isVisible() ? view->visibleRect().height() / view->bounds().height() : 0;
+}
+
+// A classic wheel's notches at a point of the window, given to the widget there as the windowing
+// system gives them.
+void turnWheel(pf::Window* window, QPoint at, int notches)
+{
+    QWidget* under = window->childAt(at);
+    ASSERT_TRUE(under);
+    const QPointF local = under->mapFrom(window, QPointF(at));
+    QWheelEvent wheel(local, under->mapToGlobal(local), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(under, &wheel);
+}
+
+// Twelve effects overflow the column at the window's size: each one added is scrolled into view, the
+// wheel over the column brings the first back, and the last one's control, scrolled to again, is moved
+// by a click and reaches the picture.
+TEST_F(FrameworkEffectsWindowTest, TheColumnScrollsToEveryEffectOfATallStack)
+{
+    GMFrameworkEffectsWindow window(picture(300, 200), &picker);
+    pf::Window* shown = window.window();
+    shown->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
+    // None of them takes the colour away, so that the last one's hue shows.
+    const char* names[] = {"Reflection",   "Drop Shadow", "Replace Color",     "Gradient Multiply",
+                           "Rotate Color", "Reflection",  "Drop Shadow",       "Replace Color",
+                           "Rotate Color", "Drop Shadow", "Gradient Multiply", "Rotate Color"};
+    for (const char* name : names) {
+        window.appendEffect(
+            OVEffectsCatalog::sharedEffectsCatalog().effectForDisplayName(QString::fromLatin1(name)));
+        QCoreApplication::processEvents();
+        EXPECT_DOUBLE_EQ(shownShare(window.effects().back()->settingsView()), 1.0)
+            << name << " is shown when added";
+    }
+    ASSERT_EQ(window.effects().size(), 12u);
+    pf::View* first = window.effects().front()->settingsView();
+    pf::View* last = window.effects().back()->settingsView();
+    EXPECT_EQ(shownShare(first), 0.0) << "twelve effects are more than the column holds";
+
+    pf::ScrollView* scroll = window.effectsScrollView();
+    // In the column's margin, beside the rows' labels (a slider under the pointer takes the wheel).
+    const QPoint column = scroll->mapTo(shown, QPoint(4, scroll->height() / 2));
+    for (int turn = 0; turn < 400 && shownShare(first) < 1; ++turn)
+        turnWheel(shown, column, 1);
+    EXPECT_DOUBLE_EQ(shownShare(first), 1.0) << "the wheel brings the first effect back";
+    EXPECT_EQ(shownShare(last), 0.0);
+    for (int turn = 0; turn < 400 && shownShare(last) < 1; ++turn)
+        turnWheel(shown, column, -1);
+    ASSERT_DOUBLE_EQ(shownShare(last), 1.0) << "and the last one again";
+
+    auto* hue = qobject_cast<OVSlider*>(window.effects().back()->settingsControls().value(0));
+    ASSERT_TRUE(hue);
+    const QVariantMap before = window.effects().back()->settings();
+    const QImage picture = window.shownImage();
+    QTest::mouseClick(shown->windowHandle(), Qt::LeftButton, {},
+                      hue->mapTo(shown, QPoint(hue->width() * 9 / 10, hue->height() / 2)));
+    QCoreApplication::processEvents();
+    EXPECT_NE(window.effects().back()->settings(), before) << "the click moved the hue";
+    EXPECT_NE(window.shownImage(), picture) << "and the picture shows it";
 }
 
 TEST_F(FrameworkEffectsWindowTest, PickerPreviewsAndAppendsAndOutlivesTheWindow)
@@ -374,4 +445,96 @@ TEST(FrameBuilderInFront, EditUndoAndItsShortcutTakeBackTheBuildersEdits)
     window->close();
     // The shade rows' animations end before the next test, which may step a clock of its own.
     doctest::spinUntil([] { return pf::ViewAnimator::runningCount() == 0; }, 5000);
+}
+
+// Extras ▸ Framework Effects… chosen again, from the effects window or from the photo's, brings back the
+// photo's window with its effects (it made a new, empty one and let the stack go); closing the window
+// keeps them too, and another photo gets a window of its own.
+TEST(FrameworkEffectsInFront, ChoosingTheMenuItemAgainKeepsThePhotosStackOfEffects)
+{
+    QTemporaryDir dir;
+    const QString previous = pf::FileSystem::applicationSupportDirectory();
+    pf::FileSystem::setApplicationSupportDirectoryForTesting(dir.filePath("app"));
+    pf::UserDefaults::standard().removeObject("RecentDocuments");
+    GMDocument::setWindowControllerFactory(
+        [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(true); });
+    {
+        GMApplicationDelegate delegate;
+        DocumentHandler& handler = doctest::capableHandler(delegate);
+        std::vector<std::shared_ptr<pf::Document>> photos;
+        for (const char* name : {"first.png", "second.png"}) {
+            const QString path = dir.filePath(QString::fromLatin1(name));
+            QImage image(60, 40, QImage::Format_RGB32);
+            image.fill(QColor(200, 90, 60));
+            ASSERT_TRUE(image.save(path));
+            QString error;
+            photos.push_back(handler.openDocumentWithContentsOfURL(path, true, &error));
+            ASSERT_TRUE(photos.back()) << error.toStdString();
+            ASSERT_TRUE(doctest::spinUntil(
+                [&] { return photos.back()->window() && photos.back()->window()->isVisible(); }));
+        }
+        const auto front = [](pf::Window* window) {
+            window->makeKeyAndOrderFront();
+            window->activateWindow();
+            doctest::spinUntil([&] { return pf::Window::keyWindow() == window; }, 2000);
+        };
+        // The item chosen from the menu bar of the window in front, as a click chooses it.
+        const auto choose = [](pf::Window* from) {
+            QAction* item =
+                doctest::menuItem(from, QStringLiteral("Extras"), QStringLiteral("Framework Effects…"));
+            if (!item)
+                return static_cast<GMFrameworkEffectsWindow*>(nullptr);
+            item->trigger();
+            QCoreApplication::processEvents();
+            return GMFrameworkEffectsWindow::shown();
+        };
+
+        front(photos[0]->window());
+        GMFrameworkEffectsWindow* effects = choose(photos[0]->window());
+        ASSERT_TRUE(effects);
+        ASSERT_FALSE(effects->output().isNull()) << "the photo's picture";
+        for (const char* name : {"Rotate Color", "Dimmed Black and White"}) {
+            effects->appendEffect(
+                OVEffectsCatalog::sharedEffectsCatalog().effectForDisplayName(QString::fromLatin1(name)));
+            QCoreApplication::processEvents();
+        }
+        const QImage stacked = effects->shownImage();
+
+        struct Again
+        {
+            const char* how;
+            std::function<pf::Window*()> from;
+        };
+        const Again agains[] = {
+            {"from the effects window itself", [&] { return effects->window(); }},
+            {"from the photo's window", [&] { return photos[0]->window(); }},
+            {"after the effects window was closed",
+             [&] {
+                 effects->window()->close();
+                 return photos[0]->window();
+             }},
+        };
+        for (const Again& again : agains) {
+            SCOPED_TRACE(again.how);
+            pf::Window* from = again.from();
+            front(from);
+            EXPECT_EQ(choose(from), effects) << "the same window";
+            EXPECT_TRUE(effects->window()->isVisible());
+            ASSERT_EQ(effects->effects().size(), 2u) << "with its effects";
+            EXPECT_EQ(effects->shownImage(), stacked);
+            EXPECT_TRUE(effects->undoManager().canUndo());
+        }
+
+        front(photos[1]->window());
+        GMFrameworkEffectsWindow* other = choose(photos[1]->window());
+        ASSERT_TRUE(other);
+        EXPECT_NE(other, effects) << "another photo, another window";
+        EXPECT_TRUE(other->effects().empty());
+        EXPECT_EQ(effects->effects().size(), 2u);
+        for (const auto& photo : photos)
+            photo->close();
+        doctest::spinUntil([] { return false; }, 300);
+    }
+    GMDocument::setWindowControllerFactory({});
+    pf::FileSystem::setApplicationSupportDirectoryForTesting(previous);
 }
