@@ -66,17 +66,23 @@ std::pair<double, double> destinationSpan(double u0, double u1, double size, dou
     if (startsInCorner && endsInCorner)
         return {u0 * scale, length - (size - u1) * scale};
     // A span that begins (or ends) inside the middle: the first copy of the middle reaches it after a
-    // while (the last leaves it before its end). Only whole copies of at least a pixel, and only when
-    // the span covers what the joins between copies read (half a pixel in from the middle's ends).
-    const double copies = std::round(repeats);
-    if (m < 1 || !(middle > 0) || copies < 1 || std::abs(repeats - copies) > 1e-9 || u0 > corner + m ||
-        u1 < corner || (copies > 1 && (u0 > corner + 0.5 || u1 < corner + m - 0.5)))
+    // while (the last leaves it before its end). Only copies of at least a pixel, and only when the span
+    // covers what the joins between copies read (half a pixel in from the middle's ends).
+    if (m < 1 || !(middle > 0) || !(repeats >= 1) || u0 > corner + m || u1 < corner ||
+        (repeats > 1 && (u0 > corner + 0.5 || u1 < corner + m - 0.5)))
         return {1, 0};
-    const double copyLength = middle / copies;
+    const double copyLength = middle / repeats;
     const double from = startsInCorner ? u0 * scale : c + (std::max(u0, corner) - corner) / m * copyLength;
-    const double to = endsInCorner ? length - (size - u1) * scale
-                                   : length - c - (corner + m - std::min(u1, corner + m)) / m * copyLength;
-    return {from, to};
+    if (endsInCorner)
+        return {from, length - (size - u1) * scale};
+    const double whole = std::floor(repeats + 1e-9);
+    if (repeats - whole <= 1e-9)
+        return {from, length - c - (corner + m - std::min(u1, corner + m)) / m * copyLength};
+    // A part of a copy last (the count is seldom whole: it follows the side's length): it reads the
+    // middle from its start only as far as that share of it, up to the corner.
+    const double reach = corner + (repeats - whole) * m;
+    const double lastStart = c + whole * copyLength;
+    return {from, reach <= u1 ? length - c : lastStart + (u1 - corner) / m * copyLength};
 }
 
 // Where "drawFrame" reads the part along one axis for a destination at `d` from the rectangle's edge:
@@ -271,6 +277,43 @@ Rect OVFrameBand::lineOpening(const Rect& rect, double width)
         return Rect::null();
     const double inset = std::ceil(std::max(width, 0.0)) + 1;
     return rect.insetBy(inset, inset);
+}
+
+Rect OVFrameBand::curvedOpening(const Rect& rect, double width, int kind)
+{
+    if (!finiteArea(rect) || !std::isfinite(width))
+        return Rect::null();
+    const double a = std::max(rect.width() / 2 - width, 0.5);
+    const double cx = rect.midX();
+    const double margin = 2;
+    Rect inside;
+    if (kind == 1) {
+        // The largest rectangle in an ellipse has its corners on the diagonals.
+        const double b = std::max(rect.height() / 2 - width, 0.5);
+        inside = Rect(cx - a / std::sqrt(2.0), rect.midY() - b / std::sqrt(2.0), a * std::sqrt(2.0),
+                      b * std::sqrt(2.0));
+    } else {
+        // The straight part below the round top, raised into the top where that gains area.
+        const double bottom = rect.minY() + width, top = rect.maxY() - width;
+        const double rise = std::max(std::min(a, rect.height() / 2 - width), 0.5);
+        const double spring = top - rise;
+        const double radius = (a * a + rise * rise) / (2 * rise);
+        const double centre = top - radius;
+        double best = 0;
+        for (int step = 0; step <= 16; ++step) {
+            const double y = spring + rise * step / 16.0;
+            const double half = std::sqrt(std::max(radius * radius - (y - centre) * (y - centre), 0.0));
+            const double w = std::min(half, a);
+            if (2 * w * (y - bottom) > best) {
+                best = 2 * w * (y - bottom);
+                inside = Rect(cx - w, bottom, 2 * w, y - bottom);
+            }
+        }
+    }
+    // Whole pixels, a margin clear of the smoothed edge.
+    const double x0 = std::ceil(inside.minX() + margin), y0 = std::ceil(inside.minY() + margin);
+    const double x1 = std::floor(inside.maxX() - margin), y1 = std::floor(inside.maxY() - margin);
+    return x1 > x0 && y1 > y0 ? Rect(x0, y0, x1 - x0, y1 - y0) : Rect::null();
 }
 
 std::vector<Rect> OVFrameBand::strips(const Rect& rect, const Rect& hole)

@@ -42,6 +42,9 @@ public:
 
     // The opening of the kernel "lineBorder": more than `width` pixels inside the rectangle's edges.
     static pf::Rect lineOpening(const pf::Rect& rect, double width);
+    // A large rectangle inside the curved opening `kind` (1 an oval, 2 an arch, as the kernel
+    // "cutOpening" cuts them around `rect` with a band `width` pixels wide), a pixel clear of its edge.
+    static pf::Rect curvedOpening(const pf::Rect& rect, double width, int kind);
 
     // `rect` less `hole` (clipped to it), as at most four rectangles: the whole of `rect` when the hole
     // is empty.

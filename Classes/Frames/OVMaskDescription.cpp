@@ -24,6 +24,7 @@ OVMaskDescription::OVMaskDescription(const QString& externalMaskPath, const QStr
         return;
     }
     setImageURL(internal);
+    m_opening = openingOfFile(internal);
     m_externalMaskURL = externalMaskPath;
     if (externalMaskPath.isEmpty())
         return;
@@ -34,6 +35,19 @@ OVMaskDescription::OVMaskDescription(const QString& externalMaskPath, const QStr
     m_innerCornerWidth = std::max(corner(), width());
     setGeometry({external.width, std::max(external.corner, corner()), std::max(external.repeatX, repeatX()),
                  std::max(external.repeatY, repeatY())});
+}
+
+OVMaskDescription::Opening OVMaskDescription::openingOfFile(const QString& internalMaskPath)
+{
+    const OVResourceInfo info = ORVExtension::resourceInfo(internalMaskPath);
+    const QStringList fields = info.options().value_or(QString()).split(QLatin1Char('-'));
+    for (qsizetype i = 4; i < fields.size(); ++i) {
+        if (fields[i] == QLatin1String("O#oval"))
+            return Opening::Oval;
+        if (fields[i] == QLatin1String("O#arch"))
+            return Opening::Arch;
+    }
+    return Opening::Rectangle;
 }
 
 pf::Image OVMaskDescription::image()

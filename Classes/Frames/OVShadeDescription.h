@@ -14,6 +14,9 @@ public:
     const QString& blendMode() const { return m_blendMode; }
     void setBlendMode(const QString& mode) { m_blendMode = mode; }
     double intensity() const { return m_intensity; }
+    // Whether the shade belongs to the outer edge (its file names an external mask, "E#nnn"): around a
+    // curved opening it is laid along the rectangle, where every other shade follows the opening.
+    bool followsOuterEdge() const;
     void setIntensity(double intensity) { m_intensity = intensity; }
 
 private:

@@ -6,6 +6,7 @@
 #include "Classes/Frames/OVFrameBand.h"
 #include "Classes/Frames/OVFrameCatalog.h"
 #include "Classes/Frames/OVFrameRegions.h"
+#include "Classes/Frames/OVMaskDescription.h"
 #include "Classes/Frames/OVTextureCatalog.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Image/Sampler.h"
@@ -334,12 +335,39 @@ Image OVTexturedFrameFilter::cachedMask() const
     const Rect rect = wholePixels(Rect(extent.origin.x - grow, extent.origin.y - grow,
                                        extent.size.width + 2 * grow, extent.size.height + 2 * grow));
     const auto part = description->mask();
-    const Image image = part ? part->image() : Image();
+    const auto* shaped = dynamic_cast<const OVMaskDescription*>(part.get());
+    const int curved = shaped ? int(shaped->opening()) : 0;
+    const Image image = part && !curved ? part->image() : Image();
     Image mask;
     Rect opening;
     // The mask for a strip of the band: a part image laid on the processor over that strip only.
     OVFrameBand::RecipeForPart maskFor;
-    if (!image.isNull()) {
+    m_curvedOpening = curved;
+    m_curvedWidth = B;
+    if (curved) {
+        // The outer silhouette laid as any part (all of the rectangle without one), the opening cut
+        // out of it for the frame's own proportions.
+        Image band = Image::constantColor(Color(1, 1, 1, 1)).imageByCroppingToRect(rect);
+        if (!shaped->externalMaskURL().isEmpty()) {
+            OVFrameImageDescription external(shaped->externalMaskURL());
+            if (const Image outer = external.image(); !outer.isNull()) {
+                const double s = B / nonZero(external.width());
+                const Size corner = external.cornerSize();
+                band =
+                    applyIn(kernelWithName(QStringLiteral("drawFrame")),
+                            {QVariant::fromValue(Vector::fromRect(rect)), QVariant::fromValue(Sampler(outer)),
+                             QVariant::fromValue(Vector(corner.width, corner.height)), s,
+                             QVariant::fromValue(repeatsVectorForFrame(external, rect.size, s))},
+                            rect, OVFrameRegions::frameRegion(outer));
+            }
+        }
+        mask = applyIn(kernelWithName(QStringLiteral("cutOpening")),
+                       {QVariant::fromValue(Sampler(band)), QVariant::fromValue(Vector::fromRect(rect)), B,
+                        double(curved)},
+                       rect);
+        opening = OVFrameBand::curvedOpening(rect, B, curved);
+        maskFor = [mask](const Rect&) { return mask; };
+    } else if (!image.isNull()) {
         const double s = B / nonZero(part->width());
         const Vector repeats = repeatsVectorForFrame(*part, rect.size, s);
         const Size corner = part->cornerSize();
@@ -455,8 +483,9 @@ Image OVTexturedFrameFilter::cachedFrame() const
     // one: a change of a shade's intensity or blend then blends the kept layers again, where the joined
     // stack (which saves work on a large frame) would be joined and laid out anew.
     const bool small = rect.width() * rect.height() <= keptTextureArea;
+    // Joined shades would lose which of them follow a curved opening and which the outer edge.
     const std::vector<OVFrameDescription::ShadePtr> shades =
-        small ? description->shades() : description->optimizedShades();
+        small || m_curvedOpening ? description->shades() : description->optimizedShades();
     struct Laid
     {
         OVFrameDescription::ShadePtr shade;
@@ -465,7 +494,8 @@ Image OVTexturedFrameFilter::cachedFrame() const
         Size corner;
         double scale;
         Vector repeats;
-        Image kept; // its pixels, for a small frame
+        Image kept;          // its pixels, for a small frame
+        bool curved = false; // laid along a curved opening, by its kernel only
     };
     std::vector<Laid> laid;
     QHash<QString, Image> layers;
@@ -486,16 +516,21 @@ Image OVTexturedFrameFilter::cachedFrame() const
             l.scale = b / nonZero(shade->width());
             l.repeats = repeatsVectorForFrame(*shade, rect.size, l.scale);
             l.corner = shade->cornerSize();
-            l.recipe =
-                applyIn(kernelWithName(QStringLiteral("drawFrame")),
-                        {QVariant::fromValue(Vector::fromRect(rect)), QVariant::fromValue(Sampler(l.part)),
-                         QVariant::fromValue(Vector(l.corner.width, l.corner.height)), l.scale,
-                         QVariant::fromValue(l.repeats)},
-                        rect, OVFrameRegions::frameRegion(l.part));
+            QVariantList arguments{QVariant::fromValue(Vector::fromRect(rect)),
+                                   QVariant::fromValue(Sampler(l.part)),
+                                   QVariant::fromValue(Vector(l.corner.width, l.corner.height)), l.scale,
+                                   QVariant::fromValue(l.repeats)};
+            l.curved = m_curvedOpening && !shade->followsOuterEdge();
+            if (l.curved)
+                arguments << m_curvedWidth << double(m_curvedOpening);
+            l.recipe = applyIn(
+                kernelWithName(l.curved ? QStringLiteral("drawFrameAlong") : QStringLiteral("drawFrame")),
+                arguments, rect, OVFrameRegions::frameRegion(l.part));
             if (small) {
                 const auto layerFor = [&l, &rect](const Rect& strip) {
-                    return OVFrameBand::laidOnCpu(l.recipe, l.part, l.corner, l.scale, l.repeats, rect,
-                                                  strip);
+                    return l.curved ? l.recipe
+                                    : OVFrameBand::laidOnCpu(l.recipe, l.part, l.corner, l.scale, l.repeats,
+                                                             rect, strip);
                 };
                 if (const Image pixels =
                         OVFrameBand::pixels(layerFor, rect, m_opening, Bitmap::Format::RGBA8);
@@ -519,10 +554,11 @@ Image OVTexturedFrameFilter::cachedFrame() const
                            ? textured
                            : m_texturize->outputImage(strip, !m_maskPixels.isNull());
         for (const Laid& l : laid) {
-            const Image layer = !l.kept.isNull() ? l.kept
-                                : strip.isNull() ? l.recipe
-                                                 : OVFrameBand::laidOnCpu(l.recipe, l.part, l.corner, l.scale,
-                                                                          l.repeats, rect, strip);
+            const Image layer =
+                !l.kept.isNull() ? l.kept
+                : strip.isNull() || l.curved
+                    ? l.recipe
+                    : OVFrameBand::laidOnCpu(l.recipe, l.part, l.corner, l.scale, l.repeats, rect, strip);
             if (result.isNull()) {
                 result = layer;
                 continue;

@@ -58,6 +58,8 @@ public:
     bool hasCachedMask() const { return !m_cachedMask.isNull(); }
     bool hasCachedFrame() const { return !m_cachedFrame.isNull(); }
     bool hasCachedShadow() const { return !m_cachedShadow.isNull(); }
+    // Where the kept mask is certainly zero (null: nowhere, the band is all of the rectangle).
+    pf::Rect opening() const { return m_opening; }
     pf::Image outputImage() const override;
 
 private:
@@ -83,6 +85,10 @@ private:
     mutable pf::Rect m_lastExtent{0, 0, 0, 0};
     // Where the kept mask is zero: frame and shadow are worked out around it only.
     mutable pf::Rect m_opening = pf::Rect::null();
+    // A curved opening (an OVMaskDescription::Opening), and the band width it was cut with: the
+    // shades are laid along it.
+    mutable int m_curvedOpening = 0;
+    mutable double m_curvedWidth = 0;
     mutable pf::Bitmap m_maskPixels;
     std::shared_ptr<pf::Timer> m_updateTimer;
     double m_updateDelay = 2.0;

@@ -613,6 +613,19 @@ QImage internalMask(double rTop, double rBottom)
     return maskImage([=](double x, double y) { return 1 - opening(x, y, rTop, rBottom); });
 }
 
+// The curved openings as the square part shows them (the frame itself cuts them for its own
+// proportions, see the "O#" option): a circle, and a square under a semicircle. Image rows run down.
+QImage curvedInternalMask(bool arch)
+{
+    return maskImage([=](double x, double y) {
+        const double lo = Band, hi = Part - Band, r = (hi - lo) / 2, c = Part / 2.0;
+        if (arch && y > c)
+            return 1 - smooth(lo - 0.7, lo + 0.7, x) * smooth(hi + 0.7, hi - 0.7, x) *
+                           smooth(hi + 0.7, hi - 0.7, y);
+        return smooth(-0.7, 0.7, std::hypot(x - c, y - c) - r);
+    });
+}
+
 // External silhouettes: the outer edge straight, rounded, scalloped (six scallops to a middle) or
 // deckled (a rough, fibrous edge that repeats with the middle).
 QImage externalMask(int kind, Random& random)
@@ -949,8 +962,8 @@ std::map<QString, QByteArray> artwork()
     part("Shades", "FRM-S#011#Join-Mitre-Light#48-0-0-0-B#negativeMultiply", mitre(true));
     part("InternalMasks", "FRM-I#000#Internal-Auto#48-0", internalMask(0, 0));
     part("InternalMasks", "FRM-I#001#Internal-Rounded#48-24", internalMask(24, 24));
-    part("InternalMasks", "FRM-I#002#Internal-Oval#48-80", internalMask(80, 80));
-    part("InternalMasks", "FRM-I#003#Internal-Arched#48-80", internalMask(80, 0));
+    part("InternalMasks", "FRM-I#002#Internal-Oval#48-80-0-0-O#oval", curvedInternalMask(false));
+    part("InternalMasks", "FRM-I#003#Internal-Arched#48-80-0-0-O#arch", curvedInternalMask(true));
     Random random(701);
     part("ExternalMasks", "FRM-E#001#External-Straight#48-0", externalMask(0, random));
     part("ExternalMasks", "FRM-E#002#External-Rounded#48-24", externalMask(1, random));

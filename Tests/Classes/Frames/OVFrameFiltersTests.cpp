@@ -1,6 +1,7 @@
 #include "Classes/Frames/OVFrameBand.h"
 #include "Classes/Frames/OVFrameCatalog.h"
 #include "Classes/Frames/OVFrameRegions.h"
+#include "Classes/Frames/OVMaskDescription.h"
 #include "Classes/Frames/OVShapedBorderFilter.h"
 #include "Classes/Frames/OVTextureCatalog.h"
 #include "Classes/Frames/OVTexturedFrameFilter.h"
@@ -165,6 +166,100 @@ TEST(OVTexturedFrameFilter, TheMaskIsTheBorderWidthWideAroundThePicture)
     filter->cachedMask();
     filter->setValue(false, "forceInside");
     EXPECT_FALSE(filter->hasCachedMask());
+}
+
+// An oval frame's opening is the ellipse inscribed in the band's inner edge, an arched frame's that
+// rectangle under a round top (a semicircle where it fits, else a circular segment rising half the
+// height), at any border width and either way up; a shade along the opening (the inner lip) follows the
+// curve rather than the rectangle.
+TEST(OVTexturedFrameFilter, CurvedOpeningsAreAnEllipseAndAnArchAtEveryWidthAndAspect)
+{
+    struct Shape
+    {
+        const char* frame;
+        const char* internal;
+        bool arch;
+    };
+    const Shape shapes[] = {{"Wood - Walnut Oval", "FRM-I#002#Internal-Oval", false},
+                            {"Leather - Tooled Oval", "FRM-I#002#Internal-Oval", false},
+                            {"Paper - Handmade Arch", "FRM-I#003#Internal-Arched", true}};
+    for (const Shape& shape : shapes)
+        for (const QSize size : {QSize(600, 400), QSize(400, 600)})
+            for (const double width : {0.04, 0.08, 0.16}) {
+                SCOPED_TRACE(std::string(shape.frame) + " around " + std::to_string(size.width()) + " x " +
+                             std::to_string(size.height()) + " at " + std::to_string(width));
+                auto filter = frameFilter(shape.frame, opaque(size.width(), size.height()), width, 500);
+                const Image mask = filter->cachedMask();
+                ASSERT_FALSE(mask.isNull());
+                const double B = width * 500;
+                // The band lies around the picture: the opening's rectangle is the picture's.
+                ASSERT_EQ(mask.extent(), Rect(-B, -B, size.width() + 2 * B, size.height() + 2 * B));
+                const Pixels m = rendered(mask, mask.extent());
+                ASSERT_FALSE(m.isNull());
+                const double a = size.width() / 2.0, cx = B + a;
+                const double rise = std::min(a, size.height() / 2.0);
+                const double top = B + size.height(), spring = top - rise;
+                const double radius = (a * a + rise * rise) / (2 * rise), centre = top - radius;
+                // The opening's width along each row, from the mask's coverage.
+                double worst = 0;
+                for (int y = 0; y < m.height; ++y) {
+                    const double yc = y + 0.5;
+                    double expected = 0;
+                    if (!shape.arch) {
+                        const double b = size.height() / 2.0, t = (yc - (B + b)) / b;
+                        expected = std::abs(t) < 1 ? 2 * a * std::sqrt(1 - t * t) : 0;
+                    } else if (yc > B && yc <= spring) {
+                        expected = 2 * a;
+                    } else if (yc > spring && yc < top) {
+                        expected =
+                            2 * std::sqrt(std::max(radius * radius - (yc - centre) * (yc - centre), 0.0));
+                    }
+                    double open = 0;
+                    for (int x = 0; x < m.width; ++x)
+                        open += 1 - std::clamp(m.at(x, y)[1], 0.0, 1.0);
+                    worst = std::max(worst, std::abs(open - expected));
+                }
+                EXPECT_LT(worst, 2.5) << "the opening's width, row by row";
+
+                // A lip alone over a black band, just outside the outline all the way round the curve.
+                const QVariantMap lip{{"Shade", "FRM-S#003#Internal-Bevel-Lip"},
+                                      {"BlendMode", "sourceOver"},
+                                      {"Intensity", 1.0}};
+                filter->setFrameDescription(
+                    std::make_shared<OVFrameDescription>(QVariantMap{{"Texture", "Plain Color"},
+                                                                     {"InternalMask", shape.internal},
+                                                                     {"Shades", QVariantList{lip}}},
+                                                         OVFrameCatalog::framesBundlePath(), false));
+                const Image frame = filter->cachedFrame();
+                ASSERT_FALSE(frame.isNull());
+                const Pixels f = rendered(frame, mask.extent());
+                int bare = 0, looked = 0;
+                for (int step = 0; step < 24; ++step) {
+                    const double angle = (step + 0.5) * 3.14159265358979 / 12;
+                    double px, py, nx, ny;
+                    if (!shape.arch) {
+                        const double b = size.height() / 2.0;
+                        px = cx + a * std::cos(angle);
+                        py = B + b + b * std::sin(angle);
+                        nx = std::cos(angle) / a;
+                        ny = std::sin(angle) / b;
+                    } else {
+                        px = cx + radius * std::cos(angle);
+                        py = centre + radius * std::sin(angle);
+                        if (std::sin(angle) <= 0 || py < spring + 2)
+                            continue;
+                        nx = std::cos(angle);
+                        ny = std::sin(angle);
+                    }
+                    const double n = std::hypot(nx, ny);
+                    const int x = int(px + 2.5 * nx / n), y = int(py + 2.5 * ny / n);
+                    ++looked;
+                    if (m.at(x, y)[1] < 0.5 || f.at(x, y)[0] < 0.1)
+                        ++bare;
+                }
+                EXPECT_GE(looked, 6);
+                EXPECT_EQ(bare, 0) << "points just outside the opening without the lip";
+            }
 }
 
 TEST(OVTexturedFrameFilter, InputsTheFrameCannotHold)
@@ -399,7 +494,8 @@ TEST(OVFrameBand, TheOpeningHoldsNoMaskAndReachesItsInnerEdge)
         int band;
         double repeats;
         bool opens;
-    } cases[] = {{8, 1, true}, {8, 3, true}, {12, 1, true}, {12, 3, true}, {16, 1, true}, {16, 3, false}};
+    } cases[] = {{8, 1, true},    {8, 3, true},    {12, 1, true}, {12, 3, true},
+                 {12, 2.4, true}, {12, 3.7, true}, {16, 1, true}, {16, 3, false}};
     const int size = 64;
     const double corner = 12, scale = 2;
     const Rect rect(13, 7, 400, 300);
@@ -446,6 +542,34 @@ TEST(OVFrameBand, TheOpeningHoldsNoMaskAndReachesItsInnerEdge)
 
 // A part laid on the processor is what the kernel lays, to the float: corners, stretched and repeated
 // middles, a side shorter than its two corners, over the whole rectangle and over a strip of it only.
+// Around a photo of any size every system frame with a rectangular opening finds it, so that only its
+// band is worked out: a middle laid a number of times that is not whole (as a side's length gives it)
+// left the frame without one, and the whole rectangle was worked out for every render.
+TEST(OVFrameBand, EverySystemFrameFindsItsOpeningAroundAPhotoOfAnySize)
+{
+    OVFrameCatalog& system = OVFrameCatalog::sharedFrameCatalog();
+    for (const QString& frameID : system.frameIDs()) {
+        const OVFrameDescriptionPtr frame = system.frameWithName(frameID);
+        const auto mask = frame ? frame->mask() : nullptr;
+        if (!mask ||
+            dynamic_cast<OVMaskDescription*>(mask.get())->opening() != OVMaskDescription::Opening::Rectangle)
+            continue;
+        for (const pf::Size size : {pf::Size(6000, 4000), pf::Size(4000, 6000), pf::Size(5123, 3301)}) {
+            SCOPED_TRACE(frame->name().toStdString() + " around " + std::to_string(size.width) + " x " +
+                         std::to_string(size.height));
+            const double B = std::round(0.08 * size.width);
+            const double grow = (1 - frame->inset()) * B;
+            const Rect rect(-grow, -grow, size.width + 2 * grow, size.height + 2 * grow);
+            const double s = B / mask->width();
+            const pf::Vector repeats = OVTexturedFrameFilter::repeatsVectorForFrame(*mask, rect.size, s);
+            const Rect opening =
+                OVFrameBand::partOpening(mask->image(), mask->cornerSize(), s, repeats, rect);
+            ASSERT_FALSE(opening.isNull());
+            EXPECT_GT(opening.width() * opening.height(), 0.6 * size.width * size.height);
+        }
+    }
+}
+
 TEST(OVFrameBand, PartsLaidOnTheProcessorAreWhatTheKernelLays)
 {
     const Image part = scenetest::picture(40, 30, [](int x, int y) {
