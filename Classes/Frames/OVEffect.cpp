@@ -2,6 +2,7 @@
 
 #include "Classes/Framework/GradientORVExtension.h"
 #include "Classes/Framework/OVFilter.h"
+#include "Classes/Framework/StringORVExtension.h"
 #include "Classes/Framework/Toolkit/OVColorWell.h"
 #include "Classes/Framework/Toolkit/OVGradientPicker.h"
 #include "Classes/Framework/Toolkit/OVLabel.h"
@@ -20,11 +21,14 @@
 #include "Platform/Image/PaintColor.h"
 #include "Platform/UI/FilePanel.h"
 #include "Platform/UI/Menu.h"
+#include "Platform/UI/Timer.h"
 #include "Platform/UI/View.h"
 
 #include <QCheckBox>
 #include <QDial>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -35,8 +39,101 @@ const QStringList colorKeys = {QStringLiteral("inputColor"), QStringLiteral("inp
                                QStringLiteral("inputGradient")};
 const QString gradientKey = QStringLiteral("inputGradient");
 const QString tagProperty = QStringLiteral("effectTag");
-// The circular slider works in whole steps; this many span its range.
+// The circular slider works in whole steps; this many span its range, one turn of its knob.
 constexpr int dialSteps = 3600;
+// An arrow key turns the knob a degree, a wheel's notch five.
+constexpr int dialKeyStep = dialSteps / 360;
+constexpr int dialNotch = 5 * dialKeyStep;
+// A pause this long (seconds) ends a run of notches or key presses, which is one change to undo.
+constexpr double dialTurnPause = 0.6;
+
+// The circular slider: its wheel and keys turn it by useful steps, and a run of notches or presses is
+// one turn, reported when it ends (as a drag's release would be).
+class EffectDial : public QDial
+{
+public:
+    explicit EffectDial(std::function<void()> turnEnded) : m_turnEnded(std::move(turnEnded))
+    {
+        setSingleStep(dialKeyStep);
+        setPageStep(3 * dialNotch);
+    }
+    ~EffectDial() override
+    {
+        if (m_pause)
+            m_pause->invalidate();
+    }
+    bool isTurning() const { return m_turning; }
+
+protected:
+    void wheelEvent(QWheelEvent* event) override
+    {
+        m_eighths += event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+        const int notches = m_eighths / 120;
+        m_eighths -= notches * 120;
+        event->accept();
+        if (notches == 0)
+            return;
+        keepTurning();
+        // Up turns the value up, as the arrow keys do.
+        setValue(value() + notches * dialNotch);
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        keepTurning();
+        QDial::keyPressEvent(event);
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        endTurn();
+        QDial::mousePressEvent(event);
+    }
+
+private:
+    void keepTurning()
+    {
+        if (m_pause)
+            m_pause->invalidate();
+        m_turning = true;
+        m_pause = pf::Timer::scheduled(
+            dialTurnPause, false, [this](pf::Timer&) { endTurn(); }, this);
+    }
+    void endTurn()
+    {
+        if (m_pause)
+            m_pause->invalidate();
+        m_pause.reset();
+        m_eighths = 0;
+        if (!m_turning)
+            return;
+        m_turning = false;
+        if (m_turnEnded)
+            m_turnEnded();
+    }
+
+    std::function<void()> m_turnEnded;
+    std::shared_ptr<pf::Timer> m_pause;
+    bool m_turning = false;
+    int m_eighths = 0;
+};
+
+// What a pop-up shows for a choice: a resource's ID name ("ORV-S#002#Floor") by its own name, unless
+// the strings table has a text for it.
+QString choiceTitle(const QString& choice)
+{
+    if (pf::localized(choice) != choice)
+        return choice;
+    const OVResourceInfo info = ORVExtension::resourceInfo(choice);
+    return info.type() && info.index() != OVResourceInfo::NotFound && !info.name().isEmpty() ? info.name()
+                                                                                             : choice;
+}
+
+QStringList choiceTitles(const QStringList& choices)
+{
+    QStringList titles;
+    for (const QString& choice : choices)
+        titles << choiceTitle(choice);
+    return titles;
+}
 
 pf::Color colorFromText(const QString& text)
 {
@@ -327,7 +424,7 @@ bool OVEffect::registerUndo(const QString& key, const QVariant& oldValue)
     if (!m_undoManager)
         return false;
     return UndoManagerORVExtension::registerMouseAwareUndoWithTarget(*m_undoManager, *this, oldValue, key,
-                                                                     false);
+                                                                     m_turning);
 }
 
 QVariant OVEffect::valueForKey(const QString& key) const
@@ -361,12 +458,17 @@ void OVEffect::setValue(const QString& key, const QVariant& value)
     }
     if (!m_boundSettings.contains(key))
         return;
+    // Choosing what a control already shows changes nothing: no render, no step to undo.
+    if (m_settings.contains(key) && m_settings.value(key) == value)
+        return;
     // A setting is usually changed many times in a row (a slider drag): what comes before this effect
     // is rendered once, and each change renders only this effect and the ones after it.
     cacheInput();
     if (registerUndo(key, settingsValueForKey(key))) {
+        // Named as the row is labelled ("Textured Frame Width"), not by the filter's input key.
         m_undoManager->setActionName(QStringLiteral("%1 %2").arg(
-            pf::localized(m_name), pf::localized(key, QStringLiteral("EffectSettings"))));
+            pf::localized(m_name),
+            pf::localized(m_rowForInput.value(key, key), QStringLiteral("EffectSettings"))));
     }
     m_settings[key] = value;
     writeToFilter(key, value);
@@ -425,6 +527,7 @@ pf::View* OVEffect::settingsView()
     m_settingsView = std::make_unique<pf::View>(pf::Rect(0, 0, 300, height));
     m_settingsPopupNames.clear();
     m_boundSettings.clear();
+    m_rowForInput.clear();
     m_settingsControls.clear();
     const QVariantMap attributes = m_filter->attributes();
     for (int row = 0; row < rows; ++row) {
@@ -459,6 +562,7 @@ pf::View* OVEffect::settingsView()
         }
         control->setProperty(tagProperty.toUtf8().constData(), int(m_boundSettings.size()));
         m_boundSettings << inputKey;
+        m_rowForInput.insert(inputKey, key);
         m_settingsControls << control;
         // Where each type of control sits beside its label (x, drop from the band's top, width, height);
         // the last row for any other type.
@@ -502,7 +606,7 @@ QWidget* OVEffect::makeControl(const QVariantMap& entry, const QVariantMap& attr
         popup->setTextColor(pf::PaintColor::calibratedRGB(0.1, 0.1, 0.1));
         popup->setMenu(std::make_unique<pf::Menu>());
         const QStringList choices = valueFromDicts(dicts, {QStringLiteral("choices")}).toStringList();
-        PopUpButtonORVExtension::addEntries(*popup->menu(), choices);
+        PopUpButtonORVExtension::addEntries(*popup->menu(), choiceTitles(choices));
         if (entry.value(QStringLiteral("customImage")).toBool()) {
             popup->menu()->addSeparator();
             popup->inserItemWithTitle(
@@ -534,7 +638,8 @@ QWidget* OVEffect::makeControl(const QVariantMap& entry, const QVariantMap& attr
         return box;
     }
     case 4: {
-        auto* dial = new QDial;
+        // A run of notches or key presses ends: the next change is a step of its own.
+        auto* dial = new EffectDial([this] { UndoManagerORVExtension::gestureEndedFor(*this); });
         dial->setRange(0, dialSteps);
         dial->setProperty("minValue", minValue);
         dial->setProperty("maxValue", maxValue);
@@ -598,7 +703,10 @@ void OVEffect::controlValueChanged(QWidget* sender)
     } else if (auto* slider = qobject_cast<OVSlider*>(sender)) {
         value = slider->doubleValue();
     }
+    auto* dial = dynamic_cast<EffectDial*>(sender);
+    m_turning = dial && dial->isTurning();
     setValue(key, value);
+    m_turning = false;
 }
 
 void OVEffect::updateSettings()
@@ -659,7 +767,7 @@ void OVEffect::updatePopupButton(const QString& notificationName)
     if (!ovFilter)
         return;
     const QStringList choices = ovFilter->settingsForKey(key).value(QStringLiteral("choices")).toStringList();
-    PopUpButtonORVExtension::addEntries(*popup->menu(), choices);
+    PopUpButtonORVExtension::addEntries(*popup->menu(), choiceTitles(choices));
     m_settingsPopupNames[key] = choices;
     const int index = choices.indexOf(m_filter->value(key).toString());
     const QList<QAction*> items = popup->menu()->actions();

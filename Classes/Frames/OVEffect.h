@@ -103,6 +103,10 @@ private:
     QVariantMap m_settingsPopupNames;
     std::unique_ptr<pf::View> m_settingsView;
     QStringList m_boundSettings;
+    // The row each bound input key is shown in (its label's key), which names its undo steps.
+    QMap<QString, QString> m_rowForInput;
+    // The change being made comes from a run of wheel notches or key presses on a dial: one undo step.
+    bool m_turning = false;
     QList<QPointer<QWidget>> m_settingsControls;
     double m_effectProportion = 0;
     pf::FilterPtr m_filter;

@@ -74,7 +74,10 @@ void registerUndoWithTarget(pf::UndoManager& manager, const void* target, const 
                             std::function<void()> action)
 {
     manager.registerUndo(target, std::move(action));
-    manager.setActionName(pf::localized(selectorName));
+    // A step registered while undoing or redoing keeps the name of the step it reverses ("Redo Add
+    // Shade", not the name of what the undo did).
+    if (!manager.isUndoing() && !manager.isRedoing())
+        manager.setActionName(pf::localized(selectorName));
 }
 
 bool registerMouseAwareUndoWithTarget(pf::UndoManager& manager, pf::KeyValueCoding& target,

@@ -22,7 +22,8 @@ namespace UndoManagerORVExtension {
 
 // Registers `action` (what calling `selectorName` on `target` does) under `target`, and names the
 // step after the selector, translated through the default strings table (an untranslated name stays
-// as it is, colon included).
+// as it is, colon included), unless it is registered while undoing or redoing: then the step keeps
+// the name of the one it reverses.
 void registerUndoWithTarget(pf::UndoManager& manager, const void* target, const QString& selectorName,
                             std::function<void()> action);
 

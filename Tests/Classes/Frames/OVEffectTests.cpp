@@ -31,6 +31,7 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 #include <cstring>
@@ -638,4 +639,55 @@ TEST(EffectControls, TheDialReachesTheEffectByClickWheelAndKeys)
         EXPECT_NEAR(shown.effect->settingsValueForKey("inputDistance").toDouble(),
                     0.2 * dial->value() / double(dial->maximum()), 1e-9);
     }
+}
+
+// What a person reads and undoes: a wheel's notch turns the dial five degrees and an arrow key one, a
+// run of notches is one step named after its row, choosing what a pop-up already shows is no step at
+// all, and the shadows' pop-up names its shadows rather than their resource IDs.
+TEST(EffectControls, DialStepsUndoStepsAndPopUpTitlesAreWhatAPersonExpects)
+{
+    pf::UndoManager undo;
+    ShownSettings reflection(QStringLiteral("Reflection"));
+    ASSERT_TRUE(reflection.effect);
+    reflection.effect->setUndoManager(&undo);
+    auto* dial = reflection.control<QDial>(2);
+    ASSERT_TRUE(dial);
+    const int turn = dial->maximum() - dial->minimum();
+    const int start = dial->value();
+    const double distance = reflection.effect->settingsValueForKey("inputDistance").toDouble();
+    const QPointF middle(dial->width() / 2.0, dial->height() / 2.0);
+    for (int notch = 0; notch < 3; ++notch) {
+        QWheelEvent wheel(middle, dial->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(dial, &wheel);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(dial->value() - start, 3 * turn * 5 / 360) << "five degrees a notch";
+    reflection.w.clock.advance(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(undo.undoMenuItemTitle(), QStringLiteral("Undo Reflection Distance"));
+    undo.undo();
+    EXPECT_DOUBLE_EQ(reflection.effect->settingsValueForKey("inputDistance").toDouble(), distance)
+        << "the three notches are one step";
+    EXPECT_FALSE(undo.canUndo());
+    QTest::keyClick(dial, Qt::Key_Up);
+    EXPECT_EQ(dial->value() - start, turn / 360) << "a degree a key";
+    reflection.w.clock.advance(1);
+    QCoreApplication::processEvents();
+    reflection.effect->setUndoManager(nullptr);
+
+    ShownSettings shadow(QStringLiteral("Simple Shadow"));
+    ASSERT_TRUE(shadow.effect);
+    shadow.effect->setUndoManager(&undo);
+    undo.removeAllActions();
+    auto* shadows = shadow.control<OVPopupButton>(0);
+    ASSERT_TRUE(shadows);
+    for (QAction* item : shadows->menu()->actions())
+        EXPECT_FALSE(pf::Menu::title(item).contains(u'#')) << pf::Menu::title(item).toStdString();
+    const QString shownTitle = shadows->title();
+    ASSERT_FALSE(shownTitle.isEmpty());
+    shadow.choose(shadows, shownTitle);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(undo.canUndo()) << "choosing the shadow shown changes nothing";
+    shadow.effect->setUndoManager(nullptr);
 }
