@@ -118,6 +118,21 @@ void filterPreviews()
 
 } // namespace
 
+// A stack taller than the column: the last one added is scrolled into view, with the scroller beside it.
+void tallStack(GMFrameworkEffectsWindow& effects)
+{
+    OVEffectsCatalog& catalog = OVEffectsCatalog::sharedEffectsCatalog();
+    for (const char* name : {"Rotate Color", "Drop Shadow", "Replace Color", "Keep Color", "Gradient Map",
+                             "Reflection", "Rotate Color", "Drop Shadow", "Replace Color"})
+        effects.appendEffect(catalog.effectForDisplayName(QString::fromUtf8(name)));
+    GalleryShots::settle(400);
+    pf::View* last = effects.effects().back()->settingsView();
+    check(last->visibleRect().height() == last->bounds().height(), "the last effect added is shown");
+    check(effects.effects().front()->settingsView()->visibleRect().height() == 0,
+          "the first effect is scrolled out of the column");
+    save(effects.window()->grab().toImage(), QStringLiteral("05-tall-stack-scrolled-to-the-last"));
+}
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -133,6 +148,7 @@ int main(int argc, char** argv)
         GalleryShots::settle(300);
         settingsViews(effects);
         pickerOpen(effects);
+        tallStack(effects);
         effects.window()->close();
     }
     filterPreviews();
