@@ -22,6 +22,7 @@
 #include "Platform/UI/ScrollView.h"
 #include "Platform/UI/ViewAnimator.h"
 #include "Platform/UI/Window.h"
+#include "Tests/PointerParking.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -362,32 +363,41 @@ TEST_F(FrameworkEffectsWindowTest, AnAcceptedCropKeepsThePartChosenInTheDialog)
 }
 
 // A button of the bar that opened a menu or a sheet shows no highlight once that closes with the pointer
-// elsewhere (it kept the highlight of the click that opened it).
+// elsewhere (it kept the highlight of the click that opened it): clicked as a person clicks, the pointer
+// (a display's own, where there is one) moved away over the menu or the sheet while it is up.
 TEST_F(FrameworkEffectsWindowTest, BarButtonsLetGoOfTheirHighlightWhenTheirMenuOrSheetCloses)
 {
     GMFrameworkEffectsWindow window(picture(300, 200), &picker);
     GMFrameworkEffectsTools::install();
     pf::Window* shown = window.window();
     shown->makeKeyAndOrderFront();
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
     GMFrameworkEffectsTools& tools = GMFrameworkEffectsTools::shared();
-    const std::pair<OVButton*, std::function<void()>> cases[] = {
-        {window.addEffectButton(), [&] { picker.listMenu()->hide(); }},
-        {window.cropButton(), [&] { tools.cropController()->endSheet(false); }},
+    struct Case
+    {
+        OVButton* button;
+        std::function<bool()> isUp;
+        std::function<void()> close;
     };
-    for (const auto& [button, close] : cases) {
-        SCOPED_TRACE(button->title().toStdString());
-        const pf::Point middle = button->convertPointToView(pf::Point(20, 11), nullptr);
-        for (pf::EventType type : {pf::EventType::LeftMouseDown, pf::EventType::LeftMouseUp})
-            button->deliverMouseEvent(pf::Event::mouseEvent(type, middle, 0, 0, shown, 1));
-        ASSERT_NE(button->buttonState(), OVButton::Normal) << "highlighted by the click";
-        // The pointer goes to the picture, far from the bar, while the menu or sheet is up.
-        QTest::mouseMove(shown->windowHandle(), QPoint(500, 200));
+    const Case cases[] = {
+        {window.addEffectButton(), [&] { return picker.listMenu()->isVisible(); },
+         [&] { picker.listMenu()->hide(); }},
+        {window.cropButton(), [&] { return tools.cropController() && tools.cropController()->isSheetUp(); },
+         [&] { tools.cropController()->endSheet(false); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button->title().toStdString());
+        const QPoint on = c.button->mapTo(shown, QPoint(20, 11));
+        movePointer(shown->windowHandle(), on);
+        QTest::mouseClick(shown->windowHandle(), Qt::LeftButton, {}, on);
         QCoreApplication::processEvents();
-        close();
+        ASSERT_TRUE(c.isUp()) << "the click opened it";
+        // The pointer goes to the picture, far from the bar, while the menu or sheet is up.
+        movePointer(shown->windowHandle(), QPoint(500, 200));
+        c.close();
         for (int turn = 0; turn < 3; ++turn)
             QCoreApplication::processEvents();
-        EXPECT_EQ(button->buttonState(), OVButton::Normal);
+        EXPECT_EQ(c.button->buttonState(), OVButton::Normal);
     }
     GMFrameworkEffectsWindow::setCropHandler(nullptr);
     GMFrameworkEffectsWindow::setPictureHandler(nullptr);
