@@ -192,6 +192,33 @@ void contactSheet(const QImage& portrait)
     save(sheet, QStringLiteral("00-contact-sheet"));
 }
 
+// The curved openings at the other proportions: a wide and a tall part of the portrait in the oval and
+// the arched frames (an ellipse and a flatter arch when wide; a taller ellipse and a semicircle when tall).
+void curvedOpenings(const QImage& portrait)
+{
+    const int w = portrait.width(), h = portrait.height();
+    const std::pair<const char*, QRect> parts[] = {{"wide", QRect(0, h / 4, w, h / 2)},
+                                                   {"tall", QRect(w / 5, 0, w * 3 / 5, h)}};
+    for (const char* name : {"Wood - Walnut Oval", "Paper - Handmade Arch"})
+        for (const auto& [shape, part] : parts) {
+            const QImage cut = portrait.copy(part);
+            OVTexturedFrameFilter filter;
+            filter.setDefaults();
+            filter.setUpdateDelay(-1);
+            filter.setValue(QVariant::fromValue(pf::Image::fromQImage(cut)), QStringLiteral("inputImage"));
+            filter.setValue(QString::fromUtf8(name), QStringLiteral("inputFrameName"));
+            filter.setValue(0.1, QStringLiteral("inputWidth"));
+            filter.setValue(0.03, QStringLiteral("inputShadowWidth"));
+            filter.setValue(double(std::max(cut.width(), cut.height())), QStringLiteral("canvasProportion"));
+            const QImage image = pf::RenderContext::shared()->renderToQImage(filter.outputImage(),
+                                                                             filter.cachedMask().extent());
+            check(!image.isNull(), "a curved frame draws at either proportion");
+            QString file = QString::fromUtf8(name) + u'-' + QString::fromLatin1(shape);
+            file.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("-"));
+            save(image, QStringLiteral("curved-") + file);
+        }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -205,6 +232,7 @@ int main(int argc, char* argv[])
     FilterLibrary::registerAll();
     FramesLibrary::registerAll();
     contactSheet(portrait);
+    curvedOpenings(portrait);
     builderSteps(portrait);
     return gallerySupport::exitCodeForFailedSteps(failures);
 }
