@@ -233,7 +233,7 @@ TEST(OVFrameDescription, AnIntensityDragIsOneUndoStep)
     }
     pf::Event::setPressedMouseButtonsProvider([] { return 0u; });
     UndoManagerORVExtension::gestureEndedFor(frame);
-    EXPECT_EQ(undo.undoActionName(), QStringLiteral("shadeIntensityUndoDescription"));
+    EXPECT_EQ(undo.undoActionName(), QStringLiteral("Shade Intensity"));
     undo.undo();
     EXPECT_DOUBLE_EQ(frame.shades()[0]->intensity(), 0.3);
     EXPECT_TRUE(posts.names.contains(QStringLiteral("FrameUndo")));
