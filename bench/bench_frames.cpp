@@ -1,7 +1,9 @@
 // The frame filters on the software device: a textured frame with three shades around a 6000 x 4000
 // picture, rendered whole the first time (mask, texture and shades made and drawn), again from the same
 // filter (its mask, shadow and frame kept), and again after a change of a hue rotation chained before
-// it (new pixels of the same size, worked out by that effect, the chain's end rendered whole); one step of a
+// it (new pixels of the same size, worked out by that effect, the chain's end rendered whole, and that
+// effect's own pixels alone); three system frames (walnut, the deckled paper, the walnut oval) around the
+// same picture, first render and cached re-render; one step of a
 // shade's intensity drag in the frame builder over a 1024 x 683 picture, to the preview's pixels; and a
 // 40-pixel shaped border around a 2000 x 2000 disc. Each figure is the median of five runs (the counter "ms",
 // which `make bench-report` reads), printed with the load average, since other work shares the machine.
@@ -238,10 +240,57 @@ void BM_FrameNewPicture(benchmark::State& state)
             return;
         }
         record(state, "frame, new picture", start);
+        // What any render after such a change pays: the hue rotation's own pixels, the frame left out.
+        const Start alone = now();
+        if (!renderWhole(rotate->outputImage(), input.extent())) {
+            state.SkipWithError("the hue rotation did not render");
+            return;
+        }
+        record(state, "hue rotation alone", alone);
     }
     rotate->setSuccessor(nullptr);
 }
 BENCHMARK(BM_FrameNewPicture)->Apply(fiveSingleRuns);
+
+// System frames by name around the 6000 x 4000 picture: first render and cached re-render. The deckled
+// paper worked out its whole rectangle (no opening found where a side's middle is laid a part-copy
+// last); the oval cuts its opening by a kernel.
+void systemFrame(benchmark::State& state, const char* name, const std::string& label)
+{
+    const Image input = picture(6000, 4000, false);
+    for (auto _ : state) {
+        const OVFrameDescriptionPtr frame =
+            OVFrameCatalog::sharedFrameCatalog().frameWithName(QString::fromUtf8(name));
+        if (!frame) {
+            state.SkipWithError("no such frame");
+            return;
+        }
+        const Start start = now();
+        auto filter = frameFilter(input, frame);
+        if (!renderFrame(state, *filter))
+            return;
+        record(state, label + ", first render", start);
+        const Start again = now();
+        if (!renderFrame(state, *filter))
+            return;
+        record(state, label + ", cached re-render", again);
+    }
+}
+void BM_FrameWalnut(benchmark::State& state)
+{
+    systemFrame(state, "Wood - Walnut", "walnut");
+}
+void BM_FrameDeckle(benchmark::State& state)
+{
+    systemFrame(state, "Paper - Watercolour Deckle", "deckle");
+}
+void BM_FrameWalnutOval(benchmark::State& state)
+{
+    systemFrame(state, "Wood - Walnut Oval", "walnut oval");
+}
+BENCHMARK(BM_FrameWalnut)->Apply(fiveSingleRuns);
+BENCHMARK(BM_FrameDeckle)->Apply(fiveSingleRuns);
+BENCHMARK(BM_FrameWalnutOval)->Apply(fiveSingleRuns);
 
 // The builder over a 1024 x 683 picture, showing a user's copy of a system frame with five shades.
 OVFrameBuilder& builderWithFrame()
@@ -314,6 +363,13 @@ int main(int argc, char** argv)
         {"frame, first render", "frame with three shades, 6000 x 4000, first render (target 1500)"},
         {"frame, cached re-render", "the same, cached re-render"},
         {"frame, new picture", "the same, after a change of an effect before it (target 150)"},
+        {"hue rotation alone", "  of which the changed effect's own pixels, 6000 x 4000, at least"},
+        {"walnut, first render", "\"Wood - Walnut\", 6000 x 4000, first render"},
+        {"walnut, cached re-render", "  cached re-render"},
+        {"deckle, first render", "\"Paper - Watercolour Deckle\", first render"},
+        {"deckle, cached re-render", "  cached re-render"},
+        {"walnut oval, first render", "\"Wood - Walnut Oval\", first render"},
+        {"walnut oval, cached re-render", "  cached re-render"},
         {"builder intensity step", "one step of a shade's intensity drag, 1024 x 683 (target 100)"},
         {"shaped border, 40 px", "shaped border 40 px around a 2000 x 2000 disc (target 400)"},
     };
