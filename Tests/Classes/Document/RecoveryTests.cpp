@@ -1,7 +1,9 @@
 #include "Classes/Document/DocumentHandler.h"
 #include "Classes/Document/GMApplicationDelegate.h"
+#include "Classes/ToolObjects/GMFileUtilities.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Tests/ChildProcess.h"
 
@@ -15,6 +17,18 @@
 using namespace doctest;
 
 namespace {
+
+std::shared_ptr<PhotoToolChain> chainOf(const std::shared_ptr<pf::Document>& document)
+{
+    auto gm = std::dynamic_pointer_cast<GMDocument>(document);
+    return gm && gm->windowController() ? gm->windowController()->toolChain() : nullptr;
+}
+
+void stroke(const std::shared_ptr<PhotoToolChain>& chain, int index, double value)
+{
+    chain->brushPathImageAtIndex(index)->addContentContainer(
+        paintedMask(chain->originalImageSize(), value, pf::Color(0, 0, 0, 0)));
+}
 
 // User defaults of the test's own too (given back afterwards), and 64 x 48 photos.
 class Recovery : public WorkingAreaTest
@@ -39,18 +53,6 @@ protected:
     TestController m_documents;
     QString m_previousDefaults;
 };
-
-std::shared_ptr<PhotoToolChain> chainOf(const std::shared_ptr<pf::Document>& document)
-{
-    auto gm = std::dynamic_pointer_cast<GMDocument>(document);
-    return gm && gm->windowController() ? gm->windowController()->toolChain() : nullptr;
-}
-
-void stroke(const std::shared_ptr<PhotoToolChain>& chain, int index, double value)
-{
-    chain->brushPathImageAtIndex(index)->addContentContainer(
-        paintedMask(chain->originalImageSize(), value, pf::Color(0, 0, 0, 0)));
-}
 
 // A document that "dies" at its first file access: the user defaults as they are on disk then are what
 // a process killed at that moment leaves.
@@ -300,4 +302,60 @@ TEST_F(Recovery, AKillWhileDocumentsReopenLosesNone)
     ASSERT_EQ(next.documents().size(), 4u);
     EXPECT_TRUE(std::any_of(next.documents().begin(), next.documents().end(),
                             [&](const auto& d) { return d->autosavedContentsFileURL() == orphan; }));
+}
+
+// Run by the next test in a process of its own: autosaves a painted photo, then dies between moving its
+// shadow copy aside and moving the new one in, as a kill there leaves it where names cannot be exchanged.
+TEST(RecoveryChild, AutosaveKilledMidReplacement)
+{
+    const QString path = qEnvironmentVariable("GLIMORA_ASIDE_PHOTO");
+    if (path.isEmpty())
+        GTEST_SKIP() << "run by AShadowCopyLeftAsideByAKilledSaveIsBackAtTheNextStart";
+    prepareChildProcess();
+    TestController documents;
+    Opened opened = open(documents, path);
+    ASSERT_TRUE(opened.document) << opened.error.toStdString();
+    opened.chain()->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);
+    stroke(opened.chain(), 1, 0.7);
+    ASSERT_TRUE(save(*opened.document, path, "jpeg", Op::Autosave).succeeded);
+    pf::FileSystem::setDirectoryExchangeDisabledForTesting(true);
+    pf::FileSystem::setReplacementStepHookForTesting([] { ::kill(::getpid(), SIGKILL); });
+    stroke(opened.chain(), 1, 0.2);
+    save(*opened.document, path, "jpeg", Op::Autosave);
+    FAIL() << "still alive after the save";
+}
+
+// A photo's shadow copy that a killed save left moved aside is put back by the next start (which looks
+// over the registry for the welcome window) instead of being dropped: the photo opens with its layers,
+// and no hidden folder of the killed save stays behind.
+TEST_F(Recovery, AShadowCopyLeftAsideByAKilledSaveIsBackAtTheNextStart)
+{
+    const QString path = photo("photo.jpg");
+    ChildProcess child;
+    ASSERT_TRUE(child.start(QCoreApplication::applicationFilePath(),
+                            {"--gtest_filter=RecoveryChild.AutosaveKilledMidReplacement"},
+                            {{"GLIMORA_ASIDE_PHOTO", path},
+                             {"PF_APPLICATION_SUPPORT_DIR", m_dir.filePath("app")},
+                             {"PF_USER_DEFAULTS_FILE", m_dir.filePath("child.conf")}}));
+    ASSERT_TRUE(child.waitForFinished(90000));
+    ASSERT_EQ(child.exitCode(), -1) << child.output().toStdString() << child.errors().toStdString();
+    const QString key = GMDocument::shadowCopyKey(path);
+    const QString area = GMFileUtilities::applicationSupportDirectory();
+    const QString filename =
+        GMFileUtilities::shadowCopyDictionary().value(key).toMap().value("filename").toString();
+    ASSERT_FALSE(filename.isEmpty());
+    ASSERT_FALSE(QFileInfo::exists(area + '/' + filename)) << "the kill came between the two moves";
+
+    GMApplicationDelegate delegate;
+    capableHandler(delegate);
+    delegate.applicationDidFinishLaunching({});
+    EXPECT_TRUE(GMFileUtilities::shadowCopyDictionary().contains(key)) << "the entry stays";
+    EXPECT_TRUE(QFileInfo::exists(area + '/' + filename + "/content")) << "the copy is back";
+    EXPECT_EQ(QDir(area).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).filter(filename),
+              QStringList{filename})
+        << "no leftover of the killed save";
+    Opened reopened = open(m_documents, path);
+    ASSERT_TRUE(reopened.document) << reopened.error.toStdString();
+    ASSERT_EQ(reopened.chain()->numberOfTools(), 2);
+    EXPECT_NEAR(maskValue(reopened.chain(), 1), 0.7, 0.02) << "as the last finished autosave left it";
 }
