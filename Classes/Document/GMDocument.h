@@ -106,7 +106,9 @@ public:
     // history's current snapshot of each mask (which the working area's "cache" already holds) are
     // named in the document's record, written on a queue of its own once those snapshots are on disk.
     // After a crash the record puts those layers over the original that was read.
-    bool readRecoveryRecord(const QString& path, QString* problem) override;
+    // A record is not used over a picture the user chose to open without its kept edits, nor over a
+    // picture of another size than its masks'; nor when it names folders outside the working area.
+    Recovery readRecoveryRecord(const QString& path) override;
     void removeRecoveryRecord() override;
     static constexpr double recoveryRecordDelay = 0.5; // seconds after a change
     // Waits until every record write asked for so far is done (tests and shutdown).
@@ -155,6 +157,11 @@ private:
                               QStringList& unknown, QString* errorMessage);
     void scheduleRecoveryRecord();
     void writeRecoveryRecord();
+    // How a record write went: failed (`error`; `diskFull` when for want of space), which the user is
+    // told once, or succeeded (an empty `error`), after which a new failure is told again.
+    void noteRecoveryRecordWrite(const QString& error, bool diskFull);
+    // The photo's size, upright: known from its header while it is decoded in the background.
+    pf::Size photoSize() const;
     bool readPlainImage(const QString& path, QString* errorMessage);
     // `photo`: the picture whose shadow copy the package is, opened as it is in the file when the
     // copy cannot be read.
@@ -200,6 +207,8 @@ private:
     // carried by every save; the picture comes from the JPEG. Empty when it is sound.
     QString m_losslessProblem;
     GMPhotoFile::Kind m_fileKind;
+    // The user chose to open the photo as it is in its file, without the edits kept for it.
+    bool m_keptEditsDeclined = false;
     pf::ObserverToken m_chainObserver;
     bool m_recordScheduled = false;
     bool m_recordRemoved = false;

@@ -139,15 +139,22 @@ bool Document::fileChangedOnDisk() const
     return now.isValid() && now != m_fileModificationDate;
 }
 
-bool Document::readRecoveryRecord(const QString&, QString*)
+Document::Recovery Document::readRecoveryRecord(const QString&)
 {
-    return false;
+    return {};
+}
+
+QString Document::recoveryFailureMarkerPath(const QString& record)
+{
+    return record + QStringLiteral(".failed");
 }
 
 void Document::removeRecoveryRecord()
 {
-    if (!m_recoveryRecordPath.isEmpty())
-        QFile::remove(m_recoveryRecordPath);
+    if (m_recoveryRecordPath.isEmpty())
+        return;
+    QFile::remove(m_recoveryRecordPath);
+    QFile::remove(recoveryFailureMarkerPath(m_recoveryRecordPath));
 }
 
 void Document::updateChangeCount(Change change)
