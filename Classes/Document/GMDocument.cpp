@@ -686,12 +686,30 @@ void GMDocument::insertPendingLayers()
         // largest is read, and the layers go in together once all are.
         auto reads = std::make_shared<std::vector<std::future<MaskRead>>>();
         QStringList folders;
+        const auto chain = controller->toolChain();
+        const pf::Size photo = chain ? chain->originalImageSize() : self->photoSize();
         for (const PendingLayer& layer : self->m_pendingLayers) {
             folders.append(layer.maskFolder);
             if (!layer.olderStrokes)
-                reads->push_back(std::async(std::launch::async, [folder = layer.maskFolder] {
+                reads->push_back(std::async(std::launch::async, [folder = layer.maskFolder, photo] {
                     MaskRead read;
                     read.mask = OVBrushPathImage::readFromFolder(folder, &read.problem);
+                    // A mask is made for its photo: one of another size (a damaged description, a
+                    // folder that holds no mask) would place strokes wrongly and could claim any
+                    // amount of memory. It is kept aside as damaged; the layer gets an empty mask.
+                    const pf::Size size = read.mask->size();
+                    read.wrongSize = std::round(size.width) != std::round(photo.width) ||
+                                     std::round(size.height) != std::round(photo.height);
+                    if (read.wrongSize) {
+                        const QString sizes = QStringLiteral("the mask is %1 x %2, its photo %3 x %4")
+                                                  .arg(size.width)
+                                                  .arg(size.height)
+                                                  .arg(photo.width)
+                                                  .arg(photo.height);
+                        pf::error(QStringLiteral("The mask folder %1 cannot be used: %2").arg(folder, sizes));
+                        if (read.problem.isEmpty())
+                            read.problem = sizes;
+                    }
                     if (read.problem.isEmpty())
                         return read;
                     // What could not be read is never replaced by what could: the folder is kept, as
@@ -743,6 +761,9 @@ void GMDocument::insertWhenRead(const std::weak_ptr<pf::Document>& weak,
     std::vector<std::shared_ptr<OVBrushPathImage>> masks;
     size_t read = 0;
     QStringList unread;
+    // Layers whose mask had another size than the photo: an empty one of the photo's size is made by
+    // the chain, and keeps the unread folder (by layer).
+    std::vector<std::pair<int, QString>> emptied;
     for (const PendingLayer& layer : self->m_pendingLayers) {
         blueprints.push_back(layer.blueprint);
         settings.append(layer.values);
@@ -756,12 +777,21 @@ void GMDocument::insertWhenRead(const std::weak_ptr<pf::Document>& weak,
             unread.append(
                 QStringLiteral("“%1” (layer %2)").arg(layer.blueprint->displayName()).arg(masks.size() + 1));
         }
+        if (result.wrongSize) {
+            emptied.emplace_back(int(masks.size()) + 1, result.kept);
+            result.mask.reset();
+        }
         masks.push_back(result.mask);
     }
     // Loading is no step the user could undo.
     controller->setUndoManager(nullptr);
-    if (const auto chain = controller->toolChain())
+    if (const auto chain = controller->toolChain()) {
         chain->insertPhotoToolsWithBlueprints(blueprints, settings, masks, 0);
+        for (const auto& [index, kept] : emptied)
+            if (const auto mask =
+                    index < chain->numberOfTools() ? chain->brushPathImageAtIndex(index) : nullptr)
+                mask->keepUnreadFolder(kept);
+    }
     self->m_pendingLayers.clear();
     controller->setUndoManager(self->undoManager());
     controller->stopActivity(loading);

@@ -141,8 +141,9 @@ private:
     struct MaskRead
     {
         std::shared_ptr<OVBrushPathImage> mask;
-        QString problem; // why it could not be read; empty when it was
-        QString kept;    // the unread folder, kept for later saves
+        QString problem;        // why it could not be read; empty when it was
+        QString kept;           // the unread folder, kept for later saves
+        bool wrongSize = false; // the mask is not of its photo's size: the layer gets an empty one
     };
     struct Snapshot;
 
