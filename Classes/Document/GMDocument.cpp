@@ -1435,7 +1435,10 @@ void GMDocument::removeRecoveryRecord()
     m_recordRemoved = true;
     const QString path = recoveryRecordPath();
     if (!path.isEmpty())
-        recordQueue().async([path] { QFile::remove(path); });
+        recordQueue().async([path] {
+            QFile::remove(path);
+            QFile::remove(recoveryFailureMarkerPath(path));
+        });
 }
 
 pf::Size GMDocument::photoSize() const
