@@ -105,7 +105,8 @@ public:
     // Crash recovery. A moment after each change of the layers, their settings and the stroke
     // history's current snapshot of each mask (which the working area's "cache" already holds) are
     // named in the document's record, written on a queue of its own once those snapshots are on disk.
-    // After a crash the record puts those layers over the original that was read.
+    // After a crash the record puts those layers over the original that was read. A write that fails
+    // (a full disk) leaves the record as it was, marked out of date, and the user is told once.
     // A record is not used over a picture the user chose to open without its kept edits, nor over a
     // picture of another size than its masks'; nor when it names folders outside the working area.
     Recovery readRecoveryRecord(const QString& path) override;
