@@ -390,7 +390,16 @@ QStringList DocumentHandler::physicallyGoneShadowCopies() const
         // moved, deleted, on a volume not mounted) still holds the user's edits, which come back when the
         // picture is at its path again. Only the retention rules or the user remove it, each asking.
         const QString filename = it.value().toMap().value(QStringLiteral("filename")).toString();
-        if (!GMFileUtilities::isShadowCopyFilename(filename) || !QFileInfo::exists(folder + u'/' + filename))
+        if (!GMFileUtilities::isShadowCopyFilename(filename)) {
+            gone.append(it.key());
+            continue;
+        }
+        // A save killed between moving the copy aside and moving its new one in leaves the copy beside
+        // its place: it is put back (and the killed save's leftovers go) before the copy counts as gone.
+        const QString copy = folder + u'/' + filename;
+        if (!QFileInfo::exists(copy))
+            GMDocumentPackage::clearLeftovers(copy);
+        if (!QFileInfo::exists(copy))
             gone.append(it.key());
     }
     return gone;

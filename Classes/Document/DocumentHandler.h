@@ -97,6 +97,7 @@ public:
 private:
     // Registry keys of the documents open now: their copies are never purged.
     QStringList openDocumentKeys() const;
+    // Registry keys whose copy folder is gone; a copy a killed save left aside is put back first.
     QStringList physicallyGoneShadowCopies() const;
     // The copies a rule removes beyond those in `skip`.
     QStringList shadowCopiesExpired(int index, const QDateTime& now, const QStringList& skip) const;

@@ -94,6 +94,7 @@ struct GMDocument::Snapshot
     pf::Bitmap original;
     GMRenderForSaving preview;
     GMRenderForSaving image;
+    QDateTime taken; // a recovery record's: when the state it holds was taken
 };
 
 const QString GMDocument::savedOverPhotoNoteKey = QStringLiteral("SavedOverPhotoNoteShown");
@@ -203,6 +204,7 @@ QVariantMap GMDocument::checkedSettings(const GMEffectBlueprint& blueprint, QVar
 
 bool GMDocument::readFromURL(const QString& path, const QString& type, QString* errorMessage)
 {
+    m_keptEditsDeclined = false;
     if (type == GMDocumentPackage::typeName) {
         m_fileKind = {};
         return readOwnFileFormatFromURL(path, errorMessage);
@@ -246,8 +248,10 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
             "your kept edits (as it was then), or the file as it is now, without them?");
         alert.addButton(QStringLiteral("Open Kept Edits"));
         alert.addButton(QStringLiteral("Open the File as It Is"));
-        if (alert.runModal() != pf::Alert::firstButtonReturn)
+        if (alert.runModal() != pf::Alert::firstButtonReturn) {
+            m_keptEditsDeclined = true;
             return readPlainImage(path, errorMessage);
+        }
     }
 
     QString error;
@@ -682,12 +686,30 @@ void GMDocument::insertPendingLayers()
         // largest is read, and the layers go in together once all are.
         auto reads = std::make_shared<std::vector<std::future<MaskRead>>>();
         QStringList folders;
+        const auto chain = controller->toolChain();
+        const pf::Size photo = chain ? chain->originalImageSize() : self->photoSize();
         for (const PendingLayer& layer : self->m_pendingLayers) {
             folders.append(layer.maskFolder);
             if (!layer.olderStrokes)
-                reads->push_back(std::async(std::launch::async, [folder = layer.maskFolder] {
+                reads->push_back(std::async(std::launch::async, [folder = layer.maskFolder, photo] {
                     MaskRead read;
                     read.mask = OVBrushPathImage::readFromFolder(folder, &read.problem);
+                    // A mask is made for its photo: one of another size (a damaged description, a
+                    // folder that holds no mask) would place strokes wrongly and could claim any
+                    // amount of memory. It is kept aside as damaged; the layer gets an empty mask.
+                    const pf::Size size = read.mask->size();
+                    read.wrongSize = std::round(size.width) != std::round(photo.width) ||
+                                     std::round(size.height) != std::round(photo.height);
+                    if (read.wrongSize) {
+                        const QString sizes = QStringLiteral("the mask is %1 x %2, its photo %3 x %4")
+                                                  .arg(size.width)
+                                                  .arg(size.height)
+                                                  .arg(photo.width)
+                                                  .arg(photo.height);
+                        pf::error(QStringLiteral("The mask folder %1 cannot be used: %2").arg(folder, sizes));
+                        if (read.problem.isEmpty())
+                            read.problem = sizes;
+                    }
                     if (read.problem.isEmpty())
                         return read;
                     // What could not be read is never replaced by what could: the folder is kept, as
@@ -739,6 +761,9 @@ void GMDocument::insertWhenRead(const std::weak_ptr<pf::Document>& weak,
     std::vector<std::shared_ptr<OVBrushPathImage>> masks;
     size_t read = 0;
     QStringList unread;
+    // Layers whose mask had another size than the photo: an empty one of the photo's size is made by
+    // the chain, and keeps the unread folder (by layer).
+    std::vector<std::pair<int, QString>> emptied;
     for (const PendingLayer& layer : self->m_pendingLayers) {
         blueprints.push_back(layer.blueprint);
         settings.append(layer.values);
@@ -752,12 +777,21 @@ void GMDocument::insertWhenRead(const std::weak_ptr<pf::Document>& weak,
             unread.append(
                 QStringLiteral("“%1” (layer %2)").arg(layer.blueprint->displayName()).arg(masks.size() + 1));
         }
+        if (result.wrongSize) {
+            emptied.emplace_back(int(masks.size()) + 1, result.kept);
+            result.mask.reset();
+        }
         masks.push_back(result.mask);
     }
     // Loading is no step the user could undo.
     controller->setUndoManager(nullptr);
-    if (const auto chain = controller->toolChain())
+    if (const auto chain = controller->toolChain()) {
         chain->insertPhotoToolsWithBlueprints(blueprints, settings, masks, 0);
+        for (const auto& [index, kept] : emptied)
+            if (const auto mask =
+                    index < chain->numberOfTools() ? chain->brushPathImageAtIndex(index) : nullptr)
+                mask->keepUnreadFolder(kept);
+    }
     self->m_pendingLayers.clear();
     controller->setUndoManager(self->undoManager());
     controller->stopActivity(loading);
@@ -1186,6 +1220,15 @@ pf::SerialQueue& recordQueue()
 
 const QString rescuedCachePrefix = QStringLiteral("cache-");
 
+// Whether `folder` (links resolved) lies inside the application's working area: the only place a
+// record's folders are read from or written into, whatever the record says.
+bool insideWorkingArea(const QString& folder)
+{
+    const QString area = QFileInfo(pf::FileSystem::applicationSupportDirectory()).canonicalFilePath();
+    const QString real = QFileInfo(folder).canonicalFilePath();
+    return !area.isEmpty() && !real.isEmpty() && real.startsWith(area + u'/');
+}
+
 // Where a folder a record names is now: as it was, or (inside the crashed session's "cache") in the
 // place that cache was put aside at this start. Empty when it is nowhere.
 QString rescuedFolder(const QString& recorded)
@@ -1264,6 +1307,7 @@ void GMDocument::writeRecoveryRecord()
         !m_pendingLayers.empty())
         return;
     std::shared_ptr<Snapshot> taken = takeSnapshot(false);
+    taken->taken = QDateTime::currentDateTimeUtc();
     std::shared_ptr<Snapshot> replaced; // an older state no write took yet: let go here, on the main thread
     {
         std::lock_guard lock(m_pendingRecord->mutex);
@@ -1272,7 +1316,8 @@ void GMDocument::writeRecoveryRecord()
             return; // the write already queued takes the newest state
     }
     const QString path = recoveryRecordPath();
-    recordQueue().async([pending = m_pendingRecord, path] {
+    std::weak_ptr<pf::Document> weak = weak_from_this();
+    recordQueue().async([pending = m_pendingRecord, path, weak] {
         std::shared_ptr<Snapshot> snapshot;
         {
             std::lock_guard lock(pending->mutex);
@@ -1282,6 +1327,29 @@ void GMDocument::writeRecoveryRecord()
             return;
         // The masks belong to the main thread: the snapshot is let go there.
         const auto release = qScopeGuard([&snapshot] { pf::runOnMain([last = std::move(snapshot)] {}); });
+        const QString marker = recoveryFailureMarkerPath(path);
+        // The record stays as it was, older than the document: the mark beside it says so at the next
+        // start, and the user hears it now.
+        const auto failed = [&](const QString& error) {
+            pf::warning(QStringLiteral("The recovery record %1 could not be written: %2").arg(path, error));
+            const bool full = pf::FileSystem::lastWriteError() == ENOSPC;
+            if (!QFileInfo::exists(marker)) {
+                const int fd =
+                    ::open(QFile::encodeName(marker).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+                if (fd >= 0) {
+                    ::fsync(fd);
+                    ::close(fd);
+                } else {
+                    pf::error(
+                        QStringLiteral("The recovery record %1 cannot even be marked as out of date: %2")
+                            .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+                }
+            }
+            pf::runOnMain([weak, error, full] {
+                if (auto self = std::static_pointer_cast<GMDocument>(weak.lock()))
+                    self->noteRecoveryRecordWrite(error, full);
+            });
+        };
         std::vector<GMDocumentArchive::Entry> entries;
         QVariantList masks;
         for (const GMDocumentPackage::Layer& layer : snapshot->contents.layers) {
@@ -1294,10 +1362,8 @@ void GMDocument::writeRecoveryRecord()
                     folder = OVBrushPathImage::folderURL();
                     QString error;
                     if (!layer.mask->writeToURL(folder, &error)) {
-                        pf::error(
-                            QStringLiteral("The recovery record of a document could not keep a mask (%1)")
-                                .arg(error));
-                        return;
+                        pf::FileSystem::removeRecursively(folder, OVBrushPathImage::cacheFolder());
+                        return failed(error);
                     }
                 }
             }
@@ -1308,14 +1374,60 @@ void GMDocument::writeRecoveryRecord()
         }
         QString error;
         const std::optional<QByteArray> content = GMDocumentArchive::archivedData(entries, &error);
-        const auto data = content
-                              ? pf::PropertyList::toData(QVariantMap{{QStringLiteral("content"), *content},
-                                                                     {QStringLiteral("masks"), masks}},
-                                                         pf::PropertyList::Format::Binary, &error)
-                              : std::nullopt;
+        const auto data =
+            content ? pf::PropertyList::toData(QVariantMap{{QStringLiteral("content"), *content},
+                                                           {QStringLiteral("masks"), masks},
+                                                           {QStringLiteral("taken"), snapshot->taken}},
+                                               pf::PropertyList::Format::Binary, &error)
+                    : std::nullopt;
         if (!data || !pf::FileSystem::writeFileAtomically(path, *data, &error))
-            pf::warning(QStringLiteral("The recovery record %1 could not be written: %2").arg(path, error));
+            return failed(error);
+        // Whole again: the record is as new as the document.
+        if (QFileInfo::exists(marker) && !QFile::remove(marker))
+            pf::warning(QStringLiteral("The out-of-date mark %1 could not be removed").arg(marker));
+        pf::runOnMain([weak] {
+            if (auto self = std::static_pointer_cast<GMDocument>(weak.lock()))
+                self->noteRecoveryRecordWrite(QString(), false);
+        });
     });
+}
+
+namespace {
+
+// Whether the user was told that records cannot be written, since the last one that was.
+bool& recordFailureTold()
+{
+    static bool told = false;
+    return told;
+}
+
+} // namespace
+
+void GMDocument::noteRecoveryRecordWrite(const QString& error, bool diskFull)
+{
+    if (error.isEmpty()) {
+        recordFailureTold() = false;
+        return;
+    }
+    if (recordFailureTold() || isClosing())
+        return;
+    recordFailureTold() = true;
+    const QString area = QDir::toNativeSeparators(GMFileUtilities::applicationSupportDirectory());
+    if (diskFull)
+        presentError(
+            QStringLiteral("Your changes are not being kept for recovery: the disk is full."),
+            QStringLiteral("The latest changes of your documents are kept in the application's working "
+                           "folder (%1), so that they come back if the application stops "
+                           "unexpectedly. That disk has no space left: until you free some, the "
+                           "changes you make would be lost if the application stopped. They are kept "
+                           "again as soon as there is space.")
+                .arg(area));
+    else
+        presentError(QStringLiteral("Your changes are not being kept for recovery."),
+                     QStringLiteral("The latest changes of your documents could not be written to the "
+                                    "application's working folder (%1): %2 Until they can, the changes you "
+                                    "make would be lost if the application stopped unexpectedly.")
+                         .arg(area, error.endsWith(u'.') ? error : error + u'.'));
 }
 
 void GMDocument::removeRecoveryRecord()
@@ -1323,29 +1435,50 @@ void GMDocument::removeRecoveryRecord()
     m_recordRemoved = true;
     const QString path = recoveryRecordPath();
     if (!path.isEmpty())
-        recordQueue().async([path] { QFile::remove(path); });
+        recordQueue().async([path] {
+            QFile::remove(path);
+            QFile::remove(recoveryFailureMarkerPath(path));
+        });
 }
 
-bool GMDocument::readRecoveryRecord(const QString& path, QString* problem)
+pf::Size GMDocument::photoSize() const
 {
-    if (!QFileInfo::exists(path) || m_windowController)
-        return false;
-    const auto damaged = [&](const QString& why) {
+    if (m_opening)
+        return m_opening->size;
+    return pf::Size(m_originalBitmap.width(), m_originalBitmap.height());
+}
+
+pf::Document::Recovery GMDocument::readRecoveryRecord(const QString& path)
+{
+    Recovery recovery;
+    if (m_windowController)
+        return recovery;
+    const bool outOfDate = QFileInfo::exists(recoveryFailureMarkerPath(path));
+    const auto notUsed = [&](const QString& why) {
         pf::warning(QStringLiteral("The recovery record %1 cannot be used: %2").arg(path, why));
-        if (problem)
-            *problem = why;
-        return false;
+        recovery.outcome = Recovery::Outcome::NotUsed;
+        recovery.reason = why;
+        return recovery;
     };
+    if (!QFileInfo::exists(path))
+        return outOfDate ? notUsed(QStringLiteral("its latest changes could not be written to disk"))
+                         : recovery;
+    // "Without the kept edits" means without the changes made after them too.
+    if (m_keptEditsDeclined) {
+        recovery.outcome = Recovery::Outcome::Declined;
+        return recovery;
+    }
     QString error;
     const std::optional<QVariant> record = pf::PropertyList::fromFile(path, &error);
     if (!record)
-        return damaged(QStringLiteral("its record of the latest changes cannot be read"));
+        return notUsed(QStringLiteral("its record of the latest changes cannot be read"));
     const QVariantMap map = record->toMap();
     std::optional<std::vector<GMDocumentPackage::Layer>> layers =
         GMDocumentPackage::readArchive(map.value(QStringLiteral("content")).toByteArray(), &error);
     const QVariantList masks = map.value(QStringLiteral("masks")).toList();
     if (!layers || size_t(masks.size()) != layers->size())
-        return damaged(QStringLiteral("its record of the latest changes is damaged"));
+        return notUsed(QStringLiteral("its record of the latest changes is damaged"));
+    const pf::Size photo = photoSize();
     for (size_t k = 0; k < layers->size(); ++k) {
         const QVariantMap mask = masks[qsizetype(k)].toMap();
         const QString recorded = mask.value(QStringLiteral("folder")).toString();
@@ -1353,10 +1486,25 @@ bool GMDocument::readRecoveryRecord(const QString& path, QString* problem)
                             mask.value(QStringLiteral("height")).toDouble());
         QString folder = rescuedFolder(recorded);
         if (!recorded.isEmpty() && folder.isEmpty())
-            return damaged(
+            return notUsed(
                 QStringLiteral("the latest strokes of the layer “%1” are missing").arg((*layers)[k].name));
+        if (!folder.isEmpty() && !insideWorkingArea(folder))
+            return notUsed(
+                QStringLiteral("its record names a folder outside the application's working folder"));
         if (recorded.isEmpty() && !blueprintCatalog().effectBlueprintWithName((*layers)[k].name))
             continue; // an unknown effect's layer that had no folder has none still
+        // Masks are made for the photo they lie over: over a photo of another size (changed since, or a
+        // damaged record) their strokes would land in the wrong places.
+        if (!(size.width > 0 && size.height > 0 && size.width < 1e6 && size.height < 1e6))
+            return notUsed(QStringLiteral("its record of the latest changes is damaged"));
+        if (std::round(size.width) != std::round(photo.width) ||
+            std::round(size.height) != std::round(photo.height))
+            return notUsed(QStringLiteral("its layers were made for a picture of %1 x %2 pixels, and the "
+                                          "picture is now %3 x %4 pixels")
+                               .arg(std::round(size.width))
+                               .arg(std::round(size.height))
+                               .arg(std::round(photo.width))
+                               .arg(std::round(photo.height)));
         // A snapshot folder holds the pictures; the mask's size goes beside them. A layer never painted
         // gets an empty mask of its size.
         if (folder.isEmpty() || !QFileInfo::exists(folder + QStringLiteral("/content"))) {
@@ -1367,7 +1515,7 @@ bool GMDocument::readRecoveryRecord(const QString& path, QString* problem)
             const auto data = pf::PropertyList::toData(content, pf::PropertyList::Format::Xml, &error);
             if (!data || !pf::FileSystem::createDirectory(folder, &error) ||
                 !pf::FileSystem::writeFileAtomically(folder + QStringLiteral("/content"), *data, &error))
-                return damaged(error);
+                return notUsed(error);
         }
         (*layers)[k].maskFolder = folder;
     }
@@ -1375,8 +1523,15 @@ bool GMDocument::readRecoveryRecord(const QString& path, QString* problem)
     std::vector<ForeignLayer> foreign;
     QStringList unknown;
     if (!collectLayers(*layers, false, pending, foreign, unknown, &error))
-        return damaged(error);
+        return notUsed(error);
     m_pendingLayers = std::move(pending);
     m_foreignLayers = std::move(foreign);
-    return true;
+    if (!outOfDate) {
+        recovery.outcome = Recovery::Outcome::Restored;
+        return recovery;
+    }
+    recovery.outcome = Recovery::Outcome::RestoredEarlier;
+    recovery.complete = map.value(QStringLiteral("taken")).toDateTime();
+    recovery.reason = QStringLiteral("the changes after that could not be written to disk");
+    return recovery;
 }

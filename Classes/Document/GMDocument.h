@@ -105,8 +105,11 @@ public:
     // Crash recovery. A moment after each change of the layers, their settings and the stroke
     // history's current snapshot of each mask (which the working area's "cache" already holds) are
     // named in the document's record, written on a queue of its own once those snapshots are on disk.
-    // After a crash the record puts those layers over the original that was read.
-    bool readRecoveryRecord(const QString& path, QString* problem) override;
+    // After a crash the record puts those layers over the original that was read. A write that fails
+    // (a full disk) leaves the record as it was, marked out of date, and the user is told once.
+    // A record is not used over a picture the user chose to open without its kept edits, nor over a
+    // picture of another size than its masks'; nor when it names folders outside the working area.
+    Recovery readRecoveryRecord(const QString& path) override;
     void removeRecoveryRecord() override;
     static constexpr double recoveryRecordDelay = 0.5; // seconds after a change
     // Waits until every record write asked for so far is done (tests and shutdown).
@@ -139,8 +142,9 @@ private:
     struct MaskRead
     {
         std::shared_ptr<OVBrushPathImage> mask;
-        QString problem; // why it could not be read; empty when it was
-        QString kept;    // the unread folder, kept for later saves
+        QString problem;        // why it could not be read; empty when it was
+        QString kept;           // the unread folder, kept for later saves
+        bool wrongSize = false; // the mask is not of its photo's size: the layer gets an empty one
     };
     struct Snapshot;
 
@@ -155,6 +159,11 @@ private:
                               QStringList& unknown, QString* errorMessage);
     void scheduleRecoveryRecord();
     void writeRecoveryRecord();
+    // How a record write went: failed (`error`; `diskFull` when for want of space), which the user is
+    // told once, or succeeded (an empty `error`), after which a new failure is told again.
+    void noteRecoveryRecordWrite(const QString& error, bool diskFull);
+    // The photo's size, upright: known from its header while it is decoded in the background.
+    pf::Size photoSize() const;
     bool readPlainImage(const QString& path, QString* errorMessage);
     // `photo`: the picture whose shadow copy the package is, opened as it is in the file when the
     // copy cannot be read.
@@ -200,6 +209,8 @@ private:
     // carried by every save; the picture comes from the JPEG. Empty when it is sound.
     QString m_losslessProblem;
     GMPhotoFile::Kind m_fileKind;
+    // The user chose to open the photo as it is in its file, without the edits kept for it.
+    bool m_keptEditsDeclined = false;
     pf::ObserverToken m_chainObserver;
     bool m_recordScheduled = false;
     bool m_recordRemoved = false;

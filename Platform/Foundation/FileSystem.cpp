@@ -29,6 +29,7 @@ constinit Guarded<QString> applicationSupportOverride;
 std::atomic<bool> directoryExchangeDisabled = false;
 std::atomic<void (*)()> replacementStepHook = nullptr;
 constexpr int helperSuffixLength = 10;
+thread_local int lastWriteErrorCode = 0;
 
 QString reason(int error)
 {
@@ -243,6 +244,7 @@ bool FileSystem::writeFileAtomically(const QString& path, const QByteArray& data
         target = resolved.isEmpty() ? absolute(info.symLinkTarget()) : resolved;
     }
     const auto failure = [&](const QString& what, int code) {
+        lastWriteErrorCode = code;
         return fail(error, QStringLiteral("Could not write \"%1\": %2 (%3)").arg(target, what, reason(code)));
     };
 
@@ -481,14 +483,23 @@ bool FileSystem::createDirectory(const QString& path, QString* error)
 {
     std::error_code code;
     std::filesystem::create_directories(std::filesystem::path(encoded(path).toStdString()), code);
-    if (code)
+    if (code) {
+        lastWriteErrorCode = code.value();
         return fail(error, QStringLiteral("Could not create the folder \"%1\": %2")
                                .arg(path, QString::fromStdString(code.message())));
-    if (!QFileInfo(path).isDir())
+    }
+    if (!QFileInfo(path).isDir()) {
+        lastWriteErrorCode = EEXIST;
         return fail(
             error,
             QStringLiteral("Could not create the folder \"%1\": something else has that name").arg(path));
+    }
     return true;
+}
+
+int FileSystem::lastWriteError()
+{
+    return lastWriteErrorCode;
 }
 
 } // namespace pf

@@ -29,6 +29,9 @@ public:
     // link stays, its target is replaced); an existing file keeps its permissions. On failure the old
     // file is untouched and the temporary file is gone.
     static bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+    // The error number (errno) of the latest failure of writeFileAtomically or createDirectory on the
+    // calling thread, 0 before any: ENOSPC tells a full disk apart from other failures.
+    static int lastWriteError();
 
     // Replaces the folder `target` by the already written folder `newContents` (on the same
     // filesystem), so that `target` always names a complete folder, old or new; afterwards the old

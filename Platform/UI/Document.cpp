@@ -139,15 +139,22 @@ bool Document::fileChangedOnDisk() const
     return now.isValid() && now != m_fileModificationDate;
 }
 
-bool Document::readRecoveryRecord(const QString&, QString*)
+Document::Recovery Document::readRecoveryRecord(const QString&)
 {
-    return false;
+    return {};
+}
+
+QString Document::recoveryFailureMarkerPath(const QString& record)
+{
+    return record + QStringLiteral(".failed");
 }
 
 void Document::removeRecoveryRecord()
 {
-    if (!m_recoveryRecordPath.isEmpty())
-        QFile::remove(m_recoveryRecordPath);
+    if (m_recoveryRecordPath.isEmpty())
+        return;
+    QFile::remove(m_recoveryRecordPath);
+    QFile::remove(recoveryFailureMarkerPath(m_recoveryRecordPath));
 }
 
 void Document::updateChangeCount(Change change)
@@ -249,8 +256,8 @@ void Document::startNextSave()
     if (job->operation == SaveOperation::Autosave && autosaveWritesFile() && fileChangedOnDisk()) {
         job->errorMessage =
             QStringLiteral("“%1” was changed by another program since it was opened or last saved here, so "
-                           "it was not written over. Your changes are kept; when you save, you choose "
-                           "whether to replace it.")
+                           "it was not written over. Your changes stay open here; when you save, you choose "
+                           "whether they replace that version or go under another name.")
                 .arg(QFileInfo(m_fileURL).fileName());
         job->finished = true;
         finishSave(job);
@@ -497,11 +504,15 @@ void Document::autosaveDocument(Completion completion)
         // One alert per run of failures, not one every few minutes.
         if (self && !succeeded && !self->m_autosaveFailureShown && !self->m_closing) {
             self->m_autosaveFailureShown = true;
+            // A file someone else changed was left alone: its message says what saving will ask.
+            const bool refused = self->autosaveWritesFile() && self->fileChangedOnDisk();
             self->presentError(
                 QStringLiteral("The changes to “%1” could not be saved automatically.")
                     .arg(self->displayName()),
-                errorMessage +
-                    QStringLiteral("\n\nYour changes are still open; save them under another name."));
+                refused
+                    ? errorMessage
+                    : errorMessage +
+                          QStringLiteral("\n\nYour changes are still open; save them under another name."));
         }
         if (completion)
             completion(succeeded, errorMessage);

@@ -89,9 +89,29 @@ public:
     // read as usual and then brought forward to what its record holds.
     QString recoveryRecordPath() const { return m_recoveryRecordPath; }
     void setRecoveryRecordPath(const QString& path) { m_recoveryRecordPath = path; }
-    // Restores the state a record holds over what was read, before the window is shown. False when
-    // nothing was restored, with the reason when there was a record that could not be used.
-    virtual bool readRecoveryRecord(const QString& path, QString* problem);
+    // What bringing a document forward to its record came to.
+    struct Recovery
+    {
+        enum class Outcome
+        {
+            Nothing,  // no record: nothing changed since the document was read
+            Restored, // the record's state is back, as of a moment before the process stopped
+            // Back as the record last held it (`complete`): later writes of the record failed, so the
+            // changes after that are lost (`reason`).
+            RestoredEarlier,
+            NotUsed,  // the record could not be used (`reason`): the document is as last saved
+            Declined, // the user chose to open the file as it is now, without the changes kept for it
+        };
+        Outcome outcome = Outcome::Nothing;
+        QString reason;
+        QDateTime complete;
+    };
+    // Restores the state a record holds over what was read, before the window is shown.
+    virtual Recovery readRecoveryRecord(const QString& path);
+    // An empty file beside a record says that writing it failed since it was last complete (made where
+    // a full disk still takes one, as it needs no space for contents). The record's own state is then
+    // older than the document's last changes.
+    static QString recoveryFailureMarkerPath(const QString& record);
     // The document closed: its record goes (after any write of it still under way).
     virtual void removeRecoveryRecord();
 

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLocale>
 #include <memory>
 
 namespace pf {
@@ -22,6 +23,8 @@ const QString recentDocumentsKey = QStringLiteral("RecentDocuments");
 const QString openDocumentsKey = QStringLiteral("OpenDocuments");
 // True from launch until the quit: still true at the next launch when the application was killed.
 const QString sessionRunningKey = QStringLiteral("SessionRunning");
+// An entry of the open documents whose file could not be found at a start: its record waits for it.
+const QString waitingKey = QStringLiteral("waiting");
 
 DocumentController*& sharedController()
 {
@@ -202,6 +205,10 @@ std::shared_ptr<Document> DocumentController::openDocumentWithContentsOfURL(cons
         return nullptr;
     }
     document->setFileModificationDate(document->modificationDateOfFile(absolute));
+    // Its latest changes waited for it since a start that could not find it: they come back now.
+    const std::optional<QVariantMap> waiting = takeWaitingEntry(absolute);
+    if (waiting)
+        recoverWaitingDocument(document, *waiting);
     addDocument(document);
     noteNewRecentDocumentURL(absolute);
     if (display)
@@ -469,6 +476,7 @@ void DocumentController::rememberOpenDocuments()
         }
         open.append(entry);
     }
+    open += m_waiting;
     // Written to disk at once (a crash must find it), but only when it changed: most saves leave it so.
     UserDefaults& defaults = UserDefaults::standard();
     if (defaults.value(openDocumentsKey).isValid() && defaults.arrayForKey(openDocumentsKey) == open)
@@ -482,23 +490,115 @@ bool DocumentController::previousSessionDidNotQuit() const
     return UserDefaults::standard().boolForKey(sessionRunningKey);
 }
 
+bool DocumentController::hasRecoveryRecord(const QString& record)
+{
+    if (record.isEmpty() || record.contains(u'/'))
+        return false;
+    const QString path = recoveryFolder() + u'/' + record;
+    return QFileInfo::exists(path) || QFileInfo::exists(Document::recoveryFailureMarkerPath(path));
+}
+
+void DocumentController::clearRecoveryFolder(const QVariantList& open)
+{
+    // Records of documents whose files could not be found are kept until they are back, with the
+    // crashed sessions' stroke histories ("cache-…") they name.
+    QStringList kept;
+    for (const QVariant& value : open) {
+        const QVariantMap entry = value.toMap();
+        const QString record = entry.value(QStringLiteral("recovery")).toString();
+        if (entry.value(waitingKey).toBool() && !record.isEmpty() && !record.contains(u'/'))
+            kept << record << QFileInfo(Document::recoveryFailureMarkerPath(record)).fileName();
+    }
+    const QString folder = recoveryFolder();
+    const QString area = FileSystem::applicationSupportDirectory();
+    QString error;
+    if (kept.isEmpty()) {
+        if (!FileSystem::removeRecursively(folder, area, &error))
+            warning(error);
+        return;
+    }
+    for (const QString& name :
+         QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (kept.contains(name) || name.startsWith(QLatin1String("cache-")))
+            continue;
+        if (!FileSystem::removeRecursively(folder + u'/' + name, folder, &error))
+            warning(error);
+    }
+}
+
+namespace {
+
+// When a record was last whole, as the user reads it: the time alone on the day it was made.
+QString recordTime(const QDateTime& when)
+{
+    if (!when.isValid())
+        return QStringLiteral("an earlier moment");
+    const QDateTime local = when.toLocalTime();
+    return local.date() == QDate::currentDate() ? QLocale().toString(local.time(), QLocale::ShortFormat)
+                                                : QLocale().toString(local, QLocale::ShortFormat);
+}
+
+} // namespace
+
+std::optional<QVariantMap> DocumentController::takeWaitingEntry(const QString& path)
+{
+    const QString wanted = canonical(path);
+    for (qsizetype i = 0; i < m_waiting.size(); ++i)
+        if (canonical(m_waiting[i].toMap().value(QStringLiteral("url")).toString()) == wanted)
+            return m_waiting.takeAt(i).toMap();
+    return std::nullopt;
+}
+
+void DocumentController::recoverWaitingDocument(const std::shared_ptr<Document>& document,
+                                                const QVariantMap& entry)
+{
+    document->setRecoveryRecordPath(recoveryFolder() + u'/' +
+                                    entry.value(QStringLiteral("recovery")).toString());
+    const Document::Recovery recovery = document->readRecoveryRecord(document->recoveryRecordPath());
+    using Outcome = Document::Recovery::Outcome;
+    if (entry.value(QStringLiteral("edited")).toBool() && recovery.outcome != Outcome::Declined &&
+        !document->isDocumentEdited())
+        document->updateChangeCount(Document::Change::Done);
+    const QString name = QFileInfo(document->fileURL()).fileName();
+    switch (recovery.outcome) {
+    case Outcome::Restored:
+        presentError(
+            QStringLiteral("Your work on “%1” was recovered.").arg(name),
+            QStringLiteral("It could not be found when the application started again after it had "
+                           "stopped unexpectedly. Its changes from a few seconds before it stopped are "
+                           "back, marked edited."));
+        break;
+    case Outcome::RestoredEarlier:
+        presentError(QStringLiteral("Some of your work on “%1” was recovered.").arg(name),
+                     QStringLiteral("It is back as it was at %1, marked edited; %2, so they are lost.")
+                         .arg(recordTime(recovery.complete), recovery.reason));
+        break;
+    case Outcome::NotUsed:
+        presentError(QStringLiteral("Your latest changes to “%1” could not be recovered.").arg(name),
+                     QStringLiteral("It is open as last saved: %1.").arg(recovery.reason));
+        break;
+    case Outcome::Nothing:
+    case Outcome::Declined:
+        break;
+    }
+}
+
 int DocumentController::reopenDocumentsOfLastSession()
 {
     UserDefaults& defaults = UserDefaults::standard();
     const QVariantList open = defaults.arrayForKey(openDocumentsKey);
     m_lastSessionInterrupted = defaults.boolForKey(sessionRunningKey);
     m_sessionEnded = false;
+    m_waiting.clear();
     defaults.setValue(sessionRunningKey, true);
     defaults.synchronize();
-    // After a quit every document's changes were written: the last session's records hold nothing more.
-    if (!m_lastSessionInterrupted) {
-        QString error;
-        if (!FileSystem::removeRecursively(recoveryFolder(), FileSystem::applicationSupportDirectory(),
-                                           &error))
-            warning(error);
-    }
-    QStringList upToDate, asSaved, failed;
+    // After a quit every open document's changes were written: their records hold nothing more.
+    if (!m_lastSessionInterrupted)
+        clearRecoveryFolder(open);
+    // What the alert tells, document by document.
+    QStringList upToDate, back, partly, asSaved, asTheFileIs, missing, failed;
     int reopened = 0;
+    bool waitedFor = false; // a document whose record waited for its file is open again
     m_reopening = true;
     for (const QVariant& value : open) {
         const QVariantMap entry = value.toMap();
@@ -508,11 +608,25 @@ int DocumentController::reopenDocumentsOfLastSession()
         const QString contents = !path.isEmpty() ? path : !autosave.isEmpty() ? autosave : source;
         if (contents.isEmpty())
             continue;
+        const QString record = entry.value(QStringLiteral("recovery")).toString();
+        // Not found at an earlier start: its record waits for it (after a quit too).
+        const bool waiting = entry.value(waitingKey).toBool();
+        const bool recovering = m_lastSessionInterrupted || waiting;
         QString error;
         const auto document = reopenDocument(path, contents, false, &error);
         if (!document) {
             warning(QStringLiteral("The document “%1” of the last session could not be opened again: %2")
                         .arg(contents, error));
+            // A photo on a card or a network drive not mounted yet: its latest changes are kept for when
+            // it is back, rather than dropped with its entry.
+            if (!path.isEmpty() && !QFileInfo::exists(path) && recovering && hasRecoveryRecord(record)) {
+                QVariantMap kept = entry;
+                kept.insert(waitingKey, true);
+                m_waiting.append(kept);
+                missing.append(QStringLiteral("“%1” (at %2)")
+                                   .arg(QFileInfo(path).fileName(), QDir::toNativeSeparators(path)));
+                continue;
+            }
             failed.append(
                 QStringLiteral("“%1” (%2)").arg(QFileInfo(path.isEmpty() ? source : path).fileName(), error));
             continue;
@@ -530,25 +644,46 @@ int DocumentController::reopenDocumentsOfLastSession()
             }
         }
         // The record keeps its name, so that a crash before it is written anew still finds it.
-        const QString record = entry.value(QStringLiteral("recovery")).toString();
         if (!record.isEmpty() && !record.contains(u'/'))
             document->setRecoveryRecordPath(recoveryFolder() + u'/' + record);
-        if (m_lastSessionInterrupted) {
-            QString problem;
-            if (record.isEmpty() || document->readRecoveryRecord(document->recoveryRecordPath(), &problem) ||
-                problem.isEmpty())
-                upToDate.append(QStringLiteral("“%1”").arg(document->displayName()));
-            else
-                asSaved.append(QStringLiteral("“%1” (%2)").arg(document->displayName(), problem));
+        using Outcome = Document::Recovery::Outcome;
+        Outcome outcome = Outcome::Nothing;
+        waitedFor = waitedFor || waiting;
+        if (recovering) {
+            const Document::Recovery recovery =
+                record.isEmpty() ? Document::Recovery{}
+                                 : document->readRecoveryRecord(document->recoveryRecordPath());
+            outcome = recovery.outcome;
+            const QString name = QStringLiteral("“%1”").arg(document->displayName());
+            switch (outcome) {
+            case Outcome::Nothing:
+            case Outcome::Restored:
+                (waiting ? back : upToDate).append(name);
+                break;
+            case Outcome::RestoredEarlier:
+                partly.append(QStringLiteral("%1 (as it was at %2; %3)")
+                                  .arg(name, recordTime(recovery.complete), recovery.reason));
+                break;
+            case Outcome::NotUsed:
+                asSaved.append(QStringLiteral("%1 (%2)").arg(name, recovery.reason));
+                break;
+            case Outcome::Declined:
+                asTheFileIs.append(name);
+                break;
+            }
         }
-        // Changes that were never saved into the document's own file are still changes to keep.
-        if (entry.value(QStringLiteral("edited")).toBool() && !document->isDocumentEdited())
+        // Changes that were never saved into the document's own file are still changes to keep; a file
+        // opened as it is, without them, holds none.
+        if (entry.value(QStringLiteral("edited")).toBool() && outcome != Outcome::Declined &&
+            !document->isDocumentEdited())
             document->updateChangeCount(Document::Change::Done);
         document->showWindows();
     }
     m_reopening = false;
     rememberOpenDocuments();
-    if ((m_lastSessionInterrupted && reopened > 0) || !failed.isEmpty()) {
+    const bool recovered = !upToDate.isEmpty() || !back.isEmpty() || !partly.isEmpty();
+    const bool lost = !partly.isEmpty() || !asSaved.isEmpty() || !failed.isEmpty();
+    if ((m_lastSessionInterrupted && reopened > 0) || waitedFor || !failed.isEmpty() || !missing.isEmpty()) {
         Alert alert;
         QStringList told;
         if (m_lastSessionInterrupted)
@@ -556,23 +691,44 @@ int DocumentController::reopenDocumentsOfLastSession()
         if (!upToDate.isEmpty())
             told << QStringLiteral("These are open again as they were a few seconds before it stopped: %1.")
                         .arg(upToDate.join(QStringLiteral(", ")));
+        if (!back.isEmpty())
+            told << QStringLiteral("These could not be found at an earlier start and are open again, as they "
+                                   "were a few seconds before the application stopped unexpectedly: %1.")
+                        .arg(back.join(QStringLiteral(", ")));
+        if (!partly.isEmpty())
+            told << QStringLiteral("These are open again with only part of their latest changes: %1.")
+                        .arg(partly.join(QStringLiteral(", ")));
         if (!asSaved.isEmpty())
             told << QStringLiteral("These are open again as last saved (by you, or automatically every few "
                                    "minutes); the changes after that could not be brought back: %1.")
                         .arg(asSaved.join(QStringLiteral(", ")));
+        if (!asTheFileIs.isEmpty())
+            told << QStringLiteral("These are open as their files are now, without the changes kept for "
+                                   "them, as you chose: %1.")
+                        .arg(asTheFileIs.join(QStringLiteral(", ")));
+        if (!missing.isEmpty())
+            told << QStringLiteral(
+                        "These cannot be found (perhaps on a disk that is not connected, or "
+                        "renamed or moved): %1. Their latest changes are kept: they come back when "
+                        "the files are there again, as you open them or at a later start.")
+                        .arg(missing.join(QStringLiteral(", ")));
         if (!failed.isEmpty())
             told << QStringLiteral("These could not be opened again: %1.")
                         .arg(failed.join(QStringLiteral(", ")));
         if (reopened > 0)
             told << QStringLiteral("Documents with changes not yet saved are marked edited.");
+        const bool all = recovered && !lost && missing.isEmpty() && asTheFileIs.isEmpty();
         alert.messageText =
-            !m_lastSessionInterrupted ? QStringLiteral("Some documents could not be opened again.")
-            : reopened == 0           ? QStringLiteral("Your work could not be recovered.")
-            : asSaved.isEmpty() && failed.isEmpty() ? QStringLiteral("Your work was recovered.")
-                                                    : QStringLiteral("Some of your work was recovered.");
+            !m_lastSessionInterrupted && !waitedFor
+                ? QStringLiteral("Some documents could not be opened again.")
+            : all                ? QStringLiteral("Your work was recovered.")
+            : recovered          ? QStringLiteral("Some of your work was recovered.")
+            : !missing.isEmpty() ? QStringLiteral("Some of your work cannot be recovered yet.")
+            : reopened == 0      ? QStringLiteral("Your work could not be recovered.")
+            : asSaved.isEmpty()  ? QStringLiteral("The documents of the last session are open again.")
+                                 : QStringLiteral("Some of your work was recovered.");
         alert.informativeText = told.join(u' ');
-        alert.style =
-            failed.isEmpty() && asSaved.isEmpty() ? Alert::Style::Informational : Alert::Style::Warning;
+        alert.style = lost || !missing.isEmpty() ? Alert::Style::Warning : Alert::Style::Informational;
         alert.addButton(QStringLiteral("OK"));
         alert.runModal();
     }

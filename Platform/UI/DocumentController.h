@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -57,8 +59,9 @@ public:
     void addDocument(const std::shared_ptr<Document>& document);
     virtual void removeDocument(Document* document);
 
-    // Opens the file, or focuses its window when it is open already. Null, with a reason, on failure
-    // (the caller decides whether to show it).
+    // Opens the file, or focuses its window when it is open already (a file whose recovered changes
+    // waited for it comes with them). Null, with a reason, on failure (the caller decides whether to
+    // show it).
     virtual std::shared_ptr<Document> openDocumentWithContentsOfURL(const QString& path, bool display,
                                                                     QString* errorMessage);
     virtual std::shared_ptr<Document> openUntitledDocumentAndDisplay(bool display, QString* errorMessage);
@@ -104,8 +107,10 @@ public:
     // the file they were made from). After a session that did not end with a quit, each document is
     // then brought forward to its recovery record, and one alert says truthfully what came back. The
     // list stays as it was until every document is back (a crash meanwhile loses none); entries that
-    // cannot be opened are dropped and named. Autosaves no list names are offered. Marks this session
-    // as running.
+    // cannot be opened are dropped and named, except a file that is not there (a card not in its
+    // reader) whose record holds changes: its entry and record wait for it, through quits, until it
+    // is back at a later start or opened. Autosaves no list names are offered. Marks this session as
+    // running.
     int reopenDocumentsOfLastSession();
     // Whether the last session ended without a quit, as the user defaults tell before
     // reopenDocumentsOfLastSession marks this one as running.
@@ -117,6 +122,15 @@ public:
 
 private:
     void rememberOpenDocuments();
+    // Whether the recovery folder holds the record named so (or its out-of-date mark).
+    static bool hasRecoveryRecord(const QString& record);
+    // After a quit: the records no document needs any more go; those of entries still waiting for
+    // their files stay, with the stroke histories they name.
+    static void clearRecoveryFolder(const QVariantList& open);
+    // The waiting entry of that file, taken out of the list; none when it has none.
+    std::optional<QVariantMap> takeWaitingEntry(const QString& path);
+    // Brings a document that waited for its file forward to its record, and says what came back.
+    void recoverWaitingDocument(const std::shared_ptr<Document>& document, const QVariantMap& entry);
     // Autosaved documents no open document owns (their session's list was lost): the user may open them.
     void offerUnlistedAutosaves();
     bool m_sessionEnded = false;
@@ -125,6 +139,9 @@ private:
 
     std::vector<DocumentType> m_types;
     std::vector<std::shared_ptr<Document>> m_documents;
+    // Entries of the last session whose files could not be found: written with the open documents
+    // until their files are back.
+    QVariantList m_waiting;
     double m_autosavingDelay = 0;
     std::shared_ptr<Timer> m_autosaveTimer;
 };

@@ -6,6 +6,11 @@
 // With --rounds the session goes on painting a stroke every 0.7 s and is killed at a random moment, N
 // times: every stroke finished at least 2 s before the kill must be back (a figure for the record).
 // The killed session runs as a second process of this program ("--crashing-session <sandbox>").
+// Then the same with a photo of the user's, killed the same way: the photo not there at the next start
+// (a card not in the reader) and back at the start after that, which brings its strokes back; the photo
+// changed by another program before the next start, answered each way; and the working area's disk
+// filling up while the user paints, on a small file system of the run's own (skipped, and said, where
+// none can be made).
 // Fails (non-zero) when a step does not have the effect it should.
 #include "Classes/Document/DocumentHandler.h"
 #include "Classes/Document/GMApplicationDelegate.h"
@@ -34,14 +39,20 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace {
 
@@ -121,21 +132,58 @@ double maskValue(const std::shared_ptr<PhotoToolChain>& chain)
     std::_Exit(step);
 }
 
-int crashingSession(const QString& sandbox, bool rounds)
+// What the killed session works on: a sample (painted on at random moments with `Rounds`), a photo of
+// the user's, or a sample on a disk that fills up after the stroke made after the autosave.
+enum class Session
+{
+    Sample,
+    Rounds,
+    Photo,
+    FullDisk,
+};
+
+// Fills the disk of `folder` until it takes nothing more.
+void fillDisk(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder + QStringLiteral("/filler")).constData(),
+                          O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        giveUp(7, "the disk could not be filled");
+    for (const size_t chunk : {size_t(1) << 16, size_t(512), size_t(1)}) {
+        const std::vector<char> bytes(chunk, 'x');
+        while (::write(fd, bytes.data(), chunk) > 0) {
+        }
+    }
+    ::close(fd);
+}
+
+int crashingSession(const QString& sandbox, Session session, const QString& photo)
 {
     useSandbox(sandbox);
     GalleryShots::registerEditorClasses();
+    // Every alert this session shows is noted (and answered with its first button), for the next start
+    // to look at.
+    pf::Alert::setResponder([sandbox](const pf::Alert& alert) {
+        QFile told(sandbox + QStringLiteral("/alerts"));
+        told.open(QIODevice::WriteOnly | QIODevice::Append);
+        told.write((alert.messageText + u'\n').toUtf8());
+        return pf::Alert::firstButtonReturn;
+    });
     GMApplicationDelegate delegate;
     if (!delegate.claimSingleInstance({}))
         giveUp(2, "another instance holds the working area");
     DocumentHandler& handler = delegate.documentHandler();
     delegate.applicationDidFinishLaunching({});
-    auto document = handler.openSample(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+    QString error;
+    auto document = session == Session::Photo
+                        ? handler.openDocumentWithContentsOfURL(photo, true, &error)
+                        : handler.openSample(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
     if (!document || !GalleryShots::waitFor([&] { return chainOf(document) != nullptr; }, 60000))
-        giveUp(3, "the sample did not open");
+        giveUp(3, "the sample or photo did not open");
     auto chain = chainOf(document);
     // Named as a document converted from an older file is: the name must come back with it.
-    document->setDraftName(sandbox + QStringLiteral("/Painted (converted).glimora"));
+    if (session != Session::Photo)
+        document->setDraftName(sandbox + QStringLiteral("/Painted (converted).glimora"));
     const QStringList effects = GMBlueprintCatalog::sharedInstance().effectBlueprintNames();
     if (effects.isEmpty())
         giveUp(4, "no effect is known");
@@ -146,15 +194,29 @@ int crashingSession(const QString& sandbox, bool rounds)
     GalleryShots::settle(300);
     handler.autosaveAllDocuments();
     if (!GalleryShots::waitFor(
-            [&] { return !document->autosavedContentsFileURL().isEmpty() && !document->isSaving(); }, 60000))
+            [&] {
+                return (session == Session::Photo || !document->autosavedContentsFileURL().isEmpty()) &&
+                       !document->hasUnautosavedChanges() && !document->isSaving();
+            },
+            60000))
         giveUp(5, "the autosave did not finish");
     chain->brushPathImageAtIndex(1)->addContentContainer(strokeOver(chain->originalImageSize(), laterValue));
     // A stroke finished two seconds before the kill is the promise.
     GalleryShots::settle(2000);
+    if (session == Session::FullDisk) {
+        // The disk fills up (another program's download, say) and the user paints on.
+        fillDisk(sandbox + QStringLiteral("/app"));
+        for (int k = 0; k < 2; ++k) {
+            chain->brushPathImageAtIndex(1)->addContentContainer(
+                strokeOver(chain->originalImageSize(), roundValue(k)));
+            GalleryShots::settle(1000);
+        }
+        GalleryShots::settle(1500);
+    }
     QFile ready(sandbox + QStringLiteral("/ready"));
     ready.open(QIODevice::WriteOnly);
     ready.close();
-    if (rounds) {
+    if (session == Session::Rounds) {
         // A stroke every 0.7 s, each noted with the moment it was finished, until killed.
         QFile log(sandbox + QStringLiteral("/strokes"));
         log.open(QIODevice::WriteOnly | QIODevice::Append);
@@ -184,35 +246,48 @@ double promisedValue(const QString& sandbox, qint64 killed, qint64 margin)
     return value;
 }
 
-// The alerts the second start showed, each shot and answered with its first button while
-// `answeringAlerts` holds.
-QStringList shownAlerts;
+// The alerts the second start showed (their message, and their informative text in `shownDetails`),
+// each shot and answered while `answeringAlerts` holds: with the button `buttonFor` picks by the
+// message, the first by default.
+QStringList shownAlerts, shownDetails;
 bool answeringAlerts = false;
+std::function<int(const QString&)> buttonFor;
+int answeringStart = 0; // which start answers: a loop of an earlier one stops
 
-void answerAlert()
+void answerAlert(int start)
 {
-    if (!answeringAlerts)
+    if (!answeringAlerts || start != answeringStart)
         return;
+    const auto again = [start] { QTimer::singleShot(200, [start] { answerAlert(start); }); };
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box) {
-        QTimer::singleShot(200, answerAlert);
-        return;
-    }
+    if (!box)
+        return again();
     shownAlerts << box->text();
+    shownDetails << box->informativeText();
     shoot(box, QStringLiteral("recovery-alert"));
-    if (!box->buttons().isEmpty())
-        box->buttons().first()->click();
-    QTimer::singleShot(200, answerAlert);
+    const int button = buttonFor ? buttonFor(box->text()) : 0;
+    if (button < box->buttons().size())
+        box->buttons()[button]->click();
+    again();
 }
 
-// One life: painted, killed, started again. `rounds`: killed at a random moment while it paints on.
-void run(const QString& sandbox, bool rounds = false)
+// Starts answering the real alerts of a start, as the user does.
+void answerAlerts(std::function<int(const QString&)> choose = {})
 {
-    ChildProcess crashing;
-    const QStringList arguments =
-        rounds ? QStringList{QStringLiteral("--crashing-session"), sandbox, QStringLiteral("--rounds")}
-               : QStringList{QStringLiteral("--crashing-session"), sandbox};
-    check(crashing.start(QCoreApplication::applicationFilePath(), arguments),
+    shownAlerts.clear();
+    shownDetails.clear();
+    buttonFor = std::move(choose);
+    pf::Alert::setResponder({});
+    answeringAlerts = true;
+    QTimer::singleShot(500, [start = ++answeringStart] { answerAlert(start); });
+}
+
+// Starts the session that is killed (`arguments` say what it works on) and waits until it is ready to
+// die; whether it got there.
+bool startCrashingSession(ChildProcess& crashing, const QString& sandbox, const QStringList& arguments)
+{
+    check(crashing.start(QCoreApplication::applicationFilePath(),
+                         QStringList{QStringLiteral("--crashing-session"), sandbox} + arguments),
           QStringLiteral("the first session starts"));
     const bool ready = GalleryShots::waitFor(
         [&] { return QFile::exists(sandbox + QStringLiteral("/ready")) || !crashing.isRunning(); }, 90000);
@@ -220,13 +295,50 @@ void run(const QString& sandbox, bool rounds = false)
           QStringLiteral("the first session painted, autosaved and painted again (exit %1: %2)")
               .arg(crashing.exitCode())
               .arg(QString::fromLocal8Bit(crashing.errors().right(2000))));
-    if (rounds)
+    return ready && crashing.isRunning();
+}
+
+// A start of the application in the sandbox of a killed session, as `delegate` makes it; its one
+// document once its layers are in (null when none opened).
+std::shared_ptr<pf::Document> startAgain(GMApplicationDelegate& delegate, const QString& sandbox)
+{
+    useSandbox(sandbox);
+    check(delegate.claimSingleInstance({}), QStringLiteral("the next start runs in the killed one's place"));
+    DocumentHandler& handler = delegate.documentHandler();
+    delegate.applicationDidFinishLaunching({});
+    if (handler.documents().size() != 1)
+        return nullptr;
+    auto document = handler.documents().front();
+    auto gm = std::dynamic_pointer_cast<GMDocument>(document);
+    check(GalleryShots::waitFor([&] { return gm && gm->pendingLayerCount() == 0 && chainOf(document); }),
+          QStringLiteral("its layers come in"));
+    GalleryShots::settle(500);
+    answeringAlerts = false;
+    return document;
+}
+
+// Closes what a start opened without keeping anything (an edited photo: Don't Save; an untitled
+// document: Delete).
+void closeAll(DocumentHandler& handler)
+{
+    pf::Alert::setResponder([](const pf::Alert&) { return pf::Alert::firstButtonReturn + 2; });
+    for (const auto& open : std::vector(handler.documents()))
+        open->close();
+    pf::Alert::setResponder({});
+}
+
+// One life: painted, killed, started again. `rounds`: killed at a random moment while it paints on.
+void run(const QString& sandbox, bool rounds = false)
+{
+    ChildProcess crashing;
+    const bool started = startCrashingSession(
+        crashing, sandbox, rounds ? QStringList{QStringLiteral("--rounds")} : QStringList());
+    if (rounds && started)
         GalleryShots::settle(int(QRandomGenerator::global()->bounded(1000, 9000)));
     const qint64 killed = QDateTime::currentMSecsSinceEpoch();
     crashing.kill();
     const double promised = promisedValue(sandbox, killed, 2000);
 
-    useSandbox(sandbox);
     QStringList alerts;
     if (rounds) {
         pf::Alert::setResponder([&](const pf::Alert& alert) {
@@ -235,23 +347,14 @@ void run(const QString& sandbox, bool rounds = false)
         });
     } else {
         // The real alert, as the user sees it: shot, then its first button clicked.
-        pf::Alert::setResponder({});
-        answeringAlerts = true;
-        QTimer::singleShot(500, answerAlert);
+        answerAlerts();
     }
     GMApplicationDelegate delegate;
-    check(delegate.claimSingleInstance({}),
-          QStringLiteral("the second start runs in the killed one's place"));
     DocumentHandler& handler = delegate.documentHandler();
-    delegate.applicationDidFinishLaunching({});
-    check(handler.documents().size() == 1, QStringLiteral("the document of the killed session opens again"));
-    if (handler.documents().empty())
+    const auto document = startAgain(delegate, sandbox);
+    check(document != nullptr, QStringLiteral("the document of the killed session opens again"));
+    if (!document)
         return;
-    auto document = handler.documents().front();
-    auto gm = std::dynamic_pointer_cast<GMDocument>(document);
-    check(GalleryShots::waitFor([&] { return gm && gm->pendingLayerCount() == 0 && chainOf(document); }),
-          QStringLiteral("its layers come in"));
-    GalleryShots::settle(500);
     const auto chain = chainOf(document);
     check(chain && chain->numberOfTools() == 2, QStringLiteral("it has its painted layer"));
     const double value = maskValue(chain);
@@ -265,7 +368,6 @@ void run(const QString& sandbox, bool rounds = false)
     check(document->displayName() == QLatin1String("Painted (converted)"),
           QStringLiteral("it keeps its name (%1)").arg(document->displayName()));
     check(document->isDocumentEdited(), QStringLiteral("it is marked edited"));
-    answeringAlerts = false;
     alerts += shownAlerts;
     check(alerts.contains(QStringLiteral("Your work was recovered.")), QStringLiteral("the user is told"));
     check(!handler.welcomeWindow() || !handler.welcomeWindow()->window()->isVisible(),
@@ -273,28 +375,250 @@ void run(const QString& sandbox, bool rounds = false)
     if (document->window() && !rounds)
         shoot(document->window(), QStringLiteral("recovered-document"));
     // Closing it for good (an untitled document: deleted): the next round starts from nothing.
-    pf::Alert::setResponder([](const pf::Alert&) { return pf::Alert::firstButtonReturn + 2; });
+    closeAll(handler);
+}
+
+// Quits as the Quit command does, writing every document and remembering the open ones.
+void quit(GMApplicationDelegate& delegate)
+{
+    DocumentHandler& handler = delegate.documentHandler();
+    bool decided = false, quitting = false;
+    handler.reviewUnsavedDocumentsAndQuit([&](bool answer) {
+        decided = true;
+        quitting = answer;
+    });
+    check(GalleryShots::waitFor([&] { return decided; }, 60000) && quitting, QStringLiteral("it quits"));
+    handler.prepareToQuit();
     for (const auto& open : std::vector(handler.documents()))
         open->close();
-    pf::Alert::setResponder({});
+    delegate.applicationWillTerminate();
+}
+
+// A photo of the user's, 512 x 512, in a folder of its own (a memory card, say).
+QString writePhoto(const QString& sandbox)
+{
+    QDir().mkpath(sandbox + QStringLiteral("/card"));
+    const QString photo = sandbox + QStringLiteral("/card/photo.jpg");
+    check(QImage(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png")).save(photo, "JPEG", 92),
+          QStringLiteral("the photo is written"));
+    return photo;
+}
+
+// The photo's card is out of the reader at the next start: nothing opens, the user is told that its work
+// waits for it, and the list and the record keep it, through a quit. With the card back, the start after
+// that brings the stroke made after the autosave back.
+void photoAwayAtTheRestart(const QString& sandbox)
+{
+    const QString photo = writePhoto(sandbox);
+    {
+        ChildProcess crashing;
+        startCrashingSession(crashing, sandbox, {QStringLiteral("--photo"), photo});
+        crashing.kill();
+    }
+    const QString card = sandbox + QStringLiteral("/card");
+    check(QDir().rename(card, card + QStringLiteral("-out")), QStringLiteral("the card is taken out"));
+    {
+        answerAlerts();
+        GMApplicationDelegate delegate;
+        const auto document = startAgain(delegate, sandbox);
+        check(!document && delegate.documentHandler().documents().empty(),
+              QStringLiteral("without its photo, nothing opens"));
+        check(shownAlerts.contains(QStringLiteral("Some of your work cannot be recovered yet.")) &&
+                  shownDetails.join(u' ').contains(QStringLiteral("These cannot be found")),
+              QStringLiteral("the user is told that the work waits for the photo (%1)")
+                  .arg(shownDetails.join(u' ')));
+        quit(delegate);
+    }
+    const QVariantList open = pf::UserDefaults::standard().arrayForKey(QStringLiteral("OpenDocuments"));
+    const QString record = open.value(0).toMap().value(QStringLiteral("recovery")).toString();
+    check(open.size() == 1 && open[0].toMap().value(QStringLiteral("url")).toString() == photo &&
+              QFile::exists(sandbox + QStringLiteral("/app/recovery/") + record),
+          QStringLiteral("after a quit, the list still names the photo and its record is kept"));
+    check(QDir().rename(card + QStringLiteral("-out"), card), QStringLiteral("the card is back"));
+    answerAlerts();
+    GMApplicationDelegate delegate;
+    const auto document = startAgain(delegate, sandbox);
+    check(document && document->fileURL() == photo, QStringLiteral("the photo opens again"));
+    if (!document)
+        return;
+    const auto chain = chainOf(document);
+    check(chain && chain->numberOfTools() == 2 && std::abs(maskValue(chain) - laterValue) < 0.005,
+          QStringLiteral("with the stroke made after its autosave (mask %1)").arg(maskValue(chain)));
+    check(document->isDocumentEdited(), QStringLiteral("marked edited"));
+    check(shownAlerts.contains(QStringLiteral("Your work was recovered.")) &&
+              shownDetails.join(u' ').contains(QStringLiteral("could not be found at an earlier start")),
+          QStringLiteral("the user is told that it is back (%1)").arg(shownAlerts.join(u' ')));
+    if (document->window())
+        shoot(document->window(), QStringLiteral("photo-back"));
+    closeAll(delegate.documentHandler());
+}
+
+// Another program changes the photo (to 400 x 300) between the kill and the next start, which asks which
+// to open: the kept edits bring the photo as it was with every stroke; the file as it is opens without
+// them, and without the record's strokes too.
+void photoChangedBeforeTheRestart(const QString& sandbox, bool keptEdits)
+{
+    const QString photo = writePhoto(sandbox);
+    {
+        ChildProcess crashing;
+        startCrashingSession(crashing, sandbox, {QStringLiteral("--photo"), photo});
+        crashing.kill();
+    }
+    QImage changed(400, 300, QImage::Format_RGB32);
+    changed.fill(QColor(200, 180, 160));
+    check(changed.save(photo, "JPEG", 92), QStringLiteral("another program changes the photo"));
+    const int answer = keptEdits ? 0 : 1;
+    answerAlerts([answer](const QString& text) {
+        return text.contains(QStringLiteral("was changed by another program")) ? answer : 0;
+    });
+    GMApplicationDelegate delegate;
+    const auto document = startAgain(delegate, sandbox);
+    check(shownAlerts.filter(QStringLiteral("was changed by another program")).size() == 1,
+          QStringLiteral("the user is asked which to open"));
+    check(document != nullptr, QStringLiteral("the photo opens"));
+    if (!document)
+        return;
+    const auto chain = chainOf(document);
+    const pf::Size size = chain ? chain->originalImageSize() : pf::Size();
+    if (keptEdits) {
+        check(size.width == 512 && size.height == 512 && chain->numberOfTools() == 2 &&
+                  std::abs(maskValue(chain) - laterValue) < 0.005,
+              QStringLiteral("the kept edits: the photo as it was, with the stroke made after the autosave "
+                             "(%1 x %2, mask %3)")
+                  .arg(size.width)
+                  .arg(size.height)
+                  .arg(maskValue(chain)));
+        check(document->isDocumentEdited(), QStringLiteral("marked edited"));
+        check(shownAlerts.contains(QStringLiteral("Your work was recovered.")),
+              QStringLiteral("the user is told that the work is back (%1)").arg(shownAlerts.join(u' ')));
+    } else {
+        check(size.width == 400 && size.height == 300 && chain->numberOfTools() == 1,
+              QStringLiteral("the file as it is: no layer of the kept edits nor of the record (%1 x %2, %3 "
+                             "layers)")
+                  .arg(size.width)
+                  .arg(size.height)
+                  .arg(chain ? chain->numberOfTools() - 1 : -1));
+        check(!document->isDocumentEdited(), QStringLiteral("not marked edited: it is the file"));
+        check(!shownAlerts.contains(QStringLiteral("Your work was recovered.")) &&
+                  shownDetails.join(u' ').contains(QStringLiteral("as you chose")),
+              QStringLiteral("the user is told it opened as chosen (%1)").arg(shownDetails.join(u' ')));
+    }
+    if (document->window())
+        shoot(document->window(), keptEdits ? QStringLiteral("changed-photo-kept-edits")
+                                            : QStringLiteral("changed-photo-as-it-is"));
+    closeAll(delegate.documentHandler());
+}
+
+// A mount namespace of the run's own, where it may mount a small file system: entered before any
+// thread starts (a user namespace needs that), so the sessions it starts share it. False where the
+// system allows none.
+bool ownMountNamespace()
+{
+    if (::geteuid() == 0)
+        return ::unshare(CLONE_NEWNS) == 0 &&
+               ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    const uid_t uid = ::getuid();
+    const gid_t gid = ::getgid();
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+        return false;
+    const auto write = [](const char* path, const QByteArray& text) {
+        QFile file(QString::fromLatin1(path));
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    };
+    return write("/proc/self/setgroups", "deny") &&
+           write("/proc/self/uid_map", "0 " + QByteArray::number(uid) + " 1") &&
+           write("/proc/self/gid_map", "0 " + QByteArray::number(gid) + " 1");
+}
+
+// The working area on a 32 MB file system that fills up while the user paints: the user is told once,
+// as it happens, that the work is not kept for recovery; after the kill the document comes back as it
+// was before the disk filled, and the alert says that later changes were lost instead of claiming all.
+void diskFullWhilePainting(const QString& sandbox, bool canMount)
+{
+    const QString area = sandbox + QStringLiteral("/app");
+    QDir().mkpath(area);
+    if (!canMount || ::mount("tmpfs", QFile::encodeName(area).constData(), "tmpfs", 0, "size=32m") != 0) {
+        std::printf(
+            "skipped: the full disk needs a small file system of its own, which cannot be made here\n");
+        return;
+    }
+    {
+        ChildProcess crashing;
+        startCrashingSession(crashing, sandbox, {QStringLiteral("--full-disk")});
+        crashing.kill();
+    }
+    QFile told(sandbox + QStringLiteral("/alerts"));
+    told.open(QIODevice::ReadOnly);
+    const QStringList whilePainting = QString::fromUtf8(told.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    check(whilePainting.count(
+              QStringLiteral("Your changes are not being kept for recovery: the disk is full.")) == 1,
+          QStringLiteral("while painting, the user is told once that the disk is full (%1)")
+              .arg(whilePainting.join(QStringLiteral(" | "))));
+    QFile::remove(area + QStringLiteral("/filler")); // space again, as after the user freed some
+    answerAlerts();
+    {
+        GMApplicationDelegate delegate;
+        const auto document = startAgain(delegate, sandbox);
+        const auto chain = chainOf(document);
+        check(chain && chain->numberOfTools() == 2 && std::abs(maskValue(chain) - laterValue) < 0.005,
+              QStringLiteral("the document is back as it was before the disk filled (mask %1)")
+                  .arg(maskValue(chain)));
+        check(document && document->isDocumentEdited(), QStringLiteral("marked edited"));
+        check(shownAlerts.contains(QStringLiteral("Some of your work was recovered.")) &&
+                  shownDetails.join(u' ').contains(QStringLiteral("could not be written to disk")),
+              QStringLiteral("the alert says that the latest changes were lost (%1: %2)")
+                  .arg(shownAlerts.join(u' '), shownDetails.join(u' ')));
+        closeAll(delegate.documentHandler());
+    }
+    OVBrushPathImage::waitForPendingWrites();
+    GMDocumentPackage::documentQueue().waitUntilEmpty();
+    GMDocument::waitForRecoveryRecords();
+    ::umount2(QFile::encodeName(area).constData(), MNT_DETACH);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    const bool child = argc > 2 && QByteArray(argv[1]) == "--crashing-session";
+    const int rounds =
+        !child && argc > 3 && QByteArray(argv[2]) == "--rounds" ? std::max(1, atoi(argv[3])) : 0;
+    const bool canMount = !child && rounds == 0 && ownMountNamespace();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-crash-recovery"));
     QApplication::setQuitOnLastWindowClosed(false);
-    if (argc > 2 && QByteArray(argv[1]) == "--crashing-session")
-        return crashingSession(QString::fromLocal8Bit(argv[2]),
-                               argc > 3 && QByteArray(argv[3]) == "--rounds");
+    if (child) {
+        const QByteArray mode = argc > 3 ? QByteArray(argv[3]) : QByteArray();
+        const Session session = mode == "--rounds"      ? Session::Rounds
+                                : mode == "--photo"     ? Session::Photo
+                                : mode == "--full-disk" ? Session::FullDisk
+                                                        : Session::Sample;
+        return crashingSession(QString::fromLocal8Bit(argv[2]), session,
+                               argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString());
+    }
     GalleryShots::useOutputFolder(argc, argv, QDir::currentPath());
-    const int rounds = argc > 3 && QByteArray(argv[2]) == "--rounds" ? std::max(1, atoi(argv[3])) : 0;
     GalleryShots::registerEditorClasses();
     if (rounds == 0) {
-        QTemporaryDir sandbox;
-        run(sandbox.path());
+        {
+            QTemporaryDir sandbox;
+            run(sandbox.path());
+        }
+        std::printf("a photo away at the restart\n");
+        {
+            QTemporaryDir sandbox;
+            photoAwayAtTheRestart(sandbox.path());
+        }
+        for (const bool keptEdits : {true, false}) {
+            std::printf("a photo changed before the restart, opened %s\n",
+                        keptEdits ? "with its kept edits" : "as it is");
+            QTemporaryDir sandbox;
+            photoChangedBeforeTheRestart(sandbox.path(), keptEdits);
+        }
+        std::printf("the disk full while painting\n");
+        {
+            QTemporaryDir sandbox;
+            diskFullWhilePainting(sandbox.path(), canMount);
+        }
     }
     for (int round = 0; round < rounds; ++round) {
         std::printf("round %d of %d\n", round + 1, rounds);

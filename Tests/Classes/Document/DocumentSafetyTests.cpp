@@ -8,6 +8,7 @@
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/Log.h"
+#include "Platform/Foundation/PropertyList.h"
 #include "Platform/Image/ImageFile.h"
 
 #include <QDir>
@@ -125,6 +126,16 @@ protected:
             chain->brushPathImageAtIndex(i)->addContentContainer(noiseMask(size, quint32(i)));
         QCoreApplication::processEvents();
         return opened;
+    }
+
+    // That document saved as the package `name` in the test's folder, and closed; its path.
+    QString paintedPackage(const QString& name)
+    {
+        Opened opened = painted();
+        const QString package = m_dir.filePath(name);
+        EXPECT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
+        opened.document->close();
+        return package;
     }
 };
 
@@ -300,6 +311,54 @@ TEST_F(DocumentSafety, DamagedPackagesAreRefusedOrNameTheirDamagedLayers)
     EXPECT_GT(named, 0);
 }
 
+// A mask whose size is not its photo's (a description claiming 60000 x 60000 over 64 x 48, a layer
+// folder that is a link to an unrelated folder) is named as damaged and kept aside as it is: the layer
+// gets an empty mask of the photo's size, which takes the user's strokes and saves them.
+TEST_F(DocumentSafety, AMaskOfAnotherSizeThanItsPhotoIsKeptAsideAndTheLayerGetsAnEmptyOne)
+{
+    const QString base = paintedPackage("base.glimora");
+    const QString unrelated = m_dir.filePath("unrelated");
+    QDir().mkpath(unrelated);
+    ASSERT_TRUE(pf::FileSystem::writeFileAtomically(unrelated + "/notes.txt", "mine"));
+    struct Case
+    {
+        const char* what;
+        std::function<void(const QString& package)> damage;
+    };
+    const Case cases[] = {
+        {"a description claiming 60000 x 60000",
+         [](const QString& package) {
+             const auto claim = pf::PropertyList::toData(QVariantMap{{"width", 60000.0}, {"height", 60000.0}},
+                                                         pf::PropertyList::Format::Xml, nullptr);
+             ASSERT_TRUE(pf::FileSystem::writeFileAtomically(package + "/layer_1/content", *claim));
+         }},
+        {"a link to an unrelated folder",
+         [&](const QString& package) {
+             QDir(package + "/layer_1").removeRecursively();
+             ASSERT_TRUE(QFile::link(unrelated, package + "/layer_1"));
+         }},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString package = m_dir.filePath(QStringLiteral("case-%1.glimora").arg(++number));
+        copyTree(base, package);
+        c.damage(package);
+        m_alerts.clear();
+        Opened damaged = open(m_documents, package);
+        ASSERT_TRUE(damaged.document) << damaged.error.toStdString();
+        EXPECT_EQ(m_alerts.filter("(layer 1)").size(), 1) << m_alerts.join('\n').toStdString();
+        const auto chain = damaged.chain();
+        const pf::Size size = chain->originalImageSize();
+        ASSERT_EQ(chain->brushPathImageAtIndex(1)->size(), size);
+        chain->brushPathImageAtIndex(1)->addContentContainer(noiseMask(size, 7));
+        const SaveResult saved = save(*damaged.document, package, GMDocumentPackage::typeName, Op::Save);
+        ASSERT_TRUE(saved.succeeded) << saved.error.toStdString();
+        EXPECT_EQ(layersOf(open(m_documents, package).chain())[0].mask, expectedPixels(size, 7));
+        EXPECT_EQ(tree(unrelated).keys(), QStringList{"/notes.txt"}) << "nothing written where the link led";
+    }
+}
+
 // A package whose lossless original ("image.png") does not decode opens from its JPEG with a message
 // naming the damage, and every save carries the damaged file as it is: never a silent fall back to the
 // lossy copy that the next save would make the only one.
@@ -416,10 +475,7 @@ TEST_F(DocumentSafety, FilesTheUserPutIntoAPackageAreCarriedByEverySave)
 // the saves carry a copy of that mask's files, and the rest of the document saves.
 TEST_F(DocumentSafety, ALayerLinkedToADamagedFolderElsewhereLetsTheDocumentSave)
 {
-    Opened opened = painted();
-    const QString package = m_dir.filePath("linked.glimora");
-    ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::SaveAs).succeeded);
-    opened.document->close();
+    const QString package = paintedPackage("linked.glimora");
     const QString outside = m_dir.filePath("outside-mask");
     copyTree(package + "/layer_2", outside);
     QFile::resize(outside + "/imageContainer/image.png", 40); // damaged

@@ -402,6 +402,19 @@ TEST_F(Documents, AFileChangedOnDiskIsNeverWrittenOverUnasked)
         }
         EXPECT_EQ(onDisk(), theirs) << "an autosave never writes over it";
         EXPECT_TRUE(m_alerts.isEmpty());
+        if (package) {
+            // The timer's autosave says so once, with one piece of advice: what saving will ask.
+            m_alertsWithDetail = true;
+            bool done = false;
+            opened.document->autosaveDocument([&](bool, const QString&) { done = true; });
+            ASSERT_TRUE(spinUntil([&] { return done; }));
+            ASSERT_EQ(m_alerts.size(), 1);
+            EXPECT_TRUE(m_alerts[0].contains("when you save, you choose") &&
+                        !m_alerts[0].contains("save them under another name"))
+                << m_alerts[0].toStdString();
+            m_alerts.clear();
+            m_alertsWithDetail = false;
+        }
         if (!package) {
             // The kept edits still know the file as this document read it: opening asks which to take.
             m_answer = 1;

@@ -1,7 +1,9 @@
 #include "Classes/Document/DocumentHandler.h"
 #include "Classes/Document/GMApplicationDelegate.h"
+#include "Classes/ToolObjects/GMFileUtilities.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Tests/ChildProcess.h"
 
@@ -15,6 +17,18 @@
 using namespace doctest;
 
 namespace {
+
+std::shared_ptr<PhotoToolChain> chainOf(const std::shared_ptr<pf::Document>& document)
+{
+    auto gm = std::dynamic_pointer_cast<GMDocument>(document);
+    return gm && gm->windowController() ? gm->windowController()->toolChain() : nullptr;
+}
+
+void stroke(const std::shared_ptr<PhotoToolChain>& chain, int index, double value)
+{
+    chain->brushPathImageAtIndex(index)->addContentContainer(
+        paintedMask(chain->originalImageSize(), value, pf::Color(0, 0, 0, 0)));
+}
 
 // User defaults of the test's own too (given back afterwards), and 64 x 48 photos.
 class Recovery : public WorkingAreaTest
@@ -36,21 +50,30 @@ protected:
         pf::UserDefaults::standard().setFileForTesting(m_previousDefaults);
     }
 
+    // A session that "dies" with `path` open, a layer painted over it and its record written: its list
+    // of open documents says so, and nothing is closed. The record's path.
+    QString crashedSessionWith(const QString& path)
+    {
+        TestController session;
+        QString error;
+        const auto document = session.openDocumentWithContentsOfURL(path, true, &error);
+        EXPECT_TRUE(document) << error.toStdString();
+        if (!document || !spinUntil([&] { return chainOf(document) != nullptr; }))
+            return {};
+        chainOf(document)->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);
+        chainOf(document)->brushPathImageAtIndex(1)->addContentContainer(
+            paintedMask(chainOf(document)->originalImageSize(), 0.7, pf::Color(0, 0, 0, 0)));
+        const QString record = document->recoveryRecordPath();
+        EXPECT_TRUE(spinUntil([&] { return QFileInfo::exists(record); }));
+        GMDocument::waitForRecoveryRecords();
+        pf::UserDefaults::standard().setBool("SessionRunning", true);
+        pf::UserDefaults::standard().synchronize();
+        return record;
+    }
+
     TestController m_documents;
     QString m_previousDefaults;
 };
-
-std::shared_ptr<PhotoToolChain> chainOf(const std::shared_ptr<pf::Document>& document)
-{
-    auto gm = std::dynamic_pointer_cast<GMDocument>(document);
-    return gm && gm->windowController() ? gm->windowController()->toolChain() : nullptr;
-}
-
-void stroke(const std::shared_ptr<PhotoToolChain>& chain, int index, double value)
-{
-    chain->brushPathImageAtIndex(index)->addContentContainer(
-        paintedMask(chain->originalImageSize(), value, pf::Color(0, 0, 0, 0)));
-}
 
 // A document that "dies" at its first file access: the user defaults as they are on disk then are what
 // a process killed at that moment leaves.
@@ -300,4 +323,160 @@ TEST_F(Recovery, AKillWhileDocumentsReopenLosesNone)
     ASSERT_EQ(next.documents().size(), 4u);
     EXPECT_TRUE(std::any_of(next.documents().begin(), next.documents().end(),
                             [&](const auto& d) { return d->autosavedContentsFileURL() == orphan; }));
+}
+
+// A record is brought back only over the picture its masks were made for, and reads and writes nothing
+// outside the working area: a record naming a folder elsewhere, claiming absurd masks, or made for a
+// picture another program has since changed to another size leaves the photo as last saved, says
+// why, and writes nothing where it points.
+TEST_F(Recovery, ARecordIsUsedOnlyOverItsOwnPictureAndInsideTheWorkingArea)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<void(QVariantMap& mask, const QString& photo)> change;
+        const char* reason;
+    };
+    const QString outside = m_dir.filePath("outside");
+    const Case cases[] = {
+        {"a folder outside the working area",
+         [&](QVariantMap& mask, const QString&) { mask["folder"] = outside; },
+         "outside the application's working folder"},
+        {"masks of 1e9 x 1e9",
+         [](QVariantMap& mask, const QString&) {
+             mask["width"] = 1e9;
+             mask["height"] = 1e9;
+         },
+         "is damaged"},
+        {"the photo changed to another size",
+         [](QVariantMap&, const QString& photo) {
+             QImage changed(80, 60, QImage::Format_RGB32);
+             changed.fill(Qt::darkGreen);
+             changed.save(photo, "JPEG");
+         },
+         "made for a picture of 64 x 48 pixels, and the picture is now 80 x 60 pixels"},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir().mkpath(outside);
+        ++number;
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(
+            m_dir.filePath(QStringLiteral("app-%1").arg(number)));
+        pf::UserDefaults::standard().setFileForTesting(
+            m_dir.filePath(QStringLiteral("case-%1.conf").arg(number)));
+        const QString path = photo(QStringLiteral("photo-%1.jpg").arg(number));
+        const QString recordPath = crashedSessionWith(path);
+        ASSERT_FALSE(recordPath.isEmpty());
+        QVariantMap record = pf::PropertyList::fromFile(recordPath, nullptr)->toMap();
+        QVariantList masks = record["masks"].toList();
+        ASSERT_EQ(masks.size(), 1);
+        QVariantMap mask = masks[0].toMap();
+        c.change(mask, path);
+        masks[0] = mask;
+        record["masks"] = masks;
+        ASSERT_TRUE(pf::FileSystem::writeFileAtomically(
+            recordPath, *pf::PropertyList::toData(record, pf::PropertyList::Format::Binary, nullptr)));
+
+        m_alerts.clear();
+        TestController next;
+        ASSERT_EQ(next.reopenDocumentsOfLastSession(), 1) << m_alerts.join('\n').toStdString();
+        const auto document = next.documents().front();
+        ASSERT_TRUE(spinUntil([&] {
+            return chainOf(document) &&
+                   std::static_pointer_cast<GMDocument>(document)->pendingLayerCount() == 0;
+        }));
+        EXPECT_EQ(chainOf(document)->numberOfTools(), 1) << "as last saved: no layer";
+        const QString told = m_alerts.join('\n');
+        EXPECT_TRUE(told.contains("as last saved") && told.contains(c.reason)) << told.toStdString();
+        EXPECT_FALSE(told.contains("Your work was recovered.")) << told.toStdString();
+        EXPECT_EQ(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList())
+            << "nothing written outside";
+    }
+}
+
+// A photo not there when the application starts again (a card not in its reader) keeps its latest
+// changes: opened once it is back, it comes with them, marked edited, and the user is told.
+TEST_F(Recovery, APhotoMissingAtTheStartGetsItsWorkBackWhenOpened)
+{
+    const QString path = photo("card/photo.jpg");
+    ASSERT_FALSE(crashedSessionWith(path).isEmpty());
+    const QString card = m_dir.filePath("card");
+    ASSERT_TRUE(QDir().rename(card, card + "-out"));
+    TestController next;
+    EXPECT_EQ(next.reopenDocumentsOfLastSession(), 0);
+    EXPECT_TRUE(m_alerts.join('\n').contains("These cannot be found")) << m_alerts.join('\n').toStdString();
+    ASSERT_TRUE(QDir().rename(card + "-out", card));
+
+    m_alerts.clear();
+    QString error;
+    const auto document = next.openDocumentWithContentsOfURL(path, true, &error);
+    ASSERT_TRUE(document) << error.toStdString();
+    ASSERT_TRUE(spinUntil([&] {
+        return chainOf(document) && std::static_pointer_cast<GMDocument>(document)->pendingLayerCount() == 0;
+    }));
+    EXPECT_EQ(chainOf(document)->numberOfTools(), 2);
+    EXPECT_NEAR(maskValue(chainOf(document), 1), 0.7, 0.02);
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_EQ(m_alerts.filter("Your work on “photo.jpg” was recovered.").size(), 1)
+        << m_alerts.join('\n').toStdString();
+    const QVariantList open = pf::UserDefaults::standard().arrayForKey("OpenDocuments");
+    ASSERT_EQ(open.size(), 1) << "listed once, as an open document";
+    EXPECT_FALSE(open[0].toMap().contains("waiting"));
+}
+
+// Run by the next test in a process of its own: autosaves a painted photo, then dies between moving its
+// shadow copy aside and moving the new one in, as a kill there leaves it where names cannot be exchanged.
+TEST(RecoveryChild, AutosaveKilledMidReplacement)
+{
+    const QString path = qEnvironmentVariable("GLIMORA_ASIDE_PHOTO");
+    if (path.isEmpty())
+        GTEST_SKIP() << "run by AShadowCopyLeftAsideByAKilledSaveIsBackAtTheNextStart";
+    prepareChildProcess();
+    TestController documents;
+    Opened opened = open(documents, path);
+    ASSERT_TRUE(opened.document) << opened.error.toStdString();
+    opened.chain()->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 0);
+    stroke(opened.chain(), 1, 0.7);
+    ASSERT_TRUE(save(*opened.document, path, "jpeg", Op::Autosave).succeeded);
+    pf::FileSystem::setDirectoryExchangeDisabledForTesting(true);
+    pf::FileSystem::setReplacementStepHookForTesting([] { ::kill(::getpid(), SIGKILL); });
+    stroke(opened.chain(), 1, 0.2);
+    save(*opened.document, path, "jpeg", Op::Autosave);
+    FAIL() << "still alive after the save";
+}
+
+// A photo's shadow copy that a killed save left moved aside is put back by the next start (which looks
+// over the registry for the welcome window) instead of being dropped: the photo opens with its layers,
+// and no hidden folder of the killed save stays behind.
+TEST_F(Recovery, AShadowCopyLeftAsideByAKilledSaveIsBackAtTheNextStart)
+{
+    const QString path = photo("photo.jpg");
+    ChildProcess child;
+    ASSERT_TRUE(child.start(QCoreApplication::applicationFilePath(),
+                            {"--gtest_filter=RecoveryChild.AutosaveKilledMidReplacement"},
+                            {{"GLIMORA_ASIDE_PHOTO", path},
+                             {"PF_APPLICATION_SUPPORT_DIR", m_dir.filePath("app")},
+                             {"PF_USER_DEFAULTS_FILE", m_dir.filePath("child.conf")}}));
+    ASSERT_TRUE(child.waitForFinished(90000));
+    ASSERT_EQ(child.exitCode(), -1) << child.output().toStdString() << child.errors().toStdString();
+    const QString key = GMDocument::shadowCopyKey(path);
+    const QString area = GMFileUtilities::applicationSupportDirectory();
+    const QString filename =
+        GMFileUtilities::shadowCopyDictionary().value(key).toMap().value("filename").toString();
+    ASSERT_FALSE(filename.isEmpty());
+    ASSERT_FALSE(QFileInfo::exists(area + '/' + filename)) << "the kill came between the two moves";
+
+    GMApplicationDelegate delegate;
+    capableHandler(delegate);
+    delegate.applicationDidFinishLaunching({});
+    EXPECT_TRUE(GMFileUtilities::shadowCopyDictionary().contains(key)) << "the entry stays";
+    EXPECT_TRUE(QFileInfo::exists(area + '/' + filename + "/content")) << "the copy is back";
+    EXPECT_EQ(QDir(area).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).filter(filename),
+              QStringList{filename})
+        << "no leftover of the killed save";
+    Opened reopened = open(m_documents, path);
+    ASSERT_TRUE(reopened.document) << reopened.error.toStdString();
+    ASSERT_EQ(reopened.chain()->numberOfTools(), 2);
+    EXPECT_NEAR(maskValue(reopened.chain(), 1), 0.7, 0.02) << "as the last finished autosave left it";
 }
