@@ -81,6 +81,14 @@ std::optional<DocumentController::DocumentType> DocumentController::typeNamed(co
     return std::nullopt;
 }
 
+QString DocumentController::typeForExtension(const QString& extension) const
+{
+    for (const auto& type : m_types)
+        if (type.extensions.contains(extension, Qt::CaseInsensitive))
+            return type.name;
+    return {};
+}
+
 QStringList DocumentController::packageExtensions() const
 {
     QStringList extensions;
