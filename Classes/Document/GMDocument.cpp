@@ -38,13 +38,14 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScopeGuard>
+#include <QTransform>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <future>
-#include <thread>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -375,10 +376,20 @@ void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const
                 reader.setFileName(opening->path);
             }
             reader.setAutoTransform(true);
-            // Asked for in the photo's upright proportions; the reader scales before it turns.
-            const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+            // Asked for in the photo's upright proportions; the reader scales before it turns (a PNG's
+            // orientation, which the reader does not know, is applied here).
+            const QImageIOHandler::Transformations turn =
+                opening->package ? reader.transformation() : pf::ImageFile::orientation(opening->path);
+            const bool turned = turn & QImageIOHandler::TransformationRotate90;
             reader.setScaledSize(turned ? reduced.transposed() : reduced);
-            const QImage preview = reader.read();
+            QImage preview = reader.read();
+            if (reader.transformation() == QImageIOHandler::TransformationNone &&
+                turn != QImageIOHandler::TransformationNone) {
+                preview = preview.mirrored(turn & QImageIOHandler::TransformationMirror,
+                                           turn & QImageIOHandler::TransformationFlip);
+                if (turned)
+                    preview = preview.transformed(QTransform().rotate(90));
+            }
             pf::runOnMain([weak, opening, preview] {
                 if (auto self = std::static_pointer_cast<GMDocument>(weak.lock()))
                     self->openingPreviewArrived(opening, preview);
@@ -794,9 +805,7 @@ QString GMDocument::readOnlyReason(const QString& path)
         return {};
     if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(native.constData(), W_OK) == 0)
         return {};
-    return QStringLiteral("“%1” is read-only, so it was left as it is. Use Save As to keep your changes "
-                          "under another name.")
-        .arg(QFileInfo(path).fileName());
+    return QStringLiteral("“%1” is read-only, so it is left as it is.").arg(QFileInfo(path).fileName());
 }
 
 QString GMDocument::unwritableReason(const QString& path)
@@ -843,8 +852,11 @@ void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperati
     // autosave of a picture writes only its shadow copy, in the working area).
     if (!isAutosave(operation) || type == GMDocumentPackage::typeName) {
         QString reason = unwritableReason(path);
-        if (reason.isEmpty() && type != GMDocumentPackage::typeName)
+        if (reason.isEmpty() && type != GMDocumentPackage::typeName) {
             reason = readOnlyReason(path);
+            if (!reason.isEmpty())
+                reason += QStringLiteral(" Use Save As to keep your changes under another name.");
+        }
         // A package is a folder: it never takes the place of a file (an older single-file document,
         // say), which the swap could not put back.
         if (reason.isEmpty() && type == GMDocumentPackage::typeName && QFileInfo(path).isFile())
@@ -1053,9 +1065,10 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     // A new file of the photo's own kind (Save As, Export) is written the same way.
     const bool overPhoto = operation == SaveOperation::Save && !ownType && path == originalPath;
     const OVImageWriter::ImageTarget copy = OVImageWriter::targetForPath(path, m_fileKind.hasAlpha);
-    const GMPhotoFile::Kind photoKind =
-        overPhoto ? m_fileKind
-                  : ownType || copy.path != path ? GMPhotoFile::Kind() : GMPhotoFile::forCopy(m_fileKind, copy.format);
+    const GMPhotoFile::Kind photoKind = overPhoto ? m_fileKind
+                                        : ownType || copy.path != path
+                                            ? GMPhotoFile::Kind()
+                                            : GMPhotoFile::forCopy(m_fileKind, copy.format);
     if (overPhoto && !m_fileKind.refusal.isEmpty()) {
         unblockUserInteraction();
         return fail(errorMessage, m_fileKind.refusal + QStringLiteral(" Use Save As to keep your changes."));
@@ -1114,13 +1127,14 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
             GMChainRenderer::keepTransparencyOf(*picture, snapshot->original);
         // The colour under clear pixels is the file's own: read from it, as the picture holds none.
         const QString photoFile = keepTransparency && photoKind.isValid() ? originalPath : QString();
-        encoded = std::async(std::launch::async, [&picture, &path, &encodeError, &target, &photoKind, photoFile] {
-            if (photoKind.isValid()) {
-                target = path;
-                return GMPhotoFile::encode(*picture, photoKind, &encodeError, photoFile);
-            }
-            return OVImageWriter::encodedImage(*picture, path, &encodeError, &target);
-        });
+        encoded =
+            std::async(std::launch::async, [&picture, &path, &encodeError, &target, &photoKind, photoFile] {
+                if (photoKind.isValid()) {
+                    target = path;
+                    return GMPhotoFile::encode(*picture, photoKind, &encodeError, photoFile);
+                }
+                return OVImageWriter::encodedImage(*picture, path, &encodeError, &target);
+            });
         snapshot->contents.preview = GMChainRenderer::fittedInside(*picture, GMChainRenderer::previewSide);
     }
     const QString key = shadowCopyKey(location);

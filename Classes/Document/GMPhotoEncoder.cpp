@@ -2,6 +2,8 @@
 
 #include "Platform/Image/InkProfile.h"
 
+#include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -20,16 +22,35 @@ bool failed(QString* errorMessage, const QString& message)
     return false;
 }
 
-// The grey a colour picture is stored as: Qt's own grey of its colours (a grey pixel keeps its value).
+// The grey a colour picture is stored as: its luminance, weighted in the stored values, so that a grey
+// pixel keeps its value exactly (Qt's own conversion goes through tables at 16 bits).
 QImage greyOf(const QImage& image, bool wide)
 {
-    QImage opaque = image.convertToFormat(wide ? QImage::Format_RGBX64 : QImage::Format_RGBX8888);
-    return opaque.convertToFormat(wide ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8);
+    const QImage colours = image.convertToFormat(wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
+    QImage grey(colours.size(), wide ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8);
+    const auto luminance = [](double r, double g, double b) {
+        return std::lround(0.2126 * r + 0.7152 * g + 0.0722 * b);
+    };
+    for (int y = 0; y < colours.height(); ++y) {
+        if (wide) {
+            const auto* p = reinterpret_cast<const quint16*>(colours.constScanLine(y));
+            auto* q = reinterpret_cast<quint16*>(grey.scanLine(y));
+            for (int x = 0; x < colours.width(); ++x)
+                q[x] = quint16(luminance(p[4 * x], p[4 * x + 1], p[4 * x + 2]));
+        } else {
+            const uchar* p = colours.constScanLine(y);
+            uchar* q = grey.scanLine(y);
+            for (int x = 0; x < colours.width(); ++x)
+                q[x] = uchar(luminance(p[4 * x], p[4 * x + 1], p[4 * x + 2]));
+        }
+    }
+    return grey;
 }
 
 void pngWrite(png_structp png, png_bytep data, png_size_t length)
 {
-    static_cast<QByteArray*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), qsizetype(length));
+    static_cast<QByteArray*>(png_get_io_ptr(png))
+        ->append(reinterpret_cast<const char*>(data), qsizetype(length));
 }
 
 void pngFlush(png_structp) {}
@@ -50,62 +71,80 @@ void jpegFailed(j_common_ptr info)
 
 } // namespace
 
-QByteArray GMPhotoEncoder::png(const QImage& image, bool grey, bool alpha, QString* errorMessage)
+namespace {
+
+// What one PNG is written from; the library's errors jump back into `writePNG`, which holds nothing that
+// changes after its jump point.
+struct PNGJob
 {
-    const bool wide = image.depth() > 32;
-    const QImage colours = image.convertToFormat(wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
-    const QImage greys = grey ? greyOf(colours, wide) : QImage();
-    const int channels = (grey ? 1 : 3) + (alpha ? 1 : 0);
-    const int bytes = wide ? 2 : 1;
-    const int colourType = grey ? (alpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY)
-                                : (alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB);
+    QImage colours; // RGBA8888 or RGBA64, straight
+    QImage greys;   // Grayscale8 or Grayscale16, for a grey file
+    bool alpha = false;
     QByteArray out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        failed(errorMessage, QStringLiteral("The picture cannot be encoded as PNG: out of memory."));
-        return {};
-    }
-    std::vector<uchar> row(size_t(colours.width()) * channels * bytes);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        failed(errorMessage, QStringLiteral("The picture cannot be encoded as PNG."));
-        return {};
-    }
-    png_set_write_fn(png, &out, pngWrite, pngFlush);
-    png_set_IHDR(png, info, png_uint_32(colours.width()), png_uint_32(colours.height()), wide ? 16 : 8, colourType,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+};
+
+bool writePNG(png_structp png, png_infop info, PNGJob& job)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    const bool wide = job.colours.depth() > 32, grey = !job.greys.isNull();
+    const int bytes = wide ? 2 : 1, channels = (grey ? 1 : 3) + (job.alpha ? 1 : 0);
+    const int colourType = grey ? (job.alpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY)
+                                : (job.alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB);
+    png_set_write_fn(png, &job.out, pngWrite, pngFlush);
+    png_set_IHDR(png, info, png_uint_32(job.colours.width()), png_uint_32(job.colours.height()),
+                 wide ? 16 : 8, colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < colours.height(); ++y) {
-        const uchar* source = colours.constScanLine(y);
-        const uchar* greyRow = grey ? greys.constScanLine(y) : nullptr;
+    std::vector<uchar> row(size_t(job.colours.width()) * channels * bytes);
+    for (int y = 0; y < job.colours.height(); ++y) {
+        const uchar* source = job.colours.constScanLine(y);
+        const uchar* greyRow = grey ? job.greys.constScanLine(y) : nullptr;
         uchar* target = row.data();
-        for (int x = 0; x < colours.width(); ++x) {
-            // Components in the file's order; 16-bit ones big-endian.
-            const auto put = [&](const uchar* component) {
-                if (wide) {
-                    const quint16 v = *reinterpret_cast<const quint16*>(component);
-                    *target++ = uchar(v >> 8);
-                    *target++ = uchar(v & 0xFF);
-                } else {
-                    *target++ = *component;
-                }
-            };
+        // Components in the file's order; 16-bit ones big-endian.
+        const auto put = [&](const uchar* component) {
+            if (wide) {
+                const quint16 v = *reinterpret_cast<const quint16*>(component);
+                *target++ = uchar(v >> 8);
+                *target++ = uchar(v & 0xFF);
+            } else {
+                *target++ = *component;
+            }
+        };
+        for (int x = 0; x < job.colours.width(); ++x) {
             const uchar* pixel = source + 4 * bytes * x;
             if (grey)
                 put(greyRow + bytes * x);
             else
                 for (int c = 0; c < 3; ++c)
                     put(pixel + bytes * c);
-            if (alpha)
+            if (job.alpha)
                 put(pixel + 3 * bytes);
         }
         png_write_row(png, row.data());
     }
     png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    return true;
+}
+
+} // namespace
+
+QByteArray GMPhotoEncoder::png(const QImage& image, bool grey, bool alpha, QString* errorMessage)
+{
+    const bool wide = image.depth() > 32;
+    PNGJob job;
+    job.colours = image.convertToFormat(wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
+    job.greys = grey ? greyOf(job.colours, wide) : QImage();
+    job.alpha = alpha;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    const bool written = info && writePNG(png, info, job);
+    png_destroy_write_struct(&png, info ? &info : nullptr);
+    if (!written) {
+        failed(errorMessage, QStringLiteral("The picture cannot be encoded as PNG."));
+        return {};
+    }
+    return job.out;
 }
 
 QByteArray GMPhotoEncoder::jpeg(const QImage& image, const GMPhotoFile::Kind& kind, int quality,
@@ -131,8 +170,8 @@ QByteArray GMPhotoEncoder::jpeg(const QImage& image, const GMPhotoFile::Kind& ki
     if (setjmp(errors.jump)) {
         jpeg_destroy_compress(&info);
         std::free(buffer);
-        failed(errorMessage,
-               QStringLiteral("The picture cannot be encoded as JPEG: %1").arg(QString::fromLocal8Bit(errors.message)));
+        failed(errorMessage, QStringLiteral("The picture cannot be encoded as JPEG: %1")
+                                 .arg(QString::fromLocal8Bit(errors.message)));
         return {};
     }
     jpeg_create_compress(&info);
@@ -145,6 +184,21 @@ QByteArray GMPhotoEncoder::jpeg(const QImage& image, const GMPhotoFile::Kind& ki
     if (kind.cmyk)
         jpeg_set_colorspace(&info, kind.adobeTransform == 2 ? JCS_YCCK : JCS_CMYK);
     jpeg_set_quality(&info, quality, TRUE);
+    // The file's own tables where it has one for every component: its quality exactly.
+    const bool ownTables = int(kind.jpegTableOfComponent.size()) == info.num_components &&
+                           std::all_of(kind.jpegTableOfComponent.begin(), kind.jpegTableOfComponent.end(),
+                                       [&](int n) { return n < NUM_QUANT_TBLS && kind.jpegTables.count(n); });
+    if (ownTables) {
+        for (const auto& [number, table] : kind.jpegTables) {
+            if (number >= NUM_QUANT_TBLS)
+                continue;
+            unsigned int values[64];
+            std::copy(table.begin(), table.end(), values);
+            jpeg_add_quant_table(&info, number, values, 100, FALSE);
+        }
+        for (int c = 0; c < info.num_components; ++c)
+            info.comp_info[c].quant_tbl_no = kind.jpegTableOfComponent[size_t(c)];
+    }
     // Each component sampled as the file had it (a 4:4:4 photo stays 4:4:4).
     if (int(kind.jpegSampling.size()) == info.num_components)
         for (int c = 0; c < info.num_components; ++c) {
@@ -219,13 +273,14 @@ QByteArray GMPhotoEncoder::webp(const QImage& image, bool lossless, bool alpha, 
     WebPMux* mux = WebPMuxCreate(&plain, 0);
     bool ok = mux != nullptr;
     if (ok && !iccProfile.isEmpty()) {
-        const WebPData chunk{reinterpret_cast<const uint8_t*>(iccProfile.constData()), size_t(iccProfile.size())};
+        const WebPData chunk{reinterpret_cast<const uint8_t*>(iccProfile.constData()),
+                             size_t(iccProfile.size())};
         ok = WebPMuxSetChunk(mux, "ICCP", &chunk, 1) == WEBP_MUX_OK;
     }
     const auto* d = reinterpret_cast<const uchar*>(metadataChunks.constData());
     for (qint64 i = 0; ok && i + 8 <= metadataChunks.size();) {
-        const qint64 length = qint64(d[i + 4]) | (qint64(d[i + 5]) << 8) | (qint64(d[i + 6]) << 16) |
-                              (qint64(d[i + 7]) << 24);
+        const qint64 length =
+            qint64(d[i + 4]) | (qint64(d[i + 5]) << 8) | (qint64(d[i + 6]) << 16) | (qint64(d[i + 7]) << 24);
         if (i + 8 + length > metadataChunks.size())
             break;
         const QByteArray type = metadataChunks.mid(i, 4);
@@ -238,7 +293,8 @@ QByteArray GMPhotoEncoder::webp(const QImage& image, bool lossless, bool alpha, 
     WebPMuxDelete(mux);
     if (!ok) {
         WebPDataClear(&assembled);
-        failed(errorMessage, QStringLiteral("The picture's profile and metadata cannot be put into its WebP file."));
+        failed(errorMessage,
+               QStringLiteral("The picture's profile and metadata cannot be put into its WebP file."));
         return {};
     }
     out = QByteArray(reinterpret_cast<const char*>(assembled.bytes), qsizetype(assembled.size));

@@ -2,6 +2,7 @@
 
 #include "Classes/Document/GMPhotoEncoder.h"
 #include "Classes/Document/GMTIFFLayout.h"
+#include "Platform/Image/ColourConversion.h"
 #include "Platform/Image/ImageFile.h"
 
 #include <QBuffer>
@@ -214,9 +215,28 @@ void readJPEGLayout(const QByteArray& data, const std::vector<Segment>& segments
             for (int c = 0; c < components; ++c) {
                 const uchar factors = d[s.start + 10 + 3 * c + 1];
                 kind.jpegSampling.emplace_back(factors >> 4, factors & 0x0F);
+                kind.jpegTableOfComponent.push_back(d[s.start + 10 + 3 * c + 2]);
             }
             kind.progressive = s.marker == 0xC2 || s.marker == 0xC6 || s.marker == 0xCA || s.marker == 0xCE;
             kind.cmyk = components == 4;
+        } else if (s.marker == 0xDB) {
+            // One or more tables: precision and number, then 64 values in zigzag order.
+            static constexpr int natural[64] = {
+                0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+                41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+                30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+            for (qint64 i = s.start + 4; i < s.end;) {
+                const int width = (d[i] >> 4) ? 2 : 1;
+                if (i + 1 + 64 * width > s.end)
+                    break;
+                std::array<quint16, 64> table{};
+                for (int k = 0; k < 64; ++k) {
+                    const qint64 at = i + 1 + k * width;
+                    table[size_t(natural[k])] = quint16(width == 2 ? (d[at] << 8) | d[at + 1] : d[at]);
+                }
+                kind.jpegTables[d[i] & 0x0F] = table;
+                i += 1 + 64 * width;
+            }
         } else if (s.marker == 0xEE && s.end - s.start >= 16 && data.mid(s.start + 4, 5) == "Adobe") {
             kind.adobeTransform = d[s.start + 15];
         }
@@ -251,6 +271,7 @@ void readWebPLayout(const QByteArray& data, GMPhotoFile::Kind& kind)
     const auto* d = reinterpret_cast<const uchar*>(data.constData());
     if (data.size() < 16 || !data.startsWith("RIFF") || data.mid(8, 4) != "WEBP")
         return;
+    int frames = 0;
     for (qint64 i = 12; i + 8 <= data.size();) {
         const QByteArray type = data.mid(i, 4);
         const qint64 length = littleEndian32(d + i + 4);
@@ -264,8 +285,6 @@ void readWebPLayout(const QByteArray& data, GMPhotoFile::Kind& kind)
                 kind.hasAlpha = true;
         } else if (type == "VP8X" && length >= 1) {
             kind.hasAlpha = d[i + 8] & 0x10;
-            if (d[i + 8] & 0x02)
-                kind.pages = 2; // animated: several frames
         } else if (type == "ALPH") {
             kind.hasAlpha = true;
         } else if (type == "ICCP") {
@@ -273,10 +292,11 @@ void readWebPLayout(const QByteArray& data, GMPhotoFile::Kind& kind)
         } else if (type == "EXIF" || type == "XMP ") {
             kind.webpMetadata += data.mid(i, next - i);
         } else if (type == "ANMF") {
-            ++kind.pages;
+            ++frames;
         }
         i = next;
     }
+    kind.pages = std::max(1, frames);
 }
 
 } // namespace
@@ -306,7 +326,8 @@ GMPhotoFile::Kind inspectDevice(QIODevice* device, const std::function<QByteArra
             if (isMetadata(s.marker))
                 kind.jpegMetadata += data.mid(s.start, s.end - s.start);
         kind.iccProfile = jpegProfile(data, segments);
-        kind.colorSpace = kind.iccProfile.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(kind.iccProfile);
+        kind.colorSpace =
+            kind.iccProfile.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(kind.iccProfile);
         kind.jpegQuality = GMPhotoFile::estimateJPEGQuality(data);
         readJPEGLayout(data, segments, kind);
         kind.pages = 1;
@@ -317,9 +338,9 @@ GMPhotoFile::Kind inspectDevice(QIODevice* device, const std::function<QByteArra
         kind.pngChunks = GMPNGChunks::read(device, name);
         kind.colorSpace = GMPNGChunks::colorSpace(kind.pngChunks);
     } else if (kind.format == "webp") {
-        kind.pages = 1;
         readWebPLayout(header(), kind);
-        kind.colorSpace = kind.iccProfile.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(kind.iccProfile);
+        kind.colorSpace =
+            kind.iccProfile.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(kind.iccProfile);
     } else if (kind.format == "tiff") {
         device->seek(0);
         GMTIFFLayout::read(device, kind);
@@ -426,7 +447,11 @@ QByteArray GMPhotoFile::encode(const pf::Bitmap& picture, const Kind& kind, QStr
         // Float pixels (a photo of more than 8 bits, translucent or outside sRGB) are converted while
         // they are float, and rounded to the file's depth only at the end.
         image = straightFloat(picture);
-        if (converts) {
+        const pf::ColourConversion back(QByteArray(), converts ? kind.colorSpace.iccProfile() : QByteArray());
+        if (converts && back.isValid()) {
+            for (int y = 0; y < image.height(); ++y)
+                back.apply(reinterpret_cast<float*>(image.scanLine(y)), image.width());
+        } else if (converts) {
             image.setColorSpace(QColorSpace(QColorSpace::SRgb));
             image.convertToColorSpace(kind.colorSpace);
         }
@@ -449,7 +474,7 @@ QByteArray GMPhotoFile::encode(const pf::Bitmap& picture, const Kind& kind, QStr
         const QByteArray encoded = GMPhotoEncoder::png(image, kind.grey, alpha, errorMessage);
         // The original's chunks say what its colours are, and what else it told, not the encoder's.
         return encoded.isEmpty() || !kind.pngChunks.isValid() ? encoded
-                                                               : GMPNGChunks::merged(encoded, kind.pngChunks);
+                                                              : GMPNGChunks::merged(encoded, kind.pngChunks);
     }
     if (kind.format == "webp") {
         const int quality = kind.lossless ? 100 : defaultWebPQuality;
@@ -459,7 +484,8 @@ QByteArray GMPhotoFile::encode(const pf::Bitmap& picture, const Kind& kind, QStr
     if (kind.format != "jpeg") {
         image = image.convertToFormat(writtenFormat(kind));
         // A profile goes in as the file's own bytes, and none where it had none.
-        image.setColorSpace(kind.iccProfile.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(kind.iccProfile));
+        image.setColorSpace(kind.iccProfile.isEmpty() ? QColorSpace()
+                                                      : QColorSpace::fromIccProfile(kind.iccProfile));
         return write(image, kind.format, -1, errorMessage);
     }
 

@@ -7,6 +7,8 @@
 #include <QColorSpace>
 #include <QImageIOHandler>
 #include <QString>
+#include <array>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -37,6 +39,10 @@ public:
         // progressive, and for four components (CMYK, or YCCK when `adobeTransform` is 2) whether its
         // inks are stored inverted, as the Adobe marker tells.
         std::vector<std::pair<int, int>> jpegSampling;
+        // Its quantisation tables (its quality) by number, in natural order, and the table each
+        // component uses: written with the same, the pixels no layer changed change least.
+        std::map<int, std::array<quint16, 64>> jpegTables;
+        std::vector<int> jpegTableOfComponent;
         bool progressive = false;
         bool cmyk = false;
         int adobeTransform = -1; // -1: no Adobe marker

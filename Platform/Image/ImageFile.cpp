@@ -1,6 +1,7 @@
 #include "Platform/Image/ImageFile.h"
 
 #include "Platform/Foundation/FileSystem.h"
+#include "Platform/Image/ColourConversion.h"
 #include "Platform/Image/InkProfile.h"
 #include "Platform/Image/ParallelJpegEncoder.h"
 
@@ -14,14 +15,14 @@
 #include <QTransform>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
-#include <cmath>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <jpeglib.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -305,6 +306,7 @@ Bitmap exactBitmap(const QImage& image, bool converts)
     // Qt's own conversion to float goes through premultiplied pixels, which loses the colour of a
     // nearly clear pixel: straight values are taken over here.
     const bool deep = image.depth() > 32;
+    const ColourConversion toSRGB(converts ? image.colorSpace().iccProfile() : QByteArray(), QByteArray());
     for (int top = 0; !out.isNull() && top < height; top += bandRows) {
         const int rows = std::min(bandRows, height - top);
         const QImage straight = image.copy(0, top, width, rows)
@@ -326,7 +328,10 @@ Bitmap exactBitmap(const QImage& image, bool converts)
                 }
             }
         }
-        if (converts) {
+        if (converts && toSRGB.isValid()) {
+            for (int y = 0; y < rows; ++y)
+                toSRGB.apply(reinterpret_cast<float*>(band.scanLine(y)), width);
+        } else if (converts) {
             band.setColorSpace(image.colorSpace());
             band.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
         }
@@ -378,7 +383,8 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
             double(size.width()) * size.height() * (bits + (floatCopy ? 128 : 0)) / 8 / (1 << 20);
         if (megabytes <= AllocationLimitMB)
             return QString();
-        return QStringLiteral("The image “%1” is too large to open: %2 x %3 pixels need %4 MB; the limit is %5 MB.")
+        return QStringLiteral(
+                   "The image “%1” is too large to open: %2 x %3 pixels need %4 MB; the limit is %5 MB.")
             .arg(name)
             .arg(size.width())
             .arg(size.height())
@@ -411,7 +417,10 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
     }
     const bool converts = space.isValid() && space != QColorSpace(QColorSpace::SRgb);
     Bitmap bitmap;
-    if (exact && (converts || hasPartialAlpha(image))) {
+    // Qt premultiplies 16-bit pixels in 16 bits before they become float, which moves the colour of a
+    // nearly clear one: a translucent deep picture is taken over straight.
+    const bool deepAlpha = image.depth() > 32 && image.hasAlphaChannel();
+    if (exact && (converts || deepAlpha || hasPartialAlpha(image))) {
         // Only now is it known that a profile asks for the float copy too.
         if (const QString refusal = tooLarge(image.size(), true); !refusal.isEmpty())
             return fail(refusal);
@@ -437,6 +446,12 @@ QString unreadableReason(const QString& path, const QFileInfo& info)
     if (::stat(native.constData(), &status) != 0) {
         if (errno == EACCES)
             return QStringLiteral("You don’t have permission to open the folder that holds the image “%1”.")
+                .arg(info.fileName());
+        // A name whose bytes are no text (not UTF-8) reaches here with replacement characters, which
+        // no file system entry has.
+        if (path.contains(QChar::ReplacementCharacter))
+            return QStringLiteral("“%1” cannot be opened: its name is not valid text (UTF-8), which this "
+                                  "application cannot handle. Rename the file and open it again.")
                 .arg(info.fileName());
         return QStringLiteral("The image “%1” does not exist.").arg(info.fileName());
     }

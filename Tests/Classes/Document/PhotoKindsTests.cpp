@@ -65,16 +65,17 @@ struct Layout
     int channels = 0; // stored channels, transparency counted (a palette with tRNS has 4)
     QByteArray profile;
     int orientation = 0;
-    QString sampling; // a JPEG's "2x2 1x1 1x1"
-    QByteArray tables; // a JPEG's quantisation tables: its quality
+    QString sampling;      // a JPEG's "2x2 1x1 1x1"
+    QByteArray tables;     // a JPEG's quantisation tables: its quality
     bool inverted = false; // a CMYK JPEG's Adobe marker
     int pages = 0;
     bool lossless = false;
 
     std::string text() const
     {
-        return QStringLiteral("%1 %2-bit %3ch profile:%4 orientation:%5 sampling:%6 adobe:%7 pages:%8 lossless:%9 "
-                              "tables:%10")
+        return QStringLiteral(
+                   "%1 %2-bit %3ch profile:%4 orientation:%5 sampling:%6 adobe:%7 pages:%8 lossless:%9 "
+                   "tables:%10")
             .arg(QString::fromLatin1(format))
             .arg(bits)
             .arg(channels)
@@ -289,21 +290,25 @@ QByteArray swappedInkProfile()
     cmsSetPCS(profile, cmsSigLabData);
     cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
     cmsPipeline* read = cmsPipelineAlloc(nullptr, 4, 3);
-    cmsStage* inks = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
+    cmsStage* inks = cmsStageAllocCLut16bit(nullptr, 17, 4, 3, nullptr);
     cmsStageSampleCLut16bit(
         inks,
         [](const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) -> cmsInt32Number {
             const double k = 1 - in[3] / 65535.0;
-            const double rgb[3] = {(1 - in[2] / 65535.0) * k, (1 - in[1] / 65535.0) * k, (1 - in[0] / 65535.0) * k};
+            const double rgb[3] = {(1 - in[2] / 65535.0) * k, (1 - in[1] / 65535.0) * k,
+                                   (1 - in[0] / 65535.0) * k};
             cmsCIELab lab;
             cmsDoTransform(static_cast<Transforms*>(cargo)->toLab, rgb, &lab, 1);
             cmsFloat2LabEncoded(out, &lab);
             return 1;
         },
         &t, 0);
+    // The version 4 form: curves (here identities) on both sides of the table.
     cmsPipelineInsertStage(read, cmsAT_BEGIN, inks);
+    cmsPipelineInsertStage(read, cmsAT_BEGIN, cmsStageAllocToneCurves(nullptr, 4, nullptr));
+    cmsPipelineInsertStage(read, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
     cmsPipeline* write = cmsPipelineAlloc(nullptr, 3, 4);
-    cmsStage* colours = cmsStageAllocCLut16bit(nullptr, 17, 3, 4, nullptr);
+    cmsStage* colours = cmsStageAllocCLut16bit(nullptr, 33, 3, 4, nullptr);
     cmsStageSampleCLut16bit(
         colours,
         [](const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) -> cmsInt32Number {
@@ -318,6 +323,8 @@ QByteArray swappedInkProfile()
         },
         &t, 0);
     cmsPipelineInsertStage(write, cmsAT_BEGIN, colours);
+    cmsPipelineInsertStage(write, cmsAT_BEGIN, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+    cmsPipelineInsertStage(write, cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, nullptr));
     cmsWriteTag(profile, cmsSigAToB0Tag, read);
     cmsWriteTag(profile, cmsSigBToA0Tag, write);
     cmsUInt32Number size = 0;
@@ -346,8 +353,8 @@ QByteArray libpngGreyAlpha(const QImage& grey, const QImage& alpha)
             static_cast<QByteArray*>(png_get_io_ptr(p))->append(reinterpret_cast<const char*>(data), length);
         },
         [](png_structp) {});
-    png_set_IHDR(png, info, W, H, 8, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, W, H, 8, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     std::vector<uchar> row(2 * W);
     for (int y = 0; y < H; ++y) {
@@ -482,7 +489,8 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
             colour.setPixel(x, y, qRgb(30 + x * 4, 50 + y * 5, (x * y) % 256));
-            deep.setPixelColor(x, y, QColor::fromRgba64(qRgba64(x * 1301 + 7, y * 1999 + 3, 40001 + x * y, 65535)));
+            deep.setPixelColor(x, y,
+                               QColor::fromRgba64(qRgba64(x * 1301 + 7, y * 1999 + 3, 40001 + x * y, 65535)));
             translucent.setPixel(x, y, qRgba(200, 40 + x * 3, 90 + y * 4, x % 3 ? 128 : x % 2 ? 0 : 255));
             grey.scanLine(y)[x] = uchar(x * 5 + y);
             alpha.scanLine(y)[x] = uchar(x % 3 ? 128 : x % 2 ? 0 : 255);
@@ -493,7 +501,10 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
     QImage palette = colour.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
     QList<QRgb> table = palette.colorTable();
     for (qsizetype i = 0; i < table.size(); ++i) // clear, half and fully opaque entries
-        table[i] = qRgba(qRed(table[i]), qGreen(table[i]), qBlue(table[i]), i % 3 == 0 ? 0 : i % 3 == 1 ? 128 : 255);
+        table[i] = qRgba(qRed(table[i]), qGreen(table[i]), qBlue(table[i]),
+                         i % 3 == 0   ? 0
+                         : i % 3 == 1 ? 128
+                                      : 255);
     palette.setColorTable(table);
     QImage adobe = colour;
     adobe.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
@@ -503,21 +514,29 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
     {
         const char* name;
         std::function<bool(const QString&)> make;
-        int tolerance; // at 16 bits, outside the painted part
-        int margin;    // columns beside the edit left out (a lossy coding's blocks straddle it)
+        int tolerance;   // at 16 bits, outside the painted part
+        int margin;      // columns beside the edit left out (a lossy coding's blocks straddle it)
         QString refusal; // what a save over it says, when it cannot keep what the file holds
         Layout changed;  // what its saved files store where they cannot store what it did (empty: the same)
         const char* copyAs = nullptr; // the type of its copies, when it cannot be written as itself
-        bool inks = false; // compared as the application shows it, through its profile of inks
+        bool inks = false;            // compared as the application shows it, through its profile of inks
     };
     const auto qt = [](const QImage& image, const char* format, int quality = -1) {
         return [=](const QString& path) { return writeFile(path, qtEncoded(image, format, quality)); };
     };
-    const auto raw = [](const QByteArray& data) { return [=](const QString& path) { return writeFile(path, data); }; };
+    const auto raw = [](const QByteArray& data) {
+        return [=](const QString& path) { return writeFile(path, data); };
+    };
     const Case cases[] = {
-        {"jpeg420.jpg", raw(libjpeg(stored, 95, 2, adobeProfile, true, false)), 12 * 257, 16, {}, {}},
+        {"jpeg420.jpg", raw(libjpeg(stored, 95, 2, adobeProfile, true, false)), 16 * 257, 16, {}, {}},
         {"jpeg444.jpg", raw(libjpeg(colour, 100, 1, {}, false, false)), 3 * 257, 8, {}, {}},
-        {"cmyk.jpg", raw(libjpeg(colour, 95, 1, swappedInkProfile(), false, true)), 12 * 257, 16, {}, {}, nullptr,
+        {"cmyk.jpg",
+         raw(libjpeg(colour, 95, 1, swappedInkProfile(), false, true)),
+         28 * 257,
+         16,
+         {},
+         {},
+         nullptr,
          true},
         {"rgb8.png", qt(colour, "png"), 0, 1, {}, {}},
         {"rgb16.png", qt(deep, "png"), 0, 1, {}, {}},
@@ -527,13 +546,22 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
         {"palette.png", qt(palette, "png"), 0, 1, {}, {"png", 8, 4, {}, 0, {}, {}, false, 1, false}},
         {"plain.tif", qt(colour, "tiff"), 0, 1, {}, {}},
         {"adobe.tif", qt(adobe, "tiff"), 0, 1, {}, {}},
-        {"pages.tif", [&](const QString& p) { return libtiffPages(p, colour, 3); }, 0, 1, "holds 3 pictures",
+        {"pages.tif",
+         [&](const QString& p) { return libtiffPages(p, colour, 3); },
+         0,
+         1,
+         "holds 3 pictures",
          {"tiff", 8, 3, {}, 0, {}, {}, false, 1, false}},
-        {"lossy.webp", qt(colour, "webp", 90), 24 * 257, 16, {}, {}},
+        {"lossy.webp", qt(colour, "webp", 90), 40 * 257, 16, {}, {}},
         {"lossless.webp", raw(libwebpLossless(translucent)), 0, 1, {}, {}},
         {"plain.bmp", qt(colour, "bmp"), 0, 1, {}, {}},
-        {"plain.gif", raw(gifOf(colour.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither))), 0, 1,
-         "cannot write", {"png", 8, 4, {}, 0, {}, {}, false, 1, false}, "png"},
+        {"plain.gif",
+         raw(gifOf(colour.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither))),
+         0,
+         1,
+         "cannot write",
+         {"png", 8, 4, {}, 0, {}, {}, false, 1, false},
+         "png"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -548,8 +576,10 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
         };
         const QImage before = pixels(path);
         ASSERT_FALSE(before.isNull());
-        if (c.inks) // the profile is read: its cyan is the plain formula's yellow
-            EXPECT_LE(difference16(before, colour.rgbSwapped().convertToFormat(QImage::Format_RGBA64), 0, W), 8 * 257);
+        if (c.inks) { // the profile is read: its cyan is the plain formula's yellow (within JPEG's loss)
+            EXPECT_LE(difference16(before, colour.rgbSwapped().convertToFormat(QImage::Format_RGBA64), 0, W),
+                      16 * 257);
+        }
         const Layout layout = layoutOf(path);
         const Layout expected = c.changed.format.isEmpty() ? layout : c.changed;
         const QString copySuffix = c.copyAs ? QStringLiteral(".") + c.copyAs : QString();
@@ -607,10 +637,8 @@ TEST_F(PhotoKinds, SaveAsWritesTheKindTheTypedExtensionNames)
         QByteArray format;
         bool asked;
     } cases[] = {
-        {"copy.tif", 0, "copy.tif", "tiff", false},
-        {"copy.png", 0, "copy.png", "png", false},
-        {"copy.JPG", 0, "copy.JPG", "jpeg", false},
-        {"copy.gif", 0, "copy.gif.tif", "tiff", true},
+        {"copy.tif", 0, "copy.tif", "tiff", false}, {"copy.png", 0, "copy.png", "png", false},
+        {"copy.JPG", 0, "copy.JPG", "jpeg", false}, {"copy.gif", 0, "copy.gif.tif", "tiff", true},
         {"other.gif", 1, nullptr, {}, true},
     };
     for (const auto& c : cases) {
@@ -627,7 +655,8 @@ TEST_F(PhotoKinds, SaveAsWritesTheKindTheTypedExtensionNames)
         opened.document->saveDocumentAs([&](bool ok, const QString&) { saved = ok; });
         spinUntil([&] { return saved.has_value() && !opened.document->isSaving(); });
         pf::FilePanel::setResponder({});
-        EXPECT_EQ(m_alerts.filter("cannot be written").size(), c.asked ? 1 : 0) << m_alerts.join('\n').toStdString();
+        EXPECT_EQ(m_alerts.filter("cannot be written").size(), c.asked ? 1 : 0)
+            << m_alerts.join('\n').toStdString();
         EXPECT_EQ(saved.value_or(false), c.written != nullptr);
         if (c.written) {
             EXPECT_EQ(QImageReader::imageFormat(m_dir.filePath(c.written)), c.format);
@@ -658,11 +687,13 @@ TEST_F(PhotoKinds, AReadOnlyPhotoIsRefusedAndOffersSaveAs)
     ASSERT_EQ(m_alerts.size(), 1);
     EXPECT_TRUE(m_alerts.first().contains("read-only")) << m_alerts.first().toStdString();
     EXPECT_TRUE(m_alerts.first().contains("another name")) << m_alerts.first().toStdString();
+    EXPECT_EQ(m_alerts.first().count("another name"), 1) << m_alerts.first().toStdString();
     EXPECT_FALSE(saved.value_or(true));
 
     const SaveResult over = save(*opened.document, path, "jpeg", Op::Save);
     EXPECT_FALSE(over.succeeded);
     EXPECT_TRUE(over.error.contains("read-only")) << over.error.toStdString();
+    EXPECT_TRUE(over.error.contains("Save As")) << over.error.toStdString();
     EXPECT_EQ(bytes(path), original);
     EXPECT_TRUE(opened.document->isDocumentEdited());
 

@@ -234,6 +234,8 @@ TEST(ImageFile, RefusalsSayWhatIsWrong)
     };
     const Case cases[] = {
         {dir.filePath("missing.jpg"), "does not exist", false},
+        // Bytes that are no UTF-8, as the command line hands them over.
+        {dir.filePath(QString::fromLocal8Bit("caf\xE9.jpg")), "not valid text", false},
         {dir.filePath("folder.png"), "is a folder", false},
         {unreadable, "permission to read", true},
         {inLocked, "permission to open the folder", true},
