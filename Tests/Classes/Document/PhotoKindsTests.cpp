@@ -20,6 +20,7 @@
 #include <tiffio.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
+#include <zlib.h>
 
 using namespace doctest;
 
@@ -370,7 +371,7 @@ QByteArray libpngGreyAlpha(const QImage& grey, const QImage& alpha)
 }
 
 // A TIFF of several pages made with the library.
-bool libtiffPages(const QString& path, const QImage& image, int pages)
+bool libtiffPages(const QString& path, const QImage& image, int pages, bool inks = false)
 {
     TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
     if (!tiff)
@@ -380,16 +381,43 @@ bool libtiffPages(const QString& path, const QImage& image, int pages)
         TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(W));
         TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(H));
         TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
-        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
-        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(inks ? 4 : 3));
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, inks ? PHOTOMETRIC_SEPARATED : PHOTOMETRIC_RGB);
         TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-        for (int y = 0; y < H; ++y)
-            TIFFWriteScanline(tiff, const_cast<uchar*>(rgb.constScanLine(y)), uint32_t(y));
+        if (pages > 1)
+            TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+        std::vector<uchar> row(4 * W);
+        for (int y = 0; y < H; ++y) {
+            const uchar* p = rgb.constScanLine(y);
+            if (inks) // the plain formula
+                for (int x = 0; x < W; ++x) {
+                    const int k = 255 - std::max({p[3 * x], p[3 * x + 1], p[3 * x + 2]});
+                    for (int c = 0; c < 3; ++c)
+                        row[4 * x + c] = uchar(k == 255 ? 0 : (255 - p[3 * x + c] - k) * 255 / (255 - k));
+                    row[4 * x + 3] = uchar(k);
+                }
+            TIFFWriteScanline(tiff, inks ? row.data() : const_cast<uchar*>(p), uint32_t(y));
+        }
         TIFFWriteDirectory(tiff);
     }
     TIFFClose(tiff);
     return true;
+}
+
+QByteArray qtEncoded(const QImage& image, const char* format, int quality = -1);
+
+// A PNG whose EXIF says "turn 90° clockwise to show".
+QByteArray turnedPNG(const QImage& stored)
+{
+    const QByteArray png = qtEncoded(stored, "png");
+    const QByteArray typed = "eXIf" + turnedExif();
+    const quint32 crc =
+        quint32(crc32(0, reinterpret_cast<const Bytef*>(typed.constData()), uInt(typed.size())));
+    QByteArray chunk;
+    for (const quint32 v : {quint32(typed.size() - 4), crc})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            chunk.append(char((v >> shift) & 0xFF));
+    return png.left(33) + chunk.left(4) + typed + chunk.mid(4) + png.mid(33);
 }
 
 // A lossless WebP made with the library, the colour under clear pixels kept.
@@ -457,7 +485,7 @@ bool writeFile(const QString& path, const QByteArray& data)
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
-QByteArray qtEncoded(const QImage& image, const char* format, int quality = -1)
+QByteArray qtEncoded(const QImage& image, const char* format, int quality)
 {
     QByteArray out;
     QBuffer buffer(&out);
@@ -519,7 +547,7 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
         QString refusal; // what a save over it says, when it cannot keep what the file holds
         Layout changed;  // what its saved files store where they cannot store what it did (empty: the same)
         const char* copyAs = nullptr; // the type of its copies, when it cannot be written as itself
-        bool inks = false;            // compared as the application shows it, through its profile of inks
+        bool shown = false; // compared as the application shows it (upright, inks through their profile)
     };
     const auto qt = [](const QImage& image, const char* format, int quality = -1) {
         return [=](const QString& path) { return writeFile(path, qtEncoded(image, format, quality)); };
@@ -552,6 +580,13 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
          1,
          "holds 3 pictures",
          {"tiff", 8, 3, {}, 0, {}, {}, false, 1, false}},
+        {"cmyk.tif",
+         [&](const QString& p) { return libtiffPages(p, colour, 1, true); },
+         0,
+         1,
+         "inks (CMYK)",
+         {"tiff", 8, 3, {}, 0, {}, {}, false, 1, false}},
+        {"turned.png", raw(turnedPNG(stored)), 0, 1, {}, {}, nullptr, true},
         {"lossy.webp", qt(colour, "webp", 90), 40 * 257, 16, {}, {}},
         {"lossless.webp", raw(libwebpLossless(translucent)), 0, 1, {}, {}},
         {"plain.bmp", qt(colour, "bmp"), 0, 1, {}, {}},
@@ -569,14 +604,15 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
         ASSERT_TRUE(c.make(path));
         const QByteArray original = bytes(path);
         const auto pixels = [&](const QString& file) {
-            return c.inks ? pf::ImageFile::read(file, nullptr, pf::ImageFile::Precision::Exact)
-                                .toQImage()
-                                .convertToFormat(QImage::Format_RGBA64)
-                          : storedPixels(file);
+            return c.shown ? pf::ImageFile::read(file, nullptr, pf::ImageFile::Precision::Exact)
+                                 .toQImage()
+                                 .convertToFormat(QImage::Format_RGBA64)
+                           : storedPixels(file);
         };
         const QImage before = pixels(path);
         ASSERT_FALSE(before.isNull());
-        if (c.inks) { // the profile is read: its cyan is the plain formula's yellow (within JPEG's loss)
+        if (QByteArray(c.name) ==
+            "cmyk.jpg") { // the profile is read: its cyan is the plain formula's yellow (within JPEG's loss)
             EXPECT_LE(difference16(before, colour.rgbSwapped().convertToFormat(QImage::Format_RGBA64), 0, W),
                       16 * 257);
         }
