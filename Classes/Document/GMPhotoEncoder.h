@@ -28,5 +28,6 @@ public:
     // Lossless (every pixel as it is, the colour under clear ones too) or at that quality, with the
     // profile and metadata chunks (EXIF, XMP) given.
     static QByteArray webp(const QImage& image, bool lossless, bool alpha, int quality,
-                           const QByteArray& iccProfile, const QByteArray& metadataChunks, QString* errorMessage);
+                           const QByteArray& iccProfile, const QByteArray& metadataChunks,
+                           QString* errorMessage);
 };

@@ -113,7 +113,8 @@ QImage applied(QImage image, QImageIOHandler::Transformations steps, bool invers
 QImage::Format writtenFormat(const GMPhotoFile::Kind& kind)
 {
     const bool wide = kind.bitsPerComponent > 8 && kind.format != "jpeg";
-    if (kind.grey)
+    // Qt writes no grey with alpha: such a picture keeps its alpha as colours with alpha.
+    if (kind.grey && !kind.hasAlpha)
         return wide ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8;
     if (kind.hasAlpha && kind.format != "jpeg")
         return wide ? QImage::Format_RGBA64 : QImage::Format_ARGB32;
@@ -170,7 +171,8 @@ void keepClearColours(QImage& image, const QString& path)
     }
 }
 
-QByteArray write(const QImage& image, const QByteArray& format, int quality, QString* errorMessage)
+QByteArray write(const QImage& image, const QByteArray& format, int quality, QString* errorMessage,
+                 bool compressed = false)
 {
     QByteArray data;
     QBuffer buffer(&data);
@@ -178,6 +180,8 @@ QByteArray write(const QImage& image, const QByteArray& format, int quality, QSt
     QImageWriter writer(&buffer, format);
     if (quality > 0)
         writer.setQuality(quality);
+    if (compressed)
+        writer.setCompression(1); // the lossless compression the writer has (LZW for a TIFF)
     if (!writer.write(image)) {
         if (errorMessage)
             *errorMessage = QStringLiteral("The picture cannot be encoded as %1: %2")
@@ -486,7 +490,7 @@ QByteArray GMPhotoFile::encode(const pf::Bitmap& picture, const Kind& kind, QStr
         // A profile goes in as the file's own bytes, and none where it had none.
         image.setColorSpace(kind.iccProfile.isEmpty() ? QColorSpace()
                                                       : QColorSpace::fromIccProfile(kind.iccProfile));
-        return write(image, kind.format, -1, errorMessage);
+        return write(image, kind.format, -1, errorMessage, kind.compressed);
     }
 
     // The profile and the rest of the metadata go in as the file had them, not as the encoder makes them.

@@ -49,6 +49,8 @@ public:
         // A WebP stored without loss, and its metadata chunks (EXIF, XMP) as they stand.
         bool lossless = false;
         QByteArray webpMetadata;
+        // Its pixels are compressed without loss (a TIFF's LZW and the like): a save compresses them too.
+        bool compressed = false;
         // Pictures the file holds (a TIFF's pages, a GIF's frames).
         int pages = 1;
         // Why a save over the file cannot keep what it holds (more than one page, inks the writer cannot

@@ -62,11 +62,14 @@ void GMTIFFLayout::read(QIODevice* device, GMPhotoFile::Kind& kind)
     TIFFOpenOptionsFree(options);
     if (!tiff)
         return;
-    uint16_t photometric = PHOTOMETRIC_RGB, samples = 1, bits = 8, extraCount = 0;
+    uint16_t photometric = PHOTOMETRIC_RGB, samples = 1, bits = 8, extraCount = 0,
+             compression = COMPRESSION_NONE;
     uint16_t* extra = nullptr;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    kind.compressed = compression != COMPRESSION_NONE;
     if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric))
         photometric = samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
     uint32_t profileSize = 0;
@@ -80,5 +83,6 @@ void GMTIFFLayout::read(QIODevice* device, GMPhotoFile::Kind& kind)
     kind.pages = std::max<int>(kind.pages, TIFFNumberOfDirectories(tiff));
     TIFFClose(tiff);
     // The profile the pixels are stored in (a profile of inks is no colour space of Qt's).
-    kind.colorSpace = kind.cmyk || kind.iccProfile.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(kind.iccProfile);
+    kind.colorSpace =
+        kind.cmyk || kind.iccProfile.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(kind.iccProfile);
 }

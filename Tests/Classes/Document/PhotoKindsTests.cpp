@@ -71,12 +71,13 @@ struct Layout
     bool inverted = false; // a CMYK JPEG's Adobe marker
     int pages = 0;
     bool lossless = false;
+    int compression = 0; // a TIFF's
 
     std::string text() const
     {
         return QStringLiteral(
                    "%1 %2-bit %3ch profile:%4 orientation:%5 sampling:%6 adobe:%7 pages:%8 lossless:%9 "
-                   "tables:%10")
+                   "tables:%10 compression:%11")
             .arg(QString::fromLatin1(format))
             .arg(bits)
             .arg(channels)
@@ -87,6 +88,7 @@ struct Layout
             .arg(pages)
             .arg(lossless)
             .arg(qHash(tables))
+            .arg(compression)
             .toStdString();
     }
 };
@@ -163,6 +165,9 @@ Layout tiffLayout(const QString& path)
     l.bits = bits;
     l.channels = samples;
     l.pages = TIFFNumberOfDirectories(tiff);
+    uint16_t compression = 0;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    l.compression = compression;
     TIFFClose(tiff);
     return l;
 }
@@ -404,7 +409,7 @@ bool libtiffPages(const QString& path, const QImage& image, int pages, bool inks
     return true;
 }
 
-QByteArray qtEncoded(const QImage& image, const char* format, int quality = -1);
+QByteArray qtEncoded(const QImage& image, const char* format, int quality = -1, int compression = 0);
 
 // A PNG whose EXIF says "turn 90° clockwise to show".
 QByteArray turnedPNG(const QImage& stored)
@@ -485,13 +490,14 @@ bool writeFile(const QString& path, const QByteArray& data)
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
-QByteArray qtEncoded(const QImage& image, const char* format, int quality)
+QByteArray qtEncoded(const QImage& image, const char* format, int quality, int compression)
 {
     QByteArray out;
     QBuffer buffer(&out);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
     writer.setQuality(quality);
+    writer.setCompression(compression);
     writer.write(image);
     return out;
 }
@@ -574,18 +580,19 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
         {"palette.png", qt(palette, "png"), 0, 1, {}, {"png", 8, 4, {}, 0, {}, {}, false, 1, false}},
         {"plain.tif", qt(colour, "tiff"), 0, 1, {}, {}},
         {"adobe.tif", qt(adobe, "tiff"), 0, 1, {}, {}},
+        {"lzw.tif", raw(qtEncoded(colour, "tiff", -1, 1)), 0, 1, {}, {}},
         {"pages.tif",
          [&](const QString& p) { return libtiffPages(p, colour, 3); },
          0,
          1,
          "holds 3 pictures",
-         {"tiff", 8, 3, {}, 0, {}, {}, false, 1, false}},
+         {"tiff", 8, 3, {}, 0, {}, {}, false, 1, false, COMPRESSION_NONE}},
         {"cmyk.tif",
          [&](const QString& p) { return libtiffPages(p, colour, 1, true); },
          0,
          1,
          "inks (CMYK)",
-         {"tiff", 8, 3, {}, 0, {}, {}, false, 1, false}},
+         {"tiff", 8, 3, {}, 0, {}, {}, false, 1, false, COMPRESSION_NONE}},
         {"turned.png", raw(turnedPNG(stored)), 0, 1, {}, {}, nullptr, true},
         {"lossy.webp", qt(colour, "webp", 90), 40 * 257, 16, {}, {}},
         {"lossless.webp", raw(libwebpLossless(translucent)), 0, 1, {}, {}},
