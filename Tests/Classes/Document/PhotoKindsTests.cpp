@@ -519,6 +519,7 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
 {
     QImage colour(W, H, QImage::Format_RGB32), deep(W, H, QImage::Format_RGBX64);
     QImage translucent(W, H, QImage::Format_ARGB32), grey(W, H, QImage::Format_Grayscale8);
+    QImage deepTranslucent(W, H, QImage::Format_RGBA64);
     QImage alpha(W, H, QImage::Format_Grayscale8), stored(H, W, QImage::Format_RGB32);
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
@@ -526,6 +527,10 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
             deep.setPixelColor(x, y,
                                QColor::fromRgba64(qRgba64(x * 1301 + 7, y * 1999 + 3, 40001 + x * y, 65535)));
             translucent.setPixel(x, y, qRgba(200, 40 + x * 3, 90 + y * 4, x % 3 ? 128 : x % 2 ? 0 : 255));
+            deepTranslucent.setPixelColor(
+                x, y,
+                QColor::fromRgba64(
+                    qRgba64(x * 1301 + 7, y * 1999 + 3, 40001 + x * y, x % 3 ? 300 + x * y * 40 : 0)));
             grey.scanLine(y)[x] = uchar(x * 5 + y);
             alpha.scanLine(y)[x] = uchar(x % 3 ? 128 : x % 2 ? 0 : 255);
         }
@@ -575,6 +580,9 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
         {"rgb8.png", qt(colour, "png"), 0, 1, {}, {}},
         {"rgb16.png", qt(deep, "png"), 0, 1, {}, {}},
         {"rgba.png", qt(translucent, "png"), 0, 1, {}, {}},
+        // The renderer composes premultiplied colour at its own precision: a nearly clear pixel's colour
+        // (alpha 300/65535 here) comes back within 128/65535, every other as it was.
+        {"rgba16.png", qt(deepTranslucent, "png"), 128, 1, {}, {}},
         {"grey.png", qt(grey, "png"), 0, 1, {}, {}},
         {"greyalpha.png", raw(libpngGreyAlpha(grey, alpha)), 0, 1, {}, {}},
         {"palette.png", qt(palette, "png"), 0, 1, {}, {"png", 8, 4, {}, 0, {}, {}, false, 1, false}},
