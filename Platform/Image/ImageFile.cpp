@@ -402,8 +402,16 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
     QImage image = data && isJpeg(data, size) ? inkJpeg(data, size, exact) : QImage();
     if (image.isNull())
         image = reader.read();
-    if (image.isNull())
+    if (image.isNull()) {
+        // Qt reads a TGA only in its 2.0 form (with the footer that names it); an older one is found
+        // by nothing but its name.
+        if (reader.format().isEmpty() && name.endsWith(QLatin1String(".tga"), Qt::CaseInsensitive))
+            return fail(
+                QStringLiteral("The image “%1” could not be read: it is a TGA image of the older kind "
+                               "(without the 2.0 footer), which this application cannot read.")
+                    .arg(name));
         return fail(QStringLiteral("The image “%1” could not be read: %2.").arg(name, reader.errorString()));
+    }
     const QColorSpace space = image.colorSpace();
     if (turn != QImageIOHandler::TransformationNone) {
         // As the reader would: mirrored, then flipped, then turned by 90°.

@@ -245,6 +245,10 @@ TEST(ImageFile, RefusalsSayWhatIsWrong)
         {write("deep.png", pngClaiming(14000, 14000, QImage::Format_RGBA64)), "14000 x 14000", false},
         {write("cut.bmp", bmp.left(bmp.size() - 50)), "damaged", false},
         {write("cut.gif", gif.left(gif.size() - 4)), "damaged", false},
+        // A TGA without the footer of its 2.0 form: 4 x 3, 24 bits.
+        {write("old.tga",
+               QByteArray::fromHex("000002000000000000000000040003001800") + QByteArray(36, '\x40')),
+         "TGA image of the older kind", false},
     };
     for (const Case& c : cases) {
         if (c.needsPermissions && root)
