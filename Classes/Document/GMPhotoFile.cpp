@@ -280,7 +280,7 @@ void readWebPLayout(const QByteArray& data, GMPhotoFile::Kind& kind)
         const QByteArray type = data.mid(i, 4);
         const qint64 length = littleEndian32(d + i + 4);
         const qint64 next = i + 8 + length + (length & 1);
-        if (next > data.size() + 1)
+        if (i + 8 + length > data.size())
             break;
         if (type == "VP8L") {
             kind.lossless = true;
@@ -315,7 +315,10 @@ GMPhotoFile::Kind inspectDevice(QIODevice* device, const std::function<QByteArra
     kind.format = reader.format();
     if (kind.format.isEmpty())
         return {};
-    const QImage::Format format = reader.imageFormat();
+    // A damaged header may give any number for the format (Qt's table would be read past its end).
+    QImage::Format format = reader.imageFormat();
+    if (format <= QImage::Format_Invalid || format >= QImage::NImageFormats)
+        format = QImage::Format_RGB32;
     const QPixelFormat pixel = QImage::toPixelFormat(format);
     kind.hasAlpha = pixel.alphaUsage() == QPixelFormat::UsesAlpha;
     kind.grey = format == QImage::Format_Grayscale8 || format == QImage::Format_Grayscale16 ||

@@ -102,8 +102,9 @@ bool bmpIsComplete(const uchar* data, qint64 size)
     // Uncompressed or with bit fields: every row is there, padded to four bytes.
     if (compression != 0 && compression != 3 && compression != 6)
         return true;
-    const qint64 rowBytes = (std::abs(width) * bits + 31) / 32 * 4;
-    return offset + rowBytes * std::abs(height) <= size;
+    // In doubles: a header may claim sizes whose product overflows.
+    const double rowBytes = std::floor((double(std::abs(width)) * double(bits) + 31) / 32) * 4;
+    return double(offset) + rowBytes * double(std::abs(height)) <= double(size);
 }
 
 // Whether a GIF's blocks all end within its data. The decoder shows a file cut short as if whole, the
@@ -374,7 +375,12 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
         turn = fromExif(pngExifOrientation(data, size));
     // A header may claim any size: say so before the decoder refuses with a vaguer message.
     const QSize claimed = reader.size();
-    const QPixelFormat pixel = QImage::toPixelFormat(reader.imageFormat());
+    // A damaged header may give any number for the format (Qt's table would be read past its end).
+    const QImage::Format claimedFormat = reader.imageFormat();
+    const QPixelFormat pixel = QImage::toPixelFormat(claimedFormat <= QImage::Format_Invalid ||
+                                                             claimedFormat >= QImage::NImageFormats
+                                                         ? QImage::Format_RGB32
+                                                         : claimedFormat);
     const int bits = std::max(32, int(pixel.bitsPerPixel()));
     // What the open holds at once: the decoded picture and, for one kept exactly (more than 8 bits,
     // transparency, a profile), its float copy of 16 bytes a pixel.
