@@ -116,16 +116,25 @@ TEST(ImageFile, RoundTripsKeepPrecisionAndReportDamage)
     EXPECT_TRUE(Image::fromFile(dir.filePath("missing.png")).isNull());
 }
 
-TEST(ImageFile, ExifOrientationIsApplied)
+namespace {
+
+// An 8 x 4 white picture with its two left columns red (whole blocks of subsampled colour).
+QImage redLeftColumns()
 {
-    // An 8 x 4 picture with its two left columns red (whole blocks of subsampled colour), stored with
-    // "turn 90 degrees clockwise to show".
     QImage image(8, 4, QImage::Format_RGB32);
     image.fill(Qt::white);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 2; ++x)
             image.setPixel(x, y, qRgb(255, 0, 0));
-    const Bitmap upright = ImageFile::readData(jpegWithOrientation(image, 6));
+    return image;
+}
+
+} // namespace
+
+TEST(ImageFile, ExifOrientationIsApplied)
+{
+    // Stored with "turn 90 degrees clockwise to show".
+    const Bitmap upright = ImageFile::readData(jpegWithOrientation(redLeftColumns(), 6));
     ASSERT_EQ(upright.width(), 4);
     ASSERT_EQ(upright.height(), 8);
     // Turned clockwise, the left columns become the top rows.
@@ -274,13 +283,7 @@ TEST(ImageFile, RefusalsSayWhatIsWrong)
 // A PNG's EXIF orientation turns it upright as it turns a JPEG.
 TEST(ImageFile, APNGsExifOrientationIsApplied)
 {
-    // 8 x 4, its two left columns red.
-    QImage image(8, 4, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 2; ++x)
-            image.setPixel(x, y, qRgb(255, 0, 0));
-    const QByteArray png = encoded(image, "png");
+    const QByteArray png = encoded(redLeftColumns(), "png");
     const struct
     {
         int orientation;
