@@ -132,7 +132,7 @@ Layout jpegLayout(const QByteArray& d)
                 const int f = uchar(payload[6 + 3 * c + 1]);
                 factors << QStringLiteral("%1x%2").arg(f >> 4).arg(f & 15);
             }
-            l.sampling = factors.join(' ');
+            l.sampling = factors.join(' ') + (marker == 0xC2 ? " progressive" : "");
         } else if (marker == 0xE1 && payload.startsWith(QByteArray("Exif\0\0", 6))) {
             l.orientation = exifOrientation(payload.mid(6));
         } else if (marker == 0xE2 && payload.startsWith(QByteArray("ICC_PROFILE\0", 12))) {
@@ -231,7 +231,7 @@ QByteArray jpegSegment(uchar marker, const QByteArray& payload)
 // A JPEG made with the library itself: colours or inks (Adobe-inverted), each component sampled as
 // given, with an EXIF orientation and a profile put in when given.
 QByteArray libjpeg(const QImage& image, int quality, int luminanceSampling, const QByteArray& profile,
-                   bool turned, bool inks)
+                   bool turned, bool inks, bool progressive = false)
 {
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
@@ -248,6 +248,8 @@ QByteArray libjpeg(const QImage& image, int quality, int luminanceSampling, cons
     jpeg_set_quality(&info, quality, TRUE);
     info.write_Adobe_marker = inks;
     info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = luminanceSampling;
+    if (progressive)
+        jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     std::vector<uchar> row(size_t(image.width()) * 4);
@@ -518,13 +520,15 @@ protected:
 // message and the file left as it was. The kinds are the rows of the table in docs/documents.md.
 TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
 {
-    QImage colour(W, H, QImage::Format_RGB32), deep(W, H, QImage::Format_RGBX64);
+    QImage colour(W, H, QImage::Format_RGB32), deep(W, H, QImage::Format_RGBX64),
+        smooth(W, H, QImage::Format_RGB32);
     QImage translucent(W, H, QImage::Format_ARGB32), grey(W, H, QImage::Format_Grayscale8);
     QImage deepTranslucent(W, H, QImage::Format_RGBA64);
     QImage alpha(W, H, QImage::Format_Grayscale8), stored(H, W, QImage::Format_RGB32);
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
             colour.setPixel(x, y, qRgb(30 + x * 4, 50 + y * 5, (x * y) % 256));
+            smooth.setPixel(x, y, qRgb(30 + x * 4, 50 + y * 5, 140));
             deep.setPixelColor(x, y,
                                QColor::fromRgba64(qRgba64(x * 1301 + 7, y * 1999 + 3, 40001 + x * y, 65535)));
             translucent.setPixel(x, y, qRgba(200, 40 + x * 3, 90 + y * 4, x % 3 ? 128 : x % 2 ? 0 : 255));
@@ -570,6 +574,7 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
     const Case cases[] = {
         {"jpeg420.jpg", raw(libjpeg(stored, 95, 2, adobeProfile, true, false)), 16 * 257, 16, {}, {}},
         {"jpeg444.jpg", raw(libjpeg(colour, 100, 1, {}, false, false)), 3 * 257, 8, {}, {}},
+        {"progressive.jpg", raw(libjpeg(smooth, 90, 2, {}, false, false, true)), 16 * 257, 16, {}, {}},
         {"cmyk.jpg",
          raw(libjpeg(colour, 95, 1, swappedInkProfile(), false, true)),
          28 * 257,
