@@ -33,15 +33,18 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScopeGuard>
+#include <QTransform>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <future>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -137,9 +140,21 @@ bool GMDocument::canSaveInPlace() const
     return fileType() == GMDocumentPackage::typeName || OVImageWriter::writesUnderTheSameName(fileURL());
 }
 
+QString GMDocument::saveInPlaceRefusal() const
+{
+    if (fileType() == GMDocumentPackage::typeName || fileURL().isEmpty())
+        return {};
+    if (!m_fileKind.refusal.isEmpty())
+        return m_fileKind.refusal;
+    return readOnlyReason(fileURL());
+}
+
 QStringList GMDocument::writableTypesForSaveOperation(SaveOperation) const
 {
     QStringList types{GMDocumentPackage::typeName, QStringLiteral("jpeg"), QStringLiteral("png")};
+    // A photo of another kind is offered its own, where it can be written.
+    if (!types.contains(fileType()) && QImageWriter::supportedImageFormats().contains(fileType().toLatin1()))
+        types.append(fileType());
     if (types.contains(fileType())) {
         types.removeAll(fileType());
         types.prepend(fileType());
@@ -320,7 +335,7 @@ bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
         header.setAutoTransform(true);
         QSize size = header.size();
         if (header.canRead() && opensInBackground(size)) {
-            if (header.transformation() & QImageIOHandler::TransformationRotate90)
+            if (pf::ImageFile::orientation(path) & QImageIOHandler::TransformationRotate90)
                 size.transpose(); // as it shows, upright
             resetContents();
             auto opening = std::make_shared<Opening>();
@@ -365,10 +380,20 @@ void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const
                 reader.setFileName(opening->path);
             }
             reader.setAutoTransform(true);
-            // Asked for in the photo's upright proportions; the reader scales before it turns.
-            const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+            // Asked for in the photo's upright proportions; the reader scales before it turns (a PNG's
+            // orientation, which the reader does not know, is applied here).
+            const QImageIOHandler::Transformations turn =
+                opening->package ? reader.transformation() : pf::ImageFile::orientation(opening->path);
+            const bool turned = turn & QImageIOHandler::TransformationRotate90;
             reader.setScaledSize(turned ? reduced.transposed() : reduced);
-            const QImage preview = reader.read();
+            QImage preview = reader.read();
+            if (reader.transformation() == QImageIOHandler::TransformationNone &&
+                turn != QImageIOHandler::TransformationNone) {
+                preview = preview.mirrored(turn & QImageIOHandler::TransformationMirror,
+                                           turn & QImageIOHandler::TransformationFlip);
+                if (turned)
+                    preview = preview.transformed(QTransform().rotate(90));
+            }
             pf::runOnMain([weak, opening, preview] {
                 if (auto self = std::static_pointer_cast<GMDocument>(weak.lock()))
                     self->openingPreviewArrived(opening, preview);
@@ -803,6 +828,20 @@ void GMDocument::insertWhenRead(const std::weak_ptr<pf::Document>& weak,
                 .arg(unread.join(QStringLiteral(", "))));
 }
 
+QString GMDocument::readOnlyReason(const QString& path)
+{
+    // The mark is what the user set: a file without write permission is replaced by no save, even
+    // where the folder would let a new file take its place (or the user may write anything).
+    struct stat status
+    {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::stat(native.constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return {};
+    if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(native.constData(), W_OK) == 0)
+        return {};
+    return QStringLiteral("“%1” is read-only, so it is left as it is.").arg(QFileInfo(path).fileName());
+}
+
 QString GMDocument::unwritableReason(const QString& path)
 {
     // The folder that will take the new file (or the fresh package beside the old one); a folder still
@@ -847,6 +886,11 @@ void GMDocument::saveToURL(const QString& path, const QString& type, SaveOperati
     // autosave of a picture writes only its shadow copy, in the working area).
     if (!isAutosave(operation) || type == GMDocumentPackage::typeName) {
         QString reason = unwritableReason(path);
+        if (reason.isEmpty() && type != GMDocumentPackage::typeName) {
+            reason = readOnlyReason(path);
+            if (!reason.isEmpty())
+                reason += QStringLiteral(" Use Save As to keep your changes under another name.");
+        }
         // A package is a folder: it never takes the place of a file (an older single-file document,
         // say), which the swap could not put back.
         if (reason.isEmpty() && type == GMDocumentPackage::typeName && QFileInfo(path).isFile())
@@ -1052,9 +1096,17 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     // Saving over the photo itself writes it as the kind of file it is: composed in float where the
     // photo holds more than 8 bits can (its depth, partial transparency, colours outside sRGB), so that
     // every pixel no layer changed goes back as it was.
-    const GMPhotoFile::Kind photoKind = operation == SaveOperation::Save && !ownType && path == originalPath
-                                            ? m_fileKind
-                                            : GMPhotoFile::Kind();
+    // A new file of the photo's own kind (Save As, Export) is written the same way.
+    const bool overPhoto = operation == SaveOperation::Save && !ownType && path == originalPath;
+    const OVImageWriter::ImageTarget copy = OVImageWriter::targetForPath(path, m_fileKind.hasAlpha);
+    const GMPhotoFile::Kind photoKind = overPhoto ? m_fileKind
+                                        : ownType || copy.path != path
+                                            ? GMPhotoFile::Kind()
+                                            : GMPhotoFile::forCopy(m_fileKind, copy.format);
+    if (overPhoto && !m_fileKind.refusal.isEmpty()) {
+        unblockUserInteraction();
+        return fail(errorMessage, m_fileKind.refusal + QStringLiteral(" Use Save As to keep your changes."));
+    }
     const bool exact = photoKind.isValid() && (photoKind.bitsPerComponent > 8 ||
                                                m_originalBitmap.format() == pf::Bitmap::Format::RGBAf);
     // A translucent photo keeps its transparency, whatever the layers laid over it.
@@ -1107,13 +1159,16 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
             return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
         if (keepTransparency)
             GMChainRenderer::keepTransparencyOf(*picture, snapshot->original);
-        encoded = std::async(std::launch::async, [&picture, &path, &encodeError, &target, &photoKind] {
-            if (photoKind.isValid()) {
-                target = path;
-                return GMPhotoFile::encode(*picture, photoKind, &encodeError);
-            }
-            return OVImageWriter::encodedImage(*picture, path, &encodeError, &target);
-        });
+        // The colour under clear pixels is the file's own: read from it, as the picture holds none.
+        const QString photoFile = keepTransparency && photoKind.isValid() ? originalPath : QString();
+        encoded =
+            std::async(std::launch::async, [&picture, &path, &encodeError, &target, &photoKind, photoFile] {
+                if (photoKind.isValid()) {
+                    target = path;
+                    return GMPhotoFile::encode(*picture, photoKind, &encodeError, photoFile);
+                }
+                return OVImageWriter::encodedImage(*picture, path, &encodeError, &target);
+            });
         snapshot->contents.preview = GMChainRenderer::fittedInside(*picture, GMChainRenderer::previewSide);
     }
     const QString key = shadowCopyKey(location);

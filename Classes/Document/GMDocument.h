@@ -49,6 +49,7 @@ public:
     bool canAsynchronouslyWrite(const QString&, const QString&, SaveOperation) const override { return true; }
     QString autosavingFileType() const override;
     bool canSaveInPlace() const override;
+    QString saveInPlaceRefusal() const override;
     QStringList writableTypesForSaveOperation(SaveOperation operation) const override;
     bool revertToContentsOfURL(const QString& path, const QString& type, QString* errorMessage) override;
     void makeWindowControllers() override;
@@ -90,6 +91,8 @@ public:
     // Why nothing could be written at `path` (its folder, or the nearest one that exists, refuses new
     // files); empty when it can be. Cheap: checked before anything is composed.
     static QString unwritableReason(const QString& path);
+    // Why the existing file at `path` may not be replaced (it is marked read-only); empty when it may.
+    static QString readOnlyReason(const QString& path);
     // Settings read from a document, checked against the effect's: a number outside its range is
     // clamped, a value of the wrong type replaced by the default (each with a warning naming `layer`).
     static QVariantMap checkedSettings(const GMEffectBlueprint& blueprint, QVariantMap values,

@@ -7,6 +7,10 @@
 #include <QColorSpace>
 #include <QImageIOHandler>
 #include <QString>
+#include <array>
+#include <map>
+#include <utility>
+#include <vector>
 
 // What a plain photo file is besides its pixels (format, channels, depth, JPEG quality, metadata, the
 // turn its EXIF orientation asks for), and writing a retouched picture back into such a file the same
@@ -29,6 +33,29 @@ public:
         QColorSpace colorSpace;
         // What turns the stored pixels upright (reading applies it).
         QImageIOHandler::Transformations orientation = QImageIOHandler::TransformationNone;
+        // The file's colour profile as its own bytes (a TIFF's, a WebP's); empty when it has none.
+        QByteArray iccProfile;
+        // A JPEG's layout: its components' sampling factors (horizontal, vertical), whether it is
+        // progressive, and for four components (CMYK, or YCCK when `adobeTransform` is 2) whether its
+        // inks are stored inverted, as the Adobe marker tells.
+        std::vector<std::pair<int, int>> jpegSampling;
+        // Its quantisation tables (its quality) by number, in natural order, and the table each
+        // component uses: written with the same, the pixels no layer changed change least.
+        std::map<int, std::array<quint16, 64>> jpegTables;
+        std::vector<int> jpegTableOfComponent;
+        bool progressive = false;
+        bool cmyk = false;
+        int adobeTransform = -1; // -1: no Adobe marker
+        // A WebP stored without loss, and its metadata chunks (EXIF, XMP) as they stand.
+        bool lossless = false;
+        QByteArray webpMetadata;
+        // Its pixels are compressed without loss (a TIFF's LZW and the like): a save compresses them too.
+        bool compressed = false;
+        // Pictures the file holds (a TIFF's pages, a GIF's frames).
+        int pages = 1;
+        // Why a save over the file cannot keep what it holds (more than one page, inks the writer cannot
+        // store, no writer for its format); empty when it can be saved over.
+        QString refusal;
 
         bool isValid() const { return !format.isEmpty(); }
     };
@@ -42,8 +69,10 @@ public:
     // The picture (upright, sRGB, as the application holds pictures) encoded as a file of that kind:
     // the same format, channels and depth, its colour space and orientation, for JPEG its metadata and
     // a quality no lower than its own, for PNG the chunks it keeps. Empty, with a message, when it
-    // cannot be encoded.
-    static QByteArray encode(const pf::Bitmap& picture, const Kind& kind, QString* errorMessage);
+    // cannot be encoded. A translucent picture's clear pixels have no colour of their own: they take the
+    // colour stored under them in `clearColoursFrom` (the photo's file), where it is clear too.
+    static QByteArray encode(const pf::Bitmap& picture, const Kind& kind, QString* errorMessage,
+                             const QString& clearColoursFrom = {});
 
     // The quality (1..100) a JPEG was written at, from its luminance quantisation table; -1 when the
     // data holds none.
@@ -53,6 +82,12 @@ public:
     // picture as a PNG (16 bits per component where it has more than 8).
     static QByteArray losslessOriginal(const pf::Bitmap& decoded, const QByteArray& fileBytes);
 
+    // The same kind for a new file (Save As, Export) of that format: everything the file's kind holds
+    // when the format is its own, else invalid.
+    static Kind forCopy(const Kind& kind, const QByteArray& format);
+
     // The quality a JPEG gets when its own cannot be told.
     static constexpr int defaultJPEGQuality = 92;
+    // A lossy WebP's quality cannot be told from the file.
+    static constexpr int defaultWebPQuality = 90;
 };

@@ -1,6 +1,8 @@
 #include "Platform/Image/ImageFile.h"
 
 #include "Platform/Foundation/FileSystem.h"
+#include "Platform/Image/ColourConversion.h"
+#include "Platform/Image/InkProfile.h"
 #include "Platform/Image/ParallelJpegEncoder.h"
 
 #include <QBuffer>
@@ -14,10 +16,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <jpeglib.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace pf {
 
@@ -59,6 +66,215 @@ bool isJpeg(const uchar* data, qint64 size)
     return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
 
+quint32 littleEndian(const uchar* d, int bytes)
+{
+    quint32 v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | d[i];
+    return v;
+}
+
+// Whether a BMP holds all the pixels its header promises. The decoder fills missing rows with black
+// instead of failing; a file cut short is recognised by the size its header gives, and (stored without
+// compression) by the rows its dimensions need.
+bool bmpIsComplete(const uchar* data, qint64 size)
+{
+    if (size < 26)
+        return false;
+    const qint64 declared = littleEndian(data + 2, 4);
+    const qint64 offset = littleEndian(data + 10, 4);
+    const quint32 header = littleEndian(data + 14, 4);
+    if (declared > size)
+        return false;
+    qint64 width = 0, height = 0, bits = 0, compression = 0;
+    if (header == 12) {
+        width = littleEndian(data + 18, 2);
+        height = littleEndian(data + 20, 2);
+        bits = littleEndian(data + 24, 2);
+    } else if (size >= 34) {
+        width = qint32(littleEndian(data + 18, 4));
+        height = qint32(littleEndian(data + 22, 4));
+        bits = littleEndian(data + 28, 2);
+        compression = littleEndian(data + 30, 4);
+    } else {
+        return false;
+    }
+    // Uncompressed or with bit fields: every row is there, padded to four bytes.
+    if (compression != 0 && compression != 3 && compression != 6)
+        return true;
+    // In doubles: a header may claim sizes whose product overflows.
+    const double rowBytes = std::floor((double(std::abs(width)) * double(bits) + 31) / 32) * 4;
+    return double(offset) + rowBytes * double(std::abs(height)) <= double(size);
+}
+
+// Whether a GIF's blocks all end within its data. The decoder shows a file cut short as if whole, the
+// missing part clear; one that ends between blocks (without its trailer) is whole.
+bool gifIsComplete(const uchar* data, qint64 size)
+{
+    if (size < 13)
+        return false;
+    qint64 i = 13;
+    if (data[10] & 0x80)
+        i += 3 * (qint64(1) << ((data[10] & 7) + 1));
+    const auto subBlocks = [&] {
+        while (i < size) {
+            const uchar length = data[i++];
+            if (length == 0)
+                return true;
+            i += length;
+        }
+        return false;
+    };
+    bool pictures = false;
+    while (i < size) {
+        const uchar block = data[i++];
+        if (block == 0x3B)
+            return true;
+        if (block == 0x21) {
+            if (++i > size || !subBlocks())
+                return false;
+        } else if (block == 0x2C) {
+            if (i + 9 > size)
+                return false;
+            const uchar flags = data[i + 8];
+            i += 9;
+            if (flags & 0x80)
+                i += 3 * (qint64(1) << ((flags & 7) + 1));
+            if (++i > size || !subBlocks()) // the code size, then the picture's data
+                return false;
+            pictures = true;
+        } else {
+            return pictures; // anything else ends the file's blocks
+        }
+    }
+    return pictures && i == size;
+}
+
+// A PNG's orientation, from its EXIF chunk (before its pixels); none without one.
+int pngExifOrientation(const uchar* data, qint64 size)
+{
+    static const uchar signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < 8 || std::memcmp(data, signature, 8) != 0)
+        return 0;
+    const auto big = [](const uchar* d) {
+        return (quint32(d[0]) << 24) | (quint32(d[1]) << 16) | (quint32(d[2]) << 8) | d[3];
+    };
+    for (qint64 i = 8; i + 12 <= size;) {
+        const qint64 length = big(data + i);
+        const uchar* type = data + i + 4;
+        if (std::memcmp(type, "IDAT", 4) == 0 || length > size - i - 12)
+            return 0;
+        if (std::memcmp(type, "eXIf", 4) == 0 && length >= 8) {
+            const uchar* tiff = data + i + 8;
+            const bool motorola = tiff[0] == 'M';
+            const auto u16 = [&](qint64 at) {
+                return motorola ? (tiff[at] << 8) | tiff[at + 1] : tiff[at] | (tiff[at + 1] << 8);
+            };
+            const qint64 ifd = motorola ? big(tiff + 4) : littleEndian(tiff + 4, 4);
+            if (ifd + 2 > length)
+                return 0;
+            for (int k = 0, n = u16(ifd); k < n && ifd + 2 + 12 * (k + 1) <= length; ++k)
+                if (u16(ifd + 2 + 12 * k) == 0x0112)
+                    return u16(ifd + 2 + 12 * k + 8);
+            return 0;
+        }
+        i += 12 + length;
+    }
+    return 0;
+}
+
+QImageIOHandler::Transformations fromExif(int orientation)
+{
+    switch (orientation) {
+    case 2:
+        return QImageIOHandler::TransformationMirror;
+    case 3:
+        return QImageIOHandler::TransformationRotate180;
+    case 4:
+        return QImageIOHandler::TransformationFlip;
+    case 5:
+        return QImageIOHandler::TransformationFlipAndRotate90;
+    case 6:
+        return QImageIOHandler::TransformationRotate90;
+    case 7:
+        return QImageIOHandler::TransformationMirrorAndRotate90;
+    case 8:
+        return QImageIOHandler::TransformationRotate270;
+    default:
+        return QImageIOHandler::TransformationNone;
+    }
+}
+
+struct InkErrors
+{
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+};
+
+// A JPEG of inks (CMYK or YCCK) decoded through its own profile, as colour-managed programs show it
+// (Qt's reader knows only the plain formula): straight sRGB, float or 8 bits. Null for a JPEG of
+// colours, or one the library cannot decode (the usual reader then says why).
+QImage inkJpeg(const uchar* data, qint64 size, bool wide)
+{
+    jpeg_decompress_struct info{};
+    InkErrors errors{};
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = [](j_common_ptr common) {
+        std::longjmp(reinterpret_cast<InkErrors*>(common->err)->jump, 1);
+    };
+    errors.base.output_message = [](j_common_ptr) {};
+    QImage image;
+    std::vector<uint8_t> row;
+    std::unique_ptr<InkProfile> profile;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&info);
+        return {};
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK ||
+        (info.jpeg_color_space != JCS_CMYK && info.jpeg_color_space != JCS_YCCK)) {
+        jpeg_destroy_decompress(&info);
+        return {};
+    }
+    JOCTET* icc = nullptr;
+    unsigned int iccSize = 0;
+    if (jpeg_read_icc_profile(&info, &icc, &iccSize) && icc) {
+        profile = std::make_unique<InkProfile>(QByteArray(reinterpret_cast<const char*>(icc), int(iccSize)));
+        std::free(icc);
+    } else {
+        profile = std::make_unique<InkProfile>(QByteArray());
+    }
+    info.out_color_space = JCS_CMYK;
+    jpeg_start_decompress(&info);
+    image = QImage(int(info.output_width), int(info.output_height),
+                   wide ? QImage::Format_RGBA32FPx4 : QImage::Format_RGBA8888);
+    if (image.isNull()) {
+        jpeg_destroy_decompress(&info);
+        return {};
+    }
+    row.resize(size_t(info.output_width) * 4);
+    std::vector<float> colours(size_t(info.output_width) * 4);
+    // Files with the Adobe marker (all that programs write) store their inks inverted.
+    const bool inverted = info.saw_Adobe_marker;
+    while (info.output_scanline < info.output_height) {
+        const int y = int(info.output_scanline);
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_read_scanlines(&info, rows, 1);
+        float* target = wide ? reinterpret_cast<float*>(image.scanLine(y)) : colours.data();
+        profile->toColour(row.data(), target, int(info.output_width), inverted);
+        if (!wide) {
+            uchar* bytes = image.scanLine(y);
+            for (size_t i = 0; i < colours.size(); ++i)
+                bytes[i] = uchar(std::lround(std::clamp(colours[i], 0.0f, 1.0f) * 255));
+        }
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return image;
+}
+
 QString damagedMessage(const QString& name)
 {
     return QStringLiteral("The image “%1” is damaged: its data ends before the picture does.").arg(name);
@@ -91,6 +307,7 @@ Bitmap exactBitmap(const QImage& image, bool converts)
     // Qt's own conversion to float goes through premultiplied pixels, which loses the colour of a
     // nearly clear pixel: straight values are taken over here.
     const bool deep = image.depth() > 32;
+    const ColourConversion toSRGB(converts ? image.colorSpace().iccProfile() : QByteArray(), QByteArray());
     for (int top = 0; !out.isNull() && top < height; top += bandRows) {
         const int rows = std::min(bandRows, height - top);
         const QImage straight = image.copy(0, top, width, rows)
@@ -112,7 +329,10 @@ Bitmap exactBitmap(const QImage& image, bool converts)
                 }
             }
         }
-        if (converts) {
+        if (converts && toSRGB.isValid()) {
+            for (int y = 0; y < rows; ++y)
+                toSRGB.apply(reinterpret_cast<float*>(band.scanLine(y)), width);
+        } else if (converts) {
             band.setColorSpace(image.colorSpace());
             band.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
         }
@@ -140,31 +360,64 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
             *errorMessage = message;
         return Bitmap();
     };
-    if (data && isJpeg(data, size) && !jpegIsComplete(data, size))
+    if (data && ((isJpeg(data, size) && !jpegIsComplete(data, size)) ||
+                 (size >= 2 && data[0] == 'B' && data[1] == 'M' && !bmpIsComplete(data, size)) ||
+                 (size >= 6 && std::memcmp(data, "GIF8", 4) == 0 && !gifIsComplete(data, size))))
         return fail(damagedMessage(name));
 
     QImageReader::setAllocationLimit(AllocationLimitMB);
     // Turned upright here rather than by the reader, which drops the colour profile of a turned picture
     // (its colours would then be taken for sRGB).
     reader.setAutoTransform(false);
-    const QImageIOHandler::Transformations turn = reader.transformation();
+    // The reader tells a JPEG's EXIF orientation, not a PNG's.
+    QImageIOHandler::Transformations turn = reader.transformation();
+    if (turn == QImageIOHandler::TransformationNone && data)
+        turn = fromExif(pngExifOrientation(data, size));
     // A header may claim any size: say so before the decoder refuses with a vaguer message.
     const QSize claimed = reader.size();
+    // A damaged header may give any number for the format (Qt's table would be read past its end).
+    const QImage::Format claimedFormat = reader.imageFormat();
+    const QPixelFormat pixel = QImage::toPixelFormat(claimedFormat <= QImage::Format_Invalid ||
+                                                             claimedFormat >= QImage::NImageFormats
+                                                         ? QImage::Format_RGB32
+                                                         : claimedFormat);
+    const int bits = std::max(32, int(pixel.bitsPerPixel()));
+    // What the open holds at once: the decoded picture and, for one kept exactly (more than 8 bits,
+    // transparency, a profile), its float copy of 16 bytes a pixel.
+    const auto tooLarge = [&](QSize size, bool floatCopy) {
+        const double megabytes =
+            double(size.width()) * size.height() * (bits + (floatCopy ? 128 : 0)) / 8 / (1 << 20);
+        if (megabytes <= AllocationLimitMB)
+            return QString();
+        return QStringLiteral(
+                   "The image “%1” is too large to open: %2 x %3 pixels need %4 MB; the limit is %5 MB.")
+            .arg(name)
+            .arg(size.width())
+            .arg(size.height())
+            .arg(std::llround(megabytes))
+            .arg(AllocationLimitMB);
+    };
+    const bool exact = precision == ImageFile::Precision::Exact;
     if (claimed.isValid()) {
-        const int bits = std::max(32, int(QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel()));
-        const double megabytes = double(claimed.width()) * claimed.height() * bits / 8 / (1 << 20);
-        if (megabytes > AllocationLimitMB)
-            return fail(QStringLiteral("The image “%1” is too large to open: %2 x %3 pixels need %4 MB; the "
-                                       "limit is %5 MB.")
-                            .arg(name)
-                            .arg(claimed.width())
-                            .arg(claimed.height())
-                            .arg(std::llround(megabytes))
-                            .arg(AllocationLimitMB));
+        // More than 8 bits a component always become float.
+        const QString refusal =
+            tooLarge(claimed, bits > 32 || (exact && pixel.alphaUsage() == QPixelFormat::UsesAlpha));
+        if (!refusal.isEmpty())
+            return fail(refusal);
     }
-    QImage image = reader.read();
+    QImage image = data && isJpeg(data, size) ? inkJpeg(data, size, exact) : QImage();
     if (image.isNull())
+        image = reader.read();
+    if (image.isNull()) {
+        // Qt reads a TGA only in its 2.0 form (with the footer that names it); an older one is found
+        // by nothing but its name.
+        if (reader.format().isEmpty() && name.endsWith(QLatin1String(".tga"), Qt::CaseInsensitive))
+            return fail(
+                QStringLiteral("The image “%1” could not be read: it is a TGA image of the older kind "
+                               "(without the 2.0 footer), which this application cannot read.")
+                    .arg(name));
         return fail(QStringLiteral("The image “%1” could not be read: %2.").arg(name, reader.errorString()));
+    }
     const QColorSpace space = image.colorSpace();
     if (turn != QImageIOHandler::TransformationNone) {
         // As the reader would: mirrored, then flipped, then turned by 90°.
@@ -178,7 +431,13 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
     }
     const bool converts = space.isValid() && space != QColorSpace(QColorSpace::SRgb);
     Bitmap bitmap;
-    if (precision == ImageFile::Precision::Exact && (converts || hasPartialAlpha(image))) {
+    // Qt premultiplies 16-bit pixels in 16 bits before they become float, which moves the colour of a
+    // nearly clear one: a translucent deep picture is taken over straight.
+    const bool deepAlpha = image.depth() > 32 && image.hasAlphaChannel();
+    if (exact && (converts || deepAlpha || hasPartialAlpha(image))) {
+        // Only now is it known that a profile asks for the float copy too.
+        if (const QString refusal = tooLarge(image.size(), true); !refusal.isEmpty())
+            return fail(refusal);
         // In float the conversion keeps what sRGB cannot show (below 0, above 1), and the conversion
         // back when the photo is saved gives its own values again.
         bitmap = exactBitmap(image, converts);
@@ -201,6 +460,12 @@ QString unreadableReason(const QString& path, const QFileInfo& info)
     if (::stat(native.constData(), &status) != 0) {
         if (errno == EACCES)
             return QStringLiteral("You don’t have permission to open the folder that holds the image “%1”.")
+                .arg(info.fileName());
+        // A name whose bytes are no text (not UTF-8) reaches here with replacement characters, which
+        // no file system entry has.
+        if (path.contains(QChar::ReplacementCharacter))
+            return QStringLiteral("“%1” cannot be opened: its name is not valid text (UTF-8), which this "
+                                  "application cannot handle. Rename the file and open it again.")
                 .arg(info.fileName());
         return QStringLiteral("The image “%1” does not exist.").arg(info.fileName());
     }
@@ -294,6 +559,31 @@ Bitmap ImageFile::readData(const QByteArray& data, QString* errorMessage, Precis
     QImageReader reader(&buffer);
     return readFrom(reader, QStringLiteral("data"), reinterpret_cast<const uchar*>(data.constData()),
                     data.size(), errorMessage, precision);
+}
+
+QImageIOHandler::Transformations ImageFile::orientation(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QImageIOHandler::TransformationNone;
+    // A PNG's EXIF stands before its pixels.
+    const QByteArray head = file.read(qint64(4) << 20);
+    file.seek(0);
+    if (const int exif = pngExifOrientation(reinterpret_cast<const uchar*>(head.constData()), head.size()))
+        return fromExif(exif);
+    QImageReader reader(&file);
+    return reader.transformation();
+}
+
+QImageIOHandler::Transformations ImageFile::orientation(const QByteArray& data)
+{
+    if (const int exif = pngExifOrientation(reinterpret_cast<const uchar*>(data.constData()), data.size()))
+        return fromExif(exif);
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return reader.transformation();
 }
 
 QByteArray ImageFile::encodePNG(const Bitmap& bitmap, int bitsPerComponent)

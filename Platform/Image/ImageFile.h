@@ -3,6 +3,7 @@
 #include "Platform/Image/Bitmap.h"
 
 #include <QByteArray>
+#include <QImageIOHandler>
 #include <QString>
 
 namespace pf {
@@ -29,6 +30,11 @@ public:
                        Precision precision = Precision::Compact);
     static Bitmap readData(const QByteArray& data, QString* errorMessage = nullptr,
                            Precision precision = Precision::Compact);
+
+    // What turns the file's stored pixels upright, as reading does: a JPEG's EXIF orientation, and a
+    // PNG's (which Qt's reader does not tell).
+    static QImageIOHandler::Transformations orientation(const QString& path);
+    static QImageIOHandler::Transformations orientation(const QByteArray& data);
 
     // PNG: grey bitmaps as grey, others as RGBA; 8 or 16 bits per component.
     static QByteArray encodePNG(const Bitmap& bitmap, int bitsPerComponent = 8);

@@ -378,6 +378,19 @@ void Document::saveDocument(Completion completion)
         saveDocumentAs(std::move(completion));
         return;
     }
+    if (const QString refusal = saveInPlaceRefusal(); !refusal.isEmpty()) {
+        Alert alert;
+        alert.messageText = QStringLiteral("“%1” cannot be saved over.").arg(QFileInfo(m_fileURL).fileName());
+        alert.informativeText = refusal + QStringLiteral(" Save your changes under another name instead?");
+        alert.style = Alert::Style::Warning;
+        alert.addButton(QStringLiteral("Save As…"));
+        alert.addButton(QStringLiteral("Cancel"));
+        if (alert.runModal() == Alert::firstButtonReturn)
+            return saveDocumentAs(std::move(completion));
+        if (completion)
+            completion(false, QString()); // cancelled: nothing to tell
+        return;
+    }
     if (fileChangedOnDisk()) {
         saveInPlaceAfterAsking(std::move(completion));
         return;
@@ -449,9 +462,34 @@ void Document::runSavePanel(SaveOperation operation, Completion completion)
             completion(false, QString()); // cancelled: nothing to tell
         return;
     }
-    const int choice = std::clamp(panel.selectedFileType, 0, int(typeNames.size()) - 1);
-    const QString type = typeNames[choice];
+    int choice = std::clamp(panel.selectedFileType, 0, int(typeNames.size()) - 1);
     QString path = panel.path();
+    // An extension the user typed wins over the type chosen in the panel, where it names another one
+    // offered; one of a type that cannot be written is not replaced without asking.
+    const QString typed = QFileInfo(path).suffix();
+    if (!typed.isEmpty() && !panel.fileTypes.value(choice).extensions.contains(typed, Qt::CaseInsensitive)) {
+        const auto offered = std::find_if(panel.fileTypes.begin(), panel.fileTypes.end(), [&](const auto& t) {
+            return t.extensions.contains(typed, Qt::CaseInsensitive);
+        });
+        if (offered != panel.fileTypes.end()) {
+            choice = int(offered - panel.fileTypes.begin());
+        } else if (m_controller && !m_controller->typeForExtension(typed).isEmpty() &&
+                   !panel.fileTypes.value(choice).extensions.isEmpty()) {
+            const QString renamed = QFileInfo(path).fileName() + u'.' + panel.fileTypes.value(choice).extensions.first();
+            Alert alert;
+            alert.messageText = QStringLiteral("A file ending in “.%1” cannot be written.").arg(typed);
+            alert.informativeText = QStringLiteral("Save it as “%1” (%2) instead?")
+                                        .arg(renamed, panel.fileTypes.value(choice).name);
+            alert.addButton(QStringLiteral("Save as “%1”").arg(renamed));
+            alert.addButton(QStringLiteral("Cancel"));
+            if (alert.runModal() != Alert::firstButtonReturn) {
+                if (completion)
+                    completion(false, QString()); // cancelled: nothing to tell
+                return;
+            }
+        }
+    }
+    const QString type = typeNames[choice];
     // A folder named in the path that does not exist is made only when the user says so.
     if (const QString folder = QFileInfo(path).absolutePath(); !QFileInfo(folder).isDir()) {
         Alert alert;

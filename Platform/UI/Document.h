@@ -138,6 +138,9 @@ public:
     virtual bool autosaveWritesFile() const { return true; }
     // Whether Save may write the document's file in its own type; false makes Save ask for a new name.
     virtual bool canSaveInPlace() const { return true; }
+    // Why Save cannot write the document's file (it would lose what the file holds, or the file is
+    // read-only); empty when it can. Save then says so and offers Save As.
+    virtual QString saveInPlaceRefusal() const { return {}; }
     // The types a save panel offers for the operation, the first being the suggestion.
     virtual QStringList writableTypesForSaveOperation(SaveOperation operation) const;
 

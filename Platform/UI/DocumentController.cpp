@@ -84,6 +84,14 @@ std::optional<DocumentController::DocumentType> DocumentController::typeNamed(co
     return std::nullopt;
 }
 
+QString DocumentController::typeForExtension(const QString& extension) const
+{
+    for (const auto& type : m_types)
+        if (type.extensions.contains(extension, Qt::CaseInsensitive))
+            return type.name;
+    return {};
+}
+
 QStringList DocumentController::packageExtensions() const
 {
     QStringList extensions;
@@ -108,7 +116,13 @@ QString DocumentController::typeForContentsOfURL(const QString& path, QString* e
     if (!info.exists() && FileSystem::restoreInterruptedReplacement(info.absoluteFilePath()))
         info.refresh();
     if (!info.exists()) {
-        if (errorMessage)
+        // A name whose bytes are no text (not UTF-8) arrives with replacement characters.
+        if (errorMessage && path.contains(QChar::ReplacementCharacter))
+            *errorMessage =
+                QStringLiteral("“%1” cannot be opened: its name is not valid text (UTF-8), which this "
+                               "application cannot handle. Rename the file and open it again.")
+                    .arg(info.fileName());
+        else if (errorMessage)
             *errorMessage = QStringLiteral("The file “%1” does not exist.").arg(info.fileName());
         return {};
     }

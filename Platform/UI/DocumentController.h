@@ -43,6 +43,8 @@ public:
     void registerType(const DocumentType& type);
     const std::vector<DocumentType>& types() const { return m_types; }
     std::optional<DocumentType> typeNamed(const QString& name) const;
+    // The name of the type a file name extension belongs to; empty when none does.
+    QString typeForExtension(const QString& extension) const;
     // The type of an existing file: a registered package extension on a folder, else the image format
     // its contents show, else the type its extension names. Empty, with a reason, when it is none.
     virtual QString typeForContentsOfURL(const QString& path, QString* errorMessage) const;

@@ -606,6 +606,23 @@ int main(int argc, char** argv)
             settle(600);
             check(seen, "opening a missing photo's tile says where it is expected");
         }
+        // A read-only photo: Save says why it cannot write it and offers Save As.
+        const QString locked = makePhoto(sandbox.filePath(QStringLiteral("Read only.jpg")));
+        QFile::setPermissions(locked,
+                              QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        if (auto source = handler.openDocumentWithContentsOfURL(locked, true, &error)) {
+            auto gm = std::static_pointer_cast<GMDocument>(source);
+            waitFor([&] { return gm->windowController() && gm->windowController()->toolChain(); });
+            gm->windowController()->toolChain()->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt,
+                                                                              0);
+            settle(300);
+            bool seen = false;
+            answerNextAlert(500, QStringLiteral("Cancel"), QStringLiteral("24-read-only-save"), &seen);
+            source->saveDocument();
+            settle(600);
+            check(seen, "saving over a read-only photo says why and offers Save As");
+            source->close();
+        }
     }
 
     // The tutorial.

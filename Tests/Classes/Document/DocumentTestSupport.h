@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -74,6 +75,7 @@ public:
         registerType({"tiff", "TIFF", {"tif", "tiff"}, false, false});
         registerType({"gif", "GIF", {"gif"}, false, false});
         registerType({"bmp", "BMP", {"bmp"}, false, false});
+        registerType({"webp", "WebP", {"webp"}, false, false});
     }
     std::shared_ptr<pf::Document> makeDocument(const QString&) override
     {
@@ -308,5 +310,58 @@ protected:
     QSize m_photoSize{40, 30};
     const char* m_photoFormat = "JPEG";
 };
+
+// A mask over the left half of the photo only.
+inline OVContentContainerPtr leftHalfMask(const pf::Size& size)
+{
+    pf::Bitmap mask(int(size.width), int(size.height), pf::Bitmap::Format::RGBA8);
+    for (int y = 0; y < mask.height(); ++y) {
+        uint8_t* row = mask.mutableRow(y);
+        for (int x = 0; x < mask.width(); ++x) {
+            const uint8_t v = x < mask.width() / 2 ? 255 : 0;
+            row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = v;
+            row[4 * x + 3] = 255;
+        }
+    }
+    auto image = std::make_shared<OVImageContainer>(pf::Image::fromBitmap(mask), true);
+    auto additional = std::make_shared<OVImageContainer>(
+        pf::Image::constantColor(pf::Color(0, 0, 0, 0))
+            .imageByCroppingToRect(pf::Rect(0, 0, size.width, size.height)),
+        false);
+    return std::make_shared<OVContentContainer>(image, additional);
+}
+
+// A green tint painted over the left half of the photo, as a retouched picture to save.
+inline void tintLeftHalf(PhotoToolChain& chain)
+{
+    chain.insertPhotoToolWithBlueprint(
+        chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
+    chain.brushPathImageAtIndex(1)->addContentContainer(leftHalfMask(chain.originalImageSize()));
+    QCoreApplication::processEvents();
+}
+
+// The file's pixels as stored (no colour conversion), upright, 16 bits a component.
+inline QImage storedPixels(const QString& path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    return reader.read().convertToFormat(QImage::Format_RGBA64);
+}
+
+// The largest difference of a component, at 16 bits, over the columns [from, to).
+inline int difference16(const QImage& a, const QImage& b, int from, int to)
+{
+    if (a.size() != b.size())
+        return 65536;
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const quint16*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const quint16*>(b.constScanLine(y));
+        for (int x = from; x < to; ++x)
+            for (int c = 0; c < 4; ++c)
+                largest = std::max(largest, std::abs(int(p[4 * x + c]) - int(q[4 * x + c])));
+    }
+    return largest;
+}
 
 } // namespace doctest

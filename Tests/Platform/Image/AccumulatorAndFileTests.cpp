@@ -116,16 +116,25 @@ TEST(ImageFile, RoundTripsKeepPrecisionAndReportDamage)
     EXPECT_TRUE(Image::fromFile(dir.filePath("missing.png")).isNull());
 }
 
-TEST(ImageFile, ExifOrientationIsApplied)
+namespace {
+
+// An 8 x 4 white picture with its two left columns red (whole blocks of subsampled colour).
+QImage redLeftColumns()
 {
-    // An 8 x 4 picture with its two left columns red (whole blocks of subsampled colour), stored with
-    // "turn 90 degrees clockwise to show".
     QImage image(8, 4, QImage::Format_RGB32);
     image.fill(Qt::white);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 2; ++x)
             image.setPixel(x, y, qRgb(255, 0, 0));
-    const Bitmap upright = ImageFile::readData(jpegWithOrientation(image, 6));
+    return image;
+}
+
+} // namespace
+
+TEST(ImageFile, ExifOrientationIsApplied)
+{
+    // Stored with "turn 90 degrees clockwise to show".
+    const Bitmap upright = ImageFile::readData(jpegWithOrientation(redLeftColumns(), 6));
     ASSERT_EQ(upright.width(), 4);
     ASSERT_EQ(upright.height(), 8);
     // Turned clockwise, the left columns become the top rows.
@@ -172,10 +181,20 @@ quint32 crc32(const QByteArray& bytes)
     return ~crc;
 }
 
-// A small PNG whose header claims another size (its checksum kept right, so only the size is wrong).
-QByteArray pngClaiming(quint32 width, quint32 height)
+// A PNG chunk: length, type, data and checksum.
+QByteArray pngChunk(const QByteArray& type, const QByteArray& data)
 {
-    QImage image(4, 4, QImage::Format_RGBA8888);
+    QByteArray out;
+    for (const quint32 v : {quint32(data.size()), crc32(type + data)})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.append(char((v >> shift) & 0xFF));
+    return out.left(4) + type + data + out.mid(4);
+}
+
+// A small PNG whose header claims another size (its checksum kept right, so only the size is wrong).
+QByteArray pngClaiming(quint32 width, quint32 height, QImage::Format format = QImage::Format_RGBA8888)
+{
+    QImage image(4, 4, format);
     image.fill(Qt::red);
     QByteArray png = encoded(image, "png");
     // Signature (8), chunk length (4), "IHDR" (4), then width and height; the checksum covers "IHDR" on.
@@ -197,6 +216,10 @@ TEST(ImageFile, RefusalsSayWhatIsWrong)
     QImage photo(64, 48, QImage::Format_RGB32);
     photo.fill(qRgb(200, 120, 40));
     const QByteArray jpeg = encoded(photo, "jpeg");
+    const QByteArray bmp = encoded(photo, "bmp");
+    // Nothing here writes GIF: a one-pixel one.
+    const QByteArray gif = QByteArray::fromHex(
+        "47494638396101000100800000000000ffffff21f90401000000002c00000000010001000002024401003b");
     auto write = [&](const QString& name, const QByteArray& bytes) {
         QFile file(dir.filePath(name));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -220,11 +243,21 @@ TEST(ImageFile, RefusalsSayWhatIsWrong)
     };
     const Case cases[] = {
         {dir.filePath("missing.jpg"), "does not exist", false},
+        // Bytes that are no UTF-8, as the command line hands them over.
+        {dir.filePath(QString::fromLocal8Bit("caf\xE9.jpg")), "not valid text", false},
         {dir.filePath("folder.png"), "is a folder", false},
         {unreadable, "permission to read", true},
         {inLocked, "permission to open the folder", true},
         {write("cut.jpg", jpeg.left(jpeg.size() / 2)), "damaged", false},
         {write("huge.png", pngClaiming(100000, 100000)), "100000 x 100000", false},
+        // Decoded at 16 bits, then copied as float: both count.
+        {write("deep.png", pngClaiming(14000, 14000, QImage::Format_RGBA64)), "14000 x 14000", false},
+        {write("cut.bmp", bmp.left(bmp.size() - 50)), "damaged", false},
+        {write("cut.gif", gif.left(gif.size() - 4)), "damaged", false},
+        // A TGA without the footer of its 2.0 form: 4 x 3, 24 bits.
+        {write("old.tga",
+               QByteArray::fromHex("000002000000000000000000040003001800") + QByteArray(36, '\x40')),
+         "TGA image of the older kind", false},
     };
     for (const Case& c : cases) {
         if (c.needsPermissions && root)
@@ -238,10 +271,46 @@ TEST(ImageFile, RefusalsSayWhatIsWrong)
     EXPECT_TRUE(error.contains("damaged")) << error.toStdString();
     EXPECT_TRUE(ImageFile::readData(pngClaiming(100000, 100000), &error).isNull());
     EXPECT_TRUE(error.contains("limit")) << error.toStdString();
-    // The whole file still opens.
+    // The whole files still open, a GIF without its trailer too.
     EXPECT_EQ(ImageFile::readData(jpeg).width(), 64);
+    EXPECT_EQ(ImageFile::readData(bmp).width(), 64);
+    EXPECT_EQ(ImageFile::readData(gif).width(), 1);
+    EXPECT_EQ(ImageFile::readData(gif.left(gif.size() - 1)).width(), 1);
     QFile::setPermissions(dir.filePath("locked"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// A PNG's EXIF orientation turns it upright as it turns a JPEG.
+TEST(ImageFile, APNGsExifOrientationIsApplied)
+{
+    const QByteArray png = encoded(redLeftColumns(), "png");
+    const struct
+    {
+        int orientation;
+        QSize size;
+        QPoint red, white; // where the red columns went, and a white pixel
+    } cases[] = {
+        {1, {8, 4}, {0, 1}, {7, 1}},
+        {3, {8, 4}, {7, 1}, {0, 1}},
+        {6, {4, 8}, {1, 0}, {1, 7}},
+        {8, {4, 8}, {1, 7}, {1, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.orientation);
+        const QByteArray exif = QByteArray("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 19) +
+                                char(c.orientation) + QByteArray(6, '\0');
+        const QByteArray tagged = png.left(33) + pngChunk("eXIf", exif) + png.mid(33);
+        const Bitmap upright = ImageFile::readData(tagged);
+        ASSERT_EQ(QSize(upright.width(), upright.height()), c.size);
+        float red[4], white[4];
+        upright.pixel(c.red.x(), c.red.y(), red);
+        upright.pixel(c.white.x(), c.white.y(), white);
+        EXPECT_FLOAT_EQ(red[1], 0.0f);
+        EXPECT_FLOAT_EQ(white[1], 1.0f);
+        EXPECT_EQ(ImageFile::orientation(tagged) & QImageIOHandler::TransformationRotate90,
+                  c.size.width() < c.size.height() ? QImageIOHandler::TransformationRotate90
+                                                   : QImageIOHandler::TransformationNone);
+    }
 }
 
 TEST(ImageFile, JpegCompositesTranslucentPixelsOverBlack)
