@@ -1,6 +1,7 @@
 #include "Platform/Image/ImageFile.h"
 
 #include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/Log.h"
 #include "Platform/Image/ColourConversion.h"
 #include "Platform/Image/InkProfile.h"
 #include "Platform/Image/ParallelJpegEncoder.h"
@@ -434,10 +435,18 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
     // Qt premultiplies 16-bit pixels in 16 bits before they become float, which moves the colour of a
     // nearly clear one: a translucent deep picture is taken over straight.
     const bool deepAlpha = image.depth() > 32 && image.hasAlphaChannel();
-    if (exact && (converts || deepAlpha || hasPartialAlpha(image))) {
-        // Only now is it known that a profile asks for the float copy too.
-        if (const QString refusal = tooLarge(image.size(), true); !refusal.isEmpty())
+    const bool translucent = deepAlpha || (exact && hasPartialAlpha(image));
+    bool keptExact = exact && (converts || translucent);
+    // Only now is it known that a profile asks for the float copy too.
+    if (const QString refusal = keptExact ? tooLarge(image.size(), true) : QString(); !refusal.isEmpty()) {
+        // A picture of 8 bits that wants the copy only for its profile still opens, converted in its
+        // own 8 bits (colours outside sRGB are clipped): better than refusing a photo that fits.
+        if (translucent || image.depth() > 32)
             return fail(refusal);
+        log(QStringLiteral("Warning: the image “%1” is converted to sRGB in 8 bits: %2").arg(name, refusal));
+        keptExact = false;
+    }
+    if (keptExact) {
         // In float the conversion keeps what sRGB cannot show (below 0, above 1), and the conversion
         // back when the photo is saved gives its own values again.
         bitmap = exactBitmap(image, converts);

@@ -6,6 +6,7 @@
 #include "Platform/Image/ImageFile.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -278,6 +279,34 @@ TEST(ImageFile, RefusalsSayWhatIsWrong)
     EXPECT_EQ(ImageFile::readData(gif.left(gif.size() - 1)).width(), 1);
     QFile::setPermissions(dir.filePath("locked"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// A photo of 8 bits too large for the exact float copy its profile asks for still opens, converted in
+// its own bytes, where one of more bits or with transparency is refused (above).
+TEST(ImageFile, ALargePhotoWithAProfileOpensConvertedInEightBits)
+{
+    QImage photo(12000, 9000, QImage::Format_RGB32);
+    photo.fill(qRgb(40, 200, 60));
+    photo.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(50);
+        ASSERT_TRUE(writer.write(photo));
+    }
+    photo = QImage();
+    QString error;
+    const Bitmap opened = ImageFile::readData(jpeg, &error, ImageFile::Precision::Exact);
+    ASSERT_FALSE(opened.isNull()) << error.toStdString();
+    EXPECT_EQ(opened.width(), 12000);
+    EXPECT_EQ(opened.height(), 9000);
+    float c[4];
+    opened.pixel(6000, 4500, c);
+    // This green is beyond sRGB's: converted, its red falls below 0 and is clipped there (40 unconverted).
+    EXPECT_LT(c[0] * 255, 10);
+    EXPECT_NEAR(c[1] * 255, 201, 4);
 }
 
 // A PNG's EXIF orientation turns it upright as it turns a JPEG.
