@@ -49,12 +49,22 @@ GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> d
                 frameKey, QStringLiteral("%1 %2 %3 %4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height()));
         });
     // The first editor window of a run introduces retouching, once it is on screen, unless the user
-    // asked not to see that again.
+    // asked not to see that again. Windows restored together all ask: the one in front shows it.
     QPointer<pf::Window> shown(window);
     pf::Timer::afterThisEvent(
-        [shown] {
-            if (shown && shown->isVisible())
-                OVInformationPanel::showInformationForTitle(firstRunTopic, shown);
+        [shown, weak = m_editor->document()] {
+            if (!shown || !shown->isVisible())
+                return;
+            pf::Window* front = shown;
+            const std::shared_ptr<pf::Document> owner = weak.lock();
+            const pf::DocumentController* documents = owner && owner->documentController()
+                                                          ? owner->documentController()
+                                                          : pf::DocumentController::shared();
+            if (pf::Window* key = pf::Window::keyWindow(); key && key->isVisible() && documents)
+                for (const std::shared_ptr<pf::Document>& document : documents->documents())
+                    if (document->window() == key)
+                        front = key;
+            OVInformationPanel::showInformationForTitle(firstRunTopic, front);
         },
         window);
 }

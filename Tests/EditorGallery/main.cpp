@@ -483,7 +483,7 @@ void run()
     QTest::mouseRelease(handle, Qt::LeftButton, {}, widgetPoint(intensity, Point(180, 18)));
     settle(200);
     check(!controller.settings.isEmpty() &&
-              controller.settings.last() == QLatin1String("intensity 4 intensity changed 0"),
+              controller.settings.last() == QLatin1String("intensity 4 Change Intensity 0"),
           "an intensity drag ends with one final change");
     save(screenshot(window), QStringLiteral("08-intensity-dragged"));
 

@@ -168,6 +168,7 @@ protected:
         pf::UserDefaults::standard().removeObject("KeepSpan"); // the note names the default span
         pf::Alert::setResponder([this](const pf::Alert& alert) {
             m_alerts << alert.messageText + u' ' + alert.informativeText;
+            m_styles << alert.style;
             return pf::Alert::firstButtonReturn;
         });
     }
@@ -176,6 +177,7 @@ protected:
     QTemporaryDir m_dir;
     TestController m_documents;
     QStringList m_alerts;
+    QList<pf::Alert::Style> m_styles;
 };
 
 } // namespace
@@ -290,6 +292,8 @@ TEST_F(Originals, SavingOverAPhotoKeepsItsKindAndTheOriginalStaysExact)
     EXPECT_TRUE(notes.first().contains("opaque.png"));
     EXPECT_TRUE(notes.first().contains(GMFileUtilities::applicationSupportDirectory()));
     EXPECT_TRUE(notes.first().contains("until you remove them"));
+    EXPECT_EQ(m_styles.value(m_alerts.indexOf(notes.first())), pf::Alert::Style::Informational)
+        << "a note, not a warning";
 }
 
 // The file's pixels as stored (no colour conversion), upright, 16 bits a component.
