@@ -34,9 +34,11 @@ GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> d
     pf::Window* window = m_editor->window();
     if (!window)
         return;
+    // Every editor window is placed by its content's rectangle, as the remembered frame and the other
+    // windows' geometry are: a window placed by its outer frame would be compared with the others' content,
+    // which a window manager's title bar moves down, and the cascade would miss the window it covers.
     const QRect remembered = rememberedFrame(window->minimumSize());
-    if (!remembered.isNull())
-        window->setGeometry(remembered);
+    window->setGeometry(remembered.isNull() ? window->geometry() : remembered);
     if (const std::shared_ptr<pf::Document> owner = m_editor->document().lock())
         GMWindowCascade::place(window, owner->documentController() ? owner->documentController()
                                                                    : pf::DocumentController::shared());

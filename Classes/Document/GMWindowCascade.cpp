@@ -47,5 +47,5 @@ void GMWindowCascade::place(QWidget* window, const pf::DocumentController* docum
     const QRect available = screen ? screen->availableGeometry() : QRect();
     const QPoint at = cascadedOrigin(frame, others, available);
     if (at != frame.topLeft())
-        window->move(at);
+        window->setGeometry(QRect(at, frame.size()));
 }

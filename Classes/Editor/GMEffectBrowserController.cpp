@@ -52,8 +52,23 @@ QImage cutShadowImage()
     return image;
 }
 
-// The browser's view: a 3D view hosting the scroll view with the tiles, and the cut shadow over its left
-// end, where the turned strip, coming nearer, is cut by the view's edge.
+// The strip's far end fading into the window's dark, so that the tile passing it is not cut off sharp.
+QImage endFadeImage()
+{
+    QImage image(64, 1, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, 64, 0);
+    gradient.setColorAt(0, QColor(29, 30, 34, 0));
+    gradient.setColorAt(0.75, QColor(29, 30, 34, 235));
+    gradient.setColorAt(1, QColor(29, 30, 34, 255));
+    painter.fillRect(image.rect(), gradient);
+    return image;
+}
+
+// The browser's view: a 3D view hosting the scroll view with the tiles, the cut shadow over its left
+// end, where the turned strip, coming nearer, is cut by the view's edge, and a fade over its far end,
+// turned with the strip (the scroller below it stays clear).
 pf::Interface buildEffectBrowserInterface(QObject*, const pf::Bundle&)
 {
     const Rect frame(0, 0, 800, 200);
@@ -67,6 +82,13 @@ pf::Interface buildEffectBrowserInterface(QObject*, const pf::Bundle&)
     collection->setItemSize(pf::Size(128, 160));
     scrollView->setDocumentView(collection);
     view->addSubview(scrollView);
+    constexpr double fadeWidth = 56, scrollerRoom = 12;
+    auto* fade = new OVImageView(
+        Rect(strip.width() - fadeWidth, scrollerRoom, fadeWidth, strip.height() - scrollerRoom));
+    fade->setImage(endFadeImage());
+    fade->setNoHitTesting(true);
+    fade->setAutoresizingMask(pf::View::MinXMargin | pf::View::HeightSizable);
+    scrollView->addSubview(fade);
 
     auto* shadow = new OVImageView(Rect(strip.minX(), strip.minY(), 48, strip.height()));
     shadow->setImage(cutShadowImage());
@@ -79,6 +101,7 @@ pf::Interface buildEffectBrowserInterface(QObject*, const pf::Bundle&)
     interface.outlets.insert(QStringLiteral("effectScrollView"), scrollView);
     interface.outlets.insert(QStringLiteral("effectCollectionView"), collection);
     interface.outlets.insert(QStringLiteral("cutShadow"), shadow);
+    interface.outlets.insert(QStringLiteral("endFade"), fade);
     interface.topLevelObjects.push_back(view);
     return interface;
 }
@@ -118,6 +141,7 @@ void GMEffectBrowserController::loadView()
     m_effectCollectionView = outlet<GMNotResponderCollectionView>(QStringLiteral("effectCollectionView"));
     m_effectScrollView = outlet<OVTransformedScrollView>(QStringLiteral("effectScrollView"));
     m_cutShadow = outlet<pf::View>(QStringLiteral("cutShadow"));
+    m_endFade = outlet<pf::View>(QStringLiteral("endFade"));
 
     auto& center = pf::NotificationCenter::defaultCenter();
     m_activeToken = center.addObserver(OV3DView::kActiveNotification, view(),

@@ -204,9 +204,8 @@ QString OVLoupeView::scaleToolTip() const
     if (!overImage() || !hasPicture() || !(m_zoomFactor > 0))
         return {};
     const double times = m_maxZoom / m_zoomFactor;
-    return QStringLiteral("Magnification, counted in the photo's own pixels: at 1× one pixel of the photo "
-                          "fills one point of the screen. The glass now shows the photo %1 times as large "
-                          "as the canvas does.")
+    return QStringLiteral("Magnification in the photo's own pixels: at 1× one pixel fills one point.\n"
+                          "The glass now shows the photo %1 times as large as the canvas does.")
         .arg(QLocale().toString(times, 'f', times < 10 ? 1 : 0));
 }
 

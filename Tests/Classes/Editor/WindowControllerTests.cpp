@@ -11,6 +11,7 @@
 #include "Classes/Editor/OVHoverView.h"
 #include "Classes/Editor/OVLayerBrowser.h"
 #include "Classes/Editor/OVLoupeView.h"
+#include "Classes/Editor/OVTransformedScrollView.h"
 #include "Classes/Editor/OVZoomView.h"
 #include "Classes/Framework/Toolkit/OV3DView.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
@@ -751,6 +752,13 @@ TEST_F(WindowControllerTest, TheLayoutLeavesTheCanvasFreeAtEverySize)
         EXPECT_FALSE(tiles.intersects(canvas)) << "the effect tiles";
         EXPECT_TRUE(content.contains(inWindow(controller->zoomSliderPanel())));
         EXPECT_EQ(controller->drawingArea(), controller->layerBrowser()->frame());
+        // The strip's far end fades out over its last tile, turned with it (mended: cut off mid-tile).
+        OVTransformedScrollView* scroll = controller->effectBrowserController()->effectScrollView();
+        pf::View* fade = controller->effectBrowserController()->endFade();
+        ASSERT_TRUE(fade && fade->superview() == scroll);
+        EXPECT_EQ(fade->frame().maxX(), scroll->bounds().maxX());
+        EXPECT_GT(fade->frame().height(), 0.8 * scroll->bounds().height());
+        EXPECT_EQ(scroll->subviews().last(), fade) << "over the tiles";
     }
 }
 
