@@ -38,32 +38,29 @@ private:
     bool m_was;
 };
 
-// The shadow at the strip's cut edge: the window's dark falling off to clear.
-QImage cutShadowImage()
+// A line of a dark colour whose opacity runs from left to right through `stops` (place 0..1, alpha).
+QImage darkFade(const QColor& dark, std::initializer_list<std::pair<double, int>> stops)
 {
     QImage image(64, 1, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     QLinearGradient gradient(0, 0, 64, 0);
-    gradient.setColorAt(0, QColor(18, 19, 22, 230));
-    gradient.setColorAt(0.3, QColor(18, 19, 22, 150));
-    gradient.setColorAt(1, QColor(18, 19, 22, 0));
+    for (const auto& [at, alpha] : stops)
+        gradient.setColorAt(at, QColor(dark.red(), dark.green(), dark.blue(), alpha));
     painter.fillRect(image.rect(), gradient);
     return image;
+}
+
+// The shadow at the strip's cut edge: the window's dark falling off to clear.
+QImage cutShadowImage()
+{
+    return darkFade(QColor(18, 19, 22), {{0, 230}, {0.3, 150}, {1, 0}});
 }
 
 // The strip's far end fading into the window's dark, so that the tile passing it is not cut off sharp.
 QImage endFadeImage()
 {
-    QImage image(64, 1, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    QLinearGradient gradient(0, 0, 64, 0);
-    gradient.setColorAt(0, QColor(29, 30, 34, 0));
-    gradient.setColorAt(0.75, QColor(29, 30, 34, 235));
-    gradient.setColorAt(1, QColor(29, 30, 34, 255));
-    painter.fillRect(image.rect(), gradient);
-    return image;
+    return darkFade(QColor(29, 30, 34), {{0, 0}, {0.75, 235}, {1, 255}});
 }
 
 // The browser's view: a 3D view hosting the scroll view with the tiles, the cut shadow over its left
