@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPdfDocument>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -272,6 +273,15 @@ TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)
     EXPECT_TRUE(welcome->showTutorial());
     EXPECT_GE(welcome->tutorialPageCount(), 1);
     welcome->tutorialWindow()->close();
+    // The tutorial names the tools as the settings panel does (mended: "smart brush").
+    QPdfDocument tutorial;
+    ASSERT_EQ(tutorial.load(pf::Bundle::main().pathForResource("Quick Tutorial", "pdf")),
+              QPdfDocument::Error::None);
+    QString text;
+    for (int page = 0; page < tutorial.pageCount(); ++page)
+        text += tutorial.getAllText(page).text();
+    EXPECT_TRUE(text.simplified().contains("Intelligent Brush"));
+    EXPECT_FALSE(text.contains("smart brush", Qt::CaseInsensitive));
 
     // A sample that cannot be read says so and opens nothing.
     const size_t open = handler.documents().size();

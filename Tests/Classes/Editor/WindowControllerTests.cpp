@@ -903,6 +903,19 @@ TEST_F(WindowControllerTest, OptionAndTheWheelOrAPinchZoomAboutThePointer)
     EXPECT_NEAR(brushSize->value(), 0.5 - 1.0 / 60, 1e-9) << "and turned down, smaller";
 }
 
+// The settings panel's close button names the step it makes as the Edit menu then offers to undo it
+// (mended: its tip said "Remove this layer" where the menu said "Remove Effect").
+TEST_F(WindowControllerTest, ThePanelsCloseButtonNamesItsStepAsTheEditMenuDoes)
+{
+    addLayer();
+    OVButton* close = controller->settingsController()->closeButton();
+    ASSERT_NE(close, nullptr);
+    close->setButtonState(6);
+    settle();
+    ASSERT_EQ(chain->numberOfTools(), 1);
+    EXPECT_EQ(close->toolTip(), undo->undoActionName());
+}
+
 // The zoom slider's end icons are buttons: a click on the magnifier zooms in a step, a click on the
 // picture fits the photo again. Clicked through the window, a little off their middles.
 TEST_F(WindowControllerTest, TheZoomSlidersEndIconsZoomInAndFit)
