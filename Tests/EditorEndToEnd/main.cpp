@@ -532,6 +532,13 @@ LoupeStroke strokeThroughLoupe(GMWindowController& editor, Hand& hand, PhotoTool
     return result;
 }
 
+// What the screen shows, for steps about more than one window or what reaches past one.
+void shootScreen(const QString& name)
+{
+    settle(300);
+    GalleryShots::saveNumbered(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), name);
+}
+
 // The loupe put down near the photo's top, where an eye of a larger portrait lies: it rests where it was
 // put down, its rim past the window's edge if need be, and the glass is centred on that point. Its scale
 // tells in a tooltip what its steps count. Then it goes back to its dock.
@@ -584,7 +591,7 @@ void loupeReachesTheTop(GMWindowController& editor, Hand& hand, const QString& p
               QToolTip::text().contains(QLatin1String("photo's own pixels")) &&
               QToolTip::text().contains(QStringLiteral(" %1 times ").arg(times, 0, 'f', 1)),
           QStringLiteral("the scale's tooltip says what its steps count: %1").arg(QToolTip::text()));
-    shoot(window, QStringLiteral("loupe-scale-tooltip"));
+    shootScreen(QStringLiteral("loupe-scale-tooltip"));
     QToolTip::hideText();
 
     carryLoupe(*loupe, hand, Point(dock.midX(), dock.midY()));
@@ -658,13 +665,6 @@ void clickTile(GMWelcomeWindow& welcome, QWidget* tile)
     QTest::mouseMove(welcome.window()->windowHandle(), at);
     settle(100);
     QTest::mouseClick(welcome.window()->windowHandle(), Qt::LeftButton, {}, at);
-}
-
-// What the screen shows, for steps about more than one window.
-void shootScreen(const QString& name)
-{
-    settle(300);
-    GalleryShots::saveNumbered(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), name);
 }
 
 // Help ▸ Tips & Tricks: the "Layers" topic chosen in the list, its movie played two seconds, scrubbed
