@@ -171,6 +171,19 @@ std::shared_ptr<pf::Document> DocumentHandler::openSample(const QString& path)
     return document;
 }
 
+std::shared_ptr<pf::Document> DocumentHandler::showSample(const QString& path)
+{
+    const QString sample = QFileInfo(path).absoluteFilePath();
+    for (const std::shared_ptr<pf::Document>& document : documents())
+        if (document->fileURL().isEmpty() && !document->sourceURL().isEmpty() &&
+            QFileInfo(document->sourceURL()).absoluteFilePath() == sample) {
+            hideWelcomeScreen();
+            document->showWindows();
+            return document;
+        }
+    return openSample(path);
+}
+
 void DocumentHandler::clearRecentDocuments()
 {
     pf::DocumentController::clearRecentDocuments();
@@ -269,7 +282,7 @@ void DocumentHandler::setupHistoryView()
 void DocumentHandler::showHelp()
 {
     awakeFromNib();
-    if (!m_welcome->showTutorial())
+    if (!m_welcome->showTutorial(pf::Window::keyWindow()))
         presentError(QStringLiteral("The Quick Tutorial could not be opened."),
                      QStringLiteral("Its document is missing from the application's resources."));
 }
@@ -306,7 +319,7 @@ bool DocumentHandler::gridViewRemoveItemWithContext(GMGridViewController*, const
     alert.informativeText = QStringLiteral("The layers and masks you made for this picture are deleted and "
                                            "cannot be brought back. The picture file itself is not changed.");
     alert.addButton(QStringLiteral("Remove"));
-    alert.addButton(QStringLiteral("Cancel"));
+    alert.addButton(QStringLiteral("Cancel"), pf::Alert::Role::Cancel);
     if (alert.runModal() != pf::Alert::firstButtonReturn)
         return false;
     const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();

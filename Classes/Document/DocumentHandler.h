@@ -51,6 +51,8 @@ public:
     void clearRecentDocuments() override;
     // Opens a sample picture as a new untitled document; a picture that cannot be read is told.
     std::shared_ptr<pf::Document> openSample(const QString& path);
+    // Brings forward the untitled document made from the sample when one is open, else opens it.
+    std::shared_ptr<pf::Document> showSample(const QString& path);
 
     // Fills the recent and sample sections.
     void setupHistoryView();

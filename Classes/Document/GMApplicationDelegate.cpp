@@ -532,7 +532,7 @@ void GMApplicationDelegate::buildActions()
         const QString sample = pf::Bundle::main().pathForResource(
             QStringLiteral("TestPerson"), QStringLiteral("jpg"), QStringLiteral("Samples"));
         if (!sample.isEmpty())
-            documents->openSample(sample);
+            documents->showSample(sample);
     });
     add(QStringLiteral("About Glimora"), QKeySequence(), [this] { aboutBoxController()->showAboutBox(); });
     for (const auto& [key, text] :

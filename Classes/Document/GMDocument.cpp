@@ -53,6 +53,9 @@ namespace {
 
 const QString fileSizeKey = QStringLiteral("file_size");
 const QString fileTimeKey = QStringLiteral("file_modification_time");
+// Set while the shadow copy holds changes the picture file does not (kept by an autosave, not saved into
+// the file): the picture opens marked edited, as it does after a restart.
+const QString editsNotInFileKey = QStringLiteral("edits_not_in_file");
 constexpr double originalJPEGQuality = 0.95;
 
 GMDocument::WindowControllerFactory& windowControllerFactory()
@@ -270,8 +273,11 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     }
 
     QString error;
-    if (readPackage(folder, &error, path))
+    if (readPackage(folder, &error, path)) {
+        if (entry.value(editsNotInFileKey).toBool())
+            updateChangeCount(Change::Done);
         return true;
+    }
     // A damaged shadow copy must not keep the picture from opening.
     pf::warning(QStringLiteral(
                     "The edits kept for \"%1\" cannot be read (%2); the picture opens as it is in the file")
@@ -966,6 +972,7 @@ void GMDocument::noteSavedOverPhoto(const QString& path)
     const QVariant chosen = defaults.value(QStringLiteral("KeepSpan"));
     const int span = chosen.isValid() ? int(std::clamp<qint64>(chosen.toLongLong(), 0, 5)) : 5;
     pf::Alert alert;
+    alert.style = pf::Alert::Style::Informational;
     alert.messageText =
         QStringLiteral("“%1” now holds your retouched picture.").arg(QFileInfo(path).fileName());
     alert.informativeText =
@@ -1112,6 +1119,7 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     // A translucent photo keeps its transparency, whatever the layers laid over it.
     const bool keepTransparency = m_fileKind.hasAlpha;
     const QDateTime knownFileDate = fileModificationDate();
+    const bool edited = isDocumentEdited();
     // Everything the save writes is taken now, while the interface waits; the layers may change
     // as soon as it goes on.
     std::shared_ptr<Snapshot> snapshot =
@@ -1189,6 +1197,7 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
         else if (!GMFileUtilities::shadowCopyDictionary().value(key).toMap().contains(fileTimeKey))
             GMFileUtilities::setShadowCopyValues(key,
                                                  {{fileSizeKey, -1}, {fileTimeKey, knownFileDate.toUTC()}});
+        GMFileUtilities::setShadowCopyValues(key, {{editsNotInFileKey, edited}});
         return true;
     }
     const QByteArray data = encoded.get();
@@ -1197,6 +1206,7 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     if (!pf::FileSystem::writeFileAtomically(target, data, errorMessage))
         return false;
     recordFileState(key, path);
+    GMFileUtilities::setShadowCopyValues(key, {{editsNotInFileKey, false}});
     return true;
 }
 

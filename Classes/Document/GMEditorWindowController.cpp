@@ -34,9 +34,11 @@ GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> d
     pf::Window* window = m_editor->window();
     if (!window)
         return;
+    // Every editor window is placed by its content's rectangle, as the remembered frame and the other
+    // windows' geometry are: a window placed by its outer frame would be compared with the others' content,
+    // which a window manager's title bar moves down, and the cascade would miss the window it covers.
     const QRect remembered = rememberedFrame(window->minimumSize());
-    if (!remembered.isNull())
-        window->setGeometry(remembered);
+    window->setGeometry(remembered.isNull() ? window->geometry() : remembered);
     if (const std::shared_ptr<pf::Document> owner = m_editor->document().lock())
         GMWindowCascade::place(window, owner->documentController() ? owner->documentController()
                                                                    : pf::DocumentController::shared());
@@ -49,12 +51,22 @@ GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> d
                 frameKey, QStringLiteral("%1 %2 %3 %4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height()));
         });
     // The first editor window of a run introduces retouching, once it is on screen, unless the user
-    // asked not to see that again.
+    // asked not to see that again. Windows restored together all ask: the one in front shows it.
     QPointer<pf::Window> shown(window);
     pf::Timer::afterThisEvent(
-        [shown] {
-            if (shown && shown->isVisible())
-                OVInformationPanel::showInformationForTitle(firstRunTopic, shown);
+        [shown, weak = m_editor->document()] {
+            if (!shown || !shown->isVisible())
+                return;
+            pf::Window* front = shown;
+            const std::shared_ptr<pf::Document> owner = weak.lock();
+            const pf::DocumentController* documents = owner && owner->documentController()
+                                                          ? owner->documentController()
+                                                          : pf::DocumentController::shared();
+            if (pf::Window* key = pf::Window::keyWindow(); key && key->isVisible() && documents)
+                for (const std::shared_ptr<pf::Document>& document : documents->documents())
+                    if (document->window() == key)
+                        front = key;
+            OVInformationPanel::showInformationForTitle(firstRunTopic, front);
         },
         window);
 }

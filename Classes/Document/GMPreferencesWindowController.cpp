@@ -6,9 +6,12 @@
 #include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/Window.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -104,8 +107,20 @@ void GMPreferencesWindowController::windowDidLoad()
     OVWindowController::windowDidLoad();
     m_span = outlet<QComboBox>(QStringLiteral("spanPopUp"));
     m_count = outlet<QComboBox>(QStringLiteral("countPopUp"));
-    if (pf::Window* window = loadedWindow())
+    if (pf::Window* window = loadedWindow()) {
         window->setContentSize(pf::Size(460, std::max(190, window->contentView()->sizeHint().height())));
+        // Centred on the screen of the window in front, and closed by Escape as a dialog is.
+        const pf::Window* front = pf::Window::keyWindow();
+        QScreen* screen = front && front->screen() ? front->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            window->move(screen->availableGeometry().center() -
+                         QPoint(window->width() / 2, window->height() / 2));
+        auto* escape = new QAction(window);
+        escape->setShortcut(QKeySequence(Qt::Key_Escape));
+        escape->setShortcutContext(Qt::WindowShortcut);
+        connect(escape, &QAction::triggered, this, [this] { close(); });
+        window->addAction(escape);
+    }
     refresh();
     connect(m_span, &QComboBox::activated, this, [this](int index) { chooseSpan(index); });
     connect(m_count, &QComboBox::activated, this, [this](int index) { chooseCount(index); });
@@ -131,7 +146,7 @@ bool GMPreferencesWindowController::confirmPurge(const QStringList& paths)
         QStringLiteral("With this choice, the untouched originals and layers kept for them are deleted now "
                        "and cannot be brought back. The picture files themselves are not changed."));
     alert.addButton(pf::localized(QStringLiteral("Delete Edits")));
-    alert.addButton(pf::localized(QStringLiteral("Cancel")));
+    alert.addButton(pf::localized(QStringLiteral("Cancel")), pf::Alert::Role::Cancel);
     return alert.runModal() == pf::Alert::firstButtonReturn;
 }
 

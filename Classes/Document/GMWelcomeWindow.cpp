@@ -391,7 +391,7 @@ QString GMWelcomeWindow::warningText() const
     return m_warningLabel ? m_warningLabel->text() : QString();
 }
 
-bool GMWelcomeWindow::showTutorial()
+bool GMWelcomeWindow::showTutorial(const QWidget* over)
 {
     if (!m_tutorialWindow) {
         const QString path =
@@ -414,6 +414,26 @@ bool GMWelcomeWindow::showTutorial()
         layout->addWidget(view);
         m_tutorial = document;
         m_tutorialWindow = window;
+    }
+    if (!m_tutorialWindow->isVisible()) {
+        // It opens over the window it was asked from (else the welcome window), within the screen.
+        const QWidget* anchor = over && over->isVisible() ? over : m_window.data();
+        QScreen* screen = anchor && anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
+        const QRect available = screen ? screen->availableGeometry() : QRect();
+        QSize size = m_tutorialWindow->size();
+        if (available.isValid())
+            size = size.boundedTo(available.size() - QSize(40, 60));
+        m_tutorialWindow->resize(size);
+        const QPoint middle =
+            anchor && anchor->isVisible() ? anchor->frameGeometry().center() : available.center();
+        QRect frame(middle - QPoint(size.width() / 2, size.height() / 2), size);
+        if (available.isValid()) {
+            frame.moveRight(std::min(frame.right(), available.right()));
+            frame.moveBottom(std::min(frame.bottom(), available.bottom()));
+            frame.moveLeft(std::max(frame.left(), available.left()));
+            frame.moveTop(std::max(frame.top(), available.top()));
+        }
+        m_tutorialWindow->move(frame.topLeft());
     }
     m_tutorialWindow->show();
     m_tutorialWindow->raise();

@@ -89,8 +89,9 @@ public:
     DragAndDropView* dropTarget() const { return m_dropTarget; }
     QPushButton* openButton() const { return m_openButton; }
 
-    // The tutorial in a window of its own; false when its document cannot be loaded.
-    bool showTutorial();
+    // The tutorial in a window of its own, put over `over` (else the welcome window, else the screen's
+    // middle) unless it shows already; false when its document cannot be loaded.
+    bool showTutorial(const QWidget* over = nullptr);
     QWidget* tutorialWindow() const { return m_tutorialWindow; }
     int tutorialPageCount() const;
 

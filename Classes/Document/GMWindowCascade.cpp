@@ -22,8 +22,12 @@ QPoint GMWindowCascade::cascadedOrigin(const QRect& frame, const QList<QPoint>& 
     // Each round either finds a free place or passes one window: the cascade ends.
     for (qsizetype round = 0; round <= others.size() + 1 && taken(at); ++round) {
         at += QPoint(step, step);
-        const bool outside = available.isValid() && (at.x() + frame.width() > available.right() + 1 ||
-                                                     at.y() + frame.height() > available.bottom() + 1);
+        // A window wider or taller than the screen reaches past it wherever it lies: along that side it
+        // steps on rather than starting again on the window at the top left.
+        const bool outside =
+            available.isValid() &&
+            ((frame.width() <= available.width() && at.x() + frame.width() > available.right() + 1) ||
+             (frame.height() <= available.height() && at.y() + frame.height() > available.bottom() + 1));
         if (outside)
             at = available.topLeft();
     }
@@ -47,5 +51,5 @@ void GMWindowCascade::place(QWidget* window, const pf::DocumentController* docum
     const QRect available = screen ? screen->availableGeometry() : QRect();
     const QPoint at = cascadedOrigin(frame, others, available);
     if (at != frame.topLeft())
-        window->move(at);
+        window->setGeometry(QRect(at, frame.size()));
 }

@@ -21,9 +21,10 @@ public:
     // Where a window of `frame` opens: its own place unless another window's top left corner lies
     // within half a step of its own, then a step further down and right, until the place is free. A
     // window that would then reach past the bottom or the right of `available` starts again at its top
-    // left corner (and steps on from there).
+    // left corner (and steps on from there), unless it is larger than `available` along that side.
     static QPoint cascadedOrigin(const QRect& frame, const QList<QPoint>& others, const QRect& available);
-    // Moves `window` (not yet shown) to its place in the cascade of the visible windows of the
-    // controller's documents.
+    // Moves `window` (not yet shown, placed by its content's rectangle with setGeometry()) to its place in
+    // the cascade of the visible windows of the controller's documents, whose content rectangles it is
+    // compared with: the frames a window manager adds are not known before a window shows.
     static void place(QWidget* window, const pf::DocumentController* documents);
 };

@@ -38,22 +38,34 @@ private:
     bool m_was;
 };
 
-// The shadow at the strip's cut edge: the window's dark falling off to clear.
-QImage cutShadowImage()
+// A line of a dark colour whose opacity runs from left to right through `stops` (place 0..1, alpha).
+QImage darkFade(const QColor& dark, std::initializer_list<std::pair<double, int>> stops)
 {
     QImage image(64, 1, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     QLinearGradient gradient(0, 0, 64, 0);
-    gradient.setColorAt(0, QColor(18, 19, 22, 230));
-    gradient.setColorAt(0.3, QColor(18, 19, 22, 150));
-    gradient.setColorAt(1, QColor(18, 19, 22, 0));
+    for (const auto& [at, alpha] : stops)
+        gradient.setColorAt(at, QColor(dark.red(), dark.green(), dark.blue(), alpha));
     painter.fillRect(image.rect(), gradient);
     return image;
 }
 
-// The browser's view: a 3D view hosting the scroll view with the tiles, and the cut shadow over its left
-// end, where the turned strip, coming nearer, is cut by the view's edge.
+// The shadow at the strip's cut edge: the window's dark falling off to clear.
+QImage cutShadowImage()
+{
+    return darkFade(QColor(18, 19, 22), {{0, 230}, {0.3, 150}, {1, 0}});
+}
+
+// The strip's far end fading into the window's dark, so that the tile passing it is not cut off sharp.
+QImage endFadeImage()
+{
+    return darkFade(QColor(29, 30, 34), {{0, 0}, {0.75, 235}, {1, 255}});
+}
+
+// The browser's view: a 3D view hosting the scroll view with the tiles, the cut shadow over its left
+// end, where the turned strip, coming nearer, is cut by the view's edge, and a fade over its far end,
+// turned with the strip (the scroller below it stays clear).
 pf::Interface buildEffectBrowserInterface(QObject*, const pf::Bundle&)
 {
     const Rect frame(0, 0, 800, 200);
@@ -67,6 +79,13 @@ pf::Interface buildEffectBrowserInterface(QObject*, const pf::Bundle&)
     collection->setItemSize(pf::Size(128, 160));
     scrollView->setDocumentView(collection);
     view->addSubview(scrollView);
+    constexpr double fadeWidth = 56, scrollerRoom = 12;
+    auto* fade = new OVImageView(
+        Rect(strip.width() - fadeWidth, scrollerRoom, fadeWidth, strip.height() - scrollerRoom));
+    fade->setImage(endFadeImage());
+    fade->setNoHitTesting(true);
+    fade->setAutoresizingMask(pf::View::MinXMargin | pf::View::HeightSizable);
+    scrollView->addSubview(fade);
 
     auto* shadow = new OVImageView(Rect(strip.minX(), strip.minY(), 48, strip.height()));
     shadow->setImage(cutShadowImage());
@@ -79,6 +98,7 @@ pf::Interface buildEffectBrowserInterface(QObject*, const pf::Bundle&)
     interface.outlets.insert(QStringLiteral("effectScrollView"), scrollView);
     interface.outlets.insert(QStringLiteral("effectCollectionView"), collection);
     interface.outlets.insert(QStringLiteral("cutShadow"), shadow);
+    interface.outlets.insert(QStringLiteral("endFade"), fade);
     interface.topLevelObjects.push_back(view);
     return interface;
 }
@@ -118,6 +138,7 @@ void GMEffectBrowserController::loadView()
     m_effectCollectionView = outlet<GMNotResponderCollectionView>(QStringLiteral("effectCollectionView"));
     m_effectScrollView = outlet<OVTransformedScrollView>(QStringLiteral("effectScrollView"));
     m_cutShadow = outlet<pf::View>(QStringLiteral("cutShadow"));
+    m_endFade = outlet<pf::View>(QStringLiteral("endFade"));
 
     auto& center = pf::NotificationCenter::defaultCenter();
     m_activeToken = center.addObserver(OV3DView::kActiveNotification, view(),

@@ -74,6 +74,8 @@ public:
     GMNotResponderCollectionView* effectCollectionView() const { return m_effectCollectionView; }
     OVTransformedScrollView* effectScrollView() const { return m_effectScrollView; }
     pf::View* cutShadow() const { return m_cutShadow; }
+    // The fade over the strip's far end, a view of the scroll view.
+    pf::View* endFade() const { return m_endFade; }
     const QVariantList& effects() const { return m_effects; }
     void setEffects(const QVariantList& effects) { m_effects = effects; }
 
@@ -101,6 +103,7 @@ private:
     QPointer<GMNotResponderCollectionView> m_effectCollectionView;
     QPointer<OVTransformedScrollView> m_effectScrollView;
     QPointer<pf::View> m_cutShadow;
+    QPointer<pf::View> m_endFade;
     QVariantList m_effects;
     // The effect the selection stands for, by name, so that it survives a change of the filter.
     QString m_selectedFilterName;

@@ -23,6 +23,7 @@
 #include "Platform/UI/Timer.h"
 #include "Platform/UI/ViewAnimator.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QRadialGradient>
 #include <algorithm>
@@ -562,7 +563,7 @@ void GMSettingsController::setBrushSizeDelta(double delta)
 {
     if (!m_brushSizeSlider || !OVViewState::isVisible(m_brushSizeSlider))
         return;
-    m_brushSizeSlider->setValue(m_brushSizeSlider->value() - delta);
+    m_brushSizeSlider->setValue(m_brushSizeSlider->value() + delta);
     updateCursor(false);
 }
 
@@ -628,9 +629,10 @@ void GMSettingsController::updateFilterHiding()
 QString GMSettingsController::toolTipForView(const QWidget* view) const
 {
     if (view && view == m_brushSizeSlider)
-        return QStringLiteral("brush size: ctrl + scroll up/down");
+        return QStringLiteral("Brush size: Ctrl + wheel up or ] makes it larger, Ctrl + wheel down or [ "
+                              "smaller");
     if (view && view == m_brushSmoothnessSlider)
-        return QStringLiteral("brush smoothness: ctrl + scroll left/right");
+        return QStringLiteral("Brush smoothness: Ctrl + scroll right makes it softer, left harder");
     return QString();
 }
 
@@ -641,9 +643,21 @@ void GMSettingsController::setValues(const QVariantMap& values, const QString& u
         m_delegate->settingsControllerDidChangeSettings(this, values, index, undoName, preview);
 }
 
-bool GMSettingsController::keyboardKeyDownEvent(const pf::Event&)
+bool GMSettingsController::keyboardKeyDownEvent(const pf::Event& event)
 {
-    return false;
+    // [ and ] size the brush, as image editors do, while its slider shows and no text is being typed.
+    const QString key = event.charactersIgnoringModifiers();
+    if (key != QLatin1String("[") && key != QLatin1String("]"))
+        return false;
+    if (event.modifierFlags() & (pf::Modifier::Command | pf::Modifier::Control | pf::Modifier::Option))
+        return false;
+    if (const QWidget* focus = QApplication::focusWidget();
+        focus && focus->testAttribute(Qt::WA_InputMethodEnabled))
+        return false;
+    if (face() != Face::Controls || !m_brushSizeSlider || !OVViewState::isVisible(m_brushSizeSlider))
+        return false;
+    setBrushSizeDelta(key == QLatin1String("]") ? brushKeyStep : -brushKeyStep);
+    return true;
 }
 
 void GMSettingsController::keyboardFlagsChangedEvent(const pf::Event& event)
@@ -681,13 +695,13 @@ void GMSettingsController::colorPickerDidChangeColor(ColorPicker*, const QColor&
             return;
     }
     setValues({{QStringLiteral("color"), QVariant::fromValue(pf::Color::fromQColor(color))}},
-              localizedText("color changed"), index, preview);
+              localizedText("Change Color"), index, preview);
 }
 
 void GMSettingsController::effectIntensityDidChangeIntensity(EffectIntensity*, double intensity, bool preview)
 {
-    setValues({{QStringLiteral("intensity"), intensity}}, localizedText("intensity changed"),
-              selectionIndex(), preview);
+    setValues({{QStringLiteral("intensity"), intensity}}, localizedText("Change Intensity"), selectionIndex(),
+              preview);
 }
 
 void GMSettingsController::multiSwitchDidChangeState(OVMultiSwitch*, unsigned state)

@@ -74,6 +74,8 @@ public:
     static void registerInterface();
     static constexpr double panelWidth = 395;
     static constexpr double panelHeight = 240;
+    // How far [ and ] move the brush size slider (0..1): three notches of the wheel.
+    static constexpr double brushKeyStep = 3.0 / 60;
 
     void loadView() override;
 
@@ -117,8 +119,9 @@ public:
     QImage cursorWithSmoothness(bool smoothness) const;
     // Sends the delegate the brush cursor (hot spot in the middle).
     void updateCursor(bool smoothness);
-    // Command + scroll: a step of the slider (when it is shown); the smoothness shows in the cursor for
-    // 1 s after the last step.
+    // Command + scroll: a step of the slider (when it is shown; a positive size step, the wheel turned
+    // up, makes the brush larger, a positive smoothness step, the wheel turned left, harder); the
+    // smoothness shows in the cursor for 1 s after the last step.
     void setBrushSizeDelta(double delta);
     void setBrushSmoothnessDelta(double delta);
     void removeSmoothnessCursor();
@@ -159,8 +162,9 @@ public:
     // The pictograms of the click, smart brush, brush, eraser, colour and pattern, in that order.
     std::vector<OVImageView*> pictograms() const;
 
-    // OVKeyboardWatcherDelegate: never swallows a key; Option alone selects the bottom stop while held,
-    // in the controls face only.
+    // OVKeyboardWatcherDelegate: takes [ and ] alone, which make the brush smaller and larger by
+    // brushKeyStep while its slider shows; Option alone selects the bottom stop while held, in the
+    // controls face only.
     bool keyboardKeyDownEvent(const pf::Event& event) override;
     void keyboardFlagsChangedEvent(const pf::Event& event) override;
     // ColorPickerDelegate, EffectIntensityDelegate

@@ -147,7 +147,7 @@ pf::Interface GMSettingsPanelView::makeInterface(QObject*, const pf::Bundle&)
     // The remove button belongs to the panel: the preview of the selected layer offers it too.
     auto* close = new OVButton(pf::Rect(355, 209, 16, 16));
     close->setName(QStringLiteral("Remove"));
-    close->setToolTip(pf::localized(QStringLiteral("Remove this layer")));
+    close->setToolTip(pf::localized(QStringLiteral("Remove Effect")));
     panel->addSubview(close);
     outlets.insert(QStringLiteral("closeButton"), close);
 

@@ -150,6 +150,8 @@ void GMWindowController::takeOutlets(const pf::Interface& interface)
     m_zoomSlider = interface.outlet<GMSlider>(QStringLiteral("zoomSlider"));
     m_switch3D = interface.outlet<OVSwitch>(QStringLiteral("switch3D"));
     m_bestFilterButton = interface.outlet<OVButton>(QStringLiteral("bestFilterButton"));
+    m_zoomInButton = interface.outlet<OVButton>(QStringLiteral("zoomInButton"));
+    m_zoomToFitButton = interface.outlet<OVButton>(QStringLiteral("zoomToFitButton"));
     m_drawCorner = interface.outlet<pf::View>(QStringLiteral("drawCorner"));
     m_loupe = interface.outlet<OVLoupeView>(QStringLiteral("loupe"));
     // The panels' controllers belong to the window once it is there: they go after its views.
@@ -187,6 +189,10 @@ void GMWindowController::connectWindow()
     setViewDelegates(this);
     if (m_bestFilterButton)
         m_bestFilterButton->setAction([this](OVButton* button) { filterEffects(button->state() ? 1 : 0); });
+    if (m_zoomInButton)
+        m_zoomInButton->setAction([this](OVButton*) { zoomIn(); });
+    if (m_zoomToFitButton)
+        m_zoomToFitButton->setAction([this](OVButton*) { zoomToFit(); });
     if (!m_window)
         return;
     m_window->installEventFilter(this);
@@ -475,8 +481,9 @@ void GMWindowController::cleanUp()
     if (m_window)
         m_window->removeEventFilter(this);
     setViewDelegates(nullptr);
-    if (m_bestFilterButton)
-        m_bestFilterButton->setAction(nullptr);
+    for (OVButton* button : {m_bestFilterButton.data(), m_zoomInButton.data(), m_zoomToFitButton.data()})
+        if (button)
+            button->setAction(nullptr);
     if (m_toolChain && m_toolChain->delegate() == this)
         m_toolChain->setDelegate(nullptr);
 }

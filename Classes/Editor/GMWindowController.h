@@ -202,6 +202,9 @@ public:
     OVLoupeView* loupe() const { return m_loupe; }
     pf::View* drawCorner() const { return m_drawCorner; }
     OVButton* bestFilterButton() const { return m_bestFilterButton; }
+    // The zoom slider's end icons.
+    OVButton* zoomInButton() const { return m_zoomInButton; }
+    OVButton* zoomToFitButton() const { return m_zoomToFitButton; }
     GMSettingsController* settingsController() const { return m_settingsController; }
     GMEffectBrowserController* effectBrowserController() const { return m_effectBrowserController; }
     OVActivityPanel* activityPanel() const { return m_activityPanel; }
@@ -398,6 +401,8 @@ private:
     QPointer<GMSlider> m_zoomSlider;
     QPointer<pf::View> m_drawCorner;
     QPointer<OVButton> m_bestFilterButton;
+    QPointer<OVButton> m_zoomInButton;
+    QPointer<OVButton> m_zoomToFitButton;
     QPointer<OVZoomView> m_zoomView;
     // The panels' controllers belong to the window, which deletes them after its views.
     QPointer<GMSettingsController> m_settingsController;

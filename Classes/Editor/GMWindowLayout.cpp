@@ -64,13 +64,14 @@ pf::Interface GMWindowLayout::buildInterface(QObject*, const pf::Bundle&)
     zoomPanel->setAutoresizingMask(pf::View::MinXMargin | pf::View::MinYMargin | pf::View::MaxYMargin);
     auto* zoomSlider = new GMSlider(Rect(13, 40, 14, kZoomPanelHeight - 80));
     zoomPanel->addSubview(zoomSlider);
-    auto* magnified = new OVImageView(Rect(11, kZoomPanelHeight - 32, 18, 18));
+    // Its end icons are buttons: the magnifier zooms in a step, the picture fits the photo again.
+    auto* magnified = new OVButton(Rect(11, kZoomPanelHeight - 32, 18, 18));
     magnified->setImage(pf::NamedImage::image(QStringLiteral("ZoomMagnified")));
-    magnified->setNoHitTesting(true);
+    magnified->setToolTip(pf::localized(QStringLiteral("Zoom In")));
     zoomPanel->addSubview(magnified);
-    auto* whole = new OVImageView(Rect(11, 14, 18, 18));
+    auto* whole = new OVButton(Rect(11, 14, 18, 18));
     whole->setImage(pf::NamedImage::image(QStringLiteral("ZoomWhole")));
-    whole->setNoHitTesting(true);
+    whole->setToolTip(pf::localized(QStringLiteral("Zoom to Fit")));
     zoomPanel->addSubview(whole);
     content->addSubview(zoomPanel);
 
@@ -108,6 +109,8 @@ pf::Interface GMWindowLayout::buildInterface(QObject*, const pf::Bundle&)
     interface.outlets.insert(QStringLiteral("layerBrowser"), layers);
     interface.outlets.insert(QStringLiteral("zoomSliderPanel"), zoomPanel);
     interface.outlets.insert(QStringLiteral("zoomSlider"), zoomSlider);
+    interface.outlets.insert(QStringLiteral("zoomInButton"), magnified);
+    interface.outlets.insert(QStringLiteral("zoomToFitButton"), whole);
     interface.outlets.insert(QStringLiteral("switch3D"), switch3D);
     interface.outlets.insert(QStringLiteral("bestFilterButton"), best);
     interface.outlets.insert(QStringLiteral("drawCorner"), corner);

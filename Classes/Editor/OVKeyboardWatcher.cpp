@@ -44,6 +44,18 @@ const pf::Document* OVKeyboardWatcher::currentDocument()
     return provider() ? provider()() : documentOfKeyWindow();
 }
 
+bool OVKeyboardWatcher::isCurrent(const pf::Document& document)
+{
+    if (provider())
+        return provider()() == &document;
+    // Asked of the document itself rather than of the shared controller, which is gone once another
+    // controller came and went (a second start handing its files over).
+    for (const pf::Window* window = pf::Window::keyWindow(); window; window = window->parentWindow())
+        if (document.window() == window)
+            return true;
+    return false;
+}
+
 OVKeyboardWatcher::OVKeyboardWatcher(std::weak_ptr<pf::Document> document) : m_document(std::move(document))
 {
     activateKeyboardWatching();
@@ -108,7 +120,7 @@ bool OVKeyboardWatcher::isActive() const
 bool OVKeyboardWatcher::handleEvent(const pf::Event& event)
 {
     const std::shared_ptr<pf::Document> document = m_document.lock();
-    if (!document || currentDocument() != document.get())
+    if (!document || !isCurrent(*document))
         return true;
     std::lock_guard lock(m_lock);
     // Watchers may change the set while they are called: they are called from a copy, each only while

@@ -24,9 +24,9 @@ class Event;
 class OVKeyboardWatcher
 {
 public:
-    // Which document is the current one; the document shell sets it. Without one, the current document
-    // is the shared document controller's document whose window (or whose window's parent) is the key
-    // window.
+    // Which document is the current one; tests set it. Without one, the current document is the one whose
+    // window (or whose window's parent) is the key window: currentDocument() finds it among the shared
+    // document controller's, a watcher asks its own document.
     using CurrentDocumentProvider = std::function<const pf::Document*()>;
     static void setCurrentDocumentProvider(CurrentDocumentProvider provider);
     static const pf::Document* currentDocument();
@@ -52,6 +52,9 @@ public:
     bool handleEvent(const pf::Event& event);
 
 private:
+    // Whether `document` is the current one now.
+    static bool isCurrent(const pf::Document& document);
+
     std::weak_ptr<pf::Document> m_document;
     pf::ObserverToken m_monitor;
     std::vector<OVKeyboardWatcherDelegate*> m_watchers;

@@ -22,7 +22,10 @@
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/Window.h"
 
+#include <QHelpEvent>
+#include <QLocale>
 #include <QPainter>
+#include <QToolTip>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -194,6 +197,42 @@ double OVLoupeView::stepAngle(int step) const
 void OVLoupeView::setNeedleAngle(double radians)
 {
     m_needleLayer->setTransform(pf::Transform3D::rotation(radians, 0, 0, 1));
+}
+
+QString OVLoupeView::scaleToolTip() const
+{
+    if (!overImage() || !hasPicture() || !(m_zoomFactor > 0))
+        return {};
+    const double times = m_maxZoom / m_zoomFactor;
+    return QStringLiteral("Magnification in the photo's own pixels: at 1× one pixel fills one point.\n"
+                          "The glass now shows the photo %1 times as large as the canvas does.")
+        .arg(QLocale().toString(times, 'f', times < 10 ? 1 : 0));
+}
+
+bool OVLoupeView::isOnScale(Point inView) const
+{
+    const Rect B = bounds();
+    const double u = 2 * (inView.x - B.minX() - B.width() / 2) / B.width();
+    const double v = 2 * (inView.y - B.minY() - B.height() / 2) / B.height();
+    const double r = std::sqrt(u * u + v * v);
+    const double k = (OVAngleNormalizeSigned(OVVectorAngleDegrees(Point(u, v))) - 90) / 180 * kPi;
+    // The knob's ring and the marks beyond it, a little past the ends of its turn.
+    return r > 0.6 && r < 1.0 && k >= knobAngleMin - 0.15 && k <= knobAngleMax + 0.15;
+}
+
+bool OVLoupeView::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return View::event(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = isOnScale(pointFromWidget(help->pos())) ? scaleToolTip() : QString();
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), tip, this);
+    }
+    return true;
 }
 
 // State ----------------------------------------------------------------------------------------------------
@@ -396,15 +435,13 @@ void OVLoupeView::slideIntoSight()
     const View* above = superview();
     if (!above || !hasPicture())
         return;
-    // The whole rim where the window shows it (the knob's marks lie near its top), as far as the window
-    // is large enough; the right and top edges first, where the marks are. The middle stays over the
-    // photo even where that leaves some of the rim out of sight.
+    // The glass may be centred on any part of the photo, an eye at its very top included: only its middle
+    // is kept over the photo and within the window, and the rim may pass the window's edge (the loupe is
+    // carried back in by the rim that shows).
     const Rect content = above->bounds();
-    const Size half(m_loupeLayer->bounds().width() / 2, m_loupeLayer->bounds().height() / 2);
     const auto within = [](double v, double low, double high) { return std::min(std::max(v, low), high); };
     const Point at = m_loupeLayer->position();
-    Point to(within(at.x, content.minX() + half.width, content.maxX() - half.width),
-             within(at.y, content.minY() + half.height, content.maxY() - half.height));
+    Point to(within(at.x, content.minX(), content.maxX()), within(at.y, content.minY(), content.maxY()));
     to = Point(within(to.x, m_fotoLayerRect.minX(), m_fotoLayerRect.maxX()),
                within(to.y, m_fotoLayerRect.minY(), m_fotoLayerRect.maxY()));
     if (to != at)

@@ -112,6 +112,12 @@ public:
     bool keyboardKeyDownEvent(const pf::Event& event) override;
     void keyboardFlagsChangedEvent(const pf::Event& event) override;
 
+    // What the rim's scale means, told as its tooltip while the loupe lies on the picture: the steps count
+    // the photo's own pixels, which on a large photo is many times what the canvas shows.
+    QString scaleToolTip() const;
+    // Whether a point of the view lies on the rim's scale (the knob and its marks).
+    bool isOnScale(pf::Point inView) const;
+
     // The wheel and gestures belong to the canvas: they go to the delegate.
     void scrollWheel(const pf::Event& event) override;
     void magnify(const pf::Event& event) override;
@@ -141,6 +147,7 @@ public:
 
 protected:
     void cursorStateDidChange(int state) override;
+    bool event(QEvent* event) override;
 
 private:
     // Where the loupe and its shadow show in the overlay now.
@@ -155,7 +162,7 @@ private:
     void takeScreenshot();
     // Back in the dock: the window's picture goes, and the glass shows the middle of the photo again.
     void forgetScreenshot();
-    // Put down with its rim past the window's edge: moved in until the rim shows.
+    // Put down with its middle off the photo or past the window's edge: moved in until it is over both.
     void slideIntoSight();
     void readPictureFrame();
     // A picture to place the loupe on: its size and its frame on screen known and not empty.

@@ -46,10 +46,12 @@ constexpr double kAreaPadding = 26;
 constexpr double kControlGap = 8;
 constexpr double kShadowFade = 15;
 
-// The window's geometry, in y-up content coordinates.
-constexpr double kWidth = 1180;
+// The window's geometry, in y-up content coordinates. A shade row's pop-ups are wide enough for the
+// longest shade and blend mode names.
+constexpr double kWidth = 1270;
 constexpr double kHeight = 660;
-const Rect kShadesArea(248, 12, 540, 520);
+const Rect kShadesArea(248, 12, 630, 520);
+constexpr double kShadePopUpWidth = 224, kBlendPopUpWidth = 190;
 
 // A flat panel in the window's dark.
 class Plate : public pf::View
@@ -161,7 +163,8 @@ pf::Interface buildFrameBuilderInterface(QObject*, const pf::Bundle&)
     scroll->setWidget(container);
     interface.outlets.insert(QStringLiteral("shadesScrollView"), scroll);
     interface.outlets.insert(QStringLiteral("shadesContainer"), container);
-    interface.outlets.insert(QStringLiteral("newShadeButton"), popup(container, Rect(0, 0, 170, 24)));
+    interface.outlets.insert(QStringLiteral("newShadeButton"),
+                             popup(container, Rect(0, 0, kShadePopUpWidth, 24)));
 
     auto* top =
         new OVImageView(Rect(kShadesArea.minX(), kShadesArea.maxY() - 12, kShadesArea.width() - 16, 12));
@@ -176,7 +179,8 @@ pf::Interface buildFrameBuilderInterface(QObject*, const pf::Bundle&)
     interface.outlets.insert(QStringLiteral("topShadow"), top);
     interface.outlets.insert(QStringLiteral("bottomShadow"), bottom);
 
-    auto* preview = new pf::LayerHostView(Rect(804, 12, kWidth - 816, kHeight - 24));
+    const double previewX = kShadesArea.maxX() + 16;
+    auto* preview = new pf::LayerHostView(Rect(previewX, 12, kWidth - previewX - 12, kHeight - 24));
     content->addSubview(preview);
     interface.outlets.insert(QStringLiteral("preView"), preview);
     interface.topLevelObjects.push_back(window);
@@ -568,7 +572,7 @@ void OVFrameBuilder::addShade(const OVShadeDescription& shade, bool enabled)
     row.shade->setName(QStringLiteral("DefaultStyle"));
     fill(row.shade, OVFrameCatalog::sharedShadeNames());
     row.shade->setAction([this, index](OVButton*) { selectShade(index); });
-    row.blendMode = new OVPopupButton(Rect(f.minX(), f.minY(), 150, f.height()));
+    row.blendMode = new OVPopupButton(Rect(f.minX(), f.minY(), kBlendPopUpWidth, f.height()));
     row.blendMode->setName(QStringLiteral("DefaultStyle"));
     fill(row.blendMode, OVAdjustableBlendFilter::blendModeNames());
     row.blendMode->setAction([this, index](OVButton*) { selectBlendMode(index); });

@@ -23,8 +23,9 @@
 
 namespace {
 
-constexpr double kWindowWidth = 900, kWindowHeight = 600;
-constexpr double kListWidth = 290;
+// The list is wide enough for each topic's second line (its subtitle) whole.
+constexpr double kWindowWidth = 1010, kWindowHeight = 600;
+constexpr double kListWidth = 400;
 constexpr double kHeadHeight = 70, kFootHeight = 56, kInset = 20;
 
 struct SharedState

@@ -639,11 +639,12 @@ OVInformationPanel* OVInformationPanel::showInformationForTitle(const QString& t
 {
     if (!shouldShowMessageWithTitle(title))
         return nullptr;
+    // Noted before it shows: a window that asks while this one is being put up must not get it too.
+    state().shownTitles.append(title);
     auto panel = std::make_unique<OVInformationPanel>(title);
     OVInformationPanel* shown = panel.get();
     state().openPanels.push_back(std::move(panel));
     shown->showOverWindow(window);
-    state().shownTitles.append(title);
     return shown;
 }
 

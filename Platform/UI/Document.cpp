@@ -88,9 +88,30 @@ void Document::setFileURL(const QString& path)
 
 QString Document::displayName() const
 {
-    if (m_fileURL.isEmpty())
-        return m_draftName.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(m_draftName).completeBaseName();
+    if (m_fileURL.isEmpty()) {
+        if (!m_draftName.isEmpty())
+            return QFileInfo(m_draftName).completeBaseName();
+        const int number = untitledNumber();
+        return number <= 1 ? QStringLiteral("Untitled") : QStringLiteral("Untitled %1").arg(number);
+    }
     return QFileInfo(m_fileURL).completeBaseName();
+}
+
+int Document::untitledNumber() const
+{
+    // Two drafts never share a name: each keeps the lowest number no other open draft bore when it was
+    // first named.
+    if (m_untitledNumber == 0 && m_controller) {
+        QList<int> taken;
+        for (const std::shared_ptr<Document>& other : m_controller->documents())
+            if (other.get() != this && other->m_fileURL.isEmpty() && other->m_draftName.isEmpty())
+                taken.append(other->m_untitledNumber);
+        int number = 1;
+        while (taken.contains(number))
+            ++number;
+        m_untitledNumber = number;
+    }
+    return m_untitledNumber;
 }
 
 void Document::setDraftName(const QString& path)
@@ -418,7 +439,7 @@ void Document::saveInPlaceAfterAsking(Completion completion)
     alert.style = Alert::Style::Warning;
     alert.addButton(QStringLiteral("Replace"));
     alert.addButton(QStringLiteral("Save As…"));
-    alert.addButton(QStringLiteral("Cancel"));
+    alert.addButton(QStringLiteral("Cancel"), Alert::Role::Cancel);
     const int answer = alert.runModal();
     if (answer == Alert::firstButtonReturn + 1)
         return saveDocumentAs(std::move(completion));
@@ -498,7 +519,7 @@ void Document::runSavePanel(SaveOperation operation, Completion completion)
         alert.informativeText =
             QStringLiteral("Make it (%1) and save there?").arg(QDir::toNativeSeparators(folder));
         alert.addButton(QStringLiteral("Make Folder and Save"));
-        alert.addButton(QStringLiteral("Cancel"));
+        alert.addButton(QStringLiteral("Cancel"), Alert::Role::Cancel);
         if (alert.runModal() != Alert::firstButtonReturn) {
             if (completion)
                 completion(false, QString()); // cancelled: nothing to tell
@@ -585,7 +606,7 @@ void Document::revertDocumentToSaved()
     alert.messageText = QStringLiteral("Do you want to revert “%1” to its saved version?").arg(displayName());
     alert.informativeText = QStringLiteral("The changes since then are lost and cannot be undone.");
     alert.addButton(QStringLiteral("Revert"));
-    alert.addButton(QStringLiteral("Cancel"));
+    alert.addButton(QStringLiteral("Cancel"), Alert::Role::Cancel);
     if (alert.runModal() != Alert::firstButtonReturn)
         return;
     std::weak_ptr<Document> weak = weak_from_this();
@@ -695,8 +716,8 @@ void Document::canCloseDocument(std::function<void(bool)> decision)
         alert.informativeText =
             QStringLiteral("It has never been saved. If you delete it, its changes are lost.");
         alert.addButton(QStringLiteral("Save…"));
-        alert.addButton(QStringLiteral("Cancel"));
-        alert.addButton(QStringLiteral("Delete"));
+        alert.addButton(QStringLiteral("Cancel"), Alert::Role::Cancel);
+        alert.addButton(QStringLiteral("Delete"), Alert::Role::Destructive);
         const int answer = alert.runModal();
         if (answer == Alert::firstButtonReturn) {
             self->saveDocumentAs([decide](bool succeeded, const QString&) { decide(succeeded); });
@@ -733,8 +754,8 @@ Document::SaveIntoFiles Document::askToSaveIntoFiles(const QStringList& fileName
                        ". Your changes are kept either way and come back when you open them again. "
                        "Saving writes them into the files themselves."));
     alert.addButton(QStringLiteral("Save"));
-    alert.addButton(QStringLiteral("Cancel"));
-    alert.addButton(QStringLiteral("Don't Save"));
+    alert.addButton(QStringLiteral("Cancel"), Alert::Role::Cancel);
+    alert.addButton(QStringLiteral("Don't Save"), Alert::Role::Destructive);
     const int answer = alert.runModal();
     return answer == Alert::firstButtonReturn       ? SaveIntoFiles::Save
            : answer == Alert::firstButtonReturn + 1 ? SaveIntoFiles::Cancel

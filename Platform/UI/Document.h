@@ -69,7 +69,8 @@ public:
     // Where an untitled document's contents were last autosaved; empty when nowhere.
     QString autosavedContentsFileURL() const { return m_autosavedContentsFileURL; }
     void setAutosavedContentsFileURL(const QString& path) { m_autosavedContentsFileURL = path; }
-    // The file name without its extension, else the draft's, else "Untitled".
+    // The file name without its extension, else the draft's, else "Untitled" ("Untitled 2" and on while
+    // other untitled documents of the controller are open).
     QString displayName() const;
     // An untitled document made from a file it must not write over (one of an older form, converted
     // when read): named after `path`, and its save panel opens in that folder with that name.
@@ -209,12 +210,15 @@ private:
     // Saves in place after asking, when the file was changed on disk since it was read or written:
     // overwrite it, save under another name, or nothing (the completion hears of a cancel).
     void saveInPlaceAfterAsking(Completion completion);
+    // An untitled document's number among the controller's (1 for plain "Untitled"); 0 until it has one.
+    int untitledNumber() const;
 
     QString m_fileURL;
     QString m_fileType;
     QDateTime m_fileModificationDate;
     QString m_autosavedContentsFileURL;
     QString m_draftName;
+    mutable int m_untitledNumber = 0;
     QString m_convertedFromURL;
     QString m_sourceURL;
     QString m_recoveryRecordPath;

@@ -402,8 +402,8 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
             alert.informativeText = state->failures.join(u'\n') +
                                     QStringLiteral("\n\nIf you quit now, their latest changes are lost.");
             alert.style = Alert::Style::Critical;
-            alert.addButton(QStringLiteral("Don't Quit"));
-            alert.addButton(QStringLiteral("Quit Anyway"));
+            alert.addButton(QStringLiteral("Don't Quit"), Alert::Role::Cancel);
+            alert.addButton(QStringLiteral("Quit Anyway"), Alert::Role::Destructive);
             if (alert.runModal() != Alert::firstButtonReturn + 1)
                 return state->decision(false);
         }
@@ -784,7 +784,7 @@ void DocumentController::offerUnlistedAutosaves()
                               "now? If not, they are offered again at the next start."))
             .arg(names.join(QStringLiteral(", ")));
     alert.addButton(QStringLiteral("Open"));
-    alert.addButton(QStringLiteral("Not Now"));
+    alert.addButton(QStringLiteral("Not Now"), Alert::Role::Cancel);
     if (alert.runModal() != Alert::firstButtonReturn)
         return;
     for (const QString& path : unlisted) {

@@ -2,6 +2,10 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QTreeView>
 
 namespace pf {
 
@@ -58,6 +62,23 @@ private:
     QString m_chosenPackage;
 };
 
+// Qt's own size cuts the file list's columns (dates, types): the panel opens larger, within the screen,
+// and every column but the name's is as wide as what it shows.
+void fitToShowColumns(QFileDialog& dialog)
+{
+    QSize size(900, 560);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(40, 60));
+    dialog.resize(size.expandedTo(dialog.minimumSizeHint()));
+    if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = list->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+}
+
 } // namespace
 
 void FilePanel::setResponder(std::function<QStringList(const FilePanel&)> function)
@@ -109,6 +130,7 @@ bool FilePanel::runModal()
     } else {
         dialog.setFileMode(allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     }
+    fitToShowColumns(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     const int filterIndex = typeFilters.indexOf(dialog.selectedNameFilter());

@@ -72,6 +72,8 @@
 #include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Media/Movie.h"
+#include "Platform/UI/AttributedString.h"
+#include "Platform/UI/Drawing.h"
 #include "Platform/UI/Menu.h"
 #include "Platform/UI/Window.h"
 #include "Tests/Gallery/EditorClasses.h"
@@ -84,9 +86,12 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
@@ -96,6 +101,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+#include <QTreeView>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -152,6 +159,14 @@ void answerFilePanel(const QString& path, bool* seen, const QString& shotName = 
                 emit dialog->filterSelected(filter);
             }
         settle(300);
+        // Large enough for its list's columns, every one but the names' as wide as what it shows.
+        check(dialog->width() >= 800 && dialog->height() >= 500,
+              QStringLiteral("the file panel opens at %1 x %2").arg(dialog->width()).arg(dialog->height()));
+        if (auto* list = dialog->findChild<QTreeView*>(QStringLiteral("treeView")); list && list->isVisible())
+            for (int column = 1; column < list->header()->count(); ++column)
+                check(list->header()->sectionSize(column) >=
+                          static_cast<QAbstractItemView*>(list)->sizeHintForColumn(column),
+                      QStringLiteral("the file list's column %1 shows whole").arg(column));
         if (!shotName.isEmpty())
             shoot(dialog, shotName);
         if (auto* name = dialog->findChild<QLineEdit*>()) {
@@ -517,13 +532,85 @@ LoupeStroke strokeThroughLoupe(GMWindowController& editor, Hand& hand, PhotoTool
     return result;
 }
 
-// The first editor window of the run introduces retouching as a sheet: the box ticked, then OK.
-void answerFirstSheet()
+// What the screen shows, for steps about more than one window or what reaches past one.
+void shootScreen(const QString& name)
+{
+    settle(300);
+    GalleryShots::saveNumbered(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), name);
+}
+
+// The loupe put down near the photo's top, where an eye of a larger portrait lies: it rests where it was
+// put down, its rim past the window's edge if need be, and the glass is centred on that point. Its scale
+// tells in a tooltip what its steps count. Then it goes back to its dock.
+void loupeReachesTheTop(GMWindowController& editor, Hand& hand, const QString& photoPath)
+{
+    OVLoupeView* loupe = editor.loupe();
+    pf::View* above = loupe ? loupe->superview() : nullptr;
+    if (!above)
+        return;
+    pf::Window* window = editor.window();
+    const Rect dock = loupe->frame();
+    const Rect photo = editor.activeRectForLoupe(loupe);
+
+    // First onto the middle, where the knob is in reach: turned to its first mark, "2×", the glass shows a
+    // part small enough to be centred on a point near the top.
+    carryLoupe(*loupe, hand, Point(photo.midX(), photo.midY()));
+    check(loupeLive(*loupe), QStringLiteral("the loupe on the middle of the photo goes live"));
+    const double needle = -29 + 100.0 * loupe->zoomFactor() / 3;
+    hand.move(hand.at(above, aroundLoupe(*loupe, 0.71, needle)));
+    hand.press(hand.at(above, aroundLoupe(*loupe, 0.71, needle)));
+    for (int i = 1; i <= 6; ++i)
+        hand.drag(hand.at(above, aroundLoupe(*loupe, 0.71, needle + (-29 - needle) * i / 6)));
+    hand.release(hand.at(above, aroundLoupe(*loupe, 0.71, -29)));
+    check(loupe->zoomFactor() == 0, QStringLiteral("the knob turns to 2×"));
+
+    // Then up, near the photo's top: nearer the window's top than half the loupe.
+    const Point unit(0.42, 0.885);
+    const Point target(photo.minX() + unit.x * photo.width(), photo.minY() + unit.y * photo.height());
+    check(above->bounds().maxY() - target.y < loupe->frame().height() / 2,
+          QStringLiteral("the point lies nearer the window's top than half the loupe"));
+    carryLoupe(*loupe, hand, target);
+    check(loupeLive(*loupe), QStringLiteral("the loupe near the top goes live"));
+    const Point middle(loupe->frame().midX(), loupe->frame().midY());
+    std::printf("loupe put down at (%.1f, %.1f), rests at (%.1f, %.1f)\n", target.x, target.y, middle.x,
+                middle.y);
+    check(std::abs(middle.x - target.x) <= 1.5 && std::abs(middle.y - target.y) <= 1.5,
+          QStringLiteral("the loupe rests where it was put down"));
+    const Rect glass = loupe->editRect();
+    check(std::abs(glass.midX() - unit.x) < 0.01 && std::abs(glass.midY() - unit.y) < 0.01,
+          QStringLiteral("the glass is centred on the point (%1, %2)").arg(glass.midX()).arg(glass.midY()));
+    hand.move(hand.at(above, aroundLoupe(*loupe, 1.3, 200)), 400);
+    shoot(window, QStringLiteral("loupe-reaches-the-top"));
+
+    // The scale's tooltip: its steps count the photo's own pixels, and how many times the canvas that is.
+    const double times = std::max(QImageReader(photoPath).size().width() / photo.width(),
+                                  QImageReader(photoPath).size().height() / photo.height()) /
+                         loupe->picturePixelsPerPoint();
+    hand.move(hand.at(above, aroundLoupe(*loupe, 0.85, -20)), 100);
+    check(waitFor([] { return QToolTip::isVisible(); }, 5000) &&
+              QToolTip::text().contains(QLatin1String("photo's own pixels")) &&
+              QToolTip::text().contains(QStringLiteral(" %1 times ").arg(times, 0, 'f', 1)),
+          QStringLiteral("the scale's tooltip says what its steps count: %1").arg(QToolTip::text()));
+    shootScreen(QStringLiteral("loupe-scale-tooltip"));
+    QToolTip::hideText();
+
+    carryLoupe(*loupe, hand, Point(dock.midX(), dock.midY()));
+    check(waitFor([&] { return loupe->loupeState() == 1 && loupe->frame() == dock; }),
+          QStringLiteral("the loupe is docked again"));
+    settle(600);
+    check(waitUntilLive(editor), QStringLiteral("the canvas is live again"));
+}
+
+// The first editor window of the run (the sample's) introduces retouching as a sheet. Its "Open the
+// Sample" brings the sample open already forward instead of opening a second copy; then the box is
+// ticked, and OK ends the sheet.
+void answerFirstSheet(DocumentHandler& handler, pf::Window* sampleWindow)
 {
     check(waitFor([] { return !OVInformationPanel::openPanels().isEmpty(); }, 5000),
           QStringLiteral("the first editor window shows a help sheet"));
     if (OVInformationPanel::openPanels().isEmpty())
         return;
+    check(OVInformationPanel::openPanels().size() == 1, QStringLiteral("one help sheet, not one a window"));
     OVInformationPanel* sheet = OVInformationPanel::openPanels().constFirst();
     check(sheet->tag() == GMEditorWindowController::firstRunTopic,
           QStringLiteral("the sheet introduces retouching (%1)").arg(sheet->tag()));
@@ -532,6 +619,22 @@ void answerFirstSheet()
           QStringLiteral("the sheet is on screen"));
     if (!sheet->loadedWindow())
         return;
+    OVButton* openSample = sheet->actionButton();
+    check(openSample && openSample->isEnabled() && !openSample->isHidden(),
+          QStringLiteral("the sheet offers to open the sample"));
+    if (openSample) {
+        const size_t open = handler.documents().size();
+        Hand hand(sampleWindow);
+        const Rect b = openSample->bounds();
+        hand.click(hand.at(openSample, Point(b.midX() + 5, b.midY() - 2)));
+        settle(500);
+        check(handler.documents().size() == open,
+              QStringLiteral("Open the Sample brings the sample open already forward, no second copy (%1 "
+                             "documents)")
+                  .arg(handler.documents().size()));
+        check(sampleWindow->isVisible() && pf::Window::keyWindow() == sampleWindow,
+              QStringLiteral("the sample's window is in front"));
+    }
     QCheckBox* box = sheet->dontShowCheckbox();
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
     check(box->isChecked(), QStringLiteral("a click ticks \"Don't show again\""));
@@ -544,6 +647,24 @@ void answerFirstSheet()
                   .value(GMEditorWindowController::firstRunTopic)
                   .toInt() == 1,
           QStringLiteral("the ticked box is remembered"));
+}
+
+// The tile of the plain sample portrait, the one the help sheet opens too.
+GMGridItem* plainSampleTile(GMWelcomeWindow& welcome)
+{
+    for (OVGridItem* tile : welcome.grid()->gridItemsInSection(welcome.sectionSamples()))
+        if (QFileInfo(tile->context().toString()).fileName() == QLatin1String("TestPerson.jpg"))
+            return qobject_cast<GMGridItem*>(tile);
+    return nullptr;
+}
+
+// A click on a welcome window's tile, a little off its middle.
+void clickTile(GMWelcomeWindow& welcome, QWidget* tile)
+{
+    const QPoint at = tile->mapTo(welcome.window(), tile->rect().center() + QPoint(6, -5));
+    QTest::mouseMove(welcome.window()->windowHandle(), at);
+    settle(100);
+    QTest::mouseClick(welcome.window()->windowHandle(), Qt::LeftButton, {}, at);
 }
 
 // Help ▸ Tips & Tricks: the "Layers" topic chosen in the list, its movie played two seconds, scrubbed
@@ -568,6 +689,17 @@ void tipsAndTricks(pf::Window* editorWindow)
     check(layers != nullptr, QStringLiteral("the catalog lists \"Layers\""));
     if (!layers)
         return;
+    // Every topic's second line shows whole in its row.
+    for (OVListEntryView* entry : list->entries())
+        if (auto* row = qobject_cast<OVInformationListEntry*>(entry)) {
+            pf::AttributedString line(row->subtitle());
+            line.setFont(pf::systemFont(11), 0, line.length());
+            check(line.size().width <= row->rowView()->titleRect().width(),
+                  QStringLiteral("the second line of \"%1\" shows whole (%2 of %3 points)")
+                      .arg(row->title())
+                      .arg(line.size().width)
+                      .arg(row->rowView()->titleRect().width()));
+        }
     const Rect head = layers->rowView()->bounds();
     hand.click(hand.at(layers->rowView(), Point(head.midX(), head.midY())));
     check(catalog->selectedPanel() == layers->infoPanel(),
@@ -687,18 +819,75 @@ void run(const QString& sandbox)
     check(menuBarOf(welcome->window()) != nullptr, QStringLiteral("the welcome window has the menu bar"));
     shoot(welcome->window(), QStringLiteral("welcome"));
 
-    // 1. Through the open panel.
+    // 1. The plain sample from the welcome window: the first editor window of the run, a draft named
+    // "Untitled", with the first-run sheet over it.
+    waitFor([&] { return welcome->grid()->picturesPending() == 0; });
+    GMGridItem* sampleTile = plainSampleTile(*welcome);
+    check(sampleTile != nullptr, QStringLiteral("the welcome window offers the sample portrait"));
+    if (!sampleTile)
+        return;
+    clickTile(*welcome, sampleTile);
+    check(waitFor([&] { return handler.documents().size() == 1; }),
+          QStringLiteral("a click on the sample opens it"));
+    if (handler.documents().empty())
+        return;
+    const std::shared_ptr<pf::Document> sample = handler.documents().front();
+    check(waitUntilEditing(sample), QStringLiteral("the sample is edited live"));
+    pf::Window* sampleWindow = sample->window();
+    check(sample->displayName() == QLatin1String("Untitled") &&
+              sampleWindow->windowTitle().startsWith(QLatin1String("Untitled")),
+          QStringLiteral("the sample is the draft \"Untitled\" (%1)").arg(sampleWindow->windowTitle()));
+    shoot(sampleWindow, QStringLiteral("sample-opened"));
+    answerFirstSheet(handler, sampleWindow);
+
+    // The photo through the open panel, from the sample's File menu: no window's frame is remembered
+    // yet in this run, and its window steps down and right of the sample's rather than covering it.
     bool panelSeen = false;
     answerFilePanel(photo, &panelSeen, QStringLiteral("open-panel"));
-    QTest::mouseClick(welcome->openButton(), Qt::LeftButton);
-    check(panelSeen, QStringLiteral("the Open button shows the open panel"));
+    check(chooseFromMenu(sampleWindow, QStringLiteral("File"), QStringLiteral("Open…")),
+          QStringLiteral("File ▸ Open… is chosen"));
+    check(panelSeen, QStringLiteral("File ▸ Open… shows the open panel"));
     auto document = handler.documentForURL(photo);
     check(document != nullptr, QStringLiteral("the open panel opens the photo"));
     if (document) {
         check(waitUntilEditing(document),
               QStringLiteral("the photo opened through the panel is edited live"));
+        const QPoint offset = document->window()->geometry().topLeft() - sampleWindow->geometry().topLeft();
+        std::printf("second window of the run: %d, %d from the first\n", offset.x(), offset.y());
+        check(offset.x() >= GMWindowCascade::step / 2 && offset.y() >= GMWindowCascade::step / 2,
+              QStringLiteral("the second window of the run steps down and right of the first (%1, %2)")
+                  .arg(offset.x())
+                  .arg(offset.y()));
+        shootScreen(QStringLiteral("second-window-of-the-run-steps-aside"));
+
+        // A second draft from the welcome window: "Untitled 2", beside "Untitled".
+        check(chooseFromMenu(document->window(), QStringLiteral("Window"), QStringLiteral("Welcome Window")),
+              QStringLiteral("Window ▸ Welcome Window is chosen"));
+        check(waitFor([&] { return welcome->window()->isVisible(); }),
+              QStringLiteral("the welcome window shows"));
+        settle(300);
+        if (GMGridItem* again = plainSampleTile(*welcome))
+            clickTile(*welcome, again);
+        check(waitFor([&] { return handler.documents().size() == 3; }),
+              QStringLiteral("a second click on the sample opens a second draft"));
+        if (handler.documents().size() == 3) {
+            const std::shared_ptr<pf::Document> draft = handler.documents().back();
+            check(waitUntilEditing(draft), QStringLiteral("the second draft is edited live"));
+            check(draft->displayName() == QLatin1String("Untitled 2") &&
+                      draft->window()->windowTitle().startsWith(QLatin1String("Untitled 2")),
+                  QStringLiteral("the second draft is \"Untitled 2\" (%1)")
+                      .arg(draft->window()->windowTitle()));
+            check(chooseFromMenu(draft->window(), QStringLiteral("Window"), QStringLiteral("Untitled"),
+                                 QStringLiteral("window-menu-two-drafts")),
+                  QStringLiteral("the Window menu tells the drafts apart"));
+            draft->close();
+            settle(300);
+        }
+        sample->close();
+        settle(300);
+        document->window()->makeKeyAndOrderFront();
+        settle(300);
         shoot(document->window(), QStringLiteral("opened-through-open-panel"));
-        answerFirstSheet();
         tipsAndTricks(document->window());
         document->close();
         settle(300);
@@ -831,6 +1020,43 @@ void run(const QString& sandbox)
     if (chain->numberOfTools() < 2)
         return;
 
+    // Ctrl and the wheel turned up over the photo make the brush larger, turned down smaller; ] and [ do
+    // the same from the keyboard. The size slider's tooltip says which way grows.
+    {
+        GMSlider* size = editor->settingsController()->brushSizeSlider();
+        OVZoomView* canvas = editor->zoomView();
+        const Rect shown = canvas->zoomLayer()->frame();
+        const QPoint over = hand.at(canvas, Point(shown.midX() + 13, shown.midY() - 21));
+        hand.move(over, 200);
+        const double start = size->value();
+        const auto turn = [&](int notches) {
+            QWheelEvent wheel(over, window->mapToGlobal(QPointF(over)), QPoint(), QPoint(0, 120 * notches),
+                              Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(window->windowHandle(), &wheel);
+            settle(60);
+        };
+        const auto sized = [&](double step, const QString& what) {
+            check(std::abs(size->value() - (start + step)) < 1e-9,
+                  QStringLiteral("%1 (%2 to %3)").arg(what).arg(start).arg(size->value()));
+        };
+        turn(3);
+        sized(3.0 / 60, QStringLiteral("Ctrl and the wheel turned up make the brush larger"));
+        shoot(window, QStringLiteral("brush-larger-with-the-wheel"));
+        turn(-3);
+        sized(0, QStringLiteral("turned down, smaller again"));
+        hand.key(Qt::Key_BracketRight, Qt::NoModifier);
+        sized(GMSettingsController::brushKeyStep, QStringLiteral("] makes the brush larger"));
+        hand.key(Qt::Key_BracketLeft, Qt::NoModifier);
+        sized(0, QStringLiteral("[ makes it smaller"));
+        hand.move(hand.at(size, GalleryShots::pointForValue(*size, 0.12)), 100);
+        check(waitFor([] { return QToolTip::isVisible(); }, 5000) &&
+                  QToolTip::text().contains(QLatin1String("wheel up or ] makes it larger")),
+              QStringLiteral("the size slider's tooltip says which way grows: %1").arg(QToolTip::text()));
+        shoot(window, QStringLiteral("brush-size-tooltip"));
+        QToolTip::hideText();
+        hand.move(over, 200);
+    }
+
     // 5. A stroke across the face.
     OVZoomView* zoom = editor->zoomView();
     const Rect photoFrame = zoom->zoomLayer()->frame();
@@ -882,6 +1108,7 @@ void run(const QString& sandbox)
     // 5b. The loupe carried by its rim onto an eye, turned to a quarter, a stroke painted in its glass, and
     // carried back to its dock.
     const LoupeStroke loupeStroke = strokeThroughLoupe(*editor, hand, *chain);
+    loupeReachesTheTop(*editor, hand, photo);
 
     // 6. The intensity knob dragged.
     EffectIntensity* knob = editor->settingsController()->effectIntensity();
@@ -949,6 +1176,50 @@ void run(const QString& sandbox)
           QStringLiteral("the switch folds the layers back"));
     check(waitUntilEditing(document), QStringLiteral("back in 2D the window edits live again"));
     shoot(window, QStringLiteral("layers-back-in-2d"));
+
+    // 7b. Closing the retouched photo asks whether its changes go into the file: Don't Save at the left,
+    // Cancel, and Save, the default, at the right. Escape answers Cancel: the window stays, still edited.
+    {
+        check(document->isDocumentEdited(), QStringLiteral("the retouched photo is marked edited"));
+        QStringList order;
+        QString byDefault;
+        bool asked = false;
+        auto* poll = new QTimer;
+        poll->setInterval(100);
+        QObject::connect(poll, &QTimer::timeout, [&, poll] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            poll->stop();
+            poll->deleteLater();
+            asked = true;
+            settle(300);
+            QList<QAbstractButton*> buttons = box->buttons();
+            std::sort(buttons.begin(), buttons.end(), [](QAbstractButton* a, QAbstractButton* b) {
+                return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
+            });
+            for (QAbstractButton* button : buttons)
+                order << button->text();
+            byDefault = box->defaultButton() ? box->defaultButton()->text() : QString();
+            shootScreen(QStringLiteral("close-question"));
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        poll->start();
+        check(chooseFromMenu(window, QStringLiteral("File"), QStringLiteral("Close")),
+              QStringLiteral("File ▸ Close is chosen"));
+        check(asked, QStringLiteral("closing the retouched photo asks"));
+        check(order ==
+                  QStringList{QStringLiteral("Don't Save"), QStringLiteral("Cancel"), QStringLiteral("Save")},
+              QStringLiteral("the buttons read Don't Save, Cancel, Save (%1)")
+                  .arg(order.join(QStringLiteral(", "))));
+        check(byDefault == QLatin1String("Save"), QStringLiteral("Save is the default (%1)").arg(byDefault));
+        settle(300);
+        check(handler.documentForURL(photo) == document && window->isVisible(),
+              QStringLiteral("Escape answers Cancel: the window stays open"));
+        check(document->isDocumentEdited(), QStringLiteral("and its changes are still to save"));
+        window->activateWindow();
+        settle(300);
+    }
 
     // 8. Saved as a package through the save panel.
     const QString package = sandbox + QStringLiteral("/Retouched.glimora");

@@ -483,7 +483,7 @@ void run()
     QTest::mouseRelease(handle, Qt::LeftButton, {}, widgetPoint(intensity, Point(180, 18)));
     settle(200);
     check(!controller.settings.isEmpty() &&
-              controller.settings.last() == QLatin1String("intensity 4 intensity changed 0"),
+              controller.settings.last() == QLatin1String("intensity 4 Change Intensity 0"),
           "an intensity drag ends with one final change");
     save(screenshot(window), QStringLiteral("08-intensity-dragged"));
 
@@ -526,9 +526,9 @@ void run()
 
     // Command + scroll over the photo sizes the brush; the cursors as they look.
     const double sizeBefore = panel.brushSizeSlider()->value();
-    sendWheel(zoom, widgetPoint(zoom, from) - zoom->mapTo(window, QPoint()), QPoint(0, -120 * 6),
+    sendWheel(zoom, widgetPoint(zoom, from) - zoom->mapTo(window, QPoint()), QPoint(0, 120 * 6),
               Qt::ControlModifier);
-    check(panel.brushSizeSlider()->value() > sizeBefore, "Command + scroll down grows the brush");
+    check(panel.brushSizeSlider()->value() > sizeBefore, "Command + the wheel turned up grows the brush");
     sendWheel(zoom, widgetPoint(zoom, from) - zoom->mapTo(window, QPoint()), QPoint(120 * 3, 0),
               Qt::ControlModifier);
     settle(100);

@@ -27,16 +27,18 @@ void OVScroller::setDoubleValue(double value)
 
 double OVScroller::knobProportion() const
 {
-    return m_proportion;
+    // The slider's length is pageStep / (maximum + pageStep) of the track: that is the proportion, however
+    // the range was set (a scroll view sets it in points).
+    const double whole = double(maximum()) - minimum() + pageStep();
+    return whole > 0 ? std::clamp(pageStep() / whole, 0.0, 1.0) : 1.0;
 }
 
 void OVScroller::setKnobProportion(double proportion)
 {
-    // The slider's length is pageStep / (maximum + pageStep) of the track: that is the proportion.
     const double value = doubleValue();
-    m_proportion = std::clamp(proportion, 0.0, 1.0);
-    setRange(0, int(std::lround(span * (1 - m_proportion))));
-    setPageStep(std::max(1, int(std::lround(span * m_proportion))));
+    proportion = std::clamp(proportion, 0.0, 1.0);
+    setRange(0, int(std::lround(span * (1 - proportion))));
+    setPageStep(std::max(1, int(std::lround(span * proportion))));
     setSingleStep(std::max(1, span / 100));
     setDoubleValue(value);
     update();
@@ -64,7 +66,7 @@ QRectF OVScroller::knobRect() const
     const bool horizontal = orientation() == Qt::Horizontal;
     const double length = horizontal ? width() : height();
     const double thickness = horizontal ? height() : width();
-    const double knob = std::min(length, std::max(thickness * 2, m_proportion * length));
+    const double knob = std::min(length, std::max(thickness * 2, knobProportion() * length));
     const double start = doubleValue() * (length - knob);
     return horizontal ? QRectF(start, 0, knob, thickness) : QRectF(0, start, thickness, knob);
 }
@@ -99,7 +101,8 @@ void OVScroller::paintEvent(QPaintEvent*)
         option.subControls |= QStyle::SC_ScrollBarSlider;
     if (option.subControls != QStyle::SC_None)
         style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
-    if (m_knobStyle != KnobStyle::Light || m_proportion >= 1)
+    // Nothing to scroll, no knob: the whole shows.
+    if (m_knobStyle != KnobStyle::Light || maximum() <= minimum())
         return;
     const QRectF knob = slimKnob(knobRect(), orientation() == Qt::Horizontal);
     const double radius = std::min(knob.width(), knob.height()) / 2;

@@ -8,7 +8,9 @@
 // and, without arrows, no slot: the transient overlay look. Other styles draw as Qt's style does.
 //
 // Its model is the platform scroller's: a value from 0 (top or left) to 1 and the knob's share of the
-// whole length, mapped onto QScrollBar's integer range; doubleValueChanged() reports the user's moves.
+// whole length, mapped onto QScrollBar's integer range (a range set directly, as a scroll view does,
+// gives the share too); with nothing to scroll the light knob is not drawn. doubleValueChanged() reports
+// the user's moves.
 class OVScroller : public QScrollBar
 {
     Q_OBJECT
@@ -55,7 +57,6 @@ protected:
 
 private:
     static constexpr int span = 1000000;
-    double m_proportion = 0;
     KnobStyle m_knobStyle = KnobStyle::Default;
     ArrowsPosition m_arrows = ArrowsPosition::None;
 };

@@ -390,11 +390,63 @@ TEST(EditorWindowCascade, ANewWindowShowsTheTitleBarsOfThoseBeneath)
          QRect(100, 430, 600, 400),
          {{100, 430}, {0, 30}},
          {step, 30 + step}},
+        // Mended: a window larger than the screen went back to its top left at every step, onto the
+        // window already there.
+        {"larger than the screen, over a cascade of two",
+         QRect(-50, -20, 1300, 900),
+         {{-50, -20}, {-50 + step, -20 + step}},
+         {-50 + 2 * step, -20 + 2 * step}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(GMWindowCascade::cascadedOrigin(c.frame, c.others, available), c.expected);
     }
+}
+
+// Mended: editor windows restored together each asked for the first-run sheet after their first event,
+// and it could come up in several. It shows once a run, over the window in front; and each window of the
+// run steps aside from those before it, though no window's frame is remembered yet.
+TEST_F(Menus, WindowsRestoredTogetherShowTheFirstRunSheetOnceOverTheFrontOne)
+{
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = capableHandler(delegate);
+    GMDocument::setWindowControllerFactory([](GMDocument& document) {
+        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
+    });
+    pf::UserDefaults& defaults = pf::UserDefaults::standard();
+    defaults.removeObject(GMEditorWindowController::frameKey);
+    const QVariant dontShow = defaults.value(OVInformationPanel::dontShowAgainKey);
+    OVInformationPanel::resetAllDontShows();
+    QVariantList open;
+    for (const char* name : {"first.png", "second.png", "third.png"})
+        open << QVariantMap{{"url", photo(name)}, {"edited", false}};
+    defaults.setValue("OpenDocuments", open);
+    defaults.setBool("SessionRunning", false);
+
+    ASSERT_EQ(handler.reopenDocumentsOfLastSession(), 3);
+    const auto documents = handler.documents();
+    ASSERT_EQ(documents.size(), 3u);
+    ASSERT_TRUE(spinUntil([&] {
+        return std::all_of(documents.begin(), documents.end(),
+                           [](const auto& document) { return document->window() && document->window()->isVisible(); });
+    }));
+    // Every window has had its first events.
+    spinUntil([] { return false; }, 1500);
+    const QList<OVInformationPanel*> sheets = OVInformationPanel::openPanels();
+    ASSERT_EQ(sheets.size(), 1);
+    ASSERT_TRUE(sheets.first()->loadedWindow());
+    EXPECT_EQ(sheets.first()->loadedWindow()->parentWindow(), documents.back()->window())
+        << "over the window in front";
+    for (size_t i = 0; i < documents.size(); ++i)
+        for (size_t j = i + 1; j < documents.size(); ++j) {
+            const QPoint d = documents[j]->window()->geometry().topLeft() - documents[i]->window()->geometry().topLeft();
+            EXPECT_TRUE(std::abs(d.x()) >= GMWindowCascade::step / 2 || std::abs(d.y()) >= GMWindowCascade::step / 2)
+                << i << " and " << j << " lie on one another";
+        }
+    sheets.first()->cancel();
+    for (const auto& document : documents)
+        document->close();
+    defaults.setValue(OVInformationPanel::dontShowAgainKey, dontShow);
 }
 
 // The Window menu lists the open documents as their title bars name them, the edited one marked and the

@@ -139,6 +139,7 @@ protected:
         pf::UserDefaults::standard().removeObject("KeepSpan"); // the note names the default span
         pf::Alert::setResponder([this](const pf::Alert& alert) {
             m_alerts << alert.messageText + u' ' + alert.informativeText;
+            m_styles << alert.style;
             return pf::Alert::firstButtonReturn;
         });
     }
@@ -147,6 +148,7 @@ protected:
     QTemporaryDir m_dir;
     TestController m_documents;
     QStringList m_alerts;
+    QList<pf::Alert::Style> m_styles;
 };
 
 } // namespace
@@ -261,6 +263,8 @@ TEST_F(Originals, SavingOverAPhotoKeepsItsKindAndTheOriginalStaysExact)
     EXPECT_TRUE(notes.first().contains("opaque.png"));
     EXPECT_TRUE(notes.first().contains(GMFileUtilities::applicationSupportDirectory()));
     EXPECT_TRUE(notes.first().contains("until you remove them"));
+    EXPECT_EQ(m_styles.value(m_alerts.indexOf(notes.first())), pf::Alert::Style::Informational)
+        << "a note, not a warning";
 }
 
 // Saving over a photo changes no pixel outside the painted part, compared at 16 bits: 8- and 16-bit RGB

@@ -21,8 +21,12 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMimeData>
+#include <QPdfDocument>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QUrlQuery>
 #include <gtest/gtest.h>
@@ -200,6 +204,40 @@ TEST_F(Shell, PreferencesStoreEachChoiceAndAskBeforeDeletingKeptEdits)
     EXPECT_EQ(handler.shadowKeepCount(), 1);
 }
 
+// Mended: the preferences opened at the screen's lower left corner, partly below it, and did not close
+// with Escape; the Quick Tutorial opened at the screen's top left, away from the document.
+TEST_F(Shell, PreferencesAndTheTutorialOpenWhereTheyAreSeen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    DocumentHandler handler;
+    GMPreferencesWindowController preferences(&handler);
+    preferences.showWindow();
+    pf::Window* window = preferences.window();
+    ASSERT_TRUE(window && QTest::qWaitForWindowExposed(window));
+    EXPECT_TRUE(screen.contains(window->frameGeometry())) << "wholly on the screen";
+    EXPECT_LE((window->frameGeometry().center() - screen.center()).manhattanLength(), 4) << "in its middle";
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
+    EXPECT_TRUE(spinUntil([&] { return !window->isVisible(); }, 3000)) << "Escape closes it";
+
+    // Over the window in front, within the screen.
+    handler.awakeFromNib();
+    QWidget front;
+    front.setGeometry(
+        QRect(QPoint(), screen.size() / 2)
+            .translated(screen.center() - QPoint(screen.width() / 4 - 30, screen.height() / 4 - 20)));
+    front.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&front));
+    GMWelcomeWindow* welcome = handler.welcomeWindow();
+    ASSERT_TRUE(welcome->showTutorial(&front));
+    QWidget* tutorial = welcome->tutorialWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tutorial));
+    EXPECT_TRUE(screen.contains(tutorial->frameGeometry()));
+    EXPECT_LE(std::abs(tutorial->frameGeometry().center().x() - front.frameGeometry().center().x()), 4);
+    tutorial->close();
+}
+
 TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)
 {
     DocumentHandler handler;
@@ -213,16 +251,37 @@ TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)
     ASSERT_EQ(samples.size(), 3);
     EXPECT_EQ(QFileInfo(samples.first()).fileName(), "TestPerson.jpg");
     EXPECT_TRUE(QFileInfo(samples.last()).fileName().startsWith("TestPerson_"));
+    // Each is a draft of its own name, as desktop applications number them.
+    const QStringList names{"Untitled", "Untitled 2", "Untitled 3"};
     for (const QString& sample : samples) {
         handler.gridViewExecuteItemWithContext(grid, sample);
         ASSERT_FALSE(handler.documents().empty()) << sample.toStdString();
         auto document = std::static_pointer_cast<GMDocument>(handler.documents().back());
         EXPECT_TRUE(document->fileURL().isEmpty()) << "a sample opens untitled";
         EXPECT_FALSE(document->originalImage().isNull());
+        EXPECT_EQ(document->displayName(), names.value(int(handler.documents().size()) - 1));
     }
+    // The help sheet's "Open the Sample" brings the sample open already forward; a new draft takes the
+    // lowest number free.
+    const size_t drafts = handler.documents().size();
+    EXPECT_EQ(handler.showSample(samples.first()), handler.documents().front());
+    EXPECT_EQ(handler.documents().size(), drafts);
+    const auto second = handler.documents()[1];
+    second->close();
+    handler.gridViewExecuteItemWithContext(grid, samples[1]);
+    EXPECT_EQ(handler.documents().back()->displayName(), "Untitled 2");
     EXPECT_TRUE(welcome->showTutorial());
     EXPECT_GE(welcome->tutorialPageCount(), 1);
     welcome->tutorialWindow()->close();
+    // The tutorial names the tools as the settings panel does (mended: "smart brush").
+    QPdfDocument tutorial;
+    ASSERT_EQ(tutorial.load(pf::Bundle::main().pathForResource("Quick Tutorial", "pdf")),
+              QPdfDocument::Error::None);
+    QString text;
+    for (int page = 0; page < tutorial.pageCount(); ++page)
+        text += tutorial.getAllText(page).text();
+    EXPECT_TRUE(text.simplified().contains("Intelligent Brush"));
+    EXPECT_FALSE(text.contains("smart brush", Qt::CaseInsensitive));
 
     // A sample that cannot be read says so and opens nothing.
     const size_t open = handler.documents().size();

@@ -6,6 +6,7 @@
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/Media/Movie.h"
 #include "Platform/UI/ViewAnimator.h"
 #include "TestFilters.h"
 
@@ -31,6 +32,8 @@ public:
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    // Help sheets play their movies through the application's media backend.
+    pf::Movie::chooseBackend();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-document-tests"));
     QTemporaryDir workingArea; // shadow copies, snapshots and defaults live here, never in the user's folders

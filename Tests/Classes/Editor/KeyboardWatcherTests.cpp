@@ -155,3 +155,30 @@ TEST(OVKeyboardWatcher, WatchesTheApplicationsKeysThroughOneMonitor)
     QTest::keyClick(window.windowHandle(), Qt::Key_E);
     EXPECT_TRUE(log.isEmpty());
 }
+
+// Mended: without a provider the current document was looked up in the shared document controller, which
+// is gone once another controller came and went (a second start handing its files over), and no key
+// reached a watcher any more. A watcher asks its own document whether its window is the key window.
+TEST(OVKeyboardWatcher, TheKeyWindowsDocumentWatchesWithoutASharedController)
+{
+    auto first = std::make_shared<PlainDocument>();
+    auto second = std::make_shared<PlainDocument>();
+    pf::Window firstWindow(pf::Rect(0, 0, 200, 100)), secondWindow(pf::Rect(220, 0, 200, 100));
+    first->setWindow(&firstWindow);
+    second->setWindow(&secondWindow);
+    QStringList log;
+    Watcher a(QStringLiteral("first"), &log), b(QStringLiteral("second"), &log);
+    OVKeyboardWatcher firstKeys(first), secondKeys(second);
+    firstKeys.addKeyboardWatcher(&a);
+    secondKeys.addKeyboardWatcher(&b);
+    for (pf::Window* key : {&firstWindow, &secondWindow}) {
+        key->makeKeyAndOrderFront();
+        log.clear();
+        QTest::keyClick(key->windowHandle(), Qt::Key_E);
+        EXPECT_EQ(log,
+                  QStringList{(key == &firstWindow ? QStringLiteral("first") : QStringLiteral("second")) +
+                              QStringLiteral(" key 14")});
+    }
+    first->setWindow(nullptr);
+    second->setWindow(nullptr);
+}

@@ -9,8 +9,10 @@
 
 #include "Platform/UI/LayerRenderer.h"
 #include <QApplication>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QTest>
+#include <QToolTip>
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -331,9 +333,8 @@ TEST_F(LoupeTest, TheEditRectIsTheGlassAtTheFactorAndNeverLeavesThePicture)
         ASSERT_EQ(loupe->loupeState(), 4);
         expectRect(loupe->editRect(), c.expected, c.what);
         EXPECT_EQ(loupe->zoomLayer()->contentsRect(), loupe->editRect());
-        // By the window's lower left corner it rests where its rim shows.
-        const Point rests(std::max(c.at.x, 160.0), std::max(c.at.y, 160.0));
-        EXPECT_EQ(loupe->frame(), Rect(rests.x - 160, rests.y - 160, 320, 320));
+        // It rests where it was put down, by the window's lower left corner too (its rim past the edge).
+        EXPECT_EQ(loupe->frame(), Rect(c.at.x - 160, c.at.y - 160, 320, 320));
     }
 }
 
@@ -581,8 +582,10 @@ TEST_F(LoupeTest, ADelegateThatDoesNotListenForActivationStillPlacesTheLoupe)
     loupe->setDelegate(&delegate);
 }
 
-// Mended: put down near the window's top the rim (and the knob's upper marks) lay out of sight.
-TEST_F(LoupeTest, PutDownNearTheWindowsEdgeTheLoupeSlidesUntilItsRimShows)
+// Mended: put down on an eye near the window's top, the loupe slid down until its whole rim showed, and
+// the eye lay at the glass's edge. It rests where it is put down as long as its middle is over the photo
+// and within the window (the rim may pass the window's edge), so the glass reaches every part of the photo.
+TEST_F(LoupeTest, PutDownAnywhereOnThePhotoTheGlassIsCentredThere)
 {
     struct Case
     {
@@ -592,9 +595,12 @@ TEST_F(LoupeTest, PutDownNearTheWindowsEdgeTheLoupeSlidesUntilItsRimShows)
     };
     const Case cases[] = {
         {"well inside", Rect(100, 100, 880, 590), Point(400, 400), Point(400, 400)},
-        {"near the top", Rect(100, 100, 880, 590), Point(400, 660), Point(400, 540)},
-        {"near the upper right corner", Rect(100, 100, 880, 590), Point(950, 670), Point(840, 540)},
-        {"the middle stays over the photo", Rect(100, 600, 880, 400), Point(400, 650), Point(400, 600)},
+        {"near the window's top, the photo going on past it", Rect(100, 100, 880, 1190), Point(400, 660),
+         Point(400, 660)},
+        {"in the upper right corner", Rect(100, 100, 880, 590), Point(950, 670), Point(950, 670)},
+        {"at the photo's very top", Rect(100, 100, 880, 590), Point(400, 689), Point(400, 689)},
+        {"past the window's top: back to its edge", Rect(100, 100, 880, 1190), Point(400, 720),
+         Point(400, 700)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -606,13 +612,54 @@ TEST_F(LoupeTest, PutDownNearTheWindowsEdgeTheLoupeSlidesUntilItsRimShows)
         EXPECT_EQ(loupe->loupeLayer()->position(), c.placed);
         EXPECT_EQ(loupe->loupeLayer()->presentationState().position, c.placed);
         EXPECT_EQ(loupe->frame(), Rect(c.placed.x - 160, c.placed.y - 160, 320, 320));
-        // The glass shows the part under it where it came to rest.
+        // The glass shows the part under its middle, within the photo.
         const double w = 208.0 / 1200, h = 208.0 / 800;
         const double x = (c.placed.x - c.picture.minX()) / c.picture.width() - w / 2;
         const double y = (c.placed.y - c.picture.minY()) / c.picture.height() - h / 2;
         expectRect(loupe->editRect(), Rect(std::clamp(x, 0.0, 1 - w), std::clamp(y, 0.0, 1 - h), w, h),
                    c.what);
     }
+}
+
+// The rim's scale tells, in a tooltip where it is asked for, that its steps count the photo's own pixels
+// and how many times the canvas the glass now shows; elsewhere on the loupe, and docked, there is none.
+TEST_F(LoupeTest, TheScaleSaysWhatItsStepsMean)
+{
+    const auto tipAt = [&](double r, double degrees) {
+        const Point at = around(r, degrees);
+        const Point inView = loupe->convertPointFromView(at, loupe->superview());
+        const QPointF widget = loupe->rectToWidget(Rect(inView.x, inView.y, 0, 0)).topLeft();
+        QHelpEvent help(QEvent::ToolTip, widget.toPoint(), loupe->mapToGlobal(widget.toPoint()));
+        QCoreApplication::sendEvent(loupe, &help);
+        // A tip that shows takes the event; elsewhere it is left to go on.
+        return help.isAccepted() && QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_TRUE(tipAt(0.8, 30).isEmpty()) << "docked";
+    struct Case
+    {
+        Size photo;
+        int step;
+        const char* times;
+    };
+    // The picture shows 600 points wide: 6000 pixels at 1x are ten times the canvas, 1200 at 1/4x are half.
+    const Case cases[] = {
+        {Size(6000, 4000), 1, "10"}, {Size(1200, 800), 1, "2.0"}, {Size(1200, 800), 3, "0.5"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.times);
+        loupe->setLoupeState(1);
+        settle();
+        loupe->setZoomSize(c.photo);
+        loupe->setZoomFactor(c.step);
+        carry(Point(400, 300));
+        ASSERT_EQ(loupe->loupeState(), 4);
+        const QString tip = tipAt(0.8, 30);
+        EXPECT_TRUE(tip.contains(QStringLiteral("photo's own pixels"))) << tip.toStdString();
+        EXPECT_TRUE(tip.contains(QStringLiteral(" %1 times ").arg(QString::fromLatin1(c.times))))
+            << tip.toStdString();
+        EXPECT_TRUE(tipAt(0.3, 30).isEmpty()) << "over the glass";
+        EXPECT_TRUE(tipAt(0.8, 200).isEmpty()) << "on the rim away from the scale";
+    }
+    QToolTip::hideText();
 }
 
 // Mended: carried back to the dock, the glass went on showing the window captured for the carry (the

@@ -236,7 +236,7 @@ TEST(GMSettingsController, TakesBrushStepsAndShowsTheSmoothnessForASecond)
     p.add(blueprint("Paint", "brush,eraser", false, {{"brushSize", 0.5}, {"brushSmoothness", 0.5}}));
     const size_t before = p.delegate.cursors.size();
     p.panel.setBrushSizeDelta(60.0 / 60);
-    EXPECT_DOUBLE_EQ(p.panel.brushSizeSlider()->value(), 0);
+    EXPECT_DOUBLE_EQ(p.panel.brushSizeSlider()->value(), 1) << "a positive step makes the brush larger";
     EXPECT_EQ(p.delegate.cursors.size(), before + 1);
     p.panel.setBrushSizeDelta(-0.5);
     EXPECT_DOUBLE_EQ(p.panel.calculateBrushSize(), 0.5 * 0.5 * 800 * 0.6 + 1);
@@ -303,8 +303,8 @@ TEST(GMSettingsController, AnIntensityDragReportsPreviewsThenOneFinal)
     editortest::mouse(knob, pf::EventType::LeftMouseUp,
                       Point(16 + 0.8 * (knob->bounds().size.width - 32), y));
     EXPECT_EQ(p.delegate.changes,
-              (QStringList{"intensity 1 intensity changed preview", "intensity 1 intensity changed preview",
-                           "intensity 1 intensity changed final"}));
+              (QStringList{"intensity 1 Change Intensity preview", "intensity 1 Change Intensity preview",
+                           "intensity 1 Change Intensity final"}));
 }
 
 // A colour change waiting for its final report when another layer is shown is closed at once, on its
@@ -325,14 +325,14 @@ TEST(GMSettingsController, AColourChangeEndsOnItsOwnLayer)
             p.panel.showPhotoTool(p.chain->selectedPhotoTool());
         p.clock.advance(1);
         EXPECT_EQ(p.delegate.changes,
-                  (QStringList{"color 1 color changed preview", "color 1 color changed final"}));
+                  (QStringList{"color 1 Change Color preview", "color 1 Change Color final"}));
     }
     Panel p;
     p.add(blueprint("Tint", "brush,eraser", true));
     p.panel.colorPicker()->changeColor(Qt::green);
     p.chain->removePhotoToolAtIndex(1);
     p.clock.advance(1);
-    EXPECT_EQ(p.delegate.changes, (QStringList{"color 1 color changed preview"})) << "its layer is gone";
+    EXPECT_EQ(p.delegate.changes, (QStringList{"color 1 Change Color preview"})) << "its layer is gone";
 }
 
 TEST(GMSettingsController, RemovesTheSelectedLayerButNeverTheBackground)
@@ -362,9 +362,45 @@ TEST(GMSettingsController, TheHideIconHidesTheStrokeWhileHoveredAndShowsOnlyWith
     p.panel.showEmptySelection();
     EXPECT_TRUE(icon->isHidden());
     EXPECT_EQ(p.delegate.hides, (std::vector<bool>{true, false}));
-    EXPECT_EQ(p.panel.toolTipForView(p.panel.brushSizeSlider()), "brush size: ctrl + scroll up/down");
+    EXPECT_EQ(p.panel.toolTipForView(p.panel.brushSizeSlider()),
+              "Brush size: Ctrl + wheel up or ] makes it larger, Ctrl + wheel down or [ smaller");
     EXPECT_EQ(p.panel.toolTipForView(p.panel.brushSmoothnessSlider()),
-              "brush smoothness: ctrl + scroll left/right");
+              "Brush smoothness: Ctrl + scroll right makes it softer, left harder");
+}
+
+// [ and ] alone make the brush smaller and larger by a step, as image editors do, and are taken; with a
+// modifier, without a brush to size, or any other key, the key goes on.
+TEST(GMSettingsController, BracketsSizeTheBrush)
+{
+    struct Case
+    {
+        const char* what;
+        const char* key;
+        unsigned flags;
+        bool layer, taken;
+        double step;
+    };
+    const double k = GMSettingsController::brushKeyStep;
+    const Case cases[] = {
+        {"] grows", "]", 0, true, true, k},
+        {"[ shrinks", "[", 0, true, true, -k},
+        {"with Shift held (a keyboard's [ may need it)", "[", pf::Modifier::Shift, true, true, -k},
+        {"Ctrl+] is a shortcut", "]", pf::Modifier::Command, true, false, 0},
+        {"another key", "b", 0, true, false, 0},
+        {"no layer, no brush", "]", 0, false, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Panel p;
+        if (c.layer)
+            p.add(blueprint("Paint", "brush,eraser", false, {{"brushSize", 0.5}}));
+        const double before = p.panel.brushSizeSlider()->value();
+        const QString key = QString::fromLatin1(c.key);
+        EXPECT_EQ(p.panel.keyboardKeyDownEvent(pf::Event::keyEvent(pf::EventType::KeyDown, Point(), c.flags,
+                                                                   0, nullptr, key, key, false, 0)),
+                  c.taken);
+        EXPECT_NEAR(p.panel.brushSizeSlider()->value(), before + c.step, 1e-9);
+    }
 }
 
 // The window may go before the panel's controller: the controller then finds its controls gone, and

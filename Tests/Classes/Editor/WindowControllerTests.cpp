@@ -11,8 +11,10 @@
 #include "Classes/Editor/OVHoverView.h"
 #include "Classes/Editor/OVLayerBrowser.h"
 #include "Classes/Editor/OVLoupeView.h"
+#include "Classes/Editor/OVTransformedScrollView.h"
 #include "Classes/Editor/OVZoomView.h"
 #include "Classes/Framework/Toolkit/OV3DView.h"
+#include "Classes/Framework/Toolkit/OVButton.h"
 #include "Classes/Framework/Toolkit/OVCursorStack.h"
 #include "Classes/Framework/Toolkit/OVToolTipController.h"
 #include "Classes/Rendering/GMRealTimeRenderer.h"
@@ -352,8 +354,9 @@ TEST_F(WindowControllerTest, CommandAndTheWheelOverTheCanvasSizeOrSoftenTheBrush
         double sizeStep, smoothnessStep; // what the panel's sliders move by
     };
     const unsigned command = pf::Modifier::Command;
-    for (const Case& c : {Case{command, 3, -3, true, 0.05, 0}, Case{command, 6, 1, true, 0, -0.1},
-                          Case{command | pf::Modifier::Shift, 0, 1.2, true, -0.02, 0},
+    // The wheel turned up (a positive step) makes the brush larger, as it raises every value here.
+    for (const Case& c : {Case{command, 3, -3, true, -0.05, 0}, Case{command, 6, 1, true, 0, -0.1},
+                          Case{command | pf::Modifier::Shift, 0, 1.2, true, 0.02, 0},
                           Case{command | pf::Modifier::Option, 0, 3, false, 0, 0}, Case{0, 0, 3, false, 0, 0},
                           Case{command, 0, 0, false, 0, 0}}) {
         SCOPED_TRACE(testing::Message() << c.flags << " " << c.dx << " " << c.dy);
@@ -749,6 +752,13 @@ TEST_F(WindowControllerTest, TheLayoutLeavesTheCanvasFreeAtEverySize)
         EXPECT_FALSE(tiles.intersects(canvas)) << "the effect tiles";
         EXPECT_TRUE(content.contains(inWindow(controller->zoomSliderPanel())));
         EXPECT_EQ(controller->drawingArea(), controller->layerBrowser()->frame());
+        // The strip's far end fades out over its last tile, turned with it (mended: cut off mid-tile).
+        OVTransformedScrollView* scroll = controller->effectBrowserController()->effectScrollView();
+        pf::View* fade = controller->effectBrowserController()->endFade();
+        ASSERT_TRUE(fade && fade->superview() == scroll);
+        EXPECT_EQ(fade->frame().maxX(), scroll->bounds().maxX());
+        EXPECT_GT(fade->frame().height(), 0.8 * scroll->bounds().height());
+        EXPECT_EQ(scroll->subviews().last(), fade) << "over the tiles";
     }
 }
 
@@ -888,7 +898,53 @@ TEST_F(WindowControllerTest, OptionAndTheWheelOrAPinchZoomAboutThePointer)
     brushSize->setValue(0.5);
     wheel(onPhoto, {0, 120}, Qt::ControlModifier);
     EXPECT_NEAR(zoom->zoomFactor(), 0.5, 1e-9);
-    EXPECT_NEAR(brushSize->value(), 0.5 - 1.0 / 60, 1e-9);
+    EXPECT_NEAR(brushSize->value(), 0.5 + 1.0 / 60, 1e-9) << "the wheel turned up makes the brush larger";
+    wheel(onPhoto, {0, -240}, Qt::ControlModifier);
+    EXPECT_NEAR(brushSize->value(), 0.5 - 1.0 / 60, 1e-9) << "and turned down, smaller";
+}
+
+// The settings panel's close button names the step it makes as the Edit menu then offers to undo it
+// (mended: its tip said "Remove this layer" where the menu said "Remove Effect").
+TEST_F(WindowControllerTest, ThePanelsCloseButtonNamesItsStepAsTheEditMenuDoes)
+{
+    addLayer();
+    OVButton* close = controller->settingsController()->closeButton();
+    ASSERT_NE(close, nullptr);
+    close->setButtonState(6);
+    settle();
+    ASSERT_EQ(chain->numberOfTools(), 1);
+    EXPECT_EQ(close->toolTip(), undo->undoActionName());
+}
+
+// The zoom slider's end icons are buttons: a click on the magnifier zooms in a step, a click on the
+// picture fits the photo again. Clicked through the window, a little off their middles.
+TEST_F(WindowControllerTest, TheZoomSlidersEndIconsZoomInAndFit)
+{
+    pf::Window* window = controller->window();
+    window->makeKeyAndOrderFront();
+    QWindow* handle = window->windowHandle();
+    ASSERT_NE(handle, nullptr);
+    OVZoomView* zoom = controller->zoomView();
+    const auto click = [&](OVButton* button) {
+        ASSERT_NE(button, nullptr);
+        const pf::Rect b = button->bounds();
+        const Point base = button->convertPointToView(Point(b.midX() + 2, b.midY() - 3), nullptr);
+        const QPoint at(int(std::lround(base.x)), int(std::lround(window->height() - base.y)));
+        QTest::mouseMove(handle, at);
+        QTest::mouseClick(handle, Qt::LeftButton, {}, at);
+        clock.advance(1);
+        settle();
+    };
+    ASSERT_NEAR(zoom->zoomFactor(), 1.0, 1e-9);
+    click(controller->zoomInButton());
+    const double once = zoom->zoomFactor();
+    EXPECT_LT(once, 0.95) << "the magnifier zooms in";
+    EXPECT_NEAR(controller->zoomSlider()->value(), once, 1e-9);
+    click(controller->zoomInButton());
+    EXPECT_LT(zoom->zoomFactor(), once) << "a step further each click";
+    click(controller->zoomToFitButton());
+    EXPECT_NEAR(zoom->zoomFactor(), 1.0, 1e-9) << "the picture fits the photo";
+    EXPECT_NEAR(controller->zoomSlider()->value(), 1.0, 1e-9);
 }
 
 // With the real renderer: a stroke begun right after a zoom is painted where the pointer was.

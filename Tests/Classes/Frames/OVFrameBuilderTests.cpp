@@ -234,3 +234,37 @@ TEST(OVFrameBuilder, APressUnderTheTopFadeReachesTheFirstShadeRow)
     window->close();
     b.clock.advance(5);
 }
+
+// Mended: a shade row's pop-up cut longer shade names ("Profile Shadow ..."). Every item of each pop-up
+// of a row shows whole, arrow beside it, and the row still fits the shades area.
+TEST(OVFrameBuilder, EveryShadeAndBlendModeNameShowsWholeInItsRow)
+{
+    Builder b;
+    b.builder.addUserFrame(OVFrameBuilder::newFrameRecipe(), "Named");
+    QCoreApplication::processEvents();
+    b.pickShade(0);
+    b.clock.advance(5);
+    ASSERT_EQ(b.builder.shadesStack().size(), 1u);
+    const auto& row = b.builder.shadesStack().front();
+    const auto showsWhole = [](OVPopupButton* button) {
+        QStringList cut;
+        const QString kept = button->title();
+        for (QAction* item : button->menu()->actions()) {
+            if (item->isSeparator() || pf::Menu::title(item).isEmpty())
+                continue;
+            button->setTitle(pf::Menu::title(item));
+            // The title and, beside it, the arrow's room.
+            const double needs = button->intrinsicContentSize().width + 6;
+            if (needs > button->frame().width())
+                cut << QStringLiteral("%1 (%2 of %3)")
+                           .arg(pf::Menu::title(item))
+                           .arg(needs)
+                           .arg(button->frame().width());
+        }
+        button->setTitle(kept);
+        return cut;
+    };
+    EXPECT_EQ(showsWhole(row.shade).join(", ").toStdString(), "");
+    EXPECT_EQ(showsWhole(row.blendMode).join(", ").toStdString(), "");
+    EXPECT_LE(row.remove->frame().maxX(), b.builder.shadesContainer()->frame().width());
+}

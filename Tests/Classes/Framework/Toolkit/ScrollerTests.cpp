@@ -35,6 +35,33 @@ TEST(OVScroller, ValueAndProportionPlaceTheKnob)
     EXPECT_NEAR(scroller.doubleValue(), 0.5, 1e-6);
 }
 
+// Mended: a scroll view sets the range in points itself; a light knob then showed, small and at the top,
+// over content that fits. It now shows only with something to scroll, as long as the part shown.
+TEST(OVScroller, ARangeInPointsSizesTheLightKnobAndNothingToScrollShowsNone)
+{
+    const struct
+    {
+        int hidden, shown;
+        double knobLength; // 0: no knob drawn
+    } cases[] = {{0, 500, 0}, {500, 500, 100}, {1500, 500, 50}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hidden);
+        OVScroller scroller(Qt::Vertical);
+        scroller.resize(15, 200);
+        scroller.setKnobStyle(OVScroller::KnobStyle::Light);
+        scroller.setRange(0, c.hidden);
+        scroller.setPageStep(c.shown);
+        scroller.setValue(0);
+        QImage image(scroller.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        scroller.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        int drawn = 0;
+        for (int y = 0; y < image.height(); ++y)
+            drawn += image.pixelColor(7, y).alpha() > 0;
+        EXPECT_NEAR(drawn, c.knobLength, 1.5);
+    }
+}
+
 // Away from the knob, a light scroller without arrows leaves its area untouched; with arrows the slot
 // is drawn behind the knob.
 TEST(OVScroller, TheSlotIsDrawnOnlyBehindArrows)
