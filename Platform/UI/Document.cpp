@@ -405,7 +405,7 @@ void Document::saveDocument(Completion completion)
         alert.informativeText = refusal + QStringLiteral(" Save your changes under another name instead?");
         alert.style = Alert::Style::Warning;
         alert.addButton(QStringLiteral("Save As…"));
-        alert.addButton(QStringLiteral("Cancel"));
+        alert.addButton(QStringLiteral("Cancel"), Alert::Role::Cancel);
         if (alert.runModal() == Alert::firstButtonReturn)
             return saveDocumentAs(std::move(completion));
         if (completion)
@@ -502,7 +502,7 @@ void Document::runSavePanel(SaveOperation operation, Completion completion)
             alert.informativeText = QStringLiteral("Save it as “%1” (%2) instead?")
                                         .arg(renamed, panel.fileTypes.value(choice).name);
             alert.addButton(QStringLiteral("Save as “%1”").arg(renamed));
-            alert.addButton(QStringLiteral("Cancel"));
+            alert.addButton(QStringLiteral("Cancel"), Alert::Role::Cancel);
             if (alert.runModal() != Alert::firstButtonReturn) {
                 if (completion)
                     completion(false, QString()); // cancelled: nothing to tell
