@@ -13,6 +13,35 @@ const QString ellipsis = QString(QChar(0x2026));
 
 } // namespace
 
+struct AttributedString::LayoutCache
+{
+    std::optional<Size> oneLine;
+    // The text as last drawn: for a rectangle of this size, laid out, and how far in from the
+    // rectangle's left it goes.
+    std::optional<Size> drawnInto;
+    QTextLayout drawn;
+    double drawnX = 0;
+};
+
+AttributedString::LayoutCache& AttributedString::cache() const
+{
+    if (!m_cache)
+        m_cache = std::make_shared<LayoutCache>();
+    return *m_cache;
+}
+
+void AttributedString::setAlignment(Alignment alignment)
+{
+    m_alignment = alignment;
+    m_cache.reset();
+}
+
+void AttributedString::setLineBreakMode(LineBreak mode)
+{
+    m_lineBreak = mode;
+    m_cache.reset();
+}
+
 AttributedString::AttributedString(const QString& text, const Attributes& attributes) : m_text(text)
 {
     if (!text.isEmpty())
@@ -26,6 +55,7 @@ void AttributedString::append(const QString& text, const Attributes& attributes)
     m_runs.push_back({int(m_text.size()), int(text.size()), attributes});
     m_text += text;
     normalize();
+    m_cache.reset();
 }
 
 AttributedString::Attributes AttributedString::attributesAt(int index) const
@@ -58,6 +88,7 @@ void AttributedString::setAttributes(const Attributes& attributes, int start, in
     std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.start < b.start; });
     m_runs = std::move(runs);
     normalize();
+    m_cache.reset();
 }
 
 // Applies `change` to the attributes of every character of a span, keeping the rest of each.
@@ -111,7 +142,7 @@ void AttributedString::normalize()
     m_runs = std::move(merged);
 }
 
-void AttributedString::layOut(QTextLayout& layout, double width, bool wrap) const
+void AttributedString::layOut(QTextLayout& layout, double width, bool wrap, double height) const
 {
     layout.setText(m_text);
     layout.setFont(m_runs.empty() ? Attributes().font : m_runs.front().attributes.font);
@@ -140,7 +171,7 @@ void AttributedString::layOut(QTextLayout& layout, double width, bool wrap) cons
     layout.setTextOption(option);
     layout.beginLayout();
     double y = 0;
-    while (true) {
+    while (y < height) {
         QTextLine line = layout.createLine();
         if (!line.isValid())
             break;
@@ -158,10 +189,14 @@ Size AttributedString::size() const
 {
     if (m_text.isEmpty())
         return Size(0, 0);
-    QTextLayout layout;
-    layOut(layout, 0, false);
-    const QRectF box = layout.boundingRect();
-    return Size(std::ceil(layout.lineAt(0).naturalTextWidth()), std::ceil(box.height()));
+    LayoutCache& kept = cache();
+    if (!kept.oneLine) {
+        QTextLayout layout;
+        layOut(layout, 0, false);
+        const QRectF box = layout.boundingRect();
+        kept.oneLine = Size(std::ceil(layout.lineAt(0).naturalTextWidth()), std::ceil(box.height()));
+    }
+    return *kept.oneLine;
 }
 
 Size AttributedString::sizeForWidth(double width) const
@@ -257,8 +292,8 @@ void AttributedString::drawAtPoint(QPainter& painter, Point point) const
     const Size s = size();
     const Rect box(point.x, point.y, s.width + 1, s.height);
     AttributedString oneLine = *this;
-    oneLine.m_lineBreak = LineBreak::Clip;
-    oneLine.m_alignment = Alignment::Left;
+    oneLine.setLineBreakMode(LineBreak::Clip);
+    oneLine.setAlignment(Alignment::Left);
     oneLine.drawInRect(painter, box);
 }
 
@@ -267,28 +302,30 @@ void AttributedString::drawInRect(QPainter& painter, const Rect& rect) const
     if (m_text.isEmpty() || rect.isEmpty())
         return;
     const Rect r = rect.standardized();
-    const AttributedString shown = truncatedToWidth(r.width());
-    const bool wrap = m_lineBreak == LineBreak::WordWrap || m_lineBreak == LineBreak::CharWrap;
+    LayoutCache& kept = cache();
+    if (kept.drawnInto != r.size) {
+        const AttributedString shown = truncatedToWidth(r.width());
+        const bool wrap = m_lineBreak == LineBreak::WordWrap || m_lineBreak == LineBreak::CharWrap;
+        kept.drawn.clearLayout();
+        kept.drawnX = 0;
+        if (wrap) {
+            shown.layOut(kept.drawn, r.width(), true, r.height());
+        } else {
+            // One line: aligned within the rectangle by hand (a no-wrap line has no width to align in).
+            shown.layOut(kept.drawn, r.width(), false);
+            const double natural = kept.drawn.lineAt(0).naturalTextWidth();
+            if (m_alignment == Alignment::Center)
+                kept.drawnX = (r.width() - natural) / 2;
+            else if (m_alignment == Alignment::Right)
+                kept.drawnX = r.width() - natural;
+        }
+        kept.drawnInto = r.size;
+    }
     auto draw = [&](QPainter& p) {
         p.save();
         standUpright(p, r);
         p.setClipRect(r.toQRectF(), Qt::IntersectClip);
-        QTextLayout layout;
-        shown.layOut(layout, r.width(), true);
-        if (!wrap) {
-            // One line: aligned within the rectangle by hand (a no-wrap line has no width to align in).
-            QTextLayout single;
-            shown.layOut(single, r.width(), false);
-            const double natural = single.lineAt(0).naturalTextWidth();
-            double x = r.minX();
-            if (m_alignment == Alignment::Center)
-                x += (r.width() - natural) / 2;
-            else if (m_alignment == Alignment::Right)
-                x += r.width() - natural;
-            single.draw(&p, QPointF(x, r.minY()));
-        } else {
-            layout.draw(&p, QPointF(r.minX(), r.minY()));
-        }
+        kept.drawn.draw(&p, QPointF(r.minX() + kept.drawnX, r.minY()));
         p.restore();
     };
     if (m_shadow)

@@ -62,7 +62,8 @@ public:
     void setAllowMultiSelection(bool allow) { m_allowMultiSelection = allow; }
 
     // The cell size: (w, w / aspect ratio). The width is remembered in the user default "IconWidth".
-    // Widths and ratios that would not give a finite, positive cell are refused with a warning.
+    // Widths and ratios that would not give a cell above 0 and up to OVGridLayout::largestMeasure, and
+    // margins outside 0 to that measure, are refused with a warning.
     double iconWidth() const { return m_iconSize.width; }
     void setIconWidth(double width);
     pf::Size iconSize() const { return m_iconSize; }
@@ -152,7 +153,7 @@ private:
     void sortSection(unsigned section);
     void viewDidScroll();
     bool checkSection(unsigned section, const char* operation) const;
-    static bool acceptsCellMeasure(double value, const char* what);
+    static bool acceptsMeasure(double value, const char* what, bool zeroAllowed = false);
     void retire(OVGridItem* item);
 
     std::vector<Section> m_sections;

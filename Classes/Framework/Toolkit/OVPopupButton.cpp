@@ -12,12 +12,19 @@ OVPopupButton::OVPopupButton(const pf::Rect& frame, QWidget* parent) : OVButton(
 
 OVPopupButton::~OVPopupButton()
 {
-    if (m_menu)
+    disconnect(m_selectionWatch);
+    if (m_menu) {
         m_menu->setHighlightHandler(nullptr);
+        disconnect(m_menu.get(), nullptr, this, nullptr);
+        // The button may go from inside an action of its open menu, whose handlers are still running:
+        // the menu goes once control is back in the event loop.
+        m_menu.release()->deleteLater();
+    }
 }
 
 void OVPopupButton::setMenu(std::unique_ptr<pf::Menu> menu)
 {
+    disconnect(m_selectionWatch);
     m_selectedItem = nullptr;
     m_hoveredItem = nullptr;
     if (m_menu) {
@@ -63,7 +70,11 @@ QAction* OVPopupButton::selectedItem() const
 
 void OVPopupButton::setSelectedItem(QAction* item)
 {
+    disconnect(m_selectionWatch);
     m_selectedItem = item;
+    // A chosen item that is deleted leaves the selection to the first item, and the title with it.
+    if (item)
+        m_selectionWatch = connect(item, &QObject::destroyed, this, [this] { setSelectedItem(nullptr); });
     if (m_keepTitle)
         return;
     QAction* selected = selectedItem();

@@ -7,6 +7,7 @@
 
 #include <QScrollBar>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -326,25 +327,48 @@ TEST(OVGridViewController, TheRemoveButtonRemovesAfterTellingTheDelegate)
     }
 }
 
-TEST(OVGridViewController, CellSizesThatAreNotFiniteAndPositiveAreRefused)
+// A grid whose layout asks for cells beyond any screen, as a subclass may.
+class HugeCells : public OVGridViewController
+{
+public:
+    OVGridLayout::Parameters layoutParameters() const override
+    {
+        OVGridLayout::Parameters p = OVGridViewController::layoutParameters();
+        p.cell = pf::Size(1e300, 1e308);
+        p.margin.height = std::numeric_limits<double>::infinity();
+        return p;
+    }
+};
+
+TEST(OVGridViewController, MeasuresThatWouldOverflowTheGridAreRefused)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double infinity = std::numeric_limits<double>::infinity();
+    const auto ratio = [](double r) { return [r](OVGridViewController& g) { g.setAspectRatio(r); }; };
+    const auto width = [](double w) { return [w](OVGridViewController& g) { g.setIconWidth(w); }; };
+    const auto marginWidth = [](double m) { return [m](OVGridViewController& g) { g.setMarginWidth(m); }; };
+    const auto marginHeight = [](double m) { return [m](OVGridViewController& g) { g.setMarginHeight(m); }; };
     const struct
     {
         const char* name;
-        bool ratio; // else the icon width
-        double value;
+        std::function<void(OVGridViewController&)> set;
     } cases[] = {
-        {"ratio 0", true, 0},
-        {"ratio NaN", true, nan},
-        {"ratio -1", true, -1},
-        {"ratio infinite", true, infinity},
-        {"ratio 1e-320", true, 1e-320},
-        {"width NaN", false, nan},
-        {"width 0", false, 0},
-        {"width -5", false, -5},
-        {"width infinite", false, infinity},
+        {"ratio 0", ratio(0)},
+        {"ratio NaN", ratio(nan)},
+        {"ratio -1", ratio(-1)},
+        {"ratio infinite", ratio(infinity)},
+        {"ratio 1e-320", ratio(1e-320)},
+        {"ratio 1e-8", ratio(1e-8)},
+        {"width NaN", width(nan)},
+        {"width 0", width(0)},
+        {"width -5", width(-5)},
+        {"width infinite", width(infinity)},
+        {"width 1e308", width(1e308)},
+        {"margin width NaN", marginWidth(nan)},
+        {"margin width -1", marginWidth(-1)},
+        {"margin height infinite", marginHeight(infinity)},
+        {"margin height NaN", marginHeight(nan)},
+        {"margin height 1e308", marginHeight(1e308)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -355,18 +379,60 @@ TEST(OVGridViewController, CellSizesThatAreNotFiniteAndPositiveAreRefused)
         h.settle();
         const pf::Size before = h.grid.iconSize();
         pf::LogCapture log;
-        if (c.ratio)
-            h.grid.setAspectRatio(c.value);
-        else
-            h.grid.setIconWidth(c.value);
+        c.set(h.grid);
         h.grid.refreshLayout(OVGridViewController::Instant);
         h.grid.setScrollPosition(1);
         h.settle();
         EXPECT_EQ(h.grid.iconSize(), before);
         EXPECT_EQ(h.grid.aspectRatio(), 1.0);
+        EXPECT_EQ(h.grid.margin(), pf::Size(5, 35));
         ASSERT_EQ(log.lines().size(), 1);
         EXPECT_TRUE(log.lines()[0].startsWith(QStringLiteral("Warning: "))) << log.lines()[0].toStdString();
         EXPECT_TRUE(std::isfinite(h.grid.container()->frame().height()));
+    }
+
+    // Past the setters, the layout and the scroll view under it still settle on finite numbers (in a view
+    // that is never drawn: its cells are as large as the layout allows).
+    pf::SteppedClock clock;
+    pf::View parent(Rect(0, 0, 500, 300));
+    HugeCells grid;
+    grid.setGridParentView(&parent);
+    grid.addSectionWithSettings(0);
+    for (int i = 0; i < 3; ++i)
+        grid.addImage(picture(100, 100), QString::number(i), i, i, 0);
+    grid.refreshLayout(OVGridViewController::Instant);
+    grid.setScrollPosition(std::nan(""));
+    clock.advance(3);
+    EXPECT_TRUE(std::isfinite(grid.container()->frame().height()));
+    const pf::Rect shown = grid.scrollView()->contentView()->bounds();
+    EXPECT_TRUE(std::isfinite(shown.minX()) && std::isfinite(shown.minY()));
+    for (OVGridItem* item : grid.gridItemsInSection(0))
+        EXPECT_TRUE(std::isfinite(item->frame().minY()));
+}
+
+// An item added back while its removal fades it out stays, fully shown, wherever it was added.
+TEST(OVGridViewController, AnItemAddedBackDuringItsFadeStays)
+{
+    for (const unsigned section : {0u, 1u}) {
+        SCOPED_TRACE(section);
+        GridHarness h;
+        h.grid.addSectionWithSettings(0);
+        h.grid.addSectionWithSettings(0);
+        OVGridItem* item = h.add(QStringLiteral("a"), 1);
+        h.add(QStringLiteral("b"), 2);
+        h.settle();
+        const QPointer<OVGridItem> guard(item);
+        h.grid.removeItemWithContext(QStringLiteral("a"));
+        h.w.clock.advance(0.1); // halfway through the fade
+        ASSERT_LT(item->alphaValue(), 1);
+        ASSERT_TRUE(h.grid.addGridItem(item, section));
+        h.settle();
+        ASSERT_TRUE(guard);
+        EXPECT_TRUE(h.grid.gridItemsInSection(section).contains(item));
+        EXPECT_FALSE(h.grid.gridItemsInSection(section).contains(nullptr));
+        EXPECT_EQ(item->superview(), h.grid.container());
+        EXPECT_EQ(item->alphaValue(), 1);
+        EXPECT_EQ(item->delegate(), &h.grid);
     }
 }
 
