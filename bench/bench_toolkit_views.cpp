@@ -159,8 +159,18 @@ QString longText(int64_t length)
     return text;
 }
 
-// The repaint of a field whose text and width did not change, for each line-breaking mode a field may
-// have (wrapping, clipping, truncating at the end).
+// Both lengths, with each line-breaking mode a field may have (wrapping, clipping, truncating at the end).
+void textFieldCases(benchmark::internal::Benchmark* registered)
+{
+    using LineBreak = pf::AttributedString::LineBreak;
+    registered
+        ->ArgsProduct({{100000, 1000000},
+                       {int(LineBreak::WordWrap), int(LineBreak::Clip), int(LineBreak::TruncateTail)}})
+        ->ArgNames({"characters", "lineBreak"});
+    fiveRepetitions(registered);
+}
+
+// The repaint of a field whose text and width did not change.
 void BM_TextFieldRepaint(benchmark::State& state)
 {
     pf::TextField field(pf::Rect(0, 0, 300, 40));
@@ -169,13 +179,7 @@ void BM_TextFieldRepaint(benchmark::State& state)
     benchmark::DoNotOptimize(field.snapshot(1).constBits());
     timeSnapshots(state, field);
 }
-BENCHMARK(BM_TextFieldRepaint)
-    ->ArgsProduct({{100000, 1000000},
-                   {int(pf::AttributedString::LineBreak::WordWrap),
-                    int(pf::AttributedString::LineBreak::Clip),
-                    int(pf::AttributedString::LineBreak::TruncateTail)}})
-    ->ArgNames({"characters", "lineBreak"})
-    ->Apply(fiveRepetitions);
+BENCHMARK(BM_TextFieldRepaint)->Apply(textFieldCases);
 
 // The first drawing after the text changed: the only one that lays the text out.
 void BM_TextFieldNewText(benchmark::State& state)
@@ -190,13 +194,7 @@ void BM_TextFieldNewText(benchmark::State& state)
     }
     noteLoad(state);
 }
-BENCHMARK(BM_TextFieldNewText)
-    ->ArgsProduct({{100000, 1000000},
-                   {int(pf::AttributedString::LineBreak::WordWrap),
-                    int(pf::AttributedString::LineBreak::Clip),
-                    int(pf::AttributedString::LineBreak::TruncateTail)}})
-    ->ArgNames({"characters", "lineBreak"})
-    ->Apply(fiveRepetitions);
+BENCHMARK(BM_TextFieldNewText)->Apply(textFieldCases);
 
 } // namespace
 

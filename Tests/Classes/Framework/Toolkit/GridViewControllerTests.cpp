@@ -410,39 +410,20 @@ TEST(OVGridViewController, MeasuresThatWouldOverflowTheGridAreRefused)
         EXPECT_TRUE(std::isfinite(item->frame().minY()));
 }
 
-// An item added back while its removal fades it out stays, fully shown, wherever it was added.
-TEST(OVGridViewController, AnItemAddedBackDuringItsFadeStays)
-{
-    for (const unsigned section : {0u, 1u}) {
-        SCOPED_TRACE(section);
-        GridHarness h;
-        h.grid.addSectionWithSettings(0);
-        h.grid.addSectionWithSettings(0);
-        OVGridItem* item = h.add(QStringLiteral("a"), 1);
-        h.add(QStringLiteral("b"), 2);
-        h.settle();
-        const QPointer<OVGridItem> guard(item);
-        h.grid.removeItemWithContext(QStringLiteral("a"));
-        h.w.clock.advance(0.1); // halfway through the fade
-        ASSERT_LT(item->alphaValue(), 1);
-        ASSERT_TRUE(h.grid.addGridItem(item, section));
-        h.settle();
-        ASSERT_TRUE(guard);
-        EXPECT_TRUE(h.grid.gridItemsInSection(section).contains(item));
-        EXPECT_FALSE(h.grid.gridItemsInSection(section).contains(nullptr));
-        EXPECT_EQ(item->superview(), h.grid.container());
-        EXPECT_EQ(item->alphaValue(), 1);
-        EXPECT_EQ(item->delegate(), &h.grid);
-    }
-}
-
+// An item added again, also while its removal fades it out, stays, fully shown and listed once.
 TEST(OVGridViewController, AnItemAddedAgainKeepsItsDelegateAndItemsWithoutContextAllStay)
 {
     const struct
     {
         const char* name;
         unsigned section;
-    } cases[] = {{"to its own section", 0}, {"to another section", 1}};
+        bool fading; // removed first, and added back halfway through its fade
+    } cases[] = {
+        {"to its own section", 0, false},
+        {"to another section", 1, false},
+        {"back to its own section during its fade", 0, true},
+        {"back to another section during its fade", 1, true},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         GridHarness h;
@@ -452,10 +433,18 @@ TEST(OVGridViewController, AnItemAddedAgainKeepsItsDelegateAndItemsWithoutContex
         h.add(QStringLiteral("b"), 2);
         h.settle();
         const QPointer<OVGridItem> guard(item);
+        if (c.fading) {
+            h.grid.removeItemWithContext(QStringLiteral("a"));
+            h.w.clock.advance(0.1);
+            ASSERT_LT(item->alphaValue(), 1);
+        }
         ASSERT_TRUE(h.grid.addGridItem(item, c.section));
         h.settle();
         ASSERT_TRUE(guard);
         EXPECT_EQ(item->delegate(), &h.grid);
+        EXPECT_EQ(item->superview(), h.grid.container());
+        EXPECT_EQ(item->alphaValue(), 1);
+        EXPECT_FALSE(h.grid.gridItemsInSection(c.section).contains(nullptr));
         EXPECT_EQ(h.grid.gridItemsInSection(0).size() + h.grid.gridItemsInSection(1).size(), 2);
         EXPECT_TRUE(h.grid.gridItemsInSection(c.section).contains(item));
         h.w.click(item, pf::Point(item->bounds().width() / 2 + 7, item->bounds().height() / 2 - 9));
