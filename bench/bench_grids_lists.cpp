@@ -190,7 +190,9 @@ void BM_List_RemoveAll_10000Entries(benchmark::State& state)
     list->setUndoManager(&undo);
     for (int i = 0; i < bulk; ++i)
         list->addListEntry(new OVListEntryView(0));
+    window.show();
     steps.advance(1);
+    QApplication::processEvents();
     list->setSelectedIndex(bulk - 1);
     steps.advance(1);
     for (auto _ : state) {
@@ -209,7 +211,9 @@ void BM_Grid_RemoveSection_10000Items(benchmark::State& state)
     g.grid.addSectionWithSettings(4 | 16);
     const std::vector<OVGridItem*> items = gridItems(bulk);
     g.grid.instantReplaceGridItems(QList<OVGridItem*>(items.begin(), items.end()), 0);
+    g.window.show();
     steps.advance(1);
+    QApplication::processEvents();
     for (auto _ : state) {
         g.grid.removeSection(0);
         for (int frame = 0; frame < 60; ++frame)

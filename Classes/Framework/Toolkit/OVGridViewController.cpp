@@ -45,6 +45,12 @@ OVGridViewController::~OVGridViewController()
         for (const auto& item : section.items)
             if (item)
                 item->setDelegate(nullptr);
+    // Items removed in the turn that ends the grid may still be handling their own events: they leave the
+    // window in one go and are deleted later.
+    if (m_parking) {
+        m_parking->removeFromSuperview();
+        m_parking->deleteLater();
+    }
 }
 
 void OVGridViewController::setup()
@@ -71,6 +77,15 @@ void OVGridViewController::loadView()
         return;
     setScrollView(outlet<pf::ScrollView>(QStringLiteral("scrollView")));
     m_container = outlet<pf::View>(QStringLiteral("container"));
+    if (m_container) {
+        // Removed items wait here, hidden, until they go at a later turn or come back: a widget that
+        // leaves its window walks every widget of the window, which made removing thousands of items
+        // take quadratic time.
+        auto* parking = new pf::View(pf::Rect());
+        parking->hide();
+        m_container->addSubview(parking);
+        m_parking = parking;
+    }
     m_topShadow = outlet<pf::View>(QStringLiteral("topShadow"));
     m_bottomShadow = outlet<pf::View>(QStringLiteral("bottomShadow"));
     m_showShadows = m_topShadow && m_bottomShadow;
@@ -265,8 +280,11 @@ bool OVGridViewController::addGridItem(OVGridItem* item, unsigned section, bool 
     if (!item || !checkSection(section, "addGridItem"))
         return false;
     const auto [listedSection, listedIndex] = indexOfItem(item);
-    // An item in the container that no section lists is fading out after its removal.
+    // An item in the container that no section lists is fading out after its removal; a parked one has
+    // faded out.
     const bool fading = listedSection == notFound && m_container && item->superview() == m_container;
+    if (m_parking && item->superview() == m_parking)
+        item->setAlphaValue(1);
     if (listedSection != notFound) {
         // The same item again only changes its section: it keeps its place, delegate and selection.
         m_sections[listedSection].items.removeAt(int(listedIndex));
@@ -329,9 +347,13 @@ void OVGridViewController::removeItemsInSection(unsigned section, bool animated)
 void OVGridViewController::retire(OVGridItem* item)
 {
     item->setDelegate(nullptr);
+    if (m_parking)
+        m_parking->addSubview(item);
+    else
+        item->removeFromSuperview();
     // Never inside the item's own handler: at a later turn, and only when nobody put it back.
-    pf::Timer::afterThisEvent([guard = QPointer<OVGridItem>(item)] {
-        if (guard && !guard->parentWidget())
+    pf::Timer::afterThisEvent([guard = QPointer<OVGridItem>(item), parking = QPointer<pf::View>(m_parking)] {
+        if (guard && (!guard->parentWidget() || guard->superview() == parking))
             delete guard.data();
     });
 }
@@ -351,7 +373,11 @@ OVGridItem* OVGridViewController::removeItemAtIndex(unsigned section, unsigned i
         return nullptr;
     if (item == m_selectedItem)
         m_selectedItem = nullptr;
-    const double fade = animated ? removalFadeDuration() : 0;
+    // Only an item in sight fades: one out of sight goes at once, so that removing a section of thousands
+    // does not animate thousands of fades nobody sees.
+    const bool inSight =
+        !m_scrollView || !m_container || item->frame().intersects(m_scrollView->documentVisibleRect());
+    const double fade = animated && inSight ? removalFadeDuration() : 0;
     if (fade > 0) {
         item->setDelegate(nullptr);
         const QPointer<OVGridItem> guard(item);
@@ -363,14 +389,14 @@ OVGridItem* OVGridViewController::removeItemAtIndex(unsigned section, unsigned i
                 if (!guard || guard->superview() != container ||
                     (self && indexOfItem(guard).first != notFound))
                     return;
-                guard->removeFromSuperview();
-                if (self)
+                if (self) {
                     retire(guard);
-                else
+                } else {
+                    guard->removeFromSuperview();
                     guard->deleteLater();
+                }
             });
     } else {
-        item->removeFromSuperview();
         retire(item);
     }
     setNeedsLayout(true);

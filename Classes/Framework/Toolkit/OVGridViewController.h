@@ -105,8 +105,8 @@ public:
     void instantReplaceGridItems(const QList<OVGridItem*>& items, unsigned section);
     void removeItemWithContext(const QVariant& context);
     void removeItemsInSection(unsigned section, bool animated);
-    // The item taken out (deleted at a later turn of the event loop unless it is put into a view again),
-    // or nullptr for numbers that name no item.
+    // The item taken out (deleted at a later turn of the event loop unless it is put into a view again;
+    // until then it waits hidden in the container), or nullptr for numbers that name no item.
     OVGridItem* removeItemAtIndex(unsigned section, unsigned index, bool animated);
     // (section, index) of the first item whose context equals `context`; (notFound, notFound) if none.
     // An empty context stands for no item.
@@ -169,6 +169,7 @@ private:
     OVGridLayout m_layout;
     QPointer<pf::ScrollView> m_scrollView;
     QPointer<pf::View> m_container;
+    QPointer<pf::View> m_parking; // removed items until they go
     QPointer<pf::View> m_topShadow, m_bottomShadow;
     QPointer<pf::View> m_gridParentView;
     pf::ObserverToken m_scrollObserver;

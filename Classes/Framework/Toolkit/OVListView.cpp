@@ -21,13 +21,14 @@
 namespace {
 
 // Holds an entry that left its list: when the last holder goes and nobody put the entry back into a
-// view, it is deleted at a later turn.
+// view (it still waits among the list's parked entries), it is deleted at a later turn.
 struct EntryKeeper
 {
     QPointer<OVListEntryView> entry;
+    QPointer<pf::View> parking;
     ~EntryKeeper()
     {
-        if (entry && !entry->parentWidget())
+        if (entry && (!entry->parentWidget() || entry->superview() == parking))
             entry->deleteLater();
     }
 };
@@ -41,6 +42,12 @@ OVListView::OVListView(const pf::Rect& frame, QWidget* parent) : pf::View(frame,
     line->setBorderColor(QColor(Qt::transparent));
     addSubview(line);
     m_lastLine = line;
+    // Entries taken out wait here, hidden, until they go or come back: a widget that leaves its window
+    // walks every widget of the window, which made emptying a long list take quadratic time.
+    auto* parking = new pf::View(pf::Rect());
+    parking->hide();
+    addSubview(parking);
+    m_parking = parking;
 }
 
 OVListView::~OVListView()
@@ -50,6 +57,12 @@ OVListView::~OVListView()
         m_updateTimer->invalidate();
     if (OVListViewDelegate* owner = delegate())
         owner->listViewWillDealloc(this);
+    // The entries taken out in the turn that ends the list may still be handling their own events: they
+    // leave the window in one go and are deleted later.
+    if (m_parking) {
+        m_parking->removeFromSuperview();
+        m_parking->deleteLater();
+    }
 }
 
 void OVListView::setLastLineColorName(const QString& text)
@@ -114,6 +127,7 @@ std::shared_ptr<void> OVListView::keeper(OVListEntryView* entry)
 {
     auto keep = std::make_shared<EntryKeeper>();
     keep->entry = entry;
+    keep->parking = m_parking;
     return keep;
 }
 
@@ -191,7 +205,10 @@ void OVListView::removeEntry(unsigned index, bool requestLayout)
     if (entry == m_draggedEntry)
         m_draggedEntry = nullptr;
     m_entries.removeAt(int(index));
-    entry->removeFromSuperview();
+    if (m_parking)
+        m_parking->addSubview(entry);
+    else
+        entry->removeFromSuperview();
     entry->setDelegate(nullptr);
     // From here the undo action owns the entry; without one it goes at a later turn, never inside the
     // handler of its own remove button.

@@ -23,7 +23,8 @@ class UndoManager;
 // overlapping layout animations are counted, so final frames and the entries' state updates are applied
 // once, by the last to finish. The user reorders entries by dragging their handle (one undo step per
 // drag). Insertion, removal and reordering register undo actions on the undo manager given to it; an
-// entry taken out of the list is owned by its undo action (or deleted at a later turn without one).
+// entry taken out of the list is owned by its undo action (or deleted at a later turn without one), and
+// waits hidden among the list's parked views until it goes or is put into a view again.
 // Indexes that name no entry are refused with a warning: no change, no undo. An entry is listed once:
 // inserted again it moves, and inserted into another list it leaves this one first.
 class OVListView : public pf::View, public OVListEntryViewDelegate
@@ -121,6 +122,7 @@ private:
 
     QList<OVListEntryView*> m_entries;
     QPointer<OVImageView> m_lastLine;
+    QPointer<pf::View> m_parking;
     QString m_denomination = QStringLiteral("entry");
     QPointer<OVListEntryView> m_selectedEntry;
     QPointer<OVListEntryView> m_draggedEntry;
