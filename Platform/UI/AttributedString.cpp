@@ -11,6 +11,29 @@ namespace {
 
 const QString ellipsis = QString(QChar(0x2026));
 
+// Whether any character of the text is written right to left, or may turn what follows it so.
+bool mayRunRightToLeft(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+        switch (QChar::direction(c)) {
+        case QChar::DirR:
+        case QChar::DirAL:
+        case QChar::DirAN:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirRLI:
+        case QChar::DirFSI:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 struct AttributedString::LayoutCache
@@ -19,9 +42,11 @@ struct AttributedString::LayoutCache
     // The text as last drawn: for a rectangle of this size, laid out, and how far in from the
     // rectangle's left it goes.
     std::optional<Size> drawnInto;
-    QTextLayout drawn;
+    std::unique_ptr<QTextLayout> drawn;
     double drawnX = 0;
 };
+
+AttributedString::AttributedString() : m_cache(std::make_shared<LayoutCache>()) {}
 
 AttributedString::LayoutCache& AttributedString::cache() const
 {
@@ -30,19 +55,25 @@ AttributedString::LayoutCache& AttributedString::cache() const
     return *m_cache;
 }
 
+void AttributedString::changed()
+{
+    m_cache = std::make_shared<LayoutCache>();
+}
+
 void AttributedString::setAlignment(Alignment alignment)
 {
     m_alignment = alignment;
-    m_cache.reset();
+    changed();
 }
 
 void AttributedString::setLineBreakMode(LineBreak mode)
 {
     m_lineBreak = mode;
-    m_cache.reset();
+    changed();
 }
 
-AttributedString::AttributedString(const QString& text, const Attributes& attributes) : m_text(text)
+AttributedString::AttributedString(const QString& text, const Attributes& attributes)
+    : m_text(text), m_cache(std::make_shared<LayoutCache>())
 {
     if (!text.isEmpty())
         m_runs.push_back({0, int(text.size()), attributes});
@@ -55,7 +86,7 @@ void AttributedString::append(const QString& text, const Attributes& attributes)
     m_runs.push_back({int(m_text.size()), int(text.size()), attributes});
     m_text += text;
     normalize();
-    m_cache.reset();
+    changed();
 }
 
 AttributedString::Attributes AttributedString::attributesAt(int index) const
@@ -88,7 +119,7 @@ void AttributedString::setAttributes(const Attributes& attributes, int start, in
     std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.start < b.start; });
     m_runs = std::move(runs);
     normalize();
-    m_cache.reset();
+    changed();
 }
 
 // Applies `change` to the attributes of every character of a span, keeping the rest of each.
@@ -214,6 +245,22 @@ Size AttributedString::sizeForWidth(double width) const
     return Size(std::ceil(used), std::ceil(layout.boundingRect().height()));
 }
 
+AttributedString AttributedString::mid(int from, int count) const
+{
+    AttributedString part;
+    part.m_alignment = m_alignment;
+    part.m_lineBreak = m_lineBreak;
+    part.m_shadow = m_shadow;
+    const int end = std::min(length(), from + count);
+    for (const Run& run : m_runs) {
+        const int begin = std::max(run.start, from);
+        const int stop = std::min(run.start + run.length, end);
+        if (begin < stop)
+            part.append(m_text.mid(begin, stop - begin), run.attributes);
+    }
+    return part;
+}
+
 AttributedString AttributedString::truncatedToWidth(double width) const
 {
     const bool truncates = m_lineBreak == LineBreak::TruncateHead || m_lineBreak == LineBreak::TruncateTail ||
@@ -306,18 +353,31 @@ void AttributedString::drawInRect(QPainter& painter, const Rect& rect) const
     if (kept.drawnInto != r.size) {
         const AttributedString shown = truncatedToWidth(r.width());
         const bool wrap = m_lineBreak == LineBreak::WordWrap || m_lineBreak == LineBreak::CharWrap;
-        kept.drawn.clearLayout();
+        kept.drawn = std::make_unique<QTextLayout>();
         kept.drawnX = 0;
         if (wrap) {
-            shown.layOut(kept.drawn, r.width(), true, r.height());
+            shown.layOut(*kept.drawn, r.width(), true, r.height());
         } else {
             // One line: aligned within the rectangle by hand (a no-wrap line has no width to align in).
-            shown.layOut(kept.drawn, r.width(), false);
-            const double natural = kept.drawn.lineAt(0).naturalTextWidth();
+            shown.layOut(*kept.drawn, r.width(), false);
+            const QTextLine line = kept.drawn->lineAt(0);
+            const double natural = line.naturalTextWidth();
             if (m_alignment == Alignment::Center)
                 kept.drawnX = (r.width() - natural) / 2;
             else if (m_alignment == Alignment::Right)
                 kept.drawnX = r.width() - natural;
+            // A line far wider than the rectangle keeps only the characters in sight, with some to spare
+            // on either side, so that drawing it costs what shows. Where the text may run right to left,
+            // what shows need not be one run of characters: the whole line is kept.
+            const double spare = 64;
+            if (natural > r.width() + 2 * spare && !mayRunRightToLeft(shown.m_text)) {
+                const int from = line.xToCursor(-kept.drawnX - spare);
+                const int to = line.xToCursor(-kept.drawnX + r.width() + spare);
+                const double start = line.cursorToX(from);
+                kept.drawn = std::make_unique<QTextLayout>();
+                shown.mid(from, to - from).layOut(*kept.drawn, r.width(), false);
+                kept.drawnX += start;
+            }
         }
         kept.drawnInto = r.size;
     }
@@ -325,7 +385,7 @@ void AttributedString::drawInRect(QPainter& painter, const Rect& rect) const
         p.save();
         standUpright(p, r);
         p.setClipRect(r.toQRectF(), Qt::IntersectClip);
-        kept.drawn.draw(&p, QPointF(r.minX() + kept.drawnX, r.minY()));
+        kept.drawn->draw(&p, QPointF(r.minX() + kept.drawnX, r.minY()));
         p.restore();
     };
     if (m_shadow)

@@ -32,7 +32,8 @@ struct TextAttributes
 //
 // Laying out a long text takes long, and a view repaints for every hover or focus change: the size on
 // one line and the text as drawn into the last rectangle's size are kept, shared by copies, until the
-// text or its attributes change. Wrapped text is laid out only as far down as the rectangle reaches.
+// text or its attributes change. Wrapped text is laid out only as far down as the rectangle reaches,
+// and a line far wider than the rectangle is drawn from the characters in sight.
 // Main thread only (as every drawing of text is).
 class AttributedString
 {
@@ -55,7 +56,7 @@ public:
     };
     using Attributes = TextAttributes;
 
-    AttributedString() = default;
+    AttributedString();
     explicit AttributedString(const QString& text, const Attributes& attributes = Attributes());
 
     QString string() const { return m_text; }
@@ -100,14 +101,18 @@ private:
     void layOut(QTextLayout& layout, double width, bool wrap,
                 double height = std::numeric_limits<double>::infinity()) const;
     void normalize();
+    // The characters from `from`, `count` of them, with their attributes and the paragraph settings.
+    AttributedString mid(int from, int count) const;
     LayoutCache& cache() const;
+    // Every change starts a cache of its own: copies made before keep theirs.
+    void changed();
 
     QString m_text;
     std::vector<Run> m_runs;
     Alignment m_alignment = Alignment::Left;
     LineBreak m_lineBreak = LineBreak::WordWrap;
     std::optional<Shadow> m_shadow;
-    mutable std::shared_ptr<LayoutCache> m_cache; // dropped by every change
+    mutable std::shared_ptr<LayoutCache> m_cache; // shared by copies until one changes
 };
 
 } // namespace pf

@@ -107,6 +107,32 @@ TEST(OVTextField, EveryChangeIsDrawnOverTheKeptLayout)
     }
 }
 
+// A line far longer than its field draws exactly as the part of it in sight does.
+TEST(OVTextField, ALongLineDrawsAsItsPartInSight)
+{
+    const QString shown = QStringLiteral("The part in sight, a little wider than the field");
+    const QString hidden = QStringLiteral(" and the rest of a long pasted text").repeated(300);
+    const struct
+    {
+        const char* name;
+        pf::AttributedString::Alignment alignment;
+        QString text;
+    } cases[] = {
+        {"left", pf::AttributedString::Alignment::Left, shown + hidden},
+        {"right", pf::AttributedString::Alignment::Right, hidden + shown},
+    };
+    const auto snapshot = [](pf::AttributedString::Alignment alignment, const QString& text) {
+        pf::TextField field(Rect(0, 0, 180, 24));
+        field.setAlignment(alignment);
+        field.setStringValue(text);
+        return field.snapshot(2);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(snapshot(c.alignment, c.text), snapshot(c.alignment, shown));
+    }
+}
+
 OVLabel* label(const QString& text, double width, double pointSize = 20)
 {
     auto* l = new OVLabel(Rect(0, 0, width, 30));
