@@ -78,9 +78,9 @@ void OVGridViewController::loadView()
     setScrollView(outlet<pf::ScrollView>(QStringLiteral("scrollView")));
     m_container = outlet<pf::View>(QStringLiteral("container"));
     if (m_container) {
-        // Removed items wait here, hidden, until they go at a later turn or come back: a widget that
-        // leaves its window walks every widget of the window, which made removing thousands of items
-        // take quadratic time.
+        // Items of a bulk removal wait here, hidden, until they go at a later turn or come back: a widget
+        // that leaves its window walks every widget of the window, which made removing thousands of
+        // items one by one take quadratic time.
         auto* parking = new pf::View(pf::Rect());
         parking->hide();
         m_container->addSubview(parking);
@@ -280,11 +280,8 @@ bool OVGridViewController::addGridItem(OVGridItem* item, unsigned section, bool 
     if (!item || !checkSection(section, "addGridItem"))
         return false;
     const auto [listedSection, listedIndex] = indexOfItem(item);
-    // An item in the container that no section lists is fading out after its removal; a parked one has
-    // faded out.
+    // An item in the container that no section lists is fading out after its removal.
     const bool fading = listedSection == notFound && m_container && item->superview() == m_container;
-    if (m_parking && item->superview() == m_parking)
-        item->setAlphaValue(1);
     if (listedSection != notFound) {
         // The same item again only changes its section: it keeps its place, delegate and selection.
         m_sections[listedSection].items.removeAt(int(listedIndex));
@@ -322,7 +319,7 @@ void OVGridViewController::instantReplaceGridItems(const QList<OVGridItem*>& ite
     viewWasClicked(nullptr);
     const pf::Transaction::Scope scope(true);
     for (int i = int(m_sections[section].items.size()); i-- > 0;)
-        removeItemAtIndex(section, unsigned(i), false);
+        takeItemAtIndex(section, unsigned(i), false, true);
     for (OVGridItem* item : items)
         addGridItem(item, section, true);
     sortSection(section);
@@ -341,13 +338,13 @@ void OVGridViewController::removeItemsInSection(unsigned section, bool animated)
     if (!checkSection(section, "removeItemsInSection"))
         return;
     for (int i = int(m_sections[section].items.size()); i-- > 0;)
-        removeItemAtIndex(section, unsigned(i), animated);
+        takeItemAtIndex(section, unsigned(i), animated, true);
 }
 
-void OVGridViewController::retire(OVGridItem* item)
+void OVGridViewController::retire(OVGridItem* item, bool park)
 {
     item->setDelegate(nullptr);
-    if (m_parking)
+    if (park && m_parking)
         m_parking->addSubview(item);
     else
         item->removeFromSuperview();
@@ -359,6 +356,11 @@ void OVGridViewController::retire(OVGridItem* item)
 }
 
 OVGridItem* OVGridViewController::removeItemAtIndex(unsigned section, unsigned index, bool animated)
+{
+    return takeItemAtIndex(section, index, animated, false);
+}
+
+OVGridItem* OVGridViewController::takeItemAtIndex(unsigned section, unsigned index, bool animated, bool bulk)
 {
     if (section == notFound)
         return nullptr;
@@ -390,14 +392,14 @@ OVGridItem* OVGridViewController::removeItemAtIndex(unsigned section, unsigned i
                     (self && indexOfItem(guard).first != notFound))
                     return;
                 if (self) {
-                    retire(guard);
+                    retire(guard, false);
                 } else {
                     guard->removeFromSuperview();
                     guard->deleteLater();
                 }
             });
     } else {
-        retire(item);
+        retire(item, bulk);
     }
     setNeedsLayout(true);
     return item;

@@ -105,8 +105,9 @@ public:
     void instantReplaceGridItems(const QList<OVGridItem*>& items, unsigned section);
     void removeItemWithContext(const QVariant& context);
     void removeItemsInSection(unsigned section, bool animated);
-    // The item taken out (deleted at a later turn of the event loop unless it is put into a view again;
-    // until then it waits hidden in the container), or nullptr for numbers that name no item.
+    // The item taken out (deleted at a later turn of the event loop unless it is put into a view again),
+    // or nullptr for numbers that name no item. Items out of sight go without a fade; those of a bulk
+    // removal (a section, a replacement) wait hidden in the container until they go.
     OVGridItem* removeItemAtIndex(unsigned section, unsigned index, bool animated);
     // (section, index) of the first item whose context equals `context`; (notFound, notFound) if none.
     // An empty context stands for no item.
@@ -154,7 +155,9 @@ private:
     void viewDidScroll();
     bool checkSection(unsigned section, const char* operation) const;
     static bool acceptsMeasure(double value, const char* what, bool zeroAllowed = false);
-    void retire(OVGridItem* item);
+    // `bulk`: one of many taken out at once, parked hidden in the container until it goes.
+    OVGridItem* takeItemAtIndex(unsigned section, unsigned index, bool animated, bool bulk);
+    void retire(OVGridItem* item, bool park);
 
     std::vector<Section> m_sections;
     OVGridViewDelegate* m_delegate = nullptr;
@@ -169,7 +172,7 @@ private:
     OVGridLayout m_layout;
     QPointer<pf::ScrollView> m_scrollView;
     QPointer<pf::View> m_container;
-    QPointer<pf::View> m_parking; // removed items until they go
+    QPointer<pf::View> m_parking; // items of a bulk removal until they go
     QPointer<pf::View> m_topShadow, m_bottomShadow;
     QPointer<pf::View> m_gridParentView;
     pf::ObserverToken m_scrollObserver;

@@ -42,8 +42,8 @@ OVListView::OVListView(const pf::Rect& frame, QWidget* parent) : pf::View(frame,
     line->setBorderColor(QColor(Qt::transparent));
     addSubview(line);
     m_lastLine = line;
-    // Entries taken out wait here, hidden, until they go or come back: a widget that leaves its window
-    // walks every widget of the window, which made emptying a long list take quadratic time.
+    // Entries taken out all at once wait here, hidden, until they go or come back: a widget that leaves
+    // its window walks every widget of the window, which made emptying a long list take quadratic time.
     auto* parking = new pf::View(pf::Rect());
     parking->hide();
     addSubview(parking);
@@ -185,10 +185,10 @@ void OVListView::insertListEntry(OVListEntryView* entry, unsigned index)
 
 void OVListView::removeListEntryAtIndex(unsigned index)
 {
-    removeEntry(index, true);
+    removeEntry(index, false);
 }
 
-void OVListView::removeEntry(unsigned index, bool requestLayout)
+void OVListView::removeEntry(unsigned index, bool bulk)
 {
     if (index >= count()) {
         pf::warning(QStringLiteral("The list has no entry %1 to remove: it has %2").arg(index).arg(count()));
@@ -205,7 +205,7 @@ void OVListView::removeEntry(unsigned index, bool requestLayout)
     if (entry == m_draggedEntry)
         m_draggedEntry = nullptr;
     m_entries.removeAt(int(index));
-    if (m_parking)
+    if (bulk && m_parking)
         m_parking->addSubview(entry);
     else
         entry->removeFromSuperview();
@@ -217,7 +217,7 @@ void OVListView::removeEntry(unsigned index, bool requestLayout)
     // longer listed, the selection moves on.
     if (entry == m_selectedEntry)
         setSelectedEntry(nullptr);
-    if (requestLayout)
+    if (!bulk)
         updateListLayout(NextTurn);
     registerUndo([this, keep, entry = entry.data(), index] { insertListEntryUsing(entry, index); },
                  QStringLiteral("Remove "));
@@ -233,7 +233,7 @@ void OVListView::removeAllListEntries()
     for (auto it = entries.rbegin(); it != entries.rend(); ++it)
         if (*it)
             if (const int index = m_entries.lastIndexOf(it->data()); index >= 0)
-                removeEntry(unsigned(index), false);
+                removeEntry(unsigned(index), true);
     if (!entries.isEmpty())
         updateListLayout(NextTurn);
 }

@@ -23,8 +23,8 @@ class UndoManager;
 // overlapping layout animations are counted, so final frames and the entries' state updates are applied
 // once, by the last to finish. The user reorders entries by dragging their handle (one undo step per
 // drag). Insertion, removal and reordering register undo actions on the undo manager given to it; an
-// entry taken out of the list is owned by its undo action (or deleted at a later turn without one), and
-// waits hidden among the list's parked views until it goes or is put into a view again.
+// entry taken out of the list is owned by its undo action (or deleted at a later turn without one); one
+// taken out with all the others waits hidden in the list until it goes or is put into a view again.
 // Indexes that name no entry are refused with a warning: no change, no undo. An entry is listed once:
 // inserted again it moves, and inserted into another list it leaves this one first.
 class OVListView : public pf::View, public OVListEntryViewDelegate
@@ -110,7 +110,8 @@ public:
     void viewWillMoveToWindow(pf::Window* window) override;
 
 private:
-    void removeEntry(unsigned index, bool requestLayout);
+    // `bulk`: one of all taken out at once, parked hidden in the list and laid out by the caller.
+    void removeEntry(unsigned index, bool bulk);
     // The entry's preferred height, or 0 for one that is not a finite number of points or below 0.
     static double heightOf(const OVListEntryView* entry);
     void updateOrderForDraggedEntry();
