@@ -6,6 +6,7 @@
 #include "Platform/UI/ScrollView.h"
 
 #include <QScrollBar>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -408,6 +409,37 @@ TEST(OVGridViewController, MeasuresThatWouldOverflowTheGridAreRefused)
     EXPECT_TRUE(std::isfinite(shown.minX()) && std::isfinite(shown.minY()));
     for (OVGridItem* item : grid.gridItemsInSection(0))
         EXPECT_TRUE(std::isfinite(item->frame().minY()));
+}
+
+// Items taken out all at once go at a later turn, unless given back: a replacement by the section's own
+// items, re-sorted, keeps every one of them shown.
+TEST(OVGridViewController, ItemsTakenOutAtOnceGoUnlessGivenBack)
+{
+    for (const bool givenBack : {true, false}) {
+        SCOPED_TRACE(givenBack ? "re-sorted" : "emptied");
+        GridHarness h;
+        h.grid.addSectionWithSettings(0);
+        QList<QPointer<OVGridItem>> guards;
+        for (int i = 0; i < 30; ++i)
+            guards << h.add(QString::number(i), i);
+        h.settle();
+        QList<OVGridItem*> items = h.grid.gridItemsInSection(0);
+        std::reverse(items.begin(), items.end());
+        if (givenBack)
+            h.grid.instantReplaceGridItems(items, 0);
+        else
+            h.grid.removeItemsInSection(0, true);
+        h.settle();
+        for (const QPointer<OVGridItem>& guard : guards) {
+            EXPECT_EQ(bool(guard), givenBack);
+            if (guard) {
+                EXPECT_EQ(guard->superview(), h.grid.container());
+                EXPECT_FALSE(guard->isHidden());
+                EXPECT_EQ(guard->alphaValue(), 1);
+            }
+        }
+        EXPECT_EQ(h.grid.gridItemsInSection(0).size(), givenBack ? 30 : 0);
+    }
 }
 
 // An item added again, also while its removal fades it out, stays, fully shown and listed once.

@@ -610,6 +610,24 @@ TEST(OVListView, ADelegateMayChangeTheListWhileAnEntryIsRemoved)
     EXPECT_EQ(h.list->selectedEntry(), nullptr);
     EXPECT_EQ(remover.log.filter(QStringLiteral("remove ")).size(), 6);
     h.list->setDelegate(nullptr);
+
+    // Removing them all and undoing it brings every entry back, shown and laid out in its order.
+    ListHarness all;
+    for (int i = 0; i < 5; ++i)
+        all.add(QString::number(i));
+    all.settle();
+    all.undo.removeAllActions();
+    all.list->removeAllListEntries();
+    all.settle();
+    EXPECT_EQ(all.list->count(), 0u);
+    all.undo.undo();
+    all.settle();
+    EXPECT_EQ(all.order(), (QStringList{"0", "1", "2", "3", "4"}));
+    for (OVListEntryView* entry : all.list->entries()) {
+        EXPECT_EQ(entry->superview(), all.list);
+        EXPECT_TRUE(entry->isVisible());
+        EXPECT_EQ(entry->frame().minY(), 100 * all.list->indexOfEntry(entry));
+    }
 }
 
 // An entry is listed once: inserted again it moves, and inserted into another list it leaves the first.
