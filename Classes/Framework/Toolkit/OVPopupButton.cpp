@@ -15,10 +15,12 @@ OVPopupButton::~OVPopupButton()
     disconnect(m_selectionWatch);
     if (m_menu) {
         m_menu->setHighlightHandler(nullptr);
-        disconnect(m_menu.get(), nullptr, this, nullptr);
-        // The button may go from inside an action of its open menu, whose handlers are still running:
-        // the menu goes once control is back in the event loop.
-        m_menu.release()->deleteLater();
+        if (m_menuOpen) {
+            // Deleted from inside an action of its open menu, whose handlers are still running: the menu
+            // goes once control is back in the event loop.
+            disconnect(m_menu.get(), nullptr, this, nullptr);
+            m_menu.release()->deleteLater();
+        }
     }
 }
 
@@ -136,9 +138,11 @@ void OVPopupButton::mouseDown(const pf::Event& event)
     if (!inside || event.clickCount() < 1 || !m_menu)
         return;
     QPointer<OVPopupButton> guard(this);
+    m_menuOpen = true;
     QAction* chosen = m_menu->popUpPositioningItem(selectedItem(), menuLocation(), this);
     if (!guard)
         return;
+    m_menuOpen = false;
     // An item of a menu replaced while it was open is no item of this button's any more.
     if (chosen && chosen != m_selectedItem && m_menu && m_menu->actions().contains(chosen))
         setSelectedItem(chosen);

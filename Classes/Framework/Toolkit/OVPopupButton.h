@@ -73,4 +73,5 @@ private:
     QPointer<QAction> m_hoveredItem;
     std::function<void(OVPopupButton*)> m_hoverAction;
     bool m_keepTitle = false;
+    bool m_menuOpen = false; // the menu runs from a press
 };
