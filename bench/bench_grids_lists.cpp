@@ -1,26 +1,32 @@
 // The toolkit's grids and lists at work: an immediate layout that moves 1,000 grid items in five
 // sections (with the repaint of the shown window it causes), one animation frame of an animated relayout that
 // moves 300 items, one layout pass that gives 200 list entries new frames, and a 1600 x 40 tool bar of three
-// shades with two notches drawn at two pixels per point. Medians of five runs; the context header gives the
-// load average.
+// shades with two notches drawn at two pixels per point. And the bulk changes of 10,000 items, each to be
+// done well within a second: a stack pile filled and re-sorted in one replacement each (and filled one item
+// at a time, 2,000 items), a list emptied, and a grid section removed with its fade to the end. Medians of
+// five runs; the context header gives the load average.
 
 #include "Classes/Framework/Toolkit/OVGridItem.h"
 #include "Classes/Framework/Toolkit/OVGridViewController.h"
 #include "Classes/Framework/Toolkit/OVListEntryView.h"
 #include "Classes/Framework/Toolkit/OVListView.h"
+#include "Classes/Framework/Toolkit/OVStackView.h"
 #include "Classes/Framework/Toolkit/OVToolBarView.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/UndoManager.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UI/ScrollView.h"
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/Window.h"
 #include "bench/BenchMain.h"
+#include "bench/BenchStatistics.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <memory>
 #include <string>
@@ -117,6 +123,106 @@ void BM_List_Pass_200Entries(benchmark::State& state)
     }
 }
 BENCHMARK(BM_List_Pass_200Entries)->Unit(benchmark::kMillisecond);
+
+// Bulk changes of 10,000 items ---------------------------------------------------------------------
+
+constexpr int bulk = 10000;
+
+void noteLoad(benchmark::State& state)
+{
+    state.counters["load1"] = bench::loadAverage();
+}
+
+std::vector<OVGridItem*> gridItems(int count)
+{
+    std::vector<OVGridItem*> items;
+    items.reserve(std::size_t(count));
+    for (int i = 0; i < count; ++i)
+        items.push_back(
+            OVGridItem::gridItemWithImage(thumbnail(i), QString(), QString::number(i), 1 | 2 | 4));
+    return items;
+}
+
+// A pile of 10,000 new items, and then the same items again in the reverse order.
+void BM_Stack_Replace_10000Items(benchmark::State& state)
+{
+    pf::SteppedClock steps;
+    pf::Window window(pf::Rect(0, 0, 400, 400));
+    auto* stack = new OVStackView(pf::Rect(0, 0, 400, 400));
+    window.contentView()->addSubview(stack);
+    std::vector<OVGridItem*> items = gridItems(bulk);
+    const bool resort = state.range(0) == 1;
+    if (resort)
+        stack->instantReplaceGridItems(items);
+    std::reverse(items.begin(), items.end());
+    for (auto _ : state)
+        stack->instantReplaceGridItems(items);
+    steps.advance(1);
+    noteLoad(state);
+}
+BENCHMARK(BM_Stack_Replace_10000Items)->Arg(0)->Arg(1)->ArgName("resort")->Apply(fiveSingleRuns);
+
+// The same pile built one item at a time: every item changes the jitter of those under it, so each
+// addition sets every thumbnail again (2,000 items).
+void BM_Stack_AddOneByOne_2000Items(benchmark::State& state)
+{
+    pf::SteppedClock steps;
+    pf::Window window(pf::Rect(0, 0, 400, 400));
+    auto* stack = new OVStackView(pf::Rect(0, 0, 400, 400));
+    window.contentView()->addSubview(stack);
+    const std::vector<OVGridItem*> items = gridItems(2000);
+    for (auto _ : state)
+        for (OVGridItem* item : items)
+            stack->addGridItem(item, true);
+    steps.advance(1);
+    noteLoad(state);
+}
+BENCHMARK(BM_Stack_AddOneByOne_2000Items)->Apply(fiveSingleRuns);
+
+// All 10,000 entries removed, each with its undo action, and the one layout pass after.
+void BM_List_RemoveAll_10000Entries(benchmark::State& state)
+{
+    pf::SteppedClock steps;
+    pf::Window window(pf::Rect(0, 0, 400, 800));
+    auto* list = new OVListView(pf::Rect(0, 0, 400, 800));
+    window.contentView()->addSubview(list);
+    pf::UndoManager undo;
+    list->setUndoManager(&undo);
+    for (int i = 0; i < bulk; ++i)
+        list->addListEntry(new OVListEntryView(0));
+    window.show();
+    steps.advance(1);
+    QApplication::processEvents();
+    list->setSelectedIndex(bulk - 1);
+    steps.advance(1);
+    for (auto _ : state) {
+        list->removeAllListEntries();
+        steps.advance(0.1);
+    }
+    noteLoad(state);
+}
+BENCHMARK(BM_List_RemoveAll_10000Entries)->Apply(fiveSingleRuns);
+
+// A section of 10,000 items removed, through its fade to the end and the turn that lets the items go.
+void BM_Grid_RemoveSection_10000Items(benchmark::State& state)
+{
+    pf::SteppedClock steps;
+    Grid g(0, 0);
+    g.grid.addSectionWithSettings(4 | 16);
+    const std::vector<OVGridItem*> items = gridItems(bulk);
+    g.grid.instantReplaceGridItems(QList<OVGridItem*>(items.begin(), items.end()), 0);
+    g.window.show();
+    steps.advance(1);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        g.grid.removeSection(0);
+        for (int frame = 0; frame < 60; ++frame)
+            steps.advance(1.0 / 60);
+        steps.advance(1);
+    }
+    noteLoad(state);
+}
+BENCHMARK(BM_Grid_RemoveSection_10000Items)->Apply(fiveSingleRuns);
 
 // A bar of three shades (capped and tiled, plain and tiled, a stretched overlay texture) with two notches.
 void BM_ToolBar_1600x40_ThreeShades_TwoCuts_2x(benchmark::State& state)

@@ -1,8 +1,10 @@
 // The toolkit's views on the sizes they meet: one frame of a transition of 20 snapshot copies over a
 // 1600 x 1000 window (target under 16 ms); a 1200 x 900 rotation view drawing patterned surroundings
 // (under 8 ms); hover moves along a resize view's edge (under 0.1 ms each); the text panel's font
-// samples for every installed family (reported). Each figure is the median of five runs, printed with
-// the load average at the time, since the machine is shared.
+// samples for every installed family (reported); a text field holding 100,000 and 1,000,000 characters
+// repainted as a hover or a focus change repaints it (a small fraction of a frame), and drawn after its
+// text changed (reported). Each figure is the median of five runs, printed with the load average at the
+// time, since the machine is shared.
 
 #include "Classes/Framework/Toolkit/OVAnimator.h"
 #include "Classes/Framework/Toolkit/OVResizeView.h"
@@ -12,6 +14,7 @@
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/LayerHostView.h"
 #include "Platform/UI/SteppedClock.h"
+#include "Platform/UI/TextField.h"
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
@@ -143,6 +146,55 @@ void BM_FontSamples_AllFamilies(benchmark::State& state)
     noteLoad(state);
 }
 BENCHMARK(BM_FontSamples_AllFamilies)->Apply(fiveRepetitions);
+
+// A pasted text of many lines of words, as long as asked.
+QString longText(int64_t length)
+{
+    const QString line = QStringLiteral("A sentence of a pasted text that runs on and on, ");
+    QString text;
+    text.reserve(qsizetype(length));
+    for (int i = 0; text.size() < length; ++i)
+        text += i % 8 == 7 ? line + QChar('\n') : line;
+    text.truncate(qsizetype(length));
+    return text;
+}
+
+// Both lengths, with each line-breaking mode a field may have (wrapping, clipping, truncating at the end).
+void textFieldCases(benchmark::internal::Benchmark* registered)
+{
+    using LineBreak = pf::AttributedString::LineBreak;
+    registered
+        ->ArgsProduct({{100000, 1000000},
+                       {int(LineBreak::WordWrap), int(LineBreak::Clip), int(LineBreak::TruncateTail)}})
+        ->ArgNames({"characters", "lineBreak"});
+    fiveRepetitions(registered);
+}
+
+// The repaint of a field whose text and width did not change.
+void BM_TextFieldRepaint(benchmark::State& state)
+{
+    pf::TextField field(pf::Rect(0, 0, 300, 40));
+    field.setLineBreakMode(pf::AttributedString::LineBreak(state.range(1)));
+    field.setStringValue(longText(state.range(0)));
+    benchmark::DoNotOptimize(field.snapshot(1).constBits());
+    timeSnapshots(state, field);
+}
+BENCHMARK(BM_TextFieldRepaint)->Apply(textFieldCases);
+
+// The first drawing after the text changed: the only one that lays the text out.
+void BM_TextFieldNewText(benchmark::State& state)
+{
+    pf::TextField field(pf::Rect(0, 0, 300, 40));
+    field.setLineBreakMode(pf::AttributedString::LineBreak(state.range(1)));
+    const QString texts[] = {longText(state.range(0)), longText(state.range(0) - 1)};
+    int turn = 0;
+    for (auto _ : state) {
+        field.setStringValue(texts[turn++ % 2]);
+        benchmark::DoNotOptimize(field.snapshot(1).constBits());
+    }
+    noteLoad(state);
+}
+BENCHMARK(BM_TextFieldNewText)->Apply(textFieldCases);
 
 } // namespace
 

@@ -11,9 +11,69 @@ namespace {
 
 const QString ellipsis = QString(QChar(0x2026));
 
+// Whether any character of the text is written right to left, or may turn what follows it so.
+bool mayRunRightToLeft(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+        switch (QChar::direction(c)) {
+        case QChar::DirR:
+        case QChar::DirAL:
+        case QChar::DirAN:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirRLI:
+        case QChar::DirFSI:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
-AttributedString::AttributedString(const QString& text, const Attributes& attributes) : m_text(text)
+struct AttributedString::LayoutCache
+{
+    std::optional<Size> oneLine;
+    // The text as last drawn: for a rectangle of this size, laid out, and how far in from the
+    // rectangle's left it goes.
+    std::optional<Size> drawnInto;
+    std::unique_ptr<QTextLayout> drawn;
+    double drawnX = 0;
+};
+
+AttributedString::AttributedString() : m_cache(std::make_shared<LayoutCache>()) {}
+
+AttributedString::LayoutCache& AttributedString::cache() const
+{
+    if (!m_cache)
+        m_cache = std::make_shared<LayoutCache>();
+    return *m_cache;
+}
+
+void AttributedString::changed()
+{
+    m_cache = std::make_shared<LayoutCache>();
+}
+
+void AttributedString::setAlignment(Alignment alignment)
+{
+    m_alignment = alignment;
+    changed();
+}
+
+void AttributedString::setLineBreakMode(LineBreak mode)
+{
+    m_lineBreak = mode;
+    changed();
+}
+
+AttributedString::AttributedString(const QString& text, const Attributes& attributes)
+    : m_text(text), m_cache(std::make_shared<LayoutCache>())
 {
     if (!text.isEmpty())
         m_runs.push_back({0, int(text.size()), attributes});
@@ -26,6 +86,7 @@ void AttributedString::append(const QString& text, const Attributes& attributes)
     m_runs.push_back({int(m_text.size()), int(text.size()), attributes});
     m_text += text;
     normalize();
+    changed();
 }
 
 AttributedString::Attributes AttributedString::attributesAt(int index) const
@@ -58,6 +119,7 @@ void AttributedString::setAttributes(const Attributes& attributes, int start, in
     std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.start < b.start; });
     m_runs = std::move(runs);
     normalize();
+    changed();
 }
 
 // Applies `change` to the attributes of every character of a span, keeping the rest of each.
@@ -111,7 +173,7 @@ void AttributedString::normalize()
     m_runs = std::move(merged);
 }
 
-void AttributedString::layOut(QTextLayout& layout, double width, bool wrap) const
+void AttributedString::layOut(QTextLayout& layout, double width, bool wrap, double height) const
 {
     layout.setText(m_text);
     layout.setFont(m_runs.empty() ? Attributes().font : m_runs.front().attributes.font);
@@ -140,7 +202,7 @@ void AttributedString::layOut(QTextLayout& layout, double width, bool wrap) cons
     layout.setTextOption(option);
     layout.beginLayout();
     double y = 0;
-    while (true) {
+    while (y < height) {
         QTextLine line = layout.createLine();
         if (!line.isValid())
             break;
@@ -158,10 +220,14 @@ Size AttributedString::size() const
 {
     if (m_text.isEmpty())
         return Size(0, 0);
-    QTextLayout layout;
-    layOut(layout, 0, false);
-    const QRectF box = layout.boundingRect();
-    return Size(std::ceil(layout.lineAt(0).naturalTextWidth()), std::ceil(box.height()));
+    LayoutCache& kept = cache();
+    if (!kept.oneLine) {
+        QTextLayout layout;
+        layOut(layout, 0, false);
+        const QRectF box = layout.boundingRect();
+        kept.oneLine = Size(std::ceil(layout.lineAt(0).naturalTextWidth()), std::ceil(box.height()));
+    }
+    return *kept.oneLine;
 }
 
 Size AttributedString::sizeForWidth(double width) const
@@ -177,6 +243,22 @@ Size AttributedString::sizeForWidth(double width) const
     for (int i = 0; i < layout.lineCount(); ++i)
         used = std::max(used, layout.lineAt(i).naturalTextWidth());
     return Size(std::ceil(used), std::ceil(layout.boundingRect().height()));
+}
+
+AttributedString AttributedString::mid(int from, int count) const
+{
+    AttributedString part;
+    part.m_alignment = m_alignment;
+    part.m_lineBreak = m_lineBreak;
+    part.m_shadow = m_shadow;
+    const int end = std::min(length(), from + count);
+    for (const Run& run : m_runs) {
+        const int begin = std::max(run.start, from);
+        const int stop = std::min(run.start + run.length, end);
+        if (begin < stop)
+            part.append(m_text.mid(begin, stop - begin), run.attributes);
+    }
+    return part;
 }
 
 AttributedString AttributedString::truncatedToWidth(double width) const
@@ -257,8 +339,8 @@ void AttributedString::drawAtPoint(QPainter& painter, Point point) const
     const Size s = size();
     const Rect box(point.x, point.y, s.width + 1, s.height);
     AttributedString oneLine = *this;
-    oneLine.m_lineBreak = LineBreak::Clip;
-    oneLine.m_alignment = Alignment::Left;
+    oneLine.setLineBreakMode(LineBreak::Clip);
+    oneLine.setAlignment(Alignment::Left);
     oneLine.drawInRect(painter, box);
 }
 
@@ -267,28 +349,43 @@ void AttributedString::drawInRect(QPainter& painter, const Rect& rect) const
     if (m_text.isEmpty() || rect.isEmpty())
         return;
     const Rect r = rect.standardized();
-    const AttributedString shown = truncatedToWidth(r.width());
-    const bool wrap = m_lineBreak == LineBreak::WordWrap || m_lineBreak == LineBreak::CharWrap;
+    LayoutCache& kept = cache();
+    if (kept.drawnInto != r.size) {
+        const AttributedString shown = truncatedToWidth(r.width());
+        const bool wrap = m_lineBreak == LineBreak::WordWrap || m_lineBreak == LineBreak::CharWrap;
+        kept.drawn = std::make_unique<QTextLayout>();
+        kept.drawnX = 0;
+        if (wrap) {
+            shown.layOut(*kept.drawn, r.width(), true, r.height());
+        } else {
+            // One line: aligned within the rectangle by hand (a no-wrap line has no width to align in).
+            shown.layOut(*kept.drawn, r.width(), false);
+            const QTextLine line = kept.drawn->lineAt(0);
+            const double natural = line.naturalTextWidth();
+            if (m_alignment == Alignment::Center)
+                kept.drawnX = (r.width() - natural) / 2;
+            else if (m_alignment == Alignment::Right)
+                kept.drawnX = r.width() - natural;
+            // A line far wider than the rectangle keeps only the characters in sight, with some to spare
+            // on either side, so that drawing it costs what shows. Where the text may run right to left,
+            // what shows need not be one run of characters: the whole line is kept.
+            const double spare = 64;
+            if (natural > r.width() + 2 * spare && !mayRunRightToLeft(shown.m_text)) {
+                const int from = line.xToCursor(-kept.drawnX - spare);
+                const int to = line.xToCursor(-kept.drawnX + r.width() + spare);
+                const double start = line.cursorToX(from);
+                kept.drawn = std::make_unique<QTextLayout>();
+                shown.mid(from, to - from).layOut(*kept.drawn, r.width(), false);
+                kept.drawnX += start;
+            }
+        }
+        kept.drawnInto = r.size;
+    }
     auto draw = [&](QPainter& p) {
         p.save();
         standUpright(p, r);
         p.setClipRect(r.toQRectF(), Qt::IntersectClip);
-        QTextLayout layout;
-        shown.layOut(layout, r.width(), true);
-        if (!wrap) {
-            // One line: aligned within the rectangle by hand (a no-wrap line has no width to align in).
-            QTextLayout single;
-            shown.layOut(single, r.width(), false);
-            const double natural = single.lineAt(0).naturalTextWidth();
-            double x = r.minX();
-            if (m_alignment == Alignment::Center)
-                x += (r.width() - natural) / 2;
-            else if (m_alignment == Alignment::Right)
-                x += r.width() - natural;
-            single.draw(&p, QPointF(x, r.minY()));
-        } else {
-            layout.draw(&p, QPointF(r.minX(), r.minY()));
-        }
+        kept.drawn->draw(&p, QPointF(r.minX() + kept.drawnX, r.minY()));
         p.restore();
     };
     if (m_shadow)

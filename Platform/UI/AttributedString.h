@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -27,6 +29,12 @@ struct TextAttributes
 // Text with attributes per span (font, bold, colour, strikethrough, underline) and paragraph settings
 // (alignment, line breaking or truncation, a shadow under the whole text), measured and drawn upright
 // into a view's y-up painter.
+//
+// Laying out a long text takes long, and a view repaints for every hover or focus change: the size on
+// one line and the text as drawn into the last rectangle's size are kept, shared by copies, until the
+// text or its attributes change. Wrapped text is laid out only as far down as the rectangle reaches,
+// and a line far wider than the rectangle is drawn from the characters in sight.
+// Main thread only (as every drawing of text is).
 class AttributedString
 {
 public:
@@ -48,7 +56,7 @@ public:
     };
     using Attributes = TextAttributes;
 
-    AttributedString() = default;
+    AttributedString();
     explicit AttributedString(const QString& text, const Attributes& attributes = Attributes());
 
     QString string() const { return m_text; }
@@ -63,9 +71,9 @@ public:
     void setStrikethrough(bool strikethrough, int start, int length);
 
     Alignment alignment() const { return m_alignment; }
-    void setAlignment(Alignment alignment) { m_alignment = alignment; }
+    void setAlignment(Alignment alignment);
     LineBreak lineBreakMode() const { return m_lineBreak; }
-    void setLineBreakMode(LineBreak mode) { m_lineBreak = mode; }
+    void setLineBreakMode(LineBreak mode);
     std::optional<Shadow> shadow() const { return m_shadow; }
     void setShadow(const std::optional<Shadow>& shadow) { m_shadow = shadow; }
 
@@ -88,14 +96,23 @@ private:
         int start, length;
         Attributes attributes;
     };
-    void layOut(QTextLayout& layout, double width, bool wrap) const;
+    struct LayoutCache;
+    // Lines below `height` are not laid out.
+    void layOut(QTextLayout& layout, double width, bool wrap,
+                double height = std::numeric_limits<double>::infinity()) const;
     void normalize();
+    // The characters from `from`, `count` of them, with their attributes and the paragraph settings.
+    AttributedString mid(int from, int count) const;
+    LayoutCache& cache() const;
+    // Every change starts a cache of its own: copies made before keep theirs.
+    void changed();
 
     QString m_text;
     std::vector<Run> m_runs;
     Alignment m_alignment = Alignment::Left;
     LineBreak m_lineBreak = LineBreak::WordWrap;
     std::optional<Shadow> m_shadow;
+    mutable std::shared_ptr<LayoutCache> m_cache; // shared by copies until one changes
 };
 
 } // namespace pf

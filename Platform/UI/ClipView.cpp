@@ -3,6 +3,7 @@
 #include "Platform/Foundation/NotificationCenter.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace pf {
 
@@ -35,12 +36,19 @@ Rect ClipView::documentVisibleRect() const
 
 Point ClipView::constrainScrollPoint(Point origin) const
 {
+    // An origin that is not finite never equals the one before: every scroll to it would announce a
+    // change, and a scroll view answering the announcement would scroll again without end. A coordinate
+    // that is not finite keeps the current one (0 when that is not finite either), and so does one that a
+    // document of no finite size would move out of range.
+    const Point now = bounds().origin;
+    auto finiteOr = [](double value, double fallback) { return std::isfinite(value) ? value : fallback; };
+    origin = Point(finiteOr(origin.x, finiteOr(now.x, 0)), finiteOr(origin.y, finiteOr(now.y, 0)));
     if (!m_documentView)
         return origin;
     const Rect doc = m_documentView->frame();
     const Size size = bounds().size;
-    auto clamp = [](double value, double low, double extent, double shown) {
-        return std::clamp(value, low, low + std::max(0.0, extent - shown));
+    auto clamp = [&](double value, double low, double extent, double shown) {
+        return finiteOr(std::clamp(value, low, low + std::max(0.0, extent - shown)), value);
     };
     return Point(clamp(origin.x, doc.minX(), doc.width(), size.width),
                  clamp(origin.y, doc.minY(), doc.height(), size.height));

@@ -4,6 +4,8 @@
 #include "Platform/UI/ClipView.h"
 
 #include <QScrollBar>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace pf {
@@ -82,21 +84,29 @@ void ScrollView::reflectScrolledClipView()
 {
     if (m_reflecting)
         return;
+    // The clip view announces the scroll below, which comes back here: once is enough.
+    m_reflecting = true;
     // A document that shrank may leave the clip view showing nothing beyond its end.
     m_clip->scrollToPoint(m_clip->bounds().origin);
-    if (!m_scroller)
+    if (!m_scroller) {
+        m_reflecting = false;
         return;
+    }
     View* document = documentView();
+    // A scroller counts in ints: a document of no finite height, or a taller one, fills its range.
+    auto steps = [](double points) {
+        return std::isfinite(points) ? int(std::lround(std::clamp(points, 0.0, double(INT_MAX / 2)))) : 0;
+    };
     const double shown = m_clip->bounds().height();
     const double extent = document ? document->frame().height() : 0;
-    const double hidden = std::max(0.0, extent - shown);
-    m_reflecting = true;
-    m_scroller->setRange(0, int(std::lround(hidden)));
-    m_scroller->setPageStep(std::max(1, int(std::lround(shown))));
+    const double hidden = std::isnan(extent - shown) ? 0 : std::max(0.0, extent - shown);
+    const int range = std::isinf(hidden) ? INT_MAX / 2 : steps(hidden);
+    m_scroller->setRange(0, range);
+    m_scroller->setPageStep(std::max(1, steps(shown)));
     // The scroller counts from the top, the clip view's origin from the bottom.
     const double fromTop = document ? document->frame().maxY() - m_clip->bounds().maxY() : 0;
-    m_scroller->setValue(int(std::lround(std::clamp(fromTop, 0.0, hidden))));
-    m_scroller->setEnabled(hidden > 0);
+    m_scroller->setValue(std::min(steps(fromTop), range));
+    m_scroller->setEnabled(range > 0);
     m_reflecting = false;
 }
 

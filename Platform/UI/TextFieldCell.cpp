@@ -8,10 +8,13 @@ namespace pf {
 
 AttributedString TextFieldCell::attributedStringValue() const
 {
-    AttributedString text(m_string, TextAttributes{font(), m_textColor});
-    text.setAlignment(m_alignment);
-    text.setLineBreakMode(m_lineBreak);
-    return text;
+    if (!m_attributed) {
+        AttributedString text(m_string, TextAttributes{font(), m_textColor});
+        text.setAlignment(m_alignment);
+        text.setLineBreakMode(m_lineBreak);
+        m_attributed = std::move(text);
+    }
+    return *m_attributed;
 }
 
 void TextFieldCell::drawWithFrame(QPainter& painter, const Rect& frame, View* view)
@@ -40,6 +43,7 @@ void TextFieldCell::takeAttributesOf(const TextFieldCell& other)
     m_backgroundColor = other.m_backgroundColor;
     m_drawsBackground = other.m_drawsBackground;
     m_controlView = other.m_controlView;
+    m_attributed.reset();
 }
 
 } // namespace pf

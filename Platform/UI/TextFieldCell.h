@@ -26,23 +26,44 @@ public:
     TextFieldCell& operator=(const TextFieldCell&) = delete;
 
     QString stringValue() const { return m_string; }
-    virtual void setStringValue(const QString& text) { m_string = text; }
+    virtual void setStringValue(const QString& text)
+    {
+        m_string = text;
+        m_attributed.reset();
+    }
     // The font set, else the system font of 12 points.
     QFont font() const { return m_font ? *m_font : systemFont(12); }
     bool hasFont() const { return m_font.has_value(); }
-    virtual void setFont(const QFont& font) { m_font = font; }
+    virtual void setFont(const QFont& font)
+    {
+        m_font = font;
+        m_attributed.reset();
+    }
     QColor textColor() const { return m_textColor; }
-    void setTextColor(const QColor& color) { m_textColor = color; }
+    void setTextColor(const QColor& color)
+    {
+        m_textColor = color;
+        m_attributed.reset();
+    }
     AttributedString::Alignment alignment() const { return m_alignment; }
-    void setAlignment(AttributedString::Alignment alignment) { m_alignment = alignment; }
+    void setAlignment(AttributedString::Alignment alignment)
+    {
+        m_alignment = alignment;
+        m_attributed.reset();
+    }
     AttributedString::LineBreak lineBreakMode() const { return m_lineBreak; }
-    void setLineBreakMode(AttributedString::LineBreak mode) { m_lineBreak = mode; }
+    void setLineBreakMode(AttributedString::LineBreak mode)
+    {
+        m_lineBreak = mode;
+        m_attributed.reset();
+    }
     QColor backgroundColor() const { return m_backgroundColor; }
     void setBackgroundColor(const QColor& color) { m_backgroundColor = color; }
     bool drawsBackground() const { return m_drawsBackground; }
     void setDrawsBackground(bool flag) { m_drawsBackground = flag; }
 
     // The text with the cell's font and text colour over its whole length, aligned and broken as set.
+    // Kept until one of them changes, so that a repaint does not lay out a long text again.
     AttributedString attributedStringValue() const;
 
     // The view the cell last drew in (or was given).
@@ -68,6 +89,7 @@ private:
     QColor m_backgroundColor = Qt::white;
     bool m_drawsBackground = false;
     QPointer<View> m_controlView;
+    mutable std::optional<AttributedString> m_attributed;
 };
 
 } // namespace pf

@@ -38,7 +38,8 @@ struct GroupState
 struct Animation
 {
     QPointer<View> view;
-    QPointer<Window> window; // a window's frame instead of a view's property
+    QPointer<Window> window;      // a window's frame instead of a view's property
+    const void* target = nullptr; // the view or window, compared without reaching into its guard
     Property property;
     Rect fromRect, toRect; // frames; bounds origins use the origins
     double fromValue = 0, toValue = 0;
@@ -138,18 +139,23 @@ void tick()
 {
     Animator& a = animator();
     const double now = Clock::current().now();
-    // Ended animations leave the list before their finishing work runs, which may start new ones.
+    // Ended animations leave the list before their finishing work runs, which may start new ones. The
+    // others close up in one pass: thousands ending together must not each shift the rest.
     std::vector<Animation> ended;
-    for (auto it = a.running.begin(); it != a.running.end();) {
-        const double t = it->duration > 0 ? (now - it->start) / it->duration : 1;
-        if (t >= 1 || targetGone(*it)) {
-            ended.push_back(std::move(*it));
-            it = a.running.erase(it);
-        } else {
-            apply(*it, ViewAnimator::ease(it->timing, std::max(0.0, t)));
-            ++it;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < a.running.size(); ++i) {
+        Animation& animation = a.running[i];
+        const double t = animation.duration > 0 ? (now - animation.start) / animation.duration : 1;
+        if (t >= 1 || targetGone(animation)) {
+            ended.push_back(std::move(animation));
+            continue;
         }
+        apply(animation, ViewAnimator::ease(animation.timing, std::max(0.0, t)));
+        if (kept != i)
+            a.running[kept] = std::move(a.running[i]);
+        ++kept;
     }
+    a.running.erase(a.running.begin() + std::ptrdiff_t(kept), a.running.end());
     if (a.running.empty() && a.ticker) {
         a.ticker->invalidate();
         a.ticker.reset();
@@ -179,10 +185,12 @@ void add(Animation animation)
     animation.timing = group.timing;
     animation.group = group.state;
     animation.start = Clock::current().now();
+    animation.target = animation.window ? static_cast<const void*>(animation.window.data())
+                                        : static_cast<const void*>(animation.view.data());
     // A running animation of the same property gives way; its group counts it as ended.
     for (auto it = a.running.begin(); it != a.running.end(); ++it) {
-        if (it->view == animation.view && it->window == animation.window &&
-            it->property == animation.property) {
+        if (it->target == animation.target && it->property == animation.property &&
+            it->view == animation.view && it->window == animation.window) {
             auto replacedGroup = it->group;
             a.running.erase(it);
             groupAnimationEnded(replacedGroup);

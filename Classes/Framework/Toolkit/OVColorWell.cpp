@@ -26,6 +26,16 @@ void dropGoneWells()
     std::erase_if(wells(), [](const QPointer<OVColorWell>& well) { return well.isNull(); });
 }
 
+// Calls `visit` on each well active now; a well that an earlier one's action deleted or deactivated
+// is passed over.
+template <typename Visit> void forEachActiveWell(const Visit& visit)
+{
+    const std::vector<QPointer<OVColorWell>> active = wells();
+    for (const QPointer<OVColorWell>& well : active)
+        if (well && well->isActive())
+            visit(well.data());
+}
+
 } // namespace
 
 OVColorWell::OVColorWell(const pf::Rect& frame, QWidget* parent) : View(frame, parent) {}
@@ -75,9 +85,10 @@ void OVColorWell::activate(bool exclusive)
     pf::ColorPanel& panel = pf::ColorPanel::shared();
     m_isOpening = true;
     if (exclusive)
-        for (OVColorWell* other : activeWells())
+        forEachActiveWell([this](OVColorWell* other) {
             if (other != this)
                 other->deactivate();
+        });
     if (!m_active) {
         m_active = true;
         wells().emplace_back(this);
@@ -87,13 +98,10 @@ void OVColorWell::activate(bool exclusive)
     panel.setClient(
         panelClient(),
         [](const QColor& color) {
-            for (OVColorWell* well : activeWells())
-                well->changeColor(pf::PaintColor::fromQColor(color));
+            forEachActiveWell(
+                [&](OVColorWell* well) { well->changeColor(pf::PaintColor::fromQColor(color)); });
         },
-        [] {
-            for (OVColorWell* well : activeWells())
-                well->deactivate();
-        });
+        [] { forEachActiveWell([](OVColorWell* well) { well->deactivate(); }); });
     panel.orderFront();
     // A panel hands its colour to a newly linked well; while opening, the well keeps its own.
     changeColor(pf::PaintColor::fromQColor(panel.color()));

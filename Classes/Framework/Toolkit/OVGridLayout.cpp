@@ -3,20 +3,54 @@
 #include <algorithm>
 #include <cmath>
 
-int OVGridLayout::columnCount(const Parameters& p)
+namespace {
+
+double measure(double value)
 {
+    return std::isfinite(value)
+               ? std::clamp(value, -OVGridLayout::largestMeasure, OVGridLayout::largestMeasure)
+               : 0.0;
+}
+
+pf::Size measure(pf::Size size)
+{
+    return pf::Size(measure(size.width), measure(size.height));
+}
+
+OVGridLayout::Parameters bounded(OVGridLayout::Parameters p)
+{
+    p.width = measure(p.width);
+    p.scrollerWidth = measure(p.scrollerWidth);
+    p.visibleHeight = measure(p.visibleHeight);
+    p.margin = measure(p.margin);
+    p.spacing = measure(p.spacing);
+    p.cell = measure(p.cell);
+    return p;
+}
+
+// At least one column, and never more than can be counted (a cell and spacing of no width fit any number).
+int columnsOf(double columns)
+{
+    return int(std::min(std::max(1.0, columns), double(OVGridLayout::largestColumnCount)));
+}
+
+} // namespace
+
+int OVGridLayout::columnCount(const Parameters& parameters)
+{
+    const Parameters p = bounded(parameters);
     if (!p.spreadSpareWidth) {
         const double usable = p.width - p.scrollerWidth - p.spacing.width - 2 * p.margin.width;
-        return int(std::max(1.0, std::floor(usable / (p.cell.width + p.spacing.width))));
+        return columnsOf(std::floor(usable / (p.cell.width + p.spacing.width)));
     }
     const double mw = p.margin.width;
     const double usable = p.width - std::max(mw, p.scrollerWidth) - mw - std::max(0.0, mw - p.scrollerWidth);
-    const double columns = std::max(1.0, std::floor(usable / (p.cell.width + p.spacing.width)));
-    return int(columns);
+    return columnsOf(std::floor(usable / (p.cell.width + p.spacing.width)));
 }
 
-OVGridLayout::Result OVGridLayout::compute(const Parameters& p, const std::vector<Section>& sections)
+OVGridLayout::Result OVGridLayout::compute(const Parameters& parameters, const std::vector<Section>& sections)
 {
+    const Parameters p = bounded(parameters);
     Result r;
     const double mw = p.margin.width, mh = p.margin.height;
     const double sw = p.spacing.width, sh = p.spacing.height;
@@ -33,7 +67,7 @@ OVGridLayout::Result OVGridLayout::compute(const Parameters& p, const std::vecto
     double titles = 0;
     double rows = 0;
     for (const Section& s : sections) {
-        titles += s.titleHeight;
+        titles += measure(s.titleHeight);
         rows += std::ceil(double(s.itemCount) / n);
     }
     const double needed = titles + 2 * mh + 2 * sh + rows * pitch;
@@ -45,7 +79,7 @@ OVGridLayout::Result OVGridLayout::compute(const Parameters& p, const std::vecto
     r.cells.reserve(sections.size());
     for (const Section& s : sections) {
         const double rk = std::ceil(double(s.itemCount) / n);
-        const double tk = s.titleHeight;
+        const double tk = measure(s.titleHeight);
         const int ck = std::min(n, s.itemCount);
         r.backgrounds.push_back(
             pf::Rect(mw, hc - (a - sh / 2 + tk + rk * pitch), ck * (iw + r.gap) + sw, rk * pitch + tk));

@@ -11,11 +11,17 @@
 // a title area above its rows. Everything is y-up in the container, whose height is at least the
 // visible height.
 //
+// Measures that are not finite count as 0, and none counts beyond largestMeasure either way, so that
+// every coordinate of the result is finite whatever the parameters.
+//
 // One object per grid also remembers the column count of its last full layout, so that a layout while
 // resizing can leave the cells alone until the count changes.
 class OVGridLayout
 {
 public:
+    static constexpr double largestMeasure = 1e6;
+    static constexpr int largestColumnCount = 100000;
+
     struct Parameters
     {
         double width = 0;         // the scroll view's width

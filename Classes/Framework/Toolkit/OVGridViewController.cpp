@@ -45,6 +45,12 @@ OVGridViewController::~OVGridViewController()
         for (const auto& item : section.items)
             if (item)
                 item->setDelegate(nullptr);
+    // Items removed in the turn that ends the grid may still be handling their own events: they leave the
+    // window in one go and are deleted later.
+    if (m_parking) {
+        m_parking->removeFromSuperview();
+        m_parking->deleteLater();
+    }
 }
 
 void OVGridViewController::setup()
@@ -71,26 +77,39 @@ void OVGridViewController::loadView()
         return;
     setScrollView(outlet<pf::ScrollView>(QStringLiteral("scrollView")));
     m_container = outlet<pf::View>(QStringLiteral("container"));
+    if (m_container) {
+        // Items of a bulk removal wait here, hidden, until they go at a later turn or come back: a widget
+        // that leaves its window walks every widget of the window, which made removing thousands of
+        // items one by one take quadratic time.
+        auto* parking = new pf::View(pf::Rect());
+        parking->hide();
+        m_container->addSubview(parking);
+        m_parking = parking;
+    }
     m_topShadow = outlet<pf::View>(QStringLiteral("topShadow"));
     m_bottomShadow = outlet<pf::View>(QStringLiteral("bottomShadow"));
     m_showShadows = m_topShadow && m_bottomShadow;
     refreshLayout(Animated);
 }
 
-// A cell must have a finite, positive size: anything else makes the layout endless.
-bool OVGridViewController::acceptsCellMeasure(double value, const char* what)
+// A cell must have a finite, positive size, and a margin a finite one: anything else makes the layout
+// endless. Beyond the layout's largest measure a few rows would overflow the height of the grid.
+bool OVGridViewController::acceptsMeasure(double value, const char* what, bool zeroAllowed)
 {
-    if (std::isfinite(value) && value > 0)
+    if (std::isfinite(value) && (value > 0 || (zeroAllowed && value == 0)) &&
+        value <= OVGridLayout::largestMeasure)
         return true;
-    pf::warning(QStringLiteral("The grid refuses the %1 %2: it must be finite and above 0")
+    pf::warning(QStringLiteral("The grid refuses the %1 %2: it must lie %3 0 and %4")
                     .arg(QLatin1String(what))
-                    .arg(value));
+                    .arg(value)
+                    .arg(zeroAllowed ? QStringLiteral("between") : QStringLiteral("above"))
+                    .arg(OVGridLayout::largestMeasure));
     return false;
 }
 
 void OVGridViewController::setIconWidth(double width)
 {
-    if (!acceptsCellMeasure(width, "icon width") || !acceptsCellMeasure(width / m_aspectRatio, "icon height"))
+    if (!acceptsMeasure(width, "icon width") || !acceptsMeasure(width / m_aspectRatio, "icon height"))
         return;
     m_iconSize = pf::Size(width, width / m_aspectRatio);
     pf::UserDefaults::standard().setDouble(kIconWidth, width);
@@ -99,8 +118,12 @@ void OVGridViewController::setIconWidth(double width)
 
 void OVGridViewController::setAspectRatio(double ratio)
 {
-    if (!acceptsCellMeasure(ratio, "aspect ratio") ||
-        !acceptsCellMeasure(m_iconSize.width / ratio, "icon height"))
+    if (!(std::isfinite(ratio) && ratio > 0)) {
+        pf::warning(
+            QStringLiteral("The grid refuses the aspect ratio %1: it must be finite and above 0").arg(ratio));
+        return;
+    }
+    if (!acceptsMeasure(m_iconSize.width / ratio, "icon height"))
         return;
     m_aspectRatio = ratio;
     m_iconSize.height = m_iconSize.width / ratio;
@@ -109,12 +132,16 @@ void OVGridViewController::setAspectRatio(double ratio)
 
 void OVGridViewController::setMarginWidth(double width)
 {
+    if (!acceptsMeasure(width, "margin width", true))
+        return;
     m_margin.width = width;
     setNeedsLayout(true);
 }
 
 void OVGridViewController::setMarginHeight(double height)
 {
+    if (!acceptsMeasure(height, "margin height", true))
+        return;
     m_margin.height = height;
     setNeedsLayout(true);
 }
@@ -162,7 +189,7 @@ double OVGridViewController::scrollPosition() const
 
 void OVGridViewController::setScrollPosition(double position)
 {
-    if (!m_scrollView || !m_scrollView->documentView())
+    if (!m_scrollView || !m_scrollView->documentView() || !std::isfinite(position))
         return;
     pf::ClipView* clip = m_scrollView->contentView();
     const pf::Rect b = clip->bounds();
@@ -252,9 +279,12 @@ bool OVGridViewController::addGridItem(OVGridItem* item, unsigned section, bool 
 {
     if (!item || !checkSection(section, "addGridItem"))
         return false;
-    if (const auto [s, i] = indexOfItem(item); s != notFound) {
+    const auto [listedSection, listedIndex] = indexOfItem(item);
+    // An item in the container that no section lists is fading out after its removal.
+    const bool fading = listedSection == notFound && m_container && item->superview() == m_container;
+    if (listedSection != notFound) {
         // The same item again only changes its section: it keeps its place, delegate and selection.
-        m_sections[s].items.removeAt(int(i));
+        m_sections[listedSection].items.removeAt(int(listedIndex));
     } else if (!instant) {
         const auto [s, i] = indexForObjectWithContext(item->context());
         if (s != notFound) {
@@ -273,6 +303,10 @@ bool OVGridViewController::addGridItem(OVGridItem* item, unsigned section, bool 
     if (m_container && item->superview() != m_container)
         m_container->addSubview(item);
     m_sections[section].items.append(item);
+    // Added back while it fades out: the fade gives way to the full look, and its end, finding the item
+    // listed, leaves it.
+    if (fading)
+        pf::ViewAnimator::runGroup(0, [item] { pf::ViewAnimator::animateAlpha(item, 1); });
     if (!instant)
         sortSection(section);
     return true;
@@ -285,7 +319,7 @@ void OVGridViewController::instantReplaceGridItems(const QList<OVGridItem*>& ite
     viewWasClicked(nullptr);
     const pf::Transaction::Scope scope(true);
     for (int i = int(m_sections[section].items.size()); i-- > 0;)
-        removeItemAtIndex(section, unsigned(i), false);
+        takeItemAtIndex(section, unsigned(i), false, true);
     for (OVGridItem* item : items)
         addGridItem(item, section, true);
     sortSection(section);
@@ -304,20 +338,29 @@ void OVGridViewController::removeItemsInSection(unsigned section, bool animated)
     if (!checkSection(section, "removeItemsInSection"))
         return;
     for (int i = int(m_sections[section].items.size()); i-- > 0;)
-        removeItemAtIndex(section, unsigned(i), animated);
+        takeItemAtIndex(section, unsigned(i), animated, true);
 }
 
-void OVGridViewController::retire(OVGridItem* item)
+void OVGridViewController::retire(OVGridItem* item, bool park)
 {
     item->setDelegate(nullptr);
+    if (park && m_parking)
+        m_parking->addSubview(item);
+    else
+        item->removeFromSuperview();
     // Never inside the item's own handler: at a later turn, and only when nobody put it back.
-    pf::Timer::afterThisEvent([guard = QPointer<OVGridItem>(item)] {
-        if (guard && !guard->parentWidget())
+    pf::Timer::afterThisEvent([guard = QPointer<OVGridItem>(item), parking = QPointer<pf::View>(m_parking)] {
+        if (guard && (!guard->parentWidget() || guard->superview() == parking))
             delete guard.data();
     });
 }
 
 OVGridItem* OVGridViewController::removeItemAtIndex(unsigned section, unsigned index, bool animated)
+{
+    return takeItemAtIndex(section, index, animated, false);
+}
+
+OVGridItem* OVGridViewController::takeItemAtIndex(unsigned section, unsigned index, bool animated, bool bulk)
 {
     if (section == notFound)
         return nullptr;
@@ -332,24 +375,31 @@ OVGridItem* OVGridViewController::removeItemAtIndex(unsigned section, unsigned i
         return nullptr;
     if (item == m_selectedItem)
         m_selectedItem = nullptr;
-    const double fade = animated ? removalFadeDuration() : 0;
+    // Only an item in sight fades: one out of sight goes at once, so that removing a section of thousands
+    // does not animate thousands of fades nobody sees.
+    const bool inSight =
+        !m_scrollView || !m_container || item->frame().intersects(m_scrollView->documentVisibleRect());
+    const double fade = animated && inSight ? removalFadeDuration() : 0;
     if (fade > 0) {
         item->setDelegate(nullptr);
         const QPointer<OVGridItem> guard(item);
         pf::ViewAnimator::runGroup(
             fade, [item] { pf::ViewAnimator::animateAlpha(item, 0); },
-            [this, guard, self = QPointer<OVGridViewController>(this)] {
-                if (!guard)
+            [this, guard, self = QPointer<OVGridViewController>(this),
+             container = QPointer<pf::View>(m_container)] {
+                // Added back during the fade, here or to another view: it is no longer this removal's.
+                if (!guard || guard->superview() != container ||
+                    (self && indexOfItem(guard).first != notFound))
                     return;
-                guard->removeFromSuperview();
-                if (self)
-                    retire(guard);
-                else
+                if (self) {
+                    retire(guard, false);
+                } else {
+                    guard->removeFromSuperview();
                     guard->deleteLater();
+                }
             });
     } else {
-        item->removeFromSuperview();
-        retire(item);
+        retire(item, bulk);
     }
     setNeedsLayout(true);
     return item;

@@ -62,7 +62,8 @@ public:
     void setAllowMultiSelection(bool allow) { m_allowMultiSelection = allow; }
 
     // The cell size: (w, w / aspect ratio). The width is remembered in the user default "IconWidth".
-    // Widths and ratios that would not give a finite, positive cell are refused with a warning.
+    // Widths and ratios that would not give a cell above 0 and up to OVGridLayout::largestMeasure, and
+    // margins outside 0 to that measure, are refused with a warning.
     double iconWidth() const { return m_iconSize.width; }
     void setIconWidth(double width);
     pf::Size iconSize() const { return m_iconSize; }
@@ -105,7 +106,8 @@ public:
     void removeItemWithContext(const QVariant& context);
     void removeItemsInSection(unsigned section, bool animated);
     // The item taken out (deleted at a later turn of the event loop unless it is put into a view again),
-    // or nullptr for numbers that name no item.
+    // or nullptr for numbers that name no item. Items out of sight go without a fade; those of a bulk
+    // removal (a section, a replacement) wait hidden in the container until they go.
     OVGridItem* removeItemAtIndex(unsigned section, unsigned index, bool animated);
     // (section, index) of the first item whose context equals `context`; (notFound, notFound) if none.
     // An empty context stands for no item.
@@ -152,8 +154,10 @@ private:
     void sortSection(unsigned section);
     void viewDidScroll();
     bool checkSection(unsigned section, const char* operation) const;
-    static bool acceptsCellMeasure(double value, const char* what);
-    void retire(OVGridItem* item);
+    static bool acceptsMeasure(double value, const char* what, bool zeroAllowed = false);
+    // `bulk`: one of many taken out at once, parked hidden in the container until it goes.
+    OVGridItem* takeItemAtIndex(unsigned section, unsigned index, bool animated, bool bulk);
+    void retire(OVGridItem* item, bool park);
 
     std::vector<Section> m_sections;
     OVGridViewDelegate* m_delegate = nullptr;
@@ -168,6 +172,7 @@ private:
     OVGridLayout m_layout;
     QPointer<pf::ScrollView> m_scrollView;
     QPointer<pf::View> m_container;
+    QPointer<pf::View> m_parking; // items of a bulk removal until they go
     QPointer<pf::View> m_topShadow, m_bottomShadow;
     QPointer<pf::View> m_gridParentView;
     pf::ObserverToken m_scrollObserver;

@@ -21,13 +21,14 @@
 namespace {
 
 // Holds an entry that left its list: when the last holder goes and nobody put the entry back into a
-// view, it is deleted at a later turn.
+// view (it still waits among the list's parked entries), it is deleted at a later turn.
 struct EntryKeeper
 {
     QPointer<OVListEntryView> entry;
+    QPointer<pf::View> parking;
     ~EntryKeeper()
     {
-        if (entry && !entry->parentWidget())
+        if (entry && (!entry->parentWidget() || entry->superview() == parking))
             entry->deleteLater();
     }
 };
@@ -41,6 +42,12 @@ OVListView::OVListView(const pf::Rect& frame, QWidget* parent) : pf::View(frame,
     line->setBorderColor(QColor(Qt::transparent));
     addSubview(line);
     m_lastLine = line;
+    // Entries taken out all at once wait here, hidden, until they go or come back: a widget that leaves
+    // its window walks every widget of the window, which made emptying a long list take quadratic time.
+    auto* parking = new pf::View(pf::Rect());
+    parking->hide();
+    addSubview(parking);
+    m_parking = parking;
 }
 
 OVListView::~OVListView()
@@ -48,8 +55,14 @@ OVListView::~OVListView()
     *m_alive = false;
     if (m_updateTimer)
         m_updateTimer->invalidate();
-    if (m_delegate)
-        m_delegate->listViewWillDealloc(this);
+    if (OVListViewDelegate* owner = delegate())
+        owner->listViewWillDealloc(this);
+    // The entries taken out in the turn that ends the list may still be handling their own events: they
+    // leave the window in one go and are deleted later.
+    if (m_parking) {
+        m_parking->removeFromSuperview();
+        m_parking->deleteLater();
+    }
 }
 
 void OVListView::setLastLineColorName(const QString& text)
@@ -86,18 +99,35 @@ QList<QPointer<OVListEntryView>> OVListView::guardedEntries() const
     return entries;
 }
 
+double OVListView::heightOf(const OVListEntryView* entry)
+{
+    const double height = entry->preferredHeight();
+    if (std::isfinite(height) && height >= 0)
+        return height;
+    pf::warning(
+        QStringLiteral("The list lays out an entry that prefers the height %1 as 0 high").arg(height));
+    return 0;
+}
+
 double OVListView::neededHeight() const
 {
     double height = 0;
     for (OVListEntryView* entry : m_entries)
-        height += entry->preferredHeight();
+        height += heightOf(entry);
     return height;
+}
+
+void OVListView::setDelegate(OVListViewDelegate* delegate)
+{
+    m_delegate = delegate;
+    m_delegateLifetime = delegate ? delegate->listViewDelegateLifetime() : std::weak_ptr<const void>();
 }
 
 std::shared_ptr<void> OVListView::keeper(OVListEntryView* entry)
 {
     auto keep = std::make_shared<EntryKeeper>();
     keep->entry = entry;
+    keep->parking = m_parking;
     return keep;
 }
 
@@ -121,6 +151,18 @@ void OVListView::insertListEntry(OVListEntryView* entry, unsigned index)
 {
     if (!entry)
         return;
+    // An entry is listed once: one listed elsewhere leaves that list, one listed here moves. Otherwise a
+    // list would delete an entry that another (or this one, at another place) still shows.
+    if (auto* other = qobject_cast<OVListView*>(entry->superview()); other && other != this)
+        other->removeListEntry(entry);
+    if (const unsigned from = indexOfEntry(entry); from != notFound) {
+        if (index > count())
+            pf::warning(
+                QStringLiteral("The list cannot insert at %1: it has %2 entries").arg(index).arg(count()));
+        else
+            moveEntryFrom(from, std::min(index, count() - 1));
+        return;
+    }
     if (index > count()) {
         pf::warning(
             QStringLiteral("The list cannot insert at %1: it has %2 entries").arg(index).arg(count()));
@@ -130,45 +172,70 @@ void OVListView::insertListEntry(OVListEntryView* entry, unsigned index)
         m_lastLine->setAutoresizingMask(entry->autoresizingMask());
     const pf::Rect b = bounds();
     // It slides in from the top edge.
-    entry->setFrame(pf::Rect(0, b.height(), b.width(), entry->preferredHeight()));
+    entry->setFrame(pf::Rect(0, b.height(), b.width(), heightOf(entry)));
     entry->setDelegate(this);
     addSubview(entry);
     entry->show();
     m_entries.insert(int(index), entry);
     updateListLayout(NextTurn);
     registerUndo([this, index] { removeListEntryUsing(index); }, QStringLiteral("Insert "));
-    if (m_delegate)
-        m_delegate->listViewDidInsertEntry(this, entry, index);
+    if (OVListViewDelegate* owner = delegate())
+        owner->listViewDidInsertEntry(this, entry, index);
 }
 
 void OVListView::removeListEntryAtIndex(unsigned index)
+{
+    removeEntry(index, false);
+}
+
+void OVListView::removeEntry(unsigned index, bool bulk)
 {
     if (index >= count()) {
         pf::warning(QStringLiteral("The list has no entry %1 to remove: it has %2").arg(index).arg(count()));
         return;
     }
-    OVListEntryView* entry = m_entries[int(index)];
-    if (entry == m_selectedEntry)
+    const QPointer<OVListEntryView> entry = m_entries[int(index)];
+    if (entry == m_selectedEntry) {
         setSelectedEntry(nullptr);
+        // The reports may have changed the list: the entry is found again, and left alone if it went.
+        index = entry ? indexOfEntry(entry) : notFound;
+        if (index == notFound)
+            return;
+    }
     if (entry == m_draggedEntry)
         m_draggedEntry = nullptr;
     m_entries.removeAt(int(index));
-    entry->removeFromSuperview();
+    if (bulk && m_parking)
+        m_parking->addSubview(entry);
+    else
+        entry->removeFromSuperview();
     entry->setDelegate(nullptr);
     // From here the undo action owns the entry; without one it goes at a later turn, never inside the
     // handler of its own remove button.
     std::shared_ptr<void> keep = keeper(entry);
-    updateListLayout(NextTurn);
-    registerUndo([this, keep, entry, index] { insertListEntryUsing(entry, index); },
+    // A delegate told that nothing is selected may have chosen this very entry again: now that it is no
+    // longer listed, the selection moves on.
+    if (entry == m_selectedEntry)
+        setSelectedEntry(nullptr);
+    if (!bulk)
+        updateListLayout(NextTurn);
+    registerUndo([this, keep, entry = entry.data(), index] { insertListEntryUsing(entry, index); },
                  QStringLiteral("Remove "));
-    if (m_delegate)
-        m_delegate->listViewDidRemoveEntry(this, entry);
+    if (OVListViewDelegate* owner = delegate())
+        owner->listViewDidRemoveEntry(this, entry);
 }
 
 void OVListView::removeAllListEntries()
 {
-    for (unsigned i = count(); i-- > 0;)
-        removeListEntryAtIndex(i);
+    // The entries listed now, from the last; the reports may change the list, so each is looked up
+    // again, and the whole removal is laid out once.
+    const QList<QPointer<OVListEntryView>> entries = guardedEntries();
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
+        if (*it)
+            if (const int index = m_entries.lastIndexOf(it->data()); index >= 0)
+                removeEntry(unsigned(index), true);
+    if (!entries.isEmpty())
+        updateListLayout(NextTurn);
 }
 
 void OVListView::moveEntryFrom(unsigned from, unsigned to)
@@ -182,8 +249,8 @@ void OVListView::moveEntryFrom(unsigned from, unsigned to)
     OVListEntryView* entry = m_entries.takeAt(int(from));
     m_entries.insert(int(to), entry);
     updateListLayout(NextTurn);
-    if (m_delegate)
-        m_delegate->listViewDidMoveEntry(this, entry, from, to);
+    if (OVListViewDelegate* owner = delegate())
+        owner->listViewDidMoveEntry(this, entry, from, to);
     if (!m_draggedEntry)
         registerUndo([this, to, from] { moveListEntryUsing(to, from); }, QStringLiteral("Reorder "));
 }
@@ -207,14 +274,18 @@ void OVListView::setSelectedEntry(OVListEntryView* entry)
 {
     if (entry == m_selectedEntry)
         return;
+    if (entry && !m_entries.contains(entry)) {
+        pf::warning(QStringLiteral("The list cannot select an entry it does not hold"));
+        return;
+    }
     if (m_selectedEntry)
         m_selectedEntry->setSelected(false);
     m_selectedEntry = entry;
     if (entry)
         entry->setSelected(true);
     m_scrollToSelected = true;
-    if (m_delegate)
-        m_delegate->listViewDidSelectEntry(this, entry);
+    if (OVListViewDelegate* owner = delegate())
+        owner->listViewDidSelectEntry(this, entry);
     updateListLayout(m_defaultBehavior);
 }
 
@@ -302,10 +373,14 @@ void OVListView::refreshLayout()
     const double needed = neededHeight();
     double height = needed;
     double offset = 0;
-    if (m_delegate) {
-        if (const std::optional<double> answer = m_delegate->listViewWillResize(this, needed)) {
-            height = *answer;
-            offset = std::max(*answer - needed, 0.0);
+    if (OVListViewDelegate* owner = delegate()) {
+        if (const std::optional<double> answer = owner->listViewWillResize(this, needed)) {
+            if (std::isfinite(*answer) && *answer >= 0) {
+                height = *answer;
+                offset = std::max(*answer - needed, 0.0);
+            } else {
+                pf::warning(QStringLiteral("The list ignores the height %1 from its delegate").arg(*answer));
+            }
         }
     }
     const pf::Rect own = frame();
@@ -319,13 +394,14 @@ void OVListView::refreshLayout()
     for (const QPointer<OVListEntryView>& entry : guardedEntries()) {
         if (!entry)
             continue;
-        const double p = entry->preferredHeight();
+        const double p = heightOf(entry);
         if (entry != m_draggedEntry) {
             const pf::Rect target(0, y, width, p);
             ViewORVExtension::viewAnimator(entry, true).setFrame(target);
             finals->emplace_back(entry, target);
-            if (entry == m_selectedEntry && m_delegate) {
-                m_delegate->listViewShouldShowFrame(this, target, selectedBefore, m_scrollToSelected);
+            OVListViewDelegate* owner = delegate();
+            if (entry == m_selectedEntry && owner) {
+                owner->listViewShouldShowFrame(this, target, selectedBefore, m_scrollToSelected);
                 m_scrollToSelected = false;
             }
         }
@@ -368,7 +444,7 @@ void OVListView::listEntryWasClicked(OVListEntryView* entry)
 
 void OVListView::listEntryEnableDidChange(OVListEntryView* entry, bool enabled)
 {
-    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::listViewEntryEnableDidChange, this,
+    ObjectORVExtension::notifyDelegate(delegate(), &OVListViewDelegate::listViewEntryEnableDidChange, this,
                                        entry, enabled);
 }
 
@@ -420,37 +496,38 @@ void OVListView::dragListEntry(OVListEntryView* entry, pf::Size distance, bool e
 
 void OVListView::entryWillOpen(OVListEntryView* entry)
 {
-    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::listViewWillOpenEntry, this, entry);
+    ObjectORVExtension::notifyDelegate(delegate(), &OVListViewDelegate::listViewWillOpenEntry, this, entry);
 }
 
 void OVListView::entryDidOpen(OVListEntryView* entry)
 {
-    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::listViewDidOpenEntry, this, entry);
+    ObjectORVExtension::notifyDelegate(delegate(), &OVListViewDelegate::listViewDidOpenEntry, this, entry);
 }
 
 void OVListView::entryWillClose(OVListEntryView* entry)
 {
-    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::listViewWillCloseEntry, this, entry);
+    ObjectORVExtension::notifyDelegate(delegate(), &OVListViewDelegate::listViewWillCloseEntry, this, entry);
 }
 
 void OVListView::entryDidClose(OVListEntryView* entry)
 {
-    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::listViewDidCloseEntry, this, entry);
+    ObjectORVExtension::notifyDelegate(delegate(), &OVListViewDelegate::listViewDidCloseEntry, this, entry);
 }
 
 void OVListView::copyListEntry(OVListEntryView* entry)
 {
-    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::copyListEntry, entry);
+    ObjectORVExtension::notifyDelegate(delegate(), &OVListViewDelegate::copyListEntry, entry);
 }
 
 void OVListView::pasteListEntry(OVListEntryView* entry)
 {
-    ObjectORVExtension::notifyDelegate(m_delegate, &OVListViewDelegate::pasteListEntry, entry);
+    ObjectORVExtension::notifyDelegate(delegate(), &OVListViewDelegate::pasteListEntry, entry);
 }
 
 bool OVListView::acceptPasteForListEntry(OVListEntryView* entry)
 {
-    return m_delegate && m_delegate->acceptPasteForListEntry(entry);
+    OVListViewDelegate* owner = delegate();
+    return owner && owner->acceptPasteForListEntry(entry);
 }
 
 void OVListView::drawRect(QPainter& painter, const pf::Rect&)

@@ -23,8 +23,10 @@ class UndoManager;
 // overlapping layout animations are counted, so final frames and the entries' state updates are applied
 // once, by the last to finish. The user reorders entries by dragging their handle (one undo step per
 // drag). Insertion, removal and reordering register undo actions on the undo manager given to it; an
-// entry taken out of the list is owned by its undo action (or deleted at a later turn without one).
-// Indexes that name no entry are refused with a warning: no change, no undo.
+// entry taken out of the list is owned by its undo action (or deleted at a later turn without one); one
+// taken out with all the others waits hidden in the list until it goes or is put into a view again.
+// Indexes that name no entry are refused with a warning: no change, no undo. An entry is listed once:
+// inserted again it moves, and inserted into another list it leaves this one first.
 class OVListView : public pf::View, public OVListEntryViewDelegate
 {
     Q_OBJECT
@@ -56,6 +58,7 @@ public:
     double neededHeight() const;
 
     OVListEntryView* selectedEntry() const { return m_selectedEntry; }
+    // An entry the list does not hold is refused with a warning.
     void setSelectedEntry(OVListEntryView* entry);
     unsigned selectedIndex() const;
     void setSelectedIndex(unsigned index);
@@ -68,8 +71,9 @@ public:
 
     unsigned fixed() const { return m_fixed; }
     void setFixed(unsigned fixed) { m_fixed = fixed; }
-    OVListViewDelegate* delegate() const { return m_delegate; }
-    void setDelegate(OVListViewDelegate* delegate) { m_delegate = delegate; }
+    // Held weakly: nullptr once the delegate is gone.
+    OVListViewDelegate* delegate() const { return m_delegateLifetime.expired() ? nullptr : m_delegate; }
+    void setDelegate(OVListViewDelegate* delegate);
     pf::UndoManager* undoManager() const { return m_undoManager; }
     void setUndoManager(pf::UndoManager* manager) { m_undoManager = manager; }
     QString entryDenomination() const { return m_denomination; }
@@ -106,6 +110,10 @@ public:
     void viewWillMoveToWindow(pf::Window* window) override;
 
 private:
+    // `bulk`: one of all taken out at once, parked hidden in the list and laid out by the caller.
+    void removeEntry(unsigned index, bool bulk);
+    // The entry's preferred height, or 0 for one that is not a finite number of points or below 0.
+    static double heightOf(const OVListEntryView* entry);
     void updateOrderForDraggedEntry();
     // The entries as they are now, each guarded, for walks during which reports may change the list.
     QList<QPointer<OVListEntryView>> guardedEntries() const;
@@ -115,6 +123,7 @@ private:
 
     QList<OVListEntryView*> m_entries;
     QPointer<OVImageView> m_lastLine;
+    QPointer<pf::View> m_parking;
     QString m_denomination = QStringLiteral("entry");
     QPointer<OVListEntryView> m_selectedEntry;
     QPointer<OVListEntryView> m_draggedEntry;
@@ -122,6 +131,7 @@ private:
     pf::UndoManager* m_undoManager = nullptr;
     unsigned m_fixed = 0;
     OVListViewDelegate* m_delegate = nullptr;
+    std::weak_ptr<const void> m_delegateLifetime;
     bool m_scrollToSelected = false;
     std::shared_ptr<pf::Timer> m_updateTimer;
     int m_updateBehavior = 0;

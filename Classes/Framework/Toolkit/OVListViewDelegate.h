@@ -2,15 +2,21 @@
 
 #include "Platform/Foundation/Rect.h"
 
+#include <memory>
 #include <optional>
 
 class OVListEntryView;
 class OVListView;
 
-// What a list tells its owner; every operation is optional.
+// What a list tells its owner; every operation is optional. The list holds its delegate weakly: a
+// delegate destroyed before the list reads as none.
 class OVListViewDelegate
 {
 public:
+    OVListViewDelegate() = default;
+    // A copy is another delegate, with a life of its own.
+    OVListViewDelegate(const OVListViewDelegate&) {}
+    OVListViewDelegate& operator=(const OVListViewDelegate&) { return *this; }
     virtual ~OVListViewDelegate() = default;
 
     virtual void listViewWillDealloc(OVListView*) {}
@@ -36,4 +42,9 @@ public:
     virtual void copyListEntry(OVListEntryView*) {}
     virtual void pasteListEntry(OVListEntryView*) {}
     virtual bool acceptPasteForListEntry(OVListEntryView*) { return false; }
+
+    std::weak_ptr<const void> listViewDelegateLifetime() const { return m_lifetime; }
+
+private:
+    std::shared_ptr<const void> m_lifetime = std::make_shared<int>(0);
 };

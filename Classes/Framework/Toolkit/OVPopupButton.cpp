@@ -12,12 +12,21 @@ OVPopupButton::OVPopupButton(const pf::Rect& frame, QWidget* parent) : OVButton(
 
 OVPopupButton::~OVPopupButton()
 {
-    if (m_menu)
+    disconnect(m_selectionWatch);
+    if (m_menu) {
         m_menu->setHighlightHandler(nullptr);
+        if (m_menuOpen) {
+            // Deleted from inside an action of its open menu, whose handlers are still running: the menu
+            // goes once control is back in the event loop.
+            disconnect(m_menu.get(), nullptr, this, nullptr);
+            m_menu.release()->deleteLater();
+        }
+    }
 }
 
 void OVPopupButton::setMenu(std::unique_ptr<pf::Menu> menu)
 {
+    disconnect(m_selectionWatch);
     m_selectedItem = nullptr;
     m_hoveredItem = nullptr;
     if (m_menu) {
@@ -63,7 +72,11 @@ QAction* OVPopupButton::selectedItem() const
 
 void OVPopupButton::setSelectedItem(QAction* item)
 {
+    disconnect(m_selectionWatch);
     m_selectedItem = item;
+    // A chosen item that is deleted leaves the selection to the first item, and the title with it.
+    if (item)
+        m_selectionWatch = connect(item, &QObject::destroyed, this, [this] { setSelectedItem(nullptr); });
     if (m_keepTitle)
         return;
     QAction* selected = selectedItem();
@@ -125,9 +138,11 @@ void OVPopupButton::mouseDown(const pf::Event& event)
     if (!inside || event.clickCount() < 1 || !m_menu)
         return;
     QPointer<OVPopupButton> guard(this);
+    m_menuOpen = true;
     QAction* chosen = m_menu->popUpPositioningItem(selectedItem(), menuLocation(), this);
     if (!guard)
         return;
+    m_menuOpen = false;
     // An item of a menu replaced while it was open is no item of this button's any more.
     if (chosen && chosen != m_selectedItem && m_menu && m_menu->actions().contains(chosen))
         setSelectedItem(chosen);

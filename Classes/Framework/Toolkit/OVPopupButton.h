@@ -33,7 +33,8 @@ public:
     // loop turns, so an item's action may replace the menu it belongs to.
     void setMenu(std::unique_ptr<pf::Menu> menu);
 
-    // The chosen item, else the menu's first item; nullptr for an empty menu.
+    // The chosen item, else the menu's first item; nullptr for an empty menu. A chosen item that is
+    // deleted is no longer chosen, and the title follows.
     QAction* selectedItem() const;
     void setSelectedItem(QAction* item);
     // The chosen item's index among the menu's items; -1 when none was chosen.
@@ -68,7 +69,9 @@ private:
 
     std::unique_ptr<pf::Menu> m_menu;
     QPointer<QAction> m_selectedItem;
+    QMetaObject::Connection m_selectionWatch;
     QPointer<QAction> m_hoveredItem;
     std::function<void(OVPopupButton*)> m_hoverAction;
     bool m_keepTitle = false;
+    bool m_menuOpen = false; // the menu runs from a press
 };

@@ -1,5 +1,7 @@
 #include "Classes/Framework/Toolkit/OVSlider.h"
 
+#include "Platform/Foundation/Log.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -15,6 +17,17 @@ constexpr double largeK = 500;
 double clamp01(double x)
 {
     return std::isnan(x) ? 0.0 : std::clamp(x, 0.0, 1.0);
+}
+
+// An end of the range that is not finite would make every value the slider reports not a number.
+bool acceptsEnd(double value, const char* which)
+{
+    if (std::isfinite(value))
+        return true;
+    pf::warning(QStringLiteral("The slider refuses the %1 %2: it must be finite")
+                    .arg(QLatin1String(which))
+                    .arg(value));
+    return false;
 }
 
 } // namespace
@@ -126,12 +139,16 @@ void OVSlider::setLinearValue(double value)
 
 void OVSlider::setMinValue(double value)
 {
+    if (!acceptsEnd(value, "minimum"))
+        return;
     m_min = value;
     placeKnob();
 }
 
 void OVSlider::setMaxValue(double value)
 {
+    if (!acceptsEnd(value, "maximum"))
+        return;
     m_max = value;
     placeKnob();
 }

@@ -13,7 +13,7 @@
 // (3 by default; 0 is taken as linear); 4 (1 - cos(pi t)) / 2; 5 √t.
 //
 // A range without width reports its minimum with the knob at the left end; values outside the range
-// place the knob at the nearer end.
+// place the knob at the nearer end. Ends that are not finite are refused with a warning.
 class OVSlider : public QSlider
 {
     Q_OBJECT

@@ -17,7 +17,9 @@
 #include "Platform/UI/Window.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <algorithm>
+#include <unordered_set>
 
 OVStackView::OVStackView(const pf::Rect& frame, QWidget* parent) : pf::LayerHostView(frame, parent)
 {
@@ -28,6 +30,10 @@ OVStackView::~OVStackView()
 {
     if (m_cursorPushed && window())
         OVCursorStack::popCursorForKey(pf::CursorStack::key(this), window());
+    // Items that left the pile in this turn may still be handling their own events.
+    if (!m_retiring.empty())
+        pf::Timer::afterThisEvent(
+            [retiring = std::make_shared<decltype(m_retiring)>(std::move(m_retiring))] {});
 }
 
 void OVStackView::setupView()
@@ -57,6 +63,13 @@ void OVStackView::setupView()
 
 void OVStackView::setAspectRatio(double ratio)
 {
+    // Beyond these a thumbnail is a line, and its backing store may be larger than memory.
+    if (!(ratio >= 0.01 && ratio <= 100)) {
+        pf::warning(
+            QStringLiteral("The stack view refuses the aspect ratio %1: it must lie between 0.01 and 100")
+                .arg(ratio));
+        return;
+    }
     m_aspectRatio = ratio;
     updateBaseRect();
 }
@@ -93,15 +106,47 @@ std::shared_ptr<pf::LayerForView> OVStackView::layerForItem(const OVGridItem* it
     return nullptr;
 }
 
+void OVStackView::repairSuperlayer()
+{
+    if (m_layer3D->superlayer() == layer().get())
+        return;
+    pf::warning(QStringLiteral("Wrong superlayer for Layer 3D"));
+    layer()->addSublayer(m_layer3D);
+    layer()->addSublayer(m_shadowLayer);
+}
+
+std::shared_ptr<pf::LayerForView> OVStackView::layerTakingItem(OVGridItem* item)
+{
+    if (const auto it = m_retiring.find(item); it != m_retiring.end()) {
+        std::shared_ptr<pf::LayerForView> itemLayer = std::move(it->second);
+        m_retiring.erase(it);
+        if (itemLayer->view() == item)
+            return itemLayer;
+    }
+    item->setDelegate(nullptr);
+    item->setFrame(m_baseRect);
+    return pf::LayerForView::create(item);
+}
+
+void OVStackView::retire(const std::shared_ptr<pf::LayerForView>& itemLayer)
+{
+    itemLayer->removeFromSuperlayer();
+    m_retiring[itemLayer->view()] = itemLayer;
+    if (m_retiring.size() == 1)
+        pf::Timer::afterThisEvent(
+            [this] {
+                // Deleting the items must not meet a list that is being changed.
+                const auto retiring = std::move(m_retiring);
+                m_retiring.clear();
+            },
+            this);
+}
+
 void OVStackView::addGridItem(OVGridItem* item, bool append)
 {
     if (!item)
         return;
-    if (m_layer3D->superlayer() != layer().get()) {
-        pf::warning(QStringLiteral("Wrong superlayer for Layer 3D"));
-        layer()->addSublayer(m_layer3D);
-        layer()->addSublayer(m_shadowLayer);
-    }
+    repairSuperlayer();
     std::shared_ptr<pf::LayerForView> itemLayer;
     if (const auto it = std::find(m_items.begin(), m_items.end(), item); it != m_items.end()) {
         // The same item again only moves in the pile: its layer owns it and must not go.
@@ -110,10 +155,8 @@ void OVStackView::addGridItem(OVGridItem* item, bool append)
         m_items.erase(it);
         m_itemLayers.erase(m_itemLayers.begin() + index);
     } else {
-        removeItemWithContext(item->context());
-        item->setDelegate(nullptr);
-        item->setFrame(m_baseRect);
-        itemLayer = pf::LayerForView::create(item);
+        takeItemWithContext(item->context());
+        itemLayer = layerTakingItem(item);
     }
     {
         const pf::Transaction::Scope scope(true);
@@ -131,47 +174,123 @@ void OVStackView::addGridItem(OVGridItem* item, bool append)
         setShadowOpacity(1);
 }
 
-void OVStackView::removeItemWithContext(const QVariant& context)
+bool OVStackView::takeItemWithContext(const QVariant& context)
 {
     // Items without a context are all different: none stands for another.
     if (!context.isValid())
-        return;
+        return false;
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         if (m_items[i]->context() != context)
             continue;
-        // The layer owns the item and deletes it when it goes: it is kept to a later turn, so that an
-        // item removed from inside its own event handling is not deleted under it.
-        auto itemLayer = m_itemLayers[i];
+        const auto itemLayer = m_itemLayers[i];
         m_items.erase(m_items.begin() + std::ptrdiff_t(i));
         m_itemLayers.erase(m_itemLayers.begin() + std::ptrdiff_t(i));
-        itemLayer->removeFromSuperlayer();
-        pf::Timer::afterThisEvent([itemLayer] {});
-        updateLayers();
-        // An empty pile has nothing to cast the shadow strip.
-        if (m_items.empty())
-            setShadowOpacity(0);
-        return;
+        retire(itemLayer);
+        return true;
     }
+    return false;
+}
+
+void OVStackView::removeItemWithContext(const QVariant& context)
+{
+    if (!takeItemWithContext(context))
+        return;
+    updateLayers();
+    // An empty pile has nothing to cast the shadow strip.
+    if (m_items.empty())
+        setShadowOpacity(0);
 }
 
 void OVStackView::removeAllItems()
 {
-    for (const auto& itemLayer : m_itemLayers) {
-        itemLayer->removeFromSuperlayer();
-        pf::Timer::afterThisEvent([itemLayer] {});
-    }
+    for (const auto& itemLayer : m_itemLayers)
+        retire(itemLayer);
     m_items.clear();
     m_itemLayers.clear();
     setShadowOpacity(0);
     updateTrackingAreas();
 }
 
+namespace {
+
+// Whether a context equal to one seen before came, for lists too long to compare every pair. Contexts
+// that are all strings, or all integers of one kind, equal each other exactly when their texts do;
+// any other mix (which may compare across kinds) is compared pair by pair.
+class ContextSet
+{
+public:
+    explicit ContextSet(const std::vector<OVGridItem*>& items)
+    {
+        int kind = QMetaType::UnknownType;
+        for (const OVGridItem* item : items) {
+            if (!item || !item->context().isValid())
+                continue;
+            const int id = item->context().typeId();
+            if (kind == QMetaType::UnknownType)
+                kind = id;
+            if (id != kind)
+                m_byText = false;
+        }
+        m_byText =
+            m_byText && (kind == QMetaType::QString || kind == QMetaType::Int || kind == QMetaType::UInt ||
+                         kind == QMetaType::LongLong || kind == QMetaType::ULongLong);
+    }
+    // False when an equal context was inserted before; contexts that are not valid are all new.
+    bool insert(const QVariant& context)
+    {
+        if (!context.isValid())
+            return true;
+        if (m_byText) {
+            const QString text = context.toString();
+            if (m_texts.contains(text))
+                return false;
+            m_texts.insert(text);
+            return true;
+        }
+        if (std::find(m_contexts.begin(), m_contexts.end(), context) != m_contexts.end())
+            return false;
+        m_contexts.push_back(context);
+        return true;
+    }
+
+private:
+    bool m_byText = true;
+    QSet<QString> m_texts;
+    std::vector<QVariant> m_contexts;
+};
+
+} // namespace
+
 void OVStackView::instantReplaceGridItems(const std::vector<OVGridItem*>& items)
 {
     const pf::Transaction::Scope scope(true);
     removeAllItems();
+    // Appending one by one, an item leaves for a later one of equal context and an item given twice
+    // ends at its last place: so the last of each stays.
+    ContextSet contexts(items);
+    std::unordered_set<const OVGridItem*> seen;
+    std::vector<OVGridItem*> kept;
+    for (auto it = items.rbegin(); it != items.rend(); ++it)
+        if (*it && seen.insert(*it).second && contexts.insert((*it)->context()))
+            kept.push_back(*it);
+    std::reverse(kept.begin(), kept.end());
+    if (kept.empty())
+        return;
+    repairSuperlayer();
+    // The others given are taken and let go, as they would be one by one.
+    const std::unordered_set<const OVGridItem*> staying(kept.begin(), kept.end());
     for (OVGridItem* item : items)
-        addGridItem(item, true);
+        if (item && !staying.contains(item) && !m_retiring.contains(item))
+            retire(layerTakingItem(item));
+    for (OVGridItem* item : kept) {
+        const auto itemLayer = layerTakingItem(item);
+        itemLayer->setFrame(m_baseRect);
+        m_items.push_back(item);
+        m_itemLayers.push_back(itemLayer);
+    }
+    updateLayers();
+    if (m_shadowVisible)
+        setShadowOpacity(1);
 }
 
 void OVStackView::updateLayers()
@@ -194,7 +313,14 @@ void OVStackView::updateLayers()
         itemLayer->setShadowOpacity(i < k ? 0.0 : 0.5);
         itemLayer->setShadowRadius(1.0);
         itemLayer->setShadowOffset(pf::Size(0, -4));
-        m_layer3D->addSublayer(itemLayer);
+    }
+    // Drawn bottom first, so the first item is on top; only thumbnails out of place move, which keeps a
+    // pass over a long pile from moving every layer.
+    for (int i = 0; i < n; ++i) {
+        const auto& itemLayer = m_itemLayers[std::size_t(n - 1 - i)];
+        const auto& drawn = m_layer3D->sublayers();
+        if (std::size_t(i) >= drawn.size() || drawn[std::size_t(i)] != itemLayer)
+            m_layer3D->insertSublayer(itemLayer, std::size_t(i));
     }
     updateTrackingAreas();
 }

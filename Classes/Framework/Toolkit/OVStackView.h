@@ -5,6 +5,7 @@
 #include <QVariant>
 #include <memory>
 #include <random>
+#include <unordered_map>
 #include <vector>
 
 class OV3DLayer;
@@ -35,6 +36,8 @@ public:
     ~OVStackView() override;
 
     double aspectRatio() const { return m_aspectRatio; }
+    // Ratios outside 1/100 to 100 (and those that are not numbers) are refused with a warning: the
+    // thumbnails' height follows from the width and the ratio.
     void setAspectRatio(double ratio);
     OVStackViewDelegate* delegate() const { return m_delegate; }
     void setDelegate(OVStackViewDelegate* delegate) { m_delegate = delegate; }
@@ -51,10 +54,13 @@ public:
     void setSeed(quint32 seed) { m_seed = seed; }
 
     // The view takes the item; an item with an equal context leaves the pile first (an empty context
-    // equals none). An item already in the pile moves to its new place.
+    // equals none). An item already in the pile moves to its new place. An item that left the pile is
+    // deleted once the event loop turns, unless it is added again before.
     void addGridItem(OVGridItem* item, bool append);
     void removeItemWithContext(const QVariant& context);
     void removeAllItems();
+    // The pile becomes `items` (top first), as if the pile were emptied and each appended in turn, but
+    // laid out once. The items may be those of the pile, in a new order.
     void instantReplaceGridItems(const std::vector<OVGridItem*>& items);
     void updateLayers();
 
@@ -76,10 +82,19 @@ private:
     void setupView();
     void updateBaseRect();
     void setShadowOpacity(double opacity);
+    void repairSuperlayer();
+    // Takes the item with an equal context out of the pile, without piling the rest again.
+    bool takeItemWithContext(const QVariant& context);
+    // The layer that shows an item about to be piled: the one it had if it left the pile in this turn.
+    std::shared_ptr<pf::LayerForView> layerTakingItem(OVGridItem* item);
+    // The layer of an item that left the pile: it owns the item and is let go once the event loop turns,
+    // so that an item removed from inside its own event handling is not deleted under it.
+    void retire(const std::shared_ptr<pf::LayerForView>& itemLayer);
 
     double m_aspectRatio = 16.0 / 9.0;
     std::vector<OVGridItem*> m_items;
     std::vector<std::shared_ptr<pf::LayerForView>> m_itemLayers;
+    std::unordered_map<const pf::View*, std::shared_ptr<pf::LayerForView>> m_retiring;
     std::shared_ptr<pf::Layer> m_shadowLayer;
     std::shared_ptr<OV3DLayer> m_layer3D;
     pf::Rect m_baseRect;

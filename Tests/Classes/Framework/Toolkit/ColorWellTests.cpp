@@ -5,7 +5,9 @@
 #include "Platform/UI/NamedImage.h"
 
 #include <QColorDialog>
+#include <QPointer>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -104,6 +106,36 @@ TEST(OVColorWell, ExclusiveActivationMovesTheLinkAndClosingThePanelEndsIt)
     pf::ColorPanel::shared().setChangeHandler([](const QColor&) {});
     EXPECT_FALSE(third.isActive());
     pf::ColorPanel::shared().setChangeHandler(nullptr);
+}
+
+// The panel's colour goes to the wells active when it comes; one that an earlier well's action
+// deleted or deactivated hears nothing.
+TEST(OVColorWell, AWellsActionMayDeleteOrDeactivateAnotherActiveWell)
+{
+    for (const bool deletes : {true, false}) {
+        SCOPED_TRACE(deletes ? "deletes" : "deactivates");
+        PanelClosed closed;
+        auto first = std::make_unique<OVColorWell>(Rect(0, 0, 40, 24));
+        auto* second = new OVColorWell(Rect(0, 0, 40, 24));
+        const QPointer<OVColorWell> secondGuard(second);
+        first->activate(true);
+        second->activate(false);
+        const PaintColor secondBefore = second->color();
+        first->setAction([&](OVColorWell*) {
+            if (deletes)
+                delete second;
+            else
+                second->deactivate();
+        });
+        pf::ColorPanel::shared().dialog()->setCurrentColor(QColor(10, 20, 30));
+        EXPECT_EQ(first->color().toQColor(), QColor(10, 20, 30));
+        EXPECT_EQ(OVColorWell::activeWells(), QList<OVColorWell*>{first.get()});
+        EXPECT_EQ(bool(secondGuard), !deletes);
+        if (secondGuard) {
+            EXPECT_EQ(second->color(), secondBefore);
+            delete second;
+        }
+    }
 }
 
 TEST(OVSimpleColorWell, OverlaysFollowTheSixStates)

@@ -6,7 +6,9 @@
 #include "Platform/UI/ScrollView.h"
 
 #include <QScrollBar>
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -326,25 +328,48 @@ TEST(OVGridViewController, TheRemoveButtonRemovesAfterTellingTheDelegate)
     }
 }
 
-TEST(OVGridViewController, CellSizesThatAreNotFiniteAndPositiveAreRefused)
+// A grid whose layout asks for cells beyond any screen, as a subclass may.
+class HugeCells : public OVGridViewController
+{
+public:
+    OVGridLayout::Parameters layoutParameters() const override
+    {
+        OVGridLayout::Parameters p = OVGridViewController::layoutParameters();
+        p.cell = pf::Size(1e300, 1e308);
+        p.margin.height = std::numeric_limits<double>::infinity();
+        return p;
+    }
+};
+
+TEST(OVGridViewController, MeasuresThatWouldOverflowTheGridAreRefused)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double infinity = std::numeric_limits<double>::infinity();
+    const auto ratio = [](double r) { return [r](OVGridViewController& g) { g.setAspectRatio(r); }; };
+    const auto width = [](double w) { return [w](OVGridViewController& g) { g.setIconWidth(w); }; };
+    const auto marginWidth = [](double m) { return [m](OVGridViewController& g) { g.setMarginWidth(m); }; };
+    const auto marginHeight = [](double m) { return [m](OVGridViewController& g) { g.setMarginHeight(m); }; };
     const struct
     {
         const char* name;
-        bool ratio; // else the icon width
-        double value;
+        std::function<void(OVGridViewController&)> set;
     } cases[] = {
-        {"ratio 0", true, 0},
-        {"ratio NaN", true, nan},
-        {"ratio -1", true, -1},
-        {"ratio infinite", true, infinity},
-        {"ratio 1e-320", true, 1e-320},
-        {"width NaN", false, nan},
-        {"width 0", false, 0},
-        {"width -5", false, -5},
-        {"width infinite", false, infinity},
+        {"ratio 0", ratio(0)},
+        {"ratio NaN", ratio(nan)},
+        {"ratio -1", ratio(-1)},
+        {"ratio infinite", ratio(infinity)},
+        {"ratio 1e-320", ratio(1e-320)},
+        {"ratio 1e-8", ratio(1e-8)},
+        {"width NaN", width(nan)},
+        {"width 0", width(0)},
+        {"width -5", width(-5)},
+        {"width infinite", width(infinity)},
+        {"width 1e308", width(1e308)},
+        {"margin width NaN", marginWidth(nan)},
+        {"margin width -1", marginWidth(-1)},
+        {"margin height infinite", marginHeight(infinity)},
+        {"margin height NaN", marginHeight(nan)},
+        {"margin height 1e308", marginHeight(1e308)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -355,28 +380,82 @@ TEST(OVGridViewController, CellSizesThatAreNotFiniteAndPositiveAreRefused)
         h.settle();
         const pf::Size before = h.grid.iconSize();
         pf::LogCapture log;
-        if (c.ratio)
-            h.grid.setAspectRatio(c.value);
-        else
-            h.grid.setIconWidth(c.value);
+        c.set(h.grid);
         h.grid.refreshLayout(OVGridViewController::Instant);
         h.grid.setScrollPosition(1);
         h.settle();
         EXPECT_EQ(h.grid.iconSize(), before);
         EXPECT_EQ(h.grid.aspectRatio(), 1.0);
+        EXPECT_EQ(h.grid.margin(), pf::Size(5, 35));
         ASSERT_EQ(log.lines().size(), 1);
         EXPECT_TRUE(log.lines()[0].startsWith(QStringLiteral("Warning: "))) << log.lines()[0].toStdString();
         EXPECT_TRUE(std::isfinite(h.grid.container()->frame().height()));
     }
+
+    // Past the setters, the layout and the scroll view under it still settle on finite numbers (in a view
+    // that is never drawn: its cells are as large as the layout allows).
+    pf::SteppedClock clock;
+    pf::View parent(Rect(0, 0, 500, 300));
+    HugeCells grid;
+    grid.setGridParentView(&parent);
+    grid.addSectionWithSettings(0);
+    for (int i = 0; i < 3; ++i)
+        grid.addImage(picture(100, 100), QString::number(i), i, i, 0);
+    grid.refreshLayout(OVGridViewController::Instant);
+    grid.setScrollPosition(std::nan(""));
+    clock.advance(3);
+    EXPECT_TRUE(std::isfinite(grid.container()->frame().height()));
+    const pf::Rect shown = grid.scrollView()->contentView()->bounds();
+    EXPECT_TRUE(std::isfinite(shown.minX()) && std::isfinite(shown.minY()));
+    for (OVGridItem* item : grid.gridItemsInSection(0))
+        EXPECT_TRUE(std::isfinite(item->frame().minY()));
 }
 
+// Items taken out all at once go at a later turn, unless given back: a replacement by the section's own
+// items, re-sorted, keeps every one of them shown.
+TEST(OVGridViewController, ItemsTakenOutAtOnceGoUnlessGivenBack)
+{
+    for (const bool givenBack : {true, false}) {
+        SCOPED_TRACE(givenBack ? "re-sorted" : "emptied");
+        GridHarness h;
+        h.grid.addSectionWithSettings(0);
+        QList<QPointer<OVGridItem>> guards;
+        for (int i = 0; i < 30; ++i)
+            guards << h.add(QString::number(i), i);
+        h.settle();
+        QList<OVGridItem*> items = h.grid.gridItemsInSection(0);
+        std::reverse(items.begin(), items.end());
+        if (givenBack)
+            h.grid.instantReplaceGridItems(items, 0);
+        else
+            h.grid.removeItemsInSection(0, true);
+        h.settle();
+        for (const QPointer<OVGridItem>& guard : guards) {
+            EXPECT_EQ(bool(guard), givenBack);
+            if (guard) {
+                EXPECT_EQ(guard->superview(), h.grid.container());
+                EXPECT_FALSE(guard->isHidden());
+                EXPECT_EQ(guard->alphaValue(), 1);
+            }
+        }
+        EXPECT_EQ(h.grid.gridItemsInSection(0).size(), givenBack ? 30 : 0);
+    }
+}
+
+// An item added again, also while its removal fades it out, stays, fully shown and listed once.
 TEST(OVGridViewController, AnItemAddedAgainKeepsItsDelegateAndItemsWithoutContextAllStay)
 {
     const struct
     {
         const char* name;
         unsigned section;
-    } cases[] = {{"to its own section", 0}, {"to another section", 1}};
+        bool fading; // removed first, and added back halfway through its fade
+    } cases[] = {
+        {"to its own section", 0, false},
+        {"to another section", 1, false},
+        {"back to its own section during its fade", 0, true},
+        {"back to another section during its fade", 1, true},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         GridHarness h;
@@ -386,10 +465,18 @@ TEST(OVGridViewController, AnItemAddedAgainKeepsItsDelegateAndItemsWithoutContex
         h.add(QStringLiteral("b"), 2);
         h.settle();
         const QPointer<OVGridItem> guard(item);
+        if (c.fading) {
+            h.grid.removeItemWithContext(QStringLiteral("a"));
+            h.w.clock.advance(0.1);
+            ASSERT_LT(item->alphaValue(), 1);
+        }
         ASSERT_TRUE(h.grid.addGridItem(item, c.section));
         h.settle();
         ASSERT_TRUE(guard);
         EXPECT_EQ(item->delegate(), &h.grid);
+        EXPECT_EQ(item->superview(), h.grid.container());
+        EXPECT_EQ(item->alphaValue(), 1);
+        EXPECT_FALSE(h.grid.gridItemsInSection(c.section).contains(nullptr));
         EXPECT_EQ(h.grid.gridItemsInSection(0).size() + h.grid.gridItemsInSection(1).size(), 2);
         EXPECT_TRUE(h.grid.gridItemsInSection(c.section).contains(item));
         h.w.click(item, pf::Point(item->bounds().width() / 2 + 7, item->bounds().height() / 2 - 9));

@@ -12,6 +12,8 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QPointer>
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <utility>
@@ -507,6 +509,212 @@ TEST(OVOpenableListEntryView, HeightsAlignmentAndContent)
     EXPECT_EQ(entry->state(), OVListEntryView::Closed);
     EXPECT_NE(replacement->superview(), entry->detailContainer());
     EXPECT_EQ(entry->preferredHeight(), 58);
+}
+
+// A delegate that changes the list when it hears that nothing is selected any more.
+struct SelectionChanger : ListRecorder
+{
+    std::function<void(OVListView*)> onNothingSelected;
+    bool everyTime = false;
+    void listViewDidSelectEntry(OVListView* list, OVListEntryView* entry) override
+    {
+        ListRecorder::listViewDidSelectEntry(list, entry);
+        if (entry || !onNothingSelected)
+            return;
+        if (everyTime)
+            onNothingSelected(list);
+        else
+            std::exchange(onNothingSelected, nullptr)(list);
+    }
+};
+
+// Removing the selected entry tells the delegate first; what the delegate does to the list then never
+// makes the list remove the wrong entry, keep a removed one selected or list a deleted one.
+TEST(OVListView, ADelegateMayChangeTheListWhileAnEntryIsRemoved)
+{
+    const struct
+    {
+        const char* name;
+        unsigned selected; // the entry removed, selected first
+        std::function<void(OVListView*)> change;
+        bool everyTime;
+        QStringList after;
+        QString selection; // empty: none
+    } cases[] = {
+        {"removing another", 1, [](OVListView* l) { l->removeListEntryAtIndex(0); }, false, {"c"}, {}},
+        {"moving another", 1, [](OVListView* l) { l->moveEntryFrom(2, 0); }, false, {"c", "a"}, {}},
+        {"removing the entry itself",
+         1,
+         [](OVListView* l) { l->removeListEntryAtIndex(1); },
+         false,
+         {"a", "c"},
+         {}},
+        // The help catalog's way: always a topic, the last one when nothing is selected.
+        {"selecting the last entry",
+         2,
+         [](OVListView* l) { l->setSelectedIndex(l->count() - 1); },
+         true,
+         {"a", "b"},
+         "b"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ListHarness h;
+        SelectionChanger delegate;
+        h.list->setDelegate(&delegate);
+        QList<QPointer<OVListEntryView>> guards;
+        for (const char* name : {"a", "b", "c"})
+            guards << h.add(QString::fromLatin1(name));
+        h.settle();
+        h.undo.removeAllActions();
+        h.list->setSelectedIndex(c.selected);
+        delegate.onNothingSelected = c.change;
+        delegate.everyTime = c.everyTime;
+        h.list->removeListEntryAtIndex(c.selected);
+        h.settle();
+        EXPECT_EQ(h.order(), c.after);
+        for (OVListEntryView* entry : h.list->entries())
+            EXPECT_TRUE(guards.contains(entry));
+        EXPECT_EQ(h.list->selectedEntry() ? h.list->selectedEntry()->title() : QString(), c.selection);
+        if (h.list->selectedEntry()) {
+            EXPECT_NE(h.list->indexOfEntry(h.list->selectedEntry()), OVListView::notFound);
+        }
+        // Undoing every step brings back the three, in their order.
+        while (h.undo.canUndo()) {
+            h.undo.undo();
+            h.settle();
+        }
+        EXPECT_EQ(h.order(), (QStringList{"a", "b", "c"}));
+        h.list->setDelegate(nullptr);
+    }
+
+    // Removing them all, from a delegate that removes one more at each report.
+    struct Remover : ListRecorder
+    {
+        void listViewDidRemoveEntry(OVListView* list, OVListEntryView* entry) override
+        {
+            ListRecorder::listViewDidRemoveEntry(list, entry);
+            if (list->count() > 0)
+                list->removeListEntryAtIndex(0);
+        }
+    } remover;
+    ListHarness h;
+    for (int i = 0; i < 6; ++i)
+        h.add(QString::number(i));
+    h.settle();
+    h.list->setDelegate(&remover);
+    h.list->setSelectedIndex(5);
+    h.list->removeAllListEntries();
+    h.settle();
+    EXPECT_EQ(h.list->count(), 0u);
+    EXPECT_EQ(h.list->selectedEntry(), nullptr);
+    EXPECT_EQ(remover.log.filter(QStringLiteral("remove ")).size(), 6);
+    h.list->setDelegate(nullptr);
+
+    // Removing them all and undoing it brings every entry back, shown and laid out in its order.
+    ListHarness all;
+    for (int i = 0; i < 5; ++i)
+        all.add(QString::number(i));
+    all.settle();
+    all.undo.removeAllActions();
+    all.list->removeAllListEntries();
+    all.settle();
+    EXPECT_EQ(all.list->count(), 0u);
+    all.undo.undo();
+    all.settle();
+    EXPECT_EQ(all.order(), (QStringList{"0", "1", "2", "3", "4"}));
+    for (OVListEntryView* entry : all.list->entries()) {
+        EXPECT_EQ(entry->superview(), all.list);
+        EXPECT_TRUE(entry->isVisible());
+        EXPECT_EQ(entry->frame().minY(), 100 * all.list->indexOfEntry(entry));
+    }
+}
+
+// An entry is listed once: inserted again it moves, and inserted into another list it leaves the first.
+TEST(OVListView, AnEntryInsertedAgainOrElsewhereMoves)
+{
+    const struct
+    {
+        const char* name;
+        bool otherList;
+        unsigned index;
+        QStringList here, there;
+    } cases[] = {
+        {"again at the end", false, 3, {"b", "c", "a"}, {}},
+        {"again at the start", false, 0, {"a", "b", "c"}, {}},
+        {"again in the middle", false, 1, {"b", "a", "c"}, {}},
+        {"into another list", true, 0, {"b", "c"}, {"a"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ListHarness h;
+        auto* other = new OVListView(Rect(0, 0, 300, 300));
+        h.w.add(other);
+        OVListEntryView* a = h.add("a");
+        h.add("b");
+        h.add("c");
+        h.settle();
+        const QPointer<OVListEntryView> guard(a);
+        (c.otherList ? other : h.list)->insertListEntry(a, c.index);
+        h.settle();
+        ASSERT_TRUE(guard);
+        EXPECT_EQ(h.order(), c.here);
+        QStringList there;
+        for (OVListEntryView* entry : other->entries())
+            there << entry->title();
+        EXPECT_EQ(there, c.there);
+        EXPECT_EQ(a->superview(), c.otherList ? other : h.list);
+        EXPECT_EQ(a->frame().height(), 100) << "laid out where it is listed";
+        delete other;
+    }
+}
+
+// A delegate that goes before its list reads as none; a list whose entries or delegate answer heights
+// that are no number of points lays them out as 0 high, with a warning.
+TEST(OVListView, AGoneDelegateAndHeightsThatAreNoNumber)
+{
+    {
+        pf::SteppedClock clock;
+        auto* list = new OVListView(Rect(0, 0, 300, 300));
+        auto* delegate = new ListRecorder;
+        list->setDelegate(delegate);
+        delete delegate;
+        EXPECT_EQ(list->delegate(), nullptr);
+        list->addListEntry(new SizedEntry(10, QStringLiteral("a")));
+        delete list;
+    }
+
+    const double nan = std::nan("");
+    const struct
+    {
+        const char* name;
+        double entryHeight;
+        std::optional<double> answer;
+        double listHeight;
+    } cases[] = {
+        {"an entry of no number", nan, std::nullopt, 100},
+        {"an infinite entry", HUGE_VAL, std::nullopt, 100},
+        {"a negative entry", -40, std::nullopt, 100},
+        {"a delegate answering no number", 100, nan, 200},
+        {"a delegate answering infinity", 100, HUGE_VAL, 200},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ListHarness h;
+        h.recorder.height = c.answer;
+        pf::LogCapture log;
+        h.add("a");
+        h.add("odd", c.entryHeight);
+        h.settle();
+        EXPECT_EQ(h.list->frame().height(), c.listHeight);
+        for (OVListEntryView* entry : h.list->entries()) {
+            EXPECT_TRUE(std::isfinite(entry->frame().minY()));
+            EXPECT_TRUE(std::isfinite(entry->frame().height()));
+        }
+        EXPECT_FALSE(log.lines().isEmpty());
+        for (const QString& line : log.lines())
+            EXPECT_TRUE(line.startsWith(QStringLiteral("Warning: "))) << line.toStdString();
+    }
 }
 
 } // namespace

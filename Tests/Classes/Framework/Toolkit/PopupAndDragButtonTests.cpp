@@ -208,6 +208,44 @@ TEST(OVPopupButton, AnActionMayReplaceItsOwnMenuAndNoMenuShowsNoTitle)
     EXPECT_EQ(h.button->selectedItem(), nullptr);
 }
 
+// An action may delete the button while its menu, still open, handles the key that chose the item:
+// the menu lives until the event loop turns.
+TEST(OVPopupButton, AnActionMayDeleteTheButtonWhoseMenuIsOpen)
+{
+    PopupHarness h;
+    h.button->setMenu(sizes());
+    const QPointer<pf::Menu> menu = h.button->menu();
+    const QPointer<OVPopupButton> guard(h.button);
+    h.button->setAction([&menu](OVButton* button) {
+        EXPECT_TRUE(menu);
+        delete button;
+    });
+    QTimer::singleShot(0, [menu] {
+        menu->setActiveAction(menu->actions()[1]);
+        QTest::keyClick(menu, Qt::Key_Return);
+        if (menu && menu->isVisible())
+            menu->close();
+    });
+    h.w.mouse(h.button, EventType::LeftMouseDown, Point(20, 11));
+    EXPECT_FALSE(guard);
+    EXPECT_TRUE(menu) << "the open menu outlived its button";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(menu) << "and is let go afterwards";
+}
+
+// A chosen item that is deleted gives the selection and the title back to the first item.
+TEST(OVPopupButton, ADeletedChoiceNamesNoTitle)
+{
+    PopupHarness h;
+    h.button->setMenu(sizes());
+    h.button->setSelectedItem(h.button->menu()->actions()[1]);
+    ASSERT_EQ(h.button->title(), QStringLiteral("Medium"));
+    delete h.button->menu()->actions()[1];
+    EXPECT_EQ(h.button->title(), QStringLiteral("Small"));
+    EXPECT_EQ(h.button->selectedIndex(), -1);
+    EXPECT_EQ(h.button->selectedItem(), h.button->menu()->actions()[0]);
+}
+
 TEST(OVPopupButton, DrawsTwoTrianglesAtItsRightEnd)
 {
     OVPopupButton button(Rect(0, 0, 120, 22));

@@ -9,6 +9,7 @@
 #include "Platform/UI/ClipView.h"
 
 #include <QLineEdit>
+#include <QScrollBar>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -270,6 +271,30 @@ TEST(OVShadowedScrollView, ShadowsGoWhereTheScrollViewGoes)
         EXPECT_FALSE(qobject_cast<OVImageView*>(view)) << "nothing left behind";
     h.scroll->setShowTopShadow(true);
     EXPECT_EQ(h.scroll->topShadow()->superview(), &other);
+}
+
+// A document whose height is no finite number, or a scroll to such a point, leaves the scroll view on
+// a finite origin at once (each scroll announces itself, and the scroller answers).
+TEST(OVShadowedScrollView, ADocumentOfNoFiniteHeightSettles)
+{
+    const double nan = std::nan("");
+    for (const double height : {HUGE_VAL, -HUGE_VAL, nan, 1e308}) {
+        for (const double y : {0.0, nan, HUGE_VAL, -HUGE_VAL}) {
+            SCOPED_TRACE(testing::Message() << "height " << height << ", scrolled to " << y);
+            ScrollHarness h;
+            h.scroll->setVerticalScroller(new QScrollBar);
+            h.document->setFrameSize(pf::Size(300, height));
+            h.scroll->reflectScrolledClipView();
+            h.scroll->contentView()->scrollToPoint(Point(0, y));
+            h.scroll->contentView()->setBoundsOrigin(Point(nan, y));
+            const Point origin = h.scroll->contentView()->bounds().origin;
+            EXPECT_TRUE(std::isfinite(origin.x) && std::isfinite(origin.y));
+            const QScrollBar* scroller = h.scroll->verticalScroller();
+            EXPECT_GE(scroller->maximum(), 0);
+            EXPECT_GE(scroller->value(), 0);
+            EXPECT_LE(scroller->value(), scroller->maximum());
+        }
+    }
 }
 
 } // namespace

@@ -83,6 +83,10 @@ TEST(OVSlider, DegenerateRangesFactorsAndValuesGiveNumbers)
         {"a value below the range sits at the left end", 0, 10, 3, -5, 0, 0},
         {"a value above the range sits at the right end", 0, 10, 3, 25, 10, 1},
         {"no number sits at the left end", 0, 10, 3, std::nan(""), 0, 0},
+        // Ends that are no finite number are refused: the range stays 0 to 1 from construction.
+        {"a minimum of no number is refused", std::nan(""), 10, 0, 4, 4, 0.4},
+        {"an infinite maximum is refused", 0, HUGE_VAL, 0, 0.5, 0.5, 0.5},
+        {"an infinite minimum is refused", -HUGE_VAL, 10, 0, 4, 4, 0.4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -5,7 +5,10 @@
 #include "Platform/UI/LayerForView.h"
 #include "Platform/UI/Transform3D.h"
 
+#include <QPointer>
+#include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -175,6 +178,93 @@ TEST(OVStackView, AnItemAddedAgainMovesAndItemsWithoutContextNeverReplaceEachOth
             OVGridItem::gridItemWithImage(picture(160, 90), QString::number(i), QVariant(), 1), true);
     h.stack->removeItemWithContext(QVariant());
     EXPECT_EQ(h.stack->gridItems().size(), 3u) << "an empty context equals nothing";
+}
+
+// Items given back to the pile in the turn they left it (a re-sort among them) stay alive and shown; an
+// item that a later one of equal context replaces goes once the turn ends.
+TEST(OVStackView, ItemsGivenBackInTheTurnTheyLeftStay)
+{
+    const struct
+    {
+        const char* name;
+        std::function<void(StackHarness&, std::vector<OVGridItem*>&)> change;
+        QStringList order; // contexts, top first, after the change
+        QStringList gone;  // contexts of the items deleted once the turn ended
+    } cases[] = {
+        {"re-sorted in one replacement",
+         [](StackHarness& h, std::vector<OVGridItem*>& items) {
+             h.stack->instantReplaceGridItems(std::vector<OVGridItem*>(items.rbegin(), items.rend()));
+         },
+         {"2", "1", "0"},
+         {}},
+        {"removed and added back",
+         [](StackHarness& h, std::vector<OVGridItem*>& items) {
+             h.stack->removeItemWithContext(QStringLiteral("1"));
+             h.stack->addGridItem(items[1], false);
+         },
+         {"1", "0", "2"},
+         {}},
+        {"all removed and one added back",
+         [](StackHarness& h, std::vector<OVGridItem*>& items) {
+             h.stack->removeAllItems();
+             h.stack->addGridItem(items[2], true);
+         },
+         {"2"},
+         {"0", "1"}},
+        {"replaced by a list that gives a context twice",
+         [](StackHarness& h, std::vector<OVGridItem*>& items) {
+             OVGridItem* again = h.item(QStringLiteral("0"));
+             h.stack->instantReplaceGridItems({items[0], items[2], again, items[2]});
+         },
+         {"0", "2"},
+         {"0", "1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StackHarness h;
+        h.fill(3);
+        std::vector<OVGridItem*> items = h.stack->gridItems();
+        std::vector<std::pair<QString, QPointer<OVGridItem>>> guards;
+        for (OVGridItem* item : items)
+            guards.emplace_back(item->context().toString(), item);
+        c.change(h, items);
+        for (OVGridItem* item : h.stack->gridItems())
+            guards.emplace_back(item->context().toString(), item);
+        h.w.clock.advance(1);
+
+        QStringList order;
+        for (OVGridItem* item : h.stack->gridItems()) {
+            order << item->context().toString();
+            ASSERT_NE(h.stack->layerForItem(item), nullptr);
+            EXPECT_EQ(h.stack->layerForItem(item)->view(), item);
+        }
+        EXPECT_EQ(order, c.order);
+        QStringList gone;
+        for (const auto& [context, guard] : guards)
+            if (!guard)
+                gone << context;
+        gone.sort();
+        EXPECT_EQ(gone, c.gone);
+        // Drawn bottom first, the first item on top, and nothing else in the pile's layer.
+        const auto& drawn = h.stack->containerLayer()->sublayers();
+        ASSERT_EQ(drawn.size(), h.stack->gridItems().size());
+        for (std::size_t i = 0; i < drawn.size(); ++i)
+            EXPECT_EQ(drawn[drawn.size() - 1 - i], h.stack->layerForItem(h.stack->gridItems()[i]));
+    }
+}
+
+TEST(OVStackView, AspectRatiosThatMakeNoThumbnailAreRefused)
+{
+    for (const double ratio : {0.0, -1.0, std::nan(""), HUGE_VAL, 1e-300, 1e6}) {
+        SCOPED_TRACE(ratio);
+        StackHarness h;
+        pf::LogCapture log;
+        h.stack->setAspectRatio(ratio);
+        EXPECT_EQ(h.stack->aspectRatio(), 16.0 / 9.0);
+        EXPECT_EQ(h.stack->baseRect(), Rect(10, 0, 380, 225));
+        ASSERT_EQ(log.lines().size(), 1);
+        EXPECT_TRUE(log.lines()[0].startsWith(QStringLiteral("Warning: ")));
+    }
 }
 
 } // namespace

@@ -9,7 +9,9 @@
 #include "Platform/Foundation/NotificationCenter.h"
 
 #include <QLineEdit>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -63,6 +65,72 @@ TEST(OVTextField, AnnouncesEachResignAndNothingWhenItRefuses)
     ASSERT_TRUE(w.window.makeFirstResponder(field));
     EXPECT_TRUE(w.window.makeFirstResponder(nullptr));
     EXPECT_EQ(posted, 2) << "one notification per resign";
+}
+
+// A field keeps its text laid out between repaints: whatever changes the text, its look or its width
+// draws as a field made that way from the start would.
+TEST(OVTextField, EveryChangeIsDrawnOverTheKeptLayout)
+{
+    using LineBreak = pf::AttributedString::LineBreak;
+    const struct
+    {
+        const char* name;
+        std::function<void(pf::TextField&)> change;
+    } cases[] = {
+        {"text",
+         [](pf::TextField& f) { f.setStringValue(QStringLiteral("Another text, longer than the field")); }},
+        {"font", [](pf::TextField& f) { f.setFont(pf::systemFont(17)); }},
+        {"colour", [](pf::TextField& f) { f.setTextColor(Qt::red); }},
+        {"alignment", [](pf::TextField& f) { f.setAlignment(pf::AttributedString::Alignment::Right); }},
+        {"line breaking", [](pf::TextField& f) { f.setLineBreakMode(LineBreak::TruncateMiddle); }},
+        {"width", [](pf::TextField& f) { f.setFrameSize(pf::Size(70, 40)); }},
+    };
+    const auto made = [](const std::function<void(pf::TextField&)>& change) {
+        auto field = std::make_unique<pf::TextField>(Rect(0, 0, 120, 40));
+        field->setTextColor(Qt::black);
+        field->setDrawsBackground(true);
+        field->setLineBreakMode(LineBreak::WordWrap);
+        field->setStringValue(QStringLiteral("A field of several words that wraps"));
+        if (change)
+            change(*field);
+        return field;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        pf::SteppedClock clock;
+        auto field = made(nullptr);
+        const QImage before = field->snapshot(2);
+        c.change(*field);
+        const QImage after = field->snapshot(2);
+        EXPECT_NE(after, before);
+        EXPECT_EQ(after, made(c.change)->snapshot(2));
+    }
+}
+
+// A line far longer than its field draws exactly as the part of it in sight does.
+TEST(OVTextField, ALongLineDrawsAsItsPartInSight)
+{
+    const QString shown = QStringLiteral("The part in sight, a little wider than the field");
+    const QString hidden = QStringLiteral(" and the rest of a long pasted text").repeated(300);
+    const struct
+    {
+        const char* name;
+        pf::AttributedString::Alignment alignment;
+        QString text;
+    } cases[] = {
+        {"left", pf::AttributedString::Alignment::Left, shown + hidden},
+        {"right", pf::AttributedString::Alignment::Right, hidden + shown},
+    };
+    const auto snapshot = [](pf::AttributedString::Alignment alignment, const QString& text) {
+        pf::TextField field(Rect(0, 0, 180, 24));
+        field.setAlignment(alignment);
+        field.setStringValue(text);
+        return field.snapshot(2);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(snapshot(c.alignment, c.text), snapshot(c.alignment, shown));
+    }
 }
 
 OVLabel* label(const QString& text, double width, double pointSize = 20)
