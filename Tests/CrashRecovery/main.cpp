@@ -52,6 +52,7 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -509,13 +510,31 @@ void photoChangedBeforeTheRestart(const QString& sandbox, bool keptEdits)
     closeAll(delegate.documentHandler());
 }
 
+// Whether a mount namespace of its own, with its mounts kept from the system's, can be made here. Tried
+// in a child first: in a chroot, whose root is no mount point, the mounts cannot be made private, and a
+// process that has left the chroot's mount namespace no longer finds its own program in /proc/self/exe
+// (the sessions are started from that path).
+bool privateMountsPossible()
+{
+    const pid_t probe = ::fork();
+    if (probe == 0)
+        ::_exit(::unshare(CLONE_NEWNS) == 0 &&
+                        ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+                    ? 0
+                    : 1);
+    int status = 0;
+    while (probe > 0 && ::waitpid(probe, &status, 0) < 0 && errno == EINTR) {
+    }
+    return probe > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // A mount namespace of the run's own, where it may mount a small file system: entered before any
 // thread starts (a user namespace needs that), so the sessions it starts share it. False where the
 // system allows none.
 bool ownMountNamespace()
 {
     if (::geteuid() == 0)
-        return ::unshare(CLONE_NEWNS) == 0 &&
+        return privateMountsPossible() && ::unshare(CLONE_NEWNS) == 0 &&
                ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     const uid_t uid = ::getuid();
     const gid_t gid = ::getgid();
