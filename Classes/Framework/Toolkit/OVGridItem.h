@@ -67,7 +67,7 @@ public:
     void setBadge(pf::View* badge);
     QVariant sortTag() const { return m_sortTag; }
     void setSortTag(const QVariant& tag);
-    QVariant context() const { return m_context; }
+    const QVariant& context() const { return m_context; }
     void setContext(const QVariant& context) { m_context = context; }
     bool isSelected() const { return m_selected; }
     void setSelected(bool selected);
