@@ -181,7 +181,9 @@ void OVStackView::addGridItem(OVGridItem* item, bool append)
         return;
     repairSuperlayer();
     std::shared_ptr<pf::LayerForView> itemLayer;
-    if (const auto it = std::find(m_items.begin(), m_items.end(), item); it != m_items.end()) {
+    const auto it = std::find(m_items.begin(), m_items.end(), item);
+    const bool moved = it != m_items.end();
+    if (moved) {
         // The same item again only moves in the pile: its layer owns it and must not go.
         const auto index = it - m_items.begin();
         itemLayer = m_itemLayers[std::size_t(index)];
@@ -202,6 +204,8 @@ void OVStackView::addGridItem(OVGridItem* item, bool append)
         m_items.insert(m_items.begin(), item);
         m_itemLayers.insert(m_itemLayers.begin(), itemLayer);
     }
+    if (!moved)
+        indexItem(item);
     setNeedsLayers();
     if (m_shadowVisible)
         setShadowOpacity(1);
@@ -212,16 +216,74 @@ bool OVStackView::takeItemWithContext(const QVariant& context)
     // Items without a context are all different: none stands for another.
     if (!context.isValid())
         return false;
-    for (std::size_t i = 0; i < m_items.size(); ++i) {
-        if (m_items[i]->context() != context)
-            continue;
-        const auto itemLayer = m_itemLayers[i];
-        m_items.erase(m_items.begin() + std::ptrdiff_t(i));
-        m_itemLayers.erase(m_itemLayers.begin() + std::ptrdiff_t(i));
-        retire(itemLayer);
-        return true;
+    rebuildContextIndexIfStale();
+    std::size_t i = 0;
+    if (!m_contextIndexStale && m_otherContexts == 0 && context.typeId() == QMetaType::QString) {
+        const auto found = m_stringContexts.constFind(context.toString());
+        if (found == m_stringContexts.constEnd())
+            return false;
+        i = std::size_t(std::find(m_items.begin(), m_items.end(), found.value()) - m_items.begin());
+    } else {
+        while (i < m_items.size() && m_items[i]->context() != context)
+            ++i;
     }
-    return false;
+    if (i == m_items.size())
+        return false;
+    const auto itemLayer = m_itemLayers[i];
+    unindexItem(m_items[i]);
+    m_items.erase(m_items.begin() + std::ptrdiff_t(i));
+    m_itemLayers.erase(m_itemLayers.begin() + std::ptrdiff_t(i));
+    retire(itemLayer);
+    return true;
+}
+
+void OVStackView::indexItem(OVGridItem* item)
+{
+    connect(item, &OVGridItem::contextChanged, this, [this] { m_contextIndexStale = true; });
+    indexContext(item);
+}
+
+void OVStackView::unindexItem(OVGridItem* item)
+{
+    disconnect(item, &OVGridItem::contextChanged, this, nullptr);
+    const QVariant context = item->context();
+    if (m_contextIndexStale || !context.isValid())
+        return;
+    if (context.typeId() != QMetaType::QString) {
+        --m_otherContexts;
+        return;
+    }
+    if (const auto it = m_stringContexts.find(context.toString());
+        it != m_stringContexts.end() && it.value() == item)
+        m_stringContexts.erase(it);
+}
+
+void OVStackView::indexContext(OVGridItem* item)
+{
+    const QVariant context = item->context();
+    if (m_contextIndexStale || !context.isValid())
+        return;
+    if (context.typeId() != QMetaType::QString) {
+        ++m_otherContexts;
+        return;
+    }
+    // Two equal contexts (one changed in the pile) cannot be told apart by the string: walk.
+    const QString text = context.toString();
+    if (m_stringContexts.contains(text))
+        m_contextIndexStale = true;
+    else
+        m_stringContexts.insert(text, item);
+}
+
+void OVStackView::rebuildContextIndexIfStale()
+{
+    if (!m_contextIndexStale)
+        return;
+    m_contextIndexStale = false;
+    m_stringContexts.clear();
+    m_otherContexts = 0;
+    for (OVGridItem* item : m_items)
+        indexContext(item);
 }
 
 void OVStackView::removeItemWithContext(const QVariant& context)
@@ -238,8 +300,13 @@ void OVStackView::removeAllItems()
 {
     for (const auto& itemLayer : m_itemLayers)
         retire(itemLayer);
+    for (OVGridItem* item : m_items)
+        disconnect(item, &OVGridItem::contextChanged, this, nullptr);
     m_items.clear();
     m_itemLayers.clear();
+    m_stringContexts.clear();
+    m_otherContexts = 0;
+    m_contextIndexStale = false;
     setShadowOpacity(0);
     updateTrackingAreas();
 }
@@ -320,6 +387,7 @@ void OVStackView::instantReplaceGridItems(const std::vector<OVGridItem*>& items)
         itemLayer->setFrame(m_baseRect);
         m_items.push_back(item);
         m_itemLayers.push_back(itemLayer);
+        indexItem(item);
     }
     setNeedsLayers();
     if (m_shadowVisible)

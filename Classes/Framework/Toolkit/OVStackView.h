@@ -2,6 +2,7 @@
 
 #include "Platform/UI/LayerHostView.h"
 
+#include <QHash>
 #include <QVariant>
 #include <memory>
 #include <random>
@@ -96,6 +97,11 @@ private:
     void layOutIfNeeded() const;
     // The sideways shift of the thumbnail at `place`, counted from the bottom of the pile.
     double jitter(std::size_t place);
+    // Items entering and leaving the pile, for the index of their contexts.
+    void indexItem(OVGridItem* item);
+    void unindexItem(OVGridItem* item);
+    void indexContext(OVGridItem* item);
+    void rebuildContextIndexIfStale();
     void updateBaseRect();
     void setShadowOpacity(double opacity);
     void repairSuperlayer();
@@ -121,6 +127,13 @@ private:
     std::vector<double> m_jitter;
     std::mt19937 m_jitterSource;
     bool m_needsLayers = false;
+    // The pile's items with a string context, by the string, so that an added item finds the one it
+    // replaces without a walk over a long pile. A valid context of another kind (which may equal a
+    // string) makes a lookup walk the pile; a context changed in the pile makes the next lookup rebuild
+    // the index.
+    QHash<QString, OVGridItem*> m_stringContexts;
+    int m_otherContexts = 0;
+    bool m_contextIndexStale = false;
     std::shared_ptr<pf::Timer> m_layoutTimer;
     bool m_shadowVisible = true;
     pf::TrackingArea* m_trackingArea = nullptr;
