@@ -87,6 +87,7 @@ void LayerHostView::resizeSubviewsWithOldSize(Size oldSize)
 
 void LayerHostView::drawRect(QPainter& painter, const Rect&)
 {
+    layoutLayersIfNeeded();
     LayerRenderer::render(*m_root, painter, Clock::current().now());
 }
 
@@ -147,6 +148,7 @@ void LayerHostView::drawAnimationFrame()
 
 bool LayerHostView::forward(const Event& event, bool press, bool release)
 {
+    layoutLayersIfNeeded();
     const Point point = convertPointFromView(event.locationInWindow(), nullptr);
     const bool dragOrRelease = !press && (release || event.type() == EventType::LeftMouseDragged ||
                                           event.type() == EventType::RightMouseDragged ||

@@ -60,6 +60,11 @@ public:
     void mouseMoved(const Event& event) override;
     void scrollWheel(const Event& event) override;
 
+protected:
+    // Runs before the tree is drawn and before an event looks for the layer under it, so a subclass
+    // that places its layers lazily (once for a run of changes) can place them then.
+    virtual void layoutLayersIfNeeded() {}
+
 private:
     void layerTreeDidChange(const Rect& dirty) override;
     void layerTreeDidAddAnimation() override;

@@ -305,6 +305,12 @@ int OVGridItem::compareTags(const QVariant& a, const QVariant& b)
     }
 }
 
+void OVGridItem::setContext(const QVariant& context)
+{
+    m_context = context;
+    emit contextChanged();
+}
+
 void OVGridItem::setSortTag(const QVariant& tag)
 {
     if (tag == m_sortTag && tag.metaType() == m_sortTag.metaType())

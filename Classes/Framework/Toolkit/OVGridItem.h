@@ -68,7 +68,7 @@ public:
     QVariant sortTag() const { return m_sortTag; }
     void setSortTag(const QVariant& tag);
     QVariant context() const { return m_context; }
-    void setContext(const QVariant& context) { m_context = context; }
+    void setContext(const QVariant& context);
     bool isSelected() const { return m_selected; }
     void setSelected(bool selected);
     // 0 standard, 1 plain (no frame, no shadow), others framed.
@@ -120,6 +120,10 @@ public:
     void mouseEntered(const pf::Event& event) override;
     void mouseExited(const pf::Event& event) override;
     void mouseMoved(const pf::Event& event) override;
+
+signals:
+    // For holders that find their items by context.
+    void contextChanged();
 
 protected:
     // A new item of the kind `Item` (its own setImage() included) showing `image` and `title`.

@@ -28,6 +28,8 @@ OVStackView::OVStackView(const pf::Rect& frame, QWidget* parent) : pf::LayerHost
 
 OVStackView::~OVStackView()
 {
+    if (m_layoutTimer)
+        m_layoutTimer->invalidate();
     if (m_cursorPushed && window())
         OVCursorStack::popCursorForKey(pf::CursorStack::key(this), window());
     // Items that left the pile in this turn may still be handling their own events.
@@ -58,7 +60,25 @@ void OVStackView::setupView()
     m_shadowLayer->setAutoresizingMask(pf::Layer::WidthSizable | pf::Layer::MaxYMargin);
     layer()->addSublayer(m_shadowLayer);
 
-    m_seed = quint32(QDateTime::currentSecsSinceEpoch());
+    setSeed(quint32(QDateTime::currentSecsSinceEpoch()));
+}
+
+void OVStackView::setSeed(quint32 seed)
+{
+    m_seed = seed;
+    m_jitter.clear();
+    m_jitterSource.seed(seed);
+}
+
+double OVStackView::jitter(std::size_t place)
+{
+    // Every pass draws the same numbers in the same order, counted from the bottom of the pile: drawn
+    // once, they are kept.
+    while (m_jitter.size() <= place) {
+        const float u = float((m_jitterSource() >> 1) % 10000000u) / 10000000.0f;
+        m_jitter.push_back(6.0 * u - 3.0);
+    }
+    return m_jitter[place];
 }
 
 void OVStackView::setAspectRatio(double ratio)
@@ -98,8 +118,21 @@ void OVStackView::setShadowVisible(bool visible)
     setShadowOpacity(visible && !m_items.empty() ? 1 : 0);
 }
 
+const std::shared_ptr<OV3DLayer>& OVStackView::containerLayer() const
+{
+    layOutIfNeeded();
+    return m_layer3D;
+}
+
+pf::Rect OVStackView::trackingRect() const
+{
+    layOutIfNeeded();
+    return m_trackingRect;
+}
+
 std::shared_ptr<pf::LayerForView> OVStackView::layerForItem(const OVGridItem* item) const
 {
+    layOutIfNeeded();
     for (std::size_t i = 0; i < m_items.size(); ++i)
         if (m_items[i] == item)
             return m_itemLayers[i];
@@ -148,7 +181,9 @@ void OVStackView::addGridItem(OVGridItem* item, bool append)
         return;
     repairSuperlayer();
     std::shared_ptr<pf::LayerForView> itemLayer;
-    if (const auto it = std::find(m_items.begin(), m_items.end(), item); it != m_items.end()) {
+    const auto it = std::find(m_items.begin(), m_items.end(), item);
+    const bool moved = it != m_items.end();
+    if (moved) {
         // The same item again only moves in the pile: its layer owns it and must not go.
         const auto index = it - m_items.begin();
         itemLayer = m_itemLayers[std::size_t(index)];
@@ -169,7 +204,9 @@ void OVStackView::addGridItem(OVGridItem* item, bool append)
         m_items.insert(m_items.begin(), item);
         m_itemLayers.insert(m_itemLayers.begin(), itemLayer);
     }
-    updateLayers();
+    if (!moved)
+        indexItem(item);
+    setNeedsLayers();
     if (m_shadowVisible)
         setShadowOpacity(1);
 }
@@ -179,23 +216,81 @@ bool OVStackView::takeItemWithContext(const QVariant& context)
     // Items without a context are all different: none stands for another.
     if (!context.isValid())
         return false;
-    for (std::size_t i = 0; i < m_items.size(); ++i) {
-        if (m_items[i]->context() != context)
-            continue;
-        const auto itemLayer = m_itemLayers[i];
-        m_items.erase(m_items.begin() + std::ptrdiff_t(i));
-        m_itemLayers.erase(m_itemLayers.begin() + std::ptrdiff_t(i));
-        retire(itemLayer);
-        return true;
+    rebuildContextIndexIfStale();
+    std::size_t i = 0;
+    if (!m_contextIndexStale && m_otherContexts == 0 && context.typeId() == QMetaType::QString) {
+        const auto found = m_stringContexts.constFind(context.toString());
+        if (found == m_stringContexts.constEnd())
+            return false;
+        i = std::size_t(std::find(m_items.begin(), m_items.end(), found.value()) - m_items.begin());
+    } else {
+        while (i < m_items.size() && m_items[i]->context() != context)
+            ++i;
     }
-    return false;
+    if (i == m_items.size())
+        return false;
+    const auto itemLayer = m_itemLayers[i];
+    unindexItem(m_items[i]);
+    m_items.erase(m_items.begin() + std::ptrdiff_t(i));
+    m_itemLayers.erase(m_itemLayers.begin() + std::ptrdiff_t(i));
+    retire(itemLayer);
+    return true;
+}
+
+void OVStackView::indexItem(OVGridItem* item)
+{
+    connect(item, &OVGridItem::contextChanged, this, [this] { m_contextIndexStale = true; });
+    indexContext(item);
+}
+
+void OVStackView::unindexItem(OVGridItem* item)
+{
+    disconnect(item, &OVGridItem::contextChanged, this, nullptr);
+    const QVariant context = item->context();
+    if (m_contextIndexStale || !context.isValid())
+        return;
+    if (context.typeId() != QMetaType::QString) {
+        --m_otherContexts;
+        return;
+    }
+    if (const auto it = m_stringContexts.find(context.toString());
+        it != m_stringContexts.end() && it.value() == item)
+        m_stringContexts.erase(it);
+}
+
+void OVStackView::indexContext(OVGridItem* item)
+{
+    const QVariant context = item->context();
+    if (m_contextIndexStale || !context.isValid())
+        return;
+    if (context.typeId() != QMetaType::QString) {
+        ++m_otherContexts;
+        return;
+    }
+    // Two equal contexts (one changed in the pile) cannot be told apart by the string: walk.
+    const QString text = context.toString();
+    if (m_stringContexts.contains(text))
+        m_contextIndexStale = true;
+    else
+        m_stringContexts.insert(text, item);
+}
+
+void OVStackView::rebuildContextIndexIfStale()
+{
+    if (!m_contextIndexStale)
+        return;
+    m_contextIndexStale = false;
+    m_stringContexts.clear();
+    m_otherContexts = 0;
+    for (OVGridItem* item : m_items)
+        indexContext(item);
 }
 
 void OVStackView::removeItemWithContext(const QVariant& context)
 {
     if (!takeItemWithContext(context))
         return;
-    updateLayers();
+    setNeedsLayers();
     // An empty pile has nothing to cast the shadow strip.
     if (m_items.empty())
         setShadowOpacity(0);
@@ -205,8 +300,13 @@ void OVStackView::removeAllItems()
 {
     for (const auto& itemLayer : m_itemLayers)
         retire(itemLayer);
+    for (OVGridItem* item : m_items)
+        disconnect(item, &OVGridItem::contextChanged, this, nullptr);
     m_items.clear();
     m_itemLayers.clear();
+    m_stringContexts.clear();
+    m_otherContexts = 0;
+    m_contextIndexStale = false;
     setShadowOpacity(0);
     updateTrackingAreas();
 }
@@ -287,26 +387,44 @@ void OVStackView::instantReplaceGridItems(const std::vector<OVGridItem*>& items)
         itemLayer->setFrame(m_baseRect);
         m_items.push_back(item);
         m_itemLayers.push_back(itemLayer);
+        indexItem(item);
     }
-    updateLayers();
+    setNeedsLayers();
     if (m_shadowVisible)
         setShadowOpacity(1);
 }
 
+void OVStackView::setNeedsLayers()
+{
+    m_needsLayers = true;
+    if (m_layoutTimer && m_layoutTimer->isValid())
+        return;
+    m_layoutTimer = pf::Timer::afterThisEvent([this] { layOutIfNeeded(); }, this);
+}
+
+void OVStackView::layOutIfNeeded() const
+{
+    // Laying out changes no part of the pile a caller sees, only how it is shown.
+    if (m_needsLayers)
+        const_cast<OVStackView*>(this)->updateLayers();
+}
+
+void OVStackView::layoutLayersIfNeeded()
+{
+    layOutIfNeeded();
+}
+
 void OVStackView::updateLayers()
 {
-    // Every pass draws the same numbers in the same order, counted from the bottom of the pile.
-    std::mt19937 jitter(m_seed);
+    m_needsLayers = false;
     const int n = int(m_items.size());
     const int k = std::max(n - spreadCount, 0);
+    const pf::Transform3D tilted = pf::Transform3D::rotation(tilt, 1, 0, 0);
     const pf::Transaction::Scope scope(true);
     for (int i = 0; i < n; ++i) {
         const auto& itemLayer = m_itemLayers[std::size_t(n - 1 - i)];
-        const float u = float((jitter() >> 1) % 10000000u) / 10000000.0f;
-        const pf::Transform3D transform = pf::Transform3D::rotation(tilt, 1, 0, 0)
-                                              .concatenated(pf::Transform3D::translation(
-                                                  6.0 * u - 3.0, 18.0 + 3.0 * std::max(0, i - k), 0));
-        itemLayer->setTransform(transform);
+        itemLayer->setTransform(tilted.concatenated(
+            pf::Transform3D::translation(jitter(std::size_t(i)), 18.0 + 3.0 * std::max(0, i - k), 0)));
         itemLayer->setBorderColor(Qt::white);
         itemLayer->setBorderWidth(1.0);
         itemLayer->setShadowColor(Qt::black);
@@ -327,6 +445,7 @@ void OVStackView::updateLayers()
 
 double OVStackView::neededHeight() const
 {
+    layOutIfNeeded();
     if (m_itemLayers.empty())
         return 0;
     const auto& top = m_itemLayers.front();
@@ -335,6 +454,7 @@ double OVStackView::neededHeight() const
 
 double OVStackView::trackingTop() const
 {
+    layOutIfNeeded();
     if (!m_layer3D->sublayers().empty()) {
         const auto& top = m_layer3D->sublayers().back();
         return top->convertPointToLayer(pf::Point(0, m_baseRect.height()), layer().get()).y;
@@ -344,6 +464,11 @@ double OVStackView::trackingTop() const
 
 void OVStackView::updateTrackingAreas()
 {
+    // A pass ends by tracking the pile it laid out.
+    if (m_needsLayers) {
+        updateLayers();
+        return;
+    }
     ViewORVExtension::dropTrackingArea(*this, m_trackingArea);
     if (superview() && !m_items.empty()) {
         m_trackingRect = bounds();
@@ -387,8 +512,14 @@ void OVStackView::mouseUp(const pf::Event& event)
     pf::LayerHostView::mouseUp(event);
 }
 
+// The tracking area that reports the pointer may be one of the pile before its latest change: the pass
+// then tests the pointer against the new pile itself.
 void OVStackView::mouseEntered(const pf::Event&)
 {
+    if (m_needsLayers) {
+        updateLayers();
+        return;
+    }
     if (pf::Window* w = window()) {
         OVCursorStack::pushCursor(pf::Cursors::pointingHand(), pf::CursorStack::key(this), w);
         m_cursorPushed = true;
@@ -397,6 +528,10 @@ void OVStackView::mouseEntered(const pf::Event&)
 
 void OVStackView::mouseExited(const pf::Event&)
 {
+    if (m_needsLayers) {
+        updateLayers();
+        return;
+    }
     if (pf::Window* w = window(); w && m_cursorPushed)
         OVCursorStack::popCursorForKey(pf::CursorStack::key(this), w);
     m_cursorPushed = false;

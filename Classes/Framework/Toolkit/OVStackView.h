@@ -2,6 +2,7 @@
 
 #include "Platform/UI/LayerHostView.h"
 
+#include <QHash>
 #include <QVariant>
 #include <memory>
 #include <random>
@@ -14,6 +15,7 @@ class OVStackViewDelegate;
 
 namespace pf {
 class LayerForView;
+class Timer;
 class TrackingArea;
 } // namespace pf
 
@@ -24,6 +26,10 @@ class TrackingArea;
 // one button: a pointing hand over it, and a click on it goes to the delegate. The items keep their
 // pictures and lose their grid behaviour; each is shown in the 3D layer through a LayerForView, which
 // owns it.
+//
+// A change of the pile is laid out once for a run of changes: at the end of the event being handled, or
+// before then as soon as anything reads the laid-out pile (its layers, heights and tracking, a drawing,
+// an event over it), so no caller ever sees a pile that is not laid out.
 class OVStackView : public pf::LayerHostView
 {
     Q_OBJECT
@@ -44,14 +50,15 @@ public:
     bool shadowVisible() const { return m_shadowVisible; }
     void setShadowVisible(bool visible);
     std::vector<OVGridItem*> gridItems() const { return m_items; }
-    const std::shared_ptr<OV3DLayer>& containerLayer() const { return m_layer3D; }
+    const std::shared_ptr<OV3DLayer>& containerLayer() const;
     const std::shared_ptr<pf::Layer>& shadowLayer() const { return m_shadowLayer; }
     // The layer that shows an item of the pile, or nullptr.
     std::shared_ptr<pf::LayerForView> layerForItem(const OVGridItem* item) const;
     pf::Rect baseRect() const { return m_baseRect; }
-    pf::Rect trackingRect() const { return m_trackingRect; }
+    pf::Rect trackingRect() const;
     quint32 seed() const { return m_seed; }
-    void setSeed(quint32 seed) { m_seed = seed; }
+    // Takes effect at the next pass.
+    void setSeed(quint32 seed);
 
     // The view takes the item; an item with an equal context leaves the pile first (an empty context
     // equals none). An item already in the pile moves to its new place. An item that left the pile is
@@ -62,6 +69,7 @@ public:
     // The pile becomes `items` (top first), as if the pile were emptied and each appended in turn, but
     // laid out once. The items may be those of the pile, in a new order.
     void instantReplaceGridItems(const std::vector<OVGridItem*>& items);
+    // Lays the pile out now.
     void updateLayers();
 
     // The top edge of the top thumbnail, 0 for an empty pile.
@@ -78,8 +86,22 @@ public:
     void viewWillMoveToWindow(pf::Window* window) override;
     void resizeSubviewsWithOldSize(pf::Size oldSize) override;
 
+protected:
+    void layoutLayersIfNeeded() override;
+
 private:
     void setupView();
+    // Asks for a pass at the end of this event.
+    void setNeedsLayers();
+    // Readers of the laid-out pile call this first.
+    void layOutIfNeeded() const;
+    // The sideways shift of the thumbnail at `place`, counted from the bottom of the pile.
+    double jitter(std::size_t place);
+    // Items entering and leaving the pile, for the index of their contexts.
+    void indexItem(OVGridItem* item);
+    void unindexItem(OVGridItem* item);
+    void indexContext(OVGridItem* item);
+    void rebuildContextIndexIfStale();
     void updateBaseRect();
     void setShadowOpacity(double opacity);
     void repairSuperlayer();
@@ -101,6 +123,18 @@ private:
     pf::Rect m_trackingRect;
     OVStackViewDelegate* m_delegate = nullptr;
     quint32 m_seed = 0;
+    // The shifts drawn so far from a generator seeded with m_seed, in the order they are drawn.
+    std::vector<double> m_jitter;
+    std::mt19937 m_jitterSource;
+    bool m_needsLayers = false;
+    // The pile's items with a string context, by the string, so that an added item finds the one it
+    // replaces without a walk over a long pile. A valid context of another kind (which may equal a
+    // string) makes a lookup walk the pile; a context changed in the pile makes the next lookup rebuild
+    // the index.
+    QHash<QString, OVGridItem*> m_stringContexts;
+    int m_otherContexts = 0;
+    bool m_contextIndexStale = false;
+    std::shared_ptr<pf::Timer> m_layoutTimer;
     bool m_shadowVisible = true;
     pf::TrackingArea* m_trackingArea = nullptr;
     bool m_cursorPushed = false;

@@ -253,6 +253,62 @@ TEST(OVStackView, ItemsGivenBackInTheTurnTheyLeftStay)
     }
 }
 
+// An added item replaces the one of the pile whose context equals its own, whatever happened to the
+// contexts while their items were in the pile, and however the kinds of context mix.
+TEST(OVStackView, AnAddedItemReplacesTheItemOfEqualContextNowInThePile)
+{
+    const struct
+    {
+        const char* name;
+        std::function<void(std::vector<OVGridItem*>&)> change; // on the pile "0", "1", "2" (top first)
+        QVariant added;
+        QStringList order; // titles, top first, after the item titled "new" went on top
+    } cases[] = {
+        {"a string context", [](std::vector<OVGridItem*>&) {}, QStringLiteral("1"), {"new", "0", "2"}},
+        {"a string no item has",
+         [](std::vector<OVGridItem*>&) {},
+         QStringLiteral("9"),
+         {"new", "0", "1", "2"}},
+        {"a context changed in the pile, by its new value",
+         [](std::vector<OVGridItem*>& items) { items[1]->setContext(QStringLiteral("9")); },
+         QStringLiteral("9"),
+         {"new", "0", "2"}},
+        {"a context changed in the pile, by its old value",
+         [](std::vector<OVGridItem*>& items) { items[1]->setContext(QStringLiteral("9")); },
+         QStringLiteral("1"),
+         {"new", "0", "1", "2"}},
+        {"two contexts made equal in the pile: the upper goes",
+         [](std::vector<OVGridItem*>& items) { items[2]->setContext(QStringLiteral("1")); },
+         QStringLiteral("1"),
+         {"new", "0", "2"}},
+        {"a number among the strings", [](std::vector<OVGridItem*>& items) { items[1]->setContext(7); },
+         QStringLiteral("7"),
+         QVariant(7) == QVariant(QStringLiteral("7")) ? QStringList{"new", "0", "2"}
+                                                      : QStringList{"new", "0", "1", "2"}},
+        {"a number for a string", [](std::vector<OVGridItem*>&) {}, 2,
+         QVariant(2) == QVariant(QStringLiteral("2")) ? QStringList{"new", "0", "1"}
+                                                      : QStringList{"new", "0", "1", "2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StackHarness h;
+        for (int i = 0; i < 3; ++i)
+            h.stack->addGridItem(
+                OVGridItem::gridItemWithImage(picture(160, 90), QString::number(i), QString::number(i), 1),
+                true);
+        std::vector<OVGridItem*> items = h.stack->gridItems();
+        c.change(items);
+        h.stack->addGridItem(
+            OVGridItem::gridItemWithImage(picture(160, 90), QStringLiteral("new"), c.added, 1), false);
+        QStringList order;
+        for (OVGridItem* item : h.stack->gridItems())
+            order << item->title();
+        EXPECT_EQ(order, c.order);
+        EXPECT_EQ(h.stack->containerLayer()->sublayers().size(), std::size_t(c.order.size()));
+        h.w.clock.advance(1);
+    }
+}
+
 TEST(OVStackView, AspectRatiosThatMakeNoThumbnailAreRefused)
 {
     for (const double ratio : {0.0, -1.0, std::nan(""), HUGE_VAL, 1e-300, 1e6}) {
