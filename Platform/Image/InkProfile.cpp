@@ -15,12 +15,14 @@ InkProfile::InkProfile(const QByteArray& profile)
     m_context = context;
     // A damaged profile is no reason to say anything: the formula stands in.
     cmsSetLogErrorHandlerTHR(context, [](cmsContext, cmsUInt32Number, const char*) {});
-    cmsHPROFILE inks = cmsOpenProfileFromMemTHR(context, profile.constData(), cmsUInt32Number(profile.size()));
+    cmsHPROFILE inks =
+        cmsOpenProfileFromMemTHR(context, profile.constData(), cmsUInt32Number(profile.size()));
     cmsHPROFILE colour = cmsCreate_sRGBProfileTHR(context);
     if (inks && colour && cmsGetColorSpace(inks) == cmsSigCmykData) {
         m_toColour = cmsCreateTransformTHR(context, inks, TYPE_CMYK_8, colour, TYPE_RGBA_FLT,
                                            INTENT_PERCEPTUAL, cmsFLAGS_COPY_ALPHA);
-        m_toInks = cmsCreateTransformTHR(context, colour, TYPE_RGBA_FLT, inks, TYPE_CMYK_8, INTENT_PERCEPTUAL, 0);
+        m_toInks =
+            cmsCreateTransformTHR(context, colour, TYPE_RGBA_FLT, inks, TYPE_CMYK_8, INTENT_PERCEPTUAL, 0);
         if (!m_toColour || !m_toInks) {
             if (m_toColour)
                 cmsDeleteTransform(m_toColour);

@@ -496,7 +496,8 @@ void Document::runSavePanel(SaveOperation operation, Completion completion)
             choice = int(offered - panel.fileTypes.begin());
         } else if (m_controller && !m_controller->typeForExtension(typed).isEmpty() &&
                    !panel.fileTypes.value(choice).extensions.isEmpty()) {
-            const QString renamed = QFileInfo(path).fileName() + u'.' + panel.fileTypes.value(choice).extensions.first();
+            const QString renamed =
+                QFileInfo(path).fileName() + u'.' + panel.fileTypes.value(choice).extensions.first();
             Alert alert;
             alert.messageText = QStringLiteral("A file ending in “.%1” cannot be written.").arg(typed);
             alert.informativeText = QStringLiteral("Save it as “%1” (%2) instead?")

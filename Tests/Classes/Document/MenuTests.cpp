@@ -427,8 +427,9 @@ TEST_F(Menus, WindowsRestoredTogetherShowTheFirstRunSheetOnceOverTheFrontOne)
     const auto documents = handler.documents();
     ASSERT_EQ(documents.size(), 3u);
     ASSERT_TRUE(spinUntil([&] {
-        return std::all_of(documents.begin(), documents.end(),
-                           [](const auto& document) { return document->window() && document->window()->isVisible(); });
+        return std::all_of(documents.begin(), documents.end(), [](const auto& document) {
+            return document->window() && document->window()->isVisible();
+        });
     }));
     // Every window has had its first events.
     spinUntil([] { return false; }, 1500);
@@ -439,8 +440,10 @@ TEST_F(Menus, WindowsRestoredTogetherShowTheFirstRunSheetOnceOverTheFrontOne)
         << "over the window in front";
     for (size_t i = 0; i < documents.size(); ++i)
         for (size_t j = i + 1; j < documents.size(); ++j) {
-            const QPoint d = documents[j]->window()->geometry().topLeft() - documents[i]->window()->geometry().topLeft();
-            EXPECT_TRUE(std::abs(d.x()) >= GMWindowCascade::step / 2 || std::abs(d.y()) >= GMWindowCascade::step / 2)
+            const QPoint d =
+                documents[j]->window()->geometry().topLeft() - documents[i]->window()->geometry().topLeft();
+            EXPECT_TRUE(std::abs(d.x()) >= GMWindowCascade::step / 2 ||
+                        std::abs(d.y()) >= GMWindowCascade::step / 2)
                 << i << " and " << j << " lie on one another";
         }
     sheets.first()->cancel();

@@ -286,7 +286,9 @@ TEST_F(Originals, SavingOverAPhotoChangesNothingOutsideThePaintedPart)
             reinterpret_cast<quint16*>(grey16.scanLine(y))[x] = quint16(x * 1301 + y * 17 + 1);
             rgba.setPixel(x, y, qRgba(200, 40 + x * 3, 90 + y * 4, x % 2 ? 159 : 1 + (x * y) % 254));
             // Greens and reds sRGB cannot show, and colours near black (where the curve is steepest).
-            p3.setPixel(x, y, y % 2 ? qRgb(x * 5, 255 - y * 3, (x * 7) % 256) : qRgb(x % 24, (x + y) % 16, (x * y) % 8));
+            p3.setPixel(x, y,
+                        y % 2 ? qRgb(x * 5, 255 - y * 3, (x * 7) % 256)
+                              : qRgb(x % 24, (x + y) % 16, (x * y) % 8));
         }
     for (int y = 0; y < w; ++y)
         for (int x = 0; x < h; ++x)
