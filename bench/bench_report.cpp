@@ -321,29 +321,33 @@ QStringList listed(const QString& program, const QString& prefix)
     return names;
 }
 
-void printEffects(int repetitions)
+// Every effect of the catalogue at 24 megapixels on the path the engine chooses and all in passes, side
+// by side in one program: `chosenPrefix`/NAME against `passesPrefix`/NAME.
+void printEffects(int repetitions, const QString& chosenPrefix, const QString& passesPrefix,
+                  const char* heading)
 {
-    const QStringList chosen = listed(QStringLiteral("bench_effects"), QStringLiteral("Photo24MP/"));
+    const QStringList chosen = listed(QStringLiteral("bench_effects"), chosenPrefix + u'/');
     if (chosen.isEmpty()) {
-        std::printf("\nbench_effects lists no effects\n");
+        std::printf("\nbench_effects lists no effects under %s\n", qPrintable(chosenPrefix));
         return;
     }
     QStringList all = chosen;
     for (const QString& name : chosen)
-        all << QStringLiteral("Photo24MPPasses/") + name.section(QLatin1Char('/'), 1);
-    std::fprintf(stderr, "running bench_effects at 24 MP (%d repetitions)...\n", repetitions);
+        all << passesPrefix + u'/' + name.section(QLatin1Char('/'), 1);
+    std::fprintf(stderr, "running bench_effects, %s (%d repetitions)...\n", heading, repetitions);
     const QString before = loadAverage();
     const auto entries = run(QStringLiteral("bench_effects"), all, repetitions);
     const QString after = loadAverage();
-    std::printf("\n| effect at 24 MP | chosen path | all in passes | ratio | target | met |\n"
-                "|---|---|---|---|---|---|\n");
+    std::printf("\n| effect at 24 MP, %s | chosen path | all in passes | ratio | target | met |\n"
+                "|---|---|---|---|---|---|\n",
+                heading);
     int met = 0;
     for (const QString& name : chosen) {
         const QString effect = name.section(QLatin1Char('/'), 1);
         std::optional<double> ours, passes;
         if (entries) {
             ours = medianTime(*entries, name);
-            passes = medianTime(*entries, QStringLiteral("Photo24MPPasses/") + effect);
+            passes = medianTime(*entries, passesPrefix + u'/' + effect);
         }
         const std::optional<double> ratio = ours && passes ? std::optional(*ours / *passes) : std::nullopt;
         const bool ok = ratio && *ratio <= 0.8;
@@ -431,8 +435,11 @@ int main(int argc, char** argv)
                 repetitions, qPrintable(startLoad), qPrintable(loadAverage()));
 
     // Every effect of the catalogue at 24 megapixels on the path the engine chooses for the device, and
-    // all in passes, side by side in one program.
-    printEffects(repetitions);
+    // all in passes, side by side in one program: through the masks made for the effects (where the CPU
+    // spares the tiles nothing is painted over), and through a mask over the whole photo.
+    printEffects(repetitions, QStringLiteral("Photo24MP"), QStringLiteral("Photo24MPPasses"), "its own mask");
+    printEffects(repetitions, QStringLiteral("Photo24MPWholeMask"),
+                 QStringLiteral("Photo24MPWholeMaskPasses"), "mask over the whole photo");
 
     // The interface: every benchmark of a row alone in its process, medians of its counters.
     std::map<QString, QJsonArray> interactions;
