@@ -41,6 +41,12 @@ struct Row
     const char* peerLabel;
 };
 
+// A large copy may store its bytes past the caches; the kernel, like the plain loop it is measured
+// against above, stores through them (each line read before it is written), so the plain loop is the
+// peer that bounds it. Stores past the caches were tried in the kernel's rows and made them slower.
+constexpr const char* MemoryCopyNote =
+    "memcpy, 8 threads; bounded by the plain loop above, which stores through the caches as the kernel does";
+
 const std::vector<Row>& rows()
 {
     static const std::vector<Row> table = {
@@ -76,9 +82,9 @@ const std::vector<Row>& rows()
         {"simple per-pixel kernel, float", "bench_image_engine", "BM_KernelGain/float", "BM_PlainLoopGain",
          Measure::Time, 4.0, "plain 8-thread loop"},
         {"simple per-pixel kernel, float, against copying its bytes", "bench_image_engine",
-         "BM_KernelGain/float", "BM_MemoryCopy", Measure::Time, 1.1, "memcpy, 8 threads"},
+         "BM_KernelGain/float", "BM_MemoryCopy", Measure::Time, 1.1, MemoryCopyNote},
         {"simple per-pixel kernel, float, a new recipe each time, against copying", "bench_image_engine",
-         "BM_KernelGainFresh", "BM_MemoryCopy", Measure::Time, 1.1, "memcpy, 8 threads"},
+         "BM_KernelGainFresh", "BM_MemoryCopy", Measure::Time, 1.1, MemoryCopyNote},
         {"3 x 3 median of a kernel's output, 8-bit", "bench_builtin_filters", "BM_Median3x3OfKernel_Ours",
          "BM_Median3x3Bytes_OpenCVBands", Measure::Time, 2.0, "cv::medianBlur in 8 bands"},
         {"reduce to 1024 px, Lanczos", "bench_builtin_filters", "BM_ReduceTo1024Lanczos_Ours",
