@@ -1837,6 +1837,24 @@ bool computeShared(Graph& graph, int tiles, const std::function<Rect(int)>& piec
     constexpr int MostShared = 8;
     constexpr double MostPixels = 4 << 20;   // of RGBA floats: 64 MB
     constexpr double LeastSaved = 128 * 128; // fewer pixels are not worth a render of their own
+    const auto reduces = [&](const Node& node, const Rect& area) {
+        for (size_t k = 0; k < node.chains.size(); ++k) {
+            const Chain& chain = node.chains[k];
+            if (chain.target < 0)
+                continue;
+            const Rect roi = node.node->roi ? node.node->roi(int(k), area) : chain.workingToSampler.map(area);
+            const Rect read = propagate(chain, roi);
+            if (!read.isNull() && isFinite(read) &&
+                read.width() * read.height() >= 2 * area.width() * area.height())
+                return true;
+        }
+        return false;
+    };
+    // Only a recipe with a reduction can have one: the others (a layer stack) are not planned again.
+    const Rect probe(0, 0, 256, 256);
+    if (std::none_of(graph.nodes.begin(), graph.nodes.end() - 1,
+                     [&](const Node& node) { return node.kernel && !node.fused && reduces(node, probe); }))
+        return true;
     for (int round = 0; round < MostShared; ++round) {
         const size_t count = graph.nodes.size();
         std::vector<double> computed(count, 0.0);
@@ -1854,20 +1872,6 @@ bool computeShared(Graph& graph, int tiles, const std::function<Rect(int)>& piec
                 needed[i] = needed[i].united(r);
             }
         }
-        const auto reduces = [&](const Node& node, const Rect& area) {
-            for (size_t k = 0; k < node.chains.size(); ++k) {
-                const Chain& chain = node.chains[k];
-                if (chain.target < 0)
-                    continue;
-                const Rect roi =
-                    node.node->roi ? node.node->roi(int(k), area) : chain.workingToSampler.map(area);
-                const Rect read = propagate(chain, roi);
-                if (!read.isNull() && isFinite(read) &&
-                    read.width() * read.height() >= 2 * area.width() * area.height())
-                    return true;
-            }
-            return false;
-        };
         int chosen = -1;
         for (size_t i = 0; i + 1 < count && chosen < 0; ++i) {
             const Node& node = graph.nodes[i];
