@@ -153,8 +153,10 @@ TEST(CpuKernels, ReadsAroundThePixelMatchThePassesThroughEdgesCropsClampsAndMove
         {"bytes moved", photo.imageByApplyingTransform(AffineTransform::translation(-4, 5))},
     };
     const Rect around(-3, -2, Width + 5, Height + 4); // beyond the pictures' borders
+    // The chroma adjustment reads its neighbourhood in loops over whole numbers.
     for (const auto& [name, kernelName] : {std::pair{"GMSkinSmoothingFilterKernel", "smoothSkin"},
-                                           std::pair{"GMInpaintingFilterKernel", "inpaintingStep"}}) {
+                                           std::pair{"GMInpaintingFilterKernel", "inpaintingStep"},
+                                           std::pair{"GMChromaAdjustFilterKernel", "chromaAdjust"}}) {
         const auto kernels = KernelResource::kernels(QLatin1String(name));
         const auto kernel = std::find_if(kernels.begin(), kernels.end(), [&](const Kernel& k) {
             return k.name() == QLatin1String(kernelName);
