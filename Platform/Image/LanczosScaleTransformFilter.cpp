@@ -191,7 +191,7 @@ struct Ahead
 // processor has them, chosen when the program runs: the reduction to a screen's size of a large photo spends
 // most of its time here.
 using AcrossRow = void (*)(const float* row, const AxisTaps& taps, int base, int count, float* out,
-                           Ahead& ahead);
+                           Ahead ahead);
 // `n` bytes made floats, each times `unit`.
 using BytesToFloats = void (*)(const uint8_t* in, float* out, size_t n, float unit);
 // `column[k]` = the sum over i of weights[i] * rows[i][k], k < n, added in the order of the rows.
@@ -200,7 +200,7 @@ using BytesToFloats = void (*)(const uint8_t* in, float* out, size_t n, float un
 // per row and value.
 using SumRows = void (*)(const float* const* rows, const float* weights, int count, float* column, size_t n);
 
-void acrossRowPortable(const float* row, const AxisTaps& taps, int base, int count, float* out, Ahead& ahead)
+void acrossRowPortable(const float* row, const AxisTaps& taps, int base, int count, float* out, Ahead ahead)
 {
     const int stride = taps.stride;
     for (int u = 0; u < count; ++u) {
@@ -276,7 +276,7 @@ void sumRowsPortable(const float* const* rows, const float* weights, int count, 
 #define PF_LANCZOS_DISPATCH 1
 
 __attribute__((target("avx2,fma"))) void acrossRowAvx2(const float* row, const AxisTaps& taps, int base,
-                                                       int count, float* out, Ahead& ahead)
+                                                       int count, float* out, Ahead ahead)
 {
     const int stride = taps.stride;
     // Two taps a vector: the weight of each spread over its pixel's four channels.
@@ -339,24 +339,46 @@ __attribute__((target("avx2,fma"))) void sumRowsAvx2(const float* const* rows, c
 // GCC's own AVX-512 intrinsics start from undefined registers it then warns of.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-__attribute__((target("avx512f"))) void acrossRowAvx512(const float* row, const AxisTaps& taps, int base,
-                                                        int count, float* out, Ahead& ahead)
+// The sums of output pixel u's taps, four pixels' worth (four taps each) in one vector.
+__attribute__((target("avx512f"), always_inline)) inline __m512
+tapSumsAvx512(const float* row, const AxisTaps& taps, int base, int u)
 {
-    const int stride = taps.stride;
     // Four taps a vector, as above.
     const __m512i first = _mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
     const __m512i second = _mm512_setr_epi32(4, 4, 4, 4, 5, 5, 5, 5, 6, 6, 6, 6, 7, 7, 7, 7);
-    for (int u = 0; u < count; ++u) {
+    const int stride = taps.stride;
+    const float* p = row + ptrdiff_t(taps.first[size_t(u)] - base) * 4;
+    const float* w = taps.weights.data() + size_t(u) * size_t(stride);
+    __m512 a0 = _mm512_setzero_ps(), a1 = _mm512_setzero_ps();
+    for (int i = 0; i < stride; i += 8, p += 32) {
+        const __m512 eight = _mm512_castps256_ps512(_mm256_loadu_ps(w + i));
+        a0 = _mm512_fmadd_ps(_mm512_permutexvar_ps(first, eight), _mm512_loadu_ps(p), a0);
+        a1 = _mm512_fmadd_ps(_mm512_permutexvar_ps(second, eight), _mm512_loadu_ps(p + 16), a1);
+    }
+    return _mm512_add_ps(a0, a1);
+}
+
+__attribute__((target("avx512f"))) void acrossRowAvx512(const float* row, const AxisTaps& taps, int base,
+                                                        int count, float* out, Ahead ahead)
+{
+    // Four output pixels at a time, their quarters added across vectors ((q0 + q1) + (q2 + q3) of each,
+    // as one pixel alone adds them) and stored as one vector: added within each vector, the sums cost
+    // as much as the taps.
+    int u = 0;
+    for (; u + 4 <= count; u += 4) {
+        for (int k = 0; k < 4; ++k)
+            ahead.fetch();
+        const __m512 a = tapSumsAvx512(row, taps, base, u), b = tapSumsAvx512(row, taps, base, u + 1),
+                     c = tapSumsAvx512(row, taps, base, u + 2), d = tapSumsAvx512(row, taps, base, u + 3);
+        // (a q0 + a q1, a q2 + a q3, b q0 + b q1, b q2 + b q3), and the same of c and d.
+        const __m512 ab = _mm512_add_ps(_mm512_shuffle_f32x4(a, b, 0x88), _mm512_shuffle_f32x4(a, b, 0xdd));
+        const __m512 cd = _mm512_add_ps(_mm512_shuffle_f32x4(c, d, 0x88), _mm512_shuffle_f32x4(c, d, 0xdd));
+        _mm512_storeu_ps(out + size_t(u) * 4, _mm512_add_ps(_mm512_shuffle_f32x4(ab, cd, 0x88),
+                                                            _mm512_shuffle_f32x4(ab, cd, 0xdd)));
+    }
+    for (; u < count; ++u) {
         ahead.fetch();
-        const float* p = row + ptrdiff_t(taps.first[size_t(u)] - base) * 4;
-        const float* w = taps.weights.data() + size_t(u) * size_t(stride);
-        __m512 a0 = _mm512_setzero_ps(), a1 = _mm512_setzero_ps();
-        for (int i = 0; i < stride; i += 8, p += 32) {
-            const __m512 eight = _mm512_castps256_ps512(_mm256_loadu_ps(w + i));
-            a0 = _mm512_fmadd_ps(_mm512_permutexvar_ps(first, eight), _mm512_loadu_ps(p), a0);
-            a1 = _mm512_fmadd_ps(_mm512_permutexvar_ps(second, eight), _mm512_loadu_ps(p + 16), a1);
-        }
-        const __m512 a = _mm512_add_ps(a0, a1);
+        const __m512 a = tapSumsAvx512(row, taps, base, u);
         const __m128 s = _mm_add_ps(_mm_add_ps(_mm512_castps512_ps128(a), _mm512_extractf32x4_ps(a, 1)),
                                     _mm_add_ps(_mm512_extractf32x4_ps(a, 2), _mm512_extractf32x4_ps(a, 3)));
         _mm_storeu_ps(out + size_t(u) * 4, s);
