@@ -1827,15 +1827,16 @@ bool madeCovers(const Graph& graph, const std::vector<int>& made, int tiles,
 // the picture it reduces over the tile grown by that reach scaled up again (the skin smoothing's slow
 // tone at 24 megapixels computed the smoothing five times over, and the guided fit's reductions of
 // the photo seven times). A node is taken when it reads at least twice the pixels it makes (a
-// reduction), the tiles would compute at least twice its pixels, and those take at most 64 MB; the
-// first in the recipe's order first (what it reduces is then made once, in its own render), then the
-// tiles are planned again and the next taken, its render reading the pixels made before. False when
-// memory ran out or such a render failed.
+// reduction), the tiles would compute at least twice its pixels, and those take at most 64 MB (128 MB
+// all of them); the first in the recipe's order first (what it reduces is then made once, in its own
+// render), then the tiles are planned again and the next taken, its render reading the pixels made
+// before. False when memory ran out or such a render failed.
 bool computeShared(Graph& graph, int tiles, const std::function<Rect(int)>& pieceOf,
                    const CpuKernelRenderer::RenderBoundary& renderBoundary)
 {
     constexpr int MostShared = 8;
     constexpr double MostPixels = 4 << 20;   // of RGBA floats: 64 MB
+    double left = 2 * MostPixels;            // for all of them
     constexpr double LeastSaved = 128 * 128; // fewer pixels are not worth a render of their own
     const auto reduces = [&](const Node& node, const Rect& area) {
         for (size_t k = 0; k < node.chains.size(); ++k) {
@@ -1879,13 +1880,14 @@ bool computeShared(Graph& graph, int tiles, const std::function<Rect(int)>& piec
             if (!node.kernel || node.fused || all.isNull() || all.isEmpty() || !isFinite(all))
                 continue;
             const double pixels = all.width() * all.height();
-            if (computed[i] >= 2 * pixels && computed[i] - pixels >= LeastSaved && pixels <= MostPixels &&
-                reduces(node, all))
+            if (computed[i] >= 2 * pixels && computed[i] - pixels >= LeastSaved &&
+                pixels <= std::min(MostPixels, left) && reduces(node, all))
                 chosen = int(i);
         }
         if (chosen < 0)
             return true;
         const Rect area = needed[size_t(chosen)];
+        left -= area.width() * area.height();
         Bitmap pixels(int(area.width()), int(area.height()), Bitmap::Format::RGBAf,
                       Bitmap::Fill::Uninitialized);
         if (pixels.isNull())
