@@ -2,6 +2,7 @@
 
 #include "Classes/Filters/FrameworkFilterSupport.h"
 #include "Classes/Filters/MaskFilterSupport.h"
+#include "Platform/Image/ResamplingStages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,13 +61,22 @@ GMGuidedFilter::Fit GMGuidedFilter::fit(const Image& image, double radius, doubl
     const int reduction = reductionForRadius(radius);
     const double k = 1.0 / reduction;
     const AffineTransform down = AffineTransform::scale(k, k);
-    const Image small = reduction > 1 ? image.imageByApplyingTransform(down) : image;
+    // Reduced by kernels of their own (a Gaussian prefilter, then every k-th pixel), cut to the
+    // reduced extent: a reduction read as a transform is read from mipmaps, which only passes have, so
+    // the photo and the mask would be uploaded for them on every render.
+    const auto reduced = [&](const Image& full) {
+        const Image scaled = full.imageByApplyingTransform(down);
+        if (!FrameworkFilterSupport::hasArea(full.extent()))
+            return scaled; // a colour everywhere reads the same at any scale
+        return ResamplingStages::reduce(full, reduction).imageByCroppingToRect(scaled.extent());
+    };
+    const Image small = reduction > 1 ? reduced(image) : image;
     const double sigma = radius / reduction;
 
     // The mask is reduced as it is (a layer's mask is pixels in memory, which a reduction reads where
     // they lie), and it and the photo are read once for both statistics.
     const Image weights = mask.isNull()   ? Image::constantColor(Color(1, 1, 1, 1))
-                          : reduction > 1 ? mask.imageByApplyingTransform(down)
+                          : reduction > 1 ? reduced(mask)
                                           : mask;
     const double offMask = mask.isNull() ? 1.0 : std::clamp(least, 1e-6, 1.0);
     const Image samples = applyOver(kernelSlot(3), {var(small), var(weights), offMask}, small);

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -106,6 +107,17 @@ struct Graph
     std::unordered_map<int, std::pair<Bitmap, Rect>> boundaries;
     bool separate = false; // every kernel its own node (see render: the tiles' size)
 };
+
+// Pixels a render made before its tiles started (a part rendered in passes, an intermediate computed
+// once: see computeShared), kept while it runs. The renders it makes meanwhile on its thread (of such an
+// intermediate) read them where they cover what those need, instead of making them again.
+struct Made
+{
+    const ImageNode* node = nullptr;
+    Bitmap pixels; // RGBA floats over `area`, rows top-down
+    Rect area;
+};
+thread_local std::vector<Made> madeBefore;
 
 bool walk(const SamplerBinding& binding, Chain& chain, ImageNodePtr* terminal)
 {
@@ -1790,6 +1802,110 @@ void streamRow(Tile& tile, int y)
     }
 }
 
+// Whether every tile's needs of the nodes made before (`made`: pixels an enclosing render made) lie
+// within those pixels.
+bool madeCovers(const Graph& graph, const std::vector<int>& made, int tiles,
+                const std::function<Rect(int)>& pieceOf)
+{
+    Tile tile;
+    tile.graph = &graph;
+    for (int t = 0; t < tiles; ++t) {
+        if (!plan(tile, pieceOf(t)))
+            return false;
+        for (int i : made) {
+            const Rect& area = tile.rects[size_t(i)];
+            if (!area.isNull() && !area.isEmpty() && !graph.boundaries.at(i).second.contains(area))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Intermediates that the tiles would compute many times over are computed once, over what all of them
+// need, before they start; the tiles then read those pixels. The reductions of a large blur are such:
+// each is small, but every tile needs it over its own pixels and the blur's reach around them, and so
+// the picture it reduces over the tile grown by that reach scaled up again (the skin smoothing's slow
+// tone at 24 megapixels computed the smoothing five times over, and the guided fit's reductions of
+// the photo seven times). A node is taken when it reads at least twice the pixels it makes (a
+// reduction), the tiles would compute at least twice its pixels, and those take at most 64 MB (128 MB
+// all of them); the first in the recipe's order first (what it reduces is then made once, in its own
+// render), then the tiles are planned again and the next taken, its render reading the pixels made
+// before. False when memory ran out or such a render failed.
+bool computeShared(Graph& graph, int tiles, const std::function<Rect(int)>& pieceOf,
+                   const CpuKernelRenderer::RenderBoundary& renderBoundary)
+{
+    constexpr int MostShared = 8;
+    constexpr double MostPixels = 4 << 20;   // of RGBA floats: 64 MB
+    double left = 2 * MostPixels;            // for all of them
+    constexpr double LeastSaved = 128 * 128; // fewer pixels are not worth a render of their own
+    const auto reduces = [&](const Node& node, const Rect& area) {
+        for (size_t k = 0; k < node.chains.size(); ++k) {
+            const Chain& chain = node.chains[k];
+            if (chain.target < 0)
+                continue;
+            const Rect roi = node.node->roi ? node.node->roi(int(k), area) : chain.workingToSampler.map(area);
+            const Rect read = propagate(chain, roi);
+            if (!read.isNull() && isFinite(read) &&
+                read.width() * read.height() >= 2 * area.width() * area.height())
+                return true;
+        }
+        return false;
+    };
+    // Only a recipe with a reduction can have one: the others (a layer stack) are not planned again.
+    const Rect probe(0, 0, 256, 256);
+    if (std::none_of(graph.nodes.begin(), graph.nodes.end() - 1,
+                     [&](const Node& node) { return node.kernel && !node.fused && reduces(node, probe); }))
+        return true;
+    for (int round = 0; round < MostShared; ++round) {
+        const size_t count = graph.nodes.size();
+        std::vector<double> computed(count, 0.0);
+        std::vector<Rect> needed(count, Rect::null());
+        Tile tile;
+        tile.graph = &graph;
+        for (int t = 0; t < tiles; ++t) {
+            if (!plan(tile, pieceOf(t)))
+                return true; // the render finds it unbounded itself
+            for (size_t i = 0; i + 1 < count; ++i) {
+                const Rect& r = tile.rects[i];
+                if (r.isNull() || r.isEmpty())
+                    continue;
+                computed[i] += r.width() * r.height();
+                needed[i] = needed[i].united(r);
+            }
+        }
+        int chosen = -1;
+        for (size_t i = 0; i + 1 < count && chosen < 0; ++i) {
+            const Node& node = graph.nodes[i];
+            const Rect& all = needed[i];
+            if (!node.kernel || node.fused || all.isNull() || all.isEmpty() || !isFinite(all))
+                continue;
+            const double pixels = all.width() * all.height();
+            if (computed[i] >= 2 * pixels && computed[i] - pixels >= LeastSaved &&
+                pixels <= std::min(MostPixels, left) && reduces(node, all))
+                chosen = int(i);
+        }
+        if (chosen < 0)
+            return true;
+        const Rect area = needed[size_t(chosen)];
+        left -= area.width() * area.height();
+        Bitmap pixels(int(area.width()), int(area.height()), Bitmap::Format::RGBAf,
+                      Bitmap::Fill::Uninitialized);
+        if (pixels.isNull())
+            return false;
+        const CpuKernelRenderer::Destination into{reinterpret_cast<float*>(pixels.mutableData()),
+                                                  pixels.bytesPerRow() / sizeof(float)};
+        if (!CpuKernelRenderer::render(graph.nodes[size_t(chosen)].owner, area, {}, renderBoundary, into))
+            return false;
+        // From now on read as pixels made before the tiles, as a part rendered in passes is.
+        Node& node = graph.nodes[size_t(chosen)];
+        node.kernel = false;
+        node.boundary = true;
+        madeBefore.push_back({node.node, pixels, area});
+        graph.boundaries.emplace(chosen, std::make_pair(std::move(pixels), area));
+    }
+    return true;
+}
+
 } // namespace
 
 void CpuKernelRenderer::setUse(Use use)
@@ -2013,6 +2129,12 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
     countReaders(root, graph);
     addNode(root, graph, -1, -1);
     const bool inRows = readInRowsOnly(graph);
+    // What this render makes before its tiles is kept for the renders it makes meanwhile, until it ends.
+    const struct Forget
+    {
+        size_t count = madeBefore.size();
+        ~Forget() { madeBefore.erase(madeBefore.begin() + std::ptrdiff_t(count), madeBefore.end()); }
+    } forget;
 
     // CPU pixels in the recipe are made before the tiles start, on this thread: making them may render
     // their input and use every core itself, which a tile, already on a core, could not wait for.
@@ -2112,10 +2234,39 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
     const int columns = (width + across - 1) / across, rows = (height + down - 1) / down;
     auto pieceOf = [&](int t) { return pieceOfSize(t, across, down); };
 
+    // Pixels an enclosing render made (this render makes a part of it) are read where they cover what
+    // the tiles need.
+    std::vector<int> made;
+    for (int i = 0; i < int(graph.nodes.size()) - 1; ++i) {
+        Node& node = graph.nodes[size_t(i)];
+        if (node.fused || !(node.kernel || node.boundary))
+            continue;
+        const auto found = std::find_if(madeBefore.begin(), madeBefore.end(),
+                                        [&](const Made& m) { return m.node == node.node; });
+        if (found == madeBefore.end())
+            continue;
+        graph.boundaries.emplace(i, std::make_pair(found->pixels, found->area));
+        made.push_back(i);
+    }
+    std::vector<std::pair<bool, bool>> flags; // kernel, boundary: as they were
+    for (int i : made) {
+        Node& node = graph.nodes[size_t(i)];
+        flags.emplace_back(node.kernel, node.boundary);
+        node.kernel = false;
+        node.boundary = true;
+    }
+    if (!made.empty() && !madeCovers(graph, made, columns * rows, pieceOf)) {
+        for (size_t m = 0; m < made.size(); ++m) {
+            Node& node = graph.nodes[size_t(made[m])];
+            std::tie(node.kernel, node.boundary) = flags[m];
+            graph.boundaries.erase(made[m]);
+        }
+    }
+
     // What the CPU cannot compute is rendered once, over what all the tiles need of it, before they start.
     std::vector<int> boundaries;
     for (int i = 0; i < int(graph.nodes.size()); ++i)
-        if (graph.nodes[size_t(i)].boundary)
+        if (graph.nodes[size_t(i)].boundary && !graph.boundaries.count(i))
             boundaries.push_back(i);
     if (!boundaries.empty()) {
         if (!renderBoundary)
@@ -2140,9 +2291,13 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
             if (!pixels || pixels->format() != Bitmap::Format::RGBAf ||
                 pixels->width() != int(area.width()) || pixels->height() != int(area.height()))
                 return false;
+            madeBefore.push_back({graph.nodes[size_t(i)].node, *pixels, area});
             graph.boundaries.emplace(i, std::make_pair(std::move(*pixels), area));
         }
     }
+    // Then what the tiles would compute many times over; its renders read the parts rendered above.
+    if (columns * rows > 1 && !computeShared(graph, columns * rows, pieceOf, renderBoundary))
+        return false;
 
     std::atomic<bool> ok{true};
     try {

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <cstdlib>
 
 namespace pf {
 
@@ -210,6 +211,139 @@ std::optional<int> wholeLiteral(const std::vector<Token>& tokens, size_t& k, int
     return negative ? -value : value;
 }
 
+// The token that ends the statement starting at token k (its last token): a block, a loop or `if` with
+// its statement (and `else`), or what runs to the next `;`.
+size_t statementEnd(const std::vector<Token>& tokens, size_t k, size_t end)
+{
+    if (k >= end)
+        return end;
+    if (isPunctuation(tokens[k], '{'))
+        return std::min(bodyEnd(tokens, k), end);
+    const bool control = tokens[k].kind == Token::Identifier &&
+                         (tokens[k].text == QLatin1String("for") ||
+                          tokens[k].text == QLatin1String("while") || tokens[k].text == QLatin1String("if"));
+    if (control && k + 1 < end && isPunctuation(tokens[k + 1], '(')) {
+        size_t j = k + 1;
+        for (int depth = 0; j < end; ++j) {
+            depth += isPunctuation(tokens[j], '(') ? 1 : isPunctuation(tokens[j], ')') ? -1 : 0;
+            if (depth == 0)
+                break;
+        }
+        size_t last = statementEnd(tokens, j + 1, end);
+        if (tokens[k].text == QLatin1String("if") && last + 1 < end &&
+            tokens[last + 1].kind == Token::Identifier && tokens[last + 1].text == QLatin1String("else"))
+            last = statementEnd(tokens, last + 2, end);
+        return last;
+    }
+    for (int depth = 0; k < end; ++k) {
+        if (isPunctuation(tokens[k], '(') || isPunctuation(tokens[k], '{'))
+            ++depth;
+        else if (isPunctuation(tokens[k], ')') || isPunctuation(tokens[k], '}'))
+            --depth;
+        else if (depth == 0 && isPunctuation(tokens[k], ';'))
+            return k;
+    }
+    return end;
+}
+
+// A counting loop of a kernel body: `for (int i = A; i <= B; ++i)` (or `<`, or counting down with `>`,
+// `>=`; `i++`, `i += 1`; more conditions after `&&`), with whole numbers A and B: in tokens [first,
+// last] (its header and statement) its counter takes the values [low, high] only, since nothing in it
+// assigns the counter.
+struct CountingLoop
+{
+    QString counter;
+    int low = 0, high = 0;
+    size_t first = 0, last = 0;
+};
+
+std::vector<CountingLoop> countingLoops(const std::vector<Token>& tokens, size_t body, size_t end)
+{
+    std::vector<CountingLoop> loops;
+    const auto punct = [&](size_t k, char c) { return k < end && isPunctuation(tokens[k], c); };
+    const auto word = [&](size_t k, const QString& text) {
+        return k < end && tokens[k].kind == Token::Identifier && tokens[k].text == text;
+    };
+    // An integer literal, with its sign.
+    const auto integer = [&](size_t& k) -> std::optional<int> {
+        const bool negative = punct(k, '-');
+        const size_t at = k + (negative ? 1 : 0);
+        if (at >= end || tokens[at].kind != Token::Number)
+            return std::nullopt;
+        bool ok = false;
+        const int value = tokens[at].text.toInt(&ok);
+        if (!ok || std::abs(value) > 1000)
+            return std::nullopt;
+        k = at + 1;
+        return negative ? -value : value;
+    };
+    for (size_t k = body; k < end; ++k) {
+        if (!word(k, QStringLiteral("for")) || !punct(k + 1, '(') || !word(k + 2, QStringLiteral("int")) ||
+            k + 3 >= end || tokens[k + 3].kind != Token::Identifier || !punct(k + 4, '='))
+            continue;
+        const QString name = tokens[k + 3].text;
+        size_t j = k + 5;
+        const auto start = integer(j);
+        if (!start || !punct(j, ';') || !word(j + 1, name))
+            continue;
+        j += 2;
+        // The comparison, then `;` or `&&` and more.
+        const bool less = punct(j, '<'), greater = punct(j, '>');
+        if (!less && !greater)
+            continue;
+        const bool orEqual = punct(j + 1, '=');
+        j += orEqual ? 2 : 1;
+        const auto bound = integer(j);
+        if (!bound || !(punct(j, ';') || (punct(j, '&') && punct(j + 1, '&'))))
+            continue;
+        while (j < end && !punct(j, ';'))
+            ++j;
+        // The step, by one towards the bound.
+        ++j;
+        int step = 0;
+        if (punct(j, '+') && punct(j + 1, '+') && word(j + 2, name))
+            step = 1, j += 3;
+        else if (punct(j, '-') && punct(j + 1, '-') && word(j + 2, name))
+            step = -1, j += 3;
+        else if (word(j, name) && punct(j + 1, '+') && punct(j + 2, '+'))
+            step = 1, j += 3;
+        else if (word(j, name) && punct(j + 1, '-') && punct(j + 2, '-'))
+            step = -1, j += 3;
+        else if (word(j, name) && (punct(j + 1, '+') || punct(j + 1, '-')) && punct(j + 2, '=') &&
+                 j + 3 < end && tokens[j + 3].text == QLatin1String("1"))
+            step = punct(j + 1, '+') ? 1 : -1, j += 4;
+        if (step == 0 || !punct(j, ')') || (step > 0) != less)
+            continue;
+        CountingLoop loop;
+        loop.counter = name;
+        loop.low = step > 0 ? *start : *bound + (orEqual ? 0 : 1);
+        loop.high = step > 0 ? *bound - (orEqual ? 0 : 1) : *start;
+        loop.first = k;
+        loop.last = statementEnd(tokens, j + 1, end);
+        if (loop.low > loop.high || loop.last >= end)
+            continue;
+        // Nothing in the statement may assign the counter (a declaration of another of its name
+        // included).
+        bool assigned = false;
+        for (size_t i = j + 1; !assigned && i <= loop.last; ++i) {
+            if (!word(i, name) || (i > 0 && isPunctuation(tokens[i - 1], '.')))
+                continue;
+            const auto twice = [&](size_t a, size_t b) {
+                return (punct(a, '+') && punct(b, '+')) || (punct(a, '-') && punct(b, '-'));
+            };
+            const bool stepped = (i >= 2 && twice(i - 2, i - 1)) || twice(i + 1, i + 2);
+            const bool assignment = punct(i + 1, '=') && !punct(i + 2, '=');
+            const bool compound =
+                (punct(i + 1, '+') || punct(i + 1, '-') || punct(i + 1, '*') || punct(i + 1, '/')) &&
+                punct(i + 2, '=');
+            assigned = stepped || assignment || compound;
+        }
+        if (!assigned)
+            loops.push_back(loop);
+    }
+    return loops;
+}
+
 // For each sampler of a kernel whose body spans tokens [body, end): how far around the pixel computed it
 // is read, where every read is at a fixed whole-pixel offset from it: `sample(s, samplerCoord(s) +
 // vec2(1.0, 0.0))`, or through a coordinate taken once, `vec2 p = samplerCoord(s);` with `p` used only
@@ -237,28 +371,62 @@ std::vector<KernelParser::Reach> fixedReaches(const std::vector<Token>& tokens, 
         return isWord(k, "samplerCoord") && k + 3 < tokens.size() && isPunctuation(tokens[k + 1], '(') &&
                isName(k + 2, name) && isPunctuation(tokens[k + 3], ')');
     };
+    // The counting loops of the body: an offset may be their counters (`vec2(float(dx), float(dy))`).
+    const std::vector<CountingLoop> loops = countingLoops(tokens, body, end);
+    // The values a component of an offset at token j takes (a read at token `at`): a whole literal, or
+    // the counter of the innermost counting loop around the read, as it is or made a float. Moves j past
+    // it.
+    using Range = std::pair<int, int>;
+    auto component = [&](size_t& j, size_t at) -> std::optional<Range> {
+        if (const auto v = wholeLiteral(tokens, j, limit))
+            return Range(*v, *v);
+        size_t n = j;
+        const bool converted =
+            isWord(n, "float") && n + 1 < tokens.size() && isPunctuation(tokens[n + 1], '(');
+        if (converted)
+            n += 2;
+        if (n >= tokens.size() || tokens[n].kind != Token::Identifier)
+            return std::nullopt;
+        const CountingLoop* found = nullptr;
+        for (const CountingLoop& loop : loops)
+            if (loop.counter == tokens[n].text && loop.first < at && at <= loop.last &&
+                (!found || loop.first > found->first))
+                found = &loop;
+        if (!found || std::max(-found->low, found->high) > limit)
+            return std::nullopt;
+        ++n;
+        if (converted) {
+            if (n >= tokens.size() || !isPunctuation(tokens[n], ')'))
+                return std::nullopt;
+            ++n;
+        }
+        j = n;
+        return Range(found->low, found->high);
+    };
     // What follows the point of a read at k: `)`, or `+ vec2 ( a , b ) )` / `- vec2 ...`. Moves k to the
-    // read's closing parenthesis.
-    auto offset = [&](size_t& k) -> std::optional<std::pair<int, int>> {
+    // read's closing parenthesis. The offsets' least and greatest values across, then up.
+    auto offset = [&](size_t& k) -> std::optional<std::pair<Range, Range>> {
+        const size_t at = k;
         if (k < tokens.size() && isPunctuation(tokens[k], ')'))
-            return std::make_pair(0, 0);
+            return std::make_pair(Range(0, 0), Range(0, 0));
         if (k >= tokens.size() || !(isPunctuation(tokens[k], '+') || isPunctuation(tokens[k], '-')))
             return std::nullopt;
-        const int sign = isPunctuation(tokens[k], '-') ? -1 : 1;
+        const bool negative = isPunctuation(tokens[k], '-');
         size_t j = k + 1;
         if (!isWord(j, "vec2") || j + 1 >= tokens.size() || !isPunctuation(tokens[j + 1], '('))
             return std::nullopt;
         j += 2;
-        const auto x = wholeLiteral(tokens, j, limit);
+        const auto x = component(j, at);
         if (!x || j >= tokens.size() || !isPunctuation(tokens[j], ','))
             return std::nullopt;
         ++j;
-        const auto y = wholeLiteral(tokens, j, limit);
+        const auto y = component(j, at);
         if (!y || j + 1 >= tokens.size() || !isPunctuation(tokens[j], ')') ||
             !isPunctuation(tokens[j + 1], ')'))
             return std::nullopt;
         k = j + 1;
-        return std::make_pair(sign * *x, sign * *y);
+        const auto signed_ = [negative](Range r) { return negative ? Range(-r.second, -r.first) : r; };
+        return std::make_pair(signed_(*x), signed_(*y));
     };
     for (size_t p = 0; p < declaration.parameters.size(); ++p) {
         if (declaration.parameters[p].type != Kernel::ParameterType::Sampler ||
@@ -276,11 +444,11 @@ std::vector<KernelParser::Reach> fixedReaches(const std::vector<Token>& tokens, 
                 points << tokens[k + 1].text;
                 accounted[k + 1] = accounted[k + 5] = true;
             }
-        auto widen = [&](std::pair<int, int> d) {
-            reach.left = std::max(reach.left, -d.first);
-            reach.right = std::max(reach.right, d.first);
-            reach.down = std::max(reach.down, -d.second);
-            reach.up = std::max(reach.up, d.second);
+        auto widen = [&](std::pair<Range, Range> d) {
+            reach.left = std::max(reach.left, -d.first.first);
+            reach.right = std::max(reach.right, d.first.second);
+            reach.down = std::max(reach.down, -d.second.first);
+            reach.up = std::max(reach.up, d.second.second);
         };
         bool ok = true;
         // Every read: `sample ( name , <point> <offset> )`.

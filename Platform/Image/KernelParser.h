@@ -17,7 +17,9 @@ public:
     // How far around the pixel computed a kernel reads one of its samplers, in whole pixels of the
     // sampler's space, where every read of it lies a fixed offset away: `sample(s, samplerCoord(s) +
     // vec2(1.0, 0.0))`, or `vec2 p = samplerCoord(s);` with p read only as `sample(s, p)` or
-    // `sample(s, p - vec2(0.0, 1.0))`. Those reads are rows around the pixel's own.
+    // `sample(s, p - vec2(0.0, 1.0))`; an offset may also be the counters of loops over whole numbers
+    // around the read (`for (int dx = -1; dx <= 1; ++dx)` ... `vec2(float(dx), 0.0)`). Those reads are
+    // rows around the pixel's own.
     struct Reach
     {
         bool fixed = false;

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -70,56 +72,126 @@ Image lanczosAlong(const Image& input, Axis axis, double scale, const std::optio
 }
 
 // The same two passes on the CPU. The taps of each output position along an axis, as the kernel
-// finds them: input pixel `first + i` with weight L((first + i + 0.5 - x) * stretch), x = (u + 0.5) /
-// scale, normalised by their sum (taps outside the input read transparent and still count).
-struct Taps
+// finds them: output position `origin + k` reads input pixel `first[k] + i`, i < `taps`, with weight
+// L((first[k] + i + 0.5 - x) * stretch), x = (origin + k + 0.5) / scale, normalised by their sum (taps
+// outside the input read transparent and still count), at `weights[k * stride + i]`. `stride` is a
+// multiple of eight, the weights past `taps` zeros, so that the widest loop along a row needs no tail.
+struct AxisTaps
 {
-    int first = 0;
+    int taps = 0;
+    int stride = 0;
+    std::vector<int> first;
     std::vector<float> weights;
 };
 
-std::vector<Taps> tapsAlong(int origin, int count, double scale)
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// Clears the upper halves of the vector registers. Scalar code compiled for SSE (the sines and divisions
+// of the taps) runs several times slower on processors that merge each result into a register whose
+// upper half some wide code left dirty; the compiler clears them when its own wide functions return, but
+// not every library does.
+__attribute__((target("avx"))) void clearUpperHalves()
 {
+    _mm256_zeroupper();
+}
+#endif
+
+std::shared_ptr<const AxisTaps> tapsFor(int origin, int count, double scale)
+{
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    static const bool avx = __builtin_cpu_supports("avx");
+    if (avx)
+        clearUpperHalves();
+#endif
     const float PI = 3.14159265358979f;
     const float stretch = float(std::min(scale, 1.0));
     const float reach = 3.0f / stretch;
-    const int taps = int(2.0f * reach) + 2;
-    std::vector<Taps> out(size_t(std::max(0, count)));
+    auto made = std::make_shared<AxisTaps>();
+    AxisTaps& t = *made;
+    t.taps = int(2.0f * reach) + 2;
+    t.stride = (t.taps + 7) / 8 * 8;
+    t.first.resize(size_t(std::max(0, count)));
+    t.weights.assign(t.first.size() * size_t(t.stride), 0.0f);
     for (int k = 0; k < count; ++k) {
         const float x = (float(origin + k) + 0.5f) / float(scale);
         const float first = std::floor(x - reach + 0.5f) + 0.5f;
-        Taps& t = out[size_t(k)];
-        t.first = int(std::floor(first));
+        t.first[size_t(k)] = int(std::floor(first));
+        float* w = t.weights.data() + size_t(k) * size_t(t.stride);
         float total = 0;
-        for (int i = 0; i < taps; ++i) {
+        for (int i = 0; i < t.taps; ++i) {
             const float d = (first + float(i) - x) * stretch;
-            const float w = std::abs(d) < 1e-4f ? 1.0f
-                            : std::abs(d) >= 3.0f
-                                ? 0.0f
-                                : 3.0f * std::sin(PI * d) * std::sin(PI * d / 3.0f) / (PI * PI * d * d);
-            t.weights.push_back(w);
-            total += w;
+            w[i] = std::abs(d) < 1e-4f ? 1.0f
+                   : std::abs(d) >= 3.0f
+                       ? 0.0f
+                       : 3.0f * std::sin(PI * d) * std::sin(PI * d / 3.0f) / (PI * PI * d * d);
+            total += w[i];
         }
-        for (float& w : t.weights)
-            w /= total;
+        for (int i = 0; i < t.taps; ++i)
+            w[i] /= total;
     }
-    return out;
+    return made;
 }
 
-// The taps along a row laid out for the loop that sums them: output pixel u reads `stride` pixels of
-// the row from pixel `start[u]`, with the weights `weights[u * stride + i]` (zeros past its own taps).
-// `stride` is a multiple of eight, so that the widest loop needs no tail.
-struct RowTaps
+// The taps of an axis, kept for the last few (position, count, scale): a view redrawn, a slider
+// dragged or a photo saved at the same size asks for the same ones render after render, and working
+// them out (two sines a tap) would be done on the calling thread before the bands start.
+std::shared_ptr<const AxisTaps> tapsAlong(int origin, int count, double scale)
 {
-    int stride = 0;
-    std::vector<int> start;
-    std::vector<float> weights;
+    struct Kept
+    {
+        int origin, count;
+        double scale;
+        std::shared_ptr<const AxisTaps> taps;
+    };
+    struct Cache
+    {
+        std::mutex mutex;
+        std::vector<Kept> kept; // the most recent last
+    };
+    static auto* cache = new Cache; // renders may run until the very end
+    constexpr size_t Most = 8;
+    {
+        const std::lock_guard lock(cache->mutex);
+        auto& kept = cache->kept;
+        for (auto it = kept.begin(); it != kept.end(); ++it) {
+            if (it->origin == origin && it->count == count && it->scale == scale) {
+                std::rotate(it, it + 1, kept.end());
+                return kept.back().taps;
+            }
+        }
+    }
+    std::shared_ptr<const AxisTaps> made = tapsFor(origin, count, scale);
+    const std::lock_guard lock(cache->mutex);
+    if (cache->kept.size() >= Most)
+        cache->kept.erase(cache->kept.begin());
+    cache->kept.push_back({origin, count, scale, made});
+    return made;
+}
+
+// Memory to fetch into the caches while a row is reduced, a few lines with each output pixel.
+struct Ahead
+{
+    const uint8_t* bytes = nullptr;
+    size_t lines = 0; // of 64 bytes
+    size_t perPixel = 0;
+    size_t fetched = 0;
+
+    Ahead() = default;
+    Ahead(const uint8_t* from, size_t length, int pixels)
+        : bytes(from), lines((length + 63) / 64), perPixel((lines + size_t(pixels) - 1) / size_t(pixels))
+    {}
+    void fetch()
+    {
+        for (size_t i = 0; i < perPixel && fetched < lines; ++i, ++fetched)
+            __builtin_prefetch(bytes + fetched * 64);
+    }
 };
 
 // The pass along one row, in floats: out[4u + c] = the sum over i of weights[u * stride + i] *
-// row[4 (start[u] + i) + c]. Versions for wider vectors where the processor has them, chosen when the
-// program runs: the reduction to a screen's size of a large photo spends most of its time here.
-using AcrossRow = void (*)(const float* row, const RowTaps& taps, int count, float* out);
+// row[4 (first[u] - base + i) + c] (`row` starts at input pixel `base`). Versions for wider vectors where the
+// processor has them, chosen when the program runs: the reduction to a screen's size of a large photo spends
+// most of its time here.
+using AcrossRow = void (*)(const float* row, const AxisTaps& taps, int base, int count, float* out,
+                           Ahead ahead);
 // `n` bytes made floats, each times `unit`.
 using BytesToFloats = void (*)(const uint8_t* in, float* out, size_t n, float unit);
 // `column[k]` = the sum over i of weights[i] * rows[i][k], k < n, added in the order of the rows.
@@ -128,11 +200,12 @@ using BytesToFloats = void (*)(const uint8_t* in, float* out, size_t n, float un
 // per row and value.
 using SumRows = void (*)(const float* const* rows, const float* weights, int count, float* column, size_t n);
 
-void acrossRowPortable(const float* row, const RowTaps& taps, int count, float* out)
+void acrossRowPortable(const float* row, const AxisTaps& taps, int base, int count, float* out, Ahead ahead)
 {
     const int stride = taps.stride;
     for (int u = 0; u < count; ++u) {
-        const float* p = row + size_t(taps.start[size_t(u)]) * 4;
+        ahead.fetch();
+        const float* p = row + ptrdiff_t(taps.first[size_t(u)] - base) * 4;
         const float* w = taps.weights.data() + size_t(u) * size_t(stride);
 #ifdef __SSE2__
         // Four sums: the adds of one would wait on each other.
@@ -202,15 +275,16 @@ void sumRowsPortable(const float* const* rows, const float* weights, int count, 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define PF_LANCZOS_DISPATCH 1
 
-__attribute__((target("avx2,fma"))) void acrossRowAvx2(const float* row, const RowTaps& taps, int count,
-                                                       float* out)
+__attribute__((target("avx2,fma"))) void acrossRowAvx2(const float* row, const AxisTaps& taps, int base,
+                                                       int count, float* out, Ahead ahead)
 {
     const int stride = taps.stride;
     // Two taps a vector: the weight of each spread over its pixel's four channels.
     const __m256i first = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
     const __m256i second = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
     for (int u = 0; u < count; ++u) {
-        const float* p = row + size_t(taps.start[size_t(u)]) * 4;
+        ahead.fetch();
+        const float* p = row + ptrdiff_t(taps.first[size_t(u)] - base) * 4;
         const float* w = taps.weights.data() + size_t(u) * size_t(stride);
         __m256 a0 = _mm256_setzero_ps(), a1 = _mm256_setzero_ps();
         for (int i = 0; i < stride; i += 4, p += 16) {
@@ -265,23 +339,46 @@ __attribute__((target("avx2,fma"))) void sumRowsAvx2(const float* const* rows, c
 // GCC's own AVX-512 intrinsics start from undefined registers it then warns of.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-__attribute__((target("avx512f"))) void acrossRowAvx512(const float* row, const RowTaps& taps, int count,
-                                                        float* out)
+// The sums of output pixel u's taps, four pixels' worth (four taps each) in one vector.
+__attribute__((target("avx512f"), always_inline)) inline __m512
+tapSumsAvx512(const float* row, const AxisTaps& taps, int base, int u)
 {
-    const int stride = taps.stride;
     // Four taps a vector, as above.
     const __m512i first = _mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
     const __m512i second = _mm512_setr_epi32(4, 4, 4, 4, 5, 5, 5, 5, 6, 6, 6, 6, 7, 7, 7, 7);
-    for (int u = 0; u < count; ++u) {
-        const float* p = row + size_t(taps.start[size_t(u)]) * 4;
-        const float* w = taps.weights.data() + size_t(u) * size_t(stride);
-        __m512 a0 = _mm512_setzero_ps(), a1 = _mm512_setzero_ps();
-        for (int i = 0; i < stride; i += 8, p += 32) {
-            const __m512 eight = _mm512_castps256_ps512(_mm256_loadu_ps(w + i));
-            a0 = _mm512_fmadd_ps(_mm512_permutexvar_ps(first, eight), _mm512_loadu_ps(p), a0);
-            a1 = _mm512_fmadd_ps(_mm512_permutexvar_ps(second, eight), _mm512_loadu_ps(p + 16), a1);
-        }
-        const __m512 a = _mm512_add_ps(a0, a1);
+    const int stride = taps.stride;
+    const float* p = row + ptrdiff_t(taps.first[size_t(u)] - base) * 4;
+    const float* w = taps.weights.data() + size_t(u) * size_t(stride);
+    __m512 a0 = _mm512_setzero_ps(), a1 = _mm512_setzero_ps();
+    for (int i = 0; i < stride; i += 8, p += 32) {
+        const __m512 eight = _mm512_castps256_ps512(_mm256_loadu_ps(w + i));
+        a0 = _mm512_fmadd_ps(_mm512_permutexvar_ps(first, eight), _mm512_loadu_ps(p), a0);
+        a1 = _mm512_fmadd_ps(_mm512_permutexvar_ps(second, eight), _mm512_loadu_ps(p + 16), a1);
+    }
+    return _mm512_add_ps(a0, a1);
+}
+
+__attribute__((target("avx512f"))) void acrossRowAvx512(const float* row, const AxisTaps& taps, int base,
+                                                        int count, float* out, Ahead ahead)
+{
+    // Four output pixels at a time, their quarters added across vectors ((q0 + q1) + (q2 + q3) of each,
+    // as one pixel alone adds them) and stored as one vector: added within each vector, the sums cost
+    // as much as the taps.
+    int u = 0;
+    for (; u + 4 <= count; u += 4) {
+        for (int k = 0; k < 4; ++k)
+            ahead.fetch();
+        const __m512 a = tapSumsAvx512(row, taps, base, u), b = tapSumsAvx512(row, taps, base, u + 1),
+                     c = tapSumsAvx512(row, taps, base, u + 2), d = tapSumsAvx512(row, taps, base, u + 3);
+        // (a q0 + a q1, a q2 + a q3, b q0 + b q1, b q2 + b q3), and the same of c and d.
+        const __m512 ab = _mm512_add_ps(_mm512_shuffle_f32x4(a, b, 0x88), _mm512_shuffle_f32x4(a, b, 0xdd));
+        const __m512 cd = _mm512_add_ps(_mm512_shuffle_f32x4(c, d, 0x88), _mm512_shuffle_f32x4(c, d, 0xdd));
+        _mm512_storeu_ps(out + size_t(u) * 4, _mm512_add_ps(_mm512_shuffle_f32x4(ab, cd, 0x88),
+                                                            _mm512_shuffle_f32x4(ab, cd, 0xdd)));
+    }
+    for (; u < count; ++u) {
+        ahead.fetch();
+        const __m512 a = tapSumsAvx512(row, taps, base, u);
         const __m128 s = _mm_add_ps(_mm_add_ps(_mm512_castps512_ps128(a), _mm512_extractf32x4_ps(a, 1)),
                                     _mm_add_ps(_mm512_extractf32x4_ps(a, 2), _mm512_extractf32x4_ps(a, 3)));
         _mm_storeu_ps(out + size_t(u) * 4, s);
@@ -365,28 +462,18 @@ void lanczosOfPixels(const Bitmap& bitmap, int px, int py, double sx, double sy,
     constexpr bool bytes = std::is_same_v<T, uint8_t>;
     const int rx = int(region.minX()), ry = int(region.minY()), rw = int(region.width()),
               rh = int(region.height());
-    const std::vector<Taps> across = tapsAlong(rx, rw, sx);
-    const std::vector<Taps> down = tapsAlong(ry, rh, sy);
     if (rw <= 0 || rh <= 0)
         return;
+    const std::shared_ptr<const AxisTaps> acrossTaps = tapsAlong(rx, rw, sx),
+                                          downTaps = tapsAlong(ry, rh, sy);
+    const AxisTaps &across = *acrossTaps, &down = *downTaps;
     // The span of input columns any output column reads, outside the bitmap too (read as zeros), so
-    // that every output pixel reads its taps in one run.
-    const int tapsAcross = int(across.front().weights.size());
-    const int lo = across.front().first - px, hi = across.back().first - px + tapsAcross;
-    RowTaps rowTaps;
-    rowTaps.stride = (tapsAcross + 7) / 8 * 8;
-    rowTaps.start.resize(size_t(rw));
-    rowTaps.weights.assign(size_t(rw) * size_t(rowTaps.stride), 0.0f);
-    for (int u = 0; u < rw; ++u) {
-        const Taps& a = across[size_t(u)];
-        rowTaps.start[size_t(u)] = a.first - px - lo;
-        std::copy(a.weights.begin(), a.weights.end(),
-                  rowTaps.weights.begin() + ptrdiff_t(u) * rowTaps.stride);
-    }
+    // that every output pixel reads its taps in one run; the span starts at bitmap column `lo`.
+    const int lo = across.first.front() - px, hi = across.first.back() - px + across.taps;
     // The part of that span inside the bitmap, and the pixels beyond its end the widest loop may read.
     const int c0 = std::clamp(lo, 0, bitmap.width()), c1 = std::clamp(hi, c0, bitmap.width());
-    const size_t spanFloats = size_t(hi - lo + rowTaps.stride) * 4;
-    const int tapsDown = int(down.front().weights.size());
+    const size_t spanFloats = size_t(hi - lo + across.stride) * 4;
+    const int tapsDown = down.taps;
     const size_t rowFloats = size_t(rw) * 4;
     const bool floats = out.format() == Bitmap::Format::RGBAf; // else bytes
     const RowFunctions f = rowFunctions();
@@ -405,11 +492,12 @@ void lanczosOfPixels(const Bitmap& bitmap, int px, int py, double sx, double sy,
             std::vector<float> weights;
             for (int j = begin; j < end; ++j) {
                 uint8_t* target = out.mutableRow(j);
-                const Taps& t = down[size_t(rh - 1 - j)];
+                const size_t k = size_t(rh - 1 - j);
+                const float* w = down.weights.data() + k * size_t(down.stride);
                 rows.clear();
                 weights.clear();
-                for (size_t i = 0; i < t.weights.size(); ++i) {
-                    const int y = t.first + int(i) - py; // bitmap row, counted upward
+                for (int i = 0; i < tapsDown; ++i) {
+                    const int y = down.first[k] + i - py; // bitmap row, counted upward
                     if (y < 0 || y >= bitmap.height())
                         continue;
                     const size_t slot = size_t(((y % tapsDown) + tapsDown) % tapsDown);
@@ -424,11 +512,19 @@ void lanczosOfPixels(const Bitmap& bitmap, int px, int py, double sx, double sy,
                             else
                                 std::memcpy(into, in, size_t(c1 - c0) * 4 * sizeof(float));
                         }
-                        f.acrossRow(span.data(), rowTaps, rw, along);
+                        // The next row this band reads is most likely the one above: it is fetched
+                        // from memory while this one is reduced, a line per few output pixels, so that
+                        // its conversion does not wait for memory (a row is a few pages, too short for
+                        // the processor to see a stream).
+                        Ahead ahead;
+                        if (c1 > c0 && y + 1 < bitmap.height())
+                            ahead = Ahead(bitmap.row(bitmap.height() - 2 - y) + size_t(c0) * 4 * sizeof(T),
+                                          size_t(c1 - c0) * 4 * sizeof(T), rw);
+                        f.acrossRow(span.data(), across, lo + px, rw, along, ahead);
                         held[slot] = y;
                     }
                     rows.push_back(along);
-                    weights.push_back(t.weights[i]);
+                    weights.push_back(w[i]);
                 }
                 float* row = floats ? reinterpret_cast<float*>(target) : sums.data();
                 if (rows.empty())

@@ -153,8 +153,10 @@ TEST(CpuKernels, ReadsAroundThePixelMatchThePassesThroughEdgesCropsClampsAndMove
         {"bytes moved", photo.imageByApplyingTransform(AffineTransform::translation(-4, 5))},
     };
     const Rect around(-3, -2, Width + 5, Height + 4); // beyond the pictures' borders
+    // The chroma adjustment reads its neighbourhood in loops over whole numbers.
     for (const auto& [name, kernelName] : {std::pair{"GMSkinSmoothingFilterKernel", "smoothSkin"},
-                                           std::pair{"GMInpaintingFilterKernel", "inpaintingStep"}}) {
+                                           std::pair{"GMInpaintingFilterKernel", "inpaintingStep"},
+                                           std::pair{"GMChromaAdjustFilterKernel", "chromaAdjust"}}) {
         const auto kernels = KernelResource::kernels(QLatin1String(name));
         const auto kernel = std::find_if(kernels.begin(), kernels.end(), [&](const Kernel& k) {
             return k.name() == QLatin1String(kernelName);
@@ -189,5 +191,59 @@ TEST(CpuKernels, ReadsAroundThePixelMatchThePassesThroughEdgesCropsClampsAndMove
             }
             EXPECT_LE(worst, 1e-4f) << what;
         }
+    }
+}
+
+// The skin smoothing of a photo of many tiles, through a mask over all of it and over half of it: its
+// guided fit reduces the photo and the mask with kernels of their own (a reduction read as a transform
+// comes from mipmaps, which only passes have), and the blurs' reductions, which every tile would
+// compute again around its own pixels, are computed once for all of them. On the CPU it needs no pass
+// at all, and gives the passes' pixels.
+TEST(CpuKernels, TheSkinSmoothingOfALargePhotoNeedsNoPassesAndGivesThePassesPixels)
+{
+    const Image file = Image::fromFile(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+    ASSERT_FALSE(file.isNull());
+    const Rect extent(0, 0, 700, 500);
+    const auto scaled =
+        context().render(file.imageByApplyingTransform(AffineTransform::scale(700.0 / 512, 500.0 / 512)),
+                         extent, Bitmap::Format::RGBA8);
+    ASSERT_TRUE(scaled);
+    const Image photo = Image::fromBitmap(*scaled);
+    Bitmap half(700, 500, Bitmap::Format::Gray16);
+    for (int y = 0; y < half.height(); ++y)
+        for (int x = 0; x < half.width(); ++x) {
+            const uint16_t v = x < 350 ? 65535 : 0;
+            std::memcpy(half.mutableRow(y) + size_t(x) * 2, &v, 2);
+        }
+    const struct
+    {
+        const char* what;
+        Image mask;
+    } masks[] = {
+        {"a white mask", Image::constantColor(Color(1, 1, 1)).imageByCroppingToRect(extent)},
+        {"a 16-bit mask over the left half", Image::fromBitmap(half)},
+    };
+    for (const auto& m : masks) {
+        const FilterPtr filter = Filter::create(QStringLiteral("GMSkinSmoothingFilter"));
+        ASSERT_TRUE(filter);
+        filter->setValue(QVariant::fromValue(photo), QStringLiteral("inputImage"));
+        filter->setValue(QVariant::fromValue(m.mask), QStringLiteral("inputMaskImage"));
+        filter->setValue(40.0, QStringLiteral("inputRadius"));
+        filter->setValue(2.0, QStringLiteral("inputDetailRadius"));
+        const Image image = output(filter);
+        ASSERT_FALSE(image.isNull()) << m.what;
+        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Always);
+        RenderStatistics::resetPasses();
+        const auto cpu = context().render(image, extent, Bitmap::Format::RGBA8);
+        EXPECT_GT(RenderStatistics::cpuPasses(), 0u) << m.what;
+        EXPECT_EQ(RenderStatistics::passes(), RenderStatistics::cpuPasses()) << m.what << " needed passes";
+        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
+        const auto gl = context().render(image, extent, Bitmap::Format::RGBA8);
+        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
+        ASSERT_TRUE(cpu && gl) << m.what;
+        int worst = 0;
+        for (size_t i = 0; i < cpu->byteCount(); ++i)
+            worst = std::max(worst, std::abs(int(cpu->data()[i]) - int(gl->data()[i])));
+        EXPECT_LE(worst, 1) << m.what;
     }
 }

@@ -264,6 +264,29 @@ TEST(KernelParser, OnlyReadsAtFixedWholePixelOffsetsGetAReach)
          true},
         {"handed to a function", "return sample(a, samplerCoord(a) + vec2(1.0, 0.0)) + g(a);", false, 0, 0, 0,
          0, true},
+        {"the counters of loops over whole numbers",
+         "vec4 s = vec4(0.0);\n for (int dy = -1; dy <= 1; ++dy)\n for (int dx = -2; dx < 2 && s.a < 9.0; "
+         "dx++)\n"
+         " s += sample(a, samplerCoord(a) + vec2(float(dx), float(dy)));\n"
+         "for (int i = 3; i > 0; --i) { s += sample(a, samplerCoord(a) - vec2(0.0, i)); }\n return s;",
+         true, 2, 1, 3, 1, true},
+        {"a counter read outside its loop",
+         "vec4 s = vec4(0.0);\n int i = 2;\n for (int i = 0; i < 2; ++i) s += vec4(1.0);\n"
+         "return s + sample(a, samplerCoord(a) + vec2(float(i), 0.0));",
+         false, 0, 0, 0, 0, true},
+        {"a counter changed in its loop",
+         "vec4 s = vec4(0.0);\n for (int i = 0; i < 2; ++i) { i += 1; s += sample(a, samplerCoord(a) + "
+         "vec2(float(i), 0.0)); }\n return s;",
+         false, 0, 0, 0, 0, true},
+        {"a loop counting farther than the rows reach",
+         "vec4 s = vec4(0.0);\n for (int i = 0; i <= 5; ++i) s += sample(a, samplerCoord(a) + vec2(float(i), "
+         "0.0));"
+         "\n return s;",
+         false, 0, 0, 0, 0, true},
+        {"a loop bounded by a value",
+         "vec4 s = vec4(0.0);\n for (int i = 0; i < int(f); ++i)\n"
+         " s += sample(a, samplerCoord(a) + vec2(float(i), 0.0));\n return s;",
+         false, 0, 0, 0, 0, true},
     };
     for (const Case& c : cases) {
         const QString text = QStringLiteral("vec4 g(sampler s) { return vec4(0.0); }\n"
