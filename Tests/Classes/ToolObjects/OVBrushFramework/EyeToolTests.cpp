@@ -1,4 +1,5 @@
 #include "EyeToolSupport.h"
+#include "PortraitEyes.h"
 
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
 
@@ -12,98 +13,7 @@ using namespace brushtest;
 
 namespace {
 
-const QString PortraitPath = QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png");
-
 using Region = SyntheticEye::Region;
-
-// The irises of the portrait, marked by hand at its own size (top-down columns and rows): the centre,
-// the limbus, and the pixels that are clearly iris, pupil or catch light.
-struct PortraitEye
-{
-    const char* name;
-    Point centre; // top-down pixels
-    double limbus;
-    std::vector<QPoint> iris, pupil, catchLight;
-};
-
-const std::vector<PortraitEye>& portraitEyes()
-{
-    static const std::vector<PortraitEye> eyes = {
-        {"left",
-         {203.5, 100.5},
-         3.5,
-         {{200, 98},
-          {200, 99},
-          {200, 100},
-          {200, 101},
-          {200, 102},
-          {201, 103},
-          {202, 103},
-          {203, 103},
-          {204, 103},
-          {205, 103},
-          {205, 98},
-          {206, 99},
-          {206, 100},
-          {205, 101},
-          {205, 102}},
-         {{204, 99}, {204, 100}, {204, 101}},
-         {{202, 100}, {203, 100}}},
-        {"right",
-         {246.5, 103.0},
-         3.6,
-         {{243, 101},
-          {244, 101},
-          {243, 102},
-          {244, 102},
-          {249, 102},
-          {243, 103},
-          {248, 103},
-          {249, 103},
-          {243, 104},
-          {244, 104},
-          {245, 104},
-          {244, 105},
-          {245, 105},
-          {246, 105},
-          {247, 105},
-          {248, 105}},
-         {{246, 102}, {246, 103}, {246, 104}, {247, 102}, {247, 103}},
-         {{245, 103}}}};
-    return eyes;
-}
-
-// The region of a pixel (y up) of the portrait enlarged `scale` times: the hand-marked pixel it lies in
-// (only the middle of an enlarged pixel counts, away from its blurred border); the white and the lids
-// 2 to 6 of the portrait's pixels outside the limbus.
-Region portraitRegion(const PortraitEye& eye, double scale, int x, int y)
-{
-    const double px = (x + 0.5) / scale, pyTop = 512 - (y + 0.5) / scale;
-    const double d = std::hypot(px - eye.centre.x, pyTop - eye.centre.y);
-    if (d >= eye.limbus + 2 && d <= eye.limbus + 6)
-        return Region::Sclera;
-    const double fx = px - std::floor(px), fy = pyTop - std::floor(pyTop);
-    if (scale > 1 && (std::abs(fx - 0.5) > 0.3 || std::abs(fy - 0.5) > 0.3))
-        return Region::Other;
-    const QPoint p(int(std::floor(px)), int(std::floor(pyTop)));
-    const auto marked = [&](const std::vector<QPoint>& set) {
-        return std::find(set.begin(), set.end(), p) != set.end();
-    };
-    if (marked(eye.iris))
-        return Region::Annulus;
-    if (marked(eye.pupil))
-        return Region::Pupil;
-    if (marked(eye.catchLight))
-        return Region::CatchLight;
-    return Region::Other;
-}
-
-Image scaledPortrait(double scale)
-{
-    const QImage portrait(PortraitPath);
-    return Image::fromQImage(portrait.scaled(int(std::lround(512 * scale)), int(std::lround(512 * scale)),
-                                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-}
 
 } // namespace
 
@@ -153,7 +63,7 @@ TEST(IrisClick, SelectsTheIrisWhereverTheClickLands)
 // clicks; at every scale no click paints more than a disc of twice the iris's radius.
 TEST(IrisClick, SelectsThePortraitsIrisesAtEveryScale)
 {
-    ASSERT_TRUE(QFileInfo::exists(PortraitPath)) << "the shared test photos are missing";
+    ASSERT_TRUE(QFileInfo::exists(portraitPath())) << "the shared test photos are missing";
     OVIrisMaskBrush::registerClass();
     for (const double scale : {0.35, 1.0, 4.0}) {
         const Image photo = scaledPortrait(scale);
