@@ -459,7 +459,7 @@ bool sameRing(const Ring& a, const Ring& b)
 // fibre hides fewer) and lie above or below the iris (lids close from above and below, never from the
 // sides, where a reflection on the iris may hide its edge too). Two at most, an upper and a lower lid;
 // (0, 0, 1) for none.
-std::array<std::array<double, 3>, 2> lidsAcross(uint64_t open, Point centre, double radius)
+std::array<std::array<double, 3>, 2> lidsAcross(uint64_t open, uint64_t white, Point centre, double radius)
 {
     std::array<std::array<double, 3>, 2> lids{{{0, 0, 1}, {0, 0, 1}}};
     constexpr int rays = RayProfiles::Rays;
@@ -479,6 +479,15 @@ std::array<std::array<double, 3>, 2> lidsAcross(uint64_t open, Point centre, dou
             runs.emplace_back(k, length);
             k += length;
         }
+    // The lid meets the iris where the white ends beside it: a ray or two between the run and the white
+    // may still show an edge on the circle (a dark iris and the lashes along the lid look alike), and
+    // are the lid's too.
+    for (auto& [first, length] : runs) {
+        for (int extra = 0; extra < 2 && !(white >> (((first - 1) % rays + rays) % rays) & 1); ++extra)
+            --first, ++length;
+        for (int extra = 0; extra < 2 && !(white >> ((first + length) % rays) & 1); ++extra)
+            ++length;
+    }
     std::sort(runs.begin(), runs.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
     size_t placed = 0;
     for (size_t i = 0; i < runs.size() && placed < 2; ++i) {
@@ -503,6 +512,91 @@ std::array<std::array<double, 3>, 2> lidsAcross(uint64_t open, Point centre, dou
         lids[placed++] = {nx, ny, -(nx * a.x + ny * a.y)};
     }
     return lids;
+}
+
+// The dark patch about a point within an iris of radius `limbus`: the pixels darker than `threshold`,
+// grown from the darkest within half the radius, within 0.8 of the radius and on the iris's side of the
+// lids. Its middle and the radius of a disc as large; a radius of 0 where there is none, or where it is
+// not round (its far pixels lie further out than a disc's would) or reaches a lid.
+struct Patch
+{
+    Point centre;
+    double radius = 0;
+};
+Patch darkPatch(const LumaWindow& window, Point centre, double limbus, float threshold,
+                const std::array<std::array<double, 3>, 2>& lids)
+{
+    Patch patch;
+    const auto distanceToLid = [&](double x, double y) {
+        double nearest = 1e9;
+        for (const auto& l : lids)
+            if (l[0] != 0 || l[1] != 0)
+                nearest = std::min(nearest, l[0] * x + l[1] * y + l[2]);
+        return nearest;
+    };
+    const double reach = 0.8 * limbus;
+    const int c0 = std::max(0, int(std::floor(centre.x - reach - window.x0)));
+    const int c1 = std::min(window.side - 1, int(std::ceil(centre.x + reach - window.x0)));
+    const int r0 = std::max(0, int(std::floor(centre.y - reach - window.y0)));
+    const int r1 = std::min(window.side - 1, int(std::ceil(centre.y + reach - window.y0)));
+    if (c1 < c0 || r1 < r0)
+        return patch;
+    const auto place = [&](int c, int r) { return Point(window.x0 + c + 0.5, window.y0 + r + 0.5); };
+    const auto within = [&](int c, int r, double radius) {
+        const Point p = place(c, r);
+        return std::hypot(p.x - centre.x, p.y - centre.y) <= radius && distanceToLid(p.x, p.y) >= 0.5;
+    };
+    const auto lumaOf = [&](int c, int r) {
+        return window.values[size_t(r) * size_t(window.side) + size_t(c)];
+    };
+    int seedC = -1, seedR = -1;
+    for (int r = r0; r <= r1; ++r)
+        for (int c = c0; c <= c1; ++c)
+            if (within(c, r, 0.5 * limbus) && std::isfinite(lumaOf(c, r)) &&
+                (seedC < 0 || lumaOf(c, r) < lumaOf(seedC, seedR)))
+                seedC = c, seedR = r;
+    if (seedC < 0 || !(lumaOf(seedC, seedR) < threshold))
+        return patch;
+    const int columns = c1 - c0 + 1;
+    std::vector<char> seen(size_t(columns) * size_t(r1 - r0 + 1), 0);
+    std::vector<std::pair<int, int>> stack{{seedC, seedR}}, pixels;
+    seen[size_t(seedR - r0) * size_t(columns) + size_t(seedC - c0)] = 1;
+    while (!stack.empty()) {
+        const auto [c, r] = stack.back();
+        stack.pop_back();
+        pixels.emplace_back(c, r);
+        for (const auto& [nc, nr] : {std::pair{c + 1, r}, {c - 1, r}, {c, r + 1}, {c, r - 1}}) {
+            if (nc < c0 || nc > c1 || nr < r0 || nr > r1)
+                continue;
+            char& mark = seen[size_t(nr - r0) * size_t(columns) + size_t(nc - c0)];
+            if (mark)
+                continue;
+            mark = 1;
+            if (within(nc, nr, reach) && lumaOf(nc, nr) < threshold)
+                stack.emplace_back(nc, nr);
+        }
+    }
+    double sx = 0, sy = 0;
+    for (const auto& [c, r] : pixels) {
+        const Point p = place(c, r);
+        sx += p.x, sy += p.y;
+        if (distanceToLid(p.x, p.y) < 1.5)
+            return patch;
+    }
+    const double n = double(pixels.size());
+    const Point middle(sx / n, sy / n);
+    std::vector<float> distances;
+    for (const auto& [c, r] : pixels) {
+        const Point p = place(c, r);
+        distances.push_back(float(std::hypot(p.x - middle.x, p.y - middle.y)));
+    }
+    std::sort(distances.begin(), distances.end());
+    const double radius = std::sqrt(n / M_PI);
+    if (distances[size_t(0.9 * double(distances.size() - 1))] > 1.2 * radius + 0.5)
+        return patch;
+    patch.centre = middle;
+    patch.radius = radius;
+    return patch;
 }
 
 } // namespace
@@ -590,11 +684,13 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
     // along some of the rays that show it (a pupil has the iris around it, the outline of a small
     // face's eye the skin), holding the click (on the iris, or on the lid just over its edge: an iris
     // the lid half hides is a circle whose upper part is the lid). Of those, the one standing out most,
-    // the pupil's ring inside it counting half.
+    // by the contrast along it and the share of it the white lies beside, the pupil's ring inside it
+    // counting half.
     const Ring* chosen = nullptr;
     double best = 0;
     for (const Ring& ring : distinct) {
-        if (std::popcount(ring.whiteAlong) < LeastWhite ||
+        const int white = std::popcount(ring.whiteAlong);
+        if (white < std::max(LeastWhite, ring.shown() / 5) ||
             std::hypot(ring.centre.x - m_point.x, ring.centre.y - m_point.y) > 1.35 * ring.radius())
             continue;
         double pupil = 0;
@@ -607,7 +703,9 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
                     0.2 * ring.radius() + 0.75 &&
                 std::popcount(inner.shownAlong & ring.shownAlong) >= 0.5 * inner.shown())
                 pupil = std::max(pupil, inner.quality);
-        const double score = ring.quality + 0.5 * pupil;
+        // The more of it the white lies beside, the more surely an iris (a catch light on the iris is
+        // pale too, beside a pupil along a few rays).
+        const double score = ring.quality * (0.75 + 0.25 * white / ring.shown()) + 0.5 * pupil;
         if (score > best) {
             best = score;
             chosen = &ring;
@@ -620,14 +718,27 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
 
     // Along a ray, the steepest rise near a circle of j samples: where (in pixels) and how much.
     const int rise = largest < 16 ? 1 : 2;
+    const auto riseAt = [&](int k, int j) {
+        return j - rise >= 0 && j + rise < profiles.known[size_t(k)]
+                   ? profiles.at(k, j + rise) - profiles.at(k, j - rise)
+                   : std::numeric_limits<float>::quiet_NaN();
+    };
     const auto edgeAlong = [&](int k, int j0) {
         std::pair<double, float> edge(-1.0, 0.0f);
+        int at = -1;
         for (int j = std::max(rise, int(0.8 * j0)); j <= int(1.25 * j0) + 1; ++j) {
-            if (j + rise >= profiles.known[size_t(k)])
+            const float g = riseAt(k, j);
+            if (!std::isfinite(g))
                 break;
-            const float g = profiles.at(k, j + rise) - profiles.at(k, j - rise);
             if (g > edge.second)
-                edge = {j * RayProfiles::Step, g};
+                edge = {j * RayProfiles::Step, g}, at = j;
+        }
+        // Between samples: the top of the parabola through the steepest rise and its neighbours.
+        if (at > 0) {
+            const float before = riseAt(k, at - 1), after = riseAt(k, at + 1);
+            const float curve = before - 2 * edge.second + after;
+            if (std::isfinite(before) && std::isfinite(after) && curve < 0)
+                edge.first += std::clamp(0.5f * (before - after) / curve, -0.5f, 0.5f) * RayProfiles::Step;
         }
         return edge;
     };
@@ -731,12 +842,13 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
     if (std::hypot(centre.x - m_point.x, centre.y - m_point.y) > 1.35 * limbus)
         return iris;
     // Where the iris shows out to the limbus: along the rays with the white outside, and along those
-    // whose edge lies on the circle (a lower lid the iris touches); elsewhere a lid hides it.
+    // that rise clearly where the circle lies (a lower lid the iris touches, a strip of white below the
+    // lashes); elsewhere a lid hides it.
     uint64_t open = 0;
     for (int k = 0; k < RayProfiles::Rays; ++k) {
         const auto [r, g] = edgeAlong(k, int(limbus / RayProfiles::Step));
         if ((current.whiteAlong >> k & 1) ||
-            ((current.shownAlong >> k & 1) && r > 0 && std::abs(r - limbus) <= std::max(1.0, 0.1 * limbus)))
+            (r > 0 && g >= 0.05f && std::abs(r - limbus) <= std::max(1.0, 0.1 * limbus)))
             open |= uint64_t(1) << k;
     }
 
@@ -808,6 +920,14 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
                 if (std::hypot(offset.x, offset.y) <= 0.5 * pupil)
                     pupilCentre = Point(centre.x + offset.x, centre.y + offset.y);
             }
+            // A pupil well off the middle (or one a catch light covers much of) shows better as the
+            // dark patch itself: the pixels darker than half-way, grown from the darkest near the
+            // middle. Taken where that patch is round and lies clear of the lids (the lashes along a lid
+            // are as dark, and a patch that runs into them is no pupil's shape).
+            if (const auto patch = darkPatch(window, centre, limbus, half,
+                                             lidsAcross(open, current.whiteAlong, centre, limbus));
+                patch.radius > 0 && patch.radius <= 0.75 * limbus)
+                pupil = patch.radius, pupilCentre = patch.centre;
         }
     }
 
@@ -847,7 +967,7 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
     iris.centre = centre;
     iris.pupilRadius = pupil;
     iris.pupilCentre = pupilCentre;
-    iris.lids = lidsAcross(open, centre, limbus);
+    iris.lids = lidsAcross(open, current.whiteAlong, centre, limbus);
     iris.limbusRadius = limbus;
     iris.colour = Color(sum[0] / kept, sum[1] / kept, sum[2] / kept, 1.0);
     return iris;
