@@ -322,8 +322,10 @@ struct RayProfiles
         const double angle = 2 * M_PI * ray / Rays;
         return Point(std::cos(angle), std::sin(angle));
     }
-    void measure(const LumaWindow& window, Point centre)
+    // The profiles about a centre, `reach` samples long (at most `samples`; the rest unknown).
+    void measure(const LumaWindow& window, Point centre, int reach = std::numeric_limits<int>::max())
     {
+        reach = std::min(reach, samples);
         values.assign(size_t(Rays) * size_t(samples), std::numeric_limits<float>::quiet_NaN());
         sums.assign(size_t(Rays) * size_t(samples + 1), 0.0);
         chromaSums.assign(size_t(Rays) * size_t(samples + 1), 0.0);
@@ -331,7 +333,7 @@ struct RayProfiles
             const Point u = direction(k);
             double sum = 0, chromaSum = 0;
             int j = 0;
-            for (; j < samples; ++j) {
+            for (; j < reach; ++j) {
                 const double x = centre.x + j * Step * u.x, y = centre.y + j * Step * u.y;
                 const float l = window.at(x, y);
                 if (!std::isfinite(l))
@@ -402,11 +404,12 @@ constexpr int LeastWhite = 6;
 // The rings around the centre the profiles were measured from, no larger than `largest` samples: the
 // radii where the contrast across the circle peaks. A ray shows a ring where what lies outside is
 // lighter than what lies inside by a clear step (not the slow shading of a white towards the corners).
-void ringsAround(const RayProfiles& profiles, Point centre, int largest, std::vector<Ring>& rings)
+void ringsAround(const RayProfiles& profiles, Point centre, int largest, std::vector<Ring>& rings,
+                 int smallest = 2)
 {
     std::vector<double> quality(size_t(largest) + 2, 0.0);
     std::vector<uint64_t> along(size_t(largest) + 2, 0), white(size_t(largest) + 2, 0);
-    for (int j = 2; j <= largest; ++j) {
+    for (int j = std::max(2, smallest - 1); j <= largest; ++j) {
         const Bands bands(j);
         int known = 0;
         double sum = 0;
@@ -438,7 +441,7 @@ void ringsAround(const RayProfiles& profiles, Point centre, int largest, std::ve
             white[size_t(j)] = pale;
         }
     }
-    for (int j = 2; j <= largest; ++j) {
+    for (int j = std::max(2, smallest); j <= largest; ++j) {
         const double q = quality[size_t(j)];
         if (std::popcount(along[size_t(j)]) >= LeastShown && q >= 0.015 && q >= quality[size_t(j - 1)] &&
             q > quality[size_t(j + 1)])
@@ -674,11 +677,16 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
                         visit(Point(around.x + 0.5 * spacing * i, around.y + 0.5 * spacing * k));
     }
     // Each circle of the photo once, where it stands out most.
-    std::sort(rings.begin(), rings.end(), [](const Ring& a, const Ring& b) { return a.quality > b.quality; });
-    std::vector<Ring> distinct;
-    for (const Ring& ring : rings)
-        if (std::none_of(distinct.begin(), distinct.end(), [&](const Ring& d) { return sameRing(d, ring); }))
-            distinct.push_back(ring);
+    const auto keepDistinct = [](std::vector<Ring>& all) {
+        std::sort(all.begin(), all.end(), [](const Ring& a, const Ring& b) { return a.quality > b.quality; });
+        std::vector<Ring> distinct;
+        for (const Ring& ring : all)
+            if (std::none_of(distinct.begin(), distinct.end(),
+                             [&](const Ring& d) { return sameRing(d, ring); }))
+                distinct.push_back(ring);
+        return distinct;
+    };
+    std::vector<Ring> distinct = keepDistinct(rings);
 
     // The iris: a ring with the white of the eye outside it, lighter and less coloured than the iris,
     // along some of the rays that show it (a pupil has the iris around it, the outline of a small
