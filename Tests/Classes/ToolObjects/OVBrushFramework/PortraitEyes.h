@@ -206,4 +206,16 @@ inline pf::Image scaledPortrait(double scale, Resampling how = Resampling::Smoot
     return image;
 }
 
+// The portrait as a small face in a group photo would show it: reduced to `scale` of its size (a face
+// of about 150 * scale pixels), then, when `enlarge` is more than 1, enlarged that many times bicubically
+// as a retoucher zooms into it. Its eyes are at scale * enlarge of the portrait's places.
+inline pf::Image smallFacePortrait(double scale, int enlarge)
+{
+    const QImage original(portraitPath());
+    const int side = int(std::lround(512 * scale));
+    const QImage small = original.convertToFormat(QImage::Format_RGB32)
+                             .scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return pf::Image::fromQImage(enlarge > 1 ? detail::bicubic(small, side * enlarge) : small);
+}
+
 } // namespace brushtest
