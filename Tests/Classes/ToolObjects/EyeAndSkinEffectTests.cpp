@@ -3,6 +3,7 @@
 // intensity (or at full), and the result measured where it should act and where it should not.
 
 #include "OVBrushFramework/EyeToolSupport.h"
+#include "OVBrushFramework/PortraitEyes.h"
 #include "ReferenceGaussian.h"
 
 #include "Classes/Filters/FilterLibrary.h"
@@ -990,5 +991,65 @@ TEST(RemoveShineEffect, TakesOnlyTheShineDown)
             face, above / highlight, left / highlight, skinChange / skin);
         EXPECT_LE(left / highlight, 0.5 * above / highlight) << face;
         EXPECT_LE(skinChange / skin, 2) << face;
+    }
+}
+
+namespace {
+
+// The whites of the portrait's eyes and a patch of its cheek, marked by hand (top-down pixels).
+const std::vector<QPoint>& portraitWhites()
+{
+    static const std::vector<QPoint> whites = {
+        {197, 100}, {198, 100}, {197, 101}, {198, 101}, {198, 102}, {208, 100}, {208, 101}, {209, 101},
+        {208, 102}, {209, 102}, {207, 103}, {208, 103}, {209, 103}, {241, 103}, {240, 104}, {241, 104},
+        {242, 104}, {251, 102}, {252, 102}, {251, 103}, {252, 103}, {253, 103}, {251, 104}, {253, 104}};
+    return whites;
+}
+
+} // namespace
+
+// Tan painted with its own smart brush over the portrait's face (rows across it from the brow to the
+// chin, a brush a quarter of the face wide), at its own size and enlarged: the brush keeps off most of
+// the whites of the eyes (at most a quarter of them covered at the portrait's own size and at twice it,
+// where each white is a pixel or two and the corners' whites are shaded pink like the lids, a tenth at
+// four times), and Tan leaves what it covers of them as white as it was (their blue falls by at most 3
+// levels) while the cheek warms by 4 levels of blue at least.
+TEST(TanEffect, WarmsTheSkinAndNotTheWhitesOfTheEyes)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("Tan")));
+    for (const auto& [scale, coverBound] : {std::pair{1.0, 0.25}, {2.0, 0.25}, {4.0, 0.1}}) {
+        const Image photo = scaledPortrait(scale, Resampling::Bicubic);
+        const double face = detectedFaceWidth(photo);
+        const Rect face1x(185, 512 - 170, 80, 95); // y up, at the portrait's own size
+        const Rect area(face1x.minX() * scale, face1x.minY() * scale, face1x.width() * scale,
+                        face1x.height() * scale);
+        const Image mask = sweptWithSmartBrush(QStringLiteral("Tan"), photo, area, 0.25 * face, face, 1);
+        const Image after = composed(QStringLiteral("Tan"), photo, mask, -1, face);
+        const Rect extent = photo.extent();
+        const Levels a = levels(photo, extent), b = levels(after, extent);
+        const Pixels m = render(mask, extent);
+        const auto at = [&](const QPoint& p) {
+            return QPoint(int((p.x() + 0.5) * scale), int((512 - p.y() - 0.5) * scale));
+        };
+        double covered = 0, whiteBlue = 0, cheekBlue = 0;
+        for (const QPoint& w : portraitWhites()) {
+            const QPoint p = at(w);
+            covered += m.at(p.x(), p.y())[1] / double(portraitWhites().size());
+            whiteBlue += (b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2]) / double(portraitWhites().size());
+        }
+        int cheek = 0;
+        for (int y = 122; y < 132; ++y)
+            for (int x = 202; x < 212; ++x, ++cheek) {
+                const QPoint p = at(QPoint(x, y));
+                cheekBlue += b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2];
+            }
+        cheekBlue /= cheek;
+        std::printf(
+            "Tan with its brush on the portrait at %.0fx: whites covered %.2f, their blue %+.1f levels; "
+            "the cheek's blue %+.1f levels\n",
+            scale, covered, whiteBlue, cheekBlue);
+        EXPECT_LE(covered, coverBound) << scale;
+        EXPECT_GE(whiteBlue, -3) << scale;
+        EXPECT_LE(cheekBlue, -4) << scale;
     }
 }
