@@ -1134,3 +1134,57 @@ TEST(WhitenEyesEffect, LiftsTheWhitesThroughItsOwnBrush)
         EXPECT_GE(lift, 12) << scale;
     }
 }
+
+// Remove Shine at its default intensity over the skin of the portrait's face (the eyes, nostrils and
+// mouth left out), at its own size and enlarged: the brightest 3 % of the skin comes down by a third
+// at least of what it stands above the median skin, while the darker half of the skin keeps its level
+// (a quarter of a level at most).
+TEST(RemoveShineEffect, TakesTheHotSpotsOffThePortrait)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("ShineRemoval")));
+    for (const double scale : {1.0, 2.0, 4.0}) {
+        const Image photo = scaledPortrait(scale, Resampling::Bicubic);
+        const double face = detectedFaceWidth(photo);
+        const int side = int(photo.extent().width());
+        // The face's skin: an ellipse from the brow to the chin, less the eyes, brows, nostrils and mouth.
+        const auto skin = [&](int x, int y) {
+            const double px = (x + 0.5) / scale, py = 512 - (y + 0.5) / scale;
+            const double dx = (px - 224) / 40, dy = (py - 135) / 48;
+            if (dx * dx + dy * dy > 1 || py < 88)
+                return false;
+            const bool eyes = py > 90 && py < 110 && ((px > 190 && px < 215) || (px > 234 && px < 262));
+            const bool mouth = py > 142 && py < 170 && px > 205 && px < 250;
+            const bool nose = py > 118 && py < 132 && px > 215 && px < 240;
+            return !eyes && !mouth && !nose;
+        };
+        const Image mask = maskOf(side, side, skin);
+        const Image after = composed(QStringLiteral("ShineRemoval"), photo, mask, -1, face);
+        const Rect area(170 * scale, (512 - 190) * scale, 110 * scale, 110 * scale);
+        const Levels a = levels(photo, area.integral()), b = levels(after, area.integral());
+        std::vector<std::pair<double, double>> lumas; // before, after
+        for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+            for (int x = int(area.minX()); x < int(area.maxX()); ++x)
+                if (skin(x, y))
+                    lumas.emplace_back(lumaChroma(a.at(x, y)).first, lumaChroma(b.at(x, y)).first);
+        std::sort(lumas.begin(), lumas.end());
+        const double median = lumas[lumas.size() / 2].first;
+        double hotBefore = 0, hotAfter = 0, rest = 0, lower = 0;
+        int hot = 0, others = 0, lowers = 0;
+        for (size_t i = 0; i < lumas.size(); ++i) {
+            if (i >= size_t(0.97 * double(lumas.size()))) {
+                hotBefore += lumas[i].first - median, hotAfter += lumas[i].second - median, ++hot;
+            } else if (i >= lumas.size() / 2 && i < size_t(0.9 * double(lumas.size()))) {
+                rest += std::abs(lumas[i].second - lumas[i].first), ++others;
+            }
+            if (i < lumas.size() / 2)
+                lower += std::abs(lumas[i].second - lumas[i].first), ++lowers;
+        }
+        std::printf(
+            "Remove Shine on the portrait at %.0fx: the brightest 3%% stand %.1f levels above the median, "
+            "then %.1f; the skin between the median and the 90th percentile moved %.2f levels, below the "
+            "median %.2f\n",
+            scale, hotBefore / hot, hotAfter / hot, rest / others, lower / lowers);
+        EXPECT_LE(hotAfter / hot, 0.65 * hotBefore / hot) << scale;
+        EXPECT_LE(lower / lowers, 0.25) << scale;
+    }
+}
