@@ -6,8 +6,7 @@
 // ("inputChromaShift", a (U, V) cast laid on the midtones), the luma scaled ("inputLumaScale") and
 // lifted towards white ("inputLumaLift"). "inputHueRange" (centre, width, softness in degrees of the
 // UV plane) and "inputSaturationRange" (full weight up to the first chroma length, none from the
-// second; the other way round, the first larger, none up to the second and full from the first) limit
-// the change to the colours they describe; zero widths take every colour; with
+// second) limit the change to the colours they describe; zero widths take every colour; with
 // "inputSurroundImage" (a wide blur of the photo) only what is clearly less coloured than its
 // surroundings changes. With the defaults nothing changes. The output has the image's extent.
 class GMChromaAdjustFilter : public GMKernelFilter
