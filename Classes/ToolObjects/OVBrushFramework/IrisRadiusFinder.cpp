@@ -606,8 +606,19 @@ Patch darkPatch(const LumaWindow& window, Point centre, double limbus, float thr
 
 IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
 {
+    // Searched again from the middle of the iris found: the same iris then comes out wherever on it the
+    // click lay, and a search that began off to one side settles on the circle itself.
+    const Iris first = irisFrom(m_point, maxRadius);
+    if (!first.found)
+        return first;
+    const Iris again = irisFrom(first.centre, maxRadius);
+    return again.found ? again : first;
+}
+
+IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius) const
+{
     Iris iris;
-    if (!std::isfinite(m_point.x) || !std::isfinite(m_point.y) || !(maxRadius >= 1.5))
+    if (!std::isfinite(origin.x) || !std::isfinite(origin.y) || !(maxRadius >= 1.5))
         return iris;
     maxRadius = std::min(maxRadius, 256.0);
     // The bound is a ceiling on the limbus and nothing more: every circle up to it is judged alike, by
@@ -618,11 +629,11 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
     // Centres lie within the largest radius of the click (the click lies on the iris), and the rays
     // from them reach past the largest circle.
     const double reach = maxRadius + profiles.samples * RayProfiles::Step + 2;
-    cover(m_point, reach + 2);
+    cover(origin, reach + 2);
     if (m_bitmap.isNull())
         return iris;
     LumaWindow window;
-    window.x0 = int(std::floor(m_point.x - reach)), window.y0 = int(std::floor(m_point.y - reach));
+    window.x0 = int(std::floor(origin.x - reach)), window.y0 = int(std::floor(origin.y - reach));
     window.side = int(std::ceil(2 * reach)) + 2;
     window.values.assign(size_t(window.side) * size_t(window.side), std::numeric_limits<float>::quiet_NaN());
     window.chroma.assign(window.values.size(), 0.0f);
@@ -646,8 +657,8 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
         profiles.measure(window, centre);
         ringsAround(profiles, centre, largest, rings);
     };
-    std::vector<Point> starts = votedCentres(window, m_point, maxRadius, maxRadius);
-    starts.push_back(m_point);
+    std::vector<Point> starts = votedCentres(window, origin, maxRadius, maxRadius);
+    starts.push_back(origin);
     const double spacing = std::max(0.5, maxRadius / 24);
     for (size_t s = 0; s < starts.size(); ++s) {
         const bool voted = s + 1 < starts.size();

@@ -101,6 +101,9 @@ private:
     // interpolation would reach outside the bitmap.
     bool colorAtPoint(double x, double y, float rgb[3]) const;
     void workOnBitmap();
+    // locateIris's search, its circles tried about `origin` (the click, or the middle of an iris found
+    // from it); the iris must still hold the input point.
+    Iris irisFrom(pf::Point origin, double maxRadius) const;
 
     pf::Image m_image;
     long long m_columns = 0, m_rows = 0; // the image's size in whole pixels
