@@ -334,6 +334,20 @@ template <typename Inside> Image maskOf(int width, int height, Inside inside)
 
 namespace {
 
+// The portrait's eye openings (top-down centre and half axes), marked by hand.
+struct Opening
+{
+    QPointF centre;
+    QSizeF half;
+};
+
+const std::array<Opening, 2>& portraitOpenings()
+{
+    static const std::array<Opening, 2> openings{
+        {{{203.0, 100.5}, {8.5, 3.8}}, {{247.5, 102.5}, {9.5, 3.8}}}};
+    return openings;
+}
+
 // The whites of the portrait's eyes, marked by hand (top-down pixels).
 const std::vector<QPoint>& portraitWhites()
 {
@@ -353,12 +367,7 @@ const std::vector<QPoint>& portraitWhites()
 TEST(WhitenEyesEffect, LiftsTheWhitesAndLeavesPaleSkin)
 {
     ASSERT_TRUE(effectNamed(QStringLiteral("WhiterEyes")));
-    // The portrait's eye openings (top-down centre and half axes), marked by hand.
-    const struct
-    {
-        QPointF centre;
-        QSizeF half;
-    } openings[] = {{{203.0, 100.5}, {8.5, 3.8}}, {{247.5, 102.5}, {9.5, 3.8}}};
+    const auto& openings = portraitOpenings();
     const std::vector<QPoint>& whites = portraitWhites();
     for (const double scale : {1.0, 4.0}) {
         QImage picture = QImage(PortraitPath).convertToFormat(QImage::Format_RGB32);
@@ -1101,11 +1110,7 @@ TEST(TanEffect, WarmsTheSkinAndNotTheWhitesOfTheEyes)
 TEST(WhitenEyesEffect, LiftsTheWhitesThroughItsOwnBrush)
 {
     ASSERT_TRUE(effectNamed(QStringLiteral("WhiterEyes")));
-    const struct
-    {
-        QPointF centre;
-        QSizeF half;
-    } openings[] = {{{203.0, 100.5}, {8.5, 3.8}}, {{247.5, 102.5}, {9.5, 3.8}}};
+    const auto& openings = portraitOpenings();
     for (const double scale : {1.0, 2.0, 4.0}) {
         const Image photo = scaledPortrait(scale, Resampling::Bicubic);
         const double face = detectedFaceWidth(photo);

@@ -72,11 +72,7 @@ TEST(IrisClick, SelectsThePortraitsIrisesAtEveryScale)
         Tally tally;
         double annulus = 0, worstPupil = 0, worstCatch = 0, worstRing = 0, largest = 0;
         for (const PortraitEye& eye : portraitEyes()) {
-            const Point centre((eye.centre.x) * scale, (512 - eye.centre.y) * scale);
-            const double radius = eye.limbus * scale;
-            const Rect area =
-                Rect(centre.x - 8 * scale - 4, centre.y - 8 * scale - 4, 16 * scale + 8, 16 * scale + 8)
-                    .integral();
+            const auto [centre, radius, area] = scaledEye(eye, scale);
             for (const double share : {0.0, 0.4, 0.75})
                 for (int direction = 0; direction < (share > 0 ? 8 : 1); ++direction) {
                     const Point click = offCentre(centre, radius, share, direction);
@@ -140,11 +136,7 @@ TEST(SmartIrisBrush, PaintsTheIrisFromAnyDabOnTheEye)
         const Image photo = scaledPortrait(scale);
         const double faceWidth = detectedFaceWidth(photo);
         for (const PortraitEye& eye : portraitEyes()) {
-            const Point centre(eye.centre.x * scale, (512 - eye.centre.y) * scale);
-            const double radius = eye.limbus * scale;
-            const Rect area =
-                Rect(centre.x - 8 * scale - 4, centre.y - 8 * scale - 4, 16 * scale + 8, 16 * scale + 8)
-                    .integral();
+            const auto [centre, radius, area] = scaledEye(eye, scale);
             const OVBrush smart = smartBrush(QStringLiteral("irisBrush"), 3.5 * radius + 6);
             for (const auto& [share, direction] : {std::pair{0.0, 0}, {0.4, 3}, {0.75, 6}}) {
                 const Point dab = offCentre(centre, radius, share, direction);
@@ -305,11 +297,7 @@ PortraitFigures portraitOverScales(const std::vector<double>& scales, const std:
             const Image photo = scaledPortrait(scale, how);
             const double detected = detectedFaceWidth(photo);
             for (const PortraitEye& eye : portraitEyes()) {
-                const Point centre(eye.centre.x * scale, (512 - eye.centre.y) * scale);
-                const double radius = eye.limbus * scale;
-                const Rect area =
-                    Rect(centre.x - 8 * scale - 4, centre.y - 8 * scale - 4, 16 * scale + 8, 16 * scale + 8)
-                        .integral();
+                const auto [centre, radius, area] = scaledEye(eye, scale);
                 for (const double share : shares)
                     for (const int direction : directionsFor(share, directionStep)) {
                         const Point click = offCentre(centre, radius, share, direction);
@@ -413,11 +401,7 @@ TEST(IrisClick, PaintsNoMoreThanTheIrisOfASmallFace)
             for (const double f : {0.0, 0.8, 1.0, 1.25}) {
                 const double faceWidth = f > 0 ? (detected > 0 ? detected : 149 * scale) * f : 0;
                 for (const PortraitEye& eye : portraitEyes()) {
-                    const Point centre(eye.centre.x * scale, (512 - eye.centre.y) * scale);
-                    const double radius = eye.limbus * scale;
-                    const Rect area = Rect(centre.x - 8 * scale - 4, centre.y - 8 * scale - 4, 16 * scale + 8,
-                                           16 * scale + 8)
-                                          .integral();
+                    const auto [centre, radius, area] = scaledEye(eye, scale);
                     for (const double share : {0.0, 0.75})
                         for (const int direction : directionsFor(share, 2)) {
                             const Point click = offCentre(centre, radius, share, direction);

@@ -80,6 +80,23 @@ inline const std::vector<PortraitEye>& portraitEyes()
     return eyes;
 }
 
+// An eye of the portrait enlarged `scale` times, y up: its middle, its iris's radius and the square
+// around it that the tests measure.
+struct ScaledEye
+{
+    pf::Point centre;
+    double radius;
+    pf::Rect area;
+};
+
+inline ScaledEye scaledEye(const PortraitEye& eye, double scale)
+{
+    const pf::Point centre(eye.centre.x * scale, (512 - eye.centre.y) * scale);
+    return {centre, eye.limbus * scale,
+            pf::Rect(centre.x - 8 * scale - 4, centre.y - 8 * scale - 4, 16 * scale + 8, 16 * scale + 8)
+                .integral()};
+}
+
 // The region of a pixel (y up) of the portrait enlarged `scale` times: the hand-marked pixel it lies in
 // (only the middle of an enlarged pixel counts, away from its blurred border); the white and the lids
 // 2 to 6 of the portrait's pixels outside the limbus.
