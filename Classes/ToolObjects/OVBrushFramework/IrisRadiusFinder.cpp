@@ -400,6 +400,8 @@ constexpr int LeastShown = RayProfiles::Rays / 4;
 // The white of the eye beside an iris, seen along a tenth of the rays at least: about a corner's worth
 // below a lid that hides half the iris.
 constexpr int LeastWhite = 6;
+// An iris under this radius (in pixels) is a few pixels across, its rings hard to tell apart.
+constexpr double SmallIris = 5.0;
 
 // The rings around the centre the profiles were measured from, no larger than `largest` samples: the
 // radii where the contrast across the circle peaks. A ray shows a ring where what lies outside is
@@ -708,6 +710,7 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     // counting half.
     const Ring* chosen = nullptr;
     double best = 0;
+    std::vector<std::pair<const Ring*, double>> candidates;
     for (const Ring& ring : distinct) {
         const int white = std::popcount(ring.whiteAlong);
         if (white < std::max(LeastWhite, ring.shown() / 5) ||
@@ -726,6 +729,7 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
         // The more of it the white lies beside, the more surely an iris (a catch light on the iris is
         // pale too, beside a pupil along a few rays).
         const double score = ring.quality * (0.75 + 0.25 * white / ring.shown()) + 0.5 * pupil;
+        candidates.emplace_back(&ring, score);
         if (score > best) {
             best = score;
             chosen = &ring;
@@ -733,6 +737,21 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     }
     if (!chosen)
         return iris;
+    // An iris a few pixels across hardly shows its limbus: the lashes over it and its dark lower part
+    // make smaller rings, within it and with the white beside them too, that stand out as much as the
+    // limbus does, and which of them comes first changes with the click. A ring of the same kind that
+    // holds the one chosen, up to three times as large, and stands out nearly as much is the iris itself.
+    if (chosen->radius() < SmallIris) {
+        const Ring* inner = chosen;
+        double around = 0;
+        for (const auto& [ring, score] : candidates)
+            if (ring->radius() > inner->radius() && ring->radius() <= 3 * inner->radius() &&
+                score >= 0.9 * best && score > around &&
+                std::hypot(ring->centre.x - inner->centre.x, ring->centre.y - inner->centre.y) +
+                        inner->radius() <=
+                    ring->radius() + 0.5)
+                around = score, chosen = ring;
+    }
     Point centre = chosen->centre;
     Ring current = *chosen;
 
