@@ -30,6 +30,10 @@ GMIrisMaskFinderFilter::GMIrisMaskFinderFilter(const QString& className) : GMKer
     declareInput(QStringLiteral("inputRefColorLight"), colorAttributes());
     declareInput(QStringLiteral("inputRefColorDark"), colorAttributes());
     declareInput(QStringLiteral("inputBoolPupil"), distanceAttributes(0.0));
+    // Unset: the pupil lies about the centre, and no lid cuts the iris.
+    declareInput(QStringLiteral("inputPupilCenter"));
+    declareInput(QStringLiteral("inputUpperLid"), MaskFilterSupport::vectorAttributes(Vector(0, 0, 1)));
+    declareInput(QStringLiteral("inputLowerLid"), MaskFilterSupport::vectorAttributes(Vector(0, 0, 1)));
 }
 
 Image GMIrisMaskFinderFilter::outputImage() const
@@ -39,10 +43,17 @@ Image GMIrisMaskFinderFilter::outputImage() const
     options.definition = image.definition().extent();
     // Each pixel reads only itself: the default region of interest, the destination, is exact.
     const auto input = [this](const char* key) { return value(QString::fromLatin1(key)); };
+    const auto line = [this](const char* key) {
+        const Vector v = vectorValue(QString::fromLatin1(key));
+        return QVariant::fromValue(v.count() == 3 ? v : Vector(0, 0, 1));
+    };
+    const Vector pupilCentre = vectorValue(QStringLiteral("inputPupilCenter"));
     return applySlot(0,
                      {QVariant::fromValue(image), numberArgument(QStringLiteral("inputPupilRadius")),
                       numberArgument(QStringLiteral("inputOuterRadius")), input("inputCenter"),
                       numberArgument(QStringLiteral("inputTolerance")), input("inputRefColorLight"),
-                      numberArgument(QStringLiteral("inputBoolPupil"))},
+                      numberArgument(QStringLiteral("inputBoolPupil")),
+                      pupilCentre.count() == 2 ? QVariant::fromValue(pupilCentre) : input("inputCenter"),
+                      line("inputUpperLid"), line("inputLowerLid")},
                      options);
 }

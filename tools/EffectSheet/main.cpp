@@ -11,7 +11,8 @@
 // as a user's hand would make it: a click at every spot of the mask for the click tools (the iris, the
 // red pupil, the replacement iris), a dab per spot for the healing brush, strokes of the smart brush
 // along rows across the mask's parts; only the plain brush's effects take the hand-made mask as it is.
-// The sheet also has a page of the iris click at off-centre places ("IrisClickOffCentre.png").
+// The sheet also has a page of the iris click at off-centre places ("IrisClickOffCentre.png"), and pages
+// of Iris Colour, Replace Iris and Tan made on the portrait enlarged four times ("<name>-4x.png").
 
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Framework/ImageORVExtension.h"
@@ -327,18 +328,28 @@ public:
     }
 
     // The effect at its defaults over the portrait (for the red-eye and healing effects, the portrait
-    // with something to mend); nothing when the effect, its mask or a render is missing.
-    std::optional<Rendered> render(const QString& name)
+    // with something to mend), or over the portrait enlarged `scale` times (as a photo of a larger face
+    // would be, its mask enlarged with it); nothing when the effect, its mask or a render is missing.
+    std::optional<Rendered> render(const QString& name, int scale = 1)
     {
         const auto effect = m_catalog.effectBlueprintWithName(name);
-        const QImage mask = QImage(m_masks.filePath(name + QStringLiteral(".png")))
-                                .convertToFormat(QImage::Format_Grayscale8);
+        QImage mask = QImage(m_masks.filePath(name + QStringLiteral(".png")))
+                          .convertToFormat(QImage::Format_Grayscale8);
         if (!effect || mask.isNull() || mask.size() != m_subject.picture.size()) {
             err() << "Warning: no mask of the portrait's size for " << name << " in " << m_masks.path()
                   << "\n";
             return std::nullopt;
         }
         Subject subject = m_subject;
+        if (scale > 1) {
+            const QSize size = subject.picture.size() * scale;
+            subject.picture = subject.picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            subject.photo = Image::fromQImage(subject.picture);
+            FaceDetector detector;
+            const auto faces = detector.features(subject.photo, &m_context);
+            subject.faceWidth = faces.empty() ? size.width() / 2.0 : faces.front().bounds.width();
+            mask = mask.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        }
         if (name == QLatin1String("RedEye") || name == QLatin1String("BlemishHealing")) {
             subject.picture = name == QLatin1String("RedEye") ? withRedPupils(subject.picture, mask)
                                                               : withBlemishes(subject.picture, mask);
@@ -388,15 +399,19 @@ void label(QPainter& painter, const QRect& box, const QString& text, int pixelSi
 // Before and after of the whole photo, then of the part the mask is about, enlarged.
 QImage page(const QString& title, const Rendered& r)
 {
-    const int w = r.before.width(), h = r.before.height(), header = 28, gap = 8;
+    // An enlarged photo is shown whole at the portrait's size, its part the mask is about at its own.
+    const int w = std::min(r.before.width(), 512), h = r.before.height() * w / r.before.width(), header = 28,
+              gap = 8;
     QImage out(2 * w + gap, header + h + gap + w, QImage::Format_RGB32);
     out.fill(QColor(38, 38, 40));
     QPainter painter(&out);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     label(painter, QRect(8, 0, 2 * w, header), title, 16, Qt::AlignLeft | Qt::AlignVCenter);
     label(painter, QRect(0, 0, 2 * w, header), QStringLiteral("before | after   "), 13,
           Qt::AlignRight | Qt::AlignVCenter);
-    painter.drawImage(0, header, r.before);
-    painter.drawImage(w + gap, header, r.after);
+    painter.drawImage(QRect(0, header, w, h), r.before);
+    painter.drawImage(QRect(w + gap, header, w, h), r.after);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(0, header + h + gap, enlarged(r.before, r.focus, w));
     painter.drawImage(w + gap, header + h + gap, enlarged(r.after, r.focus, w));
     return out;
@@ -435,6 +450,21 @@ int makeSheet(Sheet& sheet, const QDir& folder, QStringList names)
         ++index;
     }
     painter.end();
+    // The effects whose tools find what they work on in the photo (the iris click, the skin brush), made
+    // again on the portrait enlarged four times: their tools must do as well on a larger face.
+    for (const QString& name :
+         {QStringLiteral("IrisColour"), QStringLiteral("IrisReplacement"), QStringLiteral("Tan")}) {
+        if (!names.contains(name))
+            continue;
+        const auto rendered = sheet.render(name, 4);
+        const QString file = folder.filePath(name + QStringLiteral("-4x.png"));
+        if (!rendered ||
+            !page(QStringLiteral("%1 (%2), the portrait at 4x").arg(sheet.displayName(name), name), *rendered)
+                 .save(file)) {
+            err() << "Error: cannot make " << file << "\n";
+            ++failures;
+        }
+    }
     if (!overview.save(folder.filePath(QStringLiteral("Overview.png")))) {
         err() << "Error: cannot write the overview page\n";
         ++failures;

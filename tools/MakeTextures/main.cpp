@@ -128,7 +128,8 @@ QImage makeIris(int size)
     const std::array<double, 3> stroma{0.40, 0.52, 0.60};
     const std::array<double, 3> hazel{0.55, 0.45, 0.30};
     const std::array<double, 3> limbus{0.10, 0.14, 0.18};
-    const std::array<double, 3> pupil{0.015, 0.015, 0.02};
+    // The pupil as a photo shows one: near black, not a hole.
+    const std::array<double, 3> pupil{0.035, 0.035, 0.04};
 
     QImage image(size, size, QImage::Format_ARGB32);
     for (int y = 0; y < size; ++y) {
@@ -156,7 +157,9 @@ QImage makeIris(int size)
             // Radial fibres: fine light streaks on coarser bundles, stronger in the middle of the stroma.
             const double fibre = fibres.at(u, rho) * 0.6 + bundles.at(u, rho) * 0.4;
             const double fibreWeight = smoothstep(0.0, 0.12, rho) * (1 - smoothstep(0.85, 1.0, rho));
-            double light = 1 + 0.35 * fibre * fibreWeight;
+            // Strong enough to show still where the picture is laid over an iris a few dozen pixels
+            // across: a weaker texture averages out to a flat disc.
+            double light = 1 + 0.5 * fibre * fibreWeight;
             // The collarette is a raised, lighter ridge.
             light *= 1 + 0.18 * std::exp(-std::pow((rho - collarette) / 0.035, 2));
             for (const Crypt& crypt : crypts) {

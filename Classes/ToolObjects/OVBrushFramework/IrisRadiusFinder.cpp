@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -160,32 +161,6 @@ float luma(const float rgb[3])
     return 0.299f * rgb[0] + 0.587f * rgb[1] + 0.114f * rgb[2];
 }
 
-// Luminance along rays from a centre, every half pixel; NaN from where a ray leaves the picture.
-struct RayProfiles
-{
-    static constexpr int Rays = 64;
-    static constexpr double Step = 0.5;
-    int samples = 0;
-    // How far each way the rise is measured, in samples: a pixel, or half of one where the irises looked
-    // for are so small that the pupil's edge and the limbus lie two pixels apart.
-    int reach = 2;
-    std::vector<float> values; // ray-major
-
-    float at(int ray, int j) const { return values[size_t(ray) * size_t(samples) + size_t(j)]; }
-    // The rise of luminance outward across sample j, as over two pixels; NaN where unknown.
-    float rise(int ray, int j) const
-    {
-        if (j < reach || j + reach >= samples)
-            return std::numeric_limits<float>::quiet_NaN();
-        return (at(ray, j + reach) - at(ray, j - reach)) * (2.0f / float(reach));
-    }
-    static Point direction(int ray)
-    {
-        const double angle = 2 * M_PI * ray / Rays;
-        return Point(std::cos(angle), std::sin(angle));
-    }
-};
-
 // The median of the finite values (NaN for none).
 float median(std::vector<float> values)
 {
@@ -198,19 +173,21 @@ float median(std::vector<float> values)
     return *middle;
 }
 
-} // namespace
-
-namespace {
-
 // The luminance of the pixels around a point, read once: the search reads it many times over. Rows
 // from the bottom; NaN beyond the picture.
 struct LumaWindow
 {
     int x0 = 0, y0 = 0, side = 0;
     std::vector<float> values;
+    // The chroma's length (full-range BT.601, as the colour filters measure it) of the same pixels.
+    std::vector<float> chroma;
 
     // Interpolated between pixel centres (y up); NaN where that reaches beyond the window or the picture.
-    float at(double x, double y) const
+    float at(double x, double y) const { return interpolated(values, x, y); }
+    float chromaAt(double x, double y) const { return interpolated(chroma, x, y); }
+
+private:
+    float interpolated(const std::vector<float>& plane, double x, double y) const
     {
         const double fx = x - 0.5 - x0, fy = y - 0.5 - y0;
         const double c = std::floor(fx), r = std::floor(fy);
@@ -218,8 +195,8 @@ struct LumaWindow
             return std::numeric_limits<float>::quiet_NaN();
         const size_t i = size_t(r) * size_t(side) + size_t(c);
         const float wx = float(fx - c), wy = float(fy - r);
-        return (values[i] * (1 - wx) + values[i + 1] * wx) * (1 - wy) +
-               (values[i + size_t(side)] * (1 - wx) + values[i + size_t(side) + 1] * wx) * wy;
+        return (plane[i] * (1 - wx) + plane[i + 1] * wx) * (1 - wy) +
+               (plane[i + size_t(side)] * (1 - wx) + plane[i + size_t(side) + 1] * wx) * wy;
     }
 };
 
@@ -329,264 +306,507 @@ std::vector<Point> votedCentres(const LumaWindow& window, Point near, double max
     return centres;
 }
 
+// Luminance along rays from a centre, every half pixel, with running sums for the mean of a stretch.
+struct RayProfiles
+{
+    static constexpr int Rays = 64;
+    static constexpr double Step = 0.5;
+    int samples = 0;
+    std::vector<float> values;      // ray-major
+    std::vector<double> sums;       // ray-major, samples + 1 a ray: the sum of the samples before each
+    std::vector<double> chromaSums; // the same of the chroma
+    std::array<int, Rays> known{};  // how many samples of each ray lie within the picture
+
+    static Point direction(int ray)
+    {
+        const double angle = 2 * M_PI * ray / Rays;
+        return Point(std::cos(angle), std::sin(angle));
+    }
+    // The profiles about a centre, `reach` samples long (at most `samples`; the rest unknown).
+    void measure(const LumaWindow& window, Point centre, int reach = std::numeric_limits<int>::max())
+    {
+        reach = std::min(reach, samples);
+        values.assign(size_t(Rays) * size_t(samples), std::numeric_limits<float>::quiet_NaN());
+        sums.assign(size_t(Rays) * size_t(samples + 1), 0.0);
+        chromaSums.assign(size_t(Rays) * size_t(samples + 1), 0.0);
+        for (int k = 0; k < Rays; ++k) {
+            const Point u = direction(k);
+            double sum = 0, chromaSum = 0;
+            int j = 0;
+            for (; j < reach; ++j) {
+                const double x = centre.x + j * Step * u.x, y = centre.y + j * Step * u.y;
+                const float l = window.at(x, y);
+                if (!std::isfinite(l))
+                    break;
+                values[size_t(k) * size_t(samples) + size_t(j)] = l;
+                sum += l;
+                chromaSum += window.chromaAt(x, y);
+                sums[size_t(k) * size_t(samples + 1) + size_t(j) + 1] = sum;
+                chromaSums[size_t(k) * size_t(samples + 1) + size_t(j) + 1] = chromaSum;
+            }
+            known[size_t(k)] = j;
+        }
+    }
+    float at(int ray, int j) const { return values[size_t(ray) * size_t(samples) + size_t(j)]; }
+    // The mean of samples `from` to `to` of a ray, both included; they must lie within the picture.
+    double mean(int ray, int from, int to) const { return meanOf(sums, ray, from, to); }
+    // How coloured that stretch is: its mean chroma for its mean luminance (a white is lighter and
+    // less coloured than any iris; the same chroma means more in a dark iris than in a light one).
+    double chroma(int ray, int from, int to) const { return meanOf(chromaSums, ray, from, to); }
+    double saturation(int ray, int from, int to) const
+    {
+        return meanOf(chromaSums, ray, from, to) / (meanOf(sums, ray, from, to) + 0.05);
+    }
+
+private:
+    double meanOf(const std::vector<double>& running, int ray, int from, int to) const
+    {
+        const double* s = running.data() + size_t(ray) * size_t(samples + 1);
+        return (s[to + 1] - s[from]) / double(to - from + 1);
+    }
+};
+
+// What a circle of radius j samples is judged by along a ray: the stretch just inside its edge (0.6 to
+// 0.9 of the radius: an iris's outer part, past any pupil that is not unusually large) against the
+// stretch just outside (1.12 to 1.4 of it: the white of the eye beside an iris), at least a sample in
+// and a pixel and a half out, so that small circles are judged by whole pixels.
+struct Bands
+{
+    int edge; // how far each way from the circle its edge is measured
+    int innerFrom, innerTo, outerFrom, outerTo;
+    explicit Bands(int j)
+        : edge(std::max(1, int(std::lround(0.15 * j)))), innerFrom(std::max(1, int(std::lround(0.6 * j)))),
+          innerTo(std::max(innerFrom, std::min(j - 1, int(std::lround(0.9 * j))))),
+          outerFrom(j + std::max(1, int(std::lround(0.12 * j)))),
+          outerTo(j + std::max(3, int(std::lround(0.4 * j))))
+    {}
+};
+
+// A circle that is darker inside than just outside along enough rays: a pupil, an iris, or something
+// round that is neither (a lid's lashes seen from below, the whole eye of a small face).
+struct Ring
+{
+    Point centre;
+    int j = 0;               // its radius, in samples
+    double quality = 0;      // the contrast across it summed over the rays that show it, per ray
+    uint64_t shownAlong = 0; // those rays, a bit each
+    uint64_t whiteAlong = 0; // those of them along which the outside is as pale as the white of an eye
+    double radius() const { return j * RayProfiles::Step; }
+    int shown() const { return std::popcount(shownAlong); }
+};
+
+// A quarter of the rays: an iris half under a lid still shows along more.
+constexpr int LeastShown = RayProfiles::Rays / 4;
+// The white of the eye beside an iris, seen along a tenth of the rays at least: about a corner's worth
+// below a lid that hides half the iris.
+constexpr int LeastWhite = 6;
+// An iris under this radius (in pixels) is a few pixels across, its rings hard to tell apart.
+constexpr double SmallIris = 5.0;
+
+// The rings around the centre the profiles were measured from, no larger than `largest` samples: the
+// radii where the contrast across the circle peaks. A ray shows a ring where what lies outside is
+// lighter than what lies inside by a clear step (not the slow shading of a white towards the corners).
+void ringsAround(const RayProfiles& profiles, Point centre, int largest, std::vector<Ring>& rings,
+                 int smallest = 2)
+{
+    std::vector<double> quality(size_t(largest) + 2, 0.0);
+    std::vector<uint64_t> along(size_t(largest) + 2, 0), white(size_t(largest) + 2, 0);
+    for (int j = std::max(2, smallest - 1); j <= largest; ++j) {
+        const Bands bands(j);
+        int known = 0;
+        double sum = 0;
+        uint64_t shown = 0, pale = 0;
+        for (int k = 0; k < RayProfiles::Rays; ++k) {
+            if (bands.outerTo >= profiles.known[size_t(k)])
+                continue;
+            ++known;
+            const double inner = profiles.mean(k, bands.innerFrom, bands.innerTo);
+            const double outer = profiles.mean(k, bands.outerFrom, bands.outerTo);
+            // The step must lie at the circle: the luminance rises across it by half the contrast at
+            // least (a dark patch whose edge lies elsewhere between the stretches is no such circle).
+            const double rise = profiles.at(k, std::min(j + bands.edge, bands.outerTo)) -
+                                profiles.at(k, std::max(j - bands.edge, bands.innerFrom));
+            if (outer - inner >= 0.04 + 0.1 * outer && rise >= 0.5 * (outer - inner)) {
+                sum += outer - inner;
+                shown |= uint64_t(1) << k;
+                if (profiles.saturation(k, bands.outerFrom, bands.outerTo) <=
+                        0.6 * profiles.saturation(k, bands.innerFrom, bands.innerTo) &&
+                    profiles.chroma(k, bands.outerFrom, bands.outerTo) <=
+                        profiles.chroma(k, bands.innerFrom, bands.innerTo) + 0.005)
+                    pale |= uint64_t(1) << k;
+            }
+        }
+        // Rays that have left the picture count for nothing: a ring must show on most of them.
+        if (known >= RayProfiles::Rays / 2) {
+            quality[size_t(j)] = sum / RayProfiles::Rays;
+            along[size_t(j)] = shown;
+            white[size_t(j)] = pale;
+        }
+    }
+    for (int j = std::max(2, smallest); j <= largest; ++j) {
+        const double q = quality[size_t(j)];
+        if (std::popcount(along[size_t(j)]) >= LeastShown && q >= 0.015 && q >= quality[size_t(j - 1)] &&
+            q > quality[size_t(j + 1)])
+            rings.push_back({centre, j, q, along[size_t(j)], white[size_t(j)]});
+    }
+}
+
+// Rings measured around nearby centres that are one circle of the photo.
+bool sameRing(const Ring& a, const Ring& b)
+{
+    const double r = std::max(a.radius(), b.radius());
+    return std::abs(a.radius() - b.radius()) <= std::max(1.0, 0.15 * r) &&
+           std::hypot(a.centre.x - b.centre.x, a.centre.y - b.centre.y) <= std::max(1.0, 0.25 * r);
+}
+
+// The lids over a circle: along the longest runs of rays on which no limbus shows, the chord between
+// the run's ends, the iris on the other side. A run must be four rays long at least (a catch light or a
+// fibre hides fewer) and lie above or below the iris (lids close from above and below, never from the
+// sides, where a reflection on the iris may hide its edge too). Two at most, an upper and a lower lid;
+// (0, 0, 1) for none.
+std::array<std::array<double, 3>, 2> lidsAcross(uint64_t open, uint64_t white, Point centre, double radius)
+{
+    std::array<std::array<double, 3>, 2> lids{{{0, 0, 1}, {0, 0, 1}}};
+    constexpr int rays = RayProfiles::Rays;
+    if (open == 0 || open == ~uint64_t(0))
+        return lids;
+    const auto shown = [open](int k) { return (open >> (((k % rays) + rays) % rays) & 1) != 0; };
+    // Runs of hidden rays, from a shown ray on: (first hidden, length).
+    int start = 0;
+    while (!shown(start))
+        ++start;
+    std::vector<std::pair<int, int>> runs;
+    for (int k = start + 1; k <= start + rays; ++k)
+        if (!shown(k)) {
+            int length = 0;
+            while (!shown(k + length))
+                ++length;
+            runs.emplace_back(k, length);
+            k += length;
+        }
+    // The lid meets the iris where the white ends beside it: a ray or two between the run and the white
+    // may still show an edge on the circle (a dark iris and the lashes along the lid look alike), and
+    // are the lid's too.
+    for (auto& [first, length] : runs) {
+        for (int extra = 0; extra < 2 && !(white >> (((first - 1) % rays + rays) % rays) & 1); ++extra)
+            --first, ++length;
+        for (int extra = 0; extra < 2 && !(white >> ((first + length) % rays) & 1); ++extra)
+            ++length;
+    }
+    std::sort(runs.begin(), runs.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    size_t placed = 0;
+    for (size_t i = 0; i < runs.size() && placed < 2; ++i) {
+        const auto [first, length] = runs[i];
+        if (length < 4)
+            break;
+        const double step = 2 * M_PI / rays;
+        const double from = (first - 0.5) * step, to = (first + length - 0.5) * step;
+        const Point a(centre.x + radius * std::cos(from), centre.y + radius * std::sin(from));
+        const Point b(centre.x + radius * std::cos(to), centre.y + radius * std::sin(to));
+        const Point hidden(centre.x + radius * std::cos(0.5 * (from + to)),
+                           centre.y + radius * std::sin(0.5 * (from + to)));
+        if (std::abs(std::sin(0.5 * (from + to))) < std::sqrt(0.5))
+            continue;
+        double nx = -(b.y - a.y), ny = b.x - a.x;
+        const double n = std::hypot(nx, ny);
+        if (!(n > 1e-9))
+            continue;
+        nx /= n, ny /= n;
+        if (nx * (hidden.x - a.x) + ny * (hidden.y - a.y) > 0)
+            nx = -nx, ny = -ny;
+        lids[placed++] = {nx, ny, -(nx * a.x + ny * a.y)};
+    }
+    return lids;
+}
+
+// The dark patch about a point within an iris of radius `limbus`: the pixels darker than `threshold`,
+// grown from the darkest within half the radius, within 0.8 of the radius and on the iris's side of the
+// lids. Its middle and the radius of a disc as large; a radius of 0 where there is none, or where it is
+// not round (its far pixels lie further out than a disc's would) or reaches a lid.
+struct Patch
+{
+    Point centre;
+    double radius = 0;
+};
+Patch darkPatch(const LumaWindow& window, Point centre, double limbus, float threshold,
+                const std::array<std::array<double, 3>, 2>& lids)
+{
+    Patch patch;
+    const auto distanceToLid = [&](double x, double y) {
+        double nearest = 1e9;
+        for (const auto& l : lids)
+            if (l[0] != 0 || l[1] != 0)
+                nearest = std::min(nearest, l[0] * x + l[1] * y + l[2]);
+        return nearest;
+    };
+    const double reach = 0.8 * limbus;
+    const int c0 = std::max(0, int(std::floor(centre.x - reach - window.x0)));
+    const int c1 = std::min(window.side - 1, int(std::ceil(centre.x + reach - window.x0)));
+    const int r0 = std::max(0, int(std::floor(centre.y - reach - window.y0)));
+    const int r1 = std::min(window.side - 1, int(std::ceil(centre.y + reach - window.y0)));
+    if (c1 < c0 || r1 < r0)
+        return patch;
+    const auto place = [&](int c, int r) { return Point(window.x0 + c + 0.5, window.y0 + r + 0.5); };
+    const auto within = [&](int c, int r, double radius) {
+        const Point p = place(c, r);
+        return std::hypot(p.x - centre.x, p.y - centre.y) <= radius && distanceToLid(p.x, p.y) >= 0.5;
+    };
+    const auto lumaOf = [&](int c, int r) {
+        return window.values[size_t(r) * size_t(window.side) + size_t(c)];
+    };
+    int seedC = -1, seedR = -1;
+    for (int r = r0; r <= r1; ++r)
+        for (int c = c0; c <= c1; ++c)
+            if (within(c, r, 0.5 * limbus) && std::isfinite(lumaOf(c, r)) &&
+                (seedC < 0 || lumaOf(c, r) < lumaOf(seedC, seedR)))
+                seedC = c, seedR = r;
+    if (seedC < 0 || !(lumaOf(seedC, seedR) < threshold))
+        return patch;
+    const int columns = c1 - c0 + 1;
+    std::vector<char> seen(size_t(columns) * size_t(r1 - r0 + 1), 0);
+    std::vector<std::pair<int, int>> stack{{seedC, seedR}}, pixels;
+    seen[size_t(seedR - r0) * size_t(columns) + size_t(seedC - c0)] = 1;
+    while (!stack.empty()) {
+        const auto [c, r] = stack.back();
+        stack.pop_back();
+        pixels.emplace_back(c, r);
+        for (const auto& [nc, nr] : {std::pair{c + 1, r}, {c - 1, r}, {c, r + 1}, {c, r - 1}}) {
+            if (nc < c0 || nc > c1 || nr < r0 || nr > r1)
+                continue;
+            char& mark = seen[size_t(nr - r0) * size_t(columns) + size_t(nc - c0)];
+            if (mark)
+                continue;
+            mark = 1;
+            if (within(nc, nr, reach) && lumaOf(nc, nr) < threshold)
+                stack.emplace_back(nc, nr);
+        }
+    }
+    double sx = 0, sy = 0;
+    for (const auto& [c, r] : pixels) {
+        const Point p = place(c, r);
+        sx += p.x, sy += p.y;
+        if (distanceToLid(p.x, p.y) < 1.5)
+            return patch;
+    }
+    const double n = double(pixels.size());
+    const Point middle(sx / n, sy / n);
+    std::vector<float> distances;
+    for (const auto& [c, r] : pixels) {
+        const Point p = place(c, r);
+        distances.push_back(float(std::hypot(p.x - middle.x, p.y - middle.y)));
+    }
+    std::sort(distances.begin(), distances.end());
+    const double radius = std::sqrt(n / M_PI);
+    if (distances[size_t(0.9 * double(distances.size() - 1))] > 1.2 * radius + 0.5)
+        return patch;
+    patch.centre = middle;
+    patch.radius = radius;
+    return patch;
+}
+
 } // namespace
 
 IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
 {
+    // Searched again from the middle of the iris found: the same iris then comes out wherever on it the
+    // click lay, and a search that began off to one side settles on the circle itself. Under a bound of
+    // a dozen pixels the first search already looked from every half pixel about the click.
+    const Iris first = irisFrom(m_point, maxRadius);
+    if (!first.found || maxRadius <= 12)
+        return first;
+    const Iris again = irisFrom(first.centre, maxRadius);
+    return again.found ? again : first;
+}
+
+IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius) const
+{
     Iris iris;
-    if (!std::isfinite(m_point.x) || !std::isfinite(m_point.y) || !(maxRadius >= 1.5))
+    if (!std::isfinite(origin.x) || !std::isfinite(origin.y) || !(maxRadius >= 1.5))
         return iris;
     maxRadius = std::min(maxRadius, 256.0);
-    cover(m_point, 2 * maxRadius + 12);
+    // The bound is a ceiling on the limbus and nothing more: every circle up to it is judged alike, by
+    // the same stretches around it, whatever the bound.
+    const int largest = int(maxRadius / RayProfiles::Step);
+    RayProfiles profiles;
+    profiles.samples = Bands(largest).outerTo + 2;
+    // Centres lie within the largest radius of the click (the click lies on the iris), and the rays
+    // from them reach past the largest circle.
+    const double reach = maxRadius + profiles.samples * RayProfiles::Step + 2;
+    cover(origin, reach + 2);
     if (m_bitmap.isNull())
         return iris;
-    // The profiles reach a little beyond the largest limbus: the edge and the ring outside it.
-    const int samples = int((maxRadius + 4) / RayProfiles::Step) + 3;
-    const int rays = RayProfiles::Rays;
-
-    // Centres lie within the largest radius of the click (the click lies on the iris), and the
-    // circles around them reach that far again.
     LumaWindow window;
-    {
-        const double reach = 2 * maxRadius + 10;
-        window.x0 = int(std::floor(m_point.x - reach)), window.y0 = int(std::floor(m_point.y - reach));
-        window.side = int(std::ceil(2 * reach)) + 2;
-        window.values.assign(size_t(window.side) * size_t(window.side),
-                             std::numeric_limits<float>::quiet_NaN());
-        for (int y = 0; y < window.side; ++y)
-            for (int x = 0; x < window.side; ++x) {
-                float rgb[3];
-                if (colorAtPoint(window.x0 + x + 0.5, window.y0 + y + 0.5, rgb))
-                    window.values[size_t(y) * size_t(window.side) + size_t(x)] = luma(rgb);
-            }
-    }
-    const auto lumaAt = [&window](double x, double y) { return window.at(x, y); };
-
-    RayProfiles profiles;
-    profiles.samples = samples;
-    profiles.reach = maxRadius < 8 ? 1 : 2;
-    // The median luminance at every radius (robust to the catch light and to lids over part of the
-    // circle), and how strongly the rays rise there on average.
-    std::vector<float> level(static_cast<size_t>(samples)), strength(static_cast<size_t>(samples));
-    const auto measure = [&](Point centre) {
-        profiles.values.assign(size_t(rays) * size_t(samples), std::numeric_limits<float>::quiet_NaN());
-        for (int k = 0; k < rays; ++k) {
-            const Point u = RayProfiles::direction(k);
-            for (int j = 0; j < samples; ++j) {
-                const double r = j * RayProfiles::Step;
-                const float l = lumaAt(centre.x + r * u.x, centre.y + r * u.y);
-                if (!std::isfinite(l))
-                    break;
-                profiles.values[size_t(k) * size_t(samples) + size_t(j)] = l;
+    window.x0 = int(std::floor(origin.x - reach)), window.y0 = int(std::floor(origin.y - reach));
+    window.side = int(std::ceil(2 * reach)) + 2;
+    window.values.assign(size_t(window.side) * size_t(window.side), std::numeric_limits<float>::quiet_NaN());
+    window.chroma.assign(window.values.size(), 0.0f);
+    for (int y = 0; y < window.side; ++y)
+        for (int x = 0; x < window.side; ++x) {
+            float rgb[3];
+            if (colorAtPoint(window.x0 + x + 0.5, window.y0 + y + 0.5, rgb)) {
+                const float l = luma(rgb);
+                window.values[size_t(y) * size_t(window.side) + size_t(x)] = l;
+                window.chroma[size_t(y) * size_t(window.side) + size_t(x)] =
+                    std::hypot((rgb[2] - l) / 1.772f, (rgb[0] - l) / 1.402f);
             }
         }
-        std::vector<float> column(static_cast<size_t>(rays));
-        for (int j = 0; j < samples; ++j) {
-            double sum = 0;
-            int n = 0;
-            for (int k = 0; k < rays; ++k) {
-                column[size_t(k)] = profiles.at(k, j);
-                const float g = profiles.rise(k, j);
-                if (std::isfinite(g)) {
-                    sum += std::max(g, 0.0f);
-                    ++n;
-                }
-            }
-            level[size_t(j)] = median(column);
-            // Rays that have left the picture count for nothing: an edge must show on most of them.
-            strength[size_t(j)] = n >= rays / 2 ? float(sum / n) : 0.0f;
-        }
-    };
-    const auto meanLevel = [&](int from, int to) {
-        double sum = 0;
-        int n = 0;
-        for (int j = std::max(from, 0); j < std::min(to, samples); ++j)
-            if (std::isfinite(level[size_t(j)])) {
-                sum += level[size_t(j)];
-                ++n;
-            }
-        return n ? sum / n : std::numeric_limits<double>::quiet_NaN();
-    };
 
-    // Inside a limbus candidate: the pupil, a dark disc around the middle that rises to the iris's
-    // level, its edge where the rise is half done (the catch light, which the median leaves out, and
-    // the blur of small eyes make the steepest rise a poor measure). Its radius in samples, 0 for none.
-    struct Pupil
-    {
-        double radius = 0;
-        float rise = 0;
+    // The rings around the strongest centres of round edges near the click, and around the click itself
+    // (a small iris's edges may cast too few votes), each looked at from a few points around it, then
+    // more finely around the strongest and the widest ring found there (an iris may stand out less than
+    // its pupil).
+    std::vector<Ring> rings;
+    const auto visit = [&](Point centre) {
+        profiles.measure(window, centre);
+        ringsAround(profiles, centre, largest, rings);
     };
-    const auto pupilInside = [&](int limbus) {
-        Pupil pupil;
-        std::vector<float> annulus;
-        for (int j = std::max(1, int(0.2 * limbus)); j <= limbus - 2; ++j)
-            annulus.push_back(level[size_t(j)]);
-        if (annulus.size() < 2)
-            return pupil;
-        std::sort(annulus.begin(), annulus.end());
-        const float ring = annulus[size_t(0.75 * double(annulus.size() - 1))];
-        int darkest = 0;
-        for (int j = 1; j <= int(0.75 * limbus); ++j)
-            if (level[size_t(j)] < level[size_t(darkest)])
-                darkest = j;
-        const float dark = level[size_t(darkest)];
-        // The iris's own level: most of the annulus, or its lightest beyond the dark disc where a small,
-        // blurred iris has hardly a plateau.
-        float iris = ring;
-        for (int j = darkest + 1; j <= limbus - 2; ++j)
-            iris = std::max(iris, level[size_t(j)]);
-        if (!(dark < 0.3f) || !(iris - dark >= std::max(0.05f, 0.25f * iris)))
-            return pupil;
-        const float half = 0.5f * (dark + std::min(ring, iris));
-        for (int j = darkest + 1; j <= int(0.8 * limbus); ++j)
-            if (level[size_t(j)] >= half) {
-                pupil.rise = strength[size_t(j)];
-                break;
-            }
-        if (pupil.rise <= 0)
-            return pupil;
-        // Its size from its area: the samples darker than half-way to the iris, each standing for the
-        // piece of the disc around it. A catch light beside a small pupil, or the blur of an enlarged
-        // photo, shifts where the median profile crosses half-way; the area stays.
-        double area = 0;
-        for (int k = 0; k < rays; ++k)
-            for (int j = 1; j <= int(0.8 * limbus); ++j)
-                if (profiles.at(k, j) < half)
-                    area += j * RayProfiles::Step * RayProfiles::Step * 2 * M_PI / rays;
-        pupil.radius = std::sqrt(area / M_PI) / RayProfiles::Step;
-        return pupil;
-    };
-    // The limbus: the steepest rise all round with a lighter ring outside it, the pupil's rise counting
-    // half (a pale iris may rise less at its edge than its pupil does, a dark one barely shows its
-    // pupil). The score says how clearly a circle about the centre measured stands out.
-    struct Choice
-    {
-        double score = 0;
-        int limbus = 0;
-        Pupil pupil;
-        float limbusRise = 0;
-    };
-    // Peaks of the rise with a lighter ring all round outside, no larger than the largest radius. The
-    // best is the steepest, its pupil's rise counting half. A pupil is a round edge as well, and where a
-    // lid hides much of the limbus it (or the part of it below the lid) may stand out more than the
-    // limbus: a larger circle whose pupil holds the best one, around a ring no paler than an iris, is the
-    // iris.
-    const int largest = int(maxRadius / RayProfiles::Step);
-    const auto choose = [&] {
-        std::vector<Choice> peaks;
-        Choice best;
-        for (int j = 3; j + 2 < samples && j <= largest; ++j) {
-            const float s = strength[size_t(j)];
-            if (s < strength[size_t(j - 1)] || s < strength[size_t(j + 1)] || s <= 0.04f)
-                continue; // only the peaks
-            const double outside = meanLevel(j + 2, j + 6), inside = meanLevel(j - 4, j - 1);
-            if (!(outside - inside > 0.06))
-                continue; // a rise in some rays only, not a lighter ring all round
-            const Pupil pupil = pupilInside(j);
-            const Choice c{s + 0.5 * pupil.rise, j, pupil, s};
-            peaks.push_back(c);
-            if (c.score > best.score)
-                best = c;
-        }
-        Choice around;
-        for (const Choice& outer : peaks)
-            if (outer.limbus >= 1.4 * best.limbus && outer.pupil.radius > 0 &&
-                outer.pupil.radius >= 0.7 * best.limbus && outer.pupil.radius <= 1.6 * best.limbus + 3 &&
-                outer.score >= 0.3 * best.score && meanLevel(best.limbus + 1, outer.limbus - 1) < 0.75 &&
-                outer.score > around.score)
-                around = outer;
-        return around.limbus > 0 ? around : best;
-    };
-
-    // Where ray k rises to the limbus: its steepest rise near the limbus found at sample `limbusAt`, in
-    // samples; 0 where it shows none (a lid over the iris there) or it crosses the catch light first.
-    const auto limbusEdge = [&](int k, int limbusAt) {
-        const int spread = std::max(4, int(0.3 * limbusAt));
-        int bestJ = -1;
-        float best = 0;
-        for (int j = std::max(2, limbusAt - spread); j <= limbusAt + spread; ++j) {
-            const float g = profiles.rise(k, j);
-            if (std::isfinite(g) && g > best) {
-                best = g;
-                bestJ = j;
-            }
-        }
-        if (bestJ < 0 || best <= 0.5f * strength[size_t(limbusAt)])
-            return 0;
-        for (int j = 0; j + 2 < bestJ; ++j)
-            if (profiles.at(k, j) > std::max(0.7f, level[size_t(j)] + 0.25f))
-                return 0;
-        return bestJ;
-    };
-
-    // The click must lie on the iris, or on the lid just over its edge: an iris the lid half hides is a
-    // circle whose upper part is the lid.
-    const auto holdsTheClick = [&](Point centre, int limbus) {
-        return std::hypot(centre.x - m_point.x, centre.y - m_point.y) <= 1.35 * limbus * RayProfiles::Step;
-    };
-
-    // The centre: the strongest centres of round edges near the click, and the click itself (a small
-    // iris's edges may cast too few votes), each tried at a few points around it; the best is then
-    // fitted to the edge it finds: each ray's steepest rise near the limbus, by least squares with the
-    // centre's shift and the radius free, the rays that disagree (a lid cutting the iris off sooner) and
-    // those crossing the catch light left out.
-    std::vector<Point> starts = votedCentres(window, m_point, maxRadius, maxRadius);
-    starts.push_back(m_point);
+    std::vector<Point> starts = votedCentres(window, origin, maxRadius, maxRadius);
+    starts.push_back(origin);
     const double spacing = std::max(0.5, maxRadius / 24);
-    Point centre = m_point;
-    Choice choice;
-    for (const Point& start : starts) {
-        // Around a voted centre every spacing, around the click (which may lie further from the centre)
-        // every spacing and a half twice over; then every half spacing around the best of those.
-        const bool voted = &start != &starts.back();
-        Choice local;
-        Point localCentre = start;
-        for (const double step : {voted ? spacing : 1.5 * spacing, 0.5 * spacing}) {
-            const Point from = localCentre;
-            const int reach = voted || step < spacing ? 1 : 2;
-            for (int i = -reach; i <= reach; ++i)
-                for (int k = -reach; k <= reach; ++k) {
-                    // The finer round looks at the eight points around the best so far.
-                    if (step < spacing && i == 0 && k == 0)
-                        continue;
-                    const Point candidate(from.x + step * i, from.y + step * k);
-                    measure(candidate);
-                    const Choice c = choose();
-                    if (c.limbus == 0 || !holdsTheClick(candidate, c.limbus))
-                        continue;
-                    if (c.score > local.score) {
-                        local = c;
-                        localCentre = candidate;
-                    }
-                }
+    for (size_t s = 0; s < starts.size(); ++s) {
+        const bool voted = s + 1 < starts.size();
+        const double step = voted ? spacing : 1.5 * spacing;
+        const int steps = voted ? 1 : 2;
+        const size_t first = rings.size();
+        for (int i = -steps; i <= steps; ++i)
+            for (int k = -steps; k <= steps; ++k)
+                visit(Point(starts[s].x + step * i, starts[s].y + step * k));
+        const Ring *strongest = nullptr, *widest = nullptr;
+        for (size_t r = first; r < rings.size(); ++r) {
+            if (!strongest || rings[r].quality > strongest->quality)
+                strongest = &rings[r];
+            if (!widest || rings[r].j > widest->j ||
+                (rings[r].j == widest->j && rings[r].quality > widest->quality))
+                widest = &rings[r];
         }
-        if (local.score > choice.score) {
-            choice = local;
-            centre = localCentre;
+        std::vector<Point> finer;
+        for (const Ring* ring : {strongest, widest})
+            if (ring &&
+                (finer.empty() || finer.front().x != ring->centre.x || finer.front().y != ring->centre.y))
+                finer.push_back(ring->centre);
+        for (const Point& around : finer)
+            for (int i = -1; i <= 1; ++i)
+                for (int k = -1; k <= 1; ++k)
+                    if (i != 0 || k != 0)
+                        visit(Point(around.x + 0.5 * spacing * i, around.y + 0.5 * spacing * k));
+    }
+    // Each circle of the photo once, where it stands out most.
+    const auto keepDistinct = [](std::vector<Ring>& all) {
+        std::sort(all.begin(), all.end(), [](const Ring& a, const Ring& b) { return a.quality > b.quality; });
+        std::vector<Ring> distinct;
+        for (const Ring& ring : all)
+            if (std::none_of(distinct.begin(), distinct.end(),
+                             [&](const Ring& d) { return sameRing(d, ring); }))
+                distinct.push_back(ring);
+        return distinct;
+    };
+    std::vector<Ring> distinct = keepDistinct(rings);
+
+    // The iris: a ring with the white of the eye outside it, lighter and less coloured than the iris,
+    // along some of the rays that show it (a pupil has the iris around it, the outline of a small
+    // face's eye the skin), holding the click (on the iris, or on the lid just over its edge: an iris
+    // the lid half hides is a circle whose upper part is the lid). Of those, the one standing out most,
+    // by the contrast along it and the share of it the white lies beside, the pupil's ring inside it
+    // counting half.
+    const Ring* chosen = nullptr;
+    double best = 0;
+    std::vector<std::pair<const Ring*, double>> candidates;
+    for (const Ring& ring : distinct) {
+        const int white = std::popcount(ring.whiteAlong);
+        if (white < std::max(LeastWhite, ring.shown() / 5) ||
+            std::hypot(ring.centre.x - m_point.x, ring.centre.y - m_point.y) > 1.35 * ring.radius())
+            continue;
+        double pupil = 0;
+        // A pupil has the iris around it, not the white: a smaller ring with the white outside is
+        // this iris measured about another centre.
+        for (const Ring& inner : distinct)
+            if (&inner != &ring && inner.radius() <= 0.75 * ring.radius() &&
+                std::popcount(inner.whiteAlong) < std::max(LeastWhite, inner.shown() / 4) &&
+                std::hypot(inner.centre.x - ring.centre.x, inner.centre.y - ring.centre.y) <=
+                    0.2 * ring.radius() + 0.75 &&
+                std::popcount(inner.shownAlong & ring.shownAlong) >= 0.5 * inner.shown())
+                pupil = std::max(pupil, inner.quality);
+        // The more of it the white lies beside, the more surely an iris (a catch light on the iris is
+        // pale too, beside a pupil along a few rays).
+        const double score = ring.quality * (0.75 + 0.25 * white / ring.shown()) + 0.5 * pupil;
+        candidates.emplace_back(&ring, score);
+        if (score > best) {
+            best = score;
+            chosen = &ring;
         }
     }
-    if (choice.limbus == 0)
+    if (!chosen)
         return iris;
+    // An iris a few pixels across hardly shows its limbus: the lashes over it and its dark lower part
+    // make smaller rings, within it and with the white beside them too, that stand out as much as the
+    // limbus does, and which of them comes first changes with the click. A ring of the same kind that
+    // holds the one chosen, up to three times as large, and stands out nearly as much is the iris itself.
+    if (chosen->radius() < SmallIris) {
+        const Ring* inner = chosen;
+        double around = 0;
+        for (const auto& [ring, score] : candidates)
+            if (ring->radius() > inner->radius() && ring->radius() <= 3 * inner->radius() &&
+                score >= 0.9 * best && score > around &&
+                std::hypot(ring->centre.x - inner->centre.x, ring->centre.y - inner->centre.y) +
+                        inner->radius() <=
+                    ring->radius() + 0.5)
+                around = score, chosen = ring;
+    }
+    Point centre = chosen->centre;
+    Ring current = *chosen;
+
+    // Along a ray, the steepest rise near a circle of j samples: where (in pixels) and how much.
+    const int rise = largest < 16 ? 1 : 2;
+    const auto riseAt = [&](int k, int j) {
+        return j - rise >= 0 && j + rise < profiles.known[size_t(k)]
+                   ? profiles.at(k, j + rise) - profiles.at(k, j - rise)
+                   : std::numeric_limits<float>::quiet_NaN();
+    };
+    const auto edgeAlong = [&](int k, int j0) {
+        std::pair<double, float> edge(-1.0, 0.0f);
+        int at = -1;
+        for (int j = std::max(rise, int(0.8 * j0)); j <= int(1.25 * j0) + 1; ++j) {
+            const float g = riseAt(k, j);
+            if (!std::isfinite(g))
+                break;
+            if (g > edge.second)
+                edge = {j * RayProfiles::Step, g}, at = j;
+        }
+        // Between samples: the top of the parabola through the steepest rise and its neighbours.
+        if (at > 0) {
+            const float before = riseAt(k, at - 1), after = riseAt(k, at + 1);
+            const float curve = before - 2 * edge.second + after;
+            if (std::isfinite(before) && std::isfinite(after) && curve < 0)
+                edge.first += std::clamp(0.5f * (before - after) / curve, -0.5f, 0.5f) * RayProfiles::Step;
+        }
+        return edge;
+    };
+    // The circle fitted to the limbus: along each ray with the white outside (where a lid's edge would
+    // mislead: the lashes' edge against the skin lies inside the circle), or along every ray that shows
+    // the ring where too few have, the steepest rise near it, by least squares with the centre's shift
+    // and the radius free (or, where those rays lie on one side only and an arc alone would fit a
+    // smaller circle shifted towards it as well, the centre only), the rays that disagree left out;
+    // then measured again from there.
+    double limbus = chosen->radius();
     for (int round = 0; round < 3; ++round) {
-        measure(centre);
-        choice = choose();
-        if (choice.limbus == 0)
-            return iris;
-        const int limbusAt = choice.limbus;
+        profiles.measure(window, centre);
+        const uint64_t along =
+            std::popcount(current.whiteAlong) >= 8 ? current.whiteAlong : current.shownAlong;
         std::vector<std::pair<Point, double>> edges; // ray direction, edge radius
-        for (int k = 0; k < rays; ++k)
-            if (const int j = limbusEdge(k, limbusAt); j > 0)
-                edges.emplace_back(RayProfiles::direction(k), j * RayProfiles::Step);
-        Point shift;
-        bool fitted = false;
-        // Edges all round fix the centre and the radius at once. Where a lid hides a side, an arc alone
-        // fits a smaller circle shifted towards it as well as the right one: the radius is then held at
-        // the profile's and only the centre moves.
-        bool quadrant[4] = {false, false, false, false};
+        for (int k = 0; k < RayProfiles::Rays; ++k)
+            if (along >> k & 1)
+                if (const auto [r, g] = edgeAlong(k, current.j); r > 0)
+                    edges.emplace_back(RayProfiles::direction(k), r);
+        // Rays spread round the circle fix its radius too; rays gathered on one side (their directions'
+        // mean long) do not.
+        Point sum;
         for (const auto& [u, r] : edges)
-            quadrant[(u.y >= 0 ? 0 : 2) + ((u.x >= 0) == (u.y >= 0) ? 0 : 1)] = true;
-        const bool allRound = quadrant[0] && quadrant[1] && quadrant[2] && quadrant[3];
-        const double heldRadius = limbusAt * RayProfiles::Step;
+            sum = Point(sum.x + u.x, sum.y + u.y);
+        const bool allRound = !edges.empty() && std::hypot(sum.x, sum.y) <= 0.6 * double(edges.size());
+        const double heldRadius = current.radius();
+        Point shift;
+        double radius = heldRadius;
+        bool fitted = false;
         for (int pass = 0; pass < 2 && edges.size() >= 8; ++pass) {
             // Normal equations of r = R + dx ux + dy uy (or of r - R = dx ux + dy uy with R held), solved
             // by Gauss-Jordan.
@@ -619,7 +839,7 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
             }
             if (!solved)
                 break;
-            const double radius = allRound ? a[0][3] : heldRadius;
+            radius = allRound ? a[0][3] : heldRadius;
             shift = allRound ? Point(a[1][3], a[2][3]) : Point(a[0][3], a[1][3]);
             fitted = true;
             const double tolerance = std::max(1.0, 0.1 * radius);
@@ -627,44 +847,138 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
                 return std::abs(e.second - radius - shift.x * e.first.x - shift.y * e.first.y) > tolerance;
             });
         }
-        // A shift too small to matter ends the search where it was measured; one too large is no
-        // refinement of this circle.
+        if (fitted && edges.size() >= 8) {
+            // The edge's own radius: where the rays that agree rise most steeply, about the shifted centre.
+            std::vector<float> radii;
+            for (const auto& [u, r] : edges)
+                radii.push_back(float(r - shift.x * u.x - shift.y * u.y));
+            limbus = median(radii);
+        }
+        // A shift too small to matter ends the search; one too large is no refinement of this circle.
         const double moved = std::hypot(shift.x, shift.y);
-        if (!fitted || moved < 0.2 || moved > 0.5 * limbusAt * RayProfiles::Step)
+        if (!fitted || moved < 0.2 || moved > 0.5 * heldRadius)
             break;
         const Point moveTo(centre.x + shift.x, centre.y + shift.y);
-        // Kept only where the limbus stands out about as clearly from there: the fit follows the limbus
-        // alone, where the search weighed the pupil too (a catch light beside a small pupil pulls that).
-        measure(moveTo);
-        const Choice there = choose();
-        if (there.limbus == 0 || strength[size_t(there.limbus)] < 0.9f * choice.limbusRise)
+        // Kept where the ring still stands out from there, the white outside it: the stretches judge
+        // whether a ring is there, the edges where it lies (about a centre a little off, a ring may
+        // stand out more where the lids add to its contrast).
+        profiles.measure(window, moveTo);
+        std::vector<Ring> there;
+        ringsAround(profiles, moveTo, largest, there);
+        const Ring* same = nullptr;
+        for (const Ring& r : there)
+            if (std::abs(r.radius() - limbus) <= std::max(1.0, 0.2 * limbus) &&
+                std::popcount(r.whiteAlong) >= LeastWhite && (!same || r.quality > same->quality))
+                same = &r;
+        if (!same || same->quality < 0.5 * current.quality)
             break;
         centre = moveTo;
-        choice = there;
+        current = *same;
     }
-    measure(centre);
-    choice = choose();
-    if (choice.limbus == 0)
+    profiles.measure(window, centre);
+    if (!std::isfinite(limbus) || limbus <= 0)
+        limbus = current.radius();
+    if (std::hypot(centre.x - m_point.x, centre.y - m_point.y) > 1.35 * limbus)
         return iris;
-    if (!holdsTheClick(centre, choice.limbus))
-        return iris;
-    const double limbus = choice.limbus * RayProfiles::Step;
+    // Where the iris shows out to the limbus: along the rays with the white outside, and along those
+    // that rise clearly where the circle lies (a lower lid the iris touches, a strip of white below the
+    // lashes); elsewhere a lid hides it.
+    uint64_t open = 0;
+    for (int k = 0; k < RayProfiles::Rays; ++k) {
+        const auto [r, g] = edgeAlong(k, int(limbus / RayProfiles::Step));
+        if ((current.whiteAlong >> k & 1) ||
+            (r > 0 && g >= 0.05f && std::abs(r - limbus) <= std::max(1.0, 0.1 * limbus)))
+            open |= uint64_t(1) << k;
+    }
 
-    // The colour: the middle of the annulus along the rays that reach the limbus (not those a lid covers
-    // sooner), without what is far lighter or darker than most of it.
-    const double pupil = choice.pupil.radius * RayProfiles::Step;
-    const double inner = pupil + 0.3 * (limbus - pupil), outer = limbus - 0.2 * (limbus - pupil);
-    std::vector<int> open;
-    for (int k = 0; k < rays; ++k)
-        if (limbusEdge(k, choice.limbus) > 0)
-            open.push_back(k);
-    if (open.size() < 8) {
-        open.clear();
-        for (int k = 0; k < rays; ++k)
-            open.push_back(k);
+    // The pupil: the dark disc in the middle, out to where it rises half-way to the iris's lighter
+    // part for good, along the rays that show the iris and counted as if all did (a lid hides the pupil
+    // as much as the iris). None where the middle is not clearly darker than the iris: a dark-brown
+    // iris may hardly show its pupil.
+    const int openRays = std::popcount(open);
+    double pupil = 0;
+    Point pupilCentre = centre;
+    if (openRays > 0) {
+        const int limbusSamples = int(limbus / RayProfiles::Step);
+        // The median luminance at each distance along those rays: the catch light and the lids left out.
+        std::vector<float> level(size_t(limbusSamples) + 1);
+        for (int j = 0; j <= limbusSamples; ++j) {
+            std::vector<float> column;
+            for (int k = 0; k < RayProfiles::Rays; ++k)
+                if ((open >> k & 1) && j < profiles.known[size_t(k)])
+                    column.push_back(profiles.at(k, j));
+            level[size_t(j)] = median(column);
+        }
+        int darkest = 0;
+        for (int j = 1; j <= int(0.75 * limbusSamples); ++j)
+            if (level[size_t(j)] < level[size_t(darkest)])
+                darkest = j;
+        const float dark = level[size_t(darkest)];
+        std::vector<float> annulus;
+        for (int j = std::max(1, int(0.2 * limbusSamples)); j <= limbusSamples - 2; ++j)
+            annulus.push_back(level[size_t(j)]);
+        std::sort(annulus.begin(), annulus.end());
+        const float ring = annulus.empty() ? dark : annulus[size_t(0.75 * double(annulus.size() - 1))];
+        // The iris's own level: most of the annulus, or its lightest beyond the dark disc where a small,
+        // blurred iris has hardly a plateau.
+        float lightest = ring;
+        for (int j = darkest + 1; j <= limbusSamples - 2; ++j)
+            lightest = std::max(lightest, level[size_t(j)]);
+        if (dark < 0.3f && lightest - dark >= std::max(0.05f, 0.25f * lightest)) {
+            // Along each ray the pupil ends where the ray rises half-way for good: past a stretch a
+            // tenth of the limbus long (a pixel at least) that stays lighter, but not much lighter than
+            // the iris ever is. A catch light on the pupil is no such stretch; a dark fibre further out
+            // no longer counts.
+            const float half = 0.5f * (dark + ring), glare = lightest + 0.1f;
+            const int stay = std::max(2, int(0.1 * limbusSamples));
+            double squares = 0;
+            Point sum;
+            for (int k = 0; k < RayProfiles::Rays; ++k) {
+                if (!(open >> k & 1))
+                    continue;
+                const int end = std::min(int(0.8 * limbusSamples), profiles.known[size_t(k)] - stay);
+                int edge = end;
+                for (int j = 0, lighter = 0; j < end + stay; ++j) {
+                    const float l = profiles.at(k, j);
+                    lighter = l >= half && l <= glare ? lighter + 1 : 0;
+                    if (lighter == stay) {
+                        edge = j - stay + 1;
+                        break;
+                    }
+                }
+                const double r = std::max(0, edge) * RayProfiles::Step;
+                squares += r * r;
+                const Point u = RayProfiles::direction(k);
+                sum = Point(sum.x + r * u.x, sum.y + r * u.y);
+            }
+            pupil = std::sqrt(squares / openRays);
+            // Where the iris shows all round, the dark disc's own middle; a lid over part of it would
+            // pull that middle away from the lid.
+            if (openRays == RayProfiles::Rays) {
+                const Point offset(sum.x / openRays, sum.y / openRays);
+                if (std::hypot(offset.x, offset.y) <= 0.5 * pupil)
+                    pupilCentre = Point(centre.x + offset.x, centre.y + offset.y);
+            }
+            // A pupil well off the middle (or one a catch light covers much of) shows better as the
+            // dark patch itself: the pixels darker than half-way, grown from the darkest near the
+            // middle. Taken where that patch is round and lies clear of the lids (the lashes along a lid
+            // are as dark, and a patch that runs into them is no pupil's shape).
+            if (const auto patch = darkPatch(window, centre, limbus, half,
+                                             lidsAcross(open, current.whiteAlong, centre, limbus));
+                patch.radius > 0 && patch.radius <= 0.75 * limbus)
+                pupil = patch.radius, pupilCentre = patch.centre;
+        }
     }
+
+    // The colour: the middle of the annulus along the rays that show the limbus (not those a lid covers
+    // sooner), without what is far lighter or darker than most of it.
+    const double inner = pupil + 0.3 * (limbus - pupil), outer = limbus - 0.2 * (limbus - pupil);
+    std::vector<int> along;
+    for (int k = 0; k < RayProfiles::Rays; ++k)
+        if (open >> k & 1)
+            along.push_back(k);
     std::vector<std::array<float, 3>> band;
-    for (const int k : open) {
+    for (const int k : along) {
         const Point u = RayProfiles::direction(k);
         for (double r = inner; r <= outer + 1e-9; r += RayProfiles::Step) {
             float rgb[3];
@@ -691,6 +1005,8 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
     iris.found = true;
     iris.centre = centre;
     iris.pupilRadius = pupil;
+    iris.pupilCentre = pupilCentre;
+    iris.lids = lidsAcross(open, current.whiteAlong, centre, limbus);
     iris.limbusRadius = limbus;
     iris.colour = Color(sum[0] / kept, sum[1] / kept, sum[2] / kept, 1.0);
     return iris;
@@ -768,10 +1084,16 @@ IrisRadiusFinder::RedPupil IrisRadiusFinder::locateRedPupil(double maxRadius) co
     const double extent = distances[size_t(0.95 * double(distances.size() - 1))] + 0.5;
     if (extent > maxRadius)
         return pupil;
+    // Red as a flash makes it, on the whole: a brown iris has pixels as red as that beside its dark
+    // fibres (more so where an enlargement rings at its edges), but its red is neither as strong nor as
+    // pure over the region.
+    const double n = double(region.size());
+    const double meanRed = sum[0] / n, meanOther = std::max(sum[1], sum[2]) / n;
+    if (meanRed < 3 * meanOther || meanRed - meanOther < 0.2)
+        return pupil;
     pupil.found = true;
     pupil.centre = Point(mx, double(height) - my);
     pupil.radius = std::max(extent, 1.0);
-    const double n = double(region.size());
     pupil.colour = Color(sum[0] / n, sum[1] / n, sum[2] / n, 1.0);
     return pupil;
 }

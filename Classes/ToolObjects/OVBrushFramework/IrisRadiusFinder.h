@@ -5,6 +5,7 @@
 #include "Platform/Image/Color.h"
 #include "Platform/Image/Image.h"
 
+#include <array>
 #include <vector>
 
 // Measures, on the CPU, the pupil at a clicked point and the iris colour around it, for the iris click
@@ -40,18 +41,27 @@ public:
     // The iris around the point, found from the pixels: what a click on an eye means is the annulus
     // from the pupil's edge to the limbus (where the iris meets the white of the eye), whatever the
     // brush's size. Round edges darker inside than out vote for their centres; around the strongest
-    // centres near the click the luminance is read along rays, and the limbus is the circle where it
-    // rises most steeply outward (dark iris to the lighter white or lid), the pupil the dark disc inside
-    // it that ends with a rise of its own. The circle's centre follows the edge, so a click anywhere on
-    // the iris finds the same iris. The colour is the mean of the annulus's middle, without the catch
-    // light, the pupil or the lids (pixels far lighter or darker than most of it).
+    // centres near the click the luminance and the chroma are read along rays, and circles darker
+    // inside than just outside along many rays are rings: pupils, irises, and round things that are
+    // neither. The iris is told from the others by what an iris is: a ring with the white of the eye
+    // outside it, lighter and less coloured than the iris, along part of it at least (a pupil has the
+    // iris around it, the outline of a small face's eye the skin); of those, the one standing out most,
+    // a pupil inside it counting too. The bound on its size is only a ceiling. The circle is then
+    // fitted to the edge, so a click anywhere on the iris finds the same iris; the pupil is the dark
+    // disc inside it, the lids the chords across the arcs along which no limbus shows. The colour is
+    // the mean of the annulus's middle, without the catch light, the pupil or the lids (pixels far
+    // lighter or darker than most of it).
     struct Iris
     {
         bool found = false;
         pf::Point centre;        // y up, like the input point
         double pupilRadius = 0;  // 0: no pupil shows
+        pf::Point pupilCentre;   // y up; an eye's pupil may lie a little off its iris's middle
         double limbusRadius = 0; // where the iris ends
         pf::Color colour;        // straight, opaque
+        // Where lids hide part of the circle: lines (a, b, c) with a x + b y + c the distance from the
+        // line in pixels, positive on the iris's side; (0, 0, 1) for none.
+        std::array<std::array<double, 3>, 2> lids{{{0, 0, 1}, {0, 0, 1}}};
     };
     // Looks for an iris no larger than `maxRadius` pixels that holds the input point; nothing is found
     // where no round edge stands out (a click beside the eye). Nothing larger is ever taken: on a small
@@ -91,6 +101,9 @@ private:
     // interpolation would reach outside the bitmap.
     bool colorAtPoint(double x, double y, float rgb[3]) const;
     void workOnBitmap();
+    // locateIris's search, its circles tried about `origin` (the click, or the middle of an iris found
+    // from it); the iris must still hold the input point.
+    Iris irisFrom(pf::Point origin, double maxRadius) const;
 
     pf::Image m_image;
     long long m_columns = 0, m_rows = 0; // the image's size in whole pixels

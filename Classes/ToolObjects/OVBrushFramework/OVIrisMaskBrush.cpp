@@ -19,8 +19,9 @@ constexpr double IrisTolerance = 0.19;
 // of it (a portrait's is 3.5 pixels in a box of 149); twice that leaves room for a close-up's
 // perspective and a child's larger eyes.
 constexpr double LargestIrisShareOfFace = 0.05;
-// Without a face the brush bounds the iris: a limbus radius up to the brush's diameter, so that a brush
-// half as wide as the iris still finds it.
+// Without a face (a close-up of one eye, a profile, a crop) the brush bounds the iris, loosely: a limbus
+// radius up to the brush's diameter, so that a brush half as wide as the iris still finds it. The bound
+// is only a ceiling: what is taken is the ring an iris is, whatever the brush.
 constexpr double LargestIrisShareOfBrush = 1.0;
 // Nothing smaller is looked for: an iris of a pixel or two shows no ring.
 constexpr double SmallestBound = 2.0;
@@ -83,13 +84,13 @@ FilterPtr OVIrisMaskBrush::selectionFilter(const Image& photo)
 
 double OVIrisMaskBrush::largestIrisRadius() const
 {
-    return largestIrisRadius(m_faceWidth, LargestIrisShareOfBrush * m_brushSize);
+    return largestIrisRadius(m_faceWidth, m_brushSize);
 }
 
-double OVIrisMaskBrush::largestIrisRadius(double faceWidth, double withoutFace)
+double OVIrisMaskBrush::largestIrisRadius(double faceWidth, double brushSize)
 {
-    const double bound =
-        faceWidth > 0 && std::isfinite(faceWidth) ? LargestIrisShareOfFace * faceWidth : withoutFace;
+    const double bound = faceWidth > 0 && std::isfinite(faceWidth) ? LargestIrisShareOfFace * faceWidth
+                                                                   : LargestIrisShareOfBrush * brushSize;
     return std::isfinite(bound) ? std::max(bound, SmallestBound) : SmallestBound;
 }
 
@@ -119,21 +120,33 @@ OVIrisMaskBrush::Selection OVIrisMaskBrush::selectionAt(IrisRadiusFinder& finder
         filter.setValue(QVariant::fromValue(red.colour), QStringLiteral("inputRefColorLight"));
         filter.setValue(QVariant::fromValue(Vector(red.centre.x, red.centre.y)),
                         QStringLiteral("inputCenter"));
+        filter.setValue(QVariant::fromValue(Vector(red.centre.x, red.centre.y)),
+                        QStringLiteral("inputPupilCenter"));
+        for (const QString& key : {QStringLiteral("inputUpperLid"), QStringLiteral("inputLowerLid")})
+            filter.setValue(QVariant::fromValue(Vector(0, 0, 1)), key);
         selection.bounds = squareAround(red.centre, 2 * red.radius + 6);
+        selection.centre = red.centre;
+        selection.radius = red.radius + 1;
     } else if (found.found) {
         filter.setValue(found.pupilRadius > 0 ? found.pupilRadius + 0.5 : 0.0,
                         QStringLiteral("inputPupilRadius"));
         filter.setValue(withPupil ? 1.0 : 0.0, QStringLiteral("inputBoolPupil"));
-        // Beyond the edge by half a pixel, so that the pixels the limbus passes through are taken whole,
-        // and by a third of the radius more, up to a pixel and a half, by colour alone: where a lid
-        // hides the top of a small iris the circle found runs a little inside the limbus at its sides,
-        // and the white and the lid beyond are not of the iris's colour.
-        const double outer = found.limbusRadius + std::min(0.35 * found.limbusRadius, 1.5) + 0.5;
+        // Beyond the edge by half a pixel, so that the pixels the limbus passes through are taken whole.
+        const double outer = found.limbusRadius + 0.5;
         filter.setValue(outer, QStringLiteral("inputOuterRadius"));
         filter.setValue(QVariant::fromValue(found.colour), QStringLiteral("inputRefColorLight"));
         filter.setValue(QVariant::fromValue(Vector(found.centre.x, found.centre.y)),
                         QStringLiteral("inputCenter"));
+        filter.setValue(QVariant::fromValue(Vector(found.pupilCentre.x, found.pupilCentre.y)),
+                        QStringLiteral("inputPupilCenter"));
+        // The lids the iris lies under: no lash or lid between them is taken for iris, however like it
+        // in colour (a dark-brown iris and the lashes are alike).
+        for (const auto& [key, lid] : {std::pair{QStringLiteral("inputUpperLid"), found.lids[0]},
+                                       {QStringLiteral("inputLowerLid"), found.lids[1]}})
+            filter.setValue(QVariant::fromValue(Vector(lid[0], lid[1], lid[2])), key);
         selection.bounds = squareAround(found.centre, 2 * outer + 4);
+        selection.centre = found.centre;
+        selection.radius = outer;
     } else {
         // No iris stands out (a click beside the eye, or on a lid far from the iris): nothing. The
         // brush's circle by the colour around the click would take in skin or lashes as often as iris,

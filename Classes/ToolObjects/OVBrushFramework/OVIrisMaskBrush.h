@@ -26,10 +26,11 @@ public:
     // The iris over the start mask after the last point; null before the first.
     pf::Image image() const override { return m_irisImage; }
     // The face width set bounds the iris looked for: no larger than a share of the face, or without a
-    // face than the brush. The largest limbus radius a click accepts, in pixels.
+    // face than the brush's diameter. The largest limbus radius a click accepts, in pixels; only
+    // a ceiling, which the iris found does not otherwise depend on.
     double largestIrisRadius() const;
-    // The same for a face of that width (pixels), or without one (0) the given bound.
-    static double largestIrisRadius(double faceWidth, double withoutFace);
+    // The same for a face of that width (pixels), or without one (0) for a brush of that diameter.
+    static double largestIrisRadius(double faceWidth, double brushSize);
 
     // What a click at `point` (pixels, y up) selects in the finder's photo: the flash-red pupil there,
     // or the iris, no larger than `largest` (with its pupil when `withPupil`: a replacement iris brings
@@ -39,6 +40,9 @@ public:
     {
         pf::Image stroke;
         pf::Rect bounds = pf::Rect::null();
+        // The disc the selection lies in: the iris to its limbus, or the red pupil.
+        pf::Point centre;
+        double radius = 0;
     };
     static Selection selectionAt(IrisRadiusFinder& finder, pf::Filter& filter, pf::Point point,
                                  double largest, bool withPupil = false);

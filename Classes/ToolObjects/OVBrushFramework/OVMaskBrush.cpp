@@ -4,6 +4,7 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
 
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/ImageAccumulator.h"
 #include "Platform/Image/Vector.h"
@@ -94,6 +95,7 @@ void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
 {
     // A second brush-down on the same object starts again from the start image.
     m_irisDabPending = false;
+    m_irisRadius = 0;
     m_canvas.reset();
     m_brushFilter.reset();
     m_customType.reset();
@@ -179,8 +181,8 @@ bool OVMaskBrush::paintIrisDab(const Point& at)
         return false;
     IrisRadiusFinder finder;
     finder.setInputCIImage(m_backgroundImage);
-    // Without a face the iris must lie within the brush's reach.
-    const double largest = OVIrisMaskBrush::largestIrisRadius(m_faceWidth, 0.5 * m_brushSize);
+    // Bounded as a click is: a dab with a brush smaller than the iris means the iris too.
+    const double largest = OVIrisMaskBrush::largestIrisRadius(m_faceWidth, m_brushSize);
     const OVIrisMaskBrush::Selection selection = OVIrisMaskBrush::selectionAt(finder, *filter, at, largest);
     if (selection.stroke.isNull())
         return false;
@@ -197,7 +199,45 @@ bool OVMaskBrush::paintIrisDab(const Point& at)
         !m_canvas->setImage(selection.stroke.imageByCompositingOverImage(start), area))
         return false;
     m_dirtyRect = m_dirtyRect.united(area);
+    m_irisCentre = selection.centre;
+    m_irisRadius = selection.radius;
     return true;
+}
+
+Image OVMaskBrush::outsideTheIris(const Image& painted, const Rect& rect, const Point& from,
+                                  const Point& to) const
+{
+    const Rect area = rect.integral().intersected(Rect(Point(0, 0), canvasSize()));
+    const int w = int(area.width()), h = int(area.height());
+    if (area.isNull() || w <= 0 || h <= 0)
+        return painted;
+    const double dx = to.x - from.x, dy = to.y - from.y, length2 = dx * dx + dy * dy;
+    Bitmap keep(w, h, Bitmap::Format::RGBA8);
+    for (int row = 0; row < h; ++row) {
+        uint8_t* line = keep.mutableRow(row);
+        for (int column = 0; column < w; ++column) {
+            const double x = area.minX() + column + 0.5, y = area.maxY() - row - 0.5;
+            const double t =
+                length2 > 0 ? std::clamp(((x - from.x) * dx + (y - from.y) * dy) / length2, 0.0, 1.0) : 0.0;
+            const double nearest =
+                std::hypot(from.x + t * dx - m_irisCentre.x, from.y + t * dy - m_irisCentre.y);
+            const double outside =
+                std::clamp(std::hypot(x - m_irisCentre.x, y - m_irisCentre.y) - m_irisRadius, 0.0, 1.0);
+            const uint8_t v = uint8_t(std::lround(255 * (nearest > m_irisRadius ? outside : 0.0)));
+            line[4 * column] = line[4 * column + 1] = line[4 * column + 2] = v;
+            line[4 * column + 3] = 255;
+        }
+    }
+    FilterPtr blend = Filter::create(QStringLiteral("CIBlendWithMask"));
+    if (!blend)
+        return painted;
+    blend->setValue(QVariant::fromValue(painted), QStringLiteral("inputImage"));
+    blend->setValue(QVariant::fromValue(m_canvas->image()), QStringLiteral("inputBackgroundImage"));
+    blend->setValue(QVariant::fromValue(Image::fromBitmap(keep).imageByApplyingTransform(
+                        AffineTransform::translation(area.minX(), area.minY()))),
+                    QStringLiteral("inputMaskImage"));
+    const Image kept = blend->outputImage();
+    return kept.isNull() ? painted : kept;
 }
 
 void OVMaskBrush::processPoint(const Point& point)
@@ -237,12 +277,23 @@ void OVMaskBrush::processPoints(const std::vector<Point>& points)
                 continue;
             }
         }
+        // A step about the iris the first dab took paints nothing more: that iris is whole, and what
+        // lies around it (the lids, the white, the catch light on it) is none of it. Only a stroke that
+        // goes on well beyond it (to the other eye) paints again.
+        if (m_irisRadius > 0 && std::hypot(q.x - m_irisCentre.x, q.y - m_irisCentre.y) <= 3 * m_irisRadius &&
+            std::hypot(m_lastPoint.x - m_irisCentre.x, m_lastPoint.y - m_irisCentre.y) <= 3 * m_irisRadius) {
+            m_lastPoint = q;
+            continue;
+        }
         m_brushFilter->setValue(QVariant::fromValue(m_canvas->image()), QStringLiteral("inputCanvasCurrent"));
         m_brushFilter->setValue(vector(m_lastPoint), QStringLiteral("inputPoint1"));
         m_brushFilter->setValue(vector(q), QStringLiteral("inputPoint2"));
         const Rect step = stepRect(m_lastPoint, q, m_brushSize);
-        const Image painted = m_brushFilter->outputImage();
-        if (painted.isNull() || !m_canvas->setImage(painted, reachedRect(m_lastPoint, q, m_brushSize))) {
+        const Rect reached = reachedRect(m_lastPoint, q, m_brushSize);
+        Image painted = m_brushFilter->outputImage();
+        if (!painted.isNull() && m_irisRadius > 0)
+            painted = outsideTheIris(painted, reached, m_lastPoint, q);
+        if (painted.isNull() || !m_canvas->setImage(painted, reached)) {
             // The canvas is unchanged; the next step paints from the same point and closes the gap.
             pf::error(QStringLiteral("A brush step could not be painted"));
             continue;

@@ -75,11 +75,19 @@ private:
     // Paints the iris (or red pupil) a click at `at` (pixels) would select into the canvas; false where
     // none stands out.
     bool paintIrisDab(const pf::Point& at);
+    // A step's paint kept only outside the iris the stroke's first dab selected, and only where the
+    // brush passed nearest outside it too: the iris is whole already, and a walk from inside it would
+    // reach the lashes beside a dark iris and the catch light. The canvas as it was elsewhere.
+    pf::Image outsideTheIris(const pf::Image& painted, const pf::Rect& rect, const pf::Point& from,
+                             const pf::Point& to) const;
 
     std::unique_ptr<pf::ImageAccumulator> m_canvas;
     pf::FilterPtr m_brushFilter;
     OVMaskBrushPtr m_customType;
     pf::Point m_lastPoint;
     bool m_irisDabPending = false;
+    // The iris the first dab selected (its disc), radius 0 for none.
+    pf::Point m_irisCentre;
+    double m_irisRadius = 0;
     pf::Rect m_dirtyRect = pf::Rect::null();
 };

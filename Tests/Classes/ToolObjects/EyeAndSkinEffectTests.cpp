@@ -3,6 +3,7 @@
 // intensity (or at full), and the result measured where it should act and where it should not.
 
 #include "OVBrushFramework/EyeToolSupport.h"
+#include "OVBrushFramework/PortraitEyes.h"
 #include "ReferenceGaussian.h"
 
 #include "Classes/Filters/FilterLibrary.h"
@@ -331,6 +332,34 @@ template <typename Inside> Image maskOf(int width, int height, Inside inside)
 
 } // namespace
 
+namespace {
+
+// The portrait's eye openings (top-down centre and half axes), marked by hand.
+struct Opening
+{
+    QPointF centre;
+    QSizeF half;
+};
+
+const std::array<Opening, 2>& portraitOpenings()
+{
+    static const std::array<Opening, 2> openings{
+        {{{203.0, 100.5}, {8.5, 3.8}}, {{247.5, 102.5}, {9.5, 3.8}}}};
+    return openings;
+}
+
+// The whites of the portrait's eyes, marked by hand (top-down pixels).
+const std::vector<QPoint>& portraitWhites()
+{
+    static const std::vector<QPoint> whites = {
+        {197, 100}, {198, 100}, {197, 101}, {198, 101}, {198, 102}, {208, 100}, {208, 101}, {209, 101},
+        {208, 102}, {209, 102}, {207, 103}, {208, 103}, {209, 103}, {241, 103}, {240, 104}, {241, 104},
+        {242, 104}, {251, 102}, {252, 102}, {251, 103}, {252, 103}, {253, 103}, {251, 104}, {253, 104}};
+    return whites;
+}
+
+} // namespace
+
 // Whiten Eyes at its default intensity lifts the whites visibly (at least 12 levels of luma, half
 // their chroma gone) and leaves the skin a sloppy plain brush covers around the eye (at most 1 level
 // in the mean, 4 at the 99th percentile): on both eyes of the portrait at its own size and at four
@@ -338,16 +367,8 @@ template <typename Inside> Image maskOf(int width, int height, Inside inside)
 TEST(WhitenEyesEffect, LiftsTheWhitesAndLeavesPaleSkin)
 {
     ASSERT_TRUE(effectNamed(QStringLiteral("WhiterEyes")));
-    // The portrait's eye openings (top-down centre and half axes) and the whites, marked by hand.
-    const struct
-    {
-        QPointF centre;
-        QSizeF half;
-    } openings[] = {{{203.0, 100.5}, {8.5, 3.8}}, {{247.5, 102.5}, {9.5, 3.8}}};
-    const std::vector<QPoint> whites = {
-        {197, 100}, {198, 100}, {197, 101}, {198, 101}, {198, 102}, {208, 100}, {208, 101}, {209, 101},
-        {208, 102}, {209, 102}, {207, 103}, {208, 103}, {209, 103}, {241, 103}, {240, 104}, {241, 104},
-        {242, 104}, {251, 102}, {252, 102}, {251, 103}, {252, 103}, {253, 103}, {251, 104}, {253, 104}};
+    const auto& openings = portraitOpenings();
+    const std::vector<QPoint>& whites = portraitWhites();
     for (const double scale : {1.0, 4.0}) {
         QImage picture = QImage(PortraitPath).convertToFormat(QImage::Format_RGB32);
         picture.setColorSpace(QColorSpace());
@@ -421,6 +442,43 @@ TEST(WhitenEyesEffect, LiftsTheWhitesAndLeavesPaleSkin)
         EXPECT_LE(c.skinMean, 1);
         EXPECT_LE(c.skinP99, 4);
     }
+}
+
+// The eyes of a small face (irises of 2 to 8 pixels, a face of 80 to 320) in pale skin, under a sloppy
+// mask: the skin beside them lightens by at most a level in the mean, whatever the white's tint; the
+// pixels along the lashes, which share the white's neighbourhood, by a few levels at most.
+TEST(WhitenEyesEffect, LeavesThePaleSkinOfSmallFaces)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("WhiterEyes")));
+    for (const double radius : {2.0, 3.0, 5.0, 8.0})
+        for (const auto& skin :
+             {std::array<double, 3>{0.92, 0.84, 0.80}, std::array<double, 3>{0.9, 0.8, 0.74},
+              std::array<double, 3>{0.78, 0.7, 0.66}})
+            for (const auto& sclera :
+                 {std::array<double, 3>{0.82, 0.78, 0.72}, std::array<double, 3>{0.93, 0.885, 0.87}}) {
+                SyntheticEye::Look look;
+                look.irisRadius = radius;
+                look.irisColour = SyntheticEye::Hazel;
+                look.skin = skin;
+                look.sclera = sclera;
+                look.grain = 3;
+                const SyntheticEye eye(look);
+                const Point o = eye.centre();
+                const auto sloppy = [&](int x, int y) {
+                    return std::hypot((x + 0.5 - o.x) / (1.4 * (2.2 * radius + 3)),
+                                      (y + 0.5 - o.y) / (2.6 * radius)) <= 1;
+                };
+                const Image after = composed(QStringLiteral("WhiterEyes"), eye.image(),
+                                             maskOf(eye.side(), eye.side(), sloppy), -1, radius / 0.025);
+                const Change c = changeOf(
+                    eye.image(), after, Rect(0, 0, eye.side(), eye.side()),
+                    [&](int x, int y) { return eye.regionOf(x, y) == Region::Sclera; },
+                    [&](int x, int y) { return sloppy(x, y) && eye.openingDepth(x + 0.5, y + 0.5) <= -1; });
+                SCOPED_TRACE(testing::Message() << "R " << radius << " skin " << skin[0] << " " << skin[1]
+                                                << " " << skin[2] << ", white " << sclera[0]);
+                EXPECT_LE(c.skinMean, 1);
+                EXPECT_LE(c.skinP99, 8);
+            }
 }
 
 // Replace Iris clicked anywhere on an iris lays the stock iris over that iris: centred on it and sized
@@ -668,8 +726,8 @@ namespace {
 // every quarter brush) over a rectangle of the photo (y up): the layer's mask a hand leaves there. One
 // pass leaves the mask at the brush's hardness (0.8) but for where its dabs overlap; a retoucher who
 // wants the effect whole goes over the skin again, a second pass whose rows run between the first's.
-Image sweptWithSmartBrush(const QString& effect, const Image& photo, const Rect& area, double brush,
-                          double faceWidth, int passes)
+Image sweptWithSmartBrush(const QString& effect, const Image& photo, const std::vector<Rect>& areas,
+                          double brush, double faceWidth, int passes)
 {
     const auto blueprint = effectNamed(effect);
     OVBrush smart;
@@ -684,16 +742,23 @@ Image sweptWithSmartBrush(const QString& effect, const Image& photo, const Rect&
     handler.setStartMaskImage(greyMask(extent.width(), extent.height(), 0));
     handler.setStartAdditionalImage(transparentImage(extent.width(), extent.height()));
     handler.setScaleFactor(1);
-    for (int pass = 0; pass < passes; ++pass)
-        for (double y = area.minY() + pass * brush / 4; y <= area.maxY(); y += brush / 2) {
-            std::vector<Point> row;
-            for (double x = area.minX(); x <= area.maxX(); x += brush / 4)
-                row.emplace_back(x / extent.width(), y / extent.height());
-            handler.brushDownAtPoint(smart, row.front(), faceWidth);
-            handler.processPoints(row);
-            handler.brushUp();
-        }
+    for (const Rect& area : areas)
+        for (int pass = 0; pass < passes; ++pass)
+            for (double y = area.minY() + pass * brush / 4; y <= area.maxY(); y += brush / 2) {
+                std::vector<Point> row;
+                for (double x = area.minX(); x <= area.maxX(); x += brush / 4)
+                    row.emplace_back(x / extent.width(), y / extent.height());
+                handler.brushDownAtPoint(smart, row.front(), faceWidth);
+                handler.processPoints(row);
+                handler.brushUp();
+            }
     return handler.startMaskImage();
+}
+
+Image sweptWithSmartBrush(const QString& effect, const Image& photo, const Rect& area, double brush,
+                          double faceWidth, int passes)
+{
+    return sweptWithSmartBrush(effect, photo, std::vector<Rect>{area}, brush, faceWidth, passes);
 }
 
 // What Smooth Skin did to a face: the energy left of the skin's fine detail (finer than a Gaussian of
@@ -990,5 +1055,141 @@ TEST(RemoveShineEffect, TakesOnlyTheShineDown)
             face, above / highlight, left / highlight, skinChange / skin);
         EXPECT_LE(left / highlight, 0.5 * above / highlight) << face;
         EXPECT_LE(skinChange / skin, 2) << face;
+    }
+}
+
+// Tan painted with its own smart brush over the portrait's face (rows across it from the brow to the
+// chin, a brush a quarter of the face wide), at its own size and enlarged: the brush keeps off most of
+// the whites of the eyes (at most 0.3 of them covered at the portrait's own size and at twice it, where
+// each white is a pixel or two and the corners' whites are shaded pink like the lids, 0.15 at four times)
+// and still paints the pale highlights of the skin, so that Tan yellows the whites by two fifths of what
+// it warms the cheek at most (the cheek's blue falls by 4 levels at least).
+TEST(TanEffect, WarmsTheSkinAndNotTheWhitesOfTheEyes)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("Tan")));
+    for (const auto& [scale, coverBound] : {std::pair{1.0, 0.3}, {2.0, 0.3}, {4.0, 0.15}}) {
+        const Image photo = scaledPortrait(scale, Resampling::Bicubic);
+        const double face = detectedFaceWidth(photo);
+        const Rect face1x(185, 512 - 170, 80, 95); // y up, at the portrait's own size
+        const Rect area(face1x.minX() * scale, face1x.minY() * scale, face1x.width() * scale,
+                        face1x.height() * scale);
+        const Image mask = sweptWithSmartBrush(QStringLiteral("Tan"), photo, area, 0.25 * face, face, 1);
+        const Image after = composed(QStringLiteral("Tan"), photo, mask, -1, face);
+        const Rect extent = photo.extent();
+        const Levels a = levels(photo, extent), b = levels(after, extent);
+        const Pixels m = render(mask, extent);
+        const auto at = [&](const QPoint& p) {
+            return QPoint(int((p.x() + 0.5) * scale), int((512 - p.y() - 0.5) * scale));
+        };
+        double covered = 0, whiteBlue = 0, cheekBlue = 0;
+        for (const QPoint& w : portraitWhites()) {
+            const QPoint p = at(w);
+            covered += m.at(p.x(), p.y())[1] / double(portraitWhites().size());
+            whiteBlue += (b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2]) / double(portraitWhites().size());
+        }
+        int cheek = 0;
+        for (int y = 122; y < 132; ++y)
+            for (int x = 202; x < 212; ++x, ++cheek) {
+                const QPoint p = at(QPoint(x, y));
+                cheekBlue += b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2];
+            }
+        cheekBlue /= cheek;
+        std::printf(
+            "Tan with its brush on the portrait at %.0fx: whites covered %.2f, their blue %+.1f levels; "
+            "the cheek's blue %+.1f levels\n",
+            scale, covered, whiteBlue, cheekBlue);
+        EXPECT_LE(covered, coverBound) << scale;
+        EXPECT_GE(whiteBlue, 0.4 * cheekBlue) << scale;
+        EXPECT_LE(cheekBlue, -4) << scale;
+    }
+}
+
+// Whiten Eyes through its own smart brush, swept once across each eye of the portrait (rows along the
+// opening, a brush about as tall as it) at the brush's default hardness: the whites lift by 12 levels of
+// luma at least at the default intensity, at the portrait's own size and enlarged.
+TEST(WhitenEyesEffect, LiftsTheWhitesThroughItsOwnBrush)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("WhiterEyes")));
+    const auto& openings = portraitOpenings();
+    for (const double scale : {1.0, 2.0, 4.0}) {
+        const Image photo = scaledPortrait(scale, Resampling::Bicubic);
+        const double face = detectedFaceWidth(photo);
+        const Rect extent = photo.extent();
+        std::vector<Rect> areas;
+        for (const auto& o : openings)
+            areas.emplace_back((o.centre.x() - o.half.width()) * scale,
+                               (512 - o.centre.y() - 0.5 * o.half.height()) * scale,
+                               2 * o.half.width() * scale, o.half.height() * scale);
+        const Image mask =
+            sweptWithSmartBrush(QStringLiteral("WhiterEyes"), photo, areas, 1.2 * 3.8 * scale, face, 1);
+        const Image after = composed(QStringLiteral("WhiterEyes"), photo, mask, -1, face);
+        const Levels a = levels(photo, extent), b = levels(after, extent);
+        const Pixels m = render(mask, extent);
+        double lift = 0, covered = 0;
+        for (const QPoint& w : portraitWhites()) {
+            const int x = int((w.x() + 0.5) * scale), y = int((512 - w.y() - 0.5) * scale);
+            lift += (lumaChroma(b.at(x, y)).first - lumaChroma(a.at(x, y)).first) /
+                    double(portraitWhites().size());
+            covered += m.at(x, y)[1] / double(portraitWhites().size());
+        }
+        std::printf(
+            "Whiten Eyes through its brush on the portrait at %.0fx: whites covered %.2f, lifted %+.1f "
+            "levels\n",
+            scale, covered, lift);
+        EXPECT_GE(lift, 12) << scale;
+    }
+}
+
+// Remove Shine at its default intensity over the skin of the portrait's face (the eyes, nostrils and
+// mouth left out), at its own size and enlarged: the brightest 3 % of the skin comes down by half at
+// least of what it stands above the median skin, while the darker half of the skin keeps its level (a
+// quarter of a level at most).
+TEST(RemoveShineEffect, TakesTheHotSpotsOffThePortrait)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("ShineRemoval")));
+    for (const double scale : {1.0, 2.0, 4.0}) {
+        const Image photo = scaledPortrait(scale, Resampling::Bicubic);
+        const double face = detectedFaceWidth(photo);
+        const int side = int(photo.extent().width());
+        // The face's skin: an ellipse from the brow to the chin, less the eyes, brows, nostrils and mouth.
+        const auto skin = [&](int x, int y) {
+            const double px = (x + 0.5) / scale, py = 512 - (y + 0.5) / scale;
+            const double dx = (px - 224) / 40, dy = (py - 135) / 48;
+            if (dx * dx + dy * dy > 1 || py < 88)
+                return false;
+            const bool eyes = py > 90 && py < 110 && ((px > 190 && px < 215) || (px > 234 && px < 262));
+            const bool mouth = py > 142 && py < 170 && px > 205 && px < 250;
+            const bool nose = py > 118 && py < 132 && px > 215 && px < 240;
+            return !eyes && !mouth && !nose;
+        };
+        const Image mask = maskOf(side, side, skin);
+        const Image after = composed(QStringLiteral("ShineRemoval"), photo, mask, -1, face);
+        const Rect area(170 * scale, (512 - 190) * scale, 110 * scale, 110 * scale);
+        const Levels a = levels(photo, area.integral()), b = levels(after, area.integral());
+        std::vector<std::pair<double, double>> lumas; // before, after
+        for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+            for (int x = int(area.minX()); x < int(area.maxX()); ++x)
+                if (skin(x, y))
+                    lumas.emplace_back(lumaChroma(a.at(x, y)).first, lumaChroma(b.at(x, y)).first);
+        std::sort(lumas.begin(), lumas.end());
+        const double median = lumas[lumas.size() / 2].first;
+        double hotBefore = 0, hotAfter = 0, rest = 0, lower = 0;
+        int hot = 0, others = 0, lowers = 0;
+        for (size_t i = 0; i < lumas.size(); ++i) {
+            if (i >= size_t(0.97 * double(lumas.size()))) {
+                hotBefore += lumas[i].first - median, hotAfter += lumas[i].second - median, ++hot;
+            } else if (i >= lumas.size() / 2 && i < size_t(0.9 * double(lumas.size()))) {
+                rest += std::abs(lumas[i].second - lumas[i].first), ++others;
+            }
+            if (i < lumas.size() / 2)
+                lower += std::abs(lumas[i].second - lumas[i].first), ++lowers;
+        }
+        std::printf(
+            "Remove Shine on the portrait at %.0fx: the brightest 3%% stand %.1f levels above the median, "
+            "then %.1f; the skin between the median and the 90th percentile moved %.2f levels, below the "
+            "median %.2f\n",
+            scale, hotBefore / hot, hotAfter / hot, rest / others, lower / lowers);
+        EXPECT_LE(hotAfter / hot, 0.5 * hotBefore / hot) << scale;
+        EXPECT_LE(lower / lowers, 0.25) << scale;
     }
 }

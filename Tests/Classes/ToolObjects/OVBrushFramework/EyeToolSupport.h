@@ -66,15 +66,16 @@ struct Coverage
         const auto it = mean.find(r);
         return it == mean.end() ? std::numeric_limits<double>::quiet_NaN() : it->second;
     }
-    // The iris taken, and nothing of the pupil, the catch light, the white or the lids: a region without
-    // pixels does not count.
-    bool selectsTheIris(double annulus = 0.85, double others = 0.1) const
+    // The iris taken, and nothing of the pupil, the catch light, the white or the lids (the last two
+    // held to `around` when it is given): a region without pixels does not count.
+    bool selectsTheIris(double annulus = 0.85, double others = 0.1, double around = -1) const
     {
         const auto atMost = [&](SyntheticEye::Region r, double limit) { return !(of(r) > limit); };
+        const double outside = around >= 0 ? around : others;
         return !(of(SyntheticEye::Region::Annulus) < annulus) &&
                atMost(SyntheticEye::Region::Pupil, others) &&
                atMost(SyntheticEye::Region::CatchLight, others) &&
-               atMost(SyntheticEye::Region::Sclera, others) && atMost(SyntheticEye::Region::Lid, others);
+               atMost(SyntheticEye::Region::Sclera, outside) && atMost(SyntheticEye::Region::Lid, outside);
     }
     std::string describe() const
     {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace brushtest {
 
@@ -15,8 +16,9 @@ namespace brushtest {
 // the iris (down to its middle), a lash line along that lid and a faint shadow under it, the white
 // shaded towards the corners, an iris of fibres lighter and darker around its hue with a darker limbal
 // ring, a near-black pupil (or a flash-red one, brighter in its middle and with a soft red fringe) and,
-// when asked, a catch light over the pupil's edge; grain of a given strength. Pixels are the mean of
-// 3 x 3 samples, so the edges are soft as in a photo. Coordinates are y up.
+// when asked, a catch light over the pupil's edge or two small ones on the iris (a window's panes); grain of
+// a given strength. Pixels are the mean of 3 x 3 samples, so the edges are soft as in a photo. Coordinates
+// are y up.
 class SyntheticEye
 {
 public:
@@ -25,9 +27,10 @@ public:
         double irisRadius = 10;
         std::array<double, 3> irisColour{0.45, 0.58, 0.70};
         bool catchLight = false;
-        double lidCover = 0;   // the share of the iris's height the upper lid hides, from the top
-        double grain = 0;      // standard deviation of the noise, in 8-bit levels
-        bool redPupil = false; // a flash-lit pupil
+        bool irisCatchLights = false; // two small catch lights on the iris, left and right above
+        double lidCover = 0;          // the share of the iris's height the upper lid hides, from the top
+        double grain = 0;             // standard deviation of the noise, in 8-bit levels
+        bool redPupil = false;        // a flash-lit pupil
         double pupilShare = 0.38;
         unsigned seed = 1;
         std::array<double, 3> skin{0.87, 0.69, 0.58};
@@ -58,7 +61,17 @@ public:
         const int side = int(std::ceil(2 * m_halfWidth + 4 * m_iris + 24));
         m_side = side;
         m_centre = pf::Point(side / 2 + 0.3, side / 2 - 0.2);
-        m_catch = pf::Point(m_centre.x - 0.3 * m_pupil - 0.5, m_centre.y + 0.75 * m_pupil + 0.3);
+        if (look.catchLight)
+            m_catches.push_back(
+                {pf::Point(m_centre.x - 0.3 * m_pupil - 0.5, m_centre.y + 0.75 * m_pupil + 0.3),
+                 m_catchRadius});
+        if (look.irisCatchLights) {
+            // Below a lid that hangs over the iris, so that they show.
+            const double r = 0.68 * m_iris, small = std::max(1.0, 0.09 * m_iris);
+            for (const double angle : {look.lidCover > 0 ? -0.6 : 2.2, look.lidCover > 0 ? -2.5 : 0.7})
+                m_catches.push_back(
+                    {pf::Point(m_centre.x + r * std::cos(angle), m_centre.y + r * std::sin(angle)), small});
+        }
         pf::Bitmap bitmap(side, side, pf::Bitmap::Format::RGBA8);
         uint64_t state = 0x9e3779b97f4a7c15ull * (look.seed + 1);
         for (int row = 0; row < side; ++row) {
@@ -102,11 +115,13 @@ public:
             return d <= near ? Region::Lid : Region::Other;
         if (inside < 0.7)
             return Region::Other;
-        const double toCatch = m_look.catchLight ? std::hypot(px - m_catch.x, py - m_catch.y) : 1e9;
-        if (toCatch <= m_catchRadius - 0.5)
-            return d <= m_iris - 1 ? Region::CatchLight : Region::Other;
-        if (toCatch < m_catchRadius + 0.7)
-            return Region::Other;
+        for (const Catch& c : m_catches) {
+            const double toCatch = std::hypot(px - c.at.x, py - c.at.y);
+            if (toCatch <= c.radius - 0.5)
+                return d <= m_iris - 1 ? Region::CatchLight : Region::Other;
+            if (toCatch < c.radius + 0.7)
+                return Region::Other;
+        }
         if (d <= m_pupil - 0.7)
             return Region::Pupil;
         if (d >= m_pupil + 0.7 && d <= m_iris - 0.7)
@@ -157,8 +172,9 @@ private:
         const auto shaded = [shadow](std::array<double, 3> c) {
             return std::array<double, 3>{c[0] * shadow, c[1] * shadow, c[2] * shadow};
         };
-        if (m_look.catchLight && std::hypot(x - m_catch.x, y - m_catch.y) <= m_catchRadius)
-            return {0.97, 0.97, 0.96};
+        for (const Catch& c : m_catches)
+            if (std::hypot(x - c.at.x, y - c.at.y) <= c.radius)
+                return {0.97, 0.97, 0.96};
         const double d = std::hypot(dx, dy);
         if (d > m_iris) {
             const double corner = std::pow(std::abs(dx) / m_halfWidth, 2);
@@ -191,7 +207,13 @@ private:
     Look m_look;
     double m_iris, m_pupil = 0;
     double m_halfWidth = 0, m_upper = 0, m_lower = 0, m_corner = 0, m_catchRadius = 0;
-    pf::Point m_centre, m_catch;
+    pf::Point m_centre;
+    struct Catch
+    {
+        pf::Point at;
+        double radius;
+    };
+    std::vector<Catch> m_catches;
     pf::Image m_image;
     int m_side = 0;
 };
