@@ -63,12 +63,16 @@ GMGuidedFilter::Fit GMGuidedFilter::fit(const Image& image, double radius, doubl
     const AffineTransform down = AffineTransform::scale(k, k);
     // Reduced by kernels of their own (a Gaussian prefilter, then every k-th pixel), cut to the
     // reduced extent: a reduction read as a transform is read from mipmaps, which only passes have, so
-    // the photo and the mask would be uploaded for them on every render.
+    // the photo and the mask would be uploaded for them on every render. The prefilter is as narrow as
+    // an average over k pixels (0.29 k): the statistics are blurred far wider next, so nothing aliases,
+    // and a wider one would carry the dark around a face into the fit of its edge.
+    constexpr double BoxLikePrefilter = 0.3;
     const auto reduced = [&](const Image& full) {
         const Image scaled = full.imageByApplyingTransform(down);
         if (!FrameworkFilterSupport::hasArea(full.extent()))
             return scaled; // a colour everywhere reads the same at any scale
-        return ResamplingStages::reduce(full, reduction).imageByCroppingToRect(scaled.extent());
+        return ResamplingStages::reduce(full, reduction, nullptr, BoxLikePrefilter)
+            .imageByCroppingToRect(scaled.extent());
     };
     const Image small = reduction > 1 ? reduced(image) : image;
     const double sigma = radius / reduction;

@@ -117,11 +117,11 @@ Image ResamplingStages::enlargeAlong(const Image& input, Axis axis, int k, const
         {QVariant::fromValue(sampler), QVariant::fromValue(axisVector(axis)), double(k)}, options);
 }
 
-Image ResamplingStages::reduce(const Image& input, int k, double* variance)
+Image ResamplingStages::reduce(const Image& input, int k, double* variance, double prefilter)
 {
     // At 0.6 k the prefilter keeps less than 0.1% of a pattern repeating every k pixels (the one that
     // would alias to a flat shift), far below one level in 255; wider costs taps on the largest image.
-    const double sigma = 0.6 * k;
+    const double sigma = prefilter * k;
     const Image across =
         gaussianAlong(builtin::onPixelGrid(input), Axis::X, k, sigma, 3.0, std::nullopt, variance);
     return gaussianAlong(across, Axis::Y, k, sigma, 3.0);

@@ -36,9 +36,9 @@ public:
     static Image enlargeAlong(const Image& input, Axis axis, int k,
                               const std::optional<Rect>& extent = std::nullopt);
 
-    // Reduces k times in both axes with a Gaussian prefilter of 0.6 k pixels, enough that nothing
+    // Reduces k times in both axes with a Gaussian prefilter of `prefilter` k pixels: at 0.6 nothing
     // aliases visibly. `variance` receives the prefilter's variance per axis, in input pixels.
-    static Image reduce(const Image& input, int k, double* variance = nullptr);
+    static Image reduce(const Image& input, int k, double* variance = nullptr, double prefilter = 0.6);
     // Enlarges k times in both axes (the inverse of reduce in size), with the B-spline above.
     static Image enlarge(const Image& input, int k, const std::optional<Rect>& extent = std::nullopt);
 };
