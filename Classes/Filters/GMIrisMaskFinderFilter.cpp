@@ -34,6 +34,8 @@ GMIrisMaskFinderFilter::GMIrisMaskFinderFilter(const QString& className) : GMKer
     declareInput(QStringLiteral("inputPupilCenter"));
     declareInput(QStringLiteral("inputUpperLid"), MaskFilterSupport::vectorAttributes(Vector(0, 0, 1)));
     declareInput(QStringLiteral("inputLowerLid"), MaskFilterSupport::vectorAttributes(Vector(0, 0, 1)));
+    // The luminance of the white of the eye beside the limbus; 0 where none is known.
+    declareInput(QStringLiteral("inputWhiteLuma"), distanceAttributes(0.0));
 }
 
 Image GMIrisMaskFinderFilter::outputImage() const
@@ -54,6 +56,7 @@ Image GMIrisMaskFinderFilter::outputImage() const
                       numberArgument(QStringLiteral("inputTolerance")), input("inputRefColorLight"),
                       numberArgument(QStringLiteral("inputBoolPupil")),
                       pupilCentre.count() == 2 ? QVariant::fromValue(pupilCentre) : input("inputCenter"),
-                      line("inputUpperLid"), line("inputLowerLid")},
+                      line("inputUpperLid"), line("inputLowerLid"),
+                      numberArgument(QStringLiteral("inputWhiteLuma"))},
                      options);
 }

@@ -1009,6 +1009,21 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     iris.lids = lidsAcross(open, current.whiteAlong, centre, limbus);
     iris.limbusRadius = limbus;
     iris.colour = Color(sum[0] / kept, sum[1] / kept, sum[2] / kept, 1.0);
+    // The white's luminance: the stretch just outside the limbus along the rays with the white there;
+    // none on a small iris, whose white just outside is still blurred into the limbus.
+    std::vector<float> whites;
+    for (int k = 0; k < RayProfiles::Rays; ++k) {
+        if (!(current.whiteAlong >> k & 1))
+            continue;
+        const Point u = RayProfiles::direction(k);
+        for (double r = limbus + std::max(1.0, 0.12 * limbus); r <= limbus + std::max(3.0, 0.4 * limbus);
+             r += RayProfiles::Step) {
+            float rgb[3];
+            if (colorAtPoint(centre.x + r * u.x, centre.y + r * u.y, rgb))
+                whites.push_back(luma(rgb));
+        }
+    }
+    iris.whiteLuma = whites.size() >= 4 && limbus >= 2 * SmallIris ? median(whites) : 0.0;
     return iris;
 }
 

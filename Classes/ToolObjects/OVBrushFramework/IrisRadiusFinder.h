@@ -59,6 +59,7 @@ public:
         pf::Point pupilCentre;   // y up; an eye's pupil may lie a little off its iris's middle
         double limbusRadius = 0; // where the iris ends
         pf::Color colour;        // straight, opaque
+        double whiteLuma = 0;    // the white of the eye beside the limbus; 0 where none shows
         // Where lids hide part of the circle: lines (a, b, c) with a x + b y + c the distance from the
         // line in pixels, positive on the iris's side; (0, 0, 1) for none.
         std::array<std::array<double, 3>, 2> lids{{{0, 0, 1}, {0, 0, 1}}};
