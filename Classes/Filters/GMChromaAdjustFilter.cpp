@@ -42,7 +42,8 @@ Image GMChromaAdjustFilter::outputImage() const
     const Vector hue = vectorValue(QStringLiteral("inputHueRange"));
     const Vector saturation = vectorValue(QStringLiteral("inputSaturationRange"));
     const Vector luma = vectorValue(QStringLiteral("inputLumaRange"));
-    // Without a surround the image itself stands in, unread; with one each pixel reads its neighbours.
+    // Without a surround the image itself stands in, unread; with one each pixel reads its neighbours
+    // and theirs, two pixels out.
     const Image surround = imageValue(QStringLiteral("inputSurroundImage"));
     const bool against = !surround.isNull();
     return applyToInputImage(
@@ -54,5 +55,5 @@ Image GMChromaAdjustFilter::outputImage() const
          QVariant::fromValue(Vector(hue.x(), hue.y(), hue.z())),
          QVariant::fromValue(Vector(saturation.x(), saturation.y())),
          QVariant::fromValue(Vector(luma.x(), luma.y()))},
-        against ? 1.0 : 0.0);
+        against ? 2.0 : 0.0);
 }
