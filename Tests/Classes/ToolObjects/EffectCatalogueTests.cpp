@@ -159,6 +159,9 @@ TEST_P(ProductEffect, FusedPassesGiveWhatSeparatePassesGive)
     std::optional<Bitmap> pixels[2];
     for (bool fused : {false, true}) {
         RenderStatistics::setFusionEnabled(fused);
+        // An earlier large render may still have its paths measured in the background, and those
+        // passes count too.
+        RenderContext::waitForPathMeasures();
         RenderStatistics::resetPasses();
         pixels[fused] = context().render(full, extent, Bitmap::Format::RGBA8);
         passes[fused] = RenderStatistics::passes();

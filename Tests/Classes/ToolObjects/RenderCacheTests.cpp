@@ -402,6 +402,9 @@ TEST(OVRenderCache, AFiveLayerStackTakesFewerPassesWithTheSamePixels)
     std::optional<Bitmap> pixels[2];
     for (bool fused : {false, true}) {
         RenderStatistics::setFusionEnabled(fused);
+        // An earlier large render may still have its paths measured in the background, and those
+        // passes count too.
+        RenderContext::waitForPathMeasures();
         RenderStatistics::resetPasses();
         OVRenderCache cache(chain, chain.get(), renderContext());
         cache.setRetention(OVRenderCache::Retention::RequestedOnly);
