@@ -1059,7 +1059,8 @@ TEST(RemoveShineEffect, TakesOnlyTheShineDown)
 }
 
 // Tan painted with its own smart brush over the portrait's face (rows across it from the brow to the
-// chin, a brush a quarter of the face wide), at its own size and enlarged bicubically and with Lanczos:
+// chin, a brush a quarter or an eighth of the face wide), at its own size and enlarged bicubically and
+// with Lanczos:
 // the brush keeps off the whites of the eyes (at most 0.05 of them covered, where each white is a pixel or
 // two between the lashes and the lids and the corners' whites are shaded pink like the lids) and still
 // paints the skin, so that Tan yellows the whites by two fifths of what it warms the cheek at most (the
@@ -1071,41 +1072,43 @@ TEST(TanEffect, WarmsTheSkinAndNotTheWhitesOfTheEyes)
                                      {2.0, Resampling::Bicubic},
                                      {4.0, Resampling::Bicubic},
                                      {1.5, Resampling::Lanczos},
-                                     {3.0, Resampling::Lanczos}}) {
-        const Image photo = scaledPortrait(scale, how);
-        const double face = detectedFaceWidth(photo);
-        const Rect face1x(185, 512 - 170, 80, 95); // y up, at the portrait's own size
-        const Rect area(face1x.minX() * scale, face1x.minY() * scale, face1x.width() * scale,
-                        face1x.height() * scale);
-        const Image mask = sweptWithSmartBrush(QStringLiteral("Tan"), photo, area, 0.25 * face, face, 1);
-        const Image after = composed(QStringLiteral("Tan"), photo, mask, -1, face);
-        const Rect extent = photo.extent();
-        const Levels a = levels(photo, extent), b = levels(after, extent);
-        const Pixels m = render(mask, extent);
-        const auto at = [&](const QPoint& p) {
-            return QPoint(int((p.x() + 0.5) * scale), int((512 - p.y() - 0.5) * scale));
-        };
-        double covered = 0, whiteBlue = 0, cheekBlue = 0;
-        for (const QPoint& w : portraitWhites()) {
-            const QPoint p = at(w);
-            covered += m.at(p.x(), p.y())[1] / double(portraitWhites().size());
-            whiteBlue += (b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2]) / double(portraitWhites().size());
-        }
-        int cheek = 0;
-        for (int y = 122; y < 132; ++y)
-            for (int x = 202; x < 212; ++x, ++cheek) {
-                const QPoint p = at(QPoint(x, y));
-                cheekBlue += b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2];
+                                     {3.0, Resampling::Lanczos}})
+        for (const double brush : {0.25, 0.12}) {
+            const Image photo = scaledPortrait(scale, how);
+            const double face = detectedFaceWidth(photo);
+            const Rect face1x(185, 512 - 170, 80, 95); // y up, at the portrait's own size
+            const Rect area(face1x.minX() * scale, face1x.minY() * scale, face1x.width() * scale,
+                            face1x.height() * scale);
+            const Image mask = sweptWithSmartBrush(QStringLiteral("Tan"), photo, area, brush * face, face, 1);
+            const Image after = composed(QStringLiteral("Tan"), photo, mask, -1, face);
+            const Rect extent = photo.extent();
+            const Levels a = levels(photo, extent), b = levels(after, extent);
+            const Pixels m = render(mask, extent);
+            const auto at = [&](const QPoint& p) {
+                return QPoint(int((p.x() + 0.5) * scale), int((512 - p.y() - 0.5) * scale));
+            };
+            double covered = 0, whiteBlue = 0, cheekBlue = 0;
+            for (const QPoint& w : portraitWhites()) {
+                const QPoint p = at(w);
+                covered += m.at(p.x(), p.y())[1] / double(portraitWhites().size());
+                whiteBlue +=
+                    (b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2]) / double(portraitWhites().size());
             }
-        cheekBlue /= cheek;
-        std::printf(
-            "Tan with its brush on the portrait at %.1fx: whites covered %.2f, their blue %+.1f levels; "
-            "the cheek's blue %+.1f levels\n",
-            scale, covered, whiteBlue, cheekBlue);
-        EXPECT_LE(covered, 0.05) << scale;
-        EXPECT_GE(whiteBlue, 0.4 * cheekBlue) << scale;
-        EXPECT_LE(cheekBlue, -4) << scale;
-    }
+            int cheek = 0;
+            for (int y = 122; y < 132; ++y)
+                for (int x = 202; x < 212; ++x, ++cheek) {
+                    const QPoint p = at(QPoint(x, y));
+                    cheekBlue += b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2];
+                }
+            cheekBlue /= cheek;
+            std::printf("Tan with a brush %.2f of the face wide on the portrait at %.1fx: whites covered "
+                        "%.2f, their blue "
+                        "%+.1f levels; the cheek's blue %+.1f levels\n",
+                        brush, scale, covered, whiteBlue, cheekBlue);
+            EXPECT_LE(covered, 0.05) << scale << " " << brush;
+            EXPECT_GE(whiteBlue, 0.4 * cheekBlue) << scale << " " << brush;
+            EXPECT_LE(cheekBlue, -4) << scale << " " << brush;
+        }
 }
 
 // Whiten Eyes through its own smart brush, swept once across each eye of the portrait (rows along the
@@ -1224,25 +1227,28 @@ TEST(RemoveShineEffect, TakesTheHotSpotsOffThePortrait)
 }
 
 // Remove Shine painted with its own smart brush over the portrait's face as a retoucher covers the skin
-// (rows from the brow to the chin, a brush a quarter of the face wide, a second pass between the first's
-// rows): the brush paints the shine's white-hot cores, as pale as the whites of the eyes, along with the
-// rest of the skin, so the hot spots and their cores still come down by half at least, at the portrait's
-// own size and enlarged.
+// (rows from the brow to the chin): with a brush a quarter of the face wide, once and again between the
+// first's rows, and with a small brush once, whose strokes cross a shine from the skin beside it. The
+// brush paints the shine's white-hot cores, as pale as the whites of the eyes, along with the rest of the
+// skin, so the hot spots and their cores still come down by half at least, at the portrait's own size
+// and enlarged.
 TEST(RemoveShineEffect, TakesTheHotSpotsOffThePortraitThroughItsOwnBrush)
 {
     ASSERT_TRUE(effectNamed(QStringLiteral("ShineRemoval")));
-    for (const double scale : {1.0, 2.0, 4.0}) {
-        const Image photo = scaledPortrait(scale, Resampling::Bicubic);
-        const double face = detectedFaceWidth(photo);
-        const Rect area(185 * scale, (512 - 170) * scale, 80 * scale, 95 * scale);
-        const Image mask =
-            sweptWithSmartBrush(QStringLiteral("ShineRemoval"), photo, area, 0.25 * face, face, 2);
-        const ShineFigures f =
-            shineFigures(photo, composed(QStringLiteral("ShineRemoval"), photo, mask, -1, face), scale);
-        std::printf("Remove Shine through its brush on the portrait at %.0fx: the brightest 3%% stand %.1f "
-                    "levels above the median, then %.1f; the brightest 1%% %.1f, then %.1f\n",
-                    scale, f.hotBefore, f.hotAfter, f.coreBefore, f.coreAfter);
-        EXPECT_LE(f.hotAfter, 0.5 * f.hotBefore) << scale;
-        EXPECT_LE(f.coreAfter, 0.5 * f.coreBefore) << scale;
-    }
+    for (const double scale : {1.0, 2.0, 4.0})
+        for (const auto& [brush, passes] : {std::pair{0.25, 2}, {0.07, 1}}) {
+            const Image photo = scaledPortrait(scale, Resampling::Bicubic);
+            const double face = detectedFaceWidth(photo);
+            const Rect area(185 * scale, (512 - 170) * scale, 80 * scale, 95 * scale);
+            const Image mask =
+                sweptWithSmartBrush(QStringLiteral("ShineRemoval"), photo, area, brush * face, face, passes);
+            const ShineFigures f =
+                shineFigures(photo, composed(QStringLiteral("ShineRemoval"), photo, mask, -1, face), scale);
+            std::printf("Remove Shine through a brush %.2f of the face wide (passes: %d) on the portrait at "
+                        "%.0fx: the brightest 3%% stand %.1f levels above the median, then %.1f; the "
+                        "brightest 1%% %.1f, then %.1f\n",
+                        brush, passes, scale, f.hotBefore, f.hotAfter, f.coreBefore, f.coreAfter);
+            EXPECT_LE(f.hotAfter, 0.5 * f.hotBefore) << scale << " " << brush;
+            EXPECT_LE(f.coreAfter, 0.5 * f.coreBefore) << scale << " " << brush;
+        }
 }
