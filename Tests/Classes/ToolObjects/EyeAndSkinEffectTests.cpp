@@ -1069,49 +1069,56 @@ TEST(RemoveShineEffect, TakesOnlyTheShineDown)
 }
 
 // Tan painted with its own smart brush over the portrait's face (rows across it from the brow to the
-// chin, a brush a quarter of the face wide), at its own size and enlarged: the brush keeps off most of
-// the whites of the eyes (at most 0.3 of them covered at the portrait's own size and at twice it, where
-// each white is a pixel or two and the corners' whites are shaded pink like the lids, 0.15 at four times)
-// and still paints the pale highlights of the skin, so that Tan yellows the whites by two fifths of what
-// it warms the cheek at most (the cheek's blue falls by 4 levels at least).
+// chin, a brush a quarter or an eighth of the face wide), at its own size and enlarged bicubically and
+// with Lanczos:
+// the brush keeps off the whites of the eyes (at most 0.05 of them covered, where each white is a pixel or
+// two between the lashes and the lids and the corners' whites are shaded pink like the lids) and still
+// paints the skin, so that Tan yellows the whites by two fifths of what it warms the cheek at most (the
+// cheek's blue falls by 4 levels at least).
 TEST(TanEffect, WarmsTheSkinAndNotTheWhitesOfTheEyes)
 {
     ASSERT_TRUE(effectNamed(QStringLiteral("Tan")));
-    for (const auto& [scale, coverBound] : {std::pair{1.0, 0.3}, {2.0, 0.3}, {4.0, 0.15}}) {
-        const Image photo = scaledPortrait(scale, Resampling::Bicubic);
-        const double face = detectedFaceWidth(photo);
-        const Rect face1x(185, 512 - 170, 80, 95); // y up, at the portrait's own size
-        const Rect area(face1x.minX() * scale, face1x.minY() * scale, face1x.width() * scale,
-                        face1x.height() * scale);
-        const Image mask = sweptWithSmartBrush(QStringLiteral("Tan"), photo, area, 0.25 * face, face, 1);
-        const Image after = composed(QStringLiteral("Tan"), photo, mask, -1, face);
-        const Rect extent = photo.extent();
-        const Levels a = levels(photo, extent), b = levels(after, extent);
-        const Pixels m = render(mask, extent);
-        const auto at = [&](const QPoint& p) {
-            return QPoint(int((p.x() + 0.5) * scale), int((512 - p.y() - 0.5) * scale));
-        };
-        double covered = 0, whiteBlue = 0, cheekBlue = 0;
-        for (const QPoint& w : portraitWhites()) {
-            const QPoint p = at(w);
-            covered += m.at(p.x(), p.y())[1] / double(portraitWhites().size());
-            whiteBlue += (b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2]) / double(portraitWhites().size());
-        }
-        int cheek = 0;
-        for (int y = 122; y < 132; ++y)
-            for (int x = 202; x < 212; ++x, ++cheek) {
-                const QPoint p = at(QPoint(x, y));
-                cheekBlue += b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2];
+    for (const auto& [scale, how] : {std::pair{1.0, Resampling::Bicubic},
+                                     {2.0, Resampling::Bicubic},
+                                     {4.0, Resampling::Bicubic},
+                                     {1.5, Resampling::Lanczos},
+                                     {3.0, Resampling::Lanczos}})
+        for (const double brush : {0.25, 0.12}) {
+            const Image photo = scaledPortrait(scale, how);
+            const double face = detectedFaceWidth(photo);
+            const Rect face1x(185, 512 - 170, 80, 95); // y up, at the portrait's own size
+            const Rect area(face1x.minX() * scale, face1x.minY() * scale, face1x.width() * scale,
+                            face1x.height() * scale);
+            const Image mask = sweptWithSmartBrush(QStringLiteral("Tan"), photo, area, brush * face, face, 1);
+            const Image after = composed(QStringLiteral("Tan"), photo, mask, -1, face);
+            const Rect extent = photo.extent();
+            const Levels a = levels(photo, extent), b = levels(after, extent);
+            const Pixels m = render(mask, extent);
+            const auto at = [&](const QPoint& p) {
+                return QPoint(int((p.x() + 0.5) * scale), int((512 - p.y() - 0.5) * scale));
+            };
+            double covered = 0, whiteBlue = 0, cheekBlue = 0;
+            for (const QPoint& w : portraitWhites()) {
+                const QPoint p = at(w);
+                covered += m.at(p.x(), p.y())[1] / double(portraitWhites().size());
+                whiteBlue +=
+                    (b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2]) / double(portraitWhites().size());
             }
-        cheekBlue /= cheek;
-        std::printf(
-            "Tan with its brush on the portrait at %.0fx: whites covered %.2f, their blue %+.1f levels; "
-            "the cheek's blue %+.1f levels\n",
-            scale, covered, whiteBlue, cheekBlue);
-        EXPECT_LE(covered, coverBound) << scale;
-        EXPECT_GE(whiteBlue, 0.4 * cheekBlue) << scale;
-        EXPECT_LE(cheekBlue, -4) << scale;
-    }
+            int cheek = 0;
+            for (int y = 122; y < 132; ++y)
+                for (int x = 202; x < 212; ++x, ++cheek) {
+                    const QPoint p = at(QPoint(x, y));
+                    cheekBlue += b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2];
+                }
+            cheekBlue /= cheek;
+            std::printf("Tan with a brush %.2f of the face wide on the portrait at %.1fx: whites covered "
+                        "%.2f, their blue "
+                        "%+.1f levels; the cheek's blue %+.1f levels\n",
+                        brush, scale, covered, whiteBlue, cheekBlue);
+            EXPECT_LE(covered, 0.05) << scale << " " << brush;
+            EXPECT_GE(whiteBlue, 0.4 * cheekBlue) << scale << " " << brush;
+            EXPECT_LE(cheekBlue, -4) << scale << " " << brush;
+        }
 }
 
 // Whiten Eyes through its own smart brush, swept once across each eye of the portrait (rows along the
@@ -1150,6 +1157,61 @@ TEST(WhitenEyesEffect, LiftsTheWhitesThroughItsOwnBrush)
     }
 }
 
+namespace {
+
+// The skin of the portrait's face at `scale` times its size (pixels, y up): an ellipse from the brow to
+// the chin, less the eyes, brows, nostrils and mouth.
+bool portraitSkin(double scale, int x, int y)
+{
+    const double px = (x + 0.5) / scale, py = 512 - (y + 0.5) / scale;
+    const double dx = (px - 224) / 40, dy = (py - 135) / 48;
+    if (dx * dx + dy * dy > 1 || py < 88)
+        return false;
+    const bool eyes = py > 90 && py < 110 && ((px > 190 && px < 215) || (px > 234 && px < 262));
+    const bool mouth = py > 142 && py < 170 && px > 205 && px < 250;
+    const bool nose = py > 118 && py < 132 && px > 215 && px < 240;
+    return !eyes && !mouth && !nose;
+}
+
+// What Remove Shine did to the portrait's skin (levels of luma): how far its brightest 3 % (the hot
+// spots) and its brightest 1 % (their white-hot cores) stand above the median skin before and after, and
+// how much the skin between the median and the 90th percentile and below the median moved in the mean.
+struct ShineFigures
+{
+    double hotBefore = 0, hotAfter = 0, coreBefore = 0, coreAfter = 0, rest = 0, lower = 0;
+};
+
+ShineFigures shineFigures(const Image& photo, const Image& after, double scale)
+{
+    const Rect area(170 * scale, (512 - 190) * scale, 110 * scale, 110 * scale);
+    const Levels a = levels(photo, area.integral()), b = levels(after, area.integral());
+    std::vector<std::pair<double, double>> lumas; // before, after
+    for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+        for (int x = int(area.minX()); x < int(area.maxX()); ++x)
+            if (portraitSkin(scale, x, y))
+                lumas.emplace_back(lumaChroma(a.at(x, y)).first, lumaChroma(b.at(x, y)).first);
+    std::sort(lumas.begin(), lumas.end());
+    const double median = lumas[lumas.size() / 2].first;
+    ShineFigures f;
+    int hot = 0, cores = 0, others = 0, lowers = 0;
+    for (size_t i = 0; i < lumas.size(); ++i) {
+        if (i >= size_t(0.99 * double(lumas.size())))
+            f.coreBefore += lumas[i].first - median, f.coreAfter += lumas[i].second - median, ++cores;
+        if (i >= size_t(0.97 * double(lumas.size()))) {
+            f.hotBefore += lumas[i].first - median, f.hotAfter += lumas[i].second - median, ++hot;
+        } else if (i >= lumas.size() / 2 && i < size_t(0.9 * double(lumas.size()))) {
+            f.rest += std::abs(lumas[i].second - lumas[i].first), ++others;
+        }
+        if (i < lumas.size() / 2)
+            f.lower += std::abs(lumas[i].second - lumas[i].first), ++lowers;
+    }
+    f.hotBefore /= hot, f.hotAfter /= hot, f.coreBefore /= cores, f.coreAfter /= cores;
+    f.rest /= others, f.lower /= lowers;
+    return f;
+}
+
+} // namespace
+
 // Remove Shine at its default intensity over the skin of the portrait's face (the eyes, nostrils and
 // mouth left out), at its own size and enlarged: the brightest 3 % of the skin comes down by half at
 // least of what it stands above the median skin, while the darker half of the skin keeps its level (a
@@ -1161,45 +1223,42 @@ TEST(RemoveShineEffect, TakesTheHotSpotsOffThePortrait)
         const Image photo = scaledPortrait(scale, Resampling::Bicubic);
         const double face = detectedFaceWidth(photo);
         const int side = int(photo.extent().width());
-        // The face's skin: an ellipse from the brow to the chin, less the eyes, brows, nostrils and mouth.
-        const auto skin = [&](int x, int y) {
-            const double px = (x + 0.5) / scale, py = 512 - (y + 0.5) / scale;
-            const double dx = (px - 224) / 40, dy = (py - 135) / 48;
-            if (dx * dx + dy * dy > 1 || py < 88)
-                return false;
-            const bool eyes = py > 90 && py < 110 && ((px > 190 && px < 215) || (px > 234 && px < 262));
-            const bool mouth = py > 142 && py < 170 && px > 205 && px < 250;
-            const bool nose = py > 118 && py < 132 && px > 215 && px < 240;
-            return !eyes && !mouth && !nose;
-        };
-        const Image mask = maskOf(side, side, skin);
-        const Image after = composed(QStringLiteral("ShineRemoval"), photo, mask, -1, face);
-        const Rect area(170 * scale, (512 - 190) * scale, 110 * scale, 110 * scale);
-        const Levels a = levels(photo, area.integral()), b = levels(after, area.integral());
-        std::vector<std::pair<double, double>> lumas; // before, after
-        for (int y = int(area.minY()); y < int(area.maxY()); ++y)
-            for (int x = int(area.minX()); x < int(area.maxX()); ++x)
-                if (skin(x, y))
-                    lumas.emplace_back(lumaChroma(a.at(x, y)).first, lumaChroma(b.at(x, y)).first);
-        std::sort(lumas.begin(), lumas.end());
-        const double median = lumas[lumas.size() / 2].first;
-        double hotBefore = 0, hotAfter = 0, rest = 0, lower = 0;
-        int hot = 0, others = 0, lowers = 0;
-        for (size_t i = 0; i < lumas.size(); ++i) {
-            if (i >= size_t(0.97 * double(lumas.size()))) {
-                hotBefore += lumas[i].first - median, hotAfter += lumas[i].second - median, ++hot;
-            } else if (i >= lumas.size() / 2 && i < size_t(0.9 * double(lumas.size()))) {
-                rest += std::abs(lumas[i].second - lumas[i].first), ++others;
-            }
-            if (i < lumas.size() / 2)
-                lower += std::abs(lumas[i].second - lumas[i].first), ++lowers;
-        }
+        const Image mask = maskOf(side, side, [&](int x, int y) { return portraitSkin(scale, x, y); });
+        const ShineFigures f =
+            shineFigures(photo, composed(QStringLiteral("ShineRemoval"), photo, mask, -1, face), scale);
         std::printf(
             "Remove Shine on the portrait at %.0fx: the brightest 3%% stand %.1f levels above the median, "
             "then %.1f; the skin between the median and the 90th percentile moved %.2f levels, below the "
             "median %.2f\n",
-            scale, hotBefore / hot, hotAfter / hot, rest / others, lower / lowers);
-        EXPECT_LE(hotAfter / hot, 0.5 * hotBefore / hot) << scale;
-        EXPECT_LE(lower / lowers, 0.25) << scale;
+            scale, f.hotBefore, f.hotAfter, f.rest, f.lower);
+        EXPECT_LE(f.hotAfter, 0.5 * f.hotBefore) << scale;
+        EXPECT_LE(f.lower, 0.25) << scale;
     }
+}
+
+// Remove Shine painted with its own smart brush over the portrait's face as a retoucher covers the skin
+// (rows from the brow to the chin): with a brush a quarter of the face wide, once and again between the
+// first's rows, and with a small brush once, whose strokes cross a shine from the skin beside it. The
+// brush paints the shine's white-hot cores, as pale as the whites of the eyes, along with the rest of the
+// skin, so the hot spots and their cores still come down by half at least, at the portrait's own size
+// and enlarged.
+TEST(RemoveShineEffect, TakesTheHotSpotsOffThePortraitThroughItsOwnBrush)
+{
+    ASSERT_TRUE(effectNamed(QStringLiteral("ShineRemoval")));
+    for (const double scale : {1.0, 2.0, 4.0})
+        for (const auto& [brush, passes] : {std::pair{0.25, 2}, {0.07, 1}}) {
+            const Image photo = scaledPortrait(scale, Resampling::Bicubic);
+            const double face = detectedFaceWidth(photo);
+            const Rect area(185 * scale, (512 - 170) * scale, 80 * scale, 95 * scale);
+            const Image mask =
+                sweptWithSmartBrush(QStringLiteral("ShineRemoval"), photo, area, brush * face, face, passes);
+            const ShineFigures f =
+                shineFigures(photo, composed(QStringLiteral("ShineRemoval"), photo, mask, -1, face), scale);
+            std::printf("Remove Shine through a brush %.2f of the face wide (passes: %d) on the portrait at "
+                        "%.0fx: the brightest 3%% stand %.1f levels above the median, then %.1f; the "
+                        "brightest 1%% %.1f, then %.1f\n",
+                        brush, passes, scale, f.hotBefore, f.hotAfter, f.coreBefore, f.coreAfter);
+            EXPECT_LE(f.hotAfter, 0.5 * f.hotBefore) << scale << " " << brush;
+            EXPECT_LE(f.coreAfter, 0.5 * f.coreBefore) << scale << " " << brush;
+        }
 }
