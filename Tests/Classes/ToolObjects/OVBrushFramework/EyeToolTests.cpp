@@ -349,15 +349,16 @@ PortraitFigures portraitOverScales(const std::vector<double>& scales, const std:
                             const Coverage c =
                                 coverageOf(clickMask(photo, click, 2 * radius, faceWidth), area,
                                            [&](int x, int y) { return portraitRegion(eye, scale, x, y); });
-                            f.strict.add(c.selectsTheIris(0.85, 0.1, 0.05));
+                            const bool strict = c.selectsTheIris(0.85, 0.1, 0.05);
+                            f.strict.add(strict);
                             const bool ring =
                                 !(c.of(Region::Annulus) < 0.85) && !(c.of(Region::Sclera) > 0.05);
                             f.ring.add(ring);
-                            if (!ring)
+                            if (!strict)
                                 std::printf(
-                                    "portrait %s %.2fx, face x%.2f, %s eye, click %.2f R dir %d: %s\n",
+                                    "portrait %s %.2fx, face x%.2f, %s eye, click %.2f R dir %d: %s%s\n",
                                     resamplingName(how), scale, faceShare, eye.name, share, direction,
-                                    c.describe().c_str());
+                                    c.describe().c_str(), ring ? "" : " (not the iris's ring)");
                             IrisRadiusFinder finder;
                             finder.setInputCIImage(photo);
                             finder.setInputPoint(click);
