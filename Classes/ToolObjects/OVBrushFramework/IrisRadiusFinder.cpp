@@ -932,11 +932,13 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
             // the iris ever is. A catch light on the pupil is no such stretch; a dark fibre further out
             // no longer counts. Nor is the way down from a catch light into the pupil (the middle found
             // may lie on the catch light): a ray that leaves one counts only from where it turns dark,
-            // and one that never does shows nothing of the pupil.
+            // and one that never does shows nothing of the pupil. On a small iris the catch light, the
+            // pupil and the iris blur into one another, and the rays are read as they come.
             const float half = 0.5f * (dark + ring), glare = lightest + 0.1f;
-            // Only a pupil far darker than the iris is told from it by its luminance alone; a dark-brown
-            // iris is nearly as dark as its pupil.
-            if (dark < 0.5f * ring)
+            // Only a pupil far darker than the iris is told from it by its luminance alone (a dark-brown
+            // iris is nearly as dark as its pupil), and only on an iris large enough that its pixels are
+            // not all blurred into one another.
+            if (dark < 0.5f * ring && limbus >= SmallIris)
                 pupilLuma = half;
             const int stay = std::max(2, int(0.1 * limbusSamples));
             double squares = 0;
@@ -950,16 +952,16 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
                 bool fromGlare = false, seenDark = false, found = false;
                 for (int j = 0, lighter = 0; j < end + stay; ++j) {
                     const float l = profiles.at(k, j);
-                    fromGlare = l > glare || (fromGlare && l >= half);
+                    fromGlare = limbus >= SmallIris && (l > glare || (fromGlare && l >= half));
                     seenDark = seenDark || l < half;
-                    lighter = l >= half && !fromGlare ? lighter + 1 : 0;
+                    lighter = l >= half && l <= glare && !fromGlare ? lighter + 1 : 0;
                     if (lighter == stay) {
                         edge = j - stay + 1;
                         found = true;
                         break;
                     }
                 }
-                if (!found && !seenDark)
+                if (!found && !seenDark && limbus >= SmallIris)
                     continue;
                 ++measured;
                 const double r = std::max(0, edge) * RayProfiles::Step;
