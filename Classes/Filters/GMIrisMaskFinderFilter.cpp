@@ -36,6 +36,9 @@ GMIrisMaskFinderFilter::GMIrisMaskFinderFilter(const QString& className) : GMKer
     declareInput(QStringLiteral("inputLowerLid"), MaskFilterSupport::vectorAttributes(Vector(0, 0, 1)));
     // The luminance of the white of the eye beside the limbus; 0 where none is known.
     declareInput(QStringLiteral("inputWhiteLuma"), distanceAttributes(0.0));
+    // Half-way between the pupil's dark and the iris: darker pixels just beyond the pupil's circle are
+    // still pupil; 0 where it is not known.
+    declareInput(QStringLiteral("inputPupilLuma"), distanceAttributes(0.0));
 }
 
 Image GMIrisMaskFinderFilter::outputImage() const
@@ -57,6 +60,7 @@ Image GMIrisMaskFinderFilter::outputImage() const
                       numberArgument(QStringLiteral("inputBoolPupil")),
                       pupilCentre.count() == 2 ? QVariant::fromValue(pupilCentre) : input("inputCenter"),
                       line("inputUpperLid"), line("inputLowerLid"),
-                      numberArgument(QStringLiteral("inputWhiteLuma"))},
+                      numberArgument(QStringLiteral("inputWhiteLuma")),
+                      numberArgument(QStringLiteral("inputPupilLuma"))},
                      options);
 }

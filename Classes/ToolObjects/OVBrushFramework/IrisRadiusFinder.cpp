@@ -597,7 +597,8 @@ Patch darkPatch(const LumaWindow& window, Point centre, double limbus, float thr
     }
     std::sort(distances.begin(), distances.end());
     const double radius = std::sqrt(n / M_PI);
-    if (distances[size_t(0.9 * double(distances.size() - 1))] > 1.2 * radius + 0.5)
+    // A catch light at the pupil's edge notches it: the disc as large is smaller than the pupil is.
+    if (distances[size_t(0.9 * double(distances.size() - 1))] > 1.25 * radius + 0.5)
         return patch;
     patch.centre = middle;
     patch.radius = radius;
@@ -897,6 +898,7 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     // iris may hardly show its pupil.
     const int openRays = std::popcount(open);
     double pupil = 0;
+    float pupilLuma = 0;
     Point pupilCentre = centre;
     if (openRays > 0) {
         const int limbusSamples = int(limbus / RayProfiles::Step);
@@ -928,34 +930,50 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
             // Along each ray the pupil ends where the ray rises half-way for good: past a stretch a
             // tenth of the limbus long (a pixel at least) that stays lighter, but not much lighter than
             // the iris ever is. A catch light on the pupil is no such stretch; a dark fibre further out
-            // no longer counts.
+            // no longer counts. Nor is the way down from a catch light into the pupil (the middle found
+            // may lie on the catch light): a ray that leaves one counts only from where it turns dark,
+            // and one that never does shows nothing of the pupil. On a small iris the catch light, the
+            // pupil and the iris blur into one another, and the rays are read as they come.
             const float half = 0.5f * (dark + ring), glare = lightest + 0.1f;
+            // Only a pupil far darker than the iris is told from it by its luminance alone (a dark-brown
+            // iris is nearly as dark as its pupil), and only on an iris large enough that its pixels are
+            // not all blurred into one another.
+            if (dark < 0.5f * ring && limbus >= SmallIris)
+                pupilLuma = half;
             const int stay = std::max(2, int(0.1 * limbusSamples));
             double squares = 0;
             Point sum;
+            int measured = 0;
             for (int k = 0; k < RayProfiles::Rays; ++k) {
                 if (!(open >> k & 1))
                     continue;
                 const int end = std::min(int(0.8 * limbusSamples), profiles.known[size_t(k)] - stay);
                 int edge = end;
+                bool fromGlare = false, seenDark = false, found = false;
                 for (int j = 0, lighter = 0; j < end + stay; ++j) {
                     const float l = profiles.at(k, j);
-                    lighter = l >= half && l <= glare ? lighter + 1 : 0;
+                    fromGlare = limbus >= SmallIris && (l > glare || (fromGlare && l >= half));
+                    seenDark = seenDark || l < half;
+                    lighter = l >= half && l <= glare && !fromGlare ? lighter + 1 : 0;
                     if (lighter == stay) {
                         edge = j - stay + 1;
+                        found = true;
                         break;
                     }
                 }
+                if (!found && !seenDark && limbus >= SmallIris)
+                    continue;
+                ++measured;
                 const double r = std::max(0, edge) * RayProfiles::Step;
                 squares += r * r;
                 const Point u = RayProfiles::direction(k);
                 sum = Point(sum.x + r * u.x, sum.y + r * u.y);
             }
-            pupil = std::sqrt(squares / openRays);
+            pupil = measured > 0 ? std::sqrt(squares / measured) : 0.0;
             // Where the iris shows all round, the dark disc's own middle; a lid over part of it would
             // pull that middle away from the lid.
-            if (openRays == RayProfiles::Rays) {
-                const Point offset(sum.x / openRays, sum.y / openRays);
+            if (openRays == RayProfiles::Rays && measured > 0) {
+                const Point offset(sum.x / measured, sum.y / measured);
                 if (std::hypot(offset.x, offset.y) <= 0.5 * pupil)
                     pupilCentre = Point(centre.x + offset.x, centre.y + offset.y);
             }
@@ -1005,6 +1023,7 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     iris.found = true;
     iris.centre = centre;
     iris.pupilRadius = pupil;
+    iris.pupilLuma = pupil > 0 ? pupilLuma : 0.0;
     iris.pupilCentre = pupilCentre;
     iris.lids = lidsAcross(open, current.whiteAlong, centre, limbus);
     iris.limbusRadius = limbus;

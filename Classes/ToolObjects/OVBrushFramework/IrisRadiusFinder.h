@@ -60,6 +60,7 @@ public:
         double limbusRadius = 0; // where the iris ends
         pf::Color colour;        // straight, opaque
         double whiteLuma = 0;    // the white of the eye beside the limbus; 0 where none shows
+        double pupilLuma = 0;    // half-way between the pupil's dark and the iris; 0 without a pupil
         // Where lids hide part of the circle: lines (a, b, c) with a x + b y + c the distance from the
         // line in pixels, positive on the iris's side; (0, 0, 1) for none.
         std::array<std::array<double, 3>, 2> lids{{{0, 0, 1}, {0, 0, 1}}};

@@ -112,6 +112,7 @@ OVIrisMaskBrush::Selection OVIrisMaskBrush::selectionAt(IrisRadiusFinder& finder
     const IrisRadiusFinder::Iris found = red.found ? IrisRadiusFinder::Iris() : finder.locateIris(largest);
     filter.setValue(0.0, QStringLiteral("inputBoolPupil"));
     filter.setValue(found.whiteLuma, QStringLiteral("inputWhiteLuma"));
+    filter.setValue(found.pupilRadius > 0 ? found.pupilLuma : 0.0, QStringLiteral("inputPupilLuma"));
     if (red.found) {
         // The red disc whatever its shades (the pupil flag), a pixel of its fringe beyond by its red
         // colour, and not a catch light on it.

@@ -349,15 +349,16 @@ PortraitFigures portraitOverScales(const std::vector<double>& scales, const std:
                             const Coverage c =
                                 coverageOf(clickMask(photo, click, 2 * radius, faceWidth), area,
                                            [&](int x, int y) { return portraitRegion(eye, scale, x, y); });
-                            f.strict.add(c.selectsTheIris(0.85, 0.1, 0.05));
+                            const bool strict = c.selectsTheIris(0.85, 0.1, 0.05);
+                            f.strict.add(strict);
                             const bool ring =
                                 !(c.of(Region::Annulus) < 0.85) && !(c.of(Region::Sclera) > 0.05);
                             f.ring.add(ring);
-                            if (!ring)
+                            if (!strict)
                                 std::printf(
-                                    "portrait %s %.2fx, face x%.2f, %s eye, click %.2f R dir %d: %s\n",
+                                    "portrait %s %.2fx, face x%.2f, %s eye, click %.2f R dir %d: %s%s\n",
                                     resamplingName(how), scale, faceShare, eye.name, share, direction,
-                                    c.describe().c_str());
+                                    c.describe().c_str(), ring ? "" : " (not the iris's ring)");
                             IrisRadiusFinder finder;
                             finder.setInputCIImage(photo);
                             finder.setInputPoint(click);
@@ -387,8 +388,8 @@ PortraitFigures portraitOverScales(const std::vector<double>& scales, const std:
 // was enlarged: on the portrait at twice its size enlarged with Lanczos and four times bicubically,
 // clicked at the centre and three quarters of the radius off it, with face widths from 0.8 to 1.25 times
 // the detected one in steps of 0.05, the iris found moves by a sixth of its radius at most (a pixel or
-// two) and changes size by a tenth, and every click takes the iris and not the white or the lids around
-// it (annulus 0.85 at least, white and lids 0.05 at most).
+// two) and changes size by a tenth, and every click takes the iris and nothing else (annulus 0.85 at
+// least, pupil and catch light 0.1 and the white and lids 0.05 at most).
 TEST(IrisClick, TakesThePortraitsIrisWhateverTheFaceWidth)
 {
     ASSERT_TRUE(QFileInfo::exists(portraitPath())) << "the shared test photos are missing";
@@ -403,10 +404,25 @@ TEST(IrisClick, TakesThePortraitsIrisWhateverTheFaceWidth)
             "at most\n",
             scale, resamplingName(how), f.ring.met, f.ring.cases, f.strict.met, f.centreSpread,
             f.limbusSpread);
-        EXPECT_EQ(f.ring.met, f.ring.cases) << scale;
+        EXPECT_EQ(f.strict.met, f.strict.cases) << scale;
         EXPECT_LE(f.centreSpread, 0.17) << scale;
         EXPECT_LE(f.limbusSpread, 0.1) << scale;
     }
+}
+
+// A sample of the matrix below, in seconds, taking in the scales where the clicks painted the pupil or
+// the catch light or missed the ring: clicked at the centre and off it in four directions, with the detected
+// face width, every bound is met in at least 94 % of the clicks (the misses left: the dark-brown left eye
+// at 2.75x, whose pupil hardly stands out and is taken too wide, and a pupil pixel at 1x).
+TEST(IrisClick, TakesThePortraitsIrisesAtSampledScales)
+{
+    ASSERT_TRUE(QFileInfo::exists(portraitPath())) << "the shared test photos are missing";
+    const PortraitFigures f =
+        portraitOverScales({1.0, 2.0, 2.75, 3.25, 4.0, 5.0, 6.0}, {Resampling::Lanczos, Resampling::Bicubic},
+                           {1.0}, {0.0, 0.4, 0.75}, 2);
+    std::printf("portrait at sampled scales: every bound met in %d of %d clicks (%.1f %%)\n", f.strict.met,
+                f.strict.cases, 100 * f.strict.share());
+    EXPECT_GE(f.strict.share(), 0.94);
 }
 
 // The portrait from its own size to six times it in steps of a quarter, enlarged with Lanczos and
