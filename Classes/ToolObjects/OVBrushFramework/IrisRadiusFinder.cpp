@@ -608,15 +608,16 @@ Patch darkPatch(const LumaWindow& window, Point centre, double limbus, float thr
 // off (a catch light covering a third of it, the lids as near as its own radius) misses most of it. It is
 // found again as the disc that holds the most of what an iris holds: pixels of the iris's colour, and the
 // pupil's dark near its middle, against everything else (the white, the lids, the lashes beyond the
-// middle). A catch light, far lighter than any of them and grey, counts for neither; nor does what lies
-// past a lid found. Searched within a couple of pixels of the circle found, the disc still holding the
-// click.
+// middle). A catch light, far lighter than any of them and grey, counts for neither, nor does its blurred
+// rim; nor does what lies past a lid found. Searched within a couple of pixels of the circle found, the disc
+// still holding the click.
 struct SmallPixel
 {
     Point at; // its centre, y up
     float luma;
     std::array<float, 3> rgb;
-    bool counted; // neither past a lid nor a catch light
+    bool counted;   // neither past a lid nor a catch light
+    bool nearCatch; // beside a catch light: its blurred rim, if lighter than the iris
 };
 struct SmallDisc
 {
@@ -639,8 +640,13 @@ std::vector<SmallPixel> smallIrisPixels(ColourAt colourAt, Point around, double 
             bool counted = std::min({rgb[0], rgb[1], rgb[2]}) <= 0.92f;
             for (const auto& l : lids)
                 counted = counted && l[0] * x + l[1] * y + l[2] >= 0;
-            pixels.push_back({Point(x, y), luma(rgb), {rgb[0], rgb[1], rgb[2]}, counted});
+            pixels.push_back({Point(x, y), luma(rgb), {rgb[0], rgb[1], rgb[2]}, counted, false});
         }
+    for (const SmallPixel& c : pixels)
+        if (std::min({c.rgb[0], c.rgb[1], c.rgb[2]}) > 0.92f)
+            for (SmallPixel& p : pixels)
+                if (std::hypot(p.at.x - c.at.x, p.at.y - c.at.y) < 1.5)
+                    p.nearCatch = true;
     return pixels;
 }
 
@@ -681,7 +687,8 @@ SmallDisc smallIrisDisc(const std::vector<SmallPixel>& pixels, Point found, Poin
             chroma += std::pow((p.rgb[k] - p.luma) - (reference[k] - irisLuma), 2.0f);
         const float distance =
             std::sqrt(chroma + std::pow(lightness < 0 ? 0.5f * lightness : 1.4f * lightness, 2.0f));
-        kinds.push_back(!p.counted ? -1 : p.luma < 0.5f * irisLuma ? 2 : distance < 0.19f ? 1 : 0);
+        const bool catchLight = !p.counted || (p.nearCatch && p.luma > irisLuma);
+        kinds.push_back(catchLight ? -1 : p.luma < 0.5f * irisLuma ? 2 : distance < 0.19f ? 1 : 0);
     }
     for (double dy = -Shift; dy <= Shift + 1e-9; dy += 0.25)
         for (double dx = -Shift; dx <= Shift + 1e-9; dx += 0.25) {
@@ -700,6 +707,9 @@ SmallDisc smallIrisDisc(const std::vector<SmallPixel>& pixels, Point found, Poin
                     const bool in = kinds[i] == 1 || (kinds[i] == 2 && d <= 0.6 * r);
                     score += w * (in ? 1.0 : -1.0) - (1 - w) * (kinds[i] == 1 ? 1.0 : 0.0);
                 }
+                // Of two discs that hold the iris alike, the smaller: past a lid nothing counts, and a
+                // disc grown there for nothing would take the lashes along it.
+                score -= 0.05 * M_PI * r * r;
                 if (score > disc.score)
                     disc.score = score, disc.centre = c, disc.radius = r;
             }
@@ -765,9 +775,10 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
     const double largest = std::min({maxRadius, SmallIris, iris.limbusRadius + 1});
     const std::vector<SmallPixel> pixels =
         smallIrisPixels([this](double x, double y, float rgb[3]) { return colorAtPoint(x, y, rgb); },
-                        iris.centre, largest + 3.5, iris.lids);
+                        iris.centre, largest + 4.5, iris.lids);
     // A catch light makes the colour sampled lighter than the iris, never darker: a disc much lighter
-    // has settled on the skin or the white.
+    // has settled on the skin or the white. And an iris is darker than the white and the lids around
+    // it: a disc with hardly lighter surroundings is a patch of skin on a small face.
     const auto lumaOf = [](const Color& c) {
         const float rgb[3] = {float(c.red()), float(c.green()), float(c.blue())};
         return luma(rgb);
