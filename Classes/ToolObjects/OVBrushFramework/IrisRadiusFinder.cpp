@@ -668,6 +668,19 @@ Color smallIrisColour(const std::vector<SmallPixel>& pixels, Point centre, doubl
     return kept > 0 ? Color(sum[0] / kept, sum[1] / kept, sum[2] / kept, 1.0) : Color(0, 0, 0, 0);
 }
 
+// Near the iris's colour as the iris mask measures it: a darker pixel's difference of lightness counts
+// half, a lighter one's more than in full.
+bool likeTheIris(const SmallPixel& p, const Color& colour)
+{
+    const float reference[3] = {float(colour.red()), float(colour.green()), float(colour.blue())};
+    const float irisLuma = luma(reference);
+    const float lightness = p.luma - irisLuma;
+    float chroma = 0;
+    for (size_t k = 0; k < 3; ++k)
+        chroma += std::pow((p.rgb[k] - p.luma) - (reference[k] - irisLuma), 2.0f);
+    return std::sqrt(chroma + std::pow(lightness < 0 ? 0.5f * lightness : 1.4f * lightness, 2.0f)) < 0.19f;
+}
+
 SmallDisc smallIrisDisc(const std::vector<SmallPixel>& pixels, Point found, Point click, double largest,
                         const Color& colour)
 {
@@ -681,14 +694,8 @@ SmallDisc smallIrisDisc(const std::vector<SmallPixel>& pixels, Point found, Poin
     // Iris (1), dark (2), neither (0) or not counted (-1); the distance as the iris mask measures it.
     std::vector<int> kinds;
     for (const SmallPixel& p : pixels) {
-        const float lightness = p.luma - irisLuma;
-        float chroma = 0;
-        for (size_t k = 0; k < 3; ++k)
-            chroma += std::pow((p.rgb[k] - p.luma) - (reference[k] - irisLuma), 2.0f);
-        const float distance =
-            std::sqrt(chroma + std::pow(lightness < 0 ? 0.5f * lightness : 1.4f * lightness, 2.0f));
         const bool catchLight = !p.counted || (p.nearCatch && p.luma > irisLuma);
-        kinds.push_back(catchLight ? -1 : p.luma < 0.5f * irisLuma ? 2 : distance < 0.19f ? 1 : 0);
+        kinds.push_back(catchLight ? -1 : p.luma < 0.5f * irisLuma ? 2 : likeTheIris(p, colour) ? 1 : 0);
     }
     for (double dy = -Shift; dy <= Shift + 1e-9; dy += 0.25)
         for (double dx = -Shift; dx <= Shift + 1e-9; dx += 0.25) {
@@ -794,11 +801,26 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
                 disc.lighterAround >= 0.15)
                 best = disc;
     }
-    if (best.radius > 0) {
-        iris.centre = iris.pupilCentre = best.centre;
-        iris.limbusRadius = best.radius;
-        iris.pupilRadius = best.pupil;
-        iris.colour = best.colour;
+    if (best.radius <= 0)
+        return iris;
+    iris.centre = iris.pupilCentre = best.centre;
+    iris.limbusRadius = best.radius;
+    iris.pupilRadius = best.pupil;
+    iris.colour = best.colour;
+    // A lid is told on so small a circle by a few rays, and a catch light over the iris's edge hides
+    // it there as well as a lid would: a lid beyond which the disc holds mostly the iris's colour is
+    // none.
+    for (auto& lid : iris.lids) {
+        if (lid[0] == 0 && lid[1] == 0)
+            continue;
+        int beyond = 0, alike = 0;
+        for (const SmallPixel& p : pixels)
+            if (std::hypot(p.at.x - best.centre.x, p.at.y - best.centre.y) <= best.radius + 0.5 &&
+                lid[0] * p.at.x + lid[1] * p.at.y + lid[2] < 0 &&
+                std::min({p.rgb[0], p.rgb[1], p.rgb[2]}) <= 0.92f && !p.nearCatch)
+                ++beyond, alike += likeTheIris(p, best.colour) ? 1 : 0;
+        if (beyond >= 2 && alike >= 0.6 * beyond)
+            lid = {0, 0, 1};
     }
     return iris;
 }
