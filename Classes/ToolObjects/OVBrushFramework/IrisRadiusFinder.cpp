@@ -605,9 +605,228 @@ Patch darkPatch(const LumaWindow& window, Point centre, double limbus, float thr
     return patch;
 }
 
+// An iris a few pixels across: its ring is a pixel or two wide, so a circle found from its edges a pixel
+// off (a catch light covering a third of it, the lids as near as its own radius) misses most of it. It is
+// found again as the disc that holds the most of what an iris holds: pixels of the iris's colour, and the
+// pupil's dark near its middle, against everything else (the white, the lids, the lashes beyond the
+// middle). A catch light, far lighter than any of them and grey, counts for neither, nor does its blurred
+// rim; nor does what lies past a lid found. Searched within a couple of pixels of the circle found, the disc
+// still holding the click.
+struct SmallPixel
+{
+    Point at; // its centre, y up
+    float luma;
+    std::array<float, 3> rgb;
+    bool counted;   // neither past a lid nor a catch light
+    bool nearCatch; // beside a catch light: its blurred rim, if lighter than the iris
+};
+struct SmallDisc
+{
+    Point centre;
+    double radius = 0, pupil = 0, score = 0;
+    Color colour; // the ring's, between the pupil and the limbus
+    double lighterAround = 0;
+};
+
+template <typename ColourAt>
+std::vector<SmallPixel> smallIrisPixels(ColourAt colourAt, Point around, double reach,
+                                        const std::array<std::array<double, 3>, 2>& lids)
+{
+    std::vector<SmallPixel> pixels;
+    for (double y = std::floor(around.y - reach) + 0.5; y <= around.y + reach; ++y)
+        for (double x = std::floor(around.x - reach) + 0.5; x <= around.x + reach; ++x) {
+            float rgb[3];
+            if (!colourAt(x, y, rgb))
+                continue;
+            bool counted = std::min({rgb[0], rgb[1], rgb[2]}) <= 0.92f;
+            for (const auto& l : lids)
+                counted = counted && l[0] * x + l[1] * y + l[2] >= 0;
+            pixels.push_back({Point(x, y), luma(rgb), {rgb[0], rgb[1], rgb[2]}, counted, false});
+        }
+    for (const SmallPixel& c : pixels)
+        if (std::min({c.rgb[0], c.rgb[1], c.rgb[2]}) > 0.92f)
+            for (SmallPixel& p : pixels)
+                if (std::hypot(p.at.x - c.at.x, p.at.y - c.at.y) < 1.5)
+                    p.nearCatch = true;
+    return pixels;
+}
+
+// The mean colour of the pixels within `radius` of a point that are darker than the lightest 60 % and
+// lighter than the darkest 10 %: on a disc a pixel or two off a small iris, mostly the iris's own.
+Color smallIrisColour(const std::vector<SmallPixel>& pixels, Point centre, double radius)
+{
+    std::vector<const SmallPixel*> inside;
+    for (const SmallPixel& p : pixels)
+        if (p.counted && std::hypot(p.at.x - centre.x, p.at.y - centre.y) <= radius)
+            inside.push_back(&p);
+    std::sort(inside.begin(), inside.end(),
+              [](const SmallPixel* a, const SmallPixel* b) { return a->luma < b->luma; });
+    double sum[3] = {0, 0, 0};
+    int kept = 0;
+    for (size_t i = size_t(0.1 * double(inside.size())); i < size_t(0.4 * double(inside.size())); ++i, ++kept)
+        for (size_t k = 0; k < 3; ++k)
+            sum[k] += inside[i]->rgb[k];
+    return kept > 0 ? Color(sum[0] / kept, sum[1] / kept, sum[2] / kept, 1.0) : Color(0, 0, 0, 0);
+}
+
+// Near the iris's colour as the iris mask measures it: a darker pixel's difference of lightness counts
+// half, a lighter one's more than in full.
+bool likeTheIris(const SmallPixel& p, const Color& colour)
+{
+    const float reference[3] = {float(colour.red()), float(colour.green()), float(colour.blue())};
+    const float irisLuma = luma(reference);
+    const float lightness = p.luma - irisLuma;
+    float chroma = 0;
+    for (size_t k = 0; k < 3; ++k)
+        chroma += std::pow((p.rgb[k] - p.luma) - (reference[k] - irisLuma), 2.0f);
+    return std::sqrt(chroma + std::pow(lightness < 0 ? 0.5f * lightness : 1.4f * lightness, 2.0f)) < 0.19f;
+}
+
+SmallDisc smallIrisDisc(const std::vector<SmallPixel>& pixels, Point found, Point click, double largest,
+                        const Color& colour)
+{
+    SmallDisc disc;
+    constexpr double Shift = 2.5;
+    const double smallest = std::max(1.0, largest - 2);
+    const float reference[3] = {float(colour.red()), float(colour.green()), float(colour.blue())};
+    const float irisLuma = luma(reference);
+    if (largest < 1.5 || !(irisLuma > 0.02f) || colour.alpha() <= 0)
+        return disc;
+    // Iris (1), dark (2), neither (0) or not counted (-1); the distance as the iris mask measures it.
+    std::vector<int> kinds;
+    for (const SmallPixel& p : pixels) {
+        const bool catchLight = !p.counted || (p.nearCatch && p.luma > irisLuma);
+        kinds.push_back(catchLight ? -1 : p.luma < 0.5f * irisLuma ? 2 : likeTheIris(p, colour) ? 1 : 0);
+    }
+    for (double dy = -Shift; dy <= Shift + 1e-9; dy += 0.25)
+        for (double dx = -Shift; dx <= Shift + 1e-9; dx += 0.25) {
+            const Point c(found.x + dx, found.y + dy);
+            for (double r = smallest; r <= largest + 1e-9; r += 0.25) {
+                if (std::hypot(click.x - c.x, click.y - c.y) > r + 0.5)
+                    continue;
+                double score = 0;
+                for (size_t i = 0; i < pixels.size(); ++i) {
+                    const double d = std::hypot(pixels[i].at.x - c.x, pixels[i].at.y - c.y);
+                    if (kinds[i] < 0 || d > r + 1.5)
+                        continue;
+                    // Inside: the iris and the pupil for, anything else against. Just outside: more of
+                    // the iris's colour against (a disc within a patch of skin is no iris).
+                    const double w = std::clamp(r + 0.5 - d, 0.0, 1.0);
+                    const bool in = kinds[i] == 1 || (kinds[i] == 2 && d <= 0.6 * r);
+                    score += w * (in ? 1.0 : -1.0) - (1 - w) * (kinds[i] == 1 ? 1.0 : 0.0);
+                }
+                // Of two discs that hold the iris alike, the smaller: past a lid nothing counts, and a
+                // disc grown there for nothing would take the lashes along it.
+                score -= 0.05 * M_PI * r * r;
+                if (score > disc.score)
+                    disc.score = score, disc.centre = c, disc.radius = r;
+            }
+        }
+    if (disc.radius <= 0)
+        return disc;
+    // The pupil: the dark in the middle, as large as its darkness adds up to.
+    const auto distance = [&](const SmallPixel& p) {
+        return std::hypot(p.at.x - disc.centre.x, p.at.y - disc.centre.y);
+    };
+    float darkest = irisLuma;
+    for (const SmallPixel& p : pixels)
+        if (p.counted && distance(p) <= 0.6 * disc.radius)
+            darkest = std::min(darkest, p.luma);
+    if (darkest < 0.6f * irisLuma) {
+        double area = 0;
+        for (const SmallPixel& p : pixels)
+            if (p.counted && distance(p) <= 0.6 * disc.radius)
+                area += std::clamp((irisLuma - p.luma) / (irisLuma - darkest), 0.0f, 1.0f);
+        disc.pupil = std::min(std::sqrt(area / M_PI), 0.6 * disc.radius);
+    }
+    // The ring's colour, what is far lighter or darker than most of it left out.
+    std::vector<const SmallPixel*> ring;
+    std::vector<float> lumas;
+    for (const SmallPixel& p : pixels)
+        if (p.counted && distance(p) >= disc.pupil + 0.5 && distance(p) <= disc.radius)
+            ring.push_back(&p), lumas.push_back(p.luma);
+    disc.colour = colour;
+    const float typical = median(lumas);
+    double sum[3] = {0, 0, 0};
+    int kept = 0;
+    for (const SmallPixel* p : ring) {
+        if (std::abs(p->luma - typical) > std::max(0.06f, 0.3f * typical))
+            continue;
+        for (size_t k = 0; k < 3; ++k)
+            sum[k] += p->rgb[k];
+        ++kept;
+    }
+    if (kept > 0)
+        disc.colour = Color(sum[0] / kept, sum[1] / kept, sum[2] / kept, 1.0);
+    // How much lighter than the iris what lies around it is: the white and the lids.
+    std::vector<float> around;
+    for (const SmallPixel& p : pixels)
+        if (p.counted && distance(p) > disc.radius + 0.5 && distance(p) <= disc.radius + 2)
+            around.push_back(p.luma);
+    const float ringColour[3] = {float(disc.colour.red()), float(disc.colour.green()),
+                                 float(disc.colour.blue())};
+    disc.lighterAround = median(around) - luma(ringColour);
+    return disc;
+}
+
 } // namespace
 
 IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
+{
+    Iris iris = searchedIris(maxRadius);
+    if (!iris.found || iris.limbusRadius >= SmallIris)
+        return iris;
+    // The colour sampled about a circle a pixel off is partly the catch light's or the lids': tried
+    // too is that of the darker middle of the pixels within the circle, and each colour again as the
+    // disc found with it shows it. The disc that holds the iris best is the iris.
+    // Within a pixel of the radius found: no larger, lest a disc of skin around a tiny eye be taken.
+    const double largest = std::min({maxRadius, SmallIris, iris.limbusRadius + 1});
+    const std::vector<SmallPixel> pixels =
+        smallIrisPixels([this](double x, double y, float rgb[3]) { return colorAtPoint(x, y, rgb); },
+                        iris.centre, largest + 4.5, iris.lids);
+    // A catch light makes the colour sampled lighter than the iris, never darker: a disc much lighter
+    // has settled on the skin or the white. And an iris is darker than the white and the lids around
+    // it: a disc with hardly lighter surroundings is a patch of skin on a small face.
+    const auto lumaOf = [](const Color& c) {
+        const float rgb[3] = {float(c.red()), float(c.green()), float(c.blue())};
+        return luma(rgb);
+    };
+    SmallDisc best;
+    for (const Color& colour :
+         {iris.colour, smallIrisColour(pixels, iris.centre, std::max(iris.limbusRadius, 2.5) + 0.5)}) {
+        const SmallDisc first = smallIrisDisc(pixels, iris.centre, m_point, largest, colour);
+        const SmallDisc again =
+            first.radius > 0 ? smallIrisDisc(pixels, iris.centre, m_point, largest, first.colour) : first;
+        for (const SmallDisc& disc : {first, again})
+            if (disc.score > best.score && lumaOf(disc.colour) <= lumaOf(iris.colour) + 0.1 &&
+                disc.lighterAround >= 0.15)
+                best = disc;
+    }
+    if (best.radius <= 0)
+        return iris;
+    iris.centre = iris.pupilCentre = best.centre;
+    iris.limbusRadius = best.radius;
+    iris.pupilRadius = best.pupil;
+    iris.colour = best.colour;
+    // A lid is told on so small a circle by a few rays, and a catch light over the iris's edge hides
+    // it there as well as a lid would: a lid beyond which the disc holds mostly the iris's colour is
+    // none.
+    for (auto& lid : iris.lids) {
+        if (lid[0] == 0 && lid[1] == 0)
+            continue;
+        int beyond = 0, alike = 0;
+        for (const SmallPixel& p : pixels)
+            if (std::hypot(p.at.x - best.centre.x, p.at.y - best.centre.y) <= best.radius + 0.5 &&
+                lid[0] * p.at.x + lid[1] * p.at.y + lid[2] < 0 &&
+                std::min({p.rgb[0], p.rgb[1], p.rgb[2]}) <= 0.92f && !p.nearCatch)
+                ++beyond, alike += likeTheIris(p, best.colour) ? 1 : 0;
+        if (beyond >= 2 && alike >= 0.6 * beyond)
+            lid = {0, 0, 1};
+    }
+    return iris;
+}
+
+IrisRadiusFinder::Iris IrisRadiusFinder::searchedIris(double maxRadius) const
 {
     // Searched again from the middle of the iris found: the same iris then comes out wherever on it the
     // click lay, and a search that began off to one side settles on the circle itself. Under a bound of

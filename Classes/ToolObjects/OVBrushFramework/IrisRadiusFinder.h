@@ -67,7 +67,8 @@ public:
     };
     // Looks for an iris no larger than `maxRadius` pixels that holds the input point; nothing is found
     // where no round edge stands out (a click beside the eye). Nothing larger is ever taken: on a small
-    // face the lids, the eye's corners and the face's own outline make rings too.
+    // face the lids, the eye's corners and the face's own outline make rings too. An iris of a few
+    // pixels is fitted again as the disc that holds the most of its colour and its pupil's dark.
     Iris locateIris(double maxRadius) const;
 
     // A pupil the flash turned red, under the input point: the red disc around it (with the catch light
@@ -106,6 +107,8 @@ private:
     // locateIris's search, its circles tried about `origin` (the click, or the middle of an iris found
     // from it); the iris must still hold the input point.
     Iris irisFrom(pf::Point origin, double maxRadius) const;
+    // locateIris's search, before a small iris is fitted again.
+    Iris searchedIris(double maxRadius) const;
 
     pf::Image m_image;
     long long m_columns = 0, m_rows = 0; // the image's size in whole pixels
