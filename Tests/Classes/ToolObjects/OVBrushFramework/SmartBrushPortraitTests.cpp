@@ -1,4 +1,5 @@
 #include "BrushTestSupport.h"
+#include "PortraitEyes.h"
 
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrush.h"
@@ -159,5 +160,86 @@ TEST(SmartBrush, EyeWhiteStrokesPaintTheSmallWhitesOfThePortrait)
                 all += pixels.at(x, 511 - y)[1];
         EXPECT_GE(white, 0.8);
         EXPECT_LE(all, double(w.white.size()) + 4) << "pixels' worth painted around the eye";
+    }
+}
+
+// A single dab of the skin brush beside a brow ends where the brow does: what the walks from the centre
+// meet of the brow must not leave straight-edged wedges of skin unpainted behind its ends. Skin here is
+// what is close in colour to the dab's centre.
+TEST(SmartBrush, SkinDabsBesideTheBrowsLeaveNoWedgesOfSkinBehindThem)
+{
+    const struct
+    {
+        const char* name;
+        double x, y, size; // top-down pixels and the brush's size at 1x
+    } dabs[] = {
+        {"between the brows", 224, 88, 26},           {"inner end of the left brow", 217, 92, 18},
+        {"under the left brow", 203, 95, 14},         {"under the right brow", 250, 97, 10},
+        {"inner end of the right brow", 233, 93, 20}, {"outer end of the left brow", 188, 90, 16},
+    };
+    for (const double scale : {1.0, 4.0}) {
+        const Image photo = scaledPortrait(scale);
+        const int side = int(512 * scale);
+        for (const auto& dab : dabs) {
+            SCOPED_TRACE(std::string(dab.name) + " at " + std::to_string(int(scale)) + "x");
+            OVMaskBrush brush;
+            brush.setStartImage(greyMask(side, side, 0));
+            brush.setBackgroundImage(photo);
+            const OVBrush smart = smartBrush(QStringLiteral("skinBrush"), dab.size * scale);
+            brush.brushDownAtPoint(smart, at(dab.x, dab.y));
+            brush.processPoints({at(dab.x, dab.y)});
+            const double cx = dab.x * scale, cy = side - dab.y * scale, radius = dab.size * scale / 2;
+            const Rect area(std::floor(cx - radius - 2), std::floor(cy - radius - 2),
+                            std::ceil(2 * radius + 4), std::ceil(2 * radius + 4));
+            const Pixels mask = render(brush.image(), area);
+            ASSERT_FALSE(mask.isNull());
+            const Pixels picture = render(photo, area);
+            // Skin as the dab's centre shows it: its mean colour within a few pixels.
+            auto lumaChroma = [](const Pixel& c) {
+                const double y = 0.299 * c[0] + 0.587 * c[1] + 0.114 * c[2];
+                return std::array<double, 3>{y, (c[2] - y) / (y + 0.08), (c[0] - y) / (y + 0.08)};
+            };
+            std::array<double, 3> centre{0, 0, 0};
+            int centreCount = 0;
+            for (int y = int(cy - 2 * scale); y <= int(cy + 2 * scale); ++y)
+                for (int x = int(cx - 2 * scale); x <= int(cx + 2 * scale); ++x) {
+                    const auto v = lumaChroma(picture.at(x, y));
+                    for (int k = 0; k < 3; ++k)
+                        centre[size_t(k)] += v[size_t(k)];
+                    ++centreCount;
+                }
+            for (double& v : centre)
+                v /= centreCount;
+            int skin = 0, leftOut = 0;
+            for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+                for (int x = int(area.minX()); x < int(area.maxX()); ++x) {
+                    if (std::hypot(x + 0.5 - cx, y + 0.5 - cy) > 0.8 * radius)
+                        continue;
+                    const auto v = lumaChroma(picture.at(x, y));
+                    if (std::abs(std::log((v[0] + 0.04) / (centre[0] + 0.04))) > 0.15 ||
+                        std::hypot(v[1] - centre[1], v[2] - centre[2]) > 0.04)
+                        continue;
+                    ++skin;
+                    if (mask.at(x, y)[1] < 0.5)
+                        ++leftOut;
+                }
+            // A few pixels of noise aside, the skin within the dab is painted.
+            EXPECT_LE(leftOut, 2 + skin / 500) << "of " << skin << " skin pixels";
+            // The dab over the photo, enlarged, for a person to look at.
+            const int n = int(area.width()), zoom = std::max(1, 240 / n);
+            QImage sheet(n * zoom, n * zoom, QImage::Format_RGB32);
+            for (int y = 0; y < n * zoom; ++y)
+                for (int x = 0; x < n * zoom; ++x) {
+                    const int wx = int(area.minX()) + x / zoom, wy = int(area.maxY()) - 1 - y / zoom;
+                    const Pixel c = picture.at(wx, wy);
+                    const double g = mask.at(wx, wy)[1];
+                    sheet.setPixel(x, y,
+                                   qRgb(int(255 * c[0] * (1 - 0.6 * g)),
+                                        int(255 * (c[1] * (1 - 0.6 * g) + 0.6 * g)),
+                                        int(255 * c[2] * (1 - 0.6 * g))));
+                }
+            QDir().mkpath(QStringLiteral("screenshots"));
+            sheet.save(QStringLiteral("screenshots/brow-dab-%1-%2x.png").arg(&dab - dabs).arg(int(scale)));
+        }
     }
 }
