@@ -161,6 +161,12 @@ float luma(const float rgb[3])
     return 0.299f * rgb[0] + 0.587f * rgb[1] + 0.114f * rgb[2];
 }
 
+float luma(const Color& c)
+{
+    const float rgb[3] = {float(c.red()), float(c.green()), float(c.blue())};
+    return luma(rgb);
+}
+
 // The median of the finite values (NaN for none).
 float median(std::vector<float> values)
 {
@@ -688,8 +694,7 @@ SmallDisc smallIrisDisc(const std::vector<SmallPixel>& pixels, Point found, Poin
     SmallDisc disc;
     constexpr double Shift = 2.5;
     const double smallest = std::max(1.0, largest - 2);
-    const float reference[3] = {float(colour.red()), float(colour.green()), float(colour.blue())};
-    const float irisLuma = luma(reference);
+    const float irisLuma = luma(colour);
     if (largest < 1.5 || !(irisLuma > 0.02f) || colour.alpha() <= 0)
         return disc;
     // Iris (1), dark (2), neither (0) or not counted (-1); the distance as the iris mask measures it.
@@ -763,9 +768,7 @@ SmallDisc smallIrisDisc(const std::vector<SmallPixel>& pixels, Point found, Poin
     for (const SmallPixel& p : pixels)
         if (p.counted && distance(p) > disc.radius + 0.5 && distance(p) <= disc.radius + 2)
             around.push_back(p.luma);
-    const float ringColour[3] = {float(disc.colour.red()), float(disc.colour.green()),
-                                 float(disc.colour.blue())};
-    disc.lighterAround = median(around) - luma(ringColour);
+    disc.lighterAround = median(around) - luma(disc.colour);
     return disc;
 }
 
@@ -787,10 +790,6 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
     // A catch light makes the colour sampled lighter than the iris, never darker: a disc much lighter
     // has settled on the skin or the white. And an iris is darker than the white and the lids around
     // it: a disc with hardly lighter surroundings is a patch of skin on a small face.
-    const auto lumaOf = [](const Color& c) {
-        const float rgb[3] = {float(c.red()), float(c.green()), float(c.blue())};
-        return luma(rgb);
-    };
     SmallDisc best;
     for (const Color& colour :
          {iris.colour, smallIrisColour(pixels, iris.centre, std::max(iris.limbusRadius, 2.5) + 0.5)}) {
@@ -798,7 +797,7 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
         const SmallDisc again =
             first.radius > 0 ? smallIrisDisc(pixels, iris.centre, m_point, largest, first.colour) : first;
         for (const SmallDisc& disc : {first, again})
-            if (disc.score > best.score && lumaOf(disc.colour) <= lumaOf(iris.colour) + 0.1 &&
+            if (disc.score > best.score && luma(disc.colour) <= luma(iris.colour) + 0.1 &&
                 disc.lighterAround >= 0.15)
                 best = disc;
     }
