@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <optional>
 #include <random>
 
 using namespace pf;
@@ -491,11 +492,67 @@ TEST(WhitenEyesEffect, LeavesThePaleSkinOfSmallFaces)
         worst.luma, worst.skinMean, worst.skinP99);
 }
 
+namespace {
+
+// One click of Replace Iris, as the window gives it: the layer's mask stroke and the picture it places.
+struct Replacement
+{
+    Levels mask, placed;
+    // How much of the new iris shows at a pixel: the mask's coverage times the placed picture's opacity.
+    double shown(int x, int y) const { return mask.pixels.at(x, y)[1] * placed.pixels.at(x, y)[3]; }
+};
+
+std::optional<Replacement> replaceIrisClick(const Image& photo, Point click, double brushSize,
+                                            double faceWidth, const Rect& area)
+{
+    const Rect extent = photo.extent();
+    GMBrushHandler handler;
+    handler.setBackgroundImage(photo);
+    handler.setStartMaskImage(greyMask(extent.width(), extent.height(), 0));
+    handler.setStartAdditionalImage(transparentImage(extent.width(), extent.height()));
+    handler.setScaleFactor(1);
+    OVBrush brush;
+    brush.type = OVBrush::Click;
+    brush.brushSubType = OVBrush::IrisReplacement;
+    brush.size = brushSize;
+    brush.pressure = 1;
+    const Point p(click.x / extent.width(), click.y / extent.height());
+    handler.brushDownAtPoint(brush, p, faceWidth);
+    handler.processPoint(p);
+    const OVContentContainerPtr stroke = handler.brushUp();
+    if (!stroke || !stroke->additionalImageContainer())
+        return std::nullopt;
+    return Replacement{levels(stroke->imageContainer()->image(), area),
+                       levels(stroke->additionalImageContainer()->image(), area)};
+}
+
+// Whether a pixel (y up) of the portrait enlarged `scale` times lies on the upper lid over an iris: the
+// lid's rows above the highest pixel marked as the eye's, out to two pixels beyond the limbus, over the
+// iris's middle. Only the middle of an enlarged pixel counts, away from its blurred border.
+bool onTheLidOverTheIris(const PortraitEye& eye, double scale, int x, int y)
+{
+    const double px = (x + 0.5) / scale, pyTop = 512 - (y + 0.5) / scale;
+    const double fx = px - std::floor(px), fy = pyTop - std::floor(pyTop);
+    if (std::abs(fx - 0.5) > 0.3 || std::abs(fy - 0.5) > 0.3)
+        return false;
+    int top = int(eye.centre.y);
+    for (const auto* marked : {&eye.iris, &eye.pupil, &eye.catchLight})
+        for (const QPoint& q : *marked)
+            top = std::min(top, q.y());
+    const int row = int(std::floor(pyTop));
+    return row < top && pyTop >= eye.centre.y - eye.limbus - 2 &&
+           std::abs(px - eye.centre.x) <= eye.limbus - 1;
+}
+
+} // namespace
+
 // Replace Iris clicked anywhere on an iris lays the stock iris over that iris: centred on it and sized
 // to it (its fading rim just beyond the limbus), with a pupil of its own over the photo's, so that no
 // ring of the old iris is left around the pupil or at the limbus: over eyes of 10 to 40 pixels in
 // radius, four colours, open and lidded, clicked at the centre and 0.75 of the radius off it, at least
-// nine tenths of the visible iris is the new one's.
+// nine tenths of the visible iris is the new one's. On the portrait enlarged four times (three ways),
+// clicked at the centre and 0.4 of the radius off it, the new iris covers the iris marked by hand and
+// stays under the upper lid, whose lashes hang over the iris's top as dark and as brown as the iris.
 TEST(ReplaceIrisEffect, LaysTheNewIrisOverTheOldWhereverTheClickLands)
 {
     ASSERT_TRUE(effectNamed(QStringLiteral("IrisReplacement")));
@@ -514,39 +571,25 @@ TEST(ReplaceIrisEffect, LaysTheNewIrisOverTheOldWhereverTheClickLands)
                 const Rect extent = eye.image().extent();
                 for (const double share : {0.0, 0.75}) {
                     const Point click = offCentre(eye.centre(), radius, share, index % 8);
-                    GMBrushHandler handler;
-                    handler.setBackgroundImage(eye.image());
-                    handler.setStartMaskImage(greyMask(extent.width(), extent.height(), 0));
-                    handler.setStartAdditionalImage(transparentImage(extent.width(), extent.height()));
-                    handler.setScaleFactor(1);
-                    OVBrush brush;
-                    brush.type = OVBrush::Click;
-                    brush.brushSubType = OVBrush::IrisReplacement;
-                    brush.size = 2 * radius;
-                    brush.pressure = 1;
-                    const Point p(click.x / extent.width(), click.y / extent.height());
-                    handler.brushDownAtPoint(brush, p, radius / 0.025);
-                    handler.processPoint(p);
-                    const OVContentContainerPtr stroke = handler.brushUp();
-                    ASSERT_TRUE(stroke && stroke->additionalImageContainer());
+                    const auto replaced =
+                        replaceIrisClick(eye.image(), click, 2 * radius, radius / 0.025, extent);
+                    ASSERT_TRUE(replaced);
                     // Where the new iris lies: the centroid of the placed picture's opacity.
-                    const Levels placed = levels(stroke->additionalImageContainer()->image(), extent);
                     double sx = 0, sy = 0, sum = 0;
                     for (int y = 0; y < eye.side(); ++y)
                         for (int x = 0; x < eye.side(); ++x) {
-                            const double a = placed.pixels.at(x, y)[3];
+                            const double a = replaced->placed.pixels.at(x, y)[3];
                             sx += a * (x + 0.5), sy += a * (y + 0.5), sum += a;
                         }
                     const double placedRadius = std::sqrt(sum / M_PI);
-                    // The visible iris: how much of it the new one covers (the mask's coverage times the
-                    // placed picture's opacity); the rest shows the old iris through.
-                    const Levels mask = levels(stroke->imageContainer()->image(), extent);
+                    // The visible iris: how much of it the new one covers; the rest shows the old iris
+                    // through.
                     int iris = 0, old = 0;
                     for (int y = 0; y < eye.side(); ++y)
                         for (int x = 0; x < eye.side(); ++x)
                             if (eye.regionOf(x, y) == Region::Annulus) {
                                 ++iris;
-                                old += mask.pixels.at(x, y)[1] * placed.pixels.at(x, y)[3] < 0.8 ? 1 : 0;
+                                old += replaced->shown(x, y) < 0.8 ? 1 : 0;
                             }
                     SCOPED_TRACE(testing::Message()
                                  << "R " << radius << " lid " << lid << " click " << share);
@@ -558,6 +601,35 @@ TEST(ReplaceIrisEffect, LaysTheNewIrisOverTheOldWhereverTheClickLands)
                 }
                 ++index;
             }
+    for (const Resampling how : {Resampling::Smooth, Resampling::Bicubic, Resampling::Lanczos}) {
+        const Image photo = scaledPortrait(4, how);
+        const double faceWidth = detectedFaceWidth(photo);
+        for (const PortraitEye& marked : portraitEyes()) {
+            const ScaledEye eye = scaledEye(marked, 4);
+            for (const double share : {0.0, 0.4})
+                for (int direction = 0; direction<8; direction += share> 0 ? 1 : 8) {
+                    const Point click = offCentre(eye.centre, eye.radius, share, direction);
+                    const auto replaced = replaceIrisClick(photo, click, 2 * eye.radius, faceWidth, eye.area);
+                    ASSERT_TRUE(replaced);
+                    double iris = 0, lid = 0;
+                    int irises = 0, lids = 0;
+                    for (int y = int(eye.area.minY()); y < int(eye.area.maxY()); ++y)
+                        for (int x = int(eye.area.minX()); x < int(eye.area.maxX()); ++x) {
+                            if (portraitRegion(marked, 4, x, y) == Region::Annulus)
+                                iris += replaced->shown(x, y), ++irises;
+                            if (onTheLidOverTheIris(marked, 4, x, y))
+                                lid += replaced->shown(x, y), ++lids;
+                        }
+                    ASSERT_GT(irises, 0);
+                    ASSERT_GT(lids, 0);
+                    SCOPED_TRACE(testing::Message()
+                                 << "the portrait at 4x, " << resamplingName(how) << ", " << marked.name
+                                 << " eye, click " << share << " R towards " << direction * 45 << " degrees");
+                    EXPECT_GE(iris / irises, 0.85);
+                    EXPECT_LE(lid / lids, 0.1);
+                }
+        }
+    }
 }
 
 namespace {
