@@ -507,10 +507,7 @@ std::optional<Replacement> replaceIrisClick(const Image& photo, Point click, dou
 {
     const Rect extent = photo.extent();
     GMBrushHandler handler;
-    handler.setBackgroundImage(photo);
-    handler.setStartMaskImage(greyMask(extent.width(), extent.height(), 0));
-    handler.setStartAdditionalImage(transparentImage(extent.width(), extent.height()));
-    handler.setScaleFactor(1);
+    setUpOver(handler, photo);
     OVBrush brush;
     brush.type = OVBrush::Click;
     brush.brushSubType = OVBrush::IrisReplacement;
@@ -827,10 +824,7 @@ Image sweptWithSmartBrush(const QString& effect, const Image& photo, const std::
     smart.pressure = blueprint->defaultBrushValueForKey(QStringLiteral("brushHardness")).toDouble();
     const Rect extent = photo.extent();
     GMBrushHandler handler;
-    handler.setBackgroundImage(photo);
-    handler.setStartMaskImage(greyMask(extent.width(), extent.height(), 0));
-    handler.setStartAdditionalImage(transparentImage(extent.width(), extent.height()));
-    handler.setScaleFactor(1);
+    setUpOver(handler, photo);
     for (const Rect& area : areas)
         for (int pass = 0; pass < passes; ++pass)
             for (double y = area.minY() + pass * brush / 4; y <= area.maxY(); y += brush / 2) {

@@ -23,6 +23,17 @@ inline pf::Image transparentImage(double w, double h)
     return pf::Image::constantColor(pf::Color(0, 0, 0, 0)).imageByCroppingToRect(pf::Rect(0, 0, w, h));
 }
 
+// A brush handler over a photo as the window sets one up for a new layer: an empty mask, a transparent
+// additional image, at the photo's own scale.
+inline void setUpOver(GMBrushHandler& handler, const pf::Image& photo)
+{
+    const pf::Rect extent = photo.extent();
+    handler.setBackgroundImage(photo);
+    handler.setStartMaskImage(greyMask(extent.width(), extent.height(), 0));
+    handler.setStartAdditionalImage(transparentImage(extent.width(), extent.height()));
+    handler.setScaleFactor(1);
+}
+
 // One stroke of a user's tool through the brush handler, as the zoom renderer runs it: brush-down with
 // the width of the face nearest the point, every point, brush-up. The stroke's clean mask.
 inline pf::Image strokeMask(const pf::Image& photo, const OVBrush& brush,
@@ -30,10 +41,7 @@ inline pf::Image strokeMask(const pf::Image& photo, const OVBrush& brush,
 {
     const pf::Rect extent = photo.extent();
     GMBrushHandler handler;
-    handler.setBackgroundImage(photo);
-    handler.setStartMaskImage(greyMask(extent.width(), extent.height(), 0));
-    handler.setStartAdditionalImage(transparentImage(extent.width(), extent.height()));
-    handler.setScaleFactor(1);
+    setUpOver(handler, photo);
     std::vector<pf::Point> points;
     for (const pf::Point& p : pixels)
         points.emplace_back(p.x / extent.width(), p.y / extent.height());
