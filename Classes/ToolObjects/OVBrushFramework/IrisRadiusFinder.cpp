@@ -752,9 +752,13 @@ SmallDisc smallIrisDisc(const std::vector<SmallPixel>& pixels, Point found, Poin
     // weighed by the fourth power of its darkness. Weighed by the darkness itself, the half-dark
     // pixels around the pupil (a lid's shadow just over it, the iris's darker fibres) outweigh its
     // core and pull the middle towards wherever most of them lie; on so small an iris a pupil pixel
-    // left in is much of its pupil.
+    // left in is much of its pupil. Where a catch light or a lid hides part of the pupil, what shows of
+    // its dark lies off to one side, and the iris's middle is kept.
     disc.pupilCentre = disc.centre;
-    if (disc.pupil > 0) {
+    const bool pupilHidden = std::any_of(pixels.begin(), pixels.end(), [&](const SmallPixel& p) {
+        return distance(p) <= disc.pupil + 1 && (!p.counted || (p.nearCatch && p.luma > irisLuma));
+    });
+    if (disc.pupil > 0 && !pupilHidden) {
         double weights = 0, x = 0, y = 0;
         for (const SmallPixel& p : pixels)
             if (p.counted && distance(p) <= 0.6 * disc.radius) {
