@@ -628,7 +628,7 @@ struct SmallPixel
 };
 struct SmallDisc
 {
-    Point centre;
+    Point centre, pupilCentre;
     double radius = 0, pupil = 0, score = 0;
     Color colour; // the ring's, between the pupil and the limbus
     double lighterAround = 0;
@@ -676,7 +676,10 @@ Color smallIrisColour(const std::vector<SmallPixel>& pixels, Point centre, doubl
 }
 
 // Near the iris's colour as the iris mask measures it: a darker pixel's difference of lightness counts
-// half, a lighter one's more than in full.
+// half, a lighter one's more than in full. This is the mask kernel's colour distance (irisColorDistance,
+// without a white beside the limbus and with the pupil's dark judged apart) written again: the engine's
+// CPU version of a kernel is internal to it and not callable from here, so a change to either must be
+// made to both, or the fit would choose its disc by another notion of the iris than the mask takes.
 bool likeTheIris(const SmallPixel& p, const Color& colour)
 {
     const float reference[3] = {float(colour.red()), float(colour.green()), float(colour.blue())};
@@ -685,7 +688,8 @@ bool likeTheIris(const SmallPixel& p, const Color& colour)
     float chroma = 0;
     for (size_t k = 0; k < 3; ++k)
         chroma += std::pow((p.rgb[k] - p.luma) - (reference[k] - irisLuma), 2.0f);
-    return std::sqrt(chroma + std::pow(lightness < 0 ? 0.5f * lightness : 1.4f * lightness, 2.0f)) < 0.19f;
+    return std::sqrt(chroma + std::pow(lightness < 0 ? 0.5f * lightness : 1.4f * lightness, 2.0f)) <
+           float(IrisRadiusFinder::IrisTolerance);
 }
 
 SmallDisc smallIrisDisc(const std::vector<SmallPixel>& pixels, Point found, Point click, double largest,
@@ -743,6 +747,27 @@ SmallDisc smallIrisDisc(const std::vector<SmallPixel>& pixels, Point found, Poin
             if (p.counted && distance(p) <= 0.6 * disc.radius)
                 area += std::clamp((irisLuma - p.luma) / (irisLuma - darkest), 0.0f, 1.0f);
         disc.pupil = std::min(std::sqrt(area / M_PI), 0.6 * disc.radius);
+    }
+    // The pupil's own middle, which may lie a pixel off the iris's: the middle of its dark, each pixel
+    // weighed by the fourth power of its darkness. Weighed by the darkness itself, the half-dark
+    // pixels around the pupil (a lid's shadow just over it, the iris's darker fibres) outweigh its
+    // core and pull the middle towards wherever most of them lie; on so small an iris a pupil pixel
+    // left in is much of its pupil. Where a catch light or a lid hides part of the pupil, what shows of
+    // its dark lies off to one side, and the iris's middle is kept.
+    disc.pupilCentre = disc.centre;
+    const bool pupilHidden = std::any_of(pixels.begin(), pixels.end(), [&](const SmallPixel& p) {
+        return distance(p) <= disc.pupil + 1 && (!p.counted || (p.nearCatch && p.luma > irisLuma));
+    });
+    if (disc.pupil > 0 && !pupilHidden) {
+        double weights = 0, x = 0, y = 0;
+        for (const SmallPixel& p : pixels)
+            if (p.counted && distance(p) <= 0.6 * disc.radius) {
+                const double w =
+                    std::pow(double(std::clamp((irisLuma - p.luma) / (irisLuma - darkest), 0.0f, 1.0f)), 4.0);
+                weights += w, x += w * p.at.x, y += w * p.at.y;
+            }
+        if (weights > 0)
+            disc.pupilCentre = Point(x / weights, y / weights);
     }
     // The ring's colour, what is far lighter or darker than most of it left out.
     std::vector<const SmallPixel*> ring;
@@ -803,7 +828,8 @@ IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
     }
     if (best.radius <= 0)
         return iris;
-    iris.centre = iris.pupilCentre = best.centre;
+    iris.centre = best.centre;
+    iris.pupilCentre = best.pupilCentre;
     iris.limbusRadius = best.radius;
     iris.pupilRadius = best.pupil;
     iris.colour = best.colour;

@@ -21,6 +21,9 @@ class IrisRadiusFinder
 public:
     // Reported when the search reaches the outer radius or the image's border before the pupil ends.
     static constexpr int NoPupilFound = 400;
+    // How far a colour may stray from the iris colour and still count as iris: the iris mask's
+    // tolerance, which the fit of a small iris judges its pixels by too.
+    static constexpr double IrisTolerance = 0.19;
 
     void setInputCIImage(const pf::Image& image);
     pf::Image inputCIImage() const { return m_image; }

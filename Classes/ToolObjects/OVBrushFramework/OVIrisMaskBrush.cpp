@@ -12,8 +12,6 @@ using namespace pf;
 
 namespace {
 
-// How far a colour may stray from the sampled iris colour and still count as iris.
-constexpr double IrisTolerance = 0.19;
 // The largest iris radius a face holds, as a share of the width the face detector gives it: the
 // detector's box takes in the hair and ears beside the cheeks, and an iris's radius is about a fortieth
 // of it (a portrait's is 3.5 pixels in a box of 149); twice that leaves room for a close-up's
@@ -77,7 +75,7 @@ FilterPtr OVIrisMaskBrush::selectionFilter(const Image& photo)
     if (filter) {
         filter->setDefaults();
         filter->setValue(QVariant::fromValue(photo), QStringLiteral("inputImage"));
-        filter->setValue(IrisTolerance, QStringLiteral("inputTolerance"));
+        filter->setValue(IrisRadiusFinder::IrisTolerance, QStringLiteral("inputTolerance"));
     }
     return filter;
 }

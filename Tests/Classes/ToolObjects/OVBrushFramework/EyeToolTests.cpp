@@ -390,24 +390,35 @@ PortraitFigures portraitOverScales(const std::vector<double>& scales, const std:
 // clicked at the centre and three quarters of the radius off it, with face widths from 0.8 to 1.25 times
 // the detected one in steps of 0.05, the iris found moves by a sixth of its radius at most (a pixel or
 // two) and changes size by a tenth, and every click takes the iris and nothing else (annulus 0.85 at
-// least, pupil and catch light 0.1 and the white and lids 0.05 at most).
+// least, pupil and catch light 0.1 and the white and lids 0.05 at most). So too at 1.25x with either
+// resampling, where the right iris is 4.5 pixels across its radius and its pupil, a lid's shadow just
+// over it, leaves a single pixel of its edge to tell a pupil cut about the wrong middle; there a pixel's
+// move is a fifth of the radius.
 TEST(IrisClick, TakesThePortraitsIrisWhateverTheFaceWidth)
 {
     ASSERT_TRUE(QFileInfo::exists(portraitPath())) << "the shared test photos are missing";
     std::vector<double> faces;
     for (double f = 0.8; f <= 1.2501; f += 0.05)
         faces.push_back(f);
-    for (const auto& [scale, how] : {std::pair{2.0, Resampling::Lanczos}, {4.0, Resampling::Bicubic}}) {
+    struct Case
+    {
+        double scale;
+        Resampling how;
+        double moves, resizes; // the largest move and change of size, as shares of the radius
+    };
+    for (const auto& [scale, how, moves, resizes] :
+         {Case{1.25, Resampling::Lanczos, 0.3, 0.15}, Case{1.25, Resampling::Bicubic, 0.3, 0.15},
+          Case{2.0, Resampling::Lanczos, 0.17, 0.1}, Case{4.0, Resampling::Bicubic, 0.17, 0.1}}) {
         const PortraitFigures f = portraitOverScales({scale}, {how}, faces, {0.0, 0.75}, 4);
         std::printf(
-            "portrait at %.0fx (%s) over face widths 0.8 to 1.25: the ring taken is the iris in %d of %d "
+            "portrait at %.2fx (%s) over face widths 0.8 to 1.25: the ring taken is the iris in %d of %d "
             "clicks, every bound met in %d; the iris found moves by %.2f R and changes size by %.2f R "
             "at most\n",
             scale, resamplingName(how), f.ring.met, f.ring.cases, f.strict.met, f.centreSpread,
             f.limbusSpread);
         EXPECT_EQ(f.strict.met, f.strict.cases) << scale;
-        EXPECT_LE(f.centreSpread, 0.17) << scale;
-        EXPECT_LE(f.limbusSpread, 0.1) << scale;
+        EXPECT_LE(f.centreSpread, moves) << scale;
+        EXPECT_LE(f.limbusSpread, resizes) << scale;
     }
 }
 
