@@ -1224,10 +1224,19 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
             // A pupil well off the middle (or one a catch light covers much of) shows better as the
             // dark patch itself: the pixels darker than half-way, grown from the darkest near the
             // middle. Taken where that patch is round and lies clear of the lids (the lashes along a lid
-            // are as dark, and a patch that runs into them is no pupil's shape).
-            if (const auto patch = darkPatch(window, centre, limbus, half,
-                                             lidsAcross(open, current.whiteAlong, centre, limbus));
-                patch.radius > 0 && patch.radius <= 0.75 * limbus)
+            // are as dark, and a patch that runs into them is no pupil's shape). Where the pupil hardly
+            // stands out (a dark-brown iris), the iris's darker part around it is nearly as dark, and a
+            // patch grown out to half-way takes in as much of that iris as the threshold happens to
+            // reach (the more, the higher the iris's level is read): there the threshold rises from just
+            // above the dark in steps, and the first patch that closes round is taken (at the dark
+            // itself it holds only the few darkest pixels of the pupil).
+            const auto lids = lidsAcross(open, current.whiteAlong, centre, limbus);
+            const int first = dark < 0.5f * ring || limbus < SmallIris ? 4 : 1;
+            Patch patch;
+            for (int step = first; step <= 4 && patch.radius <= 0; ++step)
+                patch = darkPatch(window, centre, limbus,
+                                  step == 4 ? half : dark + 0.25f * float(step) * (half - dark), lids);
+            if (patch.radius > 0 && patch.radius <= 0.75 * limbus)
                 pupil = patch.radius, pupilCentre = patch.centre;
         }
     }

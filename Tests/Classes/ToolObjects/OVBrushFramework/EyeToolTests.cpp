@@ -423,19 +423,19 @@ TEST(IrisClick, TakesThePortraitsIrisWhateverTheFaceWidth)
 }
 
 // A sample of the matrix below, in seconds, taking in the scales where the clicks painted the pupil or
-// the catch light or missed the ring (at 4.75x bicubically the catch light's blurred rim): clicked at the
-// centre and off it in four directions, with the detected face width, every bound is met in at least
-// 94 % of the clicks (the misses left: the dark-brown left eye at 2.75x, whose pupil hardly stands out and
-// is taken too wide, and a pupil pixel at 1x).
+// the catch light or missed the ring (at 4.75x bicubically the catch light's blurred rim; at 2.75x and
+// 4.25x the dark-brown left eye, whose pupil hardly stands out, was taken so wide that it cut into the
+// iris): clicked at the centre and off it in four directions, with the detected face width, every bound
+// is met in at least 98 % of the clicks.
 TEST(IrisClick, TakesThePortraitsIrisesAtSampledScales)
 {
     ASSERT_TRUE(QFileInfo::exists(portraitPath())) << "the shared test photos are missing";
     const PortraitFigures f =
-        portraitOverScales({1.0, 2.0, 2.75, 3.25, 4.0, 4.75, 5.0, 6.0},
+        portraitOverScales({1.0, 2.0, 2.75, 3.25, 4.0, 4.25, 4.75, 5.0, 6.0},
                            {Resampling::Lanczos, Resampling::Bicubic}, {1.0}, {0.0, 0.4, 0.75}, 2);
     std::printf("portrait at sampled scales: every bound met in %d of %d clicks (%.1f %%)\n", f.strict.met,
                 f.strict.cases, 100 * f.strict.share());
-    EXPECT_GE(f.strict.share(), 0.94);
+    EXPECT_GE(f.strict.share(), 0.98);
 }
 
 // The portrait from its own size to six times it in steps of a quarter, enlarged with Lanczos and
