@@ -1143,7 +1143,8 @@ TEST(RemoveShineEffect, TakesOnlyTheShineDown)
 
 // Tan painted with its own smart brush over the portrait's face (rows across it from the brow to the
 // chin, a brush a quarter or an eighth of the face wide), at its own size and enlarged bicubically and
-// with Lanczos:
+// with Lanczos, and as a small face in a group photo (reduced to 0.4, a face of 60 pixels, where the whites
+// are blended into the lids and lashes and are as coloured as pale skin):
 // the brush keeps off the whites of the eyes (at most 0.05 of them covered, where each white is a pixel or
 // two between the lashes and the lids and the corners' whites are shaded pink like the lids) and still
 // paints the skin, so that Tan yellows the whites by two fifths of what it warms the cheek at most (the
@@ -1151,14 +1152,23 @@ TEST(RemoveShineEffect, TakesOnlyTheShineDown)
 TEST(TanEffect, WarmsTheSkinAndNotTheWhitesOfTheEyes)
 {
     ASSERT_TRUE(effectNamed(QStringLiteral("Tan")));
-    for (const auto& [scale, how] : {std::pair{1.0, Resampling::Bicubic},
-                                     {2.0, Resampling::Bicubic},
-                                     {4.0, Resampling::Bicubic},
-                                     {1.5, Resampling::Lanczos},
-                                     {3.0, Resampling::Lanczos}})
+    struct Case
+    {
+        double size;
+        Resampling how;
+        bool smallFace; // the portrait reduced to `size` as a group photo shows a face, not enlarged
+    };
+    for (const auto& [size, how, smallFace] : {Case{1.0, Resampling::Bicubic, false},
+                                               {2.0, Resampling::Bicubic, false},
+                                               {4.0, Resampling::Bicubic, false},
+                                               {1.5, Resampling::Lanczos, false},
+                                               {3.0, Resampling::Lanczos, false},
+                                               {0.4, Resampling::Bicubic, true}})
         for (const double brush : {0.25, 0.12}) {
-            const Image photo = scaledPortrait(scale, how);
-            const double face = detectedFaceWidth(photo);
+            const Image photo = smallFace ? smallFacePortrait(size, 1) : scaledPortrait(size, how);
+            const double scale = photo.extent().width() / 512;
+            const double detected = detectedFaceWidth(photo);
+            const double face = detected > 0 ? detected : 149 * scale;
             const Rect face1x(185, 512 - 170, 80, 95); // y up, at the portrait's own size
             const Rect area(face1x.minX() * scale, face1x.minY() * scale, face1x.width() * scale,
                             face1x.height() * scale);
@@ -1184,10 +1194,10 @@ TEST(TanEffect, WarmsTheSkinAndNotTheWhitesOfTheEyes)
                     cheekBlue += b.at(p.x(), p.y())[2] - a.at(p.x(), p.y())[2];
                 }
             cheekBlue /= cheek;
-            std::printf("Tan with a brush %.2f of the face wide on the portrait at %.1fx: whites covered "
+            std::printf("Tan with a brush %.2f of the face wide on the %s at %.2fx: whites covered "
                         "%.2f, their blue "
                         "%+.1f levels; the cheek's blue %+.1f levels\n",
-                        brush, scale, covered, whiteBlue, cheekBlue);
+                        brush, smallFace ? "small face" : "portrait", scale, covered, whiteBlue, cheekBlue);
             EXPECT_LE(covered, 0.05) << scale << " " << brush;
             EXPECT_GE(whiteBlue, 0.4 * cheekBlue) << scale << " " << brush;
             EXPECT_LE(cheekBlue, -4) << scale << " " << brush;
