@@ -916,24 +916,33 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
         for (int i = -steps; i <= steps; ++i)
             for (int k = -steps; k <= steps; ++k)
                 visit(Point(starts[s].x + step * i, starts[s].y + step * k));
-        const Ring *strongest = nullptr, *widest = nullptr;
-        for (size_t r = first; r < rings.size(); ++r) {
-            if (!strongest || rings[r].quality > strongest->quality)
-                strongest = &rings[r];
-            if (!widest || rings[r].j > widest->j ||
-                (rings[r].j == widest->j && rings[r].quality > widest->quality))
-                widest = &rings[r];
+        // Then again around the strongest for as long as it moves: a voted centre may lie a pixel off
+        // the circle's own, further than one finer look reaches, and an iris looked at only from off its
+        // middle may stand out less than a smaller circle the catch light pulls aside.
+        std::vector<Point> refined;
+        for (int round = 0; round < 4; ++round) {
+            const Ring *strongest = nullptr, *widest = nullptr;
+            for (size_t r = first; r < rings.size(); ++r) {
+                if (!strongest || rings[r].quality > strongest->quality)
+                    strongest = &rings[r];
+                if (!widest || rings[r].j > widest->j ||
+                    (rings[r].j == widest->j && rings[r].quality > widest->quality))
+                    widest = &rings[r];
+            }
+            std::vector<Point> finer;
+            for (const Ring* ring : {strongest, round == 0 ? widest : nullptr})
+                if (ring && std::none_of(refined.begin(), refined.end(), [&](const Point& p) {
+                        return p.x == ring->centre.x && p.y == ring->centre.y;
+                    }))
+                    finer.push_back(ring->centre), refined.push_back(ring->centre);
+            if (finer.empty())
+                break;
+            for (const Point& around : finer)
+                for (int i = -1; i <= 1; ++i)
+                    for (int k = -1; k <= 1; ++k)
+                        if (i != 0 || k != 0)
+                            visit(Point(around.x + 0.5 * spacing * i, around.y + 0.5 * spacing * k));
         }
-        std::vector<Point> finer;
-        for (const Ring* ring : {strongest, widest})
-            if (ring &&
-                (finer.empty() || finer.front().x != ring->centre.x || finer.front().y != ring->centre.y))
-                finer.push_back(ring->centre);
-        for (const Point& around : finer)
-            for (int i = -1; i <= 1; ++i)
-                for (int k = -1; k <= 1; ++k)
-                    if (i != 0 || k != 0)
-                        visit(Point(around.x + 0.5 * spacing * i, around.y + 0.5 * spacing * k));
     }
     // Each circle of the photo once, where it stands out most.
     const auto keepDistinct = [](std::vector<Ring>& all) {
