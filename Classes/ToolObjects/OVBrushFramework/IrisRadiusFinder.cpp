@@ -899,9 +899,16 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     // The rings around the strongest centres of round edges near the click, and around the click itself
     // (a small iris's edges may cast too few votes), each looked at from a few points around it, then
     // more finely around the strongest and the widest ring found there (an iris may stand out less than
-    // its pupil).
+    // its pupil), and around the strongest again while it moves.
     std::vector<Ring> rings;
+    // Each point once per start: the looks around a ring that moved overlap the last ones.
+    std::vector<Point> visited;
     const auto visit = [&](Point centre) {
+        if (std::any_of(visited.begin(), visited.end(), [&](const Point& p) {
+                return std::abs(p.x - centre.x) < 1e-3 && std::abs(p.y - centre.y) < 1e-3;
+            }))
+            return;
+        visited.push_back(centre);
         profiles.measure(window, centre);
         ringsAround(profiles, centre, largest, rings);
     };
@@ -913,6 +920,7 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
         const double step = voted ? spacing : 1.5 * spacing;
         const int steps = voted ? 1 : 2;
         const size_t first = rings.size();
+        visited.clear();
         for (int i = -steps; i <= steps; ++i)
             for (int k = -steps; k <= steps; ++k)
                 visit(Point(starts[s].x + step * i, starts[s].y + step * k));
