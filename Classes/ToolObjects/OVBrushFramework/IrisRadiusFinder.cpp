@@ -899,9 +899,16 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     // The rings around the strongest centres of round edges near the click, and around the click itself
     // (a small iris's edges may cast too few votes), each looked at from a few points around it, then
     // more finely around the strongest and the widest ring found there (an iris may stand out less than
-    // its pupil).
+    // its pupil), and around the strongest again while it moves.
     std::vector<Ring> rings;
+    // Each point once per start: the looks around a ring that moved overlap the last ones.
+    std::vector<Point> visited;
     const auto visit = [&](Point centre) {
+        if (std::any_of(visited.begin(), visited.end(), [&](const Point& p) {
+                return std::abs(p.x - centre.x) < 1e-3 && std::abs(p.y - centre.y) < 1e-3;
+            }))
+            return;
+        visited.push_back(centre);
         profiles.measure(window, centre);
         ringsAround(profiles, centre, largest, rings);
     };
@@ -913,27 +920,37 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
         const double step = voted ? spacing : 1.5 * spacing;
         const int steps = voted ? 1 : 2;
         const size_t first = rings.size();
+        visited.clear();
         for (int i = -steps; i <= steps; ++i)
             for (int k = -steps; k <= steps; ++k)
                 visit(Point(starts[s].x + step * i, starts[s].y + step * k));
-        const Ring *strongest = nullptr, *widest = nullptr;
-        for (size_t r = first; r < rings.size(); ++r) {
-            if (!strongest || rings[r].quality > strongest->quality)
-                strongest = &rings[r];
-            if (!widest || rings[r].j > widest->j ||
-                (rings[r].j == widest->j && rings[r].quality > widest->quality))
-                widest = &rings[r];
+        // Then again around the strongest for as long as it moves: a voted centre may lie a pixel off
+        // the circle's own, further than one finer look reaches, and an iris looked at only from off its
+        // middle may stand out less than a smaller circle the catch light pulls aside.
+        std::vector<Point> refined;
+        for (int round = 0; round < 4; ++round) {
+            const Ring *strongest = nullptr, *widest = nullptr;
+            for (size_t r = first; r < rings.size(); ++r) {
+                if (!strongest || rings[r].quality > strongest->quality)
+                    strongest = &rings[r];
+                if (!widest || rings[r].j > widest->j ||
+                    (rings[r].j == widest->j && rings[r].quality > widest->quality))
+                    widest = &rings[r];
+            }
+            std::vector<Point> finer;
+            for (const Ring* ring : {strongest, round == 0 ? widest : nullptr})
+                if (ring && std::none_of(refined.begin(), refined.end(), [&](const Point& p) {
+                        return p.x == ring->centre.x && p.y == ring->centre.y;
+                    }))
+                    finer.push_back(ring->centre), refined.push_back(ring->centre);
+            if (finer.empty())
+                break;
+            for (const Point& around : finer)
+                for (int i = -1; i <= 1; ++i)
+                    for (int k = -1; k <= 1; ++k)
+                        if (i != 0 || k != 0)
+                            visit(Point(around.x + 0.5 * spacing * i, around.y + 0.5 * spacing * k));
         }
-        std::vector<Point> finer;
-        for (const Ring* ring : {strongest, widest})
-            if (ring &&
-                (finer.empty() || finer.front().x != ring->centre.x || finer.front().y != ring->centre.y))
-                finer.push_back(ring->centre);
-        for (const Point& around : finer)
-            for (int i = -1; i <= 1; ++i)
-                for (int k = -1; k <= 1; ++k)
-                    if (i != 0 || k != 0)
-                        visit(Point(around.x + 0.5 * spacing * i, around.y + 0.5 * spacing * k));
     }
     // Each circle of the photo once, where it stands out most.
     const auto keepDistinct = [](std::vector<Ring>& all) {
