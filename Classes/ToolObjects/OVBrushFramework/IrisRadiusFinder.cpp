@@ -929,16 +929,17 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
         // middle may stand out less than a smaller circle the catch light pulls aside.
         std::vector<Point> refined;
         for (int round = 0; round < 4; ++round) {
+            // The widest only in the first round: chasing it further lets the eye's outline win.
             const Ring *strongest = nullptr, *widest = nullptr;
             for (size_t r = first; r < rings.size(); ++r) {
                 if (!strongest || rings[r].quality > strongest->quality)
                     strongest = &rings[r];
-                if (!widest || rings[r].j > widest->j ||
-                    (rings[r].j == widest->j && rings[r].quality > widest->quality))
+                if (round == 0 && (!widest || rings[r].j > widest->j ||
+                                   (rings[r].j == widest->j && rings[r].quality > widest->quality)))
                     widest = &rings[r];
             }
             std::vector<Point> finer;
-            for (const Ring* ring : {strongest, round == 0 ? widest : nullptr})
+            for (const Ring* ring : {strongest, widest})
                 if (ring && std::none_of(refined.begin(), refined.end(), [&](const Point& p) {
                         return p.x == ring->centre.x && p.y == ring->centre.y;
                     }))
