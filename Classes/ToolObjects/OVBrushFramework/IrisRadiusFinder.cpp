@@ -10,6 +10,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 using namespace pf;
@@ -797,9 +798,94 @@ SmallDisc smallIrisDisc(const std::vector<SmallPixel>& pixels, Point found, Poin
     return disc;
 }
 
+// The lashes along the upper lid hang over the top of the iris as dark as it, so the circle found takes
+// them in (the lid's skin above them makes as clear an edge as the white would) and the lid found lies
+// along their upper edge. A coloured iris is more saturated than the lashes and the lid's margin, which
+// are greyer: walking up the middle of the iris from where it is most saturated, where the saturation
+// falls below seven tenths of that for good (a catch light on the iris dims it only for a while), the
+// lid begins. The height (y up); nothing where the iris is hardly coloured (a grey or pale blue iris
+// may be no more saturated than the lashes), where the colour holds to the top, or where it falls so
+// near the middle that no lid hangs there but the pupil's dark or a shadow.
+template <typename ColourAt>
+std::optional<double> lidMarginAbove(ColourAt colourAt, Point centre, double radius, float irisLuma)
+{
+    constexpr double Falls = 0.7, LeastSaturated = 0.5;
+    const double step = std::min(0.5, radius / 16);
+    // The saturation of the mean colour across the iris's middle half at a height, the catch light left out.
+    const auto saturation = [&](double t) {
+        double sum[3] = {0, 0, 0};
+        int n = 0;
+        for (double x = centre.x - 0.5 * radius; x <= centre.x + 0.5 * radius + 1e-9; x += step) {
+            float rgb[3];
+            if (colourAt(x, centre.y + t, rgb) && luma(rgb) < irisLuma + 0.2f) {
+                for (int k = 0; k < 3; ++k)
+                    sum[k] += rgb[k];
+                ++n;
+            }
+        }
+        const double most = std::max({sum[0], sum[1], sum[2]}), fewest = std::min({sum[0], sum[1], sum[2]});
+        return n > 0 && most > 0 ? (most - fewest) / most : std::numeric_limits<double>::quiet_NaN();
+    };
+    double peak = 0, peakAt = 0;
+    for (double t = 0; t <= 0.7 * radius + 1e-9; t += step)
+        if (const double s = saturation(t); std::isfinite(s) && s > peak)
+            peak = s, peakAt = t;
+    if (peak < LeastSaturated)
+        return std::nullopt;
+    std::optional<double> from;
+    for (double t = peakAt; t <= radius + 1e-9; t += step) {
+        const double s = saturation(t);
+        if (!std::isfinite(s))
+            break;
+        if (s >= Falls * peak)
+            from.reset();
+        else if (!from)
+            from = t;
+    }
+    if (!from || *from < 0.3 * radius)
+        return std::nullopt;
+    return centre.y + *from - 0.5 * step;
+}
+
+// The lids with the lid's margin among them where it cuts lower than the upper lid found. The upper lid
+// found stays first where the other place is free: the iris mask tells the lashes along it by where it
+// lies.
+void cutAtTheMargin(std::array<std::array<double, 3>, 2>& lids, Point centre, double height)
+{
+    const auto none = [](const std::array<double, 3>& l) { return l[0] == 0 && l[1] == 0; };
+    const auto upper = [](const std::array<double, 3>& l) { return l[1] < -0.5; };
+    const auto heightAt = [&](const std::array<double, 3>& l) { return -(l[0] * centre.x + l[2]) / l[1]; };
+    for (const auto& l : lids)
+        if (upper(l) && heightAt(l) <= height)
+            return;
+    const std::array<double, 3> margin{0, -1, height};
+    if (none(lids[0]) || none(lids[1])) {
+        const std::array<double, 3> kept = none(lids[0]) ? lids[1] : lids[0];
+        lids = none(kept) ? std::array<std::array<double, 3>, 2>{margin, kept}
+                          : std::array<std::array<double, 3>, 2>{kept, margin};
+        return;
+    }
+    for (auto& l : lids)
+        if (upper(l)) {
+            l = margin;
+            return;
+        }
+}
+
 } // namespace
 
 IrisRadiusFinder::Iris IrisRadiusFinder::locateIris(double maxRadius) const
+{
+    Iris iris = fittedIris(maxRadius);
+    if (iris.found)
+        if (const auto margin =
+                lidMarginAbove([this](double x, double y, float rgb[3]) { return colorAtPoint(x, y, rgb); },
+                               iris.centre, iris.limbusRadius, luma(iris.colour)))
+            cutAtTheMargin(iris.lids, iris.centre, *margin);
+    return iris;
+}
+
+IrisRadiusFinder::Iris IrisRadiusFinder::fittedIris(double maxRadius) const
 {
     Iris iris = searchedIris(maxRadius);
     if (!iris.found || iris.limbusRadius >= SmallIris)

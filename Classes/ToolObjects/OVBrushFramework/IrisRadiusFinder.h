@@ -51,7 +51,8 @@ public:
     // iris around it, the outline of a small face's eye the skin); of those, the one standing out most,
     // a pupil inside it counting too. The bound on its size is only a ceiling. The circle is then
     // fitted to the edge, so a click anywhere on the iris finds the same iris; the pupil is the dark
-    // disc inside it, the lids the chords across the arcs along which no limbus shows. The colour is
+    // disc inside it, the lids the chords across the arcs along which no limbus shows, or lower, where
+    // a coloured iris gives way to the greyer lashes hanging over its top. The colour is
     // the mean of the annulus's middle, without the catch light, the pupil or the lids (pixels far
     // lighter or darker than most of it).
     struct Iris
@@ -110,6 +111,8 @@ private:
     // locateIris's search, its circles tried about `origin` (the click, or the middle of an iris found
     // from it); the iris must still hold the input point.
     Iris irisFrom(pf::Point origin, double maxRadius) const;
+    // locateIris's circle and lids, before the lid's margin is found over the iris's top.
+    Iris fittedIris(double maxRadius) const;
     // locateIris's search, before a small iris is fitted again.
     Iris searchedIris(double maxRadius) const;
 

@@ -523,24 +523,6 @@ std::optional<Replacement> replaceIrisClick(const Image& photo, Point click, dou
                        levels(stroke->additionalImageContainer()->image(), area)};
 }
 
-// Whether a pixel (y up) of the portrait enlarged `scale` times lies on the upper lid over an iris: the
-// lid's rows above the highest pixel marked as the eye's, out to two pixels beyond the limbus, over the
-// iris's middle. Only the middle of an enlarged pixel counts, away from its blurred border.
-bool onTheLidOverTheIris(const PortraitEye& eye, double scale, int x, int y)
-{
-    const double px = (x + 0.5) / scale, pyTop = 512 - (y + 0.5) / scale;
-    const double fx = px - std::floor(px), fy = pyTop - std::floor(pyTop);
-    if (std::abs(fx - 0.5) > 0.3 || std::abs(fy - 0.5) > 0.3)
-        return false;
-    int top = int(eye.centre.y);
-    for (const auto* marked : {&eye.iris, &eye.pupil, &eye.catchLight})
-        for (const QPoint& q : *marked)
-            top = std::min(top, q.y());
-    const int row = int(std::floor(pyTop));
-    return row < top && pyTop >= eye.centre.y - eye.limbus - 2 &&
-           std::abs(px - eye.centre.x) <= eye.limbus - 1;
-}
-
 } // namespace
 
 // Replace Iris clicked anywhere on an iris lays the stock iris over that iris: centred on it and sized

@@ -122,6 +122,31 @@ inline SyntheticEye::Region portraitRegion(const PortraitEye& eye, double scale,
     return SyntheticEye::Region::Other;
 }
 
+// The highest row of the portrait (top-down) with a pixel marked as the eye's: above it the upper lid and
+// its lashes hide the iris.
+inline int topMarkedRow(const PortraitEye& eye)
+{
+    int top = int(eye.centre.y);
+    for (const auto* marked : {&eye.iris, &eye.pupil, &eye.catchLight})
+        for (const QPoint& q : *marked)
+            top = std::min(top, q.y());
+    return top;
+}
+
+// Whether a pixel (y up) of the portrait enlarged `scale` times lies on the upper lid over an iris: the
+// lid's rows above the highest pixel marked as the eye's, out to two pixels beyond the limbus, over the
+// iris's middle. Only the middle of an enlarged pixel counts, away from its blurred border.
+inline bool onTheLidOverTheIris(const PortraitEye& eye, double scale, int x, int y)
+{
+    const double px = (x + 0.5) / scale, pyTop = 512 - (y + 0.5) / scale;
+    const double fx = px - std::floor(px), fy = pyTop - std::floor(pyTop);
+    if (std::abs(fx - 0.5) > 0.3 || std::abs(fy - 0.5) > 0.3)
+        return false;
+    const int row = int(std::floor(pyTop));
+    return row < topMarkedRow(eye) && pyTop >= eye.centre.y - eye.limbus - 2 &&
+           std::abs(px - eye.centre.x) <= eye.limbus - 1;
+}
+
 // How a test enlarges the portrait: as the toolkit draws it smoothly, with the engine's Lanczos
 // filter, or bicubically (Keys' cubic, a = -0.5), as photo editors commonly do.
 enum class Resampling
