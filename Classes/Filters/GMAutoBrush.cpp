@@ -15,8 +15,8 @@ namespace {
 const QString ClassName = QStringLiteral("GMAutoBrush");
 // Works out the colours a step compares the photo with, once for the step (see the kernel text).
 const QString ReferencesKernel = QStringLiteral("smartBrushReferences");
-// Where that kernel's 2 x 3 pixels lie; the brush kernels read them at their centres.
-const Rect ReferencesExtent(0, 0, 2, 3);
+// Where that kernel's 2 x 4 pixels lie; the brush kernels read them at their centres.
+const Rect ReferencesExtent(0, 0, 2, 4);
 // The kernel that compares the photo with a step's references for the brush kernel of the name before it.
 const QString SamplesSuffix = QStringLiteral("Samples");
 
