@@ -6,6 +6,7 @@
 #include "Platform/Image/Sampler.h"
 
 #include <algorithm>
+#include <cmath>
 
 using namespace pf;
 
@@ -14,8 +15,8 @@ namespace {
 const QString ClassName = QStringLiteral("GMAutoBrush");
 // Works out the colours a step compares the photo with, once for the step (see the kernel text).
 const QString ReferencesKernel = QStringLiteral("smartBrushReferences");
-// Where that kernel's 2 x 3 pixels lie; the brush kernels read them at their centres.
-const Rect ReferencesExtent(0, 0, 2, 3);
+// Where that kernel's 2 x 4 pixels lie; the brush kernels read them at their centres.
+const Rect ReferencesExtent(0, 0, 2, 4);
 // The kernel that compares the photo with a step's references for the brush kernel of the name before it.
 const QString SamplesSuffix = QStringLiteral("Samples");
 
@@ -41,12 +42,14 @@ GMAutoBrush::GMAutoBrush() : GMBasicBrush(ClassName, false)
 {
     declareInput(QStringLiteral("inputImage"));
     declareInput(QStringLiteral("kernelName"));
+    declareInput(QStringLiteral("inputFaceWidth"));
 }
 
 void GMAutoBrush::registerClass()
 {
     OVFilter::registerForCopying(ClassName, strokeKeys() << QStringLiteral("inputImage")
-                                                         << QStringLiteral("kernelName"));
+                                                         << QStringLiteral("kernelName")
+                                                         << QStringLiteral("inputFaceWidth"));
     Filter::registerFilter(ClassName, [] { return std::make_shared<GMAutoBrush>(); });
 }
 
@@ -108,9 +111,13 @@ Image GMAutoBrush::outputImage() const
     samplesOptions.regionOfInterest = [](int index, const Rect& destination) {
         return index == 1 ? ReferencesExtent : destination.insetBy(-1, -1);
     };
-    const Image compared = samplesKernel.apply(
-        {arguments[0], arguments[1], arguments[2], QVariant::fromValue(photo), referencesSampler},
-        samplesOptions);
+    // The width of the face painted on, where known (0 otherwise): the skin brush looks that far round a
+    // pale pixel for the dark of an eye.
+    const double faceWidth = numberValue(QStringLiteral("inputFaceWidth"));
+    const Image compared =
+        samplesKernel.apply({arguments[0], arguments[1], arguments[2], QVariant::fromValue(photo),
+                             referencesSampler, std::isfinite(faceWidth) ? std::max(faceWidth, 0.0) : 0.0},
+                            samplesOptions);
     if (compared.isNull())
         return Image();
     const Image samples = computedOnce(compared, walked);

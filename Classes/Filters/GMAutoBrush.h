@@ -5,7 +5,8 @@
 // The smart brush's segment: the stroke inputs of GMBasicBrush, then the photo ("inputImage"), with the
 // kernel chosen by `kernelName` (default "autoBrush"; the names are listed in docs/effects.md). The
 // kernel paints only where the photo resembles its colour at the brush's centre. An unknown kernel name
-// gives no image and a warning.
+// gives no image and a warning. "inputFaceWidth": the width in pixels of the face painted on, 0 (the
+// default) where none is known; it sets the scale at which the skin brush looks for an eye.
 class GMAutoBrush : public GMBasicBrush
 {
 public:

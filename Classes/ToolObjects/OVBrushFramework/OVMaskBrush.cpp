@@ -132,6 +132,7 @@ void OVMaskBrush::brushDownAtPoint(const OVBrush& brush, const Point& point)
         if (filter) {
             filter->setValue(brush.kernelName, QStringLiteral("kernelName"));
             filter->setValue(QVariant::fromValue(m_backgroundImage), QStringLiteral("inputImage"));
+            filter->setValue(m_faceWidth, QStringLiteral("inputFaceWidth"));
         }
         // The iris brush's first dab on an eye takes the iris there, as a click does.
         m_irisDabPending = brush.kernelName == QLatin1String("irisBrush");

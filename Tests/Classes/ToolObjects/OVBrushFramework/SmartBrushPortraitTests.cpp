@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -121,6 +122,8 @@ TEST(SmartBrush, StrokeOverThePortraitStaysOnTheSkinItStartedOn)
                 }
         EXPECT_LT(sum / n, 0.1) << "the iris at " << iris.x << ", " << iris.y;
     }
+    std::printf("skin stroke over the portrait: skin painted %.3f, beyond the face %.3f\n",
+                inside / insideCount, outside / outsideCount);
     ASSERT_GT(outsideCount, 500); // the brush does reach beyond the face
     EXPECT_GT(inside / insideCount, 0.55) << "the skin the stroke passed over is painted";
     EXPECT_LT(outside / outsideCount, 0.08) << "hair, eyes' surroundings and background are not";
