@@ -125,17 +125,34 @@ void View::moveInto(QWidget* newParent, Ordering place, View* relativeTo)
                                                       : (newSuperview ? newSuperview->window() : nullptr))
                   : nullptr;
     const bool windowChanges = oldWindow != newWindow;
+    // The hooks are the views' own, and views tell their owners from them: any of the views, the new
+    // parent or the reference sibling may be deleted on the way. What went is left alone; this view
+    // gone, the move ends.
+    const QPointer<View> self(this);
+    const QPointer<QWidget> parentGuard(newParent);
+    const QPointer<View> relativeGuard(relativeTo);
     auto forEachView = [](View* root, const auto& call) {
-        QList<View*> pending{root};
+        QList<QPointer<View>> pending{root};
         while (!pending.isEmpty()) {
-            View* view = pending.takeFirst();
-            call(view);
-            pending.append(view->subviews());
+            const QPointer<View> view = pending.takeFirst();
+            if (!view)
+                continue;
+            call(view.data());
+            if (view)
+                for (View* subview : view->subviews())
+                    pending.append(subview);
         }
     };
+    const auto parentGone = [&] { return newParent && !parentGuard; };
     if (windowChanges)
         forEachView(this, [newWindow](View* view) { view->viewWillMoveToWindow(newWindow); });
+    if (!self || parentGone())
+        return;
     viewWillMoveToSuperview(newSuperview);
+    if (!self || parentGone())
+        return;
+    if (relativeTo && !relativeGuard)
+        relativeTo = nullptr;
 
     // Reparenting hides a widget; a view shows in its new place unless it was hidden on purpose.
     const bool wasHidden = isExplicitlyHidden(this);
@@ -164,14 +181,22 @@ void View::moveInto(QWidget* newParent, Ordering place, View* relativeTo)
         placeWidget();
         if (!wasHidden)
             show();
+        if (!self)
+            return;
     }
 
     viewDidMoveToSuperview();
+    if (!self)
+        return;
     placeShownSubviews();
+    if (!self)
+        return;
     if (windowChanges)
         forEachView(this, [](View* view) {
+            const QPointer<View> guard(view);
             view->viewDidMoveToWindow();
-            view->rebuildTrackingAreas();
+            if (guard)
+                view->rebuildTrackingAreas();
         });
     else
         rebuildTrackingAreas();

@@ -48,6 +48,8 @@ struct Animation
     Finish finish = Finish::Nothing;
     double restoreAlpha = 1;
     std::shared_ptr<GroupState> group;
+    // Given way to a newer animation of the same property (or ended) while a tick walks the list.
+    bool replaced = false;
 };
 
 struct OpenGroup
@@ -61,6 +63,8 @@ struct Animator
 {
     std::vector<OpenGroup> open;
     std::vector<Animation> running;
+    // The animations a tick is stepping (taken out of `running`), or null outside a tick.
+    std::vector<Animation>* ticking = nullptr;
     std::shared_ptr<Timer> ticker;
 };
 
@@ -139,23 +143,35 @@ void tick()
 {
     Animator& a = animator();
     const double now = Clock::current().now();
-    // Ended animations leave the list before their finishing work runs, which may start new ones. The
-    // others close up in one pass: thousands ending together must not each shift the rest.
+    // Each step sets a frame or an alpha, and the views' own hooks may start, replace or finish
+    // animations (and run completions) meanwhile: the tick steps the animations it took out, new ones
+    // gather in `running`, and one a newer animation replaces is marked and skipped. Ended animations
+    // leave the list before their finishing work runs, which may start new ones.
+    std::vector<Animation> current;
+    current.swap(a.running);
+    a.ticking = &current;
     std::vector<Animation> ended;
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < a.running.size(); ++i) {
-        Animation& animation = a.running[i];
-        const double t = animation.duration > 0 ? (now - animation.start) / animation.duration : 1;
-        if (t >= 1 || targetGone(animation)) {
-            ended.push_back(std::move(animation));
+    for (std::size_t i = 0; i < current.size(); ++i) {
+        if (current[i].replaced)
+            continue;
+        const double t = current[i].duration > 0 ? (now - current[i].start) / current[i].duration : 1;
+        if (t >= 1 || targetGone(current[i])) {
+            ended.push_back(std::move(current[i]));
+            current[i].replaced = true;
             continue;
         }
-        apply(animation, ViewAnimator::ease(animation.timing, std::max(0.0, t)));
-        if (kept != i)
-            a.running[kept] = std::move(a.running[i]);
-        ++kept;
+        apply(current[i], ViewAnimator::ease(current[i].timing, std::max(0.0, t)));
     }
-    a.running.erase(a.running.begin() + std::ptrdiff_t(kept), a.running.end());
+    a.ticking = nullptr;
+    // Thousands ending together must not each shift the rest: the others close up in one pass.
+    std::vector<Animation> kept;
+    kept.reserve(current.size() + a.running.size());
+    for (Animation& animation : current)
+        if (!animation.replaced)
+            kept.push_back(std::move(animation));
+    for (Animation& animation : a.running)
+        kept.push_back(std::move(animation));
+    a.running = std::move(kept);
     if (a.running.empty() && a.ticker) {
         a.ticker->invalidate();
         a.ticker.reset();
@@ -180,26 +196,35 @@ void add(Animation animation)
     const bool ownGroup = a.open.empty();
     if (ownGroup)
         ViewAnimator::beginGrouping();
-    OpenGroup& group = a.open.back();
+    // Finishing at once, and a replaced animation's completion, may open groups of their own (a view
+    // laying out its subviews), which moves the open groups: the group is held by its state from here.
+    const OpenGroup& group = a.open.back();
+    const std::shared_ptr<GroupState> state = group.state;
     animation.duration = group.duration;
     animation.timing = group.timing;
-    animation.group = group.state;
+    animation.group = state;
     animation.start = Clock::current().now();
     animation.target = animation.window ? static_cast<const void*>(animation.window.data())
                                         : static_cast<const void*>(animation.view.data());
-    // A running animation of the same property gives way; its group counts it as ended.
-    for (auto it = a.running.begin(); it != a.running.end(); ++it) {
-        if (it->target == animation.target && it->property == animation.property &&
-            it->view == animation.view && it->window == animation.window) {
-            auto replacedGroup = it->group;
-            a.running.erase(it);
-            groupAnimationEnded(replacedGroup);
-            break;
+    // A running animation of the same property gives way; its group counts it as ended. During a tick
+    // it may be among those the tick is stepping.
+    const auto same = [&](const Animation& other) {
+        return !other.replaced && other.target == animation.target && other.property == animation.property &&
+               other.view == animation.view && other.window == animation.window;
+    };
+    std::shared_ptr<GroupState> replacedGroup;
+    if (const auto it = std::find_if(a.running.begin(), a.running.end(), same); it != a.running.end()) {
+        replacedGroup = it->group;
+        a.running.erase(it);
+    } else if (a.ticking) {
+        if (const auto ticking = std::find_if(a.ticking->begin(), a.ticking->end(), same);
+            ticking != a.ticking->end()) {
+            replacedGroup = ticking->group;
+            ticking->replaced = true;
         }
     }
-    // Finishing at once may open groups of its own (a view laying out its subviews), which moves the
-    // open groups: the group is held by its state from here.
-    const std::shared_ptr<GroupState> state = group.state;
+    if (replacedGroup)
+        groupAnimationEnded(replacedGroup);
     ++state->pending;
     if (animation.duration <= 0) {
         finish(animation);
@@ -342,7 +367,12 @@ bool ViewAnimator::slowMotionRequested()
 
 int ViewAnimator::runningCount()
 {
-    return int(animator().running.size());
+    const Animator& a = animator();
+    int count = int(a.running.size());
+    if (a.ticking)
+        count += int(std::count_if(a.ticking->begin(), a.ticking->end(),
+                                   [](const Animation& animation) { return !animation.replaced; }));
+    return count;
 }
 
 double ViewAnimator::ease(Timing timing, double t)
