@@ -368,21 +368,31 @@ void OVButton::setButtonState(int request)
     const int effective = isEnabled() ? request : Disabled;
     if (effective == m_buttonState)
         return;
+    // The target and the action may delete the button (a row's remove button its own row): from then
+    // on nothing of it is touched.
+    const QPointer<OVButton> self(this);
     bool hovered = true;
     if (effective != Click) {
         hovered = effective == Hover || effective == Down;
         if (hovered != m_isHovered)
-            if (auto* target = dynamic_cast<OVButtonTarget*>(m_target.data()))
+            if (auto* target = dynamic_cast<OVButtonTarget*>(m_target.data())) {
                 target->buttonHovered(this, hovered);
+                if (!self)
+                    return;
+            }
         m_buttonState = effective;
     } else {
         // A switch flips first, so that the action sees its new state; from the down state that is a
         // complete return to normal (hover ended, hint and cursor gone) before the click goes on.
-        if (m_isSwitchButton)
+        if (m_isSwitchButton) {
             setState(!m_on);
+            if (!self)
+                return;
+        }
         m_buttonState = Hover;
-        if (m_action)
-            m_action(this);
+        sendAction();
+        if (!self)
+            return;
     }
     pf::Window* w = window();
     if (!m_hint.isEmpty()) {
@@ -403,8 +413,12 @@ void OVButton::setButtonState(int request)
 void OVButton::setState(bool on)
 {
     m_on = on;
-    if (m_buttonState != Hover)
+    if (m_buttonState != Hover) {
+        const QPointer<OVButton> self(this);
         setButtonState(Normal);
+        if (!self)
+            return;
+    }
     // The on and off states may have their own styles.
     updateButtonState();
     setNeedsDisplay();
@@ -415,8 +429,12 @@ void OVButton::changeEvent(QEvent* event)
     View::changeEvent(event);
     if (event->type() != QEvent::EnabledChange)
         return;
-    if (!isEnabled())
+    if (!isEnabled()) {
+        const QPointer<OVButton> self(this);
         setButtonState(Disabled);
+        if (!self)
+            return;
+    }
     updateTrackingAreas();
 }
 
@@ -476,7 +494,10 @@ void OVButton::mouseEntered(const pf::Event&)
 
 void OVButton::mouseExited(const pf::Event&)
 {
+    const QPointer<OVButton> self(this);
     setButtonState(Normal);
+    if (!self)
+        return;
     OVToolTipController::sharedController().hideForView(this);
     setInsideTimer(nullptr);
 }
@@ -538,8 +559,11 @@ void OVButton::leaveWindow()
 void OVButton::viewWillMoveToWindow(pf::Window* newWindow)
 {
     View::viewWillMoveToWindow(newWindow);
+    const QPointer<OVButton> self(this);
     if (m_buttonState == Hover)
         setButtonState(Normal);
+    if (!self)
+        return;
     if (window() && newWindow != window()) {
         setInsideTimer(nullptr);
         leaveWindow();
@@ -549,9 +573,11 @@ void OVButton::viewWillMoveToWindow(pf::Window* newWindow)
 void OVButton::viewWillMoveToSuperview(pf::View* newSuperview)
 {
     View::viewWillMoveToSuperview(newSuperview);
+    const QPointer<OVButton> self(this);
     if (m_buttonState == Hover)
         setButtonState(Normal);
-    leaveWindow();
+    if (self)
+        leaveWindow();
 }
 
 // Geometry and drawing -------------------------------------------------------------------------------

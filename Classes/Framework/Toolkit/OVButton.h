@@ -147,11 +147,14 @@ public:
     // The action, sent once per click, and who hears hover changes.
     void setAction(std::function<void(OVButton*)> action) { m_action = std::move(action); }
     void setTarget(QObject* target) { m_target = target; }
-    // Sends the action now, the button as sender (subclasses with their own mouse handling).
+    // Sends the action now, the button as sender (subclasses with their own mouse handling). The action
+    // may delete the button (a copy of it runs, so it may also replace itself): callers guard `this`.
     void sendAction()
     {
-        if (m_action)
-            m_action(this);
+        if (!m_action)
+            return;
+        const std::function<void(OVButton*)> action = m_action;
+        action(this);
     }
     QObject* target() const { return m_target; }
 

@@ -1,6 +1,7 @@
 #include "Classes/Framework/Toolkit/OVGridItem.h"
 
 #include "Classes/Framework/Toolkit/OVGridItemDelegate.h"
+#include "Classes/Framework/Toolkit/OVGridItemOwner.h"
 #include "Classes/Framework/Toolkit/OVGridLayout.h"
 #include "Classes/Framework/Toolkit/OVVignetteLayer.h"
 #include "Classes/Framework/Toolkit/ViewORVExtension.h"
@@ -361,6 +362,20 @@ void OVGridItem::setStyle(int style)
     if (style == 1)
         m_shadowColor.reset();
     setupVisuals();
+}
+
+bool OVGridItem::setOwner(QObject* owner)
+{
+    if (owner == m_owner)
+        return true;
+    const QPointer<QObject> before = m_owner;
+    m_owner = owner;
+    auto* previous = dynamic_cast<OVGridItemOwner*>(before.data());
+    if (!previous)
+        return true;
+    const QPointer<OVGridItem> self(this);
+    previous->gridItemWasTaken(this);
+    return self;
 }
 
 void OVGridItem::setDelegate(OVGridItemDelegate* delegate)

@@ -76,6 +76,10 @@ public:
     void setStyle(int style);
     OVGridItemDelegate* delegate() const { return m_delegate; }
     void setDelegate(OVGridItemDelegate* delegate);
+    // The grid or stack holding the item (an OVGridItemOwner), nullptr when none does. Taking the item
+    // tells the owner before it, which lets go of it; false when that report deleted the item.
+    QObject* owner() const { return m_owner; }
+    bool setOwner(QObject* owner);
     bool isPinned() const { return m_pinned; }
     // Stores only: the pin image follows at the next pointer movement over it.
     void setPinned(bool pinned) { m_pinned = pinned; }
@@ -174,6 +178,7 @@ private:
     QString m_title;
     QVariant m_sortTag;
     OVGridItemDelegate* m_delegate = nullptr;
+    QPointer<QObject> m_owner;
     bool m_pinned = false;
     bool m_hoverPin = false;
     bool m_hoverRemove = false;
