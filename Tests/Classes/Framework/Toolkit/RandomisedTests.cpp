@@ -146,11 +146,23 @@ public:
         for (const auto& grid : m_grids)
             delete grid.data();
         // The views go while the delegates they report to are still there.
-        std::vector<QPointer<pf::View>> shown;
+        std::vector<QPointer<QWidget>> all;
         for (pf::View* view : w.window.contentView()->subviews())
-            shown.emplace_back(view);
-        for (const QPointer<pf::View>& view : shown)
-            delete view.data();
+            all.emplace_back(view);
+        // Those taken out of every view, too.
+        const auto gather = [&all](const auto& list) {
+            for (const auto& object : list)
+                all.emplace_back(object.data());
+        };
+        gather(m_panels);
+        gather(m_views);
+        gather(m_sliders);
+        gather(m_items);
+        gather(m_entries);
+        gather(m_stacks);
+        gather(m_lists);
+        for (const QPointer<QWidget>& widget : all)
+            delete widget.data();
         delete m_undo;
         for (OVColorWell* well : OVColorWell::activeWells())
             well->deactivate();
@@ -335,12 +347,9 @@ private:
             break;
         }
         case 1: {
+            // Without a menu between the steps: a press would open it and wait for the user.
             auto* p = new OVPopupButton(anyFrame(120, 24));
             p->setName(QStringLiteral("DefaultStyle"));
-            auto menu = std::make_unique<pf::Menu>();
-            for (int i = 0; i < 4; ++i)
-                menu->addAction(QStringLiteral("Item %1").arg(i));
-            p->setMenu(std::move(menu));
             p->setAction(action);
             p->setHoverAction(action);
             parent->addSubview(p);
@@ -568,15 +577,21 @@ private:
                     false, pick(2) == 0 ? pf::KeyCode::Delete : pf::KeyCode::Return));
             break;
         default:
-            if (OVPopupButton* popup = any(m_popups); popup && popup->menu()) {
-                const QList<QAction*> items = popup->menu()->actions();
-                if (!items.isEmpty()) {
-                    QAction* item = items[pick(int(items.size()))];
-                    const QPointer<OVPopupButton> popupGuard(popup);
-                    popup->menuWillHighlightItem(item);
-                    if (popupGuard && popup->menu() && popup->menu()->actions().contains(item))
-                        popup->itemSelected(item);
-                }
+            if (OVPopupButton* popup = any(m_popups)) {
+                // A choice as the menu makes it: highlighted, chosen, then the menu closes.
+                auto menu = std::make_unique<pf::Menu>();
+                for (int i = 0; i < 4; ++i)
+                    menu->addAction(QStringLiteral("Item %1").arg(i));
+                const QPointer<QAction> item = menu->actions()[pick(4)];
+                const QPointer<OVPopupButton> popupGuard(popup);
+                popup->setMenu(std::move(menu));
+                popup->menuWillHighlightItem(item);
+                if (popupGuard && item)
+                    popup->itemSelected(item);
+                if (popupGuard)
+                    popup->menuDidClose();
+                if (popupGuard)
+                    popup->setMenu(nullptr);
             }
             if (OVGradientPicker* picker = any(m_pickers))
                 picker->setSelectedIndex(pick(4) - 1);
@@ -865,8 +880,13 @@ TEST(Randomised, EveryClassSurvivesWhatItsCallersAndReportsDoInAnyOrder)
     for (const unsigned seed : {1u, 2u, 3u, 20240611u}) {
         SCOPED_TRACE(seed);
         pf::LogCapture quiet; // refusals and warnings are expected here
-        World world(seed);
-        for (int i = 0; i < steps && !HasFatalFailure(); ++i)
-            world.step();
+        {
+            World world(seed);
+            for (int i = 0; i < steps && !HasFatalFailure(); ++i)
+                world.step();
+        }
+        // What the window's views let go of as it went.
+        QCoreApplication::sendPostedEvents(nullptr, 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }
