@@ -154,9 +154,11 @@ void View::moveInto(QWidget* newParent, Ordering place, View* relativeTo)
     if (relativeTo && !relativeGuard)
         relativeTo = nullptr;
 
-    // Reparenting hides a widget; a view shows in its new place unless it was hidden on purpose.
+    // Reparenting hides a widget; a view shows in its new place unless it was hidden on purpose. A widget
+    // given a new parent is its topmost child already (raising it would look for it among all of them).
     const bool wasHidden = isExplicitlyHidden(this);
-    if (newParent != parentWidget())
+    const bool reparented = newParent != parentWidget();
+    if (reparented)
         setParent(newParent);
     if (newParent) {
         if (relativeTo && place == Ordering::Below)
@@ -173,9 +175,9 @@ void View::moveInto(QWidget* newParent, Ordering place, View* relativeTo)
                 }
             if (next)
                 stackUnder(next);
-            else
+            else if (!reparented)
                 raise();
-        } else {
+        } else if (!reparented) {
             raise();
         }
         placeWidget();

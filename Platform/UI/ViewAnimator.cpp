@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace pf {
 
@@ -62,10 +63,49 @@ struct OpenGroup
 struct Animator
 {
     std::vector<OpenGroup> open;
+    // Animations that run, in the order they started; one given way or ended during a tick is marked
+    // `replaced` and dropped when the list closes up at the next tick.
     std::vector<Animation> running;
     // The animations a tick is stepping (taken out of `running`), or null outside a tick.
     std::vector<Animation>* ticking = nullptr;
+    // Where the latest animation of each target and property lies, so that a new one finds the one it
+    // replaces without a search: a layout animating thousands of views, again while the last one runs,
+    // would otherwise search thousands of animations for each.
+    struct Key
+    {
+        const void* target;
+        Property property;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash
+    {
+        std::size_t operator()(const Key& key) const
+        {
+            return std::hash<const void*>()(key.target) ^ (std::size_t(key.property) << 1);
+        }
+    };
+    struct Place
+    {
+        bool inTicking;
+        std::size_t index;
+    };
+    std::unordered_map<Key, Place, KeyHash> latest;
     std::shared_ptr<Timer> ticker;
+
+    static Key keyOf(const Animation& animation) { return {animation.target, animation.property}; }
+    Animation* at(const Place& place)
+    {
+        if (place.inTicking)
+            return ticking && place.index < ticking->size() ? &(*ticking)[place.index] : nullptr;
+        return place.index < running.size() ? &running[place.index] : nullptr;
+    }
+    // Forgets where `animation` lies when it is the latest of its target and property.
+    void forget(const Animation& animation)
+    {
+        const auto found = latest.find(keyOf(animation));
+        if (found != latest.end() && at(found->second) == &animation)
+            latest.erase(found);
+    }
 };
 
 Animator& animator()
@@ -150,12 +190,15 @@ void tick()
     std::vector<Animation> current;
     current.swap(a.running);
     a.ticking = &current;
+    for (auto& [key, place] : a.latest)
+        place.inTicking = true;
     std::vector<Animation> ended;
     for (std::size_t i = 0; i < current.size(); ++i) {
         if (current[i].replaced)
             continue;
         const double t = current[i].duration > 0 ? (now - current[i].start) / current[i].duration : 1;
         if (t >= 1 || targetGone(current[i])) {
+            a.forget(current[i]);
             ended.push_back(std::move(current[i]));
             current[i].replaced = true;
             continue;
@@ -163,15 +206,20 @@ void tick()
         apply(current[i], ViewAnimator::ease(current[i].timing, std::max(0.0, t)));
     }
     a.ticking = nullptr;
-    // Thousands ending together must not each shift the rest: the others close up in one pass.
+    // Thousands ending together must not each shift the rest: the others close up in one pass, and the
+    // latest of each target and property is found again.
     std::vector<Animation> kept;
     kept.reserve(current.size() + a.running.size());
     for (Animation& animation : current)
         if (!animation.replaced)
             kept.push_back(std::move(animation));
     for (Animation& animation : a.running)
-        kept.push_back(std::move(animation));
+        if (!animation.replaced)
+            kept.push_back(std::move(animation));
     a.running = std::move(kept);
+    a.latest.clear();
+    for (std::size_t i = 0; i < a.running.size(); ++i)
+        a.latest[Animator::keyOf(a.running[i])] = {false, i};
     if (a.running.empty() && a.ticker) {
         a.ticker->invalidate();
         a.ticker.reset();
@@ -213,14 +261,12 @@ void add(Animation animation)
                other.view == animation.view && other.window == animation.window;
     };
     std::shared_ptr<GroupState> replacedGroup;
-    if (const auto it = std::find_if(a.running.begin(), a.running.end(), same); it != a.running.end()) {
-        replacedGroup = it->group;
-        a.running.erase(it);
-    } else if (a.ticking) {
-        if (const auto ticking = std::find_if(a.ticking->begin(), a.ticking->end(), same);
-            ticking != a.ticking->end()) {
-            replacedGroup = ticking->group;
-            ticking->replaced = true;
+    if (const auto found = a.latest.find(Animator::keyOf(animation)); found != a.latest.end()) {
+        Animation* other = a.at(found->second);
+        if (other && same(*other)) {
+            replacedGroup = other->group;
+            other->replaced = true;
+            a.latest.erase(found);
         }
     }
     if (replacedGroup)
@@ -230,6 +276,7 @@ void add(Animation animation)
         finish(animation);
         --state->pending; // the group's completion waits for endGrouping()
     } else {
+        a.latest[Animator::keyOf(animation)] = {false, a.running.size()};
         a.running.push_back(std::move(animation));
         startTicker();
     }
@@ -368,11 +415,11 @@ bool ViewAnimator::slowMotionRequested()
 int ViewAnimator::runningCount()
 {
     const Animator& a = animator();
-    int count = int(a.running.size());
-    if (a.ticking)
-        count += int(std::count_if(a.ticking->begin(), a.ticking->end(),
-                                   [](const Animation& animation) { return !animation.replaced; }));
-    return count;
+    const auto live = [](const std::vector<Animation>& list) {
+        return int(std::count_if(list.begin(), list.end(),
+                                 [](const Animation& animation) { return !animation.replaced; }));
+    };
+    return live(a.running) + (a.ticking ? live(*a.ticking) : 0);
 }
 
 double ViewAnimator::ease(Timing timing, double t)

@@ -171,7 +171,7 @@ void OVListView::insertListEntry(OVListEntryView* entry, unsigned index)
         if (!self || !guard)
             return;
     }
-    if (const unsigned from = indexOfEntry(entry); from != notFound) {
+    if (const unsigned from = m_listed.contains(entry) ? indexOfEntry(entry) : notFound; from != notFound) {
         if (index > count())
             pf::warning(
                 QStringLiteral("The list cannot insert at %1: it has %2 entries").arg(index).arg(count()));
@@ -191,6 +191,7 @@ void OVListView::insertListEntry(OVListEntryView* entry, unsigned index)
     const pf::Rect b = bounds();
     // Listed first, so that whatever the steps below reach finds the list as it is.
     m_entries.insert(int(index), entry);
+    m_listed.insert(entry);
     // Deleted by someone else while listed, it leaves the list.
     disconnect(entry, &QObject::destroyed, this, nullptr);
     connect(entry, &QObject::destroyed, this,
@@ -239,6 +240,7 @@ void OVListView::removeEntry(unsigned index, bool bulk)
     if (entry == m_draggedEntry)
         m_draggedEntry = nullptr;
     m_entries.removeAt(int(index));
+    m_listed.remove(entry.data());
     disconnect(entry, &QObject::destroyed, this, nullptr);
     entry->setDelegate(nullptr);
     if (bulk && m_parking)
@@ -336,6 +338,7 @@ void OVListView::entryDestroyed(const void* address)
     if (it == m_entries.end())
         return;
     m_entries.erase(it);
+    m_listed.remove(address);
     scheduleLayout(NextTurn);
 }
 

@@ -5,6 +5,7 @@
 #include "Platform/UI/View.h"
 
 #include <QList>
+#include <QSet>
 #include <QPointer>
 #include <QVariant>
 #include <memory>
@@ -128,6 +129,8 @@ private:
     std::shared_ptr<void> keeper(OVListEntryView* entry);
 
     QList<OVListEntryView*> m_entries;
+    // The addresses of the entries listed, so that an insertion knows without a walk whether it moves.
+    QSet<const void*> m_listed;
     QPointer<OVImageView> m_lastLine;
     QPointer<pf::View> m_parking;
     QString m_denomination = QStringLiteral("entry");

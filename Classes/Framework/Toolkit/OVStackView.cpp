@@ -19,6 +19,7 @@
 #include <QDateTime>
 #include <QSet>
 #include <algorithm>
+#include <limits>
 #include <unordered_set>
 
 OVStackView::OVStackView(const pf::Rect& frame, QWidget* parent) : pf::LayerHostView(frame, parent)
@@ -470,6 +471,19 @@ void OVStackView::layoutLayersIfNeeded()
     layOutIfNeeded();
 }
 
+namespace {
+
+// Whether an item's thumbnail covers its whole rectangle opaquely: a picture without transparency
+// stretched over it (nine slices included), drawn at full strength.
+bool coversItsRectangle(const OVGridItem& item)
+{
+    const QImage picture = item.image();
+    return item.ciImage().isNull() && !picture.isNull() && !picture.hasAlphaChannel() &&
+           item.gravity() == OVImageView::Fill && item.opacity() >= 1 && item.alphaValue() >= 1;
+}
+
+} // namespace
+
 void OVStackView::updateLayers()
 {
     m_needsLayers = false;
@@ -477,6 +491,22 @@ void OVStackView::updateLayers()
     const int k = std::max(n - spreadCount, 0);
     const pf::Transform3D tilted = pf::Transform3D::rotation(tilt, 1, 0, 0);
     const pf::Transaction::Scope scope(true);
+    // The thumbnails under the spread ones lie in one place, a few points apart sideways. One that opaque
+    // thumbnails drawn after it reach past on both sides shows nothing and is not drawn: the first
+    // drawing of a pile of thousands would otherwise draw every one of them.
+    double coveredFrom = std::numeric_limits<double>::infinity();
+    double coveredTo = -std::numeric_limits<double>::infinity();
+    for (int i = k - 1; i >= 0; --i) {
+        const auto& itemLayer = m_itemLayers[std::size_t(n - 1 - i)];
+        const double shift = jitter(std::size_t(i));
+        itemLayer->setHidden(shift > coveredFrom && shift < coveredTo);
+        if (const OVGridItem* item = m_items[std::size_t(n - 1 - i)]; item && coversItsRectangle(*item)) {
+            coveredFrom = std::min(coveredFrom, shift);
+            coveredTo = std::max(coveredTo, shift);
+        }
+    }
+    for (int i = k; i < n; ++i)
+        m_itemLayers[std::size_t(n - 1 - i)]->setHidden(false);
     for (int i = 0; i < n; ++i) {
         const auto& itemLayer = m_itemLayers[std::size_t(n - 1 - i)];
         itemLayer->setTransform(tilted.concatenated(
