@@ -225,16 +225,18 @@ bool TextField::eventFilter(QObject* watched, QEvent* event)
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
             reason != Qt::MenuBarFocusReason)
-            if (Window* w = window()) {
-                // Resigning tells the field's owners, who may delete it: the editor is then let go
-                // later (it is inside this event) and hears no more of it.
-                const QPointer<TextField> self(this);
-                ++m_editorSignals;
-                w->noteFocusLeft(this);
-                if (!self)
-                    return true;
-                --m_editorSignals;
-            }
+            // Resigning tells the field's owners, who may delete it, while Qt goes on with the editor
+            // and the widgets around it (hiding or reparenting them) after this event: the field
+            // resigns at the next turn, unless the keyboard came back to it by then.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (!m_editing || m_ending || (m_editor && m_editor->hasFocus()))
+                        return;
+                    if (Window* w = window())
+                        w->noteFocusLeft(this);
+                },
+                Qt::QueuedConnection);
     }
     return View::eventFilter(watched, event);
 }
