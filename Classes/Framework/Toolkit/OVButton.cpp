@@ -361,6 +361,11 @@ QString OVButton::description() const
 
 void OVButton::setButtonState(int request)
 {
+    applyButtonState(request, true);
+}
+
+void OVButton::applyButtonState(int request, bool reportNow)
+{
     if (request != Click && (request < Disabled || request > Down)) {
         pf::warning(QStringLiteral("OVButton: no button state %1").arg(request));
         return;
@@ -374,12 +379,17 @@ void OVButton::setButtonState(int request)
     bool hovered = true;
     if (effective != Click) {
         hovered = effective == Hover || effective == Down;
-        if (hovered != m_isHovered)
-            if (auto* target = dynamic_cast<OVButtonTarget*>(m_target.data())) {
+        if (hovered != m_isHovered) {
+            if (!reportNow) {
+                // The target hears of it at the next turn; until then it keeps what it heard last.
+                hovered = m_isHovered;
+                ViewORVExtension::atNextTurn(this, m_hoverReportPending, [this] { reportHover(); });
+            } else if (auto* target = dynamic_cast<OVButtonTarget*>(m_target.data())) {
                 target->buttonHovered(this, hovered);
                 if (!self)
                     return;
             }
+        }
         m_buttonState = effective;
     } else {
         // A switch flips first, so that the action sees its new state; from the down state that is a
@@ -429,13 +439,25 @@ void OVButton::changeEvent(QEvent* event)
     View::changeEvent(event);
     if (event->type() != QEvent::EnabledChange)
         return;
-    if (!isEnabled()) {
-        const QPointer<OVButton> self(this);
-        setButtonState(Disabled);
-        if (!self)
-            return;
-    }
+    // Qt delivers this to every widget of a subtree being enabled or disabled and goes on with the
+    // others afterwards, so the target, which may delete anything, hears of the change at the next turn.
+    if (!isEnabled())
+        applyButtonState(Disabled, false);
     updateTrackingAreas();
+}
+
+void OVButton::reportHover()
+{
+    const bool hovered = m_buttonState == Hover || m_buttonState == Down;
+    if (hovered == m_isHovered)
+        return;
+    m_isHovered = hovered;
+    const QPointer<OVButton> self(this);
+    if (auto* target = dynamic_cast<OVButtonTarget*>(m_target.data()))
+        target->buttonHovered(this, hovered);
+    // What a kind of button shows on hovering (set through setButtonState) shows now.
+    if (self && m_buttonState == Hover)
+        setButtonState(Hover);
 }
 
 void OVButton::setIsRemoteControlled(bool flag)
@@ -470,11 +492,13 @@ void OVButton::updateTrackingAreas()
         this));
     if (m_buttonState == Down)
         return;
+    // A button that came under (or left) a still pointer looks it at once; the target, which may delete
+    // it or what is placing it, hears of it at the next turn.
     pf::Window* w = window();
     const bool inside =
         w && w->isVisible() &&
         bounds().contains(convertPointFromView(w->mouseLocationOutsideOfEventStream(), nullptr));
-    setButtonState(inside ? Hover : Normal);
+    applyButtonState(inside ? Hover : Normal, false);
 }
 
 // Pointer ------------------------------------------------------------------------------------------

@@ -183,6 +183,11 @@ public:
 
     void drawRect(QPainter& painter, const pf::Rect& dirtyRect) override;
     void updateTrackingAreas() override;
+    // setButtonState, telling the target of a hover that began or ended now or (`reportNow` false, for
+    // a state set inside an event Qt is delivering) at the next turn.
+    void applyButtonState(int request, bool reportNow);
+    // Tells the target of the hover the state shows, if it has not heard it.
+    void reportHover();
     void viewWillMoveToWindow(pf::Window* window) override;
     void viewWillMoveToSuperview(pf::View* superview) override;
     void mouseEntered(const pf::Event& event) override;
@@ -233,6 +238,7 @@ private:
     bool m_disableTracking = false;
     bool m_isRemoteControlled = false;
     bool m_isHovered = false;
+    bool m_hoverReportPending = false;
     bool m_toolTipAbove = false;
     double m_textMargin = 0;
     double m_textOffsetY = 0;

@@ -340,31 +340,39 @@ void OVRowView::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
 void OVRowView::updateTrackingAreas()
 {
     ViewORVExtension::dropTrackingArea(*this, m_trackingArea);
-    if (!superview()) {
-        if (setHovered(false))
-            updateElementVisibility();
-        return;
-    }
-    m_trackingArea = addTrackingArea(std::make_unique<pf::TrackingArea>(
-        bounds(),
-        pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::ActiveInKeyWindow |
-            pf::TrackingArea::InVisibleRect,
-        this));
-    if (window() && !setHovered(bounds().contains(convertPointFromScreen(pf::Event::mouseLocation()))))
-        return;
+    if (superview())
+        m_trackingArea = addTrackingArea(std::make_unique<pf::TrackingArea>(
+            bounds(),
+            pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::ActiveInKeyWindow |
+                pf::TrackingArea::InVisibleRect,
+            this));
+    // A row that came under (or left) a still pointer looks it at once; the delegate, which may delete
+    // it or what is placing it, hears of it at the next turn.
+    if (!superview())
+        m_isHovered = false;
+    else if (window())
+        m_isHovered = bounds().contains(convertPointFromScreen(pf::Event::mouseLocation()));
     updateElementVisibility();
+    if (m_isHovered != m_reportedHover)
+        ViewORVExtension::atNextTurn(this, m_hoverReportPending, [this] { reportHover(); });
 }
 
 bool OVRowView::setHovered(bool hovered)
 {
-    if (hovered == m_isHovered)
-        return true;
     m_isHovered = hovered;
+    return reportHover();
+}
+
+bool OVRowView::reportHover()
+{
+    if (m_isHovered == m_reportedHover)
+        return true;
+    m_reportedHover = m_isHovered;
     OVRowViewDelegate* owner = delegate();
     if (!m_hoverable || !owner)
         return true;
     const QPointer<OVRowView> self(this);
-    owner->rowChangedHover(this, hovered);
+    owner->rowChangedHover(this, m_isHovered);
     return self;
 }
 

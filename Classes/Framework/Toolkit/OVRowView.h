@@ -107,6 +107,8 @@ private:
     void beginEditing();
     // False when the delegate deleted the row on hearing it.
     bool setHovered(bool hovered);
+    // Tells the delegate of the hover the row shows, if it has not heard it; false as above.
+    bool reportHover();
     double leftReserve() const;
     double rightReserve() const;
 
@@ -120,6 +122,8 @@ private:
     bool m_editable = false;
     bool m_hoverable = false;
     bool m_isHovered = false;
+    bool m_reportedHover = false;
+    bool m_hoverReportPending = false;
     bool m_cancelling = false;
     QPointer<OVButton> m_removeButton;
     QPointer<OVDragButton> m_dragButton;
