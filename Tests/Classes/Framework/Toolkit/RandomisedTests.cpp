@@ -71,50 +71,64 @@ struct Reports : OVGridViewDelegate,
                  pf::WindowDelegate
 {
     World* world = nullptr;
-    void chaos();
-
-    void gridViewSelectedItemWithContext(OVGridViewController*, const QVariant&) override { chaos(); }
-    void gridViewExecuteItemWithContext(OVGridViewController*, const QVariant&) override { chaos(); }
-    void gridViewRemoveItemWithContext(OVGridViewController*, const QVariant&) override { chaos(); }
-    void gridViewHoveringForItemWithContext(OVGridViewController*, bool, const QVariant&) override
+    // `sender`: the object reporting, which the answer may delete above all.
+    void chaos(QObject* sender = nullptr);
+    // The list or the entry it reports about, in turns.
+    QObject* either(QObject* list, QObject* entry)
     {
-        chaos();
+        flip = !flip;
+        return flip || !entry ? list : entry;
     }
-    void gridViewChangedPinForItemWithContext(OVGridViewController*, bool, const QVariant&) override
+    bool flip = false;
+
+    void gridViewSelectedItemWithContext(OVGridViewController* g, const QVariant&) override { chaos(g); }
+    void gridViewExecuteItemWithContext(OVGridViewController* g, const QVariant&) override { chaos(g); }
+    void gridViewRemoveItemWithContext(OVGridViewController* g, const QVariant&) override { chaos(g); }
+    void gridViewHoveringForItemWithContext(OVGridViewController* g, bool, const QVariant&) override
     {
-        chaos();
+        chaos(g);
+    }
+    void gridViewChangedPinForItemWithContext(OVGridViewController* g, bool, const QVariant&) override
+    {
+        chaos(g);
     }
 
-    std::optional<double> listViewWillResize(OVListView*, double) override
+    std::optional<double> listViewWillResize(OVListView* l, double) override
     {
-        chaos();
+        chaos(l);
         return std::nullopt;
     }
-    void listViewDidInsertEntry(OVListView*, OVListEntryView*, unsigned) override { chaos(); }
-    void listViewDidRemoveEntry(OVListView*, OVListEntryView*) override { chaos(); }
-    void listViewDidMoveEntry(OVListView*, OVListEntryView*, unsigned, unsigned) override { chaos(); }
-    void listViewShouldShowFrame(OVListView*, const Rect&, const Rect&, bool) override { chaos(); }
-    void listViewEntryEnableDidChange(OVListView*, OVListEntryView*, bool) override { chaos(); }
-    void listViewDidSelectEntry(OVListView*, OVListEntryView*) override { chaos(); }
-    void listViewWillOpenEntry(OVListView*, OVListEntryView*) override { chaos(); }
-    void listViewDidOpenEntry(OVListView*, OVListEntryView*) override { chaos(); }
-    void listViewWillCloseEntry(OVListView*, OVListEntryView*) override { chaos(); }
-    void listViewDidCloseEntry(OVListView*, OVListEntryView*) override { chaos(); }
-
-    void rowWasClicked(OVRowView*) override { chaos(); }
-    bool rowChangedTitle(OVRowView*, const QString&) override
+    void listViewDidInsertEntry(OVListView* l, OVListEntryView* e, unsigned) override { chaos(either(l, e)); }
+    void listViewDidRemoveEntry(OVListView* l, OVListEntryView* e) override { chaos(either(l, e)); }
+    void listViewDidMoveEntry(OVListView* l, OVListEntryView* e, unsigned, unsigned) override
     {
-        chaos();
+        chaos(either(l, e));
+    }
+    void listViewShouldShowFrame(OVListView* l, const Rect&, const Rect&, bool) override { chaos(l); }
+    void listViewEntryEnableDidChange(OVListView* l, OVListEntryView* e, bool) override
+    {
+        chaos(either(l, e));
+    }
+    void listViewDidSelectEntry(OVListView* l, OVListEntryView* e) override { chaos(either(l, e)); }
+    void listViewWillOpenEntry(OVListView* l, OVListEntryView* e) override { chaos(either(l, e)); }
+    void listViewDidOpenEntry(OVListView* l, OVListEntryView* e) override { chaos(either(l, e)); }
+    void listViewWillCloseEntry(OVListView* l, OVListEntryView* e) override { chaos(either(l, e)); }
+    void listViewDidCloseEntry(OVListView* l, OVListEntryView* e) override { chaos(either(l, e)); }
+
+    void rowWasClicked(OVRowView* r) override { chaos(r); }
+    bool rowChangedTitle(OVRowView* r, const QString&) override
+    {
+        chaos(r);
         return false;
     }
-    void rowChangedHover(OVRowView*, bool) override { chaos(); }
+    void rowChangedHover(OVRowView* r, bool) override { chaos(r); }
 
-    void didSelectStackView(OVStackView*) override { chaos(); }
-    void resizeViewDidResize(OVResizeView*, unsigned, pf::Size, int) override { chaos(); }
-    void rotationViewDidRotate(OVRotationView*, double, bool) override { chaos(); }
+    void didSelectStackView(OVStackView* v) override { chaos(v); }
+    void resizeViewDidResize(OVResizeView* v, unsigned, pf::Size, int) override { chaos(v); }
+    void rotationViewDidRotate(OVRotationView* v, double, bool) override { chaos(v); }
 
     bool takesClicks() const override { return true; }
-    void viewWasClicked(pf::View*) override { chaos(); }
+    void viewWasClicked(pf::View* v) override { chaos(v); }
 
     void windowDidMove(pf::Window*) override { chaos(); }
     void windowDidBecomeKey(pf::Window*) override { chaos(); }
@@ -123,7 +137,7 @@ struct Reports : OVGridViewDelegate,
 struct HoverReports : QObject, OVButtonTarget
 {
     Reports* reports = nullptr;
-    void buttonHovered(OVButton*, bool) override { reports->chaos(); }
+    void buttonHovered(OVButton* b, bool) override { reports->chaos(b); }
 };
 
 class World
@@ -178,7 +192,7 @@ public:
     // One random step at the top level.
     void step()
     {
-        switch (pick(14)) {
+        switch (pick(17)) {
         case 0:
         case 1:
             makeSomething();
@@ -189,6 +203,11 @@ public:
             break;
         case 4:
             directInput();
+            break;
+        case 14:
+        case 15:
+        case 16:
+            clickAControl();
             break;
         case 5:
             gridChange();
@@ -221,13 +240,26 @@ public:
         checkHolders();
     }
 
-    // What a report or action does: mostly nothing, sometimes something destructive, never re-entered.
-    void chaos()
+    // What a report or action does: mostly nothing, sometimes something destructive (the sender itself
+    // above all, or what holds it), never re-entered.
+    void chaos(QObject* sender)
     {
-        if (m_inChaos || pick(4) != 0)
+        if (m_inChaos || pick(3) != 0)
             return;
         m_inChaos = true;
-        switch (pick(7)) {
+        switch (pick(12)) {
+        case 7:
+        case 8:
+        case 10:
+        case 11:
+            delete sender;
+            break;
+        case 9:
+            if (auto* widget = qobject_cast<QWidget*>(sender);
+                widget && widget->parentWidget() && widget->parentWidget() != w.window.contentView() &&
+                !widget->parentWidget()->isWindow())
+                delete widget->parentWidget();
+            break;
         case 0:
             destroySomething();
             break;
@@ -333,7 +365,7 @@ private:
     void makeSomething()
     {
         pf::View* parent = anyParent();
-        const auto action = [this](auto*) { m_reports.chaos(); };
+        const auto action = [this](auto* sender) { m_reports.chaos(sender); };
         switch (pick(14)) {
         case 0: {
             auto* b = new OVButton(anyFrame(80, 24));
@@ -342,8 +374,9 @@ private:
             b->setIsSwitchButton(pick(2) == 0);
             b->setAction(action);
             b->setTarget(&m_hover);
-            parent->addSubview(b);
             m_views.emplace_back(b);
+            // Followed first: adding it may already reach a report that deletes it.
+            parent->addSubview(b);
             break;
         }
         case 1: {
@@ -352,16 +385,18 @@ private:
             p->setName(QStringLiteral("DefaultStyle"));
             p->setAction(action);
             p->setHoverAction(action);
-            parent->addSubview(p);
             m_views.emplace_back(p);
             m_popups.emplace_back(p);
+            // Followed first: adding it may already reach a report that deletes it.
+            parent->addSubview(p);
             break;
         }
         case 2: {
             auto* d = new OVDragButton(anyFrame(16, 8));
             d->setAction(action);
-            parent->addSubview(d);
             m_views.emplace_back(d);
+            // Followed first: adding it may already reach a report that deletes it.
+            parent->addSubview(d);
             break;
         }
         case 3: {
@@ -376,13 +411,14 @@ private:
             auto* f = new OVTextField(anyFrame(150, 22));
             f->setEditable(true);
             f->setAction(action);
-            f->setShouldEndEditing([this](pf::TextField*) {
-                m_reports.chaos();
+            f->setShouldEndEditing([this](pf::TextField* field) {
+                m_reports.chaos(field);
                 return true;
             });
-            parent->addSubview(f);
             m_views.emplace_back(f);
             m_fields.emplace_back(f);
+            // Followed first: adding it may already reach a report that deletes it.
+            parent->addSubview(f);
             break;
         }
         case 5: {
@@ -394,8 +430,9 @@ private:
             row->setDeletable(pick(2) == 0);
             row->setDraggable(pick(2) == 0);
             row->setDelegate(&m_reports);
-            parent->addSubview(row);
             m_views.emplace_back(row);
+            // Followed first: adding it may already reach a report that deletes it.
+            parent->addSubview(row);
             break;
         }
         case 6: {
@@ -403,52 +440,58 @@ private:
             picker->setGradient(*GradientORVExtension::gradientWithString(
                 QStringLiteral("0 1 1 1 1 0.3 1 0 0 1 0.6 0 1 0 1 1 0 0 0 1")));
             picker->setAction(action);
-            parent->addSubview(picker);
             m_views.emplace_back(picker);
             m_pickers.emplace_back(picker);
+            // Followed first: adding it may already reach a report that deletes it.
+            parent->addSubview(picker);
             break;
         }
         case 7: {
             auto* r = new OVResizeView(anyFrame(150, 120));
             r->setDelegate(&m_reports);
-            parent->addSubview(r);
             m_views.emplace_back(r);
+            // Followed first: adding it may already reach a report that deletes it.
+            parent->addSubview(r);
             break;
         }
         case 8: {
             auto* r = new OVRotationView(anyFrame(150, 150));
             r->setDelegate(&m_reports);
-            parent->addSubview(r);
             m_views.emplace_back(r);
+            // Followed first: adding it may already reach a report that deletes it.
+            parent->addSubview(r);
             break;
         }
         case 9: {
             auto* image = new OVImageView(anyFrame(60, 40));
             image->setImage(picture(30, 20));
             image->setViewDelegate(&m_reports);
-            parent->addSubview(image);
             m_views.emplace_back(image);
+            // Followed first: adding it may already reach a report that deletes it.
+            parent->addSubview(image);
             break;
         }
         case 10: {
             if (m_grids.size() >= 3)
                 break;
-            auto* grid = new OVGridViewController(nullptr, pick(2) * 0.2);
-            grid->setGridParentView(parent);
-            grid->view()->setFrame(anyFrame(250, 200));
+            const QPointer<OVGridViewController> grid = new OVGridViewController(nullptr, pick(2) * 0.2);
+            m_grids.emplace_back(grid);
             grid->setDelegate(&m_reports);
             grid->setAllowMultiSelection(pick(3) == 0);
             for (int i = 0; i < 2; ++i)
                 grid->addSectionWithSettings(quint64(pick(128)));
-            m_grids.emplace_back(grid);
+            grid->setGridParentView(parent);
+            if (grid && grid->view())
+                grid->view()->setFrame(anyFrame(250, 200));
             break;
         }
         case 11: {
             auto* stack = new OVStackView(anyFrame(200, 150));
             stack->setSeed(7);
             stack->setDelegate(&m_reports);
-            parent->addSubview(stack);
             m_stacks.emplace_back(stack);
+            // Followed first: adding it may already reach a report that deletes it.
+            parent->addSubview(stack);
             break;
         }
         case 12: {
@@ -456,8 +499,9 @@ private:
             list->setDelegate(&m_reports);
             list->setUndoManager(undoManager());
             list->setDefaultBehavior(pick(2) == 0 ? OVListView::NextTurn : OVListView::AnimateNow);
-            parent->addSubview(list);
             m_lists.emplace_back(list);
+            // Followed first: adding it may already reach a report that deletes it.
+            parent->addSubview(list);
             break;
         }
         default:
@@ -542,6 +586,27 @@ private:
             break;
         }
         w.clock.advance(pick(2) * 0.6);
+    }
+
+    // A press and a release in the middle of a control (shown, hidden or taken out of its window), and
+    // sometimes a drag between: what sends its actions.
+    void clickAControl()
+    {
+        pf::View* view = any(m_views);
+        if (!view || qobject_cast<OVPopupButton*>(view))
+            return;
+        const QPointer<pf::View> guard(view);
+        const Point at(view->bounds().midX(), view->bounds().midY());
+        const auto send = [&](pf::EventType type) {
+            if (guard)
+                guard->deliverMouseEvent(pf::Event::mouseEvent(type, guard->convertPointToView(at, nullptr),
+                                                               0, w.clock.now(), guard->window(), 1));
+        };
+        send(pf::EventType::LeftMouseDown);
+        if (pick(2) == 0)
+            send(pf::EventType::LeftMouseDragged);
+        send(pf::EventType::LeftMouseUp);
+        w.clock.advance(0.6); // no double click with the next
     }
 
     // Straight to a view, shown, hidden or removed from its window.
@@ -863,10 +928,10 @@ private:
     std::vector<QPointer<OVListView>> m_lists;
 };
 
-void Reports::chaos()
+void Reports::chaos(QObject* sender)
 {
     if (world)
-        world->chaos();
+        world->chaos(sender);
 }
 
 } // namespace
@@ -877,7 +942,11 @@ TEST(Randomised, EveryClassSurvivesWhatItsCallersAndReportsDoInAnyOrder)
     const int steps = qEnvironmentVariableIntValue("GLIMORA_RANDOMISED_STEPS") > 0
                           ? qEnvironmentVariableIntValue("GLIMORA_RANDOMISED_STEPS")
                           : 1500;
-    for (const unsigned seed : {1u, 2u, 3u, 20240611u}) {
+    // GLIMORA_RANDOMISED_SEED runs one seed alone (to follow a failure).
+    std::vector<unsigned> seeds{1u, 2u, 3u, 20240611u};
+    if (const int only = qEnvironmentVariableIntValue("GLIMORA_RANDOMISED_SEED"); only > 0)
+        seeds = {unsigned(only)};
+    for (const unsigned seed : seeds) {
         SCOPED_TRACE(seed);
         pf::LogCapture quiet; // refusals and warnings are expected here
         {
