@@ -338,7 +338,11 @@ void OVShapedBorderFilter::setValue(const QVariant& value, const QString& key)
 {
     const bool changed = !hasValue(key) || OVFilter::value(key) != value;
     if (key == QLatin1String("inputWidth")) {
-        OVFilter::setValue(value.isValid() ? std::max(0.0001, value.toDouble()) : 0.0001, key);
+        // The same width written again (an effect does with every new input) keeps the ring.
+        const double width = value.isValid() ? std::max(0.0001, value.toDouble()) : 0.0001;
+        if (hasValue(key) && OVFilter::value(key) == QVariant(width))
+            return;
+        OVFilter::setValue(width, key);
         setCachedMask(Image());
         return;
     }

@@ -172,7 +172,11 @@ void OVTexturedFrameFilter::setValue(const QVariant& value, const QString& key)
         return;
     }
     if (key == QLatin1String("inputWidth")) {
+        // Written again with every new input by an effect that keeps it relative to the picture: the
+        // same width keeps the mask (and with it frame and shadow).
         const double width = value.isValid() ? std::max(0.0001, value.toDouble()) : 0.0001;
+        if (hasValue(key) && OVFilter::value(key) == QVariant(width))
+            return;
         OVFilter::setValue(width, key);
         dropMask();
         return;

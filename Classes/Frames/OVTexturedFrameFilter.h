@@ -34,7 +34,8 @@ public:
     // texture or the frame.
     QVariant value(const QString& key) const override;
     QVariantMap attributes() const override;
-    QVariantMap settingsForKey(const QString& key) const;
+    // "inputFrameName" with the catalogs' frame names as they are now.
+    QVariantMap settingsForKey(const QString& key) const override;
 
     const OVFrameDescriptionPtr& frameDescription() const;
     void setFrameDescription(const OVFrameDescriptionPtr& description);

@@ -390,6 +390,35 @@ TEST(OVShapedBorderFilter, GrowsTheShapeInHalvingRingPasses)
     EXPECT_EQ(copy->value("inputWidth").toDouble(), 0.2);
 }
 
+// The same width written again keeps the kept mask (an effect writes it with every new picture); another
+// width makes it anew.
+TEST(FrameFilters, OnlyAnotherWidthDropsTheKeptMask)
+{
+    const Image picture = opaque(80, 60);
+    std::vector<std::pair<const char*, std::shared_ptr<pf::Filter>>> filters;
+    filters.emplace_back("textured frame", frameFilter("Wood - Walnut Oval", picture, 0.05, 80));
+    auto border = std::make_shared<OVShapedBorderFilter>();
+    border->setDefaults();
+    border->setValue(QVariant::fromValue(picture), "inputImage");
+    border->setValue(50.0, "canvasProportion");
+    border->setValue(0.05, "inputWidth");
+    filters.emplace_back("shaped border", border);
+    for (const auto& [name, filter] : filters) {
+        SCOPED_TRACE(name);
+        const auto mask = [&filter] {
+            if (auto* frame = dynamic_cast<OVTexturedFrameFilter*>(filter.get()))
+                return frame->cachedMask();
+            return dynamic_cast<OVShapedBorderFilter*>(filter.get())->cachedMask();
+        };
+        const Image kept = mask();
+        ASSERT_FALSE(kept.isNull());
+        filter->setValue(0.05, "inputWidth");
+        EXPECT_TRUE(mask() == kept);
+        filter->setValue(0.06, "inputWidth");
+        EXPECT_FALSE(mask() == kept);
+    }
+}
+
 TEST(FrameFilters, TiledRendersEqualUntiledOnes)
 {
     pf::RenderContext tiles(QStringLiteral("frames tiles"));
