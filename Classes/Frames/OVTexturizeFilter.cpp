@@ -9,6 +9,7 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/ImageFile.h"
 #include "Platform/Image/KernelMath.h"
 #include "Platform/Image/RenderStatistics.h"
 #include "Platform/Image/Sampler.h"
@@ -16,6 +17,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
+#include <algorithm>
 #include <cmath>
 #include <list>
 #include <mutex>
@@ -39,6 +42,30 @@ QString temporaryTexturePath(const QString& name)
     if (root.isEmpty() || path.isEmpty() || !path.startsWith(root + QLatin1Char('/')))
         return {};
     return path;
+}
+
+// A picture used as a texture is worked out whole (it is tiled), so its tinted copy must fit what the
+// renderer works out in one piece: a larger one (a 12000 x 8000 photo) made the render fail. It is
+// read reduced to this many pixels at most; its width as it was keeps how large it is drawn.
+constexpr double largestTextureSide = 2048;
+constexpr double largestTextureArea = 2048.0 * 1536.0;
+
+// The picture at `path` as a texture, and its width as stored; null when it is no picture.
+std::pair<Image, double> texturePicture(const QString& path)
+{
+    const Bitmap bitmap = ImageFile::read(path);
+    if (bitmap.isNull() || bitmap.width() < 1 || bitmap.height() < 1)
+        return {};
+    const double w = bitmap.width(), h = bitmap.height();
+    const double scale =
+        std::min({1.0, largestTextureSide / std::max(w, h), std::sqrt(largestTextureArea / (w * h))});
+    if (scale >= 1.0)
+        return {Image::fromBitmap(bitmap), w};
+    const QSize reduced(std::max(1, int(std::lround(w * scale))), std::max(1, int(std::lround(h * scale))));
+    // The mean of each reduced pixel's area.
+    return {
+        Image::fromQImage(bitmap.toQImage().scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
+        w};
 }
 
 // Tiles of tinted textures at the scale drawn, as pixels, shared by every filter of the process: a
@@ -167,7 +194,7 @@ QString OVTexturizeFilter::resolve(const QString& requested, TextureState& state
             *tint = Color(1, 1, 1, 1);
         const QString path = temporaryTexturePath(requested);
         if (!path.isEmpty()) {
-            const Image image = Image::fromFile(path);
+            const auto [image, storedWidth] = texturePicture(path);
             if (!image.isNull() && image.extent().width() > 0) {
                 name = requested;
                 state.texture = image;
@@ -177,7 +204,8 @@ QString OVTexturizeFilter::resolve(const QString& requested, TextureState& state
                 if (tint)
                     *tint = opaque;
                 state.hsv = ORVExtension::hsv(opaque);
-                state.baseRepeats = 2048.0 / image.extent().width();
+                // Drawn as large as the picture at its own width would be.
+                state.baseRepeats = 2048.0 / storedWidth;
             }
         } else if (requested != PlainColor) {
             pf::warning(QStringLiteral("Unknown texture '%1'").arg(requested));

@@ -620,6 +620,49 @@ TEST(EffectChain, AFrameAfterAChangedEffectKeepsWhatItMade)
     }
 }
 
+// A photo far larger than the renderer works out whole, chosen as Texturize's custom image, is drawn as
+// the texture: its render failed and the window lost its picture.
+TEST(EffectChain, AVeryLargeCustomImageIsDrawnAsATexture)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("large.jpg"));
+    {
+        QImage large(12000, 8000, QImage::Format_RGB32);
+        large.fill(QColor(150, 60, 30));
+        ASSERT_TRUE(large.save(file, "JPEG", 60));
+    }
+    pf::FilePanel::setResponder([&](const pf::FilePanel&) { return QStringList{file}; });
+    auto effect = OVEffectsCatalog::sharedEffectsCatalog().effectForDisplayName(QStringLiteral("Texturize"));
+    ASSERT_TRUE(effect);
+    RenderingSink sink;
+    effect->setSuccessor(&sink);
+    const pf::Image input = gradientPicture(300, 200);
+    effect->setInputImage(input);
+    effect->settingsView();
+    OVPopupButton* textures = nullptr;
+    for (QWidget* control : effect->settingsControls())
+        if (auto* popup = qobject_cast<OVPopupButton*>(control))
+            textures = popup;
+    ASSERT_TRUE(textures);
+    pf::LogCapture log;
+    textures->menu()->actions().last()->trigger(); // "Custom Image"
+    QCoreApplication::processEvents();
+    pf::FilePanel::setResponder(nullptr);
+    EXPECT_EQ(effect->settings().value(QStringLiteral("resource")).toMap().size(), 1) << "taken";
+    ASSERT_TRUE(sink.rendered) << log.lines().join(u'\n').toStdString();
+    const auto plain = pf::RenderContext::shared()->render(input, input.extent());
+    ASSERT_TRUE(plain);
+    ASSERT_EQ(sink.rendered->width(), plain->width());
+    // The texture's warm colour is laid over the gradient.
+    double warmer = 0;
+    for (int y = 0; y < plain->height(); ++y)
+        for (int x = 0; x < plain->width(); ++x)
+            warmer += double(sink.rendered->row(y)[x * 4]) - double(sink.rendered->row(y)[x * 4 + 2]) -
+                      (double(plain->row(y)[x * 4]) - double(plain->row(y)[x * 4 + 2]));
+    EXPECT_GT(warmer / (plain->width() * plain->height()), 2.0);
+    effect->setSuccessor(nullptr);
+}
+
 namespace {
 
 // An effect's settings view in a shown window, with a pop-up chosen from and a dial moved as a person
