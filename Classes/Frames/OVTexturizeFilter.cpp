@@ -437,6 +437,9 @@ Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
     const CpuRendering::Placed placed = *shape;
     auto render = [=](const Rect& region, Bitmap& out) {
         namespace kl = pf::kl;
+        // The kernel language's floor and mod, without a call to the library at every pixel.
+        const auto floor = [](float x) { return OVFrameBand::floor(x); };
+        const auto mod = [floor](float x, float y) { return x - y * floor(x / y); };
         const int columns = out.width(), rows = out.height();
         const int x0 = int(bounds.minX() + region.minX()), y0 = int(bounds.minY() + region.minY());
         const auto texel = [&](int i, int j) {
@@ -446,13 +449,13 @@ Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
             return kl::vec4(q[0] / 255.0f, q[1] / 255.0f, q[2] / 255.0f, q[3] / 255.0f);
         };
         const auto textureAt = [&](float qx, float qy) {
-            const float mx = kl::mod(qx, tileX), my = kl::mod(qy, tileY);
+            const float mx = mod(qx, tileX), my = mod(qy, tileY);
             const double px = mx, py = my;
             if (px < edges[0] || py < edges[1] || px >= edges[2] || py >= edges[3])
                 return kl::vec4(0.0f);
             const float tx = float(px - originX), ty = float(py - originY);
             const float cx = tx - 0.5f, cy = ty - 0.5f;
-            const float fx = std::floor(cx), fy = std::floor(cy);
+            const float fx = floor(cx), fy = floor(cy);
             const float wx = cx - fx, wy = cy - fy;
             const int i = int(fx), j = int(fy);
             if (wx == 0.0f && wy == 0.0f)
@@ -496,14 +499,14 @@ Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
                             side = 2.0f;
                             along = right;
                         }
-                        const float count = kl::max(1.0f, kl::floor(sections + 0.5f));
+                        const float count = kl::max(1.0f, floor(sections + 0.5f));
                         const float strip = tileY / count;
-                        const float kk = kl::mod(side, count);
+                        const float kk = mod(side, count);
                         qx = along;
-                        qy = kk * strip + kl::mod(depth, strip);
+                        qy = kk * strip + mod(depth, strip);
                     } else if (mode == 2) {
-                        const float r = kl::floor(py / tileY);
-                        qx = px + kl::fract(r * 0.6180339887f) * tileX;
+                        const float r = floor(py / tileY);
+                        qx = px + (r * 0.6180339887f - floor(r * 0.6180339887f)) * tileX;
                     }
                     const kl::vec4 t = textureAt(qx, qy) * coverage;
                     o[0] = t.x;
