@@ -358,6 +358,10 @@ void OVShapedBorderFilter::setValue(const QVariant& value, const QString& key)
     }
     if (key == QLatin1String("inputColor")) {
         OVFilter::setValue(value, key);
+        // The tint the texture has already keeps the border drawn with it.
+        if (value.metaType() == QMetaType::fromType<Color>() &&
+            m_texturize->inputColor() == value.value<Color>())
+            return;
         m_texturize->setValue(value, key);
         m_cachedFrame = Image();
         return;

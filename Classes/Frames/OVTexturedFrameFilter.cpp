@@ -167,6 +167,10 @@ void OVTexturedFrameFilter::setValue(const QVariant& value, const QString& key)
     }
     if (key == QLatin1String("inputColor") || key == QLatin1String("texturizeFilter.inputColor")) {
         OVFilter::setValue(value, key);
+        // The tint the texture has already keeps the frame drawn with it.
+        if (value.metaType() == QMetaType::fromType<Color>() &&
+            m_texturize->inputColor() == value.value<Color>())
+            return;
         m_texturize->setValue(value, QStringLiteral("inputColor"));
         dropFrame();
         return;

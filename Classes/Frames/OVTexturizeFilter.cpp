@@ -165,7 +165,10 @@ void OVTexturizeFilter::setValue(const QVariant& value, const QString& key)
         return;
     }
     if (key == QLatin1String("inputColor")) {
-        m_cachedTexture = Image();
+        // The same tint keeps the tinted texture.
+        if (!(value.metaType() == QMetaType::fromType<Color>() && hasValue(key) &&
+              inputColor() == value.value<Color>()))
+            m_cachedTexture = Image();
         OVFilter::setValue(value, key);
         return;
     }

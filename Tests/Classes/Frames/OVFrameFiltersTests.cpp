@@ -391,9 +391,9 @@ TEST(OVShapedBorderFilter, GrowsTheShapeInHalvingRingPasses)
     EXPECT_EQ(copy->value("inputWidth").toDouble(), 0.2);
 }
 
-// The same width written again keeps the kept mask (an effect writes it with every new picture); another
-// width makes it anew.
-TEST(FrameFilters, OnlyAnotherWidthDropsTheKeptMask)
+// The same width or colour written again keeps what was kept (an effect writes its width with every new
+// picture); another makes it anew.
+TEST(FrameFilters, OnlyAnotherValueDropsWhatIsKept)
 {
     const Image picture = opaque(80, 60);
     std::vector<std::pair<const char*, std::shared_ptr<pf::Filter>>> filters;
@@ -417,6 +417,20 @@ TEST(FrameFilters, OnlyAnotherWidthDropsTheKeptMask)
         EXPECT_TRUE(mask() == kept);
         filter->setValue(0.06, "inputWidth");
         EXPECT_FALSE(mask() == kept);
+
+        const auto frame = [&filter] {
+            if (auto* framed = dynamic_cast<OVTexturedFrameFilter*>(filter.get()))
+                return framed->cachedFrame();
+            return dynamic_cast<OVShapedBorderFilter*>(filter.get())->cachedFrame();
+        };
+        const pf::Color tint(0.8, 0.5, 0.3, 1);
+        filter->setValue(QVariant::fromValue(tint), "inputColor");
+        const Image drawn = frame();
+        ASSERT_FALSE(drawn.isNull());
+        filter->setValue(QVariant::fromValue(tint), "inputColor");
+        EXPECT_TRUE(frame() == drawn);
+        filter->setValue(QVariant::fromValue(pf::Color(0.2, 0.5, 0.3, 1)), "inputColor");
+        EXPECT_FALSE(frame() == drawn);
     }
 }
 
