@@ -42,6 +42,12 @@ GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> d
     if (const std::shared_ptr<pf::Document> owner = m_editor->document().lock())
         GMWindowCascade::place(window, owner->documentController() ? owner->documentController()
                                                                    : pf::DocumentController::shared());
+    // Wherever it was put, its title bar stays within reach: checked again once the window manager has
+    // framed it (the frame is known only then), and at every move.
+    GMWindowCascade::keepTitleBarOnScreen(window);
+    m_moved = pf::NotificationCenter::defaultCenter().addObserver(
+        pf::Window::didMoveNotification, window,
+        [window](const pf::Notification&) { GMWindowCascade::keepTitleBarOnScreen(window); });
     m_closing = pf::NotificationCenter::defaultCenter().addObserver(
         pf::Window::willCloseNotification, window, [window](const pf::Notification&) {
             if (window->isFullScreen() || window->isMaximized() || window->isMinimized())

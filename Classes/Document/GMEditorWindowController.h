@@ -54,4 +54,5 @@ public:
 private:
     std::unique_ptr<GMWindowController> m_editor;
     pf::ObserverToken m_closing;
+    pf::ObserverToken m_moved;
 };

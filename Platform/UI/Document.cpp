@@ -746,7 +746,7 @@ Document::SaveIntoFiles Document::askToSaveIntoFiles(const QStringList& fileName
     Alert alert;
     alert.messageText =
         one ? QStringLiteral("Do you want to save the changes to %1 into the file?").arg(quoted.first())
-            : QStringLiteral("Do you want to save the changes to %1 files into them?").arg(quoted.size());
+            : QStringLiteral("Do you want to save the changes into these %1 files?").arg(quoted.size());
     alert.informativeText =
         (one ? QStringLiteral("Your changes are kept either way and come back when you open it again. Saving "
                               "writes them into the file itself.")

@@ -368,9 +368,13 @@ QString DocumentController::autosaveFolder()
     return workingFolder(QStringLiteral("autosave"));
 }
 
+const QString DocumentController::cancelledByUser = QStringLiteral("Cancelled.");
+
 void DocumentController::presentError(const QString& message, const QString& informativeText,
                                       Window* window) const
 {
+    if (informativeText == cancelledByUser)
+        return;
     error(message + (informativeText.isEmpty() ? QString() : u' ' + informativeText));
     Alert alert;
     alert.messageText = message;
@@ -388,6 +392,7 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
     struct State
     {
         int pending = 0;
+        bool stay = false; // a save the user asked for did not come about
         QStringList failures;
         std::function<void(bool)> decision;
     };
@@ -396,6 +401,10 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
     auto finish = [this, state] {
         if (--state->pending > 0)
             return;
+        // As closing a window keeps it open when the save asked for is cancelled or fails, quitting
+        // stays: the changes are kept (autosaved) either way, and the user decides again.
+        if (state->stay)
+            return state->decision(false);
         if (!state->failures.isEmpty()) {
             Alert alert;
             alert.messageText = QStringLiteral("Some documents could not be saved.");
@@ -452,7 +461,11 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
             // A save into the file that does not come about still keeps the changes, as an autosave.
             if (saveFiles && !self->fileURL().isEmpty() && !self->autosaveWritesFile() &&
                 self->isDocumentEdited())
-                self->saveDocument([autosave](bool, const QString&) { autosave(); });
+                self->saveDocument([autosave, state](bool succeeded, const QString&) {
+                    if (!succeeded)
+                        state->stay = true;
+                    autosave();
+                });
             else
                 autosave();
         });
