@@ -8,6 +8,7 @@
 #include "Classes/Help/OVInformationPanel.h"
 #include "Classes/Rendering/GMRealTimeRenderer.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
+#include "Classes/ToolObjects/OVRenderCache.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UserDefaults.h"
@@ -145,6 +146,15 @@ GMRenderForSaving GMEditorWindowController::previewForSaving()
     const auto chain = m_editor->toolChain();
     if (!chain)
         return {};
+    // The canvas's preview of the stack as it is now, when it holds one, is that very picture, made
+    // already: composing it again would hold a save (a closing window's kept edits) for a second or more.
+    if (OVRenderCache* shown = m_editor->previewRenderer()) {
+        const pf::Image composed = shown->cachedComposedImageToIndex(chain->numberOfTools() - 1);
+        const pf::Size size = shown->outputSize();
+        if (!composed.isNull() && size.width <= GMWindowController::previewSide &&
+            size.height <= GMWindowController::previewSide)
+            return GMChainRenderer::renderForSaving(composed, size);
+    }
     return GMChainRenderer::renderForSaving(
         *chain, pf::Size(GMWindowController::previewSide, GMWindowController::previewSide));
 }

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
@@ -700,16 +701,25 @@ void Document::canCloseDocument(std::function<void(bool)> decision)
             return;
         }
         if (titled && self->autosavesInPlace()) {
-            self->autosaveDocument([weak, decide](bool succeeded, const QString& errorMessage) {
-                auto document = weak.lock();
-                if (!succeeded && document)
-                    document->presentError(
-                        QStringLiteral("“%1” could not be saved, so its window stays open.")
-                            .arg(document->displayName()),
-                        errorMessage +
-                            QStringLiteral("\n\nSave it under another name to keep your changes."));
-                decide(succeeded);
-            });
+            // What remains is the autosave that keeps the changes: the window goes at once rather than
+            // stand unchanged while it runs, and comes back only if it fails.
+            QPointer<Window> shown = self->m_window;
+            const bool hidden = shown && shown->isVisible();
+            if (hidden)
+                shown->orderOut();
+            self->autosaveDocument(
+                [weak, decide, shown, hidden](bool succeeded, const QString& errorMessage) {
+                    auto document = weak.lock();
+                    if (!succeeded && hidden && shown)
+                        shown->makeKeyAndOrderFront();
+                    if (!succeeded && document)
+                        document->presentError(
+                            QStringLiteral("“%1” could not be saved, so its window stays open.")
+                                .arg(document->displayName()),
+                            errorMessage +
+                                QStringLiteral("\n\nSave it under another name to keep your changes."));
+                    decide(succeeded);
+                });
             return;
         }
         Alert alert;

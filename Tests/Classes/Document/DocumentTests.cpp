@@ -527,6 +527,60 @@ TEST_F(Documents, AnAutosavedPhotoStaysEditedAndClosingAsks)
     }
 }
 
+// Mended: closing an edited photo with Don't Save left its window standing, unchanged and without a sign
+// of work, while its changes were kept (seconds for a large photo). The window goes at once, as the
+// answer is given; the changes are kept all the same, and when keeping them fails the window comes back.
+TEST_F(Documents, DontSaveClosesTheWindowAtOnceAndKeepsTheChanges)
+{
+    struct Case
+    {
+        const char* what;
+        bool keepingFails;
+    };
+    int number = 0;
+    for (const Case& c : {Case{"kept", false}, Case{"keeping fails", true}}) {
+        SCOPED_TRACE(c.what);
+        const QString path = m_dir.filePath(QStringLiteral("dont-save-%1.jpg").arg(++number));
+        ASSERT_TRUE(QFile::copy(m_photo, path));
+        Opened opened = edited(path);
+        ASSERT_TRUE(save(*opened.document, path, "jpeg", Op::Autosave).succeeded);
+        opened.chain()->removePhotoToolAtIndex(3); // a change not kept yet
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(opened.document->hasUnautosavedChanges());
+        // The document's window, as a person sees it.
+        pf::Window shownWindow(pf::Rect(100, 100, 400, 300));
+        pf::Window* window = &shownWindow;
+        opened.document->setWindow(window);
+        window->setReleasedWhenClosed(false);
+        window->show();
+        GMDocumentPackage::setFaultInjectionForTesting(
+            [&](const QString& step) { return !(c.keepingFails && step == "content"); });
+        m_alerts.clear();
+        pf::Alert::setResponder([&](const pf::Alert& alert) {
+            m_alerts << alert.messageText;
+            // "Don't Save" is the third button of the question; any other alert is acknowledged.
+            return pf::Alert::firstButtonReturn + (alert.messageText.contains("into the file") ? 2 : 0);
+        });
+        window->performClose();
+        // Answered: the window is gone while its changes are still being kept.
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_TRUE(opened.document->isSaving());
+        ASSERT_TRUE(spinUntil([&] { return !opened.document->isSaving(); }));
+        QCoreApplication::processEvents();
+        GMDocumentPackage::setFaultInjectionForTesting({});
+        if (c.keepingFails) {
+            EXPECT_TRUE(window->isVisible()) << "the window comes back when its changes could not be kept";
+            EXPECT_EQ(m_alerts.filter("its window stays open").size(), 1)
+                << m_alerts.join('\n').toStdString();
+            opened.document->close();
+        } else {
+            EXPECT_FALSE(window->isVisible());
+            EXPECT_FALSE(opened.document->hasUnautosavedChanges()) << "the changes are kept";
+            EXPECT_FALSE(opened.document->window()) << "and the document closed";
+        }
+    }
+}
+
 // Quitting with two photos whose changes are not in their files asks once, in plain words. Mended: Save
 // there, refused over a read-only photo and that refusal answered Cancel, quit all the same (while
 // closing its window kept the window); now the application stays, the changes kept.

@@ -533,7 +533,7 @@ TEST(GraphicsWarning, AClickGoesThroughItAndEscapeDismissesIt)
 {
     DocumentHandler handler;
     handler.setGraphicsInfoForTesting({false, true, 0, 1, "llvmpipe"});
-    handler.awakeFromNib();
+    handler.displayWelcomeScreen();
     GMWelcomeWindow* welcome = handler.welcomeWindow();
     pf::Window* window = welcome->window();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
@@ -552,7 +552,7 @@ TEST(GraphicsWarning, AClickGoesThroughItAndEscapeDismissesIt)
         welcome->showWarning(OVGraphicsInfo::warningText(OVGraphicsInfo::Warning::Both));
         ASSERT_TRUE(welcome->isWarningShown());
         window->activateWindow();
-        QTest::qWaitForWindowActive(window);
+        (void)QTest::qWaitForWindowActive(window); // offered; a display server may give it later
         panels = 0;
         if (c.click) {
             QPushButton* open = welcome->openButton();
