@@ -21,6 +21,7 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <thread>
 
 const QString GMEditorWindowController::frameKey = QStringLiteral("DocumentWindowFrame");
@@ -43,12 +44,18 @@ GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> d
     if (const std::shared_ptr<pf::Document> owner = m_editor->document().lock())
         GMWindowCascade::place(window, owner->documentController() ? owner->documentController()
                                                                    : pf::DocumentController::shared());
-    // Wherever it was put, its title bar stays within reach: checked again once the window manager has
-    // framed it (the frame is known only then), and at every move.
+    // Wherever it was put, its title bar stays within reach: checked now, at every move, and as it comes
+    // to the front, once more a moment later (a window manager frames a window some events after it
+    // shows, and its title bar is known only then).
     GMWindowCascade::keepTitleBarOnScreen(window);
     m_moved = pf::NotificationCenter::defaultCenter().addObserver(
         pf::Window::didMoveNotification, window,
         [window](const pf::Notification&) { GMWindowCascade::keepTitleBarOnScreen(window); });
+    m_becameKey = pf::NotificationCenter::defaultCenter().addObserver(
+        pf::Window::didBecomeKeyNotification, window, [window](const pf::Notification&) {
+            GMWindowCascade::keepTitleBarOnScreen(window);
+            QTimer::singleShot(300, window, [window] { GMWindowCascade::keepTitleBarOnScreen(window); });
+        });
     m_closing = pf::NotificationCenter::defaultCenter().addObserver(
         pf::Window::willCloseNotification, window, [window](const pf::Notification&) {
             if (window->isFullScreen() || window->isMaximized() || window->isMinimized())

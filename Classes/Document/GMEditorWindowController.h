@@ -55,4 +55,5 @@ private:
     std::unique_ptr<GMWindowController> m_editor;
     pf::ObserverToken m_closing;
     pf::ObserverToken m_moved;
+    pf::ObserverToken m_becameKey;
 };
