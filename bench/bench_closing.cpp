@@ -7,6 +7,8 @@
 //                      the photo's objects deleted),
 //                      "main_held_ms" the longest the main thread went without handling events meanwhile.
 //   QuitDontSave/W/H   the same through the quit review (Ctrl+Q) of the document controller.
+//   PreviewForSaving/W/H  the stack's preview picture (fitted inside 1024) that the kept edits and the
+//                      Frame Builder take from the open window: "preview_ms" on the calling thread.
 // Each figure the median of five, with the load average ("load1") beside it. Targets: the windows gone
 // at once (well under 100 ms), the process free to end under 1 s. Reports only.
 
@@ -207,6 +209,30 @@ void timeClosing(benchmark::State& state, bool quit)
     state.counters["load1"] = load;
 }
 
+void PreviewForSaving(benchmark::State& state)
+{
+    const int width = int(state.range(0)), height = int(state.range(1));
+    const QString path = photoPath(width, height);
+    GMEditorWindowController::prepareForFirstWindow().wait();
+    Documents documents;
+    Opened opened = openEdited(path, width, height, documents);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        const GMRenderForSaving render = opened.controller->previewForSaving();
+        const std::optional<pf::Bitmap> picture = render ? render() : std::nullopt;
+        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (!picture)
+            state.SkipWithError("no preview");
+    }
+    state.counters["preview_ms"] = median(samples);
+    state.counters["load1"] = loadAverage();
+    documents.removeDocument(opened.document.get());
+    opened.document->close();
+    finishRemainingWork();
+}
+
 void CloseDontSave(benchmark::State& state)
 {
     timeClosing(state, false);
@@ -219,6 +245,7 @@ void QuitDontSave(benchmark::State& state)
 
 } // namespace
 
+BENCHMARK(PreviewForSaving)->Args({6000, 4000})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(CloseDontSave)
     ->Args({6000, 4000})
     ->Args({12000, 9000})
