@@ -18,6 +18,7 @@
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/LayerHostView.h"
 #include "Platform/UI/NamedImage.h"
+#include "Platform/UI/Timer.h"
 #include "Platform/UI/TrackingArea.h"
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/Window.h"
@@ -337,6 +338,12 @@ void OVLoupeView::updateLoupe()
 
 void OVLoupeView::updateEditRect()
 {
+    // A resize of the window moves the photo under a placed loupe, and the canvas may report its new
+    // place before the loupe hears of the resize: the loupe keeps its part, put over it first.
+    const pf::Size room = superview() ? superview()->bounds().size : pf::Size();
+    if (m_loupeState >= 4 && m_placedInRoom.width > 0 && room != m_placedInRoom)
+        placeOverItsPart();
+    m_placedInRoom = room;
     m_activationRect = m_delegate ? m_delegate->editRectForLoupe(this) : Rect();
     // The canvas may have zoomed or scrolled since the carry began: the picture's place is read now, so
     // the glass shows (and paints into) the part under it.
@@ -731,20 +738,37 @@ void OVLoupeView::resizeWithOldSuperviewSize(Size oldSuperviewSize)
     m_orgFrame =
         m_orgFrame.offsetBy(now.width - oldSuperviewSize.width, now.height - oldSuperviewSize.height);
     if (m_loupeState >= 2 && m_loupeState <= 5) {
-        m_fotoLayerRect = m_delegate ? m_delegate->activeRectForLoupe(this) : Rect();
-        const Rect& f = m_fotoLayerRect;
-        const Point at(std::round(f.minX() + (m_viewRect.minX() + m_viewRect.width() / 2) * f.width()),
-                       std::round(f.minY() + (m_viewRect.minY() + m_viewRect.height() / 2) * f.height()));
-        if (std::isfinite(at.x) && std::isfinite(at.y)) {
-            const Transaction::Scope atOnce(true);
-            m_loupeLayer->setPosition(at);
-        }
-        setFrame(m_loupeLayer->frame());
+        placeOverItsPart();
+        // The canvas may lay the photo out anew only after this resize: the loupe is put over its part
+        // again once it has, and a placed one shows that part (nothing else would ask it to).
+        pf::Timer::afterThisEvent(
+            [this] {
+                if (m_loupeState < 2 || m_loupeState > 5)
+                    return;
+                placeOverItsPart();
+                if (m_loupeState >= 4)
+                    updateEditRect();
+            },
+            this);
         return;
     }
     setFrame(m_orgFrame);
     const Transaction::Scope atOnce(true);
     m_loupeLayer->setPosition(Point(m_orgFrame.midX(), m_orgFrame.midY()));
+}
+
+void OVLoupeView::placeOverItsPart()
+{
+    m_fotoLayerRect = m_delegate ? m_delegate->activeRectForLoupe(this) : Rect();
+    const Rect& f = m_fotoLayerRect;
+    const Point at(std::round(f.minX() + (m_viewRect.minX() + m_viewRect.width() / 2) * f.width()),
+                   std::round(f.minY() + (m_viewRect.minY() + m_viewRect.height() / 2) * f.height()));
+    if (std::isfinite(at.x) && std::isfinite(at.y)) {
+        const Transaction::Scope atOnce(true);
+        m_loupeLayer->setPosition(at);
+    }
+    setFrame(m_loupeLayer->frame());
+    m_placedInRoom = superview() ? superview()->bounds().size : pf::Size();
 }
 
 void OVLoupeView::viewWillMoveToWindow(pf::Window* window)

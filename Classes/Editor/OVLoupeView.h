@@ -157,6 +157,9 @@ private:
     pf::Rect drawnExtent() const;
 
     void updateEditRect();
+    // Puts the carried or placed loupe's middle over the middle of the part it shows, where the photo lies
+    // now.
+    void placeOverItsPart();
     void updateContentRect();
     void updateCursorForLocation(pf::Point inView);
     // A point of the content layer normalised to it.
@@ -190,6 +193,7 @@ private:
     pf::Rect m_fotoLayerRect;
     pf::Rect m_editRect{0, 0, 1, 1};
     pf::Rect m_viewRect{0, 0, 1, 1};
+    pf::Size m_placedInRoom; // the superview's size when the part was last chosen
     pf::Rect m_activationRect{0, 0, 1, 1};
     std::shared_ptr<pf::Layer> m_loupeLayer, m_contentLayer, m_zoomLayer, m_screenshotLayer, m_imageLayer,
         m_glassLayer, m_needleLayer;
