@@ -481,6 +481,12 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
     return reads;
 }
 
+void OVCurvedOpening::releaseReads() const
+{
+    std::lock_guard lock(m_fieldMutex);
+    m_reads.reset();
+}
+
 pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Image& part,
                                           const pf::Size& corner, double scale, const pf::Vector& repeats,
                                           const Rect& within) const

@@ -54,6 +54,10 @@ public:
     pf::Image laidAlongOnCpu(const pf::Image& recipe, const pf::Image& part, const pf::Size& corner,
                              double scale, const pf::Vector& repeats, const pf::Rect& within) const;
 
+    // Lets go of the places the last strip's shades were read at (a strip's worth of memory), once the
+    // frame is drawn.
+    void releaseReads() const;
+
     // The kernels' "openingNearest" and "openingDistance" at a point relative to the rectangle's lower
     // left: the outline's nearest point, its outward normal there, and how far the point lies outside
     // (negative inside).

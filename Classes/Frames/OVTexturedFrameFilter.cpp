@@ -613,6 +613,8 @@ Image OVTexturedFrameFilter::cachedFrame() const
     const Image pixels =
         whole.isNull() ? Image() : OVFrameBand::pixelsIn(frameFor, rect, m_bandParts, Bitmap::Format::RGBA8);
     m_cachedFrame = pixels.isNull() ? whole : pixels;
+    if (curve)
+        curve->releaseReads();
     return m_cachedFrame;
 }
 
