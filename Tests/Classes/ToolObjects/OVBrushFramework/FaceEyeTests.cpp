@@ -1,0 +1,119 @@
+#include "FaceEyes.h"
+
+#include <QDir>
+#include <QPainter>
+#include <QPainterPath>
+#include <gtest/gtest.h>
+
+using namespace pf;
+using namespace brushtest;
+
+namespace {
+
+QString galleryFolder(const QString& name)
+{
+    const QString folder = QDir::currentPath() + QStringLiteral("/gallery/") + name;
+    QDir().mkpath(folder);
+    return folder;
+}
+
+} // namespace
+
+// The marking aid: every photo's detected faces and eyes printed, and every marked eye drawn enlarged
+// with its marks over it (iris green, pupil red, catch lights cyan, the opening yellow), into
+// gallery/eye-marks, to be looked at and corrected by hand. Run by hand.
+TEST(FaceEyes, DISABLED_MarkingAid)
+{
+    static FaceDetector detector;
+    for (int n = 1; n <= 6; ++n) {
+        const std::string photo = "group-" + std::to_string(n);
+        const QImage original = facePhotoOriginal(photo);
+        for (const FaceFeature& f : detector.features(Image::fromQImage(original))) {
+            const auto top = [&](const std::optional<Point>& p) {
+                return p ? QStringLiteral("(%1, %2)")
+                               .arg(p->x, 0, 'f', 0)
+                               .arg(original.height() - p->y, 0, 'f', 0)
+                         : QStringLiteral("-");
+            };
+            std::printf("%s: face at (%.0f, %.0f) %.0f x %.0f (top-down), eyes %s %s\n", photo.c_str(),
+                        f.bounds.minX(), original.height() - f.bounds.maxY(), f.bounds.width(),
+                        f.bounds.height(), qPrintable(top(f.leftEye)), qPrintable(top(f.rightEye)));
+        }
+    }
+    const QString folder = galleryFolder(QStringLiteral("eye-marks"));
+    for (const MarkedFace& face : markedFaces()) {
+        // Each eye a crop of about half the distance between the eyes, enlarged to some 500 pixels.
+        const double between = face.markedWidth / 2.3;
+        const int zoom = std::max(4, int(500 / (0.55 * between)));
+        const QImage original = facePhotoOriginal(face.photo);
+        std::vector<QImage> crops;
+        for (const MarkedEye& eye : face.eyes) {
+            const double half = 0.18 * between;
+            const int x0 = int(eye.iris.x - 1.5 * half), y0 = int(eye.iris.y - half);
+            const int w = int(3 * half), h = int(2 * half);
+            // Stretched to the crop's darkest and lightest, so that a dark eye's parts can be told apart.
+            QImage crop = original.copy(x0, y0, w, h);
+            int lo = 255, hi = 0;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const QRgb c = crop.pixel(x, y);
+                    lo = std::min({lo, qRed(c), qGreen(c), qBlue(c)});
+                    hi = std::max({hi, qRed(c), qGreen(c), qBlue(c)});
+                }
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const QRgb c = crop.pixel(x, y);
+                    const auto v = [&](int value) {
+                        return std::clamp((value - lo) * 255 / std::max(1, hi - lo), 0, 255);
+                    };
+                    crop.setPixel(x, y, qRgb(v(qRed(c)), v(qGreen(c)), v(qBlue(c))));
+                }
+            crop = crop.scaled(w * zoom, h * zoom);
+            QPainter p(&crop);
+            p.setRenderHint(QPainter::Antialiasing);
+            const auto at = [&](const Point& q) { return QPointF((q.x - x0) * zoom, (q.y - y0) * zoom); };
+            std::printf("%s %s: crop from (%d, %d), %d x %d, zoom %d\n", face.name.c_str(), eye.side.c_str(),
+                        x0, y0, w, h, zoom);
+            for (int x = x0; x <= x0 + w; ++x) {
+                p.setPen(QPen(QColor(255, 255, 0, x % 10 == 0 ? 200 : x % 5 == 0 ? 90 : 160), 1));
+                p.drawLine(at(Point(x, y0)), at(Point(x, x % 5 == 0 ? y0 + h : y0 + 0.5)));
+            }
+            for (int y = y0; y <= y0 + h; ++y) {
+                p.setPen(QPen(QColor(255, 255, 0, y % 10 == 0 ? 200 : y % 5 == 0 ? 90 : 160), 1));
+                p.drawLine(at(Point(x0, y)), at(Point(y % 5 == 0 ? x0 + w : x0 + 0.5, y)));
+            }
+            p.setBrush(Qt::NoBrush);
+            p.setPen(QPen(Qt::green, 1));
+            p.drawEllipse(at(eye.iris), eye.irisRadius * zoom, eye.irisRadius * zoom);
+            p.setPen(QPen(Qt::red, 1));
+            p.drawEllipse(at(eye.pupil), eye.pupilRadius * zoom, eye.pupilRadius * zoom);
+            p.setPen(QPen(Qt::cyan, 1));
+            for (const auto& [c, r] : eye.catchLights)
+                p.drawEllipse(at(c), r * zoom, r * zoom);
+            p.setPen(QPen(QColor(255, 0, 255), 1));
+            for (const bool upper : {true, false}) {
+                QPainterPath path;
+                const double a = std::min(eye.corner[0].x, eye.corner[1].x);
+                const double b = std::max(eye.corner[0].x, eye.corner[1].x);
+                path.moveTo(at(Point(a, eye.lidAt(a, upper))));
+                for (double x = a + 0.25; x <= b + 1e-9; x += 0.25)
+                    path.lineTo(at(Point(x, eye.lidAt(x, upper))));
+                p.drawPath(path);
+            }
+            p.end();
+            crops.push_back(crop);
+        }
+        int width = 0, height = 0;
+        for (const QImage& c : crops)
+            width += c.width() + 8, height = std::max(height, c.height());
+        QImage sheet(width, height, QImage::Format_RGB32);
+        sheet.fill(Qt::black);
+        QPainter p(&sheet);
+        int x = 0;
+        for (const QImage& c : crops)
+            p.drawImage(x, 0, c), x += c.width() + 8;
+        p.end();
+        sheet.save(folder + '/' + QString::fromStdString(face.name).replace(' ', '-') +
+                   QStringLiteral(".png"));
+    }
+}
