@@ -1,5 +1,8 @@
 #include "FaceEyes.h"
 
+#include "Classes/ToolObjects/OVBrushFramework/IrisRadiusFinder.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
+
 #include <QDir>
 #include <QPainter>
 #include <QPainterPath>
@@ -116,4 +119,97 @@ TEST(FaceEyes, DISABLED_MarkingAid)
         sheet.save(folder + '/' + QString::fromStdString(face.name).replace(' ', '-') +
                    QStringLiteral(".png"));
     }
+}
+
+namespace {
+
+using Region = SyntheticEye::Region;
+
+// How the eye tools are tried on the marked faces: the scales and resamplings, and for each eye the
+// clicks (the centre, and 0.4 and 0.75 of the iris's radius off it in `directions` of the eight
+// directions) with the detected face's width and without a face with brushes of 1, 2 and 4 radii.
+struct FaceMatrix
+{
+    std::vector<std::pair<double, Resampling>> scales;
+    int directionStep = 1;
+    std::vector<double> brushes; // without a face, diameters in iris radii; 0: with the face
+};
+
+struct FaceFigures
+{
+    std::map<std::string, Tally> byFace;      // every bound met, per face
+    std::map<std::string, Tally> byFaceScale; // and per face and scale
+    Tally all, tuned, heldOut;
+    int outsideTheIris = 0; // clicks that took a ring around the iris (white or lids over 0.05)
+};
+
+FaceFigures clicksOverTheFaces(const FaceMatrix& m, bool print)
+{
+    OVIrisMaskBrush::registerClass();
+    FaceFigures f;
+    for (const MarkedFace& face : markedFaces()) {
+        const double detected = detectedWidthOf(face);
+        for (const auto& [scale, how] : m.scales) {
+            const FacePhoto photo = facePhoto(face, scale, how);
+            char key[96];
+            std::snprintf(key, sizeof key, "%s %.0fx %s", face.name.c_str(), scale,
+                          scale == 1 ? "" : resamplingName(how));
+            for (const MarkedEye& eye : face.eyes) {
+                const Point centre = photo.place(eye.iris);
+                const double radius = eye.irisRadius * scale;
+                const Rect area = photo.areaAround(eye);
+                for (const double share : {0.0, 0.4, 0.75})
+                    for (int direction = 0; direction < (share > 0 ? 8 : 1); direction += m.directionStep)
+                        for (const double brush : m.brushes) {
+                            const Point click = offCentre(centre, radius, share, direction);
+                            const double faceWidth = brush > 0 ? 0.0 : detected * scale;
+                            const double size = brush > 0 ? brush * radius : 2 * radius;
+                            const Coverage c =
+                                coverageOf(clickMask(photo.image, click, size, faceWidth), area,
+                                           [&](int x, int y) { return photo.regionOf(eye, x, y); });
+                            const bool ok = c.selectsTheIris(0.85, 0.1, 0.05);
+                            f.all.add(ok);
+                            (face.heldOut ? f.heldOut : f.tuned).add(ok);
+                            f.byFace[face.name].add(ok);
+                            f.byFaceScale[key].add(ok);
+                            if (c.of(Region::Sclera) > 0.05 || c.of(Region::Lid) > 0.05)
+                                ++f.outsideTheIris;
+                            if (!ok && print)
+                                std::printf("%s %s eye, %s %.0f, click %.2f R dir %d: %s\n", key,
+                                            eye.side.c_str(), brush > 0 ? "brush" : "face",
+                                            brush > 0 ? size : faceWidth, share, direction,
+                                            c.describe().c_str());
+                        }
+            }
+        }
+    }
+    for (const auto& [key, t] : f.byFaceScale)
+        std::printf("  %-28s %3d of %3d\n", key.c_str(), t.met, t.cases);
+    std::printf("iris click over the marked faces: %d of %d (%.1f %%); tuned on %.1f %%, held out %.1f %%; "
+                "%d clicks took white or lids\n",
+                f.all.met, f.all.cases, 100 * f.all.share(), 100 * f.tuned.share(), 100 * f.heldOut.share(),
+                f.outsideTheIris);
+    return f;
+}
+
+} // namespace
+
+// The whole matrix over the marked faces: 1x, 2x and 4x with Lanczos and bicubically, every direction,
+// with the detected face and without a face with brushes of 1, 2 and 4 radii. Run by hand.
+TEST(FaceEyes, DISABLED_IrisClickFullMatrix)
+{
+    const bool print = qEnvironmentVariableIsSet("FACE_EYES_PRINT");
+    clicksOverTheFaces({{{1, Resampling::Lanczos},
+                         {2, Resampling::Lanczos},
+                         {2, Resampling::Bicubic},
+                         {4, Resampling::Lanczos},
+                         {4, Resampling::Bicubic}},
+                        1,
+                        {0, 1, 2, 4}},
+                       print);
+}
+
+TEST(FaceEyes, DISABLED_IrisClickQuick)
+{
+    clicksOverTheFaces({{{1, Resampling::Lanczos}, {2, Resampling::Lanczos}}, 4, {0}}, true);
 }
