@@ -213,3 +213,40 @@ TEST(FaceEyes, DISABLED_IrisClickQuick)
 {
     clicksOverTheFaces({{{1, Resampling::Lanczos}, {2, Resampling::Lanczos}}, 4, {0}}, true);
 }
+
+// What the iris finder takes on each marked eye, clicked at the centre and 0.75 of the radius off it,
+// beside the marks: for looking into a miss. Run by hand.
+TEST(FaceEyes, DISABLED_FinderOnTheMarkedEyes)
+{
+    for (const MarkedFace& face : markedFaces()) {
+        const double detected = detectedWidthOf(face);
+        for (const double scale : {1.0, 2.0, 4.0}) {
+            const FacePhoto photo = facePhoto(face, scale, Resampling::Lanczos);
+            for (const MarkedEye& eye : face.eyes) {
+                const Point centre = photo.place(eye.iris);
+                const double radius = eye.irisRadius * scale;
+                for (const auto& [share, direction] :
+                     {std::pair{0.0, 0}, {0.75, 0}, {0.75, 2}, {0.75, 4}, {0.75, 6}})
+                    for (const double faceWidth : {detected * scale, 0.0}) {
+                        IrisRadiusFinder finder;
+                        finder.setInputCIImage(photo.image);
+                        finder.setInputPoint(offCentre(centre, radius, share, direction));
+                        const double bound = OVIrisMaskBrush::largestIrisRadius(faceWidth, 2 * radius);
+                        const IrisRadiusFinder::Iris iris = finder.locateIris(bound);
+                        std::printf("%s %.0fx %-5s %s %.2f dir %d bound %5.1f: ", face.name.c_str(), scale,
+                                    eye.side.c_str(), faceWidth > 0 ? "face " : "brush", share, direction,
+                                    bound);
+                        if (!iris.found) {
+                            std::printf("nothing (marked R %.1f)\n", radius);
+                            continue;
+                        }
+                        std::printf(
+                            "off (%+.1f, %+.1f) R, radius %.2f R, pupil %.2f R (marked %.2f), white %.2f\n",
+                            (iris.centre.x - centre.x) / radius, (iris.centre.y - centre.y) / radius,
+                            iris.limbusRadius / radius, iris.pupilRadius / radius,
+                            eye.pupilRadius / eye.irisRadius, iris.whiteLuma);
+                    }
+            }
+        }
+    }
+}

@@ -132,30 +132,36 @@ inline const std::vector<MarkedFace>& markedFaces()
     return faces;
 }
 
-// What a pixel of a marked eye is (top-down photo pixels, fractional). Only pixels clear of the marks'
-// edges by `margin` count for a region: a hand mark is good to a few tenths of a pixel, and a pixel
-// on a circle is half of either side.
+// What a pixel of a marked eye is (top-down photo pixels, fractional). A hand mark is good to about half
+// a pixel, and a photo's edges are a pixel or two soft: only pixels clear of a mark by `margin` (the
+// circles) or by a pixel (the lids' edges, which are softer) count for a region; the white and the lids
+// are those within twice the iris's radius of its middle, where a ring taken in place of the iris lies.
 inline SyntheticEye::Region markedRegion(const MarkedEye& eye, double x, double y, double margin)
 {
     using Region = SyntheticEye::Region;
     const double d = std::hypot(x - eye.iris.x, y - eye.iris.y);
     const double upper = eye.lidAt(x, true), lower = eye.lidAt(x, false);
-    const double lo = std::min(eye.corner[0].x, eye.corner[1].x),
-                 hi = std::max(eye.corner[0].x, eye.corner[1].x);
-    const bool inside = x > lo + margin && x < hi - margin && y > upper + margin && y < lower - margin;
-    const bool outside = x < lo - margin || x > hi + margin || y < upper - margin || y > lower + margin;
-    // Around the iris: out to twice its radius, where a ring taken in place of the iris would lie.
+    const double lo = std::min(eye.corner[0].x, eye.corner[1].x);
+    const double hi = std::max(eye.corner[0].x, eye.corner[1].x);
+    constexpr double LidMargin = 1.0;
+    const bool inside =
+        x > lo + LidMargin && x < hi - LidMargin && y > upper + LidMargin && y < lower - LidMargin;
+    const bool outside =
+        x < lo - LidMargin || x > hi + LidMargin || y < upper - LidMargin || y > lower + LidMargin;
+    if (d > 2.2 * eye.irisRadius)
+        return Region::Other;
     if (outside)
-        return d <= 2.2 * eye.irisRadius ? Region::Lid : Region::Other;
+        return Region::Lid;
     if (!inside)
         return Region::Other;
-    if (d >= eye.irisRadius + margin)
-        return d <= 2.2 * eye.irisRadius ? Region::Sclera : Region::Other;
-    if (d > eye.irisRadius - margin)
+    const double limbus = std::max(margin, 0.08 * eye.irisRadius);
+    if (d >= eye.irisRadius + limbus)
+        return Region::Sclera;
+    if (d > eye.irisRadius - limbus)
         return Region::Other;
     for (const auto& [at, r] : eye.catchLights) {
         const double c = std::hypot(x - at.x, y - at.y);
-        if (c <= r - margin * 0.5)
+        if (c <= r - 0.5 * margin)
             return Region::CatchLight;
         if (c <= r + margin)
             return Region::Other;
@@ -187,7 +193,7 @@ struct FacePhoto
     SyntheticEye::Region regionOf(const MarkedEye& eye, int x, int y) const
     {
         const double px = origin.x + (x + 0.5) / scale, py = origin.y + (side - (y + 0.5)) / scale;
-        return markedRegion(eye, px, py, std::max(0.35, 0.6 / scale));
+        return markedRegion(eye, px, py, std::max(0.5, 0.75 / scale));
     }
     // The square around an eye that the tests measure (enlarged pixels, y up).
     pf::Rect areaAround(const MarkedEye& eye) const
