@@ -2,6 +2,9 @@
 
 #include "Classes/ToolObjects/OVBrushFramework/IrisRadiusFinder.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
+#include "Platform/Image/BlendWithMaskFilter.h"
+#include "Platform/Image/RenderContext.h"
 
 #include <QDir>
 #include <QPainter>
@@ -248,4 +251,127 @@ TEST(FaceEyes, DISABLED_FinderOnTheMarkedEyes)
             }
         }
     }
+}
+
+// The review sheet, for a person to judge the iris tools as a retoucher would: every marked eye at twice
+// its size (Lanczos), clicked at its middle with the detected face's width, in three pictures side by
+// side: the photo, what the click selects (tinted magenta over the photo) and the stock iris the
+// replacement puts there, seen through that selection. Written to gallery/eye-review/. Run by hand.
+TEST(FaceEyes, DISABLED_ReviewSheet)
+{
+    OVIrisMaskBrush::registerClass();
+    OVIrisReplacementBrush::registerClass();
+    static RenderContext context(QStringLiteral("eye review"));
+    constexpr double Scale = 2;
+    constexpr int Zoom = 4;
+    std::vector<QImage> rows;
+    for (const MarkedFace& face : markedFaces()) {
+        const FacePhoto photo = facePhoto(face, Scale, Resampling::Lanczos);
+        const double faceWidth = detectedWidthOf(face) * Scale;
+        for (const MarkedEye& eye : face.eyes) {
+            const Point centre = photo.place(eye.iris);
+            const double radius = eye.irisRadius * Scale;
+            GMBrushHandler handler;
+            setUpOver(handler, photo.image);
+            OVBrush click;
+            click.type = OVBrush::Click;
+            click.brushSubType = OVBrush::IrisReplacement;
+            click.size = 2 * radius;
+            click.pressure = 1;
+            const Point p(centre.x / photo.side, centre.y / photo.side);
+            handler.brushDownAtPoint(click, p, faceWidth);
+            handler.processPoint(p);
+            const OVContentContainerPtr stroke = handler.brushUp();
+            const Image mask =
+                stroke ? stroke->imageContainer()->image() : greyMask(photo.side, photo.side, 0);
+            const Image additional = stroke && stroke->additionalImageContainer()
+                                         ? stroke->additionalImageContainer()->image()
+                                         : transparentImage(photo.side, photo.side);
+            const Rect area =
+                Rect(centre.x - 3 * radius, centre.y - 1.6 * radius, 6 * radius, 3.2 * radius).integral();
+            const QImage original = context.renderToQImage(photo.image, area);
+            const QImage selection = context.renderToQImage(mask, area);
+            BlendWithMaskFilter blend;
+            blend.setValue(QVariant::fromValue(additional.imageByCompositingOverImage(photo.image)),
+                           "inputImage");
+            blend.setValue(QVariant::fromValue(photo.image), "inputBackgroundImage");
+            blend.setValue(QVariant::fromValue(mask), "inputMaskImage");
+            const QImage replaced = context.renderToQImage(blend.outputImage(), area);
+            QImage tinted = original.convertToFormat(QImage::Format_RGB32);
+            for (int y = 0; y < tinted.height(); ++y)
+                for (int x = 0; x < tinted.width(); ++x) {
+                    const double a = 0.6 * qGreen(selection.pixel(x, y)) / 255.0;
+                    const QRgb c = tinted.pixel(x, y);
+                    tinted.setPixel(x, y,
+                                    qRgb(int(qRed(c) * (1 - a) + 255 * a), int(qGreen(c) * (1 - a)),
+                                         int(qBlue(c) * (1 - a) + 255 * a)));
+                }
+            QImage row(3 * original.width() * Zoom + 16, original.height() * Zoom, QImage::Format_RGB32);
+            row.fill(Qt::black);
+            QPainter painter(&row);
+            int x = 0;
+            for (const QImage& picture : {original, tinted, replaced}) {
+                painter.drawImage(QRect(x, 0, picture.width() * Zoom, picture.height() * Zoom), picture);
+                x += picture.width() * Zoom + 8;
+            }
+            painter.end();
+            rows.push_back(row);
+        }
+    }
+    const QString folder = galleryFolder(QStringLiteral("eye-review"));
+    // Four eyes to a page, so that each can be looked at closely.
+    for (size_t first = 0; first < rows.size(); first += 4) {
+        int width = 0, height = 0;
+        for (size_t i = first; i < std::min(rows.size(), first + 4); ++i)
+            width = std::max(width, rows[i].width()), height += rows[i].height() + 8;
+        QImage page(width, height, QImage::Format_RGB32);
+        page.fill(Qt::black);
+        QPainter painter(&page);
+        int y = 0;
+        for (size_t i = first; i < std::min(rows.size(), first + 4); ++i)
+            painter.drawImage(0, y, rows[i]), y += rows[i].height() + 8;
+        painter.end();
+        page.save(folder + QStringLiteral("/irises-%1.png").arg(first / 4 + 1));
+    }
+}
+
+// The measure itself: a mask painted from the marks (the iris within the opening, less the pupil and the
+// catch lights, softened over a pixel as a click's edge is) meets every bound at every scale, so that
+// what the click matrix counts as a miss is the tool's. Run by hand after the marks change.
+TEST(FaceEyes, DISABLED_TheMarkedIrisMeetsTheBounds)
+{
+    Tally tally;
+    for (const MarkedFace& face : markedFaces())
+        for (const double scale : {1.0, 2.0, 4.0}) {
+            const FacePhoto photo = facePhoto(face, scale, Resampling::Lanczos);
+            for (const MarkedEye& eye : face.eyes) {
+                const Rect area = photo.areaAround(eye);
+                Bitmap bitmap(int(area.width()), int(area.height()), Bitmap::Format::RGBA8);
+                for (int row = 0; row < bitmap.height(); ++row) {
+                    uint8_t* line = bitmap.mutableRow(row);
+                    for (int x = 0; x < bitmap.width(); ++x) {
+                        const double px = photo.origin.x + (area.minX() + x + 0.5) / scale;
+                        const double py = photo.origin.y + (photo.side - (area.maxY() - row - 0.5)) / scale;
+                        const double d = std::hypot(px - eye.iris.x, py - eye.iris.y);
+                        bool in = d <= eye.irisRadius && eye.insideOpening(px, py) &&
+                                  std::hypot(px - eye.pupil.x, py - eye.pupil.y) > eye.pupilRadius;
+                        for (const auto& [c, r] : eye.catchLights)
+                            in = in && std::hypot(px - c.x, py - c.y) > r;
+                        const uint8_t v = in ? 255 : 0;
+                        line[4 * x] = 0, line[4 * x + 1] = v, line[4 * x + 2] = 0, line[4 * x + 3] = v;
+                    }
+                }
+                const Image mask = Image::fromBitmap(bitmap).imageByApplyingTransform(
+                    AffineTransform::translation(area.minX(), area.minY()));
+                const Coverage c =
+                    coverageOf(mask, area, [&](int x, int y) { return photo.regionOf(eye, x, y); });
+                const bool ok = c.selectsTheIris(0.85, 0.1, 0.05);
+                tally.add(ok);
+                if (!ok)
+                    std::printf("%s %s %.0fx: %s\n", face.name.c_str(), eye.side.c_str(), scale,
+                                c.describe().c_str());
+            }
+        }
+    std::printf("the marked irises meet the bounds in %d of %d cases\n", tally.met, tally.cases);
+    EXPECT_EQ(tally.met, tally.cases);
 }
