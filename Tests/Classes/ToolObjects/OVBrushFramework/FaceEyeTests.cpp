@@ -398,3 +398,129 @@ TEST(FaceEyes, DISABLED_TheMarkedIrisMeetsTheBounds)
     std::printf("the marked irises meet the bounds in %d of %d cases\n", tally.met, tally.cases);
     EXPECT_EQ(tally.met, tally.cases);
 }
+
+namespace {
+
+// Where a pixel of the enlarged square lies for the smart brushes' figures: the white of the eye (the
+// opening less the iris, clear of both by a pixel of the photo), the skin around the opening (clear of
+// it by a pixel, within three of the iris's radii), or neither.
+enum class Part
+{
+    White,
+    Skin,
+    Neither,
+};
+
+Part partOf(const FacePhoto& photo, const MarkedEye& eye, int x, int y)
+{
+    const double px = photo.origin.x + (x + 0.5) / photo.scale;
+    const double py = photo.origin.y + (photo.side - (y + 0.5)) / photo.scale;
+    const double d = std::hypot(px - eye.iris.x, py - eye.iris.y);
+    if (d > 3 * eye.irisRadius + 4)
+        return Part::Neither;
+    const double upper = eye.lidAt(px, true), lower = eye.lidAt(px, false);
+    const double lo = std::min(eye.corner[0].x, eye.corner[1].x);
+    const double hi = std::max(eye.corner[0].x, eye.corner[1].x);
+    if (px > lo + 1 && px < hi - 1 && py > upper + 1 && py < lower - 1)
+        return d >= eye.irisRadius + 1 ? Part::White : Part::Neither;
+    if (px < lo - 1 || px > hi + 1 || py < upper - 1 || py > lower + 1)
+        return Part::Skin;
+    return Part::Neither;
+}
+
+// The mean mask over the white and over the skin around an eye.
+std::pair<double, double> whiteAndSkin(const Image& mask, const FacePhoto& photo, const MarkedEye& eye)
+{
+    const Point c = photo.place(eye.iris);
+    const double r = (3 * eye.irisRadius + 5) * photo.scale;
+    const Rect area =
+        Rect(c.x - r, c.y - r, 2 * r, 2 * r).integral().intersected(Rect(0, 0, photo.side, photo.side));
+    if (mask.isNull())
+        return {0, 0};
+    const Pixels pixels = render(mask, area);
+    double white = 0, skin = 0;
+    int whites = 0, skins = 0;
+    for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+        for (int x = int(area.minX()); x < int(area.maxX()); ++x) {
+            const Part part = partOf(photo, eye, x, y);
+            if (part == Part::White)
+                white += pixels.at(x, y)[1], ++whites;
+            else if (part == Part::Skin)
+                skin += pixels.at(x, y)[1], ++skins;
+        }
+    return {whites ? white / whites : 0.0, skins ? skin / skins : 0.0};
+}
+
+} // namespace
+
+// The smart brushes round the marked eyes, at 1x, 2x and 4x (Lanczos) with brushes of 1, 2 and 4 iris
+// radii and the detected face's width: the eye-white brush stroked along the middle of the opening from
+// each corner to the iris (how much of the white it takes, and of the skin), and the skin brush stroked
+// along the skin a brush's radius below and above the opening (how much of the white it takes). Run by
+// hand; it prints the figures per face and scale.
+TEST(FaceEyes, DISABLED_SmartBrushesRoundTheMarkedEyes)
+{
+    for (const MarkedFace& face : markedFaces()) {
+        const double detected = detectedWidthOf(face);
+        for (const double scale : {1.0, 2.0, 4.0}) {
+            const FacePhoto photo = facePhoto(face, scale, Resampling::Lanczos);
+            double leastWhite = 1, mostSkin = 0, mostSkinBrushWhite = 0;
+            for (const MarkedEye& eye : face.eyes) {
+                const double radius = eye.irisRadius * scale;
+                const double midY = (eye.corner[0].y + eye.corner[1].y) / 2;
+                for (const double brush : {1.0, 2.0, 4.0}) {
+                    const double size = std::max(brush * radius, 3.0);
+                    // The white on each side: from a corner (a brush's radius in) to the iris's edge.
+                    std::vector<Point> strokes[2];
+                    for (int side = 0; side < 2; ++side) {
+                        const Point corner = eye.corner[side];
+                        const double towards = eye.iris.x > corner.x ? 1 : -1;
+                        const double from = corner.x + towards * 0.5 * size / scale;
+                        const double to = eye.iris.x - towards * (eye.irisRadius + 0.5 * size / scale);
+                        if ((to - from) * towards <= 0)
+                            continue;
+                        for (int i = 0; i <= 8; ++i) {
+                            const double x = from + (to - from) * i / 8;
+                            const double y =
+                                midY + (eye.iris.y - midY) * (x - corner.x) / (eye.iris.x - corner.x);
+                            strokes[side].push_back(photo.place(Point(x, y)));
+                        }
+                    }
+                    Image painted = greyMask(photo.side, photo.side, 0);
+                    for (const auto& stroke : strokes)
+                        if (!stroke.empty()) {
+                            const Image mask =
+                                strokeMask(photo.image, smartBrush(QStringLiteral("eyeWhiteBrush"), size),
+                                           stroke, detected * scale);
+                            if (!mask.isNull())
+                                painted = mask.imageByCompositingOverImage(painted);
+                        }
+                    const auto [white, skin] = whiteAndSkin(painted, photo, eye);
+                    leastWhite = std::min(leastWhite, white);
+                    mostSkin = std::max(mostSkin, skin);
+                    // The skin brush along the skin under and over the opening, a brush's radius away.
+                    for (const bool upper : {false, true}) {
+                        std::vector<Point> stroke;
+                        const double lo = std::min(eye.corner[0].x, eye.corner[1].x);
+                        const double hi = std::max(eye.corner[0].x, eye.corner[1].x);
+                        for (int i = 0; i <= 8; ++i) {
+                            const double x = lo + (hi - lo) * i / 8;
+                            const double y =
+                                eye.lidAt(x, upper) + (upper ? -1 : 1) * (0.5 * size / scale + 1);
+                            stroke.push_back(photo.place(Point(x, y)));
+                        }
+                        const Image mask =
+                            strokeMask(photo.image, smartBrush(QStringLiteral("skinBrush"), size), stroke,
+                                       detected * scale);
+                        mostSkinBrushWhite =
+                            std::max(mostSkinBrushWhite, whiteAndSkin(mask, photo, eye).first);
+                    }
+                }
+            }
+            std::printf(
+                "%-10s %.0fx: eye-white brush takes at least %.2f of the white, at most %.2f of the skin; "
+                "the skin brush takes at most %.2f of the white\n",
+                face.name.c_str(), scale, leastWhite, mostSkin, mostSkinBrushWhite);
+        }
+    }
+}
