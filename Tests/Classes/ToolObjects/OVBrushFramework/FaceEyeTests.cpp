@@ -475,8 +475,10 @@ TEST(FaceEyes, DISABLED_SmartBrushesRoundTheMarkedEyes)
                     for (int side = 0; side < 2; ++side) {
                         const Point corner = eye.corner[side];
                         const double towards = eye.iris.x > corner.x ? 1 : -1;
-                        const double from = corner.x + towards * 0.5 * size / scale;
-                        const double to = eye.iris.x - towards * (eye.irisRadius + 0.5 * size / scale);
+                        // As a user paints the white, whatever the brush: from near the corner to near
+                        // the iris, the brush reaching over the lids and the iris as far as it is wide.
+                        const double from = corner.x + towards * 0.25 * eye.irisRadius;
+                        const double to = eye.iris.x - towards * 1.25 * eye.irisRadius;
                         if ((to - from) * towards <= 0)
                             continue;
                         for (int i = 0; i <= 8; ++i) {
@@ -498,6 +500,7 @@ TEST(FaceEyes, DISABLED_SmartBrushesRoundTheMarkedEyes)
                     const auto [white, skin] = whiteAndSkin(painted, photo, eye);
                     leastWhite = std::min(leastWhite, white);
                     mostSkin = std::max(mostSkin, skin);
+                    double skinBrushWhite = 0;
                     // The skin brush along the skin under and over the opening, a brush's radius away.
                     for (const bool upper : {false, true}) {
                         std::vector<Point> stroke;
@@ -512,9 +515,14 @@ TEST(FaceEyes, DISABLED_SmartBrushesRoundTheMarkedEyes)
                         const Image mask =
                             strokeMask(photo.image, smartBrush(QStringLiteral("skinBrush"), size), stroke,
                                        detected * scale);
-                        mostSkinBrushWhite =
-                            std::max(mostSkinBrushWhite, whiteAndSkin(mask, photo, eye).first);
+                        skinBrushWhite = std::max(skinBrushWhite, whiteAndSkin(mask, photo, eye).first);
                     }
+                    mostSkinBrushWhite = std::max(mostSkinBrushWhite, skinBrushWhite);
+                    if (qEnvironmentVariableIsSet("FACE_EYES_PRINT"))
+                        std::printf(
+                            "  %s %.0fx %s, brush %.0f R: eye-white brush %.2f of the white, %.2f of the "
+                            "skin; skin brush %.2f of the white\n",
+                            face.name.c_str(), scale, eye.side.c_str(), brush, white, skin, skinBrushWhite);
                 }
             }
             std::printf(
