@@ -351,6 +351,9 @@ pf::Image OVCurvedOpening::maskPixels(pf::Bitmap* kept) const
     if (m_kind == Oval)
         ovalTable();
     const std::vector<std::pair<int, int>>& runs = deepRuns();
+    // Taken once, before the bands (see Bitmap::mutableData).
+    uint8_t* const pixels = grey.mutableData();
+    const size_t stride = grey.bytesPerRow();
     pf::CpuRendering::inBands(m_height, [&](int begin, int end) {
         std::vector<float> values(size_t(m_width), 0.0f);
         for (int row = begin; row < end; ++row) {
@@ -365,7 +368,7 @@ pf::Image OVCurvedOpening::maskPixels(pf::Bitmap* kept) const
                 values[size_t(x)] = coverageAt(x, y);
             }
             // Rounded as a render makes 8-bit pixels of them.
-            pf::CpuRendering::floatsToBytes(values.data(), grey.mutableRow(row), m_width);
+            pf::CpuRendering::floatsToBytes(values.data(), pixels + stride * size_t(row), m_width);
         }
     });
     if (kept)
@@ -387,10 +390,13 @@ pf::Image OVCurvedOpening::cutOnCpu(const pf::Image& recipe, const Rect& within)
     auto render = [this, left, bottom](const Rect& region, pf::Bitmap& out) {
         const int columns = out.width(), rows = out.height();
         const int x0 = left + int(region.minX()), y0 = bottom + int(region.minY());
+        // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+        uint8_t* const outPixels = out.mutableData();
+        const size_t outStride = out.bytesPerRow();
         pf::CpuRendering::inBands(rows, [&](int begin, int end) {
             for (int row = begin; row < end; ++row) {
                 const int y = y0 + rows - 1 - row;
-                float* o = reinterpret_cast<float*>(out.mutableRow(row));
+                float* o = reinterpret_cast<float*>(outPixels + outStride * size_t(row));
                 for (int i = 0; i < columns; ++i, o += 4)
                     o[0] = o[1] = o[2] = o[3] = coverageAt(x0 + i, y);
             }
@@ -525,12 +531,15 @@ pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Ima
                 result[c] = lower * (1.0f - wy) + upper * wy;
             }
         };
+        // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+        uint8_t* const outPixels = out.mutableData();
+        const size_t outStride = out.bytesPerRow();
         pf::CpuRendering::inBands(rows, [&](int begin, int end) {
             for (int row = begin; row < end; ++row) {
                 const int y = y0 + rows - 1 - row;
                 const PartReads::Read* r =
                     reads->reads.data() + size_t(y - bottom) * size_t(readColumns) + size_t(x0 - left);
-                float* o = reinterpret_cast<float*>(out.mutableRow(row));
+                float* o = reinterpret_cast<float*>(outPixels + outStride * size_t(row));
                 for (int i = 0; i < columns; ++i, o += 4, ++r) {
                     if (r->first < 0) {
                         o[0] = o[1] = o[2] = o[3] = 0.0f;

@@ -145,6 +145,9 @@ pf::Image OVFrameBand::laidOnCpu(const pf::Image& laid, const pf::Image& part, c
             across[size_t(i)] = texels->column(ex + partCoord(d, rw, ew, cw, s, repeatsX));
         }
         const float* values = texels->values.data();
+        // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+        uint8_t* const outPixels = out.mutableData();
+        const size_t outStride = out.bytesPerRow();
         pf::CpuRendering::inBands(rows, [&](int begin, int end) {
             for (int row = begin; row < end; ++row) {
                 const int y = y0 + rows - 1 - row;
@@ -152,7 +155,7 @@ pf::Image OVFrameBand::laidOnCpu(const pf::Image& laid, const pf::Image& part, c
                 const auto [down, wy] = texels->row(ey + partCoord(d, rh, eh, ch, s, repeatsY));
                 const float* lowRow = values + size_t(down) * size_t(stride) * 4;
                 const float* highRow = lowRow + size_t(stride) * 4;
-                float* o = reinterpret_cast<float*>(out.mutableRow(row));
+                float* o = reinterpret_cast<float*>(outPixels + outStride * size_t(row));
                 for (int i = 0; i < columns; ++i, o += 4) {
                     const auto [index, wx] = across[size_t(i)];
                     const float* p0 = lowRow + size_t(index) * 4;

@@ -26,6 +26,7 @@
 #include "Platform/Foundation/SerialQueue.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/UI/Alert.h"
 #include "Platform/UI/Document.h"
 #include "Platform/UI/Event.h"
 #include "Platform/UI/Layer.h"
@@ -105,6 +106,8 @@ public:
         calls << QStringLiteral("up");
         point = p;
     }
+    bool lastStrokeFoundNothing() const override { return foundNothing; }
+    bool foundNothing = false;
     // The calls since the last look.
     QStringList take() { return std::exchange(calls, {}); }
 };
@@ -340,6 +343,25 @@ TEST_F(WindowControllerTest, StrokesAreClampedAndSizedWithTheDrawingArea)
     controller->drawSenderBrushUpAtPoint(canvas(), Point(0.6, 0.5));
     EXPECT_EQ(renderer->take(), QStringList{});
     EXPECT_FALSE(controller->zoomView()->blockScrolling());
+}
+
+// A click of an eye tool where no iris stands out paints nothing and stores no step: the user is told,
+// once per such click, and not after a stroke that painted.
+TEST_F(WindowControllerTest, AClickThatFindsNoIrisSaysSo)
+{
+    addLayer();
+    QStringList told;
+    pf::Alert::setResponder([&](const pf::Alert& alert) {
+        told << alert.messageText;
+        return pf::Alert::firstButtonReturn;
+    });
+    for (const bool nothing : {true, false, true}) {
+        renderer->foundNothing = nothing;
+        controller->drawSenderBrushDownAtPoint(canvas(), Point(0.5, 0.5));
+        controller->drawSenderBrushUpAtPoint(canvas(), Point(0.5, 0.5));
+    }
+    pf::Alert::setResponder(nullptr);
+    EXPECT_EQ(told, (QStringList{"No iris found here", "No iris found here"}));
 }
 
 TEST_F(WindowControllerTest, CommandAndTheWheelOverTheCanvasSizeOrSoftenTheBrush)
