@@ -352,7 +352,7 @@ pf::Image OVCurvedOpening::maskPixels(pf::Bitmap* kept) const
         ovalTable();
     const std::vector<std::pair<int, int>>& runs = deepRuns();
     // Taken once, before the bands (see Bitmap::mutableData).
-    uint8_t* const pixels = grey.mutableData();
+    uint8_t* const bytes = grey.mutableData();
     const size_t stride = grey.bytesPerRow();
     pf::CpuRendering::inBands(m_height, [&](int begin, int end) {
         std::vector<float> values(size_t(m_width), 0.0f);
@@ -368,7 +368,7 @@ pf::Image OVCurvedOpening::maskPixels(pf::Bitmap* kept) const
                 values[size_t(x)] = coverageAt(x, y);
             }
             // Rounded as a render makes 8-bit pixels of them.
-            pf::CpuRendering::floatsToBytes(values.data(), pixels + stride * size_t(row), m_width);
+            pf::CpuRendering::floatsToBytes(values.data(), bytes + stride * size_t(row), m_width);
         }
     });
     if (kept)
