@@ -25,6 +25,10 @@ public:
     static QByteArray jpeg(const QImage& image, const GMPhotoFile::Kind& kind, int quality,
                            QString* errorMessage);
 
+    // A BMP: colours, with their alpha where `alpha` (a version 4 header whose masks name the alpha
+    // channel, which readers take as transparency), else 24 bits a pixel.
+    static QByteArray bmp(const QImage& image, bool alpha);
+
     // Lossless (every pixel as it is, the colour under clear ones too) or at that quality, with the
     // profile and metadata chunks (EXIF, XMP) given.
     static QByteArray webp(const QImage& image, bool lossless, bool alpha, int quality,
