@@ -306,7 +306,7 @@ QByteArray GMPhotoEncoder::webp(const QImage& image, bool lossless, bool alpha, 
     return out;
 }
 
-QByteArray GMPhotoEncoder::bmp(const QImage& image, bool alpha)
+QByteArray GMPhotoEncoder::bmp(const QImage& image, bool alpha, QSize pixelsPerMetre)
 {
     const QImage pixels = image.convertToFormat(QImage::Format_RGBA8888);
     const int width = pixels.width(), height = pixels.height();
@@ -333,8 +333,8 @@ QByteArray GMPhotoEncoder::bmp(const QImage& image, bool alpha)
     put16(alpha ? 32 : 24);
     put32(alpha ? 3 : 0); // bit fields, or plain colours
     put32(quint32(rowBytes * height));
-    put32(2835); // 72 dots an inch
-    put32(2835);
+    put32(quint32(pixelsPerMetre.width()));
+    put32(quint32(pixelsPerMetre.height()));
     put32(0);
     put32(0);
     if (alpha) {

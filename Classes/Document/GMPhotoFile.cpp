@@ -800,8 +800,16 @@ QByteArray GMPhotoFile::encode(const pf::Bitmap& picture, const Kind& kind, QStr
         options.orientation = kind.madeFromAnother ? 1 : tiffOrientation(kind.orientation);
         return GMTIFFWriter::written(image, options, errorMessage);
     }
-    if (kind.format == "bmp")
-        return GMPhotoEncoder::bmp(image, alpha);
+    if (kind.format == "bmp") {
+        // Its resolution as the photo's file told it (72 dots an inch where it tells none).
+        const QByteArray& own = base.format == "bmp" ? source.original : QByteArray();
+        const auto le32 = [&](int at) {
+            return int(uchar(own[at])) | (int(uchar(own[at + 1])) << 8) | (int(uchar(own[at + 2])) << 16) |
+                   (int(uchar(own[at + 3])) << 24);
+        };
+        const bool told = own.size() >= 46 && le32(14) >= 40 && le32(38) > 0 && le32(42) > 0;
+        return GMPhotoEncoder::bmp(image, alpha, told ? QSize(le32(38), le32(42)) : QSize(2835, 2835));
+    }
     image = image.convertToFormat(writtenFormat(kind));
     // A profile goes in as the file's own bytes, and none where it had none.
     image.setColorSpace(kind.iccProfile.isEmpty() ? QColorSpace()

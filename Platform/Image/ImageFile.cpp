@@ -35,7 +35,8 @@ namespace {
 // What the reader may allocate for one picture. Large photos are normal here; the reader's own default
 // is too small for them.
 constexpr int AllocationLimitMB = 2048;
-std::atomic<int> allocationLimitMB{AllocationLimitMB};
+// What the exact copy of an 8-bit opaque photo may take before the photo is held in 8 bits instead.
+std::atomic<int> exactCopyLimitMB{AllocationLimitMB};
 
 // Whether JPEG data holds its end-of-image marker after the first scan. A file cut short lacks it, and
 // the decoder would fill the missing part with grey instead of failing. The segments before the scan
@@ -371,7 +372,7 @@ Bitmap exactBitmap(const QImage& image, bool converts)
 Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qint64 size,
                 QString* errorMessage, ImageFile::Precision precision, QString* reduction)
 {
-    const int limit = allocationLimitMB.load();
+    const int limit = AllocationLimitMB;
     auto fail = [&](const QString& message) {
         if (errorMessage)
             *errorMessage = message;
@@ -401,7 +402,7 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
     const int bits = std::max(32, int(pixel.bitsPerPixel()));
     // What the open holds at once: the decoded picture and, for one kept exactly (more than 8 bits,
     // transparency, a profile), its float copy of 16 bytes a pixel.
-    const auto tooLarge = [&](QSize size, bool floatCopy) {
+    const auto tooLarge = [&](QSize size, bool floatCopy, int limit = AllocationLimitMB) {
         const double megabytes =
             double(size.width()) * size.height() * (bits + (floatCopy ? 128 : 0)) / 8 / (1 << 20);
         if (megabytes <= limit)
@@ -455,7 +456,10 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
     // Floating-point samples may hold values beyond 0..1, which only float pixels keep.
     bool keptExact = exact && (converts || translucent || isFloat(image.format()));
     // Only now is it known that a profile asks for the float copy too.
-    if (const QString refusal = keptExact ? tooLarge(image.size(), true) : QString(); !refusal.isEmpty()) {
+    const bool reducible = !translucent && image.depth() <= 32;
+    if (const QString refusal =
+            keptExact ? tooLarge(image.size(), true, reducible ? exactCopyLimitMB.load() : limit) : QString();
+        !refusal.isEmpty()) {
         // A picture of 8 bits that wants the copy only for its profile still opens, converted in its
         // own 8 bits (colours outside sRGB are clipped): better than refusing a photo that fits.
         if (translucent || image.depth() > 32)
@@ -552,14 +556,9 @@ QByteArray encode(const QImage& image, const char* format, int quality)
 
 } // namespace
 
-int ImageFile::allocationLimit()
+void ImageFile::setExactCopyLimitForTesting(int megabytes)
 {
-    return allocationLimitMB.load();
-}
-
-void ImageFile::setAllocationLimitForTesting(int megabytes)
-{
-    allocationLimitMB = megabytes > 0 ? megabytes : AllocationLimitMB;
+    exactCopyLimitMB = megabytes > 0 ? megabytes : AllocationLimitMB;
 }
 
 Bitmap ImageFile::read(const QString& path, QString* errorMessage, Precision precision, QString* reduction)

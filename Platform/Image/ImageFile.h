@@ -33,9 +33,9 @@ public:
     static Bitmap readData(const QByteArray& data, QString* errorMessage = nullptr,
                            Precision precision = Precision::Compact, QString* reduction = nullptr);
 
-    // What one picture may take in memory while it is read, in megabytes (tests make it small).
-    static int allocationLimit();
-    static void setAllocationLimitForTesting(int megabytes);
+    // What the exact copy of an 8-bit opaque picture may take, in megabytes, before the picture is held
+    // in 8 bits instead (tests make it small; 0 gives back the usual limit).
+    static void setExactCopyLimitForTesting(int megabytes);
 
     // What turns the file's stored pixels upright, as reading does: a JPEG's EXIF orientation, and a
     // PNG's (which Qt's reader does not tell).

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QScopeGuard>
 #include <csetjmp>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <tiffio.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
+#include <zlib.h>
 
 using namespace doctest;
 
@@ -316,8 +318,8 @@ QByteArray makeBMPWithAlpha()
     put16(32);
     put32(3);
     put32(W * H * 4);
-    put32(2835);
-    put32(2835);
+    put32(11811); // 300 dots an inch
+    put32(11811);
     put32(0);
     put32(0);
     for (const quint32 mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u})
@@ -626,11 +628,12 @@ bool paintedAt(int x, int y, QSize stored, int orientation, const std::vector<QR
     return false;
 }
 
-// The stored pixels of a file as floats (16 bits, 8 bits and floats alike), not turned, not converted.
-QImage storedValues(const QString& path)
+// The stored pixels of a file as floats (16 bits, 8 bits and floats alike), not converted; turned upright
+// where `upright`.
+QImage storedValues(const QString& path, bool upright = false)
 {
     QImageReader reader(path);
-    reader.setAutoTransform(false);
+    reader.setAutoTransform(upright);
     QImage image = reader.read();
     image.setColorSpace(QColorSpace());
     return image.convertToFormat(QImage::Format_RGBA32FPx4);
@@ -639,9 +642,10 @@ QImage storedValues(const QString& path)
 // The largest difference of a stored value between two files outside what was painted (and, where
 // `unit` is given, outside every unit-high band of rows a stroke touches), and inside the strokes.
 std::pair<double, double> storedDifferences(const QString& a, const QString& b, int orientation,
-                                            const std::vector<QRect>& strokes, int unit = 0)
+                                            const std::vector<QRect>& strokes, int unit = 0,
+                                            bool upright = false)
 {
-    const QImage p = storedValues(a), q = storedValues(b);
+    const QImage p = storedValues(a, upright), q = storedValues(b, upright);
     if (p.size() != q.size() || p.isNull())
         return {1e9, 0};
     double outside = 0, inside = 0;
@@ -723,6 +727,42 @@ std::string jpegDescription(const QByteArray& d)
     return out.join(" | ").toStdString();
 }
 
+// The data of a PNG's first chunk of that type; a profile's decompressed. Empty without one.
+QByteArray pngChunk(const QByteArray& png, const QByteArray& type)
+{
+    for (qsizetype i = 8; i + 12 <= png.size();) {
+        const qsizetype length = (qsizetype(uchar(png[i])) << 24) | (uchar(png[i + 1]) << 16) |
+                                 (uchar(png[i + 2]) << 8) | uchar(png[i + 3]);
+        const QByteArray data = png.mid(i + 8, length);
+        if (png.mid(i + 4, 4) == type) {
+            if (type != "iCCP")
+                return data;
+            const QByteArray compressed = data.mid(data.indexOf('\0') + 2);
+            QByteArray out(1 << 20, '\0');
+            uLongf size = uLongf(out.size());
+            if (uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
+                           reinterpret_cast<const Bytef*>(compressed.constData()),
+                           uLong(compressed.size())) != Z_OK)
+                return {};
+            return out.left(qsizetype(size));
+        }
+        i += 12 + length;
+    }
+    return {};
+}
+
+// The orientation a little-endian EXIF block names; 0 without one.
+int exifOrientation(const QByteArray& exif)
+{
+    const auto u16 = [&](qsizetype i) { return int(uchar(exif[i])) | (int(uchar(exif[i + 1])) << 8); };
+    if (exif.size() < 22 || !exif.startsWith("II"))
+        return 0;
+    for (int k = 0; k < u16(8); ++k)
+        if (u16(10 + 12 * k) == 0x0112)
+            return u16(10 + 12 * k + 8);
+    return 0;
+}
+
 struct Case
 {
     const char* name;
@@ -786,7 +826,10 @@ TEST_F(ExactSaves, EveryKindWritesBackWhatNoLayerPaintedInEverySession)
     const auto describeJPEG = [](const QString& path) { return jpegDescription(fileBytes(path)); };
     const auto describeLayout = [](const QString& path) {
         const GMPhotoFile::Kind kind = GMPhotoFile::inspect(path);
-        return QStringLiteral("%1 %2-bit grey %3 alpha %4 lossless %5 profile %6 xmp %7")
+        // A BMP's resolution stands in its header.
+        const QByteArray resolution =
+            kind.format == "bmp" ? fileBytes(path).mid(38, 8).toHex() : QByteArray();
+        return QStringLiteral("%1 %2-bit grey %3 alpha %4 lossless %5 profile %6 xmp %7 %8")
             .arg(QString::fromLatin1(kind.format))
             .arg(kind.bitsPerComponent)
             .arg(kind.grey)
@@ -794,6 +837,7 @@ TEST_F(ExactSaves, EveryKindWritesBackWhatNoLayerPaintedInEverySession)
             .arg(kind.lossless)
             .arg(qHash(kind.iccProfile))
             .arg(qHash(kind.xmp))
+            .arg(QString::fromLatin1(resolution))
             .toStdString();
     };
     const QImage stored420 = pattern(W, H);
@@ -916,6 +960,151 @@ TEST_F(ExactSaves, EveryKindWritesBackWhatNoLayerPaintedInEverySession)
                     EXPECT_EQ(pictures[0].second, depth);
                 }
             }
+        }
+    }
+}
+
+// A photo too large for the copy that keeps its colours beyond sRGB opens in 8-bit sRGB: the user is told,
+// and saving (in that session and the next, through the kept edits) writes the photo's own blocks
+// wherever no layer painted, so that nothing is clipped there.
+TEST_F(ExactSaves, APhotoHeldInLessThanItHoldsIsToldAndKeptWhereNothingIsPainted)
+{
+    // 320 x 240 needs more than 1 MB for its float copy, less for its 8-bit pixels.
+    pf::ImageFile::setExactCopyLimitForTesting(1);
+    const auto restore = qScopeGuard([] { pf::ImageFile::setExactCopyLimitForTesting(0); });
+    QImage green(320, 240, QImage::Format_RGB32);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            green.setPixel(x, y,
+                           x % 32 < 16 ? qRgb(0, 255, 0) : qRgb(0, 200, 255)); // beyond sRGB in Adobe RGB
+    const QByteArray profile = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+    const QByteArray jpeg = libjpeg({Colours::YCbCr, 95, 2}, green);
+    const QString path = m_dir.filePath("large-adobe.jpg");
+    ASSERT_TRUE(writeBytes(
+        path, jpeg.left(2) + segment(0xE2, QByteArray("ICC_PROFILE\0\x01\x01", 14) + profile) + jpeg.mid(2)));
+    const QByteArray original = fileBytes(path);
+    std::vector<QRect> strokes;
+    for (const int session : {1, 2}) {
+        SCOPED_TRACE(session);
+        m_alerts.clear();
+        Opened opened = open(m_documents, path);
+        ASSERT_TRUE(opened.document) << opened.error.toStdString();
+        EXPECT_EQ(m_alerts.filter("reduced to sRGB").size(), 1) << m_alerts.join('\n').toStdString();
+        EXPECT_EQ(m_alerts.size(), 1) << m_alerts.join('\n').toStdString();
+        ASSERT_EQ(opened.chain()->numberOfTools(), session) << "the kept edits";
+        strokes.push_back(session == 1 ? QRect(100, 60, 30, 20) : QRect(200, 150, 20, 30));
+        paint(*opened.chain(), strokes.back());
+        const SaveResult over = save(*opened.document, path, "jpeg", Op::Save);
+        ASSERT_TRUE(over.succeeded) << over.error.toStdString();
+        opened.document->close();
+        const auto [outside, inside] =
+            blockDifferences(original, fileBytes(path), QSize(320, 240), 1, strokes);
+        EXPECT_EQ(outside, 0) << "blocks outside the painted MCUs";
+        EXPECT_GT(inside, 0);
+    }
+}
+
+// Exported to another kind, a photo keeps what that kind can hold of it: 16 bits where the kind has them,
+// no alpha where it had none and its alpha where it had one, its profile's own bytes (its pixels in its
+// colours), its EXIF (stored upright now, so upright) and XMP. Where the new file stores pixels as the
+// photo does, every pixel no layer painted is the photo's own.
+TEST_F(ExactSaves, AnExportToAnotherKindCarriesWhatThatKindCanHold)
+{
+    const QByteArray profile = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+    const QByteArray turned = libjpeg({Colours::YCbCr, 95, 2}, pattern(H, W));
+    const QByteArray metadata =
+        segment(0xE1, QByteArray("Exif\0\0", 6) +
+                          exifWithThumbnail(libjpeg({Colours::YCbCr, 80, 2}, pattern(12, 16)), 6)) +
+        segment(0xE1, QByteArray("http://ns.adobe.com/xap/1.0/\0", 29) + xmpPacket) +
+        segment(0xE2, QByteArray("ICC_PROFILE\0\x01\x01", 14) + profile);
+    const struct
+    {
+        const char* photo;
+        std::function<bool(const QString&)> make;
+        const char* exportedAs; // the type, and the extension after a dot
+        QString layout;         // what the exported file stores
+        bool exactOutside;      // stored as the photo stores it: its own values outside the stroke
+    } cases[] = {
+        {"adobe16.tif",
+         [](const QString& p) {
+             return makeTIFF(p, {W, H, 16, false, false, false, COMPRESSION_LZW, PREDICTOR_NONE,
+                                 ORIENTATION_TOPLEFT, true});
+         },
+         "png", "png 16-bit colour type 2 profile exif 0 xmp", true},
+        {"adobe16-to-jpeg.tif",
+         [](const QString& p) {
+             return makeTIFF(p, {W, H, 16, false, false, false, COMPRESSION_LZW, PREDICTOR_NONE,
+                                 ORIENTATION_TOPLEFT, true});
+         },
+         "jpeg", "jpeg profile exif 0 xmp", false},
+        {"turned.jpg",
+         [&](const QString& p) { return writeBytes(p, turned.left(2) + metadata + turned.mid(2)); }, "png",
+         "png 8-bit colour type 2 profile exif 1 xmp", true},
+        {"rgba16.png", [](const QString& p) { return writeBytes(p, makePNG16()); }, "tiff",
+         "tiff 16-bit 4 samples (1 extra) profile none", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.photo);
+        const QString path = m_dir.filePath(c.photo);
+        ASSERT_TRUE(c.make(path));
+        Opened opened = open(m_documents, path);
+        ASSERT_TRUE(opened.document) << opened.error.toStdString();
+        paint(*opened.chain(), firstStroke);
+        const QString extension = QString(c.exportedAs) == "jpeg"   ? "jpg"
+                                  : QString(c.exportedAs) == "tiff" ? "tif"
+                                                                    : c.exportedAs;
+        const QString exported = m_dir.filePath(QStringLiteral("exported-%1.%2").arg(c.photo, extension));
+        const SaveResult result = save(*opened.document, exported, c.exportedAs, Op::SaveTo);
+        ASSERT_TRUE(result.succeeded) << result.error.toStdString();
+        opened.document->close();
+
+        const QByteArray file = fileBytes(exported);
+        QString layout;
+        if (QByteArray(c.exportedAs) == "png") {
+            const QByteArray header = pngChunk(file, "IHDR");
+            const QByteArray iccp = pngChunk(file, "iCCP");
+            layout = QStringLiteral("png %1-bit colour type %2 %3 exif %4 %5")
+                         .arg(uchar(header[8]))
+                         .arg(uchar(header[9]))
+                         .arg(iccp == profile ? "profile" : "no profile")
+                         .arg(exifOrientation(pngChunk(file, "eXIf")))
+                         .arg(pngChunk(file, "iTXt").endsWith(xmpPacket) ? "xmp" : "no xmp");
+        } else if (QByteArray(c.exportedAs) == "jpeg") {
+            QByteArray icc, exif, xmp;
+            for (const auto& [marker, payload] : jpegSegments(file)) {
+                if (marker == 0xE2 && payload.startsWith("ICC_PROFILE"))
+                    icc += payload.mid(14);
+                if (marker == 0xE1 && payload.startsWith("Exif"))
+                    exif = payload.mid(6);
+                if (marker == 0xE1 && payload.startsWith("http://ns.adobe.com/xap/1.0/"))
+                    xmp = payload.mid(29);
+            }
+            layout = QStringLiteral("jpeg %1 exif %2 %3")
+                         .arg(icc == profile ? "profile" : "no profile")
+                         .arg(exifOrientation(exif))
+                         .arg(xmp == xmpPacket ? "xmp" : "no xmp");
+        } else {
+            TIFF* tiff = TIFFOpen(QFile::encodeName(exported).constData(), "r");
+            ASSERT_TRUE(tiff);
+            uint16_t bits = 0, samples = 0, extraCount = 0;
+            uint16_t* extra = nullptr;
+            uint32_t size = 0;
+            void* data = nullptr;
+            TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+            TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+            TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
+            layout = QStringLiteral("tiff %1-bit %2 samples (%3 extra) profile %4")
+                         .arg(bits)
+                         .arg(samples)
+                         .arg(extraCount)
+                         .arg(TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &size, &data) ? "some" : "none");
+            TIFFClose(tiff);
+        }
+        EXPECT_EQ(layout, c.layout);
+        if (c.exactOutside) {
+            const auto [outside, inside] = storedDifferences(path, exported, 1, {firstStroke}, 0, true);
+            EXPECT_EQ(outside, 0) << "the photo's own values outside the stroke";
+            EXPECT_GT(inside, 0.05);
         }
     }
 }
