@@ -86,12 +86,16 @@ bool fail(QString* errorMessage, const QString& message)
 }
 
 // The photo file's own bytes, kept as the original as they came: its pixels, its colours and all it
-// tells besides, for every later session's saves to write back exactly.
+// tells besides, for every later session's saves to write back exactly. Only bytes that tell their kind
+// by themselves (not by a file name, as an older TGA does) can be read again from the package.
 QByteArray fileBytesIfKept(const QString& path, const QByteArray& format)
 {
     if (format.isEmpty())
         return {};
-    return pf::FileRead::bytes(path).value_or(QByteArray());
+    QByteArray bytes = pf::FileRead::bytes(path).value_or(QByteArray());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return QImageReader::imageFormat(&buffer).isEmpty() ? QByteArray() : bytes;
 }
 
 // Where the layers' masks are read to find where they painted.

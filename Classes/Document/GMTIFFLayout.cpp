@@ -95,12 +95,17 @@ bool GMTIFFLayout::isRewritable(TIFF* tiff)
     const bool samplesFit =
         (bits == 8 || bits == 16) ? format == SAMPLEFORMAT_UINT : bits == 32 && format == SAMPLEFORMAT_IEEEFP;
     const bool colours =
-        ((photometric == PHOTOMETRIC_RGB && samples >= 3) ||
-         ((photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) && samples >= 1) ||
-         (photometric == PHOTOMETRIC_YCBCR && compression == COMPRESSION_JPEG && samples == 3 && bits == 8));
+        (photometric == PHOTOMETRIC_RGB && samples >= 3) ||
+        ((photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) && samples >= 1) ||
+        (photometric == PHOTOMETRIC_YCBCR && compression == COMPRESSION_JPEG && samples == 3 && bits == 8);
+    // JPEG-compressed pieces are written again with the page's own tables, as YCbCr or grey only: any other
+    // kind names no colour model in its data that the library could write again.
+    const bool jpegKind =
+        photometric == PHOTOMETRIC_YCBCR || (photometric == PHOTOMETRIC_MINISBLACK && samples == 1);
     const bool codec = compression == COMPRESSION_NONE || compression == COMPRESSION_LZW ||
                        compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE ||
-                       compression == COMPRESSION_PACKBITS || (compression == COMPRESSION_JPEG && bits == 8);
+                       compression == COMPRESSION_PACKBITS ||
+                       (compression == COMPRESSION_JPEG && bits == 8 && jpegKind);
     return planar == PLANARCONFIG_CONTIG && samplesFit && colours && fill == FILLORDER_MSB2LSB && codec &&
            TIFFIsCODECConfigured(compression);
 }

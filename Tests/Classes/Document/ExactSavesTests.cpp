@@ -1,3 +1,6 @@
+#include "Classes/Document/GMExif.h"
+#include "Classes/Document/GMJPEGSegments.h"
+#include "Classes/Document/GMTIFFWriter.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Image/ImageFile.h"
 #include "Platform/UI/FilePanel.h"
@@ -7,6 +10,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <csetjmp>
 #include <cstdio>
@@ -1105,6 +1109,49 @@ TEST_F(ExactSaves, AnExportToAnotherKindCarriesWhatThatKindCanHold)
             const auto [outside, inside] = storedDifferences(path, exported, 1, {firstStroke}, 0, true);
             EXPECT_EQ(outside, 0) << "the photo's own values outside the stroke";
             EXPECT_GT(inside, 0.05);
+        }
+    }
+}
+
+// What saving mends is read from files that may hold anything: damaged EXIF blocks, multi-picture
+// indexes and TIFF directories are mended or left as they are, never read past their ends.
+TEST(ExactSavesOfDamagedFiles, MetadataAndStripsAreReadWithinTheirBounds)
+{
+    const QByteArray thumbnail = libjpeg({Colours::YCbCr, 80, 2}, pattern(16, 12));
+    const QByteArray exif = exifWithThumbnail(thumbnail, 6);
+    const QByteArray pictures = withIndex(libjpeg({Colours::YCbCr, 90, 2}, pattern(W, H)),
+                                          {{0x00010001, thumbnail}, {0x00020002, thumbnail}});
+    QTemporaryDir dir;
+    ASSERT_TRUE(makeTIFF(dir.filePath("strips.tif"), {W, H, 8, false, false, false, COMPRESSION_LZW}));
+    const QByteArray strips = fileBytes(dir.filePath("strips.tif"));
+    GMPaintedRegion painted(W, H);
+    painted.addRect(QRect(3, 20, 10, 10));
+    const auto red = [](const QRect& rect) {
+        QImage image(rect.size(), QImage::Format_RGBA8888);
+        image.fill(Qt::red);
+        return image;
+    };
+    QRandomGenerator random(83);
+    const auto damaged = [&](QByteArray data) {
+        for (int c = 0, changes = 1 + random.bounded(6); c < changes; ++c)
+            data[random.bounded(int(data.size()))] = char(random.bounded(256));
+        if (random.bounded(3) == 0)
+            data.truncate(random.bounded(int(data.size())));
+        return data;
+    };
+    for (int k = 0; k < 300; ++k) {
+        const QByteArray block = damaged(exif);
+        (void)GMExif::orientation(block);
+        (void)GMExif::withOrientation(block, 1);
+        (void)GMExif::withPixelSize(block, QSize(W, H));
+        (void)GMExif::thumbnailSize(block);
+        (void)GMExif::withThumbnail(
+            block, [&](QSize, qint64) { return thumbnail; }, 65527);
+        const QByteArray file = damaged(pictures);
+        (void)GMJPEGSegments::withAttachments(file, GMJPEGSegments::attachments(file));
+        if (k % 10 == 0) {
+            QString error;
+            (void)GMTIFFWriter::patched(damaged(strips), painted, red, &error);
         }
     }
 }
