@@ -1,9 +1,11 @@
 #include "Classes/Document/GMPaintedRegion.h"
 
+#include "Platform/Image/ImageNode.h"
 #include "Platform/Image/RenderContext.h"
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 
 GMPaintedRegion::GMPaintedRegion(int width, int height, bool all)
     : m_width(std::max(0, width)), m_height(std::max(0, height)), m_words((size_t(m_width) + 63) / 64),
@@ -12,6 +14,45 @@ GMPaintedRegion::GMPaintedRegion(int width, int height, bool all)
     if (all)
         addRect(QRect(0, 0, m_width, m_height));
 }
+
+namespace {
+
+// The rows and columns (top down) a rectangle of the engine's (y up) covers in a picture of that size.
+QRect rowsOf(const pf::Rect& rect, int width, int height)
+{
+    if (rect.isNull() || rect.isInfinite())
+        return QRect(0, 0, width, height);
+    // Clamped first: a definition may reach far beyond the picture.
+    const double minX = std::clamp(rect.minX(), 0.0, double(width)),
+                 maxX = std::clamp(rect.maxX(), 0.0, double(width));
+    const double minY = std::clamp(rect.minY(), 0.0, double(height)),
+                 maxY = std::clamp(rect.maxY(), 0.0, double(height));
+    const int left = int(std::floor(minX)), right = int(std::ceil(maxX));
+    const int top = height - int(std::ceil(maxY)), bottom = height - int(std::floor(minY));
+    if (right <= left || bottom <= top)
+        return QRect();
+    return QRect(left, top, right - left, bottom - top);
+}
+
+// A mask's value at a pixel of its stored bitmap: its green.
+bool paintedPixel(const pf::Bitmap& bitmap, const uint8_t* row, int x)
+{
+    switch (bitmap.format()) {
+    case pf::Bitmap::Format::Gray16:
+        return reinterpret_cast<const uint16_t*>(row)[x] > 0;
+    case pf::Bitmap::Format::Gray8:
+        return row[x] > 0;
+    case pf::Bitmap::Format::Grayf:
+        return reinterpret_cast<const float*>(row)[x] > 0;
+    case pf::Bitmap::Format::RGBA8:
+        return row[4 * x + 1] > 0;
+    case pf::Bitmap::Format::RGBAf:
+        return reinterpret_cast<const float*>(row)[4 * x + 1] > 0;
+    }
+    return true;
+}
+
+} // namespace
 
 bool GMPaintedRegion::fromMasks(const std::vector<pf::Image>& masks, int width, int height,
                                 pf::RenderContext& context, GMPaintedRegion* region, QString* errorMessage)
@@ -24,21 +65,45 @@ bool GMPaintedRegion::fromMasks(const std::vector<pf::Image>& masks, int width, 
             region->addRect(QRect(0, 0, width, height));
             return true;
         }
-        for (int top = 0; top < height; top += bandRows) {
-            const int rows = std::min(bandRows, height - top);
+        const pf::ImageNode& node = *mask.node();
+        if (node.kind == pf::ImageNode::Kind::Empty)
+            continue;
+        // A mask of one value (a layer nobody painted on yet, a whole one filled): that value everywhere.
+        if (node.kind == pf::ImageNode::Kind::Crop && node.input &&
+            node.input->kind == pf::ImageNode::Kind::Constant) {
+            if (node.input->color[1] > 0)
+                region->addRect(rowsOf(node.rect, width, height));
+            continue;
+        }
+        // Stored pixels are read as they are.
+        if (node.kind == pf::ImageNode::Kind::Bitmap && node.bitmap.width() == width &&
+            node.bitmap.height() == height) {
+            for (int y = 0; y < height; ++y) {
+                const uint8_t* row = node.bitmap.row(y);
+                for (int x = 0; x < width; ++x)
+                    if (paintedPixel(node.bitmap, row, x))
+                        region->add(x, y);
+            }
+            continue;
+        }
+        // Anything else is rendered, only where the mask is defined.
+        const QRect defined = rowsOf(mask.definition().extent(), width, height);
+        for (int top = defined.top(); !defined.isEmpty() && top <= defined.bottom(); top += bandRows) {
+            const int rows = std::min(bandRows, defined.bottom() + 1 - top);
             // The engine's rectangles run y up: the band's bottom row is the lowest y.
-            const auto band = context.render(mask, pf::Rect(0, height - top - rows, width, rows),
-                                             pf::Bitmap::Format::RGBAf, pf::RenderContext::Reuse::Discard);
-            if (!band || band->width() != width || band->height() != rows) {
+            const auto band =
+                context.render(mask, pf::Rect(defined.left(), height - top - rows, defined.width(), rows),
+                               pf::Bitmap::Format::RGBAf, pf::RenderContext::Reuse::Discard);
+            if (!band || band->width() != defined.width() || band->height() != rows) {
                 if (errorMessage)
                     *errorMessage = QStringLiteral("Where the layers painted could not be read.");
                 return false;
             }
             for (int y = 0; y < rows; ++y) {
                 const auto* pixel = reinterpret_cast<const float*>(band->row(y));
-                for (int x = 0; x < width; ++x)
+                for (int x = 0; x < defined.width(); ++x)
                     if (pixel[4 * x + 1] > 0)
-                        region->add(x, top + y);
+                        region->add(defined.left() + x, top + y);
             }
         }
     }

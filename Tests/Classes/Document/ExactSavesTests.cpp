@@ -1,8 +1,10 @@
 #include "Classes/Document/GMExif.h"
 #include "Classes/Document/GMJPEGSegments.h"
+#include "Classes/Document/GMPaintedRegion.h"
 #include "Classes/Document/GMTIFFWriter.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Image/ImageFile.h"
+#include "Platform/Image/RenderContext.h"
 #include "Platform/UI/FilePanel.h"
 
 #include <QBuffer>
@@ -1153,5 +1155,48 @@ TEST(ExactSavesOfDamagedFiles, MetadataAndStripsAreReadWithinTheirBounds)
             QString error;
             (void)GMTIFFWriter::patched(damaged(strips), painted, red, &error);
         }
+    }
+}
+
+// Where the layers painted reads the same whatever form a mask has at the save: pixels stored in 8 or
+// 16 bits, a recipe still to be rendered (a stroke placed over the mask), one value over the whole frame;
+// a value of the smallest step counts, and nothing else does.
+TEST(PaintedRegion, EveryFormOfAMaskReadsTheSame)
+{
+    pf::Bitmap grey(W, H, pf::Bitmap::Format::Gray16);
+    for (int y = firstStroke.top(); y <= firstStroke.bottom(); ++y)
+        for (int x = firstStroke.left(); x <= firstStroke.right(); ++x)
+            reinterpret_cast<quint16*>(grey.mutableRow(y))[x] = x == firstStroke.left() ? 1 : 40000;
+    const pf::Bitmap colours = grey.converted(pf::Bitmap::Format::RGBAf);
+    const pf::Rect frame(0, 0, W, H);
+    const pf::Image recipe = pf::Image::fromBitmap(colours)
+                                 .imageByApplyingTransform(pf::AffineTransform())
+                                 .imageByCroppingToRect(frame);
+    const struct
+    {
+        const char* form;
+        pf::Image mask;
+        QRect painted;
+    } cases[] = {
+        {"16-bit pixels", pf::Image::fromBitmap(grey), firstStroke},
+        {"float pixels", pf::Image::fromBitmap(colours), firstStroke},
+        {"a recipe", recipe, firstStroke},
+        {"one value", pf::Image::constantColor(pf::Color(0.5, 0.5, 0.5, 1)).imageByCroppingToRect(frame),
+         QRect(0, 0, W, H)},
+        {"nothing", pf::Image::constantColor(pf::Color(0, 0, 0, 0)).imageByCroppingToRect(frame), QRect()},
+    };
+    pf::RenderContext context(QStringLiteral("painted region test"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.form);
+        GMPaintedRegion region;
+        QString error;
+        ASSERT_TRUE(GMPaintedRegion::fromMasks({c.mask}, W, H, context, &region, &error))
+            << error.toStdString();
+        EXPECT_EQ(region.bounds(), c.painted);
+        int count = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                count += region.contains(x, y) ? 1 : 0;
+        EXPECT_EQ(count, c.painted.width() * c.painted.height());
     }
 }
