@@ -458,7 +458,7 @@ void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const
         } else {
             decoded.bitmap = pf::ImageFile::read(opening->path, &decoded.error,
                                                  pf::ImageFile::Precision::Exact, &decoded.reduction);
-            // The bytes kept as the original: a JPEG's or a PNG's own.
+            // The bytes kept as the original: the file's own.
             const QByteArray format = QImageReader::imageFormat(opening->path);
             const QByteArray kept =
                 decoded.bitmap.isNull() ? QByteArray() : fileBytesIfKept(opening->path, format);

@@ -27,9 +27,10 @@ class QPrinter;
 // with its editable state kept in a shadow copy: a package of the same form in the working area,
 // registered under the picture's path. Autosaving a picture writes only its shadow copy; an explicit
 // save writes the shadow copy first and then the composed picture into the file, in the file's own
-// format, channels and depth (a JPEG at no lower quality, with its metadata). The untouched original is
-// kept without loss: a JPEG's own bytes, any other picture losslessly. Opening a picture that has a
-// shadow copy opens the shadow copy, asking first when the file was changed by someone else since.
+// format, channels and depth (a JPEG with its own tables, with its metadata), every pixel no layer
+// painted written back as the file stored it. The untouched original is kept as the file's own bytes.
+// Opening a picture that has a shadow copy opens the shadow copy, asking first when the file was changed
+// by someone else since.
 class GMDocument : public pf::Document
 {
 public:

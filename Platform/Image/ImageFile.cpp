@@ -467,8 +467,8 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
         log(QStringLiteral("Warning: the image “%1” is converted to sRGB in 8 bits: %2").arg(name, refusal));
         if (reduction)
             *reduction =
-                QStringLiteral("Its colours are kept exactly only where a picture of its size fits in "
-                               "memory: %1")
+                QStringLiteral("Keeping its colours beyond sRGB while you edit would take more memory than "
+                               "one picture may have: %1")
                     .arg(refusal.section(QStringLiteral(": "), 1));
         keptExact = false;
     }
