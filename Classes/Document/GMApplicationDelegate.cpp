@@ -7,6 +7,7 @@
 #include "Classes/Document/GMEditorWindowController.h"
 #include "Classes/Document/GMFrameworkEffectsTools.h"
 #include "Classes/Document/GMFrameworkEffectsWindow.h"
+#include "Classes/Document/GMFrameworkEffectsWindows.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/GMScenePreviewChooser.h"
@@ -36,17 +37,38 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QWindow>
 #include <unistd.h>
 
 namespace {
 
 constexpr int connectMilliseconds = 2000;
+
+// A window opened from a menu comes up over the window it was asked from (centred on it, within the
+// screen), not where the window system would put a new one. One already shown stays where it is.
+void placeOverWindow(pf::Window* shown, const QWidget* front)
+{
+    if (!shown || shown->isVisible() || !front || !front->isVisible() || front == shown)
+        return;
+    QScreen* screen = front->screen() ? front->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const QSize size = shown->frameGeometry().size();
+    QRect frame(front->frameGeometry().center() - QPoint(size.width() / 2, size.height() / 2), size);
+    if (available.isValid()) {
+        frame.moveRight(std::min(frame.right(), available.right()));
+        frame.moveBottom(std::min(frame.bottom(), available.bottom()));
+        frame.moveLeft(std::max(frame.left(), available.left()));
+        frame.moveTop(std::max(frame.top(), available.top()));
+    }
+    shown->move(frame.topLeft());
+}
 
 // On a window and on the menu bar made for it: the serial number of the delegate that equipped them.
 constexpr char equippedMark[] = "glimoraActions";
@@ -374,6 +396,7 @@ void GMApplicationDelegate::showFrameBuilder()
     const pf::Image picture = frontDocumentPicture();
     OVFrameBuilder& builder = OVFrameBuilder::sharedFrameBuilder();
     builder.setPreviewPicture(picture);
+    placeOverWindow(builder.window(), frontWindow());
     builder.show();
 }
 
@@ -405,38 +428,14 @@ pf::UndoManager* GMApplicationDelegate::frontUndoManager() const
 
 void GMApplicationDelegate::showFrameworkEffects()
 {
-    // An effects window in front stays as it is, its chain with it.
-    if (GMFrameworkEffectsWindow* front = GMFrameworkEffectsWindow::forWindow(frontWindow())) {
-        front->bringToFront();
-        return;
-    }
-    // A window whose photo has closed and that holds nothing is let go; one with effects is kept.
-    std::erase_if(m_frameworkEffects, [](const FrameworkEffects& entry) {
-        return entry.photo && entry.alive.expired() && entry.window->effects().empty() &&
-               !(entry.window->window() && entry.window->window()->isVisible());
-    });
     std::shared_ptr<pf::Document> photo;
     if (auto* document = dynamic_cast<GMDocument*>(currentDocument()))
         for (const auto& open : m_documentHandler->documents())
             if (open.get() == document)
                 photo = open;
-    // One window per photo: the photo's own comes back with its effects. Over no photo, the window
-    // shown last comes back.
-    for (FrameworkEffects& entry : m_frameworkEffects) {
-        const bool same = photo ? entry.photo == photo.get() && entry.alive.lock() == photo
-                                : entry.window.get() == GMFrameworkEffectsWindow::shown();
-        if (same) {
-            entry.window->bringToFront();
-            return;
-        }
-    }
-    // Over the front editor window's picture, as it would be saved; the window works on a copy.
-    FrameworkEffects entry;
-    entry.photo = photo.get();
-    entry.alive = photo;
-    entry.window = std::make_unique<GMFrameworkEffectsWindow>(frontDocumentPicture());
-    entry.window->bringToFront();
-    m_frameworkEffects.push_back(std::move(entry));
+    if (!m_frameworkEffects)
+        m_frameworkEffects = std::make_unique<GMFrameworkEffectsWindows>();
+    m_frameworkEffects->show(frontWindow(), photo);
 }
 
 void GMApplicationDelegate::buildActions()
@@ -508,8 +507,10 @@ void GMApplicationDelegate::buildActions()
         [documents] { documents->displayWelcomeScreen(); });
     add(QStringLiteral("Quick Tutorial"), QKeySequence::HelpContents, [documents] { documents->showHelp(); });
     add(QStringLiteral("Send Feedback…"), QKeySequence(), [this] { sendFeedback(); });
-    QAction* tips = add(QStringLiteral("Tips & Tricks"), QKeySequence(),
-                        [] { OVInformationCatalog::showSharedInformationCatalog(); });
+    QAction* tips = add(QStringLiteral("Tips & Tricks"), QKeySequence(), [] {
+        placeOverWindow(OVInformationCatalog::sharedInformationCatalog()->window(), frontWindow());
+        OVInformationCatalog::showSharedInformationCatalog();
+    });
     // A lone ampersand in a menu item marks a shortcut letter; this one is a word.
     tips->setText(tips->text().replace(QLatin1Char('&'), QStringLiteral("&&")));
     add(QStringLiteral("Reset Tips"), QKeySequence(), [] {
@@ -621,7 +622,11 @@ bool GMApplicationDelegate::eventFilter(QObject* object, QEvent* event)
             m_equipped.removeIf([](const QPointer<QWidget>& gone) { return gone.isNull(); });
             m_equipped.append(widget);
             auto* window = qobject_cast<pf::Window*>(widget);
-            if (window && !window->isOverlay() && (window->styleMask() & pf::Window::Titled) &&
+            // A dialog (titled, neither resizable nor minimisable: Preferences, an about window) carries
+            // no menu bar of its own; its shortcuts still work.
+            const unsigned style = window ? window->styleMask() : 0;
+            const bool dialog = !(style & (pf::Window::Resizable | pf::Window::Miniaturizable));
+            if (window && !window->isOverlay() && (style & pf::Window::Titled) && !dialog &&
                 (!window->menuBar() || window->menuBar()->property(equippedMark).isValid())) {
                 QMenuBar* bar = makeMenuBar(window);
                 bar->setProperty(equippedMark, m_serial);
