@@ -99,7 +99,12 @@ void BM_Grid_InstantReplace_NewItems(benchmark::State& state)
     }
     noteLoadAndTarget(state, 1000.0 * count / 10000);
 }
-BENCHMARK(BM_Grid_InstantReplace_NewItems)->Arg(2500)->Arg(5000)->Arg(10000)->Arg(100000)->Apply(fiveSingleRuns);
+BENCHMARK(BM_Grid_InstantReplace_NewItems)
+    ->Arg(2500)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Apply(fiveSingleRuns);
 
 void BM_List_AddOneByOne(benchmark::State& state)
 {

@@ -5,8 +5,8 @@
 #include "Platform/UI/View.h"
 
 #include <QList>
-#include <QSet>
 #include <QPointer>
+#include <QSet>
 #include <QVariant>
 #include <memory>
 
