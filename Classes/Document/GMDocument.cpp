@@ -303,7 +303,7 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     if (registered.isEmpty())
         return readPlainImage(path, errorMessage);
 
-    const QVariantMap entry = registry.value(registered).toMap();
+    QVariantMap entry = registry.value(registered).toMap();
     const QString filename = entry.value(QStringLiteral("filename")).toString();
     const QString folder = GMFileUtilities::applicationSupportDirectory() + u'/' + filename;
     if (GMFileUtilities::isShadowCopyFilename(filename))
@@ -319,11 +319,15 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     // Someone else changed the file since its edits were kept: the person decides which to open. A
     // save of this application stopped right after it replaced the file is no one else's change.
     const QFileInfo file(path);
-    if (entry.contains(fileSizeKey) && entry.contains(fileTimeKey) &&
-        (entry.value(fileSizeKey).toLongLong() != file.size() ||
-         entry.value(fileTimeKey).toDateTime().toMSecsSinceEpoch() !=
-             file.lastModified().toMSecsSinceEpoch()) &&
-        !ownSaveCompleted(registered, entry, path)) {
+    bool changedSince = entry.contains(fileSizeKey) && entry.contains(fileTimeKey) &&
+                        (entry.value(fileSizeKey).toLongLong() != file.size() ||
+                         entry.value(fileTimeKey).toDateTime().toMSecsSinceEpoch() !=
+                             file.lastModified().toMSecsSinceEpoch());
+    if (changedSince && ownSaveCompleted(registered, entry, path)) {
+        changedSince = false;
+        entry.insert(editsNotInFileKey, false); // the file holds them now
+    }
+    if (changedSince) {
         m_keptEditsFileSize = entry.value(fileSizeKey).toLongLong();
         m_keptEditsFileTime = entry.value(fileTimeKey).toDateTime();
         pf::Alert alert;
