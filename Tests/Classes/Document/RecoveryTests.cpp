@@ -54,7 +54,8 @@ protected:
 
     // A session that "dies" with `path` open, a layer painted over it and its record written: its list
     // of open documents says so, and nothing is closed. The record's path.
-    QString crashedSessionWith(const QString& path)
+    QString crashedSessionWith(const QString& path,
+                               const std::function<void(pf::Document&)>& beforeDying = {})
     {
         TestController session;
         QString error;
@@ -68,6 +69,8 @@ protected:
         const QString record = document->recoveryRecordPath();
         EXPECT_TRUE(spinUntil([&] { return QFileInfo::exists(record); }));
         GMDocument::waitForRecoveryRecords();
+        if (beforeDying)
+            beforeDying(*document);
         pf::UserDefaults::standard().setBool("SessionRunning", true);
         pf::UserDefaults::standard().synchronize();
         return record;
@@ -395,6 +398,69 @@ TEST_F(Recovery, ARecordIsUsedOnlyOverItsOwnPictureAndInsideTheWorkingArea)
         EXPECT_EQ(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList())
             << "nothing written outside";
     }
+}
+
+// A record names the picture its layers lie over. Over that picture it is used without a question,
+// however the picture is read now (the photo itself, or the kept edits an autosave made of it after the
+// record, also where they keep the original in another form than the file's); over another picture of
+// the same size (replaced by another program) the user is asked first.
+TEST_F(Recovery, ARecordAsksBeforeItsLayersGoOverAnotherPicture)
+{
+    struct Case
+    {
+        const char* what;
+        const char* name;
+        const char* format;
+        bool autosavedAndPainted; // kept edits autosaved over the photo, then a stroke (0.4) after them
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"a photo as it was", "same.jpg", "JPEG", false, false},
+        {"a TIFF autosaved and painted again", "kept.tif", "TIFF", true, false},
+        {"a photo replaced by another of the same size", "replaced.jpg", "JPEG", false, true},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ++number;
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(
+            m_dir.filePath(QStringLiteral("area-%1").arg(number)));
+        pf::UserDefaults::standard().setFileForTesting(
+            m_dir.filePath(QStringLiteral("area-%1.conf").arg(number)));
+        m_photoFormat = c.format;
+        const QString path = photo(c.name);
+        ASSERT_FALSE(crashedSessionWith(path, [&](pf::Document& document) {
+                         if (c.autosavedAndPainted) {
+                             EXPECT_TRUE(save(document, path, document.fileType(), Op::Autosave).succeeded);
+                             auto& gm = static_cast<GMDocument&>(document);
+                             stroke(gm.windowController()->toolChain(), 1, 0.4);
+                             spinUntil([] { return false; }, 1000);
+                             GMDocument::waitForRecoveryRecords();
+                         }
+                     }).isEmpty());
+        if (c.replaced) {
+            QImage other(m_photoSize, QImage::Format_RGB32);
+            other.fill(QColor(30, 160, 40));
+            ASSERT_TRUE(other.save(path, c.format));
+        }
+        m_alerts.clear();
+        TestController next;
+        ASSERT_EQ(next.reopenDocumentsOfLastSession(), 1) << m_alerts.join('\n').toStdString();
+        const auto document = next.documents().front();
+        ASSERT_TRUE(spinUntil([&] {
+            return chainOf(document) &&
+                   std::static_pointer_cast<GMDocument>(document)->pendingLayerCount() == 0;
+        }));
+        EXPECT_EQ(m_alerts.filter("was changed by another program").size(), c.replaced ? 1 : 0)
+            << m_alerts.join('\n').toStdString();
+        ASSERT_EQ(chainOf(document)->numberOfTools(), 2) << "the layers, over the picture (answered so)";
+        EXPECT_NEAR(maskValue(chainOf(document), 1), c.autosavedAndPainted ? 0.4 : 0.7, 0.02)
+            << "the record's strokes";
+        EXPECT_TRUE(document->isDocumentEdited());
+        EXPECT_EQ(m_alerts.filter("Your work was recovered.").size(), 1) << m_alerts.join('\n').toStdString();
+        document->close();
+    }
+    m_photoFormat = "JPEG";
 }
 
 // A photo not there when the application starts again (a card not in its reader) keeps its latest
