@@ -132,13 +132,14 @@ GMDocument::Picture GMDocument::Picture::fromMap(const QVariantMap& map)
 
 QByteArray GMDocument::digestOf(const QByteArray& bytes)
 {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    // Tells pictures apart, against accidents rather than adversaries: the fastest digest at hand.
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
 }
 
 QByteArray GMDocument::digestOfFile(const QString& path)
 {
     QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
     if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
         return {};
     return hash.result();
@@ -384,7 +385,7 @@ struct GMDocument::Decoded
     QByteArray lossless; // the bytes kept without loss for an original that is no JPEG
     bool isJPEG = false;
     QString losslessProblem; // the lossless original is damaged: `lossless` holds its bytes as they are
-    QByteArray digest;       // of the picture file's bytes (a plain picture's)
+    QByteArray digest;       // of the picture file's bytes, or of the package's kept original
 };
 
 namespace {
@@ -498,6 +499,7 @@ void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const
                 decoded.losslessProblem = contents.losslessDamaged ? contents.losslessProblem : QString();
                 decoded.isJPEG =
                     !contents.losslessDamaged && decoded.lossless.isEmpty() && !decoded.jpeg.isEmpty();
+                decoded.digest = digestOf(lossless.isEmpty() ? jpeg : lossless);
             }
         } else {
             decoded.bitmap =
@@ -585,7 +587,7 @@ void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const 
     }
     m_originalImage = decoded.original.image;
     m_originalBitmap = decoded.bitmap;
-    if (!opening->package && m_picture.fromFile && m_picture.digest.isEmpty())
+    if (m_picture.fromFile != opening->package && m_picture.digest.isEmpty())
         m_picture.digest = decoded.digest;
     {
         std::lock_guard lock(m_jpegMutex);
@@ -704,9 +706,10 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
     m_foreignLayers = std::move(foreign);
     m_extras = std::move(extras);
     {
+        // A large original's digest is worked out with its decoding, off the interface's thread.
         const QByteArray& kept =
             contents->originalLossless.isEmpty() ? contents->originalJPEG : contents->originalLossless;
-        m_picture = {false, kept.size(), {}, digestOf(kept)};
+        m_picture = {false, kept.size(), {}, later ? QByteArray() : digestOf(kept)};
     }
     {
         std::lock_guard lock(m_jpegMutex);
@@ -1780,9 +1783,16 @@ pf::Document::Recovery GMDocument::readRecoveryRecord(const QString& path)
 GMDocument::Picture GMDocument::pictureAsRead()
 {
     // A picture decoded in the background has its digest once decoded; asked before (at the restart),
-    // it is worked out from the file now.
-    if (m_picture.fromFile && m_picture.digest.isEmpty() && !fileURL().isEmpty())
-        m_picture.digest = digestOfFile(fileURL());
+    // it is worked out now, from the file or from the original the package keeps.
+    if (!m_picture.digest.isEmpty())
+        return m_picture;
+    if (m_picture.fromFile) {
+        if (!fileURL().isEmpty())
+            m_picture.digest = digestOfFile(fileURL());
+    } else {
+        std::lock_guard lock(m_jpegMutex);
+        m_picture.digest = digestOf(m_originalLossless.isEmpty() ? m_originalJPEG : m_originalLossless);
+    }
     return m_picture;
 }
 

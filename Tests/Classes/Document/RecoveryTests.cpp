@@ -413,11 +413,16 @@ TEST_F(Recovery, ARecordAsksBeforeItsLayersGoOverAnotherPicture)
         const char* format;
         bool autosavedAndPainted; // kept edits autosaved over the photo, then a stroke (0.4) after them
         bool replaced;
+        QSize size = QSize(64, 48);
     };
     const Case cases[] = {
         {"a photo as it was", "same.jpg", "JPEG", false, false},
+        {"a large photo as it was (read in the background)", "large.jpg", "JPEG", false, false,
+         QSize(2048, 2048)},
         {"a TIFF autosaved and painted again", "kept.tif", "TIFF", true, false},
         {"a photo replaced by another of the same size", "replaced.jpg", "JPEG", false, true},
+        {"a large photo replaced by another of the same size", "large-replaced.jpg", "JPEG", false, true,
+         QSize(2048, 2048)},
     };
     int number = 0;
     for (const Case& c : cases) {
@@ -428,6 +433,7 @@ TEST_F(Recovery, ARecordAsksBeforeItsLayersGoOverAnotherPicture)
         pf::UserDefaults::standard().setFileForTesting(
             m_dir.filePath(QStringLiteral("area-%1.conf").arg(number)));
         m_photoFormat = c.format;
+        m_photoSize = c.size;
         const QString path = photo(c.name);
         ASSERT_FALSE(crashedSessionWith(path, [&](pf::Document& document) {
                          if (c.autosavedAndPainted) {
@@ -459,8 +465,11 @@ TEST_F(Recovery, ARecordAsksBeforeItsLayersGoOverAnotherPicture)
         EXPECT_TRUE(document->isDocumentEdited());
         EXPECT_EQ(m_alerts.filter("Your work was recovered.").size(), 1) << m_alerts.join('\n').toStdString();
         document->close();
+        OVBrushPathImage::waitForPendingWrites();
+        GMDocument::waitForRecoveryRecords();
     }
     m_photoFormat = "JPEG";
+    m_photoSize = QSize(64, 48);
 }
 
 // A photo not there when the application starts again (a card not in its reader) keeps its latest
