@@ -1727,10 +1727,12 @@ pf::Document::Recovery GMDocument::readRecoveryRecord(const QString& path)
         (*layers)[k].maskFolder = folder;
     }
     // Masks are made for the picture they lie over: over another one of the same size (the file
-    // replaced since, a card back with another photo of that name) the user decides.
+    // replaced since, a card back with another photo of that name) the user decides. A record without
+    // layers lays nothing over it.
     bool declined = false;
     QString reason;
-    if (!recordFitsPicture(map.value(QStringLiteral("picture")).toMap(), &declined, &reason)) {
+    if (!layers->empty() &&
+        !recordFitsPicture(map.value(QStringLiteral("picture")).toMap(), &declined, &reason)) {
         if (!declined)
             return notUsed(reason);
         recovery.outcome = Recovery::Outcome::Declined;
