@@ -210,8 +210,15 @@ int crashingSession(const QString& sandbox, Session session, const QString& phot
             giveUp(5, "the autosave did not finish");
     }
     chain->brushPathImageAtIndex(1)->addContentContainer(strokeOver(chain->originalImageSize(), laterValue));
-    // A stroke finished two seconds before the kill is the promise.
+    // A stroke finished two seconds before the kill is the promise (the rounds measure it). These
+    // sessions look at what comes back, not how fast: under the thread checker on a loaded machine the
+    // record's write may take longer, and is waited for.
     GalleryShots::settle(2000);
+    if (session != Session::FullDisk) {
+        GMDocument::waitForRecoveryRecords();
+        GalleryShots::settle(600);
+        GMDocument::waitForRecoveryRecords();
+    }
     if (session == Session::FullDisk) {
         // The disk fills up (another program's download, say) and the user paints on.
         fillDisk(sandbox + QStringLiteral("/app"));
