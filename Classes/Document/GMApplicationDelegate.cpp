@@ -37,11 +37,13 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QWindow>
 #include <cerrno>
 #include <cstring>
@@ -50,6 +52,25 @@
 namespace {
 
 constexpr int connectMilliseconds = 2000;
+
+// A window opened from a menu comes up over the window it was asked from (centred on it, within the
+// screen), not where the window system would put a new one. One already shown stays where it is.
+void placeOverWindow(pf::Window* shown, const QWidget* front)
+{
+    if (!shown || shown->isVisible() || !front || !front->isVisible() || front == shown)
+        return;
+    QScreen* screen = front->screen() ? front->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const QSize size = shown->frameGeometry().size();
+    QRect frame(front->frameGeometry().center() - QPoint(size.width() / 2, size.height() / 2), size);
+    if (available.isValid()) {
+        frame.moveRight(std::min(frame.right(), available.right()));
+        frame.moveBottom(std::min(frame.bottom(), available.bottom()));
+        frame.moveLeft(std::max(frame.left(), available.left()));
+        frame.moveTop(std::max(frame.top(), available.top()));
+    }
+    shown->move(frame.topLeft());
+}
 
 // On a window and on the menu bar made for it: the serial number of the delegate that equipped them.
 constexpr char equippedMark[] = "glimoraActions";
@@ -450,6 +471,7 @@ void GMApplicationDelegate::showFrameBuilder()
     const pf::Image picture = frontDocumentPicture();
     OVFrameBuilder& builder = OVFrameBuilder::sharedFrameBuilder();
     builder.setPreviewPicture(picture);
+    placeOverWindow(builder.window(), frontWindow());
     builder.show();
 }
 
@@ -584,8 +606,10 @@ void GMApplicationDelegate::buildActions()
         [documents] { documents->displayWelcomeScreen(); });
     add(QStringLiteral("Quick Tutorial"), QKeySequence::HelpContents, [documents] { documents->showHelp(); });
     add(QStringLiteral("Send Feedback…"), QKeySequence(), [this] { sendFeedback(); });
-    QAction* tips = add(QStringLiteral("Tips & Tricks"), QKeySequence(),
-                        [] { OVInformationCatalog::showSharedInformationCatalog(); });
+    QAction* tips = add(QStringLiteral("Tips & Tricks"), QKeySequence(), [] {
+        placeOverWindow(OVInformationCatalog::sharedInformationCatalog()->window(), frontWindow());
+        OVInformationCatalog::showSharedInformationCatalog();
+    });
     // A lone ampersand in a menu item marks a shortcut letter; this one is a word.
     tips->setText(tips->text().replace(QLatin1Char('&'), QStringLiteral("&&")));
     add(QStringLiteral("Reset Tips"), QKeySequence(), [] {
@@ -697,7 +721,11 @@ bool GMApplicationDelegate::eventFilter(QObject* object, QEvent* event)
             m_equipped.removeIf([](const QPointer<QWidget>& gone) { return gone.isNull(); });
             m_equipped.append(widget);
             auto* window = qobject_cast<pf::Window*>(widget);
-            if (window && !window->isOverlay() && (window->styleMask() & pf::Window::Titled) &&
+            // A dialog (titled, neither resizable nor minimisable: Preferences, an about window) carries
+            // no menu bar of its own; its shortcuts still work.
+            const unsigned style = window ? window->styleMask() : 0;
+            const bool dialog = !(style & (pf::Window::Resizable | pf::Window::Miniaturizable));
+            if (window && !window->isOverlay() && (style & pf::Window::Titled) && !dialog &&
                 (!window->menuBar() || window->menuBar()->property(equippedMark).isValid())) {
                 QMenuBar* bar = makeMenuBar(window);
                 bar->setProperty(equippedMark, m_serial);

@@ -64,6 +64,17 @@ GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain,
     };
 }
 
+GMRenderForSaving GMChainRenderer::renderForSaving(const pf::Image& composed, const pf::Size& size)
+{
+    if (composed.isNull() || size.width < 1 || size.height < 1)
+        return {};
+    return [composed, size]() -> std::optional<pf::Bitmap> {
+        return savingContext()->render(composed,
+                                       pf::Rect(0, 0, std::round(size.width), std::round(size.height)),
+                                       pf::Bitmap::Format::RGBA8);
+    };
+}
+
 pf::Bitmap GMChainRenderer::fittedInside(const pf::Bitmap& picture, double side)
 {
     if (picture.isNull() || (picture.width() <= side && picture.height() <= side))

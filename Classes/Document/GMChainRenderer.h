@@ -19,6 +19,8 @@ public:
     static GMRenderForSaving renderForSaving(const PhotoToolChain& chain,
                                              std::optional<pf::Size> fitInside = std::nullopt,
                                              pf::Bitmap::Format format = pf::Bitmap::Format::RGBA8);
+    // A picture composed already (a cache's, as the canvas shows it), made pixels of `size` later.
+    static GMRenderForSaving renderForSaving(const pf::Image& composed, const pf::Size& size);
     static constexpr double previewSide = 1024;
     // The picture scaled down (smoothly, never up) to fit inside a square of that side.
     static pf::Bitmap fittedInside(const pf::Bitmap& picture, double side);

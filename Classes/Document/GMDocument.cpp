@@ -194,15 +194,21 @@ QString GMDocument::saveInPlaceRefusal() const
     return readOnlyReason(fileURL());
 }
 
-QStringList GMDocument::writableTypesForSaveOperation(SaveOperation) const
+QStringList GMDocument::writableTypesForSaveOperation(SaveOperation operation) const
 {
     QStringList types{GMDocumentPackage::typeName, QStringLiteral("jpeg"), QStringLiteral("png")};
     // A photo of another kind is offered its own, where it can be written.
     if (!types.contains(fileType()) && QImageWriter::supportedImageFormats().contains(fileType().toLatin1()))
         types.append(fileType());
-    if (types.contains(fileType())) {
-        types.removeAll(fileType());
-        types.prepend(fileType());
+    // What is proposed first: the document's own kind; an export (a picture to hand on) proposes the
+    // photo's kind even for a document package or an untitled document, the kind its original was.
+    QString first = fileType();
+    // (The kind is set on the main thread, where this is asked.)
+    if (operation == SaveOperation::SaveTo && (first.isEmpty() || first == GMDocumentPackage::typeName))
+        first = m_originalIsJPEG ? QStringLiteral("jpeg") : QStringLiteral("png");
+    if (types.contains(first)) {
+        types.removeAll(first);
+        types.prepend(first);
     }
     return types;
 }
@@ -338,7 +344,15 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
             "your kept edits (as it was then), or the file as it is now, without them?");
         alert.addButton(QStringLiteral("Open Kept Edits"));
         alert.addButton(QStringLiteral("Open the File as It Is"));
-        if (alert.runModal() != pf::Alert::firstButtonReturn) {
+        // Escape (Cancel) opens nothing and leaves the file and the kept edits as they are.
+        alert.addButton(QStringLiteral("Cancel"), pf::Alert::Role::Cancel);
+        const int answer = alert.runModal();
+        if (answer == pf::Alert::firstButtonReturn + 2) {
+            if (errorMessage)
+                *errorMessage = pf::DocumentController::cancelledByUser;
+            return false;
+        }
+        if (answer != pf::Alert::firstButtonReturn) {
             m_keptEditsDeclined = true;
             return readPlainImage(path, errorMessage);
         }

@@ -8,6 +8,7 @@
 #include "Classes/Help/OVInformationPanel.h"
 #include "Classes/Rendering/GMRealTimeRenderer.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
+#include "Classes/ToolObjects/OVRenderCache.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UserDefaults.h"
@@ -20,6 +21,7 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <thread>
 
 const QString GMEditorWindowController::frameKey = QStringLiteral("DocumentWindowFrame");
@@ -42,6 +44,18 @@ GMEditorWindowController::GMEditorWindowController(std::weak_ptr<pf::Document> d
     if (const std::shared_ptr<pf::Document> owner = m_editor->document().lock())
         GMWindowCascade::place(window, owner->documentController() ? owner->documentController()
                                                                    : pf::DocumentController::shared());
+    // Wherever it was put, its title bar stays within reach: checked now, at every move, and as it comes
+    // to the front, once more a moment later (a window manager frames a window some events after it
+    // shows, and its title bar is known only then).
+    GMWindowCascade::keepTitleBarOnScreen(window);
+    m_moved = pf::NotificationCenter::defaultCenter().addObserver(
+        pf::Window::didMoveNotification, window,
+        [window](const pf::Notification&) { GMWindowCascade::keepTitleBarOnScreen(window); });
+    m_becameKey = pf::NotificationCenter::defaultCenter().addObserver(
+        pf::Window::didBecomeKeyNotification, window, [window](const pf::Notification&) {
+            GMWindowCascade::keepTitleBarOnScreen(window);
+            QTimer::singleShot(300, window, [window] { GMWindowCascade::keepTitleBarOnScreen(window); });
+        });
     m_closing = pf::NotificationCenter::defaultCenter().addObserver(
         pf::Window::willCloseNotification, window, [window](const pf::Notification&) {
             if (window->isFullScreen() || window->isMaximized() || window->isMinimized())
@@ -139,6 +153,15 @@ GMRenderForSaving GMEditorWindowController::previewForSaving()
     const auto chain = m_editor->toolChain();
     if (!chain)
         return {};
+    // The canvas's preview of the stack as it is now, when it holds one, is that very picture, made
+    // already: composing it again would hold a save (a closing window's kept edits) for a second or more.
+    if (OVRenderCache* shown = m_editor->previewRenderer()) {
+        const pf::Image composed = shown->cachedComposedImageToIndex(chain->numberOfTools() - 1);
+        const pf::Size size = shown->outputSize();
+        if (!composed.isNull() && size.width <= GMWindowController::previewSide &&
+            size.height <= GMWindowController::previewSide)
+            return GMChainRenderer::renderForSaving(composed, size);
+    }
     return GMChainRenderer::renderForSaving(
         *chain, pf::Size(GMWindowController::previewSide, GMWindowController::previewSide));
 }

@@ -54,4 +54,6 @@ public:
 private:
     std::unique_ptr<GMWindowController> m_editor;
     pf::ObserverToken m_closing;
+    pf::ObserverToken m_moved;
+    pf::ObserverToken m_becameKey;
 };

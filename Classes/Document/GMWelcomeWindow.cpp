@@ -1,5 +1,8 @@
 #include "Classes/Document/GMWelcomeWindow.h"
 
+#include "Platform/UI/EventMonitor.h"
+#include "Platform/UI/Timer.h"
+
 #include "Classes/Document/GMGridItem.h"
 #include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMLinks.h"
@@ -361,6 +364,22 @@ void GMWelcomeWindow::showWarning(const QString& text)
     m_warningLabel->ensurePolished();
     m_warningLabel->setMinimumHeight(m_warningLabel->heightForWidth(m_warningLabel->width()) + 4);
     layOutOverlay();
+    // The warning tells, it does not stand in the way: the window's tiles and buttons take the first
+    // click through it (which dismisses it), and Escape dismisses it as Continue does.
+    m_warning->setAttribute(Qt::WA_TransparentForMouseEvents, true);
+    m_warningMonitor = pf::EventMonitor::addLocalMonitor(
+        pf::eventMask(pf::EventType::LeftMouseDown) | pf::eventMask(pf::EventType::RightMouseDown) |
+            pf::eventMask(pf::EventType::KeyDown),
+        [this](const pf::Event& event) {
+            if (!m_warning || !m_window || event.window() != m_window)
+                return true;
+            const bool escape = event.type() == pf::EventType::KeyDown && event.keyCode() == pf::KeyCode::Escape;
+            if (event.type() == pf::EventType::KeyDown && !escape)
+                return true;
+            // After this event: the monitor running now is the one the fade-out removes.
+            pf::Timer::afterThisEvent([this] { hideWarning(); }, m_window);
+            return !escape;
+        });
     m_warning->show();
     m_warning->raise();
 }
@@ -378,6 +397,7 @@ void GMWelcomeWindow::hideWarning()
     QWidget* overlay = m_warning;
     m_warning = nullptr;
     m_warningLabel = nullptr;
+    m_warningMonitor.reset();
     auto* effect = new QGraphicsOpacityEffect(overlay);
     overlay->setGraphicsEffect(effect);
     auto* fade = new QPropertyAnimation(effect, "opacity", overlay);

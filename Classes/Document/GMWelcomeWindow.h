@@ -3,6 +3,7 @@
 #include "Classes/Document/DragAndDropView.h"
 
 #include "Classes/Framework/Toolkit/OVBoxView.h"
+#include "Platform/Foundation/ObserverToken.h"
 
 #include <QList>
 #include <QPointer>
@@ -120,6 +121,8 @@ private:
     QWidget* m_links = nullptr;
     QWidget* m_warning = nullptr;
     QLabel* m_warningLabel = nullptr;
+    // While the warning shows: Escape dismisses it, and a click dismisses it and goes on to what it hit.
+    pf::ObserverToken m_warningMonitor;
     QPointer<QWidget> m_tutorialWindow;
     QPdfDocument* m_tutorial = nullptr;
 };

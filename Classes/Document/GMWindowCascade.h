@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 
@@ -22,9 +23,17 @@ public:
     // within half a step of its own, then a step further down and right, until the place is free. A
     // window that would then reach past the bottom or the right of `available` starts again at its top
     // left corner (and steps on from there), unless it is larger than `available` along that side.
-    static QPoint cascadedOrigin(const QRect& frame, const QList<QPoint>& others, const QRect& available);
+    // `frame` and `others` are content rectangles; `margins` is what a window manager adds around the
+    // content (the title bar on top): a window starting again at the top left keeps its title bar on the
+    // screen.
+    static QPoint cascadedOrigin(const QRect& frame, const QList<QPoint>& others, const QRect& available,
+                                 const QMargins& margins = QMargins());
     // Moves `window` (not yet shown, placed by its content's rectangle with setGeometry()) to its place in
     // the cascade of the visible windows of the controller's documents, whose content rectangles it is
     // compared with: the frames a window manager adds are not known before a window shows.
     static void place(QWidget* window, const pf::DocumentController* documents);
+    // Moves a window whose title bar (its frame's top, or its left edge) lies beyond the available area
+    // of its screen back onto it: a place restored from an earlier run or a window manager's frame added
+    // after placing may have put it there, out of reach. True when it moved.
+    static bool keepTitleBarOnScreen(QWidget* window);
 };

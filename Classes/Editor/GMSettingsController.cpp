@@ -662,10 +662,10 @@ bool GMSettingsController::keyboardKeyDownEvent(const pf::Event& event)
 
 void GMSettingsController::keyboardFlagsChangedEvent(const pf::Event& event)
 {
-    if (face() != Face::Controls)
-        return;
     const unsigned flags = event.modifierFlags() & optionKeyMask;
-    if (flags == pf::Modifier::Option) {
+    // The Eraser lasts only while Option alone is held: its end is taken in any face (a hover may have
+    // shown an effect's description meanwhile), its start only where the brush controls show.
+    if (flags == pf::Modifier::Option && face() == Face::Controls) {
         // A second Option key held with the first keeps the state to return to.
         if (!m_alternateKeyPressed) {
             m_alternateKeyPressed = true;

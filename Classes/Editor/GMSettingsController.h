@@ -163,8 +163,8 @@ public:
     std::vector<OVImageView*> pictograms() const;
 
     // OVKeyboardWatcherDelegate: takes [ and ] alone, which make the brush smaller and larger by
-    // brushKeyStep while its slider shows; Option alone selects the bottom stop while held, in the
-    // controls face only.
+    // brushKeyStep while its slider shows; Option alone selects the bottom stop while held (pressed in
+    // the controls face; any other flags, in any face, bring the chosen stop back).
     bool keyboardKeyDownEvent(const pf::Event& event) override;
     void keyboardFlagsChangedEvent(const pf::Event& event) override;
     // ColorPickerDelegate, EffectIntensityDelegate

@@ -12,6 +12,7 @@
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
+#include "Platform/UI/Alert.h"
 #include "Platform/UI/Event.h"
 
 #include <algorithm>
@@ -73,6 +74,15 @@ void GMWindowPainting::brushUp(Point point)
     if (m_hub.m_zoomView)
         m_hub.m_zoomView->setBlockScrolling(false);
     m_hub.m_editRenderer->brushUpAtPoint(validateLocation(point));
+    // A click of an eye tool where no iris stands out paints nothing and leaves no step to undo; the
+    // user is told why the click did nothing.
+    if (m_hub.m_editRenderer->lastStrokeFoundNothing()) {
+        pf::Alert alert;
+        alert.style = pf::Alert::Style::Informational;
+        alert.messageText = QStringLiteral("No iris found here");
+        alert.informativeText = QStringLiteral("Click on the iris of an open eye.");
+        alert.beginSheetModal(m_hub.window(), [](int) {});
+    }
 }
 
 void GMWindowPainting::rendererDidCalculateStroke(const OVContentContainerPtr& container, const Rect& rect,

@@ -1,12 +1,16 @@
 #include "Classes/Editor/OVKeyboardWatcher.h"
 
 #include "Classes/Editor/OVKeyboardWatcherDelegate.h"
+#include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/UI/Clock.h"
 #include "Platform/UI/Document.h"
 #include "Platform/UI/DocumentController.h"
 #include "Platform/UI/Event.h"
 #include "Platform/UI/EventMonitor.h"
 #include "Platform/UI/Window.h"
 
+#include <QGuiApplication>
+#include <QWindow>
 #include <algorithm>
 
 namespace {
@@ -99,6 +103,14 @@ void OVKeyboardWatcher::activateKeyboardWatching()
     m_monitor = pf::EventMonitor::addLocalMonitor(
         pf::eventMask(pf::EventType::KeyDown) | pf::eventMask(pf::EventType::FlagsChanged),
         [this](const pf::Event& event) { return handleEvent(event); });
+    // A modifier released while another window or program has the keys is never seen here: each move
+    // of the keys ends whatever a held modifier was doing.
+    for (const QString& name : {pf::Window::didBecomeKeyNotification, pf::Window::didResignKeyNotification})
+        m_focusObservers.push_back(pf::NotificationCenter::defaultCenter().addObserver(
+            name, nullptr, [this](const pf::Notification&) { releaseModifiers(); }));
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        m_focusConnection = QObject::connect(gui, &QGuiApplication::focusWindowChanged, gui,
+                                             [this](QWindow*) { releaseModifiers(); });
     m_active = true;
 }
 
@@ -108,6 +120,8 @@ void OVKeyboardWatcher::deactivateKeyboardWatching()
     if (!m_active)
         return;
     m_monitor.reset();
+    m_focusObservers.clear();
+    QObject::disconnect(m_focusConnection);
     m_active = false;
 }
 
@@ -115,6 +129,19 @@ bool OVKeyboardWatcher::isActive() const
 {
     std::lock_guard lock(m_lock);
     return m_active;
+}
+
+void OVKeyboardWatcher::releaseModifiers()
+{
+    std::lock_guard lock(m_lock);
+    if (!m_active)
+        return;
+    const pf::Event released = pf::Event::keyEvent(pf::EventType::FlagsChanged, pf::Point(), 0,
+                                                   pf::Clock::current().now(), nullptr, {}, {}, false, 0);
+    const std::vector<OVKeyboardWatcherDelegate*> watchers = m_watchers;
+    for (OVKeyboardWatcherDelegate* watcher : watchers)
+        if (std::find(m_watchers.begin(), m_watchers.end(), watcher) != m_watchers.end())
+            watcher->keyboardFlagsChangedEvent(released);
 }
 
 bool OVKeyboardWatcher::handleEvent(const pf::Event& event)

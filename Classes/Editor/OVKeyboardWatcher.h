@@ -2,6 +2,7 @@
 
 #include "Platform/Foundation/ObserverToken.h"
 
+#include <QMetaObject>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -17,6 +18,10 @@ class Event;
 // one, and hands them to its registered watchers (the settings panel, the loupe); a watcher can
 // swallow a key-down. Command + Y (key code 16) always goes on, to the menu. Each document window has
 // its own watcher; only the current document's reacts.
+//
+// Modifier keys count only while they are held in the window that has the keys: whenever the keys move
+// to another window or program and back (Alt+Tab, a click elsewhere), every watcher is told that no
+// modifier is held, since a release that happens elsewhere never reaches this window.
 //
 // The set of watchers and the monitor are guarded by the watcher's own recursive lock, held while
 // watchers are called; a watcher may add or remove watchers while it is being called. Events arrive
@@ -50,6 +55,8 @@ public:
 
     // What the monitor does with an event: false swallows it.
     bool handleEvent(const pf::Event& event);
+    // Tells every watcher that no modifier key is held (the keys went to another window, or came back).
+    void releaseModifiers();
 
 private:
     // Whether `document` is the current one now.
@@ -57,6 +64,9 @@ private:
 
     std::weak_ptr<pf::Document> m_document;
     pf::ObserverToken m_monitor;
+    // The keys moving between windows: our own key window changes and the system's focus.
+    std::vector<pf::ObserverToken> m_focusObservers;
+    QMetaObject::Connection m_focusConnection;
     std::vector<OVKeyboardWatcherDelegate*> m_watchers;
     bool m_active = false;
     mutable std::recursive_mutex m_lock;

@@ -18,6 +18,7 @@
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/LayerHostView.h"
 #include "Platform/UI/NamedImage.h"
+#include "Platform/UI/Timer.h"
 #include "Platform/UI/TrackingArea.h"
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/Window.h"
@@ -337,6 +338,12 @@ void OVLoupeView::updateLoupe()
 
 void OVLoupeView::updateEditRect()
 {
+    // A resize of the window moves the photo under a placed loupe, and the canvas may report its new
+    // place before the loupe hears of the resize: the loupe keeps its part, put over it first.
+    const pf::Size room = superview() ? superview()->bounds().size : pf::Size();
+    if (m_loupeState >= 4 && m_placedInRoom.width > 0 && room != m_placedInRoom)
+        placeOverItsPart();
+    m_placedInRoom = room;
     m_activationRect = m_delegate ? m_delegate->editRectForLoupe(this) : Rect();
     // The canvas may have zoomed or scrolled since the carry began: the picture's place is read now, so
     // the glass shows (and paints into) the part under it.
@@ -346,9 +353,9 @@ void OVLoupeView::updateEditRect()
     const Point at = m_loupeLayer->position();
     const double px = (at.x - m_fotoLayerRect.minX()) / m_fotoLayerRect.width();
     const double py = (at.y - m_fotoLayerRect.minY()) / m_fotoLayerRect.height();
-    const Size content = m_contentLayer->bounds().size;
-    double w = content.width / m_orgPicSize.width * m_zoomFactor;
-    double h = content.height / m_orgPicSize.height * m_zoomFactor;
+    const Size glass = m_glassSize;
+    double w = glass.width / m_orgPicSize.width * m_zoomFactor;
+    double h = glass.height / m_orgPicSize.height * m_zoomFactor;
     if (w > h && w > 1) {
         h = h / w;
         w = 1;
@@ -356,21 +363,24 @@ void OVLoupeView::updateEditRect()
         w = w / h;
         h = 1;
     }
-    const auto place = [](double origin, double extent, double p, double size) {
-        double v = origin + p * extent - size / 2;
-        if (v < 0)
-            v = 0;
-        if (v > 1 - size)
-            v = 1 - size;
-        return v;
-    };
-    const Rect edit(place(m_activationRect.minX(), m_activationRect.width(), px, w),
-                    place(m_activationRect.minY(), m_activationRect.height(), py, h), w, h);
-    if (!OVLoupeArtwork::isFinite(edit))
+    // The glass shows what lies under it, centred on its middle, also near the photo's edges: the photo's
+    // part fills only its share of the glass, and beyond the photo the canvas's background shows (the
+    // window captured for the carry, magnified alike). Only the part within the photo is rendered.
+    const Rect view(m_activationRect.minX() + px * m_activationRect.width() - w / 2,
+                    m_activationRect.minY() + py * m_activationRect.height() - h / 2, w, h);
+    const Rect edit = view.intersected(Rect(0, 0, 1, 1));
+    if (!OVLoupeArtwork::isFinite(view) || !OVLoupeArtwork::isFinite(edit) || edit.width() <= 0 ||
+        edit.height() <= 0)
         return;
+    m_viewRect = view;
     m_editRect = edit;
+    const Rect part((edit.minX() - view.minX()) / view.width() * glass.width,
+                    (edit.minY() - view.minY()) / view.height() * glass.height,
+                    edit.width() / view.width() * glass.width, edit.height() / view.height() * glass.height);
     {
         const Transaction::Scope atOnce(true);
+        m_zoomLayer->setFrame(part);
+        m_contentLayer->setFrame(part);
         m_zoomLayer->setContentsRect(m_editRect);
         m_torus->setSourceRect(m_editRect);
         m_contentLayer->setOpacity(1.0);
@@ -428,6 +438,8 @@ void OVLoupeView::forgetScreenshot()
     m_screenshotLayer->setContents(QImage());
     m_torus->setScreenshot(QImage());
     m_zoomLayer->setContentsRect(Rect(0, 0, 1, 1));
+    m_zoomLayer->setFrame(Rect(Point(), m_glassSize));
+    m_contentLayer->setFrame(Rect(Point(), m_glassSize));
 }
 
 void OVLoupeView::slideIntoSight()
@@ -726,20 +738,37 @@ void OVLoupeView::resizeWithOldSuperviewSize(Size oldSuperviewSize)
     m_orgFrame =
         m_orgFrame.offsetBy(now.width - oldSuperviewSize.width, now.height - oldSuperviewSize.height);
     if (m_loupeState >= 2 && m_loupeState <= 5) {
-        m_fotoLayerRect = m_delegate ? m_delegate->activeRectForLoupe(this) : Rect();
-        const Rect& f = m_fotoLayerRect;
-        const Point at(std::round(f.minX() + (m_editRect.minX() + m_editRect.width() / 2) * f.width()),
-                       std::round(f.minY() + (m_editRect.minY() + m_editRect.height() / 2) * f.height()));
-        if (std::isfinite(at.x) && std::isfinite(at.y)) {
-            const Transaction::Scope atOnce(true);
-            m_loupeLayer->setPosition(at);
-        }
-        setFrame(m_loupeLayer->frame());
+        placeOverItsPart();
+        // The canvas may lay the photo out anew only after this resize: the loupe is put over its part
+        // again once it has, and a placed one shows that part (nothing else would ask it to).
+        pf::Timer::afterThisEvent(
+            [this] {
+                if (m_loupeState < 2 || m_loupeState > 5)
+                    return;
+                placeOverItsPart();
+                if (m_loupeState >= 4)
+                    updateEditRect();
+            },
+            this);
         return;
     }
     setFrame(m_orgFrame);
     const Transaction::Scope atOnce(true);
     m_loupeLayer->setPosition(Point(m_orgFrame.midX(), m_orgFrame.midY()));
+}
+
+void OVLoupeView::placeOverItsPart()
+{
+    m_fotoLayerRect = m_delegate ? m_delegate->activeRectForLoupe(this) : Rect();
+    const Rect& f = m_fotoLayerRect;
+    const Point at(std::round(f.minX() + (m_viewRect.minX() + m_viewRect.width() / 2) * f.width()),
+                   std::round(f.minY() + (m_viewRect.minY() + m_viewRect.height() / 2) * f.height()));
+    if (std::isfinite(at.x) && std::isfinite(at.y)) {
+        const Transaction::Scope atOnce(true);
+        m_loupeLayer->setPosition(at);
+    }
+    setFrame(m_loupeLayer->frame());
+    m_placedInRoom = superview() ? superview()->bounds().size : pf::Size();
 }
 
 void OVLoupeView::viewWillMoveToWindow(pf::Window* window)

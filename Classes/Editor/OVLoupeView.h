@@ -66,8 +66,11 @@ public:
     void setScale(double scale);
     double smallScale() const { return m_smallScale; }
 
-    // The part of the picture under the glass, normalised.
+    // The part of the picture under the glass, normalised: what the glass shows of the photo, and what its
+    // render channel renders (always within the photo).
     pf::Rect editRect() const { return m_editRect; }
+    // The whole area under the glass, normalised to the photo; near an edge it reaches past the photo.
+    pf::Rect viewRect() const { return m_viewRect; }
     // The docked frame.
     pf::Rect orgFrame() const { return m_orgFrame; }
     // The displayed picture in the superview, as read at the last carry or edit rect.
@@ -154,6 +157,9 @@ private:
     pf::Rect drawnExtent() const;
 
     void updateEditRect();
+    // Puts the carried or placed loupe's middle over the middle of the part it shows, where the photo lies
+    // now.
+    void placeOverItsPart();
     void updateContentRect();
     void updateCursorForLocation(pf::Point inView);
     // A point of the content layer normalised to it.
@@ -186,6 +192,8 @@ private:
     pf::Size m_orgPicSize;
     pf::Rect m_fotoLayerRect;
     pf::Rect m_editRect{0, 0, 1, 1};
+    pf::Rect m_viewRect{0, 0, 1, 1};
+    pf::Size m_placedInRoom; // the superview's size when the part was last chosen
     pf::Rect m_activationRect{0, 0, 1, 1};
     std::shared_ptr<pf::Layer> m_loupeLayer, m_contentLayer, m_zoomLayer, m_screenshotLayer, m_imageLayer,
         m_glassLayer, m_needleLayer;

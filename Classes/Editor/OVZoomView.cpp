@@ -229,11 +229,13 @@ void OVZoomView::updateZoomRect()
     const pf::Rect previous = m_editRect;
     double vw = aw, vh = ah, ox = 0, oy = 0;
     pf::Rect edit(0, 0, 1, 1);
-    // Without a superview, an image or room to magnify, the photo takes the whole area, shown whole.
+    // Without an image the zoom layer takes the whole area. A photo is always shown in its proportions:
+    // one that the fitted view already enlarges four times or more (or that has no superview to measure
+    // the magnification by) is shown fitted, centred, and cannot be magnified further.
     const bool hasPhoto = m_imageSize.width > 0 && m_imageSize.height > 0 && aw > 0 && ah > 0;
-    if (hasPhoto && m > 0 && m < 1) {
+    if (hasPhoto) {
         const double z = m_zoomFactor;
-        const double s = std::min(1 / m, std::max(1.0, 1 / ((1 - m) * z + m)));
+        const double s = m > 0 && m < 1 ? std::min(1 / m, std::max(1.0, 1 / ((1 - m) * z + m))) : 1.0;
         const double iw = m_imageSize.width, ih = m_imageSize.height;
         double dw, dh;
         if (iw / ih > aw / ah) {

@@ -175,6 +175,9 @@ pf::Image OVFrameBand::laidOnCpu(const pf::Image& laid, const pf::Image& part, c
             across[size_t(i)] = axisRead(ex + partCoord(d, rw, ew, cw, s, repeatsX), originX, w);
         }
         const float* values = texels->data();
+        // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+        uint8_t* const outPixels = out.mutableData();
+        const size_t outStride = out.bytesPerRow();
         pf::CpuRendering::inBands(rows, [&](int begin, int end) {
             for (int row = begin; row < end; ++row) {
                 const int y = y0 + rows - 1 - row;
@@ -183,7 +186,7 @@ pf::Image OVFrameBand::laidOnCpu(const pf::Image& laid, const pf::Image& part, c
                 const float* lowRow = values + size_t(down.index) * size_t(stride) * 4;
                 const float* highRow = lowRow + size_t(stride) * 4;
                 const float wy = down.weight;
-                float* o = reinterpret_cast<float*>(out.mutableRow(row));
+                float* o = reinterpret_cast<float*>(outPixels + outStride * size_t(row));
                 for (int i = 0; i < columns; ++i, o += 4) {
                     const AxisRead& a = across[size_t(i)];
                     const float* p0 = lowRow + size_t(a.index) * 4;

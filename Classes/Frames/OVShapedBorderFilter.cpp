@@ -246,9 +246,12 @@ Image ringOnCpu(const Image& input, const std::vector<OVShapedBorderFilter::Pass
     constexpr int Block = Coverage::Block;
     const int columns = (ring.width() + Block - 1) / Block, rows = (ring.height() + Block - 1) / Block;
     std::vector<uint8_t> used(size_t(columns) * size_t(rows), 0);
+    // Taken once, before the bands (see Bitmap::mutableData).
+    uint8_t* const ringPixels = ring.mutableData();
+    const size_t ringStride = ring.bytesPerRow();
     CpuRendering::inBands(rows, [&](int begin, int end) {
         for (int row = begin * Block; row < std::min(end * Block, ring.height()); ++row) {
-            uint8_t* out = ring.mutableRow(row);
+            uint8_t* out = ringPixels + ringStride * size_t(row);
             uint8_t* usedRow = &used[size_t(row / Block) * size_t(columns)];
             const int y = int(whole.maxY()) - 1 - row;
             const int left = int(whole.minX()), right = int(whole.maxX());

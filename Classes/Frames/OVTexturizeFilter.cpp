@@ -432,6 +432,9 @@ Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
             return kl::mix(kl::mix(texel(i, j), texel(i + 1, j), wx),
                            kl::mix(texel(i, j + 1), texel(i + 1, j + 1), wx), wy);
         };
+        // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+        uint8_t* const outPixels = out.mutableData();
+        const size_t stride = out.bytesPerRow();
         CpuRendering::inBands(rows, [&](int begin, int end) {
             for (int row = begin; row < end; ++row) {
                 const int y = y0 + rows - 1 - row;
@@ -439,7 +442,7 @@ Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
                 const bool shapeRow = !opaqueShape && sj >= 0 && sj < placed.bitmap.height();
                 const uint8_t* shapeLine =
                     shapeRow ? placed.bitmap.row(placed.bitmap.height() - 1 - sj) : nullptr;
-                float* o = reinterpret_cast<float*>(out.mutableRow(row));
+                float* o = reinterpret_cast<float*>(outPixels + stride * size_t(row));
                 for (int c = 0; c < columns; ++c, o += 4) {
                     const int x = x0 + c;
                     const int si = x - int(placed.x);

@@ -158,6 +158,12 @@ void GMRealTimeRenderer::brushUpAtPoint(const Point& point)
         renderer->brushUpAtPoint(point);
 }
 
+bool GMRealTimeRenderer::lastStrokeFoundNothing() const
+{
+    const std::shared_ptr<GMZoomRenderer> renderer = m_renderChannels.value(m_sourceChannel);
+    return renderer && renderer->lastStrokeFoundNothing();
+}
+
 void GMRealTimeRenderer::zoomRendererFinishCalculationOfContentContainer(
     GMZoomRenderer* renderer, const OVContentContainerPtr& container, const Rect& rect,
     const std::shared_ptr<OVBrushPathImage>& target)

@@ -62,6 +62,9 @@ public:
     virtual void brushDownAtPoint(const OVBrush& brush, const pf::Point& point, const QString& channel);
     virtual void processPoint(const pf::Point& point);
     virtual void brushUpAtPoint(const pf::Point& point);
+    // The stroke that ended last, on the channel where it began, was a click that found nothing to
+    // select: it painted nothing and no step was stored.
+    virtual bool lastStrokeFoundNothing() const;
 
     GMRealTimeRendererDelegate* delegate() const { return m_delegate; }
     void setDelegate(GMRealTimeRendererDelegate* delegate) { m_delegate = delegate; }

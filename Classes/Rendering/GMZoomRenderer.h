@@ -56,6 +56,10 @@ public:
     GMZoomRenderer(const GMZoomRenderer&) = delete;
     GMZoomRenderer& operator=(const GMZoomRenderer&) = delete;
 
+    // The last stroke was a click that found nothing to select (no iris stood out there): nothing was
+    // painted or handed on to be stored.
+    bool lastStrokeFoundNothing() const { return m_brushHandler.lastStrokeFoundNothing(); }
+
     // Becomes the new layer's delegate (and stops being the old one's).
     void setLayer(const std::shared_ptr<pf::Layer>& layer);
     std::shared_ptr<pf::Layer> layer() const { return m_layer.lock(); }

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
@@ -700,16 +701,25 @@ void Document::canCloseDocument(std::function<void(bool)> decision)
             return;
         }
         if (titled && self->autosavesInPlace()) {
-            self->autosaveDocument([weak, decide](bool succeeded, const QString& errorMessage) {
-                auto document = weak.lock();
-                if (!succeeded && document)
-                    document->presentError(
-                        QStringLiteral("“%1” could not be saved, so its window stays open.")
-                            .arg(document->displayName()),
-                        errorMessage +
-                            QStringLiteral("\n\nSave it under another name to keep your changes."));
-                decide(succeeded);
-            });
+            // What remains is the autosave that keeps the changes: the window goes at once rather than
+            // stand unchanged while it runs, and comes back only if it fails.
+            QPointer<Window> shown = self->m_window;
+            const bool hidden = shown && shown->isVisible();
+            if (hidden)
+                shown->orderOut();
+            self->autosaveDocument(
+                [weak, decide, shown, hidden](bool succeeded, const QString& errorMessage) {
+                    auto document = weak.lock();
+                    if (!succeeded && hidden && shown)
+                        shown->makeKeyAndOrderFront();
+                    if (!succeeded && document)
+                        document->presentError(
+                            QStringLiteral("“%1” could not be saved, so its window stays open.")
+                                .arg(document->displayName()),
+                            errorMessage +
+                                QStringLiteral("\n\nSave it under another name to keep your changes."));
+                    decide(succeeded);
+                });
             return;
         }
         Alert alert;
@@ -746,7 +756,7 @@ Document::SaveIntoFiles Document::askToSaveIntoFiles(const QStringList& fileName
     Alert alert;
     alert.messageText =
         one ? QStringLiteral("Do you want to save the changes to %1 into the file?").arg(quoted.first())
-            : QStringLiteral("Do you want to save the changes to %1 files into them?").arg(quoted.size());
+            : QStringLiteral("Do you want to save the changes into these %1 files?").arg(quoted.size());
     alert.informativeText =
         (one ? QStringLiteral("Your changes are kept either way and come back when you open it again. Saving "
                               "writes them into the file itself.")

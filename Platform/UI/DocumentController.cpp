@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLocale>
+#include <QPointer>
 #include <memory>
 
 namespace pf {
@@ -390,9 +391,13 @@ QString DocumentController::autosaveFolder()
     return workingFolder(QStringLiteral("autosave"));
 }
 
+const QString DocumentController::cancelledByUser = QStringLiteral("Cancelled.");
+
 void DocumentController::presentError(const QString& message, const QString& informativeText,
                                       Window* window) const
 {
+    if (informativeText == cancelledByUser)
+        return;
     error(message + (informativeText.isEmpty() ? QString() : u' ' + informativeText));
     Alert alert;
     alert.messageText = message;
@@ -410,14 +415,28 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
     struct State
     {
         int pending = 0;
+        bool stay = false; // a save the user asked for did not come about
         QStringList failures;
+        QList<QPointer<Window>> hidden; // windows put away while their changes are kept
         std::function<void(bool)> decision;
     };
     auto state = std::make_shared<State>();
     state->decision = std::move(decision);
-    auto finish = [this, state] {
+    // Staying after all: the windows put away come back.
+    auto stay = [state] {
+        for (const QPointer<Window>& window : std::as_const(state->hidden))
+            if (window)
+                window->orderFront();
+        state->hidden.clear();
+        state->decision(false);
+    };
+    auto finish = [this, state, stay] {
         if (--state->pending > 0)
             return;
+        // As closing a window keeps it open when the save asked for is cancelled or fails, quitting
+        // stays: the changes are kept (autosaved) either way, and the user decides again.
+        if (state->stay)
+            return stay();
         if (!state->failures.isEmpty()) {
             Alert alert;
             alert.messageText = QStringLiteral("Some documents could not be saved.");
@@ -427,7 +446,7 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
             alert.addButton(QStringLiteral("Don't Quit"), Alert::Role::Cancel);
             alert.addButton(QStringLiteral("Quit Anyway"), Alert::Role::Destructive);
             if (alert.runModal() != Alert::firstButtonReturn + 1)
-                return state->decision(false);
+                return stay();
         }
         rememberOpenDocuments();
         // What the documents do from here on (windows closing as the application ends) is no change
@@ -450,6 +469,14 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
             return state->decision(false);
         saveFiles = answer == Document::SaveIntoFiles::Save;
     }
+    // Without saves into files to watch, what remains is keeping every document's changes: the windows
+    // go at once rather than stand unchanged while that runs (they come back if the application stays).
+    if (!saveFiles)
+        for (const auto& document : m_documents)
+            if (Window* window = document->window(); window && window->isVisible()) {
+                state->hidden.append(window);
+                window->orderOut();
+            }
     state->pending = 1 + int(m_documents.size());
     for (const auto& document : m_documents) {
         std::weak_ptr<Document> weak = document;
@@ -474,7 +501,11 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
             // A save into the file that does not come about still keeps the changes, as an autosave.
             if (saveFiles && !self->fileURL().isEmpty() && !self->autosaveWritesFile() &&
                 self->isDocumentEdited())
-                self->saveDocument([autosave](bool, const QString&) { autosave(); });
+                self->saveDocument([autosave, state](bool succeeded, const QString&) {
+                    if (!succeeded)
+                        state->stay = true;
+                    autosave();
+                });
             else
                 autosave();
         });

@@ -97,7 +97,9 @@ public:
     // which bring back what a crash would lose since the last autosave.
     static QString recoveryFolder();
 
-    // Shows a failure in an alert (on the main thread; to the window when given).
+    // Shows a failure in an alert (on the main thread; to the window when given). An opening the user
+    // cancelled (its error text is `cancelledByUser`) is no failure: nothing shows.
+    static const QString cancelledByUser;
     virtual void presentError(const QString& message, const QString& informativeText,
                               Window* window = nullptr) const;
 

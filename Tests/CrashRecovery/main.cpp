@@ -286,6 +286,8 @@ double promisedValue(const QString& sandbox, qint64 killed, qint64 margin)
 QStringList shownAlerts, shownDetails;
 bool answeringAlerts = false;
 std::function<int(const QString&)> buttonFor;
+// Where a question's buttons are better named than counted: the title of the one to click, or empty.
+std::function<QString(const QString&)> buttonTitleFor;
 // While it answers true for the alert up, the alert waits (something happens while it is asked).
 std::function<bool(const QMessageBox&)> holdAnswer;
 int answeringStart = 0; // which start answers: a loop of an earlier one stops
@@ -301,8 +303,15 @@ void answerAlert(int start)
     shownAlerts << box->text();
     shownDetails << box->informativeText();
     shoot(box, QStringLiteral("recovery-alert"));
+    const QString title = buttonTitleFor ? buttonTitleFor(box->text()) : QString();
+    QAbstractButton* named = nullptr;
+    for (QAbstractButton* candidate : box->buttons())
+        if (!title.isEmpty() && candidate->text() == title)
+            named = candidate;
     const int button = buttonFor ? buttonFor(box->text()) : 0;
-    if (button < box->buttons().size())
+    if (named)
+        named->click();
+    else if (button < box->buttons().size())
         box->buttons()[button]->click();
     again();
 }
@@ -313,6 +322,7 @@ void answerAlerts(std::function<int(const QString&)> choose = {})
     shownAlerts.clear();
     shownDetails.clear();
     buttonFor = std::move(choose);
+    buttonTitleFor = nullptr;
     holdAnswer = {};
     pf::Alert::setResponder({});
     answeringAlerts = true;
@@ -504,10 +514,12 @@ void photoChangedBeforeTheRestart(const QString& sandbox, bool keptEdits)
     QImage changed(400, 300, QImage::Format_RGB32);
     changed.fill(QColor(200, 180, 160));
     check(changed.save(photo, "JPEG", 92), QStringLiteral("another program changes the photo"));
-    const int answer = keptEdits ? 0 : 1;
-    answerAlerts([answer](const QString& text) {
-        return text.contains(QStringLiteral("was changed by another program")) ? answer : 0;
-    });
+    answerAlerts();
+    buttonTitleFor = [keptEdits](const QString& text) {
+        return !text.contains(QStringLiteral("was changed by another program")) ? QString()
+               : keptEdits ? QStringLiteral("Open Kept Edits")
+                           : QStringLiteral("Open the File as It Is");
+    };
     GMApplicationDelegate delegate;
     const auto document = startAgain(delegate, sandbox);
     check(shownAlerts.filter(QStringLiteral("was changed by another program")).size() == 1,
@@ -574,10 +586,12 @@ void photoReplacedBeforeTheRestart(const QString& sandbox, bool replaced, bool w
               QStringLiteral("the same picture is written again"));
         file.close();
     }
-    const int answer = withChanges ? 0 : 1;
-    answerAlerts([answer](const QString& text) {
-        return text.contains(QStringLiteral("was changed by another program")) ? answer : 0;
-    });
+    answerAlerts();
+    buttonTitleFor = [withChanges](const QString& text) {
+        return !text.contains(QStringLiteral("was changed by another program")) ? QString()
+               : withChanges ? QStringLiteral("Open with My Changes")
+                             : QStringLiteral("Open the File as It Is");
+    };
     GMApplicationDelegate delegate;
     const auto document = startAgain(delegate, sandbox);
     const int asked = int(shownAlerts.filter(QStringLiteral("was changed by another program")).size());

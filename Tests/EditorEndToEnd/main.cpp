@@ -429,7 +429,7 @@ LoupeStroke strokeThroughLoupe(GMWindowController& editor, Hand& hand, PhotoTool
     check(loupeLive(*loupe), QStringLiteral("the loupe dropped on an eye goes live"));
     check(loupe->drawSenderActive() && !editor.zoomView()->drawSenderActive(),
           QStringLiteral("the placed loupe takes the strokes"));
-    const Rect shown = loupe->editRect();
+    const Rect shown = loupe->viewRect();
     check(shown.contains(Point(0.39, 0.795)), QStringLiteral("the glass shows the eye"));
     hand.move(hand.at(above, aroundLoupe(*loupe, 1.3, 200)));
     shoot(window, QStringLiteral("loupe-on-an-eye"));
@@ -445,10 +445,14 @@ LoupeStroke strokeThroughLoupe(GMWindowController& editor, Hand& hand, PhotoTool
     check(loupe->zoomFactor() == 3 && loupe->picturePixelsPerPoint() == 4,
           QStringLiteral("the knob turns to a quarter"));
     check(loupeLive(*loupe), QStringLiteral("the loupe at a quarter is live"));
-    const Rect glass = loupe->editRect();
+    // The whole area under the glass; near the photo's top it reaches past it, and what is rendered is
+    // the part within the photo.
+    const Rect glass = loupe->viewRect();
     check(std::abs(glass.width() - std::min(1.0, 4 * shown.width())) < 1e-6 &&
               std::abs(glass.height() - std::min(1.0, 4 * shown.height())) < 1e-6,
-          QStringLiteral("at a quarter the glass shows four times the part, within the picture"));
+          QStringLiteral("at a quarter the glass shows four times the part"));
+    check(loupe->editRect() == glass.intersected(Rect(0, 0, 1, 1)),
+          QStringLiteral("the glass renders the part of it within the picture"));
     hand.move(hand.at(above, aroundLoupe(*loupe, 1.3, 200)), 300);
     shoot(window, QStringLiteral("loupe-turned-to-a-quarter"));
 
@@ -576,7 +580,7 @@ void loupeReachesTheTop(GMWindowController& editor, Hand& hand, const QString& p
                 middle.y);
     check(std::abs(middle.x - target.x) <= 1.5 && std::abs(middle.y - target.y) <= 1.5,
           QStringLiteral("the loupe rests where it was put down"));
-    const Rect glass = loupe->editRect();
+    const Rect glass = loupe->viewRect();
     check(std::abs(glass.midX() - unit.x) < 0.01 && std::abs(glass.midY() - unit.y) < 0.01,
           QStringLiteral("the glass is centred on the point (%1, %2)").arg(glass.midX()).arg(glass.midY()));
     hand.move(hand.at(above, aroundLoupe(*loupe, 1.3, 200)), 400);

@@ -128,6 +128,7 @@ void GMBrushHandler::brushDownAtPoint(const OVBrush& brush, const Point& point, 
     }
     m_strokeBounds = Rect::null();
     m_brushDown = true;
+    m_foundNothing = false;
 }
 
 void GMBrushHandler::processPoint(const Point& point)
@@ -159,6 +160,19 @@ OVContentContainerPtr GMBrushHandler::brushUp()
 {
     if (!m_brushDown)
         return nullptr;
+
+    // A click that found nothing to select is no step: the mask and the additional picture stay as they
+    // were (an iris replacement would otherwise place its picture where no iris is), and the undo
+    // history gains nothing the user would have to take back.
+    if (m_maskBrush->foundNothing()) {
+        m_maskBrush->brushUp();
+        if (m_additionalBrush)
+            m_additionalBrush->brushUp();
+        dropCaches();
+        m_brushDown = false;
+        m_foundNothing = true;
+        return nullptr;
+    }
 
     if (m_additionalBrush && m_additionalBrush->hasPreviewQuality()) {
         // The final picture at full quality.

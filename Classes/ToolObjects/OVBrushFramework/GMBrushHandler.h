@@ -53,6 +53,9 @@ public:
     // Whether the additional brush runs at preview quality during the stroke (the healing brush).
     bool usesPreview() const;
     bool isBrushDown() const { return m_brushDown; }
+    // The last stroke was a click that found nothing to select (no iris stood out): its brush-up
+    // returned null and the start mask stayed as it was.
+    bool lastStrokeFoundNothing() const { return m_foundNothing; }
 
     // The result of the last brush-up that ended a stroke.
     OVContentContainerPtr imageContainer() const { return m_imageContainer; }
@@ -81,6 +84,7 @@ private:
     OVMaskBrushPtr m_maskBrush;
     OVAdditionalBrushPtr m_additionalBrush;
     bool m_brushDown = false;
+    bool m_foundNothing = false;
     OVContentContainerPtr m_imageContainer;
     pf::Image m_maskCache;
     pf::Image m_additionalCache;

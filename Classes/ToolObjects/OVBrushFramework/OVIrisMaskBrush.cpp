@@ -160,6 +160,7 @@ OVIrisMaskBrush::Selection OVIrisMaskBrush::selectionAt(IrisRadiusFinder& finder
 void OVIrisMaskBrush::processPoints(const std::vector<Point>& points)
 {
     m_dirtyRect = Rect::null();
+    m_foundNothing = false;
     if (points.empty() || !m_irisFinder || !m_brushFilter)
         return;
     const Size size = startSize();
@@ -168,6 +169,7 @@ void OVIrisMaskBrush::processPoints(const std::vector<Point>& points)
         selectionAt(*m_irisFinder, *m_brushFilter, p, largestIrisRadius(), m_withPupil);
     // The stroke encoding asks for the iris painted over the start mask made opaque grey (a plain or a
     // new, transparent mask alike), so that extracting the stroke finds exactly the click.
+    m_foundNothing = selection.stroke.isNull();
     const Image start = m_startImage.isNull() ? Image() : integrated(m_startImage);
     m_irisImage = selection.stroke.isNull() ? start : selection.stroke.imageByCompositingOverImage(start);
     // The iris found may reach beyond the brush's square.

@@ -55,6 +55,8 @@ public:
     pf::Rect dirtyRect() const override { return m_dirtyRect; }
 
     pf::Point lastPoint() const { return m_lastPoint; }
+    // No iris (nor red pupil) stood out at the last point: the click painted nothing.
+    bool foundNothing() const override { return m_foundNothing; }
     pf::FilterPtr brushFilter() const { return m_brushFilter; }
 
 private:
@@ -65,5 +67,6 @@ private:
     std::unique_ptr<IrisRadiusFinder> m_irisFinder;
     pf::Point m_lastPoint;
     bool m_withPupil = false;
+    bool m_foundNothing = false;
     pf::Rect m_dirtyRect = pf::Rect::null();
 };

@@ -67,6 +67,8 @@ public:
     bool hasCanvas() const { return m_canvas != nullptr; }
     // The brush running the current click stroke, or null.
     OVMaskBrushPtr clickBrush() const { return m_customType; }
+    // The click brush's: a click that found nothing to select.
+    bool foundNothing() const override { return m_customType && m_customType->foundNothing(); }
     // The brush kernel filter of the current stroke, or null.
     pf::FilterPtr brushFilter() const { return m_brushFilter; }
 

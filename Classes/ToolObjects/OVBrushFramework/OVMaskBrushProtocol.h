@@ -51,6 +51,9 @@ public:
     virtual bool hasDirtyRect() const = 0;
     // The pixels changed by the last processPoint(s); the null rectangle when it changed none.
     virtual pf::Rect dirtyRect() const { return pf::Rect::null(); }
+    // A click brush that looks for a feature (the iris) and found none at the last point: the click
+    // painted nothing and must not become a step of the mask's history.
+    virtual bool foundNothing() const { return false; }
 };
 
 using OVMaskBrushPtr = std::shared_ptr<OVMaskBrushProtocol>;

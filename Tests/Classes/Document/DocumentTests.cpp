@@ -9,12 +9,16 @@
 #include "Platform/Image/RenderContext.h"
 #include "Platform/UI/FilePanel.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -317,6 +321,39 @@ TEST_F(Documents, AnOutsideChangeIsAskedAboutAndAMissingShadowCopyFallsBackToThe
     changed.fill(Qt::blue);
     ASSERT_TRUE(changed.save(m_photo, "JPEG"));
 
+    // Mended: the question had no answer for Escape. Escape on the real question cancels the opening:
+    // nothing opens, nothing is reported as failed, and the file and its kept edits stay as they are.
+    {
+        const QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
+        QFile file(m_photo);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        file.close();
+        pf::Alert::setResponder({});
+        QString asked;
+        QTimer escape;
+        QObject::connect(&escape, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                asked = box->text();
+                QTest::keyClick(box, Qt::Key_Escape);
+            }
+        });
+        escape.start(20);
+        Opened cancelled = open(m_documents, m_photo);
+        escape.stop();
+        pf::Alert::setResponder([this](const pf::Alert& alert) {
+            m_alerts << alert.messageText;
+            return pf::Alert::firstButtonReturn + m_answer;
+        });
+        EXPECT_TRUE(asked.contains("changed by another program")) << asked.toStdString();
+        EXPECT_FALSE(cancelled.document);
+        m_documents.presentError(QStringLiteral("“photo.jpg” could not be opened."), cancelled.error);
+        EXPECT_TRUE(m_alerts.isEmpty()) << "a cancelled opening is no failure";
+        EXPECT_EQ(GMFileUtilities::shadowCopyDictionary(), registry);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), bytes);
+    }
+
     m_answer = 1; // the file as it is
     Opened asItIs = open(m_documents, m_photo);
     ASSERT_EQ(m_alerts.size(), 1);
@@ -487,6 +524,114 @@ TEST_F(Documents, AnAutosavedPhotoStaysEditedAndClosingAsks)
         ASSERT_TRUE(again) << error.toStdString();
         EXPECT_EQ(again->isDocumentEdited(), !c.fileChanges) << "marked edited while the file lacks them";
         again->close();
+    }
+}
+
+// Mended: closing an edited photo with Don't Save left its window standing, unchanged and without a sign
+// of work, while its changes were kept (seconds for a large photo). The window goes at once, as the
+// answer is given; the changes are kept all the same, and when keeping them fails the window comes back.
+TEST_F(Documents, DontSaveClosesTheWindowAtOnceAndKeepsTheChanges)
+{
+    struct Case
+    {
+        const char* what;
+        bool keepingFails;
+    };
+    int number = 0;
+    for (const Case& c : {Case{"kept", false}, Case{"keeping fails", true}}) {
+        SCOPED_TRACE(c.what);
+        const QString path = m_dir.filePath(QStringLiteral("dont-save-%1.jpg").arg(++number));
+        ASSERT_TRUE(QFile::copy(m_photo, path));
+        Opened opened = edited(path);
+        ASSERT_TRUE(save(*opened.document, path, "jpeg", Op::Autosave).succeeded);
+        opened.chain()->removePhotoToolAtIndex(3); // a change not kept yet
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(opened.document->hasUnautosavedChanges());
+        // The document's window, as a person sees it.
+        pf::Window shownWindow(pf::Rect(100, 100, 400, 300));
+        pf::Window* window = &shownWindow;
+        opened.document->setWindow(window);
+        window->setReleasedWhenClosed(false);
+        window->show();
+        GMDocumentPackage::setFaultInjectionForTesting(
+            [&](const QString& step) { return !(c.keepingFails && step == "content"); });
+        m_alerts.clear();
+        pf::Alert::setResponder([&](const pf::Alert& alert) {
+            m_alerts << alert.messageText;
+            // "Don't Save" is the third button of the question; any other alert is acknowledged.
+            return pf::Alert::firstButtonReturn + (alert.messageText.contains("into the file") ? 2 : 0);
+        });
+        window->performClose();
+        // Answered: the window is gone while its changes are still being kept.
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_TRUE(opened.document->isSaving());
+        ASSERT_TRUE(spinUntil([&] { return !opened.document->isSaving(); }));
+        QCoreApplication::processEvents();
+        GMDocumentPackage::setFaultInjectionForTesting({});
+        if (c.keepingFails) {
+            EXPECT_TRUE(window->isVisible()) << "the window comes back when its changes could not be kept";
+            EXPECT_EQ(m_alerts.filter("its window stays open").size(), 1)
+                << m_alerts.join('\n').toStdString();
+            opened.document->close();
+        } else {
+            EXPECT_FALSE(window->isVisible());
+            EXPECT_FALSE(opened.document->hasUnautosavedChanges()) << "the changes are kept";
+            EXPECT_FALSE(opened.document->window()) << "and the document closed";
+        }
+    }
+}
+
+// Quitting with two photos whose changes are not in their files asks once, in plain words. Mended: Save
+// there, refused over a read-only photo and that refusal answered Cancel, quit all the same (while
+// closing its window kept the window); now the application stays, the changes kept.
+TEST_F(Documents, QuittingAsksOnceAndACancelledSaveKeepsTheApplication)
+{
+    std::vector<Opened> photos;
+    QStringList paths;
+    for (const char* name : {"quit-a.jpg", "quit-b.jpg"}) {
+        const QString path = m_dir.filePath(QString::fromLatin1(name));
+        ASSERT_TRUE(QFile::copy(m_photo, path));
+        photos.push_back(edited(path));
+        ASSERT_TRUE(save(*photos.back().document, path, "jpeg", Op::Autosave).succeeded);
+        m_documents.addDocument(photos.back().document);
+        paths << path;
+    }
+    // The second one cannot be written.
+    ASSERT_TRUE(QFile::setPermissions(paths[1], QFileDevice::ReadOwner | QFileDevice::ReadUser));
+    const QByteArray before = bytes(paths[1]);
+    struct Case
+    {
+        const char* what;
+        QString refusalAnswer; // to the read-only photo's "cannot be saved over"
+        bool quits;
+    };
+    const Case cases[] = {{"Save, then Cancel over the read-only photo", QStringLiteral("Cancel"), false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QStringList asked;
+        pf::Alert::setResponder([&](const pf::Alert& alert) {
+            asked << alert.messageText;
+            const QString answer =
+                alert.messageText.contains("cannot be saved over") ? c.refusalAnswer : QStringLiteral("Save");
+            return pf::Alert::firstButtonReturn +
+                   int(std::max<qsizetype>(0, alert.buttons().indexOf(answer)));
+        });
+        std::optional<bool> quits;
+        m_documents.reviewUnsavedDocumentsAndQuit([&](bool answer) { quits = answer; });
+        ASSERT_TRUE(spinUntil([&] {
+            return quits.has_value() && !photos[0].document->isSaving() && !photos[1].document->isSaving();
+        }));
+        EXPECT_EQ(*quits, c.quits);
+        ASSERT_FALSE(asked.isEmpty());
+        EXPECT_EQ(asked.first(), QStringLiteral("Do you want to save the changes into these 2 files?"));
+        EXPECT_EQ(asked.filter("cannot be saved over").size(), 1) << asked.join('\n').toStdString();
+        EXPECT_EQ(bytes(paths[1]), before) << "the read-only photo is left as it is";
+        EXPECT_NE(bytes(paths[0]), bytes(m_photo)) << "the other one was saved";
+    }
+    QFile::setPermissions(paths[1], QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    for (Opened& photo : photos) {
+        m_documents.removeDocument(photo.document.get());
+        photo.document->close();
     }
 }
 

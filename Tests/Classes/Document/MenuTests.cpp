@@ -5,7 +5,9 @@
 #include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/GMWindowCascade.h"
+#include "Classes/Frames/OVFrameBuilder.h"
 #include "Classes/Framework/Toolkit/OVBoxView.h"
+#include "Classes/Help/OVInformationCatalog.h"
 #include "Classes/Help/OVInformationPanel.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "DocumentTestSupport.h"
@@ -222,6 +224,9 @@ TEST_F(Menus, EveryWindowCarriesTheMenusWithItemsEnabledWhereTheyApply)
     ASSERT_TRUE(preferences);
     EXPECT_TRUE(preferences->isVisible());
     EXPECT_EQ(preferences->spanPopUp()->count(), 6) << "four spans, a separator, Forever";
+    // Mended: the dialog carried a menu bar of its own; its shortcuts work without one.
+    EXPECT_FALSE(barOf(preferences->window()));
+    EXPECT_TRUE(preferences->window()->actions().contains(delegate.action("Quit")));
     preferences->close();
     EXPECT_FALSE(preferences->isVisible());
     // Window ▸ Welcome Window brings it back to the front; File ▸ Close closes the front document.
@@ -357,6 +362,108 @@ TEST(EditorWindowFrame, ARememberedFrameIsUsedOnlyWhereItCanBeSeen)
     pf::UserDefaults::standard().removeObject(GMEditorWindowController::frameKey);
 }
 
+// Mended: File ▸ Export proposed the application's own document kind for an untitled photo (a sample).
+// An export hands a picture on: it proposes the photo's kind, chosen from the menu of the window.
+TEST_F(Menus, ExportProposesThePhotosKind)
+{
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = capableHandler(delegate);
+    struct Case
+    {
+        const char* what;
+        const char* file;
+        bool untitled;
+        QString proposed; // the first extension of the type chosen in the panel
+    };
+    const Case cases[] = {
+        {"a JPEG photo", "export.jpg", false, "jpg"},
+        {"a PNG photo", "export.png", false, "png"},
+        {"untitled, from a JPEG sample", "sample.jpg", true, "jpg"},
+        {"untitled, from a PNG", "sample.png", true, "png"},
+    };
+    m_photoFormat = nullptr; // each written as its name says
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = photo(QString::fromLatin1(c.file));
+        std::shared_ptr<pf::Document> document;
+        if (c.untitled) {
+            auto untitled = std::make_shared<GMDocument>();
+            untitled->setDocumentController(&handler);
+            ASSERT_TRUE(untitled->readSampleImage(path, nullptr));
+            untitled->setFileType(GMDocumentPackage::typeName);
+            handler.addDocument(untitled);
+            untitled->showWindows();
+            document = untitled;
+        } else {
+            QString error;
+            document = handler.openDocumentWithContentsOfURL(path, true, &error);
+            ASSERT_TRUE(document) << error.toStdString();
+        }
+        ASSERT_TRUE(spinUntil([&] { return document->window() && document->window()->isVisible(); }));
+        QString proposed;
+        pf::FilePanel::setResponder([&](const pf::FilePanel& panel) {
+            proposed = panel.fileTypes.value(panel.selectedFileType).extensions.value(0);
+            return QStringList();
+        });
+        front(document->window());
+        itemOf(barOf(document->window()), "File", "Export…")->trigger();
+        EXPECT_EQ(proposed, c.proposed);
+        pf::FilePanel::setResponder({});
+        document->close();
+    }
+}
+
+// Mended: Tips & Tricks and the Frame Builder opened low at the screen's left, wherever the window they
+// were asked from stood. Each opens centred over that window, within the screen, from its menu item.
+TEST_F(Menus, WindowsFromTheMenusOpenOverTheWindowTheyWereAskedFrom)
+{
+    GMApplicationDelegate delegate;
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case
+    {
+        const char* item;
+        std::function<pf::Window*()> opened;
+    };
+    const Case cases[] = {
+        {"Tips & Tricks", [] { return OVInformationCatalog::sharedInformationCatalog()->window(); }},
+        {"Frame Builder…", [] { return OVFrameBuilder::sharedFrameBuilder().window(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        pf::Window front(pf::Rect(0, 0, 1100, 700));
+        front.setGeometry(QRect(screen.topLeft() + QPoint(screen.width() / 2 - 450, 40), QSize(1100, 700))
+                              .intersected(screen));
+        front.makeKeyAndOrderFront();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&front));
+        QAction* item = delegate.action(QString::fromUtf8(c.item).replace("&", "&&"));
+        if (!item)
+            item = delegate.action(QString::fromUtf8(c.item));
+        ASSERT_TRUE(item);
+        item->trigger();
+        pf::Window* opened = c.opened();
+        ASSERT_TRUE(opened && QTest::qWaitForWindowExposed(opened));
+        // Over the window in front (the screen of a test may be smaller than the window): its title bar
+        // within the screen, and centred on that window wherever the screen leaves room (give or take the
+        // menu bar, which the window takes on as it shows).
+        const QRect frame = opened->frameGeometry(), under = front.frameGeometry();
+        EXPECT_TRUE(frame.contains(under.center()));
+        EXPECT_GE(frame.top(), screen.top());
+        EXPECT_GE(frame.left(), screen.left());
+        if (frame.width() <= screen.width()) {
+            EXPECT_TRUE(frame.right() <= screen.right() &&
+                        (std::abs(frame.center().x() - under.center().x()) <= 4 ||
+                         frame.right() == screen.right() || frame.left() == screen.left()));
+        }
+        if (frame.height() <= screen.height()) {
+            EXPECT_TRUE(frame.bottom() <= screen.bottom() &&
+                        (std::abs(frame.center().y() - under.center().y()) <= 24 ||
+                         frame.bottom() == screen.bottom() || frame.top() == screen.top()));
+        }
+        opened->close();
+        QCoreApplication::processEvents();
+    }
+}
+
 // Help ▸ Reset Tips says what it did: nothing on screen changes by it.
 TEST_F(Menus, ResetTipsSaysWhatItDid)
 {
@@ -406,6 +513,61 @@ TEST(EditorWindowCascade, ANewWindowShowsTheTitleBarsOfThoseBeneath)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(GMWindowCascade::cascadedOrigin(c.frame, c.others, available), c.expected);
+    }
+}
+
+// Mended: from the seventh window on a cascade started again with the window's content, not its frame, at
+// the screen's top left, and the window manager's title bar lay above the screen, out of reach (and that
+// place was remembered for the next run). Windows of real sizes on real screens, each framed with a
+// title bar: every title bar of the cascade lies on the screen, and a window found above it (restored
+// from an earlier run) is moved onto it.
+TEST(EditorWindowCascade, EveryTitleBarStaysOnTheScreen)
+{
+    struct Case
+    {
+        QRect available;
+        QSize window;
+        QMargins frame;
+    };
+    const Case cases[] = {
+        {QRect(0, 0, 1280, 800), QSize(1100, 700), QMargins(1, 29, 1, 1)},
+        {QRect(0, 24, 1920, 1056), QSize(1280, 800), QMargins(4, 30, 4, 4)},
+        {QRect(0, 0, 1024, 768), QSize(900, 560), QMargins(0, 22, 0, 0)},
+        {QRect(1920, 0, 1440, 900), QSize(1200, 760), QMargins(2, 26, 2, 2)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.window.width() << " x " << c.window.height() << " on "
+                                        << c.available.width() << " x " << c.available.height());
+        QList<QPoint> others;
+        QRect frame(c.available.topLeft() + QPoint(c.frame.left() + 40, c.frame.top() + 30), c.window);
+        for (int i = 0; i < 12; ++i) {
+            const QPoint at = GMWindowCascade::cascadedOrigin(frame, others, c.available, c.frame);
+            const QRect outer = QRect(at, c.window).marginsAdded(c.frame);
+            EXPECT_GE(outer.top(), c.available.top()) << "window " << i + 1;
+            EXPECT_GE(outer.left(), c.available.left()) << "window " << i + 1;
+            others << at;
+        }
+    }
+
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Placed
+    {
+        const char* what;
+        QPoint at;
+        QPoint expected;
+    };
+    const Placed placed[] = {
+        {"on the screen", screen.topLeft() + QPoint(50, 60), screen.topLeft() + QPoint(50, 60)},
+        {"above it", screen.topLeft() + QPoint(50, -25), screen.topLeft() + QPoint(50, 0)},
+        {"past its left edge", screen.topLeft() + QPoint(-30, 10), screen.topLeft() + QPoint(0, 10)},
+    };
+    for (const Placed& p : placed) {
+        SCOPED_TRACE(p.what);
+        pf::Window window(pf::Rect(0, 0, 600, 400));
+        window.setGeometry(QRect(p.at, QSize(600, 400)));
+        GMWindowCascade::keepTitleBarOnScreen(&window);
+        // The frame's corner (without a window manager, the content's) is where it must be.
+        EXPECT_EQ(window.frameGeometry().topLeft(), p.expected);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
+#include "Platform/UI/FilePanel.h"
 #include "Classes/Document/OVSystemInfo.h"
 #include "Classes/Framework/Toolkit/OVCachedImage.h"
 #include "Classes/Framework/Toolkit/OVChildSupportWindow.h"
@@ -31,6 +32,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrlQuery>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 using namespace doctest;
@@ -543,6 +545,49 @@ TEST_F(Shell, HardwareWarningsByTable)
     ASSERT_TRUE(spinUntil([&] { return handler.welcomeWindow()->isWarningShown(); }, 3000));
     EXPECT_EQ(handler.welcomeWindow()->warningText(),
               OVGraphicsInfo::warningText(OVGraphicsInfo::Warning::Both));
+}
+
+// Mended: the graphics warning over the welcome window swallowed the first click (a person clicking Open
+// got nothing) and ignored Escape. A click goes through to what it hit and dismisses the warning; Escape
+// dismisses it too, as Continue does.
+TEST(GraphicsWarning, AClickGoesThroughItAndEscapeDismissesIt)
+{
+    DocumentHandler handler;
+    handler.setGraphicsInfoForTesting({false, true, 0, 1, "llvmpipe"});
+    handler.displayWelcomeScreen();
+    GMWelcomeWindow* welcome = handler.welcomeWindow();
+    pf::Window* window = welcome->window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    int panels = 0;
+    pf::FilePanel::setResponder([&](const pf::FilePanel&) {
+        ++panels;
+        return QStringList();
+    });
+    struct Case
+    {
+        const char* what;
+        bool click; // else Escape
+    };
+    for (const Case& c : {Case{"a click on Open", true}, Case{"Escape", false}}) {
+        SCOPED_TRACE(c.what);
+        welcome->showWarning(OVGraphicsInfo::warningText(OVGraphicsInfo::Warning::Both));
+        ASSERT_TRUE(welcome->isWarningShown());
+        window->activateWindow();
+        (void)QTest::qWaitForWindowActive(window); // offered; a display server may give it later
+        panels = 0;
+        if (c.click) {
+            QPushButton* open = welcome->openButton();
+            const QPoint at = open->mapTo(window, open->rect().center());
+            QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+            EXPECT_TRUE(spinUntil([&] { return panels == 1; }, 2000)) << "the click reached Open";
+        } else {
+            QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
+        }
+        EXPECT_TRUE(spinUntil([&] { return !welcome->isWarningShown(); }, 2000));
+        EXPECT_TRUE(window->isVisible()) << "the window itself stays";
+    }
+    pf::FilePanel::setResponder({});
+    window->orderOut();
 }
 
 // The graphics facts come from the image engine's own renderer (the engine is the one place that

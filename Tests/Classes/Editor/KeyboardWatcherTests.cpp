@@ -139,12 +139,16 @@ TEST(OVKeyboardWatcher, WatchesTheApplicationsKeysThroughOneMonitor)
     Documents documents;
     documents.current = documents.first.get();
     pf::Window window(pf::Rect(0, 0, 200, 100));
-    window.show();
+    window.makeKeyAndOrderFront();
     QStringList log;
     Watcher watcher(QStringLiteral("w"), &log);
     OVKeyboardWatcher keyboard(documents.first);
     keyboard.activateKeyboardWatching();
     keyboard.addKeyboardWatcher(&watcher);
+    // The window has the keys before they are typed (its coming to the front says nothing is held).
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QCoreApplication::processEvents();
+    log.clear();
     QTest::keyPress(window.windowHandle(), Qt::Key_Alt);
     QTest::keyRelease(window.windowHandle(), Qt::Key_Alt);
     QTest::keyClick(window.windowHandle(), Qt::Key_E);
@@ -173,7 +177,8 @@ TEST(OVKeyboardWatcher, TheKeyWindowsDocumentWatchesWithoutASharedController)
     secondKeys.addKeyboardWatcher(&b);
     for (pf::Window* key : {&firstWindow, &secondWindow}) {
         key->makeKeyAndOrderFront();
-        log.clear();
+        QCoreApplication::processEvents();
+        log.clear(); // the keys moving tell every watcher that nothing is held
         QTest::keyClick(key->windowHandle(), Qt::Key_E);
         EXPECT_EQ(log,
                   QStringList{(key == &firstWindow ? QStringLiteral("first") : QStringLiteral("second")) +

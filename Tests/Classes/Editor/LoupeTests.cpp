@@ -317,10 +317,14 @@ TEST_F(LoupeTest, TheEditRectIsTheGlassAtTheFactorAndNeverLeavesThePicture)
          Rect(0, 0.5 - (g / 150) / (g / 100) / 2, 1, (g / 150) / (g / 100))},
         {"taller than the picture", Size(300, 100), 1, Rect(0, 0, 1, 1), Point(400, 300),
          Rect(0.5 - (g / 300) / (g / 100) / 2, 0, (g / 300) / (g / 100), 1)},
+        // Mended: near an edge the view was kept inside the picture, so the glass showed another part
+        // than the one under it. It shows what lies under it; the part past the photo is the canvas's.
         {"lower left corner", Size(1200, 800), 2, Rect(0, 0, 1, 1), Point(110, 110),
-         Rect(0, 0, g / 1200 * 2, g / 800 * 2)},
+         Rect(10.0 / 600 - g / 1200, 10.0 / 400 - g / 800, g / 1200 * 2, g / 800 * 2)},
         {"upper right corner", Size(1200, 800), 2, Rect(0, 0, 1, 1), Point(690, 490),
-         Rect(1 - g / 1200 * 2, 1 - g / 800 * 2, g / 1200 * 2, g / 800 * 2)},
+         Rect(590.0 / 600 - g / 1200, 390.0 / 400 - g / 800, g / 1200 * 2, g / 800 * 2)},
+        {"11 points below the top", Size(1200, 800), 1, Rect(0, 0, 1, 1), Point(400, 489),
+         Rect(0.5 - g / 1200 / 2, 389.0 / 400 - g / 800 / 2, g / 1200, g / 800)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -331,8 +335,17 @@ TEST_F(LoupeTest, TheEditRectIsTheGlassAtTheFactorAndNeverLeavesThePicture)
         delegate.shown = c.shown;
         carry(c.at);
         ASSERT_EQ(loupe->loupeState(), 4);
-        expectRect(loupe->editRect(), c.expected, c.what);
+        // The glass is centred on the point under it; the photo's part of it is what is rendered, and
+        // fills the same share of the glass.
+        expectRect(loupe->viewRect(), c.expected, c.what);
+        const Rect edit = c.expected.intersected(Rect(0, 0, 1, 1));
+        expectRect(loupe->editRect(), edit, c.what);
         EXPECT_EQ(loupe->zoomLayer()->contentsRect(), loupe->editRect());
+        const Rect part((edit.minX() - c.expected.minX()) / c.expected.width() * g,
+                        (edit.minY() - c.expected.minY()) / c.expected.height() * g,
+                        edit.width() / c.expected.width() * g, edit.height() / c.expected.height() * g);
+        for (const auto& layer : {loupe->zoomLayer(), loupe->contentLayer()})
+            expectRect(layer->frame(), part, c.what);
         // It rests where it was put down, by the window's lower left corner too (its rim past the edge).
         EXPECT_EQ(loupe->frame(), Rect(c.at.x - 160, c.at.y - 160, 320, 320));
     }
@@ -612,12 +625,12 @@ TEST_F(LoupeTest, PutDownAnywhereOnThePhotoTheGlassIsCentredThere)
         EXPECT_EQ(loupe->loupeLayer()->position(), c.placed);
         EXPECT_EQ(loupe->loupeLayer()->presentationState().position, c.placed);
         EXPECT_EQ(loupe->frame(), Rect(c.placed.x - 160, c.placed.y - 160, 320, 320));
-        // The glass shows the part under its middle, within the photo.
+        // The glass shows the part under its middle; what of it lies within the photo is rendered.
         const double w = 208.0 / 1200, h = 208.0 / 800;
         const double x = (c.placed.x - c.picture.minX()) / c.picture.width() - w / 2;
         const double y = (c.placed.y - c.picture.minY()) / c.picture.height() - h / 2;
-        expectRect(loupe->editRect(), Rect(std::clamp(x, 0.0, 1 - w), std::clamp(y, 0.0, 1 - h), w, h),
-                   c.what);
+        expectRect(loupe->viewRect(), Rect(x, y, w, h), c.what);
+        expectRect(loupe->editRect(), Rect(x, y, w, h).intersected(Rect(0, 0, 1, 1)), c.what);
     }
 }
 

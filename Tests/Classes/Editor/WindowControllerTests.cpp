@@ -18,6 +18,7 @@
 #include "Classes/Framework/Toolkit/OVCursorStack.h"
 #include "Classes/Framework/Toolkit/OVToolTipController.h"
 #include "Classes/Rendering/GMRealTimeRenderer.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
 #include "Classes/ToolObjects/OVRenderCache.h"
@@ -25,6 +26,8 @@
 #include "Platform/Foundation/SerialQueue.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/UI/Alert.h"
+#include "Platform/UI/Document.h"
 #include "Platform/UI/Event.h"
 #include "Platform/UI/Layer.h"
 #include "Platform/UI/SteppedClock.h"
@@ -103,6 +106,8 @@ public:
         calls << QStringLiteral("up");
         point = p;
     }
+    bool lastStrokeFoundNothing() const override { return foundNothing; }
+    bool foundNothing = false;
     // The calls since the last look.
     QStringList take() { return std::exchange(calls, {}); }
 };
@@ -338,6 +343,25 @@ TEST_F(WindowControllerTest, StrokesAreClampedAndSizedWithTheDrawingArea)
     controller->drawSenderBrushUpAtPoint(canvas(), Point(0.6, 0.5));
     EXPECT_EQ(renderer->take(), QStringList{});
     EXPECT_FALSE(controller->zoomView()->blockScrolling());
+}
+
+// A click of an eye tool where no iris stands out paints nothing and stores no step: the user is told,
+// once per such click, and not after a stroke that painted.
+TEST_F(WindowControllerTest, AClickThatFindsNoIrisSaysSo)
+{
+    addLayer();
+    QStringList told;
+    pf::Alert::setResponder([&](const pf::Alert& alert) {
+        told << alert.messageText;
+        return pf::Alert::firstButtonReturn;
+    });
+    for (const bool nothing : {true, false, true}) {
+        renderer->foundNothing = nothing;
+        controller->drawSenderBrushDownAtPoint(canvas(), Point(0.5, 0.5));
+        controller->drawSenderBrushUpAtPoint(canvas(), Point(0.5, 0.5));
+    }
+    pf::Alert::setResponder(nullptr);
+    EXPECT_EQ(told, (QStringList{"No iris found here", "No iris found here"}));
 }
 
 TEST_F(WindowControllerTest, CommandAndTheWheelOverTheCanvasSizeOrSoftenTheBrush)
@@ -1056,6 +1080,152 @@ TEST(WindowControllerLayout, TheCardsIn3DKeepClearOfTheWindowsTopEdge)
             EXPECT_LE(seen.maxY(), top - OVLayerBrowser::kTopClearance + 0.5);
             EXPECT_GT(seen.height(), 0.55 * controller->zoomView()->zoomLayer()->frame().height())
                 << "no smaller than it needs to be";
+        }
+    }
+}
+
+namespace {
+
+class KeysDocument : public pf::Document
+{
+public:
+    bool readFromURL(const QString&, const QString&, QString*) override { return true; }
+    bool writeToURL(const QString&, const QString&, SaveOperation, const QString&, QString*) override
+    {
+        return true;
+    }
+};
+
+} // namespace
+
+// Mended: Alt held alone switched the panel to the Eraser, and only a modifier change seen by this window
+// switched it back; after Alt+Tab away and back (Alt released while another window or program had the
+// keys) the panel read "Eraser" and the next stroke erased. The Eraser holds only while Alt alone is held
+// here: whenever the keys leave or come back, the chosen brush is back. Real key presses and releases go
+// through the event router to whichever window has the keys.
+TEST_F(WindowControllerTest, TheEraserLastsOnlyWhileAltIsHeldInTheWindow)
+{
+    auto document = std::make_shared<KeysDocument>();
+    controller = std::make_unique<GMWindowController>();
+    controller->setBlueprintCatalog(&chaintest::catalog());
+    controller->setRendererFactory([this](std::shared_ptr<PhotoToolChain> chain) {
+        auto recording = std::make_unique<RecordingRenderer>(std::move(chain));
+        renderer = recording.get();
+        return recording;
+    });
+    controller->setDocument(document);
+    ASSERT_TRUE(controller->loadWindow());
+    controller->setUndoManager(undo);
+    controller->setOriginalImage(chaintest::photo(640, 480));
+    chain = controller->toolChain();
+    settle();
+    pf::Window* editor = controller->window();
+    document->setWindow(editor);
+    pf::Window other(pf::Rect(700, 0, 200, 150));
+    editor->makeKeyAndOrderFront();
+    addLayer(editortest::blueprint(QStringLiteral("Smooth"), QStringLiteral("smartBrush,brush,eraser")));
+    GMSettingsController* panel = controller->settingsController();
+    ASSERT_EQ(panel->face(), GMSettingsController::Face::Controls);
+
+    enum Step
+    {
+        AltDownHere,
+        AltUpHere,
+        AltDownThere,
+        AltUpThere,
+        KeysAway,
+        KeysBack,
+    };
+    struct Case
+    {
+        const char* what;
+        std::vector<Step> steps;
+        const char* reads; // the panel's tool after the steps
+    };
+    const Case cases[] = {
+        {"Alt held here erases", {AltDownHere}, "Eraser"},
+        {"Alt released here brings the brush back", {AltDownHere, AltUpHere}, "Brush"},
+        {"Alt+Tab away: the keys leave while Alt is held", {AltDownHere, KeysAway}, "Brush"},
+        {"Alt released in the other window, then back",
+         {AltDownHere, KeysAway, AltUpThere, KeysBack},
+         "Brush"},
+        {"Alt+Tab back: the keys return while Alt is still held", {AltDownHere, KeysAway, KeysBack}, "Brush"},
+        {"and its release here keeps the brush", {AltDownHere, KeysAway, KeysBack, AltUpHere}, "Brush"},
+        {"Alt pressed elsewhere and held into the window", {KeysAway, AltDownThere, KeysBack}, "Brush"},
+        {"a new press after coming back erases again",
+         {AltDownHere, KeysAway, KeysBack, AltUpHere, AltDownHere},
+         "Eraser"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        editor->makeKeyAndOrderFront();
+        panel->setToolState(1); // "Brush" chosen
+        QCoreApplication::processEvents();
+        for (Step step : c.steps) {
+            switch (step) {
+            case AltDownHere:
+                QTest::keyPress(editor->windowHandle(), Qt::Key_Alt);
+                break;
+            case AltUpHere:
+                QTest::keyRelease(editor->windowHandle(), Qt::Key_Alt);
+                break;
+            case AltDownThere:
+                QTest::keyPress(other.windowHandle(), Qt::Key_Alt);
+                break;
+            case AltUpThere:
+                QTest::keyRelease(other.windowHandle(), Qt::Key_Alt);
+                break;
+            case KeysAway:
+                other.makeKeyAndOrderFront();
+                break;
+            case KeysBack:
+                editor->makeKeyAndOrderFront();
+                break;
+            }
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(panel->brushTextField()->text(), QString::fromLatin1(c.reads));
+        EXPECT_EQ(panel->brush().type, QLatin1String(c.reads) == "Eraser" ? OVBrush::Eraser : OVBrush::Draw);
+        // Leave no key down for the next case.
+        QTest::keyRelease(editor->windowHandle(), Qt::Key_Alt);
+        QTest::keyRelease(other.windowHandle(), Qt::Key_Alt);
+    }
+    document->setWindow(nullptr);
+}
+
+// Mended: a photo that the fitted canvas enlarges four times or more was given the whole canvas, and the
+// canvas stretched it to its own shape (a 150 x 50 photo's round spot became a tall oval). Every photo is
+// shown in its proportions, whole and centred when it fits, at real window sizes.
+TEST_F(WindowControllerTest, EveryPhotoKeepsItsProportionsOnTheCanvas)
+{
+    pf::Window* window = controller->window();
+    const Size windows[] = {Size(900, 560), Size(1280, 800), Size(1920, 1080)};
+    const Size photos[] = {Size(150, 50),  Size(120, 90),  Size(50, 150),  Size(64, 64),
+                           Size(300, 200), Size(1000, 40), Size(640, 480), Size(30, 900)};
+    for (const Size windowSize : windows) {
+        window->setContentSize(windowSize);
+        QCoreApplication::processEvents();
+        for (const Size photo : photos) {
+            SCOPED_TRACE(testing::Message() << "window " << windowSize.width << " x " << windowSize.height
+                                            << ", photo " << photo.width << " x " << photo.height);
+            controller->setOriginalImage(chaintest::photo(int(photo.width), int(photo.height)));
+            settle();
+            OVZoomView* zoom = controller->zoomView();
+            zoom->setZoomFactor(1);
+            const Rect shown = zoom->zoomLayer()->frame();
+            const Rect edit = zoom->editRect();
+            ASSERT_GT(shown.width(), 0);
+            ASSERT_GT(shown.height(), 0);
+            // The photo's pixels come out square: its displayed width over height is its own.
+            const double displayed = (shown.width() / edit.width()) / (shown.height() / edit.height());
+            EXPECT_NEAR(displayed / (photo.width / photo.height), 1.0, 0.01);
+            // Fitted: the whole photo, touching the free area on one side, centred on the other.
+            EXPECT_EQ(edit, Rect(0, 0, 1, 1));
+            const Rect area = zoom->bounds().insetBy(zoom->margin().width, zoom->margin().width);
+            EXPECT_NEAR(shown.midX(), area.midX(), 0.5);
+            EXPECT_NEAR(shown.midY(), area.midY() + zoom->margin().height - zoom->margin().width, 0.5);
+            EXPECT_TRUE(std::abs(shown.width() - std::min(area.width(), 2000.0)) < 0.5 ||
+                        std::abs(shown.height() - std::min(area.height(), 2000.0)) < 0.5);
         }
     }
 }

@@ -92,8 +92,8 @@ TEST(OVZoomView, LaysOutTheFittedAndTheMagnifiedPhoto)
     EXPECT_EQ(canvas.zoom->zoomFactor(), 0.00001);
 }
 
-// Without a superview (or an image) there is nothing to magnify: the photo takes the whole area and is
-// reported whole.
+// Without a superview (or an image) there is nothing to magnify: the photo is shown whole, fitted in its
+// proportions (mended: it took the whole area, stretched to the area's shape).
 TEST(OVZoomView, DegenerateLayoutShowsTheWholePhoto)
 {
     OVZoomView zoom(Rect(0, 0, 0, 0));
@@ -102,7 +102,7 @@ TEST(OVZoomView, DegenerateLayoutShowsTheWholePhoto)
     zoom.setImageSize(pf::Size(4000, 3000));
     zoom.setZoomFactor(0);
     EXPECT_EQ(zoom.editRect(), Rect(0, 0, 1, 1));
-    EXPECT_EQ(zoom.zoomLayer()->frame(), Rect(9, 9, 82, 82));
+    EXPECT_EQ(zoom.zoomLayer()->frame(), Rect(9, 9 + (82 - 61.5) / 2, 82, 61.5));
 }
 
 // The end of every pan is reported once as final: 0.1 s after the last wheel event, 0.3 s after the

@@ -40,6 +40,19 @@ double maxDifference(const Pixels& a, const Pixels& b)
     return worst;
 }
 
+// Renders `rect` into a float bitmap that shares its pixels with a copy, as a caller may hand one: the
+// pixels it got, and whether the copy kept its own.
+std::pair<Pixels, bool> renderedIntoASharedBitmap(const Image& image, const Rect& rect)
+{
+    pf::Bitmap out(int(rect.width()), int(rect.height()), pf::Bitmap::Format::RGBAf);
+    const pf::Bitmap copy = out;
+    const bool rendered = context().render(image, rect, out);
+    const bool kept =
+        std::all_of(copy.data(), copy.data() + copy.byteCount(), [](uint8_t b) { return b == 0; });
+    return {rendered ? Pixels{out, out.width(), out.height()} : Pixels{},
+            kept && out.identity() != copy.identity()};
+}
+
 std::shared_ptr<OVTexturedFrameFilter> frameFilter(const QString& frame, const Image& input, double width,
                                                    double proportion)
 {
@@ -606,6 +619,10 @@ TEST(OVFrameBand, PartsLaidOnTheProcessorAreWhatTheKernelLays)
         const Pixels a = rendered(laid, shown), b = rendered(onCpu, shown);
         ASSERT_FALSE(a.isNull() || b.isNull());
         EXPECT_LE(maxDifference(a, b), 1e-6);
+        const auto [shared, copyKept] = renderedIntoASharedBitmap(onCpu, shown);
+        ASSERT_FALSE(shared.isNull());
+        EXPECT_EQ(maxDifference(shared, b), 0.0);
+        EXPECT_TRUE(copyKept);
     }
 }
 
@@ -650,6 +667,10 @@ TEST(OVTexturizeFilter, FillsWorkedOutOnTheProcessorAreWhatTheKernelsDraw)
             const Pixels a = rendered(kernels, strip), b = rendered(onCpu, strip);
             ASSERT_FALSE(a.isNull() || b.isNull());
             EXPECT_LE(maxDifference(a, b), 1e-6);
+            const auto [shared, copyKept] = renderedIntoASharedBitmap(onCpu, strip);
+            ASSERT_FALSE(shared.isNull());
+            EXPECT_EQ(maxDifference(shared, b), 0.0);
+            EXPECT_TRUE(copyKept);
         }
     }
 }

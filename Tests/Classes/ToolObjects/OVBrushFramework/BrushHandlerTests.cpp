@@ -2,6 +2,7 @@
 
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVMaskBrush.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,10 @@ struct Registered
 {
     Registered()
     {
+        // These cases are about the additional brushes: a click selects nothing of the grey photo and
+        // is still a stroke, whichever click brush a test run before registered (the iris click finds
+        // no iris there, and such a click is no step).
+        OVMaskBrush::setClickBrushFactory(nullptr);
         for (const qint32 subType : {qint32(OVBrush::IrisReplacement), qint32(OVBrush::Healing)}) {
             // The replacement brush reports its rectangle and makes its picture for the mask; the healing
             // brush has neither but a preview mode.
@@ -88,7 +93,9 @@ struct Registered
     {
         GMBrushHandler::setAdditionalBrushFactory(OVBrush::IrisReplacement, nullptr);
         GMBrushHandler::setAdditionalBrushFactory(OVBrush::Healing, nullptr);
+        OVMaskBrush::setClickBrushFactory(clickBrush);
     }
+    OVMaskBrushFactory clickBrush = OVMaskBrush::clickBrushFactory();
     std::shared_ptr<FakeAdditionalBrush> last;
 };
 

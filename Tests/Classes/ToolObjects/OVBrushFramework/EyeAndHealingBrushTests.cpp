@@ -1,4 +1,5 @@
 #include "BrushTestSupport.h"
+#include "SyntheticEye.h"
 
 #include "Classes/Filters/OVInpaintingFilter.h"
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
@@ -287,6 +288,58 @@ TEST(EyeBrushes, ClickOnTheIrisesOfThePortrait)
     blend.setValue(QVariant::fromValue(mask), "inputMaskImage");
     writeSheet({toQImage(photo), toQImage(mask), toQImage(blend.outputImage())}, QRect(188, 88, 74, 26), 8,
                QStringLiteral("iris-click-and-replacement.png"));
+}
+
+// A click of either eye tool where no iris stands out (on the cheek of the portrait, on the plain white
+// of a synthetic eye's corner) paints nothing and is no step: its brush-up gives no stroke to store, the
+// handler says the click found nothing, and the start mask and the additional picture stay as they
+// were. A click on the iris still gives a stroke and says nothing of the kind.
+TEST(EyeBrushes, AClickThatFindsNoIrisIsNoStep)
+{
+    ASSERT_TRUE(QFileInfo::exists(PortraitPath)) << "the shared test photos are missing";
+    OVIrisMaskBrush::registerClass();
+    OVIrisReplacementBrush::registerClass();
+    const Image portrait = Image::fromFile(PortraitPath);
+    SyntheticEye::Look look;
+    look.irisRadius = 10;
+    const SyntheticEye eye(look);
+    struct Case
+    {
+        const char* what;
+        Image photo;
+        Point click; // pixels, y up
+        double faceWidth;
+        bool iris;
+    };
+    const Case cases[] = {
+        {"the portrait's cheek", portrait, {180, 512 - 180}, 110, false},
+        {"the portrait's left iris", portrait, {204, 512 - 100.5}, 110, true},
+        {"beside the synthetic eye", eye.image(), {eye.centre().x + 60, eye.centre().y - 35}, 0, false},
+        {"the synthetic iris", eye.image(), {eye.centre().x + 4, eye.centre().y}, 0, true},
+    };
+    for (const Case& c : cases)
+        for (const qint32 subType : {qint32(OVBrush::None), qint32(OVBrush::IrisReplacement)}) {
+            const Rect extent = c.photo.extent();
+            GMBrushHandler handler;
+            startOn(handler, c.photo, extent.width(), extent.height());
+            const Image startMask = handler.startMaskImage();
+            const Image startAdditional = handler.startAdditionalImage();
+            OVBrush click;
+            click.type = OVBrush::Click;
+            click.brushSubType = subType;
+            click.size = 20;
+            click.pressure = 1;
+            const Point p(c.click.x / extent.width(), c.click.y / extent.height());
+            handler.brushDownAtPoint(click, p, c.faceWidth);
+            handler.processPoint(p);
+            const OVContentContainerPtr stroke = handler.brushUp();
+            EXPECT_EQ(bool(stroke), c.iris) << c.what << ", subtype " << subType;
+            EXPECT_EQ(handler.lastStrokeFoundNothing(), !c.iris) << c.what << ", subtype " << subType;
+            if (!c.iris) {
+                EXPECT_TRUE(handler.startMaskImage() == startMask) << c.what;
+                EXPECT_TRUE(handler.startAdditionalImage() == startAdditional) << c.what;
+            }
+        }
 }
 
 // A dark spot drawn on the cheek and painted over with the healing brush is gone: the healed skin is

@@ -1,0 +1,276 @@
+// Closing an edited photo after "Don't Save": a 6000 x 4000 (24 MP) and a 12000 x 9000 (108 MP) JPEG opened
+// in the editor window, a skin smoothing layer painted over the whole photo, the document marked edited.
+//   CloseDontSave/W/H  the window's close button, answered "Don't Save":
+//                      "windows_gone_ms" from the answer until the window is no longer shown,
+//                      "process_end_ms" from the answer until everything the process waits for before it
+//                      may end is done (the kept edits written, queued writes finished, the window and
+//                      the photo's objects deleted),
+//                      "main_held_ms" the longest the main thread went without handling events meanwhile.
+//   QuitDontSave/W/H   the same through the quit review (Ctrl+Q) of the document controller.
+//   PreviewForSaving/W/H  the stack's preview picture (fitted inside 1024) that the kept edits and the
+//                      Frame Builder take from the open window: "preview_ms" on the calling thread.
+// Each figure the median of five, with the load average ("load1") beside it. Targets: the windows gone
+// at once (well under 100 ms), the process free to end under 1 s. Reports only.
+
+#include "Classes/Document/GMDocument.h"
+#include "Classes/Document/GMDocumentPackage.h"
+#include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Filters/FilterLibrary.h"
+#include "Classes/Help/OVInformationPanel.h"
+#include "Classes/ToolObjects/GMBlueprintCatalog.h"
+#include "Classes/ToolObjects/GMFileUtilities.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
+#include "Classes/ToolObjects/PhotoToolChain.h"
+#include "Platform/Foundation/FileSystem.h"
+#include "Platform/Foundation/SerialQueue.h"
+#include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UI/Alert.h"
+#include "Platform/UI/DocumentController.h"
+#include "Platform/UI/Window.h"
+#include "bench/BenchRun.h"
+#include "bench/BenchStatistics.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <random>
+
+namespace {
+
+using bench::loadAverage;
+using bench::median;
+
+QTemporaryDir& sandbox()
+{
+    static QTemporaryDir* dir = new QTemporaryDir;
+    return *dir;
+}
+
+// Runs the event loop until `done`; returns the longest the main thread went without coming back to it.
+double spin(const std::function<bool()>& done)
+{
+    double longest = 0;
+    QElapsedTimer turn;
+    turn.start();
+    while (!done()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        longest = std::max(longest, double(turn.nsecsElapsed()) / 1e6);
+        turn.restart();
+    }
+    return longest;
+}
+
+// A photo with some structure (JPEG of noise would be unusually large), made once per size.
+QString photoPath(int width, int height)
+{
+    const QString file = sandbox().filePath(QStringLiteral("photo-%1x%2.jpg").arg(width).arg(height));
+    if (QFileInfo::exists(file))
+        return file;
+    QImage image(width, height, QImage::Format_RGB32);
+    std::mt19937 random(7);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            row[x] = qRgb((x / 7) % 256, (y / 5) % 256, int(random() % 32) + 100);
+    }
+    image.save(file, "JPEG", 90);
+    return file;
+}
+
+// The documents of a run, as the application's controller holds them.
+class Documents : public pf::DocumentController
+{
+public:
+    std::shared_ptr<pf::Document> makeDocument(const QString&) override
+    {
+        return std::make_shared<GMDocument>();
+    }
+};
+
+struct Opened
+{
+    std::shared_ptr<GMDocument> document;
+    std::shared_ptr<GMEditorWindowController> controller;
+    pf::Window* window = nullptr;
+};
+
+// The photo in its editor window, with one layer painted all over, edited.
+Opened openEdited(const QString& path, int width, int height, pf::DocumentController& documents)
+{
+    // Each run starts from the photo alone: the edits the last run kept are forgotten.
+    QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
+    if (registry.remove(GMDocument::shadowCopyKey(path)) > 0)
+        GMFileUtilities::writeDictionaryAsShadowCopyDictionary(registry);
+    Opened opened;
+    opened.document = std::make_shared<GMDocument>();
+    opened.document->setFileURL(path);
+    opened.document->setFileType(QStringLiteral("jpeg"));
+    QString error;
+    if (!opened.document->readFromURL(path, QStringLiteral("jpeg"), &error))
+        return {};
+    opened.document->setDocumentController(&documents);
+    documents.addDocument(opened.document);
+    opened.controller = std::make_shared<GMEditorWindowController>(opened.document);
+    opened.document->setWindowController(opened.controller);
+    opened.window = opened.controller->window();
+    opened.window->makeKeyAndOrderFront();
+    spin([&] {
+        return opened.controller->toolChain() != nullptr && !opened.document->isOpening() &&
+               opened.document->pendingLayerCount() == 0;
+    });
+    const auto chain = opened.controller->toolChain();
+    chain->insertPhotoToolWithBlueprint(
+        GMDocument::blueprintCatalog().effectBlueprintWithName(QStringLiteral("SkinSmoothing")), std::nullopt,
+        0);
+    auto mask = std::make_shared<OVImageContainer>(
+        pf::Image::constantColor(pf::Color(1, 1, 1, 1)).imageByCroppingToRect(pf::Rect(0, 0, width, height)),
+        true);
+    chain->brushPathImageAtIndex(1)->addContentContainer(
+        std::make_shared<OVContentContainer>(mask, std::make_shared<OVImageContainer>()));
+    opened.document->updateChangeCount(pf::Document::Change::Done);
+    // Settled as a person would leave it: the live picture shown, the stroke's snapshot written.
+    QElapsedTimer settle;
+    settle.start();
+    spin([&] { return settle.elapsed() > 1500; });
+    OVBrushPathImage::waitForPendingWrites();
+    return opened;
+}
+
+// What the process waits for before it may end (what quitting waits for), and the window's deletion.
+void finishRemainingWork()
+{
+    OVBrushPathImage::waitForPendingWrites();
+    GMDocumentPackage::documentQueue().waitUntilEmpty();
+    GMDocument::waitForRecoveryRecords();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void answerDontSave()
+{
+    pf::Alert::setResponder([](const pf::Alert& alert) {
+        const int index = int(alert.buttons().indexOf(QStringLiteral("Don't Save")));
+        return pf::Alert::firstButtonReturn + std::max(0, index);
+    });
+}
+
+void timeClosing(benchmark::State& state, bool quit)
+{
+    const int width = int(state.range(0)), height = int(state.range(1));
+    const QString path = photoPath(width, height);
+    GMEditorWindowController::prepareForFirstWindow().wait();
+    std::vector<double> gone, ended, held;
+    double load = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Documents documents;
+        Opened opened = openEdited(path, width, height, documents);
+        if (!opened.document) {
+            state.SkipWithError("the photo did not open");
+            break;
+        }
+        QPointer<pf::Window> window = opened.window;
+        load = std::max(load, loadAverage());
+        state.ResumeTiming();
+        // The answer is given at once: the clock starts as the question is put.
+        answerDontSave();
+        QElapsedTimer timer;
+        timer.start();
+        double stall = 0;
+        bool quitDecided = false;
+        if (quit) {
+            documents.reviewUnsavedDocumentsAndQuit([&](bool) {
+                for (const auto& document : documents.documents())
+                    document->close();
+                quitDecided = true;
+            });
+        } else {
+            window->performClose();
+        }
+        stall = std::max(stall, double(timer.nsecsElapsed()) / 1e6);
+        opened.controller.reset();
+        opened.document.reset();
+        stall = std::max(stall, spin([&] { return !window || !window->isVisible(); }));
+        gone.push_back(double(timer.nsecsElapsed()) / 1e6);
+        // The document is the controller's until its changes are kept and it is closed.
+        stall =
+            std::max(stall, spin([&] { return documents.documents().empty() && (!quit || quitDecided); }));
+        finishRemainingWork();
+        ended.push_back(double(timer.nsecsElapsed()) / 1e6);
+        held.push_back(stall);
+        pf::Alert::setResponder(nullptr);
+    }
+    state.counters["windows_gone_ms"] = median(gone);
+    state.counters["process_end_ms"] = median(ended);
+    state.counters["main_held_ms"] = median(held);
+    state.counters["load1"] = load;
+}
+
+void PreviewForSaving(benchmark::State& state)
+{
+    const int width = int(state.range(0)), height = int(state.range(1));
+    const QString path = photoPath(width, height);
+    GMEditorWindowController::prepareForFirstWindow().wait();
+    Documents documents;
+    Opened opened = openEdited(path, width, height, documents);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        const GMRenderForSaving render = opened.controller->previewForSaving();
+        const std::optional<pf::Bitmap> picture = render ? render() : std::nullopt;
+        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (!picture)
+            state.SkipWithError("no preview");
+    }
+    state.counters["preview_ms"] = median(samples);
+    state.counters["load1"] = loadAverage();
+    documents.removeDocument(opened.document.get());
+    opened.document->close();
+    finishRemainingWork();
+}
+
+void CloseDontSave(benchmark::State& state)
+{
+    timeClosing(state, false);
+}
+
+void QuitDontSave(benchmark::State& state)
+{
+    timeClosing(state, true);
+}
+
+} // namespace
+
+BENCHMARK(PreviewForSaving)->Args({6000, 4000})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(CloseDontSave)
+    ->Args({6000, 4000})
+    ->Args({12000, 9000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+BENCHMARK(QuitDontSave)
+    ->Args({6000, 4000})
+    ->Args({12000, 9000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("glimora-bench"));
+    pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox().filePath(QStringLiteral("app")));
+    pf::UserDefaults::standard().setFileForTesting(sandbox().filePath(QStringLiteral("defaults.conf")));
+    // The first editor window's help sheet would lie over the window these runs close.
+    pf::UserDefaults::standard().setValue(OVInformationPanel::dontShowAgainKey,
+                                          QVariantMap{{GMEditorWindowController::firstRunTopic, 1}});
+    FilterLibrary::registerAll();
+    runBenchmarksAsAsked(argc, argv);
+    finishRemainingWork();
+    return 0;
+}
