@@ -639,6 +639,11 @@ void handOverDuringTheRestartsQuestion(const QString& sandbox)
     changed.fill(QColor(200, 180, 160));
     check(changed.save(photo, "JPEG", 92), QStringLiteral("another program changes the photo"));
     answerAlerts();
+    buttonTitleFor = [](const QString& text) {
+        return text.contains(QStringLiteral("was changed by another program"))
+                   ? QStringLiteral("Open Kept Edits")
+                   : QString();
+    };
     ChildProcess second;
     bool secondStarted = false;
     QElapsedTimer sinceItEnded;
