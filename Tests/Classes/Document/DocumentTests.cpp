@@ -803,3 +803,60 @@ TEST_F(Documents, AStrokeStoredJustBeforeASaveIsInItAndSurvivesUndoAndRedo)
         EXPECT_NEAR(valueAt(saved, 16, 12), 0.2f, 0.01) << check.toStdString();
     }
 }
+
+// Outside probe: quitting while a window closed with Don't Save is still keeping its changes (the window
+// already gone) must neither ask again about the photo just answered nor write into it.
+TEST_F(Documents, ProbeAskingWhileAClosedWindowsChangesAreKept)
+{
+    struct Case
+    {
+        const char* what;
+        bool quit; // quit, answering Save
+    };
+    int number = 0;
+    for (const Case& c : {Case{"quit, Save", true}}) {
+        SCOPED_TRACE(c.what);
+        const QString path = m_dir.filePath(QStringLiteral("probe-%1.jpg").arg(++number));
+        ASSERT_TRUE(QFile::copy(m_photo, path));
+        Opened opened = edited(path);
+        ASSERT_TRUE(save(*opened.document, path, "jpeg", Op::Autosave).succeeded);
+        m_documents.addDocument(opened.document);
+        opened.chain()->removePhotoToolAtIndex(3); // a change not kept yet
+        QCoreApplication::processEvents();
+        pf::Window shownWindow(pf::Rect(100, 100, 400, 300));
+        opened.document->setWindow(&shownWindow);
+        shownWindow.setReleasedWhenClosed(false);
+        shownWindow.show();
+        const QByteArray before = bytes(path);
+        QStringList asked;
+        pf::Alert::setResponder([&](const pf::Alert& alert) {
+            asked << alert.messageText;
+            // Don't Save when closing; Save when quitting.
+            if (alert.messageText.contains("into the file") && asked.size() == 1)
+                return pf::Alert::firstButtonReturn + 2;
+            return pf::Alert::firstButtonReturn + int(std::max<qsizetype>(0, alert.buttons().indexOf("Save")));
+        });
+        shownWindow.performClose();
+        ASSERT_FALSE(shownWindow.isVisible());
+        ASSERT_TRUE(opened.document->isSaving()) << "the changes are being kept";
+        std::optional<bool> quits;
+        if (c.quit)
+            m_documents.reviewUnsavedDocumentsAndQuit([&](bool answer) { quits = answer; });
+        ASSERT_TRUE(spinUntil([&] { return !opened.document->isSaving() && (!c.quit || quits.has_value()); }));
+        QCoreApplication::processEvents();
+        if (c.quit) {
+            EXPECT_EQ(asked.size(), 1) << "asked again about the photo just answered Don't Save:\n"
+                                       << asked.join('\n').toStdString();
+            EXPECT_TRUE(*quits) << "quitting stayed, nothing said:\n" << asked.join('\n').toStdString();
+            EXPECT_EQ(bytes(path), before) << "the photo answered Don't Save was written";
+        }
+        if (auto open = m_documents.documentForURL(path)) {
+            m_documents.removeDocument(open.get());
+            open->close();
+        }
+        pf::Alert::setResponder([this](const pf::Alert& alert) {
+            m_alerts << alert.messageText;
+            return pf::Alert::firstButtonReturn + m_answer;
+        });
+    }
+}

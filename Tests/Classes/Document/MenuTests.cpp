@@ -737,3 +737,53 @@ TEST(MenusChild, Quit)
     std::fflush(stdout);
     EXPECT_EQ(code, 0);
 }
+
+// Outside probe: a cascade of many windows, each placed with the title bars' margins as the window
+// manager draws them: no window may land on (within half a step of) one placed before it, which would
+// hide that window's title bar entirely.
+TEST(EditorWindowCascade, ProbeNoWindowLandsOnAnother)
+{
+    struct Case
+    {
+        const char* what;
+        QRect available;
+        QRect first; // the first window's content rectangle
+        QMargins frame;
+        int windows;
+    };
+    const Case cases[] = {
+        {"1440 x 1000, 1280 x 800 windows", QRect(0, 0, 1440, 1000), QRect(79, 99, 1280, 800),
+         QMargins(1, 20, 1, 1), 9},
+        {"1920 x 1080, 1280 x 800 windows", QRect(0, 0, 1920, 1080), QRect(319, 139, 1280, 800),
+         QMargins(1, 20, 1, 1), 12},
+        {"1280 x 800, 1240 x 740 windows", QRect(0, 0, 1280, 800), QRect(19, 29, 1240, 740),
+         QMargins(1, 20, 1, 1), 4},
+    };
+    const int half = GMWindowCascade::step / 2;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QList<QPoint> others{c.first.topLeft()};
+        for (int i = 1; i < c.windows; ++i) {
+            const QPoint at = GMWindowCascade::cascadedOrigin(c.first, others, c.available, c.frame);
+            for (const QPoint& other : others)
+                EXPECT_FALSE(std::abs(other.x() - at.x()) < half && std::abs(other.y() - at.y()) < half)
+                    << "window " << i + 1 << " at " << at.x() << "," << at.y() << " covers the one at "
+                    << other.x() << "," << other.y();
+            others << at;
+        }
+    }
+}
+
+// Outside probe: a window wider than its screen (the editor's smallest window on a small screen) put
+// with its left end past the screen's left edge: its title bar's left end (and the menu bar's first
+// menus) must come within reach.
+TEST(EditorWindowCascade, ProbeAWindowWiderThanTheScreenShowsItsLeftEnd)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    pf::Window window(pf::Rect(0, 0, 600, 400));
+    const QSize wide(screen.width() + 160, 400);
+    window.setMinimumSize(wide);
+    window.setGeometry(QRect(screen.topLeft() + QPoint(-80, 20), wide));
+    GMWindowCascade::keepTitleBarOnScreen(&window);
+    EXPECT_GE(window.frameGeometry().left(), screen.left());
+}
