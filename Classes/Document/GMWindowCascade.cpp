@@ -29,8 +29,15 @@ QPoint GMWindowCascade::cascadedOrigin(const QRect& frame, const QList<QPoint>& 
                ((fitsAcross && at.x() + frame.width() + margins.right() > available.right() + 1) ||
                 (fitsDown && at.y() + frame.height() + margins.bottom() > available.bottom() + 1));
     };
+    // Every place keeps the title bar on the screen, as the window will be kept once it shows: a window
+    // larger than the screen (centred, its frame's corner above and left of it) is compared with the
+    // others where it will stand.
+    const QPoint corner = available.topLeft() + QPoint(margins.left(), margins.top());
+    const auto reachable = [&](QPoint at) {
+        return available.isValid() ? QPoint(std::max(at.x(), corner.x()), std::max(at.y(), corner.y())) : at;
+    };
     // First the window's own place and the cascade down and right of it, while that stays on the screen.
-    QPoint at = frame.topLeft();
+    QPoint at = reachable(frame.topLeft());
     for (qsizetype round = 0; round <= others.size() + 1 && taken(at); ++round) {
         const QPoint next = at + QPoint(step, step);
         if (outside(next))
@@ -44,7 +51,6 @@ QPoint GMWindowCascade::cascadedOrigin(const QRect& frame, const QList<QPoint>& 
     // form a grid a step apart, so a window never lands within half a step of another while a place of
     // the grid is free. A side the window does not fit steps on past the screen. With every place taken
     // (more windows than the screen has room for), the windows go round the places in turn.
-    const QPoint corner = available.topLeft() + QPoint(margins.left(), margins.top());
     const qsizetype spare = others.size() + 1;
     const qsizetype across = fitsAcross ? (available.width() - outer.width()) / step + 1 : spare;
     const qsizetype down = fitsDown ? (available.height() - outer.height()) / step + 1 : spare;
