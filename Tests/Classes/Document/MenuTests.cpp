@@ -15,6 +15,7 @@
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/UI/FilePanel.h"
+#include "Platform/UI/SteppedClock.h"
 #include "Tests/ChildProcess.h"
 
 #include <QAction>
@@ -759,6 +760,57 @@ TEST_F(Menus, QuitWritesEveryDocumentClosesEveryWindowAndEnds)
         EXPECT_EQ(untitled, 1);
         pf::FileSystem::setApplicationSupportDirectoryForTesting(m_dir.filePath("app"));
     }
+}
+
+// Mended: quitting with Don't Save put the editor windows away and then kept each photo's changes only
+// once its window's busy panel had slid in (0.6 s, unseen), and the process ended that much later. Work
+// behind a window put away waits for no slide: with no time passing, the changes are kept and the quit
+// goes on.
+TEST_F(Menus, QuittingKeepsTheChangesWithoutWaitingForASlideNoOneSees)
+{
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = capableHandler(delegate);
+    GMDocument::setWindowControllerFactory([](GMDocument& document) {
+        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
+    });
+    const QString path = photo("unseen.png");
+    QString error;
+    const auto document =
+        std::static_pointer_cast<GMDocument>(handler.openDocumentWithContentsOfURL(path, true, &error));
+    ASSERT_TRUE(document) << error.toStdString();
+    ASSERT_TRUE(spinUntil([&] {
+        return document->window() && document->window()->isVisible() && document->windowController() &&
+               document->windowController()->toolChain() && !document->isOpening() &&
+               document->pendingLayerCount() == 0;
+    }));
+    document->windowController()->toolChain()->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt,
+                                                                            0);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(document->isDocumentEdited());
+    pf::Alert::setResponder([&](const pf::Alert& alert) {
+        m_alerts << alert.messageText;
+        return pf::Alert::firstButtonReturn +
+               int(std::max<qsizetype>(0, alert.buttons().indexOf(QStringLiteral("Don't Save"))));
+    });
+    std::optional<bool> quits;
+    {
+        // From here on no time passes but what the test steps: none.
+        pf::SteppedClock clock;
+        handler.reviewUnsavedDocumentsAndQuit([&](bool answer) { quits = answer; });
+        EXPECT_FALSE(document->window()->isVisible()) << "the window goes at once";
+        spinUntil(
+            [&] {
+                clock.advance(0);
+                return quits.has_value();
+            },
+            10000);
+    }
+    ASSERT_TRUE(quits.has_value()) << "the changes were kept only once time passed for the busy panel";
+    EXPECT_TRUE(*quits) << m_alerts.join('\n').toStdString();
+    EXPECT_EQ(m_alerts.size(), 1) << m_alerts.join('\n').toStdString();
+    EXPECT_TRUE(GMFileUtilities::shadowCopyDictionary().contains(GMDocument::shadowCopyKey(path)))
+        << "the changes are kept";
+    document->close();
 }
 
 // Run by the test above in a process of its own: opens the photos and a sample, edits each, quits.
