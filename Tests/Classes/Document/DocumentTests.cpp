@@ -881,8 +881,11 @@ TEST_F(Documents, AClosingPhotoIsNoLongerOpenToQuittingOrOpening)
         const QString told = asked.join('\n');
         EXPECT_TRUE(bytes(path) == before) << "the photo answered Don't Save was written";
         EXPECT_EQ(asked.filter("into the file").size(), c.otherEdited ? 2 : 1) << told.toStdString();
-        // Nothing else asked or told but the failure to keep the changes, once.
-        EXPECT_EQ(asked.size(), 1 + int(c.otherEdited) + int(c.keepingFails)) << told.toStdString();
+        // Nothing else asked or told but the failure to keep the changes, once (and the note shown the
+        // first time a photo is saved over, whichever test saves first).
+        EXPECT_EQ(asked.size() - asked.filter("now holds your retouched picture").size(),
+                  1 + int(c.otherEdited) + int(c.keepingFails))
+            << told.toStdString();
         if (c.otherEdited) {
             EXPECT_EQ(asked.value(1).toStdString(),
                       QStringLiteral("Do you want to save the changes to “other-%1.jpg” into the file?")
