@@ -190,6 +190,9 @@ std::shared_ptr<Document> DocumentController::openDocumentWithContentsOfURL(cons
                                                                             QString* errorMessage)
 {
     if (auto open = documentForURL(path)) {
+        // One closing (its window put away while its changes are kept) is overtaken: opening the file
+        // ends with it open, as it is, rather than a window that shows and then goes with the close.
+        open->keepOpen();
         if (display)
             open->showWindows();
         return open;
@@ -422,15 +425,19 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
     };
     auto state = std::make_shared<State>();
     state->decision = std::move(decision);
-    // Staying after all: the windows put away come back.
-    auto stay = [state] {
+    // The windows put away come back: when the application stays, and before the user is told of a
+    // failure.
+    auto showHidden = [state] {
         for (const QPointer<Window>& window : std::as_const(state->hidden))
             if (window)
                 window->orderFront();
         state->hidden.clear();
+    };
+    auto stay = [state, showHidden] {
+        showHidden();
         state->decision(false);
     };
-    auto finish = [this, state, stay] {
+    auto finish = [this, state, stay, showHidden] {
         if (--state->pending > 0)
             return;
         // As closing a window keeps it open when the save asked for is cancelled or fails, quitting
@@ -438,6 +445,7 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
         if (state->stay)
             return stay();
         if (!state->failures.isEmpty()) {
+            showHidden();
             Alert alert;
             alert.messageText = QStringLiteral("Some documents could not be saved.");
             alert.informativeText = state->failures.join(u'\n') +
@@ -458,9 +466,12 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
     };
     // Files that do not hold their documents' changes (kept elsewhere by autosaves): the user says
     // whether the changes go into them now.
+    // A document closing already was answered as its window closed: it is neither asked about again nor
+    // written into its file; the quit waits for its close to end.
     QStringList unsavedFiles;
     for (const auto& document : m_documents)
-        if (!document->fileURL().isEmpty() && !document->autosaveWritesFile() && document->isDocumentEdited())
+        if (!document->isClosing() && !document->fileURL().isEmpty() && !document->autosaveWritesFile() &&
+            document->isDocumentEdited())
             unsavedFiles.append(QFileInfo(document->fileURL()).fileName());
     bool saveFiles = false;
     if (!unsavedFiles.isEmpty()) {
@@ -473,13 +484,26 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
     // go at once rather than stand unchanged while that runs (they come back if the application stays).
     if (!saveFiles)
         for (const auto& document : m_documents)
-            if (Window* window = document->window(); window && window->isVisible()) {
+            if (Window* window = document->window();
+                window && window->isVisible() && !document->isClosing()) {
                 state->hidden.append(window);
                 window->orderOut();
             }
     state->pending = 1 + int(m_documents.size());
-    for (const auto& document : m_documents) {
+    const auto documents = m_documents;
+    for (const auto& document : documents) {
         std::weak_ptr<Document> weak = document;
+        if (document->isClosing()) {
+            // Its close keeps its changes, or tells why it could not and keeps it open: then the
+            // application stays.
+            document->whenClosingEnds([this, weak, state, finish] {
+                const auto self = weak.lock();
+                if (self && std::find(m_documents.begin(), m_documents.end(), self) != m_documents.end())
+                    state->stay = true;
+                finish();
+            });
+            continue;
+        }
         document->whenSavesFinish([weak, state, finish, saveFiles] {
             auto self = weak.lock();
             if (!self)
@@ -488,15 +512,18 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
                 auto self = weak.lock();
                 if (!self)
                     return finish();
-                self->autosaveDocument([weak, state, finish](bool succeeded, const QString& errorMessage) {
-                    if (!succeeded) {
-                        auto failed = weak.lock();
-                        state->failures.append(
-                            QStringLiteral("“%1”: %2")
-                                .arg(failed ? failed->displayName() : QString(), errorMessage));
-                    }
-                    finish();
-                });
+                // A failure is told by the quit itself, once its windows are back.
+                self->autosaveDocument(
+                    [weak, state, finish](bool succeeded, const QString& errorMessage) {
+                        if (!succeeded) {
+                            auto failed = weak.lock();
+                            state->failures.append(
+                                QStringLiteral("“%1”: %2")
+                                    .arg(failed ? failed->displayName() : QString(), errorMessage));
+                        }
+                        finish();
+                    },
+                    false);
             };
             // A save into the file that does not come about still keeps the changes, as an autosave.
             if (saveFiles && !self->fileURL().isEmpty() && !self->autosaveWritesFile() &&
