@@ -12,6 +12,7 @@
 #include "Platform/Image/Kernel.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
+#include "Platform/Image/Vector.h"
 #include "bench/BenchRun.h"
 #include "bench/EngineSwitches.h"
 #include "bench/PhotoBenchSupport.h"
@@ -112,6 +113,36 @@ void BM_KernelGain(benchmark::State& state, Bitmap::Format format)
 }
 BENCHMARK_CAPTURE(BM_KernelGain, float, Bitmap::Format::RGBAf)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_KernelGain, bytes, Bitmap::Format::RGBA8)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A chain of curves on the CPU, each raising every channel to an exponent of its own: `exponents` of them
+// take turns at every pixel (the last of them repeated where there are fewer than six), as fused colour
+// stages do.
+void BM_KernelCurvesOnCpu(benchmark::State& state)
+{
+    const int exponents = int(state.range(0));
+    const float all[] = {2.2f, 1.0f / 2.4f, 1.3f, 0.8f, 1.6f, 0.6f};
+    float e[6];
+    for (int i = 0; i < 6; ++i)
+        e[i] = all[std::min(i, exponents - 1)];
+    static const Kernel k = makeKernel(kernelTexts::Bench::BenchCurves);
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Always);
+    RenderContext context;
+    ApplyOptions options;
+    const Image source = Image::fromBitmap(floatNoisePhoto());
+    options.definition = source.extent();
+    const Image image = k.apply({QVariant::fromValue(source), QVariant::fromValue(Vector(e[0], e[1], e[2])),
+                                 QVariant::fromValue(Vector(e[3], e[4], e[5]))},
+                                options);
+    Bitmap out(PhotoWidth, PhotoHeight, Bitmap::Format::RGBA8);
+    context.render(image, image.extent(), out);
+    for (auto _ : state) {
+        context.render(image, image.extent(), out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
+    state.SetItemsProcessed(state.iterations() * PhotoWidth * PhotoHeight);
+}
+BENCHMARK(BM_KernelCurvesOnCpu)->Arg(4)->Arg(5)->Arg(6)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // As a slider makes it: a new recipe for every render, with a new value.
 void BM_KernelGainFresh(benchmark::State& state)

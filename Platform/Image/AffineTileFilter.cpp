@@ -45,7 +45,8 @@ Image AffineTileFilter::beforeTransform(const Image& input) const
     const Rect tile = input.extent().integral();
     if (tile.isNull() || tile.isEmpty() || tile.isInfinite())
         return input;
-    static const Kernel kernel = kernelNamed(WrapText, QStringLiteral("wrapTile"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel = *new Kernel(kernelNamed(WrapText, QStringLiteral("wrapTile")));
     ApplyOptions options;
     options.definition = Rect::infinite();
     options.regionOfInterest = [tile](int, const Rect& destination) {

@@ -45,9 +45,10 @@ Image AreaAverageFilter::outputImage() const
         pf::warning(QStringLiteral("An area average needs a finite, non-empty rectangle"));
         return Image();
     }
-    static const Kernel covered = kernelNamed(ReduceText, QStringLiteral("coveredBlockSum"));
-    static const Kernel block = kernelNamed(ReduceText, QStringLiteral("blockSum"));
-    static const Kernel divide = kernelNamed(ReduceText, QStringLiteral("divide"));
+    // Never destroyed: renders and filters on other threads may still use them while the program exits.
+    static const Kernel& covered = *new Kernel(kernelNamed(ReduceText, QStringLiteral("coveredBlockSum")));
+    static const Kernel& block = *new Kernel(kernelNamed(ReduceText, QStringLiteral("blockSum")));
+    static const Kernel& divide = *new Kernel(kernelNamed(ReduceText, QStringLiteral("divide")));
 
     // Level 0 is the input over the whole pixels the rectangle touches; each level's pixel (i, j) holds
     // the sum of a block of the level below, levels living at the origin.

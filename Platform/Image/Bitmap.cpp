@@ -43,8 +43,9 @@ Bitmap::Bitmap(int width, int height, Format format, Fill fill) : m_format(forma
         return;
     }
     try {
-        m_pixels = fill == Fill::Zero ? std::make_shared<uint8_t[]>(bytes)
-                                      : std::make_shared_for_overwrite<uint8_t[]>(bytes);
+        m_pixels =
+            CopyOnWritePtr<uint8_t[]>(fill == Fill::Zero ? std::make_shared<uint8_t[]>(bytes)
+                                                         : std::make_shared_for_overwrite<uint8_t[]>(bytes));
     } catch (const std::bad_alloc&) {
         pf::error(QStringLiteral("Out of memory for a bitmap of %1 x %2 pixels").arg(width).arg(height));
         return;
@@ -74,10 +75,10 @@ uint8_t* Bitmap::mutableData()
 {
     if (!m_pixels)
         return nullptr;
-    if (m_pixels.use_count() > 1) {
+    if (m_pixels.isShared()) {
         auto copy = std::make_shared_for_overwrite<uint8_t[]>(byteCount());
         std::memcpy(copy.get(), m_pixels.get(), byteCount());
-        m_pixels = std::move(copy);
+        m_pixels = CopyOnWritePtr<uint8_t[]>(std::move(copy));
     }
     return m_pixels.get();
 }
@@ -259,8 +260,8 @@ Bitmap Bitmap::fromQImage(QImage&& source)
     out.m_height = height;
     out.m_format = format;
     // The buffer lives as long as the image the deleter holds.
-    out.m_pixels = std::shared_ptr<uint8_t[]>(
-        pixels, [image = std::move(source)](uint8_t*) mutable { image = QImage(); });
+    out.m_pixels = CopyOnWritePtr<uint8_t[]>(std::shared_ptr<uint8_t[]>(
+        pixels, [image = std::move(source)](uint8_t*) mutable { image = QImage(); }));
     return out;
 }
 

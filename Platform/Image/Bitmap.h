@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Image/CopyOnWritePtr.h"
+
 #include <QMetaType>
 #include <cstddef>
 #include <cstdint>
@@ -51,9 +53,10 @@ public:
 
     const uint8_t* data() const { return m_pixels ? m_pixels.get() : nullptr; }
     const uint8_t* row(int y) const { return data() + bytesPerRow() * static_cast<size_t>(y); }
-    // Pixels to write, made this bitmap's own first if it shares them (a copy of them). Making them its
-    // own changes the bitmap, so two threads must never call this (or mutableRow) on one bitmap at
-    // once: work that writes a bitmap in bands on several cores takes the address once, before the
+    // Pixels to write, made this bitmap's own first if it shares them (a copy of them). Pixels it holds
+    // alone are written in place, after every read made through copies that other threads let go.
+    // Making them its own changes the bitmap, so two threads must never call this (or mutableRow) on one
+    // bitmap at once: work that writes a bitmap in bands on several cores takes the address once, before the
     // bands start, and the bands write through it.
     uint8_t* mutableData();
     uint8_t* mutableRow(int y) { return mutableData() + bytesPerRow() * static_cast<size_t>(y); }
@@ -66,7 +69,7 @@ public:
     const void* identity() const { return m_pixels.get(); }
     // Expires when the last bitmap sharing these pixels lets them go: a cache keyed by identity() can
     // tell that its entry stands for pixels nobody can ask for any more, without keeping them alive.
-    std::weak_ptr<const void> lifetime() const { return m_pixels; }
+    std::weak_ptr<const void> lifetime() const { return m_pixels.lifetime(); }
 
     // Conversions to and from Qt's images. Any QImage converts; 16-bit formats keep full precision by
     // going to RGBAf. toQImage gives RGBA8888 premultiplied (RGBA32FPx4 premultiplied for float).
@@ -81,7 +84,7 @@ private:
     int m_width = 0;
     int m_height = 0;
     Format m_format = Format::RGBA8;
-    std::shared_ptr<uint8_t[]> m_pixels;
+    CopyOnWritePtr<uint8_t[]> m_pixels;
 };
 
 } // namespace pf

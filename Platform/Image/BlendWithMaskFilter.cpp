@@ -21,8 +21,9 @@ BlendWithMaskFilter::BlendWithMaskFilter() : Filter(QStringLiteral("CIBlendWithM
 
 const Kernel& BlendWithMaskFilter::kernel()
 {
-    static const Kernel blend =
-        kernelNamed(QString::fromUtf8(kernelTexts::Engine::BlendWithMask), QStringLiteral("blendWithMask"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& blend = *new Kernel(
+        kernelNamed(QString::fromUtf8(kernelTexts::Engine::BlendWithMask), QStringLiteral("blendWithMask")));
     return blend;
 }
 

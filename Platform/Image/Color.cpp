@@ -17,9 +17,10 @@ Color Color::fromQColor(const QColor& color)
 
 Color Color::fromString(const QString& text)
 {
-    static const QRegularExpression separators(QStringLiteral("[\\s,/]+"));
+    // Never destroyed: filters read their settings on worker threads too, which may outlast the exit.
+    static const auto* separators = new QRegularExpression(QStringLiteral("[\\s,/]+"));
     std::vector<double> values;
-    for (const QString& part : text.trimmed().split(separators, Qt::SkipEmptyParts)) {
+    for (const QString& part : text.trimmed().split(*separators, Qt::SkipEmptyParts)) {
         auto value = parseDouble(part);
         if (!value)
             return {};

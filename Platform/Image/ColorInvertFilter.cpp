@@ -19,8 +19,9 @@ Image ColorInvertFilter::outputImage() const
     if (input.isNull())
         return Image();
     // On premultiplied values the complement of the straight colour, times alpha, is alpha - c.
-    static const Kernel kernel =
-        kernelNamed(QString::fromUtf8(kernelTexts::Engine::ColorInvert), QStringLiteral("colorInvert"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel = *new Kernel(
+        kernelNamed(QString::fromUtf8(kernelTexts::Engine::ColorInvert), QStringLiteral("colorInvert")));
     ApplyOptions options;
     options.definition = input.definition().extent();
     options.extent = input.extent();

@@ -560,8 +560,7 @@ Rect propagate(const Chain& chain, const Rect& roi)
 // the picture, the background, the mask).
 bool blendsThroughMask(const ImageNode& node)
 {
-    static const std::shared_ptr<const KernelData> blend = BlendWithMaskFilter::kernel().data();
-    return node.kernel && node.kernel == blend;
+    return node.kernel && node.kernel == BlendWithMaskFilter::kernel().data();
 }
 
 // Whether green is at most 0 in every pixel of a bitmap whose centre lies in `r` (its pixel space, y up).

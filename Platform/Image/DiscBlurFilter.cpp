@@ -23,7 +23,8 @@ constexpr double DirectRadius = 6.0;
 
 Image disc(const Image& input, double radius, const std::optional<Rect>& extent)
 {
-    static const Kernel kernel = kernelNamed(DiscText, QStringLiteral("discAverage"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel = *new Kernel(kernelNamed(DiscText, QStringLiteral("discAverage")));
     const double reach = std::floor(radius);
     ApplyOptions options;
     options.definition = grown(input.definition().extent(), reach, reach);

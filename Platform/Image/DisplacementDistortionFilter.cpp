@@ -31,8 +31,9 @@ Image DisplacementDistortionFilter::outputImage() const
     const double scale = numberValue(InputScaleKey, 50.0);
     if (displacement.isNull() || !std::isfinite(scale) || scale == 0.0)
         return input;
-    static const Kernel kernel =
-        kernelNamed(QString::fromUtf8(kernelTexts::Engine::Displacement), QStringLiteral("displace"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel = *new Kernel(
+        kernelNamed(QString::fromUtf8(kernelTexts::Engine::Displacement), QStringLiteral("displace")));
     // A pixel is pulled from at most half the scale away: displacement values are taken within 0..1, so
     // that the region read stays bounded and tiled renders match whole ones.
     const double reach = std::ceil(std::abs(scale) * 0.5);

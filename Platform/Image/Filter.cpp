@@ -20,8 +20,9 @@ std::mutex& registryMutex()
 
 QHash<QString, Filter::Factory>& registry()
 {
-    static QHash<QString, Filter::Factory> factories;
-    return factories;
+    // Never destroyed: filters are made on worker threads too, which may still run while the program exits.
+    static auto* factories = new QHash<QString, Filter::Factory>;
+    return *factories;
 }
 
 } // namespace

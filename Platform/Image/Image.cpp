@@ -17,11 +17,12 @@ namespace {
 
 const Kernel& sourceOverKernel()
 {
-    static const Kernel kernel = [] {
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel = *new Kernel([] {
         auto kernels = Kernel::kernelsWithString(QString::fromUtf8(kernelTexts::Engine::SourceOver),
                                                  QStringLiteral("source-over compositing"));
         return kernels.empty() ? Kernel() : kernels.front();
-    }();
+    }());
     return kernel;
 }
 

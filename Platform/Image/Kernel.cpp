@@ -74,14 +74,16 @@ QString inAuthorsWords(QString message)
 // errors found there): they are reported at the text's last line.
 QString describeCompilerLog(const QString& log, int textLines)
 {
-    static const QRegularExpression location(QStringLiteral("^\\s*\\d+:(\\d+)\\(\\d+\\):\\s*(.*)$"));
+    // Never destroyed: a worker thread may compile a text while the program exits.
+    static const auto* location =
+        new QRegularExpression(QStringLiteral("^\\s*\\d+:(\\d+)\\(\\d+\\):\\s*(.*)$"));
     QStringList messages;
     // Warnings about the engine's own code would bury the error that matters: only errors are told.
     const bool anyError = log.contains(QLatin1String("error:"));
     for (const QString& line : log.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         if (anyError && !line.contains(QLatin1String("error:")))
             continue;
-        const auto match = location.match(line);
+        const auto match = location->match(line);
         QString message;
         if (!match.hasMatch()) {
             message = inAuthorsWords(line.trimmed());
@@ -142,8 +144,9 @@ bool ApplyOptions::setExtent(const QVariant& value)
 
 const Kernel& Kernel::copy()
 {
-    static const Kernel kernel = builtin::kernelNamed(
-        QString::fromUtf8(kernelTexts::Engine::ResampleOntoPixels), QStringLiteral("resampleOntoPixels"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel = *new Kernel(builtin::kernelNamed(
+        QString::fromUtf8(kernelTexts::Engine::ResampleOntoPixels), QStringLiteral("resampleOntoPixels")));
     return kernel;
 }
 

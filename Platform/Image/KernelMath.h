@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 #include <memory>
 #include <type_traits>
 
@@ -247,43 +248,139 @@ inline float atan2(float y, float x)
 // the exact power for exponents between -1.5 and 2.5, which is where tables are made. Other
 // exponents, other x (zero, negative, tiny, huge, not finite) and an exponent's first uses are the
 // library's.
-struct PowTable
+//
+// A thread keeps tables for eight exponents (a fused chain of curves raises to several in turn, row
+// after row). An exponent earns one with 256 uses; where all eight are taken, the one least recently
+// used gives its place up, but at most once in 16384 powers: a table costs about as much to make as
+// 1500 of the library's powers, so however many exponents take turns, making tables costs a tenth of
+// the library's time at most, and the exponents left without one are simply the library's.
+struct PowTables
 {
-    float y = 0;
-    unsigned uses = 0;
-    std::unique_ptr<float[]> values;
+    static constexpr int kept = 8;                  // tables at once
+    static constexpr int counted = 8;               // exponents counted while they earn a table
+    static constexpr unsigned earned = 256;         // uses that earn an exponent its table
+    static constexpr std::uint64_t between = 16384; // powers between two tables given up
+    static constexpr float none = std::numeric_limits<float>::quiet_NaN(); // equal to no exponent
+
+    // Read at every power: the tabled exponents and their values.
+    float y[kept] = {none, none, none, none, none, none, none, none};
+    const float* values[kept] = {};
+    bool recent[kept] = {}; // used since the clock's hand last passed
+    std::uint64_t powers = 0;
+    // Read only without a table.
+    std::uint64_t lastGivenUp = 0;
+    unsigned hand = 0;
+    float countedY[counted] = {none, none, none, none, none, none, none, none};
+    unsigned uses[counted] = {};
+    bool ended = false; // the thread's tables are gone: it is ending
 };
+// Trivially destructible and constant-initialised, so that reading it costs no check for a first use.
+inline thread_local constinit PowTables powTables;
+
 inline constexpr int powStepsBits = 9;
 inline constexpr std::uint32_t powLowest = (127u - 10u) << 23, powHighest = (127u + 2u) << 23;
+inline constexpr std::uint32_t powTableSize = ((powHighest - powLowest) >> (23 - powStepsBits)) + 1;
 
-// The table for exponent y on this thread, or null while it is not worth one.
+// The memory of a thread's tables, made as they are first needed and freed as the thread ends.
+struct PowTableMemory
+{
+    float* tables[PowTables::kept] = {};
+    ~PowTableMemory()
+    {
+        PowTables& t = powTables;
+        t.ended = true;
+        for (int i = 0; i < PowTables::kept; ++i) {
+            t.y[i] = PowTables::none;
+            t.values[i] = nullptr;
+            delete[] tables[i];
+        }
+    }
+};
+
+// Fills `values` with the powers of the table's x for exponent y: each x is a power of two times
+// 1 + k / 512, so 525 powers in double, multiplied, give them all (a tenth of the work of each
+// worked out alone, and the same floats but for a rounding in a few).
+inline void makePowTable(float y, float* values)
+{
+    constexpr int steps = 1 << powStepsBits;
+    double mantissas[steps];
+    for (int k = 0; k < steps; ++k)
+        mantissas[k] = std::pow(1.0 + double(k) / steps, double(y));
+    const int octaves = int(powTableSize - 1) / steps;
+    const int lowest = int(powLowest >> 23) - 127;
+    for (int o = 0; o < octaves; ++o) {
+        const double scale = std::exp2(double(lowest + o) * double(y));
+        for (int k = 0; k < steps; ++k)
+            values[o * steps + k] = float(scale * mantissas[k]);
+    }
+    values[powTableSize - 1] = float(std::exp2(double(lowest + octaves) * double(y)));
+}
+
+// An exponent without a table on this thread: counted, and given one once it has earned it and one is
+// free or may be given up. Null while it is the library's.
+[[gnu::noinline]] inline const float* powTableMissed(float y)
+{
+    PowTables& t = powTables;
+    if (t.ended)
+        return nullptr;
+    int c = 0;
+    while (c < PowTables::counted && t.countedY[c] != y)
+        ++c;
+    if (c == PowTables::counted) {
+        // A new exponent replaces the one with the fewest uses; the others' counts age, so that
+        // exponents seen long ago do not hold their places.
+        c = 0;
+        for (int i = 1; i < PowTables::counted; ++i)
+            if (t.uses[i] < t.uses[c])
+                c = i;
+        for (unsigned& u : t.uses)
+            u /= 2;
+        t.countedY[c] = y;
+        t.uses[c] = 0;
+    }
+    if (++t.uses[c] < PowTables::earned)
+        return nullptr;
+    int slot = 0;
+    while (slot < PowTables::kept && t.values[slot])
+        ++slot;
+    if (slot == PowTables::kept) {
+        if (t.powers - t.lastGivenUp < PowTables::between)
+            return nullptr;
+        // The clock: the first table not used since the hand last passed it.
+        while (t.recent[t.hand]) {
+            t.recent[t.hand] = false;
+            t.hand = (t.hand + 1) % PowTables::kept;
+        }
+        slot = int(t.hand);
+        t.hand = (t.hand + 1) % PowTables::kept;
+        t.lastGivenUp = t.powers;
+    }
+    thread_local PowTableMemory memory;
+    float*& table = memory.tables[slot];
+    if (!table)
+        table = new float[powTableSize];
+    makePowTable(y, table);
+    t.y[slot] = y;
+    t.values[slot] = table;
+    t.recent[slot] = true;
+    t.countedY[c] = PowTables::none;
+    t.uses[c] = 0;
+    return table;
+}
+
+// The table for exponent y on this thread, or null while it is the library's.
 inline const float* powTable(float y)
 {
     if (!(std::fabs(y * (y - 1.0f)) <= 4.0f))
         return nullptr;
-    thread_local PowTable tables[4];
-    thread_local unsigned next = 0;
-    for (PowTable& t : tables) {
-        if (t.y != y || t.uses == 0)
-            continue;
-        if (t.values)
-            return t.values.get();
-        if (++t.uses < 256) // an exponent that changes from pixel to pixel never gets one
-            return nullptr;
-        const std::uint32_t count = ((powHighest - powLowest) >> (23 - powStepsBits)) + 1;
-        t.values.reset(new float[count]);
-        for (std::uint32_t i = 0; i < count; ++i)
-            t.values[i] = float(
-                std::pow(double(std::bit_cast<float>(powLowest + (i << (23 - powStepsBits)))), double(y)));
-        return t.values.get();
-    }
-    // A new exponent takes the place of the least used one without a table.
-    PowTable* free = nullptr;
-    for (PowTable& t : tables)
-        if (!t.values && (!free || t.uses < free->uses))
-            free = &t;
-    *(free ? free : &tables[next++ % 4]) = PowTable{y, 1, nullptr};
-    return nullptr;
+    PowTables& t = powTables;
+    ++t.powers;
+    for (int i = 0; i < PowTables::kept; ++i)
+        if (t.y[i] == y) {
+            t.recent[i] = true;
+            return t.values[i];
+        }
+    return powTableMissed(y);
 }
 
 inline float powFrom(const float* table, float x, float y)

@@ -109,22 +109,26 @@ std::vector<Token> tokenize(const QString& text)
     return tokens;
 }
 
+// Compared in place, with no table: texts are parsed on worker threads too, which may still run while
+// the program exits and its function-local statics are destroyed.
 std::optional<Kernel::ParameterType> parameterType(const QString& word)
 {
-    // Never destroyed: a thread still compiling as the program exits reads it after static
-    // destructors have run.
-    static const auto& types = *new QHash<QString, Kernel::ParameterType>{
-        {QStringLiteral("sampler"), Kernel::ParameterType::Sampler},
-        {QStringLiteral("float"), Kernel::ParameterType::Float},
-        {QStringLiteral("vec2"), Kernel::ParameterType::Vec2},
-        {QStringLiteral("vec3"), Kernel::ParameterType::Vec3},
-        {QStringLiteral("vec4"), Kernel::ParameterType::Vec4},
-        {QStringLiteral("__color"), Kernel::ParameterType::Color},
+    static constexpr struct
+    {
+        QLatin1StringView word;
+        Kernel::ParameterType type;
+    } types[] = {
+        {QLatin1StringView("sampler"), Kernel::ParameterType::Sampler},
+        {QLatin1StringView("float"), Kernel::ParameterType::Float},
+        {QLatin1StringView("vec2"), Kernel::ParameterType::Vec2},
+        {QLatin1StringView("vec3"), Kernel::ParameterType::Vec3},
+        {QLatin1StringView("vec4"), Kernel::ParameterType::Vec4},
+        {QLatin1StringView("__color"), Kernel::ParameterType::Color},
     };
-    auto it = types.find(word);
-    if (it == types.end())
-        return std::nullopt;
-    return *it;
+    for (const auto& t : types)
+        if (word == t.word)
+            return t.type;
+    return std::nullopt;
 }
 
 bool isQualifier(const QString& word)
@@ -526,12 +530,12 @@ QStringList topLevelNames(const std::vector<Token>& tokens)
 
 const QStringList& KernelParser::samplerBuiltins()
 {
-    // Never destroyed, as the parameter types are: parsing may go on while the program exits.
-    static const auto& names = *new QStringList{
+    // Never destroyed: a worker thread may parse a text while the program exits.
+    static const auto* names = new QStringList{
         QStringLiteral("_pf_sample"),       QStringLiteral("_pf_sampleHere"), QStringLiteral("samplerCoord"),
         QStringLiteral("samplerTransform"), QStringLiteral("samplerExtent"),  QStringLiteral("samplerOrigin"),
         QStringLiteral("samplerSize")};
-    return names;
+    return *names;
 }
 
 QString KernelParser::renamed(const QString& program, const QStringList& names, const QString& prefix)

@@ -22,7 +22,8 @@ bool isIdentifierPart(QChar c)
 // Words of C++ that the kernel language leaves free as names.
 const QSet<QString>& cppWords()
 {
-    static const QSet<QString> words{
+    // Never destroyed: a worker thread may translate a text while the program exits.
+    static const auto* words = new QSet<QString>{
         QStringLiteral("auto"),      QStringLiteral("catch"),     QStringLiteral("char"),
         QStringLiteral("class"),     QStringLiteral("delete"),    QStringLiteral("double"),
         QStringLiteral("explicit"),  QStringLiteral("extern"),    QStringLiteral("friend"),
@@ -37,7 +38,7 @@ const QSet<QString>& cppWords()
         QStringLiteral("or"),        QStringLiteral("not"),       QStringLiteral("xor"),
         QStringLiteral("each"),      QStringLiteral("size"),      QStringLiteral("Sampler"),
     };
-    return words;
+    return *words;
 }
 
 bool isTypeWord(const QString& word)

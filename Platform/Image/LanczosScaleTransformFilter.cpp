@@ -45,7 +45,8 @@ enum class Axis
 
 Image lanczosAlong(const Image& input, Axis axis, double scale, const std::optional<Rect>& extent)
 {
-    static const Kernel kernel = kernelNamed(LanczosText, QStringLiteral("lanczosAlong"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel = *new Kernel(kernelNamed(LanczosText, QStringLiteral("lanczosAlong")));
     const double stretch = std::min(scale, 1.0);
     const double reach = 3.0 / stretch; // input pixels either side
     const bool x = axis == Axis::X;

@@ -221,8 +221,9 @@ Image MedianFilter::outputImage() const
     if (input.isNull())
         return Image();
     // The median of nine by a fixed network of 19 exchanges, on all four channels at once.
-    static const Kernel kernel =
-        kernelNamed(QString::fromUtf8(kernelTexts::Engine::Median), QStringLiteral("median3x3"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel =
+        *new Kernel(kernelNamed(QString::fromUtf8(kernelTexts::Engine::Median), QStringLiteral("median3x3")));
     ApplyOptions options;
     options.definition = input.definition().extent();
     options.extent = input.extent();

@@ -23,7 +23,8 @@ constexpr int MaxSamples = 49;
 Image line(const Image& input, double dx, double dy, int count, double step,
            const std::optional<Rect>& extent)
 {
-    static const Kernel kernel = kernelNamed(LineText, QStringLiteral("lineAverage"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel = *new Kernel(kernelNamed(LineText, QStringLiteral("lineAverage")));
     const double half = 0.5 * (count - 1) * step;
     const double rx = std::ceil(std::abs(dx) * half), ry = std::ceil(std::abs(dy) * half);
     ApplyOptions options;

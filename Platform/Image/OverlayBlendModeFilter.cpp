@@ -22,8 +22,9 @@ Image OverlayBlendModeFilter::outputImage() const
         return Image();
     // The separable overlay on premultiplied colours: where the background is dark (2 Cb <= 1) the two
     // multiply, elsewhere they screen; each colour shows alone where the other is transparent.
-    static const Kernel kernel =
-        kernelNamed(QString::fromUtf8(kernelTexts::Engine::OverlayBlend), QStringLiteral("overlayBlend"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel = *new Kernel(
+        kernelNamed(QString::fromUtf8(kernelTexts::Engine::OverlayBlend), QStringLiteral("overlayBlend")));
     ApplyOptions options;
     options.definition = image.definition().extent().united(background.definition().extent());
     options.extent = image.extent().united(background.extent());

@@ -12,7 +12,8 @@ Image RandomGeneratorFilter::outputImage() const
 {
     // A hash of the pixel's integer position (a permuted congruential step per round), so every tile and
     // every render agrees on every pixel, and neighbouring pixels are unrelated.
-    static const Kernel kernel = kernelNamed(QStringLiteral(R"(
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel = *new Kernel(kernelNamed(QStringLiteral(R"(
 uvec4 permute(uvec4 v)
 {
     v = v * 1664525u + 1013904223u;
@@ -31,7 +32,7 @@ kernel vec4 randomNoise()
     return vec4(h >> 8u) * (1.0 / 16777216.0);
 }
 )"),
-                                             QStringLiteral("randomNoise"));
+                                                          QStringLiteral("randomNoise")));
     ApplyOptions options;
     options.definition = Rect::infinite();
     return kernel.apply({}, options);

@@ -20,13 +20,17 @@ const QString StagesText = QString::fromUtf8(kernelTexts::Engine::GaussianStages
 
 const Kernel& gaussianKernel()
 {
-    static const Kernel kernel = builtin::kernelNamed(StagesText, QStringLiteral("gaussianAlong"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel =
+        *new Kernel(builtin::kernelNamed(StagesText, QStringLiteral("gaussianAlong")));
     return kernel;
 }
 
 const Kernel& enlargeKernel()
 {
-    static const Kernel kernel = builtin::kernelNamed(StagesText, QStringLiteral("bsplineEnlargeAlong"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel =
+        *new Kernel(builtin::kernelNamed(StagesText, QStringLiteral("bsplineEnlargeAlong")));
     return kernel;
 }
 

@@ -13,7 +13,7 @@ TileStore::TileStore(int width, int height, Bitmap::Format format)
     m_rows = (m_height + TileSize - 1) / TileSize;
     const size_t tileBytes = size_t(TileSize) * TileSize * Bitmap::bytesPerPixel(format);
     // Every tile starts as the same zero tile; writes give each its own copy.
-    auto zero = std::make_shared<std::vector<uint8_t>>(tileBytes, uint8_t(0));
+    const Tile zero = Tile::make(tileBytes, uint8_t(0));
     m_tiles.assign(static_cast<size_t>(m_columns) * m_rows, zero);
 }
 
@@ -61,8 +61,8 @@ void TileStore::write(const Bitmap& source, int x, int y)
     for (int ty = y0 / TileSize; ty <= (y1 - 1) / TileSize; ++ty) {
         for (int tx = x0 / TileSize; tx <= (x1 - 1) / TileSize; ++tx) {
             Tile& tile = m_tiles[size_t(ty) * m_columns + tx];
-            if (tile.use_count() > 1)
-                tile = std::make_shared<std::vector<uint8_t>>(*tile);
+            if (tile.isShared())
+                tile = Tile::make(*tile);
             const int cx0 = std::max(x0, tx * TileSize), cx1 = std::min(x1, (tx + 1) * TileSize);
             const int cy0 = std::max(y0, ty * TileSize), cy1 = std::min(y1, (ty + 1) * TileSize);
             for (int sy = cy0; sy < cy1; ++sy) {
@@ -78,7 +78,7 @@ void TileStore::fill(uint8_t value)
 {
     if (m_tiles.empty())
         return;
-    auto filled = std::make_shared<std::vector<uint8_t>>(m_tiles.front()->size(), value);
+    const Tile filled = Tile::make(m_tiles.front()->size(), value);
     std::fill(m_tiles.begin(), m_tiles.end(), filled);
 }
 

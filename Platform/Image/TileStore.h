@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Image/Bitmap.h"
+#include "Platform/Image/CopyOnWritePtr.h"
 
 #include <memory>
 #include <vector>
@@ -14,7 +15,7 @@ class TileStore
 {
 public:
     static constexpr int TileSize = 256;
-    using Tile = std::shared_ptr<std::vector<uint8_t>>;
+    using Tile = CopyOnWritePtr<std::vector<uint8_t>>;
 
     TileStore() = default;
     TileStore(int width, int height, Bitmap::Format format);

@@ -45,7 +45,8 @@ Image TorusLensDistortionFilter::outputImage() const
     if (!(half > 0.0) || !(refraction > 1.0) || !std::isfinite(radius) || !std::isfinite(half) ||
         !std::isfinite(refraction) || !std::isfinite(center.x()) || !std::isfinite(center.y()))
         return input;
-    static const Kernel kernel = kernelNamed(TorusText, QStringLiteral("torusLens"));
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Kernel& kernel = *new Kernel(kernelNamed(TorusText, QStringLiteral("torusLens")));
     // The shift never exceeds the half width.
     const double reach = std::ceil(half) + 1;
     ApplyOptions options;

@@ -18,9 +18,10 @@ Vector Vector::fromString(const QString& text)
     QString body = text.trimmed();
     if (body.startsWith(QLatin1Char('[')) && body.endsWith(QLatin1Char(']')))
         body = body.mid(1, body.size() - 2);
-    static const QRegularExpression separators(QStringLiteral("[\\s,]+"));
+    // Never destroyed: filters read their settings on worker threads too, which may outlast the exit.
+    static const auto* separators = new QRegularExpression(QStringLiteral("[\\s,]+"));
     std::vector<double> values;
-    for (const QString& part : body.split(separators, Qt::SkipEmptyParts)) {
+    for (const QString& part : body.split(*separators, Qt::SkipEmptyParts)) {
         auto value = parseDouble(part);
         if (!value)
             return {};

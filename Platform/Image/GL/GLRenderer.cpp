@@ -76,7 +76,8 @@ Rect alignTo(const Rect& r, int block)
 
 std::shared_ptr<const KernelData> copyKernel()
 {
-    static const std::shared_ptr<const KernelData> kernel = [] {
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const std::shared_ptr<const KernelData>& kernel = *new std::shared_ptr<const KernelData>([] {
         auto data = std::make_shared<KernelData>();
         data->name = QStringLiteral("_pf_copy");
         data->parameters = {{Kernel::ParameterType::Sampler, QStringLiteral("image")}};
@@ -85,7 +86,7 @@ std::shared_ptr<const KernelData> copyKernel()
         data->sourceName = QStringLiteral("engine copy");
         data->id = std::numeric_limits<quint64>::max();
         return data;
-    }();
+    }());
     return kernel;
 }
 

@@ -4,6 +4,7 @@
 #include "Platform/Image/Color.h"
 #include "Platform/Image/ImageAccumulator.h"
 #include "Platform/Image/ImageFile.h"
+#include "Platform/Image/TileStore.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -12,7 +13,11 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QTemporaryDir>
+#include <atomic>
+#include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace pf;
 using namespace pftest;
@@ -430,5 +435,98 @@ TEST(Bitmap, TakesOverADecodedImagesPixelsWithoutACopy)
         const Bitmap copied = Bitmap::fromQImage(reference);
         EXPECT_EQ(0, std::memcmp(bitmap.data(), copied.data(), copied.byteCount()))
             << "format " << int(c.format);
+    }
+}
+
+// Pixels held alone are written in place. When another thread read a copy of them and let it go, with
+// nothing else passing between the threads (a flag set without ordering), its reads must still come
+// before the write: the thread checker reports a race otherwise. Bitmaps and a tile store's tiles alike:
+// a bitmap rendered into or written directly, and a store written after a snapshot of it was read.
+TEST(CopyOnWrite, AWriteInPlaceComesAfterTheReadsOfACopyAnotherThreadLetGo)
+{
+    const auto afterAnotherThreadLetGo = [](const std::function<void()>& readAndLetGo,
+                                            const std::function<void()>& write) {
+        std::atomic<bool> gone{false};
+        std::thread reader([&] {
+            readAndLetGo();
+            gone.store(true, std::memory_order_relaxed);
+        });
+        while (!gone.load(std::memory_order_relaxed))
+            std::this_thread::yield();
+        write();
+        reader.join();
+    };
+    const auto sum = [](const Bitmap& b) {
+        size_t s = 0;
+        for (size_t i = 0; i < b.byteCount(); ++i)
+            s += b.data()[i];
+        return s;
+    };
+    const int w = 64, h = 48;
+    const Bitmap source = randomBitmap(w, h, 9);
+    const Image moved =
+        Image::fromBitmap(source).imageByApplyingTransform(AffineTransform::translation(1, 0));
+    const auto expected = context().render(moved, Rect(0, 0, w, h), Bitmap::Format::RGBAf);
+    ASSERT_TRUE(expected);
+    struct Case
+    {
+        const char* name;
+        std::function<bool(Bitmap&)> write; // false when it failed
+        const Bitmap* result;               // what the bitmap holds after the write, or null
+    };
+    RenderContext own(QStringLiteral("writer"));
+    const Bitmap filled = [&] {
+        Bitmap b(w, h, Bitmap::Format::RGBAf);
+        std::memset(b.mutableData(), 0x11, b.byteCount());
+        return b;
+    }();
+    const Case bitmaps[] = {
+        {"a bitmap rendered into (a bitmap copy)",
+         [&](Bitmap& mine) { return own.render(moved, Rect(0, 0, w, h), mine); }, &*expected},
+        {"a bitmap written directly",
+         [](Bitmap& mine) {
+             std::memset(mine.mutableData(), 0x11, mine.byteCount());
+             return true;
+         },
+         &filled},
+    };
+    for (const Case& c : bitmaps) {
+        SCOPED_TRACE(c.name);
+        for (int round = 0; round < 10; ++round) {
+            Bitmap mine(w, h, Bitmap::Format::RGBAf, Bitmap::Fill::Uninitialized);
+            std::memset(mine.mutableData(), 0x5a, mine.byteCount());
+            const void* pixels = mine.identity();
+            Bitmap theirs = mine;
+            afterAnotherThreadLetGo(
+                [&] {
+                    EXPECT_EQ(sum(theirs), size_t(0x5a) * theirs.byteCount());
+                    theirs = Bitmap();
+                },
+                [&] { ASSERT_TRUE(c.write(mine)); });
+            EXPECT_EQ(mine.identity(), pixels) << "held alone, yet copied";
+            EXPECT_EQ(0, std::memcmp(mine.data(), c.result->data(), mine.byteCount()));
+        }
+    }
+    {
+        SCOPED_TRACE("a tile store's tiles");
+        const Bitmap across = randomBitmap(300, 200, 4).converted(Bitmap::Format::RGBA8); // several tiles
+        for (int round = 0; round < 10; ++round) {
+            TileStore store(300, 200, Bitmap::Format::RGBA8);
+            Bitmap first(300, 200, Bitmap::Format::RGBA8, Bitmap::Fill::Uninitialized);
+            std::memset(first.mutableData(), 0x5a, first.byteCount());
+            store.write(first, 0, 0); // each tile its own
+            TileStore theirs = store; // a snapshot
+            afterAnotherThreadLetGo(
+                [&] {
+                    Bitmap read(300, 200, Bitmap::Format::RGBA8);
+                    theirs.read(0, 0, 300, 200, read);
+                    EXPECT_EQ(sum(read), size_t(0x5a) * read.byteCount());
+                    theirs = TileStore();
+                },
+                [&] { store.write(across, 0, 0); });
+            Bitmap now(300, 200, Bitmap::Format::RGBA8);
+            store.read(0, 0, 300, 200, now);
+            EXPECT_EQ(0, std::memcmp(now.data(), across.data(), now.byteCount()));
+        }
     }
 }

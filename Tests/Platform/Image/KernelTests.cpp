@@ -8,9 +8,11 @@
 #include "Platform/Image/Vector.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <thread>
 
 using namespace pf;
 using namespace pftest;
@@ -174,6 +176,36 @@ TEST(Kernel, PowersAreCloseToExactAndTheLibrarysOutsideTheirTables)
                             std::signbit(got) == std::signbit(expected))
                     << c.x << "^" << c.y << " gave " << got << " for " << expected;
         }
+    }
+}
+
+// A fused chain of curves raises every row to several exponents in turn: each of them keeps its table
+// (none is pushed out by the next and made again, row after row), up to the number a thread keeps; past
+// that, the ones with tables still hold them and every power stays close to exact.
+TEST(Kernel, ExponentsTakingTurnsRowAfterRowKeepTheirTables)
+{
+    const float exponents[] = {2.4f,  1.0f / 2.4f, 0.5f, 1.8f,  0.7f, 1.3f,
+                               -0.6f, 2.2f,        1.1f, -1.2f, 0.3f, 1.6f};
+    const auto tabled = [](float y) {
+        const auto& t = kl::fast::powTables;
+        return std::find(std::begin(t.y), std::end(t.y), y) != std::end(t.y);
+    };
+    for (const int turns : {5, 6, 8, 12}) {
+        SCOPED_TRACE(turns);
+        std::thread([&] { // a thread of its own: no tables yet
+            for (int row = 0; row < 200; ++row)
+                for (int k = 0; k < turns; ++k)
+                    for (int i = 0; i < 256; ++i) {
+                        const float x = 0.002f + 0.997f * float(i) / 256.0f, y = exponents[k];
+                        const float got = kl::pow(kl::vec4(x), y).x;
+                        ASSERT_NEAR(got / std::pow(double(x), double(y)), 1.0, 2e-6) << x << "^" << y;
+                    }
+            int kept = 0;
+            for (int k = 0; k < turns; ++k)
+                kept += tabled(exponents[k]) ? 1 : 0;
+            EXPECT_EQ(kept, std::min(turns, kl::fast::PowTables::kept));
+        })
+            .join();
     }
 }
 

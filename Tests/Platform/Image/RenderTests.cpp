@@ -1,8 +1,10 @@
 #include "ImageTestSupport.h"
 
 #include "Platform/Foundation/Log.h"
+#include "Platform/Image/BuiltinFilters.h"
 #include "Platform/Image/Color.h"
 #include "Platform/Image/CpuKernelRenderer.h"
+#include "Platform/Image/Filter.h"
 #include "Platform/Image/RenderStatistics.h"
 #include "Platform/Image/Sampler.h"
 #include "Platform/Image/Vector.h"
@@ -570,39 +572,104 @@ TEST(Render, FloatPixelsShownAsBytesAreConvertedWithoutAPass)
     }
 }
 
-// The program ends while another thread's renders compile programs one after another (a measurement
-// nobody waits for): the exit waits for the program being compiled and ends cleanly, every time.
-TEST(Render, AnExitWhileAnotherThreadCompilesEndsCleanly)
+namespace {
+
+// Work another thread is still doing when the program ends, each forever; `exitWorkDone` counts rounds.
+std::atomic<int> exitWorkDone{0};
+
+[[noreturn]] void compilingPrograms()
 {
-    constexpr const char* child = "PF_TEST_EXIT_WHILE_COMPILING";
-    if (qEnvironmentVariableIsSet(child)) {
-        CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
-        static std::atomic<int> rendered{0};
-        std::thread([] {
-            RenderContext own(QStringLiteral("exiting"));
-            const Image source = Image::fromBitmap(randomBitmap(64, 64, 5));
-            for (int i = 1;; ++i) {
-                // A constant of its own makes each kernel a program to compile.
-                const QByteArray text = QStringLiteral("kernel vec4 k(sampler s) { return sample(s, "
-                                                       "samplerCoord(s)) * %1; }")
-                                            .arg(1.0 + i * 1e-3, 0, 'f', 4)
-                                            .toUtf8();
-                (void)own.render(kernel(text.constData()).apply({QVariant::fromValue(source)}),
-                                 Rect(0, 0, 64, 64), Bitmap::Format::RGBA8);
-                ++rendered;
-            }
-        }).detach();
-        while (rendered < 2)
-            std::this_thread::yield();
-        return; // the process ends as every program does, its renders still going
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Never);
+    RenderContext own(QStringLiteral("exiting"));
+    const Image source = Image::fromBitmap(randomBitmap(64, 64, 5));
+    for (int i = 1;; ++i) {
+        // A constant of its own makes each kernel a program to compile.
+        const QByteArray text =
+            QStringLiteral("kernel vec4 k(sampler s) { return sample(s, samplerCoord(s)) * %1; }")
+                .arg(1.0 + i * 1e-3, 0, 'f', 4)
+                .toUtf8();
+        (void)own.render(kernel(text.constData()).apply({QVariant::fromValue(source)}), Rect(0, 0, 64, 64),
+                         Bitmap::Format::RGBA8);
+        ++exitWorkDone;
     }
-    for (int round = 0; round < 6; ++round) {
-        ChildProcess process;
-        ASSERT_TRUE(process.start(
-            QCoreApplication::applicationFilePath(),
-            {QStringLiteral("--gtest_filter=Render.AnExitWhileAnotherThreadCompilesEndsCleanly")},
-            {{QString::fromLatin1(child), QStringLiteral("1")}}));
-        ASSERT_TRUE(process.waitForFinished(60000));
-        EXPECT_EQ(process.exitCode(), 0) << "round " << round << ": " << process.errors().toStdString();
+}
+
+[[noreturn]] void parsingKernelTexts()
+{
+    for (int i = 1;; ++i) {
+        // Every kind of parameter, and the sampler's functions; a text of its own each time.
+        const QString text =
+            QStringLiteral("kernel vec4 k%1(sampler s, float a, vec2 b, vec3 c, vec4 d, __color e)"
+                           " { return sample(s, samplerCoord(s) + b) * a + e * "
+                           "samplerExtent(s).x + d * c.x; }")
+                .arg(i);
+        (void)Kernel::kernelsWithString(text, QStringLiteral("exiting"));
+        ++exitWorkDone;
+    }
+}
+
+[[noreturn]] void applyingTheEnginesFilters()
+{
+    registerBuiltinFilters();
+    RenderContext own(QStringLiteral("exiting"));
+    const Image source = Image::fromBitmap(randomBitmap(48, 40, 7));
+    const QStringList names = Filter::registeredNames();
+    for (;;) {
+        for (const QString& name : names) {
+            const auto filter = Filter::create(name);
+            filter->setDefaults();
+            // Images as images; colours and vectors as the texts effects store.
+            for (const QString& key : filter->inputKeys()) {
+                if (key.endsWith(QLatin1String("Image")))
+                    filter->setValue(QVariant::fromValue(source), key);
+                else if (key == QLatin1String("inputColor"))
+                    filter->setValue(QStringLiteral("0.2 0.4 0.6 1"), key);
+                else if (key == QLatin1String("inputCenter"))
+                    filter->setValue(QStringLiteral("[24 20]"), key);
+            }
+            const Image out = filter->outputImage();
+            if (!out.isNull())
+                (void)own.render(out, Rect(0, 0, 48, 40), Bitmap::Format::RGBA8);
+        }
+        ++exitWorkDone;
+    }
+}
+
+} // namespace
+
+// The program ends while another thread still works with the engine (a measurement nobody waits for, a
+// preview on a queue): the exit waits for a program being compiled, everything such a thread may reach
+// outlives it, and the program ends cleanly every time.
+TEST(Render, AnExitWhileAnotherThreadWorksEndsCleanly)
+{
+    const struct
+    {
+        const char* name;
+        void (*work)();
+    } works[] = {
+        {"compiling programs", compilingPrograms},
+        {"parsing kernel texts", parsingKernelTexts},
+        {"applying the engine's filters", applyingTheEnginesFilters},
+    };
+    constexpr const char* child = "PF_TEST_EXIT_WHILE_WORKING";
+    if (qEnvironmentVariableIsSet(child)) {
+        const int which = qEnvironmentVariableIntValue(child);
+        ASSERT_TRUE(which >= 0 && which < int(std::size(works)));
+        std::thread(works[which].work).detach();
+        while (exitWorkDone < 2)
+            std::this_thread::yield();
+        return; // the process ends as every program does, the work still going
+    }
+    for (int which = 0; which < int(std::size(works)); ++which) {
+        for (int round = 0; round < 3; ++round) {
+            ChildProcess process;
+            ASSERT_TRUE(process.start(
+                QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=Render.AnExitWhileAnotherThreadWorksEndsCleanly")},
+                {{QString::fromLatin1(child), QString::number(which)}}));
+            ASSERT_TRUE(process.waitForFinished(60000));
+            EXPECT_EQ(process.exitCode(), 0)
+                << works[which].name << ", round " << round << ": " << process.errors().toStdString();
+        }
     }
 }
