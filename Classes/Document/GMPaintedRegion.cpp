@@ -1,5 +1,6 @@
 #include "Classes/Document/GMPaintedRegion.h"
 
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/ImageNode.h"
 #include "Platform/Image/RenderContext.h"
 
@@ -78,12 +79,15 @@ bool GMPaintedRegion::fromMasks(const std::vector<pf::Image>& masks, int width, 
         // Stored pixels are read as they are.
         if (node.kind == pf::ImageNode::Kind::Bitmap && node.bitmap.width() == width &&
             node.bitmap.height() == height) {
-            for (int y = 0; y < height; ++y) {
-                const uint8_t* row = node.bitmap.row(y);
-                for (int x = 0; x < width; ++x)
-                    if (paintedPixel(node.bitmap, row, x))
-                        region->add(x, y);
-            }
+            // On every core: each row's bits are its own words.
+            pf::CpuRendering::inBands(height, [&](int begin, int end) {
+                for (int y = begin; y < end; ++y) {
+                    const uint8_t* row = node.bitmap.row(y);
+                    for (int x = 0; x < width; ++x)
+                        if (paintedPixel(node.bitmap, row, x))
+                            region->add(x, y);
+                }
+            });
             continue;
         }
         // Anything else is rendered, only where the mask is defined.
