@@ -1,5 +1,6 @@
 #include "Classes/Document/GMChainRenderer.h"
 
+#include "Classes/Document/GMSavedPicture.h"
 #include "Classes/ToolObjects/OVRenderCache.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Classes/ToolObjects/PhotoToolChainState.h"
@@ -61,6 +62,35 @@ GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain,
             return std::nullopt;
         return context->render(composed, pf::Rect(0, 0, std::round(size.width), std::round(size.height)),
                                format);
+    };
+}
+
+GMPictureForSaving GMChainRenderer::pictureForSaving(const PhotoToolChain& chain, pf::Bitmap::Format format)
+{
+    const std::shared_ptr<const OVRenderSource> source = chain.renderSource();
+    const int top = chain.numberOfTools() - 1;
+    return [source, top, format]() -> std::shared_ptr<GMSavedPicture> {
+        auto delegate = std::make_shared<FrozenSource>(source);
+        const auto context = savingContext();
+        auto cache = std::make_shared<OVRenderCache>(delegate, delegate.get(), context);
+        cache->setRetention(OVRenderCache::Retention::RequestedOnly);
+        // The stack stays a recipe: each part asked for is rendered from it alone, so no layer is ever
+        // computed where nobody reads it.
+        const pf::Image composed = cache->composedRecipeToIndex(top);
+        const pf::Size size = cache->outputSize();
+        const int width = int(std::round(size.width)), height = int(std::round(size.height));
+        if (composed.isNull() || width < 1 || height < 1)
+            return nullptr;
+        return std::make_shared<GMSavedPicture>(
+            width, height, format,
+            [delegate, cache, context, composed, format,
+             height](const QRect& rect) -> std::optional<pf::Bitmap> {
+                // The engine's rectangles run y up.
+                return context->render(
+                    composed,
+                    pf::Rect(rect.x(), height - rect.y() - rect.height(), rect.width(), rect.height()),
+                    format, pf::RenderContext::Reuse::Discard);
+            });
     };
 }
 

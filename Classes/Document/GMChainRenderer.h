@@ -3,9 +3,16 @@
 #include "Classes/Document/GMDocumentWindowController.h"
 #include "Platform/Foundation/Size.h"
 
+#include <functional>
+#include <memory>
 #include <optional>
 
+class GMSavedPicture;
 class PhotoToolChain;
+
+// The picture of a chain for saving at full size, taken while the interface waits and made on the save
+// thread; its pixels are composed only where a writer reads them. Null when there is nothing to render.
+using GMPictureForSaving = std::function<std::shared_ptr<GMSavedPicture>()>;
 
 // Pictures of a tool chain for saving and printing: the stack as it is now, composed later on any
 // thread, however the chain changes meanwhile.
@@ -19,6 +26,10 @@ public:
     static GMRenderForSaving renderForSaving(const PhotoToolChain& chain,
                                              std::optional<pf::Size> fitInside = std::nullopt,
                                              pf::Bitmap::Format format = pf::Bitmap::Format::RGBA8);
+    // The same, composed a part at a time where it is read (a save over a photo reads only where the
+    // layers painted).
+    static GMPictureForSaving pictureForSaving(const PhotoToolChain& chain,
+                                               pf::Bitmap::Format format = pf::Bitmap::Format::RGBA8);
     // A picture composed already (a cache's, as the canvas shows it), made pixels of `size` later.
     static GMRenderForSaving renderForSaving(const pf::Image& composed, const pf::Size& size);
     static constexpr double previewSide = 1024;

@@ -4,6 +4,7 @@
 #include "Classes/Document/GMDocumentArchive.h"
 #include "Classes/Document/GMPaintedRegion.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
+#include "Classes/Document/GMSavedPicture.h"
 #include "Classes/Framework/OVImageWriter.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/GMConverter.h"
@@ -119,7 +120,7 @@ struct GMDocument::Snapshot
     GMDocumentPackage::Contents contents;
     pf::Bitmap original;
     GMRenderForSaving preview;
-    GMRenderForSaving image;
+    GMPictureForSaving image;
     QDateTime taken;     // a recovery record's: when the state it holds was taken
     QVariantMap picture; // a recovery record's: what identifies the picture its layers lie over
     // The layers' masks as the picture is composed from them: where they painted.
@@ -1217,7 +1218,7 @@ std::shared_ptr<GMDocument::Snapshot> GMDocument::takeSnapshot(bool wantFullImag
         snapshot->contents.extras = m_extras;
         snapshot->preview = m_windowController->previewForSaving();
         if (wantFullImage)
-            snapshot->image = m_windowController->imageForSaving(format);
+            snapshot->image = GMChainRenderer::pictureForSaving(*chain, format);
     }
     return snapshot;
 }
@@ -1350,24 +1351,40 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     // A picture: its editable state goes to the shadow copy of the file being written (the file itself
     // when autosaving), and only once that is safe does the file change.
     const QString location = explicitSave ? path : (originalPath.isEmpty() ? path : originalPath);
-    std::optional<pf::Bitmap> picture;
+    std::shared_ptr<GMSavedPicture> picture;
     // The picture is encoded while its shadow copy is written; the file changes only once both are done.
     QString encodeError, target;
     std::future<QByteArray> encoded;
     if (explicitSave) {
-        // Composed once at full size; the shadow copy's preview is that picture made smaller.
-        picture = snapshot->image ? snapshot->image() : std::nullopt;
+        // Composed where the file's writer reads it: a file of the photo's own kind only where the layers
+        // painted, a band at a time; the shadow copy's preview (and an EXIF thumbnail) from the stack
+        // composed small, so that no writer needs the whole picture for them.
+        picture = snapshot->image ? snapshot->image() : nullptr;
         if (!picture)
             return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
         if (keepTransparency)
-            GMChainRenderer::keepTransparencyOf(*picture, snapshot->original);
+            picture->keepTransparencyOf(snapshot->original);
+        if (photoKind.isValid() && snapshot->preview)
+            if (const auto preview = snapshot->preview()) {
+                snapshot->contents.preview = *preview;
+                picture->setPreview(*preview);
+            }
+        // Otherwise the preview is the whole picture made smaller, made before the writer starts.
+        if (snapshot->contents.preview.isNull())
+            snapshot->contents.preview = picture->fittedInside(GMChainRenderer::previewSide);
         // The photo's file is read where the original's bytes cannot tell (the colour under clear
         // pixels, a TIFF's tags) and only where the picture goes into a file of its kind.
         const QString photoFile = photoKind.isValid() ? originalPath : QString();
         encoded = std::async(std::launch::async, [&picture, &path, &encodeError, &target, &photoKind,
                                                   photoFile, keptOriginal, masks = snapshot->masks] {
-            if (!photoKind.isValid())
-                return OVImageWriter::encodedImage(*picture, path, &encodeError, &target);
+            if (!photoKind.isValid()) {
+                const pf::Bitmap& whole = picture->whole();
+                if (whole.isNull()) {
+                    encodeError = QStringLiteral("The picture could not be composed for saving.");
+                    return QByteArray();
+                }
+                return OVImageWriter::encodedImage(whole, path, &encodeError, &target);
+            }
             target = path;
             // Where the layers painted; where that cannot be told, the composed picture is written
             // everywhere.
@@ -1383,7 +1400,6 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
             source.file = photoFile;
             return GMPhotoFile::encode(*picture, photoKind, &encodeError, source);
         });
-        snapshot->contents.preview = GMChainRenderer::fittedInside(*picture, GMChainRenderer::previewSide);
     }
     const QString key = shadowCopyKey(location);
     const QUrl folder = GMFileUtilities::handleURLAsShadowCopy(QUrl::fromLocalFile(key));

@@ -5,6 +5,7 @@
 #include "Classes/Document/GMJPEGBlocks.h"
 #include "Classes/Document/GMPaintedRegion.h"
 #include "Classes/Document/GMPhotoEncoder.h"
+#include "Classes/Document/GMSavedPicture.h"
 #include "Classes/Document/GMTIFFLayout.h"
 #include "Classes/Document/GMTIFFWriter.h"
 #include "Platform/Foundation/Log.h"
@@ -112,25 +113,14 @@ int tiffOrientation(QImageIOHandler::Transformations turn)
     return 1;
 }
 
-// A part of a bitmap (rows top down), copied.
-pf::Bitmap cropped(const pf::Bitmap& bitmap, const QRect& rect)
-{
-    if (rect == QRect(0, 0, bitmap.width(), bitmap.height()))
-        return bitmap;
-    pf::Bitmap part(rect.width(), rect.height(), bitmap.format(), pf::Bitmap::Fill::Uninitialized);
-    const size_t pixel = size_t(pf::Bitmap::bytesPerPixel(bitmap.format()));
-    for (int y = 0; y < rect.height(); ++y)
-        std::memcpy(part.mutableRow(y), bitmap.row(rect.y() + y) + size_t(rect.x()) * pixel,
-                    size_t(rect.width()) * pixel);
-    return part;
-}
-
 // The retouched picture as the file stores it: a part at a time, turned back as its orientation says,
-// converted back into its colours, straight. Parts are asked for only where the layers painted.
+// converted back into its colours, straight. Parts are asked for only where the layers painted; where
+// that is known (`painted`, upright), the picture is composed only there.
 class Retouched
 {
 public:
-    Retouched(const pf::Bitmap& picture, const GMPhotoFile::Kind& kind) : m_picture(picture), m_kind(kind)
+    Retouched(const GMSavedPicture& picture, const GMPhotoFile::Kind& kind, const GMPaintedRegion* painted)
+        : m_picture(picture), m_kind(kind), m_painted(painted)
     {
         m_converts = kind.colorSpace.isValid() && kind.colorSpace != QColorSpace(QColorSpace::SRgb);
         m_float =
@@ -143,11 +133,13 @@ public:
     }
     QSize storedSize() const { return m_stored; }
 
-    // The stored rectangle's pixels in `format` (RGBA8888, RGBA64 or RGBA32FPx4, straight).
-    QImage part(const QRect& stored, QImage::Format format) const
+    // The stored rectangle's pixels in `format` (RGBA8888, RGBA64 or RGBA32FPx4, straight). Where the
+    // caller reads only the painted pixels (`paintedOnly`), the others may be left clear.
+    QImage part(const QRect& stored, QImage::Format format, bool paintedOnly = false) const
     {
         const QRect upright = GMPaintedRegion::uprightRect(stored, m_stored, m_kind.orientation);
-        const pf::Bitmap piece = cropped(m_picture, upright);
+        const pf::Bitmap piece =
+            m_painted && paintedOnly ? m_picture.paintedPart(upright, *m_painted) : m_picture.part(upright);
         QImage image;
         if (m_float) {
             // Float pixels (a photo of more than 8 bits, translucent or outside sRGB) are converted while
@@ -176,8 +168,9 @@ public:
     }
 
 private:
-    const pf::Bitmap& m_picture;
+    const GMSavedPicture& m_picture;
     const GMPhotoFile::Kind& m_kind;
+    const GMPaintedRegion* m_painted = nullptr;
     bool m_converts = false;
     bool m_float = false;
     std::unique_ptr<pf::ColourConversion> m_back;
@@ -225,7 +218,7 @@ void spliceRetouched(QImage& image, const GMPaintedRegion& painted, const Retouc
         const QRect band(0, top, image.width(), std::min(bandRows, image.height() - top));
         if (!painted.intersects(band))
             continue;
-        const QImage part = retouched.part(band, image.format());
+        const QImage part = retouched.part(band, image.format(), true);
         for (int y = 0; y < band.height(); ++y) {
             uchar* row = image.scanLine(top + y);
             const uchar* from = part.constScanLine(y);
@@ -246,12 +239,12 @@ void spliceRetouched(QImage& image, const GMPaintedRegion& painted, const Retouc
 
 // A thumbnail of the saved picture for its EXIF: fitted into the old one's size, stored turned as the
 // picture is, small enough for its place.
-QByteArray thumbnailOf(const pf::Bitmap& picture, QImageIOHandler::Transformations orientation, QSize size,
-                       qint64 maxBytes)
+QByteArray thumbnailOf(const GMSavedPicture& picture, QImageIOHandler::Transformations orientation,
+                       QSize size, qint64 maxBytes)
 {
     const bool turned = orientation & QImageIOHandler::TransformationRotate90;
     const QSize box = turned ? size.transposed() : size;
-    const pf::Bitmap small = GMChainRenderer::fittedInside(picture, std::max(box.width(), box.height()));
+    const pf::Bitmap small = picture.fittedInside(std::max(box.width(), box.height()));
     QImage image = small.toQImage().convertToFormat(QImage::Format_RGB888);
     image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     image = applied(std::move(image), orientation, true);
@@ -612,18 +605,24 @@ GMPhotoFile::Kind GMPhotoFile::forExport(const Kind& kind, const QByteArray& for
 QByteArray GMPhotoFile::encode(const pf::Bitmap& picture, const Kind& kind, QString* errorMessage,
                                const Source& source)
 {
+    return encode(GMSavedPicture(picture), kind, errorMessage, source);
+}
+
+QByteArray GMPhotoFile::encode(const GMSavedPicture& picture, const Kind& kind, QString* errorMessage,
+                               const Source& source)
+{
     if (picture.isNull() || !kind.isValid()) {
         if (errorMessage)
             *errorMessage = QStringLiteral("There is no picture to write.");
         return {};
     }
-    const Retouched retouched(picture, kind);
-    const QSize storedSize = retouched.storedSize();
-    const QRect whole(QPoint(), storedSize);
     const GMPaintedRegion* painted = source.painted && source.painted->width() == picture.width() &&
                                              source.painted->height() == picture.height()
                                          ? source.painted
                                          : nullptr;
+    const Retouched retouched(picture, kind, painted);
+    const QSize storedSize = retouched.storedSize();
+    const QRect whole(QPoint(), storedSize);
     const Kind base = source.original.isEmpty() ? Kind() : inspectData(source.original);
     const bool alpha = kind.hasAlpha && kind.format != "jpeg";
     const bool floats = kind.floatingPoint && kind.format == "tiff";
@@ -658,8 +657,8 @@ QByteArray GMPhotoFile::encode(const pf::Bitmap& picture, const Kind& kind, QStr
             encoded = GMJPEGBlocks::write(
                 source.original, painted->stored(kind.orientation),
                 [&](const QRect& rect) {
-                    return retouched.part(rect,
-                                          kind.cmyk ? QImage::Format_RGBA32FPx4 : QImage::Format_RGBA8888);
+                    return retouched.part(
+                        rect, kind.cmyk ? QImage::Format_RGBA32FPx4 : QImage::Format_RGBA8888, true);
                 },
                 kind.cmyk ? &inks : nullptr, base.adobeTransform >= 0, &error);
             if (encoded.isEmpty())
@@ -697,7 +696,7 @@ QByteArray GMPhotoFile::encode(const pf::Bitmap& picture, const Kind& kind, QStr
         QString error;
         const QByteArray out = GMTIFFWriter::patched(
             source.original, painted->stored(kind.orientation),
-            [&](const QRect& rect) { return retouched.part(rect, format); }, &error);
+            [&](const QRect& rect) { return retouched.part(rect, format, true); }, &error);
         if (!out.isEmpty())
             return out;
         pf::warning(QStringLiteral("%1; the picture is written as a new TIFF").arg(error));

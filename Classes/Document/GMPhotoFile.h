@@ -14,6 +14,7 @@
 #include <vector>
 
 class GMPaintedRegion;
+class GMSavedPicture;
 
 // What a plain photo file is besides its pixels (format, channels, depth, JPEG quality, metadata, the
 // turn its EXIF orientation asks for), and writing a retouched picture back into such a file the same
@@ -109,6 +110,10 @@ public:
     static QByteArray encode(const pf::Bitmap& picture, const Kind& kind, QString* errorMessage,
                              const Source& source);
     static QByteArray encode(const pf::Bitmap& picture, const Kind& kind, QString* errorMessage);
+    // The same from a picture composed only where it is read: where the layers painted, when that is
+    // known, else whole.
+    static QByteArray encode(const GMSavedPicture& picture, const Kind& kind, QString* errorMessage,
+                             const Source& source);
 
     // The quality (1..100) a JPEG was written at, from its luminance quantisation table; -1 when the
     // data holds none.
