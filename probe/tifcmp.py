@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Compares TIFFs written by the probe with the photo as it was: tags of every page, page count, and the stored
+pixels outside the strips or tiles the strokes touched (first page), with PIL decoding."""
 # Note: PIL turns TIFFs it decodes through libtiff upright (orientation tag), so the stroke mapping here is
 # right only for orientation 1; use the probe's own (Qt, upright) comparison for turned TIFFs.
-pixels outside the strips or tiles the strokes touched (first page), with PIL decoding."""
 import sys, glob, os
 from PIL import Image, TiffTags
 import numpy as np
