@@ -341,7 +341,11 @@ void OVShapedBorderFilter::setValue(const QVariant& value, const QString& key)
 {
     const bool changed = !hasValue(key) || OVFilter::value(key) != value;
     if (key == QLatin1String("inputWidth")) {
-        OVFilter::setValue(value.isValid() ? std::max(0.0001, value.toDouble()) : 0.0001, key);
+        // The same width written again (an effect does with every new input) keeps the ring.
+        const double width = value.isValid() ? std::max(0.0001, value.toDouble()) : 0.0001;
+        if (hasValue(key) && OVFilter::value(key) == QVariant(width))
+            return;
+        OVFilter::setValue(width, key);
         setCachedMask(Image());
         return;
     }
@@ -357,6 +361,10 @@ void OVShapedBorderFilter::setValue(const QVariant& value, const QString& key)
     }
     if (key == QLatin1String("inputColor")) {
         OVFilter::setValue(value, key);
+        // The tint the texture has already keeps the border drawn with it.
+        if (value.metaType() == QMetaType::fromType<Color>() &&
+            m_texturize->inputColor() == value.value<Color>())
+            return;
         m_texturize->setValue(value, key);
         m_cachedFrame = Image();
         return;
