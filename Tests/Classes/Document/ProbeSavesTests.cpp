@@ -13,9 +13,9 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTextStream>
-#include <gtest/gtest.h>
 #include <csetjmp>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <jpeglib.h>
 
 using namespace doctest;
@@ -67,8 +67,11 @@ Blocks blocksOf(const QByteArray& data)
     out.height = int(info.image_height);
     for (int c = 0; c < info.num_components; ++c) {
         const jpeg_component_info& comp = info.comp_info[c];
-        Blocks::Component component{comp.h_samp_factor, comp.v_samp_factor, int(comp.width_in_blocks),
-                                    int(comp.height_in_blocks), {}};
+        Blocks::Component component{comp.h_samp_factor,
+                                    comp.v_samp_factor,
+                                    int(comp.width_in_blocks),
+                                    int(comp.height_in_blocks),
+                                    {}};
         for (int by = 0; by < component.down; ++by) {
             JBLOCKARRAY row = (*info.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&info),
                                                               arrays[c], JDIMENSION(by), 1, FALSE);
@@ -87,14 +90,22 @@ Blocks blocksOf(const QByteArray& data)
 int exifNumber(QImageIOHandler::Transformations t)
 {
     switch (int(t)) {
-    case QImageIOHandler::TransformationNone: return 1;
-    case QImageIOHandler::TransformationMirror: return 2;
-    case QImageIOHandler::TransformationRotate180: return 3;
-    case QImageIOHandler::TransformationFlip: return 4;
-    case QImageIOHandler::TransformationFlipAndRotate90: return 5;
-    case QImageIOHandler::TransformationRotate90: return 6;
-    case QImageIOHandler::TransformationMirrorAndRotate90: return 7;
-    case QImageIOHandler::TransformationRotate270: return 8;
+    case QImageIOHandler::TransformationNone:
+        return 1;
+    case QImageIOHandler::TransformationMirror:
+        return 2;
+    case QImageIOHandler::TransformationRotate180:
+        return 3;
+    case QImageIOHandler::TransformationFlip:
+        return 4;
+    case QImageIOHandler::TransformationFlipAndRotate90:
+        return 5;
+    case QImageIOHandler::TransformationRotate90:
+        return 6;
+    case QImageIOHandler::TransformationMirrorAndRotate90:
+        return 7;
+    case QImageIOHandler::TransformationRotate270:
+        return 8;
     }
     return 1;
 }
@@ -102,14 +113,22 @@ int exifNumber(QImageIOHandler::Transformations t)
 QPoint uprightOf(int x, int y, int W, int H, int o)
 {
     switch (o) {
-    case 2: return {W - 1 - x, y};
-    case 3: return {W - 1 - x, H - 1 - y};
-    case 4: return {x, H - 1 - y};
-    case 5: return {y, x};
-    case 6: return {H - 1 - y, x};
-    case 7: return {H - 1 - y, W - 1 - x};
-    case 8: return {y, W - 1 - x};
-    default: return {x, y};
+    case 2:
+        return {W - 1 - x, y};
+    case 3:
+        return {W - 1 - x, H - 1 - y};
+    case 4:
+        return {x, H - 1 - y};
+    case 5:
+        return {y, x};
+    case 6:
+        return {H - 1 - y, x};
+    case 7:
+        return {H - 1 - y, W - 1 - x};
+    case 8:
+        return {y, W - 1 - x};
+    default:
+        return {x, y};
     }
 }
 
@@ -160,7 +179,11 @@ Diff pixelDiff(const QString& a, const QString& b, const std::vector<QRect>& str
         return d;
     }
     if (p.size() != q.size()) {
-        d.note = QStringLiteral("size %1x%2 vs %3x%4").arg(p.width()).arg(p.height()).arg(q.width()).arg(q.height());
+        d.note = QStringLiteral("size %1x%2 vs %3x%4")
+                     .arg(p.width())
+                     .arg(p.height())
+                     .arg(q.width())
+                     .arg(q.height());
         d.outsideMax = 1e9;
         return d;
     }
@@ -189,8 +212,14 @@ Diff blockDiff(const QString& a, const QString& b, const std::vector<QRect>& str
     if (!p.valid || !q.valid || p.components.size() != q.components.size() || p.mcuWidth != q.mcuWidth ||
         p.mcuHeight != q.mcuHeight) {
         d.note = QStringLiteral("layout differs (valid %1 %2, comps %3 %4, mcu %5x%6 vs %7x%8)")
-                     .arg(p.valid).arg(q.valid).arg(p.components.size()).arg(q.components.size())
-                     .arg(p.mcuWidth).arg(p.mcuHeight).arg(q.mcuWidth).arg(q.mcuHeight);
+                     .arg(p.valid)
+                     .arg(q.valid)
+                     .arg(p.components.size())
+                     .arg(q.components.size())
+                     .arg(p.mcuWidth)
+                     .arg(p.mcuHeight)
+                     .arg(q.mcuWidth)
+                     .arg(q.mcuHeight);
         d.outsideMax = 1e9;
         return d;
     }
@@ -285,7 +314,8 @@ TEST_F(ProbeSaves, Run)
     if (list.isEmpty() || outDir.isEmpty())
         GTEST_SKIP();
     const bool nowhere = qEnvironmentVariable("PROBE_NOWHERE") == "1";
-    const int sessions = qEnvironmentVariableIsSet("PROBE_SESSIONS") ? qEnvironmentVariableIntValue("PROBE_SESSIONS") : 2;
+    const int sessions =
+        qEnvironmentVariableIsSet("PROBE_SESSIONS") ? qEnvironmentVariableIntValue("PROBE_SESSIONS") : 2;
     const bool onlySave = qEnvironmentVariable("PROBE_ONLYSAVE") == "1";
     if (qEnvironmentVariableIsSet("PROBE_LIMIT"))
         pf::ImageFile::setExactCopyLimitForTesting(qEnvironmentVariableIntValue("PROBE_LIMIT"));
@@ -310,12 +340,14 @@ TEST_F(ProbeSaves, Run)
             m_alerts.clear();
             Opened opened = open(m_documents, path);
             if (!opened.document) {
-                log << name << " s" << session << " OPEN-FAILED " << opened.error << " alerts=" << m_alerts.join(" / ") << "\n";
+                log << name << " s" << session << " OPEN-FAILED " << opened.error
+                    << " alerts=" << m_alerts.join(" / ") << "\n";
                 log.flush();
                 break;
             }
             if (!opened.controller || !opened.chain() || opened.chain()->originalImageSize().width <= 0) {
-                log << name << " s" << session << " OPEN-GAVE-NO-PICTURE alerts=" << m_alerts.join(" / ") << "\n";
+                log << name << " s" << session << " OPEN-GAVE-NO-PICTURE alerts=" << m_alerts.join(" / ")
+                    << "\n";
                 log.flush();
                 break;
             }
@@ -331,8 +363,8 @@ TEST_F(ProbeSaves, Run)
             paintLayer(*opened.chain(), stroke);
             const QString type = opened.document->fileType();
             log << name << " s" << session << " opened " << w << "x" << h << " type=" << type
-                << " layers=" << opened.chain()->numberOfTools()
-                << " alerts=[" << m_alerts.join(" / ") << "]\n";
+                << " layers=" << opened.chain()->numberOfTools() << " alerts=[" << m_alerts.join(" / ")
+                << "]\n";
             const QString exported = QDir(outDir).filePath(QStringLiteral("e%1-%2").arg(session).arg(name));
             const QString copy = QDir(outDir).filePath(QStringLiteral("c%1-%2").arg(session).arg(name));
             const QString png = QDir(outDir).filePath(QStringLiteral("p%1-%2.png").arg(session).arg(name));
@@ -368,7 +400,6 @@ TEST_F(ProbeSaves, Run)
     }
 }
 
-
 // Opens PROBE_KILL's photo, paints it and saves over it, telling on stdout when the save starts and
 // ends: a script kills the process at some moment in between and looks at what the file holds.
 TEST_F(ProbeSaves, SaveToBeKilled)
@@ -379,8 +410,8 @@ TEST_F(ProbeSaves, SaveToBeKilled)
     Opened opened = open(m_documents, path);
     ASSERT_TRUE(opened.document) << opened.error.toStdString();
     const pf::Size size = opened.chain()->originalImageSize();
-    paintLayer(*opened.chain(), QRect(int(size.width) / 3, int(size.height) / 3, int(size.width) / 5,
-                                      int(size.height) / 5));
+    paintLayer(*opened.chain(),
+               QRect(int(size.width) / 3, int(size.height) / 3, int(size.width) / 5, int(size.height) / 5));
     printf("SAVING\n");
     fflush(stdout);
     const SaveResult r = save(*opened.document, path, opened.document->fileType(), Op::Save);
@@ -423,5 +454,462 @@ TEST_F(ProbeSaves, ExportToOtherKinds)
         }
         opened.document->close();
         log.flush();
+    }
+}
+
+// --- Reproducers of what the probe found -------------------------------------------------------------
+// Each makes its photo with the kind's own library, paints one stroke (or nothing), saves over the photo
+// and reads the result back with that library: what no layer painted must come back as it was.
+
+#include <png.h>
+#include <tiffio.h>
+
+namespace {
+
+const QRect findingStroke(4, 4, 8, 8); // inside the first 16 rows: the first strip of a TIFF
+
+struct TIFFFinding
+{
+    const char* name;
+    uint16_t photometric, compression, predictor;
+    int jpegTablesMode; // -1: the library's default
+    bool bigEndian, floats;
+};
+
+bool makeFindingTIFF(const QString& path, const TIFFFinding& f)
+{
+    TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), f.bigEndian ? "wb" : "wl");
+    if (!tiff)
+        return false;
+    const int w = 64, h = 48, bits = f.floats ? 32 : 8;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(w));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(h));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(bits));
+    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, f.floats ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, f.compression);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, f.photometric);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(16));
+    if (f.compression == COMPRESSION_JPEG) {
+        TIFFSetField(tiff, TIFFTAG_JPEGQUALITY, 90);
+        if (f.photometric == PHOTOMETRIC_YCBCR)
+            TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        if (f.jpegTablesMode >= 0)
+            TIFFSetField(tiff, TIFFTAG_JPEGTABLESMODE, f.jpegTablesMode);
+    }
+    if (f.predictor != PREDICTOR_NONE)
+        TIFFSetField(tiff, TIFFTAG_PREDICTOR, f.predictor);
+    std::vector<unsigned char> row(size_t(w) * 3 * (bits / 8));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c) {
+                // smooth, so that JPEG keeps it close
+                const double v = (c == 0 ? x * 3 + y : c == 1 ? y * 4 + 20 : 200 - x * 2) / 255.0;
+                if (f.floats) {
+                    const float value = float(v * 1.5);
+                    memcpy(row.data() + (size_t(x) * 3 + c) * 4, &value, 4);
+                } else
+                    row[size_t(x) * 3 + c] = uchar(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+            }
+        if (TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0) < 0) {
+            TIFFClose(tiff);
+            return false;
+        }
+    }
+    TIFFClose(tiff);
+    return true;
+}
+
+// The picture as 8-bit RGBA, upright as stored, through the library's own conversion; null when it
+// cannot be read.
+QImage tiffRGBA(const QString& path)
+{
+    TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "r");
+    if (!tiff)
+        return QImage();
+    uint32_t w = 0, h = 0;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &h);
+    QImage image(int(w), int(h), QImage::Format_RGBA8888);
+    std::vector<uint32_t> raster(size_t(w) * h);
+    const bool ok = TIFFReadRGBAImageOriented(tiff, w, h, raster.data(), ORIENTATION_TOPLEFT, 0);
+    TIFFClose(tiff);
+    if (!ok)
+        return QImage();
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+            const uint32_t p = raster[size_t(y) * w + x];
+            uchar* q = image.scanLine(int(y)) + 4 * x;
+            q[0] = uchar(TIFFGetR(p));
+            q[1] = uchar(TIFFGetG(p));
+            q[2] = uchar(TIFFGetB(p));
+            q[3] = uchar(TIFFGetA(p));
+        }
+    return image;
+}
+
+// The stored samples of the strips as the library decodes them, one vector a strip; empty where a strip
+// cannot be decoded.
+std::vector<QByteArray> tiffStrips(const QString& path)
+{
+    std::vector<QByteArray> strips;
+    TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "r");
+    if (!tiff)
+        return strips;
+    for (uint32_t s = 0; s < TIFFNumberOfStrips(tiff); ++s) {
+        QByteArray strip(TIFFStripSize(tiff), 0);
+        const tmsize_t n = TIFFReadEncodedStrip(tiff, s, strip.data(), strip.size());
+        strips.push_back(n < 0 ? QByteArray() : strip.left(n));
+    }
+    TIFFClose(tiff);
+    return strips;
+}
+
+// The largest difference of an 8-bit channel outside `stroke`.
+int largestOutside(const QImage& a, const QImage& b, const QRect& stroke)
+{
+    if (a.isNull() || b.isNull() || a.size() != b.size())
+        return 999;
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (!stroke.contains(x, y))
+                for (int c = 0; c < 4; ++c)
+                    largest = std::max(largest, std::abs(int(a.constScanLine(y)[4 * x + c]) -
+                                                         int(b.constScanLine(y)[4 * x + c])));
+    return largest;
+}
+
+class ProbeFindings : public WorkingAreaTest
+{
+protected:
+    // Opens the photo, paints `stroke` (nothing where it is empty) and saves over it.
+    bool paintAndSave(const QString& path, const QRect& stroke)
+    {
+        Opened opened = open(m_documents, path);
+        if (!opened.document || !opened.chain())
+            return false;
+        paintLayer(*opened.chain(), stroke);
+        const SaveResult saved = save(*opened.document, path, opened.document->fileType(), Op::Save);
+        opened.document->close();
+        return saved.succeeded;
+    }
+    // The picture as the application shows it: a copy under a name of its own (so that no kept edits
+    // stand in for it), exported as PNG, painted nowhere, read as 8-bit RGBA.
+    QImage shownAs(const QString& file)
+    {
+        const QString path = QFileInfo(file).dir().filePath("shown-" + QFileInfo(file).fileName());
+        QFile::remove(path);
+        if (!QFile::copy(file, path))
+            return QImage();
+        Opened opened = open(m_documents, path);
+        if (!opened.document || !opened.chain())
+            return QImage();
+        const QString png = path + ".shown.png";
+        const SaveResult saved = save(*opened.document, png, "png", Op::SaveTo);
+        opened.document->close();
+        return saved.succeeded ? QImage(png).convertToFormat(QImage::Format_RGBA8888) : QImage();
+    }
+    TestController m_documents;
+};
+
+} // namespace
+
+// A TIFF whose strips are JPEG-compressed, with its tables in every strip or its pixels stored as RGB
+// rather than YCbCr: after Save the file must still be readable, the strips no stroke touched decode as
+// they did, and the rest stays near what it was (the touched strip is encoded again, lossily).
+TEST_F(ProbeFindings, JPEGCompressedTIFFsStayReadableAndInTheirColours)
+{
+    const TIFFFinding cases[] = {
+        {"ycbcr-shared-tables", PHOTOMETRIC_YCBCR, COMPRESSION_JPEG, PREDICTOR_NONE, -1, false, false},
+        {"ycbcr-tables-in-every-strip", PHOTOMETRIC_YCBCR, COMPRESSION_JPEG, PREDICTOR_NONE, 0, false, false},
+        {"rgb", PHOTOMETRIC_RGB, COMPRESSION_JPEG, PREDICTOR_NONE, -1, false, false},
+    };
+    for (const TIFFFinding& f : cases) {
+        SCOPED_TRACE(f.name);
+        const QString path = m_dir.filePath(QStringLiteral("%1.tif").arg(f.name));
+        const QString before = m_dir.filePath(QStringLiteral("before-%1.tif").arg(f.name));
+        ASSERT_TRUE(makeFindingTIFF(path, f));
+        ASSERT_TRUE(QFile::copy(path, before));
+        ASSERT_TRUE(paintAndSave(path, findingStroke));
+        const std::vector<QByteArray> was = tiffStrips(before), is = tiffStrips(path);
+        ASSERT_EQ(was.size(), 3u);
+        EXPECT_EQ(is.size(), was.size()) << "the strips are laid out anew";
+        for (size_t s = 0; s < std::min(was.size(), is.size()); ++s) {
+            EXPECT_FALSE(is[s].isEmpty()) << "strip " << s << " cannot be decoded";
+            if (s > 0) {
+                EXPECT_EQ(is[s], was[s]) << "strip " << s << ", which no stroke touched, changed";
+            }
+        }
+        // The MCUs the stroke touches are encoded again from the painted picture; the rest of the strip
+        // only loses what encoding a smooth picture again at its quality loses.
+        EXPECT_LE(largestOutside(tiffRGBA(before), tiffRGBA(path), QRect(0, 0, 16, 16)), 12);
+        // and the application shows its own saved file as it showed the photo
+        EXPECT_LE(largestOutside(shownAs(before), shownAs(path), QRect(0, 0, 16, 16)), 12);
+    }
+}
+
+// A float TIFF with the floating-point predictor keeps every value outside the stroke exactly, whatever
+// its byte order.
+TEST_F(ProbeFindings, FloatTIFFsKeepTheirValuesOutsideTheStrokeInEitherByteOrder)
+{
+    const TIFFFinding cases[] = {
+        {"little-endian", PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, PREDICTOR_FLOATINGPOINT, -1, false,
+         true},
+        {"big-endian", PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, PREDICTOR_FLOATINGPOINT, -1, true, true},
+        {"big-endian-no-predictor", PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, PREDICTOR_NONE, -1, true,
+         true},
+    };
+    for (const TIFFFinding& f : cases) {
+        SCOPED_TRACE(f.name);
+        const QString path = m_dir.filePath(QStringLiteral("%1.tif").arg(f.name));
+        const QString before = m_dir.filePath(QStringLiteral("before-%1.tif").arg(f.name));
+        ASSERT_TRUE(makeFindingTIFF(path, f));
+        ASSERT_TRUE(QFile::copy(path, before));
+        ASSERT_TRUE(paintAndSave(path, findingStroke));
+        const std::vector<QByteArray> was = tiffStrips(before), is = tiffStrips(path);
+        ASSERT_EQ(is.size(), was.size());
+        long changed = 0;
+        float worstWas = 0, worstIs = 0;
+        for (size_t s = 0; s < was.size(); ++s) {
+            ASSERT_EQ(is[s].size(), was[s].size());
+            const auto* p = reinterpret_cast<const float*>(was[s].constData());
+            const auto* q = reinterpret_cast<const float*>(is[s].constData());
+            for (int i = 0; i < int(was[s].size() / 4); ++i) {
+                const int x = (i / 3) % 64, y = int(s) * 16 + (i / 3) / 64;
+                if (!findingStroke.contains(x, y) && p[i] != q[i]) {
+                    if (changed++ == 0) {
+                        worstWas = p[i];
+                        worstIs = q[i];
+                    }
+                }
+            }
+        }
+        EXPECT_EQ(changed, 0) << "values outside the stroke changed, e.g. " << worstWas << " became "
+                              << worstIs;
+    }
+}
+
+namespace {
+
+// A 64 x 48 RGB PNG with a tRNS colour key that no pixel has: an opaque photo.
+bool makeKeyedPNG(const QString& path, int depth)
+{
+    png_image image{};
+    (void)image;
+    FILE* file = fopen(QFile::encodeName(path).constData(), "wb");
+    if (!file)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    const int w = 64, h = 48;
+    png_set_IHDR(png, info, w, h, depth, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_color_16 key{};
+    key.red = 3;
+    key.green = 5;
+    key.blue = 7;
+    png_set_tRNS(png, info, nullptr, 0, &key);
+    png_write_info(png, info);
+    const int bytes = depth / 8;
+    std::vector<png_byte> row(size_t(w) * 3 * bytes);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const int v = (c == 0 ? x * 4 : c == 1 ? y * 5 : 255 - x * 3) & 255;
+                png_byte* p = row.data() + (size_t(x) * 3 + c) * bytes;
+                if (depth == 16) {
+                    p[0] = png_byte(v); // big-endian samples
+                    p[1] = png_byte(v ^ 0x5a);
+                } else
+                    p[0] = png_byte(v);
+            }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    fclose(file);
+    return true;
+}
+
+// The PNG as 16-bit RGBA samples (the tRNS key turned into alpha) through the library's own reader;
+// empty when it cannot be read.
+std::vector<uint16_t> pngRGBA16(const QString& path, int* width)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, QFile::encodeName(path).constData()))
+        return {};
+    image.format = PNG_FORMAT_LINEAR_RGB_ALPHA;
+    std::vector<uint16_t> pixels(PNG_IMAGE_SIZE(image) / 2);
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+        return {};
+    *width = int(image.width);
+    return pixels;
+}
+
+} // namespace
+
+// An opaque RGB PNG with a transparency colour key (that no pixel has): saved over, it keeps every pixel
+// outside the stroke, and stays opaque.
+TEST_F(ProbeFindings, APNGWithATransparencyKeyKeepsItsPixels)
+{
+    for (const int depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        const QString path = m_dir.filePath(QStringLiteral("keyed-%1.png").arg(depth));
+        const QString before = m_dir.filePath(QStringLiteral("before-keyed-%1.png").arg(depth));
+        ASSERT_TRUE(makeKeyedPNG(path, depth));
+        ASSERT_TRUE(QFile::copy(path, before));
+        ASSERT_TRUE(paintAndSave(path, findingStroke));
+        int w = 0, v = 0;
+        const std::vector<uint16_t> was = pngRGBA16(before, &w), is = pngRGBA16(path, &v);
+        ASSERT_FALSE(was.empty());
+        ASSERT_EQ(is.size(), was.size());
+        long changed = 0, translucent = 0;
+        for (size_t i = 0; i < was.size() / 4; ++i) {
+            const int x = int(i) % w, y = int(i) / w;
+            translucent += is[4 * i + 3] != 65535 ? 1 : 0;
+            if (!findingStroke.contains(x, y) && !std::equal(&was[4 * i], &was[4 * i] + 4, &is[4 * i]))
+                ++changed;
+        }
+        EXPECT_EQ(changed, 0) << "pixels outside the stroke changed";
+        EXPECT_EQ(translucent, 0) << "an opaque photo came back translucent";
+    }
+}
+
+namespace {
+
+// A 64 x 48 4:2:0 JPEG, Huffman- or arithmetic-coded, with a restart interval or none.
+QByteArray makeFindingJPEG(bool arithmetic, int restartInterval)
+{
+    jpeg_compress_struct info{};
+    ProbeErrors errors{};
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = [](j_common_ptr i) { longjmp(reinterpret_cast<ProbeErrors*>(i->err)->jump, 1); };
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_compress(&info);
+        free(buffer);
+        return QByteArray();
+    }
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = 64;
+    info.image_height = 48;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 90, TRUE);
+    info.arith_code = arithmetic ? TRUE : FALSE;
+    info.restart_interval = JDIMENSION(restartInterval);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(64 * 3);
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            row[size_t(x) * 3] = JSAMPLE((x * 37 + y * 11) % 256);
+            row[size_t(x) * 3 + 1] = JSAMPLE((x * 13 + y * 29) % 256);
+            row[size_t(x) * 3 + 2] = JSAMPLE((x * 7 + y * 17) % 256);
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    QByteArray out(reinterpret_cast<const char*>(buffer), int(size));
+    free(buffer);
+    return out;
+}
+
+// A multi-picture index (little-endian) naming the first picture and a second one, whose entry table
+// lies outside the segment, at `tableOffset` from the index's byte order mark.
+QByteArray damagedIndex(quint32 tableOffset)
+{
+    QByteArray index("MPF\0II*\0", 8);
+    const auto u16 = [&](quint16 v) { index.append(char(v & 0xff)).append(char(v >> 8)); };
+    const auto u32 = [&](quint32 v) {
+        u16(quint16(v & 0xffff));
+        u16(quint16(v >> 16));
+    };
+    u32(8);
+    u16(3);
+    u16(0xB000), u16(7), u32(4), index.append("0100", 4);
+    u16(0xB001), u16(4), u32(1), u32(2);
+    u16(0xB002), u16(7), u32(32), u32(tableOffset);
+    u32(0);
+    QByteArray segment("\xFF\xE2", 2);
+    segment.append(char((index.size() + 2) >> 8)).append(char((index.size() + 2) & 0xff));
+    return segment + index;
+}
+
+// How many blocks of MCUs that `stroke` does not touch differ between two JPEGs (-1: layouts differ).
+long blocksChangedOutside(const QByteArray& a, const QByteArray& b, const QRect& stroke)
+{
+    const Blocks p = blocksOf(a), q = blocksOf(b);
+    if (!p.valid || !q.valid || p.components.size() != q.components.size() || p.mcuWidth != q.mcuWidth ||
+        p.mcuHeight != q.mcuHeight)
+        return -1;
+    long changed = 0;
+    for (size_t c = 0; c < p.components.size(); ++c) {
+        const auto &r = p.components[c], &s = q.components[c];
+        if (r.across != s.across || r.down != s.down)
+            return -1;
+        for (int by = 0; by < r.down; ++by)
+            for (int bx = 0; bx < r.across; ++bx) {
+                const int mx = std::min(bx / r.h, (p.width - 1) / p.mcuWidth);
+                const int my = std::min(by / r.v, (p.height - 1) / p.mcuHeight);
+                const QRect mcu(mx * p.mcuWidth, my * p.mcuHeight, p.mcuWidth, p.mcuHeight);
+                const size_t at = (size_t(by) * r.across + bx) * 64;
+                if (!mcu.intersects(stroke) &&
+                    !std::equal(r.coefficients.begin() + at, r.coefficients.begin() + at + 64,
+                                s.coefficients.begin() + at))
+                    ++changed;
+            }
+    }
+    return changed;
+}
+
+} // namespace
+
+// Saving over a JPEG keeps the coefficients of every MCU no stroke touched, however it is coded and
+// whatever its segments claim: arithmetic coding, restart intervals, a multi-picture index whose entry
+// table lies outside its segment (in the picture's own scan).
+TEST_F(ProbeFindings, JPEGsKeepTheBlocksNoStrokeTouched)
+{
+    struct Case
+    {
+        const char* name;
+        bool arithmetic;
+        int restart;
+        bool damagedIndex;
+    } const cases[] = {
+        {"huffman-restart", false, 2, false},
+        {"arithmetic", true, 0, false},
+        {"arithmetic-restart", true, 3, false},
+        {"index-table-outside-its-segment", false, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray jpeg = makeFindingJPEG(c.arithmetic, c.restart);
+        ASSERT_FALSE(jpeg.isEmpty());
+        if (c.damagedIndex) {
+            const QByteArray second = makeFindingJPEG(false, 0);
+            jpeg = jpeg.left(2) + damagedIndex(600) + jpeg.mid(2) + second;
+        }
+        const QString path = m_dir.filePath(QStringLiteral("%1.jpg").arg(c.name));
+        {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(jpeg);
+        }
+        ASSERT_TRUE(paintAndSave(path, findingStroke));
+        EXPECT_EQ(blocksChangedOutside(jpeg, readAll(path), findingStroke), 0);
     }
 }
