@@ -913,3 +913,80 @@ TEST_F(ProbeFindings, JPEGsKeepTheBlocksNoStrokeTouched)
         EXPECT_EQ(blocksChangedOutside(jpeg, readAll(path), findingStroke), 0);
     }
 }
+
+#include <QScopeGuard>
+#include <webp/decode.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+// A lossy WebP in Adobe RGB too large for the copy that keeps colours beyond sRGB: it opens reduced (and
+// the user is told), and saving over it encodes it again, as a lossy picture must be, but from its own
+// colours, never from the reduced copy's clipped ones: far from the stroke it stays as near the photo as
+// the same save of a photo that fits.
+TEST_F(ProbeFindings, AReducedLossyWebPIsNotClippedWhereNothingIsPainted)
+{
+    const int w = 320, h = 240;
+    std::vector<uint8_t> rgb(size_t(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = rgb.data() + (size_t(y) * w + x) * 3;
+            const bool green = x % 32 < 16; // beyond sRGB in Adobe RGB
+            p[0] = 0;
+            p[1] = green ? 255 : 200;
+            p[2] = green ? 0 : 255;
+        }
+    uint8_t* encoded = nullptr;
+    const size_t size = WebPEncodeRGB(rgb.data(), w, h, w * 3, 90, &encoded);
+    ASSERT_GT(size, 0u);
+    const QByteArray profile = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+    const WebPData plain{encoded, size};
+    WebPMux* mux = WebPMuxCreate(&plain, 1);
+    const WebPData icc{reinterpret_cast<const uint8_t*>(profile.constData()), size_t(profile.size())};
+    WebPMuxSetChunk(mux, "ICCP", &icc, 1);
+    WebPData assembled{};
+    ASSERT_EQ(WebPMuxAssemble(mux, &assembled), WEBP_MUX_OK);
+    const QByteArray original(reinterpret_cast<const char*>(assembled.bytes), int(assembled.size));
+    WebPDataClear(&assembled);
+    WebPMuxDelete(mux);
+    WebPFree(encoded);
+
+    // The largest difference of a decoded sample, far (16 pixels and more) from the stroke.
+    const QRect stroke(100, 60, 30, 20);
+    const auto farFromStroke = [&](const QByteArray& a, const QByteArray& b) {
+        int aw = 0, ah = 0, bw = 0, bh = 0;
+        uint8_t* p =
+            WebPDecodeRGB(reinterpret_cast<const uint8_t*>(a.constData()), size_t(a.size()), &aw, &ah);
+        uint8_t* q =
+            WebPDecodeRGB(reinterpret_cast<const uint8_t*>(b.constData()), size_t(b.size()), &bw, &bh);
+        int largest = (p && q && aw == bw && ah == bh) ? 0 : 999;
+        for (int y = 0; largest < 999 && y < ah; ++y)
+            for (int x = 0; x < aw; ++x)
+                if (!stroke.adjusted(-16, -16, 16, 16).contains(x, y))
+                    for (int c = 0; c < 3; ++c)
+                        largest = std::max(largest, std::abs(int(p[(size_t(y) * aw + x) * 3 + c]) -
+                                                             int(q[(size_t(y) * aw + x) * 3 + c])));
+        WebPFree(p);
+        WebPFree(q);
+        return largest;
+    };
+    int fits = -1;
+    for (const bool reduced : {false, true}) {
+        SCOPED_TRACE(reduced ? "too large for the exact copy" : "fits");
+        pf::ImageFile::setExactCopyLimitForTesting(reduced ? 1 : 0);
+        const auto restore = qScopeGuard([] { pf::ImageFile::setExactCopyLimitForTesting(0); });
+        const QString path = m_dir.filePath(reduced ? "reduced.webp" : "fits.webp");
+        {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(original);
+        }
+        m_alerts.clear();
+        ASSERT_TRUE(paintAndSave(path, stroke));
+        EXPECT_EQ(m_alerts.filter("reduced to sRGB").size(), reduced ? 1 : 0);
+        const int difference = farFromStroke(original, readAll(path));
+        if (!reduced)
+            fits = difference;
+        else
+            EXPECT_LE(difference, fits + 8) << "the reduced copy's clipped colours were written";
+    }
+}
