@@ -7,6 +7,7 @@
 #include "Classes/Document/GMPhotoFile.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Image/ImageFile.h"
+#include "Platform/UI/FilePanel.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -988,5 +989,71 @@ TEST_F(ProbeFindings, AReducedLossyWebPIsNotClippedWhereNothingIsPainted)
             fits = difference;
         else
             EXPECT_LE(difference, fits + 8) << "the reduced copy's clipped colours were written";
+    }
+}
+
+namespace {
+
+// A 24-bit BMP stored top-down (a negative height), as many writers store it; its pixels a pattern.
+QByteArray topDownBMP(int w, int h)
+{
+    const int rowBytes = (w * 3 + 3) & ~3;
+    QByteArray pixels(rowBytes * h, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            char* p = pixels.data() + y * rowBytes + x * 3;
+            p[0] = char(x * 7 + y); // blue
+            p[1] = char(y * 11);
+            p[2] = char(200 - x * 5);
+        }
+    QByteArray out;
+    const auto u16 = [&](quint16 v) { out.append(char(v & 0xff)).append(char(v >> 8)); };
+    const auto u32 = [&](quint32 v) { u16(quint16(v & 0xffff)), u16(quint16(v >> 16)); };
+    out.append("BM");
+    u32(quint32(14 + 40 + pixels.size()));
+    u32(0);
+    u32(14 + 40);
+    u32(40);
+    u32(quint32(w));
+    u32(quint32(-h));
+    u16(1);
+    u16(24);
+    u32(0);
+    u32(quint32(pixels.size()));
+    u32(2835);
+    u32(2835);
+    u32(0);
+    u32(0);
+    return out + pixels;
+}
+
+} // namespace
+
+// A top-down BMP saved over in one session opens in the next from its kept original, not as a damaged
+// one shown from its JPEG copy, and saving again keeps every pixel no stroke touched.
+TEST_F(ProbeFindings, ATopDownBMPKeepsItsOriginalIntoTheNextSession)
+{
+    const QString path = m_dir.filePath("top-down.bmp");
+    const QByteArray original = topDownBMP(37, 23);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(original);
+    }
+    const QImage before = QImage::fromData(original).convertToFormat(QImage::Format_RGBA8888);
+    ASSERT_FALSE(before.isNull());
+    for (const int session : {1, 2}) {
+        SCOPED_TRACE(session);
+        m_alerts.clear();
+        ASSERT_TRUE(paintAndSave(path, session == 1 ? findingStroke : QRect(20, 12, 6, 6)));
+        EXPECT_TRUE(m_alerts.filter("damaged").isEmpty()) << m_alerts.join('\n').toStdString();
+        const QImage after = QImage(path).convertToFormat(QImage::Format_RGBA8888);
+        QImage outside = after;
+        // the strokes of both sessions left out
+        for (const QRect& r : {findingStroke, QRect(20, 12, 6, 6)})
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    outside.setPixel(x, y, before.pixel(x, y));
+        EXPECT_EQ(largestOutside(before, outside, QRect()), 0);
     }
 }
