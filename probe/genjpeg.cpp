@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <jpeglib.h>
 #include <string>
 #include <vector>
-#include <jpeglib.h>
 
 int main(int argc, char** argv)
 {
@@ -27,10 +27,21 @@ int main(int argc, char** argv)
     c.image_height = h;
     J_COLOR_SPACE in = JCS_RGB, stored = JCS_YCbCr;
     int comps = 3;
-    if (space == "grey") { in = JCS_GRAYSCALE; stored = JCS_GRAYSCALE; comps = 1; }
-    else if (space == "rgb") { stored = JCS_RGB; }
-    else if (space == "cmyk") { in = JCS_CMYK; stored = JCS_CMYK; comps = 4; }
-    else if (space == "ycck") { in = JCS_CMYK; stored = JCS_YCCK; comps = 4; }
+    if (space == "grey") {
+        in = JCS_GRAYSCALE;
+        stored = JCS_GRAYSCALE;
+        comps = 1;
+    } else if (space == "rgb") {
+        stored = JCS_RGB;
+    } else if (space == "cmyk") {
+        in = JCS_CMYK;
+        stored = JCS_CMYK;
+        comps = 4;
+    } else if (space == "ycck") {
+        in = JCS_CMYK;
+        stored = JCS_YCCK;
+        comps = 4;
+    }
     c.input_components = comps;
     c.in_color_space = in;
     jpeg_set_defaults(&c);
@@ -42,8 +53,10 @@ int main(int argc, char** argv)
         c.comp_info[k].h_samp_factor = atoi(p);
         p = strchr(p, 'x') + 1;
         c.comp_info[k].v_samp_factor = atoi(p);
-        while (*p && *p != ',') ++p;
-        if (*p == ',') ++p;
+        while (*p && *p != ',')
+            ++p;
+        if (*p == ',')
+            ++p;
     }
     c.restart_interval = restart;
     c.arith_code = arith;
@@ -53,25 +66,29 @@ int main(int argc, char** argv)
     else if (prog == 2 && comps == 3) {
         // An odd script: each component alone, DC first then AC in two bands with successive approximation.
         static jpeg_scan_info scans[] = {
-            {1, {0}, 0, 0, 0, 1}, {1, {1}, 0, 0, 0, 0}, {1, {2}, 0, 0, 0, 0},
-            {1, {0}, 1, 9, 0, 2}, {1, {0}, 10, 63, 0, 1}, {1, {2}, 1, 63, 0, 0},
-            {1, {1}, 1, 63, 0, 0}, {1, {0}, 1, 9, 2, 1}, {1, {0}, 1, 63, 1, 0},
-            {1, {0}, 0, 0, 1, 0},
+            {1, {0}, 0, 0, 0, 1},   {1, {1}, 0, 0, 0, 0},  {1, {2}, 0, 0, 0, 0},  {1, {0}, 1, 9, 0, 2},
+            {1, {0}, 10, 63, 0, 1}, {1, {2}, 1, 63, 0, 0}, {1, {1}, 1, 63, 0, 0}, {1, {0}, 1, 9, 2, 1},
+            {1, {0}, 1, 63, 1, 0},  {1, {0}, 0, 0, 1, 0},
         };
         c.scan_info = scans;
         c.num_scans = sizeof(scans) / sizeof(scans[0]);
     }
-    if (argc > 10) c.smoothing_factor = atoi(argv[10]);
+    if (argc > 10)
+        c.smoothing_factor = atoi(argv[10]);
     jpeg_start_compress(&c, TRUE);
     std::vector<unsigned char> row(size_t(w) * comps);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x)
             for (int q = 0; q < comps; ++q) {
                 int v;
-                if (q == 0) v = (x * 37 + y * 11) % 256;
-                else if (q == 1) v = (x * 13 + y * 29 + ((x / 5 + y / 3) % 2) * 60) % 256;
-                else if (q == 2) v = (x * 7 + y * 17) % 256;
-                else v = (x * 3 + y * 5) % 200;
+                if (q == 0)
+                    v = (x * 37 + y * 11) % 256;
+                else if (q == 1)
+                    v = (x * 13 + y * 29 + ((x / 5 + y / 3) % 2) * 60) % 256;
+                else if (q == 2)
+                    v = (x * 7 + y * 17) % 256;
+                else
+                    v = (x * 3 + y * 5) % 200;
                 row[size_t(x) * comps + q] = (unsigned char)v;
             }
         JSAMPROW r[1] = {row.data()};

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <map>
 #include <string>
-#include <vector>
 #include <tiffio.h>
+#include <vector>
 
 int main(int argc, char** argv)
 {
@@ -23,12 +23,18 @@ int main(int argc, char** argv)
     const int orient = I("orient", 1), rps = I("rps", 16), tw = I("tw", 16), th = I("th", 16);
     const int jtm = I("jtm", -1), subifd = I("subifd", 0), exififd = I("exififd", 0);
     std::string mode = "w";
-    if (I("be", 0)) mode += "b"; else mode += "l";
-    if (I("big", 0)) mode += "8";
+    if (I("be", 0))
+        mode += "b";
+    else
+        mode += "l";
+    if (I("big", 0))
+        mode += "8";
     TIFF* t = TIFFOpen(argv[1], mode.c_str());
-    if (!t) return 1;
+    if (!t)
+        return 1;
     const int colours = (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_YCBCR) ? 3
-                        : photometric == PHOTOMETRIC_SEPARATED ? 4 : 1;
+                        : photometric == PHOTOMETRIC_SEPARATED                               ? 4
+                                                                                             : 1;
     const int spp = colours + extra;
     for (int page = 0; page < pages; ++page) {
         const int w = W + page * 7, h = H + page * 3; // pages of different sizes
@@ -42,10 +48,13 @@ int main(int argc, char** argv)
         TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
         if (comp == COMPRESSION_JPEG) {
             TIFFSetField(t, TIFFTAG_JPEGQUALITY, 90);
-            if (photometric == PHOTOMETRIC_YCBCR) TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-            if (jtm >= 0) TIFFSetField(t, TIFFTAG_JPEGTABLESMODE, jtm);
+            if (photometric == PHOTOMETRIC_YCBCR)
+                TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+            if (jtm >= 0)
+                TIFFSetField(t, TIFFTAG_JPEGTABLESMODE, jtm);
         }
-        if (pred > 1) TIFFSetField(t, TIFFTAG_PREDICTOR, pred);
+        if (pred > 1)
+            TIFFSetField(t, TIFFTAG_PREDICTOR, pred);
         if (extra) {
             std::vector<uint16_t> e(extra, EXTRASAMPLE_UNSPECIFIED);
             e[0] = extraKind;
@@ -54,7 +63,11 @@ int main(int argc, char** argv)
         if (photometric == PHOTOMETRIC_PALETTE) {
             int n = 1 << bits;
             std::vector<uint16_t> r(n), g(n), b(n);
-            for (int i = 0; i < n; ++i) { r[i] = (i * 97 % n) * 65535 / (n - 1); g[i] = (i * 31 % n) * 65535 / (n - 1); b[i] = (n - 1 - i) * 65535 / (n - 1); }
+            for (int i = 0; i < n; ++i) {
+                r[i] = (i * 97 % n) * 65535 / (n - 1);
+                g[i] = (i * 31 % n) * 65535 / (n - 1);
+                b[i] = (n - 1 - i) * 65535 / (n - 1);
+            }
             TIFFSetField(t, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
         }
         TIFFSetField(t, TIFFTAG_ORIENTATION, orient);
@@ -65,23 +78,37 @@ int main(int argc, char** argv)
         TIFFSetField(t, TIFFTAG_XRESOLUTION, 300.0f);
         TIFFSetField(t, TIFFTAG_YRESOLUTION, 300.0f);
         TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        if (pages > 1) { TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE); TIFFSetField(t, TIFFTAG_PAGENUMBER, page, pages); }
-        if (page == 0 && subifd) { uint64_t z[1] = {0}; TIFFSetField(t, TIFFTAG_SUBIFD, 1, z); }
-        if (tiled) { TIFFSetField(t, TIFFTAG_TILEWIDTH, tw); TIFFSetField(t, TIFFTAG_TILELENGTH, th); }
-        else TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rps);
+        if (pages > 1) {
+            TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+            TIFFSetField(t, TIFFTAG_PAGENUMBER, page, pages);
+        }
+        if (page == 0 && subifd) {
+            uint64_t z[1] = {0};
+            TIFFSetField(t, TIFFTAG_SUBIFD, 1, z);
+        }
+        if (tiled) {
+            TIFFSetField(t, TIFFTAG_TILEWIDTH, tw);
+            TIFFSetField(t, TIFFTAG_TILELENGTH, th);
+        } else
+            TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rps);
         if (page == 0 && exififd) {
             // placeholder, filled after the directory is written
             TIFFSetField(t, TIFFTAG_EXIFIFD, (uint64_t)0);
         }
         auto val = [&](int x, int y, int c) -> double {
-            if (c >= colours) return c == colours ? ((x + 3 * y) % 8) / 7.0 : ((x * y) % 5) / 4.0;
-            if (c == 0) return ((x * 37 + y * 11) % 97) / 96.0;
-            if (c == 1) return ((x * 13 + y * 29) % 89) / 88.0;
-            if (c == 2) return ((x * 7 + y * 17) % 83) / 82.0;
+            if (c >= colours)
+                return c == colours ? ((x + 3 * y) % 8) / 7.0 : ((x * y) % 5) / 4.0;
+            if (c == 0)
+                return ((x * 37 + y * 11) % 97) / 96.0;
+            if (c == 1)
+                return ((x * 13 + y * 29) % 89) / 88.0;
+            if (c == 2)
+                return ((x * 7 + y * 17) % 83) / 82.0;
             return ((x * 3 + y * 5) % 79) / 78.0;
         };
         const int bytesPer = bits >= 8 ? bits / 8 : 0;
-        auto fill = [&](unsigned char* dst, int x0, int y0, int ww, int hh, int rowW, int sample /* -1 all */) {
+        auto fill = [&](unsigned char* dst, int x0, int y0, int ww, int hh, int rowW,
+                        int sample /* -1 all */) {
             const int ns = sample < 0 ? spp : 1;
             for (int y = 0; y < hh; ++y) {
                 if (bits < 8) {
@@ -100,10 +127,14 @@ int main(int argc, char** argv)
                             dst[(size_t)y * rowBytes + bit / 8] |= q << (8 - bits - bit % 8);
                         } else {
                             unsigned char* p = dst + (((size_t)y * rowW + x) * ns + s) * bytesPer;
-                            if (fl && bits == 32) *(float*)p = (float)(v * (c < colours ? 1.5 : 1));
-                            else if (bits == 16) *(uint16_t*)p = (uint16_t)lround(v * 65535);
-                            else if (bits == 32) *(uint32_t*)p = (uint32_t)llround(v * 4294967295.0);
-                            else *p = (unsigned char)lround(v * 255);
+                            if (fl && bits == 32)
+                                *(float*)p = (float)(v * (c < colours ? 1.5 : 1));
+                            else if (bits == 16)
+                                *(uint16_t*)p = (uint16_t)lround(v * 65535);
+                            else if (bits == 32)
+                                *(uint32_t*)p = (uint32_t)llround(v * 4294967295.0);
+                            else
+                                *p = (unsigned char)lround(v * 255);
                         }
                     }
             }
@@ -124,18 +155,24 @@ int main(int argc, char** argv)
                 for (int y = 0; y < h; ++y) {
                     std::fill(buf.begin(), buf.end(), 0);
                     fill(buf.data(), 0, y, w, 1, w, planar ? pl : -1);
-                    if (TIFFWriteScanline(t, buf.data(), y, pl) < 0) return 3;
+                    if (TIFFWriteScanline(t, buf.data(), y, pl) < 0)
+                        return 3;
                 }
         }
-        if (!TIFFWriteDirectory(t)) return 4;
+        if (!TIFFWriteDirectory(t))
+            return 4;
         if (page == 0 && subifd) {
             // the sub-picture: a small grey one
             TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);
-            TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 8); TIFFSetField(t, TIFFTAG_IMAGELENGTH, 8);
-            TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1); TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+            TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 8);
+            TIFFSetField(t, TIFFTAG_IMAGELENGTH, 8);
+            TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+            TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
             TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
             TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 8);
-            unsigned char sub[64]; for (int i = 0; i < 64; ++i) sub[i] = i * 4;
+            unsigned char sub[64];
+            for (int i = 0; i < 64; ++i)
+                sub[i] = i * 4;
             TIFFWriteEncodedStrip(t, 0, sub, 64);
             TIFFWriteDirectory(t);
         }

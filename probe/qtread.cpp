@@ -8,6 +8,8 @@ int main(int argc, char** argv)
     QImageReader r(argv[1]);
     r.setAutoTransform(false);
     QImage i = r.read();
-    printf("%s: %dx%d format %d transformation %d %s\n", argv[1], i.width(), i.height(), int(i.format()), int(r.transformation()), qPrintable(r.errorString()));
-    if (argc > 2) i.save(argv[2]);
+    printf("%s: %dx%d format %d transformation %d %s\n", argv[1], i.width(), i.height(), int(i.format()),
+           int(r.transformation()), qPrintable(r.errorString()));
+    if (argc > 2)
+        i.save(argv[2]);
 }
