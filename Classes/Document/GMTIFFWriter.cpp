@@ -218,19 +218,16 @@ bool encodeJPEGPiece(JPEGPiece& job, const Layout& l, uint32_t width, uint32_t r
 
 // One strip or tile as a TIFF of its own in the page's layout, and the bytes its encoder wrote for it:
 // what takes the old piece's place.
-QByteArray encodedPiece(const Layout& l, uint32_t width, uint32_t rows, std::vector<uchar>& samples,
-                        const QByteArray& old, QString* errorMessage)
+// A piece encoded in a TIFF of its own in the page's layout, and read back: its raw bytes, and the samples
+// they decode to.
+struct EncodedPiece
 {
-    if (l.compression == COMPRESSION_JPEG) {
-        JPEGPiece job;
-        if (!encodeJPEGPiece(job, l, width, rows, samples, old) || !job.buffer) {
-            failed(errorMessage,
-                   QStringLiteral("a part of it cannot be encoded with the tables its other parts "
-                                  "are read with."));
-            return {};
-        }
-        return QByteArray(reinterpret_cast<const char*>(job.buffer), qsizetype(job.size));
-    }
+    QByteArray raw;
+    std::vector<uchar> decoded;
+};
+
+EncodedPiece encodedAlone(const Layout& l, uint32_t width, uint32_t rows, std::vector<uchar> handed)
+{
     QByteArray file;
     {
         // Deep samples stand in the file's byte order also where they are compressed.
@@ -250,33 +247,70 @@ QByteArray encodedPiece(const Layout& l, uint32_t width, uint32_t rows, std::vec
         TIFFSetField(t, TIFFTAG_COMPRESSION, l.compression);
         if (l.predictor != PREDICTOR_NONE)
             TIFFSetField(t, TIFFTAG_PREDICTOR, l.predictor);
+        // The library turns the bytes it is handed in place (into the file's byte order) before it
+        // encodes them: they are a copy of the caller's.
         bool written = false;
         if (l.tiled) {
             TIFFSetField(t, TIFFTAG_TILEWIDTH, width);
             TIFFSetField(t, TIFFTAG_TILELENGTH, rows);
-            written = TIFFWriteEncodedTile(t, 0, samples.data(), tmsize_t(samples.size())) >= 0;
+            written = TIFFWriteEncodedTile(t, 0, handed.data(), tmsize_t(handed.size())) >= 0;
         } else {
             TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rows);
-            written = TIFFWriteEncodedStrip(t, 0, samples.data(), tmsize_t(samples.size())) >= 0;
+            written = TIFFWriteEncodedStrip(t, 0, handed.data(), tmsize_t(handed.size())) >= 0;
         }
-        if (!written || !TIFFWriteDirectory(t)) {
-            failed(errorMessage, QStringLiteral("A part of the picture cannot be encoded in its TIFF's "
-                                                "compression."));
+        if (!written || !TIFFWriteDirectory(t))
             return {};
-        }
         file = piece.close();
     }
     MemoryTIFF read(file);
     TIFF* t = read.get();
     if (!t)
         return {};
+    EncodedPiece out;
     const uint64_t size = TIFFGetStrileByteCount(t, 0);
-    QByteArray raw(qsizetype(size), '\0');
-    const tmsize_t got = l.tiled ? TIFFReadRawTile(t, 0, raw.data(), tmsize_t(size))
-                                 : TIFFReadRawStrip(t, 0, raw.data(), tmsize_t(size));
-    if (got != tmsize_t(size))
+    out.raw = QByteArray(qsizetype(size), '\0');
+    const tmsize_t got = l.tiled ? TIFFReadRawTile(t, 0, out.raw.data(), tmsize_t(size))
+                                 : TIFFReadRawStrip(t, 0, out.raw.data(), tmsize_t(size));
+    out.decoded.assign(handed.size(), 0);
+    const tmsize_t decoded = l.tiled ? TIFFReadEncodedTile(t, 0, out.decoded.data(), tmsize_t(handed.size()))
+                                     : TIFFReadEncodedStrip(t, 0, out.decoded.data(), tmsize_t(handed.size()));
+    if (got != tmsize_t(size) || decoded != tmsize_t(handed.size()))
         return {};
-    return raw;
+    return out;
+}
+
+// One strip or tile encoded as the page's other pieces are: what takes the old piece's place. A lossless
+// piece is read back before it is used: it must decode to the very samples it was made from.
+QByteArray encodedPiece(const Layout& l, uint32_t width, uint32_t rows, const std::vector<uchar>& samples,
+                        const QByteArray& old, QString* errorMessage)
+{
+    if (l.compression == COMPRESSION_JPEG) {
+        JPEGPiece job;
+        if (!encodeJPEGPiece(job, l, width, rows, samples, old) || !job.buffer) {
+            failed(errorMessage,
+                   QStringLiteral("a part of it cannot be encoded with the tables its other parts "
+                                  "are read with."));
+            return {};
+        }
+        return QByteArray(reinterpret_cast<const char*>(job.buffer), qsizetype(job.size));
+    }
+    EncodedPiece piece = encodedAlone(l, width, rows, samples);
+    // Some versions of the library swap deep samples into a file's foreign byte order also where the
+    // floating-point predictor orders the bytes itself, so that the piece decodes byte-swapped: such a
+    // piece is encoded again from samples swapped beforehand, which that extra swap puts right.
+    if (!piece.raw.isEmpty() && piece.decoded != samples && l.bits > 8) {
+        std::vector<uchar> swapped(samples);
+        const size_t bytes = l.bits / 8;
+        for (size_t at = 0; at + bytes <= swapped.size(); at += bytes)
+            std::reverse(swapped.begin() + qsizetype(at), swapped.begin() + qsizetype(at + bytes));
+        piece = encodedAlone(l, width, rows, swapped);
+    }
+    if (piece.raw.isEmpty() || piece.decoded != samples) {
+        failed(errorMessage, QStringLiteral("A part of the picture cannot be encoded in its TIFF's "
+                                            "compression."));
+        return {};
+    }
+    return piece.raw;
 }
 
 // The retouched colours put into the decoded samples of a piece wherever `painted` holds; every
