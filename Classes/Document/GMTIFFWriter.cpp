@@ -139,6 +139,55 @@ struct JPEGPiece
     }
 };
 
+// Which tables a JPEG stream defines itself (in its header, before its scan): a quantization table, a DC
+// and an AC Huffman table for each slot.
+struct OwnTables
+{
+    bool quant[NUM_QUANT_TBLS] = {}, dc[NUM_HUFF_TBLS] = {}, ac[NUM_HUFF_TBLS] = {};
+};
+
+OwnTables ownTables(const QByteArray& stream)
+{
+    OwnTables own;
+    const auto* d = reinterpret_cast<const uchar*>(stream.constData());
+    const qint64 size = stream.size();
+    qint64 at = 2; // after the start of image
+    while (at + 4 <= size && d[at] == 0xFF) {
+        const uchar marker = d[at + 1];
+        if (marker == 0xFF) {
+            ++at; // fill byte
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9) // the scan, or the end
+            break;
+        const qint64 length = (qint64(d[at + 2]) << 8) | d[at + 3];
+        const qint64 end = std::min(size, at + 2 + length);
+        qint64 k = at + 4;
+        if (marker == 0xDB) {
+            while (k < end) {
+                const int precision = d[k] >> 4, slot = d[k] & 0x0F;
+                if (slot < NUM_QUANT_TBLS)
+                    own.quant[slot] = true;
+                k += 1 + (precision ? 128 : 64);
+            }
+        } else if (marker == 0xC4) {
+            while (k + 17 <= end) {
+                const int kind = d[k] >> 4, slot = d[k] & 0x0F;
+                if (slot < NUM_HUFF_TBLS)
+                    (kind ? own.ac : own.dc)[slot] = true;
+                qint64 values = 0;
+                for (int n = 1; n <= 16; ++n)
+                    values += d[k + n];
+                k += 17 + values;
+            }
+        }
+        if (length < 2)
+            break;
+        at += 2 + length;
+    }
+    return own;
+}
+
 bool encodeJPEGPiece(JPEGPiece& job, const Layout& l, uint32_t width, uint32_t rows,
                      const std::vector<uchar>& samples, const QByteArray& old)
 {
@@ -164,6 +213,7 @@ bool encodeJPEGPiece(JPEGPiece& job, const Layout& l, uint32_t width, uint32_t r
     jpeg_mem_src(&job.old, reinterpret_cast<const unsigned char*>(old.constData()),
                  static_cast<unsigned long>(old.size()));
     jpeg_read_header(&job.old, TRUE);
+    const OwnTables own = ownTables(old);
     jpeg_compress_struct& c = job.fresh;
     jpeg_create_compress(&c);
     jpeg_mem_dest(&c, &job.buffer, &job.size);
@@ -172,7 +222,9 @@ bool encodeJPEGPiece(JPEGPiece& job, const Layout& l, uint32_t width, uint32_t r
     c.input_components = l.colours();
     c.in_color_space = l.colours() == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&c);
-    jpeg_set_colorspace(&c, job.old.jpeg_color_space);
+    // A piece stored as RGB names no colour model in its data (the reader would take it for YCbCr): the
+    // page's photometric says what its components are.
+    jpeg_set_colorspace(&c, l.photometric == PHOTOMETRIC_RGB ? JCS_RGB : job.old.jpeg_color_space);
     if (c.num_components != job.old.num_components)
         return false;
     for (int n = 0; n < NUM_QUANT_TBLS; ++n)
@@ -200,12 +252,28 @@ bool encodeJPEGPiece(JPEGPiece& job, const Layout& l, uint32_t width, uint32_t r
         c.comp_info[k].ac_tbl_no = job.old.comp_info[k].ac_tbl_no;
     }
     c.restart_interval = job.old.restart_interval;
-    c.optimize_coding = FALSE;
+    // Huffman tables a piece carries itself are often made for its own data alone and lack codes the new
+    // data needs: such a piece gets tables made for it (and carries them, as before).
+    bool carriesItsCodes = true;
+    for (int k = 0; k < c.num_components; ++k)
+        carriesItsCodes =
+            carriesItsCodes && own.dc[c.comp_info[k].dc_tbl_no] && own.ac[c.comp_info[k].ac_tbl_no];
+    c.optimize_coding = carriesItsCodes ? TRUE : FALSE;
     c.write_JFIF_header = FALSE;
     c.write_Adobe_marker = FALSE;
-    // Coded with the page's own tables and without them, as every other piece: a reader loads the
-    // page's tables once, and a piece bringing its own would change them for the pieces after it.
+    // Coded with the same tables as before, and carrying those the old piece carried: a reader loads the
+    // page's tables once, and a piece bringing more would change them for the pieces after it, while one
+    // bringing fewer than before (where the page keeps no tables, or not all of them) cannot be decoded.
     jpeg_suppress_tables(&c, TRUE);
+    for (int n = 0; n < NUM_QUANT_TBLS; ++n)
+        if (own.quant[n] && c.quant_tbl_ptrs[n])
+            c.quant_tbl_ptrs[n]->sent_table = FALSE;
+    for (int n = 0; n < NUM_HUFF_TBLS; ++n) {
+        if (own.dc[n] && c.dc_huff_tbl_ptrs[n])
+            c.dc_huff_tbl_ptrs[n]->sent_table = FALSE;
+        if (own.ac[n] && c.ac_huff_tbl_ptrs[n])
+            c.ac_huff_tbl_ptrs[n]->sent_table = FALSE;
+    }
     jpeg_start_compress(&c, FALSE);
     const size_t rowBytes = size_t(width) * size_t(l.colours());
     while (c.next_scanline < c.image_height) {
@@ -272,8 +340,9 @@ EncodedPiece encodedAlone(const Layout& l, uint32_t width, uint32_t rows, std::v
     const tmsize_t got = l.tiled ? TIFFReadRawTile(t, 0, out.raw.data(), tmsize_t(size))
                                  : TIFFReadRawStrip(t, 0, out.raw.data(), tmsize_t(size));
     out.decoded.assign(handed.size(), 0);
-    const tmsize_t decoded = l.tiled ? TIFFReadEncodedTile(t, 0, out.decoded.data(), tmsize_t(handed.size()))
-                                     : TIFFReadEncodedStrip(t, 0, out.decoded.data(), tmsize_t(handed.size()));
+    const tmsize_t decoded = l.tiled
+                                 ? TIFFReadEncodedTile(t, 0, out.decoded.data(), tmsize_t(handed.size()))
+                                 : TIFFReadEncodedStrip(t, 0, out.decoded.data(), tmsize_t(handed.size()));
     if (got != tmsize_t(size) || decoded != tmsize_t(handed.size()))
         return {};
     return out;
