@@ -205,7 +205,10 @@ QImage originalStored(const QByteArray& original, const GMPhotoFile::Kind& base,
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer);
         reader.setAutoTransform(false);
-        image = reader.read();
+        image = pf::ImageFile::deepKeyedPNG(reinterpret_cast<const uchar*>(original.constData()),
+                                            original.size());
+        if (image.isNull())
+            image = reader.read();
     }
     if (image.isNull())
         return {};
