@@ -1,8 +1,0 @@
-#include <QColorSpace>
-#include <QFile>
-int main(int, char** argv)
-{
-    QFile f(argv[1]);
-    f.open(QIODevice::WriteOnly);
-    f.write(QColorSpace(QColorSpace::AdobeRgb).iccProfile());
-}
