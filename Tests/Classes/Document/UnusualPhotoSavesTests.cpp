@@ -565,8 +565,7 @@ TEST_F(UnusualPhotoSaves, JPEGsKeepTheBlocksNoStrokeTouched)
 // the user is told), and saving over it encodes it again, as a lossy picture must be, but from its own
 // colours, never from the reduced copy's clipped ones: far from the stroke it stays as near the photo as
 // the same save of a photo that fits.
-// Not yet so: a lossy WebP too large for the exact copy is still encoded again from the reduced copy.
-TEST_F(UnusualPhotoSaves, DISABLED_AReducedLossyWebPIsNotClippedWhereNothingIsPainted)
+TEST_F(UnusualPhotoSaves, AReducedLossyWebPIsNotClippedWhereNothingIsPainted)
 {
     const int w = 320, h = 240;
     std::vector<uint8_t> rgb(size_t(w) * h * 3);
