@@ -228,6 +228,9 @@ QSize uprightSize(const QByteArray& data, QString* errorMessage)
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
     QSize size = reader.size();
+    // A BMP stored top-down says so by a negative height, which the reader passes on as the size.
+    if (data.startsWith("BM") && size.width() > 0 && size.height() < 0)
+        size.setHeight(-size.height());
     if (!reader.canRead() || size.isEmpty()) {
         fail(errorMessage, reader.errorString());
         return {};

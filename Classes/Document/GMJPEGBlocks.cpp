@@ -240,9 +240,10 @@ bool run(Job& job, const QByteArray& original, const GMPaintedRegion& painted,
     jpeg_create_compress(&out);
     jpeg_mem_dest(&out, &job.outBuffer, &job.outSize);
     jpeg_copy_critical_parameters(&source, &out);
-    out.optimize_coding = TRUE;
     out.restart_interval = source.restart_interval;
     out.arith_code = source.arith_code;
+    // Arithmetic coding adapts by itself; asking for optimised Huffman tables with it is refused.
+    out.optimize_coding = out.arith_code ? FALSE : TRUE;
     if (source.progressive_mode)
         jpeg_simple_progression(&out);
     jpeg_write_coefficients(&out, coefficients);

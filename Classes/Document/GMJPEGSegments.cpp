@@ -1,5 +1,7 @@
 #include "Classes/Document/GMJPEGSegments.h"
 
+#include "Platform/Foundation/Log.h"
+
 #include <map>
 
 namespace {
@@ -75,28 +77,32 @@ qint64 pictureEnd(const QByteArray& data, qint64 from)
     return -1;
 }
 
-// The byte order and fields of a multi-picture index.
+// The byte order and fields of a multi-picture index. Everything it holds lies within its segment: an
+// offset that points beyond it (into the scan, say) names nothing of the index's.
 class Index
 {
 public:
-    Index(QByteArray& data, qint64 start) : m_data(data), m_start(start)
+    Index(QByteArray& data, qint64 start, qint64 end)
+        : m_data(data), m_start(start), m_end(std::min<qint64>(end, data.size()))
     {
         m_big = data.mid(start, 2) == "MM";
-        m_valid = start + 8 <= data.size() && (data.mid(start, 4) == QByteArray("MM\0*", 4) ||
-                                               data.mid(start, 4) == QByteArray("II*\0", 4));
+        m_valid = start + 8 <= m_end && (data.mid(start, 4) == QByteArray("MM\0*", 4) ||
+                                         data.mid(start, 4) == QByteArray("II*\0", 4));
     }
     bool isValid() const { return m_valid; }
     qint64 start() const { return m_start; }
+    // Whether `bytes` bytes at `at` lie within the segment.
+    bool holds(qint64 at, qint64 bytes) const { return at >= m_start && bytes >= 0 && at + bytes <= m_end; }
     quint32 u16(qint64 at) const
     {
-        if (at < 0 || at + 2 > m_data.size())
+        if (!holds(at, 2))
             return 0;
         const auto* d = reinterpret_cast<const uchar*>(m_data.constData()) + at;
         return m_big ? (d[0] << 8) | d[1] : d[0] | (d[1] << 8);
     }
     quint32 u32(qint64 at) const
     {
-        if (at < 0 || at + 4 > m_data.size())
+        if (!holds(at, 4))
             return 0;
         const auto* d = reinterpret_cast<const uchar*>(m_data.constData()) + at;
         return m_big ? (quint32(d[0]) << 24) | (quint32(d[1]) << 16) | (quint32(d[2]) << 8) | d[3]
@@ -104,11 +110,15 @@ public:
     }
     void put16(qint64 at, quint32 v)
     {
+        if (!holds(at, 2))
+            return;
         for (int i = 0; i < 2; ++i)
             m_data[at + i] = char(m_big ? (v >> (8 - 8 * i)) & 0xFF : (v >> (8 * i)) & 0xFF);
     }
     void put32(qint64 at, quint32 v)
     {
+        if (!holds(at, 4))
+            return;
         for (int i = 0; i < 4; ++i)
             m_data[at + i] = char(m_big ? (v >> (24 - 8 * i)) & 0xFF : (v >> (8 * i)) & 0xFF);
     }
@@ -116,11 +126,11 @@ public:
     qint64 entry(quint32 tag) const
     {
         const qint64 ifd = m_start + u32(m_start + 4);
-        if (ifd + 2 > m_data.size())
+        if (!holds(ifd, 2))
             return -1;
         for (quint32 k = 0, n = u16(ifd); k < n; ++k) {
             const qint64 at = ifd + 2 + 12 * k;
-            if (at + 12 > m_data.size())
+            if (!holds(at, 12))
                 return -1;
             if (u16(at) == tag)
                 return at;
@@ -131,17 +141,19 @@ public:
 private:
     QByteArray& m_data;
     qint64 m_start;
+    qint64 m_end;
     bool m_big = false;
     bool m_valid = false;
 };
 
-// Where the index of a JPEG's metadata starts (its byte order mark); -1 without one.
-qint64 indexStart(const QByteArray& data)
+// Where the index of a JPEG's metadata starts (its byte order mark) and where its segment ends; -1 and
+// -1 without one.
+std::pair<qint64, qint64> indexPlace(const QByteArray& data)
 {
     for (const GMJPEGSegments::Segment& s : GMJPEGSegments::header(data))
         if (s.marker == 0xE2 && data.mid(s.start + 4, 4) == indexTag)
-            return s.start + 8;
-    return -1;
+            return {s.start + 8, s.end};
+    return {-1, -1};
 }
 
 } // namespace
@@ -239,18 +251,18 @@ std::vector<GMJPEGSegments::Attachment>
 GMJPEGSegments::attachments(const QByteArray& header, const std::function<QByteArray(qint64, qint64)>& read)
 {
     std::vector<Attachment> out;
-    const qint64 start = indexStart(header);
+    const auto [start, segmentEnd] = indexPlace(header);
     if (start < 0)
         return out;
     QByteArray copy = header; // shared, never written
-    const Index index(copy, start);
+    const Index index(copy, start, segmentEnd);
     const qint64 count = index.entry(0xB001), entries = index.entry(0xB002);
     if (!index.isValid() || count < 0 || entries < 0)
         return out;
     const quint32 pictures = index.u32(count + 8);
     const qint64 table = start + index.u32(entries + 8);
     if (pictures < 2 || pictures > 1000 || index.u32(entries + 4) < 16 * pictures ||
-        table + 16 * qint64(pictures) > header.size())
+        !index.holds(table, 16 * qint64(pictures)))
         return out;
     for (quint32 k = 1; k < pictures; ++k) {
         const qint64 entry = table + 16 * k;
@@ -273,19 +285,25 @@ bool GMJPEGSegments::isPreview(const Attachment& attachment)
 
 QByteArray GMJPEGSegments::withAttachments(const QByteArray& picture, const std::vector<Attachment>& offered)
 {
-    const qint64 start = indexStart(picture);
+    const auto [start, segmentEnd] = indexPlace(picture);
     const qint64 end = pictureEnd(picture, 0);
     QByteArray out = end > 0 ? picture.left(end) : picture;
     if (start < 0)
         return out;
-    Index index(out, start);
+    Index index(out, start, segmentEnd);
     const qint64 count = index.entry(0xB001), entries = index.entry(0xB002);
     if (!index.isValid() || count < 0 || entries < 0)
         return out;
     const quint32 before = index.u32(count + 8);
     const qint64 table = start + index.u32(entries + 8);
-    if (before < 1 || before > 1000 || table + 16 * qint64(before) > out.size())
+    if (before < 1 || before > 1000)
         return out;
+    if (!index.holds(table, 16 * qint64(before))) {
+        // Written as it was: what it claims lies outside it, and writing there would change the picture.
+        pf::warning(QStringLiteral("The index of pictures in a JPEG names its pictures outside its own "
+                                   "segment; it is kept as it was."));
+        return out;
+    }
     // Only pictures this index names can be named again.
     std::vector<Attachment> kept;
     for (const Attachment& a : offered)
@@ -330,7 +348,10 @@ QByteArray GMJPEGSegments::withAttachments(const QByteArray& picture, const std:
     // Unique identifiers, where the index has them, follow their pictures.
     if (const qint64 ids = index.entry(0xB003); ids >= 0 && index.u32(ids + 4) == 33 * before) {
         const qint64 list = start + index.u32(ids + 8);
-        if (list + 33 * qint64(before) <= out.size()) {
+        if (!index.holds(list, 33 * qint64(before))) {
+            pf::warning(QStringLiteral("The unique identifiers of a JPEG's pictures lie outside their "
+                                       "index's segment; they are kept as they were."));
+        } else {
             const QByteArray oldIds = out.mid(list, 33 * qint64(before));
             QByteArray newIds = oldIds.left(33);
             for (const Attachment& a : kept)

@@ -198,7 +198,10 @@ QImage originalStored(const QByteArray& original, const GMPhotoFile::Kind& base,
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer);
         reader.setAutoTransform(false);
-        image = reader.read();
+        image = pf::ImageFile::deepKeyedPNG(reinterpret_cast<const uchar*>(original.constData()),
+                                            original.size());
+        if (image.isNull())
+            image = reader.read();
     }
     if (image.isNull())
         return {};
@@ -711,10 +714,10 @@ QByteArray GMPhotoFile::encode(const GMSavedPicture& picture, const Kind& kind, 
     }
 
     // The original's own stored values wherever no layer painted, where its pixels are stored as this
-    // file's are (a lossy coding changes them anyway).
+    // file's are. A lossy coding encodes them again too, but from the photo's own colours: the working
+    // copy may hold less (a photo too large for its exact copy is reduced to sRGB in 8 bits).
     QImage image;
-    const bool lossy = kind.format == "webp" && !kind.lossless;
-    if (painted && base.isValid() && !lossy && !floats && !base.floatingPoint && !base.cmyk &&
+    if (painted && base.isValid() && !floats && !base.floatingPoint && !base.cmyk &&
         base.bitsPerComponent == kind.bitsPerComponent && base.colorSpace == kind.colorSpace) {
         image = originalStored(source.original, base, kind, format);
         if (image.size() == storedSize)

@@ -98,10 +98,11 @@ bool GMTIFFLayout::isRewritable(TIFF* tiff)
         (photometric == PHOTOMETRIC_RGB && samples >= 3) ||
         ((photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) && samples >= 1) ||
         (photometric == PHOTOMETRIC_YCBCR && compression == COMPRESSION_JPEG && samples == 3 && bits == 8);
-    // JPEG-compressed pieces are written again with the page's own tables, as YCbCr or grey only: any other
-    // kind names no colour model in its data that the library could write again.
-    const bool jpegKind =
-        photometric == PHOTOMETRIC_YCBCR || (photometric == PHOTOMETRIC_MINISBLACK && samples == 1);
+    // JPEG-compressed pieces are written again with the page's own tables, as YCbCr, RGB or grey only: the
+    // photometric of any other kind names no colour model the library could write again.
+    const bool jpegKind = photometric == PHOTOMETRIC_YCBCR ||
+                          (photometric == PHOTOMETRIC_RGB && samples == 3) ||
+                          (photometric == PHOTOMETRIC_MINISBLACK && samples == 1);
     const bool codec = compression == COMPRESSION_NONE || compression == COMPRESSION_LZW ||
                        compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE ||
                        compression == COMPRESSION_PACKBITS ||

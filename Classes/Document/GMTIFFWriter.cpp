@@ -139,6 +139,55 @@ struct JPEGPiece
     }
 };
 
+// Which tables a JPEG stream defines itself (in its header, before its scan): a quantization table, a DC
+// and an AC Huffman table for each slot.
+struct OwnTables
+{
+    bool quant[NUM_QUANT_TBLS] = {}, dc[NUM_HUFF_TBLS] = {}, ac[NUM_HUFF_TBLS] = {};
+};
+
+OwnTables ownTables(const QByteArray& stream)
+{
+    OwnTables own;
+    const auto* d = reinterpret_cast<const uchar*>(stream.constData());
+    const qint64 size = stream.size();
+    qint64 at = 2; // after the start of image
+    while (at + 4 <= size && d[at] == 0xFF) {
+        const uchar marker = d[at + 1];
+        if (marker == 0xFF) {
+            ++at; // fill byte
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9) // the scan, or the end
+            break;
+        const qint64 length = (qint64(d[at + 2]) << 8) | d[at + 3];
+        const qint64 end = std::min(size, at + 2 + length);
+        qint64 k = at + 4;
+        if (marker == 0xDB) {
+            while (k < end) {
+                const int precision = d[k] >> 4, slot = d[k] & 0x0F;
+                if (slot < NUM_QUANT_TBLS)
+                    own.quant[slot] = true;
+                k += 1 + (precision ? 128 : 64);
+            }
+        } else if (marker == 0xC4) {
+            while (k + 17 <= end) {
+                const int kind = d[k] >> 4, slot = d[k] & 0x0F;
+                if (slot < NUM_HUFF_TBLS)
+                    (kind ? own.ac : own.dc)[slot] = true;
+                qint64 values = 0;
+                for (int n = 1; n <= 16; ++n)
+                    values += d[k + n];
+                k += 17 + values;
+            }
+        }
+        if (length < 2)
+            break;
+        at += 2 + length;
+    }
+    return own;
+}
+
 bool encodeJPEGPiece(JPEGPiece& job, const Layout& l, uint32_t width, uint32_t rows,
                      const std::vector<uchar>& samples, const QByteArray& old)
 {
@@ -164,6 +213,7 @@ bool encodeJPEGPiece(JPEGPiece& job, const Layout& l, uint32_t width, uint32_t r
     jpeg_mem_src(&job.old, reinterpret_cast<const unsigned char*>(old.constData()),
                  static_cast<unsigned long>(old.size()));
     jpeg_read_header(&job.old, TRUE);
+    const OwnTables own = ownTables(old);
     jpeg_compress_struct& c = job.fresh;
     jpeg_create_compress(&c);
     jpeg_mem_dest(&c, &job.buffer, &job.size);
@@ -172,7 +222,9 @@ bool encodeJPEGPiece(JPEGPiece& job, const Layout& l, uint32_t width, uint32_t r
     c.input_components = l.colours();
     c.in_color_space = l.colours() == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&c);
-    jpeg_set_colorspace(&c, job.old.jpeg_color_space);
+    // A piece stored as RGB names no colour model in its data (the reader would take it for YCbCr): the
+    // page's photometric says what its components are.
+    jpeg_set_colorspace(&c, l.photometric == PHOTOMETRIC_RGB ? JCS_RGB : job.old.jpeg_color_space);
     if (c.num_components != job.old.num_components)
         return false;
     for (int n = 0; n < NUM_QUANT_TBLS; ++n)
@@ -200,12 +252,28 @@ bool encodeJPEGPiece(JPEGPiece& job, const Layout& l, uint32_t width, uint32_t r
         c.comp_info[k].ac_tbl_no = job.old.comp_info[k].ac_tbl_no;
     }
     c.restart_interval = job.old.restart_interval;
-    c.optimize_coding = FALSE;
+    // Huffman tables a piece carries itself are often made for its own data alone and lack codes the new
+    // data needs: such a piece gets tables made for it (and carries them, as before).
+    bool carriesItsCodes = true;
+    for (int k = 0; k < c.num_components; ++k)
+        carriesItsCodes =
+            carriesItsCodes && own.dc[c.comp_info[k].dc_tbl_no] && own.ac[c.comp_info[k].ac_tbl_no];
+    c.optimize_coding = carriesItsCodes ? TRUE : FALSE;
     c.write_JFIF_header = FALSE;
     c.write_Adobe_marker = FALSE;
-    // Coded with the page's own tables and without them, as every other piece: a reader loads the
-    // page's tables once, and a piece bringing its own would change them for the pieces after it.
+    // Coded with the same tables as before, and carrying those the old piece carried: a reader loads the
+    // page's tables once, and a piece bringing more would change them for the pieces after it, while one
+    // bringing fewer than before (where the page keeps no tables, or not all of them) cannot be decoded.
     jpeg_suppress_tables(&c, TRUE);
+    for (int n = 0; n < NUM_QUANT_TBLS; ++n)
+        if (own.quant[n] && c.quant_tbl_ptrs[n])
+            c.quant_tbl_ptrs[n]->sent_table = FALSE;
+    for (int n = 0; n < NUM_HUFF_TBLS; ++n) {
+        if (own.dc[n] && c.dc_huff_tbl_ptrs[n])
+            c.dc_huff_tbl_ptrs[n]->sent_table = FALSE;
+        if (own.ac[n] && c.ac_huff_tbl_ptrs[n])
+            c.ac_huff_tbl_ptrs[n]->sent_table = FALSE;
+    }
     jpeg_start_compress(&c, FALSE);
     const size_t rowBytes = size_t(width) * size_t(l.colours());
     while (c.next_scanline < c.image_height) {
@@ -218,19 +286,16 @@ bool encodeJPEGPiece(JPEGPiece& job, const Layout& l, uint32_t width, uint32_t r
 
 // One strip or tile as a TIFF of its own in the page's layout, and the bytes its encoder wrote for it:
 // what takes the old piece's place.
-QByteArray encodedPiece(const Layout& l, uint32_t width, uint32_t rows, std::vector<uchar>& samples,
-                        const QByteArray& old, QString* errorMessage)
+// A piece encoded in a TIFF of its own in the page's layout, and read back: its raw bytes, and the samples
+// they decode to.
+struct EncodedPiece
 {
-    if (l.compression == COMPRESSION_JPEG) {
-        JPEGPiece job;
-        if (!encodeJPEGPiece(job, l, width, rows, samples, old) || !job.buffer) {
-            failed(errorMessage,
-                   QStringLiteral("a part of it cannot be encoded with the tables its other parts "
-                                  "are read with."));
-            return {};
-        }
-        return QByteArray(reinterpret_cast<const char*>(job.buffer), qsizetype(job.size));
-    }
+    QByteArray raw;
+    std::vector<uchar> decoded;
+};
+
+EncodedPiece encodedAlone(const Layout& l, uint32_t width, uint32_t rows, std::vector<uchar> handed)
+{
     QByteArray file;
     {
         // Deep samples stand in the file's byte order also where they are compressed.
@@ -250,33 +315,71 @@ QByteArray encodedPiece(const Layout& l, uint32_t width, uint32_t rows, std::vec
         TIFFSetField(t, TIFFTAG_COMPRESSION, l.compression);
         if (l.predictor != PREDICTOR_NONE)
             TIFFSetField(t, TIFFTAG_PREDICTOR, l.predictor);
+        // The library turns the bytes it is handed in place (into the file's byte order) before it
+        // encodes them: they are a copy of the caller's.
         bool written = false;
         if (l.tiled) {
             TIFFSetField(t, TIFFTAG_TILEWIDTH, width);
             TIFFSetField(t, TIFFTAG_TILELENGTH, rows);
-            written = TIFFWriteEncodedTile(t, 0, samples.data(), tmsize_t(samples.size())) >= 0;
+            written = TIFFWriteEncodedTile(t, 0, handed.data(), tmsize_t(handed.size())) >= 0;
         } else {
             TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rows);
-            written = TIFFWriteEncodedStrip(t, 0, samples.data(), tmsize_t(samples.size())) >= 0;
+            written = TIFFWriteEncodedStrip(t, 0, handed.data(), tmsize_t(handed.size())) >= 0;
         }
-        if (!written || !TIFFWriteDirectory(t)) {
-            failed(errorMessage, QStringLiteral("A part of the picture cannot be encoded in its TIFF's "
-                                                "compression."));
+        if (!written || !TIFFWriteDirectory(t))
             return {};
-        }
         file = piece.close();
     }
     MemoryTIFF read(file);
     TIFF* t = read.get();
     if (!t)
         return {};
+    EncodedPiece out;
     const uint64_t size = TIFFGetStrileByteCount(t, 0);
-    QByteArray raw(qsizetype(size), '\0');
-    const tmsize_t got = l.tiled ? TIFFReadRawTile(t, 0, raw.data(), tmsize_t(size))
-                                 : TIFFReadRawStrip(t, 0, raw.data(), tmsize_t(size));
-    if (got != tmsize_t(size))
+    out.raw = QByteArray(qsizetype(size), '\0');
+    const tmsize_t got = l.tiled ? TIFFReadRawTile(t, 0, out.raw.data(), tmsize_t(size))
+                                 : TIFFReadRawStrip(t, 0, out.raw.data(), tmsize_t(size));
+    out.decoded.assign(handed.size(), 0);
+    const tmsize_t decoded = l.tiled
+                                 ? TIFFReadEncodedTile(t, 0, out.decoded.data(), tmsize_t(handed.size()))
+                                 : TIFFReadEncodedStrip(t, 0, out.decoded.data(), tmsize_t(handed.size()));
+    if (got != tmsize_t(size) || decoded != tmsize_t(handed.size()))
         return {};
-    return raw;
+    return out;
+}
+
+// One strip or tile encoded as the page's other pieces are: what takes the old piece's place. A lossless
+// piece is read back before it is used: it must decode to the very samples it was made from.
+QByteArray encodedPiece(const Layout& l, uint32_t width, uint32_t rows, const std::vector<uchar>& samples,
+                        const QByteArray& old, QString* errorMessage)
+{
+    if (l.compression == COMPRESSION_JPEG) {
+        JPEGPiece job;
+        if (!encodeJPEGPiece(job, l, width, rows, samples, old) || !job.buffer) {
+            failed(errorMessage,
+                   QStringLiteral("a part of it cannot be encoded with the tables its other parts "
+                                  "are read with."));
+            return {};
+        }
+        return QByteArray(reinterpret_cast<const char*>(job.buffer), qsizetype(job.size));
+    }
+    EncodedPiece piece = encodedAlone(l, width, rows, samples);
+    // Some versions of the library swap deep samples into a file's foreign byte order also where the
+    // floating-point predictor orders the bytes itself, so that the piece decodes byte-swapped: such a
+    // piece is encoded again from samples swapped beforehand, which that extra swap puts right.
+    if (!piece.raw.isEmpty() && piece.decoded != samples && l.bits > 8) {
+        std::vector<uchar> swapped(samples);
+        const size_t bytes = l.bits / 8;
+        for (size_t at = 0; at + bytes <= swapped.size(); at += bytes)
+            std::reverse(swapped.begin() + qsizetype(at), swapped.begin() + qsizetype(at + bytes));
+        piece = encodedAlone(l, width, rows, swapped);
+    }
+    if (piece.raw.isEmpty() || piece.decoded != samples) {
+        failed(errorMessage, QStringLiteral("A part of the picture cannot be encoded in its TIFF's "
+                                            "compression."));
+        return {};
+    }
+    return piece.raw;
 }
 
 // The retouched colours put into the decoded samples of a piece wherever `painted` holds; every

@@ -24,6 +24,7 @@
 #include <fcntl.h>
 #include <jpeglib.h>
 #include <memory>
+#include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -424,8 +425,14 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
             return fail(refusal);
     }
     QImage image = data && isJpeg(data, size) ? inkJpeg(data, size, exact) : QImage();
-    if (image.isNull())
+    if (image.isNull()) {
         image = reader.read();
+        if (QImage keyed = data ? ImageFile::deepKeyedPNG(data, size) : QImage(); !keyed.isNull()) {
+            // Only its pixels: the reader's colour space (from the profile, gamma or chromaticities) holds.
+            keyed.setColorSpace(image.colorSpace());
+            image = std::move(keyed);
+        }
+    }
     if (image.isNull()) {
         // Qt reads a TGA only in its 2.0 form (with the footer that names it); an older one is found
         // by nothing but its name.
@@ -625,6 +632,73 @@ QImageIOHandler::Transformations ImageFile::orientation(const QByteArray& data)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     return reader.transformation();
+}
+
+namespace {
+
+// What one keyed PNG is decoded into; the library's errors jump back into `decodeKeyedPNG`, which holds
+// nothing that needs letting go.
+struct KeyedPNGJob
+{
+    const uchar* data = nullptr;
+    size_t size = 0, at = 0;
+    QImage image;
+    std::vector<png_bytep> rows;
+};
+
+bool decodeKeyedPNG(png_structp png, png_infop info, KeyedPNGJob& job)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_read_fn(png, &job, [](png_structp p, png_bytep out, png_size_t length) {
+        auto* j = static_cast<KeyedPNGJob*>(png_get_io_ptr(p));
+        if (length > j->size - j->at)
+            png_error(p, "the file ends too soon");
+        std::memcpy(out, j->data + j->at, length);
+        j->at += length;
+    });
+    png_read_info(png, info);
+    if (png_get_color_type(png, info) != PNG_COLOR_TYPE_RGB || png_get_bit_depth(png, info) != 16 ||
+        !png_get_valid(png, info, PNG_INFO_tRNS))
+        return false;
+    const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+    png_set_tRNS_to_alpha(png);
+    png_set_swap(png); // the machine's byte order, as QImage holds 16-bit samples
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != size_t(width) * 8)
+        return false;
+    job.image = QImage(int(width), int(height), QImage::Format_RGBA64);
+    if (job.image.isNull())
+        return false;
+    job.rows.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y)
+        job.rows[y] = job.image.scanLine(int(y));
+    png_read_image(png, job.rows.data());
+    return true;
+}
+
+} // namespace
+
+QImage ImageFile::deepKeyedPNG(const uchar* data, qint64 size)
+{
+    // The header and its tRNS chunk are looked for before the library is asked.
+    if (!data || size < 33 || std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) != 0 ||
+        std::memcmp(data + 12, "IHDR", 4) != 0 || data[24] != 16 || data[25] != PNG_COLOR_TYPE_RGB)
+        return {};
+    KeyedPNGJob job;
+    job.data = data;
+    job.size = size_t(size);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (info) {
+        png_set_error_fn(
+            png, nullptr, [](png_structp p, png_const_charp) { png_longjmp(p, 1); },
+            [](png_structp, png_const_charp) {});
+    }
+    const bool decoded = info && decodeKeyedPNG(png, info, job);
+    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    return decoded ? job.image : QImage();
 }
 
 QByteArray ImageFile::encodePNG(const Bitmap& bitmap, int bitsPerComponent)

@@ -42,6 +42,11 @@ public:
     static QImageIOHandler::Transformations orientation(const QString& path);
     static QImageIOHandler::Transformations orientation(const QByteArray& data);
 
+    // A 16-bit RGB PNG with a transparent colour (a tRNS key), decoded as 16-bit RGBA with that colour
+    // clear: Qt's reader lays its three-sample rows into four-sample pixels. Null for any other file,
+    // which Qt's reader reads as it is.
+    static QImage deepKeyedPNG(const uchar* data, qint64 size);
+
     // PNG: grey bitmaps as grey, others as RGBA; 8 or 16 bits per component.
     static QByteArray encodePNG(const Bitmap& bitmap, int bitsPerComponent = 8);
     // JPEG at a quality from 0 to 1; alpha is dropped (composited over black).
