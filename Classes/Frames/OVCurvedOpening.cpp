@@ -529,6 +529,15 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
     };
     // Looked up once here and once per row below, not at every pixel.
     const std::vector<std::pair<int, int>>& runs = deepRuns();
+    // Below an arch's round top a column reads the part at the same place in every row.
+    std::vector<std::pair<int, float>> straightColumns;
+    if (m_kind == Arch && float(bottom) + 0.5f <= m_spring) {
+        straightColumns.resize(size_t(columns));
+        for (int i = 0; i < columns; ++i)
+            straightColumns[size_t(i)] =
+                texels->column(a.ex + OVFrameBand::partCoord(float(left + i) + 0.5f, sx, a.ew, a.cornerX,
+                                                             a.scale, a.repeatsX));
+    }
     const OvalTable* table = m_kind == Oval ? &ovalTable() : nullptr;
     pf::CpuRendering::inBands(rows, [&](int begin, int end) {
         for (int row = begin; row < end; ++row) {
@@ -542,6 +551,11 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
             const int kept = tableRow ? table->counts[size_t(qy)] : 0;
             const float* parameters =
                 tableRow ? table->parameters.data() + table->starts[size_t(qy)] * 2 : nullptr;
+            const bool straight = m_kind == Arch && py <= m_spring;
+            const std::pair<int, float> straightRow =
+                straight
+                    ? texels->row(a.ey + OVFrameBand::partCoord(py, sy, a.eh, a.cornerY, a.scale, a.repeatsY))
+                    : std::pair<int, float>{0, 0.0f};
             for (int i = 0; i < columns; ++i) {
                 const int x = left + i;
                 PartReads::Read& r = out[i];
@@ -549,11 +563,12 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
                 if (x >= run.first && x < run.second)
                     continue;
                 const float px = float(x) + 0.5f;
-                if (m_kind == Arch && py <= m_spring) {
+                if (straight) {
                     // Below the round top the part is laid as around a rectangle.
-                    const float u = OVFrameBand::partCoord(px, sx, a.ew, a.cornerX, a.scale, a.repeatsX);
-                    const float v = OVFrameBand::partCoord(py, sy, a.eh, a.cornerY, a.scale, a.repeatsY);
-                    r.first = offset(a.ex + u, a.ey + v, r.firstX, r.firstY);
+                    const std::pair<int, float> column = straightColumns[size_t(i)];
+                    r.first = (straightRow.first * texels->stride + column.first) * 4;
+                    r.firstX = column.second;
+                    r.firstY = straightRow.second;
                     continue;
                 }
                 const int qx = std::min(x, m_width - 1 - x);
