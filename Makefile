@@ -23,10 +23,12 @@ run: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
 
-# The thread checker on the test programs whose threads matter most and that run quickly: the image
-# engine's (its band pool, render contexts and queues) and the brush framework's (its background
-# writes). Its own tree, and only those programs built, so CI can afford it on every change.
-THREAD_CHECKED := PlatformImageTests ClassesBrushFrameworkTests
+# The thread checker on the test programs whose threads matter most: the image engine's (its band pool,
+# render contexts and queues), the brush framework's (its background writes) and the documents' (saves,
+# recovery records, background opening, the welcome window's tutorial). Its own tree, and only those
+# programs built, so CI can afford it on every change (the document program alone runs about six
+# minutes under it).
+THREAD_CHECKED := PlatformImageTests ClassesBrushFrameworkTests ClassesDocumentTests
 empty :=
 space := $(empty) $(empty)
 test-threads: deps

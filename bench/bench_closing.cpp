@@ -7,37 +7,56 @@
 //                      the photo's objects deleted),
 //                      "main_held_ms" the longest the main thread went without handling events meanwhile.
 //   QuitDontSave/W/H   the same through the quit review (Ctrl+Q) of the document controller.
+//   QuitProcess/W/H    the application itself, in a process of its own made as the application's main
+//                      makes it (an editor window, the photo painted over as above and settled), quit
+//                      with the Quit command and "Don't Save": "process_end_ms" from the answer until
+//                      the process has ended (its teardown and the system's included).
 //   PreviewForSaving/W/H  the stack's preview picture (fitted inside 1024) that the kept edits and the
 //                      Frame Builder take from the open window: "preview_ms" on the calling thread.
 // Each figure the median of five, with the load average ("load1") beside it. Targets: the windows gone
 // at once (well under 100 ms), the process free to end under 1 s. Reports only.
 
+#include "Classes/Document/DocumentHandler.h"
+#include "Classes/Document/GMApplicationDelegate.h"
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMEditorWindowController.h"
 #include "Classes/Filters/FilterLibrary.h"
+#include "Classes/Frames/FramesLibrary.h"
 #include "Classes/Help/OVInformationPanel.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVContentContainer.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVHealingBrush.h"
 #include "Classes/ToolObjects/OVBrushFramework/OVImageContainer.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisMaskBrush.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVIrisReplacementBrush.h"
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/SerialQueue.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/Media/Movie.h"
 #include "Platform/UI/Alert.h"
+#include "Platform/UI/Application.h"
 #include "Platform/UI/DocumentController.h"
 #include "Platform/UI/Window.h"
 #include "bench/BenchRun.h"
 #include "bench/BenchStatistics.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -98,6 +117,25 @@ struct Opened
     pf::Window* window = nullptr;
 };
 
+// A skin smoothing layer painted over the whole photo, the document marked edited, and then settled as a
+// person would leave it: the live picture shown, the stroke's snapshot written.
+void paintOver(pf::Document& document, PhotoToolChain& chain, int width, int height)
+{
+    chain.insertPhotoToolWithBlueprint(
+        GMDocument::blueprintCatalog().effectBlueprintWithName(QStringLiteral("SkinSmoothing")), std::nullopt,
+        0);
+    auto mask = std::make_shared<OVImageContainer>(
+        pf::Image::constantColor(pf::Color(1, 1, 1, 1)).imageByCroppingToRect(pf::Rect(0, 0, width, height)),
+        true);
+    chain.brushPathImageAtIndex(1)->addContentContainer(
+        std::make_shared<OVContentContainer>(mask, std::make_shared<OVImageContainer>()));
+    document.updateChangeCount(pf::Document::Change::Done);
+    QElapsedTimer settle;
+    settle.start();
+    spin([&] { return settle.elapsed() > 1500; });
+    OVBrushPathImage::waitForPendingWrites();
+}
+
 // The photo in its editor window, with one layer painted all over, edited.
 Opened openEdited(const QString& path, int width, int height, pf::DocumentController& documents)
 {
@@ -122,21 +160,7 @@ Opened openEdited(const QString& path, int width, int height, pf::DocumentContro
         return opened.controller->toolChain() != nullptr && !opened.document->isOpening() &&
                opened.document->pendingLayerCount() == 0;
     });
-    const auto chain = opened.controller->toolChain();
-    chain->insertPhotoToolWithBlueprint(
-        GMDocument::blueprintCatalog().effectBlueprintWithName(QStringLiteral("SkinSmoothing")), std::nullopt,
-        0);
-    auto mask = std::make_shared<OVImageContainer>(
-        pf::Image::constantColor(pf::Color(1, 1, 1, 1)).imageByCroppingToRect(pf::Rect(0, 0, width, height)),
-        true);
-    chain->brushPathImageAtIndex(1)->addContentContainer(
-        std::make_shared<OVContentContainer>(mask, std::make_shared<OVImageContainer>()));
-    opened.document->updateChangeCount(pf::Document::Change::Done);
-    // Settled as a person would leave it: the live picture shown, the stroke's snapshot written.
-    QElapsedTimer settle;
-    settle.start();
-    spin([&] { return settle.elapsed() > 1500; });
-    OVBrushPathImage::waitForPendingWrites();
+    paintOver(*opened.document, *opened.controller->toolChain(), width, height);
     return opened;
 }
 
@@ -233,6 +257,108 @@ void PreviewForSaving(benchmark::State& state)
     finishRemainingWork();
 }
 
+// Now, in nanoseconds of the system's clock, which the session and the bench share.
+qint64 wallNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// The session the QuitProcess rows time: made as the application's main makes it, the photo opened in
+// its editor window and painted over, then the Quit command answered "Don't Save". Prints when it
+// answered; its exit code is the application's.
+int quitSession(int argc, char** argv, const QString& photo, int width, int height)
+{
+    pf::chooseWindowingPlatform(argc, argv);
+    pf::Movie::chooseBackend();
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("glimora"));
+    GMApplicationDelegate delegate;
+    if (!delegate.claimSingleInstance({}))
+        return 2;
+    FilterLibrary::registerAll();
+    FramesLibrary::registerAll();
+    OVIrisMaskBrush::registerClass();
+    OVIrisReplacementBrush::registerClass();
+    OVHealingBrush::registerClass();
+    OVImageContainer::registerArchiveClasses();
+    GMDocumentPackage::registerArchiveClasses();
+    GMDocument::setWindowControllerFactory([](GMDocument& document) {
+        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
+    });
+    // A person who has seen the first window's help sheet.
+    pf::UserDefaults::standard().setValue(OVInformationPanel::dontShowAgainKey,
+                                          QVariantMap{{GMEditorWindowController::firstRunTopic, 1}});
+    GMEditorWindowController::prepareForFirstWindow();
+    QObject::connect(&app, &QApplication::aboutToQuit, &delegate, [&delegate] {
+        delegate.applicationWillTerminate();
+        GMEditorWindowController::prepareForFirstWindow().wait_for(std::chrono::seconds(10));
+    });
+    delegate.applicationDidFinishLaunching({photo});
+    QTimer::singleShot(0, &delegate, [&] {
+        const auto documents = delegate.documentHandler().documents();
+        auto document = documents.empty() ? nullptr : std::static_pointer_cast<GMDocument>(documents.front());
+        spin([&] {
+            return document && document->windowController() && document->windowController()->toolChain() &&
+                   !document->isOpening() && document->pendingLayerCount() == 0;
+        });
+        if (!document) {
+            QCoreApplication::exit(3);
+            return;
+        }
+        paintOver(*document, *document->windowController()->toolChain(), width, height);
+        pf::Alert::setResponder([](const pf::Alert& alert) {
+            const int index = int(alert.buttons().indexOf(QStringLiteral("Don't Save")));
+            std::printf("answered %lld\n", static_cast<long long>(wallNanoseconds()));
+            std::fflush(stdout);
+            return pf::Alert::firstButtonReturn + std::max(0, index);
+        });
+        delegate.action(QStringLiteral("Quit"))->trigger();
+    });
+    return app.exec();
+}
+
+void QuitProcess(benchmark::State& state)
+{
+    const int width = int(state.range(0)), height = int(state.range(1));
+    const QString path = photoPath(width, height);
+    std::vector<double> ended;
+    double load = 0;
+    int run = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        // Each session in a working area of its own, as after a quit with nothing left to reopen.
+        const QString area = sandbox().filePath(QStringLiteral("session-%1-%2").arg(width).arg(++run));
+        QProcess session;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PF_APPLICATION_SUPPORT_DIR"), area + QStringLiteral("/app"));
+        environment.insert(QStringLiteral("PF_USER_DEFAULTS_FILE"), area + QStringLiteral("/defaults.conf"));
+        session.setProcessEnvironment(environment);
+        session.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        session.start(
+            QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--quit-session"), path, QString::number(width), QString::number(height)});
+        load = std::max(load, loadAverage());
+        state.ResumeTiming();
+        const bool finished = session.waitForFinished(300000);
+        const qint64 end = wallNanoseconds();
+        qint64 answered = 0;
+        for (const QByteArray& line : session.readAllStandardOutput().split('\n'))
+            if (line.startsWith("answered "))
+                answered = line.mid(9).toLongLong();
+        if (!finished || session.exitStatus() != QProcess::NormalExit || session.exitCode() != 0 ||
+            answered == 0) {
+            state.SkipWithError("the session did not quit cleanly");
+            break;
+        }
+        ended.push_back(double(end - answered) / 1e6);
+    }
+    state.counters["process_end_ms"] = median(ended);
+    state.counters["load1"] = load;
+}
+
 void CloseDontSave(benchmark::State& state)
 {
     timeClosing(state, false);
@@ -258,10 +384,19 @@ BENCHMARK(QuitDontSave)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
+BENCHMARK(QuitProcess)
+    ->Args({6000, 4000})
+    ->Args({12000, 9000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc == 5 && std::string(argv[1]) == "--quit-session")
+        return quitSession(argc, argv, QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]),
+                           std::atoi(argv[4]));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-bench"));
     pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox().filePath(QStringLiteral("app")));

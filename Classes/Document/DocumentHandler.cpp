@@ -174,8 +174,9 @@ std::shared_ptr<pf::Document> DocumentHandler::openSample(const QString& path)
 std::shared_ptr<pf::Document> DocumentHandler::showSample(const QString& path)
 {
     const QString sample = QFileInfo(path).absoluteFilePath();
+    // A draft closing already (saved under a name as it closes) is no longer the sample's.
     for (const std::shared_ptr<pf::Document>& document : documents())
-        if (document->fileURL().isEmpty() && !document->sourceURL().isEmpty() &&
+        if (!document->isClosing() && document->fileURL().isEmpty() && !document->sourceURL().isEmpty() &&
             QFileInfo(document->sourceURL()).absoluteFilePath() == sample) {
             hideWelcomeScreen();
             document->showWindows();

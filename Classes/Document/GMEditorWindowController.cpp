@@ -184,11 +184,17 @@ void GMEditorWindowController::showLoadingPreview(const QImage& preview)
 
 void GMEditorWindowController::startActivity(const QString& message, std::function<void()> block)
 {
-    if (OVActivityPanel* panel = m_editor->activityPanel()) {
+    OVActivityPanel* panel = m_editor->activityPanel();
+    // The work waits for the panel's slide only where someone sees it: behind a window put away (a quit
+    // keeping the changes) or not shown yet it runs at the next turn, and the panel still notes the
+    // activity for when the window shows.
+    const pf::Window* shown = window();
+    if (panel && shown && shown->isVisible()) {
         panel->startActivity(message, std::move(block));
         return;
     }
-    // No panel to slide in: the work runs at the next turn, as the panel would run it.
+    if (panel)
+        panel->startActivity(message, {});
     if (block)
         pf::Timer::afterThisEvent(std::move(block));
 }

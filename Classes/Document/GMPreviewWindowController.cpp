@@ -133,6 +133,13 @@ void GMPreviewWindowController::showLoadingPreview(const QImage& preview)
 
 void GMPreviewWindowController::startActivity(const QString& message, std::function<void()> block)
 {
+    // As in the editor: no waiting for a slide behind a window that is not on the screen.
+    if (m_activityPanel->window() && !m_activityPanel->window()->isVisible()) {
+        m_activityPanel->startActivity(message, {});
+        if (block)
+            pf::Timer::afterThisEvent(std::move(block));
+        return;
+    }
     m_activityPanel->startActivity(message, std::move(block));
 }
 

@@ -232,8 +232,15 @@ GMWelcomeWindow::~GMWelcomeWindow()
 {
     if (m_window)
         m_window->setDelegate(nullptr);
-    if (m_tutorialWindow)
+    if (m_tutorialWindow) {
+        // The viewer renders the tutorial's pages on a thread of its own, from the document: it goes
+        // first, waiting for that thread, and only then the document it reads.
+        for (QPdfView* view : m_tutorialWindow->findChildren<QPdfView*>()) {
+            view->setDocument(nullptr);
+            delete view;
+        }
         delete m_tutorialWindow.data();
+    }
     // The window takes the grid's views with it; the controller goes after them.
     if (m_window)
         delete m_window.data();

@@ -22,10 +22,11 @@ public:
     // Where a window of `frame` opens: its own place unless another window's top left corner lies
     // within half a step of its own, then a step further down and right, until the place is free. A
     // window that would then reach past the bottom or the right of `available` starts again at its top
-    // left corner (and steps on from there), unless it is larger than `available` along that side.
-    // `frame` and `others` are content rectangles; `margins` is what a window manager adds around the
-    // content (the title bar on top): a window starting again at the top left keeps its title bar on the
-    // screen.
+    // left corner, unless it is larger than `available` along that side (there it steps on): the first
+    // free place of the cascades from that corner, each starting a step further right or down than the
+    // one before, so that no window lands on another while the screen has a free place. `frame` and
+    // `others` are content rectangles; `margins` is what a window manager adds around the content (the
+    // title bar on top): a window starting again at the top left keeps its title bar on the screen.
     static QPoint cascadedOrigin(const QRect& frame, const QList<QPoint>& others, const QRect& available,
                                  const QMargins& margins = QMargins());
     // Moves `window` (not yet shown, placed by its content's rectangle with setGeometry()) to its place in

@@ -251,7 +251,10 @@ void OVZoomView::updateZoomRect()
         oy = std::min(0.0, std::max(vh - dh, vh / 2 - m_scrollCenter.y * dh));
         edit = pf::Rect(-ox / dw, -oy / dh, vw / dw, vh / dh);
     }
-    const pf::Rect frame(std::max(0.0, ox) + (aw - vw) / 2 + mw, (ah - vh) / 2 + std::max(0.0, oy) + mh, vw,
+    // The window onto the photo is centred in the whole free area, also where that is wider or taller than
+    // the largest area shown.
+    const double fw = size.width - 2 * mw, fh = size.height - 2 * mw;
+    const pf::Rect frame(std::max(0.0, ox) + (fw - vw) / 2 + mw, (fh - vh) / 2 + std::max(0.0, oy) + mh, vw,
                          vh);
     m_editRect = edit;
     {

@@ -570,7 +570,7 @@ void Document::runSavePanel(SaveOperation operation, Completion completion)
     });
 }
 
-void Document::autosaveDocument(Completion completion)
+void Document::autosaveDocument(Completion completion, bool showFailure)
 {
     if (!hasUnautosavedChanges() && !isSaving()) {
         if (completion)
@@ -578,10 +578,10 @@ void Document::autosaveDocument(Completion completion)
         return;
     }
     std::weak_ptr<Document> weak = weak_from_this();
-    auto report = [weak, completion](bool succeeded, const QString& errorMessage) {
+    auto report = [weak, completion, showFailure](bool succeeded, const QString& errorMessage) {
         auto self = weak.lock();
         // One alert per run of failures, not one every few minutes.
-        if (self && !succeeded && !self->m_autosaveFailureShown && !self->m_closing) {
+        if (self && showFailure && !succeeded && !self->m_autosaveFailureShown && !self->m_closing) {
             self->m_autosaveFailureShown = true;
             // A file someone else changed was left alone: its message says what saving will ask.
             const bool refused = self->autosaveWritesFile() && self->fileChangedOnDisk();
@@ -689,16 +689,29 @@ bool Document::windowShouldClose()
 void Document::canCloseDocument(std::function<void(bool)> decision)
 {
     m_closing = true;
+    const quint64 number = ++m_closeNumber;
     std::weak_ptr<Document> weak = weak_from_this();
-    auto decide = [weak, decision](bool mayClose) {
-        if (auto self = weak.lock())
+    // Whether this close still runs: opening the document again overtakes it (keepOpen).
+    auto overtaken = [weak, number] {
+        auto self = weak.lock();
+        return self && self->m_closeNumber != number;
+    };
+    auto decide = [weak, decision, overtaken](bool mayClose) {
+        if (overtaken())
+            return decision(false);
+        auto self = weak.lock();
+        if (self)
             self->m_closing = false;
         decision(mayClose);
+        if (self)
+            self->closingEnded();
     };
-    whenSavesFinish([weak, decide] {
+    whenSavesFinish([weak, decide, overtaken] {
         auto self = weak.lock();
         if (!self)
             return decide(true);
+        if (overtaken())
+            return decide(false);
         const bool titled = !self->m_fileURL.isEmpty();
         // A file that does not hold the changes (an autosave keeps them elsewhere) asks whether they go
         // into it; kept elsewhere either way, they are never lost.
@@ -726,7 +739,11 @@ void Document::canCloseDocument(std::function<void(bool)> decision)
             if (hidden)
                 shown->orderOut();
             self->autosaveDocument(
-                [weak, decide, shown, hidden](bool succeeded, const QString& errorMessage) {
+                [weak, decide, overtaken, shown, hidden](bool succeeded, const QString& errorMessage) {
+                    // Opened again meanwhile: the window is back already, and a failure is the
+                    // autosave's own to tell.
+                    if (overtaken())
+                        return decide(false);
                     auto document = weak.lock();
                     if (!succeeded && hidden && shown)
                         shown->makeKeyAndOrderFront();
@@ -763,6 +780,32 @@ void Document::canCloseDocument(std::function<void(bool)> decision)
             decide(false);
         }
     });
+}
+
+void Document::keepOpen()
+{
+    if (!m_closing)
+        return;
+    ++m_closeNumber;
+    m_closing = false;
+    closingEnded();
+}
+
+void Document::whenClosingEnds(std::function<void()> block)
+{
+    if (!m_closing) {
+        block();
+        return;
+    }
+    m_whenClosed.push_back(std::move(block));
+}
+
+void Document::closingEnded()
+{
+    std::vector<std::function<void()>> blocks;
+    blocks.swap(m_whenClosed);
+    for (auto& block : blocks)
+        block();
 }
 
 Document::SaveIntoFiles Document::askToSaveIntoFiles(const QStringList& fileNames)

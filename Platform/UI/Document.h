@@ -95,8 +95,10 @@ public:
     {
         enum class Outcome
         {
-            Nothing,  // no record: nothing changed since the document was read
-            Restored, // the record's state is back, as of a moment before the process stopped
+            Nothing, // no record: nothing changed since the document was read
+            // The record's state is back, as of a moment before the process stopped; `reason` says what
+            // of it could not be (strokes that did not read), when something could not.
+            Restored,
             // Back as the record last held it (`complete`): later writes of the record failed, so the
             // changes after that are lost (`reason`).
             RestoredEarlier,
@@ -156,7 +158,8 @@ public:
     // Export: a copy of the chosen type elsewhere.
     void saveDocumentTo(Completion completion = {});
     // Writes unautosaved changes (in place, or elsewhere when untitled); succeeds at once without any.
-    void autosaveDocument(Completion completion = {});
+    // A failure is shown (once per run of failures) unless the caller tells it (`showFailure` false).
+    void autosaveDocument(Completion completion = {}, bool showFailure = true);
     bool isSaving() const { return m_activeSave != nullptr || !m_saveRequests.empty(); }
     // Runs `block` on the main thread once no save of this document is queued or running.
     void whenSavesFinish(std::function<void()> block);
@@ -186,8 +189,21 @@ public:
 
     // Decides whether the document may close: waits for its saves, writes its changes (an untitled
     // document asks whether to keep it). A save that fails keeps it open (after telling the user).
+    //
+    // From the question on until it has closed (or stays open after all), the document is closing: its
+    // window may already be put away while its changes are kept, and it is no open document for the
+    // rest of the application (quitting neither asks about it nor writes it, autosaving leaves it to its
+    // close, opening its file again overtakes the close). Only the list that a start after a crash
+    // reopens keeps it until it has closed, so that a crash meanwhile loses nothing.
     void canCloseDocument(std::function<void(bool mayClose)> decision);
     bool isClosing() const { return m_closing; }
+    // Opening the document's file while it closes: the close is overtaken and the document stays open
+    // as it is (its changes kept, or still being kept, as the close began); the pending close ends with
+    // its decision false, telling nothing more. Nothing when it is not closing.
+    void keepOpen();
+    // Runs `block` on the main thread once no close of the document is under way (at once when none
+    // is): it has closed, or it stays open.
+    void whenClosingEnds(std::function<void()> block);
     // Closes the window and leaves the controller's list.
     virtual void close();
 
@@ -207,6 +223,7 @@ private:
     void finishSave(const std::shared_ptr<SaveJob>& job);
     void observeUndoManager();
     void runSavePanel(SaveOperation operation, Completion completion);
+    void closingEnded();
     // Saves in place after asking, when the file was changed on disk since it was read or written:
     // overwrite it, save under another name, or nothing (the completion hears of a cancel).
     void saveInPlaceAfterAsking(Completion completion);
@@ -232,6 +249,9 @@ private:
     std::vector<std::function<void()>> m_whenIdle;
     bool m_autosaveFailureShown = false;
     bool m_closing = false;
+    // Counts the closes begun: a close whose number is no longer the last was overtaken (keepOpen).
+    quint64 m_closeNumber = 0;
+    std::vector<std::function<void()>> m_whenClosed;
     QPointer<Window> m_window;
     std::unique_ptr<WindowCloser> m_closer;
     DocumentController* m_controller = nullptr;

@@ -190,10 +190,22 @@ std::shared_ptr<Document> DocumentController::openDocumentWithContentsOfURL(cons
                                                                             QString* errorMessage)
 {
     if (auto open = documentForURL(path)) {
+        // One closing (its window put away while its changes are kept) is overtaken: opening the file
+        // ends with it open, as it is, rather than a window that shows and then goes with the close.
+        open->keepOpen();
         if (display)
             open->showWindows();
         return open;
     }
+    // Reading may ask the user (a file changed by another program), and while the question is up a
+    // second start may hand the same file over: it is the document under way, not a second one.
+    const QString wanted = canonical(path);
+    for (Opening& opening : m_opening)
+        if (opening.path == wanted)
+            if (auto underWay = opening.document.lock()) {
+                opening.display = opening.display || display;
+                return underWay;
+            }
     const QString type = typeForContentsOfURL(path, errorMessage);
     if (type.isEmpty())
         return nullptr;
@@ -211,8 +223,21 @@ std::shared_ptr<Document> DocumentController::openDocumentWithContentsOfURL(cons
         absolute = canonical(absolute);
     document->setFileURL(absolute);
     document->setFileType(type);
+    m_opening.push_back({wanted, document, false});
+    // Whether a request made while it was read wants it shown (the entry goes either way).
+    const auto finishOpening = [this, &document] {
+        bool shown = false;
+        std::erase_if(m_opening, [&](const Opening& opening) {
+            if (opening.document.lock() != document)
+                return false;
+            shown = opening.display;
+            return true;
+        });
+        return shown;
+    };
     QString error;
     if (!document->readFromURL(absolute, type, &error)) {
+        finishOpening();
         if (errorMessage)
             *errorMessage = error.isEmpty()
                                 ? QStringLiteral("“%1” could not be read.").arg(QFileInfo(path).fileName())
@@ -224,9 +249,11 @@ std::shared_ptr<Document> DocumentController::openDocumentWithContentsOfURL(cons
     const std::optional<QVariantMap> waiting = takeWaitingEntry(absolute);
     if (waiting)
         recoverWaitingDocument(document, *waiting);
+    const bool askedMeanwhile = finishOpening();
     addDocument(document);
     noteNewRecentDocumentURL(absolute);
-    if (display)
+    // The last session's documents are shown once they are brought forward to their records.
+    if (display || (askedMeanwhile && !m_reopening))
         document->showWindows();
     return document;
 }
@@ -263,8 +290,6 @@ std::shared_ptr<Document> DocumentController::reopenDocument(const QString& path
     if (!document->readFromURL(contentsPath, type, errorMessage))
         return nullptr;
     document->setAutosavedContentsFileURL(contentsPath);
-    // Its contents were never saved under a name of the user's: still a change to keep.
-    document->updateChangeCount(Document::Change::Done);
     addDocument(document);
     if (display)
         document->showWindows();
@@ -400,15 +425,19 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
     };
     auto state = std::make_shared<State>();
     state->decision = std::move(decision);
-    // Staying after all: the windows put away come back.
-    auto stay = [state] {
+    // The windows put away come back: when the application stays, and before the user is told of a
+    // failure.
+    auto showHidden = [state] {
         for (const QPointer<Window>& window : std::as_const(state->hidden))
             if (window)
                 window->orderFront();
         state->hidden.clear();
+    };
+    auto stay = [state, showHidden] {
+        showHidden();
         state->decision(false);
     };
-    auto finish = [this, state, stay] {
+    auto finish = [this, state, stay, showHidden] {
         if (--state->pending > 0)
             return;
         // As closing a window keeps it open when the save asked for is cancelled or fails, quitting
@@ -416,6 +445,7 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
         if (state->stay)
             return stay();
         if (!state->failures.isEmpty()) {
+            showHidden();
             Alert alert;
             alert.messageText = QStringLiteral("Some documents could not be saved.");
             alert.informativeText = state->failures.join(u'\n') +
@@ -436,9 +466,12 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
     };
     // Files that do not hold their documents' changes (kept elsewhere by autosaves): the user says
     // whether the changes go into them now.
+    // A document closing already was answered as its window closed: it is neither asked about again nor
+    // written into its file; the quit waits for its close to end.
     QStringList unsavedFiles;
     for (const auto& document : m_documents)
-        if (!document->fileURL().isEmpty() && !document->autosaveWritesFile() && document->isDocumentEdited())
+        if (!document->isClosing() && !document->fileURL().isEmpty() && !document->autosaveWritesFile() &&
+            document->isDocumentEdited())
             unsavedFiles.append(QFileInfo(document->fileURL()).fileName());
     bool saveFiles = false;
     if (!unsavedFiles.isEmpty()) {
@@ -451,13 +484,26 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
     // go at once rather than stand unchanged while that runs (they come back if the application stays).
     if (!saveFiles)
         for (const auto& document : m_documents)
-            if (Window* window = document->window(); window && window->isVisible()) {
+            if (Window* window = document->window();
+                window && window->isVisible() && !document->isClosing()) {
                 state->hidden.append(window);
                 window->orderOut();
             }
     state->pending = 1 + int(m_documents.size());
-    for (const auto& document : m_documents) {
+    const auto documents = m_documents;
+    for (const auto& document : documents) {
         std::weak_ptr<Document> weak = document;
+        if (document->isClosing()) {
+            // Its close keeps its changes, or tells why it could not and keeps it open: then the
+            // application stays.
+            document->whenClosingEnds([this, weak, state, finish] {
+                const auto self = weak.lock();
+                if (self && std::find(m_documents.begin(), m_documents.end(), self) != m_documents.end())
+                    state->stay = true;
+                finish();
+            });
+            continue;
+        }
         document->whenSavesFinish([weak, state, finish, saveFiles] {
             auto self = weak.lock();
             if (!self)
@@ -466,15 +512,18 @@ void DocumentController::reviewUnsavedDocumentsAndQuit(std::function<void(bool)>
                 auto self = weak.lock();
                 if (!self)
                     return finish();
-                self->autosaveDocument([weak, state, finish](bool succeeded, const QString& errorMessage) {
-                    if (!succeeded) {
-                        auto failed = weak.lock();
-                        state->failures.append(
-                            QStringLiteral("“%1”: %2")
-                                .arg(failed ? failed->displayName() : QString(), errorMessage));
-                    }
-                    finish();
-                });
+                // A failure is told by the quit itself, once its windows are back.
+                self->autosaveDocument(
+                    [weak, state, finish](bool succeeded, const QString& errorMessage) {
+                        if (!succeeded) {
+                            auto failed = weak.lock();
+                            state->failures.append(
+                                QStringLiteral("“%1”: %2")
+                                    .arg(failed ? failed->displayName() : QString(), errorMessage));
+                        }
+                        finish();
+                    },
+                    false);
             };
             // A save into the file that does not come about still keeps the changes, as an autosave.
             if (saveFiles && !self->fileURL().isEmpty() && !self->autosaveWritesFile() &&
@@ -507,13 +556,12 @@ void DocumentController::rememberOpenDocuments()
         if (!document->fileURL().isEmpty()) {
             entry.insert(QStringLiteral("url"), document->fileURL());
         } else if (!document->autosavedContentsFileURL().isEmpty() || !source.isEmpty()) {
-            // Untitled: its autosave, else (not autosaved yet) the file it was made from. Its contents
-            // were never saved under a name of the user's: a change to keep.
+            // Untitled: its autosave, else (not autosaved yet) the file it was made from. Edited as it
+            // is: a sample opened and left untouched comes back untouched, and closes without asking.
             if (!document->autosavedContentsFileURL().isEmpty())
                 entry.insert(QStringLiteral("autosave"), document->autosavedContentsFileURL());
             else
                 entry.insert(QStringLiteral("source"), source);
-            entry.insert(QStringLiteral("edited"), true);
             entry.insert(QStringLiteral("draft"), document->draftName());
             entry.insert(QStringLiteral("convertedFrom"), document->convertedFromURL());
         } else {
@@ -607,6 +655,13 @@ void DocumentController::recoverWaitingDocument(const std::shared_ptr<Document>&
     const QString name = QFileInfo(document->fileURL()).fileName();
     switch (recovery.outcome) {
     case Outcome::Restored:
+        if (!recovery.reason.isEmpty()) {
+            presentError(QStringLiteral("Some of your work on “%1” was recovered.").arg(name),
+                         QStringLiteral("It is back as it was a few seconds before the application stopped, "
+                                        "marked edited, except that %1.")
+                             .arg(recovery.reason));
+            break;
+        }
         presentError(
             QStringLiteral("Your work on “%1” was recovered.").arg(name),
             QStringLiteral("It could not be found when the application started again after it had "
@@ -657,6 +712,16 @@ int DocumentController::reopenDocumentsOfLastSession()
         // Not found at an earlier start: its record waits for it (after a quit too).
         const bool waiting = entry.value(waitingKey).toBool();
         const bool recovering = m_lastSessionInterrupted || waiting;
+        // A list an earlier version wrote may name a file twice (it was open in two windows): it opens
+        // once, with the first entry's record; bringing the second's over it would mix the two.
+        if (!path.isEmpty() && documentForURL(path)) {
+            warning(QStringLiteral("The document “%1” is listed twice in the last session; it opens once")
+                        .arg(path));
+            failed.append(QStringLiteral("“%1” (it was open twice; it is open once, with the changes of one "
+                                         "of them)")
+                              .arg(QFileInfo(path).fileName()));
+            continue;
+        }
         QString error;
         const auto document = reopenDocument(path, contents, false, &error);
         if (!document) {
@@ -701,8 +766,15 @@ int DocumentController::reopenDocumentsOfLastSession()
             outcome = recovery.outcome;
             const QString name = QStringLiteral("“%1”").arg(document->displayName());
             switch (outcome) {
-            case Outcome::Nothing:
             case Outcome::Restored:
+                if (!recovery.reason.isEmpty()) {
+                    partly.append(
+                        QStringLiteral("%1 (as it was a few seconds before it stopped, except that %2)")
+                            .arg(name, recovery.reason));
+                    break;
+                }
+                [[fallthrough]];
+            case Outcome::Nothing:
                 (waiting ? back : upToDate).append(name);
                 break;
             case Outcome::RestoredEarlier:
@@ -820,9 +892,13 @@ void DocumentController::offerUnlistedAutosaves()
         return;
     for (const QString& path : unlisted) {
         QString error;
-        if (!reopenDocument(QString(), path, true, &error))
+        const auto document = reopenDocument(QString(), path, true, &error);
+        if (!document)
             presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(path).completeBaseName()),
                          error);
+        else if (!document->isDocumentEdited())
+            // Kept automatically and never saved under a name of the user's: a change to keep.
+            document->updateChangeCount(Document::Change::Done);
     }
 }
 

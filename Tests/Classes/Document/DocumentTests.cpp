@@ -803,3 +803,178 @@ TEST_F(Documents, AStrokeStoredJustBeforeASaveIsInItAndSurvivesUndoAndRedo)
         EXPECT_NEAR(valueAt(saved, 16, 12), 0.2f, 0.01) << check.toStdString();
     }
 }
+
+// Mended: a photo closed with Don't Save stayed an open document while its changes were kept (its window
+// already gone): a quit in that time asked about it again and Save wrote the retouched picture into its
+// file (and, the save refused while it closed, the application stayed without a word); opening it again
+// showed its window, which then went with the close. A closing photo is no open document: a quit neither
+// asks about it nor writes it and ends once it has closed; opening it again keeps it open, with the
+// changes just kept; when its changes cannot be kept, its window comes back, saying so, and the quit stays.
+TEST_F(Documents, AClosingPhotoIsNoLongerOpenToQuittingOrOpening)
+{
+    struct Case
+    {
+        const char* what;
+        bool otherEdited; // a second photo with changes not in its file
+        bool keepingFails;
+        bool reopen; // opened again instead of quitting
+    };
+    const Case cases[] = {
+        {"quit, Save", false, false, false},
+        {"quit with another edited photo, Save", true, false, false},
+        {"quit, the changes cannot be kept", false, true, false},
+        {"opened again", false, false, true},
+        {"opened again, the changes cannot be kept", false, true, true},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = m_dir.filePath(QStringLiteral("closing-%1.jpg").arg(++number));
+        const QString otherPath = m_dir.filePath(QStringLiteral("other-%1.jpg").arg(number));
+        ASSERT_TRUE(QFile::copy(m_photo, path));
+        ASSERT_TRUE(QFile::copy(m_photo, otherPath));
+        Opened opened = edited(path);
+        ASSERT_TRUE(save(*opened.document, path, "jpeg", Op::Autosave).succeeded);
+        m_documents.addDocument(opened.document);
+        opened.chain()->removePhotoToolAtIndex(3); // a change not kept yet
+        Opened other = c.otherEdited ? edited(otherPath) : open(m_documents, otherPath);
+        ASSERT_TRUE(other.document);
+        m_documents.addDocument(other.document);
+        QCoreApplication::processEvents();
+        pf::Window shownWindow(pf::Rect(100, 100, 400, 300)), otherWindow(pf::Rect(140, 140, 400, 300));
+        for (pf::Window* window : {&shownWindow, &otherWindow})
+            window->setReleasedWhenClosed(false);
+        opened.document->setWindow(&shownWindow);
+        other.document->setWindow(&otherWindow);
+        shownWindow.show();
+        otherWindow.show();
+        const QByteArray before = bytes(path), otherBefore = bytes(otherPath);
+        GMDocumentPackage::setFaultInjectionForTesting(
+            [&](const QString& step) { return !(c.keepingFails && step == "content"); });
+        QStringList asked;
+        pf::Alert::setResponder([&](const pf::Alert& alert) {
+            asked << alert.messageText;
+            // Don't Save when closing; Save when quitting; any other alert acknowledged.
+            if (alert.messageText.contains("into the file") && asked.size() == 1)
+                return pf::Alert::firstButtonReturn + 2;
+            return pf::Alert::firstButtonReturn +
+                   int(std::max<qsizetype>(0, alert.buttons().indexOf("Save")));
+        });
+        shownWindow.performClose();
+        ASSERT_FALSE(shownWindow.isVisible());
+        ASSERT_TRUE(opened.document->isSaving()) << "the changes are being kept";
+        std::optional<bool> quits;
+        if (c.reopen) {
+            QString error;
+            EXPECT_EQ(m_documents.openDocumentWithContentsOfURL(path, true, &error), opened.document)
+                << error.toStdString();
+            EXPECT_TRUE(shownWindow.isVisible()) << "its window is back at once";
+        } else {
+            m_documents.reviewUnsavedDocumentsAndQuit([&](bool answer) { quits = answer; });
+        }
+        ASSERT_TRUE(spinUntil([&] {
+            return !opened.document->isSaving() && !other.document->isSaving() &&
+                   (c.reopen || quits.has_value());
+        }));
+        QCoreApplication::processEvents();
+        GMDocumentPackage::setFaultInjectionForTesting({});
+        const QString told = asked.join('\n');
+        EXPECT_TRUE(bytes(path) == before) << "the photo answered Don't Save was written";
+        EXPECT_EQ(asked.filter("into the file").size(), c.otherEdited ? 2 : 1) << told.toStdString();
+        // Nothing else asked or told but the failure to keep the changes, once (and the note shown the
+        // first time a photo is saved over, whichever test saves first).
+        EXPECT_EQ(asked.size() - asked.filter("now holds your retouched picture").size(),
+                  1 + int(c.otherEdited) + int(c.keepingFails))
+            << told.toStdString();
+        if (c.otherEdited) {
+            EXPECT_EQ(asked.value(1).toStdString(),
+                      QStringLiteral("Do you want to save the changes to “other-%1.jpg” into the file?")
+                          .arg(number)
+                          .toStdString());
+        }
+        EXPECT_EQ(bytes(otherPath) != otherBefore, c.otherEdited && !c.reopen) << "the other photo was saved";
+        const bool stillOpen = c.reopen || c.keepingFails;
+        EXPECT_EQ(m_documents.documentForURL(path) == opened.document, stillOpen);
+        EXPECT_EQ(shownWindow.isVisible(), stillOpen);
+        EXPECT_FALSE(opened.document->isClosing());
+        EXPECT_EQ(asked.filter("its window stays open").size(), c.keepingFails && !c.reopen ? 1 : 0)
+            << told.toStdString();
+        // Opened again, a failure to keep the changes is the autosave's to tell, once.
+        EXPECT_EQ(asked.filter("could not be saved automatically").size(), c.keepingFails && c.reopen ? 1 : 0)
+            << told.toStdString();
+        if (!c.reopen) {
+            EXPECT_EQ(*quits, !c.keepingFails) << told.toStdString();
+        }
+        if (stillOpen) {
+            EXPECT_TRUE(opened.document->isDocumentEdited()) << "its file does not hold the kept changes";
+            EXPECT_EQ(opened.document->hasUnautosavedChanges(), c.keepingFails);
+            EXPECT_EQ(opened.chain()->numberOfTools(), 3) << "as it was when the close began";
+            if (c.reopen) {
+                // And it closes again as any open photo does.
+                asked.clear();
+                shownWindow.performClose();
+                ASSERT_TRUE(
+                    spinUntil([&] { return !opened.document->isSaving() && !opened.document->isClosing(); }));
+                EXPECT_EQ(asked.filter("into the file").size(), 1) << asked.join('\n').toStdString();
+                EXPECT_FALSE(m_documents.documentForURL(path));
+            }
+        }
+        for (const auto& document :
+             std::vector<std::shared_ptr<pf::Document>>{opened.document, other.document})
+            if (m_documents.documentForURL(document->fileURL()) == document) {
+                m_documents.removeDocument(document.get());
+                document->close();
+            }
+        pf::Alert::setResponder([this](const pf::Alert& alert) {
+            m_alerts << alert.messageText;
+            return pf::Alert::firstButtonReturn + m_answer;
+        });
+    }
+}
+
+// Mended: quitting with Don't Save while the changes of a photo could not be kept (a full disk) told so
+// while every window was put away, and brought the windows back only after a second alert. The windows
+// are back when the user is told, once; Don't Quit keeps them.
+TEST_F(Documents, QuittingTellsOfChangesThatCannotBeKeptWithTheWindowsBack)
+{
+    std::vector<Opened> photos;
+    std::vector<std::unique_ptr<pf::Window>> windows;
+    for (const char* name : {"full-a.jpg", "full-b.jpg"}) {
+        const QString path = m_dir.filePath(QString::fromLatin1(name));
+        ASSERT_TRUE(QFile::copy(m_photo, path));
+        photos.push_back(edited(path));
+        ASSERT_TRUE(photos.back().document);
+        m_documents.addDocument(photos.back().document);
+        windows.push_back(
+            std::make_unique<pf::Window>(pf::Rect(100, 100 + 40 * int(windows.size()), 400, 300)));
+        windows.back()->setReleasedWhenClosed(false);
+        photos.back().document->setWindow(windows.back().get());
+        windows.back()->show();
+    }
+    // The disk takes no more: no changes can be kept.
+    GMDocumentPackage::setFaultInjectionForTesting([](const QString& step) { return step != "content"; });
+    QStringList told;
+    pf::Alert::setResponder([&](const pf::Alert& alert) {
+        const bool shown =
+            std::all_of(windows.begin(), windows.end(), [](const auto& w) { return w->isVisible(); });
+        told << alert.messageText + (shown ? " (windows shown)" : " (windows put away)");
+        // Don't Save to the question; Don't Quit to the failure.
+        return pf::Alert::firstButtonReturn + (alert.messageText.contains("into these") ? 2 : 0);
+    });
+    std::optional<bool> quits;
+    m_documents.reviewUnsavedDocumentsAndQuit([&](bool answer) { quits = answer; });
+    ASSERT_TRUE(spinUntil([&] {
+        return quits.has_value() && !photos[0].document->isSaving() && !photos[1].document->isSaving();
+    }));
+    GMDocumentPackage::setFaultInjectionForTesting({});
+    EXPECT_EQ(told.join('\n').toStdString(),
+              "Do you want to save the changes into these 2 files? (windows shown)\n"
+              "Some documents could not be saved. (windows shown)");
+    EXPECT_FALSE(*quits);
+    for (const auto& window : windows)
+        EXPECT_TRUE(window->isVisible());
+    for (Opened& photo : photos) {
+        m_documents.removeDocument(photo.document.get());
+        photo.document->close();
+    }
+}

@@ -14,19 +14,27 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UI/Alert.h"
 #include "Platform/UI/FilePanel.h"
+#include "Platform/UI/SteppedClock.h"
 #include "Tests/ChildProcess.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace doctest;
@@ -498,11 +506,12 @@ TEST(EditorWindowCascade, ANewWindowShowsTheTitleBarsOfThoseBeneath)
          {{100, 430}, {0, 30}},
          {step, 30 + step}},
         // Mended: a window larger than the screen went back to its top left at every step, onto the
-        // window already there.
+        // window already there. Its title bar kept on the screen, it is compared with the others there.
         {"larger than the screen, over a cascade of two",
          QRect(-50, -20, 1300, 900),
-         {{-50, -20}, {-50 + step, -20 + step}},
-         {-50 + 2 * step, -20 + 2 * step}},
+         {{0, 30}, {step, 30 + step}},
+         {2 * step, 30 + 2 * step}},
+        {"larger than the screen, alone", QRect(-50, -20, 1300, 900), {}, {0, 30}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -543,25 +552,87 @@ TEST(EditorWindowCascade, EveryTitleBarStaysOnTheScreen)
         }
     }
 
+    // Mended: a window wider than its screen (the editor's smallest window on a small screen) kept its
+    // left end past the screen's left edge, and with it the menus and the title bar's buttons.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize small(600, 400), wide(screen.width() + 160, 400);
     struct Placed
     {
         const char* what;
+        QSize size;
         QPoint at;
         QPoint expected;
     };
     const Placed placed[] = {
-        {"on the screen", screen.topLeft() + QPoint(50, 60), screen.topLeft() + QPoint(50, 60)},
-        {"above it", screen.topLeft() + QPoint(50, -25), screen.topLeft() + QPoint(50, 0)},
-        {"past its left edge", screen.topLeft() + QPoint(-30, 10), screen.topLeft() + QPoint(0, 10)},
+        {"on the screen", small, screen.topLeft() + QPoint(50, 60), screen.topLeft() + QPoint(50, 60)},
+        {"above it", small, screen.topLeft() + QPoint(50, -25), screen.topLeft() + QPoint(50, 0)},
+        {"past its left edge", small, screen.topLeft() + QPoint(-30, 10), screen.topLeft() + QPoint(0, 10)},
+        {"wider than the screen, past its left edge", wide, screen.topLeft() + QPoint(-80, 20),
+         screen.topLeft() + QPoint(0, 20)},
+        {"wider than the screen, above it and past its left edge", wide, screen.topLeft() + QPoint(-81, -30),
+         screen.topLeft()},
+        {"wider than the screen, its right end past the screen", wide, screen.topLeft() + QPoint(0, 40),
+         screen.topLeft() + QPoint(0, 40)},
     };
     for (const Placed& p : placed) {
         SCOPED_TRACE(p.what);
         pf::Window window(pf::Rect(0, 0, 600, 400));
-        window.setGeometry(QRect(p.at, QSize(600, 400)));
+        window.setMinimumSize(p.size);
+        window.setGeometry(QRect(p.at, p.size));
         GMWindowCascade::keepTitleBarOnScreen(&window);
         // The frame's corner (without a window manager, the content's) is where it must be.
         EXPECT_EQ(window.frameGeometry().topLeft(), p.expected);
+    }
+}
+
+// Mended: a cascade started again at the screen's top left put new windows within half a step of
+// earlier ones (1440 x 1000: the seventh over the sixth's place, the eighth and ninth exactly on the
+// fourth and fifth; 1280 x 800: two places in turn), hiding their title bars entirely. Windows of real
+// sizes framed as a window manager frames them: none lands on the place of one before it while the
+// screen has a free place.
+TEST(EditorWindowCascade, NoWindowLandsOnAnotherWhileTheScreenHasRoom)
+{
+    struct Case
+    {
+        const char* what;
+        QRect available;
+        QRect first; // the first window's content rectangle
+        QMargins frame;
+        int windows;
+    };
+    const Case cases[] = {
+        {"1440 x 1000, 1280 x 800 windows", QRect(0, 0, 1440, 1000), QRect(79, 99, 1280, 800),
+         QMargins(1, 20, 1, 1), 9},
+        {"1920 x 1080, 1280 x 800 windows", QRect(0, 0, 1920, 1080), QRect(319, 139, 1280, 800),
+         QMargins(1, 20, 1, 1), 12},
+        {"1280 x 800, 1240 x 740 windows", QRect(0, 0, 1280, 800), QRect(19, 29, 1240, 740),
+         QMargins(1, 20, 1, 1), 4},
+        {"1024 x 768 below a panel, 900 x 560 windows", QRect(0, 32, 1024, 736), QRect(62, 120, 900, 560),
+         QMargins(4, 30, 4, 4), 12},
+        {"a second screen, 1200 x 760 windows", QRect(1920, 0, 1440, 900), QRect(2040, 60, 1200, 760),
+         QMargins(2, 26, 2, 2), 12},
+        // The editor's smallest window, centred on a small screen: larger than it both ways.
+        {"800 x 600, 960 x 640 windows", QRect(0, 0, 800, 600), QRect(-80, -20, 960, 640),
+         QMargins(1, 20, 1, 1), 6},
+    };
+    const int half = GMWindowCascade::step / 2;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QList<QPoint> others;
+        for (int i = 0; i < c.windows; ++i) {
+            const QPoint at = GMWindowCascade::cascadedOrigin(c.first, others, c.available, c.frame);
+            for (const QPoint& other : others)
+                EXPECT_FALSE(std::abs(other.x() - at.x()) < half && std::abs(other.y() - at.y()) < half)
+                    << "window " << i + 1 << " at " << at.x() << "," << at.y() << " covers the one at "
+                    << other.x() << "," << other.y();
+            // On the screen, or at least its title bar where the window is larger than the screen.
+            const QRect outer = QRect(at, c.first.size()).marginsAdded(c.frame);
+            EXPECT_TRUE(c.available.contains(outer) ||
+                        (outer.top() >= c.available.top() && outer.left() >= c.available.left() &&
+                         !c.available.contains(QRect(c.available.topLeft(), outer.size()))))
+                << "window " << i + 1 << " leaves the screen";
+            others << at;
+        }
     }
 }
 
@@ -698,6 +769,70 @@ TEST_F(Menus, QuitWritesEveryDocumentClosesEveryWindowAndEnds)
     }
 }
 
+// Mended: quitting with Don't Save put the editor windows away and then kept each photo's changes only
+// once its window's busy panel had slid in (0.6 s, unseen), and the process ended that much later. Work
+// behind a window put away waits for no slide: with no time passing, the changes are kept and the quit
+// goes on.
+TEST_F(Menus, QuittingKeepsTheChangesWithoutWaitingForASlideNoOneSees)
+{
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = capableHandler(delegate);
+    GMDocument::setWindowControllerFactory([](GMDocument& document) {
+        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
+    });
+    // A person who has seen the first window's help sheet (whatever tests before reset).
+    pf::UserDefaults& defaults = pf::UserDefaults::standard();
+    const QVariant dontShow = defaults.value(OVInformationPanel::dontShowAgainKey);
+    defaults.setValue(OVInformationPanel::dontShowAgainKey,
+                      QVariantMap{{GMEditorWindowController::firstRunTopic, 1}});
+    const auto restore =
+        qScopeGuard([&] { defaults.setValue(OVInformationPanel::dontShowAgainKey, dontShow); });
+    const QString path = photo("unseen.png");
+    QString error;
+    const auto document =
+        std::static_pointer_cast<GMDocument>(handler.openDocumentWithContentsOfURL(path, true, &error));
+    ASSERT_TRUE(document) << error.toStdString();
+    ASSERT_TRUE(spinUntil([&] {
+        return document->window() && document->window()->isVisible() && document->windowController() &&
+               document->windowController()->toolChain() && !document->isOpening() &&
+               document->pendingLayerCount() == 0;
+    }));
+    document->windowController()->toolChain()->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt,
+                                                                            0);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(document->isDocumentEdited());
+    pf::Alert::setResponder([&](const pf::Alert& alert) {
+        m_alerts << alert.messageText;
+        return pf::Alert::firstButtonReturn +
+               int(std::max<qsizetype>(0, alert.buttons().indexOf(QStringLiteral("Don't Save"))));
+    });
+    std::optional<bool> quits;
+    bool keptAtOnce = false;
+    {
+        // From here on no time passes but what the test steps: none.
+        pf::SteppedClock clock;
+        handler.reviewUnsavedDocumentsAndQuit([&](bool answer) { quits = answer; });
+        EXPECT_FALSE(document->window()->isVisible()) << "the window goes at once";
+        spinUntil(
+            [&] {
+                clock.advance(0);
+                return quits.has_value();
+            },
+            10000);
+        keptAtOnce = quits.has_value();
+        // What was scheduled on this clock (the unseen panel's slides) ends before it goes, leaving no
+        // animation half run for the tests after.
+        clock.advance(2);
+    }
+    ASSERT_TRUE(keptAtOnce) << "the changes were kept only once time passed for the busy panel";
+    ASSERT_TRUE(quits.has_value());
+    EXPECT_TRUE(*quits) << m_alerts.join('\n').toStdString();
+    EXPECT_EQ(m_alerts.size(), 1) << m_alerts.join('\n').toStdString();
+    EXPECT_TRUE(GMFileUtilities::shadowCopyDictionary().contains(GMDocument::shadowCopyKey(path)))
+        << "the changes are kept";
+    document->close();
+}
+
 // Run by the test above in a process of its own: opens the photos and a sample, edits each, quits.
 TEST(MenusChild, Quit)
 {
@@ -736,4 +871,76 @@ TEST(MenusChild, Quit)
     std::printf("windows closed: %s\n", closed ? "yes" : "no");
     std::fflush(stdout);
     EXPECT_EQ(code, 0);
+}
+
+// Mended: a photo that does not decode (a JPEG cut short behind a sound header) chosen in File ▸ Open
+// showed nothing: a large one's failure was a sheet of its editor window, which closed with it. Every
+// failure to open is shown where the user sees it, small photos (read at once) and large ones (read in
+// the background) alike, and the welcome window is back.
+TEST_F(Menus, AFailureToOpenIsShownWhereTheUserSeesIt)
+{
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = capableHandler(delegate);
+    GMDocument::setWindowControllerFactory([](GMDocument& document) {
+        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
+    });
+    handler.displayWelcomeScreen();
+    pf::Window* welcome = handler.welcomeWindow()->window();
+    ASSERT_TRUE(spinUntil([&] { return welcome->isVisible(); }));
+    // The real alerts, as the user meets them: an alert counts once it is on screen, over no window or
+    // over one that is (a sheet of a window that went is seen by no one), and stays long enough to read.
+    pf::Alert::setResponder({});
+    QStringList seen;
+    QPointer<QMessageBox> showing;
+    QElapsedTimer shownFor;
+    QTimer look;
+    look.setInterval(20);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        QMessageBox* box = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* candidate = qobject_cast<QMessageBox*>(widget);
+                candidate && candidate->isVisible() &&
+                (!candidate->parentWidget() || candidate->parentWidget()->window()->isVisible()))
+                box = candidate;
+        if (box != showing) {
+            showing = box;
+            shownFor.start();
+        } else if (box && shownFor.elapsed() > 300) {
+            seen << box->text();
+            box->buttons().first()->click();
+            showing = nullptr;
+        }
+    });
+    look.start();
+    const struct
+    {
+        const char* what;
+        QSize size;
+    } cases[] = {
+        {"a small photo, read at once", QSize(64, 48)},
+        {"a large photo, read in the background", QSize(2400, 1700)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = m_dir.filePath(QStringLiteral("cut-%1.jpg").arg(c.size.width()));
+        QImage picture(c.size, QImage::Format_RGB32);
+        for (int y = 0; y < c.size.height(); ++y)
+            for (int x = 0; x < c.size.width(); ++x)
+                picture.setPixel(x, y, qRgb(x * 255 / c.size.width(), y * 255 / c.size.height(), 90));
+        ASSERT_TRUE(picture.save(path, "JPEG", 90));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.resize(file.size() / 3)) << "cut short behind its header";
+        file.close();
+        pf::FilePanel::setResponder([&](const pf::FilePanel&) { return QStringList{path}; });
+        seen.clear();
+        itemOf(barOf(welcome), "File", "Open…")->trigger();
+        EXPECT_TRUE(spinUntil([&] { return !seen.isEmpty(); }, 20000)) << "no alert was seen";
+        EXPECT_EQ(seen,
+                  QStringList{QStringLiteral("“%1” could not be opened.").arg(QFileInfo(path).fileName())});
+        EXPECT_TRUE(spinUntil([&] { return handler.documents().empty(); }));
+        EXPECT_TRUE(spinUntil([&] { return welcome->isVisible(); })) << "the welcome window is back";
+    }
+    look.stop();
+    welcome->orderOut();
 }

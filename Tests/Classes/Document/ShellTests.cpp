@@ -25,6 +25,8 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPdfDocument>
+#include <QPdfView>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -238,6 +240,25 @@ TEST_F(Shell, PreferencesAndTheTutorialOpenWhereTheyAreSeen)
     EXPECT_TRUE(screen.contains(tutorial->frameGeometry()));
     EXPECT_LE(std::abs(tutorial->frameGeometry().center().x() - front.frameGeometry().center().x()), 4);
     tutorial->close();
+}
+
+// Mended: closing or quitting while the tutorial's viewer still rendered its pages deleted the document
+// under the viewer's rendering thread (the thread checker saw it). The viewer goes first, waiting for
+// that thread, and only then the document.
+TEST_F(Shell, TheTutorialsViewerStopsBeforeItsDocumentGoes)
+{
+    auto handler = std::make_unique<DocumentHandler>();
+    handler->awakeFromNib();
+    ASSERT_TRUE(handler->welcomeWindow()->showTutorial());
+    QWidget* tutorial = handler->welcomeWindow()->tutorialWindow();
+    const QPointer<QPdfView> view = tutorial->findChild<QPdfView*>();
+    auto* document = tutorial->findChild<QPdfDocument*>();
+    ASSERT_TRUE(view && document);
+    QCoreApplication::processEvents(); // its pages are asked for
+    bool viewerGoneFirst = false;
+    QObject::connect(document, &QObject::destroyed, [&] { viewerGoneFirst = view.isNull(); });
+    handler.reset();
+    EXPECT_TRUE(viewerGoneFirst);
 }
 
 TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)

@@ -1195,11 +1195,14 @@ TEST_F(WindowControllerTest, TheEraserLastsOnlyWhileAltIsHeldInTheWindow)
 
 // Mended: a photo that the fitted canvas enlarges four times or more was given the whole canvas, and the
 // canvas stretched it to its own shape (a 150 x 50 photo's round spot became a tall oval). Every photo is
-// shown in its proportions, whole and centred when it fits, at real window sizes.
+// shown in its proportions, whole and centred when it fits, at real window sizes. Mended too: on a canvas
+// wider than the largest area shown (2000 points: windows of large screens) the photo stood off centre,
+// to the left.
 TEST_F(WindowControllerTest, EveryPhotoKeepsItsProportionsOnTheCanvas)
 {
     pf::Window* window = controller->window();
-    const Size windows[] = {Size(900, 560), Size(1280, 800), Size(1920, 1080)};
+    const Size windows[] = {Size(900, 560), Size(1280, 800), Size(1920, 1080), Size(2560, 1440),
+                            Size(3840, 2160)};
     const Size photos[] = {Size(150, 50),  Size(120, 90),  Size(50, 150),  Size(64, 64),
                            Size(300, 200), Size(1000, 40), Size(640, 480), Size(30, 900)};
     for (const Size windowSize : windows) {

@@ -105,6 +105,44 @@ TEST(OVZoomView, DegenerateLayoutShowsTheWholePhoto)
     EXPECT_EQ(zoom.zoomLayer()->frame(), Rect(9, 9 + (82 - 61.5) / 2, 82, 61.5));
 }
 
+// Every photo is shown in its proportions, and where the whole photo shows along a side it lies in the
+// canvas's middle along it, over canvases, photos (a single pixel, slivers, a 108 MP photo) and zooms.
+// Mended: on a canvas wider than the largest area shown (2000 points) the photo was centred in that area
+// at the canvas's left, not in the canvas.
+TEST(OVZoomView, EveryPhotoKeepsItsProportionsAndIsCentred)
+{
+    const pf::Size canvases[] = {{300, 200},  {800, 500},   {1000, 800},
+                                 {1400, 900}, {2200, 1500}, {3500, 1900}};
+    const pf::Size photos[] = {{1, 1},    {2, 3000},  {3000, 2},    {50, 50},      {150, 50},
+                               {120, 90}, {512, 512}, {6000, 4000}, {12000, 9000}, {400, 100}};
+    const double zooms[] = {1, 0.75, 0.5, 0.25, 0};
+    for (const pf::Size& c : canvases)
+        for (const pf::Size& p : photos)
+            for (double z : zooms) {
+                SCOPED_TRACE(testing::Message() << "canvas " << c.width << " x " << c.height << ", photo "
+                                                << p.width << " x " << p.height << ", zoom " << z);
+                pf::SteppedClock clock;
+                GMEventView content{Rect(0, 0, c.width, c.height)};
+                auto* zoom = new OVZoomView(Rect(0, 0, c.width, c.height),
+                                            [] { return std::make_shared<OVFrameLayer>(); });
+                content.addSubview(zoom);
+                zoom->setMargin(pf::Size(9, 9));
+                zoom->setImageSize(p);
+                zoom->setZoomFactor(z);
+                const Rect f = zoom->zoomLayer()->frame();
+                const Rect e = zoom->editRect();
+                const double sx = f.width() / (e.width() * p.width),
+                             sy = f.height() / (e.height() * p.height);
+                EXPECT_NEAR(sx / sy, 1, 0.01) << "stretched";
+                if (e.width() >= 1 - 1e-9) {
+                    EXPECT_NEAR(f.midX(), c.width / 2, 1) << "off centre across";
+                }
+                if (e.height() >= 1 - 1e-9) {
+                    EXPECT_NEAR(f.midY(), c.height / 2, 1) << "off centre down";
+                }
+            }
+}
+
 // The end of every pan is reported once as final: 0.1 s after the last wheel event, 0.3 s after the
 // last scroller movement and 0.3 s after a gesture that had to snap the photo back.
 TEST(OVZoomView, ReportsTheEndOfInputOnceAfterItsTimeOut)
