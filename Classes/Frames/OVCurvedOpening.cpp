@@ -9,10 +9,77 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 using pf::Rect;
 namespace kl = pf::kl;
 
 namespace {
+
+// Four channels worked out at once: each lane takes the same products and sums, in the same order,
+// as the channels one at a time (no fused steps), so the values are the same.
+struct Quad
+{
+#if defined(__SSE2__)
+    __m128 v;
+    static Quad load(const float* p)
+    {
+        return {_mm_loadu_ps(p)};
+    }
+    static Quad all(float f)
+    {
+        return {_mm_set1_ps(f)};
+    }
+    void store(float* p) const
+    {
+        _mm_storeu_ps(p, v);
+    }
+    Quad operator+(Quad o) const
+    {
+        return {_mm_add_ps(v, o.v)};
+    }
+    Quad operator*(Quad o) const
+    {
+        return {_mm_mul_ps(v, o.v)};
+    }
+    Quad operator/(Quad o) const
+    {
+        return {_mm_div_ps(v, o.v)};
+    }
+#else
+    float v[4];
+    static Quad load(const float* p)
+    {
+        return {{p[0], p[1], p[2], p[3]}};
+    }
+    static Quad all(float f)
+    {
+        return {{f, f, f, f}};
+    }
+    void store(float* p) const
+    {
+        std::copy(v, v + 4, p);
+    }
+    template <typename F> Quad with(Quad o, F f) const
+    {
+        return {{f(v[0], o.v[0]), f(v[1], o.v[1]), f(v[2], o.v[2]), f(v[3], o.v[3])}};
+    }
+    Quad operator+(Quad o) const
+    {
+        return with(o, [](float a, float b) { return a + b; });
+    }
+    Quad operator*(Quad o) const
+    {
+        return with(o, [](float a, float b) { return a * b; });
+    }
+    Quad operator/(Quad o) const
+    {
+        return with(o, [](float a, float b) { return a / b; });
+    }
+#endif
+};
 
 // How far inside the opening (and, for an oval, outside it) a pixel lies, at the least, for the
 // shortcuts: the mask there is 0 (or 1) whatever the kernel's steps, which smooth the edge over a pixel.
@@ -432,10 +499,21 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
         if (m_reads && m_reads->bounds == bounds && m_reads->layout == a)
             return m_reads;
     }
-    auto reads = std::make_shared<PartReads>();
+    // The last strip's places, when no render reads them any more, lend their memory to this strip's:
+    // a fresh strip's worth (tens of megabytes) cost more in page faults and clearing than in filling.
+    std::shared_ptr<PartReads> reads;
+    {
+        std::lock_guard lock(m_fieldMutex);
+        if (m_reads && m_reads.use_count() == 1)
+            reads = std::const_pointer_cast<PartReads>(std::move(m_reads));
+        m_reads.reset();
+    }
+    if (!reads)
+        reads = std::make_shared<PartReads>();
     reads->bounds = bounds;
     reads->layout = a;
     const int columns = int(bounds.width()), rows = int(bounds.height());
+    // Every place is written below, so what the memory held before is never read.
     reads->reads.resize(size_t(columns) * size_t(rows));
     const int left = int(bounds.minX() - m_rect.minX()), bottom = int(bounds.minY() - m_rect.minY());
     const float sx = m_sizeX, sy = m_sizeY;
@@ -449,25 +527,54 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
         wy = fy;
         return (j * texels->stride + i) * 4;
     };
+    // Looked up once here and once per row below, not at every pixel.
+    const std::vector<std::pair<int, int>>& runs = deepRuns();
+    // Below an arch's round top a column reads the part at the same place in every row.
+    std::vector<std::pair<int, float>> straightColumns;
+    if (m_kind == Arch && float(bottom) + 0.5f <= m_spring) {
+        straightColumns.resize(size_t(columns));
+        for (int i = 0; i < columns; ++i)
+            straightColumns[size_t(i)] =
+                texels->column(a.ex + OVFrameBand::partCoord(float(left + i) + 0.5f, sx, a.ew, a.cornerX,
+                                                             a.scale, a.repeatsX));
+    }
+    const OvalTable* table = m_kind == Oval ? &ovalTable() : nullptr;
     pf::CpuRendering::inBands(rows, [&](int begin, int end) {
         for (int row = begin; row < end; ++row) {
             const int y = bottom + row;
             const float py = float(y) + 0.5f;
             PartReads::Read* out = reads->reads.data() + size_t(row) * size_t(columns);
+            const std::pair<int, int> run = y >= 0 && y < m_height ? runs[size_t(y)] : std::pair{0, 0};
+            // The oval's kept parameters of this row's quarter row (the mirror rows share them).
+            const int qy = std::min(y, m_height - 1 - y);
+            const bool tableRow = table && qy >= 0 && qy < int(table->counts.size());
+            const int kept = tableRow ? table->counts[size_t(qy)] : 0;
+            const float* parameters =
+                tableRow ? table->parameters.data() + table->starts[size_t(qy)] * 2 : nullptr;
+            const bool straight = m_kind == Arch && py <= m_spring;
+            const std::pair<int, float> straightRow =
+                straight
+                    ? texels->row(a.ey + OVFrameBand::partCoord(py, sy, a.eh, a.cornerY, a.scale, a.repeatsY))
+                    : std::pair<int, float>{0, 0.0f};
             for (int i = 0; i < columns; ++i) {
                 const int x = left + i;
                 PartReads::Read& r = out[i];
-                if (isDeepInside(x, y))
+                r = PartReads::Read();
+                if (x >= run.first && x < run.second)
                     continue;
                 const float px = float(x) + 0.5f;
-                if (m_kind == Arch && py <= m_spring) {
+                if (straight) {
                     // Below the round top the part is laid as around a rectangle.
-                    const float u = OVFrameBand::partCoord(px, sx, a.ew, a.cornerX, a.scale, a.repeatsX);
-                    const float v = OVFrameBand::partCoord(py, sy, a.eh, a.cornerY, a.scale, a.repeatsY);
-                    r.first = offset(a.ex + u, a.ey + v, r.firstX, r.firstY);
+                    const std::pair<int, float> column = straightColumns[size_t(i)];
+                    r.first = (straightRow.first * texels->stride + column.first) * 4;
+                    r.firstX = column.second;
+                    r.firstY = straightRow.second;
                     continue;
                 }
-                const Nearest n = nearestAt(x, y);
+                const int qx = std::min(x, m_width - 1 - x);
+                const Nearest n = qx >= 0 && qx < kept
+                                      ? ovalNearest(px, py, parameters[qx * 2], parameters[qx * 2 + 1])
+                                      : nearestAt(x, y);
                 const float d = kl::clamp(width - n.outside, 0.5f, width) / a.scale;
                 const float along = OVFrameBand::partCoord(kl::clamp(n.x, cx, sx - cx), sx, a.ew, a.cornerX,
                                                            a.scale, a.repeatsX);
@@ -521,15 +628,14 @@ pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Ima
         const int readColumns = int(bounds.width());
         const float* values = texels->values.data();
         const size_t stride = size_t(texels->stride) * 4;
-        const auto bilinear = [values, stride](int at, float wx, float wy, float result[4]) {
+        const auto bilinear = [values, stride](int at, float wx, float wy) {
             const float* p0 = values + at;
             const float* p1 = p0 + stride;
-            for (int c = 0; c < 4; ++c) {
-                // The kernel language's mix, in its order.
-                const float lower = p0[c] * (1.0f - wx) + p0[c + 4] * wx;
-                const float upper = p1[c] * (1.0f - wx) + p1[c + 4] * wx;
-                result[c] = lower * (1.0f - wy) + upper * wy;
-            }
+            // The kernel language's mix, in its order.
+            const Quad ox = Quad::all(1.0f - wx), x = Quad::all(wx);
+            const Quad lower = Quad::load(p0) * ox + Quad::load(p0 + 4) * x;
+            const Quad upper = Quad::load(p1) * ox + Quad::load(p1 + 4) * x;
+            return lower * Quad::all(1.0f - wy) + upper * Quad::all(wy);
         };
         // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
         uint8_t* const outPixels = out.mutableData();
@@ -542,19 +648,17 @@ pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Ima
                 float* o = reinterpret_cast<float*>(outPixels + outStride * size_t(row));
                 for (int i = 0; i < columns; ++i, o += 4, ++r) {
                     if (r->first < 0) {
-                        o[0] = o[1] = o[2] = o[3] = 0.0f;
+                        Quad::all(0.0f).store(o);
                         continue;
                     }
                     if (r->second < 0) {
-                        bilinear(r->first, r->firstX, r->firstY, o);
+                        bilinear(r->first, r->firstX, r->firstY).store(o);
                         continue;
                     }
-                    float across4[4], along4[4];
-                    bilinear(r->first, r->firstX, r->firstY, across4);
-                    bilinear(r->second, r->secondX, r->secondY, along4);
-                    const float nx = r->normalX, ny = r->normalY;
-                    for (int c = 0; c < 4; ++c)
-                        o[c] = (across4[c] * nx * nx + along4[c] * ny * ny) / r->weight;
+                    const Quad across = bilinear(r->first, r->firstX, r->firstY);
+                    const Quad along = bilinear(r->second, r->secondX, r->secondY);
+                    const Quad nx = Quad::all(r->normalX), ny = Quad::all(r->normalY);
+                    ((across * nx * nx + along * ny * ny) / Quad::all(r->weight)).store(o);
                 }
             }
         });
