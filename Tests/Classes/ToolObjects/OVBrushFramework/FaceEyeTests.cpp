@@ -99,11 +99,14 @@ TEST(FaceEyes, DISABLED_MarkingAid)
             p.setPen(QPen(QColor(255, 0, 255), 1));
             for (const bool upper : {true, false}) {
                 QPainterPath path;
-                const double a = std::min(eye.corner[0].x, eye.corner[1].x);
-                const double b = std::max(eye.corner[0].x, eye.corner[1].x);
-                path.moveTo(at(Point(a, eye.lidAt(a, upper))));
-                for (double x = a + 0.25; x <= b + 1e-9; x += 0.25)
-                    path.lineTo(at(Point(x, eye.lidAt(x, upper))));
+                const double length = eye.cornersApart();
+                const double dx = (eye.corner[1].x - eye.corner[0].x) / length;
+                const double dy = (eye.corner[1].y - eye.corner[0].y) / length;
+                for (double u = 0; u <= length + 1e-9; u += 0.25) {
+                    const double v = eye.lidV(u, upper);
+                    const Point q(eye.corner[0].x + u * dx - v * dy, eye.corner[0].y + u * dy + v * dx);
+                    u == 0 ? path.moveTo(at(q)) : path.lineTo(at(q));
+                }
                 p.drawPath(path);
             }
             p.end();
@@ -418,12 +421,9 @@ Part partOf(const FacePhoto& photo, const MarkedEye& eye, int x, int y)
     const double d = std::hypot(px - eye.iris.x, py - eye.iris.y);
     if (d > 3 * eye.irisRadius + 4)
         return Part::Neither;
-    const double upper = eye.lidAt(px, true), lower = eye.lidAt(px, false);
-    const double lo = std::min(eye.corner[0].x, eye.corner[1].x);
-    const double hi = std::max(eye.corner[0].x, eye.corner[1].x);
-    if (px > lo + 1 && px < hi - 1 && py > upper + 1 && py < lower - 1)
+    if (eye.insideOpening(px, py, 1))
         return d >= eye.irisRadius + 1 ? Part::White : Part::Neither;
-    if (px < lo - 1 || px > hi + 1 || py < upper - 1 || py > lower + 1)
+    if (eye.outsideOpening(px, py, 1))
         return Part::Skin;
     return Part::Neither;
 }
