@@ -361,6 +361,72 @@ TEST(FaceEyes, DISABLED_ReviewSheet)
     }
 }
 
+// What the iris mask paints where the finder hands it the marks themselves (the circles, the colour and
+// the white's luminance read over the marked regions, the lids as lines through each lid's edge over the
+// iris): how far the mask alone meets the bounds, apart from the finder. Run by hand.
+TEST(FaceEyes, DISABLED_TheMaskOfTheMarkedIris)
+{
+    OVIrisMaskBrush::registerClass();
+    Tally tally;
+    for (const MarkedFace& face : markedFaces())
+        for (const double scale : {1.0, 2.0, 4.0}) {
+            const FacePhoto photo = facePhoto(face, scale, Resampling::Lanczos);
+            for (const MarkedEye& eye : face.eyes) {
+                const Rect area = photo.areaAround(eye);
+                const Pixels pixels = render(photo.image, area);
+                std::vector<std::array<float, 3>> annulus;
+                std::vector<float> whites;
+                for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+                    for (int x = int(area.minX()); x < int(area.maxX()); ++x) {
+                        const Pixel c = pixels.at(x, y);
+                        const float l = 0.299f * c[0] + 0.587f * c[1] + 0.114f * c[2];
+                        const Region region = photo.regionOf(eye, x, y);
+                        if (region == Region::Annulus)
+                            annulus.push_back({c[0], c[1], c[2]});
+                        else if (region == Region::Sclera)
+                            whites.push_back(l);
+                    }
+                IrisRadiusFinder::Iris iris;
+                iris.found = !annulus.empty();
+                iris.centre = photo.place(eye.iris);
+                iris.limbusRadius = eye.irisRadius * scale;
+                iris.pupilCentre = photo.place(eye.pupil);
+                iris.pupilRadius = eye.pupilRadius * scale;
+                double sum[3] = {0, 0, 0};
+                for (const auto& c : annulus)
+                    for (int i = 0; i < 3; ++i)
+                        sum[i] += c[size_t(i)] / double(annulus.size());
+                iris.colour = Color(sum[0], sum[1], sum[2], 1);
+                std::sort(whites.begin(), whites.end());
+                iris.whiteLuma = whites.empty() ? 0.0 : whites[whites.size() / 2];
+                for (const bool upper : {true, false}) {
+                    const double x1 = eye.iris.x - 0.6 * eye.irisRadius,
+                                 x2 = eye.iris.x + 0.6 * eye.irisRadius;
+                    const Point a = photo.place(Point(x1, eye.lidAt(x1, upper)));
+                    const Point b = photo.place(Point(x2, eye.lidAt(x2, upper)));
+                    double nx = -(b.y - a.y), ny = b.x - a.x;
+                    const double n = std::hypot(nx, ny);
+                    nx /= n, ny /= n;
+                    double c = -(nx * a.x + ny * a.y);
+                    const Point inside = photo.place(
+                        Point(eye.iris.x, (eye.lidAt(eye.iris.x, true) + eye.lidAt(eye.iris.x, false)) / 2));
+                    if (nx * inside.x + ny * inside.y + c < 0)
+                        nx = -nx, ny = -ny, c = -c;
+                    iris.lids[upper ? 0 : 1] = {nx, ny, c};
+                }
+                const FilterPtr filter = OVIrisMaskBrush::selectionFilter(photo.image);
+                const OVIrisMaskBrush::Selection selection = OVIrisMaskBrush::selectionOf(iris, *filter);
+                const Coverage c = coverageOf(selection.stroke, area,
+                                              [&](int x, int y) { return photo.regionOf(eye, x, y); });
+                const bool ok = c.selectsTheIris(0.85, 0.1, 0.05);
+                tally.add(ok);
+                std::printf("%s %s %.0fx: %s%s\n", face.name.c_str(), eye.side.c_str(), scale,
+                            c.describe().c_str(), ok ? "" : "  MISSED");
+            }
+        }
+    std::printf("the mask of the marked irises meets the bounds in %d of %d cases\n", tally.met, tally.cases);
+}
+
 // The measure itself: a mask painted from the marks (the iris within the opening, less the pupil and the
 // catch lights, softened over a pixel as a click's edge is) meets every bound at every scale, so that
 // what the click matrix counts as a miss is the tool's. Run by hand after the marks change.
