@@ -15,7 +15,7 @@ endif
 JOBS ?= $(shell nproc)
 
 # The review sheet: every effect before and after on the test portrait, one page each and an overview.
-.PHONY: run test test-threads effect-sheet bench bench-build bench-deps bench-report deps configure build clean format fuzz
+.PHONY: run test test-threads test-toolkit-sanitized effect-sheet bench bench-build bench-deps bench-report deps configure build clean format fuzz
 
 run: build
 	./$(BUILD_DIR)/glimora
@@ -23,16 +23,26 @@ run: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
 
-# The thread checker on the test programs whose threads matter most and that run quickly: the image
-# engine's (its band pool, render contexts and queues) and the brush framework's (its background
-# writes). Its own tree, and only those programs built, so CI can afford it on every change.
-THREAD_CHECKED := PlatformImageTests ClassesBrushFrameworkTests
+# The thread checker on the test programs whose threads matter most: the image engine's (its band pool,
+# render contexts and queues), the brush framework's (its background writes) and the documents' (saves,
+# recovery records, background opening, the welcome window's tutorial). Its own tree, and only those
+# programs built, so CI can afford it on every change (the document program alone runs about six
+# minutes under it).
+THREAD_CHECKED := PlatformImageTests ClassesBrushFrameworkTests ClassesDocumentTests
 empty :=
 space := $(empty) $(empty)
 test-threads: deps
 	@cmake -S . -B build-thread -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGLIMORA_SANITIZE=thread >/dev/null
 	@cmake --build build-thread -j$(JOBS) --target $(THREAD_CHECKED)
 	cd build-thread && ctest --output-on-failure -j$(JOBS) -R '^($(subst $(space),|,$(THREAD_CHECKED)))$$'
+
+# The toolkit's test program under address,undefined: its controls, views and services, with the
+# randomised run of callers that delete from inside every action and report, so that a use after free
+# fails CI. A tree of its own, and only that program built.
+test-toolkit-sanitized: deps
+	@cmake -S . -B build-address-undefined -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGLIMORA_SANITIZE=address,undefined >/dev/null
+	@cmake --build build-address-undefined -j$(JOBS) --target ClassesToolkitTests
+	cd build-address-undefined && ctest --output-on-failure -j$(JOBS) -R '^ClassesToolkitTests$$'
 
 effect-sheet: build
 	@./$(BUILD_DIR)/tools/EffectSheet/effect-sheet sheet $(BUILD_DIR)/effect-sheet

@@ -28,7 +28,7 @@ int main(int argc, char* argv[])
     GMApplicationDelegate delegate;
     const QStringList files = app.arguments().mid(1);
     if (!delegate.claimSingleInstance(files))
-        return 0; // the running instance opens them
+        return delegate.startRefused() ? 1 : 0; // else the running instance opens them
 
     FilterLibrary::registerAll();
     FramesLibrary::registerAll();

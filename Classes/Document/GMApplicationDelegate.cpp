@@ -7,6 +7,7 @@
 #include "Classes/Document/GMEditorWindowController.h"
 #include "Classes/Document/GMFrameworkEffectsTools.h"
 #include "Classes/Document/GMFrameworkEffectsWindow.h"
+#include "Classes/Document/GMFrameworkEffectsWindows.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/GMScenePreviewChooser.h"
@@ -35,6 +36,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocalServer>
@@ -44,6 +46,8 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QWindow>
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -173,13 +177,77 @@ bool GMApplicationDelegate::claimSingleInstance(const QStringList& files)
             connect(m_server, &QLocalServer::newConnection, this, [this] { receiveConnection(); });
             return true;
         }
-        if (handOver())
+        // Only a lock that is there and held means another instance. A lock that cannot be written (a
+        // full disk) means none; so does one left by a process that died, which cannot be taken over
+        // where nothing can be written.
+        if (m_lock->error() == QLockFile::LockFailedError && handOver())
+            return false;
+        if (refuseUnwritableWorkingArea())
             return false;
     }
     // Another instance holds the lock but does not answer: it is still starting or hangs. Leaving
     // the working area alone is safer than running beside it.
     pf::error(QStringLiteral("Another instance of the application is running but does not answer."));
+    pf::Alert alert;
+    alert.messageText = QStringLiteral("The application is already running, but does not answer.");
+    alert.informativeText =
+        QStringLiteral("Another start of it uses its working folder (%1) and did not answer. Wait a moment "
+                       "and try again; if it still does not answer, quit it and start it again.")
+            .arg(QDir::toNativeSeparators(workingArea()));
+    alert.addButton(QStringLiteral("OK"));
+    alert.runModal();
+    m_startRefused = true;
     return false;
+}
+
+bool GMApplicationDelegate::refuseUnwritableWorkingArea()
+{
+    // A file with a few bytes, as the lock holds: a full disk still takes an empty file, but no bytes.
+    const QString area = workingArea();
+    QByteArray probe = QFile::encodeName(area + QStringLiteral("/.instance-probe-XXXXXX"));
+    int code = 0;
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        code = errno;
+    } else {
+        const QByteArray bytes(512, '\n');
+        const ssize_t written = ::write(fd, bytes.constData(), size_t(bytes.size()));
+        if (written != bytes.size())
+            code = written < 0 ? errno : ENOSPC;
+        else if (::fsync(fd) != 0)
+            code = errno;
+        ::close(fd);
+        ::unlink(probe.constData());
+    }
+    if (code == 0)
+        return false;
+    const QString folder = QDir::toNativeSeparators(area);
+    pf::Alert alert;
+    if (code == ENOSPC || code == EDQUOT) {
+        pf::error(QStringLiteral("The application cannot start: the disk of its working folder %1 is full")
+                      .arg(folder));
+        alert.messageText = QStringLiteral("The application cannot start: the disk is full.");
+        alert.informativeText =
+            QStringLiteral("Its working folder (%1) is on a disk with no space left, and it needs some there "
+                           "to keep your work safe while you edit. Free some space on that disk, then start "
+                           "the application again.")
+                .arg(folder);
+    } else {
+        const QString reason = QString::fromLocal8Bit(std::strerror(code));
+        pf::error(QStringLiteral("The application cannot start: its working folder %1 cannot be written (%2)")
+                      .arg(folder, reason));
+        alert.messageText =
+            QStringLiteral("The application cannot start: its working folder cannot be written.");
+        alert.informativeText =
+            QStringLiteral("“%1”: %2. Make sure the folder (and its disk) can be written, then start the "
+                           "application again.")
+                .arg(folder, reason);
+    }
+    alert.style = pf::Alert::Style::Critical;
+    alert.addButton(QStringLiteral("Quit"));
+    alert.runModal();
+    m_startRefused = true;
+    return true;
 }
 
 void GMApplicationDelegate::receiveConnection()
@@ -195,7 +263,12 @@ void GMApplicationDelegate::receiveConnection()
             for (const QString& line : QString::fromUtf8(*buffer).split(u'\n'))
                 if (!line.isEmpty())
                     files.append(line);
-            openFiles(files);
+            // While launching (the last session's documents reopening, their questions up) the files
+            // wait: a file handed over now would open beside the same file still being brought back.
+            if (m_launching)
+                m_handedOver.append(files);
+            else
+                openFiles(files);
         });
     }
 }
@@ -214,6 +287,7 @@ void GMApplicationDelegate::resetCacheFolder()
 
 void GMApplicationDelegate::applicationDidFinishLaunching(const QStringList& files)
 {
+    m_launching = true;
     // After a crash the stroke history holds what the documents' records name: kept for recovery.
     if (m_documentHandler->previousSessionDidNotQuit())
         GMDocument::rescueCacheForRecovery();
@@ -232,6 +306,9 @@ void GMApplicationDelegate::applicationDidFinishLaunching(const QStringList& fil
     }
     if (opened == 0 && m_documentHandler->shouldDisplayWelcomeScreen())
         m_documentHandler->displayWelcomeScreen();
+    m_launching = false;
+    while (!m_handedOver.isEmpty())
+        openFiles(m_handedOver.takeFirst());
 }
 
 void GMApplicationDelegate::openFiles(const QStringList& files)
@@ -427,38 +504,14 @@ pf::UndoManager* GMApplicationDelegate::frontUndoManager() const
 
 void GMApplicationDelegate::showFrameworkEffects()
 {
-    // An effects window in front stays as it is, its chain with it.
-    if (GMFrameworkEffectsWindow* front = GMFrameworkEffectsWindow::forWindow(frontWindow())) {
-        front->bringToFront();
-        return;
-    }
-    // A window whose photo has closed and that holds nothing is let go; one with effects is kept.
-    std::erase_if(m_frameworkEffects, [](const FrameworkEffects& entry) {
-        return entry.photo && entry.alive.expired() && entry.window->effects().empty() &&
-               !(entry.window->window() && entry.window->window()->isVisible());
-    });
     std::shared_ptr<pf::Document> photo;
     if (auto* document = dynamic_cast<GMDocument*>(currentDocument()))
         for (const auto& open : m_documentHandler->documents())
             if (open.get() == document)
                 photo = open;
-    // One window per photo: the photo's own comes back with its effects. Over no photo, the window
-    // shown last comes back.
-    for (FrameworkEffects& entry : m_frameworkEffects) {
-        const bool same = photo ? entry.photo == photo.get() && entry.alive.lock() == photo
-                                : entry.window.get() == GMFrameworkEffectsWindow::shown();
-        if (same) {
-            entry.window->bringToFront();
-            return;
-        }
-    }
-    // Over the front editor window's picture, as it would be saved; the window works on a copy.
-    FrameworkEffects entry;
-    entry.photo = photo.get();
-    entry.alive = photo;
-    entry.window = std::make_unique<GMFrameworkEffectsWindow>(frontDocumentPicture());
-    entry.window->bringToFront();
-    m_frameworkEffects.push_back(std::move(entry));
+    if (!m_frameworkEffects)
+        m_frameworkEffects = std::make_unique<GMFrameworkEffectsWindows>();
+    m_frameworkEffects->show(frontWindow(), photo);
 }
 
 void GMApplicationDelegate::buildActions()

@@ -16,7 +16,7 @@ class UndoManager;
 } // namespace pf
 
 class GMAboutBoxController;
-class GMFrameworkEffectsWindow;
+class GMFrameworkEffectsWindows;
 class GMPreferencesWindowController;
 class QAction;
 class QLocalServer;
@@ -37,11 +37,16 @@ public:
     DocumentHandler& documentHandler() { return *m_documentHandler; }
 
     // Becomes the one running instance, or hands `files` (made absolute) to the one that runs and
-    // answers false: then this process should leave at once, touching nothing.
+    // answers false: then this process should leave at once, touching nothing. Also false, after
+    // telling the user why, when the working area cannot take the lock (a full disk):
+    // startRefused() then says so.
     bool claimSingleInstance(const QStringList& files);
+    bool startRefused() const { return m_startRefused; }
     // The name of the local socket the running instance listens on (one per user and working area).
     static QString instanceServerName();
 
+    // Files a second start hands over while this one is still launching (its questions up) are
+    // opened once launching is done: the last session's documents first, each once.
     void applicationDidFinishLaunching(const QStringList& files);
     // Deletes the cache folder once every pending mask write has finished.
     void applicationWillTerminate();
@@ -85,6 +90,9 @@ private:
     pf::Document* currentDocument() const;
     static QWidget* frontWindow();
     void receiveConnection();
+    // Why no lock can be made in the working area (a full disk, a folder that takes no files), told to
+    // the user; false when it can be, and the lock is held by another instance.
+    bool refuseUnwritableWorkingArea();
     // The front editor document's picture as it would be saved; none elsewhere.
     pf::Image frontDocumentPicture() const;
     // The frame builder, previewing the front document's picture.
@@ -103,6 +111,11 @@ private:
     QList<QPointer<QWidget>> m_equipped;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
+    bool m_startRefused = false;
+    // While launching runs, what second starts hand over waits here (an empty list asks for the
+    // welcome window).
+    bool m_launching = false;
+    QList<QStringList> m_handedOver;
     QList<QAction*> m_actions;
     std::vector<pf::ObserverToken> m_undoObservers;
     pf::ObserverToken m_firstKeyObserver;
@@ -111,12 +124,6 @@ private:
     std::unique_ptr<GMAboutBoxController> m_aboutBox;
     // One framework effects window per photo (and one over no photo), kept with its chain while the
     // application runs: closing one only hides it, and choosing the menu item again brings it back.
-    struct FrameworkEffects
-    {
-        const pf::Document* photo = nullptr;
-        std::weak_ptr<pf::Document> alive;
-        std::unique_ptr<GMFrameworkEffectsWindow> window;
-    };
-    std::vector<FrameworkEffects> m_frameworkEffects;
+    std::unique_ptr<GMFrameworkEffectsWindows> m_frameworkEffects;
     bool m_terminating = false;
 };

@@ -2,6 +2,7 @@
 
 #include "Classes/Document/GMChainRenderer.h"
 #include "Classes/Document/GMDocumentArchive.h"
+#include "Classes/Document/GMPaintedRegion.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Framework/OVImageWriter.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
@@ -24,11 +25,13 @@
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/ImageFile.h"
+#include "Platform/Image/RenderContext.h"
 #include "Platform/UI/Alert.h"
 #include "Platform/UI/DocumentController.h"
 #include "Platform/UI/Window.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -56,6 +59,11 @@ const QString fileTimeKey = QStringLiteral("file_modification_time");
 // Set while the shadow copy holds changes the picture file does not (kept by an autosave, not saved into
 // the file): the picture opens marked edited, as it does after a restart.
 const QString editsNotInFileKey = QStringLiteral("edits_not_in_file");
+// Set just before a save replaces the photo file with new bytes (their size and digest), cleared once
+// the entry holds the file's new state: a file found so at the next start holds this application's own
+// save, not another program's change.
+const QString savingSizeKey = QStringLiteral("saving_file_size");
+const QString savingDigestKey = QStringLiteral("saving_file_digest");
 constexpr double originalJPEGQuality = 0.95;
 
 GMDocument::WindowControllerFactory& windowControllerFactory()
@@ -83,12 +91,24 @@ bool fail(QString* errorMessage, const QString& message)
     return false;
 }
 
-// A JPEG's or a PNG's bytes: kept as the original, as they came.
+// The photo file's own bytes, kept as the original as they came: its pixels, its colours and all it
+// tells besides, for every later session's saves to write back exactly. Only bytes that tell their kind
+// by themselves (not by a file name, as an older TGA does) can be read again from the package.
 QByteArray fileBytesIfKept(const QString& path, const QByteArray& format)
 {
-    if (format != "jpeg" && format != "png")
+    if (format.isEmpty())
         return {};
-    return pf::FileRead::bytes(path).value_or(QByteArray());
+    QByteArray bytes = pf::FileRead::bytes(path).value_or(QByteArray());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return QImageReader::imageFormat(&buffer).isEmpty() ? QByteArray() : bytes;
+}
+
+// Where the layers' masks are read to find where they painted.
+pf::RenderContext& regionContext()
+{
+    static auto* context = new pf::RenderContext(QStringLiteral("painted region"));
+    return *context;
 }
 
 } // namespace
@@ -100,8 +120,46 @@ struct GMDocument::Snapshot
     pf::Bitmap original;
     GMRenderForSaving preview;
     GMRenderForSaving image;
-    QDateTime taken; // a recovery record's: when the state it holds was taken
+    QDateTime taken;     // a recovery record's: when the state it holds was taken
+    QVariantMap picture; // a recovery record's: what identifies the picture its layers lie over
+    // The layers' masks as the picture is composed from them: where they painted.
+    std::vector<pf::Image> masks;
 };
+
+QVariantMap GMDocument::Picture::toMap() const
+{
+    QVariantMap map{{QStringLiteral("from_file"), fromFile},
+                    {QStringLiteral("size"), size},
+                    {QStringLiteral("digest"), digest}};
+    if (time.isValid())
+        map.insert(QStringLiteral("time"), time);
+    return map;
+}
+
+GMDocument::Picture GMDocument::Picture::fromMap(const QVariantMap& map)
+{
+    Picture picture;
+    picture.fromFile = map.value(QStringLiteral("from_file")).toBool();
+    picture.size = map.value(QStringLiteral("size"), -1).toLongLong();
+    picture.time = map.value(QStringLiteral("time")).toDateTime();
+    picture.digest = map.value(QStringLiteral("digest")).toByteArray();
+    return picture;
+}
+
+QByteArray GMDocument::digestOf(const QByteArray& bytes)
+{
+    // Tells pictures apart, against accidents rather than adversaries: the fastest digest at hand.
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+}
+
+QByteArray GMDocument::digestOfFile(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return {};
+    return hash.result();
+}
 
 const QString GMDocument::savedOverPhotoNoteKey = QStringLiteral("SavedOverPhotoNoteShown");
 
@@ -158,6 +216,12 @@ QStringList GMDocument::writableTypesForSaveOperation(SaveOperation operation) c
     // A photo of another kind is offered its own, where it can be written.
     if (!types.contains(fileType()) && QImageWriter::supportedImageFormats().contains(fileType().toLatin1()))
         types.append(fileType());
+    // And every other kind of photo file saving writes as the photo's file holds it, so that a name
+    // typed with its extension is written as that kind, never refused as one that cannot be.
+    for (const QString& kind : {QStringLiteral("tiff"), QStringLiteral("webp"), QStringLiteral("bmp")})
+        if (!types.contains(kind) && QImageWriter::supportedImageFormats().contains(kind.toLatin1()) &&
+            documentController() && documentController()->typeNamed(kind))
+            types.append(kind);
     // What is proposed first: the document's own kind; an export (a picture to hand on) proposes the
     // photo's kind even for a document package or an untitled document, the kind its original was.
     QString first = fileType();
@@ -171,6 +235,14 @@ QStringList GMDocument::writableTypesForSaveOperation(SaveOperation operation) c
     return types;
 }
 
+GMPhotoFile::Kind GMDocument::keptOriginalKind()
+{
+    std::lock_guard lock(m_jpegMutex);
+    const QByteArray& kept = m_originalIsJPEG ? m_originalJPEG : m_originalLossless;
+    return kept.isEmpty() || !m_losslessProblem.isEmpty() ? GMPhotoFile::Kind()
+                                                          : GMPhotoFile::inspectData(kept);
+}
+
 void GMDocument::resetContents()
 {
     m_originalImage = pf::Image();
@@ -180,11 +252,13 @@ void GMDocument::resetContents()
     m_foreignLayers.clear();
     m_extras.clear();
     m_opening.reset();
+    m_picture = {};
     std::lock_guard lock(m_jpegMutex);
     m_originalJPEG.clear();
     m_originalLossless.clear();
     m_originalIsJPEG = false;
     m_losslessProblem.clear();
+    m_losslessName.clear();
 }
 
 QVariantMap GMDocument::checkedSettings(const GMEffectBlueprint& blueprint, QVariantMap values,
@@ -226,9 +300,30 @@ QVariantMap GMDocument::checkedSettings(const GMEffectBlueprint& blueprint, QVar
     return values;
 }
 
+bool GMDocument::ownSaveCompleted(const QString& key, const QVariantMap& entry, const QString& path)
+{
+    if (!entry.contains(savingSizeKey) || !entry.contains(savingDigestKey) ||
+        entry.value(savingSizeKey).toLongLong() != QFileInfo(path).size() ||
+        entry.value(savingDigestKey).toByteArray() != digestOfFile(path))
+        return false;
+    // The save had written the kept edits first, then the file, and was stopped before noting it.
+    const QFileInfo file(path);
+    GMFileUtilities::setShadowCopyValues(key, {{fileSizeKey, file.size()},
+                                               {fileTimeKey, file.lastModified().toUTC()},
+                                               {editsNotInFileKey, false},
+                                               {savingSizeKey, QVariant()},
+                                               {savingDigestKey, QVariant()}});
+    pf::log(
+        QStringLiteral("\"%1\" holds what the last save wrote into it; its kept edits go with it").arg(path));
+    return true;
+}
+
 bool GMDocument::readFromURL(const QString& path, const QString& type, QString* errorMessage)
 {
     m_keptEditsDeclined = false;
+    m_keptEditsChosen = false;
+    m_keptEditsFileSize = -1;
+    m_keptEditsFileTime = {};
     if (type == GMDocumentPackage::typeName) {
         m_fileKind = {};
         return readOwnFileFormatFromURL(path, errorMessage);
@@ -246,7 +341,7 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
     if (registered.isEmpty())
         return readPlainImage(path, errorMessage);
 
-    const QVariantMap entry = registry.value(registered).toMap();
+    QVariantMap entry = registry.value(registered).toMap();
     const QString filename = entry.value(QStringLiteral("filename")).toString();
     const QString folder = GMFileUtilities::applicationSupportDirectory() + u'/' + filename;
     if (GMFileUtilities::isShadowCopyFilename(filename))
@@ -259,12 +354,20 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
         return readPlainImage(path, errorMessage);
     }
 
-    // Someone else changed the file since its edits were kept: the person decides which to open.
+    // Someone else changed the file since its edits were kept: the person decides which to open. A
+    // save of this application stopped right after it replaced the file is no one else's change.
     const QFileInfo file(path);
-    if (entry.contains(fileSizeKey) && entry.contains(fileTimeKey) &&
-        (entry.value(fileSizeKey).toLongLong() != file.size() ||
-         entry.value(fileTimeKey).toDateTime().toMSecsSinceEpoch() !=
-             file.lastModified().toMSecsSinceEpoch())) {
+    bool changedSince = entry.contains(fileSizeKey) && entry.contains(fileTimeKey) &&
+                        (entry.value(fileSizeKey).toLongLong() != file.size() ||
+                         entry.value(fileTimeKey).toDateTime().toMSecsSinceEpoch() !=
+                             file.lastModified().toMSecsSinceEpoch());
+    if (changedSince && ownSaveCompleted(registered, entry, path)) {
+        changedSince = false;
+        entry.insert(editsNotInFileKey, false); // the file holds them now
+    }
+    if (changedSince) {
+        m_keptEditsFileSize = entry.value(fileSizeKey).toLongLong();
+        m_keptEditsFileTime = entry.value(fileTimeKey).toDateTime();
         pf::Alert alert;
         alert.messageText = QStringLiteral("“%1” was changed by another program.").arg(file.fileName());
         alert.informativeText = QStringLiteral(
@@ -284,6 +387,7 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
             m_keptEditsDeclined = true;
             return readPlainImage(path, errorMessage);
         }
+        m_keptEditsChosen = true;
     }
 
     QString error;
@@ -326,6 +430,8 @@ struct GMDocument::Decoded
     QByteArray lossless; // the bytes kept without loss for an original that is no JPEG
     bool isJPEG = false;
     QString losslessProblem; // the lossless original is damaged: `lossless` holds its bytes as they are
+    QByteArray digest;       // of the picture file's bytes, or of the package's kept original
+    QString reduction;       // why the photo is held in less than its file holds; empty when it is not
 };
 
 namespace {
@@ -361,19 +467,27 @@ bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
             auto opening = std::make_shared<Opening>();
             opening->path = path;
             opening->size = pf::Size(size.width(), size.height());
+            // The digest of its bytes comes with the decoded picture.
+            const QFileInfo file(path);
+            m_picture = {true, file.size(), file.lastModified().toUTC(), {}};
             openInBackground(opening, {}, {});
             return true;
         }
     }
-    QString error;
-    const pf::Bitmap bitmap = pf::ImageFile::read(path, &error, pf::ImageFile::Precision::Exact);
+    QString error, reduction;
+    const pf::Bitmap bitmap = pf::ImageFile::read(path, &error, pf::ImageFile::Precision::Exact, &reduction);
     if (bitmap.isNull())
         return fail(errorMessage, error);
     resetContents();
+    if (!reduction.isEmpty())
+        tellReducedOriginal(path, reduction);
     m_originalImage = pf::Image::fromBitmap(bitmap);
     m_originalBitmap = bitmap;
     const QByteArray format = QImageReader::imageFormat(path);
     const QByteArray kept = fileBytesIfKept(path, format);
+    const QFileInfo file(path);
+    m_picture = {true, file.size(), file.lastModified().toUTC(),
+                 kept.isEmpty() ? digestOfFile(path) : digestOf(kept)};
     std::lock_guard lock(m_jpegMutex);
     m_originalIsJPEG = format == "jpeg";
     (m_originalIsJPEG ? m_originalJPEG : m_originalLossless) = kept;
@@ -427,22 +541,26 @@ void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const
             contents.losslessDamaged = !opening->losslessProblem.isEmpty();
             contents.losslessProblem = opening->losslessProblem;
             if (GMDocumentPackage::decodeOriginal(contents, opening->path, &decoded.error)) {
+                decoded.reduction = contents.originalReduction;
                 decoded.bitmap = contents.original;
                 decoded.jpeg = contents.originalJPEG;
                 decoded.lossless = contents.originalLossless; // as it is, also when it did not decode
                 decoded.losslessProblem = contents.losslessDamaged ? contents.losslessProblem : QString();
                 decoded.isJPEG =
                     !contents.losslessDamaged && decoded.lossless.isEmpty() && !decoded.jpeg.isEmpty();
+                decoded.digest = digestOf(lossless.isEmpty() ? jpeg : lossless);
             }
         } else {
-            decoded.bitmap =
-                pf::ImageFile::read(opening->path, &decoded.error, pf::ImageFile::Precision::Exact);
-            // The bytes kept as the original: a JPEG's or a PNG's own.
+            decoded.bitmap = pf::ImageFile::read(opening->path, &decoded.error,
+                                                 pf::ImageFile::Precision::Exact, &decoded.reduction);
+            // The bytes kept as the original: the file's own.
             const QByteArray format = QImageReader::imageFormat(opening->path);
             const QByteArray kept =
                 decoded.bitmap.isNull() ? QByteArray() : fileBytesIfKept(opening->path, format);
             decoded.isJPEG = format == "jpeg";
             (decoded.isJPEG ? decoded.jpeg : decoded.lossless) = kept;
+            if (!decoded.bitmap.isNull())
+                decoded.digest = kept.isEmpty() ? digestOfFile(opening->path) : digestOf(kept);
         }
         // What is worked out from the photo's every pixel (its reduced copies, its faces) is made here
         // too: the main thread only puts the finished pieces together.
@@ -500,17 +618,26 @@ void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const 
         }
     }
     if (decoded.bitmap.isNull()) {
-        // Nothing to edit: said plainly, and the window goes rather than show an empty photo.
+        // Nothing to edit: the window goes rather than show an empty photo, and the failure is said
+        // plainly where the user sees it, never as a sheet of the window that goes.
         const QString shown = opening->photo.isEmpty() ? opening->path : opening->photo;
         pf::error(QStringLiteral("The picture %1 could not be read: %2").arg(shown, error));
         if (m_windowController)
             m_windowController->stopActivity(loading);
-        presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(shown).fileName()), error);
+        pf::DocumentController* controller = documentController();
+        const auto keepAlive = shared_from_this();
         close();
+        const QString message = QStringLiteral("“%1” could not be opened.").arg(QFileInfo(shown).fileName());
+        if (controller)
+            controller->presentError(message, error);
+        else
+            pf::error(message + u' ' + error);
         return;
     }
     m_originalImage = decoded.original.image;
     m_originalBitmap = decoded.bitmap;
+    if (m_picture.fromFile != opening->package && m_picture.digest.isEmpty())
+        m_picture.digest = decoded.digest;
     {
         std::lock_guard lock(m_jpegMutex);
         m_originalJPEG = decoded.jpeg;
@@ -520,6 +647,8 @@ void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const 
     }
     if (!m_losslessProblem.isEmpty())
         reportDamagedOriginal(opening->path);
+    if (!decoded.reduction.isEmpty())
+        tellReducedOriginal(opening->photo.isEmpty() ? opening->path : opening->photo, decoded.reduction);
     if (!m_windowController)
         return;
     m_windowController->setPreparedOriginal(decoded.original);
@@ -619,14 +748,23 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
         return false;
     const QString losslessProblem = contents->losslessDamaged ? contents->losslessProblem : QString();
     resetContents();
+    m_losslessName = contents->losslessName;
     if (!later) {
         m_originalImage = pf::Image::fromBitmap(contents->original);
         m_originalBitmap = contents->original;
         m_loadPreview = contents->loadPreview;
+        if (!contents->originalReduction.isEmpty())
+            tellReducedOriginal(photo.isEmpty() ? path : photo, contents->originalReduction);
     }
     m_pendingLayers = std::move(layers);
     m_foreignLayers = std::move(foreign);
     m_extras = std::move(extras);
+    {
+        // A large original's digest is worked out with its decoding, off the interface's thread.
+        const QByteArray& kept =
+            contents->originalLossless.isEmpty() ? contents->originalJPEG : contents->originalLossless;
+        m_picture = {false, kept.size(), {}, later ? QByteArray() : digestOf(kept)};
+    }
     {
         std::lock_guard lock(m_jpegMutex);
         m_originalJPEG = contents->originalJPEG;
@@ -735,42 +873,53 @@ void GMDocument::insertPendingLayers()
         const pf::Size photo = chain ? chain->originalImageSize() : self->photoSize();
         for (const PendingLayer& layer : self->m_pendingLayers) {
             folders.append(layer.maskFolder);
-            if (!layer.olderStrokes)
-                reads->push_back(std::async(std::launch::async, [folder = layer.maskFolder, photo] {
-                    MaskRead read;
-                    read.mask = OVBrushPathImage::readFromFolder(folder, &read.problem);
-                    // A mask is made for its photo: one of another size (a damaged description, a
-                    // folder that holds no mask) would place strokes wrongly and could claim any
-                    // amount of memory. It is kept aside as damaged; the layer gets an empty mask.
-                    const pf::Size size = read.mask->size();
-                    read.wrongSize = std::round(size.width) != std::round(photo.width) ||
-                                     std::round(size.height) != std::round(photo.height);
-                    if (read.wrongSize) {
-                        const QString sizes = QStringLiteral("the mask is %1 x %2, its photo %3 x %4")
-                                                  .arg(size.width)
-                                                  .arg(size.height)
-                                                  .arg(photo.width)
-                                                  .arg(photo.height);
-                        pf::error(QStringLiteral("The mask folder %1 cannot be used: %2").arg(folder, sizes));
-                        if (read.problem.isEmpty())
-                            read.problem = sizes;
-                    }
-                    if (read.problem.isEmpty())
-                        return read;
-                    // What could not be read is never replaced by what could: the folder is kept, as
-                    // it is, for the saves to come.
-                    QString error;
-                    read.kept = GMDocumentPackage::keepFolder(folder, &error);
-                    if (read.kept.isEmpty()) {
-                        pf::error(QStringLiteral("The unread mask folder %1 cannot be kept: %2")
-                                      .arg(folder, error));
-                        read.kept = folder;
-                    }
-                    return read;
-                }));
+            if (layer.olderStrokes)
+                continue;
+            if (layer.read) {
+                // Read already (a recovery record's, before its work was told).
+                std::promise<MaskRead> ready;
+                ready.set_value(*layer.read);
+                reads->push_back(ready.get_future());
+                continue;
+            }
+            reads->push_back(std::async(
+                std::launch::async, [folder = layer.maskFolder, photo] { return readMask(folder, photo); }));
         }
         insertWhenRead(weak, controller, loading, folders, reads);
     });
+}
+
+GMDocument::MaskRead GMDocument::readMask(const QString& folder, const pf::Size& photo)
+{
+    MaskRead read;
+    read.mask = OVBrushPathImage::readFromFolder(folder, &read.problem);
+    // A mask is made for its photo: one of another size (a damaged description, a folder that holds no
+    // mask) would place strokes wrongly and could claim any amount of memory. It is kept aside as
+    // damaged; the layer gets an empty mask.
+    const pf::Size size = read.mask->size();
+    read.wrongSize = std::round(size.width) != std::round(photo.width) ||
+                     std::round(size.height) != std::round(photo.height);
+    if (read.wrongSize) {
+        const QString sizes = QStringLiteral("the mask is %1 x %2, its photo %3 x %4")
+                                  .arg(size.width)
+                                  .arg(size.height)
+                                  .arg(photo.width)
+                                  .arg(photo.height);
+        pf::error(QStringLiteral("The mask folder %1 cannot be used: %2").arg(folder, sizes));
+        if (read.problem.isEmpty())
+            read.problem = sizes;
+    }
+    if (read.problem.isEmpty())
+        return read;
+    // What could not be read is never replaced by what could: the folder is kept, as it is, for the
+    // saves to come.
+    QString error;
+    read.kept = GMDocumentPackage::keepFolder(folder, &error);
+    if (read.kept.isEmpty()) {
+        pf::error(QStringLiteral("The unread mask folder %1 cannot be kept: %2").arg(folder, error));
+        read.kept = folder;
+    }
+    return read;
 }
 
 void GMDocument::insertWhenRead(const std::weak_ptr<pf::Document>& weak,
@@ -819,8 +968,11 @@ void GMDocument::insertWhenRead(const std::weak_ptr<pf::Document>& weak,
         MaskRead result = (*reads)[read++].get();
         if (!result.problem.isEmpty()) {
             result.mask->keepUnreadFolder(result.kept);
-            unread.append(
-                QStringLiteral("“%1” (layer %2)").arg(layer.blueprint->displayName()).arg(masks.size() + 1));
+            // A recovery record's unread masks were told with what came back.
+            if (!layer.read)
+                unread.append(QStringLiteral("“%1” (layer %2)")
+                                  .arg(layer.blueprint->displayName())
+                                  .arg(masks.size() + 1));
         }
         if (result.wrongSize) {
             emptied.emplace_back(int(masks.size()) + 1, result.kept);
@@ -970,10 +1122,21 @@ void GMDocument::reportDamagedOriginal(const QString& package)
     const QString name = QFileInfo(fileURL().isEmpty() ? package : fileURL()).fileName();
     presentError(
         QStringLiteral("The untouched original kept for “%1” is damaged.").arg(name),
-        QStringLiteral("Its lossless copy (“image.png” in %1) cannot be read: %2. The picture shows "
+        QStringLiteral("Its lossless copy (“%1” in %2) cannot be read: %3. The picture shows "
                        "from its JPEG copy, which may differ slightly. The damaged file is kept as it "
                        "is with every save, so that it can still be repaired.")
-            .arg(QDir::toNativeSeparators(package), m_losslessProblem));
+            .arg(m_losslessName.isEmpty() ? QStringLiteral("image.png") : m_losslessName,
+                 QDir::toNativeSeparators(package), m_losslessProblem));
+}
+
+void GMDocument::tellReducedOriginal(const QString& path, const QString& reduction)
+{
+    pf::warning(QStringLiteral("The photo %1 is held in less than its file holds: %2").arg(path, reduction));
+    presentError(
+        QStringLiteral("“%1” is opened with its colours reduced to sRGB.").arg(QFileInfo(path).fileName()),
+        QStringLiteral("%1\n\nWhere you paint, colours beyond sRGB are lost. Everywhere else saving "
+                       "writes the photo back as its file holds it.")
+            .arg(reduction));
 }
 
 void GMDocument::noteSavedOverPhoto(const QString& path)
@@ -1035,6 +1198,9 @@ std::shared_ptr<GMDocument::Snapshot> GMDocument::takeSnapshot(bool wantFullImag
                 mask && !mask->segmentImageNames().isEmpty() ? mask->segmentImageNames().last() : QString();
             layer.maskSize = mask ? mask->size() : chain->originalImageSize();
             layer.verbatimFolder = mask ? mask->unreadFolder() : QString();
+            snapshot->masks.push_back(layer.container && layer.container->imageContainer()
+                                          ? layer.container->imageContainer()->image()
+                                          : pf::Image());
             snapshot->contents.layers.push_back(std::move(layer));
         }
         // Layers of unknown effects go back to their places among the others.
@@ -1084,6 +1250,8 @@ bool GMDocument::writePackage(Snapshot& snapshot, const QString& path, QString* 
     {
         std::lock_guard lock(m_jpegMutex);
         snapshot.contents.losslessDamaged = !m_losslessProblem.isEmpty();
+        // A damaged one goes back where it was read from.
+        snapshot.contents.losslessName = snapshot.contents.losslessDamaged ? m_losslessName : QString();
     }
     if (snapshot.preview && snapshot.contents.preview.isNull()) {
         if (const auto preview = snapshot.preview())
@@ -1115,15 +1283,19 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
         return fail(errorMessage, QStringLiteral("The document is still loading its layers."));
     }
     // Saving over the photo itself writes it as the kind of file it is: composed in float where the
-    // photo holds more than 8 bits can (its depth, partial transparency, colours outside sRGB), so that
-    // every pixel no layer changed goes back as it was.
-    // A new file of the photo's own kind (Save As, Export) is written the same way.
+    // photo holds more than 8 bits can (its depth, partial transparency, colours outside sRGB), and every
+    // pixel no layer painted written back from the photo's own file, as it stores it.
+    // A new file of the photo's own kind (Save As, Export) is written the same way; one of another kind
+    // carries what that kind can hold of the photo (depth, transparency, profile, EXIF, XMP).
     const bool overPhoto = operation == SaveOperation::Save && !ownType && path == originalPath;
-    const OVImageWriter::ImageTarget copy = OVImageWriter::targetForPath(path, m_fileKind.hasAlpha);
+    const GMPhotoFile::Kind sourceKind = ownType                ? GMPhotoFile::Kind()
+                                         : m_fileKind.isValid() ? m_fileKind
+                                                                : keptOriginalKind();
+    const OVImageWriter::ImageTarget copy = OVImageWriter::targetForPath(path, sourceKind.hasAlpha);
     const GMPhotoFile::Kind photoKind = overPhoto ? m_fileKind
                                         : ownType || copy.path != path
                                             ? GMPhotoFile::Kind()
-                                            : GMPhotoFile::forCopy(m_fileKind, copy.format);
+                                            : GMPhotoFile::forExport(sourceKind, copy.format);
     if (overPhoto && !m_fileKind.refusal.isEmpty()) {
         unblockUserInteraction();
         return fail(errorMessage, m_fileKind.refusal + QStringLiteral(" Use Save As to keep your changes."));
@@ -1131,7 +1303,15 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     const bool exact = photoKind.isValid() && (photoKind.bitsPerComponent > 8 ||
                                                m_originalBitmap.format() == pf::Bitmap::Format::RGBAf);
     // A translucent photo keeps its transparency, whatever the layers laid over it.
-    const bool keepTransparency = m_fileKind.hasAlpha;
+    const bool keepTransparency = sourceKind.hasAlpha;
+    // The photo's own file as it was opened: what a save writes wherever no layer painted.
+    QByteArray keptOriginal;
+    if (photoKind.isValid()) {
+        std::lock_guard lock(m_jpegMutex);
+        keptOriginal = m_originalIsJPEG              ? m_originalJPEG
+                       : m_losslessProblem.isEmpty() ? m_originalLossless
+                                                     : QByteArray();
+    }
     const QDateTime knownFileDate = fileModificationDate();
     const bool edited = isDocumentEdited();
     // Everything the save writes is taken now, while the interface waits; the layers may change
@@ -1181,16 +1361,28 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
             return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
         if (keepTransparency)
             GMChainRenderer::keepTransparencyOf(*picture, snapshot->original);
-        // The colour under clear pixels is the file's own: read from it, as the picture holds none.
-        const QString photoFile = keepTransparency && photoKind.isValid() ? originalPath : QString();
-        encoded =
-            std::async(std::launch::async, [&picture, &path, &encodeError, &target, &photoKind, photoFile] {
-                if (photoKind.isValid()) {
-                    target = path;
-                    return GMPhotoFile::encode(*picture, photoKind, &encodeError, photoFile);
-                }
+        // The photo's file is read where the original's bytes cannot tell (the colour under clear
+        // pixels, a TIFF's tags) and only where the picture goes into a file of its kind.
+        const QString photoFile = photoKind.isValid() ? originalPath : QString();
+        encoded = std::async(std::launch::async, [&picture, &path, &encodeError, &target, &photoKind,
+                                                  photoFile, keptOriginal, masks = snapshot->masks] {
+            if (!photoKind.isValid())
                 return OVImageWriter::encodedImage(*picture, path, &encodeError, &target);
-            });
+            target = path;
+            // Where the layers painted; where that cannot be told, the composed picture is written
+            // everywhere.
+            GMPaintedRegion painted;
+            QString regionError;
+            const bool known = GMPaintedRegion::fromMasks(masks, picture->width(), picture->height(),
+                                                          regionContext(), &painted, &regionError);
+            if (!known)
+                pf::warning(regionError);
+            GMPhotoFile::Source source;
+            source.original = keptOriginal;
+            source.painted = known ? &painted : nullptr;
+            source.file = photoFile;
+            return GMPhotoFile::encode(*picture, photoKind, &encodeError, source);
+        });
         snapshot->contents.preview = GMChainRenderer::fittedInside(*picture, GMChainRenderer::previewSide);
     }
     const QString key = shadowCopyKey(location);
@@ -1217,10 +1409,16 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     const QByteArray data = encoded.get();
     if (data.isEmpty())
         return fail(errorMessage, encodeError);
+    // A stop between replacing the file and noting its new state leaves bytes the entry does not
+    // know: noted first, they tell the next opening that the change is this save's.
+    if (target == path)
+        GMFileUtilities::setShadowCopyValues(
+            key, {{savingSizeKey, data.size()}, {savingDigestKey, digestOf(data)}});
     if (!pf::FileSystem::writeFileAtomically(target, data, errorMessage))
         return false;
     recordFileState(key, path);
-    GMFileUtilities::setShadowCopyValues(key, {{editsNotInFileKey, false}});
+    GMFileUtilities::setShadowCopyValues(
+        key, {{editsNotInFileKey, false}, {savingSizeKey, QVariant()}, {savingDigestKey, QVariant()}});
     return true;
 }
 
@@ -1298,6 +1496,31 @@ pf::SerialQueue& recordQueue()
 }
 
 const QString rescuedCachePrefix = QStringLiteral("cache-");
+
+// Makes the empty file that marks a record out of date (a full disk still takes one), in the working
+// area itself: whatever else stands at its name (a link, left there or planted) is replaced, never
+// followed. True when the mark is there.
+bool markOutOfDate(const QString& marker)
+{
+    const QByteArray name = QFile::encodeName(marker);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+            return true;
+        }
+        struct stat status
+        {};
+        if (errno != EEXIST || ::lstat(name.constData(), &status) != 0)
+            return false;
+        if (S_ISREG(status.st_mode))
+            return true; // marked already
+        if (::unlink(name.constData()) != 0)
+            return false;
+    }
+    return false;
+}
 
 // Whether `folder` (links resolved) lies inside the application's working area: the only place a
 // record's folders are read from or written into, whatever the record says.
@@ -1387,6 +1610,10 @@ void GMDocument::writeRecoveryRecord()
         return;
     std::shared_ptr<Snapshot> taken = takeSnapshot(false);
     taken->taken = QDateTime::currentDateTimeUtc();
+    if (!m_picture.digest.isEmpty() && !fileURL().isEmpty()) {
+        taken->picture = m_picture.toMap();
+        taken->picture.insert(QStringLiteral("document"), fileURL());
+    }
     std::shared_ptr<Snapshot> replaced; // an older state no write took yet: let go here, on the main thread
     {
         std::lock_guard lock(m_pendingRecord->mutex);
@@ -1412,18 +1639,9 @@ void GMDocument::writeRecoveryRecord()
         const auto failed = [&](const QString& error) {
             pf::warning(QStringLiteral("The recovery record %1 could not be written: %2").arg(path, error));
             const bool full = pf::FileSystem::lastWriteError() == ENOSPC;
-            if (!QFileInfo::exists(marker)) {
-                const int fd =
-                    ::open(QFile::encodeName(marker).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-                if (fd >= 0) {
-                    ::fsync(fd);
-                    ::close(fd);
-                } else {
-                    pf::error(
-                        QStringLiteral("The recovery record %1 cannot even be marked as out of date: %2")
-                            .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-                }
-            }
+            if (!markOutOfDate(marker))
+                pf::error(QStringLiteral("The recovery record %1 cannot even be marked as out of date: %2")
+                              .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
             pf::runOnMain([weak, error, full] {
                 if (auto self = std::static_pointer_cast<GMDocument>(weak.lock()))
                     self->noteRecoveryRecordWrite(error, full);
@@ -1456,9 +1674,13 @@ void GMDocument::writeRecoveryRecord()
         const auto data =
             content ? pf::PropertyList::toData(QVariantMap{{QStringLiteral("content"), *content},
                                                            {QStringLiteral("masks"), masks},
-                                                           {QStringLiteral("taken"), snapshot->taken}},
+                                                           {QStringLiteral("taken"), snapshot->taken},
+                                                           {QStringLiteral("picture"), snapshot->picture}},
                                                pf::PropertyList::Format::Binary, &error)
                     : std::nullopt;
+        // A link planted in its place is replaced, never followed out of the working area.
+        if (QFileInfo(path).isSymLink())
+            QFile::remove(path);
         if (!data || !pf::FileSystem::writeFileAtomically(path, *data, &error))
             return failed(error);
         // Whole again: the record is as new as the document.
@@ -1598,19 +1820,117 @@ pf::Document::Recovery GMDocument::readRecoveryRecord(const QString& path)
         }
         (*layers)[k].maskFolder = folder;
     }
+    // Masks are made for the picture they lie over: over another one of the same size (the file
+    // replaced since, a card back with another photo of that name) the user decides. A record without
+    // layers lays nothing over it.
+    bool declined = false;
+    QString reason;
+    if (!layers->empty() &&
+        !recordFitsPicture(map.value(QStringLiteral("picture")).toMap(), &declined, &reason)) {
+        if (!declined)
+            return notUsed(reason);
+        recovery.outcome = Recovery::Outcome::Declined;
+        return recovery;
+    }
     std::vector<PendingLayer> pending;
     std::vector<ForeignLayer> foreign;
     QStringList unknown;
     if (!collectLayers(*layers, false, pending, foreign, unknown, &error))
         return notUsed(error);
+    // The masks are read now, side by side, so that what the user is told of this work is true: a
+    // snapshot that does not read shows empty, and is said to with the rest.
+    std::vector<std::future<MaskRead>> reads;
+    for (const PendingLayer& layer : pending)
+        if (!layer.olderStrokes)
+            reads.push_back(std::async(
+                std::launch::async, [folder = layer.maskFolder, photo] { return readMask(folder, photo); }));
+    QStringList unread;
+    size_t next = 0;
+    for (size_t k = 0; k < pending.size(); ++k) {
+        if (pending[k].olderStrokes)
+            continue;
+        pending[k].read = std::make_shared<MaskRead>(reads[next++].get());
+        if (!pending[k].read->problem.isEmpty())
+            unread.append(
+                QStringLiteral("“%1” (layer %2)").arg(pending[k].blueprint->displayName()).arg(k + 1));
+    }
     m_pendingLayers = std::move(pending);
     m_foreignLayers = std::move(foreign);
+    const QString damaged =
+        unread.isEmpty()
+            ? QString()
+            : QStringLiteral(
+                  "the latest strokes of %1 could not be read and show empty; their files are kept "
+                  "as they are, and saved unchanged until you paint on these layers")
+                  .arg(unread.join(QStringLiteral(", ")));
     if (!outOfDate) {
         recovery.outcome = Recovery::Outcome::Restored;
+        recovery.reason = damaged;
         return recovery;
     }
     recovery.outcome = Recovery::Outcome::RestoredEarlier;
     recovery.complete = map.value(QStringLiteral("taken")).toDateTime();
     recovery.reason = QStringLiteral("the changes after that could not be written to disk");
+    if (!damaged.isEmpty())
+        recovery.reason += QStringLiteral(", and ") + damaged;
     return recovery;
+}
+
+GMDocument::Picture GMDocument::pictureAsRead()
+{
+    // A picture decoded in the background has its digest once decoded; asked before (at the restart),
+    // it is worked out now, from the file or from the original the package keeps.
+    if (!m_picture.digest.isEmpty())
+        return m_picture;
+    if (m_picture.fromFile) {
+        if (!fileURL().isEmpty())
+            m_picture.digest = digestOfFile(fileURL());
+    } else {
+        std::lock_guard lock(m_jpegMutex);
+        m_picture.digest = digestOf(m_originalLossless.isEmpty() ? m_originalJPEG : m_originalLossless);
+    }
+    return m_picture;
+}
+
+bool GMDocument::recordFitsPicture(const QVariantMap& recorded, bool* declined, QString* reason)
+{
+    *declined = false;
+    // Records of earlier versions say nothing of their picture; untitled documents' pictures are the
+    // application's own (a sample, an autosave); a record made before the document was saved under
+    // another name identifies the file it had then, which the save itself replaced.
+    if (recorded.isEmpty() || fileURL().isEmpty() ||
+        recorded.value(QStringLiteral("document")).toString() != fileURL())
+        return true;
+    const Picture then = Picture::fromMap(recorded);
+    const Picture now = pictureAsRead();
+    if (!then.digest.isEmpty() && then.digest == now.digest && then.size == now.size)
+        return true;
+    if (then.fromFile && !now.fromFile) {
+        // Made over the photo file, read now from its kept edits, which autosaves and saves wrote from
+        // that very picture: they fit, unless the user chose kept edits made over another state of
+        // the file than the one the record's layers were made over.
+        if (!m_keptEditsChosen)
+            return true;
+        const bool sameState = then.time.toMSecsSinceEpoch() == m_keptEditsFileTime.toMSecsSinceEpoch() &&
+                               (m_keptEditsFileSize < 0 || then.size == m_keptEditsFileSize);
+        if (sameState)
+            return true;
+        *reason = QStringLiteral("its latest changes were made over the file as it was, not over the kept "
+                                 "edits you chose to open");
+        return false;
+    }
+    const QString name = QFileInfo(fileURL()).fileName();
+    pf::Alert alert;
+    alert.messageText = QStringLiteral("“%1” was changed by another program.").arg(name);
+    alert.informativeText = QStringLiteral(
+        "Your latest changes to it, of a few seconds before the application stopped, were made "
+        "over the picture as it was then, and the file now holds another one (another program "
+        "may have replaced it, or a card holds another photo of that name). Open the file as it "
+        "is now with your changes laid over it, or without them?");
+    alert.addButton(QStringLiteral("Open with My Changes"));
+    alert.addButton(QStringLiteral("Open the File as It Is"));
+    if (alert.runModal() == pf::Alert::firstButtonReturn)
+        return true;
+    *declined = true;
+    return false;
 }

@@ -27,9 +27,10 @@ class QPrinter;
 // with its editable state kept in a shadow copy: a package of the same form in the working area,
 // registered under the picture's path. Autosaving a picture writes only its shadow copy; an explicit
 // save writes the shadow copy first and then the composed picture into the file, in the file's own
-// format, channels and depth (a JPEG at no lower quality, with its metadata). The untouched original is
-// kept without loss: a JPEG's own bytes, any other picture losslessly. Opening a picture that has a
-// shadow copy opens the shadow copy, asking first when the file was changed by someone else since.
+// format, channels and depth (a JPEG with its own tables, with its metadata), every pixel no layer
+// painted written back as the file stored it. The untouched original is kept as the file's own bytes.
+// Opening a picture that has a shadow copy opens the shadow copy, asking first when the file was changed
+// by someone else since.
 class GMDocument : public pf::Document
 {
 public:
@@ -107,11 +108,15 @@ public:
 
     // Crash recovery. A moment after each change of the layers, their settings and the stroke
     // history's current snapshot of each mask (which the working area's "cache" already holds) are
-    // named in the document's record, written on a queue of its own once those snapshots are on disk.
-    // After a crash the record puts those layers over the original that was read. A write that fails
-    // (a full disk) leaves the record as it was, marked out of date, and the user is told once.
-    // A record is not used over a picture the user chose to open without its kept edits, nor over a
-    // picture of another size than its masks'; nor when it names folders outside the working area.
+    // named in the document's record, written on a queue of its own once those snapshots are on disk,
+    // with what identifies the picture they lie over (the photo file's size in bytes, time and a
+    // digest of its bytes, or a digest of the original its package keeps). After a crash the record
+    // puts those layers over the original that was read. A write that fails (a full disk) leaves the
+    // record as it was, marked out of date, and the user is told once. A record is not used over a
+    // picture the user chose to open without its kept edits, nor over a picture of another size than
+    // its masks'; nor when it names folders outside the working area. Over another picture of the
+    // same size (the file replaced since) the user is asked, as for kept edits. Recorded masks that do
+    // not read are found before the user is told what came back.
     Recovery readRecoveryRecord(const QString& path) override;
     void removeRecoveryRecord() override;
     static constexpr double recoveryRecordDelay = 0.5; // seconds after a change
@@ -126,12 +131,14 @@ public:
                    Completion completion) override;
 
 private:
+    struct MaskRead;
     struct PendingLayer
     {
         std::shared_ptr<GMEffectBlueprint> blueprint;
         QVariantMap values;
         QString maskFolder;
         std::shared_ptr<GMBrushPath> olderStrokes; // the mask of older settings, painted again
+        std::shared_ptr<MaskRead> read;            // its mask, when already read (a recovery record's)
     };
     // A layer whose effect this version does not know: kept out of the chain, carried over by saves.
     struct ForeignLayer
@@ -149,10 +156,37 @@ private:
         QString kept;           // the unread folder, kept for later saves
         bool wrongSize = false; // the mask is not of its photo's size: the layer gets an empty one
     };
+    // Reads a layer's mask folder for a photo of `photo`'s size (any thread); what could not be read
+    // is kept aside as it is.
+    static MaskRead readMask(const QString& folder, const pf::Size& photo);
     struct Snapshot;
 
     struct Opening;
     struct Decoded;
+
+    // What identifies the picture the layers lie over, as it was read: the photo file itself (its size
+    // in bytes, its modification time and a digest of its bytes), or the original a package keeps
+    // (the document's own, or a photo's kept edits): that original's size and the digest of its bytes.
+    struct Picture
+    {
+        bool fromFile = false;
+        qint64 size = -1;
+        QDateTime time;
+        QByteArray digest;
+        QVariantMap toMap() const;
+        static Picture fromMap(const QVariantMap& map);
+    };
+    static QByteArray digestOf(const QByteArray& bytes);
+    // Of the file's bytes as they are now; empty when it cannot be read.
+    static QByteArray digestOfFile(const QString& path);
+    // The picture as read, its digest worked out now when its background opening has not yet.
+    Picture pictureAsRead();
+    // Whether the record of the picture `recorded` may be laid over the picture read now; asks the user
+    // when it is another one. `declined`: the user chose the file as it is; `reason`: why not, else.
+    bool recordFitsPicture(const QVariantMap& recorded, bool* declined, QString* reason);
+    // A photo whose file did not match its kept edits' registry entry: whether it holds what a save of
+    // this application was writing into it when it was stopped (then the entry is brought up to date).
+    static bool ownSaveCompleted(const QString& key, const QVariantMap& entry, const QString& path);
 
     void resetContents();
     // The layers of a package or record: into the chain later (`layers`), or kept out of it (`foreign`,
@@ -191,6 +225,11 @@ private:
     QByteArray originalLossless(const Snapshot& snapshot);
     // Tells the user that the lossless original could not be read and what becomes of it.
     void reportDamagedOriginal(const QString& package);
+    // Tells the user that the photo at `path` is held in less than its file holds (too large for its
+    // exact copy), and what that means for saving.
+    void tellReducedOriginal(const QString& path, const QString& reduction);
+    // The kind of the original as it is kept (its own bytes), for a document without a photo file.
+    GMPhotoFile::Kind keptOriginalKind();
     // Tells once, the first time a photo is saved over, what the file now holds and what is kept.
     void noteSavedOverPhoto(const QString& path);
     void recordFileState(const QString& key, const QString& filePath);
@@ -211,9 +250,15 @@ private:
     // The package's lossless original did not decode: m_originalLossless holds its bytes as they were,
     // carried by every save; the picture comes from the JPEG. Empty when it is sound.
     QString m_losslessProblem;
+    QString m_losslessName; // the package's entry it was read from
     GMPhotoFile::Kind m_fileKind;
     // The user chose to open the photo as it is in its file, without the edits kept for it.
     bool m_keptEditsDeclined = false;
+    // The user chose the kept edits of a photo changed since: the file's state they were kept over.
+    bool m_keptEditsChosen = false;
+    qint64 m_keptEditsFileSize = -1;
+    QDateTime m_keptEditsFileTime;
+    Picture m_picture;
     pf::ObserverToken m_chainObserver;
     bool m_recordScheduled = false;
     bool m_recordRemoved = false;

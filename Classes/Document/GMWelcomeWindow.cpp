@@ -232,8 +232,15 @@ GMWelcomeWindow::~GMWelcomeWindow()
 {
     if (m_window)
         m_window->setDelegate(nullptr);
-    if (m_tutorialWindow)
+    if (m_tutorialWindow) {
+        // The viewer renders the tutorial's pages on a thread of its own, from the document: it goes
+        // first, waiting for that thread, and only then the document it reads.
+        for (QPdfView* view : m_tutorialWindow->findChildren<QPdfView*>()) {
+            view->setDocument(nullptr);
+            delete view;
+        }
         delete m_tutorialWindow.data();
+    }
     // The window takes the grid's views with it; the controller goes after them.
     if (m_window)
         delete m_window.data();
@@ -366,7 +373,8 @@ void GMWelcomeWindow::showWarning(const QString& text)
         [this](const pf::Event& event) {
             if (!m_warning || !m_window || event.window() != m_window)
                 return true;
-            const bool escape = event.type() == pf::EventType::KeyDown && event.keyCode() == pf::KeyCode::Escape;
+            const bool escape =
+                event.type() == pf::EventType::KeyDown && event.keyCode() == pf::KeyCode::Escape;
             if (event.type() == pf::EventType::KeyDown && !escape)
                 return true;
             // After this event: the monitor running now is the one the fade-out removes.

@@ -60,7 +60,11 @@ void ColorPicker::updateColor(const QColor& color)
 
 void ColorPicker::changeColor(const QColor& color)
 {
+    // The delegate hears the colour first and may delete the picker.
+    const QPointer<ColorPicker> self(this);
     updateColor(color);
+    if (!self)
+        return;
     if (m_updateTimer)
         m_updateTimer->invalidate();
     m_updateTimer = pf::Timer::scheduled(
@@ -122,7 +126,11 @@ void ColorPicker::mouseDown(const pf::Event& event)
         return;
     }
     pf::ColorPanel& panel = pf::ColorPanel::shared();
+    // Bringing the panel up changes the key window, whose owners may delete this picker.
+    const QPointer<ColorPicker> self(this);
     panel.orderFront();
+    if (!self)
+        return;
     panel.setChangeHandler(nullptr);
     panel.setColor(m_color);
     takeColorPanel();

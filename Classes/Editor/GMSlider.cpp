@@ -62,9 +62,14 @@ void GMSlider::updateValue(double position, bool preview)
     setNeedsDisplay();
     if (!m_delegate)
         return;
+    // The delegate may delete the slider on hearing the value.
+    const QPointer<GMSlider> self(this);
     m_delegate->sliderDidChangeValue(this, value(), preview);
+    if (!self || !m_delegate)
+        return;
     if (preview) {
-        if (const std::optional<QImage> image = m_delegate->imageForSlider(this); image && !image->isNull()) {
+        if (const std::optional<QImage> image = m_delegate->imageForSlider(this);
+            self && image && !image->isNull()) {
             const pf::Size size = OVImageSize::pointSize(*image);
             pf::Cursors::set(pf::Cursors::fromImage(*image, pf::Point(size.width / 2, size.height / 2)),
                              window());

@@ -41,6 +41,7 @@ void OVCellControl::mouseUp(const pf::Event& event)
         return;
     m_cell->setHighlighted(false);
     setNeedsDisplay();
-    if (inside(event) && m_action)
-        m_action(this);
+    // A copy runs, as the last step: the action may delete the control.
+    if (const auto action = m_action; inside(event) && action)
+        action(this);
 }

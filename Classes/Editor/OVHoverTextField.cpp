@@ -71,6 +71,7 @@ void OVHoverTextField::exited()
 
 void OVHoverTextField::sendAction()
 {
-    if (m_action)
-        m_action(this);
+    // A copy runs: the action may replace itself or delete the field (callers send it last).
+    if (const auto action = m_action)
+        action(this);
 }

@@ -56,8 +56,13 @@ void OVHoverView::setVisible(bool visible)
 void OVHoverView::setHovered(bool hovered)
 {
     m_hovered = hovered;
-    if (m_delegate)
+    if (m_delegate) {
+        // The delegate may delete the view on hearing it.
+        const QPointer<OVHoverView> self(this);
         m_delegate->hoverViewStatusChanged(this, hovered);
+        if (!self)
+            return;
+    }
     updateImage();
 }
 

@@ -349,7 +349,10 @@ void OVLayerBrowser::update3DView(bool animated)
             setBoth(m_layers[i], m_borders[i], [&](pf::Layer& layer) { layer.setOpacity(opacity); });
         }
     }
-    beginSwitch(animated, true);
+    if (!beginSwitch(animated, true)) {
+        Transaction::commit();
+        return;
+    }
 
     const double containerWidth = m_layerContainer->bounds().width();
     const double cx = containerOriginInLayer3D().x;
@@ -408,7 +411,7 @@ void OVLayerBrowser::fitCardsBelowTheTop()
     }
 }
 
-void OVLayerBrowser::beginSwitch(bool animated, bool to3D)
+bool OVLayerBrowser::beginSwitch(bool animated, bool to3D)
 {
     Transaction::begin();
     Transaction::setCompletionBlock([browser = QPointer<OVLayerBrowser>(this), to3D] {
@@ -429,13 +432,18 @@ void OVLayerBrowser::beginSwitch(bool animated, bool to3D)
     const State there = to3D ? In3D : In2D;
     // Announced once, when a switch that way starts; one taken over half-way is not announced again.
     if (m_state != there && m_state != going && m_delegate) {
+        // The delegate may delete the browser: the transaction begun here still ends with the switch.
+        const QPointer<OVLayerBrowser> self(this);
         if (to3D)
             m_delegate->willSwitchTo3DView();
         else
             m_delegate->willSwitchTo2DView();
+        if (!self)
+            return false;
     }
     if (m_state != there)
         m_state = going;
+    return true;
 }
 
 void OVLayerBrowser::arrivedIn3DView()
@@ -451,7 +459,10 @@ void OVLayerBrowser::arrivedIn3DView()
 void OVLayerBrowser::update2DView(bool animated)
 {
     stopHoverTracking();
-    beginSwitch(animated, false);
+    if (!beginSwitch(animated, false)) {
+        Transaction::commit();
+        return;
+    }
     if (m_showLayersIn2D && !m_layers.empty())
         setBoth(m_layers[0], m_borders[0], [](pf::Layer& layer) {
             layer.setShadowOpacity(0.75);
@@ -476,8 +487,12 @@ void OVLayerBrowser::arrivedIn2DView()
     if (m_state != GoingTo2D)
         return;
     m_state = In2D;
-    if (m_delegate)
+    if (m_delegate) {
+        const QPointer<OVLayerBrowser> self(this);
         m_delegate->didSwitchTo2DView();
+        if (!self)
+            return;
+    }
     if (m_showLayersIn2D)
         return;
     const Transaction::Scope atOnce(true);
@@ -547,9 +562,14 @@ void OVLayerBrowser::mouseDown(const pf::Event& event)
         OVImageView::mouseDown(event);
         return;
     }
-    // The controller decides; the selection changes when it calls setSelectionIndex().
-    if (m_delegate)
+    // The controller decides; the selection changes when it calls setSelectionIndex(). It may delete
+    // the browser then.
+    if (m_delegate) {
+        const QPointer<OVLayerBrowser> self(this);
         m_delegate->layerBrowserDidChangeSelection(this, hit);
+        if (!self)
+            return;
+    }
     if (event.clickCount() == 2)
         setShow3DView(false);
 }
@@ -568,8 +588,13 @@ void OVLayerBrowser::scrollWheel(const pf::Event& event)
 void OVLayerBrowser::scrollerDidChangeIndex(OVStepScroller* scroller, int index)
 {
     setSelectionIndex(index);
-    if (m_delegate)
+    if (m_delegate) {
+        const QPointer<OVLayerBrowser> self(this);
+        const QPointer<OVStepScroller> scrollerGuard(scroller);
         m_delegate->layerBrowserDidChangeSelection(this, index);
+        if (!self || !scrollerGuard)
+            return;
+    }
     if (scroller->hoveredIndex() == index)
         scrollerDidChangeHover(scroller, index);
 }
@@ -579,8 +604,13 @@ void OVLayerBrowser::scrollerDidChangeHover(OVStepScroller* scroller, qint64 ind
     if (!m_delegate)
         return;
     schedulePasteButtonRemoval(kPasteButtonDelay);
-    m_hoveringStepScroller = index != OVStepScroller::NotFound &&
-                             m_delegate->layerBrowserCanInteractFrom(this, scroller->currentIndex(), index);
+    const QPointer<OVLayerBrowser> self(this);
+    const QPointer<OVStepScroller> scrollerGuard(scroller);
+    const bool interacts = index != OVStepScroller::NotFound &&
+                           m_delegate->layerBrowserCanInteractFrom(this, scroller->currentIndex(), index);
+    if (!self || !scrollerGuard)
+        return;
+    m_hoveringStepScroller = interacts;
     if (!m_hoveringStepScroller)
         return;
     m_pasteIndex = index;
@@ -676,12 +706,17 @@ void OVLayerBrowser::interactionButtonClicked()
     if (!m_delegate || !isPasteButtonShown())
         return;
     const qint64 target = m_layerScroller->currentIndex();
-    // The selection or the layers may have changed since the button was offered.
+    // The selection or the layers may have changed since the button was offered. Asking may delete the
+    // browser.
+    const QPointer<OVLayerBrowser> self(this);
     if (m_pasteIndex < 0 || m_pasteIndex >= qint64(m_layers.size()) ||
         !m_delegate->layerBrowserCanInteractFrom(this, target, m_pasteIndex)) {
-        hidePasteButton();
+        if (self)
+            hidePasteButton();
         return;
     }
+    if (!self || !m_delegate)
+        return;
     pf::LayerHostView* host = window() ? pf::LayerHostView::windowHost(window()) : nullptr;
     OVImageView* knobView = m_layerScroller->knobView();
     const Rect knob = convertRectFromView(knobView->bounds(), knobView);
@@ -732,7 +767,7 @@ void OVLayerBrowser::interactionButtonClicked()
         snapshot->addAnimation(flight, QString());
     }
     m_delegate->layerBrowserInteractFrom(this, m_pasteIndex, target);
-    if (!host)
+    if (self && !host)
         m_forceVisible = false;
 }
 

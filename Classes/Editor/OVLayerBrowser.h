@@ -170,7 +170,8 @@ private:
     void stopHoverTracking();
     // Opens the transaction of a switch (at once, or animated) that ends in arrivedIn3DView or
     // arrivedIn2DView, and tells the delegate a switch that way begins.
-    void beginSwitch(bool animated, bool to3D);
+    // False when the delegate, told of the switch, deleted the browser.
+    bool beginSwitch(bool animated, bool to3D);
     void arrivedIn3DView();
     void arrivedIn2DView();
     void update3DMargins();

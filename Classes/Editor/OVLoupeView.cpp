@@ -252,8 +252,15 @@ void OVLoupeView::setLoupeState(int state)
         updateTrackingAreas();
     else if (state == 4)
         updateLoupe();
-    else if ((old == 4 || old == 5) && m_delegate)
+    else if ((old == 4 || old == 5) && m_delegate) {
+        // The delegate may delete the loupe: the transaction begun here ends all the same.
+        const QPointer<OVLoupeView> self(this);
         m_delegate->loupeViewDeactivated(this);
+        if (!self) {
+            Transaction::commit();
+            return;
+        }
+    }
     setHidden(state == 0);
     // Home again, the glass shows the photo as before the carry, not the window captured for it (the
     // dock lies over the window's background).
@@ -602,9 +609,14 @@ void OVLoupeView::mouseUp(const pf::Event& event)
         setLoupeState(overImage() ? 4 : 1);
         break;
     case 3:
-        if (m_delegate)
+        if (m_delegate) {
+            // The stroke's end may close the document and the loupe with it.
+            const QPointer<OVLoupeView> self(this);
             m_delegate->drawSenderBrushUpAtPoint(
                 this, brushLocationFor(m_contentLayer->convertPointFromLayer(inSuperlayer(event), nullptr)));
+            if (!self)
+                return;
+        }
         break;
     default:
         View::mouseUp(event);

@@ -45,8 +45,8 @@ void OVMultiSwitch::setNumStates(unsigned count)
     m_maxState = std::max(count, 1u) - 1;
     const unsigned state = stateForPosition(place);
     setKnobPosition(positionOfState(state), true);
-    if (state != m_state)
-        updateState(state, false);
+    if (state != m_state && !updateState(state, false))
+        return;
     setNeedsDisplay();
 }
 

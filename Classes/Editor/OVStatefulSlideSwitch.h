@@ -16,12 +16,15 @@ public:
         if (updateKnob)
             setKnobPosition(positionOfState(state), true);
     }
-    // The same, then tells the delegate.
-    void updateState(State state, bool updateKnob)
+    // The same, then tells the delegate, which may delete the switch: false when it did.
+    bool updateState(State state, bool updateKnob)
     {
         setState(state, updateKnob);
-        if (m_delegate)
-            tellDelegate(*m_delegate, state);
+        if (!m_delegate)
+            return true;
+        const QPointer<OVSlideSwitch> self(this);
+        tellDelegate(*m_delegate, state);
+        return bool(self);
     }
 
     // Not owned; clear it before the delegate goes.

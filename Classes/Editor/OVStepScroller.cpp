@@ -242,19 +242,24 @@ void OVStepScroller::setPositionAnimated(double position, bool animated)
         setNeedsDisplay();
 }
 
-void OVStepScroller::updatePosition(double position, bool animated)
+bool OVStepScroller::updatePosition(double position, bool animated)
 {
     if (position == m_position)
-        return;
+        return true;
     const qint64 before = currentIndex();
     setPositionAnimated(position, animated);
+    // The delegate may delete the scroller on hearing either report.
+    const QPointer<OVStepScroller> self(this);
     if (numberOfSteps() > 0 && currentIndex() != before) {
         if (m_delegate)
             m_delegate->scrollerDidChangeIndex(this, int(currentIndex()));
+        if (!self)
+            return false;
         setNeedsDisplay();
     }
     if (m_delegate)
         m_delegate->scrollerDidChangePosition(this, m_position);
+    return bool(self);
 }
 
 void OVStepScroller::snapPosition()
@@ -443,8 +448,8 @@ void OVStepScroller::scrollWheel(const pf::Event& event)
     const double deltaX =
         event.hasPreciseScrollingDeltas() ? event.scrollingDeltaX() : event.deltaX() * kLineWidth;
     const double movable = movableWidth();
-    if (movable > 0 && deltaX != 0)
-        updatePosition(m_position - deltaX / movable, false);
+    if (movable > 0 && deltaX != 0 && !updatePosition(m_position - deltaX / movable, false))
+        return;
     if (m_scrollEndTimer)
         m_scrollEndTimer->invalidate();
     m_scrollEndTimer = pf::Timer::scheduled(

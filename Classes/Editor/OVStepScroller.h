@@ -110,7 +110,8 @@ private:
     double trackLength() const;
     // Step index <-> visual slot.
     qint64 slotForIndex(qint64 index) const;
-    void updatePosition(double position, bool animated);
+    // False when a report deleted the scroller.
+    bool updatePosition(double position, bool animated);
     void snapPosition();
     void updateKnobProportion();
     void rebuildKnob();

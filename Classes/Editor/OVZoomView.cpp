@@ -267,8 +267,13 @@ void OVZoomView::updateZoomRect()
             placeScrollers(frame);
             updateTrackingAreas();
         }
-        if (!(m_editRect == previous) && m_delegate)
+        if (!(m_editRect == previous) && m_delegate) {
+            // The delegate may delete the view on hearing it.
+            const QPointer<OVZoomView> self(this);
             m_delegate->zoomViewDidUpdateContentsRect(this, m_editRect, m_previewActive);
+            if (!self)
+                return;
+        }
 
         const pf::Rect& e = m_editRect;
         m_settingScrollers = true;

@@ -26,6 +26,7 @@
 #include "Platform/UI/Window.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
@@ -33,6 +34,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -601,10 +603,17 @@ void OVFrameBuilder::removeRow(size_t index)
 {
     ShadeRow row = m_shadesStack[index];
     m_shadesStack.erase(m_shadesStack.begin() + std::ptrdiff_t(index));
-    delete row.shade.data();
-    delete row.blendMode.data();
-    delete row.intensity.data();
-    delete row.remove.data();
+    // The row's own "-" (or another of its controls) may be what is removing it, still inside its click:
+    // the controls hide now and go once control is back in the event loop.
+    for (QWidget* control :
+         {static_cast<QWidget*>(row.shade.data()), static_cast<QWidget*>(row.blendMode.data()),
+          static_cast<QWidget*>(row.intensity.data()), static_cast<QWidget*>(row.remove.data())}) {
+        if (!control)
+            continue;
+        control->hide();
+        QTimer::singleShot(0, QCoreApplication::instance(),
+                           [control = QPointer<QWidget>(control)] { delete control.data(); });
+    }
 }
 
 void OVFrameBuilder::updateLayout(unsigned flags)

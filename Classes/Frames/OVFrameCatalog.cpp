@@ -13,12 +13,15 @@
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UI/Alert.h"
 #include "Platform/UI/Timer.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QObject>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -99,10 +102,15 @@ void OVFrameCatalog::load()
     if (info.exists() && !info.isDir()) {
         QString error;
         const auto list = pf::PropertyList::fromFile(path, &error);
-        if (!list)
+        if (list && list->metaType() != QMetaType::fromType<QVariantMap>())
+            error = QStringLiteral("it holds no dictionary of frames");
+        if (!list || !error.isEmpty()) {
             pf::warning(QStringLiteral("Could not read the frames of '%1': %2").arg(path, error));
-        else
+            if (editable())
+                keepUnreadFile(error);
+        } else {
             frames = list->toMap();
+        }
     }
     for (auto it = frames.cbegin(); it != frames.cend(); ++it) {
         const QVariantMap dictionary = it.value().toMap();
@@ -126,6 +134,33 @@ void OVFrameCatalog::load()
         m_frameIDs << QStringLiteral("Leather -") << QStringLiteral("Metal -") << QStringLiteral("Paper -")
                    << QStringLiteral("Wood -");
     sortFrameNames();
+}
+
+QString OVFrameCatalog::keepUnreadFile(const QString& error)
+{
+    QString kept = m_infoFileURL + QStringLiteral(".damaged");
+    for (int number = 2; QFileInfo::exists(kept) || QFileInfo(kept).isSymLink(); ++number)
+        kept = m_infoFileURL + QStringLiteral(".damaged-%1").arg(number);
+    const QFileInfo file(m_infoFileURL);
+    const bool moved = file.isFile() && !file.isSymLink() && QFile::rename(m_infoFileURL, kept);
+    m_unreadFileStays = !moved;
+    if (moved)
+        pf::warning(QStringLiteral("The user frames file '%1' is kept as '%2'").arg(m_infoFileURL, kept));
+    pf::Alert alert;
+    alert.messageText = QStringLiteral("Your picture frames could not be read.");
+    alert.informativeText =
+        moved
+            ? QStringLiteral(
+                  "The file that holds them (%1) is damaged: %2. It is kept as “%3”, so that it can "
+                  "still be repaired; the frames you make from now on go into a new file.")
+                  .arg(QDir::toNativeSeparators(m_infoFileURL), error, QFileInfo(kept).fileName())
+            : QStringLiteral("The file that holds them (%1) is damaged: %2. It is left as it is, so that it "
+                             "can still be repaired; until it is, the frames you make are not saved.")
+                  .arg(QDir::toNativeSeparators(m_infoFileURL), error);
+    alert.addButton(QStringLiteral("OK"));
+    // The catalog is made where a frame is first needed: told once the event loop turns.
+    QTimer::singleShot(0, m_quitContext.get(), [alert] { alert.runModal(); });
+    return moved ? kept : QString();
 }
 
 void OVFrameCatalog::observeFrame(const QString& frameID, const OVFrameDescriptionPtr& frame)
@@ -269,6 +304,12 @@ void OVFrameCatalog::saveCatalogTimed()
     if (m_saveTimer) {
         m_saveTimer->invalidate();
         m_saveTimer.reset();
+    }
+    if (m_unreadFileStays) {
+        pf::warning(
+            QStringLiteral("The user frames are not saved: '%1' could not be read and is left as it is")
+                .arg(m_infoFileURL));
+        return;
     }
     QVariantMap frames;
     for (auto it = m_frameDescriptions.cbegin(); it != m_frameDescriptions.cend(); ++it)

@@ -93,6 +93,10 @@ public:
 
 private:
     void load();
+    // A user frames file that cannot be read is never written over: it is kept beside as
+    // "<name>.damaged" (the first such name that is free) and the user is told once; where it cannot
+    // be moved, the catalog saves nothing. The file's new name, or empty when it stayed.
+    QString keepUnreadFile(const QString& error);
     void observeFrame(const QString& frameID, const OVFrameDescriptionPtr& frame);
     void post(const QString& name, const QVariantMap& userInfo = {});
     void registerUndo(const QString& selector, std::function<void()> action);
@@ -104,6 +108,7 @@ private:
     QStringList m_frameIDs;
     std::shared_ptr<pf::Timer> m_saveTimer;
     bool m_savePending = false;
+    bool m_unreadFileStays = false; // an unread file that could not be moved aside: never written over
     pf::UndoManager* m_undoManager = nullptr;
     const OVFrameCatalog* m_peer = nullptr;
     std::map<QString, pf::ObserverToken> m_frameObservers;

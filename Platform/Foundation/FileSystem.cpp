@@ -28,6 +28,7 @@ namespace {
 constinit Guarded<QString> applicationSupportOverride;
 std::atomic<bool> directoryExchangeDisabled = false;
 std::atomic<void (*)()> replacementStepHook = nullptr;
+std::atomic<void (*)(const QString&)> fileReplacedHook = nullptr;
 constexpr int helperSuffixLength = 10;
 thread_local int lastWriteErrorCode = 0;
 
@@ -283,6 +284,8 @@ bool FileSystem::writeFileAtomically(const QString& path, const QByteArray& data
     if (::rename(temporaryName.constData(), encoded(target).constData()) != 0)
         return discard(QStringLiteral("cannot move the new file into place"), errno);
     syncDirectory(directory);
+    if (const auto hook = fileReplacedHook.load())
+        hook(target);
     return true;
 }
 
@@ -357,6 +360,11 @@ bool FileSystem::replaceDirectoryAtomically(const QString& target, const QString
 void FileSystem::setDirectoryExchangeDisabledForTesting(bool disabled)
 {
     directoryExchangeDisabled = disabled;
+}
+
+void FileSystem::setFileReplacedHookForTesting(void (*hook)(const QString& path))
+{
+    fileReplacedHook = hook;
 }
 
 void FileSystem::setReplacementStepHookForTesting(void (*hook)())

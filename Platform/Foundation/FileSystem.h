@@ -32,6 +32,8 @@ public:
     // The error number (errno) of the latest failure of writeFileAtomically or createDirectory on the
     // calling thread, 0 before any: ENOSPC tells a full disk apart from other failures.
     static int lastWriteError();
+    // Tests: called once writeFileAtomically has moved a new file into place at `path`.
+    static void setFileReplacedHookForTesting(void (*hook)(const QString& path));
 
     // Replaces the folder `target` by the already written folder `newContents` (on the same
     // filesystem), so that `target` always names a complete folder, old or new; afterwards the old

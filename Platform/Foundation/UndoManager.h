@@ -90,7 +90,11 @@ public:
     QString undoMenuItemTitle() const;
     QString redoMenuItemTitle() const;
 
+    // Expires when the manager is destroyed, for those that hold it without owning it.
+    std::weak_ptr<const void> lifetime() const { return m_lifetime; }
+
 private:
+    std::shared_ptr<const void> m_lifetime = std::make_shared<int>(0);
     struct Group;
     using Stack = std::deque<std::unique_ptr<Group>>;
 

@@ -111,7 +111,9 @@ std::vector<Token> tokenize(const QString& text)
 
 std::optional<Kernel::ParameterType> parameterType(const QString& word)
 {
-    static const QHash<QString, Kernel::ParameterType> types{
+    // Never destroyed: a thread still compiling as the program exits reads it after static
+    // destructors have run.
+    static const auto& types = *new QHash<QString, Kernel::ParameterType>{
         {QStringLiteral("sampler"), Kernel::ParameterType::Sampler},
         {QStringLiteral("float"), Kernel::ParameterType::Float},
         {QStringLiteral("vec2"), Kernel::ParameterType::Vec2},
@@ -524,10 +526,11 @@ QStringList topLevelNames(const std::vector<Token>& tokens)
 
 const QStringList& KernelParser::samplerBuiltins()
 {
-    static const QStringList names{QStringLiteral("_pf_sample"),    QStringLiteral("_pf_sampleHere"),
-                                   QStringLiteral("samplerCoord"),  QStringLiteral("samplerTransform"),
-                                   QStringLiteral("samplerExtent"), QStringLiteral("samplerOrigin"),
-                                   QStringLiteral("samplerSize")};
+    // Never destroyed, as the parameter types are: parsing may go on while the program exits.
+    static const auto& names = *new QStringList{
+        QStringLiteral("_pf_sample"),       QStringLiteral("_pf_sampleHere"), QStringLiteral("samplerCoord"),
+        QStringLiteral("samplerTransform"), QStringLiteral("samplerExtent"),  QStringLiteral("samplerOrigin"),
+        QStringLiteral("samplerSize")};
     return names;
 }
 

@@ -1,5 +1,6 @@
 #include "Platform/UI/AttributedString.h"
 
+#include <QGlyphRun>
 #include <QPainter>
 #include <QTextLayout>
 #include <algorithm>
@@ -44,6 +45,9 @@ struct AttributedString::LayoutCache
     std::optional<Size> drawnInto;
     std::unique_ptr<QTextLayout> drawn;
     double drawnX = 0;
+    // A line far wider than the rectangle that may run right to left: the glyphs in sight (with their
+    // colours), drawn instead of the whole line.
+    std::optional<std::vector<std::pair<QGlyphRun, QColor>>> glyphsInSight;
 };
 
 AttributedString::AttributedString() : m_cache(std::make_shared<LayoutCache>()) {}
@@ -355,6 +359,7 @@ void AttributedString::drawInRect(QPainter& painter, const Rect& rect) const
         const bool wrap = m_lineBreak == LineBreak::WordWrap || m_lineBreak == LineBreak::CharWrap;
         kept.drawn = std::make_unique<QTextLayout>();
         kept.drawnX = 0;
+        kept.glyphsInSight.reset();
         if (wrap) {
             shown.layOut(*kept.drawn, r.width(), true, r.height());
         } else {
@@ -377,6 +382,31 @@ void AttributedString::drawInRect(QPainter& painter, const Rect& rect) const
                 kept.drawn = std::make_unique<QTextLayout>();
                 shown.mid(from, to - from).layOut(*kept.drawn, r.width(), false);
                 kept.drawnX += start;
+            } else if (natural > r.width() + 2 * spare) {
+                // Right to left, what shows need not be one run of characters: the glyphs are placed
+                // once, and only those in sight are kept and drawn.
+                const double left = -kept.drawnX - spare, right = -kept.drawnX + r.width() + spare;
+                std::vector<std::pair<QGlyphRun, QColor>> inSight;
+                for (const Run& run : shown.m_runs) {
+                    for (const QGlyphRun& glyphs : kept.drawn->glyphRuns(run.start, run.length)) {
+                        const QList<quint32> indexes = glyphs.glyphIndexes();
+                        const QList<QPointF> positions = glyphs.positions();
+                        QList<quint32> keptIndexes;
+                        QList<QPointF> keptPositions;
+                        for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i)
+                            if (positions[i].x() >= left && positions[i].x() <= right) {
+                                keptIndexes.append(indexes[i]);
+                                keptPositions.append(positions[i]);
+                            }
+                        if (keptIndexes.isEmpty())
+                            continue;
+                        QGlyphRun part = glyphs;
+                        part.setGlyphIndexes(keptIndexes);
+                        part.setPositions(keptPositions);
+                        inSight.emplace_back(part, run.attributes.color);
+                    }
+                }
+                kept.glyphsInSight = std::move(inSight);
             }
         }
         kept.drawnInto = r.size;
@@ -385,7 +415,18 @@ void AttributedString::drawInRect(QPainter& painter, const Rect& rect) const
         p.save();
         standUpright(p, r);
         p.setClipRect(r.toQRectF(), Qt::IntersectClip);
-        kept.drawn->draw(&p, QPointF(r.minX() + kept.drawnX, r.minY()));
+        const QPointF origin(r.minX() + kept.drawnX, r.minY());
+        if (kept.glyphsInSight) {
+            // Placed on the 1/64 point grid the whole line's drawing places its glyphs on, so that each
+            // glyph lands on the same pixel.
+            const QPointF onGrid(qRound(origin.x() * 64) / 64.0, qRound(origin.y() * 64) / 64.0);
+            for (const auto& [glyphs, color] : *kept.glyphsInSight) {
+                p.setPen(color);
+                p.drawGlyphRun(onGrid, glyphs);
+            }
+        } else {
+            kept.drawn->draw(&p, origin);
+        }
         p.restore();
     };
     if (m_shadow)

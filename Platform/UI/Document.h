@@ -95,8 +95,10 @@ public:
     {
         enum class Outcome
         {
-            Nothing,  // no record: nothing changed since the document was read
-            Restored, // the record's state is back, as of a moment before the process stopped
+            Nothing, // no record: nothing changed since the document was read
+            // The record's state is back, as of a moment before the process stopped; `reason` says what
+            // of it could not be (strokes that did not read), when something could not.
+            Restored,
             // Back as the record last held it (`complete`): later writes of the record failed, so the
             // changes after that are lost (`reason`).
             RestoredEarlier,

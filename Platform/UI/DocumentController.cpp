@@ -194,6 +194,15 @@ std::shared_ptr<Document> DocumentController::openDocumentWithContentsOfURL(cons
             open->showWindows();
         return open;
     }
+    // Reading may ask the user (a file changed by another program), and while the question is up a
+    // second start may hand the same file over: it is the document under way, not a second one.
+    const QString wanted = canonical(path);
+    for (Opening& opening : m_opening)
+        if (opening.path == wanted)
+            if (auto underWay = opening.document.lock()) {
+                opening.display = opening.display || display;
+                return underWay;
+            }
     const QString type = typeForContentsOfURL(path, errorMessage);
     if (type.isEmpty())
         return nullptr;
@@ -211,8 +220,21 @@ std::shared_ptr<Document> DocumentController::openDocumentWithContentsOfURL(cons
         absolute = canonical(absolute);
     document->setFileURL(absolute);
     document->setFileType(type);
+    m_opening.push_back({wanted, document, false});
+    // Whether a request made while it was read wants it shown (the entry goes either way).
+    const auto finishOpening = [this, &document] {
+        bool shown = false;
+        std::erase_if(m_opening, [&](const Opening& opening) {
+            if (opening.document.lock() != document)
+                return false;
+            shown = opening.display;
+            return true;
+        });
+        return shown;
+    };
     QString error;
     if (!document->readFromURL(absolute, type, &error)) {
+        finishOpening();
         if (errorMessage)
             *errorMessage = error.isEmpty()
                                 ? QStringLiteral("“%1” could not be read.").arg(QFileInfo(path).fileName())
@@ -224,9 +246,11 @@ std::shared_ptr<Document> DocumentController::openDocumentWithContentsOfURL(cons
     const std::optional<QVariantMap> waiting = takeWaitingEntry(absolute);
     if (waiting)
         recoverWaitingDocument(document, *waiting);
+    const bool askedMeanwhile = finishOpening();
     addDocument(document);
     noteNewRecentDocumentURL(absolute);
-    if (display)
+    // The last session's documents are shown once they are brought forward to their records.
+    if (display || (askedMeanwhile && !m_reopening))
         document->showWindows();
     return document;
 }
@@ -263,8 +287,6 @@ std::shared_ptr<Document> DocumentController::reopenDocument(const QString& path
     if (!document->readFromURL(contentsPath, type, errorMessage))
         return nullptr;
     document->setAutosavedContentsFileURL(contentsPath);
-    // Its contents were never saved under a name of the user's: still a change to keep.
-    document->updateChangeCount(Document::Change::Done);
     addDocument(document);
     if (display)
         document->showWindows();
@@ -507,13 +529,12 @@ void DocumentController::rememberOpenDocuments()
         if (!document->fileURL().isEmpty()) {
             entry.insert(QStringLiteral("url"), document->fileURL());
         } else if (!document->autosavedContentsFileURL().isEmpty() || !source.isEmpty()) {
-            // Untitled: its autosave, else (not autosaved yet) the file it was made from. Its contents
-            // were never saved under a name of the user's: a change to keep.
+            // Untitled: its autosave, else (not autosaved yet) the file it was made from. Edited as it
+            // is: a sample opened and left untouched comes back untouched, and closes without asking.
             if (!document->autosavedContentsFileURL().isEmpty())
                 entry.insert(QStringLiteral("autosave"), document->autosavedContentsFileURL());
             else
                 entry.insert(QStringLiteral("source"), source);
-            entry.insert(QStringLiteral("edited"), true);
             entry.insert(QStringLiteral("draft"), document->draftName());
             entry.insert(QStringLiteral("convertedFrom"), document->convertedFromURL());
         } else {
@@ -607,6 +628,13 @@ void DocumentController::recoverWaitingDocument(const std::shared_ptr<Document>&
     const QString name = QFileInfo(document->fileURL()).fileName();
     switch (recovery.outcome) {
     case Outcome::Restored:
+        if (!recovery.reason.isEmpty()) {
+            presentError(QStringLiteral("Some of your work on “%1” was recovered.").arg(name),
+                         QStringLiteral("It is back as it was a few seconds before the application stopped, "
+                                        "marked edited, except that %1.")
+                             .arg(recovery.reason));
+            break;
+        }
         presentError(
             QStringLiteral("Your work on “%1” was recovered.").arg(name),
             QStringLiteral("It could not be found when the application started again after it had "
@@ -657,6 +685,16 @@ int DocumentController::reopenDocumentsOfLastSession()
         // Not found at an earlier start: its record waits for it (after a quit too).
         const bool waiting = entry.value(waitingKey).toBool();
         const bool recovering = m_lastSessionInterrupted || waiting;
+        // A list an earlier version wrote may name a file twice (it was open in two windows): it opens
+        // once, with the first entry's record; bringing the second's over it would mix the two.
+        if (!path.isEmpty() && documentForURL(path)) {
+            warning(QStringLiteral("The document “%1” is listed twice in the last session; it opens once")
+                        .arg(path));
+            failed.append(QStringLiteral("“%1” (it was open twice; it is open once, with the changes of one "
+                                         "of them)")
+                              .arg(QFileInfo(path).fileName()));
+            continue;
+        }
         QString error;
         const auto document = reopenDocument(path, contents, false, &error);
         if (!document) {
@@ -701,8 +739,15 @@ int DocumentController::reopenDocumentsOfLastSession()
             outcome = recovery.outcome;
             const QString name = QStringLiteral("“%1”").arg(document->displayName());
             switch (outcome) {
-            case Outcome::Nothing:
             case Outcome::Restored:
+                if (!recovery.reason.isEmpty()) {
+                    partly.append(
+                        QStringLiteral("%1 (as it was a few seconds before it stopped, except that %2)")
+                            .arg(name, recovery.reason));
+                    break;
+                }
+                [[fallthrough]];
+            case Outcome::Nothing:
                 (waiting ? back : upToDate).append(name);
                 break;
             case Outcome::RestoredEarlier:
@@ -820,9 +865,13 @@ void DocumentController::offerUnlistedAutosaves()
         return;
     for (const QString& path : unlisted) {
         QString error;
-        if (!reopenDocument(QString(), path, true, &error))
+        const auto document = reopenDocument(QString(), path, true, &error);
+        if (!document)
             presentError(QStringLiteral("“%1” could not be opened.").arg(QFileInfo(path).completeBaseName()),
                          error);
+        else if (!document->isDocumentEdited())
+            // Kept automatically and never saved under a name of the user's: a change to keep.
+            document->updateChangeCount(Document::Change::Done);
     }
 }
 

@@ -62,8 +62,10 @@ public:
     virtual void removeDocument(Document* document);
 
     // Opens the file, or focuses its window when it is open already (a file whose recovered changes
-    // waited for it comes with them). Null, with a reason, on failure (the caller decides whether to
-    // show it).
+    // waited for it comes with them). One file is one document, whoever asks and when: asked again while
+    // it is still being read (a question of its reading is up, and a second start hands it over), it
+    // answers the document under way, shown once it is open. Null, with a reason, on failure (the caller
+    // decides whether to show it).
     virtual std::shared_ptr<Document> openDocumentWithContentsOfURL(const QString& path, bool display,
                                                                     QString* errorMessage);
     virtual std::shared_ptr<Document> openUntitledDocumentAndDisplay(bool display, QString* errorMessage);
@@ -137,6 +139,15 @@ private:
     void recoverWaitingDocument(const std::shared_ptr<Document>& document, const QVariantMap& entry);
     // Autosaved documents no open document owns (their session's list was lost): the user may open them.
     void offerUnlistedAutosaves();
+    // The document being read for a file while its reading may ask the user (by canonical path), and
+    // whether a request made meanwhile wants it shown.
+    struct Opening
+    {
+        QString path;
+        std::weak_ptr<Document> document;
+        bool display = false;
+    };
+    std::vector<Opening> m_opening;
     bool m_sessionEnded = false;
     bool m_reopening = false;
     bool m_lastSessionInterrupted = false;

@@ -310,12 +310,18 @@ bool EventRouter::handleViewMouseEvent(View* view, QMouseEvent* event, bool pres
             return false;
         const int button = buttonNumber(event->button());
         const int clicks = router->clickCountForPress(button, event->globalPosition());
-        if (Window* targetWindow = target->window()) {
+        // Taking the keyboard tells the window's delegate, the old key window and the old first
+        // responder, any of which may delete the target, its window or the view the event came to.
+        const QPointer<View> targetGuard(target);
+        if (const QPointer<Window> targetWindow = target->window()) {
             if (!targetWindow->isKeyWindow() && targetWindow->canBecomeKeyWindow())
                 targetWindow->makeKeyWindow();
-            if (target->acceptsFirstResponder() && targetWindow->firstResponder() != target)
+            if (targetGuard && targetWindow && target->acceptsFirstResponder() &&
+                targetWindow->firstResponder() != target)
                 targetWindow->makeFirstResponder(target);
         }
+        if (!targetGuard)
+            return true; // the press had its effect: its target is gone
         router->m_mouseTarget = target;
         router->m_mouseButton = button;
         router->m_forwardHost = nullptr;
@@ -520,6 +526,7 @@ void EventRouter::track(QWidget* topLevel, QPointF globalPosition, bool pointerI
     struct Change
     {
         TrackingArea* area;
+        quint64 serial;
         EventType type;
     };
     QList<Change> exits, enters, moves;
@@ -549,16 +556,21 @@ void EventRouter::track(QWidget* topLevel, QPointF globalPosition, bool pointerI
             area->m_inside = inside;
             if (!silent && (options & TrackingArea::MouseEnteredAndExited))
                 (inside ? enters : exits)
-                    .append({area, inside ? EventType::MouseEntered : EventType::MouseExited});
+                    .append(
+                        {area, area->m_serial, inside ? EventType::MouseEntered : EventType::MouseExited});
         } else if (inside && !silent && (options & TrackingArea::MouseMoved)) {
-            moves.append({area, EventType::MouseMoved});
+            moves.append({area, area->m_serial, EventType::MouseMoved});
         }
     }
-    // Exits before entries, so an owner moving between two of its areas sees them in that order.
+    // Exits before entries, so an owner moving between two of its areas sees them in that order. Each
+    // report may remove areas, delete views and windows or make new areas (perhaps where a removed
+    // one lay): an area is reported only while it is still installed, the same area as when tested.
     for (const QList<Change>* list : {&exits, &enters, &moves}) {
         for (const Change& change : *list) {
-            if (!m_areas.contains(change.area))
-                continue; // removed by an earlier callback
+            if (!std::any_of(m_areas.begin(), m_areas.end(), [&](const TrackingArea* installed) {
+                    return installed == change.area && installed->m_serial == change.serial;
+                }))
+                continue; // removed by an earlier report
             TrackingArea* area = change.area;
             Responder* owner = area->owner();
             if (!owner)
@@ -649,6 +661,9 @@ bool EventRouter::eventFilter(QObject* watched, QEvent* event)
         auto* mouse = static_cast<QMouseEvent*>(event);
         Point basePoint;
         QPointer<Window> window = windowAt(topLevel, mouse->globalPosition(), &basePoint);
+        // Monitors, the window and the tracking reports may close and delete the window the event came
+        // to: what is gone is neither tracked nor given the event.
+        const QPointer<QWidget> topGuard(topLevel);
         if (!m_monitors.isEmpty() || window) {
             const int button = buttonNumber(mouse->button());
             EventType type = EventType::MouseMoved;
@@ -662,8 +677,12 @@ bool EventRouter::eventFilter(QObject* watched, QEvent* event)
             converted.setButtonNumber(button);
             if (!m_monitors.isEmpty() && !runMonitors(converted))
                 return true;
+            if (!topGuard)
+                return true;
             // The window sees its event before any of its views (it may take the keyboard first).
             if (window && !window->sendEvent(converted))
+                return true;
+            if (!topGuard)
                 return true;
         }
         m_lastTopLevel = topLevel;
@@ -672,6 +691,8 @@ bool EventRouter::eventFilter(QObject* watched, QEvent* event)
         m_pointerInside = true;
         if (event->type() == QEvent::MouseMove) {
             track(topLevel, mouse->globalPosition(), true, mouse->buttons() != Qt::NoButton);
+            if (!topGuard)
+                return true;
             applyCursorAt(topLevel, mouse->globalPosition(), true);
         }
         return false;
@@ -680,9 +701,12 @@ bool EventRouter::eventFilter(QObject* watched, QEvent* event)
         QWidget* topLevel = topLevelOf(watched);
         if (!topLevel)
             return false;
+        const QPointer<QWidget> topGuard(topLevel);
         m_lastTopLevel = topLevel;
         m_pointerInside = false;
         track(topLevel, pointerGlobalPosition(), false, QApplication::mouseButtons() != Qt::NoButton);
+        if (!topGuard)
+            return true;
         applyCursorAt(topLevel, pointerGlobalPosition(), false);
         return false;
     }

@@ -72,6 +72,12 @@ LayerForView::LayerForView(View* view) : m_view(view), m_watcher(std::make_uniqu
     view->setFrame(Rect(0, 0, size.width, size.height));
     view->show();
     m_watcher->watch(view);
+    // A view deleted by someone else is let go at once (its widget tells of it before the guard clears),
+    // never deleted a second time.
+    QObject::connect(view, &QObject::destroyed, m_watcher.get(), [this] {
+        m_view = nullptr;
+        m_target = nullptr;
+    });
     const Transaction::Scope atOnce(true);
     Layer::setBounds(Rect(0, 0, size.width, size.height));
     setNeedsDisplay();
@@ -80,6 +86,23 @@ LayerForView::LayerForView(View* view) : m_view(view), m_watcher(std::make_uniqu
 LayerForView::~LayerForView()
 {
     delete m_view.data();
+}
+
+View* LayerForView::releaseView()
+{
+    View* view = m_view;
+    if (!view)
+        return nullptr;
+    // A new watcher: the old one's filters go with it.
+    m_watcher = std::make_unique<Watcher>(this);
+    m_view = nullptr;
+    m_target = nullptr;
+    // Hidden as reparenting hides a widget, not on purpose: the view shows where it is placed next.
+    view->hide();
+    view->setAttribute(Qt::WA_WState_ExplicitShowHide, false);
+    view->setAttribute(Qt::WA_DontShowOnScreen, false);
+    setNeedsDisplay();
+    return view;
 }
 
 void LayerForView::setBounds(const Rect& bounds)

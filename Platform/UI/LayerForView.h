@@ -26,6 +26,9 @@ public:
     ~LayerForView() override;
 
     View* view() const { return m_view; }
+    // Gives the view up to another owner: the layer shows and delivers nothing from then on and no longer
+    // deletes it; the view is a hidden window of its own until it is placed elsewhere.
+    View* releaseView();
 
     void setBounds(const Rect& bounds) override;
     bool drawsContent() const override { return true; }

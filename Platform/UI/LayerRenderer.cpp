@@ -235,15 +235,19 @@ struct LayerRendering
         display(root);
     }
 
-    static void display(Layer& layer)
+    // A hidden layer is not drawn, nor anything under it: its drawing waits until it shows (a pile of
+    // thousands keeps most of its thumbnails hidden). It counts as seen all the same.
+    static void display(Layer& layer, bool hidden = false)
     {
         layer.m_presented = true;
-        layer.displayIfNeeded();
+        hidden = hidden || layer.m_model.hidden;
+        if (!hidden)
+            layer.displayIfNeeded();
         const std::vector<std::shared_ptr<Layer>> sublayers = layer.m_sublayers;
         for (const auto& sublayer : sublayers)
-            display(*sublayer);
+            display(*sublayer, hidden);
         if (layer.m_mask)
-            display(*layer.m_mask);
+            display(*layer.m_mask, hidden);
     }
 
     // The sublayers in the painter's order: sublayer order, then zPosition.

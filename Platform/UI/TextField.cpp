@@ -18,8 +18,17 @@ TextField::TextField(const Rect& frame, QWidget* parent)
 
 TextField::~TextField()
 {
-    if (m_editor)
-        m_editor->removeEventFilter(this);
+    if (!m_editor)
+        return;
+    m_editor->removeEventFilter(this);
+    if (m_editorSignals > 0 || m_editing) {
+        // Deleted from the editor's own signal (an action on Return) or while editing (from a key its
+        // owners filter): the editor may still be inside its key handler, so it leaves with the field
+        // and goes once control is back in the event loop.
+        m_editor->hide();
+        m_editor->setParent(nullptr);
+        m_editor->deleteLater();
+    }
 }
 
 void TextField::setCell(std::unique_ptr<TextFieldCell> cell)
@@ -117,8 +126,16 @@ bool TextField::resignFirstResponder()
         if (m_formatter->validate(text, position) != QValidator::Acceptable)
             return false;
     }
-    if (m_shouldEnd && !m_shouldEnd(this))
-        return false;
+    if (m_shouldEnd) {
+        // Asking may delete the field: gone, it has nothing left to end.
+        const QPointer<TextField> self(this);
+        const std::function<bool(TextField*)> shouldEnd = m_shouldEnd;
+        const bool ends = shouldEnd(this);
+        if (!self)
+            return true;
+        if (!ends)
+            return false;
+    }
     endEditing();
     return true;
 }
@@ -131,14 +148,27 @@ void TextField::beginEditing()
         m_editor = new QLineEdit(this);
         m_editor->setFrame(false);
         m_editor->installEventFilter(this);
+        // Both run inside the editor's key handling; what they call may delete the field (see the
+        // destructor).
         connect(m_editor, &QLineEdit::textEdited, this, [this](const QString& text) {
+            const QPointer<TextField> self(this);
+            ++m_editorSignals;
             m_cell->setStringValue(text);
             m_cell->textDidChange();
+            if (!self)
+                return;
+            --m_editorSignals;
             updateGeometry();
         });
         connect(m_editor, &QLineEdit::returnPressed, this, [this] {
-            if (m_action)
-                m_action(this);
+            const std::function<void(TextField*)> action = m_action;
+            if (!action)
+                return;
+            const QPointer<TextField> self(this);
+            ++m_editorSignals;
+            action(this);
+            if (self)
+                --m_editorSignals;
         });
     }
     m_editor->setValidator(m_formatter);
@@ -195,8 +225,18 @@ bool TextField::eventFilter(QObject* watched, QEvent* event)
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
             reason != Qt::MenuBarFocusReason)
-            if (Window* w = window())
-                w->noteFocusLeft(this);
+            // Resigning tells the field's owners, who may delete it, while Qt goes on with the editor
+            // and the widgets around it (hiding or reparenting them) after this event: the field
+            // resigns at the next turn, unless the keyboard came back to it by then.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (!m_editing || m_ending || (m_editor && m_editor->hasFocus()))
+                        return;
+                    if (Window* w = window())
+                        w->noteFocusLeft(this);
+                },
+                Qt::QueuedConnection);
     }
     return View::eventFilter(watched, event);
 }
@@ -224,6 +264,7 @@ void TextField::drawRect(QPainter& painter, const Rect&)
 void TextField::mouseDown(const Event& event)
 {
     if (acceptsFirstResponder()) {
+        // The last step: taking the keyboard may end another edit, whose owners may delete this field.
         if (Window* w = window())
             w->makeFirstResponder(this);
         return;

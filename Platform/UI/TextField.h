@@ -82,6 +82,8 @@ private:
     bool m_editable = false;
     bool m_editing = false;
     bool m_ending = false;
+    // How many of the editor's signals are being handled now.
+    int m_editorSignals = 0;
     QPointer<QLineEdit> m_editor;
     QPointer<QValidator> m_formatter;
     std::function<bool(TextField*)> m_shouldEnd;

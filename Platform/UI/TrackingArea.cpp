@@ -11,7 +11,10 @@ TrackingArea::TrackingArea(const Rect& rect, unsigned options, Responder* owner,
     : m_rect(rect.standardized()), m_options(options), m_owner(owner),
       m_ownerIsObject(dynamic_cast<QObject*>(owner)), m_ownerObject(dynamic_cast<QObject*>(owner)),
       m_userInfo(userInfo)
-{}
+{
+    static quint64 nextSerial = 1;
+    m_serial = nextSerial++;
+}
 
 Responder* TrackingArea::owner() const
 {

@@ -62,6 +62,8 @@ private:
     QVariantMap m_userInfo;
     QPointer<View> m_view;
     bool m_inside = false;
+    // Tells this area from a later one made at the same address (the router's pending reports).
+    quint64 m_serial;
 };
 
 } // namespace pf

@@ -6,6 +6,7 @@
 #include "Platform/UI/TrackingArea.h"
 #include "Platform/UI/Window.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -21,6 +22,17 @@
 namespace pf {
 
 namespace {
+
+// Placing and resizing views may reach a delegate (an image view reports its autoresizing, a subclass
+// may do more), which may delete any view: loops that place views hold them weakly.
+QList<QPointer<View>> weakly(const QList<View*>& views)
+{
+    QList<QPointer<View>> weak;
+    weak.reserve(views.size());
+    for (View* view : views)
+        weak.append(view);
+    return weak;
+}
 
 QRect roundedRect(const QRectF& rect)
 {
@@ -125,21 +137,40 @@ void View::moveInto(QWidget* newParent, Ordering place, View* relativeTo)
                                                       : (newSuperview ? newSuperview->window() : nullptr))
                   : nullptr;
     const bool windowChanges = oldWindow != newWindow;
+    // The hooks are the views' own, and views tell their owners from them: any of the views, the new
+    // parent or the reference sibling may be deleted on the way. What went is left alone; this view
+    // gone, the move ends.
+    const QPointer<View> self(this);
+    const QPointer<QWidget> parentGuard(newParent);
+    const QPointer<View> relativeGuard(relativeTo);
     auto forEachView = [](View* root, const auto& call) {
-        QList<View*> pending{root};
+        QList<QPointer<View>> pending{root};
         while (!pending.isEmpty()) {
-            View* view = pending.takeFirst();
-            call(view);
-            pending.append(view->subviews());
+            const QPointer<View> view = pending.takeFirst();
+            if (!view)
+                continue;
+            call(view.data());
+            if (view)
+                for (View* subview : view->subviews())
+                    pending.append(subview);
         }
     };
+    const auto parentGone = [&] { return newParent && !parentGuard; };
     if (windowChanges)
         forEachView(this, [newWindow](View* view) { view->viewWillMoveToWindow(newWindow); });
+    if (!self || parentGone())
+        return;
     viewWillMoveToSuperview(newSuperview);
+    if (!self || parentGone())
+        return;
+    if (relativeTo && !relativeGuard)
+        relativeTo = nullptr;
 
-    // Reparenting hides a widget; a view shows in its new place unless it was hidden on purpose.
+    // Reparenting hides a widget; a view shows in its new place unless it was hidden on purpose. A widget
+    // given a new parent is its topmost child already (raising it would look for it among all of them).
     const bool wasHidden = isExplicitlyHidden(this);
-    if (newParent != parentWidget())
+    const bool reparented = newParent != parentWidget();
+    if (reparented)
         setParent(newParent);
     if (newParent) {
         if (relativeTo && place == Ordering::Below)
@@ -156,22 +187,30 @@ void View::moveInto(QWidget* newParent, Ordering place, View* relativeTo)
                 }
             if (next)
                 stackUnder(next);
-            else
+            else if (!reparented)
                 raise();
-        } else {
+        } else if (!reparented) {
             raise();
         }
         placeWidget();
         if (!wasHidden)
             show();
+        if (!self)
+            return;
     }
 
     viewDidMoveToSuperview();
+    if (!self)
+        return;
     placeShownSubviews();
+    if (!self)
+        return;
     if (windowChanges)
         forEachView(this, [](View* view) {
+            const QPointer<View> guard(view);
             view->viewDidMoveToWindow();
-            view->rebuildTrackingAreas();
+            if (guard)
+                view->rebuildTrackingAreas();
         });
     else
         rebuildTrackingAreas();
@@ -247,12 +286,18 @@ void View::setBoundsOrigin(Point origin)
     if (origin == m_boundsOrigin)
         return;
     m_boundsOrigin = origin;
-    for (View* view : subviews())
-        view->placeWidget();
+    const QPointer<View> self(this);
+    for (const QPointer<View>& view : weakly(subviews()))
+        if (view)
+            view->placeWidget();
+    if (!self)
+        return;
     update();
     rebuildTrackingAreas();
-    updateChildTrackingAreasRecursively();
-    boundsOriginDidChange();
+    if (self)
+        updateChildTrackingAreasRecursively();
+    if (self)
+        boundsOriginDidChange();
 }
 
 void View::setFlipped(bool flipped)
@@ -260,9 +305,12 @@ void View::setFlipped(bool flipped)
     if (flipped == m_flipped)
         return;
     m_flipped = flipped;
-    for (View* view : subviews())
-        view->placeWidget();
-    update();
+    const QPointer<View> self(this);
+    for (const QPointer<View>& view : weakly(subviews()))
+        if (view)
+            view->placeWidget();
+    if (self)
+        update();
 }
 
 Rect View::visibleRect() const
@@ -308,8 +356,9 @@ void View::placeWidget(bool evenOutOfSight)
     if (wasDeferred && geometry.size() != before.size()) {
         // While deferred, subviews were placed against the widget's old height (they hang from its lower
         // left): they follow now.
-        for (View* subview : subviews())
-            subview->placeWidget();
+        for (const QPointer<View>& subview : weakly(subviews()))
+            if (subview)
+                subview->placeWidget();
     } else if (geometry.size() == before.size()) {
         // What this view shows changed (Qt reports a move only once the widget is shown); a new size
         // re-places every subview when the frame change is handled.
@@ -317,8 +366,10 @@ void View::placeWidget(bool evenOutOfSight)
     }
     if (wasDeferred) {
         // Tracking areas waited too.
+        const QPointer<View> self(this);
         rebuildTrackingAreas();
-        updateChildTrackingAreasRecursively();
+        if (self)
+            updateChildTrackingAreasRecursively();
     }
 }
 
@@ -344,6 +395,7 @@ void View::placeShownSubviews(bool all)
     const QRect shown = shownRect();
     // A frame within a point of the shown part may round into it.
     const Rect shownFrames = rectFromWidget(QRectF(shown)).insetBy(-1, -1);
+    QList<QPointer<View>> coming;
     for (QObject* child : children()) {
         auto* view = qobject_cast<View*>(child);
         if (!view || !view->m_placementDeferred)
@@ -351,23 +403,34 @@ void View::placeShownSubviews(bool all)
         // Still out of sight, its widget as well as its frame: nothing to do (the cheap test of hundreds).
         if (!all && !view->m_frame.intersects(shownFrames) && !view->geometry().intersects(shown))
             continue;
-        view->placeWidget(all);
+        coming.append(view);
     }
+    for (const QPointer<View>& view : coming)
+        if (view)
+            view->placeWidget(all);
 }
 
 void View::frameDidChange(Size oldSize)
 {
+    const QPointer<View> self(this);
     if (m_autoresizesSubviews)
         resizeSubviewsWithOldSize(oldSize);
+    if (!self)
+        return;
     // Subviews are placed from the lower left: a new height moves them all in widget coordinates. A
     // subview that shows only part of its own may now show another part.
-    for (View* view : subviews()) {
-        view->placeWidget();
-        view->placeShownSubviews();
+    for (const QPointer<View>& view : weakly(subviews())) {
+        if (view)
+            view->placeWidget();
+        if (view)
+            view->placeShownSubviews();
     }
+    if (!self)
+        return;
     update();
     rebuildTrackingAreas();
-    updateChildTrackingAreasRecursively();
+    if (self)
+        updateChildTrackingAreasRecursively();
 }
 
 void View::resizeEvent(QResizeEvent* event)
@@ -595,8 +658,9 @@ Rect View::autoresizedFrame(const Rect& frame, unsigned mask, Size oldSuperviewS
 
 void View::resizeSubviewsWithOldSize(Size oldSize)
 {
-    for (View* view : subviews())
-        view->resizeWithOldSuperviewSize(oldSize);
+    for (const QPointer<View>& view : weakly(subviews()))
+        if (view)
+            view->resizeWithOldSuperviewSize(oldSize);
 }
 
 void View::resizeWithOldSuperviewSize(Size oldSuperviewSize)
@@ -793,8 +857,18 @@ void View::handleKey(QKeyEvent* event, bool press)
 void View::focusInEvent(QFocusEvent* event)
 {
     QWidget::focusInEvent(event);
-    if (Window* w = window())
-        w->noteFocusMovedTo(this);
+    // Qt is still moving the focus and goes on with this widget (and the one it left) after the event,
+    // while the responders' owners, hearing of the change, may delete either: the window follows at
+    // the next turn, if the focus is still here then.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!hasFocus())
+                return;
+            if (Window* w = window())
+                w->noteFocusMovedTo(this);
+        },
+        Qt::QueuedConnection);
 }
 
 void View::focusOutEvent(QFocusEvent* event)
@@ -806,8 +880,17 @@ void View::focusOutEvent(QFocusEvent* event)
     if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
         reason == Qt::MenuBarFocusReason)
         return;
-    if (Window* w = window())
-        w->noteFocusLeft(this);
+    // At the next turn, as above (Qt moves the focus away when it hides or reparents this view, and
+    // goes on with it after the event); focus that came back, or went into a subview, is not lost.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (hasFocus() || isAncestorOf(QApplication::focusWidget()))
+                return;
+            if (Window* w = window())
+                w->noteFocusLeft(this);
+        },
+        Qt::QueuedConnection);
 }
 
 void View::showEvent(QShowEvent* event)
@@ -913,11 +996,13 @@ void View::rebuildTrackingAreas()
 
 void View::updateChildTrackingAreasRecursively()
 {
-    for (View* view : subviews()) {
-        if (view->m_placementDeferred)
+    // A rebuild may report a hover, and its delegate may delete any of these views.
+    for (const QPointer<View>& view : weakly(subviews())) {
+        if (!view || view->m_placementDeferred)
             continue;
         view->rebuildTrackingAreas();
-        view->updateChildTrackingAreasRecursively();
+        if (view)
+            view->updateChildTrackingAreasRecursively();
     }
 }
 

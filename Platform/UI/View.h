@@ -153,7 +153,9 @@ public:
 
     // Tracking areas, whose rectangles are in own coordinates. The view keeps them (deleting them when
     // removed or when the view goes). updateTrackingAreas() is called when the view's place, size or
-    // visibility changes, to rebuild areas that depend on them.
+    // visibility changes, to rebuild areas that depend on them. It calls nobody out (it runs while
+    // frames are set and inside events Qt is still delivering): a hover it finds under a still pointer
+    // is shown at once and reported at the next turn.
     TrackingArea* addTrackingArea(std::unique_ptr<TrackingArea> area);
     void removeTrackingArea(TrackingArea* area);
     std::vector<TrackingArea*> trackingAreas() const;

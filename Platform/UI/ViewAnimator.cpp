@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace pf {
 
@@ -48,6 +49,8 @@ struct Animation
     Finish finish = Finish::Nothing;
     double restoreAlpha = 1;
     std::shared_ptr<GroupState> group;
+    // Given way to a newer animation of the same property (or ended) while a tick walks the list.
+    bool replaced = false;
 };
 
 struct OpenGroup
@@ -60,8 +63,49 @@ struct OpenGroup
 struct Animator
 {
     std::vector<OpenGroup> open;
+    // Animations that run, in the order they started; one given way or ended during a tick is marked
+    // `replaced` and dropped when the list closes up at the next tick.
     std::vector<Animation> running;
+    // The animations a tick is stepping (taken out of `running`), or null outside a tick.
+    std::vector<Animation>* ticking = nullptr;
+    // Where the latest animation of each target and property lies, so that a new one finds the one it
+    // replaces without a search: a layout animating thousands of views, again while the last one runs,
+    // would otherwise search thousands of animations for each.
+    struct Key
+    {
+        const void* target;
+        Property property;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash
+    {
+        std::size_t operator()(const Key& key) const
+        {
+            return std::hash<const void*>()(key.target) ^ (std::size_t(key.property) << 1);
+        }
+    };
+    struct Place
+    {
+        bool inTicking;
+        std::size_t index;
+    };
+    std::unordered_map<Key, Place, KeyHash> latest;
     std::shared_ptr<Timer> ticker;
+
+    static Key keyOf(const Animation& animation) { return {animation.target, animation.property}; }
+    Animation* at(const Place& place)
+    {
+        if (place.inTicking)
+            return ticking && place.index < ticking->size() ? &(*ticking)[place.index] : nullptr;
+        return place.index < running.size() ? &running[place.index] : nullptr;
+    }
+    // Forgets where `animation` lies when it is the latest of its target and property.
+    void forget(const Animation& animation)
+    {
+        const auto found = latest.find(keyOf(animation));
+        if (found != latest.end() && at(found->second) == &animation)
+            latest.erase(found);
+    }
 };
 
 Animator& animator()
@@ -139,23 +183,43 @@ void tick()
 {
     Animator& a = animator();
     const double now = Clock::current().now();
-    // Ended animations leave the list before their finishing work runs, which may start new ones. The
-    // others close up in one pass: thousands ending together must not each shift the rest.
+    // Each step sets a frame or an alpha, and the views' own hooks may start, replace or finish
+    // animations (and run completions) meanwhile: the tick steps the animations it took out, new ones
+    // gather in `running`, and one a newer animation replaces is marked and skipped. Ended animations
+    // leave the list before their finishing work runs, which may start new ones.
+    std::vector<Animation> current;
+    current.swap(a.running);
+    a.ticking = &current;
+    for (auto& [key, place] : a.latest)
+        place.inTicking = true;
     std::vector<Animation> ended;
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < a.running.size(); ++i) {
-        Animation& animation = a.running[i];
-        const double t = animation.duration > 0 ? (now - animation.start) / animation.duration : 1;
-        if (t >= 1 || targetGone(animation)) {
-            ended.push_back(std::move(animation));
+    for (std::size_t i = 0; i < current.size(); ++i) {
+        if (current[i].replaced)
+            continue;
+        const double t = current[i].duration > 0 ? (now - current[i].start) / current[i].duration : 1;
+        if (t >= 1 || targetGone(current[i])) {
+            a.forget(current[i]);
+            ended.push_back(std::move(current[i]));
+            current[i].replaced = true;
             continue;
         }
-        apply(animation, ViewAnimator::ease(animation.timing, std::max(0.0, t)));
-        if (kept != i)
-            a.running[kept] = std::move(a.running[i]);
-        ++kept;
+        apply(current[i], ViewAnimator::ease(current[i].timing, std::max(0.0, t)));
     }
-    a.running.erase(a.running.begin() + std::ptrdiff_t(kept), a.running.end());
+    a.ticking = nullptr;
+    // Thousands ending together must not each shift the rest: the others close up in one pass, and the
+    // latest of each target and property is found again.
+    std::vector<Animation> kept;
+    kept.reserve(current.size() + a.running.size());
+    for (Animation& animation : current)
+        if (!animation.replaced)
+            kept.push_back(std::move(animation));
+    for (Animation& animation : a.running)
+        if (!animation.replaced)
+            kept.push_back(std::move(animation));
+    a.running = std::move(kept);
+    a.latest.clear();
+    for (std::size_t i = 0; i < a.running.size(); ++i)
+        a.latest[Animator::keyOf(a.running[i])] = {false, i};
     if (a.running.empty() && a.ticker) {
         a.ticker->invalidate();
         a.ticker.reset();
@@ -180,31 +244,39 @@ void add(Animation animation)
     const bool ownGroup = a.open.empty();
     if (ownGroup)
         ViewAnimator::beginGrouping();
-    OpenGroup& group = a.open.back();
+    // Finishing at once, and a replaced animation's completion, may open groups of their own (a view
+    // laying out its subviews), which moves the open groups: the group is held by its state from here.
+    const OpenGroup& group = a.open.back();
+    const std::shared_ptr<GroupState> state = group.state;
     animation.duration = group.duration;
     animation.timing = group.timing;
-    animation.group = group.state;
+    animation.group = state;
     animation.start = Clock::current().now();
     animation.target = animation.window ? static_cast<const void*>(animation.window.data())
                                         : static_cast<const void*>(animation.view.data());
-    // A running animation of the same property gives way; its group counts it as ended.
-    for (auto it = a.running.begin(); it != a.running.end(); ++it) {
-        if (it->target == animation.target && it->property == animation.property &&
-            it->view == animation.view && it->window == animation.window) {
-            auto replacedGroup = it->group;
-            a.running.erase(it);
-            groupAnimationEnded(replacedGroup);
-            break;
+    // A running animation of the same property gives way; its group counts it as ended. During a tick
+    // it may be among those the tick is stepping.
+    const auto same = [&](const Animation& other) {
+        return !other.replaced && other.target == animation.target && other.property == animation.property &&
+               other.view == animation.view && other.window == animation.window;
+    };
+    std::shared_ptr<GroupState> replacedGroup;
+    if (const auto found = a.latest.find(Animator::keyOf(animation)); found != a.latest.end()) {
+        Animation* other = a.at(found->second);
+        if (other && same(*other)) {
+            replacedGroup = other->group;
+            other->replaced = true;
+            a.latest.erase(found);
         }
     }
-    // Finishing at once may open groups of its own (a view laying out its subviews), which moves the
-    // open groups: the group is held by its state from here.
-    const std::shared_ptr<GroupState> state = group.state;
+    if (replacedGroup)
+        groupAnimationEnded(replacedGroup);
     ++state->pending;
     if (animation.duration <= 0) {
         finish(animation);
         --state->pending; // the group's completion waits for endGrouping()
     } else {
+        a.latest[Animator::keyOf(animation)] = {false, a.running.size()};
         a.running.push_back(std::move(animation));
         startTicker();
     }
@@ -342,7 +414,12 @@ bool ViewAnimator::slowMotionRequested()
 
 int ViewAnimator::runningCount()
 {
-    return int(animator().running.size());
+    const Animator& a = animator();
+    const auto live = [](const std::vector<Animation>& list) {
+        return int(std::count_if(list.begin(), list.end(),
+                                 [](const Animation& animation) { return !animation.replaced; }));
+    };
+    return live(a.running) + (a.ticking ? live(*a.ticking) : 0);
 }
 
 double ViewAnimator::ease(Timing timing, double t)

@@ -324,8 +324,12 @@ void Window::becomeKey(bool activate)
 {
     if (currentKeyWindow == this || !canBecomeKeyWindow())
         return;
+    // The old key window's delegate and observers, and this one's, may delete this window.
+    const QPointer<Window> self(this);
     if (Window* previous = currentKeyWindow)
         previous->resignKeyWindow();
+    if (!self)
+        return;
     currentKeyWindow = this;
     // An overlay has no window of its own on the system: the window it sits in takes the keyboard
     // for it, unless it has it already.
@@ -333,8 +337,12 @@ void Window::becomeKey(bool activate)
         window()->activateWindow();
     if (auto* widget = dynamic_cast<QWidget*>(firstResponder()))
         widget->setFocus(Qt::ActiveWindowFocusReason);
-    if (m_delegate)
-        m_delegate->windowDidBecomeKey(this);
+    if (!self)
+        return;
+    if (WindowDelegate* owner = delegate())
+        owner->windowDidBecomeKey(this);
+    if (!self)
+        return;
     postNotification(didBecomeKeyNotification);
 }
 
@@ -343,8 +351,11 @@ void Window::resignKeyWindow()
     if (currentKeyWindow != this)
         return;
     currentKeyWindow = nullptr;
-    if (m_delegate)
-        m_delegate->windowDidResignKey(this);
+    const QPointer<Window> self(this);
+    if (WindowDelegate* owner = delegate())
+        owner->windowDidResignKey(this);
+    if (!self)
+        return;
     postNotification(didResignKeyNotification);
 }
 
@@ -355,11 +366,24 @@ bool Window::makeFirstResponder(Responder* responder)
         responder = this;
     if (responder == current)
         return true;
+    // Resigning tells the old responder's owners (an edit ends, a notification goes out), who may
+    // delete the new responder or this window: a responder that is a QObject is followed.
+    const QPointer<Window> self(this);
+    QObject* responderObject = dynamic_cast<QObject*>(responder);
+    const QPointer<QObject> responderGuard(responderObject);
     if (current != this && !current->resignFirstResponder())
         return false;
+    if (!self)
+        return false;
+    if (responderObject && !responderGuard)
+        responder = this; // the new one went while the old one resigned
     // The old one resigned; when the new one refuses, the window itself takes the keyboard.
     const bool accepted =
         responder == this || (responder->acceptsFirstResponder() && responder->becomeFirstResponder());
+    if (!self)
+        return false;
+    if (responderObject && !responderGuard)
+        responder = this;
     Responder* taker = accepted ? responder : this;
     m_firstResponder = taker;
     m_firstResponderObject = dynamic_cast<QObject*>(taker);
@@ -384,10 +408,18 @@ void Window::noteFocusMovedTo(Responder* responder)
     Responder* current = firstResponder();
     if (responder == current)
         return;
-    // Qt moved the focus (a click, the tab key): follow it; the old responder cannot refuse.
+    // Qt moved the focus (a click, the tab key): follow it; the old responder cannot refuse. Either
+    // may delete the other, or this window, on the way.
+    const QPointer<Window> self(this);
+    QObject* responderObject = dynamic_cast<QObject*>(responder);
+    const QPointer<QObject> responderGuard(responderObject);
     if (current && current != this)
         current->resignFirstResponder();
+    if (!self || (responderObject && !responderGuard))
+        return;
     responder->becomeFirstResponder();
+    if (!self || (responderObject && !responderGuard))
+        return;
     m_firstResponder = responder;
     m_firstResponderObject = dynamic_cast<QObject*>(responder);
     m_firstResponderIsObject = m_firstResponderObject != nullptr;
@@ -397,7 +429,10 @@ void Window::noteFocusLeft(Responder* responder)
 {
     if (firstResponder() != responder)
         return;
+    const QPointer<Window> self(this);
     responder->resignFirstResponder();
+    if (!self)
+        return;
     m_firstResponder = this;
     m_firstResponderObject = this;
     m_firstResponderIsObject = m_firstResponderObject != nullptr;
@@ -407,9 +442,11 @@ void Window::noteFocusLeft(Responder* responder)
 
 void Window::performClose()
 {
-    if (m_delegate && !m_delegate->windowShouldClose(this))
+    const QPointer<Window> self(this);
+    if (WindowDelegate* owner = delegate(); owner && !owner->windowShouldClose(this))
         return;
-    close();
+    if (self)
+        close();
 }
 
 void Window::close()
@@ -417,15 +454,30 @@ void Window::close()
     if (m_closing)
         return;
     m_closing = true;
-    if (m_delegate)
-        m_delegate->windowWillClose(this);
+    // The delegate, the observers and the overlays' own observers may delete this window: a window
+    // gone on the way has nothing left to hide.
+    const QPointer<Window> self(this);
+    if (WindowDelegate* owner = delegate())
+        owner->windowWillClose(this);
+    if (!self)
+        return;
     postNotification(willCloseNotification);
-    for (Window* child : childWindows())
-        child->close();
+    if (!self)
+        return;
+    for (const QPointer<Window>& child : QList<QPointer<Window>>(m_childWindows)) {
+        if (child)
+            child->close();
+        if (!self)
+            return;
+    }
     if (isKeyWindow()) {
         resignKeyWindow();
+        if (!self)
+            return;
         if (m_parentWindow && m_parentWindow->isVisible())
             m_parentWindow->makeKeyWindow();
+        if (!self)
+            return;
     }
     hide();
     m_closing = false;
@@ -553,6 +605,12 @@ void Window::applyCursor()
 
 // Resizing, moving, notifications ---------------------------------------------------------------
 
+void Window::setDelegate(WindowDelegate* delegate)
+{
+    m_delegate = delegate;
+    m_delegateLifetime = delegate ? delegate->windowDelegateLifetime() : std::weak_ptr<const void>();
+}
+
 void Window::postNotification(const QString& name)
 {
     NotificationCenter::defaultCenter().post(name, this);
@@ -560,23 +618,36 @@ void Window::postNotification(const QString& name)
 
 void Window::didMove()
 {
-    if (m_delegate)
-        m_delegate->windowDidMove(this);
+    const QPointer<Window> self(this);
+    if (WindowDelegate* owner = delegate())
+        owner->windowDidMove(this);
+    if (!self)
+        return;
     postNotification(didMoveNotification);
-    for (Window* child : childWindows())
-        child->didMove();
+    if (!self)
+        return;
+    for (const QPointer<Window>& child : QList<QPointer<Window>>(m_childWindows)) {
+        if (child)
+            child->didMove();
+        if (!self)
+            return;
+    }
 }
 
 void Window::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    if (m_delegate && !m_resizingByDelegate) {
+    const QPointer<Window> self(this);
+    if (WindowDelegate* owner = delegate(); owner && !m_resizingByDelegate) {
         const Size proposed(width(), height());
-        const Size wanted = m_delegate->windowWillResize(this, proposed);
+        const Size wanted = owner->windowWillResize(this, proposed);
+        if (!self)
+            return;
         if (!(wanted == proposed)) {
             m_resizingByDelegate = true;
             resize(int(std::lround(wanted.width)), int(std::lround(wanted.height)));
-            m_resizingByDelegate = false;
+            if (self)
+                m_resizingByDelegate = false;
             return;
         }
     }
@@ -585,14 +656,22 @@ void Window::resizeEvent(QResizeEvent* event)
     if (isOverlay())
         m_overlayFrameInParent.size = Size(width(), height());
     // Overlays keep their place by their autoresizing masks over this window's content.
-    for (Window* child : childWindows()) {
+    if (!self)
+        return;
+    for (const QPointer<Window>& child : QList<QPointer<Window>>(m_childWindows)) {
+        if (!child)
+            continue;
         const Rect resized =
             View::autoresizedFrame(child->m_overlayFrameInParent, child->m_autoresizingMask,
                                    Size(oldSize.width(), oldSize.height()), Size(width(), height()));
         child->placeOverlay(convertRectToScreen(resized));
+        if (!self)
+            return;
     }
-    if (m_delegate)
-        m_delegate->windowDidResize(this);
+    if (WindowDelegate* owner = delegate())
+        owner->windowDidResize(this);
+    if (!self)
+        return;
     postNotification(didResizeNotification);
 }
 

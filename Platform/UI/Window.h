@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -112,10 +113,9 @@ public:
     bool isReleasedWhenClosed() const { return m_releasedWhenClosed; }
     void setReleasedWhenClosed(bool flag) { m_releasedWhenClosed = flag; }
 
-    WindowDelegate* delegate() const { return m_delegate; }
-    // Not owned; cleared by the window when the delegate is a QObject that goes away is not possible,
-    // so the delegate must clear itself (setDelegate(nullptr)) before it is destroyed.
-    void setDelegate(WindowDelegate* delegate) { m_delegate = delegate; }
+    // Not owned, held weakly: nullptr once the delegate is destroyed.
+    WindowDelegate* delegate() const { return m_delegateLifetime.expired() ? nullptr : m_delegate; }
+    void setDelegate(WindowDelegate* delegate);
 
     // Overlay child windows: `child` floats over this window as an overlay inside it, keeping its
     // screen frame, and is hidden, moved and closed with it. While attached, its frame follows this
@@ -201,6 +201,7 @@ private:
     unsigned m_autoresizingMask;
     Rect m_overlayFrameInParent; // an overlay's frame in its parent's base coordinates
     WindowDelegate* m_delegate = nullptr;
+    std::weak_ptr<const void> m_delegateLifetime;
     QPointer<QObject> m_firstResponderObject;
     Responder* m_firstResponder = nullptr;
     bool m_firstResponderIsObject = false;

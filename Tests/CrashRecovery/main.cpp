@@ -8,9 +8,11 @@
 // The killed session runs as a second process of this program ("--crashing-session <sandbox>").
 // Then the same with a photo of the user's, killed the same way: the photo not there at the next start
 // (a card not in the reader) and back at the start after that, which brings its strokes back; the photo
-// changed by another program before the next start, answered each way; and the working area's disk
-// filling up while the user paints, on a small file system of the run's own (skipped, and said, where
-// none can be made).
+// changed by another program before the next start, answered each way; a photo never saved replaced
+// by another picture of the same size before the next start; a second start handing the photo over
+// while the next start asks about it; and the working area's disk filling up while the user paints, on
+// a small file system of the run's own (skipped, and said, where none can be made), with starts while
+// it is still full.
 // Fails (non-zero) when a step does not have the effect it should.
 #include "Classes/Document/DocumentHandler.h"
 #include "Classes/Document/GMApplicationDelegate.h"
@@ -38,6 +40,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QMessageBox>
@@ -45,6 +48,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <cerrno>
 #include <cstdio>
@@ -53,6 +57,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -140,6 +145,7 @@ enum class Session
     Sample,
     Rounds,
     Photo,
+    PhotoNeverSaved, // a photo painted on and killed before any autosave: it has no kept edits
     FullDisk,
 };
 
@@ -176,14 +182,14 @@ int crashingSession(const QString& sandbox, Session session, const QString& phot
     DocumentHandler& handler = delegate.documentHandler();
     delegate.applicationDidFinishLaunching({});
     QString error;
-    auto document = session == Session::Photo
-                        ? handler.openDocumentWithContentsOfURL(photo, true, &error)
-                        : handler.openSample(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
+    const bool ofPhoto = session == Session::Photo || session == Session::PhotoNeverSaved;
+    auto document = ofPhoto ? handler.openDocumentWithContentsOfURL(photo, true, &error)
+                            : handler.openSample(QStringLiteral(GLIMORA_TESTDATA_DIR "/portrait-512.png"));
     if (!document || !GalleryShots::waitFor([&] { return chainOf(document) != nullptr; }, 60000))
         giveUp(3, "the sample or photo did not open");
     auto chain = chainOf(document);
     // Named as a document converted from an older file is: the name must come back with it.
-    if (session != Session::Photo)
+    if (!ofPhoto)
         document->setDraftName(sandbox + QStringLiteral("/Painted (converted).glimora"));
     const QStringList effects = GMBlueprintCatalog::sharedInstance().effectBlueprintNames();
     if (effects.isEmpty())
@@ -193,17 +199,26 @@ int crashingSession(const QString& sandbox, Session session, const QString& phot
     chain->brushPathImageAtIndex(1)->addContentContainer(
         strokeOver(chain->originalImageSize(), autosavedValue));
     GalleryShots::settle(300);
-    handler.autosaveAllDocuments();
-    if (!GalleryShots::waitFor(
-            [&] {
-                return (session == Session::Photo || !document->autosavedContentsFileURL().isEmpty()) &&
-                       !document->hasUnautosavedChanges() && !document->isSaving();
-            },
-            60000))
-        giveUp(5, "the autosave did not finish");
+    if (session != Session::PhotoNeverSaved) {
+        handler.autosaveAllDocuments();
+        if (!GalleryShots::waitFor(
+                [&] {
+                    return (ofPhoto || !document->autosavedContentsFileURL().isEmpty()) &&
+                           !document->hasUnautosavedChanges() && !document->isSaving();
+                },
+                60000))
+            giveUp(5, "the autosave did not finish");
+    }
     chain->brushPathImageAtIndex(1)->addContentContainer(strokeOver(chain->originalImageSize(), laterValue));
-    // A stroke finished two seconds before the kill is the promise.
+    // A stroke finished two seconds before the kill is the promise (the rounds measure it). These
+    // sessions look at what comes back, not how fast: under the thread checker on a loaded machine the
+    // record's write may take longer, and is waited for.
     GalleryShots::settle(2000);
+    if (session != Session::FullDisk) {
+        GMDocument::waitForRecoveryRecords();
+        GalleryShots::settle(600);
+        GMDocument::waitForRecoveryRecords();
+    }
     if (session == Session::FullDisk) {
         // The disk fills up (another program's download, say) and the user paints on.
         fillDisk(sandbox + QStringLiteral("/app"));
@@ -232,6 +247,24 @@ int crashingSession(const QString& sandbox, Session session, const QString& phot
     return QApplication::exec(); // until killed
 }
 
+// A start of the application beside the one a test runs (`files` handed over, as a file manager's double
+// click does) or in its place: what claiming the working area came to, as its exit code (0: handed
+// over, 1: refused and told why, 2: it runs). Its alerts are noted in "<sandbox>/alerts-start".
+int anotherStart(const QString& sandbox, const QStringList& files)
+{
+    useSandbox(sandbox);
+    pf::Alert::setResponder([sandbox](const pf::Alert& alert) {
+        QFile told(sandbox + QStringLiteral("/alerts-start"));
+        told.open(QIODevice::WriteOnly | QIODevice::Append);
+        told.write((alert.messageText + u'\n').toUtf8());
+        return pf::Alert::firstButtonReturn;
+    });
+    GMApplicationDelegate delegate;
+    if (delegate.claimSingleInstance(files))
+        return 2;
+    return delegate.startRefused() ? 1 : 0;
+}
+
 // The value of the newest stroke the session finished at least `margin` ms before `killed`; -1 for none.
 double promisedValue(const QString& sandbox, qint64 killed, qint64 margin)
 {
@@ -255,6 +288,8 @@ bool answeringAlerts = false;
 std::function<int(const QString&)> buttonFor;
 // Where a question's buttons are better named than counted: the title of the one to click, or empty.
 std::function<QString(const QString&)> buttonTitleFor;
+// While it answers true for the alert up, the alert waits (something happens while it is asked).
+std::function<bool(const QMessageBox&)> holdAnswer;
 int answeringStart = 0; // which start answers: a loop of an earlier one stops
 
 void answerAlert(int start)
@@ -263,7 +298,7 @@ void answerAlert(int start)
         return;
     const auto again = [start] { QTimer::singleShot(200, [start] { answerAlert(start); }); };
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box)
+    if (!box || (holdAnswer && holdAnswer(*box)))
         return again();
     shownAlerts << box->text();
     shownDetails << box->informativeText();
@@ -288,6 +323,7 @@ void answerAlerts(std::function<int(const QString&)> choose = {})
     shownDetails.clear();
     buttonFor = std::move(choose);
     buttonTitleFor = nullptr;
+    holdAnswer = {};
     pf::Alert::setResponder({});
     answeringAlerts = true;
     QTimer::singleShot(500, [start = ++answeringStart] { answerAlert(start); });
@@ -522,6 +558,136 @@ void photoChangedBeforeTheRestart(const QString& sandbox, bool keptEdits)
     closeAll(delegate.documentHandler());
 }
 
+// A photo never saved (no kept edits), painted on and killed; before the next start another program puts
+// another picture of the same size at its path (or a card comes back holding another photo of that
+// name). The start asks, as for kept edits, instead of laying the strokes over that picture, and
+// follows the answer. The same picture written again (a copy with a new time) is no change.
+void photoReplacedBeforeTheRestart(const QString& sandbox, bool replaced, bool withChanges)
+{
+    const QString photo = writePhoto(sandbox);
+    {
+        ChildProcess crashing;
+        startCrashingSession(crashing, sandbox, {QStringLiteral("--photo-never-saved"), photo});
+        crashing.kill();
+    }
+    if (replaced) {
+        QImage other(512, 512, QImage::Format_RGB32);
+        other.fill(QColor(70, 110, 60));
+        check(other.save(photo, "JPEG", 92),
+              QStringLiteral("another picture of the same size takes its place"));
+    } else {
+        QFile file(photo);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray bytes = file.readAll();
+        file.close();
+        QThread::msleep(20);
+        QFile::remove(photo);
+        check(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(),
+              QStringLiteral("the same picture is written again"));
+        file.close();
+    }
+    answerAlerts();
+    buttonTitleFor = [withChanges](const QString& text) {
+        return !text.contains(QStringLiteral("was changed by another program")) ? QString()
+               : withChanges ? QStringLiteral("Open with My Changes")
+                             : QStringLiteral("Open the File as It Is");
+    };
+    GMApplicationDelegate delegate;
+    const auto document = startAgain(delegate, sandbox);
+    const int asked = int(shownAlerts.filter(QStringLiteral("was changed by another program")).size());
+    check(asked == (replaced ? 1 : 0),
+          replaced ? QStringLiteral("the user is asked whether the changes go over the other picture (%1)")
+                         .arg(shownAlerts.join(u' '))
+                   : QStringLiteral("the same picture is no change: nothing is asked (%1)")
+                         .arg(shownAlerts.join(u' ')));
+    check(document != nullptr, QStringLiteral("the photo opens"));
+    if (!document)
+        return;
+    const auto chain = chainOf(document);
+    if (withChanges) {
+        check(chain && chain->numberOfTools() == 2 && std::abs(maskValue(chain) - laterValue) < 0.005,
+              QStringLiteral("with the strokes made before the kill (mask %1)").arg(maskValue(chain)));
+        check(document->isDocumentEdited(), QStringLiteral("marked edited"));
+        check(shownAlerts.contains(QStringLiteral("Your work was recovered.")),
+              QStringLiteral("the user is told that the work is back (%1)").arg(shownAlerts.join(u' ')));
+    } else {
+        check(chain && chain->numberOfTools() == 1, QStringLiteral("the file as it is: no layer (%1 layers)")
+                                                        .arg(chain ? chain->numberOfTools() - 1 : -1));
+        check(!document->isDocumentEdited(), QStringLiteral("not marked edited: it is the file"));
+        check(!shownAlerts.contains(QStringLiteral("Your work was recovered.")) &&
+                  shownDetails.join(u' ').contains(QStringLiteral("as you chose")),
+              QStringLiteral("the user is told it opened as chosen (%1)").arg(shownDetails.join(u' ')));
+    }
+    if (document->window())
+        shoot(document->window(),
+              replaced ? QStringLiteral("replaced-photo") : QStringLiteral("rewritten-photo"));
+    closeAll(delegate.documentHandler());
+}
+
+// A photo with kept edits, painted on and killed, changed by another program before the next start;
+// while that start asks which to open, a second start (a file manager's double click) hands the same
+// photo over. One photo is one document: asked once, one window, named once among the open documents.
+void handOverDuringTheRestartsQuestion(const QString& sandbox)
+{
+    const QString photo = writePhoto(sandbox);
+    {
+        ChildProcess crashing;
+        startCrashingSession(crashing, sandbox, {QStringLiteral("--photo"), photo});
+        crashing.kill();
+    }
+    QImage changed(400, 300, QImage::Format_RGB32);
+    changed.fill(QColor(200, 180, 160));
+    check(changed.save(photo, "JPEG", 92), QStringLiteral("another program changes the photo"));
+    answerAlerts();
+    buttonTitleFor = [](const QString& text) {
+        return text.contains(QStringLiteral("was changed by another program"))
+                   ? QStringLiteral("Open Kept Edits")
+                   : QString();
+    };
+    ChildProcess second;
+    bool secondStarted = false;
+    QElapsedTimer sinceItEnded;
+    holdAnswer = [&](const QMessageBox& box) {
+        if (!box.text().contains(QStringLiteral("was changed by another program")))
+            return false;
+        if (!secondStarted) {
+            secondStarted = true;
+            check(second.start(QCoreApplication::applicationFilePath(),
+                               {QStringLiteral("--second-start"), sandbox, photo}),
+                  QStringLiteral("a second start hands the photo over while the question is up"));
+            return true;
+        }
+        if (second.isRunning())
+            return true;
+        if (!sinceItEnded.isValid())
+            sinceItEnded.start();
+        return sinceItEnded.elapsed() < 1500; // what it handed over arrives meanwhile
+    };
+    GMApplicationDelegate delegate;
+    startAgain(delegate, sandbox);
+    DocumentHandler& handler = delegate.documentHandler();
+    check(second.waitForFinished(30000) && second.exitCode() == 0,
+          QStringLiteral("the second start handed the photo over and left (exit %1)").arg(second.exitCode()));
+    check(shownAlerts.filter(QStringLiteral("was changed by another program")).size() == 1,
+          QStringLiteral("the question is asked once (%1)").arg(shownAlerts.join(QStringLiteral(" | "))));
+    check(handler.documents().size() == 1 && handler.documents().front()->fileURL() == photo,
+          QStringLiteral("one document of the photo (%1 open)").arg(handler.documents().size()));
+    int named = 0;
+    for (const QVariant& entry : pf::UserDefaults::standard().arrayForKey(QStringLiteral("OpenDocuments")))
+        named += entry.toMap().value(QStringLiteral("url")).toString() == photo ? 1 : 0;
+    check(named == 1, QStringLiteral("the open documents name it once (%1)").arg(named));
+    int windows = 0;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        windows += qobject_cast<pf::Window*>(window) && window->isVisible() &&
+                           window->windowTitle().contains(QStringLiteral("photo"))
+                       ? 1
+                       : 0;
+    check(windows == 1, QStringLiteral("one window shows it (%1)").arg(windows));
+    if (!handler.documents().empty() && handler.documents().front()->window())
+        shoot(handler.documents().front()->window(), QStringLiteral("handed-over-once"));
+    closeAll(handler);
+}
+
 // Whether a mount namespace of its own, with its mounts kept from the system's, can be made here. Tried
 // in a child first: in a chroot, whose root is no mount point, the mounts cannot be made private, and a
 // process that has left the chroot's mount namespace no longer finds its own program in /proc/self/exe
@@ -585,7 +751,44 @@ void diskFullWhilePainting(const QString& sandbox, bool canMount)
               QStringLiteral("Your changes are not being kept for recovery: the disk is full.")) == 1,
           QStringLiteral("while painting, the user is told once that the disk is full (%1)")
               .arg(whilePainting.join(QStringLiteral(" | "))));
+    // Started again while the disk is still full, after the crash (its lock left behind) and as after a
+    // quit (no lock): the user is told that the disk is full, and the start ends at once, blaming no
+    // other instance.
+    const QString lockPath = area + QStringLiteral("/instance.lock");
+    QFile lockFile(lockPath);
+    lockFile.open(QIODevice::ReadOnly);
+    const QByteArray staleLock = lockFile.readAll();
+    lockFile.close();
+    for (const bool afterQuit : {false, true}) {
+        if (afterQuit) {
+            QFile::remove(lockPath);
+            fillDisk(area); // the space the lock held is taken again
+        }
+        QFile::remove(sandbox + QStringLiteral("/alerts-start"));
+        ChildProcess start;
+        QElapsedTimer took;
+        took.start();
+        check(start.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--start"), sandbox}),
+              QStringLiteral("a start on the full disk"));
+        const bool ended = start.waitForFinished(60000);
+        QFile alertsFile(sandbox + QStringLiteral("/alerts-start"));
+        alertsFile.open(QIODevice::ReadOnly);
+        const QString told = QString::fromUtf8(alertsFile.readAll());
+        const QString errors = QString::fromLocal8Bit(start.errors());
+        check(ended && start.exitCode() == 1 &&
+                  told.contains(QStringLiteral("The application cannot start: the disk is full.")) &&
+                  !errors.contains(QStringLiteral("Another instance")),
+              QStringLiteral("%1, a start on the full disk says so and ends in %2 s (exit %3; told: %4; %5)")
+                  .arg(afterQuit ? QStringLiteral("with no lock") : QStringLiteral("after the crash"))
+                  .arg(took.elapsed() / 1000.0, 0, 'f', 1)
+                  .arg(start.exitCode())
+                  .arg(told.trimmed(), errors.right(600)));
+    }
     QFile::remove(area + QStringLiteral("/filler")); // space again, as after the user freed some
+    // The crashed session's lock, as the crash left it: the next start takes it over.
+    if (!staleLock.isEmpty() && lockFile.open(QIODevice::WriteOnly))
+        lockFile.write(staleLock);
+    lockFile.close();
     answerAlerts();
     {
         GMApplicationDelegate delegate;
@@ -612,18 +815,24 @@ void diskFullWhilePainting(const QString& sandbox, bool canMount)
 int main(int argc, char** argv)
 {
     const bool child = argc > 2 && QByteArray(argv[1]) == "--crashing-session";
+    const bool otherStart =
+        argc > 2 && (QByteArray(argv[1]) == "--second-start" || QByteArray(argv[1]) == "--start");
     const int rounds =
         !child && argc > 3 && QByteArray(argv[2]) == "--rounds" ? std::max(1, atoi(argv[3])) : 0;
-    const bool canMount = !child && rounds == 0 && ownMountNamespace();
+    const bool canMount = !child && !otherStart && rounds == 0 && ownMountNamespace();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-crash-recovery"));
     QApplication::setQuitOnLastWindowClosed(false);
+    if (otherStart)
+        return anotherStart(QString::fromLocal8Bit(argv[2]),
+                            argc > 3 ? QStringList{QString::fromLocal8Bit(argv[3])} : QStringList());
     if (child) {
         const QByteArray mode = argc > 3 ? QByteArray(argv[3]) : QByteArray();
-        const Session session = mode == "--rounds"      ? Session::Rounds
-                                : mode == "--photo"     ? Session::Photo
-                                : mode == "--full-disk" ? Session::FullDisk
-                                                        : Session::Sample;
+        const Session session = mode == "--rounds"              ? Session::Rounds
+                                : mode == "--photo"             ? Session::Photo
+                                : mode == "--photo-never-saved" ? Session::PhotoNeverSaved
+                                : mode == "--full-disk"         ? Session::FullDisk
+                                                                : Session::Sample;
         return crashingSession(QString::fromLocal8Bit(argv[2]), session,
                                argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString());
     }
@@ -644,6 +853,19 @@ int main(int argc, char** argv)
                         keptEdits ? "with its kept edits" : "as it is");
             QTemporaryDir sandbox;
             photoChangedBeforeTheRestart(sandbox.path(), keptEdits);
+        }
+        for (const auto& [replaced, withChanges, what] :
+             {std::tuple{true, true, "replaced by another of the same size, opened with the changes"},
+              std::tuple{true, false, "replaced by another of the same size, opened as it is"},
+              std::tuple{false, true, "the same picture written again"}}) {
+            std::printf("a photo never saved, %s before the restart\n", what);
+            QTemporaryDir sandbox;
+            photoReplacedBeforeTheRestart(sandbox.path(), replaced, withChanges);
+        }
+        std::printf("a second start handing the photo over during the restart's question\n");
+        {
+            QTemporaryDir sandbox;
+            handOverDuringTheRestartsQuestion(sandbox.path());
         }
         std::printf("the disk full while painting\n");
         {

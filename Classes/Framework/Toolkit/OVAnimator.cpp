@@ -19,8 +19,13 @@ OVAnimator::~OVAnimator()
 {
     QObject::disconnect(m_windowDestroyed);
     if (m_window && m_window->delegate() == this)
-        m_window->setDelegate(m_savedDelegate);
+        m_window->setDelegate(savedDelegate());
     delete m_animationView.data();
+}
+
+pf::WindowDelegate* OVAnimator::savedDelegate() const
+{
+    return m_savedDelegateLifetime.expired() ? nullptr : m_savedDelegate;
 }
 
 void OVAnimator::setupLayers(const Layers& copies, const Layers& sources, pf::Layer& base, pf::View* view)
@@ -112,6 +117,8 @@ void OVAnimator::animateWithEndStateBlock(std::function<void()> endState, std::f
     m_window = m_animationView ? m_animationView->window() : (m_topView ? m_topView->window() : nullptr);
     if (m_window) {
         m_savedDelegate = m_window->delegate();
+        m_savedDelegateLifetime =
+            m_savedDelegate ? m_savedDelegate->windowDelegateLifetime() : std::weak_ptr<const void>();
         m_windowSize = pf::Size(m_window->width(), m_window->height());
         m_window->setDelegate(this);
         m_windowDestroyed =
@@ -135,8 +142,13 @@ void OVAnimator::recordAnimation()
                 layer->setOpacity(0);
         }
     }
-    if (m_endBlock)
-        m_endBlock();
+    if (m_endBlock) {
+        const std::function<void()> endState = m_endBlock;
+        endState();
+        // The block may have ended the animation (its window closed and went).
+        if (m_finished || !m_self)
+            return;
+    }
     pf::Timer::afterThisEvent([self = m_self] { self->runAnimation(); }, this);
 }
 
@@ -170,6 +182,7 @@ void OVAnimator::windowGone()
     // The window took the overlay with it; nothing is left to animate or to give back.
     m_window = nullptr;
     m_savedDelegate = nullptr;
+    m_savedDelegateLifetime.reset();
     m_animationView = nullptr;
     finalizeAnimation();
 }
@@ -182,8 +195,9 @@ void OVAnimator::finalizeAnimation()
     std::shared_ptr<OVAnimator> keep = std::move(m_self);
     QObject::disconnect(m_windowDestroyed);
     if (m_window) {
+        // A delegate destroyed during the transition is not handed back.
         if (m_window->delegate() == this)
-            m_window->setDelegate(m_savedDelegate);
+            m_window->setDelegate(savedDelegate());
         else
             pf::warning(QStringLiteral("Window delegate was changed during animation"));
     }
@@ -197,8 +211,8 @@ void OVAnimator::finalizeAnimation()
         m_animationView->removeFromSuperview();
         m_animationView->deleteLater();
     }
-    if (m_completionBlock)
-        m_completionBlock();
+    if (const std::function<void()> completion = m_completionBlock)
+        completion();
 }
 
 pf::Size OVAnimator::windowWillResize(pf::Window*, pf::Size)
@@ -208,30 +222,31 @@ pf::Size OVAnimator::windowWillResize(pf::Window*, pf::Size)
 
 bool OVAnimator::windowShouldClose(pf::Window* window)
 {
-    return m_savedDelegate ? m_savedDelegate->windowShouldClose(window) : true;
+    pf::WindowDelegate* saved = savedDelegate();
+    return saved ? saved->windowShouldClose(window) : true;
 }
 
 void OVAnimator::windowWillClose(pf::Window* window)
 {
-    ObjectORVExtension::notifyDelegate(m_savedDelegate, &pf::WindowDelegate::windowWillClose, window);
+    ObjectORVExtension::notifyDelegate(savedDelegate(), &pf::WindowDelegate::windowWillClose, window);
 }
 
 void OVAnimator::windowDidResize(pf::Window* window)
 {
-    ObjectORVExtension::notifyDelegate(m_savedDelegate, &pf::WindowDelegate::windowDidResize, window);
+    ObjectORVExtension::notifyDelegate(savedDelegate(), &pf::WindowDelegate::windowDidResize, window);
 }
 
 void OVAnimator::windowDidMove(pf::Window* window)
 {
-    ObjectORVExtension::notifyDelegate(m_savedDelegate, &pf::WindowDelegate::windowDidMove, window);
+    ObjectORVExtension::notifyDelegate(savedDelegate(), &pf::WindowDelegate::windowDidMove, window);
 }
 
 void OVAnimator::windowDidBecomeKey(pf::Window* window)
 {
-    ObjectORVExtension::notifyDelegate(m_savedDelegate, &pf::WindowDelegate::windowDidBecomeKey, window);
+    ObjectORVExtension::notifyDelegate(savedDelegate(), &pf::WindowDelegate::windowDidBecomeKey, window);
 }
 
 void OVAnimator::windowDidResignKey(pf::Window* window)
 {
-    ObjectORVExtension::notifyDelegate(m_savedDelegate, &pf::WindowDelegate::windowDidResignKey, window);
+    ObjectORVExtension::notifyDelegate(savedDelegate(), &pf::WindowDelegate::windowDidResignKey, window);
 }

@@ -76,6 +76,8 @@ private:
     void runAnimation();
     void finalizeAnimation();
     void windowGone();
+    // The delegate the window had before, nullptr once it is destroyed.
+    pf::WindowDelegate* savedDelegate() const;
 
     std::vector<Layers> m_layerGroups;
     Layers m_baseLayers;
@@ -85,6 +87,7 @@ private:
     std::vector<double> m_hiddenOpacities;
     QPointer<pf::LayerHostView> m_animationView;
     pf::WindowDelegate* m_savedDelegate = nullptr;
+    std::weak_ptr<const void> m_savedDelegateLifetime;
     QPointer<pf::Window> m_window;
     pf::Size m_windowSize;
     std::function<void()> m_endBlock, m_completionBlock;

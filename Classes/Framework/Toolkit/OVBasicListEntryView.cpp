@@ -73,8 +73,11 @@ OVBasicListEntryView::OVBasicListEntryView(quint64 features, QWidget* parent)
                 return;
             m_isEnabled = on;
             updateBoxTitle();
+            // The list's delegate hears it and may remove or delete the entry.
+            const QPointer<OVBasicListEntryView> self(this);
             enableEntry(on);
-            setNeedsDisplay();
+            if (self)
+                setNeedsDisplay();
         });
         m_enabledBox = box;
         updateBoxTitle();
@@ -230,9 +233,22 @@ void OVBasicListEntryView::resizeSubviewsWithOldSize(pf::Size oldSize)
 
 void OVBasicListEntryView::copy()
 {
+    const QPointer<OVBasicListEntryView> self(this);
     OVListEntryView::copy();
-    if (m_mouseInside && m_pasteButton && delegate())
-        m_pasteButton->setEnabled(delegate()->acceptPasteForListEntry(this));
+    if (self)
+        updatePasteButton();
+}
+
+void OVBasicListEntryView::updatePasteButton()
+{
+    OVListEntryViewDelegate* owner = delegate();
+    if (!m_mouseInside || !m_pasteButton || !owner)
+        return;
+    // Asking reaches the list's delegate, which may delete the entry.
+    const QPointer<OVBasicListEntryView> self(this);
+    const bool accepts = owner->acceptPasteForListEntry(this);
+    if (self && m_pasteButton)
+        m_pasteButton->setEnabled(accepts);
 }
 
 void OVBasicListEntryView::updateElementVisibility()
@@ -261,8 +277,7 @@ void OVBasicListEntryView::updateElementVisibilityTimed()
         if (control)
             pf::ViewAnimator::animateAlpha(control, alpha);
     pf::ViewAnimator::endGrouping();
-    if (m_mouseInside && m_pasteButton && delegate())
-        m_pasteButton->setEnabled(delegate()->acceptPasteForListEntry(this));
+    updatePasteButton();
 }
 
 void OVBasicListEntryView::updateTrackingAreas()

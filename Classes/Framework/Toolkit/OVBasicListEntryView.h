@@ -67,6 +67,8 @@ public:
 
 private:
     void updateElementVisibilityTimed();
+    // Enables the paste button as the delegate says, while the pointer is over the entry.
+    void updatePasteButton();
     void layoutControls();
     void placeContent();
     void updateBoxTitle();

@@ -361,6 +361,11 @@ QString OVButton::description() const
 
 void OVButton::setButtonState(int request)
 {
+    applyButtonState(request, true);
+}
+
+void OVButton::applyButtonState(int request, bool reportNow)
+{
     if (request != Click && (request < Disabled || request > Down)) {
         pf::warning(QStringLiteral("OVButton: no button state %1").arg(request));
         return;
@@ -368,21 +373,36 @@ void OVButton::setButtonState(int request)
     const int effective = isEnabled() ? request : Disabled;
     if (effective == m_buttonState)
         return;
+    // The target and the action may delete the button (a row's remove button its own row): from then
+    // on nothing of it is touched.
+    const QPointer<OVButton> self(this);
     bool hovered = true;
     if (effective != Click) {
         hovered = effective == Hover || effective == Down;
-        if (hovered != m_isHovered)
-            if (auto* target = dynamic_cast<OVButtonTarget*>(m_target.data()))
+        if (hovered != m_isHovered) {
+            if (!reportNow) {
+                // The target hears of it at the next turn; until then it keeps what it heard last.
+                hovered = m_isHovered;
+                ViewORVExtension::atNextTurn(this, m_hoverReportPending, [this] { reportHover(); });
+            } else if (auto* target = dynamic_cast<OVButtonTarget*>(m_target.data())) {
                 target->buttonHovered(this, hovered);
+                if (!self)
+                    return;
+            }
+        }
         m_buttonState = effective;
     } else {
         // A switch flips first, so that the action sees its new state; from the down state that is a
         // complete return to normal (hover ended, hint and cursor gone) before the click goes on.
-        if (m_isSwitchButton)
+        if (m_isSwitchButton) {
             setState(!m_on);
+            if (!self)
+                return;
+        }
         m_buttonState = Hover;
-        if (m_action)
-            m_action(this);
+        sendAction();
+        if (!self)
+            return;
     }
     pf::Window* w = window();
     if (!m_hint.isEmpty()) {
@@ -403,8 +423,12 @@ void OVButton::setButtonState(int request)
 void OVButton::setState(bool on)
 {
     m_on = on;
-    if (m_buttonState != Hover)
+    if (m_buttonState != Hover) {
+        const QPointer<OVButton> self(this);
         setButtonState(Normal);
+        if (!self)
+            return;
+    }
     // The on and off states may have their own styles.
     updateButtonState();
     setNeedsDisplay();
@@ -415,9 +439,25 @@ void OVButton::changeEvent(QEvent* event)
     View::changeEvent(event);
     if (event->type() != QEvent::EnabledChange)
         return;
+    // Qt delivers this to every widget of a subtree being enabled or disabled and goes on with the
+    // others afterwards, so the target, which may delete anything, hears of the change at the next turn.
     if (!isEnabled())
-        setButtonState(Disabled);
+        applyButtonState(Disabled, false);
     updateTrackingAreas();
+}
+
+void OVButton::reportHover()
+{
+    const bool hovered = m_buttonState == Hover || m_buttonState == Down;
+    if (hovered == m_isHovered)
+        return;
+    m_isHovered = hovered;
+    const QPointer<OVButton> self(this);
+    if (auto* target = dynamic_cast<OVButtonTarget*>(m_target.data()))
+        target->buttonHovered(this, hovered);
+    // What a kind of button shows on hovering (set through setButtonState) shows now.
+    if (self && m_buttonState == Hover)
+        setButtonState(Hover);
 }
 
 void OVButton::setIsRemoteControlled(bool flag)
@@ -452,11 +492,13 @@ void OVButton::updateTrackingAreas()
         this));
     if (m_buttonState == Down)
         return;
+    // A button that came under (or left) a still pointer looks it at once; the target, which may delete
+    // it or what is placing it, hears of it at the next turn.
     pf::Window* w = window();
     const bool inside =
         w && w->isVisible() &&
         bounds().contains(convertPointFromView(w->mouseLocationOutsideOfEventStream(), nullptr));
-    setButtonState(inside ? Hover : Normal);
+    applyButtonState(inside ? Hover : Normal, false);
 }
 
 // Pointer ------------------------------------------------------------------------------------------
@@ -476,7 +518,10 @@ void OVButton::mouseEntered(const pf::Event&)
 
 void OVButton::mouseExited(const pf::Event&)
 {
+    const QPointer<OVButton> self(this);
     setButtonState(Normal);
+    if (!self)
+        return;
     OVToolTipController::sharedController().hideForView(this);
     setInsideTimer(nullptr);
 }
@@ -538,8 +583,11 @@ void OVButton::leaveWindow()
 void OVButton::viewWillMoveToWindow(pf::Window* newWindow)
 {
     View::viewWillMoveToWindow(newWindow);
+    const QPointer<OVButton> self(this);
     if (m_buttonState == Hover)
         setButtonState(Normal);
+    if (!self)
+        return;
     if (window() && newWindow != window()) {
         setInsideTimer(nullptr);
         leaveWindow();
@@ -549,9 +597,11 @@ void OVButton::viewWillMoveToWindow(pf::Window* newWindow)
 void OVButton::viewWillMoveToSuperview(pf::View* newSuperview)
 {
     View::viewWillMoveToSuperview(newSuperview);
+    const QPointer<OVButton> self(this);
     if (m_buttonState == Hover)
         setButtonState(Normal);
-    leaveWindow();
+    if (self)
+        leaveWindow();
 }
 
 // Geometry and drawing -------------------------------------------------------------------------------

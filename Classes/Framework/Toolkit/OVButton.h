@@ -147,11 +147,14 @@ public:
     // The action, sent once per click, and who hears hover changes.
     void setAction(std::function<void(OVButton*)> action) { m_action = std::move(action); }
     void setTarget(QObject* target) { m_target = target; }
-    // Sends the action now, the button as sender (subclasses with their own mouse handling).
+    // Sends the action now, the button as sender (subclasses with their own mouse handling). The action
+    // may delete the button (a copy of it runs, so it may also replace itself): callers guard `this`.
     void sendAction()
     {
-        if (m_action)
-            m_action(this);
+        if (!m_action)
+            return;
+        const std::function<void(OVButton*)> action = m_action;
+        action(this);
     }
     QObject* target() const { return m_target; }
 
@@ -180,6 +183,11 @@ public:
 
     void drawRect(QPainter& painter, const pf::Rect& dirtyRect) override;
     void updateTrackingAreas() override;
+    // setButtonState, telling the target of a hover that began or ended now or (`reportNow` false, for
+    // a state set inside an event Qt is delivering) at the next turn.
+    void applyButtonState(int request, bool reportNow);
+    // Tells the target of the hover the state shows, if it has not heard it.
+    void reportHover();
     void viewWillMoveToWindow(pf::Window* window) override;
     void viewWillMoveToSuperview(pf::View* superview) override;
     void mouseEntered(const pf::Event& event) override;
@@ -230,6 +238,7 @@ private:
     bool m_disableTracking = false;
     bool m_isRemoteControlled = false;
     bool m_isHovered = false;
+    bool m_hoverReportPending = false;
     bool m_toolTipAbove = false;
     double m_textMargin = 0;
     double m_textOffsetY = 0;

@@ -48,7 +48,12 @@ bool OVChildSupportWindow::sendEvent(const pf::Event& event)
     if (press && !parentWindow() && !pf::Window::isKeyWindow()) {
         for (pf::Window* child : childWindows()) {
             if (child->isKeyWindow()) {
+                // Taking the keyboard tells the owners of both, who may close and delete this window:
+                // then the press has nothing left to go to.
+                const QPointer<OVChildSupportWindow> self(this);
                 makeKeyWindow();
+                if (!self)
+                    return false;
                 break;
             }
         }

@@ -68,8 +68,9 @@ void OVColorWell::setColor(const pf::PaintColor& color)
 
 void OVColorWell::sendAction()
 {
-    if (m_action)
-        m_action(this);
+    // A copy runs: the action may replace itself or delete the well.
+    if (const std::function<void(OVColorWell*)> action = m_action)
+        action(this);
 }
 
 void OVColorWell::changeColor(const pf::PaintColor& color)
@@ -102,12 +103,17 @@ void OVColorWell::activate(bool exclusive)
                 [&](OVColorWell* well) { well->changeColor(pf::PaintColor::fromQColor(color)); });
         },
         [] { forEachActiveWell([](OVColorWell* well) { well->deactivate(); }); });
+    // Bringing the panel up changes the key window, whose owners may delete this well.
+    const QPointer<OVColorWell> self(this);
     panel.orderFront();
+    if (!self)
+        return;
     // A panel hands its colour to a newly linked well; while opening, the well keeps its own.
     changeColor(pf::PaintColor::fromQColor(panel.color()));
     panel.setShowsAlpha(m_supportsAlpha);
     panel.setColor(color().toQColor());
-    m_isOpening = false;
+    if (self)
+        m_isOpening = false;
 }
 
 void OVColorWell::deactivate()

@@ -19,8 +19,9 @@ void OVDelayedLayout::request()
         m_delay, false,
         [this](pf::Timer&) {
             m_timer.reset();
-            if (m_action)
-                m_action();
+            // A copy runs: the action may delete the owner, and this with it.
+            if (const std::function<void()> action = m_action)
+                action();
         },
         m_owner);
 }

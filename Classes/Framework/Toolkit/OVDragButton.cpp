@@ -31,5 +31,6 @@ void OVDragButton::mouseUp(const pf::Event&)
 {
     m_lastDragDistance = pf::Size(0, 0);
     m_dragState = Released;
+    // The last thing the handlers do: the action may delete the button.
     sendAction();
 }

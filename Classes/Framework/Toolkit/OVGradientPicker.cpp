@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <algorithm>
 #include <cmath>
 
@@ -216,9 +217,12 @@ void OVGradientPicker::setSelectedIndex(int index)
     }
     m_selectedIndex = index;
     setNeedsDisplay();
+    // Taking the keyboard ends another edit, whose owners may delete this picker.
+    const QPointer<OVGradientPicker> self(this);
     if (pf::Window* w = window(); w && w->firstResponder() != this)
         w->makeFirstResponder(this);
-    openColorPanel();
+    if (self)
+        openColorPanel();
 }
 
 void OVGradientPicker::openColorPanel()
@@ -276,8 +280,11 @@ void OVGradientPicker::deleteBackward()
 {
     if (!hasInnerSelection())
         return;
+    // The action runs from the removal and may delete the picker.
+    const QPointer<OVGradientPicker> self(this);
     removeColorAtIndex(m_selectedIndex);
-    selectNone();
+    if (self)
+        selectNone();
 }
 
 void OVGradientPicker::deleteForward()
@@ -443,8 +450,10 @@ void OVGradientPicker::mouseUp(const pf::Event& event)
     // The delete icon over the selected stop comes first: it lies above the marker row and overlaps the
     // strip, so its release must not add a stop.
     if (hasInnerSelection() && deleteIconRect().contains(p)) {
+        const QPointer<OVGradientPicker> self(this);
         removeColorAtIndex(m_selectedIndex);
-        selectNone();
+        if (self)
+            selectNone();
         return;
     }
     // A press that began on a marker selects it, also when released a little off the row.

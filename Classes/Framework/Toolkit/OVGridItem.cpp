@@ -1,6 +1,7 @@
 #include "Classes/Framework/Toolkit/OVGridItem.h"
 
 #include "Classes/Framework/Toolkit/OVGridItemDelegate.h"
+#include "Classes/Framework/Toolkit/OVGridItemOwner.h"
 #include "Classes/Framework/Toolkit/OVGridLayout.h"
 #include "Classes/Framework/Toolkit/OVVignetteLayer.h"
 #include "Classes/Framework/Toolkit/ViewORVExtension.h"
@@ -351,8 +352,8 @@ void OVGridItem::setSelected(bool selected)
     }
     setNeedsDisplay();
     tellContainer();
-    if (m_delegate)
-        m_delegate->gridItemWasSelected(this);
+    if (OVGridItemDelegate* owner = delegate())
+        owner->gridItemWasSelected(this);
 }
 
 void OVGridItem::setStyle(int style)
@@ -363,11 +364,26 @@ void OVGridItem::setStyle(int style)
     setupVisuals();
 }
 
+bool OVGridItem::setOwner(QObject* owner)
+{
+    if (owner == m_owner)
+        return true;
+    const QPointer<QObject> before = m_owner;
+    m_owner = owner;
+    auto* previous = dynamic_cast<OVGridItemOwner*>(before.data());
+    if (!previous)
+        return true;
+    const QPointer<OVGridItem> self(this);
+    previous->gridItemWasTaken(this);
+    return self;
+}
+
 void OVGridItem::setDelegate(OVGridItemDelegate* delegate)
 {
-    if (delegate == m_delegate)
+    if (delegate == this->delegate())
         return;
     m_delegate = delegate;
+    m_delegateLifetime = delegate ? delegate->gridItemDelegateLifetime() : std::weak_ptr<const void>();
     updateTrackingAreas();
 }
 
@@ -485,7 +501,7 @@ void OVGridItem::viewDidMoveToWindow()
 
 void OVGridItem::updateTrackingAreas()
 {
-    if (!m_delegate) {
+    if (!delegate()) {
         if (m_fullTracking)
             removeTrackingArea(m_fullTracking);
         m_fullTracking = nullptr;
@@ -499,17 +515,13 @@ void OVGridItem::updateTrackingAreas()
             pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::MouseMoved |
                 pf::TrackingArea::ActiveAlways | pf::TrackingArea::InVisibleRect,
             this));
-    // An item that moved under a still pointer hears of it now, not at the next movement.
+    // An item that moved under a still pointer looks it now, not at the next movement; its delegate,
+    // which may delete it or the grid laying it out, hears of it at the next turn.
     if (!window() || isHidden())
         return;
     const pf::Point p = convertPointFromScreen(pf::Event::mouseLocation());
-    const bool inside = bounds().contains(p);
-    if (inside != m_hovered) {
-        if (inside)
-            mouseEntered(pf::Event());
-        else
-            mouseExited(pf::Event());
-    }
+    if (setHoverLook(bounds().contains(p)))
+        ViewORVExtension::atNextTurn(this, m_hoverReportPending, [this] { reportHover(); });
 }
 
 void OVGridItem::setButtonImage(pf::Layer* layer, QString* current, const QString& name)
@@ -559,7 +571,7 @@ void OVGridItem::mouseMoved(const pf::Event& event)
 
 void OVGridItem::mouseDown(const pf::Event& event)
 {
-    if (!m_delegate) {
+    if (!delegate()) {
         OVImageView::mouseDown(event);
         return;
     }
@@ -579,7 +591,7 @@ void OVGridItem::mouseDragged(const pf::Event& event)
         startDrag(event);
         return;
     }
-    if (m_delegate)
+    if (delegate())
         updatePointerFeedback(event);
     else
         OVImageView::mouseDragged(event);
@@ -611,7 +623,7 @@ void OVGridItem::startDrag(const pf::Event& event)
 
 void OVGridItem::mouseUp(const pf::Event& event)
 {
-    if (!m_delegate) {
+    if (!delegate()) {
         OVImageView::mouseUp(event);
         return;
     }
@@ -623,16 +635,16 @@ void OVGridItem::mouseUp(const pf::Event& event)
     const bool cancelled = strict && (m_pressedOnRemove != m_hoverRemove || m_pressedOnPin != m_hoverPin);
     if (!cancelled) {
         if (m_hoverRemove) {
-            m_delegate->gridItemShouldRemove(this);
+            delegate()->gridItemShouldRemove(this);
         } else if (m_hoverPin) {
             m_pinned = !m_pinned;
-            m_delegate->gridItemChangedPinState(this, m_pinned);
+            delegate()->gridItemChangedPinState(this, m_pinned);
             if (guard)
                 updatePointerFeedback(event);
         } else if (event.clickCount() == 1 && m_selectable) {
             setSelected(!m_selected);
         } else if (m_executable && executesOnRelease(event)) {
-            m_delegate->gridItemWasExecuted(this);
+            delegate()->gridItemWasExecuted(this);
         }
     }
     if (guard) {
@@ -646,37 +658,46 @@ void OVGridItem::mouseUp(const pf::Event& event)
 
 void OVGridItem::mouseEntered(const pf::Event&)
 {
-    // The item may have heard it already, when it moved under a still pointer.
-    if (m_hovered)
-        return;
-    m_hovered = true;
-    {
-        const pf::Transaction::Scope scope;
+    // The item may look it already, when it moved under a still pointer.
+    setHoverLook(true);
+    reportHover();
+}
+
+void OVGridItem::mouseExited(const pf::Event&)
+{
+    setHoverLook(false);
+    reportHover();
+}
+
+bool OVGridItem::setHoverLook(bool hovered)
+{
+    if (hovered == m_hovered)
+        return false;
+    m_hovered = hovered;
+    const pf::Transaction::Scope scope;
+    if (hovered) {
         for (const auto& layer : {m_removeLayer, m_titleLayer})
             if (layer)
                 layer->setOpacity(1);
         if (m_pinLayer && pinButtonActive())
             m_pinLayer->setOpacity(1);
-    }
-    if (m_delegate)
-        m_delegate->gridItemChangedHoverState(this, true);
-}
-
-void OVGridItem::mouseExited(const pf::Event&)
-{
-    if (!m_hovered)
-        return;
-    m_hovered = false;
-    {
-        const pf::Transaction::Scope scope;
+    } else {
         if (m_titleLayer && !m_titleAlways)
             m_titleLayer->setOpacity(0);
         for (const auto& layer : {m_pinLayer, m_removeLayer})
             if (layer)
                 layer->setOpacity(0);
     }
-    if (m_delegate)
-        m_delegate->gridItemChangedHoverState(this, false);
+    return true;
+}
+
+void OVGridItem::reportHover()
+{
+    if (m_reportedHover == m_hovered)
+        return;
+    m_reportedHover = m_hovered;
+    if (OVGridItemDelegate* owner = delegate())
+        owner->gridItemChangedHoverState(this, m_hovered);
 }
 
 void OVGridItem::tellContainer()

@@ -74,8 +74,13 @@ public:
     // 0 standard, 1 plain (no frame, no shadow), others framed.
     int style() const { return m_style; }
     void setStyle(int style);
-    OVGridItemDelegate* delegate() const { return m_delegate; }
+    // Held weakly: nullptr once the delegate is gone.
+    OVGridItemDelegate* delegate() const { return m_delegateLifetime.expired() ? nullptr : m_delegate; }
     void setDelegate(OVGridItemDelegate* delegate);
+    // The grid or stack holding the item (an OVGridItemOwner), nullptr when none does. Taking the item
+    // tells the owner before it, which lets go of it; false when that report deleted the item.
+    QObject* owner() const { return m_owner; }
+    bool setOwner(QObject* owner);
     bool isPinned() const { return m_pinned; }
     // Stores only: the pin image follows at the next pointer movement over it.
     void setPinned(bool pinned) { m_pinned = pinned; }
@@ -114,6 +119,10 @@ public:
     void resizeSubviewsWithOldSize(pf::Size oldSize) override;
     void viewDidMoveToWindow() override;
     void updateTrackingAreas() override;
+    // Shows or hides what the item shows while hovered; false when it did already.
+    bool setHoverLook(bool hovered);
+    // Tells the delegate of the hover the item shows, if it has not heard it.
+    void reportHover();
     void mouseDown(const pf::Event& event) override;
     void mouseDragged(const pf::Event& event) override;
     void mouseUp(const pf::Event& event) override;
@@ -174,6 +183,8 @@ private:
     QString m_title;
     QVariant m_sortTag;
     OVGridItemDelegate* m_delegate = nullptr;
+    std::weak_ptr<const void> m_delegateLifetime;
+    QPointer<QObject> m_owner;
     bool m_pinned = false;
     bool m_hoverPin = false;
     bool m_hoverRemove = false;
@@ -181,6 +192,8 @@ private:
     bool m_pressedOnRemove = false;
     bool m_pressedOnPin = false;
     bool m_hovered = false;
+    bool m_reportedHover = false;
+    bool m_hoverReportPending = false;
     bool m_selectable = false;
     bool m_selected = false;
     bool m_executable = false;

@@ -48,6 +48,21 @@ int OVGridLayout::columnCount(const Parameters& parameters)
     return columnsOf(std::floor(usable / (p.cell.width + p.spacing.width)));
 }
 
+double OVGridLayout::containerHeight(const Parameters& parameters, const std::vector<Section>& sections)
+{
+    const Parameters p = bounded(parameters);
+    const int n = columnCount(p);
+    double titles = 0;
+    double rows = 0;
+    for (const Section& s : sections) {
+        titles += measure(s.titleHeight);
+        rows += std::ceil(double(s.itemCount) / n);
+    }
+    const double needed =
+        titles + 2 * p.margin.height + 2 * p.spacing.height + rows * (p.cell.height + p.spacing.height);
+    return std::max(needed, p.visibleHeight);
+}
+
 OVGridLayout::Result OVGridLayout::compute(const Parameters& parameters, const std::vector<Section>& sections)
 {
     const Parameters p = bounded(parameters);
@@ -64,14 +79,7 @@ OVGridLayout::Result OVGridLayout::compute(const Parameters& parameters, const s
         r.gap = sw;
     const double pitch = ih + sh;
 
-    double titles = 0;
-    double rows = 0;
-    for (const Section& s : sections) {
-        titles += measure(s.titleHeight);
-        rows += std::ceil(double(s.itemCount) / n);
-    }
-    const double needed = titles + 2 * mh + 2 * sh + rows * pitch;
-    const double hc = std::max(needed, p.visibleHeight);
+    const double hc = containerHeight(p, sections);
     r.containerHeight = hc;
 
     double a = mh + sh;

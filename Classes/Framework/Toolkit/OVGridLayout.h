@@ -20,6 +20,9 @@ class OVGridLayout
 {
 public:
     static constexpr double largestMeasure = 1e6;
+    // The tallest a widget can be (Qt's QWIDGETSIZE_MAX): a container the layout makes taller would be
+    // cut to it.
+    static constexpr double largestContainerHeight = 16777215;
     static constexpr int largestColumnCount = 100000;
 
     struct Parameters
@@ -51,6 +54,8 @@ public:
 
     static int columnCount(const Parameters& parameters);
     static Result compute(const Parameters& parameters, const std::vector<Section>& sections);
+    // The container's height alone, without placing a cell.
+    static double containerHeight(const Parameters& parameters, const std::vector<Section>& sections);
     // A rectangle of the cell size centred in `visible`.
     static pf::Rect centredCell(const pf::Rect& visible, pf::Size cell);
     // Where an item of that aspect ratio (width / height) sits in a cell: as large as fits, centred.

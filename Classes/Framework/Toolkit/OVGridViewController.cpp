@@ -14,6 +14,8 @@
 #include "Platform/UI/Transaction.h"
 #include "Platform/UI/ViewAnimator.h"
 
+#include <QSet>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -43,8 +45,10 @@ OVGridViewController::~OVGridViewController()
     m_delayedLayout.cancel();
     for (const Section& section : m_sections)
         for (const auto& item : section.items)
-            if (item)
+            if (item) {
+                disconnect(item, &QObject::destroyed, this, &OVGridViewController::itemDestroyed);
                 item->setDelegate(nullptr);
+            }
     // Items removed in the turn that ends the grid may still be handling their own events: they leave the
     // window in one go and are deleted later.
     if (m_parking) {
@@ -107,9 +111,32 @@ bool OVGridViewController::acceptsMeasure(double value, const char* what, bool z
     return false;
 }
 
+bool OVGridViewController::fitsContainer(pf::Size cell, pf::Size margin, const char* what, double value) const
+{
+    OVGridLayout::Parameters parameters = layoutParameters();
+    parameters.cell = cell;
+    parameters.margin = margin;
+    std::vector<OVGridLayout::Section> sections;
+    sections.reserve(m_sections.size());
+    qsizetype items = 0;
+    for (const Section& s : m_sections) {
+        sections.push_back({int(s.items.size()), titleHeight(s.background)});
+        items += s.items.size();
+    }
+    if (OVGridLayout::containerHeight(parameters, sections) <= OVGridLayout::largestContainerHeight)
+        return true;
+    pf::warning(QStringLiteral("The grid refuses the %1 %2: with its %3 items it would be taller than a view "
+                               "can be")
+                    .arg(QLatin1String(what))
+                    .arg(value)
+                    .arg(items));
+    return false;
+}
+
 void OVGridViewController::setIconWidth(double width)
 {
-    if (!acceptsMeasure(width, "icon width") || !acceptsMeasure(width / m_aspectRatio, "icon height"))
+    if (!acceptsMeasure(width, "icon width") || !acceptsMeasure(width / m_aspectRatio, "icon height") ||
+        !fitsContainer(pf::Size(width, width / m_aspectRatio), m_margin, "icon width", width))
         return;
     m_iconSize = pf::Size(width, width / m_aspectRatio);
     pf::UserDefaults::standard().setDouble(kIconWidth, width);
@@ -123,7 +150,8 @@ void OVGridViewController::setAspectRatio(double ratio)
             QStringLiteral("The grid refuses the aspect ratio %1: it must be finite and above 0").arg(ratio));
         return;
     }
-    if (!acceptsMeasure(m_iconSize.width / ratio, "icon height"))
+    if (!acceptsMeasure(m_iconSize.width / ratio, "icon height") ||
+        !fitsContainer(pf::Size(m_iconSize.width, m_iconSize.width / ratio), m_margin, "aspect ratio", ratio))
         return;
     m_aspectRatio = ratio;
     m_iconSize.height = m_iconSize.width / ratio;
@@ -132,7 +160,8 @@ void OVGridViewController::setAspectRatio(double ratio)
 
 void OVGridViewController::setMarginWidth(double width)
 {
-    if (!acceptsMeasure(width, "margin width", true))
+    if (!acceptsMeasure(width, "margin width", true) ||
+        !fitsContainer(m_iconSize, pf::Size(width, m_margin.height), "margin width", width))
         return;
     m_margin.width = width;
     setNeedsLayout(true);
@@ -140,7 +169,8 @@ void OVGridViewController::setMarginWidth(double width)
 
 void OVGridViewController::setMarginHeight(double height)
 {
-    if (!acceptsMeasure(height, "margin height", true))
+    if (!acceptsMeasure(height, "margin height", true) ||
+        !fitsContainer(m_iconSize, pf::Size(m_margin.width, height), "margin height", height))
         return;
     m_margin.height = height;
     setNeedsLayout(true);
@@ -249,7 +279,8 @@ QList<OVGridItem*> OVGridViewController::gridItemsInSection(unsigned section) co
     QList<OVGridItem*> items;
     if (section < m_sections.size())
         for (const auto& item : m_sections[section].items)
-            items.append(item);
+            if (item)
+                items.append(item);
     return items;
 }
 
@@ -275,13 +306,42 @@ OVGridItem* OVGridViewController::addImage(const QImage& image, const QString& t
     return item;
 }
 
+void OVGridViewController::setDelegate(OVGridViewDelegate* delegate)
+{
+    m_delegate = delegate;
+    m_delegateLifetime = delegate ? delegate->gridViewDelegateLifetime() : std::weak_ptr<const void>();
+}
+
 bool OVGridViewController::addGridItem(OVGridItem* item, unsigned section, bool instant)
 {
     if (!item || !checkSection(section, "addGridItem"))
         return false;
-    const auto [listedSection, listedIndex] = indexOfItem(item);
+    const QPointer<OVGridViewController> self(this);
+    const bool placed = placeItem(item, section, instant);
+    if (!self)
+        return false;
+    if (placed && !instant)
+        sortSection(section);
+    return placed;
+}
+
+bool OVGridViewController::placeItem(OVGridItem* item, unsigned section, bool instant, bool unlisted)
+{
+    // Every step below may reach the item's or this grid's owners (the grid or stack that held the item
+    // lets go of it, the item reports its hover when it gets its delegate or moves into the container):
+    // after each, what went is left alone.
+    const QPointer<OVGridViewController> self(this);
+    const QPointer<OVGridItem> guard(item);
+    const auto lost = [&] { return !self || !guard || section >= m_sections.size(); };
+    // Only an item this grid owns can be listed here (or fade out of its container).
+    const bool own = item->owner() == this;
+    if (!own && (!item->setOwner(this) || lost()))
+        return false;
+    const auto [listedSection, listedIndex] =
+        own && !unlisted ? indexOfItem(item) : std::pair(notFound, notFound);
     // An item in the container that no section lists is fading out after its removal.
-    const bool fading = listedSection == notFound && m_container && item->superview() == m_container;
+    const bool fading = own && listedSection == notFound && m_container && item->superview() == m_container &&
+                        item->alphaValue() != 1;
     if (listedSection != notFound) {
         // The same item again only changes its section: it keeps its place, delegate and selection.
         m_sections[listedSection].items.removeAt(int(listedIndex));
@@ -291,6 +351,8 @@ bool OVGridViewController::addGridItem(OVGridItem* item, unsigned section, bool 
             // The new item grows from where its predecessor stood.
             const pf::Rect before = m_sections[s].items[int(i)]->frame();
             removeItemAtIndex(s, i, false);
+            if (lost())
+                return false;
             item->setFrame(before);
         } else {
             centerGridItem(item);
@@ -298,30 +360,105 @@ bool OVGridViewController::addGridItem(OVGridItem* item, unsigned section, bool 
     } else {
         centerGridItem(item);
     }
-    item->setDelegate(this);
-    item->setAutoresizingMask(0);
-    if (m_container && item->superview() != m_container)
-        m_container->addSubview(item);
+    // Deleted by someone else while listed, it leaves the grid (its guard clears only after the widget
+    // told of it, so the lists are swept once the event loop turns; until then readers skip it).
+    connect(item, &QObject::destroyed, this, &OVGridViewController::itemDestroyed, Qt::UniqueConnection);
     m_sections[section].items.append(item);
+    item->setDelegate(this);
+    if (lost())
+        return !self ? false : bool(guard);
+    item->setAutoresizingMask(0);
+    if (m_container && item->superview() != m_container) {
+        m_container->addSubview(item);
+        if (lost())
+            return !self ? false : bool(guard);
+    }
     // Added back while it fades out: the fade gives way to the full look, and its end, finding the item
     // listed, leaves it.
     if (fading)
         pf::ViewAnimator::runGroup(0, [item] { pf::ViewAnimator::animateAlpha(item, 1); });
-    if (!instant)
-        sortSection(section);
     return true;
+}
+
+void OVGridViewController::itemDestroyed()
+{
+    QTimer::singleShot(0, this, [this] { forgetDeletedItems(); });
+}
+
+void OVGridViewController::forgetDeletedItems()
+{
+    // Items deleted by whoever while the grid listed them.
+    bool forgot = false;
+    for (Section& section : m_sections)
+        forgot = section.items.removeIf([](const QPointer<OVGridItem>& item) { return item.isNull(); }) > 0 ||
+                 forgot;
+    if (forgot)
+        setNeedsLayout(true);
+}
+
+void OVGridViewController::gridItemWasTaken(OVGridItem* item)
+{
+    // Another grid or a stack took the item: it is listed here no more, and this grid neither fades nor
+    // deletes it (its pending removal finds it owned by another).
+    disconnect(item, &QObject::destroyed, this, &OVGridViewController::itemDestroyed);
+    if (const auto [s, i] = indexOfItem(item); s != notFound)
+        m_sections[s].items.removeAt(int(i));
+    if (item == m_selectedItem)
+        m_selectedItem = nullptr;
+    if (item->delegate() == this)
+        item->setDelegate(nullptr);
+    // A fade of its removal stops at the full look.
+    if (item->alphaValue() != 1)
+        pf::ViewAnimator::runGroup(0, [item] { pf::ViewAnimator::animateAlpha(item, 1); });
+    setNeedsLayout(true);
 }
 
 void OVGridViewController::instantReplaceGridItems(const QList<OVGridItem*>& items, unsigned section)
 {
     if (!checkSection(section, "instantReplaceGridItems"))
         return;
+    // The delegate hears that nothing is selected, and may change the grid, even delete it, then.
+    const QPointer<OVGridViewController> self(this);
     viewWasClicked(nullptr);
-    const pf::Transaction::Scope scope(true);
-    for (int i = int(m_sections[section].items.size()); i-- > 0;)
-        takeItemAtIndex(section, unsigned(i), false, true);
+    if (!self || !checkSection(section, "instantReplaceGridItems"))
+        return;
+    // The items given, followed: any of the steps below may reach an owner that deletes one.
+    QList<QPointer<OVGridItem>> given;
+    given.reserve(items.size());
     for (OVGridItem* item : items)
-        addGridItem(item, section, true);
+        if (item)
+            given.append(item);
+    const pf::Transaction::Scope scope(true);
+    for (int i = int(m_sections[section].items.size()); i-- > 0;) {
+        takeItemAtIndex(section, unsigned(i), false, true);
+        if (!self || section >= m_sections.size())
+            return;
+    }
+    // Items this grid lists in other sections move here: each other section is filtered once, not
+    // searched once per item.
+    QSet<const OVGridItem*> moving;
+    for (const QPointer<OVGridItem>& item : std::as_const(given))
+        if (item && item->owner() == this)
+            moving.insert(item.data());
+    if (!moving.isEmpty()) {
+        for (Section& other : m_sections)
+            other.items.removeIf(
+                [&](const QPointer<OVGridItem>& item) { return moving.contains(item.data()); });
+        if (m_selectedItem && moving.contains(m_selectedItem.data()) && !m_selectedItem->isSelected())
+            m_selectedItem = nullptr;
+    }
+    QSet<const OVGridItem*> placed;
+    for (const QPointer<OVGridItem>& item : std::as_const(given)) {
+        if (!item)
+            continue;
+        // Given twice, an item ends at its last place, as if added one by one.
+        if (placed.contains(item.data()))
+            m_sections[section].items.removeOne(item);
+        placed.insert(item.data());
+        placeItem(item, section, true, true);
+        if (!self || section >= m_sections.size())
+            return;
+    }
     sortSection(section);
     refreshLayout(Instant);
 }
@@ -348,9 +485,12 @@ void OVGridViewController::retire(OVGridItem* item, bool park)
         m_parking->addSubview(item);
     else
         item->removeFromSuperview();
-    // Never inside the item's own handler: at a later turn, and only when nobody put it back.
-    pf::Timer::afterThisEvent([guard = QPointer<OVGridItem>(item), parking = QPointer<pf::View>(m_parking)] {
-        if (guard && (!guard->parentWidget() || guard->superview() == parking))
+    // Never inside the item's own handler: at a later turn, and only when nobody put it back (into a
+    // view, or into a grid or stack that took it over).
+    pf::Timer::afterThisEvent([guard = QPointer<OVGridItem>(item), parking = QPointer<pf::View>(m_parking),
+                               self = QPointer<OVGridViewController>(this)] {
+        if (guard && guard->owner() == self.data() &&
+            (!guard->parentWidget() || guard->superview() == parking))
             delete guard.data();
     });
 }
@@ -373,6 +513,7 @@ OVGridItem* OVGridViewController::takeItemAtIndex(unsigned section, unsigned ind
     OVGridItem* item = m_sections[section].items.takeAt(int(index));
     if (!item)
         return nullptr;
+    disconnect(item, &QObject::destroyed, this, &OVGridViewController::itemDestroyed);
     if (item == m_selectedItem)
         m_selectedItem = nullptr;
     // Only an item in sight fades: one out of sight goes at once, so that removing a section of thousands
@@ -387,8 +528,9 @@ OVGridItem* OVGridViewController::takeItemAtIndex(unsigned section, unsigned ind
             fade, [item] { pf::ViewAnimator::animateAlpha(item, 0); },
             [this, guard, self = QPointer<OVGridViewController>(this),
              container = QPointer<pf::View>(m_container)] {
-                // Added back during the fade, here or to another view: it is no longer this removal's.
-                if (!guard || guard->superview() != container ||
+                // Added back during the fade, here or to another view or owner: it is no longer this
+                // removal's.
+                if (!guard || guard->superview() != container || guard->owner() != self.data() ||
                     (self && indexOfItem(guard).first != notFound))
                     return;
                 if (self) {
@@ -484,6 +626,7 @@ OVGridLayout::Parameters OVGridViewController::layoutParameters() const
 
 void OVGridViewController::refreshLayout(int mode)
 {
+    forgetDeletedItems();
     if (!m_scrollView || !m_container)
         return;
     std::vector<OVGridLayout::Section> sections;
@@ -552,11 +695,16 @@ void OVGridViewController::viewDidScroll()
 void OVGridViewController::viewWasClicked(pf::View*)
 {
     if (m_selectedItem && !m_allowMultiSelection) {
+        // The item reports its deselection (the delegate hears that nothing is selected), which may
+        // delete the grid; then the delegate hears it from the grid itself, as the last thing.
+        const QPointer<OVGridViewController> self(this);
         OVGridItem* item = m_selectedItem;
         item->setSelected(false);
+        if (!self)
+            return;
         m_selectedItem = nullptr;
-        if (m_delegate)
-            m_delegate->gridViewSelectedItemWithContext(this, QVariant());
+        if (OVGridViewDelegate* owner = delegate())
+            owner->gridViewSelectedItemWithContext(this, QVariant());
     }
 }
 
@@ -568,40 +716,52 @@ void OVGridViewController::viewDidAutoresize(pf::View*)
 
 void OVGridViewController::gridItemWasExecuted(OVGridItem* item)
 {
-    if (m_delegate)
-        m_delegate->gridViewExecuteItemWithContext(this, item->context());
+    if (OVGridViewDelegate* owner = delegate())
+        owner->gridViewExecuteItemWithContext(this, item->context());
 }
 
 void OVGridViewController::gridItemWasSelected(OVGridItem* item)
 {
     if (item->isSelected()) {
-        if (m_selectedItem && m_selectedItem != item && !m_allowMultiSelection)
+        if (m_selectedItem && m_selectedItem != item && !m_allowMultiSelection) {
+            // The selection moves on: the delegate hears that nothing is selected and may change the
+            // grid, the item, or delete them, then.
+            const QPointer<OVGridViewController> self(this);
+            const QPointer<OVGridItem> guard(item);
             m_selectedItem->setSelected(false);
+            if (!self || !guard || !item->isSelected() || indexOfItem(item).first == notFound)
+                return;
+        }
         m_selectedItem = item;
     } else {
         m_selectedItem = nullptr;
     }
-    if (m_delegate)
-        m_delegate->gridViewSelectedItemWithContext(this,
-                                                    m_selectedItem ? m_selectedItem->context() : QVariant());
+    if (OVGridViewDelegate* owner = delegate())
+        owner->gridViewSelectedItemWithContext(this, m_selectedItem ? m_selectedItem->context() : QVariant());
 }
 
 void OVGridViewController::gridItemShouldRemove(OVGridItem* item)
 {
-    if (m_delegate)
-        m_delegate->gridViewRemoveItemWithContext(this, item->context());
+    if (OVGridViewDelegate* owner = delegate()) {
+        // The delegate may delete the item, or the grid with it.
+        const QPointer<OVGridViewController> self(this);
+        const QPointer<OVGridItem> guard(item);
+        owner->gridViewRemoveItemWithContext(this, item->context());
+        if (!self || !guard)
+            return;
+    }
     if (const auto [s, i] = indexOfItem(item); s != notFound)
         removeItemAtIndex(s, i, true);
 }
 
 void OVGridViewController::gridItemChangedPinState(OVGridItem* item, bool pinned)
 {
-    if (m_delegate)
-        m_delegate->gridViewChangedPinForItemWithContext(this, pinned, item->context());
+    if (OVGridViewDelegate* owner = delegate())
+        owner->gridViewChangedPinForItemWithContext(this, pinned, item->context());
 }
 
 void OVGridViewController::gridItemChangedHoverState(OVGridItem* item, bool hovered)
 {
-    if (m_delegate)
-        m_delegate->gridViewHoveringForItemWithContext(this, hovered, item->context());
+    if (OVGridViewDelegate* owner = delegate())
+        owner->gridViewHoveringForItemWithContext(this, hovered, item->context());
 }

@@ -2,6 +2,7 @@
 
 #include "Classes/Framework/Toolkit/OVDelayedLayout.h"
 #include "Classes/Framework/Toolkit/OVGridItemDelegate.h"
+#include "Classes/Framework/Toolkit/OVGridItemOwner.h"
 #include "Classes/Framework/Toolkit/OVGridLayout.h"
 #include "Classes/Framework/Toolkit/OVViewController.h"
 #include "Classes/Framework/Toolkit/OVViewDelegate.h"
@@ -33,7 +34,10 @@ class ScrollView;
 //
 // Layout runs at once (refreshLayout), 0.5 s after the first of a burst of changes (setNeedsLayout), and
 // while the grid is resized, where cells move only when the column count changes.
-class OVGridViewController : public OVViewController, public OVGridItemDelegate, public OVViewDelegate
+class OVGridViewController : public OVViewController,
+                             public OVGridItemDelegate,
+                             public OVViewDelegate,
+                             public OVGridItemOwner
 {
     Q_OBJECT
 
@@ -56,8 +60,9 @@ public:
     QString className() const override { return QStringLiteral("OVGridViewController"); }
     void loadView() override;
 
-    OVGridViewDelegate* delegate() const { return m_delegate; }
-    void setDelegate(OVGridViewDelegate* delegate) { m_delegate = delegate; }
+    // Held weakly: nullptr once the delegate is gone.
+    OVGridViewDelegate* delegate() const { return m_delegateLifetime.expired() ? nullptr : m_delegate; }
+    void setDelegate(OVGridViewDelegate* delegate);
     bool allowMultiSelection() const { return m_allowMultiSelection; }
     void setAllowMultiSelection(bool allow) { m_allowMultiSelection = allow; }
 
@@ -100,8 +105,11 @@ public:
     // Items. A section number that does not exist is refused with a warning: no item.
     OVGridItem* addImage(const QImage& image, const QString& title, const QVariant& context,
                          const QVariant& sortTag, unsigned section);
-    // The grid takes the item; false (and the item stays the caller's) for a section that does not exist.
+    // The grid takes the item (from the grid or stack that held it); false (and the item stays the
+    // caller's) for a section that does not exist.
     bool addGridItem(OVGridItem* item, unsigned section, bool instant = false);
+    // The section holds `items` (sorted), laid out at once; the items it held go as a bulk removal. The
+    // delegate hears first that nothing is selected (and may change the grid then).
     void instantReplaceGridItems(const QList<OVGridItem*>& items, unsigned section);
     void removeItemWithContext(const QVariant& context);
     void removeItemsInSection(unsigned section, bool animated);
@@ -136,6 +144,8 @@ public:
     void gridItemShouldRemove(OVGridItem* item) override;
     void gridItemChangedPinState(OVGridItem* item, bool pinned) override;
     void gridItemChangedHoverState(OVGridItem* item, bool hovered) override;
+    // OVGridItemOwner
+    void gridItemWasTaken(OVGridItem* item) override;
 
 protected:
     // How long a layout moves the items, and how long a removed item fades (0: it goes at once).
@@ -155,12 +165,22 @@ private:
     void viewDidScroll();
     bool checkSection(unsigned section, const char* operation) const;
     static bool acceptsMeasure(double value, const char* what, bool zeroAllowed = false);
+    // Whether the items held now, in cells of `cell` with `margin`, leave the container no taller than a
+    // widget can be; warns about the refused `what` when not.
+    bool fitsContainer(pf::Size cell, pf::Size margin, const char* what, double value) const;
     // `bulk`: one of many taken out at once, parked hidden in the container until it goes.
     OVGridItem* takeItemAtIndex(unsigned section, unsigned index, bool animated, bool bulk);
     void retire(OVGridItem* item, bool park);
+    // Takes the item into a section as addGridItem does, without sorting (`unlisted`: the caller knows
+    // that no section lists it); false when the item, the grid or the section went on the way.
+    bool placeItem(OVGridItem* item, unsigned section, bool instant, bool unlisted = false);
+    // Drops what no longer lives from the sections' lists.
+    void forgetDeletedItems();
+    void itemDestroyed();
 
     std::vector<Section> m_sections;
     OVGridViewDelegate* m_delegate = nullptr;
+    std::weak_ptr<const void> m_delegateLifetime;
     pf::Size m_iconSize{200, 200};
     double m_aspectRatio = 1.0;
     bool m_allowMultiSelection = false;

@@ -1,15 +1,22 @@
 #pragma once
 
 #include <QVariant>
+#include <memory>
 
 class OVGridViewController;
 
 // What a grid tells its owner, with the items' context objects rather than the items; every operation
-// is optional.
+// is optional. The grid holds it weakly: a delegate destroyed first reads as none.
 class OVGridViewDelegate
 {
 public:
+    OVGridViewDelegate() = default;
+    // A copy is another delegate, with a life of its own.
+    OVGridViewDelegate(const OVGridViewDelegate&) {}
+    OVGridViewDelegate& operator=(const OVGridViewDelegate&) { return *this; }
     virtual ~OVGridViewDelegate() = default;
+
+    std::weak_ptr<const void> gridViewDelegateLifetime() const { return m_lifetime; }
 
     // The selection changed; an invalid context means that no item is selected.
     virtual void gridViewSelectedItemWithContext(OVGridViewController*, const QVariant& /*context*/) {}
@@ -22,4 +29,7 @@ public:
     virtual void gridViewChangedPinForItemWithContext(OVGridViewController*, bool /*pinned*/,
                                                       const QVariant& /*context*/)
     {}
+
+private:
+    std::shared_ptr<const void> m_lifetime = std::make_shared<int>(0);
 };

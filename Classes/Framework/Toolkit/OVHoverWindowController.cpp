@@ -104,8 +104,11 @@ void OVHoverWindowController::showWindowOverView(pf::View* view)
     w->setFrame(pf::Rect(onScreen.x - inWindow.x, onScreen.y - inWindow.y, frame.width(), frame.height()));
     if (!wasVisible) {
         owner->addChildWindow(w);
+        // Showing tells the window's observers, who may delete the window or this controller with it.
+        const QPointer<pf::Window> guard(w);
         w->orderFront();
-        updateTrackingArea();
+        if (guard)
+            updateTrackingArea();
     }
 }
 
@@ -134,7 +137,11 @@ void OVHoverWindowController::close()
     pf::Window* w = loadedWindow();
     if (!w)
         return;
+    // Closing tells the window's observers, who may delete it (and this controller with it).
+    const QPointer<pf::Window> guard(w);
     w->close();
+    if (!guard)
+        return;
     if (pf::Window* owner = w->parentWindow())
         owner->removeChildWindow(w);
 }

@@ -6,8 +6,9 @@ OVInfoHoverButton::~OVInfoHoverButton() = default;
 
 void OVInfoHoverButton::setButtonState(int request)
 {
+    const QPointer<OVInfoHoverButton> self(this);
     OVButton::setButtonState(request);
-    if (buttonState() == Hover)
+    if (self && buttonState() == Hover)
         hoverWC()->showWindowOverView(this);
 }
 

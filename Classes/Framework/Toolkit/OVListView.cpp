@@ -53,6 +53,9 @@ OVListView::OVListView(const pf::Rect& frame, QWidget* parent) : pf::View(frame,
 OVListView::~OVListView()
 {
     *m_alive = false;
+    // The entries go with the list's widget, after its members: they report to it no more.
+    for (OVListEntryView* entry : std::as_const(m_entries))
+        disconnect(entry, &QObject::destroyed, this, nullptr);
     if (m_updateTimer)
         m_updateTimer->invalidate();
     if (OVListViewDelegate* owner = delegate())
@@ -131,15 +134,22 @@ std::shared_ptr<void> OVListView::keeper(OVListEntryView* entry)
     return keep;
 }
 
+void OVListView::setUndoManager(pf::UndoManager* manager)
+{
+    m_undoManager = manager;
+    m_undoManagerLifetime = manager ? manager->lifetime() : std::weak_ptr<const void>();
+}
+
 void OVListView::registerUndo(std::function<void()> action, const QString& verb)
 {
-    if (!m_undoManager)
+    pf::UndoManager* manager = undoManager();
+    if (!manager)
         return;
-    m_undoManager->registerUndo(this, [alive = std::weak_ptr<bool>(m_alive), action = std::move(action)] {
+    manager->registerUndo(this, [alive = std::weak_ptr<bool>(m_alive), action = std::move(action)] {
         if (const auto flag = alive.lock(); flag && *flag)
             action();
     });
-    m_undoManager->setActionName(pf::localized(verb + m_denomination));
+    manager->setActionName(pf::localized(verb + m_denomination));
 }
 
 void OVListView::addListEntry(OVListEntryView* entry)
@@ -152,10 +162,16 @@ void OVListView::insertListEntry(OVListEntryView* entry, unsigned index)
     if (!entry)
         return;
     // An entry is listed once: one listed elsewhere leaves that list, one listed here moves. Otherwise a
-    // list would delete an entry that another (or this one, at another place) still shows.
-    if (auto* other = qobject_cast<OVListView*>(entry->superview()); other && other != this)
+    // list would delete an entry that another (or this one, at another place) still shows. The other
+    // list's reports may delete this list or the entry.
+    if (auto* other = qobject_cast<OVListView*>(entry->superview()); other && other != this) {
+        const QPointer<OVListView> self(this);
+        const QPointer<OVListEntryView> guard(entry);
         other->removeListEntry(entry);
-    if (const unsigned from = indexOfEntry(entry); from != notFound) {
+        if (!self || !guard)
+            return;
+    }
+    if (const unsigned from = m_listed.contains(entry) ? indexOfEntry(entry) : notFound; from != notFound) {
         if (index > count())
             pf::warning(
                 QStringLiteral("The list cannot insert at %1: it has %2 entries").arg(index).arg(count()));
@@ -168,16 +184,31 @@ void OVListView::insertListEntry(OVListEntryView* entry, unsigned index)
             QStringLiteral("The list cannot insert at %1: it has %2 entries").arg(index).arg(count()));
         return;
     }
+    const QPointer<OVListView> self(this);
+    const QPointer<OVListEntryView> guard(entry);
     if (index == 0 && m_lastLine)
         m_lastLine->setAutoresizingMask(entry->autoresizingMask());
     const pf::Rect b = bounds();
+    // Listed first, so that whatever the steps below reach finds the list as it is.
+    m_entries.insert(int(index), entry);
+    m_listed.insert(entry);
+    // Deleted by someone else while listed, it leaves the list.
+    disconnect(entry, &QObject::destroyed, this, nullptr);
+    connect(entry, &QObject::destroyed, this,
+            [this, address = static_cast<const void*>(entry)] { entryDestroyed(address); });
     // It slides in from the top edge.
     entry->setFrame(pf::Rect(0, b.height(), b.width(), heightOf(entry)));
     entry->setDelegate(this);
     addSubview(entry);
+    if (!self || !guard)
+        return;
     entry->show();
-    m_entries.insert(int(index), entry);
-    updateListLayout(NextTurn);
+    // The other entries' states stay as they are: only the new one is told of the coming pass (telling
+    // every entry made adding entries one by one take quadratic time).
+    entry->layoutWillChange();
+    if (!self || !guard)
+        return;
+    scheduleLayout(NextTurn);
     registerUndo([this, index] { removeListEntryUsing(index); }, QStringLiteral("Insert "));
     if (OVListViewDelegate* owner = delegate())
         owner->listViewDidInsertEntry(this, entry, index);
@@ -194,9 +225,13 @@ void OVListView::removeEntry(unsigned index, bool bulk)
         pf::warning(QStringLiteral("The list has no entry %1 to remove: it has %2").arg(index).arg(count()));
         return;
     }
+    // The reports below may change the list, delete the entry or the list itself.
+    const QPointer<OVListView> self(this);
     const QPointer<OVListEntryView> entry = m_entries[int(index)];
     if (entry == m_selectedEntry) {
         setSelectedEntry(nullptr);
+        if (!self)
+            return;
         // The reports may have changed the list: the entry is found again, and left alone if it went.
         index = entry ? indexOfEntry(entry) : notFound;
         if (index == notFound)
@@ -205,35 +240,53 @@ void OVListView::removeEntry(unsigned index, bool bulk)
     if (entry == m_draggedEntry)
         m_draggedEntry = nullptr;
     m_entries.removeAt(int(index));
+    m_listed.remove(entry.data());
+    disconnect(entry, &QObject::destroyed, this, nullptr);
+    entry->setDelegate(nullptr);
     if (bulk && m_parking)
         m_parking->addSubview(entry);
     else
         entry->removeFromSuperview();
-    entry->setDelegate(nullptr);
+    if (!self || !entry)
+        return;
     // From here the undo action owns the entry; without one it goes at a later turn, never inside the
     // handler of its own remove button.
     std::shared_ptr<void> keep = keeper(entry);
     // A delegate told that nothing is selected may have chosen this very entry again: now that it is no
     // longer listed, the selection moves on.
-    if (entry == m_selectedEntry)
+    if (entry == m_selectedEntry) {
         setSelectedEntry(nullptr);
+        if (!self)
+            return;
+    }
     if (!bulk)
-        updateListLayout(NextTurn);
-    registerUndo([this, keep, entry = entry.data(), index] { insertListEntryUsing(entry, index); },
-                 QStringLiteral("Remove "));
-    if (OVListViewDelegate* owner = delegate())
+        scheduleLayout(NextTurn);
+    // The entry may have gone through another list (which deleted it) by the time this is undone.
+    registerUndo(
+        [this, keep, entry, index] {
+            if (entry)
+                insertListEntryUsing(entry, index);
+            else
+                pf::warning(QStringLiteral("The list cannot put back an entry that was deleted since"));
+        },
+        QStringLiteral("Remove "));
+    if (OVListViewDelegate* owner = delegate(); owner && entry)
         owner->listViewDidRemoveEntry(this, entry);
 }
 
 void OVListView::removeAllListEntries()
 {
-    // The entries listed now, from the last; the reports may change the list, so each is looked up
-    // again, and the whole removal is laid out once.
+    // The entries listed now, from the last; the reports may change the list (or delete it), so each is
+    // looked up again, and the whole removal is laid out once.
+    const QPointer<OVListView> self(this);
     const QList<QPointer<OVListEntryView>> entries = guardedEntries();
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
         if (*it)
             if (const int index = m_entries.lastIndexOf(it->data()); index >= 0)
                 removeEntry(unsigned(index), true);
+        if (!self)
+            return;
+    }
     if (!entries.isEmpty())
         updateListLayout(NextTurn);
 }
@@ -248,10 +301,17 @@ void OVListView::moveEntryFrom(unsigned from, unsigned to)
         return;
     OVListEntryView* entry = m_entries.takeAt(int(from));
     m_entries.insert(int(to), entry);
-    updateListLayout(NextTurn);
-    if (OVListViewDelegate* owner = delegate())
+    scheduleLayout(NextTurn);
+    // A step of a drag is part of the drag's one step.
+    const bool dragging = m_draggedEntry;
+    if (OVListViewDelegate* owner = delegate()) {
+        // The delegate may delete the list, or take the entry away (then there is no move to undo).
+        const QPointer<OVListView> self(this);
         owner->listViewDidMoveEntry(this, entry, from, to);
-    if (!m_draggedEntry)
+        if (!self || m_entries.value(int(to)) != entry)
+            return;
+    }
+    if (!dragging)
         registerUndo([this, to, from] { moveListEntryUsing(to, from); }, QStringLiteral("Reorder "));
 }
 
@@ -270,6 +330,18 @@ void OVListView::moveListEntryUsing(unsigned from, unsigned to)
     moveEntryFrom(from, to);
 }
 
+void OVListView::entryDestroyed(const void* address)
+{
+    const auto it = std::find_if(m_entries.begin(), m_entries.end(), [address](const OVListEntryView* entry) {
+        return static_cast<const void*>(entry) == address;
+    });
+    if (it == m_entries.end())
+        return;
+    m_entries.erase(it);
+    m_listed.remove(address);
+    scheduleLayout(NextTurn);
+}
+
 void OVListView::setSelectedEntry(OVListEntryView* entry)
 {
     if (entry == m_selectedEntry)
@@ -278,14 +350,26 @@ void OVListView::setSelectedEntry(OVListEntryView* entry)
         pf::warning(QStringLiteral("The list cannot select an entry it does not hold"));
         return;
     }
-    if (m_selectedEntry)
+    // The entries and the delegate hear of it, and may change or delete the list.
+    const QPointer<OVListView> self(this);
+    const QPointer<OVListEntryView> chosen(entry);
+    if (m_selectedEntry) {
         m_selectedEntry->setSelected(false);
+        if (!self || (entry && !chosen))
+            return;
+    }
     m_selectedEntry = entry;
-    if (entry)
+    if (entry) {
         entry->setSelected(true);
+        if (!self)
+            return;
+    }
     m_scrollToSelected = true;
-    if (OVListViewDelegate* owner = delegate())
-        owner->listViewDidSelectEntry(this, entry);
+    if (OVListViewDelegate* owner = delegate()) {
+        owner->listViewDidSelectEntry(this, m_selectedEntry);
+        if (!self)
+            return;
+    }
     updateListLayout(m_defaultBehavior);
 }
 
@@ -307,10 +391,20 @@ bool OVListView::layoutIsPending() const
 
 void OVListView::updateListLayout(int behavior)
 {
-    // The entries' reports reach the delegate, which may insert or remove entries: walk a copy.
-    for (const QPointer<OVListEntryView>& entry : guardedEntries())
+    // The entries' reports reach the delegate, which may insert or remove entries, or delete the list:
+    // walk a copy.
+    const QPointer<OVListView> self(this);
+    for (const QPointer<OVListEntryView>& entry : guardedEntries()) {
         if (entry)
             entry->layoutWillChange();
+        if (!self)
+            return;
+    }
+    scheduleLayout(behavior);
+}
+
+void OVListView::scheduleLayout(int behavior)
+{
     if (behavior & (LayOutNow | AnimateNow)) {
         m_updateBehavior = behavior;
         refreshLayout();
@@ -354,27 +448,49 @@ void OVListView::refreshLayout()
     ++m_runningAnimations;
     std::function<void()> earlier = pf::ViewAnimator::completion();
     pf::ViewAnimator::setCompletion([this, alive = std::weak_ptr<bool>(m_alive), finals, earlier] {
-        if (const auto flag = alive.lock(); flag && *flag) {
+        const auto lives = [&] {
+            const auto flag = alive.lock();
+            return flag && *flag;
+        };
+        if (lives()) {
             if (m_runningAnimations > 0)
                 --m_runningAnimations;
+            // The entries' state reports reach the delegate, which may delete the list meanwhile.
             if (m_runningAnimations == 0) {
-                for (const auto& [entry, frame] : *finals)
+                for (const auto& [entry, frame] : *finals) {
+                    if (!lives())
+                        break;
                     if (entry && entry->superview() == this) {
                         entry->setFrame(frame);
-                        entry->layoutDidChange();
+                        if (entry)
+                            entry->layoutDidChange();
                     }
+                }
             }
         }
         if (earlier)
             earlier();
     });
 
+    // The delegate hears of the pass below and may delete the list: the animation group this pass
+    // opened is closed all the same.
+    const QPointer<OVListView> self(this);
+    const auto gone = [&] {
+        if (self)
+            return false;
+        if (ownGroup)
+            pf::ViewAnimator::endGrouping();
+        return true;
+    };
     const pf::Rect selectedBefore = m_selectedEntry ? m_selectedEntry->frame() : pf::Rect();
     const double needed = neededHeight();
     double height = needed;
     double offset = 0;
     if (OVListViewDelegate* owner = delegate()) {
-        if (const std::optional<double> answer = owner->listViewWillResize(this, needed)) {
+        const std::optional<double> answer = owner->listViewWillResize(this, needed);
+        if (gone())
+            return;
+        if (answer) {
             if (std::isfinite(*answer) && *answer >= 0) {
                 height = *answer;
                 offset = std::max(*answer - needed, 0.0);
@@ -386,6 +502,8 @@ void OVListView::refreshLayout()
     const pf::Rect own = frame();
     ViewORVExtension::viewAnimator(this, true)
         .setFrame(pf::Rect(own.minX(), own.minY(), own.width(), height));
+    if (gone())
+        return;
     if (m_lastLine)
         ViewORVExtension::viewAnimator(m_lastLine, true).setFrameOrigin(pf::Point(0, offset - 1));
 
@@ -401,8 +519,11 @@ void OVListView::refreshLayout()
             finals->emplace_back(entry, target);
             OVListViewDelegate* owner = delegate();
             if (entry == m_selectedEntry && owner) {
-                owner->listViewShouldShowFrame(this, target, selectedBefore, m_scrollToSelected);
+                const bool openAction = m_scrollToSelected;
                 m_scrollToSelected = false;
+                owner->listViewShouldShowFrame(this, target, selectedBefore, openAction);
+                if (gone())
+                    return;
             }
         }
         y += p;
@@ -477,9 +598,21 @@ void OVListView::dragListEntry(OVListEntryView* entry, pf::Size distance, bool e
     y = std::max(y, 10 - f.height());
     entry->setFrameOrigin(pf::Point(f.minX(), y));
     update();
+    // Reordering reports the move: the delegate may remove the entry (it is then no longer dragged, and
+    // nothing of the drag is recorded) or delete the list.
+    const QPointer<OVListView> self(this);
+    const QPointer<OVListEntryView> guard(entry);
     updateOrderForDraggedEntry();
+    if (!self)
+        return;
+    const unsigned now = guard ? indexOfEntry(entry) : notFound;
+    if (now == notFound) {
+        m_draggedEntry = nullptr;
+        update();
+        scheduleLayout(NextTurn);
+        return;
+    }
     if (end) {
-        const unsigned now = indexOfEntry(entry);
         if (now != m_indexBeforeDrag) {
             const unsigned before = m_indexBeforeDrag;
             // The whole drag is one step.
@@ -491,7 +624,7 @@ void OVListView::dragListEntry(OVListEntryView* entry, pf::Size distance, bool e
         m_draggedEntry = nullptr;
         update();
     }
-    updateListLayout(NextTurn);
+    scheduleLayout(NextTurn);
 }
 
 void OVListView::entryWillOpen(OVListEntryView* entry)

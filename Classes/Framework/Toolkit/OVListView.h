@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QVariant>
 #include <memory>
 
@@ -74,8 +75,9 @@ public:
     // Held weakly: nullptr once the delegate is gone.
     OVListViewDelegate* delegate() const { return m_delegateLifetime.expired() ? nullptr : m_delegate; }
     void setDelegate(OVListViewDelegate* delegate);
-    pf::UndoManager* undoManager() const { return m_undoManager; }
-    void setUndoManager(pf::UndoManager* manager) { m_undoManager = manager; }
+    // Held weakly: nullptr once the manager is gone.
+    pf::UndoManager* undoManager() const { return m_undoManagerLifetime.expired() ? nullptr : m_undoManager; }
+    void setUndoManager(pf::UndoManager* manager);
     QString entryDenomination() const { return m_denomination; }
     void setEntryDenomination(const QString& denomination) { m_denomination = denomination; }
     int defaultBehavior() const { return m_defaultBehavior; }
@@ -115,6 +117,11 @@ private:
     // The entry's preferred height, or 0 for one that is not a finite number of points or below 0.
     static double heightOf(const OVListEntryView* entry);
     void updateOrderForDraggedEntry();
+    // Asks for a layout pass without telling the entries (a change that leaves their states as they are).
+    void scheduleLayout(int behavior);
+    // An entry deleted by someone else while listed: only its address is left, compared and never
+    // followed.
+    void entryDestroyed(const void* address);
     // The entries as they are now, each guarded, for walks during which reports may change the list.
     QList<QPointer<OVListEntryView>> guardedEntries() const;
     void registerUndo(std::function<void()> action, const QString& verb);
@@ -122,6 +129,8 @@ private:
     std::shared_ptr<void> keeper(OVListEntryView* entry);
 
     QList<OVListEntryView*> m_entries;
+    // The addresses of the entries listed, so that an insertion knows without a walk whether it moves.
+    QSet<const void*> m_listed;
     QPointer<OVImageView> m_lastLine;
     QPointer<pf::View> m_parking;
     QString m_denomination = QStringLiteral("entry");
@@ -129,6 +138,7 @@ private:
     QPointer<OVListEntryView> m_draggedEntry;
     unsigned m_indexBeforeDrag = 0;
     pf::UndoManager* m_undoManager = nullptr;
+    std::weak_ptr<const void> m_undoManagerLifetime;
     unsigned m_fixed = 0;
     OVListViewDelegate* m_delegate = nullptr;
     std::weak_ptr<const void> m_delegateLifetime;

@@ -121,7 +121,11 @@ void OVOpenableListEntryView::setState(int newState)
 {
     if (newState == state())
         return;
+    // The list's delegate hears the new state and may delete the entry.
+    const QPointer<OVOpenableListEntryView> self(this);
     OVListEntryView::setState(newState);
+    if (!self || state() != newState)
+        return;
     if (newState == Closed)
         stashContent();
     else if (newState == Opening)
@@ -135,7 +139,11 @@ void OVOpenableListEntryView::setSelected(bool selected)
     OVListEntryView::setSelected(selected);
     if (m_rowView) {
         m_rowView->setShowElements(selected);
+        // An edit of the title ends here, which the list's delegate may answer by deleting the entry.
+        const QPointer<OVOpenableListEntryView> self(this);
         m_rowView->setIsActive(selected);
+        if (!self)
+            return;
     }
     if (delegate())
         delegate()->listEntryNeedUpdate(this, false);

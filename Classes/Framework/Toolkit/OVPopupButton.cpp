@@ -1,6 +1,7 @@
 #include "Classes/Framework/Toolkit/OVPopupButton.h"
 
 #include "Classes/Framework/Toolkit/OVMenuTranslationController.h"
+#include "Platform/Foundation/Log.h"
 #include "Platform/UI/Menu.h"
 
 #include <QPainter>
@@ -72,6 +73,13 @@ QAction* OVPopupButton::selectedItem() const
 
 void OVPopupButton::setSelectedItem(QAction* item)
 {
+    // The button shows and answers its own menu's items only: another menu's item would title it with
+    // a choice it does not offer (and go with that menu).
+    if (item && (!m_menu || !m_menu->actions().contains(item))) {
+        pf::warning(QStringLiteral("The pop-up button cannot select \"%1\": it is no item of its menu")
+                        .arg(pf::Menu::title(item)));
+        return;
+    }
     disconnect(m_selectionWatch);
     m_selectedItem = item;
     // A chosen item that is deleted leaves the selection to the first item, and the title with it.
@@ -111,8 +119,9 @@ void OVPopupButton::itemSelected(QAction* sender)
 void OVPopupButton::menuWillHighlightItem(QAction* item)
 {
     m_hoveredItem = item;
-    if (m_hoverAction)
-        m_hoverAction(this);
+    // A copy runs: the action may replace itself or delete the button.
+    if (const std::function<void(OVPopupButton*)> action = m_hoverAction)
+        action(this);
 }
 
 void OVPopupButton::menuDidClose()
@@ -133,11 +142,13 @@ void OVPopupButton::mouseDown(const pf::Event& event)
 {
     if (!isEnabled())
         return;
+    QPointer<OVPopupButton> guard(this);
     setButtonState(Down);
+    if (!guard)
+        return;
     const bool inside = bounds().contains(convertPointFromView(event.locationInWindow(), nullptr));
     if (!inside || event.clickCount() < 1 || !m_menu)
         return;
-    QPointer<OVPopupButton> guard(this);
     m_menuOpen = true;
     QAction* chosen = m_menu->popUpPositioningItem(selectedItem(), menuLocation(), this);
     if (!guard)

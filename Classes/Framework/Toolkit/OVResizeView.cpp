@@ -21,6 +21,12 @@ constexpr double edgeZone = 15;
 constexpr double band = 10;
 } // namespace
 
+void OVResizeView::setDelegate(OVResizeViewDelegate* delegate)
+{
+    m_delegate = delegate;
+    m_delegateLifetime = delegate ? delegate->resizeViewDelegateLifetime() : std::weak_ptr<const void>();
+}
+
 OVResizeView::OVResizeView(const Rect& frame, QWidget* parent) : View(frame, parent) {}
 
 OVResizeView::~OVResizeView()
@@ -279,8 +285,9 @@ void OVResizeView::mouseDown(const pf::Event& event)
     if (m_resizeSides & Top)
         p.y = bounds().height() - p.y;
     m_orgLocation = p;
-    if (m_delegate)
-        m_delegate->resizeViewDidResize(this, m_resizeSides, pf::Size(0, 0), Pressed);
+    // Each report is the handler's last step: the delegate may delete the view.
+    if (OVResizeViewDelegate* owner = delegate())
+        owner->resizeViewDidResize(this, m_resizeSides, pf::Size(0, 0), Pressed);
 }
 
 void OVResizeView::mouseDragged(const pf::Event& event)
@@ -292,13 +299,13 @@ void OVResizeView::mouseDragged(const pf::Event& event)
     const double ey = (m_resizeSides & Bottom) ? m_orgLocation.y : h - m_orgLocation.y;
     const double dx = (m_resizeSides & (Left | Right)) ? (p.x - ex) * m_factorX : 0;
     const double dy = (m_resizeSides & (Top | Bottom)) ? (p.y - ey) * m_factorY : 0;
-    if (m_delegate)
-        m_delegate->resizeViewDidResize(this, m_resizeSides, pf::Size(dx, dy), Dragged);
+    if (OVResizeViewDelegate* owner = delegate())
+        owner->resizeViewDidResize(this, m_resizeSides, pf::Size(dx, dy), Dragged);
 }
 
 void OVResizeView::mouseUp(const pf::Event&)
 {
     m_pressed = false;
-    if (m_delegate)
-        m_delegate->resizeViewDidResize(this, m_resizeSides, pf::Size(0, 0), Released);
+    if (OVResizeViewDelegate* owner = delegate())
+        owner->resizeViewDidResize(this, m_resizeSides, pf::Size(0, 0), Released);
 }

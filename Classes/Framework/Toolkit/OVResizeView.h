@@ -43,8 +43,9 @@ public:
     explicit OVResizeView(const pf::Rect& frame = pf::Rect(), QWidget* parent = nullptr);
     ~OVResizeView() override;
 
-    OVResizeViewDelegate* delegate() const { return m_delegate; }
-    void setDelegate(OVResizeViewDelegate* delegate) { m_delegate = delegate; }
+    // Held weakly: nullptr once the delegate is gone.
+    OVResizeViewDelegate* delegate() const { return m_delegateLifetime.expired() ? nullptr : m_delegate; }
+    void setDelegate(OVResizeViewDelegate* delegate);
     unsigned allowedSides() const { return m_allowedSides; }
     void setAllowedSides(unsigned sides);
     unsigned resizeSides() const { return m_resizeSides; }
@@ -106,6 +107,7 @@ private:
     unsigned m_allowedSides = AllSides;
     unsigned m_resizeSides = 0;
     OVResizeViewDelegate* m_delegate = nullptr;
+    std::weak_ptr<const void> m_delegateLifetime;
     bool m_remote = false;
     bool m_pressed = false;
     pf::TrackingArea* m_trackingArea = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "Platform/Foundation/Size.h"
 
 class OVResizeView;
@@ -9,6 +11,15 @@ class OVResizeView;
 class OVResizeViewDelegate
 {
 public:
+    OVResizeViewDelegate() = default;
+    // A copy is another delegate, with a life of its own.
+    OVResizeViewDelegate(const OVResizeViewDelegate&) {}
+    OVResizeViewDelegate& operator=(const OVResizeViewDelegate&) { return *this; }
     virtual ~OVResizeViewDelegate() = default;
+    // Expires when the delegate is destroyed: the view holds it weakly.
+    std::weak_ptr<const void> resizeViewDelegateLifetime() const { return m_lifetime; }
     virtual void resizeViewDidResize(OVResizeView* view, unsigned sides, pf::Size by, int state) = 0;
+
+private:
+    std::shared_ptr<const void> m_lifetime = std::make_shared<int>(0);
 };

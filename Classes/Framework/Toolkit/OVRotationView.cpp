@@ -20,6 +20,12 @@
 using pf::Point;
 using pf::Rect;
 
+void OVRotationView::setDelegate(OVRotationViewDelegate* delegate)
+{
+    m_delegate = delegate;
+    m_delegateLifetime = delegate ? delegate->rotationViewDelegateLifetime() : std::weak_ptr<const void>();
+}
+
 OVRotationView::OVRotationView(const Rect& frame, QWidget* parent) : View(frame, parent) {}
 
 OVRotationView::~OVRotationView()
@@ -81,7 +87,8 @@ void OVRotationView::setIsRemoteControlled(bool flag)
 
 bool OVRotationView::scalingOffered() const
 {
-    return m_delegate && m_delegate->supportsResize();
+    const OVRotationViewDelegate* owner = delegate();
+    return owner && owner->supportsResize();
 }
 
 Point OVRotationView::center() const
@@ -288,6 +295,22 @@ void OVRotationView::mouseExited(const pf::Event&)
     setCurrentCursor(std::nullopt);
 }
 
+bool OVRotationView::report(bool inProgress)
+{
+    const QPointer<OVRotationView> self(this);
+    if (OVRotationViewDelegate* owner = delegate()) {
+        owner->rotationViewDidRotate(this, m_change.angle, inProgress);
+        if (!self)
+            return false;
+    }
+    if (OVRotationViewDelegate* owner = delegate(); owner && m_isRescaling && owner->supportsResize()) {
+        owner->rotationViewDidResize(this, m_change.radius, inProgress);
+        if (!self)
+            return false;
+    }
+    return true;
+}
+
 void OVRotationView::mouseDown(const pf::Event& event)
 {
     m_startCoord = polarAt(event);
@@ -304,22 +327,17 @@ void OVRotationView::mouseDragged(const pf::Event& event)
         pf::log(QStringLiteral("Warning big values: %1, %2")
                     .arg(m_change.angle, 0, 'f', 6)
                     .arg(m_change.radius, 0, 'f', 6));
-    if (m_delegate) {
-        m_delegate->rotationViewDidRotate(this, m_change.angle, true);
-        if (m_isRescaling && m_delegate->supportsResize())
-            m_delegate->rotationViewDidResize(this, m_change.radius, true);
-    }
+    // The delegate may delete the view on hearing either report.
+    if (!report(true))
+        return;
     setNeedsDisplay();
     setCurrentCursor(cursorForLocation(convertPointFromView(event.locationInWindow(), nullptr)));
 }
 
 void OVRotationView::mouseUp(const pf::Event&)
 {
-    if (m_delegate) {
-        m_delegate->rotationViewDidRotate(this, m_change.angle, false);
-        if (m_isRescaling && m_delegate->supportsResize())
-            m_delegate->rotationViewDidResize(this, m_change.radius, false);
-    }
+    if (!report(false))
+        return;
     setNeedsDisplay();
     m_isRescaling = false;
 }

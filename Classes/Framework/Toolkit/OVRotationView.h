@@ -35,8 +35,9 @@ public:
     explicit OVRotationView(const pf::Rect& frame = pf::Rect(), QWidget* parent = nullptr);
     ~OVRotationView() override;
 
-    OVRotationViewDelegate* delegate() const { return m_delegate; }
-    void setDelegate(OVRotationViewDelegate* delegate) { m_delegate = delegate; }
+    // Held weakly: nullptr once the delegate is gone.
+    OVRotationViewDelegate* delegate() const { return m_delegateLifetime.expired() ? nullptr : m_delegate; }
+    void setDelegate(OVRotationViewDelegate* delegate);
     double radiusReduction() const { return m_radiusReduction; }
     void setRadiusReduction(double percent) { m_radiusReduction = percent; }
     double radius() const;
@@ -90,6 +91,8 @@ public:
     void mouseUp(const pf::Event& event) override;
 
 private:
+    // Tells the delegate of the change; false when it deleted the view meanwhile.
+    bool report(bool inProgress);
     bool scalingOffered() const;
     pf::Point center() const;
     Polar polarAt(const pf::Event& event) const;
@@ -102,6 +105,7 @@ private:
     bool m_remote = false;
     bool m_dashed = false;
     OVRotationViewDelegate* m_delegate = nullptr;
+    std::weak_ptr<const void> m_delegateLifetime;
     double m_radiusReduction = 0;
     QString m_hint;
     QImage m_pattern;

@@ -85,6 +85,12 @@ OVRowView::~OVRowView()
         m_clickTimer->invalidate();
 }
 
+void OVRowView::setDelegate(OVRowViewDelegate* delegate)
+{
+    m_delegate = delegate;
+    m_delegateLifetime = delegate ? delegate->rowViewDelegateLifetime() : std::weak_ptr<const void>();
+}
+
 void OVRowView::setTitle(const QString& title)
 {
     m_title = title;
@@ -112,8 +118,12 @@ void OVRowView::setDarkLook(bool dark)
 
 void OVRowView::setIsActive(bool active)
 {
-    if (isEditing())
+    if (isEditing()) {
+        const QPointer<OVRowView> self(this);
         controlTextDidEndEditing();
+        if (!self)
+            return;
+    }
     m_isActive = active;
     updateColors();
 }
@@ -330,40 +340,52 @@ void OVRowView::drawRect(QPainter& painter, const pf::Rect& dirtyRect)
 void OVRowView::updateTrackingAreas()
 {
     ViewORVExtension::dropTrackingArea(*this, m_trackingArea);
-    if (!superview()) {
-        setHovered(false);
-        updateElementVisibility();
-        return;
-    }
-    m_trackingArea = addTrackingArea(std::make_unique<pf::TrackingArea>(
-        bounds(),
-        pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::ActiveInKeyWindow |
-            pf::TrackingArea::InVisibleRect,
-        this));
-    if (window())
-        setHovered(bounds().contains(convertPointFromScreen(pf::Event::mouseLocation())));
+    if (superview())
+        m_trackingArea = addTrackingArea(std::make_unique<pf::TrackingArea>(
+            bounds(),
+            pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::ActiveInKeyWindow |
+                pf::TrackingArea::InVisibleRect,
+            this));
+    // A row that came under (or left) a still pointer looks it at once; the delegate, which may delete
+    // it or what is placing it, hears of it at the next turn.
+    if (!superview())
+        m_isHovered = false;
+    else if (window())
+        m_isHovered = bounds().contains(convertPointFromScreen(pf::Event::mouseLocation()));
     updateElementVisibility();
+    if (m_isHovered != m_reportedHover)
+        ViewORVExtension::atNextTurn(this, m_hoverReportPending, [this] { reportHover(); });
 }
 
-void OVRowView::setHovered(bool hovered)
+bool OVRowView::setHovered(bool hovered)
 {
-    if (hovered == m_isHovered)
-        return;
     m_isHovered = hovered;
-    if (m_hoverable && m_delegate)
-        m_delegate->rowChangedHover(this, hovered);
+    return reportHover();
+}
+
+bool OVRowView::reportHover()
+{
+    if (m_isHovered == m_reportedHover)
+        return true;
+    m_reportedHover = m_isHovered;
+    OVRowViewDelegate* owner = delegate();
+    if (!m_hoverable || !owner)
+        return true;
+    const QPointer<OVRowView> self(this);
+    owner->rowChangedHover(this, m_isHovered);
+    return self;
 }
 
 void OVRowView::mouseEntered(const pf::Event&)
 {
-    setHovered(true);
-    updateElementVisibility();
+    if (setHovered(true))
+        updateElementVisibility();
 }
 
 void OVRowView::mouseExited(const pf::Event&)
 {
-    setHovered(false);
-    updateElementVisibility();
+    if (setHovered(false))
+        updateElementVisibility();
 }
 
 bool OVRowView::clickIsPending() const
@@ -407,8 +429,9 @@ void OVRowView::timedClick()
     if (m_clickTimer)
         m_clickTimer->invalidate();
     m_clickTimer.reset();
-    if (m_delegate)
-        m_delegate->rowWasClicked(this);
+    // The last step: the delegate may delete the row.
+    if (OVRowViewDelegate* owner = delegate())
+        owner->rowWasClicked(this);
 }
 
 void OVRowView::beginEditing()
@@ -418,7 +441,12 @@ void OVRowView::beginEditing()
     m_editTF->setStringValue(m_title);
     m_editTF->show();
     pf::Window* w = window();
-    if (!w || !w->makeFirstResponder(m_editTF)) {
+    // Taking the keyboard ends another edit, whose owners may delete this row.
+    const QPointer<OVRowView> self(this);
+    const bool editing = w && w->makeFirstResponder(m_editTF);
+    if (!self || !m_editTF)
+        return;
+    if (!editing) {
         // Without the keyboard there is no edit.
         m_editTF->hide();
         return;
@@ -432,7 +460,7 @@ bool OVRowView::eventFilter(QObject* watched, QEvent* event)
 {
     if (m_editTF && watched == m_editTF->editor() && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        cancelOperation();
+        cancelOperation(); // may delete the row: nothing of it is touched after
         return true;
     }
     return OVPatternView::eventFilter(watched, event);
@@ -442,9 +470,11 @@ void OVRowView::insertNewline()
 {
     if (!isEditing())
         return;
+    // Giving up the keyboard ends the edit, which the delegate hears and may answer by deleting the row.
+    const QPointer<OVRowView> self(this);
     if (pf::Window* w = window(); w && w->firstResponder() == static_cast<pf::Responder*>(m_editTF.data()))
         w->makeFirstResponder(nullptr);
-    if (isEditing())
+    if (self && isEditing())
         controlTextDidEndEditing();
 }
 
@@ -452,11 +482,15 @@ void OVRowView::cancelOperation()
 {
     if (!isEditing())
         return;
+    const QPointer<OVRowView> self(this);
     m_cancelling = true;
     m_editTF->setStringValue(m_title);
     if (pf::Window* w = window(); w && w->firstResponder() == static_cast<pf::Responder*>(m_editTF.data()))
         w->makeFirstResponder(nullptr);
-    m_editTF->hide();
+    if (!self)
+        return;
+    if (m_editTF)
+        m_editTF->hide();
     m_cancelling = false;
     setNeedsDisplay();
 }
@@ -467,7 +501,17 @@ void OVRowView::controlTextDidEndEditing()
         return;
     const QString text = m_editTF->stringValue();
     m_editTF->hide();
-    if (!m_delegate || !m_delegate->rowChangedTitle(this, text))
-        m_title = text;
+    if (OVRowViewDelegate* owner = delegate()) {
+        // The delegate may delete the row when it takes the title.
+        const QPointer<OVRowView> self(this);
+        const bool taken = owner->rowChangedTitle(this, text);
+        if (!self)
+            return;
+        if (taken) {
+            setNeedsDisplay();
+            return;
+        }
+    }
+    m_title = text;
     setNeedsDisplay();
 }

@@ -63,8 +63,9 @@ public:
     bool hoverable() const { return m_hoverable; }
     void setHoverable(bool flag) { m_hoverable = flag; }
     bool isHovered() const { return m_isHovered; }
-    OVRowViewDelegate* delegate() const { return m_delegate; }
-    void setDelegate(OVRowViewDelegate* delegate) { m_delegate = delegate; }
+    // Held weakly: nullptr once the delegate is gone.
+    OVRowViewDelegate* delegate() const { return m_delegateLifetime.expired() ? nullptr : m_delegate; }
+    void setDelegate(OVRowViewDelegate* delegate);
 
     OVButton* removeButton() const { return m_removeButton; }
     OVDragButton* dragButton() const { return m_dragButton; }
@@ -104,7 +105,10 @@ private:
     template <class Button> void addEdgeButton(Button* button, QPointer<Button>& slot, unsigned verticalMask);
     void timedClick();
     void beginEditing();
-    void setHovered(bool hovered);
+    // False when the delegate deleted the row on hearing it.
+    bool setHovered(bool hovered);
+    // Tells the delegate of the hover the row shows, if it has not heard it; false as above.
+    bool reportHover();
     double leftReserve() const;
     double rightReserve() const;
 
@@ -118,6 +122,8 @@ private:
     bool m_editable = false;
     bool m_hoverable = false;
     bool m_isHovered = false;
+    bool m_reportedHover = false;
+    bool m_hoverReportPending = false;
     bool m_cancelling = false;
     QPointer<OVButton> m_removeButton;
     QPointer<OVDragButton> m_dragButton;
@@ -127,5 +133,6 @@ private:
     std::shared_ptr<pf::Timer> m_clickTimer;
     pf::Rect m_titleRect;
     OVRowViewDelegate* m_delegate = nullptr;
+    std::weak_ptr<const void> m_delegateLifetime;
     pf::ObserverToken m_resignObserver;
 };

@@ -170,11 +170,13 @@ void OVSingleButtonPanel::close()
     removeTrackingArea();
     setDelegate(nullptr);
     if (m_window) {
-        pf::Window* parent = m_window->parentWindow();
+        // The window's and its owner's observers hear the close and may delete either.
+        const QPointer<pf::Window> parent = m_window->parentWindow();
         m_window->close();
-        if (parent)
+        if (parent && m_window)
             parent->removeChildWindow(m_window);
-        m_window->hide();
+        if (m_window)
+            m_window->hide();
     }
     m_closing = false;
 }

@@ -4,6 +4,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <algorithm>
 #include <cmath>
 
@@ -30,6 +31,17 @@ bool acceptsEnd(double value, const char* which)
     return false;
 }
 
+// Ends so far apart that the range's width is no finite number (-1e308 to 1e308) leave every knob
+// position at the minimum: the slider would stick.
+bool acceptsWidth(double min, double max)
+{
+    if (std::isfinite(max - min))
+        return true;
+    pf::warning(
+        QStringLiteral("The slider refuses the range %1 to %2: its width must be finite").arg(min).arg(max));
+    return false;
+}
+
 } // namespace
 
 OVSlider::OVSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent)
@@ -41,8 +53,9 @@ OVSlider::OVSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent)
         if (m_placing)
             return;
         m_linear = m_min + (m_max - m_min) * (double(position) / steps);
-        if (m_action)
-            m_action(this);
+        // A copy runs: the action may replace itself or delete the slider.
+        if (const std::function<void(OVSlider*)> action = m_action)
+            action(this);
     });
 }
 
@@ -139,7 +152,7 @@ void OVSlider::setLinearValue(double value)
 
 void OVSlider::setMinValue(double value)
 {
-    if (!acceptsEnd(value, "minimum"))
+    if (!acceptsEnd(value, "minimum") || !acceptsWidth(value, m_max))
         return;
     m_min = value;
     placeKnob();
@@ -147,7 +160,7 @@ void OVSlider::setMinValue(double value)
 
 void OVSlider::setMaxValue(double value)
 {
-    if (!acceptsEnd(value, "maximum"))
+    if (!acceptsEnd(value, "maximum") || !acceptsWidth(m_min, value))
         return;
     m_max = value;
     placeKnob();
@@ -167,8 +180,12 @@ void OVSlider::setExpFactor(double k)
 
 void OVSlider::placeKnob()
 {
+    // Others may hear the QSlider's own signals and delete it.
+    const QPointer<OVSlider> self(this);
     m_placing = true;
     setValue(int(std::lround(knobPosition() * steps)));
+    if (!self)
+        return;
     m_placing = false;
     update();
 }
@@ -227,8 +244,11 @@ void OVSlider::followPointer(double x)
         update();
         return;
     }
+    // The action runs from here and may delete the slider.
+    const QPointer<OVSlider> self(this);
     setValue(position);
-    update();
+    if (self)
+        update();
 }
 
 void OVSlider::mousePressEvent(QMouseEvent* event)
@@ -237,9 +257,12 @@ void OVSlider::mousePressEvent(QMouseEvent* event)
         event->ignore();
         return;
     }
-    setSliderDown(true);
-    followPointer(event->position().x());
+    // Both steps tell the slider's owners (its pressed signal, its action), who may delete it.
+    const QPointer<OVSlider> self(this);
     event->accept();
+    setSliderDown(true);
+    if (self)
+        followPointer(event->position().x());
 }
 
 void OVSlider::mouseMoveEvent(QMouseEvent* event)
@@ -248,8 +271,8 @@ void OVSlider::mouseMoveEvent(QMouseEvent* event)
         event->ignore();
         return;
     }
-    followPointer(event->position().x());
     event->accept();
+    followPointer(event->position().x());
 }
 
 void OVSlider::mouseReleaseEvent(QMouseEvent* event)
@@ -258,7 +281,9 @@ void OVSlider::mouseReleaseEvent(QMouseEvent* event)
         event->ignore();
         return;
     }
-    setSliderDown(false);
-    update();
+    const QPointer<OVSlider> self(this);
     event->accept();
+    setSliderDown(false);
+    if (self)
+        update();
 }

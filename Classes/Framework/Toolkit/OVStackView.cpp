@@ -19,6 +19,7 @@
 #include <QDateTime>
 #include <QSet>
 #include <algorithm>
+#include <limits>
 #include <unordered_set>
 
 OVStackView::OVStackView(const pf::Rect& frame, QWidget* parent) : pf::LayerHostView(frame, parent)
@@ -28,14 +29,22 @@ OVStackView::OVStackView(const pf::Rect& frame, QWidget* parent) : pf::LayerHost
 
 OVStackView::~OVStackView()
 {
+    // The items go with their layers, among the members: they report to the pile no more.
+    for (OVGridItem* item : m_items)
+        disconnect(item, nullptr, this, nullptr);
     if (m_layoutTimer)
         m_layoutTimer->invalidate();
     if (m_cursorPushed && window())
         OVCursorStack::popCursorForKey(pf::CursorStack::key(this), window());
-    // Items that left the pile in this turn may still be handling their own events.
+    // Items that left the pile in this turn may still be handling their own events; one that a grid or
+    // another stack takes meanwhile is theirs.
     if (!m_retiring.empty())
-        pf::Timer::afterThisEvent(
-            [retiring = std::make_shared<decltype(m_retiring)>(std::move(m_retiring))] {});
+        pf::Timer::afterThisEvent([retiring = std::make_shared<decltype(m_retiring)>(std::move(m_retiring))] {
+            for (const auto& [view, itemLayer] : *retiring)
+                if (const auto* item = qobject_cast<const OVGridItem*>(itemLayer->view());
+                    item && item->owner())
+                    itemLayer->releaseView();
+        });
 }
 
 void OVStackView::setupView()
@@ -61,6 +70,12 @@ void OVStackView::setupView()
     layer()->addSublayer(m_shadowLayer);
 
     setSeed(quint32(QDateTime::currentSecsSinceEpoch()));
+}
+
+void OVStackView::setDelegate(OVStackViewDelegate* delegate)
+{
+    m_delegate = delegate;
+    m_delegateLifetime = delegate ? delegate->stackViewDelegateLifetime() : std::weak_ptr<const void>();
 }
 
 void OVStackView::setSeed(quint32 seed)
@@ -150,6 +165,8 @@ void OVStackView::repairSuperlayer()
 
 std::shared_ptr<pf::LayerForView> OVStackView::layerTakingItem(OVGridItem* item)
 {
+    // The grid or stack that held the item lets go of it first (it would delete it at its next turn).
+    item->setOwner(this);
     if (const auto it = m_retiring.find(item); it != m_retiring.end()) {
         std::shared_ptr<pf::LayerForView> itemLayer = std::move(it->second);
         m_retiring.erase(it);
@@ -159,6 +176,43 @@ std::shared_ptr<pf::LayerForView> OVStackView::layerTakingItem(OVGridItem* item)
     item->setDelegate(nullptr);
     item->setFrame(m_baseRect);
     return pf::LayerForView::create(item);
+}
+
+void OVStackView::gridItemWasTaken(OVGridItem* item)
+{
+    forgetItem(item, item);
+}
+
+void OVStackView::forgetItem(OVGridItem* item, const void* address)
+{
+    const bool deleted = !item;
+    const auto it = std::find_if(m_items.begin(), m_items.end(), [address](const OVGridItem* listed) {
+        return static_cast<const void*>(listed) == address;
+    });
+    if (it != m_items.end()) {
+        const auto index = std::size_t(it - m_items.begin());
+        const std::shared_ptr<pf::LayerForView> itemLayer = m_itemLayers[index];
+        if (!deleted)
+            disconnect(*it, nullptr, this, nullptr);
+        m_items.erase(it);
+        m_itemLayers.erase(m_itemLayers.begin() + std::ptrdiff_t(index));
+        // The index may name the item under its old context: it is rebuilt at the next lookup.
+        m_contextIndexStale = true;
+        const pf::Transaction::Scope scope(true);
+        itemLayer->removeFromSuperlayer();
+        if (!deleted)
+            itemLayer->releaseView();
+        setNeedsLayers();
+        if (m_items.empty())
+            setShadowOpacity(0);
+    }
+    // A retiring item is no longer indexed: only one taken by another owner is found here.
+    if (deleted)
+        return;
+    if (const auto retiring = m_retiring.find(item); retiring != m_retiring.end()) {
+        retiring->second->releaseView();
+        m_retiring.erase(retiring);
+    }
 }
 
 void OVStackView::retire(const std::shared_ptr<pf::LayerForView>& itemLayer)
@@ -240,12 +294,15 @@ bool OVStackView::takeItemWithContext(const QVariant& context)
 void OVStackView::indexItem(OVGridItem* item)
 {
     connect(item, &OVGridItem::contextChanged, this, [this] { m_contextIndexStale = true; });
+    // Deleted by someone else while in the pile, it leaves the pile.
+    connect(item, &QObject::destroyed, this,
+            [this, address = static_cast<const void*>(item)] { forgetItem(nullptr, address); });
     indexContext(item);
 }
 
 void OVStackView::unindexItem(OVGridItem* item)
 {
-    disconnect(item, &OVGridItem::contextChanged, this, nullptr);
+    disconnect(item, nullptr, this, nullptr);
     const QVariant context = item->context();
     if (m_contextIndexStale || !context.isValid())
         return;
@@ -301,7 +358,7 @@ void OVStackView::removeAllItems()
     for (const auto& itemLayer : m_itemLayers)
         retire(itemLayer);
     for (OVGridItem* item : m_items)
-        disconnect(item, &OVGridItem::contextChanged, this, nullptr);
+        disconnect(item, nullptr, this, nullptr);
     m_items.clear();
     m_itemLayers.clear();
     m_stringContexts.clear();
@@ -414,6 +471,19 @@ void OVStackView::layoutLayersIfNeeded()
     layOutIfNeeded();
 }
 
+namespace {
+
+// Whether an item's thumbnail covers its whole rectangle opaquely: a picture without transparency
+// stretched over it (nine slices included), drawn at full strength.
+bool coversItsRectangle(const OVGridItem& item)
+{
+    const QImage picture = item.image();
+    return item.ciImage().isNull() && !picture.isNull() && !picture.hasAlphaChannel() &&
+           item.gravity() == OVImageView::Fill && item.opacity() >= 1 && item.alphaValue() >= 1;
+}
+
+} // namespace
+
 void OVStackView::updateLayers()
 {
     m_needsLayers = false;
@@ -421,6 +491,22 @@ void OVStackView::updateLayers()
     const int k = std::max(n - spreadCount, 0);
     const pf::Transform3D tilted = pf::Transform3D::rotation(tilt, 1, 0, 0);
     const pf::Transaction::Scope scope(true);
+    // The thumbnails under the spread ones lie in one place, a few points apart sideways. One that opaque
+    // thumbnails drawn after it reach past on both sides shows nothing and is not drawn: the first
+    // drawing of a pile of thousands would otherwise draw every one of them.
+    double coveredFrom = std::numeric_limits<double>::infinity();
+    double coveredTo = -std::numeric_limits<double>::infinity();
+    for (int i = k - 1; i >= 0; --i) {
+        const auto& itemLayer = m_itemLayers[std::size_t(n - 1 - i)];
+        const double shift = jitter(std::size_t(i));
+        itemLayer->setHidden(shift > coveredFrom && shift < coveredTo);
+        if (const OVGridItem* item = m_items[std::size_t(n - 1 - i)]; item && coversItsRectangle(*item)) {
+            coveredFrom = std::min(coveredFrom, shift);
+            coveredTo = std::max(coveredTo, shift);
+        }
+    }
+    for (int i = k; i < n; ++i)
+        m_itemLayers[std::size_t(n - 1 - i)]->setHidden(false);
     for (int i = 0; i < n; ++i) {
         const auto& itemLayer = m_itemLayers[std::size_t(n - 1 - i)];
         itemLayer->setTransform(tilted.concatenated(
@@ -505,8 +591,9 @@ void OVStackView::mouseDown(const pf::Event&)
 void OVStackView::mouseUp(const pf::Event& event)
 {
     const pf::Point p = convertPointFromView(event.locationInWindow(), nullptr);
-    if (event.clickCount() >= 1 && !m_items.empty() && p.y < trackingTop() && m_delegate) {
-        m_delegate->didSelectStackView(this);
+    if (OVStackViewDelegate* owner = delegate();
+        event.clickCount() >= 1 && !m_items.empty() && p.y < trackingTop() && owner) {
+        owner->didSelectStackView(this); // the last step: the delegate may delete the pile
         return;
     }
     pf::LayerHostView::mouseUp(event);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/Framework/Toolkit/OVGridItemOwner.h"
 #include "Platform/UI/LayerHostView.h"
 
 #include <QHash>
@@ -30,7 +31,7 @@ class TrackingArea;
 // A change of the pile is laid out once for a run of changes: at the end of the event being handled, or
 // before then as soon as anything reads the laid-out pile (its layers, heights and tracking, a drawing,
 // an event over it), so no caller ever sees a pile that is not laid out.
-class OVStackView : public pf::LayerHostView
+class OVStackView : public pf::LayerHostView, public OVGridItemOwner
 {
     Q_OBJECT
 
@@ -45,8 +46,9 @@ public:
     // Ratios outside 1/100 to 100 (and those that are not numbers) are refused with a warning: the
     // thumbnails' height follows from the width and the ratio.
     void setAspectRatio(double ratio);
-    OVStackViewDelegate* delegate() const { return m_delegate; }
-    void setDelegate(OVStackViewDelegate* delegate) { m_delegate = delegate; }
+    // Held weakly: nullptr once the delegate is gone.
+    OVStackViewDelegate* delegate() const { return m_delegateLifetime.expired() ? nullptr : m_delegate; }
+    void setDelegate(OVStackViewDelegate* delegate);
     bool shadowVisible() const { return m_shadowVisible; }
     void setShadowVisible(bool visible);
     std::vector<OVGridItem*> gridItems() const { return m_items; }
@@ -60,9 +62,10 @@ public:
     // Takes effect at the next pass.
     void setSeed(quint32 seed);
 
-    // The view takes the item; an item with an equal context leaves the pile first (an empty context
-    // equals none). An item already in the pile moves to its new place. An item that left the pile is
-    // deleted once the event loop turns, unless it is added again before.
+    // The view takes the item (from the grid or stack that held it); an item with an equal context leaves
+    // the pile first (an empty context equals none). An item already in the pile moves to its new place.
+    // An item that left the pile is deleted once the event loop turns, unless it is added again before
+    // or another grid or stack took it. An item deleted by someone else leaves the pile.
     void addGridItem(OVGridItem* item, bool append);
     void removeItemWithContext(const QVariant& context);
     void removeAllItems();
@@ -85,6 +88,9 @@ public:
     void mouseExited(const pf::Event& event) override;
     void viewWillMoveToWindow(pf::Window* window) override;
     void resizeSubviewsWithOldSize(pf::Size oldSize) override;
+
+    // OVGridItemOwner
+    void gridItemWasTaken(OVGridItem* item) override;
 
 protected:
     void layoutLayersIfNeeded() override;
@@ -112,6 +118,10 @@ private:
     // The layer of an item that left the pile: it owns the item and is let go once the event loop turns,
     // so that an item removed from inside its own event handling is not deleted under it.
     void retire(const std::shared_ptr<pf::LayerForView>& itemLayer);
+    // Lets go of an item that another owner took or someone deleted (then only its address is left,
+    // compared and never followed).
+    // `item`: one another owner took; nullptr for one being deleted, found by `address`.
+    void forgetItem(OVGridItem* item, const void* address);
 
     double m_aspectRatio = 16.0 / 9.0;
     std::vector<OVGridItem*> m_items;
@@ -122,6 +132,7 @@ private:
     pf::Rect m_baseRect;
     pf::Rect m_trackingRect;
     OVStackViewDelegate* m_delegate = nullptr;
+    std::weak_ptr<const void> m_delegateLifetime;
     quint32 m_seed = 0;
     // The shifts drawn so far from a generator seeded with m_seed, in the order they are drawn.
     std::vector<double> m_jitter;

@@ -14,10 +14,23 @@
 
 namespace {
 
+// The system's temporary folder (TMPDIR) when it is a folder the application may write in, else none
+// (empty). With TMPDIR naming a missing folder the system answers an empty path, and an empty folder
+// would make every absolute path lie "inside" it: then nothing is handed out, registered or deleted.
+QString temporaryRoot()
+{
+    const QString system = QDir::tempPath();
+    if (system.isEmpty() || !QDir::isAbsolutePath(system))
+        return {};
+    const QFileInfo info(system);
+    return info.isDir() && info.isWritable() ? QDir::cleanPath(system) : QString();
+}
+
+// The temporary folder with links resolved, or empty when there is none.
 QString canonicalTemporaryFolder()
 {
-    const QString canonical = QFileInfo(QDir::tempPath()).canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(QDir::tempPath()) : canonical;
+    const QString root = temporaryRoot();
+    return root.isEmpty() ? QString() : QFileInfo(root).canonicalFilePath();
 }
 
 // The path with every existing folder on the way resolved (symbolic links followed), so that it can be
@@ -43,6 +56,8 @@ QString resolvedParentPath(const QString& path)
 bool isInsideTemporaryFolder(const QString& path)
 {
     const QString folder = canonicalTemporaryFolder();
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder))
+        return false;
     const QString resolved = resolvedParentPath(path);
     return resolved.startsWith(folder + u'/') && resolved.size() > folder.size() + 1 &&
            !QFileInfo(resolved).fileName().isEmpty() && QFileInfo(resolved).fileName() != QLatin1String("..");
@@ -81,9 +96,16 @@ void OVTempCleaner::observeQuit()
 
 QString OVTempCleaner::newTemporaryFolder()
 {
+    const QString root = temporaryRoot();
+    if (root.isEmpty()) {
+        pf::warning(QStringLiteral("Could not create folder in the temporary folder \"%1\": it is missing or "
+                                   "not a folder that may be written in")
+                        .arg(qEnvironmentVariable("TMPDIR")));
+        return {};
+    }
     // Made exclusively: a folder that exists already (another process's) is never taken over.
     while (true) {
-        const QString path = QDir::tempPath() + u'/' + pf::randomName(10);
+        const QString path = root + u'/' + pf::randomName(10);
         if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0)
             return path;
         if (errno == EEXIST)
@@ -117,7 +139,7 @@ bool OVTempCleaner::addURL(const QString& path)
 {
     if (path.isEmpty() || !isInsideTemporaryFolder(path)) {
         pf::warning(QStringLiteral("%1 is not in the temporary folder %2 and is not deleted at quit")
-                        .arg(path, QDir::tempPath()));
+                        .arg(path, temporaryRoot()));
         return false;
     }
     std::lock_guard lock(m_mutex);
@@ -159,7 +181,9 @@ QString OVTempCleaner::tempCopyURLFor(const QString& source, const QString& base
     const QString extension = QFileInfo(source).suffix();
     if (!extension.isEmpty())
         name += u'.' + extension;
-    if (folder.isEmpty()) {
+    // Without a temporary folder now, a copy in the registry's folder could be neither registered nor
+    // deleted.
+    if (folder.isEmpty() || temporaryRoot().isEmpty()) {
         pf::warning(QStringLiteral("Could not copy %1 to %2 for this reason %3")
                         .arg(source, name, QStringLiteral("there is no temporary folder")));
         return {};
@@ -183,6 +207,8 @@ void OVTempCleaner::flush()
         urls.swap(m_tempURLs);
     }
     const QString temporaryFolder = canonicalTemporaryFolder();
+    if (temporaryFolder.isEmpty())
+        return; // nothing can be told to lie inside no folder
     for (const QString& path : std::as_const(urls)) {
         // Checked again: a folder on the way may have been replaced by a link since registration.
         if (!isInsideTemporaryFolder(path))
@@ -203,9 +229,14 @@ void OVTempCleaner::flush()
 
 QString OVTempCleaner::tempURLWithExtension(const QString& extension)
 {
+    const QString root = temporaryRoot();
+    if (root.isEmpty()) {
+        pf::warning(QStringLiteral("There is no usable temporary folder for a .%1 file").arg(extension));
+        return {};
+    }
     QString path;
     do
-        path = QDir::tempPath() + u'/' + pf::randomName(10) + u'.' + extension;
+        path = root + u'/' + pf::randomName(10) + u'.' + extension;
     while (QFileInfo::exists(path));
     return path;
 }

@@ -606,9 +606,11 @@ void OVTextPanel::close()
     if (owner)
         owner->textPanelDidEndEditing(this);
     if (m_window) {
+        // The window's observers hear the close and may delete it.
         m_window->close();
         detach();
-        m_window->hide();
+        if (m_window)
+            m_window->hide();
     }
     m_closing = false;
 }

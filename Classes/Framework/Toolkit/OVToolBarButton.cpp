@@ -54,8 +54,9 @@ void OVToolBarButton::setCutsBar(bool cuts)
 
 void OVToolBarButton::viewWillMoveToSuperview(pf::View* newSuperview)
 {
+    const QPointer<OVToolBarButton> self(this);
     OVButton::viewWillMoveToSuperview(newSuperview);
-    if (m_cutsBar)
+    if (self && m_cutsBar)
         if (auto* bar = qobject_cast<OVToolBarView*>(superview()))
             bar->removeBarButton(this);
 }

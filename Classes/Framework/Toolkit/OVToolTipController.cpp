@@ -113,11 +113,13 @@ void OVToolTipController::hideForView(const pf::View* view)
         m_timeOut.reset();
     }
     m_focusWindowObserver.reset();
-    if (pf::Window* tip = loadedWindow()) {
-        // Closed before it is detached, so that it never shows as a window of its own.
+    if (const QPointer<pf::Window> tip = loadedWindow()) {
+        // Closed before it is detached, so that it never shows as a window of its own. Its observers
+        // may delete it, or its owner, meanwhile.
         tip->close();
-        if (pf::Window* owner = tip->parentWindow())
-            owner->removeChildWindow(tip);
+        if (tip)
+            if (pf::Window* owner = tip->parentWindow())
+                owner->removeChildWindow(tip);
     }
     m_hiding = false;
 }

@@ -9,6 +9,7 @@
 #include "Platform/UI/View.h"
 #include "Platform/UI/ViewAnimator.h"
 
+#include <QMetaObject>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
@@ -114,6 +115,20 @@ bool ViewORVExtension::replaceOwnedView(QPointer<pf::View>& slot, pf::View* view
     }
     slot = view;
     return true;
+}
+
+void ViewORVExtension::atNextTurn(pf::View* view, bool& pending, std::function<void()> call)
+{
+    if (!view || std::exchange(pending, true))
+        return;
+    // Queued on the view: the call runs only while the view (and so `pending`) lives.
+    QMetaObject::invokeMethod(
+        view,
+        [&pending, call = std::move(call)] {
+            pending = false;
+            call();
+        },
+        Qt::QueuedConnection);
 }
 
 void ViewORVExtension::dropTrackingArea(pf::View& view, pf::TrackingArea*& area)

@@ -38,6 +38,13 @@ void setShadowName(QWidget* view, const QString& name);
 // later. False, with nothing changed, when `view` is the one kept already.
 bool replaceOwnedView(QPointer<pf::View>& slot, pf::View* view);
 
+// Runs `call` at the next turn of the event loop, once however often it is asked for until then
+// (`pending` is the view's own flag for it); a view deleted meanwhile takes the call with it. For the
+// hover a view finds when its tracking areas are rebuilt under a still pointer: rebuilds happen inside
+// setting a frame, adding a subview or an event Qt is delivering, and the hover report may delete the
+// view or whatever was placing it.
+void atNextTurn(pf::View* view, bool& pending, std::function<void()> call);
+
 // Removes the tracking area the view keeps in `area`, if any, and forgets it there.
 void dropTrackingArea(pf::View& view, pf::TrackingArea*& area);
 

@@ -14,19 +14,25 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UI/Alert.h"
 #include "Platform/UI/FilePanel.h"
 #include "Tests/ChildProcess.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace doctest;
@@ -736,4 +742,76 @@ TEST(MenusChild, Quit)
     std::printf("windows closed: %s\n", closed ? "yes" : "no");
     std::fflush(stdout);
     EXPECT_EQ(code, 0);
+}
+
+// Mended: a photo that does not decode (a JPEG cut short behind a sound header) chosen in File ▸ Open
+// showed nothing: a large one's failure was a sheet of its editor window, which closed with it. Every
+// failure to open is shown where the user sees it, small photos (read at once) and large ones (read in
+// the background) alike, and the welcome window is back.
+TEST_F(Menus, AFailureToOpenIsShownWhereTheUserSeesIt)
+{
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = capableHandler(delegate);
+    GMDocument::setWindowControllerFactory([](GMDocument& document) {
+        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
+    });
+    handler.displayWelcomeScreen();
+    pf::Window* welcome = handler.welcomeWindow()->window();
+    ASSERT_TRUE(spinUntil([&] { return welcome->isVisible(); }));
+    // The real alerts, as the user meets them: an alert counts once it is on screen, over no window or
+    // over one that is (a sheet of a window that went is seen by no one), and stays long enough to read.
+    pf::Alert::setResponder({});
+    QStringList seen;
+    QPointer<QMessageBox> showing;
+    QElapsedTimer shownFor;
+    QTimer look;
+    look.setInterval(20);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        QMessageBox* box = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* candidate = qobject_cast<QMessageBox*>(widget);
+                candidate && candidate->isVisible() &&
+                (!candidate->parentWidget() || candidate->parentWidget()->window()->isVisible()))
+                box = candidate;
+        if (box != showing) {
+            showing = box;
+            shownFor.start();
+        } else if (box && shownFor.elapsed() > 300) {
+            seen << box->text();
+            box->buttons().first()->click();
+            showing = nullptr;
+        }
+    });
+    look.start();
+    const struct
+    {
+        const char* what;
+        QSize size;
+    } cases[] = {
+        {"a small photo, read at once", QSize(64, 48)},
+        {"a large photo, read in the background", QSize(2400, 1700)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = m_dir.filePath(QStringLiteral("cut-%1.jpg").arg(c.size.width()));
+        QImage picture(c.size, QImage::Format_RGB32);
+        for (int y = 0; y < c.size.height(); ++y)
+            for (int x = 0; x < c.size.width(); ++x)
+                picture.setPixel(x, y, qRgb(x * 255 / c.size.width(), y * 255 / c.size.height(), 90));
+        ASSERT_TRUE(picture.save(path, "JPEG", 90));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.resize(file.size() / 3)) << "cut short behind its header";
+        file.close();
+        pf::FilePanel::setResponder([&](const pf::FilePanel&) { return QStringList{path}; });
+        seen.clear();
+        itemOf(barOf(welcome), "File", "Open…")->trigger();
+        EXPECT_TRUE(spinUntil([&] { return !seen.isEmpty(); }, 20000)) << "no alert was seen";
+        EXPECT_EQ(seen,
+                  QStringList{QStringLiteral("“%1” could not be opened.").arg(QFileInfo(path).fileName())});
+        EXPECT_TRUE(spinUntil([&] { return handler.documents().empty(); }));
+        EXPECT_TRUE(spinUntil([&] { return welcome->isVisible(); })) << "the welcome window is back";
+    }
+    look.stop();
+    welcome->orderOut();
 }

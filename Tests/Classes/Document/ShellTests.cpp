@@ -3,7 +3,6 @@
 #include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
-#include "Platform/UI/FilePanel.h"
 #include "Classes/Document/OVSystemInfo.h"
 #include "Classes/Framework/Toolkit/OVCachedImage.h"
 #include "Classes/Framework/Toolkit/OVChildSupportWindow.h"
@@ -14,6 +13,7 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/UI/FilePanel.h"
 #include "Tests/ChildProcess.h"
 
 #include <QApplication>
@@ -25,12 +25,14 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPdfDocument>
+#include <QPdfView>
+#include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrlQuery>
-#include <QPushButton>
 #include <gtest/gtest.h>
 
 using namespace doctest;
@@ -238,6 +240,25 @@ TEST_F(Shell, PreferencesAndTheTutorialOpenWhereTheyAreSeen)
     EXPECT_TRUE(screen.contains(tutorial->frameGeometry()));
     EXPECT_LE(std::abs(tutorial->frameGeometry().center().x() - front.frameGeometry().center().x()), 4);
     tutorial->close();
+}
+
+// Mended: closing or quitting while the tutorial's viewer still rendered its pages deleted the document
+// under the viewer's rendering thread (the thread checker saw it). The viewer goes first, waiting for
+// that thread, and only then the document.
+TEST_F(Shell, TheTutorialsViewerStopsBeforeItsDocumentGoes)
+{
+    auto handler = std::make_unique<DocumentHandler>();
+    handler->awakeFromNib();
+    ASSERT_TRUE(handler->welcomeWindow()->showTutorial());
+    QWidget* tutorial = handler->welcomeWindow()->tutorialWindow();
+    const QPointer<QPdfView> view = tutorial->findChild<QPdfView*>();
+    auto* document = tutorial->findChild<QPdfDocument*>();
+    ASSERT_TRUE(view && document);
+    QCoreApplication::processEvents(); // its pages are asked for
+    bool viewerGoneFirst = false;
+    QObject::connect(document, &QObject::destroyed, [&] { viewerGoneFirst = view.isNull(); });
+    handler.reset();
+    EXPECT_TRUE(viewerGoneFirst);
 }
 
 TEST_F(Shell, WelcomeChoicesOpenSamplesRecentFilesAndDrops)

@@ -9,6 +9,8 @@
 #include "Classes/Editor/OVMultiSwitch.h"
 #include "Classes/Editor/OVMultiSwitchDelegate.h"
 #include "Classes/Editor/OVPatternLayer.h"
+#include "Classes/Editor/OVStepScroller.h"
+#include "Classes/Editor/OVStepScrollerDelegate.h"
 #include "Classes/Editor/OVSwitch.h"
 #include "Classes/Editor/OVSwitchDelegate.h"
 #include "Classes/Framework/Toolkit/OVImageView.h"
@@ -16,7 +18,9 @@
 #include "Platform/UI/ColorPanel.h"
 #include "Platform/UI/NamedImage.h"
 #include "Platform/UI/SteppedClock.h"
+#include "Platform/UI/Window.h"
 
+#include <QPointer>
 #include <gtest/gtest.h>
 
 using editortest::click;
@@ -329,6 +333,113 @@ TEST(OVMultiSwitch, ANewNumberOfStatesKeepsTheKnobsHeight)
     EXPECT_EQ(multi.images()[3].cacheKey(), picture.cacheKey());
     multi.setImage(QImage(), 1);
     EXPECT_TRUE(multi.images()[1].isNull());
+}
+
+// Every control of the editor survives its delegate deleting it from a report (the document closing
+// from a change, say): nothing of the control is touched afterwards.
+TEST(EditorControls, EachSurvivesItsDelegateDeletingItFromAReport)
+{
+    struct Deleter : GMSliderDelegate,
+                     EffectIntensityDelegate,
+                     ColorPickerDelegate,
+                     OVSwitchDelegate,
+                     OVMultiSwitchDelegate,
+                     OVHoverViewDelegate,
+                     OVStepScrollerDelegate
+    {
+        QPointer<pf::View> doomed;
+        void gone() { delete doomed.data(); }
+        void sliderDidChangeValue(GMSlider*, double, bool) override { gone(); }
+        void effectIntensityDidChangeIntensity(EffectIntensity*, double, bool) override { gone(); }
+        void colorPickerDidChangeColor(ColorPicker*, const QColor&, bool) override { gone(); }
+        void ovSwitchDidChangeState(OVSwitch*, bool) override { gone(); }
+        void multiSwitchDidChangeState(OVMultiSwitch*, unsigned) override { gone(); }
+        void hoverViewStatusChanged(OVHoverView*, bool) override { gone(); }
+        void scrollerDidChangeIndex(OVStepScroller*, int) override { gone(); }
+    };
+    pf::SteppedClock clock;
+    pf::Window window(Rect(0, 0, 500, 100));
+    // A press and a release, the release only while the control lives.
+    const auto press = [](pf::View* view, Point at) {
+        const QPointer<pf::View> guard(view);
+        mouse(view, EventType::LeftMouseDown, at);
+        if (guard)
+            mouse(view, EventType::LeftMouseUp, at);
+    };
+    const struct
+    {
+        const char* name;
+        std::function<pf::View*(Deleter&)> make;
+        std::function<void(pf::View*)> act;
+    } cases[] = {
+        {"a slider",
+         [](Deleter& d) {
+             auto* slider = new GMSlider(Rect(0, 0, 200, 14));
+             slider->setDelegate(&d);
+             return slider;
+         },
+         [&press](pf::View* v) { press(v, Point(100, 7)); }},
+        {"an intensity",
+         [](Deleter& d) {
+             auto* intensity = new EffectIntensity(Rect(0, 0, 200, 36));
+             intensity->setDelegate(&d);
+             return intensity;
+         },
+         [&press](pf::View* v) { press(v, Point(100, 18)); }},
+        {"a colour picker",
+         [](Deleter& d) {
+             auto* picker = new ColorPicker(Rect(0, 0, 60, 44));
+             picker->setDelegate(&d);
+             return picker;
+         },
+         [](pf::View* v) { static_cast<ColorPicker*>(v)->changeColor(QColor(10, 20, 30)); }},
+        {"a switch",
+         [](Deleter& d) {
+             auto* sw = new OVSwitch(Rect(0, 0, 43, 47));
+             sw->setDelegate(&d);
+             return sw;
+         },
+         [&press](pf::View* v) { press(v, Point(20, 20)); }},
+        {"a multi-switch",
+         [](Deleter& d) {
+             auto* multi = new OVMultiSwitch(Rect(0, 0, 10, 10));
+             multi->setNumStates(3);
+             multi->setState(2);
+             multi->setDelegate(&d);
+             return multi;
+         },
+         [](pf::View* v) { static_cast<OVMultiSwitch*>(v)->setNumStates(2); }},
+        {"a hover view",
+         [](Deleter& d) {
+             auto* hover = new OVHoverView(Rect(0, 0, 40, 40));
+             hover->setDelegate(&d);
+             return hover;
+         },
+         [](pf::View* v) { mouse(v, EventType::MouseEntered, Point(5, 5)); }},
+        {"a step scroller",
+         [](Deleter& d) {
+             auto* scroller = new OVStepScroller(Rect(0, 0, 414, 36));
+             for (int i = 0; i < 4; ++i)
+                 scroller->insertStepWithName(QStringLiteral("Step %1").arg(i), i);
+             scroller->setDelegate(&d);
+             return scroller;
+         },
+         [](pf::View* v) {
+             v->dispatch(pf::Event::scrollEvent(Point(100, 18), 0, 0, nullptr, -40, 0, false));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Deleter deleter;
+        pf::View* control = c.make(deleter);
+        window.contentView()->addSubview(control);
+        clock.advance(1);
+        deleter.doomed = control;
+        c.act(control);
+        EXPECT_FALSE(deleter.doomed);
+        clock.advance(1);
+    }
+    pf::ColorPanel::shared().close();
 }
 
 TEST(OVPatternLayer, RendersWholeTilesAndOnlyWhenItOutgrowsThem)

@@ -235,6 +235,63 @@ TEST(OVFrameBuilder, APressUnderTheTopFadeReachesTheFirstShadeRow)
     b.clock.advance(5);
 }
 
+// The "-" of a shade row removes its shade through a real click in the builder's window: also on the last
+// row, whose controls go with the shade while the click is still being handled, on the only row, on a
+// middle row, and row after row.
+TEST(OVFrameBuilder, EachShadeRowsMinusRemovesItsShadeWithARealClick)
+{
+    const struct
+    {
+        const char* name;
+        int shades;
+        std::vector<int> rows; // clicked one after the other
+    } cases[] = {
+        {"the only row", 1, {0}},
+        {"the last row", 3, {2}},
+        {"a middle row", 3, {1}},
+        {"every row, from the last", 4, {3, 2, 1, 0}},
+        {"every row, from the first", 4, {0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Builder b;
+        b.builder.addUserFrame(OVFrameBuilder::newFrameRecipe(), "Shaded");
+        QCoreApplication::processEvents();
+        for (int i = 0; i < c.shades; ++i) {
+            b.pickShade(i);
+            QCoreApplication::processEvents();
+        }
+        pf::Window* window = b.builder.window();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        std::vector<QString> titles = b.rowShadeTitles();
+        for (const int row : c.rows) {
+            b.clock.advance(5); // the rows' moves end
+            QCoreApplication::processEvents();
+            ASSERT_LT(size_t(row), b.builder.shadesStack().size());
+            OVButton* remove = b.builder.shadesStack()[size_t(row)].remove;
+            b.builder.shadesScrollView()->ensureWidgetVisible(remove);
+            const QPoint at = remove->mapTo(window, QPoint(remove->width() / 3, remove->height() / 2));
+            QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+            QCoreApplication::processEvents();
+            titles.erase(titles.begin() + row);
+            EXPECT_EQ(b.rowShadeTitles(), titles);
+            EXPECT_EQ(b.builder.currentDescription()->shades().size(), titles.size());
+            QTest::qWait(1);
+        }
+        b.clock.advance(5);
+        QCoreApplication::processEvents();
+        // The removed rows' controls are gone, and the window still takes clicks: undo brings a shade back.
+        // The add pop-up, and each row's two pop-ups and "-".
+        EXPECT_EQ(b.builder.shadesContainer()->findChildren<OVButton*>().size(),
+                  qsizetype(1 + 3 * titles.size()));
+        b.builder.undoManager().undo();
+        EXPECT_EQ(b.builder.currentDescription()->shades().size(), titles.size() + 1);
+        window->close();
+        b.clock.advance(5);
+    }
+}
+
 // Mended: a shade row's pop-up cut longer shade names ("Profile Shadow ..."). Every item of each pop-up
 // of a row shows whole, arrow beside it, and the row still fits the shades area.
 TEST(OVFrameBuilder, EveryShadeAndBlendModeNameShowsWholeInItsRow)

@@ -6,6 +6,7 @@
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UI/Alert.h"
 #include "Platform/UI/SteppedClock.h"
 
 #include <QCoreApplication>
@@ -28,6 +29,12 @@ OVFrameDescriptionPtr newFrame(const QString& name)
 QVariantMap storedFrames(const QString& path)
 {
     return pf::PropertyList::fromFile(path).value_or(QVariant()).toMap();
+}
+
+QByteArray storedBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
 struct UserCatalog
@@ -224,5 +231,65 @@ TEST(OVFrameCatalog, EveryShippedFrameLoadsItsShadesInBlendModesThatExist)
         if (it.value().contains("blend")) {
             EXPECT_TRUE(modes.contains(it.value().value("blend").toString())) << it.key().toStdString();
         }
+    }
+}
+
+// Mended: a user frames file that could not be read loaded as an empty catalog with a log line only,
+// and the next save wrote over it without keeping a copy. It is kept beside (an earlier kept copy is
+// not replaced), the user is told once, and new frames go into a new file.
+TEST(OVFrameCatalog, AnUnreadableUserFileIsKeptAsideAndToldOnce)
+{
+    const QByteArray whole = *pf::PropertyList::toData(
+        QVariantMap{{"FRM-U#001#", QVariantMap{{"Name", "Mine"}, {"Texture", "Plain Color"}}}},
+        pf::PropertyList::Format::Xml);
+    const struct
+    {
+        const char* what;
+        QByteArray bytes;
+        bool keptBefore; // a damaged file kept at an earlier start
+    } cases[] = {
+        {"bytes that are no property list", QByteArray("\x01\x02 no frames here", 17), false},
+        {"a property list cut short", whole.left(whole.size() / 2), true},
+        {"a property list holding no dictionary",
+         *pf::PropertyList::toData(QVariantList{"FRM-U#001#"}, pf::PropertyList::Format::Xml), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        pf::SteppedClock clock;
+        const QString path = dir.filePath("UserFrames.plist");
+        const auto write = [](const QString& file, const QByteArray& bytes) {
+            QFile out(file);
+            return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+        };
+        ASSERT_TRUE(write(path, c.bytes));
+        if (c.keptBefore) {
+            ASSERT_TRUE(write(path + ".damaged", "kept before"));
+        }
+        QStringList told;
+        pf::Alert::setResponder([&](const pf::Alert& alert) {
+            told << alert.messageText;
+            return pf::Alert::firstButtonReturn;
+        });
+        const QString kept = path + (c.keptBefore ? ".damaged-2" : ".damaged");
+        {
+            OVFrameCatalog catalog(OVFrameCatalog::framesBundlePath(), path);
+            EXPECT_TRUE(catalog.frameIDs().isEmpty());
+            QCoreApplication::processEvents();
+            EXPECT_EQ(told, QStringList{"Your picture frames could not be read."});
+            EXPECT_EQ(storedBytes(kept), c.bytes) << "kept as it was";
+            if (c.keptBefore) {
+                EXPECT_EQ(storedBytes(path + ".damaged"), "kept before");
+            }
+            catalog.addFrame(newFrame("New"), "FRM-U#401#");
+            catalog.saveCatalogInstantly(true);
+            EXPECT_TRUE(storedFrames(path).contains("FRM-U#401#"));
+            EXPECT_EQ(storedBytes(kept), c.bytes) << "the save wrote over the kept file";
+        }
+        OVFrameCatalog reloaded(OVFrameCatalog::framesBundlePath(), path);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(reloaded.frameIDs(), QStringList{"FRM-U#401#"});
+        EXPECT_EQ(told.size(), 1) << "told once";
+        pf::Alert::setResponder({});
     }
 }

@@ -178,4 +178,56 @@ TEST(AttributedString, TruncatesKeepingSpansAndMeasures)
     EXPECT_GT(wrapped.height, text.size().height);
 }
 
+// A line far wider than its rectangle with a letter written right to left is drawn from the glyphs in
+// sight only: the same glyphs in the same colours where the whole line drawn and clipped puts them (a glyph
+// may land on a neighbouring pixel, as the two ways round sub-pixel positions differently).
+TEST(AttributedString, AWideLineThatRunsRightToLeftShowsWhatTheWholeLineWould)
+{
+    pf::AttributedString text(QStringLiteral("Start ") + QString(2000, QChar(u'x')),
+                              {pf::systemFont(12), Qt::black});
+    text.append(QStringLiteral(" \u05D0\u05D1\u05D2 "), {pf::boldSystemFont(12), Qt::red});
+    text.append(QString(2000, QChar(u'y')) + QStringLiteral(" end"), {pf::systemFont(12), Qt::blue});
+    text.setLineBreakMode(pf::AttributedString::LineBreak::Clip);
+    const double natural = text.size().width;
+    const Rect narrow(10, 5, 180, 20);
+    for (const auto alignment :
+         {pf::AttributedString::Alignment::Left, pf::AttributedString::Alignment::Center,
+          pf::AttributedString::Alignment::Right}) {
+        SCOPED_TRACE(int(alignment));
+        text.setAlignment(alignment);
+        Canvas shown(200, 30);
+        text.drawInRect(shown.painter, narrow);
+        // The same part of the whole line: a rectangle as wide as the line, placed so that the alignment
+        // puts the line where it stands in the narrow one, clipped to the narrow one.
+        const double x = alignment == pf::AttributedString::Alignment::Left    ? narrow.minX()
+                         : alignment == pf::AttributedString::Alignment::Right ? narrow.maxX() - natural
+                                                                               : narrow.midX() - natural / 2;
+        Canvas whole(200, 30);
+        whole.painter.setClipRect(narrow.toQRectF());
+        pf::AttributedString(text).drawInRect(whole.painter,
+                                              Rect(x, narrow.minY(), natural, narrow.height()));
+        shown.painter.end();
+        whole.painter.end();
+        // Every inked pixel of one has a pixel of the same colour at most one pixel sideways in the other.
+        int inked = 0, unmatched = 0;
+        for (int y = 0; y < 30; ++y)
+            for (int column = 0; column < 200; ++column) {
+                const QRgb pixel = shown.image.pixel(column, y);
+                if (qAlpha(pixel) < 128)
+                    continue;
+                ++inked;
+                bool found = false;
+                for (int dx = -1; dx <= 1 && !found; ++dx) {
+                    const int c = std::clamp(column + dx, 0, 199);
+                    const QRgb other = whole.image.pixel(c, y);
+                    found = qAlpha(other) >= 64 && std::abs(qRed(other) - qRed(pixel)) < 96 &&
+                            std::abs(qBlue(other) - qBlue(pixel)) < 96;
+                }
+                unmatched += found ? 0 : 1;
+            }
+        EXPECT_GT(inked, 200);
+        EXPECT_EQ(unmatched, 0);
+    }
+}
+
 } // namespace

@@ -1,11 +1,17 @@
+#include "Platform/UI/EventRouter.h"
+#include "Platform/UI/TrackingArea.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
+#include "Platform/UI/WindowDelegate.h"
 #include "Tests/WindowDrag.h"
 
 #include <QApplication>
 #include <QCursor>
+#include <QPointer>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -181,3 +187,190 @@ TEST(EventRouting, DraggingABorderlessWindowsBackgroundMovesIt)
 }
 
 } // namespace
+
+namespace {
+
+// A view that runs what it is given from inside its own handlers (a control whose owner deletes it).
+class Reporter : public pf::View
+{
+public:
+    using View::View;
+    std::function<void()> onDown, onUp, onEnter, onResign;
+    void mouseDown(const pf::Event&) override
+    {
+        if (onDown)
+            onDown();
+    }
+    void mouseUp(const pf::Event&) override
+    {
+        if (onUp)
+            onUp();
+    }
+    void mouseEntered(const pf::Event&) override
+    {
+        if (onEnter)
+            onEnter();
+    }
+    bool resignFirstResponder() override
+    {
+        if (onResign)
+            onResign();
+        return true;
+    }
+    void watchPointer()
+    {
+        addTrackingArea(std::make_unique<pf::TrackingArea>(
+            bounds(), pf::TrackingArea::MouseEnteredAndExited | pf::TrackingArea::ActiveAlways, this));
+    }
+};
+
+struct WindowDeleter : pf::WindowDelegate
+{
+    pf::Window* window = nullptr;
+    bool onBecomingKey = false, onClosing = false;
+    void windowDidBecomeKey(pf::Window*) override
+    {
+        if (onBecomingKey)
+            delete window;
+    }
+    void windowWillClose(pf::Window*) override
+    {
+        if (onClosing)
+            delete window;
+    }
+};
+
+QPoint centreOf(pf::Window& window, const pf::View* view)
+{
+    return view->mapTo(
+        &window,
+        view->pointToWidget(Point(view->bounds().width() / 3, view->bounds().height() / 3)).toPoint());
+}
+
+} // namespace
+
+// Views and windows deleted from inside their own events, the router's calls out (taking the keyboard,
+// monitors, tracking reports) and the window's (its delegate, closing): the router touches nothing of
+// them afterwards, and the next window works.
+TEST(EventRouting, ViewsAndWindowsDeletedFromInsideTheirEventsLeaveTheRouterSound)
+{
+    struct Scene
+    {
+        QPointer<pf::Window> window = new pf::Window(Rect(100, 100, 300, 200));
+        QPointer<pf::Window> other = new pf::Window(Rect(450, 100, 200, 200));
+        Reporter* view = new Reporter(Rect(40, 40, 120, 80));
+        WindowDeleter deleter;
+        Scene()
+        {
+            window->contentView()->addSubview(view);
+            deleter.window = window;
+            window->setDelegate(&deleter);
+            window->show();
+            other->show();
+            (void)QTest::qWaitForWindowExposed(window);
+        }
+        ~Scene()
+        {
+            delete window.data();
+            delete other.data();
+        }
+        void click()
+        {
+            QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, centreOf(*window, view));
+        }
+    };
+    const struct
+    {
+        const char* name;
+        std::function<QPointer<QObject>(Scene&)> arrange;
+        std::function<void(Scene&)> act;
+    } cases[] = {
+        {"a view from its press",
+         [](Scene& s) {
+             s.view->onDown = [&s] { delete s.view; };
+             return QPointer<QObject>(s.view);
+         },
+         [](Scene& s) { s.click(); }},
+        {"a view from its release",
+         [](Scene& s) {
+             s.view->onUp = [&s] { delete s.view; };
+             return QPointer<QObject>(s.view);
+         },
+         [](Scene& s) { s.click(); }},
+        {"its window from a view's release",
+         [](Scene& s) {
+             s.view->onUp = [&s] { delete s.window.data(); };
+             return QPointer<QObject>(s.window.data());
+         },
+         [](Scene& s) { s.click(); }},
+        {"a view from its tracking area's report",
+         [](Scene& s) {
+             s.view->watchPointer();
+             s.view->onEnter = [&s] { delete s.view; };
+             return QPointer<QObject>(s.view);
+         },
+         [](Scene& s) {
+             QTest::mouseMove(s.window->windowHandle(), QPoint(5, 5));
+             QTest::mouseMove(s.window->windowHandle(), centreOf(*s.window, s.view));
+         }},
+        {"the press's target as the old first responder resigns",
+         [](Scene& s) {
+             auto* field = new Reporter(Rect(200, 10, 60, 20));
+             field->setAcceptsFirstResponder(true);
+             s.window->contentView()->addSubview(field);
+             s.window->makeFirstResponder(field);
+             s.view->setAcceptsFirstResponder(true);
+             field->onResign = [&s] { delete s.view; };
+             return QPointer<QObject>(s.view);
+         },
+         [](Scene& s) { s.click(); }},
+        {"the window from its delegate as the press makes it key",
+         [](Scene& s) {
+             s.other->makeKeyWindow();
+             s.deleter.onBecomingKey = true;
+             return QPointer<QObject>(s.window.data());
+         },
+         [](Scene& s) { s.click(); }},
+        {"the window from a monitor of the press",
+         [](Scene& s) {
+             const quint64 id = pf::EventRouter::instance()->addMonitor(
+                 pf::eventMask(pf::EventType::LeftMouseDown), [&s](const pf::Event&) {
+                     delete s.window.data();
+                     return true;
+                 });
+             s.view->onDown = [id] { pf::EventRouter::instance()->removeMonitor(id); };
+             QTimer::singleShot(0, [id] { pf::EventRouter::instance()->removeMonitor(id); });
+             return QPointer<QObject>(s.window.data());
+         },
+         [](Scene& s) { s.click(); }},
+        {"the window from its delegate as it closes",
+         [](Scene& s) {
+             s.deleter.onClosing = true;
+             return QPointer<QObject>(s.window.data());
+         },
+         [](Scene& s) { s.window->performClose(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene;
+        const QPointer<QObject> doomed = c.arrange(scene);
+        ASSERT_TRUE(doomed);
+        c.act(scene);
+        QApplication::processEvents();
+        EXPECT_FALSE(doomed);
+        EXPECT_EQ(pf::EventRouter::mouseTarget(), nullptr);
+        QTest::qWait(1);
+
+        // The router works on: the next window's view hears its press.
+        pf::Window next(Rect(100, 100, 300, 200));
+        auto* pad = new Reporter(Rect(40, 40, 120, 80));
+        int presses = 0;
+        pad->onDown = [&presses] { ++presses; };
+        next.contentView()->addSubview(pad);
+        next.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&next));
+        QTest::mouseClick(next.windowHandle(), Qt::LeftButton, {}, centreOf(next, pad));
+        EXPECT_EQ(presses, 1);
+        QTest::qWait(1);
+    }
+}

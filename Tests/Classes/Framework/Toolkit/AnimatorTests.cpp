@@ -162,6 +162,59 @@ TEST(OVAnimator, AnimatesOnlyMatchedPairs)
     EXPECT_EQ(animator->layerGroups()[0][1]->bounds().size, pf::Size(50, 50)) << "the unmatched copy stays";
 }
 
+// The window's own delegate destroyed while the animator stands in for it: the window is given none back,
+// and nothing is passed on to it meanwhile. An end-state block that closes and destroys the window ends
+// the animation there.
+TEST(OVAnimator, ADelegateDestroyedDuringTheTransitionIsNotHandedBack)
+{
+    struct Counting : pf::WindowDelegate
+    {
+        int* moves;
+        explicit Counting(int* counter) : moves(counter) {}
+        void windowDidMove(pf::Window*) override { ++*moves; }
+    };
+    for (const bool destroyedBeforeTheEndState : {true, false}) {
+        SCOPED_TRACE(destroyedBeforeTheEndState);
+        Transition t;
+        int moves = 0;
+        auto own = std::make_unique<Counting>(&moves);
+        t.window.setDelegate(own.get());
+        auto animator = OVAnimator::create();
+        animator->recordStartLayers({t.start}, t.host);
+        animator->animateWithEndStateBlock([&] { own.reset(); }, nullptr);
+        if (destroyedBeforeTheEndState)
+            own.reset();
+        t.turns(2);
+        t.window.setFrameOrigin(Point(130, 140));
+        t.step(1.1);
+        t.turns(2);
+        EXPECT_FALSE(animator->isRunning());
+        EXPECT_EQ(t.window.delegate(), nullptr);
+        EXPECT_EQ(moves, 0);
+    }
+
+    Transition t;
+    auto* other = new pf::Window(Rect(150, 150, 300, 200));
+    auto* host = new pf::LayerHostView(Rect(0, 0, 300, 200));
+    other->contentView()->addSubview(host);
+    other->show();
+    auto tile = Layer::create();
+    {
+        const pf::Transaction::Scope atOnce(true);
+        tile->setFrame(Rect(10, 10, 50, 50));
+        host->layer()->addSublayer(tile);
+    }
+    auto animator = OVAnimator::create();
+    animator->recordStartLayers({tile}, host);
+    bool completed = false;
+    animator->animateWithEndStateBlock([&] { delete other; }, [&] { completed = true; });
+    t.turns(3);
+    t.step(1.1);
+    t.turns(2);
+    EXPECT_TRUE(completed);
+    EXPECT_FALSE(animator->isRunning());
+}
+
 TEST(OVAnimator, AWindowDestroyedMidwayEndsTheAnimation)
 {
     auto t = std::make_unique<Transition>();

@@ -392,6 +392,25 @@ TEST(OVGridViewController, MeasuresThatWouldOverflowTheGridAreRefused)
         EXPECT_TRUE(std::isfinite(h.grid.container()->frame().height()));
     }
 
+    // The largest cell a grid takes would, with 200 items, make its container taller than a view can be:
+    // refused as well, and the container stays within a view's height.
+    {
+        GridHarness h;
+        h.grid.addSectionWithSettings(0);
+        for (int i = 0; i < 200; ++i)
+            h.add(QString::number(i), i, 0, QSize(4, 4));
+        pf::LogCapture log;
+        h.grid.setIconWidth(OVGridLayout::largestMeasure);
+        h.grid.setIconWidth(1000);
+        h.grid.setAspectRatio(1e-3);
+        EXPECT_EQ(log.lines().size(), 2) << log.lines().join(u'\n').toStdString();
+        EXPECT_EQ(h.grid.iconSize(), pf::Size(1000, 1000));
+        EXPECT_EQ(h.grid.margin(), pf::Size(5, 35));
+        h.grid.refreshLayout(OVGridViewController::Instant);
+        EXPECT_LE(h.grid.container()->frame().height(), OVGridLayout::largestContainerHeight);
+        h.settle();
+    }
+
     // Past the setters, the layout and the scroll view under it still settle on finite numbers (in a view
     // that is never drawn: its cells are as large as the layout allows).
     pf::SteppedClock clock;

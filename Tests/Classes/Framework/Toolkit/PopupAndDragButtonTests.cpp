@@ -2,6 +2,7 @@
 #include "Classes/Framework/Toolkit/OVPopupButton.h"
 #include "ControlsTestSupport.h"
 #include "Platform/Foundation/Localization.h"
+#include "Platform/Foundation/Log.h"
 #include "Platform/UI/Menu.h"
 
 #include <QCoreApplication>
@@ -244,6 +245,14 @@ TEST(OVPopupButton, ADeletedChoiceNamesNoTitle)
     EXPECT_EQ(h.button->title(), QStringLiteral("Small"));
     EXPECT_EQ(h.button->selectedIndex(), -1);
     EXPECT_EQ(h.button->selectedItem(), h.button->menu()->actions()[0]);
+
+    // An item of another menu is no choice of this one: the button keeps its own.
+    std::unique_ptr<pf::Menu> other = sizes();
+    pf::LogCapture log;
+    h.button->setSelectedItem(other->actions()[2]);
+    EXPECT_EQ(h.button->title(), QStringLiteral("Small"));
+    EXPECT_EQ(h.button->selectedItem(), h.button->menu()->actions()[0]);
+    EXPECT_TRUE(log.contains(QStringLiteral("no item of its menu")));
 }
 
 TEST(OVPopupButton, DrawsTwoTrianglesAtItsRightEnd)

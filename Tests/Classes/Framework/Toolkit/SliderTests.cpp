@@ -1,4 +1,5 @@
 #include "Classes/Framework/Toolkit/OVSlider.h"
+#include "Platform/Foundation/Log.h"
 
 #include <QMouseEvent>
 #include <QTest>
@@ -96,6 +97,18 @@ TEST(OVSlider, DegenerateRangesFactorsAndValuesGiveNumbers)
         EXPECT_FALSE(std::isnan(s->doubleValue()));
         EXPECT_NEAR(s->doubleValue(), c.value, 1e-12);
         EXPECT_NEAR(s->knobPosition(), c.knob, 1e-12);
+    }
+    // Ends so far apart that the range's width is no finite number (-1e308 to 1e308) are refused: the
+    // knob would stick at the left end.
+    {
+        std::unique_ptr<OVSlider> wide(slider(0, 10, 0));
+        wide->setMinValue(-1e308);
+        pf::LogCapture log;
+        wide->setMaxValue(1e308);
+        EXPECT_EQ(wide->maxValue(), 10);
+        EXPECT_TRUE(log.contains(QStringLiteral("its width must be finite")));
+        wide->setDoubleValue(-5e307);
+        EXPECT_NEAR(wide->knobPosition(), 0.5, 1e-9);
     }
     // A stored value outside the range reports the nearer end, never beyond.
     std::unique_ptr<OVSlider> s(slider(0, 10, 1));

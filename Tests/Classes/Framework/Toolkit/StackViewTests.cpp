@@ -109,6 +109,44 @@ TEST(OVStackView, OtherUsersOfRandomNumbersKeepTheirSequence)
     EXPECT_EQ(std::rand(), second);
 }
 
+// A pile of hundreds draws the thumbnails under the spread ones that others hide not at all, and looks as
+// if every one were drawn: beside the same pile whose thumbnails are all drawn (each a shade short of
+// opaque), the pixels are within a few levels.
+TEST(OVStackView, APileOfHundredsLooksAsIfEveryThumbnailWereDrawn)
+{
+    std::vector<QImage> shots;
+    for (const double opacity : {1.0, 0.999}) {
+        StackHarness h;
+        std::vector<OVGridItem*> items;
+        for (int i = 0; i < 400; ++i) {
+            OVGridItem* item = h.item(QString::number(i));
+            item->setImage(picture(160, 90, QColor::fromHsv(i * 7 % 360, 200, 200)));
+            item->setOpacity(opacity);
+            items.push_back(item);
+        }
+        h.stack->instantReplaceGridItems(items);
+        h.stack->updateLayers();
+        int hidden = 0;
+        for (const auto& layer : h.stack->containerLayer()->sublayers())
+            hidden += layer->isHidden() ? 1 : 0;
+        EXPECT_EQ(hidden > 300, opacity == 1.0) << hidden;
+        shots.push_back(h.stack->grab().toImage());
+    }
+    ASSERT_EQ(shots[0].size(), shots[1].size());
+    int far = 0, coloured = 0;
+    for (int y = 0; y < shots[0].height(); ++y)
+        for (int x = 0; x < shots[0].width(); ++x) {
+            const QRgb a = shots[0].pixel(x, y), b = shots[1].pixel(x, y);
+            coloured += QColor::fromRgba(a).hsvSaturation() > 100 ? 1 : 0;
+            const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                    std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
+            far += d > 3 ? 1 : 0;
+        }
+    EXPECT_GT(coloured, shots[0].width() * shots[0].height() / 10) << "the pile shows";
+    EXPECT_LT(far, shots[0].width() * shots[0].height() / 1000)
+        << far << " pixels differ by more than 3 levels";
+}
+
 TEST(OVStackView, GeometryClicksAndReplacement)
 {
     StackHarness h;
