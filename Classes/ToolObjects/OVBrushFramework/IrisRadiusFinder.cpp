@@ -10,6 +10,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <optional>
 #include <vector>
 
@@ -407,6 +408,12 @@ constexpr int LeastShown = RayProfiles::Rays / 4;
 // The white of the eye beside an iris, seen along a tenth of the rays at least: about a corner's worth
 // below a lid that hides half the iris.
 constexpr int LeastWhite = 6;
+// The least rise to the white on both sides of an iris (see sidewaysCircle): a tenth of what the white
+// of an eye in shade still rises above a dark iris.
+constexpr double SidewaysRise = 0.03;
+// A ring chosen by its contrast all round is kept where it rises on both sides nearly as clearly as
+// the circle that rises most there.
+constexpr double SidewaysAgree = 0.4;
 // An iris under this radius (in pixels) is a few pixels across, its rings hard to tell apart.
 constexpr double SmallIris = 5.0;
 
@@ -459,6 +466,66 @@ void ringsAround(const RayProfiles& profiles, Point centre, int largest, std::ve
 }
 
 // Rings measured around nearby centres that are one circle of the photo.
+// The circle with the white of the eye on both sides of it at the height of its middle: an iris's
+// limbus shows there whatever lies over its top and bottom (lids, lashes, the brow's shadow above a
+// ring that takes them in), while a larger ring round the eye has skin outside it there, and the pupil
+// or a catch light has the iris. Each circle holding the click, of radius from 0.3 of the largest to
+// the largest, is judged by the luminance a sixth of its radius outside it less that as far inside,
+// averaged along arcs of 35 degrees either side of the horizontal: the lesser of its two sides. The
+// circle where that is greatest, and that rise.
+struct SidewaysCircle
+{
+    Point centre;
+    double radius = 0;
+    double rise = 0;
+};
+// The rise of a circle (see SidewaysCircle); NaN where its arcs reach beyond the pixels.
+double sidewaysRise(const LumaWindow& window, Point c, double r)
+{
+    constexpr int PerSide = 7;
+    constexpr double HalfArc = 35 * std::numbers::pi / 180;
+    static const std::array<Point, 2 * PerSide> directions = [] {
+        std::array<Point, 2 * PerSide> d;
+        for (int k = 0; k < PerSide; ++k) {
+            const double a = -HalfArc + 2 * HalfArc * k / (PerSide - 1);
+            d[size_t(k)] = Point(std::cos(a), std::sin(a));
+            d[size_t(PerSide + k)] = Point(-std::cos(a), std::sin(a));
+        }
+        return d;
+    }();
+    const double d = std::max(0.75, 0.15 * r);
+    double side[2] = {0, 0};
+    for (size_t m = 0; m < directions.size(); ++m) {
+        const Point u = directions[m];
+        const float out = window.at(c.x + (r + d) * u.x, c.y + (r + d) * u.y);
+        const float in = window.at(c.x + (r - d) * u.x, c.y + (r - d) * u.y);
+        if (!std::isfinite(out) || !std::isfinite(in))
+            return std::numeric_limits<double>::quiet_NaN();
+        side[m / PerSide] += out - in;
+    }
+    return std::min(side[0], side[1]) / PerSide;
+}
+
+SidewaysCircle sidewaysCircle(const LumaWindow& window, Point click, double largest)
+{
+    SidewaysCircle best;
+    best.rise = -1;
+    for (double r = std::max(2.0, 0.3 * largest); r <= largest + 1e-9; r += std::max(0.25, 0.04 * r)) {
+        const double step = std::max(0.5, r / 10);
+        const int n = int(r / step);
+        for (int i = -n; i <= n; ++i)
+            for (int k = -n; k <= n; ++k) {
+                if (std::hypot(i * step, k * step) > r)
+                    continue;
+                const Point c(click.x + i * step, click.y + k * step);
+                const double rise = sidewaysRise(window, c, r);
+                if (rise > best.rise)
+                    best = {c, r, rise};
+            }
+    }
+    return best;
+}
+
 bool sameRing(const Ring& a, const Ring& b)
 {
     const double r = std::max(a.radius(), b.radius());
@@ -1103,6 +1170,28 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     }
     Point centre = chosen->centre;
     Ring current = *chosen;
+    // The white on both sides at the height of the middle decides where a face bounds the search
+    // closely: where a clear such circle is there, it is the iris, and the ring measured about its
+    // middle at its radius tells along which rays the white shows.
+    double limbus = chosen->radius();
+    const double chosenRise = sidewaysRise(window, chosen->centre, chosen->radius());
+    if (const SidewaysCircle sideways = sidewaysCircle(window, m_point, maxRadius);
+        sideways.rise >= SidewaysRise && !(chosenRise >= SidewaysAgree * sideways.rise) &&
+        std::min(sideways.radius, chosen->radius()) >= SmallIris) {
+        profiles.measure(window, sideways.centre);
+        std::vector<Ring> there;
+        ringsAround(profiles, sideways.centre, largest, there);
+        const Ring* same = nullptr;
+        for (const Ring& r : there)
+            if (std::abs(r.radius() - sideways.radius) <= std::max(1.0, 0.2 * sideways.radius) &&
+                (!same || r.quality > same->quality))
+                same = &r;
+        if (same) {
+            centre = sideways.centre;
+            current = *same;
+            limbus = sideways.radius;
+        }
+    }
 
     // Along a ray, the steepest rise near a circle of j samples: where (in pixels) and how much.
     const int rise = largest < 16 ? 1 : 2;
@@ -1136,7 +1225,6 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     // and the radius free (or, where those rays lie on one side only and an arc alone would fit a
     // smaller circle shifted towards it as well, the centre only), the rays that disagree left out;
     // then measured again from there.
-    double limbus = chosen->radius();
     for (int round = 0; round < 3; ++round) {
         profiles.measure(window, centre);
         const uint64_t along =

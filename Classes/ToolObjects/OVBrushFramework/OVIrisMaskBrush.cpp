@@ -103,56 +103,70 @@ OVIrisMaskBrush::Selection OVIrisMaskBrush::selectionAt(IrisRadiusFinder& finder
     finder.setInputPoint(point);
     // A click on a flash-red pupil means the pupil; on an eye otherwise its iris, from the pupil's edge
     // to the limbus. The circles and the colour are found in the photo; the face (or the brush) only
-    // bounds how large an iris may be. The pupil is left out from its edge (the kernel's pupil ends one
-    // pixel inside the radius it is given, so half a pixel past the edge makes the boundary fall on it).
-    Selection selection;
+    // bounds how large an iris may be.
     const IrisRadiusFinder::RedPupil red = finder.locateRedPupil(largest);
-    const IrisRadiusFinder::Iris found = red.found ? IrisRadiusFinder::Iris() : finder.locateIris(largest);
-    filter.setValue(0.0, QStringLiteral("inputBoolPupil"));
+    if (red.found)
+        return selectionOf(red, filter);
+    // No iris stands out (a click beside the eye, or on a lid far from the iris): nothing. The brush's
+    // circle by the colour around the click would take in skin or lashes as often as iris, and on a
+    // small face a circle larger than the eye.
+    return selectionOf(finder.locateIris(largest), filter, withPupil);
+}
+
+OVIrisMaskBrush::Selection OVIrisMaskBrush::selectionOf(const IrisRadiusFinder::RedPupil& red, Filter& filter)
+{
+    Selection selection;
+    if (!red.found)
+        return selection;
+    // The red disc whatever its shades (the pupil flag), a pixel of its fringe beyond by its red
+    // colour, and not a catch light on it.
+    filter.setValue(0.0, QStringLiteral("inputWhiteLuma"));
+    filter.setValue(0.0, QStringLiteral("inputPupilLuma"));
+    filter.setValue(1.0, QStringLiteral("inputBoolPupil"));
+    filter.setValue(red.radius + 1, QStringLiteral("inputPupilRadius"));
+    filter.setValue(red.radius + 1.01, QStringLiteral("inputOuterRadius"));
+    filter.setValue(QVariant::fromValue(red.colour), QStringLiteral("inputRefColorLight"));
+    filter.setValue(QVariant::fromValue(Vector(red.centre.x, red.centre.y)), QStringLiteral("inputCenter"));
+    filter.setValue(QVariant::fromValue(Vector(red.centre.x, red.centre.y)),
+                    QStringLiteral("inputPupilCenter"));
+    for (const QString& key : {QStringLiteral("inputUpperLid"), QStringLiteral("inputLowerLid")})
+        filter.setValue(QVariant::fromValue(Vector(0, 0, 1)), key);
+    selection.bounds = squareAround(red.centre, 2 * red.radius + 6);
+    selection.centre = red.centre;
+    selection.radius = red.radius + 1;
+    selection.stroke = filter.value(OutputImageKey).value<Image>();
+    return selection;
+}
+
+OVIrisMaskBrush::Selection OVIrisMaskBrush::selectionOf(const IrisRadiusFinder::Iris& found, Filter& filter,
+                                                        bool withPupil)
+{
+    Selection selection;
+    if (!found.found)
+        return selection;
     filter.setValue(found.whiteLuma, QStringLiteral("inputWhiteLuma"));
     filter.setValue(found.pupilRadius > 0 ? found.pupilLuma : 0.0, QStringLiteral("inputPupilLuma"));
-    if (red.found) {
-        // The red disc whatever its shades (the pupil flag), a pixel of its fringe beyond by its red
-        // colour, and not a catch light on it.
-        filter.setValue(1.0, QStringLiteral("inputBoolPupil"));
-        filter.setValue(red.radius + 1, QStringLiteral("inputPupilRadius"));
-        filter.setValue(red.radius + 1.01, QStringLiteral("inputOuterRadius"));
-        filter.setValue(QVariant::fromValue(red.colour), QStringLiteral("inputRefColorLight"));
-        filter.setValue(QVariant::fromValue(Vector(red.centre.x, red.centre.y)),
-                        QStringLiteral("inputCenter"));
-        filter.setValue(QVariant::fromValue(Vector(red.centre.x, red.centre.y)),
-                        QStringLiteral("inputPupilCenter"));
-        for (const QString& key : {QStringLiteral("inputUpperLid"), QStringLiteral("inputLowerLid")})
-            filter.setValue(QVariant::fromValue(Vector(0, 0, 1)), key);
-        selection.bounds = squareAround(red.centre, 2 * red.radius + 6);
-        selection.centre = red.centre;
-        selection.radius = red.radius + 1;
-    } else if (found.found) {
-        filter.setValue(found.pupilRadius > 0 ? found.pupilRadius + 0.5 : 0.0,
-                        QStringLiteral("inputPupilRadius"));
-        filter.setValue(withPupil ? 1.0 : 0.0, QStringLiteral("inputBoolPupil"));
-        // Beyond the edge by half a pixel, so that the pixels the limbus passes through are taken whole.
-        const double outer = found.limbusRadius + 0.5;
-        filter.setValue(outer, QStringLiteral("inputOuterRadius"));
-        filter.setValue(QVariant::fromValue(found.colour), QStringLiteral("inputRefColorLight"));
-        filter.setValue(QVariant::fromValue(Vector(found.centre.x, found.centre.y)),
-                        QStringLiteral("inputCenter"));
-        filter.setValue(QVariant::fromValue(Vector(found.pupilCentre.x, found.pupilCentre.y)),
-                        QStringLiteral("inputPupilCenter"));
-        // The lids the iris lies under: no lash or lid between them is taken for iris, however like it
-        // in colour (a dark-brown iris and the lashes are alike).
-        for (const auto& [key, lid] : {std::pair{QStringLiteral("inputUpperLid"), found.lids[0]},
-                                       {QStringLiteral("inputLowerLid"), found.lids[1]}})
-            filter.setValue(QVariant::fromValue(Vector(lid[0], lid[1], lid[2])), key);
-        selection.bounds = squareAround(found.centre, 2 * outer + 4);
-        selection.centre = found.centre;
-        selection.radius = outer;
-    } else {
-        // No iris stands out (a click beside the eye, or on a lid far from the iris): nothing. The
-        // brush's circle by the colour around the click would take in skin or lashes as often as iris,
-        // and on a small face a circle larger than the eye.
-        return selection;
-    }
+    // The pupil is left out from its edge (the kernel's pupil ends one pixel inside the radius it is
+    // given, so half a pixel past the edge makes the boundary fall on it).
+    filter.setValue(found.pupilRadius > 0 ? found.pupilRadius + 0.5 : 0.0,
+                    QStringLiteral("inputPupilRadius"));
+    filter.setValue(withPupil ? 1.0 : 0.0, QStringLiteral("inputBoolPupil"));
+    // Beyond the edge by half a pixel, so that the pixels the limbus passes through are taken whole.
+    const double outer = found.limbusRadius + 0.5;
+    filter.setValue(outer, QStringLiteral("inputOuterRadius"));
+    filter.setValue(QVariant::fromValue(found.colour), QStringLiteral("inputRefColorLight"));
+    filter.setValue(QVariant::fromValue(Vector(found.centre.x, found.centre.y)),
+                    QStringLiteral("inputCenter"));
+    filter.setValue(QVariant::fromValue(Vector(found.pupilCentre.x, found.pupilCentre.y)),
+                    QStringLiteral("inputPupilCenter"));
+    // The lids the iris lies under: no lash or lid between them is taken for iris, however like it in
+    // colour (a dark-brown iris and the lashes are alike).
+    for (const auto& [key, lid] : {std::pair{QStringLiteral("inputUpperLid"), found.lids[0]},
+                                   {QStringLiteral("inputLowerLid"), found.lids[1]}})
+        filter.setValue(QVariant::fromValue(Vector(lid[0], lid[1], lid[2])), key);
+    selection.bounds = squareAround(found.centre, 2 * outer + 4);
+    selection.centre = found.centre;
+    selection.radius = outer;
     selection.stroke = filter.value(OutputImageKey).value<Image>();
     return selection;
 }

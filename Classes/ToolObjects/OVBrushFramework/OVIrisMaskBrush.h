@@ -46,6 +46,10 @@ public:
     };
     static Selection selectionAt(IrisRadiusFinder& finder, pf::Filter& filter, pf::Point point,
                                  double largest, bool withPupil = false);
+    // What `filter` paints for an iris (or a red pupil) found: nothing when none was.
+    static Selection selectionOf(const IrisRadiusFinder::Iris& iris, pf::Filter& filter,
+                                 bool withPupil = false);
+    static Selection selectionOf(const IrisRadiusFinder::RedPupil& red, pf::Filter& filter);
     // The "GMIrisMaskFinderFilter" a selection is painted with, over the photo; null when the filter is
     // not registered.
     static pf::FilterPtr selectionFilter(const pf::Image& photo);

@@ -99,11 +99,14 @@ TEST(FaceEyes, DISABLED_MarkingAid)
             p.setPen(QPen(QColor(255, 0, 255), 1));
             for (const bool upper : {true, false}) {
                 QPainterPath path;
-                const double a = std::min(eye.corner[0].x, eye.corner[1].x);
-                const double b = std::max(eye.corner[0].x, eye.corner[1].x);
-                path.moveTo(at(Point(a, eye.lidAt(a, upper))));
-                for (double x = a + 0.25; x <= b + 1e-9; x += 0.25)
-                    path.lineTo(at(Point(x, eye.lidAt(x, upper))));
+                const double length = eye.cornersApart();
+                const double dx = (eye.corner[1].x - eye.corner[0].x) / length;
+                const double dy = (eye.corner[1].y - eye.corner[0].y) / length;
+                for (double u = 0; u <= length + 1e-9; u += 0.25) {
+                    const double v = eye.lidV(u, upper);
+                    const Point q(eye.corner[0].x + u * dx - v * dy, eye.corner[0].y + u * dy + v * dx);
+                    u == 0 ? path.moveTo(at(q)) : path.lineTo(at(q));
+                }
                 p.drawPath(path);
             }
             p.end();
@@ -216,19 +219,30 @@ TEST(FaceEyes, DISABLED_IrisClickFullMatrix)
                        print);
 }
 
-// What the iris finder takes on each marked eye, clicked at the centre and 0.75 of the radius off it,
-// beside the marks: for looking into a miss. Run by hand.
-TEST(FaceEyes, DISABLED_FinderOnTheMarkedEyes)
+namespace {
+
+// How often the iris finder takes the marked iris's circle: its middle within a quarter of the marked
+// radius of the marked middle and its radius within a sixth, clicked at the centre and 0.4 and 0.75 of
+// the radius off it (every `directionStep`th of eight directions), with the detected face's width and
+// without a face with a brush of twice the iris's radius. Counted apart for the faces tuned on and those
+// held out; the errors of the circles taken are summed for the report.
+struct CircleFigures
 {
-    const bool print = qEnvironmentVariableIsSet("FACE_EYES_PRINT");
-    // The circle found is the iris's where its middle lies within a quarter of the radius of the marked
-    // one and its radius within a sixth.
     Tally tuned, heldOut;
+    std::map<std::string, Tally> byFaceScale;
+    double centreError[2] = {0, 0}, radiusError[2] = {0, 0}; // in marked radii; tuned, held out
+    int found[2] = {0, 0};
+};
+
+CircleFigures circlesOverTheFaces(const std::vector<double>& scales, int directionStep, bool print)
+{
+    CircleFigures f;
     for (const MarkedFace& face : markedFaces()) {
         const double detected = detectedWidthOf(face);
-        for (const double scale : {1.0, 2.0, 4.0}) {
+        for (const double scale : scales) {
             const FacePhoto photo = facePhoto(face, scale, Resampling::Lanczos);
-            Tally here;
+            char key[64];
+            std::snprintf(key, sizeof key, "%s %.0fx", face.name.c_str(), scale);
             for (const MarkedEye& eye : face.eyes) {
                 // FACE_EYE="group-6 a left" looks at one eye only.
                 if (qEnvironmentVariableIsSet("FACE_EYE") &&
@@ -236,28 +250,29 @@ TEST(FaceEyes, DISABLED_FinderOnTheMarkedEyes)
                     continue;
                 const Point centre = photo.place(eye.iris);
                 const double radius = eye.irisRadius * scale;
-                if (print)
-                    std::printf("%s %s at %.0fx: marked (%.1f, %.1f) R %.1f\n", face.name.c_str(),
-                                eye.side.c_str(), scale, centre.x, centre.y, radius);
                 for (const double share : {0.0, 0.4, 0.75})
-                    for (int direction = 0; direction < (share > 0 ? 8 : 1); direction += 2)
+                    for (int direction = 0; direction < (share > 0 ? 8 : 1); direction += directionStep)
                         for (const double faceWidth : {detected * scale, 0.0}) {
                             IrisRadiusFinder finder;
                             finder.setInputCIImage(photo.image);
                             finder.setInputPoint(offCentre(centre, radius, share, direction));
                             const double bound = OVIrisMaskBrush::largestIrisRadius(faceWidth, 2 * radius);
                             const IrisRadiusFinder::Iris iris = finder.locateIris(bound);
-                            const bool right = iris.found &&
-                                               std::hypot(iris.centre.x - centre.x,
-                                                          iris.centre.y - centre.y) <= 0.25 * radius &&
+                            const double off = std::hypot(iris.centre.x - centre.x, iris.centre.y - centre.y);
+                            const bool right = iris.found && off <= 0.25 * radius &&
                                                std::abs(iris.limbusRadius - radius) <= radius / 6;
-                            here.add(right);
-                            (face.heldOut ? heldOut : tuned).add(right);
+                            (face.heldOut ? f.heldOut : f.tuned).add(right);
+                            f.byFaceScale[key].add(right);
+                            if (iris.found) {
+                                const int i = face.heldOut ? 1 : 0;
+                                f.centreError[i] += off / radius;
+                                f.radiusError[i] += std::abs(iris.limbusRadius - radius) / radius;
+                                ++f.found[i];
+                            }
                             if (!print || right)
                                 continue;
-                            std::printf("%s %.0fx %-5s %s %.2f dir %d bound %5.1f: ", face.name.c_str(),
-                                        scale, eye.side.c_str(), faceWidth > 0 ? "face " : "brush", share,
-                                        direction, bound);
+                            std::printf("%s %-5s %s %.2f dir %d bound %5.1f: ", key, eye.side.c_str(),
+                                        faceWidth > 0 ? "face " : "brush", share, direction, bound);
                             if (!iris.found)
                                 std::printf("nothing (marked R %.1f)\n", radius);
                             else
@@ -268,12 +283,39 @@ TEST(FaceEyes, DISABLED_FinderOnTheMarkedEyes)
                                     eye.pupilRadius / eye.irisRadius);
                         }
             }
-            std::printf("  %-12s %.0fx: the iris's circle in %2d of %2d\n", face.name.c_str(), scale,
-                        here.met, here.cases);
         }
     }
-    std::printf("the iris's circle found: tuned on %d of %d, held out %d of %d\n", tuned.met, tuned.cases,
-                heldOut.met, heldOut.cases);
+    for (const auto& [key, t] : f.byFaceScale)
+        std::printf("  %-16s the iris's circle in %2d of %2d\n", key.c_str(), t.met, t.cases);
+    for (int i = 0; i < 2; ++i)
+        std::printf("%s: the iris's circle in %d of %d (%.1f %%); of the circles found, the middle off by "
+                    "%.2f R and the radius by %.2f R on average\n",
+                    i ? "held out" : "tuned on", (i ? f.heldOut : f.tuned).met,
+                    (i ? f.heldOut : f.tuned).cases, 100 * (i ? f.heldOut : f.tuned).share(),
+                    f.found[i] ? f.centreError[i] / f.found[i] : 0.0,
+                    f.found[i] ? f.radiusError[i] / f.found[i] : 0.0);
+    return f;
+}
+
+} // namespace
+
+// The iris finder on real faces it was not tuned on: over every marked eye at 1x and 2x, clicked at
+// the centre and off it, with the face and without, how often the circle taken is the iris's. The
+// faces held out were not looked at while the finder was changed; the shares are what it reaches
+// today, less a few clicks, so that a change that takes lids or lashes for the iris again shows.
+TEST(FaceEyes, FinderTakesTheMarkedIrisesCircle)
+{
+    ASSERT_FALSE(markedFaces().empty()) << qPrintable(eyeMarksPath());
+    const CircleFigures f = circlesOverTheFaces({1, 2}, 4, false);
+    EXPECT_GE(f.tuned.share(), 0.25);
+    EXPECT_GE(f.heldOut.share(), 0.15);
+}
+
+// What the iris finder takes on each marked eye, beside the marks, over every direction at 1x, 2x and
+// 4x: for looking into a miss (FACE_EYES_PRINT=1 prints each). Run by hand.
+TEST(FaceEyes, DISABLED_FinderOnTheMarkedEyes)
+{
+    circlesOverTheFaces({1, 2, 4}, 1, qEnvironmentVariableIsSet("FACE_EYES_PRINT"));
 }
 
 // The review sheet, for a person to judge the iris tools as a retoucher would: every marked eye at twice
@@ -358,6 +400,72 @@ TEST(FaceEyes, DISABLED_ReviewSheet)
     }
 }
 
+// What the iris mask paints where the finder hands it the marks themselves (the circles, the colour and
+// the white's luminance read over the marked regions, the lids as lines through each lid's edge over the
+// iris): how far the mask alone meets the bounds, apart from the finder. Run by hand.
+TEST(FaceEyes, DISABLED_TheMaskOfTheMarkedIris)
+{
+    OVIrisMaskBrush::registerClass();
+    Tally tally;
+    for (const MarkedFace& face : markedFaces())
+        for (const double scale : {1.0, 2.0, 4.0}) {
+            const FacePhoto photo = facePhoto(face, scale, Resampling::Lanczos);
+            for (const MarkedEye& eye : face.eyes) {
+                const Rect area = photo.areaAround(eye);
+                const Pixels pixels = render(photo.image, area);
+                std::vector<std::array<float, 3>> annulus;
+                std::vector<float> whites;
+                for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+                    for (int x = int(area.minX()); x < int(area.maxX()); ++x) {
+                        const Pixel c = pixels.at(x, y);
+                        const float l = 0.299f * c[0] + 0.587f * c[1] + 0.114f * c[2];
+                        const Region region = photo.regionOf(eye, x, y);
+                        if (region == Region::Annulus)
+                            annulus.push_back({c[0], c[1], c[2]});
+                        else if (region == Region::Sclera)
+                            whites.push_back(l);
+                    }
+                IrisRadiusFinder::Iris iris;
+                iris.found = !annulus.empty();
+                iris.centre = photo.place(eye.iris);
+                iris.limbusRadius = eye.irisRadius * scale;
+                iris.pupilCentre = photo.place(eye.pupil);
+                iris.pupilRadius = eye.pupilRadius * scale;
+                double sum[3] = {0, 0, 0};
+                for (const auto& c : annulus)
+                    for (int i = 0; i < 3; ++i)
+                        sum[i] += c[size_t(i)] / double(annulus.size());
+                iris.colour = Color(sum[0], sum[1], sum[2], 1);
+                std::sort(whites.begin(), whites.end());
+                iris.whiteLuma = whites.empty() ? 0.0 : whites[whites.size() / 2];
+                for (const bool upper : {true, false}) {
+                    const double x1 = eye.iris.x - 0.6 * eye.irisRadius,
+                                 x2 = eye.iris.x + 0.6 * eye.irisRadius;
+                    const Point a = photo.place(Point(x1, eye.lidAt(x1, upper)));
+                    const Point b = photo.place(Point(x2, eye.lidAt(x2, upper)));
+                    double nx = -(b.y - a.y), ny = b.x - a.x;
+                    const double n = std::hypot(nx, ny);
+                    nx /= n, ny /= n;
+                    double c = -(nx * a.x + ny * a.y);
+                    const Point inside = photo.place(
+                        Point(eye.iris.x, (eye.lidAt(eye.iris.x, true) + eye.lidAt(eye.iris.x, false)) / 2));
+                    if (nx * inside.x + ny * inside.y + c < 0)
+                        nx = -nx, ny = -ny, c = -c;
+                    iris.lids[upper ? 0 : 1] = {nx, ny, c};
+                }
+                const FilterPtr filter = OVIrisMaskBrush::selectionFilter(photo.image);
+                const OVIrisMaskBrush::Selection selection = OVIrisMaskBrush::selectionOf(iris, *filter);
+                const Coverage c = coverageOf(selection.stroke, area,
+                                              [&](int x, int y) { return photo.regionOf(eye, x, y); });
+                const bool ok = c.selectsTheIris(0.85, 0.1, 0.05);
+                tally.add(ok);
+                std::printf("%s %s %.0fx: %s%s\n", face.name.c_str(), eye.side.c_str(), scale,
+                            c.describe().c_str(), ok ? "" : "  MISSED");
+            }
+        }
+    std::printf("the mask of the marked irises meets the bounds in %d of %d cases\n", tally.met, tally.cases);
+}
+
 // The measure itself: a mask painted from the marks (the iris within the opening, less the pupil and the
 // catch lights, softened over a pixel as a click's edge is) meets every bound at every scale, so that
 // what the click matrix counts as a miss is the tool's. Run by hand after the marks change.
@@ -418,12 +526,9 @@ Part partOf(const FacePhoto& photo, const MarkedEye& eye, int x, int y)
     const double d = std::hypot(px - eye.iris.x, py - eye.iris.y);
     if (d > 3 * eye.irisRadius + 4)
         return Part::Neither;
-    const double upper = eye.lidAt(px, true), lower = eye.lidAt(px, false);
-    const double lo = std::min(eye.corner[0].x, eye.corner[1].x);
-    const double hi = std::max(eye.corner[0].x, eye.corner[1].x);
-    if (px > lo + 1 && px < hi - 1 && py > upper + 1 && py < lower - 1)
+    if (eye.insideOpening(px, py, 1))
         return d >= eye.irisRadius + 1 ? Part::White : Part::Neither;
-    if (px < lo - 1 || px > hi + 1 || py < upper - 1 || py > lower + 1)
+    if (eye.outsideOpening(px, py, 1))
         return Part::Skin;
     return Part::Neither;
 }

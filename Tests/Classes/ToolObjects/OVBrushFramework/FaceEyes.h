@@ -39,23 +39,61 @@ struct MarkedEye
     std::vector<std::pair<pf::Point, double>> catchLights;
     pf::Point corner[2], top, bottom;
 
-    // The lid's edge over (upper) or under the eye at column x: the parabola through both corners and
-    // the top (or bottom) point. Top-down rows.
+    // The eye's own frame: u along the line from the first corner to the second, v across it (positive
+    // downwards for a level eye). The lids are parabolas in this frame through both corners and the top
+    // (or bottom) point, so that a tilted head's eyes are described as well as level ones.
+    struct Frame
+    {
+        double u = 0, v = 0;
+    };
+    Frame frameOf(double x, double y) const
+    {
+        const double dx = corner[1].x - corner[0].x, dy = corner[1].y - corner[0].y;
+        const double length = std::max(std::hypot(dx, dy), 1e-9);
+        const double ex = dx / length, ey = dy / length;
+        const double px = x - corner[0].x, py = y - corner[0].y;
+        return {px * ex + py * ey, -px * ey + py * ex};
+    }
+    double cornersApart() const { return frameOf(corner[1].x, corner[1].y).u; }
+    // The lid's v at u: 0 at both corners, through the top (upper) or bottom point.
+    double lidV(double u, bool upper) const
+    {
+        const Frame m = upper ? frameOf(top.x, top.y) : frameOf(bottom.x, bottom.y);
+        const double length = cornersApart();
+        const double at = m.u * (length - m.u);
+        return std::abs(at) < 1e-9 ? m.v : m.v * u * (length - u) / at;
+    }
+    // How far inside the opening a point lies (pixels; negative outside): the least of its distances
+    // across the axis from either lid and along it from either corner.
+    double depthInOpening(double x, double y) const
+    {
+        const Frame f = frameOf(x, y);
+        const double upper = lidV(f.u, true), lower = lidV(f.u, false);
+        const double side = lower >= upper ? 1.0 : -1.0;
+        return std::min({side * (f.v - upper), side * (lower - f.v), f.u, cornersApart() - f.u});
+    }
+    bool insideOpening(double x, double y, double margin = 0) const { return depthInOpening(x, y) > margin; }
+    bool outsideOpening(double x, double y, double margin = 0) const
+    {
+        return depthInOpening(x, y) < -margin;
+    }
+    // The lid's edge over (upper) or under the eye at column x (top-down rows): where the lid's parabola
+    // crosses the column, found along the lid.
     double lidAt(double x, bool upper) const
     {
-        const pf::Point& a = corner[0];
-        const pf::Point& b = corner[1];
-        const pf::Point& m = upper ? top : bottom;
-        // Lagrange through the three points.
-        const auto term = [&](const pf::Point& p, const pf::Point& q, const pf::Point& r) {
-            return p.y * (x - q.x) * (x - r.x) / ((p.x - q.x) * (p.x - r.x));
+        const double length = cornersApart();
+        const double dx = (corner[1].x - corner[0].x) / length, dy = (corner[1].y - corner[0].y) / length;
+        const auto pointAt = [&](double u) {
+            const double v = lidV(u, upper);
+            return pf::Point(corner[0].x + u * dx - v * dy, corner[0].y + u * dy + v * dx);
         };
-        return term(a, b, m) + term(b, a, m) + term(m, a, b);
-    }
-    bool insideOpening(double x, double y) const
-    {
-        const double lo = std::min(corner[0].x, corner[1].x), hi = std::max(corner[0].x, corner[1].x);
-        return x > lo && x < hi && y > lidAt(x, true) && y < lidAt(x, false);
+        double lo = -0.5 * length, hi = 1.5 * length;
+        const bool rising = pointAt(hi).x > pointAt(lo).x;
+        for (int i = 0; i < 60; ++i) {
+            const double mid = (lo + hi) / 2;
+            ((pointAt(mid).x < x) == rising ? lo : hi) = mid;
+        }
+        return pointAt((lo + hi) / 2).y;
     }
 };
 
@@ -64,8 +102,20 @@ struct MarkedFace
     std::string photo; // "group-1"
     std::string name;  // "group-1 a"
     bool heldOut = false;
-    double markedWidth = 0; // the distance between the irises times 2.3: about the detector's box
+    // The distance between the irises times 2.3 (about the detector's box), or, for a face of which one
+    // eye only is marked, the width its line gives.
+    double markedWidth = 0;
     std::vector<MarkedEye> eyes;
+
+    // The middle between the marked irises (the one iris of a face with one eye marked).
+    pf::Point middle() const
+    {
+        double x = 0, y = 0;
+        for (const MarkedEye& eye : eyes)
+            x += eye.iris.x, y += eye.iris.y;
+        const double n = std::max<double>(1, eyes.size());
+        return pf::Point(x / n, y / n);
+    }
 };
 
 inline QString facesFolder()
@@ -78,8 +128,8 @@ inline QString eyeMarksPath()
     return QStringLiteral(GLIMORA_TESTS_DATA_DIR "/Faces/eye-marks.txt");
 }
 
-// The marks, read once. Lines: "face PHOTO NAME tune|check", then per eye "eye left|right iris X Y R
-// pupil X Y R open X1 Y1 X2 Y2 XT YT XB YB [catch X Y R]...".
+// The marks, read once. Lines: "face PHOTO NAME tune|check [width W]", then per eye "eye left|right iris X Y
+// R pupil X Y R open X1 Y1 X2 Y2 XT YT XB YB [catch X Y R]...".
 inline const std::vector<MarkedFace>& markedFaces()
 {
     static const std::vector<MarkedFace> faces = [] {
@@ -99,6 +149,8 @@ inline const std::vector<MarkedFace>& markedFaces()
                 face.photo = w[1].toStdString();
                 face.name = (w[1] + ' ' + w[2]).toStdString();
                 face.heldOut = w[3] == QLatin1String("check");
+                if (w.size() >= 6 && w[4] == QLatin1String("width"))
+                    face.markedWidth = num(5);
                 read.push_back(face);
             } else if (w[0] == QLatin1String("eye") && !read.empty()) {
                 MarkedEye eye;
@@ -124,7 +176,7 @@ inline const std::vector<MarkedFace>& markedFaces()
             }
         }
         for (MarkedFace& face : read)
-            if (face.eyes.size() == 2)
+            if (face.eyes.size() == 2 && face.markedWidth <= 0)
                 face.markedWidth = 2.3 * std::hypot(face.eyes[0].iris.x - face.eyes[1].iris.x,
                                                     face.eyes[0].iris.y - face.eyes[1].iris.y);
         return read;
@@ -140,14 +192,9 @@ inline SyntheticEye::Region markedRegion(const MarkedEye& eye, double x, double 
 {
     using Region = SyntheticEye::Region;
     const double d = std::hypot(x - eye.iris.x, y - eye.iris.y);
-    const double upper = eye.lidAt(x, true), lower = eye.lidAt(x, false);
-    const double lo = std::min(eye.corner[0].x, eye.corner[1].x);
-    const double hi = std::max(eye.corner[0].x, eye.corner[1].x);
     constexpr double LidMargin = 1.0;
-    const bool inside =
-        x > lo + LidMargin && x < hi - LidMargin && y > upper + LidMargin && y < lower - LidMargin;
-    const bool outside =
-        x < lo - LidMargin || x > hi + LidMargin || y < upper - LidMargin || y > lower + LidMargin;
+    const bool inside = eye.insideOpening(x, y, LidMargin);
+    const bool outside = eye.outsideOpening(x, y, LidMargin);
     if (d > 2.2 * eye.irisRadius)
         return Region::Other;
     if (outside)
@@ -222,8 +269,7 @@ inline FacePhoto facePhoto(const MarkedFace& face, double scale, Resampling how)
     FacePhoto f;
     f.scale = scale;
     const QImage photo = facePhotoOriginal(face.photo);
-    const pf::Point mid((face.eyes[0].iris.x + face.eyes[1].iris.x) / 2,
-                        (face.eyes[0].iris.y + face.eyes[1].iris.y) / 2);
+    const pf::Point mid = face.middle();
     const int half = int(std::ceil(0.75 * face.markedWidth)) + 8;
     const int x0 = std::clamp(int(mid.x) - half, 0, std::max(0, photo.width() - 2 * half));
     const int y0 = std::clamp(int(mid.y) - half, 0, std::max(0, photo.height() - 2 * half));
@@ -265,8 +311,7 @@ inline double detectedWidthOf(const MarkedFace& face)
         faces = it->second;
     }
     const QImage photo = facePhotoOriginal(face.photo);
-    const pf::Point mid((face.eyes[0].iris.x + face.eyes[1].iris.x) / 2,
-                        photo.height() - (face.eyes[0].iris.y + face.eyes[1].iris.y) / 2);
+    const pf::Point mid(face.middle().x, photo.height() - face.middle().y);
     double best = 1e18, width = 0;
     for (const pf::FaceFeature& f : faces) {
         const pf::Rect& b = f.bounds;
