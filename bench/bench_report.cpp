@@ -99,6 +99,16 @@ const std::vector<Row>& rows()
          "BM_Grid_InstantLayout_1000Items_5Sections", "", Measure::Time, 5, "under 5 ms"},
         {"tool bar 1600 x 40 at 2x", "bench_grids_lists", "BM_ToolBar_1600x40_ThreeShades_TwoCuts_2x", "",
          Measure::Time, 1, "under 1 ms"},
+        // The effects window's chain (Rotate Color, then Textured Frame) around a 24 MP picture, first
+        // render, processor time: a curved frame against the straight one of its texture and shades.
+        {"first render, \"Wood - Walnut Oval\" against \"Wood - Walnut\", 24 MP, CPU time", "bench_frames",
+         "BM_WindowChainFirst/5", "BM_WindowChainFirst/2", Measure::CpuTime, 1.5, "\"Wood - Walnut\""},
+        {"first render, \"Paper - Handmade Arch\" against \"Paper - Laid Mat\", 24 MP, CPU time",
+         "bench_frames", "BM_WindowChainFirst/8", "BM_WindowChainFirst/6", Measure::CpuTime, 1.5,
+         "\"Paper - Laid Mat\""},
+        {"first render, \"Leather - Tooled Oval\" against \"Leather - Tooled\", 24 MP, CPU time",
+         "bench_frames", "BM_WindowChainFirst/10", "BM_WindowChainFirst/9", Measure::CpuTime, 1.5,
+         "\"Leather - Tooled\""},
     };
     return table;
 }
@@ -178,6 +188,37 @@ const std::vector<InteractionRow>& interactionRows()
         {"one step of a shade's intensity drag in the frame builder, 1024 x 683", "bench_frames",
          "BM_BuilderIntensityStep", "ms", 100, "ms"},
         {"shaped border 40 px, 2000 x 2000", "bench_frames", "BM_ShapedBorder", "ms", 400, "ms"},
+        // The frame's share of the effects window's chain re-rendered at 24 MP after the hue before it
+        // changed (the chain's processor time less the hue rotation's own), for every system frame.
+        {"frame's share of a re-render after an effect before it changes, \"Wood - Light Oak\", 24 MP, CPU",
+         "bench_frames", "BM_WindowChainChange/1", "frame_share_cpu_ms", 300, "ms"},
+        {"frame's share of a re-render after an effect before it changes, \"Wood - Walnut\", 24 MP, CPU",
+         "bench_frames", "BM_WindowChainChange/2", "frame_share_cpu_ms", 300, "ms"},
+        {"frame's share of a re-render after an effect before it changes, \"Wood - Cherry Scalloped\", 24 "
+         "MP, CPU",
+         "bench_frames", "BM_WindowChainChange/3", "frame_share_cpu_ms", 300, "ms"},
+        {"frame's share of a re-render after an effect before it changes, \"Wood - Barn Board\", 24 MP, CPU",
+         "bench_frames", "BM_WindowChainChange/4", "frame_share_cpu_ms", 300, "ms"},
+        {"frame's share of a re-render after an effect before it changes, \"Wood - Walnut Oval\", 24 MP, CPU",
+         "bench_frames", "BM_WindowChainChange/5", "frame_share_cpu_ms", 300, "ms"},
+        {"frame's share of a re-render after an effect before it changes, \"Paper - Laid Mat\", 24 MP, CPU",
+         "bench_frames", "BM_WindowChainChange/6", "frame_share_cpu_ms", 300, "ms"},
+        {"frame's share of a re-render after an effect before it changes, \"Paper - Watercolour Deckle\", 24 "
+         "MP, CPU",
+         "bench_frames", "BM_WindowChainChange/7", "frame_share_cpu_ms", 300, "ms"},
+        {"frame's share of a re-render after an effect before it changes, \"Paper - Handmade Arch\", 24 MP, "
+         "CPU",
+         "bench_frames", "BM_WindowChainChange/8", "frame_share_cpu_ms", 300, "ms"},
+        {"frame's share of a re-render after an effect before it changes, \"Leather - Tooled\", 24 MP, CPU",
+         "bench_frames", "BM_WindowChainChange/9", "frame_share_cpu_ms", 300, "ms"},
+        {"frame's share of a re-render after an effect before it changes, \"Leather - Tooled Oval\", 24 MP, "
+         "CPU",
+         "bench_frames", "BM_WindowChainChange/10", "frame_share_cpu_ms", 300, "ms"},
+        {"frame's share of a re-render after an effect before it changes, \"Metal - Brushed Aluminium\", 24 "
+         "MP, CPU",
+         "bench_frames", "BM_WindowChainChange/11", "frame_share_cpu_ms", 300, "ms"},
+        {"frame's share of a re-render after an effect before it changes, \"Metal - Gold Leaf\", 24 MP, CPU",
+         "bench_frames", "BM_WindowChainChange/12", "frame_share_cpu_ms", 300, "ms"},
     };
     return table;
 }

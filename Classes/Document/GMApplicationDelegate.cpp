@@ -7,6 +7,7 @@
 #include "Classes/Document/GMEditorWindowController.h"
 #include "Classes/Document/GMFrameworkEffectsTools.h"
 #include "Classes/Document/GMFrameworkEffectsWindow.h"
+#include "Classes/Document/GMFrameworkEffectsWindows.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/GMScenePreviewChooser.h"
@@ -427,38 +428,14 @@ pf::UndoManager* GMApplicationDelegate::frontUndoManager() const
 
 void GMApplicationDelegate::showFrameworkEffects()
 {
-    // An effects window in front stays as it is, its chain with it.
-    if (GMFrameworkEffectsWindow* front = GMFrameworkEffectsWindow::forWindow(frontWindow())) {
-        front->bringToFront();
-        return;
-    }
-    // A window whose photo has closed and that holds nothing is let go; one with effects is kept.
-    std::erase_if(m_frameworkEffects, [](const FrameworkEffects& entry) {
-        return entry.photo && entry.alive.expired() && entry.window->effects().empty() &&
-               !(entry.window->window() && entry.window->window()->isVisible());
-    });
     std::shared_ptr<pf::Document> photo;
     if (auto* document = dynamic_cast<GMDocument*>(currentDocument()))
         for (const auto& open : m_documentHandler->documents())
             if (open.get() == document)
                 photo = open;
-    // One window per photo: the photo's own comes back with its effects. Over no photo, the window
-    // shown last comes back.
-    for (FrameworkEffects& entry : m_frameworkEffects) {
-        const bool same = photo ? entry.photo == photo.get() && entry.alive.lock() == photo
-                                : entry.window.get() == GMFrameworkEffectsWindow::shown();
-        if (same) {
-            entry.window->bringToFront();
-            return;
-        }
-    }
-    // Over the front editor window's picture, as it would be saved; the window works on a copy.
-    FrameworkEffects entry;
-    entry.photo = photo.get();
-    entry.alive = photo;
-    entry.window = std::make_unique<GMFrameworkEffectsWindow>(frontDocumentPicture());
-    entry.window->bringToFront();
-    m_frameworkEffects.push_back(std::move(entry));
+    if (!m_frameworkEffects)
+        m_frameworkEffects = std::make_unique<GMFrameworkEffectsWindows>();
+    m_frameworkEffects->show(frontWindow(), photo);
 }
 
 void GMApplicationDelegate::buildActions()

@@ -16,7 +16,7 @@ class UndoManager;
 } // namespace pf
 
 class GMAboutBoxController;
-class GMFrameworkEffectsWindow;
+class GMFrameworkEffectsWindows;
 class GMPreferencesWindowController;
 class QAction;
 class QLocalServer;
@@ -111,12 +111,6 @@ private:
     std::unique_ptr<GMAboutBoxController> m_aboutBox;
     // One framework effects window per photo (and one over no photo), kept with its chain while the
     // application runs: closing one only hides it, and choosing the menu item again brings it back.
-    struct FrameworkEffects
-    {
-        const pf::Document* photo = nullptr;
-        std::weak_ptr<pf::Document> alive;
-        std::unique_ptr<GMFrameworkEffectsWindow> window;
-    };
-    std::vector<FrameworkEffects> m_frameworkEffects;
+    std::unique_ptr<GMFrameworkEffectsWindows> m_frameworkEffects;
     bool m_terminating = false;
 };

@@ -2,6 +2,7 @@
 
 #include "Classes/Document/GMChainRenderer.h"
 #include "Classes/Document/GMDocumentArchive.h"
+#include "Classes/Document/GMPaintedRegion.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Framework/OVImageWriter.h"
 #include "Classes/ToolObjects/GMBlueprintCatalog.h"
@@ -24,6 +25,7 @@
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/ImageFile.h"
+#include "Platform/Image/RenderContext.h"
 #include "Platform/UI/Alert.h"
 #include "Platform/UI/DocumentController.h"
 #include "Platform/UI/Window.h"
@@ -83,12 +85,24 @@ bool fail(QString* errorMessage, const QString& message)
     return false;
 }
 
-// A JPEG's or a PNG's bytes: kept as the original, as they came.
+// The photo file's own bytes, kept as the original as they came: its pixels, its colours and all it
+// tells besides, for every later session's saves to write back exactly. Only bytes that tell their kind
+// by themselves (not by a file name, as an older TGA does) can be read again from the package.
 QByteArray fileBytesIfKept(const QString& path, const QByteArray& format)
 {
-    if (format != "jpeg" && format != "png")
+    if (format.isEmpty())
         return {};
-    return pf::FileRead::bytes(path).value_or(QByteArray());
+    QByteArray bytes = pf::FileRead::bytes(path).value_or(QByteArray());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return QImageReader::imageFormat(&buffer).isEmpty() ? QByteArray() : bytes;
+}
+
+// Where the layers' masks are read to find where they painted.
+pf::RenderContext& regionContext()
+{
+    static auto* context = new pf::RenderContext(QStringLiteral("painted region"));
+    return *context;
 }
 
 } // namespace
@@ -101,6 +115,8 @@ struct GMDocument::Snapshot
     GMRenderForSaving preview;
     GMRenderForSaving image;
     QDateTime taken; // a recovery record's: when the state it holds was taken
+    // The layers' masks as the picture is composed from them: where they painted.
+    std::vector<pf::Image> masks;
 };
 
 const QString GMDocument::savedOverPhotoNoteKey = QStringLiteral("SavedOverPhotoNoteShown");
@@ -158,6 +174,12 @@ QStringList GMDocument::writableTypesForSaveOperation(SaveOperation operation) c
     // A photo of another kind is offered its own, where it can be written.
     if (!types.contains(fileType()) && QImageWriter::supportedImageFormats().contains(fileType().toLatin1()))
         types.append(fileType());
+    // And every other kind of photo file saving writes as the photo's file holds it, so that a name
+    // typed with its extension is written as that kind, never refused as one that cannot be.
+    for (const QString& kind : {QStringLiteral("tiff"), QStringLiteral("webp"), QStringLiteral("bmp")})
+        if (!types.contains(kind) && QImageWriter::supportedImageFormats().contains(kind.toLatin1()) &&
+            documentController() && documentController()->typeNamed(kind))
+            types.append(kind);
     // What is proposed first: the document's own kind; an export (a picture to hand on) proposes the
     // photo's kind even for a document package or an untitled document, the kind its original was.
     QString first = fileType();
@@ -169,6 +191,14 @@ QStringList GMDocument::writableTypesForSaveOperation(SaveOperation operation) c
         types.prepend(first);
     }
     return types;
+}
+
+GMPhotoFile::Kind GMDocument::keptOriginalKind()
+{
+    std::lock_guard lock(m_jpegMutex);
+    const QByteArray& kept = m_originalIsJPEG ? m_originalJPEG : m_originalLossless;
+    return kept.isEmpty() || !m_losslessProblem.isEmpty() ? GMPhotoFile::Kind()
+                                                          : GMPhotoFile::inspectData(kept);
 }
 
 void GMDocument::resetContents()
@@ -185,6 +215,7 @@ void GMDocument::resetContents()
     m_originalLossless.clear();
     m_originalIsJPEG = false;
     m_losslessProblem.clear();
+    m_losslessName.clear();
 }
 
 QVariantMap GMDocument::checkedSettings(const GMEffectBlueprint& blueprint, QVariantMap values,
@@ -326,6 +357,7 @@ struct GMDocument::Decoded
     QByteArray lossless; // the bytes kept without loss for an original that is no JPEG
     bool isJPEG = false;
     QString losslessProblem; // the lossless original is damaged: `lossless` holds its bytes as they are
+    QString reduction;       // why the photo is held in less than its file holds; empty when it is not
 };
 
 namespace {
@@ -365,11 +397,13 @@ bool GMDocument::readPlainImage(const QString& path, QString* errorMessage)
             return true;
         }
     }
-    QString error;
-    const pf::Bitmap bitmap = pf::ImageFile::read(path, &error, pf::ImageFile::Precision::Exact);
+    QString error, reduction;
+    const pf::Bitmap bitmap = pf::ImageFile::read(path, &error, pf::ImageFile::Precision::Exact, &reduction);
     if (bitmap.isNull())
         return fail(errorMessage, error);
     resetContents();
+    if (!reduction.isEmpty())
+        tellReducedOriginal(path, reduction);
     m_originalImage = pf::Image::fromBitmap(bitmap);
     m_originalBitmap = bitmap;
     const QByteArray format = QImageReader::imageFormat(path);
@@ -427,6 +461,7 @@ void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const
             contents.losslessDamaged = !opening->losslessProblem.isEmpty();
             contents.losslessProblem = opening->losslessProblem;
             if (GMDocumentPackage::decodeOriginal(contents, opening->path, &decoded.error)) {
+                decoded.reduction = contents.originalReduction;
                 decoded.bitmap = contents.original;
                 decoded.jpeg = contents.originalJPEG;
                 decoded.lossless = contents.originalLossless; // as it is, also when it did not decode
@@ -435,9 +470,9 @@ void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const
                     !contents.losslessDamaged && decoded.lossless.isEmpty() && !decoded.jpeg.isEmpty();
             }
         } else {
-            decoded.bitmap =
-                pf::ImageFile::read(opening->path, &decoded.error, pf::ImageFile::Precision::Exact);
-            // The bytes kept as the original: a JPEG's or a PNG's own.
+            decoded.bitmap = pf::ImageFile::read(opening->path, &decoded.error,
+                                                 pf::ImageFile::Precision::Exact, &decoded.reduction);
+            // The bytes kept as the original: the file's own.
             const QByteArray format = QImageReader::imageFormat(opening->path);
             const QByteArray kept =
                 decoded.bitmap.isNull() ? QByteArray() : fileBytesIfKept(opening->path, format);
@@ -520,6 +555,8 @@ void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const 
     }
     if (!m_losslessProblem.isEmpty())
         reportDamagedOriginal(opening->path);
+    if (!decoded.reduction.isEmpty())
+        tellReducedOriginal(opening->photo.isEmpty() ? opening->path : opening->photo, decoded.reduction);
     if (!m_windowController)
         return;
     m_windowController->setPreparedOriginal(decoded.original);
@@ -619,10 +656,13 @@ bool GMDocument::readPackage(const QString& path, QString* errorMessage, const Q
         return false;
     const QString losslessProblem = contents->losslessDamaged ? contents->losslessProblem : QString();
     resetContents();
+    m_losslessName = contents->losslessName;
     if (!later) {
         m_originalImage = pf::Image::fromBitmap(contents->original);
         m_originalBitmap = contents->original;
         m_loadPreview = contents->loadPreview;
+        if (!contents->originalReduction.isEmpty())
+            tellReducedOriginal(photo.isEmpty() ? path : photo, contents->originalReduction);
     }
     m_pendingLayers = std::move(layers);
     m_foreignLayers = std::move(foreign);
@@ -970,10 +1010,21 @@ void GMDocument::reportDamagedOriginal(const QString& package)
     const QString name = QFileInfo(fileURL().isEmpty() ? package : fileURL()).fileName();
     presentError(
         QStringLiteral("The untouched original kept for “%1” is damaged.").arg(name),
-        QStringLiteral("Its lossless copy (“image.png” in %1) cannot be read: %2. The picture shows "
+        QStringLiteral("Its lossless copy (“%1” in %2) cannot be read: %3. The picture shows "
                        "from its JPEG copy, which may differ slightly. The damaged file is kept as it "
                        "is with every save, so that it can still be repaired.")
-            .arg(QDir::toNativeSeparators(package), m_losslessProblem));
+            .arg(m_losslessName.isEmpty() ? QStringLiteral("image.png") : m_losslessName,
+                 QDir::toNativeSeparators(package), m_losslessProblem));
+}
+
+void GMDocument::tellReducedOriginal(const QString& path, const QString& reduction)
+{
+    pf::warning(QStringLiteral("The photo %1 is held in less than its file holds: %2").arg(path, reduction));
+    presentError(
+        QStringLiteral("“%1” is opened with its colours reduced to sRGB.").arg(QFileInfo(path).fileName()),
+        QStringLiteral("%1\n\nWhere you paint, colours beyond sRGB are lost. Everywhere else saving "
+                       "writes the photo back as its file holds it.")
+            .arg(reduction));
 }
 
 void GMDocument::noteSavedOverPhoto(const QString& path)
@@ -1035,6 +1086,9 @@ std::shared_ptr<GMDocument::Snapshot> GMDocument::takeSnapshot(bool wantFullImag
                 mask && !mask->segmentImageNames().isEmpty() ? mask->segmentImageNames().last() : QString();
             layer.maskSize = mask ? mask->size() : chain->originalImageSize();
             layer.verbatimFolder = mask ? mask->unreadFolder() : QString();
+            snapshot->masks.push_back(layer.container && layer.container->imageContainer()
+                                          ? layer.container->imageContainer()->image()
+                                          : pf::Image());
             snapshot->contents.layers.push_back(std::move(layer));
         }
         // Layers of unknown effects go back to their places among the others.
@@ -1084,6 +1138,8 @@ bool GMDocument::writePackage(Snapshot& snapshot, const QString& path, QString* 
     {
         std::lock_guard lock(m_jpegMutex);
         snapshot.contents.losslessDamaged = !m_losslessProblem.isEmpty();
+        // A damaged one goes back where it was read from.
+        snapshot.contents.losslessName = snapshot.contents.losslessDamaged ? m_losslessName : QString();
     }
     if (snapshot.preview && snapshot.contents.preview.isNull()) {
         if (const auto preview = snapshot.preview())
@@ -1115,15 +1171,19 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
         return fail(errorMessage, QStringLiteral("The document is still loading its layers."));
     }
     // Saving over the photo itself writes it as the kind of file it is: composed in float where the
-    // photo holds more than 8 bits can (its depth, partial transparency, colours outside sRGB), so that
-    // every pixel no layer changed goes back as it was.
-    // A new file of the photo's own kind (Save As, Export) is written the same way.
+    // photo holds more than 8 bits can (its depth, partial transparency, colours outside sRGB), and every
+    // pixel no layer painted written back from the photo's own file, as it stores it.
+    // A new file of the photo's own kind (Save As, Export) is written the same way; one of another kind
+    // carries what that kind can hold of the photo (depth, transparency, profile, EXIF, XMP).
     const bool overPhoto = operation == SaveOperation::Save && !ownType && path == originalPath;
-    const OVImageWriter::ImageTarget copy = OVImageWriter::targetForPath(path, m_fileKind.hasAlpha);
+    const GMPhotoFile::Kind sourceKind = ownType                ? GMPhotoFile::Kind()
+                                         : m_fileKind.isValid() ? m_fileKind
+                                                                : keptOriginalKind();
+    const OVImageWriter::ImageTarget copy = OVImageWriter::targetForPath(path, sourceKind.hasAlpha);
     const GMPhotoFile::Kind photoKind = overPhoto ? m_fileKind
                                         : ownType || copy.path != path
                                             ? GMPhotoFile::Kind()
-                                            : GMPhotoFile::forCopy(m_fileKind, copy.format);
+                                            : GMPhotoFile::forExport(sourceKind, copy.format);
     if (overPhoto && !m_fileKind.refusal.isEmpty()) {
         unblockUserInteraction();
         return fail(errorMessage, m_fileKind.refusal + QStringLiteral(" Use Save As to keep your changes."));
@@ -1131,7 +1191,15 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
     const bool exact = photoKind.isValid() && (photoKind.bitsPerComponent > 8 ||
                                                m_originalBitmap.format() == pf::Bitmap::Format::RGBAf);
     // A translucent photo keeps its transparency, whatever the layers laid over it.
-    const bool keepTransparency = m_fileKind.hasAlpha;
+    const bool keepTransparency = sourceKind.hasAlpha;
+    // The photo's own file as it was opened: what a save writes wherever no layer painted.
+    QByteArray keptOriginal;
+    if (photoKind.isValid()) {
+        std::lock_guard lock(m_jpegMutex);
+        keptOriginal = m_originalIsJPEG              ? m_originalJPEG
+                       : m_losslessProblem.isEmpty() ? m_originalLossless
+                                                     : QByteArray();
+    }
     const QDateTime knownFileDate = fileModificationDate();
     const bool edited = isDocumentEdited();
     // Everything the save writes is taken now, while the interface waits; the layers may change
@@ -1181,16 +1249,28 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
             return fail(errorMessage, QStringLiteral("The picture could not be composed for saving."));
         if (keepTransparency)
             GMChainRenderer::keepTransparencyOf(*picture, snapshot->original);
-        // The colour under clear pixels is the file's own: read from it, as the picture holds none.
-        const QString photoFile = keepTransparency && photoKind.isValid() ? originalPath : QString();
-        encoded =
-            std::async(std::launch::async, [&picture, &path, &encodeError, &target, &photoKind, photoFile] {
-                if (photoKind.isValid()) {
-                    target = path;
-                    return GMPhotoFile::encode(*picture, photoKind, &encodeError, photoFile);
-                }
+        // The photo's file is read where the original's bytes cannot tell (the colour under clear
+        // pixels, a TIFF's tags) and only where the picture goes into a file of its kind.
+        const QString photoFile = photoKind.isValid() ? originalPath : QString();
+        encoded = std::async(std::launch::async, [&picture, &path, &encodeError, &target, &photoKind,
+                                                  photoFile, keptOriginal, masks = snapshot->masks] {
+            if (!photoKind.isValid())
                 return OVImageWriter::encodedImage(*picture, path, &encodeError, &target);
-            });
+            target = path;
+            // Where the layers painted; where that cannot be told, the composed picture is written
+            // everywhere.
+            GMPaintedRegion painted;
+            QString regionError;
+            const bool known = GMPaintedRegion::fromMasks(masks, picture->width(), picture->height(),
+                                                          regionContext(), &painted, &regionError);
+            if (!known)
+                pf::warning(regionError);
+            GMPhotoFile::Source source;
+            source.original = keptOriginal;
+            source.painted = known ? &painted : nullptr;
+            source.file = photoFile;
+            return GMPhotoFile::encode(*picture, photoKind, &encodeError, source);
+        });
         snapshot->contents.preview = GMChainRenderer::fittedInside(*picture, GMChainRenderer::previewSide);
     }
     const QString key = shadowCopyKey(location);

@@ -27,9 +27,10 @@ class QPrinter;
 // with its editable state kept in a shadow copy: a package of the same form in the working area,
 // registered under the picture's path. Autosaving a picture writes only its shadow copy; an explicit
 // save writes the shadow copy first and then the composed picture into the file, in the file's own
-// format, channels and depth (a JPEG at no lower quality, with its metadata). The untouched original is
-// kept without loss: a JPEG's own bytes, any other picture losslessly. Opening a picture that has a
-// shadow copy opens the shadow copy, asking first when the file was changed by someone else since.
+// format, channels and depth (a JPEG with its own tables, with its metadata), every pixel no layer
+// painted written back as the file stored it. The untouched original is kept as the file's own bytes.
+// Opening a picture that has a shadow copy opens the shadow copy, asking first when the file was changed
+// by someone else since.
 class GMDocument : public pf::Document
 {
 public:
@@ -191,6 +192,11 @@ private:
     QByteArray originalLossless(const Snapshot& snapshot);
     // Tells the user that the lossless original could not be read and what becomes of it.
     void reportDamagedOriginal(const QString& package);
+    // Tells the user that the photo at `path` is held in less than its file holds (too large for its
+    // exact copy), and what that means for saving.
+    void tellReducedOriginal(const QString& path, const QString& reduction);
+    // The kind of the original as it is kept (its own bytes), for a document without a photo file.
+    GMPhotoFile::Kind keptOriginalKind();
     // Tells once, the first time a photo is saved over, what the file now holds and what is kept.
     void noteSavedOverPhoto(const QString& path);
     void recordFileState(const QString& key, const QString& filePath);
@@ -211,6 +217,7 @@ private:
     // The package's lossless original did not decode: m_originalLossless holds its bytes as they were,
     // carried by every save; the picture comes from the JPEG. Empty when it is sound.
     QString m_losslessProblem;
+    QString m_losslessName; // the package's entry it was read from
     GMPhotoFile::Kind m_fileKind;
     // The user chose to open the photo as it is in its file, without the edits kept for it.
     bool m_keptEditsDeclined = false;

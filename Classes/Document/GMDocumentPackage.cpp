@@ -17,6 +17,7 @@
 #include <exception>
 #include <fcntl.h>
 #include <future>
+#include <map>
 #include <mutex>
 #include <sys/file.h>
 #include <unistd.h>
@@ -193,6 +194,13 @@ void linkQuickLook(const QString& package, const QString& name, const QString& w
     if (!linkOrCopy(source, target, &error))
         pf::warning(QStringLiteral("Could not link/copy QuickLook-%1 (%2->%3), because %4")
                         .arg(what, source, target, error));
+}
+
+// Whether a package's entry is the name its photo's own file is kept under.
+bool isOwnOriginalName(const QString& name)
+{
+    return name.startsWith(QLatin1String("original.")) && name.size() > 9 &&
+           !name.endsWith(QLatin1String(".kept"));
 }
 
 QByteArray readLimited(const QString& path, QString* errorMessage)
@@ -428,9 +436,12 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
         !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/image.jpg"), contents.originalJPEG,
                                              errorMessage))
         return discard();
+    const QString losslessName = contents.losslessName.isEmpty()
+                                     ? GMDocumentPackage::losslessEntryName(contents.originalLossless)
+                                     : contents.losslessName;
     if ((!contents.originalLossless.isEmpty() || contents.losslessDamaged) &&
         (!stepAllowed(QStringLiteral("image"), errorMessage) ||
-         !pf::FileSystem::writeFileAtomically(fresh + QStringLiteral("/image.png"), contents.originalLossless,
+         !pf::FileSystem::writeFileAtomically(fresh + u'/' + losslessName, contents.originalLossless,
                                               errorMessage)))
         return discard();
 
@@ -493,9 +504,8 @@ bool GMDocumentPackage::write(const Contents& contents, const QString& path, QSt
 
     // What the user put into the package goes on as it is; a name this save writes itself keeps it
     // beside, under another name.
-    QStringList written{QStringLiteral("image.jpg"), QStringLiteral("image.png"),
-                        QStringLiteral("preview.jpg"), QStringLiteral("QuickLook"),
-                        QStringLiteral("content")};
+    QStringList written{QStringLiteral("image.jpg"), losslessName, QStringLiteral("preview.jpg"),
+                        QStringLiteral("QuickLook"), QStringLiteral("content")};
     for (size_t k = 0; k < contents.layers.size(); ++k)
         written.append(QStringLiteral("layer_%1").arg(k + 1));
     for (const auto& [name, source] : contents.extras) {
@@ -618,8 +628,17 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
     // A lossless original that does not decode is never let go for the JPEG: its bytes are kept as they
     // are (the user is told, and every save carries them); one that cannot even be read refuses the
     // document, since it could not be carried.
-    const QString lossless = folder + QStringLiteral("/image.png");
+    // The photo's own file, where the package holds it, else the PNG made of it.
+    QString losslessName = QStringLiteral("image.png");
+    for (const QString& entry :
+         QDir(folder).entryList({QStringLiteral("original.*")}, QDir::Files, QDir::Name))
+        if (isOwnOriginalName(entry)) {
+            losslessName = entry;
+            break;
+        }
+    const QString lossless = folder + u'/' + losslessName;
     if (QFileInfo::exists(lossless)) {
+        contents.losslessName = losslessName;
         QString losslessError;
         contents.originalLossless = readLimited(lossless, &losslessError);
         if (contents.originalLossless.isEmpty() && QFileInfo(lossless).size() != 0) {
@@ -666,7 +685,7 @@ std::optional<GMDocumentPackage::Contents> GMDocumentPackage::read(const QString
     for (size_t k = 0; k < layers->size(); ++k)
         (*layers)[k].maskFolder = folder + QStringLiteral("/layer_%1").arg(k + 1);
     // Whatever else is in it is the user's: carried by the saves to come.
-    QStringList known{QStringLiteral("image.jpg"), QStringLiteral("image.png"), QStringLiteral("preview.jpg"),
+    QStringList known{QStringLiteral("image.jpg"), losslessName, QStringLiteral("preview.jpg"),
                       QStringLiteral("QuickLook"), QStringLiteral("content")};
     for (size_t k = 0; k < layers->size(); ++k)
         known.append(QStringLiteral("layer_%1").arg(k + 1));
@@ -682,12 +701,8 @@ bool GMDocumentPackage::decodeOriginal(Contents& contents, const QString& path, 
 {
     if (!contents.originalLossless.isEmpty() && !contents.losslessDamaged) {
         QString error;
-        contents.original =
-            pf::ImageFile::readData(contents.originalLossless, &error, pf::ImageFile::Precision::Exact);
-        // An older file's picture of another kind than PNG (a TIFF) is no lossless original to keep
-        // as it is ("image.png"): let go, it is encoded as a PNG when saved.
-        if (!contents.original.isNull() && !contents.originalLossless.startsWith("\x89PNG\r\n\x1a\n"))
-            contents.originalLossless.clear();
+        contents.original = pf::ImageFile::readData(
+            contents.originalLossless, &error, pf::ImageFile::Precision::Exact, &contents.originalReduction);
         if (contents.original.isNull()) {
             if (contents.olderSingleFile) {
                 contents.originalLossless.clear(); // no picture of that file: the caller tries the next
@@ -707,12 +722,28 @@ bool GMDocumentPackage::decodeOriginal(Contents& contents, const QString& path, 
                 errorMessage,
                 QStringLiteral("The document is damaged: its original picture “image.jpg” is empty."));
         QString error;
-        contents.original =
-            pf::ImageFile::readData(contents.originalJPEG, &error, pf::ImageFile::Precision::Exact);
+        contents.original = pf::ImageFile::readData(
+            contents.originalJPEG, &error, pf::ImageFile::Precision::Exact, &contents.originalReduction);
         if (contents.original.isNull())
             return fail(errorMessage,
                         QStringLiteral("The document's original picture cannot be read: %1").arg(error));
     }
     contents.originalSize = QSize(contents.original.width(), contents.original.height());
     return true;
+}
+
+QString GMDocumentPackage::losslessEntryName(const QByteArray& original)
+{
+    QBuffer buffer;
+    buffer.setData(original);
+    buffer.open(QIODevice::ReadOnly);
+    const QByteArray format = QImageReader::imageFormat(&buffer);
+    if (format.isEmpty() || format == "png")
+        return QStringLiteral("image.png");
+    // The kind's usual extension, so that the file says what it is to whoever opens the package.
+    static const std::map<QByteArray, QString> extensions{{"tiff", QStringLiteral("tif")},
+                                                          {"jpeg", QStringLiteral("jpg")}};
+    const auto known = extensions.find(format);
+    return QStringLiteral("original.") +
+           (known != extensions.end() ? known->second : QString::fromLatin1(format));
 }

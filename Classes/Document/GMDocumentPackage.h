@@ -16,8 +16,11 @@
 // The application's own document: a folder package ("name.glimora") holding
 //   "image.jpg"                  the original photograph (its JPEG bytes, kept as they came; for an
 //                                original of another kind a JPEG of it, which earlier versions read)
-//   "image.png"                  an original that is no JPEG, without loss (a PNG's own bytes); read
-//                                in preference to "image.jpg" where it is there
+//   "original.<ext>"             an original that is neither JPEG nor PNG: the photo's own file, its
+//                                bytes as they came ("original.tif", "original.webp"...)
+//   "image.png"                  else an original that is no JPEG, without loss (a PNG's own bytes; for
+//                                earlier versions' packages a PNG made of it). The one of these two
+//                                that is there is read in preference to "image.jpg"
 //   "preview.jpg"                the composed picture, fitted inside 1024 x 1024
 //   "QuickLook/Preview.jpg"      a hard link to (else a copy of) "preview.jpg"
 //   "QuickLook/Thumbnail.jpg"    the same
@@ -52,17 +55,24 @@ public:
 
     struct Contents
     {
-        QByteArray originalJPEG;     // the original's JPEG bytes
-        QByteArray originalLossless; // "image.png": the original without loss; empty for a JPEG original
+        QByteArray originalJPEG; // the original's JPEG bytes
+        // The original without loss: the photo's own bytes ("image.png" for a PNG, "original.<ext>" for
+        // another kind) or a PNG of it; empty for a JPEG original.
+        QByteArray originalLossless;
+        // The entry it was read from (and is written back to, damaged or not); empty: by what it is.
+        QString losslessName;
         // Reading: "image.png" is there but cannot be decoded (damaged, cut short, empty): its bytes stay
         // in originalLossless as they are, the picture comes from the JPEG, and `losslessProblem` says
         // why. Writing: "image.png" is written with those bytes as they are, even none.
         bool losslessDamaged = false;
         QString losslessProblem;
         pf::Bitmap original; // reading: the decoded original
-        QSize originalSize;  // reading: the original's size, upright
-        pf::Bitmap preview;  // writing: the composed preview (may be null: then none is written)
-        QImage loadPreview;  // reading: "QuickLook/Preview.jpg", when readable
+        // Reading: why the original is held in less than it holds (too large for its exact copy); empty
+        // when it is not.
+        QString originalReduction;
+        QSize originalSize; // reading: the original's size, upright
+        pf::Bitmap preview; // writing: the composed preview (may be null: then none is written)
+        QImage loadPreview; // reading: "QuickLook/Preview.jpg", when readable
         std::vector<Layer> layers;
         // Entries of the package this application does not write (a file the user put there, a layer
         // folder no layer names), by name: reading gives where they are in the package, writing where to
@@ -71,7 +81,7 @@ public:
         std::vector<std::pair<QString, QString>> extras;
         // Reading: a document of the older single-file form. Its layers have no mask folders (their
         // masks are painted again from the strokes in their settings), and its original when it is no
-        // JPEG stands as the lossless one even when it is no PNG (decodeOriginal lets such go).
+        // JPEG stands as the lossless one, of whatever kind.
         bool olderSingleFile = false;
     };
 
@@ -113,6 +123,8 @@ public:
 
     // The one queue on which the masks of every document are written, one after another.
     static pf::SerialQueue& documentQueue();
+    // The entry a lossless original is kept under: "image.png" for a PNG, "original.<ext>" otherwise.
+    static QString losslessEntryName(const QByteArray& original);
     // Registers the archived form of colours in settings ("GMColor": red, green, blue, alpha).
     static void registerArchiveClasses();
 

@@ -21,6 +21,14 @@ void GMFittedPictureView::setPicture(const QImage& picture)
     setNeedsDisplay();
 }
 
+void GMFittedPictureView::setNoPictureText(const QString& text)
+{
+    if (text == m_noPicture)
+        return;
+    m_noPicture = text;
+    setNeedsDisplay();
+}
+
 void GMFittedPictureView::drawRect(QPainter& painter, const Rect&)
 {
     const Rect area = bounds();

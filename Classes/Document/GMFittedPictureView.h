@@ -23,6 +23,9 @@ public:
     GMFittedPictureView(const pf::Rect& frame, double barHeight, Margins margins, const QString& noPicture);
 
     void setPicture(const QImage& picture);
+    // The line shown without a picture.
+    QString noPictureText() const { return m_noPicture; }
+    void setNoPictureText(const QString& text);
     // Whether an engine image can be rendered to a picture to show: its extent finite and at least a
     // pixel each way.
     static bool isShowable(const pf::Image& image);

@@ -66,7 +66,7 @@ void GMFrameworkEffectsTools::crop(GMFrameworkEffectsWindow& window)
         const pf::Rect kept(extent.minX() + rows.x(),
                             extent.minY() + (size.height() - rows.y() - rows.height()), rows.width(),
                             rows.height());
-        owner->setPicture(owner->picture().imageByCroppingToRect(kept));
+        owner->cropPicture(kept);
     });
 }
 

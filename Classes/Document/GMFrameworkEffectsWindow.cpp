@@ -45,6 +45,11 @@ constexpr double previewWidth = 180;
 constexpr double previewHeight = 180;
 
 const QString interfaceName = QStringLiteral("GMFrameworkEffectsWindow");
+
+QString noPhotoText()
+{
+    return localized(QStringLiteral("No picture: open a photo, then choose Framework Effects again."));
+}
 GMFrameworkEffectsWindow* shownWindow = nullptr;
 // Every window not yet destroyed: one per photo may be open at once.
 std::vector<GMFrameworkEffectsWindow*>& allWindows()
@@ -174,8 +179,7 @@ Interface GMFrameworkEffectsWindow::makeInterface(QObject*, const Bundle&)
     window->setMinimumSize(640, 420);
     auto* pictureView = new GMFittedPictureView(
         Rect(0, 0, windowWidth, windowHeight), barHeight,
-        {.left = 20, .right = columnWidth + 20, .bottom = 16, .top = 16},
-        localized(QStringLiteral("No picture: open a photo, then choose Framework Effects again.")));
+        {.left = 20, .right = columnWidth + 20, .bottom = 16, .top = 16}, noPhotoText());
     pictureView->setAutoresizingMask(View::WidthSizable | View::HeightSizable);
     window->setContentView(pictureView);
 
@@ -204,6 +208,8 @@ Interface GMFrameworkEffectsWindow::makeInterface(QObject*, const Bundle&)
     for (const auto& spec : buttons) {
         auto* button = new OVButton(spec.frame);
         button->setName(QStringLiteral("DefaultStyleActive"));
+        // The skin is the headers' on/off switch's: these are push buttons, which a click leaves off.
+        button->setIsSwitchButton(false);
         button->setTitle(localized(QString::fromUtf8(spec.title)));
         pictureView->addSubview(button);
         interface.outlets.insert(QString::fromLatin1(spec.outlet), button);
@@ -288,9 +294,7 @@ GMFrameworkEffectsWindow::GMFrameworkEffectsWindow(const Image& picture, OVEffec
          {pf::UndoManager::DidUndoChangeNotification, pf::UndoManager::DidRedoChangeNotification})
         m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
             QString::fromLatin1(name), &m_undoManager, [this](const Notification&) { showSwitches(); }));
-    m_undoManager.disableUndoRegistration();
-    setPicture(picture);
-    m_undoManager.enableUndoRegistration();
+    setPhoto(picture);
 }
 
 GMFrameworkEffectsWindow::~GMFrameworkEffectsWindow()
@@ -326,12 +330,80 @@ Image GMFrameworkEffectsWindow::fitted(const Image& picture, double largestSide)
     return placed;
 }
 
+void GMFrameworkEffectsWindow::setPhoto(const Image& photo)
+{
+    m_photo = fitted(photo);
+    m_waitingForPhoto = false;
+    if (m_replacement.isNull())
+        updatePicture();
+    else
+        showMessage();
+}
+
+void GMFrameworkEffectsWindow::setWaitingForPhoto(bool waiting)
+{
+    m_waitingForPhoto = waiting;
+    showMessage();
+}
+
 void GMFrameworkEffectsWindow::setPicture(const Image& picture)
 {
-    const Image old = m_picture;
-    m_undoManager.registerUndo(this, [this, old] { setPicture(old); });
-    m_picture = fitted(picture);
+    setSource(fitted(picture), Rect::null(), localized(QStringLiteral("Replace Picture")));
+}
+
+void GMFrameworkEffectsWindow::cropPicture(const Rect& kept)
+{
+    if (m_picture.isNull())
+        return;
+    const Rect part = kept.integral().intersected(m_picture.extent());
+    if (part.isNull() || part.isEmpty())
+        return;
+    setSource(m_replacement, part, localized(QStringLiteral("Crop")));
+}
+
+void GMFrameworkEffectsWindow::setSource(const Image& replacement, const Rect& crop,
+                                         const QString& actionName)
+{
+    // The step records what was chosen, not pixels: undoing a crop keeps a photo that changed since.
+    const Image oldReplacement = m_replacement;
+    const Rect oldCrop = m_crop;
+    m_undoManager.registerUndo(this, [this, oldReplacement, oldCrop, actionName] {
+        setSource(oldReplacement, oldCrop, actionName);
+    });
+    m_undoManager.setActionName(actionName);
+    m_replacement = replacement;
+    m_crop = crop;
+    updatePicture();
+}
+
+void GMFrameworkEffectsWindow::updatePicture()
+{
+    Image picture = m_replacement.isNull() ? m_photo : m_replacement;
+    if (!picture.isNull() && !m_crop.isNull()) {
+        const Rect part = m_crop.intersected(picture.extent());
+        if (!part.isNull() && !part.isEmpty())
+            picture = picture.imageByCroppingToRect(part);
+    }
+    m_picture = picture;
     relink();
+}
+
+QString GMFrameworkEffectsWindow::pictureMessage() const
+{
+    return m_pictureView->noPictureText();
+}
+
+void GMFrameworkEffectsWindow::showMessage()
+{
+    if (m_picture.isNull())
+        m_pictureView->setNoPictureText(
+            m_waitingForPhoto
+                ? localized(QStringLiteral("The photo is still opening: it shows here once it is in."))
+                : noPhotoText());
+    else
+        m_pictureView->setNoPictureText(
+            localized(QStringLiteral("The effects could not draw this picture: take the last one away "
+                                     "or change its settings.")));
 }
 
 void GMFrameworkEffectsWindow::relink()
@@ -530,6 +602,7 @@ void GMFrameworkEffectsWindow::setInputImage(const Image& image)
     m_shown = GMFittedPictureView::isShowable(image)
                   ? RenderContext::shared()->renderToQImage(image, image.extent())
                   : QImage();
+    showMessage();
     m_pictureView->setPicture(m_shown);
 }
 
@@ -539,6 +612,7 @@ void GMFrameworkEffectsWindow::removeImageInput()
 {
     m_output = Image();
     m_shown = QImage();
+    showMessage();
     m_pictureView->setPicture(m_shown);
 }
 

@@ -64,10 +64,24 @@ public:
     OVFilterPreview* effectPreview() const { return m_preview; }
     pf::ScrollView* effectsScrollView() const { return m_scroll; }
 
-    // The chain's input (undoable): a crop or another picture replaces it. Fitted in 1024 x 1024.
+    // The chain's input: the photo as it is now, or the picture that replaced it, cropped as chosen.
+    // Fitted in 1024 x 1024.
     pf::Image picture() const { return m_picture; }
+    // The photo as it is now (no undo step: the window follows its photo). It is the chain's input,
+    // cropped as chosen, while no other picture replaces it.
+    void setPhoto(const pf::Image& photo);
+    // While the photo is still being opened the window says so, and shows it once setPhoto brings it.
+    void setWaitingForPhoto(bool waiting);
+    bool isWaitingForPhoto() const { return m_waitingForPhoto; }
+    // Another picture in place of the photo, uncropped (undoable, "Replace Picture"; undone, the
+    // window works on its photo again).
     void setPicture(const pf::Image& picture);
+    // Keeps the part `kept` of the picture, in the picture's coordinates (undoable, "Crop"); the part
+    // stays chosen when the photo changes.
+    void cropPicture(const pf::Rect& kept);
     static pf::Image fitted(const pf::Image& picture, double largestSide = 1024);
+    // What the window says where it shows no picture.
+    QString pictureMessage() const;
 
     const std::vector<std::unique_ptr<OVEffect>>& effects() const { return m_effects; }
     // The on/off switch in the header of the effect at `index` of the chain, if shown.
@@ -92,6 +106,10 @@ public:
 private:
     class PickerClient;
     void relink();
+    // The picture replacing the photo (null: none) and the part kept (null: all), as one undo step.
+    void setSource(const pf::Image& replacement, const pf::Rect& crop, const QString& actionName);
+    void updatePicture();
+    void showMessage();
     void removeLastEffect();
     void layoutEffects();
     // The list as tall as its effects, and never shorter than the column; the part shown stays.
@@ -119,6 +137,10 @@ private:
     std::shared_ptr<PickerClient> m_pickerClient;
     OVEffectPicker* m_picker;
     pf::UndoManager m_undoManager;
+    pf::Image m_photo;
+    pf::Image m_replacement;
+    pf::Rect m_crop = pf::Rect::null();
+    bool m_waitingForPhoto = false;
     pf::Image m_picture;
     pf::Image m_output;
     QImage m_shown;

@@ -228,3 +228,69 @@ QColorSpace GMPNGChunks::colorSpace(const Kept& kept)
                              chunk("IDAT", qCompress(row).mid(4)) + chunk("IEND", {});
     return QImage::fromData(probe, "png").colorSpace();
 }
+
+namespace {
+
+const QByteArray xmpKeyword("XML:com.adobe.xmp\0", 18);
+
+} // namespace
+
+QByteArray GMPNGChunks::exif(const Kept& kept)
+{
+    for (const QByteArray* run : {&kept.beforePixels, &kept.afterPixels})
+        for (const Span& s : spans(*run, 0))
+            if (s.type == "eXIf")
+                return run->mid(s.start + 8, s.end - s.start - 12);
+    return {};
+}
+
+QByteArray GMPNGChunks::xmp(const Kept& kept)
+{
+    for (const QByteArray* run : {&kept.beforePixels, &kept.afterPixels})
+        for (const Span& s : spans(*run, 0)) {
+            const QByteArray data = run->mid(s.start + 8, s.end - s.start - 12);
+            if (s.type != "iTXt" || !data.startsWith(xmpKeyword) || data.size() < xmpKeyword.size() + 2 ||
+                data[xmpKeyword.size()] != 0)
+                continue;
+            // Not compressed: then a language and a translated keyword, each ended by a zero.
+            qsizetype at = data.indexOf('\0', xmpKeyword.size() + 2);
+            at = at < 0 ? -1 : data.indexOf('\0', at + 1);
+            if (at >= 0)
+                return data.mid(at + 1);
+        }
+    return {};
+}
+
+GMPNGChunks::Kept GMPNGChunks::withExif(const Kept& kept,
+                                        const std::function<QByteArray(const QByteArray&)>& edit)
+{
+    Kept out = kept;
+    for (QByteArray* run : {&out.beforePixels, &out.afterPixels}) {
+        QByteArray rebuilt;
+        for (const Span& s : spans(*run, 0)) {
+            if (s.type != "eXIf") {
+                rebuilt += run->mid(s.start, s.end - s.start);
+                continue;
+            }
+            const QByteArray edited = edit(run->mid(s.start + 8, s.end - s.start - 12));
+            if (!edited.isEmpty())
+                rebuilt += chunk("eXIf", edited);
+        }
+        *run = rebuilt;
+    }
+    return out;
+}
+
+GMPNGChunks::Kept GMPNGChunks::metadata(const QByteArray& profile, const QByteArray& exif,
+                                        const QByteArray& xmp)
+{
+    Kept kept;
+    kept.header = QByteArray(headerSize, '\0');
+    if (!profile.isEmpty())
+        kept.beforePixels += chunk("iCCP", QByteArray("ICC profile\0\0", 13) + qCompress(profile).mid(4));
+    if (!exif.isEmpty())
+        kept.beforePixels += chunk("eXIf", exif);
+    if (!xmp.isEmpty())
+        kept.beforePixels += chunk("iTXt", xmpKeyword + QByteArray("\0\0\0\0", 4) + xmp);
+    return kept;
+}

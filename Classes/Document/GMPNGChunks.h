@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QColorSpace>
 #include <QString>
+#include <functional>
 
 class QIODevice;
 
@@ -40,6 +41,16 @@ public:
     // The colour space a PNG reader gives pixels stored under the kept chunks; invalid where they name
     // none (sRGB is then assumed).
     static QColorSpace colorSpace(const Kept& kept);
+
+    // The EXIF block (eXIf) and the XMP packet (an uncompressed iTXt "XML:com.adobe.xmp") the kept
+    // chunks hold; empty without them.
+    static QByteArray exif(const Kept& kept);
+    static QByteArray xmp(const Kept& kept);
+    // The kept chunks with the EXIF block `edit` gives in place of their own (none where it gives none).
+    static Kept withExif(const Kept& kept, const std::function<QByteArray(const QByteArray&)>& edit);
+    // Chunks carrying a colour profile, an EXIF block and an XMP packet, for a PNG made from a file of
+    // another kind.
+    static Kept metadata(const QByteArray& profile, const QByteArray& exif, const QByteArray& xmp);
 
     static constexpr int headerSize = 13;
     // Kept chunks beyond this many bytes in all are left out: a file may claim any length.

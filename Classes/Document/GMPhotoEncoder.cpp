@@ -183,6 +183,10 @@ QByteArray GMPhotoEncoder::jpeg(const QImage& image, const GMPhotoFile::Kind& ki
     jpeg_set_defaults(&info);
     if (kind.cmyk)
         jpeg_set_colorspace(&info, kind.adobeTransform == 2 ? JCS_YCCK : JCS_CMYK);
+    // Colours stored as they are (the Adobe marker saying no transform) stay so: the file's own marker
+    // goes back in, and it must tell the truth about the data.
+    else if (!kind.grey && kind.adobeTransform == 0)
+        jpeg_set_colorspace(&info, JCS_RGB);
     jpeg_set_quality(&info, quality, TRUE);
     // The file's own tables where it has one for every component: its quality exactly.
     const bool ownTables = int(kind.jpegTableOfComponent.size()) == info.num_components &&
@@ -299,5 +303,57 @@ QByteArray GMPhotoEncoder::webp(const QImage& image, bool lossless, bool alpha, 
     }
     out = QByteArray(reinterpret_cast<const char*>(assembled.bytes), qsizetype(assembled.size));
     WebPDataClear(&assembled);
+    return out;
+}
+
+QByteArray GMPhotoEncoder::bmp(const QImage& image, bool alpha, QSize pixelsPerMetre)
+{
+    const QImage pixels = image.convertToFormat(QImage::Format_RGBA8888);
+    const int width = pixels.width(), height = pixels.height();
+    const int headerSize = alpha ? 108 : 40;
+    const qint64 rowBytes = alpha ? qint64(width) * 4 : (qint64(width) * 3 + 3) / 4 * 4;
+    const qint64 offset = 14 + headerSize, total = offset + rowBytes * height;
+    if (pixels.isNull() || total > 0x7FFFFFFF)
+        return {};
+    QByteArray out;
+    out.reserve(qsizetype(total));
+    const auto put16 = [&](quint32 v) { out.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
+    const auto put32 = [&](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            out.append(char((v >> (8 * i)) & 0xFF));
+    };
+    out.append("BM");
+    put32(quint32(total));
+    put32(0);
+    put32(quint32(offset));
+    put32(quint32(headerSize));
+    put32(quint32(width));
+    put32(quint32(height)); // rows from the bottom up
+    put16(1);
+    put16(alpha ? 32 : 24);
+    put32(alpha ? 3 : 0); // bit fields, or plain colours
+    put32(quint32(rowBytes * height));
+    put32(quint32(pixelsPerMetre.width()));
+    put32(quint32(pixelsPerMetre.height()));
+    put32(0);
+    put32(0);
+    if (alpha) {
+        put32(0x00FF0000);
+        put32(0x0000FF00);
+        put32(0x000000FF);
+        put32(0xFF000000);
+        put32(0x73524742); // the colours are sRGB
+        out.append(QByteArray(36 + 12, '\0'));
+    }
+    for (int y = height - 1; y >= 0; --y) {
+        const uchar* p = pixels.constScanLine(y);
+        const qsizetype start = out.size();
+        for (int x = 0; x < width; ++x) {
+            out.append(char(p[4 * x + 2])).append(char(p[4 * x + 1])).append(char(p[4 * x]));
+            if (alpha)
+                out.append(char(p[4 * x + 3]));
+        }
+        out.append(QByteArray(qsizetype(rowBytes) - (out.size() - start), '\0'));
+    }
     return out;
 }

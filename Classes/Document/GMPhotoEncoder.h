@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 // Encoders that store a picture the way a photo file held it, where Qt's writers choose for themselves:
@@ -24,6 +25,11 @@ public:
     // inverted where its Adobe marker says so) at that quality, with the encoder's own markers only.
     static QByteArray jpeg(const QImage& image, const GMPhotoFile::Kind& kind, int quality,
                            QString* errorMessage);
+
+    // A BMP: colours, with their alpha where `alpha` (a version 4 header whose masks name the alpha
+    // channel, which readers take as transparency), else 24 bits a pixel; at that resolution (pixels a
+    // metre).
+    static QByteArray bmp(const QImage& image, bool alpha, QSize pixelsPerMetre = QSize(2835, 2835));
 
     // Lossless (every pixel as it is, the colour under clear ones too) or at that quality, with the
     // profile and metadata chunks (EXIF, XMP) given.

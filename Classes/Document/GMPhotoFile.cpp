@@ -1,9 +1,16 @@
 #include "Classes/Document/GMPhotoFile.h"
 
+#include "Classes/Document/GMChainRenderer.h"
+#include "Classes/Document/GMExif.h"
+#include "Classes/Document/GMJPEGBlocks.h"
+#include "Classes/Document/GMPaintedRegion.h"
 #include "Classes/Document/GMPhotoEncoder.h"
 #include "Classes/Document/GMTIFFLayout.h"
+#include "Classes/Document/GMTIFFWriter.h"
+#include "Platform/Foundation/Log.h"
 #include "Platform/Image/ColourConversion.h"
 #include "Platform/Image/ImageFile.h"
+#include "Platform/Image/InkProfile.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -14,8 +21,11 @@
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
+#include <webp/decode.h>
 
 namespace {
 
@@ -29,63 +39,8 @@ constexpr int standardLuminance[64] = {16, 11, 10, 16, 24,  40,  51,  61,  12, 1
 // is read, never the scan itself.
 constexpr qint64 headerLimit = qint64(4) << 20;
 
-struct Segment
-{
-    uchar marker = 0;
-    qint64 start = 0; // at the 0xFF of the marker
-    qint64 end = 0;   // one past its payload
-};
-
-// The segments of a JPEG from its start to its first scan (SOS excluded).
-std::vector<Segment> jpegSegments(const QByteArray& data)
-{
-    std::vector<Segment> segments;
-    const auto* d = reinterpret_cast<const uchar*>(data.constData());
-    const qint64 size = data.size();
-    if (size < 4 || d[0] != 0xFF || d[1] != 0xD8)
-        return segments;
-    qint64 i = 2;
-    while (i + 4 <= size) {
-        if (d[i] != 0xFF)
-            break;
-        const uchar marker = d[i + 1];
-        if (marker == 0xFF) {
-            ++i;
-            continue;
-        }
-        if (marker == 0xDA || marker == 0xD9)
-            break;
-        const qint64 length = (qint64(d[i + 2]) << 8) | d[i + 3];
-        if (length < 2 || i + 2 + length > size)
-            break;
-        segments.push_back({marker, i, i + 2 + length});
-        i += 2 + length;
-    }
-    return segments;
-}
-
-bool isMetadata(uchar marker)
-{
-    return (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
-}
-
-QByteArray jpegProfile(const QByteArray& data, const std::vector<Segment>& segments)
-{
-    // The profile may be split over several APP2 segments, numbered.
-    static const QByteArray tag("ICC_PROFILE\0", 12);
-    std::map<int, QByteArray> chunks;
-    for (const Segment& s : segments) {
-        if (s.marker != 0xE2)
-            continue;
-        const QByteArray payload = data.mid(s.start + 4, s.end - s.start - 4);
-        if (payload.size() > 14 && payload.startsWith(tag))
-            chunks[uchar(payload[12])] = payload.mid(14);
-    }
-    QByteArray profile;
-    for (const auto& [number, chunk] : chunks)
-        profile += chunk;
-    return profile;
-}
+// The most an EXIF block may take in a JPEG's segment (its name "Exif" and two zeros go before it).
+constexpr qint64 exifLimit = 65533 - 6;
 
 QImage applied(QImage image, QImageIOHandler::Transformations steps, bool inverse)
 {
@@ -140,6 +95,176 @@ QImage straightFloat(const pf::Bitmap& picture)
         }
     }
     return image;
+}
+
+// The orientation tag's number (1..8) of the turn reading applies.
+int tiffOrientation(QImageIOHandler::Transformations turn)
+{
+    using T = QImageIOHandler;
+    const std::pair<QImageIOHandler::Transformations, int> numbers[] = {
+        {T::TransformationMirror, 2},   {T::TransformationRotate180, 3},
+        {T::TransformationFlip, 4},     {T::TransformationFlipAndRotate90, 5},
+        {T::TransformationRotate90, 6}, {T::TransformationMirrorAndRotate90, 7},
+        {T::TransformationRotate270, 8}};
+    for (const auto& [transformation, number] : numbers)
+        if (turn == transformation)
+            return number;
+    return 1;
+}
+
+// A part of a bitmap (rows top down), copied.
+pf::Bitmap cropped(const pf::Bitmap& bitmap, const QRect& rect)
+{
+    if (rect == QRect(0, 0, bitmap.width(), bitmap.height()))
+        return bitmap;
+    pf::Bitmap part(rect.width(), rect.height(), bitmap.format(), pf::Bitmap::Fill::Uninitialized);
+    const size_t pixel = size_t(pf::Bitmap::bytesPerPixel(bitmap.format()));
+    for (int y = 0; y < rect.height(); ++y)
+        std::memcpy(part.mutableRow(y), bitmap.row(rect.y() + y) + size_t(rect.x()) * pixel,
+                    size_t(rect.width()) * pixel);
+    return part;
+}
+
+// The retouched picture as the file stores it: a part at a time, turned back as its orientation says,
+// converted back into its colours, straight. Parts are asked for only where the layers painted.
+class Retouched
+{
+public:
+    Retouched(const pf::Bitmap& picture, const GMPhotoFile::Kind& kind) : m_picture(picture), m_kind(kind)
+    {
+        m_converts = kind.colorSpace.isValid() && kind.colorSpace != QColorSpace(QColorSpace::SRgb);
+        m_float =
+            picture.format() == pf::Bitmap::Format::RGBAf || picture.format() == pf::Bitmap::Format::Grayf;
+        if (m_converts && m_float)
+            m_back = std::make_unique<pf::ColourConversion>(QByteArray(), kind.colorSpace.iccProfile());
+        const bool turned = kind.orientation & QImageIOHandler::TransformationRotate90;
+        m_stored =
+            turned ? QSize(picture.height(), picture.width()) : QSize(picture.width(), picture.height());
+    }
+    QSize storedSize() const { return m_stored; }
+
+    // The stored rectangle's pixels in `format` (RGBA8888, RGBA64 or RGBA32FPx4, straight).
+    QImage part(const QRect& stored, QImage::Format format) const
+    {
+        const QRect upright = GMPaintedRegion::uprightRect(stored, m_stored, m_kind.orientation);
+        const pf::Bitmap piece = cropped(m_picture, upright);
+        QImage image;
+        if (m_float) {
+            // Float pixels (a photo of more than 8 bits, translucent or outside sRGB) are converted while
+            // they are float, and rounded to the file's depth only at the end.
+            image = straightFloat(piece);
+            if (m_back && m_back->isValid()) {
+                for (int y = 0; y < image.height(); ++y)
+                    m_back->apply(reinterpret_cast<float*>(image.scanLine(y)), image.width());
+            } else if (m_converts) {
+                image.setColorSpace(QColorSpace(QColorSpace::SRgb));
+                image.convertToColorSpace(m_kind.colorSpace);
+            }
+            image.setColorSpace(QColorSpace());
+            image = image.convertToFormat(format);
+        } else {
+            const bool wide = format != QImage::Format_RGBA8888;
+            image = piece.toQImage();
+            image.setColorSpace(QColorSpace(QColorSpace::SRgb));
+            image = image.convertToFormat(wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
+            if (m_converts)
+                image.convertToColorSpace(m_kind.colorSpace);
+            image.setColorSpace(QColorSpace());
+            image = image.convertToFormat(format);
+        }
+        return applied(std::move(image), m_kind.orientation, true);
+    }
+
+private:
+    const pf::Bitmap& m_picture;
+    const GMPhotoFile::Kind& m_kind;
+    bool m_converts = false;
+    bool m_float = false;
+    std::unique_ptr<pf::ColourConversion> m_back;
+    QSize m_stored;
+};
+
+// The original file's own stored values, as the file being written stores its pixels (turned as its
+// orientation says), straight, in `format`. Null when they cannot be read so.
+QImage originalStored(const QByteArray& original, const GMPhotoFile::Kind& base,
+                      const GMPhotoFile::Kind& kind, QImage::Format format)
+{
+    QImage image;
+    if (base.format == "webp") {
+        // Decoded by the library itself: straight, the colour under clear pixels too.
+        int width = 0, height = 0;
+        uint8_t* rgba = WebPDecodeRGBA(reinterpret_cast<const uint8_t*>(original.constData()),
+                                       size_t(original.size()), &width, &height);
+        if (!rgba)
+            return {};
+        image = QImage(rgba, width, height, width * 4, QImage::Format_RGBA8888).copy();
+        WebPFree(rgba);
+    } else {
+        QBuffer buffer;
+        buffer.setData(original);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        reader.setAutoTransform(false);
+        image = reader.read();
+    }
+    if (image.isNull())
+        return {};
+    image.setColorSpace(QColorSpace());
+    image = image.convertToFormat(format);
+    image = applied(std::move(image), base.orientation, false);
+    return applied(std::move(image), kind.orientation, true);
+}
+
+// The retouched colours put over the original's stored values wherever the layers painted; alpha stays
+// the original's (no retouch changes what is transparent), and so does the colour of a clear pixel.
+void spliceRetouched(QImage& image, const GMPaintedRegion& painted, const Retouched& retouched)
+{
+    constexpr int bandRows = 64;
+    const bool wide = image.format() == QImage::Format_RGBA64;
+    for (int top = 0; top < image.height(); top += bandRows) {
+        const QRect band(0, top, image.width(), std::min(bandRows, image.height() - top));
+        if (!painted.intersects(band))
+            continue;
+        const QImage part = retouched.part(band, image.format());
+        for (int y = 0; y < band.height(); ++y) {
+            uchar* row = image.scanLine(top + y);
+            const uchar* from = part.constScanLine(y);
+            for (int x = 0; x < band.width(); ++x) {
+                if (!painted.contains(x, top + y))
+                    continue;
+                if (wide) {
+                    auto* p = reinterpret_cast<quint16*>(row) + 4 * x;
+                    if (p[3] != 0)
+                        std::copy_n(reinterpret_cast<const quint16*>(from) + 4 * x, 3, p);
+                } else if (row[4 * x + 3] != 0) {
+                    std::copy_n(from + 4 * x, 3, row + 4 * x);
+                }
+            }
+        }
+    }
+}
+
+// A thumbnail of the saved picture for its EXIF: fitted into the old one's size, stored turned as the
+// picture is, small enough for its place.
+QByteArray thumbnailOf(const pf::Bitmap& picture, QImageIOHandler::Transformations orientation, QSize size,
+                       qint64 maxBytes)
+{
+    const bool turned = orientation & QImageIOHandler::TransformationRotate90;
+    const QSize box = turned ? size.transposed() : size;
+    const pf::Bitmap small = GMChainRenderer::fittedInside(picture, std::max(box.width(), box.height()));
+    QImage image = small.toQImage().convertToFormat(QImage::Format_RGB888);
+    image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    image = applied(std::move(image), orientation, true);
+    for (const int quality : {85, 70, 50, 30}) {
+        QByteArray data;
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(quality);
+        if (writer.write(image) && data.size() <= maxBytes)
+            return data;
+    }
+    return {};
 }
 
 // The colour stored under the pixels that are clear both in `image` and in the file (as stored: not
@@ -206,10 +331,11 @@ quint32 littleEndian32(const uchar* d)
 }
 
 // A JPEG's frame (components and their sampling) and its Adobe marker (inks inverted, YCCK).
-void readJPEGLayout(const QByteArray& data, const std::vector<Segment>& segments, GMPhotoFile::Kind& kind)
+void readJPEGLayout(const QByteArray& data, const std::vector<GMJPEGSegments::Segment>& segments,
+                    GMPhotoFile::Kind& kind)
 {
     const auto* d = reinterpret_cast<const uchar*>(data.constData());
-    for (const Segment& s : segments) {
+    for (const GMJPEGSegments::Segment& s : segments) {
         const bool frame = (s.marker >= 0xC0 && s.marker <= 0xCF) && s.marker != 0xC4 && s.marker != 0xC8 &&
                            s.marker != 0xCC;
         if (frame && kind.jpegSampling.empty() && s.end - s.start >= 10) {
@@ -295,6 +421,11 @@ void readWebPLayout(const QByteArray& data, GMPhotoFile::Kind& kind)
             kind.iccProfile = data.mid(i + 8, length);
         } else if (type == "EXIF" || type == "XMP ") {
             kind.webpMetadata += data.mid(i, next - i);
+            QByteArray block = data.mid(i + 8, length);
+            // Some writers put the JPEG segment's "Exif" name before the block.
+            if (type == "EXIF" && block.startsWith(QByteArray("Exif\0\0", 6)))
+                block = block.mid(6);
+            (type == "EXIF" ? kind.exif : kind.xmp) = block;
         } else if (type == "ANMF") {
             ++frames;
         }
@@ -328,15 +459,22 @@ GMPhotoFile::Kind inspectDevice(QIODevice* device, const std::function<QByteArra
     kind.pages = std::max(1, reader.imageCount());
     if (kind.format == "jpeg") {
         const QByteArray data = header();
-        const std::vector<Segment> segments = jpegSegments(data);
-        for (const Segment& s : segments)
-            if (isMetadata(s.marker))
+        const std::vector<GMJPEGSegments::Segment> segments = GMJPEGSegments::header(data);
+        for (const GMJPEGSegments::Segment& s : segments)
+            if (GMJPEGSegments::isMetadata(s.marker))
                 kind.jpegMetadata += data.mid(s.start, s.end - s.start);
-        kind.iccProfile = jpegProfile(data, segments);
+        kind.iccProfile = GMJPEGSegments::profile(data, segments);
+        kind.exif = GMJPEGSegments::exif(data, segments);
+        kind.xmp = GMJPEGSegments::xmp(data, segments);
         kind.colorSpace =
             kind.iccProfile.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(kind.iccProfile);
         kind.jpegQuality = GMPhotoFile::estimateJPEGQuality(data);
         readJPEGLayout(data, segments, kind);
+        // The pictures a multi-picture index names after the first (a depth map, a preview) stand after
+        // its end, read from where the index says.
+        kind.jpegAttachments = GMJPEGSegments::attachments(data, [device](qint64 at, qint64 size) {
+            return device->seek(at) ? device->read(size) : QByteArray();
+        });
         kind.pages = 1;
     } else if (kind.format == "png") {
         const QByteArray head = header();
@@ -344,6 +482,8 @@ GMPhotoFile::Kind inspectDevice(QIODevice* device, const std::function<QByteArra
         kind.orientation = pf::ImageFile::orientation(head);
         kind.pngChunks = GMPNGChunks::read(device, name);
         kind.colorSpace = GMPNGChunks::colorSpace(kind.pngChunks);
+        kind.exif = GMPNGChunks::exif(kind.pngChunks);
+        kind.xmp = GMPNGChunks::xmp(kind.pngChunks);
     } else if (kind.format == "webp") {
         readWebPLayout(header(), kind);
         kind.colorSpace =
@@ -356,7 +496,8 @@ GMPhotoFile::Kind inspectDevice(QIODevice* device, const std::function<QByteArra
         kind.refusal = QStringLiteral("“%1” stores its colours as inks (CMYK), which this application cannot "
                                       "write back into a TIFF.")
                            .arg(name);
-    else if (kind.pages > 1)
+    // A TIFF whose first page is written back in place keeps its other pages.
+    else if (kind.pages > 1 && !(kind.format == "tiff" && kind.tiffRewritable))
         kind.refusal = QStringLiteral("“%1” holds %2 pictures; saving over it would keep only the first.")
                            .arg(name)
                            .arg(kind.pages);
@@ -395,7 +536,7 @@ GMPhotoFile::Kind GMPhotoFile::inspectData(const QByteArray& data)
 int GMPhotoFile::estimateJPEGQuality(const QByteArray& data)
 {
     const auto* d = reinterpret_cast<const uchar*>(data.constData());
-    for (const Segment& s : jpegSegments(data)) {
+    for (const GMJPEGSegments::Segment& s : GMJPEGSegments::header(data)) {
         if (s.marker != 0xDB)
             continue;
         // A DQT segment holds one or more tables: a byte of precision and number, then 64 values.
@@ -427,92 +568,263 @@ GMPhotoFile::Kind GMPhotoFile::forCopy(const Kind& kind, const QByteArray& forma
 {
     if (!kind.isValid() || kind.format != format)
         return {};
-    // A new file holds the one picture edited; inks a TIFF cannot be written with become colours.
+    // A new file holds the one picture edited (a TIFF written back in place keeps its pages); inks a
+    // TIFF cannot be written with become colours.
     Kind copy = kind;
     copy.pages = 1;
     copy.refusal.clear();
     if (copy.format == "tiff" && copy.cmyk) {
         copy.cmyk = false;
         copy.iccProfile.clear();
+        copy.tiffRewritable = false;
     }
     return copy;
 }
 
+GMPhotoFile::Kind GMPhotoFile::forExport(const Kind& kind, const QByteArray& format)
+{
+    if (!kind.isValid() || kind.format == format)
+        return forCopy(kind, format);
+    Kind out;
+    out.format = format;
+    out.madeFromAnother = true;
+    const bool deep = format == "png" || format == "tiff";
+    out.hasAlpha = kind.hasAlpha && format != "jpeg";
+    out.grey = kind.grey && (deep || format == "jpeg");
+    out.floatingPoint = kind.floatingPoint && format == "tiff";
+    out.bitsPerComponent = out.floatingPoint ? 32 : deep ? std::min(kind.bitsPerComponent, 16) : 8;
+    // A profile of colours goes with them; inks are written as sRGB colours.
+    if (!kind.cmyk && kind.colorSpace.isValid() && format != "bmp") {
+        out.colorSpace = kind.colorSpace;
+        out.iccProfile = kind.iccProfile.isEmpty() ? kind.colorSpace.iccProfile() : kind.iccProfile;
+    }
+    out.exif = kind.exif;
+    out.xmp = kind.xmp;
+    out.jpegQuality = kind.jpegQuality;
+    // A photo stored without loss stays so where the format can.
+    out.lossless = format == "webp" && (kind.format != "jpeg" && !(kind.format == "webp" && !kind.lossless));
+    out.compressed = format == "tiff";
+    out.tiffCompression = 5; // LZW
+    out.tiffPredictor = 1;
+    return out;
+}
+
 QByteArray GMPhotoFile::encode(const pf::Bitmap& picture, const Kind& kind, QString* errorMessage,
-                               const QString& clearColoursFrom)
+                               const Source& source)
 {
     if (picture.isNull() || !kind.isValid()) {
         if (errorMessage)
             *errorMessage = QStringLiteral("There is no picture to write.");
         return {};
     }
-    // Back into the file's own colour space and stored orientation: its metadata says so.
-    const bool converts = kind.colorSpace.isValid() && kind.colorSpace != QColorSpace(QColorSpace::SRgb);
-    const bool wide = kind.bitsPerComponent > 8 && kind.format != "jpeg";
-    QImage image;
-    if (picture.format() == pf::Bitmap::Format::RGBAf || picture.format() == pf::Bitmap::Format::Grayf) {
-        // Float pixels (a photo of more than 8 bits, translucent or outside sRGB) are converted while
-        // they are float, and rounded to the file's depth only at the end.
-        image = straightFloat(picture);
-        const pf::ColourConversion back(QByteArray(), converts ? kind.colorSpace.iccProfile() : QByteArray());
-        if (converts && back.isValid()) {
-            for (int y = 0; y < image.height(); ++y)
-                back.apply(reinterpret_cast<float*>(image.scanLine(y)), image.width());
-        } else if (converts) {
-            image.setColorSpace(QColorSpace(QColorSpace::SRgb));
-            image.convertToColorSpace(kind.colorSpace);
-        }
-        image.setColorSpace(QColorSpace());
-        image = image.convertToFormat(wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
-    } else {
-        image = picture.toQImage();
-        image.setColorSpace(QColorSpace(QColorSpace::SRgb));
-        image = image.convertToFormat(wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
-        if (converts)
-            image.convertToColorSpace(kind.colorSpace);
-        image.setColorSpace(QColorSpace());
-    }
-    image = applied(std::move(image), kind.orientation, true);
+    const Retouched retouched(picture, kind);
+    const QSize storedSize = retouched.storedSize();
+    const QRect whole(QPoint(), storedSize);
+    const GMPaintedRegion* painted = source.painted && source.painted->width() == picture.width() &&
+                                             source.painted->height() == picture.height()
+                                         ? source.painted
+                                         : nullptr;
+    const Kind base = source.original.isEmpty() ? Kind() : inspectData(source.original);
     const bool alpha = kind.hasAlpha && kind.format != "jpeg";
-    if (alpha && !clearColoursFrom.isEmpty())
-        keepClearColours(image, clearColoursFrom);
+    const bool floats = kind.floatingPoint && kind.format == "tiff";
+    const bool wide = kind.bitsPerComponent > 8 && kind.format != "jpeg";
+    const QImage::Format format = floats ? QImage::Format_RGBA32FPx4
+                                  : wide ? QImage::Format_RGBA64
+                                         : QImage::Format_RGBA8888;
+
+    // The EXIF block as it is true of the new file: its thumbnail made from the saved picture; for a
+    // file of another kind, stored upright at the picture's size.
+    const auto mendedExif = [&](const QByteArray& block) {
+        QByteArray mended = block;
+        if (kind.madeFromAnother)
+            mended = GMExif::withPixelSize(GMExif::withOrientation(mended, 1),
+                                           QSize(picture.width(), picture.height()));
+        return GMExif::withThumbnail(
+            mended,
+            [&](QSize size, qint64 maxBytes) {
+                return thumbnailOf(picture, kind.orientation, size, maxBytes);
+            },
+            exifLimit);
+    };
+
+    if (kind.format == "jpeg") {
+        QByteArray encoded;
+        // The blocks no layer touched are the original's own, where the original is this JPEG's kind.
+        if (painted && base.format == "jpeg" && !kind.madeFromAnother &&
+            base.orientation == kind.orientation && base.jpegSampling == kind.jpegSampling &&
+            base.cmyk == kind.cmyk && base.grey == kind.grey && base.adobeTransform == kind.adobeTransform) {
+            const pf::InkProfile inks(kind.cmyk ? base.iccProfile : QByteArray());
+            QString error;
+            encoded = GMJPEGBlocks::write(
+                source.original, painted->stored(kind.orientation),
+                [&](const QRect& rect) {
+                    return retouched.part(rect,
+                                          kind.cmyk ? QImage::Format_RGBA32FPx4 : QImage::Format_RGBA8888);
+                },
+                kind.cmyk ? &inks : nullptr, base.adobeTransform >= 0, &error);
+            if (encoded.isEmpty())
+                pf::warning(QStringLiteral("%1; the whole picture is encoded again").arg(error));
+        }
+        if (encoded.isEmpty()) {
+            const int quality = kind.jpegQuality > 0 ? kind.jpegQuality : defaultJPEGQuality;
+            encoded = GMPhotoEncoder::jpeg(retouched.part(whole, QImage::Format_RGBA8888), kind, quality,
+                                           errorMessage);
+            if (encoded.isEmpty())
+                return {};
+        }
+        // The profile and the rest of the metadata go in as the file had them, not as the encoder makes
+        // them; the pictures its index names after this one follow it, but for previews of the old one.
+        const QByteArray metadata =
+            kind.madeFromAnother
+                ? GMJPEGSegments::metadataSegments(kind.exif.isEmpty() ? QByteArray() : mendedExif(kind.exif),
+                                                   kind.xmp, kind.grey ? QByteArray() : kind.iccProfile)
+                : GMJPEGSegments::withExif(kind.jpegMetadata, mendedExif);
+        const QByteArray out = metadata.isEmpty() ? encoded : GMJPEGSegments::withMetadata(encoded, metadata);
+        if (kind.madeFromAnother)
+            return out;
+        std::vector<GMJPEGSegments::Attachment> kept;
+        for (const GMJPEGSegments::Attachment& attachment : kind.jpegAttachments)
+            if (!GMJPEGSegments::isPreview(attachment))
+                kept.push_back(attachment);
+        return GMJPEGSegments::withAttachments(out, kept);
+    }
+
+    if (kind.format == "tiff" && painted && base.format == "tiff" && !kind.madeFromAnother && !kind.cmyk &&
+        !base.cmyk && base.tiffRewritable && kind.tiffRewritable && base.orientation == kind.orientation &&
+        base.bitsPerComponent == kind.bitsPerComponent && base.floatingPoint == kind.floatingPoint &&
+        base.grey == kind.grey && base.hasAlpha == kind.hasAlpha) {
+        // Written back in place: every strip no layer touched, every tag and page, as they were.
+        QString error;
+        const QByteArray out = GMTIFFWriter::patched(
+            source.original, painted->stored(kind.orientation),
+            [&](const QRect& rect) { return retouched.part(rect, format); }, &error);
+        if (!out.isEmpty())
+            return out;
+        pf::warning(QStringLiteral("%1; the picture is written as a new TIFF").arg(error));
+    }
+    if (kind.format == "tiff" && kind.pages > 1) {
+        if (errorMessage)
+            *errorMessage =
+                QStringLiteral("The TIFF holds %1 pictures, and writing it anew would keep only the "
+                               "first.")
+                    .arg(kind.pages);
+        return {};
+    }
+
+    // The original's own stored values wherever no layer painted, where its pixels are stored as this
+    // file's are (a lossy coding changes them anyway).
+    QImage image;
+    const bool lossy = kind.format == "webp" && !kind.lossless;
+    if (painted && base.isValid() && !lossy && !floats && !base.floatingPoint && !base.cmyk &&
+        base.bitsPerComponent == kind.bitsPerComponent && base.colorSpace == kind.colorSpace) {
+        image = originalStored(source.original, base, kind, format);
+        if (image.size() == storedSize)
+            spliceRetouched(image, painted->stored(kind.orientation), retouched);
+        else
+            image = QImage();
+    }
+    if (image.isNull()) {
+        image = retouched.part(whole, format);
+        if (alpha && !floats && !source.file.isEmpty() && !kind.madeFromAnother)
+            keepClearColours(image, source.file);
+    }
 
     if (kind.format == "png") {
         const QByteArray encoded = GMPhotoEncoder::png(image, kind.grey, alpha, errorMessage);
         // The original's chunks say what its colours are, and what else it told, not the encoder's.
-        return encoded.isEmpty() || !kind.pngChunks.isValid() ? encoded
-                                                              : GMPNGChunks::merged(encoded, kind.pngChunks);
+        const GMPNGChunks::Kept chunks =
+            kind.madeFromAnother
+                ? GMPNGChunks::metadata(kind.iccProfile,
+                                        kind.exif.isEmpty() ? QByteArray() : mendedExif(kind.exif), kind.xmp)
+                : GMPNGChunks::withExif(kind.pngChunks, mendedExif);
+        return encoded.isEmpty() || !chunks.isValid() ? encoded : GMPNGChunks::merged(encoded, chunks);
     }
     if (kind.format == "webp") {
         const int quality = kind.lossless ? 100 : defaultWebPQuality;
-        return GMPhotoEncoder::webp(image, kind.lossless, alpha, quality, kind.iccProfile, kind.webpMetadata,
+        QByteArray metadata;
+        const auto chunk = [](const char* type, const QByteArray& data) {
+            QByteArray c(type, 4);
+            for (int i = 0; i < 4; ++i)
+                c.append(char((quint32(data.size()) >> (8 * i)) & 0xFF));
+            return c + data + (data.size() % 2 ? QByteArray(1, '\0') : QByteArray());
+        };
+        if (kind.madeFromAnother) {
+            if (!kind.exif.isEmpty())
+                metadata += chunk("EXIF", mendedExif(kind.exif));
+            if (!kind.xmp.isEmpty())
+                metadata += chunk("XMP ", kind.xmp);
+        } else {
+            // The file's own chunks, its EXIF's thumbnail made anew.
+            const QByteArray& own = kind.webpMetadata;
+            for (qsizetype i = 0; i + 8 <= own.size();) {
+                const QByteArray type = own.mid(i, 4);
+                const qsizetype length = qsizetype(uchar(own[i + 4])) | (qsizetype(uchar(own[i + 5])) << 8) |
+                                         (qsizetype(uchar(own[i + 6])) << 16) |
+                                         (qsizetype(uchar(own[i + 7])) << 24);
+                if (length < 0 || i + 8 + length > own.size())
+                    break;
+                QByteArray data = own.mid(i + 8, length);
+                if (type == "EXIF") {
+                    const QByteArray prefix =
+                        data.startsWith(QByteArray("Exif\0\0", 6)) ? data.left(6) : QByteArray();
+                    const QByteArray mended = mendedExif(data.mid(prefix.size()));
+                    data = mended.isEmpty() ? QByteArray() : prefix + mended;
+                }
+                if (!data.isEmpty())
+                    metadata += chunk(type.constData(), data);
+                i += 8 + length + (length & 1);
+            }
+        }
+        return GMPhotoEncoder::webp(image, kind.lossless, alpha, quality, kind.iccProfile, metadata,
                                     errorMessage);
     }
-    if (kind.format != "jpeg") {
-        image = image.convertToFormat(writtenFormat(kind));
-        // A profile goes in as the file's own bytes, and none where it had none.
-        image.setColorSpace(kind.iccProfile.isEmpty() ? QColorSpace()
-                                                      : QColorSpace::fromIccProfile(kind.iccProfile));
-        return write(image, kind.format, -1, errorMessage, kind.compressed);
+    if (kind.format == "tiff") {
+        GMTIFFWriter::Options options;
+        options.grey = kind.grey;
+        options.alpha = alpha;
+        options.associatedAlpha = kind.associatedAlpha;
+        options.floatingPoint = floats;
+        options.bits = kind.bitsPerComponent;
+        options.compression = kind.tiffCompression > 0 ? kind.tiffCompression : kind.compressed ? 5 : 1;
+        options.predictor = kind.tiffPredictor;
+        options.jpegQuality = kind.jpegQuality > 0 ? kind.jpegQuality : 90;
+        options.iccProfile = kind.iccProfile;
+        options.xmp = kind.madeFromAnother ? kind.xmp : QByteArray();
+        // Its descriptive tags from the original where that is a TIFF, else from the file as it is.
+        if (!kind.madeFromAnother) {
+            if (base.format == "tiff")
+                options.tagsFrom = source.original;
+            else if (QFile file(source.file); !source.file.isEmpty() && file.open(QIODevice::ReadOnly))
+                options.tagsFrom = file.readAll();
+        }
+        options.orientation = kind.madeFromAnother ? 1 : tiffOrientation(kind.orientation);
+        return GMTIFFWriter::written(image, options, errorMessage);
     }
+    if (kind.format == "bmp") {
+        // Its resolution as the photo's file told it (72 dots an inch where it tells none).
+        const QByteArray& own = base.format == "bmp" ? source.original : QByteArray();
+        const auto le32 = [&](int at) {
+            return int(uchar(own[at])) | (int(uchar(own[at + 1])) << 8) | (int(uchar(own[at + 2])) << 16) |
+                   (int(uchar(own[at + 3])) << 24);
+        };
+        const bool told = own.size() >= 46 && le32(14) >= 40 && le32(38) > 0 && le32(42) > 0;
+        return GMPhotoEncoder::bmp(image, alpha, told ? QSize(le32(38), le32(42)) : QSize(2835, 2835));
+    }
+    image = image.convertToFormat(writtenFormat(kind));
+    // A profile goes in as the file's own bytes, and none where it had none.
+    image.setColorSpace(kind.iccProfile.isEmpty() ? QColorSpace()
+                                                  : QColorSpace::fromIccProfile(kind.iccProfile));
+    return write(image, kind.format, -1, errorMessage, kind.compressed);
+}
 
-    // The profile and the rest of the metadata go in as the file had them, not as the encoder makes them.
-    const int quality = kind.jpegQuality > 0 ? kind.jpegQuality : defaultJPEGQuality;
-    const QByteArray encoded = GMPhotoEncoder::jpeg(image, kind, quality, errorMessage);
-    if (encoded.isEmpty() || kind.jpegMetadata.isEmpty())
-        return encoded;
-    qint64 pixelsStart = 2;
-    for (const Segment& s : jpegSegments(encoded)) {
-        if (!isMetadata(s.marker))
-            break;
-        pixelsStart = s.end;
-    }
-    return encoded.left(2) + kind.jpegMetadata + encoded.mid(pixelsStart);
+QByteArray GMPhotoFile::encode(const pf::Bitmap& picture, const Kind& kind, QString* errorMessage)
+{
+    return encode(picture, kind, errorMessage, Source());
 }
 
 QByteArray GMPhotoFile::losslessOriginal(const pf::Bitmap& decoded, const QByteArray& fileBytes)
 {
-    if (fileBytes.startsWith("\x89PNG\r\n\x1a\n"))
+    if (!fileBytes.isEmpty())
         return fileBytes;
     if (decoded.isNull())
         return {};

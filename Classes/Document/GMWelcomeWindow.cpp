@@ -366,7 +366,8 @@ void GMWelcomeWindow::showWarning(const QString& text)
         [this](const pf::Event& event) {
             if (!m_warning || !m_window || event.window() != m_window)
                 return true;
-            const bool escape = event.type() == pf::EventType::KeyDown && event.keyCode() == pf::KeyCode::Escape;
+            const bool escape =
+                event.type() == pf::EventType::KeyDown && event.keyCode() == pf::KeyCode::Escape;
             if (event.type() == pf::EventType::KeyDown && !escape)
                 return true;
             // After this event: the monitor running now is the one the fade-out removes.

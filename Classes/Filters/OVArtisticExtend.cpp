@@ -60,6 +60,9 @@ std::optional<Image> reducedOnCpu(const Image& picture, bool turned, int k, int 
     auto render = [bitmap, turned, k, margin, w, h, bytes](const Rect& region, Bitmap& out) {
         const int c0 = int(region.minX()) - margin, r0 = int(region.minY()) - margin; // small pixels, y up
         const int outWidth = out.width(), outHeight = out.height();
+        // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+        uint8_t* const outPixels = out.mutableData();
+        const size_t stride = out.bytesPerRow();
         CpuRendering::inBands(outHeight, [&](int begin, int end) {
             std::vector<float> sums(size_t(outWidth) * 4);
             for (int orow = begin; orow < end; ++orow) {
@@ -83,7 +86,7 @@ std::optional<Image> reducedOnCpu(const Image& picture, bool turned, int k, int 
                         }
                     }
                 }
-                float* dst = reinterpret_cast<float*>(out.mutableRow(orow));
+                float* dst = reinterpret_cast<float*>(outPixels + stride * size_t(orow));
                 const float scale = 1.0f / float(k * k);
                 for (size_t i = 0; i < sums.size(); ++i)
                     dst[i] = sums[i] * scale;

@@ -19,6 +19,7 @@
 #include "Platform/Image/Gradient.h"
 #include "Platform/Image/ImageAccumulator.h"
 #include "Platform/Image/PaintColor.h"
+#include "Platform/UI/Alert.h"
 #include "Platform/UI/FilePanel.h"
 #include "Platform/UI/Menu.h"
 #include "Platform/UI/Timer.h"
@@ -114,6 +115,14 @@ private:
     std::shared_ptr<pf::Timer> m_pause;
     bool m_turning = false;
     int m_eighths = 0;
+};
+
+// A settings view lies in a column that scrolls: the wheel over a slider scrolls the column (it would
+// nudge the setting by a step too small to see and record a change to undo).
+class EffectSlider : public OVSlider
+{
+protected:
+    void wheelEvent(QWheelEvent* event) override { event->ignore(); }
 };
 
 // What a pop-up shows for a choice: a resource's ID name ("ORV-S#002#Floor") by its own name, unless
@@ -588,7 +597,7 @@ QWidget* OVEffect::makeControl(const QVariantMap& entry, const QVariantMap& attr
     const QVariant type = entry.value(QStringLiteral("type"));
     switch (type.isValid() ? type.toInt() : -1) {
     case 0: {
-        auto* slider = new OVSlider;
+        auto* slider = new EffectSlider;
         slider->setMinValue(minValue);
         slider->setMaxValue(maxValue);
         const double exp = number(valueFromDicts(dicts, {QStringLiteral("expFactor")}));
@@ -671,6 +680,18 @@ void OVEffect::controlValueChanged(QWidget* sender)
             panel.allowedFileTypes = {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
                                       QStringLiteral("tif"), QStringLiteral("tiff")};
             if (!panel.runModal() || panel.path().isEmpty()) {
+                updateSettings();
+                return;
+            }
+            // Taken only when it is a picture: anything else would leave the effect without its
+            // texture and the person without a word.
+            QString problem;
+            if (pf::Image::fromFile(panel.path(), &problem).isNull()) {
+                pf::Alert alert;
+                alert.messageText = QStringLiteral("The picture “%1” could not be read.")
+                                        .arg(QFileInfo(panel.path()).fileName());
+                alert.informativeText = problem.isEmpty() ? panel.path() : problem;
+                alert.runModal();
                 updateSettings();
                 return;
             }

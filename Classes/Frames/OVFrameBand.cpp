@@ -85,53 +85,33 @@ std::pair<double, double> destinationSpan(double u0, double u1, double size, dou
     return {from, reach <= u1 ? length - c : lastStart + (u1 - corner) / m * copyLength};
 }
 
-// Where "drawFrame" reads the part along one axis for a destination at `d` from the rectangle's edge:
-// the kernel's own arithmetic, in single precision as it computes.
-float partCoord(float d, float length, float size, float corner, float scale, float repeats)
-{
-    namespace kl = pf::kl;
-    const float c = kl::min(corner * scale, 0.5f * length);
-    if (d < c)
-        return d / scale;
-    if (d > length - c)
-        return size - (length - d) / scale;
-    const float middle = kl::max(length - 2.0f * c, 0.0001f);
-    const float t = (d - c) / middle * repeats;
-    const float m = kl::max(size - 2.0f * corner, 0.0f);
-    float u = corner + kl::fract(t) * m;
-    if (m >= 1.0f) {
-        const float copy = kl::floor(t);
-        if (copy >= 1.0f)
-            u = kl::max(u, corner + 0.5f);
-        if (copy < kl::ceil(repeats) - 1.0f)
-            u = kl::min(u, corner + m - 0.5f);
-    }
-    return u;
-}
-
-// Texels kept with two transparent ones around them, so that a bilinear read anywhere needs no test:
-// a read's two texels along an axis are both transparent beyond the part, as the renderer's sampler
-// reads them.
-constexpr int Margin = 2;
-
-// A bilinear read along one axis, as the renderer's sampler makes it: the first of its two texels (in
-// the kept texels, margin included) and the weight of the second.
-struct AxisRead
-{
-    int index;
-    float weight;
-};
-
-AxisRead axisRead(float point, double origin, int size)
-{
-    const float t = float(double(point) - origin);
-    const float c = t - 0.5f;
-    const float f = std::floor(c);
-    const int i = int(std::clamp(f, -float(Margin), float(size)));
-    return {i + Margin, c - f};
-}
-
 } // namespace
+
+std::shared_ptr<const OVFrameBand::PartTexels> OVFrameBand::partTexels(const pf::Image& part)
+{
+    if (part.isNull())
+        return nullptr;
+    const Rect extent = part.extent();
+    if (!finiteArea(extent) || extent != extent.integral() || extent.width() > 4096 || extent.height() > 4096)
+        return nullptr;
+    const std::optional<pf::Bitmap> pixels =
+        pf::RenderContext::shared()->render(part, extent, pf::Bitmap::Format::RGBAf);
+    if (!pixels || pixels->format() != pf::Bitmap::Format::RGBAf)
+        return nullptr;
+    auto texels = std::make_shared<PartTexels>();
+    texels->width = pixels->width();
+    texels->height = pixels->height();
+    texels->stride = texels->width + 2 * PartTexels::Margin;
+    texels->originX = extent.minX();
+    texels->originY = extent.minY();
+    texels->values.assign(size_t(texels->stride) * size_t(texels->height + 2 * PartTexels::Margin) * 4, 0.0f);
+    // Rows y-up, as the kernels count them.
+    for (int j = 0; j < texels->height; ++j)
+        std::memcpy(texels->values.data() +
+                        (size_t(j + PartTexels::Margin) * size_t(texels->stride) + PartTexels::Margin) * 4,
+                    pixels->row(texels->height - 1 - j), size_t(texels->width) * 16);
+    return texels;
+}
 
 pf::Image OVFrameBand::laidOnCpu(const pf::Image& laid, const pf::Image& part, const pf::Size& corner,
                                  double scale, const pf::Vector& repeats, const Rect& rect,
@@ -144,19 +124,10 @@ pf::Image OVFrameBand::laidOnCpu(const pf::Image& laid, const pf::Image& part, c
     if (!finiteArea(bounds))
         return laid;
     const Rect extent = part.extent();
-    if (!finiteArea(extent) || extent != extent.integral() || extent.width() > 4096 || extent.height() > 4096)
+    const std::shared_ptr<const PartTexels> texels = partTexels(part);
+    if (!texels)
         return laid;
-    const std::optional<pf::Bitmap> pixels =
-        pf::RenderContext::shared()->render(part, extent, pf::Bitmap::Format::RGBAf);
-    if (!pixels || pixels->format() != pf::Bitmap::Format::RGBAf)
-        return laid;
-    // Texels rows y-up, as the kernel counts them.
-    const int w = pixels->width(), h = pixels->height();
-    const int stride = w + 2 * Margin;
-    auto texels = std::make_shared<std::vector<float>>(size_t(stride) * size_t(h + 2 * Margin) * 4, 0.0f);
-    for (int j = 0; j < h; ++j)
-        std::memcpy(texels->data() + (size_t(j + Margin) * size_t(stride) + Margin) * 4,
-                    pixels->row(h - 1 - j), size_t(w) * 16);
+    const int stride = texels->stride;
     // The kernel's arguments as it receives them: single precision.
     const float rx = float(rect.minX()), ry = float(rect.minY()), rw = float(rect.width()),
                 rh = float(rect.height());
@@ -164,31 +135,31 @@ pf::Image OVFrameBand::laidOnCpu(const pf::Image& laid, const pf::Image& part, c
                 eh = float(extent.height());
     const float cw = float(corner.width), ch = float(corner.height), s = float(scale);
     const float repeatsX = float(repeats.x()), repeatsY = float(repeats.y());
-    const double originX = extent.minX(), originY = extent.minY();
     const double left = bounds.minX(), bottom = bounds.minY();
     auto render = [=](const Rect& region, pf::Bitmap& out) {
         const int columns = out.width(), rows = out.height();
         const int x0 = int(left + region.minX()), y0 = int(bottom + region.minY());
-        std::vector<AxisRead> across(static_cast<size_t>(columns));
+        std::vector<std::pair<int, float>> across(static_cast<size_t>(columns));
         for (int i = 0; i < columns; ++i) {
             const float d = (float(x0 + i) + 0.5f) - rx;
-            across[size_t(i)] = axisRead(ex + partCoord(d, rw, ew, cw, s, repeatsX), originX, w);
+            across[size_t(i)] = texels->column(ex + partCoord(d, rw, ew, cw, s, repeatsX));
         }
-        const float* values = texels->data();
+        const float* values = texels->values.data();
+        // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+        uint8_t* const outPixels = out.mutableData();
+        const size_t outStride = out.bytesPerRow();
         pf::CpuRendering::inBands(rows, [&](int begin, int end) {
             for (int row = begin; row < end; ++row) {
                 const int y = y0 + rows - 1 - row;
                 const float d = (float(y) + 0.5f) - ry;
-                const AxisRead down = axisRead(ey + partCoord(d, rh, eh, ch, s, repeatsY), originY, h);
-                const float* lowRow = values + size_t(down.index) * size_t(stride) * 4;
+                const auto [down, wy] = texels->row(ey + partCoord(d, rh, eh, ch, s, repeatsY));
+                const float* lowRow = values + size_t(down) * size_t(stride) * 4;
                 const float* highRow = lowRow + size_t(stride) * 4;
-                const float wy = down.weight;
-                float* o = reinterpret_cast<float*>(out.mutableRow(row));
+                float* o = reinterpret_cast<float*>(outPixels + outStride * size_t(row));
                 for (int i = 0; i < columns; ++i, o += 4) {
-                    const AxisRead& a = across[size_t(i)];
-                    const float* p0 = lowRow + size_t(a.index) * 4;
-                    const float* p1 = highRow + size_t(a.index) * 4;
-                    const float wx = a.weight;
+                    const auto [index, wx] = across[size_t(i)];
+                    const float* p0 = lowRow + size_t(index) * 4;
+                    const float* p1 = highRow + size_t(index) * 4;
                     for (int c = 0; c < 4; ++c) {
                         const float lower = pf::kl::mix(p0[c], p0[c + 4], wx);
                         const float upper = pf::kl::mix(p1[c], p1[c + 4], wx);
@@ -316,6 +287,23 @@ Rect OVFrameBand::curvedOpening(const Rect& rect, double width, int kind)
     return x1 > x0 && y1 > y0 ? Rect(x0, y0, x1 - x0, y1 - y0) : Rect::null();
 }
 
+std::vector<Rect> OVFrameBand::partsAround(const Rect& extent, const Rect& hole)
+{
+    if (!finiteArea(extent))
+        return {};
+    // Whole pixels, so that the strips and the hole meet the bitmap's pixels.
+    const Rect whole = extent.integral();
+    // The hole shrinks to the whole pixels inside it: what it leaves out is rendered.
+    Rect inner = Rect::null();
+    if (finiteArea(hole)) {
+        const double x0 = std::ceil(hole.minX()), y0 = std::ceil(hole.minY());
+        const double x1 = std::floor(hole.maxX()), y1 = std::floor(hole.maxY());
+        if (x1 > x0 && y1 > y0)
+            inner = Rect(x0, y0, x1 - x0, y1 - y0).intersected(whole);
+    }
+    return strips(whole, inner);
+}
+
 std::vector<Rect> OVFrameBand::strips(const Rect& rect, const Rect& hole)
 {
     const Rect inside = hole.isNull() ? Rect::null() : hole.intersected(rect);
@@ -346,17 +334,7 @@ pf::Image OVFrameBand::pixels(const RecipeForPart& recipeFor, const Rect& extent
 {
     if (!finiteArea(extent))
         return pf::Image();
-    // Whole pixels, so that the strips and the hole meet the bitmap's pixels.
-    const Rect whole = extent.integral();
-    // The hole shrinks to the whole pixels inside it: what it leaves out is rendered.
-    Rect inner = Rect::null();
-    if (finiteArea(hole)) {
-        const double x0 = std::ceil(hole.minX()), y0 = std::ceil(hole.minY());
-        const double x1 = std::floor(hole.maxX()), y1 = std::floor(hole.maxY());
-        if (x1 > x0 && y1 > y0)
-            inner = Rect(x0, y0, x1 - x0, y1 - y0).intersected(whole);
-    }
-    return pixelsIn(recipeFor, whole, strips(whole, inner), format, fill, kept);
+    return pixelsIn(recipeFor, extent.integral(), partsAround(extent, hole), format, fill, kept);
 }
 
 pf::Image OVFrameBand::pixelsIn(const pf::Image& image, const Rect& extent, const std::vector<Rect>& parts,

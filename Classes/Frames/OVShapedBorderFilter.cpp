@@ -246,9 +246,12 @@ Image ringOnCpu(const Image& input, const std::vector<OVShapedBorderFilter::Pass
     constexpr int Block = Coverage::Block;
     const int columns = (ring.width() + Block - 1) / Block, rows = (ring.height() + Block - 1) / Block;
     std::vector<uint8_t> used(size_t(columns) * size_t(rows), 0);
+    // Taken once, before the bands (see Bitmap::mutableData).
+    uint8_t* const ringPixels = ring.mutableData();
+    const size_t ringStride = ring.bytesPerRow();
     CpuRendering::inBands(rows, [&](int begin, int end) {
         for (int row = begin * Block; row < std::min(end * Block, ring.height()); ++row) {
-            uint8_t* out = ring.mutableRow(row);
+            uint8_t* out = ringPixels + ringStride * size_t(row);
             uint8_t* usedRow = &used[size_t(row / Block) * size_t(columns)];
             const int y = int(whole.maxY()) - 1 - row;
             const int left = int(whole.minX()), right = int(whole.maxX());
@@ -338,7 +341,11 @@ void OVShapedBorderFilter::setValue(const QVariant& value, const QString& key)
 {
     const bool changed = !hasValue(key) || OVFilter::value(key) != value;
     if (key == QLatin1String("inputWidth")) {
-        OVFilter::setValue(value.isValid() ? std::max(0.0001, value.toDouble()) : 0.0001, key);
+        // The same width written again (an effect does with every new input) keeps the ring.
+        const double width = value.isValid() ? std::max(0.0001, value.toDouble()) : 0.0001;
+        if (hasValue(key) && OVFilter::value(key) == QVariant(width))
+            return;
+        OVFilter::setValue(width, key);
         setCachedMask(Image());
         return;
     }
@@ -354,6 +361,10 @@ void OVShapedBorderFilter::setValue(const QVariant& value, const QString& key)
     }
     if (key == QLatin1String("inputColor")) {
         OVFilter::setValue(value, key);
+        // The tint the texture has already keeps the border drawn with it.
+        if (value.metaType() == QMetaType::fromType<Color>() &&
+            m_texturize->inputColor() == value.value<Color>())
+            return;
         m_texturize->setValue(value, key);
         m_cachedFrame = Image();
         return;

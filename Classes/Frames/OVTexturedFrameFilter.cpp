@@ -167,12 +167,20 @@ void OVTexturedFrameFilter::setValue(const QVariant& value, const QString& key)
     }
     if (key == QLatin1String("inputColor") || key == QLatin1String("texturizeFilter.inputColor")) {
         OVFilter::setValue(value, key);
+        // The tint the texture has already keeps the frame drawn with it.
+        if (value.metaType() == QMetaType::fromType<Color>() &&
+            m_texturize->inputColor() == value.value<Color>())
+            return;
         m_texturize->setValue(value, QStringLiteral("inputColor"));
         dropFrame();
         return;
     }
     if (key == QLatin1String("inputWidth")) {
+        // Written again with every new input by an effect that keeps it relative to the picture: the
+        // same width keeps the mask (and with it frame and shadow).
         const double width = value.isValid() ? std::max(0.0001, value.toDouble()) : 0.0001;
+        if (hasValue(key) && OVFilter::value(key) == QVariant(width))
+            return;
         OVFilter::setValue(width, key);
         dropMask();
         return;
@@ -286,6 +294,8 @@ void OVTexturedFrameFilter::setCachedMask(const Image& mask) const
     if (mask.isNull()) {
         m_opening = Rect::null();
         m_maskPixels = Bitmap();
+        m_bandParts.clear();
+        m_curved.reset();
     }
     dropFrame();
     m_cachedShadow = Image();
@@ -344,10 +354,13 @@ Image OVTexturedFrameFilter::cachedMask() const
     OVFrameBand::RecipeForPart maskFor;
     m_curvedOpening = curved;
     m_curvedWidth = B;
+    std::vector<Rect> parts;
+    bool curvedPlainBand = false;
     if (curved) {
         // The outer silhouette laid as any part (all of the rectangle without one), the opening cut
         // out of it for the frame's own proportions.
         Image band = Image::constantColor(Color(1, 1, 1, 1)).imageByCroppingToRect(rect);
+        bool plainBand = true;
         if (!shaped->externalMaskURL().isEmpty()) {
             OVFrameImageDescription external(shaped->externalMaskURL());
             if (const Image outer = external.image(); !outer.isNull()) {
@@ -359,6 +372,7 @@ Image OVTexturedFrameFilter::cachedMask() const
                              QVariant::fromValue(Vector(corner.width, corner.height)), s,
                              QVariant::fromValue(repeatsVectorForFrame(external, rect.size, s))},
                             rect, OVFrameRegions::frameRegion(outer));
+                plainBand = false;
             }
         }
         mask = applyIn(kernelWithName(QStringLiteral("cutOpening")),
@@ -366,7 +380,16 @@ Image OVTexturedFrameFilter::cachedMask() const
                         double(curved)},
                        rect);
         opening = OVFrameBand::curvedOpening(rect, B, curved);
-        maskFor = [mask](const Rect&) { return mask; };
+        // Worked out around the curve (not around the largest rectangle inside it), with the outline's
+        // geometry found once for the mask and every shade.
+        m_curved = OVCurvedOpening::make(rect, B, curved);
+        const std::shared_ptr<const OVCurvedOpening> shape = m_curved;
+        if (shape)
+            parts = shape->bandParts();
+        curvedPlainBand = plainBand;
+        maskFor = [mask, shape, plainBand](const Rect& strip) {
+            return shape && plainBand ? shape->cutOnCpu(mask, strip) : mask;
+        };
     } else if (!image.isNull()) {
         const double s = B / nonZero(part->width());
         const Vector repeats = repeatsVectorForFrame(*part, rect.size, s);
@@ -386,14 +409,22 @@ Image OVTexturedFrameFilter::cachedMask() const
         opening = OVFrameBand::lineOpening(rect, B);
         maskFor = [mask](const Rect&) { return mask; };
     }
+    if (parts.empty())
+        parts = OVFrameBand::partsAround(rect, opening);
     // Kept as grey pixels of the band (the mask is grey, and zero in the opening), so that neither the
     // frame drawn over it nor a later render works out the mask again.
     m_maskPixels = Bitmap();
+    const std::shared_ptr<const OVCurvedOpening> shape = m_curved;
+    // A curved opening over a plain band is worked out whole at once, not a strip of the band at a time.
     const Image pixels =
         mask.isNull() ? Image()
-                      : OVFrameBand::pixels(maskFor, rect, opening, Bitmap::Format::Gray8, 0, &m_maskPixels);
-    m_opening = pixels.isNull() ? Rect::null() : opening;
+        : shape && curvedPlainBand
+            ? shape->maskPixels(&m_maskPixels)
+            : OVFrameBand::pixelsIn(maskFor, rect, parts, Bitmap::Format::Gray8, 0, &m_maskPixels);
     setCachedMask(pixels.isNull() ? mask : pixels);
+    m_opening = pixels.isNull() ? Rect::null() : opening;
+    m_bandParts = pixels.isNull() ? std::vector<Rect>{rect} : parts;
+    m_curved = shape;
     return m_cachedMask;
 }
 
@@ -474,7 +505,8 @@ Image OVTexturedFrameFilter::cachedFrame() const
             const auto textureFor = [this, opaque](const Rect& strip) {
                 return m_texturize->outputImage(strip, opaque);
             };
-            if (const Image pixels = OVFrameBand::pixels(textureFor, rect, m_opening, Bitmap::Format::RGBA8);
+            if (const Image pixels =
+                    OVFrameBand::pixelsIn(textureFor, rect, m_bandParts, Bitmap::Format::RGBA8);
                 !pixels.isNull())
                 base = m_cachedBase = pixels;
         }
@@ -495,7 +527,15 @@ Image OVTexturedFrameFilter::cachedFrame() const
         double scale;
         Vector repeats;
         Image kept;          // its pixels, for a small frame
-        bool curved = false; // laid along a curved opening, by its kernel only
+        bool curved = false; // laid along a curved opening
+    };
+    // A shade laid over a strip of the band, its pixels worked out on the processor where they can be.
+    const std::shared_ptr<const OVCurvedOpening> curve = m_curved;
+    const auto laidOver = [&curve](const Laid& l, const Rect& rect, const Rect& strip) {
+        if (l.curved)
+            return curve ? curve->laidAlongOnCpu(l.recipe, l.part, l.corner, l.scale, l.repeats, strip)
+                         : l.recipe;
+        return OVFrameBand::laidOnCpu(l.recipe, l.part, l.corner, l.scale, l.repeats, rect, strip);
     };
     std::vector<Laid> laid;
     QHash<QString, Image> layers;
@@ -527,13 +567,11 @@ Image OVTexturedFrameFilter::cachedFrame() const
                 kernelWithName(l.curved ? QStringLiteral("drawFrameAlong") : QStringLiteral("drawFrame")),
                 arguments, rect, OVFrameRegions::frameRegion(l.part));
             if (small) {
-                const auto layerFor = [&l, &rect](const Rect& strip) {
-                    return l.curved ? l.recipe
-                                    : OVFrameBand::laidOnCpu(l.recipe, l.part, l.corner, l.scale, l.repeats,
-                                                             rect, strip);
+                const auto layerFor = [&laidOver, &l, &rect](const Rect& strip) {
+                    return laidOver(l, rect, strip);
                 };
                 if (const Image pixels =
-                        OVFrameBand::pixels(layerFor, rect, m_opening, Bitmap::Format::RGBA8);
+                        OVFrameBand::pixelsIn(layerFor, rect, m_bandParts, Bitmap::Format::RGBA8);
                     !pixels.isNull())
                     l.kept = pixels;
             }
@@ -554,11 +592,9 @@ Image OVTexturedFrameFilter::cachedFrame() const
                            ? textured
                            : m_texturize->outputImage(strip, !m_maskPixels.isNull());
         for (const Laid& l : laid) {
-            const Image layer =
-                !l.kept.isNull() ? l.kept
-                : strip.isNull() || l.curved
-                    ? l.recipe
-                    : OVFrameBand::laidOnCpu(l.recipe, l.part, l.corner, l.scale, l.repeats, rect, strip);
+            const Image layer = !l.kept.isNull() ? l.kept
+                                : strip.isNull() ? l.recipe
+                                                 : laidOver(l, rect, strip);
             if (result.isNull()) {
                 result = layer;
                 continue;
@@ -575,8 +611,10 @@ Image OVTexturedFrameFilter::cachedFrame() const
     const Image whole = frameFor(Rect::null());
     // The band's pixels: the opening is masked out of the output, so nothing is drawn there.
     const Image pixels =
-        whole.isNull() ? Image() : OVFrameBand::pixels(frameFor, rect, m_opening, Bitmap::Format::RGBA8);
+        whole.isNull() ? Image() : OVFrameBand::pixelsIn(frameFor, rect, m_bandParts, Bitmap::Format::RGBA8);
     m_cachedFrame = pixels.isNull() ? whole : pixels;
+    if (curve)
+        curve->releaseReads();
     return m_cachedFrame;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Classes/Frames/OVCurvedOpening.h"
 #include "Classes/Frames/OVFrameDescription.h"
 #include "Classes/Frames/OVTexturizeFilter.h"
 #include "Classes/Framework/OVFilter.h"
@@ -34,7 +35,8 @@ public:
     // texture or the frame.
     QVariant value(const QString& key) const override;
     QVariantMap attributes() const override;
-    QVariantMap settingsForKey(const QString& key) const;
+    // "inputFrameName" with the catalogs' frame names as they are now.
+    QVariantMap settingsForKey(const QString& key) const override;
 
     const OVFrameDescriptionPtr& frameDescription() const;
     void setFrameDescription(const OVFrameDescriptionPtr& description);
@@ -83,8 +85,12 @@ private:
     mutable pf::Image m_cachedBase;
     mutable QHash<QString, pf::Image> m_shadeLayers;
     mutable pf::Rect m_lastExtent{0, 0, 0, 0};
-    // Where the kept mask is zero: frame and shadow are worked out around it only.
+    // Where the kept mask is zero: the shadow is worked out around it only.
     mutable pf::Rect m_opening = pf::Rect::null();
+    // The parts of the mask's rectangle that hold the band: mask and frame are worked out there only.
+    mutable std::vector<pf::Rect> m_bandParts;
+    // A curved opening, worked out on the processor for the mask and the shades laid along it.
+    mutable std::shared_ptr<const OVCurvedOpening> m_curved;
     // A curved opening (an OVMaskDescription::Opening), and the band width it was cut with: the
     // shades are laid along it.
     mutable int m_curvedOpening = 0;

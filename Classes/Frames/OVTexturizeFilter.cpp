@@ -9,6 +9,7 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/ImageFile.h"
 #include "Platform/Image/KernelMath.h"
 #include "Platform/Image/RenderStatistics.h"
 #include "Platform/Image/Sampler.h"
@@ -16,6 +17,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
+#include <algorithm>
 #include <cmath>
 #include <list>
 #include <mutex>
@@ -39,6 +42,30 @@ QString temporaryTexturePath(const QString& name)
     if (root.isEmpty() || path.isEmpty() || !path.startsWith(root + QLatin1Char('/')))
         return {};
     return path;
+}
+
+// A picture used as a texture is worked out whole (it is tiled), so its tinted copy must fit what the
+// renderer works out in one piece: a larger one (a 12000 x 8000 photo) made the render fail. It is
+// read reduced to this many pixels at most; its width as it was keeps how large it is drawn.
+constexpr double largestTextureSide = 2048;
+constexpr double largestTextureArea = 2048.0 * 1536.0;
+
+// The picture at `path` as a texture, and its width as stored; null when it is no picture.
+std::pair<Image, double> texturePicture(const QString& path)
+{
+    const Bitmap bitmap = ImageFile::read(path);
+    if (bitmap.isNull() || bitmap.width() < 1 || bitmap.height() < 1)
+        return {};
+    const double w = bitmap.width(), h = bitmap.height();
+    const double scale =
+        std::min({1.0, largestTextureSide / std::max(w, h), std::sqrt(largestTextureArea / (w * h))});
+    if (scale >= 1.0)
+        return {Image::fromBitmap(bitmap), w};
+    const QSize reduced(std::max(1, int(std::lround(w * scale))), std::max(1, int(std::lround(h * scale))));
+    // The mean of each reduced pixel's area.
+    return {
+        Image::fromQImage(bitmap.toQImage().scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
+        w};
 }
 
 // Tiles of tinted textures at the scale drawn, as pixels, shared by every filter of the process: a
@@ -138,7 +165,10 @@ void OVTexturizeFilter::setValue(const QVariant& value, const QString& key)
         return;
     }
     if (key == QLatin1String("inputColor")) {
-        m_cachedTexture = Image();
+        // The same tint keeps the tinted texture.
+        if (!(value.metaType() == QMetaType::fromType<Color>() && hasValue(key) &&
+              inputColor() == value.value<Color>()))
+            m_cachedTexture = Image();
         OVFilter::setValue(value, key);
         return;
     }
@@ -167,7 +197,7 @@ QString OVTexturizeFilter::resolve(const QString& requested, TextureState& state
             *tint = Color(1, 1, 1, 1);
         const QString path = temporaryTexturePath(requested);
         if (!path.isEmpty()) {
-            const Image image = Image::fromFile(path);
+            const auto [image, storedWidth] = texturePicture(path);
             if (!image.isNull() && image.extent().width() > 0) {
                 name = requested;
                 state.texture = image;
@@ -177,7 +207,8 @@ QString OVTexturizeFilter::resolve(const QString& requested, TextureState& state
                 if (tint)
                     *tint = opaque;
                 state.hsv = ORVExtension::hsv(opaque);
-                state.baseRepeats = 2048.0 / image.extent().width();
+                // Drawn as large as the picture at its own width would be.
+                state.baseRepeats = 2048.0 / storedWidth;
             }
         } else if (requested != PlainColor) {
             pf::warning(QStringLiteral("Unknown texture '%1'").arg(requested));
@@ -409,6 +440,9 @@ Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
     const CpuRendering::Placed placed = *shape;
     auto render = [=](const Rect& region, Bitmap& out) {
         namespace kl = pf::kl;
+        // The kernel language's floor and mod, without a call to the library at every pixel.
+        const auto floor = [](float x) { return OVFrameBand::floor(x); };
+        const auto mod = [floor](float x, float y) { return x - y * floor(x / y); };
         const int columns = out.width(), rows = out.height();
         const int x0 = int(bounds.minX() + region.minX()), y0 = int(bounds.minY() + region.minY());
         const auto texel = [&](int i, int j) {
@@ -418,13 +452,13 @@ Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
             return kl::vec4(q[0] / 255.0f, q[1] / 255.0f, q[2] / 255.0f, q[3] / 255.0f);
         };
         const auto textureAt = [&](float qx, float qy) {
-            const float mx = kl::mod(qx, tileX), my = kl::mod(qy, tileY);
+            const float mx = mod(qx, tileX), my = mod(qy, tileY);
             const double px = mx, py = my;
             if (px < edges[0] || py < edges[1] || px >= edges[2] || py >= edges[3])
                 return kl::vec4(0.0f);
             const float tx = float(px - originX), ty = float(py - originY);
             const float cx = tx - 0.5f, cy = ty - 0.5f;
-            const float fx = std::floor(cx), fy = std::floor(cy);
+            const float fx = floor(cx), fy = floor(cy);
             const float wx = cx - fx, wy = cy - fy;
             const int i = int(fx), j = int(fy);
             if (wx == 0.0f && wy == 0.0f)
@@ -432,6 +466,9 @@ Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
             return kl::mix(kl::mix(texel(i, j), texel(i + 1, j), wx),
                            kl::mix(texel(i, j + 1), texel(i + 1, j + 1), wx), wy);
         };
+        // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+        uint8_t* const outPixels = out.mutableData();
+        const size_t stride = out.bytesPerRow();
         CpuRendering::inBands(rows, [&](int begin, int end) {
             for (int row = begin; row < end; ++row) {
                 const int y = y0 + rows - 1 - row;
@@ -439,7 +476,7 @@ Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
                 const bool shapeRow = !opaqueShape && sj >= 0 && sj < placed.bitmap.height();
                 const uint8_t* shapeLine =
                     shapeRow ? placed.bitmap.row(placed.bitmap.height() - 1 - sj) : nullptr;
-                float* o = reinterpret_cast<float*>(out.mutableRow(row));
+                float* o = reinterpret_cast<float*>(outPixels + stride * size_t(row));
                 for (int c = 0; c < columns; ++c, o += 4) {
                     const int x = x0 + c;
                     const int si = x - int(placed.x);
@@ -468,14 +505,14 @@ Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
                             side = 2.0f;
                             along = right;
                         }
-                        const float count = kl::max(1.0f, kl::floor(sections + 0.5f));
+                        const float count = kl::max(1.0f, floor(sections + 0.5f));
                         const float strip = tileY / count;
-                        const float kk = kl::mod(side, count);
+                        const float kk = mod(side, count);
                         qx = along;
-                        qy = kk * strip + kl::mod(depth, strip);
+                        qy = kk * strip + mod(depth, strip);
                     } else if (mode == 2) {
-                        const float r = kl::floor(py / tileY);
-                        qx = px + kl::fract(r * 0.6180339887f) * tileX;
+                        const float r = floor(py / tileY);
+                        qx = px + (r * 0.6180339887f - floor(r * 0.6180339887f)) * tileX;
                     }
                     const kl::vec4 t = textureAt(qx, qy) * coverage;
                     o[0] = t.x;

@@ -31,7 +31,9 @@ public:
     QStringList inputKeys() const override;
     QStringList outputKeys() const override { return {pf::OutputImageKey}; }
     // The input's attribute record as the base filter describes it (class, default, minimum, maximum).
-    QVariantMap settingsForKey(const QString& key) const;
+    // Virtual: a member may answer a key afresh (a frame's current choices), and callers ask through
+    // the base.
+    virtual QVariantMap settingsForKey(const QString& key) const;
 
     // [x, y, width, height] with x and y truncated toward zero and width and height in single precision.
     static QVariantList arrayForRect(const pf::Rect& rect);

@@ -19,6 +19,9 @@ constexpr int SmallestCopy = 256;
 void averageFloatBoxes(const Bitmap& source, Bitmap& target, int factor)
 {
     const int width = source.width(), height = source.height();
+    // Taken once, before the bands (see Bitmap::mutableData).
+    uint8_t* const pixels = target.mutableData();
+    const size_t stride = target.bytesPerRow();
     CpuRendering::inBands(target.height(), [&](int begin, int end) {
         std::vector<double> sums(size_t(target.width()) * 4);
         std::vector<int> counts(size_t(target.width()));
@@ -35,7 +38,7 @@ void averageFloatBoxes(const Bitmap& source, Bitmap& target, int factor)
                     ++counts[box];
                 }
             }
-            auto* out = reinterpret_cast<float*>(target.mutableRow(row));
+            auto* out = reinterpret_cast<float*>(pixels + stride * size_t(row));
             for (size_t box = 0; box < counts.size(); ++box) {
                 for (int c = 0; c < 4; ++c) {
                     const double mean = sums[box * 4 + size_t(c)] / std::max(1, counts[box]);
@@ -53,6 +56,9 @@ void averageByteBoxes(const Bitmap& source, Bitmap& target, int factor)
 {
     const int width = source.width(), height = source.height();
     const int boxes = target.width();
+    // Taken once, before the bands (see Bitmap::mutableData).
+    uint8_t* const pixels = target.mutableData();
+    const size_t stride = target.bytesPerRow();
     CpuRendering::inBands(target.height(), [&](int begin, int end) {
         std::vector<uint32_t> sums(size_t(boxes) * 4);
         for (int row = begin; row < end; ++row) {
@@ -76,7 +82,7 @@ void averageByteBoxes(const Bitmap& source, Bitmap& target, int factor)
                     sum[3] += a;
                 }
             }
-            uint8_t* out = target.mutableRow(row);
+            uint8_t* out = pixels + stride * size_t(row);
             for (int box = 0; box < boxes; ++box) {
                 const uint32_t count =
                     uint32_t(std::min(width, (box + 1) * factor) - box * factor) * uint32_t(last - first);

@@ -51,6 +51,10 @@ public:
 
     const uint8_t* data() const { return m_pixels ? m_pixels.get() : nullptr; }
     const uint8_t* row(int y) const { return data() + bytesPerRow() * static_cast<size_t>(y); }
+    // Pixels to write, made this bitmap's own first if it shares them (a copy of them). Making them its
+    // own changes the bitmap, so two threads must never call this (or mutableRow) on one bitmap at
+    // once: work that writes a bitmap in bands on several cores takes the address once, before the
+    // bands start, and the bands write through it.
     uint8_t* mutableData();
     uint8_t* mutableRow(int y) { return mutableData() + bytesPerRow() * static_cast<size_t>(y); }
 

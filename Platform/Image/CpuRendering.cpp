@@ -59,9 +59,12 @@ void copyRegion(const Bitmap& bitmap, const Rect& region, Bitmap& out)
     const int x0 = int(region.minX()), top = bitmap.height() - int(region.maxY());
     const int w = out.width();
     const int from = std::clamp(-x0, 0, w), to = std::clamp(bitmap.width() - x0, 0, w);
+    // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+    uint8_t* const target = out.mutableData();
+    const size_t stride = out.bytesPerRow();
     CpuRendering::inBands(out.height(), [&](int begin, int end) {
         for (int row = begin; row < end; ++row) {
-            uint8_t* dst = out.mutableRow(row);
+            uint8_t* dst = target + stride * size_t(row);
             const int source = top + row;
             if (source < 0 || source >= bitmap.height() || from >= to) {
                 std::memset(dst, 0, size_t(w) * bpp);
@@ -117,6 +120,9 @@ void reduceByArea(const Bitmap& source, const AffineTransform& t, const Rect& re
     const std::vector<Span> rows = spans(region.minY(), h, t.d, t.ty, source.height());
     const float norm = float(t.a * t.d);
     const float unit = std::is_same_v<T, uint8_t> ? 255.0f : 1.0f;
+    // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+    uint8_t* const target = out.mutableData();
+    const size_t stride = out.bytesPerRow();
     CpuRendering::inBands(h, [&](int begin, int end) {
         std::vector<float> across(size_t(w) * 4), sum(size_t(w) * 4);
         for (int row = begin; row < end; ++row) {
@@ -149,7 +155,7 @@ void reduceByArea(const Bitmap& source, const AffineTransform& t, const Rect& re
                 for (size_t i = 0; i < sum.size(); ++i)
                     sum[i] += wy * across[i];
             }
-            T* dst = reinterpret_cast<T*>(out.mutableRow(row));
+            T* dst = reinterpret_cast<T*>(target + stride * size_t(row));
             for (size_t i = 0; i < sum.size(); ++i) {
                 const float v = sum[i] * norm;
                 if constexpr (std::is_same_v<T, uint8_t>)

@@ -15,6 +15,7 @@
 #include <QImageWriter>
 #include <QTransform>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <csetjmp>
@@ -34,6 +35,8 @@ namespace {
 // What the reader may allocate for one picture. Large photos are normal here; the reader's own default
 // is too small for them.
 constexpr int AllocationLimitMB = 2048;
+// What the exact copy of an 8-bit opaque photo may take before the photo is held in 8 bits instead.
+std::atomic<int> exactCopyLimitMB{AllocationLimitMB};
 
 // Whether JPEG data holds its end-of-image marker after the first scan. A file cut short lacks it, and
 // the decoder would fill the missing part with grey instead of failing. The segments before the scan
@@ -281,6 +284,13 @@ QString damagedMessage(const QString& name)
     return QStringLiteral("The image “%1” is damaged: its data ends before the picture does.").arg(name);
 }
 
+bool isFloat(QImage::Format format)
+{
+    return format == QImage::Format_RGBX32FPx4 || format == QImage::Format_RGBA32FPx4 ||
+           format == QImage::Format_RGBA32FPx4_Premultiplied || format == QImage::Format_RGBX16FPx4 ||
+           format == QImage::Format_RGBA16FPx4 || format == QImage::Format_RGBA16FPx4_Premultiplied;
+}
+
 // Whether 8-bit premultiplied pixels would lose colour: some pixel is neither opaque nor clear.
 bool hasPartialAlpha(const QImage& image)
 {
@@ -306,17 +316,23 @@ Bitmap exactBitmap(const QImage& image, bool converts)
     const int width = image.width(), height = image.height();
     Bitmap out(width, height, Bitmap::Format::RGBAf, Bitmap::Fill::Uninitialized);
     // Qt's own conversion to float goes through premultiplied pixels, which loses the colour of a
-    // nearly clear pixel: straight values are taken over here.
+    // nearly clear pixel: straight values are taken over here. Floating-point samples are taken as they
+    // are, beyond 0..1 too.
+    const bool floats = isFloat(image.format());
     const bool deep = image.depth() > 32;
     const ColourConversion toSRGB(converts ? image.colorSpace().iccProfile() : QByteArray(), QByteArray());
     for (int top = 0; !out.isNull() && top < height; top += bandRows) {
         const int rows = std::min(bandRows, height - top);
         const QImage straight = image.copy(0, top, width, rows)
-                                    .convertToFormat(deep ? QImage::Format_RGBA64 : QImage::Format_ARGB32);
+                                    .convertToFormat(floats ? QImage::Format_RGBA32FPx4
+                                                     : deep ? QImage::Format_RGBA64
+                                                            : QImage::Format_ARGB32);
         QImage band(width, rows, QImage::Format_RGBA32FPx4);
         for (int y = 0; y < rows; ++y) {
             auto* dst = reinterpret_cast<float*>(band.scanLine(y));
-            if (deep) {
+            if (floats) {
+                std::memcpy(dst, straight.constScanLine(y), size_t(width) * 4 * sizeof(float));
+            } else if (deep) {
                 const auto* src = reinterpret_cast<const quint16*>(straight.constScanLine(y));
                 for (int i = 0; i < 4 * width; ++i)
                     dst[i] = src[i] / 65535.0f;
@@ -354,8 +370,9 @@ Bitmap exactBitmap(const QImage& image, bool converts)
 
 // `data` (the file's bytes, when at hand) lets a JPEG cut short be refused before it is decoded.
 Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qint64 size,
-                QString* errorMessage, ImageFile::Precision precision)
+                QString* errorMessage, ImageFile::Precision precision, QString* reduction)
 {
+    const int limit = AllocationLimitMB;
     auto fail = [&](const QString& message) {
         if (errorMessage)
             *errorMessage = message;
@@ -366,7 +383,7 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
                  (size >= 6 && std::memcmp(data, "GIF8", 4) == 0 && !gifIsComplete(data, size))))
         return fail(damagedMessage(name));
 
-    QImageReader::setAllocationLimit(AllocationLimitMB);
+    QImageReader::setAllocationLimit(limit);
     // Turned upright here rather than by the reader, which drops the colour profile of a turned picture
     // (its colours would then be taken for sRGB).
     reader.setAutoTransform(false);
@@ -385,10 +402,10 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
     const int bits = std::max(32, int(pixel.bitsPerPixel()));
     // What the open holds at once: the decoded picture and, for one kept exactly (more than 8 bits,
     // transparency, a profile), its float copy of 16 bytes a pixel.
-    const auto tooLarge = [&](QSize size, bool floatCopy) {
+    const auto tooLarge = [&](QSize size, bool floatCopy, int limit = AllocationLimitMB) {
         const double megabytes =
             double(size.width()) * size.height() * (bits + (floatCopy ? 128 : 0)) / 8 / (1 << 20);
-        if (megabytes <= AllocationLimitMB)
+        if (megabytes <= limit)
             return QString();
         return QStringLiteral(
                    "The image “%1” is too large to open: %2 x %3 pixels need %4 MB; the limit is %5 MB.")
@@ -396,7 +413,7 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
             .arg(size.width())
             .arg(size.height())
             .arg(std::llround(megabytes))
-            .arg(AllocationLimitMB);
+            .arg(limit);
     };
     const bool exact = precision == ImageFile::Precision::Exact;
     if (claimed.isValid()) {
@@ -436,14 +453,23 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
     // nearly clear one: a translucent deep picture is taken over straight.
     const bool deepAlpha = image.depth() > 32 && image.hasAlphaChannel();
     const bool translucent = deepAlpha || (exact && hasPartialAlpha(image));
-    bool keptExact = exact && (converts || translucent);
+    // Floating-point samples may hold values beyond 0..1, which only float pixels keep.
+    bool keptExact = exact && (converts || translucent || isFloat(image.format()));
     // Only now is it known that a profile asks for the float copy too.
-    if (const QString refusal = keptExact ? tooLarge(image.size(), true) : QString(); !refusal.isEmpty()) {
+    const bool reducible = !translucent && image.depth() <= 32;
+    if (const QString refusal =
+            keptExact ? tooLarge(image.size(), true, reducible ? exactCopyLimitMB.load() : limit) : QString();
+        !refusal.isEmpty()) {
         // A picture of 8 bits that wants the copy only for its profile still opens, converted in its
         // own 8 bits (colours outside sRGB are clipped): better than refusing a photo that fits.
         if (translucent || image.depth() > 32)
             return fail(refusal);
         log(QStringLiteral("Warning: the image “%1” is converted to sRGB in 8 bits: %2").arg(name, refusal));
+        if (reduction)
+            *reduction =
+                QStringLiteral("Keeping its colours beyond sRGB while you edit would take more memory than "
+                               "one picture may have: %1")
+                    .arg(refusal.section(QStringLiteral(": "), 1));
         keptExact = false;
     }
     if (keptExact) {
@@ -530,7 +556,12 @@ QByteArray encode(const QImage& image, const char* format, int quality)
 
 } // namespace
 
-Bitmap ImageFile::read(const QString& path, QString* errorMessage, Precision precision)
+void ImageFile::setExactCopyLimitForTesting(int megabytes)
+{
+    exactCopyLimitMB = megabytes > 0 ? megabytes : AllocationLimitMB;
+}
+
+Bitmap ImageFile::read(const QString& path, QString* errorMessage, Precision precision, QString* reduction)
 {
     const QFileInfo info(path);
     const QString reason = unreadableReason(path, info);
@@ -557,17 +588,18 @@ Bitmap ImageFile::read(const QString& path, QString* errorMessage, Precision pre
     }
     const uchar* data = size > 0 ? file.map(0, size) : nullptr;
     QImageReader reader(&file);
-    return readFrom(reader, info.fileName(), data, data ? size : 0, errorMessage, precision);
+    return readFrom(reader, info.fileName(), data, data ? size : 0, errorMessage, precision, reduction);
 }
 
-Bitmap ImageFile::readData(const QByteArray& data, QString* errorMessage, Precision precision)
+Bitmap ImageFile::readData(const QByteArray& data, QString* errorMessage, Precision precision,
+                           QString* reduction)
 {
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     return readFrom(reader, QStringLiteral("data"), reinterpret_cast<const uchar*>(data.constData()),
-                    data.size(), errorMessage, precision);
+                    data.size(), errorMessage, precision, reduction);
 }
 
 QImageIOHandler::Transformations ImageFile::orientation(const QString& path)

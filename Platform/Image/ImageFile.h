@@ -26,10 +26,16 @@ public:
     };
 
     // A null bitmap, with a message fit for the user, when the file is missing, unreadable or damaged.
+    // `reduction`: read Exact, why the picture is held in less than the file holds (too large for its
+    // exact copy, it is converted to sRGB in 8 bits); empty when it is not.
     static Bitmap read(const QString& path, QString* errorMessage = nullptr,
-                       Precision precision = Precision::Compact);
+                       Precision precision = Precision::Compact, QString* reduction = nullptr);
     static Bitmap readData(const QByteArray& data, QString* errorMessage = nullptr,
-                           Precision precision = Precision::Compact);
+                           Precision precision = Precision::Compact, QString* reduction = nullptr);
+
+    // What the exact copy of an 8-bit opaque picture may take, in megabytes, before the picture is held
+    // in 8 bits instead (tests make it small; 0 gives back the usual limit).
+    static void setExactCopyLimitForTesting(int megabytes);
 
     // What turns the file's stored pixels upright, as reading does: a JPEG's EXIF orientation, and a
     // PNG's (which Qt's reader does not tell).

@@ -477,6 +477,9 @@ void lanczosOfPixels(const Bitmap& bitmap, int px, int py, double sx, double sy,
     const size_t rowFloats = size_t(rw) * 4;
     const bool floats = out.format() == Bitmap::Format::RGBAf; // else bytes
     const RowFunctions f = rowFunctions();
+    // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+    uint8_t* const pixels = out.mutableData();
+    const size_t stride = out.bytesPerRow();
     // Fewer, longer bands than usual: each repeats the input rows its first output rows share with the
     // band before.
     CpuRendering::inBands(
@@ -491,7 +494,7 @@ void lanczosOfPixels(const Bitmap& bitmap, int px, int py, double sx, double sy,
             std::vector<const float*> rows;
             std::vector<float> weights;
             for (int j = begin; j < end; ++j) {
-                uint8_t* target = out.mutableRow(j);
+                uint8_t* target = pixels + stride * size_t(j);
                 const size_t k = size_t(rh - 1 - j);
                 const float* w = down.weights.data() + k * size_t(down.stride);
                 rows.clear();

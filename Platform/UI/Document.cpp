@@ -541,6 +541,24 @@ void Document::runSavePanel(SaveOperation operation, Completion completion)
     const QString suffix = QFileInfo(path).suffix();
     if (!extensions.isEmpty() && !extensions.contains(suffix, Qt::CaseInsensitive))
         path += u'.' + extensions.first();
+    // The panel asked about replacing the name it was given; a name completed after it (an extension
+    // added, the way out of a kind that cannot be written) is asked about here, whatever named it.
+    if (path != panel.path() && QFileInfo::exists(path)) {
+        Alert alert;
+        alert.messageText =
+            QStringLiteral("“%1” already exists. Do you want to replace it?").arg(QFileInfo(path).fileName());
+        alert.informativeText = QStringLiteral("A file with that name is already in “%1”. Replacing it "
+                                               "overwrites what it holds.")
+                                    .arg(QFileInfo(QFileInfo(path).absolutePath()).fileName());
+        alert.style = Alert::Style::Warning;
+        alert.addButton(QStringLiteral("Replace"));
+        alert.addButton(QStringLiteral("Cancel"), Alert::Role::Cancel);
+        if (alert.runModal() != Alert::firstButtonReturn) {
+            if (completion)
+                completion(false, QString()); // cancelled: nothing to tell
+            return;
+        }
+    }
     std::weak_ptr<Document> weak = weak_from_this();
     saveToURL(path, type, operation, [weak, completion, path](bool succeeded, const QString& errorMessage) {
         if (auto self = weak.lock(); self && !succeeded)

@@ -28,12 +28,15 @@
 #include "Classes/ToolObjects/PhotoToolChain.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/Image/ImageFile.h"
+#include "Platform/UI/FilePanel.h"
 #include "TestFilters.h"
 #include "Tests/Gallery/EditorClasses.h"
 #include "Tests/Gallery/GalleryShots.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QColorSpace>
 #include <QComboBox>
 #include <QCursor>
 #include <QDir>
@@ -621,8 +624,34 @@ int main(int argc, char** argv)
             source->saveDocument();
             settle(600);
             check(seen, "saving over a read-only photo says why and offers Save As");
+            // Saved as a name the panel completes with the kind's extension, over a file of that name.
+            makePhoto(sandbox.filePath(QStringLiteral("Read only copy.jpg")));
+            pf::FilePanel::setResponder([&](const pf::FilePanel&) {
+                return QStringList{sandbox.filePath(QStringLiteral("Read only copy"))};
+            });
+            bool asked = false;
+            answerNextAlert(500, QStringLiteral("Cancel"), QStringLiteral("25-replace-question"), &asked);
+            source->saveDocumentAs();
+            settle(600);
+            pf::FilePanel::setResponder({});
+            check(asked, "a save that would replace a file asks, whatever completed its name");
             source->close();
         }
+        // A photo too large to keep its colours beyond sRGB: told as it opens.
+        pf::ImageFile::setExactCopyLimitForTesting(1);
+        QImage wide(480, 360, QImage::Format_RGB32);
+        wide.fill(QColor(0, 255, 0));
+        wide.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
+        const QString large = sandbox.filePath(QStringLiteral("Wide colours.jpg"));
+        wide.save(large, "JPEG", 95);
+        bool told = false;
+        answerNextAlert(800, QStringLiteral("OK"), QStringLiteral("26-reduced-colours"), &told);
+        if (auto reduced = handler.openDocumentWithContentsOfURL(large, true, &error)) {
+            settle(1200);
+            reduced->close();
+        }
+        pf::ImageFile::setExactCopyLimitForTesting(0);
+        check(told, "a photo held in less than it holds says so as it opens");
     }
 
     // The tutorial.

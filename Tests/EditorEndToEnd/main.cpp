@@ -1479,6 +1479,35 @@ void run(const QString& sandbox)
     if (frameworkEffects) {
         check(std::lround(frameworkEffects->picture().extent().width()) == reopenedPreview.width(),
               QStringLiteral("the framework effects work on the document's picture"));
+        // A stroke of the selected layer painted in the editor beside it: the effects window shows the
+        // photo as it is now.
+        check(chain->selectionIndex() >= 1, QStringLiteral("a layer is selected to paint in"));
+        if (chain->selectionIndex() >= 1) {
+            const QImage unpainted = frameworkEffects->shownImage();
+            window->activateWindow();
+            settle(300);
+            Hand painter(window);
+            OVZoomView* canvas = editor->zoomView();
+            const Rect shownPhoto = canvas->zoomLayer()->frame();
+            const auto onCanvas = [&](double x, double y) {
+                return painter.at(canvas, Point(shownPhoto.minX() + x * shownPhoto.width(),
+                                                shownPhoto.minY() + y * shownPhoto.height()));
+            };
+            const auto layerMask = chain->brushPathImageAtIndex(chain->selectionIndex());
+            const int strokes = int(layerMask->segmentImageNames().size());
+            painter.move(onCanvas(0.2, 0.2));
+            painter.press(onCanvas(0.2, 0.2));
+            for (int i = 1; i <= 12; ++i)
+                painter.move(onCanvas(0.2 + i * 0.05, 0.2 + i * 0.02));
+            painter.release(onCanvas(0.8, 0.44));
+            check(waitFor([&] { return int(layerMask->segmentImageNames().size()) > strokes; }),
+                  QStringLiteral("the stroke beside the effects window is stored"));
+            check(waitFor([&] { return frameworkEffects->shownImage() != unpainted; }, 5000),
+                  QStringLiteral("the effects window shows the photo as it is now, the stroke in it"));
+            shoot(frameworkEffects->window(), QStringLiteral("framework-effects-follow-the-photo"));
+            frameworkEffects->window()->activateWindow();
+            settle(300);
+        }
         const QImage before = frameworkEffects->shownImage();
         Hand effectsHand(frameworkEffects->window());
         effectsHand.click(effectsHand.at(frameworkEffects->addEffectButton(), Point(40, 11)));

@@ -8,7 +8,14 @@
 #include "Classes/Frames/OVEffectsCatalog.h"
 #include "Classes/Frames/OVFilterPreview.h"
 #include "Classes/Frames/OVFrameBuilder.h"
+#include "Classes/Frames/OVFrameCatalog.h"
+#include "Classes/Frames/OVImageCatalog.h"
+#include "Classes/Frames/OVTexturedFrameFilter.h"
+#include "Classes/Frames/OVWindowDrawer.h"
 #include "Classes/Framework/Toolkit/OVButton.h"
+#include "Classes/Framework/Toolkit/OVGridItem.h"
+#include "Classes/Framework/Toolkit/OVGridViewController.h"
+#include "Classes/Framework/Toolkit/OVPopupButton.h"
 #include "Classes/Framework/Toolkit/OVSlider.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/Bundle.h"
@@ -16,6 +23,7 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/UI/ClipView.h"
 #include "Platform/UI/Event.h"
 #include "Platform/UI/InterfaceRegistry.h"
 #include "Platform/UI/Menu.h"
@@ -28,9 +36,12 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -78,6 +89,21 @@ TEST_F(FrameworkEffectsWindowTest, PictureIsFittedAndReplacedUndoably)
     QCoreApplication::processEvents();
     window.undoManager().undo();
     EXPECT_EQ(window.shownImage().size(), QSize(300, 200));
+}
+
+// Where the chain gives nothing to show over a picture, the window says that the effects could not draw
+// it, not that there is no photo.
+TEST_F(FrameworkEffectsWindowTest, AnOutputThatCannotBeShownIsSaidSo)
+{
+    GMFrameworkEffectsWindow window(pf::Image(), &picker);
+    const QString noPhoto = window.pictureMessage();
+    EXPECT_TRUE(noPhoto.startsWith(QStringLiteral("No picture"))) << noPhoto.toStdString();
+    window.setPhoto(picture(300, 200));
+    window.setInputImage(pf::Image::constantColor(pf::Color(1, 0, 0, 1))); // no bounds: nothing to show
+    EXPECT_TRUE(window.shownImage().isNull());
+    EXPECT_NE(window.pictureMessage(), noPhoto);
+    EXPECT_TRUE(window.pictureMessage().contains(QStringLiteral("could not draw")))
+        << window.pictureMessage().toStdString();
 }
 
 TEST_F(FrameworkEffectsWindowTest, WindowIsARegisteredInterfaceWithItsParts)
@@ -239,6 +265,18 @@ void turnWheel(pf::Window* window, QPoint at, int notches)
     QApplication::sendEvent(under, &wheel);
 }
 
+// The same as the windowing system gives them: to the window, found under the pointer there and passed
+// on to the parents of a widget that leaves it.
+void turnWheelAsTheSystemDoes(pf::Window* window, QPoint at, int notches)
+{
+    QWheelEvent wheel(QPointF(at), window->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120 * notches),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    // Delivered as the system delivers it (a sent event is never spontaneous, and only a spontaneous
+    // one is passed on to the parents of a widget that leaves it).
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    QApplication::instance()->notify(window->windowHandle(), &wheel);
+}
+
 // Twelve effects overflow the column at the window's size: each one added is scrolled into view, the
 // wheel over the column brings the first back, and the last one's control, scrolled to again, is moved
 // by a click and reaches the picture.
@@ -265,7 +303,7 @@ TEST_F(FrameworkEffectsWindowTest, TheColumnScrollsToEveryEffectOfATallStack)
     EXPECT_EQ(shownShare(first), 0.0) << "twelve effects are more than the column holds";
 
     pf::ScrollView* scroll = window.effectsScrollView();
-    // In the column's margin, beside the rows' labels (a slider under the pointer takes the wheel).
+    // In the column's margin, beside the rows' labels (a dial under the pointer takes the wheel).
     const QPoint column = scroll->mapTo(shown, QPoint(4, scroll->height() / 2));
     for (int turn = 0; turn < 400 && shownShare(first) < 1; ++turn)
         turnWheel(shown, column, 1);
@@ -284,6 +322,42 @@ TEST_F(FrameworkEffectsWindowTest, TheColumnScrollsToEveryEffectOfATallStack)
     QCoreApplication::processEvents();
     EXPECT_NE(window.effects().back()->settings(), before) << "the click moved the hue";
     EXPECT_NE(window.shownImage(), picture) << "and the picture shows it";
+}
+
+// The wheel over a slider in the column scrolls the column, as over the rest of it: it nudged the
+// slider by a step too small to see and recorded a change to undo.
+TEST_F(FrameworkEffectsWindowTest, TheWheelOverASliderScrollsTheColumn)
+{
+    GMFrameworkEffectsWindow window(picture(300, 200), &picker);
+    pf::Window* shown = window.window();
+    shown->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
+    for (const char* name : {"Reflection", "Drop Shadow", "Replace Color", "Reflection", "Drop Shadow",
+                             "Replace Color", "Rotate Color", "Keep Color"}) {
+        window.appendEffect(
+            OVEffectsCatalog::sharedEffectsCatalog().effectForDisplayName(QString::fromLatin1(name)));
+        QCoreApplication::processEvents();
+    }
+    OVEffect& last = *window.effects().back();
+    OVSlider* slider = nullptr;
+    for (QWidget* control : last.settingsControls())
+        if (!slider)
+            slider = qobject_cast<OVSlider*>(control);
+    ASSERT_TRUE(slider);
+    ASSERT_DOUBLE_EQ(shownShare(last.settingsView()), 1.0);
+    const QVariantMap settings = last.settings();
+    const QString step = window.undoManager().undoActionName();
+    pf::ScrollView* scroll = window.effectsScrollView();
+    const double before = scroll->contentView()->bounds().minY();
+    // Up, over the slider's track at a third of its length, beside its knob.
+    for (int turn = 0; turn < 3; ++turn)
+        turnWheelAsTheSystemDoes(shown,
+                                 slider->mapTo(shown, QPoint(slider->width() / 3, slider->height() / 2)), 1);
+    QCoreApplication::processEvents();
+    EXPECT_NE(scroll->contentView()->bounds().minY(), before) << "the column scrolled";
+    EXPECT_EQ(last.settings(), settings) << "the setting is as it was";
+    EXPECT_EQ(window.undoManager().undoActionName().toStdString(), step.toStdString())
+        << "and no change was recorded";
 }
 
 TEST_F(FrameworkEffectsWindowTest, PickerPreviewsAndAppendsAndOutlivesTheWindow)
@@ -362,9 +436,11 @@ TEST_F(FrameworkEffectsWindowTest, AnAcceptedCropKeepsThePartChosenInTheDialog)
     GMFrameworkEffectsWindow::setPictureHandler(nullptr);
 }
 
-// A button of the bar that opened a menu or a sheet shows no highlight once that closes with the pointer
-// elsewhere (it kept the highlight of the click that opened it): clicked as a person clicks, the pointer
-// (a display's own, where there is one) moved away over the menu or the sheet while it is up.
+// A button of the bar that opened a menu, a sheet or a drawer shows no highlight once it closes with
+// the pointer elsewhere: clicked as a person clicks, and closed as a person closes it (an effect chosen
+// in the menu, the sheet's own Cancel and OK, a picture chosen in the drawer), the pointer (a
+// display's own, where there is one) moved there. Their skin is the switches' and a click left them
+// switched on, drawn highlighted.
 TEST_F(FrameworkEffectsWindowTest, BarButtonsLetGoOfTheirHighlightWhenTheirMenuOrSheetCloses)
 {
     GMFrameworkEffectsWindow window(picture(300, 200), &picker);
@@ -373,34 +449,152 @@ TEST_F(FrameworkEffectsWindowTest, BarButtonsLetGoOfTheirHighlightWhenTheirMenuO
     shown->makeKeyAndOrderFront();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
     GMFrameworkEffectsTools& tools = GMFrameworkEffectsTools::shared();
+    OVImageCatalog& pictures = OVImageCatalog::sharedImageCatalog();
+    const auto clickIn = [](QWidget* widget, QPoint at) {
+        QWidget* top = widget->window();
+        const QPoint local = widget->mapTo(top, at);
+        movePointer(top->windowHandle(), local);
+        QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, local);
+    };
+    const auto sheetButton = [&](const char* outlet) {
+        return [&tools, outlet, &clickIn] {
+            OVButton* button = tools.cropController()->outlet<OVButton>(QString::fromLatin1(outlet));
+            ASSERT_TRUE(button);
+            clickIn(button, QPoint(45, 14));
+        };
+    };
     struct Case
     {
+        const char* how;
         OVButton* button;
         std::function<bool()> isUp;
         std::function<void()> close;
     };
     const Case cases[] = {
-        {window.addEffectButton(), [&] { return picker.listMenu()->isVisible(); },
-         [&] { picker.listMenu()->hide(); }},
-        {window.cropButton(), [&] { return tools.cropController() && tools.cropController()->isSheetUp(); },
-         [&] { tools.cropController()->endSheet(false); }},
+        {"an effect chosen in the menu", window.addEffectButton(),
+         [&] { return picker.listMenu()->isVisible(); },
+         [&] {
+             pf::Menu* menu = picker.listMenu();
+             QAction* item = menu->actions().at(1);
+             clickIn(menu, menu->actionGeometry(item).center());
+         }},
+        {"the sheet's Cancel", window.cropButton(),
+         [&] { return tools.cropController() && tools.cropController()->isSheetUp(); },
+         sheetButton("cancelButton")},
+        {"the sheet's OK", window.cropButton(),
+         [&] { return tools.cropController() && tools.cropController()->isSheetUp(); },
+         sheetButton("okButton")},
+        {"a picture chosen in the drawer", window.pictureButton(),
+         [&] { return pictures.windowDrawer() && pictures.windowDrawer()->isOpen(); },
+         [&] {
+             doctest::spinUntil(
+                 [&] {
+                     return !pictures.gridViewController()
+                                 ->gridItemsInSection(pictures.mainSection())
+                                 .isEmpty();
+                 },
+                 5000);
+             const QList<OVGridItem*> items =
+                 pictures.gridViewController()->gridItemsInSection(pictures.mainSection());
+             ASSERT_FALSE(items.isEmpty());
+             clickIn(items.front(), items.front()->rect().center());
+         }},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.button->title().toStdString());
+        SCOPED_TRACE(c.how);
         const QPoint on = c.button->mapTo(shown, QPoint(20, 11));
         movePointer(shown->windowHandle(), on);
         QTest::mouseClick(shown->windowHandle(), Qt::LeftButton, {}, on);
-        QCoreApplication::processEvents();
-        ASSERT_TRUE(c.isUp()) << "the click opened it";
-        // The pointer goes to the picture, far from the bar, while the menu or sheet is up.
-        movePointer(shown->windowHandle(), QPoint(500, 200));
+        ASSERT_TRUE(doctest::spinUntil(c.isUp, 5000)) << "the click opened it";
+        doctest::spinUntil([] { return false; }, 300);
         c.close();
+        ASSERT_TRUE(doctest::spinUntil([&] { return !c.isUp(); }, 5000)) << "closed";
         for (int turn = 0; turn < 3; ++turn)
             QCoreApplication::processEvents();
         EXPECT_EQ(c.button->buttonState(), OVButton::Normal);
+        EXPECT_FALSE(c.button->state()) << "a push button, not a switch left on";
     }
     GMFrameworkEffectsWindow::setCropHandler(nullptr);
     GMFrameworkEffectsWindow::setPictureHandler(nullptr);
+}
+
+// The Frame pop-up of a Textured Frame in the window keeps every frame to choose from, and shows the
+// frame the effect draws, after the builder's buttons change the catalog: it was emptied (its effect
+// could never get another frame) when a frame was duplicated, and again when one was removed.
+TEST_F(FrameworkEffectsWindowTest, TheFramePopUpKeepsItsChoicesWhenTheBuilderChangesTheCatalog)
+{
+    FramesLibrary::registerAll();
+    OVFrameCatalog& user = OVFrameCatalog::sharedUserFrameCatalog();
+    const auto emptyUserCatalog = [&] {
+        while (!user.frameIDs().isEmpty())
+            user.removeFrameAtIndex(0);
+    };
+    emptyUserCatalog();
+    GMFrameworkEffectsWindow window(picture(300, 200), &picker);
+    const auto addFrame = [&] {
+        window.appendEffect(
+            OVEffectsCatalog::sharedEffectsCatalog().effectForDisplayName(QStringLiteral("Textured Frame")));
+        QCoreApplication::processEvents();
+        OVEffect* effect = window.effects().back().get();
+        for (QWidget* control : effect->settingsControls())
+            if (auto* popup = qobject_cast<OVPopupButton*>(control))
+                return std::pair{effect, popup};
+        return std::pair{effect, static_cast<OVPopupButton*>(nullptr)};
+    };
+    const auto [first, firstPopup] = addFrame();
+    ASSERT_TRUE(firstPopup);
+    const QString drawn = first->settingsValueForKey(QStringLiteral("inputFrameName")).toString();
+    const QString shown = pf::Menu::title(firstPopup->selectedItem());
+    ASSERT_FALSE(shown.isEmpty());
+    const qsizetype offered = firstPopup->menu()->actions().size();
+
+    OVFrameBuilder builder;
+    pf::Window* builderWindow = builder.window();
+    ASSERT_TRUE(builderWindow);
+    builderWindow->show();
+    // "Wood - Walnut" clicked in the builder's list, then Duplicate.
+    QTableWidget* list = builder.frameList();
+    int walnut = -1;
+    for (int row = 0; row < list->rowCount(); ++row)
+        if (list->item(row, 0) && list->item(row, 0)->text() == QLatin1String("Wood - Walnut"))
+            walnut = row;
+    ASSERT_GE(walnut, 0);
+    list->scrollToItem(list->item(walnut, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(walnut, 0)).center());
+    ASSERT_EQ(builder.selectedRow(), walnut);
+    QTest::mouseClick(builder.duplicateFrameButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(user.frameIDs().size(), 1);
+    const QString copy = user.frameWithName(user.frameIDs().front())->name();
+
+    // A second frame effect added between the changes, which the removal must leave as sound.
+    const auto [second, secondPopup] = addFrame();
+    ASSERT_TRUE(secondPopup);
+    QTest::mouseClick(builder.removeFrameButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(user.frameIDs().isEmpty());
+
+    for (const auto& [effect, popup] : {std::pair{first, firstPopup}, std::pair{second, secondPopup}}) {
+        SCOPED_TRACE(effect == first ? "added before the duplicate" : "added between");
+        EXPECT_EQ(popup->menu()->actions().size(), offered) << "every frame is offered again";
+        EXPECT_EQ(pf::Menu::title(popup->selectedItem()), shown) << "the frame drawn is shown";
+        EXPECT_EQ(effect->settingsValueForKey(QStringLiteral("inputFrameName")).toString(), drawn);
+    }
+    // Another frame chosen from the pop-up, as a click chooses: the effect takes it.
+    QAction* oval = nullptr;
+    for (QAction* item : firstPopup->menu()->actions())
+        if (pf::Menu::title(item) == QLatin1String("Walnut Oval Wood")) // under the header "Wood"
+            oval = item;
+    ASSERT_TRUE(oval);
+    oval->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(firstPopup->selectedItem(), oval);
+    EXPECT_EQ(dynamic_cast<OVTexturedFrameFilter*>(first->filter())->frameDescription()->name(),
+              QStringLiteral("Wood - Walnut Oval"));
+    EXPECT_NE(copy, QString());
+    builderWindow->close();
+    emptyUserCatalog();
 }
 
 } // namespace
@@ -547,4 +741,245 @@ TEST(FrameworkEffectsInFront, ChoosingTheMenuItemAgainKeepsThePhotosStackOfEffec
     }
     GMDocument::setWindowControllerFactory({});
     pf::FileSystem::setApplicationSupportDirectoryForTesting(previous);
+}
+
+namespace {
+
+// The application with photos opened through its document handler (each in a live preview window) and
+// Extras ▸ Framework Effects… chosen from a window's menu bar, as a click chooses it.
+class FrameworkEffectsOfPhotos : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_previousSupport = pf::FileSystem::applicationSupportDirectory();
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_dir.filePath("app"));
+        pf::UserDefaults::standard().removeObject("RecentDocuments");
+        GMDocument::setWindowControllerFactory(
+            [](GMDocument&) { return std::make_shared<GMPreviewWindowController>(true); });
+        m_delegate = std::make_unique<GMApplicationDelegate>();
+        m_handler = &doctest::capableHandler(*m_delegate);
+    }
+    void TearDown() override
+    {
+        for (const auto& document : std::vector(m_handler->documents()))
+            document->close();
+        doctest::spinUntil([] { return false; }, 200);
+        m_delegate.reset();
+        GMDocument::setWindowControllerFactory({});
+        pf::FileSystem::setApplicationSupportDirectoryForTesting(m_previousSupport);
+    }
+
+    QString writePhoto(const QString& name, int width, int height)
+    {
+        const QString path = m_dir.filePath(name);
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(QColor(200, 90, 60));
+        EXPECT_TRUE(image.save(path));
+        return path;
+    }
+    // Opened with its window; `waitForPhoto` false returns at once, while a large photo still opens.
+    std::shared_ptr<GMDocument> open(const QString& path, bool waitForPhoto = true)
+    {
+        QString error;
+        auto document = std::dynamic_pointer_cast<GMDocument>(
+            m_handler->openDocumentWithContentsOfURL(path, true, &error));
+        EXPECT_TRUE(document) << error.toStdString();
+        if (document && waitForPhoto) {
+            EXPECT_TRUE(doctest::spinUntil([&] {
+                return !document->isOpening() && document->window() && document->window()->isVisible();
+            }));
+        }
+        return document;
+    }
+    static void front(pf::Window* window)
+    {
+        window->show();
+        window->makeKeyAndOrderFront();
+        window->activateWindow();
+        doctest::spinUntil([&] { return pf::Window::keyWindow() == window; }, 2000);
+    }
+    static GMFrameworkEffectsWindow* choose(pf::Window* from)
+    {
+        QAction* item =
+            doctest::menuItem(from, QStringLiteral("Extras"), QStringLiteral("Framework Effects…"));
+        if (!item)
+            return nullptr;
+        item->trigger();
+        QCoreApplication::processEvents();
+        return GMFrameworkEffectsWindow::shown();
+    }
+    // The photo with a grey layer painted over all of it, as a stroke of an effect that takes the
+    // colour away.
+    static void paintGrey(GMDocument& photo)
+    {
+        const auto chain = photo.windowController()->toolChain();
+        chain->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, chain->numberOfTools() - 1);
+        chain->brushPathImageAtIndex(chain->numberOfTools() - 1)
+            ->addContentContainer(
+                doctest::paintedMask(chain->originalImageSize(), 1.0, pf::Color(0, 0, 0, 0)));
+    }
+    static bool isGrey(const QImage& image)
+    {
+        if (image.isNull())
+            return false;
+        const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
+        return std::abs(c.red() - c.blue()) < 12;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_previousSupport;
+    std::unique_ptr<GMApplicationDelegate> m_delegate;
+    DocumentHandler* m_handler = nullptr;
+};
+
+} // namespace
+
+// The window works on the photo as it is now: painted over in the editor, the photo reaches the window
+// shown beside it a moment later, and a hidden one when the menu item is chosen again; its effects and
+// a crop chosen in it stay, and the crop undone shows the whole photo as it is now. It kept the photo
+// as it was when the window was made.
+TEST_F(FrameworkEffectsOfPhotos, TheWindowWorksOnThePhotoAsItIsNow)
+{
+    auto photo = open(writePhoto("colour.png", 90, 60));
+    ASSERT_TRUE(photo);
+    front(photo->window());
+    GMFrameworkEffectsWindow* effects = choose(photo->window());
+    ASSERT_TRUE(effects);
+    ASSERT_FALSE(isGrey(effects->shownImage()));
+    effects->appendEffect(
+        OVEffectsCatalog::sharedEffectsCatalog().effectForDisplayName(QStringLiteral("Reflection")));
+    effects->cropPicture(pf::Rect(0, 0, 60, 60));
+    QCoreApplication::processEvents();
+
+    struct Case
+    {
+        const char* how;
+        std::function<void()> shown;
+    };
+    const Case cases[] = {
+        {"shown beside the photo", [] {}},
+        {"closed, chosen again",
+         [&] {
+             effects->window()->close();
+             QCoreApplication::processEvents();
+         }},
+    };
+    int painted = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        c.shown();
+        front(photo->window());
+        if (painted++ == 0) {
+            paintGrey(*photo);
+        } else {
+            // The grey layer's mask painted away again.
+            const auto chain = photo->windowController()->toolChain();
+            chain->brushPathImageAtIndex(chain->numberOfTools() - 1)
+                ->addContentContainer(
+                    doctest::paintedMask(chain->originalImageSize(), 0.0, pf::Color(0, 0, 0, 0)));
+        }
+        const bool nowGrey = painted == 1;
+        if (!effects->window()->isVisible()) {
+            ASSERT_EQ(choose(photo->window()), effects);
+        }
+        EXPECT_TRUE(doctest::spinUntil(
+            [&] { return isGrey(effects->picture().isNull() ? QImage() : effects->shownImage()) == nowGrey; },
+            3000))
+            << "the window shows the photo as it is now";
+        EXPECT_EQ(effects->effects().size(), 1u) << "with its effects";
+        EXPECT_EQ(effects->picture().extent(), pf::Rect(0, 0, 60, 60)) << "cropped as chosen";
+    }
+    // The crop undone: the whole of the photo as it is now.
+    EXPECT_EQ(effects->undoManager().undoActionName().toStdString(), "Crop");
+    effects->undoManager().undo();
+    EXPECT_EQ(effects->picture().extent(), pf::Rect(0, 0, 90, 60));
+    EXPECT_FALSE(isGrey(effects->shownImage()));
+}
+
+// Closing the photo keeps its window and effects: the photo opened again from its file gets them back,
+// over its picture as it is then. A new, empty window came, and the stack stayed out of reach.
+TEST_F(FrameworkEffectsOfPhotos, APhotoOpenedAgainFindsItsEffects)
+{
+    const QString path = writePhoto("again.png", 80, 50);
+    auto photo = open(path);
+    ASSERT_TRUE(photo);
+    front(photo->window());
+    GMFrameworkEffectsWindow* effects = choose(photo->window());
+    ASSERT_TRUE(effects);
+    for (const char* name : {"Rotate Color", "Reflection", "Drop Shadow", "Gradient Multiply", "Keep Color"})
+        effects->appendEffect(
+            OVEffectsCatalog::sharedEffectsCatalog().effectForDisplayName(QString::fromLatin1(name)));
+    QCoreApplication::processEvents();
+    effects->window()->close();
+    photo->close();
+    photo.reset();
+    doctest::spinUntil([] { return false; }, 200);
+
+    // Meanwhile another photo has a window of its own.
+    auto other = open(writePhoto("other.png", 40, 40));
+    ASSERT_TRUE(other);
+    front(other->window());
+    GMFrameworkEffectsWindow* otherEffects = choose(other->window());
+    ASSERT_TRUE(otherEffects);
+    EXPECT_NE(otherEffects, effects);
+
+    auto reopened = open(path);
+    ASSERT_TRUE(reopened);
+    front(reopened->window());
+    EXPECT_EQ(choose(reopened->window()), effects) << "the photo's own window";
+    EXPECT_EQ(effects->effects().size(), 5u) << "with its effects";
+    EXPECT_TRUE(effects->window()->isVisible());
+    EXPECT_EQ(effects->picture().extent(), pf::Rect(0, 0, 80, 50));
+    EXPECT_FALSE(effects->shownImage().isNull());
+}
+
+// A photo still opening when the window is asked for: the window says so, shows the photo once it is in
+// and keeps showing it when asked for again. It said "No picture" and never got one.
+TEST_F(FrameworkEffectsOfPhotos, APhotoStillOpeningShowsOnceItIsIn)
+{
+    // Large enough to open in the background.
+    const QString path = writePhoto("large.jpg", 2600, 1600);
+    auto photo = open(path, false);
+    ASSERT_TRUE(photo);
+    ASSERT_TRUE(photo->isOpening());
+    ASSERT_TRUE(photo->window());
+    front(photo->window());
+    GMFrameworkEffectsWindow* effects = choose(photo->window());
+    ASSERT_TRUE(effects);
+    if (photo->isOpening()) {
+        EXPECT_TRUE(effects->output().isNull()) << "nothing yet";
+        EXPECT_TRUE(effects->pictureMessage().contains(QStringLiteral("still opening")))
+            << effects->pictureMessage().toStdString();
+    }
+    EXPECT_TRUE(doctest::spinUntil([&] { return !effects->output().isNull(); }, 20000))
+        << "the photo reaches the window once it is in";
+    EXPECT_EQ(effects->picture().extent().width(), 1024);
+    front(photo->window());
+    EXPECT_EQ(choose(photo->window()), effects);
+    EXPECT_FALSE(effects->output().isNull());
+}
+
+// A crop and a picture chosen in the window are undone by name, in the Edit menu as in the window's
+// undo manager.
+TEST_F(FrameworkEffectsOfPhotos, CropAndPictureAreUndoneByName)
+{
+    auto photo = open(writePhoto("named.png", 90, 60));
+    ASSERT_TRUE(photo);
+    front(photo->window());
+    GMFrameworkEffectsWindow* effects = choose(photo->window());
+    ASSERT_TRUE(effects);
+    front(effects->window());
+    const auto undoTitle = [&] {
+        QAction* undo = doctest::menuItem(effects->window(), QStringLiteral("Edit"), QStringLiteral("Undo"));
+        return undo ? undo->text().toStdString() : std::string();
+    };
+    effects->cropPicture(pf::Rect(10, 0, 60, 40));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(undoTitle(), "Undo Crop");
+    effects->setPicture(picture(50, 50));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(undoTitle(), "Undo Replace Picture");
+    effects->undoManager().undo();
+    EXPECT_EQ(effects->picture().extent(), pf::Rect(10, 0, 60, 40));
 }

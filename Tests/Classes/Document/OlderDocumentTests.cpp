@@ -246,7 +246,8 @@ TEST_F(OlderDocuments, SavingNeverReplacesTheOldFileAndTheNewPackageKeepsEveryth
     const QString package = m_dir.filePath("portrait (converted).glimora");
     ASSERT_TRUE(save(*opened.document, package, GMDocumentPackage::typeName, Op::Save).succeeded);
     EXPECT_EQ(bytes(path), file);
-    EXPECT_TRUE(QFileInfo::exists(package + "/image.png")) << "a TIFF original is kept without loss";
+    EXPECT_TRUE(QFileInfo::exists(package + "/original.tif")) << "a TIFF original is kept as its own bytes";
+    EXPECT_FALSE(QFileInfo::exists(package + "/image.png"));
 
     Opened reopened = open(m_documents, package);
     ASSERT_TRUE(reopened.document) << reopened.error.toStdString();
@@ -290,7 +291,8 @@ TEST_F(OlderDocuments, FilesWithoutAPictureOrDamagedAreRefusedWithAMessage)
 }
 
 // A large photo in an older file opens as any large photo does: decoded off the main thread, its
-// layers going in after it. Saved, a JPEG keeps its bytes and anything else is kept without loss.
+// layers going in after it. Saved, its picture keeps its bytes: a JPEG's as "image.jpg", a TIFF's as
+// "original.tif" (earlier versions read the JPEG made of it).
 TEST_F(OlderDocuments, ALargePictureIsDecodedInTheBackgroundAndKeptAsWellAsItCame)
 {
     QImage large(2400, 1800, QImage::Format_RGB32);
@@ -322,11 +324,12 @@ TEST_F(OlderDocuments, ALargePictureIsDecodedInTheBackgroundAndKeptAsWellAsItCam
 
         const QString package = m_dir.filePath(QStringLiteral("large-%1-saved.glimora").arg(c.format));
         ASSERT_TRUE(save(*document, package, GMDocumentPackage::typeName, Op::SaveTo).succeeded);
-        EXPECT_EQ(QFileInfo::exists(package + "/image.png"), c.lossless);
-        if (!c.lossless)
+        EXPECT_FALSE(QFileInfo::exists(package + "/image.png")) << "no other kind under that name";
+        if (!c.lossless) {
             EXPECT_EQ(bytes(package + "/image.jpg"), picture);
-        else
-            EXPECT_TRUE(bytes(package + "/image.png").startsWith("\x89PNG"))
-                << "no other kind under that name";
+        } else {
+            EXPECT_EQ(bytes(package + "/original.tif"), picture);
+            EXPECT_TRUE(bytes(package + "/image.jpg").startsWith("\xFF\xD8")) << "for earlier versions";
+        }
     }
 }

@@ -595,12 +595,8 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
         {"plain.tif", qt(colour, "tiff"), 0, 1, {}, {}},
         {"adobe.tif", qt(adobe, "tiff"), 0, 1, {}, {}},
         {"lzw.tif", raw(qtEncoded(colour, "tiff", -1, 1)), 0, 1, {}, {}},
-        {"pages.tif",
-         [&](const QString& p) { return libtiffPages(p, colour, 3); },
-         0,
-         1,
-         "holds 3 pictures",
-         {"tiff", 8, 3, {}, 0, {}, {}, false, 1, false, COMPRESSION_NONE}},
+        // Its first page is written back in place: the other pages stay.
+        {"pages.tif", [&](const QString& p) { return libtiffPages(p, colour, 3); }, 0, 1, {}, {}},
         {"cmyk.tif",
          [&](const QString& p) { return libtiffPages(p, colour, 1, true); },
          0,
@@ -616,7 +612,7 @@ TEST_F(PhotoKinds, SaveSaveAsAndExportKeepWhatTheFileStores)
          0,
          1,
          "cannot write",
-         {"png", 8, 4, {}, 0, {}, {}, false, 1, false},
+         {"png", 8, 3, {}, 0, {}, {}, false, 1, false},
          "png"},
     };
     for (const Case& c : cases) {
@@ -722,6 +718,65 @@ TEST_F(PhotoKinds, SaveAsWritesTheKindTheTypedExtensionNames)
             EXPECT_FALSE(QFileInfo::exists(typed + ".tif"));
         }
         EXPECT_FALSE(QFileInfo::exists(typed + ".glimora"));
+        opened.document->close();
+    }
+}
+
+// Every save that would replace a file asks, whatever named it: an extension added after the panel's
+// own question ("holiday.v2" saved as JPEG over "holiday.v2.jpg") and the way out of a kind that cannot
+// be written ("x.gif" saved as "x.gif.tif"). Cancel leaves the file as it was, Replace writes it. A kind
+// the application writes is written as itself, never refused as one that cannot be ("copy.tif" of a
+// JPEG photo).
+TEST_F(PhotoKinds, ASaveThatWouldReplaceAFileAsksWhateverNamedIt)
+{
+    const struct
+    {
+        const char* photo;
+        const char* typed;
+        const char* replaced; // the file a save would replace (made beforehand); null: none
+        bool replace;         // the answer to the question
+        const char* written;  // what is written, and of what kind
+        QByteArray format;
+    } cases[] = {
+        {"holiday.jpg", "holiday.v2", "holiday.v2.jpg", false, nullptr, {}},
+        {"holiday.jpg", "holiday.v3", "holiday.v3.jpg", true, "holiday.v3.jpg", "jpeg"},
+        {"scan.tif", "x.gif", "x.gif.tif", false, nullptr, {}},
+        {"scan.tif", "y.gif", "y.gif.tif", true, "y.gif.tif", "tiff"},
+        {"holiday.jpg", "copy.tif", nullptr, false, "copy.tif", "tiff"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        m_photoFormat = QByteArray(c.photo).endsWith("tif") ? "TIFF" : "JPEG";
+        const QString photo = this->photo(c.photo);
+        const QByteArray before("not a picture, but someone's file");
+        if (c.replaced) {
+            ASSERT_TRUE(writeFile(m_dir.filePath(c.replaced), before));
+        }
+        Opened opened = open(m_documents, photo);
+        ASSERT_TRUE(opened.document) << opened.error.toStdString();
+        tintLeftHalf(*opened.chain());
+        pf::FilePanel::setResponder(
+            [&](const pf::FilePanel&) { return QStringList{m_dir.filePath(c.typed)}; });
+        QStringList asked;
+        pf::Alert::setResponder([&](const pf::Alert& alert) {
+            asked << alert.messageText;
+            return alert.messageText.contains("already exists") && !c.replace
+                       ? pf::Alert::firstButtonReturn + 1
+                       : pf::Alert::firstButtonReturn;
+        });
+        std::optional<bool> saved;
+        opened.document->saveDocumentAs([&](bool ok, const QString&) { saved = ok; });
+        spinUntil([&] { return saved.has_value() && !opened.document->isSaving(); });
+        pf::FilePanel::setResponder({});
+        EXPECT_EQ(asked.filter("already exists").size(), c.replaced ? 1 : 0)
+            << asked.join('\n').toStdString();
+        EXPECT_EQ(asked.filter("cannot be written").size(), QByteArray(c.typed).endsWith("gif") ? 1 : 0)
+            << asked.join('\n').toStdString();
+        EXPECT_EQ(saved.value_or(false), c.written != nullptr);
+        if (c.written)
+            EXPECT_EQ(QImageReader::imageFormat(m_dir.filePath(c.written)), c.format);
+        else
+            EXPECT_EQ(bytes(m_dir.filePath(c.replaced)), before) << "left as it was";
         opened.document->close();
     }
 }

@@ -3,7 +3,6 @@
 #include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMLinks.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
-#include "Platform/UI/FilePanel.h"
 #include "Classes/Document/OVSystemInfo.h"
 #include "Classes/Framework/Toolkit/OVCachedImage.h"
 #include "Classes/Framework/Toolkit/OVChildSupportWindow.h"
@@ -14,6 +13,7 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UserDefaults.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/UI/FilePanel.h"
 #include "Tests/ChildProcess.h"
 
 #include <QApplication>
@@ -25,12 +25,12 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPdfDocument>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrlQuery>
-#include <QPushButton>
 #include <gtest/gtest.h>
 
 using namespace doctest;

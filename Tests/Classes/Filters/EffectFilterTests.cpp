@@ -5,6 +5,7 @@
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Filters/GMGuidedFilter.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/CpuKernelRenderer.h"
 #include "Platform/Image/Vector.h"
 
 #include <cmath>
@@ -122,6 +123,44 @@ TEST(EffectFilters, ExposureChangesStopsInLinearLightAndNeverClips)
             EXPECT_GT(out.at(3, 0)[0], tones.at(3, 0)[0]);
         }
     }
+}
+
+// The exposure decodes every channel, scales it by one gain and encodes it again, leaving out the powers
+// that cancel: the plain formula's values on either path, for channels on the curve's line and its
+// power part, those that cross from one to the other (dark channels brightened, darkened ones moving
+// onto the line), and values below 0 and above 1.
+TEST(EffectFilters, ExposureIsTheColourDecodedScaledAndEncodedAgainOnEitherPath)
+{
+    const auto decoded = [](double v) { return std::copysign(linear(std::abs(v)), v); };
+    const auto encoded = [](double v) {
+        const double a = std::abs(v);
+        return std::copysign(a <= 0.0031308 ? a * 12.92 : 1.055 * std::pow(a, 1 / 2.4) - 0.055, v);
+    };
+    const std::array<float, 14> values = {-0.3f,   0.0f,   0.01f, 0.025f, 0.031f, 0.036f, 0.0404f,
+                                          0.0406f, 0.043f, 0.05f, 0.07f,  0.4f,   0.93f,  1.2f};
+    const int n = int(values.size());
+    const Grid colours = Grid::from(n * n, n, [&](int x, int y) {
+        return Pixel{values[size_t(x % n)], values[size_t(x / n)], values[size_t(y)], 1};
+    });
+    for (const CpuKernelRenderer::Use use : {CpuKernelRenderer::Use::Always, CpuKernelRenderer::Use::Never})
+        for (const double stops : {0.47, 1.5, -0.3, -1.0}) {
+            SCOPED_TRACE(testing::Message() << (use == CpuKernelRenderer::Use::Always ? "CPU" : "passes")
+                                            << ", " << stops << " stops");
+            CpuKernelRenderer::setUse(use);
+            const Grid out = filtered("GMExposureFilter", colours, {{"inputStops", stops}});
+            CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
+            const double k = std::exp2(stops);
+            double worst = 0;
+            for (int y = 0; y < colours.height; ++y)
+                for (int x = 0; x < colours.width; ++x) {
+                    const Pixel& c = colours.at(x, y);
+                    const double m = std::max({decoded(c[0]), decoded(c[1]), decoded(c[2])});
+                    const double g = k < 1 ? k : m > 0 && m < 1 ? k / (1 + (k - 1) * m) : 1;
+                    for (size_t i = 0; i < 3; ++i)
+                        worst = std::max(worst, std::abs(out.at(x, y)[i] - encoded(g * decoded(c[i]))));
+                }
+            EXPECT_LT(worst, 1e-5);
+        }
 }
 
 TEST(EffectFilters, ChromaAdjustmentKeepsLumaAndItsColourRanges)

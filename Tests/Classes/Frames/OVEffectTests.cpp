@@ -19,6 +19,7 @@
 #include "Platform/Image/PaintColor.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
+#include "Platform/UI/Alert.h"
 #include "Platform/UI/Event.h"
 #include "Platform/UI/FilePanel.h"
 #include "Platform/UI/Menu.h"
@@ -328,6 +329,49 @@ TEST_F(EffectUndo, UndoingSettingsKeepsTheChosenImage)
               chosen.value(QStringLiteral("inputShape")));
 }
 
+// A file that is no picture, chosen as a pop-up's custom image, is refused with the alert Picture… shows
+// for it: it was taken without a word, and the effect drew no texture.
+TEST_F(EffectUndo, ACustomImageThatIsNoPictureIsRefusedWithAnAlert)
+{
+    QTemporaryDir dir;
+    struct Case
+    {
+        const char* name;
+        QByteArray bytes;
+    };
+    const Case cases[] = {{"notes.png", "these are words, not pixels"}, {"empty.jpg", {}}};
+    QStringList alerts;
+    pf::Alert::setResponder([&](const pf::Alert& alert) {
+        alerts << alert.messageText;
+        return pf::Alert::firstButtonReturn;
+    });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = dir.filePath(QString::fromLatin1(c.name));
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(c.bytes);
+        out.close();
+        pf::FilePanel::setResponder([&](const pf::FilePanel&) { return QStringList{file}; });
+        auto effect = OVEffect::create(description());
+        effect->setUndoManager(&manager);
+        effect->setInputImage(picture(100, 100));
+        effect->settingsView();
+        auto* popup = qobject_cast<OVPopupButton*>(effect->settingsControls().value(0));
+        ASSERT_TRUE(popup);
+        const QVariantMap before = effect->settings();
+        alerts.clear();
+        popup->menu()->actions().last()->trigger(); // "Custom Image"
+        QCoreApplication::processEvents();
+        ASSERT_EQ(alerts.size(), 1) << "the person is told";
+        EXPECT_EQ(alerts.front(), QStringLiteral("The picture “%1” could not be read.").arg(c.name));
+        EXPECT_EQ(effect->settings(), before) << "the effect keeps its texture";
+        EXPECT_FALSE(manager.canUndo());
+        EXPECT_EQ(popup->selectedItem(), popup->menu()->actions().first()) << "the pop-up shows it";
+    }
+    pf::Alert::setResponder({});
+}
+
 TEST(EffectsList, EveryEffectMakesItsFilterAndEveryRowItsControl)
 {
     QFile file(pf::Bundle::main().pathForResource(QStringLiteral("Effects"), QStringLiteral("plist")));
@@ -535,6 +579,88 @@ TEST(EffectChain, SliderChangesRenderOnlyTheChainsEndAndKeepTheStageByStageResul
                 largest = std::max(largest, std::abs(int(shown.row(y)[x]) - int(expected->row(y)[x])));
         EXPECT_LE(largest, 1) << label;
     }
+}
+
+// A frame after an effect that changes (a drag of its slider) keeps its mask, textured frame and shadow:
+// the same picture size needs none of them again, curved or straight. The effect wrote the frame's width
+// again with every new picture, and each write dropped them. A width of its own still does.
+TEST(EffectChain, AFrameAfterAChangedEffectKeepsWhatItMade)
+{
+    OVEffectsCatalog& catalog = OVEffectsCatalog::sharedEffectsCatalog();
+    const pf::Image input = gradientPicture(120, 80);
+    for (const char* frame : {"Wood - Light Oak", "Wood - Walnut Oval", "Paper - Handmade Arch"}) {
+        SCOPED_TRACE(frame);
+        auto rotate = catalog.effectForDisplayName(QStringLiteral("Rotate Color"));
+        auto framed = catalog.effectForDisplayName(QStringLiteral("Textured Frame"));
+        ASSERT_TRUE(rotate && framed);
+        framed->setSettings({{QStringLiteral("inputFrameName"), QString::fromLatin1(frame)},
+                             {QStringLiteral("inputShadowWidth"), 0.02}});
+        auto* filter = dynamic_cast<OVTexturedFrameFilter*>(framed->filter());
+        ASSERT_TRUE(filter);
+        RenderingSink sink;
+        rotate->setSuccessor(framed.get());
+        framed->setSuccessor(&sink);
+        rotate->settingsView();
+        framed->settingsView();
+        rotate->setInputImage(input);
+        ASSERT_TRUE(sink.rendered);
+        const pf::Image mask = filter->cachedMask(), textured = filter->cachedFrame(),
+                        shadow = filter->cachedShadow();
+        ASSERT_FALSE(mask.isNull() || textured.isNull() || shadow.isNull());
+        for (double angle : {0.2, 0.45}) {
+            rotate->setValue(QStringLiteral("inputAngle"), angle);
+            ASSERT_TRUE(sink.rendered);
+            EXPECT_TRUE(filter->cachedMask() == mask) << angle;
+            EXPECT_TRUE(filter->cachedFrame() == textured) << angle;
+            EXPECT_TRUE(filter->cachedShadow() == shadow) << angle;
+        }
+        framed->setValue(QStringLiteral("inputWidth"), 0.08);
+        EXPECT_FALSE(filter->cachedMask() == mask) << "a width of its own makes the mask anew";
+        rotate->setSuccessor(nullptr);
+    }
+}
+
+// A photo far larger than the renderer works out whole, chosen as Texturize's custom image, is drawn as
+// the texture: its render failed and the window lost its picture.
+TEST(EffectChain, AVeryLargeCustomImageIsDrawnAsATexture)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("large.jpg"));
+    {
+        QImage large(12000, 8000, QImage::Format_RGB32);
+        large.fill(QColor(150, 60, 30));
+        ASSERT_TRUE(large.save(file, "JPEG", 60));
+    }
+    pf::FilePanel::setResponder([&](const pf::FilePanel&) { return QStringList{file}; });
+    auto effect = OVEffectsCatalog::sharedEffectsCatalog().effectForDisplayName(QStringLiteral("Texturize"));
+    ASSERT_TRUE(effect);
+    RenderingSink sink;
+    effect->setSuccessor(&sink);
+    const pf::Image input = gradientPicture(300, 200);
+    effect->setInputImage(input);
+    effect->settingsView();
+    OVPopupButton* textures = nullptr;
+    for (QWidget* control : effect->settingsControls())
+        if (auto* popup = qobject_cast<OVPopupButton*>(control))
+            textures = popup;
+    ASSERT_TRUE(textures);
+    pf::LogCapture log;
+    textures->menu()->actions().last()->trigger(); // "Custom Image"
+    QCoreApplication::processEvents();
+    pf::FilePanel::setResponder(nullptr);
+    EXPECT_EQ(effect->settings().value(QStringLiteral("resource")).toMap().size(), 1) << "taken";
+    ASSERT_TRUE(sink.rendered) << log.lines().join(u'\n').toStdString();
+    const auto plain = pf::RenderContext::shared()->render(input, input.extent());
+    ASSERT_TRUE(plain);
+    ASSERT_EQ(sink.rendered->width(), plain->width());
+    // The texture's warm colour is laid over the gradient.
+    double warmer = 0;
+    for (int y = 0; y < plain->height(); ++y)
+        for (int x = 0; x < plain->width(); ++x)
+            warmer += double(sink.rendered->row(y)[x * 4]) - double(sink.rendered->row(y)[x * 4 + 2]) -
+                      (double(plain->row(y)[x * 4]) - double(plain->row(y)[x * 4 + 2]));
+    EXPECT_GT(warmer / (plain->width() * plain->height()), 2.0);
+    effect->setSuccessor(nullptr);
 }
 
 namespace {

@@ -1,3 +1,4 @@
+#include "Classes/Frames/OVCurvedOpening.h"
 #include "Classes/Frames/OVFrameBand.h"
 #include "Classes/Frames/OVFrameCatalog.h"
 #include "Classes/Frames/OVFrameRegions.h"
@@ -38,6 +39,19 @@ double maxDifference(const Pixels& a, const Pixels& b)
             for (size_t c = 0; c < 4; ++c)
                 worst = std::max(worst, std::abs(a.at(x, y)[c] - b.at(x, y)[c]));
     return worst;
+}
+
+// Renders `rect` into a float bitmap that shares its pixels with a copy, as a caller may hand one: the
+// pixels it got, and whether the copy kept its own.
+std::pair<Pixels, bool> renderedIntoASharedBitmap(const Image& image, const Rect& rect)
+{
+    pf::Bitmap out(int(rect.width()), int(rect.height()), pf::Bitmap::Format::RGBAf);
+    const pf::Bitmap copy = out;
+    const bool rendered = context().render(image, rect, out);
+    const bool kept =
+        std::all_of(copy.data(), copy.data() + copy.byteCount(), [](uint8_t b) { return b == 0; });
+    return {rendered ? Pixels{out, out.width(), out.height()} : Pixels{},
+            kept && out.identity() != copy.identity()};
 }
 
 std::shared_ptr<OVTexturedFrameFilter> frameFilter(const QString& frame, const Image& input, double width,
@@ -390,6 +404,49 @@ TEST(OVShapedBorderFilter, GrowsTheShapeInHalvingRingPasses)
     EXPECT_EQ(copy->value("inputWidth").toDouble(), 0.2);
 }
 
+// The same width or colour written again keeps what was kept (an effect writes its width with every new
+// picture); another makes it anew.
+TEST(FrameFilters, OnlyAnotherValueDropsWhatIsKept)
+{
+    const Image picture = opaque(80, 60);
+    std::vector<std::pair<const char*, std::shared_ptr<pf::Filter>>> filters;
+    filters.emplace_back("textured frame", frameFilter("Wood - Walnut Oval", picture, 0.05, 80));
+    auto border = std::make_shared<OVShapedBorderFilter>();
+    border->setDefaults();
+    border->setValue(QVariant::fromValue(picture), "inputImage");
+    border->setValue(50.0, "canvasProportion");
+    border->setValue(0.05, "inputWidth");
+    filters.emplace_back("shaped border", border);
+    for (const auto& [name, filter] : filters) {
+        SCOPED_TRACE(name);
+        const auto mask = [&filter] {
+            if (auto* frame = dynamic_cast<OVTexturedFrameFilter*>(filter.get()))
+                return frame->cachedMask();
+            return dynamic_cast<OVShapedBorderFilter*>(filter.get())->cachedMask();
+        };
+        const Image kept = mask();
+        ASSERT_FALSE(kept.isNull());
+        filter->setValue(0.05, "inputWidth");
+        EXPECT_TRUE(mask() == kept);
+        filter->setValue(0.06, "inputWidth");
+        EXPECT_FALSE(mask() == kept);
+
+        const auto frame = [&filter] {
+            if (auto* framed = dynamic_cast<OVTexturedFrameFilter*>(filter.get()))
+                return framed->cachedFrame();
+            return dynamic_cast<OVShapedBorderFilter*>(filter.get())->cachedFrame();
+        };
+        const pf::Color tint(0.8, 0.5, 0.3, 1);
+        filter->setValue(QVariant::fromValue(tint), "inputColor");
+        const Image drawn = frame();
+        ASSERT_FALSE(drawn.isNull());
+        filter->setValue(QVariant::fromValue(tint), "inputColor");
+        EXPECT_TRUE(frame() == drawn);
+        filter->setValue(QVariant::fromValue(pf::Color(0.2, 0.5, 0.3, 1)), "inputColor");
+        EXPECT_FALSE(frame() == drawn);
+    }
+}
+
 TEST(FrameFilters, TiledRendersEqualUntiledOnes)
 {
     pf::RenderContext tiles(QStringLiteral("frames tiles"));
@@ -606,12 +663,117 @@ TEST(OVFrameBand, PartsLaidOnTheProcessorAreWhatTheKernelLays)
         const Pixels a = rendered(laid, shown), b = rendered(onCpu, shown);
         ASSERT_FALSE(a.isNull() || b.isNull());
         EXPECT_LE(maxDifference(a, b), 1e-6);
+        const auto [shared, copyKept] = renderedIntoASharedBitmap(onCpu, shown);
+        ASSERT_FALSE(shared.isNull());
+        EXPECT_EQ(maxDifference(shared, b), 0.0);
+        EXPECT_TRUE(copyKept);
     }
 }
 
 // A fill worked out on the processor over a strip is what the kernels draw there, to the float: the
 // whole texture cut along the sides of an opaque grey mask, and tiled patterns (shifted and not) in a
 // shape with soft edges.
+// A curved opening's mask and the shades laid along it, worked out on the processor, are what the kernels
+// "cutOpening" and "drawFrameAlong" draw, for ovals and arches of every proportion and band width; the
+// band's parts hold every pixel the mask covers, and what they leave out (deep inside the opening)
+// is uncovered.
+TEST(OVCurvedOpening, WorkedOutOnTheProcessorAsTheKernelsDraw)
+{
+    const Image part = scenetest::picture(48, 40, [](int x, int y) {
+        const double a = 0.3 + 0.7 * ((x * 5 + y * 3) % 13) / 12.0;
+        return std::array<double, 4>{a * (x % 7) / 6.0, a * (y % 5) / 4.0, a * 0.6, a};
+    });
+    const OVTexturedFrameFilter kernels;
+    const struct
+    {
+        Rect rect;
+        double width;
+    } shapes[] = {{Rect(0, 0, 300, 200), 24},
+                  {Rect(-7, 3, 121, 360), 30},
+                  {Rect(0, 0, 400, 100), 12},
+                  {Rect(5, 5, 90, 90), 9},
+                  {Rect(0, 0, 41, 160), 6}};
+    for (int kind : {OVCurvedOpening::Oval, OVCurvedOpening::Arch}) {
+        for (const auto& c : shapes) {
+            SCOPED_TRACE(testing::Message()
+                         << (kind == OVCurvedOpening::Oval ? "oval " : "arch ") << c.rect.width() << " x "
+                         << c.rect.height() << ", band " << c.width);
+            const auto opening = OVCurvedOpening::make(c.rect, c.width, kind);
+            ASSERT_TRUE(opening);
+            pf::ApplyOptions options;
+            options.definition = c.rect;
+            options.extent = c.rect;
+            const Image band = Image::constantColor(pf::Color(1, 1, 1, 1)).imageByCroppingToRect(c.rect);
+            const Image cut =
+                kernels.kernelWithName("cutOpening")
+                    .apply({QVariant::fromValue(pf::Sampler(band)),
+                            QVariant::fromValue(pf::Vector::fromRect(c.rect)), c.width, double(kind)},
+                           options);
+            const Pixels kernelMask = rendered(cut, c.rect);
+            ASSERT_FALSE(kernelMask.isNull());
+            // A strip of the band, and the whole rectangle.
+            for (const Rect& within :
+                 {Rect(c.rect.minX(), c.rect.minY() + 7, c.rect.width(), 30), Rect::null()}) {
+                const Rect shown = within.isNull() ? c.rect : within;
+                EXPECT_LE(
+                    maxDifference(rendered(cut, shown), rendered(opening->cutOnCpu(cut, within), shown)),
+                    1e-6);
+            }
+            // The whole mask at once, as 8-bit grey: the kernel's render rounded.
+            pf::Bitmap grey;
+            const Image whole = opening->maskPixels(&grey);
+            ASSERT_FALSE(whole.isNull());
+            EXPECT_EQ(whole.extent(), c.rect);
+            int worst = 0;
+            for (int y = 0; y < kernelMask.height; ++y)
+                for (int x = 0; x < kernelMask.width; ++x)
+                    worst = std::max(worst, std::abs(int(grey.row(kernelMask.height - 1 - y)[x]) -
+                                                     int(std::lround(kernelMask.at(x, y)[0] * 255))));
+            EXPECT_LE(worst, 1);
+
+            // Every covered pixel lies in a part of the band; a pixel left out is deep inside and uncovered.
+            const std::vector<Rect> parts = opening->bandParts();
+            for (int y = 0; y < kernelMask.height; ++y)
+                for (int x = 0; x < kernelMask.width; ++x) {
+                    const pf::Point centre(c.rect.minX() + x + 0.5, c.rect.minY() + y + 0.5);
+                    const bool inPart = std::any_of(parts.begin(), parts.end(),
+                                                    [&](const Rect& r) { return r.contains(centre); });
+                    if (!inPart) {
+                        ASSERT_TRUE(opening->isDeepInside(x, y)) << x << ", " << y;
+                    }
+                    if (opening->isDeepInside(x, y)) {
+                        ASSERT_EQ(kernelMask.at(x, y)[0], 0.0) << x << ", " << y;
+                    }
+                }
+
+            // A shade laid along the opening, where the mask shows it.
+            const double scale = c.width / 16;
+            const pf::Size corner(6, 6);
+            const pf::Vector repeats(0, 0);
+            pf::ApplyOptions along = options;
+            along.regionOfInterest = OVFrameRegions::frameRegion(part);
+            const Image laid = kernels.kernelWithName("drawFrameAlong")
+                                   .apply({QVariant::fromValue(pf::Vector::fromRect(c.rect)),
+                                           QVariant::fromValue(pf::Sampler(part)),
+                                           QVariant::fromValue(pf::Vector(corner.width, corner.height)),
+                                           scale, QVariant::fromValue(repeats), c.width, double(kind)},
+                                          along);
+            const Image onCpu = opening->laidAlongOnCpu(laid, part, corner, scale, repeats, Rect::null());
+            ASSERT_NE(onCpu, laid);
+            const Pixels a = rendered(laid, c.rect), b = rendered(onCpu, c.rect);
+            double shadeWorst = 0;
+            for (int y = 0; y < a.height; ++y)
+                for (int x = 0; x < a.width; ++x) {
+                    if (opening->isDeepInside(x, y))
+                        continue;
+                    for (size_t ch = 0; ch < 4; ++ch)
+                        shadeWorst = std::max(shadeWorst, std::abs(a.at(x, y)[ch] - b.at(x, y)[ch]));
+                }
+            EXPECT_LE(shadeWorst, 1e-6);
+        }
+    }
+}
+
 TEST(OVTexturizeFilter, FillsWorkedOutOnTheProcessorAreWhatTheKernelsDraw)
 {
     pf::Bitmap grey(150, 110, pf::Bitmap::Format::Gray8);
@@ -650,6 +812,10 @@ TEST(OVTexturizeFilter, FillsWorkedOutOnTheProcessorAreWhatTheKernelsDraw)
             const Pixels a = rendered(kernels, strip), b = rendered(onCpu, strip);
             ASSERT_FALSE(a.isNull() || b.isNull());
             EXPECT_LE(maxDifference(a, b), 1e-6);
+            const auto [shared, copyKept] = renderedIntoASharedBitmap(onCpu, strip);
+            ASSERT_FALSE(shared.isNull());
+            EXPECT_EQ(maxDifference(shared, b), 0.0);
+            EXPECT_TRUE(copyKept);
         }
     }
 }

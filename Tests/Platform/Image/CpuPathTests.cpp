@@ -212,6 +212,130 @@ TEST(CpuPaths, LanczosWithAndWithoutWideVectorsGivesThePassesPixels)
     }
 }
 
+// A bitmap rendered into may share its pixels with copies of it (bitmaps copy them only when written):
+// the caller's own copy, or the very bitmap the recipe reads. Every route that writes it, most of them
+// in bands on all cores, gives it pixels of its own once and leaves the copies as they were; bands that
+// each made their own crashed or wrote into pixels nobody kept. Each case runs a few times, since a
+// race between bands need not show every time.
+TEST(CpuPaths, EveryRouteWritesADestinationThatSharesItsPixels)
+{
+    using Make = std::function<Image(const Image&)>;
+    const Make same = [](const Image& input) { return input; };
+    const Make moved = [](const Image& input) {
+        return input.imageByApplyingTransform(AffineTransform::translation(3, -2));
+    };
+    const Make reduced = [](const Image& input) {
+        return input.imageByApplyingTransform(AffineTransform::scale(0.3, 0.4));
+    };
+    const Make lanczos = [](const Image& input) {
+        return filtered("CILanczosScaleTransform",
+                        {{"inputImage", var(input)}, {"inputScale", 0.45}, {"inputAspectRatio", 1.1}});
+    };
+    const Make median = [](const Image& input) {
+        return filtered("CIMedianFilter", {{"inputImage", var(input)}});
+    };
+    const Make gaussian = [](const Image& input) {
+        return filtered("CIGaussianBlur", {{"inputImage", var(input)}, {"inputRadius", 20.0}});
+    };
+    const Make inverted = [](const Image& input) {
+        return filtered("CIColorInvert", {{"inputImage", var(input)}});
+    };
+    const auto of = [](const Make& outer, const Make& inner) {
+        return [outer, inner](const Image& input) { return outer(inner(input)); };
+    };
+    using F = Bitmap::Format;
+    using Use = CpuKernelRenderer::Use;
+    struct Route
+    {
+        const char* name;
+        Make make;
+        F source, out;
+        Use use = Use::Always;
+    };
+    const Route routes[] = {
+        {"bitmap copy, 8-bit", moved, F::RGBA8, F::RGBA8},
+        {"bitmap copy, floats as bytes", moved, F::RGBAf, F::RGBA8},
+        {"area reduction, 8-bit", reduced, F::RGBA8, F::RGBA8},
+        {"area reduction, float", reduced, F::RGBAf, F::RGBAf},
+        {"area reduction of a mask into floats", reduced, F::Gray16, F::RGBAf},
+        {"Lanczos of a bitmap, 8-bit", lanczos, F::RGBA8, F::RGBA8},
+        {"Lanczos of a bitmap, float", lanczos, F::RGBAf, F::RGBAf},
+        {"Lanczos of a rendered input", of(lanczos, behindAKernel), F::RGBAf, F::RGBAf},
+        {"median of a bitmap", median, F::RGBA8, F::RGBA8},
+        {"median of an input rendered on the CPU", of(median, inverted), F::RGBAf, F::RGBAf},
+        {"median of an input rendered in bands", of(median, behindAKernel), F::RGBA8, F::RGBA8},
+        {"large Gaussian", gaussian, F::RGBAf, F::RGBAf},
+        {"translated kernels, float", inverted, F::RGBAf, F::RGBAf},
+        {"translated kernels, 8-bit", inverted, F::RGBA8, F::RGBA8},
+        {"passes", inverted, F::RGBA8, F::RGBA8, Use::Never},
+    };
+    enum class Destination
+    {
+        Own,
+        SharedWithACopy,
+        SharedWithTheSource, // the bitmap the recipe reads, where it has the size and format wanted
+    };
+    const std::pair<Destination, const char*> destinations[] = {
+        {Destination::Own, "its own pixels"},
+        {Destination::SharedWithACopy, "sharing them with a copy the caller keeps"},
+        {Destination::SharedWithTheSource, "sharing them with the bitmap the recipe reads"},
+    };
+    // Bytes that no route writes everywhere.
+    const auto scribbled = [](int width, int height, F format) {
+        Bitmap b(width, height, format, Bitmap::Fill::Uninitialized);
+        std::memset(b.mutableData(), 0x5a, b.byteCount());
+        return b;
+    };
+    const auto equal = [](const Bitmap& a, const Bitmap& b) {
+        return a.width() == b.width() && a.height() == b.height() && a.format() == b.format() &&
+               std::memcmp(a.data(), b.data(), a.byteCount()) == 0;
+    };
+    for (const Route& route : routes) {
+        SCOPED_TRACE(route.name);
+        CpuKernelRenderer::setUse(route.use);
+        Bitmap source;
+        if (route.source == F::Gray16) {
+            source = Bitmap(640, 480, F::Gray16, Bitmap::Fill::Uninitialized);
+            auto* values = reinterpret_cast<uint16_t*>(source.mutableData());
+            for (size_t i = 0; i < size_t(640 * 480); ++i)
+                values[i] = uint16_t((i * 2654435761u) >> 16);
+        } else {
+            source = photo(640, 480, route.source, 0.3f);
+        }
+        Bitmap untouched(source.width(), source.height(), source.format(), Bitmap::Fill::Uninitialized);
+        std::memcpy(untouched.mutableData(), source.data(), source.byteCount());
+        const Image image = route.make(Image::fromBitmap(source));
+        // The whole result, or the source's part of one that spreads beyond it (a blur).
+        Rect rect = image.extent().integral();
+        if (rect.contains(Rect(0, 0, 640, 480)))
+            rect = Rect(0, 0, 640, 480);
+        const auto expected = context().render(image, rect, route.out);
+        ASSERT_TRUE(expected);
+        for (const auto& [destination, kind] : destinations) {
+            SCOPED_TRACE(kind);
+            if (destination == Destination::SharedWithTheSource &&
+                (source.width() != int(rect.width()) || source.height() != int(rect.height()) ||
+                 source.format() != route.out))
+                continue;
+            for (int run = 0; run < 4; ++run) {
+                Bitmap out = destination == Destination::SharedWithTheSource
+                                 ? source
+                                 : scribbled(int(rect.width()), int(rect.height()), route.out);
+                const Bitmap kept = destination == Destination::SharedWithACopy ? out : Bitmap();
+                ASSERT_TRUE(context().render(image, rect, out));
+                EXPECT_TRUE(equal(out, *expected));
+                if (destination == Destination::SharedWithACopy) {
+                    EXPECT_NE(out.identity(), kept.identity());
+                    EXPECT_TRUE(equal(kept, scribbled(out.width(), out.height(), out.format())));
+                }
+                // The recipe still reads what it read.
+                EXPECT_TRUE(equal(source, untouched));
+            }
+        }
+    }
+    CpuKernelRenderer::setUse(Use::OnSoftwareRasterizer);
+}
+
 TEST(CpuPaths, TheMainThreadNeverWaitsForAnotherThreadsBands)
 {
     ASSERT_TRUE(isMainThread());

@@ -138,20 +138,22 @@ TEST(Kernel, BuiltinsFollowTheirDefinitions)
     EXPECT_EQ(pixel(3), (std::array<float, 4>{2.0f, 5.0f, 4.0f, 7.0f}));
 }
 
-// Translated kernels raise vectors to an exponent they use often through a table: close to the exact
-// power for the exponents that get one, with several exponents in turn, and the C library's own
-// result for a lane outside the table, down to the sign of a zero.
-TEST(Kernel, VectorPowersAreCloseToExactAndTheLibrarysOutsideTheirTables)
+// Translated kernels raise values and vectors to an exponent they use often through a table: close to
+// the exact power for the exponents that get one, with several exponents in turn, and the C library's
+// own result for a lane outside the table, down to the sign of a zero.
+TEST(Kernel, PowersAreCloseToExactAndTheLibrarysOutsideTheirTables)
 {
     for (int round = 0; round < 2; ++round) // the first uses of an exponent make its table
         for (float x = 1e-6f; x < 1e4f; x *= 1.0173f)
             for (const float y : {2.4f, 1.0f / 2.4f, 0.5f, -1.3f, 1.0f, 7.5f}) {
                 const kl::vec4 r = kl::pow(kl::vec4(x, x * 0.5f, x * 1.5f, x * 0.9f), y);
-                for (int i = 0; i < 4; ++i) {
-                    const float base = std::array<float, 4>{x, x * 0.5f, x * 1.5f, x * 0.9f}[size_t(i)];
+                for (int i = 0; i < 5; ++i) {
+                    const float base =
+                        std::array<float, 5>{x, x * 0.5f, x * 1.5f, x * 0.9f, x * 0.7f}[size_t(i)];
                     const double exact = std::pow(double(base), double(y));
+                    const float got = i < 4 ? r[i] : kl::pow(base, y);
                     if (exact > 1e-37 && exact < 1e37) {
-                        EXPECT_NEAR(r[i] / exact, 1.0, 2e-6) << base << "^" << y;
+                        EXPECT_NEAR(got / exact, 1.0, 2e-6) << base << "^" << y;
                     }
                 }
             }
@@ -163,14 +165,36 @@ TEST(Kernel, VectorPowersAreCloseToExactAndTheLibrarysOutsideTheirTables)
     } specials[] = {{-2.0f, 2.0f}, {-2.0f, 0.5f}, {0.0f, 2.4f},  {-0.0f, 1.0f}, {0.0f, -1.0f}, {1e-40f, 2.4f},
                     {inf, 2.4f},   {nan, 0.5f},   {2e30f, 2.4f}, {0.5f, inf},   {0.3f, 2.4f}};
     for (const auto& c : specials) {
-        const kl::vec3 r = kl::pow(kl::vec3(0.7f, c.x, 1.3f), c.y);
         const float expected = std::pow(c.x, c.y);
+        for (const float got : {kl::pow(kl::vec3(0.7f, c.x, 1.3f), c.y).y, kl::pow(c.x, c.y)}) {
+            if (std::isnan(expected))
+                EXPECT_TRUE(std::isnan(got)) << c.x << "^" << c.y;
+            else
+                EXPECT_TRUE((got == expected || std::abs(got - expected) <= 2e-6f * std::abs(expected)) &&
+                            std::signbit(got) == std::signbit(expected))
+                    << c.x << "^" << c.y << " gave " << got << " for " << expected;
+        }
+    }
+}
+
+// Translated kernels take hyperbolic tangents in single precision without the library: close to the
+// exact value absolutely and relatively, odd, and the library's at zeros, infinities and NaN.
+TEST(Kernel, HyperbolicTangentsAreCloseToExact)
+{
+    for (float x = 1e-30f; x < 50.0f; x *= 1.0007f) {
+        const double exact = std::tanh(double(x));
+        const float got = kl::tanh(x);
+        EXPECT_NEAR(got, exact, 1.5e-7) << x;
+        EXPECT_NEAR(got / exact, 1.0, 4e-7) << x;
+        EXPECT_EQ(kl::tanh(-x), -got) << x;
+    }
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const float x : {0.0f, -0.0f, inf, -inf, std::numeric_limits<float>::quiet_NaN()}) {
+        const float got = kl::tanh(kl::vec2(x, 0.5f)).x, expected = std::tanh(x);
         if (std::isnan(expected))
-            EXPECT_TRUE(std::isnan(r.y)) << c.x << "^" << c.y;
+            EXPECT_TRUE(std::isnan(got));
         else
-            EXPECT_TRUE((r.y == expected || std::abs(r.y - expected) <= 2e-6f * std::abs(expected)) &&
-                        std::signbit(r.y) == std::signbit(expected))
-                << c.x << "^" << c.y << " gave " << r.y << " for " << expected;
+            EXPECT_TRUE(got == expected && std::signbit(got) == std::signbit(expected)) << x;
     }
 }
 

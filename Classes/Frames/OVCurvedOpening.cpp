@@ -1,0 +1,565 @@
+#include "Classes/Frames/OVCurvedOpening.h"
+
+#include "Classes/Frames/OVFrameBand.h"
+#include "Platform/Foundation/AffineTransform.h"
+#include "Platform/Image/CpuRendering.h"
+#include "Platform/Image/KernelMath.h"
+#include "Platform/Image/RenderStatistics.h"
+
+#include <algorithm>
+#include <cmath>
+
+using pf::Rect;
+namespace kl = pf::kl;
+
+namespace {
+
+// How far inside the opening (and, for an oval, outside it) a pixel lies, at the least, for the
+// shortcuts: the mask there is 0 (or 1) whatever the kernel's steps, which smooth the edge over a pixel.
+constexpr double deepMargin = 2;
+// An oval narrower than this is worked out at every pixel: near the ends of a thin one the margin
+// would not hold.
+constexpr double smallestShortcutAxis = 8;
+// Rows join a band of the band's parts while the pixels of the opening worked out for that (each row
+// holds more of it than all of them together) stay below this many: each part costs a render of its
+// own, which costs about as much as working out these pixels.
+constexpr double bandWaste = 131072;
+
+bool finiteWholePixels(const Rect& r)
+{
+    return !r.isNull() && !r.isInfinite() && std::isfinite(r.width()) && std::isfinite(r.height()) &&
+           r.width() >= 1 && r.height() >= 1 && r == r.integral() && r.width() < 1e6 && r.height() < 1e6;
+}
+
+// The kernel texts' functions for an arch, as they compute them (single precision, in their order).
+float archSpring(kl::vec2 size, float width)
+{
+    float a = kl::max(0.5f * size.x - width, 0.5f);
+    float rise = kl::max(kl::min(a, 0.5f * size.y - width), 0.5f);
+    return size.y - width - rise;
+}
+
+kl::vec4 archNearest(kl::vec2 p, kl::vec2 size, float width)
+{
+    float a = kl::max(0.5f * size.x - width, 0.5f);
+    float top = size.y - width;
+    float rise = kl::max(kl::min(a, 0.5f * size.y - width), 0.5f);
+    float spring = top - rise;
+    float radius = (a * a + rise * rise) / (2.0f * rise);
+    kl::vec2 centre = kl::vec2(0.5f * size.x, top - radius);
+    kl::vec2 fromCentre = p - centre;
+    float l = kl::max(kl::length(fromCentre), 0.000001f);
+    kl::vec4 best = kl::vec4(centre + fromCentre * (radius / l), fromCentre / l);
+    if (best.y < spring) {
+        kl::vec2 end = kl::vec2(p.x < centre.x ? width : size.x - width, spring);
+        kl::vec2 normal = kl::normalize(end - centre);
+        best = kl::vec4(end.x, end.y, normal.x, normal.y);
+    }
+    float nearest = kl::length(p - kl::vec2(best.x, best.y));
+    kl::vec2 left = kl::vec2(width, kl::clamp(p.y, width, spring));
+    kl::vec2 right = kl::vec2(size.x - width, kl::clamp(p.y, width, spring));
+    kl::vec2 bottom = kl::vec2(kl::clamp(p.x, width, size.x - width), width);
+    if (kl::length(p - left) < nearest) {
+        nearest = kl::length(p - left);
+        best = kl::vec4(left.x, left.y, -1.0f, 0.0f);
+    }
+    if (kl::length(p - right) < nearest) {
+        nearest = kl::length(p - right);
+        best = kl::vec4(right.x, right.y, 1.0f, 0.0f);
+    }
+    if (kl::length(p - bottom) < nearest)
+        best = kl::vec4(bottom.x, bottom.y, 0.0f, -1.0f);
+    return best;
+}
+
+bool insideOpening(kl::vec2 p, kl::vec2 size, float width, int kind)
+{
+    if (kind == OVCurvedOpening::Oval) {
+        kl::vec2 c = 0.5f * size;
+        kl::vec2 ab = kl::max(c - kl::vec2(width), kl::vec2(0.5f));
+        kl::vec2 d = (p - c) / ab;
+        return kl::dot(d, d) < 1.0f;
+    }
+    if (p.x <= width || p.x >= size.x - width || p.y <= width)
+        return false;
+    float spring = archSpring(size, width);
+    if (p.y <= spring)
+        return true;
+    float a = kl::max(0.5f * size.x - width, 0.5f);
+    float rise = size.y - width - spring;
+    float radius = (a * a + rise * rise) / (2.0f * rise);
+    return kl::length(p - kl::vec2(0.5f * size.x, size.y - width - radius)) < radius;
+}
+
+// The parameter of an oval's point nearest to q (the point's distances from the centre along the
+// axes), as the kernel finds it: a few steps along the parameter from the diagonal.
+std::pair<float, float> ovalParameter(kl::vec2 q, kl::vec2 ab)
+{
+    float tx = 0.70710678f;
+    float ty = 0.70710678f;
+    for (int i = 0; i < 3; ++i) {
+        float ex = (ab.x * ab.x - ab.y * ab.y) * tx * tx * tx / ab.x;
+        float ey = (ab.y * ab.y - ab.x * ab.x) * ty * ty * ty / ab.y;
+        kl::vec2 r = kl::vec2(ab.x * tx - ex, ab.y * ty - ey);
+        kl::vec2 toP = q - kl::vec2(ex, ey);
+        float scale = kl::length(r) / kl::max(kl::length(toP), 0.000001f);
+        tx = kl::clamp((toP.x * scale + ex) / ab.x, 0.0f, 1.0f);
+        ty = kl::clamp((toP.y * scale + ey) / ab.y, 0.0f, 1.0f);
+        float t = kl::max(kl::length(kl::vec2(tx, ty)), 0.000001f);
+        tx = tx / t;
+        ty = ty / t;
+    }
+    return {tx, ty};
+}
+
+} // namespace
+
+// For an oval: the parameter of the nearest point, for the pixels of one quarter of the rectangle
+// that are not deep inside the opening. A pixel of another quarter reads its mirror image, whose
+// distances from the centre are the same numbers: the kernel finds the same point there.
+struct OVCurvedOpening::OvalTable
+{
+    // Per row of the quarter (counted from the rectangle's edge), the pixels kept (from the edge) and
+    // where they start in `parameters` (pairs tx, ty).
+    std::vector<int> counts;
+    std::vector<size_t> starts;
+    std::vector<float> parameters;
+};
+
+std::shared_ptr<const OVCurvedOpening> OVCurvedOpening::make(const Rect& rect, double width, int kind)
+{
+    if (!finiteWholePixels(rect) || !std::isfinite(width) || (kind != Oval && kind != Arch))
+        return nullptr;
+    return std::make_shared<const OVCurvedOpening>(rect, width, kind);
+}
+
+OVCurvedOpening::OVCurvedOpening(const Rect& rect, double width, int kind)
+    : m_rect(rect), m_width(int(rect.width())), m_height(int(rect.height())), m_kind(kind),
+      m_band(float(width)), m_sizeX(float(rect.width())), m_sizeY(float(rect.height()))
+{
+    const kl::vec2 size(m_sizeX, m_sizeY);
+    const kl::vec2 c = 0.5f * size;
+    const kl::vec2 ab = kl::max(c - kl::vec2(m_band), kl::vec2(0.5f));
+    m_cx = c.x;
+    m_cy = c.y;
+    m_ax = ab.x;
+    m_ay = ab.y;
+    float a = kl::max(0.5f * size.x - m_band, 0.5f);
+    float top = size.y - m_band;
+    float rise = kl::max(kl::min(a, 0.5f * size.y - m_band), 0.5f);
+    m_spring = top - rise;
+    m_radius = (a * a + rise * rise) / (2.0f * rise);
+    m_centreY = top - m_radius;
+}
+
+bool OVCurvedOpening::isDeepInsideByShape(int x, int y) const
+{
+    const double px = x + 0.5, py = y + 0.5;
+    if (m_kind == Oval) {
+        const double a = m_ax - deepMargin, b = m_ay - deepMargin;
+        if (std::min<double>(m_ax, m_ay) <= smallestShortcutAxis)
+            return false;
+        const double u = (px - m_cx) / a, v = (py - m_cy) / b;
+        return u * u + v * v < 1;
+    }
+    const double band = m_band + deepMargin;
+    if (py <= m_spring)
+        return px > band && px < m_sizeX - band && py > band && py <= m_spring - deepMargin;
+    return std::hypot(px - m_cx, py - m_centreY) < m_radius - deepMargin && m_radius > 2 * deepMargin;
+}
+
+const std::vector<std::pair<int, int>>& OVCurvedOpening::deepRuns() const
+{
+    std::call_once(m_runsMade, [this] {
+        // A centred run, growing towards the middle row by row.
+        m_runs.assign(size_t(m_height), {0, 0});
+        const int middle = m_width / 2;
+        for (int y = 0; y < m_height; ++y) {
+            if (!isDeepInsideByShape(middle, y) || (m_width % 2 == 0 && !isDeepInsideByShape(middle - 1, y)))
+                continue;
+            // The largest half-width k with the pixels [middle - k, middle + k) deep inside.
+            int low = 1, high = middle;
+            while (low < high) {
+                const int k = (low + high + 1) / 2;
+                if (isDeepInsideByShape(middle - k, y) && isDeepInsideByShape(middle + k - 1, y))
+                    low = k;
+                else
+                    high = k - 1;
+            }
+            m_runs[size_t(y)] = {middle - low, middle + low};
+        }
+    });
+    return m_runs;
+}
+
+bool OVCurvedOpening::isDeepInside(int x, int y) const
+{
+    if (y < 0 || y >= m_height)
+        return false;
+    const std::pair<int, int> run = deepRuns()[size_t(y)];
+    return x >= run.first && x < run.second;
+}
+
+bool OVCurvedOpening::isDeepOutside(int x, int y) const
+{
+    if (m_kind != Oval || std::min<double>(m_ax, m_ay) <= smallestShortcutAxis)
+        return false;
+    const double px = x + 0.5, py = y + 0.5;
+    const double u = (px - m_cx) / (m_ax + deepMargin), v = (py - m_cy) / (m_ay + deepMargin);
+    return u * u + v * v > 1;
+}
+
+const OVCurvedOpening::OvalTable& OVCurvedOpening::ovalTable() const
+{
+    std::call_once(m_tableMade, [this] {
+        auto table = std::make_unique<OvalTable>();
+        const int rows = (m_height + 1) / 2, columns = (m_width + 1) / 2;
+        table->counts.assign(size_t(rows), 0);
+        table->starts.assign(size_t(rows) + 1, 0);
+        const std::vector<std::pair<int, int>>& runs = deepRuns();
+        for (int row = 0; row < rows; ++row) {
+            // Deep inside is a run at the middle of the row: the pixels before it are kept.
+            const std::pair<int, int> run = runs[size_t(row)];
+            const int kept = run.first < run.second ? std::min(run.first, columns) : columns;
+            table->counts[size_t(row)] = kept;
+            table->starts[size_t(row) + 1] = table->starts[size_t(row)] + size_t(kept);
+        }
+        table->parameters.resize(table->starts.back() * 2);
+        const kl::vec2 c(m_cx, m_cy), ab(m_ax, m_ay);
+        pf::CpuRendering::inBands(rows, [&](int begin, int end) {
+            for (int row = begin; row < end; ++row) {
+                float* out = table->parameters.data() + table->starts[size_t(row)] * 2;
+                const float py = float(row) + 0.5f;
+                for (int column = 0; column < table->counts[size_t(row)]; ++column) {
+                    const kl::vec2 p(float(column) + 0.5f, py);
+                    const auto [tx, ty] = ovalParameter(kl::abs(p - c), ab);
+                    out[column * 2] = tx;
+                    out[column * 2 + 1] = ty;
+                }
+            }
+        });
+        m_table = std::move(table);
+    });
+    return *m_table;
+}
+
+OVCurvedOpening::Nearest OVCurvedOpening::ovalNearest(float px, float py, float tx, float ty) const
+{
+    const kl::vec2 p(px, py), c(m_cx, m_cy), ab(m_ax, m_ay);
+    const kl::vec2 d = p - c;
+    const kl::vec2 s = kl::vec2(d.x < 0.0f ? -1.0f : 1.0f, d.y < 0.0f ? -1.0f : 1.0f);
+    const kl::vec2 point = c + s * kl::vec2(ab.x * tx, ab.y * ty);
+    const kl::vec2 normal = kl::normalize(s * kl::vec2(tx / ab.x, ty / ab.y));
+    const float distance = kl::length(p - point);
+    const bool inside = insideOpening(p, kl::vec2(m_sizeX, m_sizeY), m_band, Oval);
+    return {point.x, point.y, normal.x, normal.y, inside ? -distance : distance};
+}
+
+OVCurvedOpening::Nearest OVCurvedOpening::archNearest(float px, float py) const
+{
+    const kl::vec2 p(px, py), size(m_sizeX, m_sizeY);
+    const kl::vec4 best = ::archNearest(p, size, m_band);
+    const float distance = kl::length(p - kl::vec2(best.x, best.y));
+    const bool inside = insideOpening(p, size, m_band, Arch);
+    return {best.x, best.y, best.z, best.w, inside ? -distance : distance};
+}
+
+OVCurvedOpening::Nearest OVCurvedOpening::nearestAt(int x, int y) const
+{
+    const float px = float(x) + 0.5f, py = float(y) + 0.5f;
+    if (m_kind == Arch)
+        return archNearest(px, py);
+    const int qx = std::min(x, m_width - 1 - x), qy = std::min(y, m_height - 1 - y);
+    const OvalTable& table = ovalTable();
+    if (qx >= 0 && qy >= 0 && qy < int(table.counts.size()) && qx < table.counts[size_t(qy)]) {
+        const float* t = table.parameters.data() + (table.starts[size_t(qy)] + size_t(qx)) * 2;
+        return ovalNearest(px, py, t[0], t[1]);
+    }
+    // Deep inside (or outside the rectangle): worked out here.
+    const auto [tx, ty] =
+        ovalParameter(kl::abs(kl::vec2(px, py) - kl::vec2(m_cx, m_cy)), kl::vec2(m_ax, m_ay));
+    return ovalNearest(px, py, tx, ty);
+}
+
+std::vector<Rect> OVCurvedOpening::bandParts() const
+{
+    const std::vector<std::pair<int, int>>& runs = deepRuns();
+    std::vector<Rect> parts;
+    const double x0 = m_rect.minX(), y0 = m_rect.minY();
+    const auto add = [&](int first, int last, std::pair<int, int> run) {
+        const double rows = last - first;
+        if (run.first >= run.second) {
+            parts.push_back(Rect(x0, y0 + first, m_width, rows));
+            return;
+        }
+        if (run.first > 0)
+            parts.push_back(Rect(x0, y0 + first, run.first, rows));
+        if (run.second < m_width)
+            parts.push_back(Rect(x0 + run.second, y0 + first, m_width - run.second, rows));
+    };
+    const auto length = [](std::pair<int, int> run) { return std::max(0, run.second - run.first); };
+    int first = 0;
+    std::pair<int, int> common = runs.empty() ? std::pair{0, 0} : runs.front();
+    double waste = 0;
+    for (int y = 1; y <= m_height; ++y) {
+        bool close = y == m_height;
+        if (!close) {
+            const std::pair<int, int> run = runs[size_t(y)];
+            const bool emptyNow = common.first >= common.second, emptyRow = run.first >= run.second;
+            if (emptyNow != emptyRow) {
+                close = true;
+            } else if (!emptyRow) {
+                const std::pair<int, int> both{std::max(common.first, run.first),
+                                               std::min(common.second, run.second)};
+                const double added =
+                    double(length(common) - length(both)) * (y - first) + double(length(run) - length(both));
+                close = both.first >= both.second || waste + added > bandWaste;
+                if (!close) {
+                    waste += added;
+                    common = both;
+                }
+            }
+        }
+        if (close) {
+            add(first, y, common);
+            if (y < m_height) {
+                first = y;
+                common = runs[size_t(y)];
+                waste = 0;
+            }
+        }
+    }
+    return parts;
+}
+
+// The kernel "cutOpening" over a plain band at one pixel: deep inside 0, deep outside 1, else the
+// distance from the outline smoothed over a pixel.
+float OVCurvedOpening::coverageAt(int x, int y) const
+{
+    if (isDeepInside(x, y))
+        return 0.0f;
+    if (isDeepOutside(x, y))
+        return 1.0f;
+    return kl::clamp(0.5f + nearestAt(x, y).outside, 0.0f, 1.0f);
+}
+
+pf::Image OVCurvedOpening::maskPixels(pf::Bitmap* kept) const
+{
+    pf::Bitmap grey(m_width, m_height, pf::Bitmap::Format::Gray8, pf::Bitmap::Fill::Uninitialized);
+    if (grey.isNull())
+        return pf::Image();
+    if (m_kind == Oval)
+        ovalTable();
+    const std::vector<std::pair<int, int>>& runs = deepRuns();
+    // Taken once, before the bands (see Bitmap::mutableData).
+    uint8_t* const bytes = grey.mutableData();
+    const size_t stride = grey.bytesPerRow();
+    pf::CpuRendering::inBands(m_height, [&](int begin, int end) {
+        std::vector<float> values(size_t(m_width), 0.0f);
+        for (int row = begin; row < end; ++row) {
+            const int y = m_height - 1 - row;
+            const std::pair<int, int> run = runs[size_t(y)];
+            for (int x = 0; x < m_width; ++x) {
+                if (x == run.first && run.first < run.second) {
+                    std::fill(values.begin() + run.first, values.begin() + run.second, 0.0f);
+                    x = run.second - 1;
+                    continue;
+                }
+                values[size_t(x)] = coverageAt(x, y);
+            }
+            // Rounded as a render makes 8-bit pixels of them.
+            pf::CpuRendering::floatsToBytes(values.data(), bytes + stride * size_t(row), m_width);
+        }
+    });
+    if (kept)
+        *kept = grey;
+    const pf::Image pixels = pf::Image::fromBitmap(grey);
+    return pixels.imageByApplyingTransform(pf::AffineTransform::translation(m_rect.minX(), m_rect.minY()));
+}
+
+pf::Image OVCurvedOpening::cutOnCpu(const pf::Image& recipe, const Rect& within) const
+{
+    if (recipe.isNull() || !pf::RenderStatistics::cpuFiltersEnabled())
+        return recipe;
+    const Rect bounds = within.isNull() ? m_rect : within.integral().intersected(m_rect);
+    if (!finiteWholePixels(bounds))
+        return recipe;
+    if (m_kind == Oval)
+        ovalTable();
+    const int left = int(bounds.minX() - m_rect.minX()), bottom = int(bounds.minY() - m_rect.minY());
+    auto render = [this, left, bottom](const Rect& region, pf::Bitmap& out) {
+        const int columns = out.width(), rows = out.height();
+        const int x0 = left + int(region.minX()), y0 = bottom + int(region.minY());
+        // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+        uint8_t* const outPixels = out.mutableData();
+        const size_t outStride = out.bytesPerRow();
+        pf::CpuRendering::inBands(rows, [&](int begin, int end) {
+            for (int row = begin; row < end; ++row) {
+                const int y = y0 + rows - 1 - row;
+                float* o = reinterpret_cast<float*>(outPixels + outStride * size_t(row));
+                for (int i = 0; i < columns; ++i, o += 4)
+                    o[0] = o[1] = o[2] = o[3] = coverageAt(x0 + i, y);
+            }
+        });
+        return true;
+    };
+    return pf::CpuRendering::attach(
+        recipe, std::make_shared<const pf::CpuRendering>(bounds, pf::Bitmap::Format::RGBAf, render));
+}
+
+// Per pixel: where the two reads lie (texel offsets, margin included, and their weights between texels)
+// and how they are weighed by the outline's normal. A first offset below 0: deep inside, transparent; a
+// second below 0: one read, the part laid as around a rectangle.
+struct OVCurvedOpening::PartReads
+{
+    struct Read
+    {
+        int first = -1, second = -1;
+        float firstX = 0, firstY = 0, secondX = 0, secondY = 0;
+        float normalX = 0, normalY = 0, weight = 1;
+    };
+    pf::Rect bounds;
+    PartLayout layout;
+    std::vector<Read> reads; // rows y-up
+};
+
+std::shared_ptr<const OVCurvedOpening::PartReads>
+OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
+                          const std::shared_ptr<const OVFrameBand::PartTexels>& texels) const
+{
+    {
+        std::lock_guard lock(m_fieldMutex);
+        if (m_reads && m_reads->bounds == bounds && m_reads->layout == a)
+            return m_reads;
+    }
+    auto reads = std::make_shared<PartReads>();
+    reads->bounds = bounds;
+    reads->layout = a;
+    const int columns = int(bounds.width()), rows = int(bounds.height());
+    reads->reads.resize(size_t(columns) * size_t(rows));
+    const int left = int(bounds.minX() - m_rect.minX()), bottom = int(bounds.minY() - m_rect.minY());
+    const float sx = m_sizeX, sy = m_sizeY;
+    const float width = m_band;
+    // Where the corners end along each side, as the kernel clamps the nearest point.
+    const float cx = kl::min(a.cornerX * a.scale, 0.5f * sx), cy = kl::min(a.cornerY * a.scale, 0.5f * sy);
+    const auto offset = [&texels](float x, float y, float& wx, float& wy) {
+        const auto [i, fx] = texels->column(x);
+        const auto [j, fy] = texels->row(y);
+        wx = fx;
+        wy = fy;
+        return (j * texels->stride + i) * 4;
+    };
+    pf::CpuRendering::inBands(rows, [&](int begin, int end) {
+        for (int row = begin; row < end; ++row) {
+            const int y = bottom + row;
+            const float py = float(y) + 0.5f;
+            PartReads::Read* out = reads->reads.data() + size_t(row) * size_t(columns);
+            for (int i = 0; i < columns; ++i) {
+                const int x = left + i;
+                PartReads::Read& r = out[i];
+                if (isDeepInside(x, y))
+                    continue;
+                const float px = float(x) + 0.5f;
+                if (m_kind == Arch && py <= m_spring) {
+                    // Below the round top the part is laid as around a rectangle.
+                    const float u = OVFrameBand::partCoord(px, sx, a.ew, a.cornerX, a.scale, a.repeatsX);
+                    const float v = OVFrameBand::partCoord(py, sy, a.eh, a.cornerY, a.scale, a.repeatsY);
+                    r.first = offset(a.ex + u, a.ey + v, r.firstX, r.firstY);
+                    continue;
+                }
+                const Nearest n = nearestAt(x, y);
+                const float d = kl::clamp(width - n.outside, 0.5f, width) / a.scale;
+                const float along = OVFrameBand::partCoord(kl::clamp(n.x, cx, sx - cx), sx, a.ew, a.cornerX,
+                                                           a.scale, a.repeatsX);
+                const float across = OVFrameBand::partCoord(kl::clamp(n.y, cy, sy - cy), sy, a.eh, a.cornerY,
+                                                            a.scale, a.repeatsY);
+                r.first = offset(a.ex + (n.normalX < 0.0f ? d : a.ew - d), a.ey + across, r.firstX, r.firstY);
+                r.second =
+                    offset(a.ex + along, a.ey + (n.normalY < 0.0f ? d : a.eh - d), r.secondX, r.secondY);
+                r.normalX = n.normalX;
+                r.normalY = n.normalY;
+                r.weight = kl::max(n.normalX * n.normalX + n.normalY * n.normalY, 0.000001f);
+            }
+        }
+    });
+    std::lock_guard lock(m_fieldMutex);
+    m_reads = reads;
+    return reads;
+}
+
+void OVCurvedOpening::releaseReads() const
+{
+    std::lock_guard lock(m_fieldMutex);
+    m_reads.reset();
+}
+
+pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Image& part,
+                                          const pf::Size& corner, double scale, const pf::Vector& repeats,
+                                          const Rect& within) const
+{
+    if (recipe.isNull() || !pf::RenderStatistics::cpuFiltersEnabled())
+        return recipe;
+    const Rect bounds = within.isNull() ? m_rect : within.integral().intersected(m_rect);
+    if (!finiteWholePixels(bounds))
+        return recipe;
+    const std::shared_ptr<const OVFrameBand::PartTexels> texels = OVFrameBand::partTexels(part);
+    if (!texels)
+        return recipe;
+    if (m_kind == Oval)
+        ovalTable();
+    const Rect extent = part.extent();
+    // The kernel's arguments as it receives them: single precision.
+    const PartLayout layout{float(extent.minX()),   float(extent.minY()), float(extent.width()),
+                            float(extent.height()), float(corner.width),  float(corner.height),
+                            float(scale),           float(repeats.x()),   float(repeats.y()),
+                            texels->width,          texels->height,       texels->stride};
+    const int left = int(bounds.minX() - m_rect.minX()), bottom = int(bounds.minY() - m_rect.minY());
+    auto render = [this, texels, layout, left, bottom, bounds](const Rect& region, pf::Bitmap& out) {
+        const int columns = out.width(), rows = out.height();
+        const int x0 = left + int(region.minX()), y0 = bottom + int(region.minY());
+        const std::shared_ptr<const PartReads> reads = readsFor(bounds, layout, texels);
+        const int readColumns = int(bounds.width());
+        const float* values = texels->values.data();
+        const size_t stride = size_t(texels->stride) * 4;
+        const auto bilinear = [values, stride](int at, float wx, float wy, float result[4]) {
+            const float* p0 = values + at;
+            const float* p1 = p0 + stride;
+            for (int c = 0; c < 4; ++c) {
+                // The kernel language's mix, in its order.
+                const float lower = p0[c] * (1.0f - wx) + p0[c + 4] * wx;
+                const float upper = p1[c] * (1.0f - wx) + p1[c + 4] * wx;
+                result[c] = lower * (1.0f - wy) + upper * wy;
+            }
+        };
+        // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+        uint8_t* const outPixels = out.mutableData();
+        const size_t outStride = out.bytesPerRow();
+        pf::CpuRendering::inBands(rows, [&](int begin, int end) {
+            for (int row = begin; row < end; ++row) {
+                const int y = y0 + rows - 1 - row;
+                const PartReads::Read* r =
+                    reads->reads.data() + size_t(y - bottom) * size_t(readColumns) + size_t(x0 - left);
+                float* o = reinterpret_cast<float*>(outPixels + outStride * size_t(row));
+                for (int i = 0; i < columns; ++i, o += 4, ++r) {
+                    if (r->first < 0) {
+                        o[0] = o[1] = o[2] = o[3] = 0.0f;
+                        continue;
+                    }
+                    if (r->second < 0) {
+                        bilinear(r->first, r->firstX, r->firstY, o);
+                        continue;
+                    }
+                    float across4[4], along4[4];
+                    bilinear(r->first, r->firstX, r->firstY, across4);
+                    bilinear(r->second, r->secondX, r->secondY, along4);
+                    const float nx = r->normalX, ny = r->normalY;
+                    for (int c = 0; c < 4; ++c)
+                        o[c] = (across4[c] * nx * nx + along4[c] * ny * ny) / r->weight;
+                }
+            }
+        });
+        return true;
+    };
+    return pf::CpuRendering::attach(
+        recipe, std::make_shared<const pf::CpuRendering>(bounds, pf::Bitmap::Format::RGBAf, render));
+}
