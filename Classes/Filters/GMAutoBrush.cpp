@@ -19,6 +19,8 @@ const QString ReferencesKernel = QStringLiteral("smartBrushReferences");
 const Rect ReferencesExtent(0, 0, 2, 4);
 // The kernel that compares the photo with a step's references for the brush kernel of the name before it.
 const QString SamplesSuffix = QStringLiteral("Samples");
+// How far from a pixel corner that kernel reads the photo, in pixels (see its region of interest).
+constexpr double SamplesPhotoReach = 27;
 
 // A step's first kernels are computed once for the step, ahead of the brush kernel, where renders run
 // on the CPU. As intermediates of the brush's render, every tile of it would compute them again over
@@ -107,9 +109,12 @@ Image GMAutoBrush::outputImage() const
     ApplyOptions samplesOptions;
     samplesOptions.definition = walked;
     samplesOptions.extent = walked;
-    // A corner is the mean of the four photo pixels around it.
+    // A corner is the mean of the four photo pixels around it; the skin brush also judges a pale corner
+    // by the photo up to 24 pixels out (its walks across pale content to the dark of an eye) and the
+    // pixels around those. A photo that is an effect's result is rendered only where this says, and a
+    // read beyond it would find nothing, which looks like the dark of an eye.
     samplesOptions.regionOfInterest = [](int index, const Rect& destination) {
-        return index == 1 ? ReferencesExtent : destination.insetBy(-1, -1);
+        return index == 1 ? ReferencesExtent : destination.insetBy(-SamplesPhotoReach, -SamplesPhotoReach);
     };
     // The width of the face painted on, where known (0 otherwise): the skin brush looks that far round a
     // pale pixel for the dark of an eye.

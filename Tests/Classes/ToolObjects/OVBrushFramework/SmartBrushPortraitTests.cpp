@@ -1,4 +1,5 @@
 #include "BrushTestSupport.h"
+#include "EyeToolSupport.h"
 #include "PortraitEyes.h"
 
 #include "Classes/ToolObjects/OVBrushFramework/GMBrushHandler.h"
@@ -244,5 +245,41 @@ TEST(SmartBrush, SkinDabsBesideTheBrowsLeaveNoWedgesOfSkinBehindThem)
             QDir().mkpath(QStringLiteral("screenshots"));
             sheet.save(QStringLiteral("screenshots/brow-dab-%1-%2x.png").arg(&dab - dabs).arg(int(scale)));
         }
+    }
+}
+
+// A brush reads the photo as far around each pixel as its judgements look (the skin brush up to 24 pixels
+// round a pale one, for the dark of an eye), whether the photo is pixels or an effect's result rendered
+// only where asked: a stroke paints the same either way.
+TEST(SmartBrush, StrokesPaintTheSameOverPixelsAndOverARenderedPhoto)
+{
+    const Image pixels = scaledPortrait(2);
+    const Image rendered = pixels.imageByCompositingOverImage(
+        Image::constantColor(Color(0, 0, 0, 0)).imageByCroppingToRect(pixels.extent()));
+    const struct
+    {
+        const char* kernel;
+        double size;
+    } brushes[] = {{"skinBrush", 12}, {"skinBrush", 40}, {"eyeWhiteBrush", 12}, {"autoBrush", 40}};
+    for (const auto& b : brushes) {
+        SCOPED_TRACE(std::string(b.kernel) + " of " + std::to_string(int(b.size)));
+        // Along the left eye's lower lid and over the eye to the nose.
+        const std::vector<Point> path = {
+            {380, 1024 - 216}, {400, 1024 - 214}, {420, 1024 - 206}, {440, 1024 - 200}, {470, 1024 - 205}};
+        const Image over[2] = {
+            strokeMask(pixels, smartBrush(QString::fromLatin1(b.kernel), b.size), path, 0),
+            strokeMask(rendered, smartBrush(QString::fromLatin1(b.kernel), b.size), path, 0)};
+        const Rect area(340, 1024 - 260, 180, 100);
+        const Pixels first = render(over[0], area), second = render(over[1], area);
+        ASSERT_FALSE(first.isNull());
+        ASSERT_FALSE(second.isNull());
+        int differ = 0, painted = 0;
+        for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+            for (int x = int(area.minX()); x < int(area.maxX()); ++x) {
+                painted += first.at(x, y)[1] > 0.5;
+                differ += std::abs(first.at(x, y)[1] - second.at(x, y)[1]) > 1.5 / 255;
+            }
+        EXPECT_GT(painted, 50);
+        EXPECT_EQ(differ, 0) << "of " << painted << " painted pixels";
     }
 }
