@@ -68,7 +68,9 @@ OVBasicListEntryView::OVBasicListEntryView(quint64 features, QWidget* parent)
         QFont font = box->font();
         font.setPointSizeF(11);
         box->setFont(font);
-        connect(box, &QCheckBox::toggled, this, [this](bool on) {
+        // Heard on the click, once the box has finished changing: Qt goes on with the box after telling
+        // of the toggle, and the report below may delete the entry with its box.
+        connect(box, &QCheckBox::clicked, this, [this](bool on) {
             if (m_syncingBox)
                 return;
             m_isEnabled = on;

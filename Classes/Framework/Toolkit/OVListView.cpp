@@ -54,8 +54,12 @@ OVListView::~OVListView()
 {
     *m_alive = false;
     // The entries go with the list's widget, after its members: they report to it no more.
-    for (OVListEntryView* entry : std::as_const(m_entries))
+    // An entry another view took out of the list outlives it, and none reports to it from here on.
+    for (OVListEntryView* entry : std::as_const(m_entries)) {
         disconnect(entry, &QObject::destroyed, this, nullptr);
+        if (entry->delegate() == this)
+            entry->setDelegate(nullptr);
+    }
     if (m_updateTimer)
         m_updateTimer->invalidate();
     if (OVListViewDelegate* owner = delegate())

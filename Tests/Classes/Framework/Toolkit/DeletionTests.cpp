@@ -30,6 +30,7 @@
 #include "Platform/UI/EventRouter.h"
 #include "Platform/UI/ScrollView.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPointer>
@@ -650,6 +651,53 @@ TEST(Ownership, AnItemHandedToAnotherGridOrStackBelongsToItAlone)
                 settle(o.w);
                 EXPECT_FALSE(guard) << "the new owner's removal deletes it";
             }
+}
+
+// An entry whose enable box the user clicks, when the list's delegate deletes the entry on hearing of it:
+// the box is done with its click before it reports.
+TEST(CallsOut, AnEntrySurvivesItsDelegateDeletingItFromItsEnableBox)
+{
+    struct Deleter : OVListViewDelegate
+    {
+        void listViewEntryEnableDidChange(OVListView*, OVListEntryView* entry, bool) override
+        {
+            delete entry;
+        }
+    } deleter;
+    ListInWindow l;
+    auto* boxed = new OVBasicListEntryView(OVListEntryView::EnableBox);
+    l.list->addListEntry(boxed);
+    settle(l.w);
+    l.list->setDelegate(&deleter);
+    const QPointer<OVListEntryView> guard(boxed);
+    QCheckBox* box = boxed->enabledBox();
+    ASSERT_TRUE(box && box->isVisible());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    settle(l.w);
+    EXPECT_FALSE(guard);
+    EXPECT_EQ(l.list->count(), 3u);
+    l.list->setDelegate(nullptr);
+    expectTheWindowStillWorks(l.w);
+}
+
+// An entry another view took out of its list outlives the list: it no longer reports to it.
+TEST(CallsOut, AnEntryTakenOutOfItsListOutlivesTheList)
+{
+    ListInWindow l;
+    l.list->setDelegate(nullptr);
+    auto* panel = new pf::View(Rect(0, 0, 360, 120));
+    l.w.add(panel);
+    auto* entry = static_cast<OVOpenableListEntryView*>(l.entries[1]);
+    panel->addSubview(entry);
+    delete l.list.data();
+    settle(l.w);
+    ASSERT_EQ(entry->delegate(), nullptr);
+    // Its controls still take clicks, and reach nobody.
+    entry->setFrame(Rect(0, 0, 360, entry->frame().height()));
+    realClick(l.w, entry->rowView(), Point(entry->rowView()->bounds().width() - 30, 8));
+    settle(l.w);
+    delete panel;
+    expectTheWindowStillWorks(l.w);
 }
 
 // An item or entry deleted by someone else while a stack, grid or list holds it leaves it.
