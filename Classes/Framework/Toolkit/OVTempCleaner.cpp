@@ -16,14 +16,17 @@ namespace {
 
 // The system's temporary folder (TMPDIR) when it is a folder the application may write in, else none
 // (empty). With TMPDIR naming a missing folder the system answers an empty path, and an empty folder
-// would make every absolute path lie "inside" it: then nothing is handed out, registered or deleted.
+// would make every absolute path lie "inside" it, as would the file system's root (also through a
+// link): then nothing is handed out, registered or deleted.
 QString temporaryRoot()
 {
     const QString system = QDir::tempPath();
     if (system.isEmpty() || !QDir::isAbsolutePath(system))
         return {};
     const QFileInfo info(system);
-    return info.isDir() && info.isWritable() ? QDir::cleanPath(system) : QString();
+    if (!info.isDir() || !info.isWritable() || info.canonicalFilePath() == QLatin1String("/"))
+        return {};
+    return QDir::cleanPath(system);
 }
 
 // The temporary folder with links resolved, or empty when there is none.

@@ -176,35 +176,39 @@ TEST_F(TemporaryFiles, AFolderThatCannotBeMadeGivesNoPath)
     EXPECT_EQ(OVTempCleaner().tempCopyURLFor(blocked), QString()) << "no folder for copies either";
 }
 
-// TMPDIR naming a folder that is missing leaves no temporary folder (the system answers an empty path):
-// nothing is handed out at the file system's root, no path of the user's is registered, and a flush
-// deletes none of the user's files or folders.
+// TMPDIR naming a folder that is missing leaves no temporary folder (the system answers an empty path), and
+// the file system's root is none either (every absolute path lies in it): nothing is handed out at the
+// root, no path of the user's is registered, and a flush deletes none of the user's files or folders.
 TEST_F(TemporaryFiles, AMissingTemporaryFolderHandsOutRegistersAndDeletesNothing)
 {
     const QString photo = user() + QStringLiteral("/photo.jpg");
     ASSERT_TRUE(write(photo));
-    OVTempCleaner cleaner;
-    qputenv("TMPDIR", QFile::encodeName(m_base.filePath(QStringLiteral("missing"))));
-    pf::LogCapture log;
-    for (const QString& path : {photo, user(), QStringLiteral("/"), QStringLiteral("/photo.jpg")}) {
-        SCOPED_TRACE(path.toStdString());
-        EXPECT_FALSE(cleaner.addURL(path));
-    }
-    EXPECT_EQ(cleaner.fileURLForName(QStringLiteral("a.png")), QString());
-    EXPECT_EQ(OVTempCleaner::tempURLWithExtension(QStringLiteral("png")), QString());
-    EXPECT_EQ(cleaner.tempCopyURLFor(photo), QString());
-    EXPECT_TRUE(cleaner.registeredURLs().isEmpty());
-    EXPECT_TRUE(log.contains(QStringLiteral("Warning: Could not create folder")));
+    for (const QString& unusable : {m_base.filePath(QStringLiteral("missing")), QStringLiteral("/")}) {
+        SCOPED_TRACE(unusable.toStdString());
+        OVTempCleaner cleaner;
+        qputenv("TMPDIR", QFile::encodeName(unusable));
+        pf::LogCapture log;
+        for (const QString& path : {photo, user(), QStringLiteral("/"), QStringLiteral("/photo.jpg")}) {
+            SCOPED_TRACE(path.toStdString());
+            EXPECT_FALSE(cleaner.addURL(path));
+        }
+        EXPECT_EQ(cleaner.fileURLForName(QStringLiteral("a.png")), QString());
+        EXPECT_EQ(OVTempCleaner::tempURLWithExtension(QStringLiteral("png")), QString());
+        EXPECT_EQ(cleaner.tempCopyURLFor(photo), QString());
+        EXPECT_TRUE(cleaner.registeredURLs().isEmpty());
+        EXPECT_TRUE(log.contains(QStringLiteral("Warning: Could not create folder")));
 
-    // Registered while the folder was there, flushed once it has gone: kept.
-    qputenv("TMPDIR", QFile::encodeName(tmp()));
-    const QString named = cleaner.fileURLForName(QStringLiteral("b.png"));
-    ASSERT_FALSE(named.isEmpty());
-    ASSERT_TRUE(write(named));
-    qputenv("TMPDIR", QFile::encodeName(m_base.filePath(QStringLiteral("missing"))));
-    cleaner.flush();
-    EXPECT_TRUE(QFileInfo::exists(photo));
-    EXPECT_TRUE(QFileInfo::exists(named));
+        // Registered while the folder was there, flushed once it has gone: kept.
+        qputenv("TMPDIR", QFile::encodeName(tmp()));
+        const QString named = cleaner.fileURLForName(QStringLiteral("b.png"));
+        ASSERT_FALSE(named.isEmpty());
+        ASSERT_TRUE(write(named));
+        qputenv("TMPDIR", QFile::encodeName(unusable));
+        cleaner.flush();
+        EXPECT_TRUE(QFileInfo::exists(photo));
+        EXPECT_TRUE(QFileInfo::exists(named));
+        qputenv("TMPDIR", QFile::encodeName(tmp()));
+    }
 }
 
 TEST(NegateValueTransformer, NegatesBothWays)
