@@ -112,6 +112,7 @@ QAction* OVPopupButton::inserItemWithTitle(const QString& title, int index)
 
 void OVPopupButton::itemSelected(QAction* sender)
 {
+    ++m_choices;
     setSelectedItem(sender);
     sendAction();
 }
@@ -150,12 +151,16 @@ void OVPopupButton::mouseDown(const pf::Event& event)
     if (!inside || event.clickCount() < 1 || !m_menu)
         return;
     m_menuOpen = true;
+    const quint64 choices = m_choices;
     QAction* chosen = m_menu->popUpPositioningItem(selectedItem(), menuLocation(), this);
     if (!guard)
         return;
     m_menuOpen = false;
-    // An item of a menu replaced while it was open is no item of this button's any more.
-    if (chosen && chosen != m_selectedItem && m_menu && m_menu->actions().contains(chosen))
+    // A choice the button sent on has been selected already, and its action may have selected another
+    // item since (an "Add" pop-up going back to its title): that stands. An item of a menu replaced
+    // while it was open is no item of this button's any more.
+    if (chosen && m_choices == choices && chosen != m_selectedItem && m_menu &&
+        m_menu->actions().contains(chosen))
         setSelectedItem(chosen);
 }
 

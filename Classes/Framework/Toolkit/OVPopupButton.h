@@ -74,4 +74,5 @@ private:
     std::function<void(OVPopupButton*)> m_hoverAction;
     bool m_keepTitle = false;
     bool m_menuOpen = false; // the menu runs from a press
+    quint64 m_choices = 0;   // items chosen through the button, so a press knows its choice was heard
 };

@@ -209,6 +209,18 @@ TEST(OVPopupButton, AnActionMayReplaceItsOwnMenuAndNoMenuShowsNoTitle)
     EXPECT_EQ(h.button->selectedItem(), nullptr);
 }
 
+// An action that selects another item itself (an "Add" pop-up going back to its title after each choice)
+// keeps that selection once the menu has closed, so the menu opens at the title the next time.
+TEST(OVPopupButton, TheSelectionAnActionMakesStands)
+{
+    PopupHarness h;
+    h.button->setMenu(sizes());
+    h.button->setAction([&h](OVButton*) { h.button->setSelectedItem(h.button->menu()->actions()[0]); });
+    h.popUpAndType({2}, Qt::Key_Return);
+    EXPECT_EQ(h.button->selectedIndex(), 0);
+    EXPECT_EQ(h.button->title(), QStringLiteral("Small"));
+}
+
 // An action may delete the button while its menu, still open, handles the key that chose the item:
 // the menu lives until the event loop turns.
 TEST(OVPopupButton, AnActionMayDeleteTheButtonWhoseMenuIsOpen)
