@@ -623,8 +623,13 @@ void OVListView::dragListEntry(OVListEntryView* entry, pf::Size distance, bool e
             registerUndo([this, now, before] { moveListEntryUsing(now, before); },
                          QStringLiteral("Reorder "));
         }
-        if (now + 1 < count())
-            addSubview(entry, pf::View::Ordering::Below, m_entries[int(now + 1)]);
+        // Back under the entry that follows it, of those still in the list's view (another view may have
+        // taken one out).
+        for (unsigned next = now + 1; next < count(); ++next)
+            if (m_entries[int(next)]->superview() == this) {
+                addSubview(entry, pf::View::Ordering::Below, m_entries[int(next)]);
+                break;
+            }
         m_draggedEntry = nullptr;
         update();
     }

@@ -680,7 +680,8 @@ TEST(CallsOut, AnEntrySurvivesItsDelegateDeletingItFromItsEnableBox)
     expectTheWindowStillWorks(l.w);
 }
 
-// An entry another view took out of its list outlives the list: it no longer reports to it.
+// An entry another view took out of its list: a drag ends beside it, and it outlives the list without
+// reporting to it.
 TEST(CallsOut, AnEntryTakenOutOfItsListOutlivesTheList)
 {
     ListInWindow l;
@@ -689,6 +690,9 @@ TEST(CallsOut, AnEntryTakenOutOfItsListOutlivesTheList)
     l.w.add(panel);
     auto* entry = static_cast<OVOpenableListEntryView*>(l.entries[1]);
     panel->addSubview(entry);
+    // A drag of the entry before it ends beside it.
+    l.list->dragListEntry(l.entries[0], pf::Size(0, 0), true);
+    EXPECT_EQ(l.entries[0]->superview(), l.list.data());
     delete l.list.data();
     settle(l.w);
     ASSERT_EQ(entry->delegate(), nullptr);
