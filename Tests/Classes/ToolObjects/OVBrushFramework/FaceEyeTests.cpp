@@ -742,3 +742,54 @@ TEST(FaceEyes, DISABLED_SmartBrushesRoundTheMarkedEyes)
         }
     }
 }
+
+// The smart iris brush's dab without a face on every marked eye at 1x, 2x and 4x (Lanczos): at the centre
+// and 0.4 of the radius off it in four directions, with brushes of 1, 2 and 4 radii. Where the finder takes
+// an iris there the dab paints what a click of that brush does; elsewhere the "irisBrush" kernel paints.
+// Prints the figures per face and scale, both kinds of dab apart. Run by hand.
+TEST(FaceEyes, DISABLED_SmartIrisDabOnTheMarkedEyes)
+{
+    OVIrisMaskBrush::registerClass();
+    const bool print = qEnvironmentVariableIsSet("FACE_EYES_PRINT");
+    for (const MarkedFace& face : markedFaces())
+        for (const double scale : {1.0, 2.0, 4.0}) {
+            const FacePhoto photo = facePhoto(face, scale, Resampling::Lanczos);
+            Tally found, kernel;
+            double mostKernelPupil = 0, leastKernelAnnulus = 1;
+            for (const MarkedEye& eye : face.eyes) {
+                const Point centre = photo.place(eye.iris);
+                const double radius = eye.irisRadius * scale;
+                const Rect area = photo.areaAround(eye);
+                const auto regionOf = [&](int x, int y) { return photo.regionOf(eye, x, y); };
+                for (const double share : {0.0, 0.4})
+                    for (int direction = 0; direction < (share > 0 ? 8 : 1); direction += 2)
+                        for (const double brush : {1.0, 2.0, 4.0}) {
+                            const Point dab = offCentre(centre, radius, share, direction);
+                            const double size = std::max(3.0, brush * radius);
+                            const Coverage c = coverageOf(
+                                strokeMask(photo.image, smartBrush(QStringLiteral("irisBrush"), size), {dab},
+                                           0),
+                                area, regionOf);
+                            const bool byTheFinder =
+                                coverageOf(clickMask(photo.image, dab, size, 0), area, regionOf).total > 0;
+                            const bool ok = c.total > 0 && c.selectsTheIris(0.85, 0.1, 0.05);
+                            (byTheFinder ? found : kernel).add(ok);
+                            if (!byTheFinder) {
+                                if (std::isfinite(c.of(Region::Pupil)))
+                                    mostKernelPupil = std::max(mostKernelPupil, c.of(Region::Pupil));
+                                leastKernelAnnulus =
+                                    std::min(leastKernelAnnulus, c.total > 0 ? c.of(Region::Annulus) : 0.0);
+                            }
+                            if (!ok && print)
+                                std::printf("  %s %s %.0fx, dab %.1f R dir %d, brush %.0f R, %s: %s\n",
+                                            face.name.c_str(), eye.side.c_str(), scale, share, direction,
+                                            brush, byTheFinder ? "finder" : "kernel", c.describe().c_str());
+                        }
+            }
+            std::printf(
+                "%-10s %.0fx: smart iris dab meets every bound in %2d of %2d where the finder takes an "
+                "iris, %2d of %2d where the kernel paints (annulus at least %.2f, pupil at most %.2f)\n",
+                face.name.c_str(), scale, found.met, found.cases, kernel.met, kernel.cases,
+                kernel.cases ? leastKernelAnnulus : 0.0, mostKernelPupil);
+        }
+}
