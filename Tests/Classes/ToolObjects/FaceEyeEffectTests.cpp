@@ -223,13 +223,9 @@ std::vector<std::vector<Point>> skinStrokes(const FacePhoto& photo, const Marked
     const double lo = std::min(eye.corner[0].x, eye.corner[1].x);
     const double hi = std::max(eye.corner[0].x, eye.corner[1].x);
     const double radius = brush / 2 / photo.scale; // photo pixels
-    const int nearest = qEnvironmentVariableIntValue("FACE_EYES_NEAREST_ROW");
-    const QString sides = qEnvironmentVariable("FACE_EYES_SIDES");
     for (const bool upper : {false, true})
-        for (int row = 3; row >= nearest; --row) {
-            if (!sides.isEmpty() && sides != (upper ? QStringLiteral("upper") : QStringLiteral("lower")))
-                continue;
-            const double away = 1 + (row + qEnvironmentVariable("FACE_EYES_FIRST_ROW").toDouble()) * radius;
+        for (int row = 3; row >= 0; --row) {
+            const double away = 1 + row * radius;
             std::vector<Point> path;
             for (int i = 0; i <= 12; ++i) {
                 const double x = lo - radius + (hi - lo + 2 * radius) * i / 12;
@@ -296,13 +292,15 @@ EffectFigures effectsRoundTheMarkedEyes(const EffectMatrix& m, bool print)
                 if (!what.isEmpty() && !what.contains(QStringLiteral("plain")))
                     break;
                 const Image sloppy = sloppyMask(photo, eye);
-                const Image after = composedOver(QStringLiteral("WhiterEyes"), photo.image, sloppy, effectFace);
+                const Image after =
+                    composedOver(QStringLiteral("WhiterEyes"), photo.image, sloppy, effectFace);
                 const EyeChange c = changeRoundTheEye(photo, eye, after, sloppy);
                 f.plainSkin.add(face.heldOut, c.skinMean <= 1);
                 if (print)
-                    std::printf("%-9s %s %.0fx %-5s plain brush:  whites %+5.1f levels, skin %.2f (p99 %4.1f)\n",
-                                face.name.c_str(), face.heldOut ? "check" : "tune ", scale, eye.side.c_str(),
-                                c.whiteLuma, c.skinMean, c.skinP99);
+                    std::printf(
+                        "%-9s %s %.0fx %-5s plain brush:  whites %+5.1f levels, skin %.2f (p99 %4.1f)\n",
+                        face.name.c_str(), face.heldOut ? "check" : "tune ", scale, eye.side.c_str(),
+                        c.whiteLuma, c.skinMean, c.skinP99);
             }
             for (const bool withFace : m.withFace)
                 for (const double brush : m.brushes)
@@ -312,28 +310,35 @@ EffectFigures effectsRoundTheMarkedEyes(const EffectMatrix& m, bool print)
                         if (!what.isEmpty() && !what.contains(QStringLiteral("white")) &&
                             !what.contains(QStringLiteral("skin")))
                             continue;
-                        const Image white = !what.isEmpty() && !what.contains(QStringLiteral("white")) ? greyMask(photo.side, photo.side, 0) : strokesMask(
-                            photo.image, effectBrush(QStringLiteral("WhiterEyes"), size),
-                            whiteStrokes(photo, eye, size), faceWidth);
+                        const Image white =
+                            !what.isEmpty() && !what.contains(QStringLiteral("white"))
+                                ? greyMask(photo.side, photo.side, 0)
+                                : strokesMask(photo.image, effectBrush(QStringLiteral("WhiterEyes"), size),
+                                              whiteStrokes(photo, eye, size), faceWidth);
                         const EyeChange w = changeRoundTheEye(
-                            photo, eye, composedOver(QStringLiteral("WhiterEyes"), photo.image, white, effectFace),
+                            photo, eye,
+                            composedOver(QStringLiteral("WhiterEyes"), photo.image, white, effectFace),
                             white);
                         f.whitenLift.add(face.heldOut, w.whiteLuma >= 10);
                         f.whitenSkin.add(face.heldOut, w.skinMean <= 1);
-                        const Image skin = !what.isEmpty() && !what.contains(QStringLiteral("skin")) ? greyMask(photo.side, photo.side, 0) : strokesMask(photo.image, effectBrush(QStringLiteral("Tan"), size),
-                                                       skinStrokes(photo, eye, size), faceWidth);
+                        const Image skin =
+                            !what.isEmpty() && !what.contains(QStringLiteral("skin"))
+                                ? greyMask(photo.side, photo.side, 0)
+                                : strokesMask(photo.image, effectBrush(QStringLiteral("Tan"), size),
+                                              skinStrokes(photo, eye, size), faceWidth);
                         const EyeChange t = changeRoundTheEye(
-                            photo, eye, composedOver(QStringLiteral("Tan"), photo.image, skin, effectFace), skin);
+                            photo, eye, composedOver(QStringLiteral("Tan"), photo.image, skin, effectFace),
+                            skin);
                         f.skinBrushWhites.add(face.heldOut, t.whiteMask <= 0.05);
                         f.tanWhites.add(face.heldOut, t.whiteLargest <= 1);
                         if (print)
-                            std::printf("%-9s %s %.0fx %-5s %s brush %.0f R: Whiten Eyes whites %.2f %+5.1f, "
-                                        "skin %.2f (%.2f); skin brush whites %.2f, Tan whites %.1f (blue %+.1f), "
-                                        "skin %.2f blue\n",
-                                        face.name.c_str(), face.heldOut ? "check" : "tune ", scale,
-                                        eye.side.c_str(), withFace ? "face" : "none", brush, w.whiteMask,
-                                        w.whiteLuma, w.skinMean, w.skinMask, t.whiteMask, t.whiteLargest,
-                                        t.whiteBlue, t.skinMask);
+                            std::printf(
+                                "%-9s %s %.0fx %-5s %s brush %.0f R: Whiten Eyes whites %.2f %+5.1f, "
+                                "skin %.2f (%.2f); skin brush whites %.2f, Tan whites %.1f (blue %+.1f), "
+                                "skin %.2f blue\n",
+                                face.name.c_str(), face.heldOut ? "check" : "tune ", scale, eye.side.c_str(),
+                                withFace ? "face" : "none", brush, w.whiteMask, w.whiteLuma, w.skinMean,
+                                w.skinMask, t.whiteMask, t.whiteLargest, t.whiteBlue, t.skinMask);
                     }
         }
     }
@@ -366,8 +371,47 @@ TEST(FaceEyeEffects, DISABLED_FullMatrix)
     std::vector<bool> faces;
     for (const double f : numbers("FACE_EYES_WITH_FACE", {1, 0}))
         faces.push_back(f > 0);
-    effectsRoundTheMarkedEyes({numbers("FACE_EYES_SCALES", {1, 2, 4}), numbers("FACE_EYES_BRUSHES", {1, 2, 4}), faces},
-                              qEnvironmentVariableIsSet("FACE_EYES_PRINT"));
+    effectsRoundTheMarkedEyes(
+        {numbers("FACE_EYES_SCALES", {1, 2, 4}), numbers("FACE_EYES_BRUSHES", {1, 2, 4}), faces},
+        qEnvironmentVariableIsSet("FACE_EYES_PRINT"));
+}
+
+// Whiten Eyes' own brush, stroked along the white of every marked eye from near each corner to near the
+// iris (a brush twice the iris's radius, the detected face's width), takes the white and not the skin:
+// on every face at 1x and 2x at least a fifth of its whites in the mean of its eyes, and over all the
+// eyes at least two fifths (the brush took 0.00 to 0.09 of most faces' whites when it held every white
+// to a grey it rarely is in a photo); the skin around the eyes moves a level at most in the mean.
+TEST(FaceEyeEffects, WhitenEyesBrushTakesTheMarkedWhites)
+{
+    ASSERT_FALSE(markedFaces().empty()) << "the eye marks are missing";
+    double all = 0;
+    int eyes = 0;
+    for (const MarkedFace& face : markedFaces()) {
+        const double detected = detectedWidthOf(face);
+        for (const double scale : {1.0, 2.0}) {
+            SCOPED_TRACE(face.name + " at " + std::to_string(int(scale)) + "x");
+            const FacePhoto photo = facePhoto(face, scale, Resampling::Lanczos);
+            const double effectFace = (detected > 0 ? detected : face.markedWidth) * scale;
+            double taken = 0;
+            for (const MarkedEye& eye : face.eyes) {
+                const double size = std::max(3.0, 2 * eye.irisRadius * scale);
+                const Image white = strokesMask(photo.image, effectBrush(QStringLiteral("WhiterEyes"), size),
+                                                whiteStrokes(photo, eye, size), detected * scale);
+                const EyeChange c = changeRoundTheEye(
+                    photo, eye, composedOver(QStringLiteral("WhiterEyes"), photo.image, white, effectFace),
+                    white);
+                std::printf("%-10s %.0fx %-5s: Whiten Eyes' brush takes %.2f of the white (%+.1f levels), "
+                            "the skin moves %.2f\n",
+                            face.name.c_str(), scale, eye.side.c_str(), c.whiteMask, c.whiteLuma, c.skinMean);
+                EXPECT_LE(c.skinMean, 1) << eye.side;
+                taken += c.whiteMask / double(face.eyes.size());
+                all += c.whiteMask;
+                ++eyes;
+            }
+            EXPECT_GE(taken, 0.2);
+        }
+    }
+    EXPECT_GE(all / eyes, 0.4);
 }
 
 namespace {
@@ -380,7 +424,8 @@ QImage tinted(const QImage& photo, const QImage& mask, QRgb colour)
             const double a = 0.6 * qGreen(mask.pixel(x, y)) / 255.0;
             const QRgb c = out.pixel(x, y);
             out.setPixel(x, y,
-                         qRgb(int(qRed(c) * (1 - a) + qRed(colour) * a), int(qGreen(c) * (1 - a) + qGreen(colour) * a),
+                         qRgb(int(qRed(c) * (1 - a) + qRed(colour) * a),
+                              int(qGreen(c) * (1 - a) + qGreen(colour) * a),
                               int(qBlue(c) * (1 - a) + qBlue(colour) * a)));
         }
     return out;
@@ -396,8 +441,10 @@ QImage tinted(const QImage& photo, const QImage& mask, QRgb colour)
 TEST(FaceEyeEffects, DISABLED_ReviewSheet)
 {
     static RenderContext context(QStringLiteral("eye effects review"));
-    const double scale = qEnvironmentVariableIsSet("FACE_EYES_SCALE") ? qEnvironmentVariable("FACE_EYES_SCALE").toDouble() : 2;
-    const double brush = qEnvironmentVariableIsSet("FACE_EYES_BRUSH") ? qEnvironmentVariable("FACE_EYES_BRUSH").toDouble() : 2;
+    const double scale =
+        qEnvironmentVariableIsSet("FACE_EYES_SCALE") ? qEnvironmentVariable("FACE_EYES_SCALE").toDouble() : 2;
+    const double brush =
+        qEnvironmentVariableIsSet("FACE_EYES_BRUSH") ? qEnvironmentVariable("FACE_EYES_BRUSH").toDouble() : 2;
     const int zoom = std::max(1, int(8 / scale));
     std::vector<QImage> rows;
     const QString only = qEnvironmentVariable("FACE_EYES_FACES");
@@ -419,11 +466,16 @@ TEST(FaceEyeEffects, DISABLED_ReviewSheet)
             const QImage pictures[] = {
                 original,
                 tinted(original, context.renderToQImage(white, area), qRgb(255, 0, 255)),
-                context.renderToQImage(composedOver(QStringLiteral("WhiterEyes"), photo.image, white, effectFace), area),
-                context.renderToQImage(composedOver(QStringLiteral("WhiterEyes"), photo.image, sloppyMask(photo, eye), effectFace), area),
+                context.renderToQImage(
+                    composedOver(QStringLiteral("WhiterEyes"), photo.image, white, effectFace), area),
+                context.renderToQImage(composedOver(QStringLiteral("WhiterEyes"), photo.image,
+                                                    sloppyMask(photo, eye), effectFace),
+                                       area),
                 tinted(original, context.renderToQImage(skin, area), qRgb(0, 255, 0)),
-                context.renderToQImage(composedOver(QStringLiteral("Tan"), photo.image, skin, effectFace), area),
-                context.renderToQImage(composedOver(QStringLiteral("SkinSmoothing"), photo.image, skin, effectFace), area)};
+                context.renderToQImage(composedOver(QStringLiteral("Tan"), photo.image, skin, effectFace),
+                                       area),
+                context.renderToQImage(
+                    composedOver(QStringLiteral("SkinSmoothing"), photo.image, skin, effectFace), area)};
             const int w = original.width() * zoom, h = original.height() * zoom;
             std::vector<QImage> shown(std::begin(pictures), std::end(pictures));
             if (qEnvironmentVariableIsSet("FACE_EYES_MARKS"))
@@ -436,8 +488,8 @@ TEST(FaceEyeEffects, DISABLED_ReviewSheet)
                                 px > std::max(eye.corner[0].x, eye.corner[1].x))
                                 continue;
                             const double py = eye.lidAt(px, upper);
-                            const int y = int((py - photo.origin.y) * scale * zoom -
-                                              (photo.side - area.maxY()) * zoom);
+                            const int y =
+                                int((py - photo.origin.y) * scale * zoom - (photo.side - area.maxY()) * zoom);
                             if (y >= 0 && y < h)
                                 picture.setPixel(x, y, qRgb(255, 255, 0));
                         }
@@ -472,48 +524,11 @@ TEST(FaceEyeEffects, DISABLED_ReviewSheet)
     }
 }
 
-// A dab of the smart iris brush without a face on every marked eye, at the centre and 0.4 and 0.75 of
-// the radius off it in eight directions, with brushes of 1, 2 and 4 radii, at 1x, 2x and 4x: the share
-// of dabs that take the iris (0.85 of it at least) and leave the pupil and the catch lights (a tenth at
-// most) and the white and the lids (a twentieth). Run by hand; FACE_EYES_PRINT prints every miss.
-TEST(FaceEyeEffects, DISABLED_IrisDabWithoutAFace)
-{
-    const bool print = qEnvironmentVariableIsSet("FACE_EYES_PRINT");
-    Tally tuned, heldOut;
-    for (const MarkedFace& face : markedFaces())
-        for (const double scale : {1.0, 2.0, 4.0}) {
-            const FacePhoto photo = facePhoto(face, scale, Resampling::Lanczos);
-            Tally here;
-            for (const MarkedEye& eye : face.eyes) {
-                const Point centre = photo.place(eye.iris);
-                const double radius = eye.irisRadius * scale;
-                const Rect area = photo.areaAround(eye);
-                for (const double share : {0.0, 0.4, 0.75})
-                    for (int direction = 0; direction < (share > 0 ? 8 : 1); ++direction)
-                        for (const double brush : {1.0, 2.0, 4.0}) {
-                            const Point dab = offCentre(centre, radius, share, direction);
-                            const Coverage c = coverageOf(
-                                strokeMask(photo.image, smartBrush(QStringLiteral("irisBrush"), brush * radius),
-                                           {dab}, 0),
-                                area, [&](int x, int y) { return photo.regionOf(eye, x, y); });
-                            const bool ok = c.total > 0 && c.selectsTheIris(0.85, 0.1, 0.05);
-                            here.add(ok);
-                            (face.heldOut ? heldOut : tuned).add(ok);
-                            if (print && !ok)
-                                std::printf("%s %.0fx %s brush %.0f R dab %.2f dir %d: %s\n", face.name.c_str(),
-                                            scale, eye.side.c_str(), brush, share, direction,
-                                            c.describe().c_str());
-                        }
-            }
-            std::printf("  %-10s %.0fx: %3d of %3d dabs take the iris\n", face.name.c_str(), scale, here.met,
-                        here.cases);
-        }
-    std::printf("smart iris dab without a face: tuned %d of %d, held out %d of %d\n", tuned.met, tuned.cases,
-                heldOut.met, heldOut.cases);
-}
-
-// Colour statistics of the marked regions in the brush's own terms (diagnostic, by hand).
-TEST(FaceEyeEffects, DISABLED_Colours)
+// The colours of the marked whites, lids and irises in the smart brush's own terms (luma; chroma as
+// (B - Y, R - Y) / (Y + 0.08)): 10th, 50th and 90th percentiles per eye. In warm light and in small,
+// soft photos a white is often as coloured as the lid beside it, which is why neither brush can tell
+// them apart by colour alone. Run by hand.
+TEST(FaceEyeEffects, DISABLED_ColoursOfTheMarkedEyes)
 {
     for (const MarkedFace& face : markedFaces()) {
         const FacePhoto photo = facePhoto(face, 1, Resampling::Lanczos);
@@ -528,8 +543,8 @@ TEST(FaceEyeEffects, DISABLED_Colours)
                     const double kb = (p[2] / 255 - Y) / (Y + 0.08), kr = (p[0] / 255 - Y) / (Y + 0.08);
                     by[int(photo.regionOf(eye, x, y))].push_back({Y, std::hypot(kb, kr), kb, kr});
                 }
-            for (const auto r : {SyntheticEye::Region::Sclera, SyntheticEye::Region::Lid,
-                                 SyntheticEye::Region::Annulus}) {
+            for (const auto r :
+                 {SyntheticEye::Region::Sclera, SyntheticEye::Region::Lid, SyntheticEye::Region::Annulus}) {
                 auto v = by[int(r)];
                 if (v.empty())
                     continue;
@@ -540,13 +555,14 @@ TEST(FaceEyeEffects, DISABLED_Colours)
                     std::sort(s.begin(), s.end());
                     return s[size_t(q * (s.size() - 1))];
                 };
-                std::printf("%-10s %-5s %-7s n %4zu luma %.2f/%.2f/%.2f chroma %.3f/%.3f/%.3f kb %.3f kr %.3f\n",
-                            face.name.c_str(), eye.side.c_str(),
-                            r == SyntheticEye::Region::Sclera ? "white"
-                            : r == SyntheticEye::Region::Lid  ? "lid"
-                                                              : "iris",
-                            v.size(), pct(0, 0.1), pct(0, 0.5), pct(0, 0.9), pct(1, 0.1), pct(1, 0.5), pct(1, 0.9),
-                            pct(2, 0.5), pct(3, 0.5));
+                std::printf(
+                    "%-10s %-5s %-7s n %4zu luma %.2f/%.2f/%.2f chroma %.3f/%.3f/%.3f kb %.3f kr %.3f\n",
+                    face.name.c_str(), eye.side.c_str(),
+                    r == SyntheticEye::Region::Sclera ? "white"
+                    : r == SyntheticEye::Region::Lid  ? "lid"
+                                                      : "iris",
+                    v.size(), pct(0, 0.1), pct(0, 0.5), pct(0, 0.9), pct(1, 0.1), pct(1, 0.5), pct(1, 0.9),
+                    pct(2, 0.5), pct(3, 0.5));
             }
         }
     }
