@@ -231,11 +231,13 @@ bool GMApplicationDelegate::claimSingleInstance(const QStringList& files)
         // where nothing can be written.
         if (m_lock->error() == QLockFile::LockFailedError && handOver())
             return false;
+        if (refuseUnwritableWorkingArea())
+            return false;
+        // Only where the working area takes files: on a full disk the space the old lock frees would
+        // let the start run with none left.
         if (m_lock->error() == QLockFile::LockFailedError &&
             removeAbandonedLock(workingArea() + QStringLiteral("/instance.lock")))
             continue;
-        if (refuseUnwritableWorkingArea())
-            return false;
     }
     // Another instance holds the lock but does not answer: it is still starting or hangs. Leaving
     // the working area alone is safer than running beside it.
