@@ -47,6 +47,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSysInfo>
+#include <QTimer>
 #include <QWindow>
 #include <cerrno>
 #include <csignal>
@@ -351,6 +352,8 @@ void GMApplicationDelegate::applicationDidFinishLaunching(const QStringList& fil
     m_documentHandler->reopenDocumentsOfLastSession();
     int opened = 0;
     for (const QString& file : files) {
+        if (m_quit)
+            break;
         QString error;
         if (m_documentHandler->openDocumentWithContentsOfURL(file, true, &error))
             ++opened;
@@ -358,9 +361,14 @@ void GMApplicationDelegate::applicationDidFinishLaunching(const QStringList& fil
             m_documentHandler->presentError(
                 QStringLiteral("“%1” could not be opened.").arg(QFileInfo(file).fileName()), error);
     }
-    if (opened == 0 && m_documentHandler->shouldDisplayWelcomeScreen())
+    if (opened == 0 && !m_quit && m_documentHandler->shouldDisplayWelcomeScreen())
         m_documentHandler->displayWelcomeScreen();
     m_launching = false;
+    if (m_quit) {
+        // Else the process would stay on without a window, its quit's last work never done.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        return;
+    }
     while (!m_handedOver.isEmpty())
         openFiles(m_handedOver.takeFirst());
 }
@@ -408,6 +416,9 @@ void GMApplicationDelegate::terminate()
         for (QWidget* window : QApplication::topLevelWidgets())
             if (auto* pfWindow = qobject_cast<pf::Window*>(window); pfWindow && pfWindow->isVisible())
                 pfWindow->close();
+        m_quit = true;
+        // Asked from a question of the launch (over the recovered work's alert), this ends only the
+        // question's loop: the main loop, not started yet, is left once launching is over.
         QCoreApplication::exit(0);
     });
 }
