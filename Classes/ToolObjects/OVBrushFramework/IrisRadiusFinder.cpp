@@ -412,8 +412,8 @@ constexpr int LeastWhite = 6;
 // of an eye in shade still rises above a dark iris.
 constexpr double SidewaysRise = 0.03;
 // A ring chosen by its contrast all round is kept where it rises on both sides nearly as clearly as
-// the circle that rises most there.
-constexpr double SidewaysAgree = 0.4;
+// the circle that rises most there; otherwise that circle is the iris.
+constexpr double SidewaysAgree = 0.7;
 // An iris under this radius (in pixels) is a few pixels across, its rings hard to tell apart.
 constexpr double SmallIris = 5.0;
 
@@ -469,11 +469,13 @@ void ringsAround(const RayProfiles& profiles, Point centre, int largest, std::ve
 // limbus shows there whatever lies over its top and bottom (lids, lashes, the brow's shadow above a
 // ring that takes them in), while a larger ring round the eye has skin outside it there, and the pupil
 // or a catch light has the iris. Each circle holding the click, of radius from 0.3 of the largest to
-// the largest, is judged by the luminance a sixth of its radius outside it less that as far inside,
-// averaged along arcs of 30 degrees either side of the horizontal: the lesser of its two sides. And
-// what lies outside it there must be lighter than most of what lies inside it all round: a ring round
-// the whole eye holds the white, lighter than the skin beyond the corners, and a circle over part of
-// the iris has iris, not white, beside it on one side. The circle where the least of those is greatest,
+// the largest, is judged by the luminance just outside it less that as far inside, averaged along arcs
+// of 30 degrees either side of the horizontal: the lesser of its two sides. "Just" is as far for every
+// circle tried, since a limbus is as soft as the photo whatever the circle's size: read further out and
+// in for larger circles, the step favoured circles reaching past the limbus into the white. And what
+// lies beside it there must be lighter than most of what lies inside it all round: a ring round the
+// whole eye holds the white, lighter than the skin beyond the corners, and a circle over part of the
+// iris has iris, not white, beside it on one side. The circle where the least of those is greatest,
 // and that least.
 struct SidewaysCircle
 {
@@ -481,8 +483,9 @@ struct SidewaysCircle
     double radius = 0;
     double rise = 0;
 };
-// The evidence for a circle (see SidewaysCircle); NaN where its arcs reach beyond the pixels.
-double sidewaysRise(const LumaWindow& window, Point c, double r)
+// The evidence for a circle (see SidewaysCircle), read `d` pixels either side of it; NaN where its arcs
+// reach beyond the pixels.
+double sidewaysRise(const LumaWindow& window, Point c, double r, double d)
 {
     constexpr int PerSide = 7;
     constexpr double HalfArc = 30 * std::numbers::pi / 180;
@@ -507,7 +510,6 @@ double sidewaysRise(const LumaWindow& window, Point c, double r)
             }
         return d;
     }();
-    const double d = std::max(0.75, 0.15 * r);
     double side[2] = {0, 0}, beside[2] = {0, 0};
     for (size_t m = 0; m < directions.size(); ++m) {
         const Point u = directions[m];
@@ -531,6 +533,13 @@ double sidewaysRise(const LumaWindow& window, Point c, double r)
     return std::min({side[0] / PerSide, side[1] / PerSide, std::min(beside[0], beside[1]) / PerSide - *most});
 }
 
+// How far either side of a circle its step is read, for a search up to `largest`: a twentieth of that
+// (about a tenth of an iris the bound fits), and no less than about a pixel.
+double sidewaysReach(double largest)
+{
+    return std::max(0.75, 0.05 * largest);
+}
+
 SidewaysCircle sidewaysCircle(const LumaWindow& window, Point click, double largest)
 {
     SidewaysCircle best;
@@ -543,7 +552,7 @@ SidewaysCircle sidewaysCircle(const LumaWindow& window, Point click, double larg
                 if (std::hypot(i * step, k * step) > r)
                     continue;
                 const Point c(click.x + i * step, click.y + k * step);
-                const double rise = sidewaysRise(window, c, r);
+                const double rise = sidewaysRise(window, c, r, sidewaysReach(largest));
                 if (rise > best.rise)
                     best = {c, r, rise};
             }
@@ -1201,10 +1210,11 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     // the eye), and the ring measured about its middle at its radius tells along which rays the white
     // shows.
     double limbus = chosen->radius();
-    const double chosenRise = sidewaysRise(window, chosen->centre, chosen->radius());
+    const double chosenRise =
+        sidewaysRise(window, chosen->centre, chosen->radius(), sidewaysReach(maxRadius));
     if (const SidewaysCircle sideways = sidewaysCircle(window, m_point, maxRadius);
         sideways.rise >= SidewaysRise && !(chosenRise >= SidewaysAgree * sideways.rise) &&
-        std::min(sideways.radius, chosen->radius()) >= SmallIris) {
+        sideways.radius >= SmallIris) {
         profiles.measure(window, sideways.centre);
         std::vector<Ring> there;
         ringsAround(profiles, sideways.centre, largest, there);
