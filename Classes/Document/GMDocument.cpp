@@ -57,6 +57,8 @@ namespace {
 
 const QString fileSizeKey = QStringLiteral("file_size");
 const QString fileTimeKey = QStringLiteral("file_modification_time");
+// What tells the file's bytes apart when another picture of the same size is put there with the same time.
+const QString fileDigestKey = QStringLiteral("file_digest");
 // Set while the shadow copy holds changes the picture file does not (kept by an autosave, not saved into
 // the file): the picture opens marked edited, as it does after a restart.
 const QString editsNotInFileKey = QStringLiteral("edits_not_in_file");
@@ -311,6 +313,7 @@ bool GMDocument::ownSaveCompleted(const QString& key, const QVariantMap& entry, 
     const QFileInfo file(path);
     GMFileUtilities::setShadowCopyValues(key, {{fileSizeKey, file.size()},
                                                {fileTimeKey, file.lastModified().toUTC()},
+                                               {fileDigestKey, entry.value(savingDigestKey)},
                                                {editsNotInFileKey, false},
                                                {savingSizeKey, QVariant()},
                                                {savingDigestKey, QVariant()}});
@@ -362,6 +365,11 @@ bool GMDocument::readFromURL(const QString& path, const QString& type, QString* 
                         (entry.value(fileSizeKey).toLongLong() != file.size() ||
                          entry.value(fileTimeKey).toDateTime().toMSecsSinceEpoch() !=
                              file.lastModified().toMSecsSinceEpoch());
+    // Another picture of the same size put there with the same time (copied keeping its time, a card
+    // holding another photo of that name) is told by its bytes.
+    if (!changedSince && !entry.value(fileDigestKey).toByteArray().isEmpty() &&
+        entry.value(fileDigestKey).toByteArray() != digestOfFile(path))
+        changedSince = true;
     if (changedSince && ownSaveCompleted(registered, entry, path)) {
         changedSince = false;
         entry.insert(editsNotInFileKey, false); // the file holds them now
@@ -1272,8 +1280,9 @@ void GMDocument::recordFileState(const QString& key, const QString& filePath)
     const QFileInfo file(filePath);
     if (!file.exists())
         return;
-    GMFileUtilities::setShadowCopyValues(
-        key, {{fileSizeKey, file.size()}, {fileTimeKey, file.lastModified().toUTC()}});
+    GMFileUtilities::setShadowCopyValues(key, {{fileSizeKey, file.size()},
+                                               {fileTimeKey, file.lastModified().toUTC()},
+                                               {fileDigestKey, digestOfFile(filePath)}});
 }
 
 bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperation operation,
@@ -1423,8 +1432,8 @@ bool GMDocument::writeToURL(const QString& path, const QString& type, SaveOperat
         if (modificationDateOfFile(location) == knownFileDate || !knownFileDate.isValid())
             recordFileState(key, location);
         else if (!GMFileUtilities::shadowCopyDictionary().value(key).toMap().contains(fileTimeKey))
-            GMFileUtilities::setShadowCopyValues(key,
-                                                 {{fileSizeKey, -1}, {fileTimeKey, knownFileDate.toUTC()}});
+            GMFileUtilities::setShadowCopyValues(
+                key, {{fileSizeKey, -1}, {fileTimeKey, knownFileDate.toUTC()}, {fileDigestKey, QVariant()}});
         GMFileUtilities::setShadowCopyValues(key, {{editsNotInFileKey, edited}});
         return true;
     }

@@ -481,6 +481,54 @@ TEST_F(Documents, AFileChangedOnDiskIsNeverWrittenOverUnasked)
     }
 }
 
+// Kept edits know their file by its bytes too: another picture of the same size put there with the same
+// time (copied keeping its time, a card holding another photo of that name) is asked about as any
+// change is, and the file they were kept over opens without a question.
+TEST_F(Documents, KeptEditsTellAnotherPictureOfTheSameSizeAndTime)
+{
+    const QString path = m_dir.filePath("same-size.jpg");
+    ASSERT_TRUE(QFile::copy(m_photo, path));
+    {
+        Opened opened = edited(path);
+        ASSERT_TRUE(opened.document);
+        ASSERT_TRUE(save(*opened.document, path, "jpeg", Op::Autosave).succeeded);
+        opened.document->close();
+    }
+    m_alerts.clear();
+    {
+        Opened again = open(m_documents, path);
+        ASSERT_TRUE(again.document) << again.error.toStdString();
+        EXPECT_TRUE(m_alerts.filter("changed by another program").isEmpty())
+            << m_alerts.join('\n').toStdString();
+        again.document->close();
+    }
+    // One byte of the picture's data changed: its size and time stay.
+    const QDateTime time = QFileInfo(path).lastModified();
+    QByteArray data = bytes(path);
+    qsizetype at = data.size() / 2;
+    while (uchar(data[at]) >= 0xF0 || uchar(data[at - 1]) == 0xFF)
+        ++at;
+    data[at] = char(uchar(data[at]) ^ 1);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(data), data.size());
+    }
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
+    }
+    ASSERT_EQ(QFileInfo(path).lastModified(), time);
+    m_alerts.clear();
+    m_answer = 1; // the file as it is
+    Opened other = open(m_documents, path);
+    ASSERT_TRUE(other.document) << other.error.toStdString();
+    EXPECT_EQ(m_alerts.filter("changed by another program").size(), 1) << m_alerts.join('\n').toStdString();
+    EXPECT_EQ(other.chain()->numberOfTools(), 1) << "the file as it is, without the kept layers";
+    other.document->close();
+}
+
 // A photo's changes kept by an autosave are not in its file: it stays marked edited, and closing asks
 // whether they go into the file. Cancel keeps the window; Don't Save closes with the changes kept in the
 // shadow copy and the file as it was; Save writes the file. Opened again, the photo is marked edited
