@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -44,7 +45,7 @@ std::atomic<int> roundsDone{0};
         const auto dimmed = OVDimmedBWFilter::sharedDimmedBWFilter();
         dimmed->setValue(QVariant::fromValue(source), QStringLiteral("inputImage"));
         (void)own.render(dimmed->outputImage(), pf::Rect(0, 0, 48, 40), pf::Bitmap::Format::RGBA8);
-        (void)OVHealingBrush::stockSkinPatch();
+        (void)std::make_unique<OVHealingBrush>();
         (void)OVFaceSource::system()->faces(source);
         ++roundsDone;
     }
