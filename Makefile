@@ -34,7 +34,13 @@ space := $(empty) $(empty)
 test-threads: deps
 	@cmake -S . -B build-thread -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGLIMORA_SANITIZE=thread >/dev/null
 	@cmake --build build-thread -j$(JOBS) --target $(THREAD_CHECKED)
-	cd build-thread && ctest --output-on-failure -j$(JOBS) -R '^($(subst $(space),|,$(THREAD_CHECKED)))$$'
+	@cd build-thread && status=0; ctest --output-on-failure -j$(JOBS) -R '^($(subst $(space),|,$(THREAD_CHECKED)))$$' || status=$$?; \
+	if grep -q 'WARNING: ThreadSanitizer' Testing/Temporary/LastTest.log; then \
+	    echo '== The thread checker'"'"'s first reports in short, so that a long log cut in the middle still shows them:'; \
+	    grep -A60 -E 'WARNING: ThreadSanitizer|^\[ RUN' Testing/Temporary/LastTest.log \
+	        | grep -B1 -A60 'WARNING: ThreadSanitizer' | grep -E 'RUN|WARNING|of size|Previous|#[0-3] |SUMMARY' \
+	        | sed -e 's/ (\/.*\/\([^/]*\)+0x[0-9a-f]*)//' -e 's/ [^ ]*\/\([^/ ]*:[0-9]*\)/ \1/' | cut -c1-160 | head -n 24; \
+	fi; exit $$status
 
 # The toolkit's test program under address,undefined: its controls, views and services, with the
 # randomised run of callers that delete from inside every action and report, so that a use after free
