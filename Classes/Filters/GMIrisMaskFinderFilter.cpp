@@ -3,6 +3,9 @@
 #include "Classes/Filters/MaskFilterSupport.h"
 #include "Platform/Image/Sampler.h"
 
+#include <algorithm>
+#include <cmath>
+
 using namespace pf;
 
 namespace {
@@ -46,7 +49,14 @@ Image GMIrisMaskFinderFilter::outputImage() const
     const Sampler image(imageValue(QStringLiteral("inputImage")));
     ApplyOptions options;
     options.definition = image.definition().extent();
-    // Each pixel reads only itself: the default region of interest, the destination, is exact.
+    // A pixel reads itself and, to tell a catch light or the lashes, the iris around it: never farther
+    // than a quarter of the radius beyond the iris's circle.
+    const Vector centre = vectorValue(QStringLiteral("inputCenter"));
+    const double reach = 1.3 * std::max(0.0, numberValue(QStringLiteral("inputOuterRadius"))) + 3;
+    if (centre.count() == 2 && std::isfinite(reach)) {
+        const Rect iris(centre.x() - reach, centre.y() - reach, 2 * reach, 2 * reach);
+        options.regionOfInterest = [iris](int, const Rect& destination) { return destination.united(iris); };
+    }
     const auto input = [this](const char* key) { return value(QString::fromLatin1(key)); };
     const auto line = [this](const char* key) {
         const Vector v = vectorValue(QString::fromLatin1(key));

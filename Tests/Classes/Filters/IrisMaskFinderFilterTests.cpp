@@ -124,3 +124,47 @@ TEST(GMIrisMaskFinderFilter, MasksTheIrisAroundTheClick)
             }
     }
 }
+
+// A catch light is never iris, however dim: on a dark iris in shade it may be darker than the white
+// beside the limbus (which makes a grey reflection no lighter than the white count as iris by its
+// colour), and it is told by its shape, a small spot lighter than the iris all round it. The iris's own
+// fibres, as light as the catch light against the iris's mean but running on along the rays, stay iris.
+TEST(GMIrisMaskFinderFilter, LeavesADimCatchLightOnADarkIris)
+{
+    const Color darkIris(0.1, 0.08, 0.06);
+    const Pixel dimWhite{0.32f, 0.32f, 0.31f, 1};
+    const Pixel catchLight{0.27f, 0.27f, 0.27f, 1};
+    const Grid image = Grid::from(80, 60, [&](int x, int y) {
+        const double dx = x + 0.5 - 40, dy = y + 0.5 - 30, d = std::hypot(dx, dy);
+        if (std::hypot(x + 0.5 - 45, y + 0.5 - 26) <= 2)
+            return catchLight;
+        if (d <= 4)
+            return Pupil;
+        if (d <= 12) {
+            const float light = 1.0f + 0.5f * float(std::sin(std::atan2(dy, dx) * 23));
+            return Pixel{float(darkIris.red()) * light, float(darkIris.green()) * light,
+                         float(darkIris.blue()) * light, 1};
+        }
+        return dimWhite;
+    });
+    FilterPtr filter = irisFilter(image, 5, 0);
+    filter->setValue(QVariant::fromValue(darkIris), QStringLiteral("inputRefColorLight"));
+    for (const double white : {0.0, 0.32}) {
+        filter->setValue(white, QStringLiteral("inputWhiteLuma"));
+        const Grid got = Grid::rendered(output(filter), 80, 60);
+        double spot = 0, iris = 0;
+        int spots = 0, irises = 0;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 80; ++x) {
+                const double d = std::hypot(x + 0.5 - 40, y + 0.5 - 30);
+                const double c = std::hypot(x + 0.5 - 45, y + 0.5 - 26);
+                if (c <= 1.5)
+                    spot += got.at(x, y)[3], ++spots;
+                else if (c > 4 && d >= 6 && d <= 10)
+                    iris += got.at(x, y)[3], ++irises;
+            }
+        ASSERT_GT(spots, 0);
+        EXPECT_LE(spot / spots, 0.1) << "white " << white;
+        EXPECT_GE(iris / irises, 0.9) << "white " << white;
+    }
+}

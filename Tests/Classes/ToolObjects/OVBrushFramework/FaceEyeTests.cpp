@@ -400,70 +400,175 @@ TEST(FaceEyes, DISABLED_ReviewSheet)
     }
 }
 
-// What the iris mask paints where the finder hands it the marks themselves (the circles, the colour and
-// the white's luminance read over the marked regions, the lids as lines through each lid's edge over the
-// iris): how far the mask alone meets the bounds, apart from the finder. Run by hand.
-TEST(FaceEyes, DISABLED_TheMaskOfTheMarkedIris)
+namespace {
+
+// The iris the finder would hand the mask, made from the marks themselves: the circles, the colour (the
+// mean of the marked annulus) and, beside an iris of ten pixels or more as the finder measures it, the
+// white's luminance (the median of the marked white), the lids as lines through each lid's edge over the
+// iris.
+IrisRadiusFinder::Iris markedIris(const FacePhoto& photo, const MarkedEye& eye, const Pixels& pixels,
+                                  const Rect& area)
 {
+    std::vector<std::array<float, 3>> annulus;
+    std::vector<float> whites;
+    for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+        for (int x = int(area.minX()); x < int(area.maxX()); ++x) {
+            const Pixel c = pixels.at(x, y);
+            const Region region = photo.regionOf(eye, x, y);
+            if (region == Region::Annulus)
+                annulus.push_back({c[0], c[1], c[2]});
+            else if (region == Region::Sclera)
+                whites.push_back(0.299f * c[0] + 0.587f * c[1] + 0.114f * c[2]);
+        }
+    IrisRadiusFinder::Iris iris;
+    iris.found = !annulus.empty();
+    iris.centre = photo.place(eye.iris);
+    iris.limbusRadius = eye.irisRadius * photo.scale;
+    iris.pupilCentre = photo.place(eye.pupil);
+    iris.pupilRadius = eye.pupilRadius * photo.scale;
+    double sum[3] = {0, 0, 0};
+    for (const auto& c : annulus)
+        for (int i = 0; i < 3; ++i)
+            sum[i] += c[size_t(i)] / double(annulus.size());
+    iris.colour = Color(sum[0], sum[1], sum[2], 1);
+    std::sort(whites.begin(), whites.end());
+    iris.whiteLuma = whites.empty() || iris.limbusRadius < 10 ? 0.0 : whites[whites.size() / 2];
+    for (const bool upper : {true, false}) {
+        const double x1 = eye.iris.x - 0.6 * eye.irisRadius, x2 = eye.iris.x + 0.6 * eye.irisRadius;
+        const Point a = photo.place(Point(x1, eye.lidAt(x1, upper)));
+        const Point b = photo.place(Point(x2, eye.lidAt(x2, upper)));
+        double nx = -(b.y - a.y), ny = b.x - a.x;
+        const double n = std::hypot(nx, ny);
+        nx /= n, ny /= n;
+        double c = -(nx * a.x + ny * a.y);
+        const Point inside =
+            photo.place(Point(eye.iris.x, (eye.lidAt(eye.iris.x, true) + eye.lidAt(eye.iris.x, false)) / 2));
+        if (nx * inside.x + ny * inside.y + c < 0)
+            nx = -nx, ny = -ny, c = -c;
+        iris.lids[upper ? 0 : 1] = {nx, ny, c};
+    }
+    return iris;
+}
+
+struct MarkedMask
+{
+    Coverage coverage;
+    Image stroke;
+    Rect area;
+};
+
+MarkedMask maskOfTheMarkedIris(const FacePhoto& photo, const MarkedEye& eye)
+{
+    MarkedMask m;
+    m.area = photo.areaAround(eye);
+    const IrisRadiusFinder::Iris iris = markedIris(photo, eye, render(photo.image, m.area), m.area);
+    const FilterPtr filter = OVIrisMaskBrush::selectionFilter(photo.image);
+    m.stroke = OVIrisMaskBrush::selectionOf(iris, *filter).stroke;
+    m.coverage = coverageOf(m.stroke, m.area, [&](int x, int y) { return photo.regionOf(eye, x, y); });
+    return m;
+}
+
+} // namespace
+
+// What the iris mask paints where the finder hands it the marks themselves, apart from the finder, on
+// every marked eye at 1x, 2x and 4x: the iris is taken and the catch lights are not, however dim (a dark
+// iris's catch light may be darker than its white), nor the pupil, the white or the lids. Each catch light
+// once took up to 0.92 of itself (group-1 a, a small dark iris), and 23 of the 63 cases missed a bound;
+// the figures are held to what the mask reaches, the tuned faces and those held out apart.
+TEST(FaceEyes, TheMaskOfTheMarkedIrisLeavesTheCatchLights)
+{
+    ASSERT_FALSE(markedFaces().empty()) << qPrintable(eyeMarksPath());
     OVIrisMaskBrush::registerClass();
-    Tally tally;
+    Tally tally[2];
+    double catchLight[2] = {0, 0};
+    int withCatchLights[2] = {0, 0};
     for (const MarkedFace& face : markedFaces())
         for (const double scale : {1.0, 2.0, 4.0}) {
             const FacePhoto photo = facePhoto(face, scale, Resampling::Lanczos);
             for (const MarkedEye& eye : face.eyes) {
-                const Rect area = photo.areaAround(eye);
-                const Pixels pixels = render(photo.image, area);
-                std::vector<std::array<float, 3>> annulus;
-                std::vector<float> whites;
-                for (int y = int(area.minY()); y < int(area.maxY()); ++y)
-                    for (int x = int(area.minX()); x < int(area.maxX()); ++x) {
-                        const Pixel c = pixels.at(x, y);
-                        const float l = 0.299f * c[0] + 0.587f * c[1] + 0.114f * c[2];
-                        const Region region = photo.regionOf(eye, x, y);
-                        if (region == Region::Annulus)
-                            annulus.push_back({c[0], c[1], c[2]});
-                        else if (region == Region::Sclera)
-                            whites.push_back(l);
-                    }
-                IrisRadiusFinder::Iris iris;
-                iris.found = !annulus.empty();
-                iris.centre = photo.place(eye.iris);
-                iris.limbusRadius = eye.irisRadius * scale;
-                iris.pupilCentre = photo.place(eye.pupil);
-                iris.pupilRadius = eye.pupilRadius * scale;
-                double sum[3] = {0, 0, 0};
-                for (const auto& c : annulus)
-                    for (int i = 0; i < 3; ++i)
-                        sum[i] += c[size_t(i)] / double(annulus.size());
-                iris.colour = Color(sum[0], sum[1], sum[2], 1);
-                std::sort(whites.begin(), whites.end());
-                iris.whiteLuma = whites.empty() ? 0.0 : whites[whites.size() / 2];
-                for (const bool upper : {true, false}) {
-                    const double x1 = eye.iris.x - 0.6 * eye.irisRadius,
-                                 x2 = eye.iris.x + 0.6 * eye.irisRadius;
-                    const Point a = photo.place(Point(x1, eye.lidAt(x1, upper)));
-                    const Point b = photo.place(Point(x2, eye.lidAt(x2, upper)));
-                    double nx = -(b.y - a.y), ny = b.x - a.x;
-                    const double n = std::hypot(nx, ny);
-                    nx /= n, ny /= n;
-                    double c = -(nx * a.x + ny * a.y);
-                    const Point inside = photo.place(
-                        Point(eye.iris.x, (eye.lidAt(eye.iris.x, true) + eye.lidAt(eye.iris.x, false)) / 2));
-                    if (nx * inside.x + ny * inside.y + c < 0)
-                        nx = -nx, ny = -ny, c = -c;
-                    iris.lids[upper ? 0 : 1] = {nx, ny, c};
-                }
-                const FilterPtr filter = OVIrisMaskBrush::selectionFilter(photo.image);
-                const OVIrisMaskBrush::Selection selection = OVIrisMaskBrush::selectionOf(iris, *filter);
-                const Coverage c = coverageOf(selection.stroke, area,
-                                              [&](int x, int y) { return photo.regionOf(eye, x, y); });
+                const Coverage c = maskOfTheMarkedIris(photo, eye).coverage;
                 const bool ok = c.selectsTheIris(0.85, 0.1, 0.05);
-                tally.add(ok);
+                tally[face.heldOut].add(ok);
+                if (std::isfinite(c.of(Region::CatchLight)))
+                    catchLight[face.heldOut] += c.of(Region::CatchLight), ++withCatchLights[face.heldOut];
                 std::printf("%s %s %.0fx: %s%s\n", face.name.c_str(), eye.side.c_str(), scale,
                             c.describe().c_str(), ok ? "" : "  MISSED");
+                const std::string where = face.name + " " + eye.side + " " + std::to_string(int(scale)) + "x";
+                // A region without pixels (an eye without a catch light) has no figure.
+                EXPECT_FALSE(c.of(Region::Pupil) > 0.1) << where << ": " << c.describe();
+                EXPECT_FALSE(c.of(Region::Sclera) > 0.05) << where << ": " << c.describe();
+                EXPECT_FALSE(c.of(Region::Lid) > 0.05) << where << ": " << c.describe();
+                EXPECT_FALSE(c.of(Region::CatchLight) > 0.3) << where << ": " << c.describe();
             }
         }
-    std::printf("the mask of the marked irises meets the bounds in %d of %d cases\n", tally.met, tally.cases);
+    for (const int heldOut : {0, 1}) {
+        const double meanCatch =
+            withCatchLights[heldOut] ? catchLight[heldOut] / withCatchLights[heldOut] : 0.0;
+        std::printf("%s: the mask of the marked iris meets every bound in %d of %d cases; the catch lights "
+                    "%.3f taken on average\n",
+                    heldOut ? "held out" : "tuned on", tally[heldOut].met, tally[heldOut].cases, meanCatch);
+    }
+    ASSERT_GT(withCatchLights[0], 0);
+    ASSERT_GT(withCatchLights[1], 0);
+    EXPECT_GE(tally[0].met, 23);
+    EXPECT_GE(tally[1].met, 24);
+    EXPECT_LE(catchLight[0] / withCatchLights[0], 0.07);
+    EXPECT_LE(catchLight[1] / withCatchLights[1], 0.07);
+}
+
+// The review sheet of the mask apart from the finder: every marked eye at 4x (Lanczos), the photo beside
+// it recoloured through the mask of the marked iris, as Iris Colour does (a new hue at each pixel's own
+// luminance), so that a catch light taken in shows tinted and a notch of the iris left out shows in the
+// photo's colour. Written to gallery/eye-review/marked-irises-N.png. Run by hand.
+TEST(FaceEyes, DISABLED_TheMaskOfTheMarkedIrisReviewSheet)
+{
+    OVIrisMaskBrush::registerClass();
+    static RenderContext context(QStringLiteral("eye review"));
+    constexpr double Scale = 4;
+    std::vector<QImage> rows;
+    for (const MarkedFace& face : markedFaces()) {
+        const FacePhoto photo = facePhoto(face, Scale, Resampling::Lanczos);
+        for (const MarkedEye& eye : face.eyes) {
+            const MarkedMask m = maskOfTheMarkedIris(photo, eye);
+            const QImage original =
+                context.renderToQImage(photo.image, m.area).convertToFormat(QImage::Format_RGB32);
+            const QImage mask = context.renderToQImage(m.stroke, m.area);
+            QImage recoloured = original;
+            for (int y = 0; y < recoloured.height(); ++y)
+                for (int x = 0; x < recoloured.width(); ++x) {
+                    const double a = qAlpha(mask.pixel(x, y)) / 255.0;
+                    const QRgb c = recoloured.pixel(x, y);
+                    const double l = 0.299 * qRed(c) + 0.587 * qGreen(c) + 0.114 * qBlue(c);
+                    // A green of that luminance, clamped.
+                    const auto mix = [&](int from, double to) {
+                        return std::clamp(int(from * (1 - a) + to * a), 0, 255);
+                    };
+                    recoloured.setPixel(
+                        x, y, qRgb(mix(qRed(c), 0.45 * l), mix(qGreen(c), 1.3 * l), mix(qBlue(c), 0.6 * l)));
+                }
+            QImage row(2 * original.width() + 8, original.height(), QImage::Format_RGB32);
+            row.fill(Qt::black);
+            QPainter painter(&row);
+            painter.drawImage(0, 0, original);
+            painter.drawImage(original.width() + 8, 0, recoloured);
+            painter.end();
+            rows.push_back(row.scaled(row.width() * 2, row.height() * 2));
+        }
+    }
+    const QString folder = galleryFolder(QStringLiteral("eye-review"));
+    for (size_t first = 0; first < rows.size(); first += 4) {
+        int width = 0, height = 0;
+        for (size_t i = first; i < std::min(rows.size(), first + 4); ++i)
+            width = std::max(width, rows[i].width()), height += rows[i].height() + 8;
+        QImage page(width, height, QImage::Format_RGB32);
+        page.fill(Qt::black);
+        QPainter painter(&page);
+        int y = 0;
+        for (size_t i = first; i < std::min(rows.size(), first + 4); ++i)
+            painter.drawImage(0, y, rows[i]), y += rows[i].height() + 8;
+        painter.end();
+        page.save(folder + QStringLiteral("/marked-irises-%1.png").arg(first / 4 + 1));
+    }
 }
 
 // The measure itself: a mask painted from the marks (the iris within the opening, less the pupil and the
@@ -636,4 +741,55 @@ TEST(FaceEyes, DISABLED_SmartBrushesRoundTheMarkedEyes)
                 face.name.c_str(), scale, leastWhite, mostSkin, mostSkinBrushWhite);
         }
     }
+}
+
+// The smart iris brush's dab without a face on every marked eye at 1x, 2x and 4x (Lanczos): at the centre
+// and 0.4 of the radius off it in four directions, with brushes of 1, 2 and 4 radii. Where the finder takes
+// an iris there the dab paints what a click of that brush does; elsewhere the "irisBrush" kernel paints.
+// Prints the figures per face and scale, both kinds of dab apart. Run by hand.
+TEST(FaceEyes, DISABLED_SmartIrisDabOnTheMarkedEyes)
+{
+    OVIrisMaskBrush::registerClass();
+    const bool print = qEnvironmentVariableIsSet("FACE_EYES_PRINT");
+    for (const MarkedFace& face : markedFaces())
+        for (const double scale : {1.0, 2.0, 4.0}) {
+            const FacePhoto photo = facePhoto(face, scale, Resampling::Lanczos);
+            Tally found, kernel;
+            double mostKernelPupil = 0, leastKernelAnnulus = 1;
+            for (const MarkedEye& eye : face.eyes) {
+                const Point centre = photo.place(eye.iris);
+                const double radius = eye.irisRadius * scale;
+                const Rect area = photo.areaAround(eye);
+                const auto regionOf = [&](int x, int y) { return photo.regionOf(eye, x, y); };
+                for (const double share : {0.0, 0.4})
+                    for (int direction = 0; direction < (share > 0 ? 8 : 1); direction += 2)
+                        for (const double brush : {1.0, 2.0, 4.0}) {
+                            const Point dab = offCentre(centre, radius, share, direction);
+                            const double size = std::max(3.0, brush * radius);
+                            const Coverage c = coverageOf(
+                                strokeMask(photo.image, smartBrush(QStringLiteral("irisBrush"), size), {dab},
+                                           0),
+                                area, regionOf);
+                            const bool byTheFinder =
+                                coverageOf(clickMask(photo.image, dab, size, 0), area, regionOf).total > 0;
+                            const bool ok = c.total > 0 && c.selectsTheIris(0.85, 0.1, 0.05);
+                            (byTheFinder ? found : kernel).add(ok);
+                            if (!byTheFinder) {
+                                if (std::isfinite(c.of(Region::Pupil)))
+                                    mostKernelPupil = std::max(mostKernelPupil, c.of(Region::Pupil));
+                                leastKernelAnnulus =
+                                    std::min(leastKernelAnnulus, c.total > 0 ? c.of(Region::Annulus) : 0.0);
+                            }
+                            if (!ok && print)
+                                std::printf("  %s %s %.0fx, dab %.1f R dir %d, brush %.0f R, %s: %s\n",
+                                            face.name.c_str(), eye.side.c_str(), scale, share, direction,
+                                            brush, byTheFinder ? "finder" : "kernel", c.describe().c_str());
+                        }
+            }
+            std::printf(
+                "%-10s %.0fx: smart iris dab meets every bound in %2d of %2d where the finder takes an "
+                "iris, %2d of %2d where the kernel paints (annulus at least %.2f, pupil at most %.2f)\n",
+                face.name.c_str(), scale, found.met, found.cases, kernel.met, kernel.cases,
+                kernel.cases ? leastKernelAnnulus : 0.0, mostKernelPupil);
+        }
 }
