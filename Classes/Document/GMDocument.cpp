@@ -544,6 +544,10 @@ void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const
         }
         Decoded decoded;
         if (opening->package) {
+            // The kept original's digest is worked out while it decodes.
+            std::future<QByteArray> digest =
+                std::async(std::launch::async,
+                           [bytes = lossless.isEmpty() ? jpeg : lossless] { return digestOf(bytes); });
             GMDocumentPackage::Contents contents;
             contents.originalJPEG = jpeg;
             contents.originalLossless = lossless;
@@ -557,19 +561,30 @@ void GMDocument::openInBackground(const std::shared_ptr<Opening>& opening, const
                 decoded.losslessProblem = contents.losslessDamaged ? contents.losslessProblem : QString();
                 decoded.isJPEG =
                     !contents.losslessDamaged && decoded.lossless.isEmpty() && !decoded.jpeg.isEmpty();
-                decoded.digest = digestOf(lossless.isEmpty() ? jpeg : lossless);
+                decoded.digest = digest.get();
             }
         } else {
+            // The bytes kept as the original (the file's own) and their digest are read on a thread of
+            // their own while the picture decodes: the digest adds nothing to the open's time.
+            struct Kept
+            {
+                QByteArray format, bytes, digest;
+            };
+            std::future<Kept> reading = std::async(std::launch::async, [path = opening->path] {
+                Kept kept;
+                kept.format = QImageReader::imageFormat(path);
+                kept.bytes = fileBytesIfKept(path, kept.format);
+                kept.digest = kept.bytes.isEmpty() ? digestOfFile(path) : digestOf(kept.bytes);
+                return kept;
+            });
             decoded.bitmap = pf::ImageFile::read(opening->path, &decoded.error,
                                                  pf::ImageFile::Precision::Exact, &decoded.reduction);
-            // The bytes kept as the original: the file's own.
-            const QByteArray format = QImageReader::imageFormat(opening->path);
-            const QByteArray kept =
-                decoded.bitmap.isNull() ? QByteArray() : fileBytesIfKept(opening->path, format);
-            decoded.isJPEG = format == "jpeg";
-            (decoded.isJPEG ? decoded.jpeg : decoded.lossless) = kept;
-            if (!decoded.bitmap.isNull())
-                decoded.digest = kept.isEmpty() ? digestOfFile(opening->path) : digestOf(kept);
+            Kept kept = reading.get();
+            decoded.isJPEG = kept.format == "jpeg";
+            if (!decoded.bitmap.isNull()) {
+                (decoded.isJPEG ? decoded.jpeg : decoded.lossless) = std::move(kept.bytes);
+                decoded.digest = std::move(kept.digest);
+            }
         }
         // What is worked out from the photo's every pixel (its reduced copies, its faces) is made here
         // too: the main thread only puts the finished pieces together.

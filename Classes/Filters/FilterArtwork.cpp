@@ -21,8 +21,9 @@ struct State
 
 State& state()
 {
-    static State instance;
-    return instance;
+    // Never destroyed: worker threads (renders, strokes, openings) may still use it while the program exits.
+    static auto* instance = new State;
+    return *instance;
 }
 
 // Whether any pixel is less than opaque: an alpha channel that is opaque throughout (as drawing programs

@@ -17,7 +17,8 @@ const QString ClassName = QStringLiteral("GMAdjustableBlend");
 QString lastKernelName()
 {
     static std::mutex mutex;
-    static QString name;
+    // Never destroyed: filters are made on worker threads too, which may still run while the program exits.
+    static QString& name = *new QString;
     std::lock_guard lock(mutex);
     if (name.isEmpty()) {
         const std::vector<Kernel> kernels = KernelResource::kernels(ClassName);

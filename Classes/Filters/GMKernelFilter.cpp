@@ -24,8 +24,9 @@ std::mutex& slotMutex()
 
 QHash<QString, ClassSlots>& slotTable()
 {
-    static QHash<QString, ClassSlots> table;
-    return table;
+    // Never destroyed: filters are made on worker threads too, which may still run while the program exits.
+    static auto* table = new QHash<QString, ClassSlots>;
+    return *table;
 }
 
 } // namespace

@@ -28,8 +28,9 @@ struct BlendTables
 
 BlendTables& tables()
 {
-    static BlendTables tables;
-    return tables;
+    // Never destroyed: worker threads (renders, strokes, openings) may still use it while the program exits.
+    static auto* tables = new BlendTables;
+    return *tables;
 }
 
 BlendTables& loadedTables()

@@ -14,9 +14,10 @@ OVCombineFilter::OVCombineFilter(const QString& className) : OVFilter(className)
 
 const QStringList& OVCombineFilter::combinableBlendModes()
 {
-    static const QStringList modes{QStringLiteral("sourceOver"), QStringLiteral("multiply"),
-                                   QStringLiteral("negativeMultiply")};
-    return modes;
+    // Never destroyed: filters are set up on worker threads too, which may still run while the program exits.
+    static const auto* modes = new QStringList{QStringLiteral("sourceOver"), QStringLiteral("multiply"),
+                                               QStringLiteral("negativeMultiply")};
+    return *modes;
 }
 
 bool OVCombineFilter::isCombinableBlendMode(const QString& name)

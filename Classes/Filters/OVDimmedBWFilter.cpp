@@ -15,12 +15,13 @@ OVDimmedBWFilter::OVDimmedBWFilter(const QString& className) : OVFilter(classNam
 
 std::shared_ptr<OVDimmedBWFilter> OVDimmedBWFilter::sharedDimmedBWFilter()
 {
-    static const std::shared_ptr<OVDimmedBWFilter> shared = [] {
+    // Never destroyed: renders on other threads may still use it while the program exits.
+    static const auto* shared = [] {
         auto filter = std::make_shared<OVDimmedBWFilter>();
         filter->setDefaults();
-        return filter;
+        return new std::shared_ptr<OVDimmedBWFilter>(std::move(filter));
     }();
-    return shared;
+    return *shared;
 }
 
 Image OVDimmedBWFilter::outputImage() const

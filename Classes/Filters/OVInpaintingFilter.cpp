@@ -158,12 +158,13 @@ std::optional<Rect> holesOfBitmap(const Image& mask)
 // pixels cannot stand in).
 const Kernel& levelCopyKernel()
 {
-    static const Kernel kernel = [] {
+    // Never destroyed: a healing step on a worker thread may still reduce a level while the program exits.
+    static const Kernel* kernel = [] {
         const std::vector<Kernel> kernels = Kernel::kernelsWithString(QStringLiteral(
             "kernel vec4 reducedLevel(sampler image) { return sample(image, samplerCoord(image)); }"));
-        return kernels.empty() ? Kernel() : kernels.front();
+        return new Kernel(kernels.empty() ? Kernel() : kernels.front());
     }();
-    return kernel;
+    return *kernel;
 }
 
 // `image` reduced by `factor` (under a half) in one step, each pixel the mean of the area it covers,

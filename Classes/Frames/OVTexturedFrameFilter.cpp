@@ -56,9 +56,10 @@ constexpr double keptTextureArea = 4.0 * 1024 * 1024;
 
 const QStringList& textureChoices()
 {
-    static const QStringList choices = QStringList{QStringLiteral("Plain Color")} +
-                                       OVTextureCatalog::sharedTextureCatalog().textureIDNames();
-    return choices;
+    // Never destroyed: frames are set up on worker threads too, which may still run while the program exits.
+    static const auto* choices = new QStringList(QStringList{QStringLiteral("Plain Color")} +
+                                                 OVTextureCatalog::sharedTextureCatalog().textureIDNames());
+    return *choices;
 }
 
 } // namespace

@@ -120,8 +120,9 @@ private:
     }
     static std::list<Entry>& entries()
     {
-        static std::list<Entry> list;
-        return list;
+        // Never destroyed: frames render on worker threads, which may still run while the program exits.
+        static auto* list = new std::list<Entry>;
+        return *list;
     }
 };
 

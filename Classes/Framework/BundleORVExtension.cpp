@@ -41,8 +41,9 @@ struct TypeTable
 
 TypeTable& typeTable()
 {
-    static TypeTable table;
-    return table;
+    // Never destroyed: worker threads (renders, strokes, openings) may still use it while the program exits.
+    static auto* table = new TypeTable;
+    return *table;
 }
 
 struct ScaleProvider
@@ -53,8 +54,9 @@ struct ScaleProvider
 
 ScaleProvider& scaleProvider()
 {
-    static ScaleProvider instance;
-    return instance;
+    // Never destroyed: worker threads (renders, strokes, openings) may still use it while the program exits.
+    static auto* instance = new ScaleProvider;
+    return *instance;
 }
 
 double screenBackingScale()

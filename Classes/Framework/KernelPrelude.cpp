@@ -47,7 +47,9 @@ QString withoutComments(const QString& text)
 // constructors, which match no shared function).
 QSet<QString> calledNames(const QString& code)
 {
-    static const QRegularExpression call(QStringLiteral("\\b([A-Za-z_][A-Za-z0-9_]*)\\s*\\("));
+    // Never destroyed: worker threads (renders, strokes, openings) may still use it while the program exits.
+    static const QRegularExpression& call =
+        *new QRegularExpression(QStringLiteral("\\b([A-Za-z_][A-Za-z0-9_]*)\\s*\\("));
     QSet<QString> names;
     for (auto it = call.globalMatch(code); it.hasNext();)
         names.insert(it.next().captured(1));
@@ -64,7 +66,9 @@ QString ownDefinition(const QString& code, const QString& name)
 
 std::vector<SharedFunction> parse(const QString& text, const QString& path)
 {
-    static const QRegularExpression nameBeforeParenthesis(QStringLiteral("([A-Za-z_][A-Za-z0-9_]*)\\s*\\("));
+    // Never destroyed: worker threads (renders, strokes, openings) may still use it while the program exits.
+    static const QRegularExpression& nameBeforeParenthesis =
+        *new QRegularExpression(QStringLiteral("([A-Za-z_][A-Za-z0-9_]*)\\s*\\("));
     const QString code = withoutComments(text);
     std::vector<SharedFunction> functions;
     qsizetype i = 0;
@@ -101,7 +105,8 @@ std::vector<SharedFunction> parse(const QString& text, const QString& path)
 
 const std::vector<SharedFunction>& sharedFunctions()
 {
-    static const std::vector<SharedFunction> functions = [] {
+    // Never destroyed: worker threads (renders, strokes, openings) may still use it while the program exits.
+    static const std::vector<SharedFunction>& functions = *[] {
         std::vector<SharedFunction> all;
         const QStringList paths = pf::Bundle::main().pathsForResourcesOfType(
             QStringLiteral("cikernel"), QStringLiteral("Kernels/Shared"));
@@ -114,7 +119,7 @@ const std::vector<SharedFunction>& sharedFunctions()
             for (SharedFunction& function : parse(QString::fromUtf8(*bytes), path))
                 all.push_back(std::move(function));
         }
-        return all;
+        return new std::vector<SharedFunction>(std::move(all));
     }();
     return functions;
 }

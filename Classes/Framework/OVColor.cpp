@@ -83,7 +83,8 @@ pf::PaintColor OVColor::colorFromHsv(double h, double s, double v)
 std::optional<pf::PaintColor> OVColor::noiseColor()
 {
     static std::mutex mutex;
-    static std::optional<pf::PaintColor> noise;
+    // Never destroyed: worker threads (renders, strokes, openings) may still use it while the program exits.
+    static std::optional<pf::PaintColor>& noise = *new std::optional<pf::PaintColor>;
     std::lock_guard lock(mutex);
     if (!noise) {
         const QImage tile = ORVExtension::imageNamed(pf::Bundle::main(), QStringLiteral("NoiseFull.png"));

@@ -28,8 +28,9 @@ struct Tables
 
 Tables& tables()
 {
-    static Tables t;
-    return t;
+    // Never destroyed: worker threads (renders, strokes, openings) may still use it while the program exits.
+    static auto* t = new Tables;
+    return *t;
 }
 
 // Stores one class's key list in one of the tables. A list under the base class's own name is still

@@ -17,6 +17,8 @@ private:
 
 std::shared_ptr<OVFaceSource> OVFaceSource::system()
 {
-    static const std::shared_ptr<OVFaceSource> source = std::make_shared<SystemFaces>();
-    return source;
+    // Never destroyed: a photo's faces are found on worker threads, which may still run while the
+    // program exits.
+    static const auto* source = new std::shared_ptr<OVFaceSource>(std::make_shared<SystemFaces>());
+    return *source;
 }

@@ -35,10 +35,11 @@ QString absoluteClean(const QString& path)
 
 Bundle& Bundle::main()
 {
-    static Bundle bundle = [] {
+    // Never destroyed: worker threads (renders, strokes, openings) may still use it while the program exits.
+    static Bundle& bundle = *[] {
         const QString resources =
             findResourcesDirectory(FileSystem::executableDirectory(), FileSystem::executableName());
-        return Bundle(resources, findBuiltResourcesDirectories(resources));
+        return new Bundle(resources, findBuiltResourcesDirectories(resources));
     }();
     return bundle;
 }

@@ -75,7 +75,8 @@ Image Image::constantColor(const Color& color)
 
 Image Image::emptyImage()
 {
-    static const Image empty(std::make_shared<ImageNode>());
+    // Never destroyed: renders and filters on other threads may still use it while the program exits.
+    static const Image& empty = *new Image(std::make_shared<ImageNode>());
     return empty;
 }
 

@@ -75,9 +75,10 @@ RenderContext& stepContext()
 // A brush is made for every stroke: the texture is read once for the process.
 Image OVHealingBrush::stockSkinPatch()
 {
-    static const Image texture =
-        stockPicture(QStringLiteral("skin texture"), QStringLiteral("SkinPatch"), QStringLiteral("jpg"),
-                     QStringLiteral("healing fills without texture"));
+    // Never destroyed: a brush may be made on a worker thread while the program exits.
+    static const Image& texture =
+        *new Image(stockPicture(QStringLiteral("skin texture"), QStringLiteral("SkinPatch"),
+                                QStringLiteral("jpg"), QStringLiteral("healing fills without texture")));
     return texture;
 }
 
