@@ -44,15 +44,65 @@
 #include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QSysInfo>
+#include <QTimer>
 #include <QWindow>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int connectMilliseconds = 2000;
+
+// An instance holds its lock file locked (flock) for as long as it runs. A lock file nobody holds was
+// left by one that ended without removing it, whatever the file says: empty or cut short (the machine
+// stopped as it was written), or naming another host or machine (renamed since, or a home folder
+// brought over from another computer), which the lock's own check never takes for stale. Such a file is
+// removed; one naming a live process of this machine keeps the lock's own judgement.
+bool removeAbandonedLock(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    const auto closing = qScopeGuard([fd] { ::close(fd); });
+    // A file only just made may not be locked yet by the start that made it (nor hold its text).
+    struct stat opened = {};
+    if (::fstat(fd, &opened) != 0 || std::abs(::time(nullptr) - opened.st_mtime) < 5 ||
+        ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return false;
+    char bytes[1024];
+    const ssize_t count = ::read(fd, bytes, sizeof bytes);
+    const QList<QByteArray> lines = QByteArray(bytes, int(std::max<ssize_t>(count, 0))).split('\n');
+    bool numbered = false;
+    const qint64 pid = lines.value(0).toLongLong(&numbered);
+    const auto sameOrUnsaid = [&](int line, const QByteArray& ours) {
+        return lines.value(line).isEmpty() || lines.value(line) == ours;
+    };
+    const bool thisMachine = lines.value(2) == QSysInfo::machineHostName().toUtf8() &&
+                             sameOrUnsaid(3, QSysInfo::machineUniqueId()) &&
+                             sameOrUnsaid(4, QSysInfo::bootUniqueId());
+    if (numbered && pid > 0 && thisMachine && (::kill(pid_t(pid), 0) == 0 || errno == EPERM))
+        return false;
+    // Only the very file looked at: another start may have just put a new lock in its place.
+    struct stat named = {};
+    if (::lstat(name.constData(), &named) != 0 || opened.st_dev != named.st_dev ||
+        opened.st_ino != named.st_ino)
+        return false;
+    if (::unlink(name.constData()) != 0)
+        return false;
+    pf::warning(QStringLiteral("The lock %1 was left by an instance that no longer runs; it is taken over")
+                    .arg(path));
+    return true;
+}
 
 // A window opened from a menu comes up over the window it was asked from (centred on it, within the
 // screen), not where the window system would put a new one. One already shown stays where it is.
@@ -184,6 +234,11 @@ bool GMApplicationDelegate::claimSingleInstance(const QStringList& files)
             return false;
         if (refuseUnwritableWorkingArea())
             return false;
+        // Only where the working area takes files: on a full disk the space the old lock frees would
+        // let the start run with none left.
+        if (m_lock->error() == QLockFile::LockFailedError &&
+            removeAbandonedLock(workingArea() + QStringLiteral("/instance.lock")))
+            continue;
     }
     // Another instance holds the lock but does not answer: it is still starting or hangs. Leaving
     // the working area alone is safer than running beside it.
@@ -297,6 +352,8 @@ void GMApplicationDelegate::applicationDidFinishLaunching(const QStringList& fil
     m_documentHandler->reopenDocumentsOfLastSession();
     int opened = 0;
     for (const QString& file : files) {
+        if (m_quit)
+            break;
         QString error;
         if (m_documentHandler->openDocumentWithContentsOfURL(file, true, &error))
             ++opened;
@@ -304,9 +361,14 @@ void GMApplicationDelegate::applicationDidFinishLaunching(const QStringList& fil
             m_documentHandler->presentError(
                 QStringLiteral("“%1” could not be opened.").arg(QFileInfo(file).fileName()), error);
     }
-    if (opened == 0 && m_documentHandler->shouldDisplayWelcomeScreen())
+    if (opened == 0 && !m_quit && m_documentHandler->shouldDisplayWelcomeScreen())
         m_documentHandler->displayWelcomeScreen();
     m_launching = false;
+    if (m_quit) {
+        // Else the process would stay on without a window, its quit's last work never done.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        return;
+    }
     while (!m_handedOver.isEmpty())
         openFiles(m_handedOver.takeFirst());
 }
@@ -354,6 +416,9 @@ void GMApplicationDelegate::terminate()
         for (QWidget* window : QApplication::topLevelWidgets())
             if (auto* pfWindow = qobject_cast<pf::Window*>(window); pfWindow && pfWindow->isVisible())
                 pfWindow->close();
+        m_quit = true;
+        // Asked from a question of the launch (over the recovered work's alert), this ends only the
+        // question's loop: the main loop, not started yet, is left once launching is over.
         QCoreApplication::exit(0);
     });
 }

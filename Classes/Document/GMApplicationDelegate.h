@@ -126,4 +126,7 @@ private:
     // application runs: closing one only hides it, and choosing the menu item again brings it back.
     std::unique_ptr<GMFrameworkEffectsWindows> m_frameworkEffects;
     bool m_terminating = false;
+    // The quit was answered and its windows closed: the main loop is left, or, where it does not run
+    // yet (a quit from a question asked while launching), left as soon as it does.
+    bool m_quit = false;
 };

@@ -615,6 +615,8 @@ void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const 
                 m_windowController->setUndoManager(undoManager());
                 m_windowController->stopActivity(loading);
             }
+            if (std::exchange(m_recordDeferred, false))
+                scheduleRecoveryRecord();
             return;
         }
     }
@@ -659,6 +661,8 @@ void GMDocument::openingFinished(const std::shared_ptr<Opening>& opening, const 
         m_windowController->stopActivity(loading);
     else
         insertPendingLayers();
+    if (std::exchange(m_recordDeferred, false))
+        scheduleRecoveryRecord();
 }
 
 bool GMDocument::readSampleImage(const QString& path, QString* errorMessage)
@@ -991,6 +995,8 @@ void GMDocument::insertWhenRead(const std::weak_ptr<pf::Document>& weak,
                 mask->keepUnreadFolder(kept);
     }
     self->m_pendingLayers.clear();
+    if (std::exchange(self->m_recordDeferred, false))
+        self->scheduleRecoveryRecord();
     controller->setUndoManager(self->undoManager());
     controller->stopActivity(loading);
     if (!unread.isEmpty())
@@ -1620,10 +1626,14 @@ void GMDocument::scheduleRecoveryRecord()
 
 void GMDocument::writeRecoveryRecord()
 {
-    // Layers still on their way in are recorded once they are in (that change schedules it again).
-    if (m_recordRemoved || !m_windowController || !m_windowController->toolChain() || m_opening ||
-        !m_pendingLayers.empty())
+    if (m_recordRemoved || !m_windowController || !m_windowController->toolChain())
         return;
+    // A photo or layers still on their way in: recorded once they are in (a change made meanwhile, a
+    // stroke or a layer added while a large photo decodes, must not wait for the next one).
+    if (m_opening || !m_pendingLayers.empty()) {
+        m_recordDeferred = true;
+        return;
+    }
     std::shared_ptr<Snapshot> taken = takeSnapshot(false);
     taken->taken = QDateTime::currentDateTimeUtc();
     if (!m_picture.digest.isEmpty() && !fileURL().isEmpty()) {

@@ -261,6 +261,8 @@ private:
     Picture m_picture;
     pf::ObserverToken m_chainObserver;
     bool m_recordScheduled = false;
+    // A change came while the photo or its layers were still on their way in: recorded once they are.
+    bool m_recordDeferred = false;
     bool m_recordRemoved = false;
     // The newest state waiting for the record queue: one write per document at a time takes whatever
     // is newest when it runs, so a slow disk never makes the record lag behind a backlog of old states.

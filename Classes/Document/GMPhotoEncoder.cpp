@@ -1,17 +1,15 @@
 #include "Classes/Document/GMPhotoEncoder.h"
 
-#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/InkProfile.h"
+#include "Platform/Image/ParallelJpegEncoder.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <jpeglib.h>
 #include <png.h>
-#include <thread>
 #include <vector>
 #include <webp/encode.h>
 #include <webp/mux.h>
@@ -155,12 +153,9 @@ namespace {
 // The encoder set up as `kind` stores its pixels: colour model, the file's own quantisation tables where
 // it has one for every component (its quality exactly), each component sampled as the file had it (a
 // 4:4:4 photo stays 4:4:4), progression.
-void configureJPEG(jpeg_compress_struct& info, const GMPhotoFile::Kind& kind, int quality, int width,
-                   int height)
+void configureJPEG(jpeg_compress_struct& info, const GMPhotoFile::Kind& kind, int quality)
 {
     const int components = kind.cmyk ? 4 : kind.grey ? 1 : 3;
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
     info.input_components = components;
     info.in_color_space = kind.cmyk ? JCS_CMYK : kind.grey ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
@@ -195,156 +190,20 @@ void configureJPEG(jpeg_compress_struct& info, const GMPhotoFile::Kind& kind, in
         jpeg_simple_progression(&info);
 }
 
-// Rows [first, first + count) of stored samples as a JPEG of their own, with the standard Huffman tables
-// so that strips encoded apart share them. Empty on failure.
-std::vector<unsigned char> jpegStrip(const QImage& pixels, const GMPhotoFile::Kind& kind, int quality,
-                                     int first, int count)
-{
-    jpeg_compress_struct info{};
-    JPEGErrors errors;
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = jpegFailed;
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    // No object with a destructor lives between here and the jump back.
-    if (setjmp(errors.jump)) {
-        jpeg_destroy_compress(&info);
-        std::free(buffer);
-        return {};
-    }
-    jpeg_create_compress(&info);
-    jpeg_mem_dest(&info, &buffer, &size);
-    configureJPEG(info, kind, quality, pixels.width(), count);
-    info.optimize_coding = FALSE;
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(pixels.constScanLine(first + int(info.next_scanline)));
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::vector<unsigned char> bytes(buffer, buffer + size);
-    std::free(buffer);
-    return bytes;
-}
-
-// Where a strip's frame header (its height at +5), scan header and entropy-coded data are.
-struct StripLayout
-{
-    size_t frame = 0, scan = 0, dataBegin = 0, dataEnd = 0;
-};
-
-bool stripLayout(const std::vector<unsigned char>& jpeg, StripLayout& layout)
-{
-    if (jpeg.size() < 4 || jpeg[0] != 0xFF || jpeg[1] != 0xD8)
-        return false;
-    for (size_t at = 2; at + 4 <= jpeg.size();) {
-        if (jpeg[at] != 0xFF)
-            return false;
-        const unsigned char marker = jpeg[at + 1];
-        const size_t length = size_t(jpeg[at + 2]) << 8 | jpeg[at + 3];
-        if (marker == 0xC0 || marker == 0xC1)
-            layout.frame = at;
-        if (marker == 0xDA) {
-            layout.scan = at;
-            layout.dataBegin = at + 2 + length;
-            layout.dataEnd = jpeg.size() - 2;
-            return layout.frame != 0 && layout.dataBegin <= layout.dataEnd && jpeg[layout.dataEnd] == 0xFF &&
-                   jpeg[layout.dataEnd + 1] == 0xD9;
-        }
-        at += 2 + length;
-    }
-    return false;
-}
-
-// A large sequential JPEG encoded on every core: strips of whole MCU rows encoded at once with the same
-// tables, joined by restart markers into one picture every decoder reads. Empty where it cannot be so
-// (progressive, too small to be worth strips): the caller encodes it in one piece.
+// A large sequential JPEG encoded on every core, set up as `kind` says but with the standard Huffman
+// tables so that strips encoded apart share them. Empty where it cannot be so (progressive, too small to
+// be worth strips): the caller encodes it in one piece.
 QByteArray jpegInStrips(const QImage& pixels, const GMPhotoFile::Kind& kind, int quality)
 {
-    constexpr int minimumStrips = 4;
     if (kind.progressive || pixels.isNull())
         return {};
-    // The MCU's size as the encoder sets it up.
-    int unitWidth = 8, unitHeight = 8;
-    {
-        jpeg_compress_struct info{};
-        JPEGErrors errors;
-        info.err = jpeg_std_error(&errors.base);
-        errors.base.error_exit = jpegFailed;
-        if (setjmp(errors.jump)) {
-            jpeg_destroy_compress(&info);
-            return {};
-        }
-        jpeg_create_compress(&info);
-        configureJPEG(info, kind, quality, pixels.width(), pixels.height());
-        for (int c = 0; c < info.num_components && info.num_components > 1; ++c) {
-            unitWidth = std::max(unitWidth, 8 * info.comp_info[c].h_samp_factor);
-            unitHeight = std::max(unitHeight, 8 * info.comp_info[c].v_samp_factor);
-        }
-        jpeg_destroy_compress(&info);
-    }
-    const int width = pixels.width(), height = pixels.height();
-    const int unitsAcross = (width + unitWidth - 1) / unitWidth;
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    int unitRows = std::max(1, (height + unitHeight * cores * 4 - 1) / (unitHeight * cores * 4));
-    // A restart interval counts MCUs in 16 bits.
-    unitRows = std::min(unitRows, 65535 / std::max(1, unitsAcross));
-    if (unitRows < 1)
-        return {};
-    const int stripRows = unitRows * unitHeight, strips = (height + stripRows - 1) / stripRows;
-    if (strips < minimumStrips)
-        return {};
-    std::vector<std::vector<unsigned char>> encoded(static_cast<size_t>(strips));
-    std::atomic<bool> ok{true};
-    pf::CpuRendering::inBands(
-        strips,
-        [&](int begin, int end) {
-            for (int s = begin; s < end && ok; ++s) {
-                const int first = s * stripRows;
-                encoded[size_t(s)] =
-                    jpegStrip(pixels, kind, quality, first, std::min(stripRows, height - first));
-                if (encoded[size_t(s)].empty())
-                    ok = false;
-            }
+    return pf::ParallelJpegEncoder::inStrips(
+        pixels.width(), pixels.height(),
+        [&kind, quality](jpeg_compress_struct& info) {
+            configureJPEG(info, kind, quality);
+            info.optimize_coding = FALSE;
         },
-        1);
-    if (!ok)
-        return {};
-    std::vector<StripLayout> layouts(static_cast<size_t>(strips));
-    size_t total = 0;
-    for (int s = 0; s < strips; ++s) {
-        if (!stripLayout(encoded[size_t(s)], layouts[size_t(s)]))
-            return {};
-        total += layouts[size_t(s)].dataEnd - layouts[size_t(s)].dataBegin + 2;
-    }
-    // The first strip's headers with the whole height and the restart interval, every strip's data with
-    // a restart marker between each two, and the end of the picture.
-    const StripLayout& head = layouts[0];
-    const auto& first = encoded[0];
-    QByteArray out;
-    out.reserve(qsizetype(head.dataBegin + 6 + total + 2));
-    out.append(reinterpret_cast<const char*>(first.data()), qsizetype(head.scan));
-    out[qsizetype(head.frame + 5)] = char((height >> 8) & 0xFF);
-    out[qsizetype(head.frame + 6)] = char(height & 0xFF);
-    const unsigned interval = unsigned(unitsAcross) * unsigned(unitRows);
-    const char restart[6] = {char(0xFF),           char(0xDD), 0, 4, char((interval >> 8) & 0xFF),
-                             char(interval & 0xFF)};
-    out.append(restart, 6);
-    out.append(reinterpret_cast<const char*>(first.data() + head.scan),
-               qsizetype(head.dataBegin - head.scan));
-    for (int s = 0; s < strips; ++s) {
-        const StripLayout& layout = layouts[size_t(s)];
-        if (s > 0) {
-            const char marker[2] = {char(0xFF), char(0xD0 + (s - 1) % 8)};
-            out.append(marker, 2);
-        }
-        out.append(reinterpret_cast<const char*>(encoded[size_t(s)].data() + layout.dataBegin),
-                   qsizetype(layout.dataEnd - layout.dataBegin));
-    }
-    const char end[2] = {char(0xFF), char(0xD9)};
-    out.append(end, 2);
-    return out;
+        [&pixels](int y) { return pixels.constScanLine(y); });
 }
 
 } // namespace
@@ -381,7 +240,9 @@ QByteArray GMPhotoEncoder::jpeg(const QImage& image, const GMPhotoFile::Kind& ki
     }
     jpeg_create_compress(&info);
     jpeg_mem_dest(&info, &buffer, &size);
-    configureJPEG(info, kind, quality, image.width(), image.height());
+    configureJPEG(info, kind, quality);
+    info.image_width = JDIMENSION(image.width());
+    info.image_height = JDIMENSION(image.height());
     jpeg_start_compress(&info, TRUE);
     // Inks are stored inverted where the file's Adobe marker says so (every such file has one).
     const bool inverted = kind.adobeTransform >= 0;

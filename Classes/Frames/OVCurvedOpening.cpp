@@ -259,6 +259,11 @@ const std::vector<std::pair<int, int>>& OVCurvedOpening::deepRuns() const
     return m_runs;
 }
 
+std::pair<int, int> OVCurvedOpening::deepRun(int y) const
+{
+    return y < 0 || y >= m_height ? std::pair{0, 0} : deepRuns()[size_t(y)];
+}
+
 bool OVCurvedOpening::isDeepInside(int x, int y) const
 {
     if (y < 0 || y >= m_height)
@@ -492,8 +497,11 @@ struct OVCurvedOpening::PartReads
 
 std::shared_ptr<const OVCurvedOpening::PartReads>
 OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
-                          const std::shared_ptr<const OVFrameBand::PartTexels>& texels) const
+                          const std::shared_ptr<const OVFrameBand::PartTexels>& texels,
+                          const ShadeRows& shade, bool* shaded) const
 {
+    if (shaded)
+        *shaded = false;
     {
         std::lock_guard lock(m_fieldMutex);
         if (m_reads && m_reads->bounds == bounds && m_reads->layout == a)
@@ -588,7 +596,11 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
                 r.weight = kl::max(n.normalX * n.normalX + n.normalY * n.normalY, 0.000001f);
             }
         }
+        if (shade)
+            shade(*reads, begin, end);
     });
+    if (shaded)
+        *shaded = bool(shade);
     std::lock_guard lock(m_fieldMutex);
     m_reads = reads;
     return reads;
@@ -624,7 +636,6 @@ pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Ima
     auto render = [this, texels, layout, left, bottom, bounds](const Rect& region, pf::Bitmap& out) {
         const int columns = out.width(), rows = out.height();
         const int x0 = left + int(region.minX()), y0 = bottom + int(region.minY());
-        const std::shared_ptr<const PartReads> reads = readsFor(bounds, layout, texels);
         const int readColumns = int(bounds.width());
         const float* values = texels->values.data();
         const size_t stride = size_t(texels->stride) * 4;
@@ -640,11 +651,12 @@ pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Ima
         // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
         uint8_t* const outPixels = out.mutableData();
         const size_t outStride = out.bytesPerRow();
-        pf::CpuRendering::inBands(rows, [&](int begin, int end) {
-            for (int row = begin; row < end; ++row) {
-                const int y = y0 + rows - 1 - row;
+        // Rows y-up of `reads`, [begin, end) counted from the region's bottom.
+        const auto shadeRows = [&](const PartReads& reads, int begin, int end) {
+            for (int up = begin; up < end; ++up) {
+                const int row = rows - 1 - up, y = y0 + up;
                 const PartReads::Read* r =
-                    reads->reads.data() + size_t(y - bottom) * size_t(readColumns) + size_t(x0 - left);
+                    reads.reads.data() + size_t(y - bottom) * size_t(readColumns) + size_t(x0 - left);
                 float* o = reinterpret_cast<float*>(outPixels + outStride * size_t(row));
                 for (int i = 0; i < columns; ++i, o += 4, ++r) {
                     if (r->first < 0) {
@@ -661,7 +673,16 @@ pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Ima
                     ((across * nx * nx + along * ny * ny) / Quad::all(r->weight)).store(o);
                 }
             }
-        });
+        };
+        // The first shade of the whole strip is laid in the bands that work out the places, each band
+        // as soon as its places are in: a pass less over them (tens of megabytes a strip).
+        const bool whole =
+            x0 == left && y0 == bottom && columns == readColumns && rows == int(bounds.height());
+        bool shaded = false;
+        const std::shared_ptr<const PartReads> reads =
+            readsFor(bounds, layout, texels, whole ? ShadeRows(shadeRows) : ShadeRows(), &shaded);
+        if (!shaded)
+            pf::CpuRendering::inBands(rows, [&](int begin, int end) { shadeRows(*reads, begin, end); });
         return true;
     };
     return pf::CpuRendering::attach(

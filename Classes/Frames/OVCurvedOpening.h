@@ -7,6 +7,7 @@
 #include "Platform/Image/Image.h"
 #include "Platform/Image/Vector.h"
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -39,6 +40,8 @@ public:
     // Whether the pixel (x, y), counted from the rectangle's lower left, lies two pixels or more
     // inside the opening: the mask is zero there and the frame hidden.
     bool isDeepInside(int x, int y) const;
+    // Row y's run of such pixels, [from, to) from the rectangle's left edge (empty outside it).
+    std::pair<int, int> deepRun(int y) const;
 
     // `recipe`, the kernel "cutOpening" over a plain band (the whole rectangle covered), with its
     // pixels `within` (whole pixels; all of the rectangle when null) worked out on the processor.
@@ -81,9 +84,13 @@ private:
         int texelsWidth = 0, texelsHeight = 0, stride = 0;
         bool operator==(const PartLayout&) const = default;
     };
-    std::shared_ptr<const PartReads>
-    readsFor(const pf::Rect& bounds, const PartLayout& layout,
-             const std::shared_ptr<const OVFrameBand::PartTexels>& texels) const;
+    // The places kept for the strip, else worked out now. Where they are worked out now and `shade` is
+    // given, each band of rows is handed to it as soon as its places are in (the first shade of a strip
+    // is laid in the same bands, while the places are still in the cache), and `shaded` says so.
+    using ShadeRows = std::function<void(const PartReads& reads, int begin, int end)>;
+    std::shared_ptr<const PartReads> readsFor(const pf::Rect& bounds, const PartLayout& layout,
+                                              const std::shared_ptr<const OVFrameBand::PartTexels>& texels,
+                                              const ShadeRows& shade = {}, bool* shaded = nullptr) const;
     // Each row's run of pixels deep inside the opening, [from, to) from the rectangle's left edge.
     const std::vector<std::pair<int, int>>& deepRuns() const;
     bool isDeepInsideByShape(int x, int y) const;

@@ -99,7 +99,11 @@ void OVFrameCatalog::load()
         path = QDir(m_bundlePath).filePath(QStringLiteral("Info.plist"));
     QVariantMap frames;
     const QFileInfo info(path);
-    if (info.exists() && !info.isDir()) {
+    if (info.isDir() && editable()) {
+        // Nothing could ever be saved there: the frames made now would be lost at quit, unsaid.
+        pf::warning(QStringLiteral("Could not read the frames of '%1': it is a folder").arg(path));
+        keepUnreadFile(QStringLiteral("it is a folder, not a file"));
+    } else if (info.exists() && !info.isDir()) {
         QString error;
         const auto list = pf::PropertyList::fromFile(path, &error);
         if (list && list->metaType() != QMetaType::fromType<QVariantMap>())
@@ -142,7 +146,8 @@ QString OVFrameCatalog::keepUnreadFile(const QString& error)
     for (int number = 2; QFileInfo::exists(kept) || QFileInfo(kept).isSymLink(); ++number)
         kept = m_infoFileURL + QStringLiteral(".damaged-%1").arg(number);
     const QFileInfo file(m_infoFileURL);
-    const bool moved = file.isFile() && !file.isSymLink() && QFile::rename(m_infoFileURL, kept);
+    const bool moved =
+        (file.isFile() || file.isDir()) && !file.isSymLink() && QFile::rename(m_infoFileURL, kept);
     m_unreadFileStays = !moved;
     if (moved)
         pf::warning(QStringLiteral("The user frames file '%1' is kept as '%2'").arg(m_infoFileURL, kept));

@@ -585,12 +585,21 @@ Image OVTexturedFrameFilter::cachedFrame() const
     // kept as pixels is laid on the processor over that strip only.
     const Image textured = base;
     const bool texturePixels = !m_cachedBase.isNull();
+    OVTexturizeFilter::HiddenRun hiddenRun;
+    if (curve && !m_maskPixels.isNull()) {
+        const int left = int(rect.minX()), bottom = int(rect.minY());
+        hiddenRun = [curve, left, bottom](int y) {
+            const std::pair<int, int> run = curve->deepRun(y - bottom);
+            return run.first < run.second ? std::pair{left + run.first, left + run.second} : std::pair{0, 0};
+        };
+    }
     const auto frameFor = [&](const Rect& strip) {
         // The texture, too, is filled on the processor over the strip only, unless it is kept.
         // (The mask kept as grey pixels reads as opaque over its rectangle.)
+        // Deep inside a curved opening the mask is 0 and hides the frame: no texture is worked out there.
         Image result = texturePixels || strip.isNull()
                            ? textured
-                           : m_texturize->outputImage(strip, !m_maskPixels.isNull());
+                           : m_texturize->outputImage(strip, !m_maskPixels.isNull(), hiddenRun);
         for (const Laid& l : laid) {
             const Image layer = !l.kept.isNull() ? l.kept
                                 : strip.isNull() ? l.recipe

@@ -403,7 +403,7 @@ QString OVTexturizeFilter::description() const
                .arg(yes(scaleTexture()), yes(noTextureShift()));
 }
 
-Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
+Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape, const HiddenRun& hidden) const
 {
     const Image result = outputImage();
     const Image input = imageValue(QStringLiteral("inputImage"));
@@ -477,13 +477,14 @@ Image OVTexturizeFilter::outputImage(const Rect& within, bool opaqueShape) const
                 const uint8_t* shapeLine =
                     shapeRow ? placed.bitmap.row(placed.bitmap.height() - 1 - sj) : nullptr;
                 float* o = reinterpret_cast<float*>(outPixels + stride * size_t(row));
+                const std::pair<int, int> away = hidden ? hidden(y) : std::pair<int, int>{0, 0};
                 for (int c = 0; c < columns; ++c, o += 4) {
                     const int x = x0 + c;
                     const int si = x - int(placed.x);
                     float coverage = opaqueShape ? 1.0f : 0.0f;
                     if (shapeLine && si >= 0 && si < placed.bitmap.width())
                         coverage = shapeLine[size_t(si) * 4 + 3] / 255.0f;
-                    if (coverage == 0.0f) {
+                    if (coverage == 0.0f || (x >= away.first && x < away.second)) {
                         o[0] = o[1] = o[2] = o[3] = 0.0f;
                         continue;
                     }

@@ -5,6 +5,9 @@
 #include "Platform/Image/Bitmap.h"
 #include "Platform/Image/Color.h"
 
+#include <functional>
+#include <utility>
+
 // Fills the shape of its input (its alpha) with a texture of the texture catalog, tinted to a colour:
 // tiled as a pattern, or (fill mode 1) laid along each side as a moulding is cut, and blends the
 // result over the input unless the input is only a mask. A name the catalog does not know may name an
@@ -48,8 +51,12 @@ public:
     // The same, with the fill of a mask (`imageIsMask`) worked out on the processor over `within` only
     // (whole pixels), where the mask and the texture's tile are pixels in memory: a frame's band is
     // drawn a strip at a time. `opaqueShape`: the caller knows the input is opaque over its whole
-    // extent (a grey mask's pixels). The plain output otherwise.
-    pf::Image outputImage(const pf::Rect& within, bool opaqueShape = false) const;
+    // extent (a grey mask's pixels). `hidden`, when given, says for a row (y, whole pixels) which run
+    // of its pixels [from, to) nobody sees (the frame's opening, where its mask is 0): left
+    // transparent. The plain output otherwise.
+    using HiddenRun = std::function<std::pair<int, int>(int y)>;
+    pf::Image outputImage(const pf::Rect& within, bool opaqueShape = false,
+                          const HiddenRun& hidden = {}) const;
     QString description() const;
 
 private:

@@ -417,14 +417,16 @@ public:
             m_bands = bands;
             m_next = 0;
             m_failure = nullptr;
-            m_busy = int(m_threads.size());
+            m_running = 0;
             ++m_job;
         }
         m_wake.notify_all();
         work(band, bands);
-        awhile([this] { return m_busy.load(std::memory_order_acquire) == 0; });
+        // Every band is taken: what is left are the bands the workers that joined are working. A worker
+        // still asleep (or not yet back from its last job) is not waited for: it finds the job closed.
+        awhile([this] { return m_running.load() == 0; }, CallerSpin);
         std::unique_lock lock(m_mutex);
-        m_finished.wait(lock, [this] { return m_busy.load(std::memory_order_relaxed) == 0; });
+        m_finished.wait(lock, [this] { return m_running.load() == 0; });
         m_band = nullptr;
         m_heldInBackground = false;
         if (m_failure)
@@ -500,14 +502,17 @@ private:
 
     // Waits awake for a moment until `done`, before a caller sleeps on a condition. The bands of one
     // render come as several jobs a few microseconds apart; a sleeping thread takes far longer to
-    // wake (most of all on an idle virtual machine, where its core must be scheduled first), and every
-    // job waits for its slowest worker.
-    template <typename Done> static void awhile(Done done)
+    // wake (most of all on an idle virtual machine, where its core must be scheduled first). The caller
+    // waits for bands already being worked, which end soon. A worker waits for a job that may never
+    // come (after the last of a render, every worker's wait is processor time lost), and no job waits
+    // for a worker to wake, so it waits awake for less: long enough to catch the next job of a render.
+    static constexpr auto CallerSpin = std::chrono::microseconds(200);
+    static constexpr auto WorkerSpin = std::chrono::microseconds(50);
+    template <typename Done> static void awhile(Done done, std::chrono::microseconds limit)
     {
-        constexpr auto Limit = std::chrono::microseconds(200);
         const auto start = std::chrono::steady_clock::now();
         for (int round = 0; !done(); ++round) {
-            if (round % 64 == 63 && std::chrono::steady_clock::now() - start > Limit)
+            if (round % 64 == 63 && std::chrono::steady_clock::now() - start > limit)
                 return;
 #ifdef __SSE2__
             _mm_pause();
@@ -545,7 +550,8 @@ private:
         t_inPool = true; // a band on a worker runs the bands it asks for itself
         uint64_t seen = 0;
         for (;;) {
-            awhile([&] { return m_job.load(std::memory_order_acquire) != seen || m_hasFirst.load(); });
+            awhile([&] { return m_job.load(std::memory_order_acquire) != seen || m_hasFirst.load(); },
+                   WorkerSpin);
             const std::function<void(int)>* band = nullptr;
             int bands = 0;
             {
@@ -554,8 +560,13 @@ private:
                     lock, [&] { return m_job.load(std::memory_order_relaxed) != seen || m_hasFirst.load(); });
                 if (m_job.load(std::memory_order_relaxed) != seen) {
                     seen = m_job.load(std::memory_order_relaxed);
-                    band = m_band;
-                    bands = m_bands;
+                    // Joined under the lock, before any band is taken: the caller closes the job (under
+                    // the lock) only once every worker that joined has left it.
+                    if (m_band) {
+                        band = m_band;
+                        bands = m_bands;
+                        ++m_running;
+                    }
                 }
             }
             if (!band) {
@@ -564,7 +575,7 @@ private:
             }
             work(*band, bands);
             std::lock_guard lock(m_mutex);
-            if (--m_busy == 0)
+            if (--m_running == 0)
                 m_finished.notify_all();
         }
     }
@@ -582,8 +593,8 @@ private:
     const std::function<void(int)>* m_band = nullptr;
     int m_bands = 0;
     std::atomic<int> m_next{0};
-    // Written under m_mutex; read without it only to wait awake.
-    std::atomic<int> m_busy{0};
+    // The workers inside the current job. Written under m_mutex; read without it only to wait awake.
+    std::atomic<int> m_running{0};
     std::atomic<uint64_t> m_job{0};
     std::exception_ptr m_failure;
     // The interface's job beside it, guarded by m_mutex; m_hasFirst says a band of it may be left.

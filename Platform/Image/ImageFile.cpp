@@ -36,8 +36,18 @@ namespace {
 // What the reader may allocate for one picture. Large photos are normal here; the reader's own default
 // is too small for them.
 constexpr int AllocationLimitMB = 2048;
+std::atomic<int> allocationLimitMB{AllocationLimitMB};
 // What the exact copy of an 8-bit opaque photo may take before the photo is held in 8 bits instead.
 std::atomic<int> exactCopyLimitMB{AllocationLimitMB};
+
+// A picture this application wrote itself (a layer's healed pixels, kept in float at the photo's size)
+// must read back whatever size it was written at, or the work in it is lost: it may take what the
+// largest photo that opens (4 bytes a pixel within the limit) needs decoded in 16 bits with its float
+// copy, 24 bytes a pixel. Still a bound, so that a damaged header claiming any size is refused.
+int writtenLimitMB()
+{
+    return allocationLimitMB.load() * 6;
+}
 
 // Whether JPEG data holds its end-of-image marker after the first scan. A file cut short lacks it, and
 // the decoder would fill the missing part with grey instead of failing. The segments before the scan
@@ -371,9 +381,8 @@ Bitmap exactBitmap(const QImage& image, bool converts)
 
 // `data` (the file's bytes, when at hand) lets a JPEG cut short be refused before it is decoded.
 Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qint64 size,
-                QString* errorMessage, ImageFile::Precision precision, QString* reduction)
+                QString* errorMessage, ImageFile::Precision precision, QString* reduction, int limit)
 {
-    const int limit = AllocationLimitMB;
     auto fail = [&](const QString& message) {
         if (errorMessage)
             *errorMessage = message;
@@ -403,7 +412,7 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
     const int bits = std::max(32, int(pixel.bitsPerPixel()));
     // What the open holds at once: the decoded picture and, for one kept exactly (more than 8 bits,
     // transparency, a profile), its float copy of 16 bytes a pixel.
-    const auto tooLarge = [&](QSize size, bool floatCopy, int limit = AllocationLimitMB) {
+    const auto tooLarge = [&](QSize size, bool floatCopy, int limit) {
         const double megabytes =
             double(size.width()) * size.height() * (bits + (floatCopy ? 128 : 0)) / 8 / (1 << 20);
         if (megabytes <= limit)
@@ -420,7 +429,7 @@ Bitmap readFrom(QImageReader& reader, const QString& name, const uchar* data, qi
     if (claimed.isValid()) {
         // More than 8 bits a component always become float.
         const QString refusal =
-            tooLarge(claimed, bits > 32 || (exact && pixel.alphaUsage() == QPixelFormat::UsesAlpha));
+            tooLarge(claimed, bits > 32 || (exact && pixel.alphaUsage() == QPixelFormat::UsesAlpha), limit);
         if (!refusal.isEmpty())
             return fail(refusal);
     }
@@ -568,7 +577,10 @@ void ImageFile::setExactCopyLimitForTesting(int megabytes)
     exactCopyLimitMB = megabytes > 0 ? megabytes : AllocationLimitMB;
 }
 
-Bitmap ImageFile::read(const QString& path, QString* errorMessage, Precision precision, QString* reduction)
+namespace {
+
+Bitmap readFile(const QString& path, QString* errorMessage, ImageFile::Precision precision,
+                QString* reduction, int limit)
 {
     const QFileInfo info(path);
     const QString reason = unreadableReason(path, info);
@@ -595,7 +607,25 @@ Bitmap ImageFile::read(const QString& path, QString* errorMessage, Precision pre
     }
     const uchar* data = size > 0 ? file.map(0, size) : nullptr;
     QImageReader reader(&file);
-    return readFrom(reader, info.fileName(), data, data ? size : 0, errorMessage, precision, reduction);
+    return readFrom(reader, info.fileName(), data, data ? size : 0, errorMessage, precision, reduction,
+                    limit);
+}
+
+} // namespace
+
+Bitmap ImageFile::read(const QString& path, QString* errorMessage, Precision precision, QString* reduction)
+{
+    return readFile(path, errorMessage, precision, reduction, allocationLimitMB.load());
+}
+
+Bitmap ImageFile::readWritten(const QString& path, QString* errorMessage)
+{
+    return readFile(path, errorMessage, Precision::Compact, nullptr, writtenLimitMB());
+}
+
+void ImageFile::setAllocationLimitForTesting(int megabytes)
+{
+    allocationLimitMB = megabytes > 0 ? megabytes : AllocationLimitMB;
 }
 
 Bitmap ImageFile::readData(const QByteArray& data, QString* errorMessage, Precision precision,
@@ -606,7 +636,7 @@ Bitmap ImageFile::readData(const QByteArray& data, QString* errorMessage, Precis
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     return readFrom(reader, QStringLiteral("data"), reinterpret_cast<const uchar*>(data.constData()),
-                    data.size(), errorMessage, precision, reduction);
+                    data.size(), errorMessage, precision, reduction, allocationLimitMB.load());
 }
 
 QImageIOHandler::Transformations ImageFile::orientation(const QString& path)

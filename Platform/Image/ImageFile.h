@@ -32,6 +32,12 @@ public:
                        Precision precision = Precision::Compact, QString* reduction = nullptr);
     static Bitmap readData(const QByteArray& data, QString* errorMessage = nullptr,
                            Precision precision = Precision::Compact, QString* reduction = nullptr);
+    // A picture this application wrote itself (a layer's mask or healed pixels): read as `read` does, within
+    // a limit that admits everything the application can make for the largest photo it opens, so that
+    // what was saved always reads back.
+    static Bitmap readWritten(const QString& path, QString* errorMessage = nullptr);
+    // What one picture from elsewhere may take, in megabytes (tests make it small; 0 gives back the usual).
+    static void setAllocationLimitForTesting(int megabytes);
 
     // What the exact copy of an 8-bit opaque picture may take, in megabytes, before the picture is held
     // in 8 bits instead (tests make it small; 0 gives back the usual limit).

@@ -19,8 +19,6 @@ namespace {
 
 // Strips smaller than this are not worth the joining; a picture of fewer strips goes the usual way.
 constexpr int MinimumStrips = 4;
-// The side of a minimum coded unit at 4:2:0 (luma sampled 2 x 2 against chroma).
-constexpr int Unit = 16;
 
 struct ErrorManager
 {
@@ -35,8 +33,10 @@ struct ErrorManager
 
 void silent(j_common_ptr, int) {}
 
-// Rows [first, first + rows) of the bitmap as a JPEG of their own: its bytes, empty on failure.
-std::vector<unsigned char> encodeStrip(const Bitmap& bitmap, int first, int rows, int quality)
+// Rows [first, first + rows) as a JPEG of their own, set up by `setup`: its bytes, empty on failure.
+std::vector<unsigned char> encodeStrip(int width, int first, int rows,
+                                       const ParallelJpegEncoder::Setup& setup,
+                                       const ParallelJpegEncoder::Row& row)
 {
     jpeg_compress_struct info{};
     ErrorManager errors{};
@@ -53,25 +53,43 @@ std::vector<unsigned char> encodeStrip(const Bitmap& bitmap, int first, int rows
     }
     jpeg_create_compress(&info);
     jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(bitmap.width());
+    setup(info);
+    info.image_width = JDIMENSION(width);
     info.image_height = JDIMENSION(rows);
-    info.input_components = 4;
-    info.in_color_space = JCS_EXT_RGBA; // the alpha byte is passed over
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    info.density_unit = 1;
-    info.X_density = 96;
-    info.Y_density = 96;
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(bitmap.row(first + int(info.next_scanline)));
-        jpeg_write_scanlines(&info, &row, 1);
+        JSAMPROW samples = const_cast<JSAMPROW>(row(first + int(info.next_scanline)));
+        jpeg_write_scanlines(&info, &samples, 1);
     }
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
     std::vector<unsigned char> bytes(buffer, buffer + size);
     std::free(buffer);
     return bytes;
+}
+
+// The coded unit's size as `setup` samples the components: 8 x 8 for one component, else the largest
+// sampling factors' multiple of 8. False where the setup fails.
+bool unitOf(const ParallelJpegEncoder::Setup& setup, int& unitWidth, int& unitHeight)
+{
+    jpeg_compress_struct info{};
+    ErrorManager errors{};
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = failed;
+    errors.base.emit_message = silent;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    setup(info);
+    unitWidth = unitHeight = 8;
+    for (int c = 0; c < info.num_components && info.num_components > 1; ++c) {
+        unitWidth = std::max(unitWidth, 8 * info.comp_info[c].h_samp_factor);
+        unitHeight = std::max(unitHeight, 8 * info.comp_info[c].v_samp_factor);
+    }
+    jpeg_destroy_compress(&info);
+    return true;
 }
 
 // Where a JPEG's markers are: the start of frame (its height at +5), the start of scan, and where the
@@ -91,7 +109,7 @@ bool layoutOf(const std::vector<unsigned char>& jpeg, Layout& layout)
             return false;
         const unsigned char marker = jpeg[at + 1];
         const size_t length = size_t(jpeg[at + 2]) << 8 | jpeg[at + 3];
-        if (marker == 0xC0)
+        if (marker == 0xC0 || marker == 0xC1)
             layout.frame = at;
         if (marker == 0xDA) {
             layout.scan = at;
@@ -111,15 +129,33 @@ QByteArray ParallelJpegEncoder::encode(const Bitmap& bitmap, int quality)
 {
     if (bitmap.isNull() || bitmap.format() != Bitmap::Format::RGBA8)
         return {};
-    const int width = bitmap.width(), height = bitmap.height();
-    const int unitsAcross = (width + Unit - 1) / Unit;
+    return inStrips(
+        bitmap.width(), bitmap.height(),
+        [quality](jpeg_compress_struct& info) {
+            info.input_components = 4;
+            info.in_color_space = JCS_EXT_RGBA; // the alpha byte is passed over
+            jpeg_set_defaults(&info);
+            jpeg_set_quality(&info, quality, TRUE);
+            info.density_unit = 1;
+            info.X_density = 96;
+            info.Y_density = 96;
+        },
+        [&bitmap](int y) { return bitmap.row(y); });
+}
+
+QByteArray ParallelJpegEncoder::inStrips(int width, int height, const Setup& setup, const Row& row)
+{
+    int unitWidth = 8, unitHeight = 8;
+    if (width <= 0 || height <= 0 || !unitOf(setup, unitWidth, unitHeight))
+        return {};
+    const int unitsAcross = (width + unitWidth - 1) / unitWidth;
     // Strips of whole units, a few per core, each a restart interval no longer than the marker holds.
     const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    int unitRows = std::max(1, (height + Unit * cores * 4 - 1) / (Unit * cores * 4));
+    int unitRows = std::max(1, (height + unitHeight * cores * 4 - 1) / (unitHeight * cores * 4));
     unitRows = std::min(unitRows, 65535 / std::max(1, unitsAcross));
     if (unitRows < 1)
         return {};
-    const int stripRows = unitRows * Unit;
+    const int stripRows = unitRows * unitHeight;
     const int strips = (height + stripRows - 1) / stripRows;
     if (strips < MinimumStrips)
         return {};
@@ -130,7 +166,8 @@ QByteArray ParallelJpegEncoder::encode(const Bitmap& bitmap, int quality)
         [&](int begin, int end) {
             for (int s = begin; s < end && ok; ++s) {
                 const int first = s * stripRows;
-                encoded[size_t(s)] = encodeStrip(bitmap, first, std::min(stripRows, height - first), quality);
+                encoded[size_t(s)] =
+                    encodeStrip(width, first, std::min(stripRows, height - first), setup, row);
                 if (encoded[size_t(s)].empty())
                     ok = false;
             }

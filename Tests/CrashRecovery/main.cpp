@@ -562,6 +562,8 @@ void photoChangedBeforeTheRestart(const QString& sandbox, bool keptEdits)
 // another picture of the same size at its path (or a card comes back holding another photo of that
 // name). The start asks, as for kept edits, instead of laying the strokes over that picture, and
 // follows the answer. The same picture written again (a copy with a new time) is no change.
+// The other picture has the same size in bytes and the same modification time (a copy that keeps times):
+// neither tells it apart, its pixels do.
 void photoReplacedBeforeTheRestart(const QString& sandbox, bool replaced, bool withChanges)
 {
     const QString photo = writePhoto(sandbox);
@@ -571,10 +573,23 @@ void photoReplacedBeforeTheRestart(const QString& sandbox, bool replaced, bool w
         crashing.kill();
     }
     if (replaced) {
+        const QFileInfo before(photo);
+        const qint64 size = before.size();
+        const QDateTime time = before.lastModified();
         QImage other(512, 512, QImage::Format_RGB32);
         other.fill(QColor(70, 110, 60));
         check(other.save(photo, "JPEG", 92),
               QStringLiteral("another picture of the same size takes its place"));
+        // Padded after its end (where decoders read nothing) to the same size, and given the same time.
+        QFile file(photo);
+        check(file.size() <= size && file.open(QIODevice::Append) &&
+                  file.write(QByteArray(size - file.size(), '\0')) >= 0,
+              QStringLiteral("the other picture has the same size in bytes"));
+        file.close();
+        check(file.open(QIODevice::ReadWrite) && file.setFileTime(time, QFileDevice::FileModificationTime) &&
+                  QFileInfo(photo).size() == size,
+              QStringLiteral("and the same modification time"));
+        file.close();
     } else {
         QFile file(photo);
         file.open(QIODevice::ReadOnly);

@@ -412,8 +412,8 @@ constexpr int LeastWhite = 6;
 // of an eye in shade still rises above a dark iris.
 constexpr double SidewaysRise = 0.03;
 // A ring chosen by its contrast all round is kept where it rises on both sides nearly as clearly as
-// the circle that rises most there.
-constexpr double SidewaysAgree = 0.4;
+// the circle that rises most there; otherwise that circle is the iris.
+constexpr double SidewaysAgree = 0.7;
 // An iris under this radius (in pixels) is a few pixels across, its rings hard to tell apart.
 constexpr double SmallIris = 5.0;
 
@@ -465,25 +465,30 @@ void ringsAround(const RayProfiles& profiles, Point centre, int largest, std::ve
     }
 }
 
-// Rings measured around nearby centres that are one circle of the photo.
 // The circle with the white of the eye on both sides of it at the height of its middle: an iris's
 // limbus shows there whatever lies over its top and bottom (lids, lashes, the brow's shadow above a
 // ring that takes them in), while a larger ring round the eye has skin outside it there, and the pupil
 // or a catch light has the iris. Each circle holding the click, of radius from 0.3 of the largest to
-// the largest, is judged by the luminance a sixth of its radius outside it less that as far inside,
-// averaged along arcs of 35 degrees either side of the horizontal: the lesser of its two sides. The
-// circle where that is greatest, and that rise.
+// the largest, is judged by the luminance just outside it less that as far inside, averaged along arcs
+// of 30 degrees either side of the horizontal: the lesser of its two sides. "Just" is as far for every
+// circle tried, since a limbus is as soft as the photo whatever the circle's size: read further out and
+// in for larger circles, the step favoured circles reaching past the limbus into the white. And what
+// lies beside it there must be lighter than most of what lies inside it all round: a ring round the
+// whole eye holds the white, lighter than the skin beyond the corners, and a circle over part of the
+// iris has iris, not white, beside it on one side. The circle where the least of those is greatest,
+// and that least.
 struct SidewaysCircle
 {
     Point centre;
     double radius = 0;
     double rise = 0;
 };
-// The rise of a circle (see SidewaysCircle); NaN where its arcs reach beyond the pixels.
-double sidewaysRise(const LumaWindow& window, Point c, double r)
+// The evidence for a circle (see SidewaysCircle), read `d` pixels either side of it; NaN where its arcs
+// reach beyond the pixels.
+double sidewaysRise(const LumaWindow& window, Point c, double r, double d)
 {
     constexpr int PerSide = 7;
-    constexpr double HalfArc = 35 * std::numbers::pi / 180;
+    constexpr double HalfArc = 30 * std::numbers::pi / 180;
     static const std::array<Point, 2 * PerSide> directions = [] {
         std::array<Point, 2 * PerSide> d;
         for (int k = 0; k < PerSide; ++k) {
@@ -493,17 +498,46 @@ double sidewaysRise(const LumaWindow& window, Point c, double r)
         }
         return d;
     }();
-    const double d = std::max(0.75, 0.15 * r);
-    double side[2] = {0, 0};
+    // The inside, sampled over rings from near the middle to near the edge.
+    constexpr int InsideAngles = 16;
+    static const std::array<Point, 4 * InsideAngles> inside = [] {
+        std::array<Point, 4 * InsideAngles> d;
+        const double shares[4] = {0.3, 0.5, 0.7, 0.85};
+        for (int i = 0; i < 4; ++i)
+            for (int k = 0; k < InsideAngles; ++k) {
+                const double a = 2 * std::numbers::pi * k / InsideAngles;
+                d[size_t(i * InsideAngles + k)] = Point(shares[i] * std::cos(a), shares[i] * std::sin(a));
+            }
+        return d;
+    }();
+    double side[2] = {0, 0}, beside[2] = {0, 0};
     for (size_t m = 0; m < directions.size(); ++m) {
         const Point u = directions[m];
         const float out = window.at(c.x + (r + d) * u.x, c.y + (r + d) * u.y);
+        const float further = window.at(c.x + (r + 2 * d) * u.x, c.y + (r + 2 * d) * u.y);
         const float in = window.at(c.x + (r - d) * u.x, c.y + (r - d) * u.y);
-        if (!std::isfinite(out) || !std::isfinite(in))
+        if (!std::isfinite(out) || !std::isfinite(in) || !std::isfinite(further))
             return std::numeric_limits<double>::quiet_NaN();
         side[m / PerSide] += out - in;
+        beside[m / PerSide] += std::max(out, further);
     }
-    return std::min(side[0], side[1]) / PerSide;
+    std::array<float, inside.size()> within;
+    for (size_t m = 0; m < inside.size(); ++m) {
+        within[m] = window.at(c.x + r * inside[m].x, c.y + r * inside[m].y);
+        if (!std::isfinite(within[m]))
+            return std::numeric_limits<double>::quiet_NaN();
+    }
+    // Most of the inside: a catch light or two are lighter than the white beside an iris.
+    const auto most = within.begin() + std::ptrdiff_t(0.6 * double(within.size() - 1));
+    std::nth_element(within.begin(), most, within.end());
+    return std::min({side[0] / PerSide, side[1] / PerSide, std::min(beside[0], beside[1]) / PerSide - *most});
+}
+
+// How far either side of a circle its step is read, for a search up to `largest`: a twentieth of that
+// (about a tenth of an iris the bound fits), and no less than about a pixel.
+double sidewaysReach(double largest)
+{
+    return std::max(0.75, 0.05 * largest);
 }
 
 SidewaysCircle sidewaysCircle(const LumaWindow& window, Point click, double largest)
@@ -518,7 +552,7 @@ SidewaysCircle sidewaysCircle(const LumaWindow& window, Point click, double larg
                 if (std::hypot(i * step, k * step) > r)
                     continue;
                 const Point c(click.x + i * step, click.y + k * step);
-                const double rise = sidewaysRise(window, c, r);
+                const double rise = sidewaysRise(window, c, r, sidewaysReach(largest));
                 if (rise > best.rise)
                     best = {c, r, rise};
             }
@@ -526,6 +560,7 @@ SidewaysCircle sidewaysCircle(const LumaWindow& window, Point click, double larg
     return best;
 }
 
+// Rings measured around nearby centres that are one circle of the photo.
 bool sameRing(const Ring& a, const Ring& b)
 {
     const double r = std::max(a.radius(), b.radius());
@@ -1170,14 +1205,16 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     }
     Point centre = chosen->centre;
     Ring current = *chosen;
-    // The white on both sides at the height of the middle decides where a face bounds the search
-    // closely: where a clear such circle is there, it is the iris, and the ring measured about its
-    // middle at its radius tells along which rays the white shows.
+    // The white on both sides at the height of the middle decides: where a clear such circle is
+    // there, it is the iris (the ring that stands out most all round may be the lids and lashes round
+    // the eye), and the ring measured about its middle at its radius tells along which rays the white
+    // shows.
     double limbus = chosen->radius();
-    const double chosenRise = sidewaysRise(window, chosen->centre, chosen->radius());
+    const double chosenRise =
+        sidewaysRise(window, chosen->centre, chosen->radius(), sidewaysReach(maxRadius));
     if (const SidewaysCircle sideways = sidewaysCircle(window, m_point, maxRadius);
         sideways.rise >= SidewaysRise && !(chosenRise >= SidewaysAgree * sideways.rise) &&
-        std::min(sideways.radius, chosen->radius()) >= SmallIris) {
+        sideways.radius >= SmallIris) {
         profiles.measure(window, sideways.centre);
         std::vector<Ring> there;
         ringsAround(profiles, sideways.centre, largest, there);

@@ -84,7 +84,7 @@ std::shared_ptr<OVImageContainer> OVImageContainer::readFromFolder(const QString
     container->m_isMonochrome = content->toMap().value(QStringLiteral("isMonochrome")).toBool();
     if (!QFileInfo::exists(imagePath))
         return fail(QStringLiteral("%1 is missing").arg(imagePath));
-    Bitmap bitmap = ImageFile::read(imagePath, &error);
+    Bitmap bitmap = ImageFile::readWritten(imagePath, &error);
     if (bitmap.isNull())
         return fail(QStringLiteral("%1: %2").arg(imagePath, error));
     container->store(bitmap);

@@ -5,6 +5,7 @@
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UserDefaults.h"
+#include "Platform/UI/Alert.h"
 #include "Tests/ChildProcess.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -119,6 +121,37 @@ private:
 };
 
 } // namespace
+
+// The user quits (Ctrl+Q, Don't Save) while the alert telling of recovered work is up, before launching
+// is over: the process leaves its main loop once that runs, instead of staying on with no window.
+TEST_F(Recovery, AQuitAnsweredWhileLaunchingLeavesTheMainLoop)
+{
+    ASSERT_FALSE(crashedSessionWith(photo("quit.jpg")).isEmpty());
+    GMApplicationDelegate delegate;
+    ASSERT_TRUE(delegate.claimSingleInstance({}));
+    DocumentHandler& handler = delegate.documentHandler();
+    QStringList told;
+    pf::Alert::setResponder([&](const pf::Alert& alert) {
+        told << alert.messageText;
+        if (alert.messageText.startsWith("Do you want to save"))
+            return pf::Alert::firstButtonReturn + 2; // Don't Save
+        if (alert.messageText.contains("recovered")) {
+            delegate.terminate();
+            // The alert's own loop runs on meanwhile, as a modal alert's does.
+            spinUntil([&] { return handler.documents().empty(); });
+        }
+        return pf::Alert::firstButtonReturn;
+    });
+    delegate.applicationDidFinishLaunching({});
+    pf::Alert::setResponder({});
+    ASSERT_EQ(told.filter("Do you want to save").size(), 1) << told.join(" | ").toStdString();
+    EXPECT_TRUE(handler.documents().empty());
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    watchdog.start(20000);
+    EXPECT_EQ(QApplication::exec(), 0) << "the quit was lost: the main loop ran on with no window";
+}
 
 // Layers, settings and strokes finished two seconds before the process is killed come back at the next
 // start, for every kind of document (a photo, a package, an untitled document autosaved before the

@@ -29,11 +29,15 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrlQuery>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace doctest;
 
@@ -676,6 +680,54 @@ TEST_F(Shell, ASecondStartHandsItsFilesToTheFirstAndLeavesTheCacheAlone)
     const auto documents = first.documentHandler().documents();
     for (const auto& document : documents)
         document->close();
+}
+
+// A lock file no running instance holds is taken over, whatever it says (empty, cut short, written under
+// another host name or on another machine); one still held (a live instance elsewhere) is not.
+TEST_F(Shell, ALockNoInstanceHoldsIsTakenOverWhateverItSays)
+{
+    const QString lock = pf::FileSystem::applicationSupportDirectory() + "/instance.lock";
+    const QByteArray host = QSysInfo::machineHostName().toUtf8();
+    const struct
+    {
+        const char* what;
+        QByteArray bytes;
+        bool held;
+    } cases[] = {
+        {"empty", "", false},
+        {"cut short", "12", false},
+        {"junk", QByteArray("\x01\xff\x00junk\n\n", 9), false},
+        {"another host", "999999\nglimora\nold-name\n" + QSysInfo::machineUniqueId() + "\n", false},
+        {"another machine", "999999\nglimora\n" + host + "\n0123abcd\n" + QSysInfo::bootUniqueId() + "\n",
+         false},
+        {"another machine, still held", "999999\nglimora\nother\n0123abcd\n", true},
+    };
+    pf::Alert::setResponder([](const pf::Alert&) { return pf::Alert::firstButtonReturn; });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        {
+            // Left there a while ago.
+            QFile file(lock);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(c.bytes);
+            file.flush();
+            ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                         QFileDevice::FileModificationTime));
+        }
+        const int holder = c.held ? ::open(QFile::encodeName(lock).constData(), O_RDONLY | O_CLOEXEC) : -1;
+        if (c.held) {
+            ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        }
+        {
+            GMApplicationDelegate start;
+            EXPECT_EQ(start.claimSingleInstance({}), !c.held);
+            EXPECT_EQ(start.startRefused(), c.held);
+        }
+        if (holder >= 0)
+            ::close(holder);
+        QFile::remove(lock);
+    }
+    pf::Alert::setResponder({});
 }
 
 // Run by the test above in a second process.

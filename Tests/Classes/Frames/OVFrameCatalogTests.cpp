@@ -246,8 +246,10 @@ TEST(OVFrameCatalog, AnUnreadableUserFileIsKeptAsideAndToldOnce)
     {
         const char* what;
         QByteArray bytes;
-        bool keptBefore; // a damaged file kept at an earlier start
+        bool keptBefore;     // a damaged file kept at an earlier start
+        bool folder = false; // a folder in the file's place, holding a file of these bytes
     } cases[] = {
+        {"a folder in the file's place", "the user's own", false, true},
         {"bytes that are no property list", QByteArray("\x01\x02 no frames here", 17), false},
         {"a property list cut short", whole.left(whole.size() / 2), true},
         {"a property list holding no dictionary",
@@ -262,7 +264,9 @@ TEST(OVFrameCatalog, AnUnreadableUserFileIsKeptAsideAndToldOnce)
             QFile out(file);
             return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
         };
-        ASSERT_TRUE(write(path, c.bytes));
+        const QString written = c.folder ? path + "/inside" : path;
+        ASSERT_TRUE(!c.folder || QDir().mkpath(path));
+        ASSERT_TRUE(write(written, c.bytes));
         if (c.keptBefore) {
             ASSERT_TRUE(write(path + ".damaged", "kept before"));
         }
@@ -277,14 +281,15 @@ TEST(OVFrameCatalog, AnUnreadableUserFileIsKeptAsideAndToldOnce)
             EXPECT_TRUE(catalog.frameIDs().isEmpty());
             QCoreApplication::processEvents();
             EXPECT_EQ(told, QStringList{"Your picture frames could not be read."});
-            EXPECT_EQ(storedBytes(kept), c.bytes) << "kept as it was";
+            const QString keptBytes = c.folder ? kept + "/inside" : kept;
+            EXPECT_EQ(storedBytes(keptBytes), c.bytes) << "kept as it was";
             if (c.keptBefore) {
                 EXPECT_EQ(storedBytes(path + ".damaged"), "kept before");
             }
             catalog.addFrame(newFrame("New"), "FRM-U#401#");
             catalog.saveCatalogInstantly(true);
             EXPECT_TRUE(storedFrames(path).contains("FRM-U#401#"));
-            EXPECT_EQ(storedBytes(kept), c.bytes) << "the save wrote over the kept file";
+            EXPECT_EQ(storedBytes(keptBytes), c.bytes) << "the save wrote over the kept file";
         }
         OVFrameCatalog reloaded(OVFrameCatalog::framesBundlePath(), path);
         QCoreApplication::processEvents();

@@ -761,6 +761,15 @@ TEST(OVCurvedOpening, WorkedOutOnTheProcessorAsTheKernelsDraw)
             const Image onCpu = opening->laidAlongOnCpu(laid, part, corner, scale, repeats, Rect::null());
             ASSERT_NE(onCpu, laid);
             const Pixels a = rendered(laid, c.rect), b = rendered(onCpu, c.rect);
+            // The first shade works out the places in its own bands; a second one of the same layout
+            // reads them as kept, a strip works out its own: the same pixels.
+            const Image again = opening->laidAlongOnCpu(laid, part, corner, scale, repeats, Rect::null());
+            EXPECT_EQ(maxDifference(rendered(again, c.rect), b), 0.0);
+            const Rect strip(c.rect.minX(), c.rect.minY() + 5, c.rect.width(), 40);
+            EXPECT_LE(maxDifference(
+                          rendered(opening->laidAlongOnCpu(laid, part, corner, scale, repeats, strip), strip),
+                          rendered(onCpu, strip)),
+                      0.0);
             double shadeWorst = 0;
             for (int y = 0; y < a.height; ++y)
                 for (int x = 0; x < a.width; ++x) {
@@ -816,6 +825,21 @@ TEST(OVTexturizeFilter, FillsWorkedOutOnTheProcessorAreWhatTheKernelsDraw)
             ASSERT_FALSE(shared.isNull());
             EXPECT_EQ(maxDifference(shared, b), 0.0);
             EXPECT_TRUE(copyKept);
+            // A run of each row nobody sees (a frame's opening) is left transparent, the rest as it was.
+            const auto hidden = [](int y) { return y % 3 ? std::pair{y - 5, y + 30} : std::pair{0, 0}; };
+            const Pixels h = rendered(filter.outputImage(strip, c.opaque, hidden), strip);
+            ASSERT_FALSE(h.isNull());
+            int away = 0;
+            for (int y = 0; y < h.height; ++y)
+                for (int x = 0; x < h.width; ++x) {
+                    const int px = int(strip.minX()) + x, py = int(strip.minY()) + y;
+                    const auto [from, to] = hidden(py);
+                    const bool gone = px >= from && px < to;
+                    away += gone;
+                    for (size_t ch = 0; ch < 4; ++ch)
+                        ASSERT_EQ(h.at(x, y)[ch], gone ? 0.0 : b.at(x, y)[ch]) << px << ", " << py;
+                }
+            EXPECT_GT(away, 0);
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/UndoManager.h"
 #include "Platform/Image/Color.h"
+#include "Platform/Image/ImageFile.h"
 #include "Platform/Image/ImageNode.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
@@ -18,6 +19,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <atomic>
 #include <functional>
@@ -311,6 +313,31 @@ TEST(OVImageContainer, FoldersRoundTripAndEmptyOnesWriteNothing)
     content.write(*PropertyList::toData(QVariantMap{}, PropertyList::Format::Xml));
     content.close();
     EXPECT_FALSE(OVImageContainer::readFromFolder(dir.filePath("colour"))->isMonochrome());
+}
+
+// A healing layer keeps its pixels in float at the photo's size and writes them as 16-bit PNG; read
+// back, such a picture takes more than a photo from elsewhere may (at 108 MP it did, and the healing
+// showed empty after a quit). What the application wrote reads back; a file from elsewhere keeps the limit.
+TEST(OVImageContainer, APictureItWroteReadsBackBeyondTheLimitOfPicturesFromElsewhere)
+{
+    QTemporaryDir dir;
+    auto healed = std::make_shared<OVImageContainer>(
+        Image::constantColor(Color(0.8, 0.6, 0.5, 1)).imageByCroppingToRect(Rect(0, 0, 300, 200)), false);
+    ASSERT_TRUE(healed->writeToFolder(dir.filePath("healed")));
+    pf::ImageFile::setAllocationLimitForTesting(
+        1); // 300 x 200 decoded in 16 bits with its float copy: 1.4 MB
+    const auto restore = qScopeGuard([] { pf::ImageFile::setAllocationLimitForTesting(0); });
+    QString refusal;
+    EXPECT_TRUE(pf::ImageFile::read(dir.filePath("healed/image.png"), &refusal).isNull());
+    EXPECT_TRUE(refusal.contains("too large")) << refusal.toStdString();
+    QString problem;
+    auto back = OVImageContainer::readFromFolder(dir.filePath("healed"), &problem);
+    EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
+    ASSERT_EQ(back->size(), Size(300, 200));
+    float px[4];
+    back->bitmap().pixel(150, 100, px);
+    EXPECT_NEAR(px[0], 0.8f, 1e-4);
+    EXPECT_NEAR(px[3], 1.0f, 1e-4);
 }
 
 TEST(OVBrushPathImage, StrokeUndoRedoRestoreExactPixelsAndNames)
