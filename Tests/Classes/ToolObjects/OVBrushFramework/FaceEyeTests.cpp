@@ -751,8 +751,12 @@ TEST(FaceEyes, DISABLED_SmartIrisDabOnTheMarkedEyes)
 {
     OVIrisMaskBrush::registerClass();
     const bool print = qEnvironmentVariableIsSet("FACE_EYES_PRINT");
+    // FACE_EYES_ONLY="group-3 b" measures one face.
+    const QString only = qEnvironmentVariable("FACE_EYES_ONLY");
     for (const MarkedFace& face : markedFaces())
         for (const double scale : {1.0, 2.0, 4.0}) {
+            if (!only.isEmpty() && only != QString::fromStdString(face.name))
+                continue;
             const FacePhoto photo = facePhoto(face, scale, Resampling::Lanczos);
             Tally found, kernel;
             double mostKernelPupil = 0, leastKernelAnnulus = 1;
@@ -780,7 +784,7 @@ TEST(FaceEyes, DISABLED_SmartIrisDabOnTheMarkedEyes)
                                 leastKernelAnnulus =
                                     std::min(leastKernelAnnulus, c.total > 0 ? c.of(Region::Annulus) : 0.0);
                             }
-                            if (!ok && print)
+                            if (print && (!ok || !byTheFinder))
                                 std::printf("  %s %s %.0fx, dab %.1f R dir %d, brush %.0f R, %s: %s\n",
                                             face.name.c_str(), eye.side.c_str(), scale, share, direction,
                                             brush, byTheFinder ? "finder" : "kernel", c.describe().c_str());
