@@ -177,10 +177,13 @@ TEST(OVKeyboardWatcher, TheKeyWindowsDocumentWatchesWithoutASharedController)
     secondKeys.addKeyboardWatcher(&b);
     for (pf::Window* key : {&firstWindow, &secondWindow}) {
         key->makeKeyAndOrderFront();
+        // A window server makes the window active in its own time, and the keys moving tell every
+        // watcher that nothing is held (a turn later): only the key presses are looked at.
+        EXPECT_TRUE(QTest::qWaitForWindowActive(key->windowHandle()));
         QCoreApplication::processEvents();
-        log.clear(); // the keys moving tell every watcher that nothing is held
+        log.clear();
         QTest::keyClick(key->windowHandle(), Qt::Key_E);
-        EXPECT_EQ(log,
+        EXPECT_EQ(log.filter(QStringLiteral(" key ")),
                   QStringList{(key == &firstWindow ? QStringLiteral("first") : QStringLiteral("second")) +
                               QStringLiteral(" key 14")});
     }
