@@ -528,9 +528,21 @@ void OVInformationPanel::showOverWindow(pf::Window* parent)
         fitOnScreen(parent);
     setIsVisible(true);
     m_sheetParent = parent;
+    m_parentClosing.reset();
     if (parent) {
         placeUnderParent();
         parent->addChildWindow(panelWindow);
+        // Closed with its window (a document closed with its first-run sheet up), as if cancelled: no
+        // sheet stays counted open, or owned, once nothing shows it. After the close has been told, so
+        // that no observer of the window's closing loses its place.
+        QPointer<OVInformationPanel> self(this);
+        m_parentClosing = pf::NotificationCenter::defaultCenter().addObserver(
+            pf::Window::willCloseNotification, parent, [self](const pf::Notification&) {
+                QTimer::singleShot(0, qApp, [self] {
+                    if (self && self->isVisible())
+                        self->cancel();
+                });
+            });
     }
     panelWindow->makeKeyAndOrderFront();
     // The focus moves once the sheet is up; a panel closed by then is left alone.
@@ -599,6 +611,7 @@ void OVInformationPanel::endSheet(bool recordCheckbox)
         panelWindow->orderOut();
     }
     m_sheetParent = nullptr;
+    m_parentClosing.reset();
     sheetDidEnd();
     // The open panels own a panel shown by showInformationForTitle(); it goes once this call is over.
     auto& panels = state().openPanels;

@@ -2,6 +2,7 @@
 
 #include "Classes/Framework/Toolkit/OVWindowController.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/Size.h"
 #include "Platform/Media/Movie.h"
 
@@ -119,5 +120,6 @@ private:
     bool m_isVisible = false;
     int m_layoutCount = 0;
     QPointer<pf::Window> m_sheetParent;
+    pf::ObserverToken m_parentClosing; // a sheet goes with the window it was shown over
     bool m_fitting = false;
 };

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -220,6 +221,34 @@ TEST_F(InformationPanelTest, ShowingOnceAndNotAgain)
     OVInformationPanel::resetAllDontShows();
     EXPECT_TRUE(OVInformationPanel::shouldShowMessageWithTitle(topic));
     QCoreApplication::processEvents();
+}
+
+// Mended: a sheet stayed counted open (and owned) after the window it was shown over closed with it up
+// (a document closed with its first-run sheet), and windows opened later met it still there. It goes with
+// its window, whether the window is kept or deleted, and records nothing.
+TEST_F(InformationPanelTest, ASheetGoesWithTheWindowItWasShownOver)
+{
+    write(QStringLiteral("Topic.rtf"), "{\\rtf1 words}");
+    const QString topic = QStringLiteral("Topic");
+    for (const bool deleted : {false, true}) {
+        SCOPED_TRACE(deleted ? "window deleted" : "window closed");
+        OVInformationPanel::resetAllDontShows();
+        auto parent = std::make_unique<pf::Window>(pf::Rect(100, 100, 1000, 700));
+        parent->makeKeyAndOrderFront();
+        QPointer<OVInformationPanel> shown = OVInformationPanel::showInformationForTitle(topic, parent.get());
+        ASSERT_TRUE(shown);
+        shown->dontShowCheckbox()->setChecked(true);
+        parent->close();
+        if (deleted)
+            parent.reset();
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(OVInformationPanel::openPanels().isEmpty());
+        EXPECT_FALSE(shown) << "let go";
+        EXPECT_TRUE(
+            pf::UserDefaults::standard().dictionaryForKey(OVInformationPanel::dontShowAgainKey).isEmpty());
+    }
+    OVInformationPanel::resetAllDontShows();
 }
 
 TEST_F(InformationPanelTest, EndingTheSheetPausesThePlayingMovie)
