@@ -1296,7 +1296,7 @@ void GMDocument::recordFileState(const QString& key, const QString& filePath)
     if (!file.exists())
         return;
     GMFileUtilities::setShadowCopyValues(key, {{fileSizeKey, file.size()},
-                                               {fileTimeKey, file.lastModified().toUTC()},
+                                               {fileTimeKey, pf::FileSystem::modificationTime(filePath)},
                                                {fileDigestKey, digestOfFile(filePath)}});
 }
 
@@ -1603,10 +1603,9 @@ QString rescuedFolder(const QString& recorded)
 
 QDateTime GMDocument::modificationDateOfFile(const QString& path) const
 {
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        const QFileInfo content(path + QStringLiteral("/content"));
-        return content.exists() ? content.lastModified() : info.lastModified();
+    if (QFileInfo(path).isDir()) {
+        const QDateTime content = pf::FileSystem::modificationTime(path + QStringLiteral("/content"));
+        return content.isValid() ? content : pf::FileSystem::modificationTime(path);
     }
     return pf::Document::modificationDateOfFile(path);
 }

@@ -510,4 +510,14 @@ int FileSystem::lastWriteError()
     return lastWriteErrorCode;
 }
 
+QDateTime FileSystem::modificationTime(const QString& path)
+{
+    struct stat status
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    const qint64 ms = qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000;
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+}
+
 } // namespace pf

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 namespace pf {
@@ -29,6 +30,10 @@ public:
     // link stays, its target is replaced); an existing file keeps its permissions. On failure the old
     // file is untouched and the temporary file is gone.
     static bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+    // A file's modification time in UTC (the target's, through links); invalid when it cannot be read.
+    // Made without the C library's time-zone conversion, which replaces (and frees) its zone name and is
+    // not safe beside the main thread's: save queues read a file's time through this.
+    static QDateTime modificationTime(const QString& path);
     // The error number (errno) of the latest failure of writeFileAtomically or createDirectory on the
     // calling thread, 0 before any: ENOSPC tells a full disk apart from other failures.
     static int lastWriteError();

@@ -149,8 +149,7 @@ void Document::observeUndoManager()
 
 QDateTime Document::modificationDateOfFile(const QString& path) const
 {
-    const QFileInfo info(path);
-    return info.exists() ? info.lastModified() : QDateTime();
+    return FileSystem::modificationTime(path);
 }
 
 bool Document::fileChangedOnDisk() const
