@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
+#include <QMouseEvent>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -28,14 +30,47 @@ public:
     }
 };
 
+// Moves a display's real pointer to a point of the screen and waits until the display's own events for
+// the move have been delivered. Without the wait they arrive later, among the events a test synthesises
+// next, and hover or a tracking area sees the pointer jump back to where it was. The offscreen platform
+// has no real pointer and sends nothing: it only remembers the place.
+inline void placeRealPointer(QPoint global)
+{
+    if (QCursor::pos() == global)
+        return;
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        QCursor::setPos(global);
+        return;
+    }
+    struct MoveWatcher : QObject
+    {
+        QPoint target;
+        bool seen = false;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::MouseMove &&
+                static_cast<QMouseEvent*>(event)->globalPosition().toPoint() == target)
+                seen = true;
+            return false;
+        }
+    } watcher;
+    watcher.target = global;
+    qApp->installEventFilter(&watcher);
+    QCursor::setPos(global);
+    // A display moves its pointer a little later; a point off the screen stops at its edge.
+    (void)QTest::qWaitFor([global] { return QCursor::pos() == global; }, 1000);
+    // Only a window of this program under the pointer gets an event of the move.
+    if (QCursor::pos() == global && QGuiApplication::topLevelAt(global))
+        (void)QTest::qWaitFor([&watcher] { return watcher.seen; }, 1000);
+    QApplication::processEvents();
+    qApp->removeEventFilter(&watcher);
+}
+
 // Moves the pointer to a point of a window, as a person's hand does: a display's real pointer, which the
 // application reads back (hover and tracking follow it, not the last event), and the event of the move.
 inline void movePointer(QWindow* window, QPoint local)
 {
-    const QPoint global = window->mapToGlobal(local);
-    QCursor::setPos(global);
-    // A display moves its pointer a little later.
-    (void)QTest::qWaitFor([global] { return QCursor::pos() == global; }, 1000);
+    placeRealPointer(window->mapToGlobal(local));
     QTest::mouseMove(window, local);
     QApplication::processEvents();
 }

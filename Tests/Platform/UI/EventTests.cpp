@@ -3,6 +3,7 @@
 #include "Platform/UI/TrackingArea.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
+#include "Tests/PointerParking.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -73,9 +74,7 @@ struct ShownWindow : ::testing::Test
     // Moves the pointer there: a display's real pointer too, which synthesised events do not move.
     void pointTo(Point p)
     {
-        const QPoint global = window.mapToGlobal(at(p));
-        QCursor::setPos(global);
-        (void)QTest::qWaitFor([global] { return QCursor::pos() == global; }, 1000);
+        placeRealPointer(window.mapToGlobal(at(p)));
         QTest::mouseMove(window.windowHandle(), at(p));
     }
 };

@@ -7,6 +7,7 @@
 #include "Platform/UI/SteppedClock.h"
 #include "Platform/UI/View.h"
 #include "Platform/UI/Window.h"
+#include "Tests/PointerParking.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -67,9 +68,7 @@ struct ControlsWindow
 private:
     void placePointer(QPoint global)
     {
-        QCursor::setPos(global);
-        // A display moves its pointer a little later.
-        (void)QTest::qWaitFor([global] { return QCursor::pos() == global; }, 1000);
+        placeRealPointer(global);
         QTest::mouseMove(window.windowHandle(), window.mapFromGlobal(global));
         QApplication::processEvents();
     }
