@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -179,18 +180,75 @@ std::pair<float, float> ovalParameter(kl::vec2 q, kl::vec2 ab)
     return {tx, ty};
 }
 
+// What the kernel derives from an oval's parameter for a point of the quarter: the nearest point's
+// distances from the centre along the axes, and the outward normal there (before the quarter's signs).
+struct OvalPoint
+{
+    static constexpr int size = 4;
+    static void write(float tx, float ty, kl::vec2 ab, float* out)
+    {
+        const kl::vec2 normal = kl::normalize(kl::vec2(tx / ab.x, ty / ab.y));
+        out[0] = ab.x * tx;
+        out[1] = ab.y * ty;
+        out[2] = normal.x;
+        out[3] = normal.y;
+    }
+};
+
+#if defined(__SSE2__)
+// ovalParameter and OvalPoint for four points at once: each lane takes the same operations in the same
+// order as the single point does (no fused steps), so the values are the same. kl::max(x, y) is
+// _mm_max_ps(y, x) and kl::min(x, y) _mm_min_ps(y, x), NaNs included.
+void ovalPoints4(__m128 qx, __m128 qy, kl::vec2 ab, float* out)
+{
+    const __m128 ax = _mm_set1_ps(ab.x), ay = _mm_set1_ps(ab.y);
+    const __m128 kx = _mm_set1_ps(ab.x * ab.x - ab.y * ab.y), ky = _mm_set1_ps(ab.y * ab.y - ab.x * ab.x);
+    const __m128 tiny = _mm_set1_ps(0.000001f), zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
+    const auto length = [zero](__m128 x, __m128 y) {
+        return _mm_sqrt_ps(_mm_add_ps(_mm_add_ps(zero, _mm_mul_ps(x, x)), _mm_mul_ps(y, y)));
+    };
+    __m128 tx = _mm_set1_ps(0.70710678f), ty = tx;
+    for (int i = 0; i < 3; ++i) {
+        const __m128 ex = _mm_div_ps(_mm_mul_ps(_mm_mul_ps(_mm_mul_ps(kx, tx), tx), tx), ax);
+        const __m128 ey = _mm_div_ps(_mm_mul_ps(_mm_mul_ps(_mm_mul_ps(ky, ty), ty), ty), ay);
+        const __m128 rx = _mm_sub_ps(_mm_mul_ps(ax, tx), ex), ry = _mm_sub_ps(_mm_mul_ps(ay, ty), ey);
+        const __m128 px = _mm_sub_ps(qx, ex), py = _mm_sub_ps(qy, ey);
+        const __m128 scale = _mm_div_ps(length(rx, ry), _mm_max_ps(tiny, length(px, py)));
+        tx = _mm_min_ps(one, _mm_max_ps(zero, _mm_div_ps(_mm_add_ps(_mm_mul_ps(px, scale), ex), ax)));
+        ty = _mm_min_ps(one, _mm_max_ps(zero, _mm_div_ps(_mm_add_ps(_mm_mul_ps(py, scale), ey), ay)));
+        const __m128 t = _mm_max_ps(tiny, length(tx, ty));
+        tx = _mm_div_ps(tx, t);
+        ty = _mm_div_ps(ty, t);
+    }
+    const __m128 vx = _mm_div_ps(tx, ax), vy = _mm_div_ps(ty, ay);
+    const __m128 l = length(vx, vy);
+    alignas(16) float lanes[4][4];
+    _mm_store_ps(lanes[0], _mm_mul_ps(ax, tx));
+    _mm_store_ps(lanes[1], _mm_mul_ps(ay, ty));
+    _mm_store_ps(lanes[2], _mm_div_ps(vx, l));
+    _mm_store_ps(lanes[3], _mm_div_ps(vy, l));
+    for (int lane = 0; lane < 4; ++lane)
+        for (int k = 0; k < 4; ++k)
+            out[lane * OvalPoint::size + k] = lanes[k][lane];
+}
+#endif
+
 } // namespace
 
-// For an oval: the parameter of the nearest point, for the pixels of one quarter of the rectangle
-// that are not deep inside the opening. A pixel of another quarter reads its mirror image, whose
-// distances from the centre are the same numbers: the kernel finds the same point there.
+// For an oval: the nearest point, for the pixels of one quarter of the rectangle that are not deep
+// inside the opening. A pixel of another quarter reads its mirror image, whose distances from the
+// centre are the same numbers: the kernel finds the same point there, at the same distances along the
+// axes, with the outward normal's components of the same size, and the pixel lies inside the opening
+// or not as its mirror image does (only signs differ, which the kernel's arithmetic keeps exactly).
 struct OVCurvedOpening::OvalTable
 {
     // Per row of the quarter (counted from the rectangle's edge), the pixels kept (from the edge) and
-    // where they start in `parameters` (pairs tx, ty).
+    // where they start in `values` and `inside`.
     std::vector<int> counts;
     std::vector<size_t> starts;
-    std::vector<float> parameters;
+    // Per pixel, OvalPoint::size floats (see OvalPoint).
+    std::vector<float> values;
+    std::vector<uint8_t> inside;
 };
 
 std::shared_ptr<const OVCurvedOpening> OVCurvedOpening::make(const Rect& rect, double width, int kind)
@@ -296,18 +354,32 @@ const OVCurvedOpening::OvalTable& OVCurvedOpening::ovalTable() const
             table->counts[size_t(row)] = kept;
             table->starts[size_t(row) + 1] = table->starts[size_t(row)] + size_t(kept);
         }
-        table->parameters.resize(table->starts.back() * 2);
-        const kl::vec2 c(m_cx, m_cy), ab(m_ax, m_ay);
+        table->values.resize(table->starts.back() * OvalPoint::size);
+        table->inside.resize(table->starts.back());
+        const kl::vec2 c(m_cx, m_cy), ab(m_ax, m_ay), size(m_sizeX, m_sizeY);
         pf::CpuRendering::inBands(rows, [&](int begin, int end) {
             for (int row = begin; row < end; ++row) {
-                float* out = table->parameters.data() + table->starts[size_t(row)] * 2;
+                float* out = table->values.data() + table->starts[size_t(row)] * OvalPoint::size;
+                uint8_t* inside = table->inside.data() + table->starts[size_t(row)];
                 const float py = float(row) + 0.5f;
-                for (int column = 0; column < table->counts[size_t(row)]; ++column) {
+                const int count = table->counts[size_t(row)];
+                int column = 0;
+#if defined(__SSE2__)
+                const float qy = kl::abs(py - c.y);
+                for (; column + 4 <= count; column += 4) {
+                    alignas(16) float qx[4];
+                    for (int k = 0; k < 4; ++k)
+                        qx[k] = kl::abs(float(column + k) + 0.5f - c.x);
+                    ovalPoints4(_mm_load_ps(qx), _mm_set1_ps(qy), ab, out + column * OvalPoint::size);
+                }
+#endif
+                for (; column < count; ++column) {
                     const kl::vec2 p(float(column) + 0.5f, py);
                     const auto [tx, ty] = ovalParameter(kl::abs(p - c), ab);
-                    out[column * 2] = tx;
-                    out[column * 2 + 1] = ty;
+                    OvalPoint::write(tx, ty, ab, out + column * OvalPoint::size);
                 }
+                for (column = 0; column < count; ++column)
+                    inside[column] = insideOpening(kl::vec2(float(column) + 0.5f, py), size, m_band, Oval);
             }
         });
         m_table = std::move(table);
@@ -315,16 +387,16 @@ const OVCurvedOpening::OvalTable& OVCurvedOpening::ovalTable() const
     return *m_table;
 }
 
-OVCurvedOpening::Nearest OVCurvedOpening::ovalNearest(float px, float py, float tx, float ty) const
+OVCurvedOpening::Nearest OVCurvedOpening::ovalNearest(float px, float py, const float* point,
+                                                      bool inside) const
 {
-    const kl::vec2 p(px, py), c(m_cx, m_cy), ab(m_ax, m_ay);
+    const kl::vec2 p(px, py), c(m_cx, m_cy);
     const kl::vec2 d = p - c;
     const kl::vec2 s = kl::vec2(d.x < 0.0f ? -1.0f : 1.0f, d.y < 0.0f ? -1.0f : 1.0f);
-    const kl::vec2 point = c + s * kl::vec2(ab.x * tx, ab.y * ty);
-    const kl::vec2 normal = kl::normalize(s * kl::vec2(tx / ab.x, ty / ab.y));
-    const float distance = kl::length(p - point);
-    const bool inside = insideOpening(p, kl::vec2(m_sizeX, m_sizeY), m_band, Oval);
-    return {point.x, point.y, normal.x, normal.y, inside ? -distance : distance};
+    const kl::vec2 nearest = c + s * kl::vec2(point[0], point[1]);
+    const kl::vec2 normal = s * kl::vec2(point[2], point[3]);
+    const float distance = kl::length(p - nearest);
+    return {nearest.x, nearest.y, normal.x, normal.y, inside ? -distance : distance};
 }
 
 OVCurvedOpening::Nearest OVCurvedOpening::archNearest(float px, float py) const
@@ -344,13 +416,16 @@ OVCurvedOpening::Nearest OVCurvedOpening::nearestAt(int x, int y) const
     const int qx = std::min(x, m_width - 1 - x), qy = std::min(y, m_height - 1 - y);
     const OvalTable& table = ovalTable();
     if (qx >= 0 && qy >= 0 && qy < int(table.counts.size()) && qx < table.counts[size_t(qy)]) {
-        const float* t = table.parameters.data() + (table.starts[size_t(qy)] + size_t(qx)) * 2;
-        return ovalNearest(px, py, t[0], t[1]);
+        const size_t at = table.starts[size_t(qy)] + size_t(qx);
+        return ovalNearest(px, py, table.values.data() + at * OvalPoint::size, table.inside[at] != 0);
     }
     // Deep inside (or outside the rectangle): worked out here.
-    const auto [tx, ty] =
-        ovalParameter(kl::abs(kl::vec2(px, py) - kl::vec2(m_cx, m_cy)), kl::vec2(m_ax, m_ay));
-    return ovalNearest(px, py, tx, ty);
+    const kl::vec2 ab(m_ax, m_ay);
+    const auto [tx, ty] = ovalParameter(kl::abs(kl::vec2(px, py) - kl::vec2(m_cx, m_cy)), ab);
+    float point[OvalPoint::size];
+    OvalPoint::write(tx, ty, ab, point);
+    return ovalNearest(px, py, point,
+                       insideOpening(kl::vec2(px, py), kl::vec2(m_sizeX, m_sizeY), m_band, Oval));
 }
 
 std::vector<Rect> OVCurvedOpening::bandParts() const
@@ -557,8 +632,9 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
             const int qy = std::min(y, m_height - 1 - y);
             const bool tableRow = table && qy >= 0 && qy < int(table->counts.size());
             const int kept = tableRow ? table->counts[size_t(qy)] : 0;
-            const float* parameters =
-                tableRow ? table->parameters.data() + table->starts[size_t(qy)] * 2 : nullptr;
+            const size_t start = tableRow ? table->starts[size_t(qy)] : 0;
+            const float* points = tableRow ? table->values.data() + start * OvalPoint::size : nullptr;
+            const uint8_t* inside = tableRow ? table->inside.data() + start : nullptr;
             const bool straight = m_kind == Arch && py <= m_spring;
             const std::pair<int, float> straightRow =
                 straight
@@ -581,7 +657,7 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
                 }
                 const int qx = std::min(x, m_width - 1 - x);
                 const Nearest n = qx >= 0 && qx < kept
-                                      ? ovalNearest(px, py, parameters[qx * 2], parameters[qx * 2 + 1])
+                                      ? ovalNearest(px, py, points + qx * OvalPoint::size, inside[qx] != 0)
                                       : nearestAt(x, y);
                 const float d = kl::clamp(width - n.outside, 0.5f, width) / a.scale;
                 const float along = OVFrameBand::partCoord(kl::clamp(n.x, cx, sx - cx), sx, a.ew, a.cornerX,
@@ -610,11 +686,12 @@ void OVCurvedOpening::releaseReads() const
 {
     std::lock_guard lock(m_fieldMutex);
     m_reads.reset();
+    m_laidAhead.clear();
 }
 
 pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Image& part,
                                           const pf::Size& corner, double scale, const pf::Vector& repeats,
-                                          const Rect& within) const
+                                          const Rect& within, const std::vector<pf::Image>& together) const
 {
     if (recipe.isNull() || !pf::RenderStatistics::cpuFiltersEnabled())
         return recipe;
@@ -632,14 +709,77 @@ pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Ima
                             float(extent.height()), float(corner.width),  float(corner.height),
                             float(scale),           float(repeats.x()),   float(repeats.y()),
                             texels->width,          texels->height,       texels->stride};
+    // The other parts laid in the same pass: read the same way, at the same places.
+    std::vector<pf::Image> others;
+    for (const pf::Image& other : together)
+        if (!other.isNull() && other.node() != part.node() && other.extent() == extent)
+            others.push_back(other);
     const int left = int(bounds.minX() - m_rect.minX()), bottom = int(bounds.minY() - m_rect.minY());
-    auto render = [this, texels, layout, left, bottom, bounds](const Rect& region, pf::Bitmap& out) {
+    const void* const key = part.node().get();
+    auto render = [this, texels, layout, left, bottom, bounds, others, key](const Rect& region,
+                                                                            pf::Bitmap& out) {
         const int columns = out.width(), rows = out.height();
         const int x0 = left + int(region.minX()), y0 = bottom + int(region.minY());
         const int readColumns = int(bounds.width());
-        const float* values = texels->values.data();
+        const bool whole =
+            x0 == left && y0 == bottom && columns == readColumns && rows == int(bounds.height());
+        // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
+        uint8_t* const outPixels = out.mutableData();
+        const size_t outStride = out.bytesPerRow();
+        if (whole && out.format() == pf::Bitmap::Format::RGBAf) {
+            // Laid already, in the pass of another part of the frame.
+            pf::Bitmap ahead;
+            {
+                std::lock_guard lock(m_fieldMutex);
+                const auto found =
+                    std::find_if(m_laidAhead.begin(), m_laidAhead.end(), [&](const LaidAhead& l) {
+                        return l.part == key && l.bounds == bounds && l.layout == layout;
+                    });
+                if (found != m_laidAhead.end()) {
+                    ahead = std::move(found->pixels);
+                    m_laidAhead.erase(found);
+                }
+            }
+            if (!ahead.isNull() && ahead.width() == columns && ahead.height() == rows) {
+                const size_t bytes = size_t(columns) * 16;
+                for (int row = 0; row < rows; ++row)
+                    std::memcpy(outPixels + outStride * size_t(row), ahead.row(row), bytes);
+                return true;
+            }
+        }
+        // A part's layer: where its pixels go, and its texels.
+        struct Layer
+        {
+            const float* values;
+            uint8_t* pixels;
+            size_t stride;
+        };
+        std::vector<Layer> layers{{texels->values.data(), outPixels, outStride}};
+        // The other parts' texels and pixels, laid in the same bands when this render makes the places.
+        struct Alongside
+        {
+            const void* part;
+            std::shared_ptr<const OVFrameBand::PartTexels> texels;
+            pf::Bitmap pixels;
+        };
+        std::vector<Alongside> alongside;
+        if (whole && out.format() == pf::Bitmap::Format::RGBAf) {
+            for (const pf::Image& other : others) {
+                std::shared_ptr<const OVFrameBand::PartTexels> t = OVFrameBand::partTexels(other);
+                if (!t || t->width != texels->width || t->height != texels->height ||
+                    t->stride != texels->stride || t->originX != texels->originX ||
+                    t->originY != texels->originY)
+                    continue;
+                pf::Bitmap pixels(columns, rows, pf::Bitmap::Format::RGBAf, pf::Bitmap::Fill::Uninitialized);
+                if (pixels.isNull())
+                    continue;
+                alongside.push_back({other.node().get(), std::move(t), std::move(pixels)});
+            }
+            for (Alongside& a : alongside)
+                layers.push_back({a.texels->values.data(), a.pixels.mutableData(), a.pixels.bytesPerRow()});
+        }
         const size_t stride = size_t(texels->stride) * 4;
-        const auto bilinear = [values, stride](int at, float wx, float wy) {
+        const auto bilinear = [stride](const float* values, int at, float wx, float wy) {
             const float* p0 = values + at;
             const float* p1 = p0 + stride;
             // The kernel language's mix, in its order.
@@ -648,41 +788,52 @@ pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Ima
             const Quad upper = Quad::load(p1) * ox + Quad::load(p1 + 4) * x;
             return lower * Quad::all(1.0f - wy) + upper * Quad::all(wy);
         };
-        // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
-        uint8_t* const outPixels = out.mutableData();
-        const size_t outStride = out.bytesPerRow();
-        // Rows y-up of `reads`, [begin, end) counted from the region's bottom.
-        const auto shadeRows = [&](const PartReads& reads, int begin, int end) {
+        // Rows y-up of `reads`, [begin, end) counted from the region's bottom, of the layers from
+        // `first` on.
+        const auto shadeRows = [&](const PartReads& reads, int begin, int end, size_t first) {
             for (int up = begin; up < end; ++up) {
                 const int row = rows - 1 - up, y = y0 + up;
-                const PartReads::Read* r =
+                const PartReads::Read* const r0 =
                     reads.reads.data() + size_t(y - bottom) * size_t(readColumns) + size_t(x0 - left);
-                float* o = reinterpret_cast<float*>(outPixels + outStride * size_t(row));
-                for (int i = 0; i < columns; ++i, o += 4, ++r) {
-                    if (r->first < 0) {
-                        Quad::all(0.0f).store(o);
-                        continue;
+                for (size_t k = first; k < layers.size(); ++k) {
+                    const float* values = layers[k].values;
+                    const PartReads::Read* r = r0;
+                    float* o = reinterpret_cast<float*>(layers[k].pixels + layers[k].stride * size_t(row));
+                    for (int i = 0; i < columns; ++i, o += 4, ++r) {
+                        if (r->first < 0) {
+                            Quad::all(0.0f).store(o);
+                            continue;
+                        }
+                        if (r->second < 0) {
+                            bilinear(values, r->first, r->firstX, r->firstY).store(o);
+                            continue;
+                        }
+                        const Quad across = bilinear(values, r->first, r->firstX, r->firstY);
+                        const Quad along = bilinear(values, r->second, r->secondX, r->secondY);
+                        const Quad nx = Quad::all(r->normalX), ny = Quad::all(r->normalY);
+                        ((across * nx * nx + along * ny * ny) / Quad::all(r->weight)).store(o);
                     }
-                    if (r->second < 0) {
-                        bilinear(r->first, r->firstX, r->firstY).store(o);
-                        continue;
-                    }
-                    const Quad across = bilinear(r->first, r->firstX, r->firstY);
-                    const Quad along = bilinear(r->second, r->secondX, r->secondY);
-                    const Quad nx = Quad::all(r->normalX), ny = Quad::all(r->normalY);
-                    ((across * nx * nx + along * ny * ny) / Quad::all(r->weight)).store(o);
                 }
             }
         };
-        // The first shade of the whole strip is laid in the bands that work out the places, each band
-        // as soon as its places are in: a pass less over them (tens of megabytes a strip).
-        const bool whole =
-            x0 == left && y0 == bottom && columns == readColumns && rows == int(bounds.height());
+        // The shades of the whole strip are laid in the bands that work out the places, each band as
+        // soon as its places are in: a pass less over them (tens of megabytes a strip) for each.
         bool shaded = false;
-        const std::shared_ptr<const PartReads> reads =
-            readsFor(bounds, layout, texels, whole ? ShadeRows(shadeRows) : ShadeRows(), &shaded);
+        const std::shared_ptr<const PartReads> reads = readsFor(
+            bounds, layout, texels,
+            whole ? ShadeRows([&](const PartReads& r, int begin, int end) { shadeRows(r, begin, end, 0); })
+                  : ShadeRows(),
+            &shaded);
         if (!shaded)
-            pf::CpuRendering::inBands(rows, [&](int begin, int end) { shadeRows(*reads, begin, end); });
+            pf::CpuRendering::inBands(rows, [&](int begin, int end) { shadeRows(*reads, begin, end, 0); });
+        if (!alongside.empty()) {
+            std::lock_guard lock(m_fieldMutex);
+            for (Alongside& a : alongside) {
+                // A strip laid ahead again (a render of the same strip that did not take it) replaces it.
+                std::erase_if(m_laidAhead, [&](const LaidAhead& l) { return l.part == a.part; });
+                m_laidAhead.push_back({a.part, bounds, layout, std::move(a.pixels)});
+            }
+        }
         return true;
     };
     return pf::CpuRendering::attach(
