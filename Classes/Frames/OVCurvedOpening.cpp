@@ -926,39 +926,53 @@ pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Ima
                 layers.push_back({a.texels->values.data(), a.pixels.mutableData(), a.pixels.bytesPerRow()});
         }
         const size_t stride = size_t(texels->stride) * 4;
-        const auto bilinear = [stride](const float* values, int at, float wx, float wy) {
-            const float* p0 = values + at;
-            const float* p1 = p0 + stride;
-            // The kernel language's mix, in its order.
-            const Quad ox = Quad::all(1.0f - wx), x = Quad::all(wx);
-            const Quad lower = Quad::load(p0) * ox + Quad::load(p0 + 4) * x;
-            const Quad upper = Quad::load(p1) * ox + Quad::load(p1 + 4) * x;
-            return lower * Quad::all(1.0f - wy) + upper * Quad::all(wy);
-        };
-        // Rows y-up of `reads`, [begin, end) counted from the region's bottom, of the layers from
-        // `first` on.
-        const auto shadeRows = [&](const PartReads& reads, int begin, int end, size_t first) {
+        // Rows y-up of `reads`, [begin, end) counted from the region's bottom, of every layer: each
+        // pixel's weights are taken once for all of them.
+        const auto shadeRows = [&](const PartReads& reads, int begin, int end) {
+            const size_t count = layers.size();
             for (int up = begin; up < end; ++up) {
                 const int row = rows - 1 - up, y = y0 + up;
-                const PartReads::Read* const r0 =
+                const PartReads::Read* r =
                     reads.reads.data() + size_t(y - bottom) * size_t(readColumns) + size_t(x0 - left);
-                for (size_t k = first; k < layers.size(); ++k) {
-                    const float* values = layers[k].values;
-                    const PartReads::Read* r = r0;
-                    float* o = reinterpret_cast<float*>(layers[k].pixels + layers[k].stride * size_t(row));
-                    for (int i = 0; i < columns; ++i, o += 4, ++r) {
-                        if (r->first < 0) {
-                            Quad::all(0.0f).store(o);
-                            continue;
+                for (int i = 0; i < columns; ++i, ++r) {
+                    const size_t offset = size_t(i) * 16;
+                    if (r->first < 0) {
+                        for (size_t k = 0; k < count; ++k)
+                            Quad::all(0.0f).store(reinterpret_cast<float*>(
+                                layers[k].pixels + layers[k].stride * size_t(row) + offset));
+                        continue;
+                    }
+                    // The kernel language's mix, in its order.
+                    const Quad ox1 = Quad::all(1.0f - r->firstX), x1 = Quad::all(r->firstX);
+                    const Quad oy1 = Quad::all(1.0f - r->firstY), y1 = Quad::all(r->firstY);
+                    if (r->second < 0) {
+                        for (size_t k = 0; k < count; ++k) {
+                            const float* p0 = layers[k].values + r->first;
+                            const float* p1 = p0 + stride;
+                            const Quad lower = Quad::load(p0) * ox1 + Quad::load(p0 + 4) * x1;
+                            const Quad upper = Quad::load(p1) * ox1 + Quad::load(p1 + 4) * x1;
+                            (lower * oy1 + upper * y1)
+                                .store(reinterpret_cast<float*>(layers[k].pixels +
+                                                                layers[k].stride * size_t(row) + offset));
                         }
-                        if (r->second < 0) {
-                            bilinear(values, r->first, r->firstX, r->firstY).store(o);
-                            continue;
-                        }
-                        const Quad across = bilinear(values, r->first, r->firstX, r->firstY);
-                        const Quad along = bilinear(values, r->second, r->secondX, r->secondY);
-                        const Quad nx = Quad::all(r->normalX), ny = Quad::all(r->normalY);
-                        ((across * nx * nx + along * ny * ny) / Quad::all(r->weight)).store(o);
+                        continue;
+                    }
+                    const Quad ox2 = Quad::all(1.0f - r->secondX), x2 = Quad::all(r->secondX);
+                    const Quad oy2 = Quad::all(1.0f - r->secondY), y2 = Quad::all(r->secondY);
+                    const Quad nx = Quad::all(r->normalX), ny = Quad::all(r->normalY),
+                               weight = Quad::all(r->weight);
+                    for (size_t k = 0; k < count; ++k) {
+                        const float* p0 = layers[k].values + r->first;
+                        const float* p1 = p0 + stride;
+                        const Quad across = (Quad::load(p0) * ox1 + Quad::load(p0 + 4) * x1) * oy1 +
+                                            (Quad::load(p1) * ox1 + Quad::load(p1 + 4) * x1) * y1;
+                        const float* q0 = layers[k].values + r->second;
+                        const float* q1 = q0 + stride;
+                        const Quad along = (Quad::load(q0) * ox2 + Quad::load(q0 + 4) * x2) * oy2 +
+                                           (Quad::load(q1) * ox2 + Quad::load(q1 + 4) * x2) * y2;
+                        ((across * nx * nx + along * ny * ny) / weight)
+                            .store(reinterpret_cast<float*>(layers[k].pixels +
+                                                            layers[k].stride * size_t(row) + offset));
                     }
                 }
             }
@@ -966,13 +980,10 @@ pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Ima
         // The shades of the whole strip are laid in the bands that work out the places, each band as
         // soon as its places are in: a pass less over them (tens of megabytes a strip) for each.
         bool shaded = false;
-        const std::shared_ptr<const PartReads> reads = readsFor(
-            bounds, layout, texels,
-            whole ? ShadeRows([&](const PartReads& r, int begin, int end) { shadeRows(r, begin, end, 0); })
-                  : ShadeRows(),
-            &shaded);
+        const std::shared_ptr<const PartReads> reads =
+            readsFor(bounds, layout, texels, whole ? ShadeRows(shadeRows) : ShadeRows(), &shaded);
         if (!shaded)
-            pf::CpuRendering::inBands(rows, [&](int begin, int end) { shadeRows(*reads, begin, end, 0); });
+            pf::CpuRendering::inBands(rows, [&](int begin, int end) { shadeRows(*reads, begin, end); });
         if (!alongside.empty()) {
             std::lock_guard lock(m_fieldMutex);
             for (Alongside& a : alongside) {
