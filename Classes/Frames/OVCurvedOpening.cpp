@@ -397,9 +397,22 @@ bool OVCurvedOpening::isDeepInside(int x, int y) const
 
 bool OVCurvedOpening::isDeepOutside(int x, int y) const
 {
-    if (m_kind != Oval || std::min<double>(m_ax, m_ay) <= smallestShortcutAxis)
-        return false;
     const double px = x + 0.5, py = y + 0.5;
+    if (m_kind == Arch) {
+        // Every point of an arch's outline lies within the lines of its sides, bottom and top, and
+        // above the spring line on its circle: a pixel beyond one of those by the margin is outside.
+        // (A narrow or low opening is worked out at every pixel: its outline folds over itself.)
+        if (std::min<double>(0.5 * m_sizeX - m_band, 0.5 * m_sizeY - m_band) <= smallestShortcutAxis ||
+            m_radius <= 2 * deepMargin)
+            return false;
+        if (px <= m_band - deepMargin || px >= m_sizeX - m_band + deepMargin || py <= m_band - deepMargin ||
+            py >= m_sizeY - m_band + deepMargin)
+            return true;
+        const double dx = px - m_cx, dy = py - m_centreY, reach = double(m_radius) + deepMargin;
+        return py >= m_spring + deepMargin && dx * dx + dy * dy >= reach * reach;
+    }
+    if (std::min<double>(m_ax, m_ay) <= smallestShortcutAxis)
+        return false;
     const double u = (px - m_cx) / (m_ax + deepMargin), v = (py - m_cy) / (m_ay + deepMargin);
     return u * u + v * v > 1;
 }
