@@ -703,9 +703,14 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
 #if defined(__SSE2__)
     // What the loop below works out for one pixel, for four of an oval's band at once (see Lanes);
     // false where one of them has no kept quarter point or a value the lanes do not take.
-    const bool vectorised = table && texels->originX == 0 && texels->originY == 0;
-    const auto fourReads = [&](int x, float py, const float* points, const uint8_t* inside, int kept,
-                               PartReads::Read* out) {
+    const bool vectorised = texels->originX == 0 && texels->originY == 0;
+    // The outline's nearest point, its normal and how far outside for four pixels of a row.
+    struct Four
+    {
+        __m128 px, nearX, nearY, normalX, normalY, outside;
+    };
+    const auto ovalFour = [&](int x, float py, const float* points, const uint8_t* inside, int kept,
+                              Four& f) {
         int qx[4];
         for (int k = 0; k < 4; ++k) {
             qx[k] = std::min(x + k, m_width - 1 - (x + k));
@@ -733,7 +738,92 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
             _mm_sqrt_ps(_mm_add_ps(_mm_add_ps(zero, _mm_mul_ps(ddx, ddx)), _mm_mul_ps(ddy, ddy)));
         const __m128 in = _mm_castsi128_ps(_mm_cmpgt_epi32(
             _mm_setr_epi32(inside[qx[0]], inside[qx[1]], inside[qx[2]], inside[qx[3]]), _mm_setzero_si128()));
-        const __m128 outside = _mm_xor_ps(distance, _mm_and_ps(in, _mm_set1_ps(-0.0f)));
+        f = {px, nearX, nearY, normalX, normalY, _mm_xor_ps(distance, _mm_and_ps(in, _mm_set1_ps(-0.0f)))};
+        return true;
+    };
+    // ::archNearest and insideOpening for four pixels: their values for the opening worked out once.
+    const float archA = kl::max(0.5f * sx - width, 0.5f), archTop = sy - width;
+    const float archRise = kl::max(kl::min(archA, 0.5f * sy - width), 0.5f);
+    const float archSpringY = archTop - archRise;
+    const float archRadius = (archA * archA + archRise * archRise) / (2.0f * archRise);
+    const kl::vec2 archCentre(0.5f * sx, archTop - archRadius);
+    const kl::vec2 archLeftNormal = kl::normalize(kl::vec2(width, archSpringY) - archCentre);
+    const kl::vec2 archRightNormal = kl::normalize(kl::vec2(sx - width, archSpringY) - archCentre);
+    const float insideSpring = archSpring(kl::vec2(sx, sy), width);
+    const float insideRise = sy - width - insideSpring;
+    const float insideRadius = (archA * archA + insideRise * insideRise) / (2.0f * insideRise);
+    const float insideCentreY = sy - width - insideRadius;
+    const auto archFour = [&](int x, float py, Four& f) {
+        const __m128 zero = _mm_setzero_ps();
+        const auto length = [zero](__m128 x, __m128 y) {
+            return _mm_sqrt_ps(_mm_add_ps(_mm_add_ps(zero, _mm_mul_ps(x, x)), _mm_mul_ps(y, y)));
+        };
+        const __m128 px =
+            _mm_add_ps(_mm_cvtepi32_ps(_mm_setr_epi32(x, x + 1, x + 2, x + 3)), _mm_set1_ps(0.5f));
+        const __m128 pyv = _mm_set1_ps(py);
+        const __m128 fromX = _mm_sub_ps(px, _mm_set1_ps(archCentre.x)),
+                     fromY = _mm_set1_ps(py - archCentre.y);
+        const __m128 l = _mm_max_ps(_mm_set1_ps(0.000001f), length(fromX, fromY));
+        const __m128 k = _mm_div_ps(_mm_set1_ps(archRadius), l);
+        __m128 bx = _mm_add_ps(_mm_set1_ps(archCentre.x), _mm_mul_ps(fromX, k));
+        __m128 by = _mm_add_ps(_mm_set1_ps(archCentre.y), _mm_mul_ps(fromY, k));
+        __m128 bnx = _mm_div_ps(fromX, l), bny = _mm_div_ps(fromY, l);
+        // Below the spring line the circle's point gives way to the end of the arc on the pixel's side.
+        const __m128 low = _mm_cmplt_ps(by, _mm_set1_ps(archSpringY));
+        const __m128 leftSide = _mm_cmplt_ps(px, _mm_set1_ps(archCentre.x));
+        bx = Lanes::select(low, Lanes::select(leftSide, _mm_set1_ps(width), _mm_set1_ps(sx - width)), bx);
+        by = Lanes::select(low, _mm_set1_ps(archSpringY), by);
+        bnx = Lanes::select(
+            low, Lanes::select(leftSide, _mm_set1_ps(archLeftNormal.x), _mm_set1_ps(archRightNormal.x)), bnx);
+        bny = Lanes::select(
+            low, Lanes::select(leftSide, _mm_set1_ps(archLeftNormal.y), _mm_set1_ps(archRightNormal.y)), bny);
+        __m128 nearest = length(_mm_sub_ps(px, bx), _mm_sub_ps(pyv, by));
+        const float sideY = kl::clamp(py, width, archSpringY);
+        const __m128 sideDy = _mm_set1_ps(py - sideY);
+        const __m128 toLeft = length(_mm_sub_ps(px, _mm_set1_ps(width)), sideDy);
+        __m128 closer = _mm_cmplt_ps(toLeft, nearest);
+        nearest = Lanes::select(closer, toLeft, nearest);
+        bx = Lanes::select(closer, _mm_set1_ps(width), bx);
+        by = Lanes::select(closer, _mm_set1_ps(sideY), by);
+        bnx = Lanes::select(closer, _mm_set1_ps(-1.0f), bnx);
+        bny = Lanes::select(closer, zero, bny);
+        const __m128 toRight = length(_mm_sub_ps(px, _mm_set1_ps(sx - width)), sideDy);
+        closer = _mm_cmplt_ps(toRight, nearest);
+        nearest = Lanes::select(closer, toRight, nearest);
+        bx = Lanes::select(closer, _mm_set1_ps(sx - width), bx);
+        by = Lanes::select(closer, _mm_set1_ps(sideY), by);
+        bnx = Lanes::select(closer, _mm_set1_ps(1.0f), bnx);
+        bny = Lanes::select(closer, zero, bny);
+        const __m128 bottomX = _mm_min_ps(_mm_set1_ps(sx - width), _mm_max_ps(_mm_set1_ps(width), px));
+        const __m128 toBottom = length(_mm_sub_ps(px, bottomX), _mm_set1_ps(py - width));
+        closer = _mm_cmplt_ps(toBottom, nearest);
+        bx = Lanes::select(closer, bottomX, bx);
+        by = Lanes::select(closer, _mm_set1_ps(width), by);
+        bnx = Lanes::select(closer, zero, bnx);
+        bny = Lanes::select(closer, _mm_set1_ps(-1.0f), bny);
+        const __m128 distance = length(_mm_sub_ps(px, bx), _mm_sub_ps(pyv, by));
+        // Inside the opening: within the sides and above the bottom, and below the spring line or
+        // within the circle.
+        __m128 in;
+        if (py <= width) {
+            in = zero;
+        } else {
+            const __m128 between =
+                _mm_and_ps(_mm_cmpgt_ps(px, _mm_set1_ps(width)), _mm_cmplt_ps(px, _mm_set1_ps(sx - width)));
+            in = py <= insideSpring
+                     ? between
+                     : _mm_and_ps(between, _mm_cmplt_ps(length(_mm_sub_ps(px, _mm_set1_ps(0.5f * sx)),
+                                                               _mm_set1_ps(py - insideCentreY)),
+                                                        _mm_set1_ps(insideRadius)));
+        }
+        f = {px, bx, by, bnx, bny, _mm_xor_ps(distance, _mm_and_ps(in, _mm_set1_ps(-0.0f)))};
+        return true;
+    };
+    // What the loop below works out for one pixel from its nearest point, for four at once.
+    const auto readsFour = [&](const Four& f, PartReads::Read* out) {
+        const __m128 zero = _mm_setzero_ps();
+        const __m128 nearX = f.nearX, nearY = f.nearY, normalX = f.normalX, normalY = f.normalY,
+                     outside = f.outside;
         const __m128 d =
             _mm_div_ps(_mm_min_ps(_mm_set1_ps(width),
                                   _mm_max_ps(_mm_set1_ps(0.5f), _mm_sub_ps(_mm_set1_ps(width), outside))),
@@ -796,10 +886,14 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
                 const int x = left + i;
 #if defined(__SSE2__)
                 // Four pixels of the oval's band at once where each has its kept quarter point.
-                if (vectorised && i % 4 == 0 && i + 4 <= columns && (x + 4 <= run.first || x >= run.second) &&
-                    fourReads(x, py, points, inside, kept, out + i)) {
-                    i += 3;
-                    continue;
+                if (vectorised && i % 4 == 0 && i + 4 <= columns && (x + 4 <= run.first || x >= run.second)) {
+                    Four f;
+                    if ((table ? ovalFour(x, py, points, inside, kept, f)
+                               : !straight && archFour(x, py, f)) &&
+                        readsFour(f, out + i)) {
+                        i += 3;
+                        continue;
+                    }
                 }
 #endif
                 PartReads::Read& r = out[i];
