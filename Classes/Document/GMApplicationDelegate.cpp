@@ -370,7 +370,7 @@ bool GMApplicationDelegate::refuseUnwritableWorkingArea()
             QStringLiteral("The application cannot start: a file is in the way of its working folder.");
         alert.informativeText =
             QStringLiteral(
-                "“%1” is a file, where the application needs a folder for its working folder (%2). "
+                "“%1” is a file, but the application needs a folder there for its working folder (%2). "
                 "Move or rename that file, then start the application again.")
                 .arg(where, folder);
         break;
