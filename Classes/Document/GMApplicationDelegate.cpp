@@ -137,6 +137,56 @@ QString workingArea()
     return pf::FileSystem::applicationSupportDirectory();
 }
 
+// Why the working area cannot take the instance lock: the error and the path it concerns, 0 when it
+// can. Each failure has its own cause for the user to mend (a full or read-only disk, no permission, a
+// file where a folder should be), so the folder is made step by step from the top, and the first step
+// that fails names its error and path: a folder that is missing says why it could not be made.
+struct WorkingAreaProblem
+{
+    int code = 0;
+    QString path;
+    bool missing = false; // `path` does not exist and could not be made
+};
+
+WorkingAreaProblem workingAreaProblem(const QString& area)
+{
+    QString path;
+    for (const QString& part : QDir::cleanPath(area).split(u'/', Qt::SkipEmptyParts)) {
+        path += u'/' + part;
+        const QByteArray name = QFile::encodeName(path);
+        struct stat status = {};
+        if (::stat(name.constData(), &status) == 0) {
+            if (!S_ISDIR(status.st_mode))
+                return {ENOTDIR, path};
+            continue;
+        }
+        if (errno != ENOENT)
+            return {errno, path};
+        if (::mkdir(name.constData(), 0777) != 0 && errno != EEXIST)
+            return {errno, path, true};
+    }
+    // A folder named as the lock is never taken for a lock another instance holds.
+    const QString lock = area + QStringLiteral("/instance.lock");
+    struct stat status = {};
+    if (::lstat(QFile::encodeName(lock).constData(), &status) == 0 && S_ISDIR(status.st_mode))
+        return {EISDIR, lock};
+    // A file with a few bytes, as the lock holds: a full disk still takes an empty file, but no bytes.
+    QByteArray probe = QFile::encodeName(area + QStringLiteral("/.instance-probe-XXXXXX"));
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0)
+        return {errno, area};
+    int code = 0;
+    const QByteArray bytes(512, '\n');
+    const ssize_t written = ::write(fd, bytes.constData(), size_t(bytes.size()));
+    if (written != bytes.size())
+        code = written < 0 ? errno : ENOSPC;
+    else if (::fsync(fd) != 0)
+        code = errno;
+    ::close(fd);
+    ::unlink(probe.constData());
+    return {code, area};
+}
+
 } // namespace
 
 const QStringList GMApplicationDelegate::viewItems{
@@ -240,63 +290,106 @@ bool GMApplicationDelegate::claimSingleInstance(const QStringList& files)
             removeAbandonedLock(workingArea() + QStringLiteral("/instance.lock")))
             continue;
     }
+    pf::Alert alert;
+    alert.addButton(QStringLiteral("OK"));
+    m_startRefused = true;
+    if (m_lock->error() != QLockFile::LockFailedError) {
+        // The working area takes files, yet no lock could be made there: whatever it is, it is no
+        // other instance.
+        const QString lock = QDir::toNativeSeparators(workingArea() + QStringLiteral("/instance.lock"));
+        pf::error(QStringLiteral("The application cannot start: its lock %1 cannot be made").arg(lock));
+        alert.messageText = QStringLiteral("The application cannot start: its lock file cannot be made.");
+        alert.informativeText =
+            QStringLiteral("“%1” could not be made or opened. Make sure it can be written (or remove it), "
+                           "then start the application again.")
+                .arg(lock);
+        alert.runModal();
+        return false;
+    }
     // Another instance holds the lock but does not answer: it is still starting or hangs. Leaving
     // the working area alone is safer than running beside it.
     pf::error(QStringLiteral("Another instance of the application is running but does not answer."));
-    pf::Alert alert;
     alert.messageText = QStringLiteral("The application is already running, but does not answer.");
     alert.informativeText =
         QStringLiteral("Another start of it uses its working folder (%1) and did not answer. Wait a moment "
                        "and try again; if it still does not answer, quit it and start it again.")
             .arg(QDir::toNativeSeparators(workingArea()));
-    alert.addButton(QStringLiteral("OK"));
     alert.runModal();
-    m_startRefused = true;
     return false;
 }
 
 bool GMApplicationDelegate::refuseUnwritableWorkingArea()
 {
-    // A file with a few bytes, as the lock holds: a full disk still takes an empty file, but no bytes.
-    const QString area = workingArea();
-    QByteArray probe = QFile::encodeName(area + QStringLiteral("/.instance-probe-XXXXXX"));
-    int code = 0;
-    const int fd = ::mkstemp(probe.data());
-    if (fd < 0) {
-        code = errno;
-    } else {
-        const QByteArray bytes(512, '\n');
-        const ssize_t written = ::write(fd, bytes.constData(), size_t(bytes.size()));
-        if (written != bytes.size())
-            code = written < 0 ? errno : ENOSPC;
-        else if (::fsync(fd) != 0)
-            code = errno;
-        ::close(fd);
-        ::unlink(probe.constData());
-    }
-    if (code == 0)
+    const WorkingAreaProblem problem = workingAreaProblem(workingArea());
+    if (problem.code == 0)
         return false;
-    const QString folder = QDir::toNativeSeparators(area);
+    const QString folder = QDir::toNativeSeparators(workingArea());
+    const QString where = QDir::toNativeSeparators(problem.path);
+    const QString reason = QString::fromLocal8Bit(std::strerror(problem.code));
+    pf::error(QStringLiteral("The application cannot start: its working folder %1 cannot be used (%2: %3)")
+                  .arg(folder, where, reason));
     pf::Alert alert;
-    if (code == ENOSPC || code == EDQUOT) {
-        pf::error(QStringLiteral("The application cannot start: the disk of its working folder %1 is full")
-                      .arg(folder));
+    switch (problem.code) {
+    case ENOSPC:
+    case EDQUOT:
         alert.messageText = QStringLiteral("The application cannot start: the disk is full.");
         alert.informativeText =
             QStringLiteral("Its working folder (%1) is on a disk with no space left, and it needs some there "
                            "to keep your work safe while you edit. Free some space on that disk, then start "
                            "the application again.")
                 .arg(folder);
-    } else {
-        const QString reason = QString::fromLocal8Bit(std::strerror(code));
-        pf::error(QStringLiteral("The application cannot start: its working folder %1 cannot be written (%2)")
-                      .arg(folder, reason));
+        break;
+    case EROFS:
+        alert.messageText =
+            QStringLiteral("The application cannot start: its working folder is on a read-only disk.");
+        alert.informativeText =
+            QStringLiteral("Its working folder (%1) is on a disk that can only be read, and the application "
+                           "needs to write there to keep your work safe while you edit. Make that disk "
+                           "writable, or start the application with a home folder that can be written.")
+                .arg(folder);
+        break;
+    case EACCES:
+    case EPERM:
+        alert.messageText =
+            QStringLiteral("The application cannot start: you may not write in its working folder.");
+        alert.informativeText =
+            problem.missing
+                ? QStringLiteral("Its working folder (%1) does not exist, and you have no permission to make "
+                                 "“%2” in “%3”. Give your user account write permission there, then start "
+                                 "the application again.")
+                      .arg(folder, QFileInfo(problem.path).fileName(),
+                           QDir::toNativeSeparators(QFileInfo(problem.path).path()))
+                : QStringLiteral("You have no permission to write in its working folder (%1), which the "
+                                 "application needs to keep your work safe while you edit. Give your user "
+                                 "account write permission there, then start the application again.")
+                      .arg(folder);
+        break;
+    case ENOTDIR:
+    case EEXIST:
+        alert.messageText =
+            QStringLiteral("The application cannot start: a file is in the way of its working folder.");
+        alert.informativeText =
+            QStringLiteral(
+                "“%1” is a file, but the application needs a folder there for its working folder (%2). "
+                "Move or rename that file, then start the application again.")
+                .arg(where, folder);
+        break;
+    case EISDIR:
+        alert.messageText =
+            QStringLiteral("The application cannot start: a folder is in the way of its lock file.");
+        alert.informativeText =
+            QStringLiteral("“%1” is a folder, where the application keeps the file that tells a second start "
+                           "it is running. Move or rename that folder, then start the application again.")
+                .arg(where);
+        break;
+    default:
         alert.messageText =
             QStringLiteral("The application cannot start: its working folder cannot be written.");
         alert.informativeText =
             QStringLiteral("“%1”: %2. Make sure the folder (and its disk) can be written, then start the "
                            "application again.")
-                .arg(folder, reason);
+                .arg(where, reason);
+        break;
     }
     alert.style = pf::Alert::Style::Critical;
     alert.addButton(QStringLiteral("Quit"));

@@ -90,8 +90,9 @@ private:
     pf::Document* currentDocument() const;
     static QWidget* frontWindow();
     void receiveConnection();
-    // Why no lock can be made in the working area (a full disk, a folder that takes no files), told to
-    // the user; false when it can be, and the lock is held by another instance.
+    // Why no lock can be made in the working area (a full or read-only disk, no permission, a file where
+    // its folder should be, a folder where the lock should be), told to the user in plain words with
+    // what to do; false when it can be made, and the lock is held by another instance.
     bool refuseUnwritableWorkingArea();
     // The front editor document's picture as it would be saved; none elsewhere.
     pf::Image frontDocumentPicture() const;

@@ -12,7 +12,7 @@
 // by another picture of the same size before the next start; a second start handing the photo over
 // while the next start asks about it; and the working area's disk filling up while the user paints, on
 // a small file system of the run's own (skipped, and said, where none can be made), with starts while
-// it is still full.
+// it is still full; and a start on a read-only disk.
 // Fails (non-zero) when a step does not have the effect it should.
 #include "Classes/Document/DocumentHandler.h"
 #include "Classes/Document/GMApplicationDelegate.h"
@@ -742,6 +742,47 @@ bool ownMountNamespace()
            write("/proc/self/gid_map", "0 " + QByteArray::number(gid) + " 1");
 }
 
+// A start in the working area of `sandbox` that cannot run there: it tells the user `told` and ends at
+// once with exit code 1, blaming no other instance.
+void refusedStart(const QString& sandbox, const QString& told, const QString& what)
+{
+    QFile::remove(sandbox + QStringLiteral("/alerts-start"));
+    ChildProcess start;
+    QElapsedTimer took;
+    took.start();
+    check(start.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--start"), sandbox}), what);
+    const bool ended = start.waitForFinished(60000);
+    QFile alertsFile(sandbox + QStringLiteral("/alerts-start"));
+    alertsFile.open(QIODevice::ReadOnly);
+    const QString alerts = QString::fromUtf8(alertsFile.readAll());
+    const QString errors = QString::fromLocal8Bit(start.errors());
+    check(ended && start.exitCode() == 1 && alerts.contains(told) &&
+              !errors.contains(QStringLiteral("Another instance")),
+          QStringLiteral("%1 says so and ends in %2 s (exit %3; told: %4; %5)")
+              .arg(what)
+              .arg(took.elapsed() / 1000.0, 0, 'f', 1)
+              .arg(start.exitCode())
+              .arg(alerts.trimmed(), errors.right(600)));
+}
+
+// The working area on a disk that can only be read (a home folder mounted read-only): a start says so,
+// not that a file is missing, and ends at once.
+void startOnAReadOnlyDisk(const QString& sandbox, bool canMount)
+{
+    const QString area = sandbox + QStringLiteral("/app");
+    QDir().mkpath(area);
+    const QByteArray name = QFile::encodeName(area);
+    if (!canMount || ::mount("tmpfs", name.constData(), "tmpfs", MS_RDONLY, "size=1m") != 0) {
+        std::printf(
+            "skipped: the read-only disk needs a file system of its own, which cannot be made here\n");
+        return;
+    }
+    refusedStart(sandbox,
+                 QStringLiteral("The application cannot start: its working folder is on a read-only disk."),
+                 QStringLiteral("a start on a read-only disk"));
+    ::umount2(name.constData(), MNT_DETACH);
+}
+
 // The working area on a 32 MB file system that fills up while the user paints: the user is told once,
 // as it happens, that the work is not kept for recovery; after the kill the document comes back as it
 // was before the disk filled, and the alert says that later changes were lost instead of claiming all.
@@ -779,25 +820,9 @@ void diskFullWhilePainting(const QString& sandbox, bool canMount)
             QFile::remove(lockPath);
             fillDisk(area); // the space the lock held is taken again
         }
-        QFile::remove(sandbox + QStringLiteral("/alerts-start"));
-        ChildProcess start;
-        QElapsedTimer took;
-        took.start();
-        check(start.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--start"), sandbox}),
-              QStringLiteral("a start on the full disk"));
-        const bool ended = start.waitForFinished(60000);
-        QFile alertsFile(sandbox + QStringLiteral("/alerts-start"));
-        alertsFile.open(QIODevice::ReadOnly);
-        const QString told = QString::fromUtf8(alertsFile.readAll());
-        const QString errors = QString::fromLocal8Bit(start.errors());
-        check(ended && start.exitCode() == 1 &&
-                  told.contains(QStringLiteral("The application cannot start: the disk is full.")) &&
-                  !errors.contains(QStringLiteral("Another instance")),
-              QStringLiteral("%1, a start on the full disk says so and ends in %2 s (exit %3; told: %4; %5)")
-                  .arg(afterQuit ? QStringLiteral("with no lock") : QStringLiteral("after the crash"))
-                  .arg(took.elapsed() / 1000.0, 0, 'f', 1)
-                  .arg(start.exitCode())
-                  .arg(told.trimmed(), errors.right(600)));
+        refusedStart(sandbox, QStringLiteral("The application cannot start: the disk is full."),
+                     afterQuit ? QStringLiteral("with no lock, a start on the full disk")
+                               : QStringLiteral("after the crash, a start on the full disk"));
     }
     QFile::remove(area + QStringLiteral("/filler")); // space again, as after the user freed some
     // The crashed session's lock, as the crash left it: the next start takes it over.
@@ -886,6 +911,11 @@ int main(int argc, char** argv)
         {
             QTemporaryDir sandbox;
             diskFullWhilePainting(sandbox.path(), canMount);
+        }
+        std::printf("a start on a read-only disk\n");
+        {
+            QTemporaryDir sandbox;
+            startOnAReadOnlyDisk(sandbox.path(), canMount);
         }
     }
     for (int round = 0; round < rounds; ++round) {

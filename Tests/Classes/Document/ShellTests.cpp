@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -34,9 +35,13 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrlQuery>
+#include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/file.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 using namespace doctest;
@@ -44,6 +49,20 @@ using namespace doctest;
 namespace {
 
 // No recent documents to begin with, and the shadow copies' registry at hand.
+// Takes from this process (root's, in a container) the right to pass over files' permissions, which
+// a user's start does not have.
+void dropPermissionOverride()
+{
+    if (::geteuid() != 0)
+        return;
+    __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    ASSERT_EQ(::syscall(SYS_capget, &header, data), 0);
+    for (const int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
+        data[0].effective &= ~(1u << capability);
+    ASSERT_EQ(::syscall(SYS_capset, &header, data), 0);
+}
+
 class Shell : public WorkingAreaTest
 {
 protected:
@@ -742,6 +761,95 @@ TEST(ShellChild, SecondStart)
         GTEST_SKIP() << "run by ASecondStartHandsItsFilesToTheFirstAndLeavesTheCacheAlone";
     GMApplicationDelegate second;
     EXPECT_FALSE(second.claimSingleInstance({picture}));
+}
+
+// A start whose working area cannot take the lock tells the user what is wrong there, in plain words,
+// and ends at once (exit code 1), blaming no other instance; each in a process of its own, as a start is.
+TEST_F(Shell, AStartWhoseWorkingAreaCannotBeWrittenSaysWhyAndBlamesNoOtherInstance)
+{
+    const QString base = m_dir.filePath("starts");
+    const struct
+    {
+        const char* what;
+        const char* area;
+        std::function<void(const QString& area)> prepare;
+        const char* told;   // the alert's message
+        const char* detail; // in its informative text
+    } cases[] = {
+        {"a file where the folder should be", "file/app",
+         [](const QString& area) {
+             QDir().mkpath(QFileInfo(area).path());
+             QFile(area).open(QIODevice::WriteOnly);
+         },
+         "The application cannot start: a file is in the way of its working folder.",
+         "Move or rename that file"},
+        {"a file where a folder above it should be", "above/app",
+         [](const QString& area) { QFile(QFileInfo(area).path()).open(QIODevice::WriteOnly); },
+         "The application cannot start: a file is in the way of its working folder.", "above” is a file"},
+        {"a folder where the lock should be", "lockfolder/app",
+         [](const QString& area) { QDir().mkpath(area + "/instance.lock/inside"); },
+         "The application cannot start: a folder is in the way of its lock file.",
+         "instance.lock” is a folder"},
+        {"a folder that may not be written", "readonly/app",
+         [](const QString& area) {
+             QDir().mkpath(area);
+             QFile::setPermissions(area, QFile::ReadOwner | QFile::ExeOwner);
+         },
+         "The application cannot start: you may not write in its working folder.",
+         "no permission to write in"},
+        {"missing, in a folder that may not be written (a read-only home)", "home/app",
+         [](const QString& area) {
+             QDir().mkpath(QFileInfo(area).path());
+             QFile::setPermissions(QFileInfo(area).path(), QFile::ReadOwner | QFile::ExeOwner);
+         },
+         "The application cannot start: you may not write in its working folder.",
+         "does not exist, and you have no permission to make “app”"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString area = base + u'/' + QString::fromLatin1(c.area);
+        c.prepare(area);
+        ChildProcess start;
+        ASSERT_TRUE(start.start(QCoreApplication::applicationFilePath(),
+                                {"--gtest_filter=ShellChild.StartOnAnUnwritableWorkingArea"},
+                                {{"GLIMORA_UNWRITABLE_START", "1"}, {"PF_APPLICATION_SUPPORT_DIR", area}}));
+        ASSERT_TRUE(start.waitForFinished(60000));
+        const QString output = QString::fromUtf8(start.output());
+        const QString errors = QString::fromLocal8Bit(start.errors());
+        EXPECT_EQ(start.exitCode(), 0) << output.toStdString() << errors.toStdString();
+        EXPECT_TRUE(output.contains(QStringLiteral("Told: ") + QString::fromUtf8(c.told) + u'\n'))
+            << output.toStdString();
+        EXPECT_TRUE(output.contains(QString::fromUtf8(c.detail))) << output.toStdString();
+        EXPECT_FALSE(output.contains("No such file or directory")) << output.toStdString();
+        EXPECT_FALSE(errors.contains("Another instance")) << errors.toStdString();
+        // Given back, so the next case and the temporary folder's removal may write there.
+        for (const QString& folder : {area, QFileInfo(area).path()})
+            if (QFileInfo(folder).isDir())
+                QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+}
+
+// Run by the test above in a second process. As root, without the right to pass over permissions
+// (else a folder that may not be written would take files all the same), as a user's start is.
+TEST(ShellChild, StartOnAnUnwritableWorkingArea)
+{
+    if (qEnvironmentVariableIsEmpty("GLIMORA_UNWRITABLE_START"))
+        GTEST_SKIP() << "run by AStartWhoseWorkingAreaCannotBeWrittenSaysWhyAndBlamesNoOtherInstance";
+    dropPermissionOverride();
+    pf::Alert::setResponder([](const pf::Alert& alert) {
+        std::printf("Told: %s\nDetails: %s\n", alert.messageText.toUtf8().constData(),
+                    alert.informativeText.toUtf8().constData());
+        std::fflush(stdout);
+        return pf::Alert::firstButtonReturn;
+    });
+    GMApplicationDelegate start;
+    QElapsedTimer took;
+    took.start();
+    EXPECT_FALSE(start.claimSingleInstance({}));
+    EXPECT_TRUE(start.startRefused());
+    // At once: not after waiting for an instance to answer.
+    EXPECT_LT(took.elapsed(), 5000);
+    pf::Alert::setResponder({});
 }
 
 // The application's start and quit in a second process: what it registered for deletion between them
