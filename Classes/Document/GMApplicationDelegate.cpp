@@ -70,6 +70,16 @@ constexpr int connectMilliseconds = 2000;
 bool removeAbandonedLock(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
+    // No instance makes a link there (its lock is a plain file): a link was planted or copied in, and
+    // taking it away touches only the link, never what it points to.
+    struct stat placed = {};
+    if (::lstat(name.constData(), &placed) == 0 && S_ISLNK(placed.st_mode)) {
+        if (::unlink(name.constData()) != 0)
+            return false;
+        pf::warning(
+            QStringLiteral("The lock %1 was a link, which no instance makes; it is taken away").arg(path));
+        return true;
+    }
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return false;

@@ -716,6 +716,7 @@ TEST_F(Shell, ALockNoInstanceHoldsIsTakenOverWhateverItSays)
         const char* what;
         QByteArray bytes;
         bool held;
+        bool link = false; // a link to nowhere in the lock's place
     } cases[] = {
         {"empty", "", false},
         {"cut short", "12", false},
@@ -724,11 +725,15 @@ TEST_F(Shell, ALockNoInstanceHoldsIsTakenOverWhateverItSays)
         {"another machine", "999999\nglimora\n" + host + "\n0123abcd\n" + QSysInfo::bootUniqueId() + "\n",
          false},
         {"another machine, still held", "999999\nglimora\nother\n0123abcd\n", true},
+        {"a link to nowhere", "", false, true},
     };
     pf::Alert::setResponder([](const pf::Alert&) { return pf::Alert::firstButtonReturn; });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        {
+        if (c.link) {
+            ASSERT_TRUE(
+                QFile::link(pf::FileSystem::applicationSupportDirectory() + "/gone/instance.lock", lock));
+        } else {
             // Left there a while ago.
             QFile file(lock);
             ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
