@@ -711,6 +711,12 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
         return false;
     if (stored.format() == Bitmap::Format::Gray16)
         return writeGreyPNG(stored, folder + QStringLiteral("/image.png"), errorMessage);
+    // A colour picture of the whole frame (a healing layer's, mostly transparent) goes the same quick
+    // way as a part: the general encoder took seconds over a large photo's transparent rows, and the
+    // documents kept by closing and quitting wait for this write.
+    if (stored.format() == Bitmap::Format::RGBAf)
+        return writeFramedPNG(stored, Point(), Size(stored.width(), stored.height()),
+                              folder + QStringLiteral("/image.png"), errorMessage);
     return ImageFile::writePNG(stored, folder + QStringLiteral("/image.png"), 16, errorMessage);
 }
 
