@@ -13,9 +13,10 @@
 //                      the process has ended (its teardown and the system's included).
 //   PreviewForSaving/W/H  the stack's preview picture (fitted inside 1024) that the kept edits and the
 //                      Frame Builder take from the open window: "preview_ms" on the calling thread.
-// The rows with a third argument of 1 also heal a blemish above the smoothing (a "Heal Blemishes" layer,
-// one stroke of its brush through the editor), whose colour picture is kept as a 16-bit picture of the
-// photo's size.
+// The third argument: 1 also heals a blemish above the smoothing (a "Heal Blemishes" layer, one stroke
+// of its brush through the editor, its colour picture kept as a 16-bit picture of the photo's size),
+// settled before the answer; 2 heals it just before the answer, its snapshot still being written (the
+// user heals a spot and quits).
 // Each figure the median of five, with the load average ("load1") beside it. Targets: the windows gone
 // at once (well under 100 ms), the process free to end under 1 s. Reports only.
 
@@ -134,11 +135,19 @@ void healSpot(GMWindowController& editor)
     editor.drawSenderBrushUpAtPoint(nullptr, pf::Point(spot.x + 0.016, spot.y));
 }
 
-// A skin smoothing layer painted over the whole photo (and, in the rows with a healing layer, a blemish
-// healed above it), the document marked edited, and then settled as a person would leave it: the live
-// picture shown, the strokes' snapshots written.
+// Whether a blemish is healed above the smoothing, and when.
+enum Heal
+{
+    NoHealing = 0,
+    HealedBefore = 1, // settled before the answer: its snapshot written
+    HealedJustNow = 2 // the answer given right after the stroke, its snapshot still being written
+};
+
+// A skin smoothing layer painted over the whole photo (and a blemish healed above it where asked), the
+// document marked edited, and then settled as a person would leave it: the live picture shown, the
+// strokes' snapshots written (but for a stroke healed just now).
 void paintOver(pf::Document& document, PhotoToolChain& chain, int width, int height,
-               GMWindowController* healIn = nullptr)
+               GMWindowController* editor = nullptr, Heal heal = NoHealing)
 {
     chain.insertPhotoToolWithBlueprint(
         GMDocument::blueprintCatalog().effectBlueprintWithName(QStringLiteral("SkinSmoothing")), std::nullopt,
@@ -148,31 +157,28 @@ void paintOver(pf::Document& document, PhotoToolChain& chain, int width, int hei
         true);
     chain.brushPathImageAtIndex(1)->addContentContainer(
         std::make_shared<OVContentContainer>(mask, std::make_shared<OVImageContainer>()));
-    if (healIn) {
-        QElapsedTimer shown;
-        shown.start();
-        spin([&] { return shown.elapsed() > 500; });
-        healSpot(*healIn);
-        if (getenv("BENCH_DEBUG")) {
-            QElapsedTimer w;
-            w.start();
-            OVBrushPathImage::waitForPendingWrites();
-            std::fprintf(stderr, "heal snapshot written in %lld ms\n", w.elapsed());
-        }
-    }
     document.updateChangeCount(pf::Document::Change::Done);
     QElapsedTimer settle;
     settle.start();
     spin([&] { return settle.elapsed() > 1500; });
     OVBrushPathImage::waitForPendingWrites();
-    if (getenv("BENCH_DEBUG"))
-        for (int i = 1; i < chain.numberOfTools(); ++i)
-            std::fprintf(stderr, "layer %d snapshots %d\n", i, int(chain.brushPathImageAtIndex(i)->segmentImageNames().size()));
+    if (!editor || heal == NoHealing)
+        return;
+    healSpot(*editor);
+    if (heal == HealedJustNow) {
+        // As long as a person takes to reach for the keys.
+        settle.restart();
+        spin([&] { return settle.elapsed() > 100; });
+        return;
+    }
+    settle.restart();
+    spin([&] { return settle.elapsed() > 1500; });
+    OVBrushPathImage::waitForPendingWrites();
 }
 
 // The photo in its editor window, with one layer painted all over, edited.
 Opened openEdited(const QString& path, int width, int height, pf::DocumentController& documents,
-                  bool heal = false)
+                  Heal heal = NoHealing)
 {
     // Each run starts from the photo alone: the edits the last run kept are forgotten.
     QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
@@ -195,15 +201,19 @@ Opened openEdited(const QString& path, int width, int height, pf::DocumentContro
         return opened.controller->toolChain() != nullptr && !opened.document->isOpening() &&
                opened.document->pendingLayerCount() == 0;
     });
-    paintOver(*opened.document, *opened.controller->toolChain(), width, height,
-              heal ? &opened.controller->editor() : nullptr);
+    paintOver(*opened.document, *opened.controller->toolChain(), width, height, &opened.controller->editor(),
+              heal);
     return opened;
 }
 
-// What the process waits for before it may end (what quitting waits for), and the window's deletion.
-void finishRemainingWork()
+// What the process waits for before it may end (what quitting waits for: snapshot writes nobody keeps
+// any more are abandoned first, as the application does), and the window's deletion.
+void finishRemainingWork(bool quitting = false)
 {
-    OVBrushPathImage::waitForPendingWrites();
+    if (quitting)
+        OVBrushPathImage::abandonPendingWrites();
+    else
+        OVBrushPathImage::waitForPendingWrites();
     GMDocumentPackage::documentQueue().waitUntilEmpty();
     GMDocument::waitForRecoveryRecords();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -220,7 +230,7 @@ void answerDontSave()
 void timeClosing(benchmark::State& state, bool quit)
 {
     const int width = int(state.range(0)), height = int(state.range(1));
-    const bool heal = state.range(2) != 0;
+    const auto heal = Heal(state.range(2));
     const QString path = photoPath(width, height);
     GMEditorWindowController::prepareForFirstWindow().wait();
     std::vector<double> gone, ended, held;
@@ -259,7 +269,7 @@ void timeClosing(benchmark::State& state, bool quit)
         // The document is the controller's until its changes are kept and it is closed.
         stall =
             std::max(stall, spin([&] { return documents.documents().empty() && (!quit || quitDecided); }));
-        finishRemainingWork();
+        finishRemainingWork(quit);
         ended.push_back(double(timer.nsecsElapsed()) / 1e6);
         held.push_back(stall);
         pf::Alert::setResponder(nullptr);
@@ -305,7 +315,7 @@ qint64 wallNanoseconds()
 // The session the QuitProcess rows time: made as the application's main makes it, the photo opened in
 // its editor window and painted over, then the Quit command answered "Don't Save". Prints when it
 // answered; its exit code is the application's.
-int quitSession(int argc, char** argv, const QString& photo, int width, int height, bool heal)
+int quitSession(int argc, char** argv, const QString& photo, int width, int height, Heal heal)
 {
     pf::chooseWindowingPlatform(argc, argv);
     pf::Movie::chooseBackend();
@@ -347,7 +357,7 @@ int quitSession(int argc, char** argv, const QString& photo, int width, int heig
         }
         auto* editor = dynamic_cast<GMEditorWindowController*>(document->windowController().get());
         paintOver(*document, *document->windowController()->toolChain(), width, height,
-                  heal && editor ? &editor->editor() : nullptr);
+                  editor ? &editor->editor() : nullptr, heal);
         pf::Alert::setResponder([](const pf::Alert& alert) {
             const int index = int(alert.buttons().indexOf(QStringLiteral("Don't Save")));
             std::printf("answered %lld\n", static_cast<long long>(wallNanoseconds()));
@@ -362,7 +372,7 @@ int quitSession(int argc, char** argv, const QString& photo, int width, int heig
 void QuitProcess(benchmark::State& state)
 {
     const int width = int(state.range(0)), height = int(state.range(1));
-    const bool heal = state.range(2) != 0;
+    const auto heal = Heal(state.range(2));
     const QString path = photoPath(width, height);
     std::vector<double> ended;
     double load = 0;
@@ -417,6 +427,8 @@ BENCHMARK(CloseDontSave)
     ->Args({12000, 9000, 0})
     ->Args({6000, 4000, 1})
     ->Args({12000, 9000, 1})
+    ->Args({6000, 4000, 2})
+    ->Args({12000, 9000, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
@@ -425,6 +437,8 @@ BENCHMARK(QuitDontSave)
     ->Args({12000, 9000, 0})
     ->Args({6000, 4000, 1})
     ->Args({12000, 9000, 1})
+    ->Args({6000, 4000, 2})
+    ->Args({12000, 9000, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
@@ -433,6 +447,8 @@ BENCHMARK(QuitProcess)
     ->Args({12000, 9000, 0})
     ->Args({6000, 4000, 1})
     ->Args({12000, 9000, 1})
+    ->Args({6000, 4000, 2})
+    ->Args({12000, 9000, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
@@ -442,7 +458,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc == 6 && std::string(argv[1]) == "--quit-session")
         return quitSession(argc, argv, QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]),
-                           std::atoi(argv[4]), std::atoi(argv[5]) != 0);
+                           std::atoi(argv[4]), Heal(std::atoi(argv[5])));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-bench"));
     pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox().filePath(QStringLiteral("app")));
