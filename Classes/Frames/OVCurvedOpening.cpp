@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -179,18 +180,140 @@ std::pair<float, float> ovalParameter(kl::vec2 q, kl::vec2 ab)
     return {tx, ty};
 }
 
+// What the kernel derives from an oval's parameter for a point of the quarter: the nearest point's
+// distances from the centre along the axes, and the outward normal there (before the quarter's signs).
+struct OvalPoint
+{
+    static constexpr int size = 4;
+    static void write(float tx, float ty, kl::vec2 ab, float* out)
+    {
+        const kl::vec2 normal = kl::normalize(kl::vec2(tx / ab.x, ty / ab.y));
+        out[0] = ab.x * tx;
+        out[1] = ab.y * ty;
+        out[2] = normal.x;
+        out[3] = normal.y;
+    }
+};
+
+#if defined(__SSE2__)
+// ovalParameter and OvalPoint for four points at once: each lane takes the same operations in the same
+// order as the single point does (no fused steps), so the values are the same. kl::max(x, y) is
+// _mm_max_ps(y, x) and kl::min(x, y) _mm_min_ps(y, x), NaNs included.
+void ovalPoints4(__m128 qx, __m128 qy, kl::vec2 ab, float* out)
+{
+    const __m128 ax = _mm_set1_ps(ab.x), ay = _mm_set1_ps(ab.y);
+    const __m128 kx = _mm_set1_ps(ab.x * ab.x - ab.y * ab.y), ky = _mm_set1_ps(ab.y * ab.y - ab.x * ab.x);
+    const __m128 tiny = _mm_set1_ps(0.000001f), zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
+    const auto length = [zero](__m128 x, __m128 y) {
+        return _mm_sqrt_ps(_mm_add_ps(_mm_add_ps(zero, _mm_mul_ps(x, x)), _mm_mul_ps(y, y)));
+    };
+    __m128 tx = _mm_set1_ps(0.70710678f), ty = tx;
+    for (int i = 0; i < 3; ++i) {
+        const __m128 ex = _mm_div_ps(_mm_mul_ps(_mm_mul_ps(_mm_mul_ps(kx, tx), tx), tx), ax);
+        const __m128 ey = _mm_div_ps(_mm_mul_ps(_mm_mul_ps(_mm_mul_ps(ky, ty), ty), ty), ay);
+        const __m128 rx = _mm_sub_ps(_mm_mul_ps(ax, tx), ex), ry = _mm_sub_ps(_mm_mul_ps(ay, ty), ey);
+        const __m128 px = _mm_sub_ps(qx, ex), py = _mm_sub_ps(qy, ey);
+        const __m128 scale = _mm_div_ps(length(rx, ry), _mm_max_ps(tiny, length(px, py)));
+        tx = _mm_min_ps(one, _mm_max_ps(zero, _mm_div_ps(_mm_add_ps(_mm_mul_ps(px, scale), ex), ax)));
+        ty = _mm_min_ps(one, _mm_max_ps(zero, _mm_div_ps(_mm_add_ps(_mm_mul_ps(py, scale), ey), ay)));
+        const __m128 t = _mm_max_ps(tiny, length(tx, ty));
+        tx = _mm_div_ps(tx, t);
+        ty = _mm_div_ps(ty, t);
+    }
+    const __m128 vx = _mm_div_ps(tx, ax), vy = _mm_div_ps(ty, ay);
+    const __m128 l = length(vx, vy);
+    alignas(16) float lanes[4][4];
+    _mm_store_ps(lanes[0], _mm_mul_ps(ax, tx));
+    _mm_store_ps(lanes[1], _mm_mul_ps(ay, ty));
+    _mm_store_ps(lanes[2], _mm_div_ps(vx, l));
+    _mm_store_ps(lanes[3], _mm_div_ps(vy, l));
+    for (int lane = 0; lane < 4; ++lane)
+        for (int k = 0; k < 4; ++k)
+            out[lane * OvalPoint::size + k] = lanes[k][lane];
+}
+#endif
+
+#if defined(__SSE2__)
+// Lane by lane what the scalar helpers compute, in the same operations and order, so the values are
+// the same. Each is false, and nothing is written, where a lane's value lies beyond what the int
+// conversions take (or is not a number): the caller works those pixels out one at a time.
+struct Lanes
+{
+    static __m128 select(__m128 mask, __m128 a, __m128 b)
+    {
+        return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
+    }
+    // OVFrameBand::floor.
+    static bool floor(__m128 x, __m128& out)
+    {
+        const __m128 size = _mm_and_ps(x, _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff)));
+        if (_mm_movemask_ps(_mm_cmplt_ps(size, _mm_set1_ps(4194304.0f))) != 0xf)
+            return false;
+        const __m128 whole = _mm_cvtepi32_ps(_mm_cvttps_epi32(x));
+        out = _mm_sub_ps(whole, _mm_and_ps(_mm_cmpgt_ps(whole, x), _mm_set1_ps(1.0f)));
+        return true;
+    }
+    // OVFrameBand::partCoord.
+    static bool partCoord(__m128 d, float length, float size, float corner, float scale, float repeats,
+                          __m128& out)
+    {
+        const float c = kl::min(corner * scale, 0.5f * length);
+        const float middle = kl::max(length - 2.0f * c, 0.0001f);
+        const float m = kl::max(size - 2.0f * corner, 0.0f);
+        const __m128 t =
+            _mm_mul_ps(_mm_div_ps(_mm_sub_ps(d, _mm_set1_ps(c)), _mm_set1_ps(middle)), _mm_set1_ps(repeats));
+        __m128 copy;
+        if (!floor(t, copy))
+            return false;
+        __m128 u = _mm_add_ps(_mm_set1_ps(corner), _mm_mul_ps(_mm_sub_ps(t, copy), _mm_set1_ps(m)));
+        if (m >= 1.0f) {
+            u = select(_mm_cmpge_ps(copy, _mm_set1_ps(1.0f)), _mm_max_ps(_mm_set1_ps(corner + 0.5f), u), u);
+            const float last = -OVFrameBand::floor(-repeats) - 1.0f;
+            u = select(_mm_cmplt_ps(copy, _mm_set1_ps(last)), _mm_min_ps(_mm_set1_ps(corner + m - 0.5f), u),
+                       u);
+        }
+        const __m128 low = _mm_div_ps(d, _mm_set1_ps(scale));
+        const __m128 high =
+            _mm_sub_ps(_mm_set1_ps(size), _mm_div_ps(_mm_sub_ps(_mm_set1_ps(length), d), _mm_set1_ps(scale)));
+        out = select(_mm_cmplt_ps(d, _mm_set1_ps(c)), low,
+                     select(_mm_cmpgt_ps(d, _mm_set1_ps(length - c)), high, u));
+        return true;
+    }
+    // PartTexels::column and row for a part whose corner lies at the origin: the first texel (margin
+    // included) and the weight of the second.
+    static bool axis(__m128 point, int size, int first[4], float weight[4])
+    {
+        const __m128 c = _mm_sub_ps(point, _mm_set1_ps(0.5f));
+        __m128 f;
+        if (!floor(c, f))
+            return false;
+        const __m128 clamped = _mm_min_ps(
+            _mm_set1_ps(float(size)), _mm_max_ps(_mm_set1_ps(-float(OVFrameBand::PartTexels::Margin)), f));
+        const __m128i index =
+            _mm_add_epi32(_mm_cvttps_epi32(clamped), _mm_set1_epi32(OVFrameBand::PartTexels::Margin));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(first), index);
+        _mm_storeu_ps(weight, _mm_sub_ps(c, f));
+        return true;
+    }
+};
+#endif
+
 } // namespace
 
-// For an oval: the parameter of the nearest point, for the pixels of one quarter of the rectangle
-// that are not deep inside the opening. A pixel of another quarter reads its mirror image, whose
-// distances from the centre are the same numbers: the kernel finds the same point there.
+// For an oval: the nearest point, for the pixels of one quarter of the rectangle that are not deep
+// inside the opening. A pixel of another quarter reads its mirror image, whose distances from the
+// centre are the same numbers: the kernel finds the same point there, at the same distances along the
+// axes, with the outward normal's components of the same size, and the pixel lies inside the opening
+// or not as its mirror image does (only signs differ, which the kernel's arithmetic keeps exactly).
 struct OVCurvedOpening::OvalTable
 {
     // Per row of the quarter (counted from the rectangle's edge), the pixels kept (from the edge) and
-    // where they start in `parameters` (pairs tx, ty).
+    // where they start in `values` and `inside`.
     std::vector<int> counts;
     std::vector<size_t> starts;
-    std::vector<float> parameters;
+    // Per pixel, OvalPoint::size floats (see OvalPoint).
+    std::vector<float> values;
+    std::vector<uint8_t> inside;
 };
 
 std::shared_ptr<const OVCurvedOpening> OVCurvedOpening::make(const Rect& rect, double width, int kind)
@@ -274,9 +397,22 @@ bool OVCurvedOpening::isDeepInside(int x, int y) const
 
 bool OVCurvedOpening::isDeepOutside(int x, int y) const
 {
-    if (m_kind != Oval || std::min<double>(m_ax, m_ay) <= smallestShortcutAxis)
-        return false;
     const double px = x + 0.5, py = y + 0.5;
+    if (m_kind == Arch) {
+        // Every point of an arch's outline lies within the lines of its sides, bottom and top, and
+        // above the spring line on its circle: a pixel beyond one of those by the margin is outside.
+        // (A narrow or low opening is worked out at every pixel: its outline folds over itself.)
+        if (std::min<double>(0.5 * m_sizeX - m_band, 0.5 * m_sizeY - m_band) <= smallestShortcutAxis ||
+            m_radius <= 2 * deepMargin)
+            return false;
+        if (px <= m_band - deepMargin || px >= m_sizeX - m_band + deepMargin || py <= m_band - deepMargin ||
+            py >= m_sizeY - m_band + deepMargin)
+            return true;
+        const double dx = px - m_cx, dy = py - m_centreY, reach = double(m_radius) + deepMargin;
+        return py >= m_spring + deepMargin && dx * dx + dy * dy >= reach * reach;
+    }
+    if (std::min<double>(m_ax, m_ay) <= smallestShortcutAxis)
+        return false;
     const double u = (px - m_cx) / (m_ax + deepMargin), v = (py - m_cy) / (m_ay + deepMargin);
     return u * u + v * v > 1;
 }
@@ -296,18 +432,32 @@ const OVCurvedOpening::OvalTable& OVCurvedOpening::ovalTable() const
             table->counts[size_t(row)] = kept;
             table->starts[size_t(row) + 1] = table->starts[size_t(row)] + size_t(kept);
         }
-        table->parameters.resize(table->starts.back() * 2);
-        const kl::vec2 c(m_cx, m_cy), ab(m_ax, m_ay);
+        table->values.resize(table->starts.back() * OvalPoint::size);
+        table->inside.resize(table->starts.back());
+        const kl::vec2 c(m_cx, m_cy), ab(m_ax, m_ay), size(m_sizeX, m_sizeY);
         pf::CpuRendering::inBands(rows, [&](int begin, int end) {
             for (int row = begin; row < end; ++row) {
-                float* out = table->parameters.data() + table->starts[size_t(row)] * 2;
+                float* out = table->values.data() + table->starts[size_t(row)] * OvalPoint::size;
+                uint8_t* inside = table->inside.data() + table->starts[size_t(row)];
                 const float py = float(row) + 0.5f;
-                for (int column = 0; column < table->counts[size_t(row)]; ++column) {
+                const int count = table->counts[size_t(row)];
+                int column = 0;
+#if defined(__SSE2__)
+                const float qy = kl::abs(py - c.y);
+                for (; column + 4 <= count; column += 4) {
+                    alignas(16) float qx[4];
+                    for (int k = 0; k < 4; ++k)
+                        qx[k] = kl::abs(float(column + k) + 0.5f - c.x);
+                    ovalPoints4(_mm_load_ps(qx), _mm_set1_ps(qy), ab, out + column * OvalPoint::size);
+                }
+#endif
+                for (; column < count; ++column) {
                     const kl::vec2 p(float(column) + 0.5f, py);
                     const auto [tx, ty] = ovalParameter(kl::abs(p - c), ab);
-                    out[column * 2] = tx;
-                    out[column * 2 + 1] = ty;
+                    OvalPoint::write(tx, ty, ab, out + column * OvalPoint::size);
                 }
+                for (column = 0; column < count; ++column)
+                    inside[column] = insideOpening(kl::vec2(float(column) + 0.5f, py), size, m_band, Oval);
             }
         });
         m_table = std::move(table);
@@ -315,16 +465,16 @@ const OVCurvedOpening::OvalTable& OVCurvedOpening::ovalTable() const
     return *m_table;
 }
 
-OVCurvedOpening::Nearest OVCurvedOpening::ovalNearest(float px, float py, float tx, float ty) const
+OVCurvedOpening::Nearest OVCurvedOpening::ovalNearest(float px, float py, const float* point,
+                                                      bool inside) const
 {
-    const kl::vec2 p(px, py), c(m_cx, m_cy), ab(m_ax, m_ay);
+    const kl::vec2 p(px, py), c(m_cx, m_cy);
     const kl::vec2 d = p - c;
     const kl::vec2 s = kl::vec2(d.x < 0.0f ? -1.0f : 1.0f, d.y < 0.0f ? -1.0f : 1.0f);
-    const kl::vec2 point = c + s * kl::vec2(ab.x * tx, ab.y * ty);
-    const kl::vec2 normal = kl::normalize(s * kl::vec2(tx / ab.x, ty / ab.y));
-    const float distance = kl::length(p - point);
-    const bool inside = insideOpening(p, kl::vec2(m_sizeX, m_sizeY), m_band, Oval);
-    return {point.x, point.y, normal.x, normal.y, inside ? -distance : distance};
+    const kl::vec2 nearest = c + s * kl::vec2(point[0], point[1]);
+    const kl::vec2 normal = s * kl::vec2(point[2], point[3]);
+    const float distance = kl::length(p - nearest);
+    return {nearest.x, nearest.y, normal.x, normal.y, inside ? -distance : distance};
 }
 
 OVCurvedOpening::Nearest OVCurvedOpening::archNearest(float px, float py) const
@@ -344,13 +494,16 @@ OVCurvedOpening::Nearest OVCurvedOpening::nearestAt(int x, int y) const
     const int qx = std::min(x, m_width - 1 - x), qy = std::min(y, m_height - 1 - y);
     const OvalTable& table = ovalTable();
     if (qx >= 0 && qy >= 0 && qy < int(table.counts.size()) && qx < table.counts[size_t(qy)]) {
-        const float* t = table.parameters.data() + (table.starts[size_t(qy)] + size_t(qx)) * 2;
-        return ovalNearest(px, py, t[0], t[1]);
+        const size_t at = table.starts[size_t(qy)] + size_t(qx);
+        return ovalNearest(px, py, table.values.data() + at * OvalPoint::size, table.inside[at] != 0);
     }
     // Deep inside (or outside the rectangle): worked out here.
-    const auto [tx, ty] =
-        ovalParameter(kl::abs(kl::vec2(px, py) - kl::vec2(m_cx, m_cy)), kl::vec2(m_ax, m_ay));
-    return ovalNearest(px, py, tx, ty);
+    const kl::vec2 ab(m_ax, m_ay);
+    const auto [tx, ty] = ovalParameter(kl::abs(kl::vec2(px, py) - kl::vec2(m_cx, m_cy)), ab);
+    float point[OvalPoint::size];
+    OvalPoint::write(tx, ty, ab, point);
+    return ovalNearest(px, py, point,
+                       insideOpening(kl::vec2(px, py), kl::vec2(m_sizeX, m_sizeY), m_band, Oval));
 }
 
 std::vector<Rect> OVCurvedOpening::bandParts() const
@@ -547,6 +700,170 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
                                                              a.scale, a.repeatsX));
     }
     const OvalTable* table = m_kind == Oval ? &ovalTable() : nullptr;
+#if defined(__SSE2__)
+    // What the loop below works out for one pixel, for four of an oval's band at once (see Lanes);
+    // false where one of them has no kept quarter point or a value the lanes do not take.
+    const bool vectorised = texels->originX == 0 && texels->originY == 0;
+    // The outline's nearest point, its normal and how far outside for four pixels of a row.
+    struct Four
+    {
+        __m128 px, nearX, nearY, normalX, normalY, outside;
+    };
+    const auto ovalFour = [&](int x, float py, const float* points, const uint8_t* inside, int kept,
+                              Four& f) {
+        int qx[4];
+        for (int k = 0; k < 4; ++k) {
+            qx[k] = std::min(x + k, m_width - 1 - (x + k));
+            if (qx[k] < 0 || qx[k] >= kept)
+                return false;
+        }
+        const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), minusOne = _mm_set1_ps(-1.0f);
+        const __m128 px =
+            _mm_add_ps(_mm_cvtepi32_ps(_mm_setr_epi32(x, x + 1, x + 2, x + 3)), _mm_set1_ps(0.5f));
+        const float dy = py - m_cy;
+        const float signY = dy < 0.0f ? -1.0f : 1.0f;
+        const __m128 signX =
+            Lanes::select(_mm_cmplt_ps(_mm_sub_ps(px, _mm_set1_ps(m_cx)), zero), minusOne, one);
+        // The kept quarter points, a lane each.
+        __m128 q0 = _mm_loadu_ps(points + qx[0] * OvalPoint::size),
+               q1 = _mm_loadu_ps(points + qx[1] * OvalPoint::size),
+               q2 = _mm_loadu_ps(points + qx[2] * OvalPoint::size),
+               q3 = _mm_loadu_ps(points + qx[3] * OvalPoint::size);
+        _MM_TRANSPOSE4_PS(q0, q1, q2, q3);
+        const __m128 nearX = _mm_add_ps(_mm_set1_ps(m_cx), _mm_mul_ps(signX, q0));
+        const __m128 nearY = _mm_add_ps(_mm_set1_ps(m_cy), _mm_mul_ps(_mm_set1_ps(signY), q1));
+        const __m128 normalX = _mm_mul_ps(signX, q2), normalY = _mm_mul_ps(_mm_set1_ps(signY), q3);
+        const __m128 ddx = _mm_sub_ps(px, nearX), ddy = _mm_sub_ps(_mm_set1_ps(py), nearY);
+        const __m128 distance =
+            _mm_sqrt_ps(_mm_add_ps(_mm_add_ps(zero, _mm_mul_ps(ddx, ddx)), _mm_mul_ps(ddy, ddy)));
+        const __m128 in = _mm_castsi128_ps(_mm_cmpgt_epi32(
+            _mm_setr_epi32(inside[qx[0]], inside[qx[1]], inside[qx[2]], inside[qx[3]]), _mm_setzero_si128()));
+        f = {px, nearX, nearY, normalX, normalY, _mm_xor_ps(distance, _mm_and_ps(in, _mm_set1_ps(-0.0f)))};
+        return true;
+    };
+    // ::archNearest and insideOpening for four pixels: their values for the opening worked out once.
+    const float archA = kl::max(0.5f * sx - width, 0.5f), archTop = sy - width;
+    const float archRise = kl::max(kl::min(archA, 0.5f * sy - width), 0.5f);
+    const float archSpringY = archTop - archRise;
+    const float archRadius = (archA * archA + archRise * archRise) / (2.0f * archRise);
+    const kl::vec2 archCentre(0.5f * sx, archTop - archRadius);
+    const kl::vec2 archLeftNormal = kl::normalize(kl::vec2(width, archSpringY) - archCentre);
+    const kl::vec2 archRightNormal = kl::normalize(kl::vec2(sx - width, archSpringY) - archCentre);
+    const float insideSpring = archSpring(kl::vec2(sx, sy), width);
+    const float insideRise = sy - width - insideSpring;
+    const float insideRadius = (archA * archA + insideRise * insideRise) / (2.0f * insideRise);
+    const float insideCentreY = sy - width - insideRadius;
+    const auto archFour = [&](int x, float py, Four& f) {
+        const __m128 zero = _mm_setzero_ps();
+        const auto length = [zero](__m128 x, __m128 y) {
+            return _mm_sqrt_ps(_mm_add_ps(_mm_add_ps(zero, _mm_mul_ps(x, x)), _mm_mul_ps(y, y)));
+        };
+        const __m128 px =
+            _mm_add_ps(_mm_cvtepi32_ps(_mm_setr_epi32(x, x + 1, x + 2, x + 3)), _mm_set1_ps(0.5f));
+        const __m128 pyv = _mm_set1_ps(py);
+        const __m128 fromX = _mm_sub_ps(px, _mm_set1_ps(archCentre.x)),
+                     fromY = _mm_set1_ps(py - archCentre.y);
+        const __m128 l = _mm_max_ps(_mm_set1_ps(0.000001f), length(fromX, fromY));
+        const __m128 k = _mm_div_ps(_mm_set1_ps(archRadius), l);
+        __m128 bx = _mm_add_ps(_mm_set1_ps(archCentre.x), _mm_mul_ps(fromX, k));
+        __m128 by = _mm_add_ps(_mm_set1_ps(archCentre.y), _mm_mul_ps(fromY, k));
+        __m128 bnx = _mm_div_ps(fromX, l), bny = _mm_div_ps(fromY, l);
+        // Below the spring line the circle's point gives way to the end of the arc on the pixel's side.
+        const __m128 low = _mm_cmplt_ps(by, _mm_set1_ps(archSpringY));
+        const __m128 leftSide = _mm_cmplt_ps(px, _mm_set1_ps(archCentre.x));
+        bx = Lanes::select(low, Lanes::select(leftSide, _mm_set1_ps(width), _mm_set1_ps(sx - width)), bx);
+        by = Lanes::select(low, _mm_set1_ps(archSpringY), by);
+        bnx = Lanes::select(
+            low, Lanes::select(leftSide, _mm_set1_ps(archLeftNormal.x), _mm_set1_ps(archRightNormal.x)), bnx);
+        bny = Lanes::select(
+            low, Lanes::select(leftSide, _mm_set1_ps(archLeftNormal.y), _mm_set1_ps(archRightNormal.y)), bny);
+        __m128 nearest = length(_mm_sub_ps(px, bx), _mm_sub_ps(pyv, by));
+        const float sideY = kl::clamp(py, width, archSpringY);
+        const __m128 sideDy = _mm_set1_ps(py - sideY);
+        const __m128 toLeft = length(_mm_sub_ps(px, _mm_set1_ps(width)), sideDy);
+        __m128 closer = _mm_cmplt_ps(toLeft, nearest);
+        nearest = Lanes::select(closer, toLeft, nearest);
+        bx = Lanes::select(closer, _mm_set1_ps(width), bx);
+        by = Lanes::select(closer, _mm_set1_ps(sideY), by);
+        bnx = Lanes::select(closer, _mm_set1_ps(-1.0f), bnx);
+        bny = Lanes::select(closer, zero, bny);
+        const __m128 toRight = length(_mm_sub_ps(px, _mm_set1_ps(sx - width)), sideDy);
+        closer = _mm_cmplt_ps(toRight, nearest);
+        nearest = Lanes::select(closer, toRight, nearest);
+        bx = Lanes::select(closer, _mm_set1_ps(sx - width), bx);
+        by = Lanes::select(closer, _mm_set1_ps(sideY), by);
+        bnx = Lanes::select(closer, _mm_set1_ps(1.0f), bnx);
+        bny = Lanes::select(closer, zero, bny);
+        const __m128 bottomX = _mm_min_ps(_mm_set1_ps(sx - width), _mm_max_ps(_mm_set1_ps(width), px));
+        const __m128 toBottom = length(_mm_sub_ps(px, bottomX), _mm_set1_ps(py - width));
+        closer = _mm_cmplt_ps(toBottom, nearest);
+        bx = Lanes::select(closer, bottomX, bx);
+        by = Lanes::select(closer, _mm_set1_ps(width), by);
+        bnx = Lanes::select(closer, zero, bnx);
+        bny = Lanes::select(closer, _mm_set1_ps(-1.0f), bny);
+        const __m128 distance = length(_mm_sub_ps(px, bx), _mm_sub_ps(pyv, by));
+        // Inside the opening: within the sides and above the bottom, and below the spring line or
+        // within the circle.
+        __m128 in;
+        if (py <= width) {
+            in = zero;
+        } else {
+            const __m128 between =
+                _mm_and_ps(_mm_cmpgt_ps(px, _mm_set1_ps(width)), _mm_cmplt_ps(px, _mm_set1_ps(sx - width)));
+            in = py <= insideSpring
+                     ? between
+                     : _mm_and_ps(between, _mm_cmplt_ps(length(_mm_sub_ps(px, _mm_set1_ps(0.5f * sx)),
+                                                               _mm_set1_ps(py - insideCentreY)),
+                                                        _mm_set1_ps(insideRadius)));
+        }
+        f = {px, bx, by, bnx, bny, _mm_xor_ps(distance, _mm_and_ps(in, _mm_set1_ps(-0.0f)))};
+        return true;
+    };
+    // What the loop below works out for one pixel from its nearest point, for four at once.
+    const auto readsFour = [&](const Four& f, PartReads::Read* out) {
+        const __m128 zero = _mm_setzero_ps();
+        const __m128 nearX = f.nearX, nearY = f.nearY, normalX = f.normalX, normalY = f.normalY,
+                     outside = f.outside;
+        const __m128 d =
+            _mm_div_ps(_mm_min_ps(_mm_set1_ps(width),
+                                  _mm_max_ps(_mm_set1_ps(0.5f), _mm_sub_ps(_mm_set1_ps(width), outside))),
+                       _mm_set1_ps(a.scale));
+        __m128 along, across;
+        if (!Lanes::partCoord(_mm_min_ps(_mm_set1_ps(sx - cx), _mm_max_ps(_mm_set1_ps(cx), nearX)), sx, a.ew,
+                              a.cornerX, a.scale, a.repeatsX, along) ||
+            !Lanes::partCoord(_mm_min_ps(_mm_set1_ps(sy - cy), _mm_max_ps(_mm_set1_ps(cy), nearY)), sy, a.eh,
+                              a.cornerY, a.scale, a.repeatsY, across))
+            return false;
+        const __m128 firstX = _mm_add_ps(_mm_set1_ps(a.ex), Lanes::select(_mm_cmplt_ps(normalX, zero), d,
+                                                                          _mm_sub_ps(_mm_set1_ps(a.ew), d)));
+        const __m128 firstY = _mm_add_ps(_mm_set1_ps(a.ey), across);
+        const __m128 secondX = _mm_add_ps(_mm_set1_ps(a.ex), along);
+        const __m128 secondY = _mm_add_ps(_mm_set1_ps(a.ey), Lanes::select(_mm_cmplt_ps(normalY, zero), d,
+                                                                           _mm_sub_ps(_mm_set1_ps(a.eh), d)));
+        int i1[4], j1[4], i2[4], j2[4];
+        alignas(16) float w[4][4], n[3][4];
+        if (!Lanes::axis(firstX, texels->width, i1, w[0]) || !Lanes::axis(firstY, texels->height, j1, w[1]) ||
+            !Lanes::axis(secondX, texels->width, i2, w[2]) || !Lanes::axis(secondY, texels->height, j2, w[3]))
+            return false;
+        _mm_store_ps(n[0], normalX);
+        _mm_store_ps(n[1], normalY);
+        _mm_store_ps(n[2], _mm_max_ps(_mm_set1_ps(0.000001f), _mm_add_ps(_mm_mul_ps(normalX, normalX),
+                                                                         _mm_mul_ps(normalY, normalY))));
+        for (int k = 0; k < 4; ++k) {
+            PartReads::Read& r = out[k];
+            r.first = (j1[k] * texels->stride + i1[k]) * 4;
+            r.second = (j2[k] * texels->stride + i2[k]) * 4;
+            r.firstX = w[0][k];
+            r.firstY = w[1][k];
+            r.secondX = w[2][k];
+            r.secondY = w[3][k];
+            r.normalX = n[0][k];
+            r.normalY = n[1][k];
+            r.weight = n[2][k];
+        }
+        return true;
+    };
+#endif
     pf::CpuRendering::inBands(rows, [&](int begin, int end) {
         for (int row = begin; row < end; ++row) {
             const int y = bottom + row;
@@ -557,8 +874,9 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
             const int qy = std::min(y, m_height - 1 - y);
             const bool tableRow = table && qy >= 0 && qy < int(table->counts.size());
             const int kept = tableRow ? table->counts[size_t(qy)] : 0;
-            const float* parameters =
-                tableRow ? table->parameters.data() + table->starts[size_t(qy)] * 2 : nullptr;
+            const size_t start = tableRow ? table->starts[size_t(qy)] : 0;
+            const float* points = tableRow ? table->values.data() + start * OvalPoint::size : nullptr;
+            const uint8_t* inside = tableRow ? table->inside.data() + start : nullptr;
             const bool straight = m_kind == Arch && py <= m_spring;
             const std::pair<int, float> straightRow =
                 straight
@@ -566,6 +884,18 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
                     : std::pair<int, float>{0, 0.0f};
             for (int i = 0; i < columns; ++i) {
                 const int x = left + i;
+#if defined(__SSE2__)
+                // Four pixels of the oval's band at once where each has its kept quarter point.
+                if (vectorised && i % 4 == 0 && i + 4 <= columns && (x + 4 <= run.first || x >= run.second)) {
+                    Four f;
+                    if ((table ? ovalFour(x, py, points, inside, kept, f)
+                               : !straight && archFour(x, py, f)) &&
+                        readsFour(f, out + i)) {
+                        i += 3;
+                        continue;
+                    }
+                }
+#endif
                 PartReads::Read& r = out[i];
                 r = PartReads::Read();
                 if (x >= run.first && x < run.second)
@@ -581,7 +911,7 @@ OVCurvedOpening::readsFor(const Rect& bounds, const PartLayout& a,
                 }
                 const int qx = std::min(x, m_width - 1 - x);
                 const Nearest n = qx >= 0 && qx < kept
-                                      ? ovalNearest(px, py, parameters[qx * 2], parameters[qx * 2 + 1])
+                                      ? ovalNearest(px, py, points + qx * OvalPoint::size, inside[qx] != 0)
                                       : nearestAt(x, y);
                 const float d = kl::clamp(width - n.outside, 0.5f, width) / a.scale;
                 const float along = OVFrameBand::partCoord(kl::clamp(n.x, cx, sx - cx), sx, a.ew, a.cornerX,
@@ -610,11 +940,12 @@ void OVCurvedOpening::releaseReads() const
 {
     std::lock_guard lock(m_fieldMutex);
     m_reads.reset();
+    m_laidAhead.clear();
 }
 
 pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Image& part,
                                           const pf::Size& corner, double scale, const pf::Vector& repeats,
-                                          const Rect& within) const
+                                          const Rect& within, const std::vector<pf::Image>& together) const
 {
     if (recipe.isNull() || !pf::RenderStatistics::cpuFiltersEnabled())
         return recipe;
@@ -632,57 +963,142 @@ pf::Image OVCurvedOpening::laidAlongOnCpu(const pf::Image& recipe, const pf::Ima
                             float(extent.height()), float(corner.width),  float(corner.height),
                             float(scale),           float(repeats.x()),   float(repeats.y()),
                             texels->width,          texels->height,       texels->stride};
+    // The other parts laid in the same pass: read the same way, at the same places.
+    std::vector<pf::Image> others;
+    for (const pf::Image& other : together)
+        if (!other.isNull() && other.node() != part.node() && other.extent() == extent)
+            others.push_back(other);
     const int left = int(bounds.minX() - m_rect.minX()), bottom = int(bounds.minY() - m_rect.minY());
-    auto render = [this, texels, layout, left, bottom, bounds](const Rect& region, pf::Bitmap& out) {
+    const void* const key = part.node().get();
+    auto render = [this, texels, layout, left, bottom, bounds, others, key](const Rect& region,
+                                                                            pf::Bitmap& out) {
         const int columns = out.width(), rows = out.height();
         const int x0 = left + int(region.minX()), y0 = bottom + int(region.minY());
         const int readColumns = int(bounds.width());
-        const float* values = texels->values.data();
-        const size_t stride = size_t(texels->stride) * 4;
-        const auto bilinear = [values, stride](int at, float wx, float wy) {
-            const float* p0 = values + at;
-            const float* p1 = p0 + stride;
-            // The kernel language's mix, in its order.
-            const Quad ox = Quad::all(1.0f - wx), x = Quad::all(wx);
-            const Quad lower = Quad::load(p0) * ox + Quad::load(p0 + 4) * x;
-            const Quad upper = Quad::load(p1) * ox + Quad::load(p1 + 4) * x;
-            return lower * Quad::all(1.0f - wy) + upper * Quad::all(wy);
-        };
+        const bool whole =
+            x0 == left && y0 == bottom && columns == readColumns && rows == int(bounds.height());
         // Taken once, before the bands (see Bitmap::mutableData): `out` may share its pixels.
         uint8_t* const outPixels = out.mutableData();
         const size_t outStride = out.bytesPerRow();
-        // Rows y-up of `reads`, [begin, end) counted from the region's bottom.
+        if (whole && out.format() == pf::Bitmap::Format::RGBAf) {
+            // Laid already, in the pass of another part of the frame.
+            pf::Bitmap ahead;
+            {
+                std::lock_guard lock(m_fieldMutex);
+                const auto found =
+                    std::find_if(m_laidAhead.begin(), m_laidAhead.end(), [&](const LaidAhead& l) {
+                        return l.part == key && l.bounds == bounds && l.layout == layout;
+                    });
+                if (found != m_laidAhead.end()) {
+                    ahead = std::move(found->pixels);
+                    m_laidAhead.erase(found);
+                }
+            }
+            if (!ahead.isNull() && ahead.width() == columns && ahead.height() == rows) {
+                const size_t bytes = size_t(columns) * 16;
+                for (int row = 0; row < rows; ++row)
+                    std::memcpy(outPixels + outStride * size_t(row), ahead.row(row), bytes);
+                return true;
+            }
+        }
+        // A part's layer: where its pixels go, and its texels.
+        struct Layer
+        {
+            const float* values;
+            uint8_t* pixels;
+            size_t stride;
+        };
+        std::vector<Layer> layers{{texels->values.data(), outPixels, outStride}};
+        // The other parts' texels and pixels, laid in the same bands when this render makes the places.
+        struct Alongside
+        {
+            const void* part;
+            std::shared_ptr<const OVFrameBand::PartTexels> texels;
+            pf::Bitmap pixels;
+        };
+        std::vector<Alongside> alongside;
+        if (whole && out.format() == pf::Bitmap::Format::RGBAf) {
+            for (const pf::Image& other : others) {
+                std::shared_ptr<const OVFrameBand::PartTexels> t = OVFrameBand::partTexels(other);
+                if (!t || t->width != texels->width || t->height != texels->height ||
+                    t->stride != texels->stride || t->originX != texels->originX ||
+                    t->originY != texels->originY)
+                    continue;
+                pf::Bitmap pixels(columns, rows, pf::Bitmap::Format::RGBAf, pf::Bitmap::Fill::Uninitialized);
+                if (pixels.isNull())
+                    continue;
+                alongside.push_back({other.node().get(), std::move(t), std::move(pixels)});
+            }
+            for (Alongside& a : alongside)
+                layers.push_back({a.texels->values.data(), a.pixels.mutableData(), a.pixels.bytesPerRow()});
+        }
+        const size_t stride = size_t(texels->stride) * 4;
+        // Rows y-up of `reads`, [begin, end) counted from the region's bottom, of every layer: each
+        // pixel's weights are taken once for all of them.
         const auto shadeRows = [&](const PartReads& reads, int begin, int end) {
+            const size_t count = layers.size();
             for (int up = begin; up < end; ++up) {
                 const int row = rows - 1 - up, y = y0 + up;
                 const PartReads::Read* r =
                     reads.reads.data() + size_t(y - bottom) * size_t(readColumns) + size_t(x0 - left);
-                float* o = reinterpret_cast<float*>(outPixels + outStride * size_t(row));
-                for (int i = 0; i < columns; ++i, o += 4, ++r) {
+                for (int i = 0; i < columns; ++i, ++r) {
+                    const size_t offset = size_t(i) * 16;
                     if (r->first < 0) {
-                        Quad::all(0.0f).store(o);
+                        for (size_t k = 0; k < count; ++k)
+                            Quad::all(0.0f).store(reinterpret_cast<float*>(
+                                layers[k].pixels + layers[k].stride * size_t(row) + offset));
                         continue;
                     }
+                    // The kernel language's mix, in its order.
+                    const Quad ox1 = Quad::all(1.0f - r->firstX), x1 = Quad::all(r->firstX);
+                    const Quad oy1 = Quad::all(1.0f - r->firstY), y1 = Quad::all(r->firstY);
                     if (r->second < 0) {
-                        bilinear(r->first, r->firstX, r->firstY).store(o);
+                        for (size_t k = 0; k < count; ++k) {
+                            const float* p0 = layers[k].values + r->first;
+                            const float* p1 = p0 + stride;
+                            const Quad lower = Quad::load(p0) * ox1 + Quad::load(p0 + 4) * x1;
+                            const Quad upper = Quad::load(p1) * ox1 + Quad::load(p1 + 4) * x1;
+                            (lower * oy1 + upper * y1)
+                                .store(reinterpret_cast<float*>(layers[k].pixels +
+                                                                layers[k].stride * size_t(row) + offset));
+                        }
                         continue;
                     }
-                    const Quad across = bilinear(r->first, r->firstX, r->firstY);
-                    const Quad along = bilinear(r->second, r->secondX, r->secondY);
-                    const Quad nx = Quad::all(r->normalX), ny = Quad::all(r->normalY);
-                    ((across * nx * nx + along * ny * ny) / Quad::all(r->weight)).store(o);
+                    const Quad ox2 = Quad::all(1.0f - r->secondX), x2 = Quad::all(r->secondX);
+                    const Quad oy2 = Quad::all(1.0f - r->secondY), y2 = Quad::all(r->secondY);
+                    const Quad nx = Quad::all(r->normalX), ny = Quad::all(r->normalY),
+                               weight = Quad::all(r->weight);
+                    for (size_t k = 0; k < count; ++k) {
+                        const float* p0 = layers[k].values + r->first;
+                        const float* p1 = p0 + stride;
+                        const Quad across = (Quad::load(p0) * ox1 + Quad::load(p0 + 4) * x1) * oy1 +
+                                            (Quad::load(p1) * ox1 + Quad::load(p1 + 4) * x1) * y1;
+                        const float* q0 = layers[k].values + r->second;
+                        const float* q1 = q0 + stride;
+                        const Quad along = (Quad::load(q0) * ox2 + Quad::load(q0 + 4) * x2) * oy2 +
+                                           (Quad::load(q1) * ox2 + Quad::load(q1 + 4) * x2) * y2;
+                        ((across * nx * nx + along * ny * ny) / weight)
+                            .store(reinterpret_cast<float*>(layers[k].pixels +
+                                                            layers[k].stride * size_t(row) + offset));
+                    }
                 }
             }
         };
-        // The first shade of the whole strip is laid in the bands that work out the places, each band
-        // as soon as its places are in: a pass less over them (tens of megabytes a strip).
-        const bool whole =
-            x0 == left && y0 == bottom && columns == readColumns && rows == int(bounds.height());
+        // The shades of the whole strip are laid in the bands that work out the places, each band as
+        // soon as its places are in: a pass less over them (tens of megabytes a strip) for each.
         bool shaded = false;
         const std::shared_ptr<const PartReads> reads =
             readsFor(bounds, layout, texels, whole ? ShadeRows(shadeRows) : ShadeRows(), &shaded);
         if (!shaded)
             pf::CpuRendering::inBands(rows, [&](int begin, int end) { shadeRows(*reads, begin, end); });
+        if (!alongside.empty()) {
+            std::lock_guard lock(m_fieldMutex);
+            for (Alongside& a : alongside) {
+                // A strip laid ahead again (a render of the same strip that did not take it) replaces it.
+                std::erase_if(m_laidAhead, [&](const LaidAhead& l) { return l.part == a.part; });
+                m_laidAhead.push_back({a.part, bounds, layout, std::move(a.pixels)});
+            }
+        }
         return true;
     };
     return pf::CpuRendering::attach(

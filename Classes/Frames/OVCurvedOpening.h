@@ -54,11 +54,16 @@ public:
     // `corner` part pixels, `scale` destination pixels per part pixel, each side's middle `repeats`
     // times), with its pixels `within` worked out on the processor; transparent deep inside the
     // opening. `recipe` itself when the part cannot be read into memory.
+    // `together`: the other parts of the same frame laid along it with the same corners, scale and
+    // repeats. The first of them whose strip is worked out lays all of them in the same pass over the
+    // places they are read at, and keeps their pixels until their own render takes them: one pass
+    // over the places instead of one a shade.
     pf::Image laidAlongOnCpu(const pf::Image& recipe, const pf::Image& part, const pf::Size& corner,
-                             double scale, const pf::Vector& repeats, const pf::Rect& within) const;
+                             double scale, const pf::Vector& repeats, const pf::Rect& within,
+                             const std::vector<pf::Image>& together = {}) const;
 
-    // Lets go of the places the last strip's shades were read at (a strip's worth of memory), once the
-    // frame is drawn.
+    // Lets go of the places the last strip's shades were read at and of the pixels laid for parts
+    // whose render has not taken them (a strip's worth of memory), once the frame is drawn.
     void releaseReads() const;
 
     // The kernels' "openingNearest" and "openingDistance" at a point relative to the rectangle's lower
@@ -94,7 +99,9 @@ private:
     // Each row's run of pixels deep inside the opening, [from, to) from the rectangle's left edge.
     const std::vector<std::pair<int, int>>& deepRuns() const;
     bool isDeepInsideByShape(int x, int y) const;
-    Nearest ovalNearest(float px, float py, float tx, float ty) const;
+    // `point`: the quarter's nearest point and normal (see OvalTable); `inside`: whether (px, py) lies
+    // inside the opening.
+    Nearest ovalNearest(float px, float py, const float* point, bool inside) const;
     Nearest archNearest(float px, float py) const;
     bool isDeepOutside(int x, int y) const;
     float coverageAt(int x, int y) const;
@@ -113,4 +120,14 @@ private:
     mutable std::vector<std::pair<int, int>> m_runs;
     mutable std::mutex m_fieldMutex;
     mutable std::shared_ptr<const PartReads> m_reads;
+    // Pixels of a strip laid for a part together with another's, until the part's own render takes
+    // them: by the part's recipe node, with the strip and the layout they were laid for.
+    struct LaidAhead
+    {
+        const void* part = nullptr;
+        pf::Rect bounds;
+        PartLayout layout;
+        pf::Bitmap pixels;
+    };
+    mutable std::vector<LaidAhead> m_laidAhead;
 };

@@ -116,6 +116,24 @@ void OVFrameCatalog::load()
             frames = list->toMap();
         }
     }
+    // An entry that is no frame's dictionary is no frame: shown, it would be a nameless one, and the next
+    // save would write it over. The frames that read load; the file as it was is kept beside.
+    QStringList notFrames;
+    for (auto it = frames.begin(); it != frames.end();) {
+        if (it.value().metaType() == QMetaType::fromType<QVariantMap>()) {
+            ++it;
+            continue;
+        }
+        notFrames.append(it.key());
+        it = frames.erase(it);
+    }
+    if (!notFrames.isEmpty()) {
+        const QString error =
+            QStringLiteral("its entries %1 are no frames").arg(notFrames.join(QStringLiteral(", ")));
+        pf::warning(QStringLiteral("Could not read all the frames of '%1': %2").arg(path, error));
+        if (editable())
+            keepUnreadFile(error, true);
+    }
     for (auto it = frames.cbegin(); it != frames.cend(); ++it) {
         const QVariantMap dictionary = it.value().toMap();
         auto frame = std::make_shared<OVFrameDescription>(dictionary, m_bundlePath, editable());
@@ -140,21 +158,28 @@ void OVFrameCatalog::load()
     sortFrameNames();
 }
 
-QString OVFrameCatalog::keepUnreadFile(const QString& error)
+QString OVFrameCatalog::keepUnreadFile(const QString& error, bool partly)
 {
     QString kept = m_infoFileURL + QStringLiteral(".damaged");
     for (int number = 2; QFileInfo::exists(kept) || QFileInfo(kept).isSymLink(); ++number)
         kept = m_infoFileURL + QStringLiteral(".damaged-%1").arg(number);
     const QFileInfo file(m_infoFileURL);
-    const bool moved =
-        (file.isFile() || file.isDir()) && !file.isSymLink() && QFile::rename(m_infoFileURL, kept);
-    m_unreadFileStays = !moved;
-    if (moved)
+    // A file partly read is copied (its readable frames are saved anew in its place), else keptAside.
+    const bool keptAside = (file.isFile() || (file.isDir() && !partly)) && !file.isSymLink() &&
+                           (partly ? QFile::copy(m_infoFileURL, kept) : QFile::rename(m_infoFileURL, kept));
+    m_unreadFileStays = !keptAside;
+    if (keptAside)
         pf::warning(QStringLiteral("The user frames file '%1' is kept as '%2'").arg(m_infoFileURL, kept));
     pf::Alert alert;
-    alert.messageText = QStringLiteral("Your picture frames could not be read.");
+    alert.messageText = partly ? QStringLiteral("Some of your picture frames could not be read.")
+                               : QStringLiteral("Your picture frames could not be read.");
     alert.informativeText =
-        moved
+        keptAside && partly
+            ? QStringLiteral(
+                  "The file that holds them (%1) is damaged: %2. A copy of it as it was is kept as "
+                  "“%3”, so that these can still be repaired; your other frames are here as before.")
+                  .arg(QDir::toNativeSeparators(m_infoFileURL), error, QFileInfo(kept).fileName())
+        : keptAside
             ? QStringLiteral(
                   "The file that holds them (%1) is damaged: %2. It is kept as “%3”, so that it can "
                   "still be repaired; the frames you make from now on go into a new file.")
@@ -165,7 +190,7 @@ QString OVFrameCatalog::keepUnreadFile(const QString& error)
     alert.addButton(QStringLiteral("OK"));
     // The catalog is made where a frame is first needed: told once the event loop turns.
     QTimer::singleShot(0, m_quitContext.get(), [alert] { alert.runModal(); });
-    return moved ? kept : QString();
+    return keptAside ? kept : QString();
 }
 
 void OVFrameCatalog::observeFrame(const QString& frameID, const OVFrameDescriptionPtr& frame)

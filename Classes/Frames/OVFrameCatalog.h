@@ -95,8 +95,9 @@ private:
     void load();
     // A user frames file that cannot be read is never written over: it is kept beside as
     // "<name>.damaged" (the first such name that is free) and the user is told once; where it cannot
-    // be moved, the catalog saves nothing. The file's new name, or empty when it stayed.
-    QString keepUnreadFile(const QString& error);
+    // be moved, the catalog saves nothing. A file that read but for some entries (`partly`) is copied
+    // there instead, its readable frames loaded. The kept file's name, or empty when none was kept.
+    QString keepUnreadFile(const QString& error, bool partly = false);
     void observeFrame(const QString& frameID, const OVFrameDescriptionPtr& frame);
     void post(const QString& name, const QVariantMap& userInfo = {});
     void registerUndo(const QString& selector, std::function<void()> action);

@@ -532,13 +532,24 @@ Image OVTexturedFrameFilter::cachedFrame() const
     };
     // A shade laid over a strip of the band, its pixels worked out on the processor where they can be.
     const std::shared_ptr<const OVCurvedOpening> curve = m_curved;
-    const auto laidOver = [&curve](const Laid& l, const Rect& rect, const Rect& strip) {
+    std::vector<Laid> laid;
+    // Shades along a curved opening with the same corners, scale and repeats are read at the same
+    // places: the first of them worked out over a strip lays the others in the same pass.
+    const auto together = [&laid](const Laid& l) {
+        std::vector<Image> parts;
+        for (const Laid& other : laid)
+            if (other.curved && other.kept.isNull() && other.corner == l.corner && other.scale == l.scale &&
+                other.repeats == l.repeats)
+                parts.push_back(other.part);
+        return parts;
+    };
+    const auto laidOver = [&curve, &together](const Laid& l, const Rect& rect, const Rect& strip) {
         if (l.curved)
-            return curve ? curve->laidAlongOnCpu(l.recipe, l.part, l.corner, l.scale, l.repeats, strip)
+            return curve ? curve->laidAlongOnCpu(l.recipe, l.part, l.corner, l.scale, l.repeats, strip,
+                                                 strip.isNull() ? std::vector<Image>() : together(l))
                          : l.recipe;
         return OVFrameBand::laidOnCpu(l.recipe, l.part, l.corner, l.scale, l.repeats, rect, strip);
     };
-    std::vector<Laid> laid;
     QHash<QString, Image> layers;
     for (const auto& shade : shades) {
         if (auto* combined = dynamic_cast<OVCombinedShadeDescription*>(shade.get()))

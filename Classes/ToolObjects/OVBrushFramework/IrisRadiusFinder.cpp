@@ -1212,8 +1212,17 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     double limbus = chosen->radius();
     const double chosenRise =
         sidewaysRise(window, chosen->centre, chosen->radius(), sidewaysReach(maxRadius));
+    // A ring well inside that circle is part of its iris (the pupil, or the pupil and a catch light
+    // beside it, whose light rim reads as white on both sides), never the iris: an iris lies inside no
+    // other circle with the white of the eye beside it.
+    const auto holdsTheChosen = [&](Point c, double r) {
+        return chosen->radius() <= 0.75 * r &&
+               std::hypot(chosen->centre.x - c.x, chosen->centre.y - c.y) + chosen->radius() <= r + 1;
+    };
     if (const SidewaysCircle sideways = sidewaysCircle(window, m_point, maxRadius);
-        sideways.rise >= SidewaysRise && !(chosenRise >= SidewaysAgree * sideways.rise) &&
+        sideways.rise >= SidewaysRise &&
+        (!(chosenRise >= SidewaysAgree * sideways.rise) ||
+         holdsTheChosen(sideways.centre, sideways.radius)) &&
         sideways.radius >= SmallIris) {
         profiles.measure(window, sideways.centre);
         std::vector<Ring> there;

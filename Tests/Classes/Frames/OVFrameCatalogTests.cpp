@@ -298,3 +298,51 @@ TEST(OVFrameCatalog, AnUnreadableUserFileIsKeptAsideAndToldOnce)
         pf::Alert::setResponder({});
     }
 }
+
+// A user frames file that reads, but holds an entry that is no frame (a text, a list where a frame's
+// dictionary belongs): the frames that read are there, the entry is not shown as a nameless frame, and
+// the next save does not write over it unkept: the file as it was is kept beside, and the user told once.
+TEST(OVFrameCatalog, AnEntryThatIsNoFrameIsLeftOutAndTheFileKept)
+{
+    const QVariantMap mine{{"Name", "Mine"}, {"Texture", "Plain Color"}};
+    const struct
+    {
+        const char* what;
+        QVariant entry;
+    } cases[] = {
+        {"a text", QStringLiteral("not a frame")},
+        {"a list", QVariantList{1, 2}},
+        {"a number", 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        pf::SteppedClock clock;
+        const QString path = dir.filePath("UserFrames.plist");
+        const QByteArray bytes = *pf::PropertyList::toData(
+            QVariantMap{{"FRM-U#001#", mine}, {"FRM-U#002#", c.entry}}, pf::PropertyList::Format::Xml);
+        {
+            QFile out(path);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        }
+        QStringList told;
+        pf::Alert::setResponder([&](const pf::Alert& alert) {
+            told << alert.messageText;
+            return pf::Alert::firstButtonReturn;
+        });
+        {
+            OVFrameCatalog catalog(OVFrameCatalog::framesBundlePath(), path);
+            EXPECT_EQ(catalog.frameIDs(), QStringList{"FRM-U#001#"});
+            QCoreApplication::processEvents();
+            EXPECT_EQ(told.size(), 1);
+            catalog.addFrame(newFrame("New"), "FRM-U#401#");
+            catalog.saveCatalogInstantly(true);
+            EXPECT_EQ(storedFrames(path).keys(), (QStringList{"FRM-U#001#", "FRM-U#401#"}));
+            EXPECT_EQ(storedBytes(path + ".damaged"), bytes) << "the file as it was is kept";
+        }
+        OVFrameCatalog reloaded(OVFrameCatalog::framesBundlePath(), path);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(told.size(), 1) << "told once";
+        pf::Alert::setResponder({});
+    }
+}

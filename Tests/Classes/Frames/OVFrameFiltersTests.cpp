@@ -779,6 +779,35 @@ TEST(OVCurvedOpening, WorkedOutOnTheProcessorAsTheKernelsDraw)
                         shadeWorst = std::max(shadeWorst, std::abs(a.at(x, y)[ch] - b.at(x, y)[ch]));
                 }
             EXPECT_LE(shadeWorst, 1e-6);
+
+            // Another part of the same size laid in the same pass as the first (a frame's shades are):
+            // each is what it is laid alone, whichever is drawn first.
+            const Image second = scenetest::picture(48, 40, [](int x, int y) {
+                const double a = 0.2 + 0.8 * ((x * 3 + y * 11) % 7) / 6.0;
+                return std::array<double, 4>{a * 0.4, a * (x % 3) / 2.0, a * (y % 9) / 8.0, a};
+            });
+            const Image laidSecond = kernels.kernelWithName("drawFrameAlong")
+                                         .apply({QVariant::fromValue(pf::Vector::fromRect(c.rect)),
+                                                 QVariant::fromValue(pf::Sampler(second)),
+                                                 QVariant::fromValue(pf::Vector(corner.width, corner.height)),
+                                                 scale, QVariant::fromValue(repeats), c.width, double(kind)},
+                                                along);
+            const Pixels secondAlone =
+                rendered(OVCurvedOpening::make(c.rect, c.width, kind)
+                             ->laidAlongOnCpu(laidSecond, second, corner, scale, repeats, Rect::null()),
+                         c.rect);
+            const std::vector<Image> both{part, second};
+            for (bool secondFirst : {false, true}) {
+                SCOPED_TRACE(secondFirst ? "second drawn first" : "first drawn first");
+                const auto fresh = OVCurvedOpening::make(c.rect, c.width, kind);
+                const Image one =
+                    fresh->laidAlongOnCpu(laid, part, corner, scale, repeats, Rect::null(), both);
+                const Image two =
+                    fresh->laidAlongOnCpu(laidSecond, second, corner, scale, repeats, Rect::null(), both);
+                const Pixels twoPixels = secondFirst ? rendered(two, c.rect) : Pixels();
+                EXPECT_EQ(maxDifference(rendered(one, c.rect), b), 0.0);
+                EXPECT_EQ(maxDifference(secondFirst ? twoPixels : rendered(two, c.rect), secondAlone), 0.0);
+            }
         }
     }
 }

@@ -84,41 +84,6 @@ Image strokesMask(const Image& photo, const OVBrush& brush, const std::vector<st
     return handler.startMaskImage();
 }
 
-// Where a pixel of a face's enlarged square lies: the white of the eye (the opening less the iris,
-// clear of both by a pixel of the photo), the skin around the opening (clear of it by a pixel, within
-// three of the iris's radii), or neither.
-enum class Part
-{
-    White,
-    Skin,
-    Neither,
-};
-
-Part partOf(const FacePhoto& photo, const MarkedEye& eye, int x, int y)
-{
-    const double px = photo.origin.x + (x + 0.5) / photo.scale;
-    const double py = photo.origin.y + (photo.side - (y + 0.5)) / photo.scale;
-    const double d = std::hypot(px - eye.iris.x, py - eye.iris.y);
-    if (d > 3 * eye.irisRadius + 4)
-        return Part::Neither;
-    const double upper = eye.lidAt(px, true), lower = eye.lidAt(px, false);
-    const double lo = std::min(eye.corner[0].x, eye.corner[1].x);
-    const double hi = std::max(eye.corner[0].x, eye.corner[1].x);
-    if (px > lo + 1 && px < hi - 1 && py > upper + 1 && py < lower - 1)
-        return d >= eye.irisRadius + 1 ? Part::White : Part::Neither;
-    if (px < lo - 1 || px > hi + 1 || py < upper - 1 || py > lower + 1)
-        return Part::Skin;
-    return Part::Neither;
-}
-
-// The square around an eye its figures are taken over (enlarged pixels, y up).
-Rect aroundTheEye(const FacePhoto& photo, const MarkedEye& eye)
-{
-    const Point c = photo.place(eye.iris);
-    const double r = (3 * eye.irisRadius + 5) * photo.scale;
-    return Rect(c.x - r, c.y - r, 2 * r, 2 * r).integral().intersected(Rect(0, 0, photo.side, photo.side));
-}
-
 std::array<double, 3> straight(const Pixel& p)
 {
     const double a = p[3] > 0 ? p[3] : 1;

@@ -251,6 +251,42 @@ struct FacePhoto
     }
 };
 
+// Where a pixel of a face's enlarged square lies for the brushes' figures round an eye: the white of the
+// eye (the opening less the iris, clear of both by a pixel of the photo), the skin around the opening
+// (clear of it by a pixel, within three of the iris's radii and four pixels), or neither. The opening is
+// read in the eye's own frame, so that a tilted head's lids and corners lie where they were marked.
+enum class Part
+{
+    White,
+    Skin,
+    Neither,
+};
+
+inline Part partOf(const FacePhoto& photo, const MarkedEye& eye, int x, int y)
+{
+    const double px = photo.origin.x + (x + 0.5) / photo.scale;
+    const double py = photo.origin.y + (photo.side - (y + 0.5)) / photo.scale;
+    const double d = std::hypot(px - eye.iris.x, py - eye.iris.y);
+    if (d > 3 * eye.irisRadius + 4)
+        return Part::Neither;
+    if (eye.insideOpening(px, py, 1))
+        return d >= eye.irisRadius + 1 ? Part::White : Part::Neither;
+    if (eye.outsideOpening(px, py, 1))
+        return Part::Skin;
+    return Part::Neither;
+}
+
+// The square round an eye those figures are taken over (enlarged pixels, y up): every pixel partOf can
+// count.
+inline pf::Rect aroundTheEye(const FacePhoto& photo, const MarkedEye& eye)
+{
+    const pf::Point c = photo.place(eye.iris);
+    const double r = (3 * eye.irisRadius + 5) * photo.scale;
+    return pf::Rect(c.x - r, c.y - r, 2 * r, 2 * r)
+        .integral()
+        .intersected(pf::Rect(0, 0, photo.side, photo.side));
+}
+
 inline QImage facePhotoOriginal(const std::string& photo)
 {
     static std::mutex mutex;
