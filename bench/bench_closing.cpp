@@ -13,6 +13,10 @@
 //                      the process has ended (its teardown and the system's included).
 //   PreviewForSaving/W/H  the stack's preview picture (fitted inside 1024) that the kept edits and the
 //                      Frame Builder take from the open window: "preview_ms" on the calling thread.
+// The third argument: 1 also heals a blemish above the smoothing (a "Heal Blemishes" layer, one stroke
+// of its brush through the editor, its colour picture kept as a 16-bit picture of the photo's size),
+// settled before the answer; 2 heals it just before the answer, its snapshot still being written (the
+// user heals a spot and quits).
 // Each figure the median of five, with the load average ("load1") beside it. Targets: the windows gone
 // at once (well under 100 ms), the process free to end under 1 s. Reports only.
 
@@ -21,6 +25,7 @@
 #include "Classes/Document/GMDocument.h"
 #include "Classes/Document/GMDocumentPackage.h"
 #include "Classes/Document/GMEditorWindowController.h"
+#include "Classes/Editor/GMWindowController.h"
 #include "Classes/Filters/FilterLibrary.h"
 #include "Classes/Frames/FramesLibrary.h"
 #include "Classes/Help/OVInformationPanel.h"
@@ -117,9 +122,32 @@ struct Opened
     pf::Window* window = nullptr;
 };
 
-// A skin smoothing layer painted over the whole photo, the document marked edited, and then settled as a
-// person would leave it: the live picture shown, the stroke's snapshot written.
-void paintOver(pf::Document& document, PhotoToolChain& chain, int width, int height)
+// A blemish healed as the user heals one: "Heal Blemishes" added from the effects browser (it is then
+// the selected layer) and a short stroke of its brush over a spot of the canvas, through the editor's
+// own painting.
+void healSpot(GMWindowController& editor)
+{
+    editor.effectBrowserControllerAddPhotoTool(nullptr, QStringLiteral("BlemishHealing"));
+    const pf::Point spot(0.4, 0.45);
+    editor.drawSenderBrushDownAtPoint(nullptr, spot);
+    for (int i = 1; i <= 4; ++i)
+        editor.drawSenderBrushDraggedAtPoint(nullptr, pf::Point(spot.x + i * 0.004, spot.y));
+    editor.drawSenderBrushUpAtPoint(nullptr, pf::Point(spot.x + 0.016, spot.y));
+}
+
+// Whether a blemish is healed above the smoothing, and when.
+enum Heal
+{
+    NoHealing = 0,
+    HealedBefore = 1, // settled before the answer: its snapshot written
+    HealedJustNow = 2 // the answer given right after the stroke, its snapshot still being written
+};
+
+// A skin smoothing layer painted over the whole photo (and a blemish healed above it where asked), the
+// document marked edited, and then settled as a person would leave it: the live picture shown, the
+// strokes' snapshots written (but for a stroke healed just now).
+void paintOver(pf::Document& document, PhotoToolChain& chain, int width, int height,
+               GMWindowController* editor = nullptr, Heal heal = NoHealing)
 {
     chain.insertPhotoToolWithBlueprint(
         GMDocument::blueprintCatalog().effectBlueprintWithName(QStringLiteral("SkinSmoothing")), std::nullopt,
@@ -134,10 +162,23 @@ void paintOver(pf::Document& document, PhotoToolChain& chain, int width, int hei
     settle.start();
     spin([&] { return settle.elapsed() > 1500; });
     OVBrushPathImage::waitForPendingWrites();
+    if (!editor || heal == NoHealing)
+        return;
+    healSpot(*editor);
+    if (heal == HealedJustNow) {
+        // As long as a person takes to reach for the keys.
+        settle.restart();
+        spin([&] { return settle.elapsed() > 100; });
+        return;
+    }
+    settle.restart();
+    spin([&] { return settle.elapsed() > 1500; });
+    OVBrushPathImage::waitForPendingWrites();
 }
 
 // The photo in its editor window, with one layer painted all over, edited.
-Opened openEdited(const QString& path, int width, int height, pf::DocumentController& documents)
+Opened openEdited(const QString& path, int width, int height, pf::DocumentController& documents,
+                  Heal heal = NoHealing)
 {
     // Each run starts from the photo alone: the edits the last run kept are forgotten.
     QVariantMap registry = GMFileUtilities::shadowCopyDictionary();
@@ -160,14 +201,19 @@ Opened openEdited(const QString& path, int width, int height, pf::DocumentContro
         return opened.controller->toolChain() != nullptr && !opened.document->isOpening() &&
                opened.document->pendingLayerCount() == 0;
     });
-    paintOver(*opened.document, *opened.controller->toolChain(), width, height);
+    paintOver(*opened.document, *opened.controller->toolChain(), width, height, &opened.controller->editor(),
+              heal);
     return opened;
 }
 
-// What the process waits for before it may end (what quitting waits for), and the window's deletion.
-void finishRemainingWork()
+// What the process waits for before it may end (what quitting waits for: snapshot writes nobody keeps
+// any more are abandoned first, as the application does), and the window's deletion.
+void finishRemainingWork(bool quitting = false)
 {
-    OVBrushPathImage::waitForPendingWrites();
+    if (quitting)
+        OVBrushPathImage::abandonPendingWrites();
+    else
+        OVBrushPathImage::waitForPendingWrites();
     GMDocumentPackage::documentQueue().waitUntilEmpty();
     GMDocument::waitForRecoveryRecords();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -184,6 +230,7 @@ void answerDontSave()
 void timeClosing(benchmark::State& state, bool quit)
 {
     const int width = int(state.range(0)), height = int(state.range(1));
+    const auto heal = Heal(state.range(2));
     const QString path = photoPath(width, height);
     GMEditorWindowController::prepareForFirstWindow().wait();
     std::vector<double> gone, ended, held;
@@ -191,7 +238,7 @@ void timeClosing(benchmark::State& state, bool quit)
     for (auto _ : state) {
         state.PauseTiming();
         Documents documents;
-        Opened opened = openEdited(path, width, height, documents);
+        Opened opened = openEdited(path, width, height, documents, heal);
         if (!opened.document) {
             state.SkipWithError("the photo did not open");
             break;
@@ -222,7 +269,7 @@ void timeClosing(benchmark::State& state, bool quit)
         // The document is the controller's until its changes are kept and it is closed.
         stall =
             std::max(stall, spin([&] { return documents.documents().empty() && (!quit || quitDecided); }));
-        finishRemainingWork();
+        finishRemainingWork(quit);
         ended.push_back(double(timer.nsecsElapsed()) / 1e6);
         held.push_back(stall);
         pf::Alert::setResponder(nullptr);
@@ -268,7 +315,7 @@ qint64 wallNanoseconds()
 // The session the QuitProcess rows time: made as the application's main makes it, the photo opened in
 // its editor window and painted over, then the Quit command answered "Don't Save". Prints when it
 // answered; its exit code is the application's.
-int quitSession(int argc, char** argv, const QString& photo, int width, int height)
+int quitSession(int argc, char** argv, const QString& photo, int width, int height, Heal heal)
 {
     pf::chooseWindowingPlatform(argc, argv);
     pf::Movie::chooseBackend();
@@ -308,7 +355,9 @@ int quitSession(int argc, char** argv, const QString& photo, int width, int heig
             QCoreApplication::exit(3);
             return;
         }
-        paintOver(*document, *document->windowController()->toolChain(), width, height);
+        auto* editor = dynamic_cast<GMEditorWindowController*>(document->windowController().get());
+        paintOver(*document, *document->windowController()->toolChain(), width, height,
+                  editor ? &editor->editor() : nullptr, heal);
         pf::Alert::setResponder([](const pf::Alert& alert) {
             const int index = int(alert.buttons().indexOf(QStringLiteral("Don't Save")));
             std::printf("answered %lld\n", static_cast<long long>(wallNanoseconds()));
@@ -323,6 +372,7 @@ int quitSession(int argc, char** argv, const QString& photo, int width, int heig
 void QuitProcess(benchmark::State& state)
 {
     const int width = int(state.range(0)), height = int(state.range(1));
+    const auto heal = Heal(state.range(2));
     const QString path = photoPath(width, height);
     std::vector<double> ended;
     double load = 0;
@@ -337,9 +387,9 @@ void QuitProcess(benchmark::State& state)
         environment.insert(QStringLiteral("PF_USER_DEFAULTS_FILE"), area + QStringLiteral("/defaults.conf"));
         session.setProcessEnvironment(environment);
         session.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        session.start(
-            QCoreApplication::applicationFilePath(),
-            {QStringLiteral("--quit-session"), path, QString::number(width), QString::number(height)});
+        session.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("--quit-session"), path, QString::number(width),
+                       QString::number(height), QString::number(int(heal))});
         load = std::max(load, loadAverage());
         state.ResumeTiming();
         const bool finished = session.waitForFinished(300000);
@@ -373,20 +423,32 @@ void QuitDontSave(benchmark::State& state)
 
 BENCHMARK(PreviewForSaving)->Args({6000, 4000})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(CloseDontSave)
-    ->Args({6000, 4000})
-    ->Args({12000, 9000})
+    ->Args({6000, 4000, 0})
+    ->Args({12000, 9000, 0})
+    ->Args({6000, 4000, 1})
+    ->Args({12000, 9000, 1})
+    ->Args({6000, 4000, 2})
+    ->Args({12000, 9000, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
 BENCHMARK(QuitDontSave)
-    ->Args({6000, 4000})
-    ->Args({12000, 9000})
+    ->Args({6000, 4000, 0})
+    ->Args({12000, 9000, 0})
+    ->Args({6000, 4000, 1})
+    ->Args({12000, 9000, 1})
+    ->Args({6000, 4000, 2})
+    ->Args({12000, 9000, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
 BENCHMARK(QuitProcess)
-    ->Args({6000, 4000})
-    ->Args({12000, 9000})
+    ->Args({6000, 4000, 0})
+    ->Args({12000, 9000, 0})
+    ->Args({6000, 4000, 1})
+    ->Args({12000, 9000, 1})
+    ->Args({6000, 4000, 2})
+    ->Args({12000, 9000, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
@@ -394,9 +456,9 @@ BENCHMARK(QuitProcess)
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (argc == 5 && std::string(argv[1]) == "--quit-session")
+    if (argc == 6 && std::string(argv[1]) == "--quit-session")
         return quitSession(argc, argv, QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]),
-                           std::atoi(argv[4]));
+                           std::atoi(argv[4]), Heal(std::atoi(argv[5])));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-bench"));
     pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox().filePath(QStringLiteral("app")));

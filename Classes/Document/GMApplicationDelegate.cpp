@@ -489,8 +489,12 @@ void GMApplicationDelegate::openFiles(const QStringList& files)
 void GMApplicationDelegate::applicationWillTerminate()
 {
     OVRateUsController::resetShared();
-    // Writes queued by the last edits and saves finish before their folder goes.
-    OVBrushPathImage::waitForPendingWrites();
+    // Every document has closed, what the user keeps written (its saves and autosaves waited for the
+    // snapshots they keep), and the snapshots' folder goes next: the snapshot writes still queued have
+    // nobody to keep them for (undo steps, records of closed documents) and are skipped; a save still
+    // running that needs one writes it from memory. Only a write already begun is waited for, and
+    // what is left on disk goes with the folder.
+    OVBrushPathImage::abandonPendingWrites();
     GMDocumentPackage::documentQueue().waitUntilEmpty();
     GMDocument::waitForRecoveryRecords();
     const QString area = GMFileUtilities::applicationSupportDirectory();

@@ -1680,6 +1680,12 @@ void GMDocument::writeRecoveryRecord()
         }
         if (!snapshot)
             return;
+        // Written for a document that has closed since, the record would only be removed after it: no
+        // snapshot is waited for, nor a mask written, for it.
+        if (pending->removed.load()) {
+            pf::runOnMain([last = std::move(snapshot)] {});
+            return;
+        }
         // The masks belong to the main thread: the snapshot is let go there.
         const auto release = qScopeGuard([&snapshot] { pf::runOnMain([last = std::move(snapshot)] {}); });
         const QString marker = recoveryFailureMarkerPath(path);
@@ -1783,6 +1789,7 @@ void GMDocument::noteRecoveryRecordWrite(const QString& error, bool diskFull)
 void GMDocument::removeRecoveryRecord()
 {
     m_recordRemoved = true;
+    m_pendingRecord->removed = true;
     const QString path = recoveryRecordPath();
     if (!path.isEmpty())
         recordQueue().async([path] {

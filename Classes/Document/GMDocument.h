@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
@@ -270,6 +271,8 @@ private:
     {
         std::mutex mutex;
         std::shared_ptr<Snapshot> newest;
+        // The record is removed (the document closed): a write still queued has nothing to keep.
+        std::atomic<bool> removed = false;
     };
     std::shared_ptr<PendingRecord> m_pendingRecord = std::make_shared<PendingRecord>();
 };

@@ -43,6 +43,15 @@ void releaseInBackground(OVContentContainerPtr container)
     writeQueue().addOperation([held] { held->reset(); });
 }
 
+// Snapshot writes are numbered as they are queued; those numbered below `abandonedBelow` are skipped
+// when their turn comes (abandonPendingWrites). `begun` counts the writes under way, guarded by
+// `beganMutex` together with the decision to begin.
+std::atomic<quint64> writesQueued = 0;
+std::atomic<quint64> abandonedBelow = 0;
+std::mutex beganMutex;
+std::condition_variable beganDone;
+int begun = 0;
+
 // The mask painted or undone last (set on the main thread): the only one holding the snapshot its undo
 // shows next. Atomic because a mask read on an opening thread may be destroyed there.
 std::atomic<OVBrushPathImage*> lastPainted = nullptr;
@@ -150,6 +159,13 @@ void OVBrushPathImage::waitForPendingWrites()
     writeQueue().waitUntilAllOperationsAreFinished();
 }
 
+void OVBrushPathImage::abandonPendingWrites()
+{
+    std::unique_lock lock(beganMutex);
+    abandonedBelow = writesQueued.load();
+    beganDone.wait(lock, [] { return begun == 0; });
+}
+
 namespace {
 
 std::mutex& gateMutex()
@@ -235,17 +251,35 @@ void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<con
         m_writes->snapshots.insert(name, {container, true, false});
     }
     std::shared_ptr<Writes> writes = m_writes;
-    writeQueue().addOperation([writes, container, folder, name, placement] {
-        // Nobody waits for a snapshot: a step, a zoom or a scroll asked for meanwhile goes first.
-        const CpuRendering::BackgroundScope background;
-        passWriteGate();
-        if (placement)
-            placement->settle(*container);
-        QString error;
-        const bool ok = container->writeToFolder(folder, &error);
-        if (!ok)
-            pf::error(QStringLiteral("A mask snapshot could not be written to %1: %2; it stays in memory")
-                          .arg(folder, error));
+    const quint64 number = writesQueued++;
+    writeQueue().addOperation([writes, container, folder, name, placement, number] {
+        // Abandoned: nothing is written, and the snapshot counts as a failed write, so that whoever still
+        // asks for it takes the pixels from memory instead of a folder that was never made.
+        bool abandoned = number < abandonedBelow.load();
+        bool ok = false;
+        if (!abandoned) {
+            // Nobody waits for a snapshot: a step, a zoom or a scroll asked for meanwhile goes first.
+            const CpuRendering::BackgroundScope background;
+            passWriteGate();
+            {
+                std::lock_guard began(beganMutex);
+                abandoned = number < abandonedBelow.load();
+                begun += abandoned ? 0 : 1;
+            }
+            if (!abandoned) {
+                if (placement)
+                    placement->settle(*container);
+                QString error;
+                ok = container->writeToFolder(folder, &error);
+                if (!ok)
+                    pf::error(
+                        QStringLiteral("A mask snapshot could not be written to %1: %2; it stays in memory")
+                            .arg(folder, error));
+                std::lock_guard began(beganMutex);
+                --begun;
+                beganDone.notify_all();
+            }
+        }
         std::lock_guard lock(writes->mutex);
         Snapshot& snapshot = writes->snapshots[name];
         snapshot.pending = false;

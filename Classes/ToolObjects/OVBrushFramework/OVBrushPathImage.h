@@ -98,6 +98,12 @@ public:
     static QString cacheFolder();
     // Waits for every pending snapshot write (tests and shutdown).
     static void waitForPendingWrites();
+    // Every snapshot write queued so far and not begun is skipped when its turn comes: its folder is
+    // never made, and waitForSnapshotFolder() answers false, so that whoever still needs it writes the
+    // pixels from memory. Returns once the writes already begun are done. For the way out, once
+    // everything the user keeps is written and the snapshots' folder is about to go. Any thread but the
+    // writes' own.
+    static void abandonPendingWrites();
     // Once per process: renders the picture `sample` makes (a small one, made the way a colour
     // stroke's is) in the background on the context that makes stroke pictures, so that its programs
     // exist when the first such stroke is stored instead of being built while the user waits for it.

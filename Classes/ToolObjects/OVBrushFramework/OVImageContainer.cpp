@@ -638,6 +638,42 @@ bool OVImageContainer::writeFramedPNG(const Bitmap& part, const Point& origin, c
     return FileSystem::writeFileAtomically(path, *png, errorMessage);
 }
 
+bool OVImageContainer::writeUniformPNG(const Bitmap& pixel, int width, int height, const QString& path,
+                                       QString* errorMessage)
+{
+    const bool grey = pixel.format() == Bitmap::Format::Gray16;
+    quint16 value[4] = {0, 0, 0, 0};
+    if (grey) {
+        std::memcpy(value, pixel.row(0), sizeof(quint16));
+    } else {
+        float rgba[4];
+        pixel.pixel(0, 0, rgba); // premultiplied; the file holds straight colour
+        const float a = rgba[3];
+        const auto channel = [](float v) {
+            return quint16(std::lround(std::clamp(v, 0.0f, 1.0f) * 65535.0f));
+        };
+        if (a > 0)
+            for (int c = 0; c < 4; ++c)
+                value[c] = channel(c == 3 ? a : rgba[c] / a);
+    }
+    const int channels = grey ? 1 : 4;
+    const bool zero = std::all_of(value, value + channels, [](quint16 v) { return v == 0; });
+    QString error;
+    const auto png = OVPNGWriter::encode16(
+        width, height, grey,
+        [&](int, quint16* line) {
+            for (size_t x = 0; x < size_t(width); ++x)
+                std::memcpy(line + x * size_t(channels), value, sizeof(quint16) * size_t(channels));
+        },
+        &error, [zero](int) { return zero; });
+    if (!png) {
+        if (errorMessage)
+            *errorMessage = QStringLiteral("The image could not be encoded as PNG: %1").arg(error);
+        return false;
+    }
+    return FileSystem::writeFileAtomically(path, *png, errorMessage);
+}
+
 bool OVImageContainer::writeGreyPNG(const Bitmap& pixels, const QString& path, QString* errorMessage)
 {
     QString error;
@@ -697,6 +733,25 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
             return false;
         return writeFramedPNG(part, origin, frame, folder + QStringLiteral("/image.png"), errorMessage);
     }
+    // One value over the whole picture (a layer not painted yet, a mask filled): written from that value,
+    // never laid out at the photo's size first.
+    Bitmap pixel;
+    int uniformWidth = 0, uniformHeight = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_bitmap.isNull() && !m_uniformPixel.isNull()) {
+            pixel = m_uniformPixel;
+            uniformWidth = m_uniformWidth;
+            uniformHeight = m_uniformHeight;
+        }
+    }
+    if (!pixel.isNull() && uniformWidth > 0 && uniformHeight > 0 &&
+        (pixel.format() == Bitmap::Format::Gray16 || pixel.format() == Bitmap::Format::RGBAf)) {
+        if (!makeFolderWithContent(folder, monochrome, errorMessage))
+            return false;
+        return writeUniformPNG(pixel, uniformWidth, uniformHeight, folder + QStringLiteral("/image.png"),
+                               errorMessage);
+    }
     stored = bitmap();
     if (stored.isNull()) {
         // Nothing to write: a folder left by an earlier write would read back as this picture.
@@ -711,6 +766,12 @@ bool OVImageContainer::writeToFolder(const QString& folder, QString* errorMessag
         return false;
     if (stored.format() == Bitmap::Format::Gray16)
         return writeGreyPNG(stored, folder + QStringLiteral("/image.png"), errorMessage);
+    // A colour picture of the whole frame (a healing layer's, mostly transparent) goes the same quick
+    // way as a part: the general encoder took seconds over a large photo's transparent rows, and the
+    // documents kept by closing and quitting wait for this write.
+    if (stored.format() == Bitmap::Format::RGBAf)
+        return writeFramedPNG(stored, Point(), Size(stored.width(), stored.height()),
+                              folder + QStringLiteral("/image.png"), errorMessage);
     return ImageFile::writePNG(stored, folder + QStringLiteral("/image.png"), 16, errorMessage);
 }
 

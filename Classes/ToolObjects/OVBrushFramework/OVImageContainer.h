@@ -126,6 +126,9 @@ private:
     static bool writeFramedPNG(const pf::Bitmap& part, const pf::Point& origin, const pf::Size& frame,
                                const QString& path, QString* errorMessage);
     // Writes a 16-bit grey bitmap as a 16-bit grey PNG.
+    // A picture of one value (`pixel`, Gray16 or RGBAf) over width x height, as a 16-bit PNG.
+    static bool writeUniformPNG(const pf::Bitmap& pixel, int width, int height, const QString& path,
+                                QString* errorMessage);
     static bool writeGreyPNG(const pf::Bitmap& pixels, const QString& path, QString* errorMessage);
     bool hasStoredPixels() const { return !m_bitmap.isNull() || !m_uniformPixel.isNull(); }
 

@@ -5,11 +5,15 @@
 #include "Classes/Document/GMGridViewController.h"
 #include "Classes/Document/GMPreferencesWindowController.h"
 #include "Classes/Document/GMWindowCascade.h"
+#include "Classes/Editor/GMWindowController.h"
 #include "Classes/Frames/OVFrameBuilder.h"
 #include "Classes/Framework/Toolkit/OVBoxView.h"
 #include "Classes/Help/OVInformationCatalog.h"
 #include "Classes/Help/OVInformationPanel.h"
+#include "Classes/ToolObjects/GMBlueprintCatalog.h"
 #include "Classes/ToolObjects/GMFileUtilities.h"
+#include "Classes/ToolObjects/OVBrushFramework/OVBrushPathImage.h"
+#include "Classes/ToolObjects/PhotoToolChain.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Foundation/FileSystem.h"
 #include "Platform/Foundation/UndoManager.h"
@@ -35,7 +39,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
 
 using namespace doctest;
 
@@ -831,6 +837,138 @@ TEST_F(Menus, QuittingKeepsTheChangesWithoutWaitingForASlideNoOneSees)
     EXPECT_TRUE(GMFileUtilities::shadowCopyDictionary().contains(GMDocument::shadowCopyKey(path)))
         << "the changes are kept";
     document->close();
+}
+
+// Mended: quitting with Don't Save waited for every mask snapshot still being written, also for those
+// nobody keeps: a healed spot undone just before Ctrl+Q (its colour picture took seconds to write over a
+// large photo) held the process that long after the answer. The changes kept are written first; a
+// snapshot nobody keeps is skipped, never written after its folder went, and the next start opens what
+// was kept.
+TEST_F(Menus, QuittingDoesNotWaitForASnapshotNobodyKeeps)
+{
+    GMApplicationDelegate delegate;
+    DocumentHandler& handler = capableHandler(delegate);
+    GMDocument::setWindowControllerFactory([](GMDocument& document) {
+        return std::make_shared<GMEditorWindowController>(document.weak_from_this());
+    });
+    // The shipped healing effect, and a person who has seen the first window's help sheet.
+    GMDocument::setBlueprintCatalog(&GMBlueprintCatalog::sharedInstance());
+    pf::UserDefaults& defaults = pf::UserDefaults::standard();
+    const QVariant dontShow = defaults.value(OVInformationPanel::dontShowAgainKey);
+    defaults.setValue(OVInformationPanel::dontShowAgainKey,
+                      QVariantMap{{GMEditorWindowController::firstRunTopic, 1}});
+    // A write held as a slow one is, until the test lets it go (or long after any quit should be over).
+    std::mutex gateMutex;
+    std::condition_variable gateOpened;
+    bool released = false, held = false, heldTooLong = false;
+    OVBrushPathImage::setWriteGateForTesting([&] {
+        std::unique_lock lock(gateMutex);
+        held = true;
+        if (!gateOpened.wait_for(lock, std::chrono::seconds(8), [&] { return released; }))
+            heldTooLong = true;
+    });
+    const auto release = [&] {
+        std::lock_guard lock(gateMutex);
+        released = true;
+        gateOpened.notify_all();
+    };
+    const auto restore = qScopeGuard([&] {
+        release();
+        OVBrushPathImage::waitForPendingWrites();
+        OVBrushPathImage::setWriteGateForTesting({});
+        defaults.setValue(OVInformationPanel::dontShowAgainKey, dontShow);
+        GMDocument::setBlueprintCatalog(&doctest::catalog());
+    });
+    {
+        // Until the spot to keep is healed, writes go through.
+        std::lock_guard lock(gateMutex);
+        released = true;
+    }
+    m_photoSize = QSize(300, 200);
+    const QString path = photo("spots.jpg");
+    QString error;
+    const auto document =
+        std::static_pointer_cast<GMDocument>(handler.openDocumentWithContentsOfURL(path, true, &error));
+    ASSERT_TRUE(document) << error.toStdString();
+    ASSERT_TRUE(spinUntil([&] {
+        return document->window() && document->window()->isVisible() && document->windowController() &&
+               document->windowController()->toolChain() && !document->isOpening() &&
+               document->pendingLayerCount() == 0;
+    }));
+    auto* editorWindow = dynamic_cast<GMEditorWindowController*>(document->windowController().get());
+    ASSERT_TRUE(editorWindow);
+    GMWindowController& editor = editorWindow->editor();
+    // "Heal Blemishes" chosen in the effects browser, then strokes of its brush over the canvas.
+    editor.effectBrowserControllerAddPhotoTool(nullptr, QStringLiteral("BlemishHealing"));
+    const auto chain = document->windowController()->toolChain();
+    ASSERT_EQ(chain->numberOfTools(), 2);
+    const auto mask = chain->brushPathImageAtIndex(1);
+    const auto heal = [&](pf::Point spot) {
+        const qsizetype before = mask->segmentImageNames().size();
+        editor.drawSenderBrushDownAtPoint(nullptr, spot);
+        for (int i = 1; i <= 3; ++i)
+            editor.drawSenderBrushDraggedAtPoint(nullptr, pf::Point(spot.x + i * 0.01, spot.y));
+        editor.drawSenderBrushUpAtPoint(nullptr, pf::Point(spot.x + 0.03, spot.y));
+        return spinUntil([&] { return mask->segmentImageNames().size() > before; });
+    };
+    ASSERT_TRUE(heal(pf::Point(0.3, 0.4)));
+    OVBrushPathImage::waitForPendingWrites();
+    QTest::qWait(100);
+    const QString kept = mask->segmentImageNames().last();
+    {
+        std::lock_guard lock(gateMutex);
+        released = false;
+    }
+    ASSERT_TRUE(heal(pf::Point(0.6, 0.6)));
+    const QString undone = mask->segmentImageNames().last();
+    ASSERT_TRUE(spinUntil([&] {
+        std::lock_guard lock(gateMutex);
+        return held;
+    }));
+    delegate.action("Undo")->trigger();
+    ASSERT_EQ(mask->segmentImageNames().last(), kept);
+
+    pf::Alert::setResponder([&](const pf::Alert& alert) {
+        m_alerts << alert.messageText;
+        return pf::Alert::firstButtonReturn +
+               int(std::max<qsizetype>(0, alert.buttons().indexOf(QStringLiteral("Don't Save"))));
+    });
+    delegate.action("Quit")->trigger();
+    ASSERT_TRUE(spinUntil([&] { return handler.documents().empty(); })) << m_alerts.join('\n').toStdString();
+    // The quit ends the main loop, which the application's main runs (here: for one turn, which also lets
+    // the modal loops of the tests after run again), and then does what the application does as it ends.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    delegate.applicationWillTerminate();
+    {
+        std::lock_guard lock(gateMutex);
+        EXPECT_FALSE(heldTooLong) << "the quit waited for the undone stroke's snapshot";
+    }
+    release();
+    OVBrushPathImage::waitForPendingWrites();
+    EXPECT_FALSE(QFileInfo::exists(OVBrushPathImage::urlForFileName(undone)))
+        << "the skipped snapshot was written after all";
+    EXPECT_EQ(m_alerts.size(), 1) << m_alerts.join('\n').toStdString();
+
+    // The next start: the healed spot kept, and nothing else taken for a record of work.
+    EXPECT_FALSE(handler.previousSessionDidNotQuit());
+    EXPECT_TRUE(QDir(pf::DocumentController::recoveryFolder())
+                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
+                    .isEmpty());
+    const auto again =
+        std::static_pointer_cast<GMDocument>(handler.openDocumentWithContentsOfURL(path, true, &error));
+    ASSERT_TRUE(again) << error.toStdString();
+    ASSERT_TRUE(spinUntil([&] {
+        return again->windowController() && again->windowController()->toolChain() && !again->isOpening() &&
+               again->pendingLayerCount() == 0;
+    }));
+    const auto reopened = again->windowController()->toolChain();
+    ASSERT_EQ(reopened->numberOfTools(), 2);
+    const OVContentContainerPtr healed = reopened->brushPathImageAtIndex(1)->contentContainer();
+    ASSERT_TRUE(healed);
+    EXPECT_FALSE(healed->additionalImageContainer()->bitmap().isNull()) << "the healed spot is kept";
+    pf::Alert::setResponder([](const pf::Alert&) { return pf::Alert::firstButtonReturn + 2; });
+    again->close();
 }
 
 // Run by the test above in a process of its own: opens the photos and a sample, edits each, quits.
