@@ -72,6 +72,28 @@ protected:
     }
 };
 
+// Opens a photo as the open panel does and waits until its editor window shows it, layers and all;
+// null (with a failure) when it does not open.
+std::shared_ptr<GMDocument> openInEditor(DocumentHandler& handler, const QString& path)
+{
+    QString error;
+    const auto document =
+        std::static_pointer_cast<GMDocument>(handler.openDocumentWithContentsOfURL(path, true, &error));
+    if (!document) {
+        ADD_FAILURE() << error.toStdString();
+        return nullptr;
+    }
+    if (!spinUntil([&] {
+            return document->window() && document->window()->isVisible() && document->windowController() &&
+                   document->windowController()->toolChain() && !document->isOpening() &&
+                   document->pendingLayerCount() == 0;
+        })) {
+        ADD_FAILURE() << "the editor window did not show the photo";
+        return nullptr;
+    }
+    return document;
+}
+
 QMenuBar* barOf(QWidget* window)
 {
     auto* pfWindow = qobject_cast<pf::Window*>(window);
@@ -794,15 +816,8 @@ TEST_F(Menus, QuittingKeepsTheChangesWithoutWaitingForASlideNoOneSees)
     const auto restore =
         qScopeGuard([&] { defaults.setValue(OVInformationPanel::dontShowAgainKey, dontShow); });
     const QString path = photo("unseen.png");
-    QString error;
-    const auto document =
-        std::static_pointer_cast<GMDocument>(handler.openDocumentWithContentsOfURL(path, true, &error));
-    ASSERT_TRUE(document) << error.toStdString();
-    ASSERT_TRUE(spinUntil([&] {
-        return document->window() && document->window()->isVisible() && document->windowController() &&
-               document->windowController()->toolChain() && !document->isOpening() &&
-               document->pendingLayerCount() == 0;
-    }));
+    const auto document = openInEditor(handler, path);
+    ASSERT_TRUE(document);
     document->windowController()->toolChain()->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt,
                                                                             0);
     QCoreApplication::processEvents();
@@ -886,15 +901,8 @@ TEST_F(Menus, QuittingDoesNotWaitForASnapshotNobodyKeeps)
     }
     m_photoSize = QSize(300, 200);
     const QString path = photo("spots.jpg");
-    QString error;
-    const auto document =
-        std::static_pointer_cast<GMDocument>(handler.openDocumentWithContentsOfURL(path, true, &error));
-    ASSERT_TRUE(document) << error.toStdString();
-    ASSERT_TRUE(spinUntil([&] {
-        return document->window() && document->window()->isVisible() && document->windowController() &&
-               document->windowController()->toolChain() && !document->isOpening() &&
-               document->pendingLayerCount() == 0;
-    }));
+    const auto document = openInEditor(handler, path);
+    ASSERT_TRUE(document);
     auto* editorWindow = dynamic_cast<GMEditorWindowController*>(document->windowController().get());
     ASSERT_TRUE(editorWindow);
     GMWindowController& editor = editorWindow->editor();
@@ -955,6 +963,7 @@ TEST_F(Menus, QuittingDoesNotWaitForASnapshotNobodyKeeps)
     EXPECT_TRUE(QDir(pf::DocumentController::recoveryFolder())
                     .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
                     .isEmpty());
+    QString error;
     const auto again =
         std::static_pointer_cast<GMDocument>(handler.openDocumentWithContentsOfURL(path, true, &error));
     ASSERT_TRUE(again) << error.toStdString();
