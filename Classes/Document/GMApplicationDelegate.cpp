@@ -37,6 +37,7 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocalServer>
@@ -61,6 +62,20 @@
 namespace {
 
 constexpr int connectMilliseconds = 2000;
+// How long a second start waits for the running instance to say it has its files.
+constexpr int answerMilliseconds = 10000;
+// What the running instance answers once it has read a second start's whole list.
+constexpr char acknowledgement[] = "taken\n";
+// A list of files longer than this is no second start's: it is dropped unread.
+constexpr qsizetype handOverLimit = 16 * 1024 * 1024;
+
+enum class HandOver
+{
+    NotReached, // no instance listens (yet)
+    Taken,      // the instance said it has the files
+    Lost,       // the connection closed before an answer: the instance ended
+    NoAnswer,   // the instance was reached but did not answer in time
+};
 
 // An instance holds its lock file locked (flock) for as long as it runs. A lock file nobody holds was
 // left by one that ended without removing it, whatever the file says: empty or cut short (the machine
@@ -262,17 +277,38 @@ bool GMApplicationDelegate::claimSingleInstance(const QStringList& files)
     QStringList absolute;
     for (const QString& file : files)
         absolute.append(QFileInfo(file).absoluteFilePath());
+    // The system accepts a connection for an instance that never reads it (stopped, or its event loop
+    // not served): only the instance's own answer tells that the files reached it.
     const auto handOver = [&]() {
         QLocalSocket socket;
         socket.connectToServer(instanceServerName());
         if (!socket.waitForConnected(connectMilliseconds))
-            return false;
-        socket.write((absolute.isEmpty() ? QStringLiteral("\n") : absolute.join(u'\n') + u'\n').toUtf8());
-        socket.flush();
-        socket.waitForBytesWritten(connectMilliseconds);
+            return HandOver::NotReached;
+        QByteArray message;
+        for (const QString& file : std::as_const(absolute))
+            message += file.toUtf8() + '\n';
+        socket.write(message + '\n'); // the empty line ends the list
+        QElapsedTimer waited;
+        waited.start();
+        QByteArray answer;
+        while (!answer.contains('\n')) {
+            const qint64 left = answerMilliseconds - waited.elapsed();
+            if (left <= 0)
+                return HandOver::NoAnswer;
+            if (socket.bytesToWrite() > 0)
+                socket.waitForBytesWritten(int(left));
+            else
+                socket.waitForReadyRead(int(left));
+            answer += socket.readAll();
+            if (socket.state() != QLocalSocket::ConnectedState && !answer.contains('\n'))
+                return waited.elapsed() < answerMilliseconds ? HandOver::Lost : HandOver::NoAnswer;
+        }
         socket.disconnectFromServer();
-        return true;
+        return answer.startsWith(acknowledgement) ? HandOver::Taken : HandOver::NoAnswer;
     };
+    // Once the files went to an instance that did not answer, they are never handed over again: it
+    // may still open them when it wakes, and twice would be once too often.
+    bool delivered = false;
     // The lock says who runs; the socket carries the files. A lock left by a process that died is taken over.
     m_lock = std::make_unique<QLockFile>(workingArea() + QStringLiteral("/instance.lock"));
     m_lock->setStaleLockTime(0);
@@ -290,8 +326,16 @@ bool GMApplicationDelegate::claimSingleInstance(const QStringList& files)
         // Only a lock that is there and held means another instance. A lock that cannot be written (a
         // full disk) means none; so does one left by a process that died, which cannot be taken over
         // where nothing can be written.
-        if (m_lock->error() == QLockFile::LockFailedError && handOver())
-            return false;
+        if (m_lock->error() == QLockFile::LockFailedError && !delivered) {
+            const HandOver handed = handOver();
+            if (handed == HandOver::Taken)
+                return false;
+            if (handed == HandOver::NoAnswer)
+                break;
+            // It closed without answering (it ended as it read them): once its lock is free, this start
+            // runs in its place with the files; while the lock is held, nothing more is sent.
+            delivered = handed == HandOver::Lost;
+        }
         if (refuseUnwritableWorkingArea())
             return false;
         // Only where the working area takes files: on a full disk the space the old lock frees would
@@ -316,8 +360,8 @@ bool GMApplicationDelegate::claimSingleInstance(const QStringList& files)
         alert.runModal();
         return false;
     }
-    // Another instance holds the lock but does not answer: it is still starting or hangs. Leaving
-    // the working area alone is safer than running beside it.
+    // Another instance holds the lock but does not answer (or took the files and never said so): it is
+    // still starting or hangs. Leaving the working area alone is safer than running beside it.
     pf::error(QStringLiteral("Another instance of the application is running but does not answer."));
     alert.messageText = QStringLiteral("The application is already running, but does not answer.");
     alert.informativeText =
@@ -412,23 +456,54 @@ void GMApplicationDelegate::receiveConnection()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         auto buffer = std::make_shared<QByteArray>();
-        connect(socket, &QLocalSocket::readyRead, socket,
-                [socket, buffer] { buffer->append(socket->readAll()); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
+        auto finished = std::make_shared<bool>(false);
+        // One path a line, the list ended by an empty line; only a whole list is answered and opened.
+        const auto read = [this, socket, buffer, finished] {
+            if (*finished)
+                return;
             buffer->append(socket->readAll());
-            socket->deleteLater();
+            const qsizetype end = buffer->startsWith('\n') ? 0 : buffer->indexOf("\n\n");
+            if (end < 0) {
+                if (buffer->size() > handOverLimit) {
+                    *finished = true;
+                    pf::warning(QStringLiteral("A second start's list of files was too long; it is dropped"));
+                    socket->abort();
+                }
+                return;
+            }
+            *finished = true;
             QStringList files;
-            for (const QString& line : QString::fromUtf8(*buffer).split(u'\n'))
+            for (const QString& line : QString::fromUtf8(buffer->left(end)).split(u'\n'))
                 if (!line.isEmpty())
                     files.append(line);
-            // While launching (the last session's documents reopening, their questions up) the files
-            // wait: a file handed over now would open beside the same file still being brought back.
-            if (m_launching)
-                m_handedOver.append(files);
-            else
-                openFiles(files);
+            // Answered before anything opens: opening may ask questions, and the second start waits.
+            // One that gave up waiting is gone; what it asked for still opens.
+            if (socket->state() == QLocalSocket::ConnectedState) {
+                socket->write(acknowledgement);
+                socket->disconnectFromServer();
+            }
+            takeHandedOverFiles(files);
+        };
+        connect(socket, &QLocalSocket::readyRead, socket, read);
+        connect(socket, &QLocalSocket::disconnected, socket, [socket, read, finished] {
+            read();
+            if (!*finished)
+                pf::warning(QStringLiteral("A second start left before its list of files was whole"));
+            socket->deleteLater();
         });
+        // What the second start wrote may be there already: no further signal would tell of it.
+        read();
     }
+}
+
+void GMApplicationDelegate::takeHandedOverFiles(const QStringList& files)
+{
+    // While launching (the last session's documents reopening, their questions up) the files wait: a
+    // file handed over now would open beside the same file still being brought back.
+    if (m_launching)
+        m_handedOver.append(files);
+    else
+        openFiles(files);
 }
 
 void GMApplicationDelegate::resetCacheFolder()

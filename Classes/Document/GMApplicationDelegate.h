@@ -37,9 +37,10 @@ public:
     DocumentHandler& documentHandler() { return *m_documentHandler; }
 
     // Becomes the one running instance, or hands `files` (made absolute) to the one that runs and
-    // answers false: then this process should leave at once, touching nothing. Also false, after
-    // telling the user why, when the working area cannot take the lock (a full disk):
-    // startRefused() then says so.
+    // answers false: then this process should leave at once, touching nothing. The files count as
+    // handed over only once that instance says it has them; one that does not say so within 10 s is
+    // told to the user. Also false, after telling the user why, when the working area cannot take the
+    // lock (a full disk) or the running instance does not answer: startRefused() then says so.
     bool claimSingleInstance(const QStringList& files);
     bool startRefused() const { return m_startRefused; }
     // The name of the local socket the running instance listens on (one per user and working area).
@@ -90,6 +91,7 @@ private:
     pf::Document* currentDocument() const;
     static QWidget* frontWindow();
     void receiveConnection();
+    void takeHandedOverFiles(const QStringList& files);
     // Why no lock can be made in the working area (a full or read-only disk, no permission, a file where
     // its folder should be, a folder where the lock should be), told to the user in plain words with
     // what to do; false when it can be made, and the lock is held by another instance.

@@ -7,6 +7,8 @@
 // menu bar on every window, the View menu zooming; a document of the older single-file form opened.
 // One PNG per step:
 //   editor-end-to-end <output folder>
+// The second start is this program again, in a process of its own (the running instance must answer it):
+//   editor-end-to-end --second-start <sandbox> <photo>
 // Fails (non-zero) when a step does not have the effect it should.
 #include "Classes/Document/DocumentHandler.h"
 #include "Classes/Document/GMAboutBoxController.h"
@@ -72,10 +74,12 @@
 #include "Platform/Image/ImageFile.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Media/Movie.h"
+#include "Platform/UI/Alert.h"
 #include "Platform/UI/AttributedString.h"
 #include "Platform/UI/Drawing.h"
 #include "Platform/UI/Menu.h"
 #include "Platform/UI/Window.h"
+#include "Tests/ChildProcess.h"
 #include "Tests/Gallery/EditorClasses.h"
 #include "Tests/Gallery/GalleryShots.h"
 
@@ -802,6 +806,22 @@ QString makeOlderDocument(const QString& path)
     return path;
 }
 
+// The second start of step 2: claims the sandbox's working area as a start of the application does.
+// Its exit code: 0 handed over (the running instance said it has the photo), 1 refused, 2 it ran.
+int secondStart(const QString& sandbox, const QString& photo)
+{
+    pf::FileSystem::setApplicationSupportDirectoryForTesting(sandbox + QStringLiteral("/app"));
+    pf::UserDefaults::standard().setFileForTesting(sandbox + QStringLiteral("/defaults.conf"));
+    pf::Alert::setResponder([](const pf::Alert& alert) {
+        std::fprintf(stderr, "Told: %s\n", qPrintable(alert.messageText));
+        return pf::Alert::firstButtonReturn;
+    });
+    GMApplicationDelegate delegate;
+    if (delegate.claimSingleInstance({photo}))
+        return 2;
+    return delegate.startRefused() ? 1 : 0;
+}
+
 void run(const QString& sandbox)
 {
     const QString photo = makePhoto(sandbox + QStringLiteral("/Portrait.jpg"));
@@ -897,10 +917,17 @@ void run(const QString& sandbox)
         settle(300);
     }
 
-    // 2. Handed over by a second start.
+    // 2. Handed over by a second start, in a process of its own: this one answers it while it waits.
     {
-        GMApplicationDelegate second;
-        check(!second.claimSingleInstance({photo}), QStringLiteral("a second start hands its file over"));
+        ChildProcess second;
+        check(second.start(QCoreApplication::applicationFilePath(),
+                           {QStringLiteral("--second-start"), sandbox, photo}),
+              QStringLiteral("a second start is started"));
+        waitFor([&] { return !second.isRunning(); }, 30000);
+        check(!second.isRunning() && second.exitCode() == 0,
+              QStringLiteral("a second start hands its file over (exit %1) %2")
+                  .arg(second.exitCode())
+                  .arg(QString::fromLocal8Bit(second.errors())));
     }
     check(waitFor([&] { return handler.documentForURL(photo) != nullptr; }),
           QStringLiteral("the handed-over photo opens"));
@@ -1643,6 +1670,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora-end-to-end"));
     QApplication::setQuitOnLastWindowClosed(false);
+    if (argc > 3 && QByteArray(argv[1]) == "--second-start")
+        return secondStart(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     GalleryShots::useOutputFolder(argc, argv, QDir::currentPath());
     QTemporaryDir sandbox;
     GalleryShots::useSandbox(sandbox);

@@ -768,6 +768,53 @@ TEST(ShellChild, SecondStart)
     EXPECT_FALSE(second.claimSingleInstance({picture}));
 }
 
+// The system takes a connection for an instance that reads nothing (stopped, its event loop not
+// served): a second start waits for the instance to say it has the files, and when it does not, tells
+// the user and leaves refused instead of as if they had been handed over. Woken, the instance opens them.
+TEST_F(Shell, ASecondStartToAnInstanceThatDoesNotAnswerSaysSo)
+{
+    GMApplicationDelegate first;
+    ASSERT_TRUE(first.claimSingleInstance({}));
+    const QString picture = photo("unanswered.jpg");
+    ChildProcess second;
+    ASSERT_TRUE(
+        second.start(QCoreApplication::applicationFilePath(),
+                     {"--gtest_filter=ShellChild.SecondStartToAnInstanceThatDoesNotAnswer"},
+                     {{"GLIMORA_UNANSWERED_START", picture},
+                      {"PF_APPLICATION_SUPPORT_DIR", pf::FileSystem::applicationSupportDirectory()}}));
+    // This process serves no event meanwhile: the first instance hangs.
+    ASSERT_TRUE(second.waitForFinished(60000));
+    const QString output = QString::fromUtf8(second.output());
+    EXPECT_EQ(second.exitCode(), 0) << output.toStdString() << second.errors().toStdString();
+    EXPECT_TRUE(output.contains("Told: The application is already running, but does not answer.\n"))
+        << output.toStdString();
+    EXPECT_TRUE(spinUntil([&] { return first.documentHandler().documentForURL(picture) != nullptr; }, 5000));
+    EXPECT_EQ(first.documentHandler().documents().size(), 1u);
+    const auto documents = first.documentHandler().documents();
+    for (const auto& document : documents)
+        document->close();
+}
+
+// Run by the test above in a second process.
+TEST(ShellChild, SecondStartToAnInstanceThatDoesNotAnswer)
+{
+    const QString picture = qEnvironmentVariable("GLIMORA_UNANSWERED_START");
+    if (picture.isEmpty())
+        GTEST_SKIP() << "run by ASecondStartToAnInstanceThatDoesNotAnswerSaysSo";
+    pf::Alert::setResponder([](const pf::Alert& alert) {
+        std::printf("Told: %s\n", alert.messageText.toUtf8().constData());
+        std::fflush(stdout);
+        return pf::Alert::firstButtonReturn;
+    });
+    GMApplicationDelegate second;
+    QElapsedTimer took;
+    took.start();
+    EXPECT_FALSE(second.claimSingleInstance({picture}));
+    EXPECT_TRUE(second.startRefused()) << "the start ends non-zero";
+    EXPECT_GE(took.elapsed(), 9000) << "it waited for an answer";
+    pf::Alert::setResponder({});
+}
+
 // A start whose working area cannot take the lock tells the user what is wrong there, in plain words,
 // and ends at once (exit code 1), blaming no other instance; each in a process of its own, as a start is.
 TEST_F(Shell, AStartWhoseWorkingAreaCannotBeWrittenSaysWhyAndBlamesNoOtherInstance)
