@@ -288,6 +288,10 @@ void dragToFrame(benchmark::State& state, GMSettingsController::BrushKind kind)
     // canvas's paint ends, before the window system shows it.
     state.SetLabel("to the end of the canvas paint; the screen flip is not included");
     state.counters["events"] = double(latencies.size());
+    // The brush size the window hands the renderer (canvas points, as the renderer bench's 40): a
+    // step's cost follows it.
+    const double size = panel->brush().size;
+    state.counters["brush_px"] = size * size * e.controller.drawingArea().size.width * 0.6 + 1;
     state.counters["dropped"] = zoom.droppedPoints();
     state.counters["unshown"] = unshown;
 }
