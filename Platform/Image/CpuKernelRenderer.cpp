@@ -67,6 +67,10 @@ struct Chain
     } terminal = Terminal::Zero;
     const ImageNode* node = nullptr; // Bitmap, Buffer, Fused
     int target = -1;                 // Buffer, Fused: the node's index
+    // Bitmap: the pixels read. CPU pixels read where they lie (see readInPlace) have theirs only once a
+    // render has made them (null until then: `rendering` tells whose they are).
+    const Bitmap* bitmap = nullptr;
+    const CpuRendering* rendering = nullptr;
     std::vector<Stage> stages;
     AffineTransform finalMap;
     AffineTransform workingToSampler;
@@ -118,6 +122,31 @@ struct Made
     Rect area;
 };
 thread_local std::vector<Made> madeBefore;
+
+// CPU pixels (a frame's texture and shades over a strip, a healing fill) are made whole before the
+// tiles start. Read on the pixel grid, they are read as a bitmap where they lie: every tile copying
+// its part of each layer first (and each kernel then reading the copy) cost a layer stack as much
+// memory traffic as its blends. Pixels of another format, or that reach beyond where the recipe has
+// any (which reads there must see transparent), are still copied into each tile.
+void readInPlace(Chain& chain)
+{
+    const ImageNode* node = chain.node;
+    if (chain.terminal != Chain::Terminal::Buffer || !node || !node->computed ||
+        node->computed->format() != Bitmap::Format::RGBAf)
+        return;
+    const Rect bounds = node->computed->bounds();
+    const Rect area = pixelsCentredIn(areaOf(*node));
+    if (bounds.isNull() || bounds.isEmpty() || area.isNull() || !area.contains(bounds) ||
+        bounds != bounds.integral() || std::abs(bounds.minX()) > 1e9 || std::abs(bounds.minY()) > 1e9)
+        return;
+    chain.terminal = Chain::Terminal::Bitmap;
+    chain.rendering = node->computed.get();
+    chain.bitmap = nullptr;
+    chain.finalMap =
+        chain.finalMap.concatenated(AffineTransform::translation(-bounds.minX(), -bounds.minY()));
+    chain.dx -= int(bounds.minX());
+    chain.dy -= int(bounds.minY());
+}
 
 bool walk(const SamplerBinding& binding, Chain& chain, ImageNodePtr* terminal)
 {
@@ -182,6 +211,8 @@ bool walk(const SamplerBinding& binding, Chain& chain, ImageNodePtr* terminal)
             break;
         case ImageNode::Kind::Bitmap:
             chain.terminal = node->computed ? Chain::Terminal::Buffer : Chain::Terminal::Bitmap;
+            if (!node->computed)
+                chain.bitmap = &node->bitmap;
             *terminal = node;
             break;
         case ImageNode::Kind::Tiles:
@@ -211,6 +242,7 @@ bool walk(const SamplerBinding& binding, Chain& chain, ImageNodePtr* terminal)
         chain.dy = int(whole.ty);
         chain.sx = w.tx;
         chain.sy = w.ty;
+        readInPlace(chain);
     }
     return true;
 }
@@ -627,10 +659,10 @@ bool readsNoGreen(const Chain& chain, const Rect& roi)
     case Chain::Terminal::Constant:
         return chain.constant.y <= 0.0f;
     case Chain::Terminal::Bitmap: {
-        if (!chain.node)
+        if (!chain.bitmap)
             return false;
         const Rect reach = propagate(chain, roi); // bilinear reads included, clamps projected
-        return reach.isNull() || (isFinite(reach) && greenIsZeroIn(chain.node->bitmap, reach));
+        return reach.isNull() || (isFinite(reach) && greenIsZeroIn(*chain.bitmap, reach));
     }
     default:
         return false;
@@ -727,7 +759,7 @@ void setUpSamplers(Tile& tile)
             reader.tile = &tile;
             reader.member = chain.target;
             if (chain.terminal == Chain::Terminal::Bitmap)
-                reader.bitmap = &chain.node->bitmap;
+                reader.bitmap = chain.bitmap;
             else if (chain.terminal == Chain::Terminal::Buffer)
                 reader.pixels = &tile.pixels[size_t(chain.target)];
             kl::Sampler& s = samplers[k];
@@ -813,7 +845,9 @@ void pointPlanes(Tile& tile, int index)
             s.planeHeight = p.height;
             s.planeStride = std::ptrdiff_t(p.width) * 4;
         } else if (chain.terminal == Chain::Terminal::Bitmap) {
-            const Bitmap& b = chain.node->bitmap;
+            if (!chain.bitmap)
+                continue;
+            const Bitmap& b = *chain.bitmap;
             if (b.isNull() || (b.format() != Bitmap::Format::RGBAf && b.format() != Bitmap::Format::RGBA8))
                 continue;
             const uint8_t* bottom = b.row(b.height() - 1);
@@ -866,6 +900,42 @@ bool materialise(const Graph& graph, int index, const Rect& rect, Pixels& out)
 {
     const ImageNode& node = *graph.nodes[size_t(index)].node;
     const int w = int(rect.width()), h = int(rect.height());
+    // Floats made before the tiles (a part rendered in passes, CPU pixels): their rows go straight into
+    // the tile's, with zeros only where they have none.
+    const std::pair<Bitmap, Rect>* floats = nullptr;
+    std::pair<Bitmap, Rect> computed;
+    if (graph.nodes[size_t(index)].boundary) {
+        const auto found = graph.boundaries.find(index);
+        if (found == graph.boundaries.end())
+            return false;
+        floats = &found->second;
+    } else if (node.computed) {
+        computed = {node.computed->whole(), node.computed->bounds()};
+        floats = &computed;
+    }
+    if (floats && floats->first.format() == Bitmap::Format::RGBAf) {
+        const Bitmap& whole = floats->first;
+        const Rect& bounds = floats->second;
+        out.rect = rect;
+        out.x0 = int(rect.minX());
+        out.y0 = int(rect.minY());
+        out.width = w;
+        out.height = h;
+        const Rect inside = rect.intersected(bounds);
+        const bool some = !inside.isNull() && !inside.isEmpty();
+        if (some && inside == rect)
+            out.values.resize(size_t(w) * size_t(h) * 4);
+        else
+            out.values.assign(size_t(w) * size_t(h) * 4, 0.0f);
+        if (!some)
+            return true;
+        const int left = int(inside.minX() - bounds.minX()), n = int(inside.width());
+        for (int y = int(inside.minY()); y < int(inside.maxY()); ++y)
+            std::memcpy(
+                &out.values[(size_t(y - out.y0) * size_t(w) + size_t(inside.minX() - rect.minX())) * 4],
+                whole.row(int(bounds.maxY()) - 1 - y) + size_t(left) * 16, size_t(n) * 16);
+        return true;
+    }
     Bitmap region(w, h, Bitmap::Format::RGBAf, Bitmap::Fill::Zero);
     if (region.isNull())
         return false;
@@ -1134,8 +1204,8 @@ bool transformedRow(Tile& tile, int index, size_t k, int x0, int n, int y)
             top = p.y0 + p.height;
         }
     } else {
-        right = chain.node->bitmap.width();
-        top = chain.node->bitmap.height();
+        right = chain.bitmap->width();
+        top = chain.bitmap->height();
     }
     int begin = 0, end = right > left && top > bottom ? n : 0;
     bool clamps = false;
@@ -1209,7 +1279,7 @@ bool transformedRow(Tile& tile, int index, size_t k, int x0, int n, int y)
         run([&p](int x, int y) { return fetchPixels(p, x, y); });
         return true;
     }
-    const Bitmap& b = chain.node->bitmap;
+    const Bitmap& b = *chain.bitmap;
     if (scaled && b.format() == Bitmap::Format::RGBAf) {
         const auto rowOf = [&b](int j) {
             return j >= 0 && j < b.height() ? reinterpret_cast<const float*>(b.row(b.height() - 1 - j))
@@ -1443,7 +1513,7 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
                     if (ty >= p.y0 && ty < p.y0 + p.height && !p.values.empty() && to > from)
                         floats = &p.values[(size_t(ty - p.y0) * size_t(p.width) + size_t(from - p.x0)) * 4];
                 } else {
-                    bitmap = &chain.node->bitmap;
+                    bitmap = chain.bitmap;
                     from = std::max(from, 0);
                     to = std::min(to, bitmap->width());
                     row = ty >= 0 && ty < bitmap->height() ? ty : -1;
@@ -1487,7 +1557,7 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
                     return false; // a clamp moved the point between pixels: blended reads
                 v = chain.terminal == Chain::Terminal::Buffer
                         ? fetchPixels(tile.pixels[size_t(chain.target)], int(fx), int(fy))
-                        : fetchBitmap(chain.node->bitmap, int(fx), int(fy));
+                        : fetchBitmap(*chain.bitmap, int(fx), int(fy));
             }
             out[0] = v.x;
             out[1] = v.y;
@@ -1518,7 +1588,7 @@ bool prepareRow(Tile& tile, int index, size_t k, int x0, int n, int y)
         sampler.rowX0 = x0;
         return true;
     }
-    const Bitmap& bitmap = chain.node->bitmap;
+    const Bitmap& bitmap = *chain.bitmap;
     if (ty < 0 || ty >= bitmap.height() || tx < 0 || tx + n > bitmap.width())
         return gather();
     if (bitmap.format() == Bitmap::Format::RGBAf) {
@@ -1605,7 +1675,7 @@ bool neighbourRows(Tile& tile, int index, size_t k, int x0, int n, int y, const 
             if (a < b)
                 floats = &p.values[(size_t(ty - p.y0) * size_t(p.width) + size_t(a + chain.dx - p.x0)) * 4];
         } else if (a < b) {
-            bitmap = &chain.node->bitmap;
+            bitmap = chain.bitmap;
             a = std::max(a, -chain.dx);
             b = std::min(b, bitmap->width() - chain.dx);
             if (ty < 0 || ty >= bitmap->height() || bitmap->isNull())
@@ -2088,9 +2158,13 @@ bool CpuKernelRenderer::rendersAlone(const ImageNodePtr& root)
     Graph graph;
     countReaders(node, graph);
     addNode(node, graph, -1, -1);
-    for (const Node& entry : graph.nodes)
+    for (const Node& entry : graph.nodes) {
         if (entry.boundary || entry.node->computed)
             return false;
+        for (const Chain& chain : entry.chains)
+            if (chain.rendering)
+                return false;
+    }
     return true;
 }
 
@@ -2138,9 +2212,18 @@ bool CpuKernelRenderer::render(const ImageNodePtr& root, const Rect& rect, const
     // CPU pixels in the recipe are made before the tiles start, on this thread: making them may render
     // their input and use every core itself, which a tile, already on a core, could not wait for.
     const auto making = std::chrono::steady_clock::now();
-    for (const Node& node : graph.nodes)
+    for (Node& node : graph.nodes) {
         if (node.node->computed && node.node->computed->whole().isNull())
             return false;
+        for (Chain& chain : node.chains) {
+            if (!chain.rendering)
+                continue;
+            const Bitmap& pixels = chain.rendering->whole();
+            if (pixels.isNull())
+                return false;
+            chain.bitmap = &pixels;
+        }
+    }
     if (report)
         report->madeSeconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - making).count();

@@ -4,6 +4,7 @@
 #include "BuiltinTestSupport.h"
 
 #include "Platform/Image/CpuKernelRenderer.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/RenderStatistics.h"
 
 #include <cstring>
@@ -365,6 +366,89 @@ TEST(CpuRecipes, PicturesReadOffTheirGridMatchThePassesWhereverTheyLie)
         {"six turned sprites cut to a rectangle holding a part whole",
          stack.imageByCroppingToRect(Rect(-3, -2, 200, 60))},
     };
+    expectBothWaysAlike(cases, true);
+    expectPartsLikeTheWhole(cases);
+}
+
+TEST(CpuRecipes, CpuPixelsInALayerStackReadAsTheBitmapsTheyHold)
+{
+    // Pixels made on the CPU before the tiles (a frame's texture and shades over a strip) are read where
+    // they lie, offset by their bounds. Each case is the same stack with those pixels given as plain
+    // bitmaps moved to the bounds: any pixel misplaced, or read beyond the bounds or the recipe's area,
+    // shows to the bit.
+    const Image ground = Image::fromBitmap(randomBitmap(Width, Height, 11));
+    const Image recipe = filtered(
+        "CIColorInvert",
+        {{"inputImage", var(Image::fromBitmap(randomBitmap(Width + 80, Height + 40, 12))
+                                .imageByApplyingTransform(AffineTransform::translation(-40, -20)))}});
+    const Rect area = recipe.extent(); // (-40, -20) to (Width + 40, Height + 20)
+    struct Layer
+    {
+        Image cpu, plain;
+    };
+    unsigned seed = 20;
+    const auto layer = [&](const Rect& bounds, Bitmap pixels = Bitmap()) {
+        if (pixels.isNull())
+            pixels = randomBitmap(int(bounds.width()), int(bounds.height()), seed++);
+        const auto rendering = std::make_shared<const CpuRendering>(
+            bounds, Bitmap::Format::RGBAf, [pixels](const Rect& region, Bitmap& out) {
+                const int left = int(region.minX()), first = pixels.height() - int(region.maxY());
+                for (int row = 0; row < out.height(); ++row)
+                    std::memcpy(out.mutableRow(row), pixels.row(first + row) + size_t(left) * 16,
+                                size_t(out.width()) * 16);
+                return true;
+            });
+        return Layer{CpuRendering::attach(recipe, rendering),
+                     Image::fromBitmap(pixels)
+                         .imageByApplyingTransform(AffineTransform::translation(bounds.minX(), bounds.minY()))
+                         .imageByCroppingToRect(area)};
+    };
+    const Layer inside = layer(Rect(10, 5, 200, 50));
+    const Layer beyondRender = layer(Rect(-30, -15, Width + 50, Height + 30));
+    const Layer beyondRecipe = layer(Rect(-60, 10, 120, 30)); // copied into the tiles instead
+    // A mask that is 0 but for two spots: the tiles without them compute the background alone.
+    Bitmap spotted(Width, Height, Bitmap::Format::RGBAf, Bitmap::Fill::Zero);
+    for (const auto& [x, y] : {std::pair{64, 32}, std::pair{150, 40}})
+        std::fill_n(reinterpret_cast<float*>(spotted.mutableRow(Height - 1 - y)) + size_t(x) * 4, 4, 0.7f);
+    const Layer spots = layer(Rect(0, 0, Width, Height), spotted);
+    const auto moved = [](const Image& image) {
+        return image.imageByApplyingTransform(AffineTransform::translation(7, -3));
+    };
+    const auto cropped = [](const Image& image) {
+        return image.imageByCroppingToRect(Rect(20, 10, 150, 40));
+    };
+    const auto masked = [&](const Image& mask) {
+        return filtered("CIBlendWithMask", {{"inputImage", var(recipe)},
+                                            {"inputBackgroundImage", var(ground)},
+                                            {"inputMaskImage", var(mask)}});
+    };
+    const std::vector<std::tuple<const char*, Image, Image>> stacks = {
+        {"inside the picture", over(inside.cpu, ground), over(inside.plain, ground)},
+        {"beyond the render on every side", over(beyondRender.cpu, ground), over(beyondRender.plain, ground)},
+        {"reaching beyond the recipe's pixels", over(beyondRecipe.cpu, ground),
+         over(beyondRecipe.plain, ground)},
+        {"moved by whole pixels", over(moved(inside.cpu), ground), over(moved(inside.plain), ground)},
+        {"cropped", over(cropped(beyondRender.cpu), ground), over(cropped(beyondRender.plain), ground)},
+        {"three over each other",
+         over(inside.cpu, over(moved(beyondRender.cpu), over(beyondRecipe.cpu, ground))),
+         over(inside.plain, over(moved(beyondRender.plain), over(beyondRecipe.plain, ground)))},
+        {"as a blend's mask", masked(spots.cpu), masked(spots.plain)},
+    };
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::Always);
+    const Rect rect(-3, -2, Width + 5, Height + 4);
+    for (const auto& [what, cpu, plain] : stacks) {
+        const auto a = context().render(cpu, rect, Bitmap::Format::RGBAf);
+        const auto b = context().render(plain, rect, Bitmap::Format::RGBAf);
+        ASSERT_TRUE(a && b) << what;
+        int differing = 0;
+        for (int row = 0; row < a->height(); ++row)
+            differing += std::memcmp(a->row(row), b->row(row), size_t(a->width()) * 16) != 0;
+        EXPECT_EQ(differing, 0) << what << ": rows that differ from the plain bitmaps'";
+    }
+    CpuKernelRenderer::setUse(CpuKernelRenderer::Use::OnSoftwareRasterizer);
+    std::vector<Case> cases;
+    for (const auto& [what, cpu, plain] : stacks)
+        cases.push_back({what, cpu});
     expectBothWaysAlike(cases, true);
     expectPartsLikeTheWhole(cases);
 }
