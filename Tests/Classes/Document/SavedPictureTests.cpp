@@ -10,6 +10,7 @@
 #include <QImageWriter>
 #include <QRandomGenerator>
 #include <QScopeGuard>
+#include <cmath>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -173,8 +174,9 @@ TEST(SavedPictures, APreviewRightAfterAStrokeIsTheCanvasPreviewOfTheStack)
         });
         const pf::Size strokeSize(std::round(c.width * 0.2), std::round(c.height * 0.2));
         auto stroke = std::make_shared<OVContentContainer>();
-        stroke->imageContainer()->setImage(pf::Image::constantColor(pf::Color(1, 1, 1, 1))
-                                               .imageByCroppingToRect(pf::Rect(pf::Point(), strokeSize)));
+        stroke->imageContainer()->setImage(
+            pf::Image::constantColor(pf::Color(1, 1, 1, 1))
+                .imageByCroppingToRect(pf::Rect(0, 0, strokeSize.width, strokeSize.height)));
         mask->addContentContainerWithRect(stroke, pf::Rect(0.6, 0.4, 0.2, 0.2));
         ASSERT_FALSE(mask->contentContainer()->imageContainer()->isStored())
             << "the stroke is not stored yet";
