@@ -43,16 +43,23 @@ GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain,
         const auto context = savingContext();
         // The cache listens to nobody: its state never changes.
         OVRenderCache cache(delegate, delegate.get(), context);
-        // Filled once for one picture: no layer's intermediate is worth keeping at full size.
-        cache.setRetention(OVRenderCache::Retention::RequestedOnly);
         // Fitted inside the box, never made larger than the photo itself.
         const pf::Size photo = source->imageSize();
+        bool fitted = false;
         if (fitInside && photo.width > 0 && photo.height > 0) {
             const double scale =
                 std::min({1.0, fitInside->width / photo.width, fitInside->height / photo.height});
             cache.setOutputSize(pf::Size(std::max(1.0, std::round(photo.width * scale)),
                                          std::max(1.0, std::round(photo.height * scale))));
+            fitted = true;
         }
+        // A fitted picture (a preview) is composed as the canvas composes its own: layer by layer at
+        // its small size, each mask read reduced from its pixels (and a stroke not stored yet only
+        // where it went), the photo from its reduced copies. Read as one recipe instead, every mask and
+        // colour picture is made at the photo's size first: seconds for a large photo right after a
+        // stroke. At full size no layer's intermediate is worth keeping: only the picture asked for.
+        if (!fitted)
+            cache.setRetention(OVRenderCache::Retention::RequestedOnly);
         // Deeper than 8 bits, the stack stays a recipe at working precision up to the one render here
         // (the cache would make its pixels 8-bit first).
         const pf::Image composed = format == pf::Bitmap::Format::RGBA8 ? cache.composedImageToIndex(top)

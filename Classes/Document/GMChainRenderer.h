@@ -22,7 +22,8 @@ public:
     GMChainRenderer() = delete;
 
     // The whole stack at full size, or fitted inside `fitInside` (aspect ratio kept), in `format`
-    // (float keeps what a photo of more than 8 bits, or outside sRGB, holds).
+    // (float keeps what a photo of more than 8 bits, or outside sRGB, holds). A fitted picture is
+    // composed as the canvas's preview is: layer by layer at its size, the masks read reduced.
     static GMRenderForSaving renderForSaving(const PhotoToolChain& chain,
                                              std::optional<pf::Size> fitInside = std::nullopt,
                                              pf::Bitmap::Format format = pf::Bitmap::Format::RGBA8);

@@ -2,13 +2,18 @@
 #include "Classes/Document/GMPaintedRegion.h"
 #include "Classes/Document/GMPhotoFile.h"
 #include "Classes/Document/GMSavedPicture.h"
+#include "Classes/ToolObjects/OVRenderCache.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Image/RenderContext.h"
 
 #include <QBuffer>
 #include <QImageWriter>
 #include <QRandomGenerator>
+#include <QScopeGuard>
+#include <cmath>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
 
 namespace {
 
@@ -124,5 +129,78 @@ TEST(SavedPictures, ComposedWherePaintedWritesWhatTheWholePictureWrites)
             ASSERT_FALSE(fromWhole.isEmpty()) << format << qPrintable(wholeError);
             EXPECT_TRUE(fromParts == fromWhole) << format << " " << w << "x" << h << qPrintable(partsError);
         }
+    }
+}
+
+// The kept edits' preview taken right after a stroke, while the stroke's snapshot is still being written,
+// is the stack as the canvas composes its own preview (each mask read reduced, the stroke only where it
+// went): of the canvas preview's size, the stroke in it. Read as one recipe instead, every mask of a
+// large photo was made at its full size first, and quitting right after a stroke waited seconds for it.
+TEST(SavedPictures, APreviewRightAfterAStrokeIsTheCanvasPreviewOfTheStack)
+{
+    struct Case
+    {
+        int width, height;
+        QSize preview;
+    };
+    const Case cases[] = {{2048, 1536, {1024, 768}}, {600, 800, {600, 800}}};
+    for (const Case& c : cases) {
+        auto chain = std::make_shared<PhotoToolChain>(pf::Image::fromQImage(noisePhoto(c.width, c.height)));
+        chain->insertPhotoToolWithBlueprint(
+            chaintest::tint(), QVariantMap{{"color", QVariant::fromValue(pf::Color(0.1, 0.8, 0.3, 1))}}, 0);
+        const auto mask = chain->brushPathImageAtIndex(1);
+        mask->addContentContainer(strokes(c.width, c.height, {QRect(0, 0, c.width / 3, c.height)}));
+        ASSERT_TRUE(mask->contentContainer()->imageContainer()->flush());
+        OVBrushPathImage::waitForPendingWrites();
+        const auto unstroked = GMChainRenderer::renderForSaving(*chain, pf::Size(1024, 1024))();
+        ASSERT_TRUE(unstroked);
+
+        // The stroke's snapshot is held back until both pictures are made.
+        std::mutex gateMutex;
+        std::condition_variable opened;
+        bool released = false;
+        OVBrushPathImage::setWriteGateForTesting([&] {
+            std::unique_lock lock(gateMutex);
+            opened.wait_for(lock, std::chrono::seconds(20), [&] { return released; });
+        });
+        const auto release = qScopeGuard([&] {
+            {
+                std::lock_guard lock(gateMutex);
+                released = true;
+            }
+            opened.notify_all();
+            OVBrushPathImage::waitForPendingWrites();
+            OVBrushPathImage::setWriteGateForTesting({});
+        });
+        const pf::Size strokeSize(std::round(c.width * 0.2), std::round(c.height * 0.2));
+        auto stroke = std::make_shared<OVContentContainer>();
+        stroke->imageContainer()->setImage(
+            pf::Image::constantColor(pf::Color(1, 1, 1, 1))
+                .imageByCroppingToRect(pf::Rect(0, 0, strokeSize.width, strokeSize.height)));
+        mask->addContentContainerWithRect(stroke, pf::Rect(0.6, 0.4, 0.2, 0.2));
+        ASSERT_FALSE(mask->contentContainer()->imageContainer()->isStored())
+            << "the stroke is not stored yet";
+
+        const auto preview = GMChainRenderer::renderForSaving(*chain, pf::Size(1024, 1024))();
+        OVRenderCache canvas(chain, chain.get());
+        canvas.fitOutputSizeInside(
+            pf::Size(std::min(1024, c.width), std::min(1024, c.height))); // as the editor's own preview
+        const auto shown = pf::RenderContext::shared()->render(
+            canvas.composedImageToIndex(1), pf::Rect(0, 0, c.preview.width(), c.preview.height()),
+            pf::Bitmap::Format::RGBA8);
+        ASSERT_TRUE(preview && shown) << c.width;
+        ASSERT_EQ(QSize(preview->width(), preview->height()), c.preview) << c.width;
+        int largest = 0;
+        for (int y = 0; y < preview->height(); ++y)
+            for (int x = 0; x < preview->width() * 4; ++x)
+                largest = std::max(largest, std::abs(int(preview->row(y)[x]) - int(shown->row(y)[x])));
+        EXPECT_LE(largest, 1) << c.width << "x" << c.height;
+        // Where the stroke went, the picture is not the one before it.
+        const int x = int(preview->width() * 0.7), y = preview->height() / 2;
+        int changed = 0;
+        for (int k = 0; k < 3; ++k)
+            changed = std::max(changed,
+                               std::abs(int(preview->row(y)[4 * x + k]) - int(unstroked->row(y)[4 * x + k])));
+        EXPECT_GT(changed, 20) << c.width << "x" << c.height;
     }
 }
