@@ -1273,22 +1273,8 @@ IrisRadiusFinder::Iris IrisRadiusFinder::irisFrom(Point origin, double maxRadius
     // then measured again from there.
     for (int round = 0; round < 3; ++round) {
         profiles.measure(window, centre);
-        uint64_t along = std::popcount(current.whiteAlong) >= 8 ? current.whiteAlong : current.shownAlong;
-        // Where the white shows on both sides within 30 degrees of the middle's height, not the rays
-        // above that: there the lashes' edge against the upper lid is as pale outside as the white, and
-        // would pull the circle up and out. The rays below stay: without them the sides alone fit a small
-        // iris too small. A circle under ten pixels keeps them all: without the rays above, the
-        // portrait's irises of four or five pixels came out with part of the pupil painted.
-        uint64_t left = 0, right = 0, above = 0;
-        for (int k = 0; k < RayProfiles::Rays; ++k) {
-            const Point u = RayProfiles::direction(k);
-            if (std::abs(u.y) <= 0.5 && (along >> k & 1))
-                (u.x > 0 ? right : left) |= uint64_t(1) << k;
-            if (u.y > 0.5)
-                above |= uint64_t(1) << k;
-        }
-        if (current.radius() >= 2 * SmallIris && std::popcount(left) >= 3 && std::popcount(right) >= 3)
-            along &= ~above;
+        const uint64_t along =
+            std::popcount(current.whiteAlong) >= 8 ? current.whiteAlong : current.shownAlong;
         std::vector<std::pair<Point, double>> edges; // ray direction, edge radius
         for (int k = 0; k < RayProfiles::Rays; ++k)
             if (along >> k & 1)
