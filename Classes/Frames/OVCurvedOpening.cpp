@@ -579,18 +579,29 @@ pf::Image OVCurvedOpening::maskPixels(pf::Bitmap* kept) const
     // Taken once, before the bands (see Bitmap::mutableData).
     uint8_t* const bytes = grey.mutableData();
     const size_t stride = grey.bytesPerRow();
+    // coverageAt, less what a row shares: no pixel outside the row's deep run is deep inside, and an
+    // oval's deep-outside test takes the row's term once (the same operations, so the same result).
+    const bool ovalShortcut = m_kind == Oval && std::min<double>(m_ax, m_ay) > smallestShortcutAxis;
+    const double reachX = m_ax + deepMargin, reachY = m_ay + deepMargin;
     pf::CpuRendering::inBands(m_height, [&](int begin, int end) {
         std::vector<float> values(size_t(m_width), 0.0f);
         for (int row = begin; row < end; ++row) {
             const int y = m_height - 1 - row;
             const std::pair<int, int> run = runs[size_t(y)];
+            const double v = (y + 0.5 - m_cy) / reachY, vv = v * v;
             for (int x = 0; x < m_width; ++x) {
                 if (x == run.first && run.first < run.second) {
                     std::fill(values.begin() + run.first, values.begin() + run.second, 0.0f);
                     x = run.second - 1;
                     continue;
                 }
-                values[size_t(x)] = coverageAt(x, y);
+                if (!ovalShortcut) {
+                    values[size_t(x)] = coverageAt(x, y);
+                    continue;
+                }
+                const double u = (x + 0.5 - m_cx) / reachX;
+                values[size_t(x)] =
+                    u * u + vv > 1 ? 1.0f : kl::clamp(0.5f + nearestAt(x, y).outside, 0.0f, 1.0f);
             }
             // Rounded as a render makes 8-bit pixels of them.
             pf::CpuRendering::floatsToBytes(values.data(), bytes + stride * size_t(row), m_width);

@@ -11,10 +11,12 @@
 #include "Platform/Foundation/Log.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/UndoManager.h"
+#include "Platform/Image/CpuRendering.h"
 #include "Platform/Image/Sampler.h"
 #include "Platform/UI/SteppedClock.h"
 #include "SceneTestSupport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -730,6 +732,21 @@ TEST(OVCurvedOpening, WorkedOutOnTheProcessorAsTheKernelsDraw)
                     worst = std::max(worst, std::abs(int(grey.row(kernelMask.height - 1 - y)[x]) -
                                                      int(std::lround(kernelMask.at(x, y)[0] * 255))));
             EXPECT_LE(worst, 1);
+            // ... and to the byte the processor's coverage of each pixel alone, rounded the same way.
+            const Pixels perPixel = rendered(opening->cutOnCpu(cut, Rect::null()), c.rect);
+            ASSERT_FALSE(perPixel.isNull());
+            int differing = 0;
+            std::vector<float> values(size_t(perPixel.width));
+            std::vector<uint8_t> bytes(size_t(perPixel.width));
+            for (int y = 0; y < perPixel.height; ++y) {
+                for (int x = 0; x < perPixel.width; ++x)
+                    values[size_t(x)] = float(perPixel.at(x, y)[0]);
+                pf::CpuRendering::floatsToBytes(values.data(), bytes.data(), perPixel.width);
+                differing +=
+                    int(std::mismatch(bytes.begin(), bytes.end(), grey.row(perPixel.height - 1 - y)).first !=
+                        bytes.end());
+            }
+            EXPECT_EQ(differing, 0) << "rows of the whole mask unlike the pixels worked out one by one";
 
             // Every covered pixel lies in a part of the band; a pixel left out is deep inside and uncovered.
             const std::vector<Rect> parts = opening->bandParts();
