@@ -34,11 +34,15 @@ std::shared_ptr<pf::RenderContext> savingContext()
 
 GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain,
                                                    std::optional<pf::Size> fitInside,
-                                                   pf::Bitmap::Format format)
+                                                   pf::Bitmap::Format format, const OVRenderCache* startFrom)
 {
     const std::shared_ptr<const OVRenderSource> source = chain.renderSource();
     const int top = chain.numberOfTools() - 1;
-    return [source, top, fitInside, format]() -> std::optional<pf::Bitmap> {
+    // Taken now: the cache may be gone, or show a later state, by the time the picture is made.
+    OVRenderCache::Tables start;
+    if (startFrom && fitInside && format == pf::Bitmap::Format::RGBA8)
+        start = startFrom->tables();
+    return [source, top, fitInside, format, start = std::move(start)]() -> std::optional<pf::Bitmap> {
         auto delegate = std::make_shared<FrozenSource>(source);
         const auto context = savingContext();
         // The cache listens to nobody: its state never changes.
@@ -52,6 +56,8 @@ GMRenderForSaving GMChainRenderer::renderForSaving(const PhotoToolChain& chain,
             cache.setOutputSize(pf::Size(std::max(1.0, std::round(photo.width * scale)),
                                          std::max(1.0, std::round(photo.height * scale))));
             fitted = true;
+            // The layers the canvas composed already of this very state (all but a fresh stroke's, say).
+            cache.adoptTables(start);
         }
         // A fitted picture (a preview) is composed as the canvas composes its own: layer by layer at
         // its small size, each mask read reduced from its pixels (and a stroke not stored yet only

@@ -8,6 +8,7 @@
 #include <optional>
 
 class GMSavedPicture;
+class OVRenderCache;
 class PhotoToolChain;
 
 // The picture of a chain for saving at full size, taken while the interface waits and made on the save
@@ -23,10 +24,13 @@ public:
 
     // The whole stack at full size, or fitted inside `fitInside` (aspect ratio kept), in `format`
     // (float keeps what a photo of more than 8 bits, or outside sRGB, holds). A fitted picture is
-    // composed as the canvas's preview is: layer by layer at its size, the masks read reduced.
+    // composed as the canvas's preview is: layer by layer at its size, the masks read reduced. Where
+    // `startFrom` (a cache of this chain, the canvas's preview) holds layers of the stack as it is now
+    // at the fitted size, the picture starts from them and composes only the layers above.
     static GMRenderForSaving renderForSaving(const PhotoToolChain& chain,
                                              std::optional<pf::Size> fitInside = std::nullopt,
-                                             pf::Bitmap::Format format = pf::Bitmap::Format::RGBA8);
+                                             pf::Bitmap::Format format = pf::Bitmap::Format::RGBA8,
+                                             const OVRenderCache* startFrom = nullptr);
     // The same, composed a part at a time where it is read (a save over a photo reads only where the
     // layers painted).
     static GMPictureForSaving pictureForSaving(const PhotoToolChain& chain,

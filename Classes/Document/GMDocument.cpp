@@ -1284,6 +1284,12 @@ bool GMDocument::writePackage(Snapshot& snapshot, const QString& path, QString* 
         snapshot.contents.losslessName = snapshot.contents.losslessDamaged ? m_losslessName : QString();
     }
     if (snapshot.preview && snapshot.contents.preview.isNull()) {
+        // A stroke whose snapshot is being written is made pixels by that write (a healing fill at full
+        // size): the preview reads those, instead of rendering the same stroke again beside the write,
+        // which the package waits for anyway.
+        for (const GMDocumentPackage::Layer& layer : snapshot.contents.layers)
+            if (layer.mask && !layer.snapshotName.isEmpty() && layer.verbatimFolder.isEmpty())
+                layer.mask->waitForSnapshotPixels(layer.snapshotName);
         if (const auto preview = snapshot.preview())
             snapshot.contents.preview = *preview;
     }

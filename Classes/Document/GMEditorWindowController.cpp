@@ -155,15 +155,18 @@ GMRenderForSaving GMEditorWindowController::previewForSaving()
         return {};
     // The canvas's preview of the stack as it is now, when it holds one, is that very picture, made
     // already: composing it again would hold a save (a closing window's kept edits) for a second or more.
-    if (OVRenderCache* shown = m_editor->previewRenderer()) {
+    OVRenderCache* shown = m_editor->previewRenderer();
+    if (shown) {
         const pf::Image composed = shown->cachedComposedImageToIndex(chain->numberOfTools() - 1);
         const pf::Size size = shown->outputSize();
         if (!composed.isNull() && size.width <= GMWindowController::previewSide &&
             size.height <= GMWindowController::previewSide)
             return GMChainRenderer::renderForSaving(composed, size);
     }
+    // Right after a stroke the canvas holds the layers below it: only the rest is composed.
     return GMChainRenderer::renderForSaving(
-        *chain, pf::Size(GMWindowController::previewSide, GMWindowController::previewSide));
+        *chain, pf::Size(GMWindowController::previewSide, GMWindowController::previewSide),
+        pf::Bitmap::Format::RGBA8, shown);
 }
 
 GMRenderForSaving GMEditorWindowController::imageForSaving(pf::Bitmap::Format format)

@@ -389,6 +389,37 @@ void OVRenderCache::cleanCaches()
     dropKept(0);
 }
 
+OVRenderCache::Tables OVRenderCache::tables() const
+{
+    std::lock_guard lock(m_lock);
+    auto source = m_delegate->renderSource();
+    // Tables not yet told of the delegate's state show no state of it.
+    if (m_retention != Retention::Everything || !source || source->version() != m_knownVersion)
+        return {};
+    return {std::move(source), m_outputSize, m_contentsRect, m_images, m_stacks};
+}
+
+bool OVRenderCache::adoptTables(const Tables& tables)
+{
+    std::lock_guard lock(m_lock);
+    // Pictures of another state, part or size would be composed under layers they do not match.
+    const auto sameWhole = [](double a, double b) { return std::round(a) == std::round(b); };
+    // The same state object, not merely the same version number: another chain's counts alike.
+    const auto source = m_delegate->renderSource();
+    if (m_retention != Retention::Everything || !tables.source || tables.source != source ||
+        source->version() != m_knownVersion || !(tables.contentsRect == m_contentsRect) ||
+        !sameWhole(tables.outputSize.width, m_outputSize.width) ||
+        !sameWhole(tables.outputSize.height, m_outputSize.height) ||
+        (tables.images.empty() && tables.stacks.empty()))
+        return false;
+    ++m_generation;
+    m_outputSize = tables.outputSize;
+    m_images = tables.images;
+    m_stacks = tables.stacks;
+    dropKept(0);
+    return true;
+}
+
 OVRenderCache::Retention OVRenderCache::retention() const
 {
     std::lock_guard lock(m_lock);

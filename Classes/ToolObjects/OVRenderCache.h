@@ -64,6 +64,23 @@ public:
     Retention retention() const;
     void setRetention(Retention retention);
 
+    // What the tables hold, with the state and output they show, for another cache of the same stack
+    // to start from instead of composing from nothing (a preview for saving made right after a stroke
+    // reuses the canvas's layers below it).
+    struct Tables
+    {
+        std::shared_ptr<const OVRenderSource> source; // the state they show; null when none
+        pf::Size outputSize;
+        pf::Rect contentsRect{0, 0, 1, 1};
+        std::vector<std::optional<pf::Image>> images;
+        std::vector<pf::Image> stacks;
+    };
+    Tables tables() const;
+    // Takes over `tables` (and their exact output size) when they show the very state this cache knows, over
+    // the same part of the photo at the same output size in whole pixels, and it keeps everything;
+    // otherwise changes nothing. Returns whether it took them.
+    bool adoptTables(const Tables& tables);
+
     bool cancel() const { return m_cancel.load(); }
     void setCancel(bool cancel) { m_cancel.store(cancel); }
 

@@ -206,6 +206,14 @@ bool OVBrushPathImage::isSnapshotFolderPending(const QString& name) const
     return it != m_writes->snapshots.constEnd() && it->pending;
 }
 
+void OVBrushPathImage::waitForSnapshotPixels(const QString& name) const
+{
+    std::unique_lock lock(m_writes->mutex);
+    if (!m_writes->snapshots.contains(name))
+        return;
+    m_writes->done.wait(lock, [&] { return m_writes->snapshots.value(name).settled; });
+}
+
 bool OVBrushPathImage::waitForSnapshotFolder(const QString& name) const
 {
     std::unique_lock lock(m_writes->mutex);
@@ -248,7 +256,7 @@ void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<con
     m_names.append(name);
     {
         std::lock_guard lock(m_writes->mutex);
-        m_writes->snapshots.insert(name, {container, true, false});
+        m_writes->snapshots.insert(name, {container, true, false, false});
     }
     std::shared_ptr<Writes> writes = m_writes;
     const quint64 number = writesQueued++;
@@ -269,6 +277,11 @@ void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<con
             if (!abandoned) {
                 if (placement)
                     placement->settle(*container);
+                {
+                    std::lock_guard lock(writes->mutex);
+                    writes->snapshots[name].settled = true;
+                    writes->done.notify_all();
+                }
                 QString error;
                 ok = container->writeToFolder(folder, &error);
                 if (!ok)
@@ -283,6 +296,7 @@ void OVBrushPathImage::push(OVContentContainerPtr container, std::shared_ptr<con
         std::lock_guard lock(writes->mutex);
         Snapshot& snapshot = writes->snapshots[name];
         snapshot.pending = false;
+        snapshot.settled = true;
         snapshot.failed = !ok;
         if (ok)
             snapshot.container.reset();

@@ -79,6 +79,11 @@ public:
     // mask's. Its files never change afterwards, so a document can link them instead of encoding the
     // mask again. Any thread.
     bool waitForSnapshotFolder(const QString& name) const;
+    // Waits until the stroke of snapshot folder `name` is made pixels by its background write (a healing
+    // fill computed at full size), or that write is over; the folder's files may still be being encoded.
+    // A picture of the mask made after this reads those pixels instead of rendering the stroke again
+    // beside the write. Returns at once for a name that is not this mask's. Any thread but the writes'.
+    void waitForSnapshotPixels(const QString& name) const;
     // Whether the background write of snapshot folder `name` has yet to finish (false for a name that
     // is not this mask's). Any thread; never waits.
     bool isSnapshotFolderPending(const QString& name) const;
@@ -129,6 +134,7 @@ private:
         OVContentContainerPtr container; // dropped once written
         bool pending = true;
         bool failed = false;
+        bool settled = false; // its stroke made pixels (or its write over)
     };
     struct Writes
     {

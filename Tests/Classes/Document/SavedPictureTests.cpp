@@ -5,6 +5,7 @@
 #include "Classes/ToolObjects/OVRenderCache.h"
 #include "DocumentTestSupport.h"
 #include "Platform/Image/RenderContext.h"
+#include "Platform/Image/RenderStatistics.h"
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -202,5 +203,65 @@ TEST(SavedPictures, APreviewRightAfterAStrokeIsTheCanvasPreviewOfTheStack)
             changed = std::max(changed,
                                std::abs(int(preview->row(y)[4 * x + k]) - int(unstroked->row(y)[4 * x + k])));
         EXPECT_GT(changed, 20) << c.width << "x" << c.height;
+    }
+}
+
+// Right after a stroke the canvas still holds the layers below it, composed at the preview's size: the
+// kept edits' preview starts from them and composes only the stroked layer, with the pixels a fresh
+// composition gives. Layers of anything but this very state at this size (another photo's chain at the
+// same count of changes, a canvas of another size) are never laid under it.
+TEST(SavedPictures, APreviewAfterAStrokeStartsFromTheCanvasLayersBelowIt)
+{
+    enum Canvas
+    {
+        OfThisState,
+        OfAnotherPhoto,
+        OfAnotherSize
+    };
+    const pf::Size box(1024, 1024);
+    for (const Canvas kind : {OfThisState, OfAnotherPhoto, OfAnotherSize}) {
+        const auto makeChain = [](const QImage& photo) {
+            auto chain = std::make_shared<PhotoToolChain>(pf::Image::fromQImage(photo));
+            chain->insertPhotoToolWithBlueprint(chaintest::tint(), std::nullopt, 0);
+            chain->brushPathImageAtIndex(1)->addContentContainer(
+                strokes(1600, 1200, {QRect(0, 0, 900, 1200)}));
+            chain->insertPhotoToolWithBlueprint(chaintest::grey(), std::nullopt, 1);
+            return chain;
+        };
+        auto chain = makeChain(noisePhoto(1600, 1200));
+        QImage plain(1600, 1200, QImage::Format_RGB32);
+        plain.fill(qRgb(200, 120, 90));
+        auto other = makeChain(plain);
+        auto shownSource = kind == OfAnotherPhoto ? other : chain;
+        OVRenderCache canvas(shownSource, shownSource.get());
+        canvas.fitOutputSizeInside(kind == OfAnotherSize ? pf::Size(800, 800) : box);
+        ASSERT_FALSE(canvas.composedImageToIndex(2).isNull());
+        // The stroke, on the top layer of both chains alike.
+        for (PhotoToolChain* stroked : {chain.get(), other.get()})
+            stroked->brushPathImageAtIndex(2)->addContentContainer(
+                strokes(1600, 1200, {QRect(200, 300, 500, 400)}));
+        OVBrushPathImage::waitForPendingWrites();
+        ASSERT_EQ(chain->version(), other->version());
+        ASSERT_EQ(canvas.cachedStackCount(), 2) << "the canvas holds the layers below the stroke";
+
+        pf::RenderContext::waitForPathMeasures();
+        pf::RenderStatistics::resetPasses();
+        const auto fresh = GMChainRenderer::renderForSaving(*chain, box)();
+        const uint64_t freshPasses = pf::RenderStatistics::passes();
+        pf::RenderContext::waitForPathMeasures();
+        pf::RenderStatistics::resetPasses();
+        const auto started =
+            GMChainRenderer::renderForSaving(*chain, box, pf::Bitmap::Format::RGBA8, &canvas)();
+        const uint64_t startedPasses = pf::RenderStatistics::passes();
+        ASSERT_TRUE(fresh && started) << kind;
+        ASSERT_EQ(QSize(started->width(), started->height()), QSize(1024, 768)) << kind;
+        int largest = 0;
+        for (int y = 0; y < started->height(); ++y)
+            for (int x = 0; x < started->width() * 4; ++x)
+                largest = std::max(largest, std::abs(int(started->row(y)[x]) - int(fresh->row(y)[x])));
+        EXPECT_LE(largest, 1) << kind;
+        if (kind == OfThisState) {
+            EXPECT_LT(startedPasses, freshPasses);
+        }
     }
 }
