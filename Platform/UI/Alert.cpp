@@ -75,6 +75,25 @@ QMessageBox* makeBox(const Alert& alert, QWidget* parent, QList<QAbstractButton*
     return box;
 }
 
+// The answer of a box that ended without a button pressed (closed by the window manager or from
+// elsewhere, or its loop ended under it): Cancel where the alert has one, for the first button may
+// write over a file or throw work away; an alert without Cancel answers its first (a note, its only)
+// button.
+int answerOf(const Alert& alert, const QList<QAbstractButton*>& buttons, QAbstractButton* pressed)
+{
+    const qsizetype index = pressed ? buttons.indexOf(pressed) : -1;
+    if (index >= 0)
+        return Alert::firstButtonReturn + int(index);
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        if (alert.role(i) == Alert::Role::Cancel) {
+            warning(QStringLiteral("the alert “%1” closed without a button; taken as %2")
+                        .arg(alert.messageText, buttons[i]->text()));
+            return Alert::firstButtonReturn + int(i);
+        }
+    }
+    return Alert::firstButtonReturn;
+}
+
 } // namespace
 
 void Alert::setResponder(std::function<int(const Alert&)> function)
@@ -90,9 +109,9 @@ int Alert::runModal() const
     QList<QAbstractButton*> buttons;
     QMessageBox* box = makeBox(*this, nullptr, &buttons);
     box->exec();
-    const int index = int(buttons.indexOf(box->clickedButton()));
+    const int answer = answerOf(*this, buttons, box->clickedButton());
     delete box;
-    return firstButtonReturn + std::max(index, 0);
+    return answer;
 }
 
 void Alert::beginSheetModal(Window* window, std::function<void(int)> completion) const
@@ -108,11 +127,11 @@ void Alert::beginSheetModal(Window* window, std::function<void(int)> completion)
     QMessageBox* box = makeBox(*this, window, buttons);
     box->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(box, &QMessageBox::finished, box, [box, buttons, completion](int) {
-        const int index = int(buttons->indexOf(box->clickedButton()));
+    QObject::connect(box, &QMessageBox::finished, box, [alert = *this, box, buttons, completion](int) {
+        const int answer = answerOf(alert, *buttons, box->clickedButton());
         delete buttons;
         if (completion)
-            completion(firstButtonReturn + std::max(index, 0));
+            completion(answer);
     });
     box->open();
 }

@@ -123,11 +123,13 @@ void front(pf::Window* window)
 {
     // On a display server the window becomes the active one some events later, and a request made
     // while another window's older one is still on its way is lost: it is asked again, as a person
-    // clicks a window again that did not come to the front.
+    // clicks a window again that did not come to the front. The window counts as in front once it
+    // stays there a moment: another window's activation still on its way may arrive just after.
+    const auto inFront = [&] { return window->isVisible() && QApplication::activeWindow() == window; };
     for (int attempt = 0; attempt < 10; ++attempt) {
         window->makeKeyAndOrderFront();
         window->activateWindow();
-        if (spinUntil([&] { return window->isVisible() && QApplication::activeWindow() == window; }, 200))
+        if (spinUntil(inFront, 200) && !spinUntil([&] { return !inFront(); }, 100))
             break;
     }
     QCoreApplication::processEvents();

@@ -35,6 +35,10 @@ int main(int argc, char** argv)
     // Help sheets play their movies through the application's media backend.
     pf::Movie::chooseBackend();
     QApplication app(argc, argv);
+    // As in the application: quitting is the Quit command's. Else a test that runs the main loop while
+    // its last window closes leaves the toolkit's own quit posted behind it, and whichever test takes it
+    // has every modal loop after it (a question's included) return at once, with no button pressed.
+    QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("glimora-document-tests"));
     QTemporaryDir workingArea; // shadow copies, snapshots and defaults live here, never in the user's folders
     // A child process started by a test is given its parent's working area through the environment.

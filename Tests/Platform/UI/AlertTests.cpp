@@ -5,7 +5,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -83,6 +85,78 @@ TEST(Alert, ButtonsStandInTheDesktopsOrderAndEscapeAnswersCancel)
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         ASSERT_EQ(window.findChild<QMessageBox*>(), nullptr);
+    }
+}
+
+// A box that ends without a button pressed (the window manager's close, a close from elsewhere, a
+// modal box hidden) answers Cancel, never the first button (Save, Replace: work written over or thrown away);
+// an alert without Cancel answers its only button. Asked application-modal and as a sheet alike.
+TEST(Alert, ABoxClosedWithoutAButtonAnswersCancel)
+{
+    struct Way
+    {
+        const char* what;
+        std::function<void(QMessageBox*)> close;
+        bool endsASheet; // a sheet merely hidden has not ended: it answers once shown and pressed
+    };
+    const Way ways[] = {
+        {"closed", [](QMessageBox* box) { box->close(); }, true},
+        {"rejected", [](QMessageBox* box) { box->reject(); }, true},
+        {"hidden", [](QMessageBox* box) { box->hide(); }, false},
+    };
+    struct Case
+    {
+        const char* what;
+        QList<std::pair<QString, Role>> buttons;
+        int answer;
+    };
+    const Case cases[] = {
+        {"save the changes",
+         {{"Save", Role::Normal}, {"Cancel", Role::Cancel}, {"Don't Save", Role::Destructive}},
+         pf::Alert::firstButtonReturn + 1},
+        {"replace a changed file",
+         {{"Replace", Role::Normal}, {"Save As…", Role::Normal}, {"Cancel", Role::Cancel}},
+         pf::Alert::firstButtonReturn + 2},
+        {"a note", {{"OK", Role::Normal}}, pf::Alert::firstButtonReturn},
+    };
+    pf::Window window(pf::Rect(100, 100, 640, 420));
+    window.show();
+    for (const Way& way : ways) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + ", " + way.what);
+            pf::Alert alert;
+            alert.messageText = QString::fromLatin1(c.what);
+            for (const auto& [title, role] : c.buttons)
+                alert.addButton(title, role);
+
+            // Application-modal: the box is closed from inside its own loop.
+            QTimer closer;
+            bool closed = false;
+            QObject::connect(&closer, &QTimer::timeout, [&] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    box && box->isVisible() && !closed) {
+                    closed = true;
+                    way.close(box);
+                }
+            });
+            closer.start(10);
+            EXPECT_EQ(alert.runModal(), c.answer) << "application-modal";
+            closer.stop();
+            EXPECT_TRUE(closed);
+            if (!way.endsASheet)
+                continue;
+
+            std::optional<int> answer;
+            alert.beginSheetModal(&window, [&](int pressed) { answer = pressed; });
+            QMessageBox* box = window.findChild<QMessageBox*>();
+            ASSERT_NE(box, nullptr);
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+            way.close(box);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(answer, c.answer) << "a sheet";
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            ASSERT_EQ(window.findChild<QMessageBox*>(), nullptr);
+        }
     }
 }
 
