@@ -22,8 +22,10 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -236,11 +238,30 @@ TEST(OVBrushPathImage, AStrokeOnStoredPixelsRendersOnlyWhereItLandsWhenStored)
     ASSERT_TRUE(mask.contentContainer()->imageContainer()->isStored());
     const Image stroke =
         framedImage(Image::constantColor(Color(1, 1, 1)), Rect(100, 100, 20, 20), Rect(0, 0, 400, 300));
-    mask.addContentContainerWithRect(strokeContainer(stroke), Rect(0, 0, 1, 1));
-    const auto patch = mask.contentContainer()->imageContainer()->patchOver();
-    ASSERT_TRUE(patch) << "the stroke is placed over the stored pixels";
-    EXPECT_TRUE(Rect(497, 497, 106, 106).contains(patch->second)) << "only the stroke's part is rendered";
-    OVBrushPathImage::waitForPendingWrites();
+    {
+        // The stroke's snapshot write is held until the placement is looked at: on free cores it would
+        // otherwise render the patch into stored pixels before the next line runs.
+        std::mutex gateMutex;
+        std::condition_variable opened;
+        bool released = false;
+        OVBrushPathImage::setWriteGateForTesting([&] {
+            std::unique_lock lock(gateMutex);
+            opened.wait_for(lock, std::chrono::seconds(20), [&] { return released; });
+        });
+        const auto release = qScopeGuard([&] {
+            {
+                std::lock_guard lock(gateMutex);
+                released = true;
+            }
+            opened.notify_all();
+            OVBrushPathImage::waitForPendingWrites();
+            OVBrushPathImage::setWriteGateForTesting({});
+        });
+        mask.addContentContainerWithRect(strokeContainer(stroke), Rect(0, 0, 1, 1));
+        const auto patch = mask.contentContainer()->imageContainer()->patchOver();
+        ASSERT_TRUE(patch) << "the stroke is placed over the stored pixels";
+        EXPECT_TRUE(Rect(497, 497, 106, 106).contains(patch->second)) << "only the stroke's part is rendered";
+    }
     const OVContentContainerPtr stored = mask.contentContainer();
     const struct
     {
