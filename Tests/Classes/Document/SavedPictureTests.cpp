@@ -4,6 +4,7 @@
 #include "Classes/Document/GMSavedPicture.h"
 #include "Classes/ToolObjects/OVRenderCache.h"
 #include "DocumentTestSupport.h"
+#include "HeldSnapshotWrites.h"
 #include "Platform/Image/RenderContext.h"
 #include "Platform/Image/RenderStatistics.h"
 
@@ -157,22 +158,7 @@ TEST(SavedPictures, APreviewRightAfterAStrokeIsTheCanvasPreviewOfTheStack)
         ASSERT_TRUE(unstroked);
 
         // The stroke's snapshot is held back until both pictures are made.
-        std::mutex gateMutex;
-        std::condition_variable opened;
-        bool released = false;
-        OVBrushPathImage::setWriteGateForTesting([&] {
-            std::unique_lock lock(gateMutex);
-            opened.wait_for(lock, std::chrono::seconds(20), [&] { return released; });
-        });
-        const auto release = qScopeGuard([&] {
-            {
-                std::lock_guard lock(gateMutex);
-                released = true;
-            }
-            opened.notify_all();
-            OVBrushPathImage::waitForPendingWrites();
-            OVBrushPathImage::setWriteGateForTesting({});
-        });
+        const HeldSnapshotWrites held;
         const pf::Size strokeSize(std::round(c.width * 0.2), std::round(c.height * 0.2));
         auto stroke = std::make_shared<OVContentContainer>();
         stroke->imageContainer()->setImage(

@@ -1,3 +1,4 @@
+#include "../HeldSnapshotWrites.h"
 #include "../WorkingAreaOverride.h"
 
 #include "Classes/Framework/ImageFunctions.h"
@@ -241,22 +242,7 @@ TEST(OVBrushPathImage, AStrokeOnStoredPixelsRendersOnlyWhereItLandsWhenStored)
     {
         // The stroke's snapshot write is held until the placement is looked at: on free cores it would
         // otherwise render the patch into stored pixels before the next line runs.
-        std::mutex gateMutex;
-        std::condition_variable opened;
-        bool released = false;
-        OVBrushPathImage::setWriteGateForTesting([&] {
-            std::unique_lock lock(gateMutex);
-            opened.wait_for(lock, std::chrono::seconds(20), [&] { return released; });
-        });
-        const auto release = qScopeGuard([&] {
-            {
-                std::lock_guard lock(gateMutex);
-                released = true;
-            }
-            opened.notify_all();
-            OVBrushPathImage::waitForPendingWrites();
-            OVBrushPathImage::setWriteGateForTesting({});
-        });
+        const HeldSnapshotWrites held;
         mask.addContentContainerWithRect(strokeContainer(stroke), Rect(0, 0, 1, 1));
         const auto patch = mask.contentContainer()->imageContainer()->patchOver();
         ASSERT_TRUE(patch) << "the stroke is placed over the stored pixels";
